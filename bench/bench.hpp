@@ -1,0 +1,88 @@
+// The benchmark tool's registry and timer.
+//
+// Timing follows the usual method of codec test tools so that figures compare: `lfence; rdtsc`
+// around four calls per sample, thousands of samples, samples above four times the running mean
+// dropped, the cost of an empty timed region subtracted, the mean reported in TSC ticks per call.
+#pragma once
+
+#include <x86intrin.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace opx::bench {
+
+inline std::uint64_t ticks() {
+    _mm_lfence();
+    const std::uint64_t t = __rdtsc();
+    _mm_lfence();
+    return t;
+}
+
+inline constexpr int kSamples = 4096;
+
+// Mean ticks of one timed region holding four calls of `f` (nothing subtracted yet).
+template <class F>
+double measure_raw(F& f, int samples) {
+    for (int i = 0; i < 64; ++i) f();
+    double sum = 0;
+    long count = 0;
+    for (int i = 0; i < samples; ++i) {
+        const std::uint64_t t0 = ticks();
+        f();
+        f();
+        f();
+        f();
+        const std::uint64_t t1 = ticks();
+        const double t = static_cast<double>(t1 - t0);
+        if (count == 0 || t * count <= sum * 4) {
+            sum += t;
+            ++count;
+        }
+    }
+    return sum / static_cast<double>(count);
+}
+
+// Ticks of the empty timed region.
+double timer_overhead();
+
+// Ticks per call of `f`.
+template <class F>
+double measure(F f, int samples = kSamples) {
+    const double t = (measure_raw(f, samples) - timer_overhead()) / 4.0;
+    return t < 0 ? 0 : t;
+}
+
+struct Case {
+    std::string function;  // exported name
+    std::string label;     // short case label, e.g. "16x16", "acc3", "mc21"
+    std::function<double()> fast;      // ticks per call of the exported function
+    std::function<double()> portable;  // ticks per call of its portable path (may be empty)
+};
+
+std::vector<Case>& registry();
+
+// Registers one case: `fast` calls the exported function, `portable` does the same work through
+// the portable kernels (or is nullptr when there is none).
+template <class F, class G>
+void add(std::string function, std::string label, F fast, G portable) {
+    Case c{std::move(function), std::move(label), [fast]() { return measure(fast); }, {}};
+    if constexpr (!std::is_same_v<G, std::nullptr_t>)
+        c.portable = [portable]() { return measure(portable); };
+    registry().push_back(std::move(c));
+}
+
+struct Registrar {
+    explicit Registrar(void (*fn)()) { fn(); }
+};
+
+}  // namespace opx::bench
+
+// Defines a function that registers a family's cases at start-up:
+//   OPX_BENCH_CASES(block) { opx::bench::add("opxiCopy8x8_8u_C1R", "8x8", [] {...}, [] {...}); }
+#define OPX_BENCH_CASES(family)                                                    \
+    static void opx_bench_cases_##family();                                        \
+    static const ::opx::bench::Registrar opx_bench_reg_##family(&opx_bench_cases_##family); \
+    static void opx_bench_cases_##family()

@@ -1,0 +1,186 @@
+#include "frame/bitstream.hpp"
+#include "harness/harness.hpp"
+
+namespace opx::test {
+namespace {
+
+using namespace opx::bits;
+
+TEST(WordReader, SingleBitAtPositionZeroMovesToTheNextWord) {
+    const Opx32u w[2] = {0x00000001u, 0x80000000u};
+    WordReader r(w, 0);
+    EXPECT_EQ(r.bit(), 1u);
+    EXPECT_EQ(r.ptr(), w + 1);
+    EXPECT_EQ(r.pos(), 31);
+    EXPECT_EQ(r.bit(), 1u);
+    EXPECT_EQ(r.pos(), 30);
+}
+
+TEST(WordReader, FieldSpanningTwoWords) {
+    const Opx32u w[2] = {0x0000000Au, 0xC0000000u};  // bits 3..0 = 1010, next 31..28 = 1100
+    WordReader r(w, 3);
+    EXPECT_EQ(r.read(8), 0xACu);
+    EXPECT_EQ(r.ptr(), w + 1);
+    EXPECT_EQ(r.pos(), 27);
+}
+
+TEST(WordReader, FieldEndingOnBitZeroLoadsTheNextWordAndMovesOn) {
+    const Opx32u w[2] = {0x12345678u, 0x9ABCDEF0u};
+    WordReader r(w, 31);
+    EXPECT_EQ(r.read(32), 0x12345678u);
+    EXPECT_EQ(r.ptr(), w + 1);
+    EXPECT_EQ(r.pos(), 31);
+    WordReader r2(w, 7);
+    EXPECT_EQ(r2.read(32), 0x789ABCDEu);
+    EXPECT_EQ(r2.pos(), 7);
+}
+
+TEST(WordReader, RandomFieldsMatchABitByBitReading) {
+    Rng rng;
+    std::vector<Opx32u> words(512);
+    for (auto& w : words) w = rng.next();
+    auto bit_at = [&](std::size_t i) { return (words[i / 32] >> (31 - i % 32)) & 1u; };
+    WordReader r(words.data(), 31);
+    std::size_t at = 0;
+    while (at + 64 < words.size() * 32) {
+        const int n = static_cast<int>(rng.uniform(1, 32));
+        std::uint32_t expect = 0;
+        for (int i = 0; i < n; ++i) expect = (expect << 1) | bit_at(at + i);
+        ASSERT_EQ(r.read(n), expect) << "at bit " << at << ", n " << n;
+        at += n;
+        ASSERT_EQ(r.ptr() - words.data(), static_cast<std::ptrdiff_t>(at / 32));
+        ASSERT_EQ(r.pos(), 31 - static_cast<int>(at % 32));
+        if (rng.uniform(0, 3) == 0) {
+            const int k = static_cast<int>(rng.uniform(0, std::min<std::size_t>(31, at)));
+            r.unread(k);
+            at -= k;
+            ASSERT_EQ(r.pos(), 31 - static_cast<int>(at % 32));
+        }
+    }
+}
+
+TEST(WordReader, GivingBackCrossesToThePreviousWord) {
+    const Opx32u w[2] = {0, 0};
+    WordReader r(w + 1, 29);
+    r.unread(5);
+    EXPECT_EQ(r.ptr(), w);
+    EXPECT_EQ(r.pos(), 2);
+}
+
+TEST(WordReader, LeadingZerosStopAtTheLimit) {
+    const Opx32u w[4] = {0x00000000u, 0x00000001u, 0x40000000u, 0};
+    WordReader r(w, 31);
+    EXPECT_EQ(r.leading_zeros(64), 63);  // the one bit is bit 0 of word 1
+    EXPECT_EQ(r.ptr(), w + 2);
+    EXPECT_EQ(r.pos(), 31);
+    EXPECT_EQ(r.leading_zeros(32), 1);
+    EXPECT_EQ(r.pos(), 29);
+    WordReader r2(w, 31);
+    EXPECT_EQ(r2.leading_zeros(32), -1);
+}
+
+TEST(VlcWalk, FinalEntryGivesBackItsSurplusBits) {
+    // Root width 8; every index decodes value 7 with 3 surplus bits: 5 bits consumed.
+    std::vector<Opx32s> table(1 + 256, (7 << 8) | 3);
+    table[0] = 8;
+    const Opx32u w[2] = {0xFFFFFFFFu, 0};
+    WordReader r(w, 31);
+    std::int32_t v = 0;
+    ASSERT_TRUE(vlc_walk(r, table.data(), v));
+    EXPECT_EQ(v, 7);
+    EXPECT_EQ(r.pos(), 26);
+}
+
+TEST(VlcWalk, LinksAndInvalidEntries) {
+    // Root width 1: index 0 links to a sub-table of width 2 at 3; index 1 is invalid.
+    std::vector<Opx32s> t = {1, (3 << 8) | 0x80, 0x00F0F101, 2, (10 << 8) | 0, (11 << 8) | 1,
+                             (12 << 8) | 0, (13 << 8) | 0};
+    const Opx32u w[2] = {0x20000000u, 0};  // 0 01 ...
+    WordReader r(w, 31);
+    std::int32_t v = 0;
+    ASSERT_TRUE(vlc_walk(r, t.data(), v));
+    EXPECT_EQ(v, 11);
+    EXPECT_EQ(r.pos(), 29);  // 3 bits read, 1 given back
+    const Opx32u bad[2] = {0x80000000u, 0};
+    WordReader rb(bad, 31);
+    EXPECT_FALSE(vlc_walk(rb, t.data(), v));
+    std::vector<Opx32s> wide = {33, 0};
+    WordReader rw(w, 31);
+    EXPECT_FALSE(vlc_walk(rw, wide.data(), v));
+}
+
+TEST(ByteReader, ReadsAcrossBytesAndKeepsTheOffset) {
+    const Opx8u b[8] = {0xAB, 0xCD, 0xEF, 0x12, 0x34, 0x56, 0, 0};
+    ByteReader r(b, 4);
+    EXPECT_EQ(r.read(8), 0xBCu);
+    EXPECT_EQ(r.ptr(), b + 1);
+    EXPECT_EQ(r.offset(), 4);
+    EXPECT_EQ(r.read(32), 0xDEF12345u);
+    EXPECT_EQ(r.ptr(), b + 5);
+    EXPECT_EQ(r.offset(), 4);
+}
+
+TEST(ByteWriter, TenBitCodeAtOffsetSeven) {
+    Opx8u b[4] = {0xFF, 0xEE, 0xDD, 0xCC};
+    ByteWriter w(b, 7);
+    w.write(0x2AB, 10);  // 10 1010 1011
+    EXPECT_EQ(b[0], 0xFF);  // top 7 bits kept, first code bit 1
+    EXPECT_EQ(b[1], 0x55);  // 0101 0101
+    EXPECT_EQ(b[2], 0x80);  // last bit 1, zeros below
+    EXPECT_EQ(b[3], 0xCC);  // untouched
+    EXPECT_EQ(w.ptr(), b + 2);
+    EXPECT_EQ(w.offset(), 1);
+}
+
+TEST(ByteWriter, RandomCodesReadBackThroughTheByteReader) {
+    Rng rng;
+    std::vector<Opx8u> buf(4096 + 8, 0xFF);
+    std::vector<std::pair<std::uint32_t, int>> codes;
+    ByteWriter w(buf.data(), 0);
+    while (w.ptr() < buf.data() + 4096) {
+        const int n = static_cast<int>(rng.uniform(1, 32));
+        const std::uint32_t c = rng.next() & low_mask(n);
+        w.write(c, n);
+        codes.emplace_back(c, n);
+    }
+    ByteReader r(buf.data(), 0);
+    for (auto [c, n] : codes) ASSERT_EQ(r.read(n), c);
+}
+
+TEST(WordWriter, SpillIntoTheNextWord) {
+    Opx32u w[2] = {0, 0xDEADBEEFu};
+    WordWriter wr(w, 5);
+    wr.write(0xB5, 8);  // 10110 101
+    EXPECT_EQ(w[0], 0x16u);
+    EXPECT_EQ(w[1], 0xA0000000u);
+    EXPECT_EQ(wr.free_bits(), 29);
+    EXPECT_EQ(wr.ptr(), w + 1);
+}
+
+TEST(WordWriter, ExactFillMovesOnWithoutTouchingTheNextWord) {
+    Opx32u w[2] = {0, 0x12345678u};
+    WordWriter wr(w, 8);
+    wr.write(0xA5, 8);
+    EXPECT_EQ(w[0], 0xA5u);
+    EXPECT_EQ(w[1], 0x12345678u);
+    EXPECT_EQ(wr.free_bits(), 32);
+    EXPECT_EQ(wr.ptr(), w + 1);
+}
+
+TEST(WordWriter, RandomCodesReadBackThroughTheWordReader) {
+    Rng rng;
+    std::vector<Opx32u> buf(1025, 0);
+    std::vector<std::pair<std::uint32_t, int>> codes;
+    WordWriter w(buf.data(), 32);
+    while (w.ptr() < buf.data() + 1024) {
+        const int n = static_cast<int>(rng.uniform(1, 32));
+        const std::uint32_t c = rng.next() & low_mask(n);
+        w.write(c, n);
+        codes.emplace_back(c, n);
+    }
+    WordReader r(buf.data(), 31);
+    for (auto [c, n] : codes) ASSERT_EQ(r.read(n), c);
+}
+
+}  // namespace
+}  // namespace opx::test

@@ -1,0 +1,56 @@
+#include <cstdint>
+#include <vector>
+
+#include "frame/memops.hpp"
+#include "harness/harness.hpp"
+#include "opxcore.h"
+
+namespace opx::test {
+namespace {
+
+TEST(Core, MallocAlignsAndRefusesSizesBelowOne) {
+    EXPECT_EQ(opxMalloc(0), nullptr);
+    EXPECT_EQ(opxMalloc(-5), nullptr);
+    for (int32_t size : {1, 3, 64, 1000, 1 << 20}) {
+        void* p = opxMalloc(size);
+        ASSERT_NE(p, nullptr);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % 64, 0u);
+        static_cast<unsigned char*>(p)[size - 1] = 1;
+        opxFree(p);
+    }
+    opxFree(nullptr);
+}
+
+TEST(Core, AlignPtrMovesUp) {
+    alignas(64) char buf[128];
+    EXPECT_EQ(opxAlignPtr(buf, 4), buf);
+    EXPECT_EQ(opxAlignPtr(buf + 1, 4), buf + 4);
+    EXPECT_EQ(opxAlignPtr(buf + 3, 16), buf + 16);
+    EXPECT_EQ(opxAlignPtr(buf + 17, 1), buf + 17);
+}
+
+TEST(Core, CacheSizeIsPlausibleOrUnknown) {
+    int32_t size = -1;
+    if (opxGetMaxCacheSizeB(&size) == 0) {
+        EXPECT_GT(size, 0);
+    }
+    EXPECT_NE(opxGetMaxCacheSizeB(nullptr), 0);
+}
+
+TEST(Memops, FillAndCopyGiveTheSameResultWithAndWithoutStreamingStores) {
+    for (std::size_t bytes : {std::size_t{0}, std::size_t{17}, std::size_t{4096},
+                              frame::kStreamingThreshold + 1, std::size_t{1} << 26}) {
+        std::vector<unsigned char> a(bytes + 16, 0xEE), b(bytes + 16, 0xEE);
+        for (std::size_t i = 0; i < bytes; ++i) b[i + 3] = static_cast<unsigned char>(i * 7);
+        frame::fill_bytes(a.data() + 3, 0x42, bytes);
+        for (std::size_t i = 0; i < a.size(); ++i)
+            ASSERT_EQ(a[i], (i >= 3 && i < bytes + 3) ? 0x42 : 0xEE) << i;
+        frame::copy_bytes(a.data() + 5, b.data() + 3, bytes);
+        for (std::size_t i = 0; i < bytes; ++i)
+            ASSERT_EQ(a[i + 5], static_cast<unsigned char>(i * 7)) << i;
+        EXPECT_EQ(a[bytes + 5], bytes ? 0xEE : 0xEE);
+    }
+}
+
+}  // namespace
+}  // namespace opx::test

@@ -1,0 +1,17 @@
+#include <cstring>
+
+#include "harness/harness.hpp"
+
+TEST(Version, RecordIsConstantAndReadsAsBuilt) {
+    const OpxVersionInfo* v = opxvcGetLibVersion();
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(v, opxvcGetLibVersion());
+    EXPECT_EQ(v->major, 7);
+    EXPECT_EQ(v->minor, 1);
+    EXPECT_EQ(v->majorBuild, 0);
+    EXPECT_EQ(v->build, 36264);
+    EXPECT_EQ(0, std::memcmp(v->targetCpu, "l9\0\0", 4));
+    EXPECT_STREQ(v->name, "opxVC AVX2 (l9)");
+    EXPECT_STREQ(v->version, "7.1.0 (r36264)");
+    EXPECT_STREQ(v->buildDate, "Jul 23 2012");
+}
