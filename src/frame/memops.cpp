@@ -36,22 +36,24 @@ void stream_out(std::uint8_t* dst, std::size_t bytes, Next next, const std::uint
 }  // namespace
 
 void fill_bytes(void* dst, std::uint8_t value, std::size_t bytes) noexcept {
+    if (use_streaming_stores(bytes)) stream_fill(dst, value, bytes);
+    else std::memset(dst, value, bytes);
+}
+
+void copy_bytes(void* dst, const void* src, std::size_t bytes) noexcept {
+    if (use_streaming_stores(bytes)) stream_copy(dst, src, bytes);
+    else std::memcpy(dst, src, bytes);
+}
+
+void stream_fill(void* dst, std::uint8_t value, std::size_t bytes) noexcept {
     auto* d = static_cast<std::uint8_t*>(dst);
-    if (!use_streaming_stores(bytes)) {
-        std::memset(d, value, bytes);
-        return;
-    }
     const __m128i v = _mm_set1_epi8(static_cast<char>(value));
     stream_out(d, bytes, [v](std::size_t) { return v; }, nullptr, value);
 }
 
-void copy_bytes(void* dst, const void* src, std::size_t bytes) noexcept {
+void stream_copy(void* dst, const void* src, std::size_t bytes) noexcept {
     auto* d = static_cast<std::uint8_t*>(dst);
     const auto* s = static_cast<const std::uint8_t*>(src);
-    if (!use_streaming_stores(bytes)) {
-        std::memcpy(d, s, bytes);
-        return;
-    }
     stream_out(
         d, bytes,
         [s](std::size_t i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)); },

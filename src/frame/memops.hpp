@@ -19,4 +19,8 @@ bool use_streaming_stores(std::size_t bytes) noexcept;
 void fill_bytes(void* dst, std::uint8_t value, std::size_t bytes) noexcept;
 void copy_bytes(void* dst, const void* src, std::size_t bytes) noexcept;
 
+// The streaming-store paths of the two helpers, whatever the size (exposed for the tests).
+void stream_fill(void* dst, std::uint8_t value, std::size_t bytes) noexcept;
+void stream_copy(void* dst, const void* src, std::size_t bytes) noexcept;
+
 }  // namespace opx::frame

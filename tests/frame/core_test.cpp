@@ -52,5 +52,25 @@ TEST(Memops, FillAndCopyGiveTheSameResultWithAndWithoutStreamingStores) {
     }
 }
 
+TEST(Memops, StreamingPathsWriteExactlyTheRegion) {
+    Rng rng;
+    for (std::size_t bytes : {std::size_t{0}, std::size_t{1}, std::size_t{15}, std::size_t{16},
+                              std::size_t{100}, std::size_t{4099}}) {
+        for (int misalign = 0; misalign < 16; misalign += 5) {
+            std::vector<unsigned char> src(bytes + 32), a(bytes + 32, 0xEE);
+            for (auto& c : src) c = static_cast<unsigned char>(rng.next());
+            frame::stream_fill(a.data() + misalign, 0x42, bytes);
+            for (std::size_t i = 0; i < a.size(); ++i)
+                ASSERT_EQ(a[i], (i >= std::size_t(misalign) && i < bytes + misalign) ? 0x42 : 0xEE);
+            std::vector<unsigned char> b(bytes + 32, 0xEE);
+            frame::stream_copy(b.data() + misalign, src.data() + 3, bytes);
+            for (std::size_t i = 0; i < b.size(); ++i) {
+                const bool in = i >= std::size_t(misalign) && i < bytes + misalign;
+                ASSERT_EQ(b[i], in ? src[i - misalign + 3] : 0xEE) << i;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace opx::test
