@@ -7,6 +7,8 @@
 // Loads cover exactly the bytes the rules read (the block, n bytes to the right, one row below).
 #include <immintrin.h>
 
+#include <type_traits>
+
 #include "frame/block.hpp"
 #include "frame/dispatch.hpp"
 
@@ -27,10 +29,6 @@ OPX_INLINE void store(void* p, __m128i v) {
     } else {
         _mm_storel_epi64(static_cast<__m128i*>(p), v);
     }
-}
-
-OPX_INLINE void store_high(void* p, __m128i v) {
-    _mm_storeh_pd(static_cast<double*>(p), _mm_castsi128_pd(v));
 }
 
 template <class T>
@@ -63,35 +61,77 @@ OPX_INLINE __m128i avg4(__m128i e, __m128i pa, __m128i f, __m128i pc) {
     return _mm_sub_epi8(up, _mm_and_si128(excess, _mm_set1_epi8(1)));
 }
 
-// Half-sample prediction of a W-byte block, one row per next(). Vertical forms keep the row
-// below (or its pair average and parity) for the next call, so each reference row is loaded once.
+// Rows of a block walked four at a time. at<k>() is row k of the current group of four; each is
+// one addressing mode (base, base + step, base + 2 step, base + 3 step with 3 step kept, base +
+// 4 step), so an unrolled group costs one pointer update instead of one per row.
+template <class T>
+class Rows {
+  public:
+    OPX_INLINE Rows(T* p, std::int32_t step) : p_(p), step_(step), step3_(3 * step_) {}
+    template <int K>
+    OPX_INLINE T* at() const {
+        static_assert(K >= 0 && K <= 4);
+        if constexpr (K == 3) return advance(p_, step3_);
+        return advance(p_, K * step_);
+    }
+    OPX_INLINE void next4() { p_ = advance(p_, 4 * step_); }
+
+  private:
+    T* p_;
+    std::ptrdiff_t step_, step3_;
+};
+
+// Calls f(k) for k = 0..3 as compile-time constants.
+template <class F>
+OPX_INLINE void unroll4(F&& f) {
+    f(std::integral_constant<int, 0>{});
+    f(std::integral_constant<int, 1>{});
+    f(std::integral_constant<int, 2>{});
+    f(std::integral_constant<int, 3>{});
+}
+
+// Calls f(k) for every row of a block of H rows (a multiple of 4), then advances the cursors.
+template <int H, class F, class... R>
+OPX_INLINE void for_rows(F&& f, R&... rows) {
+    static_assert(H % 4 == 0);
+#pragma GCC unroll 1
+    for (int y = 0; y < H; y += 4) {
+        unroll4(f);
+        (rows.next4(), ...);
+    }
+}
+
+// Half-sample prediction of a W-byte block, one row per call of row<k>(), in row order.
+// Vertical forms keep the row below (or its pair average and parity) for the next row, so each
+// reference row is loaded once.
 template <int W, int N, int Pos, int R>
 class Predictor {
   public:
-    OPX_INLINE Predictor(const Opx8u* ref, std::int32_t step) : p_(ref), step_(step) {
-        if constexpr (Pos == kHalfVer) above_ = load<W>(p_);
-        if constexpr (Pos == kHalfBoth) pair(p_, above_, above_parity_);
+    OPX_INLINE explicit Predictor(const Rows<const Opx8u>& ref) {
+        if constexpr (Pos == kHalfVer) above_ = load<W>(ref.template at<0>());
+        if constexpr (Pos == kHalfBoth) pair(ref.template at<0>(), above_, above_parity_);
     }
 
-    OPX_INLINE __m128i next() {
-        __m128i v;
+    template <int K>
+    OPX_INLINE __m128i row(const Rows<const Opx8u>& ref) {
+        const Opx8u* p = ref.template at<K>();
         if constexpr (Pos == kFull) {
-            v = load<W>(p_);
+            return load<W>(p);
         } else if constexpr (Pos == kHalfHor) {
-            v = avg2<R>(load<W>(p_), load<W>(p_ + N));
+            return avg2<R>(load<W>(p), load<W>(p + N));
         } else if constexpr (Pos == kHalfVer) {
-            const __m128i below = load<W>(p_ + step_);
-            v = avg2<R>(above_, below);
+            const __m128i below = load<W>(ref.template at<K + 1>());
+            const __m128i v = avg2<R>(above_, below);
             above_ = below;
+            return v;
         } else {
             __m128i below, below_parity;
-            pair(p_ + step_, below, below_parity);
-            v = avg4<R>(above_, above_parity_, below, below_parity);
+            pair(ref.template at<K + 1>(), below, below_parity);
+            const __m128i v = avg4<R>(above_, above_parity_, below, below_parity);
             above_ = below;
             above_parity_ = below_parity;
+            return v;
         }
-        p_ += step_;
-        return v;
     }
 
   private:
@@ -101,8 +141,6 @@ class Predictor {
         parity = _mm_xor_si128(a, b);
     }
 
-    const Opx8u* p_;
-    std::ptrdiff_t step_;
     __m128i above_{}, above_parity_{};
 };
 
@@ -126,88 +164,112 @@ OPX_INLINE void add_exact_store(Opx8u* dst, __m128i p, const Opx16s* res) {
 }
 
 // ---- kernels ----------------------------------------------------------------------------------
+//
+// Every kernel handles its rows in order, one row read completely before it is written, so the
+// in-place forms give the portable results also when rows overlap (steps smaller than the row).
 
 template <int W, int H>
 void copy(const Opx8u* src, std::int32_t src_step, Opx8u* dst, std::int32_t dst_step) noexcept {
-    for (int y = 0; y < H; ++y, src += src_step, dst += dst_step) store<W>(dst, load<W>(src));
+    Rows<const Opx8u> s(src, src_step);
+    Rows<Opx8u> d(dst, dst_step);
+    for_rows<H>([&](auto k) { store<W>(d.at<k>(), load<W>(s.at<k>())); }, s, d);
 }
 
 template <int W, int H>
 void average(const Opx8u* src1, std::int32_t src1_step, const Opx8u* src2, std::int32_t src2_step,
              Opx8u* dst, std::int32_t dst_step) noexcept {
-    for (int y = 0; y < H; ++y, src1 += src1_step, src2 += src2_step, dst += dst_step)
-        store<W>(dst, _mm_avg_epu8(load<W>(src1), load<W>(src2)));
+    Rows<const Opx8u> s1(src1, src1_step), s2(src2, src2_step);
+    Rows<Opx8u> d(dst, dst_step);
+    for_rows<H>(
+        [&](auto k) {
+            store<W>(d.at<k>(), _mm_avg_epu8(load<W>(s1.at<k>()), load<W>(s2.at<k>())));
+        },
+        s1, s2, d);
 }
 
 template <int W, int H, int Pos, int R>
 void copy_hp(const Opx8u* src, std::int32_t src_step, Opx8u* dst, std::int32_t dst_step) noexcept {
-    Predictor<W, 1, Pos, R> pred(src, src_step);
-    for (int y = 0; y < H; ++y, dst += dst_step) store<W>(dst, pred.next());
+    Rows<const Opx8u> s(src, src_step);
+    Rows<Opx8u> d(dst, dst_step);
+    Predictor<W, 1, Pos, R> pred(s);
+    for_rows<H>([&](auto k) { store<W>(d.at<k>(), pred.template row<k>(s)); }, s, d);
 }
 
 template <int W, int H, int Pos, int R>
 void interp_average(const Opx8u* src, std::int32_t src_step, Opx8u* dst,
                     std::int32_t dst_step) noexcept {
-    Predictor<W, 1, Pos, R> pred(src, src_step);
-    for (int y = 0; y < H; ++y, dst += dst_step)
-        store<W>(dst, _mm_avg_epu8(pred.next(), load<W>(dst)));
+    Rows<const Opx8u> s(src, src_step);
+    Rows<Opx8u> d(dst, dst_step);
+    Predictor<W, 1, Pos, R> pred(s);
+    for_rows<H>(
+        [&](auto k) {
+            store<W>(d.at<k>(), _mm_avg_epu8(pred.template row<k>(s), load<W>(d.at<k>())));
+        },
+        s, d);
 }
 
-// Wrapping sums (paddw), two rows per pack.
+// Wrapping sums: paddw, then packus clamps the signed 16-bit result.
+OPX_INLINE __m128i add_wrap(__m128i p, const Opx16s* res) {
+    const __m128i s = _mm_add_epi16(_mm_cvtepu8_epi16(p), load<16>(res));
+    return _mm_packus_epi16(s, s);
+}
+
 void add_8x8(const Opx16s* res, std::int32_t res_step, Opx8u* srcdst,
              std::int32_t srcdst_step) noexcept {
-    for (int y = 0; y < 8; y += 2) {
-        Opx8u* d1 = srcdst + srcdst_step;
-        const __m128i s0 = _mm_add_epi16(_mm_cvtepu8_epi16(load<8>(srcdst)), load<16>(res));
-        const __m128i s1 =
-            _mm_add_epi16(_mm_cvtepu8_epi16(load<8>(d1)), load<16>(advance(res, res_step)));
-        const __m128i v = _mm_packus_epi16(s0, s1);
-        store<8>(srcdst, v);
-        store_high(d1, v);
-        srcdst = d1 + srcdst_step;
-        res = advance(res, 2 * static_cast<std::ptrdiff_t>(res_step));
-    }
+    Rows<const Opx16s> r(res, res_step);
+    Rows<Opx8u> d(srcdst, srcdst_step);
+    for_rows<8>([&](auto k) { store<8>(d.at<k>(), add_wrap(load<8>(d.at<k>()), r.at<k>())); }, r,
+                d);
 }
 
 template <int Pos, int R>
 void add_hp_8x8(const Opx16s* res, std::int32_t res_step, const Opx8u* ref, std::int32_t ref_step,
                 Opx8u* dst, std::int32_t dst_step) noexcept {
-    Predictor<8, 1, Pos, R> pred(ref, ref_step);
-    for (int y = 0; y < 8; ++y, dst += dst_step, res = advance(res, res_step)) {
-        const __m128i s = _mm_add_epi16(_mm_cvtepu8_epi16(pred.next()), load<16>(res));
-        store<8>(dst, _mm_packus_epi16(s, s));
-    }
+    Rows<const Opx8u> s(ref, ref_step);
+    Rows<const Opx16s> r(res, res_step);
+    Rows<Opx8u> d(dst, dst_step);
+    Predictor<8, 1, Pos, R> pred(s);
+    for_rows<8>([&](auto k) { store<8>(d.at<k>(), add_wrap(pred.template row<k>(s), r.at<k>())); },
+                s, r, d);
 }
 
 void add_const_8x8(Opx16s value, Opx8u* srcdst, std::int32_t srcdst_step) noexcept {
     const __m128i c = _mm_set1_epi16(value);
-    for (int y = 0; y < 8; y += 2) {
-        Opx8u* d1 = srcdst + srcdst_step;
-        const __m128i s0 = _mm_add_epi16(_mm_cvtepu8_epi16(load<8>(srcdst)), c);
-        const __m128i s1 = _mm_add_epi16(_mm_cvtepu8_epi16(load<8>(d1)), c);
-        const __m128i v = _mm_packus_epi16(s0, s1);
-        store<8>(srcdst, v);
-        store_high(d1, v);
-        srcdst = d1 + srcdst_step;
-    }
+    Rows<Opx8u> d(srcdst, srcdst_step);
+    for_rows<8>(
+        [&](auto k) {
+            const __m128i s = _mm_add_epi16(_mm_cvtepu8_epi16(load<8>(d.at<k>())), c);
+            store<8>(d.at<k>(), _mm_packus_epi16(s, s));
+        },
+        d);
 }
 
 template <int W, int H, int N, int Pos, int R>
 void mc(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res, std::int32_t res_step,
         Opx8u* dst, std::int32_t dst_step) noexcept {
-    Predictor<W, N, Pos, R> pred(ref, ref_step);
-    for (int y = 0; y < H; ++y, dst += dst_step, res = advance(res, res_step))
-        add_exact_store<W>(dst, pred.next(), res);
+    Rows<const Opx8u> s(ref, ref_step);
+    Rows<const Opx16s> r(res, res_step);
+    Rows<Opx8u> d(dst, dst_step);
+    Predictor<W, N, Pos, R> pred(s);
+    for_rows<H>([&](auto k) { add_exact_store<W>(d.at<k>(), pred.template row<k>(s), r.at<k>()); },
+                s, r, d);
 }
 
 // The two predictions are each rounded with R; their average rounds up (pavgb).
 template <int W, int H, int N, int PosF, int PosB, int R>
 void mc_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b, std::int32_t ref_b_step,
           const Opx16s* res, std::int32_t res_step, Opx8u* dst, std::int32_t dst_step) noexcept {
-    Predictor<W, N, PosF, R> pred_f(ref_f, ref_f_step);
-    Predictor<W, N, PosB, R> pred_b(ref_b, ref_b_step);
-    for (int y = 0; y < H; ++y, dst += dst_step, res = advance(res, res_step))
-        add_exact_store<W>(dst, _mm_avg_epu8(pred_f.next(), pred_b.next()), res);
+    Rows<const Opx8u> sf(ref_f, ref_f_step), sb(ref_b, ref_b_step);
+    Rows<const Opx16s> r(res, res_step);
+    Rows<Opx8u> d(dst, dst_step);
+    Predictor<W, N, PosF, R> pred_f(sf);
+    Predictor<W, N, PosB, R> pred_b(sb);
+    for_rows<H>(
+        [&](auto k) {
+            const __m128i p = _mm_avg_epu8(pred_f.template row<k>(sf), pred_b.template row<k>(sb));
+            add_exact_store<W>(d.at<k>(), p, r.at<k>());
+        },
+        sf, sb, r, d);
 }
 
 // Planar residuals interleaved to the destination's byte order: U at even bytes, V at odd.
@@ -220,12 +282,13 @@ template <int W, int H, int Pos, int R>
 void mc_p2c2(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res_u, const Opx16s* res_v,
              std::int32_t res_step, Opx8u* dst, std::int32_t dst_step) noexcept {
     static_assert(W == 16);
-    Predictor<W, 2, Pos, R> pred(ref, ref_step);
-    for (int y = 0; y < H; ++y, dst += dst_step) {
-        add_planar_store(dst, pred.next(), res_u, res_v);
-        res_u = advance(res_u, res_step);
-        res_v = advance(res_v, res_step);
-    }
+    Rows<const Opx8u> s(ref, ref_step);
+    Rows<const Opx16s> u(res_u, res_step), v(res_v, res_step);
+    Rows<Opx8u> d(dst, dst_step);
+    Predictor<W, 2, Pos, R> pred(s);
+    for_rows<H>(
+        [&](auto k) { add_planar_store(d.at<k>(), pred.template row<k>(s), u.at<k>(), v.at<k>()); },
+        s, u, v, d);
 }
 
 template <int W, int H, int PosF, int PosB, int R>
@@ -233,13 +296,17 @@ void mc_p2c2_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
                std::int32_t ref_b_step, const Opx16s* res_u, const Opx16s* res_v,
                std::int32_t res_step, Opx8u* dst, std::int32_t dst_step) noexcept {
     static_assert(W == 16);
-    Predictor<W, 2, PosF, R> pred_f(ref_f, ref_f_step);
-    Predictor<W, 2, PosB, R> pred_b(ref_b, ref_b_step);
-    for (int y = 0; y < H; ++y, dst += dst_step) {
-        add_planar_store(dst, _mm_avg_epu8(pred_f.next(), pred_b.next()), res_u, res_v);
-        res_u = advance(res_u, res_step);
-        res_v = advance(res_v, res_step);
-    }
+    Rows<const Opx8u> sf(ref_f, ref_f_step), sb(ref_b, ref_b_step);
+    Rows<const Opx16s> u(res_u, res_step), v(res_v, res_step);
+    Rows<Opx8u> d(dst, dst_step);
+    Predictor<W, 2, PosF, R> pred_f(sf);
+    Predictor<W, 2, PosB, R> pred_b(sb);
+    for_rows<H>(
+        [&](auto k) {
+            const __m128i p = _mm_avg_epu8(pred_f.template row<k>(sf), pred_b.template row<k>(sb));
+            add_planar_store(d.at<k>(), p, u.at<k>(), v.at<k>());
+        },
+        sf, sb, u, v, d);
 }
 
 // ---- table entries: K<size, index>::value -----------------------------------------------------
