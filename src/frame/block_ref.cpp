@@ -22,8 +22,8 @@ int clamp255(int v) {
     return std::clamp(v, 0, 255);
 }
 
-// The sum read as a signed 16-bit value (modulo 2^16), as the saturating adds of 16-bit lanes
-// that these functions have always used.
+// Wrapping residual addition (Add8x8, Add8x8HP, AddC8x8): the sum modulo 2^16 read as a signed
+// 16-bit value, before the clamp (200 + 32700 = 32900 reads as -32636 and clamps to 0).
 int wrap16(int v) {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(v));
 }
