@@ -177,7 +177,7 @@ constexpr std::array<Row<Fn, N>, Sizes> kernel_table() {
     return make_table<Fn, N, K>(std::make_index_sequence<Sizes>{});
 }
 
-// The 2- and 4-wide kernels are scalar; one table serves both builds.
+// 2- and 4-wide forms: one kernel per position code, the rounding passed as a number.
 struct McSmallKernels {
     std::array<Row<McSmallFn, 4>, kNumMcSmallSizes> mc;      // [size][mc_small_index]
     std::array<Row<McSmallBFn, 16>, kNumMcSmallSizes> mc_b;  // [size][mc_small_b_index]
@@ -203,7 +203,8 @@ extern const McSmallKernels kMcSmall;
 extern const BlockKernels kBlock;
 }  // namespace ref
 namespace avx2 {
+extern const McSmallKernels kMcSmall;
 extern const BlockKernels kBlock;
-}
+}  // namespace avx2
 
 }  // namespace opx::frame

@@ -1,12 +1,14 @@
 // AVX2 block primitives (VEX-encoded 128-bit code: on the target cores a 256-bit operation is
 // split into two 128-bit halves, and one 16-byte row per vector keeps every width uniform).
 //
-// Lane layout: one block row per vector, 8-byte rows in the low half. Predictions stay in bytes:
-// pavgb gives (a + b + 1) >> 1, and the other roundings are corrected from the parity of the
-// sums (see avg2 and avg4), which is exact and avoids widening. Residual sums are 16-bit lanes.
-// Loads cover exactly the bytes the rules read (the block, n bytes to the right, one row below).
+// Lane layout: one block row per vector, rows narrower than 16 bytes at the low end. Predictions
+// stay in bytes: pavgb gives (a + b + 1) >> 1, and the other roundings are corrected from the
+// parity of the sums (see avg2 and avg4), which is exact and avoids widening. Residual sums are
+// 16-bit lanes. Loads cover exactly the bytes the rules read (the block, n bytes to the right, one
+// row below).
 #include <immintrin.h>
 
+#include <cstring>
 #include <type_traits>
 
 #include "frame/block.hpp"
@@ -15,19 +17,34 @@
 namespace opx::frame::avx2 {
 namespace {
 
+// Loads and stores of exactly W bytes (2, 4, 8 or 16), into or from the low end of a vector.
 template <int W>
 OPX_INLINE __m128i load(const void* p) {
-    static_assert(W == 8 || W == 16);
-    if constexpr (W == 16) return _mm_loadu_si128(static_cast<const __m128i*>(p));
-    return _mm_loadl_epi64(static_cast<const __m128i*>(p));
+    static_assert(W == 2 || W == 4 || W == 8 || W == 16);
+    if constexpr (W == 16) {
+        return _mm_loadu_si128(static_cast<const __m128i*>(p));
+    } else if constexpr (W == 8) {
+        return _mm_loadl_epi64(static_cast<const __m128i*>(p));
+    } else if constexpr (W == 4) {
+        std::int32_t v;
+        std::memcpy(&v, p, 4);
+        return _mm_cvtsi32_si128(v);
+    } else {
+        std::uint16_t v;
+        std::memcpy(&v, p, 2);
+        return _mm_cvtsi32_si128(v);
+    }
 }
 
 template <int W>
 OPX_INLINE void store(void* p, __m128i v) {
     if constexpr (W == 16) {
         _mm_storeu_si128(static_cast<__m128i*>(p), v);
-    } else {
+    } else if constexpr (W == 8) {
         _mm_storel_epi64(static_cast<__m128i*>(p), v);
+    } else {
+        const std::int32_t x = _mm_cvtsi128_si32(v);
+        std::memcpy(p, &x, W);
     }
 }
 
@@ -90,14 +107,20 @@ OPX_INLINE void unroll4(F&& f) {
     f(std::integral_constant<int, 3>{});
 }
 
-// Calls f(k) for every row of a block of H rows (a multiple of 4), then advances the cursors.
+// Calls f(k) for every row of a block of H rows (2 or a multiple of 4), advancing the cursors
+// after each group of four.
 template <int H, class F, class... R>
 OPX_INLINE void for_rows(F&& f, R&... rows) {
-    static_assert(H % 4 == 0);
+    if constexpr (H == 2) {
+        f(std::integral_constant<int, 0>{});
+        f(std::integral_constant<int, 1>{});
+    } else {
+        static_assert(H % 4 == 0);
 #pragma GCC unroll 1
-    for (int y = 0; y < H; y += 4) {
-        unroll4(f);
-        (rows.next4(), ...);
+        for (int y = 0; y < H; y += 4) {
+            unroll4(f);
+            (rows.next4(), ...);
+        }
     }
 }
 
@@ -154,13 +177,17 @@ OPX_INLINE void add_exact_store(Opx8u* dst, __m128i p, __m128i r0, __m128i r1) {
         const __m128i hi = _mm_adds_epi16(_mm_unpackhi_epi8(p, _mm_setzero_si128()), r1);
         store<16>(dst, _mm_packus_epi16(lo, hi));
     } else {
-        store<8>(dst, _mm_packus_epi16(lo, lo));
+        store<W>(dst, _mm_packus_epi16(lo, lo));
     }
 }
 
 template <int W>
 OPX_INLINE void add_exact_store(Opx8u* dst, __m128i p, const Opx16s* res) {
-    add_exact_store<W>(dst, p, load<16>(res), W == 16 ? load<16>(res + 8) : __m128i{});
+    if constexpr (W == 16) {
+        add_exact_store<16>(dst, p, load<16>(res), load<16>(res + 8));
+    } else {
+        add_exact_store<W>(dst, p, load<2 * W>(res), __m128i{});
+    }
 }
 
 // ---- kernels ----------------------------------------------------------------------------------
@@ -309,6 +336,33 @@ void mc_p2c2_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
         sf, sb, u, v, d);
 }
 
+// 2- and 4-wide blocks: the same kernels on 2- or 4-byte rows; the rounding number picks the
+// instance (bit 0 only, as in the wider forms).
+template <int W, int H, int Pos>
+void mc_small(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res, std::int32_t res_step,
+              Opx8u* dst, std::int32_t dst_step, std::int32_t round) noexcept {
+    constexpr int kPosRound = Pos == kFull ? 0 : 1;
+    if (round & 1) {
+        mc<W, H, 1, Pos, kPosRound>(ref, ref_step, res, res_step, dst, dst_step);
+    } else {
+        mc<W, H, 1, Pos, 0>(ref, ref_step, res, res_step, dst, dst_step);
+    }
+}
+
+template <int W, int H, int PosF, int PosB>
+void mc_small_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
+                std::int32_t ref_b_step, const Opx16s* res, std::int32_t res_step, Opx8u* dst,
+                std::int32_t dst_step, std::int32_t round) noexcept {
+    constexpr int kPosRound = PosF == kFull && PosB == kFull ? 0 : 1;
+    if (round & 1) {
+        mc_b<W, H, 1, PosF, PosB, kPosRound>(ref_f, ref_f_step, ref_b, ref_b_step, res, res_step,
+                                             dst, dst_step);
+    } else {
+        mc_b<W, H, 1, PosF, PosB, 0>(ref_f, ref_f_step, ref_b, ref_b_step, res, res_step, dst,
+                                     dst_step);
+    }
+}
+
 // ---- table entries: K<size, index>::value -----------------------------------------------------
 
 template <std::size_t S, std::size_t I>
@@ -347,7 +401,23 @@ struct McP2C2BK {
                                                   mc_b_pos_f(I), mc_b_pos_b(I), mc_b_round(I)>;
 };
 
+template <std::size_t S, std::size_t I>
+struct McSmallK {
+    static constexpr McSmallFn value =
+        &mc_small<kMcSmallSizes[S].width, kMcSmallSizes[S].height, mc_small_pos(I)>;
+};
+template <std::size_t S, std::size_t I>
+struct McSmallBK {
+    static constexpr McSmallBFn value = &mc_small_b<kMcSmallSizes[S].width, kMcSmallSizes[S].height,
+                                                    mc_small_b_pos_f(I), mc_small_b_pos_b(I)>;
+};
+
 }  // namespace
+
+extern const McSmallKernels kMcSmall = {
+    kernel_table<McSmallFn, 4, kNumMcSmallSizes, McSmallK>(),
+    kernel_table<McSmallBFn, 16, kNumMcSmallSizes, McSmallBK>(),
+};
 
 extern const BlockKernels kBlock = {
     {copy<8, 8>, copy<16, 16>},
@@ -361,8 +431,7 @@ extern const BlockKernels kBlock = {
     kernel_table<McBFn, 32, kNumMcShapes, McBK>(),
     kernel_table<McP2C2Fn, 8, kNumP2C2Sizes, McP2C2K>(),
     kernel_table<McP2C2BFn, 32, kNumP2C2Sizes, McP2C2BK>(),
-    // 2- and 4-wide blocks: the scalar kernels.
-    &ref::kMcSmall,
+    &kMcSmall,
 };
 
 }  // namespace opx::frame::avx2
