@@ -86,43 +86,45 @@ constexpr int mc_small_b_index(std::int32_t mc_type_f, std::int32_t mc_type_b) {
 }
 
 // ---- kernel signatures ------------------------------------------------------------------------
+//
+// Kernels return opxOk, so that an entry point ends in a jump through the table.
 
-using CopyFn = void (*)(const Opx8u* src, std::int32_t src_step, Opx8u* dst,
-                        std::int32_t dst_step) noexcept;
+using CopyFn = OpxResult (*)(const Opx8u* src, std::int32_t src_step, Opx8u* dst,
+                             std::int32_t dst_step) noexcept;
 // HP copy: dst = P(src). Interpolating average: dst = (P(src) + dst + 1) >> 1 (same signature).
 using HpFn = CopyFn;
 // dst = (src1 + src2 + 1) >> 1.
-using AverageFn = void (*)(const Opx8u* src1, std::int32_t src1_step, const Opx8u* src2,
-                           std::int32_t src2_step, Opx8u* dst, std::int32_t dst_step) noexcept;
+using AverageFn = OpxResult (*)(const Opx8u* src1, std::int32_t src1_step, const Opx8u* src2,
+                                std::int32_t src2_step, Opx8u* dst, std::int32_t dst_step) noexcept;
 // srcdst = clamp(srcdst + residual), 16-bit wrapping sum.
-using AddFn = void (*)(const Opx16s* res, std::int32_t res_step, Opx8u* srcdst,
-                       std::int32_t srcdst_step) noexcept;
+using AddFn = OpxResult (*)(const Opx16s* res, std::int32_t res_step, Opx8u* srcdst,
+                            std::int32_t srcdst_step) noexcept;
 // dst = clamp(P(ref) + residual), 16-bit wrapping sum.
-using AddHpFn = void (*)(const Opx16s* res, std::int32_t res_step, const Opx8u* ref,
-                         std::int32_t ref_step, Opx8u* dst, std::int32_t dst_step) noexcept;
+using AddHpFn = OpxResult (*)(const Opx16s* res, std::int32_t res_step, const Opx8u* ref,
+                              std::int32_t ref_step, Opx8u* dst, std::int32_t dst_step) noexcept;
 // Every sample = clamp(sample + value), 16-bit wrapping sum.
-using AddConstFn = void (*)(Opx16s value, Opx8u* srcdst, std::int32_t srcdst_step) noexcept;
+using AddConstFn = OpxResult (*)(Opx16s value, Opx8u* srcdst, std::int32_t srcdst_step) noexcept;
 // dst = clamp(P(ref) + residual), exact sum.
-using McFn = void (*)(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res,
-                      std::int32_t res_step, Opx8u* dst, std::int32_t dst_step) noexcept;
-// dst = clamp(((PF + PB + 1) >> 1) + residual), exact sum.
-using McBFn = void (*)(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
-                       std::int32_t ref_b_step, const Opx16s* res, std::int32_t res_step,
-                       Opx8u* dst, std::int32_t dst_step) noexcept;
-// 2/4-wide forms: rounding bit passed as a number (only bit 0 is read).
-using McSmallFn = void (*)(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res,
-                           std::int32_t res_step, Opx8u* dst, std::int32_t dst_step,
-                           std::int32_t round) noexcept;
-using McSmallBFn = void (*)(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
-                            std::int32_t ref_b_step, const Opx16s* res, std::int32_t res_step,
-                            Opx8u* dst, std::int32_t dst_step, std::int32_t round) noexcept;
-// Interleaved chroma destination, planar residuals: residual U at even bytes, V at odd bytes.
-using McP2C2Fn = void (*)(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res_u,
-                          const Opx16s* res_v, std::int32_t res_step, Opx8u* dst,
-                          std::int32_t dst_step) noexcept;
-using McP2C2BFn = void (*)(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
-                           std::int32_t ref_b_step, const Opx16s* res_u, const Opx16s* res_v,
+using McFn = OpxResult (*)(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res,
                            std::int32_t res_step, Opx8u* dst, std::int32_t dst_step) noexcept;
+// dst = clamp(((PF + PB + 1) >> 1) + residual), exact sum.
+using McBFn = OpxResult (*)(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
+                            std::int32_t ref_b_step, const Opx16s* res, std::int32_t res_step,
+                            Opx8u* dst, std::int32_t dst_step) noexcept;
+// 2/4-wide forms: rounding bit passed as a number (only bit 0 is read).
+using McSmallFn = OpxResult (*)(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res,
+                                std::int32_t res_step, Opx8u* dst, std::int32_t dst_step,
+                                std::int32_t round) noexcept;
+using McSmallBFn = OpxResult (*)(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
+                                 std::int32_t ref_b_step, const Opx16s* res, std::int32_t res_step,
+                                 Opx8u* dst, std::int32_t dst_step, std::int32_t round) noexcept;
+// Interleaved chroma destination, planar residuals: residual U at even bytes, V at odd bytes.
+using McP2C2Fn = OpxResult (*)(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res_u,
+                               const Opx16s* res_v, std::int32_t res_step, Opx8u* dst,
+                               std::int32_t dst_step) noexcept;
+using McP2C2BFn = OpxResult (*)(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
+                                std::int32_t ref_b_step, const Opx16s* res_u, const Opx16s* res_v,
+                                std::int32_t res_step, Opx8u* dst, std::int32_t dst_step) noexcept;
 
 template <class Fn, std::size_t N>
 using Row = std::array<Fn, N>;

@@ -15,24 +15,22 @@ template <int S>
 OpxResult copy_hp(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst, Opx32s dstStep, Opx32s acc,
                   Opx32s rounding) noexcept {
     OPX_CHECK_NULL(pSrc, pDst);
-    k.copy_hp[S][hp_index(acc, rounding)](pSrc, srcStep, pDst, dstStep);
-    return opxOk;
+    return k.copy_hp[S][hp_index(acc, rounding)](pSrc, srcStep, pDst, dstStep);
 }
 
 template <int S>
 OpxResult interp_average(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pSrcDst, Opx32s srcDstStep,
                          Opx32s acc, Opx32s rounding) noexcept {
     OPX_CHECK_NULL(pSrc, pSrcDst);
-    k.interp_average[S][hp_index(acc, rounding)](pSrc, srcStep, pSrcDst, srcDstStep);
-    return opxOk;
+    return k.interp_average[S][hp_index(acc, rounding)](pSrc, srcStep, pSrcDst, srcDstStep);
 }
 
 template <int S>
 OpxResult mc(const Opx8u* pRef, Opx32s refStep, const Opx16s* pResidual, Opx32s residualStep,
              Opx8u* pDst, Opx32s dstStep, Opx32s mcType, Opx32s roundControl) noexcept {
     OPX_CHECK_NULL(pRef, pResidual, pDst);
-    k.mc[S][mc_index(mcType, roundControl)](pRef, refStep, pResidual, residualStep, pDst, dstStep);
-    return opxOk;
+    return k.mc[S][mc_index(mcType, roundControl)](pRef, refStep, pResidual, residualStep, pDst,
+                                                   dstStep);
 }
 
 template <int S>
@@ -40,18 +38,16 @@ OpxResult mc_b(const Opx8u* pRefF, Opx32s refFStep, Opx32s mcTypeF, const Opx8u*
                Opx32s refBStep, Opx32s mcTypeB, const Opx16s* pResidual, Opx32s residualStep,
                Opx8u* pDst, Opx32s dstStep, Opx32s roundControl) noexcept {
     OPX_CHECK_NULL(pRefF, pRefB, pResidual, pDst);
-    k.mc_b[S][mc_b_index(mcTypeF, mcTypeB, roundControl)](pRefF, refFStep, pRefB, refBStep,
-                                                          pResidual, residualStep, pDst, dstStep);
-    return opxOk;
+    return k.mc_b[S][mc_b_index(mcTypeF, mcTypeB, roundControl)](
+        pRefF, refFStep, pRefB, refBStep, pResidual, residualStep, pDst, dstStep);
 }
 
 template <int S>
 OpxResult mc_small(const Opx8u* pRef, Opx32s refStep, const Opx16s* pResidual, Opx32s residualStep,
                    Opx8u* pDst, Opx32s dstStep, Opx32s mcType, Opx32s roundControl) noexcept {
     OPX_CHECK_NULL(pRef, pResidual, pDst);
-    k.small->mc[S][mc_small_index(mcType)](pRef, refStep, pResidual, residualStep, pDst, dstStep,
-                                           roundControl);
-    return opxOk;
+    return k.small->mc[S][mc_small_index(mcType)](pRef, refStep, pResidual, residualStep, pDst,
+                                                  dstStep, roundControl);
 }
 
 template <int S>
@@ -59,9 +55,8 @@ OpxResult mc_small_b(const Opx8u* pRefF, Opx32s refFStep, Opx32s mcTypeF, const 
                      Opx32s refBStep, Opx32s mcTypeB, const Opx16s* pResidual, Opx32s residualStep,
                      Opx8u* pDst, Opx32s dstStep, Opx32s roundControl) noexcept {
     OPX_CHECK_NULL(pRefF, pRefB, pResidual, pDst);
-    k.small->mc_b[S][mc_small_b_index(mcTypeF, mcTypeB)](
+    return k.small->mc_b[S][mc_small_b_index(mcTypeF, mcTypeB)](
         pRefF, refFStep, pRefB, refBStep, pResidual, residualStep, pDst, dstStep, roundControl);
-    return opxOk;
 }
 
 template <int S>
@@ -69,9 +64,8 @@ OpxResult mc_p2c2(const Opx8u* pRef, Opx32s refStep, const Opx16s* pResidualU,
                   const Opx16s* pResidualV, Opx32s residualStep, Opx8u* pDst, Opx32s dstStep,
                   Opx32s mcType, Opx32s roundControl) noexcept {
     OPX_CHECK_NULL(pRef, pResidualU, pResidualV, pDst);
-    k.mc_p2c2[S][mc_index(mcType, roundControl)](pRef, refStep, pResidualU, pResidualV,
-                                                 residualStep, pDst, dstStep);
-    return opxOk;
+    return k.mc_p2c2[S][mc_index(mcType, roundControl)](pRef, refStep, pResidualU, pResidualV,
+                                                        residualStep, pDst, dstStep);
 }
 
 template <int S>
@@ -80,9 +74,8 @@ OpxResult mc_p2c2_b(const Opx8u* pRefF, Opx32s refFStep, Opx32s mcTypeF, const O
                     const Opx16s* pResidualV, Opx32s residualStep, Opx8u* pDst, Opx32s dstStep,
                     Opx32s roundControl) noexcept {
     OPX_CHECK_NULL(pRefF, pRefB, pResidualU, pResidualV, pDst);
-    k.mc_p2c2_b[S][mc_b_index(mcTypeF, mcTypeB, roundControl)](
+    return k.mc_p2c2_b[S][mc_b_index(mcTypeF, mcTypeB, roundControl)](
         pRefF, refFStep, pRefB, refBStep, pResidualU, pResidualV, residualStep, pDst, dstStep);
-    return opxOk;
 }
 
 }  // namespace
@@ -92,15 +85,13 @@ OpxResult mc_p2c2_b(const Opx8u* pRefF, Opx32s refFStep, Opx32s mcTypeF, const O
 OpxResult opxiCopy8x8_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
                              Opx32s dstStep) noexcept {
     OPX_CHECK_NULL(pSrc, pDst);
-    k.copy[kCopy8x8](pSrc, srcStep, pDst, dstStep);
-    return opxOk;
+    return k.copy[kCopy8x8](pSrc, srcStep, pDst, dstStep);
 }
 
 OpxResult opxiCopy16x16_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
                                Opx32s dstStep) noexcept {
     OPX_CHECK_NULL(pSrc, pDst);
-    k.copy[kCopy16x16](pSrc, srcStep, pDst, dstStep);
-    return opxOk;
+    return k.copy[kCopy16x16](pSrc, srcStep, pDst, dstStep);
 }
 
 OpxResult opxiCopy8x8HP_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst, Opx32s dstStep,
@@ -126,15 +117,13 @@ OpxResult opxiCopy8x4HP_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst, O
 OpxResult opxiAverage8x8_8u_C1R(const Opx8u* pSrc1, Opx32s src1Step, const Opx8u* pSrc2,
                                 Opx32s src2Step, Opx8u* pDst, Opx32s dstStep) noexcept {
     OPX_CHECK_NULL(pSrc1, pSrc2, pDst);
-    k.average[kCopy8x8](pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep);
-    return opxOk;
+    return k.average[kCopy8x8](pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep);
 }
 
 OpxResult opxiAverage16x16_8u_C1R(const Opx8u* pSrc1, Opx32s src1Step, const Opx8u* pSrc2,
                                   Opx32s src2Step, Opx8u* pDst, Opx32s dstStep) noexcept {
     OPX_CHECK_NULL(pSrc1, pSrc2, pDst);
-    k.average[kCopy16x16](pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep);
-    return opxOk;
+    return k.average[kCopy16x16](pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep);
 }
 
 // The in-place average is the integer-position interpolating average.
@@ -178,22 +167,20 @@ OpxResult opxiInterpolateAverage8x4_8u_C1IR(const Opx8u* pSrc, Opx32s srcStep, O
 OpxResult opxiAdd8x8_16s8u_C1IRS(const Opx16s* pResidual, Opx32s residualStep, Opx8u* pSrcDst,
                                  Opx32s srcDstStep) noexcept {
     OPX_CHECK_NULL(pResidual, pSrcDst);
-    k.add_8x8(pResidual, residualStep, pSrcDst, srcDstStep);
-    return opxOk;
+    return k.add_8x8(pResidual, residualStep, pSrcDst, srcDstStep);
 }
 
 OpxResult opxiAdd8x8HP_16s8u_C1RS(const Opx16s* pResidual, Opx32s residualStep, const Opx8u* pRef,
                                   Opx32s refStep, Opx8u* pDst, Opx32s dstStep, Opx32s acc,
                                   Opx32s rounding) noexcept {
     OPX_CHECK_NULL(pResidual, pRef, pDst);
-    k.add_hp_8x8[hp_index(acc, rounding)](pResidual, residualStep, pRef, refStep, pDst, dstStep);
-    return opxOk;
+    return k.add_hp_8x8[hp_index(acc, rounding)](pResidual, residualStep, pRef, refStep, pDst,
+                                                 dstStep);
 }
 
 OpxResult opxiAddC8x8_16s8u_C1IR(Opx16s value, Opx8u* pSrcDst, Opx32s srcDstStep) noexcept {
     OPX_CHECK_NULL(pSrcDst);
-    k.add_const_8x8(value, pSrcDst, srcDstStep);
-    return opxOk;
+    return k.add_const_8x8(value, pSrcDst, srcDstStep);
 }
 
 // ---- motion compensation ----------------------------------------------------------------------

@@ -196,15 +196,17 @@ OPX_INLINE void add_exact_store(Opx8u* dst, __m128i p, const Opx16s* res) {
 // in-place forms give the portable results also when rows overlap (steps smaller than the row).
 
 template <int W, int H>
-void copy(const Opx8u* src, std::int32_t src_step, Opx8u* dst, std::int32_t dst_step) noexcept {
+OpxResult copy(const Opx8u* src, std::int32_t src_step, Opx8u* dst,
+               std::int32_t dst_step) noexcept {
     Rows<const Opx8u> s(src, src_step);
     Rows<Opx8u> d(dst, dst_step);
     for_rows<H>([&](auto k) { store<W>(d.at<k>(), load<W>(s.at<k>())); }, s, d);
+    return opxOk;
 }
 
 template <int W, int H>
-void average(const Opx8u* src1, std::int32_t src1_step, const Opx8u* src2, std::int32_t src2_step,
-             Opx8u* dst, std::int32_t dst_step) noexcept {
+OpxResult average(const Opx8u* src1, std::int32_t src1_step, const Opx8u* src2,
+                  std::int32_t src2_step, Opx8u* dst, std::int32_t dst_step) noexcept {
     Rows<const Opx8u> s1(src1, src1_step), s2(src2, src2_step);
     Rows<Opx8u> d(dst, dst_step);
     for_rows<H>(
@@ -212,19 +214,22 @@ void average(const Opx8u* src1, std::int32_t src1_step, const Opx8u* src2, std::
             store<W>(d.at<k>(), _mm_avg_epu8(load<W>(s1.at<k>()), load<W>(s2.at<k>())));
         },
         s1, s2, d);
+    return opxOk;
 }
 
 template <int W, int H, int Pos, int R>
-void copy_hp(const Opx8u* src, std::int32_t src_step, Opx8u* dst, std::int32_t dst_step) noexcept {
+OpxResult copy_hp(const Opx8u* src, std::int32_t src_step, Opx8u* dst,
+                  std::int32_t dst_step) noexcept {
     Rows<const Opx8u> s(src, src_step);
     Rows<Opx8u> d(dst, dst_step);
     Predictor<W, 1, Pos, R> pred(s);
     for_rows<H>([&](auto k) { store<W>(d.at<k>(), pred.template row<k>(s)); }, s, d);
+    return opxOk;
 }
 
 template <int W, int H, int Pos, int R>
-void interp_average(const Opx8u* src, std::int32_t src_step, Opx8u* dst,
-                    std::int32_t dst_step) noexcept {
+OpxResult interp_average(const Opx8u* src, std::int32_t src_step, Opx8u* dst,
+                         std::int32_t dst_step) noexcept {
     Rows<const Opx8u> s(src, src_step);
     Rows<Opx8u> d(dst, dst_step);
     Predictor<W, 1, Pos, R> pred(s);
@@ -233,6 +238,7 @@ void interp_average(const Opx8u* src, std::int32_t src_step, Opx8u* dst,
             store<W>(d.at<k>(), _mm_avg_epu8(pred.template row<k>(s), load<W>(d.at<k>())));
         },
         s, d);
+    return opxOk;
 }
 
 // Wrapping sums: paddw, then packus clamps the signed 16-bit result.
@@ -241,26 +247,28 @@ OPX_INLINE __m128i add_wrap(__m128i p, const Opx16s* res) {
     return _mm_packus_epi16(s, s);
 }
 
-void add_8x8(const Opx16s* res, std::int32_t res_step, Opx8u* srcdst,
-             std::int32_t srcdst_step) noexcept {
+OpxResult add_8x8(const Opx16s* res, std::int32_t res_step, Opx8u* srcdst,
+                  std::int32_t srcdst_step) noexcept {
     Rows<const Opx16s> r(res, res_step);
     Rows<Opx8u> d(srcdst, srcdst_step);
     for_rows<8>([&](auto k) { store<8>(d.at<k>(), add_wrap(load<8>(d.at<k>()), r.at<k>())); }, r,
                 d);
+    return opxOk;
 }
 
 template <int Pos, int R>
-void add_hp_8x8(const Opx16s* res, std::int32_t res_step, const Opx8u* ref, std::int32_t ref_step,
-                Opx8u* dst, std::int32_t dst_step) noexcept {
+OpxResult add_hp_8x8(const Opx16s* res, std::int32_t res_step, const Opx8u* ref,
+                     std::int32_t ref_step, Opx8u* dst, std::int32_t dst_step) noexcept {
     Rows<const Opx8u> s(ref, ref_step);
     Rows<const Opx16s> r(res, res_step);
     Rows<Opx8u> d(dst, dst_step);
     Predictor<8, 1, Pos, R> pred(s);
     for_rows<8>([&](auto k) { store<8>(d.at<k>(), add_wrap(pred.template row<k>(s), r.at<k>())); },
                 s, r, d);
+    return opxOk;
 }
 
-void add_const_8x8(Opx16s value, Opx8u* srcdst, std::int32_t srcdst_step) noexcept {
+OpxResult add_const_8x8(Opx16s value, Opx8u* srcdst, std::int32_t srcdst_step) noexcept {
     const __m128i c = _mm_set1_epi16(value);
     Rows<Opx8u> d(srcdst, srcdst_step);
     for_rows<8>(
@@ -269,23 +277,26 @@ void add_const_8x8(Opx16s value, Opx8u* srcdst, std::int32_t srcdst_step) noexce
             store<8>(d.at<k>(), _mm_packus_epi16(s, s));
         },
         d);
+    return opxOk;
 }
 
 template <int W, int H, int N, int Pos, int R>
-void mc(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res, std::int32_t res_step,
-        Opx8u* dst, std::int32_t dst_step) noexcept {
+OpxResult mc(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res, std::int32_t res_step,
+             Opx8u* dst, std::int32_t dst_step) noexcept {
     Rows<const Opx8u> s(ref, ref_step);
     Rows<const Opx16s> r(res, res_step);
     Rows<Opx8u> d(dst, dst_step);
     Predictor<W, N, Pos, R> pred(s);
     for_rows<H>([&](auto k) { add_exact_store<W>(d.at<k>(), pred.template row<k>(s), r.at<k>()); },
                 s, r, d);
+    return opxOk;
 }
 
 // The two predictions are each rounded with R; their average rounds up (pavgb).
 template <int W, int H, int N, int PosF, int PosB, int R>
-void mc_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b, std::int32_t ref_b_step,
-          const Opx16s* res, std::int32_t res_step, Opx8u* dst, std::int32_t dst_step) noexcept {
+OpxResult mc_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
+               std::int32_t ref_b_step, const Opx16s* res, std::int32_t res_step, Opx8u* dst,
+               std::int32_t dst_step) noexcept {
     Rows<const Opx8u> sf(ref_f, ref_f_step), sb(ref_b, ref_b_step);
     Rows<const Opx16s> r(res, res_step);
     Rows<Opx8u> d(dst, dst_step);
@@ -297,6 +308,7 @@ void mc_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b, std::
             add_exact_store<W>(d.at<k>(), p, r.at<k>());
         },
         sf, sb, r, d);
+    return opxOk;
 }
 
 // Planar residuals interleaved to the destination's byte order: U at even bytes, V at odd.
@@ -306,8 +318,8 @@ OPX_INLINE void add_planar_store(Opx8u* dst, __m128i p, const Opx16s* res_u, con
 }
 
 template <int W, int H, int Pos, int R>
-void mc_p2c2(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res_u, const Opx16s* res_v,
-             std::int32_t res_step, Opx8u* dst, std::int32_t dst_step) noexcept {
+OpxResult mc_p2c2(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res_u, const Opx16s* res_v,
+                  std::int32_t res_step, Opx8u* dst, std::int32_t dst_step) noexcept {
     static_assert(W == 16);
     Rows<const Opx8u> s(ref, ref_step);
     Rows<const Opx16s> u(res_u, res_step), v(res_v, res_step);
@@ -316,12 +328,13 @@ void mc_p2c2(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res_u, const
     for_rows<H>(
         [&](auto k) { add_planar_store(d.at<k>(), pred.template row<k>(s), u.at<k>(), v.at<k>()); },
         s, u, v, d);
+    return opxOk;
 }
 
 template <int W, int H, int PosF, int PosB, int R>
-void mc_p2c2_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
-               std::int32_t ref_b_step, const Opx16s* res_u, const Opx16s* res_v,
-               std::int32_t res_step, Opx8u* dst, std::int32_t dst_step) noexcept {
+OpxResult mc_p2c2_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
+                    std::int32_t ref_b_step, const Opx16s* res_u, const Opx16s* res_v,
+                    std::int32_t res_step, Opx8u* dst, std::int32_t dst_step) noexcept {
     static_assert(W == 16);
     Rows<const Opx8u> sf(ref_f, ref_f_step), sb(ref_b, ref_b_step);
     Rows<const Opx16s> u(res_u, res_step), v(res_v, res_step);
@@ -334,25 +347,28 @@ void mc_p2c2_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
             add_planar_store(d.at<k>(), p, u.at<k>(), v.at<k>());
         },
         sf, sb, u, v, d);
+    return opxOk;
 }
 
 // 2- and 4-wide blocks: the same kernels on 2- or 4-byte rows; the rounding number picks the
 // instance (bit 0 only, as in the wider forms).
 template <int W, int H, int Pos>
-void mc_small(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res, std::int32_t res_step,
-              Opx8u* dst, std::int32_t dst_step, std::int32_t round) noexcept {
+OpxResult mc_small(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res,
+                   std::int32_t res_step, Opx8u* dst, std::int32_t dst_step,
+                   std::int32_t round) noexcept {
     constexpr int kPosRound = Pos == kFull ? 0 : 1;
     if (round & 1) {
         mc<W, H, 1, Pos, kPosRound>(ref, ref_step, res, res_step, dst, dst_step);
     } else {
         mc<W, H, 1, Pos, 0>(ref, ref_step, res, res_step, dst, dst_step);
     }
+    return opxOk;
 }
 
 template <int W, int H, int PosF, int PosB>
-void mc_small_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
-                std::int32_t ref_b_step, const Opx16s* res, std::int32_t res_step, Opx8u* dst,
-                std::int32_t dst_step, std::int32_t round) noexcept {
+OpxResult mc_small_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
+                     std::int32_t ref_b_step, const Opx16s* res, std::int32_t res_step, Opx8u* dst,
+                     std::int32_t dst_step, std::int32_t round) noexcept {
     constexpr int kPosRound = PosF == kFull && PosB == kFull ? 0 : 1;
     if (round & 1) {
         mc_b<W, H, 1, PosF, PosB, kPosRound>(ref_f, ref_f_step, ref_b, ref_b_step, res, res_step,
@@ -361,6 +377,7 @@ void mc_small_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
         mc_b<W, H, 1, PosF, PosB, 0>(ref_f, ref_f_step, ref_b, ref_b_step, res, res_step, dst,
                                      dst_step);
     }
+    return opxOk;
 }
 
 // ---- table entries: K<size, index>::value -----------------------------------------------------

@@ -48,70 +48,80 @@ int predict(const Opx8u* ref, std::int32_t step, int x, int y, int r) {
 }
 
 template <int W, int H>
-void copy(const Opx8u* src, std::int32_t src_step, Opx8u* dst, std::int32_t dst_step) noexcept {
+OpxResult copy(const Opx8u* src, std::int32_t src_step, Opx8u* dst,
+               std::int32_t dst_step) noexcept {
     for (int y = 0; y < H; ++y) std::memcpy(row(dst, dst_step, y), row(src, src_step, y), W);
+    return opxOk;
 }
 
 template <int W, int H>
-void average(const Opx8u* src1, std::int32_t src1_step, const Opx8u* src2, std::int32_t src2_step,
-             Opx8u* dst, std::int32_t dst_step) noexcept {
+OpxResult average(const Opx8u* src1, std::int32_t src1_step, const Opx8u* src2,
+                  std::int32_t src2_step, Opx8u* dst, std::int32_t dst_step) noexcept {
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x)
             row(dst, dst_step, y)[x] = static_cast<Opx8u>(
                 (row(src1, src1_step, y)[x] + row(src2, src2_step, y)[x] + 1) >> 1);
+    return opxOk;
 }
 
 template <int W, int H, int Pos, int R>
-void copy_hp(const Opx8u* src, std::int32_t src_step, Opx8u* dst, std::int32_t dst_step) noexcept {
+OpxResult copy_hp(const Opx8u* src, std::int32_t src_step, Opx8u* dst,
+                  std::int32_t dst_step) noexcept {
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x)
             row(dst, dst_step, y)[x] = static_cast<Opx8u>(predict<Pos, 1>(src, src_step, x, y, R));
+    return opxOk;
 }
 
 // The final average rounds half up whatever R is.
 template <int W, int H, int Pos, int R>
-void interp_average(const Opx8u* src, std::int32_t src_step, Opx8u* dst,
-                    std::int32_t dst_step) noexcept {
+OpxResult interp_average(const Opx8u* src, std::int32_t src_step, Opx8u* dst,
+                         std::int32_t dst_step) noexcept {
     for (int y = 0; y < H; ++y) {
         Opx8u* d = row(dst, dst_step, y);
         for (int x = 0; x < W; ++x)
             d[x] = static_cast<Opx8u>((predict<Pos, 1>(src, src_step, x, y, R) + d[x] + 1) >> 1);
     }
+    return opxOk;
 }
 
-void add_8x8(const Opx16s* res, std::int32_t res_step, Opx8u* srcdst,
-             std::int32_t srcdst_step) noexcept {
+OpxResult add_8x8(const Opx16s* res, std::int32_t res_step, Opx8u* srcdst,
+                  std::int32_t srcdst_step) noexcept {
     for (int y = 0; y < 8; ++y) {
         Opx8u* d = row(srcdst, srcdst_step, y);
         for (int x = 0; x < 8; ++x)
             d[x] = static_cast<Opx8u>(clamp255(wrap16(d[x] + row(res, res_step, y)[x])));
     }
+    return opxOk;
 }
 
 template <int Pos, int R>
-void add_hp_8x8(const Opx16s* res, std::int32_t res_step, const Opx8u* ref, std::int32_t ref_step,
-                Opx8u* dst, std::int32_t dst_step) noexcept {
+OpxResult add_hp_8x8(const Opx16s* res, std::int32_t res_step, const Opx8u* ref,
+                     std::int32_t ref_step, Opx8u* dst, std::int32_t dst_step) noexcept {
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
             row(dst, dst_step, y)[x] = static_cast<Opx8u>(clamp255(
                 wrap16(predict<Pos, 1>(ref, ref_step, x, y, R) + row(res, res_step, y)[x])));
+    return opxOk;
 }
 
-void add_const_8x8(Opx16s value, Opx8u* srcdst, std::int32_t srcdst_step) noexcept {
+OpxResult add_const_8x8(Opx16s value, Opx8u* srcdst, std::int32_t srcdst_step) noexcept {
     for (int y = 0; y < 8; ++y) {
         Opx8u* d = row(srcdst, srcdst_step, y);
         for (int x = 0; x < 8; ++x) d[x] = static_cast<Opx8u>(clamp255(wrap16(d[x] + value)));
     }
+    return opxOk;
 }
 
 // Exact sums: P + residual lies in -32768..33022 and is clamped as an int.
 template <int W, int H, int N, int Pos, int R>
-void mc(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res, std::int32_t res_step,
-        Opx8u* dst, std::int32_t dst_step) noexcept {
+OpxResult mc(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res, std::int32_t res_step,
+             Opx8u* dst, std::int32_t dst_step) noexcept {
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x)
             row(dst, dst_step, y)[x] = static_cast<Opx8u>(
                 clamp255(predict<Pos, N>(ref, ref_step, x, y, R) + row(res, res_step, y)[x]));
+    return opxOk;
 }
 
 template <int N, int PosF, int PosB>
@@ -123,13 +133,15 @@ int bidir(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b, std::
 }
 
 template <int W, int H, int N, int PosF, int PosB, int R>
-void mc_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b, std::int32_t ref_b_step,
-          const Opx16s* res, std::int32_t res_step, Opx8u* dst, std::int32_t dst_step) noexcept {
+OpxResult mc_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
+               std::int32_t ref_b_step, const Opx16s* res, std::int32_t res_step, Opx8u* dst,
+               std::int32_t dst_step) noexcept {
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x)
             row(dst, dst_step, y)[x] = static_cast<Opx8u>(
                 clamp255(bidir<N, PosF, PosB>(ref_f, ref_f_step, ref_b, ref_b_step, x, y, R) +
                          row(res, res_step, y)[x]));
+    return opxOk;
 }
 
 // Residual of destination byte x of an interleaved row: U at even bytes, V at odd bytes.
@@ -138,48 +150,53 @@ int planar_residual(const Opx16s* res_u, const Opx16s* res_v, std::int32_t res_s
 }
 
 template <int W, int H, int Pos, int R>
-void mc_p2c2(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res_u, const Opx16s* res_v,
-             std::int32_t res_step, Opx8u* dst, std::int32_t dst_step) noexcept {
+OpxResult mc_p2c2(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res_u, const Opx16s* res_v,
+                  std::int32_t res_step, Opx8u* dst, std::int32_t dst_step) noexcept {
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x)
             row(dst, dst_step, y)[x] =
                 static_cast<Opx8u>(clamp255(predict<Pos, 2>(ref, ref_step, x, y, R) +
                                             planar_residual(res_u, res_v, res_step, x, y)));
+    return opxOk;
 }
 
 template <int W, int H, int PosF, int PosB, int R>
-void mc_p2c2_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
-               std::int32_t ref_b_step, const Opx16s* res_u, const Opx16s* res_v,
-               std::int32_t res_step, Opx8u* dst, std::int32_t dst_step) noexcept {
+OpxResult mc_p2c2_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
+                    std::int32_t ref_b_step, const Opx16s* res_u, const Opx16s* res_v,
+                    std::int32_t res_step, Opx8u* dst, std::int32_t dst_step) noexcept {
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x)
             row(dst, dst_step, y)[x] = static_cast<Opx8u>(
                 clamp255(bidir<2, PosF, PosB>(ref_f, ref_f_step, ref_b, ref_b_step, x, y, R) +
                          planar_residual(res_u, res_v, res_step, x, y)));
+    return opxOk;
 }
 
 // 2- and 4-wide forms: the rounding comes as a number of which only bit 0 is used, as in the
 // 8- and 16-wide forms (a caller's 2 must not turn "+ 1 - r" into a negative bias).
 template <int W, int H, int Pos>
-void mc_small(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res, std::int32_t res_step,
-              Opx8u* dst, std::int32_t dst_step, std::int32_t round) noexcept {
+OpxResult mc_small(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res,
+                   std::int32_t res_step, Opx8u* dst, std::int32_t dst_step,
+                   std::int32_t round) noexcept {
     const int r = round & 1;
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x)
             row(dst, dst_step, y)[x] = static_cast<Opx8u>(
                 clamp255(predict<Pos, 1>(ref, ref_step, x, y, r) + row(res, res_step, y)[x]));
+    return opxOk;
 }
 
 template <int W, int H, int PosF, int PosB>
-void mc_small_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
-                std::int32_t ref_b_step, const Opx16s* res, std::int32_t res_step, Opx8u* dst,
-                std::int32_t dst_step, std::int32_t round) noexcept {
+OpxResult mc_small_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
+                     std::int32_t ref_b_step, const Opx16s* res, std::int32_t res_step, Opx8u* dst,
+                     std::int32_t dst_step, std::int32_t round) noexcept {
     const int r = round & 1;
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x)
             row(dst, dst_step, y)[x] = static_cast<Opx8u>(
                 clamp255(bidir<1, PosF, PosB>(ref_f, ref_f_step, ref_b, ref_b_step, x, y, r) +
                          row(res, res_step, y)[x]));
+    return opxOk;
 }
 
 // ---- table entries: K<size, index>::value -----------------------------------------------------
