@@ -5,7 +5,8 @@
 // stay in bytes: pavgb gives (a + b + 1) >> 1, and the other roundings are corrected from the
 // parity of the sums (see avg2 and avg4), which is exact and avoids widening. Residual sums are
 // 16-bit lanes. Loads cover exactly the bytes the rules read (the block, n bytes to the right, one
-// row below).
+// row below). One path serves every pointer and step: VEX unaligned loads and stores cost the
+// same as aligned ones when the address happens to be aligned.
 #include <immintrin.h>
 
 #include <cstring>
