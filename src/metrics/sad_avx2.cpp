@@ -17,6 +17,21 @@ namespace {
 template <int W, int H, int Pos>
 std::int32_t sad(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
                  std::int32_t ref_step) noexcept {
+    if constexpr (Pos == kInteger && W < 16) {
+        // Integer position, narrow rows: one psadbw per row on 8- or 4-byte loads, no shuffles;
+        // only the low 64-bit lane carries a sum, so no final horizontal addition.
+        __m128i acc[4];
+#pragma GCC unroll 16
+        for (int y = 0; y < H; ++y) {
+            const Opx8u* s = row8(src, y, src_step);
+            const Opx8u* r = row8(ref, y, ref_step);
+            const __m128i d =
+                W == 8 ? _mm_sad_epu8(load8(s), load8(r)) : _mm_sad_epu8(load4(s), load4(r));
+            acc[y & 3] = y < 4 ? d : _mm_add_epi32(acc[y & 3], d);
+        }
+        return _mm_cvtsi128_si32(
+            _mm_add_epi32(_mm_add_epi32(acc[0], acc[1]), _mm_add_epi32(acc[2], acc[3])));
+    }
     constexpr int kRows = 16 / W, kGroups = H / kRows;
     Candidate8u<W, Pos> cand(ref, ref_step);
     __m128i acc0 = _mm_setzero_si128(), acc1 = _mm_setzero_si128();
