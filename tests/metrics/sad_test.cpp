@@ -426,7 +426,8 @@ struct Footprint {
 
 std::vector<Footprint> footprints() {
     std::vector<Footprint> f;
-    Opx32s* out = new Opx32s[64];  // shared result area, kept for the process
+    static Opx32s results[64];  // shared result area
+    Opx32s* out = results;
     Opx16u* o16 = reinterpret_cast<Opx16u*>(out);
     Opx32u* o32 = reinterpret_cast<Opx32u*>(out);
     auto u16 = [](const Opx8u* p) { return reinterpret_cast<const Opx16u*>(p); };
