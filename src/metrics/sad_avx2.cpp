@@ -143,16 +143,21 @@ template <int W>
 OPX_INLINE __m128i eight_candidates(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
                                     std::int32_t ref_step, int i0) noexcept {
     if constexpr (W == 16) {
-        // One psadbw per candidate and row, eight accumulators (two 64-bit halves each).
+        // One psadbw per candidate and row, eight accumulators (two 64-bit halves each). The
+        // row loop walks two pointers and is not unrolled: fully unrolled, the compiler keeps
+        // sixteen row addresses live and spills the accumulators.
         __m128i acc[8];
         for (auto& a : acc) a = _mm_setzero_si128();
-#pragma GCC unroll 16
+        const Opx8u* s = src;
+        const Opx8u* r = ref + i0;
+#pragma GCC unroll 1
         for (int y = 0; y < 16; ++y) {
-            const __m128i s = load16(row8(src, y, src_step));
-            const Opx8u* r = row8(ref, y, ref_step) + i0;
+            const __m128i sv = load16(s);
 #pragma GCC unroll 8
             for (int j = 0; j < 8; ++j)
-                acc[j] = _mm_add_epi32(acc[j], _mm_sad_epu8(load16(r + j), s));
+                acc[j] = _mm_add_epi32(acc[j], _mm_sad_epu8(load16(r + j), sv));
+            s += src_step;
+            r += ref_step;
         }
         // [t0, 0, t1, 0] … then two unsigned-saturating packs (t ≤ 65280, nothing saturates).
         __m128i c[4];
