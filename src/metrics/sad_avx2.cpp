@@ -84,7 +84,7 @@ OPX_INLINE __m128i absdiff_u16(__m128i a, __m128i b) noexcept {
 
 // Adds pairs of unsigned 16-bit lanes into 32-bit lanes. pmaddwd reads its lanes as signed, so
 // the lanes are biased by −32768 first (XOR 0x8000); each pair sum then comes out 65536 low, which
-// the caller adds back (kBias per pair).
+// the caller adds back (kPairBias per pair).
 constexpr std::int32_t kPairBias = 65536;
 OPX_INLINE __m128i pair_sums_biased(__m128i v) noexcept {
     return _mm_madd_epi16(_mm_xor_si128(v, _mm_set1_epi16(-32768)), _mm_set1_epi16(1));
