@@ -1,0 +1,298 @@
+// Distortion metrics: exported functions against their portable kernels. Reference blocks sit one
+// byte past a 64-byte boundary (the usual unaligned case of motion search), steps 64 bytes.
+#include "bench.hpp"
+#include "metrics/sad.hpp"
+#include "metrics/satd.hpp"
+#include "metrics/ssd.hpp"
+#include "opxvc.h"
+
+namespace {
+
+constexpr int kStep = 64;
+alignas(64) Opx8u g_src[64 * 40];
+alignas(64) Opx8u g_ref[64 * 40];
+alignas(64) Opx16u g_src16[32 * 40];
+alignas(64) Opx16u g_ref16[32 * 40];
+alignas(64) Opx16s g_src16s[32 * 40];
+Opx16u g_sad16[64];
+Opx32u g_sad32[16];
+volatile Opx32s g_sink;
+
+const Opx8u* src() {
+    return g_src;
+}
+const Opx8u* cand() {
+    return g_ref + 1;
+}
+
+struct Init {
+    Init() {
+        std::uint32_t x = 12345;
+        for (auto* a : {g_src, g_ref})
+            for (int i = 0; i < 64 * 40; ++i)
+                a[i] = static_cast<Opx8u>((x = x * 1103515245 + 12345) >> 16);
+        for (int i = 0; i < 32 * 40; ++i) {
+            g_src16[i] = static_cast<Opx16u>((x = x * 1103515245 + 12345) >> 18);
+            g_ref16[i] = static_cast<Opx16u>((x = x * 1103515245 + 12345) >> 18);
+            g_src16s[i] = static_cast<Opx16s>((x = x * 1103515245 + 12345) >> 16);
+        }
+    }
+} g_init;
+
+}  // namespace
+
+OPX_BENCH_CASES(metrics) {
+    using namespace opx::metrics;
+    using opx::bench::add;
+    namespace r = opx::metrics::ref;
+
+    // Single-candidate SAD.
+    for (int mc : {0, 4, 8, 12}) {
+        const std::string label = "mcType" + std::to_string(mc);
+        const int pos = mc >> 2;
+        add(
+            "opxiSAD16x16_8u32s", label,
+            [mc] {
+                Opx32s s;
+                opxiSAD16x16_8u32s(src(), kStep, cand(), kStep, &s, mc);
+                g_sink = s;
+            },
+            [pos] {
+                Opx32s o;
+                r::kSad.sad[kSad16x16][pos](src(), kStep, cand(), kStep, &o);
+                g_sink = o;
+            });
+        add(
+            "opxiSAD16x8_8u32s_C1R", label,
+            [mc] {
+                Opx32s s;
+                opxiSAD16x8_8u32s_C1R(src(), kStep, cand(), kStep, &s, mc);
+                g_sink = s;
+            },
+            [pos] {
+                Opx32s o;
+                r::kSad.sad[kSad16x8][pos](src(), kStep, cand(), kStep, &o);
+                g_sink = o;
+            });
+        add(
+            "opxiSAD8x8_8u32s_C1R", label,
+            [mc] {
+                Opx32s s;
+                opxiSAD8x8_8u32s_C1R(src(), kStep, cand(), kStep, &s, mc);
+                g_sink = s;
+            },
+            [pos] {
+                Opx32s o;
+                r::kSad.sad[kSad8x8][pos](src(), kStep, cand(), kStep, &o);
+                g_sink = o;
+            });
+        add(
+            "opxiSSD8x8_8u32s_C1R", label,
+            [mc] {
+                Opx32s s;
+                opxiSSD8x8_8u32s_C1R(src(), kStep, cand(), kStep, &s, mc);
+                g_sink = s;
+            },
+            [pos] {
+                Opx32s o;
+                r::kSsd.ssd[kSsd8x8][pos](src(), kStep, cand(), kStep, &o);
+                g_sink = o;
+            });
+        add(
+            "opxiSSD4x4_8u32s_C1R", label,
+            [mc] {
+                Opx32s s;
+                opxiSSD4x4_8u32s_C1R(src(), kStep, cand(), kStep, &s, mc);
+                g_sink = s;
+            },
+            [pos] {
+                Opx32s o;
+                r::kSsd.ssd[kSsd4x4][pos](src(), kStep, cand(), kStep, &o);
+                g_sink = o;
+            });
+        add(
+            "opxiSAD16x16_16u32s_C1R", label,
+            [mc] {
+                Opx32s s;
+                opxiSAD16x16_16u32s_C1R(g_src16, kStep, g_ref16 + 1, kStep, &s, mc);
+                g_sink = s;
+            },
+            [pos] {
+                Opx32s o;
+                r::kSad.sad16u[kSad16u16x16][pos](g_src16, kStep, g_ref16 + 1, kStep, &o);
+                g_sink = o;
+            });
+        add(
+            "opxiSAD8x8_8u32s_C2R", label,
+            [mc] {
+                Opx32s a, b;
+                opxiSAD8x8_8u32s_C2R(src(), kStep, cand(), kStep, &a, &b, mc);
+                g_sink = a + b;
+            },
+            [pos] {
+                std::int32_t s[2];
+                r::kSad.sad_c2[pos](src(), kStep, cand(), kStep, s);
+                g_sink = s[0];
+            });
+    }
+    add(
+        "opxiSAD8x16_8u32s_C1R", "8x16",
+        [] {
+            Opx32s s;
+            opxiSAD8x16_8u32s_C1R(src(), kStep, cand(), kStep, &s);
+            g_sink = s;
+        },
+        [] {
+            Opx32s o;
+            r::kSad.sad[kSad8x16][kInteger](src(), kStep, cand(), kStep, &o);
+            g_sink = o;
+        });
+    add(
+        "opxiSAD8x4_8u32s_C1R", "8x4",
+        [] {
+            Opx32s s;
+            opxiSAD8x4_8u32s_C1R(src(), kStep, cand(), kStep, &s);
+            g_sink = s;
+        },
+        [] {
+            Opx32s o;
+            r::kSad.sad[kSad8x4][kInteger](src(), kStep, cand(), kStep, &o);
+            g_sink = o;
+        });
+    add(
+        "opxiSAD4x8_8u32s_C1R", "4x8",
+        [] {
+            Opx32s s;
+            opxiSAD4x8_8u32s_C1R(src(), kStep, cand(), kStep, &s);
+            g_sink = s;
+        },
+        [] {
+            Opx32s o;
+            r::kSad.sad[kSad4x8][kInteger](src(), kStep, cand(), kStep, &o);
+            g_sink = o;
+        });
+    add(
+        "opxiSAD4x4_8u32s", "4x4",
+        [] {
+            Opx32s s;
+            opxiSAD4x4_8u32s(src(), kStep, cand(), kStep, &s);
+            g_sink = s;
+        },
+        [] {
+            Opx32s o;
+            r::kSad.sad[kSad4x4][kInteger](src(), kStep, cand(), kStep, &o);
+            g_sink = o;
+        });
+
+    // Rows of candidates.
+    add(
+        "opxiSAD16x16xN_8u16u_C1R", "N16",
+        [] { opxiSAD16x16xN_8u16u_C1R(src(), kStep, cand(), kStep, g_sad16, 16); },
+        [] { r::kSad.xn[kXn16x16](src(), kStep, cand(), kStep, g_sad16, 16); });
+    add(
+        "opxiSAD8x8xN_8u16u_C1R", "N16",
+        [] { opxiSAD8x8xN_8u16u_C1R(src(), kStep, cand(), kStep, g_sad16, 16); },
+        [] { r::kSad.xn[kXn8x8](src(), kStep, cand(), kStep, g_sad16, 16); });
+    add(
+        "opxiSAD4x4xN_8u16u_C1R", "N16",
+        [] { opxiSAD4x4xN_8u16u_C1R(src(), kStep, cand(), kStep, g_sad16, 16); },
+        [] { r::kSad.xn[kXn4x4](src(), kStep, cand(), kStep, g_sad16, 16); });
+    add(
+        "opxiSAD2x2xN_8u16u_C1R", "N16",
+        [] { opxiSAD2x2xN_8u16u_C1R(src(), kStep, cand(), kStep, g_sad16, 16); },
+        [] { r::kSad.xn[kXn2x2](src(), kStep, cand(), kStep, g_sad16, 16); });
+    add(
+        "opxiSAD16x16xNI_8u16u_C1R", "N16",
+        [] {
+            Opx32s i;
+            opxiSAD16x16xNI_8u16u_C1R(src(), kStep, cand(), kStep, g_sad16, 16, &i);
+            g_sink = i;
+        },
+        [] { g_sink = r::kSad.xni[kXn16x16](src(), kStep, cand(), kStep, g_sad16, 16); });
+
+    // Sub-blocks.
+    add(
+        "opxiSAD16x16Blocks8x8_8u16u", "16x16",
+        [] { opxiSAD16x16Blocks8x8_8u16u(src(), kStep, cand(), kStep, g_sad16); },
+        [] { r::kSad.blocks8u[kBlocks8x8](src(), kStep, cand(), kStep, g_sad16); });
+    add(
+        "opxiSAD16x16Blocks4x4_8u16u", "16x16",
+        [] { opxiSAD16x16Blocks4x4_8u16u(src(), kStep, cand(), kStep, g_sad16); },
+        [] { r::kSad.blocks8u[kBlocks4x4](src(), kStep, cand(), kStep, g_sad16); });
+    add(
+        "opxiSAD16x16Blocks4x4_16u32u_C1R", "16x16",
+        [] { opxiSAD16x16Blocks4x4_16u32u_C1R(g_src16, kStep, g_ref16 + 1, kStep, g_sad32); },
+        [] { r::kSad.blocks16u[kBlocks4x4](g_src16, kStep, g_ref16 + 1, kStep, g_sad32); });
+
+    // Hadamard measures.
+    const struct {
+        const char* name;
+        const char* label;
+        OpxResult (*fn)(const Opx8u*, Opx32s, const Opx8u*, Opx32s, Opx32s*) noexcept;
+        SatdSize size;
+    } satds[] = {{"opxiSATD16x16_8u32s_C1R", "16x16", opxiSATD16x16_8u32s_C1R, kSatd16x16},
+                 {"opxiSATD16x8_8u32s_C1R", "16x8", opxiSATD16x8_8u32s_C1R, kSatd16x8},
+                 {"opxiSATD8x16_8u32s_C1R", "8x16", opxiSATD8x16_8u32s_C1R, kSatd8x16},
+                 {"opxiSATD8x8_8u32s_C1R", "8x8", opxiSATD8x8_8u32s_C1R, kSatd8x8},
+                 {"opxiSATD8x4_8u32s_C1R", "8x4", opxiSATD8x4_8u32s_C1R, kSatd8x4},
+                 {"opxiSATD4x8_8u32s_C1R", "4x8", opxiSATD4x8_8u32s_C1R, kSatd4x8},
+                 {"opxiSATD4x4_8u32s_C1R", "4x4", opxiSATD4x4_8u32s_C1R, kSatd4x4}};
+    for (const auto& c : satds) {
+        auto fn = c.fn;
+        auto size = c.size;
+        add(
+            c.name, c.label,
+            [fn] {
+                Opx32s s;
+                fn(src(), kStep, cand(), kStep, &s);
+                g_sink = s;
+            },
+            [size] {
+                Opx32s o;
+                r::kSatd.satd[size](src(), kStep, cand(), kStep, &o);
+                g_sink = o;
+            });
+    }
+    add(
+        "opxiSAT8x8D_8u32s_C1R", "8x8",
+        [] {
+            Opx32s s;
+            opxiSAT8x8D_8u32s_C1R(src(), kStep, cand(), kStep, &s);
+            g_sink = s;
+        },
+        [] {
+            Opx32s o;
+            r::kSatd.sat8x8d(src(), kStep, cand(), kStep, &o);
+            g_sink = o;
+        });
+    add(
+        "opxiSAT8x8D_16u32s_C1R", "8x8",
+        [] {
+            Opx32s s;
+            opxiSAT8x8D_16u32s_C1R(g_src16, kStep, g_ref16 + 1, kStep, &s);
+            g_sink = s;
+        },
+        [] {
+            Opx32s o;
+            r::kSatd.sat8x8d_16u(g_src16, kStep, g_ref16 + 1, kStep, &o);
+            g_sink = o;
+        });
+
+    // Frame/field activity.
+    add(
+        "opxiFrameFieldSAD16x16_8u32s_C1R", "16x16",
+        [] {
+            Opx32s a, b;
+            opxiFrameFieldSAD16x16_8u32s_C1R(src(), kStep, &a, &b);
+            g_sink = a + b;
+        },
+        [] { g_sink = r::kSsd.frame_field_8u(src(), kStep).frame; });
+    add(
+        "opxiFrameFieldSAD16x16_16s32s_C1R", "16x16",
+        [] {
+            Opx32s a, b;
+            opxiFrameFieldSAD16x16_16s32s_C1R(g_src16s, kStep, &a, &b);
+            g_sink = a + b;
+        },
+        [] { g_sink = r::kSsd.frame_field_16s(g_src16s, kStep).frame; });
+}

@@ -1,0 +1,223 @@
+// AVX2-build SATD and SAT8x8D kernels: Hadamard butterflies in 16-bit lanes (8-bit samples) or
+// 32-bit lanes (16-bit samples).
+//
+// Bounds for 8-bit samples: differences are within ±255; every butterfly stage at most doubles
+// the magnitude, so the 4×4 coefficients stay within 16 × 255 = 4080 and the 8×8 ones within
+// 64 × 255 = 16320: 16-bit lanes never overflow. The last stage is not computed: for a pair
+// (a, b), |a + b| + |a − b| = 2 × max(|a|, |b|).
+#include "metrics/rows_avx2.hpp"
+#include "metrics/satd.hpp"
+
+namespace opx::metrics::avx2 {
+namespace {
+
+// s − r of eight byte pairs as 16-bit lanes: bytes interleaved (s, r) and multiplied by (1, −1).
+OPX_INLINE __m128i diff8(__m128i s, __m128i r) noexcept {
+    return _mm_maddubs_epi16(_mm_unpacklo_epi8(s, r), _mm_set1_epi16(0xFF01));
+}
+OPX_INLINE __m128i diff8_hi(__m128i s, __m128i r) noexcept {
+    return _mm_maddubs_epi16(_mm_unpackhi_epi8(s, r), _mm_set1_epi16(0xFF01));
+}
+// The same from eight bytes at s and r, zero-extended as they are loaded: shorter latency than
+// the multiply, which matters for the small blocks.
+OPX_INLINE __m128i diff8_at(const Opx8u* s, const Opx8u* r) noexcept {
+    return _mm_sub_epi16(_mm_cvtepu8_epi16(load8(s)), _mm_cvtepu8_epi16(load8(r)));
+}
+OPX_INLINE __m128i diff8_zx(__m128i s, __m128i r) noexcept {
+    return _mm_sub_epi16(_mm_cvtepu8_epi16(s), _mm_cvtepu8_epi16(r));
+}
+
+// Four rows, two 4×4 blocks side by side (lanes 0..3 block A, 4..7 block B). Returns eight
+// 16-bit lanes, each max(|a|, |b|) ≤ 2040 of one final butterfly pair; twice their sum is the
+// SATD of both blocks.
+OPX_INLINE __m128i satd_8x4(__m128i r0, __m128i r1, __m128i r2, __m128i r3) noexcept {
+    // Vertical 4-point transform (rows).
+    const __m128i a0 = _mm_add_epi16(r0, r1), a1 = _mm_sub_epi16(r0, r1);
+    const __m128i a2 = _mm_add_epi16(r2, r3), a3 = _mm_sub_epi16(r2, r3);
+    const __m128i v0 = _mm_add_epi16(a0, a2), v1 = _mm_sub_epi16(a0, a2);
+    const __m128i v2 = _mm_add_epi16(a1, a3), v3 = _mm_sub_epi16(a1, a3);
+    // Transpose each 4×4: y0 = [A col 0 | A col 1], y1 = [A col 2 | A col 3], y2, y3 for B.
+    const __m128i x0 = _mm_unpacklo_epi16(v0, v1), x1 = _mm_unpackhi_epi16(v0, v1);
+    const __m128i x2 = _mm_unpacklo_epi16(v2, v3), x3 = _mm_unpackhi_epi16(v2, v3);
+    const __m128i y0 = _mm_unpacklo_epi32(x0, x2), y1 = _mm_unpackhi_epi32(x0, x2);
+    const __m128i y2 = _mm_unpacklo_epi32(x1, x3), y3 = _mm_unpackhi_epi32(x1, x3);
+    // Horizontal transform: (c0 ± c2, c1 ± c3), then the last stage as a maximum.
+    const __m128i sa = _mm_add_epi16(y0, y1), ta = _mm_sub_epi16(y0, y1);
+    const __m128i sb = _mm_add_epi16(y2, y3), tb = _mm_sub_epi16(y2, y3);
+    const __m128i ma = _mm_max_epi16(_mm_abs_epi16(_mm_unpacklo_epi64(sa, ta)),
+                                     _mm_abs_epi16(_mm_unpackhi_epi64(sa, ta)));
+    const __m128i mb = _mm_max_epi16(_mm_abs_epi16(_mm_unpacklo_epi64(sb, tb)),
+                                     _mm_abs_epi16(_mm_unpackhi_epi64(sb, tb)));
+    return _mm_add_epi16(ma, mb);
+}
+
+// 2 × the sum of 16-bit lanes (each lane below 32768).
+OPX_INLINE std::int32_t twice_sum(__m128i v) noexcept {
+    return hsum_epi32(_mm_madd_epi16(v, _mm_set1_epi16(2)));
+}
+
+// One 4×4 block held in two vectors: rows [0 | 1] and [2 | 3].
+std::int32_t satd_4x4(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
+                      std::int32_t ref_step) noexcept {
+    const __m128i s01 = _mm_unpacklo_epi32(load4(src), load4(row8(src, 1, src_step)));
+    const __m128i s23 =
+        _mm_unpacklo_epi32(load4(row8(src, 2, src_step)), load4(row8(src, 3, src_step)));
+    const __m128i r01 = _mm_unpacklo_epi32(load4(ref), load4(row8(ref, 1, ref_step)));
+    const __m128i r23 =
+        _mm_unpacklo_epi32(load4(row8(ref, 2, ref_step)), load4(row8(ref, 3, ref_step)));
+    const __m128i d01 = diff8_zx(s01, r01), d23 = diff8_zx(s23, r23);
+    // Vertical: [0+2 | 1+3], [0−2 | 1−3], then (0+2) ± (1+3) and (0−2) ± (1−3).
+    const __m128i a = _mm_add_epi16(d01, d23), b = _mm_sub_epi16(d01, d23);
+    const __m128i p = _mm_unpacklo_epi64(a, b), q = _mm_unpackhi_epi64(a, b);
+    const __m128i e = _mm_add_epi16(p, q), f = _mm_sub_epi16(p, q);  // four transformed rows
+    // Transpose: z0 = [col 0 | col 1], z1 = [col 2 | col 3].
+    const __m128i x = _mm_unpacklo_epi16(e, f), y = _mm_unpackhi_epi16(e, f);
+    const __m128i z0 = _mm_unpacklo_epi32(x, y), z1 = _mm_unpackhi_epi32(x, y);
+    const __m128i s = _mm_add_epi16(z0, z1), t = _mm_sub_epi16(z0, z1);
+    const __m128i m = _mm_max_epi16(_mm_abs_epi16(_mm_unpacklo_epi64(s, t)),
+                                    _mm_abs_epi16(_mm_unpackhi_epi64(s, t)));
+    return twice_sum(m);
+}
+
+// Blocks of width 8 or 16: units of 8 columns × 4 rows. Width 4, height 8: the two 4×4 blocks
+// side by side (row k beside row k + 4). The 16-bit accumulator holds at most eight units'
+// lanes (8 × 4080 = 32640) before it is widened.
+template <int W, int H>
+std::int32_t satd(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
+                  std::int32_t ref_step) noexcept {
+    if constexpr (W == 4 && H == 4) {
+        return satd_4x4(src, src_step, ref, ref_step);
+    } else if constexpr (W == 4) {
+        static_assert(H == 8);
+        __m128i d[4];
+        for (int k = 0; k < 4; ++k) {
+            const __m128i s = _mm_unpacklo_epi32(load4(row8(src, k, src_step)),
+                                                 load4(row8(src, k + 4, src_step)));
+            const __m128i r = _mm_unpacklo_epi32(load4(row8(ref, k, ref_step)),
+                                                 load4(row8(ref, k + 4, ref_step)));
+            d[k] = diff8_zx(s, r);
+        }
+        return twice_sum(satd_8x4(d[0], d[1], d[2], d[3]));
+    } else {
+        static_assert(W == 8 || W == 16);
+        __m128i acc = _mm_setzero_si128();
+#pragma GCC unroll 4
+        for (int y = 0; y < H; y += 4) {
+            __m128i lo[4], hi[4];
+            for (int k = 0; k < 4; ++k) {
+                if constexpr (W == 16) {
+                    const __m128i s = load16(row8(src, y + k, src_step));
+                    const __m128i r = load16(row8(ref, y + k, ref_step));
+                    lo[k] = diff8(s, r);
+                    hi[k] = diff8_hi(s, r);
+                } else {
+                    lo[k] =
+                        diff8(load8(row8(src, y + k, src_step)), load8(row8(ref, y + k, ref_step)));
+                }
+            }
+            acc = _mm_add_epi16(acc, satd_8x4(lo[0], lo[1], lo[2], lo[3]));
+            if constexpr (W == 16) acc = _mm_add_epi16(acc, satd_8x4(hi[0], hi[1], hi[2], hi[3]));
+        }
+        return twice_sum(acc);
+    }
+}
+
+// ---- 8×8 Hadamard ------------------------------------------------------------------------------
+
+// Butterflies across eight vectors in Sylvester order (pairs at distance 1, 2, 4).
+template <class V, class Add, class Sub>
+OPX_INLINE void hadamard8(V (&v)[8], Add add, Sub sub, int stages = 3) noexcept {
+    for (int dist = 1, s = 0; s < stages; dist <<= 1, ++s)
+        for (int i = 0; i < 8; ++i)
+            if (!(i & dist)) {
+                const V a = v[i], b = v[i + dist];
+                v[i] = add(a, b);
+                v[i + dist] = sub(a, b);
+            }
+}
+
+OPX_INLINE void transpose8x8_epi16(__m128i (&r)[8]) noexcept {
+    const __m128i t0 = _mm_unpacklo_epi16(r[0], r[1]), t1 = _mm_unpackhi_epi16(r[0], r[1]);
+    const __m128i t2 = _mm_unpacklo_epi16(r[2], r[3]), t3 = _mm_unpackhi_epi16(r[2], r[3]);
+    const __m128i t4 = _mm_unpacklo_epi16(r[4], r[5]), t5 = _mm_unpackhi_epi16(r[4], r[5]);
+    const __m128i t6 = _mm_unpacklo_epi16(r[6], r[7]), t7 = _mm_unpackhi_epi16(r[6], r[7]);
+    const __m128i u0 = _mm_unpacklo_epi32(t0, t2), u1 = _mm_unpackhi_epi32(t0, t2);
+    const __m128i u2 = _mm_unpacklo_epi32(t1, t3), u3 = _mm_unpackhi_epi32(t1, t3);
+    const __m128i u4 = _mm_unpacklo_epi32(t4, t6), u5 = _mm_unpackhi_epi32(t4, t6);
+    const __m128i u6 = _mm_unpacklo_epi32(t5, t7), u7 = _mm_unpackhi_epi32(t5, t7);
+    r[0] = _mm_unpacklo_epi64(u0, u4);
+    r[1] = _mm_unpackhi_epi64(u0, u4);
+    r[2] = _mm_unpacklo_epi64(u1, u5);
+    r[3] = _mm_unpackhi_epi64(u1, u5);
+    r[4] = _mm_unpacklo_epi64(u2, u6);
+    r[5] = _mm_unpackhi_epi64(u2, u6);
+    r[6] = _mm_unpacklo_epi64(u3, u7);
+    r[7] = _mm_unpackhi_epi64(u3, u7);
+}
+
+// Rows transformed (3 stages), transposed, columns transformed (2 stages), the last stage as
+// 2 × max: lanes at most 32 × 255 = 8160, four of them summed per lane ≤ 32640.
+std::int32_t sat8x8d(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
+                     std::int32_t ref_step) noexcept {
+    __m128i d[8];
+    for (int y = 0; y < 8; ++y) d[y] = diff8_at(row8(src, y, src_step), row8(ref, y, ref_step));
+    const auto add = [](__m128i a, __m128i b) { return _mm_add_epi16(a, b); };
+    const auto sub = [](__m128i a, __m128i b) { return _mm_sub_epi16(a, b); };
+    hadamard8(d, add, sub);
+    transpose8x8_epi16(d);
+    hadamard8(d, add, sub, 2);
+    __m128i m[4];
+    for (int i = 0; i < 4; ++i) m[i] = _mm_max_epi16(_mm_abs_epi16(d[i]), _mm_abs_epi16(d[i + 4]));
+    return twice_sum(_mm_add_epi16(_mm_add_epi16(m[0], m[1]), _mm_add_epi16(m[2], m[3])));
+}
+
+// 16-bit samples: exact differences (within ±65535) in 32-bit lanes, one row per 256-bit vector;
+// coefficients at most 64 × 65535 < 2^22, their sum below 2^28.
+std::int32_t sat8x8d_16u(const Opx16u* src, std::int32_t src_step, const Opx16u* ref,
+                         std::int32_t ref_step) noexcept {
+    __m256i d[8];
+    for (int y = 0; y < 8; ++y)
+        d[y] = _mm256_sub_epi32(_mm256_cvtepu16_epi32(load16(row_t(src, y, src_step))),
+                                _mm256_cvtepu16_epi32(load16(row_t(ref, y, ref_step))));
+    const auto add = [](__m256i a, __m256i b) { return _mm256_add_epi32(a, b); };
+    const auto sub = [](__m256i a, __m256i b) { return _mm256_sub_epi32(a, b); };
+    hadamard8(d, add, sub);
+    // Transpose 8×8 dwords: in-lane unpacks, then 128-bit halves exchanged.
+    __m256i t[8], u[8];
+    for (int i = 0; i < 4; ++i) {
+        t[2 * i] = _mm256_unpacklo_epi32(d[2 * i], d[2 * i + 1]);
+        t[2 * i + 1] = _mm256_unpackhi_epi32(d[2 * i], d[2 * i + 1]);
+    }
+    for (int i = 0; i < 2; ++i) {
+        u[4 * i + 0] = _mm256_unpacklo_epi64(t[4 * i + 0], t[4 * i + 2]);
+        u[4 * i + 1] = _mm256_unpackhi_epi64(t[4 * i + 0], t[4 * i + 2]);
+        u[4 * i + 2] = _mm256_unpacklo_epi64(t[4 * i + 1], t[4 * i + 3]);
+        u[4 * i + 3] = _mm256_unpackhi_epi64(t[4 * i + 1], t[4 * i + 3]);
+    }
+    for (int i = 0; i < 4; ++i) {
+        d[i] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x20);
+        d[i + 4] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x31);
+    }
+    hadamard8(d, add, sub, 2);
+    __m256i m = _mm256_setzero_si256();
+    for (int i = 0; i < 4; ++i)
+        m = _mm256_add_epi32(m,
+                             _mm256_max_epi32(_mm256_abs_epi32(d[i]), _mm256_abs_epi32(d[i + 4])));
+    const __m128i h = _mm_add_epi32(_mm256_castsi256_si128(m), _mm256_extracti128_si256(m, 1));
+    return 2 * hsum_epi32(h);
+}
+
+template <std::size_t... S>
+constexpr SatdKernels make(std::index_sequence<S...>) {
+    SatdKernels k{};
+    ((k.satd[S] = &stored<&satd<kSatdSizes[S].width, kSatdSizes[S].height>, Opx8u>), ...);
+    k.sat8x8d = &stored<&sat8x8d, Opx8u>;
+    k.sat8x8d_16u = &stored<&sat8x8d_16u, Opx16u>;
+    return k;
+}
+
+}  // namespace
+
+extern const SatdKernels kSatd = make(std::make_index_sequence<kNumSatdSizes>());
+
+}  // namespace opx::metrics::avx2

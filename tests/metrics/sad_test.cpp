@@ -1,0 +1,612 @@
+// SAD family: every AVX2 kernel against the portable one (all sizes, positions, alignments,
+// steps), the exported functions' checks and masking, values the rules single out, and reads
+// confined to the documented samples.
+#include "metrics/sad.hpp"
+
+#include <climits>
+
+#include "metrics/metrics_util.hpp"
+
+namespace opx::test::metrics {
+namespace {
+
+using namespace opx::metrics;
+namespace ref = opx::metrics::ref;
+namespace avx2 = opx::metrics::avx2;
+
+constexpr Pattern kPatterns[] = {Pattern::kRandom,        Pattern::kZeros,   Pattern::kMax,
+                                 Pattern::kComplementary, Pattern::kChecker, Pattern::kRamp};
+
+// ---- differential ------------------------------------------------------------------------------
+
+TEST(SadDifferential, SingleCandidateEverySizePositionAlignmentAndStep) {
+    Rng rng;
+    for (int s = 0; s < kNumSadSizes; ++s) {
+        const BlockSize b = kSadSizes[s];
+        for (int pos = 0; pos < kNumPositions; ++pos) {
+            SCOPED_TRACE(testing::Message() << b.width << "x" << b.height << " position " << pos);
+            for (std::int32_t ref_step : steps_for(b.width + 1)) {
+                for (int align = 0; align < 32; ++align) {
+                    const Pattern pat = kPatterns[align % 6];
+                    Area<Opx8u> src(b.width, b.height, (align * 7) % 32, -ref_step + 3);
+                    Area<Opx8u> cand(b.width + 1, b.height + 1, align, ref_step);
+                    src.fill(pat, rng, 0, 255);
+                    cand.fill(pat, rng, 0, 255, true);
+                    Opx32s want = -1, got = -2;
+                    ref::kSad.sad[s][pos](src.data(), src.step(), cand.data(), cand.step(), &want);
+                    avx2::kSad.sad[s][pos](src.data(), src.step(), cand.data(), cand.step(), &got);
+                    ASSERT_EQ(want, got)
+                        << pattern_name(pat) << " align " << align << " step " << ref_step;
+                }
+            }
+        }
+    }
+}
+
+TEST(SadDifferential, SixteenBitSamplesAtFourteenFifteenAndSixteenBits) {
+    Rng rng;
+    for (int s = 0; s < kNumSad16uSizes; ++s) {
+        const BlockSize b = kSad16uSizes[s];
+        for (int pos = 0; pos < kNumPositions; ++pos) {
+            for (int bits : {14, 15, 16}) {
+                SCOPED_TRACE(testing::Message() << b.width << "x" << b.height << " position " << pos
+                                                << ", " << bits << " bits");
+                const std::int64_t hi = (1 << bits) - 1;
+                for (std::int32_t step : steps_for(2 * (b.width + 1), 2)) {
+                    for (int align = 0; align < 32; align += 2) {
+                        const Pattern pat = kPatterns[align / 2 % 6];
+                        Area<Opx16u> src(b.width, b.height, (align * 3) % 32, step);
+                        Area<Opx16u> cand(b.width + 1, b.height + 1, align, -step);
+                        src.fill(pat, rng, 0, hi);
+                        cand.fill(pat, rng, 0, hi, true);
+                        Opx32s want = -1, got = -2;
+                        ref::kSad.sad16u[s][pos](src.data(), src.step(), cand.data(), cand.step(),
+                                                 &want);
+                        avx2::kSad.sad16u[s][pos](src.data(), src.step(), cand.data(), cand.step(),
+                                                  &got);
+                        ASSERT_EQ(want, got) << pattern_name(pat) << " align " << align;
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(SadDifferential, TwoChannelEveryPosition) {
+    Rng rng;
+    for (int pos = 0; pos < kNumPositions; ++pos) {
+        for (std::int32_t step : {18, 32, 37, 64, 100}) {
+            for (int align = 0; align < 32; ++align) {
+                const Pattern pat = kPatterns[align % 6];
+                Area<Opx8u> src(16, 8, 31 - align, step + 16);
+                Area<Opx8u> cand(18, 9, align, step);
+                src.fill(pat, rng, 0, 255);
+                cand.fill(pat, rng, 0, 255, true);
+                std::int32_t want[2] = {-1, -1}, got[2] = {-2, -2};
+                ref::kSad.sad_c2[pos](src.data(), src.step(), cand.data(), cand.step(), want);
+                avx2::kSad.sad_c2[pos](src.data(), src.step(), cand.data(), cand.step(), got);
+                ASSERT_EQ(want[0], got[0]) << "position " << pos << " align " << align;
+                ASSERT_EQ(want[1], got[1]) << "position " << pos << " align " << align;
+            }
+        }
+    }
+}
+
+TEST(SadDifferential, RowsOfCandidatesAndTheirMinimum) {
+    Rng rng;
+    for (int s = 0; s < kNumXnSizes; ++s) {
+        const int w = kSadXnSizes[s].width;
+        for (int m : {8, 16, 24, 40}) {
+            SCOPED_TRACE(testing::Message() << w << "x" << w << " M " << m);
+            for (std::int32_t step : steps_for(w + m)) {
+                for (int align = 0; align < 32; ++align) {
+                    const Pattern pat = kPatterns[align % 6];
+                    Area<Opx8u> src(w, w, (align * 5) % 32, step);
+                    Area<Opx8u> cand(w + m - 1, w, align, step);
+                    src.fill(pat, rng, 0, 255);
+                    cand.fill(pat, rng, 0, 255, true);
+                    if (align % 3 ==
+                        0) {  // candidates repeating every 8 columns: ties across passes
+                        for (int y = 0; y < w; ++y)
+                            for (int x = 8; x < w + m - 1; ++x) cand.at(x, y) = cand.at(x - 8, y);
+                    }
+                    std::vector<Opx16u> want(m + 8, 0xBEEF), got(m + 8, 0xBEEF);
+                    ref::kSad.xn[s](src.data(), src.step(), cand.data(), cand.step(), want.data(),
+                                    m);
+                    avx2::kSad.xn[s](src.data(), src.step(), cand.data(), cand.step(), got.data(),
+                                     m);
+                    ASSERT_EQ(want, got) << pattern_name(pat) << " align " << align;
+                    const std::int32_t iw = ref::kSad.xni[s](src.data(), src.step(), cand.data(),
+                                                             cand.step(), want.data(), m);
+                    const std::int32_t ig = avx2::kSad.xni[s](src.data(), src.step(), cand.data(),
+                                                              cand.step(), got.data(), m);
+                    ASSERT_EQ(want, got);
+                    ASSERT_EQ(iw, ig) << pattern_name(pat) << " align " << align;
+                }
+            }
+        }
+    }
+}
+
+TEST(SadDifferential, SubBlocksOfSixteenBySixteen) {
+    Rng rng;
+    for (int s = 0; s < kNumBlocksSizes; ++s) {
+        const int n = (16 / kSadBlocksSizes[s].width) * (16 / kSadBlocksSizes[s].width);
+        for (std::int32_t step : steps_for(16)) {
+            for (int align = 0; align < 32; ++align) {
+                const Pattern pat = kPatterns[align % 6];
+                Area<Opx8u> src(16, 16, align, step), cand(16, 16, 31 - align, -step);
+                src.fill(pat, rng, 0, 255);
+                cand.fill(pat, rng, 0, 255, true);
+                std::vector<Opx16u> want(17, 0xBEEF), got(17, 0xBEEF);
+                ref::kSad.blocks8u[s](src.data(), src.step(), cand.data(), cand.step(),
+                                      want.data());
+                avx2::kSad.blocks8u[s](src.data(), src.step(), cand.data(), cand.step(),
+                                       got.data());
+                ASSERT_EQ(want, got) << "8-bit, " << n << " sub-blocks, align " << align;
+                EXPECT_EQ(got[n], 0xBEEF);
+                for (int bits : {14, 15, 16}) {
+                    Area<Opx16u> s16(16, 16, align & ~1, 2 * step), r16(16, 16, 0, 2 * step + 8);
+                    s16.fill(pat, rng, 0, (1 << bits) - 1);
+                    r16.fill(pat, rng, 0, (1 << bits) - 1, true);
+                    std::vector<Opx32u> w32(17, 0xDEADBEEF), g32(17, 0xDEADBEEF);
+                    ref::kSad.blocks16u[s](s16.data(), s16.step(), r16.data(), r16.step(),
+                                           w32.data());
+                    avx2::kSad.blocks16u[s](s16.data(), s16.step(), r16.data(), r16.step(),
+                                            g32.data());
+                    ASSERT_EQ(w32, g32) << bits << " bits, " << n << " sub-blocks";
+                    EXPECT_EQ(g32[n], 0xDEADBEEFu);
+                }
+            }
+        }
+    }
+}
+
+// ---- rules -------------------------------------------------------------------------------------
+
+// Every exported function that takes mcType, called with a 16-row, 18-column reference.
+struct McCase {
+    const char* name;
+    // Returns the result code; writes the measure(s) to out[0] (and out[1]).
+    OpxResult (*call)(const Opx8u* src8, const Opx8u* ref8, const Opx16u* src16,
+                      const Opx16u* ref16, Opx32s* out, Opx32s mc);
+};
+constexpr std::int32_t kStep8 = 32, kStep16 = 64;
+const McCase kMcCases[] = {
+    {"opxiSAD16x16_8u32s",
+     [](const Opx8u* s, const Opx8u* r, const Opx16u*, const Opx16u*, Opx32s* o, Opx32s mc) {
+         return opxiSAD16x16_8u32s(s, kStep8, r, kStep8, o, mc);
+     }},
+    {"opxiSAD16x8_8u32s_C1R",
+     [](const Opx8u* s, const Opx8u* r, const Opx16u*, const Opx16u*, Opx32s* o, Opx32s mc) {
+         return opxiSAD16x8_8u32s_C1R(s, kStep8, r, kStep8, o, mc);
+     }},
+    {"opxiSAD8x8_8u32s_C1R",
+     [](const Opx8u* s, const Opx8u* r, const Opx16u*, const Opx16u*, Opx32s* o, Opx32s mc) {
+         return opxiSAD8x8_8u32s_C1R(s, kStep8, r, kStep8, o, mc);
+     }},
+    {"opxiSAD16x16_16u32s_C1R",
+     [](const Opx8u*, const Opx8u*, const Opx16u* s, const Opx16u* r, Opx32s* o, Opx32s mc) {
+         return opxiSAD16x16_16u32s_C1R(s, kStep16, r, kStep16, o, mc);
+     }},
+    {"opxiSAD8x8_16u32s_C1R",
+     [](const Opx8u*, const Opx8u*, const Opx16u* s, const Opx16u* r, Opx32s* o, Opx32s mc) {
+         return opxiSAD8x8_16u32s_C1R(s, kStep16, r, kStep16, o, mc);
+     }},
+    {"opxiSAD4x4_16u32s_C1R",
+     [](const Opx8u*, const Opx8u*, const Opx16u* s, const Opx16u* r, Opx32s* o, Opx32s mc) {
+         return opxiSAD4x4_16u32s_C1R(s, kStep16, r, kStep16, o, mc);
+     }},
+    {"opxiSAD8x8_8u32s_C2R",
+     [](const Opx8u* s, const Opx8u* r, const Opx16u*, const Opx16u*, Opx32s* o, Opx32s mc) {
+         return opxiSAD8x8_8u32s_C2R(s, kStep8, r, kStep8, o, o + 1, mc);
+     }},
+    {"opxiSSD8x8_8u32s_C1R",
+     [](const Opx8u* s, const Opx8u* r, const Opx16u*, const Opx16u*, Opx32s* o, Opx32s mc) {
+         return opxiSSD8x8_8u32s_C1R(s, kStep8, r, kStep8, o, mc);
+     }},
+    {"opxiSSD4x4_8u32s_C1R",
+     [](const Opx8u* s, const Opx8u* r, const Opx16u*, const Opx16u*, Opx32s* o, Opx32s mc) {
+         return opxiSSD4x4_8u32s_C1R(s, kStep8, r, kStep8, o, mc);
+     }},
+};
+
+TEST(SadRules, OnlyMcTypeShiftedRightByTwoSelectsTheCandidate) {
+    Rng rng;
+    Area<Opx8u> s8(32, 17, 0, kStep8), r8(32, 17, 3, kStep8);
+    Area<Opx16u> s16(32, 17, 0, kStep16), r16(32, 17, 2, kStep16);
+    s8.fill(Pattern::kRandom, rng, 0, 255);
+    r8.fill(Pattern::kRandom, rng, 0, 255);
+    s16.fill(Pattern::kRandom, rng, 0, 16383);
+    r16.fill(Pattern::kRandom, rng, 0, 16383);
+    for (const McCase& c : kMcCases) {
+        SCOPED_TRACE(c.name);
+        Opx32s base[4][2];
+        for (int pos = 0; pos < 4; ++pos) {
+            ASSERT_EQ(c.call(s8.data(), r8.data(), s16.data(), r16.data(), base[pos], 4 * pos),
+                      opxOk);
+        }
+        // The four positions differ on random data (so the masking below is observable).
+        EXPECT_NE(base[0][0], base[1][0]);
+        EXPECT_NE(base[1][0], base[2][0]);
+        EXPECT_NE(base[2][0], base[3][0]);
+        for (int mc = 0; mc < 16; ++mc) {
+            Opx32s out[2] = {-1, -1};
+            ASSERT_EQ(c.call(s8.data(), r8.data(), s16.data(), r16.data(), out, mc), opxOk);
+            EXPECT_EQ(out[0], base[mc >> 2][0]) << "mcType " << mc;
+        }
+    }
+}
+
+TEST(SadRules, McTypeOutsideZeroToFifteenWritesNothingAndWarns) {
+    Area<Opx8u> s8(32, 17, 0, kStep8), r8(32, 17, 3, kStep8);
+    Area<Opx16u> s16(32, 17, 0, kStep16), r16(32, 17, 2, kStep16);
+    for (const McCase& c : kMcCases) {
+        SCOPED_TRACE(c.name);
+        for (Opx32s mc : {16, 17, 28, 64, -1, -4, -16, 1 << 20, INT_MAX, INT_MIN}) {
+            Opx32s out[2] = {12345, 6789};
+            EXPECT_EQ(c.call(s8.data(), r8.data(), s16.data(), r16.data(), out, mc),
+                      opxWrnNothingDone)
+                << "mcType " << mc;
+            EXPECT_EQ(out[0], 12345);
+            EXPECT_EQ(out[1], 6789);
+        }
+    }
+}
+
+TEST(SadRules, TwoChannelStepsBelowOneAreRefusedBeforeTheMcTypeWarning) {
+    Opx8u s[16 * 9] = {}, r[18 * 9] = {};
+    Opx32s a = 7, b = 8;
+    for (Opx32s bad : {0, -1, -16, INT_MIN}) {
+        EXPECT_EQ(opxiSAD8x8_8u32s_C2R(s, bad, r, 18, &a, &b, 0), opxErrStep);
+        EXPECT_EQ(opxiSAD8x8_8u32s_C2R(s, 16, r, bad, &a, &b, 0), opxErrStep);
+        EXPECT_EQ(opxiSAD8x8_8u32s_C2R(s, bad, r, 18, &a, &b, 99), opxErrStep);
+        EXPECT_EQ(opxiSAD8x8_8u32s_C2R(s, bad, r, 18, nullptr, &b, 0), opxErrNullPtr);
+    }
+    EXPECT_EQ(a, 7);
+    EXPECT_EQ(b, 8);
+    EXPECT_EQ(opxiSAD8x8_8u32s_C2R(s, 1, r, 1, &a, &b, 0), opxOk);  // overlapping rows are fine
+}
+
+TEST(SadRules, TwoChannelHalfSamplesNeverMixTheChannels) {
+    // Even bytes 0, odd bytes 200 in both: at every position each channel matches itself.
+    Opx8u s[16 * 8], r[18 * 9];
+    for (int i = 0; i < 16 * 8; ++i) s[i] = (i & 1) ? 200 : 0;
+    for (int i = 0; i < 18 * 9; ++i) r[i] = (i & 1) ? 200 : 0;
+    for (Opx32s mc : {0, 4, 8, 12}) {
+        Opx32s a = -1, b = -1;
+        ASSERT_EQ(opxiSAD8x8_8u32s_C2R(s, 16, r, 18, &a, &b, mc), opxOk);
+        EXPECT_EQ(a, 0) << mc;
+        EXPECT_EQ(b, 0) << mc;
+    }
+}
+
+TEST(SadRules, ZeroAgainst255GivesTheLargestSums) {
+    Area<Opx8u> zero(48, 17, 0, 64), full(48, 17, 5, 64);
+    Rng rng;
+    zero.fill(Pattern::kZeros, rng, 0, 255);
+    full.fill(Pattern::kMax, rng, 0, 255);
+    Opx32s sad = 0;
+    for (Opx32s mc : {0, 4, 8, 12}) {
+        ASSERT_EQ(opxiSAD16x16_8u32s(zero.data(), 64, full.data(), 64, &sad, mc), opxOk);
+        EXPECT_EQ(sad, 65280);
+    }
+    Opx16u xn[24];
+    Opx32s best = -1;
+    ASSERT_EQ(opxiSAD16x16xNI_8u16u_C1R(zero.data(), 64, full.data(), 64, xn, 23, &best), opxOk);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(xn[i], 65280) << i;
+    EXPECT_EQ(best, 0);
+    Opx16u blocks[16];
+    ASSERT_EQ(opxiSAD16x16Blocks8x8_8u16u(full.data(), 64, zero.data(), 64, blocks), opxOk);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(blocks[i], 16320);
+    ASSERT_EQ(opxiSAD16x16Blocks4x4_8u16u(full.data(), 64, zero.data(), 64, blocks), opxOk);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(blocks[i], 4080);
+
+    // 16-bit samples: exact at 15 bits and beyond.
+    Area<Opx16u> z16(17, 17, 0, 64), f16(17, 17, 0, 64);
+    z16.fill(Pattern::kZeros, rng, 0, 0);
+    for (std::int64_t top : {32767, 65535}) {
+        f16.fill(Pattern::kMax, rng, 0, top);
+        for (Opx32s mc : {0, 4, 8, 12}) {
+            ASSERT_EQ(opxiSAD16x16_16u32s_C1R(z16.data(), 64, f16.data(), 64, &sad, mc), opxOk);
+            EXPECT_EQ(sad, top * 256);
+        }
+        Opx32u b32[16];
+        ASSERT_EQ(opxiSAD16x16Blocks4x4_16u32u_C1R(f16.data(), 64, z16.data(), 64, b32), opxOk);
+        for (int i = 0; i < 16; ++i) EXPECT_EQ(b32[i], top * 16);
+        ASSERT_EQ(opxiSAD16x16Blocks8x8_16u32u_C1R(z16.data(), 64, f16.data(), 64, b32), opxOk);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(b32[i], top * 64);
+    }
+}
+
+TEST(SadRules, HalfSamplePositionsRoundHalfUp) {
+    // Reference rows alternate 0 and 1, columns alternate too: R = (x + y) & 1. Source 0.
+    // Vertical and horizontal: (0 + 1 + 1) >> 1 = 1 everywhere; both: (0+1+1+0+2) >> 2 = 1.
+    Opx8u s[8 * 8] = {}, r[9 * 9];
+    for (int y = 0; y < 9; ++y)
+        for (int x = 0; x < 9; ++x) r[9 * y + x] = (x + y) & 1;
+    Opx32s sad = -1, ssd = -1;
+    for (Opx32s mc : {4, 8, 12}) {
+        ASSERT_EQ(opxiSAD8x8_8u32s_C1R(s, 8, r, 9, &sad, mc), opxOk);
+        EXPECT_EQ(sad, 64) << mc;
+        ASSERT_EQ(opxiSSD8x8_8u32s_C1R(s, 8, r, 9, &ssd, mc), opxOk);
+        EXPECT_EQ(ssd, 64) << mc;
+    }
+    ASSERT_EQ(opxiSAD8x8_8u32s_C1R(s, 8, r, 9, &sad, 0), opxOk);
+    EXPECT_EQ(sad, 32);
+}
+
+TEST(SadRules, RowsOfCandidatesComputeMultiplesOfEight) {
+    Opx8u s[16 * 16] = {}, r[48 * 16] = {};
+    for (int i = 0; i < 48 * 16; ++i) r[i] = static_cast<Opx8u>(i * 37);
+    Opx16u out[32];
+    Opx32s best = 77;
+    for (Opx32s n : {7, 0, 1, -1, -8, INT_MIN}) {
+        std::fill(std::begin(out), std::end(out), 0xBEEF);
+        EXPECT_EQ(opxiSAD16x16xN_8u16u_C1R(s, 16, r, 48, out, n), opxErrSize) << n;
+        EXPECT_EQ(opxiSAD4x4xNI_8u16u_C1R(s, 16, r, 48, out, n, &best), opxErrSize) << n;
+        EXPECT_EQ(opxiSAD2x2xN_8u16u_C1R(s, 16, r, 48, out, n), opxErrSize) << n;
+        EXPECT_EQ(out[0], 0xBEEF);
+        EXPECT_EQ(best, 77);
+    }
+    EXPECT_EQ(opxiSAD16x16xN_8u16u_C1R(nullptr, 16, r, 48, out, 7), opxErrNullPtr);
+    std::fill(std::begin(out), std::end(out), 0xBEEF);
+    ASSERT_EQ(opxiSAD8x8xN_8u16u_C1R(s, 16, r, 48, out, 15), opxOk);
+    for (int i = 0; i < 8; ++i) EXPECT_NE(out[i], 0xBEEF) << i;
+    for (int i = 8; i < 32; ++i) EXPECT_EQ(out[i], 0xBEEF) << i;
+    ASSERT_EQ(opxiSAD8x8xNI_8u16u_C1R(s, 16, r, 48, out, 31, &best), opxOk);
+    for (int i = 24; i < 32; ++i) EXPECT_EQ(out[i], 0xBEEF) << i;
+}
+
+TEST(SadRules, MinimumIndexPrefersTheFirstOfEqualSums) {
+    // 4×4 source of zeros and a reference whose row 0 alone is non-zero: candidate i sums
+    // r[i .. i+3]. SADs 5, 3, 3, 53, 100, …: the first of the two 3s.
+    const Opx8u zero[16 * 16] = {};
+    Opx8u r[4 * 24] = {};
+    const Opx8u row0[] = {2, 0, 0, 3, 0, 0, 50, 50, 50, 50, 50};
+    std::copy(std::begin(row0), std::end(row0), r);
+    Opx16u out[16];
+    Opx32s best = -1;
+    ASSERT_EQ(opxiSAD4x4xNI_8u16u_C1R(zero, 4, r, 24, out, 8, &best), opxOk);
+    EXPECT_EQ(out[0], 5);
+    EXPECT_EQ(out[1], 3);
+    EXPECT_EQ(out[2], 3);
+    EXPECT_EQ(out[3], 53);
+    EXPECT_EQ(best, 1);
+
+    // All sums equal: index 0, for every size.
+    Opx8u flat[16 * 40];
+    std::fill(std::begin(flat), std::end(flat), 9);
+    for (auto fn : {opxiSAD16x16xNI_8u16u_C1R, opxiSAD8x8xNI_8u16u_C1R, opxiSAD4x4xNI_8u16u_C1R}) {
+        best = -1;
+        ASSERT_EQ(fn(zero, 16, flat, 40, out, 16, &best), opxOk);
+        EXPECT_EQ(best, 0);
+    }
+
+    // Columns repeating every 8: candidates i and i + 8 tie across the two passes; window sums
+    // 150, 130, 180, … → index 1, not 9.
+    const Opx8u period[8] = {40, 10, 30, 70, 20, 60, 50, 80};
+    Opx8u per[4 * 24];
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 24; ++x) per[24 * y + x] = period[x % 8];
+    ASSERT_EQ(opxiSAD4x4xNI_8u16u_C1R(zero, 4, per, 24, out, 16, &best), opxOk);
+    EXPECT_EQ(out[1], 4 * 130);
+    EXPECT_EQ(out[9], out[1]);
+    EXPECT_EQ(best, 1);
+    // A strictly smaller sum in the second pass wins.
+    for (int y = 0; y < 4; ++y)
+        for (int x = 13; x < 17; ++x) per[24 * y + x] = 0;
+    ASSERT_EQ(opxiSAD4x4xNI_8u16u_C1R(zero, 4, per, 24, out, 16, &best), opxOk);
+    EXPECT_EQ(out[13], 0);
+    EXPECT_EQ(best, 13);
+}
+
+TEST(SadRules, IdenticalBlocksGiveZero) {
+    Rng rng;
+    Area<Opx8u> a(40, 17, 1, 48);
+    a.fill(Pattern::kRandom, rng, 0, 255);
+    Opx32s v = -1;
+    ASSERT_EQ(opxiSAD16x16_8u32s(a.data(), 48, a.data(), 48, &v, 0), opxOk);
+    EXPECT_EQ(v, 0);
+    ASSERT_EQ(opxiSAD4x8_8u32s_C1R(a.data(), 48, a.data(), 48, &v), opxOk);
+    EXPECT_EQ(v, 0);
+    Opx16u xn[8];
+    ASSERT_EQ(opxiSAD8x8xN_8u16u_C1R(a.data(), 48, a.data(), 48, xn, 8), opxOk);
+    EXPECT_EQ(xn[0], 0);
+}
+
+// ---- reads confined to the documented samples -----------------------------------------------
+
+// A call with its source footprint (sw bytes × sh rows) and reference footprint (rw × rh).
+struct Footprint {
+    const char* name;
+    int sw, sh, rw, rh;
+    std::function<OpxResult(const Opx8u* s, Opx32s ss, const Opx8u* r, Opx32s rs)> call;
+};
+
+std::vector<Footprint> footprints() {
+    std::vector<Footprint> f;
+    static Opx32s results[64];  // shared result area
+    Opx32s* out = results;
+    Opx16u* o16 = reinterpret_cast<Opx16u*>(out);
+    Opx32u* o32 = reinterpret_cast<Opx32u*>(out);
+    auto u16 = [](const Opx8u* p) { return reinterpret_cast<const Opx16u*>(p); };
+    for (int mc : {0, 4, 8, 12}) {
+        const int dx = (mc & 8) ? 1 : 0, dy = (mc & 4) ? 1 : 0;
+        f.push_back({"SAD16x16", 16, 16, 16 + dx, 16 + dy, [=](auto s, auto ss, auto r, auto rs) {
+                         return opxiSAD16x16_8u32s(s, ss, r, rs, out, mc);
+                     }});
+        f.push_back({"SAD16x8", 16, 8, 16 + dx, 8 + dy, [=](auto s, auto ss, auto r, auto rs) {
+                         return opxiSAD16x8_8u32s_C1R(s, ss, r, rs, out, mc);
+                     }});
+        f.push_back({"SAD8x8", 8, 8, 8 + dx, 8 + dy, [=](auto s, auto ss, auto r, auto rs) {
+                         return opxiSAD8x8_8u32s_C1R(s, ss, r, rs, out, mc);
+                     }});
+        f.push_back({"SSD8x8", 8, 8, 8 + dx, 8 + dy, [=](auto s, auto ss, auto r, auto rs) {
+                         return opxiSSD8x8_8u32s_C1R(s, ss, r, rs, out, mc);
+                     }});
+        f.push_back({"SSD4x4", 4, 4, 4 + dx, 4 + dy, [=](auto s, auto ss, auto r, auto rs) {
+                         return opxiSSD4x4_8u32s_C1R(s, ss, r, rs, out, mc);
+                     }});
+        f.push_back(
+            {"SAD8x8 C2R", 16, 8, 16 + 2 * dx, 8 + dy, [=](auto s, auto ss, auto r, auto rs) {
+                 return ss < 1 || rs < 1 ? opxOk
+                                         : opxiSAD8x8_8u32s_C2R(s, ss, r, rs, out, out + 1, mc);
+             }});
+        f.push_back(
+            {"SAD16x16 16u", 32, 16, 2 * (16 + dx), 16 + dy, [=](auto s, auto ss, auto r, auto rs) {
+                 return opxiSAD16x16_16u32s_C1R(u16(s), ss, u16(r), rs, out, mc);
+             }});
+        f.push_back(
+            {"SAD8x8 16u", 16, 8, 2 * (8 + dx), 8 + dy, [=](auto s, auto ss, auto r, auto rs) {
+                 return opxiSAD8x8_16u32s_C1R(u16(s), ss, u16(r), rs, out, mc);
+             }});
+        f.push_back(
+            {"SAD4x4 16u", 8, 4, 2 * (4 + dx), 4 + dy, [=](auto s, auto ss, auto r, auto rs) {
+                 return opxiSAD4x4_16u32s_C1R(u16(s), ss, u16(r), rs, out, mc);
+             }});
+    }
+    f.push_back({"SAD8x16", 8, 16, 8, 16, [=](auto s, auto ss, auto r, auto rs) {
+                     return opxiSAD8x16_8u32s_C1R(s, ss, r, rs, out);
+                 }});
+    f.push_back({"SAD8x4", 8, 4, 8, 4, [=](auto s, auto ss, auto r, auto rs) {
+                     return opxiSAD8x4_8u32s_C1R(s, ss, r, rs, out);
+                 }});
+    f.push_back({"SAD4x8", 4, 8, 4, 8, [=](auto s, auto ss, auto r, auto rs) {
+                     return opxiSAD4x8_8u32s_C1R(s, ss, r, rs, out);
+                 }});
+    f.push_back({"SAD4x4", 4, 4, 4, 4, [=](auto s, auto ss, auto r, auto rs) {
+                     return opxiSAD4x4_8u32s(s, ss, r, rs, out);
+                 }});
+    for (int m : {8, 16}) {
+        f.push_back({"SAD16x16xN", 16, 16, 16 + m - 1, 16, [=](auto s, auto ss, auto r, auto rs) {
+                         return opxiSAD16x16xN_8u16u_C1R(s, ss, r, rs, o16, m + 7);
+                     }});
+        f.push_back({"SAD8x8xN", 8, 8, 8 + m - 1, 8, [=](auto s, auto ss, auto r, auto rs) {
+                         return opxiSAD8x8xN_8u16u_C1R(s, ss, r, rs, o16, m);
+                     }});
+        f.push_back({"SAD4x4xN", 4, 4, 4 + m - 1, 4, [=](auto s, auto ss, auto r, auto rs) {
+                         return opxiSAD4x4xN_8u16u_C1R(s, ss, r, rs, o16, m + 3);
+                     }});
+        f.push_back({"SAD2x2xN", 2, 2, 2 + m - 1, 2, [=](auto s, auto ss, auto r, auto rs) {
+                         return opxiSAD2x2xN_8u16u_C1R(s, ss, r, rs, o16, m);
+                     }});
+        f.push_back({"SAD16x16xNI", 16, 16, 16 + m - 1, 16, [=](auto s, auto ss, auto r, auto rs) {
+                         return opxiSAD16x16xNI_8u16u_C1R(s, ss, r, rs, o16, m, out + 40);
+                     }});
+        f.push_back({"SAD8x8xNI", 8, 8, 8 + m - 1, 8, [=](auto s, auto ss, auto r, auto rs) {
+                         return opxiSAD8x8xNI_8u16u_C1R(s, ss, r, rs, o16, m, out + 40);
+                     }});
+        f.push_back({"SAD4x4xNI", 4, 4, 4 + m - 1, 4, [=](auto s, auto ss, auto r, auto rs) {
+                         return opxiSAD4x4xNI_8u16u_C1R(s, ss, r, rs, o16, m, out + 40);
+                     }});
+    }
+    f.push_back({"Blocks8x8", 16, 16, 16, 16, [=](auto s, auto ss, auto r, auto rs) {
+                     return opxiSAD16x16Blocks8x8_8u16u(s, ss, r, rs, o16);
+                 }});
+    f.push_back({"Blocks4x4", 16, 16, 16, 16, [=](auto s, auto ss, auto r, auto rs) {
+                     return opxiSAD16x16Blocks4x4_8u16u(s, ss, r, rs, o16);
+                 }});
+    f.push_back({"Blocks8x8 16u", 32, 16, 32, 16, [=](auto s, auto ss, auto r, auto rs) {
+                     return opxiSAD16x16Blocks8x8_16u32u_C1R(u16(s), ss, u16(r), rs, o32);
+                 }});
+    f.push_back({"Blocks4x4 16u", 32, 16, 32, 16, [=](auto s, auto ss, auto r, auto rs) {
+                     return opxiSAD16x16Blocks4x4_16u32u_C1R(u16(s), ss, u16(r), rs, o32);
+                 }});
+    return f;
+}
+
+TEST(SadGuardPages, NoReadOutsideTheDocumentedColumnsAndRows) {
+    GuardedBuffer src_buf(8192), ref_buf(8192);
+    std::memset(src_buf.begin(), 7, src_buf.size());
+    std::memset(ref_buf.begin(), 9, ref_buf.size());
+    for (const Footprint& f : footprints()) {
+        SCOPED_TRACE(testing::Message() << f.name << " reference " << f.rw << "x" << f.rh);
+        const bool wide16 = std::string(f.name).find("16u") != std::string::npos;
+        for (Opx32s step : {64, 100, -64, -100}) {
+            if (wide16 && (step & 1)) continue;
+            for (bool front : {false, true}) {
+                const Opx8u* s = src_buf.place(f.sw, f.sh, step, front);
+                const Opx8u* r = ref_buf.place(f.rw, f.rh, -step, !front);
+                ASSERT_NE(s, nullptr);
+                ASSERT_NE(r, nullptr);
+                EXPECT_GE(f.call(s, step, r, -step), opxOk);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+OPX_NULL_CASE(opxiSAD16x16_8u32s) {
+    return opxiSAD16x16_8u32s(nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.s32(2)), 0);
+}
+OPX_NULL_CASE(opxiSAD16x8_8u32s_C1R) {
+    return opxiSAD16x8_8u32s_C1R(nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.s32(2)), 12);
+}
+OPX_NULL_CASE(opxiSAD8x8_8u32s_C1R) {
+    return opxiSAD8x8_8u32s_C1R(nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.s32(2)), 8);
+}
+OPX_NULL_CASE(opxiSAD8x16_8u32s_C1R) {
+    return opxiSAD8x16_8u32s_C1R(nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.s32(2)));
+}
+OPX_NULL_CASE(opxiSAD8x4_8u32s_C1R) {
+    return opxiSAD8x4_8u32s_C1R(nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.s32(2)));
+}
+OPX_NULL_CASE(opxiSAD4x8_8u32s_C1R) {
+    return opxiSAD4x8_8u32s_C1R(nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.s32(2)));
+}
+OPX_NULL_CASE(opxiSAD4x4_8u32s) {
+    return opxiSAD4x4_8u32s(nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.s32(2)));
+}
+OPX_NULL_CASE(opxiSAD16x16_16u32s_C1R) {
+    return opxiSAD16x16_16u32s_C1R(nul(s.u16(0)), 64, nul(s.u16(1)), 64, nul(s.s32(2)), 4);
+}
+OPX_NULL_CASE(opxiSAD8x8_16u32s_C1R) {
+    return opxiSAD8x8_16u32s_C1R(nul(s.u16(0)), 64, nul(s.u16(1)), 64, nul(s.s32(2)), 12);
+}
+OPX_NULL_CASE(opxiSAD4x4_16u32s_C1R) {
+    return opxiSAD4x4_16u32s_C1R(nul(s.u16(0)), 64, nul(s.u16(1)), 64, nul(s.s32(2)), 0);
+}
+OPX_NULL_CASE(opxiSAD8x8_8u32s_C2R) {
+    return opxiSAD8x8_8u32s_C2R(nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.s32(2)), nul(s.s32(3)),
+                                8);
+}
+OPX_NULL_CASE(opxiSAD16x16xN_8u16u_C1R) {
+    return opxiSAD16x16xN_8u16u_C1R(nul(s.u8(0)), 32, nul(s.u8(1)), 48, nul(s.u16(2)), 16);
+}
+OPX_NULL_CASE(opxiSAD8x8xN_8u16u_C1R) {
+    return opxiSAD8x8xN_8u16u_C1R(nul(s.u8(0)), 32, nul(s.u8(1)), 48, nul(s.u16(2)), 8);
+}
+OPX_NULL_CASE(opxiSAD4x4xN_8u16u_C1R) {
+    return opxiSAD4x4xN_8u16u_C1R(nul(s.u8(0)), 32, nul(s.u8(1)), 48, nul(s.u16(2)), 9);
+}
+OPX_NULL_CASE(opxiSAD2x2xN_8u16u_C1R) {
+    return opxiSAD2x2xN_8u16u_C1R(nul(s.u8(0)), 32, nul(s.u8(1)), 48, nul(s.u16(2)), 24);
+}
+OPX_NULL_CASE(opxiSAD16x16xNI_8u16u_C1R) {
+    return opxiSAD16x16xNI_8u16u_C1R(nul(s.u8(0)), 32, nul(s.u8(1)), 48, nul(s.u16(2)), 16,
+                                     nul(s.s32(3)));
+}
+OPX_NULL_CASE(opxiSAD8x8xNI_8u16u_C1R) {
+    return opxiSAD8x8xNI_8u16u_C1R(nul(s.u8(0)), 32, nul(s.u8(1)), 48, nul(s.u16(2)), 8,
+                                   nul(s.s32(3)));
+}
+OPX_NULL_CASE(opxiSAD4x4xNI_8u16u_C1R) {
+    return opxiSAD4x4xNI_8u16u_C1R(nul(s.u8(0)), 32, nul(s.u8(1)), 48, nul(s.u16(2)), 8,
+                                   nul(s.s32(3)));
+}
+OPX_NULL_CASE(opxiSAD16x16Blocks8x8_8u16u) {
+    return opxiSAD16x16Blocks8x8_8u16u(nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.u16(2)));
+}
+OPX_NULL_CASE(opxiSAD16x16Blocks4x4_8u16u) {
+    return opxiSAD16x16Blocks4x4_8u16u(nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.u16(2)));
+}
+OPX_NULL_CASE(opxiSAD16x16Blocks8x8_16u32u_C1R) {
+    return opxiSAD16x16Blocks8x8_16u32u_C1R(nul(s.u16(0)), 64, nul(s.u16(1)), 64, nul(s.u32(2)));
+}
+OPX_NULL_CASE(opxiSAD16x16Blocks4x4_16u32u_C1R) {
+    return opxiSAD16x16Blocks4x4_16u32u_C1R(nul(s.u16(0)), 64, nul(s.u16(1)), 64, nul(s.u32(2)));
+}
+
+}  // namespace opx::test::metrics

@@ -1,0 +1,193 @@
+// SATD and SAT8x8D: AVX2 kernels against the portable matrix products, the values the rules
+// single out (all-ones and 0/255 checkerboard differences), reads confined to the block.
+#include "metrics/satd.hpp"
+
+#include "metrics/metrics_util.hpp"
+
+namespace opx::test::metrics {
+namespace {
+
+using namespace opx::metrics;
+namespace ref = opx::metrics::ref;
+namespace avx2 = opx::metrics::avx2;
+
+constexpr Pattern kPatterns[] = {Pattern::kRandom,        Pattern::kZeros,   Pattern::kMax,
+                                 Pattern::kComplementary, Pattern::kChecker, Pattern::kRamp};
+
+TEST(SatdDifferential, EverySizeAlignmentStepAndPattern) {
+    Rng rng;
+    for (int s = 0; s < kNumSatdSizes; ++s) {
+        const BlockSize b = kSatdSizes[s];
+        SCOPED_TRACE(testing::Message() << b.width << "x" << b.height);
+        for (std::int32_t step : steps_for(b.width)) {
+            for (int align = 0; align < 32; ++align) {
+                const Pattern pat = kPatterns[align % 6];
+                Area<Opx8u> src(b.width, b.height, (align * 11) % 32, step);
+                Area<Opx8u> cand(b.width, b.height, align, -step + 1);
+                src.fill(pat, rng, 0, 255);
+                // The checkerboard against its inverse: differences ±255 in a checkerboard,
+                // the largest coefficient (16 × 255 per 4×4) the transform can produce.
+                cand.fill(pat, rng, 0, 255, true);
+                if (pat == Pattern::kChecker) cand.fill(pat, rng, 255, 0);
+                Opx32s want = -1, got = -2;
+                ref::kSatd.satd[s](src.data(), src.step(), cand.data(), cand.step(), &want);
+                avx2::kSatd.satd[s](src.data(), src.step(), cand.data(), cand.step(), &got);
+                ASSERT_EQ(want, got) << pattern_name(pat) << " align " << align << " step " << step;
+                if (s == kSatd8x8) {
+                    ref::kSatd.sat8x8d(src.data(), src.step(), cand.data(), cand.step(), &want);
+                    avx2::kSatd.sat8x8d(src.data(), src.step(), cand.data(), cand.step(), &got);
+                    ASSERT_EQ(want, got) << "SAT8x8D " << pattern_name(pat) << " align " << align;
+                }
+            }
+        }
+    }
+}
+
+TEST(SatdDifferential, SixteenBitEightByEightAtFourteenFifteenAndSixteenBits) {
+    Rng rng;
+    for (int bits : {14, 15, 16}) {
+        const std::int64_t hi = (1 << bits) - 1;
+        for (std::int32_t step : steps_for(16, 2)) {
+            for (int align = 0; align < 32; align += 2) {
+                const Pattern pat = kPatterns[align / 2 % 6];
+                Area<Opx16u> src(8, 8, align, step), cand(8, 8, 30 - align, -step);
+                src.fill(pat, rng, 0, hi);
+                cand.fill(pat, rng, 0, hi, true);
+                if (pat == Pattern::kChecker) cand.fill(pat, rng, hi, 0);
+                Opx32s want = -1, got = -2;
+                ref::kSatd.sat8x8d_16u(src.data(), src.step(), cand.data(), cand.step(), &want);
+                avx2::kSatd.sat8x8d_16u(src.data(), src.step(), cand.data(), cand.step(), &got);
+                ASSERT_EQ(want, got) << bits << " bits, " << pattern_name(pat);
+            }
+        }
+    }
+}
+
+// Exported SATD functions by size index.
+using SatdEntry = OpxResult (*)(const Opx8u*, Opx32s, const Opx8u*, Opx32s, Opx32s*) noexcept;
+const SatdEntry kSatdEntries[kNumSatdSizes] = {
+    opxiSATD16x16_8u32s_C1R, opxiSATD16x8_8u32s_C1R, opxiSATD8x16_8u32s_C1R, opxiSATD8x8_8u32s_C1R,
+    opxiSATD8x4_8u32s_C1R,   opxiSATD4x8_8u32s_C1R,  opxiSATD4x4_8u32s_C1R};
+
+TEST(SatdRules, UniformDifferenceHasOneCoefficient) {
+    // S − R = 1 everywhere: one coefficient of 16 per 4×4, of 64 for the 8×8 transform.
+    Opx8u s[16 * 16], r[16 * 16];
+    std::fill(std::begin(s), std::end(s), 101);
+    std::fill(std::begin(r), std::end(r), 100);
+    for (int i = 0; i < kNumSatdSizes; ++i) {
+        Opx32s v = -1;
+        ASSERT_EQ(kSatdEntries[i](s, 16, r, 16, &v), opxOk);
+        EXPECT_EQ(v, kSatdSizes[i].width * kSatdSizes[i].height) << i;
+    }
+    Opx32s v = -1;
+    ASSERT_EQ(opxiSAT8x8D_8u32s_C1R(s, 16, r, 16, &v), opxOk);
+    EXPECT_EQ(v, 64);
+    Opx16u s16[64], r16[64];
+    std::fill(std::begin(s16), std::end(s16), 40000);
+    std::fill(std::begin(r16), std::end(r16), 39999);
+    ASSERT_EQ(opxiSAT8x8D_16u32s_C1R(s16, 16, r16, 16, &v), opxOk);
+    EXPECT_EQ(v, 64);
+    ASSERT_EQ(opxiSAT8x8D_16u32s_C1R(r16, 16, s16, 16, &v), opxOk);
+    EXPECT_EQ(v, 64);
+}
+
+TEST(SatdRules, CheckerboardAgainstItsInverseGivesTheLargestCoefficients) {
+    Opx8u s[16 * 16], r[16 * 16];
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            s[16 * y + x] = ((x + y) & 1) ? 255 : 0;
+            r[16 * y + x] = static_cast<Opx8u>(255 - s[16 * y + x]);
+        }
+    for (int i = 0; i < kNumSatdSizes; ++i) {
+        Opx32s v = -1;
+        ASSERT_EQ(kSatdEntries[i](s, 16, r, 16, &v), opxOk);
+        EXPECT_EQ(v, 4080 * kSatdSizes[i].width * kSatdSizes[i].height / 16) << i;
+    }
+    Opx32s v = -1;
+    ASSERT_EQ(opxiSAT8x8D_8u32s_C1R(s, 16, r, 16, &v), opxOk);
+    EXPECT_EQ(v, 64 * 255);
+    Opx16u s16[64], r16[64];
+    for (int i = 0; i < 64; ++i) {
+        s16[i] = ((i + i / 8) & 1) ? 65535 : 0;
+        r16[i] = static_cast<Opx16u>(65535 - s16[i]);
+    }
+    ASSERT_EQ(opxiSAT8x8D_16u32s_C1R(s16, 16, r16, 16, &v), opxOk);
+    EXPECT_EQ(v, 64 * 65535);
+}
+
+TEST(SatdRules, IdenticalBlocksGiveZero) {
+    Rng rng;
+    Area<Opx8u> a(16, 16, 3, 40);
+    a.fill(Pattern::kRandom, rng, 0, 255);
+    for (int i = 0; i < kNumSatdSizes; ++i) {
+        Opx32s v = -1;
+        ASSERT_EQ(kSatdEntries[i](a.data(), 40, a.data(), 40, &v), opxOk);
+        EXPECT_EQ(v, 0);
+    }
+    Opx32s v = -1;
+    ASSERT_EQ(opxiSAT8x8D_8u32s_C1R(a.data(), 40, a.data(), 40, &v), opxOk);
+    EXPECT_EQ(v, 0);
+}
+
+TEST(SatdGuardPages, NoReadOutsideTheBlock) {
+    GuardedBuffer sb(4096), rb(4096);
+    std::memset(sb.begin(), 1, sb.size());
+    std::memset(rb.begin(), 2, rb.size());
+    for (Opx32s step : {32, 37, -32, -37}) {
+        for (bool front : {false, true}) {
+            for (int i = 0; i < kNumSatdSizes; ++i) {
+                const BlockSize b = kSatdSizes[i];
+                const Opx8u* s = sb.place(b.width, b.height, step, front);
+                const Opx8u* r = rb.place(b.width, b.height, -step, !front);
+                Opx32s v = -1;
+                EXPECT_EQ(kSatdEntries[i](s, step, r, -step, &v), opxOk);
+                EXPECT_EQ(v, 16 * b.width * b.height / 16);
+            }
+            Opx32s v = -1;
+            EXPECT_EQ(opxiSAT8x8D_8u32s_C1R(sb.place(8, 8, step, front), step,
+                                            rb.place(8, 8, -step, !front), -step, &v),
+                      opxOk);
+            EXPECT_EQ(v, 64);
+            if (step % 2 == 0) {
+                EXPECT_EQ(
+                    opxiSAT8x8D_16u32s_C1R(
+                        reinterpret_cast<const Opx16u*>(sb.place(16, 8, step, front)), step,
+                        reinterpret_cast<const Opx16u*>(rb.place(16, 8, -step, !front)), -step, &v),
+                    opxOk);
+                EXPECT_EQ(v, 64 * 0x0101);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+OPX_NULL_CASE(opxiSATD16x16_8u32s_C1R) {
+    return opxiSATD16x16_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)));
+}
+OPX_NULL_CASE(opxiSATD16x8_8u32s_C1R) {
+    return opxiSATD16x8_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)));
+}
+OPX_NULL_CASE(opxiSATD8x16_8u32s_C1R) {
+    return opxiSATD8x16_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)));
+}
+OPX_NULL_CASE(opxiSATD8x8_8u32s_C1R) {
+    return opxiSATD8x8_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)));
+}
+OPX_NULL_CASE(opxiSATD8x4_8u32s_C1R) {
+    return opxiSATD8x4_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)));
+}
+OPX_NULL_CASE(opxiSATD4x8_8u32s_C1R) {
+    return opxiSATD4x8_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)));
+}
+OPX_NULL_CASE(opxiSATD4x4_8u32s_C1R) {
+    return opxiSATD4x4_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)));
+}
+OPX_NULL_CASE(opxiSAT8x8D_8u32s_C1R) {
+    return opxiSAT8x8D_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)));
+}
+OPX_NULL_CASE(opxiSAT8x8D_16u32s_C1R) {
+    return opxiSAT8x8D_16u32s_C1R(nul(s.u16(0)), 16, nul(s.u16(1)), 16, nul(s.s32(2)));
+}
+
+}  // namespace opx::test::metrics

@@ -1,0 +1,173 @@
+// SSD and frame/field activity: AVX2 kernels against the portable ones, the 16-bit modulo rule
+// and its zero extension, the values the rules single out.
+#include "metrics/ssd.hpp"
+
+#include "metrics/metrics_util.hpp"
+
+namespace opx::test::metrics {
+namespace {
+
+using namespace opx::metrics;
+namespace ref = opx::metrics::ref;
+namespace avx2 = opx::metrics::avx2;
+
+constexpr Pattern kPatterns[] = {Pattern::kRandom,        Pattern::kZeros,   Pattern::kMax,
+                                 Pattern::kComplementary, Pattern::kChecker, Pattern::kRamp};
+
+TEST(SsdDifferential, EverySizePositionAlignmentAndStep) {
+    Rng rng;
+    for (int s = 0; s < kNumSsdSizes; ++s) {
+        const BlockSize b = kSsdSizes[s];
+        for (int pos = 0; pos < kNumPositions; ++pos) {
+            SCOPED_TRACE(testing::Message() << b.width << "x" << b.height << " position " << pos);
+            for (std::int32_t step : steps_for(b.width + 1)) {
+                for (int align = 0; align < 32; ++align) {
+                    const Pattern pat = kPatterns[align % 6];
+                    Area<Opx8u> src(b.width, b.height, 31 - align, step);
+                    Area<Opx8u> cand(b.width + 1, b.height + 1, align, -step);
+                    src.fill(pat, rng, 0, 255);
+                    cand.fill(pat, rng, 0, 255, true);
+                    Opx32s want = -1, got = -2;
+                    ref::kSsd.ssd[s][pos](src.data(), src.step(), cand.data(), cand.step(), &want);
+                    avx2::kSsd.ssd[s][pos](src.data(), src.step(), cand.data(), cand.step(), &got);
+                    ASSERT_EQ(want, got) << pattern_name(pat) << " align " << align;
+                }
+            }
+        }
+    }
+}
+
+TEST(SsdDifferential, FrameFieldActivity) {
+    Rng rng;
+    for (std::int32_t step : steps_for(32, 2)) {
+        for (int align = 0; align < 32; ++align) {
+            const Pattern pat = kPatterns[align % 6];
+            Area<Opx8u> a(16, 16, align, step);
+            a.fill(pat, rng, 0, 255);
+            FrameField want = ref::kSsd.frame_field_8u(a.data(), a.step());
+            FrameField got = avx2::kSsd.frame_field_8u(a.data(), a.step());
+            ASSERT_EQ(want.frame, got.frame) << pattern_name(pat);
+            ASSERT_EQ(want.field, got.field) << pattern_name(pat);
+            // Full 16-bit range and ranges small enough not to wrap.
+            for (std::int64_t lim : {32767, 2000}) {
+                Area<Opx16s> b(16, 16, align & ~1, step);
+                b.fill(pat, rng, -lim - 1, lim);
+                want = ref::kSsd.frame_field_16s(b.data(), b.step());
+                got = avx2::kSsd.frame_field_16s(b.data(), b.step());
+                ASSERT_EQ(want.frame, got.frame) << pattern_name(pat) << " ±" << lim;
+                ASSERT_EQ(want.field, got.field) << pattern_name(pat) << " ±" << lim;
+                ASSERT_GE(got.frame, 0);
+                ASSERT_LE(got.frame, 65535);
+            }
+        }
+    }
+}
+
+TEST(SsdRules, KnownSums) {
+    Opx8u s[8 * 8], r[9 * 9];
+    std::fill(std::begin(s), std::end(s), 0);
+    std::fill(std::begin(r), std::end(r), 255);
+    Opx32s v = -1;
+    for (Opx32s mc : {0, 1, 4, 8, 12, 15}) {
+        ASSERT_EQ(opxiSSD8x8_8u32s_C1R(s, 8, r, 9, &v, mc), opxOk);
+        EXPECT_EQ(v, 64 * 255 * 255);
+        ASSERT_EQ(opxiSSD4x4_8u32s_C1R(s, 8, r, 9, &v, mc), opxOk);
+        EXPECT_EQ(v, 16 * 255 * 255);
+    }
+    ASSERT_EQ(opxiSSD8x8_8u32s_C1R(r, 9, r, 9, &v, 0), opxOk);
+    EXPECT_EQ(v, 0);
+}
+
+TEST(FrameFieldRules, HalvesOfZeroAnd255) {
+    Opx8u a[16 * 16];
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) a[16 * y + x] = y < 8 ? 0 : 255;
+    Opx32s frame = -1, field = -1;
+    ASSERT_EQ(opxiFrameFieldSAD16x16_8u32s_C1R(a, 16, &frame, &field), opxOk);
+    EXPECT_EQ(frame, 0);  // rows 7 and 8 are not paired
+    EXPECT_EQ(field, 2 * 16 * 255);
+    Opx16s b[16 * 16];
+    for (int i = 0; i < 256; ++i) b[i] = static_cast<Opx16s>(a[i]);
+    ASSERT_EQ(opxiFrameFieldSAD16x16_16s32s_C1R(b, 32, &frame, &field), opxOk);
+    EXPECT_EQ(frame, 0);
+    EXPECT_EQ(field, 8160);
+    // Alternating rows 0 and 255: every frame pair differs, no field pair does.
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) a[16 * y + x] = (y & 1) ? 255 : 0;
+    ASSERT_EQ(opxiFrameFieldSAD16x16_8u32s_C1R(a, 16, &frame, &field), opxOk);
+    EXPECT_EQ(frame, 57120);
+    EXPECT_EQ(field, 0);
+}
+
+TEST(FrameFieldRules, SixteenBitSumsAreModuloTwoToTheSixteenZeroExtended) {
+    Opx16s b[16 * 16] = {};
+    Opx32s frame = -1, field = -1;
+    // Alternating rows 0 and 200: frame 14 × 16 × 200 = 44800, above 32767: zero-extended, not
+    // read back as a negative 16-bit value.
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) b[16 * y + x] = (y & 1) ? 200 : 0;
+    ASSERT_EQ(opxiFrameFieldSAD16x16_16s32s_C1R(b, 32, &frame, &field), opxOk);
+    EXPECT_EQ(frame, 44800);
+    EXPECT_EQ(field, 0);
+    // Alternating rows 0 and 1000: 224000 modulo 65536.
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) b[16 * y + x] = (y & 1) ? 1000 : 0;
+    ASSERT_EQ(opxiFrameFieldSAD16x16_16s32s_C1R(b, 32, &frame, &field), opxOk);
+    EXPECT_EQ(frame, 224000 % 65536);
+    // Differences in wrapping 16-bit arithmetic: 32767 − (−32768) wraps to −1 (absolute 1);
+    // −32768 − 0 has the absolute value 0x8000 = 32768.
+    std::fill(std::begin(b), std::end(b), 0);
+    b[0] = 32767;    // row 0
+    b[16] = -32768;  // row 1
+    ASSERT_EQ(opxiFrameFieldSAD16x16_16s32s_C1R(b, 32, &frame, &field), opxOk);
+    EXPECT_EQ(frame, 1 + 32768);      // pairs (0, 1) and (1, 2)
+    EXPECT_EQ(field, 32767 + 32768);  // pairs (0, 2) and (1, 3)
+}
+
+TEST(SsdGuardPages, NoReadOutsideTheDocumentedRegion) {
+    GuardedBuffer sb(4096), rb(4096);
+    std::memset(sb.begin(), 3, sb.size());
+    std::memset(rb.begin(), 5, rb.size());
+    for (Opx32s step : {32, 37, -32, -37}) {
+        for (bool front : {false, true}) {
+            Opx32s v = -1, w = -1;
+            for (Opx32s mc : {0, 4, 8, 12}) {
+                const int dx = (mc & 8) ? 1 : 0, dy = (mc & 4) ? 1 : 0;
+                EXPECT_EQ(
+                    opxiSSD8x8_8u32s_C1R(sb.place(8, 8, step, front), step,
+                                         rb.place(8 + dx, 8 + dy, -step, !front), -step, &v, mc),
+                    opxOk);
+                EXPECT_EQ(v, 64 * 4);
+                EXPECT_EQ(
+                    opxiSSD4x4_8u32s_C1R(sb.place(4, 4, step, front), step,
+                                         rb.place(4 + dx, 4 + dy, -step, !front), -step, &v, mc),
+                    opxOk);
+                EXPECT_EQ(v, 16 * 4);
+            }
+            EXPECT_EQ(opxiFrameFieldSAD16x16_8u32s_C1R(sb.place(16, 16, step, front), step, &v, &w),
+                      opxOk);
+            if (step % 2 == 0)
+                EXPECT_EQ(opxiFrameFieldSAD16x16_16s32s_C1R(
+                              reinterpret_cast<const Opx16s*>(sb.place(32, 16, step, front)), step,
+                              &v, &w),
+                          opxOk);
+        }
+    }
+}
+
+}  // namespace
+
+OPX_NULL_CASE(opxiSSD8x8_8u32s_C1R) {
+    return opxiSSD8x8_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)), 12);
+}
+OPX_NULL_CASE(opxiSSD4x4_8u32s_C1R) {
+    return opxiSSD4x4_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)), 4);
+}
+OPX_NULL_CASE(opxiFrameFieldSAD16x16_8u32s_C1R) {
+    return opxiFrameFieldSAD16x16_8u32s_C1R(nul(s.u8(0)), 16, nul(s.s32(1)), nul(s.s32(2)));
+}
+OPX_NULL_CASE(opxiFrameFieldSAD16x16_16s32s_C1R) {
+    return opxiFrameFieldSAD16x16_16s32s_C1R(nul(s.s16(0)), 32, nul(s.s32(1)), nul(s.s32(2)));
+}
+
+}  // namespace opx::test::metrics
