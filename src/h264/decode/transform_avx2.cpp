@@ -32,6 +32,11 @@ inline void store32(void* p, __m128i x) noexcept {
     const std::int32_t v = _mm_cvtsi128_si32(x);
     std::memcpy(p, &v, 4);
 }
+// Stores the high 64 bits of x (without an aligned-double access).
+inline void store_high64(void* p, __m128i x) noexcept {
+    const std::int64_t v = _mm_extract_epi64(x, 1);
+    std::memcpy(p, &v, 8);
+}
 inline __m128i load64(const void* p) noexcept {
     return _mm_loadl_epi64(static_cast<const __m128i*>(p));
 }
@@ -300,9 +305,9 @@ void dequant_residual4x4_flat(Opx16s* coeffs, std::int32_t step, const Opx16s* d
     if (dc) p.a = with_lane0(p.a, *dc);
     const Pair r = idct4x4_wrap_rows_exact_columns(p);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(rows[0]), r.a);
-    _mm_storeh_pd(reinterpret_cast<double*>(rows[1]), _mm_castsi128_pd(r.a));
+    store_high64(rows[1], r.a);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(rows[2]), r.b);
-    _mm_storeh_pd(reinterpret_cast<double*>(rows[3]), _mm_castsi128_pd(r.b));
+    store_high64(rows[3], r.b);
 }
 
 // ---- 4x4, 32-bit lanes ----------------------------------------------------------------------
@@ -471,8 +476,7 @@ void add8x8(const Opx8u* pred, std::int32_t pred_step, const Opx16s* coeffs, Opx
     for (int y = 0; y < 8; y += 2) {
         const __m128i out = _mm_packus_epi16(r[y], r[y + 1]);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, dst_step, y)), out);
-        _mm_storeh_pd(reinterpret_cast<double*>(row_at(dst, dst_step, y + 1)),
-                      _mm_castsi128_pd(out));
+        store_high64(row_at(dst, dst_step, y + 1), out);
     }
 }
 
