@@ -32,10 +32,9 @@ inline void store32(void* p, __m128i x) noexcept {
     const std::int32_t v = _mm_cvtsi128_si32(x);
     std::memcpy(p, &v, 4);
 }
-// Stores the high 64 bits of x (without an aligned-double access).
+// Stores the high 64 bits of x (movhps; no alignment needed).
 inline void store_high64(void* p, __m128i x) noexcept {
-    const std::int64_t v = _mm_extract_epi64(x, 1);
-    std::memcpy(p, &v, 8);
+    _mm_storeh_pi(static_cast<__m64*>(p), _mm_castsi128_ps(x));
 }
 inline __m128i load64(const void* p) noexcept {
     return _mm_loadl_epi64(static_cast<const __m128i*>(p));
