@@ -8,35 +8,52 @@
 
 namespace {
 
-alignas(64) Opx8u g_pred[64 * 16];
-alignas(64) Opx8u g_dst[64 * 16];
-alignas(64) Opx16u g_pred16[32 * 16];
-alignas(64) Opx16u g_dst16[32 * 16];
 // A ring of coefficient blocks; next() moves to the following block.
-template <class T>
+template <class T, unsigned N>
 struct Ring {
-    alignas(64) T block[16][64];
+    alignas(64) T block[N][64];
     unsigned i = 0;
-    T* next() { return block[++i & 15]; }
+    T* next() { return block[++i % N]; }
 };
-Ring<Opx16s> g_ring;
-Ring<Opx32s> g_ring32;
-alignas(64) Opx16s g_c[64];
-alignas(64) Opx32s g_c32[64];
-alignas(64) Opx16s g_ls[64];
+
+// The buffers of one sample size share one 4 KiB page, so that no two of them alias in the low
+// 12 address bits: a store to one would otherwise hold back loads from another.
+struct alignas(4096) Page8 {
+    alignas(64) Opx16s c[64];
+    alignas(64) Opx16s ls[64];
+    Ring<Opx16s, 16> ring;
+    alignas(64) Opx8u pred[64 * 8];
+    alignas(64) Opx8u dst[64 * 8];
+};
+struct alignas(4096) Page16 {
+    alignas(64) Opx32s c32[64];
+    Ring<Opx32s, 8> ring32;
+    alignas(64) Opx16u pred16[32 * 8];
+    alignas(64) Opx16u dst16[32 * 8];
+};
+static_assert(sizeof(Page8) == 4096 && sizeof(Page16) == 4096);
+Page8 g_page8;
+Page16 g_page16;
+auto& g_pred = g_page8.pred;
+auto& g_dst = g_page8.dst;
+auto& g_c = g_page8.c;
+auto& g_ls = g_page8.ls;
+auto& g_ring = g_page8.ring;
+auto& g_pred16 = g_page16.pred16;
+auto& g_dst16 = g_page16.dst16;
+auto& g_c32 = g_page16.c32;
+auto& g_ring32 = g_page16.ring32;
 const Opx16s g_dc = 300;
 
 void init() {
-    for (int i = 0; i < 64 * 16; ++i) g_pred[i] = static_cast<Opx8u>(i * 37);
-    for (int i = 0; i < 32 * 16; ++i) g_pred16[i] = static_cast<Opx16u>(i * 37 & 1023);
+    for (int i = 0; i < 64 * 8; ++i) g_pred[i] = static_cast<Opx8u>(i * 37);
+    for (int i = 0; i < 32 * 8; ++i) g_pred16[i] = static_cast<Opx16u>(i * 37 & 1023);
     for (int i = 0; i < 64; ++i) {
         g_c[i] = static_cast<Opx16s>((i * 13) % 21 - 10);
         g_c32[i] = (i * 13) % 21 - 10;
         g_ls[i] = static_cast<Opx16s>(16 * (20 + i % 7));
-        for (int k = 0; k < 16; ++k) {
-            g_ring.block[k][i] = g_c[i];
-            g_ring32.block[k][i] = g_c32[i];
-        }
+        for (auto& b : g_ring.block) b[i] = g_c[i];
+        for (auto& b : g_ring32.block) b[i] = g_c32[i];
     }
 }
 
@@ -68,8 +85,8 @@ OPX_BENCH_CASES(h264_transform) {
     opx::bench::add(
         "opxiDequantTransformResidualAndAdd_H264_16s_C1I", "4x4",
         [] {
-            opxiDequantTransformResidualAndAdd_H264_16s_C1I(g_pred + 1, g_c, nullptr, g_dst + 3, 64,
-                                                            64, 28, 1);
+            opxiDequantTransformResidualAndAdd_H264_16s_C1I(g_pred + 1, g_ring.next(), nullptr,
+                                                            g_dst + 3, 64, 64, 28, 1);
         },
         [] {
             ref::kTransform.add4x4_flat(g_pred + 1, 64, g_ring.next(), nullptr, g_dst + 3, 64, 28,
