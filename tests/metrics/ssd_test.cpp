@@ -146,11 +146,12 @@ TEST(SsdGuardPages, NoReadOutsideTheDocumentedRegion) {
             }
             EXPECT_EQ(opxiFrameFieldSAD16x16_8u32s_C1R(sb.place(16, 16, step, front), step, &v, &w),
                       opxOk);
-            if (step % 2 == 0)
+            if (step % 2 == 0) {
                 EXPECT_EQ(opxiFrameFieldSAD16x16_16s32s_C1R(
                               reinterpret_cast<const Opx16s*>(sb.place(32, 16, step, front)), step,
                               &v, &w),
                           opxOk);
+            }
         }
     }
 }
