@@ -61,7 +61,8 @@ using Pred4x4Fn = void (*)(Opx8u* dst, std::int32_t step) noexcept;
 // The reference filter (clause 8.3.2.2.1) turns the raw line into the filtered one p' in place;
 // `avail` holds kAvailAbove, kAvailLeft and kAvailAboveLeft of the line (the samples above-right
 // are present whenever those above are: clause 8.3.2.2 substitutes them). Groups not available
-// hold no meaningful value and are neither read for the result nor given one.
+// hold no meaningful value and are neither read for the result nor given one. The filter then
+// sets the pads (the directional kernels rely on them).
 inline constexpr int kEdgeLeft0 = 8;   // index of p[-1, 0]; p[-1, y] at kEdgeLeft0 - y
 inline constexpr int kEdgeCorner = 9;  // index of p[-1, -1]
 inline constexpr int kEdgeTop0 = 10;   // index of p[0, -1]; p[x, -1] at kEdgeTop0 + x
