@@ -235,9 +235,15 @@ OPX_INLINE __m128i loadu(const Opx8u* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
+// The upper 8 bytes of a register to unaligned memory.
+OPX_INLINE void store_high64(Opx8u* p, __m128i v) {
+    const long long q = _mm_extract_epi64(v, 1);
+    std::memcpy(p, &q, 8);
+}
+
 OPX_INLINE void store_rows8(Opx8u* dst, std::int32_t step, __m128i r) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), r);
-    _mm_storeh_pd(reinterpret_cast<double*>(dst + step), _mm_castsi128_pd(r));
+    store_high64(dst + step, r);
 }
 
 // Window of the line at byte b (0..16) from its halves.

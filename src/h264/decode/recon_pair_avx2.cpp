@@ -39,6 +39,12 @@ OPX_INLINE Pair pass(Pair p) {
     return {o01, _mm256_shuffle_epi32(o32, 0x4E)};
 }
 
+// The upper 8 bytes of a register to unaligned memory.
+OPX_INLINE void store_high64(Opx8u* p, __m128i v) {
+    const long long q = _mm_extract_epi64(v, 1);
+    std::memcpy(p, &q, 8);
+}
+
 OPX_INLINE __m128i load64(const Opx8u* p) {
     return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
 }
@@ -67,9 +73,9 @@ void add4x4_flat_pair(Opx8u* dst, std::int32_t step, Opx16s* coeffs, int qp) noe
                                                     _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
     const __m128i lo = _mm256_castsi256_si128(out), hi = _mm256_extracti128_si256(out, 1);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), lo);
-    _mm_storeh_pd(reinterpret_cast<double*>(dst + step), _mm_castsi128_pd(lo));
+    store_high64(dst + step, lo);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + 2 * step), hi);
-    _mm_storeh_pd(reinterpret_cast<double*>(dst + 3 * step), _mm_castsi128_pd(hi));
+    store_high64(dst + 3 * step, hi);
 }
 
 }  // namespace opx::h264::avx2
