@@ -80,6 +80,30 @@ TEST(H264IntraKernels, Avx2MatchesPortableForEverySlot) {
     }
 }
 
+// Plane prediction with the steepest gradients (0 before the middle, 255 after it, on both
+// sides, and the reverse): the 16-bit intermediates of the AVX2 kernels reach their extremes.
+TEST(H264IntraKernels, PlaneAtExtremeGradients) {
+    for (int flip = 0; flip < 2; ++flip)
+        for (int n : {16, 8}) {
+            Pic a;
+            std::fill(a.buf.begin(), a.buf.end(), Opx8u(0));
+            for (int i = -1; i < n; ++i) {
+                const Opx8u v = Opx8u((i >= n / 2) != (flip == 1) ? 255 : 0);
+                a.at(i, -1) = v;
+                if (i >= 0) a.at(-1, i) = v;
+            }
+            Pic x = a, y = a;
+            if (n == 16) {
+                ref::kIntra.pred16x16[kP16Plane](x.blk(), Pic::kStep);
+                avx2::kIntra.pred16x16[kP16Plane](y.blk(), Pic::kStep);
+            } else {
+                ref::kIntra.chroma[kPcPlane](x.blk(), Pic::kStep);
+                avx2::kIntra.chroma[kPcPlane](y.blk(), Pic::kStep);
+            }
+            EXPECT_TRUE(same(x, y)) << n << " flip " << flip;
+        }
+}
+
 // Every mode with every combination of the four availability bits, through the drivers: the
 // AVX2 tables against the portable ones, and the result must not depend on any neighbour marked
 // unavailable (those are changed between two runs).

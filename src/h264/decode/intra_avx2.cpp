@@ -430,8 +430,10 @@ OPX_INLINE int plane_h(const Opx8u* above) {
     }
 }
 
-// Plane prediction (clauses 8.3.3.4 and 8.3.4.4). The sums a + b (x - c) + c (y - c) + 16 stay
-// within int16: |a| <= 8160 and |b|, |c| <= 717 (W 16) or 612 (W 8).
+// Plane prediction (clauses 8.3.3.4 and 8.3.4.4). The sums a + b (x - k) + c (y - k) + 16, with
+// k = W / 2 - 1, stay
+// within int16: a <= 8160, |b|, |c| <= 717 (W 16) or 1355 (W 8), so every sum lies
+// within -11472..19648.
 template <int W>
 void plane(Opx8u* dst, std::int32_t step) noexcept {
     constexpr int half = W / 2;
