@@ -34,9 +34,12 @@ OPX_INLINE void store64(void* p, std::uint64_t v) {
     std::memcpy(p, &v, 8);
 }
 
+alignas(16) constexpr std::uint8_t kOnes[16] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+
 OPX_INLINE __m128i filt3(__m128i a, __m128i b, __m128i c) {
-    const __m128i half =
-        _mm_sub_epi8(_mm_avg_epu8(a, c), _mm_and_si128(_mm_xor_si128(a, c), _mm_set1_epi8(1)));
+    const __m128i half = _mm_sub_epi8(
+        _mm_avg_epu8(a, c), _mm_and_si128(_mm_xor_si128(a, c),
+                                          _mm_load_si128(reinterpret_cast<const __m128i*>(kOnes))));
     return _mm_avg_epu8(b, half);
 }
 
@@ -98,20 +101,21 @@ constexpr Shuffle16 shuffle4x4(int mode) {
 template <int Mode>
 constexpr Shuffle16 kShuffle4x4 = shuffle4x4(Mode);
 
-OPX_INLINE void store_rows4(Opx8u* dst, std::int32_t step, __m128i r) {
+OPX_INLINE void store_rows4(Opx8u* dst, std::ptrdiff_t step, __m128i r) {
     store32(dst, static_cast<std::uint32_t>(_mm_cvtsi128_si32(r)));
     store32(dst + step, static_cast<std::uint32_t>(_mm_extract_epi32(r, 1)));
     store32(dst + 2 * step, static_cast<std::uint32_t>(_mm_extract_epi32(r, 2)));
     store32(dst + 3 * step, static_cast<std::uint32_t>(_mm_extract_epi32(r, 3)));
 }
 
-OPX_INLINE std::uint32_t left4(const Opx8u* dst, std::int32_t step) {  // p[-1, 0..3] in bytes 0..3
+OPX_INLINE std::uint32_t left4(const Opx8u* dst, std::ptrdiff_t step) {  // p[-1, 0..3]
     return dst[-1] | dst[step - 1] << 8 | dst[2 * step - 1] << 16 |
            static_cast<std::uint32_t>(dst[3 * step - 1]) << 24;
 }
 
 template <int Mode, bool AboveRight>
-void dir4x4(Opx8u* dst, std::int32_t step) noexcept {
+void dir4x4(Opx8u* dst, std::int32_t step32) noexcept {
+    const std::ptrdiff_t step = step32;
     const Opx8u* above = dst - step;
     __m128i e;
     if constexpr (Mode == 3 || Mode == 7) {
