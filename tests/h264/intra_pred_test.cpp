@@ -192,12 +192,14 @@ TEST(H264IntraDrivers, NoReadOutsideAvailableNeighbours) {
             if (n == 4) predict_4x4(OPX_KERNELS::kIntra, top, 64, mode, kAvailLeft);
             if (n == 8) predict_8x8(OPX_KERNELS::kIntra, top, 64, mode, kAvailLeft);
         }
-        if (n == 16)
+        if (n == 16) {
             for (int mode : {1, 2})
                 EXPECT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(top, 64, mode, kAvailLeft), opxOk);
-        if (n == 8)
+        }
+        if (n == 8) {
             for (int mode : {0, 1})
                 EXPECT_EQ(opxiPredictIntraChroma8x8_H264_8u_C1IR(top, 64, mode, kAvailLeft), opxOk);
+        }
         // Samples above-right missing: with a negative step the row above is the last row in
         // memory and ends where the block ends.
         GuardedBuffer h(64 * 64);
@@ -206,12 +208,17 @@ TEST(H264IntraDrivers, NoReadOutsideAvailableNeighbours) {
         Opx8u* blk = last - 64;  // step -64: the row above lies 64 bytes after row 0
         const int av = kAvailAbove | kAvailLeft | kAvailAboveLeft;
         for (int mode = 0; mode < 9; ++mode) {
-            if (n == 4) EXPECT_FALSE(predict_4x4(OPX_KERNELS::kIntra, blk, -64, mode, av));
-            if (n == 8) EXPECT_FALSE(predict_8x8(OPX_KERNELS::kIntra, blk, -64, mode, av));
+            if (n == 4) {
+                EXPECT_FALSE(predict_4x4(OPX_KERNELS::kIntra, blk, -64, mode, av));
+            }
+            if (n == 8) {
+                EXPECT_FALSE(predict_8x8(OPX_KERNELS::kIntra, blk, -64, mode, av));
+            }
         }
-        if (n == 16)
+        if (n == 16) {
             for (int mode = 0; mode < 4; ++mode)
                 EXPECT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(blk, -64, mode, av), opxOk);
+        }
     }
 }
 
