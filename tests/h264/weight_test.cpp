@@ -362,9 +362,9 @@ TEST(H264Weight, WeightedAverageShiftZeroOrNegativeMeansNoShiftAndNoRounding) {
 }
 
 TEST(H264Weight, SixteenBitRules) {
-    Opx16u s1[16], s2[16], d[16];
-    std::fill(s1, s1 + 16, 1000);
-    std::fill(s2, s2 + 16, 1020);
+    Opx16u s1[64], s2[64], d[64];
+    std::fill(s1, s1 + 64, 1000);
+    std::fill(s2, s2 + 64, 1020);
     OpxBidir16u rec = {s1, 4, s2, 4, d, 4, {4, 4}, 10};
     ASSERT_EQ(opxiBidirWeight_H264_16u_P2P1R(&rec, 0, 1, 20, 1, 20), opxOk);
     EXPECT_EQ(d[0], 1023);  // clamped to 10 bits

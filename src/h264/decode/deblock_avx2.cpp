@@ -272,7 +272,7 @@ OPX_INLINE void store_rows8x2(Opx8u* a, Opx8u* b, __m256i v) noexcept {
     const __m128i bytes =
         _mm_packus_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(a), bytes);
-    _mm_storeh_pd(reinterpret_cast<double*>(b), _mm_castsi128_pd(bytes));
+    _mm_storeh_pi(reinterpret_cast<__m64*>(b), _mm_castsi128_ps(bytes));
 }
 
 // In-lane 8×8 byte transpose of each 128-bit lane: rows (2k, 2k+1) in y[k] → columns
@@ -320,7 +320,7 @@ OPX_INLINE void store_columns(Opx8u* p, std::ptrdiff_t step, const __m256i col[8
     for (int k = 0; k < 4; ++k) {
         const auto put = [&](int r, __m128i v) {
             _mm_storel_epi64(reinterpret_cast<__m128i*>(p + r * step), v);
-            _mm_storeh_pd(reinterpret_cast<double*>(p + (r + 1) * step), _mm_castsi128_pd(v));
+            _mm_storeh_pi(reinterpret_cast<__m64*>(p + (r + 1) * step), _mm_castsi128_ps(v));
         };
         put(2 * k, _mm256_castsi256_si128(y[k]));
         if constexpr (R == 16) put(2 * k + 8, _mm256_extracti128_si256(y[k], 1));
@@ -419,9 +419,9 @@ OPX_INLINE void chroma_hor_pair(Opx8u* p, std::ptrdiff_t step, int ra, int alpha
     const __m256i packed = _mm256_packus_epi16(l.p0, l.q0);  // per 128-bit lane: p0 | q0
     const __m128i lo = _mm256_castsi256_si128(packed), hi = _mm256_extracti128_si256(packed, 1);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(a - step), lo);
-    _mm_storeh_pd(reinterpret_cast<double*>(a), _mm_castsi128_pd(lo));
+    _mm_storeh_pi(reinterpret_cast<__m64*>(a), _mm_castsi128_ps(lo));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(b - step), hi);
-    _mm_storeh_pd(reinterpret_cast<double*>(b), _mm_castsi128_pd(hi));
+    _mm_storeh_pi(reinterpret_cast<__m64*>(b), _mm_castsi128_ps(hi));
 }
 
 void chroma_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,

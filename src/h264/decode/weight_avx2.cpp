@@ -71,14 +71,14 @@ bool uni_fast(const UniWeight& wt) noexcept {
 // With both weights in −128..127, 255·(positive sum) ≤ 32767 means a positive sum ≤ 128, and
 // 255·(negative sum) ≥ −32768 a negative sum ≥ −128.
 bool bi_fast(const BiWeight& wt) noexcept {
-    bool ok = wt.shift <= 15 && in_s16(wt.o[0]) && in_s16(wt.o[1]);
+    if (wt.shift > 15 || !in_s16(wt.o[0]) || !in_s16(wt.o[1])) return false;
     for (int c = 0; c < 2; ++c) {
         const std::int32_t a = wt.w1[c], b = wt.w2[c];
-        ok &= in_s8(a) & in_s8(b);
-        ok &= std::max(a, 0) + std::max(b, 0) <= 128;
-        ok &= std::min(a, 0) + std::min(b, 0) >= -128;
+        if (!in_s8(a) || !in_s8(b)) return false;
+        if (std::max(a, 0) + std::max(b, 0) > 128 || std::min(a, 0) + std::min(b, 0) < -128)
+            return false;
     }
-    return ok;
+    return true;
 }
 
 // Byte span [lo, hi) of a block.
@@ -166,8 +166,7 @@ OPX_INLINE void store_half(Opx8u* p, std::ptrdiff_t step, __m128i v) noexcept {
         return;
     } else if constexpr (Bytes == 8) {
         _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
-        if constexpr (R > 1)
-            _mm_storeh_pd(reinterpret_cast<double*>(p + step), _mm_castsi128_pd(v));
+        if constexpr (R > 1) _mm_storeh_pi(reinterpret_cast<__m64*>(p + step), _mm_castsi128_ps(v));
     } else {
         static_assert(Bytes == 4);
         store_bytes<4>(p, static_cast<std::uint32_t>(_mm_cvtsi128_si32(v)));
@@ -321,7 +320,7 @@ void uni8_narrow(Opx8u* p, std::ptrdiff_t step, const UniWeight& wt) noexcept {
         if constexpr (Bytes == 8) {
             _mm_storel_epi64(reinterpret_cast<__m128i*>(q), r);
             if constexpr (R2 > 0)
-                _mm_storeh_pd(reinterpret_cast<double*>(q + step), _mm_castsi128_pd(r));
+                _mm_storeh_pi(reinterpret_cast<__m64*>(q + step), _mm_castsi128_ps(r));
         } else {
             store_unit<Bytes, R>(q, step, static_cast<std::uint64_t>(_mm_cvtsi128_si64(r)));
             store_unit<Bytes, R2>(q + R * step, step,
