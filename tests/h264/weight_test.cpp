@@ -172,8 +172,10 @@ TEST(H264Weight, SixteenBitKernelsMatchPortable) {
         const int depth = static_cast<int>(rng.uniform(8, 14)), max = (1 << depth) - 1;
         Plane<Opx16u> s1(w, h, 8), s2(w, h, 8);
         const Pattern p = any_pattern(rng);
-        s1.fill(p, rng, 0, max, false);
-        s2.fill(p, rng, 0, max, true);
+        // Samples beyond the bit depth now and then: the planes are not checked.
+        const int hi = t % 5 == 0 ? 65535 : max;
+        s1.fill(p, rng, 0, hi, false);
+        s2.fill(p, rng, 0, hi, true);
         Plane<Opx16u> a(w, h, 8), b(w, h, 8);
         const BiWeight wt = any_bi_weight(rng, false);
         ref::kWeight.bi16(s1.data(), s1.step() / 2, s2.data(), s2.step() / 2, a.data(),

@@ -51,27 +51,6 @@ struct V16 {
     static __m256i clip(__m256i a, __m256i, __m256i, __m256i) noexcept { return a; }
 };
 
-// 16-bit lanes of a 128-bit register (8-bit samples, eight lines): no lane crossing between
-// load and store.
-struct V16x {
-    using V = __m128i;
-    static V set1(int v) noexcept { return _mm_set1_epi16(static_cast<short>(v)); }
-    static V add(V a, V b) noexcept { return _mm_add_epi16(a, b); }
-    static V sub(V a, V b) noexcept { return _mm_sub_epi16(a, b); }
-    static V abs(V a) noexcept { return _mm_abs_epi16(a); }
-    static V gt(V a, V b) noexcept { return _mm_cmpgt_epi16(a, b); }
-    static V min(V a, V b) noexcept { return _mm_min_epi16(a, b); }
-    static V max(V a, V b) noexcept { return _mm_max_epi16(a, b); }
-    static V sra(V a, int n) noexcept { return _mm_srai_epi16(a, n); }
-    static V sll(V a, int n) noexcept { return _mm_slli_epi16(a, n); }
-    static V avg(V a, V b) noexcept { return _mm_avg_epu16(a, b); }
-    static V clip(V a, V, V, V) noexcept { return a; }
-    static V zero() noexcept { return _mm_setzero_si128(); }
-    static V band(V a, V b) noexcept { return _mm_and_si128(a, b); }
-    static V bandnot(V a, V b) noexcept { return _mm_andnot_si128(a, b); }
-    static V select(V mask, V yes, V no) noexcept { return _mm_blendv_epi8(no, yes, mask); }
-};
-
 // 32-bit lanes (16-bit samples).
 struct V32 {
     using V = __m256i;
