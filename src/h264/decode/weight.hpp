@@ -26,11 +26,6 @@ namespace opx::h264 {
 inline constexpr int kWeightSides[] = {2, 4, 8, 16};
 inline constexpr int kNumWeightSizes = 16;  // index = width class * 4 + height class
 
-// Class of a side in kWeightSides, or −1.
-constexpr int weight_side_class(int side) noexcept {
-    return side == 2 ? 0 : side == 4 ? 1 : side == 8 ? 2 : side == 16 ? 3 : -1;
-}
-
 struct UniWeight {
     int shift;          // 0..15
     std::int32_t w[2];  // weight of even / odd samples
