@@ -885,9 +885,296 @@ OPXVC_API OpxResult opxiReconstructChromaIntraHalves4x4MB_H264_16s8u_P2R(
 
 /* ==== H.264 WEIGHTED PREDICTION ==== */
 
+/*
+ * Weighted sample prediction of H.264 clause 8.4.2.3. With Clip the clamp to 0..255 (8u) or
+ * 0..2^bitDepth − 1 (16u), s, s1, s2 co-located samples and >> the floor division by a power of
+ * two, the results are, exactly for every weight and offset accepted (no intermediate wraps):
+ *   uni-directional: logWD ≥ 1: Clip(((s·weight + 2^(logWD−1)) >> logWD) + offset);
+ *                    logWD = 0: Clip(s·weight + offset)
+ *   bi-directional:  Clip(((s1·weight1 + s2·weight2 + 2^logWD) >> (logWD + 1))
+ *                         + ((offset1 + offset2 + 1) >> 1))
+ *   implicit:        Clip((s1·weight1 + s2·weight2 + 32) >> 6)
+ * Block sides ("sizes") are 2, 4, 8 or 16; otherwise opxErrSize. 8u steps (Opx32u) are
+ * compared with the width as unsigned values and taken as unsigned distances; the steps of the
+ * records are signed. Rows are processed top to bottom, samples left to right, each sample read
+ * before it is written. In the interleaved (C2) forms a width counts CbCr pairs; the Cb weight
+ * and offset apply to even bytes, the Cr ones to odd bytes.
+ */
+
+/** Two prediction blocks and a destination (8-bit). Steps in bytes. */
+typedef struct OpxBidir8u {
+    const Opx8u* pSrc1;
+    Opx32s src1Step;
+    const Opx8u* pSrc2;
+    Opx32s src2Step;
+    Opx8u* pDst;
+    Opx32s dstStep;
+    OpxRoiSize roiSize;
+} OpxBidir8u;
+
+/** Two prediction blocks and a destination (16-bit). Steps in samples. */
+typedef struct OpxBidir16u {
+    const Opx16u* pSrc1;
+    Opx32s src1Step;
+    const Opx16u* pSrc2;
+    Opx32s src2Step;
+    Opx16u* pDst;
+    Opx32s dstStep;
+    OpxRoiSize roiSize;
+    Opx32s bitDepth; /**< results are clamped to 0..2^bitDepth − 1; 8..14 */
+} OpxBidir16u;
+
+/** Weights of one reference list for interleaved chroma. */
+typedef struct OpxChromaWeight {
+    Opx32u logWD;     /**< only the low 4 bits are used */
+    Opx8s weight[2];  /**< Cb, Cr */
+    Opx8s offset[2];  /**< Cb, Cr */
+} OpxChromaWeight;
+
+/**
+ * Uni-directional explicit weighting of a block in place (the C1R and C1IR names are one
+ * function). Checks: pSrcDst null → opxErrNullPtr; srcDstStep < width → opxErrStep; sizes →
+ * opxErrSize; logWD > 7 → opxErrBadArg.
+ */
+OPXVC_API OpxResult opxiUniDirWeightBlock_H264_8u_C1R(Opx8u* pSrcDst, Opx32u srcDstStep,
+                                                      Opx32u logWD, Opx32s weight, Opx32s offset,
+                                                      OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiUniDirWeightBlock_H264_8u_C1IR(Opx8u* pSrcDst, Opx32u srcDstStep,
+                                                       Opx32u logWD, Opx32s weight, Opx32s offset,
+                                                       OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+
+/**
+ * Uni-directional explicit weighting of an interleaved CbCr block in place at pDst (only pDst,
+ * dstStep and roiSize of the record are used); logWD is the low 4 bits of the weight record's.
+ * Checks: record, its pDst or pWeight null → opxErrNullPtr; dstStep < width → opxErrStep;
+ * sizes → opxErrSize.
+ */
+OPXVC_API OpxResult opxiUniDirWeightBlock_H264_8u_C2R(OpxBidir8u* pBidir,
+                                                      const OpxChromaWeight* pWeight)
+    OPXVC_NOEXCEPT;
+
+/**
+ * Uni-directional explicit weighting of a 16-bit block in place (steps in samples). Checks:
+ * pSrcDst null → opxErrNullPtr; srcDstStep < width → opxErrStep; sizes → opxErrSize;
+ * logWD > 7 → opxErrBadArg; bitDepth outside 8..14 → opxErrOutOfRange.
+ */
+OPXVC_API OpxResult opxiUnidirWeight_H264_16u_IP2P1R(Opx16u* pSrcDst, Opx32u srcDstStep,
+                                                     Opx32u logWD, Opx32s weight, Opx32s offset,
+                                                     OpxRoiSize roiSize,
+                                                     Opx32s bitDepth) OPXVC_NOEXCEPT;
+
+/**
+ * Bi-directional explicit weighting; both sources share srcStep. Checks: any pointer null →
+ * opxErrNullPtr; srcStep or dstStep < width → opxErrStep; sizes → opxErrSize; logWD > 7 →
+ * opxErrBadArg.
+ */
+OPXVC_API OpxResult opxiBiDirWeightBlock_H264_8u_P2P1R(const Opx8u* pSrc1, const Opx8u* pSrc2,
+                                                       Opx8u* pDst, Opx32u srcStep,
+                                                       Opx32u dstStep, Opx32u logWD,
+                                                       Opx32s weight1, Opx32s offset1,
+                                                       Opx32s weight2, Opx32s offset2,
+                                                       OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+
+/** As opxiBiDirWeightBlock_H264_8u_P2P1R with a step per block (any step < width → opxErrStep). */
+OPXVC_API OpxResult opxiBiDirWeightBlock_H264_8u_P3P1R(const Opx8u* pSrc1, const Opx8u* pSrc2,
+                                                       Opx8u* pDst, Opx32u src1Step,
+                                                       Opx32u src2Step, Opx32u dstStep,
+                                                       Opx32u logWD, Opx32s weight1,
+                                                       Opx32s offset1, Opx32s weight2,
+                                                       Opx32s offset2,
+                                                       OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+
+/**
+ * Bi-directional explicit weighting of interleaved CbCr blocks; logWD is the low 4 bits of
+ * the list-0 record's; src2Step is used but not checked. Checks: record, its pSrc1, pSrc2 or
+ * pDst, pWeight0 or pWeight1 null → opxErrNullPtr; src1Step or dstStep < width → opxErrStep;
+ * sizes → opxErrSize.
+ */
+OPXVC_API OpxResult opxiBiDirWeightBlock_H264_8u_C2R(OpxBidir8u* pBidir,
+                                                     const OpxChromaWeight* pWeight0,
+                                                     const OpxChromaWeight* pWeight1)
+    OPXVC_NOEXCEPT;
+
+/**
+ * Implicit bi-directional weighting (weights summing to 64, no offsets). Checks: any pointer
+ * null → opxErrNullPtr; srcStep or dstStep < width → opxErrStep; sizes → opxErrSize.
+ */
+OPXVC_API OpxResult opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(const Opx8u* pSrc1,
+                                                               const Opx8u* pSrc2, Opx8u* pDst,
+                                                               Opx32u srcStep, Opx32u dstStep,
+                                                               Opx32s weight1, Opx32s weight2,
+                                                               OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+
+/**
+ * Implicit bi-directional weighting of a block of any size. Checks: any pointer null →
+ * opxErrNullPtr; width or height below 1 → opxOk with nothing written; no step or size checks.
+ */
+OPXVC_API OpxResult opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(
+    const Opx8u* pSrc1, const Opx8u* pSrc2, Opx8u* pDst, Opx32u src1Step, Opx32u src2Step,
+    Opx32u dstStep, Opx32s weight1, Opx32s weight2, OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+
+/**
+ * Bi-directional explicit weighting of 16-bit blocks (offsets used as passed). Checks: record,
+ * pSrc1, pSrc2 or pDst null → opxErrNullPtr; src1Step, src2Step or dstStep < width →
+ * opxErrStep; sizes → opxErrSize; logWD > 7 → opxErrBadArg; bitDepth outside 8..14 →
+ * opxErrOutOfRange.
+ */
+OPXVC_API OpxResult opxiBidirWeight_H264_16u_P2P1R(const OpxBidir16u* pBidir, Opx32u logWD,
+                                                   Opx32s weight1, Opx32s offset1,
+                                                   Opx32s weight2,
+                                                   Opx32s offset2) OPXVC_NOEXCEPT;
+
+/** Implicit weighting of 16-bit blocks; checks as opxiBidirWeight_H264_16u_P2P1R (no logWD). */
+OPXVC_API OpxResult opxiBidirWeightImplicit_H264_16u_P2P1R(const OpxBidir16u* pBidir,
+                                                           Opx32s weight1,
+                                                           Opx32s weight2) OPXVC_NOEXCEPT;
+
+/**
+ * Rounded average (s1 + s2 + 1) >> 1 of 16-bit blocks; bitDepth is not used. Checks: record or
+ * any of its pointers null → opxErrNullPtr; width outside 2..16 → opxErrSize; height outside
+ * 2..16 → opxErrSize; no step check.
+ */
+OPXVC_API OpxResult opxiBidir_H264_16u_P2P1R(const OpxBidir16u* pBidir) OPXVC_NOEXCEPT;
+
+/**
+ * Weighted average in place: pSrcDst = Clip(((s1·weight1 + d·weight2 + 2^(shift−1)) >> shift)
+ * + offset), d the sample of pSrcDst; shift ≤ 0 means no shift and no rounding term. Checks:
+ * pSrc1 or pSrcDst null → opxErrNullPtr; srcDstStep < width → opxErrStep; sizes →
+ * opxErrSize; shift > 30 → opxErrBadArg.
+ */
+OPXVC_API OpxResult opxiWeightedAverage_H264_8u_C1IR(const Opx8u* pSrc1, Opx8u* pSrcDst,
+                                                     Opx32s srcDstStep, Opx32s weight1,
+                                                     Opx32s weight2, Opx32s shift, Opx32s offset,
+                                                     OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+
 /* ==== END H.264 WEIGHTED PREDICTION ==== */
 
 /* ==== H.264 DEBLOCKING ==== */
+
+/*
+ * In-loop deblocking of the edges of one macroblock, in place (H.264 clause 8.7). The plane
+ * pointer addresses the macroblock's top-left sample; steps are signed, in bytes for 8u and in
+ * samples for 16u. Vertical-edge functions filter the left macroblock edge (edge 0) and then the
+ * internal edges left to right, lines top to bottom; horizontal-edge functions filter edges top
+ * to bottom, sample columns left to right; every line reads what earlier edges of the call
+ * wrote. Edge 0 uses pAlpha[0] and pBeta[0], the internal edges [1].
+ *
+ * Arrays: pBs[4e + k] is the bS of luma edge e, segment k (four lines); pThresholds holds tC0 in
+ * the same layout (16 entries for luma and 4:2:2 horizontal chroma, 8 for the other chroma
+ * forms). 4:2:0 chroma filters chroma columns or rows 0 and 4 with bS [0..3] and [8..11], two
+ * lines per bS; 4:2:2 vertical chroma filters columns 0 and 4 over 16 rows with bS [0..3] and
+ * [8..11], four lines per bS; 4:2:2 horizontal chroma filters rows 0, 4, 8 and 12 with bS
+ * [4c..4c+3], two columns per bS. In the interleaved (C2) forms a chroma column is two bytes
+ * (Cb, Cr), both filtered with the same values.
+ *
+ * bS, alpha, beta and tC0 are not range-checked; any values are safe. bS 0 leaves a line
+ * unchanged, 1..3 select the normal filter, 4 (and above) the strong one; except that the
+ * horizontal 4:2:2 chroma functions (8u and 16u) and the 16u 4:2:0 horizontal chroma function
+ * take an edge whose first bS is 4 as all 4, and the interleaved functions use the strong
+ * filter only when all four bS of an edge are 4 (otherwise the normal filter with each
+ * segment's tC0 wherever bS is non-zero). The 16u functions use alpha, beta and tC0 as passed
+ * and clamp results to 0..2^bitDepth − 1, with bitDepth taken as 8 when below 8 and as 14 when
+ * above 14.
+ *
+ * The only error is opxErrNullPtr, for a null required pointer (nothing is changed).
+ */
+
+/** Parameters of the record-based 8-bit functions. */
+typedef struct OpxDeblock8u {
+    Opx8u* pSrcDstPlane;
+    Opx32s srcDstStep;
+    const Opx8u* pAlpha;
+    const Opx8u* pBeta;
+    const Opx8u* pThresholds;
+    const Opx8u* pBs;
+} OpxDeblock8u;
+
+/** Parameters of the 16-bit functions (step in samples). */
+typedef struct OpxDeblock16u {
+    Opx16u* pSrcDstPlane;
+    Opx32s srcDstStep;
+    const Opx16u* pAlpha;
+    const Opx16u* pBeta;
+    const Opx16u* pThresholds;
+    const Opx8u* pBs;
+    Opx32s bitDepth;
+} OpxDeblock16u;
+
+/**
+ * Luma edges of a macroblock, 8-bit (vertical: columns 0, 4, 8, 12; horizontal: rows 0, 4, 8,
+ * 12). Returns opxErrNullPtr when any of the five pointers is null.
+ */
+OPXVC_API OpxResult opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s srcDstStep, const Opx8u* pAlpha, const Opx8u* pBeta,
+    const Opx8u* pThresholds, const Opx8u* pBs) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s srcDstStep, const Opx8u* pAlpha, const Opx8u* pBeta,
+    const Opx8u* pThresholds, const Opx8u* pBs) OPXVC_NOEXCEPT;
+
+/**
+ * 4:2:0 chroma edges of one chroma plane (C1IR) or of an interleaved CbCr plane (C2IR, C2I),
+ * 8-bit. Returns opxErrNullPtr when any of the five pointers (the record and its five
+ * pointers for C2I) is null.
+ */
+OPXVC_API OpxResult opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s srcDstStep, const Opx8u* pAlpha, const Opx8u* pBeta,
+    const Opx8u* pThresholds, const Opx8u* pBs) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s srcDstStep, const Opx8u* pAlpha, const Opx8u* pBeta,
+    const Opx8u* pThresholds, const Opx8u* pBs) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma_VerEdge_H264_8u_C2IR(
+    Opx8u* pSrcDst, Opx32s srcDstStep, const Opx8u* pAlpha, const Opx8u* pBeta,
+    const Opx8u* pThresholds, const Opx8u* pBs) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma_HorEdge_H264_8u_C2IR(
+    Opx8u* pSrcDst, Opx32s srcDstStep, const Opx8u* pAlpha, const Opx8u* pBeta,
+    const Opx8u* pThresholds, const Opx8u* pBs) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma_VerEdge_H264_8u_C2I(const OpxDeblock8u* pDeblock)
+    OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma_HorEdge_H264_8u_C2I(const OpxDeblock8u* pDeblock)
+    OPXVC_NOEXCEPT;
+
+/**
+ * 4:2:2 chroma edges of one chroma plane, 8-bit. Returns opxErrNullPtr when the record or any
+ * of its five pointers is null.
+ */
+OPXVC_API OpxResult opxiFilterDeblockingChroma422VerEdge_H264_8u_C1IR(
+    const OpxDeblock8u* pDeblock) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma422HorEdge_H264_8u_C1IR(
+    const OpxDeblock8u* pDeblock) OPXVC_NOEXCEPT;
+
+/**
+ * MBAFF vertical edge at column 0 with single thresholds, 8-bit: 8 luma rows (row r uses
+ * pBs[r >> 1] and pThresholds[r >> 1]) or 4 chroma rows (row r uses entry r). Returns
+ * opxErrNullPtr when pSrcDst, pThresholds or pBs is null.
+ */
+OPXVC_API OpxResult opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s srcDstStep, Opx32u nAlpha, Opx32u nBeta, const Opx8u* pThresholds,
+    const Opx8u* pBs) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma_VerEdge_MBAFF_H264_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s srcDstStep, Opx32u nAlpha, Opx32u nBeta, const Opx8u* pThresholds,
+    const Opx8u* pBs) OPXVC_NOEXCEPT;
+
+/**
+ * 16-bit luma and chroma edges; the MBAFF forms filter one vertical edge (8 luma or 4 chroma
+ * rows) with pAlpha[0] and pBeta[0]. Returns opxErrNullPtr when the record or any of its five
+ * pointers is null.
+ */
+OPXVC_API OpxResult opxiFilterDeblockingLumaVerEdge_H264_16u_C1IR(const OpxDeblock16u* pDeblock)
+    OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingLumaHorEdge_H264_16u_C1IR(const OpxDeblock16u* pDeblock)
+    OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingLumaVerEdgeMBAFF_H264_16u_C1IR(
+    const OpxDeblock16u* pDeblock) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChromaVerEdge_H264_16u_C1IR(
+    const OpxDeblock16u* pDeblock) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChromaHorEdge_H264_16u_C1IR(
+    const OpxDeblock16u* pDeblock) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChromaVerEdgeMBAFF_H264_16u_C1IR(
+    const OpxDeblock16u* pDeblock) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma422VerEdge_H264_16u_C1IR(
+    const OpxDeblock16u* pDeblock) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma422HorEdge_H264_16u_C1IR(
+    const OpxDeblock16u* pDeblock) OPXVC_NOEXCEPT;
 
 /* ==== END H.264 DEBLOCKING ==== */
 
