@@ -160,7 +160,7 @@ TEST(InterpEdges, ChromaTopAndBottomReplaceRowsOutsideThePicture) {
                             },
                             [&](const Opx8u* src, std::ptrdiff_t ss, Opx8u* d, std::ptrdiff_t ds) {
                                 ref::kInterp.chroma8[chroma8_index(w, dx, dy)](src, ss, d, ds, h,
-                                                                               dx, dy);
+                                                                               chroma_frac(dx, dy));
                             });
                         // 16-bit; the step is at least 8 samples.
                         const Support s16{s.c0, std::max(s.c1, 7), s.r0, s.r1};
@@ -379,7 +379,8 @@ void check_chroma_block(ChromaForm form, int w, int h, Rng& rng) {
             auto planar = [&](const T* s, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds, int fx,
                               int fy) {
                 if constexpr (sizeof(T) == 1)
-                    ref::kInterp.chroma8[chroma8_index(w, fx, fy)](s, ss, d, ds, h, fx, fy);
+                    ref::kInterp.chroma8[chroma8_index(w, fx, fy)](s, ss, d, ds, h,
+                                                                   chroma_frac(fx, fy));
                 else
                     ref::kInterp.chroma16[chroma16_index(fx, fy)](s, ss, d, ds, w, h, fx, fy);
             };

@@ -148,25 +148,27 @@ TEST(InterpKernels, Chroma8PlanarInterleavedAndSplitMatchPortable) {
                     Plane<Opx8u> src(2 * w, h, kMargin, mis);
                     fill_input(src, kMargin, in, 255, rng);
                     Plane<Opx8u> a(w, h, 16, 3), b(w, h, 16, mis);
-                    ref::kInterp.chroma8[i](src.data(), src.step(), a.data(), a.step(), h, dx, dy);
-                    avx2::kInterp.chroma8[i](src.data(), src.step(), b.data(), b.step(), h, dx, dy);
+                    ref::kInterp.chroma8[i](src.data(), src.step(), a.data(), a.step(), h,
+                                            chroma_frac(dx, dy));
+                    avx2::kInterp.chroma8[i](src.data(), src.step(), b.data(), b.step(), h,
+                                             chroma_frac(dx, dy));
                     ASSERT_TRUE(planes_equal(a, b));
                     ASSERT_TRUE(b.canaries_intact());
 
                     Plane<Opx8u> c(2 * w, h, 16, 1), d(2 * w, h, 16, 7);
-                    ref::kInterp.chroma8_c2[i](src.data(), src.step(), c.data(), c.step(), h, dx,
-                                               dy);
-                    avx2::kInterp.chroma8_c2[i](src.data(), src.step(), d.data(), d.step(), h, dx,
-                                                dy);
+                    ref::kInterp.chroma8_c2[i](src.data(), src.step(), c.data(), c.step(), h,
+                                               chroma_frac(dx, dy));
+                    avx2::kInterp.chroma8_c2[i](src.data(), src.step(), d.data(), d.step(), h,
+                                                chroma_frac(dx, dy));
                     ASSERT_TRUE(planes_equal(c, d));
                     ASSERT_TRUE(d.canaries_intact());
 
                     // One step for both planes: the Cr plane is the Cb plane's neighbour rows.
                     Plane<Opx8u> uv0(w, 2 * h, 16), uv1(w, 2 * h, 16, 9);
                     ref::kInterp.chroma8_split[i](src.data(), src.step(), uv0.data(), uv0.row(h),
-                                                  uv0.step(), h, dx, dy);
+                                                  uv0.step(), h, chroma_frac(dx, dy));
                     avx2::kInterp.chroma8_split[i](src.data(), src.step(), uv1.data(), uv1.row(h),
-                                                   uv1.step(), h, dx, dy);
+                                                   uv1.step(), h, chroma_frac(dx, dy));
                     ASSERT_TRUE(planes_equal(uv0, uv1));
                     ASSERT_TRUE(uv1.canaries_intact());
                     // The split kernel agrees with the interleaved one.
@@ -192,14 +194,15 @@ TEST(InterpKernels, Chroma8ReadsOnlyItsSupport) {
                 GuardedSource<Opx8u> g(s, s.width(), front, rng, 255);
                 Opx8u a[16 * 16], b[16 * 16], u[16 * 16], v[16 * 16];
                 if (channels == 1) {
-                    ref::kInterp.chroma8[i](g.block, g.step, a, 16, h, dx, dy);
-                    avx2::kInterp.chroma8[i](g.block, g.step, b, 16, h, dx, dy);
+                    ref::kInterp.chroma8[i](g.block, g.step, a, 16, h, chroma_frac(dx, dy));
+                    avx2::kInterp.chroma8[i](g.block, g.step, b, 16, h, chroma_frac(dx, dy));
                     ASSERT_TRUE(regions_equal(a, 16, b, 16, w, h));
                 } else {
-                    ref::kInterp.chroma8_c2[i](g.block, g.step, a, 16, h, dx, dy);
-                    avx2::kInterp.chroma8_c2[i](g.block, g.step, b, 16, h, dx, dy);
+                    ref::kInterp.chroma8_c2[i](g.block, g.step, a, 16, h, chroma_frac(dx, dy));
+                    avx2::kInterp.chroma8_c2[i](g.block, g.step, b, 16, h, chroma_frac(dx, dy));
                     ASSERT_TRUE(regions_equal(a, 16, b, 16, 2 * w, h));
-                    avx2::kInterp.chroma8_split[i](g.block, g.step, u, v, 16, h, dx, dy);
+                    avx2::kInterp.chroma8_split[i](g.block, g.step, u, v, 16, h,
+                                                   chroma_frac(dx, dy));
                     for (int y = 0; y < h; ++y)
                         for (int x = 0; x < w; ++x) {
                             ASSERT_EQ(u[y * 16 + x], a[y * 16 + 2 * x]);

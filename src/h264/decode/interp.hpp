@@ -22,13 +22,14 @@ using InterpLuma16Fn = void (*)(const Opx16u* src, std::ptrdiff_t src_step, Opx1
                                 std::ptrdiff_t dst_step, int width, int height,
                                 int max_value) noexcept;
 // 8-bit chroma, planar or interleaved CbCr in and out: one kernel per (width, dx != 0, dy != 0);
-// the fractions give the bilinear weights. For interleaved data the width counts CbCr pairs.
+// `frac` = dy * 8 + dx gives the bilinear weights. For interleaved data the width counts CbCr
+// pairs.
 using InterpChroma8Fn = void (*)(const Opx8u* src, std::ptrdiff_t src_step, Opx8u* dst,
-                                 std::ptrdiff_t dst_step, int height, int dx, int dy) noexcept;
+                                 std::ptrdiff_t dst_step, int height, int frac) noexcept;
 // 8-bit chroma from interleaved CbCr into two planes (Cb to dst_u, Cr to dst_v).
 using InterpChromaSplit8Fn = void (*)(const Opx8u* src, std::ptrdiff_t src_step, Opx8u* dst_u,
-                                      Opx8u* dst_v, std::ptrdiff_t dst_step, int height, int dx,
-                                      int dy) noexcept;
+                                      Opx8u* dst_v, std::ptrdiff_t dst_step, int height,
+                                      int frac) noexcept;
 // 16-bit chroma: one kernel per (dx != 0, dy != 0); any width and height.
 using InterpChroma16Fn = void (*)(const Opx16u* src, std::ptrdiff_t src_step, Opx16u* dst,
                                   std::ptrdiff_t dst_step, int width, int height, int dx,
@@ -59,6 +60,9 @@ constexpr int luma8_index(int width, int dx, int dy) noexcept {
 }
 constexpr int chroma8_index(int width, int dx, int dy) noexcept {
     return (width & 12) + (dy != 0 ? 2 : 0) + (dx != 0 ? 1 : 0);
+}
+constexpr int chroma_frac(int dx, int dy) noexcept {
+    return dy * 8 + dx;
 }
 constexpr int chroma16_index(int dx, int dy) noexcept {
     return (dy != 0 ? 2 : 0) + (dx != 0 ? 1 : 0);

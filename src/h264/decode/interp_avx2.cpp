@@ -21,19 +21,19 @@ void luma8(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds,
 }
 
 template <int W, bool DX, bool DY>
-void chroma8(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, int height, int dx,
-             int dy) noexcept {
-    chroma_body<W, 1, DX, DY, ChromaOut::kSame>(src, ss, dst, nullptr, ds, height, dx, dy);
+void chroma8(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, int height,
+             int frac) noexcept {
+    chroma_body<W, 1, DX, DY, ChromaOut::kSame>(src, ss, dst, nullptr, ds, height, frac);
 }
 template <int W, bool DX, bool DY>
 void chroma8_c2(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, int height,
-                int dx, int dy) noexcept {
-    chroma_body<2 * W, 2, DX, DY, ChromaOut::kSame>(src, ss, dst, nullptr, ds, height, dx, dy);
+                int frac) noexcept {
+    chroma_body<2 * W, 2, DX, DY, ChromaOut::kSame>(src, ss, dst, nullptr, ds, height, frac);
 }
 template <int W, bool DX, bool DY>
 void chroma8_split(const Opx8u* src, std::ptrdiff_t ss, Opx8u* du, Opx8u* dv, std::ptrdiff_t ds,
-                   int height, int dx, int dy) noexcept {
-    chroma_body<2 * W, 2, DX, DY, ChromaOut::kSplit>(src, ss, du, dv, ds, height, dx, dy);
+                   int height, int frac) noexcept {
+    chroma_body<2 * W, 2, DX, DY, ChromaOut::kSplit>(src, ss, du, dv, ds, height, frac);
 }
 
 // Rounded average of N bytes at `off` of a row; both pieces of a row are loaded before either is
