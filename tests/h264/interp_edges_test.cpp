@@ -266,7 +266,7 @@ std::vector<std::pair<OpxPoint, OpxPoint>> block_cases(int fw, int fh, int w, in
             out.push_back({{fw / 2, fh / 2}, {(x - fw / 2) * unit + fx, (y - fh / 2) * unit + fy}});
         }
     for (int big : {1 << 20, INT_MAX, INT_MIN, -(1 << 24) - 1})
-        for (int other : {0, 5, big, -big})
+        for (int other : {0, 5, big, big == INT_MIN ? INT_MAX : -big})
             out.push_back({{static_cast<int>(rng.uniform(0, fw - 1)), 0}, {big, other}}),
                 out.push_back({{INT_MAX - 20, INT_MIN + 3}, {other, big}});
     return out;
