@@ -39,6 +39,19 @@ using AverageFn = void (*)(const Opx8u* src1, std::ptrdiff_t src1_step, const Op
                            std::ptrdiff_t src2_step, Opx8u* dst, std::ptrdiff_t dst_step, int width,
                            int height) noexcept;
 
+// A reference region of a Block call in picture coordinates (64-bit: any position plus any
+// vector is exact), and the copier that fills an edge work buffer from it: every sample outside
+// the picture is taken at the clamped coordinates. Elements are `E` bytes (1: 8-bit samples; 2:
+// 16-bit samples or interleaved CbCr pairs); buffer rows are kEdgePitch elements apart.
+struct EdgeRegion {
+    std::int64_t x0, y0;
+    int width, height;
+};
+inline constexpr int kEdgePitch = 32;
+using EdgeGatherFn = void (*)(const unsigned char* plane, std::ptrdiff_t step_bytes,
+                              int frame_width, int frame_height, const EdgeRegion& region,
+                              unsigned char* buf) noexcept;
+
 struct InterpKernels {
     // [width group * 16 + dy * 4 + dx]; width group = bits 3 and 4 of the width (4 -> 0, 8 -> 1,
     // 16 -> 2; group 3 repeats group 2).
@@ -53,6 +66,8 @@ struct InterpKernels {
     // [(dy != 0) * 2 + (dx != 0)]
     InterpChroma16Fn chroma16[4];
     AverageFn average;
+    // [element bytes - 1]
+    EdgeGatherFn gather[2];
 };
 
 constexpr int luma8_index(int width, int dx, int dy) noexcept {

@@ -178,9 +178,10 @@ void block_region(const T* plane, const R& r, int bits, int tap_before, int taps
         return;
     }
     edge::WorkBuffer<E> buf;
-    edge::gather_clamped(reinterpret_cast<const unsigned char*>(plane),
-                         std::ptrdiff_t{r.srcStep} * static_cast<std::ptrdiff_t>(sizeof(T)),
-                         r.frameSize.width, r.frameSize.height, region, buf.data);
+    k.gather[sizeof(E) - 1](reinterpret_cast<const unsigned char*>(plane),
+                            std::ptrdiff_t{r.srcStep} * static_cast<std::ptrdiff_t>(sizeof(T)),
+                            r.frameSize.width, r.frameSize.height, region,
+                            reinterpret_cast<unsigned char*>(buf.data));
     filter(reinterpret_cast<const T*>(buf.data + cy * kPitch + cx), kPitch * kPerE, ax.frac,
            ay.frac);
 }

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "h264/decode/interp.hpp"
+#include "h264/decode/interp_edge.hpp"
 #include "h264/decode/interp_tables.hpp"
 
 namespace opx::h264::ref {
@@ -190,6 +191,8 @@ constexpr InterpKernels make_table() {
     t.chroma16[2] = chroma16<0, 1>;
     t.chroma16[3] = chroma16<1, 1>;
     t.average = average;
+    t.gather[0] = edge::gather_clamped<std::uint8_t>;
+    t.gather[1] = edge::gather_clamped<std::uint16_t>;
     return t;
 }
 
