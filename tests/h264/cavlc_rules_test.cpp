@@ -441,7 +441,7 @@ TEST(CavlcChromaDcShortcut, SameAsTheGeneralDecoder) {
     Rng rng;
     Tables& t = tables();
     for (int rep = 0; rep < 3000; ++rep) {
-        std::vector<Opx32u> w(6);
+        std::vector<Opx32u> w(48);
         for (auto& x : w) x = rng.next();
         const int pos = static_cast<int>(rng.uniform(0, 31));
         Opx32u *p16 = w.data(), *p32 = w.data();

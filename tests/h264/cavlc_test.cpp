@@ -334,7 +334,7 @@ void compare_on_noise(int which) {
     Rng rng;
     Tables& t = tables();
     for (int rep = 0; rep < 20000; ++rep) {
-        std::vector<Opx32u> words(8);
+        std::vector<Opx32u> words(48);  // room for the longest block (16 escapes)
         // Mostly-zero words reach long prefixes and escapes; random ones everything else.
         for (auto& w : words)
             w = rng.uniform(0, 3) == 0 ? rng.next() & rng.next() & rng.next() : rng.next();
