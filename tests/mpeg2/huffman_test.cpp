@@ -167,6 +167,34 @@ TEST(HuffmanDecode, InvalidCodes) {
     EXPECT_EQ(pos, 26);
 }
 
+// A final entry that gives back as many bits as its index took (or more) is malformed: obeying
+// it would move the cursor before the code, at the start of a stream before the stream.
+TEST(HuffmanDecode, SurplusNotBelowTheIndexWidthIsAnInvalidCode) {
+    const Opx32s root[5] = {2, (5 << 8) | 2, (5 << 8) | 1, (6 << 8) | 31, 7 << 8};
+    const Opx32s sub[8] = {1, (3 << 8) | 0x80, (3 << 8) | 0x80, 2, (9 << 8) | 2, (9 << 8) | 1, 0,
+                           0};
+    for (const auto& c :
+         {std::make_pair(root, "00"), std::make_pair(root, "10"), std::make_pair(sub, "0 00")}) {
+        std::vector<Opx32u> w = stream(c.second);
+        Opx32u* p = w.data();
+        Opx32s pos = 31, v = 0;
+        EXPECT_EQ(opxiDecodeHuffmanOne_1u32s(&p, &pos, &v, c.first), opxErrH264VlcCode) << c.second;
+        EXPECT_EQ(p, w.data());
+        Opx8u run = 0;
+        Opx16s level = 0;
+        pos = 31;
+        EXPECT_EQ(opxiDecodeHuffmanPair_1u16s(&p, &pos, c.first, &run, &level), opxErrH264VlcCode);
+        EXPECT_EQ(pos, 31);
+    }
+    // Surplus 1 after a 2-bit index is fine: one bit consumed.
+    std::vector<Opx32u> w = stream("01");
+    Opx32u* p = w.data();
+    Opx32s pos = 31, v = 0;
+    EXPECT_EQ(opxiDecodeHuffmanOne_1u32s(&p, &pos, &v, root), opxOk);
+    EXPECT_EQ(v, 5);
+    EXPECT_EQ(pos, 30);
+}
+
 TEST(HuffmanDecode, SurplusBitsAreGivenBackAcrossWords) {
     // An 8-bit root whose entries for 00000xxx hold code byte 3: five bits consumed.
     Built b({0, 1, 8, 0, 0, 0, 0, 1, 0, 77, 0, 0, 1, 0xFF, 1, -1});

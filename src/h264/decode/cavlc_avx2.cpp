@@ -50,7 +50,7 @@ OPX_INLINE bool walk(Reader& r, const Opx32s* table, std::int32_t& value) noexce
     }
     const int surplus = e & 0xFF;
     value = e >> 8;
-    if (value == bits::kVlcInvalid || surplus > 31) return false;
+    if (value == bits::kVlcInvalid || surplus >= w) return false;  // see bits::vlc_walk
     r.skip(-surplus);
     return true;
 }
