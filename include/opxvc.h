@@ -543,6 +543,170 @@ OPXVC_API OpxResult opxiFrameFieldSAD16x16_16s32s_C1R(const Opx16s* pSrc, Opx32s
 
 /* ==== VLC TABLES AND H.264 CAVLC DECODING ==== */
 
+/*
+ * Word reading cursor (all functions of this section): *ppBitStream points to the Opx32u word
+ * that holds the next unread bit, *pOffset is that bit's number (31 = word untouched, 0 = only
+ * bit 0 left); the earliest stream bit of a word is bit 31. On return the cursor stands just
+ * behind the last bit consumed. A field that ends on bit 0 of a word loads the following word,
+ * so the word after the last bit read must be readable.
+ *
+ * VLC lookup table (an Opx32s array): entry 0 holds the root index width w; entries 1 .. 2^w are
+ * the root table. An entry's low byte is its code byte, its upper 24 bits (arithmetic shift) the
+ * payload. Code byte bit 7 set: a link, the payload is the index of a sub-table whose first entry
+ * holds its own index width. Otherwise the entry is final: the payload is the decoded value and
+ * the code byte the number of bits to give back. Payload 0xF0F1 marks an invalid code. Index
+ * widths outside 1..32 found in a table are invalid codes too.
+ */
+
+/**
+ * Builds a VLC lookup table from a code list, in memory from opxMalloc; release it with
+ * opxiHuffmanTableFree_32s.
+ *
+ * Code list (Opx32s): [0] not read; [1] N >= 1 levels; [2..N+1] index widths (1..16) of the
+ * root and of the sub-tables of each further level, adding up to at least the longest code;
+ * then for code length L = 1, 2, ...: a count n_L >= 0 and n_L records, the list ending with a
+ * negative count. A record is (code, value) for opxiHuffmanTableInitAlloc_32s, the payload being
+ * the value (low 24 bits kept), or (code, run, level) for opxiHuffmanRunLevelTableInitAlloc_32s,
+ * the payload being (level << 8) | (run & 255) (low 16 bits of the level kept). Codes are
+ * right-aligned, at most 32 bits long, fit their length and form a prefix-free set. Sub-tables
+ * are placed in list order; every entry that begins no code holds 0x00F0F101.
+ *
+ * Checks: pCodeList or ppTable null: opxErrNullPtr. A malformed list (N < 1, a width outside
+ * 1..16, a non-empty length above 32, a code that does not fit its length, widths that do not
+ * cover the longest code, a code that is a prefix of another or repeated, a table of more than
+ * 2^23 - 1 entries, which links cannot address): opxErrBadArg. Allocation failure:
+ * opxErrMemAlloc. *ppTable is set to null on every result other than opxOk (also on the
+ * null-pointer error when ppTable is valid).
+ */
+OPXVC_API OpxResult opxiHuffmanTableInitAlloc_32s(const Opx32s* pCodeList,
+                                                  Opx32s** ppTable) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiHuffmanRunLevelTableInitAlloc_32s(const Opx32s* pCodeList,
+                                                          Opx32s** ppTable) OPXVC_NOEXCEPT;
+
+/** Releases a table built by the two functions above. pTable null: opxErrNullPtr. */
+OPXVC_API OpxResult opxiHuffmanTableFree_32s(Opx32s* pTable) OPXVC_NOEXCEPT;
+
+/**
+ * Decodes one code with a VLC lookup table.
+ *
+ * One: *pValue receives the payload. On an invalid code *pValue receives 61681 (0xF0F1), the
+ * result is opxErrH264VlcCode and the cursor stays where the table walk stopped.
+ * Pair: *pRun receives payload bits 7..0, *pLevel payload bits 23..8 (run/level tables). On an
+ * invalid code the result is opxErrH264VlcCode, the cursor is as on entry and nothing is written.
+ *
+ * Checks: a null pointer argument or a null *ppBitStream: opxErrNullPtr; *pOffset outside 0..31:
+ * opxErrBadArg.
+ */
+OPXVC_API OpxResult opxiDecodeHuffmanOne_1u32s(Opx32u** ppBitStream, Opx32s* pOffset,
+                                               Opx32s* pValue,
+                                               const Opx32s* pTable) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiDecodeHuffmanPair_1u16s(Opx32u** ppBitStream, Opx32s* pOffset,
+                                                const Opx32s* pTable, Opx8u* pRun,
+                                                Opx16s* pLevel) OPXVC_NOEXCEPT;
+
+/**
+ * Decodes the CAVLC residual of one H.264 4×4 block (clause 9.2) and stores it as a dense block
+ * of 16 coefficients in raster order at *ppDstCoeffs, through pScanMatrix (scan position ->
+ * raster index; entries are used modulo 16). *pNumCoeff receives TotalCoeff. A block with
+ * TotalCoeff 0 writes nothing else; otherwise the whole block is written and *ppDstCoeffs
+ * advances by 16.
+ *
+ * uVLCSelect is nC: 0..7 walk ppTblCoeffToken[0] (0 <= nC < 2), [1] (2 <= nC < 4) or [2]
+ * (4 <= nC < 8); 8 and above read the 6-bit fixed-length code. The payload of a coeff_token
+ * table is TotalCoeff * 256 + TrailingOnes, of ppTblTotalZeros[TotalCoeff] total_zeros, of
+ * ppTblRunBefore[zerosLeft] run_before (1 <= zerosLeft <= 15; entries 7..15 hold the
+ * zerosLeft > 6 table). coeffLimit is 16 for a block with its DC coefficient, 15 for an AC-only
+ * block (scan positions 1..15).
+ *
+ * The range form decodes the coefficients of scan positions startIdx..endIdx; its sixth argument
+ * is maxNumCoeff = endIdx - startIdx + 1. Below 16 the decoded (TotalCoeff, TrailingOnes) pair
+ * is remapped to the pairs allowed for maxNumCoeff coefficients, and below 15 total_zeros is
+ * decoded with ppTblTotalZeros[tzVlcIndex] (the 2×2 chroma DC tables for maxNumCoeff < 5, the
+ * 2×4 chroma DC tables for 5..8, the 4×4 tables for 9..14).
+ *
+ * Level values are held in 16 bits during decoding in the 16-bit outputs (a level of 32768 is
+ * stored as -32768); the 32-bit form decodes levels at full precision (high bit depths).
+ *
+ * Checks, in order: a null pointer argument, or a null *ppBitStream or *ppDstCoeffs:
+ * opxErrNullPtr; *pOffset outside 0..31: opxErrBadArg; coeffLimit other than 15 or 16 (not the
+ * range form): opxErrOutOfRange; uVLCSelect negative: opxErrOutOfRange; range form: startIdx,
+ * endIdx outside 0 <= startIdx <= endIdx <= 15: opxErrOutOfRange, maxNumCoeff other than
+ * endIdx - startIdx + 1: opxErrBadArg. During decoding, a table that is needed found null:
+ * opxErrNullPtr, the cursor left where the decoding brought it.
+ *
+ * Invalid codes: opxErrH264VlcCode with the cursor restored to its entry state. Invalid are
+ * codes missing from a table, a coeff_token with TrailingOnes above 3 or above TotalCoeff or
+ * with TotalCoeff above the block's capacity (or, in the range form, with no allowed pair to
+ * remap to), more than 32 leading zeros in a level_prefix, a negative run_before, and a
+ * total_zeros that is negative or leaves the last coefficient outside the block. After an
+ * invalid total_zeros or run_before code, *pNumCoeff, the cleared block and the levels placed
+ * so far stay written and *ppDstCoeffs is not advanced; the range form then leaves the cursor
+ * where the failing table walk stopped.
+ */
+OPXVC_API OpxResult opxiDecodeCAVLCCoeffs_H264_1u16s(
+    Opx32u** ppBitStream, Opx32s* pOffset, Opx16s* pNumCoeff, Opx16s** ppDstCoeffs,
+    Opx32s uVLCSelect, Opx16s coeffLimit, const Opx32s** ppTblCoeffToken,
+    const Opx32s** ppTblTotalZeros, const Opx32s** ppTblRunBefore,
+    const Opx32s* pScanMatrix) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiDecodeCAVLCCoeffs_H264_1u32s(
+    Opx32u** ppBitStream, Opx32s* pOffset, Opx16s* pNumCoeff, Opx32s** ppDstCoeffs,
+    Opx32s uVLCSelect, Opx16s coeffLimit, const Opx32s** ppTblCoeffToken,
+    const Opx32s** ppTblTotalZeros, const Opx32s** ppTblRunBefore,
+    const Opx32s* pScanMatrix) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
+    Opx32u** ppBitStream, Opx32s* pOffset, Opx16s* pNumCoeff, Opx16s** ppDstCoeffs,
+    Opx32s uVLCSelect, Opx16s maxNumCoeff, const Opx32s** ppTblCoeffToken,
+    const Opx32s** ppTblTotalZeros, const Opx32s** ppTblRunBefore, const Opx32s* pScanMatrix,
+    Opx32s startIdx, Opx32s endIdx) OPXVC_NOEXCEPT;
+
+/**
+ * Decodes the CAVLC residual of a chroma DC block: 2×2 (4:2:0, 4 coefficients c0..c3) or 2×4
+ * (4:2:2, 8 coefficients in raster order of the 2-column by 4-row array; the k-th coefficient of
+ * the decoding order goes to raster index 0, 2, 1, 4, 6, 3, 5, 7). pTblCoeffToken is the
+ * nC = -1 (2×2) or nC = -2 (2×4) table; ppTblTotalZeros is indexed by TotalCoeff (1..3 or 1..7)
+ * and ppTblRunBefore by zerosLeft. Output, results and invalid codes as for
+ * opxiDecodeCAVLCCoeffs_H264_1u16s (block capacity 4 or 8).
+ *
+ * opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s serves the codes "1" + sign + total_zeros (TotalCoeff
+ * 1) and "01" (TotalCoeff 0) without tables, and checks ppDstCoeffs, the tables and *ppDstCoeffs
+ * for null only when it needs them.
+ *
+ * Checks, in order: a null pointer argument, or a null *ppBitStream or *ppDstCoeffs:
+ * opxErrNullPtr; *pOffset outside 0..31: opxErrBadArg.
+ */
+OPXVC_API OpxResult opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(
+    Opx32u** ppBitStream, Opx32s* pOffset, Opx16s* pNumCoeff, Opx16s** ppDstCoeffs,
+    const Opx32s* pTblCoeffToken, const Opx32s** ppTblTotalZeros,
+    const Opx32s** ppTblRunBefore) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s(
+    Opx32u** ppBitStream, Opx32s* pOffset, Opx16s* pNumCoeff, Opx32s** ppDstCoeffs,
+    const Opx32s* pTblCoeffToken, const Opx32s** ppTblTotalZeros,
+    const Opx32s** ppTblRunBefore) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s(
+    Opx32u** ppBitStream, Opx32s* pOffset, Opx16s* pNumCoeff, Opx16s** ppDstCoeffs,
+    const Opx32s* pTblCoeffToken, const Opx32s** ppTblTotalZeros,
+    const Opx32s** ppTblRunBefore) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s(
+    Opx32u** ppBitStream, Opx32s* pOffset, Opx16s* pNumCoeff, Opx32s** ppDstCoeffs,
+    const Opx32s* pTblCoeffToken, const Opx32s** ppTblTotalZeros,
+    const Opx32s** ppTblRunBefore) OPXVC_NOEXCEPT;
+
+/**
+ * Decodes one Exp-Golomb code (clause 9.1): ue(v) when isSigned is 0, se(v) otherwise. Codes
+ * with more than 16 (16-bit form) or 31 (32-bit form) leading zeros, up to 32, are passed over
+ * whole and give 0. The 16-bit form stores the value's low 16 bits.
+ *
+ * Checks, in order: a null pointer argument or a null *ppBitStream: opxErrNullPtr; *pOffset
+ * outside 0..31: opxErrBadArg. More than 32 leading zeros: opxErrH264VlcCode, cursor as on
+ * entry, nothing written.
+ */
+OPXVC_API OpxResult opxiDecodeExpGolombOne_H264_1u16s(Opx32u** ppBitStream, Opx32s* pOffset,
+                                                      Opx16s* pDst,
+                                                      Opx8u isSigned) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiDecodeExpGolombOne_H264_1u32s(Opx32u** ppBitStream, Opx32s* pOffset,
+                                                      Opx32s* pDst,
+                                                      Opx32s isSigned) OPXVC_NOEXCEPT;
+
 /* ==== END VLC TABLES AND H.264 CAVLC DECODING ==== */
 
 /* ==== H.264 INVERSE TRANSFORMS AND DEQUANTISATION ==== */

@@ -101,7 +101,9 @@ private:
 // VLC lookup-table walk. Entry 0 of `table` is the root index width; an entry's low byte is its
 // code byte (bit 7: link), its upper 24 bits (arithmetic shift) the payload. Returns false for an
 // invalid code: payload 0xF0F1, an index width outside 1..32, a link to index <= 0 or a surplus
-// count above 31. The reader is then left where the walk stopped; callers restore it.
+// count not below the width of the last index read (giving back more bits than that index took
+// would move the cursor before the code, even before the stream). The reader is then left where
+// the walk stopped; callers restore it.
 inline constexpr std::int32_t kVlcInvalid = 0xF0F1;
 
 template <class Reader>
@@ -118,7 +120,7 @@ OPX_INLINE bool vlc_walk(Reader& r, const Opx32s* table, std::int32_t& value) no
     }
     const int surplus = e & 0xFF;
     value = e >> 8;
-    if (value == kVlcInvalid || surplus > 31) return false;
+    if (value == kVlcInvalid || surplus >= w) return false;
     r.unread(surplus);
     return true;
 }

@@ -1,0 +1,275 @@
+// CAVLC and Exp-Golomb kernels of the AVX2 build (compiled with BMI2/LZCNT: level_prefix and the
+// Exp-Golomb prefix are one LZCNT when their terminating one lies in the current word). Same
+// syntax and results as cavlc_ref.cpp, which the tests hold them against. Differences from the
+// portable kernels, all measured on the "mix" bench stream:
+//   - after the last run_before (zerosLeft 0 or one coefficient left) the remaining levels are
+//     placed without a per-coefficient test;
+//   - suffixLength grows through the threshold table;
+//   - the block is cleared by plain stores that the compiler merges; an explicit 256-bit (or
+//     128-bit) store, table-driven level magnitudes and branch-free look-ahead table walks all
+//     measured slower here (the walk is a chain of dependent loads; the branches on the bit
+//     position predict well enough).
+#include "frame/bitstream.hpp"
+#include "h264/decode/cavlc.hpp"
+
+namespace opx::h264::avx2 {
+namespace {
+
+constexpr int kMaxLeadingZeros = 32;
+
+// The word reading cursor with two helpers: a look at the next bits, and a move by a signed
+// number of bits.
+class Reader : public bits::WordReader {
+  public:
+    using bits::WordReader::WordReader;
+    OPX_INLINE void skip(int n) noexcept {
+        if (n >= 0) {
+            if (n) read(n);
+        } else {
+            unread(-n);
+        }
+    }
+    OPX_INLINE std::uint32_t peek(int n) const noexcept {
+        bits::WordReader c = *this;
+        return c.read(n);
+    }
+};
+
+// VLC table walk with the invalid-code rules of bits::vlc_walk. On failure the reader stands
+// where the walk stopped (index bits consumed, surplus not given back).
+OPX_INLINE bool walk(Reader& r, const Opx32s* table, std::int32_t& value) noexcept {
+    std::int32_t w = table[0];
+    if (static_cast<std::uint32_t>(w - 1) > 31u) return false;
+    std::int32_t e = table[1 + r.read(w)];
+    while (e & 0x80) {
+        const std::int32_t s = e >> 8;
+        if (s <= 0) return false;
+        w = table[s];
+        if (static_cast<std::uint32_t>(w - 1) > 31u) return false;
+        e = table[s + 1 + r.read(w)];
+    }
+    const int surplus = e & 0xFF;
+    value = e >> 8;
+    if (value == bits::kVlcInvalid || surplus >= w) return false;  // see bits::vlc_walk
+    r.skip(-surplus);
+    return true;
+}
+
+template <CavlcShape S>
+constexpr int kBlockLength = S == CavlcShape::kDc2x2   ? 4
+                             : S == CavlcShape::kDc2x4 ? 8
+                                                       : 16;
+
+void write_back(const CavlcBlock& b, const Reader& r) noexcept {
+    *b.stream = const_cast<Opx32u*>(r.ptr());
+    *b.offset = r.pos();
+}
+
+bool remap(int cls, int m, int& tc, int& t1) noexcept {
+    const int k = kCoeffTokenOrder.rank[cls][tc][t1];
+    if (k < 0) return false;
+    const int max_t1 = m < 3 ? m : 3;
+    int seen = 0;
+    for (const TokenPair& p : kCoeffTokenOrder.order[cls]) {
+        if (p.total_coeff > m || p.trailing_ones > max_t1) continue;
+        if (seen++ == k) {
+            tc = p.total_coeff;
+            t1 = p.trailing_ones;
+            return true;
+        }
+    }
+    return false;
+}
+
+template <class T, CavlcShape S>
+OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
+    constexpr bool kFourByFour = S == CavlcShape::k4x4 || S == CavlcShape::kRange;
+    Reader r(*b.stream, *b.offset);
+
+    int tc, t1;
+    if (kFourByFour && b.nc >= 8) {
+        const std::uint32_t v = r.read(6);
+        tc = v == 3 ? 0 : static_cast<int>(v >> 2) + 1;
+        t1 = v == 3 ? 0 : static_cast<int>(v & 3);
+    } else {
+        const Opx32s* table = b.coeff_token[kFourByFour ? coeff_token_class(b.nc) : 0];
+        if (OPX_UNLIKELY(!table)) return opxErrNullPtr;
+        std::int32_t payload;
+        if (OPX_UNLIKELY(!walk(r, table, payload))) return opxErrH264VlcCode;
+        tc = (payload >> 8) & 0xFF;
+        t1 = payload & 0xFF;
+    }
+    if (OPX_UNLIKELY(t1 > 3 || t1 > tc)) return opxErrH264VlcCode;
+    const int capacity = b.end - b.start + 1;
+    if (S == CavlcShape::kRange && capacity < 16 &&
+        !remap(b.nc >= 8 ? 2 : coeff_token_class(b.nc), capacity, tc, t1))
+        return opxErrH264VlcCode;
+    if (OPX_UNLIKELY(tc > capacity)) return opxErrH264VlcCode;
+
+    *b.num_coeff = static_cast<Opx16s>(tc);
+    if (tc == 0) {
+        write_back(b, r);
+        return opxOk;
+    }
+    T* out = *dst;
+
+    // Levels in decoding order. The trailing ones: bit set means -1.
+    std::int32_t level[16];
+    if (t1 > 0) {
+        const std::uint32_t signs = r.read(t1) << (32 - t1);  // first sign in bit 31
+        for (int i = 0; i < t1; ++i)
+            level[i] = 1 - 2 * static_cast<std::int32_t>((signs >> (31 - i)) & 1);
+    }
+    for (int i = 0; i < kBlockLength<S>; ++i) out[i] = 0;
+
+    int suffix_length = tc > 10 && t1 < 3 ? 1 : 0;
+    for (int i = t1; i < tc; ++i) {
+        const int level_prefix = r.leading_zeros(kMaxLeadingZeros);
+        if (OPX_UNLIKELY(level_prefix < 0)) return opxErrH264VlcCode;
+        std::int64_t level_code = (level_prefix < 15 ? level_prefix : 15) << suffix_length;
+        int suffix_size = suffix_length;
+        if (level_prefix == 14 && suffix_length == 0) suffix_size = 4;
+        if (level_prefix >= 15) suffix_size = level_prefix - 3;
+        if (suffix_size > 0) level_code += r.read(suffix_size);
+        if (level_prefix >= 15 && suffix_length == 0) level_code += 15;
+        if (level_prefix >= 16) level_code += (std::int64_t{1} << (level_prefix - 3)) - 4096;
+        if (i == t1 && t1 < 3) level_code += 2;
+        if (sizeof(T) == 2) level_code &= 0xFFFF;
+        const std::int32_t v = static_cast<std::int32_t>(
+            level_code % 2 == 0 ? (level_code + 2) >> 1 : -((level_code + 1) >> 1));
+        level[i] = v;
+        const std::int32_t mag = v < 0 ? -v : v;
+        if (suffix_length == 0) suffix_length = 1;
+        if (suffix_length < 6 && mag > kLevelThreshold[suffix_length]) ++suffix_length;
+    }
+
+    int total_zeros = 0;
+    if (tc < capacity) {
+        int index = tc;
+        if (S == CavlcShape::kRange && capacity < 15) {
+            const int m = capacity;
+            index = m < 5 ? tc - m + 4 : m <= 8 ? tc - m + 8 : tc - m + 16;
+            const int top = m < 5 ? 3 : m <= 8 ? 7 : 15;
+            if (index > top) index = top;
+        }
+        const Opx32s* table = b.total_zeros[index];
+        if (OPX_UNLIKELY(!table)) {
+            write_back(b, r);
+            return opxErrNullPtr;
+        }
+        std::int32_t v;
+        const bool ok = walk(r, table, v);
+        if (OPX_UNLIKELY(!ok || v < 0 || v > capacity - tc)) {
+            if (S == CavlcShape::kRange) write_back(b, r);
+            return opxErrH264VlcCode;
+        }
+        total_zeros = v;
+    }
+
+    // Placement from the highest scan position down: pos = start + zerosLeft + left - 1.
+    int zeros_left = total_zeros;
+    int pos = b.start + total_zeros + tc - 1;
+    int i = 0;
+    for (; i < tc - 1 && zeros_left > 0; ++i) {
+        const Opx32s* table = b.run_before[zeros_left];
+        if (OPX_UNLIKELY(!table)) {
+            write_back(b, r);
+            return opxErrNullPtr;
+        }
+        std::int32_t run;
+        if (OPX_UNLIKELY(!walk(r, table, run) || run < 0)) {
+            if (S == CavlcShape::kRange) write_back(b, r);
+            return opxErrH264VlcCode;
+        }
+        if (kFourByFour) {
+            out[b.scan[pos] & 15] = static_cast<T>(level[i]);
+        } else if (S == CavlcShape::kDc2x2) {
+            out[pos] = static_cast<T>(level[i]);
+        } else {
+            out[kChroma422DcRaster[pos]] = static_cast<T>(level[i]);
+        }
+        if (run > zeros_left) run = zeros_left;
+        zeros_left -= run;
+        pos -= run + 1;
+    }
+    // No zeros left (or the last coefficient): the rest are consecutive, the last one taking
+    // whatever zeros remain below it.
+    for (; i < tc; ++i) {
+        if (i == tc - 1) pos = b.start + zeros_left;
+        if (kFourByFour) {
+            out[b.scan[pos] & 15] = static_cast<T>(level[i]);
+        } else if (S == CavlcShape::kDc2x2) {
+            out[pos] = static_cast<T>(level[i]);
+        } else {
+            out[kChroma422DcRaster[pos]] = static_cast<T>(level[i]);
+        }
+        --pos;
+    }
+
+    *dst = out + kBlockLength<S>;
+    write_back(b, r);
+    return opxOk;
+}
+
+OpxResult dc2x2_shortcut(const CavlcBlock& b, Opx16s** dst) noexcept {
+    Reader r(*b.stream, *b.offset);
+    const std::uint32_t v = r.peek(5);
+    if (v & 0x10) {
+        if (!dst || !*dst) return opxErrNullPtr;
+        // total_zeros of TotalCoeff 1 from b2..b0: 1xx -> 0, 01x -> 1, 001 -> 2, 000 -> 3.
+        const int total_zeros = (v & 4) ? 0 : (v & 2) ? 1 : (v & 1) ? 2 : 3;
+        const int used = (v & 4) ? 3 : (v & 2) ? 4 : 5;
+        Opx16s* out = *dst;
+        for (int i = 0; i < 4; ++i) out[i] = 0;
+        out[total_zeros] = (v & 8) ? -1 : 1;
+        *b.num_coeff = 1;
+        *dst = out + 4;
+        r.skip(used);
+        write_back(b, r);
+        return opxOk;
+    }
+    if (v & 8) {
+        *b.num_coeff = 0;
+        r.skip(2);
+        write_back(b, r);
+        return opxOk;
+    }
+    if (!dst || !*dst || !b.coeff_token[0] || !b.total_zeros || !b.run_before) return opxErrNullPtr;
+    return residual<Opx16s, CavlcShape::kDc2x2>(b, dst);
+}
+
+template <class T>
+OpxResult exp_golomb(Opx32u** stream, Opx32s* offset, T* dst, bool is_signed) noexcept {
+    Reader r(*stream, *offset);
+    const int zeros = r.leading_zeros(kMaxLeadingZeros);
+    if (zeros < 0) return opxErrH264VlcCode;
+    constexpr int kMaxZeros = sizeof(T) == 2 ? 16 : 31;
+    std::int64_t value = 0;
+    if (zeros > 0) {
+        const std::uint32_t suffix = r.read(zeros);
+        if (zeros <= kMaxZeros) {
+            const std::int64_t k = (std::int64_t{1} << zeros) + suffix;  // codeNum + 1
+            value = !is_signed ? k - 1 : (k & 1) ? -(k >> 1) : k >> 1;
+        }
+    }
+    *dst = static_cast<T>(value);
+    *stream = const_cast<Opx32u*>(r.ptr());
+    *offset = r.pos();
+    return opxOk;
+}
+
+}  // namespace
+
+extern const CavlcKernels kCavlc = {
+    residual<Opx16s, CavlcShape::k4x4>,
+    residual<Opx32s, CavlcShape::k4x4>,
+    residual<Opx16s, CavlcShape::kRange>,
+    dc2x2_shortcut,
+    residual<Opx32s, CavlcShape::kDc2x2>,
+    residual<Opx16s, CavlcShape::kDc2x4>,
+    residual<Opx32s, CavlcShape::kDc2x4>,
+    exp_golomb<Opx16s>,
+    exp_golomb<Opx32s>,
+};
+
+}  // namespace opx::h264::avx2

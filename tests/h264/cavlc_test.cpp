@@ -1,0 +1,454 @@
+// CAVLC and Exp-Golomb decoding: round trips through an independent bit writer (every decoder,
+// both kernel tables and the exported names), AVX2 against portable kernels on arbitrary bits,
+// and the rules: result codes, cursor positions, what stays written after a failure.
+#include "h264/decode/cavlc.hpp"
+
+#include <algorithm>
+#include <numeric>
+
+#include "frame/dispatch.hpp"
+#include "h264/cavlc_writer.hpp"
+#include "harness/harness.hpp"
+
+namespace opx::test {
+namespace {
+
+using namespace opx::test::cavlc;
+using opx::h264::CavlcBlock;
+using opx::h264::CavlcKernels;
+
+constexpr std::int32_t kZigzag[16] = {0, 1, 4, 8, 5, 2, 3, 6, 9, 12, 13, 10, 7, 11, 14, 15};
+
+// The decoders reachable from a test: the two kernel tables and the exported names.
+enum class Path { kRef, kAvx2, kExported };
+constexpr Path kPaths[] = {Path::kRef, Path::kAvx2, Path::kExported};
+const char* path_name(Path p) {
+    return p == Path::kRef ? "ref" : p == Path::kAvx2 ? "avx2" : "exported";
+}
+const CavlcKernels& kernels(Path p) {
+    return p == Path::kRef ? opx::h264::ref::kCavlc : opx::h264::avx2::kCavlc;
+}
+
+struct Cursor {
+    Opx32u* p;
+    Opx32s pos;
+};
+
+// Decodes one block of `blk.kind` with the tables of the standard.
+template <class T>
+OpxResult decode(Path path, const Block& blk, const std::int32_t* scan, Cursor& c, Opx16s* num,
+                 T** dst) {
+    Tables& t = tables();
+    const bool dc = blk.kind == Kind::kDc2x2 || blk.kind == Kind::kDc2x4;
+    const Opx32s* dc_token = blk.kind == Kind::kDc2x2 ? t.coeff_token_dc : t.coeff_token_dc422;
+    const Opx32s** dc_zeros = blk.kind == Kind::kDc2x2 ? t.total_zeros_2x2 : t.total_zeros_2x4;
+    const Opx32s** zeros =
+        blk.kind == Kind::kRange ? t.total_zeros_for(blk.end - blk.start + 1) : t.total_zeros_4x4;
+    constexpr bool k16 = sizeof(T) == 2;
+    if (path == Path::kExported) {
+        switch (blk.kind) {
+            case Kind::k4x4:
+                if constexpr (k16)
+                    return opxiDecodeCAVLCCoeffs_H264_1u16s(
+                        &c.p, &c.pos, num, dst, blk.nc, static_cast<Opx16s>(16 - blk.start),
+                        t.coeff_token, zeros, t.run_before, scan);
+                else
+                    return opxiDecodeCAVLCCoeffs_H264_1u32s(
+                        &c.p, &c.pos, num, dst, blk.nc, static_cast<Opx16s>(16 - blk.start),
+                        t.coeff_token, zeros, t.run_before, scan);
+            case Kind::kRange:
+                if constexpr (k16)
+                    return opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
+                        &c.p, &c.pos, num, dst, blk.nc,
+                        static_cast<Opx16s>(blk.end - blk.start + 1), t.coeff_token, zeros,
+                        t.run_before, scan, blk.start, blk.end);
+                break;
+            case Kind::kDc2x2:
+                if constexpr (k16)
+                    return opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(
+                        &c.p, &c.pos, num, dst, dc_token, dc_zeros, t.run_before);
+                else
+                    return opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s(
+                        &c.p, &c.pos, num, dst, dc_token, dc_zeros, t.run_before);
+            case Kind::kDc2x4:
+                if constexpr (k16)
+                    return opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s(
+                        &c.p, &c.pos, num, dst, dc_token, dc_zeros, t.run_before);
+                else
+                    return opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s(
+                        &c.p, &c.pos, num, dst, dc_token, dc_zeros, t.run_before);
+        }
+        return opxErrBadArg;
+    }
+    const CavlcKernels& k = kernels(path);
+    const Opx32s* token1[1] = {dc_token};
+    const CavlcBlock b{&c.p,
+                       &c.pos,
+                       num,
+                       blk.nc,
+                       dc ? 0 : blk.start,
+                       dc ? (blk.kind == Kind::kDc2x2 ? 3 : 7) : blk.end,
+                       dc ? token1 : t.coeff_token,
+                       dc ? dc_zeros : zeros,
+                       t.run_before,
+                       scan};
+    switch (blk.kind) {
+        case Kind::k4x4:
+            if constexpr (k16)
+                return k.luma_16s(b, dst);
+            else
+                return k.luma_32s(b, dst);
+        case Kind::kRange:
+            if constexpr (k16) return k.range_16s(b, dst);
+            break;
+        case Kind::kDc2x2:
+            if constexpr (k16)
+                return k.dc2x2_16s(b, dst);
+            else
+                return k.dc2x2_32s(b, dst);
+        case Kind::kDc2x4:
+            if constexpr (k16)
+                return k.dc2x4_16s(b, dst);
+            else
+                return k.dc2x4_32s(b, dst);
+    }
+    return opxErrBadArg;
+}
+
+int block_length(Kind k) {
+    return k == Kind::kDc2x2 ? 4 : k == Kind::kDc2x4 ? 8 : 16;
+}
+
+// The dense block a decoder must produce for `blk`.
+template <class T>
+std::vector<T> expected_block(const Block& blk, const std::int32_t* scan) {
+    static constexpr int k422[8] = {0, 2, 1, 4, 6, 3, 5, 7};
+    std::vector<T> out(block_length(blk.kind), 0);
+    for (int p = 0; p < 16; ++p) {
+        if (!blk.scan_levels[p]) continue;
+        const T v = static_cast<T>(blk.scan_levels[p]);
+        if (blk.kind == Kind::kDc2x2)
+            out[p] = v;
+        else if (blk.kind == Kind::kDc2x4)
+            out[k422[p]] = v;
+        else
+            out[scan[p]] = v;
+    }
+    return out;
+}
+
+// Writes `blocks` one after another, decodes them back in order and checks every block, the
+// packing of the coefficient stream, and the cursor standing exactly at the end.
+template <class T>
+void round_trip(Path path, const std::vector<Block>& blocks, const std::int32_t* scan, Rng& rng) {
+    BitWriter w;
+    for (const Block& b : blocks) write_block(b, w);
+    const int lead = static_cast<int>(rng.uniform(0, 31));
+    std::vector<Opx32u> words = w.words(lead, 2, rng);
+    constexpr T kCanary = static_cast<T>(0x5A5A);
+    std::vector<T> coeffs(blocks.size() * 16 + 16, kCanary);
+    Cursor c{words.data(), lead};
+    T* dst = coeffs.data();
+    std::vector<T> expect;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        SCOPED_TRACE("block " + std::to_string(i));
+        Opx16s num = -1;
+        T* before = dst;
+        ASSERT_EQ(decode<T>(path, blocks[i], scan, c, &num, &dst), opxOk);
+        const std::vector<T> e = expected_block<T>(blocks[i], scan);
+        const int tc = static_cast<int>(std::count_if(e.begin(), e.end(), [](T v) { return v; }));
+        ASSERT_EQ(num, tc);
+        ASSERT_EQ(dst - before, tc ? block_length(blocks[i].kind) : 0);
+        if (tc) {
+            ASSERT_TRUE(regions_equal(e.data(), 0, before, 0, block_length(blocks[i].kind), 1));
+            expect.insert(expect.end(), e.begin(), e.end());
+        }
+    }
+    const std::size_t end_bit = (31 - lead) + w.size();
+    EXPECT_EQ(c.p - words.data(), static_cast<std::ptrdiff_t>(end_bit / 32));
+    EXPECT_EQ(c.pos, 31 - static_cast<int>(end_bit % 32));
+    for (std::size_t i = expect.size(); i < coeffs.size(); ++i)
+        ASSERT_EQ(coeffs[i], kCanary) << "written past the packed blocks at " << i;
+}
+
+template <class T>
+void round_trip_kind(Kind kind, bool range_forms) {
+    Rng rng;
+    const std::int32_t max_level = sizeof(T) == 2 ? 32767 : (1 << 20);
+    for (Path path : kPaths) {
+        SCOPED_TRACE(path_name(path));
+        for (int rep = 0; rep < 60; ++rep) {
+            std::vector<Block> blocks;
+            for (int i = 0; i < 24; ++i) {
+                const int nc = static_cast<int>(rng.uniform(0, 16));
+                int start = 0, end = 15;
+                if (kind == Kind::k4x4) {
+                    start = static_cast<int>(rng.uniform(0, 1));
+                } else if (kind == Kind::kRange && range_forms) {
+                    start = static_cast<int>(rng.uniform(0, 15));
+                    end = static_cast<int>(rng.uniform(start, 15));
+                }
+                blocks.push_back(random_block(rng, kind, nc, start, end, max_level));
+            }
+            round_trip<T>(path, blocks, kZigzag, rng);
+            if (testing::Test::HasFatalFailure()) return;
+        }
+    }
+}
+
+TEST(CavlcRoundTrip, Luma4x4AllClassesBothLimits16s) {
+    round_trip_kind<Opx16s>(Kind::k4x4, false);
+}
+TEST(CavlcRoundTrip, Luma4x4AllClassesBothLimits32s) {
+    round_trip_kind<Opx32s>(Kind::k4x4, false);
+}
+TEST(CavlcRoundTrip, RangeFormFullRange) {
+    round_trip_kind<Opx16s>(Kind::kRange, false);
+}
+TEST(CavlcRoundTrip, RangeFormEverySubRange) {
+    round_trip_kind<Opx16s>(Kind::kRange, true);
+}
+TEST(CavlcRoundTrip, ChromaDc2x2_16s) {
+    round_trip_kind<Opx16s>(Kind::kDc2x2, false);
+}
+TEST(CavlcRoundTrip, ChromaDc2x2_32s) {
+    round_trip_kind<Opx32s>(Kind::kDc2x2, false);
+}
+TEST(CavlcRoundTrip, ChromaDc2x4_16s) {
+    round_trip_kind<Opx16s>(Kind::kDc2x4, false);
+}
+TEST(CavlcRoundTrip, ChromaDc2x4_32s) {
+    round_trip_kind<Opx32s>(Kind::kDc2x4, false);
+}
+
+// Every TotalCoeff of every class with the densest and the sparsest placements, and levels at
+// each escape size.
+TEST(CavlcRoundTrip, EveryTotalCoeffAndEscapeSize) {
+    Rng rng;
+    const std::int32_t sizes[] = {1,  2,    3,    7,    8,    15,    16,    22,
+                                  23, 2063, 2064, 4000, 8000, 12000, 20000, 32767};
+    for (Path path : kPaths) {
+        SCOPED_TRACE(path_name(path));
+        for (int nc : {0, 2, 4, 8}) {
+            for (int start : {0, 1}) {
+                std::vector<Block> blocks;
+                for (int tc = 0; tc <= 16 - start; ++tc) {
+                    for (bool dense : {true, false}) {
+                        Block b;
+                        b.nc = nc;
+                        b.start = start;
+                        for (int i = 0; i < tc; ++i) {
+                            const int p = dense ? 15 - i : start + i;
+                            const std::int32_t mag = sizes[(i + tc) % 16];
+                            b.scan_levels[p] = (i & 1) ? -mag : mag;
+                        }
+                        blocks.push_back(b);
+                    }
+                }
+                round_trip<Opx16s>(path, blocks, kZigzag, rng);
+            }
+        }
+    }
+}
+
+// The 32-bit forms decode levels past 16 bits exactly (high bit depths), where the 16-bit forms
+// keep the low 16 bits of levelCode.
+TEST(CavlcLevels, ThirtyTwoBitFormsDecodeLargeLevelsExactly) {
+    Rng rng;
+    Block b;
+    b.nc = 0;
+    b.scan_levels[0] = 100000;
+    b.scan_levels[3] = -(1 << 21);
+    b.scan_levels[7] = 1;
+    for (Path path : kPaths) round_trip<Opx32s>(path, {b}, kZigzag, rng);
+    // 16-bit form: levelCode of 100000 - 1 ... is reduced to 16 bits.
+    BitWriter w;
+    write_block(b, w);
+    std::vector<Opx32u> words = w.words(31, 2, rng);
+    for (Path path : kPaths) {
+        Cursor c{words.data(), 31};
+        Opx16s out[16], *dst = out, num;
+        ASSERT_EQ(decode<Opx16s>(path, b, kZigzag, c, &num, &dst), opxOk);
+        std::int64_t code = 2 * std::int64_t{100000} - 2;  // the last level decoded, not first
+        code &= 0xFFFF;
+        const std::int32_t v = code % 2 == 0 ? static_cast<std::int32_t>((code + 2) >> 1)
+                                             : -static_cast<std::int32_t>((code + 1) >> 1);
+        EXPECT_EQ(out[kZigzag[0]], static_cast<Opx16s>(v)) << path_name(path);
+    }
+}
+
+// Streams that end two words after the last code and blocks that end at the last writable
+// byte, both against unreadable pages: a decoder that reads further than the next word after its
+// look-ahead, or writes outside its block, faults.
+template <class T>
+void guarded_round_trip(Kind kind) {
+    Rng rng;
+    for (Path path : kPaths) {
+        SCOPED_TRACE(path_name(path));
+        for (int rep = 0; rep < 300; ++rep) {
+            const int nc = static_cast<int>(rng.uniform(0, 16));
+            int start = kind == Kind::k4x4 ? static_cast<int>(rng.uniform(0, 1)) : 0;
+            int end = 15;
+            if (kind == Kind::kRange) {
+                start = static_cast<int>(rng.uniform(0, 15));
+                end = static_cast<int>(rng.uniform(start, 15));
+            }
+            const Block blk =
+                random_block(rng, kind, nc, start, end, sizeof(T) == 2 ? 32767 : 1 << 22);
+            BitWriter w;
+            write_block(blk, w);
+            const int lead = static_cast<int>(rng.uniform(0, 31));
+            std::vector<Opx32u> words = w.words(lead, 2, rng);
+            GuardedBuffer in(words.size() * 4);
+            auto* stream = reinterpret_cast<Opx32u*>(in.place(words.size() * 4, 1, 0));
+            std::copy(words.begin(), words.end(), stream);
+            const int len = block_length(kind);
+            GuardedBuffer out(len * sizeof(T));
+            T* block = reinterpret_cast<T*>(out.place(len * sizeof(T), 1, 0, rep & 1));
+            Cursor c{stream, lead};
+            T* dst = block;
+            Opx16s num;
+            ASSERT_EQ(decode<T>(path, blk, kZigzag, c, &num, &dst), opxOk);
+            const std::vector<T> e = expected_block<T>(blk, kZigzag);
+            if (num) {
+                EXPECT_TRUE(regions_equal(e.data(), 0, block, 0, len, 1));
+            }
+        }
+    }
+}
+
+TEST(CavlcGuarded, ReadsAndWritesStayInBounds) {
+    guarded_round_trip<Opx16s>(Kind::k4x4);
+    guarded_round_trip<Opx32s>(Kind::k4x4);
+    guarded_round_trip<Opx16s>(Kind::kRange);
+    guarded_round_trip<Opx16s>(Kind::kDc2x2);
+    guarded_round_trip<Opx32s>(Kind::kDc2x2);
+    guarded_round_trip<Opx16s>(Kind::kDc2x4);
+    guarded_round_trip<Opx32s>(Kind::kDc2x4);
+}
+
+// ---- AVX2 kernels against the portable ones on arbitrary bits --------------------------------
+
+template <class T>
+void compare_on_noise(int which) {
+    Rng rng;
+    Tables& t = tables();
+    for (int rep = 0; rep < 20000; ++rep) {
+        std::vector<Opx32u> words(48);  // room for the longest block (16 escapes)
+        // Mostly-zero words reach long prefixes and escapes; random ones everything else.
+        for (auto& w : words)
+            w = rng.uniform(0, 3) == 0 ? rng.next() & rng.next() & rng.next() : rng.next();
+        const int pos = static_cast<int>(rng.uniform(0, 31));
+        const int nc = static_cast<int>(rng.uniform(0, 10));
+        int start = static_cast<int>(rng.uniform(0, 1)), end = 15;
+        if (which == 2) {
+            start = static_cast<int>(rng.uniform(0, 15));
+            end = static_cast<int>(rng.uniform(start, 15));
+        }
+        const Opx32s* token1[1] = {which == 3 || which == 4 ? t.coeff_token_dc
+                                                            : t.coeff_token_dc422};
+        const bool dc = which >= 3;
+        const bool dc2 = which == 3 || which == 4;
+        const Opx32s** zeros = which == 2 ? t.total_zeros_for(end - start + 1)
+                               : dc       ? (dc2 ? t.total_zeros_2x2 : t.total_zeros_2x4)
+                                          : t.total_zeros_4x4;
+        T out[2][24];
+        Opx16s num[2] = {-7, -7};
+        OpxResult res[2];
+        Cursor c[2];
+        T* dst[2];
+        for (int side = 0; side < 2; ++side) {
+            const CavlcKernels& k = side ? opx::h264::avx2::kCavlc : opx::h264::ref::kCavlc;
+            std::fill(out[side], out[side] + 24, static_cast<T>(0x3C3C));
+            c[side] = {words.data() + 1, pos};
+            dst[side] = out[side] + 4;
+            const CavlcBlock b{&c[side].p,
+                               &c[side].pos,
+                               &num[side],
+                               nc,
+                               dc ? 0 : start,
+                               dc ? (dc2 ? 3 : 7) : end,
+                               dc ? token1 : t.coeff_token,
+                               zeros,
+                               t.run_before,
+                               kZigzag};
+            if constexpr (sizeof(T) == 2) {
+                res[side] = which == 0   ? k.luma_16s(b, &dst[side])
+                            : which == 2 ? k.range_16s(b, &dst[side])
+                            : which == 3 ? k.dc2x2_16s(b, &dst[side])
+                                         : k.dc2x4_16s(b, &dst[side]);
+            } else {
+                res[side] = which == 1   ? k.luma_32s(b, &dst[side])
+                            : which == 4 ? k.dc2x2_32s(b, &dst[side])
+                                         : k.dc2x4_32s(b, &dst[side]);
+            }
+        }
+        ASSERT_EQ(res[0], res[1]) << "rep " << rep;
+        ASSERT_EQ(c[0].p, c[1].p - (words.data() - words.data())) << "rep " << rep;
+        ASSERT_EQ(c[0].pos, c[1].pos) << "rep " << rep;
+        ASSERT_EQ(num[0], num[1]) << "rep " << rep;
+        ASSERT_EQ(dst[0] - out[0], dst[1] - out[1]) << "rep " << rep;
+        ASSERT_TRUE(regions_equal(out[0], 0, out[1], 0, 24, 1)) << "rep " << rep;
+    }
+}
+
+TEST(CavlcKernels, Avx2MatchesPortableOnArbitraryBits) {
+    {
+        SCOPED_TRACE("luma 16s");
+        compare_on_noise<Opx16s>(0);
+    }
+    {
+        SCOPED_TRACE("luma 32s");
+        compare_on_noise<Opx32s>(1);
+    }
+    {
+        SCOPED_TRACE("range");
+        compare_on_noise<Opx16s>(2);
+    }
+    {
+        SCOPED_TRACE("dc 2x2 16s");
+        compare_on_noise<Opx16s>(3);
+    }
+    {
+        SCOPED_TRACE("dc 2x2 32s");
+        compare_on_noise<Opx32s>(4);
+    }
+    {
+        SCOPED_TRACE("dc 2x4 16s");
+        compare_on_noise<Opx16s>(5);
+    }
+    {
+        SCOPED_TRACE("dc 2x4 32s");
+        compare_on_noise<Opx32s>(6);
+    }
+}
+
+TEST(CavlcKernels, ExpGolombAvx2MatchesPortable) {
+    Rng rng;
+    for (int rep = 0; rep < 20000; ++rep) {
+        std::vector<Opx32u> words(4);
+        for (auto& w : words) w = rng.next() >> rng.uniform(0, 31);
+        const int pos = static_cast<int>(rng.uniform(0, 31));
+        const bool is_signed = rng.coin();
+        Cursor c[2] = {{words.data(), pos}, {words.data(), pos}};
+        Opx16s v16[2] = {0, 0};
+        Opx32s v32[2] = {0, 0};
+        const OpxResult a =
+            opx::h264::ref::kCavlc.exp_golomb_16s(&c[0].p, &c[0].pos, &v16[0], is_signed);
+        const OpxResult b =
+            opx::h264::avx2::kCavlc.exp_golomb_16s(&c[1].p, &c[1].pos, &v16[1], is_signed);
+        ASSERT_EQ(a, b);
+        ASSERT_EQ(c[0].p, c[1].p);
+        ASSERT_EQ(c[0].pos, c[1].pos);
+        ASSERT_EQ(v16[0], v16[1]);
+        c[0] = c[1] = {words.data(), pos};
+        ASSERT_EQ(opx::h264::ref::kCavlc.exp_golomb_32s(&c[0].p, &c[0].pos, &v32[0], is_signed),
+                  opx::h264::avx2::kCavlc.exp_golomb_32s(&c[1].p, &c[1].pos, &v32[1], is_signed));
+        ASSERT_EQ(c[0].p, c[1].p);
+        ASSERT_EQ(c[0].pos, c[1].pos);
+        ASSERT_EQ(v32[0], v32[1]);
+    }
+}
+
+}  // namespace
+}  // namespace opx::test
