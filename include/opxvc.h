@@ -315,6 +315,155 @@ OPXVC_API OpxResult opxiDecodeExpGolombOne_H264_1u32s(Opx32u** ppBitStream, Opx3
 
 /* ==== H.264 INVERSE TRANSFORMS AND DEQUANTISATION ==== */
 
+/*
+ * Coefficient blocks are raster arrays (row = vertical frequency): 16 values for 4x4 blocks and
+ * the luma DC array, 4 for the 2x2 chroma DC array, 8 for the 2x4 chroma DC array (2 columns by 4
+ * rows), 64 for 8x8 blocks. AC is nonzero when a 4x4 block has coefficients besides the DC one;
+ * pDC, when not null, supplies an already dequantised DC value that replaces coefficient 0.
+ * Flat-style functions scale by qp alone; matrix-style functions take the level-scale array of
+ * the current scaling matrix for qP % 6 (16 values for 4x4, 64 for 8x8; the DC functions read
+ * element 0) or null for the flat default 16 x normAdjust4x4. Steps are in bytes.
+ */
+
+/**
+ * Flat dequantisation and inverse 4x4 transform in place, the block addressed with a row step:
+ * rows in 16-bit wrapping arithmetic, columns exact; with AC = 0 all 16 values become
+ * (DC + 32) >> 6. Checks: pSrcDst null (opxErrNullPtr); qp outside 0..51 (opxErrOutOfRange);
+ * step < 8 (opxErrStep).
+ */
+OPXVC_API OpxResult opxiDequantTransformResidual_H264_16s_C1I(Opx16s* pSrcDst, Opx32s step,
+                                                              const Opx16s* pDC, Opx32s AC,
+                                                              Opx32s qp) OPXVC_NOEXCEPT;
+
+/**
+ * Flat dequantisation, inverse 4x4 transform (16-bit saturating) and prediction added with
+ * clamping to 0..255 into pDst. With AC nonzero the residuals are written back to pSrcDst; with
+ * AC = 0 the DC residual alone is added and pSrcDst is not written.
+ * Checks: pPred or pDst null (opxErrNullPtr); qp outside 0..51 (opxErrOutOfRange); pSrcDst null
+ * unless pDC is given and AC is 0 (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiDequantTransformResidualAndAdd_H264_16s_C1I(
+    const Opx8u* pPred, Opx16s* pSrcDst, const Opx16s* pDC, Opx8u* pDst, Opx32s predStep,
+    Opx32s dstStep, Opx32s qp, Opx32s AC) OPXVC_NOEXCEPT;
+
+/**
+ * SP/SI reconstruction of a 4x4 block (H.264 clause 8.6): pSrcDst holds the levels in and the
+ * reconstructed samples (0..255) out; pPredictBlock holds the forward 4x4 transform of the
+ * prediction. switching = 0 (SP, clause 8.6.1): levels dequantised with qp, added to the
+ * prediction, requantised and dequantised with qs. switching != 0 (SI and switching SP, clause
+ * 8.6.2): the prediction is quantised with qs and added to the levels, then dequantised with qs.
+ * Checks: pSrcDst or pPredictBlock null (opxErrNullPtr); qp, then qs, outside 0..51
+ * (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiDequantTransformResidual_SISP_H264_16s_C1I(
+    Opx16s* pSrcDst, const Opx16s* pPredictBlock, const Opx16s* pDC, Opx32s AC, Opx32s qp,
+    Opx32s qs, Opx32s switching) OPXVC_NOEXCEPT;
+
+/**
+ * Flat inverse transform and dequantisation of the 16 luma DC values of an Intra 16x16
+ * macroblock (H.264 clause 8.5.10). Checks: pSrcDst null (opxErrNullPtr); qp outside 0..51
+ * (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiTransformDequantLumaDC_H264_16s_C1I(Opx16s* pSrcDst,
+                                                            Opx32s qp) OPXVC_NOEXCEPT;
+
+/**
+ * Flat inverse transform and dequantisation of the 2x2 chroma DC array (H.264 clause 8.5.11).
+ * Checks: pSrcDst null (opxErrNullPtr); qp outside 0..51 (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiTransformDequantChromaDC_H264_16s_C1I(Opx16s* pSrcDst,
+                                                              Opx32s qp) OPXVC_NOEXCEPT;
+
+/**
+ * SP/SI chroma DC: combines the 2x2 DC levels with the DC array of the prediction's transforms
+ * (pDCPredict), requantises with qs (in the level domain when switching != 0, H.264 clause
+ * 8.6.2) and returns the four dequantised DC values, the pDC inputs of the blocks' SISP calls.
+ * Checks: pSrcDst or pDCPredict null (opxErrNullPtr); qp, then qs, outside 0..51
+ * (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiTransformDequantChromaDC_SISP_H264_16s_C1I(
+    Opx16s* pSrcDst, const Opx16s* pDCPredict, Opx32s qp, Opx32s qs,
+    Opx32s switching) OPXVC_NOEXCEPT;
+
+/**
+ * Matrix-style dequantisation (H.264 clause 8.5.12.1), inverse 4x4 transform and prediction
+ * added with clamping. 16s: 16-bit saturating, samples 0..255. 32s: 32-bit arithmetic, samples
+ * 0..(1 << bitDepth) - 1. With AC nonzero the residuals are written back to pSrcDst; with AC = 0
+ * only the DC value is used and pSrcDst is not written.
+ * Checks 16s: pPred, pSrcDst or pDst null (opxErrNullPtr); qp outside 0..51 (opxErrOutOfRange).
+ * Checks 32s: pPred, pSrcDst or pDst null (opxErrNullPtr); qp outside 0..87 or bitDepth outside
+ * 9..14 (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiTransformQuantInvAddPred4x4_H264_16s_C1IR(
+    const Opx8u* pPred, Opx32s predStep, Opx16s* pSrcDst, const Opx16s* pDC, Opx8u* pDst,
+    Opx32s dstStep, Opx32s qp, Opx32s AC, const Opx16s* pLevelScale) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(
+    const Opx16u* pPred, Opx32s predStep, Opx32s* pSrcDst, const Opx32s* pDC, Opx16u* pDst,
+    Opx32s dstStep, Opx32s qp, Opx32s AC, Opx32s bitDepth,
+    const Opx16s* pLevelScale) OPXVC_NOEXCEPT;
+
+/**
+ * Matrix-style inverse transform and dequantisation of chroma DC arrays (H.264 clause
+ * 8.5.11.2): 2x2 (4:2:0) and 2x4 (4:2:2; the function uses qP = qp + 3, so pLevelScale must be
+ * the array for (qp + 3) % 6, and the flat default is taken for (qp + 3) % 6).
+ * Checks: pSrcDst null (opxErrNullPtr); qp outside 0..39 (16s) or 0..75 (32s)
+ * (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiTransformQuantInvChromaDC2x2_H264_16s_C1I(
+    Opx16s* pSrcDst, Opx32s qp, const Opx16s* pLevelScale) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantInvChromaDC2x2_H264_32s_C1I(
+    Opx32s* pSrcDst, Opx32s qp, const Opx16s* pLevelScale) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantInvChromaDC2x4_H264_16s_C1I(
+    Opx16s* pSrcDst, Opx32s qp, const Opx16s* pLevelScale) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantInvChromaDC2x4_H264_32s_C1I(
+    Opx32s* pSrcDst, Opx32s qp, const Opx16s* pLevelScale) OPXVC_NOEXCEPT;
+
+/**
+ * Matrix-style inverse transform and dequantisation of the 16 luma DC values (H.264 clause
+ * 8.5.10); 16-bit saturating (16s) or 32-bit (32s) arithmetic.
+ * Checks: pSrcDst null (opxErrNullPtr); qp outside 0..51 (16s) or 0..87 (32s)
+ * (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiTransformQuantInvLumaDC4x4_H264_16s_C1I(
+    Opx16s* pSrcDst, Opx32s qp, const Opx16s* pLevelScale) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantInvLumaDC4x4_H264_32s_C1I(
+    Opx32s* pSrcDst, Opx32s qp, const Opx16s* pLevelScale) OPXVC_NOEXCEPT;
+
+/**
+ * Inverse 4x4 transform (H.264 clause 8.5.12.2) of dequantised coefficients from pSrc into pDst;
+ * 16-bit saturating (16s) or 32-bit (32s) arithmetic. Checks: either null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiTransformResidual4x4Inv_H264_16s_C1(const Opx16s* pSrc,
+                                                            Opx16s* pDst) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformResidual4x4Inv_H264_32s_C1(const Opx32s* pSrc,
+                                                            Opx32s* pDst) OPXVC_NOEXCEPT;
+
+/**
+ * Inverse 8x8 transform (H.264 clause 8.5.13.2) of 64 dequantised coefficients plus the
+ * prediction, clamped into pDst; the coefficients are left as they were. 16s8u: 16-bit
+ * saturating, samples 0..255. 32s16u: 32-bit, samples 0..(1 << bitDepth) - 1.
+ * Checks: pPred, pSrcDst or pDst null (opxErrNullPtr); 32s16u: bitDepth outside 9..14
+ * (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R(
+    const Opx8u* pPred, Opx32s predStep, Opx16s* pSrcDst, Opx8u* pDst,
+    Opx32s dstStep) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(
+    const Opx16u* pPred, Opx32s predStep, Opx32s* pSrcDst, Opx16u* pDst, Opx32s dstStep,
+    Opx32s bitDepth) OPXVC_NOEXCEPT;
+
+/**
+ * 8x8 dequantisation in place (H.264 clause 8.5.13.1) with the 64 level-scale values for qP % 6
+ * and qp6 = qP / 6. 16s: 16-bit results (saturated below qp6 6). 32s: the exact product of the
+ * 32-bit coefficient and the level scale, the result kept in 32 bits.
+ * Checks: pSrcDst or pLevelScale null (opxErrNullPtr); qp6 outside 0..8 (16s) or 0..14 (32s)
+ * (opxErrQp).
+ */
+OPXVC_API OpxResult opxiQuantLuma8x8Inv_H264_16s_C1I(Opx16s* pSrcDst, Opx32s qp6,
+                                                     const Opx16s* pLevelScale) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantInvLuma8x8_H264_32s_C1I(Opx32s* pSrcDst, Opx32s qp6,
+                                                     const Opx16s* pLevelScale) OPXVC_NOEXCEPT;
+
 /* ==== END H.264 INVERSE TRANSFORMS AND DEQUANTISATION ==== */
 
 /* ==== H.264 INTRA PREDICTION AND RECONSTRUCTION ==== */

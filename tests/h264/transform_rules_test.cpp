@@ -1,0 +1,649 @@
+// Rule tests of the exported H.264 inverse transform and dequantisation functions: result codes
+// and their order, nothing written on error, the values the rules single out, round trips
+// through the encoder's forward transform and quantisation, and the SP/SI switching property.
+#include <array>
+#include <cstring>
+
+#include "h264/transform_inputs.hpp"
+#include "opxvc.h"
+
+namespace opx::test::h264 {
+namespace {
+
+// ---- checks and their order -----------------------------------------------------------------
+
+template <class T, std::size_t N>
+bool all_equal(const std::array<T, N>& a, T v) {
+    for (T x : a)
+        if (x != v) return false;
+    return true;
+}
+
+TEST(H264TransformRules, QpIsCheckedBeforeStep) {
+    std::array<Opx16s, 64> b;
+    b.fill(7);
+    EXPECT_EQ(opxiDequantTransformResidual_H264_16s_C1I(b.data(), 8, nullptr, 1, 52),
+              opxErrOutOfRange);
+    EXPECT_EQ(opxiDequantTransformResidual_H264_16s_C1I(b.data(), 6, nullptr, 1, 20), opxErrStep);
+    EXPECT_EQ(opxiDequantTransformResidual_H264_16s_C1I(b.data(), 6, nullptr, 1, 52),
+              opxErrOutOfRange);
+    EXPECT_EQ(opxiDequantTransformResidual_H264_16s_C1I(b.data(), 8, nullptr, 1, -1),
+              opxErrOutOfRange);
+    EXPECT_EQ(opxiDequantTransformResidual_H264_16s_C1I(nullptr, 6, nullptr, 1, 52), opxErrNullPtr);
+    EXPECT_TRUE(all_equal(b, Opx16s{7}));
+    EXPECT_EQ(opxiDequantTransformResidual_H264_16s_C1I(b.data(), 8, nullptr, 1, 51), opxOk);
+}
+
+TEST(H264TransformRules, AndAddNeedsCoefficientsUnlessDcAloneIsGiven) {
+    std::array<Opx8u, 16> pred, dst;
+    pred.fill(100);
+    dst.fill(1);
+    const Opx16s dc = 64 * 5;
+    // pSrcDst null, pDC given, AC 0: the DC residual (320 + 32) >> 6 = 5 is added.
+    EXPECT_EQ(opxiDequantTransformResidualAndAdd_H264_16s_C1I(pred.data(), nullptr, &dc, dst.data(),
+                                                              4, 4, 10, 0),
+              opxOk);
+    EXPECT_TRUE(all_equal(dst, Opx8u{105}));
+    dst.fill(1);
+    EXPECT_EQ(opxiDequantTransformResidualAndAdd_H264_16s_C1I(pred.data(), nullptr, &dc, dst.data(),
+                                                              4, 4, 10, 1),
+              opxErrNullPtr);
+    EXPECT_EQ(opxiDequantTransformResidualAndAdd_H264_16s_C1I(pred.data(), nullptr, nullptr,
+                                                              dst.data(), 4, 4, 10, 0),
+              opxErrNullPtr);
+    // The qp check comes before the conditional coefficient check.
+    EXPECT_EQ(opxiDequantTransformResidualAndAdd_H264_16s_C1I(pred.data(), nullptr, nullptr,
+                                                              dst.data(), 4, 4, 52, 0),
+              opxErrOutOfRange);
+    EXPECT_EQ(opxiDequantTransformResidualAndAdd_H264_16s_C1I(nullptr, nullptr, nullptr, dst.data(),
+                                                              4, 4, 52, 0),
+              opxErrNullPtr);
+    EXPECT_TRUE(all_equal(dst, Opx8u{1}));
+}
+
+TEST(H264TransformRules, QpRangesOfEveryFunction) {
+    std::array<Opx16s, 64> c{};
+    std::array<Opx32s, 64> c32{};
+    std::array<Opx8u, 64> p8{};
+    std::array<Opx16u, 64> p16{};
+    const Opx16s ls[64] = {16};
+    struct Case {
+        const char* name;
+        int lo, hi;
+        OpxResult (*call)(int qp, Opx16s*, Opx32s*, Opx8u*, Opx16u*, const Opx16s*);
+        OpxResult code;
+    };
+    const Case cases[] = {
+        {"LumaDC", 0, 51,
+         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s*) {
+             return opxiTransformDequantLumaDC_H264_16s_C1I(c, q);
+         },
+         opxErrOutOfRange},
+        {"ChromaDC", 0, 51,
+         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s*) {
+             return opxiTransformDequantChromaDC_H264_16s_C1I(c, q);
+         },
+         opxErrOutOfRange},
+        {"AddPred4x4 16s", 0, 51,
+         [](int q, Opx16s* c, Opx32s*, Opx8u* p, Opx16u*, const Opx16s*) {
+             return opxiTransformQuantInvAddPred4x4_H264_16s_C1IR(p, 4, c, nullptr, p, 4, q, 1,
+                                                                  nullptr);
+         },
+         opxErrOutOfRange},
+        {"AddPred4x4 32s", 0, 87,
+         [](int q, Opx16s*, Opx32s* c, Opx8u*, Opx16u* p, const Opx16s*) {
+             return opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(p, 8, c, nullptr, p, 8, q, 1, 10,
+                                                                  nullptr);
+         },
+         opxErrOutOfRange},
+        {"ChromaDC2x2 16s", 0, 39,
+         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s*) {
+             return opxiTransformQuantInvChromaDC2x2_H264_16s_C1I(c, q, nullptr);
+         },
+         opxErrOutOfRange},
+        {"ChromaDC2x2 32s", 0, 75,
+         [](int q, Opx16s*, Opx32s* c, Opx8u*, Opx16u*, const Opx16s*) {
+             return opxiTransformQuantInvChromaDC2x2_H264_32s_C1I(c, q, nullptr);
+         },
+         opxErrOutOfRange},
+        {"ChromaDC2x4 16s", 0, 39,
+         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s*) {
+             return opxiTransformQuantInvChromaDC2x4_H264_16s_C1I(c, q, nullptr);
+         },
+         opxErrOutOfRange},
+        {"ChromaDC2x4 32s", 0, 75,
+         [](int q, Opx16s*, Opx32s* c, Opx8u*, Opx16u*, const Opx16s*) {
+             return opxiTransformQuantInvChromaDC2x4_H264_32s_C1I(c, q, nullptr);
+         },
+         opxErrOutOfRange},
+        {"LumaDC4x4 16s", 0, 51,
+         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s*) {
+             return opxiTransformQuantInvLumaDC4x4_H264_16s_C1I(c, q, nullptr);
+         },
+         opxErrOutOfRange},
+        {"LumaDC4x4 32s", 0, 87,
+         [](int q, Opx16s*, Opx32s* c, Opx8u*, Opx16u*, const Opx16s*) {
+             return opxiTransformQuantInvLumaDC4x4_H264_32s_C1I(c, q, nullptr);
+         },
+         opxErrOutOfRange},
+        {"SISP qp", 0, 51,
+         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s* l) {
+             return opxiDequantTransformResidual_SISP_H264_16s_C1I(c, l, nullptr, 1, q, 20, 0);
+         },
+         opxErrOutOfRange},
+        {"SISP qs", 0, 51,
+         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s* l) {
+             return opxiDequantTransformResidual_SISP_H264_16s_C1I(c, l, nullptr, 1, 20, q, 1);
+         },
+         opxErrOutOfRange},
+        {"ChromaDC SISP qp", 0, 51,
+         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s* l) {
+             return opxiTransformDequantChromaDC_SISP_H264_16s_C1I(c, l, q, 20, 1);
+         },
+         opxErrOutOfRange},
+        {"ChromaDC SISP qs", 0, 51,
+         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s* l) {
+             return opxiTransformDequantChromaDC_SISP_H264_16s_C1I(c, l, 20, q, 0);
+         },
+         opxErrOutOfRange},
+        {"QuantLuma8x8Inv 16s", 0, 8,
+         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s* l) {
+             return opxiQuantLuma8x8Inv_H264_16s_C1I(c, q, l);
+         },
+         opxErrQp},
+        {"QuantInvLuma8x8 32s", 0, 14,
+         [](int q, Opx16s*, Opx32s* c, Opx8u*, Opx16u*, const Opx16s* l) {
+             return opxiQuantInvLuma8x8_H264_32s_C1I(c, q, l);
+         },
+         opxErrQp},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        for (int q : {k.lo - 1000, k.lo - 1, k.hi + 1, k.hi + 1000}) {
+            c.fill(3);
+            c32.fill(3);
+            p8.fill(9);
+            p16.fill(9);
+            EXPECT_EQ(k.call(q, c.data(), c32.data(), p8.data(), p16.data(), ls), k.code) << q;
+            EXPECT_TRUE(all_equal(c, Opx16s{3}) && all_equal(c32, Opx32s{3}) &&
+                        all_equal(p8, Opx8u{9}) && all_equal(p16, Opx16u{9}));
+        }
+        for (int q : {k.lo, k.hi}) {
+            c.fill(3);
+            c32.fill(3);
+            EXPECT_EQ(k.call(q, c.data(), c32.data(), p8.data(), p16.data(), ls), opxOk) << q;
+        }
+    }
+}
+
+TEST(H264TransformRules, BitDepthRanges) {
+    std::array<Opx32s, 64> c{};
+    std::array<Opx16u, 64> p{};
+    for (int bd : {8, 15, 16, 0, -3}) {
+        EXPECT_EQ(opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(p.data(), 8, c.data(), nullptr,
+                                                                p.data(), 8, 20, 1, bd, nullptr),
+                  opxErrOutOfRange)
+            << bd;
+        EXPECT_EQ(opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(p.data(), 16, c.data(), p.data(),
+                                                                 16, bd),
+                  opxErrOutOfRange)
+            << bd;
+    }
+    for (int bd : {9, 14}) {
+        EXPECT_EQ(opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(p.data(), 8, c.data(), nullptr,
+                                                                p.data(), 8, 20, 1, bd, nullptr),
+                  opxOk);
+        EXPECT_EQ(opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(p.data(), 16, c.data(), p.data(),
+                                                                 16, bd),
+                  opxOk);
+    }
+    // qp and bitDepth share one code; a null pointer comes first.
+    EXPECT_EQ(opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(p.data(), 8, nullptr, nullptr, p.data(),
+                                                            8, 99, 1, 8, nullptr),
+              opxErrNullPtr);
+}
+
+// ---- values the rules single out --------------------------------------------------------------
+
+TEST(H264TransformRules, DcOnlyInPlaceGivesTheScaledDcEverywhere) {
+    for (int qp : {0, 5, 6, 23, 24, 40, 51}) {
+        for (Opx16s c0 : {Opx16s{1}, Opx16s{-7}, Opx16s{100}, Opx16s{-100}}) {
+            Opx16s b[16];
+            for (int i = 0; i < 16; ++i) b[i] = static_cast<Opx16s>(1000 + i);
+            b[0] = c0;
+            ASSERT_EQ(opxiDequantTransformResidual_H264_16s_C1I(b, 8, nullptr, 0, qp), opxOk);
+            const i64 dc = static_cast<Opx16s>(c0 * kV4[qp % 6][0] * (1 << (qp / 6)));
+            for (int i = 0; i < 16; ++i) EXPECT_EQ(b[i], (dc + 32) >> 6) << qp << " " << c0;
+        }
+    }
+}
+
+// The in-place form keeps rows in 16 bits (wrapping) and forms the columns exactly.
+TEST(H264TransformRules, InPlaceRowsWrapColumnsExact) {
+    const Opx16s dc = 32767;
+    Opx16s b[16] = {0, 0, 30000, 0};
+    // Row 0: DC 32767 and d2 = 30000 (dequantised with qp 0: 30000 * 10 wraps).
+    b[2] = 3000;  // 3000 * v(0, class 0) = 30000
+    ASSERT_EQ(opxiDequantTransformResidual_H264_16s_C1I(b, 8, &dc, 1, 0), opxOk);
+    // Row 0 outputs: e0 = 32767 + 30000 wraps to -2769; e1 = 2767.
+    const i64 e0 = -2769, e1 = 2767;
+    const i64 row[4] = {e0, e1, e1, e0};
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(b[4 * y + x], (row[x] + 32) >> 6);
+    // The same coefficients through the saturating form.
+    Opx16s s[16] = {32767, 0, 30000};
+    Opx16s r[16];
+    ASSERT_EQ(opxiTransformResidual4x4Inv_H264_16s_C1(s, r), opxOk);
+    EXPECT_EQ(r[0], 511);  // e0 saturates at 32767, and so does the + 32
+    EXPECT_EQ(r[1], (2767 + 32) >> 6);
+    // Columns: 32767 in rows 0 and 2 stays exact in the in-place form.
+    Opx16s col[16] = {};
+    col[8] = 3277;  // 32770 wraps to -32766 in the dequantisation? 3277 * 10 = 32770 -> wraps
+    const Opx16s big = 32767;
+    ASSERT_EQ(opxiDequantTransformResidual_H264_16s_C1I(col, 8, &big, 1, 0), opxOk);
+    // d(2,0) = wrap16(32770) = -32766; column 0: e0 = 32767 - 32766 = 1, e1 = 65533 (exact).
+    EXPECT_EQ(col[0], (1 + 32) >> 6);
+    EXPECT_EQ(col[4], (65533 + 32) >> 6);
+}
+
+TEST(H264TransformRules, SaturatingFormsSaturateEveryStep) {
+    // Rows of +32767 and -32767: exact arithmetic would give r = 32767 * 2 on the first output.
+    Opx16s src[16];
+    for (int i = 0; i < 16; ++i) src[i] = (i / 4) % 2 ? -32767 : 32767;
+    Opx16s out[16];
+    ASSERT_EQ(opxiTransformResidual4x4Inv_H264_16s_C1(src, out), opxOk);
+    // Row pass: (32767, 32767, 32767, 32767) -> e0 = sat(65534) = 32767, e1 = 0,
+    // e2 = 16383 - 32767 = -16384, e3 = 32767 + 16383 -> 32767; outputs 32767, -16384, 16384, 0.
+    // Rows of -32767 give -32768, 16383, -16383, 0. Column 0 is (32767, -32768, 32767,
+    // -32768): e0 = 32767, e1 = 0, e2 = -16384 + 32768 = 16384, e3 = -32768 - 16384 -> -32768;
+    // outputs -1, 16384, -16384, sat(65535) = 32767, then sat(r + 32) >> 6.
+    const i64 col0[4] = {0, 256, -256, 511};
+    for (int y = 0; y < 4; ++y) EXPECT_EQ(out[4 * y], col0[y]) << y;
+    // The 32-bit form does the same exactly.
+    Opx32s s32[16], o32[16];
+    for (int i = 0; i < 16; ++i) s32[i] = src[i];
+    ASSERT_EQ(opxiTransformResidual4x4Inv_H264_32s_C1(s32, o32), opxOk);
+    // Exact: rows give 114684 and -114685 first; column 0: e0 = 229368, e3 = -172028.
+    EXPECT_EQ(o32[0], (57340 + 32) >> 6);
+}
+
+TEST(H264TransformRules, ChromaDc2x4UsesQpPlus3) {
+    // qp 39: qP,DC 42, q6 = 7: (f * LS) << 1 with LS = 16 * v(0, 0) = 160 when no array is given.
+    Opx16s c[8] = {1, 0, 0, 0, 0, 0, 0, 0};
+    ASSERT_EQ(opxiTransformQuantInvChromaDC2x4_H264_16s_C1I(c, 39, nullptr), opxOk);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(c[i], i % 2 ? 320 : 320) << i;
+    // qp 4: qP,DC 7 -> m = 1 (LS 176), q6 = 1: (f * 176 + 16) >> 5.
+    Opx16s d[8] = {10, 0, 0, 0, 0, 0, 0, 0};
+    ASSERT_EQ(opxiTransformQuantInvChromaDC2x4_H264_16s_C1I(d, 4, nullptr), opxOk);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(d[i], (10 * 176 + 16) >> 5) << i;
+    Opx32s e[8] = {10, 0, 0, 0, 0, 0, 0, 0};
+    ASSERT_EQ(opxiTransformQuantInvChromaDC2x4_H264_32s_C1I(e, 4, nullptr), opxOk);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(e[i], (10 * 176 + 16) >> 5) << i;
+}
+
+TEST(H264TransformRules, HighBitDepthAcIsAnyNonzeroValue) {
+    Opx16u pred[16];
+    for (Opx16u& p : pred) p = 500;
+    Opx32s a[16] = {0, 40, 0, 0, 7}, b[16] = {0, 40, 0, 0, 7};
+    Opx16u da[16], db[16];
+    ASSERT_EQ(opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(pred, 8, a, nullptr, da, 8, 30, 1, 10,
+                                                            nullptr),
+              opxOk);
+    ASSERT_EQ(opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(pred, 8, b, nullptr, db, 8, 30, 2, 10,
+                                                            nullptr),
+              opxOk);
+    EXPECT_EQ(0, std::memcmp(da, db, sizeof(da)));
+    EXPECT_EQ(0, std::memcmp(a, b, sizeof(a)));
+    EXPECT_NE(da[0], 500);  // the AC coefficients were used
+}
+
+TEST(H264TransformRules, HighBitDepth8x8DequantKeepsLevelsBeyond16Bits) {
+    // A 14-bit level of 100000 at qp6 2: (100000 * 16 + 8) >> 4 = 100000; saturating the level
+    // to 16 bits first would give 32767.
+    Opx32s c[64] = {100000, -100000, 40000};
+    Opx16s ls[64];
+    for (Opx16s& l : ls) l = 16;
+    ASSERT_EQ(opxiQuantInvLuma8x8_H264_32s_C1I(c, 2, ls), opxOk);
+    EXPECT_EQ(c[0], 100000);
+    EXPECT_EQ(c[1], -100000);
+    EXPECT_EQ(c[2], 40000);
+    // Above qp6 6 the product is shifted left: (2^21 + 1) * 64 << 8 = 2^35 + 2^14 is reduced
+    // to its low 32 bits.
+    Opx32s d[64] = {(1 << 21) + 1};
+    for (Opx16s& l : ls) l = 64;
+    ASSERT_EQ(opxiQuantInvLuma8x8_H264_32s_C1I(d, 14, ls), opxOk);
+    EXPECT_EQ(d[0], 16384);
+}
+
+TEST(H264TransformRules, Dequant8x8QpLimits) {
+    Opx16s c[64], ls[64];
+    for (int i = 0; i < 64; ++i) c[i] = 3, ls[i] = 20;
+    EXPECT_EQ(opxiQuantLuma8x8Inv_H264_16s_C1I(c, 9, ls), opxErrQp);
+    EXPECT_EQ(opxiQuantLuma8x8Inv_H264_16s_C1I(c, -1, ls), opxErrQp);
+    EXPECT_EQ(c[0], 3);
+    // qp6 0: (3 * 20 + 32) >> 6 = 1; qp6 8: (3 * 20) << 2 = 240.
+    ASSERT_EQ(opxiQuantLuma8x8Inv_H264_16s_C1I(c, 0, ls), opxOk);
+    EXPECT_EQ(c[0], 1);
+    for (Opx16s& x : c) x = 3;
+    ASSERT_EQ(opxiQuantLuma8x8Inv_H264_16s_C1I(c, 8, ls), opxOk);
+    EXPECT_EQ(c[63], 240);
+    // Below qp6 6 the result saturates; from 6 on it wraps in 16 bits.
+    for (Opx16s& x : c) x = 32767;
+    for (Opx16s& x : ls) x = 32767;
+    ASSERT_EQ(opxiQuantLuma8x8Inv_H264_16s_C1I(c, 5, ls), opxOk);
+    EXPECT_EQ(c[0], 32767);
+    for (Opx16s& x : c) x = 3;
+    for (Opx16s& x : ls) x = 11000;
+    ASSERT_EQ(opxiQuantLuma8x8Inv_H264_16s_C1I(c, 6, ls), opxOk);
+    EXPECT_EQ(c[0], static_cast<Opx16s>(33000 - 65536));
+}
+
+// ---- round trips through the encoder's forward rules ----------------------------------------
+
+TEST(H264TransformRules, Residual4x4RoundTripAtLowQp) {
+    Rng rng;
+    for (int qp = 0; qp <= 12; qp += 6) {
+        for (int round = 0; round < 200; ++round) {
+            int x[16];
+            for (int& v : x) v = static_cast<int>(rng.uniform(-100, 100));
+            i64 w[16];
+            forward4x4(x, w);
+            Opx16s lv[16], lv2[16];
+            for (int i = 0; i < 16; ++i)
+                lv[i] = lv2[i] =
+                    static_cast<Opx16s>(quantise(w[i], kMF[qp % 6][class4(i)], 15 + qp / 6));
+            Opx8u pred[16], a[16], b[16];
+            for (Opx8u& p : pred) p = 128;
+            ASSERT_EQ(
+                opxiDequantTransformResidualAndAdd_H264_16s_C1I(pred, lv, nullptr, a, 4, 4, qp, 1),
+                opxOk);
+            ASSERT_EQ(opxiTransformQuantInvAddPred4x4_H264_16s_C1IR(pred, 4, lv2, nullptr, b, 4, qp,
+                                                                    1, nullptr),
+                      opxOk);
+            for (int i = 0; i < 16; ++i) {
+                EXPECT_LE(std::abs(a[i] - (128 + x[i])), 1 + qp / 4) << qp << " " << i;
+                // Flat and matrix styles agree when the matrix is the flat default.
+                EXPECT_EQ(a[i], b[i]);
+                EXPECT_EQ(lv[i], lv2[i]);  // both wrote back the same residuals
+            }
+        }
+    }
+}
+
+TEST(H264TransformRules, Residual8x8RoundTripAtLowQp) {
+    Rng rng;
+    for (int qp = 0; qp <= 12; qp += 6) {
+        for (int round = 0; round < 100; ++round) {
+            int x[64];
+            for (int& v : x) v = static_cast<int>(rng.uniform(-100, 100));
+            i64 w[64];
+            forward8x8(x, w);
+            Opx16s c[64], ls[64];
+            for (int i = 0; i < 64; ++i) {
+                c[i] = static_cast<Opx16s>(quantise(w[i], kMF8[qp % 6][class8(i)], 16 + qp / 6));
+                ls[i] = static_cast<Opx16s>(16 * kV8[qp % 6][class8(i)]);
+            }
+            ASSERT_EQ(opxiQuantLuma8x8Inv_H264_16s_C1I(c, qp / 6, ls), opxOk);
+            Opx8u pred[64], out[64];
+            for (Opx8u& p : pred) p = 128;
+            Opx16s keep[64];
+            std::memcpy(keep, c, sizeof(c));
+            ASSERT_EQ(opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R(pred, 8, c, out, 8), opxOk);
+            EXPECT_EQ(0, std::memcmp(keep, c, sizeof(c)));
+            for (int i = 0; i < 64; ++i)
+                EXPECT_LE(std::abs(out[i] - (128 + x[i])), 1 + qp / 4) << qp << " " << i;
+            // The high-bit-depth path gives the same samples for 8-bit content.
+            Opx32s c32[64];
+            for (int i = 0; i < 64; ++i) c32[i] = keep[i];
+            Opx16u p16[64], o16[64];
+            for (Opx16u& p : p16) p = 128;
+            ASSERT_EQ(opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(p16, 16, c32, o16, 16, 9),
+                      opxOk);
+            for (int i = 0; i < 64; ++i) EXPECT_EQ(o16[i], out[i]);
+        }
+    }
+}
+
+// Intra 16x16: DC of each 4x4 block through the forward Hadamard, quantised, and back.
+TEST(H264TransformRules, LumaDcRoundTrip) {
+    Rng rng;
+    for (int qp = 0; qp <= 18; qp += 3) {
+        for (int round = 0; round < 100; ++round) {
+            i64 r[16], w[16];
+            for (int i = 0; i < 16; ++i) r[i] = rng.uniform(-60, 60), w[i] = 16 * r[i];
+            // Forward 4x4 Hadamard, columns then rows, each value >> 1.
+            i64 t[16];
+            for (int pass = 0; pass < 2; ++pass) {
+                for (int k = 0; k < 4; ++k) {
+                    i64 v[4];
+                    for (int j = 0; j < 4; ++j) v[j] = pass == 0 ? w[4 * j + k] : t[4 * k + j];
+                    const i64 o[4] = {(v[0] + v[1]) + (v[2] + v[3]), (v[0] + v[1]) - (v[2] + v[3]),
+                                      (v[0] - v[1]) - (v[2] - v[3]), (v[0] - v[1]) + (v[2] - v[3])};
+                    for (int j = 0; j < 4; ++j) (pass == 0 ? t[4 * j + k] : w[4 * k + j]) = o[j];
+                }
+            }
+            Opx16s lv[16], lv2[16];
+            for (int i = 0; i < 16; ++i)
+                lv[i] = lv2[i] =
+                    static_cast<Opx16s>(quantise(w[i] >> 1, kMF[qp % 6][0], 16 + qp / 6));
+            ASSERT_EQ(opxiTransformDequantLumaDC_H264_16s_C1I(lv, qp), opxOk);
+            ASSERT_EQ(opxiTransformQuantInvLumaDC4x4_H264_16s_C1I(lv2, qp, nullptr), opxOk);
+            for (int i = 0; i < 16; ++i) {
+                EXPECT_LE(std::abs(((lv[i] + 32) >> 6) - r[i]), 1 + qp / 6) << qp << " " << i;
+                EXPECT_EQ(lv[i], lv2[i]) << "flat and default-matrix luma DC differ";
+            }
+        }
+    }
+}
+
+TEST(H264TransformRules, ChromaDcRoundTrips) {
+    Rng rng;
+    for (int qp = 0; qp <= 18; qp += 1) {
+        for (int round = 0; round < 50; ++round) {
+            // 4:2:0, 2x2.
+            i64 r[8], w[8];
+            for (int i = 0; i < 8; ++i) r[i] = rng.uniform(-60, 60), w[i] = 16 * r[i];
+            const i64 f[4] = {w[0] + w[1] + w[2] + w[3], w[0] - w[1] + w[2] - w[3],
+                              w[0] + w[1] - w[2] - w[3], w[0] - w[1] - w[2] + w[3]};
+            Opx16s a[4], b[4];
+            for (int i = 0; i < 4; ++i)
+                a[i] = b[i] = static_cast<Opx16s>(quantise(f[i], kMF[qp % 6][0], 16 + qp / 6));
+            ASSERT_EQ(opxiTransformDequantChromaDC_H264_16s_C1I(a, qp), opxOk);
+            ASSERT_EQ(opxiTransformQuantInvChromaDC2x2_H264_16s_C1I(b, qp, nullptr), opxOk);
+            for (int i = 0; i < 4; ++i) {
+                EXPECT_LE(std::abs(((a[i] + 32) >> 6) - r[i]), 1 + qp / 6) << qp;
+                EXPECT_EQ(a[i], b[i]);
+            }
+            // 4:2:2, 2x4 at qP,DC = qp + 3 (row sums and differences, then the 4-point
+            // Hadamard down the columns), quantised by the encoder's rule for 2x4.
+            const int qd = qp + 3;
+            i64 s[4], d[4];
+            for (int k = 0; k < 4; ++k)
+                s[k] = w[2 * k] + w[2 * k + 1], d[k] = w[2 * k] - w[2 * k + 1];
+            i64 g[8];
+            for (int h = 0; h < 2; ++h) {
+                const i64* v = h ? d : s;
+                g[0 + h] = v[0] + v[1] + v[2] + v[3];
+                g[2 + h] = v[0] + v[1] - v[2] - v[3];
+                g[4 + h] = v[0] - v[1] - v[2] + v[3];
+                g[6 + h] = v[0] - v[1] + v[2] - v[3];
+            }
+            Opx16s e[8];
+            for (int i = 0; i < 8; ++i)
+                e[i] = static_cast<Opx16s>(quantise(g[i], kMF[qd % 6][0], 16 + qd / 6));
+            ASSERT_EQ(opxiTransformQuantInvChromaDC2x4_H264_16s_C1I(e, qp, nullptr), opxOk);
+            for (int i = 0; i < 8; ++i)
+                EXPECT_LE(std::abs(((e[i] + 32) >> 6) - r[i]), 1 + qp / 6) << qp << " " << i;
+        }
+    }
+}
+
+// ---- SP/SI -------------------------------------------------------------------------------------
+
+i64 quant_qs(i64 x, int qs, int k, int bits) {
+    const int sh = bits + qs / 6;
+    const i64 m = ((x < 0 ? -x : x) * kMF[qs % 6][k] + (i64{1} << (sh - 1))) >> sh;
+    return x < 0 ? -m : m;
+}
+
+// In SI and switching SP pictures the decoder quantises the prediction with QS and adds the
+// levels (H.264 clause 8.6.2). An encoder that sends Q(X) - Q(P) makes the reconstruction the
+// dequantised Q(X) whatever the prediction is: the property that makes switching drift-free.
+TEST(H264TransformRules, SwitchingReconstructionDoesNotDependOnThePrediction) {
+    Rng rng;
+    for (int round = 0; round < 300; ++round) {
+        const int qs = static_cast<int>(rng.uniform(0, 51));
+        const int qp = static_cast<int>(rng.uniform(0, 51));
+        int orig[16], pa[16], pb[16];
+        for (int i = 0; i < 16; ++i) {
+            orig[i] = static_cast<int>(rng.uniform(0, 255));
+            pa[i] = static_cast<int>(rng.uniform(0, 255));
+            pb[i] = std::clamp(orig[i] + static_cast<int>(rng.uniform(-9, 9)), 0, 255);
+        }
+        i64 wx[16], wa[16], wb[16];
+        forward4x4(orig, wx);
+        forward4x4(pa, wa);
+        forward4x4(pb, wb);
+        Opx16s qx[16], ca[16], cb[16], pra[16], prb[16];
+        for (int i = 0; i < 16; ++i) {
+            const int k = class4(i);
+            const i64 lx = quant_qs(wx[i], qs, k, 15);
+            qx[i] = static_cast<Opx16s>(lx);
+            ca[i] = static_cast<Opx16s>(lx - quant_qs(wa[i], qs, k, 15));
+            cb[i] = static_cast<Opx16s>(lx - quant_qs(wb[i], qs, k, 15));
+            pra[i] = static_cast<Opx16s>(wa[i]);
+            prb[i] = static_cast<Opx16s>(wb[i]);
+        }
+        ASSERT_EQ(opxiDequantTransformResidual_SISP_H264_16s_C1I(ca, pra, nullptr, 1, qp, qs, 1),
+                  opxOk);
+        ASSERT_EQ(opxiDequantTransformResidual_SISP_H264_16s_C1I(cb, prb, nullptr, 1, qp, qs, 1),
+                  opxOk);
+        ASSERT_EQ(opxiDequantTransformResidual_H264_16s_C1I(qx, 8, nullptr, 1, qs), opxOk);
+        for (int i = 0; i < 16; ++i) {
+            EXPECT_EQ(ca[i], std::clamp<int>(qx[i], 0, 255)) << "qs " << qs << " pos " << i;
+            EXPECT_EQ(cb[i], ca[i]);
+        }
+
+        // Chroma DC: the same with the 2x2 DC array of the prediction blocks' transforms.
+        Opx16s dx[4], dpa[4], dcl[4];
+        i64 px[4], pp[4];
+        const i64 xdc[4] = {rng.uniform(0, 4080), rng.uniform(0, 4080), rng.uniform(0, 4080),
+                            rng.uniform(0, 4080)};
+        for (int i = 0; i < 4; ++i) dpa[i] = static_cast<Opx16s>(rng.uniform(0, 4080));
+        auto t2 = [](const i64* c, i64* f) {
+            f[0] = c[0] + c[1] + c[2] + c[3];
+            f[1] = c[0] - c[1] + c[2] - c[3];
+            f[2] = c[0] + c[1] - c[2] - c[3];
+            f[3] = c[0] - c[1] - c[2] + c[3];
+        };
+        const i64 dpv[4] = {dpa[0], dpa[1], dpa[2], dpa[3]};
+        t2(xdc, px);
+        t2(dpv, pp);
+        for (int i = 0; i < 4; ++i) {
+            const i64 lx = quant_qs(px[i], qs, 0, 16);
+            dx[i] = static_cast<Opx16s>(lx);
+            dcl[i] = static_cast<Opx16s>(lx - quant_qs(pp[i], qs, 0, 16));
+        }
+        ASSERT_EQ(opxiTransformDequantChromaDC_SISP_H264_16s_C1I(dcl, dpa, qp, qs, 1), opxOk);
+        ASSERT_EQ(opxiTransformDequantChromaDC_H264_16s_C1I(dx, qs), opxOk);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(dcl[i], dx[i]) << "qs " << qs;
+    }
+}
+
+// Hand-computed SP and SI blocks.
+TEST(H264TransformRules, SpAndSiValues) {
+    // Switching: prediction 256 quantised with QS 0: (256 * 13107 + 2^14) >> 15 = 102, plus the
+    // level 1 gives 103, dequantised 1030, samples (1030 + 32) >> 6 = 16.
+    Opx16s pred[16] = {256};
+    Opx16s c[16] = {1};
+    ASSERT_EQ(opxiDequantTransformResidual_SISP_H264_16s_C1I(c, pred, nullptr, 0, 0, 0, 1), opxOk);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(c[i], (1030 + 32) >> 6);
+    // Non-switching SP (clause 8.6.1): cs = 1000 + ((100 * 16 * 10) >> 6) = 1250, level
+    // (1250 * 13107 + 2^14) >> 15 = 500, dequantised 5000, samples (5000 + 32) >> 6 = 78.
+    Opx16s p2[16] = {1000};
+    Opx16s c2[16] = {100, 5, 5, 5};
+    ASSERT_EQ(opxiDequantTransformResidual_SISP_H264_16s_C1I(c2, p2, nullptr, 0, 0, 0, 0), opxOk);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(c2[i], 78);
+    // pDC replaces position 0 after requantisation.
+    Opx16s c3[16] = {100};
+    const Opx16s dc = 64 * 10;
+    ASSERT_EQ(opxiDequantTransformResidual_SISP_H264_16s_C1I(c3, p2, &dc, 0, 0, 0, 0), opxOk);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(c3[i], 10);
+}
+
+}  // namespace
+
+// ---- null pointers -------------------------------------------------------------------------
+
+namespace {
+// Scratch memory holds a fixed byte pattern; these cases pass valid qp values.
+}  // namespace
+
+OPX_NULL_CASE(opxiDequantTransformResidual_H264_16s_C1I) {
+    return opxiDequantTransformResidual_H264_16s_C1I(nul(s.s16(0)), 8, nullptr, 1, 20);
+}
+OPX_NULL_CASE(opxiDequantTransformResidualAndAdd_H264_16s_C1I) {
+    return opxiDequantTransformResidualAndAdd_H264_16s_C1I(nul(s.u8(0)), nul(s.s16(1)), nullptr,
+                                                           nul(s.u8(2)), 16, 16, 20, 1);
+}
+OPX_NULL_CASE(opxiDequantTransformResidual_SISP_H264_16s_C1I) {
+    return opxiDequantTransformResidual_SISP_H264_16s_C1I(nul(s.s16(0)), nul(s.s16(1)), nullptr, 1,
+                                                          20, 20, 1);
+}
+OPX_NULL_CASE(opxiTransformDequantLumaDC_H264_16s_C1I) {
+    return opxiTransformDequantLumaDC_H264_16s_C1I(nul(s.s16(0)), 20);
+}
+OPX_NULL_CASE(opxiTransformDequantChromaDC_H264_16s_C1I) {
+    return opxiTransformDequantChromaDC_H264_16s_C1I(nul(s.s16(0)), 20);
+}
+OPX_NULL_CASE(opxiTransformDequantChromaDC_SISP_H264_16s_C1I) {
+    return opxiTransformDequantChromaDC_SISP_H264_16s_C1I(nul(s.s16(0)), nul(s.s16(1)), 20, 20, 0);
+}
+OPX_NULL_CASE(opxiTransformQuantInvAddPred4x4_H264_16s_C1IR) {
+    return opxiTransformQuantInvAddPred4x4_H264_16s_C1IR(nul(s.u8(0)), 16, nul(s.s16(1)), nullptr,
+                                                         nul(s.u8(2)), 16, 20, 1, nullptr);
+}
+OPX_NULL_CASE(opxiTransformQuantInvAddPred4x4_H264_32s_C1IR) {
+    return opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(nul(s.u16(0)), 16, nul(s.s32(1)), nullptr,
+                                                         nul(s.u16(2)), 16, 20, 1, 10, nullptr);
+}
+OPX_NULL_CASE(opxiTransformQuantInvChromaDC2x2_H264_16s_C1I) {
+    return opxiTransformQuantInvChromaDC2x2_H264_16s_C1I(nul(s.s16(0)), 20, nullptr);
+}
+OPX_NULL_CASE(opxiTransformQuantInvChromaDC2x2_H264_32s_C1I) {
+    return opxiTransformQuantInvChromaDC2x2_H264_32s_C1I(nul(s.s32(0)), 20, nullptr);
+}
+OPX_NULL_CASE(opxiTransformQuantInvChromaDC2x4_H264_16s_C1I) {
+    return opxiTransformQuantInvChromaDC2x4_H264_16s_C1I(nul(s.s16(0)), 20, nullptr);
+}
+OPX_NULL_CASE(opxiTransformQuantInvChromaDC2x4_H264_32s_C1I) {
+    return opxiTransformQuantInvChromaDC2x4_H264_32s_C1I(nul(s.s32(0)), 20, nullptr);
+}
+OPX_NULL_CASE(opxiTransformQuantInvLumaDC4x4_H264_16s_C1I) {
+    return opxiTransformQuantInvLumaDC4x4_H264_16s_C1I(nul(s.s16(0)), 20, nullptr);
+}
+OPX_NULL_CASE(opxiTransformQuantInvLumaDC4x4_H264_32s_C1I) {
+    return opxiTransformQuantInvLumaDC4x4_H264_32s_C1I(nul(s.s32(0)), 20, nullptr);
+}
+OPX_NULL_CASE(opxiTransformResidual4x4Inv_H264_16s_C1) {
+    return opxiTransformResidual4x4Inv_H264_16s_C1(nul(s.s16(0)), nul(s.s16(1)));
+}
+OPX_NULL_CASE(opxiTransformResidual4x4Inv_H264_32s_C1) {
+    return opxiTransformResidual4x4Inv_H264_32s_C1(nul(s.s32(0)), nul(s.s32(1)));
+}
+OPX_NULL_CASE(opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R) {
+    return opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R(nul(s.u8(0)), 16, nul(s.s16(1)),
+                                                         nul(s.u8(2)), 16);
+}
+OPX_NULL_CASE(opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R) {
+    return opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(nul(s.u16(0)), 32, nul(s.s32(1)),
+                                                          nul(s.u16(2)), 32, 10);
+}
+OPX_NULL_CASE(opxiQuantLuma8x8Inv_H264_16s_C1I) {
+    return opxiQuantLuma8x8Inv_H264_16s_C1I(nul(s.s16(0)), 2, nul(s.s16(1)));
+}
+OPX_NULL_CASE(opxiQuantInvLuma8x8_H264_32s_C1I) {
+    return opxiQuantInvLuma8x8_H264_32s_C1I(nul(s.s32(0)), 2, nul(s.s16(1)));
+}
+
+}  // namespace opx::test::h264

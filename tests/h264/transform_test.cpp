@@ -1,0 +1,498 @@
+// Differential tests of the H.264 inverse transform kernels: every AVX2 kernel against the
+// portable one on the same inputs (random, worst-case and realistic coefficients, every qp,
+// misaligned and in-place sample blocks, canaries around every output).
+#include "h264/decode/transform.hpp"
+
+#include <array>
+#include <cstring>
+
+#include "h264/transform_inputs.hpp"
+
+namespace opx::test::h264 {
+namespace {
+
+using namespace opx::h264;
+
+constexpr int kRounds = 24;  // random blocks per shape and parameter set
+
+// A coefficient block with a canary margin on both sides.
+template <class T, int N>
+struct Coeffs {
+    static constexpr int kMargin = 16;
+    alignas(64) T storage[N + 2 * kMargin];
+    int offset = 0;  // misalignment in elements
+    explicit Coeffs(int misalign = 0) : offset(misalign) {
+        std::memset(storage, 0xA5, sizeof(storage));
+    }
+    T* data() { return storage + kMargin + offset; }
+    const T* data() const { return storage + kMargin + offset; }
+    T& operator[](int i) { return data()[i]; }
+    void set(const i64* v) {
+        for (int i = 0; i < N; ++i) data()[i] = static_cast<T>(v[i]);
+    }
+    bool canaries_intact() const {
+        const unsigned char* b = reinterpret_cast<const unsigned char*>(storage);
+        const std::size_t lo = (kMargin + offset) * sizeof(T), hi = lo + N * sizeof(T);
+        for (std::size_t i = 0; i < sizeof(storage); ++i)
+            if ((i < lo || i >= hi) && b[i] != 0xA5) return false;
+        return true;
+    }
+};
+
+template <class T, int N>
+testing::AssertionResult same(const Coeffs<T, N>& a, const Coeffs<T, N>& b) {
+    if (!a.canaries_intact() || !b.canaries_intact())
+        return testing::AssertionFailure() << "write outside the block";
+    return regions_equal(a.data(), 0, b.data(), 0, N, 1);
+}
+
+// Coefficients for a 16-bit block: one of the shapes, or realistic levels at qp.
+void make16(Rng& rng, Shape s, int side, int n, i64* v) {
+    fill_shape(rng, s, side, n, -32768, 32767, v);
+}
+void make32(Rng& rng, Shape s, int side, int n, i64* v) {
+    // Beyond 16 bits: high-bit-depth levels reach 2^21; full-range values overflow 32 bits.
+    if (s == Shape::kRandomSmall) {
+        for (int i = 0; i < n; ++i) v[i] = rng.uniform(-(1 << 21), (1 << 21) - 1);
+    } else {
+        fill_shape(rng, s, side, n, INT32_MIN, INT32_MAX, v);
+    }
+}
+
+// ---- 4x4 with prediction ------------------------------------------------------------------
+
+template <class P>
+struct PredDst {
+    Plane<P> pred, a, b;
+    PredDst(int n, int misalign, Rng& rng, int max_sample)
+        : pred(n, n, 8, misalign, 3), a(n, n, 8, misalign + 1), b(n, n, 8, misalign + 1) {
+        pred.fill(Pattern::kRandom, rng, 0, max_sample);
+    }
+};
+
+TEST(H264TransformKernels, Add4x4FlatMatchesPortable) {
+    Rng rng;
+    for (Shape s : kAllShapes) {
+        for (int qp = 0; qp < 52; ++qp) {
+            for (int round = 0; round < kRounds / 4; ++round) {
+                i64 v[16];
+                make16(rng, s, 4, 16, v);
+                if (round == 0) realistic_levels4x4(rng, qp, 255, v);
+                const bool ac = round % 3 != 1;
+                const bool with_dc = round % 2 == 1;
+                const Opx16s dc =
+                    static_cast<Opx16s>(rng.coin() ? v[0] : rng.uniform(-32768, 32767));
+                PredDst<Opx8u> p(4, static_cast<int>(rng.uniform(0, 15)), rng, 255);
+                Coeffs<Opx16s, 16> ca, cb;
+                ca.set(v);
+                cb.set(v);
+                ref::kTransform.add4x4_flat(p.pred.data(), p.pred.step(), ca.data(),
+                                            with_dc ? &dc : nullptr, p.a.data(), p.a.step(), qp,
+                                            ac);
+                avx2::kTransform.add4x4_flat(p.pred.data(), p.pred.step(), cb.data(),
+                                             with_dc ? &dc : nullptr, p.b.data(), p.b.step(), qp,
+                                             ac);
+                ASSERT_TRUE(planes_equal(p.a, p.b)) << "qp " << qp << " ac " << ac;
+                ASSERT_TRUE(same(ca, cb));
+                ASSERT_TRUE(p.a.canaries_intact() && p.b.canaries_intact());
+            }
+        }
+    }
+}
+
+TEST(H264TransformKernels, Add4x4MatrixMatchesPortable) {
+    Rng rng;
+    for (Shape s : kAllShapes) {
+        for (int qp = 0; qp < 52; ++qp) {
+            for (int round = 0; round < kRounds / 4; ++round) {
+                i64 v[16], ls[16];
+                make16(rng, s, 4, 16, v);
+                if (round == 0) realistic_levels4x4(rng, qp, 255, v);
+                // Level scales: the flat default, weighted ones, and full 16-bit range.
+                for (int i = 0; i < 16; ++i)
+                    ls[i] = round == 2   ? rng.uniform(-32768, 32767)
+                            : round == 3 ? rng.uniform(1, 255) * kV4[qp % 6][class4(i)]
+                                         : 16 * kV4[qp % 6][class4(i)];
+                Opx16s lsv[16];
+                for (int i = 0; i < 16; ++i) lsv[i] = static_cast<Opx16s>(ls[i]);
+                const bool ac = round % 3 != 1;
+                const bool with_dc = round % 2 == 1;
+                const Opx16s dc = static_cast<Opx16s>(rng.uniform(-32768, 32767));
+                PredDst<Opx8u> p(4, static_cast<int>(rng.uniform(0, 15)), rng, 255);
+                Coeffs<Opx16s, 16> ca, cb;
+                ca.set(v);
+                cb.set(v);
+                ref::kTransform.add4x4_matrix(p.pred.data(), p.pred.step(), ca.data(),
+                                              with_dc ? &dc : nullptr, p.a.data(), p.a.step(), qp,
+                                              ac, lsv);
+                avx2::kTransform.add4x4_matrix(p.pred.data(), p.pred.step(), cb.data(),
+                                               with_dc ? &dc : nullptr, p.b.data(), p.b.step(), qp,
+                                               ac, lsv);
+                ASSERT_TRUE(planes_equal(p.a, p.b)) << "qp " << qp << " ac " << ac;
+                ASSERT_TRUE(same(ca, cb));
+                ASSERT_TRUE(p.a.canaries_intact() && p.b.canaries_intact());
+            }
+        }
+    }
+}
+
+TEST(H264TransformKernels, Add4x4MatrixHighMatchesPortable) {
+    Rng rng;
+    for (Shape s : kAllShapes) {
+        for (int qp = 0; qp < 88; ++qp) {
+            for (int round = 0; round < kRounds / 4; ++round) {
+                const int bit_depth = static_cast<int>(rng.uniform(9, 14));
+                i64 v[16];
+                make32(rng, s, 4, 16, v);
+                if (round == 0) realistic_levels4x4(rng, qp, (1 << bit_depth) - 1, v);
+                Opx16s lsv[16];
+                for (int i = 0; i < 16; ++i)
+                    lsv[i] = static_cast<Opx16s>(round == 2 ? rng.uniform(-32768, 32767)
+                                                            : 16 * kV4[qp % 6][class4(i)]);
+                const bool ac = round % 3 != 1;
+                const bool with_dc = round % 2 == 1;
+                const Opx32s dc = static_cast<Opx32s>(rng.uniform(INT32_MIN, INT32_MAX));
+                PredDst<Opx16u> p(4, 2 * static_cast<int>(rng.uniform(0, 7)), rng,
+                                  (1 << bit_depth) - 1);
+                Coeffs<Opx32s, 16> ca, cb;
+                ca.set(v);
+                cb.set(v);
+                ref::kTransform.add4x4_matrix_high(p.pred.data(), p.pred.step(), ca.data(),
+                                                   with_dc ? &dc : nullptr, p.a.data(), p.a.step(),
+                                                   qp, ac, (1 << bit_depth) - 1, lsv);
+                avx2::kTransform.add4x4_matrix_high(p.pred.data(), p.pred.step(), cb.data(),
+                                                    with_dc ? &dc : nullptr, p.b.data(), p.b.step(),
+                                                    qp, ac, (1 << bit_depth) - 1, lsv);
+                ASSERT_TRUE(planes_equal(p.a, p.b)) << "qp " << qp << " ac " << ac;
+                ASSERT_TRUE(same(ca, cb));
+                ASSERT_TRUE(p.a.canaries_intact() && p.b.canaries_intact());
+            }
+        }
+    }
+}
+
+// The reconstruction functions add residuals in place: pred and dst the same block.
+TEST(H264TransformKernels, Add4x4InPlaceMatchesPortable) {
+    Rng rng;
+    for (int qp : {0, 17, 24, 29, 51}) {
+        for (int round = 0; round < kRounds; ++round) {
+            i64 v[16];
+            realistic_levels4x4(rng, qp, 255, v);
+            Opx16s ls[16];
+            for (int i = 0; i < 16; ++i) ls[i] = static_cast<Opx16s>(16 * kV4[qp % 6][class4(i)]);
+            for (int matrix = 0; matrix < 2; ++matrix) {
+                Plane<Opx8u> a(4, 4, 8, 3), b(4, 4, 8, 3);
+                a.fill(Pattern::kRandom, rng, 0, 255);
+                std::memcpy(b.row(-8) - 8, a.row(-8) - 8, b.step() * 20);
+                Coeffs<Opx16s, 16> ca, cb;
+                ca.set(v);
+                cb.set(v);
+                if (matrix) {
+                    ref::kTransform.add4x4_matrix(a.data(), a.step(), ca.data(), nullptr, a.data(),
+                                                  a.step(), qp, true, ls);
+                    avx2::kTransform.add4x4_matrix(b.data(), b.step(), cb.data(), nullptr, b.data(),
+                                                   b.step(), qp, true, ls);
+                } else {
+                    ref::kTransform.add4x4_flat(a.data(), a.step(), ca.data(), nullptr, a.data(),
+                                                a.step(), qp, true);
+                    avx2::kTransform.add4x4_flat(b.data(), b.step(), cb.data(), nullptr, b.data(),
+                                                 b.step(), qp, true);
+                }
+                ASSERT_TRUE(planes_equal(a, b));
+                ASSERT_TRUE(same(ca, cb));
+            }
+        }
+    }
+}
+
+TEST(H264TransformKernels, DequantResidualFlatMatchesPortable) {
+    Rng rng;
+    for (Shape s : kAllShapes) {
+        for (int qp = 0; qp < 52; ++qp) {
+            for (int round = 0; round < kRounds / 4; ++round) {
+                i64 v[16];
+                make16(rng, s, 4, 16, v);
+                if (round == 0) realistic_levels4x4(rng, qp, 255, v);
+                const bool ac = round % 3 != 1;
+                const Opx16s dc = static_cast<Opx16s>(rng.uniform(-32768, 32767));
+                const Opx16s* pdc = round % 2 ? &dc : nullptr;
+                const int extra = 2 * static_cast<int>(rng.uniform(0, 8));
+                Plane<Opx16s> a(4, 4, 8, 2 * static_cast<int>(rng.uniform(0, 7)), extra);
+                Plane<Opx16s> b(4, 4, 8, 2 * static_cast<int>(rng.uniform(0, 7)), extra + 6);
+                for (int i = 0; i < 16; ++i)
+                    a.at(i & 3, i >> 2) = b.at(i & 3, i >> 2) = static_cast<Opx16s>(v[i]);
+                ref::kTransform.dequant_residual4x4_flat(a.data(), static_cast<int>(a.step()), pdc,
+                                                         ac, qp);
+                avx2::kTransform.dequant_residual4x4_flat(b.data(), static_cast<int>(b.step()), pdc,
+                                                          ac, qp);
+                ASSERT_TRUE(planes_equal(a, b)) << "qp " << qp << " ac " << ac;
+                ASSERT_TRUE(a.canaries_intact() && b.canaries_intact());
+            }
+        }
+    }
+}
+
+TEST(H264TransformKernels, SispMatchesPortable) {
+    Rng rng;
+    for (Shape s : kAllShapes) {
+        for (int round = 0; round < 4 * kRounds; ++round) {
+            const int qp = static_cast<int>(rng.uniform(0, 51));
+            const int qs = static_cast<int>(rng.uniform(0, 51));
+            const bool switching = rng.coin(), ac = rng.coin();
+            i64 v[16], p[16];
+            make16(rng, s, 4, 16, v);
+            make16(rng, s == Shape::kZeros ? Shape::kRandomSmall : s, 4, 16, p);
+            Opx16s pred[16];
+            for (int i = 0; i < 16; ++i) pred[i] = static_cast<Opx16s>(p[i]);
+            const Opx16s dc = static_cast<Opx16s>(rng.uniform(-32768, 32767));
+            const Opx16s* pdc = rng.coin() ? &dc : nullptr;
+            Coeffs<Opx16s, 16> ca, cb;
+            ca.set(v);
+            cb.set(v);
+            ref::kTransform.sisp4x4(ca.data(), pred, pdc, ac, qp, qs, switching);
+            avx2::kTransform.sisp4x4(cb.data(), pred, pdc, ac, qp, qs, switching);
+            ASSERT_TRUE(same(ca, cb));
+            Coeffs<Opx16s, 4> da, db;
+            da.set(v);
+            db.set(v);
+            ref::kTransform.sisp_chroma_dc(da.data(), pred, qp, qs, switching);
+            avx2::kTransform.sisp_chroma_dc(db.data(), pred, qp, qs, switching);
+            ASSERT_TRUE(same(da, db));
+        }
+    }
+}
+
+// Every DC kernel, 16-bit and 32-bit, on every qp its function accepts.
+TEST(H264TransformKernels, DcKernelsMatchPortable) {
+    struct Dc16 {
+        const char* name;
+        int n, side, qp_max;
+        DcMatrixFn TransformKernels::*kernel;
+    };
+    const Dc16 dc16[] = {{"luma_dc_matrix", 16, 4, 51, &TransformKernels::luma_dc_matrix},
+                         {"chroma_dc2x2_matrix", 4, 2, 39, &TransformKernels::chroma_dc2x2_matrix},
+                         {"chroma_dc2x4_matrix", 8, 2, 39, &TransformKernels::chroma_dc2x4_matrix}};
+    struct Dc32 {
+        const char* name;
+        int n, side, qp_max;
+        DcMatrixHighFn TransformKernels::*kernel;
+    };
+    const Dc32 dc32[] = {
+        {"luma_dc_matrix_high", 16, 4, 87, &TransformKernels::luma_dc_matrix_high},
+        {"chroma_dc2x2_matrix_high", 4, 2, 75, &TransformKernels::chroma_dc2x2_matrix_high},
+        {"chroma_dc2x4_matrix_high", 8, 2, 75, &TransformKernels::chroma_dc2x4_matrix_high}};
+    Rng rng;
+    for (Shape s : kAllShapes) {
+        for (int round = 0; round < kRounds; ++round) {
+            const int ls = round % 3 == 0   ? static_cast<int>(rng.uniform(-32768, 32767))
+                           : round % 3 == 1 ? 16 * kV4[round % 6][0]
+                                            : static_cast<int>(rng.uniform(1, 255)) * 18;
+            for (const Dc16& d : dc16) {
+                for (int qp = 0; qp <= d.qp_max; ++qp) {
+                    i64 v[16];
+                    make16(rng, s, d.side, d.n, v);
+                    Coeffs<Opx16s, 16> a, b;
+                    a.set(v);
+                    b.set(v);
+                    (ref::kTransform.*d.kernel)(a.data(), qp, ls);
+                    (avx2::kTransform.*d.kernel)(b.data(), qp, ls);
+                    ASSERT_TRUE(same(a, b)) << d.name << " qp " << qp << " ls " << ls;
+                }
+            }
+            for (const Dc32& d : dc32) {
+                for (int qp = 0; qp <= d.qp_max; ++qp) {
+                    i64 v[16];
+                    make32(rng, s, d.side, d.n, v);
+                    Coeffs<Opx32s, 16> a, b;
+                    a.set(v);
+                    b.set(v);
+                    (ref::kTransform.*d.kernel)(a.data(), qp, ls);
+                    (avx2::kTransform.*d.kernel)(b.data(), qp, ls);
+                    ASSERT_TRUE(same(a, b)) << d.name << " qp " << qp << " ls " << ls;
+                }
+            }
+            for (int qp = 0; qp < 52; ++qp) {
+                i64 v[16];
+                make16(rng, s, 4, 16, v);
+                Coeffs<Opx16s, 16> a, b;
+                a.set(v);
+                b.set(v);
+                ref::kTransform.luma_dc_flat(a.data(), qp);
+                avx2::kTransform.luma_dc_flat(b.data(), qp);
+                ASSERT_TRUE(same(a, b)) << "luma_dc_flat qp " << qp;
+                Coeffs<Opx16s, 4> c, d;
+                c.set(v);
+                d.set(v);
+                ref::kTransform.chroma_dc_flat(c.data(), qp);
+                avx2::kTransform.chroma_dc_flat(d.data(), qp);
+                ASSERT_TRUE(same(c, d)) << "chroma_dc_flat qp " << qp;
+            }
+        }
+    }
+}
+
+TEST(H264TransformKernels, Residual4x4MatchesPortable) {
+    Rng rng;
+    for (Shape s : kAllShapes) {
+        for (int round = 0; round < 4 * kRounds; ++round) {
+            i64 v[16];
+            make16(rng, s, 4, 16, v);
+            Coeffs<Opx16s, 16> src(static_cast<int>(rng.uniform(0, 7)));
+            src.set(v);
+            Coeffs<Opx16s, 16> a, b(1);
+            ref::kTransform.residual4x4(src.data(), a.data());
+            avx2::kTransform.residual4x4(src.data(), b.data());
+            ASSERT_TRUE(same(a, b));
+            make32(rng, s, 4, 16, v);
+            Coeffs<Opx32s, 16> src32(static_cast<int>(rng.uniform(0, 7)));
+            src32.set(v);
+            Coeffs<Opx32s, 16> c, d(3);
+            ref::kTransform.residual4x4_high(src32.data(), c.data());
+            avx2::kTransform.residual4x4_high(src32.data(), d.data());
+            ASSERT_TRUE(same(c, d));
+        }
+    }
+}
+
+TEST(H264TransformKernels, Dequant8x8MatchesPortable) {
+    Rng rng;
+    for (Shape s : kAllShapes) {
+        for (int qp6 = 0; qp6 <= 14; ++qp6) {
+            for (int round = 0; round < kRounds / 2; ++round) {
+                Opx16s ls[64];
+                for (int i = 0; i < 64; ++i)
+                    ls[i] = static_cast<Opx16s>(round % 3 == 0   ? rng.uniform(-32768, 32767)
+                                                : round % 3 == 1 ? 16 * kV8[round % 6][class8(i)]
+                                                                 : rng.uniform(1, 255) * 58);
+                i64 v[64];
+                if (qp6 <= 8) {
+                    make16(rng, s, 8, 64, v);
+                    if (round == 0) realistic_levels8x8(rng, qp6 * 6, 255, v);
+                    Coeffs<Opx16s, 64> a(static_cast<int>(rng.uniform(0, 15))), b(1);
+                    a.set(v);
+                    b.set(v);
+                    ref::kTransform.dequant8x8(a.data(), qp6, ls);
+                    avx2::kTransform.dequant8x8(b.data(), qp6, ls);
+                    ASSERT_TRUE(regions_equal(a.data(), 0, b.data(), 0, 64, 1)) << "qp6 " << qp6;
+                    ASSERT_TRUE(a.canaries_intact() && b.canaries_intact());
+                }
+                make32(rng, s, 8, 64, v);
+                Coeffs<Opx32s, 64> c(static_cast<int>(rng.uniform(0, 15))), d(3);
+                c.set(v);
+                d.set(v);
+                ref::kTransform.dequant8x8_high(c.data(), qp6, ls);
+                avx2::kTransform.dequant8x8_high(d.data(), qp6, ls);
+                ASSERT_TRUE(regions_equal(c.data(), 0, d.data(), 0, 64, 1)) << "qp6 " << qp6;
+                ASSERT_TRUE(c.canaries_intact() && d.canaries_intact());
+            }
+        }
+    }
+}
+
+TEST(H264TransformKernels, Add8x8MatchesPortable) {
+    Rng rng;
+    for (Shape s : kAllShapes) {
+        for (int round = 0; round < 4 * kRounds; ++round) {
+            i64 v[64];
+            make16(rng, s, 8, 64, v);
+            if (round % 4 == 0) {
+                const int qp = static_cast<int>(rng.uniform(0, 51));
+                realistic_levels8x8(rng, qp, 255, v);
+                for (int i = 0; i < 64; ++i) {
+                    const i64 d = v[i] * 16 * kV8[qp % 6][class8(i)];
+                    v[i] = qp < 36 ? (d + (i64{1} << (5 - qp / 6))) >> (6 - qp / 6)
+                                   : d * (i64{1} << (qp / 6 - 6));
+                    v[i] = std::clamp<i64>(v[i], -32768, 32767);
+                }
+            }
+            Coeffs<Opx16s, 64> c(static_cast<int>(rng.uniform(0, 15)));
+            c.set(v);
+            Coeffs<Opx16s, 64> keep = c;
+            PredDst<Opx8u> p(8, static_cast<int>(rng.uniform(0, 31)), rng, 255);
+            ref::kTransform.add8x8(p.pred.data(), p.pred.step(), c.data(), p.a.data(), p.a.step());
+            avx2::kTransform.add8x8(p.pred.data(), p.pred.step(), c.data(), p.b.data(), p.b.step());
+            ASSERT_TRUE(planes_equal(p.a, p.b));
+            ASSERT_TRUE(p.a.canaries_intact() && p.b.canaries_intact());
+            ASSERT_TRUE(same(c, keep)) << "coefficients changed";
+
+            const int bit_depth = static_cast<int>(rng.uniform(9, 14));
+            make32(rng, s, 8, 64, v);
+            Coeffs<Opx32s, 64> c32(static_cast<int>(rng.uniform(0, 15)));
+            c32.set(v);
+            PredDst<Opx16u> q(8, 2 * static_cast<int>(rng.uniform(0, 15)), rng,
+                              (1 << bit_depth) - 1);
+            ref::kTransform.add8x8_high(q.pred.data(), q.pred.step(), c32.data(), q.a.data(),
+                                        q.a.step(), (1 << bit_depth) - 1);
+            avx2::kTransform.add8x8_high(q.pred.data(), q.pred.step(), c32.data(), q.b.data(),
+                                         q.b.step(), (1 << bit_depth) - 1);
+            ASSERT_TRUE(planes_equal(q.a, q.b));
+            ASSERT_TRUE(q.a.canaries_intact() && q.b.canaries_intact());
+        }
+    }
+}
+
+// Sample blocks placed against unreadable pages: no kernel reads outside its rows.
+TEST(H264TransformKernels, SampleBlocksReadOnlyTheirRows) {
+    Rng rng;
+    for (bool at_front : {false, true}) {
+        for (int step : {4, 5, 16, -4, -16}) {
+            GuardedBuffer pg(64 * 64), dg(64 * 64);
+            Opx8u* pred = pg.place(4, 4, step, at_front);
+            Opx8u* dst = dg.place(4, 4, step, at_front);
+            ASSERT_TRUE(pred && dst);
+            for (std::size_t i = 0; i < pg.size(); ++i) pg.begin()[i] = static_cast<Opx8u>(i * 7);
+            i64 v[16];
+            realistic_levels4x4(rng, 20, 255, v);
+            Opx16s ls[16];
+            for (int i = 0; i < 16; ++i) ls[i] = static_cast<Opx16s>(16 * kV4[2][class4(i)]);
+            for (const TransformKernels* t : {&ref::kTransform, &avx2::kTransform}) {
+                for (bool ac : {false, true}) {
+                    Opx16s c[16];
+                    for (int i = 0; i < 16; ++i) c[i] = static_cast<Opx16s>(v[i]);
+                    t->add4x4_flat(pred, step, c, nullptr, dst, step, 20, ac);
+                    for (int i = 0; i < 16; ++i) c[i] = static_cast<Opx16s>(v[i]);
+                    t->add4x4_matrix(pred, step, c, nullptr, dst, step, 20, ac, ls);
+                }
+            }
+        }
+        for (int step : {8, 9, -8, 32}) {
+            GuardedBuffer pg(64 * 64), dg(64 * 64);
+            Opx8u* pred = pg.place(8, 8, step, at_front);
+            Opx8u* dst = dg.place(8, 8, step, at_front);
+            ASSERT_TRUE(pred && dst);
+            Opx16s c[64] = {100, -30, 5};
+            for (const TransformKernels* t : {&ref::kTransform, &avx2::kTransform})
+                t->add8x8(pred, step, c, dst, step);
+        }
+        for (int step : {8, 16, -8, -16}) {
+            GuardedBuffer pg(64 * 64), dg(64 * 64);
+            auto* pred = reinterpret_cast<Opx16u*>(pg.place(8, 4, step, at_front));
+            auto* dst = reinterpret_cast<Opx16u*>(dg.place(8, 4, step, at_front));
+            ASSERT_TRUE(pred && dst);
+            Opx32s c[16] = {1000, -30, 5};
+            Opx16s ls[16];
+            for (int i = 0; i < 16; ++i) ls[i] = 16;
+            for (const TransformKernels* t : {&ref::kTransform, &avx2::kTransform})
+                t->add4x4_matrix_high(pred, step, c, nullptr, dst, step, 30, true, 1023, ls);
+        }
+        for (int step : {16, 17 * 2, -16, -32}) {
+            GuardedBuffer pg(64 * 64), dg(64 * 64);
+            auto* pred = reinterpret_cast<Opx16u*>(pg.place(16, 8, step, at_front));
+            auto* dst = reinterpret_cast<Opx16u*>(dg.place(16, 8, step, at_front));
+            ASSERT_TRUE(pred && dst);
+            Opx32s c[64] = {1000, -30, 5};
+            for (const TransformKernels* t : {&ref::kTransform, &avx2::kTransform})
+                t->add8x8_high(pred, step, c, dst, step, 1023);
+        }
+        for (int step : {8, 10, 32}) {
+            GuardedBuffer g(64 * 64);
+            auto* c = reinterpret_cast<Opx16s*>(g.place(8, 4, step, at_front));
+            ASSERT_TRUE(c);
+            for (const TransformKernels* t : {&ref::kTransform, &avx2::kTransform})
+                for (bool ac : {false, true}) t->dequant_residual4x4_flat(c, step, nullptr, ac, 10);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace opx::test::h264
