@@ -468,6 +468,183 @@ OPXVC_API OpxResult opxiQuantInvLuma8x8_H264_32s_C1I(Opx32s* pSrcDst, Opx32s qp6
 
 /* ==== H.264 INTRA PREDICTION AND RECONSTRUCTION ==== */
 
+/*
+ * Intra prediction of 8-bit H.264 blocks in place (clause 8.3). pSrcDst is the block's top-left
+ * sample; its neighbours are read from the picture around it, and only those marked available.
+ * availability: 1 the row above, 2 the column to the left, 32 the sample above-left, 64 the
+ * samples above-right.
+ *
+ * opxiPredictIntra_4x4_H264_8u_C1IR: modes 0..8 as the standard numbers them. Every mode is
+ * predicted; a neighbour group the mode needs but lacks is taken as samples of 128 and the result
+ * is opxWrnIntraPredUnavailable. Modes 3 and 7 complete missing samples above-right from the last
+ * sample above (no warning); without the row above they count as missing too.
+ * Checks: pSrcDst null (opxErrNullPtr); mode outside 0..8 (opxErrOutOfRange).
+ *
+ * opxiPredictIntra_16x16_H264_8u_C1IR: modes 0 vertical, 1 horizontal, 2 DC, 3 plane.
+ * Checks: pSrcDst null (opxErrNullPtr); mode outside 0..3 (opxErrOutOfRange); a mode whose
+ * neighbours are unavailable (vertical: above; horizontal: left; plane: above, left and
+ * above-left) is refused with opxErrIntraPredUnavailable. DC never fails (128 without neighbours).
+ *
+ * opxiPredictIntraChroma8x8_H264_8u_C1IR: one 8×8 chroma block of 4:2:0; modes 0 DC (per 4×4
+ * block), 1 horizontal, 2 vertical, 3 plane.
+ * Checks: pSrcDst null (opxErrNullPtr); srcDstStep below 8 (opxErrStep); mode outside 0..3
+ * (opxErrOutOfRange); neighbours unavailable as for 16×16 (opxErrIntraPredUnavailable).
+ */
+OPXVC_API OpxResult opxiPredictIntra_4x4_H264_8u_C1IR(Opx8u* pSrcDst, Opx32s srcDstStep,
+                                                      Opx32s mode,
+                                                      Opx32s availability) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiPredictIntra_16x16_H264_8u_C1IR(Opx8u* pSrcDst, Opx32s srcDstStep,
+                                                        Opx32s mode,
+                                                        Opx32s availability) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiPredictIntraChroma8x8_H264_8u_C1IR(Opx8u* pSrcDst, Opx32s srcDstStep,
+                                                           Opx32s mode,
+                                                           Opx32s availability) OPXVC_NOEXCEPT;
+
+/*
+ * Luma macroblock reconstruction, 8-bit, in place: pSrcDst is the macroblock's (or the half's)
+ * top-left sample, srcDstStep the picture's row step.
+ *
+ * Packed coefficient stream: *ppSrcDstCoeff points to the caller's Opx16s coefficients. Each
+ * block marked coded takes the next 16 coefficients (64 for an 8×8 block, raster order within the
+ * block); blocks not marked take nothing. On return *ppSrcDstCoeff stands after the last block
+ * consumed. Consumed blocks serve as work space: their contents are undefined afterwards.
+ *
+ * cbp4x4: bit n + 1 marks 4×4 block n (luma4x4BlkIdx order) as coded; bit 0 marks the 16×16 DC
+ * array (16×16 functions only, which take it first). Half functions: bit n marks block n = 0..7.
+ * cbp8x8: bit k marks 8×8 block k (0 top-left, 1 top-right, 2 bottom-left, 3 bottom-right).
+ * pMBIntraTypes: one mode (0..8) per block in block order (16, 8, 4 or 2 entries).
+ * edgeType: 1 left macroblock unavailable, 4 upper, 16 upper-left, 32 upper-right.
+ *
+ * The older functions (IntraMB, InterMB, Intra16x16MB, IntraHalfMB) dequantise with the flat
+ * scale of qp; the newer ones (4x4MB, 8x8MB, _16x16MB) with pQuantTable, the level-scale array of
+ * the current scaling matrix for qp % 6 (16 entries, 64 for 8×8), and with bypassFlag nonzero and
+ * qp 0 add the coefficients to the prediction untransformed (transform bypass).
+ *
+ * Results: 4×4 intra functions return opxWrnIntraPredUnavailable when some block needed a
+ * neighbour group that was unavailable and took 128 for it; 8×8 intra functions substitute
+ * silently (after completing missing samples above-right and filtering as clause 8.3.2.2 says);
+ * 16×16 functions refuse a mode without its neighbours (opxErrIntraPredUnavailable) before
+ * writing anything. A block mode outside 0..8 ends the call with opxErrOutOfRange when that block
+ * is reached (blocks before it are done and their coefficients consumed).
+ *
+ * Checks, in order: ppSrcDstCoeff, pSrcDst, *ppSrcDstCoeff, pMBIntraTypes, pQuantTable null
+ * (opxErrNullPtr); IntraHalfMB only: srcDstStep below 1 (opxErrStep); qp outside 0..51
+ * (opxErrOutOfRange); 16×16 functions: intraPredMode outside 0..3 (opxErrOutOfRange), then its
+ * neighbours unavailable (opxErrIntraPredUnavailable).
+ */
+OPXVC_API OpxResult opxiReconstructLumaInterMB_H264_16s8u_C1R(Opx16s** ppSrcDstCoeff,
+                                                              Opx8u* pSrcDst, Opx32s srcDstStep,
+                                                              Opx32u cbp4x4,
+                                                              Opx32s qp) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructLumaIntraMB_H264_16s8u_C1R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDst, Opx32s srcDstStep, const Opx32s* pMBIntraTypes,
+    Opx32u cbp4x4, Opx32s qp, Opx8u edgeType) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDst, Opx32s srcDstStep, Opx32s intraPredMode,
+    Opx32u cbp4x4, Opx32s qp, Opx8u edgeType) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructLumaIntraHalfMB_H264_16s8u_C1R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDst, Opx32s srcDstStep, const Opx32s* pMBIntraTypes,
+    Opx32u cbp4x4, Opx32s qp, Opx8u edgeType) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDst, Opx32s srcDstStep, Opx32u cbp4x4, Opx32s qp,
+    const Opx16s* pQuantTable, Opx8u bypassFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDst, Opx32s srcDstStep, Opx32u cbp8x8, Opx32s qp,
+    const Opx16s* pQuantTable, Opx8u bypassFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDst, Opx32s srcDstStep, const Opx32s* pMBIntraTypes,
+    Opx32u cbp4x4, Opx32s qp, Opx8u edgeType, const Opx16s* pQuantTable,
+    Opx8u bypassFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDst, Opx32s srcDstStep, const Opx32s* pMBIntraTypes,
+    Opx32u cbp4x4, Opx32s qp, Opx8u edgeType, const Opx16s* pQuantTable,
+    Opx8u bypassFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDst, Opx32s srcDstStep, const Opx32s* pMBIntraTypes,
+    Opx32u cbp8x8, Opx32s qp, Opx8u edgeType, const Opx16s* pQuantTable,
+    Opx8u bypassFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDst, Opx32s srcDstStep, const Opx32s* pMBIntraTypes,
+    Opx32u cbp8x8, Opx32s qp, Opx8u edgeType, const Opx16s* pQuantTable,
+    Opx8u bypassFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDst, Opx32s srcDstStep, Opx32s intraPredMode,
+    Opx32u cbp4x4, Opx32s qp, Opx8u edgeType, const Opx16s* pQuantTable,
+    Opx8u bypassFlag) OPXVC_NOEXCEPT;
+
+/*
+ * Chroma macroblock reconstruction of 8-bit 4:2:0, Cb then Cr, in place: P2R forms take the two
+ * planes (one step), C2R forms one interleaved plane (Cb on even bytes, Cr on odd bytes).
+ * The coefficient stream continues where the luma function left it; cbp4x4 bits: 17 Cb DC array
+ * (4 coefficients), 18 Cr DC array, 19..22 Cb blocks 0..3 with AC coefficients, 23..26 Cr blocks.
+ * Stream order: Cb DC, Cr DC, the coded Cb blocks, the coded Cr blocks (16 coefficients each,
+ * position 0 not read). chromaQP is QPc (0..39); the newer 4x4MB forms take a qp and a 16-entry
+ * level-scale array per component and support transform bypass (bypassFlag nonzero, qp 0).
+ * Intra modes: 0 DC, 1 horizontal, 2 vertical, 3 plane; a mode whose neighbours are unavailable
+ * (edgeType bits as for luma) is refused with opxErrIntraPredUnavailable before anything is
+ * written. The Halfs/Halves forms take the availability of the upper four rows from edgeTypeTop
+ * and of the lower four from edgeTypeBottom and serve DC and vertical only (horizontal and plane:
+ * opxErrIntraPredUnavailable).
+ *
+ * Checks, in order: ppSrcDstCoeff, the plane pointers, *ppSrcDstCoeff, the level-scale arrays
+ * null (opxErrNullPtr); a chroma qp above 39 (opxErrOutOfRange); the C2R forms of the older
+ * functions: srcDstUVStep below 1 (opxErrStep); intra forms: mode outside 0..3
+ * (opxErrOutOfRange); then the availability the mode needs (opxErrIntraPredUnavailable).
+ */
+OPXVC_API OpxResult opxiReconstructChromaInterMB_H264_16s8u_P2R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDstUPlane, Opx8u* pSrcDstVPlane, Opx32u srcDstUVStep,
+    Opx32u cbp4x4, Opx32u chromaQP) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChromaInterMB_H264_16s8u_C2R(Opx16s** ppSrcDstCoeff,
+                                                                Opx8u* pSrcDstUV,
+                                                                Opx32u srcDstUVStep,
+                                                                Opx32u cbp4x4,
+                                                                Opx32u chromaQP) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChromaIntraMB_H264_16s8u_P2R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDstUPlane, Opx8u* pSrcDstVPlane, Opx32u srcDstUVStep,
+    Opx32s intraChromaPredMode, Opx32u cbp4x4, Opx32u chromaQP, Opx8u edgeType) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChromaIntraMB_H264_16s8u_C2R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDstUV, Opx32s srcDstUVStep, Opx32s intraChromaPredMode,
+    Opx32u cbp4x4, Opx32u chromaQP, Opx8u edgeType) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDstUPlane, Opx8u* pSrcDstVPlane, Opx32u srcDstUVStep,
+    Opx32u cbp4x4, Opx32u chromaQPU, Opx32u chromaQPV, const Opx16s* pQuantTableU,
+    const Opx16s* pQuantTableV, Opx8u bypassFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChromaInter4x4MB_H264_16s8u_C2R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDstUV, Opx32u srcDstUVStep, Opx32u cbp4x4,
+    Opx32u chromaQPU, Opx32u chromaQPV, const Opx16s* pQuantTableU, const Opx16s* pQuantTableV,
+    Opx8u bypassFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDstUPlane, Opx8u* pSrcDstVPlane, Opx32u srcDstUVStep,
+    Opx32s intraChromaPredMode, Opx32u cbp4x4, Opx32u chromaQPU, Opx32u chromaQPV,
+    Opx8u edgeType, const Opx16s* pQuantTableU, const Opx16s* pQuantTableV,
+    Opx8u bypassFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChromaIntra4x4MB_H264_16s8u_C2R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDstUV, Opx32u srcDstUVStep, Opx32s intraChromaPredMode,
+    Opx32u cbp4x4, Opx32u chromaQPU, Opx32u chromaQPV, Opx8u edgeType,
+    const Opx16s* pQuantTableU, const Opx16s* pQuantTableV, Opx8u bypassFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDstUPlane, Opx8u* pSrcDstVPlane, Opx32u srcDstUVStep,
+    Opx32s intraChromaPredMode, Opx32u cbp4x4, Opx32u chromaQP, Opx8u edgeTypeTop,
+    Opx8u edgeTypeBottom) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChromaIntraHalvesMB_H264_16s8u_P2R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDstUPlane, Opx8u* pSrcDstVPlane, Opx32u srcDstUVStep,
+    Opx32s intraChromaPredMode, Opx32u cbp4x4, Opx32u chromaQP, Opx8u edgeTypeTop,
+    Opx8u edgeTypeBottom) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDstUV, Opx32s srcDstUVStep, Opx32s intraChromaPredMode,
+    Opx32u cbp4x4, Opx32u chromaQP, Opx8u edgeTypeTop, Opx8u edgeTypeBottom) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDstUPlane, Opx8u* pSrcDstVPlane, Opx32u srcDstUVStep,
+    Opx32s intraChromaPredMode, Opx32u cbp4x4, Opx32u chromaQPU, Opx32u chromaQPV,
+    Opx8u edgeTypeTop, Opx8u edgeTypeBottom, const Opx16s* pQuantTableU,
+    const Opx16s* pQuantTableV, Opx8u bypassFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChromaIntraHalves4x4MB_H264_16s8u_P2R(
+    Opx16s** ppSrcDstCoeff, Opx8u* pSrcDstUPlane, Opx8u* pSrcDstVPlane, Opx32u srcDstUVStep,
+    Opx32s intraChromaPredMode, Opx32u cbp4x4, Opx32u chromaQPU, Opx32u chromaQPV,
+    Opx8u edgeTypeTop, Opx8u edgeTypeBottom, const Opx16s* pQuantTableU,
+    const Opx16s* pQuantTableV, Opx8u bypassFlag) OPXVC_NOEXCEPT;
+
+
 /* ==== END H.264 INTRA PREDICTION AND RECONSTRUCTION ==== */
 
 /* ==== H.264 INTERPOLATION ==== */

@@ -1,0 +1,221 @@
+// H.264 intra prediction of 8-bit samples (clause 8.3): kernel signatures, kernel slots, the
+// kernel table, and the neighbour-availability logic shared by the stand-alone prediction
+// functions and the macroblock reconstructions.
+//
+// Contract of every kernel: it predicts one block in place and reads exactly the neighbour
+// samples its slot names, nothing else, so that a block on a picture edge never touches memory
+// outside the caller's picture. Which slot serves a mode and an availability is decided here,
+// by the drivers below, never inside a kernel.
+#pragma once
+
+#include <cstdint>
+
+#include "frame/dispatch.hpp"
+#include "opxvc.h"
+
+namespace opx::h264 {
+
+// Availability bits (the encoding of the stand-alone prediction functions).
+enum IntraAvail : int {
+    kAvailAbove = 1,        // p[x, -1], x = 0..N-1
+    kAvailLeft = 2,         // p[-1, y], y = 0..N-1
+    kAvailAboveLeft = 32,   // p[-1, -1]
+    kAvailAboveRight = 64,  // p[x, -1], x = N..2N-1
+};
+
+// edgeType bits of the reconstruction functions: each marks a neighbouring macroblock as
+// unavailable.
+enum EdgeBit : int {
+    kEdgeLeft = 1,
+    kEdgeAbove = 4,
+    kEdgeAboveLeft = 16,
+    kEdgeAboveRight = 32,
+};
+
+// ---- 4×4 (clause 8.3.1.2) -------------------------------------------------------------------
+// The kernel reads the picture around dst: the row above at dst - step, the column at
+// dst[y * step - 1], the corner at dst[-step - 1].
+enum Pred4x4Slot : int {
+    kP4V,                // mode 0: reads p[0..3, -1]
+    kP4H,                // mode 1: reads p[-1, 0..3]
+    kP4Dc,               // mode 2 with above and left: reads both
+    kP4Ddl,              // mode 3: reads p[0..7, -1]
+    kP4Ddr,              // mode 4: reads p[-1, -1], p[0..3, -1], p[-1, 0..3]
+    kP4Vr,               // mode 5: as mode 4
+    kP4Hd,               // mode 6: as mode 4
+    kP4Vl,               // mode 7: reads p[0..7, -1]
+    kP4Hu,               // mode 8: reads p[-1, 0..3]
+    kP4DdlNoAboveRight,  // mode 3 reading p[0..3, -1]; p[4..7, -1] taken as p[3, -1]
+    kP4VlNoAboveRight,   // mode 7 likewise
+    kP4DcAbove,          // mode 2 with the row above only
+    kP4DcLeft,           // mode 2 with the left column only
+    kP4Dc128,            // mode 2 with neither: 128
+    kNumPred4x4Slots
+};
+using Pred4x4Fn = void (*)(Opx8u* dst, std::int32_t step) noexcept;
+
+// ---- 8×8 (clause 8.3.2.2) -------------------------------------------------------------------
+// The neighbours of an 8×8 block in one line, bottom-left to top-right:
+//   e[0] = e[1] (pad), e[1..8] = p[-1, 7..0], e[9] = p[-1, -1], e[10..25] = p[0..15, -1],
+//   e[26] = e[25] (pad).
+// The reference filter (clause 8.3.2.2.1) turns the raw line into the filtered one p' in place;
+// `avail` holds kAvailAbove, kAvailLeft and kAvailAboveLeft of the line (the samples above-right
+// are present whenever those above are: clause 8.3.2.2 substitutes them). Groups not available
+// hold no meaningful value and are neither read for the result nor given one.
+inline constexpr int kEdgeLeft0 = 8;   // index of p[-1, 0]; p[-1, y] at kEdgeLeft0 - y
+inline constexpr int kEdgeCorner = 9;  // index of p[-1, -1]
+inline constexpr int kEdgeTop0 = 10;   // index of p[0, -1]; p[x, -1] at kEdgeTop0 + x
+inline constexpr int kEdgeBytes = 32;
+using Filter8x8Fn = void (*)(Opx8u* edge, int avail) noexcept;
+
+enum Pred8x8Slot : int {
+    kP8V,
+    kP8H,
+    kP8Dc,
+    kP8Ddl,
+    kP8Ddr,
+    kP8Vr,
+    kP8Hd,
+    kP8Vl,
+    kP8Hu,  // modes 0..8 (DC: both sides)
+    kP8DcAbove,
+    kP8DcLeft,
+    kP8Dc128,
+    kNumPred8x8Slots
+};
+// Predicts from the filtered line (only the groups the slot uses are read).
+using Pred8x8Fn = void (*)(Opx8u* dst, std::int32_t step, const Opx8u* edge) noexcept;
+
+// ---- 16×16 (clause 8.3.3), reading the picture like the 4×4 kernels --------------------------
+enum Pred16x16Slot : int {
+    kP16V,
+    kP16H,
+    kP16Dc,
+    kP16Plane,  // modes 0..3 (DC: both sides; plane: corner too)
+    kP16DcAbove,
+    kP16DcLeft,
+    kP16Dc128,
+    kNumPred16x16Slots
+};
+using Pred16x16Fn = void (*)(Opx8u* dst, std::int32_t step) noexcept;
+
+// ---- chroma 8×8 of 4:2:0 (clause 8.3.4), one plane, reading the picture -----------------------
+// DC kernels are indexed by the availability of the upper half (blocks 0, 1: the row above and
+// rows 0..3 of the left column) and of the lower half (blocks 2, 3: the row above and rows 4..7
+// of the left column): slot = upper | lower << 2, each with bit 0 above and bit 1 left.
+enum PredChromaSlot : int { kPcH, kPcV, kPcPlane, kNumPredChromaSlots };
+inline constexpr int kNumChromaDcSlots = 16;
+using PredChromaFn = void (*)(Opx8u* dst, std::int32_t step) noexcept;
+
+struct IntraKernels {
+    Pred4x4Fn pred4x4[kNumPred4x4Slots];
+    Filter8x8Fn filter8x8;
+    Pred8x8Fn pred8x8[kNumPred8x8Slots];
+    Pred16x16Fn pred16x16[kNumPred16x16Slots];
+    PredChromaFn chroma[kNumPredChromaSlots];
+    PredChromaFn chroma_dc[kNumChromaDcSlots];
+};
+
+namespace ref {
+extern const IntraKernels kIntra;
+}
+namespace avx2 {
+extern const IntraKernels kIntra;
+}
+
+// ---- drivers: availability, substitution and slot choice --------------------------------------
+
+// Neighbour groups each 4×4 / 8×8 mode needs (above-right is not listed: the standard
+// substitutes it from p[N-1, -1]).
+inline constexpr int kIntraNeeds[9] = {
+    kAvailAbove,                                 // 0 vertical
+    kAvailLeft,                                  // 1 horizontal
+    0,                                           // 2 DC uses what there is
+    kAvailAbove,                                 // 3 diagonal down-left
+    kAvailAbove | kAvailLeft | kAvailAboveLeft,  // 4 diagonal down-right
+    kAvailAbove | kAvailLeft | kAvailAboveLeft,  // 5 vertical-right
+    kAvailAbove | kAvailLeft | kAvailAboveLeft,  // 6 horizontal-down
+    kAvailAbove,                                 // 7 vertical-left
+    kAvailLeft,                                  // 8 horizontal-up
+};
+
+// Out-of-line part of predict_4x4: builds the neighbours in a small block of its own with 128 for
+// the groups the mode needs but lacks, predicts there and copies the block out.
+void predict_4x4_substituted(const IntraKernels& k, Opx8u* dst, std::int32_t step, int mode,
+                             int avail) noexcept;
+
+// Predicts a 4×4 block with `mode` (0..8) and the availability bits. Returns true when a group
+// the mode needs was unavailable and taken as 128 (the caller's warning). For modes 3 and 7 a
+// row above without the samples above-right is completed from p[3, -1] (clause 8.3.1.2), no
+// substitution; without the row above, the samples above-right count as unavailable too.
+OPX_INLINE bool predict_4x4(const IntraKernels& k, Opx8u* dst, std::int32_t step, int mode,
+                            int avail) noexcept {
+    const int need = kIntraNeeds[mode];
+    if (OPX_UNLIKELY((avail & need) != need)) {
+        predict_4x4_substituted(k, dst, step, mode, avail);
+        return true;
+    }
+    int slot = mode;
+    if (mode == 2) {
+        static constexpr signed char kDc[4] = {kP4Dc128, kP4DcAbove, kP4DcLeft, kP4Dc};
+        slot = kDc[avail & 3];
+    } else if ((mode == 3 || mode == 7) && !(avail & kAvailAboveRight)) {
+        slot = mode == 3 ? kP4DdlNoAboveRight : kP4VlNoAboveRight;
+    }
+    k.pred4x4[slot](dst, step);
+    return false;
+}
+
+// Predicts an 8×8 luma block with `mode` (0..8): gathers the neighbours that exist, completes the
+// samples above-right from p[7, -1] (clause 8.3.2.2), takes 128 for any group the mode needs and
+// lacks, filters (clause 8.3.2.2.1) and predicts. Returns true when 128 was substituted.
+bool predict_8x8(const IntraKernels& k, Opx8u* dst, std::int32_t step, int mode,
+                 int avail) noexcept;
+
+// Slot of a 16×16 mode (0..3), or -1 when the mode needs a neighbour that is unavailable.
+OPX_INLINE int pred16x16_slot(int mode, int avail) noexcept {
+    switch (mode) {
+        case 0:
+            return (avail & kAvailAbove) ? kP16V : -1;
+        case 1:
+            return (avail & kAvailLeft) ? kP16H : -1;
+        case 2: {
+            static constexpr signed char kDc[4] = {kP16Dc128, kP16DcAbove, kP16DcLeft, kP16Dc};
+            return kDc[avail & 3];
+        }
+        default: {
+            const int need = kAvailAbove | kAvailLeft | kAvailAboveLeft;
+            return (avail & need) == need ? kP16Plane : -1;
+        }
+    }
+}
+
+// Chroma kernel for a mode (0 DC, 1 horizontal, 2 vertical, 3 plane) with the availability of
+// the upper and lower halves (bits kAvailAbove, kAvailLeft, kAvailAboveLeft; the two are equal
+// except in the half-macroblock functions), or nullptr when the mode needs a neighbour that is
+// unavailable. Vertical and plane look at the upper half's bits.
+OPX_INLINE PredChromaFn chroma_kernel(const IntraKernels& k, int mode, int upper,
+                                      int lower) noexcept {
+    switch (mode) {
+        case 0:
+            return k.chroma_dc[(upper & 3) | (lower & 3) << 2];
+        case 1:
+            return (upper & lower & kAvailLeft) ? k.chroma[kPcH] : nullptr;
+        case 2:
+            return (upper & kAvailAbove) ? k.chroma[kPcV] : nullptr;
+        default: {
+            const int need = kAvailAbove | kAvailLeft | kAvailAboveLeft;
+            return (upper & lower & need) == need ? k.chroma[kPcPlane] : nullptr;
+        }
+    }
+}
+
+// Availability bits of a whole macroblock from edgeType.
+OPX_INLINE int mb_avail(int edge_type) noexcept {
+    return ((edge_type & kEdgeAbove) ? 0 : kAvailAbove) |
+           ((edge_type & kEdgeLeft) ? 0 : kAvailLeft) |
+           ((edge_type & kEdgeAboveLeft) ? 0 : kAvailAboveLeft) |
+           ((edge_type & kEdgeAboveRight) ? 0 : kAvailAboveRight);
+}
+
+}  // namespace opx::h264

@@ -1,0 +1,355 @@
+// Portable intra prediction kernels, written per sample from the rules of H.264 clause 8.3.
+#include <cstring>
+#include <utility>
+
+#include "h264/decode/intra.hpp"
+
+namespace opx::h264::ref {
+namespace {
+
+inline Opx8u clip255(int v) {
+    return static_cast<Opx8u>(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+// Neighbours of an N×N block: p[x, -1] for x = -1..2N-1 and p[-1, y] for y = 0..N-1.
+template <int N>
+struct Neighbours {
+    int above[2 * N + 1] = {};  // above[x + 1] = p[x, -1]
+    int left[N] = {};           // left[y] = p[-1, y]
+    int p(int x, int y) const { return y < 0 ? above[x + 1] : left[y]; }
+};
+
+template <int N>
+constexpr int log2_of() {
+    return N == 4 ? 2 : N == 8 ? 3 : 4;
+}
+
+// DC rule of clauses 8.3.1.2.3, 8.3.2.2.4 and 8.3.3.3; `sides` bit 0 above, bit 1 left.
+template <int N>
+int dc_value(const Neighbours<N>& nb, int sides) {
+    int top = 0, left = 0;
+    for (int i = 0; i < N; ++i) {
+        top += nb.p(i, -1);
+        left += nb.p(-1, i);
+    }
+    switch (sides) {
+        case 3:
+            return (top + left + N) >> (log2_of<N>() + 1);
+        case 1:
+            return (top + N / 2) >> log2_of<N>();
+        case 2:
+            return (left + N / 2) >> log2_of<N>();
+        default:
+            return 128;
+    }
+}
+
+// Sample (x, y) of modes 0..8 of the 4×4 rules (clause 8.3.1.2); the 8×8 rules (clause 8.3.2.2)
+// are the same with N = 8, applied to the filtered samples p'. DC is handled by dc_value.
+template <int N>
+int directional(const Neighbours<N>& nb, int mode, int x, int y) {
+    auto p = [&nb](int px, int py) { return nb.p(px, py); };
+    switch (mode) {
+        case 0:
+            return p(x, -1);
+        case 1:
+            return p(-1, y);
+        case 3:  // diagonal down-left
+            if (x == N - 1 && y == N - 1) return (p(2 * N - 2, -1) + 3 * p(2 * N - 1, -1) + 2) >> 2;
+            return (p(x + y, -1) + 2 * p(x + y + 1, -1) + p(x + y + 2, -1) + 2) >> 2;
+        case 4:  // diagonal down-right
+            if (x > y) return (p(x - y - 2, -1) + 2 * p(x - y - 1, -1) + p(x - y, -1) + 2) >> 2;
+            if (x < y) return (p(-1, y - x - 2) + 2 * p(-1, y - x - 1) + p(-1, y - x) + 2) >> 2;
+            return (p(0, -1) + 2 * p(-1, -1) + p(-1, 0) + 2) >> 2;
+        case 5: {  // vertical-right
+            const int z = 2 * x - y;
+            const int xs = x - (y >> 1);
+            if (z >= 0 && (z & 1) == 0) return (p(xs - 1, -1) + p(xs, -1) + 1) >> 1;
+            if (z >= 0) return (p(xs - 2, -1) + 2 * p(xs - 1, -1) + p(xs, -1) + 2) >> 2;
+            if (z == -1) return (p(-1, 0) + 2 * p(-1, -1) + p(0, -1) + 2) >> 2;
+            return (p(-1, y - 2 * x - 1) + 2 * p(-1, y - 2 * x - 2) + p(-1, y - 2 * x - 3) + 2) >>
+                   2;
+        }
+        case 6: {  // horizontal-down
+            const int z = 2 * y - x;
+            const int ys = y - (x >> 1);
+            if (z >= 0 && (z & 1) == 0) return (p(-1, ys - 1) + p(-1, ys) + 1) >> 1;
+            if (z >= 0) return (p(-1, ys - 2) + 2 * p(-1, ys - 1) + p(-1, ys) + 2) >> 2;
+            if (z == -1) return (p(-1, 0) + 2 * p(-1, -1) + p(0, -1) + 2) >> 2;
+            return (p(x - 2 * y - 1, -1) + 2 * p(x - 2 * y - 2, -1) + p(x - 2 * y - 3, -1) + 2) >>
+                   2;
+        }
+        case 7: {  // vertical-left
+            const int xs = x + (y >> 1);
+            if ((y & 1) == 0) return (p(xs, -1) + p(xs + 1, -1) + 1) >> 1;
+            return (p(xs, -1) + 2 * p(xs + 1, -1) + p(xs + 2, -1) + 2) >> 2;
+        }
+        default: {  // 8 horizontal-up
+            const int z = x + 2 * y;
+            const int ys = y + (x >> 1);
+            if (z < 2 * N - 3 && (z & 1) == 0) return (p(-1, ys) + p(-1, ys + 1) + 1) >> 1;
+            if (z < 2 * N - 3) return (p(-1, ys) + 2 * p(-1, ys + 1) + p(-1, ys + 2) + 2) >> 2;
+            if (z == 2 * N - 3) return (p(-1, N - 2) + 3 * p(-1, N - 1) + 2) >> 2;
+            return p(-1, N - 1);
+        }
+    }
+}
+
+// What a kernel slot reads from the picture and which rule it applies.
+struct SlotRule {
+    int mode;          // 0..8
+    int dc_sides;      // for DC: bit 0 above, bit 1 left
+    bool above;        // p[0..N-1, -1]
+    bool above_right;  // p[N..2N-1, -1]
+    bool replicate;    // p[N..2N-1, -1] = p[N-1, -1]
+    bool left;         // p[-1, 0..N-1]
+    bool corner;       // p[-1, -1]
+};
+
+constexpr SlotRule slot_rule_4x4(int slot) {
+    switch (slot) {
+        case kP4V:
+            return {0, 0, true, false, false, false, false};
+        case kP4H:
+            return {1, 0, false, false, false, true, false};
+        case kP4Dc:
+            return {2, 3, true, false, false, true, false};
+        case kP4Ddl:
+            return {3, 0, true, true, false, false, false};
+        case kP4Ddr:
+            return {4, 0, true, false, false, true, true};
+        case kP4Vr:
+            return {5, 0, true, false, false, true, true};
+        case kP4Hd:
+            return {6, 0, true, false, false, true, true};
+        case kP4Vl:
+            return {7, 0, true, true, false, false, false};
+        case kP4Hu:
+            return {8, 0, false, false, false, true, false};
+        case kP4DdlNoAboveRight:
+            return {3, 0, true, false, true, false, false};
+        case kP4VlNoAboveRight:
+            return {7, 0, true, false, true, false, false};
+        case kP4DcAbove:
+            return {2, 1, true, false, false, false, false};
+        case kP4DcLeft:
+            return {2, 2, false, false, false, true, false};
+        default:
+            return {2, 0, false, false, false, false, false};  // kP4Dc128
+    }
+}
+
+// Reads the neighbours a slot names from the picture around dst.
+template <int N>
+Neighbours<N> gather(const Opx8u* dst, std::int32_t step, const SlotRule& r) {
+    Neighbours<N> nb;
+    const Opx8u* above = dst - step;
+    if (r.corner) nb.above[0] = above[-1];
+    if (r.above)
+        for (int x = 0; x < N; ++x) nb.above[x + 1] = above[x];
+    if (r.above_right)
+        for (int x = N; x < 2 * N; ++x) nb.above[x + 1] = above[x];
+    if (r.replicate)
+        for (int x = N; x < 2 * N; ++x) nb.above[x + 1] = above[N - 1];
+    if (r.left)
+        for (int y = 0; y < N; ++y) nb.left[y] = dst[y * step - 1];
+    return nb;
+}
+
+template <int N>
+void write_block(Opx8u* dst, std::int32_t step, const Neighbours<N>& nb, const SlotRule& r) {
+    const int dc = r.mode == 2 ? dc_value(nb, r.dc_sides) : 0;
+    for (int y = 0; y < N; ++y)
+        for (int x = 0; x < N; ++x)
+            dst[y * step + x] =
+                static_cast<Opx8u>(r.mode == 2 ? dc : directional(nb, r.mode, x, y));
+}
+
+template <int Slot>
+void pred4x4(Opx8u* dst, std::int32_t step) noexcept {
+    constexpr SlotRule r = slot_rule_4x4(Slot);
+    write_block<4>(dst, step, gather<4>(dst, step, r), r);
+}
+
+// ---- 8×8 ------------------------------------------------------------------------------------
+
+// Reference sample filter, clause 8.3.2.2.1, on the line layout of intra.hpp. p(x, y) reads the
+// raw line, the results go to a copy that replaces it.
+void filter8x8(Opx8u* edge, int avail) noexcept {
+    const bool above = avail & kAvailAbove, left = avail & kAvailLeft,
+               corner = avail & kAvailAboveLeft;
+    Opx8u raw[kEdgeBytes];
+    std::memcpy(raw, edge, kEdgeBytes);
+    auto t = [&raw](int x) { return static_cast<int>(raw[kEdgeTop0 + x]); };   // p[x, -1]
+    auto l = [&raw](int y) { return static_cast<int>(raw[kEdgeLeft0 - y]); };  // p[-1, y]
+    const int c = raw[kEdgeCorner];
+    if (above) {
+        edge[kEdgeTop0] = static_cast<Opx8u>(corner ? (c + 2 * t(0) + t(1) + 2) >> 2
+                                                    : (3 * t(0) + t(1) + 2) >> 2);
+        for (int x = 1; x < 15; ++x)
+            edge[kEdgeTop0 + x] = static_cast<Opx8u>((t(x - 1) + 2 * t(x) + t(x + 1) + 2) >> 2);
+        edge[kEdgeTop0 + 15] = static_cast<Opx8u>((t(14) + 3 * t(15) + 2) >> 2);
+    }
+    if (corner) {
+        int v;
+        if (!above || !left) {
+            if (above)
+                v = (3 * c + t(0) + 2) >> 2;
+            else if (left)
+                v = (3 * c + l(0) + 2) >> 2;
+            else
+                v = c;
+        } else {
+            v = (t(0) + 2 * c + l(0) + 2) >> 2;
+        }
+        edge[kEdgeCorner] = static_cast<Opx8u>(v);
+    }
+    if (left) {
+        edge[kEdgeLeft0] = static_cast<Opx8u>(corner ? (c + 2 * l(0) + l(1) + 2) >> 2
+                                                     : (3 * l(0) + l(1) + 2) >> 2);
+        for (int y = 1; y < 7; ++y)
+            edge[kEdgeLeft0 - y] = static_cast<Opx8u>((l(y - 1) + 2 * l(y) + l(y + 1) + 2) >> 2);
+        edge[kEdgeLeft0 - 7] = static_cast<Opx8u>((l(6) + 3 * l(7) + 2) >> 2);
+    }
+    edge[0] = edge[1];
+    edge[26] = edge[25];
+}
+
+constexpr SlotRule slot_rule_8x8(int slot) {
+    if (slot < 9) return {slot, 3, false, false, false, false, false};
+    return {2,    slot == kP8DcAbove ? 1 : slot == kP8DcLeft ? 2 : 0, false, false, false, false,
+            false};
+}
+
+template <int Slot>
+void pred8x8(Opx8u* dst, std::int32_t step, const Opx8u* edge) noexcept {
+    constexpr SlotRule r = slot_rule_8x8(Slot);
+    Neighbours<8> nb;
+    for (int x = -1; x < 16; ++x) nb.above[x + 1] = edge[kEdgeTop0 + x];
+    for (int y = 0; y < 8; ++y) nb.left[y] = edge[kEdgeLeft0 - y];
+    write_block<8>(dst, step, nb, r);
+}
+
+// ---- 16×16 (clause 8.3.3) ---------------------------------------------------------------------
+
+constexpr SlotRule slot_rule_16x16(int slot) {
+    switch (slot) {
+        case kP16V:
+            return {0, 0, true, false, false, false, false};
+        case kP16H:
+            return {1, 0, false, false, false, true, false};
+        case kP16Dc:
+            return {2, 3, true, false, false, true, false};
+        case kP16DcAbove:
+            return {2, 1, true, false, false, false, false};
+        case kP16DcLeft:
+            return {2, 2, false, false, false, true, false};
+        default:
+            return {2, 0, false, false, false, false, false};
+    }
+}
+
+template <int Slot>
+void pred16x16(Opx8u* dst, std::int32_t step) noexcept {
+    constexpr SlotRule r = slot_rule_16x16(Slot);
+    write_block<16>(dst, step, gather<16>(dst, step, r), r);
+}
+
+// Plane prediction of clause 8.3.3.4 (W = H = 16) and, for 4:2:0 chroma, of clause 8.3.4.4
+// (W = H = 8, xCF = yCF = 0).
+template <int W>
+void plane(Opx8u* dst, std::int32_t step) noexcept {
+    const Opx8u* above = dst - step;
+    auto t = [above](int x) { return static_cast<int>(above[x]); };  // p[x, -1], x >= -1
+    auto l = [dst, step](int y) {                                    // p[-1, y], y >= -1
+        return static_cast<int>(dst[y * step - 1]);
+    };
+    const int half = W / 2;
+    int h = 0, v = 0;
+    for (int i = 0; i < half; ++i) {
+        h += (i + 1) * (t(half + i) - t(half - 2 - i));
+        v += (i + 1) * (l(half + i) - l(half - 2 - i));
+    }
+    const int a = 16 * (l(W - 1) + t(W - 1));
+    const int b = W == 16 ? (5 * h + 32) >> 6 : (34 * h + 32) >> 6;
+    const int c = W == 16 ? (5 * v + 32) >> 6 : (34 * v + 32) >> 6;
+    for (int y = 0; y < W; ++y)
+        for (int x = 0; x < W; ++x)
+            dst[y * step + x] =
+                clip255((a + b * (x - (half - 1)) + c * (y - (half - 1)) + 16) >> 5);
+}
+
+// ---- chroma 8×8 (clause 8.3.4) -----------------------------------------------------------------
+
+void chroma_h(Opx8u* dst, std::int32_t step) noexcept {
+    for (int y = 0; y < 8; ++y) std::memset(dst + y * step, dst[y * step - 1], 8);
+}
+
+void chroma_v(Opx8u* dst, std::int32_t step) noexcept {
+    Opx8u row[8];
+    std::memcpy(row, dst - step, 8);
+    for (int y = 0; y < 8; ++y) std::memcpy(dst + y * step, row, 8);
+}
+
+// DC per 4×4 chroma block (clauses 8.3.4.1 to 8.3.4.3): blocks at (0,0) and (4,4) average both
+// sides, the block at (4,0) prefers the samples above, the block at (0,4) those on the left.
+template <int Slot>
+void chroma_dc(Opx8u* dst, std::int32_t step) noexcept {
+    int dc[2][2];
+    for (int by = 0; by < 2; ++by) {
+        const int sides = by == 0 ? (Slot & 3) : (Slot >> 2);
+        const bool above = sides & 1, left = sides & 2;
+        for (int bx = 0; bx < 2; ++bx) {
+            int top = 0, lft = 0;
+            if (above)
+                for (int i = 0; i < 4; ++i) top += dst[-step + 4 * bx + i];
+            if (left)
+                for (int i = 0; i < 4; ++i) lft += dst[(4 * by + i) * step - 1];
+            int v = 128;
+            if (bx == by) {
+                if (above && left)
+                    v = (top + lft + 4) >> 3;
+                else if (above)
+                    v = (top + 2) >> 2;
+                else if (left)
+                    v = (lft + 2) >> 2;
+            } else if (bx == 1) {
+                if (above)
+                    v = (top + 2) >> 2;
+                else if (left)
+                    v = (lft + 2) >> 2;
+            } else {
+                if (left)
+                    v = (lft + 2) >> 2;
+                else if (above)
+                    v = (top + 2) >> 2;
+            }
+            dc[by][bx] = v;
+        }
+    }
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) dst[y * step + x] = static_cast<Opx8u>(dc[y >> 2][x >> 2]);
+}
+
+template <int... S>
+constexpr IntraKernels make_table(std::integer_sequence<int, S...>) {
+    return IntraKernels{
+        {pred4x4<kP4V>, pred4x4<kP4H>, pred4x4<kP4Dc>, pred4x4<kP4Ddl>, pred4x4<kP4Ddr>,
+         pred4x4<kP4Vr>, pred4x4<kP4Hd>, pred4x4<kP4Vl>, pred4x4<kP4Hu>,
+         pred4x4<kP4DdlNoAboveRight>, pred4x4<kP4VlNoAboveRight>, pred4x4<kP4DcAbove>,
+         pred4x4<kP4DcLeft>, pred4x4<kP4Dc128>},
+        filter8x8,
+        {pred8x8<0>, pred8x8<1>, pred8x8<2>, pred8x8<3>, pred8x8<4>, pred8x8<5>, pred8x8<6>,
+         pred8x8<7>, pred8x8<8>, pred8x8<kP8DcAbove>, pred8x8<kP8DcLeft>, pred8x8<kP8Dc128>},
+        {pred16x16<kP16V>, pred16x16<kP16H>, pred16x16<kP16Dc>, plane<16>, pred16x16<kP16DcAbove>,
+         pred16x16<kP16DcLeft>, pred16x16<kP16Dc128>},
+        {chroma_h, chroma_v, plane<8>},
+        {chroma_dc<S>...},
+    };
+}
+
+}  // namespace
+
+extern const IntraKernels kIntra = make_table(std::make_integer_sequence<int, kNumChromaDcSlots>{});
+
+}  // namespace opx::h264::ref

@@ -1,0 +1,111 @@
+// H.264 macroblock reconstruction of 8-bit 4:2:0 pictures: the drivers that walk the coded-block
+// pattern, predict (intra), consume the packed coefficient stream and call the per-block kernels
+// of intra.hpp and transform.hpp. The exported functions check their arguments and call one
+// driver with the build's kernel tables; the tests call the drivers with either table.
+//
+// Packed coefficient stream: every block marked coded takes the next 16 (8×8 blocks: 64)
+// coefficients at *coeffs, which then advances past them; consumed blocks are work space.
+// Level-scale pointer `ls`: null selects the flat dequantisation of qp (the older functions),
+// otherwise the matrix style with that array (the newer ones). `bypass`: transform bypass, only
+// meaningful with ls (the callers pass bypassFlag && qp == 0).
+#pragma once
+
+#include <cstdint>
+
+#include "h264/decode/intra.hpp"
+#include "h264/decode/transform.hpp"
+#include "opxvc.h"
+
+namespace opx::h264 {
+
+struct ReconKernels {
+    const IntraKernels& intra;
+    const TransformKernels& transform;
+};
+
+// Position of 4×4 luma block n (luma4x4BlkIdx) inside its macroblock, clause 6.4.3.
+constexpr int luma4x4_x(int n) {
+    return 8 * ((n >> 2) & 1) + 4 * (n & 1);
+}
+constexpr int luma4x4_y(int n) {
+    return 8 * (n >> 3) + 4 * ((n >> 1) & 1);
+}
+
+// Availability bits (intra.hpp) of the N×N block (N = 4 or 8) at (x, y) of a macroblock whose
+// neighbouring macroblocks edgeType marks. Samples above-right exist only when the block that
+// holds them is decoded before this one (clause 6.4.11.4).
+constexpr int luma_block_avail(int x, int y, int n, int edge) {
+    const bool up = !(edge & kEdgeAbove), left = !(edge & kEdgeLeft),
+               up_left = !(edge & kEdgeAboveLeft), up_right = !(edge & kEdgeAboveRight);
+    int a = 0;
+    if (y > 0 || up) a |= kAvailAbove;
+    if (x > 0 || left) a |= kAvailLeft;
+    if (x > 0 && y > 0 ? true : x == 0 && y == 0 ? up_left : x == 0 ? left : up)
+        a |= kAvailAboveLeft;
+    bool ar = false;
+    if (y == 0) {
+        ar = x + n < 16 ? up : up_right;
+    } else if (x + n >= 16) {
+        ar = false;
+    } else {
+        auto index = [n](int bx, int by) {
+            return n == 4 ? 8 * (by / 8) + 4 * (bx / 8) + 2 * ((by % 8) / 4) + (bx % 8) / 4
+                          : 2 * (by / 8) + bx / 8;
+        };
+        ar = index(x + n, y - n) < index(x, y);
+    }
+    if (ar) a |= kAvailAboveRight;
+    return a;
+}
+
+// Adds untransformed coefficients to an N×N prediction (transform bypass): clamp(pred + c).
+template <int N>
+inline void bypass_add(Opx8u* dst, std::int32_t step, const Opx16s* c) noexcept {
+    for (int y = 0; y < N; ++y)
+        for (int x = 0; x < N; ++x) {
+            const int v = dst[y * step + x] + c[y * N + x];
+            dst[y * step + x] = static_cast<Opx8u>(v < 0 ? 0 : v > 255 ? 255 : v);
+        }
+}
+
+// ---- luma (recon_luma.cpp) ----------------------------------------------------------------
+
+// Inter macroblock, 4×4 transform: cbp bits 1..16 mark blocks 0..15.
+void luma_inter_4x4(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int32_t step,
+                    std::uint32_t cbp, int qp, const Opx16s* ls, bool bypass) noexcept;
+// Inter macroblock, 8×8 transform: cbp bits 0..3 mark the 8×8 blocks. ls: 64 values.
+void luma_inter_8x8(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int32_t step,
+                    std::uint32_t cbp, int qp, const Opx16s* ls, bool bypass) noexcept;
+// Intra 4×4 blocks 0..blocks-1 (16, or 8 for a half): bit `shift + n` of cbp marks block n.
+// Returns opxOk, opxWrnIntraPredUnavailable, or opxErrOutOfRange for a mode outside 0..8.
+OpxResult luma_intra_4x4(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int32_t step,
+                         const Opx32s* modes, int blocks, std::uint32_t cbp, int shift, int qp,
+                         int edge, const Opx16s* ls, bool bypass) noexcept;
+// Intra 8×8 blocks 0..blocks-1 (4, or 2 for a half); bit n of cbp marks block n. ls: 64 values.
+// Returns opxOk or opxErrOutOfRange for a mode outside 0..8.
+OpxResult luma_intra_8x8(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int32_t step,
+                         const Opx32s* modes, int blocks, std::uint32_t cbp, int qp, int edge,
+                         const Opx16s* ls, bool bypass) noexcept;
+// Intra 16×16 macroblock with a prediction slot already checked (pred16x16_slot).
+void luma_intra_16x16(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int32_t step,
+                      int slot, std::uint32_t cbp, int qp, const Opx16s* ls, bool bypass) noexcept;
+
+// ---- chroma (recon_chroma.cpp) ------------------------------------------------------------
+
+struct ChromaParams {
+    std::uint32_t cbp;    // bits 17..26
+    int qp[2];            // Cb, Cr
+    const Opx16s* ls[2];  // null: flat style
+    bool bypass[2];
+};
+
+// Planar Cb and Cr 8×8 blocks (one step). `pred` is the intra kernel (intra.hpp chroma_kernel)
+// applied to both planes first, or null for inter macroblocks.
+void chroma_planar(const ReconKernels& k, Opx16s** coeffs, Opx8u* u, Opx8u* v, std::int32_t step,
+                   PredChromaFn pred, const ChromaParams& p) noexcept;
+// The same on one interleaved plane (Cb even bytes, Cr odd bytes). `upper` and `lower` are the
+// availability bits of the two halves, used to copy only available neighbours.
+void chroma_interleaved(const ReconKernels& k, Opx16s** coeffs, Opx8u* uv, std::int32_t step,
+                        PredChromaFn pred, int upper, int lower, const ChromaParams& p) noexcept;
+
+}  // namespace opx::h264

@@ -1,0 +1,422 @@
+// Intra prediction: AVX2 kernels against the portable ones for every slot, every mode with every
+// availability through the drivers, and the rules the standard singles out.
+#include <vector>
+
+#include "h264/decode/intra.hpp"
+#include "harness/harness.hpp"
+
+namespace opx::test {
+namespace {
+
+using namespace opx::h264;
+
+// A picture with room around a block at (32, 32).
+struct Pic {
+    static constexpr int kStep = 96, kRows = 80, kX = 32, kY = 32;
+    std::vector<Opx8u> buf = std::vector<Opx8u>(kStep * kRows);
+    Opx8u* blk() { return buf.data() + kY * kStep + kX; }
+    Opx8u& at(int x, int y) { return blk()[y * kStep + x]; }  // relative to the block
+    void fill(Pattern p, Rng& rng) {
+        opx::test::fill(buf.data(), kStep, kStep, kRows, p, rng, 0, 255);
+    }
+};
+
+testing::AssertionResult same(Pic& a, Pic& b) {
+    return regions_equal(a.buf.data(), Pic::kStep, b.buf.data(), Pic::kStep, Pic::kStep,
+                         Pic::kRows);
+}
+
+constexpr int kAvailBits[] = {kAvailAbove, kAvailLeft, kAvailAboveLeft, kAvailAboveRight};
+
+int avail_combo(int i) {
+    int a = 0;
+    for (int b = 0; b < 4; ++b)
+        if (i & (1 << b)) a |= kAvailBits[b];
+    return a;
+}
+
+// ---- AVX2 against portable, slot by slot ------------------------------------------------------
+
+TEST(H264IntraKernels, Avx2MatchesPortableForEverySlot) {
+    Rng rng;
+    for (Pattern pat : kAllPatterns) {
+        for (int iter = 0; iter < 20; ++iter) {
+            SCOPED_TRACE(pattern_name(pat));
+            Pic a;
+            a.fill(pat, rng);
+            for (int s = 0; s < kNumPred4x4Slots; ++s) {
+                Pic x = a, y = a;
+                ref::kIntra.pred4x4[s](x.blk(), Pic::kStep);
+                avx2::kIntra.pred4x4[s](y.blk(), Pic::kStep);
+                EXPECT_TRUE(same(x, y)) << "4x4 slot " << s;
+            }
+            for (int s = 0; s < kNumPred16x16Slots; ++s) {
+                Pic x = a, y = a;
+                ref::kIntra.pred16x16[s](x.blk(), Pic::kStep);
+                avx2::kIntra.pred16x16[s](y.blk(), Pic::kStep);
+                EXPECT_TRUE(same(x, y)) << "16x16 slot " << s;
+            }
+            for (int s = 0; s < kNumPredChromaSlots; ++s) {
+                Pic x = a, y = a;
+                ref::kIntra.chroma[s](x.blk(), Pic::kStep);
+                avx2::kIntra.chroma[s](y.blk(), Pic::kStep);
+                EXPECT_TRUE(same(x, y)) << "chroma slot " << s;
+            }
+            for (int s = 0; s < kNumChromaDcSlots; ++s) {
+                Pic x = a, y = a;
+                ref::kIntra.chroma_dc[s](x.blk(), Pic::kStep);
+                avx2::kIntra.chroma_dc[s](y.blk(), Pic::kStep);
+                EXPECT_TRUE(same(x, y)) << "chroma DC slot " << s;
+            }
+            // 8×8: the filter for each availability, then every slot on the filtered line.
+            for (int av = 0; av < 8; ++av) {
+                const int bits = (av & 1 ? kAvailAbove : 0) | (av & 2 ? kAvailLeft : 0) |
+                                 (av & 4 ? kAvailAboveLeft : 0);
+                alignas(32) Opx8u e1[kEdgeBytes], e2[kEdgeBytes];
+                for (auto& v : e1)
+                    v = static_cast<Opx8u>(pattern_value(pat, int(&v - e1), 0, 0, 255, rng));
+                std::memcpy(e2, e1, kEdgeBytes);
+                ref::kIntra.filter8x8(e1, bits);
+                avx2::kIntra.filter8x8(e2, bits);
+                // Only the groups that are available carry meaning.
+                for (int i = 1; i < 26; ++i) {
+                    const bool meaningful = i <= kEdgeLeft0    ? (bits & kAvailLeft)
+                                            : i == kEdgeCorner ? (bits & kAvailAboveLeft)
+                                                               : (bits & kAvailAbove);
+                    if (meaningful) EXPECT_EQ(e1[i], e2[i]) << "filter av " << bits << " at " << i;
+                }
+                std::memcpy(e2, e1, kEdgeBytes);
+                for (int s = 0; s < kNumPred8x8Slots; ++s) {
+                    Pic x = a, y = a;
+                    ref::kIntra.pred8x8[s](x.blk(), Pic::kStep, e1);
+                    avx2::kIntra.pred8x8[s](y.blk(), Pic::kStep, e2);
+                    EXPECT_TRUE(same(x, y)) << "8x8 slot " << s;
+                }
+            }
+        }
+    }
+}
+
+// Every mode with every combination of the four availability bits, through the drivers: the
+// AVX2 tables against the portable ones, and the result must not depend on any neighbour marked
+// unavailable (those are changed between two runs).
+TEST(H264IntraDrivers, EveryModeAndAvailabilityMatchesPortableAndIgnoresUnavailable) {
+    Rng rng;
+    for (int iter = 0; iter < 8; ++iter) {
+        Pic base;
+        base.fill(Pattern::kRandom, rng);
+        for (int combo = 0; combo < 16; ++combo) {
+            const int av = avail_combo(combo);
+            SCOPED_TRACE("availability " + std::to_string(av));
+            // Another picture that differs exactly in the neighbours marked unavailable.
+            auto poisoned = [&](int n) {
+                Pic p = base;
+                for (int x = -1; x < 2 * n; ++x) {
+                    const bool ok = x < 0   ? (av & kAvailAboveLeft)
+                                    : x < n ? (av & kAvailAbove)
+                                            : (av & kAvailAbove) && (av & kAvailAboveRight);
+                    if (!ok) p.at(x, -1) ^= 0x5A;
+                }
+                if (!(av & kAvailLeft))
+                    for (int y = 0; y < n; ++y) p.at(-1, y) ^= 0x5A;
+                return p;
+            };
+            for (int mode = 0; mode < 9; ++mode) {
+                SCOPED_TRACE("mode " + std::to_string(mode));
+                Pic r = base, v = base, q = poisoned(4);
+                const bool s1 = predict_4x4(ref::kIntra, r.blk(), Pic::kStep, mode, av);
+                const bool s2 = predict_4x4(avx2::kIntra, v.blk(), Pic::kStep, mode, av);
+                predict_4x4(avx2::kIntra, q.blk(), Pic::kStep, mode, av);
+                EXPECT_EQ(s1, s2);
+                EXPECT_TRUE(same(r, v));
+                EXPECT_TRUE(regions_equal(r.blk(), Pic::kStep, q.blk(), Pic::kStep, 4, 4));
+
+                Pic r8 = base, v8 = base, q8 = poisoned(8);
+                const bool t1 = predict_8x8(ref::kIntra, r8.blk(), Pic::kStep, mode, av);
+                const bool t2 = predict_8x8(avx2::kIntra, v8.blk(), Pic::kStep, mode, av);
+                predict_8x8(avx2::kIntra, q8.blk(), Pic::kStep, mode, av);
+                EXPECT_EQ(t1, t2);
+                EXPECT_TRUE(same(r8, v8));
+                EXPECT_TRUE(regions_equal(r8.blk(), Pic::kStep, q8.blk(), Pic::kStep, 8, 8));
+            }
+            for (int mode = 0; mode < 4; ++mode) {
+                Pic r = base, v = base, q = poisoned(16);
+                const OpxResult e =
+                    opxiPredictIntra_16x16_H264_8u_C1IR(v.blk(), Pic::kStep, mode, av);
+                const int slot = pred16x16_slot(mode, av);
+                EXPECT_EQ(e, slot < 0 ? opxErrIntraPredUnavailable : opxOk);
+                if (slot < 0) {
+                    EXPECT_TRUE(same(base, v)) << "written despite -117";
+                    continue;
+                }
+                ref::kIntra.pred16x16[slot](r.blk(), Pic::kStep);
+                EXPECT_TRUE(same(r, v));
+                opxiPredictIntra_16x16_H264_8u_C1IR(q.blk(), Pic::kStep, mode, av);
+                EXPECT_TRUE(regions_equal(r.blk(), Pic::kStep, q.blk(), Pic::kStep, 16, 16));
+            }
+            for (int mode = 0; mode < 4; ++mode) {
+                Pic r = base, v = base, q = poisoned(8);
+                const OpxResult e =
+                    opxiPredictIntraChroma8x8_H264_8u_C1IR(v.blk(), Pic::kStep, mode, av);
+                const PredChromaFn fn = chroma_kernel(ref::kIntra, mode, av, av);
+                EXPECT_EQ(e, fn ? opxOk : opxErrIntraPredUnavailable);
+                if (!fn) {
+                    EXPECT_TRUE(same(base, v)) << "written despite -117";
+                    continue;
+                }
+                fn(r.blk(), Pic::kStep);
+                EXPECT_TRUE(same(r, v));
+                opxiPredictIntraChroma8x8_H264_8u_C1IR(q.blk(), Pic::kStep, mode, av);
+                EXPECT_TRUE(regions_equal(r.blk(), Pic::kStep, q.blk(), Pic::kStep, 8, 8));
+            }
+        }
+    }
+}
+
+// Kernels read no sample above a picture's first row or beyond the end of the row above when
+// those are unavailable: the block sits against unreadable pages.
+TEST(H264IntraDrivers, NoReadOutsideAvailableNeighbours) {
+    for (int n : {4, 8, 16}) {
+        // Row above missing: block row 0 at the start of the readable memory (left column too).
+        GuardedBuffer g(64 * 64);
+        unsigned char* top = g.place(n + 1, n, 64, true) + 1;
+        std::memset(g.begin(), 100, g.size());
+        for (int mode = 0; mode < 9; ++mode) {
+            if (n == 4) predict_4x4(OPX_KERNELS::kIntra, top, 64, mode, kAvailLeft);
+            if (n == 8) predict_8x8(OPX_KERNELS::kIntra, top, 64, mode, kAvailLeft);
+        }
+        if (n == 16)
+            for (int mode : {1, 2})
+                EXPECT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(top, 64, mode, kAvailLeft), opxOk);
+        if (n == 8)
+            for (int mode : {0, 1})
+                EXPECT_EQ(opxiPredictIntraChroma8x8_H264_8u_C1IR(top, 64, mode, kAvailLeft), opxOk);
+        // Samples above-right missing: with a negative step the row above is the last row in
+        // memory and ends where the block ends.
+        GuardedBuffer h(64 * 64);
+        unsigned char* last = h.place(n + 1, n + 1, -64) + 1;  // the row above, x = 0
+        std::memset(h.begin(), 100, h.size());
+        Opx8u* blk = last - 64;  // step -64: the row above lies 64 bytes after row 0
+        const int av = kAvailAbove | kAvailLeft | kAvailAboveLeft;
+        for (int mode = 0; mode < 9; ++mode) {
+            if (n == 4) EXPECT_FALSE(predict_4x4(OPX_KERNELS::kIntra, blk, -64, mode, av));
+            if (n == 8) EXPECT_FALSE(predict_8x8(OPX_KERNELS::kIntra, blk, -64, mode, av));
+        }
+        if (n == 16)
+            for (int mode = 0; mode < 4; ++mode)
+                EXPECT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(blk, -64, mode, av), opxOk);
+    }
+}
+
+// ---- rules -------------------------------------------------------------------------------------
+
+TEST(H264Intra4x4, SubstitutionWarningsAndAboveRight) {
+    Rng rng;
+    Pic p;
+    p.fill(Pattern::kRandom, rng);
+    // Vertical without the row above: 128 and the warning.
+    Pic a = p;
+    EXPECT_EQ(opxiPredictIntra_4x4_H264_8u_C1IR(a.blk(), Pic::kStep, 0, kAvailLeft),
+              opxWrnIntraPredUnavailable);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(a.at(x, y), 128);
+    // Diagonal down-left with the row above but not above-right: p[4..7, -1] = p[3, -1], no
+    // warning.
+    Pic b = p;
+    EXPECT_EQ(opxiPredictIntra_4x4_H264_8u_C1IR(b.blk(), Pic::kStep, 3, kAvailAbove), opxOk);
+    auto t = [&p](int x) { return int(p.at(x < 4 ? x : 3, -1)); };
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const int want = (x == 3 && y == 3)
+                                 ? (t(6) + 3 * t(7) + 2) >> 2
+                                 : (t(x + y) + 2 * t(x + y + 1) + t(x + y + 2) + 2) >> 2;
+            EXPECT_EQ(b.at(x, y), want) << x << "," << y;
+        }
+    // Vertical-left without the row above, even with the above-right bit set: all 128, warning.
+    Pic c = p;
+    EXPECT_EQ(
+        opxiPredictIntra_4x4_H264_8u_C1IR(c.blk(), Pic::kStep, 7, kAvailAboveRight | kAvailLeft),
+        opxWrnIntraPredUnavailable);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(c.at(x, y), 128);
+    // Diagonal down-right missing only the corner: corner 128, warning.
+    Pic d = p;
+    EXPECT_EQ(opxiPredictIntra_4x4_H264_8u_C1IR(d.blk(), Pic::kStep, 4, kAvailAbove | kAvailLeft),
+              opxWrnIntraPredUnavailable);
+    EXPECT_EQ(d.at(0, 0), (p.at(0, -1) + 2 * 128 + p.at(-1, 0) + 2) >> 2);
+    // DC never warns: left only, then nothing.
+    Pic e = p;
+    EXPECT_EQ(opxiPredictIntra_4x4_H264_8u_C1IR(e.blk(), Pic::kStep, 2, kAvailLeft), opxOk);
+    EXPECT_EQ(e.at(2, 2), (p.at(-1, 0) + p.at(-1, 1) + p.at(-1, 2) + p.at(-1, 3) + 2) >> 2);
+    EXPECT_EQ(opxiPredictIntra_4x4_H264_8u_C1IR(e.blk(), Pic::kStep, 2, 0), opxOk);
+    EXPECT_EQ(e.at(3, 3), 128);
+    // Modes outside 0..8 (negative included) are refused before anything is written.
+    for (int mode : {9, -1, 1 << 30}) {
+        Pic f = p;
+        EXPECT_EQ(opxiPredictIntra_4x4_H264_8u_C1IR(f.blk(), Pic::kStep, mode, 99),
+                  opxErrOutOfRange);
+        EXPECT_TRUE(same(f, p));
+    }
+}
+
+TEST(H264Intra8x8, AboveRightCompletionAndReferenceFilter) {
+    Rng rng;
+    Pic p;
+    p.fill(Pattern::kRandom, rng);
+    auto t = [&p](int x) { return int(p.at(x, -1)); };
+    auto l = [&p](int y) { return int(p.at(-1, y)); };
+    const int c = p.at(-1, -1);
+    // Vertical on the left picture edge without above-right (clauses 8.3.2.2 and 8.3.2.2.1):
+    // p[8..15, -1] = p[7, -1]; the corner is missing, so p'[0, -1] = (3 p0 + p1 + 2) >> 2.
+    Pic a = p;
+    EXPECT_FALSE(predict_8x8(ref::kIntra, a.blk(), Pic::kStep, 0, kAvailAbove));
+    EXPECT_EQ(a.at(0, 5), (3 * t(0) + t(1) + 2) >> 2);
+    EXPECT_EQ(a.at(3, 0), (t(2) + 2 * t(3) + t(4) + 2) >> 2);
+    EXPECT_EQ(a.at(7, 7), (t(6) + 3 * t(7) + 2) >> 2);
+    // With the corner: p'[0, -1] = (c + 2 p0 + p1 + 2) >> 2.
+    Pic b = p;
+    predict_8x8(ref::kIntra, b.blk(), Pic::kStep, 0, kAvailAbove | kAvailAboveLeft);
+    EXPECT_EQ(b.at(0, 0), (c + 2 * t(0) + t(1) + 2) >> 2);
+    // Horizontal without the corner: p'[-1, 0] = (3 l0 + l1 + 2) >> 2, p'[-1, 7] = (l6 + 3 l7 + 2)
+    // >> 2.
+    Pic d = p;
+    predict_8x8(ref::kIntra, d.blk(), Pic::kStep, 1, kAvailLeft);
+    EXPECT_EQ(d.at(4, 0), (3 * l(0) + l(1) + 2) >> 2);
+    EXPECT_EQ(d.at(4, 7), (l(6) + 3 * l(7) + 2) >> 2);
+    // Diagonal down-right sees the filtered corner (p0 + 2c + l0 + 2) >> 2 on its diagonal.
+    Pic e = p;
+    predict_8x8(ref::kIntra, e.blk(), Pic::kStep, 4, 99);
+    auto tf = [&](int x) {  // p'[x, -1] with all available
+        if (x == 0) return (c + 2 * t(0) + t(1) + 2) >> 2;
+        return (t(x - 1) + 2 * t(x) + t(x + 1) + 2) >> 2;
+    };
+    auto lf = [&](int y) {
+        if (y == 0) return (c + 2 * l(0) + l(1) + 2) >> 2;
+        return (l(y - 1) + 2 * l(y) + l(y + 1) + 2) >> 2;
+    };
+    const int cf = (t(0) + 2 * c + l(0) + 2) >> 2;
+    EXPECT_EQ(e.at(3, 3), (tf(0) + 2 * cf + lf(0) + 2) >> 2);
+    EXPECT_EQ(e.at(2, 0), (tf(0) + 2 * tf(1) + tf(2) + 2) >> 2);
+    // Corner with only the row above: p'[-1, -1] = (3c + p0 + 2) >> 2 (seen by vertical-right's
+    // sample (0, 1) through z = -1).
+    Pic f = p;
+    EXPECT_TRUE(predict_8x8(ref::kIntra, f.blk(), Pic::kStep, 5, kAvailAbove | kAvailAboveLeft));
+    // Left taken as 128 here; corner filter then sees both sides.
+    // DC with the row above only: (sum p'[0..7, -1] + 4) >> 3, no substitution.
+    Pic g = p;
+    EXPECT_FALSE(predict_8x8(ref::kIntra, g.blk(), Pic::kStep, 2, kAvailAbove | kAvailAboveRight));
+    int s = 0;
+    for (int x = 0; x < 8; ++x)
+        s += x == 0 ? (3 * t(0) + t(1) + 2) >> 2 : (t(x - 1) + 2 * t(x) + t(x + 1) + 2) >> 2;
+    EXPECT_EQ(g.at(5, 5), (s + 4) >> 3);
+    // A needed group that is missing takes 128: vertical without the row above.
+    Pic h = p;
+    EXPECT_TRUE(predict_8x8(ref::kIntra, h.blk(), Pic::kStep, 0, kAvailLeft));
+    EXPECT_EQ(h.at(1, 1), 128);
+}
+
+TEST(H264Intra16x16, RefusalsPlaneAndDc) {
+    Rng rng;
+    Pic p;
+    p.fill(Pattern::kRandom, rng);
+    Pic a = p;
+    // Plane without the corner: -117, nothing written.
+    EXPECT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(a.blk(), Pic::kStep, 3, 3),
+              opxErrIntraPredUnavailable);
+    EXPECT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(a.blk(), Pic::kStep, 0, 2),
+              opxErrIntraPredUnavailable);
+    EXPECT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(a.blk(), Pic::kStep, 1, 1),
+              opxErrIntraPredUnavailable);
+    EXPECT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(a.blk(), Pic::kStep, 4, 35), opxErrOutOfRange);
+    EXPECT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(a.blk(), Pic::kStep, -1, 35), opxErrOutOfRange);
+    EXPECT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(nullptr, Pic::kStep, 4, 0), opxErrNullPtr);
+    EXPECT_TRUE(same(a, p));
+    // Plane by clause 8.3.3.4.
+    EXPECT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(a.blk(), Pic::kStep, 3, 35), opxOk);
+    int h = 0, v = 0;
+    for (int i = 0; i < 8; ++i) {
+        h += (i + 1) * (p.at(8 + i, -1) - p.at(6 - i, -1));
+        v += (i + 1) * (p.at(-1, 8 + i) - p.at(-1, 6 - i));
+    }
+    const int aa = 16 * (p.at(-1, 15) + p.at(15, -1)), b = (5 * h + 32) >> 6, c = (5 * v + 32) >> 6;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const int want = std::min(255, std::max(0, (aa + b * (x - 7) + c * (y - 7) + 16) >> 5));
+            ASSERT_EQ(a.at(x, y), want) << x << "," << y;
+        }
+    // DC without neighbours: 128.
+    EXPECT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(a.blk(), Pic::kStep, 2, 0), opxOk);
+    EXPECT_EQ(a.at(9, 9), 128);
+}
+
+TEST(H264IntraChroma, DcFallbacksPlaneAndChecks) {
+    Rng rng;
+    Pic p;
+    p.fill(Pattern::kRandom, rng);
+    auto sum_top = [&p](int x0) {
+        int s = 0;
+        for (int i = 0; i < 4; ++i) s += p.at(x0 + i, -1);
+        return s;
+    };
+    auto sum_left = [&p](int y0) {
+        int s = 0;
+        for (int i = 0; i < 4; ++i) s += p.at(-1, y0 + i);
+        return s;
+    };
+    // Only the row above: block 2 (lower left) falls back to the samples above.
+    Pic a = p;
+    EXPECT_EQ(opxiPredictIntraChroma8x8_H264_8u_C1IR(a.blk(), Pic::kStep, 0, kAvailAbove), opxOk);
+    EXPECT_EQ(a.at(0, 4), (sum_top(0) + 2) >> 2);
+    EXPECT_EQ(a.at(4, 4), (sum_top(4) + 2) >> 2);
+    // Only the left column: block 1 (upper right) falls back to the left samples.
+    Pic b = p;
+    EXPECT_EQ(opxiPredictIntraChroma8x8_H264_8u_C1IR(b.blk(), Pic::kStep, 0, kAvailLeft), opxOk);
+    EXPECT_EQ(b.at(4, 0), (sum_left(0) + 2) >> 2);
+    EXPECT_EQ(b.at(0, 4), (sum_left(4) + 2) >> 2);
+    // Both: block 1 prefers above, block 2 left, blocks 0 and 3 average both.
+    Pic c = p;
+    opxiPredictIntraChroma8x8_H264_8u_C1IR(c.blk(), Pic::kStep, 0, 3);
+    EXPECT_EQ(c.at(0, 0), (sum_top(0) + sum_left(0) + 4) >> 3);
+    EXPECT_EQ(c.at(7, 0), (sum_top(4) + 2) >> 2);
+    EXPECT_EQ(c.at(0, 7), (sum_left(4) + 2) >> 2);
+    EXPECT_EQ(c.at(7, 7), (sum_top(4) + sum_left(4) + 4) >> 3);
+    // Plane with b = (34 H + 32) >> 6.
+    Pic d = p;
+    EXPECT_EQ(opxiPredictIntraChroma8x8_H264_8u_C1IR(d.blk(), Pic::kStep, 3, 35), opxOk);
+    int h = 0, v = 0;
+    for (int i = 0; i < 4; ++i) {
+        h += (i + 1) * (p.at(4 + i, -1) - p.at(2 - i, -1));
+        v += (i + 1) * (p.at(-1, 4 + i) - p.at(-1, 2 - i));
+    }
+    const int aa = 16 * (p.at(-1, 7) + p.at(7, -1)), bb = (34 * h + 32) >> 6,
+              cc = (34 * v + 32) >> 6;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            ASSERT_EQ(d.at(x, y),
+                      std::min(255, std::max(0, (aa + bb * (x - 3) + cc * (y - 3) + 16) >> 5)));
+    // Checks in order: step, mode, availability; nothing written.
+    Pic e = p;
+    EXPECT_EQ(opxiPredictIntraChroma8x8_H264_8u_C1IR(e.blk(), 7, 9, 0), opxErrStep);
+    EXPECT_EQ(opxiPredictIntraChroma8x8_H264_8u_C1IR(e.blk(), Pic::kStep, 4, 0), opxErrOutOfRange);
+    EXPECT_EQ(opxiPredictIntraChroma8x8_H264_8u_C1IR(e.blk(), Pic::kStep, 3, 3),
+              opxErrIntraPredUnavailable);
+    EXPECT_EQ(opxiPredictIntraChroma8x8_H264_8u_C1IR(e.blk(), Pic::kStep, 2, 2),
+              opxErrIntraPredUnavailable);
+    EXPECT_EQ(opxiPredictIntraChroma8x8_H264_8u_C1IR(e.blk(), Pic::kStep, 1, 1),
+              opxErrIntraPredUnavailable);
+    EXPECT_TRUE(same(e, p));
+}
+
+}  // namespace
+
+OPX_NULL_CASE(opxiPredictIntra_4x4_H264_8u_C1IR) {
+    return opxiPredictIntra_4x4_H264_8u_C1IR(nul(s.u8(0) + 1024), 64, 2, 0);
+}
+OPX_NULL_CASE(opxiPredictIntra_16x16_H264_8u_C1IR) {
+    return opxiPredictIntra_16x16_H264_8u_C1IR(nul(s.u8(0) + 1024), 64, 2, 0);
+}
+OPX_NULL_CASE(opxiPredictIntraChroma8x8_H264_8u_C1IR) {
+    return opxiPredictIntraChroma8x8_H264_8u_C1IR(nul(s.u8(0) + 1024), 64, 0, 0);
+}
+
+}  // namespace opx::test
