@@ -1,0 +1,74 @@
+// AVX2 kernels of H.264 interpolation, 16-bit samples: luma per quarter position, chroma per
+// fractional axes; both walk the block in strips of 8, 4 (and, chroma, 2) columns.
+#include "h264/decode/interp.hpp"
+#include "h264/decode/interp_luma_avx2.hpp"
+
+namespace opx::h264::avx2 {
+namespace {
+
+// Widths are multiples of 4 (the entry points admit 4, 8 and 16).
+template <int DX, int DY>
+void luma16(const Opx16u* src, std::ptrdiff_t ss, Opx16u* dst, std::ptrdiff_t ds, int width,
+            int height, int max) noexcept {
+    int x = 0;
+    for (; x + 8 <= width; x += 8)
+        luma_body<Luma16Layout<8>, DX, DY>(src + x, ss, dst + x, ds, height, max);
+    for (; x + 4 <= width; x += 4)
+        luma_body<Luma16Layout<4>, DX, DY>(src + x, ss, dst + x, ds, height, max);
+}
+
+// N samples of a 16-bit row widened to 32-bit lanes of an __m128i (N <= 4) or __m256i (N = 8).
+// Bilinear sums are at most 64 * 16383, within 32 bits; pairs of taps go through pmaddwd.
+template <int N, bool DX, bool DY>
+OPX_INLINE void chroma16_strip(const Opx16u* src, std::ptrdiff_t ss, Opx16u* dst, std::ptrdiff_t ds,
+                               int height, int dx, int dy) {
+    const int wa = (8 - dx) * (8 - dy), wb = dx * (8 - dy), wc = (8 - dx) * dy, wd = dx * dy;
+    const __m256i wab = _mm256_set1_epi32(wa | (wb << 16));
+    const __m256i wcd = _mm256_set1_epi32(wc | (wd << 16));
+    const __m256i rnd = _mm256_set1_epi32(32);
+    // Pairs (s[x], s[x + 1]) of row p, as 32-bit lanes of 16-bit pairs (x in order across lanes).
+    auto pairs = [](const Opx16u* p) {
+        const __m128i a = load_bytes<2 * N>(p);
+        const __m128i b = DX ? load_bytes<2 * N>(p + 1) : _mm_setzero_si128();
+        return _mm256_set_m128i(_mm_unpackhi_epi16(a, b), _mm_unpacklo_epi16(a, b));
+    };
+    __m256i p0 = pairs(src);
+    for (int y = 0; y < height; ++y) {
+        __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(p0, wab), rnd);
+        if constexpr (DY) {
+            const __m256i p1 = pairs(src + (y + 1) * ss);
+            sum = _mm256_add_epi32(sum, _mm256_madd_epi16(p1, wcd));
+            p0 = p1;
+        } else if (y + 1 < height) {
+            p0 = pairs(src + (y + 1) * ss);
+        }
+        const __m256i r = _mm256_srli_epi32(sum, 6);
+        store_bytes<2 * N>(dst + y * ds, _mm_packus_epi32(_mm256_castsi256_si128(r),
+                                                          _mm256_extracti128_si256(r, 1)));
+    }
+}
+
+template <bool DX, bool DY>
+void chroma16(const Opx16u* src, std::ptrdiff_t ss, Opx16u* dst, std::ptrdiff_t ds, int width,
+              int height, int dx, int dy) noexcept {
+    if (!DX) dx = 0;
+    if (!DY) dy = 0;
+    int x = 0;
+    for (; x + 8 <= width; x += 8)
+        chroma16_strip<8, DX, DY>(src + x, ss, dst + x, ds, height, dx, dy);
+    for (; x + 4 <= width; x += 4)
+        chroma16_strip<4, DX, DY>(src + x, ss, dst + x, ds, height, dx, dy);
+    for (; x + 2 <= width; x += 2)
+        chroma16_strip<2, DX, DY>(src + x, ss, dst + x, ds, height, dx, dy);
+}
+
+}  // namespace
+
+extern const InterpLuma16Fn kLuma16[16] = {luma16<0, 0>, luma16<1, 0>, luma16<2, 0>, luma16<3, 0>,
+                                           luma16<0, 1>, luma16<1, 1>, luma16<2, 1>, luma16<3, 1>,
+                                           luma16<0, 2>, luma16<1, 2>, luma16<2, 2>, luma16<3, 2>,
+                                           luma16<0, 3>, luma16<1, 3>, luma16<2, 3>, luma16<3, 3>};
+extern const InterpChroma16Fn kChroma16[4] = {chroma16<0, 0>, chroma16<1, 0>, chroma16<0, 1>,
+                                              chroma16<1, 1>};
+
+}  // namespace opx::h264::avx2

@@ -1,0 +1,122 @@
+// AVX2 kernels of H.264 interpolation, 8-bit: luma per (width, position), chroma per (width,
+// fractional axes) for planar, interleaved and splitting layouts, and the block average. The
+// 16-bit kernels are in interp16_avx2.cpp.
+#include <utility>
+
+#include "h264/decode/interp.hpp"
+#include "h264/decode/interp_chroma_avx2.hpp"
+#include "h264/decode/interp_luma_avx2.hpp"
+
+namespace opx::h264::avx2 {
+
+extern const InterpLuma16Fn kLuma16[16];
+extern const InterpChroma16Fn kChroma16[4];
+
+namespace {
+
+template <int W, int DX, int DY>
+void luma8(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds,
+           int height) noexcept {
+    luma_body<Luma8Layout<W>, DX, DY>(src, ss, dst, ds, height, 255);
+}
+
+template <int W, bool DX, bool DY>
+void chroma8(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, int height, int dx,
+             int dy) noexcept {
+    chroma_body<W, 1, DX, DY, ChromaOut::kSame>(src, ss, dst, nullptr, ds, height, dx, dy);
+}
+template <int W, bool DX, bool DY>
+void chroma8_c2(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, int height,
+                int dx, int dy) noexcept {
+    chroma_body<2 * W, 2, DX, DY, ChromaOut::kSame>(src, ss, dst, nullptr, ds, height, dx, dy);
+}
+template <int W, bool DX, bool DY>
+void chroma8_split(const Opx8u* src, std::ptrdiff_t ss, Opx8u* du, Opx8u* dv, std::ptrdiff_t ds,
+                   int height, int dx, int dy) noexcept {
+    chroma_body<2 * W, 2, DX, DY, ChromaOut::kSplit>(src, ss, du, dv, ds, height, dx, dy);
+}
+
+// Rounded average of N bytes at `off` of a row; both pieces of a row are loaded before either is
+// stored, so the destination may be one of the sources.
+template <int N>
+OPX_INLINE __m128i avg_load(const Opx8u* a, const Opx8u* b) {
+    return _mm_avg_epu8(load_bytes<N>(a), load_bytes<N>(b));
+}
+template <int N>
+OPX_INLINE void avg_row(const Opx8u* a, const Opx8u* b, Opx8u* d, int w) {
+    const __m128i first = avg_load<N>(a, b);
+    const __m128i last = avg_load<N>(a + w - N, b + w - N);
+    store_bytes<N>(d, first);
+    store_bytes<N>(d + w - N, last);
+}
+
+void average(const Opx8u* s1, std::ptrdiff_t step1, const Opx8u* s2, std::ptrdiff_t step2, Opx8u* d,
+             std::ptrdiff_t ds, int width, int height) noexcept {
+    for (int y = 0; y < height; ++y, s1 += step1, s2 += step2, d += ds) {
+        if (width >= 16)
+            avg_row<16>(s1, s2, d, width);
+        else if (width >= 8)
+            avg_row<8>(s1, s2, d, width);
+        else if (width >= 4)
+            avg_row<4>(s1, s2, d, width);
+        else
+            avg_row<2>(s1, s2, d, width);
+    }
+}
+
+// ---- the table
+// ------------------------------------------------------------------------------------
+
+template <int W, int... P>
+constexpr void fill_luma8(InterpLuma8Fn* out, std::integer_sequence<int, P...>) {
+    ((out[P] = luma8<W, P % 4, P / 4>), ...);
+}
+
+template <template <int, bool, bool> class K, class Fn>
+constexpr void fill_chroma(Fn* out) {
+    const Fn per_width[3][4] = {{K<2, 0, 0>::fn, K<2, 1, 0>::fn, K<2, 0, 1>::fn, K<2, 1, 1>::fn},
+                                {K<4, 0, 0>::fn, K<4, 1, 0>::fn, K<4, 0, 1>::fn, K<4, 1, 1>::fn},
+                                {K<8, 0, 0>::fn, K<8, 1, 0>::fn, K<8, 0, 1>::fn, K<8, 1, 1>::fn}};
+    for (int i = 0; i < 16; ++i) out[i] = per_width[i < 4 ? 0 : i < 8 ? 1 : 2][i & 3];
+}
+template <int W, bool DX, bool DY>
+struct Planar {
+    static constexpr InterpChroma8Fn fn = chroma8<W, DX, DY>;
+};
+template <int W, bool DX, bool DY>
+struct Interleaved {
+    static constexpr InterpChroma8Fn fn = chroma8_c2<W, DX, DY>;
+};
+template <int W, bool DX, bool DY>
+struct Split {
+    static constexpr InterpChromaSplit8Fn fn = chroma8_split<W, DX, DY>;
+};
+
+constexpr InterpKernels make_table() {
+    InterpKernels t{};
+    const auto positions = std::make_integer_sequence<int, 16>{};
+    fill_luma8<4>(t.luma8 + 0, positions);
+    fill_luma8<8>(t.luma8 + 16, positions);
+    fill_luma8<16>(t.luma8 + 32, positions);
+    fill_luma8<16>(t.luma8 + 48, positions);
+    fill_chroma<Planar>(t.chroma8);
+    fill_chroma<Interleaved>(t.chroma8_c2);
+    fill_chroma<Split>(t.chroma8_split);
+    t.average = average;
+    return t;
+}
+
+constexpr InterpKernels kTable8 = make_table();
+
+InterpKernels with_16bit() {
+    InterpKernels t = kTable8;
+    for (int i = 0; i < 16; ++i) t.luma16[i] = kLuma16[i];
+    for (int i = 0; i < 4; ++i) t.chroma16[i] = kChroma16[i];
+    return t;
+}
+
+}  // namespace
+
+extern const InterpKernels kInterp = with_16bit();
+
+}  // namespace opx::h264::avx2

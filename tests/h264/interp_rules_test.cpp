@@ -1,0 +1,441 @@
+// H.264 interpolation entry points: result codes and their order, nothing written on error, the
+// values the rules single out, averaging and plane expansion.
+#include <climits>
+
+#include "h264/decode/interp.hpp"
+#include "h264/interp_test_util.hpp"
+
+namespace opx::test {
+namespace {
+
+using namespace opx::h264;
+
+constexpr OpxRoiSize roi(int w, int h) {
+    return OpxRoiSize{w, h};
+}
+
+// ---- result codes
+// ---------------------------------------------------------------------------------
+
+TEST(InterpRules, Luma8CodesInOrderAndNothingWritten) {
+    Plane<Opx8u> src(16, 16, 8), dst(16, 16, 8);
+    Rng rng;
+    src.fill_with_margins(Pattern::kRandom, rng);
+    auto call = [&](const Opx8u* s, Opx8u* d, int dx, int dy, OpxRoiSize r) {
+        return opxiInterpolateLuma_H264_8u_C1R(s, static_cast<Opx32s>(src.step()), d,
+                                               static_cast<Opx32s>(dst.step()), dx, dy, r);
+    };
+    EXPECT_EQ(call(nullptr, dst.data(), 9, 9, roi(3, 3)), opxErrNullPtr);
+    EXPECT_EQ(call(src.data(), nullptr, 0, 0, roi(4, 4)), opxErrNullPtr);
+    EXPECT_EQ(call(src.data(), dst.data(), 4, 0, roi(3, 3)), opxErrBadArg);
+    EXPECT_EQ(call(src.data(), dst.data(), 0, -1, roi(4, 4)), opxErrBadArg);
+    for (int w : {0, 2, 12, 20, 24, 28, 32, -4})
+        EXPECT_EQ(call(src.data(), dst.data(), 1, 1, roi(w, 4)), opxErrSize) << w;
+    for (int h : {0, -4, 2, 6})
+        EXPECT_EQ(call(src.data(), dst.data(), 1, 1, roi(8, h)), opxErrSize) << h;
+    EXPECT_TRUE(dst.canaries_intact());
+    // Plain functions take any positive height of four rows; the edge forms at most 16.
+    Plane<Opx8u> tall(8, 40, 8), tall_dst(8, 20, 8);
+    tall.fill_with_margins(Pattern::kRandom, rng);
+    EXPECT_EQ(opxiInterpolateLuma_H264_8u_C1R(tall.data(), static_cast<Opx32s>(tall.step()),
+                                              tall_dst.data(), static_cast<Opx32s>(tall_dst.step()),
+                                              2, 2, roi(8, 20)),
+              opxOk);
+    EXPECT_EQ(opxiInterpolateLumaTop_H264_8u_C1R(tall.data(), static_cast<Opx32s>(tall.step()),
+                                                 tall_dst.data(), 16, 2, 2, 1, roi(8, 20)),
+              opxErrSize);
+    EXPECT_EQ(opxiInterpolateLumaBottom_H264_8u_C1R(tall.data(), static_cast<Opx32s>(tall.step()),
+                                                    tall_dst.data(), 16, 2, 2, 1, roi(8, 0)),
+              opxErrSize);
+}
+
+OpxInterpolate16u record16(const Opx16u* s, Opx32s ss, Opx16u* d, Opx32s ds, int dx, int dy,
+                           OpxRoiSize r, int depth) {
+    OpxInterpolate16u p;
+    p.pSrc = s;
+    p.srcStep = ss;
+    p.pDst = d;
+    p.dstStep = ds;
+    p.dx = dx;
+    p.dy = dy;
+    p.roiSize = r;
+    p.bitDepth = depth;
+    return p;
+}
+
+TEST(InterpRules, Luma16CodesInOrder) {
+    Plane<Opx16u> src(16, 16, 8), dst(16, 16, 8);
+    Rng rng;
+    src.fill_with_margins(Pattern::kRandom, rng, 0, 1023);
+    const Opx32s ss = static_cast<Opx32s>(src.step() / 2), ds = static_cast<Opx32s>(dst.step() / 2);
+    auto rec = [&](int dx, int dy, OpxRoiSize r, int depth, Opx32s s_step = -1) {
+        return record16(src.data(), s_step < 0 ? ss : s_step, dst.data(), ds, dx, dy, r, depth);
+    };
+    EXPECT_EQ(opxiInterpolateLuma_H264_16u_C1R(nullptr), opxErrNullPtr);
+    OpxInterpolate16u p = rec(0, 0, roi(4, 4), 10);
+    p.pDst = nullptr;
+    EXPECT_EQ(opxiInterpolateLuma_H264_16u_C1R(&p), opxErrNullPtr);
+    p = rec(9, 0, roi(16, 16), 10, 15);
+    EXPECT_EQ(opxiInterpolateLuma_H264_16u_C1R(&p), opxErrStep);
+    p = rec(4, 0, roi(3, 16), 10);
+    EXPECT_EQ(opxiInterpolateLuma_H264_16u_C1R(&p), opxErrBadArg);
+    for (OpxRoiSize r : {roi(16, 4), roi(4, 16), roi(12, 8), roi(8, 12), roi(0, 4)}) {
+        p = rec(1, 1, r, 99);
+        EXPECT_EQ(opxiInterpolateLuma_H264_16u_C1R(&p), opxErrSize);
+    }
+    for (int depth : {0, 7, 15, 16, 31, -1}) {
+        p = rec(1, 1, roi(8, 8), depth);
+        EXPECT_EQ(opxiInterpolateLuma_H264_16u_C1R(&p), opxErrOutOfRange) << depth;
+        EXPECT_EQ(opxiInterpolateLumaTop_H264_16u_C1R(&p, 1), opxErrOutOfRange);
+        EXPECT_EQ(opxiInterpolateLumaBottom_H264_16u_C1R(&p, 1), opxErrOutOfRange);
+    }
+    EXPECT_TRUE(dst.canaries_intact());
+    // The 8-bit form takes 16x4 and 4x16.
+    Plane<Opx8u> s8(16, 16, 8), d8(16, 16, 8);
+    EXPECT_EQ(opxiInterpolateLuma_H264_8u_C1R(s8.data(), 64, d8.data(), 64, 1, 1, roi(16, 4)),
+              opxOk);
+    EXPECT_EQ(opxiInterpolateLuma_H264_8u_C1R(s8.data(), 64, d8.data(), 64, 1, 1, roi(4, 16)),
+              opxOk);
+}
+
+TEST(InterpRules, ChromaCodesInOrder) {
+    Plane<Opx8u> src(16, 16, 8), dst(16, 16, 8), dst2(16, 16, 8);
+    const Opx32s ss = static_cast<Opx32s>(src.step()), ds = static_cast<Opx32s>(dst.step());
+    EXPECT_EQ(opxiInterpolateChroma_H264_8u_C1R(nullptr, ss, dst.data(), ds, 8, 8, roi(3, 3)),
+              opxErrNullPtr);
+    EXPECT_EQ(opxiInterpolateChroma_H264_8u_C2P2R(src.data(), ss, dst.data(), nullptr, ds, 8, 8,
+                                                  roi(3, 3)),
+              opxErrNullPtr);
+    EXPECT_EQ(opxiInterpolateChroma_H264_8u_C1R(src.data(), ss, dst.data(), ds, 8, 0, roi(3, 3)),
+              opxErrBadArg);
+    EXPECT_EQ(opxiInterpolateChroma_H264_8u_C1R(src.data(), ss, dst.data(), ds, 0, -1, roi(3, 3)),
+              opxErrBadArg);
+    for (int w : {0, 6, 10, 12, 14, 16, 1, -2}) {
+        EXPECT_EQ(
+            opxiInterpolateChroma_H264_8u_C1R(src.data(), ss, dst.data(), ds, 1, 1, roi(w, 4)),
+            opxErrSize)
+            << w;
+        EXPECT_EQ(opxiInterpolateChroma_H264_8u_C2P2R(src.data(), ss, dst.data(), dst2.data(), ds,
+                                                      1, 1, roi(w, 4)),
+                  opxErrSize)
+            << w;
+    }
+    for (int h : {0, 3, -2})
+        EXPECT_EQ(
+            opxiInterpolateChroma_H264_8u_C1R(src.data(), ss, dst.data(), ds, 1, 1, roi(4, h)),
+            opxErrSize)
+            << h;
+    EXPECT_EQ(
+        opxiInterpolateChromaTop_H264_8u_C1R(src.data(), ss, dst.data(), ds, 1, 1, 0, roi(4, 18)),
+        opxErrSize);
+    EXPECT_EQ(opxiInterpolateChromaBottom_H264_8u_C1R(src.data(), ss, dst.data(), ds, 1, 1, 0,
+                                                      roi(4, 18)),
+              opxErrSize);
+    EXPECT_TRUE(dst.canaries_intact());
+    EXPECT_TRUE(dst2.canaries_intact());
+
+    // 16-bit: steps of 8 or more whatever the width; step before fraction before size.
+    Plane<Opx16u> s16(16, 16, 8), d16(16, 16, 8);
+    OpxInterpolate16u p = record16(s16.data(), 8, d16.data(), 8, 3, 3, roi(8, 8), 10);
+    EXPECT_EQ(opxiInterpolateChroma_H264_16u_C1R(&p), opxOk);
+    p = record16(s16.data(), 8, d16.data(), 8, 3, 3, roi(2, 2), 10);
+    EXPECT_EQ(opxiInterpolateChroma_H264_16u_C1R(&p), opxOk);
+    p = record16(s16.data(), 7, d16.data(), 8, 9, 3, roi(2, 2), 10);
+    EXPECT_EQ(opxiInterpolateChroma_H264_16u_C1R(&p), opxErrStep);
+    p = record16(s16.data(), 8, d16.data(), 8, 9, 3, roi(3, 3), 10);
+    EXPECT_EQ(opxiInterpolateChroma_H264_16u_C1R(&p), opxErrBadArg);
+    for (OpxRoiSize r : {roi(2, 6), roi(2, 32), roi(6, 2), roi(16, 2), roi(0, 2)}) {
+        p = record16(s16.data(), 16, d16.data(), 16, 1, 1, r, 10);
+        EXPECT_EQ(opxiInterpolateChroma_H264_16u_C1R(&p), opxErrSize);
+    }
+    p = record16(s16.data(), 16, d16.data(), 16, 1, 1, roi(4, 4), 15);
+    EXPECT_EQ(opxiInterpolateChroma_H264_16u_C1R(&p), opxErrOutOfRange);
+    EXPECT_EQ(opxiInterpolateChromaTop_H264_16u_C1R(&p, 0), opxErrOutOfRange);
+    EXPECT_EQ(opxiInterpolateChromaBottom_H264_16u_C1R(&p, 0), opxErrOutOfRange);
+    p.pSrc = nullptr;
+    EXPECT_EQ(opxiInterpolateChromaBottom_H264_16u_C1R(&p, 0), opxErrNullPtr);
+}
+
+// ---- values the rules single out ----------------------------------------------------------------
+
+TEST(InterpRules, IntegerPositionCopiesEveryForm) {
+    Rng rng;
+    Plane<Opx8u> src(16, 16, 8);
+    src.fill_with_margins(Pattern::kRandom, rng);
+    const Opx32s ss = static_cast<Opx32s>(src.step());
+    for (int w : {4, 8, 16}) {
+        Plane<Opx8u> d(w, 16, 8);
+        ASSERT_EQ(opxiInterpolateLuma_H264_8u_C1R(src.data(), ss, d.data(),
+                                                  static_cast<Opx32s>(d.step()), 0, 0, roi(w, 16)),
+                  opxOk);
+        EXPECT_TRUE(regions_equal(src.data(), src.step(), d.data(), d.step(), w, 16));
+        ASSERT_EQ(opxiInterpolateLumaTop_H264_8u_C1R(
+                      src.data(), ss, d.data(), static_cast<Opx32s>(d.step()), 0, 0, 0, roi(w, 16)),
+                  opxOk);
+        EXPECT_TRUE(regions_equal(src.data(), src.step(), d.data(), d.step(), w, 16));
+    }
+    for (int w : {2, 4, 8}) {
+        Plane<Opx8u> d(w, 16, 8);
+        ASSERT_EQ(opxiInterpolateChroma_H264_8u_C1R(
+                      src.data(), ss, d.data(), static_cast<Opx32s>(d.step()), 0, 0, roi(w, 16)),
+                  opxOk);
+        EXPECT_TRUE(regions_equal(src.data(), src.step(), d.data(), d.step(), w, 16));
+    }
+}
+
+TEST(InterpRules, CentreSampleOfAConstantAreaIsTheConstantAndStepEdgesClamp) {
+    for (int v : {0, 1, 128, 254, 255}) {
+        Plane<Opx8u> src(16, 16, 8), d(16, 16, 8);
+        Rng rng;
+        src.fill_with_margins(Pattern::kMax, rng, v, v);
+        ASSERT_EQ(
+            opxiInterpolateLuma_H264_8u_C1R(src.data(), static_cast<Opx32s>(src.step()), d.data(),
+                                            static_cast<Opx32s>(d.step()), 2, 2, roi(16, 16)),
+            opxOk);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) ASSERT_EQ(d.at(x, y), v);
+    }
+    // Columns 0 0 M M 0 0 repeated: b1 = 40 M, above the range; M M 0 0 M M: b1 = -8 M, below.
+    for (int depth : {8, 10, 14}) {
+        const int max = (1 << depth) - 1;
+        Plane<Opx16u> src(16, 16, 8), d(16, 16, 8);
+        Plane<Opx8u> src8(16, 16, 8), d8(16, 16, 8);
+        for (int y = -8; y < 24; ++y)
+            for (int x = -8; x < 24; ++x) {
+                const int m = ((x % 4) + 4) % 4;
+                src.at(x, y) = static_cast<Opx16u>(m == 0 || m == 1 ? max : 0);
+                src8.at(x, y) = static_cast<Opx8u>(m == 0 || m == 1 ? 255 : 0);
+            }
+        // At x = 0 the window holds columns -2..3: 0 0 M M 0 0 -> clamped to max; at x = 2 the
+        // window M M 0 0 M M -> 0.
+        OpxInterpolate16u p = record16(src.data(), static_cast<Opx32s>(src.step() / 2), d.data(),
+                                       static_cast<Opx32s>(d.step() / 2), 2, 0, roi(16, 16), depth);
+        ASSERT_EQ(opxiInterpolateLuma_H264_16u_C1R(&p), opxOk);
+        ASSERT_EQ(opxiInterpolateLuma_H264_8u_C1R(src8.data(), static_cast<Opx32s>(src8.step()),
+                                                  d8.data(), static_cast<Opx32s>(d8.step()), 2, 0,
+                                                  roi(16, 16)),
+                  opxOk);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; x += 4) {
+                ASSERT_EQ(d.at(x, y), max);
+                ASSERT_EQ(d.at(x + 2, y), 0);
+                ASSERT_EQ(d8.at(x, y), 255);
+                ASSERT_EQ(d8.at(x + 2, y), 0);
+            }
+    }
+}
+
+TEST(InterpRules, ChromaWeightsFollowTheBilinearFormula) {
+    // A 2x2 source with A = 10, B = 200, C = 30, D = 250 at dx = 3, dy = 5:
+    // (5*3*10 + 3*3*200 + 5*5*30 + 3*5*250 + 32) >> 6 = (150 + 1800 + 750 + 3750 + 32) >> 6 = 101.
+    Opx8u src[2 * 16] = {10, 200};
+    src[16] = 30;
+    src[17] = 250;
+    Opx8u dst[2 * 2] = {};
+    ASSERT_EQ(opxiInterpolateChroma_H264_8u_C1R(src, 16, dst, 2, 3, 5, roi(2, 2)), opxOk);
+    EXPECT_EQ(dst[0], 101);
+}
+
+// ---- averaging
+// ------------------------------------------------------------------------------------
+
+TEST(InterpRules, AveragingCodesAndRounding) {
+    Opx8u a[16 * 16], b[16 * 16], d[16 * 16];
+    std::memset(a, 255, sizeof a);
+    std::memset(b, 0, sizeof b);
+    std::memset(d, 7, sizeof d);
+    for (Opx32u w : {0u, 1u, 17u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(opxiInterpolateBlock_H264_8u_P2P1R(a, b, d, w, 4, 16), opxErrSize);
+        EXPECT_EQ(opxiInterpolateBlock_H264_8u_P3P1R(a, b, d, 4, w, 16, 16, 16), opxErrSize);
+    }
+    EXPECT_EQ(d[0], 7);
+    ASSERT_EQ(opxiInterpolateBlock_H264_8u_P2P1R(a, b, d, 16, 16, 16), opxOk);
+    for (Opx8u v : d) ASSERT_EQ(v, 128);
+    std::memset(d, 7, sizeof d);
+    ASSERT_EQ(opxiInterpolateBlock_H264_8u_P3P1R(a, b, d, 3, 2, 16, 16, 4), opxOk);
+    EXPECT_EQ(d[0], 128);
+    EXPECT_EQ(d[2], 128);
+    EXPECT_EQ(d[3], 7);
+    EXPECT_EQ(d[6], 128);
+    EXPECT_EQ(d[7], 7);
+}
+
+// ---- plane expansion
+// ------------------------------------------------------------------------------
+
+// Expected padding, sample by sample: the plane value at (x, y) outside the picture is that of
+// the nearest picture sample of the same parity (field modes) or of any row (frame).
+TEST(InterpRules, ExpandPlaneFrameAndFields) {
+    Rng rng;
+    for (int mode : {opxFrame, opxTopField, opxBottomField}) {
+        for (Opx32u pels : {1u, 2u, 5u, 16u}) {
+            for (int w : {1, 7, 16}) {
+                for (int h : {2, 6, 10}) {
+                    const int p = static_cast<int>(pels);
+                    Plane<Opx8u> plane(w + 2 * p, h + 2 * p, 8);
+                    plane.fill(Pattern::kRandom, rng);
+                    Plane<Opx8u> before = plane;
+                    Opx8u* origin = plane.row(p) + p;
+                    ASSERT_EQ(opxiExpandPlane_H264_8u_C1R(
+                                  origin, w, h, static_cast<Opx32s>(plane.step()), pels, mode),
+                              opxOk);
+                    EXPECT_TRUE(plane.canaries_intact());
+                    for (int y = -p; y < h + p; ++y) {
+                        for (int x = -p; x < w + p; ++x) {
+                            const bool in_parity =
+                                mode == opxFrame || ((y & 1) == (mode == opxBottomField));
+                            const Opx8u got = plane.at(x + p, y + p);
+                            const bool inside = x >= 0 && x < w && y >= 0 && y < h;
+                            if (inside || !in_parity) {
+                                ASSERT_EQ(got, before.at(x + p, y + p))
+                                    << "untouched " << x << "," << y << " mode " << mode;
+                                continue;
+                            }
+                            int sy = std::clamp(y, 0, h - 1);
+                            if (mode == opxTopField) sy = std::clamp(y, 0, h - 2);
+                            if (mode == opxBottomField) sy = std::clamp(y, 1, h - 1);
+                            const int sx = std::clamp(x, 0, w - 1);
+                            ASSERT_EQ(got, before.at(sx + p, sy + p))
+                                << x << "," << y << " mode " << mode << " pels " << p << " " << w
+                                << "x" << h;
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(InterpRules, ExpandPlaneCodes) {
+    Opx8u buf[64 * 64] = {};
+    Opx8u* origin = buf + 8 * 64 + 8;
+    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(nullptr, 0, 3, 64, 4, 9), opxErrNullPtr);
+    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, 8, 3, 64, 4, 9), opxErrSize);
+    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, 8, 0, 64, 4, 0), opxErrSize);
+    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, 0, 8, 64, 4, 0), opxErrSize);
+    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, -5, 8, 64, 4, 0), opxErrSize);
+    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, 8, 8, 64, 0, 9), opxOk);  // nothing to do
+    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, 8, 8, 64, 4, 3), opxErrBadArg);
+    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, 8, 8, 64, 4, -1), opxErrBadArg);
+    for (Opx8u v : buf) ASSERT_EQ(v, 0);
+}
+
+}  // namespace
+
+// ---- null-pointer cases
+// -----------------------------------------------------------------------------
+
+OPX_NULL_CASE(opxiInterpolateLuma_H264_8u_C1R) {
+    return opxiInterpolateLuma_H264_8u_C1R(nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, {16, 16});
+}
+OPX_NULL_CASE(opxiInterpolateLumaTop_H264_8u_C1R) {
+    return opxiInterpolateLumaTop_H264_8u_C1R(nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, 2,
+                                              {16, 16});
+}
+OPX_NULL_CASE(opxiInterpolateLumaBottom_H264_8u_C1R) {
+    return opxiInterpolateLumaBottom_H264_8u_C1R(nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, 2,
+                                                 {16, 16});
+}
+OPX_NULL_CASE(opxiInterpolateChroma_H264_8u_C1R) {
+    return opxiInterpolateChroma_H264_8u_C1R(nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, {8, 8});
+}
+OPX_NULL_CASE(opxiInterpolateChroma_H264_8u_C2P2R) {
+    return opxiInterpolateChroma_H264_8u_C2P2R(nul(s.u8(0)), 64, nul(s.u8(1)), nul(s.u8(2)), 64, 1,
+                                               1, {8, 8});
+}
+OPX_NULL_CASE(opxiInterpolateChromaTop_H264_8u_C1R) {
+    return opxiInterpolateChromaTop_H264_8u_C1R(nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, 1,
+                                                {8, 8});
+}
+OPX_NULL_CASE(opxiInterpolateChromaBottom_H264_8u_C1R) {
+    return opxiInterpolateChromaBottom_H264_8u_C1R(nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, 1,
+                                                   {8, 8});
+}
+
+namespace {
+OpxInterpolate16u null_record(NullProbe& nul, Scratch& s) {
+    OpxInterpolate16u p{};
+    p.pSrc = nul(s.u16(0));
+    p.srcStep = 64;
+    p.pDst = nul(s.u16(1));
+    p.dstStep = 64;
+    p.dx = 1;
+    p.dy = 1;
+    p.roiSize = {8, 8};
+    p.bitDepth = 10;
+    return p;
+}
+}  // namespace
+
+#define OPX_NULL_CASE_16U(fn, ...)        \
+    OPX_NULL_CASE(fn) {                   \
+        OpxInterpolate16u rec{};          \
+        OpxInterpolate16u* p = nul(&rec); \
+        rec = null_record(nul, s);        \
+        return fn(p __VA_ARGS__);         \
+    }
+OPX_NULL_CASE_16U(opxiInterpolateLuma_H264_16u_C1R)
+OPX_NULL_CASE_16U(opxiInterpolateLumaTop_H264_16u_C1R, , 1)
+OPX_NULL_CASE_16U(opxiInterpolateLumaBottom_H264_16u_C1R, , 1)
+OPX_NULL_CASE_16U(opxiInterpolateChroma_H264_16u_C1R)
+OPX_NULL_CASE_16U(opxiInterpolateChromaTop_H264_16u_C1R, , 1)
+OPX_NULL_CASE_16U(opxiInterpolateChromaBottom_H264_16u_C1R, , 1)
+
+namespace {
+template <class R, class T>
+R* block_record(R& rec, NullProbe& nul, Scratch& s, T* (Scratch::*mem)(int), int planes_src,
+                int planes_dst) {
+    R* p = nul(&rec);
+    rec = R{};
+    for (int i = 0; i < planes_src; ++i) rec.pSrc[i] = nul((s.*mem)(i));
+    for (int i = 0; i < planes_dst; ++i) rec.pDst[i] = nul((s.*mem)(4 + i));
+    rec.srcStep = 64;
+    rec.dstStep = 64;
+    rec.frameSize = {32, 32};
+    rec.blockSize = {8, 8};
+    rec.blockPos = {4, 4};
+    rec.motionVector = {-3, 5};
+    return p;
+}
+}  // namespace
+
+OPX_NULL_CASE(opxiInterpolateLumaBlock_H264_8u_P1R) {
+    OpxInterpolateBlock8u rec;
+    return opxiInterpolateLumaBlock_H264_8u_P1R(block_record(rec, nul, s, &Scratch::u8, 1, 1));
+}
+OPX_NULL_CASE(opxiInterpolateLumaBlock_H264_16u_P1R) {
+    OpxInterpolateBlock16u rec;
+    OpxInterpolateBlock16u* p = block_record(rec, nul, s, &Scratch::u16, 1, 1);
+    rec.bitDepth = 10;
+    return opxiInterpolateLumaBlock_H264_16u_P1R(p);
+}
+OPX_NULL_CASE(opxiInterpolateChromaBlock_H264_8u_P2R) {
+    OpxInterpolateBlock8u rec;
+    return opxiInterpolateChromaBlock_H264_8u_P2R(block_record(rec, nul, s, &Scratch::u8, 2, 2));
+}
+OPX_NULL_CASE(opxiInterpolateChromaBlock_H264_16u_P2R) {
+    OpxInterpolateBlock16u rec;
+    OpxInterpolateBlock16u* p = block_record(rec, nul, s, &Scratch::u16, 2, 2);
+    rec.bitDepth = 10;
+    return opxiInterpolateChromaBlock_H264_16u_P2R(p);
+}
+OPX_NULL_CASE(opxiInterpolateChromaBlock_H264_8u_C2C2R) {
+    OpxInterpolateBlock8u rec;
+    return opxiInterpolateChromaBlock_H264_8u_C2C2R(block_record(rec, nul, s, &Scratch::u8, 1, 1));
+}
+OPX_NULL_CASE(opxiInterpolateChromaBlock_H264_8u_C2P2R) {
+    OpxInterpolateBlock8u rec;
+    return opxiInterpolateChromaBlock_H264_8u_C2P2R(block_record(rec, nul, s, &Scratch::u8, 1, 2));
+}
+OPX_NULL_CASE(opxiInterpolateBlock_H264_8u_P2P1R) {
+    return opxiInterpolateBlock_H264_8u_P2P1R(nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16, 16);
+}
+OPX_NULL_CASE(opxiInterpolateBlock_H264_8u_P3P1R) {
+    return opxiInterpolateBlock_H264_8u_P3P1R(nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16, 16,
+                                              16, 16);
+}
+OPX_NULL_CASE(opxiExpandPlane_H264_8u_C1R) {
+    return opxiExpandPlane_H264_8u_C1R(nul(s.u8(0)), 16, 16, 64, 8, opxFrame);
+}
+
+}  // namespace opx::test
