@@ -120,6 +120,9 @@ bool parse_slice_header(Bits& b, int nal_type, int nal_ref_idc, const Sps* sps_t
 bool build_cavlc_tables(CavlcTables& t);
 
 std::string md5_hex(const uint8_t* data, size_t n);
+// Splits an Annex B byte stream into NAL units, decodes them and flushes; returns the number of
+// frames output.
+long decode_stream(Decoder& d, const uint8_t* data, size_t size);
 
 // ---- tables (tables.cpp) ----
 extern const uint8_t kZigzag4x4[16];
