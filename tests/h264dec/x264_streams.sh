@@ -12,7 +12,10 @@ fail=0 n=0
 # name | size | lavfi source | frames | x264 options
 cases=(
   "ip_basic|176x144|testsrc|12|--profile baseline --bframes 0 --ref 1"
-  "odd_size|99x73|testsrc2|10|--profile baseline --ref 2"
+  "odd_size|98x74|testsrc2|10|--profile baseline --ref 2"
+  "odd_size_b|138x58|mandelbrot|14|--profile high --bframes 3 --weightp 1 --8x8dct --ref 5"
+  "explicit_b|96x96|testsrc2|14|--profile main --bframes 2 --weightb --weightp 2 --ref 3 --b-pyramid strict"
+  "intra_refresh|112x64|testsrc|16|--profile baseline --intra-refresh --keyint 8 --ref 1"
   "mono|70x46|testsrc|6|--profile high --output-csp i400 --input-csp i400"
   "bframes_spatial|160x96|testsrc2|20|--profile main --bframes 3 --b-pyramid none --direct spatial --ref 3"
   "bframes_temporal|144x80|testsrc|20|--profile main --bframes 2 --direct temporal --ref 2 --b-pyramid none"
@@ -47,6 +50,22 @@ for c in "${cases[@]}"; do
   else
     echo "$name ($size, $opts): MISMATCH: $(diff <(echo "$expected") <(echo "$actual") | head -1)"
     fail=1
+  fi
+done
+# streams outside the decoder's scope are refused with exit status 3 and a message
+ffmpeg -v error -f lavfi -i "testsrc=size=64x48:rate=25" -frames:v 4 -pix_fmt yuv420p -f rawvideo -y "$work/r.yuv"
+for r in "cabac|--cabac" "interlaced|--no-cabac --tff" "lossless|--no-cabac --qp 0" "yuv422|--no-cabac --output-csp i422" "high10|--no-cabac --output-depth 10"; do
+  IFS='|' read -r name opts <<<"$r"
+  # shellcheck disable=SC2086
+  if ! x264 --quiet --threads 1 --input-res 64x48 $opts -o "$work/r_$name.264" "$work/r.yuv" 2>/dev/null; then
+    echo "refusal $name: x264 cannot make it here, skipped"; continue
+  fi
+  msg=$("$dec" --md5 "$work/r_$name.264" 2>&1 >/dev/null)
+  rc=$?
+  if [ $rc -eq 3 ] && echo "$msg" | grep -q "unsupported stream"; then
+    echo "refusal $name: $msg"
+  else
+    echo "refusal $name: NOT REFUSED (exit $rc: $msg)"; fail=1
   fi
 done
 echo "$n streams, $([ $fail = 0 ] && echo all bit-exact || echo FAILURES)"
