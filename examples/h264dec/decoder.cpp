@@ -119,10 +119,7 @@ void Decoder::feed_nal(const uint8_t* nal, size_t size) {
             if (new_pic) {
                 if (!sh.idr && !sps_active_)
                     return error("stream does not start with an IDR picture"), void();
-                if (sh.idr || &sps != sps_active_ || sps_active_->mb_width != sps.mb_width ||
-                    sps_active_->mb_height != sps.mb_height) {
-                    if (!activate_sps(sps)) return;
-                }
+                if (!activate_sps(sps)) return;
                 start_picture(sh, sps, pps);
             }
             if (sh.first_mb >= mb_width_ * mb_height_)
@@ -144,7 +141,8 @@ bool Decoder::activate_sps(const Sps& sps) {
     bool resize = !sps_active_ || sps_active_->mb_width != sps.mb_width ||
                   sps_active_->mb_height != sps.mb_height;
     if (resize && sps_active_) flush();
-    sps_active_ = &sps;
+    active_sps_ = sps;  // a copy: a later parameter set with the same id must not change it
+    sps_active_ = &active_sps_;
     mb_width_ = sps.mb_width;
     mb_height_ = sps.mb_height;
     if (resize) {

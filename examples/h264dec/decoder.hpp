@@ -69,6 +69,7 @@ class Decoder {
     CavlcTables vlc_;
 
     // active sequence
+    Sps active_sps_;
     const Sps* sps_active_ = nullptr;
     int mb_width_ = 0, mb_height_ = 0;
     int dpb_size_ = 16, reorder_ = 16;

@@ -34,15 +34,17 @@ int main(int argc, char** argv) {
             timing = true;
         } else if (!a.empty() && a[0] == '-' && a != "-") {
             std::fprintf(stderr,
-                         "usage: opxvc-h264dec [--md5] [-o FILE] [--frames N] [--time] [--loops N] STREAM\n");
+                         "usage: opxvc-h264dec [--md5] [-o FILE] [--frames N] [--time] [--loops N] "
+                         "STREAM\n");
             return 2;
         } else {
             input = argv[i];
         }
     }
     if (!input) {
-        std::fprintf(stderr,
-                     "usage: opxvc-h264dec [--md5] [-o FILE] [--frames N] [--time] [--loops N] STREAM\n");
+        std::fprintf(
+            stderr,
+            "usage: opxvc-h264dec [--md5] [-o FILE] [--frames N] [--time] [--loops N] STREAM\n");
         return 2;
     }
     std::vector<uint8_t> data;

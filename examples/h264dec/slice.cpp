@@ -488,6 +488,10 @@ void SliceDecoder::predict_partition(int x, int y, int w, int h) {
     for (int l = 0; l < 2; ++l) {
         int r = l == 0 ? r0 : r1;
         if (r < 0) continue;
+        if (size_t(r) >= ref_[l].size()) {
+            d_.error("reference index %d beyond list %d", r, l);
+            return;
+        }
         const Picture* ref = ref_[l][size_t(r)];
         const Mv& mv = mv_[l][i];
         bool direct_out = !bi;
@@ -663,8 +667,11 @@ bool SliceDecoder::decode_mb() {
     m.nonzero = 0;
     std::memset(m.ipred, 2, sizeof m.ipred);
     sp_done_ = false;
+    // mb_type numbering here: 0..25 intra (Table 7-11), 100..104 P (Table 7-13), 200..222 B
+    // (Table 7-14)
     int mb_type = int(b_.ue());
     int st = sh_.slice_type;
+    if (mb_type > (st == 0 ? 30 : st == 1 ? 48 : 25)) return d_.error("bad mb_type"), false;
     if (st == 0) {
         if (mb_type < 5) {
             mb_type += 100;  // P types 100..104
