@@ -829,6 +829,168 @@ OPXVC_API OpxResult opxiExpandPlane_H264_8u_C1R(Opx8u* pSrcDstPlane, Opx32s fram
 
 /* ==== H.264 WEIGHTED PREDICTION ==== */
 
+/*
+ * Weighted sample prediction of H.264 clause 8.4.2.3. With Clip the clamp to 0..255 (8u) or
+ * 0..2^bitDepth − 1 (16u), s, s1, s2 co-located samples and >> the floor division by a power of
+ * two, the results are, exactly for every weight and offset accepted (no intermediate wraps):
+ *   uni-directional: logWD ≥ 1: Clip(((s·weight + 2^(logWD−1)) >> logWD) + offset);
+ *                    logWD = 0: Clip(s·weight + offset)
+ *   bi-directional:  Clip(((s1·weight1 + s2·weight2 + 2^logWD) >> (logWD + 1))
+ *                         + ((offset1 + offset2 + 1) >> 1))
+ *   implicit:        Clip((s1·weight1 + s2·weight2 + 32) >> 6)
+ * Block sides ("sizes") are 2, 4, 8 or 16; otherwise opxErrSize. 8u steps (Opx32u) are
+ * compared with the width as unsigned values and taken as unsigned distances; the steps of the
+ * records are signed. Rows are processed top to bottom, samples left to right, each sample read
+ * before it is written. In the interleaved (C2) forms a width counts CbCr pairs; the Cb weight
+ * and offset apply to even bytes, the Cr ones to odd bytes.
+ */
+
+/** Two prediction blocks and a destination (8-bit). Steps in bytes. */
+typedef struct OpxBidir8u {
+    const Opx8u* pSrc1;
+    Opx32s src1Step;
+    const Opx8u* pSrc2;
+    Opx32s src2Step;
+    Opx8u* pDst;
+    Opx32s dstStep;
+    OpxRoiSize roiSize;
+} OpxBidir8u;
+
+/** Two prediction blocks and a destination (16-bit). Steps in samples. */
+typedef struct OpxBidir16u {
+    const Opx16u* pSrc1;
+    Opx32s src1Step;
+    const Opx16u* pSrc2;
+    Opx32s src2Step;
+    Opx16u* pDst;
+    Opx32s dstStep;
+    OpxRoiSize roiSize;
+    Opx32s bitDepth; /**< results are clamped to 0..2^bitDepth − 1; 8..14 */
+} OpxBidir16u;
+
+/** Weights of one reference list for interleaved chroma. */
+typedef struct OpxChromaWeight {
+    Opx32u logWD;     /**< only the low 4 bits are used */
+    Opx8s weight[2];  /**< Cb, Cr */
+    Opx8s offset[2];  /**< Cb, Cr */
+} OpxChromaWeight;
+
+/**
+ * Uni-directional explicit weighting of a block in place (the C1R and C1IR names are one
+ * function). Checks: pSrcDst null → opxErrNullPtr; srcDstStep < width → opxErrStep; sizes →
+ * opxErrSize; logWD > 7 → opxErrBadArg.
+ */
+OPXVC_API OpxResult opxiUniDirWeightBlock_H264_8u_C1R(Opx8u* pSrcDst, Opx32u srcDstStep,
+                                                      Opx32u logWD, Opx32s weight, Opx32s offset,
+                                                      OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiUniDirWeightBlock_H264_8u_C1IR(Opx8u* pSrcDst, Opx32u srcDstStep,
+                                                       Opx32u logWD, Opx32s weight, Opx32s offset,
+                                                       OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+
+/**
+ * Uni-directional explicit weighting of an interleaved CbCr block in place at pDst (only pDst,
+ * dstStep and roiSize of the record are used); logWD is the low 4 bits of the weight record's.
+ * Checks: record, its pDst or pWeight null → opxErrNullPtr; dstStep < width → opxErrStep;
+ * sizes → opxErrSize.
+ */
+OPXVC_API OpxResult opxiUniDirWeightBlock_H264_8u_C2R(OpxBidir8u* pBidir,
+                                                      const OpxChromaWeight* pWeight)
+    OPXVC_NOEXCEPT;
+
+/**
+ * Uni-directional explicit weighting of a 16-bit block in place (steps in samples). Checks:
+ * pSrcDst null → opxErrNullPtr; srcDstStep < width → opxErrStep; sizes → opxErrSize;
+ * logWD > 7 → opxErrBadArg; bitDepth outside 8..14 → opxErrOutOfRange.
+ */
+OPXVC_API OpxResult opxiUnidirWeight_H264_16u_IP2P1R(Opx16u* pSrcDst, Opx32u srcDstStep,
+                                                     Opx32u logWD, Opx32s weight, Opx32s offset,
+                                                     OpxRoiSize roiSize,
+                                                     Opx32s bitDepth) OPXVC_NOEXCEPT;
+
+/**
+ * Bi-directional explicit weighting; both sources share srcStep. Checks: any pointer null →
+ * opxErrNullPtr; srcStep or dstStep < width → opxErrStep; sizes → opxErrSize; logWD > 7 →
+ * opxErrBadArg.
+ */
+OPXVC_API OpxResult opxiBiDirWeightBlock_H264_8u_P2P1R(const Opx8u* pSrc1, const Opx8u* pSrc2,
+                                                       Opx8u* pDst, Opx32u srcStep,
+                                                       Opx32u dstStep, Opx32u logWD,
+                                                       Opx32s weight1, Opx32s offset1,
+                                                       Opx32s weight2, Opx32s offset2,
+                                                       OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+
+/** As opxiBiDirWeightBlock_H264_8u_P2P1R with a step per block (any step < width → opxErrStep). */
+OPXVC_API OpxResult opxiBiDirWeightBlock_H264_8u_P3P1R(const Opx8u* pSrc1, const Opx8u* pSrc2,
+                                                       Opx8u* pDst, Opx32u src1Step,
+                                                       Opx32u src2Step, Opx32u dstStep,
+                                                       Opx32u logWD, Opx32s weight1,
+                                                       Opx32s offset1, Opx32s weight2,
+                                                       Opx32s offset2,
+                                                       OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+
+/**
+ * Bi-directional explicit weighting of interleaved CbCr blocks; logWD is the low 4 bits of
+ * the list-0 record's; src2Step is used but not checked. Checks: record, its pSrc1, pSrc2 or
+ * pDst, pWeight0 or pWeight1 null → opxErrNullPtr; src1Step or dstStep < width → opxErrStep;
+ * sizes → opxErrSize.
+ */
+OPXVC_API OpxResult opxiBiDirWeightBlock_H264_8u_C2R(OpxBidir8u* pBidir,
+                                                     const OpxChromaWeight* pWeight0,
+                                                     const OpxChromaWeight* pWeight1)
+    OPXVC_NOEXCEPT;
+
+/**
+ * Implicit bi-directional weighting (weights summing to 64, no offsets). Checks: any pointer
+ * null → opxErrNullPtr; srcStep or dstStep < width → opxErrStep; sizes → opxErrSize.
+ */
+OPXVC_API OpxResult opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(const Opx8u* pSrc1,
+                                                               const Opx8u* pSrc2, Opx8u* pDst,
+                                                               Opx32u srcStep, Opx32u dstStep,
+                                                               Opx32s weight1, Opx32s weight2,
+                                                               OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+
+/**
+ * Implicit bi-directional weighting of a block of any size. Checks: any pointer null →
+ * opxErrNullPtr; width or height below 1 → opxOk with nothing written; no step or size checks.
+ */
+OPXVC_API OpxResult opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(
+    const Opx8u* pSrc1, const Opx8u* pSrc2, Opx8u* pDst, Opx32u src1Step, Opx32u src2Step,
+    Opx32u dstStep, Opx32s weight1, Opx32s weight2, OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+
+/**
+ * Bi-directional explicit weighting of 16-bit blocks (offsets used as passed). Checks: record,
+ * pSrc1, pSrc2 or pDst null → opxErrNullPtr; src1Step, src2Step or dstStep < width →
+ * opxErrStep; sizes → opxErrSize; logWD > 7 → opxErrBadArg; bitDepth outside 8..14 →
+ * opxErrOutOfRange.
+ */
+OPXVC_API OpxResult opxiBidirWeight_H264_16u_P2P1R(const OpxBidir16u* pBidir, Opx32u logWD,
+                                                   Opx32s weight1, Opx32s offset1,
+                                                   Opx32s weight2,
+                                                   Opx32s offset2) OPXVC_NOEXCEPT;
+
+/** Implicit weighting of 16-bit blocks; checks as opxiBidirWeight_H264_16u_P2P1R (no logWD). */
+OPXVC_API OpxResult opxiBidirWeightImplicit_H264_16u_P2P1R(const OpxBidir16u* pBidir,
+                                                           Opx32s weight1,
+                                                           Opx32s weight2) OPXVC_NOEXCEPT;
+
+/**
+ * Rounded average (s1 + s2 + 1) >> 1 of 16-bit blocks; bitDepth is not used. Checks: record or
+ * any of its pointers null → opxErrNullPtr; width outside 2..16 → opxErrSize; height outside
+ * 2..16 → opxErrSize; no step check.
+ */
+OPXVC_API OpxResult opxiBidir_H264_16u_P2P1R(const OpxBidir16u* pBidir) OPXVC_NOEXCEPT;
+
+/**
+ * Weighted average in place: pSrcDst = Clip(((s1·weight1 + d·weight2 + 2^(shift−1)) >> shift)
+ * + offset), d the sample of pSrcDst; shift ≤ 0 means no shift and no rounding term. Checks:
+ * pSrc1 or pSrcDst null → opxErrNullPtr; srcDstStep < width → opxErrStep; sizes →
+ * opxErrSize; shift > 30 → opxErrBadArg.
+ */
+OPXVC_API OpxResult opxiWeightedAverage_H264_8u_C1IR(const Opx8u* pSrc1, Opx8u* pSrcDst,
+                                                     Opx32s srcDstStep, Opx32s weight1,
+                                                     Opx32s weight2, Opx32s shift, Opx32s offset,
+                                                     OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+
 /* ==== END H.264 WEIGHTED PREDICTION ==== */
 
 /* ==== H.264 DEBLOCKING ==== */

@@ -1,0 +1,515 @@
+// H.264 weighted prediction: AVX2 kernels against the portable ones over the whole accepted
+// argument range, the values the rules single out, result codes and their order.
+#include "h264/decode/weight.hpp"
+
+#include <algorithm>
+#include <climits>
+
+#include "harness/harness.hpp"
+
+namespace opx::test {
+namespace {
+
+using namespace opx::h264;
+
+// Weights and offsets: the H.264 range, the edges of the kernels' fast path and the whole of
+// 32 bits.
+std::int64_t any_weight(Rng& rng) {
+    static constexpr std::int64_t kEdges[] = {-129,   -128,  -127,      -64,      0,   1,
+                                              63,     64,    127,       128,      129, 255,
+                                              -32768, 32767, INT32_MIN, INT32_MAX};
+    switch (rng.uniform(0, 4)) {
+        case 0:
+        case 4:
+            return rng.uniform(-128, 127);
+        case 1:
+            return kEdges[rng.uniform(0, std::size(kEdges) - 1)];
+        case 2:
+            return rng.uniform(-70000, 70000);
+        default:
+            return rng.uniform(INT32_MIN, INT32_MAX);
+    }
+}
+
+std::int8_t s8(Rng& rng) {
+    return static_cast<std::int8_t>(rng.uniform(-128, 127));
+}
+
+Pattern any_pattern(Rng& rng) {
+    return kAllPatterns[rng.uniform(0, std::size(kAllPatterns) - 1)];
+}
+
+constexpr int kTrials = 64;
+
+// A second plane of the same geometry holding the same samples (Plane is not copyable).
+template <class T>
+std::unique_ptr<Plane<T>> twin(const Plane<T>& a, int margin, int misalign = 0, int extra = 0) {
+    auto b = std::make_unique<Plane<T>>(a.width(), a.height(), margin, misalign, extra);
+    for (int y = 0; y < a.height(); ++y) std::copy(a.row(y), a.row(y) + a.width(), b->row(y));
+    return b;
+}
+
+TEST(H264Weight, UniKernelsMatchPortableOverAllArguments) {
+    Rng rng;
+    for (int c2 = 0; c2 < 2; ++c2)
+        for (int i = 0; i < kNumWeightSizes; ++i)
+            for (int t = 0; t < kTrials; ++t) {
+                const int bytes = kWeightSides[i / 4] * (c2 ? 2 : 1), h = kWeightSides[i % 4];
+                UniWeight wt;
+                wt.shift = static_cast<int>(rng.uniform(0, c2 ? 15 : 7));
+                for (int c = 0; c < 2; ++c) {
+                    wt.w[c] = static_cast<std::int32_t>(c2 ? s8(rng) : any_weight(rng));
+                    wt.o[c] = c2 ? s8(rng) : any_weight(rng);
+                }
+                if (!c2) wt.w[1] = wt.w[0], wt.o[1] = wt.o[0];
+                const int misalign = static_cast<int>(rng.uniform(0, 31));
+                Plane<Opx8u> a(bytes, h, 16, misalign, static_cast<int>(rng.uniform(0, 9)));
+                a.fill(any_pattern(rng), rng);
+                auto pb = twin(a, 16, misalign);
+                Plane<Opx8u>& b = *pb;
+                const auto& tr = c2 ? ref::kWeight.uni_c2 : ref::kWeight.uni;
+                const auto& ta = c2 ? avx2::kWeight.uni_c2 : avx2::kWeight.uni;
+                tr[i](a.data(), a.step(), wt);
+                ta[i](b.data(), b.step(), wt);
+                ASSERT_TRUE(planes_equal(a, b))
+                    << bytes << "x" << h << " shift " << wt.shift << " w " << wt.w[0] << ","
+                    << wt.w[1] << " o " << wt.o[0] << "," << wt.o[1];
+                ASSERT_TRUE(b.canaries_intact());
+            }
+}
+
+BiWeight any_bi_weight(Rng& rng, bool c2) {
+    BiWeight wt;
+    wt.shift = static_cast<int>(rng.uniform(0, c2 ? 16 : 30));
+    for (int c = 0; c < 2; ++c) {
+        wt.w1[c] = static_cast<std::int32_t>(c2 ? s8(rng) : any_weight(rng));
+        wt.w2[c] = static_cast<std::int32_t>(c2 ? s8(rng) : any_weight(rng));
+        wt.o[c] = c2 ? s8(rng) : any_weight(rng);
+    }
+    if (!c2) wt.w1[1] = wt.w1[0], wt.w2[1] = wt.w2[0], wt.o[1] = wt.o[0];
+    return wt;
+}
+
+TEST(H264Weight, BiKernelsMatchPortableOverAllArguments) {
+    Rng rng;
+    for (int c2 = 0; c2 < 2; ++c2)
+        for (int i = 0; i < kNumWeightSizes; ++i)
+            for (int t = 0; t < kTrials; ++t) {
+                const int bytes = kWeightSides[i / 4] * (c2 ? 2 : 1), h = kWeightSides[i % 4];
+                const BiWeight wt = any_bi_weight(rng, c2);
+                Plane<Opx8u> s1(bytes, h, 16, static_cast<int>(rng.uniform(0, 31)));
+                Plane<Opx8u> s2(bytes, h, 16, static_cast<int>(rng.uniform(0, 31)), 5);
+                const Pattern p = any_pattern(rng);
+                s1.fill(p, rng, 0, 255, false);
+                s2.fill(p, rng, 0, 255, true);
+                Plane<Opx8u> a(bytes, h, 16, static_cast<int>(rng.uniform(0, 31)));
+                auto pb = twin(a, 16);
+                Plane<Opx8u>& b = *pb;
+                const auto& tr = c2 ? ref::kWeight.bi_c2 : ref::kWeight.bi;
+                const auto& ta = c2 ? avx2::kWeight.bi_c2 : avx2::kWeight.bi;
+                tr[i](s1.data(), s1.step(), s2.data(), s2.step(), a.data(), a.step(), wt);
+                ta[i](s1.data(), s1.step(), s2.data(), s2.step(), b.data(), b.step(), wt);
+                ASSERT_TRUE(planes_equal(a, b))
+                    << bytes << "x" << h << " shift " << wt.shift << " w " << wt.w1[0] << ","
+                    << wt.w2[0] << " o " << wt.o[0];
+                ASSERT_TRUE(b.canaries_intact());
+            }
+}
+
+// In place (the weighted average's destination is its second source) and blocks that overlap
+// by a few bytes: both paths read each sample before writing it, in row order.
+TEST(H264Weight, OverlappingBlocksGiveRowOrderResults) {
+    Rng rng;
+    for (int i = 0; i < kNumWeightSizes; ++i)
+        for (int shift_src : {0, 1, -1, 3, 40}) {
+            const int w = kWeightSides[i / 4], h = kWeightSides[i % 4];
+            const BiWeight wt = {5, {20, 20}, {44, 44}, {-3, -3}};
+            Plane<Opx8u> a(w + 48, h + 4, 16), src(w + 48, h + 4, 16);
+            a.fill(Pattern::kRandom, rng);
+            src.fill(Pattern::kRandom, rng);
+            auto pb = twin(a, 16);
+            Plane<Opx8u>& b = *pb;
+            Opx8u* da = a.row(2) + 8;
+            Opx8u* db = b.row(2) + 8;
+            ref::kWeight.bi[i](src.row(2) + 8, src.step(), da + shift_src, a.step(), da, a.step(),
+                               wt);
+            avx2::kWeight.bi[i](src.row(2) + 8, src.step(), db + shift_src, b.step(), db, b.step(),
+                                wt);
+            ASSERT_TRUE(planes_equal(a, b)) << w << "x" << h << " shift " << shift_src;
+        }
+}
+
+TEST(H264Weight, AnySizeKernelMatchesPortable) {
+    Rng rng;
+    for (int t = 0; t < 200; ++t) {
+        const int w = static_cast<int>(rng.uniform(1, 80)), h = static_cast<int>(rng.uniform(1, 9));
+        const BiWeight wt = t % 2 ? any_bi_weight(rng, false)
+                                  : BiWeight{6,
+                                             {static_cast<std::int32_t>(rng.uniform(-64, 128)), 0},
+                                             {static_cast<std::int32_t>(rng.uniform(-64, 128)), 0},
+                                             {0, 0}};
+        BiWeight wt2 = wt;
+        wt2.w1[1] = wt2.w1[0], wt2.w2[1] = wt2.w2[0], wt2.o[1] = wt2.o[0];
+        Plane<Opx8u> s1(w, h, 8, static_cast<int>(rng.uniform(0, 31)));
+        Plane<Opx8u> s2(w, h, 8, static_cast<int>(rng.uniform(0, 31)));
+        s1.fill(any_pattern(rng), rng);
+        s2.fill(any_pattern(rng), rng);
+        Plane<Opx8u> a(w, h, 8), b(w, h, 8);
+        ref::kWeight.bi_any(s1.data(), s1.step(), s2.data(), s2.step(), a.data(), a.step(), w, h,
+                            wt2);
+        avx2::kWeight.bi_any(s1.data(), s1.step(), s2.data(), s2.step(), b.data(), b.step(), w, h,
+                             wt2);
+        ASSERT_TRUE(planes_equal(a, b)) << w << "x" << h;
+        ASSERT_TRUE(b.canaries_intact());
+    }
+}
+
+TEST(H264Weight, SixteenBitKernelsMatchPortable) {
+    Rng rng;
+    for (int t = 0; t < 300; ++t) {
+        const int w = static_cast<int>(rng.uniform(1, 17)),
+                  h = static_cast<int>(rng.uniform(1, 16));
+        const int depth = static_cast<int>(rng.uniform(8, 14)), max = (1 << depth) - 1;
+        Plane<Opx16u> s1(w, h, 8), s2(w, h, 8);
+        const Pattern p = any_pattern(rng);
+        s1.fill(p, rng, 0, max, false);
+        s2.fill(p, rng, 0, max, true);
+        Plane<Opx16u> a(w, h, 8), b(w, h, 8);
+        const BiWeight wt = any_bi_weight(rng, false);
+        ref::kWeight.bi16(s1.data(), s1.step() / 2, s2.data(), s2.step() / 2, a.data(),
+                          a.step() / 2, w, h, wt, max);
+        avx2::kWeight.bi16(s1.data(), s1.step() / 2, s2.data(), s2.step() / 2, b.data(),
+                           b.step() / 2, w, h, wt, max);
+        ASSERT_TRUE(planes_equal(a, b));
+        ref::kWeight.avg16(s1.data(), s1.step() / 2, s2.data(), s2.step() / 2, a.data(),
+                           a.step() / 2, w, h);
+        avx2::kWeight.avg16(s1.data(), s1.step() / 2, s2.data(), s2.step() / 2, b.data(),
+                            b.step() / 2, w, h);
+        ASSERT_TRUE(planes_equal(a, b));
+        const UniWeight u = {
+            static_cast<int>(rng.uniform(0, 7)), {wt.w1[0], wt.w1[0]}, {wt.o[0], wt.o[0]}};
+        ref::kWeight.uni16(a.data(), a.step() / 2, w, h, u, max);
+        avx2::kWeight.uni16(b.data(), b.step() / 2, w, h, u, max);
+        ASSERT_TRUE(planes_equal(a, b));
+        ASSERT_TRUE(b.canaries_intact());
+    }
+}
+
+// Each sample flush against an unreadable page, both ends: no read beyond the block.
+TEST(H264Weight, KernelsReadAndWriteOnlyTheBlock) {
+    for (int i = 0; i < kNumWeightSizes; ++i)
+        for (bool front : {false, true}) {
+            const int w = kWeightSides[i / 4], h = kWeightSides[i % 4];
+            GuardedBuffer g1(w * h), g2(w * h), gd(w * h);
+            Opx8u* s1 = g1.place(w, h, w, front);
+            Opx8u* s2 = g2.place(w, h, w, front);
+            Opx8u* d = gd.place(w, h, w, front);
+            std::fill(g1.begin(), g1.end(), 200);
+            std::fill(g2.begin(), g2.end(), 100);
+            avx2::kWeight.bi[i](s1, w, s2, w, d, w, BiWeight{1, {1, 1}, {1, 1}, {0, 0}});
+            EXPECT_EQ(d[w * h - 1], 150);
+            avx2::kWeight.uni[i](d, w, UniWeight{0, {1, 1}, {5, 5}});
+            EXPECT_EQ(d[0], 155);
+            avx2::kWeight.bi_any(s1, w, s2, w, d, w, w, h, BiWeight{6, {32, 32}, {32, 32}, {0, 0}});
+            EXPECT_EQ(d[0], 150);
+        }
+}
+
+// ---- rules of the exported functions ----------------------------------------------------------
+
+constexpr OpxRoiSize k8x8 = {8, 8};
+
+TEST(H264Weight, UniDirectionalValuesTheRulesSingleOut) {
+    Opx8u b[64];
+    for (int i = 0; i < 64; ++i) b[i] = static_cast<Opx8u>(i * 4);
+    Opx8u c[64];
+    std::copy(b, b + 64, c);
+    ASSERT_EQ(opxiUniDirWeightBlock_H264_8u_C1R(c, 8, 0, 1, 0, k8x8), opxOk);
+    EXPECT_TRUE(std::equal(b, b + 64, c));
+    ASSERT_EQ(opxiUniDirWeightBlock_H264_8u_C1IR(c, 8, 0, 0, 300, k8x8), opxOk);
+    EXPECT_TRUE(std::all_of(c, c + 64, [](Opx8u v) { return v == 255; }));
+    ASSERT_EQ(opxiUniDirWeightBlock_H264_8u_C1R(c, 8, 0, 0, -300, k8x8), opxOk);
+    EXPECT_TRUE(std::all_of(c, c + 64, [](Opx8u v) { return v == 0; }));
+    // logWD 1: (s·3 + 1) >> 1 − 1: s = 1 gives 1, s = 0 gives −1 → 0.
+    Opx8u d[4] = {1, 0, 255, 85};
+    ASSERT_EQ(opxiUniDirWeightBlock_H264_8u_C1R(d, 2, 1, 3, -1, {2, 2}), opxOk);
+    EXPECT_EQ(d[0], 1);
+    EXPECT_EQ(d[1], 0);
+    EXPECT_EQ(d[2], 255);
+    EXPECT_EQ(d[3], 127);
+    // Negative products round towards minus infinity: (−3 + 1) >> 1 = −1, offset 10 → 9.
+    Opx8u e[4] = {1, 1, 1, 1};
+    ASSERT_EQ(opxiUniDirWeightBlock_H264_8u_C1R(e, 2, 1, -3, 10, {2, 2}), opxOk);
+    EXPECT_EQ(e[0], 9);
+}
+
+// Exact results where 32-bit arithmetic would wrap: the extremes of the accepted weights.
+TEST(H264Weight, ExtremeWeightsGiveExactResults) {
+    Opx8u d[4] = {255, 1, 0, 2};
+    // 255·2^31−1 − 2^31·... : weight INT32_MAX with offset INT32_MIN.
+    ASSERT_EQ(opxiUniDirWeightBlock_H264_8u_C1R(d, 2, 0, INT32_MAX, INT32_MIN, {2, 2}), opxOk);
+    EXPECT_EQ(d[0], 255);  // 255·(2^31 − 1) − 2^31 > 255
+    EXPECT_EQ(d[1], 0);    // 2^31 − 1 − 2^31 = −1
+    EXPECT_EQ(d[2], 0);
+    EXPECT_EQ(d[3], 255);  // 2^32 − 2 − 2^31 > 255
+    Opx8u s1[4] = {1, 1, 1, 1}, s2[4] = {1, 1, 1, 1}, o[4];
+    // 1·2^31−1 + 1·(−2^31) + 2^7 = 127 → >> 8 = 0; offsets (2^31 − 1 + 2^31 − 1 + 1) >> 1.
+    ASSERT_EQ(
+        opxiBiDirWeightBlock_H264_8u_P2P1R(s1, s2, o, 2, 2, 7, INT32_MAX, 0, INT32_MIN, 0, {2, 2}),
+        opxOk);
+    EXPECT_EQ(o[0], 0);
+    ASSERT_EQ(
+        opxiBiDirWeightBlock_H264_8u_P2P1R(s1, s2, o, 2, 2, 0, 0, INT32_MAX, 0, INT32_MAX, {2, 2}),
+        opxOk);
+    EXPECT_EQ(o[0], 255);
+    ASSERT_EQ(
+        opxiBiDirWeightBlock_H264_8u_P2P1R(s1, s2, o, 2, 2, 0, 0, INT32_MIN, 0, INT32_MIN, {2, 2}),
+        opxOk);
+    EXPECT_EQ(o[0], 0);
+    // Offsets of opposite extremes: (2^31 − 1 − 2^31 + 1) >> 1 = 0; 100 + 100 → 100.
+    Opx8u a[4] = {100, 100, 100, 100};
+    ASSERT_EQ(
+        opxiBiDirWeightBlock_H264_8u_P2P1R(a, a, o, 2, 2, 0, 1, INT32_MAX, 1, INT32_MIN, {2, 2}),
+        opxOk);
+    EXPECT_EQ(o[0], 100);
+}
+
+TEST(H264Weight, BiDirectionalValuesTheRulesSingleOut) {
+    Opx8u s1[64], s2[64], d[64];
+    std::fill(s1, s1 + 64, 255);
+    std::fill(s2, s2 + 64, 0);
+    ASSERT_EQ(opxiBiDirWeightBlock_H264_8u_P2P1R(s1, s2, d, 8, 8, 0, 1, 0, 1, 0, k8x8), opxOk);
+    EXPECT_TRUE(std::all_of(d, d + 64, [](Opx8u v) { return v == 128; }));
+    for (int i = 0; i < 64; ++i)
+        s1[i] = static_cast<Opx8u>(i * 3), s2[i] = static_cast<Opx8u>(250 - i);
+    Opx8u e[64];
+    ASSERT_EQ(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(s1, s2, d, 8, 8, 32, 32, k8x8), opxOk);
+    for (int i = 0; i < 64; ++i) EXPECT_EQ(d[i], (s1[i] + s2[i] + 1) >> 1);
+    ASSERT_EQ(opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(s1, s2, e, 8, 8, 8, 32, 32, k8x8), opxOk);
+    EXPECT_TRUE(std::equal(d, d + 64, e));
+    // The combined offset is rounded once: (1 + 2 + 1) >> 1 = 2, after the shift.
+    ASSERT_EQ(opxiBiDirWeightBlock_H264_8u_P3P1R(s1, s2, d, 8, 8, 8, 2, 4, 1, 4, 2, k8x8), opxOk);
+    for (int i = 0; i < 64; ++i)
+        EXPECT_EQ(d[i], std::min(255, ((s1[i] * 4 + s2[i] * 4 + 4) >> 3) + 2));
+}
+
+TEST(H264Weight, ImplicitAnySizeAcceptsZeroWidthWhereTheSizedFormRefuses) {
+    Opx8u s[16] = {}, d[16];
+    std::fill(d, d + 16, 7);
+    EXPECT_EQ(opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(s, s, d, 4, 4, 4, 32, 32, {0, 4}), opxOk);
+    EXPECT_EQ(opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(s, s, d, 4, 4, 4, 32, 32, {4, -1}), opxOk);
+    EXPECT_TRUE(std::all_of(d, d + 16, [](Opx8u v) { return v == 7; }));
+    EXPECT_EQ(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(s, s, d, 4, 4, 32, 32, {0, 4}),
+              opxErrSize);
+    // Odd sizes are fine for the any-size form.
+    EXPECT_EQ(opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(s, s, d, 4, 4, 4, 32, 32, {3, 3}), opxOk);
+    EXPECT_EQ(d[0], 0);
+    EXPECT_EQ(d[3], 7);
+}
+
+TEST(H264Weight, SixteenByTwoAndTwoBySixteenAreAccepted) {
+    Opx8u a[64] = {}, b[64] = {}, d[64];
+    for (OpxRoiSize r : {OpxRoiSize{16, 2}, OpxRoiSize{2, 16}}) {
+        const Opx32u st = static_cast<Opx32u>(r.width);
+        EXPECT_EQ(opxiUniDirWeightBlock_H264_8u_C1R(d, st, 0, 1, 0, r), opxOk);
+        EXPECT_EQ(opxiBiDirWeightBlock_H264_8u_P2P1R(a, b, d, st, st, 0, 1, 0, 1, 0, r), opxOk);
+        EXPECT_EQ(opxiBiDirWeightBlock_H264_8u_P3P1R(a, b, d, st, st, st, 0, 1, 0, 1, 0, r), opxOk);
+        EXPECT_EQ(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(a, b, d, st, st, 32, 32, r), opxOk);
+        EXPECT_EQ(opxiWeightedAverage_H264_8u_C1IR(a, d, r.width, 1, 1, 1, 0, r), opxOk);
+        OpxBidir8u rec = {a, r.width, b, r.width, d, r.width, r};
+        const OpxChromaWeight cw = {0, {1, 1}, {0, 0}};
+        EXPECT_EQ(opxiUniDirWeightBlock_H264_8u_C2R(&rec, &cw), opxOk);
+        EXPECT_EQ(opxiBiDirWeightBlock_H264_8u_C2R(&rec, &cw, &cw), opxOk);
+    }
+}
+
+TEST(H264Weight, InterleavedFormsWeightCbAndCrApart) {
+    Opx8u p[32];
+    for (int i = 0; i < 32; ++i) p[i] = 100;
+    OpxBidir8u rec = {nullptr, 0, nullptr, 0, p, 8, {4, 4}};
+    const OpxChromaWeight cw = {0x31, {2, -1}, {-10, 127}};  // logWD 1: the high bits are ignored
+    ASSERT_EQ(opxiUniDirWeightBlock_H264_8u_C2R(&rec, &cw), opxOk);
+    EXPECT_EQ(p[0], 90);  // (200 + 1) >> 1 − 10
+    EXPECT_EQ(p[1], 77);  // (−100 + 1) >> 1 + 127 = −50 + 127
+    Opx8u s1[32], s2[32], d[32];
+    std::fill(s1, s1 + 32, 40);
+    std::fill(s2, s2 + 32, 60);
+    OpxBidir8u bi = {s1, 8, s2, 8, d, 8, {4, 4}};
+    const OpxChromaWeight w0 = {2, {4, 1}, {3, -4}}, w1 = {7, {4, 2}, {0, 0}};
+    ASSERT_EQ(opxiBiDirWeightBlock_H264_8u_C2R(&bi, &w0, &w1), opxOk);
+    EXPECT_EQ(d[0], ((40 * 4 + 60 * 4 + 4) >> 3) + 2);   // logWD from list 0
+    EXPECT_EQ(d[1], ((40 * 1 + 60 * 2 + 4) >> 3) + -2);  // (−4 + 0 + 1) >> 1 = −2
+}
+
+TEST(H264Weight, WeightedAverageShiftZeroOrNegativeMeansNoShiftAndNoRounding) {
+    Opx8u s1[4] = {10, 20, 30, 40}, d[4] = {1, 2, 3, 4};
+    ASSERT_EQ(opxiWeightedAverage_H264_8u_C1IR(s1, d, 2, 2, 3, -5, -1, {2, 2}), opxOk);
+    EXPECT_EQ(d[0], 22);  // 20 + 3 − 1
+    EXPECT_EQ(d[3], 91);  // 80 + 12 − 1
+    Opx8u e[4] = {1, 2, 3, 4};
+    ASSERT_EQ(opxiWeightedAverage_H264_8u_C1IR(s1, e, 2, 2, 3, 0, -1, {2, 2}), opxOk);
+    EXPECT_EQ(e[0], 22);
+    // shift 2: (20 + 3 + 2) >> 2 = 6; shift 30 accepted, 31 refused.
+    Opx8u f[4] = {1, 2, 3, 4};
+    ASSERT_EQ(opxiWeightedAverage_H264_8u_C1IR(s1, f, 2, 2, 3, 2, 0, {2, 2}), opxOk);
+    EXPECT_EQ(f[0], 6);
+    EXPECT_EQ(opxiWeightedAverage_H264_8u_C1IR(s1, f, 2, INT32_MAX, INT32_MAX, 30, 0, {2, 2}),
+              opxOk);
+    EXPECT_EQ(f[0], (16LL * INT32_MAX + (1LL << 29)) >> 30);  // 10 and 6 weighted by 2^31 − 1
+    Opx8u g[4] = {9, 9, 9, 9};
+    EXPECT_EQ(opxiWeightedAverage_H264_8u_C1IR(s1, g, 2, 1, 1, 31, 0, {2, 2}), opxErrBadArg);
+    EXPECT_EQ(g[0], 9);
+}
+
+TEST(H264Weight, SixteenBitRules) {
+    Opx16u s1[16], s2[16], d[16];
+    std::fill(s1, s1 + 16, 1000);
+    std::fill(s2, s2 + 16, 1020);
+    OpxBidir16u rec = {s1, 4, s2, 4, d, 4, {4, 4}, 10};
+    ASSERT_EQ(opxiBidirWeight_H264_16u_P2P1R(&rec, 0, 1, 20, 1, 20), opxOk);
+    EXPECT_EQ(d[0], 1023);  // clamped to 10 bits
+    ASSERT_EQ(opxiBidirWeightImplicit_H264_16u_P2P1R(&rec, 32, 32), opxOk);
+    EXPECT_EQ(d[5], 1010);
+    ASSERT_EQ(opxiBidir_H264_16u_P2P1R(&rec), opxOk);
+    EXPECT_EQ(d[5], 1010);
+    rec.roiSize = {3, 5};  // the plain average takes any side 2..16
+    ASSERT_EQ(opxiBidir_H264_16u_P2P1R(&rec), opxOk);
+    EXPECT_EQ(opxiBidirWeight_H264_16u_P2P1R(&rec, 0, 1, 0, 1, 0), opxErrSize);
+    rec.roiSize = {17, 2};
+    EXPECT_EQ(opxiBidir_H264_16u_P2P1R(&rec), opxErrSize);
+    rec.roiSize = {2, 1};
+    EXPECT_EQ(opxiBidir_H264_16u_P2P1R(&rec), opxErrSize);
+    rec.roiSize = {4, 4};
+    for (Opx32s depth : {7, 15, -1, 32, 1000}) {
+        rec.bitDepth = depth;
+        std::fill(d, d + 16, 5);
+        EXPECT_EQ(opxiBidirWeight_H264_16u_P2P1R(&rec, 0, 1, 0, 1, 0), opxErrOutOfRange);
+        EXPECT_EQ(opxiBidirWeightImplicit_H264_16u_P2P1R(&rec, 32, 32), opxErrOutOfRange);
+        EXPECT_EQ(opxiUnidirWeight_H264_16u_IP2P1R(d, 4, 0, 1, 0, {4, 4}, depth), opxErrOutOfRange);
+        EXPECT_EQ(d[0], 5);
+    }
+    rec.bitDepth = 14;
+    EXPECT_EQ(opxiBidirWeight_H264_16u_P2P1R(&rec, 8, 1, 0, 1, 0), opxErrBadArg);
+    EXPECT_EQ(opxiUnidirWeight_H264_16u_IP2P1R(d, 4, 8, 1, 0, {4, 4}, 14), opxErrBadArg);
+    ASSERT_EQ(opxiUnidirWeight_H264_16u_IP2P1R(d, 4, 1, 3, -2, {4, 4}, 14), opxOk);
+    EXPECT_EQ(d[0], ((5 * 3 + 1) >> 1) - 2);
+}
+
+// Result codes: null before step before size before the value checks; nothing written.
+TEST(H264Weight, ChecksRunInOrderAndWriteNothing) {
+    Opx8u a[512], d[512];
+    std::fill(a, a + 512, 3);
+    std::fill(d, d + 512, 9);
+    auto untouched = [&] { return std::all_of(d, d + 512, [](Opx8u v) { return v == 9; }); };
+    EXPECT_EQ(opxiUniDirWeightBlock_H264_8u_C1R(nullptr, 1, 9, 1, 0, {3, 3}), opxErrNullPtr);
+    EXPECT_EQ(opxiUniDirWeightBlock_H264_8u_C1R(d, 7, 9, 1, 0, {8, 3}), opxErrStep);
+    EXPECT_EQ(opxiUniDirWeightBlock_H264_8u_C1R(d, 8, 9, 1, 0, {8, 3}), opxErrSize);
+    EXPECT_EQ(opxiUniDirWeightBlock_H264_8u_C1R(d, 8, 8, 1, 0, {8, 4}), opxErrBadArg);
+    EXPECT_EQ(opxiUniDirWeightBlock_H264_8u_C1R(d, 32, 0, 1, 0, {32, 4}), opxErrSize);
+    EXPECT_EQ(opxiUniDirWeightBlock_H264_8u_C1R(d, 8, 0, 1, 0, {1, 4}), opxErrSize);
+    EXPECT_EQ(opxiUniDirWeightBlock_H264_8u_C1R(d, 8, 0, 1, 0, {8, 0}), opxErrSize);
+    // Steps are unsigned: a width of −1 is a step error.
+    EXPECT_EQ(opxiUniDirWeightBlock_H264_8u_C1R(d, 8, 0, 1, 0, {-1, 4}), opxErrStep);
+    EXPECT_EQ(opxiBiDirWeightBlock_H264_8u_P2P1R(a, a, d, 15, 16, 9, 1, 0, 1, 0, {16, 16}),
+              opxErrStep);
+    EXPECT_EQ(opxiBiDirWeightBlock_H264_8u_P3P1R(a, a, d, 16, 15, 16, 9, 1, 0, 1, 0, {16, 16}),
+              opxErrStep);
+    EXPECT_EQ(opxiBiDirWeightBlock_H264_8u_P3P1R(a, a, d, 16, 16, 16, 9, 1, 0, 1, 0, {16, 6}),
+              opxErrSize);
+    EXPECT_EQ(opxiBiDirWeightBlock_H264_8u_P3P1R(a, a, d, 16, 16, 16, 8, 1, 0, 1, 0, {16, 4}),
+              opxErrBadArg);
+    EXPECT_EQ(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(a, a, d, 16, 8, 32, 32, {16, 4}),
+              opxErrStep);
+    EXPECT_EQ(opxiWeightedAverage_H264_8u_C1IR(a, d, 7, 1, 1, 40, 0, {8, 8}), opxErrStep);
+    EXPECT_EQ(opxiWeightedAverage_H264_8u_C1IR(a, d, 8, 1, 1, 40, 0, {8, 5}), opxErrSize);
+    EXPECT_EQ(opxiWeightedAverage_H264_8u_C1IR(a, d, 8, 1, 1, 40, 0, {8, 4}), opxErrBadArg);
+    OpxBidir8u rec = {a, 4, a, 1, d, 4, {4, 4}};
+    const OpxChromaWeight cw = {0, {1, 1}, {0, 0}};
+    EXPECT_EQ(opxiUniDirWeightBlock_H264_8u_C2R(&rec, nullptr), opxErrNullPtr);
+    EXPECT_EQ(opxiBiDirWeightBlock_H264_8u_C2R(&rec, &cw, nullptr), opxErrNullPtr);
+    rec.dstStep = 3;
+    EXPECT_EQ(opxiUniDirWeightBlock_H264_8u_C2R(&rec, &cw), opxErrStep);
+    EXPECT_EQ(opxiBiDirWeightBlock_H264_8u_C2R(&rec, &cw, &cw), opxErrStep);
+    rec.dstStep = 8;
+    rec.roiSize = {4, 5};
+    EXPECT_EQ(opxiUniDirWeightBlock_H264_8u_C2R(&rec, &cw), opxErrSize);
+    EXPECT_TRUE(untouched());
+    // src2Step is not checked by the interleaved bi-directional form.
+    rec.roiSize = {4, 4};
+    EXPECT_EQ(opxiBiDirWeightBlock_H264_8u_C2R(&rec, &cw, &cw), opxOk);
+}
+
+// Interleaved rows shorter than their step in bytes overlap; results follow row order.
+TEST(H264Weight, InterleavedInPlaceWithOverlappingRowsFollowsRowOrder) {
+    Rng rng;
+    for (int i = 0; i < kNumWeightSizes; ++i) {
+        const int w = kWeightSides[i / 4], h = kWeightSides[i % 4];
+        UniWeight wt = {3, {-7, 90}, {12, -40}};
+        for (int step : {w, -w, w + 1}) {
+            Plane<Opx8u> a(2 * w, 2 * h + 2, 16);
+            a.fill(Pattern::kRandom, rng);
+            auto pbb = twin(a, 16);
+            Plane<Opx8u>& b = *pbb;
+            Opx8u* pa = step < 0 ? a.row(2 * h) : a.data();
+            Opx8u* pb = step < 0 ? b.row(2 * h) : b.data();
+            ref::kWeight.uni_c2[i](pa, step, wt);
+            avx2::kWeight.uni_c2[i](pb, step, wt);
+            ASSERT_TRUE(planes_equal(a, b)) << w << "x" << h << " step " << step;
+        }
+    }
+}
+
+}  // namespace
+
+OPX_NULL_CASE(opxiUniDirWeightBlock_H264_8u_C1R) {
+    return opxiUniDirWeightBlock_H264_8u_C1R(nul(s.u8(0)), 16, 5, 3, 1, {16, 16});
+}
+OPX_NULL_CASE(opxiUniDirWeightBlock_H264_8u_C1IR) {
+    return opxiUniDirWeightBlock_H264_8u_C1IR(nul(s.u8(0)), 16, 5, 3, 1, {16, 16});
+}
+OPX_NULL_CASE(opxiUniDirWeightBlock_H264_8u_C2R) {
+    OpxBidir8u rec = {s.u8(1), 16, s.u8(2), 16, nul(s.u8(0)), 16, {8, 8}};
+    const OpxChromaWeight cw = {3, {5, 6}, {1, 2}};
+    return opxiUniDirWeightBlock_H264_8u_C2R(nul(&rec), nul(&cw));
+}
+OPX_NULL_CASE(opxiUnidirWeight_H264_16u_IP2P1R) {
+    return opxiUnidirWeight_H264_16u_IP2P1R(nul(s.u16(0)), 16, 5, 3, 1, {16, 16}, 10);
+}
+OPX_NULL_CASE(opxiBiDirWeightBlock_H264_8u_P2P1R) {
+    return opxiBiDirWeightBlock_H264_8u_P2P1R(nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16, 5,
+                                              3, 1, 4, 2, {16, 16});
+}
+OPX_NULL_CASE(opxiBiDirWeightBlock_H264_8u_P3P1R) {
+    return opxiBiDirWeightBlock_H264_8u_P3P1R(nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16, 16,
+                                              5, 3, 1, 4, 2, {16, 16});
+}
+OPX_NULL_CASE(opxiBiDirWeightBlock_H264_8u_C2R) {
+    OpxBidir8u rec = {nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.u8(2)), 32, {8, 8}};
+    const OpxChromaWeight cw = {3, {5, 6}, {1, 2}};
+    return opxiBiDirWeightBlock_H264_8u_C2R(nul(&rec), nul(&cw), nul(&cw));
+}
+OPX_NULL_CASE(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R) {
+    return opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16,
+                                                      16, 20, 44, {16, 16});
+}
+OPX_NULL_CASE(opxiBiDirWeightBlockImplicit_H264_8u_P3P1R) {
+    return opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16,
+                                                      16, 16, 20, 44, {16, 16});
+}
+OPX_NULL_CASE(opxiBidirWeight_H264_16u_P2P1R) {
+    OpxBidir16u rec = {nul(s.u16(0)), 16, nul(s.u16(1)), 16, nul(s.u16(2)), 16, {16, 16}, 10};
+    return opxiBidirWeight_H264_16u_P2P1R(nul(&rec), 5, 3, 1, 4, 2);
+}
+OPX_NULL_CASE(opxiBidirWeightImplicit_H264_16u_P2P1R) {
+    OpxBidir16u rec = {nul(s.u16(0)), 16, nul(s.u16(1)), 16, nul(s.u16(2)), 16, {16, 16}, 10};
+    return opxiBidirWeightImplicit_H264_16u_P2P1R(nul(&rec), 20, 44);
+}
+OPX_NULL_CASE(opxiBidir_H264_16u_P2P1R) {
+    OpxBidir16u rec = {nul(s.u16(0)), 16, nul(s.u16(1)), 16, nul(s.u16(2)), 16, {16, 16}, 10};
+    return opxiBidir_H264_16u_P2P1R(nul(&rec));
+}
+OPX_NULL_CASE(opxiWeightedAverage_H264_8u_C1IR) {
+    return opxiWeightedAverage_H264_8u_C1IR(nul(s.u8(0)), nul(s.u8(1)), 16, 3, 4, 2, 1, {16, 16});
+}
+
+}  // namespace opx::test
