@@ -67,29 +67,32 @@ void Decoder::deblock_picture() {
                     has_neighbour = false;
                 Opx8u bs[16];
                 for (int e = 0; e < 4; ++e) {
+                    bool filtered = e == 0 ? has_neighbour : !(q.transform8x8 && (e & 1));
+                    if (!filtered) {
+                        std::memset(bs + e * 4, 0, 4);
+                        continue;
+                    }
+                    const MbInfo& pmb = e == 0 ? *pm : q;
+                    if (q.intra || pmb.intra) {
+                        std::memset(bs + e * 4, e == 0 ? 4 : 3, 4);
+                        continue;
+                    }
                     for (int k = 0; k < 4; ++k) {
                         // q block at edge e, segment k; p block across the edge
                         int qx = dir == 0 ? e : k, qy = dir == 0 ? k : e;
+                        int px = dir == 0 ? (e == 0 ? 3 : e - 1) : k;
+                        int pyy = dir == 0 ? k : (e == 0 ? 3 : e - 1);
                         int v;
-                        if (e == 0 && !has_neighbour) {
-                            v = 0;
-                        } else if (e > 0 && q.transform8x8 && (e & 1)) {
+                        if (((q.nonzero >> (qy * 4 + qx)) & 1) ||
+                            ((pmb.nonzero >> (pyy * 4 + px)) & 1)) {
+                            v = 2;
+                        } else if (e > 0 && q.uniform_motion) {
                             v = 0;
                         } else {
-                            const MbInfo& pmb = e == 0 ? *pm : q;
-                            int px = dir == 0 ? (e == 0 ? 3 : e - 1) : k;
-                            int pyy = dir == 0 ? k : (e == 0 ? 3 : e - 1);
-                            if (q.intra || pmb.intra) {
-                                v = e == 0 ? 4 : 3;
-                            } else if (((q.nonzero >> (qy * 4 + qx)) & 1) ||
-                                       ((pmb.nonzero >> (pyy * 4 + px)) & 1)) {
-                                v = 2;
-                            } else {
-                                int gq = (mby * 4 + qy) * bw + mbx * 4 + qx;
-                                int pmbx = e == 0 ? nx : mbx, pmby = e == 0 ? ny : mby;
-                                int gp = (pmby * 4 + pyy) * bw + pmbx * 4 + px;
-                                v = motion_bs(gp, gq);
-                            }
+                            int gq = (mby * 4 + qy) * bw + mbx * 4 + qx;
+                            int pmbx = e == 0 ? nx : mbx, pmby = e == 0 ? ny : mby;
+                            int gp = (pmby * 4 + pyy) * bw + pmbx * 4 + px;
+                            v = motion_bs(gp, gq);
                         }
                         bs[e * 4 + k] = Opx8u(v);
                     }

@@ -191,8 +191,6 @@ Picture* Decoder::new_picture() {
             p->mv[l].assign(nb * 2, 0);
             p->ref_idx[l].assign(nb, -1);
             p->ref_id[l].assign(nb, -1);
-            p->ref_poc[l].assign(nb, 0);
-            p->ref_long[l].assign(nb, 0);
         }
     }
     p->id = next_id_++;

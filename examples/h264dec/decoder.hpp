@@ -20,6 +20,7 @@ struct MbInfo {
     uint8_t total_coeff[16];      // luma 4x4 blocks, raster order inside the macroblock
     uint8_t total_coeff_c[2][4];  // chroma 4x4 blocks
     uint16_t nonzero = 0;         // luma 4x4 blocks (raster) with coefficients, for bS = 2
+    bool uniform_motion = false;  // one motion for the whole macroblock: internal bS < 2 is 0
     int8_t ipred[16];             // Intra4x4/8x8 modes per 4x4 block (raster), 2 otherwise
 };
 

@@ -135,8 +135,6 @@ struct Picture {
     std::vector<int16_t> mv[2];  // 2 per block
     std::vector<int8_t> ref_idx[2];
     std::vector<int> ref_id[2];  // Picture::id of the reference, -1 none
-    std::vector<int> ref_poc[2];
-    std::vector<uint8_t> ref_long[2];
     bool is_ref() const { return short_ref || long_ref; }
 };
 

@@ -357,8 +357,6 @@ void SliceDecoder::store_motion(bool intra) {
                     pic_->mv[l][g * 2] = int16_t(mv_[l][i].x);
                     pic_->mv[l][g * 2 + 1] = int16_t(mv_[l][i].y);
                     pic_->ref_id[l][g] = rp->id;
-                    pic_->ref_poc[l][g] = rp->poc;
-                    pic_->ref_long[l][g] = rp->long_ref;
                 } else {
                     pic_->mv[l][g * 2] = pic_->mv[l][g * 2 + 1] = 0;
                     pic_->ref_id[l][g] = -1;
@@ -583,6 +581,7 @@ void SliceDecoder::inter_prediction(bool unused[4]) {
     };
     bool all = true;
     for (int i = 1; i < 16 && all; ++i) all = same(0, i);
+    d_.mbs_[size_t(mb_)].uniform_motion = all;
     if (all) return predict_partition(0, 0, 16, 16);
     for (int b8 = 0; b8 < 4; ++b8) {
         int x = (b8 & 1) * 2, y = (b8 >> 1) * 2;
