@@ -44,10 +44,15 @@ int main(int argc, char** argv) {
         }
         auto t0 = std::chrono::steady_clock::now();
         long whole = decode(data, data.size());
-        // prefixes: 40 cut points spread over the stream, and the first bytes one by one
+        // prefixes: every prefix of a small stream; of a larger one the first 64 bytes one by
+        // one and 40 cut points spread over the rest
         int prefixes = 0;
-        for (size_t cut = 1; cut < 64 && cut < data.size(); ++cut, ++prefixes) decode(data, cut);
-        for (int k = 1; k < 40; ++k, ++prefixes) decode(data, data.size() * size_t(k) / 40);
+        if (data.size() <= 10000) {
+            for (size_t cut = 1; cut < data.size(); ++cut, ++prefixes) decode(data, cut);
+        } else {
+            for (size_t cut = 1; cut < 64; ++cut, ++prefixes) decode(data, cut);
+            for (int k = 1; k < 40; ++k, ++prefixes) decode(data, data.size() * size_t(k) / 40);
+        }
         // bit flips: 1 to 32 random bits anywhere after the first bytes
         int flips = 0;
         for (int k = 0; k < 40; ++k, ++flips) {
