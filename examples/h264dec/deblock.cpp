@@ -15,94 +15,110 @@ inline int clip3(int lo, int hi, int v) {
 }
 }  // namespace
 
+// bS for motion (clause 8.7.2.1): 1 when the blocks use different reference pictures or a
+// different number of motion vectors, or a vector component differs by 4 or more.
+static int motion_strength(const Picture* p, size_t gp, size_t gq) {
+    int rp0 = p->ref_idx[0][gp] >= 0 ? p->ref_id[0][gp] : -1;
+    int rp1 = p->ref_idx[1][gp] >= 0 ? p->ref_id[1][gp] : -1;
+    int rq0 = p->ref_idx[0][gq] >= 0 ? p->ref_id[0][gq] : -1;
+    int rq1 = p->ref_idx[1][gq] >= 0 ? p->ref_id[1][gq] : -1;
+    auto mvd = [&](int lp, int lq) {
+        const int16_t* a = &p->mv[lp][gp * 2];
+        const int16_t* b = &p->mv[lq][gq * 2];
+        return std::abs(a[0] - b[0]) >= 4 || std::abs(a[1] - b[1]) >= 4;
+    };
+    int np = (rp0 >= 0) + (rp1 >= 0), nq = (rq0 >= 0) + (rq1 >= 0);
+    if (np != nq) return 1;
+    if (np == 1) {
+        int lp = rp0 >= 0 ? 0 : 1, lq = rq0 >= 0 ? 0 : 1;
+        if ((lp ? rp1 : rp0) != (lq ? rq1 : rq0)) return 1;
+        return mvd(lp, lq) ? 1 : 0;
+    }
+    if (np == 0) return 0;
+    if (!((rp0 == rq0 && rp1 == rq1) || (rp0 == rq1 && rp1 == rq0))) return 1;
+    if (rp0 != rp1) {
+        if (rp0 == rq0) return (mvd(0, 0) || mvd(1, 1)) ? 1 : 0;
+        return (mvd(0, 1) || mvd(1, 0)) ? 1 : 0;
+    }
+    return ((mvd(0, 0) || mvd(1, 1)) && (mvd(0, 1) || mvd(1, 0))) ? 1 : 0;
+}
+
+// Boundary strengths of the macroblock's vertical [0] and horizontal [1] edges, [4 * edge +
+// segment]. The slice decoder calls this when the macroblock is complete, while its motion is in
+// the cache; the filter pass recomputes it where a neighbour was decoded later (slice groups).
+void Decoder::edge_strengths(int mbx, int mby) {
+    const Picture* p = cur_;
+    const int w = mb_width_;
+    const int bw = w * 4;  // 4x4 blocks per picture row
+    MbInfo& q = mbs_[size_t(mby * w + mbx)];
+    const SliceInfo& si = slices_[size_t(q.slice_num)];
+    q.bs_valid = true;
+    for (int dir = 0; dir < 2; ++dir) {  // 0: vertical edges, 1: horizontal edges
+        Opx8u* bs = q.bs[dir];
+        int nx = dir == 0 ? mbx - 1 : mbx, ny = dir == 0 ? mby : mby - 1;
+        const MbInfo* pm = nx >= 0 && ny >= 0 ? &mbs_[size_t(ny * w + nx)] : nullptr;
+        if (pm && pm->slice_num < 0) {
+            q.bs_valid = false;  // not decoded yet, or lost
+            pm = nullptr;
+        }
+        if (pm && si.deblock_idc == 2 && pm->slice_num != q.slice_num) pm = nullptr;
+        for (int e = 0; e < 4; ++e) {
+            bool filtered = e == 0 ? pm != nullptr : !(q.transform8x8 && (e & 1));
+            if (!filtered) {
+                std::memset(bs + e * 4, 0, 4);
+                continue;
+            }
+            const MbInfo& pmb = e == 0 ? *pm : q;
+            if (q.intra || pmb.intra) {
+                std::memset(bs + e * 4, e == 0 ? 4 : 3, 4);
+                continue;
+            }
+            for (int k = 0; k < 4; ++k) {
+                // q block at edge e, segment k; p block across the edge
+                int qx = dir == 0 ? e : k, qy = dir == 0 ? k : e;
+                int px = dir == 0 ? (e == 0 ? 3 : e - 1) : k;
+                int pyy = dir == 0 ? k : (e == 0 ? 3 : e - 1);
+                int v;
+                if (((q.nonzero >> (qy * 4 + qx)) & 1) || ((pmb.nonzero >> (pyy * 4 + px)) & 1)) {
+                    v = 2;
+                } else if (e > 0 && q.uniform_motion) {
+                    v = 0;
+                } else {
+                    int gq = (mby * 4 + qy) * bw + mbx * 4 + qx;
+                    int pmbx = e == 0 ? nx : mbx, pmby = e == 0 ? ny : mby;
+                    int gp = (pmby * 4 + pyy) * bw + pmbx * 4 + px;
+                    v = motion_strength(p, size_t(gp), size_t(gq));
+                }
+                bs[e * 4 + k] = Opx8u(v);
+            }
+        }
+    }
+}
+
 void Decoder::deblock_picture() {
     Picture* p = cur_;
     const bool mono = sps_active_->chroma_format_idc == 0;
     const int w = mb_width_, h = mb_height_;
-    const int bw = w * 4;  // 4x4 blocks per picture row
-    // bS for motion (clause 8.7.2.1): the blocks use different reference pictures or a
-    // different number of motion vectors, or a vector component differs by 4 or more
-    auto motion_bs = [&](int gp, int gq) -> int {
-        int rp0 = p->ref_idx[0][size_t(gp)] >= 0 ? p->ref_id[0][size_t(gp)] : -1;
-        int rp1 = p->ref_idx[1][size_t(gp)] >= 0 ? p->ref_id[1][size_t(gp)] : -1;
-        int rq0 = p->ref_idx[0][size_t(gq)] >= 0 ? p->ref_id[0][size_t(gq)] : -1;
-        int rq1 = p->ref_idx[1][size_t(gq)] >= 0 ? p->ref_id[1][size_t(gq)] : -1;
-        auto mvd = [&](int lp, int g1, int lq, int g2) {
-            return std::abs(p->mv[lp][size_t(g1) * 2] - p->mv[lq][size_t(g2) * 2]) >= 4 ||
-                   std::abs(p->mv[lp][size_t(g1) * 2 + 1] - p->mv[lq][size_t(g2) * 2 + 1]) >= 4;
-        };
-        int np = (rp0 >= 0) + (rp1 >= 0), nq = (rq0 >= 0) + (rq1 >= 0);
-        if (np != nq) return 1;
-        if (np == 1) {
-            int lp = rp0 >= 0 ? 0 : 1, lq = rq0 >= 0 ? 0 : 1;
-            int a = lp ? rp1 : rp0, b = lq ? rq1 : rq0;
-            if (a != b) return 1;
-            return mvd(lp, gp, lq, gq) ? 1 : 0;
-        }
-        if (np == 0) return 0;  // cannot happen for inter blocks
-        if (!((rp0 == rq0 && rp1 == rq1) || (rp0 == rq1 && rp1 == rq0))) return 1;
-        if (rp0 != rp1) {
-            if (rp0 == rq0) return (mvd(0, gp, 0, gq) || mvd(1, gp, 1, gq)) ? 1 : 0;
-            return (mvd(0, gp, 1, gq) || mvd(1, gp, 0, gq)) ? 1 : 0;
-        }
-        bool straight = mvd(0, gp, 0, gq) || mvd(1, gp, 1, gq);
-        bool crossed = mvd(0, gp, 1, gq) || mvd(1, gp, 0, gq);
-        return (straight && crossed) ? 1 : 0;
-    };
     for (int mby = 0; mby < h; ++mby) {
         for (int mbx = 0; mbx < w; ++mbx) {
-            const MbInfo& q = mbs_[size_t(mby * w + mbx)];
+            MbInfo& q = mbs_[size_t(mby * w + mbx)];
             if (q.slice_num < 0 || q.slice_num >= int(slices_.size())) continue;
             const SliceInfo& si = slices_[size_t(q.slice_num)];
             if (si.deblock_idc == 1) continue;
+            if (!q.bs_valid) edge_strengths(mbx, mby);
             Opx8u* py = p->y + size_t(mby * 16) * p->width + mbx * 16;
             Opx8u* pc[2] = {p->cb + size_t(mby * 8) * p->cwidth + mbx * 8,
                             p->cr + size_t(mby * 8) * p->cwidth + mbx * 8};
             for (int dir = 0; dir < 2; ++dir) {  // 0: vertical edges, 1: horizontal edges
                 int nx = dir == 0 ? mbx - 1 : mbx, ny = dir == 0 ? mby : mby - 1;
-                bool has_neighbour = nx >= 0 && ny >= 0;
-                const MbInfo* pm = has_neighbour ? &mbs_[size_t(ny * w + nx)] : nullptr;
-                if (pm && pm->slice_num < 0) has_neighbour = false;
-                if (pm && si.deblock_idc == 2 && pm->slice_num != q.slice_num)
-                    has_neighbour = false;
-                Opx8u bs[16];
-                for (int e = 0; e < 4; ++e) {
-                    bool filtered = e == 0 ? has_neighbour : !(q.transform8x8 && (e & 1));
-                    if (!filtered) {
-                        std::memset(bs + e * 4, 0, 4);
-                        continue;
-                    }
-                    const MbInfo& pmb = e == 0 ? *pm : q;
-                    if (q.intra || pmb.intra) {
-                        std::memset(bs + e * 4, e == 0 ? 4 : 3, 4);
-                        continue;
-                    }
-                    for (int k = 0; k < 4; ++k) {
-                        // q block at edge e, segment k; p block across the edge
-                        int qx = dir == 0 ? e : k, qy = dir == 0 ? k : e;
-                        int px = dir == 0 ? (e == 0 ? 3 : e - 1) : k;
-                        int pyy = dir == 0 ? k : (e == 0 ? 3 : e - 1);
-                        int v;
-                        if (((q.nonzero >> (qy * 4 + qx)) & 1) ||
-                            ((pmb.nonzero >> (pyy * 4 + px)) & 1)) {
-                            v = 2;
-                        } else if (e > 0 && q.uniform_motion) {
-                            v = 0;
-                        } else {
-                            int gq = (mby * 4 + qy) * bw + mbx * 4 + qx;
-                            int pmbx = e == 0 ? nx : mbx, pmby = e == 0 ? ny : mby;
-                            int gp = (pmby * 4 + pyy) * bw + pmbx * 4 + px;
-                            v = motion_bs(gp, gq);
-                        }
-                        bs[e * 4 + k] = Opx8u(v);
-                    }
-                }
+                const MbInfo* pm = nx >= 0 && ny >= 0 ? &mbs_[size_t(ny * w + nx)] : nullptr;
+                const Opx8u* bs = q.bs[dir];
                 int any = 0;
                 for (int i = 0; i < 16; ++i) any |= bs[i];
                 if (!any) continue;
                 // luma thresholds (clause 8.7.2.2)
                 Opx8u alpha[2], beta[2], tc0[16];
-                int qp_edge = pm && has_neighbour ? (pm->qp + q.qp + 1) >> 1 : q.qp;
+                int qp_edge = pm && bs[0] | bs[1] | bs[2] | bs[3] ? (pm->qp + q.qp + 1) >> 1 : q.qp;
                 int qps[2] = {qp_edge, q.qp};
                 int index_a[2];
                 for (int i = 0; i < 2; ++i) {
@@ -120,7 +136,7 @@ void Decoder::deblock_picture() {
                 if (mono) continue;
                 for (int c = 0; c < 2; ++c) {
                     int cq = q.qpc[c];
-                    int cqe = pm && has_neighbour ? (pm->qpc[c] + cq + 1) >> 1 : cq;
+                    int cqe = pm && bs[0] | bs[1] | bs[2] | bs[3] ? (pm->qpc[c] + cq + 1) >> 1 : cq;
                     int cqs[2] = {cqe, cq};
                     Opx8u ca[2], cb[2], ctc[8];
                     int cia[2];

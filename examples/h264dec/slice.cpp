@@ -127,6 +127,9 @@ class SliceDecoder {
     const MbInfo& info(const Nb& n) const { return d_.mbs_[size_t(n.mby * mbw_ + n.mbx)]; }
 
     bool decode_mb();
+    void finish_mb() {
+        if (sh_.deblock_idc != 1) d_.edge_strengths(mbx_, mby_);
+    }
     void skip_mb();
     bool parse_residual(MbInfo& m, int cbp, bool i16);
     int luma_nc(int x, int y);
@@ -639,6 +642,7 @@ void SliceDecoder::skip_mb() {
     }
     inter_prediction(nullptr);
     store_motion(false);
+    finish_mb();
 }
 
 // ---- macroblock layer ------------------------------------------------------------------------
@@ -711,6 +715,7 @@ bool SliceDecoder::decode_mb() {
             for (int i = 0; i < 16; ++i) ref_idx_[l][i] = -1;
         store_motion(true);
         if (b_.error) return d_.error("truncated PCM macroblock"), false;
+        finish_mb();
         return true;
     }
 
@@ -974,6 +979,7 @@ bool SliceDecoder::decode_mb() {
             if (r < 0) d_.error("inter chroma reconstruction failed (%d)", r);
         }
     }
+    finish_mb();
     return true;
 }
 
