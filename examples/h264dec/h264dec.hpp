@@ -39,6 +39,7 @@ struct Bits {
 
 struct Rbsp {
     std::vector<Opx32u> words;
+    std::vector<uint8_t> bytes;  // work buffer
     uint64_t size_bits = 0;
     void assign(const uint8_t* nal, size_t n);  // removes emulation prevention bytes
     Bits reader(size_t skip_bytes) const;

@@ -12,8 +12,9 @@ namespace h264dec {
 constexpr size_t kPadWords = 80;
 
 void Rbsp::assign(const uint8_t* nal, size_t n) {
-    std::vector<uint8_t> bytes;
-    bytes.reserve(n);
+    // bytes: the payload without emulation_prevention_three_byte, then 0xFF up to the padding
+    bytes.resize(n + 4 * kPadWords + 4);
+    size_t len = 0;
     int zeros = 0;
     for (size_t i = 0; i < n; ++i) {
         uint8_t c = nal[i];
@@ -22,28 +23,20 @@ void Rbsp::assign(const uint8_t* nal, size_t n) {
             continue;
         }
         zeros = c == 0 ? zeros + 1 : 0;
-        bytes.push_back(c);
+        bytes[len++] = c;
     }
     // the payload ends at the rbsp_stop_one_bit: the last 1 bit of the unit
-    size_t len = bytes.size();
-    while (len > 0 && bytes[len - 1] == 0) --len;
+    size_t end = len;
+    while (end > 0 && bytes[end - 1] == 0) --end;
     size_bits = 0;
-    if (len > 0) {
-        int tz = __builtin_ctz(bytes[len - 1]);
-        size_bits = uint64_t(len) * 8 - uint64_t(tz) - 1;
-    }
-    size_t nwords = (bytes.size() + 3) / 4;
-    words.assign(nwords + kPadWords, 0xFFFFFFFFu);
+    if (end > 0) size_bits = uint64_t(end) * 8 - uint64_t(__builtin_ctz(bytes[end - 1])) - 1;
+    std::memset(&bytes[len], 0xFF, bytes.size() - len);
+    size_t nwords = (len + 3) / 4 + kPadWords;
+    words.resize(nwords);
     for (size_t w = 0; w < nwords; ++w) {
-        uint32_t v = 0;
-        for (int k = 0; k < 4; ++k) {
-            size_t i = w * 4 + k;
-            uint32_t c = i < bytes.size() ? bytes[i] : (i < len ? 0 : 0xFF);
-            // bytes after the stop bit are zero in the stream; the last word's tail is padding
-            if (i >= bytes.size()) c = 0xFF;
-            v = (v << 8) | c;
-        }
-        words[w] = v;
+        uint32_t v;
+        std::memcpy(&v, &bytes[w * 4], 4);
+        words[w] = __builtin_bswap32(v);  // first byte in bits 31..24
     }
 }
 
