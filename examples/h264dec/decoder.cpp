@@ -274,6 +274,11 @@ void Decoder::fill_frame_gap(const SliceHeader& sh, const Sps& sps) {
     int max_frame_num = 1 << sps.log2_max_frame_num;
     int unused = (prev_ref_frame_num_ + 1) % max_frame_num;
     if (!sps.gaps_allowed) error("frame_num gap (%d to %d)", prev_ref_frame_num_, sh.frame_num);
+    // only the last max_num_ref_frames inferred frames can survive the sliding window: a long
+    // gap (or a damaged frame_num) infers just those
+    int missing = (sh.frame_num - unused + max_frame_num) % max_frame_num;
+    int keep = std::max(1, sps.max_num_ref_frames);
+    if (missing > keep) unused = (sh.frame_num - keep + max_frame_num) % max_frame_num;
     int guard = 0;
     Picture* last = nullptr;
     for (auto& p : dpb_)
