@@ -37,6 +37,44 @@ struct Bits {
     }
 };
 
+inline uint32_t Bits::u(int n) {
+    if (n == 0) return 0;
+    if (overrun()) {
+        error = true;
+        return 0;
+    }
+    // the padding keeps two words readable behind any position inside the payload
+    uint64_t w = (uint64_t(ptr[0]) << 32) | ptr[1];
+    int start = 63 - (31 - pos);  // bit index in w of the next bit
+    uint32_t v = uint32_t((w >> (start - n + 1)) & ((n == 32) ? 0xFFFFFFFFull : ((1ull << n) - 1)));
+    int q = pos - n;
+    if (q >= 0) {
+        pos = q;
+    } else {
+        pos = q + 32;
+        ++ptr;
+    }
+    if (overrun()) error = true;
+    return v;
+}
+
+inline uint32_t Bits::ue() {
+    int zeros = 0;
+    while (bit() == 0) {
+        if (++zeros > 31 || error) {
+            error = true;
+            return 0;
+        }
+    }
+    if (zeros == 0) return 0;
+    return (uint32_t(1) << zeros) - 1 + u(zeros);
+}
+
+inline int32_t Bits::se() {
+    uint32_t k = ue();
+    return (k & 1) ? int32_t((k + 1) >> 1) : -int32_t(k >> 1);
+}
+
 struct Rbsp {
     std::vector<Opx32u> words;
     std::vector<uint8_t> bytes;  // work buffer
