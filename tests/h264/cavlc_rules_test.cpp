@@ -1,0 +1,614 @@
+// CAVLC and Exp-Golomb rules: argument checks and their order, the values the rules single out,
+// corrupt streams (rejected with the cursor restored, nothing outside the block touched), lazy
+// table checks, the chroma DC shortcut, and the null-pointer cases of the family.
+#include <string>
+
+#include "h264/cavlc_writer.hpp"
+#include "harness/harness.hpp"
+
+namespace opx::test {
+namespace {
+
+using namespace opx::test::cavlc;
+
+constexpr std::int32_t kZigzag[16] = {0, 1, 4, 8, 5, 2, 3, 6, 9, 12, 13, 10, 7, 11, 14, 15};
+
+// A word-cursor stream holding `bits` ('0'/'1', other characters ignored) from bit `pos` of the
+// first word; bits before it are ones, bits after it zeros, with three words of zeros after.
+struct Stream {
+    std::vector<Opx32u> w;
+    Opx32u* p;
+    Opx32s pos;
+    Stream(const std::string& bits, int start_pos = 31) : pos(start_pos) {
+        std::vector<int> b;
+        for (int i = start_pos; i < 31; ++i) b.push_back(1);
+        for (char c : bits)
+            if (c == '0' || c == '1') b.push_back(c - '0');
+        w.assign(b.size() / 32 + 4, 0);
+        for (std::size_t i = 0; i < b.size(); ++i)
+            if (b[i]) w[i / 32] |= 1u << (31 - i % 32);
+        p = w.data();
+    }
+    // Bits consumed since the start.
+    int consumed(int start_pos = 31) const {
+        return static_cast<int>(p - w.data()) * 32 + (31 - pos) - (31 - start_pos);
+    }
+};
+
+struct Luma {
+    Opx16s out[24];
+    Opx16s* dst = out + 4;
+    Opx16s num = -5;
+    Luma() { std::fill(out, out + 24, Opx16s{0x7777}); }
+    OpxResult run(Stream& s, int nc, int limit, const std::int32_t* scan = kZigzag) {
+        Tables& t = tables();
+        return opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &num, &dst, nc,
+                                                static_cast<Opx16s>(limit), t.coeff_token,
+                                                t.total_zeros_4x4, t.run_before, scan);
+    }
+    bool untouched() const {
+        return num == -5 && dst == out + 4 &&
+               std::all_of(out, out + 24, [](Opx16s v) { return v == 0x7777; });
+    }
+};
+
+// ---- argument checks ----------------------------------------------------------------------------
+
+TEST(CavlcChecks, OrderAndNothingWritten) {
+    Stream s("1");
+    Luma l;
+    s.pos = 32;
+    EXPECT_EQ(l.run(s, 0, 14), opxErrBadArg);  // position before coeffLimit
+    s.pos = -1;
+    EXPECT_EQ(l.run(s, 0, 16), opxErrBadArg);
+    s.pos = 31;
+    EXPECT_EQ(l.run(s, -1, 14), opxErrOutOfRange);  // coeffLimit before uVLCSelect
+    EXPECT_EQ(l.run(s, -1, 16), opxErrOutOfRange);
+    EXPECT_EQ(l.run(s, 0, 0), opxErrOutOfRange);
+    EXPECT_TRUE(l.untouched());
+    EXPECT_EQ(s.p, s.w.data());
+    EXPECT_EQ(s.pos, 31);
+}
+
+TEST(CavlcChecks, RangeFormIndices) {
+    Tables& t = tables();
+    auto call = [&](Stream& s, Luma& l, int nc, int m, int a, int b) {
+        return opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, nc,
+                                                    static_cast<Opx16s>(m), t.coeff_token,
+                                                    t.total_zeros_4x4, t.run_before, kZigzag, a, b);
+    };
+    Stream s("1");
+    Luma l;
+    EXPECT_EQ(call(s, l, -1, 20, -1, 3), opxErrOutOfRange);  // uVLCSelect first
+    EXPECT_EQ(call(s, l, 0, 1, -1, 0), opxErrOutOfRange);
+    EXPECT_EQ(call(s, l, 0, 0, 5, 4), opxErrOutOfRange);
+    EXPECT_EQ(call(s, l, 0, 2, 15, 16), opxErrOutOfRange);
+    EXPECT_EQ(call(s, l, 0, 16, 1, 15), opxErrBadArg);  // maxNumCoeff must be 15 here
+    EXPECT_EQ(call(s, l, 0, 17, 0, 15), opxErrBadArg);
+    s.pos = 40;
+    EXPECT_EQ(call(s, l, 0, 16, 0, 15), opxErrBadArg);
+    EXPECT_TRUE(l.untouched());
+    s.pos = 31;
+    EXPECT_EQ(call(s, l, 0, 16, 0, 15), opxOk);  // "1": TotalCoeff 0
+    EXPECT_EQ(l.num, 0);
+}
+
+TEST(CavlcChecks, WordDecodersRejectPositionsOutside0To31) {
+    Tables& t = tables();
+    for (int pos : {32, -1, 1000}) {
+        Stream s("1");
+        s.pos = pos;
+        Opx16s num = -5, v16 = -5, out[8], *dst = out;
+        Opx32s v32 = -5;
+        EXPECT_EQ(opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(
+                      &s.p, &s.pos, &num, &dst, t.coeff_token_dc, t.total_zeros_2x2, t.run_before),
+                  opxErrBadArg);
+        EXPECT_EQ(
+            opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s(
+                &s.p, &s.pos, &num, &dst, t.coeff_token_dc422, t.total_zeros_2x4, t.run_before),
+            opxErrBadArg);
+        EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u16s(&s.p, &s.pos, &v16, 0), opxErrBadArg);
+        EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u32s(&s.p, &s.pos, &v32, 1), opxErrBadArg);
+        EXPECT_EQ(opxiDecodeHuffmanOne_1u32s(&s.p, &s.pos, &v32, t.run_before[1]), opxErrBadArg);
+        Opx8u run = 9;
+        EXPECT_EQ(opxiDecodeHuffmanPair_1u16s(&s.p, &s.pos, t.run_before[1], &run, &v16),
+                  opxErrBadArg);
+        EXPECT_EQ(num, -5);
+        EXPECT_EQ(v16, -5);
+        EXPECT_EQ(v32, -5);
+        EXPECT_EQ(run, 9);
+        EXPECT_EQ(dst, out);
+        EXPECT_EQ(s.pos, pos);
+    }
+}
+
+// ---- values the rules single out
+// ------------------------------------------------------------------
+
+TEST(CavlcRules, FixedLengthCodeTotalCoeffZero) {
+    Stream s("000011 1111");
+    Luma l;
+    EXPECT_EQ(l.run(s, 8, 16), opxOk);
+    EXPECT_EQ(l.num, 0);
+    EXPECT_EQ(s.consumed(), 6);
+    EXPECT_EQ(l.dst, l.out + 4);
+    EXPECT_TRUE(std::all_of(l.out, l.out + 24, [](Opx16s v) { return v == 0x7777; }));
+}
+
+TEST(CavlcRules, FixedLengthCodeAllZerosIsOneCoefficient) {
+    // 000000: TotalCoeff 1, TrailingOnes 0; level_prefix 0 with bonus: +2; total_zeros 0.
+    Stream s("000000 1 1");
+    Luma l;
+    EXPECT_EQ(l.run(s, 8, 16), opxOk);
+    EXPECT_EQ(l.num, 1);
+    EXPECT_EQ(l.out[4 + 0], 2);  // total_zeros 0 ("1"): scan position 0
+    EXPECT_EQ(s.consumed(), 8);
+}
+
+TEST(CavlcRules, LevelPrefix14ReadsFourSuffixBits) {
+    // nC 0, TotalCoeff 3, TrailingOnes 3 would leave no level: use (1,0) "000101": one level,
+    // decoded with suffixLength 0; level_prefix 14 and suffix 0101: levelCode 14 + 5 + 2 = 21,
+    // level -11. total_zeros for TotalCoeff 1: "1" = 0.
+    Stream s("000101 00000000000000 1 0101 1");
+    Luma l;
+    EXPECT_EQ(l.run(s, 0, 16), opxOk);
+    EXPECT_EQ(l.num, 1);
+    EXPECT_EQ(l.out[4 + 0], -11);
+    EXPECT_EQ(s.consumed(), 6 + 15 + 4 + 1);
+}
+
+TEST(CavlcRules, FullAcBlockReadsNoTotalZerosAndLeavesDcZero) {
+    Rng rng;
+    Block b;
+    b.start = 1;
+    for (int p = 1; p < 16; ++p) b.scan_levels[p] = (p % 3) ? 1 + p : -p;
+    BitWriter w;
+    write_block(b, w);
+    std::vector<Opx32u> words = w.words(31, 2, rng);
+    Opx32u* p = words.data();
+    Opx32s pos = 31;
+    Opx16s out[16], *dst = out, num;
+    Tables& t = tables();
+    ASSERT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&p, &pos, &num, &dst, 0, 15, t.coeff_token,
+                                               t.total_zeros_4x4, t.run_before, kZigzag),
+              opxOk);
+    EXPECT_EQ(num, 15);
+    EXPECT_EQ(out[kZigzag[0]], 0);
+    EXPECT_EQ(static_cast<std::size_t>((p - words.data()) * 32 + 31 - pos), w.size());
+}
+
+// ---- corrupt streams ----------------------------------------------------------------------------
+
+// The fixed-length code can give pairs that no block holds.
+TEST(CavlcCorrupt, TrailingOnesAboveTotalCoeffOrCapacityRestoreTheCursor) {
+    for (const char* bits : {"000010", "000111", "111100 0", "111101"}) {
+        SCOPED_TRACE(bits);
+        Stream s(bits, 7);
+        Luma l;
+        // 000010: TotalCoeff 1, TrailingOnes 2; 000111: (2, 3); 111100: (16, 0) in an AC block.
+        EXPECT_EQ(l.run(s, 9, 15), opxErrH264VlcCode);
+        EXPECT_TRUE(l.untouched());
+        EXPECT_EQ(s.p, s.w.data());
+        EXPECT_EQ(s.pos, 7);
+    }
+}
+
+TEST(CavlcCorrupt, CoeffTokenPayloadsOutsideTheLimits) {
+    // A caller table whose only code "1" decodes to TrailingOnes 4 (with TotalCoeff 5), another
+    // to TotalCoeff 17.
+    for (Opx32s payload : {5 * 256 + 4, 17 * 256 + 0}) {
+        const Opx32s table[3] = {1, 0x00F0F101, (payload << 8) | 0};
+        const Opx32s* token[3] = {table, table, table};
+        Tables& t = tables();
+        Stream s("1111 1111 1111 1111 1111");
+        Luma l;
+        EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16, token,
+                                                   t.total_zeros_4x4, t.run_before, kZigzag),
+                  opxErrH264VlcCode);
+        EXPECT_TRUE(l.untouched());
+        EXPECT_EQ(s.consumed(), 0);
+    }
+}
+
+TEST(CavlcCorrupt, TotalZerosBeyondTheBlock) {
+    // AC block, TotalCoeff 1 ("01" ... (1,1) for nC 0), sign 0, total_zeros 15 ("000000001"):
+    // the coefficient would land on scan position 16.
+    Stream s("01 0 000000001", 20);
+    Luma l;
+    EXPECT_EQ(l.run(s, 0, 15), opxErrH264VlcCode);
+    EXPECT_EQ(s.p, s.w.data());
+    EXPECT_EQ(s.pos, 20);
+    // TotalCoeff and the cleared block stay written; the pointer does not move.
+    EXPECT_EQ(l.num, 1);
+    EXPECT_EQ(l.dst, l.out + 4);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(l.out[4 + i], 0);
+    EXPECT_EQ(l.out[3], 0x7777);
+    EXPECT_EQ(l.out[20], 0x7777);
+    // With the DC coefficient included the same total_zeros is fine.
+    Stream s2("01 0 000000001", 20);
+    Luma l2;
+    EXPECT_EQ(l2.run(s2, 0, 16), opxOk);
+    EXPECT_EQ(l2.out[4 + 15], 1);
+}
+
+TEST(CavlcCorrupt, LevelPrefixLongerThan32Zeros) {
+    // (1,0) for nC 0 is "000101", then the level_prefix.
+    Stream ok("000101" + std::string(32, '0') + "1" + std::string(29, '0') + "1");
+    Opx32s out[16], *dst = out;
+    Opx16s num;
+    Tables& t = tables();
+    EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u32s(&ok.p, &ok.pos, &num, &dst, 0, 16, t.coeff_token,
+                                               t.total_zeros_4x4, t.run_before, kZigzag),
+              opxOk);
+    // levelCode = (15 << 0) + 0 + 2^29 - 4096 + 15 + 2 = 2^29 - 4064: level 2^28 - 2031.
+    EXPECT_EQ(out[0], (1 << 28) - 2031);
+    Stream bad("000101" + std::string(33, '0') + "1" + std::string(40, '0'), 3);
+    dst = out;
+    EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u32s(&bad.p, &bad.pos, &num, &dst, 0, 16, t.coeff_token,
+                                               t.total_zeros_4x4, t.run_before, kZigzag),
+              opxErrH264VlcCode);
+    EXPECT_EQ(bad.p, bad.w.data());
+    EXPECT_EQ(bad.pos, 3);
+    EXPECT_EQ(dst, out);
+}
+
+// TotalCoeff 2, TrailingOnes 2 ("001" for nC 0), signs "01", total_zeros 7 ("0011"), then an
+// invalid run_before for zerosLeft 7 (eleven zeros).
+const char* kBadRunBefore = "001 01 0011 00000000000";
+
+TEST(CavlcCorrupt, InvalidRunBeforeRestoresTheCursor) {
+    Stream s(kBadRunBefore, 9);
+    Luma l;
+    EXPECT_EQ(l.run(s, 0, 16), opxErrH264VlcCode);
+    EXPECT_EQ(s.p, s.w.data());
+    EXPECT_EQ(s.pos, 9);
+    EXPECT_EQ(l.num, 2);
+    EXPECT_EQ(l.dst, l.out + 4);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(l.out[4 + i], 0);
+}
+
+TEST(CavlcCorrupt, RangeFormLeavesTheCursorWhereTheWalkStopped) {
+    Stream s(kBadRunBefore, 9);
+    Luma l;
+    Tables& t = tables();
+    EXPECT_EQ(
+        opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16, t.coeff_token,
+                                             t.total_zeros_4x4, t.run_before, kZigzag, 0, 15),
+        opxErrH264VlcCode);
+    // 3 + 2 + 4 bits, then the walk's 8 + 3 index bits.
+    EXPECT_EQ(s.consumed(9), 3 + 2 + 4 + 11);
+    EXPECT_EQ(l.dst, l.out + 4);
+    // An invalid coeff_token restores it: "0000 0000 0000 000" begins no code for nC 0.
+    Stream z(std::string(16, '0'), 9);
+    EXPECT_EQ(
+        opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(&z.p, &z.pos, &l.num, &l.dst, 0, 16, t.coeff_token,
+                                             t.total_zeros_4x4, t.run_before, kZigzag, 0, 15),
+        opxErrH264VlcCode);
+    EXPECT_EQ(z.consumed(9), 0);
+}
+
+TEST(CavlcCorrupt, RangeFormRemapWithNoAllowedPair) {
+    // m = 1 allows (0,0) and (1,0), (1,1): ranks 0..2. "000101" is (1,0) for nC 0, rank 4.
+    Stream s("000101 1 1");
+    Luma l;
+    Tables& t = tables();
+    EXPECT_EQ(
+        opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 1, t.coeff_token,
+                                             t.total_zeros_2x2, t.run_before, kZigzag, 3, 3),
+        opxErrH264VlcCode);
+    EXPECT_TRUE(l.untouched());
+    EXPECT_EQ(s.consumed(), 0);
+}
+
+TEST(CavlcCorrupt, ScanEntriesAreUsedModulo16) {
+    std::int32_t wild[16];
+    for (int i = 0; i < 16; ++i) wild[i] = kZigzag[i] + 16 * (i * 7919 - 40000);
+    Rng rng;
+    for (int rep = 0; rep < 50; ++rep) {
+        Block b = random_block(rng, Kind::k4x4, 0, 0, 15, 100);
+        BitWriter w;
+        write_block(b, w);
+        std::vector<Opx32u> words = w.words(31, 2, rng);
+        Stream s("");
+        s.w = words;
+        s.p = s.w.data();
+        Luma a, c;
+        Stream s2 = s;
+        s2.p = s2.w.data();
+        EXPECT_EQ(a.run(s, 0, 16, kZigzag), opxOk);
+        EXPECT_EQ(c.run(s2, 0, 16, wild), opxOk);
+        EXPECT_TRUE(regions_equal(a.out, 0, c.out, 0, 24, 1));
+    }
+}
+
+TEST(CavlcCorrupt, TableWidthsOutsideTheRange) {
+    Tables& t = tables();
+    for (Opx32s width : {0, 33, -1, 1 << 20}) {
+        const Opx32s table[3] = {width, 0, 0};
+        const Opx32s* token[3] = {table, table, table};
+        Stream s("1111");
+        Luma l;
+        EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16, token,
+                                                   t.total_zeros_4x4, t.run_before, kZigzag),
+                  opxErrH264VlcCode);
+        EXPECT_EQ(s.consumed(), 0);
+    }
+    // A sub-table head out of range.
+    const Opx32s linked[5] = {1, (3 << 8) | 0x80, (3 << 8) | 0x80, 40, 0};
+    const Opx32s* token[3] = {linked, linked, linked};
+    Stream s("1111");
+    Luma l;
+    EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16, token,
+                                               t.total_zeros_4x4, t.run_before, kZigzag),
+              opxErrH264VlcCode);
+}
+
+// ---- tables checked when needed
+// -------------------------------------------------------------------
+
+TEST(CavlcLazyTables, NullTableFoundWhenNeeded) {
+    Tables& t = tables();
+    {
+        // coeff_token table of the class missing: nothing read.
+        const Opx32s* token[3] = {t.coeff_token[0], nullptr, t.coeff_token[2]};
+        Stream s("1");
+        Luma l;
+        EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 3, 16, token,
+                                                   t.total_zeros_4x4, t.run_before, kZigzag),
+                  opxErrNullPtr);
+        EXPECT_TRUE(l.untouched());
+        // nC 0 does not need it.
+        EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16, token,
+                                                   t.total_zeros_4x4, t.run_before, kZigzag),
+                  opxOk);
+    }
+    {
+        // total_zeros table of TotalCoeff 2 missing: the cursor stays after the levels.
+        const Opx32s* zeros[16];
+        std::copy(t.total_zeros_4x4, t.total_zeros_4x4 + 16, zeros);
+        zeros[2] = nullptr;
+        Stream s(kBadRunBefore, 9);
+        Luma l;
+        EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16,
+                                                   t.coeff_token, zeros, t.run_before, kZigzag),
+                  opxErrNullPtr);
+        EXPECT_EQ(s.consumed(9), 5);
+        EXPECT_EQ(l.num, 2);
+        EXPECT_EQ(l.dst, l.out + 4);
+    }
+    {
+        const Opx32s* runs[16];
+        std::copy(t.run_before, t.run_before + 16, runs);
+        runs[7] = nullptr;
+        Stream s(kBadRunBefore, 9);
+        Luma l;
+        EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16,
+                                                   t.coeff_token, t.total_zeros_4x4, runs, kZigzag),
+                  opxErrNullPtr);
+        EXPECT_EQ(s.consumed(9), 9);
+    }
+}
+
+// ---- chroma DC shortcut
+// ---------------------------------------------------------------------------
+
+TEST(CavlcChromaDcShortcut, CommonCodesWithoutTables) {
+    struct Case {
+        const char* bits;
+        int used, num, index, value;
+    } cases[] = {{"10 100", 3, 1, 0, 1},  {"11 111", 3, 1, 0, -1}, {"10 010", 4, 1, 1, 1},
+                 {"11 011", 4, 1, 1, -1}, {"10 001", 5, 1, 2, 1},  {"11 000", 5, 1, 3, -1},
+                 {"01 111", 2, 0, -1, 0}, {"01 000", 2, 0, -1, 0}};
+    for (const Case& c : cases) {
+        for (int pos : {31, 2, 0}) {
+            SCOPED_TRACE(std::string(c.bits) + " at " + std::to_string(pos));
+            Stream s(c.bits, pos);
+            Opx16s out[8] = {9, 9, 9, 9, 9, 9, 9, 9}, *dst = out, num = -5;
+            // No tables at all: the shortcut does not need them.
+            EXPECT_EQ(opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(&s.p, &s.pos, &num, &dst, nullptr,
+                                                               nullptr, nullptr),
+                      opxOk);
+            EXPECT_EQ(s.consumed(pos), c.used);
+            EXPECT_EQ(num, c.num);
+            if (c.num) {
+                EXPECT_EQ(dst, out + 4);
+                for (int i = 0; i < 4; ++i) EXPECT_EQ(out[i], i == c.index ? c.value : 0);
+                EXPECT_EQ(out[4], 9);
+            } else {
+                EXPECT_EQ(dst, out);
+                EXPECT_EQ(out[0], 9);
+            }
+        }
+    }
+    // The general path needs the tables and the coefficient pointer.
+    Stream s("001");
+    Opx16s num = -5;
+    Opx16s* none = nullptr;
+    Tables& t = tables();
+    EXPECT_EQ(opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(&s.p, &s.pos, &num, &none, t.coeff_token_dc,
+                                                       t.total_zeros_2x2, t.run_before),
+              opxErrNullPtr);
+    Stream s1("10100");
+    EXPECT_EQ(opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(&s1.p, &s1.pos, &num, &none, nullptr,
+                                                       nullptr, nullptr),
+              opxErrNullPtr);
+    EXPECT_EQ(num, -5);
+    EXPECT_EQ(s1.consumed(), 0);
+}
+
+// The shortcut gives what the general algorithm gives with the standard's tables.
+TEST(CavlcChromaDcShortcut, SameAsTheGeneralDecoder) {
+    Rng rng;
+    Tables& t = tables();
+    for (int rep = 0; rep < 3000; ++rep) {
+        std::vector<Opx32u> w(6);
+        for (auto& x : w) x = rng.next();
+        const int pos = static_cast<int>(rng.uniform(0, 31));
+        Opx32u *p16 = w.data(), *p32 = w.data();
+        Opx32s o16 = pos, o32 = pos;
+        Opx16s a[4] = {}, *da = a, na = -1, nb = -1;
+        Opx32s b[4] = {}, *db = b;
+        const OpxResult ra = opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(
+            &p16, &o16, &na, &da, t.coeff_token_dc, t.total_zeros_2x2, t.run_before);
+        const OpxResult rb = opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s(
+            &p32, &o32, &nb, &db, t.coeff_token_dc, t.total_zeros_2x2, t.run_before);
+        ASSERT_EQ(ra, rb);
+        ASSERT_EQ(p16, p32);
+        ASSERT_EQ(o16, o32);
+        ASSERT_EQ(na, nb);
+        ASSERT_EQ(da - a, db - b);
+        for (int i = 0; i < 4; ++i) ASSERT_EQ(a[i], static_cast<Opx16s>(b[i]));
+    }
+}
+
+// ---- Exp-Golomb
+// -----------------------------------------------------------------------------------
+
+TEST(ExpGolomb, ShortCodes) {
+    struct Case {
+        const char* bits;
+        int used;
+        int unsigned_value, signed_value;
+    } cases[] = {{"1", 1, 0, 0},     {"010", 3, 1, 1},    {"011", 3, 2, -1},
+                 {"00100", 5, 3, 2}, {"00101", 5, 4, -2}, {"0001000", 7, 7, 4}};
+    for (const Case& c : cases) {
+        for (int pos : {31, 1, 0}) {
+            for (int sign : {0, 1}) {
+                Stream s(c.bits, pos);
+                Opx16s v = -99;
+                EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u16s(&s.p, &s.pos, &v, sign ? 7 : 0), opxOk);
+                EXPECT_EQ(v, sign ? c.signed_value : c.unsigned_value) << c.bits;
+                EXPECT_EQ(s.consumed(pos), c.used);
+                Stream s2(c.bits, pos);
+                Opx32s v2 = -99;
+                EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u32s(&s2.p, &s2.pos, &v2, sign), opxOk);
+                EXPECT_EQ(v2, sign ? c.signed_value : c.unsigned_value) << c.bits;
+            }
+        }
+    }
+}
+
+TEST(ExpGolomb, LongCodes) {
+    // 17 zeros: the 16-bit form passes the code over (35 bits) and gives 0, also when the suffix
+    // sits in the word of the terminating one.
+    for (int pos : {31, 20}) {
+        Stream s(std::string(17, '0') + "1" + std::string(16, '1') + "1", pos);
+        Opx16s v = -1;
+        EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u16s(&s.p, &s.pos, &v, 0), opxOk);
+        EXPECT_EQ(v, 0);
+        EXPECT_EQ(s.consumed(pos), 35);
+        // The 32-bit form decodes it: 2^17 - 1 + (2^17 - 1).
+        Stream s2(std::string(17, '0') + "1" + std::string(17, '1'), pos);
+        Opx32s v2 = -1;
+        EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u32s(&s2.p, &s2.pos, &v2, 0), opxOk);
+        EXPECT_EQ(v2, (1 << 18) - 2);
+    }
+    // 16 zeros still decode in the 16-bit form (low 16 bits of 2^16 - 1 + s).
+    Stream s16(std::string(16, '0') + "1" + std::string(15, '0') + "1");
+    Opx16s v16;
+    EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u16s(&s16.p, &s16.pos, &v16, 0), opxOk);
+    EXPECT_EQ(v16, static_cast<Opx16s>(65536));
+    // 31 zeros in the 32-bit form, signed.
+    Stream s31(std::string(31, '0') + "1" + std::string(31, '0') + "1");
+    Opx32s v31;
+    EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u32s(&s31.p, &s31.pos, &v31, 1), opxOk);
+    EXPECT_EQ(v31, static_cast<Opx32s>(std::int64_t{1} << 30));  // codeNum 2^31: k odd... even
+    EXPECT_EQ(s31.consumed(), 63);
+    // 32 zeros: passed over; 33: an invalid code, cursor as on entry.
+    Stream s32(std::string(32, '0') + "1" + std::string(32, '1'), 5);
+    Opx32s v = -1;
+    EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u32s(&s32.p, &s32.pos, &v, 0), opxOk);
+    EXPECT_EQ(v, 0);
+    EXPECT_EQ(s32.consumed(5), 65);
+    Stream s33(std::string(33, '0') + "1", 5);
+    v = -1;
+    EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u32s(&s33.p, &s33.pos, &v, 0), opxErrH264VlcCode);
+    EXPECT_EQ(v, -1);
+    EXPECT_EQ(s33.consumed(5), 0);
+    Opx16s v3 = -1;
+    EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u16s(&s33.p, &s33.pos, &v3, 0), opxErrH264VlcCode);
+    EXPECT_EQ(v3, -1);
+}
+
+// ---- null pointers
+// ----------------------------------------------------------------------------------
+
+// Streams of zero bits take the general paths, so every checked pointer is needed.
+Opx32u g_zeros[8] = {};
+
+OPX_NULL_CASE(opxiDecodeCAVLCCoeffs_H264_1u16s) {
+    Tables& t = tables();
+    Opx32u* stream = nul(g_zeros);
+    Opx32s off = 31;
+    Opx16s* dst = nul(s.s16(3));
+    return opxiDecodeCAVLCCoeffs_H264_1u16s(nul(&stream), nul(&off), nul(s.s16(2)), nul(&dst), 0,
+                                            16, nul(t.coeff_token), nul(t.total_zeros_4x4),
+                                            nul(t.run_before), nul(kZigzag));
+}
+OPX_NULL_CASE(opxiDecodeCAVLCCoeffs_H264_1u32s) {
+    Tables& t = tables();
+    Opx32u* stream = nul(g_zeros);
+    Opx32s off = 31;
+    Opx32s* dst = nul(s.s32(3));
+    return opxiDecodeCAVLCCoeffs_H264_1u32s(nul(&stream), nul(&off), nul(s.s16(2)), nul(&dst), 2,
+                                            15, nul(t.coeff_token), nul(t.total_zeros_4x4),
+                                            nul(t.run_before), nul(kZigzag));
+}
+OPX_NULL_CASE(opxiDecodeCAVLCCoeffsIdxs_H264_1u16s) {
+    Tables& t = tables();
+    Opx32u* stream = nul(g_zeros);
+    Opx32s off = 31;
+    Opx16s* dst = nul(s.s16(3));
+    return opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(nul(&stream), nul(&off), nul(s.s16(2)), nul(&dst),
+                                                0, 16, nul(t.coeff_token), nul(t.total_zeros_4x4),
+                                                nul(t.run_before), nul(kZigzag), 0, 15);
+}
+OPX_NULL_CASE(opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s) {
+    Tables& t = tables();
+    Opx32u* stream = nul(g_zeros);
+    Opx32s off = 31;
+    Opx16s* dst = nul(s.s16(3));
+    return opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(nul(&stream), nul(&off), nul(s.s16(2)),
+                                                    nul(&dst), nul(t.coeff_token_dc),
+                                                    nul(t.total_zeros_2x2), nul(t.run_before));
+}
+OPX_NULL_CASE(opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s) {
+    Tables& t = tables();
+    Opx32u* stream = nul(g_zeros);
+    Opx32s off = 31;
+    Opx32s* dst = nul(s.s32(3));
+    return opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s(nul(&stream), nul(&off), nul(s.s16(2)),
+                                                    nul(&dst), nul(t.coeff_token_dc),
+                                                    nul(t.total_zeros_2x2), nul(t.run_before));
+}
+OPX_NULL_CASE(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s) {
+    Tables& t = tables();
+    Opx32u* stream = nul(g_zeros);
+    Opx32s off = 31;
+    Opx16s* dst = nul(s.s16(3));
+    return opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s(nul(&stream), nul(&off), nul(s.s16(2)),
+                                                       nul(&dst), nul(t.coeff_token_dc422),
+                                                       nul(t.total_zeros_2x4), nul(t.run_before));
+}
+OPX_NULL_CASE(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s) {
+    Tables& t = tables();
+    Opx32u* stream = nul(g_zeros);
+    Opx32s off = 31;
+    Opx32s* dst = nul(s.s32(3));
+    return opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s(nul(&stream), nul(&off), nul(s.s16(2)),
+                                                       nul(&dst), nul(t.coeff_token_dc422),
+                                                       nul(t.total_zeros_2x4), nul(t.run_before));
+}
+OPX_NULL_CASE(opxiDecodeExpGolombOne_H264_1u16s) {
+    Opx32u* stream = nul(s.u32(1));
+    Opx32s off = 31;
+    return opxiDecodeExpGolombOne_H264_1u16s(nul(&stream), nul(&off), nul(s.s16(2)), 1);
+}
+OPX_NULL_CASE(opxiDecodeExpGolombOne_H264_1u32s) {
+    Opx32u* stream = nul(s.u32(1));
+    Opx32s off = 31;
+    return opxiDecodeExpGolombOne_H264_1u32s(nul(&stream), nul(&off), nul(s.s32(2)), 1);
+}
+
+}  // namespace
+}  // namespace opx::test
