@@ -1,43 +1,774 @@
-// AVX2 H.264 inverse transforms and dequantisation.
+// AVX2 H.264 inverse transforms and dequantisation. Each kernel reproduces the arithmetic its
+// contract in transform.hpp names: 16-bit saturating lanes (adds/subs), 16-bit wrapping lanes
+// (add/sub), 32-bit wrapping lanes, or 32-bit lanes where 16-bit values cannot overflow them.
+//
+// 4x4 blocks of 16-bit values live in two 128-bit registers holding two 4-element vectors each,
+// [v0 | v1] and [v2 | v3]; a transform pass works on the vectors of one index, so the block is
+// transposed before each pass (four unpacks). 8x8 blocks of 16-bit values live in eight 128-bit
+// registers, 8x8 blocks of 32-bit values in eight 256-bit registers.
 #include <immintrin.h>
+
+#include <algorithm>
+#include <cstring>
 
 #include "h264/decode/transform.hpp"
 
 namespace opx::h264::avx2 {
 namespace {
 
-// Kernels without a vector form yet call the portable one.
-template <class F, F TransformKernels::*M>
-struct Portable;
-template <class... A, void (*TransformKernels::*M)(A...) noexcept>
-struct Portable<void (*)(A...) noexcept, M> {
-    static void call(A... a) noexcept { (ref::kTransform.*M)(a...); }
+// ---- memory ---------------------------------------------------------------------------------
+
+template <class T>
+T* row_at(T* p, std::int32_t step, int y) noexcept {
+    using B = std::conditional_t<std::is_const_v<T>, const char, char>;
+    return reinterpret_cast<T*>(reinterpret_cast<B*>(p) + static_cast<std::ptrdiff_t>(step) * y);
+}
+inline __m128i load32(const void* p) noexcept {
+    std::int32_t v;
+    std::memcpy(&v, p, 4);
+    return _mm_cvtsi32_si128(v);
+}
+inline void store32(void* p, __m128i x) noexcept {
+    const std::int32_t v = _mm_cvtsi128_si32(x);
+    std::memcpy(p, &v, 4);
+}
+inline __m128i load64(const void* p) noexcept {
+    return _mm_loadl_epi64(static_cast<const __m128i*>(p));
+}
+inline __m128i load128(const void* p) noexcept {
+    return _mm_loadu_si128(static_cast<const __m128i*>(p));
+}
+inline __m256i load256(const void* p) noexcept {
+    return _mm256_loadu_si256(static_cast<const __m256i*>(p));
+}
+inline void store128(void* p, __m128i x) noexcept {
+    _mm_storeu_si128(static_cast<__m128i*>(p), x);
+}
+inline void store256(void* p, __m256i x) noexcept {
+    _mm256_storeu_si256(static_cast<__m256i*>(p), x);
+}
+
+// ---- lane arithmetic ------------------------------------------------------------------------
+
+// 16-bit lanes, saturating.
+struct Sat16 {
+    using V = __m128i;
+    static V add(V a, V b) noexcept { return _mm_adds_epi16(a, b); }
+    static V sub(V a, V b) noexcept { return _mm_subs_epi16(a, b); }
+    template <int N>
+    static V sra(V a) noexcept {
+        return _mm_srai_epi16(a, N);
+    }
 };
-#define OPX_PORTABLE(m) Portable<decltype(TransformKernels::m), &TransformKernels::m>::call
+// 16-bit lanes, wrapping.
+struct Wrap16 {
+    using V = __m128i;
+    static V add(V a, V b) noexcept { return _mm_add_epi16(a, b); }
+    static V sub(V a, V b) noexcept { return _mm_sub_epi16(a, b); }
+    template <int N>
+    static V sra(V a) noexcept {
+        return _mm_srai_epi16(a, N);
+    }
+};
+// 32-bit lanes, wrapping (also exact for values that stay inside 32 bits).
+struct Wrap32x4 {
+    using V = __m128i;
+    static V add(V a, V b) noexcept { return _mm_add_epi32(a, b); }
+    static V sub(V a, V b) noexcept { return _mm_sub_epi32(a, b); }
+    template <int N>
+    static V sra(V a) noexcept {
+        return _mm_srai_epi32(a, N);
+    }
+};
+struct Wrap32x8 {
+    using V = __m256i;
+    static V add(V a, V b) noexcept { return _mm256_add_epi32(a, b); }
+    static V sub(V a, V b) noexcept { return _mm256_sub_epi32(a, b); }
+    template <int N>
+    static V sra(V a) noexcept {
+        return _mm256_srai_epi32(a, N);
+    }
+};
+
+// ---- 4x4, 16-bit lanes ----------------------------------------------------------------------
+
+struct Pair {
+    __m128i a, b;  // [v0 | v1], [v2 | v3]
+};
+
+// [r0 | r1], [r2 | r3] -> [c0 | c1], [c2 | c3] (its own inverse).
+inline Pair transpose4x4(Pair p) noexcept {
+    const __m128i t0 = _mm_unpacklo_epi16(p.a, p.b);  // r0.0 r2.0 r0.1 r2.1 r0.2 r2.2 r0.3 r2.3
+    const __m128i t1 = _mm_unpackhi_epi16(p.a, p.b);  // r1.0 r3.0 r1.1 r3.1 ...
+    return {_mm_unpacklo_epi16(t0, t1), _mm_unpackhi_epi16(t0, t1)};
+}
+
+// One pass of the 4-point inverse transform on the vectors [v0 | v1], [v2 | v3]; returns
+// [o0 | o1], [o2 | o3].
+template <class A>
+inline Pair idct4_pass(Pair p) noexcept {
+    const __m128i xh = _mm_blend_epi16(p.a, _mm_srai_epi16(p.a, 1), 0xF0);  // [v0 | v1 >> 1]
+    const __m128i yh = _mm_blend_epi16(p.b, _mm_srai_epi16(p.b, 1), 0xF0);  // [v2 | v3 >> 1]
+    const __m128i e03 = A::add(p.a, yh);                                    // [e0 | e3]
+    const __m128i e12 = A::sub(xh, p.b);                                    // [e1 | e2]
+    const __m128i t1 = _mm_unpacklo_epi64(e03, e12);                        // [e0 | e1]
+    const __m128i t2 = _mm_unpackhi_epi64(e03, e12);                        // [e3 | e2]
+    const __m128i o01 = A::add(t1, t2);                                     // [o0 | o1]
+    const __m128i o32 = A::sub(t1, t2);                                     // [o3 | o2]
+    return {o01, _mm_shuffle_epi32(o32, 0x4E)};
+}
+
+// Rows then columns with the arithmetic A, then sat16(r + 32) >> 6: the residual rows.
+template <class A>
+inline Pair idct4x4(Pair rows) noexcept {
+    Pair p = idct4_pass<A>(transpose4x4(rows));
+    p = idct4_pass<A>(transpose4x4(p));
+    const __m128i k32 = _mm_set1_epi16(32);
+    return {_mm_srai_epi16(A::add(p.a, k32), 6), _mm_srai_epi16(A::add(p.b, k32), 6)};
+}
+
+// dst = clamp(pred + residual, 0, 255) for a 4x4 block; all prediction rows are read before any
+// destination row is written, so pred may be dst.
+inline void add_pred4x4(const Opx8u* pred, std::int32_t pred_step, Pair r, Opx8u* dst,
+                        std::int32_t dst_step) noexcept {
+    const __m128i p01 = _mm_unpacklo_epi32(load32(pred), load32(row_at(pred, pred_step, 1)));
+    const __m128i p23 =
+        _mm_unpacklo_epi32(load32(row_at(pred, pred_step, 2)), load32(row_at(pred, pred_step, 3)));
+    const __m128i s01 = _mm_adds_epi16(_mm_cvtepu8_epi16(p01), r.a);
+    const __m128i s23 = _mm_adds_epi16(_mm_cvtepu8_epi16(p23), r.b);
+    const __m128i out = _mm_packus_epi16(s01, s23);
+    store32(dst, out);
+    store32(row_at(dst, dst_step, 1), _mm_srli_si128(out, 4));
+    store32(row_at(dst, dst_step, 2), _mm_srli_si128(out, 8));
+    store32(row_at(dst, dst_step, 3), _mm_srli_si128(out, 12));
+}
+
+// DC-only block: dst = clamp(pred + r, 0, 255), r in -512..511, with unsigned saturating bytes.
+inline void add_dc4x4(const Opx8u* pred, std::int32_t pred_step, int r, Opx8u* dst,
+                      std::int32_t dst_step) noexcept {
+    const __m128i up = _mm_set1_epi8(static_cast<char>(r > 0 ? (r > 255 ? 255 : r) : 0));
+    const __m128i down = _mm_set1_epi8(static_cast<char>(r < 0 ? (r < -255 ? 255 : -r) : 0));
+    __m128i p[4];
+    for (int y = 0; y < 4; ++y) p[y] = load32(row_at(pred, pred_step, y));
+    for (int y = 0; y < 4; ++y)
+        store32(row_at(dst, dst_step, y), _mm_subs_epu8(_mm_adds_epu8(p[y], up), down));
+}
+
+inline int sat16(int x) noexcept {
+    return x < -32768 ? -32768 : x > 32767 ? 32767 : x;
+}
+inline int wrap16(std::uint32_t x) noexcept {
+    return static_cast<std::int16_t>(x & 0xFFFF);
+}
+
+// Replaces lane 0 of [r0 | r1] by v.
+inline __m128i with_lane0(__m128i x, int v) noexcept {
+    return _mm_blend_epi16(x, _mm_cvtsi32_si128(v), 1);
+}
+
+// ---- 4x4 kernels ----------------------------------------------------------------------------
+
+void add4x4_flat(const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs, const Opx16s* dc,
+                 Opx8u* dst, std::int32_t dst_step, int qp, bool ac) noexcept {
+    const Opx16s* f = kDequantFlat4x4[qp];
+    if (!ac) {
+        const int d = dc ? *dc : wrap16(static_cast<std::uint32_t>(coeffs[0] * f[0]));
+        add_dc4x4(pred, pred_step, sat16(d + 32) >> 6, dst, dst_step);
+        return;
+    }
+    // 16-bit wrapping products (mullo keeps the low half).
+    const __m256i c = _mm256_mullo_epi16(load256(coeffs), load256(f));
+    Pair p{_mm256_castsi256_si128(c), _mm256_extracti128_si256(c, 1)};
+    if (dc) p.a = with_lane0(p.a, *dc);
+    const Pair r = idct4x4<Sat16>(p);
+    store128(coeffs, r.a);
+    store128(coeffs + 8, r.b);
+    add_pred4x4(pred, pred_step, r, dst, dst_step);
+}
+
+// Matrix-style scaling of 16 coefficients to sat16 (clause 8.5.12.1): 32-bit products from the
+// low and high halves of the 16-bit multiply; above qp 24 the product is first clamped to 16 bits,
+// which gives the saturated value of the exact left shift (at most 4) without overflow.
+inline __m256i scale4x4_sat16(__m256i c, __m256i ls, int qp) noexcept {
+    const __m256i lo = _mm256_mullo_epi16(c, ls), hi = _mm256_mulhi_epi16(c, ls);
+    __m256i p0 = _mm256_unpacklo_epi16(lo, hi);  // elements 0..3, 8..11
+    __m256i p1 = _mm256_unpackhi_epi16(lo, hi);  // elements 4..7, 12..15
+    const int q6 = qp / 6;
+    if (qp < 24) {
+        const __m256i rnd = _mm256_set1_epi32(1 << (3 - q6));
+        const __m128i sh = _mm_cvtsi32_si128(4 - q6);
+        p0 = _mm256_sra_epi32(_mm256_add_epi32(p0, rnd), sh);
+        p1 = _mm256_sra_epi32(_mm256_add_epi32(p1, rnd), sh);
+    } else {
+        const __m256i lo16 = _mm256_set1_epi32(-32768), hi16 = _mm256_set1_epi32(32767);
+        const __m128i sh = _mm_cvtsi32_si128(q6 - 4);
+        p0 = _mm256_sll_epi32(_mm256_max_epi32(_mm256_min_epi32(p0, hi16), lo16), sh);
+        p1 = _mm256_sll_epi32(_mm256_max_epi32(_mm256_min_epi32(p1, hi16), lo16), sh);
+    }
+    return _mm256_packs_epi32(p0, p1);
+}
+
+inline int scale4x4_scalar(int c, int ls, int qp) noexcept {
+    const int q6 = qp / 6;
+    const std::int64_t d = static_cast<std::int64_t>(c) * ls;
+    return qp < 24 ? static_cast<int>((d + (1 << (3 - q6))) >> (4 - q6))
+                   : wrap16(static_cast<std::uint32_t>(d) << (q6 - 4));
+}
+
+void add4x4_matrix(const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs, const Opx16s* dc,
+                   Opx8u* dst, std::int32_t dst_step, int qp, bool ac,
+                   const Opx16s* level_scale) noexcept {
+    if (!ac) {
+        // The DC value alone, reduced to 16 bits without saturation.
+        const int d =
+            dc ? *dc
+               : wrap16(static_cast<std::uint32_t>(scale4x4_scalar(coeffs[0], level_scale[0], qp)));
+        add_dc4x4(pred, pred_step, sat16(d + 32) >> 6, dst, dst_step);
+        return;
+    }
+    const __m256i c = scale4x4_sat16(load256(coeffs), load256(level_scale), qp);
+    Pair p{_mm256_castsi256_si128(c), _mm256_extracti128_si256(c, 1)};
+    if (dc) p.a = with_lane0(p.a, *dc);
+    const Pair r = idct4x4<Sat16>(p);
+    store128(coeffs, r.a);
+    store128(coeffs + 8, r.b);
+    add_pred4x4(pred, pred_step, r, dst, dst_step);
+}
+
+void residual4x4(const Opx16s* src, Opx16s* dst) noexcept {
+    const Pair r = idct4x4<Sat16>({load128(src), load128(src + 8)});
+    store128(dst, r.a);
+    store128(dst + 8, r.b);
+}
+
+// Rows in 16-bit wrapping lanes, then the columns exactly in 32-bit lanes (outputs fit 16 bits).
+inline Pair idct4x4_wrap_rows_exact_columns(Pair rows) noexcept {
+    const Pair m = transpose4x4(idct4_pass<Wrap16>(transpose4x4(rows)));  // rows of M
+    __m128i r[4] = {_mm_cvtepi16_epi32(m.a), _mm_cvtepi16_epi32(_mm_srli_si128(m.a, 8)),
+                    _mm_cvtepi16_epi32(m.b), _mm_cvtepi16_epi32(_mm_srli_si128(m.b, 8))};
+    using A = Wrap32x4;
+    const __m128i e0 = A::add(r[0], r[2]), e1 = A::sub(r[0], r[2]);
+    const __m128i e2 = A::sub(A::sra<1>(r[1]), r[3]), e3 = A::add(r[1], A::sra<1>(r[3]));
+    const __m128i k32 = _mm_set1_epi32(32);
+    r[0] = _mm_srai_epi32(A::add(A::add(e0, e3), k32), 6);
+    r[1] = _mm_srai_epi32(A::add(A::add(e1, e2), k32), 6);
+    r[2] = _mm_srai_epi32(A::add(A::sub(e1, e2), k32), 6);
+    r[3] = _mm_srai_epi32(A::add(A::sub(e0, e3), k32), 6);
+    return {_mm_packs_epi32(r[0], r[1]), _mm_packs_epi32(r[2], r[3])};
+}
+
+void dequant_residual4x4_flat(Opx16s* coeffs, std::int32_t step, const Opx16s* dc, bool ac,
+                              int qp) noexcept {
+    const Opx16s* f = kDequantFlat4x4[qp];
+    Opx16s* rows[4] = {coeffs, row_at(coeffs, step, 1), row_at(coeffs, step, 2),
+                       row_at(coeffs, step, 3)};
+    if (!ac) {
+        const int d = dc ? *dc : wrap16(static_cast<std::uint32_t>(coeffs[0] * f[0]));
+        const __m128i v = _mm_set1_epi16(static_cast<short>((d + 32) >> 6));
+        for (Opx16s* r : rows) _mm_storel_epi64(reinterpret_cast<__m128i*>(r), v);
+        return;
+    }
+    Pair p{_mm_unpacklo_epi64(load64(rows[0]), load64(rows[1])),
+           _mm_unpacklo_epi64(load64(rows[2]), load64(rows[3]))};
+    p.a = _mm_mullo_epi16(p.a, load128(f));
+    p.b = _mm_mullo_epi16(p.b, load128(f + 8));
+    if (dc) p.a = with_lane0(p.a, *dc);
+    const Pair r = idct4x4_wrap_rows_exact_columns(p);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(rows[0]), r.a);
+    _mm_storeh_pd(reinterpret_cast<double*>(rows[1]), _mm_castsi128_pd(r.a));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(rows[2]), r.b);
+    _mm_storeh_pd(reinterpret_cast<double*>(rows[3]), _mm_castsi128_pd(r.b));
+}
+
+// ---- 4x4, 32-bit lanes ----------------------------------------------------------------------
+
+inline void transpose4x4_epi32(__m128i* r) noexcept {
+    const __m128i t0 = _mm_unpacklo_epi32(r[0], r[1]), t1 = _mm_unpacklo_epi32(r[2], r[3]);
+    const __m128i t2 = _mm_unpackhi_epi32(r[0], r[1]), t3 = _mm_unpackhi_epi32(r[2], r[3]);
+    r[0] = _mm_unpacklo_epi64(t0, t1);
+    r[1] = _mm_unpackhi_epi64(t0, t1);
+    r[2] = _mm_unpacklo_epi64(t2, t3);
+    r[3] = _mm_unpackhi_epi64(t2, t3);
+}
+
+// The 4-point pass on four vectors with the arithmetic A.
+template <class A>
+inline void idct4_pass4(typename A::V* d) noexcept {
+    using V = typename A::V;
+    const V e0 = A::add(d[0], d[2]), e1 = A::sub(d[0], d[2]);
+    const V e2 = A::sub(A::template sra<1>(d[1]), d[3]);
+    const V e3 = A::add(d[1], A::template sra<1>(d[3]));
+    d[0] = A::add(e0, e3);
+    d[1] = A::add(e1, e2);
+    d[2] = A::sub(e1, e2);
+    d[3] = A::sub(e0, e3);
+}
+
+// wrap32 4x4 transform of the rows r[0..3], then wrap32(r + 32) >> 6.
+inline void idct4x4_wrap32(__m128i* r) noexcept {
+    transpose4x4_epi32(r);
+    idct4_pass4<Wrap32x4>(r);
+    transpose4x4_epi32(r);
+    idct4_pass4<Wrap32x4>(r);
+    const __m128i k32 = _mm_set1_epi32(32);
+    for (int i = 0; i < 4; ++i) r[i] = _mm_srai_epi32(_mm_add_epi32(r[i], k32), 6);
+}
+
+void residual4x4_high(const Opx32s* src, Opx32s* dst) noexcept {
+    __m128i r[4];
+    for (int i = 0; i < 4; ++i) r[i] = load128(src + 4 * i);
+    idct4x4_wrap32(r);
+    for (int i = 0; i < 4; ++i) store128(dst + 4 * i, r[i]);
+}
+
+inline std::int32_t wrap32(std::uint32_t x) noexcept {
+    return static_cast<std::int32_t>(x);
+}
+
+void add4x4_matrix_high(const Opx16u* pred, std::int32_t pred_step, Opx32s* coeffs,
+                        const Opx32s* dc, Opx16u* dst, std::int32_t dst_step, int qp, bool ac,
+                        int max_sample, const Opx16s* level_scale) noexcept {
+    const int q6 = qp / 6;
+    __m128i r[4];
+    if (ac) {
+        for (int i = 0; i < 4; ++i) {
+            const __m128i d = _mm_mullo_epi32(load128(coeffs + 4 * i),
+                                              _mm_cvtepi16_epi32(load64(level_scale + 4 * i)));
+            r[i] = qp < 24 ? _mm_sra_epi32(_mm_add_epi32(d, _mm_set1_epi32(1 << (3 - q6))),
+                                           _mm_cvtsi32_si128(4 - q6))
+                           : _mm_sll_epi32(d, _mm_cvtsi32_si128(q6 - 4));
+        }
+        if (dc) r[0] = _mm_blend_epi32(r[0], _mm_cvtsi32_si128(*dc), 1);
+        idct4x4_wrap32(r);
+        for (int i = 0; i < 4; ++i) store128(coeffs + 4 * i, r[i]);
+    } else {
+        std::int32_t d;
+        if (dc) {
+            d = *dc;
+        } else {
+            const std::uint32_t p =
+                static_cast<std::uint32_t>(coeffs[0]) * static_cast<std::uint32_t>(level_scale[0]);
+            d = qp < 24 ? wrap32(p + (1u << (3 - q6))) >> (4 - q6) : wrap32(p << (q6 - 4));
+        }
+        const __m128i v = _mm_set1_epi32(wrap32(static_cast<std::uint32_t>(d) + 32) >> 6);
+        for (__m128i& x : r) x = v;
+    }
+    const __m128i zero = _mm_setzero_si128(), top = _mm_set1_epi32(max_sample);
+    for (int y = 0; y < 4; ++y) {
+        const __m128i p = _mm_cvtepu16_epi32(load64(row_at(pred, pred_step, y)));
+        r[y] = _mm_min_epi32(_mm_max_epi32(_mm_add_epi32(p, r[y]), zero), top);
+    }
+    for (int y = 0; y < 4; ++y)
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, dst_step, y)),
+                         _mm_packus_epi32(r[y], r[y]));
+}
+
+// ---- 8x8 ------------------------------------------------------------------------------------
+
+inline void transpose8x8_epi16(__m128i* r) noexcept {
+    const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]), a1 = _mm_unpackhi_epi16(r[0], r[1]);
+    const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]), a3 = _mm_unpackhi_epi16(r[2], r[3]);
+    const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]), a5 = _mm_unpackhi_epi16(r[4], r[5]);
+    const __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]), a7 = _mm_unpackhi_epi16(r[6], r[7]);
+    const __m128i b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
+    const __m128i b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
+    const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
+    const __m128i b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
+    r[0] = _mm_unpacklo_epi64(b0, b4);
+    r[1] = _mm_unpackhi_epi64(b0, b4);
+    r[2] = _mm_unpacklo_epi64(b1, b5);
+    r[3] = _mm_unpackhi_epi64(b1, b5);
+    r[4] = _mm_unpacklo_epi64(b2, b6);
+    r[5] = _mm_unpackhi_epi64(b2, b6);
+    r[6] = _mm_unpacklo_epi64(b3, b7);
+    r[7] = _mm_unpackhi_epi64(b3, b7);
+}
+
+inline void transpose8x8_epi32(__m256i* r) noexcept {
+    const __m256i a0 = _mm256_unpacklo_epi32(r[0], r[1]), a1 = _mm256_unpackhi_epi32(r[0], r[1]);
+    const __m256i a2 = _mm256_unpacklo_epi32(r[2], r[3]), a3 = _mm256_unpackhi_epi32(r[2], r[3]);
+    const __m256i a4 = _mm256_unpacklo_epi32(r[4], r[5]), a5 = _mm256_unpackhi_epi32(r[4], r[5]);
+    const __m256i a6 = _mm256_unpacklo_epi32(r[6], r[7]), a7 = _mm256_unpackhi_epi32(r[6], r[7]);
+    const __m256i b0 = _mm256_unpacklo_epi64(a0, a2), b1 = _mm256_unpackhi_epi64(a0, a2);
+    const __m256i b2 = _mm256_unpacklo_epi64(a1, a3), b3 = _mm256_unpackhi_epi64(a1, a3);
+    const __m256i b4 = _mm256_unpacklo_epi64(a4, a6), b5 = _mm256_unpackhi_epi64(a4, a6);
+    const __m256i b6 = _mm256_unpacklo_epi64(a5, a7), b7 = _mm256_unpackhi_epi64(a5, a7);
+    r[0] = _mm256_permute2x128_si256(b0, b4, 0x20);
+    r[1] = _mm256_permute2x128_si256(b1, b5, 0x20);
+    r[2] = _mm256_permute2x128_si256(b2, b6, 0x20);
+    r[3] = _mm256_permute2x128_si256(b3, b7, 0x20);
+    r[4] = _mm256_permute2x128_si256(b0, b4, 0x31);
+    r[5] = _mm256_permute2x128_si256(b1, b5, 0x31);
+    r[6] = _mm256_permute2x128_si256(b2, b6, 0x31);
+    r[7] = _mm256_permute2x128_si256(b3, b7, 0x31);
+}
+
+// One pass of the 8-point inverse transform (clause 8.5.13.2) on eight vectors, each sum in the
+// order transform.hpp fixes.
+template <class A>
+inline void idct8_pass(typename A::V* d) noexcept {
+    using V = typename A::V;
+    const V e0 = A::add(d[0], d[4]);
+    const V e1 = A::sub(A::sub(A::sub(d[5], d[3]), d[7]), A::template sra<1>(d[7]));
+    const V e2 = A::sub(d[0], d[4]);
+    const V e3 = A::sub(A::sub(A::add(d[1], d[7]), d[3]), A::template sra<1>(d[3]));
+    const V e4 = A::sub(A::template sra<1>(d[2]), d[6]);
+    const V e5 = A::add(A::add(A::sub(d[7], d[1]), d[5]), A::template sra<1>(d[5]));
+    const V e6 = A::add(d[2], A::template sra<1>(d[6]));
+    const V e7 = A::add(A::add(A::add(d[3], d[5]), d[1]), A::template sra<1>(d[1]));
+    const V f0 = A::add(e0, e6), f1 = A::add(e1, A::template sra<2>(e7));
+    const V f2 = A::add(e2, e4), f3 = A::add(e3, A::template sra<2>(e5));
+    const V f4 = A::sub(e2, e4), f5 = A::sub(A::template sra<2>(e3), e5);
+    const V f6 = A::sub(e0, e6), f7 = A::sub(e7, A::template sra<2>(e1));
+    d[0] = A::add(f0, f7);
+    d[1] = A::add(f2, f5);
+    d[2] = A::add(f4, f3);
+    d[3] = A::add(f6, f1);
+    d[4] = A::sub(f6, f1);
+    d[5] = A::sub(f4, f3);
+    d[6] = A::sub(f2, f5);
+    d[7] = A::sub(f0, f7);
+}
+
+void add8x8(const Opx8u* pred, std::int32_t pred_step, const Opx16s* coeffs, Opx8u* dst,
+            std::int32_t dst_step) noexcept {
+    __m128i r[8];
+    for (int i = 0; i < 8; ++i) r[i] = load128(coeffs + 8 * i);
+    transpose8x8_epi16(r);
+    idct8_pass<Sat16>(r);
+    transpose8x8_epi16(r);
+    idct8_pass<Sat16>(r);
+    const __m128i k32 = _mm_set1_epi16(32);
+    __m128i p[8];
+    for (int y = 0; y < 8; ++y) p[y] = _mm_cvtepu8_epi16(load64(row_at(pred, pred_step, y)));
+    for (int y = 0; y < 8; ++y)
+        r[y] = _mm_adds_epi16(p[y], _mm_srai_epi16(_mm_adds_epi16(r[y], k32), 6));
+    for (int y = 0; y < 8; y += 2) {
+        const __m128i out = _mm_packus_epi16(r[y], r[y + 1]);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, dst_step, y)), out);
+        _mm_storeh_pd(reinterpret_cast<double*>(row_at(dst, dst_step, y + 1)),
+                      _mm_castsi128_pd(out));
+    }
+}
+
+void add8x8_high(const Opx16u* pred, std::int32_t pred_step, const Opx32s* coeffs, Opx16u* dst,
+                 std::int32_t dst_step, int max_sample) noexcept {
+    __m256i r[8];
+    for (int i = 0; i < 8; ++i) r[i] = load256(coeffs + 8 * i);
+    transpose8x8_epi32(r);
+    idct8_pass<Wrap32x8>(r);
+    transpose8x8_epi32(r);
+    idct8_pass<Wrap32x8>(r);
+    const __m256i k32 = _mm256_set1_epi32(32), zero = _mm256_setzero_si256();
+    const __m256i top = _mm256_set1_epi32(max_sample);
+    __m256i p[8];
+    for (int y = 0; y < 8; ++y) p[y] = _mm256_cvtepu16_epi32(load128(row_at(pred, pred_step, y)));
+    for (int y = 0; y < 8; ++y) {
+        const __m256i s = _mm256_add_epi32(p[y], _mm256_srai_epi32(_mm256_add_epi32(r[y], k32), 6));
+        r[y] = _mm256_min_epi32(_mm256_max_epi32(s, zero), top);
+    }
+    for (int y = 0; y < 8; ++y) {
+        const __m256i packed = _mm256_packus_epi32(r[y], r[y]);  // values already 0..max
+        store128(row_at(dst, dst_step, y),
+                 _mm256_castsi256_si128(_mm256_permute4x64_epi64(packed, 0x08)));
+    }
+}
+
+// Clause 8.5.13.1, 16-bit: below qp6 6 from the exact 32-bit product, saturated; from 6 on the
+// low 16 bits of the product shifted left (mullo is the product reduced to 16 bits).
+void dequant8x8(Opx16s* c, int qp6, const Opx16s* level_scale) noexcept {
+    if (qp6 >= 6) {
+        const __m128i sh = _mm_cvtsi32_si128(qp6 - 6);
+        for (int i = 0; i < 64; i += 16)
+            store256(c + i, _mm256_sll_epi16(
+                                _mm256_mullo_epi16(load256(c + i), load256(level_scale + i)), sh));
+        return;
+    }
+    const __m256i rnd = _mm256_set1_epi32(1 << (5 - qp6));
+    const __m128i sh = _mm_cvtsi32_si128(6 - qp6);
+    for (int i = 0; i < 64; i += 16) {
+        const __m256i x = load256(c + i), ls = load256(level_scale + i);
+        const __m256i lo = _mm256_mullo_epi16(x, ls), hi = _mm256_mulhi_epi16(x, ls);
+        const __m256i p0 =
+            _mm256_sra_epi32(_mm256_add_epi32(_mm256_unpacklo_epi16(lo, hi), rnd), sh);
+        const __m256i p1 =
+            _mm256_sra_epi32(_mm256_add_epi32(_mm256_unpackhi_epi16(lo, hi), rnd), sh);
+        store256(c + i, _mm256_packs_epi32(p0, p1));
+    }
+}
+
+// 32-bit coefficients times 16-bit level scales as exact 64-bit products (even and odd lanes
+// separately), rounded and shifted in 64 bits; the low 32 bits are kept. A logical 64-bit right
+// shift leaves the same low 32 bits as an arithmetic one for shifts up to 32.
+void dequant8x8_high(Opx32s* c, int qp6, const Opx16s* level_scale) noexcept {
+    for (int i = 0; i < 64; i += 8) {
+        const __m256i x = load256(c + i);
+        const __m256i ls = _mm256_cvtepi16_epi32(load128(level_scale + i));
+        if (qp6 >= 6) {
+            store256(c + i,
+                     _mm256_sll_epi32(_mm256_mullo_epi32(x, ls), _mm_cvtsi32_si128(qp6 - 6)));
+            continue;
+        }
+        const __m256i rnd = _mm256_set1_epi64x(std::int64_t{1} << (5 - qp6));
+        const __m128i sh = _mm_cvtsi32_si128(6 - qp6);
+        const __m256i even = _mm256_srl_epi64(_mm256_add_epi64(_mm256_mul_epi32(x, ls), rnd), sh);
+        const __m256i odd = _mm256_srl_epi64(
+            _mm256_add_epi64(_mm256_mul_epi32(_mm256_srli_epi64(x, 32), _mm256_srli_epi64(ls, 32)),
+                             rnd),
+            sh);
+        store256(c + i, _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA));
+    }
+}
+
+// ---- DC arrays ------------------------------------------------------------------------------
+
+// Flat luma DC (clause 8.5.10): the Hadamard transform is exact in 32-bit lanes, so the column
+// pass runs first on whole rows, and the row pass uses horizontal adds and subtracts; the
+// results come out permuted and are put back in raster order when packed to their low 16 bits.
+void luma_dc_flat(Opx16s* c, int qp) noexcept {
+    const __m256i r01 = _mm256_cvtepi16_epi32(load128(c));      // [R0 | R1]
+    const __m256i r23 = _mm256_cvtepi16_epi32(load128(c + 8));  // [R2 | R3]
+    const __m256i x = _mm256_add_epi32(r01, r23);               // [R0 + R2 | R1 + R3]
+    const __m256i y = _mm256_sub_epi32(r01, r23);               // [R0 - R2 | R1 - R3]
+    const __m256i lo = _mm256_permute2x128_si256(x, y, 0x20),
+                  hi = _mm256_permute2x128_si256(x, y, 0x31);
+    const __m256i p = _mm256_add_epi32(lo, hi);  // [G0 | G1]
+    const __m256i q = _mm256_sub_epi32(lo, hi);  // [G3 | G2]
+    // Per row x: s01 = x0 + x1, s23 = x2 + x3, d01 = x0 - x1, d23 = x2 - x3.
+    const __m256i s = _mm256_hadd_epi32(p, q);  // [s01 s23 (G0), s01 s23 (G3) | G1, G2]
+    const __m256i d = _mm256_hsub_epi32(p, q);  // [d01 d23 (G0), d01 d23 (G3) | G1, G2]
+    __m256i h1 = _mm256_hadd_epi32(s, d);       // [y0 G0, y0 G3, y3 G0, y3 G3 | G1, G2]
+    __m256i h2 = _mm256_hsub_epi32(s, d);       // [y1 G0, y1 G3, y2 G0, y2 G3 | G1, G2]
+    const int q6 = qp / 6;
+    const __m256i t = _mm256_set1_epi32(kDequantFlat4x4[qp][0] >> (q6 < 2 ? q6 : 2));
+    const int sh = q6 == 0 ? 2 : q6 == 1 ? 1 : 0;
+    const __m256i rnd = _mm256_set1_epi32(sh ? 1 << (sh - 1) : 0);
+    const __m128i shv = _mm_cvtsi32_si128(sh);
+    h1 = _mm256_sra_epi32(_mm256_add_epi32(_mm256_mullo_epi32(h1, t), rnd), shv);
+    h2 = _mm256_sra_epi32(_mm256_add_epi32(_mm256_mullo_epi32(h2, t), rnd), shv);
+    // Low 16 bits: [y0 y1 (G0), y0 y1 (G3), y3 y2 (G0), y3 y2 (G3)] per lane, then raster.
+    const __m256i w = _mm256_blend_epi16(h1, _mm256_slli_epi32(h2, 16), 0xAA);
+    const __m256i order = _mm256_setr_epi8(0, 1, 2, 3, 10, 11, 8, 9, 4, 5, 6, 7, 14, 15, 12, 13, 0,
+                                           1, 2, 3, 10, 11, 8, 9, 4, 5, 6, 7, 14, 15, 12, 13);
+    const __m256i rows = _mm256_shuffle_epi8(w, order);  // [G0 row, G3 row | G1 row, G2 row]
+    store256(c, _mm256_permute4x64_epi64(rows, 0x78));
+}
+
+// The remaining DC kernels and the SP/SI kernels work on 4 to 16 values with per-value scaling
+// rules; they are written with scalar 32-bit (or, where products need it, 64-bit) arithmetic.
+
+void luma_dc_matrix(Opx16s* c, int qp, int ls) noexcept {
+    // Hadamard in saturating 16-bit lanes: rows (after a transpose), then columns.
+    const __m128i a = load128(c), b = load128(c + 8);
+    auto had = [](__m128i x, __m128i y) {  // [v0 | v1], [v2 | v3] -> [o0 | o1], [o2 | o3]
+        const __m128i s01 = _mm_adds_epi16(x, _mm_shuffle_epi32(x, 0x4E));  // [v0+v1 | v1+v0]
+        const __m128i d01 = _mm_subs_epi16(x, _mm_shuffle_epi32(x, 0x4E));  // [v0-v1 | ...]
+        const __m128i s23 = _mm_adds_epi16(y, _mm_shuffle_epi32(y, 0x4E));
+        const __m128i d23 = _mm_subs_epi16(y, _mm_shuffle_epi32(y, 0x4E));
+        const __m128i sd01 = _mm_unpacklo_epi64(s01, d01);  // [a | c]
+        const __m128i sd23 = _mm_unpacklo_epi64(s23, d23);  // [b | d]
+        const __m128i plus = _mm_adds_epi16(sd01, sd23);    // [a + b | c + d] = [o0 | o3]
+        const __m128i minus = _mm_subs_epi16(sd01, sd23);   // [a - b | c - d] = [o1 | o2]
+        return Pair{_mm_unpacklo_epi64(plus, minus), _mm_unpackhi_epi64(minus, plus)};
+    };
+    Pair p = transpose4x4({a, b});
+    p = had(p.a, p.b);
+    p = transpose4x4(p);
+    p = had(p.a, p.b);
+    const __m256i f = _mm256_set_m128i(p.b, p.a);
+    const __m256i lsv = _mm256_set1_epi16(static_cast<short>(ls));
+    const __m256i lo = _mm256_mullo_epi16(f, lsv), hi = _mm256_mulhi_epi16(f, lsv);
+    __m256i p0 = _mm256_unpacklo_epi16(lo, hi), p1 = _mm256_unpackhi_epi16(lo, hi);
+    const int q6 = qp / 6;
+    if (q6 >= 6) {
+        const __m256i lo16 = _mm256_set1_epi32(-32768), hi16 = _mm256_set1_epi32(32767);
+        const __m128i sh = _mm_cvtsi32_si128(q6 - 6);
+        p0 = _mm256_sll_epi32(_mm256_max_epi32(_mm256_min_epi32(p0, hi16), lo16), sh);
+        p1 = _mm256_sll_epi32(_mm256_max_epi32(_mm256_min_epi32(p1, hi16), lo16), sh);
+    } else {
+        const __m256i rnd = _mm256_set1_epi32(1 << (5 - q6));
+        const __m128i sh = _mm_cvtsi32_si128(6 - q6);
+        p0 = _mm256_sra_epi32(_mm256_add_epi32(p0, rnd), sh);
+        p1 = _mm256_sra_epi32(_mm256_add_epi32(p1, rnd), sh);
+    }
+    store256(c, _mm256_packs_epi32(p0, p1));
+}
+
+// 32-bit wrapping Hadamard of 16 values in four 128-bit rows.
+inline void hadamard4x4_wrap32(__m128i* r) noexcept {
+    for (int pass = 0; pass < 2; ++pass) {
+        transpose4x4_epi32(r);
+        const __m128i a = _mm_add_epi32(r[0], r[1]), b = _mm_add_epi32(r[2], r[3]);
+        const __m128i c = _mm_sub_epi32(r[0], r[1]), d = _mm_sub_epi32(r[2], r[3]);
+        r[0] = _mm_add_epi32(a, b);
+        r[1] = _mm_sub_epi32(a, b);
+        r[2] = _mm_sub_epi32(c, d);
+        r[3] = _mm_add_epi32(c, d);
+    }
+}
+
+void luma_dc_matrix_high(Opx32s* c, int qp, int ls) noexcept {
+    __m128i r[4];
+    for (int i = 0; i < 4; ++i) r[i] = load128(c + 4 * i);
+    hadamard4x4_wrap32(r);
+    const int q6 = qp / 6;
+    const __m128i lsv = _mm_set1_epi32(ls);
+    for (int i = 0; i < 4; ++i) {
+        const __m128i d = _mm_mullo_epi32(r[i], lsv);
+        r[i] = q6 >= 6 ? _mm_sll_epi32(d, _mm_cvtsi32_si128(q6 - 6))
+                       : _mm_sra_epi32(_mm_add_epi32(d, _mm_set1_epi32(1 << (5 - q6))),
+                                       _mm_cvtsi32_si128(6 - q6));
+        store128(c + 4 * i, r[i]);
+    }
+}
+
+void chroma_dc_flat(Opx16s* c, int qp) noexcept {
+    const int s0 = c[0] + c[1], d0 = c[0] - c[1], s1 = c[2] + c[3], d1 = c[2] - c[3];
+    const int f[4] = {wrap16(s0 + s1), wrap16(d0 + d1), wrap16(s0 - s1), wrap16(d0 - d1)};
+    const int scale = kDequantFlat4x4[qp][0];
+    for (int i = 0; i < 4; ++i)
+        c[i] = static_cast<Opx16s>(wrap16(static_cast<std::uint32_t>((f[i] * scale) >> 1)));
+}
+
+void chroma_dc2x2_matrix(Opx16s* c, int qp, int ls) noexcept {
+    const int s0 = c[0] + c[1], d0 = c[0] - c[1], s1 = c[2] + c[3], d1 = c[2] - c[3];
+    const int f[4] = {wrap16(s0 + s1), wrap16(d0 + d1), wrap16(s0 - s1), wrap16(d0 - d1)};
+    const int q6 = qp / 6;
+    for (int i = 0; i < 4; ++i) {
+        const std::int64_t d = static_cast<std::int64_t>(f[i]) * ls;
+        c[i] = static_cast<Opx16s>(q6 < 5 ? wrap16(static_cast<std::uint32_t>(d >> (5 - q6)))
+                                          : sat16(static_cast<int>(std::clamp<std::int64_t>(
+                                                d * (1 << (q6 - 5)), -32768, 32767))));
+    }
+}
+
+void chroma_dc2x2_matrix_high(Opx32s* c, int qp, int ls) noexcept {
+    const std::uint32_t u[4] = {static_cast<std::uint32_t>(c[0]), static_cast<std::uint32_t>(c[1]),
+                                static_cast<std::uint32_t>(c[2]), static_cast<std::uint32_t>(c[3])};
+    const std::uint32_t s0 = u[0] + u[1], d0 = u[0] - u[1], s1 = u[2] + u[3], d1 = u[2] - u[3];
+    const std::uint32_t f[4] = {s0 + s1, d0 + d1, s0 - s1, d0 - d1};
+    const int q6 = qp / 6;
+    for (int i = 0; i < 4; ++i) {
+        const std::uint32_t d = f[i] * static_cast<std::uint32_t>(ls);
+        c[i] = q6 < 5 ? wrap32(d) >> (5 - q6) : wrap32(d << (q6 - 5));
+    }
+}
+
+void chroma_dc2x4_matrix(Opx16s* c, int qp, int ls) noexcept {
+    int s[4], d[4];
+    for (int r = 0; r < 4; ++r) {
+        s[r] = sat16(c[2 * r] + c[2 * r + 1]);
+        d[r] = sat16(c[2 * r] - c[2 * r + 1]);
+    }
+    const int q6 = (qp + 3) / 6;
+    for (int h = 0; h < 2; ++h) {
+        const int* v = h ? d : s;
+        const int a = wrap16(v[0] + v[1]), b = wrap16(v[2] + v[3]);
+        const int e = wrap16(v[0] - v[1]), g = wrap16(v[2] - v[3]);
+        const int f[4] = {wrap16(a + b), wrap16(a - b), wrap16(e - g), wrap16(e + g)};
+        for (int k = 0; k < 4; ++k) {
+            const int p = f[k] * ls;
+            c[2 * k + h] = static_cast<Opx16s>(
+                q6 < 6 ? sat16(static_cast<int>((static_cast<std::int64_t>(p) + (1 << (5 - q6))) >>
+                                                (6 - q6)))
+                       : wrap16(static_cast<std::uint32_t>(p) << (q6 - 6)));
+        }
+    }
+}
+
+void chroma_dc2x4_matrix_high(Opx32s* c, int qp, int ls) noexcept {
+    std::uint32_t s[4], d[4];
+    for (int r = 0; r < 4; ++r) {
+        const std::uint32_t x = static_cast<std::uint32_t>(c[2 * r]);
+        const std::uint32_t y = static_cast<std::uint32_t>(c[2 * r + 1]);
+        s[r] = x + y;
+        d[r] = x - y;
+    }
+    const int q6 = (qp + 3) / 6;
+    for (int h = 0; h < 2; ++h) {
+        const std::uint32_t* v = h ? d : s;
+        const std::uint32_t a = v[0] + v[1], b = v[2] + v[3], e = v[0] - v[1], g = v[2] - v[3];
+        const std::uint32_t f[4] = {a + b, a - b, e - g, e + g};
+        for (int k = 0; k < 4; ++k) {
+            const std::uint32_t p = f[k] * static_cast<std::uint32_t>(ls);
+            c[2 * k + h] =
+                q6 < 6 ? wrap32(p + (1u << (5 - q6))) >> (6 - q6) : wrap32(p << (q6 - 6));
+        }
+    }
+}
+
+// SP/SI (clauses 8.6.1, 8.6.2): per-position requantisation in 64-bit scalar arithmetic, then the
+// vector transform with wrapping rows and exact columns.
+inline std::int64_t requant(std::int64_t x, int qs, int k, int q_bits) noexcept {
+    const int shift = q_bits + qs / 6;
+    const std::int64_t m =
+        ((x < 0 ? -x : x) * kLevelScale2[qs % 6][k] + (std::int64_t{1} << (shift - 1))) >> shift;
+    return x < 0 ? -m : m;
+}
+
+void sisp4x4(Opx16s* coeffs, const Opx16s* pred_coeffs, const Opx16s* dc, bool ac, int qp, int qs,
+             bool switching) noexcept {
+    static constexpr int kA[3] = {16, 25, 20};
+    alignas(16) Opx16s w[16];
+    for (int i = 0; i < 16; ++i) {
+        const int k = class4x4(i);
+        const std::int64_t c = (i == 0 || ac) ? coeffs[i] : 0;
+        const std::int64_t level =
+            switching
+                ? c + requant(pred_coeffs[i], qs, k, 15)
+                : requant(pred_coeffs[i] + ((c * kA[k] * kDequantFlat4x4[qp][i]) >> 6), qs, k, 15);
+        w[i] = static_cast<Opx16s>(wrap16(static_cast<std::uint32_t>(
+            static_cast<std::uint64_t>(level * kDequantFlat4x4[qs][i]))));
+    }
+    if (dc) w[0] = *dc;
+    const Pair r = idct4x4_wrap_rows_exact_columns({load128(w), load128(w + 8)});
+    store128(coeffs, _mm_max_epi16(_mm_min_epi16(r.a, _mm_set1_epi16(255)), _mm_setzero_si128()));
+    store128(coeffs + 8,
+             _mm_max_epi16(_mm_min_epi16(r.b, _mm_set1_epi16(255)), _mm_setzero_si128()));
+}
+
+void sisp_chroma_dc(Opx16s* dc, const Opx16s* dc_pred, int qp, int qs, bool switching) noexcept {
+    const std::int64_t p0 = dc_pred[0], p1 = dc_pred[1], p2 = dc_pred[2], p3 = dc_pred[3];
+    const std::int64_t p[4] = {p0 + p1 + p2 + p3, p0 - p1 + p2 - p3, p0 + p1 - p2 - p3,
+                               p0 - p1 - p2 + p3};
+    std::int64_t g[4];
+    for (int i = 0; i < 4; ++i) {
+        const std::int64_t level =
+            switching ? dc[i] + requant(p[i], qs, 0, 16)
+                      : requant(p[i] + ((std::int64_t{dc[i]} * kDequantFlat4x4[qp][0] * 16) >> 5),
+                                qs, 0, 16);
+        g[i] = level * kDequantFlat4x4[qs][0];
+    }
+    const std::int64_t f[4] = {g[0] + g[1] + g[2] + g[3], g[0] - g[1] + g[2] - g[3],
+                               g[0] + g[1] - g[2] - g[3], g[0] - g[1] - g[2] + g[3]};
+    for (int i = 0; i < 4; ++i)
+        dc[i] = static_cast<Opx16s>(
+            wrap16(static_cast<std::uint32_t>(static_cast<std::uint64_t>(f[i] >> 1))));
+}
 
 }  // namespace
 
 extern const TransformKernels kTransform = {
-    OPX_PORTABLE(add4x4_flat),
-    OPX_PORTABLE(add4x4_matrix),
-    OPX_PORTABLE(add4x4_matrix_high),
-    OPX_PORTABLE(dequant_residual4x4_flat),
-    OPX_PORTABLE(sisp4x4),
-    OPX_PORTABLE(sisp_chroma_dc),
-    OPX_PORTABLE(luma_dc_flat),
-    OPX_PORTABLE(chroma_dc_flat),
-    OPX_PORTABLE(luma_dc_matrix),
-    OPX_PORTABLE(luma_dc_matrix_high),
-    OPX_PORTABLE(chroma_dc2x2_matrix),
-    OPX_PORTABLE(chroma_dc2x2_matrix_high),
-    OPX_PORTABLE(chroma_dc2x4_matrix),
-    OPX_PORTABLE(chroma_dc2x4_matrix_high),
-    OPX_PORTABLE(residual4x4),
-    OPX_PORTABLE(residual4x4_high),
-    OPX_PORTABLE(dequant8x8),
-    OPX_PORTABLE(dequant8x8_high),
-    OPX_PORTABLE(add8x8),
-    OPX_PORTABLE(add8x8_high),
+    add4x4_flat,
+    add4x4_matrix,
+    add4x4_matrix_high,
+    dequant_residual4x4_flat,
+    sisp4x4,
+    sisp_chroma_dc,
+    luma_dc_flat,
+    chroma_dc_flat,
+    luma_dc_matrix,
+    luma_dc_matrix_high,
+    chroma_dc2x2_matrix,
+    chroma_dc2x2_matrix_high,
+    chroma_dc2x4_matrix,
+    chroma_dc2x4_matrix_high,
+    residual4x4,
+    residual4x4_high,
+    dequant8x8,
+    dequant8x8_high,
+    add8x8,
+    add8x8_high,
 };
 
 }  // namespace opx::h264::avx2
