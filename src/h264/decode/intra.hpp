@@ -61,7 +61,8 @@ using Pred4x4Fn = void (*)(Opx8u* dst, std::int32_t step) noexcept;
 // The reference filter (clause 8.3.2.2.1) turns the raw line into the filtered one p' in place;
 // `avail` holds kAvailAbove, kAvailLeft and kAvailAboveLeft of the line (the samples above-right
 // are present whenever those above are: clause 8.3.2.2 substitutes them). Groups not available
-// hold no meaningful value and are neither read for the result nor given one.
+// hold no meaningful value and are neither read for the result nor given one. The filter then
+// sets the pads (the directional kernels rely on them).
 inline constexpr int kEdgeLeft0 = 8;   // index of p[-1, 0]; p[-1, y] at kEdgeLeft0 - y
 inline constexpr int kEdgeCorner = 9;  // index of p[-1, -1]
 inline constexpr int kEdgeTop0 = 10;   // index of p[0, -1]; p[x, -1] at kEdgeTop0 + x
@@ -144,23 +145,44 @@ inline constexpr int kIntraNeeds[9] = {
 void predict_4x4_substituted(const IntraKernels& k, Opx8u* dst, std::int32_t step, int mode,
                              int avail) noexcept;
 
+// Slot of each 4×4 mode for each availability, the four bits packed as kAvailAbove | kAvailLeft |
+// kAvailAboveLeft >> 3 | kAvailAboveRight >> 3, or -1 when the mode needs a group that is
+// missing (the substitution path). For modes 3 and 7 a row above without the samples above-right
+// is completed from p[3, -1] (clause 8.3.1.2), no substitution; without the row above, the
+// samples above-right count as missing too. DC never substitutes.
+constexpr int pack_avail(int avail) { return (avail & 3) | ((avail >> 3) & 12); }
+struct Pred4x4SlotTable {
+    signed char slot[9][16];
+};
+constexpr Pred4x4SlotTable make_pred4x4_slots() {
+    Pred4x4SlotTable t{};
+    for (int mode = 0; mode < 9; ++mode)
+        for (int packed = 0; packed < 16; ++packed) {
+            const int avail = (packed & 3) | ((packed & 12) << 3);
+            const int need = kIntraNeeds[mode];
+            int slot = mode;
+            if ((avail & need) != need) {
+                slot = -1;
+            } else if (mode == 2) {
+                constexpr signed char kDc[4] = {kP4Dc128, kP4DcAbove, kP4DcLeft, kP4Dc};
+                slot = kDc[avail & 3];
+            } else if ((mode == 3 || mode == 7) && !(avail & kAvailAboveRight)) {
+                slot = mode == 3 ? kP4DdlNoAboveRight : kP4VlNoAboveRight;
+            }
+            t.slot[mode][packed] = static_cast<signed char>(slot);
+        }
+    return t;
+}
+inline constexpr Pred4x4SlotTable kPred4x4Slots = make_pred4x4_slots();
+
 // Predicts a 4×4 block with `mode` (0..8) and the availability bits. Returns true when a group
-// the mode needs was unavailable and taken as 128 (the caller's warning). For modes 3 and 7 a
-// row above without the samples above-right is completed from p[3, -1] (clause 8.3.1.2), no
-// substitution; without the row above, the samples above-right count as unavailable too.
+// the mode needs was unavailable and taken as 128 (the caller's warning).
 OPX_INLINE bool predict_4x4(const IntraKernels& k, Opx8u* dst, std::int32_t step, int mode,
                             int avail) noexcept {
-    const int need = kIntraNeeds[mode];
-    if (OPX_UNLIKELY((avail & need) != need)) {
+    const int slot = kPred4x4Slots.slot[mode][pack_avail(avail)];
+    if (OPX_UNLIKELY(slot < 0)) {
         predict_4x4_substituted(k, dst, step, mode, avail);
         return true;
-    }
-    int slot = mode;
-    if (mode == 2) {
-        static constexpr signed char kDc[4] = {kP4Dc128, kP4DcAbove, kP4DcLeft, kP4Dc};
-        slot = kDc[avail & 3];
-    } else if ((mode == 3 || mode == 7) && !(avail & kAvailAboveRight)) {
-        slot = mode == 3 ? kP4DdlNoAboveRight : kP4VlNoAboveRight;
     }
     k.pred4x4[slot](dst, step);
     return false;

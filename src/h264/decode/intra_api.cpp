@@ -5,7 +5,7 @@
 using namespace opx::h264;
 
 namespace {
-const IntraKernels& k = OPX_KERNELS::kIntra;
+constexpr const IntraKernels& k = OPX_KERNELS::kIntra;
 }
 
 OpxResult opxiPredictIntra_4x4_H264_8u_C1IR(Opx8u* pSrcDst, Opx32s srcDstStep, Opx32s mode,

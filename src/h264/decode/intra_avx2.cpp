@@ -1,6 +1,15 @@
-// AVX2 intra prediction kernels.
+// AVX2 intra prediction kernels (most fit in 128-bit registers; the 16×16 plane uses 256).
+//
+// The directional 4×4 and 8×8 modes share one scheme: the neighbours are laid out as a line e,
+// two vectors are formed from it, F[j] = (e[j-1] + 2 e[j] + e[j+1] + 2) >> 2 and
+// A[j] = (e[j] + e[j+1] + 1) >> 1, and every predicted sample is one byte of F or A, picked by a
+// byte shuffle whose control is derived at compile time from the mode's rule (clauses 8.3.1.2.4
+// to 8.3.1.2.9 and 8.3.2.2.5 to 8.3.2.2.10 restated on the line). The 3-tap filter is formed
+// without widening: (a + 2b + c + 2) >> 2 == avg(b, floor((a + c) / 2)), and
+// floor((a + c) / 2) == avg(a, c) - ((a ^ c) & 1).
 #include <immintrin.h>
 
+#include <cstring>
 #include <utility>
 
 #include "h264/decode/intra.hpp"
@@ -8,41 +17,463 @@
 namespace opx::h264::avx2 {
 namespace {
 
-template <int S>
-void fwd4x4(Opx8u* d, std::int32_t s) noexcept {
-    ref::kIntra.pred4x4[S](d, s);
+OPX_INLINE std::uint32_t load32(const void* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
 }
-void fwd_filter(Opx8u* e, int a) noexcept {
-    ref::kIntra.filter8x8(e, a);
+OPX_INLINE void store32(void* p, std::uint32_t v) {
+    std::memcpy(p, &v, 4);
 }
-template <int S>
-void fwd8x8(Opx8u* d, std::int32_t s, const Opx8u* e) noexcept {
-    ref::kIntra.pred8x8[S](d, s, e);
+OPX_INLINE std::uint64_t load64(const void* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
 }
-template <int S>
-void fwd16(Opx8u* d, std::int32_t s) noexcept {
-    ref::kIntra.pred16x16[S](d, s);
+OPX_INLINE void store64(void* p, std::uint64_t v) {
+    std::memcpy(p, &v, 8);
 }
-template <int S>
-void fwdc(Opx8u* d, std::int32_t s) noexcept {
-    ref::kIntra.chroma[S](d, s);
+
+OPX_INLINE __m128i filt3(__m128i a, __m128i b, __m128i c) {
+    const __m128i half =
+        _mm_sub_epi8(_mm_avg_epu8(a, c), _mm_and_si128(_mm_xor_si128(a, c), _mm_set1_epi8(1)));
+    return _mm_avg_epu8(b, half);
 }
-template <int S>
-void fwddc(Opx8u* d, std::int32_t s) noexcept {
-    ref::kIntra.chroma_dc[S](d, s);
+
+// A byte shuffle control: source F or A and index j in the window, per output byte.
+struct Pick {
+    bool a;
+    int j;
+};
+
+// ---- 4×4 ------------------------------------------------------------------------------------
+// Lines (index: sample):
+//   DDL, VL:      0..7: p[0..7, -1] (8: p[7, -1])
+//   DDR, VR, HD:  0..3: p[-1, 3..0], 4: p[-1, -1], 5..8: p[0..3, -1]
+//   HU:           0..3: p[-1, 0..3], then p[-1, 3] repeated
+
+constexpr Pick pick4x4(int mode, int x, int y) {
+    switch (mode) {
+        case 3:
+            return {false, x + y + 1};
+        case 4:
+            return {false, 4 + x - y};
+        case 5: {
+            const int z = 2 * x - y;
+            if (z >= 0 && !(z & 1)) return {true, 4 + x - (y >> 1)};
+            if (z >= -1) return {false, 4 + x - (y >> 1)};
+            return {false, 5 - y + 2 * x};
+        }
+        case 6: {
+            const int z = 2 * y - x;
+            if (z >= 0 && !(z & 1)) return {true, 3 - y + (x >> 1)};
+            if (z >= -1) return {false, 4 - y + (x >> 1)};
+            return {false, 3 + x - 2 * y};
+        }
+        case 7:
+            return (y & 1) ? Pick{false, x + (y >> 1) + 1} : Pick{true, x + (y >> 1)};
+        default: {  // 8
+            const int z = x + 2 * y;
+            if (z > 5) return {true, 3};
+            if (z == 5) return {false, 3};
+            return (z & 1) ? Pick{false, y + (x >> 1) + 1} : Pick{true, y + (x >> 1)};
+        }
+    }
+}
+
+// Shuffle of the register F[0..7] | A[0..7] giving rows 0..3, 4 bytes each.
+struct Shuffle16 {
+    alignas(16) signed char v[16];
+};
+constexpr Shuffle16 shuffle4x4(int mode) {
+    Shuffle16 s{};
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const Pick p = pick4x4(mode, x, y);
+            s.v[4 * y + x] = static_cast<signed char>(p.a ? 8 + p.j : p.j);
+        }
+    return s;
+}
+
+template <int Mode>
+constexpr Shuffle16 kShuffle4x4 = shuffle4x4(Mode);
+
+OPX_INLINE void store_rows4(Opx8u* dst, std::int32_t step, __m128i r) {
+    store32(dst, static_cast<std::uint32_t>(_mm_cvtsi128_si32(r)));
+    store32(dst + step, static_cast<std::uint32_t>(_mm_extract_epi32(r, 1)));
+    store32(dst + 2 * step, static_cast<std::uint32_t>(_mm_extract_epi32(r, 2)));
+    store32(dst + 3 * step, static_cast<std::uint32_t>(_mm_extract_epi32(r, 3)));
+}
+
+OPX_INLINE std::uint32_t left4(const Opx8u* dst, std::int32_t step) {  // p[-1, 0..3] in bytes 0..3
+    return dst[-1] | dst[step - 1] << 8 | dst[2 * step - 1] << 16 |
+           static_cast<std::uint32_t>(dst[3 * step - 1]) << 24;
+}
+
+template <int Mode, bool AboveRight>
+void dir4x4(Opx8u* dst, std::int32_t step) noexcept {
+    const Opx8u* above = dst - step;
+    __m128i e;
+    if constexpr (Mode == 3 || Mode == 7) {
+        // Bytes beyond the last real sample repeat it (p[7, -1], or p[3, -1] without above-right).
+        if constexpr (AboveRight) {
+            e = _mm_shuffle_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(above)),
+                                 _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 7, 7, 7, 7, 7, 7, 7, 7));
+        } else {
+            e = _mm_shuffle_epi8(_mm_cvtsi32_si128(static_cast<int>(load32(above))),
+                                 _mm_setr_epi8(0, 1, 2, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3));
+        }
+    } else if constexpr (Mode == 8) {
+        e = _mm_shuffle_epi8(_mm_cvtsi32_si128(static_cast<int>(left4(dst, step))),
+                             _mm_setr_epi8(0, 1, 2, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3));
+    } else {
+        const std::uint32_t l = left4(dst, step);
+        const std::uint32_t rev = __builtin_bswap32(l);  // p[-1, 3..0]
+        const std::uint64_t lo = rev | static_cast<std::uint64_t>(above[-1]) << 32;
+        e = _mm_or_si128(_mm_cvtsi64_si128(static_cast<long long>(lo)),
+                         _mm_slli_si128(_mm_cvtsi32_si128(static_cast<int>(load32(above))), 5));
+    }
+    const __m128i next = _mm_srli_si128(e, 1);
+    const __m128i f = filt3(_mm_slli_si128(e, 1), e, next);
+    const __m128i a = _mm_avg_epu8(e, next);
+    const __m128i fa = _mm_unpacklo_epi64(f, a);
+    store_rows4(dst, step,
+                _mm_shuffle_epi8(
+                    fa, _mm_load_si128(reinterpret_cast<const __m128i*>(kShuffle4x4<Mode>.v))));
+}
+
+void v4x4(Opx8u* dst, std::int32_t step) noexcept {
+    const std::uint32_t t = load32(dst - step);
+    for (int y = 0; y < 4; ++y) store32(dst + y * step, t);
+}
+
+void h4x4(Opx8u* dst, std::int32_t step) noexcept {
+    for (int y = 0; y < 4; ++y) store32(dst + y * step, dst[y * step - 1] * 0x01010101u);
+}
+
+OPX_INLINE int sum_above4(const Opx8u* dst, std::int32_t step) {
+    return _mm_cvtsi128_si32(
+        _mm_sad_epu8(_mm_cvtsi32_si128(static_cast<int>(load32(dst - step))), _mm_setzero_si128()));
+}
+OPX_INLINE int sum_left4(const Opx8u* dst, std::int32_t step) {
+    return dst[-1] + dst[step - 1] + dst[2 * step - 1] + dst[3 * step - 1];
+}
+
+// DC variants: Sides bit 0 above, bit 1 left (clause 8.3.1.2.3).
+template <int Sides>
+void dc4x4(Opx8u* dst, std::int32_t step) noexcept {
+    std::uint32_t dc = 128;
+    if constexpr (Sides == 3) dc = (sum_above4(dst, step) + sum_left4(dst, step) + 4) >> 3;
+    if constexpr (Sides == 1) dc = (sum_above4(dst, step) + 2) >> 2;
+    if constexpr (Sides == 2) dc = (sum_left4(dst, step) + 2) >> 2;
+    const std::uint32_t v = dc * 0x01010101u;
+    for (int y = 0; y < 4; ++y) store32(dst + y * step, v);
+}
+
+// ---- 8×8 --------------------------------------------------------------------------------------
+// The filtered line of intra.hpp: e[1..8] = p'[-1, 7..0], e[9] = p'[-1, -1], e[10..25] =
+// p'[0..15, -1], pads e[0] = e[1] and e[26] = e[25]. Each mode reads a 16-byte window at `base`.
+
+constexpr int window8x8(int mode) {
+    return mode == 3 || mode == 7 ? 10 : mode == 4 || mode == 5 ? 2 : mode == 6 ? 1 : 0;
+}
+
+// F/A index on the whole line for sample (x, y) of mode 3..8.
+constexpr Pick pick8x8_line(int mode, int x, int y) {
+    switch (mode) {
+        case 3:
+            return {false, 11 + x + y};  // p'[x + y + 1, -1]; (7, 7) uses the pad e[26]
+        case 4:
+            return {false, 9 + x - y};
+        case 5: {
+            const int z = 2 * x - y;
+            if (z >= 0 && !(z & 1)) return {true, 9 + x - (y >> 1)};
+            if (z >= -1) return {false, 9 + x - (y >> 1)};
+            return {false, 10 - y + 2 * x};
+        }
+        case 6: {
+            const int z = 2 * y - x;
+            if (z >= 0 && !(z & 1)) return {true, 8 - y + (x >> 1)};
+            if (z >= -1) return {false, 9 - y + (x >> 1)};
+            return {false, 8 + x - 2 * y};
+        }
+        case 7:
+            return (y & 1) ? Pick{false, 11 + x + (y >> 1)} : Pick{true, 10 + x + (y >> 1)};
+        default: {  // 8
+            const int z = x + 2 * y;
+            if (z > 13) return {true, 0};  // p'[-1, 7] (A[0] averages it with its pad)
+            if (z == 13) return {false, 1};
+            return (z & 1) ? Pick{false, 7 - y - (x >> 1)} : Pick{true, 7 - y - (x >> 1)};
+        }
+    }
+}
+
+// Per pair of rows: a shuffle of F and one of A (-128 bytes give zero), OR-ed.
+struct Shuffle8x8 {
+    alignas(16) signed char f[4][16];
+    alignas(16) signed char a[4][16];
+};
+constexpr Shuffle8x8 shuffle8x8(int mode) {
+    Shuffle8x8 s{};
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const Pick p = pick8x8_line(mode, x, y);
+            const int j = p.j - window8x8(mode);
+            const int r = y >> 1, b = 8 * (y & 1) + x;
+            s.f[r][b] = static_cast<signed char>(p.a ? -128 : j);
+            s.a[r][b] = static_cast<signed char>(p.a ? j : -128);
+        }
+    return s;
+}
+template <int Mode>
+constexpr Shuffle8x8 kShuffle8x8 = shuffle8x8(Mode);
+
+OPX_INLINE __m128i loadu(const Opx8u* p) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+OPX_INLINE void store_rows8(Opx8u* dst, std::int32_t step, __m128i r) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), r);
+    _mm_storeh_pd(reinterpret_cast<double*>(dst + step), _mm_castsi128_pd(r));
+}
+
+template <int Mode>
+void dir8x8(Opx8u* dst, std::int32_t step, const Opx8u* e) noexcept {
+    constexpr int b = window8x8(Mode);
+    const __m128i w = loadu(e + b);
+    const __m128i prev = b > 0 ? loadu(e + b - 1) : _mm_slli_si128(w, 1);
+    const __m128i next = loadu(e + b + 1);
+    const __m128i f = filt3(prev, w, next);
+    const __m128i a = _mm_avg_epu8(w, next);
+    constexpr const Shuffle8x8& s = kShuffle8x8<Mode>;
+    for (int r = 0; r < 4; ++r) {
+        __m128i v = _mm_shuffle_epi8(f, _mm_load_si128(reinterpret_cast<const __m128i*>(s.f[r])));
+        if constexpr (Mode != 3 && Mode != 4)
+            v = _mm_or_si128(
+                v, _mm_shuffle_epi8(a, _mm_load_si128(reinterpret_cast<const __m128i*>(s.a[r]))));
+        store_rows8(dst + 2 * r * step, step, v);
+    }
+}
+
+void v8x8(Opx8u* dst, std::int32_t step, const Opx8u* e) noexcept {
+    const std::uint64_t t = load64(e + kEdgeTop0);
+    for (int y = 0; y < 8; ++y) store64(dst + y * step, t);
+}
+
+void h8x8(Opx8u* dst, std::int32_t step, const Opx8u* e) noexcept {
+    for (int y = 0; y < 8; ++y) store64(dst + y * step, e[kEdgeLeft0 - y] * 0x0101010101010101ull);
+}
+
+template <int Sides>
+void dc8x8(Opx8u* dst, std::int32_t step, const Opx8u* e) noexcept {
+    const __m128i z = _mm_setzero_si128();
+    const int top = _mm_cvtsi128_si32(
+        _mm_sad_epu8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(e + kEdgeTop0)), z));
+    const int left = _mm_cvtsi128_si32(
+        _mm_sad_epu8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(e + 1)), z));
+    std::uint64_t dc = 128;
+    if constexpr (Sides == 3) dc = (top + left + 8) >> 4;
+    if constexpr (Sides == 1) dc = (top + 4) >> 3;
+    if constexpr (Sides == 2) dc = (left + 4) >> 3;
+    const std::uint64_t v = dc * 0x0101010101010101ull;
+    for (int y = 0; y < 8; ++y) store64(dst + y * step, v);
+}
+
+// Reference sample filter (clause 8.3.2.2.1) on the line: a neighbour that is missing is
+// replaced by the centre sample itself, which is what each special tap of the clause amounts to.
+void filter8x8(Opx8u* e, int avail) noexcept {
+    const bool above = avail & kAvailAbove, left = avail & kAvailLeft,
+               corner = avail & kAvailAboveLeft;
+    const int c = e[kEdgeCorner], t0 = e[kEdgeTop0], l0 = e[kEdgeLeft0];
+    __m128i top = _mm_setzero_si128(), lft = _mm_setzero_si128();
+    if (above) {
+        const __m128i t = loadu(e + kEdgeTop0);
+        __m128i prev = loadu(e + kEdgeCorner);
+        if (!corner) prev = _mm_insert_epi8(prev, t0, 0);
+        const __m128i next = _mm_insert_epi8(_mm_srli_si128(t, 1), e[kEdgeTop0 + 15], 15);
+        top = filt3(prev, t, next);
+    }
+    if (left) {
+        const __m128i l = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(e + 1));  // l7..l0
+        const __m128i below = _mm_insert_epi8(_mm_slli_si128(l, 1), e[1], 0);        // l7, l7..l1
+        __m128i up = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(e + 2));       // l6..l0, c
+        if (!corner) up = _mm_insert_epi8(up, l0, 7);
+        lft = filt3(below, l, up);
+    }
+    if (corner) {
+        const int a = above ? t0 : c, b = left ? l0 : c;
+        e[kEdgeCorner] = static_cast<Opx8u>((a + 2 * c + b + 2) >> 2);
+    }
+    if (above) _mm_storeu_si128(reinterpret_cast<__m128i*>(e + kEdgeTop0), top);
+    if (left) _mm_storel_epi64(reinterpret_cast<__m128i*>(e + 1), lft);
+    e[0] = e[1];
+    e[26] = e[25];
+}
+
+// ---- 16×16 ------------------------------------------------------------------------------------
+
+void v16(Opx8u* dst, std::int32_t step) noexcept {
+    const __m128i t = loadu(dst - step);
+    for (int y = 0; y < 16; ++y) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + y * step), t);
+}
+
+void h16(Opx8u* dst, std::int32_t step) noexcept {
+    for (int y = 0; y < 16; ++y)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + y * step),
+                         _mm_set1_epi8(static_cast<char>(dst[y * step - 1])));
+}
+
+template <int Sides>
+void dc16(Opx8u* dst, std::int32_t step) noexcept {
+    int dc = 128;
+    int top = 0, left = 0;
+    if constexpr (Sides & 1) {
+        const __m128i s = _mm_sad_epu8(loadu(dst - step), _mm_setzero_si128());
+        top = _mm_cvtsi128_si32(_mm_add_epi32(s, _mm_unpackhi_epi64(s, s)));
+    }
+    if constexpr (Sides & 2) {
+        int l0 = 0, l1 = 0;
+        for (int y = 0; y < 16; y += 2) {
+            l0 += dst[y * step - 1];
+            l1 += dst[(y + 1) * step - 1];
+        }
+        left = l0 + l1;
+    }
+    if constexpr (Sides == 3) dc = (top + left + 16) >> 5;
+    if constexpr (Sides == 1) dc = (top + 8) >> 4;
+    if constexpr (Sides == 2) dc = (left + 8) >> 4;
+    const __m128i v = _mm_set1_epi8(static_cast<char>(dc));
+    for (int y = 0; y < 16; ++y) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + y * step), v);
+}
+
+// Horizontal gradient sum of the plane modes: sum (i + 1) (p[half + i, -1] - p[half - 2 - i, -1])
+// for i < half, from the row above (p[-1, -1] included) with one multiply-add.
+template <int W>
+OPX_INLINE int plane_h(const Opx8u* above) {
+    if constexpr (W == 16) {
+        const __m128i x =
+            _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(above - 1)),
+                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(above + 8)));
+        const __m128i w = _mm_setr_epi8(-8, -7, -6, -5, -4, -3, -2, -1, 1, 2, 3, 4, 5, 6, 7, 8);
+        __m128i s = _mm_madd_epi16(_mm_maddubs_epi16(x, w), _mm_set1_epi16(1));
+        s = _mm_add_epi32(s, _mm_shuffle_epi32(s, 0x4E));
+        s = _mm_add_epi32(s, _mm_shuffle_epi32(s, 0xB1));
+        return _mm_cvtsi128_si32(s);
+    } else {
+        const __m128i x =
+            _mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(load32(above - 1))),
+                               _mm_cvtsi32_si128(static_cast<int>(load32(above + 4))));
+        const __m128i w = _mm_setr_epi8(-4, -3, -2, -1, 1, 2, 3, 4, 0, 0, 0, 0, 0, 0, 0, 0);
+        __m128i s = _mm_madd_epi16(_mm_maddubs_epi16(x, w), _mm_set1_epi16(1));
+        s = _mm_add_epi32(s, _mm_shuffle_epi32(s, 0xB1));
+        return _mm_cvtsi128_si32(s);
+    }
+}
+
+// Plane prediction (clauses 8.3.3.4 and 8.3.4.4). The sums a + b (x - c) + c (y - c) + 16 stay
+// within int16: |a| <= 8160 and |b|, |c| <= 717 (W 16) or 612 (W 8).
+template <int W>
+void plane(Opx8u* dst, std::int32_t step) noexcept {
+    constexpr int half = W / 2;
+    const Opx8u* above = dst - step;
+    const int h = plane_h<W>(above);
+    int v = 0;
+    for (int i = 0; i < half; ++i)
+        v += (i + 1) * (dst[(half + i) * step - 1] - dst[(half - 2 - i) * step - 1]);
+    const int a = 16 * (dst[(W - 1) * step - 1] + above[W - 1]);
+    const int b = W == 16 ? (5 * h + 32) >> 6 : (34 * h + 32) >> 6;
+    const int c = W == 16 ? (5 * v + 32) >> 6 : (34 * v + 32) >> 6;
+    const int base = a - (half - 1) * (b + c) + 16;
+    if constexpr (W == 16) {
+        const __m256i ramp =
+            _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+        __m256i row0 =
+            _mm256_add_epi16(_mm256_set1_epi16(static_cast<short>(base)),
+                             _mm256_mullo_epi16(ramp, _mm256_set1_epi16(static_cast<short>(b))));
+        __m256i row1 = _mm256_add_epi16(row0, _mm256_set1_epi16(static_cast<short>(c)));
+        const __m256i c2 = _mm256_set1_epi16(static_cast<short>(2 * c));
+        for (int y = 0; y < 16; y += 2) {
+            const __m256i p = _mm256_permute4x64_epi64(
+                _mm256_packus_epi16(_mm256_srai_epi16(row0, 5), _mm256_srai_epi16(row1, 5)), 0xD8);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + y * step), _mm256_castsi256_si128(p));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + (y + 1) * step),
+                             _mm256_extracti128_si256(p, 1));
+            row0 = _mm256_add_epi16(row0, c2);
+            row1 = _mm256_add_epi16(row1, c2);
+        }
+    } else {
+        const __m128i ramp = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
+        __m128i row0 = _mm_add_epi16(_mm_set1_epi16(static_cast<short>(base)),
+                                     _mm_mullo_epi16(ramp, _mm_set1_epi16(static_cast<short>(b))));
+        __m128i row1 = _mm_add_epi16(row0, _mm_set1_epi16(static_cast<short>(c)));
+        const __m128i c2 = _mm_set1_epi16(static_cast<short>(2 * c));
+        for (int y = 0; y < 8; y += 2) {
+            store_rows8(dst + y * step, step,
+                        _mm_packus_epi16(_mm_srai_epi16(row0, 5), _mm_srai_epi16(row1, 5)));
+            row0 = _mm_add_epi16(row0, c2);
+            row1 = _mm_add_epi16(row1, c2);
+        }
+    }
+}
+
+// ---- chroma -------------------------------------------------------------------------------------
+
+void chroma_h(Opx8u* dst, std::int32_t step) noexcept {
+    for (int y = 0; y < 8; ++y) store64(dst + y * step, dst[y * step - 1] * 0x0101010101010101ull);
+}
+
+void chroma_v(Opx8u* dst, std::int32_t step) noexcept {
+    const std::uint64_t t = load64(dst - step);
+    for (int y = 0; y < 8; ++y) store64(dst + y * step, t);
+}
+
+// DC per 4×4 chroma block (clauses 8.3.4.1 to 8.3.4.3); Slot = upper | lower << 2 with bit 0
+// above and bit 1 left per half. Blocks (0,0) and (1,1) average both sides, (1,0) prefers the
+// samples above, (0,1) those on the left.
+template <int Slot>
+void chroma_dc(Opx8u* dst, std::int32_t step) noexcept {
+    constexpr int up = Slot & 3, lo = Slot >> 2;
+    int t0 = 0, t1 = 0;
+    if constexpr (((up | lo) & 1) != 0) {
+        // p[0..3, -1] in bytes 0..3 and p[4..7, -1] in bytes 8..11: one SAD gives both sums.
+        const __m128i s = _mm_sad_epu8(
+            _mm_unpacklo_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(dst - step)),
+                               _mm_setzero_si128()),
+            _mm_setzero_si128());
+        t0 = _mm_cvtsi128_si32(s);
+        t1 = _mm_extract_epi16(s, 4);
+    }
+    int l0 = 0, l1 = 0;
+    if constexpr ((up & 2) != 0) l0 = sum_left4(dst, step);
+    if constexpr ((lo & 2) != 0) l1 = sum_left4(dst + 4 * step, step);
+    auto both = [](int s_above, int s_left, int sides) {
+        return sides == 3   ? (s_above + s_left + 4) >> 3
+               : sides == 1 ? (s_above + 2) >> 2
+               : sides == 2 ? (s_left + 2) >> 2
+                            : 128;
+    };
+    const int d00 = both(t0, l0, up);
+    const int d10 = (up & 1) ? (t1 + 2) >> 2 : (up & 2) ? (l0 + 2) >> 2 : 128;
+    const int d01 = (lo & 2) ? (l1 + 2) >> 2 : (lo & 1) ? (t0 + 2) >> 2 : 128;
+    const int d11 = both(t1, l1, lo);
+    const std::uint64_t upper = (d00 | static_cast<std::uint64_t>(d10) << 32) * 0x01010101u;
+    const std::uint64_t lower = (d01 | static_cast<std::uint64_t>(d11) << 32) * 0x01010101u;
+    for (int y = 0; y < 4; ++y) store64(dst + y * step, upper);
+    for (int y = 4; y < 8; ++y) store64(dst + y * step, lower);
 }
 
 template <int... S>
 constexpr IntraKernels make_table(std::integer_sequence<int, S...>) {
     return IntraKernels{
-        {fwd4x4<0>, fwd4x4<1>, fwd4x4<2>, fwd4x4<3>, fwd4x4<4>, fwd4x4<5>, fwd4x4<6>, fwd4x4<7>,
-         fwd4x4<8>, fwd4x4<9>, fwd4x4<10>, fwd4x4<11>, fwd4x4<12>, fwd4x4<13>},
-        fwd_filter,
-        {fwd8x8<0>, fwd8x8<1>, fwd8x8<2>, fwd8x8<3>, fwd8x8<4>, fwd8x8<5>, fwd8x8<6>, fwd8x8<7>,
-         fwd8x8<8>, fwd8x8<9>, fwd8x8<10>, fwd8x8<11>},
-        {fwd16<0>, fwd16<1>, fwd16<2>, fwd16<3>, fwd16<4>, fwd16<5>, fwd16<6>},
-        {fwdc<0>, fwdc<1>, fwdc<2>},
-        {fwddc<S>...},
+        {v4x4, h4x4, dc4x4<3>, dir4x4<3, true>, dir4x4<4, true>, dir4x4<5, true>, dir4x4<6, true>,
+         dir4x4<7, true>, dir4x4<8, true>, dir4x4<3, false>, dir4x4<7, false>, dc4x4<1>, dc4x4<2>,
+         dc4x4<0>},
+        filter8x8,
+        {v8x8, h8x8, dc8x8<3>, dir8x8<3>, dir8x8<4>, dir8x8<5>, dir8x8<6>, dir8x8<7>, dir8x8<8>,
+         dc8x8<1>, dc8x8<2>, dc8x8<0>},
+        {v16, h16, dc16<3>, plane<16>, dc16<1>, dc16<2>, dc16<0>},
+        {chroma_h, chroma_v, plane<8>},
+        {chroma_dc<S>...},
     };
 }
 
