@@ -1,0 +1,543 @@
+// H.264 interpolation at picture edges: Top and Bottom row replacement, and the Block functions
+// against a reference that fetches every sample with clamped coordinates. Pictures sit flush
+// against unreadable pages, so any read outside the picture faults.
+#include <climits>
+#include <set>
+#include <tuple>
+
+#include "h264/decode/interp.hpp"
+#include "h264/interp_test_util.hpp"
+
+namespace opx::test {
+namespace {
+
+using namespace opx::h264;
+using namespace opx::test::interp;
+
+// ---- Top and Bottom
+// -------------------------------------------------------------------------------
+
+// Rows of the block support that a Top (Bottom) call may read, and the picture row that stands
+// for each support row.
+struct RowRule {
+    bool top;
+    int out, height;
+    int first_picture_row() const { return out; }              // Top
+    int last_picture_row() const { return height - 1 - out; }  // Bottom
+    int source_of(int r) const {
+        if (out <= 0) return r;
+        if (top) return r < out ? out : r;
+        return r > last_picture_row() ? last_picture_row() : r;
+    }
+};
+
+// Runs `call(src, step, dst, dst_step)` on a source holding only the rows that the rule lets the
+// function read (flush against unreadable pages on the side of the picture edge), and `plain` on
+// a source whose support rows were replaced by the test; both must agree.
+template <class T, class Edge, class Plain>
+void check_rows(const Support& s, const RowRule& rule, int w, int h, int max, Rng& rng, Edge edge,
+                Plain plain) {
+    // Readable rows: the support rows that are picture rows, plus the edge row itself.
+    int lo = s.r0, hi = s.r1;
+    if (rule.out > 0) {
+        if (rule.top) {
+            lo = std::max(s.r0, rule.out);
+            hi = std::max(s.r1, rule.out);
+        } else {
+            hi = std::min(s.r1, rule.last_picture_row());
+            lo = std::min(s.r0, rule.last_picture_row());
+        }
+    }
+    const int rows = hi - lo + 1;
+    const std::ptrdiff_t step = s.width();
+    GuardedBuffer g(static_cast<std::size_t>(rows * step) * sizeof(T));
+    T* first = reinterpret_cast<T*>(g.place(s.width() * sizeof(T), rows, step * sizeof(T),
+                                            /*at_front=*/rule.top));
+    for (int i = 0; i < rows * step; ++i) first[i] = static_cast<T>(rng.uniform(0, max));
+    const T* block = first - lo * step - s.c0;  // block sample (0, 0); may lie outside the buffer
+
+    // The same source with the support rows replaced, for the plain kernel.
+    Plane<T> full(w, h, 4);
+    for (int r = s.r0; r <= s.r1; ++r)
+        for (int c = s.c0; c <= s.c1; ++c) full.at(c, r) = block[rule.source_of(r) * step + c];
+
+    Plane<T> a(w, h, 8), b(w, h, 8);
+    ASSERT_EQ(edge(block, step, b.data(), b.step() / static_cast<std::ptrdiff_t>(sizeof(T))),
+              opxOk);
+    plain(full.data(), full.step() / static_cast<std::ptrdiff_t>(sizeof(T)), a.data(),
+          a.step() / static_cast<std::ptrdiff_t>(sizeof(T)));
+    ASSERT_TRUE(planes_equal(a, b));
+    ASSERT_TRUE(b.canaries_intact());
+}
+
+std::vector<int> out_pixel_cases(int h) {
+    return {-3, 0, 1, 2, h - 1, h, h + 3, h + 40};
+}
+
+TEST(InterpEdges, LumaTopAndBottom8uReplaceRowsOutsideThePicture) {
+    Rng rng;
+    for (int w : {4, 8, 16}) {
+        for (int h : {4, 8, 16}) {
+            for (int pos = 0; pos < 16; ++pos) {
+                const int dx = pos % 4, dy = pos / 4;
+                const Support s = luma_support(w, h, dx, dy);
+                for (bool top : {true, false}) {
+                    for (int out : out_pixel_cases(h)) {
+                        SCOPED_TRACE(testing::Message()
+                                     << w << "x" << h << " dx " << dx << " dy " << dy
+                                     << (top ? " top " : " bottom ") << out);
+                        const RowRule rule{top, out, h};
+                        check_rows<Opx8u>(
+                            s, rule, w, h, 255, rng,
+                            [&](const Opx8u* src, std::ptrdiff_t ss, Opx8u* d, std::ptrdiff_t ds) {
+                                const auto f = top ? opxiInterpolateLumaTop_H264_8u_C1R
+                                                   : opxiInterpolateLumaBottom_H264_8u_C1R;
+                                return f(src, static_cast<Opx32s>(ss), d, static_cast<Opx32s>(ds),
+                                         dx, dy, out, {w, h});
+                            },
+                            [&](const Opx8u* src, std::ptrdiff_t ss, Opx8u* d, std::ptrdiff_t ds) {
+                                ref::kInterp.luma8[luma8_index(w, dx, dy)](src, ss, d, ds, h);
+                            });
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(InterpEdges, LumaTopAndBottom16uReplaceRowsOutsideThePicture) {
+    Rng rng;
+    for (int w : {4, 8, 16}) {
+        for (int h : {4, 8, 16}) {
+            if (w + h == 20) continue;
+            for (int pos = 0; pos < 16; ++pos) {
+                const int dx = pos % 4, dy = pos / 4;
+                const Support s = luma_support(w, h, dx, dy);
+                for (bool top : {true, false}) {
+                    for (int out : out_pixel_cases(h)) {
+                        const RowRule rule{top, out, h};
+                        check_rows<Opx16u>(
+                            s, rule, w, h, 4095, rng,
+                            [&](const Opx16u* src, std::ptrdiff_t ss, Opx16u* d,
+                                std::ptrdiff_t ds) {
+                                OpxInterpolate16u p{src,    static_cast<Opx32s>(ss),
+                                                    d,      static_cast<Opx32s>(ds),
+                                                    dx,     dy,
+                                                    {w, h}, 12};
+                                return top ? opxiInterpolateLumaTop_H264_16u_C1R(&p, out)
+                                           : opxiInterpolateLumaBottom_H264_16u_C1R(&p, out);
+                            },
+                            [&](const Opx16u* src, std::ptrdiff_t ss, Opx16u* d,
+                                std::ptrdiff_t ds) {
+                                ref::kInterp.luma16[pos](src, ss, d, ds, w, h, 4095);
+                            });
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(InterpEdges, ChromaTopAndBottomReplaceRowsOutsideThePicture) {
+    Rng rng;
+    for (int w : {2, 4, 8}) {
+        for (int h : {2, 4, 8, 16}) {
+            for (auto [dx, dy] : {std::pair{0, 0}, {3, 0}, {0, 5}, {7, 1}}) {
+                const Support s = chroma_support(w, h, dx, dy);
+                for (bool top : {true, false}) {
+                    for (int out : out_pixel_cases(h)) {
+                        SCOPED_TRACE(testing::Message()
+                                     << w << "x" << h << " dx " << dx << " dy " << dy
+                                     << (top ? " top " : " bottom ") << out);
+                        const RowRule rule{top, out, h};
+                        check_rows<Opx8u>(
+                            s, rule, w, h, 255, rng,
+                            [&](const Opx8u* src, std::ptrdiff_t ss, Opx8u* d, std::ptrdiff_t ds) {
+                                const auto f = top ? opxiInterpolateChromaTop_H264_8u_C1R
+                                                   : opxiInterpolateChromaBottom_H264_8u_C1R;
+                                return f(src, static_cast<Opx32s>(ss), d, static_cast<Opx32s>(ds),
+                                         dx, dy, out, {w, h});
+                            },
+                            [&](const Opx8u* src, std::ptrdiff_t ss, Opx8u* d, std::ptrdiff_t ds) {
+                                ref::kInterp.chroma8[chroma8_index(w, dx, dy)](src, ss, d, ds, h,
+                                                                               dx, dy);
+                            });
+                        // 16-bit; the step is at least 8 samples.
+                        const Support s16{s.c0, std::max(s.c1, 7), s.r0, s.r1};
+                        check_rows<Opx16u>(
+                            s16, rule, w, h, 16383, rng,
+                            [&](const Opx16u* src, std::ptrdiff_t ss, Opx16u* d,
+                                std::ptrdiff_t ds) {
+                                OpxInterpolate16u p{
+                                    src,    static_cast<Opx32s>(ss),
+                                    d,      static_cast<Opx32s>(std::max<std::ptrdiff_t>(ds, 8)),
+                                    dx,     dy,
+                                    {w, h}, 14};
+                                return top ? opxiInterpolateChromaTop_H264_16u_C1R(&p, out)
+                                           : opxiInterpolateChromaBottom_H264_16u_C1R(&p, out);
+                            },
+                            [&](const Opx16u* src, std::ptrdiff_t ss, Opx16u* d,
+                                std::ptrdiff_t ds) {
+                                ref::kInterp.chroma16[chroma16_index(dx, dy)](src, ss, d, ds, w, h,
+                                                                              dx, dy);
+                            });
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Top with outPixels 0 and Bottom with outPixels 0 equal the plain function.
+TEST(InterpEdges, ZeroOutPixelsEqualsPlain) {
+    Rng rng;
+    Plane<Opx8u> src(16, 16, 8);
+    src.fill_with_margins(Pattern::kRandom, rng);
+    const Opx32s ss = static_cast<Opx32s>(src.step());
+    for (int pos = 0; pos < 16; ++pos) {
+        Opx8u a[256], b[256], c[256];
+        ASSERT_EQ(
+            opxiInterpolateLuma_H264_8u_C1R(src.data(), ss, a, 16, pos % 4, pos / 4, {16, 16}),
+            opxOk);
+        ASSERT_EQ(opxiInterpolateLumaTop_H264_8u_C1R(src.data(), ss, b, 16, pos % 4, pos / 4, 0,
+                                                     {16, 16}),
+                  opxOk);
+        ASSERT_EQ(opxiInterpolateLumaBottom_H264_8u_C1R(src.data(), ss, c, 16, pos % 4, pos / 4, 0,
+                                                        {16, 16}),
+                  opxOk);
+        ASSERT_EQ(std::memcmp(a, b, 256), 0);
+        ASSERT_EQ(std::memcmp(a, c, 256), 0);
+    }
+}
+
+// ---- Block functions
+// ------------------------------------------------------------------------------
+
+// A picture of fw x fh samples of `channels` interleaved elements T, in memory that ends (or
+// starts) at an unreadable page, with the tightest step.
+template <class T>
+struct Picture {
+    int fw, fh, channels;
+    GuardedBuffer buf;
+    T* data;
+    std::ptrdiff_t step;  // elements
+    Picture(int w, int h, int ch, bool at_front, int max, Rng& rng)
+        : fw(w), fh(h), channels(ch), buf(static_cast<std::size_t>(w * ch * h) * sizeof(T)) {
+        step = w * ch;
+        data = reinterpret_cast<T*>(buf.place(w * ch * sizeof(T), h, step * sizeof(T), at_front));
+        for (int i = 0; i < w * ch * h; ++i) data[i] = static_cast<T>(rng.uniform(0, max));
+    }
+    // Sample at clamped coordinates (64-bit, any position).
+    T at(std::int64_t x, std::int64_t y, int c) const {
+        x = std::clamp<std::int64_t>(x, 0, fw - 1);
+        y = std::clamp<std::int64_t>(y, 0, fh - 1);
+        return data[y * step + x * channels + c];
+    }
+};
+
+// Reference of a Block call: fetch the support with clamped coordinates sample by sample, then
+// run the portable plain kernel on it. `luma`: quarter samples and six-tap support; else eighth
+// samples and one extra column and row.
+template <class T, class Kernel>
+void expect_block(const Picture<T>& pic, bool luma, int w, int h, OpxPoint pos, OpxPoint mv,
+                  Plane<T>& out, int c, Kernel kernel) {
+    const int bits = luma ? 2 : 3;
+    const int fx = mv.x & ((1 << bits) - 1), fy = mv.y & ((1 << bits) - 1);
+    const std::int64_t x0 = std::int64_t{pos.x} + (mv.x >> bits);
+    const std::int64_t y0 = std::int64_t{pos.y} + (mv.y >> bits);
+    Plane<T> region(w, h, 4);
+    for (int r = -3; r < h + 4; ++r)
+        for (int q = -3; q < w + 4; ++q) region.at(q, r) = pic.at(x0 + q, y0 + r, c);
+    kernel(region.data(), region.step() / static_cast<std::ptrdiff_t>(sizeof(T)), out.data(),
+           out.step() / static_cast<std::ptrdiff_t>(sizeof(T)), fx, fy);
+}
+
+// Block positions and vectors that cover every combination of the four edge flags, vectors
+// wholly outside the picture and the extremes of the vector range.
+std::vector<std::pair<OpxPoint, OpxPoint>> block_cases(int fw, int fh, int w, int h, bool luma,
+                                                       Rng& rng) {
+    std::vector<std::pair<OpxPoint, OpxPoint>> out;
+    const int unit = luma ? 4 : 8;
+    const int sx = fw < 8 ? 1 : 2, sy = fh < 8 ? 1 : 2;
+    for (int y = -h - 3; y <= fh + 3; y += sy)
+        for (int x = -w - 3; x <= fw + 3; x += sx) {
+            const int fx = static_cast<int>(rng.uniform(0, unit - 1));
+            const int fy = static_cast<int>(rng.uniform(0, unit - 1));
+            out.push_back({{fw / 2, fh / 2}, {(x - fw / 2) * unit + fx, (y - fh / 2) * unit + fy}});
+        }
+    for (int big : {1 << 20, INT_MAX, INT_MIN, -(1 << 24) - 1})
+        for (int other : {0, 5, big, -big})
+            out.push_back({{static_cast<int>(rng.uniform(0, fw - 1)), 0}, {big, other}}),
+                out.push_back({{INT_MAX - 20, INT_MIN + 3}, {other, big}});
+    return out;
+}
+
+// Edge flags of a case (left, right, top, bottom), for the coverage check.
+int edge_flags(int fw, int fh, int w, int h, bool luma, OpxPoint pos, OpxPoint mv) {
+    const int bits = luma ? 2 : 3, before = luma ? 2 : 0, extra = luma ? 5 : 1;
+    auto axis = [&](std::int64_t p, int v, int size, std::int64_t& s, std::int64_t& e) {
+        s = p + (v >> bits);
+        e = s + size;
+        if (v & ((1 << bits) - 1)) s -= before, e = s + size + extra;
+    };
+    std::int64_t xs, xe, ys, ye;
+    axis(pos.x, mv.x, w, xs, xe);
+    axis(pos.y, mv.y, h, ys, ye);
+    return (xs < 0) | (xe > fw) << 1 | (ys < 0) << 2 | (ye > fh) << 3;
+}
+
+TEST(InterpEdges, LumaBlock8uMatchesClampedFetchAtEveryEdge) {
+    Rng rng;
+    for (int w : {4, 8, 16}) {
+        for (int h : {4, 8, 16}) {
+            std::set<int> flags;
+            // Per axis, a tiny size gives regions crossing both edges and a large one regions
+            // inside or crossing one edge: their four products cover every flag combination.
+            for (auto [fw, fh, front] :
+                 {std::tuple{3, 2, false}, {30, 28, true}, {3, 28, true}, {30, 2, false}}) {
+                Picture<Opx8u> pic(fw, fh, 1, front, 255, rng);
+                for (auto [pos, mv] : block_cases(pic.fw, pic.fh, w, h, true, rng)) {
+                    SCOPED_TRACE(testing::Message() << w << "x" << h << " pos " << pos.x << ","
+                                                    << pos.y << " mv " << mv.x << "," << mv.y);
+                    flags.insert(edge_flags(pic.fw, pic.fh, w, h, true, pos, mv));
+                    Plane<Opx8u> a(w, h, 8), b(w, h, 8);
+                    if (mv.x == 0 && mv.y == 0) continue;
+                    expect_block(pic, true, w, h, pos, mv, a, 0,
+                                 [&](const Opx8u* s, std::ptrdiff_t ss, Opx8u* d, std::ptrdiff_t ds,
+                                     int fx, int fy) {
+                                     ref::kInterp.luma8[luma8_index(w, fx, fy)](s, ss, d, ds, h);
+                                 });
+                    OpxInterpolateBlock8u r{};
+                    r.pSrc[0] = pic.data;
+                    r.srcStep = static_cast<Opx32s>(pic.step);
+                    r.pDst[0] = b.data();
+                    r.dstStep = static_cast<Opx32s>(b.step());
+                    r.frameSize = {pic.fw, pic.fh};
+                    r.blockSize = {w, h};
+                    r.blockPos = pos;
+                    r.motionVector = mv;
+                    ASSERT_EQ(opxiInterpolateLumaBlock_H264_8u_P1R(&r), opxOk);
+                    ASSERT_TRUE(planes_equal(a, b));
+                    ASSERT_TRUE(b.canaries_intact());
+                }
+            }
+            EXPECT_EQ(flags.size(), 16u) << "edge-flag combinations covered";
+        }
+    }
+}
+
+TEST(InterpEdges, LumaBlock16uMatchesClampedFetchAtEveryEdge) {
+    Rng rng;
+    for (int w : {4, 8, 16}) {
+        for (int h : {4, 8, 16}) {
+            Picture<Opx16u> pic(11, 9, 1, rng.coin(), 1023, rng);
+            for (auto [pos, mv] : block_cases(pic.fw, pic.fh, w, h, true, rng)) {
+                if (mv.x == 0 && mv.y == 0) continue;
+                Plane<Opx16u> a(w, h, 8), b(w, h, 8);
+                expect_block(
+                    pic, true, w, h, pos, mv, a, 0,
+                    [&](const Opx16u* s, std::ptrdiff_t ss, Opx16u* d, std::ptrdiff_t ds, int fx,
+                        int fy) { ref::kInterp.luma16[fy * 4 + fx](s, ss, d, ds, w, h, 1023); });
+                OpxInterpolateBlock16u r{};
+                r.pSrc[0] = pic.data;
+                r.srcStep = static_cast<Opx32s>(pic.step);
+                r.pDst[0] = b.data();
+                r.dstStep = static_cast<Opx32s>(b.step() / 2);
+                r.frameSize = {pic.fw, pic.fh};
+                r.blockSize = {w, h};
+                r.blockPos = pos;
+                r.motionVector = mv;
+                r.bitDepth = 10;
+                ASSERT_EQ(opxiInterpolateLumaBlock_H264_16u_P1R(&r), opxOk);
+                ASSERT_TRUE(planes_equal(a, b))
+                    << pos.x << "," << pos.y << " " << mv.x << "," << mv.y;
+                ASSERT_TRUE(b.canaries_intact());
+            }
+        }
+    }
+}
+
+enum class ChromaForm { kP2R8, kP2R16, kC2C2R, kC2P2R };
+
+template <class T>
+void check_chroma_block(ChromaForm form, int w, int h, Rng& rng) {
+    const bool interleaved = form == ChromaForm::kC2C2R || form == ChromaForm::kC2P2R;
+    const int max = sizeof(T) == 1 ? 255 : 16383;
+    std::set<int> flags;
+    for (auto [fw, fh, front] :
+         {std::tuple{1, 1, false}, {14, 22, true}, {1, 22, false}, {14, 1, true}}) {
+        Picture<T> p0(fw, fh, interleaved ? 2 : 1, front, max, rng);
+        Picture<T> p1(fw, fh, 1, !front, max, rng);  // Cr plane of the planar forms (same step)
+        for (auto [pos, mv] : block_cases(p0.fw, p0.fh, w, h, false, rng)) {
+            if (mv.x == 0 && mv.y == 0) continue;
+            flags.insert(edge_flags(p0.fw, p0.fh, w, h, false, pos, mv));
+            SCOPED_TRACE(testing::Message()
+                         << static_cast<int>(form) << " " << w << "x" << h << " pos " << pos.x
+                         << "," << pos.y << " mv " << mv.x << "," << mv.y);
+            Plane<T> e0(w, h, 8), e1(w, h, 8), a0(w * (form == ChromaForm::kC2C2R ? 2 : 1), h, 8),
+                a1(w, h, 8);
+            auto planar = [&](const T* s, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds, int fx,
+                              int fy) {
+                if constexpr (sizeof(T) == 1)
+                    ref::kInterp.chroma8[chroma8_index(w, fx, fy)](s, ss, d, ds, h, fx, fy);
+                else
+                    ref::kInterp.chroma16[chroma16_index(fx, fy)](s, ss, d, ds, w, h, fx, fy);
+            };
+            if (interleaved) {
+                expect_block(p0, false, w, h, pos, mv, e0, 0, planar);
+                expect_block(p0, false, w, h, pos, mv, e1, 1, planar);
+            } else {
+                expect_block(p0, false, w, h, pos, mv, e0, 0, planar);
+                expect_block(p1, false, w, h, pos, mv, e1, 0, planar);
+            }
+            const std::ptrdiff_t ds = a0.step() / static_cast<std::ptrdiff_t>(sizeof(T));
+            // Both destination planes share one step: a1 has the same geometry as a0 unless the
+            // output is interleaved.
+            if constexpr (sizeof(T) == 1) {
+                OpxInterpolateBlock8u r{};
+                r.pSrc[0] = p0.data;
+                r.pSrc[1] = interleaved ? nullptr : p1.data;
+                r.srcStep = static_cast<Opx32s>(p0.step);
+                r.pDst[0] = a0.data();
+                r.pDst[1] = form == ChromaForm::kC2C2R ? nullptr : a1.data();
+                r.dstStep = static_cast<Opx32s>(ds);
+                r.frameSize = {p0.fw, p0.fh};
+                r.blockSize = {w, h};
+                r.blockPos = pos;
+                r.motionVector = mv;
+                const OpxResult res =
+                    form == ChromaForm::kP2R8    ? opxiInterpolateChromaBlock_H264_8u_P2R(&r)
+                    : form == ChromaForm::kC2C2R ? opxiInterpolateChromaBlock_H264_8u_C2C2R(&r)
+                                                 : opxiInterpolateChromaBlock_H264_8u_C2P2R(&r);
+                ASSERT_EQ(res, opxOk);
+            } else {
+                OpxInterpolateBlock16u r{};
+                r.pSrc[0] = p0.data;
+                r.pSrc[1] = p1.data;
+                r.srcStep = static_cast<Opx32s>(p0.step);
+                r.pDst[0] = a0.data();
+                r.pDst[1] = a1.data();
+                r.dstStep = static_cast<Opx32s>(ds);
+                r.frameSize = {p0.fw, p0.fh};
+                r.blockSize = {w, h};
+                r.blockPos = pos;
+                r.motionVector = mv;
+                r.bitDepth = 14;
+                ASSERT_EQ(opxiInterpolateChromaBlock_H264_16u_P2R(&r), opxOk);
+            }
+            if (form == ChromaForm::kC2C2R) {
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x) {
+                        ASSERT_EQ(a0.at(2 * x, y), e0.at(x, y)) << x << "," << y;
+                        ASSERT_EQ(a0.at(2 * x + 1, y), e1.at(x, y)) << x << "," << y;
+                    }
+            } else {
+                ASSERT_TRUE(planes_equal(e0, a0));
+                ASSERT_TRUE(planes_equal(e1, a1));
+                ASSERT_TRUE(a1.canaries_intact());
+            }
+            ASSERT_TRUE(a0.canaries_intact());
+        }
+    }
+    EXPECT_EQ(flags.size(), 16u) << [&] {
+        std::string m;
+        for (int f : flags) m += std::to_string(f) + " ";
+        return m;
+    }();
+}
+
+TEST(InterpEdges, ChromaBlockFormsMatchClampedFetchAtEveryEdge) {
+    Rng rng;
+    for (int w : {2, 4, 8}) {
+        for (int h : {2, 4, 8, 16}) {
+            check_chroma_block<Opx8u>(ChromaForm::kP2R8, w, h, rng);
+            check_chroma_block<Opx8u>(ChromaForm::kC2C2R, w, h, rng);
+            check_chroma_block<Opx8u>(ChromaForm::kC2P2R, w, h, rng);
+            check_chroma_block<Opx16u>(ChromaForm::kP2R16, w, h, rng);
+        }
+    }
+}
+
+// A zero vector copies the block at blockPos and makes no edge test.
+TEST(InterpEdges, ZeroVectorCopiesWithoutEdgeTest) {
+    Rng rng;
+    Plane<Opx8u> pic(32, 32, 8);
+    pic.fill(Pattern::kRandom, rng);
+    Plane<Opx8u> d(16, 16, 8);
+    OpxInterpolateBlock8u r{};
+    r.pSrc[0] = pic.data();
+    r.srcStep = static_cast<Opx32s>(pic.step());
+    r.pDst[0] = d.data();
+    r.dstStep = static_cast<Opx32s>(d.step());
+    r.frameSize = {8, 8};  // the block lies beyond the frame: copied as it is
+    r.blockSize = {16, 16};
+    r.blockPos = {9, 3};
+    ASSERT_EQ(opxiInterpolateLumaBlock_H264_8u_P1R(&r), opxOk);
+    EXPECT_TRUE(regions_equal(pic.row(3) + 9, pic.step(), d.data(), d.step(), 16, 16));
+}
+
+TEST(InterpEdges, BlockCodes) {
+    Plane<Opx8u> pic(32, 32, 8), d0(16, 16, 8), d1(16, 16, 8);
+    OpxInterpolateBlock8u r{};
+    r.pSrc[0] = pic.data();
+    r.pSrc[1] = pic.data();
+    r.srcStep = static_cast<Opx32s>(pic.step());
+    r.pDst[0] = d0.data();
+    r.pDst[1] = d1.data();
+    r.dstStep = static_cast<Opx32s>(d0.step());
+    r.frameSize = {32, 32};
+    r.blockSize = {8, 8};
+    r.motionVector = {1, 1};
+    auto luma = [&](OpxInterpolateBlock8u q) { return opxiInterpolateLumaBlock_H264_8u_P1R(&q); };
+    auto c2p2 = [&](OpxInterpolateBlock8u q) {
+        return opxiInterpolateChromaBlock_H264_8u_C2P2R(&q);
+    };
+    EXPECT_EQ(luma(r), opxOk);
+    for (OpxRoiSize bs : {OpxRoiSize{8, 20}, {8, 0}, {8, -4}, {8, 6}, {12, 8}, {0, 8}, {32, 8}}) {
+        OpxInterpolateBlock8u q = r;
+        q.blockSize = bs;
+        EXPECT_EQ(luma(q), opxErrSize) << bs.width << "x" << bs.height;
+    }
+    for (OpxRoiSize bs : {OpxRoiSize{8, 18}, {8, 0}, {8, 3}, {6, 8}, {16, 8}}) {
+        OpxInterpolateBlock8u q = r;
+        q.blockSize = bs;
+        EXPECT_EQ(c2p2(q), opxErrSize) << bs.width << "x" << bs.height;
+        EXPECT_EQ(opxiInterpolateChromaBlock_H264_8u_P2R(&q), opxErrSize);
+        EXPECT_EQ(opxiInterpolateChromaBlock_H264_8u_C2C2R(&q), opxErrSize);
+    }
+    for (OpxRoiSize fs : {OpxRoiSize{0, 32}, {32, 0}, {-1, 32}, {32, INT_MIN}}) {
+        OpxInterpolateBlock8u q = r;
+        q.frameSize = fs;
+        EXPECT_EQ(luma(q), opxErrSize);
+        EXPECT_EQ(c2p2(q), opxErrSize);
+    }
+    OpxInterpolateBlock8u q = r;
+    q.pDst[1] = nullptr;
+    EXPECT_EQ(c2p2(q), opxErrNullPtr);
+    q = r;
+    q.pSrc[1] = nullptr;  // not read by the interleaved forms
+    EXPECT_EQ(c2p2(q), opxOk);
+    EXPECT_EQ(opxiInterpolateChromaBlock_H264_8u_P2R(&q), opxErrNullPtr);
+
+    Plane<Opx16u> p16(32, 32, 8), e16(16, 16, 8);
+    OpxInterpolateBlock16u s{};
+    s.pSrc[0] = s.pSrc[1] = p16.data();
+    s.srcStep = static_cast<Opx32s>(p16.step() / 2);
+    s.pDst[0] = s.pDst[1] = e16.data();
+    s.dstStep = static_cast<Opx32s>(e16.step() / 2);
+    s.frameSize = {32, 32};
+    s.blockSize = {8, 8};
+    s.motionVector = {1, 1};
+    for (int depth : {7, 15, 0, 33}) {
+        s.bitDepth = depth;
+        EXPECT_EQ(opxiInterpolateLumaBlock_H264_16u_P1R(&s), opxErrOutOfRange);
+        EXPECT_EQ(opxiInterpolateChromaBlock_H264_16u_P2R(&s), opxErrOutOfRange);
+    }
+    s.bitDepth = 9;
+    s.blockSize = {8, 20};
+    EXPECT_EQ(opxiInterpolateLumaBlock_H264_16u_P1R(&s), opxErrSize);
+    EXPECT_TRUE(e16.canaries_intact());
+}
+
+}  // namespace
+}  // namespace opx::test
