@@ -81,7 +81,7 @@ void Decoder::edge_strengths(int mbx, int mby) {
                 int v;
                 if (((q.nonzero >> (qy * 4 + qx)) & 1) || ((pmb.nonzero >> (pyy * 4 + px)) & 1)) {
                     v = 2;
-                } else if (e > 0 && q.uniform_motion) {
+                } else if (e > 0 && ((q.still[dir] >> e) & 1)) {
                     v = 0;
                 } else {
                     int gq = (mby * 4 + qy) * bw + mbx * 4 + qx;

@@ -20,11 +20,11 @@ struct MbInfo {
     uint8_t total_coeff[16];      // luma 4x4 blocks, raster order inside the macroblock
     uint8_t total_coeff_c[2][4];  // chroma 4x4 blocks
     uint16_t nonzero = 0;         // luma 4x4 blocks (raster) with coefficients, for bS = 2
-    bool uniform_motion = false;
+    // bit e: the motion does not change across internal edge e (vertical [0], horizontal [1])
+    uint8_t still[2] = {0, 0};
     bool bs_valid = false;  // bs holds the strengths of the decoded picture's neighbours
-    Opx8u bs[2][16];  // boundary strengths: vertical, horizontal edges [4 * edge + segment]  // one
-                      // motion for the whole macroblock: internal bS < 2 is 0
-    int8_t ipred[16];  // Intra4x4/8x8 modes per 4x4 block (raster), 2 otherwise
+    Opx8u bs[2][16];        // boundary strengths: vertical, horizontal edges [4 * edge + segment]
+    int8_t ipred[16];       // Intra4x4/8x8 modes per 4x4 block (raster), 2 otherwise
 };
 
 struct SliceInfo {

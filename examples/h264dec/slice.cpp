@@ -584,7 +584,24 @@ void SliceDecoder::inter_prediction(bool unused[4]) {
     };
     bool all = true;
     for (int i = 1; i < 16 && all; ++i) all = same(0, i);
-    d_.mbs_[size_t(mb_)].uniform_motion = all;
+    // internal edges (1..3) across which the motion does not change, for the filter strengths
+    uint8_t still[2] = {0, 0};
+    if (all) {
+        still[0] = still[1] = 0xE;
+    } else {
+        for (int e = 1; e < 4; ++e) {
+            bool v = true, h = true;
+            for (int k = 0; k < 4; ++k) {
+                v = v && same(k * 4 + e - 1, k * 4 + e);
+                h = h && same((e - 1) * 4 + k, e * 4 + k);
+            }
+            still[0] |= uint8_t(v << e);
+            still[1] |= uint8_t(h << e);
+        }
+    }
+    MbInfo& info_mb = d_.mbs_[size_t(mb_)];
+    info_mb.still[0] = still[0];
+    info_mb.still[1] = still[1];
     if (all) return predict_partition(0, 0, 16, 16);
     for (int b8 = 0; b8 < 4; ++b8) {
         int x = (b8 & 1) * 2, y = (b8 >> 1) * 2;
