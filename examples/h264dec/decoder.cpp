@@ -164,6 +164,10 @@ bool Decoder::activate_sps(const Sps& sps) {
     if (sps.bitstream_restriction && sps.max_dec_frame_buffering >= 0)
         dpb_size_ = std::max(1, std::min(16, sps.max_dec_frame_buffering));
     dpb_size_ = std::max(dpb_size_, std::min(16, sps.max_num_ref_frames));
+    // a damaged or hostile header must not make the buffer huge: about 400000 macroblocks of
+    // pictures at most (level 5.2 allows 184320)
+    dpb_size_ = std::min(dpb_size_, std::max(1, 400000 / frame_mbs));
+    max_refs_ = std::max(1, std::min(sps.max_num_ref_frames, dpb_size_));
     reorder_ = dpb_size_;
     if (sps.bitstream_restriction && sps.max_num_reorder_frames >= 0)
         reorder_ = std::min(sps.max_num_reorder_frames, dpb_size_);
@@ -277,7 +281,7 @@ void Decoder::fill_frame_gap(const SliceHeader& sh, const Sps& sps) {
     // only the last max_num_ref_frames inferred frames can survive the sliding window: a long
     // gap (or a damaged frame_num) infers just those
     int missing = (sh.frame_num - unused + max_frame_num) % max_frame_num;
-    int keep = std::max(1, sps.max_num_ref_frames);
+    int keep = max_refs_;
     if (missing > keep) unused = (sh.frame_num - keep + max_frame_num) % max_frame_num;
     int guard = 0;
     Picture* last = nullptr;
@@ -436,7 +440,7 @@ void Decoder::sliding_window(const Sps& sps) {
     int n = 0;
     for (auto& p : dpb_)
         if (p.get() != cur_ && p->is_ref()) ++n;
-    while (n >= std::max(1, sps.max_num_ref_frames)) {
+    while (n >= max_refs_) {
         Picture* oldest = nullptr;
         for (auto& p : dpb_)
             if (p.get() != cur_ && p->short_ref &&
@@ -529,10 +533,22 @@ void Decoder::mark_references(const SliceHeader& sh, const Sps& sps) {
     if (!current_long) p->short_ref = true;
     p->frame_num_wrap = p->mmco5 ? 0 : sh.frame_num;
     if (p->mmco5) p->frame_num = 0;
-    // a damaged stream can leave more references than allowed: drop the oldest
+    // a damaged stream can leave more references than allowed: drop the oldest short-term
+    // ones, then the long-term ones with the highest indices
     int n = 0;
     for (auto& q : dpb_) n += q->is_ref();
-    if (n > std::max(1, sps.max_num_ref_frames)) sliding_window(sps);
+    if (n > max_refs_) sliding_window(sps);
+    for (;;) {
+        n = 0;
+        Picture* worst = nullptr;
+        for (auto& q : dpb_) {
+            n += q->is_ref();
+            if (q.get() != p && q->long_ref && (!worst || q->long_term_idx > worst->long_term_idx))
+                worst = q.get();
+        }
+        if (n <= max_refs_ || !worst) break;
+        worst->long_ref = false;
+    }
 }
 
 // ---- reference lists (clause 8.2.4) --------------------------------------------------------

@@ -76,7 +76,7 @@ class Decoder {
     Sps active_sps_;
     const Sps* sps_active_ = nullptr;
     int mb_width_ = 0, mb_height_ = 0;
-    int dpb_size_ = 16, reorder_ = 16;
+    int dpb_size_ = 16, reorder_ = 16, max_refs_ = 16;
 
     // current picture
     Picture* cur_ = nullptr;
