@@ -310,14 +310,14 @@ void Decoder::fill_frame_gap(const SliceHeader& sh, const Sps& sps) {
             p->poc = p->top_poc = p->bottom_poc = last ? last->poc : 0;
         }
         p->decode_order = decode_order_++;
-        sliding_window(sps);
+        sliding_window();
         p->short_ref = true;
         prev_ref_frame_num_ = unused;
         unused = (unused + 1) % max_frame_num;
         release_unused();
         while (int(dpb_.size()) > dpb_size_ + 1) {
             size_t before = dpb_.size();
-            bump(false);
+            bump();
             release_unused();
             if (dpb_.size() == before) break;
         }
@@ -347,7 +347,6 @@ void Decoder::start_picture(const SliceHeader& sh, const Sps& sps, const Pps& pp
     cur_has_error_ = false;
     for (auto& m : mbs_) m.slice_num = -1;
     build_slice_group_map(sh, sps, pps);
-    (void)pps;
 }
 
 void Decoder::finish_picture() {
@@ -403,7 +402,7 @@ void Decoder::store_picture(Picture* p) {
         if (used <= dpb_size_ && waiting <= reorder_) break;
         size_t before = dpb_.size();
         int before_waiting = waiting;
-        bump(false);
+        bump();
         release_unused();
         int now_waiting = 0;
         for (auto& q : dpb_) now_waiting += q->needed_for_output;
@@ -411,14 +410,13 @@ void Decoder::store_picture(Picture* p) {
     }
 }
 
-void Decoder::bump(bool all) {
+void Decoder::bump() {
     Picture* best = nullptr;
     for (auto& q : dpb_)
         if (q->needed_for_output && (!best || q->poc < best->poc)) best = q.get();
     if (!best) return;
     output(*best);
     best->needed_for_output = false;
-    (void)all;
 }
 
 void Decoder::flush() {
@@ -436,7 +434,7 @@ void Decoder::flush() {
 
 // ---- reference marking (clause 8.2.5) ------------------------------------------------------
 
-void Decoder::sliding_window(const Sps& sps) {
+void Decoder::sliding_window() {
     int n = 0;
     for (auto& p : dpb_)
         if (p.get() != cur_ && p->is_ref()) ++n;
@@ -528,7 +526,7 @@ void Decoder::mark_references(const SliceHeader& sh, const Sps& sps) {
             }
         }
     } else {
-        sliding_window(sps);
+        sliding_window();
     }
     if (!current_long) p->short_ref = true;
     p->frame_num_wrap = p->mmco5 ? 0 : sh.frame_num;
@@ -537,7 +535,7 @@ void Decoder::mark_references(const SliceHeader& sh, const Sps& sps) {
     // ones, then the long-term ones with the highest indices
     int n = 0;
     for (auto& q : dpb_) n += q->is_ref();
-    if (n > max_refs_) sliding_window(sps);
+    if (n > max_refs_) sliding_window();
     for (;;) {
         n = 0;
         Picture* worst = nullptr;

@@ -104,9 +104,9 @@ class Decoder {
     void compute_poc(const SliceHeader& sh, const Sps& sps, Picture& p);
     void fill_frame_gap(const SliceHeader& sh, const Sps& sps);
     void mark_references(const SliceHeader& sh, const Sps& sps);
-    void sliding_window(const Sps& sps);
+    void sliding_window();
     void store_picture(Picture* p);
-    void bump(bool all);
+    void bump();
     void output(Picture& p);
     void release_unused();
     void build_slice_group_map(const SliceHeader& sh, const Sps& sps, const Pps& pps);

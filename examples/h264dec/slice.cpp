@@ -135,13 +135,13 @@ class SliceDecoder {
     int luma_nc(int x, int y);
     int chroma_nc(int c, int x, int y);
     void neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) const;
-    Mv predict_mv(int x, int y, int w, int h, int list, int ref, int shape);
+    Mv predict_mv(int x, int y, int w, int list, int ref, int shape);
     void store_motion(bool intra);
-    void direct(int blk8, bool whole);
+    void direct(int blk8);
     void direct_spatial_setup();
     void predict_partition(int x, int y, int w, int h);
-    void inter_prediction(bool direct_8x8_blocks[4]);
-    void intra_edges(const MbInfo& m, Opx8u& edge) const;
+    void inter_prediction();
+    Opx8u intra_edges() const;
     void build_level_scale();
     void build_implicit_weights();
 
@@ -214,8 +214,6 @@ void SliceDecoder::run() {
     int mb = sh_.first_mb;
     bool more = true;
     int skip_run = -1;
-    bool prev_skipped = false;
-    (void)prev_skipped;
     while (more) {
         if (mb >= n) {
             d_.error("slice runs past the last macroblock");
@@ -317,7 +315,7 @@ void SliceDecoder::neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) con
 }
 
 // Clause 8.4.1.3. shape: 0 other, 1 16x8 upper, 2 16x8 lower, 3 8x16 left, 4 8x16 right.
-Mv SliceDecoder::predict_mv(int x, int y, int w, int h, int list, int ref, int shape) {
+Mv SliceDecoder::predict_mv(int x, int y, int w, int list, int ref, int shape) {
     Nb a = nb(x - 1, y), b = nb(x, y - 1), c = nb(x + w, y - 1);
     if (c.avail && c.mbx == mbx_ && c.mby == mby_) {
         // inside the current macroblock: available only if already decoded
@@ -343,7 +341,6 @@ Mv SliceDecoder::predict_mv(int x, int y, int w, int h, int list, int ref, int s
     Mv m;
     m.x = median(ma.x, mb.x, mc.x);
     m.y = median(ma.y, mb.y, mc.y);
-    (void)h;
     return m;
 }
 
@@ -393,13 +390,12 @@ void SliceDecoder::direct_spatial_setup() {
     }
     zero_pred_ = false;
     for (int l = 0; l < 2; ++l)
-        sp_mv_[l] = sp_ref_[l] >= 0 ? predict_mv(0, 0, 4, 4, l, sp_ref_[l], 0) : Mv();
+        sp_mv_[l] = sp_ref_[l] >= 0 ? predict_mv(0, 0, 4, l, sp_ref_[l], 0) : Mv();
     sp_done_ = true;
 }
 
 // Fills ref_idx_/mv_ of the 4x4 blocks of 8x8 block blk8 by direct prediction.
-void SliceDecoder::direct(int blk8, bool whole) {
-    (void)whole;
+void SliceDecoder::direct(int blk8) {
     const Picture* col = ref_[1][0];
     int x8 = (blk8 & 1) * 2, y8 = (blk8 >> 1) * 2;
     if (sh_.direct_spatial && !sp_done_) direct_spatial_setup();
@@ -573,8 +569,7 @@ void SliceDecoder::predict_partition(int x, int y, int w, int h) {
 
 // Predicts the macroblock from ref_idx_/mv_: whole when all 16 blocks move alike, else per
 // 8x8 block when each 8x8 block is uniform, else per 4x4 block.
-void SliceDecoder::inter_prediction(bool unused[4]) {
-    (void)unused;
+void SliceDecoder::inter_prediction() {
     auto same = [&](int i, int j) {
         for (int l = 0; l < 2; ++l) {
             if (ref_idx_[l][i] != ref_idx_[l][j]) return false;
@@ -648,34 +643,36 @@ void SliceDecoder::skip_mb() {
         neighbour_motion(b, 0, rb, mb);
         Mv mv;
         if (a.avail && b.avail && !(ra == 0 && ma == Mv()) && !(rb == 0 && mb == Mv()))
-            mv = predict_mv(0, 0, 4, 4, 0, 0, 0);
+            mv = predict_mv(0, 0, 4, 0, 0, 0);
         for (int i = 0; i < 16; ++i) {
             ref_idx_[0][i] = 0;
             ref_idx_[1][i] = -1;
             mv_[0][i] = mv;
         }
     } else {
-        for (int b8 = 0; b8 < 4; ++b8) direct(b8, true);
+        for (int b8 = 0; b8 < 4; ++b8) direct(b8);
     }
-    inter_prediction(nullptr);
+    inter_prediction();
     store_motion(false);
     finish_mb();
 }
 
 // ---- macroblock layer ------------------------------------------------------------------------
 
-void SliceDecoder::intra_edges(const MbInfo& m, Opx8u& edge) const {
-    (void)m;
+Opx8u SliceDecoder::intra_edges() const {
     auto ok = [&](int x, int y) {
         if (!mb_avail(x, y)) return false;
         if (pps_.constrained_intra_pred && !d_.mbs_[size_t(y * mbw_ + x)].intra) return false;
         return true;
     };
-    edge = 0;
+    // edgeType bits of the reconstruction functions: a neighbour that is not available for
+    // intra prediction (outside, another slice, or inter under constrained_intra_pred)
+    Opx8u edge = 0;
     if (!ok(mbx_ - 1, mby_)) edge |= 1;
     if (!ok(mbx_, mby_ - 1)) edge |= 4;
     if (!ok(mbx_ - 1, mby_ - 1)) edge |= 16;
     if (!ok(mbx_ + 1, mby_ - 1)) edge |= 32;
+    return edge;
 }
 
 bool SliceDecoder::decode_mb() {
@@ -794,7 +791,7 @@ bool SliceDecoder::decode_mb() {
             int x8 = (k & 1) * 2, y8 = (k >> 1) * 2;
             int pred = st == 1 ? kBSub[sub[k]][0] : 1;
             if (st == 1 && pred == 0) {
-                direct(k, false);
+                direct(k);
                 continue;
             }
             int w = st == 1 ? kBSub[sub[k]][1] : kPSub[sub[k]][0];
@@ -805,7 +802,7 @@ bool SliceDecoder::decode_mb() {
                 int y = y8 + (h == 1 ? (w == 1 ? (p >> 1) : p) : 0);
                 for (int l = 0; l < 2; ++l) {
                     if (!(pred & (1 << l))) continue;
-                    Mv mvp = predict_mv(x, y, w, h, l, refs[l][k], 0);
+                    Mv mvp = predict_mv(x, y, w, l, refs[l][k], 0);
                     Mv mv;
                     mv.x = mvp.x + mvd[l][k][p][0];
                     mv.y = mvp.y + mvd[l][k][p][1];
@@ -868,7 +865,7 @@ bool SliceDecoder::decode_mb() {
             if (t == 102 || (t >= 205 && t % 2 == 1)) parts = 2, pw = 2;
             if (t >= 200) {
                 if (t == 200) {  // B_Direct_16x16
-                    for (int b8 = 0; b8 < 4; ++b8) direct(b8, true);
+                    for (int b8 = 0; b8 < 4; ++b8) direct(b8);
                     parts = 0;
                 } else {
                     preds[0] = kBPred[t - 200][0];
@@ -897,7 +894,7 @@ bool SliceDecoder::decode_mb() {
                 int shape = parts == 1 ? 0 : ph == 2 ? 1 + p : 3 + p;
                 for (int l = 0; l < 2; ++l) {
                     if (!(preds[p] & (1 << l))) continue;
-                    Mv mvp = predict_mv(x, y, pw, ph, l, refs[l][p], shape);
+                    Mv mvp = predict_mv(x, y, pw, l, refs[l][p], shape);
                     Mv mv;
                     mv.x = mvp.x + mvd[l][p][0];
                     mv.y = mvp.y + mvd[l][p][1];
@@ -955,8 +952,7 @@ bool SliceDecoder::decode_mb() {
     OpxResult r = opxOk;
     if (intra) {
         store_motion(true);
-        Opx8u edge;
-        intra_edges(m, edge);
+        Opx8u edge = intra_edges();
         if (m.kind == kMbI16x16) {
             r = opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(&cp, py, ys, i16_mode, cbp4x4_, qp_,
                                                                 edge, ls4_[0][qp6], 0);
@@ -980,7 +976,7 @@ bool SliceDecoder::decode_mb() {
                 d_.error("intra chroma reconstruction refused (%d) at macroblock %d", r, mb_);
         }
     } else {
-        inter_prediction(nullptr);
+        inter_prediction();
         store_motion(false);
         if (t8)
             r = opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(&cp, py, ys, cbp8x8_, qp_,
