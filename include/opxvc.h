@@ -995,6 +995,131 @@ OPXVC_API OpxResult opxiWeightedAverage_H264_8u_C1IR(const Opx8u* pSrc1, Opx8u* 
 
 /* ==== H.264 DEBLOCKING ==== */
 
+/*
+ * In-loop deblocking of the edges of one macroblock, in place (H.264 clause 8.7). The plane
+ * pointer addresses the macroblock's top-left sample; steps are signed, in bytes for 8u and in
+ * samples for 16u. Vertical-edge functions filter the left macroblock edge (edge 0) and then the
+ * internal edges left to right, lines top to bottom; horizontal-edge functions filter edges top
+ * to bottom, sample columns left to right; every line reads what earlier edges of the call
+ * wrote. Edge 0 uses pAlpha[0] and pBeta[0], the internal edges [1].
+ *
+ * Arrays: pBs[4e + k] is the bS of luma edge e, segment k (four lines); pThresholds holds tC0 in
+ * the same layout (16 entries for luma and 4:2:2 horizontal chroma, 8 for the other chroma
+ * forms). 4:2:0 chroma filters chroma columns or rows 0 and 4 with bS [0..3] and [8..11], two
+ * lines per bS; 4:2:2 vertical chroma filters columns 0 and 4 over 16 rows with bS [0..3] and
+ * [8..11], four lines per bS; 4:2:2 horizontal chroma filters rows 0, 4, 8 and 12 with bS
+ * [4c..4c+3], two columns per bS. In the interleaved (C2) forms a chroma column is two bytes
+ * (Cb, Cr), both filtered with the same values.
+ *
+ * bS, alpha, beta and tC0 are not range-checked; any values are safe. bS 0 leaves a line
+ * unchanged, 1..3 select the normal filter, 4 (and above) the strong one; except that the
+ * horizontal 4:2:2 chroma functions (8u and 16u) and the 16u 4:2:0 horizontal chroma function
+ * take an edge whose first bS is 4 as all 4, and the interleaved functions use the strong
+ * filter only when all four bS of an edge are 4 (otherwise the normal filter with each
+ * segment's tC0 wherever bS is non-zero). The 16u functions use alpha, beta and tC0 as passed
+ * and clamp results to 0..2^bitDepth − 1, with bitDepth taken as 8 when below 8 and as 14 when
+ * above 14.
+ *
+ * The only error is opxErrNullPtr, for a null required pointer (nothing is changed).
+ */
+
+/** Parameters of the record-based 8-bit functions. */
+typedef struct OpxDeblock8u {
+    Opx8u* pSrcDstPlane;
+    Opx32s srcDstStep;
+    const Opx8u* pAlpha;
+    const Opx8u* pBeta;
+    const Opx8u* pThresholds;
+    const Opx8u* pBs;
+} OpxDeblock8u;
+
+/** Parameters of the 16-bit functions (step in samples). */
+typedef struct OpxDeblock16u {
+    Opx16u* pSrcDstPlane;
+    Opx32s srcDstStep;
+    const Opx16u* pAlpha;
+    const Opx16u* pBeta;
+    const Opx16u* pThresholds;
+    const Opx8u* pBs;
+    Opx32s bitDepth;
+} OpxDeblock16u;
+
+/**
+ * Luma edges of a macroblock, 8-bit (vertical: columns 0, 4, 8, 12; horizontal: rows 0, 4, 8,
+ * 12). Returns opxErrNullPtr when any of the five pointers is null.
+ */
+OPXVC_API OpxResult opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s srcDstStep, const Opx8u* pAlpha, const Opx8u* pBeta,
+    const Opx8u* pThresholds, const Opx8u* pBs) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s srcDstStep, const Opx8u* pAlpha, const Opx8u* pBeta,
+    const Opx8u* pThresholds, const Opx8u* pBs) OPXVC_NOEXCEPT;
+
+/**
+ * 4:2:0 chroma edges of one chroma plane (C1IR) or of an interleaved CbCr plane (C2IR, C2I),
+ * 8-bit. Returns opxErrNullPtr when any of the five pointers (the record and its five
+ * pointers for C2I) is null.
+ */
+OPXVC_API OpxResult opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s srcDstStep, const Opx8u* pAlpha, const Opx8u* pBeta,
+    const Opx8u* pThresholds, const Opx8u* pBs) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s srcDstStep, const Opx8u* pAlpha, const Opx8u* pBeta,
+    const Opx8u* pThresholds, const Opx8u* pBs) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma_VerEdge_H264_8u_C2IR(
+    Opx8u* pSrcDst, Opx32s srcDstStep, const Opx8u* pAlpha, const Opx8u* pBeta,
+    const Opx8u* pThresholds, const Opx8u* pBs) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma_HorEdge_H264_8u_C2IR(
+    Opx8u* pSrcDst, Opx32s srcDstStep, const Opx8u* pAlpha, const Opx8u* pBeta,
+    const Opx8u* pThresholds, const Opx8u* pBs) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma_VerEdge_H264_8u_C2I(const OpxDeblock8u* pDeblock)
+    OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma_HorEdge_H264_8u_C2I(const OpxDeblock8u* pDeblock)
+    OPXVC_NOEXCEPT;
+
+/**
+ * 4:2:2 chroma edges of one chroma plane, 8-bit. Returns opxErrNullPtr when the record or any
+ * of its five pointers is null.
+ */
+OPXVC_API OpxResult opxiFilterDeblockingChroma422VerEdge_H264_8u_C1IR(
+    const OpxDeblock8u* pDeblock) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma422HorEdge_H264_8u_C1IR(
+    const OpxDeblock8u* pDeblock) OPXVC_NOEXCEPT;
+
+/**
+ * MBAFF vertical edge at column 0 with single thresholds, 8-bit: 8 luma rows (row r uses
+ * pBs[r >> 1] and pThresholds[r >> 1]) or 4 chroma rows (row r uses entry r). Returns
+ * opxErrNullPtr when pSrcDst, pThresholds or pBs is null.
+ */
+OPXVC_API OpxResult opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s srcDstStep, Opx32u nAlpha, Opx32u nBeta, const Opx8u* pThresholds,
+    const Opx8u* pBs) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma_VerEdge_MBAFF_H264_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s srcDstStep, Opx32u nAlpha, Opx32u nBeta, const Opx8u* pThresholds,
+    const Opx8u* pBs) OPXVC_NOEXCEPT;
+
+/**
+ * 16-bit luma and chroma edges; the MBAFF forms filter one vertical edge (8 luma or 4 chroma
+ * rows) with pAlpha[0] and pBeta[0]. Returns opxErrNullPtr when the record or any of its five
+ * pointers is null.
+ */
+OPXVC_API OpxResult opxiFilterDeblockingLumaVerEdge_H264_16u_C1IR(const OpxDeblock16u* pDeblock)
+    OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingLumaHorEdge_H264_16u_C1IR(const OpxDeblock16u* pDeblock)
+    OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingLumaVerEdgeMBAFF_H264_16u_C1IR(
+    const OpxDeblock16u* pDeblock) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChromaVerEdge_H264_16u_C1IR(
+    const OpxDeblock16u* pDeblock) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChromaHorEdge_H264_16u_C1IR(
+    const OpxDeblock16u* pDeblock) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChromaVerEdgeMBAFF_H264_16u_C1IR(
+    const OpxDeblock16u* pDeblock) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma422VerEdge_H264_16u_C1IR(
+    const OpxDeblock16u* pDeblock) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma422HorEdge_H264_16u_C1IR(
+    const OpxDeblock16u* pDeblock) OPXVC_NOEXCEPT;
+
 /* ==== END H.264 DEBLOCKING ==== */
 
 #ifdef __cplusplus

@@ -1,0 +1,728 @@
+// AVX2 deblocking filter.
+//
+// One filter body (`filter`, luma and chroma rules) works on eight vectors p3..q3 whose lanes are
+// lines across an edge; the layouts differ only in how lines are brought into lanes:
+//   horizontal edges: each vector is one row, a lane one sample column;
+//   vertical edges: rows are transposed in registers so that each vector is one sample column
+//   and a lane one row, then transposed back.
+// 8-bit samples use 16-bit lanes: every intermediate lies in −1280..2048 (the strong filter's
+// sums at most 8·255 + 4, the normal filter's (q0 − p0)·4 + (p1 − q1) + 4 within ±1279), and
+// results are clipped to 0..255 by the unsigned-saturating pack that stores them. 16-bit samples
+// use 32-bit lanes, with an explicit clip to 0..2^bitDepth − 1.
+//
+// Shortcuts, each giving the result of testing every line: an edge (or a pair of edges filtered
+// together) whose bS are all zero is not loaded; the strong-filter arithmetic is skipped when no
+// lane of the vectors has bS ≥ 4. Edges of a chroma set lie four samples apart and each reads
+// two samples and writes one on either side of it, so they never see each other's writes and are
+// filtered together in one set of vectors.
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "frame/dispatch.hpp"
+#include "h264/decode/deblock.hpp"
+
+namespace opx::h264::avx2 {
+namespace {
+
+// ---- lane operations --------------------------------------------------------------------------
+
+// 16-bit lanes (8-bit samples).
+struct V16 {
+    static constexpr int kLanes = 16;
+    static __m256i set1(int v) noexcept { return _mm256_set1_epi16(static_cast<short>(v)); }
+    static __m256i add(__m256i a, __m256i b) noexcept { return _mm256_add_epi16(a, b); }
+    static __m256i sub(__m256i a, __m256i b) noexcept { return _mm256_sub_epi16(a, b); }
+    static __m256i abs(__m256i a) noexcept { return _mm256_abs_epi16(a); }
+    static __m256i gt(__m256i a, __m256i b) noexcept { return _mm256_cmpgt_epi16(a, b); }
+    static __m256i min(__m256i a, __m256i b) noexcept { return _mm256_min_epi16(a, b); }
+    static __m256i max(__m256i a, __m256i b) noexcept { return _mm256_max_epi16(a, b); }
+    static __m256i sra(__m256i a, int n) noexcept { return _mm256_srai_epi16(a, n); }
+    static __m256i sll(__m256i a, int n) noexcept { return _mm256_slli_epi16(a, n); }
+    // (a + b + 1) >> 1 for non-negative lanes.
+    static __m256i avg(__m256i a, __m256i b) noexcept { return _mm256_avg_epu16(a, b); }
+    // Lanes of `mask` take `a` clipped to the sample range; the store's saturating pack clips
+    // to 0..255, and the other lanes already hold `a` (delta 0).
+    static __m256i clip(__m256i a, __m256i, __m256i, __m256i) noexcept { return a; }
+};
+
+// 32-bit lanes (16-bit samples).
+struct V32 {
+    static constexpr int kLanes = 8;
+    static __m256i set1(int v) noexcept { return _mm256_set1_epi32(v); }
+    static __m256i add(__m256i a, __m256i b) noexcept { return _mm256_add_epi32(a, b); }
+    static __m256i sub(__m256i a, __m256i b) noexcept { return _mm256_sub_epi32(a, b); }
+    static __m256i abs(__m256i a) noexcept { return _mm256_abs_epi32(a); }
+    static __m256i gt(__m256i a, __m256i b) noexcept { return _mm256_cmpgt_epi32(a, b); }
+    static __m256i min(__m256i a, __m256i b) noexcept { return _mm256_min_epi32(a, b); }
+    static __m256i max(__m256i a, __m256i b) noexcept { return _mm256_max_epi32(a, b); }
+    static __m256i sra(__m256i a, int n) noexcept { return _mm256_srai_epi32(a, n); }
+    static __m256i sll(__m256i a, int n) noexcept { return _mm256_slli_epi32(a, n); }
+    static __m256i avg(__m256i a, __m256i b) noexcept {
+        return _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(a, b), _mm256_set1_epi32(1)), 1);
+    }
+    // Lanes of `mask` take `a` clipped to 0..max_value, the others `old` (which may lie above
+    // max_value: samples are not checked against the bit depth).
+    static __m256i clip(__m256i a, __m256i old, __m256i mask, __m256i max_value) noexcept {
+        const __m256i c = _mm256_min_epi32(_mm256_max_epi32(a, _mm256_setzero_si256()), max_value);
+        return _mm256_blendv_epi8(old, c, mask);
+    }
+};
+
+// Samples p3..q3 of the lines of the vectors (p3, q2, q3 unused by chroma).
+struct Lines {
+    __m256i p3, p2, p1, p0, q0, q1, q2, q3;
+};
+
+// Per-lane parameters of one filtering pass.
+struct Params {
+    __m256i alpha, beta, bs, tc0;
+    __m256i max_value;  // 16-bit samples only
+    bool strong;        // some lane has bS ≥ 4
+};
+
+OPX_INLINE __m256i band(__m256i a, __m256i b) noexcept {
+    return _mm256_and_si256(a, b);
+}
+OPX_INLINE __m256i bandnot(__m256i a, __m256i b) noexcept {
+    return _mm256_andnot_si256(a, b);
+}
+OPX_INLINE __m256i select(__m256i mask, __m256i yes, __m256i no) noexcept {
+    return _mm256_blendv_epi8(no, yes, mask);
+}
+
+// The filter of H.264 clauses 8.7.2.3 and 8.7.2.4 on every lane; Luma selects the luma rules.
+// Lanes with bS 0 or outside the alpha/beta tests come out unchanged.
+template <class O, bool Luma>
+OPX_INLINE void filter(Lines& l, const Params& e) noexcept {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i one = O::set1(1);
+    const __m256i dpq = O::sub(l.q0, l.p0);
+    const __m256i adpq = O::abs(dpq);
+    __m256i filt = band(O::gt(e.alpha, adpq), O::gt(e.beta, O::abs(O::sub(l.p1, l.p0))));
+    filt = band(filt, O::gt(e.beta, O::abs(O::sub(l.q1, l.q0))));
+    filt = band(filt, O::gt(e.bs, zero));
+    const __m256i strong = band(filt, O::gt(e.bs, O::set1(3)));
+    const __m256i weak = bandnot(strong, filt);
+
+    // bS < 4 (clause 8.7.2.3).
+    __m256i ap = zero, aq = zero, tc;
+    if constexpr (Luma) {
+        ap = O::gt(e.beta, O::abs(O::sub(l.p2, l.p0)));  // all ones where ap < beta
+        aq = O::gt(e.beta, O::abs(O::sub(l.q2, l.q0)));
+        tc = O::sub(O::sub(e.tc0, ap), aq);
+    } else {
+        tc = O::add(e.tc0, one);
+    }
+    __m256i delta = O::sra(O::add(O::add(O::sll(dpq, 2), O::sub(l.p1, l.q1)), O::set1(4)), 3);
+    delta = O::min(O::max(delta, O::sub(zero, tc)), tc);
+    delta = band(delta, weak);
+    __m256i p0 = O::clip(O::add(l.p0, delta), l.p0, weak, e.max_value);
+    __m256i q0 = O::clip(O::sub(l.q0, delta), l.q0, weak, e.max_value);
+    __m256i p1 = l.p1, q1 = l.q1, p2 = l.p2, q2 = l.q2;
+    if constexpr (Luma) {
+        const __m256i avg = O::avg(l.p0, l.q0);
+        const __m256i ntc0 = O::sub(zero, e.tc0);
+        __m256i dp = O::sra(O::sub(O::add(l.p2, avg), O::add(l.p1, l.p1)), 1);
+        __m256i dq = O::sra(O::sub(O::add(l.q2, avg), O::add(l.q1, l.q1)), 1);
+        dp = band(band(O::min(O::max(dp, ntc0), e.tc0), ap), weak);
+        dq = band(band(O::min(O::max(dq, ntc0), e.tc0), aq), weak);
+        p1 = O::add(l.p1, dp);
+        q1 = O::add(l.q1, dq);
+    }
+
+    // bS = 4 (clause 8.7.2.4).
+    if (e.strong) {
+        const __m256i two = O::set1(2);
+        // (2·p1 + p0 + q1 + 2) >> 2 and its mirror: chroma, and luma without the full filter.
+        const __m256i p0_3tap =
+            O::sra(O::add(O::add(O::add(l.p1, l.p1), O::add(l.p0, l.q1)), two), 2);
+        const __m256i q0_3tap =
+            O::sra(O::add(O::add(O::add(l.q1, l.q1), O::add(l.q0, l.p1)), two), 2);
+        if constexpr (Luma) {
+            const __m256i small = O::gt(O::add(O::sra(e.alpha, 2), two), adpq);
+            const __m256i sp = band(band(strong, ap), small);
+            const __m256i sq = band(band(strong, aq), small);
+            const __m256i four = O::set1(4);
+            const __m256i sum_p = O::add(O::add(l.p1, l.p0), l.q0);  // p1 + p0 + q0
+            const __m256i sum_q = O::add(O::add(l.q1, l.q0), l.p0);  // q1 + q0 + p0
+            const __m256i p0f =
+                O::sra(O::add(O::add(O::add(l.p2, O::add(sum_p, sum_p)), l.q1), four), 3);
+            const __m256i p1f = O::sra(O::add(O::add(l.p2, sum_p), two), 2);
+            const __m256i p2f =
+                O::sra(O::add(O::add(O::sll(O::add(l.p3, l.p2), 1), O::add(l.p2, sum_p)), four), 3);
+            const __m256i q0f =
+                O::sra(O::add(O::add(O::add(l.q2, O::add(sum_q, sum_q)), l.p1), four), 3);
+            const __m256i q1f = O::sra(O::add(O::add(l.q2, sum_q), two), 2);
+            const __m256i q2f =
+                O::sra(O::add(O::add(O::sll(O::add(l.q3, l.q2), 1), O::add(l.q2, sum_q)), four), 3);
+            p0 = select(sp, p0f, select(strong, p0_3tap, p0));
+            q0 = select(sq, q0f, select(strong, q0_3tap, q0));
+            p1 = select(sp, p1f, p1);
+            q1 = select(sq, q1f, q1);
+            p2 = select(sp, p2f, p2);
+            q2 = select(sq, q2f, q2);
+        } else {
+            p0 = select(strong, p0_3tap, p0);
+            q0 = select(strong, q0_3tap, q0);
+        }
+    }
+    l.p0 = p0;
+    l.q0 = q0;
+    l.p1 = p1;
+    l.q1 = q1;
+    l.p2 = p2;
+    l.q2 = q2;
+}
+
+// ---- bS and thresholds ------------------------------------------------------------------------
+
+// Four bytes as one word (bS or tC0 of an edge).
+OPX_INLINE std::uint32_t word4(const Opx8u* p) noexcept {
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+constexpr bool any_strong(std::uint32_t w) noexcept {
+    return (w & 0xFCFCFCFCu) != 0;
+}  // a byte ≥ 4
+
+// The whole edge becomes bS 4 when its first bS is ≥ 4.
+constexpr std::uint32_t first_rule(std::uint32_t w) noexcept {
+    return (w & 0xFC) != 0 ? 0x04040404u : w;
+}
+// bS 4 rule only when all four are ≥ 4; otherwise every non-zero bS takes the bS < 4 rule.
+constexpr std::uint32_t all_four_rule(std::uint32_t w) noexcept {
+    std::uint32_t out = 0;
+    int strong = 0;
+    for (int k = 0; k < 4; ++k) {
+        const std::uint32_t b = (w >> (8 * k)) & 0xFF;
+        strong += b >= 4;
+        out |= std::min<std::uint32_t>(b, 3) << (8 * k);
+    }
+    return strong == 4 ? 0x04040404u : out;
+}
+
+// Bytes of `src` spread over 16-bit lanes by a byte shuffle (index 0x80: zero).
+OPX_INLINE __m256i spread16(__m128i src, __m128i index) noexcept {
+    return _mm256_cvtepu8_epi16(_mm_shuffle_epi8(src, index));
+}
+
+// Lane i takes byte i / 4: one edge's segments of four lines.
+OPX_INLINE __m128i by4() noexcept {
+    return _mm_setr_epi8(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3);
+}
+// Lane i takes byte i / 2: two edges (bytes 0..3 and 4..7) of segments of two lines.
+OPX_INLINE __m128i by2() noexcept {
+    return _mm_setr_epi8(0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7);
+}
+
+// Parameters of one edge whose 16 lanes take segment i / 4.
+OPX_INLINE Params edge_params16(std::uint32_t bs, std::uint32_t tc0, int alpha, int beta) noexcept {
+    Params e;
+    e.alpha = V16::set1(alpha);
+    e.beta = V16::set1(beta);
+    e.bs = spread16(_mm_cvtsi32_si128(static_cast<int>(bs)), by4());
+    e.tc0 = spread16(_mm_cvtsi32_si128(static_cast<int>(tc0)), by4());
+    e.max_value = _mm256_setzero_si256();
+    e.strong = any_strong(bs);
+    return e;
+}
+
+// Parameters of two edges filtered together: lanes 0..7 edge a, 8..15 edge b, two lines per
+// segment.
+OPX_INLINE Params pair_params16(std::uint32_t bs_a, std::uint32_t bs_b, std::uint32_t tc_a,
+                                std::uint32_t tc_b, int alpha_a, int alpha_b, int beta_a,
+                                int beta_b) noexcept {
+    Params e;
+    e.alpha = _mm256_setr_m128i(_mm_set1_epi16(static_cast<short>(alpha_a)),
+                                _mm_set1_epi16(static_cast<short>(alpha_b)));
+    e.beta = _mm256_setr_m128i(_mm_set1_epi16(static_cast<short>(beta_a)),
+                               _mm_set1_epi16(static_cast<short>(beta_b)));
+    const auto pair = [](std::uint32_t a, std::uint32_t b) {
+        return _mm_cvtsi64_si128(static_cast<long long>(a | (std::uint64_t{b} << 32)));
+    };
+    e.bs = spread16(pair(bs_a, bs_b), by2());
+    e.tc0 = spread16(pair(tc_a, tc_b), by2());
+    e.max_value = _mm256_setzero_si256();
+    e.strong = any_strong(bs_a) || any_strong(bs_b);
+    return e;
+}
+
+// ---- 8-bit rows and columns -------------------------------------------------------------------
+
+OPX_INLINE __m256i load_row16(const Opx8u* p) noexcept {
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+// Two rows of 8 bytes: lanes 0..7 from a, 8..15 from b.
+OPX_INLINE __m256i load_rows8x2(const Opx8u* a, const Opx8u* b) noexcept {
+    const __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a));
+    return _mm256_cvtepu8_epi16(
+        _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(lo), reinterpret_cast<const double*>(b))));
+}
+// Two 16-lane rows packed to bytes and stored, 16 bytes each.
+OPX_INLINE void store_rows16(Opx8u* a, Opx8u* b, __m256i ra, __m256i rb) noexcept {
+    const __m256i v = _mm256_permute4x64_epi64(_mm256_packus_epi16(ra, rb), 0xD8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(a), _mm256_castsi256_si128(v));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(b), _mm256_extracti128_si256(v, 1));
+}
+// A 16-lane vector packed to bytes: lanes 0..7 to a, 8..15 to b (8 bytes each).
+OPX_INLINE void store_rows8x2(Opx8u* a, Opx8u* b, __m256i v) noexcept {
+    const __m128i bytes =
+        _mm_packus_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(a), bytes);
+    _mm_storeh_pd(reinterpret_cast<double*>(b), _mm_castsi128_pd(bytes));
+}
+
+// In-lane 8×8 byte transpose of each 128-bit lane: rows (2k, 2k+1) in y[k] → columns
+// (2k, 2k+1) in y[k]. Its own inverse.
+OPX_INLINE void transpose8x8x2(__m256i y[4]) noexcept {
+    const __m256i pair = _mm256_setr_epi8(0, 8, 1, 9, 2, 10, 3, 11, 4, 12, 5, 13, 6, 14, 7, 15, 0,
+                                          8, 1, 9, 2, 10, 3, 11, 4, 12, 5, 13, 6, 14, 7, 15);
+    for (int k = 0; k < 4; ++k) y[k] = _mm256_shuffle_epi8(y[k], pair);  // 16-bit unit j: column j
+    const __m256i z0 = _mm256_unpacklo_epi16(y[0], y[1]);                // columns 0..3, rows 0..3
+    const __m256i z1 = _mm256_unpackhi_epi16(y[0], y[1]);                // columns 4..7, rows 0..3
+    const __m256i z2 = _mm256_unpacklo_epi16(y[2], y[3]);                // columns 0..3, rows 4..7
+    const __m256i z3 = _mm256_unpackhi_epi16(y[2], y[3]);                // columns 4..7, rows 4..7
+    y[0] = _mm256_unpacklo_epi32(z0, z2);
+    y[1] = _mm256_unpackhi_epi32(z0, z2);
+    y[2] = _mm256_unpacklo_epi32(z1, z3);
+    y[3] = _mm256_unpackhi_epi32(z1, z3);
+}
+
+// R (8 or 16) rows of 8 bytes → 8 column vectors, lane r = row r (lanes ≥ R zero).
+template <int R>
+OPX_INLINE void load_columns(const Opx8u* p, std::ptrdiff_t step, __m256i col[8]) noexcept {
+    __m256i y[4];
+    const auto two_rows = [&](int r) {
+        const __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + r * step));
+        return _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(lo),
+                                             reinterpret_cast<const double*>(p + (r + 1) * step)));
+    };
+    for (int k = 0; k < 4; ++k) {
+        const __m128i lo = two_rows(2 * k);
+        y[k] = R == 16 ? _mm256_setr_m128i(lo, two_rows(2 * k + 8)) : _mm256_zextsi128_si256(lo);
+    }
+    transpose8x8x2(y);
+    const __m256i zero = _mm256_setzero_si256();
+    for (int k = 0; k < 4; ++k) {
+        col[2 * k] = _mm256_unpacklo_epi8(y[k], zero);
+        col[2 * k + 1] = _mm256_unpackhi_epi8(y[k], zero);
+    }
+}
+
+template <int R>
+OPX_INLINE void store_columns(Opx8u* p, std::ptrdiff_t step, const __m256i col[8]) noexcept {
+    __m256i y[4];
+    for (int k = 0; k < 4; ++k) y[k] = _mm256_packus_epi16(col[2 * k], col[2 * k + 1]);
+    transpose8x8x2(y);
+    for (int k = 0; k < 4; ++k) {
+        const auto put = [&](int r, __m128i v) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(p + r * step), v);
+            _mm_storeh_pd(reinterpret_cast<double*>(p + (r + 1) * step), _mm_castsi128_pd(v));
+        };
+        put(2 * k, _mm256_castsi256_si128(y[k]));
+        if constexpr (R == 16) put(2 * k + 8, _mm256_extracti128_si256(y[k], 1));
+    }
+}
+
+// ---- 8-bit luma -------------------------------------------------------------------------------
+
+OPX_INLINE bool all_zero16(const Opx8u* bs) noexcept {
+    return _mm_testz_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bs)),
+                           _mm_set1_epi8(-1));
+}
+
+void luma_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+               const Opx8u* tc0, const Opx8u* bs) noexcept {
+    if (all_zero16(bs)) return;
+    for (int e = 0; e < 4; ++e) {
+        const std::uint32_t b = word4(bs + 4 * e);
+        if (b == 0) continue;
+        const Params prm = edge_params16(b, word4(tc0 + 4 * e), alpha[e ? 1 : 0], beta[e ? 1 : 0]);
+        Opx8u* q = p + 4 * e * step;
+        Lines l;
+        l.p3 = load_row16(q - 4 * step);
+        l.p2 = load_row16(q - 3 * step);
+        l.p1 = load_row16(q - 2 * step);
+        l.p0 = load_row16(q - step);
+        l.q0 = load_row16(q);
+        l.q1 = load_row16(q + step);
+        l.q2 = load_row16(q + 2 * step);
+        l.q3 = load_row16(q + 3 * step);
+        filter<V16, true>(l, prm);
+        store_rows16(q - 3 * step, q - 2 * step, l.p2, l.p1);
+        store_rows16(q - step, q, l.p0, l.q0);
+        store_rows16(q + step, q + 2 * step, l.q1, l.q2);
+    }
+}
+
+void luma_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+               const Opx8u* tc0, const Opx8u* bs) noexcept {
+    if (all_zero16(bs)) return;
+    for (int e = 0; e < 4; ++e) {
+        const std::uint32_t b = word4(bs + 4 * e);
+        if (b == 0) continue;
+        const Params prm = edge_params16(b, word4(tc0 + 4 * e), alpha[e ? 1 : 0], beta[e ? 1 : 0]);
+        Opx8u* q = p + 4 * e - 4;  // column p3
+        __m256i c[8];
+        load_columns<16>(q, step, c);
+        Lines l = {c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
+        filter<V16, true>(l, prm);
+        c[1] = l.p2, c[2] = l.p1, c[3] = l.p0, c[4] = l.q0, c[5] = l.q1, c[6] = l.q2;
+        store_columns<16>(q, step, c);
+    }
+}
+
+// MBAFF luma: 8 rows of one edge, row r with entry r >> 1.
+void luma_mbaff8(Opx8u* p, std::ptrdiff_t step, Opx32u alpha, Opx32u beta, const Opx8u* tc0,
+                 const Opx8u* bs) noexcept {
+    const std::uint32_t b = word4(bs);
+    if (alpha == 0 || b == 0) return;
+    // Beyond 1023 a threshold compares like 1023: |p0 − q0| ≤ 255 < (1023 >> 2) + 2.
+    const int a = static_cast<int>(std::min<Opx32u>(alpha, 1023));
+    const int bt = static_cast<int>(std::min<Opx32u>(beta, 1023));
+    Params prm = pair_params16(b, 0, word4(tc0), 0, a, a, bt, bt);
+    __m256i c[8];
+    load_columns<8>(p - 4, step, c);
+    Lines l = {c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
+    filter<V16, true>(l, prm);
+    c[1] = l.p2, c[2] = l.p1, c[3] = l.p0, c[4] = l.q0, c[5] = l.q1, c[6] = l.q2;
+    store_columns<8>(p - 4, step, c);
+}
+
+// ---- 8-bit chroma, one plane ------------------------------------------------------------------
+
+constexpr std::uint32_t as_given(std::uint32_t w) noexcept {
+    return w;
+}
+
+// Two horizontal edges (rows ra and rb = ra + 4) of 8 columns, filtered together.
+template <std::uint32_t (*Rule)(std::uint32_t)>
+OPX_INLINE void chroma_hor_pair(Opx8u* p, std::ptrdiff_t step, int ra, int alpha_a, int alpha_b,
+                                int beta_a, int beta_b, std::uint32_t bs_a, std::uint32_t bs_b,
+                                std::uint32_t tc_a, std::uint32_t tc_b) noexcept {
+    bs_a = Rule(bs_a);
+    bs_b = Rule(bs_b);
+    if ((bs_a | bs_b) == 0) return;
+    const Params prm = pair_params16(bs_a, bs_b, tc_a, tc_b, alpha_a, alpha_b, beta_a, beta_b);
+    Opx8u* a = p + ra * step;
+    Opx8u* b = a + 4 * step;
+    Lines l;
+    l.p1 = load_rows8x2(a - 2 * step, b - 2 * step);
+    l.p0 = load_rows8x2(a - step, b - step);
+    l.q0 = load_rows8x2(a, b);
+    l.q1 = load_rows8x2(a + step, b + step);
+    filter<V16, false>(l, prm);
+    // lanes 0..7 are edge a, 8..15 edge b
+    const __m256i packed = _mm256_packus_epi16(l.p0, l.q0);  // per 128-bit lane: p0 | q0
+    const __m128i lo = _mm256_castsi256_si128(packed), hi = _mm256_extracti128_si256(packed, 1);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(a - step), lo);
+    _mm_storeh_pd(reinterpret_cast<double*>(a), _mm_castsi128_pd(lo));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(b - step), hi);
+    _mm_storeh_pd(reinterpret_cast<double*>(b), _mm_castsi128_pd(hi));
+}
+
+void chroma_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                 const Opx8u* tc0, const Opx8u* bs) noexcept {
+    chroma_hor_pair<as_given>(p, step, 0, alpha[0], alpha[1], beta[0], beta[1], word4(bs),
+                              word4(bs + 8), word4(tc0), word4(tc0 + 4));
+}
+
+void chroma422_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                    const Opx8u* tc0, const Opx8u* bs) noexcept {
+    chroma_hor_pair<first_rule>(p, step, 0, alpha[0], alpha[1], beta[0], beta[1], word4(bs),
+                                word4(bs + 4), word4(tc0), word4(tc0 + 4));
+    chroma_hor_pair<first_rule>(p, step, 8, alpha[1], alpha[1], beta[1], beta[1], word4(bs + 8),
+                                word4(bs + 12), word4(tc0 + 8), word4(tc0 + 12));
+}
+
+// Lanes 0..7 of a and of b side by side (edges of 8 rows filtered together).
+OPX_INLINE __m256i join(__m256i a, __m256i b) noexcept {
+    return _mm256_permute2x128_si256(a, b, 0x20);
+}
+
+void chroma_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                 const Opx8u* tc0, const Opx8u* bs) noexcept {
+    const std::uint32_t ba = word4(bs), bb = word4(bs + 8);
+    if ((ba | bb) == 0) return;
+    const Params prm =
+        pair_params16(ba, bb, word4(tc0), word4(tc0 + 4), alpha[0], alpha[1], beta[0], beta[1]);
+    __m256i c[8];  // columns −2..5
+    load_columns<8>(p - 2, step, c);
+    Lines l;
+    l.p1 = join(c[0], c[4]);
+    l.p0 = join(c[1], c[5]);
+    l.q0 = join(c[2], c[6]);
+    l.q1 = join(c[3], c[7]);
+    filter<V16, false>(l, prm);
+    c[1] = l.p0;
+    c[2] = l.q0;
+    c[5] = _mm256_permute2x128_si256(l.p0, l.p0, 0x01);
+    c[6] = _mm256_permute2x128_si256(l.q0, l.q0, 0x01);
+    store_columns<8>(p - 2, step, c);
+}
+
+void chroma422_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                    const Opx8u* tc0, const Opx8u* bs) noexcept {
+    const std::uint32_t ba = word4(bs), bb = word4(bs + 8);
+    if ((ba | bb) == 0) return;
+    __m256i c[8];  // columns −2..5, 16 rows
+    load_columns<16>(p - 2, step, c);
+    for (int e = 0; e < 2; ++e) {
+        const std::uint32_t b = e ? bb : ba;
+        if (b == 0) continue;
+        const Params prm = edge_params16(b, word4(tc0 + 4 * e), alpha[e], beta[e]);
+        Lines l;
+        l.p1 = c[4 * e];
+        l.p0 = c[4 * e + 1];
+        l.q0 = c[4 * e + 2];
+        l.q1 = c[4 * e + 3];
+        filter<V16, false>(l, prm);
+        c[4 * e + 1] = l.p0;
+        c[4 * e + 2] = l.q0;
+    }
+    store_columns<16>(p - 2, step, c);
+}
+
+// MBAFF chroma: 4 rows of one edge, row r with entry r; columns −2..1 as a 4×4 byte block.
+void chroma_mbaff8(Opx8u* p, std::ptrdiff_t step, Opx32u alpha, Opx32u beta, const Opx8u* tc0,
+                   const Opx8u* bs) noexcept {
+    const std::uint32_t b = word4(bs);
+    if (alpha == 0 || b == 0) return;
+    Params prm;
+    prm.alpha = V16::set1(static_cast<int>(std::min<Opx32u>(alpha, 1023)));
+    prm.beta = V16::set1(static_cast<int>(std::min<Opx32u>(beta, 1023)));
+    const __m128i row_lanes = _mm_setr_epi8(0, 1, 2, 3, -128, -128, -128, -128, -128, -128, -128,
+                                            -128, -128, -128, -128, -128);
+    prm.bs = spread16(_mm_cvtsi32_si128(static_cast<int>(b)), row_lanes);
+    prm.tc0 = spread16(_mm_cvtsi32_si128(static_cast<int>(word4(tc0))), row_lanes);
+    prm.max_value = _mm256_setzero_si256();
+    prm.strong = any_strong(b);
+    Opx8u* q = p - 2;
+    const __m128i rows = _mm_setr_epi32(
+        static_cast<int>(word4(q)), static_cast<int>(word4(q + step)),
+        static_cast<int>(word4(q + 2 * step)), static_cast<int>(word4(q + 3 * step)));
+    // 4×4 transpose: bytes 4c..4c+3 = column c of rows 0..3 (its own inverse).
+    const __m128i t4 = _mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+    const __m128i cols = _mm_shuffle_epi8(rows, t4);
+    Lines l;
+    l.p1 = _mm256_cvtepu8_epi16(cols);
+    l.p0 = _mm256_cvtepu8_epi16(_mm_srli_si128(cols, 4));
+    l.q0 = _mm256_cvtepu8_epi16(_mm_srli_si128(cols, 8));
+    l.q1 = _mm256_cvtepu8_epi16(_mm_srli_si128(cols, 12));
+    filter<V16, false>(l, prm);
+    // bytes 0..3 new p0, 8..11 new q0
+    const __m128i pq = _mm_packus_epi16(_mm256_castsi256_si128(l.p0), _mm256_castsi256_si128(l.q0));
+    const __m128i moved = _mm_shuffle_epi8(pq, _mm_setr_epi8(-128, -128, -128, -128, 0, 1, 2, 3, 8,
+                                                             9, 10, 11, -128, -128, -128, -128));
+    const __m128i mid = _mm_setr_epi32(0, -1, -1, 0);
+    const __m128i out = _mm_shuffle_epi8(_mm_blendv_epi8(cols, moved, mid), t4);
+    const auto put = [](Opx8u* d, int v) { std::memcpy(d, &v, 4); };
+    put(q, _mm_cvtsi128_si32(out));
+    put(q + step, _mm_extract_epi32(out, 1));
+    put(q + 2 * step, _mm_extract_epi32(out, 2));
+    put(q + 3 * step, _mm_extract_epi32(out, 3));
+}
+
+// ---- 8-bit chroma, interleaved CbCr -----------------------------------------------------------
+
+// Horizontal: each edge's four rows of 16 bytes; lane i is byte i, chroma column i / 2.
+void chroma_hor_c2(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                   const Opx8u* tc0, const Opx8u* bs) noexcept {
+    for (int e = 0; e < 2; ++e) {
+        const std::uint32_t b = all_four_rule(word4(bs + 8 * e));
+        if (b == 0) continue;
+        const Params prm = edge_params16(b, word4(tc0 + 4 * e), alpha[e], beta[e]);
+        Opx8u* q = p + 4 * e * step;
+        Lines l;
+        l.p1 = load_row16(q - 2 * step);
+        l.p0 = load_row16(q - step);
+        l.q0 = load_row16(q);
+        l.q1 = load_row16(q + step);
+        filter<V16, false>(l, prm);
+        store_rows16(q - step, q, l.p0, l.q0);
+    }
+}
+
+// 8×8 transpose of 16-bit units (its own inverse).
+OPX_INLINE void transpose8x8w(__m128i r[8]) noexcept {
+    __m128i a[8], b[8];
+    for (int k = 0; k < 4; ++k) {
+        a[2 * k] = _mm_unpacklo_epi16(r[2 * k], r[2 * k + 1]);
+        a[2 * k + 1] = _mm_unpackhi_epi16(r[2 * k], r[2 * k + 1]);
+    }
+    for (int h = 0; h < 2; ++h) {  // rows 0..3, 4..7
+        const __m128i* x = a + 4 * h;
+        b[4 * h + 0] = _mm_unpacklo_epi32(x[0], x[2]);  // units 0, 1
+        b[4 * h + 1] = _mm_unpackhi_epi32(x[0], x[2]);  // units 2, 3
+        b[4 * h + 2] = _mm_unpacklo_epi32(x[1], x[3]);  // units 4, 5
+        b[4 * h + 3] = _mm_unpackhi_epi32(x[1], x[3]);  // units 6, 7
+    }
+    for (int k = 0; k < 4; ++k) {
+        r[2 * k] = _mm_unpacklo_epi64(b[k], b[k + 4]);
+        r[2 * k + 1] = _mm_unpackhi_epi64(b[k], b[k + 4]);
+    }
+}
+
+// Vertical: 8 rows of bytes −4..11 (CbCr pairs −2..5) transposed into pair columns; lane i is
+// row i / 2, component i % 2.
+void chroma_ver_c2(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                   const Opx8u* tc0, const Opx8u* bs) noexcept {
+    const std::uint32_t ba = all_four_rule(word4(bs)), bb = all_four_rule(word4(bs + 8));
+    if ((ba | bb) == 0) return;
+    Opx8u* q = p - 4;
+    __m128i r[8];
+    for (int i = 0; i < 8; ++i)
+        r[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + i * step));
+    transpose8x8w(r);
+    for (int e = 0; e < 2; ++e) {
+        const std::uint32_t b = e ? bb : ba;
+        if (b == 0) continue;
+        const Params prm = edge_params16(b, word4(tc0 + 4 * e), alpha[e], beta[e]);
+        Lines l;
+        l.p1 = _mm256_cvtepu8_epi16(r[4 * e]);
+        l.p0 = _mm256_cvtepu8_epi16(r[4 * e + 1]);
+        l.q0 = _mm256_cvtepu8_epi16(r[4 * e + 2]);
+        l.q1 = _mm256_cvtepu8_epi16(r[4 * e + 3]);
+        filter<V16, false>(l, prm);
+        r[4 * e + 1] =
+            _mm_packus_epi16(_mm256_castsi256_si128(l.p0), _mm256_extracti128_si256(l.p0, 1));
+        r[4 * e + 2] =
+            _mm_packus_epi16(_mm256_castsi256_si128(l.q0), _mm256_extracti128_si256(l.q0, 1));
+    }
+    transpose8x8w(r);
+    for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(q + i * step), r[i]);
+}
+
+// ---- 16-bit samples ---------------------------------------------------------------------------
+
+using Rule = std::uint32_t (*)(std::uint32_t);
+
+// One kind of 16-bit edge set.
+struct Kind16 {
+    bool vertical, luma;
+    int edges, distance, lines, lines_per_bs, bs_stride;
+    Rule rule;
+    bool mbaff;
+};
+
+constexpr Kind16 kLumaVer16 = {true, true, 4, 4, 16, 4, 4, as_given, false};
+constexpr Kind16 kLumaHor16 = {false, true, 4, 4, 16, 4, 4, as_given, false};
+constexpr Kind16 kLumaMbaff16 = {true, true, 1, 0, 8, 2, 0, as_given, true};
+constexpr Kind16 kChromaVer16 = {true, false, 2, 4, 8, 2, 8, as_given, false};
+constexpr Kind16 kChromaHor16 = {false, false, 2, 4, 8, 2, 8, first_rule, false};
+constexpr Kind16 kChromaMbaff16 = {true, false, 1, 0, 4, 1, 0, as_given, true};
+constexpr Kind16 kChroma422Ver16 = {true, false, 2, 4, 16, 4, 8, as_given, false};
+constexpr Kind16 kChroma422Hor16 = {false, false, 4, 4, 8, 2, 4, first_rule, false};
+
+OPX_INLINE __m256i widen(__m128i v) noexcept {
+    return _mm256_cvtepu16_epi32(v);
+}
+// Lanes in 0..65535 (results are clipped or averages of samples) back to 16 bits.
+OPX_INLINE __m128i narrow(__m256i v) noexcept {
+    return _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+}
+
+// Up to 8 lines of one edge from q0 (the first line's q0 sample) on, in 32-bit lanes. Luma reads
+// and writes p3..q3 (8 samples), chroma p1..q1 (4).
+template <bool Vertical, bool Luma>
+void filter_lines16(Opx16u* q0, std::ptrdiff_t step, int n, const Params& prm) noexcept {
+    constexpr int kAcross = Luma ? 8 : 4;
+    constexpr int kHalf = kAcross / 2;
+    Lines l;
+    __m256i* const line[8] = {&l.p3, &l.p2, &l.p1, &l.p0, &l.q0, &l.q1, &l.q2, &l.q3};
+    __m256i* const* used = line + 4 - kHalf;  // p(kHalf − 1) .. q(kHalf − 1)
+    if constexpr (Vertical) {
+        __m128i r[8];
+        for (int i = 0; i < 8; ++i) {
+            const Opx16u* row = q0 + i * step - kHalf;
+            if (i >= n)
+                r[i] = _mm_setzero_si128();
+            else if constexpr (Luma)
+                r[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
+            else
+                r[i] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row));
+        }
+        transpose8x8w(r);
+        for (int j = 0; j < kAcross; ++j) *used[j] = widen(r[j]);
+        Luma ? filter<V32, true>(l, prm) : filter<V32, false>(l, prm);
+        for (int j = 0; j < kAcross; ++j) r[j] = narrow(*used[j]);
+        transpose8x8w(r);
+        for (int i = 0; i < n; ++i) {
+            Opx16u* row = q0 + i * step - kHalf;
+            if constexpr (Luma)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(row), r[i]);
+            else
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(row), r[i]);
+        }
+    } else {
+        for (int j = 0; j < kAcross; ++j)
+            *used[j] =
+                widen(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q0 + (j - kHalf) * step)));
+        Luma ? filter<V32, true>(l, prm) : filter<V32, false>(l, prm);
+        for (int j = 1; j < kAcross - 1; ++j)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(q0 + (j - kHalf) * step), narrow(*used[j]));
+    }
+}
+
+template <const Kind16& K>
+void edges16(Opx16u* p, std::ptrdiff_t step, const Opx16u* alpha, const Opx16u* beta,
+             const Opx16u* tc0, const Opx8u* bs, int bit_depth) noexcept {
+    if (K.mbaff && alpha[0] == 0) return;
+    for (int c = 0; c < K.edges; ++c) {
+        const std::uint32_t w = K.rule(word4(bs + K.bs_stride * c));
+        if (w == 0) continue;
+        for (int start = 0; start < K.lines; start += 8) {
+            const int n = std::min(8, K.lines - start);
+            alignas(32) std::int32_t bs_lane[8], tc_lane[8];
+            for (int i = 0; i < 8; ++i) {
+                const int k = (start + i) / K.lines_per_bs;
+                bs_lane[i] = i < n ? static_cast<int>((w >> (8 * k)) & 0xFF) : 0;
+                tc_lane[i] = i < n ? tc0[4 * c + k] : 0;
+            }
+            Params prm;
+            prm.alpha = V32::set1(alpha[c ? 1 : 0]);
+            prm.beta = V32::set1(beta[c ? 1 : 0]);
+            prm.bs = _mm256_load_si256(reinterpret_cast<const __m256i*>(bs_lane));
+            prm.tc0 = _mm256_load_si256(reinterpret_cast<const __m256i*>(tc_lane));
+            prm.max_value = V32::set1((1 << bit_depth) - 1);
+            prm.strong = any_strong(w);
+            const std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(c) * K.distance;
+            if constexpr (K.vertical)
+                filter_lines16<true, K.luma>(p + offset + start * step, step, n, prm);
+            else
+                filter_lines16<false, K.luma>(p + offset * step + start, step, n, prm);
+        }
+    }
+}
+
+}  // namespace
+
+extern const DeblockKernels kDeblock = {
+    {
+        luma_ver8,
+        luma_hor8,
+        chroma_ver8,
+        chroma_hor8,
+        chroma_ver_c2,
+        chroma_hor_c2,
+        chroma422_ver8,
+        chroma422_hor8,
+    },
+    luma_mbaff8,
+    chroma_mbaff8,
+    {
+        edges16<kLumaVer16>,
+        edges16<kLumaHor16>,
+        edges16<kLumaMbaff16>,
+        edges16<kChromaVer16>,
+        edges16<kChromaHor16>,
+        edges16<kChromaMbaff16>,
+        edges16<kChroma422Ver16>,
+        edges16<kChroma422Hor16>,
+    },
+};
+
+}  // namespace opx::h264::avx2

@@ -1,0 +1,595 @@
+// H.264 deblocking: AVX2 kernels against the portable ones for every kind of edge set, every bS
+// pattern, thresholds over their whole range; the sequential dependency of the edges; the values
+// the rules single out; memory safety at the edges of the documented footprint.
+#include "h264/decode/deblock.hpp"
+
+#include <algorithm>
+#include <array>
+
+#include "harness/harness.hpp"
+
+namespace opx::test {
+namespace {
+
+using namespace opx::h264;
+
+// Samples a kernel may read, relative to the macroblock's top-left sample: columns and rows
+// [x0, x1) × [y0, y1), in samples (interleaved forms: bytes).
+struct Footprint {
+    int x0, x1, y0, y1;
+};
+
+constexpr Footprint kFoot8[kNumDeblock8u] = {
+    {-4, 16, 0, 16},  // luma vertical
+    {0, 16, -4, 16},  // luma horizontal
+    {-2, 6, 0, 8},    // chroma vertical
+    {0, 8, -2, 6},    // chroma horizontal
+    {-4, 12, 0, 8},   // interleaved vertical
+    {0, 16, -2, 6},   // interleaved horizontal
+    {-2, 6, 0, 16},   // 4:2:2 vertical
+    {0, 8, -2, 14},   // 4:2:2 horizontal
+};
+constexpr Footprint kFootLumaMbaff = {-4, 4, 0, 8};
+constexpr Footprint kFootChromaMbaff = {-2, 2, 0, 4};
+constexpr Footprint kFoot16[kNumDeblock16u] = {
+    {-4, 16, 0, 16}, {0, 16, -4, 16}, {-4, 4, 0, 8},  {-2, 6, 0, 8},
+    {0, 8, -2, 6},   {-2, 2, 0, 4},   {-2, 6, 0, 16}, {0, 8, -2, 14},
+};
+constexpr const char* kNames8[kNumDeblock8u] = {"luma ver", "luma hor", "chroma ver", "chroma hor",
+                                                "c2 ver",   "c2 hor",   "422 ver",    "422 hor"};
+
+// A plane with real samples around the macroblock; the macroblock starts at (kOrigin, kOrigin).
+constexpr int kOrigin = 8;
+constexpr int kSide = 40;
+
+enum class Samples { kSmooth, kBlocky, kExtreme, kRandom };
+
+template <class T>
+void fill_samples(Plane<T>& pl, Samples kind, int max, Rng& rng) {
+    const int unit = max > 255 ? (max + 1) / 256 : 1;  // scale of 8-bit steps at higher depths
+    for (int y = 0; y < pl.height(); ++y)
+        for (int x = 0; x < pl.width(); ++x) {
+            int v = 0;
+            switch (kind) {
+                case Samples::kSmooth:
+                    v = (100 + (x * 3 + y * 5) % 20 + static_cast<int>(rng.uniform(-3, 3))) * unit;
+                    break;
+                case Samples::kBlocky: {
+                    const int block = ((x / 4) * 7 + (y / 4) * 13) % 9;
+                    v = (80 + block * 9 + static_cast<int>(rng.uniform(-2, 2))) * unit;
+                    break;
+                }
+                case Samples::kExtreme:
+                    v = rng.coin() ? static_cast<int>(rng.uniform(0, 6)) * unit
+                                   : max - static_cast<int>(rng.uniform(0, 6)) * unit;
+                    if ((x / 4 + y / 4) % 2) v = rng.coin() ? 0 : max;
+                    break;
+                case Samples::kRandom:
+                    v = static_cast<int>(rng.uniform(0, max));
+                    break;
+            }
+            pl.at(x, y) = static_cast<T>(std::clamp(v, 0, max));
+        }
+}
+
+// Thresholds and bS of one call. Values are scaled for 16-bit samples by `unit`; now and then
+// any value the type holds.
+template <class T>
+struct Thresholds {
+    T alpha[2], beta[2], tc0[16];
+    Opx8u bs[16];
+};
+
+int pick_bs(Rng& rng) {
+    const int r = static_cast<int>(rng.uniform(0, 19));
+    return r < 18 ? r % 5 : static_cast<int>(rng.uniform(5, 255));
+}
+
+template <class T>
+Thresholds<T> any_thresholds(Rng& rng, int unit) {
+    const int top = std::numeric_limits<T>::max();
+    auto threshold = [&](int typical) -> T {
+        switch (rng.uniform(0, 5)) {
+            case 0:
+                return static_cast<T>(rng.uniform(0, 255 * unit) & top);
+            case 1:
+                return static_cast<T>(rng.uniform(0, top));
+            default:
+                return static_cast<T>(std::min<std::int64_t>(rng.uniform(0, typical) * unit, top));
+        }
+    };
+    Thresholds<T> t;
+    for (int i = 0; i < 2; ++i) {
+        t.alpha[i] = threshold(60);
+        t.beta[i] = threshold(18);
+    }
+    for (int i = 0; i < 16; ++i) {
+        const int r = static_cast<int>(rng.uniform(0, 9));
+        t.tc0[i] = static_cast<T>(r < 8    ? rng.uniform(0, 25) * unit
+                                  : r == 8 ? rng.uniform(26, 255) * unit % (top + 1)
+                                           : rng.uniform(0, top));
+        t.bs[i] = static_cast<Opx8u>(pick_bs(rng));
+    }
+    // Whole edges of one bS value, including the all-4 and all-zero edges the quirks single out.
+    if (rng.uniform(0, 3) == 0) {
+        const int e = static_cast<int>(rng.uniform(0, 3));
+        std::fill(t.bs + 4 * e, t.bs + 4 * e + 4, static_cast<Opx8u>(rng.uniform(0, 4)));
+    }
+    return t;
+}
+
+template <class T>
+std::unique_ptr<Plane<T>> twin(const Plane<T>& a) {
+    auto b = std::make_unique<Plane<T>>(a.width(), a.height(), 16);
+    for (int y = 0; y < a.height(); ++y) std::copy(a.row(y), a.row(y) + a.width(), b->row(y));
+    return b;
+}
+
+constexpr Samples kAllSamples[] = {Samples::kSmooth, Samples::kBlocky, Samples::kExtreme,
+                                   Samples::kRandom};
+constexpr int kRuns = 300;
+
+TEST(H264Deblock, EightBitKernelsMatchPortable) {
+    Rng rng;
+    for (int kind = 0; kind < kNumDeblock8u; ++kind)
+        for (int run = 0; run < kRuns; ++run) {
+            SCOPED_TRACE(kNames8[kind]);
+            Plane<Opx8u> a(kSide, kSide, 16, static_cast<int>(rng.uniform(0, 31)));
+            fill_samples(a, kAllSamples[run % 4], 255, rng);
+            auto b = twin(a);
+            const Thresholds<Opx8u> t = any_thresholds<Opx8u>(rng, 1);
+            // Negative steps: the macroblock addressed from its bottom-left row upward.
+            const bool up = run % 7 == 3;
+            const int y0 = up ? kSide - 1 - kOrigin : kOrigin;
+            const std::ptrdiff_t sa = up ? -a.step() : a.step(), sb = up ? -b->step() : b->step();
+            ref::kDeblock.edges8[kind](&a.at(kOrigin, y0), sa, t.alpha, t.beta, t.tc0, t.bs);
+            avx2::kDeblock.edges8[kind](&b->at(kOrigin, y0), sb, t.alpha, t.beta, t.tc0, t.bs);
+            ASSERT_TRUE(planes_equal(a, *b)) << "run " << run;
+            ASSERT_TRUE(b->canaries_intact());
+        }
+}
+
+TEST(H264Deblock, MbaffKernelsMatchPortable) {
+    Rng rng;
+    for (int luma = 0; luma < 2; ++luma)
+        for (int run = 0; run < kRuns; ++run) {
+            Plane<Opx8u> a(kSide, kSide, 16);
+            fill_samples(a, kAllSamples[run % 4], 255, rng);
+            auto b = twin(a);
+            const Thresholds<Opx8u> t = any_thresholds<Opx8u>(rng, 1);
+            Opx32u alpha = t.alpha[0], beta = t.beta[0];
+            if (run % 5 == 0) alpha = static_cast<Opx32u>(rng.uniform(0, UINT32_MAX));
+            if (run % 7 == 0) beta = static_cast<Opx32u>(rng.uniform(256, UINT32_MAX));
+            const auto& r = luma ? ref::kDeblock.luma_mbaff8 : ref::kDeblock.chroma_mbaff8;
+            const auto& v = luma ? avx2::kDeblock.luma_mbaff8 : avx2::kDeblock.chroma_mbaff8;
+            r(&a.at(kOrigin, kOrigin), a.step(), alpha, beta, t.tc0, t.bs);
+            v(&b->at(kOrigin, kOrigin), b->step(), alpha, beta, t.tc0, t.bs);
+            ASSERT_TRUE(planes_equal(a, *b)) << (luma ? "luma" : "chroma") << " run " << run;
+            ASSERT_TRUE(b->canaries_intact());
+        }
+}
+
+TEST(H264Deblock, SixteenBitKernelsMatchPortable) {
+    Rng rng;
+    for (int kind = 0; kind < kNumDeblock16u; ++kind)
+        for (int run = 0; run < kRuns; ++run) {
+            SCOPED_TRACE(kind);
+            const int depth = static_cast<int>(rng.uniform(8, 14)), max = (1 << depth) - 1;
+            Plane<Opx16u> a(kSide, kSide, 16);
+            // Now and then samples beyond the bit depth (the caller's plane is not checked).
+            fill_samples(a, kAllSamples[run % 4], run % 11 == 5 ? 65535 : max, rng);
+            auto b = twin(a);
+            const Thresholds<Opx16u> t = any_thresholds<Opx16u>(rng, 1 << (depth - 8));
+            const std::ptrdiff_t sa = a.step() / 2, sb = b->step() / 2;
+            ref::kDeblock.edges16[kind](&a.at(kOrigin, kOrigin), sa, t.alpha, t.beta, t.tc0, t.bs,
+                                        depth);
+            avx2::kDeblock.edges16[kind](&b->at(kOrigin, kOrigin), sb, t.alpha, t.beta, t.tc0, t.bs,
+                                         depth);
+            ASSERT_TRUE(planes_equal(a, *b)) << "run " << run << " depth " << depth;
+            ASSERT_TRUE(b->canaries_intact());
+        }
+}
+
+// Every bS value 0..4 on every segment of every edge, one segment at a time over a plane that
+// the filters act on, against the portable path.
+TEST(H264Deblock, EveryBsOnEverySegment) {
+    Rng rng;
+    for (int kind = 0; kind < kNumDeblock8u; ++kind)
+        for (int seg = 0; seg < 16; ++seg)
+            for (int bsv = 0; bsv <= 4; ++bsv) {
+                SCOPED_TRACE(kNames8[kind]);
+                Plane<Opx8u> a(kSide, kSide, 16);
+                fill_samples(a, Samples::kBlocky, 255, rng);
+                auto b = twin(a);
+                Thresholds<Opx8u> t = {{50, 60}, {14, 16}, {}, {}};
+                for (int i = 0; i < 16; ++i) t.tc0[i] = static_cast<Opx8u>(i % 5);
+                std::fill(t.bs, t.bs + 16, Opx8u{2});
+                t.bs[seg] = static_cast<Opx8u>(bsv);
+                ref::kDeblock.edges8[kind](&a.at(kOrigin, kOrigin), a.step(), t.alpha, t.beta,
+                                           t.tc0, t.bs);
+                avx2::kDeblock.edges8[kind](&b->at(kOrigin, kOrigin), b->step(), t.alpha, t.beta,
+                                            t.tc0, t.bs);
+                ASSERT_TRUE(planes_equal(a, *b)) << "segment " << seg << " bS " << bsv;
+            }
+}
+
+// Alpha and beta over 0..255 and tC0 over 0..255 on a plane that exercises every branch.
+TEST(H264Deblock, ThresholdSweep) {
+    Rng rng;
+    for (int kind = 0; kind < kNumDeblock8u; ++kind)
+        for (int v = 0; v < 256; v += 3) {
+            Plane<Opx8u> a(kSide, kSide, 16);
+            fill_samples(a, v % 2 ? Samples::kBlocky : Samples::kExtreme, 255, rng);
+            auto b = twin(a);
+            Thresholds<Opx8u> t;
+            t.alpha[0] = static_cast<Opx8u>(v);
+            t.alpha[1] = static_cast<Opx8u>(255 - v);
+            t.beta[0] = static_cast<Opx8u>(v / 3);
+            t.beta[1] = static_cast<Opx8u>(v);
+            for (int i = 0; i < 16; ++i) {
+                t.tc0[i] = static_cast<Opx8u>((v + 17 * i) % 256);
+                t.bs[i] = static_cast<Opx8u>((v + i) % 5);
+            }
+            ref::kDeblock.edges8[kind](&a.at(kOrigin, kOrigin), a.step(), t.alpha, t.beta, t.tc0,
+                                       t.bs);
+            avx2::kDeblock.edges8[kind](&b->at(kOrigin, kOrigin), b->step(), t.alpha, t.beta, t.tc0,
+                                        t.bs);
+            ASSERT_TRUE(planes_equal(a, *b)) << kNames8[kind] << " v " << v;
+        }
+}
+
+// Edges are filtered in order, each on what the previous ones wrote. The pattern is chosen so
+// that filtering every edge from the unfiltered samples gives a different picture, and both
+// paths must give the sequential one.
+template <class Run>
+void check_sequential(const char* name, Run run, bool vertical, int edges) {
+    SCOPED_TRACE(name);
+    Plane<Opx8u> src(kSide, kSide, 16);
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+            const int along_edge = vertical ? x : y;  // position across the edges
+            src.at(x, y) = static_cast<Opx8u>(60 + ((along_edge - kOrigin + 64) / 4) % 2 * 12 +
+                                              (along_edge * 5 + (vertical ? y : x)) % 3);
+        }
+    Thresholds<Opx8u> t = {{40, 40}, {20, 20}, {}, {}};
+    std::fill(t.tc0, t.tc0 + 16, Opx8u{4});
+    std::fill(t.bs, t.bs + 16, Opx8u{4});
+    std::fill(t.bs + 4, t.bs + 16, Opx8u{3});
+    // Sequential result (portable) and the result of filtering each edge from the source.
+    auto seq = twin(src);
+    run(ref::kDeblock, &seq->at(kOrigin, kOrigin), seq->step(), t);
+    auto par = twin(src);
+    for (int e = 0; e < edges; ++e) {
+        auto one = twin(src);
+        Thresholds<Opx8u> te = t;
+        for (int i = 0; i < 16; ++i)
+            if (i / 4 != e && !(edges == 2 && i / 4 == 2 * e)) te.bs[i] = 0;
+        run(ref::kDeblock, &one->at(kOrigin, kOrigin), one->step(), te);
+        for (int y = 0; y < kSide; ++y)
+            for (int x = 0; x < kSide; ++x)
+                if (one->at(x, y) != src.at(x, y)) par->at(x, y) = one->at(x, y);
+    }
+    ASSERT_FALSE(planes_equal(*seq, *par)) << "the pattern does not tell the orders apart";
+    auto fast = twin(src);
+    run(avx2::kDeblock, &fast->at(kOrigin, kOrigin), fast->step(), t);
+    EXPECT_TRUE(planes_equal(*seq, *fast));
+}
+
+TEST(H264Deblock, EdgesSeeTheSamplesEarlierEdgesFiltered) {
+    for (int kind : {kDeblockLumaVer, kDeblockLumaHor}) {
+        check_sequential(
+            kNames8[kind],
+            [kind](const DeblockKernels& k, Opx8u* p, std::ptrdiff_t step,
+                   const Thresholds<Opx8u>& t) {
+                k.edges8[kind](p, step, t.alpha, t.beta, t.tc0, t.bs);
+            },
+            kind == kDeblockLumaVer, 4);
+    }
+}
+
+// ---- rules of the exported functions ----------------------------------------------------------
+
+struct Mb {
+    Plane<Opx8u> plane{kSide, kSide, 16};
+    Opx8u* at() { return &plane.at(kOrigin, kOrigin); }
+    Opx32s step() const { return static_cast<Opx32s>(plane.step()); }
+};
+
+TEST(H264Deblock, AllBsZeroOrAlphaZeroChangesNothing) {
+    Rng rng;
+    Mb m;
+    fill_samples(m.plane, Samples::kBlocky, 255, rng);
+    auto before = twin(m.plane);
+    const Opx8u a[2] = {255, 255}, b[2] = {255, 255}, zero[2] = {0, 0};
+    Opx8u tc[16], bs0[16] = {}, bs4[16];
+    std::fill(tc, tc + 16, Opx8u{25});
+    std::fill(bs4, bs4 + 16, Opx8u{4});
+    EXPECT_EQ(opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(m.at(), m.step(), a, b, tc, bs0),
+              opxOk);
+    EXPECT_EQ(opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(m.at(), m.step(), a, b, tc, bs0),
+              opxOk);
+    EXPECT_EQ(opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR(m.at(), m.step(), a, b, tc, bs0),
+              opxOk);
+    EXPECT_EQ(opxiFilterDeblockingChroma_HorEdge_H264_8u_C2IR(m.at(), m.step(), a, b, tc, bs0),
+              opxOk);
+    EXPECT_EQ(opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(m.at(), m.step(), zero, zero, tc, bs4),
+              opxOk);
+    EXPECT_EQ(opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR(m.at(), m.step(), zero, b, tc, bs4),
+              opxOk);
+    EXPECT_EQ(
+        opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR(m.at(), m.step(), 0, 255, tc, bs4),
+        opxOk);
+    EXPECT_TRUE(planes_equal(*before, m.plane));
+}
+
+// A luma line p = (10, 10, 10, 10), q = (20, 20, 20, 20), alpha 15, beta 5, bS 4: the step of
+// 10 is not below (15 >> 2) + 2, so only p0 and q0 change, to 13 and 18.
+TEST(H264Deblock, StrongLumaWithoutTheFullFilter) {
+    Mb m;
+    for (int y = -4; y < 20; ++y)
+        for (int x = -4; x < 20; ++x) m.plane.at(kOrigin + x, kOrigin + y) = x < 0 ? 10 : 20;
+    const Opx8u a[2] = {15, 15}, b[2] = {5, 5};
+    Opx8u tc[16] = {}, bs[16] = {4, 4, 4, 4};
+    ASSERT_EQ(opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(m.at(), m.step(), a, b, tc, bs), opxOk);
+    for (int y = 0; y < 16; ++y) {
+        const Opx8u* r = m.at() + y * m.step();
+        EXPECT_EQ(r[-4], 10);
+        EXPECT_EQ(r[-3], 10);
+        EXPECT_EQ(r[-2], 10);
+        EXPECT_EQ(r[-1], 13);
+        EXPECT_EQ(r[0], 18);
+        EXPECT_EQ(r[1], 20);
+    }
+}
+
+TEST(H264Deblock, ChromaBsOneWithTcZeroCorrectsByOne) {
+    Mb m;
+    for (int y = -4; y < 20; ++y)
+        for (int x = -4; x < 20; ++x) m.plane.at(kOrigin + x, kOrigin + y) = y < 0 ? 100 : 110;
+    const Opx8u a[2] = {20, 20}, b[2] = {5, 5};
+    Opx8u tc[16] = {}, bs[16] = {1, 1, 1, 1};
+    ASSERT_EQ(opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR(m.at(), m.step(), a, b, tc, bs),
+              opxOk);
+    EXPECT_EQ(m.at()[-m.step()], 101);
+    EXPECT_EQ(m.at()[0], 109);
+    EXPECT_EQ(m.at()[7], 109);
+    EXPECT_EQ(m.at()[8], 110);  // beyond the 8 chroma columns
+}
+
+// 4:2:2 horizontal chroma: a first bS of 4 filters all eight columns with the bS 4 rule.
+TEST(H264Deblock, Chroma422HorizontalFirstBsFourDecidesTheEdge) {
+    Mb m;
+    for (int y = -4; y < 20; ++y)
+        for (int x = -4; x < 20; ++x)
+            m.plane.at(kOrigin + x, kOrigin + y) =
+                static_cast<Opx8u>(y < 0 ? 100 : 110 + (y == 1) * 2);
+    const Opx8u a[2] = {20, 20}, b[2] = {5, 5};
+    Opx8u tc[16] = {}, bs[16] = {4, 0, 0, 0};
+    const OpxDeblock8u d = {m.at(), m.step(), a, b, tc, bs};
+    ASSERT_EQ(opxiFilterDeblockingChroma422HorEdge_H264_8u_C1IR(&d), opxOk);
+    for (int x = 0; x < 8; ++x) {
+        EXPECT_EQ(m.at()[x - m.step()], (2 * 100 + 100 + 112 + 2) >> 2) << x;
+        EXPECT_EQ(m.at()[x], (2 * 112 + 110 + 100 + 2) >> 2) << x;
+    }
+    // The planar 4:2:0 form takes the same bS per segment: only columns 0 and 1 change.
+    Mb n;
+    for (int y = -4; y < 20; ++y)
+        for (int x = -4; x < 20; ++x)
+            n.plane.at(kOrigin + x, kOrigin + y) =
+                static_cast<Opx8u>(y < 0 ? 100 : 110 + (y == 1) * 2);
+    ASSERT_EQ(opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR(n.at(), n.step(), a, b, tc, bs),
+              opxOk);
+    EXPECT_EQ(n.at()[0], (2 * 112 + 110 + 100 + 2) >> 2);
+    EXPECT_EQ(n.at()[2], 110);
+}
+
+// Interleaved forms: the bS 4 rule only when all four are 4; otherwise the bS < 4 rule with
+// each segment's tC0, also where bS is 4.
+TEST(H264Deblock, InterleavedStrongOnlyWhenAllFourAreFour) {
+    auto run = [](std::array<Opx8u, 4> edge_bs) {
+        Mb m;
+        for (int y = -4; y < 20; ++y)
+            for (int x = -4; x < 36; ++x)
+                m.plane.at(kOrigin + x, kOrigin + y) = static_cast<Opx8u>(y < 0 ? 100 : 110);
+        const Opx8u a[2] = {20, 20}, b[2] = {5, 5};
+        Opx8u tc[16] = {}, bs[16] = {};
+        std::copy(edge_bs.begin(), edge_bs.end(), bs);
+        const OpxDeblock8u d = {m.at(), m.step(), a, b, tc, bs};
+        EXPECT_EQ(opxiFilterDeblockingChroma_HorEdge_H264_8u_C2I(&d), opxOk);
+        return std::array<int, 2>{m.at()[-m.step()], m.at()[0]};
+    };
+    EXPECT_EQ(run({4, 4, 4, 4})[0], (2 * 100 + 100 + 110 + 2) >> 2);  // 103
+    EXPECT_EQ(run({4, 4, 4, 3})[0], 101);                             // tC = tC0 + 1 = 1
+    EXPECT_EQ(run({4, 4, 4, 3})[1], 109);
+}
+
+TEST(H264Deblock, MbaffLumaSecondSegmentTouchesRowsTwoAndThreeOnly) {
+    Rng rng;
+    Mb m;
+    fill_samples(m.plane, Samples::kBlocky, 255, rng);
+    auto before = twin(m.plane);
+    Opx8u tc[4] = {3, 3, 3, 3}, bs[4] = {0, 2, 0, 0};
+    ASSERT_EQ(
+        opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR(m.at(), m.step(), 255, 255, tc, bs),
+        opxOk);
+    bool changed = false;
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+            const bool differs = m.plane.at(x, y) != before->at(x, y);
+            if (differs) {
+                EXPECT_TRUE(y == kOrigin + 2 || y == kOrigin + 3) << x << "," << y;
+            }
+            changed |= differs;
+        }
+    EXPECT_TRUE(changed);
+}
+
+TEST(H264Deblock, BsAboveFourActsAsFour) {
+    Rng rng;
+    for (int kind = 0; kind < kNumDeblock8u; ++kind) {
+        Plane<Opx8u> a(kSide, kSide, 16);
+        fill_samples(a, Samples::kBlocky, 255, rng);
+        auto b = twin(a);
+        Thresholds<Opx8u> t = {{60, 60}, {20, 20}, {}, {}};
+        std::fill(t.tc0, t.tc0 + 16, Opx8u{2});
+        std::fill(t.bs, t.bs + 16, Opx8u{4});
+        ref::kDeblock.edges8[kind](&a.at(kOrigin, kOrigin), a.step(), t.alpha, t.beta, t.tc0, t.bs);
+        for (int i = 0; i < 16; ++i) t.bs[i] = static_cast<Opx8u>(5 + 50 * (i % 5));
+        avx2::kDeblock.edges8[kind](&b->at(kOrigin, kOrigin), b->step(), t.alpha, t.beta, t.tc0,
+                                    t.bs);
+        EXPECT_TRUE(planes_equal(a, *b)) << kNames8[kind];
+    }
+}
+
+// 16 bits: results clamped to the bit depth; the bit depth itself is clamped to 8..14.
+TEST(H264Deblock, SixteenBitClampsToTheBitDepth) {
+    Plane<Opx16u> pl(kSide, kSide, 16);
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x)
+            pl.at(x, y) =
+                static_cast<Opx16u>(x < kOrigin ? 1000 : (x == kOrigin + 1 ? 1023 : 1020));
+    const Opx16u a[2] = {200, 200}, b[2] = {40, 40};
+    Opx16u tc[16];
+    std::fill(tc, tc + 16, Opx16u{100});
+    Opx8u bs[16] = {3, 3, 3, 3};
+    OpxDeblock16u d = {
+        &pl.at(kOrigin, kOrigin), static_cast<Opx32s>(pl.step() / 2), a, b, tc, bs, 10};
+    ASSERT_EQ(opxiFilterDeblockingLumaVerEdge_H264_16u_C1IR(&d), opxOk);
+    for (int y = kOrigin; y < kOrigin + 16; ++y) EXPECT_LE(pl.at(kOrigin, y), 1023);
+    // bitDepth outside 8..14 is taken as the nearest of 8 and 14, never as a wild shift.
+    for (Opx32s depth : {-5, 0, 7, 15, 31, 32, 1000}) {
+        Plane<Opx16u> p1(kSide, kSide, 16), p2(kSide, kSide, 16);
+        for (int y = 0; y < kSide; ++y)
+            for (int x = 0; x < kSide; ++x)
+                p1.at(x, y) = p2.at(x, y) = static_cast<Opx16u>(x < kOrigin ? 60000 : 65000);
+        const Opx16u wa[2] = {9000, 9000}, wb[2] = {100, 100};
+        OpxDeblock16u d1 = {
+            &p1.at(kOrigin, kOrigin), static_cast<Opx32s>(p1.step() / 2), wa, wb, tc, bs, depth};
+        OpxDeblock16u d2 = d1;
+        d2.pSrcDstPlane = &p2.at(kOrigin, kOrigin);
+        d2.bitDepth = depth < 8 ? 8 : 14;
+        ASSERT_EQ(opxiFilterDeblockingChromaHorEdge_H264_16u_C1IR(&d1), opxOk);
+        ASSERT_EQ(opxiFilterDeblockingChromaHorEdge_H264_16u_C1IR(&d2), opxOk);
+        EXPECT_TRUE(planes_equal(p1, p2)) << depth;
+        EXPECT_LE(p1.at(kOrigin, kOrigin), depth < 8 ? 255 : 16383);
+    }
+}
+
+// ---- memory safety ----------------------------------------------------------------------------
+
+// Each kernel run with its footprint flush against unreadable pages on either side.
+template <class T, class Run>
+void check_footprint(const Footprint& f, Run run) {
+    const int w = (f.x1 - f.x0), h = f.y1 - f.y0;
+    for (bool front : {false, true}) {
+        GuardedBuffer g(static_cast<std::size_t>(w) * h * sizeof(T));
+        unsigned char* base = g.place(w * sizeof(T), h, w * sizeof(T), front);
+        ASSERT_NE(base, nullptr);
+        Rng rng(w * 131 + h);
+        for (unsigned char* c = g.begin(); c != g.end(); ++c)
+            *c = static_cast<unsigned char>(rng.uniform(90, 110));
+        T* mb = reinterpret_cast<T*>(base) - f.y0 * w - f.x0;
+        run(mb, w);
+    }
+}
+
+TEST(H264Deblock, KernelsStayInsideTheirFootprint) {
+    Opx8u a[2] = {255, 255}, b[2] = {255, 255}, tc[16], bs[16];
+    std::fill(tc, tc + 16, Opx8u{255});
+    std::fill(bs, bs + 16, Opx8u{4});
+    for (const DeblockKernels* k : {&ref::kDeblock, &avx2::kDeblock}) {
+        for (int kind = 0; kind < kNumDeblock8u; ++kind) {
+            SCOPED_TRACE(kNames8[kind]);
+            for (Opx8u v : {Opx8u{4}, Opx8u{2}}) {
+                std::fill(bs, bs + 16, v);
+                check_footprint<Opx8u>(kFoot8[kind], [&](Opx8u* p, int step) {
+                    k->edges8[kind](p, step, a, b, tc, bs);
+                });
+            }
+        }
+        check_footprint<Opx8u>(
+            kFootLumaMbaff, [&](Opx8u* p, int step) { k->luma_mbaff8(p, step, 255, 255, tc, bs); });
+        check_footprint<Opx8u>(kFootChromaMbaff, [&](Opx8u* p, int step) {
+            k->chroma_mbaff8(p, step, 255, 255, tc, bs);
+        });
+        const Opx16u a16[2] = {65535, 65535}, b16[2] = {65535, 65535};
+        Opx16u tc16[16];
+        std::fill(tc16, tc16 + 16, Opx16u{65535});
+        for (int kind = 0; kind < kNumDeblock16u; ++kind)
+            check_footprint<Opx16u>(kFoot16[kind], [&](Opx16u* p, int step) {
+                k->edges16[kind](p, step, a16, b16, tc16, bs, 14);
+            });
+    }
+}
+
+}  // namespace
+
+OPX_NULL_CASE(opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR) {
+    return opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(nul(s.u8(0)), 64, nul(s.u8(1)),
+                                                         nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)));
+}
+OPX_NULL_CASE(opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR) {
+    return opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(nul(s.u8(0)), 64, nul(s.u8(1)),
+                                                         nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)));
+}
+OPX_NULL_CASE(opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR) {
+    return opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR(
+        nul(s.u8(0)), 64, nul(s.u8(1)), nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)));
+}
+OPX_NULL_CASE(opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR) {
+    return opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR(
+        nul(s.u8(0)), 64, nul(s.u8(1)), nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)));
+}
+OPX_NULL_CASE(opxiFilterDeblockingChroma_VerEdge_H264_8u_C2IR) {
+    return opxiFilterDeblockingChroma_VerEdge_H264_8u_C2IR(
+        nul(s.u8(0)), 64, nul(s.u8(1)), nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)));
+}
+OPX_NULL_CASE(opxiFilterDeblockingChroma_HorEdge_H264_8u_C2IR) {
+    return opxiFilterDeblockingChroma_HorEdge_H264_8u_C2IR(
+        nul(s.u8(0)), 64, nul(s.u8(1)), nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)));
+}
+OPX_NULL_CASE(opxiFilterDeblockingChroma_VerEdge_H264_8u_C2I) {
+    const OpxDeblock8u d = {nul(s.u8(0)), 64,           nul(s.u8(1)),
+                            nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4))};
+    return opxiFilterDeblockingChroma_VerEdge_H264_8u_C2I(nul(&d));
+}
+OPX_NULL_CASE(opxiFilterDeblockingChroma_HorEdge_H264_8u_C2I) {
+    const OpxDeblock8u d = {nul(s.u8(0)), 64,           nul(s.u8(1)),
+                            nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4))};
+    return opxiFilterDeblockingChroma_HorEdge_H264_8u_C2I(nul(&d));
+}
+OPX_NULL_CASE(opxiFilterDeblockingChroma422VerEdge_H264_8u_C1IR) {
+    const OpxDeblock8u d = {nul(s.u8(0)), 64,           nul(s.u8(1)),
+                            nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4))};
+    return opxiFilterDeblockingChroma422VerEdge_H264_8u_C1IR(nul(&d));
+}
+OPX_NULL_CASE(opxiFilterDeblockingChroma422HorEdge_H264_8u_C1IR) {
+    const OpxDeblock8u d = {nul(s.u8(0)), 64,           nul(s.u8(1)),
+                            nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4))};
+    return opxiFilterDeblockingChroma422HorEdge_H264_8u_C1IR(nul(&d));
+}
+OPX_NULL_CASE(opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR) {
+    return opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR(nul(s.u8(0)), 64, 40, 10,
+                                                               nul(s.u8(1)), nul(s.u8(2)));
+}
+OPX_NULL_CASE(opxiFilterDeblockingChroma_VerEdge_MBAFF_H264_8u_C1IR) {
+    return opxiFilterDeblockingChroma_VerEdge_MBAFF_H264_8u_C1IR(nul(s.u8(0)), 64, 40, 10,
+                                                                 nul(s.u8(1)), nul(s.u8(2)));
+}
+
+#define OPX_DEBLOCK16_NULL_CASE(fn)                                                              \
+    OPX_NULL_CASE(fn) {                                                                          \
+        const OpxDeblock16u d = {nul(s.u16(0)), 64, nul(s.u16(1)), nul(s.u16(2)), nul(s.u16(3)), \
+                                 nul(s.u8(4)),  10};                                             \
+        return fn(nul(&d));                                                                      \
+    }
+OPX_DEBLOCK16_NULL_CASE(opxiFilterDeblockingLumaVerEdge_H264_16u_C1IR)
+OPX_DEBLOCK16_NULL_CASE(opxiFilterDeblockingLumaHorEdge_H264_16u_C1IR)
+OPX_DEBLOCK16_NULL_CASE(opxiFilterDeblockingLumaVerEdgeMBAFF_H264_16u_C1IR)
+OPX_DEBLOCK16_NULL_CASE(opxiFilterDeblockingChromaVerEdge_H264_16u_C1IR)
+OPX_DEBLOCK16_NULL_CASE(opxiFilterDeblockingChromaHorEdge_H264_16u_C1IR)
+OPX_DEBLOCK16_NULL_CASE(opxiFilterDeblockingChromaVerEdgeMBAFF_H264_16u_C1IR)
+OPX_DEBLOCK16_NULL_CASE(opxiFilterDeblockingChroma422VerEdge_H264_16u_C1IR)
+OPX_DEBLOCK16_NULL_CASE(opxiFilterDeblockingChroma422HorEdge_H264_16u_C1IR)
+
+}  // namespace opx::test
