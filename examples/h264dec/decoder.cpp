@@ -186,15 +186,17 @@ Picture* Decoder::new_picture() {
         p->cwidth = p->width / 2;
         p->cheight = p->height / 2;
         size_t ys = size_t(p->width) * p->height, cs = size_t(p->cwidth) * p->cheight;
-        p->planes.assign(ys + 2 * cs, 128);
-        p->y = p->planes.data();
+        p->plane_bytes = ys + 2 * cs;
+        p->planes.reset(new uint8_t[p->plane_bytes]);
+        p->y = p->planes.get();
         p->cb = p->y + ys;
         p->cr = p->cb + cs;
         size_t nb = size_t(mb_width_) * mb_height_ * 16;
+        p->blocks = nb;
         for (int l = 0; l < 2; ++l) {
-            p->mv[l].assign(nb * 2, 0);
-            p->ref_idx[l].assign(nb, -1);
-            p->ref_id[l].assign(nb, -1);
+            p->mv[l].reset(new int16_t[nb * 2]);
+            p->ref_idx[l].reset(new int8_t[nb]);
+            p->ref_id[l].reset(new int[nb]);
         }
     }
     p->id = next_id_++;
@@ -293,11 +295,14 @@ void Decoder::fill_frame_gap(const SliceHeader& sh, const Sps& sps) {
         p->frame_num = unused;
         // the inferred frame takes the samples of the last reference (only a damaged stream
         // will ever show them)
-        if (last) std::memcpy(p->planes.data(), last->planes.data(), p->planes.size());
+        if (last)
+            std::memcpy(p->planes.get(), last->planes.get(), p->plane_bytes);
+        else
+            std::memset(p->planes.get(), 128, p->plane_bytes);
         for (int l = 0; l < 2; ++l) {
-            std::fill(p->mv[l].begin(), p->mv[l].end(), 0);
-            std::fill(p->ref_idx[l].begin(), p->ref_idx[l].end(), -1);
-            std::fill(p->ref_id[l].begin(), p->ref_id[l].end(), -1);
+            std::fill(p->mv[l].get(), p->mv[l].get() + p->blocks * 2, int16_t(0));
+            std::fill(p->ref_idx[l].get(), p->ref_idx[l].get() + p->blocks, int8_t(-1));
+            std::fill(p->ref_id[l].get(), p->ref_id[l].get() + p->blocks, -1);
         }
         SliceHeader g = sh;
         g.idr = false;
@@ -747,6 +752,10 @@ int Decoder::next_mb(int mb) const {
 
 void Decoder::output(Picture& p) {
     if (stop()) return;
+    if (!opt_.md5 && !out_) {  // decoding only (timing)
+        ++frames_out_;
+        return;
+    }
     const Sps& sps = *sps_active_;
     bool mono = sps.chroma_format_idc == 0;
     int w = p.width - sps.crop_left - sps.crop_right;

@@ -161,7 +161,10 @@ struct SliceHeader {
 struct Picture {
     int id = 0;  // unique per decoded picture: identifies reference pictures
     int width = 0, height = 0, cwidth = 0, cheight = 0;
-    std::vector<uint8_t> planes;
+    // Buffers are left uninitialised: decoding (or concealment) writes every sample and every
+    // block's motion before anything reads them.
+    std::unique_ptr<uint8_t[]> planes;
+    size_t plane_bytes = 0, blocks = 0;
     uint8_t* y = nullptr;
     uint8_t* cb = nullptr;
     uint8_t* cr = nullptr;
@@ -171,9 +174,9 @@ struct Picture {
     bool mmco5 = false, idr = false;
     int decode_order = 0;
     // motion of every 4x4 block (raster over the picture), for co-located look-ups
-    std::vector<int16_t> mv[2];  // 2 per block
-    std::vector<int8_t> ref_idx[2];
-    std::vector<int> ref_id[2];  // Picture::id of the reference, -1 none
+    std::unique_ptr<int16_t[]> mv[2];  // 2 per block
+    std::unique_ptr<int8_t[]> ref_idx[2];
+    std::unique_ptr<int[]> ref_id[2];  // Picture::id of the reference, -1 none
     bool is_ref() const { return short_ref || long_ref; }
 };
 

@@ -53,6 +53,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "opxvc-h264dec: cannot open %s\n", input);
         return 1;
     }
+    if (f != stdin && std::fseek(f, 0, SEEK_END) == 0) {
+        long size = std::ftell(f);
+        if (size > 0) data.reserve(size_t(size));
+        std::fseek(f, 0, SEEK_SET);
+    }
     uint8_t buf[1 << 16];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
