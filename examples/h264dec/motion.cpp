@@ -87,23 +87,29 @@ Mv SliceDecoder::predict_mv(int x, int y, int w, int list, int ref, int shape) {
 }
 
 void SliceDecoder::store_motion(bool intra) {
-    for (int l = 0; l < 2; ++l)
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 4; ++x) {
-                size_t g = size_t(gblk(mbx_, mby_, x, y));
+    const size_t row = size_t(mbw_) * 4;
+    const size_t g0 = size_t(mby_) * 4 * row + size_t(mbx_) * 4;
+    for (int l = 0; l < 2; ++l) {
+        int8_t* ri = pic_->ref_idx[l].get();
+        int16_t* mv = pic_->mv[l].get();
+        int* id = pic_->ref_id[l].get();
+        for (int y = 0; y < 4; ++y) {
+            size_t g = g0 + size_t(y) * row;
+            for (int x = 0; x < 4; ++x, ++g) {
                 int i = y * 4 + x;
                 int r = intra ? -1 : ref_idx_[l][i];
-                pic_->ref_idx[l][g] = int8_t(r);
+                ri[g] = int8_t(r);
                 if (r >= 0) {
-                    const Picture* rp = ref_[l][size_t(r)];
-                    pic_->mv[l][g * 2] = int16_t(mv_[l][i].x);
-                    pic_->mv[l][g * 2 + 1] = int16_t(mv_[l][i].y);
-                    pic_->ref_id[l][g] = rp->id;
+                    mv[g * 2] = int16_t(mv_[l][i].x);
+                    mv[g * 2 + 1] = int16_t(mv_[l][i].y);
+                    id[g] = ref_[l][size_t(r)]->id;
                 } else {
-                    pic_->mv[l][g * 2] = pic_->mv[l][g * 2 + 1] = 0;
-                    pic_->ref_id[l][g] = -1;
+                    mv[g * 2] = mv[g * 2 + 1] = 0;
+                    id[g] = -1;
                 }
             }
+        }
+    }
 }
 
 // ---- direct prediction (clause 8.4.1.2) ----------------------------------------------------
