@@ -178,8 +178,8 @@ OPXVC_API OpxResult opxiCopy16x16_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8
  *
  * Checks: pCodeList or ppTable null: opxErrNullPtr. A malformed list (N < 1, a width outside
  * 1..16, a non-empty length above 32, a code that does not fit its length, widths that do not
- * cover the longest code, a code that is a prefix of another or repeated): opxErrBadArg.
- * Allocation failure (or a table too large for opxMalloc): opxErrMemAlloc. *ppTable is set to
+ * cover the longest code, a code that is a prefix of another or repeated, a table of more than
+ * 2^23 - 1 entries, which links cannot address): opxErrBadArg. Allocation failure: opxErrMemAlloc. *ppTable is set to
  * null on every result other than opxOk (also on the null-pointer error when ppTable is valid).
  */
 OPXVC_API OpxResult opxiHuffmanTableInitAlloc_32s(const Opx32s* pCodeList,

@@ -2,7 +2,8 @@
 //
 // The list is checked whole before the table is allocated: level count, index widths, code
 // lengths and values, coverage of the longest code by the widths, and prefix-freeness. Sizes are
-// computed in 64 bits; a table that opxMalloc cannot take is an allocation failure.
+// computed in 64 bits; a table larger than links can address (2^23 - 1 entries, 32 MiB) is
+// refused like any other malformed list.
 #include <algorithm>
 #include <cstdint>
 
@@ -15,6 +16,7 @@ namespace {
 
 constexpr std::int32_t kFill = 0x00F0F101;  // payload 0xF0F1 (no code), code byte 1
 constexpr int kMaxLevels = 32;              // widths are >= 1, so 32 levels cover any code
+constexpr std::int64_t kMaxEntries = (std::int64_t{1} << 23) - 1;  // largest link payload
 
 struct Code {
     std::uint64_t left;  // code left-aligned in 64 bits (sort key: prefixes group together)
@@ -69,7 +71,7 @@ OpxResult build(const Opx32s* list, int fields, Opx32s** out) noexcept {
         ++n_codes;
     });
     if (!ok || longest > total_width) return opxErrBadArg;
-    if (n_codes > (std::int64_t{1} << 24)) return opxErrMemAlloc;
+    if (n_codes > kMaxEntries) return opxErrBadArg;  // more codes than a table can index
 
     // ---- prefix-freeness, on a sorted scratch list: when a code is a prefix of another, all
     // codes between them in left-aligned order share that prefix, so neighbours suffice.
@@ -109,8 +111,8 @@ OpxResult build(const Opx32s* list, int fields, Opx32s** out) noexcept {
         }
     }
     opxFree(scratch);
-    if (!ok) return opxErrBadArg;
-    if (size * 4 > INT32_MAX) return opxErrMemAlloc;
+    // Links carry sub-table indices in a 24-bit signed payload.
+    if (!ok || size > kMaxEntries) return opxErrBadArg;
 
     auto* table = static_cast<Opx32s*>(opxMalloc(static_cast<Opx32s>(size * 4)));
     if (!table) return opxErrMemAlloc;

@@ -277,6 +277,56 @@ TEST(CavlcLevels, ThirtyTwoBitFormsDecodeLargeLevelsExactly) {
     }
 }
 
+// Streams that end two words after the last code and blocks that end at the last writable
+// byte, both against unreadable pages: a decoder that reads further than the next word after its
+// look-ahead, or writes outside its block, faults.
+template <class T>
+void guarded_round_trip(Kind kind) {
+    Rng rng;
+    for (Path path : kPaths) {
+        SCOPED_TRACE(path_name(path));
+        for (int rep = 0; rep < 300; ++rep) {
+            const int nc = static_cast<int>(rng.uniform(0, 16));
+            int start = kind == Kind::k4x4 ? static_cast<int>(rng.uniform(0, 1)) : 0;
+            int end = 15;
+            if (kind == Kind::kRange) {
+                start = static_cast<int>(rng.uniform(0, 15));
+                end = static_cast<int>(rng.uniform(start, 15));
+            }
+            const Block blk =
+                random_block(rng, kind, nc, start, end, sizeof(T) == 2 ? 32767 : 1 << 22);
+            BitWriter w;
+            write_block(blk, w);
+            const int lead = static_cast<int>(rng.uniform(0, 31));
+            std::vector<Opx32u> words = w.words(lead, 2, rng);
+            GuardedBuffer in(words.size() * 4);
+            auto* stream = reinterpret_cast<Opx32u*>(in.place(words.size() * 4, 1, 0));
+            std::copy(words.begin(), words.end(), stream);
+            const int len = block_length(kind);
+            GuardedBuffer out(len * sizeof(T));
+            T* block = reinterpret_cast<T*>(out.place(len * sizeof(T), 1, 0, rep & 1));
+            Cursor c{stream, lead};
+            T* dst = block;
+            Opx16s num;
+            ASSERT_EQ(decode<T>(path, blk, kZigzag, c, &num, &dst), opxOk);
+            const std::vector<T> e = expected_block<T>(blk, kZigzag);
+            if (num) {
+                EXPECT_TRUE(regions_equal(e.data(), 0, block, 0, len, 1));
+            }
+        }
+    }
+}
+
+TEST(CavlcGuarded, ReadsAndWritesStayInBounds) {
+    guarded_round_trip<Opx16s>(Kind::k4x4);
+    guarded_round_trip<Opx32s>(Kind::k4x4);
+    guarded_round_trip<Opx16s>(Kind::kRange);
+    guarded_round_trip<Opx16s>(Kind::kDc2x2);
+    guarded_round_trip<Opx32s>(Kind::kDc2x2);
+    guarded_round_trip<Opx16s>(Kind::kDc2x4);
+    guarded_round_trip<Opx32s>(Kind::kDc2x4);
+}
+
 // ---- AVX2 kernels against the portable ones on arbitrary bits --------------------------------
 
 template <class T>

@@ -79,11 +79,6 @@ extern const CoeffTokenOrder kCoeffTokenOrder;
 // Raster index of the k-th coefficient of a 4:2:2 chroma DC block (2 columns by 4 rows).
 extern const std::uint8_t kChroma422DcRaster[8];
 
-// Level decoding for level_prefix 0..15 (clause 9.2.2.1), [suffixLength 0..6][level_prefix]:
-// the size of level_suffix in bits, and the magnitude base (magnitude = base + (s >> 1) + bonus,
-// where s is level_suffix, or level_prefix itself when the size is 0).
-extern const std::uint8_t kLevelSuffixSize[7][16];
-extern const std::uint16_t kLevelBase[7][16];
 // suffixLength grows when a level's magnitude exceeds kLevelThreshold[suffixLength] (0..5).
 extern const std::uint8_t kLevelThreshold[6];
 

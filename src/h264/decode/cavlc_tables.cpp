@@ -168,31 +168,8 @@ extern const CoeffTokenOrder kCoeffTokenOrder = order_pairs();
 // to its raster index in the 2 (wide) by 4 (high) array.
 extern const std::uint8_t kChroma422DcRaster[8] = {0, 2, 1, 4, 6, 3, 5, 7};
 
-// Clause 9.2.2.1 for level_prefix 0..15, [suffixLength 0..6][level_prefix 0..15]. Size of
-// level_suffix in bits: suffixLength 0 reads none below level_prefix 14 and 4 bits at 14;
-// level_prefix 15 reads 12 bits; otherwise suffixLength bits.
-extern const std::uint8_t kLevelSuffixSize[7][16] = {
-    {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 12},
-    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 12},
-    {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 12},
-    {3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 12},
-    {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 12},
-    {5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 12},
-    {6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 12},
-};
-// Magnitude base, so that |level| = base + (s >> 1) + bonus: levelCode is (level_prefix <<
-// suffixLength) + level_suffix (+ 15 for suffixLength 0 at level_prefix 15), and |level| =
-// (levelCode + 2) >> 1.
-extern const std::uint16_t kLevelBase[7][16] = {
-    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 8, 16},
-    {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16},
-    {1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31},
-    {1, 5, 9, 13, 17, 21, 25, 29, 33, 37, 41, 45, 49, 53, 57, 61},
-    {1, 9, 17, 25, 33, 41, 49, 57, 65, 73, 81, 89, 97, 105, 113, 121},
-    {1, 17, 33, 49, 65, 81, 97, 113, 129, 145, 161, 177, 193, 209, 225, 241},
-    {1, 33, 65, 97, 129, 161, 193, 225, 257, 289, 321, 353, 385, 417, 449, 481},
-};
-// suffixLength 1..5 grows past 3 << (suffixLength - 1); suffixLength 0 always grows.
+// Clause 9.2.2.1: after a level, suffixLength 1..5 grows when the magnitude exceeds
+// 3 << (suffixLength - 1); suffixLength 0 always grows (to 1), [suffixLength 0..5].
 extern const std::uint8_t kLevelThreshold[6] = {0, 3, 6, 12, 24, 48};
 
 }  // namespace opx::h264
