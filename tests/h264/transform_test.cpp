@@ -65,7 +65,9 @@ template <class P>
 struct PredDst {
     Plane<P> pred, a, b;
     PredDst(int n, int misalign, Rng& rng, int max_sample)
-        : pred(n, n, 8, misalign, 3), a(n, n, 8, misalign + 1), b(n, n, 8, misalign + 1) {
+        : pred(n, n, 8, misalign, 3 * sizeof(P)),
+          a(n, n, 8, misalign + sizeof(P)),
+          b(n, n, 8, misalign + sizeof(P)) {
         pred.fill(Pattern::kRandom, rng, 0, max_sample);
     }
 };

@@ -46,6 +46,10 @@
 
 #include "opxvc.h"
 
+// The tables and kernel tables are internal to the library: hidden visibility lets the code
+// reach them without a GOT load.
+#pragma GCC visibility push(hidden)
+
 namespace opx::h264 {
 
 // ---- tables (transform_tables.cpp) --------------------------------------------------------
@@ -228,3 +232,5 @@ extern const TransformKernels kTransform;
 }
 
 }  // namespace opx::h264
+
+#pragma GCC visibility pop

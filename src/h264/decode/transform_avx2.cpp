@@ -32,6 +32,10 @@ inline void store32(void* p, __m128i x) noexcept {
     const std::int32_t v = _mm_cvtsi128_si32(x);
     std::memcpy(p, &v, 4);
 }
+// Stores the high 64 bits of x (movhps; no alignment needed).
+inline void store_high64(void* p, __m128i x) noexcept {
+    _mm_storeh_pi(static_cast<__m64*>(p), _mm_castsi128_ps(x));
+}
 inline __m128i load64(const void* p) noexcept {
     return _mm_loadl_epi64(static_cast<const __m128i*>(p));
 }
@@ -118,11 +122,34 @@ inline Pair idct4_pass(Pair p) noexcept {
     return {o01, _mm_shuffle_epi32(o32, 0x4E)};
 }
 
-// Rows then columns with the arithmetic A, then sat16(r + 32) >> 6: the residual rows.
+// The first pass with a shorter dependency chain: from [v0 | v1], [v2 | v3] it leaves o0..o3 in
+// the low halves of four registers (the high halves hold values of no use).
+template <class A>
+inline void idct4_pass_quad(Pair p, __m128i* o) noexcept {
+    const __m128i h01 = _mm_srai_epi16(p.a, 1), h23 = _mm_srai_epi16(p.b, 1);
+    const __m128i e0 = A::add(p.a, p.b);                           // low: v0 + v2
+    const __m128i e1 = A::sub(p.a, p.b);                           // low: v0 - v2
+    const __m128i e3 = _mm_unpackhi_epi64(A::add(p.a, h23), p.a);  // low: v1 + (v3 >> 1)
+    const __m128i e2 = _mm_unpackhi_epi64(A::sub(h01, p.b), p.a);  // low: (v1 >> 1) - v3
+    o[0] = A::add(e0, e3);
+    o[1] = A::add(e1, e2);
+    o[2] = A::sub(e1, e2);
+    o[3] = A::sub(e0, e3);
+}
+
+// Four registers with o0..o3 in their low halves (vectors over rows) -> rows [R0 | R1], [R2 | R3].
+inline Pair quad_to_rows(const __m128i* o) noexcept {
+    const __m128i t0 = _mm_unpacklo_epi16(o[0], o[1]);  // o0.0 o1.0 o0.1 o1.1 ...
+    const __m128i t1 = _mm_unpacklo_epi16(o[2], o[3]);  // o2.0 o3.0 o2.1 o3.1 ...
+    return {_mm_unpacklo_epi32(t0, t1), _mm_unpackhi_epi32(t0, t1)};
+}
+
+// Rows then columns with the arithmetic A, then (r + 32) >> 6 with A: the residual rows.
 template <class A>
 inline Pair idct4x4(Pair rows) noexcept {
-    Pair p = idct4_pass<A>(transpose4x4(rows));
-    p = idct4_pass<A>(transpose4x4(p));
+    __m128i o[4];
+    idct4_pass_quad<A>(transpose4x4(rows), o);
+    const Pair p = idct4_pass<A>(quad_to_rows(o));
     const __m128i k32 = _mm_set1_epi16(32);
     return {_mm_srai_epi16(A::add(p.a, k32), 6), _mm_srai_epi16(A::add(p.b, k32), 6)};
 }
@@ -243,7 +270,9 @@ void residual4x4(const Opx16s* src, Opx16s* dst) noexcept {
 
 // Rows in 16-bit wrapping lanes, then the columns exactly in 32-bit lanes (outputs fit 16 bits).
 inline Pair idct4x4_wrap_rows_exact_columns(Pair rows) noexcept {
-    const Pair m = transpose4x4(idct4_pass<Wrap16>(transpose4x4(rows)));  // rows of M
+    __m128i o[4];
+    idct4_pass_quad<Wrap16>(transpose4x4(rows), o);
+    const Pair m = quad_to_rows(o);  // rows of M
     __m128i r[4] = {_mm_cvtepi16_epi32(m.a), _mm_cvtepi16_epi32(_mm_srli_si128(m.a, 8)),
                     _mm_cvtepi16_epi32(m.b), _mm_cvtepi16_epi32(_mm_srli_si128(m.b, 8))};
     using A = Wrap32x4;
@@ -275,9 +304,9 @@ void dequant_residual4x4_flat(Opx16s* coeffs, std::int32_t step, const Opx16s* d
     if (dc) p.a = with_lane0(p.a, *dc);
     const Pair r = idct4x4_wrap_rows_exact_columns(p);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(rows[0]), r.a);
-    _mm_storeh_pd(reinterpret_cast<double*>(rows[1]), _mm_castsi128_pd(r.a));
+    store_high64(rows[1], r.a);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(rows[2]), r.b);
-    _mm_storeh_pd(reinterpret_cast<double*>(rows[3]), _mm_castsi128_pd(r.b));
+    store_high64(rows[3], r.b);
 }
 
 // ---- 4x4, 32-bit lanes ----------------------------------------------------------------------
@@ -446,8 +475,7 @@ void add8x8(const Opx8u* pred, std::int32_t pred_step, const Opx16s* coeffs, Opx
     for (int y = 0; y < 8; y += 2) {
         const __m128i out = _mm_packus_epi16(r[y], r[y + 1]);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, dst_step, y)), out);
-        _mm_storeh_pd(reinterpret_cast<double*>(row_at(dst, dst_step, y + 1)),
-                      _mm_castsi128_pd(out));
+        store_high64(row_at(dst, dst_step, y + 1), out);
     }
 }
 
