@@ -20,7 +20,7 @@ void init() {
 }
 
 using namespace opx::h264;
-const ReconKernels kRef{ref::kIntra, ref::kTransform};
+const ReconKernels kRef{ref::kIntra, ref::kTransform, ref::add4x4_flat_pair};
 
 }  // namespace
 

@@ -68,33 +68,40 @@ TEST(H264IntraKernels, Avx2MatchesPortableForEverySlot) {
                 avx2::kIntra.chroma_dc[s](y.blk(), Pic::kStep);
                 EXPECT_TRUE(same(x, y)) << "chroma DC slot " << s;
             }
-            // 8×8: the filter for each availability, then every slot on the filtered line.
-            for (int av = 0; av < 8; ++av) {
-                const int bits = (av & 1 ? kAvailAbove : 0) | (av & 2 ? kAvailLeft : 0) |
-                                 (av & 4 ? kAvailAboveLeft : 0);
-                alignas(32) Opx8u e1[kEdgeBytes], e2[kEdgeBytes];
-                for (auto& v : e1)
-                    v = static_cast<Opx8u>(pattern_value(pat, int(&v - e1), 0, 0, 255, rng));
-                std::memcpy(e2, e1, kEdgeBytes);
-                ref::kIntra.filter8x8(e1, bits);
-                avx2::kIntra.filter8x8(e2, bits);
-                // Only the groups that are available carry meaning.
-                for (int i = 1; i < 26; ++i) {
-                    const bool meaningful = i <= kEdgeLeft0    ? (bits & kAvailLeft)
-                                            : i == kEdgeCorner ? (bits & kAvailAboveLeft)
-                                                               : (bits & kAvailAbove);
-                    if (meaningful) EXPECT_EQ(e1[i], e2[i]) << "filter av " << bits << " at " << i;
-                }
-                std::memcpy(e2, e1, kEdgeBytes);
-                for (int s = 0; s < kNumPred8x8Slots; ++s) {
+            // 8×8: every mode with every availability (gather, filter and prediction).
+            for (int combo = 0; combo < 16; ++combo)
+                for (int mode = 0; mode < 9; ++mode) {
                     Pic x = a, y = a;
-                    ref::kIntra.pred8x8[s](x.blk(), Pic::kStep, e1);
-                    avx2::kIntra.pred8x8[s](y.blk(), Pic::kStep, e2);
-                    EXPECT_TRUE(same(x, y)) << "8x8 slot " << s;
+                    ref::kIntra.pred8x8[mode](x.blk(), Pic::kStep, avail_combo(combo));
+                    avx2::kIntra.pred8x8[mode](y.blk(), Pic::kStep, avail_combo(combo));
+                    EXPECT_TRUE(same(x, y)) << "8x8 mode " << mode << " availability " << combo;
                 }
-            }
         }
     }
+}
+
+// Plane prediction with the steepest gradients (0 before the middle, 255 after it, on both
+// sides, and the reverse): the 16-bit intermediates of the AVX2 kernels reach their extremes.
+TEST(H264IntraKernels, PlaneAtExtremeGradients) {
+    for (int flip = 0; flip < 2; ++flip)
+        for (int n : {16, 8}) {
+            Pic a;
+            std::fill(a.buf.begin(), a.buf.end(), Opx8u(0));
+            for (int i = -1; i < n; ++i) {
+                const Opx8u v = Opx8u((i >= n / 2) != (flip == 1) ? 255 : 0);
+                a.at(i, -1) = v;
+                if (i >= 0) a.at(-1, i) = v;
+            }
+            Pic x = a, y = a;
+            if (n == 16) {
+                ref::kIntra.pred16x16[kP16Plane](x.blk(), Pic::kStep);
+                avx2::kIntra.pred16x16[kP16Plane](y.blk(), Pic::kStep);
+            } else {
+                ref::kIntra.chroma[kPcPlane](x.blk(), Pic::kStep);
+                avx2::kIntra.chroma[kPcPlane](y.blk(), Pic::kStep);
+            }
+            EXPECT_TRUE(same(x, y)) << n << " flip " << flip;
+        }
 }
 
 // Every mode with every combination of the four availability bits, through the drivers: the

@@ -471,7 +471,8 @@ TEST(H264ReconBypass, QpZeroAddsCoefficientsAndQpOneTransforms) {
 
 TEST(H264ReconDrivers, Avx2TablesMatchPortable) {
     Rng rng;
-    const ReconKernels kr{ref::kIntra, ref::kTransform}, ka{avx2::kIntra, avx2::kTransform};
+    const ReconKernels kr{ref::kIntra, ref::kTransform, ref::add4x4_flat_pair},
+        ka{avx2::kIntra, avx2::kTransform, avx2::add4x4_flat_pair};
     for (int iter = 0; iter < 200; ++iter) {
         const int qp = static_cast<int>(rng.uniform(0, 51));
         const int edge = static_cast<int>(rng.next() & (1 | 4 | 16 | 32));
@@ -520,6 +521,30 @@ TEST(H264ReconDrivers, Avx2TablesMatchPortable) {
         }
         EXPECT_EQ(pa - sa.data(), pb - sb.data());
         EXPECT_TRUE(same(a, b)) << "driver " << which;
+    }
+}
+
+// The 8×4 pair kernel against two portable per-block calls, on random levels and on levels that
+// drive the 16-bit products and the saturating transform to their limits.
+TEST(H264ReconPair, Avx2PairMatchesPortablePerBlock) {
+    Rng rng;
+    for (int iter = 0; iter < 600; ++iter) {
+        const int qp = static_cast<int>(rng.uniform(0, 51));
+        Opx16s c[32];
+        const int kind = iter % 4;
+        for (auto& v : c) {
+            v = kind == 0   ? static_cast<Opx16s>(rng.uniform(-64, 64))
+                : kind == 1 ? static_cast<Opx16s>(rng.uniform(-32768, 32767))
+                : kind == 2 ? static_cast<Opx16s>(rng.coin() ? 32767 : -32768)
+                            : static_cast<Opx16s>(rng.coin() ? rng.uniform(-2063, 2063) : 0);
+        }
+        Picture a = random_picture(rng), b = a;
+        Opx16s ca[32], cb[32];
+        std::copy(c, c + 32, ca);
+        std::copy(c, c + 32, cb);
+        ref::add4x4_flat_pair(a.mb(), kStep, ca, qp);
+        avx2::add4x4_flat_pair(b.mb(), kStep, cb, qp);
+        ASSERT_TRUE(same(a, b)) << "qp " << qp << " kind " << kind;
     }
 }
 

@@ -55,37 +55,13 @@ enum Pred4x4Slot : int {
 using Pred4x4Fn = void (*)(Opx8u* dst, std::int32_t step) noexcept;
 
 // ---- 8×8 (clause 8.3.2.2) -------------------------------------------------------------------
-// The neighbours of an 8×8 block in one line, bottom-left to top-right:
-//   e[0] = e[1] (pad), e[1..8] = p[-1, 7..0], e[9] = p[-1, -1], e[10..25] = p[0..15, -1],
-//   e[26] = e[25] (pad).
-// The reference filter (clause 8.3.2.2.1) turns the raw line into the filtered one p' in place;
-// `avail` holds kAvailAbove, kAvailLeft and kAvailAboveLeft of the line (the samples above-right
-// are present whenever those above are: clause 8.3.2.2 substitutes them). Groups not available
-// hold no meaningful value and are neither read for the result nor given one. The filter then
-// sets the pads (the directional kernels rely on them).
-inline constexpr int kEdgeLeft0 = 8;   // index of p[-1, 0]; p[-1, y] at kEdgeLeft0 - y
-inline constexpr int kEdgeCorner = 9;  // index of p[-1, -1]
-inline constexpr int kEdgeTop0 = 10;   // index of p[0, -1]; p[x, -1] at kEdgeTop0 + x
-inline constexpr int kEdgeBytes = 32;
-using Filter8x8Fn = void (*)(Opx8u* edge, int avail) noexcept;
-
-enum Pred8x8Slot : int {
-    kP8V,
-    kP8H,
-    kP8Dc,
-    kP8Ddl,
-    kP8Ddr,
-    kP8Vr,
-    kP8Hd,
-    kP8Vl,
-    kP8Hu,  // modes 0..8 (DC: both sides)
-    kP8DcAbove,
-    kP8DcLeft,
-    kP8Dc128,
-    kNumPred8x8Slots
-};
-// Predicts from the filtered line (only the groups the slot uses are read).
-using Pred8x8Fn = void (*)(Opx8u* dst, std::int32_t step, const Opx8u* edge) noexcept;
+// One kernel per mode 0..8 does the whole of clause 8.3.2.2 for a block: it reads the neighbour
+// groups that `avail` marks available and that the mode uses (the row above and above-right
+// unless the mode is 1 or 8, the left column unless it is 0, 3 or 7, the corner always), completes
+// missing samples above-right from p[7, -1], takes 128 for a group the mode needs (kIntraNeeds)
+// but lacks, filters the references (clause 8.3.2.2.1) and predicts. DC chooses its rule from the
+// groups available.
+using Pred8x8Fn = void (*)(Opx8u* dst, std::int32_t step, int avail) noexcept;
 
 // ---- 16×16 (clause 8.3.3), reading the picture like the 4×4 kernels --------------------------
 enum Pred16x16Slot : int {
@@ -110,8 +86,7 @@ using PredChromaFn = void (*)(Opx8u* dst, std::int32_t step) noexcept;
 
 struct IntraKernels {
     Pred4x4Fn pred4x4[kNumPred4x4Slots];
-    Filter8x8Fn filter8x8;
-    Pred8x8Fn pred8x8[kNumPred8x8Slots];
+    Pred8x8Fn pred8x8[9];
     Pred16x16Fn pred16x16[kNumPred16x16Slots];
     PredChromaFn chroma[kNumPredChromaSlots];
     PredChromaFn chroma_dc[kNumChromaDcSlots];
@@ -150,7 +125,9 @@ void predict_4x4_substituted(const IntraKernels& k, Opx8u* dst, std::int32_t ste
 // missing (the substitution path). For modes 3 and 7 a row above without the samples above-right
 // is completed from p[3, -1] (clause 8.3.1.2), no substitution; without the row above, the
 // samples above-right count as missing too. DC never substitutes.
-constexpr int pack_avail(int avail) { return (avail & 3) | ((avail >> 3) & 12); }
+constexpr int pack_avail(int avail) {
+    return (avail & 3) | ((avail >> 3) & 12);
+}
 struct Pred4x4SlotTable {
     signed char slot[9][16];
 };
@@ -188,11 +165,14 @@ OPX_INLINE bool predict_4x4(const IntraKernels& k, Opx8u* dst, std::int32_t step
     return false;
 }
 
-// Predicts an 8×8 luma block with `mode` (0..8): gathers the neighbours that exist, completes the
-// samples above-right from p[7, -1] (clause 8.3.2.2), takes 128 for any group the mode needs and
-// lacks, filters (clause 8.3.2.2.1) and predicts. Returns true when 128 was substituted.
-bool predict_8x8(const IntraKernels& k, Opx8u* dst, std::int32_t step, int mode,
-                 int avail) noexcept;
+// Predicts an 8×8 luma block with `mode` (0..8). Returns true when a group the mode needs was
+// unavailable and taken as 128.
+OPX_INLINE bool predict_8x8(const IntraKernels& k, Opx8u* dst, std::int32_t step, int mode,
+                            int avail) noexcept {
+    k.pred8x8[mode](dst, step, avail);
+    const int need = kIntraNeeds[mode];
+    return (avail & need) != need;
+}
 
 // Slot of a 16×16 mode (0..3), or -1 when the mode needs a neighbour that is unavailable.
 OPX_INLINE int pred16x16_slot(int mode, int avail) noexcept {

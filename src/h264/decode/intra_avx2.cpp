@@ -171,8 +171,11 @@ void dc4x4(Opx8u* dst, std::int32_t step) noexcept {
 }
 
 // ---- 8×8 --------------------------------------------------------------------------------------
-// The filtered line of intra.hpp: e[1..8] = p'[-1, 7..0], e[9] = p'[-1, -1], e[10..25] =
-// p'[0..15, -1], pads e[0] = e[1] and e[26] = e[25]. Each mode reads a 16-byte window at `base`.
+// The neighbours are held in registers as one line, bottom-left to top-right:
+//   e[0] = e[1] (pad), e[1..8] = p[-1, 7..0], e[9] = p[-1, -1], e[10..25] = p[0..15, -1],
+//   e[26..31] = e[25] (pads),
+// in two halves LC = e[0..15] and HI = e[16..31]. Each directional mode reads a 16-byte window
+// of the filtered line at `base`.
 
 constexpr int window8x8(int mode) {
     return mode == 3 || mode == 7 ? 10 : mode == 4 || mode == 5 ? 2 : mode == 6 ? 1 : 0;
@@ -232,82 +235,139 @@ OPX_INLINE __m128i loadu(const Opx8u* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
+// The upper 8 bytes of a register to unaligned memory.
+OPX_INLINE void store_high64(Opx8u* p, __m128i v) {
+    const long long q = _mm_extract_epi64(v, 1);
+    std::memcpy(p, &q, 8);
+}
+
 OPX_INLINE void store_rows8(Opx8u* dst, std::int32_t step, __m128i r) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), r);
-    _mm_storeh_pd(reinterpret_cast<double*>(dst + step), _mm_castsi128_pd(r));
+    store_high64(dst + step, r);
+}
+
+// Window of the line at byte b (0..16) from its halves.
+template <int B>
+OPX_INLINE __m128i window(__m128i lc, __m128i hi) {
+    if constexpr (B == 0)
+        return lc;
+    else if constexpr (B == 16)
+        return hi;
+    else
+        return _mm_alignr_epi8(hi, lc, B);
 }
 
 template <int Mode>
-void dir8x8(Opx8u* dst, std::int32_t step, const Opx8u* e) noexcept {
-    constexpr int b = window8x8(Mode);
-    const __m128i w = loadu(e + b);
-    const __m128i prev = b > 0 ? loadu(e + b - 1) : _mm_slli_si128(w, 1);
-    const __m128i next = loadu(e + b + 1);
-    const __m128i f = filt3(prev, w, next);
-    const __m128i a = _mm_avg_epu8(w, next);
-    constexpr const Shuffle8x8& s = kShuffle8x8<Mode>;
-    for (int r = 0; r < 4; ++r) {
-        __m128i v = _mm_shuffle_epi8(f, _mm_load_si128(reinterpret_cast<const __m128i*>(s.f[r])));
-        if constexpr (Mode != 3 && Mode != 4)
-            v = _mm_or_si128(
-                v, _mm_shuffle_epi8(a, _mm_load_si128(reinterpret_cast<const __m128i*>(s.a[r]))));
-        store_rows8(dst + 2 * r * step, step, v);
-    }
-}
+void pred8x8(Opx8u* dst, std::int32_t step, int avail) noexcept {
+    constexpr bool uses_above = Mode != 1 && Mode != 8;
+    constexpr bool uses_left = Mode != 0 && Mode != 3 && Mode != 7;
+    constexpr int need = kIntraNeeds[Mode];
+    const Opx8u* up = dst - step;
+    bool above = uses_above && (avail & kAvailAbove);
+    bool left = uses_left && (avail & kAvailLeft);
+    bool corner = avail & kAvailAboveLeft;
 
-void v8x8(Opx8u* dst, std::int32_t step, const Opx8u* e) noexcept {
-    const std::uint64_t t = load64(e + kEdgeTop0);
-    for (int y = 0; y < 8; ++y) store64(dst + y * step, t);
-}
-
-void h8x8(Opx8u* dst, std::int32_t step, const Opx8u* e) noexcept {
-    for (int y = 0; y < 8; ++y) store64(dst + y * step, e[kEdgeLeft0 - y] * 0x0101010101010101ull);
-}
-
-template <int Sides>
-void dc8x8(Opx8u* dst, std::int32_t step, const Opx8u* e) noexcept {
-    const __m128i z = _mm_setzero_si128();
-    const int top = _mm_cvtsi128_si32(
-        _mm_sad_epu8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(e + kEdgeTop0)), z));
-    const int left = _mm_cvtsi128_si32(
-        _mm_sad_epu8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(e + 1)), z));
-    std::uint64_t dc = 128;
-    if constexpr (Sides == 3) dc = (top + left + 8) >> 4;
-    if constexpr (Sides == 1) dc = (top + 4) >> 3;
-    if constexpr (Sides == 2) dc = (left + 4) >> 3;
-    const std::uint64_t v = dc * 0x0101010101010101ull;
-    for (int y = 0; y < 8; ++y) store64(dst + y * step, v);
-}
-
-// Reference sample filter (clause 8.3.2.2.1) on the line: a neighbour that is missing is
-// replaced by the centre sample itself, which is what each special tap of the clause amounts to.
-void filter8x8(Opx8u* e, int avail) noexcept {
-    const bool above = avail & kAvailAbove, left = avail & kAvailLeft,
-               corner = avail & kAvailAboveLeft;
-    const int c = e[kEdgeCorner], t0 = e[kEdgeTop0], l0 = e[kEdgeLeft0];
-    __m128i top = _mm_setzero_si128(), lft = _mm_setzero_si128();
+    // Gather (clause 8.3.2.2): exactly the samples of the groups used and available.
+    __m128i t = _mm_set1_epi8(static_cast<char>(128));  // p[0..15, -1]
     if (above) {
-        const __m128i t = loadu(e + kEdgeTop0);
-        __m128i prev = loadu(e + kEdgeCorner);
-        if (!corner) prev = _mm_insert_epi8(prev, t0, 0);
-        const __m128i next = _mm_insert_epi8(_mm_srli_si128(t, 1), e[kEdgeTop0 + 15], 15);
-        top = filt3(prev, t, next);
+        if (avail & kAvailAboveRight)
+            t = loadu(up);
+        else
+            t = _mm_shuffle_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(up)),
+                                 _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 7, 7, 7, 7, 7, 7, 7, 7));
+    } else if (need & kAvailAbove) {
+        above = true;
     }
+    std::uint64_t l = 0x8080808080808080ull;  // p[-1, 7..0] in bytes 0..7
     if (left) {
-        const __m128i l = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(e + 1));  // l7..l0
-        const __m128i below = _mm_insert_epi8(_mm_slli_si128(l, 1), e[1], 0);        // l7, l7..l1
-        __m128i up = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(e + 2));       // l6..l0, c
-        if (!corner) up = _mm_insert_epi8(up, l0, 7);
-        lft = filt3(below, l, up);
+        l = 0;
+        for (int y = 0; y < 8; ++y)
+            l |= static_cast<std::uint64_t>(dst[y * step - 1]) << (56 - 8 * y);
+    } else if (need & kAvailLeft) {
+        left = true;
     }
-    if (corner) {
-        const int a = above ? t0 : c, b = left ? l0 : c;
-        e[kEdgeCorner] = static_cast<Opx8u>((a + 2 * c + b + 2) >> 2);
+    int c = 128;
+    if (corner)
+        c = up[-1];
+    else if (need & kAvailAboveLeft)
+        corner = true;
+
+    // Reference filter (clause 8.3.2.2.1): a missing neighbour of a sample is replaced by the
+    // sample itself, which is what each special tap of the clause amounts to.
+    const int t0 = _mm_cvtsi128_si32(t) & 255, l0 = static_cast<int>(l >> 56);
+    __m128i tf = t;
+    if (above) {
+        const __m128i prev =
+            _mm_alignr_epi8(t, _mm_set1_epi8(static_cast<char>(corner ? c : t0)), 15);
+        const __m128i next = _mm_shuffle_epi8(
+            t, _mm_setr_epi8(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 15));
+        tf = filt3(prev, t, next);
     }
-    if (above) _mm_storeu_si128(reinterpret_cast<__m128i*>(e + kEdgeTop0), top);
-    if (left) _mm_storel_epi64(reinterpret_cast<__m128i*>(e + 1), lft);
-    e[0] = e[1];
-    e[26] = e[25];
+    __m128i lf = _mm_cvtsi64_si128(static_cast<long long>(l));
+    if (left) {
+        const std::uint64_t below = (l << 8) | (l & 255);
+        const std::uint64_t upper = (l >> 8) | static_cast<std::uint64_t>(corner ? c : l0) << 56;
+        lf = filt3(_mm_cvtsi64_si128(static_cast<long long>(below)), lf,
+                   _mm_cvtsi64_si128(static_cast<long long>(upper)));
+    }
+    int cf = c;
+    if (corner) cf = ((above ? t0 : c) + 2 * c + (left ? l0 : c) + 2) >> 2;
+
+    if constexpr (Mode == 0) {
+        for (int y = 0; y < 8; ++y)
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + y * step), tf);
+    } else if constexpr (Mode == 1) {
+        const std::uint64_t v = static_cast<std::uint64_t>(_mm_cvtsi128_si64(lf));
+        for (int y = 0; y < 8; ++y)
+            store64(dst + y * step, ((v >> (56 - 8 * y)) & 255) * 0x0101010101010101ull);
+    } else if constexpr (Mode == 2) {
+        const __m128i z = _mm_setzero_si128();
+        const int st = _mm_cvtsi128_si32(_mm_sad_epu8(_mm_unpacklo_epi64(tf, z), z));
+        const int sl = _mm_cvtsi128_si32(_mm_sad_epu8(lf, z));
+        std::uint64_t dc = 128;
+        if (above && left)
+            dc = (st + sl + 8) >> 4;
+        else if (above)
+            dc = (st + 4) >> 3;
+        else if (left)
+            dc = (sl + 4) >> 3;
+        const std::uint64_t v = dc * 0x0101010101010101ull;
+        for (int y = 0; y < 8; ++y) store64(dst + y * step, v);
+    } else {
+        // The filtered line: LC = [l7', l7'..l0', c', t0'..t5'], HI = [t6'..t15', t15' x6].
+        constexpr int b = window8x8(Mode);
+        const __m128i hi = _mm_shuffle_epi8(
+            tf, _mm_setr_epi8(6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 15, 15, 15, 15, 15, 15));
+        __m128i w, prev, next;
+        if constexpr (b == 10) {
+            w = tf;
+            prev = _mm_slli_si128(tf, 1);  // F[0] is not used by these modes
+            next = _mm_shuffle_epi8(
+                tf, _mm_setr_epi8(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 15));
+        } else {
+            __m128i lc = _mm_or_si128(_mm_slli_si128(lf, 1), _mm_slli_si128(tf, 10));
+            lc = _mm_insert_epi8(lc, _mm_cvtsi128_si32(lf) & 255, 0);
+            lc = _mm_insert_epi8(lc, cf, 9);
+            w = window<b>(lc, hi);
+            if constexpr (b > 0)
+                prev = window<b - 1>(lc, hi);
+            else
+                prev = _mm_slli_si128(lc, 1);  // F[0] is not used
+            next = window<b + 1>(lc, hi);
+        }
+        const __m128i f = filt3(prev, w, next);
+        const __m128i a = _mm_avg_epu8(w, next);
+        constexpr const Shuffle8x8& s = kShuffle8x8<Mode>;
+        for (int r = 0; r < 4; ++r) {
+            __m128i v =
+                _mm_shuffle_epi8(f, _mm_load_si128(reinterpret_cast<const __m128i*>(s.f[r])));
+            if constexpr (Mode != 3 && Mode != 4)
+                v = _mm_or_si128(
+                    v,
+                    _mm_shuffle_epi8(a, _mm_load_si128(reinterpret_cast<const __m128i*>(s.a[r]))));
+            store_rows8(dst + 2 * r * step, step, v);
+        }
+    }
 }
 
 // ---- 16×16 ------------------------------------------------------------------------------------
@@ -370,8 +430,10 @@ OPX_INLINE int plane_h(const Opx8u* above) {
     }
 }
 
-// Plane prediction (clauses 8.3.3.4 and 8.3.4.4). The sums a + b (x - c) + c (y - c) + 16 stay
-// within int16: |a| <= 8160 and |b|, |c| <= 717 (W 16) or 612 (W 8).
+// Plane prediction (clauses 8.3.3.4 and 8.3.4.4). The sums a + b (x - k) + c (y - k) + 16, with
+// k = W / 2 - 1, stay
+// within int16: a <= 8160, |b|, |c| <= 717 (W 16) or 1355 (W 8), so every sum lies
+// within -11472..19648.
 template <int W>
 void plane(Opx8u* dst, std::int32_t step) noexcept {
     constexpr int half = W / 2;
@@ -468,9 +530,8 @@ constexpr IntraKernels make_table(std::integer_sequence<int, S...>) {
         {v4x4, h4x4, dc4x4<3>, dir4x4<3, true>, dir4x4<4, true>, dir4x4<5, true>, dir4x4<6, true>,
          dir4x4<7, true>, dir4x4<8, true>, dir4x4<3, false>, dir4x4<7, false>, dc4x4<1>, dc4x4<2>,
          dc4x4<0>},
-        filter8x8,
-        {v8x8, h8x8, dc8x8<3>, dir8x8<3>, dir8x8<4>, dir8x8<5>, dir8x8<6>, dir8x8<7>, dir8x8<8>,
-         dc8x8<1>, dc8x8<2>, dc8x8<0>},
+        {pred8x8<0>, pred8x8<1>, pred8x8<2>, pred8x8<3>, pred8x8<4>, pred8x8<5>, pred8x8<6>,
+         pred8x8<7>, pred8x8<8>},
         {v16, h16, dc16<3>, plane<16>, dc16<1>, dc16<2>, dc16<0>},
         {chroma_h, chroma_v, plane<8>},
         {chroma_dc<S>...},

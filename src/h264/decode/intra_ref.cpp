@@ -173,22 +173,25 @@ void pred4x4(Opx8u* dst, std::int32_t step) noexcept {
 
 // ---- 8×8 ------------------------------------------------------------------------------------
 
-// Reference sample filter, clause 8.3.2.2.1, on the line layout of intra.hpp. p(x, y) reads the
-// raw line, the results go to a copy that replaces it.
-void filter8x8(Opx8u* edge, int avail) noexcept {
-    const bool above = avail & kAvailAbove, left = avail & kAvailLeft,
-               corner = avail & kAvailAboveLeft;
-    Opx8u raw[kEdgeBytes];
-    std::memcpy(raw, edge, kEdgeBytes);
-    auto t = [&raw](int x) { return static_cast<int>(raw[kEdgeTop0 + x]); };   // p[x, -1]
-    auto l = [&raw](int y) { return static_cast<int>(raw[kEdgeLeft0 - y]); };  // p[-1, y]
-    const int c = raw[kEdgeCorner];
+// The neighbours of an 8×8 block in one line, bottom-left to top-right:
+//   e[0..7] = p[-1, 7..0], e[8] = p[-1, -1], e[9..24] = p[0..15, -1].
+constexpr int kL0 = 7;  // p[-1, y] at kL0 - y
+constexpr int kC = 8;   // p[-1, -1]
+constexpr int kT0 = 9;  // p[x, -1] at kT0 + x
+
+// Reference sample filter, clause 8.3.2.2.1, for the groups available.
+void filter8x8(Opx8u* edge, bool above, bool left, bool corner) {
+    Opx8u raw[25];
+    std::memcpy(raw, edge, sizeof raw);
+    auto t = [&raw](int x) { return static_cast<int>(raw[kT0 + x]); };  // p[x, -1]
+    auto l = [&raw](int y) { return static_cast<int>(raw[kL0 - y]); };  // p[-1, y]
+    const int c = raw[kC];
     if (above) {
-        edge[kEdgeTop0] = static_cast<Opx8u>(corner ? (c + 2 * t(0) + t(1) + 2) >> 2
-                                                    : (3 * t(0) + t(1) + 2) >> 2);
+        edge[kT0] = static_cast<Opx8u>(corner ? (c + 2 * t(0) + t(1) + 2) >> 2
+                                              : (3 * t(0) + t(1) + 2) >> 2);
         for (int x = 1; x < 15; ++x)
-            edge[kEdgeTop0 + x] = static_cast<Opx8u>((t(x - 1) + 2 * t(x) + t(x + 1) + 2) >> 2);
-        edge[kEdgeTop0 + 15] = static_cast<Opx8u>((t(14) + 3 * t(15) + 2) >> 2);
+            edge[kT0 + x] = static_cast<Opx8u>((t(x - 1) + 2 * t(x) + t(x + 1) + 2) >> 2);
+        edge[kT0 + 15] = static_cast<Opx8u>((t(14) + 3 * t(15) + 2) >> 2);
     }
     if (corner) {
         int v;
@@ -202,31 +205,53 @@ void filter8x8(Opx8u* edge, int avail) noexcept {
         } else {
             v = (t(0) + 2 * c + l(0) + 2) >> 2;
         }
-        edge[kEdgeCorner] = static_cast<Opx8u>(v);
+        edge[kC] = static_cast<Opx8u>(v);
     }
     if (left) {
-        edge[kEdgeLeft0] = static_cast<Opx8u>(corner ? (c + 2 * l(0) + l(1) + 2) >> 2
-                                                     : (3 * l(0) + l(1) + 2) >> 2);
+        edge[kL0] = static_cast<Opx8u>(corner ? (c + 2 * l(0) + l(1) + 2) >> 2
+                                              : (3 * l(0) + l(1) + 2) >> 2);
         for (int y = 1; y < 7; ++y)
-            edge[kEdgeLeft0 - y] = static_cast<Opx8u>((l(y - 1) + 2 * l(y) + l(y + 1) + 2) >> 2);
-        edge[kEdgeLeft0 - 7] = static_cast<Opx8u>((l(6) + 3 * l(7) + 2) >> 2);
+            edge[kL0 - y] = static_cast<Opx8u>((l(y - 1) + 2 * l(y) + l(y + 1) + 2) >> 2);
+        edge[kL0 - 7] = static_cast<Opx8u>((l(6) + 3 * l(7) + 2) >> 2);
     }
-    edge[0] = edge[1];
-    edge[26] = edge[25];
 }
 
-constexpr SlotRule slot_rule_8x8(int slot) {
-    if (slot < 9) return {slot, 3, false, false, false, false, false};
-    return {2,    slot == kP8DcAbove ? 1 : slot == kP8DcLeft ? 2 : 0, false, false, false, false,
-            false};
-}
-
-template <int Slot>
-void pred8x8(Opx8u* dst, std::int32_t step, const Opx8u* edge) noexcept {
-    constexpr SlotRule r = slot_rule_8x8(Slot);
+// Clause 8.3.2.2 for one block: gather, complete above-right, substitute, filter, predict.
+template <int Mode>
+void pred8x8(Opx8u* dst, std::int32_t step, int avail) noexcept {
+    constexpr bool uses_above = Mode != 1 && Mode != 8;
+    constexpr bool uses_left = Mode != 0 && Mode != 3 && Mode != 7;
+    const int need = kIntraNeeds[Mode];
+    Opx8u e[25] = {};
+    bool above = uses_above && (avail & kAvailAbove);
+    bool left = uses_left && (avail & kAvailLeft);
+    bool corner = avail & kAvailAboveLeft;
+    const Opx8u* up = dst - step;
+    if (above) {
+        for (int x = 0; x < 8; ++x) e[kT0 + x] = up[x];
+        // Clause 8.3.2.2: missing samples above-right are copies of p[7, -1].
+        for (int x = 8; x < 16; ++x) e[kT0 + x] = (avail & kAvailAboveRight) ? up[x] : up[7];
+    } else if (need & kAvailAbove) {
+        for (int x = 0; x < 16; ++x) e[kT0 + x] = 128;
+        above = true;
+    }
+    if (left) {
+        for (int y = 0; y < 8; ++y) e[kL0 - y] = dst[y * step - 1];
+    } else if (need & kAvailLeft) {
+        for (int y = 0; y < 8; ++y) e[kL0 - y] = 128;
+        left = true;
+    }
+    if (corner) {
+        e[kC] = up[-1];
+    } else if (need & kAvailAboveLeft) {
+        e[kC] = 128;
+        corner = true;
+    }
+    filter8x8(e, above, left, corner);
     Neighbours<8> nb;
-    for (int x = -1; x < 16; ++x) nb.above[x + 1] = edge[kEdgeTop0 + x];
-    for (int y = 0; y < 8; ++y) nb.left[y] = edge[kEdgeLeft0 - y];
+    for (int x = -1; x < 16; ++x) nb.above[x + 1] = e[kT0 + x];
+    for (int y = 0; y < 8; ++y) nb.left[y] = e[kL0 - y];
+    SlotRule r{Mode, (above ? 1 : 0) | (left ? 2 : 0), false, false, false, false, false};
     write_block<8>(dst, step, nb, r);
 }
 
@@ -338,9 +363,8 @@ constexpr IntraKernels make_table(std::integer_sequence<int, S...>) {
          pred4x4<kP4Vr>, pred4x4<kP4Hd>, pred4x4<kP4Vl>, pred4x4<kP4Hu>,
          pred4x4<kP4DdlNoAboveRight>, pred4x4<kP4VlNoAboveRight>, pred4x4<kP4DcAbove>,
          pred4x4<kP4DcLeft>, pred4x4<kP4Dc128>},
-        filter8x8,
         {pred8x8<0>, pred8x8<1>, pred8x8<2>, pred8x8<3>, pred8x8<4>, pred8x8<5>, pred8x8<6>,
-         pred8x8<7>, pred8x8<8>, pred8x8<kP8DcAbove>, pred8x8<kP8DcLeft>, pred8x8<kP8Dc128>},
+         pred8x8<7>, pred8x8<8>},
         {pred16x16<kP16V>, pred16x16<kP16H>, pred16x16<kP16Dc>, plane<16>, pred16x16<kP16DcAbove>,
          pred16x16<kP16DcLeft>, pred16x16<kP16Dc128>},
         {chroma_h, chroma_v, plane<8>},

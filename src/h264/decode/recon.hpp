@@ -18,9 +18,23 @@
 
 namespace opx::h264 {
 
+// Two horizontally adjacent coded 4×4 blocks of an inter macroblock (blocks n and n + 1, n even)
+// with flat dequantisation: for each, the rule of AddFlat4x4Fn (transform.hpp) with ac true and
+// no DC value, on the 32 coefficients at `coeffs` (block n first), predicting from and writing to
+// the 8×4 samples at dst. Same results as two AddFlat4x4Fn calls; the coefficients are work
+// space. qp 0..51.
+using AddFlatPairFn = void (*)(Opx8u* dst, std::int32_t step, Opx16s* coeffs, int qp) noexcept;
+namespace ref {
+void add4x4_flat_pair(Opx8u* dst, std::int32_t step, Opx16s* coeffs, int qp) noexcept;
+}
+namespace avx2 {
+void add4x4_flat_pair(Opx8u* dst, std::int32_t step, Opx16s* coeffs, int qp) noexcept;
+}
+
 struct ReconKernels {
     const IntraKernels& intra;
     const TransformKernels& transform;
+    AddFlatPairFn add4x4_flat_pair;
 };
 
 // Position of 4×4 luma block n (luma4x4BlkIdx) inside its macroblock, clause 6.4.3.

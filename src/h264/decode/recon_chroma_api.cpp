@@ -7,7 +7,7 @@ using namespace opx::h264;
 
 namespace {
 
-const ReconKernels k{OPX_KERNELS::kIntra, OPX_KERNELS::kTransform};
+const ReconKernels k{OPX_KERNELS::kIntra, OPX_KERNELS::kTransform, OPX_KERNELS::add4x4_flat_pair};
 
 constexpr Opx32u kMaxChromaQp = 39;
 

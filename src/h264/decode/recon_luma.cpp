@@ -36,7 +36,26 @@ OPX_INLINE void add_8x8(const ReconKernels& k, Opx8u* blk, std::int32_t step, Op
 void luma_inter_4x4(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int32_t step,
                     std::uint32_t cbp, int qp, const Opx16s* ls, bool bypass) noexcept {
     Opx16s* c = *coeffs;
-    for (std::uint32_t bits = (cbp >> 1) & 0xFFFF; bits != 0; bits &= bits - 1) {
+    const std::uint32_t blocks = (cbp >> 1) & 0xFFFF;
+    if (!ls && !bypass) {
+        // Blocks 2m and 2m + 1 sit side by side: both coded go through one 8×4 kernel.
+        for (int n = 0; n < 16; n += 2) {
+            const std::uint32_t two = (blocks >> n) & 3;
+            if (!two) continue;
+            Opx8u* blk = dst + luma4x4_y(n) * step + luma4x4_x(n);
+            if (two == 3) {
+                k.add4x4_flat_pair(blk, step, c, qp);
+                c += 32;
+            } else {
+                if (two == 2) blk += 4;
+                k.transform.add4x4_flat(blk, step, c, nullptr, blk, step, qp, true);
+                c += 16;
+            }
+        }
+        *coeffs = c;
+        return;
+    }
+    for (std::uint32_t bits = blocks; bits != 0; bits &= bits - 1) {
         const int n = __builtin_ctz(bits);
         add_4x4(k, dst + luma4x4_y(n) * step + luma4x4_x(n), step, c, nullptr, qp, ls, bypass);
         c += 16;

@@ -7,7 +7,7 @@ using namespace opx::h264;
 
 namespace {
 
-const ReconKernels k{OPX_KERNELS::kIntra, OPX_KERNELS::kTransform};
+const ReconKernels k{OPX_KERNELS::kIntra, OPX_KERNELS::kTransform, OPX_KERNELS::add4x4_flat_pair};
 
 inline bool qp_ok(Opx32s qp) {
     return static_cast<Opx32u>(qp) <= 51;
