@@ -160,7 +160,7 @@ TEST(InterpEdges, ChromaTopAndBottomReplaceRowsOutsideThePicture) {
                             },
                             [&](const Opx8u* src, std::ptrdiff_t ss, Opx8u* d, std::ptrdiff_t ds) {
                                 ref::kInterp.chroma8[chroma8_index(w, dx, dy)](src, ss, d, ds, h,
-                                                                               dx, dy);
+                                                                               chroma_frac(dx, dy));
                             });
                         // 16-bit; the step is at least 8 samples.
                         const Support s16{s.c0, std::max(s.c1, 7), s.r0, s.r1};
@@ -264,9 +264,14 @@ std::vector<std::pair<OpxPoint, OpxPoint>> block_cases(int fw, int fh, int w, in
             const int fx = static_cast<int>(rng.uniform(0, unit - 1));
             const int fy = static_cast<int>(rng.uniform(0, unit - 1));
             out.push_back({{fw / 2, fh / 2}, {(x - fw / 2) * unit + fx, (y - fh / 2) * unit + fy}});
+            // Near the top-left corner also with both fractions set, so that tiny pictures are
+            // crossed on all four sides whatever the random fractions were.
+            if (x >= -3 && x <= 1 && y >= -3 && y <= 1)
+                out.push_back(
+                    {{fw / 2, fh / 2}, {(x - fw / 2) * unit + 1, (y - fh / 2) * unit + 1}});
         }
     for (int big : {1 << 20, INT_MAX, INT_MIN, -(1 << 24) - 1})
-        for (int other : {0, 5, big, -big})
+        for (int other : {0, 5, big, big == INT_MIN ? INT_MAX : -big})
             out.push_back({{static_cast<int>(rng.uniform(0, fw - 1)), 0}, {big, other}}),
                 out.push_back({{INT_MAX - 20, INT_MIN + 3}, {other, big}});
     return out;
@@ -294,7 +299,7 @@ TEST(InterpEdges, LumaBlock8uMatchesClampedFetchAtEveryEdge) {
             // Per axis, a tiny size gives regions crossing both edges and a large one regions
             // inside or crossing one edge: their four products cover every flag combination.
             for (auto [fw, fh, front] :
-                 {std::tuple{3, 2, false}, {30, 28, true}, {3, 28, true}, {30, 2, false}}) {
+                 {std::tuple{3, 2, false}, {40, 28, true}, {3, 28, true}, {40, 2, false}}) {
                 Picture<Opx8u> pic(fw, fh, 1, front, 255, rng);
                 for (auto [pos, mv] : block_cases(pic.fw, pic.fh, w, h, true, rng)) {
                     SCOPED_TRACE(testing::Message() << w << "x" << h << " pos " << pos.x << ","
@@ -365,7 +370,7 @@ void check_chroma_block(ChromaForm form, int w, int h, Rng& rng) {
     const int max = sizeof(T) == 1 ? 255 : 16383;
     std::set<int> flags;
     for (auto [fw, fh, front] :
-         {std::tuple{1, 1, false}, {14, 22, true}, {1, 22, false}, {14, 1, true}}) {
+         {std::tuple{1, 1, false}, {40, 22, true}, {1, 22, false}, {40, 1, true}}) {
         Picture<T> p0(fw, fh, interleaved ? 2 : 1, front, max, rng);
         Picture<T> p1(fw, fh, 1, !front, max, rng);  // Cr plane of the planar forms (same step)
         for (auto [pos, mv] : block_cases(p0.fw, p0.fh, w, h, false, rng)) {
@@ -379,7 +384,8 @@ void check_chroma_block(ChromaForm form, int w, int h, Rng& rng) {
             auto planar = [&](const T* s, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds, int fx,
                               int fy) {
                 if constexpr (sizeof(T) == 1)
-                    ref::kInterp.chroma8[chroma8_index(w, fx, fy)](s, ss, d, ds, h, fx, fy);
+                    ref::kInterp.chroma8[chroma8_index(w, fx, fy)](s, ss, d, ds, h,
+                                                                   chroma_frac(fx, fy));
                 else
                     ref::kInterp.chroma16[chroma16_index(fx, fy)](s, ss, d, ds, w, h, fx, fy);
             };

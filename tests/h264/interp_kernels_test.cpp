@@ -148,25 +148,27 @@ TEST(InterpKernels, Chroma8PlanarInterleavedAndSplitMatchPortable) {
                     Plane<Opx8u> src(2 * w, h, kMargin, mis);
                     fill_input(src, kMargin, in, 255, rng);
                     Plane<Opx8u> a(w, h, 16, 3), b(w, h, 16, mis);
-                    ref::kInterp.chroma8[i](src.data(), src.step(), a.data(), a.step(), h, dx, dy);
-                    avx2::kInterp.chroma8[i](src.data(), src.step(), b.data(), b.step(), h, dx, dy);
+                    ref::kInterp.chroma8[i](src.data(), src.step(), a.data(), a.step(), h,
+                                            chroma_frac(dx, dy));
+                    avx2::kInterp.chroma8[i](src.data(), src.step(), b.data(), b.step(), h,
+                                             chroma_frac(dx, dy));
                     ASSERT_TRUE(planes_equal(a, b));
                     ASSERT_TRUE(b.canaries_intact());
 
                     Plane<Opx8u> c(2 * w, h, 16, 1), d(2 * w, h, 16, 7);
-                    ref::kInterp.chroma8_c2[i](src.data(), src.step(), c.data(), c.step(), h, dx,
-                                               dy);
-                    avx2::kInterp.chroma8_c2[i](src.data(), src.step(), d.data(), d.step(), h, dx,
-                                                dy);
+                    ref::kInterp.chroma8_c2[i](src.data(), src.step(), c.data(), c.step(), h,
+                                               chroma_frac(dx, dy));
+                    avx2::kInterp.chroma8_c2[i](src.data(), src.step(), d.data(), d.step(), h,
+                                                chroma_frac(dx, dy));
                     ASSERT_TRUE(planes_equal(c, d));
                     ASSERT_TRUE(d.canaries_intact());
 
                     // One step for both planes: the Cr plane is the Cb plane's neighbour rows.
                     Plane<Opx8u> uv0(w, 2 * h, 16), uv1(w, 2 * h, 16, 9);
                     ref::kInterp.chroma8_split[i](src.data(), src.step(), uv0.data(), uv0.row(h),
-                                                  uv0.step(), h, dx, dy);
+                                                  uv0.step(), h, chroma_frac(dx, dy));
                     avx2::kInterp.chroma8_split[i](src.data(), src.step(), uv1.data(), uv1.row(h),
-                                                   uv1.step(), h, dx, dy);
+                                                   uv1.step(), h, chroma_frac(dx, dy));
                     ASSERT_TRUE(planes_equal(uv0, uv1));
                     ASSERT_TRUE(uv1.canaries_intact());
                     // The split kernel agrees with the interleaved one.
@@ -192,14 +194,15 @@ TEST(InterpKernels, Chroma8ReadsOnlyItsSupport) {
                 GuardedSource<Opx8u> g(s, s.width(), front, rng, 255);
                 Opx8u a[16 * 16], b[16 * 16], u[16 * 16], v[16 * 16];
                 if (channels == 1) {
-                    ref::kInterp.chroma8[i](g.block, g.step, a, 16, h, dx, dy);
-                    avx2::kInterp.chroma8[i](g.block, g.step, b, 16, h, dx, dy);
+                    ref::kInterp.chroma8[i](g.block, g.step, a, 16, h, chroma_frac(dx, dy));
+                    avx2::kInterp.chroma8[i](g.block, g.step, b, 16, h, chroma_frac(dx, dy));
                     ASSERT_TRUE(regions_equal(a, 16, b, 16, w, h));
                 } else {
-                    ref::kInterp.chroma8_c2[i](g.block, g.step, a, 16, h, dx, dy);
-                    avx2::kInterp.chroma8_c2[i](g.block, g.step, b, 16, h, dx, dy);
+                    ref::kInterp.chroma8_c2[i](g.block, g.step, a, 16, h, chroma_frac(dx, dy));
+                    avx2::kInterp.chroma8_c2[i](g.block, g.step, b, 16, h, chroma_frac(dx, dy));
                     ASSERT_TRUE(regions_equal(a, 16, b, 16, 2 * w, h));
-                    avx2::kInterp.chroma8_split[i](g.block, g.step, u, v, 16, h, dx, dy);
+                    avx2::kInterp.chroma8_split[i](g.block, g.step, u, v, 16, h,
+                                                   chroma_frac(dx, dy));
                     for (int y = 0; y < h; ++y)
                         for (int x = 0; x < w; ++x) {
                             ASSERT_EQ(u[y * 16 + x], a[y * 16 + 2 * x]);
@@ -246,6 +249,37 @@ TEST(InterpKernels, Chroma16MatchesPortable) {
                     ASSERT_TRUE(regions_equal(a, 16, b, 16, 8, 4));
                 }
             }
+        }
+    }
+}
+
+// ---- edge work buffer
+// ------------------------------------------------------------------------------
+
+// Both copiers fill the region's rows of the work buffer identically, for pictures narrower and
+// wider than one 32-byte window, regions anywhere (wholly outside included) and both element
+// sizes; the picture sits against unreadable pages.
+TEST(InterpKernels, EdgeGatherMatchesPortable) {
+    Rng rng;
+    for (int e = 1; e <= 2; ++e) {
+        for (int iter = 0; iter < 3000; ++iter) {
+            const int fw = static_cast<int>(rng.uniform(1, 72)),
+                      fh = static_cast<int>(rng.uniform(1, 30));
+            const int max_w = e == 1 ? 21 : 16;
+            EdgeRegion r{rng.uniform(-40, fw + 40), rng.uniform(-40, fh + 40),
+                         static_cast<int>(rng.uniform(1, max_w)),
+                         static_cast<int>(rng.uniform(1, 21))};
+            if (iter % 50 == 0) r.x0 = rng.coin() ? INT64_C(-3000000000) : INT64_C(3000000000);
+            if (iter % 70 == 0) r.y0 = rng.coin() ? INT64_C(-3000000000) : INT64_C(3000000000);
+            GuardedBuffer g(static_cast<std::size_t>(fw * e * fh));
+            unsigned char* pic = g.place(fw * e, fh, fw * e, iter & 1);
+            for (int i = 0; i < fw * e * fh; ++i) pic[i] = static_cast<unsigned char>(rng.next());
+            alignas(64) unsigned char a[23 * kEdgePitch * 2], b[23 * kEdgePitch * 2];
+            ref::kInterp.gather[e - 1](pic, fw * e, fw, fh, r, a);
+            avx2::kInterp.gather[e - 1](pic, fw * e, fw, fh, r, b);
+            ASSERT_TRUE(regions_equal(a, kEdgePitch * e, b, kEdgePitch * e, r.width * e, r.height))
+                << "fw " << fw << " fh " << fh << " region " << r.x0 << "," << r.y0 << " "
+                << r.width << "x" << r.height << " e " << e;
         }
     }
 }

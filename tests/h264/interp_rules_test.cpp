@@ -228,7 +228,7 @@ TEST(InterpRules, CentreSampleOfAConstantAreaIsTheConstantAndStepEdgesClamp) {
 TEST(InterpRules, ChromaWeightsFollowTheBilinearFormula) {
     // A 2x2 source with A = 10, B = 200, C = 30, D = 250 at dx = 3, dy = 5:
     // (5*3*10 + 3*3*200 + 5*5*30 + 3*5*250 + 32) >> 6 = (150 + 1800 + 750 + 3750 + 32) >> 6 = 101.
-    Opx8u src[2 * 16] = {10, 200};
+    Opx8u src[3 * 16] = {10, 200};  // rows 0..2 are read for a 2-row block
     src[16] = 30;
     src[17] = 250;
     Opx8u dst[2 * 2] = {};

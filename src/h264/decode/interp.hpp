@@ -22,13 +22,14 @@ using InterpLuma16Fn = void (*)(const Opx16u* src, std::ptrdiff_t src_step, Opx1
                                 std::ptrdiff_t dst_step, int width, int height,
                                 int max_value) noexcept;
 // 8-bit chroma, planar or interleaved CbCr in and out: one kernel per (width, dx != 0, dy != 0);
-// the fractions give the bilinear weights. For interleaved data the width counts CbCr pairs.
+// `frac` = dy * 8 + dx gives the bilinear weights. For interleaved data the width counts CbCr
+// pairs.
 using InterpChroma8Fn = void (*)(const Opx8u* src, std::ptrdiff_t src_step, Opx8u* dst,
-                                 std::ptrdiff_t dst_step, int height, int dx, int dy) noexcept;
+                                 std::ptrdiff_t dst_step, int height, int frac) noexcept;
 // 8-bit chroma from interleaved CbCr into two planes (Cb to dst_u, Cr to dst_v).
 using InterpChromaSplit8Fn = void (*)(const Opx8u* src, std::ptrdiff_t src_step, Opx8u* dst_u,
-                                      Opx8u* dst_v, std::ptrdiff_t dst_step, int height, int dx,
-                                      int dy) noexcept;
+                                      Opx8u* dst_v, std::ptrdiff_t dst_step, int height,
+                                      int frac) noexcept;
 // 16-bit chroma: one kernel per (dx != 0, dy != 0); any width and height.
 using InterpChroma16Fn = void (*)(const Opx16u* src, std::ptrdiff_t src_step, Opx16u* dst,
                                   std::ptrdiff_t dst_step, int width, int height, int dx,
@@ -37,6 +38,19 @@ using InterpChroma16Fn = void (*)(const Opx16u* src, std::ptrdiff_t src_step, Op
 using AverageFn = void (*)(const Opx8u* src1, std::ptrdiff_t src1_step, const Opx8u* src2,
                            std::ptrdiff_t src2_step, Opx8u* dst, std::ptrdiff_t dst_step, int width,
                            int height) noexcept;
+
+// A reference region of a Block call in picture coordinates (64-bit: any position plus any
+// vector is exact), and the copier that fills an edge work buffer from it: every sample outside
+// the picture is taken at the clamped coordinates. Elements are `E` bytes (1: 8-bit samples; 2:
+// 16-bit samples or interleaved CbCr pairs); buffer rows are kEdgePitch elements apart.
+struct EdgeRegion {
+    std::int64_t x0, y0;
+    int width, height;
+};
+inline constexpr int kEdgePitch = 32;
+using EdgeGatherFn = void (*)(const unsigned char* plane, std::ptrdiff_t step_bytes,
+                              int frame_width, int frame_height, const EdgeRegion& region,
+                              unsigned char* buf) noexcept;
 
 struct InterpKernels {
     // [width group * 16 + dy * 4 + dx]; width group = bits 3 and 4 of the width (4 -> 0, 8 -> 1,
@@ -52,6 +66,8 @@ struct InterpKernels {
     // [(dy != 0) * 2 + (dx != 0)]
     InterpChroma16Fn chroma16[4];
     AverageFn average;
+    // [element bytes - 1]
+    EdgeGatherFn gather[2];
 };
 
 constexpr int luma8_index(int width, int dx, int dy) noexcept {
@@ -59,6 +75,9 @@ constexpr int luma8_index(int width, int dx, int dy) noexcept {
 }
 constexpr int chroma8_index(int width, int dx, int dy) noexcept {
     return (width & 12) + (dy != 0 ? 2 : 0) + (dx != 0 ? 1 : 0);
+}
+constexpr int chroma_frac(int dx, int dy) noexcept {
+    return dy * 8 + dx;
 }
 constexpr int chroma16_index(int dx, int dy) noexcept {
     return (dy != 0 ? 2 : 0) + (dx != 0 ? 1 : 0);

@@ -78,7 +78,8 @@ void chroma8_rows(const Opx8u* src, Opx32s src_step, Opx8u* dst, Opx32s dst_step
     edge::WorkBuffer<Opx8u> buf;
     const Opx8u* b =
         gather_support(src, src_step, chroma_support(roi.width, roi.height, dx, dy), row_of, buf);
-    k.chroma8[chroma8_index(roi.width, dx, dy)](b, kPitch, dst, dst_step, roi.height, dx, dy);
+    k.chroma8[chroma8_index(roi.width, dx, dy)](b, kPitch, dst, dst_step, roi.height,
+                                                chroma_frac(dx, dy));
 }
 
 template <class RowOf>
@@ -177,9 +178,10 @@ void block_region(const T* plane, const R& r, int bits, int tap_before, int taps
         return;
     }
     edge::WorkBuffer<E> buf;
-    edge::gather_clamped(reinterpret_cast<const unsigned char*>(plane),
-                         std::ptrdiff_t{r.srcStep} * static_cast<std::ptrdiff_t>(sizeof(T)),
-                         r.frameSize.width, r.frameSize.height, region, buf.data);
+    k.gather[sizeof(E) - 1](reinterpret_cast<const unsigned char*>(plane),
+                            std::ptrdiff_t{r.srcStep} * static_cast<std::ptrdiff_t>(sizeof(T)),
+                            r.frameSize.width, r.frameSize.height, region,
+                            reinterpret_cast<unsigned char*>(buf.data));
     filter(reinterpret_cast<const T*>(buf.data + cy * kPitch + cx), kPitch * kPerE, ax.frac,
            ay.frac);
 }
@@ -256,7 +258,7 @@ OpxResult opxiInterpolateChroma_H264_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, O
     OPX_CHECK(fraction_ok(dx, dy, 7), opxErrBadArg);
     OPX_CHECK(chroma_width_ok(roiSize.width) && chroma_height_ok(roiSize.height), opxErrSize);
     k.chroma8[chroma8_index(roiSize.width, dx, dy)](pSrc, srcStep, pDst, dstStep, roiSize.height,
-                                                    dx, dy);
+                                                    chroma_frac(dx, dy));
     return opxOk;
 }
 
@@ -267,7 +269,7 @@ OpxResult opxiInterpolateChroma_H264_8u_C2P2R(const Opx8u* pSrc, Opx32s srcStep,
     OPX_CHECK(fraction_ok(dx, dy, 7), opxErrBadArg);
     OPX_CHECK(chroma_width_ok(roiSize.width) && chroma_height_ok(roiSize.height), opxErrSize);
     k.chroma8_split[chroma8_index(roiSize.width, dx, dy)](pSrc, srcStep, pDstU, pDstV, dstStep,
-                                                          roiSize.height, dx, dy);
+                                                          roiSize.height, chroma_frac(dx, dy));
     return opxOk;
 }
 
@@ -371,13 +373,14 @@ OpxResult opxiInterpolateChromaBlock_H264_8u_P2R(
         if (r.motionVector.x == 0 && r.motionVector.y == 0) {
             k.chroma8[chroma8_index(w, 0, 0)](
                 offset(r.pSrc[c], r.blockPos.x, r.blockPos.y, r.srcStep), r.srcStep, r.pDst[c],
-                r.dstStep, h, 0, 0);
+                r.dstStep, h, 0);
             continue;
         }
-        block_region<Opx8u>(
-            r.pSrc[c], r, 3, 0, 1, [&](const Opx8u* src, std::ptrdiff_t step, int fx, int fy) {
-                k.chroma8[chroma8_index(w, fx, fy)](src, step, r.pDst[c], r.dstStep, h, fx, fy);
-            });
+        block_region<Opx8u>(r.pSrc[c], r, 3, 0, 1,
+                            [&](const Opx8u* src, std::ptrdiff_t step, int fx, int fy) {
+                                k.chroma8[chroma8_index(w, fx, fy)](src, step, r.pDst[c], r.dstStep,
+                                                                    h, chroma_frac(fx, fy));
+                            });
     }
     return opxOk;
 }
@@ -414,13 +417,14 @@ OpxResult opxiInterpolateChromaBlock_H264_8u_C2C2R(
     if (r.motionVector.x == 0 && r.motionVector.y == 0) {
         k.chroma8_c2[chroma8_index(w, 0, 0)](
             offset(r.pSrc[0], std::int64_t{r.blockPos.x} * 2, r.blockPos.y, r.srcStep), r.srcStep,
-            r.pDst[0], r.dstStep, h, 0, 0);
+            r.pDst[0], r.dstStep, h, 0);
         return opxOk;
     }
-    block_region<std::uint16_t>(
-        r.pSrc[0], r, 3, 0, 1, [&](const Opx8u* src, std::ptrdiff_t step, int fx, int fy) {
-            k.chroma8_c2[chroma8_index(w, fx, fy)](src, step, r.pDst[0], r.dstStep, h, fx, fy);
-        });
+    block_region<std::uint16_t>(r.pSrc[0], r, 3, 0, 1,
+                                [&](const Opx8u* src, std::ptrdiff_t step, int fx, int fy) {
+                                    k.chroma8_c2[chroma8_index(w, fx, fy)](
+                                        src, step, r.pDst[0], r.dstStep, h, chroma_frac(fx, fy));
+                                });
     return opxOk;
 }
 
@@ -434,14 +438,14 @@ OpxResult opxiInterpolateChromaBlock_H264_8u_C2P2R(
     if (r.motionVector.x == 0 && r.motionVector.y == 0) {
         k.chroma8_split[chroma8_index(w, 0, 0)](
             offset(r.pSrc[0], std::int64_t{r.blockPos.x} * 2, r.blockPos.y, r.srcStep), r.srcStep,
-            r.pDst[0], r.pDst[1], r.dstStep, h, 0, 0);
+            r.pDst[0], r.pDst[1], r.dstStep, h, 0);
         return opxOk;
     }
-    block_region<std::uint16_t>(r.pSrc[0], r, 3, 0, 1,
-                                [&](const Opx8u* src, std::ptrdiff_t step, int fx, int fy) {
-                                    k.chroma8_split[chroma8_index(w, fx, fy)](
-                                        src, step, r.pDst[0], r.pDst[1], r.dstStep, h, fx, fy);
-                                });
+    block_region<std::uint16_t>(
+        r.pSrc[0], r, 3, 0, 1, [&](const Opx8u* src, std::ptrdiff_t step, int fx, int fy) {
+            k.chroma8_split[chroma8_index(w, fx, fy)](src, step, r.pDst[0], r.pDst[1], r.dstStep, h,
+                                                      chroma_frac(fx, fy));
+        });
     return opxOk;
 }
 

@@ -1,13 +1,18 @@
 // AVX2 kernels of H.264 interpolation, 8-bit: luma per (width, position), chroma per (width,
 // fractional axes) for planar, interleaved and splitting layouts, and the block average. The
 // 16-bit kernels are in interp16_avx2.cpp.
+#include <algorithm>
 #include <utility>
 
 #include "h264/decode/interp.hpp"
 #include "h264/decode/interp_chroma_avx2.hpp"
 #include "h264/decode/interp_luma_avx2.hpp"
 
-namespace opx::h264::avx2 {
+namespace opx::h264 {
+namespace ref {
+extern const InterpKernels kInterp;
+}
+namespace avx2 {
 
 extern const InterpLuma16Fn kLuma16[16];
 extern const InterpChroma16Fn kChroma16[4];
@@ -21,19 +26,19 @@ void luma8(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds,
 }
 
 template <int W, bool DX, bool DY>
-void chroma8(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, int height, int dx,
-             int dy) noexcept {
-    chroma_body<W, 1, DX, DY, ChromaOut::kSame>(src, ss, dst, nullptr, ds, height, dx, dy);
+void chroma8(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, int height,
+             int frac) noexcept {
+    chroma_body<W, 1, DX, DY, ChromaOut::kSame>(src, ss, dst, nullptr, ds, height, frac);
 }
 template <int W, bool DX, bool DY>
 void chroma8_c2(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, int height,
-                int dx, int dy) noexcept {
-    chroma_body<2 * W, 2, DX, DY, ChromaOut::kSame>(src, ss, dst, nullptr, ds, height, dx, dy);
+                int frac) noexcept {
+    chroma_body<2 * W, 2, DX, DY, ChromaOut::kSame>(src, ss, dst, nullptr, ds, height, frac);
 }
 template <int W, bool DX, bool DY>
 void chroma8_split(const Opx8u* src, std::ptrdiff_t ss, Opx8u* du, Opx8u* dv, std::ptrdiff_t ds,
-                   int height, int dx, int dy) noexcept {
-    chroma_body<2 * W, 2, DX, DY, ChromaOut::kSplit>(src, ss, du, dv, ds, height, dx, dy);
+                   int height, int frac) noexcept {
+    chroma_body<2 * W, 2, DX, DY, ChromaOut::kSplit>(src, ss, du, dv, ds, height, frac);
 }
 
 // Rounded average of N bytes at `off` of a row; both pieces of a row are loaded before either is
@@ -61,6 +66,61 @@ void average(const Opx8u* s1, std::ptrdiff_t step1, const Opx8u* s2, std::ptrdif
             avg_row<4>(s1, s2, d, width);
         else
             avg_row<2>(s1, s2, d, width);
+    }
+}
+
+// ---- edge work buffer
+// ----------------------------------------------------------------------------
+
+// Fills the edge work buffer for a region whose rows are at most 32 bytes, from pictures whose
+// rows are at least 32 bytes: every buffer row is one 32-byte window of a picture row, read
+// wholly inside the picture, with the clamped columns picked out by a byte permutation that is
+// the same for all rows. A row is written with one store, so that the kernel's loads that follow
+// are served from it. Other regions take the portable copier.
+template <int E>
+void gather(const unsigned char* plane, std::ptrdiff_t step, int frame_width, int frame_height,
+            const EdgeRegion& r, unsigned char* buf) noexcept {
+    constexpr int kWindow = 32 / E;  // elements
+    if (r.width > kWindow || frame_width < kWindow) {
+        ref::kInterp.gather[E - 1](plane, step, frame_width, frame_height, r, buf);
+        return;
+    }
+    const std::int64_t base = std::clamp<std::int64_t>(r.x0, 0, frame_width - kWindow);
+    // Element c of a row is window element clamp(x0 + c, 0, width - 1) - base, which lies in
+    // 0..kWindow-1; the bounds are narrowed to 8 bits without changing any clamped value.
+    const int d = static_cast<int>(std::clamp<std::int64_t>(r.x0 - base, -64, 64));
+    const int lo = static_cast<int>(std::max<std::int64_t>(-base, -128));
+    const int hi = static_cast<int>(std::min<std::int64_t>(frame_width - 1 - base, 127));
+    __m256i column, byte;
+    if constexpr (E == 1) {
+        column = _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18,
+                                  19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+        byte = _mm256_setzero_si256();
+    } else {
+        column = _mm256_setr_epi8(0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6, 7, 7, 8, 8, 9, 9, 10,
+                                  10, 11, 11, 12, 12, 13, 13, 14, 14, 15, 15);
+        byte = _mm256_set1_epi16(0x0100);
+    }
+    __m256i e = _mm256_add_epi8(column, _mm256_set1_epi8(static_cast<char>(d)));
+    e = _mm256_min_epi8(_mm256_max_epi8(e, _mm256_set1_epi8(static_cast<char>(lo))),
+                        _mm256_set1_epi8(static_cast<char>(hi)));
+    if constexpr (E == 2) e = _mm256_add_epi8(e, e);
+    const __m256i index = _mm256_add_epi8(e, byte);
+    const __m256i upper = _mm256_cmpgt_epi8(index, _mm256_set1_epi8(15));
+    const unsigned char* window = plane + base * E;
+    std::int64_t prev = -1;
+    __m256i row = _mm256_setzero_si256();
+    for (int i = 0; i < r.height; ++i) {
+        const std::int64_t y = std::clamp<std::int64_t>(r.y0 + i, 0, frame_height - 1);
+        if (y != prev) {
+            prev = y;
+            const __m256i raw = _mm256_loadu_si256(
+                reinterpret_cast<const __m256i*>(window + static_cast<std::ptrdiff_t>(y) * step));
+            row = _mm256_blendv_epi8(
+                _mm256_shuffle_epi8(_mm256_permute4x64_epi64(raw, 0x44), index),
+                _mm256_shuffle_epi8(_mm256_permute4x64_epi64(raw, 0xEE), index), upper);
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(buf + i * kEdgePitch * E), row);
     }
 }
 
@@ -103,6 +163,8 @@ constexpr InterpKernels make_table() {
     fill_chroma<Interleaved>(t.chroma8_c2);
     fill_chroma<Split>(t.chroma8_split);
     t.average = average;
+    t.gather[0] = gather<1>;
+    t.gather[1] = gather<2>;
     return t;
 }
 
@@ -119,4 +181,5 @@ InterpKernels with_16bit() {
 
 extern const InterpKernels kInterp = with_16bit();
 
-}  // namespace opx::h264::avx2
+}  // namespace avx2
+}  // namespace opx::h264

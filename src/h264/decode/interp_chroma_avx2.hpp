@@ -2,20 +2,40 @@
 // interleaved and splitting kernels. Built only into *_avx2.cpp translation units.
 #pragma once
 
+#include <array>
+
 #include "h264/decode/interp_luma_avx2.hpp"
 
 namespace opx::h264::avx2 {
+
+// Bilinear weights of fraction (dx, dy) (equation 8-270) as byte pairs for pmaddubsw, low byte
+// first: (A, B), (C, D) and, for vertical-only kernels, (A, C).
+struct ChromaPairWeights {
+    std::uint16_t ab, cd, ac;
+};
+inline constexpr auto kChromaPairWeights = [] {
+    std::array<ChromaPairWeights, 64> t{};
+    for (int dy = 0; dy < 8; ++dy)
+        for (int dx = 0; dx < 8; ++dx) {
+            const int a = (8 - dx) * (8 - dy), b = dx * (8 - dy), c = (8 - dx) * dy, d = dx * dy;
+            t[dy * 8 + dx] = {static_cast<std::uint16_t>(a | b << 8),
+                              static_cast<std::uint16_t>(c | d << 8),
+                              static_cast<std::uint16_t>(a | c << 8)};
+        }
+    return t;
+}();
 
 // Where the finished samples of a row go.
 enum class ChromaOut { kSame, kSplit };
 
 // One row of BW bytes (W samples of C interleaved channels; a horizontal neighbour is C bytes on).
+// The height is even.
 // Pairs of horizontal (or vertical) neighbours are interleaved and weighted with pmaddubsw: all
 // weights are at most 64 and a weighted sum at most 64 * 255 = 16320, within 16 bits. Rounding
-// (x + 2^(s-1)) >> s is done by pmulhrsw with 2^(15-s), exact for non-negative x.
+// (x + 32) >> 6 is done by pmulhrsw with 2^9, exact for non-negative x.
 template <int BW, int C, bool DX, bool DY, ChromaOut Out>
 void chroma_body(const Opx8u* src, std::ptrdiff_t ss, Opx8u* d0, Opx8u* d1, std::ptrdiff_t ds,
-                 int height, int dx, int dy) {
+                 int height, int frac) {
     static_assert(BW == 2 || BW == 4 || BW == 8 || BW == 16);
     auto put = [&](int y, __m128i v) {
         if constexpr (Out == ChromaOut::kSame) {
@@ -41,15 +61,12 @@ void chroma_body(const Opx8u* src, std::ptrdiff_t ss, Opx8u* d0, Opx8u* d1, std:
         for (int y = 0; y < height; ++y) put(y, load_bytes<BW>(src + y * ss));
         return;
     } else {
-        // Weights of the two taps per pmaddubsw: (A, B) and (C, D) of the bilinear formula.
-        const int wa = (8 - dx) * (8 - dy), wb = dx * (8 - dy), wc = (8 - dx) * dy, wd = dx * dy;
-        constexpr int kShift = DX && DY ? 6 : 3;
-        const __m128i rnd = _mm_set1_epi16(1 << (15 - kShift));
-        // 1-D: one pair of taps, (8 - f, f).
-        const __m128i w0 = DX && DY ? _mm_set1_epi16(static_cast<short>(wa | (wb << 8)))
-                           : DX     ? _mm_set1_epi16(static_cast<short>((8 - dx) | (dx << 8)))
-                                    : _mm_set1_epi16(static_cast<short>((8 - dy) | (dy << 8)));
-        const __m128i w1 = _mm_set1_epi16(static_cast<short>(wc | (wd << 8)));
+        // Every kernel uses the two-dimensional weights and rounding: with a zero fraction they
+        // give the one-dimensional value exactly, ((8 - f) A + f B + 4) >> 3.
+        const ChromaPairWeights& wt = kChromaPairWeights[frac];
+        const __m128i rnd = _mm_set1_epi16(1 << 9);
+        const __m128i w0 = _mm_set1_epi16(static_cast<short>(DX ? wt.ab : wt.ac));
+        const __m128i w1 = _mm_set1_epi16(static_cast<short>(wt.cd));
         // Horizontal pairs of the row at p: (s[x], s[x + 1]) per sample, low and high halves.
         struct Pairs {
             __m128i lo, hi;
@@ -65,7 +82,60 @@ void chroma_body(const Opx8u* src, std::ptrdiff_t ss, Opx8u* d0, Opx8u* d1, std:
             else
                 return _mm_packus_epi16(lo, lo);
         };
-        if constexpr (DX && DY) {
+        if constexpr (BW <= 4) {
+            // Narrow rows: the pairs of two rows (at most 8 bytes each) share one register and two
+            // output rows are finished together; their samples land at bytes 0 and 4.
+            auto two = [](__m128i a, __m128i b) { return _mm_unpacklo_epi64(a, b); };
+            auto vpairs = [](const Opx8u* p, std::ptrdiff_t step) {
+                return _mm_unpacklo_epi8(load_bytes<BW>(p), load_bytes<BW>(p + step));
+            };
+            auto put2 = [&](int y, __m128i v) {
+                v = _mm_mulhrs_epi16(v, rnd);
+                v = _mm_packus_epi16(v, v);
+                put(y, v);
+                put(y + 1, _mm_srli_epi64(v, 32));
+            };
+            if constexpr (DX && DY) {
+                __m128i p0 = hpairs(src).lo;
+                int y = 0;
+                // Four rows at a time in the two lanes of a 256-bit register.
+                const __m256i w0x2 = _mm256_broadcastsi128_si256(w0);
+                const __m256i w1x2 = _mm256_broadcastsi128_si256(w1);
+                for (; y + 4 <= height; y += 4) {
+                    const __m128i p1 = hpairs(src + (y + 1) * ss).lo;
+                    const __m128i p2 = hpairs(src + (y + 2) * ss).lo;
+                    const __m128i p3 = hpairs(src + (y + 3) * ss).lo;
+                    const __m128i p4 = hpairs(src + (y + 4) * ss).lo;
+                    __m256i v = _mm256_add_epi16(
+                        _mm256_maddubs_epi16(_mm256_set_m128i(two(p2, p3), two(p0, p1)), w0x2),
+                        _mm256_maddubs_epi16(_mm256_set_m128i(two(p3, p4), two(p1, p2)), w1x2));
+                    v = _mm256_mulhrs_epi16(v, _mm256_set1_epi16(1 << 9));
+                    v = _mm256_packus_epi16(v, v);
+                    const __m128i lo = _mm256_castsi256_si128(v);
+                    const __m128i hi = _mm256_extracti128_si256(v, 1);
+                    put(y, lo);
+                    put(y + 1, _mm_srli_epi64(lo, 32));
+                    put(y + 2, hi);
+                    put(y + 3, _mm_srli_epi64(hi, 32));
+                    p0 = p4;
+                }
+                for (; y < height; y += 2) {
+                    const __m128i p1 = hpairs(src + (y + 1) * ss).lo;
+                    const __m128i p2 = hpairs(src + (y + 2) * ss).lo;
+                    put2(y, _mm_add_epi16(_mm_maddubs_epi16(two(p0, p1), w0),
+                                          _mm_maddubs_epi16(two(p1, p2), w1)));
+                    p0 = p2;
+                }
+            } else if constexpr (DX) {
+                for (int y = 0; y < height; y += 2)
+                    put2(y, _mm_maddubs_epi16(
+                                two(hpairs(src + y * ss).lo, hpairs(src + (y + 1) * ss).lo), w0));
+            } else {
+                for (int y = 0; y < height; y += 2)
+                    put2(y, _mm_maddubs_epi16(
+                                two(vpairs(src + y * ss, ss), vpairs(src + (y + 1) * ss, ss)), w0));
+            }
+        } else if constexpr (DX && DY) {
             Pairs p0 = hpairs(src);
             for (int y = 0; y < height; ++y) {
                 const Pairs p1 = hpairs(src + (y + 1) * ss);

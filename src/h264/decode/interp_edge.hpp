@@ -12,12 +12,13 @@
 #include <cstring>
 
 #include "frame/dispatch.hpp"
+#include "h264/decode/interp.hpp"
 
 namespace opx::h264::edge {
 
 // Work buffer: rows of kPitch elements. The largest support is 21 x 21 (16 x 16 luma block with
 // fractional dx and dy); the spare rows take the 16-byte spill of the row builder below.
-inline constexpr int kPitch = 32;
+inline constexpr int kPitch = kEdgePitch;
 inline constexpr int kRows = 21 + 2;
 
 template <class T>
@@ -100,12 +101,7 @@ struct BottomRows {
     int operator()(int r) const { return active && r > last ? last : r; }
 };
 
-// A reference region of a Block call, in picture coordinates. 64-bit, so that any position plus
-// any vector is exact.
-struct Region {
-    std::int64_t x0, y0;
-    int width, height;
-};
+using Region = EdgeRegion;
 
 OPX_INLINE bool inside(const Region& r, int frame_width, int frame_height) {
     return r.x0 >= 0 && r.y0 >= 0 && r.x0 + r.width <= frame_width &&
@@ -118,7 +114,8 @@ OPX_INLINE bool inside(const Region& r, int frame_width, int frame_height) {
 // 8-229).
 template <class E>
 void gather_clamped(const unsigned char* plane, std::ptrdiff_t step_bytes, int frame_width,
-                    int frame_height, const Region& region, E* buf) {
+                    int frame_height, const Region& region, unsigned char* buf_bytes) noexcept {
+    E* const buf = reinterpret_cast<E*>(buf_bytes);
     // Columns of the region that lie inside the picture: [inner0, inner1).
     const std::int64_t inner0 = std::clamp<std::int64_t>(-region.x0, 0, region.width);
     const std::int64_t inner1 =

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "h264/decode/interp.hpp"
+#include "h264/decode/interp_edge.hpp"
 #include "h264/decode/interp_tables.hpp"
 
 namespace opx::h264::ref {
@@ -114,17 +115,20 @@ void chroma(const T* src, std::ptrdiff_t src_step, int channels, T* const* dst, 
 // DX, DY: whether the fraction is nonzero (chooses the kernel, as in the table index).
 template <int W, bool DX, bool DY>
 void chroma8(const Opx8u* src, std::ptrdiff_t src_step, Opx8u* dst, std::ptrdiff_t dst_step,
-             int height, int dx, int dy) noexcept {
+             int height, int frac) noexcept {
+    const int dx = frac & 7, dy = frac >> 3;
     chroma<Opx8u>(src, src_step, 1, &dst, 1, dst_step, W, height, DX ? dx : 0, DY ? dy : 0);
 }
 template <int W, bool DX, bool DY>
 void chroma8_c2(const Opx8u* src, std::ptrdiff_t src_step, Opx8u* dst, std::ptrdiff_t dst_step,
-                int height, int dx, int dy) noexcept {
+                int height, int frac) noexcept {
+    const int dx = frac & 7, dy = frac >> 3;
     chroma<Opx8u>(src, src_step, 2, &dst, 2, dst_step, W, height, DX ? dx : 0, DY ? dy : 0);
 }
 template <int W, bool DX, bool DY>
 void chroma8_split(const Opx8u* src, std::ptrdiff_t src_step, Opx8u* dst_u, Opx8u* dst_v,
-                   std::ptrdiff_t dst_step, int height, int dx, int dy) noexcept {
+                   std::ptrdiff_t dst_step, int height, int frac) noexcept {
+    const int dx = frac & 7, dy = frac >> 3;
     Opx8u* const dst[2] = {dst_u, dst_v};
     chroma<Opx8u>(src, src_step, 2, dst, 1, dst_step, W, height, DX ? dx : 0, DY ? dy : 0);
 }
@@ -187,6 +191,8 @@ constexpr InterpKernels make_table() {
     t.chroma16[2] = chroma16<0, 1>;
     t.chroma16[3] = chroma16<1, 1>;
     t.average = average;
+    t.gather[0] = edge::gather_clamped<std::uint8_t>;
+    t.gather[1] = edge::gather_clamped<std::uint16_t>;
     return t;
 }
 

@@ -1,0 +1,129 @@
+#include "bench.hpp"
+#include "h264/decode/interp.hpp"
+#include "opxvc.h"
+
+namespace {
+
+constexpr int kStep = 64;
+alignas(64) Opx8u g_src[kStep * 64];
+alignas(64) Opx8u g_dst[kStep * 32];
+alignas(64) Opx16u g_src16[kStep * 64];
+alignas(64) Opx16u g_dst16[kStep * 32];
+// Block origin inside the source, leaving room for the filter support on every side.
+Opx8u* const g_block = g_src + 8 * kStep + 8;
+Opx16u* const g_block16 = g_src16 + 8 * kStep + 8;
+
+struct Init {
+    Init() {
+        unsigned v = 12345;
+        for (Opx8u& s : g_src) s = static_cast<Opx8u>((v = v * 1103515245u + 12345u) >> 23);
+        for (Opx16u& s : g_src16) s = static_cast<Opx16u>((v = v * 1103515245u + 12345u) >> 22);
+    }
+} g_init;
+
+// Cycles call by call through the 16 quarter-sample positions.
+unsigned g_pos = 0;
+// Cycles through the 63 fractional chroma positions (dx, dy) != (0, 0).
+unsigned g_cpos = 0;
+int next_chroma() {
+    g_cpos = g_cpos == 63 ? 1 : g_cpos + 1;
+    return static_cast<int>(g_cpos);
+}
+
+template <int W, int H>
+void luma_all() {
+    const unsigned p = g_pos++ & 15;
+    opxiInterpolateLuma_H264_8u_C1R(g_block, kStep, g_dst, kStep, p & 3, p >> 2, {W, H});
+}
+template <int W, int H>
+void luma_all_ref() {
+    const unsigned p = g_pos++ & 15;
+    opx::h264::ref::kInterp.luma8[opx::h264::luma8_index(W, p & 3, p >> 2)](g_block, kStep, g_dst,
+                                                                            kStep, H);
+}
+template <int W, int H>
+void chroma_all() {
+    const int p = next_chroma();
+    opxiInterpolateChroma_H264_8u_C1R(g_block, kStep, g_dst, kStep, p & 7, p >> 3, {W, H});
+}
+template <int W, int H>
+void chroma_all_ref() {
+    const int p = next_chroma(), dx = p & 7, dy = p >> 3;
+    opx::h264::ref::kInterp.chroma8[opx::h264::chroma8_index(W, dx, dy)](g_block, kStep, g_dst,
+                                                                         kStep, H, dy * 8 + dx);
+}
+
+// A 16x16 block 8 samples above and left of the picture's top-left corner.
+void luma_block_edge() {
+    const unsigned p = g_pos++ & 15;
+    OpxInterpolateBlock8u r{};
+    r.pSrc[0] = g_src;
+    r.srcStep = kStep;
+    r.pDst[0] = g_dst;
+    r.dstStep = kStep;
+    r.frameSize = {64, 64};
+    r.blockSize = {16, 16};
+    r.blockPos = {0, 0};
+    r.motionVector = {static_cast<Opx32s>(-32 + (p & 3)), static_cast<Opx32s>(-32 + (p >> 2))};
+    opxiInterpolateLumaBlock_H264_8u_P1R(&r);
+}
+
+}  // namespace
+
+OPX_BENCH_CASES(h264_interp) {
+    using opx::bench::add;
+    add("opxiInterpolateLuma_H264_8u_C1R", "16x16", luma_all<16, 16>, luma_all_ref<16, 16>);
+    add("opxiInterpolateLuma_H264_8u_C1R", "8x8", luma_all<8, 8>, luma_all_ref<8, 8>);
+    add("opxiInterpolateLuma_H264_8u_C1R", "4x4", luma_all<4, 4>, luma_all_ref<4, 4>);
+    add(
+        "opxiInterpolateLuma_H264_8u_C1R", "16x16-mc22",
+        [] {
+            opxiInterpolateLuma_H264_8u_C1R(g_block, kStep, g_dst, kStep, 2, 2, {16, 16});
+        },
+        [] { opx::h264::ref::kInterp.luma8[32 + 10](g_block, kStep, g_dst, kStep, 16); });
+    add(
+        "opxiInterpolateLuma_H264_8u_C1R", "16x16-mc21",
+        [] {
+            opxiInterpolateLuma_H264_8u_C1R(g_block, kStep, g_dst, kStep, 2, 1, {16, 16});
+        },
+        [] { opx::h264::ref::kInterp.luma8[32 + 6](g_block, kStep, g_dst, kStep, 16); });
+    add("opxiInterpolateChroma_H264_8u_C1R", "8x8", chroma_all<8, 8>, chroma_all_ref<8, 8>);
+    add("opxiInterpolateChroma_H264_8u_C1R", "4x4", chroma_all<4, 4>, chroma_all_ref<4, 4>);
+    add("opxiInterpolateLumaBlock_H264_8u_P1R", "16x16-edge", luma_block_edge, nullptr);
+    add(
+        "opxiInterpolateChroma_H264_8u_C2P2R", "8x8",
+        [] {
+            const int p = next_chroma();
+            opxiInterpolateChroma_H264_8u_C2P2R(g_block, kStep, g_dst, g_dst + 16, kStep, p & 7,
+                                                p >> 3, {8, 8});
+        },
+        nullptr);
+    add(
+        "opxiInterpolateLuma_H264_16u_C1R", "16x16",
+        [] {
+            const unsigned p = g_pos++ & 15;
+            const OpxInterpolate16u r{g_block16,
+                                      kStep,
+                                      g_dst16,
+                                      kStep,
+                                      static_cast<Opx32s>(p & 3),
+                                      static_cast<Opx32s>(p >> 2),
+                                      {16, 16},
+                                      10};
+            opxiInterpolateLuma_H264_16u_C1R(&r);
+        },
+        [] {
+            const unsigned p = g_pos++ & 15;
+            opx::h264::ref::kInterp.luma16[p](g_block16, kStep, g_dst16, kStep, 16, 16, 1023);
+        });
+    add(
+        "opxiInterpolateBlock_H264_8u_P3P1R", "16x16",
+        [] {
+            opxiInterpolateBlock_H264_8u_P3P1R(g_block, g_block + 3, g_dst, 16, 16, kStep, kStep,
+                                               kStep);
+        },
+        [] {
+            opx::h264::ref::kInterp.average(g_block, kStep, g_block + 3, kStep, g_dst, kStep, 16,
+                                            16);
+        });
+}
