@@ -30,7 +30,11 @@ namespace {
 
 // 16-bit lanes (8-bit samples).
 struct V16 {
-    static constexpr int kLanes = 16;
+    using V = __m256i;
+    static V zero() noexcept { return _mm256_setzero_si256(); }
+    static V band(V a, V b) noexcept { return _mm256_and_si256(a, b); }
+    static V bandnot(V a, V b) noexcept { return _mm256_andnot_si256(a, b); }
+    static V select(V mask, V yes, V no) noexcept { return _mm256_blendv_epi8(no, yes, mask); }
     static __m256i set1(int v) noexcept { return _mm256_set1_epi16(static_cast<short>(v)); }
     static __m256i add(__m256i a, __m256i b) noexcept { return _mm256_add_epi16(a, b); }
     static __m256i sub(__m256i a, __m256i b) noexcept { return _mm256_sub_epi16(a, b); }
@@ -49,7 +53,11 @@ struct V16 {
 
 // 32-bit lanes (16-bit samples).
 struct V32 {
-    static constexpr int kLanes = 8;
+    using V = __m256i;
+    static V zero() noexcept { return _mm256_setzero_si256(); }
+    static V band(V a, V b) noexcept { return _mm256_and_si256(a, b); }
+    static V bandnot(V a, V b) noexcept { return _mm256_andnot_si256(a, b); }
+    static V select(V mask, V yes, V no) noexcept { return _mm256_blendv_epi8(no, yes, mask); }
     static __m256i set1(int v) noexcept { return _mm256_set1_epi32(v); }
     static __m256i add(__m256i a, __m256i b) noexcept { return _mm256_add_epi32(a, b); }
     static __m256i sub(__m256i a, __m256i b) noexcept { return _mm256_sub_epi32(a, b); }
@@ -71,15 +79,17 @@ struct V32 {
 };
 
 // Samples p3..q3 of the lines of the vectors (p3, q2, q3 unused by chroma).
+template <class O>
 struct Lines {
-    __m256i p3, p2, p1, p0, q0, q1, q2, q3;
+    typename O::V p3, p2, p1, p0, q0, q1, q2, q3;
 };
 
 // Per-lane parameters of one filtering pass.
+template <class O>
 struct Params {
-    __m256i alpha, beta, bs, tc0;
-    __m256i max_value;  // 16-bit samples only
-    bool strong;        // some lane has bS ≥ 4
+    typename O::V alpha, beta, bs, tc0;
+    typename O::V max_value;  // 16-bit samples only
+    bool strong;              // some lane has bS ≥ 4
 };
 
 OPX_INLINE __m256i band(__m256i a, __m256i b) noexcept {
@@ -95,19 +105,23 @@ OPX_INLINE __m256i select(__m256i mask, __m256i yes, __m256i no) noexcept {
 // The filter of H.264 clauses 8.7.2.3 and 8.7.2.4 on every lane; Luma selects the luma rules.
 // Lanes with bS 0 or outside the alpha/beta tests come out unchanged.
 template <class O, bool Luma>
-OPX_INLINE void filter(Lines& l, const Params& e) noexcept {
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i one = O::set1(1);
-    const __m256i dpq = O::sub(l.q0, l.p0);
-    const __m256i adpq = O::abs(dpq);
-    __m256i filt = band(O::gt(e.alpha, adpq), O::gt(e.beta, O::abs(O::sub(l.p1, l.p0))));
-    filt = band(filt, O::gt(e.beta, O::abs(O::sub(l.q1, l.q0))));
-    filt = band(filt, O::gt(e.bs, zero));
-    const __m256i strong = band(filt, O::gt(e.bs, O::set1(3)));
-    const __m256i weak = bandnot(strong, filt);
+OPX_INLINE void filter(Lines<O>& l, const Params<O>& e) noexcept {
+    using V = typename O::V;
+    const V zero = O::zero();
+    const V one = O::set1(1);
+    const V dpq = O::sub(l.q0, l.p0);
+    const V adpq = O::abs(dpq);
+    // The masks of the lanes to filter, as a shallow tree: the bS masks do not depend on the
+    // samples.
+    const V bs_strong = O::gt(e.bs, O::set1(3));
+    const V bs_weak = O::bandnot(bs_strong, O::gt(e.bs, zero));
+    const V near_p = O::band(O::gt(e.alpha, adpq), O::gt(e.beta, O::abs(O::sub(l.p1, l.p0))));
+    const V near_q = O::gt(e.beta, O::abs(O::sub(l.q1, l.q0)));
+    const V weak = O::band(near_p, O::band(near_q, bs_weak));
+    const V strong = O::band(near_p, O::band(near_q, bs_strong));
 
     // bS < 4 (clause 8.7.2.3).
-    __m256i ap = zero, aq = zero, tc;
+    V ap = zero, aq = zero, tc;
     if constexpr (Luma) {
         ap = O::gt(e.beta, O::abs(O::sub(l.p2, l.p0)));  // all ones where ap < beta
         aq = O::gt(e.beta, O::abs(O::sub(l.q2, l.q0)));
@@ -115,57 +129,54 @@ OPX_INLINE void filter(Lines& l, const Params& e) noexcept {
     } else {
         tc = O::add(e.tc0, one);
     }
-    __m256i delta = O::sra(O::add(O::add(O::sll(dpq, 2), O::sub(l.p1, l.q1)), O::set1(4)), 3);
+    // Lanes outside `weak` get tC 0, hence delta 0.
+    tc = O::band(tc, weak);
+    V delta = O::sra(O::add(O::sll(dpq, 2), O::add(O::sub(l.p1, l.q1), O::set1(4))), 3);
     delta = O::min(O::max(delta, O::sub(zero, tc)), tc);
-    delta = band(delta, weak);
-    __m256i p0 = O::clip(O::add(l.p0, delta), l.p0, weak, e.max_value);
-    __m256i q0 = O::clip(O::sub(l.q0, delta), l.q0, weak, e.max_value);
-    __m256i p1 = l.p1, q1 = l.q1, p2 = l.p2, q2 = l.q2;
+    V p0 = O::clip(O::add(l.p0, delta), l.p0, weak, e.max_value);
+    V q0 = O::clip(O::sub(l.q0, delta), l.q0, weak, e.max_value);
+    V p1 = l.p1, q1 = l.q1, p2 = l.p2, q2 = l.q2;
     if constexpr (Luma) {
-        const __m256i avg = O::avg(l.p0, l.q0);
-        const __m256i ntc0 = O::sub(zero, e.tc0);
-        __m256i dp = O::sra(O::sub(O::add(l.p2, avg), O::add(l.p1, l.p1)), 1);
-        __m256i dq = O::sra(O::sub(O::add(l.q2, avg), O::add(l.q1, l.q1)), 1);
-        dp = band(band(O::min(O::max(dp, ntc0), e.tc0), ap), weak);
-        dq = band(band(O::min(O::max(dq, ntc0), e.tc0), aq), weak);
+        const V avg = O::avg(l.p0, l.q0);
+        const V ntc0 = O::sub(zero, e.tc0);
+        V dp = O::sra(O::sub(O::add(l.p2, avg), O::add(l.p1, l.p1)), 1);
+        V dq = O::sra(O::sub(O::add(l.q2, avg), O::add(l.q1, l.q1)), 1);
+        dp = O::band(O::band(O::min(O::max(dp, ntc0), e.tc0), ap), weak);
+        dq = O::band(O::band(O::min(O::max(dq, ntc0), e.tc0), aq), weak);
         p1 = O::add(l.p1, dp);
         q1 = O::add(l.q1, dq);
     }
 
     // bS = 4 (clause 8.7.2.4).
     if (e.strong) {
-        const __m256i two = O::set1(2);
+        const V two = O::set1(2);
         // (2·p1 + p0 + q1 + 2) >> 2 and its mirror: chroma, and luma without the full filter.
-        const __m256i p0_3tap =
-            O::sra(O::add(O::add(O::add(l.p1, l.p1), O::add(l.p0, l.q1)), two), 2);
-        const __m256i q0_3tap =
-            O::sra(O::add(O::add(O::add(l.q1, l.q1), O::add(l.q0, l.p1)), two), 2);
+        const V p0_3tap = O::sra(O::add(O::add(O::add(l.p1, l.p1), O::add(l.p0, l.q1)), two), 2);
+        const V q0_3tap = O::sra(O::add(O::add(O::add(l.q1, l.q1), O::add(l.q0, l.p1)), two), 2);
         if constexpr (Luma) {
-            const __m256i small = O::gt(O::add(O::sra(e.alpha, 2), two), adpq);
-            const __m256i sp = band(band(strong, ap), small);
-            const __m256i sq = band(band(strong, aq), small);
-            const __m256i four = O::set1(4);
-            const __m256i sum_p = O::add(O::add(l.p1, l.p0), l.q0);  // p1 + p0 + q0
-            const __m256i sum_q = O::add(O::add(l.q1, l.q0), l.p0);  // q1 + q0 + p0
-            const __m256i p0f =
-                O::sra(O::add(O::add(O::add(l.p2, O::add(sum_p, sum_p)), l.q1), four), 3);
-            const __m256i p1f = O::sra(O::add(O::add(l.p2, sum_p), two), 2);
-            const __m256i p2f =
+            const V small = O::gt(O::add(O::sra(e.alpha, 2), two), adpq);
+            const V sp = O::band(O::band(strong, ap), small);
+            const V sq = O::band(O::band(strong, aq), small);
+            const V four = O::set1(4);
+            const V sum_p = O::add(O::add(l.p1, l.p0), l.q0);  // p1 + p0 + q0
+            const V sum_q = O::add(O::add(l.q1, l.q0), l.p0);  // q1 + q0 + p0
+            const V p0f = O::sra(O::add(O::add(O::add(l.p2, O::add(sum_p, sum_p)), l.q1), four), 3);
+            const V p1f = O::sra(O::add(O::add(l.p2, sum_p), two), 2);
+            const V p2f =
                 O::sra(O::add(O::add(O::sll(O::add(l.p3, l.p2), 1), O::add(l.p2, sum_p)), four), 3);
-            const __m256i q0f =
-                O::sra(O::add(O::add(O::add(l.q2, O::add(sum_q, sum_q)), l.p1), four), 3);
-            const __m256i q1f = O::sra(O::add(O::add(l.q2, sum_q), two), 2);
-            const __m256i q2f =
+            const V q0f = O::sra(O::add(O::add(O::add(l.q2, O::add(sum_q, sum_q)), l.p1), four), 3);
+            const V q1f = O::sra(O::add(O::add(l.q2, sum_q), two), 2);
+            const V q2f =
                 O::sra(O::add(O::add(O::sll(O::add(l.q3, l.q2), 1), O::add(l.q2, sum_q)), four), 3);
-            p0 = select(sp, p0f, select(strong, p0_3tap, p0));
-            q0 = select(sq, q0f, select(strong, q0_3tap, q0));
-            p1 = select(sp, p1f, p1);
-            q1 = select(sq, q1f, q1);
-            p2 = select(sp, p2f, p2);
-            q2 = select(sq, q2f, q2);
+            p0 = O::select(sp, p0f, O::select(strong, p0_3tap, p0));
+            q0 = O::select(sq, q0f, O::select(strong, q0_3tap, q0));
+            p1 = O::select(sp, p1f, p1);
+            q1 = O::select(sq, q1f, q1);
+            p2 = O::select(sp, p2f, p2);
+            q2 = O::select(sq, q2f, q2);
         } else {
-            p0 = select(strong, p0_3tap, p0);
-            q0 = select(strong, q0_3tap, q0);
+            p0 = O::select(strong, p0_3tap, p0);
+            q0 = O::select(strong, q0_3tap, q0);
         }
     }
     l.p0 = p0;
@@ -219,8 +230,9 @@ OPX_INLINE __m128i by2() noexcept {
 }
 
 // Parameters of one edge whose 16 lanes take segment i / 4.
-OPX_INLINE Params edge_params16(std::uint32_t bs, std::uint32_t tc0, int alpha, int beta) noexcept {
-    Params e;
+OPX_INLINE Params<V16> edge_params16(std::uint32_t bs, std::uint32_t tc0, int alpha,
+                                     int beta) noexcept {
+    Params<V16> e;
     e.alpha = V16::set1(alpha);
     e.beta = V16::set1(beta);
     e.bs = spread16(_mm_cvtsi32_si128(static_cast<int>(bs)), by4());
@@ -230,24 +242,39 @@ OPX_INLINE Params edge_params16(std::uint32_t bs, std::uint32_t tc0, int alpha, 
     return e;
 }
 
+// Two bytes (a | b << 8) as 16-bit lanes: a in lanes 0..7, b in lanes 8..15.
+OPX_INLINE __m256i pair_lanes(std::uint32_t two) noexcept {
+    const __m256i index =
+        _mm256_setr_epi8(0, -128, 0, -128, 0, -128, 0, -128, 0, -128, 0, -128, 0, -128, 0, -128, 1,
+                         -128, 1, -128, 1, -128, 1, -128, 1, -128, 1, -128, 1, -128, 1, -128);
+    return _mm256_shuffle_epi8(_mm256_set1_epi16(static_cast<short>(two)), index);
+}
+OPX_INLINE std::uint32_t two_bytes(const Opx8u* p) noexcept {
+    return p[0] | (p[1] << 8);
+}
+OPX_INLINE std::uint32_t two_bytes(int a, int b) noexcept {
+    return static_cast<std::uint32_t>(a | (b << 8));
+}
+
 // Parameters of two edges filtered together: lanes 0..7 edge a, 8..15 edge b, two lines per
-// segment.
-OPX_INLINE Params pair_params16(std::uint32_t bs_a, std::uint32_t bs_b, std::uint32_t tc_a,
-                                std::uint32_t tc_b, int alpha_a, int alpha_b, int beta_a,
-                                int beta_b) noexcept {
-    Params e;
-    e.alpha = _mm256_setr_m128i(_mm_set1_epi16(static_cast<short>(alpha_a)),
-                                _mm_set1_epi16(static_cast<short>(alpha_b)));
-    e.beta = _mm256_setr_m128i(_mm_set1_epi16(static_cast<short>(beta_a)),
-                               _mm_set1_epi16(static_cast<short>(beta_b)));
-    const auto pair = [](std::uint32_t a, std::uint32_t b) {
-        return _mm_cvtsi64_si128(static_cast<long long>(a | (std::uint64_t{b} << 32)));
-    };
-    e.bs = spread16(pair(bs_a, bs_b), by2());
-    e.tc0 = spread16(pair(tc_a, tc_b), by2());
+// segment. `alpha` and `beta` hold edge a's threshold in the low byte, edge b's in the next.
+OPX_INLINE Params<V16> pair_params16(std::uint32_t bs_a, std::uint32_t bs_b, std::uint64_t tc,
+                                     std::uint32_t alpha, std::uint32_t beta) noexcept {
+    Params<V16> e;
+    e.alpha = pair_lanes(alpha);
+    e.beta = pair_lanes(beta);
+    e.bs = spread16(_mm_cvtsi64_si128(static_cast<long long>(bs_a | (std::uint64_t{bs_b} << 32))),
+                    by2());
+    e.tc0 = spread16(_mm_cvtsi64_si128(static_cast<long long>(tc)), by2());
     e.max_value = _mm256_setzero_si256();
-    e.strong = any_strong(bs_a) || any_strong(bs_b);
+    e.strong = any_strong(bs_a | bs_b);
     return e;
+}
+
+OPX_INLINE std::uint64_t word8(const Opx8u* p) noexcept {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
 }
 
 // ---- 8-bit rows and columns -------------------------------------------------------------------
@@ -255,11 +282,12 @@ OPX_INLINE Params pair_params16(std::uint32_t bs_a, std::uint32_t bs_b, std::uin
 OPX_INLINE __m256i load_row16(const Opx8u* p) noexcept {
     return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
-// Two rows of 8 bytes: lanes 0..7 from a, 8..15 from b.
+// Two rows of 8 bytes: lanes 0..7 from a, 8..15 from b (widened within each 128-bit lane).
 OPX_INLINE __m256i load_rows8x2(const Opx8u* a, const Opx8u* b) noexcept {
-    const __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a));
-    return _mm256_cvtepu8_epi16(
-        _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(lo), reinterpret_cast<const double*>(b))));
+    const __m256i v = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a))),
+        _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b)), 1);
+    return _mm256_unpacklo_epi8(v, _mm256_setzero_si256());
 }
 // Two 16-lane rows packed to bytes and stored, 16 bytes each.
 OPX_INLINE void store_rows16(Opx8u* a, Opx8u* b, __m256i ra, __m256i rb) noexcept {
@@ -272,7 +300,7 @@ OPX_INLINE void store_rows8x2(Opx8u* a, Opx8u* b, __m256i v) noexcept {
     const __m128i bytes =
         _mm_packus_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(a), bytes);
-    _mm_storeh_pd(reinterpret_cast<double*>(b), _mm_castsi128_pd(bytes));
+    _mm_storeh_pi(reinterpret_cast<__m64*>(b), _mm_castsi128_ps(bytes));
 }
 
 // In-lane 8×8 byte transpose of each 128-bit lane: rows (2k, 2k+1) in y[k] → columns
@@ -320,7 +348,7 @@ OPX_INLINE void store_columns(Opx8u* p, std::ptrdiff_t step, const __m256i col[8
     for (int k = 0; k < 4; ++k) {
         const auto put = [&](int r, __m128i v) {
             _mm_storel_epi64(reinterpret_cast<__m128i*>(p + r * step), v);
-            _mm_storeh_pd(reinterpret_cast<double*>(p + (r + 1) * step), _mm_castsi128_pd(v));
+            _mm_storeh_pi(reinterpret_cast<__m64*>(p + (r + 1) * step), _mm_castsi128_ps(v));
         };
         put(2 * k, _mm256_castsi256_si128(y[k]));
         if constexpr (R == 16) put(2 * k + 8, _mm256_extracti128_si256(y[k], 1));
@@ -340,9 +368,10 @@ void luma_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* b
     for (int e = 0; e < 4; ++e) {
         const std::uint32_t b = word4(bs + 4 * e);
         if (b == 0) continue;
-        const Params prm = edge_params16(b, word4(tc0 + 4 * e), alpha[e ? 1 : 0], beta[e ? 1 : 0]);
+        const Params<V16> prm =
+            edge_params16(b, word4(tc0 + 4 * e), alpha[e ? 1 : 0], beta[e ? 1 : 0]);
         Opx8u* q = p + 4 * e * step;
-        Lines l;
+        Lines<V16> l;
         l.p3 = load_row16(q - 4 * step);
         l.p2 = load_row16(q - 3 * step);
         l.p1 = load_row16(q - 2 * step);
@@ -364,11 +393,12 @@ void luma_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* b
     for (int e = 0; e < 4; ++e) {
         const std::uint32_t b = word4(bs + 4 * e);
         if (b == 0) continue;
-        const Params prm = edge_params16(b, word4(tc0 + 4 * e), alpha[e ? 1 : 0], beta[e ? 1 : 0]);
+        const Params<V16> prm =
+            edge_params16(b, word4(tc0 + 4 * e), alpha[e ? 1 : 0], beta[e ? 1 : 0]);
         Opx8u* q = p + 4 * e - 4;  // column p3
         __m256i c[8];
         load_columns<16>(q, step, c);
-        Lines l = {c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
+        Lines<V16> l = {c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
         filter<V16, true>(l, prm);
         c[1] = l.p2, c[2] = l.p1, c[3] = l.p0, c[4] = l.q0, c[5] = l.q1, c[6] = l.q2;
         store_columns<16>(q, step, c);
@@ -381,12 +411,12 @@ void luma_mbaff8(Opx8u* p, std::ptrdiff_t step, Opx32u alpha, Opx32u beta, const
     const std::uint32_t b = word4(bs);
     if (alpha == 0 || b == 0) return;
     // Beyond 1023 a threshold compares like 1023: |p0 − q0| ≤ 255 < (1023 >> 2) + 2.
-    const int a = static_cast<int>(std::min<Opx32u>(alpha, 1023));
-    const int bt = static_cast<int>(std::min<Opx32u>(beta, 1023));
-    Params prm = pair_params16(b, 0, word4(tc0), 0, a, a, bt, bt);
+    Params<V16> prm = pair_params16(b, 0, word4(tc0), 0, 0);
+    prm.alpha = V16::set1(static_cast<int>(std::min<Opx32u>(alpha, 1023)));
+    prm.beta = V16::set1(static_cast<int>(std::min<Opx32u>(beta, 1023)));
     __m256i c[8];
     load_columns<8>(p - 4, step, c);
-    Lines l = {c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
+    Lines<V16> l = {c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
     filter<V16, true>(l, prm);
     c[1] = l.p2, c[2] = l.p1, c[3] = l.p0, c[4] = l.q0, c[5] = l.q1, c[6] = l.q2;
     store_columns<8>(p - 4, step, c);
@@ -398,44 +428,45 @@ constexpr std::uint32_t as_given(std::uint32_t w) noexcept {
     return w;
 }
 
-// Two horizontal edges (rows ra and rb = ra + 4) of 8 columns, filtered together.
+// Two horizontal edges (rows ra and ra + 4) of 8 columns, filtered together: lanes 0..7 are
+// the columns of edge a, lanes 8..15 those of edge b.
 template <std::uint32_t (*Rule)(std::uint32_t)>
-OPX_INLINE void chroma_hor_pair(Opx8u* p, std::ptrdiff_t step, int ra, int alpha_a, int alpha_b,
-                                int beta_a, int beta_b, std::uint32_t bs_a, std::uint32_t bs_b,
-                                std::uint32_t tc_a, std::uint32_t tc_b) noexcept {
+OPX_INLINE void chroma_hor_pair(Opx8u* p, std::ptrdiff_t step, int ra, std::uint32_t alpha,
+                                std::uint32_t beta, std::uint32_t bs_a, std::uint32_t bs_b,
+                                std::uint64_t tc) noexcept {
     bs_a = Rule(bs_a);
     bs_b = Rule(bs_b);
     if ((bs_a | bs_b) == 0) return;
-    const Params prm = pair_params16(bs_a, bs_b, tc_a, tc_b, alpha_a, alpha_b, beta_a, beta_b);
+    const Params<V16> prm = pair_params16(bs_a, bs_b, tc, alpha, beta);
     Opx8u* a = p + ra * step;
     Opx8u* b = a + 4 * step;
-    Lines l;
+    Lines<V16> l;
     l.p1 = load_rows8x2(a - 2 * step, b - 2 * step);
     l.p0 = load_rows8x2(a - step, b - step);
     l.q0 = load_rows8x2(a, b);
     l.q1 = load_rows8x2(a + step, b + step);
     filter<V16, false>(l, prm);
-    // lanes 0..7 are edge a, 8..15 edge b
     const __m256i packed = _mm256_packus_epi16(l.p0, l.q0);  // per 128-bit lane: p0 | q0
     const __m128i lo = _mm256_castsi256_si128(packed), hi = _mm256_extracti128_si256(packed, 1);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(a - step), lo);
-    _mm_storeh_pd(reinterpret_cast<double*>(a), _mm_castsi128_pd(lo));
+    _mm_storeh_pi(reinterpret_cast<__m64*>(a), _mm_castsi128_ps(lo));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(b - step), hi);
-    _mm_storeh_pd(reinterpret_cast<double*>(b), _mm_castsi128_pd(hi));
+    _mm_storeh_pi(reinterpret_cast<__m64*>(b), _mm_castsi128_ps(hi));
 }
 
 void chroma_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
                  const Opx8u* tc0, const Opx8u* bs) noexcept {
-    chroma_hor_pair<as_given>(p, step, 0, alpha[0], alpha[1], beta[0], beta[1], word4(bs),
-                              word4(bs + 8), word4(tc0), word4(tc0 + 4));
+    chroma_hor_pair<as_given>(p, step, 0, two_bytes(alpha), two_bytes(beta), word4(bs),
+                              word4(bs + 8), word8(tc0));
 }
 
 void chroma422_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
                     const Opx8u* tc0, const Opx8u* bs) noexcept {
-    chroma_hor_pair<first_rule>(p, step, 0, alpha[0], alpha[1], beta[0], beta[1], word4(bs),
-                                word4(bs + 4), word4(tc0), word4(tc0 + 4));
-    chroma_hor_pair<first_rule>(p, step, 8, alpha[1], alpha[1], beta[1], beta[1], word4(bs + 8),
-                                word4(bs + 12), word4(tc0 + 8), word4(tc0 + 12));
+    chroma_hor_pair<first_rule>(p, step, 0, two_bytes(alpha), two_bytes(beta), word4(bs),
+                                word4(bs + 4), word8(tc0));
+    chroma_hor_pair<first_rule>(p, step, 8, two_bytes(alpha[1], alpha[1]),
+                                two_bytes(beta[1], beta[1]), word4(bs + 8), word4(bs + 12),
+                                word8(tc0 + 8));
 }
 
 // Lanes 0..7 of a and of b side by side (edges of 8 rows filtered together).
@@ -447,11 +478,10 @@ void chroma_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u*
                  const Opx8u* tc0, const Opx8u* bs) noexcept {
     const std::uint32_t ba = word4(bs), bb = word4(bs + 8);
     if ((ba | bb) == 0) return;
-    const Params prm =
-        pair_params16(ba, bb, word4(tc0), word4(tc0 + 4), alpha[0], alpha[1], beta[0], beta[1]);
+    const Params<V16> prm = pair_params16(ba, bb, word8(tc0), two_bytes(alpha), two_bytes(beta));
     __m256i c[8];  // columns −2..5
     load_columns<8>(p - 2, step, c);
-    Lines l;
+    Lines<V16> l;
     l.p1 = join(c[0], c[4]);
     l.p0 = join(c[1], c[5]);
     l.q0 = join(c[2], c[6]);
@@ -473,8 +503,8 @@ void chroma422_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx
     for (int e = 0; e < 2; ++e) {
         const std::uint32_t b = e ? bb : ba;
         if (b == 0) continue;
-        const Params prm = edge_params16(b, word4(tc0 + 4 * e), alpha[e], beta[e]);
-        Lines l;
+        const Params<V16> prm = edge_params16(b, word4(tc0 + 4 * e), alpha[e], beta[e]);
+        Lines<V16> l;
         l.p1 = c[4 * e];
         l.p0 = c[4 * e + 1];
         l.q0 = c[4 * e + 2];
@@ -491,7 +521,7 @@ void chroma_mbaff8(Opx8u* p, std::ptrdiff_t step, Opx32u alpha, Opx32u beta, con
                    const Opx8u* bs) noexcept {
     const std::uint32_t b = word4(bs);
     if (alpha == 0 || b == 0) return;
-    Params prm;
+    Params<V16> prm;
     prm.alpha = V16::set1(static_cast<int>(std::min<Opx32u>(alpha, 1023)));
     prm.beta = V16::set1(static_cast<int>(std::min<Opx32u>(beta, 1023)));
     const __m128i row_lanes = _mm_setr_epi8(0, 1, 2, 3, -128, -128, -128, -128, -128, -128, -128,
@@ -507,7 +537,7 @@ void chroma_mbaff8(Opx8u* p, std::ptrdiff_t step, Opx32u alpha, Opx32u beta, con
     // 4×4 transpose: bytes 4c..4c+3 = column c of rows 0..3 (its own inverse).
     const __m128i t4 = _mm_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
     const __m128i cols = _mm_shuffle_epi8(rows, t4);
-    Lines l;
+    Lines<V16> l;
     l.p1 = _mm256_cvtepu8_epi16(cols);
     l.p0 = _mm256_cvtepu8_epi16(_mm_srli_si128(cols, 4));
     l.q0 = _mm256_cvtepu8_epi16(_mm_srli_si128(cols, 8));
@@ -534,9 +564,9 @@ void chroma_hor_c2(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8
     for (int e = 0; e < 2; ++e) {
         const std::uint32_t b = all_four_rule(word4(bs + 8 * e));
         if (b == 0) continue;
-        const Params prm = edge_params16(b, word4(tc0 + 4 * e), alpha[e], beta[e]);
+        const Params<V16> prm = edge_params16(b, word4(tc0 + 4 * e), alpha[e], beta[e]);
         Opx8u* q = p + 4 * e * step;
-        Lines l;
+        Lines<V16> l;
         l.p1 = load_row16(q - 2 * step);
         l.p0 = load_row16(q - step);
         l.q0 = load_row16(q);
@@ -580,8 +610,8 @@ void chroma_ver_c2(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8
     for (int e = 0; e < 2; ++e) {
         const std::uint32_t b = e ? bb : ba;
         if (b == 0) continue;
-        const Params prm = edge_params16(b, word4(tc0 + 4 * e), alpha[e], beta[e]);
-        Lines l;
+        const Params<V16> prm = edge_params16(b, word4(tc0 + 4 * e), alpha[e], beta[e]);
+        Lines<V16> l;
         l.p1 = _mm256_cvtepu8_epi16(r[4 * e]);
         l.p0 = _mm256_cvtepu8_epi16(r[4 * e + 1]);
         l.q0 = _mm256_cvtepu8_epi16(r[4 * e + 2]);
@@ -628,10 +658,10 @@ OPX_INLINE __m128i narrow(__m256i v) noexcept {
 // Up to 8 lines of one edge from q0 (the first line's q0 sample) on, in 32-bit lanes. Luma reads
 // and writes p3..q3 (8 samples), chroma p1..q1 (4).
 template <bool Vertical, bool Luma>
-void filter_lines16(Opx16u* q0, std::ptrdiff_t step, int n, const Params& prm) noexcept {
+void filter_lines16(Opx16u* q0, std::ptrdiff_t step, int n, const Params<V32>& prm) noexcept {
     constexpr int kAcross = Luma ? 8 : 4;
     constexpr int kHalf = kAcross / 2;
-    Lines l;
+    Lines<V32> l;
     __m256i* const line[8] = {&l.p3, &l.p2, &l.p1, &l.p0, &l.q0, &l.q1, &l.q2, &l.q3};
     __m256i* const* used = line + 4 - kHalf;  // p(kHalf − 1) .. q(kHalf − 1)
     if constexpr (Vertical) {
@@ -682,7 +712,7 @@ void edges16(Opx16u* p, std::ptrdiff_t step, const Opx16u* alpha, const Opx16u* 
                 bs_lane[i] = i < n ? static_cast<int>((w >> (8 * k)) & 0xFF) : 0;
                 tc_lane[i] = i < n ? tc0[4 * c + k] : 0;
             }
-            Params prm;
+            Params<V32> prm;
             prm.alpha = V32::set1(alpha[c ? 1 : 0]);
             prm.beta = V32::set1(beta[c ? 1 : 0]);
             prm.bs = _mm256_load_si256(reinterpret_cast<const __m256i*>(bs_lane));

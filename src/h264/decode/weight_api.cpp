@@ -11,8 +11,11 @@ const WeightKernels& k = OPX_KERNELS::kWeight;
 
 // Index of a size-checked block in the kernel tables, or −1.
 int size_index(OpxRoiSize roi) noexcept {
-    const int w = weight_side_class(roi.width), h = weight_side_class(roi.height);
-    return (w < 0 || h < 0) ? -1 : w * 4 + h;
+    // 2, 4, 8, 16 are the powers of two with bits in 0x1E.
+    const auto side_ok = [](Opx32s s) { return (s & ~0x1E) == 0 && (s & (s - 1)) == 0 && s; };
+    if (!side_ok(roi.width) || !side_ok(roi.height)) return -1;
+    return (__builtin_ctz(static_cast<unsigned>(roi.width)) - 1) * 4 +
+           __builtin_ctz(static_cast<unsigned>(roi.height)) - 1;
 }
 
 constexpr Opx32u kMaxLogWd = 7;

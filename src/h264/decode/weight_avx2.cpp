@@ -65,20 +65,25 @@ constexpr bool in_s16(std::int64_t v) noexcept {
 }
 
 bool uni_fast(const UniWeight& wt) noexcept {
-    return wt.shift <= 15 && in_s8(wt.w[0]) && in_s8(wt.w[1]) && in_s16(wt.o[0]) && in_s16(wt.o[1]);
+    // Both weights in −128..127 and both offsets in −32768..32767, tested together.
+    const std::uint64_t w = static_cast<std::uint64_t>(std::int64_t{wt.w[0]} + 128) |
+                            static_cast<std::uint64_t>(std::int64_t{wt.w[1]} + 128);
+    const std::uint64_t o =
+        static_cast<std::uint64_t>(wt.o[0] + 32768) | static_cast<std::uint64_t>(wt.o[1] + 32768);
+    return wt.shift <= 15 && w < 256 && o < 65536;
 }
 
 // With both weights in −128..127, 255·(positive sum) ≤ 32767 means a positive sum ≤ 128, and
 // 255·(negative sum) ≥ −32768 a negative sum ≥ −128.
 bool bi_fast(const BiWeight& wt) noexcept {
-    bool ok = wt.shift <= 15 && in_s16(wt.o[0]) && in_s16(wt.o[1]);
+    if (wt.shift > 15 || !in_s16(wt.o[0]) || !in_s16(wt.o[1])) return false;
     for (int c = 0; c < 2; ++c) {
         const std::int32_t a = wt.w1[c], b = wt.w2[c];
-        ok &= in_s8(a) & in_s8(b);
-        ok &= std::max(a, 0) + std::max(b, 0) <= 128;
-        ok &= std::min(a, 0) + std::min(b, 0) >= -128;
+        if (!in_s8(a) || !in_s8(b)) return false;
+        if (std::max(a, 0) + std::max(b, 0) > 128 || std::min(a, 0) + std::min(b, 0) < -128)
+            return false;
     }
-    return ok;
+    return true;
 }
 
 // Byte span [lo, hi) of a block.
@@ -166,8 +171,7 @@ OPX_INLINE void store_half(Opx8u* p, std::ptrdiff_t step, __m128i v) noexcept {
         return;
     } else if constexpr (Bytes == 8) {
         _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
-        if constexpr (R > 1)
-            _mm_storeh_pd(reinterpret_cast<double*>(p + step), _mm_castsi128_pd(v));
+        if constexpr (R > 1) _mm_storeh_pi(reinterpret_cast<__m64*>(p + step), _mm_castsi128_ps(v));
     } else {
         static_assert(Bytes == 4);
         store_bytes<4>(p, static_cast<std::uint32_t>(_mm_cvtsi128_si32(v)));
@@ -321,7 +325,7 @@ void uni8_narrow(Opx8u* p, std::ptrdiff_t step, const UniWeight& wt) noexcept {
         if constexpr (Bytes == 8) {
             _mm_storel_epi64(reinterpret_cast<__m128i*>(q), r);
             if constexpr (R2 > 0)
-                _mm_storeh_pd(reinterpret_cast<double*>(q + step), _mm_castsi128_pd(r));
+                _mm_storeh_pi(reinterpret_cast<__m64*>(q + step), _mm_castsi128_ps(r));
         } else {
             store_unit<Bytes, R>(q, step, static_cast<std::uint64_t>(_mm_cvtsi128_si64(r)));
             store_unit<Bytes, R2>(q + R * step, step,
@@ -413,14 +417,78 @@ void bi8_any(const Opx8u* s1, std::ptrdiff_t step1, const Opx8u* s2, std::ptrdif
 
 // ---- 16-bit -----------------------------------------------------------------------------------
 
+// 16-bit samples (any value up to 65535) in 32-bit lanes, eight at a time. Exact when
+//   uni: |w| ≤ 2^14 and |o| ≤ 2^29: |s·w| < 2^30, so the sum with the offset stays in 31 bits;
+//   bi:  |w1|, |w2| < 2^14 and |o| ≤ 2^29: |s1·w1 + s2·w2| + 2^(shift−1) < 2^31 for shift ≤ 8,
+//        and after the shift the offset adds at most 2^29.
+// Other arguments, and blocks that overlap other than in place, take the scalar path.
+constexpr bool in_range(std::int64_t v, std::int64_t bound) noexcept {
+    return v >= -bound && v <= bound;
+}
+
+OPX_INLINE __m256i clip32(__m256i v, __m256i max) noexcept {
+    return _mm256_min_epi32(_mm256_max_epi32(v, _mm256_setzero_si256()), max);
+}
+OPX_INLINE __m256i load8x16(const Opx16u* p) noexcept {
+    return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+OPX_INLINE void store8x16(Opx16u* p, __m256i v) noexcept {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p),
+                     _mm_packus_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)));
+}
+// Lanes alternating even / odd values.
+OPX_INLINE __m256i pair32(std::int64_t even, std::int64_t odd) noexcept {
+    return _mm256_setr_epi32(static_cast<int>(even), static_cast<int>(odd), static_cast<int>(even),
+                             static_cast<int>(odd), static_cast<int>(even), static_cast<int>(odd),
+                             static_cast<int>(even), static_cast<int>(odd));
+}
+
 void uni16(Opx16u* p, std::ptrdiff_t step, int width, int height, const UniWeight& wt,
            int max) noexcept {
-    uni_scalar<Opx16u>(p, step, width, height, wt, max);
+    constexpr std::int64_t kW = 1 << 14, kO = 1 << 29;
+    const bool fast = wt.shift <= 8 && in_range(wt.w[0], kW) && in_range(wt.w[1], kW) &&
+                      in_range(wt.o[0], kO) && in_range(wt.o[1], kO) &&
+                      (height == 1 || step >= width || step <= -width);
+    if (!fast || width < 8) return uni_scalar<Opx16u>(p, step, width, height, wt, max);
+    const __m256i w = pair32(wt.w[0], wt.w[1]), o = pair32(wt.o[0], wt.o[1]);
+    const __m256i r = _mm256_set1_epi32(wt.shift > 0 ? 1 << (wt.shift - 1) : 0);
+    const __m128i n = _mm_cvtsi32_si128(wt.shift);
+    const __m256i m = _mm256_set1_epi32(max);
+    const int vec = width & ~7;
+    for (int y = 0; y < height; ++y, p += step) {
+        for (int x = 0; x < vec; x += 8) {
+            const __m256i v = _mm256_add_epi32(_mm256_mullo_epi32(load8x16(p + x), w), r);
+            store8x16(p + x, clip32(_mm256_add_epi32(_mm256_sra_epi32(v, n), o), m));
+        }
+        if (vec < width) uni_scalar<Opx16u>(p + vec, step, width - vec, 1, wt, max);
+    }
 }
 
 void bi16(const Opx16u* s1, std::ptrdiff_t step1, const Opx16u* s2, std::ptrdiff_t step2, Opx16u* d,
           std::ptrdiff_t dstep, int width, int height, const BiWeight& wt, int max) noexcept {
-    bi_scalar<Opx16u>(s1, step1, s2, step2, d, dstep, width, height, wt, max);
+    constexpr std::int64_t kW = (1 << 14) - 1, kO = 1 << 29;
+    bool fast = wt.shift <= 8 && in_range(wt.o[0], kO) && in_range(wt.o[1], kO) && width >= 8;
+    for (int c = 0; c < 2; ++c) fast = fast && in_range(wt.w1[c], kW) && in_range(wt.w2[c], kW);
+    if (!fast || overlaps(s1, 2 * step1, d, 2 * dstep, 2 * width, height) ||
+        overlaps(s2, 2 * step2, d, 2 * dstep, 2 * width, height))
+        return bi_scalar<Opx16u>(s1, step1, s2, step2, d, dstep, width, height, wt, max);
+    const __m256i w1 = pair32(wt.w1[0], wt.w1[1]), w2 = pair32(wt.w2[0], wt.w2[1]);
+    const __m256i o = pair32(wt.o[0], wt.o[1]);
+    const __m256i r = _mm256_set1_epi32(wt.shift > 0 ? 1 << (wt.shift - 1) : 0);
+    const __m128i n = _mm_cvtsi32_si128(wt.shift);
+    const __m256i m = _mm256_set1_epi32(max);
+    const int vec = width & ~7;
+    for (int y = 0; y < height; ++y, s1 += step1, s2 += step2, d += dstep) {
+        for (int x = 0; x < vec; x += 8) {
+            const __m256i v = _mm256_add_epi32(_mm256_mullo_epi32(load8x16(s1 + x), w1),
+                                               _mm256_mullo_epi32(load8x16(s2 + x), w2));
+            store8x16(d + x,
+                      clip32(_mm256_add_epi32(_mm256_sra_epi32(_mm256_add_epi32(v, r), n), o), m));
+        }
+        if (vec < width)
+            bi_scalar<Opx16u>(s1 + vec, step1, s2 + vec, step2, d + vec, dstep, width - vec, 1, wt,
+                              max);
+    }
 }
 
 void avg16(const Opx16u* s1, std::ptrdiff_t step1, const Opx16u* s2, std::ptrdiff_t step2,
