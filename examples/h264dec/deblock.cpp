@@ -1,0 +1,237 @@
+// Deblocking of a decoded picture (clause 8.7): the decoder derives the boundary strengths,
+// alpha, beta and tC0 per macroblock edge, the library filters the samples. Also the
+// concealment of macroblocks that a damaged stream left undecoded, and the CAVLC table set-up.
+#include <cstdlib>
+#include <cstring>
+
+#include "decoder.hpp"
+#include "h264/cavlc_code_lists.h"
+
+namespace h264dec {
+
+namespace {
+inline int clip3(int lo, int hi, int v) {
+    return v < lo ? lo : v > hi ? hi : v;
+}
+}  // namespace
+
+// bS for motion (clause 8.7.2.1): 1 when the blocks use different reference pictures or a
+// different number of motion vectors, or a vector component differs by 4 or more.
+static int motion_strength(const Picture* p, size_t gp, size_t gq) {
+    int rp0 = p->ref_idx[0][gp] >= 0 ? p->ref_id[0][gp] : -1;
+    int rp1 = p->ref_idx[1][gp] >= 0 ? p->ref_id[1][gp] : -1;
+    int rq0 = p->ref_idx[0][gq] >= 0 ? p->ref_id[0][gq] : -1;
+    int rq1 = p->ref_idx[1][gq] >= 0 ? p->ref_id[1][gq] : -1;
+    auto mvd = [&](int lp, int lq) {
+        const int16_t* a = &p->mv[lp][gp * 2];
+        const int16_t* b = &p->mv[lq][gq * 2];
+        return std::abs(a[0] - b[0]) >= 4 || std::abs(a[1] - b[1]) >= 4;
+    };
+    int np = (rp0 >= 0) + (rp1 >= 0), nq = (rq0 >= 0) + (rq1 >= 0);
+    if (np != nq) return 1;
+    if (np == 1) {
+        int lp = rp0 >= 0 ? 0 : 1, lq = rq0 >= 0 ? 0 : 1;
+        if ((lp ? rp1 : rp0) != (lq ? rq1 : rq0)) return 1;
+        return mvd(lp, lq) ? 1 : 0;
+    }
+    if (np == 0) return 0;
+    if (!((rp0 == rq0 && rp1 == rq1) || (rp0 == rq1 && rp1 == rq0))) return 1;
+    if (rp0 != rp1) {
+        if (rp0 == rq0) return (mvd(0, 0) || mvd(1, 1)) ? 1 : 0;
+        return (mvd(0, 1) || mvd(1, 0)) ? 1 : 0;
+    }
+    return ((mvd(0, 0) || mvd(1, 1)) && (mvd(0, 1) || mvd(1, 0))) ? 1 : 0;
+}
+
+// Boundary strengths of the macroblock's vertical [0] and horizontal [1] edges, [4 * edge +
+// segment]. The slice decoder calls this when the macroblock is complete, while its motion is in
+// the cache; the filter pass recomputes it where a neighbour was decoded later (slice groups).
+void Decoder::edge_strengths(int mbx, int mby) {
+    const Picture* p = cur_;
+    const int w = mb_width_;
+    const int bw = w * 4;  // 4x4 blocks per picture row
+    MbInfo& q = mbs_[size_t(mby * w + mbx)];
+    const SliceInfo& si = slices_[size_t(q.slice_num)];
+    q.bs_valid = true;
+    for (int dir = 0; dir < 2; ++dir) {  // 0: vertical edges, 1: horizontal edges
+        Opx8u* bs = q.bs[dir];
+        int nx = dir == 0 ? mbx - 1 : mbx, ny = dir == 0 ? mby : mby - 1;
+        const MbInfo* pm = nx >= 0 && ny >= 0 ? &mbs_[size_t(ny * w + nx)] : nullptr;
+        if (pm && pm->slice_num < 0) {
+            q.bs_valid = false;  // not decoded yet, or lost
+            pm = nullptr;
+        }
+        if (pm && si.deblock_idc == 2 && pm->slice_num != q.slice_num) pm = nullptr;
+        for (int e = 0; e < 4; ++e) {
+            bool filtered = e == 0 ? pm != nullptr : !(q.transform8x8 && (e & 1));
+            if (!filtered) {
+                std::memset(bs + e * 4, 0, 4);
+                continue;
+            }
+            const MbInfo& pmb = e == 0 ? *pm : q;
+            if (q.intra || pmb.intra) {
+                std::memset(bs + e * 4, e == 0 ? 4 : 3, 4);
+                continue;
+            }
+            for (int k = 0; k < 4; ++k) {
+                // q block at edge e, segment k; p block across the edge
+                int qx = dir == 0 ? e : k, qy = dir == 0 ? k : e;
+                int px = dir == 0 ? (e == 0 ? 3 : e - 1) : k;
+                int pyy = dir == 0 ? k : (e == 0 ? 3 : e - 1);
+                int v;
+                if (((q.nonzero >> (qy * 4 + qx)) & 1) || ((pmb.nonzero >> (pyy * 4 + px)) & 1)) {
+                    v = 2;
+                } else if (e > 0 && ((q.still[dir] >> e) & 1)) {
+                    v = 0;
+                } else {
+                    int gq = (mby * 4 + qy) * bw + mbx * 4 + qx;
+                    int pmbx = e == 0 ? nx : mbx, pmby = e == 0 ? ny : mby;
+                    int gp = (pmby * 4 + pyy) * bw + pmbx * 4 + px;
+                    v = motion_strength(p, size_t(gp), size_t(gq));
+                }
+                bs[e * 4 + k] = Opx8u(v);
+            }
+        }
+    }
+}
+
+void Decoder::deblock_picture() {
+    Picture* p = cur_;
+    const bool mono = sps_active_->chroma_format_idc == 0;
+    const int w = mb_width_, h = mb_height_;
+    for (int mby = 0; mby < h; ++mby) {
+        for (int mbx = 0; mbx < w; ++mbx) {
+            MbInfo& q = mbs_[size_t(mby * w + mbx)];
+            if (q.slice_num < 0 || q.slice_num >= int(slices_.size())) continue;
+            const SliceInfo& si = slices_[size_t(q.slice_num)];
+            if (si.deblock_idc == 1) continue;
+            if (!q.bs_valid) edge_strengths(mbx, mby);
+            Opx8u* py = p->y + size_t(mby * 16) * p->width + mbx * 16;
+            Opx8u* pc[2] = {p->cb + size_t(mby * 8) * p->cwidth + mbx * 8,
+                            p->cr + size_t(mby * 8) * p->cwidth + mbx * 8};
+            for (int dir = 0; dir < 2; ++dir) {  // 0: vertical edges, 1: horizontal edges
+                int nx = dir == 0 ? mbx - 1 : mbx, ny = dir == 0 ? mby : mby - 1;
+                const MbInfo* pm = nx >= 0 && ny >= 0 ? &mbs_[size_t(ny * w + nx)] : nullptr;
+                const Opx8u* bs = q.bs[dir];
+                int any = 0;
+                for (int i = 0; i < 16; ++i) any |= bs[i];
+                if (!any) continue;
+                // luma thresholds (clause 8.7.2.2)
+                Opx8u alpha[2], beta[2], tc0[16];
+                int qp_edge = pm && bs[0] | bs[1] | bs[2] | bs[3] ? (pm->qp + q.qp + 1) >> 1 : q.qp;
+                int qps[2] = {qp_edge, q.qp};
+                int index_a[2];
+                for (int i = 0; i < 2; ++i) {
+                    index_a[i] = clip3(0, 51, qps[i] + si.alpha_offset);
+                    alpha[i] = kAlpha[index_a[i]];
+                    beta[i] = kBeta[clip3(0, 51, qps[i] + si.beta_offset)];
+                }
+                for (int i = 0; i < 16; ++i)
+                    tc0[i] = bs[i] && bs[i] < 4 ? kTc0[index_a[i >= 4]][bs[i] - 1] : 0;
+                OpxResult r = dir == 0 ? opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(
+                                             py, p->width, alpha, beta, tc0, bs)
+                                       : opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(
+                                             py, p->width, alpha, beta, tc0, bs);
+                if (r != opxOk) error("luma deblocking failed (%d)", r);
+                if (mono) continue;
+                for (int c = 0; c < 2; ++c) {
+                    int cq = q.qpc[c];
+                    int cqe = pm && bs[0] | bs[1] | bs[2] | bs[3] ? (pm->qpc[c] + cq + 1) >> 1 : cq;
+                    int cqs[2] = {cqe, cq};
+                    Opx8u ca[2], cb[2], ctc[8];
+                    int cia[2];
+                    for (int i = 0; i < 2; ++i) {
+                        cia[i] = clip3(0, 51, cqs[i] + si.alpha_offset);
+                        ca[i] = kAlpha[cia[i]];
+                        cb[i] = kBeta[clip3(0, 51, cqs[i] + si.beta_offset)];
+                    }
+                    // chroma edge 0 uses luma edge 0's bS, chroma edge 1 luma edge 2's
+                    for (int ce = 0; ce < 2; ++ce)
+                        for (int k = 0; k < 4; ++k) {
+                            int v = bs[ce * 8 + k];
+                            ctc[ce * 4 + k] = v && v < 4 ? kTc0[cia[ce]][v - 1] : 0;
+                        }
+                    r = dir == 0 ? opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR(pc[c], p->cwidth,
+                                                                                   ca, cb, ctc, bs)
+                                 : opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR(pc[c], p->cwidth,
+                                                                                   ca, cb, ctc, bs);
+                    if (r != opxOk) error("chroma deblocking failed (%d)", r);
+                }
+            }
+        }
+    }
+}
+
+// Macroblocks that no slice covered (lost or damaged slices) take the samples of the most
+// recent reference picture, or mid-grey, and count as intra for what follows.
+void Decoder::conceal_picture() {
+    Picture* p = cur_;
+    const Picture* src = nullptr;
+    for (auto& q : dpb_)
+        if (q.get() != p && q->is_ref() && (!src || q->decode_order > src->decode_order))
+            src = q.get();
+    int missing = 0;
+    for (int mby = 0; mby < mb_height_; ++mby)
+        for (int mbx = 0; mbx < mb_width_; ++mbx) {
+            MbInfo& m = mbs_[size_t(mby * mb_width_ + mbx)];
+            if (m.slice_num >= 0) continue;
+            ++missing;
+            for (int y = 0; y < 16; ++y) {
+                size_t o = size_t(mby * 16 + y) * p->width + mbx * 16;
+                if (src)
+                    std::memcpy(p->y + o, src->y + o, 16);
+                else
+                    std::memset(p->y + o, 128, 16);
+            }
+            for (int y = 0; y < 8; ++y) {
+                size_t o = size_t(mby * 8 + y) * p->cwidth + mbx * 8;
+                if (src) {
+                    std::memcpy(p->cb + o, src->cb + o, 8);
+                    std::memcpy(p->cr + o, src->cr + o, 8);
+                } else {
+                    std::memset(p->cb + o, 128, 8);
+                    std::memset(p->cr + o, 128, 8);
+                }
+            }
+            int bw = mb_width_ * 4;
+            for (int l = 0; l < 2; ++l)
+                for (int y = 0; y < 4; ++y)
+                    for (int x = 0; x < 4; ++x) {
+                        size_t g = size_t((mby * 4 + y) * bw + mbx * 4 + x);
+                        p->ref_idx[l][g] = -1;
+                        p->ref_id[l][g] = -1;
+                        p->mv[l][g * 2] = p->mv[l][g * 2 + 1] = 0;
+                    }
+        }
+    if (missing) error("%d macroblocks missing in picture %d; concealed", missing, p->poc);
+}
+
+// ---- CAVLC tables ----------------------------------------------------------------------------
+
+CavlcTables::~CavlcTables() {
+    for (Opx32s* t : owned) opxiHuffmanTableFree_32s(t);
+}
+
+bool build_cavlc_tables(CavlcTables& t) {
+    auto build = [&](const int32_t* list) -> const Opx32s* {
+        Opx32s* table = nullptr;
+        if (opxiHuffmanTableInitAlloc_32s(list, &table) != opxOk || !table) return nullptr;
+        t.owned.push_back(table);
+        return table;
+    };
+    for (int i = 0; i < 3; ++i)
+        if (!(t.coeff_token[i] = build(cavlc_coeff_token_lists[i]))) return false;
+    if (!(t.coeff_token[3] = build(cavlc_coeff_token_chroma_dc))) return false;
+    for (int i = 1; i < 16; ++i)
+        if (!(t.total_zeros[i] = build(cavlc_total_zeros_4x4_lists[i]))) return false;
+    for (int i = 1; i < 4; ++i)
+        if (!(t.total_zeros_dc[i] = build(cavlc_total_zeros_2x2_lists[i]))) return false;
+    for (int i = 1; i < 7; ++i)
+        if (!(t.run_before[i] = build(cavlc_run_before_lists[i]))) return false;
+    for (int i = 7; i < 16; ++i)
+        t.run_before[i] = t.run_before[7] ? t.run_before[7] : build(cavlc_run_before_lists[7]);
+    t.ok = t.run_before[7] != nullptr;
+    return t.ok;
+}
+
+}  // namespace h264dec

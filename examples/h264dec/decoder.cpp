@@ -1,0 +1,798 @@
+// Picture management: NAL unit dispatch, picture order counts (clause 8.2.1), frame number gaps,
+// reference marking (clause 8.2.5), reference list construction (clause 8.2.4), slice group maps
+// (clause 8.2.2) and output in display order with the bumping process of Annex C.
+#include "decoder.hpp"
+
+#include <algorithm>
+#include <climits>
+#include <cstdarg>
+#include <cstring>
+
+namespace h264dec {
+
+Decoder::Decoder(const Options& opt, FILE* report) : opt_(opt), report_(report) {
+    if (!opt_.out.empty()) {
+        out_ = std::fopen(opt_.out.c_str(), "wb");
+        if (!out_) {
+            error("cannot open %s", opt_.out.c_str());
+            refused_ = true;
+        }
+        y4m_ = opt_.out.size() > 4 && opt_.out.compare(opt_.out.size() - 4, 4, ".y4m") == 0;
+    }
+    if (!build_cavlc_tables(vlc_)) {
+        error("cannot build the CAVLC tables");
+        refused_ = true;
+    }
+}
+
+Decoder::~Decoder() {
+    if (out_) std::fclose(out_);
+}
+
+void Decoder::error(const char* fmt, ...) {
+    ++errors_;
+    if (!report_ || errors_ > 20) return;
+    va_list ap;
+    va_start(ap, fmt);
+    std::fprintf(report_, "opxvc-h264dec: ");
+    std::vfprintf(report_, fmt, ap);
+    std::fprintf(report_, "\n");
+    va_end(ap);
+}
+
+// ---- NAL units -----------------------------------------------------------------------------
+
+void Decoder::feed_nal(const uint8_t* nal, size_t size) {
+    if (size < 1 || refused_ || stop()) return;
+    if (nal[0] & 0x80) return error("forbidden_zero_bit set"), void();
+    int ref_idc = (nal[0] >> 5) & 3;
+    int type = nal[0] & 31;
+    switch (type) {
+        case 7: {
+            rbsp_.assign(nal + 1, size - 1);
+            Bits b = rbsp_.reader(0);
+            Sps s;
+            if (!parse_sps(b, s)) return error("invalid sequence parameter set"), void();
+            if (s.chroma_format_idc != 0 && s.chroma_format_idc != 1) {
+                refused_ = true;
+                return error("unsupported stream: chroma format %s (only 4:2:0 and 4:0:0)",
+                             s.chroma_format_idc == 2 ? "4:2:2" : "4:4:4"),
+                       void();
+            }
+            if (s.bit_depth_luma != 8 || s.bit_depth_chroma != 8) {
+                refused_ = true;
+                return error("unsupported stream: %d-bit samples (only 8-bit)", s.bit_depth_luma),
+                       void();
+            }
+            if (s.transform_bypass) {
+                refused_ = true;
+                return error("unsupported stream: lossless (transform bypass) coding"), void();
+            }
+            if (s.mbaff) {
+                refused_ = true;
+                return error("unsupported stream: interlaced (MBAFF) coding"), void();
+            }
+            sps_[s.id] = s;
+            break;
+        }
+        case 8: {
+            rbsp_.assign(nal + 1, size - 1);
+            Bits b = rbsp_.reader(0);
+            Pps p;
+            if (!parse_pps(b, sps_, p)) return error("invalid picture parameter set"), void();
+            if (p.cabac) {
+                refused_ = true;
+                return error("unsupported stream: CABAC entropy coding (only CAVLC)"), void();
+            }
+            pps_[p.id] = p;
+            break;
+        }
+        case 1:
+        case 5: {
+            rbsp_.assign(nal + 1, size - 1);
+            Bits b = rbsp_.reader(0);
+            SliceHeader sh;
+            std::string why;
+            if (!parse_slice_header(b, type, ref_idc, sps_, pps_, sh, why)) {
+                if (why.find("not supported") != std::string::npos) {
+                    refused_ = true;
+                    return error("unsupported stream: %s", why.c_str()), void();
+                }
+                return error("slice header: %s", why.c_str()), void();
+            }
+            if (sh.redundant_pic_cnt > 0) return;  // primary pictures only
+            const Pps& pps = pps_[sh.pps_id];
+            const Sps& sps = sps_[pps.sps_id];
+            bool new_pic = !cur_;
+            if (cur_) {
+                const SliceHeader& f = first_sh_;
+                new_pic =
+                    f.frame_num != sh.frame_num || f.pps_id != sh.pps_id ||
+                    (f.nal_ref_idc == 0) != (sh.nal_ref_idc == 0) || f.idr != sh.idr ||
+                    (sh.idr && f.idr_pic_id != sh.idr_pic_id) ||
+                    (sps.poc_type == 0 &&
+                     (f.poc_lsb != sh.poc_lsb || f.delta_poc_bottom != sh.delta_poc_bottom)) ||
+                    (sps.poc_type == 1 &&
+                     (f.delta_poc[0] != sh.delta_poc[0] || f.delta_poc[1] != sh.delta_poc[1]));
+                if (new_pic) finish_picture();
+            }
+            if (new_pic) {
+                if (!sh.idr && !sps_active_)
+                    return error("stream does not start with an IDR picture"), void();
+                if (!activate_sps(sps)) return;
+                start_picture(sh, sps, pps);
+            }
+            if (sh.first_mb >= mb_width_ * mb_height_)
+                return error("first_mb_in_slice out of range"), void();
+            decode_slice(sh, b);
+            break;
+        }
+        case 2:
+        case 3:
+        case 4:
+            refused_ = true;
+            return error("unsupported stream: data partitioning"), void();
+        default:
+            break;  // SEI, delimiters, filler and extensions carry nothing the decoder needs
+    }
+}
+
+bool Decoder::activate_sps(const Sps& sps) {
+    bool resize = !sps_active_ || sps_active_->mb_width != sps.mb_width ||
+                  sps_active_->mb_height != sps.mb_height;
+    if (resize && sps_active_) flush();
+    active_sps_ = sps;  // a copy: a later parameter set with the same id must not change it
+    sps_active_ = &active_sps_;
+    mb_width_ = sps.mb_width;
+    mb_height_ = sps.mb_height;
+    if (resize) {
+        mbs_.assign(size_t(mb_width_) * mb_height_, MbInfo());
+        free_.clear();
+        dpb_.clear();
+    }
+    // Annex A: MaxDpbMbs per level
+    static const struct {
+        int level, mbs;
+    } kLevels[] = {{9, 396},    {10, 396},   {11, 900},    {12, 2376},   {13, 2376},  {20, 2376},
+                   {21, 4752},  {22, 8100},  {30, 8100},   {31, 18000},  {32, 20480}, {40, 32768},
+                   {41, 32768}, {42, 34816}, {50, 110400}, {51, 184320}, {52, 184320}};
+    int max_mbs = 184320;
+    for (auto& l : kLevels)
+        if (l.level == sps.level_idc) max_mbs = l.mbs;
+    int frame_mbs = mb_width_ * mb_height_;
+    dpb_size_ = std::min(16, std::max(1, max_mbs / frame_mbs));
+    if (sps.bitstream_restriction && sps.max_dec_frame_buffering >= 0)
+        dpb_size_ = std::max(1, std::min(16, sps.max_dec_frame_buffering));
+    dpb_size_ = std::max(dpb_size_, std::min(16, sps.max_num_ref_frames));
+    // a damaged or hostile header must not make the buffer huge: about 400000 macroblocks of
+    // pictures at most (level 5.2 allows 184320)
+    dpb_size_ = std::min(dpb_size_, std::max(1, 400000 / frame_mbs));
+    max_refs_ = std::max(1, std::min(sps.max_num_ref_frames, dpb_size_));
+    reorder_ = dpb_size_;
+    if (sps.bitstream_restriction && sps.max_num_reorder_frames >= 0)
+        reorder_ = std::min(sps.max_num_reorder_frames, dpb_size_);
+    return true;
+}
+
+Picture* Decoder::new_picture() {
+    std::unique_ptr<Picture> p;
+    if (!free_.empty()) {
+        p = std::move(free_.back());
+        free_.pop_back();
+    } else {
+        p.reset(new Picture());
+        p->width = mb_width_ * 16;
+        p->height = mb_height_ * 16;
+        p->cwidth = p->width / 2;
+        p->cheight = p->height / 2;
+        size_t ys = size_t(p->width) * p->height, cs = size_t(p->cwidth) * p->cheight;
+        p->plane_bytes = ys + 2 * cs;
+        p->planes.reset(new uint8_t[p->plane_bytes]);
+        p->y = p->planes.get();
+        p->cb = p->y + ys;
+        p->cr = p->cb + cs;
+        size_t nb = size_t(mb_width_) * mb_height_ * 16;
+        p->blocks = nb;
+        for (int l = 0; l < 2; ++l) {
+            p->mv[l].reset(new int16_t[nb * 2]);
+            p->ref_idx[l].reset(new int8_t[nb]);
+            p->ref_id[l].reset(new int[nb]);
+        }
+    }
+    p->id = next_id_++;
+    p->short_ref = p->long_ref = p->needed_for_output = p->non_existing = false;
+    p->mmco5 = p->idr = false;
+    Picture* raw = p.get();
+    dpb_.push_back(std::move(p));
+    return raw;
+}
+
+void Decoder::release_unused() {
+    for (size_t i = 0; i < dpb_.size();) {
+        if (!dpb_[i]->is_ref() && !dpb_[i]->needed_for_output && dpb_[i].get() != cur_) {
+            free_.push_back(std::move(dpb_[i]));
+            dpb_.erase(dpb_.begin() + long(i));
+        } else {
+            ++i;
+        }
+    }
+}
+
+// ---- picture order count (clause 8.2.1) ---------------------------------------------------
+
+void Decoder::compute_poc(const SliceHeader& sh, const Sps& sps, Picture& p) {
+    int max_frame_num = 1 << sps.log2_max_frame_num;
+    if (sps.poc_type == 0) {
+        if (sh.idr) prev_poc_msb_ = prev_poc_lsb_ = 0;
+        int max_lsb = 1 << sps.log2_max_poc_lsb;
+        int msb;
+        if (sh.poc_lsb < prev_poc_lsb_ && prev_poc_lsb_ - sh.poc_lsb >= max_lsb / 2)
+            msb = prev_poc_msb_ + max_lsb;
+        else if (sh.poc_lsb > prev_poc_lsb_ && sh.poc_lsb - prev_poc_lsb_ > max_lsb / 2)
+            msb = prev_poc_msb_ - max_lsb;
+        else
+            msb = prev_poc_msb_;
+        p.top_poc = msb + sh.poc_lsb;
+        p.bottom_poc = p.top_poc + sh.delta_poc_bottom;
+        if (sh.nal_ref_idc != 0) {
+            prev_poc_msb_ = msb;
+            prev_poc_lsb_ = sh.poc_lsb;
+        }
+    } else {
+        int offset;
+        if (sh.idr)
+            offset = 0;
+        else if (prev_frame_num_ > sh.frame_num)
+            offset = (prev_mmco5_ ? 0 : prev_frame_num_offset_) + max_frame_num;
+        else
+            offset = prev_mmco5_ ? 0 : prev_frame_num_offset_;
+        if (sps.poc_type == 1) {
+            int n = int(sps.offset_for_ref_frame.size());
+            int abs_frame_num = n != 0 ? offset + sh.frame_num : 0;
+            if (sh.nal_ref_idc == 0 && abs_frame_num > 0) --abs_frame_num;
+            int expected = 0;
+            if (abs_frame_num > 0) {
+                int delta_cycle = 0;
+                for (int v : sps.offset_for_ref_frame) delta_cycle += v;
+                int cycle = (abs_frame_num - 1) / n, in_cycle = (abs_frame_num - 1) % n;
+                expected = cycle * delta_cycle;
+                for (int i = 0; i <= in_cycle; ++i) expected += sps.offset_for_ref_frame[size_t(i)];
+            }
+            if (sh.nal_ref_idc == 0) expected += sps.offset_for_non_ref_pic;
+            p.top_poc = expected + sh.delta_poc[0];
+            p.bottom_poc = p.top_poc + sps.offset_for_top_to_bottom + sh.delta_poc[1];
+        } else {
+            int t = sh.idr ? 0
+                           : (sh.nal_ref_idc == 0 ? 2 * (offset + sh.frame_num) - 1
+                                                  : 2 * (offset + sh.frame_num));
+            p.top_poc = p.bottom_poc = t;
+        }
+        prev_frame_num_offset_ = offset;
+    }
+    prev_frame_num_ = sh.frame_num;
+    prev_mmco5_ = false;
+    p.poc = std::min(p.top_poc, p.bottom_poc);
+}
+
+// ---- frame number gaps (clause 8.2.5.2) ---------------------------------------------------
+
+void Decoder::fill_frame_gap(const SliceHeader& sh, const Sps& sps) {
+    int max_frame_num = 1 << sps.log2_max_frame_num;
+    int unused = (prev_ref_frame_num_ + 1) % max_frame_num;
+    if (!sps.gaps_allowed) error("frame_num gap (%d to %d)", prev_ref_frame_num_, sh.frame_num);
+    // only the last max_num_ref_frames inferred frames can survive the sliding window: a long
+    // gap (or a damaged frame_num) infers just those
+    int missing = (sh.frame_num - unused + max_frame_num) % max_frame_num;
+    int keep = max_refs_;
+    if (missing > keep) unused = (sh.frame_num - keep + max_frame_num) % max_frame_num;
+    int guard = 0;
+    Picture* last = nullptr;
+    for (auto& p : dpb_)
+        if (p->is_ref() && (!last || p->decode_order > last->decode_order)) last = p.get();
+    while (unused != sh.frame_num && guard++ < max_frame_num) {
+        Picture* p = new_picture();
+        p->non_existing = true;
+        p->frame_num = unused;
+        // the inferred frame takes the samples of the last reference (only a damaged stream
+        // will ever show them)
+        if (last)
+            std::memcpy(p->planes.get(), last->planes.get(), p->plane_bytes);
+        else
+            std::memset(p->planes.get(), 128, p->plane_bytes);
+        for (int l = 0; l < 2; ++l) {
+            std::fill(p->mv[l].get(), p->mv[l].get() + p->blocks * 2, int16_t(0));
+            std::fill(p->ref_idx[l].get(), p->ref_idx[l].get() + p->blocks, int8_t(-1));
+            std::fill(p->ref_id[l].get(), p->ref_id[l].get() + p->blocks, -1);
+        }
+        SliceHeader g = sh;
+        g.idr = false;
+        g.nal_ref_idc = 1;
+        g.frame_num = unused;
+        g.delta_poc[0] = g.delta_poc[1] = 0;
+        if (sps.poc_type != 0) {
+            compute_poc(g, sps, *p);
+        } else {
+            p->poc = p->top_poc = p->bottom_poc = last ? last->poc : 0;
+        }
+        p->decode_order = decode_order_++;
+        sliding_window();
+        p->short_ref = true;
+        prev_ref_frame_num_ = unused;
+        unused = (unused + 1) % max_frame_num;
+        release_unused();
+        while (int(dpb_.size()) > dpb_size_ + 1) {
+            size_t before = dpb_.size();
+            bump();
+            release_unused();
+            if (dpb_.size() == before) break;
+        }
+    }
+}
+
+// ---- picture start and finish ----------------------------------------------------------------
+
+void Decoder::start_picture(const SliceHeader& sh, const Sps& sps, const Pps& pps) {
+    int max_frame_num = 1 << sps.log2_max_frame_num;
+    if (sh.idr) {
+        prev_ref_frame_num_ = 0;
+    } else if (sh.frame_num != prev_ref_frame_num_ &&
+               sh.frame_num != (prev_ref_frame_num_ + 1) % max_frame_num) {
+        fill_frame_gap(sh, sps);
+    }
+    // make room: the standard's bumping before storing the current picture
+    release_unused();
+    cur_ = new_picture();
+    cur_->frame_num = sh.frame_num;
+    cur_->idr = sh.idr;
+    cur_->decode_order = decode_order_++;
+    compute_poc(sh, sps, *cur_);
+    first_sh_ = sh;
+    slice_num_ = 0;
+    slices_.clear();
+    cur_has_error_ = false;
+    for (auto& m : mbs_) m.slice_num = -1;
+    build_slice_group_map(sh, sps, pps);
+}
+
+void Decoder::finish_picture() {
+    if (!cur_) return;
+    const Sps& sps = *sps_active_;
+    conceal_picture();
+    deblock_picture();
+    Picture* p = cur_;
+    const SliceHeader& sh = first_sh_;
+    if (sh.nal_ref_idc != 0) {
+        mark_references(sh, sps);
+        prev_ref_frame_num_ = p->mmco5 ? 0 : sh.frame_num;
+    }
+    if (p->mmco5) {
+        // clause 8.2.1: after memory_management_control_operation 5 the picture counts as
+        // having order count 0 relative to what follows
+        int t = p->poc;
+        p->top_poc -= t;
+        p->bottom_poc -= t;
+        p->poc = 0;
+        prev_poc_msb_ = 0;
+        prev_poc_lsb_ = p->top_poc;
+        prev_frame_num_offset_ = 0;
+        prev_frame_num_ = 0;
+        prev_mmco5_ = true;
+    }
+    cur_ = nullptr;
+    store_picture(p);
+}
+
+// Stores the decoded picture and outputs pictures in display order (Annex C.4.5). An IDR
+// picture or one with operation 5 first outputs everything before it.
+void Decoder::store_picture(Picture* p) {
+    if (p->idr || p->mmco5) {
+        // pictures before the boundary are all output first
+        for (;;) {
+            Picture* best = nullptr;
+            for (auto& q : dpb_)
+                if (q.get() != p && q->needed_for_output && (!best || q->poc < best->poc))
+                    best = q.get();
+            if (!best) break;
+            output(*best);
+            best->needed_for_output = false;
+        }
+    }
+    p->needed_for_output = !p->non_existing;
+    release_unused();
+    // the current picture joined the buffer in new_picture(); bump while it is over-full
+    for (;;) {
+        int used = int(dpb_.size());
+        int waiting = 0;
+        for (auto& q : dpb_) waiting += q->needed_for_output;
+        if (used <= dpb_size_ && waiting <= reorder_) break;
+        size_t before = dpb_.size();
+        int before_waiting = waiting;
+        bump();
+        release_unused();
+        int now_waiting = 0;
+        for (auto& q : dpb_) now_waiting += q->needed_for_output;
+        if (dpb_.size() == before && now_waiting == before_waiting) break;
+    }
+}
+
+void Decoder::bump() {
+    Picture* best = nullptr;
+    for (auto& q : dpb_)
+        if (q->needed_for_output && (!best || q->poc < best->poc)) best = q.get();
+    if (!best) return;
+    output(*best);
+    best->needed_for_output = false;
+}
+
+void Decoder::flush() {
+    if (cur_) finish_picture();
+    for (;;) {
+        Picture* best = nullptr;
+        for (auto& q : dpb_)
+            if (q->needed_for_output && (!best || q->poc < best->poc)) best = q.get();
+        if (!best) break;
+        output(*best);
+        best->needed_for_output = false;
+    }
+    release_unused();
+}
+
+// ---- reference marking (clause 8.2.5) ------------------------------------------------------
+
+void Decoder::sliding_window() {
+    int n = 0;
+    for (auto& p : dpb_)
+        if (p.get() != cur_ && p->is_ref()) ++n;
+    while (n >= max_refs_) {
+        Picture* oldest = nullptr;
+        for (auto& p : dpb_)
+            if (p.get() != cur_ && p->short_ref &&
+                (!oldest || p->decode_order < oldest->decode_order))
+                oldest = p.get();
+        if (!oldest) break;
+        oldest->short_ref = false;
+        --n;
+    }
+}
+
+void Decoder::mark_references(const SliceHeader& sh, const Sps& sps) {
+    Picture* p = cur_;
+    int max_frame_num = 1 << sps.log2_max_frame_num;
+    for (auto& q : dpb_)
+        if (q->short_ref)
+            q->frame_num_wrap =
+                q->frame_num > sh.frame_num ? q->frame_num - max_frame_num : q->frame_num;
+    if (sh.idr) {
+        for (auto& q : dpb_)
+            if (q.get() != p) q->short_ref = q->long_ref = false;
+        if (sh.long_term_reference) {
+            p->long_ref = true;
+            p->long_term_idx = 0;
+            max_long_term_idx_ = 0;
+        } else {
+            p->short_ref = true;
+            max_long_term_idx_ = -1;
+        }
+        return;
+    }
+    bool current_long = false;
+    if (sh.adaptive_marking) {
+        for (const Mmco& m : sh.mmco) {
+            switch (m.op) {
+                case 1: {
+                    int pic_num = sh.frame_num - (m.a + 1);
+                    for (auto& q : dpb_)
+                        if (q.get() != p && q->short_ref && q->frame_num_wrap == pic_num)
+                            q->short_ref = false;
+                    break;
+                }
+                case 2:
+                    for (auto& q : dpb_)
+                        if (q.get() != p && q->long_ref && q->long_term_idx == m.a)
+                            q->long_ref = false;
+                    break;
+                case 3: {
+                    int pic_num = sh.frame_num - (m.a + 1);
+                    Picture* t = nullptr;
+                    for (auto& q : dpb_)
+                        if (q.get() != p && q->short_ref && q->frame_num_wrap == pic_num)
+                            t = q.get();
+                    if (!t) {
+                        error("marking: no short-term picture %d", pic_num);
+                        break;
+                    }
+                    for (auto& q : dpb_)
+                        if (q->long_ref && q->long_term_idx == m.b) q->long_ref = false;
+                    t->short_ref = false;
+                    t->long_ref = true;
+                    t->long_term_idx = m.b;
+                    break;
+                }
+                case 4:
+                    max_long_term_idx_ = m.a - 1;
+                    for (auto& q : dpb_)
+                        if (q->long_ref && q->long_term_idx > max_long_term_idx_)
+                            q->long_ref = false;
+                    break;
+                case 5:
+                    for (auto& q : dpb_)
+                        if (q.get() != p) q->short_ref = q->long_ref = false;
+                    max_long_term_idx_ = -1;
+                    p->mmco5 = true;
+                    break;
+                case 6:
+                    for (auto& q : dpb_)
+                        if (q.get() != p && q->long_ref && q->long_term_idx == m.b)
+                            q->long_ref = false;
+                    p->long_ref = true;
+                    p->long_term_idx = m.b;
+                    current_long = true;
+                    break;
+            }
+        }
+    } else {
+        sliding_window();
+    }
+    if (!current_long) p->short_ref = true;
+    p->frame_num_wrap = p->mmco5 ? 0 : sh.frame_num;
+    if (p->mmco5) p->frame_num = 0;
+    // a damaged stream can leave more references than allowed: drop the oldest short-term
+    // ones, then the long-term ones with the highest indices
+    int n = 0;
+    for (auto& q : dpb_) n += q->is_ref();
+    if (n > max_refs_) sliding_window();
+    for (;;) {
+        n = 0;
+        Picture* worst = nullptr;
+        for (auto& q : dpb_) {
+            n += q->is_ref();
+            if (q.get() != p && q->long_ref && (!worst || q->long_term_idx > worst->long_term_idx))
+                worst = q.get();
+        }
+        if (n <= max_refs_ || !worst) break;
+        worst->long_ref = false;
+    }
+}
+
+// ---- reference lists (clause 8.2.4) --------------------------------------------------------
+
+bool Decoder::build_ref_lists(const SliceHeader& sh, std::vector<Picture*> lists[2]) {
+    const Sps& sps = *sps_active_;
+    int max_frame_num = 1 << sps.log2_max_frame_num;
+    std::vector<Picture*> st, lt;
+    for (auto& q : dpb_) {
+        Picture* p = q.get();
+        if (p == cur_) continue;
+        if (p->short_ref) {
+            p->frame_num_wrap =
+                p->frame_num > sh.frame_num ? p->frame_num - max_frame_num : p->frame_num;
+            st.push_back(p);
+        } else if (p->long_ref) {
+            lt.push_back(p);
+        }
+    }
+    std::sort(lt.begin(), lt.end(),
+              [](Picture* a, Picture* b) { return a->long_term_idx < b->long_term_idx; });
+    lists[0].clear();
+    lists[1].clear();
+    if (sh.slice_type == 0) {
+        std::sort(st.begin(), st.end(),
+                  [](Picture* a, Picture* b) { return a->frame_num_wrap > b->frame_num_wrap; });
+        lists[0] = st;
+        lists[0].insert(lists[0].end(), lt.begin(), lt.end());
+    } else {
+        int poc = cur_->poc;
+        std::vector<Picture*> before, after;
+        for (Picture* p : st) (p->poc < poc ? before : after).push_back(p);
+        std::sort(before.begin(), before.end(),
+                  [](Picture* a, Picture* b) { return a->poc > b->poc; });
+        std::sort(after.begin(), after.end(),
+                  [](Picture* a, Picture* b) { return a->poc < b->poc; });
+        lists[0] = before;
+        lists[0].insert(lists[0].end(), after.begin(), after.end());
+        lists[0].insert(lists[0].end(), lt.begin(), lt.end());
+        lists[1] = after;
+        lists[1].insert(lists[1].end(), before.begin(), before.end());
+        lists[1].insert(lists[1].end(), lt.begin(), lt.end());
+        if (lists[1].size() > 1 && lists[0] == lists[1]) std::swap(lists[1][0], lists[1][1]);
+    }
+    for (int l = 0; l < 2; ++l) {
+        int n = sh.num_ref_idx[l];
+        if (int(lists[l].size()) > n) lists[l].resize(size_t(n));
+        // modification (clause 8.2.4.3)
+        int pred = sh.frame_num;
+        int idx = 0;
+        for (const RefMod& m : sh.ref_mod[l]) {
+            if (idx >= n) break;
+            Picture* t = nullptr;
+            if (m.op == 0 || m.op == 1) {
+                int d = m.value + 1;
+                if (d > max_frame_num) return error("bad reordering"), false;
+                int nowrap = m.op == 0 ? pred - d : pred + d;
+                if (nowrap < 0) nowrap += max_frame_num;
+                if (nowrap >= max_frame_num) nowrap -= max_frame_num;
+                pred = nowrap;
+                int pic_num = nowrap > sh.frame_num ? nowrap - max_frame_num : nowrap;
+                for (Picture* p : st)
+                    if (p->frame_num_wrap == pic_num) t = p;
+            } else {
+                for (Picture* p : lt)
+                    if (p->long_term_idx == m.value) t = p;
+            }
+            if (!t) {
+                error("reordering names a missing reference");
+                continue;
+            }
+            std::vector<Picture*>& L = lists[l];
+            L.insert(L.begin() + idx, t);
+            ++idx;
+            for (size_t k = size_t(idx); k < L.size();) {
+                if (L[k] == t)
+                    L.erase(L.begin() + long(k));
+                else
+                    ++k;
+            }
+            if (int(L.size()) > n) L.resize(size_t(n));
+        }
+        // missing entries: a damaged or unusual stream; use any reference so decoding goes on
+        if (int(lists[l].size()) < n) {
+            Picture* fill = !lists[l].empty() ? lists[l].back() : nullptr;
+            if (!fill && !st.empty()) fill = st[0];
+            if (!fill && !lt.empty()) fill = lt[0];
+            if (!fill) fill = cur_;  // nothing to refer to: predict from the picture itself
+            while (int(lists[l].size()) < n) lists[l].push_back(fill);
+        }
+    }
+    return true;
+}
+
+// ---- slice groups (clause 8.2.2) -----------------------------------------------------------
+
+void Decoder::build_slice_group_map(const SliceHeader& sh, const Sps& sps, const Pps& pps) {
+    int n = mb_width_ * mb_height_;
+    mb_to_slice_group_.assign(size_t(n), 0);
+    if (pps.num_slice_groups <= 1) return;
+    int w = mb_width_, h = mb_height_, groups = pps.num_slice_groups;
+    std::vector<int>& m = mb_to_slice_group_;
+    int units_in_group0 = std::min(sh.slice_group_change_cycle * pps.slice_group_change_rate, n);
+    switch (pps.slice_group_map_type) {
+        case 0: {
+            int i = 0;
+            do {
+                for (int g = 0; g < groups && i < n; i += pps.run_length[size_t(g++)])
+                    for (int j = 0; j < pps.run_length[size_t(g)] && i + j < n; ++j)
+                        m[size_t(i + j)] = g;
+            } while (i < n);
+            break;
+        }
+        case 1:
+            for (int i = 0; i < n; ++i)
+                m[size_t(i)] = ((i % w) + (((i / w) * groups) / 2)) % groups;
+            break;
+        case 2:
+            std::fill(m.begin(), m.end(), groups - 1);
+            for (int g = groups - 2; g >= 0; --g) {
+                int tl = pps.top_left[size_t(g)], br = pps.bottom_right[size_t(g)];
+                int yt = tl / w, xt = tl % w, yb = br / w, xb = br % w;
+                for (int y = yt; y <= yb && y < h; ++y)
+                    for (int x = xt; x <= xb && x < w; ++x) m[size_t(y * w + x)] = g;
+            }
+            break;
+        case 3: {  // box-out
+            std::fill(m.begin(), m.end(), 1);
+            int dir = pps.slice_group_change_direction ? 1 : 0;
+            int x = (w - dir) / 2, y = (h - dir) / 2;
+            int left = x, top = y, right = x, bottom = y;
+            int xdir = dir - 1, ydir = dir;
+            for (int k = 0, guard = 0; k < units_in_group0 && guard < 4 * n + 16; ++guard) {
+                bool vacant = m[size_t(y * w + x)] == 1;
+                if (vacant) m[size_t(y * w + x)] = 0;
+                if (xdir == -1 && x == left) {
+                    left = std::max(left - 1, 0);
+                    x = left;
+                    xdir = 0;
+                    ydir = 2 * dir - 1;
+                } else if (xdir == 1 && x == right) {
+                    right = std::min(right + 1, w - 1);
+                    x = right;
+                    xdir = 0;
+                    ydir = 1 - 2 * dir;
+                } else if (ydir == -1 && y == top) {
+                    top = std::max(top - 1, 0);
+                    y = top;
+                    xdir = 1 - 2 * dir;
+                    ydir = 0;
+                } else if (ydir == 1 && y == bottom) {
+                    bottom = std::min(bottom + 1, h - 1);
+                    y = bottom;
+                    xdir = 2 * dir - 1;
+                    ydir = 0;
+                } else {
+                    x += xdir;
+                    y += ydir;
+                }
+                k += vacant ? 1 : 0;
+            }
+            break;
+        }
+        case 4: {
+            int size0 = pps.slice_group_change_direction ? n - units_in_group0 : units_in_group0;
+            for (int i = 0; i < n; ++i)
+                m[size_t(i)] = i < size0 ? (pps.slice_group_change_direction ? 1 : 0)
+                                         : (pps.slice_group_change_direction ? 0 : 1);
+            break;
+        }
+        case 5: {
+            int size0 = pps.slice_group_change_direction ? n - units_in_group0 : units_in_group0;
+            int k = 0;
+            for (int x = 0; x < w; ++x)
+                for (int y = 0; y < h; ++y, ++k)
+                    m[size_t(y * w + x)] = k < size0 ? (pps.slice_group_change_direction ? 1 : 0)
+                                                     : (pps.slice_group_change_direction ? 0 : 1);
+            break;
+        }
+        case 6:
+            for (int i = 0; i < n; ++i)
+                m[size_t(i)] =
+                    i < int(pps.slice_group_id.size()) ? pps.slice_group_id[size_t(i)] : 0;
+            break;
+    }
+    (void)sps;
+}
+
+int Decoder::next_mb(int mb) const {
+    int n = mb_width_ * mb_height_;
+    int g = mb_to_slice_group_[size_t(mb)];
+    for (++mb; mb < n && mb_to_slice_group_[size_t(mb)] != g; ++mb) {
+    }
+    return mb;
+}
+
+// ---- output --------------------------------------------------------------------------------
+
+void Decoder::output(Picture& p) {
+    if (stop()) return;
+    if (!opt_.md5 && !out_) {  // decoding only (timing)
+        ++frames_out_;
+        return;
+    }
+    const Sps& sps = *sps_active_;
+    bool mono = sps.chroma_format_idc == 0;
+    int w = p.width - sps.crop_left - sps.crop_right;
+    int h = p.height - sps.crop_top - sps.crop_bottom;
+    int cw = w / 2, ch = h / 2;
+    std::vector<uint8_t> frame;
+    frame.reserve(size_t(w) * h * 3 / 2);
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* row = p.y + size_t(y + sps.crop_top) * p.width + sps.crop_left;
+        frame.insert(frame.end(), row, row + w);
+    }
+    if (!mono || opt_.md5 == false || true) {
+        for (int c = 0; c < 2; ++c) {
+            const uint8_t* plane = c ? p.cr : p.cb;
+            for (int y = 0; y < ch; ++y) {
+                const uint8_t* row =
+                    plane + size_t(y + sps.crop_top / 2) * p.cwidth + sps.crop_left / 2;
+                if (mono) {
+                    frame.insert(frame.end(), size_t(cw), uint8_t(128));
+                } else {
+                    frame.insert(frame.end(), row, row + cw);
+                }
+            }
+        }
+    }
+    if (opt_.md5) {
+        std::printf("%ld %s\n", frames_out_, md5_hex(frame.data(), frame.size()).c_str());
+    }
+    if (out_) {
+        if (y4m_ && !y4m_header_) {
+            std::fprintf(out_, "YUV4MPEG2 W%d H%d F25:1 Ip A0:0 C420jpeg\n", w, h);
+            y4m_header_ = true;
+        }
+        if (y4m_) std::fputs("FRAME\n", out_);
+        std::fwrite(frame.data(), 1, frame.size(), out_);
+    }
+    ++frames_out_;
+}
+
+}  // namespace h264dec

@@ -1,0 +1,144 @@
+// The decoder's state: parameter sets, the picture being decoded with its per-macroblock data,
+// the decoded picture buffer and the output queue.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+
+#include "h264dec.hpp"
+
+namespace h264dec {
+
+enum MbKind : uint8_t { kMbI4x4, kMbI8x8, kMbI16x16, kMbIPCM, kMbInter, kMbSkip };
+
+struct MbInfo {
+    int slice_num = -1;  // -1: not (yet) decoded in this picture
+    MbKind kind = kMbSkip;
+    bool intra = false, transform8x8 = false;
+    int8_t qp = 0;
+    int8_t qpc[2] = {0, 0};
+    uint8_t total_coeff[16];      // luma 4x4 blocks, raster order inside the macroblock
+    uint8_t total_coeff_c[2][4];  // chroma 4x4 blocks
+    uint16_t nonzero = 0;         // luma 4x4 blocks (raster) with coefficients, for bS = 2
+    // bit e: the motion does not change across internal edge e (vertical [0], horizontal [1])
+    uint8_t still[2] = {0, 0};
+    bool bs_valid = false;  // bs holds the strengths of the decoded picture's neighbours
+    Opx8u bs[2][16];        // boundary strengths: vertical, horizontal edges [4 * edge + segment]
+    int8_t ipred[16];       // Intra4x4/8x8 modes per 4x4 block (raster), 2 otherwise
+};
+
+struct SliceInfo {
+    int deblock_idc = 0, alpha_offset = 0, beta_offset = 0;
+    int chroma_qp_offset[2] = {0, 0};
+};
+
+// Tables of CAVLC codes built with the library's table builder.
+struct CavlcTables {
+    const Opx32s* coeff_token[4] = {};  // nC classes 0..2, [3]: chroma DC
+    const Opx32s* total_zeros[16] = {};
+    const Opx32s* total_zeros_dc[4] = {};
+    const Opx32s* run_before[16] = {};
+    std::vector<Opx32s*> owned;
+    bool ok = false;
+    ~CavlcTables();
+};
+
+class Decoder {
+  public:
+    Decoder(const Options& opt, FILE* report);
+    ~Decoder();
+    void feed_nal(const uint8_t* nal, size_t size);
+    void flush();
+    long frames_out() const { return frames_out_; }
+    long errors() const { return errors_; }
+    bool refused() const { return refused_; }
+    bool stop() const { return opt_.max_frames >= 0 && frames_out_ >= opt_.max_frames; }
+
+    // ---- used by the slice decoder ----
+    void error(const char* fmt, ...);
+
+  private:
+    friend class SliceDecoder;
+    Options opt_;
+    FILE* report_;
+    FILE* out_ = nullptr;
+    bool y4m_ = false, y4m_header_ = false;
+    long frames_out_ = 0, errors_ = 0;
+    bool refused_ = false;
+    int next_id_ = 1;
+
+    Sps sps_[32];
+    Pps pps_[256];
+    Rbsp rbsp_;
+    CavlcTables vlc_;
+
+    // active sequence
+    Sps active_sps_;
+    const Sps* sps_active_ = nullptr;
+    int mb_width_ = 0, mb_height_ = 0;
+    int dpb_size_ = 16, reorder_ = 16, max_refs_ = 16;
+
+    // current picture
+    Picture* cur_ = nullptr;
+    std::vector<MbInfo> mbs_;
+    std::vector<SliceInfo> slices_;
+    std::vector<int> mb_to_slice_group_;
+    SliceHeader first_sh_;
+    int slice_num_ = 0;
+    bool cur_has_error_ = false;
+    int decode_order_ = 0;
+
+    // POC and frame number state
+    int prev_poc_msb_ = 0, prev_poc_lsb_ = 0;
+    int prev_frame_num_offset_ = 0, prev_frame_num_ = 0, prev_ref_frame_num_ = 0;
+    bool prev_mmco5_ = false;
+    int max_long_term_idx_ = -1;  // -1: "no long-term frame indices"
+
+    std::vector<std::unique_ptr<Picture>> dpb_;  // reference and/or waiting for output
+    std::vector<std::unique_ptr<Picture>> free_;
+
+    bool activate_sps(const Sps& sps);
+    Picture* new_picture();
+    void start_picture(const SliceHeader& sh, const Sps& sps, const Pps& pps);
+    void finish_picture();
+    void compute_poc(const SliceHeader& sh, const Sps& sps, Picture& p);
+    void fill_frame_gap(const SliceHeader& sh, const Sps& sps);
+    void mark_references(const SliceHeader& sh, const Sps& sps);
+    void sliding_window();
+    void store_picture(Picture* p);
+    void bump();
+    void output(Picture& p);
+    void release_unused();
+    void build_slice_group_map(const SliceHeader& sh, const Sps& sps, const Pps& pps);
+    int next_mb(int mb) const;
+    bool build_ref_lists(const SliceHeader& sh, std::vector<Picture*> lists[2]);
+    void decode_slice(const SliceHeader& sh, Bits& bits);
+    void deblock_picture();
+    void edge_strengths(int mbx, int mby);
+    void conceal_picture();
+};
+
+// ---- parsing (params.cpp) ----
+bool parse_sps(Bits& b, Sps& sps);
+bool parse_pps(Bits& b, const Sps* sps_table, Pps& pps);
+bool parse_slice_header(Bits& b, int nal_type, int nal_ref_idc, const Sps* sps_table,
+                        const Pps* pps_table, SliceHeader& sh, std::string& why);
+bool build_cavlc_tables(CavlcTables& t);
+
+std::string md5_hex(const uint8_t* data, size_t n);
+// Splits an Annex B byte stream into NAL units, decodes them and flushes; returns the number of
+// frames output.
+long decode_stream(Decoder& d, const uint8_t* data, size_t size);
+
+// ---- tables (tables.cpp) ----
+extern const uint8_t kZigzag4x4[16];
+extern const uint8_t kZigzag8x8[64];
+extern const uint8_t kDefault4x4[2][16];  // intra, inter; zig-zag order
+extern const uint8_t kDefault8x8[2][64];
+extern const uint8_t kChromaQp[52];
+extern const uint8_t kAlpha[52];
+extern const uint8_t kBeta[52];
+extern const uint8_t kTc0[52][3];
+extern const uint8_t kCbpIntra[48], kCbpInter[48], kCbpIntraMono[16], kCbpInterMono[16];
+
+}  // namespace h264dec

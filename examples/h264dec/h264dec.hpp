@@ -1,0 +1,190 @@
+// opxvc-h264dec: an H.264 (CAVLC, progressive, 8-bit 4:2:0 / 4:0:0) decoder built on the
+// library's public interface. The decoder parses headers and slice data itself and derives
+// motion vectors, availability and filter strengths; every sample-level operation (residual
+// decoding, dequantisation and inverse transforms, intra prediction and reconstruction,
+// interpolation, weighted prediction, deblocking) is a library call.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "opxvc.h"
+
+namespace h264dec {
+
+// ---- bit reader on the library's word reading cursor ----------------------------------------
+// The payload of a NAL unit (emulation prevention removed) is held as 32-bit words with the first
+// byte in bits 31..24, the layout the library's CAVLC decoders read. The same cursor (word pointer
+// and bit position 31..0) serves the decoder's own header parsing, so both can take turns.
+struct Bits {
+    const Opx32u* ptr = nullptr;  // word holding the next bit
+    Opx32s pos = 31;              // bit number of the next bit in *ptr
+    const Opx32u* begin = nullptr;
+    uint64_t size_bits = 0;  // payload bits up to (excluding) the rbsp stop bit
+    bool error = false;
+
+    uint64_t consumed() const { return uint64_t(ptr - begin) * 32 + uint64_t(31 - pos); }
+    bool overrun() const { return consumed() > size_bits; }
+    uint32_t u(int n);  // n in 0..32
+    uint32_t bit() { return u(1); }
+    uint32_t ue();
+    int32_t se();
+    bool more_rbsp_data() const { return consumed() < size_bits; }
+    void align() {
+        if (pos != 31 && pos != 7 && pos != 15 && pos != 23) u((pos + 1) & 7);
+    }
+};
+
+inline uint32_t Bits::u(int n) {
+    if (n == 0) return 0;
+    if (overrun()) {
+        error = true;
+        return 0;
+    }
+    // the padding keeps two words readable behind any position inside the payload
+    uint64_t w = (uint64_t(ptr[0]) << 32) | ptr[1];
+    int start = 63 - (31 - pos);  // bit index in w of the next bit
+    uint32_t v = uint32_t((w >> (start - n + 1)) & ((n == 32) ? 0xFFFFFFFFull : ((1ull << n) - 1)));
+    int q = pos - n;
+    if (q >= 0) {
+        pos = q;
+    } else {
+        pos = q + 32;
+        ++ptr;
+    }
+    if (overrun()) error = true;
+    return v;
+}
+
+inline uint32_t Bits::ue() {
+    int zeros = 0;
+    while (bit() == 0) {
+        if (++zeros > 31 || error) {
+            error = true;
+            return 0;
+        }
+    }
+    if (zeros == 0) return 0;
+    return (uint32_t(1) << zeros) - 1 + u(zeros);
+}
+
+inline int32_t Bits::se() {
+    uint32_t k = ue();
+    return (k & 1) ? int32_t((k + 1) >> 1) : -int32_t(k >> 1);
+}
+
+struct Rbsp {
+    std::vector<Opx32u> words;
+    std::vector<uint8_t> bytes;  // work buffer
+    uint64_t size_bits = 0;
+    void assign(const uint8_t* nal, size_t n);  // removes emulation prevention bytes
+    Bits reader(size_t skip_bytes) const;
+};
+
+// ---- parameter sets -------------------------------------------------------------------------
+struct Sps {
+    bool valid = false;
+    int profile_idc = 0, level_idc = 0, id = 0;
+    int chroma_format_idc = 1;
+    int bit_depth_luma = 8, bit_depth_chroma = 8;
+    bool transform_bypass = false;
+    bool scaling_present = false;
+    uint8_t scaling4x4[6][16];  // raster order
+    uint8_t scaling8x8[2][64];  // raster order
+    int log2_max_frame_num = 4;
+    int poc_type = 0, log2_max_poc_lsb = 4;
+    bool delta_pic_order_always_zero = false;
+    int offset_for_non_ref_pic = 0, offset_for_top_to_bottom = 0;
+    std::vector<int> offset_for_ref_frame;
+    int max_num_ref_frames = 0;
+    bool gaps_allowed = false;
+    int mb_width = 0, mb_height = 0;
+    bool frame_mbs_only = true, mbaff = false, direct_8x8_inference = false;
+    int crop_left = 0, crop_right = 0, crop_top = 0, crop_bottom = 0;  // in samples
+    bool bitstream_restriction = false;
+    int max_num_reorder_frames = -1, max_dec_frame_buffering = -1;
+};
+
+struct Pps {
+    bool valid = false;
+    int id = 0, sps_id = 0;
+    bool cabac = false, bottom_field_pic_order_present = false;
+    int num_slice_groups = 1, slice_group_map_type = 0;
+    std::vector<int> run_length, top_left, bottom_right, slice_group_id;
+    bool slice_group_change_direction = false;
+    int slice_group_change_rate = 1;
+    int num_ref_idx_default[2] = {1, 1};
+    bool weighted_pred = false;
+    int weighted_bipred_idc = 0;
+    int pic_init_qp = 26;
+    int chroma_qp_offset[2] = {0, 0};
+    bool deblocking_control = false, constrained_intra_pred = false,
+         redundant_pic_cnt_present = false;
+    bool transform_8x8_mode = false;
+    bool scaling_present = false;
+    uint8_t scaling4x4[6][16];
+    uint8_t scaling8x8[2][64];
+};
+
+struct Picture;
+
+struct RefMod {
+    int op, value;
+};
+struct Mmco {
+    int op, a, b;
+};
+
+struct SliceHeader {
+    int nal_ref_idc = 0, nal_type = 0;
+    bool idr = false;
+    int first_mb = 0, slice_type = 0;  // 0 P, 1 B, 2 I
+    int pps_id = 0, frame_num = 0, idr_pic_id = 0;
+    int poc_lsb = 0, delta_poc_bottom = 0, delta_poc[2] = {0, 0};
+    int redundant_pic_cnt = 0;
+    bool direct_spatial = false;
+    int num_ref_idx[2] = {0, 0};
+    std::vector<RefMod> ref_mod[2];
+    // weights: [list][ref][component Y,Cb,Cr] {weight, offset, explicit flag}
+    int luma_log2_denom = 0, chroma_log2_denom = 0;
+    int weight[2][32][3][2];
+    bool no_output_of_prior_pics = false, long_term_reference = false, adaptive_marking = false;
+    std::vector<Mmco> mmco;
+    int qp = 26;
+    int deblock_idc = 0, alpha_offset = 0, beta_offset = 0;
+    int slice_group_change_cycle = 0;
+};
+
+// ---- decoded pictures ------------------------------------------------------------------------
+struct Picture {
+    int id = 0;  // unique per decoded picture: identifies reference pictures
+    int width = 0, height = 0, cwidth = 0, cheight = 0;
+    // Buffers are left uninitialised: decoding (or concealment) writes every sample and every
+    // block's motion before anything reads them.
+    std::unique_ptr<uint8_t[]> planes;
+    size_t plane_bytes = 0, blocks = 0;
+    uint8_t* y = nullptr;
+    uint8_t* cb = nullptr;
+    uint8_t* cr = nullptr;
+    int poc = 0, top_poc = 0, bottom_poc = 0;
+    int frame_num = 0, frame_num_wrap = 0, long_term_idx = 0;
+    bool short_ref = false, long_ref = false, needed_for_output = false, non_existing = false;
+    bool mmco5 = false, idr = false;
+    int decode_order = 0;
+    // motion of every 4x4 block (raster over the picture), for co-located look-ups
+    std::unique_ptr<int16_t[]> mv[2];  // 2 per block
+    std::unique_ptr<int8_t[]> ref_idx[2];
+    std::unique_ptr<int[]> ref_id[2];  // Picture::id of the reference, -1 none
+    bool is_ref() const { return short_ref || long_ref; }
+};
+
+struct Options {
+    bool md5 = false;
+    std::string out;
+    long max_frames = -1;
+    bool quiet = false;
+};
+
+}  // namespace h264dec

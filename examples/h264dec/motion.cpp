@@ -1,0 +1,369 @@
+// Neighbour data, motion vector prediction (clause 8.4.1.3), direct prediction (clause
+// 8.4.1.2) and inter prediction through the library's interpolation and weighting functions.
+#include "slice.hpp"
+
+namespace h264dec {
+
+// ---- neighbouring data ---------------------------------------------------------------------
+
+int SliceDecoder::luma_nc(int x, int y) {
+    Nb a = nb(x - 1, y), b = nb(x, y - 1);
+    int na = 0, nb_ = 0;
+    if (a.avail) na = info(a).total_coeff[a.y * 4 + a.x];
+    if (b.avail) nb_ = info(b).total_coeff[b.y * 4 + b.x];
+    if (a.avail && b.avail) return (na + nb_ + 1) >> 1;
+    return a.avail ? na : b.avail ? nb_ : 0;
+}
+
+int SliceDecoder::chroma_nc(int c, int x, int y) {
+    // chroma 4x4 blocks form a 2x2 grid per macroblock
+    bool aa, ba;
+    int na = 0, nb_ = 0;
+    const MbInfo& cur = d_.mbs_[size_t(mb_)];
+    if (x > 0) {
+        aa = true;
+        na = cur.total_coeff_c[c][y * 2 + x - 1];
+    } else {
+        aa = mb_avail(mbx_ - 1, mby_);
+        if (aa) na = d_.mbs_[size_t(mb_ - 1)].total_coeff_c[c][y * 2 + 1];
+    }
+    if (y > 0) {
+        ba = true;
+        nb_ = cur.total_coeff_c[c][x];
+    } else {
+        ba = mb_avail(mbx_, mby_ - 1);
+        if (ba) nb_ = d_.mbs_[size_t(mb_ - mbw_)].total_coeff_c[c][2 + x];
+    }
+    if (aa && ba) return (na + nb_ + 1) >> 1;
+    return aa ? na : ba ? nb_ : 0;
+}
+
+void SliceDecoder::neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) const {
+    ref = -1;
+    mv = Mv();
+    if (!n.avail) return;
+    if (n.mbx == mbx_ && n.mby == mby_) {
+        int i = n.y * 4 + n.x;
+        ref = ref_idx_[list][i];
+        if (ref >= 0) mv = mv_[list][i];
+        return;
+    }
+    int g = gblk(n.mbx, n.mby, n.x, n.y);
+    ref = pic_->ref_idx[list][size_t(g)];
+    if (ref >= 0) {
+        mv.x = pic_->mv[list][size_t(g) * 2];
+        mv.y = pic_->mv[list][size_t(g) * 2 + 1];
+    }
+}
+
+// Clause 8.4.1.3. shape: 0 other, 1 16x8 upper, 2 16x8 lower, 3 8x16 left, 4 8x16 right.
+Mv SliceDecoder::predict_mv(int x, int y, int w, int list, int ref, int shape) {
+    Nb a = nb(x - 1, y), b = nb(x, y - 1), c = nb(x + w, y - 1);
+    if (c.avail && c.mbx == mbx_ && c.mby == mby_) {
+        // inside the current macroblock: available only if already decoded
+        if (x + w > 3 || blk_idx(x + w, y - 1) > blk_idx(x, y)) c.avail = false;
+    }
+    if (y - 1 >= 0 && x + w > 3) c.avail = false;
+    if (!c.avail) c = nb(x - 1, y - 1);
+    int ra, rb, rc;
+    Mv ma, mb, mc;
+    neighbour_motion(a, list, ra, ma);
+    neighbour_motion(b, list, rb, mb);
+    neighbour_motion(c, list, rc, mc);
+    if (!b.avail && !c.avail && a.avail) {
+        rb = rc = ra;
+        mb = mc = ma;
+    }
+    if (shape == 1 && rb == ref) return mb;
+    if (shape == 2 && ra == ref) return ma;
+    if (shape == 3 && ra == ref) return ma;
+    if (shape == 4 && rc == ref) return mc;
+    int matches = (ra == ref) + (rb == ref) + (rc == ref);
+    if (matches == 1) return ra == ref ? ma : rb == ref ? mb : mc;
+    Mv m;
+    m.x = median(ma.x, mb.x, mc.x);
+    m.y = median(ma.y, mb.y, mc.y);
+    return m;
+}
+
+void SliceDecoder::store_motion(bool intra) {
+    const size_t row = size_t(mbw_) * 4;
+    const size_t g0 = size_t(mby_) * 4 * row + size_t(mbx_) * 4;
+    for (int l = 0; l < 2; ++l) {
+        int8_t* ri = pic_->ref_idx[l].get();
+        int16_t* mv = pic_->mv[l].get();
+        int* id = pic_->ref_id[l].get();
+        for (int y = 0; y < 4; ++y) {
+            size_t g = g0 + size_t(y) * row;
+            for (int x = 0; x < 4; ++x, ++g) {
+                int i = y * 4 + x;
+                int r = intra ? -1 : ref_idx_[l][i];
+                ri[g] = int8_t(r);
+                if (r >= 0) {
+                    mv[g * 2] = int16_t(mv_[l][i].x);
+                    mv[g * 2 + 1] = int16_t(mv_[l][i].y);
+                    id[g] = ref_[l][size_t(r)]->id;
+                } else {
+                    mv[g * 2] = mv[g * 2 + 1] = 0;
+                    id[g] = -1;
+                }
+            }
+        }
+    }
+}
+
+// ---- direct prediction (clause 8.4.1.2) ----------------------------------------------------
+
+void SliceDecoder::direct_spatial_setup() {
+    // neighbours of the macroblock as one 16x16 partition
+    for (int l = 0; l < 2; ++l) {
+        Nb a = nb(-1, 0), b = nb(0, -1), c = nb(4, -1);
+        if (!c.avail) c = nb(-1, -1);
+        int ra, rb, rc;
+        Mv ma, mb, mc;
+        neighbour_motion(a, l, ra, ma);
+        neighbour_motion(b, l, rb, mb);
+        neighbour_motion(c, l, rc, mc);
+        auto minpos = [](int x, int y) {
+            return (x >= 0 && y >= 0) ? std::min(x, y) : std::max(x, y);
+        };
+        sp_ref_[l] = minpos(ra, minpos(rb, rc));
+    }
+    if (sp_ref_[0] < 0 && sp_ref_[1] < 0) {
+        sp_ref_[0] = sp_ref_[1] = 0;
+        sp_mv_[0] = sp_mv_[1] = Mv();
+        sp_done_ = true;
+        zero_pred_ = true;
+        return;
+    }
+    zero_pred_ = false;
+    for (int l = 0; l < 2; ++l)
+        sp_mv_[l] = sp_ref_[l] >= 0 ? predict_mv(0, 0, 4, l, sp_ref_[l], 0) : Mv();
+    sp_done_ = true;
+}
+
+// Fills ref_idx_/mv_ of the 4x4 blocks of 8x8 block blk8 by direct prediction.
+void SliceDecoder::direct(int blk8) {
+    const Picture* col = ref_[1][0];
+    int x8 = (blk8 & 1) * 2, y8 = (blk8 >> 1) * 2;
+    if (sh_.direct_spatial && !sp_done_) direct_spatial_setup();
+    for (int k = 0; k < 4; ++k) {
+        int x = x8 + (k & 1), y = y8 + (k >> 1);
+        int i = y * 4 + x;
+        // co-located 4x4 block (clause 8.4.1.2.1); with direct_8x8_inference the corner block
+        int cx = x, cy = y;
+        if (sps_.direct_8x8_inference) {
+            cx = (x8 / 2) * 3;
+            cy = (y8 / 2) * 3;
+        }
+        size_t g = size_t(gblk(mbx_, mby_, cx, cy));
+        int col_list = col->ref_idx[0][g] >= 0 ? 0 : 1;
+        int ref_col = col->ref_idx[col_list][g];
+        Mv mv_col;
+        if (ref_col >= 0) {
+            mv_col.x = col->mv[col_list][g * 2];
+            mv_col.y = col->mv[col_list][g * 2 + 1];
+        }
+        if (sh_.direct_spatial) {
+            bool col_zero = !col->long_ref && ref_col == 0 && std::abs(mv_col.x) <= 1 &&
+                            std::abs(mv_col.y) <= 1;
+            for (int l = 0; l < 2; ++l) {
+                ref_idx_[l][i] = zero_pred_ ? 0 : sp_ref_[l];
+                if (zero_pred_ || sp_ref_[l] < 0 || (sp_ref_[l] == 0 && col_zero))
+                    mv_[l][i] = Mv();
+                else
+                    mv_[l][i] = sp_mv_[l];
+                if (!zero_pred_ && sp_ref_[l] < 0) ref_idx_[l][i] = -1;
+            }
+        } else {
+            int ref0 = 0;
+            if (ref_col >= 0) {
+                int id = col->ref_id[col_list][g];
+                ref0 = -1;
+                for (size_t r = 0; r < ref_[0].size(); ++r)
+                    if (ref_[0][r]->id == id) {
+                        ref0 = int(r);
+                        break;
+                    }
+                if (ref0 < 0) {
+                    d_.error("temporal direct: co-located reference not in list 0");
+                    ref0 = 0;
+                }
+            } else {
+                mv_col = Mv();
+            }
+            const Picture* p0 = ref_[0][size_t(ref0)];
+            const Picture* p1 = ref_[1][0];
+            int tb = clip3(-128, 127, pic_->poc - p0->poc);
+            int td = clip3(-128, 127, p1->poc - p0->poc);
+            Mv m0, m1;
+            if (p0->long_ref || td == 0) {
+                m0 = mv_col;
+            } else {
+                int tx = (16384 + std::abs(td / 2)) / td;
+                int dsf = clip3(-1024, 1023, (tb * tx + 32) >> 6);
+                m0.x = (dsf * mv_col.x + 128) >> 8;
+                m0.y = (dsf * mv_col.y + 128) >> 8;
+                m1.x = m0.x - mv_col.x;
+                m1.y = m0.y - mv_col.y;
+            }
+            ref_idx_[0][i] = ref0;
+            ref_idx_[1][i] = 0;
+            mv_[0][i] = m0;
+            mv_[1][i] = m1;
+        }
+    }
+}
+
+// ---- sample prediction -------------------------------------------------------------------
+
+// Predicts the w x h luma block at (x, y) (samples, inside the macroblock) and its chroma from
+// the motion of its first 4x4 block, writing into the picture.
+void SliceDecoder::predict_partition(int x, int y, int w, int h) {
+    int i = (y / 4) * 4 + x / 4;
+    int r0 = ref_idx_[0][i], r1 = ref_idx_[1][i];
+    int px = mbx_ * 16 + x, py = mby_ * 16 + y;
+    int ys = pic_->width, cs = pic_->cwidth;
+    Opx8u* dst_y = pic_->y + size_t(py) * ys + px;
+    Opx8u* dst_cb = pic_->cb + size_t(py / 2) * cs + px / 2;
+    Opx8u* dst_cr = pic_->cr + size_t(py / 2) * cs + px / 2;
+    alignas(32) Opx8u tmp_y[2][16 * 16];
+    alignas(32) Opx8u tmp_c[2][2][8 * 8];
+    bool bi = r0 >= 0 && r1 >= 0;
+    for (int l = 0; l < 2; ++l) {
+        int r = l == 0 ? r0 : r1;
+        if (r < 0) continue;
+        if (size_t(r) >= ref_[l].size()) {
+            d_.error("reference index %d beyond list %d", r, l);
+            return;
+        }
+        const Picture* ref = ref_[l][size_t(r)];
+        const Mv& mv = mv_[l][i];
+        bool direct_out = !bi;
+        OpxInterpolateBlock8u rec;
+        rec.pSrc[0] = ref->y;
+        rec.pSrc[1] = nullptr;
+        rec.srcStep = ys;
+        rec.pDst[0] = direct_out ? dst_y : tmp_y[l];
+        rec.pDst[1] = nullptr;
+        rec.dstStep = direct_out ? ys : 16;
+        rec.frameSize = {pic_->width, pic_->height};
+        rec.blockSize = {w, h};
+        rec.blockPos = {px, py};
+        rec.motionVector = {mv.x, mv.y};
+        if (opxiInterpolateLumaBlock_H264_8u_P1R(&rec) != opxOk)
+            d_.error("luma interpolation failed");
+        if (mono_) continue;
+        OpxInterpolateBlock8u rc;
+        rc.pSrc[0] = ref->cb;
+        rc.pSrc[1] = ref->cr;
+        rc.srcStep = cs;
+        rc.pDst[0] = direct_out ? dst_cb : tmp_c[l][0];
+        rc.pDst[1] = direct_out ? dst_cr : tmp_c[l][1];
+        rc.dstStep = direct_out ? cs : 8;
+        rc.frameSize = {pic_->cwidth, pic_->cheight};
+        rc.blockSize = {w / 2, h / 2};
+        rc.blockPos = {px / 2, py / 2};
+        rc.motionVector = {mv.x, mv.y};
+        if (opxiInterpolateChromaBlock_H264_8u_P2R(&rc) != opxOk)
+            d_.error("chroma interpolation failed");
+    }
+    OpxRoiSize roi_y = {w, h}, roi_c = {w / 2, h / 2};
+    if (!bi) {
+        if (weight_mode_ != 1) return;
+        int l = r0 >= 0 ? 0 : 1, r = r0 >= 0 ? r0 : r1;
+        const int(*wt)[2] = sh_.weight[l][r];
+        if (wt[0][0] != (1 << sh_.luma_log2_denom) || wt[0][1] != 0)
+            opxiUniDirWeightBlock_H264_8u_C1R(dst_y, Opx32u(ys), Opx32u(sh_.luma_log2_denom),
+                                              wt[0][0], wt[0][1], roi_y);
+        if (mono_) return;
+        for (int c = 1; c < 3; ++c)
+            if (wt[c][0] != (1 << sh_.chroma_log2_denom) || wt[c][1] != 0)
+                opxiUniDirWeightBlock_H264_8u_C1R(c == 1 ? dst_cb : dst_cr, Opx32u(cs),
+                                                  Opx32u(sh_.chroma_log2_denom), wt[c][0], wt[c][1],
+                                                  roi_c);
+        return;
+    }
+    if (weight_mode_ == 0) {
+        opxiInterpolateBlock_H264_8u_P3P1R(tmp_y[0], tmp_y[1], dst_y, Opx32u(w), Opx32u(h), 16, 16,
+                                           ys);
+        if (mono_) return;
+        opxiInterpolateBlock_H264_8u_P3P1R(tmp_c[0][0], tmp_c[1][0], dst_cb, Opx32u(w / 2),
+                                           Opx32u(h / 2), 8, 8, cs);
+        opxiInterpolateBlock_H264_8u_P3P1R(tmp_c[0][1], tmp_c[1][1], dst_cr, Opx32u(w / 2),
+                                           Opx32u(h / 2), 8, 8, cs);
+    } else if (weight_mode_ == 2) {
+        int w0 = implicit_w_[r0][r1], w1 = 64 - w0;
+        opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(tmp_y[0], tmp_y[1], dst_y, 16, 16, Opx32u(ys),
+                                                   w0, w1, roi_y);
+        if (mono_) return;
+        opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(tmp_c[0][0], tmp_c[1][0], dst_cb, 8, 8,
+                                                   Opx32u(cs), w0, w1, roi_c);
+        opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(tmp_c[0][1], tmp_c[1][1], dst_cr, 8, 8,
+                                                   Opx32u(cs), w0, w1, roi_c);
+    } else {
+        const int(*a)[2] = sh_.weight[0][r0];
+        const int(*b)[2] = sh_.weight[1][r1];
+        opxiBiDirWeightBlock_H264_8u_P3P1R(tmp_y[0], tmp_y[1], dst_y, 16, 16, Opx32u(ys),
+                                           Opx32u(sh_.luma_log2_denom), a[0][0], a[0][1], b[0][0],
+                                           b[0][1], roi_y);
+        if (mono_) return;
+        for (int c = 1; c < 3; ++c)
+            opxiBiDirWeightBlock_H264_8u_P3P1R(
+                tmp_c[0][c - 1], tmp_c[1][c - 1], c == 1 ? dst_cb : dst_cr, 8, 8, Opx32u(cs),
+                Opx32u(sh_.chroma_log2_denom), a[c][0], a[c][1], b[c][0], b[c][1], roi_c);
+    }
+}
+
+// Predicts the macroblock from ref_idx_/mv_: whole when all 16 blocks move alike, else per
+// 8x8 block when each 8x8 block is uniform, else per 4x4 block.
+void SliceDecoder::inter_prediction() {
+    auto same = [&](int i, int j) {
+        for (int l = 0; l < 2; ++l) {
+            if (ref_idx_[l][i] != ref_idx_[l][j]) return false;
+            if (ref_idx_[l][i] >= 0 && !(mv_[l][i] == mv_[l][j])) return false;
+        }
+        return true;
+    };
+    bool all = true;
+    for (int i = 1; i < 16 && all; ++i) all = same(0, i);
+    // internal edges (1..3) across which the motion does not change, for the filter strengths
+    uint8_t still[2] = {0, 0};
+    if (all) {
+        still[0] = still[1] = 0xE;
+    } else {
+        for (int e = 1; e < 4; ++e) {
+            bool v = true, h = true;
+            for (int k = 0; k < 4; ++k) {
+                v = v && same(k * 4 + e - 1, k * 4 + e);
+                h = h && same((e - 1) * 4 + k, e * 4 + k);
+            }
+            still[0] |= uint8_t(v << e);
+            still[1] |= uint8_t(h << e);
+        }
+    }
+    MbInfo& info_mb = d_.mbs_[size_t(mb_)];
+    info_mb.still[0] = still[0];
+    info_mb.still[1] = still[1];
+    if (all) return predict_partition(0, 0, 16, 16);
+    for (int b8 = 0; b8 < 4; ++b8) {
+        int x = (b8 & 1) * 2, y = (b8 >> 1) * 2;
+        int i0 = y * 4 + x;
+        bool top = same(i0, i0 + 1), bottom = same(i0 + 4, i0 + 5);
+        bool left = same(i0, i0 + 4), right = same(i0 + 1, i0 + 5);
+        if (top && bottom && left) {
+            predict_partition(x * 4, y * 4, 8, 8);
+        } else if (top && bottom) {
+            predict_partition(x * 4, y * 4, 8, 4);
+            predict_partition(x * 4, y * 4 + 4, 8, 4);
+        } else if (left && right) {
+            predict_partition(x * 4, y * 4, 4, 8);
+            predict_partition(x * 4 + 4, y * 4, 4, 8);
+        } else {
+            for (int k = 0; k < 4; ++k)
+                predict_partition((x + (k & 1)) * 4, (y + (k >> 1)) * 4, 4, 4);
+        }
+    }
+}
+
+}  // namespace h264dec

@@ -1,0 +1,593 @@
+// Slice data: macroblock layer parsing (clause 7.3.5), intra mode prediction (clause
+// 8.3.1.1) and the library calls that form the samples: CAVLC residual decoding and macroblock
+// reconstruction.
+#include "slice.hpp"
+
+namespace h264dec {
+
+void Decoder::decode_slice(const SliceHeader& sh, Bits& bits) {
+    SliceDecoder s(*this, sh, bits);
+    s.run();
+}
+
+void SliceDecoder::build_level_scale() {
+    for (int l = 0; l < 6; ++l)
+        for (int m = 0; m < 6; ++m)
+            for (int i = 0; i < 16; ++i)
+                ls4_[l][m][i] =
+                    Opx16s(pps_.scaling4x4[l][i] * kNorm4[m][norm4_class(i / 4, i % 4)]);
+    for (int l = 0; l < 2; ++l)
+        for (int m = 0; m < 6; ++m)
+            for (int i = 0; i < 64; ++i)
+                ls8_[l][m][i] =
+                    Opx16s(pps_.scaling8x8[l][i] * kNorm8[m][norm8_class(i / 8, i % 8)]);
+}
+
+// Clause 8.4.2.3.1: implicit weights from picture order distances.
+void SliceDecoder::build_implicit_weights() {
+    for (size_t i = 0; i < ref_[0].size(); ++i)
+        for (size_t j = 0; j < ref_[1].size(); ++j) {
+            const Picture* p0 = ref_[0][i];
+            const Picture* p1 = ref_[1][j];
+            int w = 32;
+            int tb = clip3(-128, 127, pic_->poc - p0->poc);
+            int td = clip3(-128, 127, p1->poc - p0->poc);
+            if (td != 0 && !p0->long_ref && !p1->long_ref) {
+                int tx = (16384 + std::abs(td / 2)) / td;
+                int dsf = clip3(-1024, 1023, (tb * tx + 32) >> 6);
+                if ((dsf >> 2) >= -64 && (dsf >> 2) <= 128) w = 64 - (dsf >> 2);
+            }
+            implicit_w_[i][j] = w;  // weight of list 0; list 1 takes 64 - w
+        }
+}
+
+void SliceDecoder::run() {
+    mbw_ = d_.mb_width_;
+    mbh_ = d_.mb_height_;
+    mono_ = sps_.chroma_format_idc == 0;
+    slice_num_ = d_.slice_num_++;
+    SliceInfo si;
+    si.deblock_idc = sh_.deblock_idc;
+    si.alpha_offset = sh_.alpha_offset;
+    si.beta_offset = sh_.beta_offset;
+    si.chroma_qp_offset[0] = pps_.chroma_qp_offset[0];
+    si.chroma_qp_offset[1] = pps_.chroma_qp_offset[1];
+    d_.slices_.push_back(si);
+    if (sh_.slice_type != 2 && !d_.build_ref_lists(sh_, ref_)) return;
+    build_level_scale();
+    weight_mode_ = 0;
+    if (sh_.slice_type == 0 && pps_.weighted_pred) weight_mode_ = 1;
+    if (sh_.slice_type == 1 && pps_.weighted_bipred_idc == 1) weight_mode_ = 1;
+    if (sh_.slice_type == 1 && pps_.weighted_bipred_idc == 2) {
+        weight_mode_ = 2;
+        build_implicit_weights();
+    }
+    qp_ = sh_.qp;
+    int n = mbw_ * mbh_;
+    int mb = sh_.first_mb;
+    bool more = true;
+    int skip_run = -1;
+    while (more) {
+        if (mb >= n) {
+            d_.error("slice runs past the last macroblock");
+            d_.cur_has_error_ = true;
+            return;
+        }
+        if (d_.mbs_[size_t(mb)].slice_num >= 0) {
+            d_.error("macroblock %d decoded twice", mb);
+            d_.cur_has_error_ = true;
+            return;
+        }
+        mb_ = mb;
+        mbx_ = mb % mbw_;
+        mby_ = mb / mbw_;
+        if (sh_.slice_type != 2) {
+            if (skip_run < 0) {
+                skip_run = int(b_.ue());
+                if (b_.error || skip_run > n) {
+                    d_.error("bad mb_skip_run");
+                    d_.cur_has_error_ = true;
+                    return;
+                }
+            }
+            if (skip_run > 0) {
+                skip_mb();
+                --skip_run;
+                if (skip_run == 0) {
+                    more = b_.more_rbsp_data();
+                    if (!more) break;
+                }
+                mb = d_.next_mb(mb);
+                continue;
+            }
+            skip_run = -1;
+        }
+        if (!decode_mb()) {
+            d_.cur_has_error_ = true;
+            return;
+        }
+        more = b_.more_rbsp_data();
+        mb = d_.next_mb(mb);
+    }
+    if (b_.consumed() != b_.size_bits) {
+        d_.error("slice data does not end at its stop bit");
+        d_.cur_has_error_ = true;
+    }
+}
+
+// ---- neighbouring data ---------------------------------------------------------------------
+
+// ---- skipped macroblocks -------------------------------------------------------------------
+
+void SliceDecoder::skip_mb() {
+    MbInfo& m = d_.mbs_[size_t(mb_)];
+    m.slice_num = slice_num_;
+    m.kind = kMbSkip;
+    m.intra = false;
+    m.transform8x8 = false;
+    m.qp = int8_t(qp_);
+    for (int c = 0; c < 2; ++c)
+        m.qpc[c] = int8_t(kChromaQp[clip3(0, 51, qp_ + pps_.chroma_qp_offset[c])]);
+    std::memset(m.total_coeff, 0, sizeof m.total_coeff);
+    std::memset(m.total_coeff_c, 0, sizeof m.total_coeff_c);
+    m.nonzero = 0;
+    std::memset(m.ipred, 2, sizeof m.ipred);
+    sp_done_ = false;
+    if (sh_.slice_type == 0) {
+        // P_Skip (clause 8.4.1.1)
+        Nb a = nb(-1, 0), b = nb(0, -1);
+        int ra, rb;
+        Mv ma, mb;
+        neighbour_motion(a, 0, ra, ma);
+        neighbour_motion(b, 0, rb, mb);
+        Mv mv;
+        if (a.avail && b.avail && !(ra == 0 && ma == Mv()) && !(rb == 0 && mb == Mv()))
+            mv = predict_mv(0, 0, 4, 0, 0, 0);
+        for (int i = 0; i < 16; ++i) {
+            ref_idx_[0][i] = 0;
+            ref_idx_[1][i] = -1;
+            mv_[0][i] = mv;
+        }
+    } else {
+        for (int b8 = 0; b8 < 4; ++b8) direct(b8);
+    }
+    inter_prediction();
+    store_motion(false);
+    finish_mb();
+}
+
+// ---- macroblock layer ------------------------------------------------------------------------
+
+Opx8u SliceDecoder::intra_edges() const {
+    auto ok = [&](int x, int y) {
+        if (!mb_avail(x, y)) return false;
+        if (pps_.constrained_intra_pred && !d_.mbs_[size_t(y * mbw_ + x)].intra) return false;
+        return true;
+    };
+    // edgeType bits of the reconstruction functions: a neighbour that is not available for
+    // intra prediction (outside, another slice, or inter under constrained_intra_pred)
+    Opx8u edge = 0;
+    if (!ok(mbx_ - 1, mby_)) edge |= 1;
+    if (!ok(mbx_, mby_ - 1)) edge |= 4;
+    if (!ok(mbx_ - 1, mby_ - 1)) edge |= 16;
+    if (!ok(mbx_ + 1, mby_ - 1)) edge |= 32;
+    return edge;
+}
+
+bool SliceDecoder::decode_mb() {
+    MbInfo& m = d_.mbs_[size_t(mb_)];
+    m.slice_num = slice_num_;
+    m.transform8x8 = false;
+    std::memset(m.total_coeff, 0, sizeof m.total_coeff);
+    std::memset(m.total_coeff_c, 0, sizeof m.total_coeff_c);
+    m.nonzero = 0;
+    std::memset(m.ipred, 2, sizeof m.ipred);
+    sp_done_ = false;
+    // mb_type numbering here: 0..25 intra (Table 7-11), 100..104 P (Table 7-13), 200..222 B
+    // (Table 7-14)
+    int mb_type = int(b_.ue());
+    int st = sh_.slice_type;
+    if (mb_type > (st == 0 ? 30 : st == 1 ? 48 : 25)) return d_.error("bad mb_type"), false;
+    if (st == 0) {
+        if (mb_type < 5) {
+            mb_type += 100;  // P types 100..104
+        } else {
+            mb_type -= 5;
+        }
+    } else if (st == 1) {
+        if (mb_type < 23) {
+            mb_type += 200;  // B types 200..222
+        } else {
+            mb_type -= 23;
+        }
+    }
+    if (mb_type > 25 && mb_type < 100) return d_.error("bad mb_type"), false;
+    if (mb_type > 222 || (mb_type > 104 && mb_type < 200)) return d_.error("bad mb_type"), false;
+
+    if (mb_type == 25) {  // I_PCM
+        m.kind = kMbIPCM;
+        m.intra = true;
+        m.qp = 0;
+        m.qpc[0] = m.qpc[1] = int8_t(kChromaQp[clip3(0, 51, pps_.chroma_qp_offset[0])]);
+        m.qpc[1] = int8_t(kChromaQp[clip3(0, 51, pps_.chroma_qp_offset[1])]);
+        b_.align();
+        int ys = pic_->width, cs = pic_->cwidth;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                pic_->y[size_t(mby_ * 16 + y) * ys + mbx_ * 16 + x] = uint8_t(b_.u(8));
+        for (int c = 0; c < 2 && !mono_; ++c)
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 8; ++x)
+                    (c ? pic_->cr : pic_->cb)[size_t(mby_ * 8 + y) * cs + mbx_ * 8 + x] =
+                        uint8_t(b_.u(8));
+        std::memset(m.total_coeff, 16, sizeof m.total_coeff);
+        std::memset(m.total_coeff_c, 16, sizeof m.total_coeff_c);
+        m.nonzero = 0xFFFF;
+        // the PCM samples count as coded for the deblocking decision (bS from intra anyway)
+        for (int l = 0; l < 2; ++l)
+            for (int i = 0; i < 16; ++i) ref_idx_[l][i] = -1;
+        store_motion(true);
+        if (b_.error) return d_.error("truncated PCM macroblock"), false;
+        finish_mb();
+        return true;
+    }
+
+    bool intra = mb_type < 26;
+    m.intra = intra;
+    bool i16 = intra && mb_type >= 1;
+    int cbp = 0;
+    int i16_mode = 0, chroma_mode = 0;
+    bool t8 = false;
+    int sub[4] = {0, 0, 0, 0};
+    bool is_8x8_part = mb_type == 103 || mb_type == 104 || mb_type == 222;
+    if (i16) {
+        i16_mode = (mb_type - 1) % 4;
+        cbp = ((mb_type - 1) / 4 % 3) << 4 | ((mb_type >= 13) ? 15 : 0);
+        m.kind = kMbI16x16;
+    }
+    for (int l = 0; l < 2; ++l)
+        for (int i = 0; i < 16; ++i) {
+            ref_idx_[l][i] = -1;
+            mv_[l][i] = Mv();
+        }
+
+    if (is_8x8_part) {
+        m.kind = kMbInter;
+        for (int k = 0; k < 4; ++k) {
+            sub[k] = int(b_.ue());
+            if (sub[k] > (st == 1 ? 12 : 3)) return d_.error("bad sub_mb_type"), false;
+        }
+        int refs[2][4] = {{0, 0, 0, 0}, {0, 0, 0, 0}};
+        for (int l = 0; l < 2; ++l) {
+            for (int k = 0; k < 4; ++k) {
+                int pred = st == 1 ? kBSub[sub[k]][0] : 1;
+                if (!(pred & (1 << l))) continue;
+                int n = sh_.num_ref_idx[l];
+                if (n > 1 && mb_type != 104) {
+                    refs[l][k] = n == 2 ? int(!b_.bit()) : int(b_.ue());
+                    if (refs[l][k] >= n) return d_.error("bad ref_idx"), false;
+                }
+            }
+        }
+        // sub-macroblock motion: mvd parsing interleaved with prediction would need all refs
+        // first (they are), and each sub-partition's prediction uses earlier ones
+        int mvd[2][4][4][2];
+        for (int l = 0; l < 2; ++l)
+            for (int k = 0; k < 4; ++k) {
+                int pred = st == 1 ? kBSub[sub[k]][0] : 1;
+                if (!(pred & (1 << l))) continue;
+                int w = st == 1 ? kBSub[sub[k]][1] : kPSub[sub[k]][0];
+                int h = st == 1 ? kBSub[sub[k]][2] : kPSub[sub[k]][1];
+                int parts = (2 / w) * (2 / h);
+                for (int p = 0; p < parts; ++p) {
+                    mvd[l][k][p][0] = b_.se();
+                    mvd[l][k][p][1] = b_.se();
+                }
+            }
+        // derive in decoding order (sub-macroblock by sub-macroblock, list 0 then list 1 per
+        // partition; the lists do not influence each other)
+        for (int k = 0; k < 4; ++k) {
+            int x8 = (k & 1) * 2, y8 = (k >> 1) * 2;
+            int pred = st == 1 ? kBSub[sub[k]][0] : 1;
+            if (st == 1 && pred == 0) {
+                direct(k);
+                continue;
+            }
+            int w = st == 1 ? kBSub[sub[k]][1] : kPSub[sub[k]][0];
+            int h = st == 1 ? kBSub[sub[k]][2] : kPSub[sub[k]][1];
+            int parts = (2 / w) * (2 / h);
+            for (int p = 0; p < parts; ++p) {
+                int x = x8 + (w == 1 ? (p & 1) : 0);
+                int y = y8 + (h == 1 ? (w == 1 ? (p >> 1) : p) : 0);
+                for (int l = 0; l < 2; ++l) {
+                    if (!(pred & (1 << l))) continue;
+                    Mv mvp = predict_mv(x, y, w, l, refs[l][k], 0);
+                    Mv mv;
+                    mv.x = mvp.x + mvd[l][k][p][0];
+                    mv.y = mvp.y + mvd[l][k][p][1];
+                    for (int yy = y; yy < y + h; ++yy)
+                        for (int xx = x; xx < x + w; ++xx) {
+                            ref_idx_[l][yy * 4 + xx] = refs[l][k];
+                            mv_[l][yy * 4 + xx] = mv;
+                        }
+                }
+            }
+        }
+    } else if (!intra || i16 || mb_type == 0) {
+        if (intra && mb_type == 0) {
+            m.kind = kMbI4x4;
+            if (pps_.transform_8x8_mode) t8 = b_.bit();
+            if (t8) m.kind = kMbI8x8;
+        }
+        if (intra) {
+            if (m.kind == kMbI4x4 || m.kind == kMbI8x8) {
+                int step = m.kind == kMbI8x8 ? 4 : 1;
+                for (int n = 0; n < 16; n += step) {
+                    bool prev_flag = b_.bit();
+                    int rem = prev_flag ? -1 : int(b_.u(3));
+                    int x = kBlkX[n], y = kBlkY[n];
+                    Nb a = nb(x - 1, y), b = nb(x, y - 1);
+                    auto usable = [&](const Nb& q) {
+                        if (!q.avail) return false;
+                        if (q.mbx == mbx_ && q.mby == mby_) return true;
+                        return !(pps_.constrained_intra_pred && !info(q).intra);
+                    };
+                    int mode;
+                    if (!usable(a) || !usable(b)) {
+                        mode = 2;
+                    } else {
+                        int ma = (a.mbx == mbx_ && a.mby == mby_) ? m.ipred[a.y * 4 + a.x]
+                                                                  : info(a).ipred[a.y * 4 + a.x];
+                        int mb = (b.mbx == mbx_ && b.mby == mby_) ? m.ipred[b.y * 4 + b.x]
+                                                                  : info(b).ipred[b.y * 4 + b.x];
+                        mode = std::min(ma, mb);
+                    }
+                    if (!prev_flag) mode = rem < mode ? rem : rem + 1;
+                    if (step == 4) {
+                        for (int k = 0; k < 4; ++k)
+                            m.ipred[(y + k / 2) * 4 + x + k % 2] = int8_t(mode);
+                    } else {
+                        m.ipred[y * 4 + x] = int8_t(mode);
+                    }
+                }
+            }
+            if (!mono_) {
+                chroma_mode = int(b_.ue());
+                if (chroma_mode > 3) return d_.error("bad intra_chroma_pred_mode"), false;
+            }
+        } else {
+            m.kind = kMbInter;
+            int parts = 1, pw = 4, ph = 4;
+            int preds[2] = {1, 1};
+            int t = mb_type;
+            if (t == 101 || (t >= 204 && t % 2 == 0)) parts = 2, ph = 2;
+            if (t == 102 || (t >= 205 && t % 2 == 1)) parts = 2, pw = 2;
+            if (t >= 200) {
+                if (t == 200) {  // B_Direct_16x16
+                    for (int b8 = 0; b8 < 4; ++b8) direct(b8);
+                    parts = 0;
+                } else {
+                    preds[0] = kBPred[t - 200][0];
+                    preds[1] = kBPred[t - 200][1];
+                }
+            }
+            int refs[2][2] = {{0, 0}, {0, 0}};
+            for (int l = 0; l < 2; ++l)
+                for (int p = 0; p < parts; ++p) {
+                    if (!(preds[p] & (1 << l))) continue;
+                    int n = sh_.num_ref_idx[l];
+                    if (n > 1) {
+                        refs[l][p] = n == 2 ? int(!b_.bit()) : int(b_.ue());
+                        if (refs[l][p] >= n) return d_.error("bad ref_idx"), false;
+                    }
+                }
+            int mvd[2][2][2];
+            for (int l = 0; l < 2; ++l)
+                for (int p = 0; p < parts; ++p) {
+                    if (!(preds[p] & (1 << l))) continue;
+                    mvd[l][p][0] = b_.se();
+                    mvd[l][p][1] = b_.se();
+                }
+            for (int p = 0; p < parts; ++p) {
+                int x = pw == 2 ? p * 2 : 0, y = ph == 2 ? p * 2 : 0;
+                int shape = parts == 1 ? 0 : ph == 2 ? 1 + p : 3 + p;
+                for (int l = 0; l < 2; ++l) {
+                    if (!(preds[p] & (1 << l))) continue;
+                    Mv mvp = predict_mv(x, y, pw, l, refs[l][p], shape);
+                    Mv mv;
+                    mv.x = mvp.x + mvd[l][p][0];
+                    mv.y = mvp.y + mvd[l][p][1];
+                    for (int yy = y; yy < y + ph; ++yy)
+                        for (int xx = x; xx < x + pw; ++xx) {
+                            ref_idx_[l][yy * 4 + xx] = refs[l][p];
+                            mv_[l][yy * 4 + xx] = mv;
+                        }
+                }
+            }
+        }
+    }
+    if (b_.error) return d_.error("truncated macroblock"), false;
+
+    if (!i16) {
+        uint32_t code = b_.ue();
+        if (code > (mono_ ? 15u : 47u)) return d_.error("bad coded_block_pattern"), false;
+        cbp = mono_ ? (intra ? kCbpIntraMono : kCbpInterMono)[code]
+                    : (intra ? kCbpIntra : kCbpInter)[code];
+        if ((cbp & 15) && pps_.transform_8x8_mode && !intra) {
+            bool small = false;
+            if (is_8x8_part) {
+                for (int k = 0; k < 4; ++k) {
+                    if (st == 1 && sub[k] == 0)
+                        small |= !sps_.direct_8x8_inference;
+                    else if (st == 1 ? (kBSub[sub[k]][1] != 2 || kBSub[sub[k]][2] != 2)
+                                     : sub[k] != 0)
+                        small = true;
+                }
+            }
+            if (mb_type == 200 && !sps_.direct_8x8_inference) small = true;
+            if (!small) t8 = b_.bit();
+        }
+    }
+    m.transform8x8 = t8;
+    if (cbp != 0 || i16) {
+        int dqp = b_.se();
+        if (dqp < -26 || dqp > 25) return d_.error("bad mb_qp_delta"), false;
+        qp_ = (qp_ + dqp + 52) % 52;
+    }
+    m.qp = int8_t(qp_);
+    for (int c = 0; c < 2; ++c)
+        m.qpc[c] = int8_t(kChromaQp[clip3(0, 51, qp_ + pps_.chroma_qp_offset[c])]);
+
+    if (!parse_residual(m, cbp, i16)) return false;
+
+    // samples
+    int ys = pic_->width, cs = pic_->cwidth;
+    Opx8u* py = pic_->y + size_t(mby_ * 16) * ys + mbx_ * 16;
+    Opx8u* pcb = pic_->cb + size_t(mby_ * 8) * cs + mbx_ * 8;
+    Opx8u* pcr = pic_->cr + size_t(mby_ * 8) * cs + mbx_ * 8;
+    Opx16s* cp = coeffs_;
+    int qp6 = qp_ % 6;
+    int qc[2] = {m.qpc[0], m.qpc[1]};
+    OpxResult r = opxOk;
+    if (intra) {
+        store_motion(true);
+        Opx8u edge = intra_edges();
+        if (m.kind == kMbI16x16) {
+            r = opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(&cp, py, ys, i16_mode, cbp4x4_, qp_,
+                                                                edge, ls4_[0][qp6], 0);
+        } else if (m.kind == kMbI8x8) {
+            Opx32s modes[4];
+            for (int k = 0; k < 4; ++k) modes[k] = m.ipred[(k >> 1) * 8 + (k & 1) * 2];
+            r = opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(&cp, py, ys, modes, cbp8x8_, qp_, edge,
+                                                             ls8_[0][qp6], 0);
+        } else {
+            Opx32s modes[16];
+            for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkY[n] * 4 + kBlkX[n]];
+            r = opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R(&cp, py, ys, modes, cbp4x4_, qp_, edge,
+                                                             ls4_[0][qp6], 0);
+        }
+        if (r < 0) d_.error("intra luma reconstruction refused (%d) at macroblock %d", r, mb_);
+        if (!mono_) {
+            r = opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(
+                &cp, pcb, pcr, Opx32u(cs), chroma_mode, cbp4x4_, Opx32u(qc[0]), Opx32u(qc[1]), edge,
+                ls4_[1][qc[0] % 6], ls4_[2][qc[1] % 6], 0);
+            if (r < 0)
+                d_.error("intra chroma reconstruction refused (%d) at macroblock %d", r, mb_);
+        }
+    } else {
+        inter_prediction();
+        store_motion(false);
+        if (t8)
+            r = opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(&cp, py, ys, cbp8x8_, qp_,
+                                                             ls8_[1][qp6], 0);
+        else
+            r = opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(&cp, py, ys, cbp4x4_, qp_,
+                                                             ls4_[3][qp6], 0);
+        if (r < 0) d_.error("inter luma reconstruction failed (%d)", r);
+        if (!mono_) {
+            r = opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(
+                &cp, pcb, pcr, Opx32u(cs), cbp4x4_, Opx32u(qc[0]), Opx32u(qc[1]),
+                ls4_[4][qc[0] % 6], ls4_[5][qc[1] % 6], 0);
+            if (r < 0) d_.error("inter chroma reconstruction failed (%d)", r);
+        }
+    }
+    finish_mb();
+    return true;
+}
+
+// Residual of one macroblock (clause 7.3.5.3) into the packed coefficient stream of the
+// reconstruction functions: every call of the CAVLC decoder that finds coefficients appends one
+// dense block and the matching coded-block bit is set.
+bool SliceDecoder::parse_residual(MbInfo& m, int cbp, bool i16) {
+    CavlcTables& t = d_.vlc_;
+    Opx16s* cp = coeffs_;
+    cbp4x4_ = 0;
+    cbp8x8_ = 0;
+    Opx32u* ptr = const_cast<Opx32u*>(b_.ptr);
+    Opx32s pos = b_.pos;
+    Opx16s num = 0;
+    auto fail = [&](const char* what) {
+        d_.error("residual: invalid %s at macroblock %d", what, mb_);
+        return false;
+    };
+    const Opx32s** tok = t.coeff_token;
+    const Opx32s** tz = t.total_zeros;
+    const Opx32s** rb = t.run_before;
+    auto block = [&](int nc, int limit, const Opx32s* scan, Opx16s** dst) -> int {
+        OpxResult r = opxiDecodeCAVLCCoeffs_H264_1u16s(&ptr, &pos, &num, dst, nc, Opx16s(limit),
+                                                       tok, tz, rb, scan);
+        if (r != opxOk) return -1;
+        return num;
+    };
+    if (i16) {
+        int nc = luma_nc(0, 0);
+        int n = block(nc, 16, kScanZigzag, &cp);
+        if (n < 0) return fail("Intra16x16 DC block");
+        if (n > 0) cbp4x4_ |= 1;
+    }
+    for (int b8 = 0; b8 < 4; ++b8) {
+        if (!(cbp & (1 << b8))) continue;
+        if (m.transform8x8) {
+            alignas(32) Opx16s tmp[4][16];
+            bool any = false;
+            for (int k = 0; k < 4; ++k) {
+                int n = b8 * 4 + k;
+                int x = kBlkX[n], y = kBlkY[n];
+                Opx16s* tp = tmp[k];
+                int c = block(luma_nc(x, y), 16, kScanIdentity, &tp);
+                if (c < 0) return fail("8x8 luma block");
+                m.total_coeff[y * 4 + x] = uint8_t(c);
+                if (c == 0) std::memset(tmp[k], 0, sizeof tmp[k]);
+                any |= c > 0;
+            }
+            if (any) {
+                // the four interleaved 4x4 parts form one 8x8 block in zig-zag order
+                for (int k = 0; k < 4; ++k)
+                    for (int i = 0; i < 16; ++i) cp[kZigzag8x8[4 * i + k]] = tmp[k][i];
+                cp += 64;
+                cbp8x8_ |= 1u << b8;
+                int x = (b8 & 1) * 2, y = (b8 >> 1) * 2;
+                m.nonzero |= uint16_t((3u << (y * 4 + x)) | (3u << ((y + 1) * 4 + x)));
+            }
+        } else {
+            for (int k = 0; k < 4; ++k) {
+                int n = b8 * 4 + k;
+                int x = kBlkX[n], y = kBlkY[n];
+                int c = block(luma_nc(x, y), i16 ? 15 : 16, kScanZigzag, &cp);
+                if (c < 0) return fail("luma block");
+                m.total_coeff[y * 4 + x] = uint8_t(c);
+                if (c > 0) {
+                    cbp4x4_ |= 1u << (n + 1);
+                    m.nonzero |= uint16_t(1u << (y * 4 + x));
+                }
+            }
+        }
+    }
+    if (i16 && (cbp4x4_ & 1)) m.nonzero |= 0;  // DC coefficients do not count for bS = 2
+    if (!mono_ && (cbp >> 4)) {
+        for (int c = 0; c < 2; ++c) {
+            OpxResult r = opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(
+                &ptr, &pos, &num, &cp, t.coeff_token[3], t.total_zeros_dc, rb);
+            if (r != opxOk) return fail("chroma DC block");
+            if (num > 0) cbp4x4_ |= 1u << (17 + c);
+        }
+        if (cbp >> 5) {
+            for (int c = 0; c < 2; ++c)
+                for (int k = 0; k < 4; ++k) {
+                    int n = block(chroma_nc(c, k & 1, k >> 1), 15, kScanZigzag, &cp);
+                    if (n < 0) return fail("chroma AC block");
+                    m.total_coeff_c[c][k] = uint8_t(n);
+                    if (n > 0) cbp4x4_ |= 1u << (19 + c * 4 + k);
+                }
+        }
+    }
+    b_.ptr = ptr;
+    b_.pos = pos;
+    if (b_.overrun()) {
+        d_.error("residual runs past the end of the slice at macroblock %d", mb_);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace h264dec

@@ -1,0 +1,152 @@
+// The slice decoder: per-slice state and the per-macroblock work. slice.cpp parses the
+// macroblock layer and reconstructs; motion.cpp predicts motion vectors and samples.
+#pragma once
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "decoder.hpp"
+
+namespace h264dec {
+
+inline const Opx32s kScanZigzag[16] = {0, 1, 4, 8, 5, 2, 3, 6, 9, 12, 13, 10, 7, 11, 14, 15};
+inline const Opx32s kScanIdentity[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+
+// luma4x4BlkIdx of the 4x4 block at (x, y) (in blocks) and back (clause 6.4.3)
+inline int blk_idx(int x, int y) {
+    return (y >> 1) * 8 + (x >> 1) * 4 + (y & 1) * 2 + (x & 1);
+}
+inline const uint8_t kBlkX[16] = {0, 1, 0, 1, 2, 3, 2, 3, 0, 1, 0, 1, 2, 3, 2, 3};
+inline const uint8_t kBlkY[16] = {0, 0, 1, 1, 0, 0, 1, 1, 2, 2, 3, 3, 2, 2, 3, 3};
+
+// normAdjust4x4 (clause 8.5.9) [qP % 6][position class]
+inline const int kNorm4[6][3] = {{10, 16, 13}, {11, 18, 14}, {13, 20, 16},
+                                 {14, 23, 18}, {16, 25, 20}, {18, 29, 23}};
+// normAdjust8x8 [qP % 6][position class 0..5]
+inline const int kNorm8[6][6] = {{20, 18, 32, 19, 25, 24}, {22, 19, 35, 21, 28, 26},
+                                 {26, 23, 42, 24, 33, 31}, {28, 25, 45, 26, 35, 33},
+                                 {32, 28, 51, 30, 40, 38}, {36, 32, 58, 34, 46, 43}};
+
+inline int norm4_class(int i, int j) {
+    return (i % 2 == 0 && j % 2 == 0) ? 0 : (i % 2 == 1 && j % 2 == 1) ? 1 : 2;
+}
+inline int norm8_class(int i, int j) {
+    if (i % 4 == 0 && j % 4 == 0) return 0;
+    if (i % 2 == 1 && j % 2 == 1) return 1;
+    if (i % 4 == 2 && j % 4 == 2) return 2;
+    if ((i % 4 == 0 && j % 2 == 1) || (i % 2 == 1 && j % 4 == 0)) return 3;
+    if ((i % 4 == 0 && j % 4 == 2) || (i % 4 == 2 && j % 4 == 0)) return 4;
+    return 5;
+}
+
+// B macroblock types 1..21: prediction of partitions 0 and 1 (1 L0, 2 L1, 3 Bi)
+inline const uint8_t kBPred[22][2] = {
+    {0, 0}, {1, 0}, {2, 0}, {3, 0}, {1, 1}, {1, 1}, {2, 2}, {2, 2}, {1, 2}, {1, 2}, {2, 1},
+    {2, 1}, {1, 3}, {1, 3}, {2, 3}, {2, 3}, {3, 1}, {3, 1}, {3, 2}, {3, 2}, {3, 3}, {3, 3}};
+// B sub-macroblock types: prediction (0 direct), partition width and height in 4x4 blocks
+inline const uint8_t kBSub[13][3] = {{0, 2, 2}, {1, 2, 2}, {2, 2, 2}, {3, 2, 2}, {1, 2, 1},
+                                     {1, 1, 2}, {2, 2, 1}, {2, 1, 2}, {3, 2, 1}, {3, 1, 2},
+                                     {1, 1, 1}, {2, 1, 1}, {3, 1, 1}};
+inline const uint8_t kPSub[4][2] = {{2, 2}, {2, 1}, {1, 2}, {1, 1}};
+
+inline int clip3(int lo, int hi, int v) {
+    return v < lo ? lo : v > hi ? hi : v;
+}
+inline int median(int a, int b, int c) {
+    return std::max(std::min(a, b), std::min(std::max(a, b), c));
+}
+
+struct Mv {
+    int x = 0, y = 0;
+    bool operator==(const Mv& o) const { return x == o.x && y == o.y; }
+};
+
+// Per-slice decoding state.
+class SliceDecoder {
+  public:
+    SliceDecoder(Decoder& d, const SliceHeader& sh, Bits& b)
+        : d_(d), sh_(sh), b_(b), sps_(*d.sps_active_), pps_(d.pps_[sh.pps_id]), pic_(d.cur_) {}
+    void run();
+
+  private:
+    Decoder& d_;
+    const SliceHeader& sh_;
+    Bits& b_;
+    const Sps& sps_;
+    const Pps& pps_;
+    Picture* pic_;
+    std::vector<Picture*> ref_[2];
+    int slice_num_ = 0;
+    int mbw_ = 0, mbh_ = 0;
+    int qp_ = 0;
+    int mbx_ = 0, mby_ = 0, mb_ = 0;
+    int weight_mode_ = 0;  // 0 default, 1 explicit, 2 implicit
+    int implicit_w_[32][32];
+    Opx16s ls4_[6][6][16];  // [list][qP % 6][raster]
+    Opx16s ls8_[2][6][64];
+    bool mono_ = false;
+
+    // current macroblock
+    alignas(32) Opx16s coeffs_[16 * 16 + 16 + 2 * 4 + 8 * 16 + 64];
+    Opx32u cbp4x4_ = 0, cbp8x8_ = 0;
+
+    // motion of the current macroblock: refIdx per 4x4 block and list, mv per 4x4 block and list
+    int ref_idx_[2][16];
+    Mv mv_[2][16];
+
+    bool mb_avail(int mbx, int mby) const {
+        if (mbx < 0 || mby < 0 || mbx >= mbw_ || mby >= mbh_) return false;
+        return d_.mbs_[size_t(mby * mbw_ + mbx)].slice_num == slice_num_;
+    }
+    int gblk(int mbx, int mby, int x, int y) const {
+        return (mby * 4 + y) * (mbw_ * 4) + mbx * 4 + x;
+    }
+
+    struct Nb {
+        bool avail = false;
+        int mbx = 0, mby = 0, x = 0, y = 0;  // macroblock and 4x4 block inside it
+    };
+    // the 4x4 block at (x, y) relative to the current macroblock (x in -1..4, y in -1..3)
+    Nb nb(int x, int y) const {
+        Nb n;
+        n.mbx = mbx_;
+        n.mby = mby_;
+        if (x < 0) --n.mbx, x += 4;
+        if (x > 3) ++n.mbx, x -= 4;
+        if (y < 0) --n.mby, y += 4;
+        n.x = x;
+        n.y = y;
+        n.avail = (n.mbx == mbx_ && n.mby == mby_) ? true : mb_avail(n.mbx, n.mby);
+        if (n.mby == mby_ && n.mbx > mbx_) n.avail = false;  // right of the current macroblock
+        return n;
+    }
+    const MbInfo& info(const Nb& n) const { return d_.mbs_[size_t(n.mby * mbw_ + n.mbx)]; }
+
+    bool decode_mb();
+    void finish_mb() {
+        if (sh_.deblock_idc != 1) d_.edge_strengths(mbx_, mby_);
+    }
+    void skip_mb();
+    bool parse_residual(MbInfo& m, int cbp, bool i16);
+    int luma_nc(int x, int y);
+    int chroma_nc(int c, int x, int y);
+    void neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) const;
+    Mv predict_mv(int x, int y, int w, int list, int ref, int shape);
+    void store_motion(bool intra);
+    void direct(int blk8);
+    void direct_spatial_setup();
+    void predict_partition(int x, int y, int w, int h);
+    void inter_prediction();
+    Opx8u intra_edges() const;
+    void build_level_scale();
+    void build_implicit_weights();
+
+    // spatial direct (per macroblock)
+    int sp_ref_[2] = {-1, -1};
+    Mv sp_mv_[2];
+    bool sp_done_ = false;
+    bool zero_pred_ = false;
+};
+
+}  // namespace h264dec

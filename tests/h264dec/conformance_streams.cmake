@@ -1,0 +1,45 @@
+# Conformance streams (../shared/conformance/h264) that opxvc-h264dec decodes bit-exactly;
+# each becomes one CTest case.
+set(OPXVC_H264DEC_CONFORMANCE_STREAMS
+    Adobe_PDF_sample_a_1024x768_50Frms.264
+    BA1_FT_C.264
+    BA1_Sony_D.jsv
+    BAMQ1_JVC_C.264
+    BAMQ2_JVC_C.264
+    BANM_MW_D.264
+    BASQP1_Sony_C.jsv
+    BA_MW_D.264
+    CI1_FT_B.264
+    CI_MW_D.264
+    CVFC1_Sony_C.jsv
+    CVPCMNL1_SVA_C.264
+    Cisco_Adobe_PDF_sample_a_1024x768_CAVLC_Bframe_9.264
+    Cisco_Men_whisper_640x320_CAVLC_Bframe_9.264
+    LS_SVA_D.264
+    MIDR_MW_D.264
+    MPS_MW_A.264
+    MR1_BT_A.h264
+    MR1_MW_A.264
+    MR2_MW_A.264
+    MR2_TANDBERG_E.264
+    NL1_Sony_D.jsv
+    NLMQ1_JVC_C.264
+    NLMQ2_JVC_C.264
+    NRF_MW_E.264
+    SVA_BA1_B.264
+    SVA_BA2_D.264
+    SVA_Base_B.264
+    SVA_CL1_E.264
+    SVA_FM1_E.264
+    SVA_NL1_B.264
+    SVA_NL2_E.264
+    SarVui.264
+    Static.264
+    VID_1280x720_cavlc_temporal_direct.264
+    VID_1920x1080_cavlc_temporal_direct.264
+    Zhling_1280x720.264
+    jm_1080p_allslice.264
+    test_scalinglist_jm.264
+    test_vd_1d.264
+    test_vd_rc.264
+)
