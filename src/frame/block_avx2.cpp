@@ -381,75 +381,8 @@ OpxResult mc_small_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* r
     return opxOk;
 }
 
-// ---- table entries: K<size, index>::value -----------------------------------------------------
-
-template <std::size_t S, std::size_t I>
-struct CopyHpK {
-    static constexpr HpFn value =
-        &copy_hp<kHpSizes[S].width, kHpSizes[S].height, hp_pos(I), hp_round(I)>;
-};
-template <std::size_t S, std::size_t I>
-struct InterpAverageK {
-    static constexpr HpFn value =
-        &interp_average<kHpSizes[S].width, kHpSizes[S].height, hp_pos(I), hp_round(I)>;
-};
-template <std::size_t, std::size_t I>
-struct AddHpK {
-    static constexpr AddHpFn value = &add_hp_8x8<hp_pos(I), hp_round(I)>;
-};
-template <std::size_t S, std::size_t I>
-struct McK {
-    static constexpr McShape s = kMcShapes[S];
-    static constexpr McFn value = &mc<s.width, s.height, s.n, mc_pos(I), mc_round(I)>;
-};
-template <std::size_t S, std::size_t I>
-struct McBK {
-    static constexpr McShape s = kMcShapes[S];
-    static constexpr McBFn value =
-        &mc_b<s.width, s.height, s.n, mc_b_pos_f(I), mc_b_pos_b(I), mc_b_round(I)>;
-};
-template <std::size_t S, std::size_t I>
-struct McP2C2K {
-    static constexpr McP2C2Fn value =
-        &mc_p2c2<kP2C2Sizes[S].width, kP2C2Sizes[S].height, mc_pos(I), mc_round(I)>;
-};
-template <std::size_t S, std::size_t I>
-struct McP2C2BK {
-    static constexpr McP2C2BFn value = &mc_p2c2_b<kP2C2Sizes[S].width, kP2C2Sizes[S].height,
-                                                  mc_b_pos_f(I), mc_b_pos_b(I), mc_b_round(I)>;
-};
-
-template <std::size_t S, std::size_t I>
-struct McSmallK {
-    static constexpr McSmallFn value =
-        &mc_small<kMcSmallSizes[S].width, kMcSmallSizes[S].height, mc_small_pos(I)>;
-};
-template <std::size_t S, std::size_t I>
-struct McSmallBK {
-    static constexpr McSmallBFn value = &mc_small_b<kMcSmallSizes[S].width, kMcSmallSizes[S].height,
-                                                    mc_small_b_pos_f(I), mc_small_b_pos_b(I)>;
-};
-
 }  // namespace
 
-extern const McSmallKernels kMcSmall = {
-    kernel_table<McSmallFn, 4, kNumMcSmallSizes, McSmallK>(),
-    kernel_table<McSmallBFn, 16, kNumMcSmallSizes, McSmallBK>(),
-};
-
-extern const BlockKernels kBlock = {
-    {copy<8, 8>, copy<16, 16>},
-    {average<8, 8>, average<16, 16>},
-    kernel_table<HpFn, 8, kNumHpSizes, CopyHpK>(),
-    kernel_table<HpFn, 8, kNumHpSizes, InterpAverageK>(),
-    add_8x8,
-    kernel_table<AddHpFn, 8, 1, AddHpK>()[0],
-    add_const_8x8,
-    kernel_table<McFn, 8, kNumMcShapes, McK>(),
-    kernel_table<McBFn, 32, kNumMcShapes, McBK>(),
-    kernel_table<McP2C2Fn, 8, kNumP2C2Sizes, McP2C2K>(),
-    kernel_table<McP2C2BFn, 32, kNumP2C2Sizes, McP2C2BK>(),
-    &kMcSmall,
-};
+#include "frame/block_tables.inc"
 
 }  // namespace opx::frame::avx2
