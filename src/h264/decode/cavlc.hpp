@@ -87,4 +87,14 @@ inline int coeff_token_class(int nc) noexcept {
     return nc < 2 ? 0 : nc < 4 ? 1 : 2;
 }
 
+// Number of coefficients a block of shape S writes.
+template <CavlcShape S>
+inline constexpr int kCavlcBlockLength = S == CavlcShape::kDc2x2   ? 4
+                                         : S == CavlcShape::kDc2x4 ? 8
+                                                                   : 16;
+
+// The range form's remap (for m < 16 coefficients): the pair at position k of the class order
+// becomes the k-th of the pairs allowed for m coefficients. False when there is none.
+bool remap_coeff_token(int cls, int m, int& tc, int& t1) noexcept;
+
 }  // namespace opx::h264

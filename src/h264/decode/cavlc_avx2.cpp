@@ -55,30 +55,9 @@ OPX_INLINE bool walk(Reader& r, const Opx32s* table, std::int32_t& value) noexce
     return true;
 }
 
-template <CavlcShape S>
-constexpr int kBlockLength = S == CavlcShape::kDc2x2   ? 4
-                             : S == CavlcShape::kDc2x4 ? 8
-                                                       : 16;
-
 void write_back(const CavlcBlock& b, const Reader& r) noexcept {
     *b.stream = const_cast<Opx32u*>(r.ptr());
     *b.offset = r.pos();
-}
-
-bool remap(int cls, int m, int& tc, int& t1) noexcept {
-    const int k = kCoeffTokenOrder.rank[cls][tc][t1];
-    if (k < 0) return false;
-    const int max_t1 = m < 3 ? m : 3;
-    int seen = 0;
-    for (const TokenPair& p : kCoeffTokenOrder.order[cls]) {
-        if (p.total_coeff > m || p.trailing_ones > max_t1) continue;
-        if (seen++ == k) {
-            tc = p.total_coeff;
-            t1 = p.trailing_ones;
-            return true;
-        }
-    }
-    return false;
 }
 
 template <class T, CavlcShape S>
@@ -102,7 +81,7 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
     if (OPX_UNLIKELY(t1 > 3 || t1 > tc)) return opxErrH264VlcCode;
     const int capacity = b.end - b.start + 1;
     if (S == CavlcShape::kRange && capacity < 16 &&
-        !remap(b.nc >= 8 ? 2 : coeff_token_class(b.nc), capacity, tc, t1))
+        !remap_coeff_token(b.nc >= 8 ? 2 : coeff_token_class(b.nc), capacity, tc, t1))
         return opxErrH264VlcCode;
     if (OPX_UNLIKELY(tc > capacity)) return opxErrH264VlcCode;
 
@@ -120,7 +99,7 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
         for (int i = 0; i < t1; ++i)
             level[i] = 1 - 2 * static_cast<std::int32_t>((signs >> (31 - i)) & 1);
     }
-    for (int i = 0; i < kBlockLength<S>; ++i) out[i] = 0;
+    for (int i = 0; i < kCavlcBlockLength<S>; ++i) out[i] = 0;
 
     int suffix_length = tc > 10 && t1 < 3 ? 1 : 0;
     for (int i = t1; i < tc; ++i) {
@@ -206,7 +185,7 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
         --pos;
     }
 
-    *dst = out + kBlockLength<S>;
+    *dst = out + kCavlcBlockLength<S>;
     write_back(b, r);
     return opxOk;
 }

@@ -12,32 +12,9 @@ using bits::WordReader;
 
 constexpr int kMaxLeadingZeros = 32;  // longer zero runs are invalid codes
 
-template <CavlcShape S>
-constexpr int kBlockLength = S == CavlcShape::kDc2x2   ? 4
-                             : S == CavlcShape::kDc2x4 ? 8
-                                                       : 16;
-
 void write_back(const CavlcBlock& b, const WordReader& r) noexcept {
     *b.stream = const_cast<Opx32u*>(r.ptr());
     *b.offset = r.pos();
-}
-
-// The range form's remap (for m < 16 coefficients): the pair at position k of the class order
-// becomes the k-th of the pairs allowed for m coefficients. False when there is none.
-bool remap(int cls, int m, int& tc, int& t1) noexcept {
-    const int k = kCoeffTokenOrder.rank[cls][tc][t1];
-    if (k < 0) return false;
-    const int max_t1 = m < 3 ? m : 3;
-    int seen = 0;
-    for (const TokenPair& p : kCoeffTokenOrder.order[cls]) {
-        if (p.total_coeff > m || p.trailing_ones > max_t1) continue;
-        if (seen++ == k) {
-            tc = p.total_coeff;
-            t1 = p.trailing_ones;
-            return true;
-        }
-    }
-    return false;
 }
 
 // One residual block, clause 9.2 (steps 1 to 8 of the family's rules).
@@ -64,7 +41,7 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
     if (t1 > 3 || t1 > tc) return opxErrH264VlcCode;
     const int capacity = b.end - b.start + 1;
     if (S == CavlcShape::kRange && capacity < 16 &&
-        !remap(b.nc >= 8 ? 2 : coeff_token_class(b.nc), capacity, tc, t1))
+        !remap_coeff_token(b.nc >= 8 ? 2 : coeff_token_class(b.nc), capacity, tc, t1))
         return opxErrH264VlcCode;
     if (tc > capacity) return opxErrH264VlcCode;
 
@@ -82,7 +59,7 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
         const std::uint32_t signs = r.read(t1);
         for (int i = 0; i < t1; ++i) level[i] = (signs >> (t1 - 1 - i)) & 1 ? -1 : 1;
     }
-    for (int i = 0; i < kBlockLength<S>; ++i) out[i] = 0;
+    for (int i = 0; i < kCavlcBlockLength<S>; ++i) out[i] = 0;
 
     // 5. the other levels (clause 9.2.2)
     int suffix_length = tc > 10 && t1 < 3 ? 1 : 0;
@@ -161,7 +138,7 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
     }
 
     // 8.
-    *dst = out + kBlockLength<S>;
+    *dst = out + kCavlcBlockLength<S>;
     write_back(b, r);
     return opxOk;
 }

@@ -172,4 +172,20 @@ extern const std::uint8_t kChroma422DcRaster[8] = {0, 2, 1, 4, 6, 3, 5, 7};
 // 3 << (suffixLength - 1); suffixLength 0 always grows (to 1), [suffixLength 0..5].
 extern const std::uint8_t kLevelThreshold[6] = {0, 3, 6, 12, 24, 48};
 
+bool remap_coeff_token(int cls, int m, int& tc, int& t1) noexcept {
+    const int k = kCoeffTokenOrder.rank[cls][tc][t1];
+    if (k < 0) return false;
+    const int max_t1 = m < 3 ? m : 3;
+    int seen = 0;
+    for (const TokenPair& p : kCoeffTokenOrder.order[cls]) {
+        if (p.total_coeff > m || p.trailing_ones > max_t1) continue;
+        if (seen++ == k) {
+            tc = p.total_coeff;
+            t1 = p.trailing_ones;
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace opx::h264
