@@ -43,6 +43,10 @@ using Uni8uFn = void (*)(Opx8u* p, std::ptrdiff_t step, const UniWeight& wt) noe
 using Bi8uFn = void (*)(const Opx8u* s1, std::ptrdiff_t step1, const Opx8u* s2,
                         std::ptrdiff_t step2, Opx8u* d, std::ptrdiff_t dstep,
                         const BiWeight& wt) noexcept;
+// The exported explicit form on a planar block, with the one weight and offset in the ranges
+// H.264 gives them and rows that do not overlap: shift 0..7, w −128..127, o −32768..32767.
+// Returns opxOk, so that the entry point can hand its result straight on.
+using UniPlain8uFn = OpxResult (*)(Opx8u* p, std::ptrdiff_t step, int shift, int w, int o) noexcept;
 // Any width ≥ 1 (in bytes) and height ≥ 1.
 using Bi8uAnyFn = void (*)(const Opx8u* s1, std::ptrdiff_t step1, const Opx8u* s2,
                            std::ptrdiff_t step2, Opx8u* d, std::ptrdiff_t dstep, int width,
@@ -62,6 +66,7 @@ using Avg16uFn = void (*)(const Opx16u* s1, std::ptrdiff_t step1, const Opx16u* 
 struct WeightKernels {
     Uni8uFn uni[kNumWeightSizes];     // planar: width in samples
     Uni8uFn uni_c2[kNumWeightSizes];  // interleaved: width in CbCr pairs (2 bytes each)
+    UniPlain8uFn uni_plain[kNumWeightSizes];
     Bi8uFn bi[kNumWeightSizes];
     Bi8uFn bi_c2[kNumWeightSizes];
     Bi8uAnyFn bi_any;

@@ -9,13 +9,14 @@ namespace {
 
 const WeightKernels& k = OPX_KERNELS::kWeight;
 
-// Index of a size-checked block in the kernel tables, or −1.
+// Size class of a block side: 2, 4, 8, 16 → 0..3; any other side up to 16 → a large negative.
+constexpr signed char kSideClass[17] = {-64, -64, 0,   -64, 1,   -64, -64, -64, 2,
+                                        -64, -64, -64, -64, -64, -64, -64, 3};
+
+// Index of a size-checked block in the kernel tables, or a negative value.
 int size_index(OpxRoiSize roi) noexcept {
-    // 2, 4, 8, 16 are the powers of two with bits in 0x1E.
-    const auto side_ok = [](Opx32s s) { return (s & ~0x1E) == 0 && (s & (s - 1)) == 0 && s; };
-    if (!side_ok(roi.width) || !side_ok(roi.height)) return -1;
-    return (__builtin_ctz(static_cast<unsigned>(roi.width)) - 1) * 4 +
-           __builtin_ctz(static_cast<unsigned>(roi.height)) - 1;
+    if (static_cast<Opx32u>(roi.width) > 16 || static_cast<Opx32u>(roi.height) > 16) return -1;
+    return kSideClass[roi.width] * 4 + kSideClass[roi.height];
 }
 
 constexpr Opx32u kMaxLogWd = 7;
@@ -48,6 +49,13 @@ bool step_below(Opx32u step, Opx32s width) noexcept {
     return step < static_cast<Opx32u>(width);
 }
 
+// Any other weight or offset; kept out of line so that the common call needs no stack frame.
+__attribute__((noinline)) OpxResult uni_general(int i, Opx8u* p, Opx32u step, Opx32u log_wd,
+                                                Opx32s weight, Opx32s offset) noexcept {
+    k.uni[i](p, step, uni_weight(log_wd, weight, offset));
+    return opxOk;
+}
+
 }  // namespace
 
 OpxResult opxiUniDirWeightBlock_H264_8u_C1R(Opx8u* pSrcDst, Opx32u srcDstStep, Opx32u logWD,
@@ -58,8 +66,11 @@ OpxResult opxiUniDirWeightBlock_H264_8u_C1R(Opx8u* pSrcDst, Opx32u srcDstStep, O
     const int i = size_index(roiSize);
     OPX_CHECK(i >= 0, opxErrSize);
     OPX_CHECK(logWD <= kMaxLogWd, opxErrBadArg);
-    k.uni[i](pSrcDst, srcDstStep, uni_weight(logWD, weight, offset));
-    return opxOk;
+    // Weights and offsets as H.264 signals them (and well beyond) take the plain kernel.
+    if (OPX_LIKELY(static_cast<Opx32u>(weight) + 128u < 256u &&
+                   static_cast<Opx32u>(offset) + 32768u < 65536u))
+        return k.uni_plain[i](pSrcDst, srcDstStep, static_cast<int>(logWD), weight, offset);
+    return uni_general(i, pSrcDst, srcDstStep, logWD, weight, offset);
 }
 
 OpxResult opxiUniDirWeightBlock_H264_8u_C1IR(Opx8u* pSrcDst, Opx32u srcDstStep, Opx32u logWD,

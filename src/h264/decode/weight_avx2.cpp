@@ -302,16 +302,16 @@ OPX_INLINE void store_unit(Opx8u* p, std::ptrdiff_t step, std::uint64_t u) noexc
 // w·2^(8−shift) gives (s·w·2^(15−shift) + 2^14) >> 15 = (s·w + 2^(shift−1)) >> shift, and s·w
 // for shift 0; both factors fit 16 bits for s ≤ 255, w in −128..127 and shift 0..8.
 template <int Bytes, int H>
-void uni8_narrow(Opx8u* p, std::ptrdiff_t step, const UniWeight& wt) noexcept {
+OPX_INLINE void uni8_narrow(Opx8u* p, std::ptrdiff_t step, int shift, std::int32_t w0,
+                            std::int32_t w1, std::int64_t o0, std::int64_t o1) noexcept {
     constexpr int kUnitRows = 8 / Bytes;  // rows per 8 bytes
     constexpr int R = std::min(kUnitRows, H);
     const auto lane = [&](std::int32_t w) {
-        return static_cast<std::uint32_t>(w * (1 << (8 - wt.shift))) & 0xFFFF;
+        return static_cast<std::uint32_t>(w * (1 << (8 - shift))) & 0xFFFF;
     };
-    const __m128i w = _mm_set1_epi32(static_cast<int>((lane(wt.w[1]) << 16) | lane(wt.w[0])));
-    const __m128i o =
-        _mm_set1_epi32(static_cast<int>((static_cast<std::uint32_t>(wt.o[1]) << 16) |
-                                        (static_cast<std::uint32_t>(wt.o[0]) & 0xFFFF)));
+    const __m128i w = _mm_set1_epi32(static_cast<int>((lane(w1) << 16) | lane(w0)));
+    const __m128i o = _mm_set1_epi32(static_cast<int>((static_cast<std::uint32_t>(o1) << 16) |
+                                                      (static_cast<std::uint32_t>(o0) & 0xFFFF)));
     auto weigh = [&](__m128i x) {
         return _mm_adds_epi16(_mm_mulhrs_epi16(_mm_slli_epi16(x, 7), w), o);
     };
@@ -335,17 +335,48 @@ void uni8_narrow(Opx8u* p, std::ptrdiff_t step, const UniWeight& wt) noexcept {
 }
 
 template <int Bytes, int H>
-void uni8(Opx8u* p, std::ptrdiff_t step, const UniWeight& wt) noexcept {
-    // Rows that overlap (a step below the row width) are weighted one after the other.
-    if (!uni_fast(wt) || (step < Bytes && step > -Bytes))
-        return uni_scalar<Opx8u>(p, step, Bytes, H, wt, 255);
-    if constexpr (Bytes <= 8) {
-        if (wt.shift <= 8) return uni8_narrow<Bytes, H>(p, step, wt);
-    }
+void uni8_wide(Opx8u* p, std::ptrdiff_t step, const UniWeight& wt) noexcept {
     const UniVec v = uni_vec(wt);
     constexpr int R = std::min(kRowsPerGroup<Bytes>, H);
     for (int y = 0; y < H; y += R, p += static_cast<std::ptrdiff_t>(step) * R)
         store_group<Bytes, R>(p, step, uni_bytes(load_group<Bytes, R>(p, step), v));
+}
+
+template <int Bytes, int H>
+__attribute__((noinline)) void uni8_wide_outlined(Opx8u* p, std::ptrdiff_t step,
+                                                  const UniWeight& wt) noexcept {
+    uni8_wide<Bytes, H>(p, step, wt);
+}
+
+template <int Bytes, int H>
+__attribute__((noinline)) void uni8_scalar(Opx8u* p, std::ptrdiff_t step,
+                                           const UniWeight& wt) noexcept {
+    uni_scalar<Opx8u>(p, step, Bytes, H, wt, 255);
+}
+
+// The paths a block does not usually take stay out of line, so that the common one (narrow rows,
+// shift ≤ 8) runs without a stack frame.
+template <int Bytes, int H>
+void uni8(Opx8u* p, std::ptrdiff_t step, const UniWeight& wt) noexcept {
+    // Rows that overlap (a step below the row width) are weighted one after the other.
+    if (OPX_UNLIKELY(!uni_fast(wt) || (step < Bytes && step > -Bytes)))
+        return uni8_scalar<Bytes, H>(p, step, wt);
+    if constexpr (Bytes <= 8) {
+        if (OPX_LIKELY(wt.shift <= 8))
+            return uni8_narrow<Bytes, H>(p, step, wt.shift, wt.w[0], wt.w[1], wt.o[0], wt.o[1]);
+        return uni8_wide_outlined<Bytes, H>(p, step, wt);
+    } else {
+        return uni8_wide<Bytes, H>(p, step, wt);
+    }
+}
+
+template <int Bytes, int H>
+OpxResult uni_plain(Opx8u* p, std::ptrdiff_t step, int shift, int w, int o) noexcept {
+    if constexpr (Bytes <= 8)
+        uni8_narrow<Bytes, H>(p, step, shift, w, w, o, o);
+    else
+        uni8_wide<Bytes, H>(p, step, UniWeight{shift, {w, w}, {o, o}});
+    return opxOk;
 }
 
 // ---- bi-directional ---------------------------------------------------------------------------
@@ -512,6 +543,7 @@ void avg16(const Opx16u* s1, std::ptrdiff_t step1, const Opx16u* s2, std::ptrdif
 extern const WeightKernels kWeight = {
     OPX_WEIGHT_TABLE(uni8, 1),
     OPX_WEIGHT_TABLE(uni8, 2),
+    OPX_WEIGHT_TABLE(uni_plain, 1),
     OPX_WEIGHT_TABLE(bi8, 1),
     OPX_WEIGHT_TABLE(bi8, 2),
     bi8_any,

@@ -69,6 +69,12 @@ void uni8(Opx8u* p, std::ptrdiff_t step, const UniWeight& wt) noexcept {
 }
 
 template <int Bytes, int H>
+OpxResult uni_plain(Opx8u* p, std::ptrdiff_t step, int shift, int w, int o) noexcept {
+    uni_any<Opx8u>(p, step, Bytes, H, UniWeight{shift, {w, w}, {o, o}}, 255);
+    return opxOk;
+}
+
+template <int Bytes, int H>
 void bi8(const Opx8u* s1, std::ptrdiff_t step1, const Opx8u* s2, std::ptrdiff_t step2, Opx8u* d,
          std::ptrdiff_t dstep, const BiWeight& wt) noexcept {
     bi_any<Opx8u>(s1, step1, s2, step2, d, dstep, Bytes, H, wt, 255);
@@ -104,6 +110,7 @@ void avg16(const Opx16u* s1, std::ptrdiff_t step1, const Opx16u* s2, std::ptrdif
 extern const WeightKernels kWeight = {
     OPX_WEIGHT_TABLE(uni8, 1),
     OPX_WEIGHT_TABLE(uni8, 2),
+    OPX_WEIGHT_TABLE(uni_plain, 1),
     OPX_WEIGHT_TABLE(bi8, 1),
     OPX_WEIGHT_TABLE(bi8, 2),
     bi8_any,
