@@ -121,18 +121,20 @@ OPX_INLINE void filter(Lines<O>& l, const Params<O>& e) noexcept {
     const V strong = O::band(near_p, O::band(near_q, bs_strong));
 
     // bS < 4 (clause 8.7.2.3).
-    V ap = zero, aq = zero, tc;
+    V ap = zero, aq = zero;
+    V delta = O::sra(O::add(O::sll(dpq, 2), O::add(O::sub(l.p1, l.q1), O::set1(4))), 3);
     if constexpr (Luma) {
         ap = O::gt(e.beta, O::abs(O::sub(l.p2, l.p0)));  // all ones where ap < beta
         aq = O::gt(e.beta, O::abs(O::sub(l.q2, l.q0)));
-        tc = O::sub(O::sub(e.tc0, ap), aq);
+        // Lanes outside `weak` get tC 0, hence delta 0.
+        const V tc = O::band(O::sub(O::sub(e.tc0, ap), aq), weak);
+        delta = O::min(O::max(delta, O::sub(zero, tc)), tc);
     } else {
-        tc = O::add(e.tc0, one);
+        // Chroma's tC does not depend on the samples: the delta is clipped first and masked
+        // last, which keeps the masks off the path from the loads to the stores.
+        const V tc = O::add(e.tc0, one);
+        delta = O::band(O::min(O::max(delta, O::sub(zero, tc)), tc), weak);
     }
-    // Lanes outside `weak` get tC 0, hence delta 0.
-    tc = O::band(tc, weak);
-    V delta = O::sra(O::add(O::sll(dpq, 2), O::add(O::sub(l.p1, l.q1), O::set1(4))), 3);
-    delta = O::min(O::max(delta, O::sub(zero, tc)), tc);
     V p0 = O::clip(O::add(l.p0, delta), l.p0, weak, e.max_value);
     V q0 = O::clip(O::sub(l.q0, delta), l.q0, weak, e.max_value);
     V p1 = l.p1, q1 = l.q1, p2 = l.p2, q2 = l.q2;
