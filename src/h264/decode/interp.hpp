@@ -23,9 +23,9 @@ using InterpLuma16Fn = void (*)(const Opx16u* src, std::ptrdiff_t src_step, Opx1
                                 int max_value) noexcept;
 // 8-bit chroma, planar or interleaved CbCr in and out: one kernel per (width, dx != 0, dy != 0);
 // `frac` = dy * 8 + dx gives the bilinear weights. For interleaved data the width counts CbCr
-// pairs.
-using InterpChroma8Fn = void (*)(const Opx8u* src, std::ptrdiff_t src_step, Opx8u* dst,
-                                 std::ptrdiff_t dst_step, int height, int frac) noexcept;
+// pairs. Returns opxOk, so that an entry point can hand its result straight on.
+using InterpChroma8Fn = OpxResult (*)(const Opx8u* src, std::ptrdiff_t src_step, Opx8u* dst,
+                                      std::ptrdiff_t dst_step, int height, int frac) noexcept;
 // 8-bit chroma from interleaved CbCr into two planes (Cb to dst_u, Cr to dst_v).
 using InterpChromaSplit8Fn = void (*)(const Opx8u* src, std::ptrdiff_t src_step, Opx8u* dst_u,
                                       Opx8u* dst_v, std::ptrdiff_t dst_step, int height,

@@ -257,9 +257,8 @@ OpxResult opxiInterpolateChroma_H264_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, O
     OPX_CHECK_NULL(pSrc, pDst);
     OPX_CHECK(fraction_ok(dx, dy, 7), opxErrBadArg);
     OPX_CHECK(chroma_width_ok(roiSize.width) && chroma_height_ok(roiSize.height), opxErrSize);
-    k.chroma8[chroma8_index(roiSize.width, dx, dy)](pSrc, srcStep, pDst, dstStep, roiSize.height,
-                                                    chroma_frac(dx, dy));
-    return opxOk;
+    return k.chroma8[chroma8_index(roiSize.width, dx, dy)](pSrc, srcStep, pDst, dstStep,
+                                                           roiSize.height, chroma_frac(dx, dy));
 }
 
 OpxResult opxiInterpolateChroma_H264_8u_C2P2R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDstU,

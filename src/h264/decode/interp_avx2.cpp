@@ -26,14 +26,33 @@ void luma8(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds,
 }
 
 template <int W, bool DX, bool DY>
-void chroma8(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, int height,
-             int frac) noexcept {
+__attribute__((noinline)) OpxResult chroma8_rows(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst,
+                                                 std::ptrdiff_t ds, int height, int frac) noexcept {
     chroma_body<W, 1, DX, DY, ChromaOut::kSame>(src, ss, dst, nullptr, ds, height, frac);
+    return opxOk;
+}
+
+template <int W, bool DX, bool DY>
+OpxResult chroma8(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, int height,
+                  int frac) noexcept {
+    if constexpr (W <= 4) {
+        // Narrow blocks of four rows (4×4, 2×4) take a copy of the body with the height fixed:
+        // straight-line code without a stack frame.
+        if (OPX_LIKELY(height == 4)) {
+            chroma_body<W, 1, DX, DY, ChromaOut::kSame>(src, ss, dst, nullptr, ds, 4, frac);
+            return opxOk;
+        }
+        return chroma8_rows<W, DX, DY>(src, ss, dst, ds, height, frac);
+    } else {
+        chroma_body<W, 1, DX, DY, ChromaOut::kSame>(src, ss, dst, nullptr, ds, height, frac);
+        return opxOk;
+    }
 }
 template <int W, bool DX, bool DY>
-void chroma8_c2(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, int height,
-                int frac) noexcept {
+OpxResult chroma8_c2(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, int height,
+                     int frac) noexcept {
     chroma_body<2 * W, 2, DX, DY, ChromaOut::kSame>(src, ss, dst, nullptr, ds, height, frac);
+    return opxOk;
 }
 template <int W, bool DX, bool DY>
 void chroma8_split(const Opx8u* src, std::ptrdiff_t ss, Opx8u* du, Opx8u* dv, std::ptrdiff_t ds,
@@ -143,6 +162,7 @@ template <int W, bool DX, bool DY>
 struct Planar {
     static constexpr InterpChroma8Fn fn = chroma8<W, DX, DY>;
 };
+
 template <int W, bool DX, bool DY>
 struct Interleaved {
     static constexpr InterpChroma8Fn fn = chroma8_c2<W, DX, DY>;

@@ -34,8 +34,8 @@ enum class ChromaOut { kSame, kSplit };
 // weights are at most 64 and a weighted sum at most 64 * 255 = 16320, within 16 bits. Rounding
 // (x + 32) >> 6 is done by pmulhrsw with 2^9, exact for non-negative x.
 template <int BW, int C, bool DX, bool DY, ChromaOut Out>
-void chroma_body(const Opx8u* src, std::ptrdiff_t ss, Opx8u* d0, Opx8u* d1, std::ptrdiff_t ds,
-                 int height, int frac) {
+OPX_INLINE void chroma_body(const Opx8u* src, std::ptrdiff_t ss, Opx8u* d0, Opx8u* d1,
+                            std::ptrdiff_t ds, int height, int frac) {
     static_assert(BW == 2 || BW == 4 || BW == 8 || BW == 16);
     auto put = [&](int y, __m128i v) {
         if constexpr (Out == ChromaOut::kSame) {
@@ -95,45 +95,57 @@ void chroma_body(const Opx8u* src, std::ptrdiff_t ss, Opx8u* d0, Opx8u* d1, std:
                 put(y, v);
                 put(y + 1, _mm_srli_epi64(v, 32));
             };
-            if constexpr (DX && DY) {
-                __m128i p0 = hpairs(src).lo;
+            // One-dimensional forms: `sums(y)` gives the weighted sums of rows y and y + 1;
+            // four rows are finished together.
+            auto rows1d = [&](auto sums) {
                 int y = 0;
-                // Four rows at a time in the two lanes of a 256-bit register.
-                const __m256i w0x2 = _mm256_broadcastsi128_si256(w0);
-                const __m256i w1x2 = _mm256_broadcastsi128_si256(w1);
                 for (; y + 4 <= height; y += 4) {
-                    const __m128i p1 = hpairs(src + (y + 1) * ss).lo;
-                    const __m128i p2 = hpairs(src + (y + 2) * ss).lo;
-                    const __m128i p3 = hpairs(src + (y + 3) * ss).lo;
-                    const __m128i p4 = hpairs(src + (y + 4) * ss).lo;
-                    __m256i v = _mm256_add_epi16(
-                        _mm256_maddubs_epi16(_mm256_set_m128i(two(p2, p3), two(p0, p1)), w0x2),
-                        _mm256_maddubs_epi16(_mm256_set_m128i(two(p3, p4), two(p1, p2)), w1x2));
-                    v = _mm256_mulhrs_epi16(v, _mm256_set1_epi16(1 << 9));
-                    v = _mm256_packus_epi16(v, v);
-                    const __m128i lo = _mm256_castsi256_si128(v);
-                    const __m128i hi = _mm256_extracti128_si256(v, 1);
-                    put(y, lo);
-                    put(y + 1, _mm_srli_epi64(lo, 32));
-                    put(y + 2, hi);
-                    put(y + 3, _mm_srli_epi64(hi, 32));
+                    const __m128i v = _mm_packus_epi16(_mm_mulhrs_epi16(sums(y), rnd),
+                                                       _mm_mulhrs_epi16(sums(y + 2), rnd));
+                    put(y, v);
+                    put(y + 1, _mm_srli_si128(v, 4));
+                    put(y + 2, _mm_srli_si128(v, 8));
+                    put(y + 3, _mm_srli_si128(v, 12));
+                }
+                for (; y < height; y += 2) put2(y, sums(y));
+            };
+            if constexpr (DX && DY) {
+                auto pairs = [&](int y) { return hpairs(src + y * ss).lo; };
+                __m128i p0 = pairs(0);
+                int y = 0;
+                // Four rows at a time: two pairs of rows, packed into one register whose
+                // 4-byte quarters are the four output rows.
+                for (; y + 4 <= height; y += 4) {
+                    const __m128i p1 = pairs(y + 1), p2 = pairs(y + 2);
+                    const __m128i p3 = pairs(y + 3), p4 = pairs(y + 4);
+                    const __m128i a = _mm_add_epi16(_mm_maddubs_epi16(two(p0, p1), w0),
+                                                    _mm_maddubs_epi16(two(p1, p2), w1));
+                    const __m128i b = _mm_add_epi16(_mm_maddubs_epi16(two(p2, p3), w0),
+                                                    _mm_maddubs_epi16(two(p3, p4), w1));
+                    const __m128i v =
+                        _mm_packus_epi16(_mm_mulhrs_epi16(a, rnd), _mm_mulhrs_epi16(b, rnd));
+                    put(y, v);
+                    put(y + 1, _mm_srli_si128(v, 4));
+                    put(y + 2, _mm_srli_si128(v, 8));
+                    put(y + 3, _mm_srli_si128(v, 12));
                     p0 = p4;
                 }
                 for (; y < height; y += 2) {
-                    const __m128i p1 = hpairs(src + (y + 1) * ss).lo;
-                    const __m128i p2 = hpairs(src + (y + 2) * ss).lo;
+                    const __m128i p1 = pairs(y + 1), p2 = pairs(y + 2);
                     put2(y, _mm_add_epi16(_mm_maddubs_epi16(two(p0, p1), w0),
                                           _mm_maddubs_epi16(two(p1, p2), w1)));
                     p0 = p2;
                 }
             } else if constexpr (DX) {
-                for (int y = 0; y < height; y += 2)
-                    put2(y, _mm_maddubs_epi16(
-                                two(hpairs(src + y * ss).lo, hpairs(src + (y + 1) * ss).lo), w0));
+                rows1d([&](int y) {
+                    return _mm_maddubs_epi16(
+                        two(hpairs(src + y * ss).lo, hpairs(src + (y + 1) * ss).lo), w0);
+                });
             } else {
-                for (int y = 0; y < height; y += 2)
-                    put2(y, _mm_maddubs_epi16(
-                                two(vpairs(src + y * ss, ss), vpairs(src + (y + 1) * ss, ss)), w0));
+                rows1d([&](int y) {
+                    return _mm_maddubs_epi16(
+                        two(vpairs(src + y * ss, ss), vpairs(src + (y + 1) * ss, ss)), w0);
+                });
             }
         } else if constexpr (DX && DY) {
             Pairs p0 = hpairs(src);

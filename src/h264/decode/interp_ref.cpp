@@ -114,16 +114,18 @@ void chroma(const T* src, std::ptrdiff_t src_step, int channels, T* const* dst, 
 
 // DX, DY: whether the fraction is nonzero (chooses the kernel, as in the table index).
 template <int W, bool DX, bool DY>
-void chroma8(const Opx8u* src, std::ptrdiff_t src_step, Opx8u* dst, std::ptrdiff_t dst_step,
-             int height, int frac) noexcept {
+OpxResult chroma8(const Opx8u* src, std::ptrdiff_t src_step, Opx8u* dst, std::ptrdiff_t dst_step,
+                  int height, int frac) noexcept {
     const int dx = frac & 7, dy = frac >> 3;
     chroma<Opx8u>(src, src_step, 1, &dst, 1, dst_step, W, height, DX ? dx : 0, DY ? dy : 0);
+    return opxOk;
 }
 template <int W, bool DX, bool DY>
-void chroma8_c2(const Opx8u* src, std::ptrdiff_t src_step, Opx8u* dst, std::ptrdiff_t dst_step,
-                int height, int frac) noexcept {
+OpxResult chroma8_c2(const Opx8u* src, std::ptrdiff_t src_step, Opx8u* dst, std::ptrdiff_t dst_step,
+                     int height, int frac) noexcept {
     const int dx = frac & 7, dy = frac >> 3;
     chroma<Opx8u>(src, src_step, 2, &dst, 2, dst_step, W, height, DX ? dx : 0, DY ? dy : 0);
+    return opxOk;
 }
 template <int W, bool DX, bool DY>
 void chroma8_split(const Opx8u* src, std::ptrdiff_t src_step, Opx8u* dst_u, Opx8u* dst_v,
