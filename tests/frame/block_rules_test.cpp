@@ -427,12 +427,8 @@ TEST(BlockRules, IgnoredBitsSelectNothing) {
 
 // ---- null pointers ----------------------------------------------------------------------------
 
-OPX_NULL_CASE(opxiCopy8x8_8u_C1R) {
-    return opxiCopy8x8_8u_C1R(nul(s.u8(0)), 8, nul(s.u8(1)), 8);
-}
-OPX_NULL_CASE(opxiCopy16x16_8u_C1R) {
-    return opxiCopy16x16_8u_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16);
-}
+OPX_NULL_CALL(opxiCopy8x8_8u_C1R, nul(s.u8(0)), 8, nul(s.u8(1)), 8)
+OPX_NULL_CALL(opxiCopy16x16_8u_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16)
 #define OPX_HP_NULL_CASE(fn)                                 \
     OPX_NULL_CASE(fn) {                                      \
         return fn(nul(s.u8(0)), 32, nul(s.u8(1)), 32, 3, 1); \
@@ -445,27 +441,13 @@ OPX_HP_NULL_CASE(opxiInterpolateAverage16x16_8u_C1IR)
 OPX_HP_NULL_CASE(opxiInterpolateAverage16x8_8u_C1IR)
 OPX_HP_NULL_CASE(opxiInterpolateAverage8x8_8u_C1IR)
 OPX_HP_NULL_CASE(opxiInterpolateAverage8x4_8u_C1IR)
-OPX_NULL_CASE(opxiAverage8x8_8u_C1R) {
-    return opxiAverage8x8_8u_C1R(nul(s.u8(0)), 8, nul(s.u8(1)), 8, nul(s.u8(2)), 8);
-}
-OPX_NULL_CASE(opxiAverage16x16_8u_C1R) {
-    return opxiAverage16x16_8u_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.u8(2)), 16);
-}
-OPX_NULL_CASE(opxiAverage8x8_8u_C1IR) {
-    return opxiAverage8x8_8u_C1IR(nul(s.u8(0)), 8, nul(s.u8(1)), 8);
-}
-OPX_NULL_CASE(opxiAverage16x16_8u_C1IR) {
-    return opxiAverage16x16_8u_C1IR(nul(s.u8(0)), 16, nul(s.u8(1)), 16);
-}
-OPX_NULL_CASE(opxiAdd8x8_16s8u_C1IRS) {
-    return opxiAdd8x8_16s8u_C1IRS(nul(s.s16(0)), 16, nul(s.u8(1)), 8);
-}
-OPX_NULL_CASE(opxiAdd8x8HP_16s8u_C1RS) {
-    return opxiAdd8x8HP_16s8u_C1RS(nul(s.s16(0)), 16, nul(s.u8(1)), 9, nul(s.u8(2)), 8, 3, 0);
-}
-OPX_NULL_CASE(opxiAddC8x8_16s8u_C1IR) {
-    return opxiAddC8x8_16s8u_C1IR(-300, nul(s.u8(0)), 8);
-}
+OPX_NULL_CALL(opxiAverage8x8_8u_C1R, nul(s.u8(0)), 8, nul(s.u8(1)), 8, nul(s.u8(2)), 8)
+OPX_NULL_CALL(opxiAverage16x16_8u_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.u8(2)), 16)
+OPX_NULL_CALL(opxiAverage8x8_8u_C1IR, nul(s.u8(0)), 8, nul(s.u8(1)), 8)
+OPX_NULL_CALL(opxiAverage16x16_8u_C1IR, nul(s.u8(0)), 16, nul(s.u8(1)), 16)
+OPX_NULL_CALL(opxiAdd8x8_16s8u_C1IRS, nul(s.s16(0)), 16, nul(s.u8(1)), 8)
+OPX_NULL_CALL(opxiAdd8x8HP_16s8u_C1RS, nul(s.s16(0)), 16, nul(s.u8(1)), 9, nul(s.u8(2)), 8, 3, 0)
+OPX_NULL_CALL(opxiAddC8x8_16s8u_C1IR, -300, nul(s.u8(0)), 8)
 
 #define OPX_MC_NULL_CASE(fn)                                                     \
     OPX_NULL_CASE(fn) {                                                          \
@@ -500,21 +482,13 @@ OPX_MC_B_NULL_CASE(opxiMC2x4B_8u_C1)
 OPX_MC_B_NULL_CASE(opxiMC2x2B_8u_C1)
 OPX_MC_B_NULL_CASE(opxiMC16x8BUV_8u_C1)
 OPX_MC_B_NULL_CASE(opxiMC16x4B_8u_C1)
-OPX_NULL_CASE(opxiMC8x8_16s8u_P2C2R) {
-    return opxiMC8x8_16s8u_P2C2R(nul(s.u8(0)), 33, nul(s.s16(1)), nul(s.s16(2)), 16, nul(s.u8(3)),
-                                 16, 12, 0);
-}
-OPX_NULL_CASE(opxiMC8x4_16s8u_P2C2R) {
-    return opxiMC8x4_16s8u_P2C2R(nul(s.u8(0)), 33, nul(s.s16(1)), nul(s.s16(2)), 16, nul(s.u8(3)),
-                                 16, 4, 1);
-}
-OPX_NULL_CASE(opxiMC8x8B_16s8u_P2C2R) {
-    return opxiMC8x8B_16s8u_P2C2R(nul(s.u8(0)), 33, 12, nul(s.u8(1)), 33, 4, nul(s.s16(2)),
-                                  nul(s.s16(3)), 16, nul(s.u8(4)), 16, 0);
-}
-OPX_NULL_CASE(opxiMC8x4B_16s8u_P2C2R) {
-    return opxiMC8x4B_16s8u_P2C2R(nul(s.u8(0)), 33, 8, nul(s.u8(1)), -33, 12, nul(s.s16(2)),
-                                  nul(s.s16(3)), 16, nul(s.u8(4)), 16, 1);
-}
+OPX_NULL_CALL(opxiMC8x8_16s8u_P2C2R, nul(s.u8(0)), 33, nul(s.s16(1)), nul(s.s16(2)), 16,
+              nul(s.u8(3)), 16, 12, 0)
+OPX_NULL_CALL(opxiMC8x4_16s8u_P2C2R, nul(s.u8(0)), 33, nul(s.s16(1)), nul(s.s16(2)), 16,
+              nul(s.u8(3)), 16, 4, 1)
+OPX_NULL_CALL(opxiMC8x8B_16s8u_P2C2R, nul(s.u8(0)), 33, 12, nul(s.u8(1)), 33, 4, nul(s.s16(2)),
+              nul(s.s16(3)), 16, nul(s.u8(4)), 16, 0)
+OPX_NULL_CALL(opxiMC8x4B_16s8u_P2C2R, nul(s.u8(0)), 33, 8, nul(s.u8(1)), -33, 12, nul(s.s16(2)),
+              nul(s.s16(3)), 16, nul(s.u8(4)), 16, 1)
 
 }  // namespace opx::test

@@ -524,30 +524,18 @@ TEST(H264Deblock, KernelsStayInsideTheirFootprint) {
 
 }  // namespace
 
-OPX_NULL_CASE(opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR) {
-    return opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(nul(s.u8(0)), 64, nul(s.u8(1)),
-                                                         nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)));
-}
-OPX_NULL_CASE(opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR) {
-    return opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(nul(s.u8(0)), 64, nul(s.u8(1)),
-                                                         nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)));
-}
-OPX_NULL_CASE(opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR) {
-    return opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR(
-        nul(s.u8(0)), 64, nul(s.u8(1)), nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)));
-}
-OPX_NULL_CASE(opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR) {
-    return opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR(
-        nul(s.u8(0)), 64, nul(s.u8(1)), nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)));
-}
-OPX_NULL_CASE(opxiFilterDeblockingChroma_VerEdge_H264_8u_C2IR) {
-    return opxiFilterDeblockingChroma_VerEdge_H264_8u_C2IR(
-        nul(s.u8(0)), 64, nul(s.u8(1)), nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)));
-}
-OPX_NULL_CASE(opxiFilterDeblockingChroma_HorEdge_H264_8u_C2IR) {
-    return opxiFilterDeblockingChroma_HorEdge_H264_8u_C2IR(
-        nul(s.u8(0)), 64, nul(s.u8(1)), nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)));
-}
+OPX_NULL_CALL(opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR, nul(s.u8(0)), 64, nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)))
+OPX_NULL_CALL(opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR, nul(s.u8(0)), 64, nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)))
+OPX_NULL_CALL(opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR, nul(s.u8(0)), 64, nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)))
+OPX_NULL_CALL(opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR, nul(s.u8(0)), 64, nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)))
+OPX_NULL_CALL(opxiFilterDeblockingChroma_VerEdge_H264_8u_C2IR, nul(s.u8(0)), 64, nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)))
+OPX_NULL_CALL(opxiFilterDeblockingChroma_HorEdge_H264_8u_C2IR, nul(s.u8(0)), 64, nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)))
 OPX_NULL_CASE(opxiFilterDeblockingChroma_VerEdge_H264_8u_C2I) {
     const OpxDeblock8u d = {nul(s.u8(0)), 64,           nul(s.u8(1)),
                             nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4))};
@@ -568,14 +556,10 @@ OPX_NULL_CASE(opxiFilterDeblockingChroma422HorEdge_H264_8u_C1IR) {
                             nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4))};
     return opxiFilterDeblockingChroma422HorEdge_H264_8u_C1IR(nul(&d));
 }
-OPX_NULL_CASE(opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR) {
-    return opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR(nul(s.u8(0)), 64, 40, 10,
-                                                               nul(s.u8(1)), nul(s.u8(2)));
-}
-OPX_NULL_CASE(opxiFilterDeblockingChroma_VerEdge_MBAFF_H264_8u_C1IR) {
-    return opxiFilterDeblockingChroma_VerEdge_MBAFF_H264_8u_C1IR(nul(s.u8(0)), 64, 40, 10,
-                                                                 nul(s.u8(1)), nul(s.u8(2)));
-}
+OPX_NULL_CALL(opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR, nul(s.u8(0)), 64, 40, 10,
+              nul(s.u8(1)), nul(s.u8(2)))
+OPX_NULL_CALL(opxiFilterDeblockingChroma_VerEdge_MBAFF_H264_8u_C1IR, nul(s.u8(0)), 64, 40, 10,
+              nul(s.u8(1)), nul(s.u8(2)))
 
 #define OPX_DEBLOCK16_NULL_CASE(fn)                                                              \
     OPX_NULL_CASE(fn) {                                                                          \

@@ -427,15 +427,10 @@ OPX_NULL_CASE(opxiInterpolateChromaBlock_H264_8u_C2P2R) {
     OpxInterpolateBlock8u rec;
     return opxiInterpolateChromaBlock_H264_8u_C2P2R(block_record(rec, nul, s, &Scratch::u8, 1, 2));
 }
-OPX_NULL_CASE(opxiInterpolateBlock_H264_8u_P2P1R) {
-    return opxiInterpolateBlock_H264_8u_P2P1R(nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16, 16);
-}
-OPX_NULL_CASE(opxiInterpolateBlock_H264_8u_P3P1R) {
-    return opxiInterpolateBlock_H264_8u_P3P1R(nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16, 16,
-                                              16, 16);
-}
-OPX_NULL_CASE(opxiExpandPlane_H264_8u_C1R) {
-    return opxiExpandPlane_H264_8u_C1R(nul(s.u8(0)), 16, 16, 64, 8, opxFrame);
-}
+OPX_NULL_CALL(opxiInterpolateBlock_H264_8u_P2P1R, nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16,
+              16)
+OPX_NULL_CALL(opxiInterpolateBlock_H264_8u_P3P1R, nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16,
+              16, 16, 16)
+OPX_NULL_CALL(opxiExpandPlane_H264_8u_C1R, nul(s.u8(0)), 16, 16, 64, 8, opxFrame)
 
 }  // namespace opx::test

@@ -423,14 +423,8 @@ TEST(H264IntraChroma, DcFallbacksPlaneAndChecks) {
 
 }  // namespace
 
-OPX_NULL_CASE(opxiPredictIntra_4x4_H264_8u_C1IR) {
-    return opxiPredictIntra_4x4_H264_8u_C1IR(nul(s.u8(0) + 1024), 64, 2, 0);
-}
-OPX_NULL_CASE(opxiPredictIntra_16x16_H264_8u_C1IR) {
-    return opxiPredictIntra_16x16_H264_8u_C1IR(nul(s.u8(0) + 1024), 64, 2, 0);
-}
-OPX_NULL_CASE(opxiPredictIntraChroma8x8_H264_8u_C1IR) {
-    return opxiPredictIntraChroma8x8_H264_8u_C1IR(nul(s.u8(0) + 1024), 64, 0, 0);
-}
+OPX_NULL_CALL(opxiPredictIntra_4x4_H264_8u_C1IR, nul(s.u8(0) + 1024), 64, 2, 0)
+OPX_NULL_CALL(opxiPredictIntra_16x16_H264_8u_C1IR, nul(s.u8(0) + 1024), 64, 2, 0)
+OPX_NULL_CALL(opxiPredictIntraChroma8x8_H264_8u_C1IR, nul(s.u8(0) + 1024), 64, 0, 0)
 
 }  // namespace opx::test

@@ -579,71 +579,32 @@ namespace {
 // Scratch memory holds a fixed byte pattern; these cases pass valid qp values.
 }  // namespace
 
-OPX_NULL_CASE(opxiDequantTransformResidual_H264_16s_C1I) {
-    return opxiDequantTransformResidual_H264_16s_C1I(nul(s.s16(0)), 8, nullptr, 1, 20);
-}
-OPX_NULL_CASE(opxiDequantTransformResidualAndAdd_H264_16s_C1I) {
-    return opxiDequantTransformResidualAndAdd_H264_16s_C1I(nul(s.u8(0)), nul(s.s16(1)), nullptr,
-                                                           nul(s.u8(2)), 16, 16, 20, 1);
-}
-OPX_NULL_CASE(opxiDequantTransformResidual_SISP_H264_16s_C1I) {
-    return opxiDequantTransformResidual_SISP_H264_16s_C1I(nul(s.s16(0)), nul(s.s16(1)), nullptr, 1,
-                                                          20, 20, 1);
-}
-OPX_NULL_CASE(opxiTransformDequantLumaDC_H264_16s_C1I) {
-    return opxiTransformDequantLumaDC_H264_16s_C1I(nul(s.s16(0)), 20);
-}
-OPX_NULL_CASE(opxiTransformDequantChromaDC_H264_16s_C1I) {
-    return opxiTransformDequantChromaDC_H264_16s_C1I(nul(s.s16(0)), 20);
-}
-OPX_NULL_CASE(opxiTransformDequantChromaDC_SISP_H264_16s_C1I) {
-    return opxiTransformDequantChromaDC_SISP_H264_16s_C1I(nul(s.s16(0)), nul(s.s16(1)), 20, 20, 0);
-}
-OPX_NULL_CASE(opxiTransformQuantInvAddPred4x4_H264_16s_C1IR) {
-    return opxiTransformQuantInvAddPred4x4_H264_16s_C1IR(nul(s.u8(0)), 16, nul(s.s16(1)), nullptr,
-                                                         nul(s.u8(2)), 16, 20, 1, nullptr);
-}
-OPX_NULL_CASE(opxiTransformQuantInvAddPred4x4_H264_32s_C1IR) {
-    return opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(nul(s.u16(0)), 16, nul(s.s32(1)), nullptr,
-                                                         nul(s.u16(2)), 16, 20, 1, 10, nullptr);
-}
-OPX_NULL_CASE(opxiTransformQuantInvChromaDC2x2_H264_16s_C1I) {
-    return opxiTransformQuantInvChromaDC2x2_H264_16s_C1I(nul(s.s16(0)), 20, nullptr);
-}
-OPX_NULL_CASE(opxiTransformQuantInvChromaDC2x2_H264_32s_C1I) {
-    return opxiTransformQuantInvChromaDC2x2_H264_32s_C1I(nul(s.s32(0)), 20, nullptr);
-}
-OPX_NULL_CASE(opxiTransformQuantInvChromaDC2x4_H264_16s_C1I) {
-    return opxiTransformQuantInvChromaDC2x4_H264_16s_C1I(nul(s.s16(0)), 20, nullptr);
-}
-OPX_NULL_CASE(opxiTransformQuantInvChromaDC2x4_H264_32s_C1I) {
-    return opxiTransformQuantInvChromaDC2x4_H264_32s_C1I(nul(s.s32(0)), 20, nullptr);
-}
-OPX_NULL_CASE(opxiTransformQuantInvLumaDC4x4_H264_16s_C1I) {
-    return opxiTransformQuantInvLumaDC4x4_H264_16s_C1I(nul(s.s16(0)), 20, nullptr);
-}
-OPX_NULL_CASE(opxiTransformQuantInvLumaDC4x4_H264_32s_C1I) {
-    return opxiTransformQuantInvLumaDC4x4_H264_32s_C1I(nul(s.s32(0)), 20, nullptr);
-}
-OPX_NULL_CASE(opxiTransformResidual4x4Inv_H264_16s_C1) {
-    return opxiTransformResidual4x4Inv_H264_16s_C1(nul(s.s16(0)), nul(s.s16(1)));
-}
-OPX_NULL_CASE(opxiTransformResidual4x4Inv_H264_32s_C1) {
-    return opxiTransformResidual4x4Inv_H264_32s_C1(nul(s.s32(0)), nul(s.s32(1)));
-}
-OPX_NULL_CASE(opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R) {
-    return opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R(nul(s.u8(0)), 16, nul(s.s16(1)),
-                                                         nul(s.u8(2)), 16);
-}
-OPX_NULL_CASE(opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R) {
-    return opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(nul(s.u16(0)), 32, nul(s.s32(1)),
-                                                          nul(s.u16(2)), 32, 10);
-}
-OPX_NULL_CASE(opxiQuantLuma8x8Inv_H264_16s_C1I) {
-    return opxiQuantLuma8x8Inv_H264_16s_C1I(nul(s.s16(0)), 2, nul(s.s16(1)));
-}
-OPX_NULL_CASE(opxiQuantInvLuma8x8_H264_32s_C1I) {
-    return opxiQuantInvLuma8x8_H264_32s_C1I(nul(s.s32(0)), 2, nul(s.s16(1)));
-}
+OPX_NULL_CALL(opxiDequantTransformResidual_H264_16s_C1I, nul(s.s16(0)), 8, nullptr, 1, 20)
+OPX_NULL_CALL(opxiDequantTransformResidualAndAdd_H264_16s_C1I, nul(s.u8(0)), nul(s.s16(1)), nullptr,
+              nul(s.u8(2)), 16, 16, 20, 1)
+OPX_NULL_CALL(opxiDequantTransformResidual_SISP_H264_16s_C1I, nul(s.s16(0)), nul(s.s16(1)), nullptr,
+              1, 20, 20, 1)
+OPX_NULL_CALL(opxiTransformDequantLumaDC_H264_16s_C1I, nul(s.s16(0)), 20)
+OPX_NULL_CALL(opxiTransformDequantChromaDC_H264_16s_C1I, nul(s.s16(0)), 20)
+OPX_NULL_CALL(opxiTransformDequantChromaDC_SISP_H264_16s_C1I, nul(s.s16(0)), nul(s.s16(1)), 20, 20,
+              0)
+OPX_NULL_CALL(opxiTransformQuantInvAddPred4x4_H264_16s_C1IR, nul(s.u8(0)), 16, nul(s.s16(1)),
+              nullptr, nul(s.u8(2)), 16, 20, 1, nullptr)
+OPX_NULL_CALL(opxiTransformQuantInvAddPred4x4_H264_32s_C1IR, nul(s.u16(0)), 16, nul(s.s32(1)),
+              nullptr, nul(s.u16(2)), 16, 20, 1, 10, nullptr)
+OPX_NULL_CALL(opxiTransformQuantInvChromaDC2x2_H264_16s_C1I, nul(s.s16(0)), 20, nullptr)
+OPX_NULL_CALL(opxiTransformQuantInvChromaDC2x2_H264_32s_C1I, nul(s.s32(0)), 20, nullptr)
+OPX_NULL_CALL(opxiTransformQuantInvChromaDC2x4_H264_16s_C1I, nul(s.s16(0)), 20, nullptr)
+OPX_NULL_CALL(opxiTransformQuantInvChromaDC2x4_H264_32s_C1I, nul(s.s32(0)), 20, nullptr)
+OPX_NULL_CALL(opxiTransformQuantInvLumaDC4x4_H264_16s_C1I, nul(s.s16(0)), 20, nullptr)
+OPX_NULL_CALL(opxiTransformQuantInvLumaDC4x4_H264_32s_C1I, nul(s.s32(0)), 20, nullptr)
+OPX_NULL_CALL(opxiTransformResidual4x4Inv_H264_16s_C1, nul(s.s16(0)), nul(s.s16(1)))
+OPX_NULL_CALL(opxiTransformResidual4x4Inv_H264_32s_C1, nul(s.s32(0)), nul(s.s32(1)))
+OPX_NULL_CALL(opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R, nul(s.u8(0)), 16, nul(s.s16(1)),
+              nul(s.u8(2)), 16)
+OPX_NULL_CALL(opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R, nul(s.u16(0)), 32, nul(s.s32(1)),
+              nul(s.u16(2)), 32, 10)
+OPX_NULL_CALL(opxiQuantLuma8x8Inv_H264_16s_C1I, nul(s.s16(0)), 2, nul(s.s16(1)))
+OPX_NULL_CALL(opxiQuantInvLuma8x8_H264_32s_C1I, nul(s.s32(0)), 2, nul(s.s16(1)))
 
 }  // namespace opx::test::h264

@@ -162,32 +162,14 @@ TEST(SatdGuardPages, NoReadOutsideTheBlock) {
 
 }  // namespace
 
-OPX_NULL_CASE(opxiSATD16x16_8u32s_C1R) {
-    return opxiSATD16x16_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)));
-}
-OPX_NULL_CASE(opxiSATD16x8_8u32s_C1R) {
-    return opxiSATD16x8_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)));
-}
-OPX_NULL_CASE(opxiSATD8x16_8u32s_C1R) {
-    return opxiSATD8x16_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)));
-}
-OPX_NULL_CASE(opxiSATD8x8_8u32s_C1R) {
-    return opxiSATD8x8_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)));
-}
-OPX_NULL_CASE(opxiSATD8x4_8u32s_C1R) {
-    return opxiSATD8x4_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)));
-}
-OPX_NULL_CASE(opxiSATD4x8_8u32s_C1R) {
-    return opxiSATD4x8_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)));
-}
-OPX_NULL_CASE(opxiSATD4x4_8u32s_C1R) {
-    return opxiSATD4x4_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)));
-}
-OPX_NULL_CASE(opxiSAT8x8D_8u32s_C1R) {
-    return opxiSAT8x8D_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)));
-}
-OPX_NULL_CASE(opxiSAT8x8D_16u32s_C1R) {
-    return opxiSAT8x8D_16u32s_C1R(nul(s.u16(0)), 16, nul(s.u16(1)), 16, nul(s.s32(2)));
-}
+OPX_NULL_CALL(opxiSATD16x16_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)))
+OPX_NULL_CALL(opxiSATD16x8_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)))
+OPX_NULL_CALL(opxiSATD8x16_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)))
+OPX_NULL_CALL(opxiSATD8x8_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)))
+OPX_NULL_CALL(opxiSATD8x4_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)))
+OPX_NULL_CALL(opxiSATD4x8_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)))
+OPX_NULL_CALL(opxiSATD4x4_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)))
+OPX_NULL_CALL(opxiSAT8x8D_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)))
+OPX_NULL_CALL(opxiSAT8x8D_16u32s_C1R, nul(s.u16(0)), 16, nul(s.u16(1)), 16, nul(s.s32(2)))
 
 }  // namespace opx::test::metrics

@@ -158,17 +158,9 @@ TEST(SsdGuardPages, NoReadOutsideTheDocumentedRegion) {
 
 }  // namespace
 
-OPX_NULL_CASE(opxiSSD8x8_8u32s_C1R) {
-    return opxiSSD8x8_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)), 12);
-}
-OPX_NULL_CASE(opxiSSD4x4_8u32s_C1R) {
-    return opxiSSD4x4_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)), 4);
-}
-OPX_NULL_CASE(opxiFrameFieldSAD16x16_8u32s_C1R) {
-    return opxiFrameFieldSAD16x16_8u32s_C1R(nul(s.u8(0)), 16, nul(s.s32(1)), nul(s.s32(2)));
-}
-OPX_NULL_CASE(opxiFrameFieldSAD16x16_16s32s_C1R) {
-    return opxiFrameFieldSAD16x16_16s32s_C1R(nul(s.s16(0)), 32, nul(s.s32(1)), nul(s.s32(2)));
-}
+OPX_NULL_CALL(opxiSSD8x8_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)), 12)
+OPX_NULL_CALL(opxiSSD4x4_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)), 4)
+OPX_NULL_CALL(opxiFrameFieldSAD16x16_8u32s_C1R, nul(s.u8(0)), 16, nul(s.s32(1)), nul(s.s32(2)))
+OPX_NULL_CALL(opxiFrameFieldSAD16x16_16s32s_C1R, nul(s.s16(0)), 32, nul(s.s32(1)), nul(s.s32(2)))
 
 }  // namespace opx::test::metrics
