@@ -4,6 +4,7 @@
 #include <climits>
 #include <set>
 #include <tuple>
+#include <type_traits>
 
 #include "h264/decode/interp.hpp"
 #include "h264/interp_test_util.hpp"
@@ -74,68 +75,44 @@ std::vector<int> out_pixel_cases(int h) {
     return {-3, 0, 1, 2, h - 1, h, h + 3, h + 40};
 }
 
-TEST(InterpEdges, LumaTopAndBottom8uReplaceRowsOutsideThePicture) {
-    Rng rng;
-    for (int w : {4, 8, 16}) {
-        for (int h : {4, 8, 16}) {
-            for (int pos = 0; pos < 16; ++pos) {
-                const int dx = pos % 4, dy = pos / 4;
-                const Support s = luma_support(w, h, dx, dy);
-                for (bool top : {true, false}) {
-                    for (int out : out_pixel_cases(h)) {
-                        SCOPED_TRACE(testing::Message()
-                                     << w << "x" << h << " dx " << dx << " dy " << dy
-                                     << (top ? " top " : " bottom ") << out);
-                        const RowRule rule{top, out, h};
-                        check_rows<Opx8u>(
-                            s, rule, w, h, 255, rng,
-                            [&](const Opx8u* src, std::ptrdiff_t ss, Opx8u* d, std::ptrdiff_t ds) {
-                                const auto f = top ? opxiInterpolateLumaTop_H264_8u_C1R
-                                                   : opxiInterpolateLumaBottom_H264_8u_C1R;
-                                return f(src, static_cast<Opx32s>(ss), d, static_cast<Opx32s>(ds),
-                                         dx, dy, out, {w, h});
-                            },
-                            [&](const Opx8u* src, std::ptrdiff_t ss, Opx8u* d, std::ptrdiff_t ds) {
-                                ref::kInterp.luma8[luma8_index(w, dx, dy)](src, ss, d, ds, h);
-                            });
-                    }
-                }
+template <class T>
+void check_luma_rows(int w, int h, int pos, bool top, int out, Rng& rng) {
+    const int dx = pos % 4, dy = pos / 4, max = sizeof(T) == 1 ? 255 : 4095;
+    SCOPED_TRACE(testing::Message() << sizeof(T) * 8 << " bits " << w << "x" << h << " dx " << dx
+                                    << " dy " << dy << (top ? " top " : " bottom ") << out);
+    check_rows<T>(
+        luma_support(w, h, dx, dy), RowRule{top, out, h}, w, h, max, rng,
+        [&](const T* src, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds) {
+            if constexpr (sizeof(T) == 1) {
+                const auto f = top ? opxiInterpolateLumaTop_H264_8u_C1R
+                                   : opxiInterpolateLumaBottom_H264_8u_C1R;
+                return f(src, static_cast<Opx32s>(ss), d, static_cast<Opx32s>(ds), dx, dy, out,
+                         {w, h});
+            } else {
+                OpxInterpolate16u p{
+                    src, static_cast<Opx32s>(ss), d, static_cast<Opx32s>(ds), dx, dy, {w, h}, 12};
+                return top ? opxiInterpolateLumaTop_H264_16u_C1R(&p, out)
+                           : opxiInterpolateLumaBottom_H264_16u_C1R(&p, out);
             }
-        }
-    }
+        },
+        [&](const T* src, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds) {
+            if constexpr (sizeof(T) == 1)
+                ref::kInterp.luma8[luma8_index(w, dx, dy)](src, ss, d, ds, h);
+            else
+                ref::kInterp.luma16[pos](src, ss, d, ds, w, h, max);
+        });
 }
 
-TEST(InterpEdges, LumaTopAndBottom16uReplaceRowsOutsideThePicture) {
+TEST(InterpEdges, LumaTopAndBottomReplaceRowsOutsideThePicture) {
     Rng rng;
-    for (int w : {4, 8, 16}) {
-        for (int h : {4, 8, 16}) {
-            if (w + h == 20) continue;
-            for (int pos = 0; pos < 16; ++pos) {
-                const int dx = pos % 4, dy = pos / 4;
-                const Support s = luma_support(w, h, dx, dy);
-                for (bool top : {true, false}) {
+    for (int w : {4, 8, 16})
+        for (int h : {4, 8, 16})
+            for (int pos = 0; pos < 16; ++pos)
+                for (bool top : {true, false})
                     for (int out : out_pixel_cases(h)) {
-                        const RowRule rule{top, out, h};
-                        check_rows<Opx16u>(
-                            s, rule, w, h, 4095, rng,
-                            [&](const Opx16u* src, std::ptrdiff_t ss, Opx16u* d,
-                                std::ptrdiff_t ds) {
-                                OpxInterpolate16u p{src,    static_cast<Opx32s>(ss),
-                                                    d,      static_cast<Opx32s>(ds),
-                                                    dx,     dy,
-                                                    {w, h}, 12};
-                                return top ? opxiInterpolateLumaTop_H264_16u_C1R(&p, out)
-                                           : opxiInterpolateLumaBottom_H264_16u_C1R(&p, out);
-                            },
-                            [&](const Opx16u* src, std::ptrdiff_t ss, Opx16u* d,
-                                std::ptrdiff_t ds) {
-                                ref::kInterp.luma16[pos](src, ss, d, ds, w, h, 4095);
-                            });
+                        check_luma_rows<Opx8u>(w, h, pos, top, out, rng);
+                        if (w + h != 20) check_luma_rows<Opx16u>(w, h, pos, top, out, rng);
                     }
-                }
-            }
-        }
-    }
 }
 
 TEST(InterpEdges, ChromaTopAndBottomReplaceRowsOutsideThePicture) {
@@ -291,75 +268,65 @@ int edge_flags(int fw, int fh, int w, int h, bool luma, OpxPoint pos, OpxPoint m
     return (xs < 0) | (xe > fw) << 1 | (ys < 0) << 2 | (ye > fh) << 3;
 }
 
-TEST(InterpEdges, LumaBlock8uMatchesClampedFetchAtEveryEdge) {
-    Rng rng;
-    for (int w : {4, 8, 16}) {
-        for (int h : {4, 8, 16}) {
-            std::set<int> flags;
-            // Per axis, a tiny size gives regions crossing both edges and a large one regions
-            // inside or crossing one edge: their four products cover every flag combination.
-            for (auto [fw, fh, front] :
-                 {std::tuple{3, 2, false}, {40, 28, true}, {3, 28, true}, {40, 2, false}}) {
-                Picture<Opx8u> pic(fw, fh, 1, front, 255, rng);
-                for (auto [pos, mv] : block_cases(pic.fw, pic.fh, w, h, true, rng)) {
-                    SCOPED_TRACE(testing::Message() << w << "x" << h << " pos " << pos.x << ","
-                                                    << pos.y << " mv " << mv.x << "," << mv.y);
-                    flags.insert(edge_flags(pic.fw, pic.fh, w, h, true, pos, mv));
-                    Plane<Opx8u> a(w, h, 8), b(w, h, 8);
-                    if (mv.x == 0 && mv.y == 0) continue;
-                    expect_block(pic, true, w, h, pos, mv, a, 0,
-                                 [&](const Opx8u* s, std::ptrdiff_t ss, Opx8u* d, std::ptrdiff_t ds,
-                                     int fx, int fy) {
-                                     ref::kInterp.luma8[luma8_index(w, fx, fy)](s, ss, d, ds, h);
-                                 });
-                    OpxInterpolateBlock8u r{};
-                    r.pSrc[0] = pic.data;
-                    r.srcStep = static_cast<Opx32s>(pic.step);
-                    r.pDst[0] = b.data();
-                    r.dstStep = static_cast<Opx32s>(b.step());
-                    r.frameSize = {pic.fw, pic.fh};
-                    r.blockSize = {w, h};
-                    r.blockPos = pos;
-                    r.motionVector = mv;
-                    ASSERT_EQ(opxiInterpolateLumaBlock_H264_8u_P1R(&r), opxOk);
-                    ASSERT_TRUE(planes_equal(a, b));
-                    ASSERT_TRUE(b.canaries_intact());
-                }
+// 8-bit: four picture shapes; per axis, a tiny size gives regions crossing both edges and a
+// large one regions inside or crossing one edge, so their products cover every flag combination.
+// 16-bit: one small picture.
+template <class T>
+void check_luma_block(int w, int h, Rng& rng) {
+    std::set<int> flags;
+    const auto shapes = sizeof(T) == 1 ? std::vector<std::tuple<int, int, bool>>{{3, 2, false},
+                                                                                 {40, 28, true},
+                                                                                 {3, 28, true},
+                                                                                 {40, 2, false}}
+                                       : std::vector<std::tuple<int, int, bool>>{{11, 9, true}};
+    const int max = sizeof(T) == 1 ? 255 : 1023;
+    for (auto [fw, fh, front] : shapes) {
+        Picture<T> pic(fw, fh, 1, front, max, rng);
+        for (auto [pos, mv] : block_cases(pic.fw, pic.fh, w, h, true, rng)) {
+            if (mv.x == 0 && mv.y == 0) continue;
+            SCOPED_TRACE(testing::Message() << w << "x" << h << " pos " << pos.x << "," << pos.y
+                                            << " mv " << mv.x << "," << mv.y);
+            flags.insert(edge_flags(pic.fw, pic.fh, w, h, true, pos, mv));
+            Plane<T> a(w, h, 8), b(w, h, 8);
+            expect_block(
+                pic, true, w, h, pos, mv, a, 0,
+                [&](const T* s, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds, int fx, int fy) {
+                    if constexpr (sizeof(T) == 1)
+                        ref::kInterp.luma8[luma8_index(w, fx, fy)](s, ss, d, ds, h);
+                    else
+                        ref::kInterp.luma16[fy * 4 + fx](s, ss, d, ds, w, h, max);
+                });
+            std::conditional_t<sizeof(T) == 1, OpxInterpolateBlock8u, OpxInterpolateBlock16u> r{};
+            r.pSrc[0] = pic.data;
+            r.srcStep = static_cast<Opx32s>(pic.step);
+            r.pDst[0] = b.data();
+            r.dstStep = static_cast<Opx32s>(b.step() / static_cast<std::ptrdiff_t>(sizeof(T)));
+            r.frameSize = {pic.fw, pic.fh};
+            r.blockSize = {w, h};
+            r.blockPos = pos;
+            r.motionVector = mv;
+            if constexpr (sizeof(T) == 1) {
+                ASSERT_EQ(opxiInterpolateLumaBlock_H264_8u_P1R(&r), opxOk);
+            } else {
+                r.bitDepth = 10;
+                ASSERT_EQ(opxiInterpolateLumaBlock_H264_16u_P1R(&r), opxOk);
             }
-            EXPECT_EQ(flags.size(), 16u) << "edge-flag combinations covered";
+            ASSERT_TRUE(planes_equal(a, b));
+            ASSERT_TRUE(b.canaries_intact());
         }
+    }
+    if (sizeof(T) == 1) {
+        EXPECT_EQ(flags.size(), 16u) << "edge-flag combinations covered";
     }
 }
 
-TEST(InterpEdges, LumaBlock16uMatchesClampedFetchAtEveryEdge) {
+TEST(InterpEdges, LumaBlockMatchesClampedFetchAtEveryEdge) {
     Rng rng;
-    for (int w : {4, 8, 16}) {
+    for (int w : {4, 8, 16})
         for (int h : {4, 8, 16}) {
-            Picture<Opx16u> pic(11, 9, 1, rng.coin(), 1023, rng);
-            for (auto [pos, mv] : block_cases(pic.fw, pic.fh, w, h, true, rng)) {
-                if (mv.x == 0 && mv.y == 0) continue;
-                Plane<Opx16u> a(w, h, 8), b(w, h, 8);
-                expect_block(
-                    pic, true, w, h, pos, mv, a, 0,
-                    [&](const Opx16u* s, std::ptrdiff_t ss, Opx16u* d, std::ptrdiff_t ds, int fx,
-                        int fy) { ref::kInterp.luma16[fy * 4 + fx](s, ss, d, ds, w, h, 1023); });
-                OpxInterpolateBlock16u r{};
-                r.pSrc[0] = pic.data;
-                r.srcStep = static_cast<Opx32s>(pic.step);
-                r.pDst[0] = b.data();
-                r.dstStep = static_cast<Opx32s>(b.step() / 2);
-                r.frameSize = {pic.fw, pic.fh};
-                r.blockSize = {w, h};
-                r.blockPos = pos;
-                r.motionVector = mv;
-                r.bitDepth = 10;
-                ASSERT_EQ(opxiInterpolateLumaBlock_H264_16u_P1R(&r), opxOk);
-                ASSERT_TRUE(planes_equal(a, b))
-                    << pos.x << "," << pos.y << " " << mv.x << "," << mv.y;
-                ASSERT_TRUE(b.canaries_intact());
-            }
+            check_luma_block<Opx8u>(w, h, rng);
+            check_luma_block<Opx16u>(w, h, rng);
         }
-    }
 }
 
 enum class ChromaForm { kP2R8, kP2R16, kC2C2R, kC2P2R };
