@@ -536,69 +536,28 @@ TEST(ExpGolomb, LongCodes) {
 // Streams of zero bits take the general paths, so every checked pointer is needed.
 Opx32u g_zeros[8] = {};
 
-OPX_NULL_CASE(opxiDecodeCAVLCCoeffs_H264_1u16s) {
-    Tables& t = tables();
-    Opx32u* stream = nul(g_zeros);
-    Opx32s off = 31;
-    Opx16s* dst = nul(s.s16(3));
-    return opxiDecodeCAVLCCoeffs_H264_1u16s(nul(&stream), nul(&off), nul(s.s16(2)), nul(&dst), 0,
-                                            16, nul(t.coeff_token), nul(t.total_zeros_4x4),
-                                            nul(t.run_before), nul(kZigzag));
-}
-OPX_NULL_CASE(opxiDecodeCAVLCCoeffs_H264_1u32s) {
-    Tables& t = tables();
-    Opx32u* stream = nul(g_zeros);
-    Opx32s off = 31;
-    Opx32s* dst = nul(s.s32(3));
-    return opxiDecodeCAVLCCoeffs_H264_1u32s(nul(&stream), nul(&off), nul(s.s16(2)), nul(&dst), 2,
-                                            15, nul(t.coeff_token), nul(t.total_zeros_4x4),
-                                            nul(t.run_before), nul(kZigzag));
-}
-OPX_NULL_CASE(opxiDecodeCAVLCCoeffsIdxs_H264_1u16s) {
-    Tables& t = tables();
-    Opx32u* stream = nul(g_zeros);
-    Opx32s off = 31;
-    Opx16s* dst = nul(s.s16(3));
-    return opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(nul(&stream), nul(&off), nul(s.s16(2)), nul(&dst),
-                                                0, 16, nul(t.coeff_token), nul(t.total_zeros_4x4),
-                                                nul(t.run_before), nul(kZigzag), 0, 15);
-}
-OPX_NULL_CASE(opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s) {
-    Tables& t = tables();
-    Opx32u* stream = nul(g_zeros);
-    Opx32s off = 31;
-    Opx16s* dst = nul(s.s16(3));
-    return opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(nul(&stream), nul(&off), nul(s.s16(2)),
-                                                    nul(&dst), nul(t.coeff_token_dc),
-                                                    nul(t.total_zeros_2x2), nul(t.run_before));
-}
-OPX_NULL_CASE(opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s) {
-    Tables& t = tables();
-    Opx32u* stream = nul(g_zeros);
-    Opx32s off = 31;
-    Opx32s* dst = nul(s.s32(3));
-    return opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s(nul(&stream), nul(&off), nul(s.s16(2)),
-                                                    nul(&dst), nul(t.coeff_token_dc),
-                                                    nul(t.total_zeros_2x2), nul(t.run_before));
-}
-OPX_NULL_CASE(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s) {
-    Tables& t = tables();
-    Opx32u* stream = nul(g_zeros);
-    Opx32s off = 31;
-    Opx16s* dst = nul(s.s16(3));
-    return opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s(nul(&stream), nul(&off), nul(s.s16(2)),
-                                                       nul(&dst), nul(t.coeff_token_dc422),
-                                                       nul(t.total_zeros_2x4), nul(t.run_before));
-}
-OPX_NULL_CASE(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s) {
-    Tables& t = tables();
-    Opx32u* stream = nul(g_zeros);
-    Opx32s off = 31;
-    Opx32s* dst = nul(s.s32(3));
-    return opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s(nul(&stream), nul(&off), nul(s.s16(2)),
-                                                       nul(&dst), nul(t.coeff_token_dc422),
-                                                       nul(t.total_zeros_2x4), nul(t.run_before));
-}
+#define OPX_CAVLC_NULL_CASE(function, T, slot, ...)                                      \
+    OPX_NULL_CASE(function) {                                                            \
+        Tables& t = tables();                                                            \
+        Opx32u* stream = nul(g_zeros);                                                   \
+        Opx32s off = 31;                                                                 \
+        T* dst = nul(s.slot(3));                                                         \
+        return function(nul(&stream), nul(&off), nul(s.s16(2)), nul(&dst), __VA_ARGS__); \
+    }
+OPX_CAVLC_NULL_CASE(opxiDecodeCAVLCCoeffs_H264_1u16s, Opx16s, s16, 0, 16, nul(t.coeff_token),
+                    nul(t.total_zeros_4x4), nul(t.run_before), nul(kZigzag))
+OPX_CAVLC_NULL_CASE(opxiDecodeCAVLCCoeffs_H264_1u32s, Opx32s, s32, 2, 15, nul(t.coeff_token),
+                    nul(t.total_zeros_4x4), nul(t.run_before), nul(kZigzag))
+OPX_CAVLC_NULL_CASE(opxiDecodeCAVLCCoeffsIdxs_H264_1u16s, Opx16s, s16, 0, 16, nul(t.coeff_token),
+                    nul(t.total_zeros_4x4), nul(t.run_before), nul(kZigzag), 0, 15)
+OPX_CAVLC_NULL_CASE(opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s, Opx16s, s16, nul(t.coeff_token_dc),
+                    nul(t.total_zeros_2x2), nul(t.run_before))
+OPX_CAVLC_NULL_CASE(opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s, Opx32s, s32, nul(t.coeff_token_dc),
+                    nul(t.total_zeros_2x2), nul(t.run_before))
+OPX_CAVLC_NULL_CASE(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s, Opx16s, s16,
+                    nul(t.coeff_token_dc422), nul(t.total_zeros_2x4), nul(t.run_before))
+OPX_CAVLC_NULL_CASE(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s, Opx32s, s32,
+                    nul(t.coeff_token_dc422), nul(t.total_zeros_2x4), nul(t.run_before))
 OPX_NULL_CASE(opxiDecodeExpGolombOne_H264_1u16s) {
     Opx32u* stream = nul(s.u32(1));
     Opx32s off = 31;
