@@ -165,28 +165,6 @@ TEST(InterpEdges, ChromaTopAndBottomReplaceRowsOutsideThePicture) {
     }
 }
 
-// Top with outPixels 0 and Bottom with outPixels 0 equal the plain function.
-TEST(InterpEdges, ZeroOutPixelsEqualsPlain) {
-    Rng rng;
-    Plane<Opx8u> src(16, 16, 8);
-    src.fill_with_margins(Pattern::kRandom, rng);
-    const Opx32s ss = static_cast<Opx32s>(src.step());
-    for (int pos = 0; pos < 16; ++pos) {
-        Opx8u a[256], b[256], c[256];
-        ASSERT_EQ(
-            opxiInterpolateLuma_H264_8u_C1R(src.data(), ss, a, 16, pos % 4, pos / 4, {16, 16}),
-            opxOk);
-        ASSERT_EQ(opxiInterpolateLumaTop_H264_8u_C1R(src.data(), ss, b, 16, pos % 4, pos / 4, 0,
-                                                     {16, 16}),
-                  opxOk);
-        ASSERT_EQ(opxiInterpolateLumaBottom_H264_8u_C1R(src.data(), ss, c, 16, pos % 4, pos / 4, 0,
-                                                        {16, 16}),
-                  opxOk);
-        ASSERT_EQ(std::memcmp(a, b, 256), 0);
-        ASSERT_EQ(std::memcmp(a, c, 256), 0);
-    }
-}
-
 // ---- Block functions
 // ------------------------------------------------------------------------------
 
