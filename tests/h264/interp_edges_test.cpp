@@ -115,54 +115,48 @@ TEST(InterpEdges, LumaTopAndBottomReplaceRowsOutsideThePicture) {
                     }
 }
 
-TEST(InterpEdges, ChromaTopAndBottomReplaceRowsOutsideThePicture) {
-    Rng rng;
-    for (int w : {2, 4, 8}) {
-        for (int h : {2, 4, 8, 16}) {
-            for (auto [dx, dy] : {std::pair{0, 0}, {3, 0}, {0, 5}, {7, 1}}) {
-                const Support s = chroma_support(w, h, dx, dy);
-                for (bool top : {true, false}) {
-                    for (int out : out_pixel_cases(h)) {
-                        SCOPED_TRACE(testing::Message()
-                                     << w << "x" << h << " dx " << dx << " dy " << dy
-                                     << (top ? " top " : " bottom ") << out);
-                        const RowRule rule{top, out, h};
-                        check_rows<Opx8u>(
-                            s, rule, w, h, 255, rng,
-                            [&](const Opx8u* src, std::ptrdiff_t ss, Opx8u* d, std::ptrdiff_t ds) {
-                                const auto f = top ? opxiInterpolateChromaTop_H264_8u_C1R
-                                                   : opxiInterpolateChromaBottom_H264_8u_C1R;
-                                return f(src, static_cast<Opx32s>(ss), d, static_cast<Opx32s>(ds),
-                                         dx, dy, out, {w, h});
-                            },
-                            [&](const Opx8u* src, std::ptrdiff_t ss, Opx8u* d, std::ptrdiff_t ds) {
-                                ref::kInterp.chroma8[chroma8_index(w, dx, dy)](src, ss, d, ds, h,
-                                                                               chroma_frac(dx, dy));
-                            });
-                        // 16-bit; the step is at least 8 samples.
-                        const Support s16{s.c0, std::max(s.c1, 7), s.r0, s.r1};
-                        check_rows<Opx16u>(
-                            s16, rule, w, h, 16383, rng,
-                            [&](const Opx16u* src, std::ptrdiff_t ss, Opx16u* d,
-                                std::ptrdiff_t ds) {
-                                OpxInterpolate16u p{
-                                    src,    static_cast<Opx32s>(ss),
+template <class T>
+void check_chroma_rows(int w, int h, int dx, int dy, bool top, int out, Rng& rng) {
+    SCOPED_TRACE(testing::Message() << sizeof(T) * 8 << " bits " << w << "x" << h << " dx " << dx
+                                    << " dy " << dy << (top ? " top " : " bottom ") << out);
+    Support s = chroma_support(w, h, dx, dy);
+    if (sizeof(T) == 2) s.c1 = std::max(s.c1, 7);  // 16-bit steps are at least 8 samples
+    check_rows<T>(
+        s, RowRule{top, out, h}, w, h, sizeof(T) == 1 ? 255 : 16383, rng,
+        [&](const T* src, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds) {
+            if constexpr (sizeof(T) == 1) {
+                const auto f = top ? opxiInterpolateChromaTop_H264_8u_C1R
+                                   : opxiInterpolateChromaBottom_H264_8u_C1R;
+                return f(src, static_cast<Opx32s>(ss), d, static_cast<Opx32s>(ds), dx, dy, out,
+                         {w, h});
+            } else {
+                OpxInterpolate16u p{src,    static_cast<Opx32s>(ss),
                                     d,      static_cast<Opx32s>(std::max<std::ptrdiff_t>(ds, 8)),
                                     dx,     dy,
                                     {w, h}, 14};
-                                return top ? opxiInterpolateChromaTop_H264_16u_C1R(&p, out)
-                                           : opxiInterpolateChromaBottom_H264_16u_C1R(&p, out);
-                            },
-                            [&](const Opx16u* src, std::ptrdiff_t ss, Opx16u* d,
-                                std::ptrdiff_t ds) {
-                                ref::kInterp.chroma16[chroma16_index(dx, dy)](src, ss, d, ds, w, h,
-                                                                              dx, dy);
-                            });
-                    }
-                }
+                return top ? opxiInterpolateChromaTop_H264_16u_C1R(&p, out)
+                           : opxiInterpolateChromaBottom_H264_16u_C1R(&p, out);
             }
-        }
-    }
+        },
+        [&](const T* src, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds) {
+            if constexpr (sizeof(T) == 1)
+                ref::kInterp.chroma8[chroma8_index(w, dx, dy)](src, ss, d, ds, h,
+                                                               chroma_frac(dx, dy));
+            else
+                ref::kInterp.chroma16[chroma16_index(dx, dy)](src, ss, d, ds, w, h, dx, dy);
+        });
+}
+
+TEST(InterpEdges, ChromaTopAndBottomReplaceRowsOutsideThePicture) {
+    Rng rng;
+    for (int w : {2, 4, 8})
+        for (int h : {2, 4, 8, 16})
+            for (auto [dx, dy] : {std::pair{0, 0}, {3, 0}, {0, 5}, {7, 1}})
+                for (bool top : {true, false})
+                    for (int out : out_pixel_cases(h)) {
+                        check_chroma_rows<Opx8u>(w, h, dx, dy, top, out, rng);
+                        check_chroma_rows<Opx16u>(w, h, dx, dy, top, out, rng);
+                    }
 }
 
 // ---- Block functions
