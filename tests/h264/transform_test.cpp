@@ -190,55 +190,45 @@ TEST(H264TransformKernels, SispMatchesPortable) {
     }
 }
 
+// A DC kernel with a level scale: portable against AVX2 on every qp its function accepts.
+template <class C, class Fn>
+void check_dc_kernel(const char* name, int n, int side, int qp_max, Fn TransformKernels::*kernel,
+                     Shape s, int ls, Rng& rng) {
+    for (int qp = 0; qp <= qp_max; ++qp) {
+        i64 v[16];
+        if (sizeof(C) == 2)
+            make16(rng, s, side, n, v);
+        else
+            make32(rng, s, side, n, v);
+        Coeffs<C, 16> a, b;
+        a.set(v);
+        b.set(v);
+        (ref::kTransform.*kernel)(a.data(), qp, ls);
+        (avx2::kTransform.*kernel)(b.data(), qp, ls);
+        ASSERT_TRUE(same(a, b)) << name << " qp " << qp << " ls " << ls;
+    }
+}
+
 // Every DC kernel, 16-bit and 32-bit, on every qp its function accepts.
 TEST(H264TransformKernels, DcKernelsMatchPortable) {
-    struct Dc16 {
-        const char* name;
-        int n, side, qp_max;
-        DcMatrixFn TransformKernels::*kernel;
-    };
-    const Dc16 dc16[] = {{"luma_dc_matrix", 16, 4, 51, &TransformKernels::luma_dc_matrix},
-                         {"chroma_dc2x2_matrix", 4, 2, 39, &TransformKernels::chroma_dc2x2_matrix},
-                         {"chroma_dc2x4_matrix", 8, 2, 39, &TransformKernels::chroma_dc2x4_matrix}};
-    struct Dc32 {
-        const char* name;
-        int n, side, qp_max;
-        DcMatrixHighFn TransformKernels::*kernel;
-    };
-    const Dc32 dc32[] = {
-        {"luma_dc_matrix_high", 16, 4, 87, &TransformKernels::luma_dc_matrix_high},
-        {"chroma_dc2x2_matrix_high", 4, 2, 75, &TransformKernels::chroma_dc2x2_matrix_high},
-        {"chroma_dc2x4_matrix_high", 8, 2, 75, &TransformKernels::chroma_dc2x4_matrix_high}};
+    using K = TransformKernels;
     Rng rng;
     for (Shape s : kAllShapes) {
         for (int round = 0; round < kRounds; ++round) {
             const int ls = round % 3 == 0   ? static_cast<int>(rng.uniform(-32768, 32767))
                            : round % 3 == 1 ? 16 * kV4[round % 6][0]
                                             : static_cast<int>(rng.uniform(1, 255)) * 18;
-            for (const Dc16& d : dc16) {
-                for (int qp = 0; qp <= d.qp_max; ++qp) {
-                    i64 v[16];
-                    make16(rng, s, d.side, d.n, v);
-                    Coeffs<Opx16s, 16> a, b;
-                    a.set(v);
-                    b.set(v);
-                    (ref::kTransform.*d.kernel)(a.data(), qp, ls);
-                    (avx2::kTransform.*d.kernel)(b.data(), qp, ls);
-                    ASSERT_TRUE(same(a, b)) << d.name << " qp " << qp << " ls " << ls;
-                }
-            }
-            for (const Dc32& d : dc32) {
-                for (int qp = 0; qp <= d.qp_max; ++qp) {
-                    i64 v[16];
-                    make32(rng, s, d.side, d.n, v);
-                    Coeffs<Opx32s, 16> a, b;
-                    a.set(v);
-                    b.set(v);
-                    (ref::kTransform.*d.kernel)(a.data(), qp, ls);
-                    (avx2::kTransform.*d.kernel)(b.data(), qp, ls);
-                    ASSERT_TRUE(same(a, b)) << d.name << " qp " << qp << " ls " << ls;
-                }
-            }
+            check_dc_kernel<Opx16s>("luma_dc_matrix", 16, 4, 51, &K::luma_dc_matrix, s, ls, rng);
+            check_dc_kernel<Opx16s>("chroma_dc2x2_matrix", 4, 2, 39, &K::chroma_dc2x2_matrix, s, ls,
+                                    rng);
+            check_dc_kernel<Opx16s>("chroma_dc2x4_matrix", 8, 2, 39, &K::chroma_dc2x4_matrix, s, ls,
+                                    rng);
+            check_dc_kernel<Opx32s>("luma_dc_matrix_high", 16, 4, 87, &K::luma_dc_matrix_high, s,
+                                    ls, rng);
+            check_dc_kernel<Opx32s>("chroma_dc2x2_matrix_high", 4, 2, 75,
+                                    &K::chroma_dc2x2_matrix_high, s, ls, rng);
+            check_dc_kernel<Opx32s>("chroma_dc2x4_matrix_high", 8, 2, 75,
+                                    &K::chroma_dc2x4_matrix_high, s, ls, rng);
             for (int qp = 0; qp < 52; ++qp) {
                 i64 v[16];
                 make16(rng, s, 4, 16, v);
