@@ -18,55 +18,14 @@ namespace avx2 = opx::metrics::avx2;
 
 TEST(SadDifferential, SingleCandidateEverySizePositionAlignmentAndStep) {
     Rng rng;
-    for (int s = 0; s < kNumSadSizes; ++s) {
-        const BlockSize b = kSadSizes[s];
-        for (int pos = 0; pos < kNumPositions; ++pos) {
-            SCOPED_TRACE(testing::Message() << b.width << "x" << b.height << " position " << pos);
-            for (std::int32_t ref_step : steps_for(b.width + 1)) {
-                for (int align = 0; align < 32; ++align) {
-                    const Pattern pat = kAllPatterns[align % 6];
-                    Area<Opx8u> src(b.width, b.height, (align * 7) % 32, -ref_step + 3);
-                    Area<Opx8u> cand(b.width + 1, b.height + 1, align, ref_step);
-                    src.fill(pat, rng, 0, 255);
-                    cand.fill(pat, rng, 0, 255, true);
-                    Opx32s want = -1, got = -2;
-                    ref::kSad.sad[s][pos](src.data(), src.step(), cand.data(), cand.step(), &want);
-                    avx2::kSad.sad[s][pos](src.data(), src.step(), cand.data(), cand.step(), &got);
-                    ASSERT_EQ(want, got)
-                        << pattern_name(pat) << " align " << align << " step " << ref_step;
-                }
-            }
-        }
-    }
+    single_candidate_sweep<Opx8u>(kSadSizes, ref::kSad.sad, avx2::kSad.sad, 8, rng);
 }
 
 TEST(SadDifferential, SixteenBitSamplesAtFourteenFifteenAndSixteenBits) {
     Rng rng;
-    for (int s = 0; s < kNumSad16uSizes; ++s) {
-        const BlockSize b = kSad16uSizes[s];
-        for (int pos = 0; pos < kNumPositions; ++pos) {
-            for (int bits : {14, 15, 16}) {
-                SCOPED_TRACE(testing::Message() << b.width << "x" << b.height << " position " << pos
-                                                << ", " << bits << " bits");
-                const std::int64_t hi = (1 << bits) - 1;
-                for (std::int32_t step : steps_for(2 * (b.width + 1), 2)) {
-                    for (int align = 0; align < 32; align += 2) {
-                        const Pattern pat = kAllPatterns[align / 2 % 6];
-                        Area<Opx16u> src(b.width, b.height, (align * 3) % 32, step);
-                        Area<Opx16u> cand(b.width + 1, b.height + 1, align, -step);
-                        src.fill(pat, rng, 0, hi);
-                        cand.fill(pat, rng, 0, hi, true);
-                        Opx32s want = -1, got = -2;
-                        ref::kSad.sad16u[s][pos](src.data(), src.step(), cand.data(), cand.step(),
-                                                 &want);
-                        avx2::kSad.sad16u[s][pos](src.data(), src.step(), cand.data(), cand.step(),
-                                                  &got);
-                        ASSERT_EQ(want, got) << pattern_name(pat) << " align " << align;
-                    }
-                }
-            }
-        }
-    }
+    for (int bits : {14, 15, 16})
+        single_candidate_sweep<Opx16u>(kSad16uSizes, ref::kSad.sad16u, avx2::kSad.sad16u, bits,
+                                       rng);
 }
 
 TEST(SadDifferential, TwoChannelEveryPosition) {

@@ -13,25 +13,7 @@ namespace avx2 = opx::metrics::avx2;
 
 TEST(SsdDifferential, EverySizePositionAlignmentAndStep) {
     Rng rng;
-    for (int s = 0; s < kNumSsdSizes; ++s) {
-        const BlockSize b = kSsdSizes[s];
-        for (int pos = 0; pos < kNumPositions; ++pos) {
-            SCOPED_TRACE(testing::Message() << b.width << "x" << b.height << " position " << pos);
-            for (std::int32_t step : steps_for(b.width + 1)) {
-                for (int align = 0; align < 32; ++align) {
-                    const Pattern pat = kAllPatterns[align % 6];
-                    Area<Opx8u> src(b.width, b.height, 31 - align, step);
-                    Area<Opx8u> cand(b.width + 1, b.height + 1, align, -step);
-                    src.fill(pat, rng, 0, 255);
-                    cand.fill(pat, rng, 0, 255, true);
-                    Opx32s want = -1, got = -2;
-                    ref::kSsd.ssd[s][pos](src.data(), src.step(), cand.data(), cand.step(), &want);
-                    avx2::kSsd.ssd[s][pos](src.data(), src.step(), cand.data(), cand.step(), &got);
-                    ASSERT_EQ(want, got) << pattern_name(pat) << " align " << align;
-                }
-            }
-        }
-    }
+    single_candidate_sweep<Opx8u>(kSsdSizes, ref::kSsd.ssd, avx2::kSsd.ssd, 8, rng);
 }
 
 TEST(SsdDifferential, FrameFieldActivity) {
