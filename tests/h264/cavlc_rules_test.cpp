@@ -41,10 +41,14 @@ struct Luma {
     Opx16s num = -5;
     Luma() { std::fill(out, out + 24, Opx16s{0x7777}); }
     OpxResult run(Stream& s, int nc, int limit, const std::int32_t* scan = kZigzag) {
-        Tables& t = tables();
-        return opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &num, &dst, nc,
-                                                static_cast<Opx16s>(limit), t.coeff_token,
-                                                t.total_zeros_4x4, t.run_before, scan);
+        return run_with(s, nc, limit, tables().coeff_token, tables().total_zeros_4x4,
+                        tables().run_before, scan);
+    }
+    // The same with the caller's tables.
+    OpxResult run_with(Stream& s, int nc, int limit, const Opx32s** token, const Opx32s** zeros,
+                       const Opx32s** runs, const std::int32_t* scan = kZigzag) {
+        return opxiDecodeCAVLCCoeffs_H264_1u16s(
+            &s.p, &s.pos, &num, &dst, nc, static_cast<Opx16s>(limit), token, zeros, runs, scan);
     }
     bool untouched() const {
         return num == -5 && dst == out + 4 &&
@@ -202,9 +206,7 @@ TEST(CavlcCorrupt, CoeffTokenPayloadsOutsideTheLimits) {
         Tables& t = tables();
         Stream s("1111 1111 1111 1111 1111");
         Luma l;
-        EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16, token,
-                                                   t.total_zeros_4x4, t.run_before, kZigzag),
-                  opxErrH264VlcCode);
+        EXPECT_EQ(l.run_with(s, 0, 16, token, t.total_zeros_4x4, t.run_before), opxErrH264VlcCode);
         EXPECT_TRUE(l.untouched());
         EXPECT_EQ(s.consumed(), 0);
     }
@@ -328,9 +330,7 @@ TEST(CavlcCorrupt, TableWidthsOutsideTheRange) {
         const Opx32s* token[3] = {table, table, table};
         Stream s("1111");
         Luma l;
-        EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16, token,
-                                                   t.total_zeros_4x4, t.run_before, kZigzag),
-                  opxErrH264VlcCode);
+        EXPECT_EQ(l.run_with(s, 0, 16, token, t.total_zeros_4x4, t.run_before), opxErrH264VlcCode);
         EXPECT_EQ(s.consumed(), 0);
     }
     // A sub-table head out of range.
@@ -338,9 +338,7 @@ TEST(CavlcCorrupt, TableWidthsOutsideTheRange) {
     const Opx32s* token[3] = {linked, linked, linked};
     Stream s("1111");
     Luma l;
-    EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16, token,
-                                               t.total_zeros_4x4, t.run_before, kZigzag),
-              opxErrH264VlcCode);
+    EXPECT_EQ(l.run_with(s, 0, 16, token, t.total_zeros_4x4, t.run_before), opxErrH264VlcCode);
 }
 
 // ---- tables checked when needed
@@ -353,14 +351,10 @@ TEST(CavlcLazyTables, NullTableFoundWhenNeeded) {
         const Opx32s* token[3] = {t.coeff_token[0], nullptr, t.coeff_token[2]};
         Stream s("1");
         Luma l;
-        EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 3, 16, token,
-                                                   t.total_zeros_4x4, t.run_before, kZigzag),
-                  opxErrNullPtr);
+        EXPECT_EQ(l.run_with(s, 3, 16, token, t.total_zeros_4x4, t.run_before), opxErrNullPtr);
         EXPECT_TRUE(l.untouched());
         // nC 0 does not need it.
-        EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16, token,
-                                                   t.total_zeros_4x4, t.run_before, kZigzag),
-                  opxOk);
+        EXPECT_EQ(l.run_with(s, 0, 16, token, t.total_zeros_4x4, t.run_before), opxOk);
     }
     {
         // total_zeros table of TotalCoeff 2 missing: the cursor stays after the levels.
@@ -369,9 +363,7 @@ TEST(CavlcLazyTables, NullTableFoundWhenNeeded) {
         zeros[2] = nullptr;
         Stream s(kBadRunBefore, 9);
         Luma l;
-        EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16,
-                                                   t.coeff_token, zeros, t.run_before, kZigzag),
-                  opxErrNullPtr);
+        EXPECT_EQ(l.run_with(s, 0, 16, t.coeff_token, zeros, t.run_before), opxErrNullPtr);
         EXPECT_EQ(s.consumed(9), 5);
         EXPECT_EQ(l.num, 2);
         EXPECT_EQ(l.dst, l.out + 4);
@@ -382,9 +374,7 @@ TEST(CavlcLazyTables, NullTableFoundWhenNeeded) {
         runs[7] = nullptr;
         Stream s(kBadRunBefore, 9);
         Luma l;
-        EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16,
-                                                   t.coeff_token, t.total_zeros_4x4, runs, kZigzag),
-                  opxErrNullPtr);
+        EXPECT_EQ(l.run_with(s, 0, 16, t.coeff_token, t.total_zeros_4x4, runs), opxErrNullPtr);
         EXPECT_EQ(s.consumed(9), 9);
     }
 }
