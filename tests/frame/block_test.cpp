@@ -177,22 +177,5 @@ TEST(BlockKernels, OverlappingRowsGiveThePortableResult) {
                 }
 }
 
-// The integer-position slots of both roundings are one kernel, and the tables hold no gaps.
-TEST(BlockKernels, TablesAreCompleteAndShareTheIntegerKernel) {
-    for (const BlockKernels* k : {&ref::kBlock, &avx2::kBlock}) {
-        for (const auto& row : k->copy_hp) EXPECT_EQ(row[0], row[1]);
-        for (const auto& row : k->interp_average) EXPECT_EQ(row[0], row[1]);
-        EXPECT_EQ(k->add_hp_8x8[0], k->add_hp_8x8[1]);
-        for (const auto& row : k->mc) EXPECT_EQ(row[0], row[1]);
-        for (const auto& row : k->mc_b) EXPECT_EQ(row[0], row[1]);
-        for (const auto& row : k->mc_p2c2) EXPECT_EQ(row[0], row[1]);
-        for (const auto& row : k->mc_p2c2_b) EXPECT_EQ(row[0], row[1]);
-        for (const auto& row : k->mc_b)
-            for (auto fn : row) EXPECT_NE(fn, nullptr);
-        for (const auto& row : k->small->mc_b)
-            for (auto fn : row) EXPECT_NE(fn, nullptr);
-    }
-}
-
 }  // namespace
 }  // namespace opx::test

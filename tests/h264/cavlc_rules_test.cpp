@@ -41,10 +41,14 @@ struct Luma {
     Opx16s num = -5;
     Luma() { std::fill(out, out + 24, Opx16s{0x7777}); }
     OpxResult run(Stream& s, int nc, int limit, const std::int32_t* scan = kZigzag) {
-        Tables& t = tables();
-        return opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &num, &dst, nc,
-                                                static_cast<Opx16s>(limit), t.coeff_token,
-                                                t.total_zeros_4x4, t.run_before, scan);
+        return run_with(s, nc, limit, tables().coeff_token, tables().total_zeros_4x4,
+                        tables().run_before, scan);
+    }
+    // The same with the caller's tables.
+    OpxResult run_with(Stream& s, int nc, int limit, const Opx32s** token, const Opx32s** zeros,
+                       const Opx32s** runs, const std::int32_t* scan = kZigzag) {
+        return opxiDecodeCAVLCCoeffs_H264_1u16s(
+            &s.p, &s.pos, &num, &dst, nc, static_cast<Opx16s>(limit), token, zeros, runs, scan);
     }
     bool untouched() const {
         return num == -5 && dst == out + 4 &&
@@ -202,9 +206,7 @@ TEST(CavlcCorrupt, CoeffTokenPayloadsOutsideTheLimits) {
         Tables& t = tables();
         Stream s("1111 1111 1111 1111 1111");
         Luma l;
-        EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16, token,
-                                                   t.total_zeros_4x4, t.run_before, kZigzag),
-                  opxErrH264VlcCode);
+        EXPECT_EQ(l.run_with(s, 0, 16, token, t.total_zeros_4x4, t.run_before), opxErrH264VlcCode);
         EXPECT_TRUE(l.untouched());
         EXPECT_EQ(s.consumed(), 0);
     }
@@ -328,9 +330,7 @@ TEST(CavlcCorrupt, TableWidthsOutsideTheRange) {
         const Opx32s* token[3] = {table, table, table};
         Stream s("1111");
         Luma l;
-        EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16, token,
-                                                   t.total_zeros_4x4, t.run_before, kZigzag),
-                  opxErrH264VlcCode);
+        EXPECT_EQ(l.run_with(s, 0, 16, token, t.total_zeros_4x4, t.run_before), opxErrH264VlcCode);
         EXPECT_EQ(s.consumed(), 0);
     }
     // A sub-table head out of range.
@@ -338,9 +338,7 @@ TEST(CavlcCorrupt, TableWidthsOutsideTheRange) {
     const Opx32s* token[3] = {linked, linked, linked};
     Stream s("1111");
     Luma l;
-    EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16, token,
-                                               t.total_zeros_4x4, t.run_before, kZigzag),
-              opxErrH264VlcCode);
+    EXPECT_EQ(l.run_with(s, 0, 16, token, t.total_zeros_4x4, t.run_before), opxErrH264VlcCode);
 }
 
 // ---- tables checked when needed
@@ -353,14 +351,10 @@ TEST(CavlcLazyTables, NullTableFoundWhenNeeded) {
         const Opx32s* token[3] = {t.coeff_token[0], nullptr, t.coeff_token[2]};
         Stream s("1");
         Luma l;
-        EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 3, 16, token,
-                                                   t.total_zeros_4x4, t.run_before, kZigzag),
-                  opxErrNullPtr);
+        EXPECT_EQ(l.run_with(s, 3, 16, token, t.total_zeros_4x4, t.run_before), opxErrNullPtr);
         EXPECT_TRUE(l.untouched());
         // nC 0 does not need it.
-        EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16, token,
-                                                   t.total_zeros_4x4, t.run_before, kZigzag),
-                  opxOk);
+        EXPECT_EQ(l.run_with(s, 0, 16, token, t.total_zeros_4x4, t.run_before), opxOk);
     }
     {
         // total_zeros table of TotalCoeff 2 missing: the cursor stays after the levels.
@@ -369,9 +363,7 @@ TEST(CavlcLazyTables, NullTableFoundWhenNeeded) {
         zeros[2] = nullptr;
         Stream s(kBadRunBefore, 9);
         Luma l;
-        EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16,
-                                                   t.coeff_token, zeros, t.run_before, kZigzag),
-                  opxErrNullPtr);
+        EXPECT_EQ(l.run_with(s, 0, 16, t.coeff_token, zeros, t.run_before), opxErrNullPtr);
         EXPECT_EQ(s.consumed(9), 5);
         EXPECT_EQ(l.num, 2);
         EXPECT_EQ(l.dst, l.out + 4);
@@ -382,9 +374,7 @@ TEST(CavlcLazyTables, NullTableFoundWhenNeeded) {
         runs[7] = nullptr;
         Stream s(kBadRunBefore, 9);
         Luma l;
-        EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16,
-                                                   t.coeff_token, t.total_zeros_4x4, runs, kZigzag),
-                  opxErrNullPtr);
+        EXPECT_EQ(l.run_with(s, 0, 16, t.coeff_token, t.total_zeros_4x4, runs), opxErrNullPtr);
         EXPECT_EQ(s.consumed(9), 9);
     }
 }
@@ -536,69 +526,28 @@ TEST(ExpGolomb, LongCodes) {
 // Streams of zero bits take the general paths, so every checked pointer is needed.
 Opx32u g_zeros[8] = {};
 
-OPX_NULL_CASE(opxiDecodeCAVLCCoeffs_H264_1u16s) {
-    Tables& t = tables();
-    Opx32u* stream = nul(g_zeros);
-    Opx32s off = 31;
-    Opx16s* dst = nul(s.s16(3));
-    return opxiDecodeCAVLCCoeffs_H264_1u16s(nul(&stream), nul(&off), nul(s.s16(2)), nul(&dst), 0,
-                                            16, nul(t.coeff_token), nul(t.total_zeros_4x4),
-                                            nul(t.run_before), nul(kZigzag));
-}
-OPX_NULL_CASE(opxiDecodeCAVLCCoeffs_H264_1u32s) {
-    Tables& t = tables();
-    Opx32u* stream = nul(g_zeros);
-    Opx32s off = 31;
-    Opx32s* dst = nul(s.s32(3));
-    return opxiDecodeCAVLCCoeffs_H264_1u32s(nul(&stream), nul(&off), nul(s.s16(2)), nul(&dst), 2,
-                                            15, nul(t.coeff_token), nul(t.total_zeros_4x4),
-                                            nul(t.run_before), nul(kZigzag));
-}
-OPX_NULL_CASE(opxiDecodeCAVLCCoeffsIdxs_H264_1u16s) {
-    Tables& t = tables();
-    Opx32u* stream = nul(g_zeros);
-    Opx32s off = 31;
-    Opx16s* dst = nul(s.s16(3));
-    return opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(nul(&stream), nul(&off), nul(s.s16(2)), nul(&dst),
-                                                0, 16, nul(t.coeff_token), nul(t.total_zeros_4x4),
-                                                nul(t.run_before), nul(kZigzag), 0, 15);
-}
-OPX_NULL_CASE(opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s) {
-    Tables& t = tables();
-    Opx32u* stream = nul(g_zeros);
-    Opx32s off = 31;
-    Opx16s* dst = nul(s.s16(3));
-    return opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(nul(&stream), nul(&off), nul(s.s16(2)),
-                                                    nul(&dst), nul(t.coeff_token_dc),
-                                                    nul(t.total_zeros_2x2), nul(t.run_before));
-}
-OPX_NULL_CASE(opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s) {
-    Tables& t = tables();
-    Opx32u* stream = nul(g_zeros);
-    Opx32s off = 31;
-    Opx32s* dst = nul(s.s32(3));
-    return opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s(nul(&stream), nul(&off), nul(s.s16(2)),
-                                                    nul(&dst), nul(t.coeff_token_dc),
-                                                    nul(t.total_zeros_2x2), nul(t.run_before));
-}
-OPX_NULL_CASE(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s) {
-    Tables& t = tables();
-    Opx32u* stream = nul(g_zeros);
-    Opx32s off = 31;
-    Opx16s* dst = nul(s.s16(3));
-    return opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s(nul(&stream), nul(&off), nul(s.s16(2)),
-                                                       nul(&dst), nul(t.coeff_token_dc422),
-                                                       nul(t.total_zeros_2x4), nul(t.run_before));
-}
-OPX_NULL_CASE(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s) {
-    Tables& t = tables();
-    Opx32u* stream = nul(g_zeros);
-    Opx32s off = 31;
-    Opx32s* dst = nul(s.s32(3));
-    return opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s(nul(&stream), nul(&off), nul(s.s16(2)),
-                                                       nul(&dst), nul(t.coeff_token_dc422),
-                                                       nul(t.total_zeros_2x4), nul(t.run_before));
-}
+#define OPX_CAVLC_NULL_CASE(function, T, slot, ...)                                      \
+    OPX_NULL_CASE(function) {                                                            \
+        Tables& t = tables();                                                            \
+        Opx32u* stream = nul(g_zeros);                                                   \
+        Opx32s off = 31;                                                                 \
+        T* dst = nul(s.slot(3));                                                         \
+        return function(nul(&stream), nul(&off), nul(s.s16(2)), nul(&dst), __VA_ARGS__); \
+    }
+OPX_CAVLC_NULL_CASE(opxiDecodeCAVLCCoeffs_H264_1u16s, Opx16s, s16, 0, 16, nul(t.coeff_token),
+                    nul(t.total_zeros_4x4), nul(t.run_before), nul(kZigzag))
+OPX_CAVLC_NULL_CASE(opxiDecodeCAVLCCoeffs_H264_1u32s, Opx32s, s32, 2, 15, nul(t.coeff_token),
+                    nul(t.total_zeros_4x4), nul(t.run_before), nul(kZigzag))
+OPX_CAVLC_NULL_CASE(opxiDecodeCAVLCCoeffsIdxs_H264_1u16s, Opx16s, s16, 0, 16, nul(t.coeff_token),
+                    nul(t.total_zeros_4x4), nul(t.run_before), nul(kZigzag), 0, 15)
+OPX_CAVLC_NULL_CASE(opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s, Opx16s, s16, nul(t.coeff_token_dc),
+                    nul(t.total_zeros_2x2), nul(t.run_before))
+OPX_CAVLC_NULL_CASE(opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s, Opx32s, s32, nul(t.coeff_token_dc),
+                    nul(t.total_zeros_2x2), nul(t.run_before))
+OPX_CAVLC_NULL_CASE(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s, Opx16s, s16,
+                    nul(t.coeff_token_dc422), nul(t.total_zeros_2x4), nul(t.run_before))
+OPX_CAVLC_NULL_CASE(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s, Opx32s, s32,
+                    nul(t.coeff_token_dc422), nul(t.total_zeros_2x4), nul(t.run_before))
 OPX_NULL_CASE(opxiDecodeExpGolombOne_H264_1u16s) {
     Opx32u* stream = nul(s.u32(1));
     Opx32s off = 31;

@@ -129,24 +129,52 @@ constexpr Samples kAllSamples[] = {Samples::kSmooth, Samples::kBlocky, Samples::
                                    Samples::kRandom};
 constexpr int kRuns = 300;
 
+// One 8-bit edge set through the portable path on `a` and the AVX2 path on a copy of it (aligned
+// while `a` may not be); `up` addresses the macroblock from its bottom row with a negative step.
+testing::AssertionResult same_edges8(int kind, Plane<Opx8u>& a, const Thresholds<Opx8u>& t,
+                                     bool up = false) {
+    auto b = twin(a);
+    const int y0 = up ? kSide - 1 - kOrigin : kOrigin;
+    const std::ptrdiff_t sa = up ? -a.step() : a.step(), sb = up ? -b->step() : b->step();
+    ref::kDeblock.edges8[kind](&a.at(kOrigin, y0), sa, t.alpha, t.beta, t.tc0, t.bs);
+    avx2::kDeblock.edges8[kind](&b->at(kOrigin, y0), sb, t.alpha, t.beta, t.tc0, t.bs);
+    if (!b->canaries_intact()) return testing::AssertionFailure() << "write outside the block";
+    return planes_equal(a, *b);
+}
+
+// Every 8-bit edge set: random thresholds and bS; every bS value 0..4 on every segment, one
+// segment at a time; alpha, beta and tC0 swept over 0..255.
 TEST(H264Deblock, EightBitKernelsMatchPortable) {
     Rng rng;
-    for (int kind = 0; kind < kNumDeblock8u; ++kind)
+    for (int kind = 0; kind < kNumDeblock8u; ++kind) {
+        SCOPED_TRACE(kNames8[kind]);
         for (int run = 0; run < kRuns; ++run) {
-            SCOPED_TRACE(kNames8[kind]);
             Plane<Opx8u> a(kSide, kSide, 16, static_cast<int>(rng.uniform(0, 31)));
             fill_samples(a, kAllSamples[run % 4], 255, rng);
-            auto b = twin(a);
-            const Thresholds<Opx8u> t = any_thresholds<Opx8u>(rng, 1);
-            // Negative steps: the macroblock addressed from its bottom-left row upward.
-            const bool up = run % 7 == 3;
-            const int y0 = up ? kSide - 1 - kOrigin : kOrigin;
-            const std::ptrdiff_t sa = up ? -a.step() : a.step(), sb = up ? -b->step() : b->step();
-            ref::kDeblock.edges8[kind](&a.at(kOrigin, y0), sa, t.alpha, t.beta, t.tc0, t.bs);
-            avx2::kDeblock.edges8[kind](&b->at(kOrigin, y0), sb, t.alpha, t.beta, t.tc0, t.bs);
-            ASSERT_TRUE(planes_equal(a, *b)) << "run " << run;
-            ASSERT_TRUE(b->canaries_intact());
+            ASSERT_TRUE(same_edges8(kind, a, any_thresholds<Opx8u>(rng, 1), run % 7 == 3))
+                << "run " << run;
         }
+        for (int seg = 0; seg < 16; ++seg)
+            for (int bsv = 0; bsv <= 4; ++bsv) {
+                Plane<Opx8u> a(kSide, kSide, 16);
+                fill_samples(a, Samples::kBlocky, 255, rng);
+                Thresholds<Opx8u> t = {{50, 60}, {14, 16}, {}, {}};
+                for (int i = 0; i < 16; ++i) t.tc0[i] = static_cast<Opx8u>(i % 5);
+                std::fill(t.bs, t.bs + 16, Opx8u{2});
+                t.bs[seg] = static_cast<Opx8u>(bsv);
+                ASSERT_TRUE(same_edges8(kind, a, t)) << "segment " << seg << " bS " << bsv;
+            }
+        for (int v = 0; v < 256; v += 3) {
+            Plane<Opx8u> a(kSide, kSide, 16);
+            fill_samples(a, v % 2 ? Samples::kBlocky : Samples::kExtreme, 255, rng);
+            Thresholds<Opx8u> t = {{Opx8u(v), Opx8u(255 - v)}, {Opx8u(v / 3), Opx8u(v)}, {}, {}};
+            for (int i = 0; i < 16; ++i) {
+                t.tc0[i] = static_cast<Opx8u>((v + 17 * i) % 256);
+                t.bs[i] = static_cast<Opx8u>((v + i) % 5);
+            }
+            ASSERT_TRUE(same_edges8(kind, a, t)) << "threshold sweep " << v;
+        }
+    }
 }
 
 TEST(H264Deblock, MbaffKernelsMatchPortable) {
@@ -187,54 +215,6 @@ TEST(H264Deblock, SixteenBitKernelsMatchPortable) {
                                          depth);
             ASSERT_TRUE(planes_equal(a, *b)) << "run " << run << " depth " << depth;
             ASSERT_TRUE(b->canaries_intact());
-        }
-}
-
-// Every bS value 0..4 on every segment of every edge, one segment at a time over a plane that
-// the filters act on, against the portable path.
-TEST(H264Deblock, EveryBsOnEverySegment) {
-    Rng rng;
-    for (int kind = 0; kind < kNumDeblock8u; ++kind)
-        for (int seg = 0; seg < 16; ++seg)
-            for (int bsv = 0; bsv <= 4; ++bsv) {
-                SCOPED_TRACE(kNames8[kind]);
-                Plane<Opx8u> a(kSide, kSide, 16);
-                fill_samples(a, Samples::kBlocky, 255, rng);
-                auto b = twin(a);
-                Thresholds<Opx8u> t = {{50, 60}, {14, 16}, {}, {}};
-                for (int i = 0; i < 16; ++i) t.tc0[i] = static_cast<Opx8u>(i % 5);
-                std::fill(t.bs, t.bs + 16, Opx8u{2});
-                t.bs[seg] = static_cast<Opx8u>(bsv);
-                ref::kDeblock.edges8[kind](&a.at(kOrigin, kOrigin), a.step(), t.alpha, t.beta,
-                                           t.tc0, t.bs);
-                avx2::kDeblock.edges8[kind](&b->at(kOrigin, kOrigin), b->step(), t.alpha, t.beta,
-                                            t.tc0, t.bs);
-                ASSERT_TRUE(planes_equal(a, *b)) << "segment " << seg << " bS " << bsv;
-            }
-}
-
-// Alpha and beta over 0..255 and tC0 over 0..255 on a plane that exercises every branch.
-TEST(H264Deblock, ThresholdSweep) {
-    Rng rng;
-    for (int kind = 0; kind < kNumDeblock8u; ++kind)
-        for (int v = 0; v < 256; v += 3) {
-            Plane<Opx8u> a(kSide, kSide, 16);
-            fill_samples(a, v % 2 ? Samples::kBlocky : Samples::kExtreme, 255, rng);
-            auto b = twin(a);
-            Thresholds<Opx8u> t;
-            t.alpha[0] = static_cast<Opx8u>(v);
-            t.alpha[1] = static_cast<Opx8u>(255 - v);
-            t.beta[0] = static_cast<Opx8u>(v / 3);
-            t.beta[1] = static_cast<Opx8u>(v);
-            for (int i = 0; i < 16; ++i) {
-                t.tc0[i] = static_cast<Opx8u>((v + 17 * i) % 256);
-                t.bs[i] = static_cast<Opx8u>((v + i) % 5);
-            }
-            ref::kDeblock.edges8[kind](&a.at(kOrigin, kOrigin), a.step(), t.alpha, t.beta, t.tc0,
-                                       t.bs);
-            avx2::kDeblock.edges8[kind](&b->at(kOrigin, kOrigin), b->step(), t.alpha, t.beta, t.tc0,
-                                        t.bs);
-            ASSERT_TRUE(planes_equal(a, *b)) << kNames8[kind] << " v " << v;
         }
 }
 
@@ -524,58 +504,32 @@ TEST(H264Deblock, KernelsStayInsideTheirFootprint) {
 
 }  // namespace
 
-OPX_NULL_CASE(opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR) {
-    return opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(nul(s.u8(0)), 64, nul(s.u8(1)),
-                                                         nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)));
-}
-OPX_NULL_CASE(opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR) {
-    return opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(nul(s.u8(0)), 64, nul(s.u8(1)),
-                                                         nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)));
-}
-OPX_NULL_CASE(opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR) {
-    return opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR(
-        nul(s.u8(0)), 64, nul(s.u8(1)), nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)));
-}
-OPX_NULL_CASE(opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR) {
-    return opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR(
-        nul(s.u8(0)), 64, nul(s.u8(1)), nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)));
-}
-OPX_NULL_CASE(opxiFilterDeblockingChroma_VerEdge_H264_8u_C2IR) {
-    return opxiFilterDeblockingChroma_VerEdge_H264_8u_C2IR(
-        nul(s.u8(0)), 64, nul(s.u8(1)), nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)));
-}
-OPX_NULL_CASE(opxiFilterDeblockingChroma_HorEdge_H264_8u_C2IR) {
-    return opxiFilterDeblockingChroma_HorEdge_H264_8u_C2IR(
-        nul(s.u8(0)), 64, nul(s.u8(1)), nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)));
-}
-OPX_NULL_CASE(opxiFilterDeblockingChroma_VerEdge_H264_8u_C2I) {
-    const OpxDeblock8u d = {nul(s.u8(0)), 64,           nul(s.u8(1)),
-                            nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4))};
-    return opxiFilterDeblockingChroma_VerEdge_H264_8u_C2I(nul(&d));
-}
-OPX_NULL_CASE(opxiFilterDeblockingChroma_HorEdge_H264_8u_C2I) {
-    const OpxDeblock8u d = {nul(s.u8(0)), 64,           nul(s.u8(1)),
-                            nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4))};
-    return opxiFilterDeblockingChroma_HorEdge_H264_8u_C2I(nul(&d));
-}
-OPX_NULL_CASE(opxiFilterDeblockingChroma422VerEdge_H264_8u_C1IR) {
-    const OpxDeblock8u d = {nul(s.u8(0)), 64,           nul(s.u8(1)),
-                            nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4))};
-    return opxiFilterDeblockingChroma422VerEdge_H264_8u_C1IR(nul(&d));
-}
-OPX_NULL_CASE(opxiFilterDeblockingChroma422HorEdge_H264_8u_C1IR) {
-    const OpxDeblock8u d = {nul(s.u8(0)), 64,           nul(s.u8(1)),
-                            nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4))};
-    return opxiFilterDeblockingChroma422HorEdge_H264_8u_C1IR(nul(&d));
-}
-OPX_NULL_CASE(opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR) {
-    return opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR(nul(s.u8(0)), 64, 40, 10,
-                                                               nul(s.u8(1)), nul(s.u8(2)));
-}
-OPX_NULL_CASE(opxiFilterDeblockingChroma_VerEdge_MBAFF_H264_8u_C1IR) {
-    return opxiFilterDeblockingChroma_VerEdge_MBAFF_H264_8u_C1IR(nul(s.u8(0)), 64, 40, 10,
-                                                                 nul(s.u8(1)), nul(s.u8(2)));
-}
+OPX_NULL_CALL(opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR, nul(s.u8(0)), 64, nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)))
+OPX_NULL_CALL(opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR, nul(s.u8(0)), 64, nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)))
+OPX_NULL_CALL(opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR, nul(s.u8(0)), 64, nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)))
+OPX_NULL_CALL(opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR, nul(s.u8(0)), 64, nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)))
+OPX_NULL_CALL(opxiFilterDeblockingChroma_VerEdge_H264_8u_C2IR, nul(s.u8(0)), 64, nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)))
+OPX_NULL_CALL(opxiFilterDeblockingChroma_HorEdge_H264_8u_C2IR, nul(s.u8(0)), 64, nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)))
+#define OPX_DEBLOCK8_NULL_CASE(fn)                                         \
+    OPX_NULL_CASE(fn) {                                                    \
+        const OpxDeblock8u d = {nul(s.u8(0)), 64,           nul(s.u8(1)),  \
+                                nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4))}; \
+        return fn(nul(&d));                                                \
+    }
+OPX_DEBLOCK8_NULL_CASE(opxiFilterDeblockingChroma_VerEdge_H264_8u_C2I)
+OPX_DEBLOCK8_NULL_CASE(opxiFilterDeblockingChroma_HorEdge_H264_8u_C2I)
+OPX_DEBLOCK8_NULL_CASE(opxiFilterDeblockingChroma422VerEdge_H264_8u_C1IR)
+OPX_DEBLOCK8_NULL_CASE(opxiFilterDeblockingChroma422HorEdge_H264_8u_C1IR)
+OPX_NULL_CALL(opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR, nul(s.u8(0)), 64, 40, 10,
+              nul(s.u8(1)), nul(s.u8(2)))
+OPX_NULL_CALL(opxiFilterDeblockingChroma_VerEdge_MBAFF_H264_8u_C1IR, nul(s.u8(0)), 64, 40, 10,
+              nul(s.u8(1)), nul(s.u8(2)))
 
 #define OPX_DEBLOCK16_NULL_CASE(fn)                                                              \
     OPX_NULL_CASE(fn) {                                                                          \

@@ -4,6 +4,7 @@
 #include <climits>
 #include <set>
 #include <tuple>
+#include <type_traits>
 
 #include "h264/decode/interp.hpp"
 #include "h264/interp_test_util.hpp"
@@ -74,140 +75,88 @@ std::vector<int> out_pixel_cases(int h) {
     return {-3, 0, 1, 2, h - 1, h, h + 3, h + 40};
 }
 
-TEST(InterpEdges, LumaTopAndBottom8uReplaceRowsOutsideThePicture) {
-    Rng rng;
-    for (int w : {4, 8, 16}) {
-        for (int h : {4, 8, 16}) {
-            for (int pos = 0; pos < 16; ++pos) {
-                const int dx = pos % 4, dy = pos / 4;
-                const Support s = luma_support(w, h, dx, dy);
-                for (bool top : {true, false}) {
-                    for (int out : out_pixel_cases(h)) {
-                        SCOPED_TRACE(testing::Message()
-                                     << w << "x" << h << " dx " << dx << " dy " << dy
-                                     << (top ? " top " : " bottom ") << out);
-                        const RowRule rule{top, out, h};
-                        check_rows<Opx8u>(
-                            s, rule, w, h, 255, rng,
-                            [&](const Opx8u* src, std::ptrdiff_t ss, Opx8u* d, std::ptrdiff_t ds) {
-                                const auto f = top ? opxiInterpolateLumaTop_H264_8u_C1R
-                                                   : opxiInterpolateLumaBottom_H264_8u_C1R;
-                                return f(src, static_cast<Opx32s>(ss), d, static_cast<Opx32s>(ds),
-                                         dx, dy, out, {w, h});
-                            },
-                            [&](const Opx8u* src, std::ptrdiff_t ss, Opx8u* d, std::ptrdiff_t ds) {
-                                ref::kInterp.luma8[luma8_index(w, dx, dy)](src, ss, d, ds, h);
-                            });
-                    }
-                }
+template <class T>
+void check_luma_rows(int w, int h, int pos, bool top, int out, Rng& rng) {
+    const int dx = pos % 4, dy = pos / 4, max = sizeof(T) == 1 ? 255 : 4095;
+    SCOPED_TRACE(testing::Message() << sizeof(T) * 8 << " bits " << w << "x" << h << " dx " << dx
+                                    << " dy " << dy << (top ? " top " : " bottom ") << out);
+    check_rows<T>(
+        luma_support(w, h, dx, dy), RowRule{top, out, h}, w, h, max, rng,
+        [&](const T* src, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds) {
+            if constexpr (sizeof(T) == 1) {
+                const auto f = top ? opxiInterpolateLumaTop_H264_8u_C1R
+                                   : opxiInterpolateLumaBottom_H264_8u_C1R;
+                return f(src, static_cast<Opx32s>(ss), d, static_cast<Opx32s>(ds), dx, dy, out,
+                         {w, h});
+            } else {
+                OpxInterpolate16u p{
+                    src, static_cast<Opx32s>(ss), d, static_cast<Opx32s>(ds), dx, dy, {w, h}, 12};
+                return top ? opxiInterpolateLumaTop_H264_16u_C1R(&p, out)
+                           : opxiInterpolateLumaBottom_H264_16u_C1R(&p, out);
             }
-        }
-    }
+        },
+        [&](const T* src, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds) {
+            if constexpr (sizeof(T) == 1)
+                ref::kInterp.luma8[luma8_index(w, dx, dy)](src, ss, d, ds, h);
+            else
+                ref::kInterp.luma16[pos](src, ss, d, ds, w, h, max);
+        });
 }
 
-TEST(InterpEdges, LumaTopAndBottom16uReplaceRowsOutsideThePicture) {
+TEST(InterpEdges, LumaTopAndBottomReplaceRowsOutsideThePicture) {
     Rng rng;
-    for (int w : {4, 8, 16}) {
-        for (int h : {4, 8, 16}) {
-            if (w + h == 20) continue;
-            for (int pos = 0; pos < 16; ++pos) {
-                const int dx = pos % 4, dy = pos / 4;
-                const Support s = luma_support(w, h, dx, dy);
-                for (bool top : {true, false}) {
+    for (int w : {4, 8, 16})
+        for (int h : {4, 8, 16})
+            for (int pos = 0; pos < 16; ++pos)
+                for (bool top : {true, false})
                     for (int out : out_pixel_cases(h)) {
-                        const RowRule rule{top, out, h};
-                        check_rows<Opx16u>(
-                            s, rule, w, h, 4095, rng,
-                            [&](const Opx16u* src, std::ptrdiff_t ss, Opx16u* d,
-                                std::ptrdiff_t ds) {
-                                OpxInterpolate16u p{src,    static_cast<Opx32s>(ss),
-                                                    d,      static_cast<Opx32s>(ds),
-                                                    dx,     dy,
-                                                    {w, h}, 12};
-                                return top ? opxiInterpolateLumaTop_H264_16u_C1R(&p, out)
-                                           : opxiInterpolateLumaBottom_H264_16u_C1R(&p, out);
-                            },
-                            [&](const Opx16u* src, std::ptrdiff_t ss, Opx16u* d,
-                                std::ptrdiff_t ds) {
-                                ref::kInterp.luma16[pos](src, ss, d, ds, w, h, 4095);
-                            });
+                        check_luma_rows<Opx8u>(w, h, pos, top, out, rng);
+                        if (w + h != 20) check_luma_rows<Opx16u>(w, h, pos, top, out, rng);
                     }
-                }
+}
+
+template <class T>
+void check_chroma_rows(int w, int h, int dx, int dy, bool top, int out, Rng& rng) {
+    SCOPED_TRACE(testing::Message() << sizeof(T) * 8 << " bits " << w << "x" << h << " dx " << dx
+                                    << " dy " << dy << (top ? " top " : " bottom ") << out);
+    Support s = chroma_support(w, h, dx, dy);
+    if (sizeof(T) == 2) s.c1 = std::max(s.c1, 7);  // 16-bit steps are at least 8 samples
+    check_rows<T>(
+        s, RowRule{top, out, h}, w, h, sizeof(T) == 1 ? 255 : 16383, rng,
+        [&](const T* src, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds) {
+            if constexpr (sizeof(T) == 1) {
+                const auto f = top ? opxiInterpolateChromaTop_H264_8u_C1R
+                                   : opxiInterpolateChromaBottom_H264_8u_C1R;
+                return f(src, static_cast<Opx32s>(ss), d, static_cast<Opx32s>(ds), dx, dy, out,
+                         {w, h});
+            } else {
+                OpxInterpolate16u p{src,    static_cast<Opx32s>(ss),
+                                    d,      static_cast<Opx32s>(std::max<std::ptrdiff_t>(ds, 8)),
+                                    dx,     dy,
+                                    {w, h}, 14};
+                return top ? opxiInterpolateChromaTop_H264_16u_C1R(&p, out)
+                           : opxiInterpolateChromaBottom_H264_16u_C1R(&p, out);
             }
-        }
-    }
+        },
+        [&](const T* src, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds) {
+            if constexpr (sizeof(T) == 1)
+                ref::kInterp.chroma8[chroma8_index(w, dx, dy)](src, ss, d, ds, h,
+                                                               chroma_frac(dx, dy));
+            else
+                ref::kInterp.chroma16[chroma16_index(dx, dy)](src, ss, d, ds, w, h, dx, dy);
+        });
 }
 
 TEST(InterpEdges, ChromaTopAndBottomReplaceRowsOutsideThePicture) {
     Rng rng;
-    for (int w : {2, 4, 8}) {
-        for (int h : {2, 4, 8, 16}) {
-            for (auto [dx, dy] : {std::pair{0, 0}, {3, 0}, {0, 5}, {7, 1}}) {
-                const Support s = chroma_support(w, h, dx, dy);
-                for (bool top : {true, false}) {
+    for (int w : {2, 4, 8})
+        for (int h : {2, 4, 8, 16})
+            for (auto [dx, dy] : {std::pair{0, 0}, {3, 0}, {0, 5}, {7, 1}})
+                for (bool top : {true, false})
                     for (int out : out_pixel_cases(h)) {
-                        SCOPED_TRACE(testing::Message()
-                                     << w << "x" << h << " dx " << dx << " dy " << dy
-                                     << (top ? " top " : " bottom ") << out);
-                        const RowRule rule{top, out, h};
-                        check_rows<Opx8u>(
-                            s, rule, w, h, 255, rng,
-                            [&](const Opx8u* src, std::ptrdiff_t ss, Opx8u* d, std::ptrdiff_t ds) {
-                                const auto f = top ? opxiInterpolateChromaTop_H264_8u_C1R
-                                                   : opxiInterpolateChromaBottom_H264_8u_C1R;
-                                return f(src, static_cast<Opx32s>(ss), d, static_cast<Opx32s>(ds),
-                                         dx, dy, out, {w, h});
-                            },
-                            [&](const Opx8u* src, std::ptrdiff_t ss, Opx8u* d, std::ptrdiff_t ds) {
-                                ref::kInterp.chroma8[chroma8_index(w, dx, dy)](src, ss, d, ds, h,
-                                                                               chroma_frac(dx, dy));
-                            });
-                        // 16-bit; the step is at least 8 samples.
-                        const Support s16{s.c0, std::max(s.c1, 7), s.r0, s.r1};
-                        check_rows<Opx16u>(
-                            s16, rule, w, h, 16383, rng,
-                            [&](const Opx16u* src, std::ptrdiff_t ss, Opx16u* d,
-                                std::ptrdiff_t ds) {
-                                OpxInterpolate16u p{
-                                    src,    static_cast<Opx32s>(ss),
-                                    d,      static_cast<Opx32s>(std::max<std::ptrdiff_t>(ds, 8)),
-                                    dx,     dy,
-                                    {w, h}, 14};
-                                return top ? opxiInterpolateChromaTop_H264_16u_C1R(&p, out)
-                                           : opxiInterpolateChromaBottom_H264_16u_C1R(&p, out);
-                            },
-                            [&](const Opx16u* src, std::ptrdiff_t ss, Opx16u* d,
-                                std::ptrdiff_t ds) {
-                                ref::kInterp.chroma16[chroma16_index(dx, dy)](src, ss, d, ds, w, h,
-                                                                              dx, dy);
-                            });
+                        check_chroma_rows<Opx8u>(w, h, dx, dy, top, out, rng);
+                        check_chroma_rows<Opx16u>(w, h, dx, dy, top, out, rng);
                     }
-                }
-            }
-        }
-    }
-}
-
-// Top with outPixels 0 and Bottom with outPixels 0 equal the plain function.
-TEST(InterpEdges, ZeroOutPixelsEqualsPlain) {
-    Rng rng;
-    Plane<Opx8u> src(16, 16, 8);
-    src.fill_with_margins(Pattern::kRandom, rng);
-    const Opx32s ss = static_cast<Opx32s>(src.step());
-    for (int pos = 0; pos < 16; ++pos) {
-        Opx8u a[256], b[256], c[256];
-        ASSERT_EQ(
-            opxiInterpolateLuma_H264_8u_C1R(src.data(), ss, a, 16, pos % 4, pos / 4, {16, 16}),
-            opxOk);
-        ASSERT_EQ(opxiInterpolateLumaTop_H264_8u_C1R(src.data(), ss, b, 16, pos % 4, pos / 4, 0,
-                                                     {16, 16}),
-                  opxOk);
-        ASSERT_EQ(opxiInterpolateLumaBottom_H264_8u_C1R(src.data(), ss, c, 16, pos % 4, pos / 4, 0,
-                                                        {16, 16}),
-                  opxOk);
-        ASSERT_EQ(std::memcmp(a, b, 256), 0);
-        ASSERT_EQ(std::memcmp(a, c, 256), 0);
-    }
 }
 
 // ---- Block functions
@@ -291,75 +240,65 @@ int edge_flags(int fw, int fh, int w, int h, bool luma, OpxPoint pos, OpxPoint m
     return (xs < 0) | (xe > fw) << 1 | (ys < 0) << 2 | (ye > fh) << 3;
 }
 
-TEST(InterpEdges, LumaBlock8uMatchesClampedFetchAtEveryEdge) {
-    Rng rng;
-    for (int w : {4, 8, 16}) {
-        for (int h : {4, 8, 16}) {
-            std::set<int> flags;
-            // Per axis, a tiny size gives regions crossing both edges and a large one regions
-            // inside or crossing one edge: their four products cover every flag combination.
-            for (auto [fw, fh, front] :
-                 {std::tuple{3, 2, false}, {40, 28, true}, {3, 28, true}, {40, 2, false}}) {
-                Picture<Opx8u> pic(fw, fh, 1, front, 255, rng);
-                for (auto [pos, mv] : block_cases(pic.fw, pic.fh, w, h, true, rng)) {
-                    SCOPED_TRACE(testing::Message() << w << "x" << h << " pos " << pos.x << ","
-                                                    << pos.y << " mv " << mv.x << "," << mv.y);
-                    flags.insert(edge_flags(pic.fw, pic.fh, w, h, true, pos, mv));
-                    Plane<Opx8u> a(w, h, 8), b(w, h, 8);
-                    if (mv.x == 0 && mv.y == 0) continue;
-                    expect_block(pic, true, w, h, pos, mv, a, 0,
-                                 [&](const Opx8u* s, std::ptrdiff_t ss, Opx8u* d, std::ptrdiff_t ds,
-                                     int fx, int fy) {
-                                     ref::kInterp.luma8[luma8_index(w, fx, fy)](s, ss, d, ds, h);
-                                 });
-                    OpxInterpolateBlock8u r{};
-                    r.pSrc[0] = pic.data;
-                    r.srcStep = static_cast<Opx32s>(pic.step);
-                    r.pDst[0] = b.data();
-                    r.dstStep = static_cast<Opx32s>(b.step());
-                    r.frameSize = {pic.fw, pic.fh};
-                    r.blockSize = {w, h};
-                    r.blockPos = pos;
-                    r.motionVector = mv;
-                    ASSERT_EQ(opxiInterpolateLumaBlock_H264_8u_P1R(&r), opxOk);
-                    ASSERT_TRUE(planes_equal(a, b));
-                    ASSERT_TRUE(b.canaries_intact());
-                }
+// 8-bit: four picture shapes; per axis, a tiny size gives regions crossing both edges and a
+// large one regions inside or crossing one edge, so their products cover every flag combination.
+// 16-bit: one small picture.
+template <class T>
+void check_luma_block(int w, int h, Rng& rng) {
+    std::set<int> flags;
+    const auto shapes = sizeof(T) == 1 ? std::vector<std::tuple<int, int, bool>>{{3, 2, false},
+                                                                                 {40, 28, true},
+                                                                                 {3, 28, true},
+                                                                                 {40, 2, false}}
+                                       : std::vector<std::tuple<int, int, bool>>{{11, 9, true}};
+    const int max = sizeof(T) == 1 ? 255 : 1023;
+    for (auto [fw, fh, front] : shapes) {
+        Picture<T> pic(fw, fh, 1, front, max, rng);
+        for (auto [pos, mv] : block_cases(pic.fw, pic.fh, w, h, true, rng)) {
+            if (mv.x == 0 && mv.y == 0) continue;
+            SCOPED_TRACE(testing::Message() << w << "x" << h << " pos " << pos.x << "," << pos.y
+                                            << " mv " << mv.x << "," << mv.y);
+            flags.insert(edge_flags(pic.fw, pic.fh, w, h, true, pos, mv));
+            Plane<T> a(w, h, 8), b(w, h, 8);
+            expect_block(
+                pic, true, w, h, pos, mv, a, 0,
+                [&](const T* s, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds, int fx, int fy) {
+                    if constexpr (sizeof(T) == 1)
+                        ref::kInterp.luma8[luma8_index(w, fx, fy)](s, ss, d, ds, h);
+                    else
+                        ref::kInterp.luma16[fy * 4 + fx](s, ss, d, ds, w, h, max);
+                });
+            std::conditional_t<sizeof(T) == 1, OpxInterpolateBlock8u, OpxInterpolateBlock16u> r{};
+            r.pSrc[0] = pic.data;
+            r.srcStep = static_cast<Opx32s>(pic.step);
+            r.pDst[0] = b.data();
+            r.dstStep = static_cast<Opx32s>(b.step() / static_cast<std::ptrdiff_t>(sizeof(T)));
+            r.frameSize = {pic.fw, pic.fh};
+            r.blockSize = {w, h};
+            r.blockPos = pos;
+            r.motionVector = mv;
+            if constexpr (sizeof(T) == 1) {
+                ASSERT_EQ(opxiInterpolateLumaBlock_H264_8u_P1R(&r), opxOk);
+            } else {
+                r.bitDepth = 10;
+                ASSERT_EQ(opxiInterpolateLumaBlock_H264_16u_P1R(&r), opxOk);
             }
-            EXPECT_EQ(flags.size(), 16u) << "edge-flag combinations covered";
+            ASSERT_TRUE(planes_equal(a, b));
+            ASSERT_TRUE(b.canaries_intact());
         }
+    }
+    if (sizeof(T) == 1) {
+        EXPECT_EQ(flags.size(), 16u) << "edge-flag combinations covered";
     }
 }
 
-TEST(InterpEdges, LumaBlock16uMatchesClampedFetchAtEveryEdge) {
+TEST(InterpEdges, LumaBlockMatchesClampedFetchAtEveryEdge) {
     Rng rng;
-    for (int w : {4, 8, 16}) {
+    for (int w : {4, 8, 16})
         for (int h : {4, 8, 16}) {
-            Picture<Opx16u> pic(11, 9, 1, rng.coin(), 1023, rng);
-            for (auto [pos, mv] : block_cases(pic.fw, pic.fh, w, h, true, rng)) {
-                if (mv.x == 0 && mv.y == 0) continue;
-                Plane<Opx16u> a(w, h, 8), b(w, h, 8);
-                expect_block(
-                    pic, true, w, h, pos, mv, a, 0,
-                    [&](const Opx16u* s, std::ptrdiff_t ss, Opx16u* d, std::ptrdiff_t ds, int fx,
-                        int fy) { ref::kInterp.luma16[fy * 4 + fx](s, ss, d, ds, w, h, 1023); });
-                OpxInterpolateBlock16u r{};
-                r.pSrc[0] = pic.data;
-                r.srcStep = static_cast<Opx32s>(pic.step);
-                r.pDst[0] = b.data();
-                r.dstStep = static_cast<Opx32s>(b.step() / 2);
-                r.frameSize = {pic.fw, pic.fh};
-                r.blockSize = {w, h};
-                r.blockPos = pos;
-                r.motionVector = mv;
-                r.bitDepth = 10;
-                ASSERT_EQ(opxiInterpolateLumaBlock_H264_16u_P1R(&r), opxOk);
-                ASSERT_TRUE(planes_equal(a, b))
-                    << pos.x << "," << pos.y << " " << mv.x << "," << mv.y;
-                ASSERT_TRUE(b.canaries_intact());
-            }
+            check_luma_block<Opx8u>(w, h, rng);
+            check_luma_block<Opx16u>(w, h, rng);
         }
-    }
 }
 
 enum class ChromaForm { kP2R8, kP2R16, kC2C2R, kC2P2R };

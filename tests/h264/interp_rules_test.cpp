@@ -325,32 +325,22 @@ TEST(InterpRules, ExpandPlaneCodes) {
 // ---- null-pointer cases
 // -----------------------------------------------------------------------------
 
-OPX_NULL_CASE(opxiInterpolateLuma_H264_8u_C1R) {
-    return opxiInterpolateLuma_H264_8u_C1R(nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, {16, 16});
-}
-OPX_NULL_CASE(opxiInterpolateLumaTop_H264_8u_C1R) {
-    return opxiInterpolateLumaTop_H264_8u_C1R(nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, 2,
-                                              {16, 16});
-}
-OPX_NULL_CASE(opxiInterpolateLumaBottom_H264_8u_C1R) {
-    return opxiInterpolateLumaBottom_H264_8u_C1R(nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, 2,
-                                                 {16, 16});
-}
-OPX_NULL_CASE(opxiInterpolateChroma_H264_8u_C1R) {
-    return opxiInterpolateChroma_H264_8u_C1R(nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, {8, 8});
-}
-OPX_NULL_CASE(opxiInterpolateChroma_H264_8u_C2P2R) {
-    return opxiInterpolateChroma_H264_8u_C2P2R(nul(s.u8(0)), 64, nul(s.u8(1)), nul(s.u8(2)), 64, 1,
-                                               1, {8, 8});
-}
-OPX_NULL_CASE(opxiInterpolateChromaTop_H264_8u_C1R) {
-    return opxiInterpolateChromaTop_H264_8u_C1R(nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, 1,
-                                                {8, 8});
-}
-OPX_NULL_CASE(opxiInterpolateChromaBottom_H264_8u_C1R) {
-    return opxiInterpolateChromaBottom_H264_8u_C1R(nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, 1,
-                                                   {8, 8});
-}
+namespace {
+constexpr OpxRoiSize kRoi16 = {16, 16}, kRoi8 = {8, 8};
+}  // namespace
+
+OPX_NULL_CALL(opxiInterpolateLuma_H264_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, kRoi16)
+OPX_NULL_CALL(opxiInterpolateLumaTop_H264_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, 2,
+              kRoi16)
+OPX_NULL_CALL(opxiInterpolateLumaBottom_H264_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, 2,
+              kRoi16)
+OPX_NULL_CALL(opxiInterpolateChroma_H264_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, kRoi8)
+OPX_NULL_CALL(opxiInterpolateChroma_H264_8u_C2P2R, nul(s.u8(0)), 64, nul(s.u8(1)), nul(s.u8(2)), 64,
+              1, 1, kRoi8)
+OPX_NULL_CALL(opxiInterpolateChromaTop_H264_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, 1,
+              kRoi8)
+OPX_NULL_CALL(opxiInterpolateChromaBottom_H264_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, 1,
+              kRoi8)
 
 namespace {
 OpxInterpolate16u null_record(NullProbe& nul, Scratch& s) {
@@ -427,15 +417,10 @@ OPX_NULL_CASE(opxiInterpolateChromaBlock_H264_8u_C2P2R) {
     OpxInterpolateBlock8u rec;
     return opxiInterpolateChromaBlock_H264_8u_C2P2R(block_record(rec, nul, s, &Scratch::u8, 1, 2));
 }
-OPX_NULL_CASE(opxiInterpolateBlock_H264_8u_P2P1R) {
-    return opxiInterpolateBlock_H264_8u_P2P1R(nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16, 16);
-}
-OPX_NULL_CASE(opxiInterpolateBlock_H264_8u_P3P1R) {
-    return opxiInterpolateBlock_H264_8u_P3P1R(nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16, 16,
-                                              16, 16);
-}
-OPX_NULL_CASE(opxiExpandPlane_H264_8u_C1R) {
-    return opxiExpandPlane_H264_8u_C1R(nul(s.u8(0)), 16, 16, 64, 8, opxFrame);
-}
+OPX_NULL_CALL(opxiInterpolateBlock_H264_8u_P2P1R, nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16,
+              16)
+OPX_NULL_CALL(opxiInterpolateBlock_H264_8u_P3P1R, nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16,
+              16, 16, 16)
+OPX_NULL_CALL(opxiExpandPlane_H264_8u_C1R, nul(s.u8(0)), 16, 16, 64, 8, opxFrame)
 
 }  // namespace opx::test

@@ -1,5 +1,6 @@
 // Intra prediction: AVX2 kernels against the portable ones for every slot, every mode with every
 // availability through the drivers, and the rules the standard singles out.
+#include <iterator>
 #include <vector>
 
 #include "h264/decode/intra.hpp"
@@ -44,30 +45,18 @@ TEST(H264IntraKernels, Avx2MatchesPortableForEverySlot) {
             SCOPED_TRACE(pattern_name(pat));
             Pic a;
             a.fill(pat, rng);
-            for (int s = 0; s < kNumPred4x4Slots; ++s) {
-                Pic x = a, y = a;
-                ref::kIntra.pred4x4[s](x.blk(), Pic::kStep);
-                avx2::kIntra.pred4x4[s](y.blk(), Pic::kStep);
-                EXPECT_TRUE(same(x, y)) << "4x4 slot " << s;
-            }
-            for (int s = 0; s < kNumPred16x16Slots; ++s) {
-                Pic x = a, y = a;
-                ref::kIntra.pred16x16[s](x.blk(), Pic::kStep);
-                avx2::kIntra.pred16x16[s](y.blk(), Pic::kStep);
-                EXPECT_TRUE(same(x, y)) << "16x16 slot " << s;
-            }
-            for (int s = 0; s < kNumPredChromaSlots; ++s) {
-                Pic x = a, y = a;
-                ref::kIntra.chroma[s](x.blk(), Pic::kStep);
-                avx2::kIntra.chroma[s](y.blk(), Pic::kStep);
-                EXPECT_TRUE(same(x, y)) << "chroma slot " << s;
-            }
-            for (int s = 0; s < kNumChromaDcSlots; ++s) {
-                Pic x = a, y = a;
-                ref::kIntra.chroma_dc[s](x.blk(), Pic::kStep);
-                avx2::kIntra.chroma_dc[s](y.blk(), Pic::kStep);
-                EXPECT_TRUE(same(x, y)) << "chroma DC slot " << s;
-            }
+            auto each_slot = [&](const char* name, const auto& r, const auto& v) {
+                for (std::size_t s = 0; s < std::size(r); ++s) {
+                    Pic x = a, y = a;
+                    r[s](x.blk(), Pic::kStep);
+                    v[s](y.blk(), Pic::kStep);
+                    EXPECT_TRUE(same(x, y)) << name << " slot " << s;
+                }
+            };
+            each_slot("4x4", ref::kIntra.pred4x4, avx2::kIntra.pred4x4);
+            each_slot("16x16", ref::kIntra.pred16x16, avx2::kIntra.pred16x16);
+            each_slot("chroma", ref::kIntra.chroma, avx2::kIntra.chroma);
+            each_slot("chroma DC", ref::kIntra.chroma_dc, avx2::kIntra.chroma_dc);
             // 8×8: every mode with every availability (gather, filter and prediction).
             for (int combo = 0; combo < 16; ++combo)
                 for (int mode = 0; mode < 9; ++mode) {
@@ -423,14 +412,8 @@ TEST(H264IntraChroma, DcFallbacksPlaneAndChecks) {
 
 }  // namespace
 
-OPX_NULL_CASE(opxiPredictIntra_4x4_H264_8u_C1IR) {
-    return opxiPredictIntra_4x4_H264_8u_C1IR(nul(s.u8(0) + 1024), 64, 2, 0);
-}
-OPX_NULL_CASE(opxiPredictIntra_16x16_H264_8u_C1IR) {
-    return opxiPredictIntra_16x16_H264_8u_C1IR(nul(s.u8(0) + 1024), 64, 2, 0);
-}
-OPX_NULL_CASE(opxiPredictIntraChroma8x8_H264_8u_C1IR) {
-    return opxiPredictIntraChroma8x8_H264_8u_C1IR(nul(s.u8(0) + 1024), 64, 0, 0);
-}
+OPX_NULL_CALL(opxiPredictIntra_4x4_H264_8u_C1IR, nul(s.u8(0) + 1024), 64, 2, 0)
+OPX_NULL_CALL(opxiPredictIntra_16x16_H264_8u_C1IR, nul(s.u8(0) + 1024), 64, 2, 0)
+OPX_NULL_CALL(opxiPredictIntraChroma8x8_H264_8u_C1IR, nul(s.u8(0) + 1024), 64, 0, 0)
 
 }  // namespace opx::test

@@ -665,176 +665,57 @@ TEST(H264ReconLuma, CornerMacroblockWarns) {
 }  // namespace
 
 // ---- null pointers ------------------------------------------------------------------------------
-// Pointers in argument order, the stream pointer behind ppSrcDstCoeff after the planes.
+// Pointers in argument order: ppSrcDstCoeff, the plane(s), then the stream pointer behind
+// ppSrcDstCoeff; the remaining arguments follow the plane(s).
 
-#define OPX_COEFFS            \
-    Opx16s* coeff = s.s16(1); \
-    Opx16s** pc = nul(&coeff)
-#define OPX_BEHIND \
-    if (pc) *pc = nul(coeff)
+#define OPX_RECON_NULL_CASE_WITH(function, planes, ...) \
+    OPX_NULL_CASE(function) {                           \
+        Opx16s* coeff = s.s16(1);                       \
+        Opx16s** pc = nul(&coeff);                      \
+        planes;                                         \
+        if (pc) *pc = nul(coeff);                       \
+        return function(__VA_ARGS__);                   \
+    }
+#define OPX_RECON_NULL_CASE1(function, ...) \
+    OPX_RECON_NULL_CASE_WITH(function, Opx8u* d = nul(s.u8(0) + 1024), pc, d, __VA_ARGS__)
+#define OPX_RECON_NULL_CASE2(function, ...)                            \
+    OPX_RECON_NULL_CASE_WITH(function, Opx8u* u = nul(s.u8(0) + 1024); \
+                             Opx8u* v = nul(s.u8(4) + 1024), pc, u, v, __VA_ARGS__)
 
-OPX_NULL_CASE(opxiReconstructLumaInterMB_H264_16s8u_C1R) {
-    OPX_COEFFS;
-    Opx8u* d = nul(s.u8(0) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructLumaInterMB_H264_16s8u_C1R(pc, d, 64, 2, 20);
-}
-OPX_NULL_CASE(opxiReconstructLumaIntraMB_H264_16s8u_C1R) {
-    OPX_COEFFS;
-    Opx8u* d = nul(s.u8(0) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructLumaIntraMB_H264_16s8u_C1R(pc, d, 64, nul(s.s32(2)), 2, 20, 0);
-}
-OPX_NULL_CASE(opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R) {
-    OPX_COEFFS;
-    Opx8u* d = nul(s.u8(0) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(pc, d, 64, 2, 3, 20, 0);
-}
-OPX_NULL_CASE(opxiReconstructLumaIntraHalfMB_H264_16s8u_C1R) {
-    OPX_COEFFS;
-    Opx8u* d = nul(s.u8(0) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructLumaIntraHalfMB_H264_16s8u_C1R(pc, d, 64, nul(s.s32(2)), 1, 20, 0);
-}
-OPX_NULL_CASE(opxiReconstructLumaInter4x4MB_H264_16s8u_C1R) {
-    OPX_COEFFS;
-    Opx8u* d = nul(s.u8(0) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(pc, d, 64, 2, 20, nul(s.s16(3)), 0);
-}
-OPX_NULL_CASE(opxiReconstructLumaInter8x8MB_H264_16s8u_C1R) {
-    OPX_COEFFS;
-    Opx8u* d = nul(s.u8(0) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(pc, d, 64, 1, 20, nul(s.s16(3)), 0);
-}
-OPX_NULL_CASE(opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R) {
-    OPX_COEFFS;
-    Opx8u* d = nul(s.u8(0) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R(pc, d, 64, nul(s.s32(2)), 2, 20, 0,
-                                                        nul(s.s16(3)), 0);
-}
-OPX_NULL_CASE(opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R) {
-    OPX_COEFFS;
-    Opx8u* d = nul(s.u8(0) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R(pc, d, 64, nul(s.s32(2)), 1, 20, 0,
-                                                            nul(s.s16(3)), 0);
-}
-OPX_NULL_CASE(opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R) {
-    OPX_COEFFS;
-    Opx8u* d = nul(s.u8(0) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(pc, d, 64, nul(s.s32(2)), 1, 20, 0,
-                                                        nul(s.s16(3)), 0);
-}
-OPX_NULL_CASE(opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R) {
-    OPX_COEFFS;
-    Opx8u* d = nul(s.u8(0) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R(pc, d, 64, nul(s.s32(2)), 1, 20, 0,
-                                                            nul(s.s16(3)), 0);
-}
-OPX_NULL_CASE(opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R) {
-    OPX_COEFFS;
-    Opx8u* d = nul(s.u8(0) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(pc, d, 64, 2, 3, 20, 0, nul(s.s16(3)),
-                                                           0);
-}
-OPX_NULL_CASE(opxiReconstructChromaInterMB_H264_16s8u_P2R) {
-    OPX_COEFFS;
-    Opx8u* u = nul(s.u8(0) + 1024);
-    Opx8u* v = nul(s.u8(4) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructChromaInterMB_H264_16s8u_P2R(pc, u, v, 64, 1u << 17, 20);
-}
-OPX_NULL_CASE(opxiReconstructChromaInterMB_H264_16s8u_C2R) {
-    OPX_COEFFS;
-    Opx8u* uv = nul(s.u8(0) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructChromaInterMB_H264_16s8u_C2R(pc, uv, 64, 1u << 17, 20);
-}
-OPX_NULL_CASE(opxiReconstructChromaIntraMB_H264_16s8u_P2R) {
-    OPX_COEFFS;
-    Opx8u* u = nul(s.u8(0) + 1024);
-    Opx8u* v = nul(s.u8(4) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructChromaIntraMB_H264_16s8u_P2R(pc, u, v, 64, 0, 1u << 17, 20, 0);
-}
-OPX_NULL_CASE(opxiReconstructChromaIntraMB_H264_16s8u_C2R) {
-    OPX_COEFFS;
-    Opx8u* uv = nul(s.u8(0) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructChromaIntraMB_H264_16s8u_C2R(pc, uv, 64, 0, 1u << 17, 20, 0);
-}
-OPX_NULL_CASE(opxiReconstructChromaInter4x4MB_H264_16s8u_P2R) {
-    OPX_COEFFS;
-    Opx8u* u = nul(s.u8(0) + 1024);
-    Opx8u* v = nul(s.u8(4) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(pc, u, v, 64, 1u << 17, 20, 20,
-                                                          nul(s.s16(3)), nul(s.s16(5)), 0);
-}
-OPX_NULL_CASE(opxiReconstructChromaInter4x4MB_H264_16s8u_C2R) {
-    OPX_COEFFS;
-    Opx8u* uv = nul(s.u8(0) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructChromaInter4x4MB_H264_16s8u_C2R(pc, uv, 64, 1u << 17, 20, 20,
-                                                          nul(s.s16(3)), nul(s.s16(5)), 0);
-}
-OPX_NULL_CASE(opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R) {
-    OPX_COEFFS;
-    Opx8u* u = nul(s.u8(0) + 1024);
-    Opx8u* v = nul(s.u8(4) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(pc, u, v, 64, 0, 1u << 17, 20, 20, 0,
-                                                          nul(s.s16(3)), nul(s.s16(5)), 0);
-}
-OPX_NULL_CASE(opxiReconstructChromaIntra4x4MB_H264_16s8u_C2R) {
-    OPX_COEFFS;
-    Opx8u* uv = nul(s.u8(0) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructChromaIntra4x4MB_H264_16s8u_C2R(pc, uv, 64, 0, 1u << 17, 20, 20, 0,
-                                                          nul(s.s16(3)), nul(s.s16(5)), 0);
-}
-OPX_NULL_CASE(opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R) {
-    OPX_COEFFS;
-    Opx8u* u = nul(s.u8(0) + 1024);
-    Opx8u* v = nul(s.u8(4) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(pc, u, v, 64, 0, 1u << 17, 20, 0, 0);
-}
-OPX_NULL_CASE(opxiReconstructChromaIntraHalvesMB_H264_16s8u_P2R) {
-    OPX_COEFFS;
-    Opx8u* u = nul(s.u8(0) + 1024);
-    Opx8u* v = nul(s.u8(4) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructChromaIntraHalvesMB_H264_16s8u_P2R(pc, u, v, 64, 0, 1u << 17, 20, 0, 0);
-}
-OPX_NULL_CASE(opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R) {
-    OPX_COEFFS;
-    Opx8u* uv = nul(s.u8(0) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R(pc, uv, 64, 0, 1u << 17, 20, 0, 0);
-}
-OPX_NULL_CASE(opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R) {
-    OPX_COEFFS;
-    Opx8u* u = nul(s.u8(0) + 1024);
-    Opx8u* v = nul(s.u8(4) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R(pc, u, v, 64, 0, 1u << 17, 20, 20, 0,
-                                                               0, nul(s.s16(3)), nul(s.s16(5)), 0);
-}
-OPX_NULL_CASE(opxiReconstructChromaIntraHalves4x4MB_H264_16s8u_P2R) {
-    OPX_COEFFS;
-    Opx8u* u = nul(s.u8(0) + 1024);
-    Opx8u* v = nul(s.u8(4) + 1024);
-    OPX_BEHIND;
-    return opxiReconstructChromaIntraHalves4x4MB_H264_16s8u_P2R(
-        pc, u, v, 64, 0, 1u << 17, 20, 20, 0, 0, nul(s.s16(3)), nul(s.s16(5)), 0);
-}
+OPX_RECON_NULL_CASE1(opxiReconstructLumaInterMB_H264_16s8u_C1R, 64, 2, 20)
+OPX_RECON_NULL_CASE1(opxiReconstructLumaIntraMB_H264_16s8u_C1R, 64, nul(s.s32(2)), 2, 20, 0)
+OPX_RECON_NULL_CASE1(opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R, 64, 2, 3, 20, 0)
+OPX_RECON_NULL_CASE1(opxiReconstructLumaIntraHalfMB_H264_16s8u_C1R, 64, nul(s.s32(2)), 1, 20, 0)
+OPX_RECON_NULL_CASE1(opxiReconstructLumaInter4x4MB_H264_16s8u_C1R, 64, 2, 20, nul(s.s16(3)), 0)
+OPX_RECON_NULL_CASE1(opxiReconstructLumaInter8x8MB_H264_16s8u_C1R, 64, 1, 20, nul(s.s16(3)), 0)
+OPX_RECON_NULL_CASE1(opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R, 64, nul(s.s32(2)), 2, 20, 0,
+                     nul(s.s16(3)), 0)
+OPX_RECON_NULL_CASE1(opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R, 64, nul(s.s32(2)), 1, 20, 0,
+                     nul(s.s16(3)), 0)
+OPX_RECON_NULL_CASE1(opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R, 64, nul(s.s32(2)), 1, 20, 0,
+                     nul(s.s16(3)), 0)
+OPX_RECON_NULL_CASE1(opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R, 64, nul(s.s32(2)), 1, 20, 0,
+                     nul(s.s16(3)), 0)
+OPX_RECON_NULL_CASE1(opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R, 64, 2, 3, 20, 0,
+                     nul(s.s16(3)), 0)
+OPX_RECON_NULL_CASE2(opxiReconstructChromaInterMB_H264_16s8u_P2R, 64, 1u << 17, 20)
+OPX_RECON_NULL_CASE1(opxiReconstructChromaInterMB_H264_16s8u_C2R, 64, 1u << 17, 20)
+OPX_RECON_NULL_CASE2(opxiReconstructChromaIntraMB_H264_16s8u_P2R, 64, 0, 1u << 17, 20, 0)
+OPX_RECON_NULL_CASE1(opxiReconstructChromaIntraMB_H264_16s8u_C2R, 64, 0, 1u << 17, 20, 0)
+OPX_RECON_NULL_CASE2(opxiReconstructChromaInter4x4MB_H264_16s8u_P2R, 64, 1u << 17, 20, 20,
+                     nul(s.s16(3)), nul(s.s16(5)), 0)
+OPX_RECON_NULL_CASE1(opxiReconstructChromaInter4x4MB_H264_16s8u_C2R, 64, 1u << 17, 20, 20,
+                     nul(s.s16(3)), nul(s.s16(5)), 0)
+OPX_RECON_NULL_CASE2(opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R, 64, 0, 1u << 17, 20, 20, 0,
+                     nul(s.s16(3)), nul(s.s16(5)), 0)
+OPX_RECON_NULL_CASE1(opxiReconstructChromaIntra4x4MB_H264_16s8u_C2R, 64, 0, 1u << 17, 20, 20, 0,
+                     nul(s.s16(3)), nul(s.s16(5)), 0)
+OPX_RECON_NULL_CASE2(opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R, 64, 0, 1u << 17, 20, 0, 0)
+OPX_RECON_NULL_CASE2(opxiReconstructChromaIntraHalvesMB_H264_16s8u_P2R, 64, 0, 1u << 17, 20, 0, 0)
+OPX_RECON_NULL_CASE1(opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R, 64, 0, 1u << 17, 20, 0, 0)
+OPX_RECON_NULL_CASE2(opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R, 64, 0, 1u << 17, 20, 20,
+                     0, 0, nul(s.s16(3)), nul(s.s16(5)), 0)
+OPX_RECON_NULL_CASE2(opxiReconstructChromaIntraHalves4x4MB_H264_16s8u_P2R, 64, 0, 1u << 17, 20, 20,
+                     0, 0, nul(s.s16(3)), nul(s.s16(5)), 0)
 
 }  // namespace opx::test

@@ -3,6 +3,7 @@
 // through the encoder's forward transform and quantisation, and the SP/SI switching property.
 #include <array>
 #include <cstring>
+#include <functional>
 
 #include "h264/transform_inputs.hpp"
 #include "opxvc.h"
@@ -67,95 +68,59 @@ TEST(H264TransformRules, QpRangesOfEveryFunction) {
     std::array<Opx8u, 64> p8{};
     std::array<Opx16u, 64> p16{};
     const Opx16s ls[64] = {16};
+    Opx16s* c16 = c.data();
+    Opx32s* c32p = c32.data();
+    Opx8u* p8d = p8.data();
+    Opx16u* p16d = p16.data();
     struct Case {
         const char* name;
         int lo, hi;
-        OpxResult (*call)(int qp, Opx16s*, Opx32s*, Opx8u*, Opx16u*, const Opx16s*);
         OpxResult code;
+        std::function<OpxResult(int)> call;
     };
     const Case cases[] = {
-        {"LumaDC", 0, 51,
-         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s*) {
-             return opxiTransformDequantLumaDC_H264_16s_C1I(c, q);
-         },
-         opxErrOutOfRange},
-        {"ChromaDC", 0, 51,
-         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s*) {
-             return opxiTransformDequantChromaDC_H264_16s_C1I(c, q);
-         },
-         opxErrOutOfRange},
-        {"AddPred4x4 16s", 0, 51,
-         [](int q, Opx16s* c, Opx32s*, Opx8u* p, Opx16u*, const Opx16s*) {
-             return opxiTransformQuantInvAddPred4x4_H264_16s_C1IR(p, 4, c, nullptr, p, 4, q, 1,
-                                                                  nullptr);
-         },
-         opxErrOutOfRange},
-        {"AddPred4x4 32s", 0, 87,
-         [](int q, Opx16s*, Opx32s* c, Opx8u*, Opx16u* p, const Opx16s*) {
-             return opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(p, 8, c, nullptr, p, 8, q, 1, 10,
-                                                                  nullptr);
-         },
-         opxErrOutOfRange},
-        {"ChromaDC2x2 16s", 0, 39,
-         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s*) {
-             return opxiTransformQuantInvChromaDC2x2_H264_16s_C1I(c, q, nullptr);
-         },
-         opxErrOutOfRange},
-        {"ChromaDC2x2 32s", 0, 75,
-         [](int q, Opx16s*, Opx32s* c, Opx8u*, Opx16u*, const Opx16s*) {
-             return opxiTransformQuantInvChromaDC2x2_H264_32s_C1I(c, q, nullptr);
-         },
-         opxErrOutOfRange},
-        {"ChromaDC2x4 16s", 0, 39,
-         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s*) {
-             return opxiTransformQuantInvChromaDC2x4_H264_16s_C1I(c, q, nullptr);
-         },
-         opxErrOutOfRange},
-        {"ChromaDC2x4 32s", 0, 75,
-         [](int q, Opx16s*, Opx32s* c, Opx8u*, Opx16u*, const Opx16s*) {
-             return opxiTransformQuantInvChromaDC2x4_H264_32s_C1I(c, q, nullptr);
-         },
-         opxErrOutOfRange},
-        {"LumaDC4x4 16s", 0, 51,
-         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s*) {
-             return opxiTransformQuantInvLumaDC4x4_H264_16s_C1I(c, q, nullptr);
-         },
-         opxErrOutOfRange},
-        {"LumaDC4x4 32s", 0, 87,
-         [](int q, Opx16s*, Opx32s* c, Opx8u*, Opx16u*, const Opx16s*) {
-             return opxiTransformQuantInvLumaDC4x4_H264_32s_C1I(c, q, nullptr);
-         },
-         opxErrOutOfRange},
-        {"SISP qp", 0, 51,
-         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s* l) {
-             return opxiDequantTransformResidual_SISP_H264_16s_C1I(c, l, nullptr, 1, q, 20, 0);
-         },
-         opxErrOutOfRange},
-        {"SISP qs", 0, 51,
-         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s* l) {
-             return opxiDequantTransformResidual_SISP_H264_16s_C1I(c, l, nullptr, 1, 20, q, 1);
-         },
-         opxErrOutOfRange},
-        {"ChromaDC SISP qp", 0, 51,
-         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s* l) {
-             return opxiTransformDequantChromaDC_SISP_H264_16s_C1I(c, l, q, 20, 1);
-         },
-         opxErrOutOfRange},
-        {"ChromaDC SISP qs", 0, 51,
-         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s* l) {
-             return opxiTransformDequantChromaDC_SISP_H264_16s_C1I(c, l, 20, q, 0);
-         },
-         opxErrOutOfRange},
-        {"QuantLuma8x8Inv 16s", 0, 8,
-         [](int q, Opx16s* c, Opx32s*, Opx8u*, Opx16u*, const Opx16s* l) {
-             return opxiQuantLuma8x8Inv_H264_16s_C1I(c, q, l);
-         },
-         opxErrQp},
-        {"QuantInvLuma8x8 32s", 0, 14,
-         [](int q, Opx16s*, Opx32s* c, Opx8u*, Opx16u*, const Opx16s* l) {
-             return opxiQuantInvLuma8x8_H264_32s_C1I(c, q, l);
-         },
-         opxErrQp},
+        {"LumaDC", 0, 51, opxErrOutOfRange,
+         [&](int q) { return opxiTransformDequantLumaDC_H264_16s_C1I(c16, q); }},
+        {"ChromaDC", 0, 51, opxErrOutOfRange,
+         [&](int q) { return opxiTransformDequantChromaDC_H264_16s_C1I(c16, q); }},
+        {"AddPred4x4 16s", 0, 51, opxErrOutOfRange,
+         [&](int q) {
+             return opxiTransformQuantInvAddPred4x4_H264_16s_C1IR(p8d, 4, c16, nullptr, p8d, 4, q,
+                                                                  1, nullptr);
+         }},
+        {"AddPred4x4 32s", 0, 87, opxErrOutOfRange,
+         [&](int q) {
+             return opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(p16d, 8, c32p, nullptr, p16d, 8,
+                                                                  q, 1, 10, nullptr);
+         }},
+        {"ChromaDC2x2 16s", 0, 39, opxErrOutOfRange,
+         [&](int q) { return opxiTransformQuantInvChromaDC2x2_H264_16s_C1I(c16, q, nullptr); }},
+        {"ChromaDC2x2 32s", 0, 75, opxErrOutOfRange,
+         [&](int q) { return opxiTransformQuantInvChromaDC2x2_H264_32s_C1I(c32p, q, nullptr); }},
+        {"ChromaDC2x4 16s", 0, 39, opxErrOutOfRange,
+         [&](int q) { return opxiTransformQuantInvChromaDC2x4_H264_16s_C1I(c16, q, nullptr); }},
+        {"ChromaDC2x4 32s", 0, 75, opxErrOutOfRange,
+         [&](int q) { return opxiTransformQuantInvChromaDC2x4_H264_32s_C1I(c32p, q, nullptr); }},
+        {"LumaDC4x4 16s", 0, 51, opxErrOutOfRange,
+         [&](int q) { return opxiTransformQuantInvLumaDC4x4_H264_16s_C1I(c16, q, nullptr); }},
+        {"LumaDC4x4 32s", 0, 87, opxErrOutOfRange,
+         [&](int q) { return opxiTransformQuantInvLumaDC4x4_H264_32s_C1I(c32p, q, nullptr); }},
+        {"SISP qp", 0, 51, opxErrOutOfRange,
+         [&](int q) {
+             return opxiDequantTransformResidual_SISP_H264_16s_C1I(c16, ls, nullptr, 1, q, 20, 0);
+         }},
+        {"SISP qs", 0, 51, opxErrOutOfRange,
+         [&](int q) {
+             return opxiDequantTransformResidual_SISP_H264_16s_C1I(c16, ls, nullptr, 1, 20, q, 1);
+         }},
+        {"ChromaDC SISP qp", 0, 51, opxErrOutOfRange,
+         [&](int q) { return opxiTransformDequantChromaDC_SISP_H264_16s_C1I(c16, ls, q, 20, 1); }},
+        {"ChromaDC SISP qs", 0, 51, opxErrOutOfRange,
+         [&](int q) { return opxiTransformDequantChromaDC_SISP_H264_16s_C1I(c16, ls, 20, q, 0); }},
+        {"QuantLuma8x8Inv 16s", 0, 8, opxErrQp,
+         [&](int q) { return opxiQuantLuma8x8Inv_H264_16s_C1I(c16, q, ls); }},
+        {"QuantInvLuma8x8 32s", 0, 14, opxErrQp,
+         [&](int q) { return opxiQuantInvLuma8x8_H264_32s_C1I(c32p, q, ls); }},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
@@ -164,14 +129,14 @@ TEST(H264TransformRules, QpRangesOfEveryFunction) {
             c32.fill(3);
             p8.fill(9);
             p16.fill(9);
-            EXPECT_EQ(k.call(q, c.data(), c32.data(), p8.data(), p16.data(), ls), k.code) << q;
+            EXPECT_EQ(k.call(q), k.code) << q;
             EXPECT_TRUE(all_equal(c, Opx16s{3}) && all_equal(c32, Opx32s{3}) &&
                         all_equal(p8, Opx8u{9}) && all_equal(p16, Opx16u{9}));
         }
         for (int q : {k.lo, k.hi}) {
             c.fill(3);
             c32.fill(3);
-            EXPECT_EQ(k.call(q, c.data(), c32.data(), p8.data(), p16.data(), ls), opxOk) << q;
+            EXPECT_EQ(k.call(q), opxOk) << q;
         }
     }
 }
@@ -579,71 +544,32 @@ namespace {
 // Scratch memory holds a fixed byte pattern; these cases pass valid qp values.
 }  // namespace
 
-OPX_NULL_CASE(opxiDequantTransformResidual_H264_16s_C1I) {
-    return opxiDequantTransformResidual_H264_16s_C1I(nul(s.s16(0)), 8, nullptr, 1, 20);
-}
-OPX_NULL_CASE(opxiDequantTransformResidualAndAdd_H264_16s_C1I) {
-    return opxiDequantTransformResidualAndAdd_H264_16s_C1I(nul(s.u8(0)), nul(s.s16(1)), nullptr,
-                                                           nul(s.u8(2)), 16, 16, 20, 1);
-}
-OPX_NULL_CASE(opxiDequantTransformResidual_SISP_H264_16s_C1I) {
-    return opxiDequantTransformResidual_SISP_H264_16s_C1I(nul(s.s16(0)), nul(s.s16(1)), nullptr, 1,
-                                                          20, 20, 1);
-}
-OPX_NULL_CASE(opxiTransformDequantLumaDC_H264_16s_C1I) {
-    return opxiTransformDequantLumaDC_H264_16s_C1I(nul(s.s16(0)), 20);
-}
-OPX_NULL_CASE(opxiTransformDequantChromaDC_H264_16s_C1I) {
-    return opxiTransformDequantChromaDC_H264_16s_C1I(nul(s.s16(0)), 20);
-}
-OPX_NULL_CASE(opxiTransformDequantChromaDC_SISP_H264_16s_C1I) {
-    return opxiTransformDequantChromaDC_SISP_H264_16s_C1I(nul(s.s16(0)), nul(s.s16(1)), 20, 20, 0);
-}
-OPX_NULL_CASE(opxiTransformQuantInvAddPred4x4_H264_16s_C1IR) {
-    return opxiTransformQuantInvAddPred4x4_H264_16s_C1IR(nul(s.u8(0)), 16, nul(s.s16(1)), nullptr,
-                                                         nul(s.u8(2)), 16, 20, 1, nullptr);
-}
-OPX_NULL_CASE(opxiTransformQuantInvAddPred4x4_H264_32s_C1IR) {
-    return opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(nul(s.u16(0)), 16, nul(s.s32(1)), nullptr,
-                                                         nul(s.u16(2)), 16, 20, 1, 10, nullptr);
-}
-OPX_NULL_CASE(opxiTransformQuantInvChromaDC2x2_H264_16s_C1I) {
-    return opxiTransformQuantInvChromaDC2x2_H264_16s_C1I(nul(s.s16(0)), 20, nullptr);
-}
-OPX_NULL_CASE(opxiTransformQuantInvChromaDC2x2_H264_32s_C1I) {
-    return opxiTransformQuantInvChromaDC2x2_H264_32s_C1I(nul(s.s32(0)), 20, nullptr);
-}
-OPX_NULL_CASE(opxiTransformQuantInvChromaDC2x4_H264_16s_C1I) {
-    return opxiTransformQuantInvChromaDC2x4_H264_16s_C1I(nul(s.s16(0)), 20, nullptr);
-}
-OPX_NULL_CASE(opxiTransformQuantInvChromaDC2x4_H264_32s_C1I) {
-    return opxiTransformQuantInvChromaDC2x4_H264_32s_C1I(nul(s.s32(0)), 20, nullptr);
-}
-OPX_NULL_CASE(opxiTransformQuantInvLumaDC4x4_H264_16s_C1I) {
-    return opxiTransformQuantInvLumaDC4x4_H264_16s_C1I(nul(s.s16(0)), 20, nullptr);
-}
-OPX_NULL_CASE(opxiTransformQuantInvLumaDC4x4_H264_32s_C1I) {
-    return opxiTransformQuantInvLumaDC4x4_H264_32s_C1I(nul(s.s32(0)), 20, nullptr);
-}
-OPX_NULL_CASE(opxiTransformResidual4x4Inv_H264_16s_C1) {
-    return opxiTransformResidual4x4Inv_H264_16s_C1(nul(s.s16(0)), nul(s.s16(1)));
-}
-OPX_NULL_CASE(opxiTransformResidual4x4Inv_H264_32s_C1) {
-    return opxiTransformResidual4x4Inv_H264_32s_C1(nul(s.s32(0)), nul(s.s32(1)));
-}
-OPX_NULL_CASE(opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R) {
-    return opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R(nul(s.u8(0)), 16, nul(s.s16(1)),
-                                                         nul(s.u8(2)), 16);
-}
-OPX_NULL_CASE(opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R) {
-    return opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(nul(s.u16(0)), 32, nul(s.s32(1)),
-                                                          nul(s.u16(2)), 32, 10);
-}
-OPX_NULL_CASE(opxiQuantLuma8x8Inv_H264_16s_C1I) {
-    return opxiQuantLuma8x8Inv_H264_16s_C1I(nul(s.s16(0)), 2, nul(s.s16(1)));
-}
-OPX_NULL_CASE(opxiQuantInvLuma8x8_H264_32s_C1I) {
-    return opxiQuantInvLuma8x8_H264_32s_C1I(nul(s.s32(0)), 2, nul(s.s16(1)));
-}
+OPX_NULL_CALL(opxiDequantTransformResidual_H264_16s_C1I, nul(s.s16(0)), 8, nullptr, 1, 20)
+OPX_NULL_CALL(opxiDequantTransformResidualAndAdd_H264_16s_C1I, nul(s.u8(0)), nul(s.s16(1)), nullptr,
+              nul(s.u8(2)), 16, 16, 20, 1)
+OPX_NULL_CALL(opxiDequantTransformResidual_SISP_H264_16s_C1I, nul(s.s16(0)), nul(s.s16(1)), nullptr,
+              1, 20, 20, 1)
+OPX_NULL_CALL(opxiTransformDequantLumaDC_H264_16s_C1I, nul(s.s16(0)), 20)
+OPX_NULL_CALL(opxiTransformDequantChromaDC_H264_16s_C1I, nul(s.s16(0)), 20)
+OPX_NULL_CALL(opxiTransformDequantChromaDC_SISP_H264_16s_C1I, nul(s.s16(0)), nul(s.s16(1)), 20, 20,
+              0)
+OPX_NULL_CALL(opxiTransformQuantInvAddPred4x4_H264_16s_C1IR, nul(s.u8(0)), 16, nul(s.s16(1)),
+              nullptr, nul(s.u8(2)), 16, 20, 1, nullptr)
+OPX_NULL_CALL(opxiTransformQuantInvAddPred4x4_H264_32s_C1IR, nul(s.u16(0)), 16, nul(s.s32(1)),
+              nullptr, nul(s.u16(2)), 16, 20, 1, 10, nullptr)
+OPX_NULL_CALL(opxiTransformQuantInvChromaDC2x2_H264_16s_C1I, nul(s.s16(0)), 20, nullptr)
+OPX_NULL_CALL(opxiTransformQuantInvChromaDC2x2_H264_32s_C1I, nul(s.s32(0)), 20, nullptr)
+OPX_NULL_CALL(opxiTransformQuantInvChromaDC2x4_H264_16s_C1I, nul(s.s16(0)), 20, nullptr)
+OPX_NULL_CALL(opxiTransformQuantInvChromaDC2x4_H264_32s_C1I, nul(s.s32(0)), 20, nullptr)
+OPX_NULL_CALL(opxiTransformQuantInvLumaDC4x4_H264_16s_C1I, nul(s.s16(0)), 20, nullptr)
+OPX_NULL_CALL(opxiTransformQuantInvLumaDC4x4_H264_32s_C1I, nul(s.s32(0)), 20, nullptr)
+OPX_NULL_CALL(opxiTransformResidual4x4Inv_H264_16s_C1, nul(s.s16(0)), nul(s.s16(1)))
+OPX_NULL_CALL(opxiTransformResidual4x4Inv_H264_32s_C1, nul(s.s32(0)), nul(s.s32(1)))
+OPX_NULL_CALL(opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R, nul(s.u8(0)), 16, nul(s.s16(1)),
+              nul(s.u8(2)), 16)
+OPX_NULL_CALL(opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R, nul(s.u16(0)), 32, nul(s.s32(1)),
+              nul(s.u16(2)), 32, 10)
+OPX_NULL_CALL(opxiQuantLuma8x8Inv_H264_16s_C1I, nul(s.s16(0)), 2, nul(s.s16(1)))
+OPX_NULL_CALL(opxiQuantInvLuma8x8_H264_32s_C1I, nul(s.s32(0)), 2, nul(s.s16(1)))
 
 }  // namespace opx::test::h264

@@ -72,139 +72,65 @@ struct PredDst {
     }
 };
 
-TEST(H264TransformKernels, Add4x4FlatMatchesPortable) {
-    Rng rng;
-    for (Shape s : kAllShapes) {
-        for (int qp = 0; qp < 52; ++qp) {
-            for (int round = 0; round < kRounds / 4; ++round) {
-                i64 v[16];
-                make16(rng, s, 4, 16, v);
-                if (round == 0) realistic_levels4x4(rng, qp, 255, v);
-                const bool ac = round % 3 != 1;
-                const bool with_dc = round % 2 == 1;
-                const Opx16s dc =
-                    static_cast<Opx16s>(rng.coin() ? v[0] : rng.uniform(-32768, 32767));
-                PredDst<Opx8u> p(4, static_cast<int>(rng.uniform(0, 15)), rng, 255);
-                Coeffs<Opx16s, 16> ca, cb;
-                ca.set(v);
-                cb.set(v);
-                ref::kTransform.add4x4_flat(p.pred.data(), p.pred.step(), ca.data(),
-                                            with_dc ? &dc : nullptr, p.a.data(), p.a.step(), qp,
-                                            ac);
-                avx2::kTransform.add4x4_flat(p.pred.data(), p.pred.step(), cb.data(),
-                                             with_dc ? &dc : nullptr, p.b.data(), p.b.step(), qp,
-                                             ac);
-                ASSERT_TRUE(planes_equal(p.a, p.b)) << "qp " << qp << " ac " << ac;
-                ASSERT_TRUE(same(ca, cb));
-                ASSERT_TRUE(p.a.canaries_intact() && p.b.canaries_intact());
-            }
-        }
-    }
+// The 4x4 add-prediction kernels: flat and matrix (8-bit samples, qp 0..51) and the
+// high-bit-depth matrix form (qp 0..87). Level scales: the flat default, weighted ones and the
+// full 16-bit range; one round in six works in place (prediction and destination the same
+// block, as the reconstruction functions call them).
+enum Add4x4 { kFlat, kMatrix, kMatrixHigh };
+
+template <class P, class C>
+void check_add4x4(Add4x4 form, Shape s, int qp, int round, Rng& rng) {
+    const int max = form == kMatrixHigh ? (1 << rng.uniform(9, 14)) - 1 : 255;
+    i64 v[16];
+    if (form == kMatrixHigh)
+        make32(rng, s, 4, 16, v);
+    else
+        make16(rng, s, 4, 16, v);
+    if (round == 0) realistic_levels4x4(rng, qp, max, v);
+    Opx16s ls[16];
+    for (int i = 0; i < 16; ++i)
+        ls[i] = static_cast<Opx16s>(round == 2   ? rng.uniform(-32768, 32767)
+                                    : round == 3 ? rng.uniform(1, 255) * kV4[qp % 6][class4(i)]
+                                                 : 16 * kV4[qp % 6][class4(i)]);
+    const bool ac = round % 3 != 1, in_place = round == 5;
+    const C dc = static_cast<C>(form == kMatrixHigh ? rng.uniform(INT32_MIN, INT32_MAX)
+                                                    : rng.uniform(-32768, 32767));
+    const C* pdc = round % 2 ? &dc : nullptr;
+    PredDst<P> p(4, static_cast<int>(rng.uniform(0, 15)) & -int(sizeof(P)), rng, max);
+    if (in_place)
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x) p.a.at(x, y) = p.b.at(x, y) = p.pred.at(x, y);
+    Coeffs<C, 16> ca, cb;
+    ca.set(v);
+    cb.set(v);
+    auto run = [&](const TransformKernels& t, Plane<P>& d, C* c) {
+        const P* pred = in_place ? d.data() : p.pred.data();
+        const std::ptrdiff_t ps = in_place ? d.step() : p.pred.step();
+        if constexpr (sizeof(C) == 4)
+            t.add4x4_matrix_high(pred, ps, c, pdc, d.data(), d.step(), qp, ac, max, ls);
+        else if (form == kMatrix)
+            t.add4x4_matrix(pred, ps, c, pdc, d.data(), d.step(), qp, ac, ls);
+        else
+            t.add4x4_flat(pred, ps, c, pdc, d.data(), d.step(), qp, ac);
+    };
+    run(ref::kTransform, p.a, ca.data());
+    run(avx2::kTransform, p.b, cb.data());
+    ASSERT_TRUE(planes_equal(p.a, p.b)) << "form " << form << " qp " << qp << " round " << round;
+    ASSERT_TRUE(same(ca, cb));
+    ASSERT_TRUE(p.a.canaries_intact() && p.b.canaries_intact());
 }
 
-TEST(H264TransformKernels, Add4x4MatrixMatchesPortable) {
+TEST(H264TransformKernels, Add4x4MatchesPortable) {
     Rng rng;
-    for (Shape s : kAllShapes) {
-        for (int qp = 0; qp < 52; ++qp) {
-            for (int round = 0; round < kRounds / 4; ++round) {
-                i64 v[16], ls[16];
-                make16(rng, s, 4, 16, v);
-                if (round == 0) realistic_levels4x4(rng, qp, 255, v);
-                // Level scales: the flat default, weighted ones, and full 16-bit range.
-                for (int i = 0; i < 16; ++i)
-                    ls[i] = round == 2   ? rng.uniform(-32768, 32767)
-                            : round == 3 ? rng.uniform(1, 255) * kV4[qp % 6][class4(i)]
-                                         : 16 * kV4[qp % 6][class4(i)];
-                Opx16s lsv[16];
-                for (int i = 0; i < 16; ++i) lsv[i] = static_cast<Opx16s>(ls[i]);
-                const bool ac = round % 3 != 1;
-                const bool with_dc = round % 2 == 1;
-                const Opx16s dc = static_cast<Opx16s>(rng.uniform(-32768, 32767));
-                PredDst<Opx8u> p(4, static_cast<int>(rng.uniform(0, 15)), rng, 255);
-                Coeffs<Opx16s, 16> ca, cb;
-                ca.set(v);
-                cb.set(v);
-                ref::kTransform.add4x4_matrix(p.pred.data(), p.pred.step(), ca.data(),
-                                              with_dc ? &dc : nullptr, p.a.data(), p.a.step(), qp,
-                                              ac, lsv);
-                avx2::kTransform.add4x4_matrix(p.pred.data(), p.pred.step(), cb.data(),
-                                               with_dc ? &dc : nullptr, p.b.data(), p.b.step(), qp,
-                                               ac, lsv);
-                ASSERT_TRUE(planes_equal(p.a, p.b)) << "qp " << qp << " ac " << ac;
-                ASSERT_TRUE(same(ca, cb));
-                ASSERT_TRUE(p.a.canaries_intact() && p.b.canaries_intact());
+    for (Shape s : kAllShapes)
+        for (int round = 0; round < kRounds / 4; ++round) {
+            for (int qp = 0; qp < 52; ++qp) {
+                check_add4x4<Opx8u, Opx16s>(kFlat, s, qp, round, rng);
+                check_add4x4<Opx8u, Opx16s>(kMatrix, s, qp, round, rng);
             }
+            for (int qp = 0; qp < 88; ++qp)
+                check_add4x4<Opx16u, Opx32s>(kMatrixHigh, s, qp, round, rng);
         }
-    }
-}
-
-TEST(H264TransformKernels, Add4x4MatrixHighMatchesPortable) {
-    Rng rng;
-    for (Shape s : kAllShapes) {
-        for (int qp = 0; qp < 88; ++qp) {
-            for (int round = 0; round < kRounds / 4; ++round) {
-                const int bit_depth = static_cast<int>(rng.uniform(9, 14));
-                i64 v[16];
-                make32(rng, s, 4, 16, v);
-                if (round == 0) realistic_levels4x4(rng, qp, (1 << bit_depth) - 1, v);
-                Opx16s lsv[16];
-                for (int i = 0; i < 16; ++i)
-                    lsv[i] = static_cast<Opx16s>(round == 2 ? rng.uniform(-32768, 32767)
-                                                            : 16 * kV4[qp % 6][class4(i)]);
-                const bool ac = round % 3 != 1;
-                const bool with_dc = round % 2 == 1;
-                const Opx32s dc = static_cast<Opx32s>(rng.uniform(INT32_MIN, INT32_MAX));
-                PredDst<Opx16u> p(4, 2 * static_cast<int>(rng.uniform(0, 7)), rng,
-                                  (1 << bit_depth) - 1);
-                Coeffs<Opx32s, 16> ca, cb;
-                ca.set(v);
-                cb.set(v);
-                ref::kTransform.add4x4_matrix_high(p.pred.data(), p.pred.step(), ca.data(),
-                                                   with_dc ? &dc : nullptr, p.a.data(), p.a.step(),
-                                                   qp, ac, (1 << bit_depth) - 1, lsv);
-                avx2::kTransform.add4x4_matrix_high(p.pred.data(), p.pred.step(), cb.data(),
-                                                    with_dc ? &dc : nullptr, p.b.data(), p.b.step(),
-                                                    qp, ac, (1 << bit_depth) - 1, lsv);
-                ASSERT_TRUE(planes_equal(p.a, p.b)) << "qp " << qp << " ac " << ac;
-                ASSERT_TRUE(same(ca, cb));
-                ASSERT_TRUE(p.a.canaries_intact() && p.b.canaries_intact());
-            }
-        }
-    }
-}
-
-// The reconstruction functions add residuals in place: pred and dst the same block.
-TEST(H264TransformKernels, Add4x4InPlaceMatchesPortable) {
-    Rng rng;
-    for (int qp : {0, 17, 24, 29, 51}) {
-        for (int round = 0; round < kRounds; ++round) {
-            i64 v[16];
-            realistic_levels4x4(rng, qp, 255, v);
-            Opx16s ls[16];
-            for (int i = 0; i < 16; ++i) ls[i] = static_cast<Opx16s>(16 * kV4[qp % 6][class4(i)]);
-            for (int matrix = 0; matrix < 2; ++matrix) {
-                Plane<Opx8u> a(4, 4, 8, 3), b(4, 4, 8, 3);
-                a.fill(Pattern::kRandom, rng, 0, 255);
-                std::memcpy(b.row(-8) - 8, a.row(-8) - 8, b.step() * 20);
-                Coeffs<Opx16s, 16> ca, cb;
-                ca.set(v);
-                cb.set(v);
-                if (matrix) {
-                    ref::kTransform.add4x4_matrix(a.data(), a.step(), ca.data(), nullptr, a.data(),
-                                                  a.step(), qp, true, ls);
-                    avx2::kTransform.add4x4_matrix(b.data(), b.step(), cb.data(), nullptr, b.data(),
-                                                   b.step(), qp, true, ls);
-                } else {
-                    ref::kTransform.add4x4_flat(a.data(), a.step(), ca.data(), nullptr, a.data(),
-                                                a.step(), qp, true);
-                    avx2::kTransform.add4x4_flat(b.data(), b.step(), cb.data(), nullptr, b.data(),
-                                                 b.step(), qp, true);
-                }
-                ASSERT_TRUE(planes_equal(a, b));
-                ASSERT_TRUE(same(ca, cb));
-            }
-        }
-    }
 }
 
 TEST(H264TransformKernels, DequantResidualFlatMatchesPortable) {
@@ -264,55 +190,45 @@ TEST(H264TransformKernels, SispMatchesPortable) {
     }
 }
 
+// A DC kernel with a level scale: portable against AVX2 on every qp its function accepts.
+template <class C, class Fn>
+void check_dc_kernel(const char* name, int n, int side, int qp_max, Fn TransformKernels::*kernel,
+                     Shape s, int ls, Rng& rng) {
+    for (int qp = 0; qp <= qp_max; ++qp) {
+        i64 v[16];
+        if (sizeof(C) == 2)
+            make16(rng, s, side, n, v);
+        else
+            make32(rng, s, side, n, v);
+        Coeffs<C, 16> a, b;
+        a.set(v);
+        b.set(v);
+        (ref::kTransform.*kernel)(a.data(), qp, ls);
+        (avx2::kTransform.*kernel)(b.data(), qp, ls);
+        ASSERT_TRUE(same(a, b)) << name << " qp " << qp << " ls " << ls;
+    }
+}
+
 // Every DC kernel, 16-bit and 32-bit, on every qp its function accepts.
 TEST(H264TransformKernels, DcKernelsMatchPortable) {
-    struct Dc16 {
-        const char* name;
-        int n, side, qp_max;
-        DcMatrixFn TransformKernels::*kernel;
-    };
-    const Dc16 dc16[] = {{"luma_dc_matrix", 16, 4, 51, &TransformKernels::luma_dc_matrix},
-                         {"chroma_dc2x2_matrix", 4, 2, 39, &TransformKernels::chroma_dc2x2_matrix},
-                         {"chroma_dc2x4_matrix", 8, 2, 39, &TransformKernels::chroma_dc2x4_matrix}};
-    struct Dc32 {
-        const char* name;
-        int n, side, qp_max;
-        DcMatrixHighFn TransformKernels::*kernel;
-    };
-    const Dc32 dc32[] = {
-        {"luma_dc_matrix_high", 16, 4, 87, &TransformKernels::luma_dc_matrix_high},
-        {"chroma_dc2x2_matrix_high", 4, 2, 75, &TransformKernels::chroma_dc2x2_matrix_high},
-        {"chroma_dc2x4_matrix_high", 8, 2, 75, &TransformKernels::chroma_dc2x4_matrix_high}};
+    using K = TransformKernels;
     Rng rng;
     for (Shape s : kAllShapes) {
         for (int round = 0; round < kRounds; ++round) {
             const int ls = round % 3 == 0   ? static_cast<int>(rng.uniform(-32768, 32767))
                            : round % 3 == 1 ? 16 * kV4[round % 6][0]
                                             : static_cast<int>(rng.uniform(1, 255)) * 18;
-            for (const Dc16& d : dc16) {
-                for (int qp = 0; qp <= d.qp_max; ++qp) {
-                    i64 v[16];
-                    make16(rng, s, d.side, d.n, v);
-                    Coeffs<Opx16s, 16> a, b;
-                    a.set(v);
-                    b.set(v);
-                    (ref::kTransform.*d.kernel)(a.data(), qp, ls);
-                    (avx2::kTransform.*d.kernel)(b.data(), qp, ls);
-                    ASSERT_TRUE(same(a, b)) << d.name << " qp " << qp << " ls " << ls;
-                }
-            }
-            for (const Dc32& d : dc32) {
-                for (int qp = 0; qp <= d.qp_max; ++qp) {
-                    i64 v[16];
-                    make32(rng, s, d.side, d.n, v);
-                    Coeffs<Opx32s, 16> a, b;
-                    a.set(v);
-                    b.set(v);
-                    (ref::kTransform.*d.kernel)(a.data(), qp, ls);
-                    (avx2::kTransform.*d.kernel)(b.data(), qp, ls);
-                    ASSERT_TRUE(same(a, b)) << d.name << " qp " << qp << " ls " << ls;
-                }
-            }
+            check_dc_kernel<Opx16s>("luma_dc_matrix", 16, 4, 51, &K::luma_dc_matrix, s, ls, rng);
+            check_dc_kernel<Opx16s>("chroma_dc2x2_matrix", 4, 2, 39, &K::chroma_dc2x2_matrix, s, ls,
+                                    rng);
+            check_dc_kernel<Opx16s>("chroma_dc2x4_matrix", 8, 2, 39, &K::chroma_dc2x4_matrix, s, ls,
+                                    rng);
+            check_dc_kernel<Opx32s>("luma_dc_matrix_high", 16, 4, 87, &K::luma_dc_matrix_high, s,
+                                    ls, rng);
+            check_dc_kernel<Opx32s>("chroma_dc2x2_matrix_high", 4, 2, 75,
+                                    &K::chroma_dc2x2_matrix_high, s, ls, rng);
+            check_dc_kernel<Opx32s>("chroma_dc2x4_matrix_high", 8, 2, 75,
+                                    &K::chroma_dc2x4_matrix_high, s, ls, rng);
             for (int qp = 0; qp < 52; ++qp) {
                 i64 v[16];
                 make16(rng, s, 4, 16, v);

@@ -49,35 +49,6 @@ std::unique_ptr<Plane<T>> twin(const Plane<T>& a, int margin, int misalign = 0, 
     return b;
 }
 
-TEST(H264Weight, UniKernelsMatchPortableOverAllArguments) {
-    Rng rng;
-    for (int c2 = 0; c2 < 2; ++c2)
-        for (int i = 0; i < kNumWeightSizes; ++i)
-            for (int t = 0; t < kTrials; ++t) {
-                const int bytes = kWeightSides[i / 4] * (c2 ? 2 : 1), h = kWeightSides[i % 4];
-                UniWeight wt;
-                wt.shift = static_cast<int>(rng.uniform(0, c2 ? 15 : 7));
-                for (int c = 0; c < 2; ++c) {
-                    wt.w[c] = static_cast<std::int32_t>(c2 ? s8(rng) : any_weight(rng));
-                    wt.o[c] = c2 ? s8(rng) : any_weight(rng);
-                }
-                if (!c2) wt.w[1] = wt.w[0], wt.o[1] = wt.o[0];
-                const int misalign = static_cast<int>(rng.uniform(0, 31));
-                Plane<Opx8u> a(bytes, h, 16, misalign, static_cast<int>(rng.uniform(0, 9)));
-                a.fill(any_pattern(rng), rng);
-                auto pb = twin(a, 16, misalign);
-                Plane<Opx8u>& b = *pb;
-                const auto& tr = c2 ? ref::kWeight.uni_c2 : ref::kWeight.uni;
-                const auto& ta = c2 ? avx2::kWeight.uni_c2 : avx2::kWeight.uni;
-                tr[i](a.data(), a.step(), wt);
-                ta[i](b.data(), b.step(), wt);
-                ASSERT_TRUE(planes_equal(a, b))
-                    << bytes << "x" << h << " shift " << wt.shift << " w " << wt.w[0] << ","
-                    << wt.w[1] << " o " << wt.o[0] << "," << wt.o[1];
-                ASSERT_TRUE(b.canaries_intact());
-            }
-}
-
 BiWeight any_bi_weight(Rng& rng, bool c2) {
     BiWeight wt;
     wt.shift = static_cast<int>(rng.uniform(0, c2 ? 16 : 30));
@@ -90,30 +61,47 @@ BiWeight any_bi_weight(Rng& rng, bool c2) {
     return wt;
 }
 
-TEST(H264Weight, BiKernelsMatchPortableOverAllArguments) {
+// Every size of the uni- and bi-directional tables, planar and interleaved (c2), over the whole
+// accepted argument range.
+TEST(H264Weight, UniAndBiKernelsMatchPortableOverAllArguments) {
     Rng rng;
-    for (int c2 = 0; c2 < 2; ++c2)
-        for (int i = 0; i < kNumWeightSizes; ++i)
-            for (int t = 0; t < kTrials; ++t) {
-                const int bytes = kWeightSides[i / 4] * (c2 ? 2 : 1), h = kWeightSides[i % 4];
-                const BiWeight wt = any_bi_weight(rng, c2);
-                Plane<Opx8u> s1(bytes, h, 16, static_cast<int>(rng.uniform(0, 31)));
-                Plane<Opx8u> s2(bytes, h, 16, static_cast<int>(rng.uniform(0, 31)), 5);
-                const Pattern p = any_pattern(rng);
-                s1.fill(p, rng, 0, 255, false);
-                s2.fill(p, rng, 0, 255, true);
-                Plane<Opx8u> a(bytes, h, 16, static_cast<int>(rng.uniform(0, 31)));
-                auto pb = twin(a, 16);
-                Plane<Opx8u>& b = *pb;
-                const auto& tr = c2 ? ref::kWeight.bi_c2 : ref::kWeight.bi;
-                const auto& ta = c2 ? avx2::kWeight.bi_c2 : avx2::kWeight.bi;
-                tr[i](s1.data(), s1.step(), s2.data(), s2.step(), a.data(), a.step(), wt);
-                ta[i](s1.data(), s1.step(), s2.data(), s2.step(), b.data(), b.step(), wt);
-                ASSERT_TRUE(planes_equal(a, b))
-                    << bytes << "x" << h << " shift " << wt.shift << " w " << wt.w1[0] << ","
-                    << wt.w2[0] << " o " << wt.o[0];
-                ASSERT_TRUE(b.canaries_intact());
-            }
+    for (int bi = 0; bi < 2; ++bi)
+        for (int c2 = 0; c2 < 2; ++c2)
+            for (int i = 0; i < kNumWeightSizes; ++i)
+                for (int t = 0; t < kTrials; ++t) {
+                    const int bytes = kWeightSides[i / 4] * (c2 ? 2 : 1), h = kWeightSides[i % 4];
+                    const int misalign = static_cast<int>(rng.uniform(0, 31));
+                    Plane<Opx8u> a(bytes, h, 16, misalign, static_cast<int>(rng.uniform(0, 9)));
+                    const Pattern p = any_pattern(rng);
+                    a.fill(p, rng);
+                    auto b = twin(a, 16, misalign);
+                    SCOPED_TRACE(testing::Message() << (bi ? "bi " : "uni ") << (c2 ? "c2 " : "")
+                                                    << bytes << "x" << h << " trial " << t);
+                    if (bi) {
+                        const BiWeight wt = any_bi_weight(rng, c2);
+                        Plane<Opx8u> s1(bytes, h, 16, static_cast<int>(rng.uniform(0, 31)));
+                        Plane<Opx8u> s2(bytes, h, 16, static_cast<int>(rng.uniform(0, 31)), 5);
+                        s1.fill(p, rng, 0, 255, false);
+                        s2.fill(p, rng, 0, 255, true);
+                        (c2 ? ref::kWeight.bi_c2 : ref::kWeight.bi)[i](
+                            s1.data(), s1.step(), s2.data(), s2.step(), a.data(), a.step(), wt);
+                        (c2 ? avx2::kWeight.bi_c2 : avx2::kWeight.bi)[i](
+                            s1.data(), s1.step(), s2.data(), s2.step(), b->data(), b->step(), wt);
+                    } else {
+                        UniWeight wt;
+                        wt.shift = static_cast<int>(rng.uniform(0, c2 ? 15 : 7));
+                        for (int c = 0; c < 2; ++c) {
+                            wt.w[c] = static_cast<std::int32_t>(c2 ? s8(rng) : any_weight(rng));
+                            wt.o[c] = c2 ? s8(rng) : any_weight(rng);
+                        }
+                        if (!c2) wt.w[1] = wt.w[0], wt.o[1] = wt.o[0];
+                        (c2 ? ref::kWeight.uni_c2 : ref::kWeight.uni)[i](a.data(), a.step(), wt);
+                        (c2 ? avx2::kWeight.uni_c2 : avx2::kWeight.uni)[i](b->data(), b->step(),
+                                                                           wt);
+                    }
+                    ASSERT_TRUE(planes_equal(a, *b));
+                    ASSERT_TRUE(b->canaries_intact());
+                }
 }
 
 // In place (the weighted average's destination is its second source) and blocks that overlap
@@ -463,41 +451,31 @@ TEST(H264Weight, InterleavedInPlaceWithOverlappingRowsFollowsRowOrder) {
 
 }  // namespace
 
-OPX_NULL_CASE(opxiUniDirWeightBlock_H264_8u_C1R) {
-    return opxiUniDirWeightBlock_H264_8u_C1R(nul(s.u8(0)), 16, 5, 3, 1, {16, 16});
-}
-OPX_NULL_CASE(opxiUniDirWeightBlock_H264_8u_C1IR) {
-    return opxiUniDirWeightBlock_H264_8u_C1IR(nul(s.u8(0)), 16, 5, 3, 1, {16, 16});
-}
+namespace {
+constexpr OpxRoiSize kRoi16 = {16, 16}, kRoi8 = {8, 8};
+}  // namespace
+
+OPX_NULL_CALL(opxiUniDirWeightBlock_H264_8u_C1R, nul(s.u8(0)), 16, 5, 3, 1, kRoi16)
+OPX_NULL_CALL(opxiUniDirWeightBlock_H264_8u_C1IR, nul(s.u8(0)), 16, 5, 3, 1, kRoi16)
 OPX_NULL_CASE(opxiUniDirWeightBlock_H264_8u_C2R) {
     OpxBidir8u rec = {s.u8(1), 16, s.u8(2), 16, nul(s.u8(0)), 16, {8, 8}};
     const OpxChromaWeight cw = {3, {5, 6}, {1, 2}};
     return opxiUniDirWeightBlock_H264_8u_C2R(nul(&rec), nul(&cw));
 }
-OPX_NULL_CASE(opxiUnidirWeight_H264_16u_IP2P1R) {
-    return opxiUnidirWeight_H264_16u_IP2P1R(nul(s.u16(0)), 16, 5, 3, 1, {16, 16}, 10);
-}
-OPX_NULL_CASE(opxiBiDirWeightBlock_H264_8u_P2P1R) {
-    return opxiBiDirWeightBlock_H264_8u_P2P1R(nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16, 5,
-                                              3, 1, 4, 2, {16, 16});
-}
-OPX_NULL_CASE(opxiBiDirWeightBlock_H264_8u_P3P1R) {
-    return opxiBiDirWeightBlock_H264_8u_P3P1R(nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16, 16,
-                                              5, 3, 1, 4, 2, {16, 16});
-}
+OPX_NULL_CALL(opxiUnidirWeight_H264_16u_IP2P1R, nul(s.u16(0)), 16, 5, 3, 1, kRoi16, 10)
+OPX_NULL_CALL(opxiBiDirWeightBlock_H264_8u_P2P1R, nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16,
+              5, 3, 1, 4, 2, kRoi16)
+OPX_NULL_CALL(opxiBiDirWeightBlock_H264_8u_P3P1R, nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16,
+              16, 5, 3, 1, 4, 2, kRoi16)
 OPX_NULL_CASE(opxiBiDirWeightBlock_H264_8u_C2R) {
     OpxBidir8u rec = {nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.u8(2)), 32, {8, 8}};
     const OpxChromaWeight cw = {3, {5, 6}, {1, 2}};
     return opxiBiDirWeightBlock_H264_8u_C2R(nul(&rec), nul(&cw), nul(&cw));
 }
-OPX_NULL_CASE(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R) {
-    return opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16,
-                                                      16, 20, 44, {16, 16});
-}
-OPX_NULL_CASE(opxiBiDirWeightBlockImplicit_H264_8u_P3P1R) {
-    return opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16,
-                                                      16, 16, 20, 44, {16, 16});
-}
+OPX_NULL_CALL(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R, nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)),
+              16, 16, 20, 44, kRoi16)
+OPX_NULL_CALL(opxiBiDirWeightBlockImplicit_H264_8u_P3P1R, nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)),
+              16, 16, 16, 20, 44, kRoi16)
 OPX_NULL_CASE(opxiBidirWeight_H264_16u_P2P1R) {
     OpxBidir16u rec = {nul(s.u16(0)), 16, nul(s.u16(1)), 16, nul(s.u16(2)), 16, {16, 16}, 10};
     return opxiBidirWeight_H264_16u_P2P1R(nul(&rec), 5, 3, 1, 4, 2);
@@ -510,8 +488,6 @@ OPX_NULL_CASE(opxiBidir_H264_16u_P2P1R) {
     OpxBidir16u rec = {nul(s.u16(0)), 16, nul(s.u16(1)), 16, nul(s.u16(2)), 16, {16, 16}, 10};
     return opxiBidir_H264_16u_P2P1R(nul(&rec));
 }
-OPX_NULL_CASE(opxiWeightedAverage_H264_8u_C1IR) {
-    return opxiWeightedAverage_H264_8u_C1IR(nul(s.u8(0)), nul(s.u8(1)), 16, 3, 4, 2, 1, {16, 16});
-}
+OPX_NULL_CALL(opxiWeightedAverage_H264_8u_C1IR, nul(s.u8(0)), nul(s.u8(1)), 16, 3, 4, 2, 1, kRoi16)
 
 }  // namespace opx::test

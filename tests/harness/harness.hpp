@@ -264,3 +264,10 @@ const std::vector<NullCase>& null_cases();
         ::opx::test::register_null_case(#function, &opx_null_case_##function);               \
     static OpxResult opx_null_case_##function([[maybe_unused]] ::opx::test::NullProbe& nul,  \
                                               [[maybe_unused]] ::opx::test::Scratch& s)
+// The common case in one line: the body is the single call `function(args...)`.
+//
+//   OPX_NULL_CALL(opxiCopy8x8_8u_C1R, nul(s.u8(0)), 8, nul(s.u8(1)), 8)
+#define OPX_NULL_CALL(function, ...)  \
+    OPX_NULL_CASE(function) {         \
+        return function(__VA_ARGS__); \
+    }

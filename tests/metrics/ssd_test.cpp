@@ -11,37 +11,16 @@ using namespace opx::metrics;
 namespace ref = opx::metrics::ref;
 namespace avx2 = opx::metrics::avx2;
 
-constexpr Pattern kPatterns[] = {Pattern::kRandom,        Pattern::kZeros,   Pattern::kMax,
-                                 Pattern::kComplementary, Pattern::kChecker, Pattern::kRamp};
-
 TEST(SsdDifferential, EverySizePositionAlignmentAndStep) {
     Rng rng;
-    for (int s = 0; s < kNumSsdSizes; ++s) {
-        const BlockSize b = kSsdSizes[s];
-        for (int pos = 0; pos < kNumPositions; ++pos) {
-            SCOPED_TRACE(testing::Message() << b.width << "x" << b.height << " position " << pos);
-            for (std::int32_t step : steps_for(b.width + 1)) {
-                for (int align = 0; align < 32; ++align) {
-                    const Pattern pat = kPatterns[align % 6];
-                    Area<Opx8u> src(b.width, b.height, 31 - align, step);
-                    Area<Opx8u> cand(b.width + 1, b.height + 1, align, -step);
-                    src.fill(pat, rng, 0, 255);
-                    cand.fill(pat, rng, 0, 255, true);
-                    Opx32s want = -1, got = -2;
-                    ref::kSsd.ssd[s][pos](src.data(), src.step(), cand.data(), cand.step(), &want);
-                    avx2::kSsd.ssd[s][pos](src.data(), src.step(), cand.data(), cand.step(), &got);
-                    ASSERT_EQ(want, got) << pattern_name(pat) << " align " << align;
-                }
-            }
-        }
-    }
+    single_candidate_sweep<Opx8u>(kSsdSizes, ref::kSsd.ssd, avx2::kSsd.ssd, 8, rng);
 }
 
 TEST(SsdDifferential, FrameFieldActivity) {
     Rng rng;
     for (std::int32_t step : steps_for(32, 2)) {
         for (int align = 0; align < 32; ++align) {
-            const Pattern pat = kPatterns[align % 6];
+            const Pattern pat = kAllPatterns[align % 6];
             Area<Opx8u> a(16, 16, align, step);
             a.fill(pat, rng, 0, 255);
             FrameField want = ref::kSsd.frame_field_8u(a.data(), a.step());
@@ -124,51 +103,11 @@ TEST(FrameFieldRules, SixteenBitSumsAreModuloTwoToTheSixteenZeroExtended) {
     EXPECT_EQ(field, 32767 + 32768);  // pairs (0, 2) and (1, 3)
 }
 
-TEST(SsdGuardPages, NoReadOutsideTheDocumentedRegion) {
-    GuardedBuffer sb(4096), rb(4096);
-    std::memset(sb.begin(), 3, sb.size());
-    std::memset(rb.begin(), 5, rb.size());
-    for (Opx32s step : {32, 37, -32, -37}) {
-        for (bool front : {false, true}) {
-            Opx32s v = -1, w = -1;
-            for (Opx32s mc : {0, 4, 8, 12}) {
-                const int dx = (mc & 8) ? 1 : 0, dy = (mc & 4) ? 1 : 0;
-                EXPECT_EQ(
-                    opxiSSD8x8_8u32s_C1R(sb.place(8, 8, step, front), step,
-                                         rb.place(8 + dx, 8 + dy, -step, !front), -step, &v, mc),
-                    opxOk);
-                EXPECT_EQ(v, 64 * 4);
-                EXPECT_EQ(
-                    opxiSSD4x4_8u32s_C1R(sb.place(4, 4, step, front), step,
-                                         rb.place(4 + dx, 4 + dy, -step, !front), -step, &v, mc),
-                    opxOk);
-                EXPECT_EQ(v, 16 * 4);
-            }
-            EXPECT_EQ(opxiFrameFieldSAD16x16_8u32s_C1R(sb.place(16, 16, step, front), step, &v, &w),
-                      opxOk);
-            if (step % 2 == 0) {
-                EXPECT_EQ(opxiFrameFieldSAD16x16_16s32s_C1R(
-                              reinterpret_cast<const Opx16s*>(sb.place(32, 16, step, front)), step,
-                              &v, &w),
-                          opxOk);
-            }
-        }
-    }
-}
-
 }  // namespace
 
-OPX_NULL_CASE(opxiSSD8x8_8u32s_C1R) {
-    return opxiSSD8x8_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)), 12);
-}
-OPX_NULL_CASE(opxiSSD4x4_8u32s_C1R) {
-    return opxiSSD4x4_8u32s_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)), 4);
-}
-OPX_NULL_CASE(opxiFrameFieldSAD16x16_8u32s_C1R) {
-    return opxiFrameFieldSAD16x16_8u32s_C1R(nul(s.u8(0)), 16, nul(s.s32(1)), nul(s.s32(2)));
-}
-OPX_NULL_CASE(opxiFrameFieldSAD16x16_16s32s_C1R) {
-    return opxiFrameFieldSAD16x16_16s32s_C1R(nul(s.s16(0)), 32, nul(s.s32(1)), nul(s.s32(2)));
-}
+OPX_NULL_CALL(opxiSSD8x8_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)), 12)
+OPX_NULL_CALL(opxiSSD4x4_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)), 4)
+OPX_NULL_CALL(opxiFrameFieldSAD16x16_8u32s_C1R, nul(s.u8(0)), 16, nul(s.s32(1)), nul(s.s32(2)))
+OPX_NULL_CALL(opxiFrameFieldSAD16x16_16s32s_C1R, nul(s.s16(0)), 32, nul(s.s32(1)), nul(s.s32(2)))
 
 }  // namespace opx::test::metrics
