@@ -293,14 +293,17 @@ void SliceDecoder::predict_partition(int x, int y, int w, int h) {
         opxiInterpolateBlock_H264_8u_P3P1R(tmp_c[0][1], tmp_c[1][1], dst_cr, Opx32u(w / 2),
                                            Opx32u(h / 2), 8, 8, cs);
     } else if (weight_mode_ == 2) {
+        // Both predictions sit in scratch blocks of one step, the form of the implicit
+        // weighting that has a kernel per block size (the form with a step per source takes
+        // any size and is much slower on these).
         int w0 = implicit_w_[r0][r1], w1 = 64 - w0;
-        opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(tmp_y[0], tmp_y[1], dst_y, 16, 16, Opx32u(ys),
-                                                   w0, w1, roi_y);
+        opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(tmp_y[0], tmp_y[1], dst_y, 16, Opx32u(ys), w0,
+                                                   w1, roi_y);
         if (mono_) return;
-        opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(tmp_c[0][0], tmp_c[1][0], dst_cb, 8, 8,
-                                                   Opx32u(cs), w0, w1, roi_c);
-        opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(tmp_c[0][1], tmp_c[1][1], dst_cr, 8, 8,
-                                                   Opx32u(cs), w0, w1, roi_c);
+        opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(tmp_c[0][0], tmp_c[1][0], dst_cb, 8, Opx32u(cs),
+                                                   w0, w1, roi_c);
+        opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(tmp_c[0][1], tmp_c[1][1], dst_cr, 8, Opx32u(cs),
+                                                   w0, w1, roi_c);
     } else {
         const int(*a)[2] = sh_.weight[0][r0];
         const int(*b)[2] = sh_.weight[1][r1];
