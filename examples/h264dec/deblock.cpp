@@ -15,53 +15,48 @@ inline int clip3(int lo, int hi, int v) {
 }
 }  // namespace
 
-// bS for motion (clause 8.7.2.1): 1 when the blocks use different reference pictures or a
-// different number of motion vectors, or a vector component differs by 4 or more.
-static int motion_strength(const Picture* p, size_t gp, size_t gq) {
-    int rp0 = p->ref_idx[0][gp] >= 0 ? p->ref_id[0][gp] : -1;
-    int rp1 = p->ref_idx[1][gp] >= 0 ? p->ref_id[1][gp] : -1;
-    int rq0 = p->ref_idx[0][gq] >= 0 ? p->ref_id[0][gq] : -1;
-    int rq1 = p->ref_idx[1][gq] >= 0 ? p->ref_id[1][gq] : -1;
-    auto mvd = [&](int lp, int lq) {
-        const int16_t* a = &p->mv[lp][gp * 2];
-        const int16_t* b = &p->mv[lq][gq * 2];
-        return std::abs(a[0] - b[0]) >= 4 || std::abs(a[1] - b[1]) >= 4;
+// bS for motion (clause 8.7.2.1) between block pi of macroblock p and block qi of macroblock q:
+// 1 when the blocks use different reference pictures or a different number of motion vectors,
+// or a vector component differs by 4 or more, else 0. Unused lists hold reference -1 and a zero
+// vector, so a block with one vector compares like a pair with an unused list.
+static int motion_strength(const MbMotion& p, int pi, const MbMotion& q, int qi) {
+    const int p0 = p.ref_id[0][pi], p1 = p.ref_id[1][pi];
+    const int q0 = q.ref_id[0][qi], q1 = q.ref_id[1][qi];
+    auto far = [&](int lp, int lq) {
+        return std::abs(p.mv[lp][pi][0] - q.mv[lq][qi][0]) >= 4 ||
+               std::abs(p.mv[lp][pi][1] - q.mv[lq][qi][1]) >= 4;
     };
-    int np = (rp0 >= 0) + (rp1 >= 0), nq = (rq0 >= 0) + (rq1 >= 0);
-    if (np != nq) return 1;
-    if (np == 1) {
-        int lp = rp0 >= 0 ? 0 : 1, lq = rq0 >= 0 ? 0 : 1;
-        if ((lp ? rp1 : rp0) != (lq ? rq1 : rq0)) return 1;
-        return mvd(lp, lq) ? 1 : 0;
+    if (p0 == q0 && p1 == q1) {
+        if (p0 != p1) return far(0, 0) || far(1, 1);
+        // both lists name the same picture (or neither is used): either pairing may match
+        return (far(0, 0) || far(1, 1)) && (far(0, 1) || far(1, 0));
     }
-    if (np == 0) return 0;
-    if (!((rp0 == rq0 && rp1 == rq1) || (rp0 == rq1 && rp1 == rq0))) return 1;
-    if (rp0 != rp1) {
-        if (rp0 == rq0) return (mvd(0, 0) || mvd(1, 1)) ? 1 : 0;
-        return (mvd(0, 1) || mvd(1, 0)) ? 1 : 0;
-    }
-    return ((mvd(0, 0) || mvd(1, 1)) && (mvd(0, 1) || mvd(1, 0))) ? 1 : 0;
+    if (p0 == q1 && p1 == q0) return far(0, 1) || far(1, 0);
+    return 1;
 }
 
 // Boundary strengths of the macroblock's vertical [0] and horizontal [1] edges, [4 * edge +
-// segment]. The slice decoder calls this when the macroblock is complete, while its motion is in
-// the cache; the filter pass recomputes it where a neighbour was decoded later (slice groups).
+// segment]. The slice decoder calls this when the macroblock is complete; the filter pass
+// recomputes it where a neighbour was decoded later (slice groups).
 void Decoder::edge_strengths(int mbx, int mby) {
-    const Picture* p = cur_;
     const int w = mb_width_;
-    const int bw = w * 4;  // 4x4 blocks per picture row
-    MbInfo& q = mbs_[size_t(mby * w + mbx)];
+    const size_t mb = size_t(mby * w + mbx);
+    MbInfo& q = mbs_[mb];
+    const MbMotion& qm = cur_->motion[mb];
     const SliceInfo& si = slices_[size_t(q.slice_num)];
     q.bs_valid = true;
     for (int dir = 0; dir < 2; ++dir) {  // 0: vertical edges, 1: horizontal edges
         Opx8u* bs = q.bs[dir];
         int nx = dir == 0 ? mbx - 1 : mbx, ny = dir == 0 ? mby : mby - 1;
-        const MbInfo* pm = nx >= 0 && ny >= 0 ? &mbs_[size_t(ny * w + nx)] : nullptr;
+        size_t pmb_index = size_t(ny * w + nx);
+        const MbInfo* pm = nx >= 0 && ny >= 0 ? &mbs_[pmb_index] : nullptr;
         if (pm && pm->slice_num < 0) {
             q.bs_valid = false;  // not decoded yet, or lost
             pm = nullptr;
         }
         if (pm && si.deblock_idc == 2 && pm->slice_num != q.slice_num) pm = nullptr;
+        // block index of segment k on edge e (0..3), inside its macroblock
+        const int along = dir == 0 ? 4 : 1, across = dir == 0 ? 1 : 4;
         for (int e = 0; e < 4; ++e) {
             bool filtered = e == 0 ? pm != nullptr : !(q.transform8x8 && (e & 1));
             if (!filtered) {
@@ -73,21 +68,27 @@ void Decoder::edge_strengths(int mbx, int mby) {
                 std::memset(bs + e * 4, e == 0 ? 4 : 3, 4);
                 continue;
             }
+            const MbMotion& pmm = e == 0 ? cur_->motion[pmb_index] : qm;
+            const int pe = e == 0 ? 3 : e - 1;
+            // internal edge that the motion does not cross: only coefficients matter
+            const bool still = e > 0 && ((q.still[dir] >> e) & 1);
+            // the left or top edge between two macroblocks whose blocks all move alike across
+            // it (no internal motion edge perpendicular to it in either): one comparison
+            const int perp = dir ^ 1;
+            const bool uniform = e == 0 && q.still[perp] == 0xE && pmb.still[perp] == 0xE;
+            int shared = -1;
             for (int k = 0; k < 4; ++k) {
-                // q block at edge e, segment k; p block across the edge
-                int qx = dir == 0 ? e : k, qy = dir == 0 ? k : e;
-                int px = dir == 0 ? (e == 0 ? 3 : e - 1) : k;
-                int pyy = dir == 0 ? k : (e == 0 ? 3 : e - 1);
+                const int qi = e * across + k * along, pi = pe * across + k * along;
                 int v;
-                if (((q.nonzero >> (qy * 4 + qx)) & 1) || ((pmb.nonzero >> (pyy * 4 + px)) & 1)) {
+                if (((q.nonzero >> qi) & 1) || ((pmb.nonzero >> pi) & 1)) {
                     v = 2;
-                } else if (e > 0 && ((q.still[dir] >> e) & 1)) {
+                } else if (still) {
                     v = 0;
+                } else if (uniform) {
+                    if (shared < 0) shared = motion_strength(pmm, pi, qm, qi);
+                    v = shared;
                 } else {
-                    int gq = (mby * 4 + qy) * bw + mbx * 4 + qx;
-                    int pmbx = e == 0 ? nx : mbx, pmby = e == 0 ? ny : mby;
-                    int gp = (pmby * 4 + pyy) * bw + pmbx * 4 + px;
-                    v = motion_strength(p, size_t(gp), size_t(gq));
+                    v = motion_strength(pmm, pi, qm, qi);
                 }
                 bs[e * 4 + k] = Opx8u(v);
             }
@@ -193,15 +194,7 @@ void Decoder::conceal_picture() {
                     std::memset(p->cr + o, 128, 8);
                 }
             }
-            int bw = mb_width_ * 4;
-            for (int l = 0; l < 2; ++l)
-                for (int y = 0; y < 4; ++y)
-                    for (int x = 0; x < 4; ++x) {
-                        size_t g = size_t((mby * 4 + y) * bw + mbx * 4 + x);
-                        p->ref_idx[l][g] = -1;
-                        p->ref_id[l][g] = -1;
-                        p->mv[l][g * 2] = p->mv[l][g * 2 + 1] = 0;
-                    }
+            clear_motion(p->motion[size_t(mby * mb_width_ + mbx)]);
         }
     if (missing) error("%d macroblocks missing in picture %d; concealed", missing, p->poc);
 }

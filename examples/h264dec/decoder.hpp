@@ -125,6 +125,8 @@ bool parse_slice_header(Bits& b, int nal_type, int nal_ref_idc, const Sps* sps_t
                         const Pps* pps_table, SliceHeader& sh, std::string& why);
 bool build_cavlc_tables(CavlcTables& t);
 
+void clear_motion(MbMotion& m);  // no list used, zero vectors
+
 std::string md5_hex(const uint8_t* data, size_t n);
 // Splits an Annex B byte stream into NAL units, decodes them and flushes; returns the number of
 // frames output.

@@ -158,13 +158,33 @@ struct SliceHeader {
 };
 
 // ---- decoded pictures ------------------------------------------------------------------------
+
+// Large per-picture buffers: aligned to 2 MiB and offered for transparent huge pages when they
+// are big enough, so that filling a new picture costs a few page faults rather than one per
+// 4 KiB page. Throws std::bad_alloc as new does.
+void* alloc_picture_memory(size_t bytes);
+struct FreePictureMemory {
+    void operator()(void* p) const;
+};
+template <class T>
+using PictureArray = std::unique_ptr<T[], FreePictureMemory>;
+
+// Motion of the 16 4x4 blocks of one macroblock (raster order inside the macroblock), kept per
+// picture for neighbour and co-located look-ups and the filter strengths. One macroblock's
+// motion sits in 288 contiguous bytes.
+struct MbMotion {
+    int16_t mv[2][16][2];   // [list][block][x, y]; 0 where the block does not use the list
+    int32_t ref_id[2][16];  // Picture::id of the reference picture, -1 where the list is unused
+    int8_t ref_idx[2][16];  // -1 where the list is unused
+};
+
 struct Picture {
     int id = 0;  // unique per decoded picture: identifies reference pictures
     int width = 0, height = 0, cwidth = 0, cheight = 0;
     // Buffers are left uninitialised: decoding (or concealment) writes every sample and every
     // block's motion before anything reads them.
-    std::unique_ptr<uint8_t[]> planes;
-    size_t plane_bytes = 0, blocks = 0;
+    PictureArray<uint8_t> planes;
+    size_t plane_bytes = 0, mbs = 0;
     uint8_t* y = nullptr;
     uint8_t* cb = nullptr;
     uint8_t* cr = nullptr;
@@ -173,10 +193,7 @@ struct Picture {
     bool short_ref = false, long_ref = false, needed_for_output = false, non_existing = false;
     bool mmco5 = false, idr = false;
     int decode_order = 0;
-    // motion of every 4x4 block (raster over the picture), for co-located look-ups
-    std::unique_ptr<int16_t[]> mv[2];  // 2 per block
-    std::unique_ptr<int8_t[]> ref_idx[2];
-    std::unique_ptr<int[]> ref_id[2];  // Picture::id of the reference, -1 none
+    PictureArray<MbMotion> motion;  // per macroblock, raster order
     bool is_ref() const { return short_ref || long_ref; }
 };
 

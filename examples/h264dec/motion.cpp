@@ -48,12 +48,11 @@ void SliceDecoder::neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) con
         if (ref >= 0) mv = mv_[list][i];
         return;
     }
-    int g = gblk(n.mbx, n.mby, n.x, n.y);
-    ref = pic_->ref_idx[list][size_t(g)];
-    if (ref >= 0) {
-        mv.x = pic_->mv[list][size_t(g) * 2];
-        mv.y = pic_->mv[list][size_t(g) * 2 + 1];
-    }
+    const MbMotion& m = pic_->motion[size_t(n.mby * mbw_ + n.mbx)];
+    int i = n.y * 4 + n.x;
+    ref = m.ref_idx[list][i];
+    mv.x = m.mv[list][i][0];  // 0 where the list is unused
+    mv.y = m.mv[list][i][1];
 }
 
 // Clause 8.4.1.3. shape: 0 other, 1 16x8 upper, 2 16x8 lower, 3 8x16 left, 4 8x16 right.
@@ -87,29 +86,17 @@ Mv SliceDecoder::predict_mv(int x, int y, int w, int list, int ref, int shape) {
 }
 
 void SliceDecoder::store_motion(bool intra) {
-    const size_t row = size_t(mbw_) * 4;
-    const size_t g0 = size_t(mby_) * 4 * row + size_t(mbx_) * 4;
-    for (int l = 0; l < 2; ++l) {
-        int8_t* ri = pic_->ref_idx[l].get();
-        int16_t* mv = pic_->mv[l].get();
-        int* id = pic_->ref_id[l].get();
-        for (int y = 0; y < 4; ++y) {
-            size_t g = g0 + size_t(y) * row;
-            for (int x = 0; x < 4; ++x, ++g) {
-                int i = y * 4 + x;
-                int r = intra ? -1 : ref_idx_[l][i];
-                ri[g] = int8_t(r);
-                if (r >= 0) {
-                    mv[g * 2] = int16_t(mv_[l][i].x);
-                    mv[g * 2 + 1] = int16_t(mv_[l][i].y);
-                    id[g] = ref_[l][size_t(r)]->id;
-                } else {
-                    mv[g * 2] = mv[g * 2 + 1] = 0;
-                    id[g] = -1;
-                }
-            }
+    MbMotion& m = pic_->motion[size_t(mb_)];
+    if (intra) return clear_motion(m);
+    for (int l = 0; l < 2; ++l)
+        for (int i = 0; i < 16; ++i) {
+            int r = ref_idx_[l][i];
+            bool used = r >= 0;
+            m.ref_idx[l][i] = int8_t(r);
+            m.mv[l][i][0] = used ? int16_t(mv_[l][i].x) : int16_t(0);
+            m.mv[l][i][1] = used ? int16_t(mv_[l][i].y) : int16_t(0);
+            m.ref_id[l][i] = used ? ref_id_[l][r] : -1;
         }
-    }
 }
 
 // ---- direct prediction (clause 8.4.1.2) ----------------------------------------------------
@@ -142,30 +129,44 @@ void SliceDecoder::direct_spatial_setup() {
     sp_done_ = true;
 }
 
+// Clause 8.4.1.2.3: the scale factor of temporal direct prediction per list 0 reference.
+void SliceDecoder::build_temporal_scale() {
+    const Picture* p1 = ref_[1][0];
+    for (size_t r = 0; r < ref_[0].size(); ++r) {
+        const Picture* p0 = ref_[0][r];
+        int tb = clip3(-128, 127, pic_->poc - p0->poc);
+        int td = clip3(-128, 127, p1->poc - p0->poc);
+        TemporalScale& t = temporal_[r];
+        t.copy = p0->long_ref || td == 0;
+        t.dsf = 0;
+        if (!t.copy) {
+            int tx = (16384 + std::abs(td / 2)) / td;
+            t.dsf = clip3(-1024, 1023, (tb * tx + 32) >> 6);
+        }
+    }
+}
+
 // Fills ref_idx_/mv_ of the 4x4 blocks of 8x8 block blk8 by direct prediction.
 void SliceDecoder::direct(int blk8) {
-    const Picture* col = ref_[1][0];
+    const Picture* col_pic = ref_[1][0];
+    const MbMotion& col = col_pic->motion[size_t(mb_)];
     int x8 = (blk8 & 1) * 2, y8 = (blk8 >> 1) * 2;
     if (sh_.direct_spatial && !sp_done_) direct_spatial_setup();
-    for (int k = 0; k < 4; ++k) {
+    // with direct_8x8_inference the four blocks share the co-located corner block and so the
+    // whole derivation: done once, copied to the others
+    const bool inferred = sps_.direct_8x8_inference;
+    for (int k = 0; k < (inferred ? 1 : 4); ++k) {
         int x = x8 + (k & 1), y = y8 + (k >> 1);
         int i = y * 4 + x;
         // co-located 4x4 block (clause 8.4.1.2.1); with direct_8x8_inference the corner block
-        int cx = x, cy = y;
-        if (sps_.direct_8x8_inference) {
-            cx = (x8 / 2) * 3;
-            cy = (y8 / 2) * 3;
-        }
-        size_t g = size_t(gblk(mbx_, mby_, cx, cy));
-        int col_list = col->ref_idx[0][g] >= 0 ? 0 : 1;
-        int ref_col = col->ref_idx[col_list][g];
-        Mv mv_col;
-        if (ref_col >= 0) {
-            mv_col.x = col->mv[col_list][g * 2];
-            mv_col.y = col->mv[col_list][g * 2 + 1];
-        }
+        int g = inferred ? (y8 / 2) * 12 + (x8 / 2) * 3 : i;
+        int col_list = col.ref_idx[0][g] >= 0 ? 0 : 1;
+        int ref_col = col.ref_idx[col_list][g];
+        Mv mv_col;  // zero where the co-located block is intra
+        mv_col.x = col.mv[col_list][g][0];
+        mv_col.y = col.mv[col_list][g][1];
         if (sh_.direct_spatial) {
-            bool col_zero = !col->long_ref && ref_col == 0 && std::abs(mv_col.x) <= 1 &&
+            bool col_zero = !col_pic->long_ref && ref_col == 0 && std::abs(mv_col.x) <= 1 &&
                             std::abs(mv_col.y) <= 1;
             for (int l = 0; l < 2; ++l) {
                 ref_idx_[l][i] = zero_pred_ ? 0 : sp_ref_[l];
@@ -178,10 +179,10 @@ void SliceDecoder::direct(int blk8) {
         } else {
             int ref0 = 0;
             if (ref_col >= 0) {
-                int id = col->ref_id[col_list][g];
+                int id = col.ref_id[col_list][g];
                 ref0 = -1;
                 for (size_t r = 0; r < ref_[0].size(); ++r)
-                    if (ref_[0][r]->id == id) {
+                    if (ref_id_[0][r] == id) {
                         ref0 = int(r);
                         break;
                     }
@@ -189,21 +190,14 @@ void SliceDecoder::direct(int blk8) {
                     d_.error("temporal direct: co-located reference not in list 0");
                     ref0 = 0;
                 }
-            } else {
-                mv_col = Mv();
             }
-            const Picture* p0 = ref_[0][size_t(ref0)];
-            const Picture* p1 = ref_[1][0];
-            int tb = clip3(-128, 127, pic_->poc - p0->poc);
-            int td = clip3(-128, 127, p1->poc - p0->poc);
+            const TemporalScale& t = temporal_[ref0];
             Mv m0, m1;
-            if (p0->long_ref || td == 0) {
+            if (t.copy) {
                 m0 = mv_col;
             } else {
-                int tx = (16384 + std::abs(td / 2)) / td;
-                int dsf = clip3(-1024, 1023, (tb * tx + 32) >> 6);
-                m0.x = (dsf * mv_col.x + 128) >> 8;
-                m0.y = (dsf * mv_col.y + 128) >> 8;
+                m0.x = (t.dsf * mv_col.x + 128) >> 8;
+                m0.y = (t.dsf * mv_col.y + 128) >> 8;
                 m1.x = m0.x - mv_col.x;
                 m1.y = m0.y - mv_col.y;
             }
@@ -211,6 +205,13 @@ void SliceDecoder::direct(int blk8) {
             ref_idx_[1][i] = 0;
             mv_[0][i] = m0;
             mv_[1][i] = m1;
+        }
+    }
+    if (inferred) {
+        int i = y8 * 4 + x8;
+        for (int l = 0; l < 2; ++l) {
+            ref_idx_[l][i + 1] = ref_idx_[l][i + 4] = ref_idx_[l][i + 5] = ref_idx_[l][i];
+            mv_[l][i + 1] = mv_[l][i + 4] = mv_[l][i + 5] = mv_[l][i];
         }
     }
 }

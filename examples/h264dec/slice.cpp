@@ -54,6 +54,9 @@ void SliceDecoder::run() {
     si.chroma_qp_offset[1] = pps_.chroma_qp_offset[1];
     d_.slices_.push_back(si);
     if (sh_.slice_type != 2 && !d_.build_ref_lists(sh_, ref_)) return;
+    for (int l = 0; l < 2; ++l)
+        for (size_t r = 0; r < ref_[l].size() && r < 32; ++r) ref_id_[l][r] = ref_[l][r]->id;
+    if (sh_.slice_type == 1 && !sh_.direct_spatial) build_temporal_scale();
     build_level_scale();
     weight_mode_ = 0;
     if (sh_.slice_type == 0 && pps_.weighted_pred) weight_mode_ = 1;

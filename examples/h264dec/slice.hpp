@@ -77,6 +77,12 @@ class SliceDecoder {
     const Pps& pps_;
     Picture* pic_;
     std::vector<Picture*> ref_[2];
+    int ref_id_[2][32];  // Picture::id of every list entry
+    struct TemporalScale {
+        bool copy;  // long-term reference or equal order counts: list 0 takes mvCol as it is
+        int dsf;    // DistScaleFactor
+    };
+    TemporalScale temporal_[32];
     int slice_num_ = 0;
     int mbw_ = 0, mbh_ = 0;
     int qp_ = 0;
@@ -141,6 +147,7 @@ class SliceDecoder {
     Opx8u intra_edges() const;
     void build_level_scale();
     void build_implicit_weights();
+    void build_temporal_scale();
 
     // spatial direct (per macroblock)
     int sp_ref_[2] = {-1, -1};
