@@ -129,6 +129,7 @@ class SliceDecoder {
     }
     const MbInfo& info(const Nb& n) const { return d_.mbs_[size_t(n.mby * mbw_ + n.mbx)]; }
 
+    void prefetch_next(int mb) const;
     bool decode_mb();
     void finish_mb() {
         if (sh_.deblock_idc != 1) d_.edge_strengths(mbx_, mby_);
