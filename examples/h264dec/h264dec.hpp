@@ -58,16 +58,28 @@ inline uint32_t Bits::u(int n) {
     return v;
 }
 
+// ue(v) through the library's Exp-Golomb decoder. A code with 32 leading zeros (which the
+// library passes over, giving 0) and a code running past the payload are errors.
 inline uint32_t Bits::ue() {
-    int zeros = 0;
-    while (bit() == 0) {
-        if (++zeros > 31 || error) {
-            error = true;
-            return 0;
-        }
+    if (overrun()) {
+        error = true;
+        return 0;
     }
-    if (zeros == 0) return 0;
-    return (uint32_t(1) << zeros) - 1 + u(zeros);
+    Opx32u* p = const_cast<Opx32u*>(ptr);
+    Opx32s o = pos;
+    Opx32s v = 0;
+    const uint64_t start = consumed();
+    if (opxiDecodeExpGolombOne_H264_1u32s(&p, &o, &v, 0) != opxOk) {
+        error = true;
+        return 0;
+    }
+    ptr = p;
+    pos = o;
+    if (overrun() || (v == 0 && consumed() - start > 1)) {
+        error = true;
+        return 0;
+    }
+    return uint32_t(v);  // codes with 31 leading zeros reach 2^32 - 2
 }
 
 inline int32_t Bits::se() {
