@@ -1,6 +1,7 @@
 // Deblocking of a decoded picture (clause 8.7): the decoder derives the boundary strengths,
 // alpha, beta and tC0 per macroblock edge, the library filters the samples. Also the
 // concealment of macroblocks that a damaged stream left undecoded, and the CAVLC table set-up.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -96,11 +97,24 @@ void Decoder::edge_strengths(int mbx, int mby) {
     }
 }
 
-void Decoder::deblock_picture() {
+// Decoding in raster order (the usual case) filters macroblock row r - 1 as soon as row r is
+// complete, while its samples are still in the cache: row r's intra prediction needed row r - 1
+// unfiltered, and filtering row r - 1 changes nothing below it. Any other order (slice groups,
+// arbitrary slice order, lost slices) leaves the rest to the end of the picture.
+void Decoder::mb_decoded(int mb) {
+    if (mb != next_in_order_) in_order_ = false;
+    next_in_order_ = mb + 1;
+    if (!in_order_ || (mb + 1) % mb_width_ != 0) return;
+    int row = mb / mb_width_;
+    if (row >= 1) deblock_rows(deblocked_rows_, row);
+}
+
+void Decoder::deblock_rows(int first, int end) {
     Picture* p = cur_;
     const bool mono = sps_active_->chroma_format_idc == 0;
-    const int w = mb_width_, h = mb_height_;
-    for (int mby = 0; mby < h; ++mby) {
+    const int w = mb_width_;
+    deblocked_rows_ = std::max(deblocked_rows_, end);
+    for (int mby = first; mby < end; ++mby) {
         for (int mbx = 0; mbx < w; ++mbx) {
             MbInfo& q = mbs_[size_t(mby * w + mbx)];
             if (q.slice_num < 0 || q.slice_num >= int(slices_.size())) continue;

@@ -3,14 +3,14 @@
 // (clause 8.2.2) and output in display order with the bumping process of Annex C.
 #include "decoder.hpp"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <new>
-
-#include <sys/mman.h>
 
 namespace h264dec {
 
@@ -366,6 +366,8 @@ void Decoder::start_picture(const SliceHeader& sh, const Sps& sps, const Pps& pp
     slice_num_ = 0;
     slices_.clear();
     cur_has_error_ = false;
+    deblocked_rows_ = next_in_order_ = 0;
+    in_order_ = true;
     for (auto& m : mbs_) m.slice_num = -1;
     build_slice_group_map(sh, sps, pps);
 }
@@ -374,7 +376,7 @@ void Decoder::finish_picture() {
     if (!cur_) return;
     const Sps& sps = *sps_active_;
     conceal_picture();
-    deblock_picture();
+    deblock_rows(deblocked_rows_, mb_height_);
     Picture* p = cur_;
     const SliceHeader& sh = first_sh_;
     if (sh.nal_ref_idc != 0) {

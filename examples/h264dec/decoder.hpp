@@ -56,6 +56,7 @@ class Decoder {
 
     // ---- used by the slice decoder ----
     void error(const char* fmt, ...);
+    void mb_decoded(int mb);  // after the macroblock's samples and filter strengths
 
   private:
     friend class SliceDecoder;
@@ -87,6 +88,9 @@ class Decoder {
     int slice_num_ = 0;
     bool cur_has_error_ = false;
     int decode_order_ = 0;
+    // filtering during decoding: rows filtered, next macroblock in raster order, all in order
+    int deblocked_rows_ = 0, next_in_order_ = 0;
+    bool in_order_ = true;
 
     // POC and frame number state
     int prev_poc_msb_ = 0, prev_poc_lsb_ = 0;
@@ -113,7 +117,7 @@ class Decoder {
     int next_mb(int mb) const;
     bool build_ref_lists(const SliceHeader& sh, std::vector<Picture*> lists[2]);
     void decode_slice(const SliceHeader& sh, Bits& bits);
-    void deblock_picture();
+    void deblock_rows(int first, int end);
     void edge_strengths(int mbx, int mby);
     void conceal_picture();
 };

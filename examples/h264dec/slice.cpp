@@ -96,6 +96,7 @@ void SliceDecoder::run() {
             }
             if (skip_run > 0) {
                 skip_mb();
+                d_.mb_decoded(mb);
                 --skip_run;
                 if (skip_run == 0) {
                     more = b_.more_rbsp_data();
@@ -110,6 +111,7 @@ void SliceDecoder::run() {
             d_.cur_has_error_ = true;
             return;
         }
+        d_.mb_decoded(mb);
         more = b_.more_rbsp_data();
         mb = d_.next_mb(mb);
     }
