@@ -21,8 +21,9 @@ inline int clip3(int lo, int hi, int v) {
 // or a vector component differs by 4 or more, else 0. Unused lists hold reference -1 and a zero
 // vector, so a block with one vector compares like a pair with an unused list.
 static int motion_strength(const MbMotion& p, int pi, const MbMotion& q, int qi) {
-    const int p0 = p.ref_id[0][pi], p1 = p.ref_id[1][pi];
-    const int q0 = q.ref_id[0][qi], q1 = q.ref_id[1][qi];
+    const int p8 = blk8_of(pi), q8 = blk8_of(qi);
+    const int p0 = p.ref_id[0][p8], p1 = p.ref_id[1][p8];
+    const int q0 = q.ref_id[0][q8], q1 = q.ref_id[1][q8];
     auto far = [&](int lp, int lq) {
         return std::abs(p.mv[lp][pi][0] - q.mv[lq][qi][0]) >= 4 ||
                std::abs(p.mv[lp][pi][1] - q.mv[lq][qi][1]) >= 4;

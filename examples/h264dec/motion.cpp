@@ -50,7 +50,7 @@ void SliceDecoder::neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) con
     }
     const MbMotion& m = pic_->motion[size_t(n.mby * mbw_ + n.mbx)];
     int i = n.y * 4 + n.x;
-    ref = m.ref_idx[list][i];
+    ref = m.ref_idx[list][blk8_of(i)];
     mv.x = m.mv[list][i][0];  // 0 where the list is unused
     mv.y = m.mv[list][i][1];
 }
@@ -88,15 +88,18 @@ Mv SliceDecoder::predict_mv(int x, int y, int w, int list, int ref, int shape) {
 void SliceDecoder::store_motion(bool intra) {
     MbMotion& m = pic_->motion[size_t(mb_)];
     if (intra) return clear_motion(m);
-    for (int l = 0; l < 2; ++l)
+    for (int l = 0; l < 2; ++l) {
+        for (int b8 = 0; b8 < 4; ++b8) {
+            int r = ref_idx_[l][(b8 >> 1) * 8 + (b8 & 1) * 2];  // alike in the whole 8x8 block
+            m.ref_idx[l][b8] = int8_t(r);
+            m.ref_id[l][b8] = r >= 0 ? ref_id_[l][r] : -1;
+        }
         for (int i = 0; i < 16; ++i) {
-            int r = ref_idx_[l][i];
-            bool used = r >= 0;
-            m.ref_idx[l][i] = int8_t(r);
+            bool used = ref_idx_[l][i] >= 0;
             m.mv[l][i][0] = used ? int16_t(mv_[l][i].x) : int16_t(0);
             m.mv[l][i][1] = used ? int16_t(mv_[l][i].y) : int16_t(0);
-            m.ref_id[l][i] = used ? ref_id_[l][r] : -1;
         }
+    }
 }
 
 // ---- direct prediction (clause 8.4.1.2) ----------------------------------------------------
@@ -160,8 +163,9 @@ void SliceDecoder::direct(int blk8) {
         int i = y * 4 + x;
         // co-located 4x4 block (clause 8.4.1.2.1); with direct_8x8_inference the corner block
         int g = inferred ? (y8 / 2) * 12 + (x8 / 2) * 3 : i;
-        int col_list = col.ref_idx[0][g] >= 0 ? 0 : 1;
-        int ref_col = col.ref_idx[col_list][g];
+        int g8 = blk8_of(g);
+        int col_list = col.ref_idx[0][g8] >= 0 ? 0 : 1;
+        int ref_col = col.ref_idx[col_list][g8];
         Mv mv_col;  // zero where the co-located block is intra
         mv_col.x = col.mv[col_list][g][0];
         mv_col.y = col.mv[col_list][g][1];
@@ -179,7 +183,7 @@ void SliceDecoder::direct(int blk8) {
         } else {
             int ref0 = 0;
             if (ref_col >= 0) {
-                int id = col.ref_id[col_list][g];
+                int id = col.ref_id[col_list][g8];
                 ref0 = -1;
                 for (size_t r = 0; r < ref_[0].size(); ++r)
                     if (ref_id_[0][r] == id) {

@@ -84,7 +84,7 @@ void SliceDecoder::run() {
         mb_ = mb;
         mbx_ = mb % mbw_;
         mby_ = mb / mbw_;
-        prefetch_next(mb + 1 < n ? mb + 1 : mb);
+        prefetch_next(std::min(mb + 2, n - 1));
         if (sh_.slice_type != 2) {
             if (skip_run < 0) {
                 skip_run = int(b_.ue());
