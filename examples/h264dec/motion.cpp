@@ -6,36 +6,32 @@ namespace h264dec {
 
 // ---- neighbouring data ---------------------------------------------------------------------
 
+// nC of a 4x4 block (clause 9.2.1) from the blocks left of and above it; left_ok_ and top_ok_
+// say whether the neighbouring macroblocks are available (set per macroblock in
+// parse_residual).
 int SliceDecoder::luma_nc(int x, int y) {
-    Nb a = nb(x - 1, y), b = nb(x, y - 1);
-    int na = 0, nb_ = 0;
-    if (a.avail) na = info(a).total_coeff[a.y * 4 + a.x];
-    if (b.avail) nb_ = info(b).total_coeff[b.y * 4 + b.x];
-    if (a.avail && b.avail) return (na + nb_ + 1) >> 1;
-    return a.avail ? na : b.avail ? nb_ : 0;
+    const MbInfo* mbs = d_.mbs_.data();
+    const MbInfo& cur = mbs[mb_];
+    bool aa = x > 0 || left_ok_, ba = y > 0 || top_ok_;
+    int na = !aa ? 0 : x > 0 ? cur.total_coeff[y * 4 + x - 1] : mbs[mb_ - 1].total_coeff[y * 4 + 3];
+    int nb_ = !ba     ? 0
+              : y > 0 ? cur.total_coeff[(y - 1) * 4 + x]
+                      : mbs[mb_ - mbw_].total_coeff[12 + x];
+    if (aa && ba) return (na + nb_ + 1) >> 1;
+    return aa ? na : nb_;
 }
 
 int SliceDecoder::chroma_nc(int c, int x, int y) {
     // chroma 4x4 blocks form a 2x2 grid per macroblock
-    bool aa, ba;
-    int na = 0, nb_ = 0;
-    const MbInfo& cur = d_.mbs_[size_t(mb_)];
-    if (x > 0) {
-        aa = true;
-        na = cur.total_coeff_c[c][y * 2 + x - 1];
-    } else {
-        aa = mb_avail(mbx_ - 1, mby_);
-        if (aa) na = d_.mbs_[size_t(mb_ - 1)].total_coeff_c[c][y * 2 + 1];
-    }
-    if (y > 0) {
-        ba = true;
-        nb_ = cur.total_coeff_c[c][x];
-    } else {
-        ba = mb_avail(mbx_, mby_ - 1);
-        if (ba) nb_ = d_.mbs_[size_t(mb_ - mbw_)].total_coeff_c[c][2 + x];
-    }
+    const MbInfo* mbs = d_.mbs_.data();
+    const MbInfo& cur = mbs[mb_];
+    bool aa = x > 0 || left_ok_, ba = y > 0 || top_ok_;
+    int na = !aa     ? 0
+             : x > 0 ? cur.total_coeff_c[c][y * 2 + x - 1]
+                     : mbs[mb_ - 1].total_coeff_c[c][y * 2 + 1];
+    int nb_ = !ba ? 0 : y > 0 ? cur.total_coeff_c[c][x] : mbs[mb_ - mbw_].total_coeff_c[c][2 + x];
     if (aa && ba) return (na + nb_ + 1) >> 1;
-    return aa ? na : ba ? nb_ : 0;
+    return aa ? na : nb_;
 }
 
 void SliceDecoder::neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) const {

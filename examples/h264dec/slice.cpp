@@ -533,6 +533,8 @@ bool SliceDecoder::parse_residual(MbInfo& m, int cbp, bool i16) {
     const Opx32s** tok = t.coeff_token;
     const Opx32s** tz = t.total_zeros;
     const Opx32s** rb = t.run_before;
+    left_ok_ = mb_avail(mbx_ - 1, mby_);
+    top_ok_ = mb_avail(mbx_, mby_ - 1);
     auto block = [&](int nc, int limit, const Opx32s* scan, Opx16s** dst) -> int {
         OpxResult r = opxiDecodeCAVLCCoeffs_H264_1u16s(&ptr, &pos, &num, dst, nc, Opx16s(limit),
                                                        tok, tz, rb, scan);

@@ -136,6 +136,7 @@ class SliceDecoder {
     }
     void skip_mb();
     bool parse_residual(MbInfo& m, int cbp, bool i16);
+    bool left_ok_ = false, top_ok_ = false;  // neighbouring macroblocks available
     int luma_nc(int x, int y);
     int chroma_nc(int c, int x, int y);
     void neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) const;
