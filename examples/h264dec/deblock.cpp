@@ -37,9 +37,19 @@ static int motion_strength(const MbMotion& p, int pi, const MbMotion& q, int qi)
     return 1;
 }
 
+// A 4x4 bit matrix transposed: bit 4 * y + x moves to bit 4 * x + y.
+static unsigned transpose4x4(unsigned m) {
+    unsigned t = (m ^ (m >> 3)) & 0x0A0A;
+    m ^= t ^ (t << 3);
+    t = (m ^ (m >> 6)) & 0x00CC;
+    return m ^ t ^ (t << 6);
+}
+
 // Boundary strengths of the macroblock's vertical [0] and horizontal [1] edges, [4 * edge +
 // segment]. The slice decoder calls this when the macroblock is complete; the filter pass
-// recomputes it where a neighbour was decoded later (slice groups).
+// recomputes it where a neighbour was decoded later (slice groups). Masks with bit 4 * edge +
+// segment say where coefficients decide (bS 2) and where the motion must be compared, so that
+// the comparisons run only where they matter.
 void Decoder::edge_strengths(int mbx, int mby) {
     const int w = mb_width_;
     const size_t mb = size_t(mby * w + mbx);
@@ -57,43 +67,53 @@ void Decoder::edge_strengths(int mbx, int mby) {
             pm = nullptr;
         }
         if (pm && si.deblock_idc == 2 && pm->slice_num != q.slice_num) pm = nullptr;
-        // block index of segment k on edge e (0..3), inside its macroblock
+        // edges filtered: edge 0 with a neighbour, internal edges 1 and 3 only with 4x4
+        // transforms
+        unsigned filtered = q.transform8x8 ? 0x0F00 : 0xFFF0;
+        if (pm) filtered |= 0xF;
+        if (q.intra) {
+            for (int i = 0; i < 16; ++i) bs[i] = ((filtered >> i) & 1) ? (i < 4 ? 4 : 3) : 0;
+            continue;
+        }
+        // block of segment k on edge e inside its macroblock: 4k + e (vertical), 4e + k
         const int along = dir == 0 ? 4 : 1, across = dir == 0 ? 1 : 4;
-        for (int e = 0; e < 4; ++e) {
-            bool filtered = e == 0 ? pm != nullptr : !(q.transform8x8 && (e & 1));
-            if (!filtered) {
-                std::memset(bs + e * 4, 0, 4);
-                continue;
-            }
-            const MbInfo& pmb = e == 0 ? *pm : q;
-            if (q.intra || pmb.intra) {
-                std::memset(bs + e * 4, e == 0 ? 4 : 3, 4);
-                continue;
-            }
+        auto edge_major = [dir](unsigned raster) {
+            return dir == 0 ? transpose4x4(raster) : raster;
+        };
+        const unsigned qe = edge_major(q.nonzero);
+        // coefficients in the block on either side: bS 2
+        unsigned coded = (qe | (qe << 4)) & 0xFFF0;
+        if (pm) coded |= (qe | (edge_major(pm->nonzero) >> 12)) & 0xF;
+        coded &= filtered;
+        for (int i = 0; i < 16; ++i) bs[i] = Opx8u(((coded >> i) & 1) << 1);
+        unsigned motion = filtered & ~coded;
+        // internal edges the motion does not cross
+        for (int e = 1; e < 4; ++e)
+            if ((q.still[dir] >> e) & 1) motion &= ~(0xFu << (4 * e));
+        if (pm && pm->intra) {
+            std::memset(bs, 4, 4);
+            motion &= ~0xFu;
+        }
+        // the macroblock edge between two macroblocks whose blocks all move alike along it: one
+        // comparison serves its four segments
+        const int perp = dir ^ 1;
+        const bool uniform = pm && q.still[perp] == 0xE && pm->still[perp] == 0xE;
+        int shared = -1;
+        while (motion) {
+            const int s = __builtin_ctz(motion);
+            motion &= motion - 1;
+            const int e = s >> 2, k = s & 3;
+            const int qi = e * across + k * along;
+            const int pi = (e == 0 ? 3 : e - 1) * across + k * along;
             const MbMotion& pmm = e == 0 ? cur_->motion[pmb_index] : qm;
-            const int pe = e == 0 ? 3 : e - 1;
-            // internal edge that the motion does not cross: only coefficients matter
-            const bool still = e > 0 && ((q.still[dir] >> e) & 1);
-            // the left or top edge between two macroblocks whose blocks all move alike across
-            // it (no internal motion edge perpendicular to it in either): one comparison
-            const int perp = dir ^ 1;
-            const bool uniform = e == 0 && q.still[perp] == 0xE && pmb.still[perp] == 0xE;
-            int shared = -1;
-            for (int k = 0; k < 4; ++k) {
-                const int qi = e * across + k * along, pi = pe * across + k * along;
-                int v;
-                if (((q.nonzero >> qi) & 1) || ((pmb.nonzero >> pi) & 1)) {
-                    v = 2;
-                } else if (still) {
-                    v = 0;
-                } else if (uniform) {
-                    if (shared < 0) shared = motion_strength(pmm, pi, qm, qi);
-                    v = shared;
-                } else {
-                    v = motion_strength(pmm, pi, qm, qi);
-                }
-                bs[e * 4 + k] = Opx8u(v);
+            int v;
+            if (e == 0 && uniform) {
+                if (shared < 0) shared = motion_strength(pmm, pi, qm, qi);
+                v = shared;
+            } else {
+                v = motion_strength(pmm, pi, qm, qi);
             }
+            bs[s] = Opx8u(v);
         }
     }
 }
