@@ -130,6 +130,16 @@ void Decoder::mb_decoded(int mb) {
     if (row >= 1) deblock_rows(deblocked_rows_, row);
 }
 
+void SliceInfo::build_thresholds() {
+    for (int qp = 0; qp < 52; ++qp) {
+        const int index_a = clip3(0, 51, qp + alpha_offset);
+        alpha[qp] = kAlpha[index_a];
+        beta[qp] = kBeta[clip3(0, 51, qp + beta_offset)];
+        tc0[qp][0] = tc0[qp][4] = 0;
+        for (int b = 1; b < 4; ++b) tc0[qp][b] = kTc0[index_a][b - 1];
+    }
+}
+
 void Decoder::deblock_rows(int first, int end) {
     Picture* p = cur_;
     const bool mono = sps_active_->chroma_format_idc == 0;
@@ -149,44 +159,33 @@ void Decoder::deblock_rows(int first, int end) {
                 int nx = dir == 0 ? mbx - 1 : mbx, ny = dir == 0 ? mby : mby - 1;
                 const MbInfo* pm = nx >= 0 && ny >= 0 ? &mbs_[size_t(ny * w + nx)] : nullptr;
                 const Opx8u* bs = q.bs[dir];
-                int any = 0;
-                for (int i = 0; i < 16; ++i) any |= bs[i];
-                if (!any) continue;
-                // luma thresholds (clause 8.7.2.2)
-                Opx8u alpha[2], beta[2], tc0[16];
-                int qp_edge = pm && bs[0] | bs[1] | bs[2] | bs[3] ? (pm->qp + q.qp + 1) >> 1 : q.qp;
-                int qps[2] = {qp_edge, q.qp};
-                int index_a[2];
-                for (int i = 0; i < 2; ++i) {
-                    index_a[i] = clip3(0, 51, qps[i] + si.alpha_offset);
-                    alpha[i] = kAlpha[index_a[i]];
-                    beta[i] = kBeta[clip3(0, 51, qps[i] + si.beta_offset)];
-                }
+                uint32_t edges[4];  // the four bS of each edge
+                std::memcpy(edges, bs, 16);
+                if (!(edges[0] | edges[1] | edges[2] | edges[3])) continue;
+                // luma thresholds (clause 8.7.2.2): edge 0 from the average qP of both sides
+                const int qp_edge = pm && edges[0] ? (pm->qp + q.qp + 1) >> 1 : q.qp;
+                const Opx8u alpha[2] = {si.alpha[qp_edge], si.alpha[q.qp]};
+                const Opx8u beta[2] = {si.beta[qp_edge], si.beta[q.qp]};
+                Opx8u tc0[16];
                 for (int i = 0; i < 16; ++i)
-                    tc0[i] = bs[i] && bs[i] < 4 ? kTc0[index_a[i >= 4]][bs[i] - 1] : 0;
+                    tc0[i] = si.tc0[i < 4 ? qp_edge : q.qp][std::min<int>(bs[i], 4)];
                 OpxResult r = dir == 0 ? opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(
                                              py, p->width, alpha, beta, tc0, bs)
                                        : opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(
                                              py, p->width, alpha, beta, tc0, bs);
                 if (r != opxOk) error("luma deblocking failed (%d)", r);
-                if (mono) continue;
+                // chroma edge 0 uses luma edge 0's bS, chroma edge 1 luma edge 2's
+                if (mono || !(edges[0] | edges[2])) continue;
                 for (int c = 0; c < 2; ++c) {
-                    int cq = q.qpc[c];
-                    int cqe = pm && bs[0] | bs[1] | bs[2] | bs[3] ? (pm->qpc[c] + cq + 1) >> 1 : cq;
-                    int cqs[2] = {cqe, cq};
-                    Opx8u ca[2], cb[2], ctc[8];
-                    int cia[2];
-                    for (int i = 0; i < 2; ++i) {
-                        cia[i] = clip3(0, 51, cqs[i] + si.alpha_offset);
-                        ca[i] = kAlpha[cia[i]];
-                        cb[i] = kBeta[clip3(0, 51, cqs[i] + si.beta_offset)];
+                    const int cq = q.qpc[c];
+                    const int cqe = pm && edges[0] ? (pm->qpc[c] + cq + 1) >> 1 : cq;
+                    const Opx8u ca[2] = {si.alpha[cqe], si.alpha[cq]};
+                    const Opx8u cb[2] = {si.beta[cqe], si.beta[cq]};
+                    Opx8u ctc[8];
+                    for (int k = 0; k < 4; ++k) {
+                        ctc[k] = si.tc0[cqe][std::min<int>(bs[k], 4)];
+                        ctc[4 + k] = si.tc0[cq][std::min<int>(bs[8 + k], 4)];
                     }
-                    // chroma edge 0 uses luma edge 0's bS, chroma edge 1 luma edge 2's
-                    for (int ce = 0; ce < 2; ++ce)
-                        for (int k = 0; k < 4; ++k) {
-                            int v = bs[ce * 8 + k];
-                            ctc[ce * 4 + k] = v && v < 4 ? kTc0[cia[ce]][v - 1] : 0;
-                        }
                     r = dir == 0 ? opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR(pc[c], p->cwidth,
                                                                                    ca, cb, ctc, bs)
                                  : opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR(pc[c], p->cwidth,

@@ -30,6 +30,9 @@ struct MbInfo {
 struct SliceInfo {
     int deblock_idc = 0, alpha_offset = 0, beta_offset = 0;
     int chroma_qp_offset[2] = {0, 0};
+    // filter thresholds by qP (the slice's offsets applied, clause 8.7.2.2); tc0 by bS 0..4
+    Opx8u alpha[52], beta[52], tc0[52][5];
+    void build_thresholds();
 };
 
 // Tables of CAVLC codes built with the library's table builder.

@@ -52,6 +52,7 @@ void SliceDecoder::run() {
     si.beta_offset = sh_.beta_offset;
     si.chroma_qp_offset[0] = pps_.chroma_qp_offset[0];
     si.chroma_qp_offset[1] = pps_.chroma_qp_offset[1];
+    si.build_thresholds();
     d_.slices_.push_back(si);
     if (sh_.slice_type != 2 && !d_.build_ref_lists(sh_, ref_)) return;
     for (int l = 0; l < 2; ++l)
