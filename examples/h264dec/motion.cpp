@@ -319,8 +319,9 @@ void SliceDecoder::predict_partition(int x, int y, int w, int h) {
     }
 }
 
-// Predicts the macroblock from ref_idx_/mv_: whole when all 16 blocks move alike, else per
-// 8x8 block when each 8x8 block is uniform, else per 4x4 block.
+// Predicts the macroblock from ref_idx_/mv_ in the largest blocks that move alike: the whole
+// macroblock, two 16x8 or 8x16 halves, else per 8x8 block (whole, halves or 4x4 blocks). Also
+// records the internal edges across which the motion does not change, for the filter strengths.
 void SliceDecoder::inter_prediction() {
     auto same = [&](int i, int j) {
         for (int l = 0; l < 2; ++l) {
@@ -329,38 +330,54 @@ void SliceDecoder::inter_prediction() {
         }
         return true;
     };
-    bool all = true;
-    for (int i = 1; i < 16 && all; ++i) all = same(0, i);
-    // internal edges (1..3) across which the motion does not change, for the filter strengths
+    // motion equal between horizontal neighbours (row y, columns x and x + 1) and vertical
+    // neighbours (rows y and y + 1, column x)
+    bool right[4][3], down[3][4];
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 3; ++x) right[y][x] = same(y * 4 + x, y * 4 + x + 1);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) down[y][x] = same(y * 4 + x, y * 4 + x + 4);
+    // uniform rectangle of blocks x0..x1, y0..y1 (inclusive)
+    auto uniform = [&](int x0, int y0, int x1, int y1) {
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x)
+                if ((x < x1 && !right[y][x]) || (y < y1 && !down[y][x])) return false;
+        return true;
+    };
     uint8_t still[2] = {0, 0};
-    if (all) {
-        still[0] = still[1] = 0xE;
-    } else {
-        for (int e = 1; e < 4; ++e) {
-            bool v = true, h = true;
-            for (int k = 0; k < 4; ++k) {
-                v = v && same(k * 4 + e - 1, k * 4 + e);
-                h = h && same((e - 1) * 4 + k, e * 4 + k);
-            }
-            still[0] |= uint8_t(v << e);
-            still[1] |= uint8_t(h << e);
+    for (int e = 1; e < 4; ++e) {
+        bool v = true, h = true;
+        for (int k = 0; k < 4; ++k) {
+            v = v && right[k][e - 1];
+            h = h && down[e - 1][k];
         }
+        still[0] |= uint8_t(v << e);
+        still[1] |= uint8_t(h << e);
     }
     MbInfo& info_mb = d_.mbs_[size_t(mb_)];
     info_mb.still[0] = still[0];
     info_mb.still[1] = still[1];
-    if (all) return predict_partition(0, 0, 16, 16);
+    if (still[0] == 0xE && still[1] == 0xE) return predict_partition(0, 0, 16, 16);
+    if (uniform(0, 0, 3, 1) && uniform(0, 2, 3, 3)) {
+        predict_partition(0, 0, 16, 8);
+        predict_partition(0, 8, 16, 8);
+        return;
+    }
+    if (uniform(0, 0, 1, 3) && uniform(2, 0, 3, 3)) {
+        predict_partition(0, 0, 8, 16);
+        predict_partition(8, 0, 8, 16);
+        return;
+    }
     for (int b8 = 0; b8 < 4; ++b8) {
         int x = (b8 & 1) * 2, y = (b8 >> 1) * 2;
-        int i0 = y * 4 + x;
-        bool top = same(i0, i0 + 1), bottom = same(i0 + 4, i0 + 5);
-        bool left = same(i0, i0 + 4), right = same(i0 + 1, i0 + 5);
+        bool top = right[y][x], bottom = right[y + 1][x];
+        bool left = down[y][x], rgt = down[y][x + 1];
         if (top && bottom && left) {
             predict_partition(x * 4, y * 4, 8, 8);
         } else if (top && bottom) {
             predict_partition(x * 4, y * 4, 8, 4);
             predict_partition(x * 4, y * 4 + 4, 8, 4);
-        } else if (left && right) {
+        } else if (left && rgt) {
             predict_partition(x * 4, y * 4, 4, 8);
             predict_partition(x * 4 + 4, y * 4, 4, 8);
         } else {
