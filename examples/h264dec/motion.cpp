@@ -323,12 +323,21 @@ void SliceDecoder::predict_partition(int x, int y, int w, int h) {
 // macroblock, two 16x8 or 8x16 halves, else per 8x8 block (whole, halves or 4x4 blocks). Also
 // records the internal edges across which the motion does not change, for the filter strengths.
 void SliceDecoder::inter_prediction() {
-    auto same = [&](int i, int j) {
+    // each block's motion as three 64-bit words (reference and vector per list, the vector
+    // zero where the list is unused): equal motion is equal words
+    uint64_t key[16][3];
+    for (int i = 0; i < 16; ++i) {
+        uint32_t v[6];
         for (int l = 0; l < 2; ++l) {
-            if (ref_idx_[l][i] != ref_idx_[l][j]) return false;
-            if (ref_idx_[l][i] >= 0 && !(mv_[l][i] == mv_[l][j])) return false;
+            const int r = ref_idx_[l][i];
+            v[l] = uint32_t(r);
+            v[2 + 2 * l] = r >= 0 ? uint32_t(mv_[l][i].x) : 0;
+            v[3 + 2 * l] = r >= 0 ? uint32_t(mv_[l][i].y) : 0;
         }
-        return true;
+        std::memcpy(key[i], v, sizeof v);
+    }
+    auto same = [&](int i, int j) {
+        return ((key[i][0] ^ key[j][0]) | (key[i][1] ^ key[j][1]) | (key[i][2] ^ key[j][2])) == 0;
     };
     // motion equal between horizontal neighbours (row y, columns x and x + 1) and vertical
     // neighbours (rows y and y + 1, column x)

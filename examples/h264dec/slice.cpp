@@ -86,6 +86,7 @@ void SliceDecoder::run() {
         mbx_ = mb % mbw_;
         mby_ = mb / mbw_;
         prefetch_next(std::min(mb + 2, n - 1));
+        set_neighbours();
         if (sh_.slice_type != 2) {
             if (skip_run < 0) {
                 skip_run = int(b_.ue());
@@ -534,8 +535,8 @@ bool SliceDecoder::parse_residual(MbInfo& m, int cbp, bool i16) {
     const Opx32s** tok = t.coeff_token;
     const Opx32s** tz = t.total_zeros;
     const Opx32s** rb = t.run_before;
-    left_ok_ = mb_avail(mbx_ - 1, mby_);
-    top_ok_ = mb_avail(mbx_, mby_ - 1);
+    left_ok_ = nb_avail_[1][0];
+    top_ok_ = nb_avail_[0][1];
     auto block = [&](int nc, int limit, const Opx32s* scan, Opx16s** dst) -> int {
         OpxResult r = opxiDecodeCAVLCCoeffs_H264_1u16s(&ptr, &pos, &num, dst, nc, Opx16s(limit),
                                                        tok, tz, rb, scan);

@@ -109,6 +109,16 @@ class SliceDecoder {
         return (mby * 4 + y) * (mbw_ * 4) + mbx * 4 + x;
     }
 
+    // availability of the neighbouring macroblocks, decided when the macroblock starts:
+    // [0] the row above (left, above, right), [1] the current row (left, itself, right: never)
+    bool nb_avail_[2][3] = {};
+    void set_neighbours() {
+        for (int dx = -1; dx <= 1; ++dx) nb_avail_[0][dx + 1] = mb_avail(mbx_ + dx, mby_ - 1);
+        nb_avail_[1][0] = mb_avail(mbx_ - 1, mby_);
+        nb_avail_[1][1] = true;
+        nb_avail_[1][2] = false;  // right of the current macroblock: not decoded yet
+    }
+
     struct Nb {
         bool avail = false;
         int mbx = 0, mby = 0, x = 0, y = 0;  // macroblock and 4x4 block inside it
@@ -116,15 +126,12 @@ class SliceDecoder {
     // the 4x4 block at (x, y) relative to the current macroblock (x in -1..4, y in -1..3)
     Nb nb(int x, int y) const {
         Nb n;
-        n.mbx = mbx_;
-        n.mby = mby_;
-        if (x < 0) --n.mbx, x += 4;
-        if (x > 3) ++n.mbx, x -= 4;
-        if (y < 0) --n.mby, y += 4;
-        n.x = x;
-        n.y = y;
-        n.avail = (n.mbx == mbx_ && n.mby == mby_) ? true : mb_avail(n.mbx, n.mby);
-        if (n.mby == mby_ && n.mbx > mbx_) n.avail = false;  // right of the current macroblock
+        int dx = x < 0 ? -1 : x > 3 ? 1 : 0, dy = y < 0 ? -1 : 0;
+        n.mbx = mbx_ + dx;
+        n.mby = mby_ + dy;
+        n.x = x - 4 * dx;
+        n.y = y - 4 * dy;
+        n.avail = nb_avail_[dy + 1][dx + 1];
         return n;
     }
     const MbInfo& info(const Nb& n) const { return d_.mbs_[size_t(n.mby * mbw_ + n.mbx)]; }
