@@ -85,7 +85,12 @@ void Decoder::edge_strengths(int mbx, int mby) {
         unsigned coded = (qe | (qe << 4)) & 0xFFF0;
         if (pm) coded |= (qe | (edge_major(pm->nonzero) >> 12)) & 0xF;
         coded &= filtered;
-        for (int i = 0; i < 16; ++i) bs[i] = Opx8u(((coded >> i) & 1) << 1);
+        for (int e = 0; e < 4; ++e) {
+            // four bS bytes: 2 where the segment's bit is set
+            uint32_t nibble = (coded >> (4 * e)) & 0xF, v = 0;
+            for (int k = 0; k < 4; ++k) v |= ((nibble >> k) & 1u) << (8 * k + 1);
+            std::memcpy(bs + 4 * e, &v, 4);
+        }
         unsigned motion = filtered & ~coded;
         // internal edges the motion does not cross
         for (int e = 1; e < 4; ++e)

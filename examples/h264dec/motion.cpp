@@ -326,15 +326,14 @@ void SliceDecoder::inter_prediction() {
     // each block's motion as three 64-bit words (reference and vector per list, the vector
     // zero where the list is unused): equal motion is equal words
     uint64_t key[16][3];
+    auto pack = [](int lo, int hi) {
+        return uint64_t(uint32_t(lo)) | uint64_t(uint32_t(hi)) << 32;
+    };
     for (int i = 0; i < 16; ++i) {
-        uint32_t v[6];
-        for (int l = 0; l < 2; ++l) {
-            const int r = ref_idx_[l][i];
-            v[l] = uint32_t(r);
-            v[2 + 2 * l] = r >= 0 ? uint32_t(mv_[l][i].x) : 0;
-            v[3 + 2 * l] = r >= 0 ? uint32_t(mv_[l][i].y) : 0;
-        }
-        std::memcpy(key[i], v, sizeof v);
+        const int r0 = ref_idx_[0][i], r1 = ref_idx_[1][i];
+        key[i][0] = pack(r0, r1);
+        key[i][1] = r0 >= 0 ? pack(mv_[0][i].x, mv_[0][i].y) : 0;
+        key[i][2] = r1 >= 0 ? pack(mv_[1][i].x, mv_[1][i].y) : 0;
     }
     auto same = [&](int i, int j) {
         return ((key[i][0] ^ key[j][0]) | (key[i][1] ^ key[j][1]) | (key[i][2] ^ key[j][2])) == 0;
