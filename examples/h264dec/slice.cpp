@@ -181,18 +181,19 @@ void SliceDecoder::skip_mb() {
 // ---- macroblock layer ------------------------------------------------------------------------
 
 Opx8u SliceDecoder::intra_edges() const {
-    auto ok = [&](int x, int y) {
-        if (!mb_avail(x, y)) return false;
-        if (pps_.constrained_intra_pred && !d_.mbs_[size_t(y * mbw_ + x)].intra) return false;
+    auto ok = [&](int dx, int dy) {
+        if (!nb_avail_[dy + 1][dx + 1]) return false;
+        if (pps_.constrained_intra_pred && !d_.mbs_[size_t((mby_ + dy) * mbw_ + mbx_ + dx)].intra)
+            return false;
         return true;
     };
     // edgeType bits of the reconstruction functions: a neighbour that is not available for
     // intra prediction (outside, another slice, or inter under constrained_intra_pred)
     Opx8u edge = 0;
-    if (!ok(mbx_ - 1, mby_)) edge |= 1;
-    if (!ok(mbx_, mby_ - 1)) edge |= 4;
-    if (!ok(mbx_ - 1, mby_ - 1)) edge |= 16;
-    if (!ok(mbx_ + 1, mby_ - 1)) edge |= 32;
+    if (!ok(-1, 0)) edge |= 1;
+    if (!ok(0, -1)) edge |= 4;
+    if (!ok(-1, -1)) edge |= 16;
+    if (!ok(1, -1)) edge |= 32;
     return edge;
 }
 
@@ -499,14 +500,16 @@ bool SliceDecoder::decode_mb() {
     } else {
         inter_prediction();
         store_motion(false);
-        if (t8)
+        // without coefficients the prediction is the result: no reconstruction call
+        // (coded-block bits: luma 1..16, chroma DC 17..18, chroma AC 19..26)
+        if (t8 && cbp8x8_)
             r = opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(&cp, py, ys, cbp8x8_, qp_,
                                                              ls8_[1][qp6], 0);
-        else
+        else if (!t8 && (cbp4x4_ & 0x1FFFFu))
             r = opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(&cp, py, ys, cbp4x4_, qp_,
                                                              ls4_[3][qp6], 0);
         if (r < 0) d_.error("inter luma reconstruction failed (%d)", r);
-        if (!mono_) {
+        if (!mono_ && (cbp4x4_ >> 17)) {
             r = opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(
                 &cp, pcb, pcr, Opx32u(cs), cbp4x4_, Opx32u(qc[0]), Opx32u(qc[1]),
                 ls4_[4][qc[0] % 6], ls4_[5][qc[1] % 6], 0);
