@@ -105,9 +105,6 @@ class SliceDecoder {
         if (mbx < 0 || mby < 0 || mbx >= mbw_ || mby >= mbh_) return false;
         return d_.mbs_[size_t(mby * mbw_ + mbx)].slice_num == slice_num_;
     }
-    int gblk(int mbx, int mby, int x, int y) const {
-        return (mby * 4 + y) * (mbw_ * 4) + mbx * 4 + x;
-    }
 
     // availability of the neighbouring macroblocks, decided when the macroblock starts:
     // [0] the row above (left, above, right), [1] the current row (left, itself, right: never)
