@@ -1,6 +1,7 @@
 // Deblocking of a decoded picture (clause 8.7): the decoder derives the boundary strengths,
 // alpha, beta and tC0 per macroblock edge, the library filters the samples. Also the
 // concealment of macroblocks that a damaged stream left undecoded, and the CAVLC table set-up.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,91 +16,141 @@ inline int clip3(int lo, int hi, int v) {
 }
 }  // namespace
 
-// bS for motion (clause 8.7.2.1): 1 when the blocks use different reference pictures or a
-// different number of motion vectors, or a vector component differs by 4 or more.
-static int motion_strength(const Picture* p, size_t gp, size_t gq) {
-    int rp0 = p->ref_idx[0][gp] >= 0 ? p->ref_id[0][gp] : -1;
-    int rp1 = p->ref_idx[1][gp] >= 0 ? p->ref_id[1][gp] : -1;
-    int rq0 = p->ref_idx[0][gq] >= 0 ? p->ref_id[0][gq] : -1;
-    int rq1 = p->ref_idx[1][gq] >= 0 ? p->ref_id[1][gq] : -1;
-    auto mvd = [&](int lp, int lq) {
-        const int16_t* a = &p->mv[lp][gp * 2];
-        const int16_t* b = &p->mv[lq][gq * 2];
-        return std::abs(a[0] - b[0]) >= 4 || std::abs(a[1] - b[1]) >= 4;
+// bS for motion (clause 8.7.2.1) between block pi of macroblock p and block qi of macroblock q:
+// 1 when the blocks use different reference pictures or a different number of motion vectors,
+// or a vector component differs by 4 or more, else 0. Unused lists hold reference -1 and a zero
+// vector, so a block with one vector compares like a pair with an unused list.
+static int motion_strength(const MbMotion& p, int pi, const MbMotion& q, int qi) {
+    const int p8 = blk8_of(pi), q8 = blk8_of(qi);
+    const int p0 = p.ref_id[0][p8], p1 = p.ref_id[1][p8];
+    const int q0 = q.ref_id[0][q8], q1 = q.ref_id[1][q8];
+    auto far = [&](int lp, int lq) {
+        return std::abs(p.mv[lp][pi][0] - q.mv[lq][qi][0]) >= 4 ||
+               std::abs(p.mv[lp][pi][1] - q.mv[lq][qi][1]) >= 4;
     };
-    int np = (rp0 >= 0) + (rp1 >= 0), nq = (rq0 >= 0) + (rq1 >= 0);
-    if (np != nq) return 1;
-    if (np == 1) {
-        int lp = rp0 >= 0 ? 0 : 1, lq = rq0 >= 0 ? 0 : 1;
-        if ((lp ? rp1 : rp0) != (lq ? rq1 : rq0)) return 1;
-        return mvd(lp, lq) ? 1 : 0;
+    if (p0 == q0 && p1 == q1) {
+        if (p0 != p1) return far(0, 0) || far(1, 1);
+        // both lists name the same picture (or neither is used): either pairing may match
+        return (far(0, 0) || far(1, 1)) && (far(0, 1) || far(1, 0));
     }
-    if (np == 0) return 0;
-    if (!((rp0 == rq0 && rp1 == rq1) || (rp0 == rq1 && rp1 == rq0))) return 1;
-    if (rp0 != rp1) {
-        if (rp0 == rq0) return (mvd(0, 0) || mvd(1, 1)) ? 1 : 0;
-        return (mvd(0, 1) || mvd(1, 0)) ? 1 : 0;
-    }
-    return ((mvd(0, 0) || mvd(1, 1)) && (mvd(0, 1) || mvd(1, 0))) ? 1 : 0;
+    if (p0 == q1 && p1 == q0) return far(0, 1) || far(1, 0);
+    return 1;
+}
+
+// A 4x4 bit matrix transposed: bit 4 * y + x moves to bit 4 * x + y.
+static unsigned transpose4x4(unsigned m) {
+    unsigned t = (m ^ (m >> 3)) & 0x0A0A;
+    m ^= t ^ (t << 3);
+    t = (m ^ (m >> 6)) & 0x00CC;
+    return m ^ t ^ (t << 6);
 }
 
 // Boundary strengths of the macroblock's vertical [0] and horizontal [1] edges, [4 * edge +
-// segment]. The slice decoder calls this when the macroblock is complete, while its motion is in
-// the cache; the filter pass recomputes it where a neighbour was decoded later (slice groups).
+// segment]. The slice decoder calls this when the macroblock is complete; the filter pass
+// recomputes it where a neighbour was decoded later (slice groups). Masks with bit 4 * edge +
+// segment say where coefficients decide (bS 2) and where the motion must be compared, so that
+// the comparisons run only where they matter.
 void Decoder::edge_strengths(int mbx, int mby) {
-    const Picture* p = cur_;
     const int w = mb_width_;
-    const int bw = w * 4;  // 4x4 blocks per picture row
-    MbInfo& q = mbs_[size_t(mby * w + mbx)];
+    const size_t mb = size_t(mby * w + mbx);
+    MbInfo& q = mbs_[mb];
+    const MbMotion& qm = cur_->motion[mb];
     const SliceInfo& si = slices_[size_t(q.slice_num)];
     q.bs_valid = true;
     for (int dir = 0; dir < 2; ++dir) {  // 0: vertical edges, 1: horizontal edges
         Opx8u* bs = q.bs[dir];
         int nx = dir == 0 ? mbx - 1 : mbx, ny = dir == 0 ? mby : mby - 1;
-        const MbInfo* pm = nx >= 0 && ny >= 0 ? &mbs_[size_t(ny * w + nx)] : nullptr;
+        size_t pmb_index = size_t(ny * w + nx);
+        const MbInfo* pm = nx >= 0 && ny >= 0 ? &mbs_[pmb_index] : nullptr;
         if (pm && pm->slice_num < 0) {
             q.bs_valid = false;  // not decoded yet, or lost
             pm = nullptr;
         }
         if (pm && si.deblock_idc == 2 && pm->slice_num != q.slice_num) pm = nullptr;
+        // edges filtered: edge 0 with a neighbour, internal edges 1 and 3 only with 4x4
+        // transforms
+        unsigned filtered = q.transform8x8 ? 0x0F00 : 0xFFF0;
+        if (pm) filtered |= 0xF;
+        if (q.intra) {
+            for (int i = 0; i < 16; ++i) bs[i] = ((filtered >> i) & 1) ? (i < 4 ? 4 : 3) : 0;
+            continue;
+        }
+        // block of segment k on edge e inside its macroblock: 4k + e (vertical), 4e + k
+        const int along = dir == 0 ? 4 : 1, across = dir == 0 ? 1 : 4;
+        auto edge_major = [dir](unsigned raster) {
+            return dir == 0 ? transpose4x4(raster) : raster;
+        };
+        const unsigned qe = edge_major(q.nonzero);
+        // coefficients in the block on either side: bS 2
+        unsigned coded = (qe | (qe << 4)) & 0xFFF0;
+        if (pm) coded |= (qe | (edge_major(pm->nonzero) >> 12)) & 0xF;
+        coded &= filtered;
         for (int e = 0; e < 4; ++e) {
-            bool filtered = e == 0 ? pm != nullptr : !(q.transform8x8 && (e & 1));
-            if (!filtered) {
-                std::memset(bs + e * 4, 0, 4);
-                continue;
+            // four bS bytes: 2 where the segment's bit is set
+            uint32_t nibble = (coded >> (4 * e)) & 0xF, v = 0;
+            for (int k = 0; k < 4; ++k) v |= ((nibble >> k) & 1u) << (8 * k + 1);
+            std::memcpy(bs + 4 * e, &v, 4);
+        }
+        unsigned motion = filtered & ~coded;
+        // internal edges the motion does not cross
+        for (int e = 1; e < 4; ++e)
+            if ((q.still[dir] >> e) & 1) motion &= ~(0xFu << (4 * e));
+        if (pm && pm->intra) {
+            std::memset(bs, 4, 4);
+            motion &= ~0xFu;
+        }
+        // the macroblock edge between two macroblocks whose blocks all move alike along it: one
+        // comparison serves its four segments
+        const int perp = dir ^ 1;
+        const bool uniform = pm && q.still[perp] == 0xE && pm->still[perp] == 0xE;
+        int shared = -1;
+        while (motion) {
+            const int s = __builtin_ctz(motion);
+            motion &= motion - 1;
+            const int e = s >> 2, k = s & 3;
+            const int qi = e * across + k * along;
+            const int pi = (e == 0 ? 3 : e - 1) * across + k * along;
+            const MbMotion& pmm = e == 0 ? cur_->motion[pmb_index] : qm;
+            int v;
+            if (e == 0 && uniform) {
+                if (shared < 0) shared = motion_strength(pmm, pi, qm, qi);
+                v = shared;
+            } else {
+                v = motion_strength(pmm, pi, qm, qi);
             }
-            const MbInfo& pmb = e == 0 ? *pm : q;
-            if (q.intra || pmb.intra) {
-                std::memset(bs + e * 4, e == 0 ? 4 : 3, 4);
-                continue;
-            }
-            for (int k = 0; k < 4; ++k) {
-                // q block at edge e, segment k; p block across the edge
-                int qx = dir == 0 ? e : k, qy = dir == 0 ? k : e;
-                int px = dir == 0 ? (e == 0 ? 3 : e - 1) : k;
-                int pyy = dir == 0 ? k : (e == 0 ? 3 : e - 1);
-                int v;
-                if (((q.nonzero >> (qy * 4 + qx)) & 1) || ((pmb.nonzero >> (pyy * 4 + px)) & 1)) {
-                    v = 2;
-                } else if (e > 0 && ((q.still[dir] >> e) & 1)) {
-                    v = 0;
-                } else {
-                    int gq = (mby * 4 + qy) * bw + mbx * 4 + qx;
-                    int pmbx = e == 0 ? nx : mbx, pmby = e == 0 ? ny : mby;
-                    int gp = (pmby * 4 + pyy) * bw + pmbx * 4 + px;
-                    v = motion_strength(p, size_t(gp), size_t(gq));
-                }
-                bs[e * 4 + k] = Opx8u(v);
-            }
+            bs[s] = Opx8u(v);
         }
     }
 }
 
-void Decoder::deblock_picture() {
+// Decoding in raster order (the usual case) filters macroblock row r - 1 as soon as row r is
+// complete, while its samples are still in the cache: row r's intra prediction needed row r - 1
+// unfiltered, and filtering row r - 1 changes nothing below it. Any other order (slice groups,
+// arbitrary slice order, lost slices) leaves the rest to the end of the picture.
+void Decoder::mb_decoded(int mb) {
+    if (mb != next_in_order_) in_order_ = false;
+    next_in_order_ = mb + 1;
+    if (!in_order_ || (mb + 1) % mb_width_ != 0) return;
+    int row = mb / mb_width_;
+    if (row >= 1) deblock_rows(deblocked_rows_, row);
+}
+
+void SliceInfo::build_thresholds() {
+    for (int qp = 0; qp < 52; ++qp) {
+        const int index_a = clip3(0, 51, qp + alpha_offset);
+        alpha[qp] = kAlpha[index_a];
+        beta[qp] = kBeta[clip3(0, 51, qp + beta_offset)];
+        tc0[qp][0] = tc0[qp][4] = 0;
+        for (int b = 1; b < 4; ++b) tc0[qp][b] = kTc0[index_a][b - 1];
+    }
+}
+
+void Decoder::deblock_rows(int first, int end) {
     Picture* p = cur_;
     const bool mono = sps_active_->chroma_format_idc == 0;
-    const int w = mb_width_, h = mb_height_;
-    for (int mby = 0; mby < h; ++mby) {
+    const int w = mb_width_;
+    deblocked_rows_ = std::max(deblocked_rows_, end);
+    for (int mby = first; mby < end; ++mby) {
         for (int mbx = 0; mbx < w; ++mbx) {
             MbInfo& q = mbs_[size_t(mby * w + mbx)];
             if (q.slice_num < 0 || q.slice_num >= int(slices_.size())) continue;
@@ -113,44 +164,33 @@ void Decoder::deblock_picture() {
                 int nx = dir == 0 ? mbx - 1 : mbx, ny = dir == 0 ? mby : mby - 1;
                 const MbInfo* pm = nx >= 0 && ny >= 0 ? &mbs_[size_t(ny * w + nx)] : nullptr;
                 const Opx8u* bs = q.bs[dir];
-                int any = 0;
-                for (int i = 0; i < 16; ++i) any |= bs[i];
-                if (!any) continue;
-                // luma thresholds (clause 8.7.2.2)
-                Opx8u alpha[2], beta[2], tc0[16];
-                int qp_edge = pm && bs[0] | bs[1] | bs[2] | bs[3] ? (pm->qp + q.qp + 1) >> 1 : q.qp;
-                int qps[2] = {qp_edge, q.qp};
-                int index_a[2];
-                for (int i = 0; i < 2; ++i) {
-                    index_a[i] = clip3(0, 51, qps[i] + si.alpha_offset);
-                    alpha[i] = kAlpha[index_a[i]];
-                    beta[i] = kBeta[clip3(0, 51, qps[i] + si.beta_offset)];
-                }
+                uint32_t edges[4];  // the four bS of each edge
+                std::memcpy(edges, bs, 16);
+                if (!(edges[0] | edges[1] | edges[2] | edges[3])) continue;
+                // luma thresholds (clause 8.7.2.2): edge 0 from the average qP of both sides
+                const int qp_edge = pm && edges[0] ? (pm->qp + q.qp + 1) >> 1 : q.qp;
+                const Opx8u alpha[2] = {si.alpha[qp_edge], si.alpha[q.qp]};
+                const Opx8u beta[2] = {si.beta[qp_edge], si.beta[q.qp]};
+                Opx8u tc0[16];
                 for (int i = 0; i < 16; ++i)
-                    tc0[i] = bs[i] && bs[i] < 4 ? kTc0[index_a[i >= 4]][bs[i] - 1] : 0;
+                    tc0[i] = si.tc0[i < 4 ? qp_edge : q.qp][std::min<int>(bs[i], 4)];
                 OpxResult r = dir == 0 ? opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(
                                              py, p->width, alpha, beta, tc0, bs)
                                        : opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(
                                              py, p->width, alpha, beta, tc0, bs);
                 if (r != opxOk) error("luma deblocking failed (%d)", r);
-                if (mono) continue;
+                // chroma edge 0 uses luma edge 0's bS, chroma edge 1 luma edge 2's
+                if (mono || !(edges[0] | edges[2])) continue;
                 for (int c = 0; c < 2; ++c) {
-                    int cq = q.qpc[c];
-                    int cqe = pm && bs[0] | bs[1] | bs[2] | bs[3] ? (pm->qpc[c] + cq + 1) >> 1 : cq;
-                    int cqs[2] = {cqe, cq};
-                    Opx8u ca[2], cb[2], ctc[8];
-                    int cia[2];
-                    for (int i = 0; i < 2; ++i) {
-                        cia[i] = clip3(0, 51, cqs[i] + si.alpha_offset);
-                        ca[i] = kAlpha[cia[i]];
-                        cb[i] = kBeta[clip3(0, 51, cqs[i] + si.beta_offset)];
+                    const int cq = q.qpc[c];
+                    const int cqe = pm && edges[0] ? (pm->qpc[c] + cq + 1) >> 1 : cq;
+                    const Opx8u ca[2] = {si.alpha[cqe], si.alpha[cq]};
+                    const Opx8u cb[2] = {si.beta[cqe], si.beta[cq]};
+                    Opx8u ctc[8];
+                    for (int k = 0; k < 4; ++k) {
+                        ctc[k] = si.tc0[cqe][std::min<int>(bs[k], 4)];
+                        ctc[4 + k] = si.tc0[cq][std::min<int>(bs[8 + k], 4)];
                     }
-                    // chroma edge 0 uses luma edge 0's bS, chroma edge 1 luma edge 2's
-                    for (int ce = 0; ce < 2; ++ce)
-                        for (int k = 0; k < 4; ++k) {
-                            int v = bs[ce * 8 + k];
-                            ctc[ce * 4 + k] = v && v < 4 ? kTc0[cia[ce]][v - 1] : 0;
-                        }
                     r = dir == 0 ? opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR(pc[c], p->cwidth,
                                                                                    ca, cb, ctc, bs)
                                  : opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR(pc[c], p->cwidth,
@@ -193,15 +233,7 @@ void Decoder::conceal_picture() {
                     std::memset(p->cr + o, 128, 8);
                 }
             }
-            int bw = mb_width_ * 4;
-            for (int l = 0; l < 2; ++l)
-                for (int y = 0; y < 4; ++y)
-                    for (int x = 0; x < 4; ++x) {
-                        size_t g = size_t((mby * 4 + y) * bw + mbx * 4 + x);
-                        p->ref_idx[l][g] = -1;
-                        p->ref_id[l][g] = -1;
-                        p->mv[l][g * 2] = p->mv[l][g * 2 + 1] = 0;
-                    }
+            clear_motion(p->motion[size_t(mby * mb_width_ + mbx)]);
         }
     if (missing) error("%d macroblocks missing in picture %d; concealed", missing, p->poc);
 }

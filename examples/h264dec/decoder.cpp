@@ -3,12 +3,37 @@
 // (clause 8.2.2) and output in display order with the bumping process of Annex C.
 #include "decoder.hpp"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace h264dec {
+
+void* alloc_picture_memory(size_t bytes) {
+    constexpr size_t kHuge = size_t(2) << 20;
+    const bool huge = bytes >= kHuge / 2;
+    const size_t align = huge ? kHuge : 64;
+    const size_t size = (bytes + align - 1) / align * align;
+    void* p = std::aligned_alloc(align, size);
+    if (!p) throw std::bad_alloc();
+    if (huge) madvise(p, size, MADV_HUGEPAGE);  // advice only: failure changes nothing
+    return p;
+}
+
+void FreePictureMemory::operator()(void* p) const {
+    std::free(p);
+}
+
+void clear_motion(MbMotion& m) {
+    std::memset(m.mv, 0, sizeof m.mv);
+    std::memset(m.ref_id, 0xFF, sizeof m.ref_id);
+    std::memset(m.ref_idx, 0xFF, sizeof m.ref_idx);
+}
 
 Decoder::Decoder(const Options& opt, FILE* report) : opt_(opt), report_(report) {
     if (!opt_.out.empty()) {
@@ -187,17 +212,12 @@ Picture* Decoder::new_picture() {
         p->cheight = p->height / 2;
         size_t ys = size_t(p->width) * p->height, cs = size_t(p->cwidth) * p->cheight;
         p->plane_bytes = ys + 2 * cs;
-        p->planes.reset(new uint8_t[p->plane_bytes]);
+        p->planes.reset(static_cast<uint8_t*>(alloc_picture_memory(p->plane_bytes)));
         p->y = p->planes.get();
         p->cb = p->y + ys;
         p->cr = p->cb + cs;
-        size_t nb = size_t(mb_width_) * mb_height_ * 16;
-        p->blocks = nb;
-        for (int l = 0; l < 2; ++l) {
-            p->mv[l].reset(new int16_t[nb * 2]);
-            p->ref_idx[l].reset(new int8_t[nb]);
-            p->ref_id[l].reset(new int[nb]);
-        }
+        p->mbs = size_t(mb_width_) * mb_height_;
+        p->motion.reset(static_cast<MbMotion*>(alloc_picture_memory(p->mbs * sizeof(MbMotion))));
     }
     p->id = next_id_++;
     p->short_ref = p->long_ref = p->needed_for_output = p->non_existing = false;
@@ -299,11 +319,7 @@ void Decoder::fill_frame_gap(const SliceHeader& sh, const Sps& sps) {
             std::memcpy(p->planes.get(), last->planes.get(), p->plane_bytes);
         else
             std::memset(p->planes.get(), 128, p->plane_bytes);
-        for (int l = 0; l < 2; ++l) {
-            std::fill(p->mv[l].get(), p->mv[l].get() + p->blocks * 2, int16_t(0));
-            std::fill(p->ref_idx[l].get(), p->ref_idx[l].get() + p->blocks, int8_t(-1));
-            std::fill(p->ref_id[l].get(), p->ref_id[l].get() + p->blocks, -1);
-        }
+        for (size_t i = 0; i < p->mbs; ++i) clear_motion(p->motion[i]);
         SliceHeader g = sh;
         g.idr = false;
         g.nal_ref_idc = 1;
@@ -350,6 +366,8 @@ void Decoder::start_picture(const SliceHeader& sh, const Sps& sps, const Pps& pp
     slice_num_ = 0;
     slices_.clear();
     cur_has_error_ = false;
+    deblocked_rows_ = next_in_order_ = 0;
+    in_order_ = true;
     for (auto& m : mbs_) m.slice_num = -1;
     build_slice_group_map(sh, sps, pps);
 }
@@ -358,7 +376,7 @@ void Decoder::finish_picture() {
     if (!cur_) return;
     const Sps& sps = *sps_active_;
     conceal_picture();
-    deblock_picture();
+    deblock_rows(deblocked_rows_, mb_height_);
     Picture* p = cur_;
     const SliceHeader& sh = first_sh_;
     if (sh.nal_ref_idc != 0) {

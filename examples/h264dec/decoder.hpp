@@ -30,6 +30,9 @@ struct MbInfo {
 struct SliceInfo {
     int deblock_idc = 0, alpha_offset = 0, beta_offset = 0;
     int chroma_qp_offset[2] = {0, 0};
+    // filter thresholds by qP (the slice's offsets applied, clause 8.7.2.2); tc0 by bS 0..4
+    Opx8u alpha[52], beta[52], tc0[52][5];
+    void build_thresholds();
 };
 
 // Tables of CAVLC codes built with the library's table builder.
@@ -56,6 +59,7 @@ class Decoder {
 
     // ---- used by the slice decoder ----
     void error(const char* fmt, ...);
+    void mb_decoded(int mb);  // after the macroblock's samples and filter strengths
 
   private:
     friend class SliceDecoder;
@@ -87,6 +91,9 @@ class Decoder {
     int slice_num_ = 0;
     bool cur_has_error_ = false;
     int decode_order_ = 0;
+    // filtering during decoding: rows filtered, next macroblock in raster order, all in order
+    int deblocked_rows_ = 0, next_in_order_ = 0;
+    bool in_order_ = true;
 
     // POC and frame number state
     int prev_poc_msb_ = 0, prev_poc_lsb_ = 0;
@@ -113,7 +120,7 @@ class Decoder {
     int next_mb(int mb) const;
     bool build_ref_lists(const SliceHeader& sh, std::vector<Picture*> lists[2]);
     void decode_slice(const SliceHeader& sh, Bits& bits);
-    void deblock_picture();
+    void deblock_rows(int first, int end);
     void edge_strengths(int mbx, int mby);
     void conceal_picture();
 };
@@ -124,6 +131,8 @@ bool parse_pps(Bits& b, const Sps* sps_table, Pps& pps);
 bool parse_slice_header(Bits& b, int nal_type, int nal_ref_idc, const Sps* sps_table,
                         const Pps* pps_table, SliceHeader& sh, std::string& why);
 bool build_cavlc_tables(CavlcTables& t);
+
+void clear_motion(MbMotion& m);  // no list used, zero vectors
 
 std::string md5_hex(const uint8_t* data, size_t n);
 // Splits an Annex B byte stream into NAL units, decodes them and flushes; returns the number of

@@ -58,16 +58,28 @@ inline uint32_t Bits::u(int n) {
     return v;
 }
 
+// ue(v) through the library's Exp-Golomb decoder. A code with 32 leading zeros (which the
+// library passes over, giving 0) and a code running past the payload are errors.
 inline uint32_t Bits::ue() {
-    int zeros = 0;
-    while (bit() == 0) {
-        if (++zeros > 31 || error) {
-            error = true;
-            return 0;
-        }
+    if (overrun()) {
+        error = true;
+        return 0;
     }
-    if (zeros == 0) return 0;
-    return (uint32_t(1) << zeros) - 1 + u(zeros);
+    Opx32u* p = const_cast<Opx32u*>(ptr);
+    Opx32s o = pos;
+    Opx32s v = 0;
+    const uint64_t start = consumed();
+    if (opxiDecodeExpGolombOne_H264_1u32s(&p, &o, &v, 0) != opxOk) {
+        error = true;
+        return 0;
+    }
+    ptr = p;
+    pos = o;
+    if (overrun() || (v == 0 && consumed() - start > 1)) {
+        error = true;
+        return 0;
+    }
+    return uint32_t(v);  // codes with 31 leading zeros reach 2^32 - 2
 }
 
 inline int32_t Bits::se() {
@@ -158,13 +170,40 @@ struct SliceHeader {
 };
 
 // ---- decoded pictures ------------------------------------------------------------------------
+
+// Large per-picture buffers: aligned to 2 MiB and offered for transparent huge pages when they
+// are big enough, so that filling a new picture costs a few page faults rather than one per
+// 4 KiB page. Throws std::bad_alloc as new does.
+void* alloc_picture_memory(size_t bytes);
+struct FreePictureMemory {
+    void operator()(void* p) const;
+};
+template <class T>
+using PictureArray = std::unique_ptr<T[], FreePictureMemory>;
+
+// Motion of one macroblock, kept per picture for neighbour and co-located look-ups and the
+// filter strengths: a vector per 4x4 block (raster order inside the macroblock) and a reference
+// per 8x8 block, the granularity of refIdx in frame decoding (sub-macroblock partitions share
+// their 8x8 block's reference, and direct prediction derives one per 8x8 block). Three cache
+// lines per macroblock.
+struct alignas(64) MbMotion {
+    int16_t mv[2][16][2];  // [list][4x4 block][x, y]; 0 where the block does not use the list
+    int32_t ref_id[2][4];  // [list][8x8 block] Picture::id of the reference, -1: list unused
+    int8_t ref_idx[2][4];  // [list][8x8 block] -1 where the list is unused
+};
+
+// The 8x8 block holding the 4x4 block at raster index i (y * 4 + x) of a macroblock.
+inline int blk8_of(int i) {
+    return ((i >> 3) << 1) | ((i >> 1) & 1);
+}
+
 struct Picture {
     int id = 0;  // unique per decoded picture: identifies reference pictures
     int width = 0, height = 0, cwidth = 0, cheight = 0;
     // Buffers are left uninitialised: decoding (or concealment) writes every sample and every
     // block's motion before anything reads them.
-    std::unique_ptr<uint8_t[]> planes;
-    size_t plane_bytes = 0, blocks = 0;
+    PictureArray<uint8_t> planes;
+    size_t plane_bytes = 0, mbs = 0;
     uint8_t* y = nullptr;
     uint8_t* cb = nullptr;
     uint8_t* cr = nullptr;
@@ -173,10 +212,7 @@ struct Picture {
     bool short_ref = false, long_ref = false, needed_for_output = false, non_existing = false;
     bool mmco5 = false, idr = false;
     int decode_order = 0;
-    // motion of every 4x4 block (raster over the picture), for co-located look-ups
-    std::unique_ptr<int16_t[]> mv[2];  // 2 per block
-    std::unique_ptr<int8_t[]> ref_idx[2];
-    std::unique_ptr<int[]> ref_id[2];  // Picture::id of the reference, -1 none
+    PictureArray<MbMotion> motion;  // per macroblock, raster order
     bool is_ref() const { return short_ref || long_ref; }
 };
 

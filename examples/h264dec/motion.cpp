@@ -6,36 +6,32 @@ namespace h264dec {
 
 // ---- neighbouring data ---------------------------------------------------------------------
 
+// nC of a 4x4 block (clause 9.2.1) from the blocks left of and above it; left_ok_ and top_ok_
+// say whether the neighbouring macroblocks are available (set per macroblock in
+// parse_residual).
 int SliceDecoder::luma_nc(int x, int y) {
-    Nb a = nb(x - 1, y), b = nb(x, y - 1);
-    int na = 0, nb_ = 0;
-    if (a.avail) na = info(a).total_coeff[a.y * 4 + a.x];
-    if (b.avail) nb_ = info(b).total_coeff[b.y * 4 + b.x];
-    if (a.avail && b.avail) return (na + nb_ + 1) >> 1;
-    return a.avail ? na : b.avail ? nb_ : 0;
+    const MbInfo* mbs = d_.mbs_.data();
+    const MbInfo& cur = mbs[mb_];
+    bool aa = x > 0 || left_ok_, ba = y > 0 || top_ok_;
+    int na = !aa ? 0 : x > 0 ? cur.total_coeff[y * 4 + x - 1] : mbs[mb_ - 1].total_coeff[y * 4 + 3];
+    int nb_ = !ba     ? 0
+              : y > 0 ? cur.total_coeff[(y - 1) * 4 + x]
+                      : mbs[mb_ - mbw_].total_coeff[12 + x];
+    if (aa && ba) return (na + nb_ + 1) >> 1;
+    return aa ? na : nb_;
 }
 
 int SliceDecoder::chroma_nc(int c, int x, int y) {
     // chroma 4x4 blocks form a 2x2 grid per macroblock
-    bool aa, ba;
-    int na = 0, nb_ = 0;
-    const MbInfo& cur = d_.mbs_[size_t(mb_)];
-    if (x > 0) {
-        aa = true;
-        na = cur.total_coeff_c[c][y * 2 + x - 1];
-    } else {
-        aa = mb_avail(mbx_ - 1, mby_);
-        if (aa) na = d_.mbs_[size_t(mb_ - 1)].total_coeff_c[c][y * 2 + 1];
-    }
-    if (y > 0) {
-        ba = true;
-        nb_ = cur.total_coeff_c[c][x];
-    } else {
-        ba = mb_avail(mbx_, mby_ - 1);
-        if (ba) nb_ = d_.mbs_[size_t(mb_ - mbw_)].total_coeff_c[c][2 + x];
-    }
+    const MbInfo* mbs = d_.mbs_.data();
+    const MbInfo& cur = mbs[mb_];
+    bool aa = x > 0 || left_ok_, ba = y > 0 || top_ok_;
+    int na = !aa     ? 0
+             : x > 0 ? cur.total_coeff_c[c][y * 2 + x - 1]
+                     : mbs[mb_ - 1].total_coeff_c[c][y * 2 + 1];
+    int nb_ = !ba ? 0 : y > 0 ? cur.total_coeff_c[c][x] : mbs[mb_ - mbw_].total_coeff_c[c][2 + x];
     if (aa && ba) return (na + nb_ + 1) >> 1;
-    return aa ? na : ba ? nb_ : 0;
+    return aa ? na : nb_;
 }
 
 void SliceDecoder::neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) const {
@@ -48,12 +44,11 @@ void SliceDecoder::neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) con
         if (ref >= 0) mv = mv_[list][i];
         return;
     }
-    int g = gblk(n.mbx, n.mby, n.x, n.y);
-    ref = pic_->ref_idx[list][size_t(g)];
-    if (ref >= 0) {
-        mv.x = pic_->mv[list][size_t(g) * 2];
-        mv.y = pic_->mv[list][size_t(g) * 2 + 1];
-    }
+    const MbMotion& m = pic_->motion[size_t(n.mby * mbw_ + n.mbx)];
+    int i = n.y * 4 + n.x;
+    ref = m.ref_idx[list][blk8_of(i)];
+    mv.x = m.mv[list][i][0];  // 0 where the list is unused
+    mv.y = m.mv[list][i][1];
 }
 
 // Clause 8.4.1.3. shape: 0 other, 1 16x8 upper, 2 16x8 lower, 3 8x16 left, 4 8x16 right.
@@ -87,27 +82,18 @@ Mv SliceDecoder::predict_mv(int x, int y, int w, int list, int ref, int shape) {
 }
 
 void SliceDecoder::store_motion(bool intra) {
-    const size_t row = size_t(mbw_) * 4;
-    const size_t g0 = size_t(mby_) * 4 * row + size_t(mbx_) * 4;
+    MbMotion& m = pic_->motion[size_t(mb_)];
+    if (intra) return clear_motion(m);
     for (int l = 0; l < 2; ++l) {
-        int8_t* ri = pic_->ref_idx[l].get();
-        int16_t* mv = pic_->mv[l].get();
-        int* id = pic_->ref_id[l].get();
-        for (int y = 0; y < 4; ++y) {
-            size_t g = g0 + size_t(y) * row;
-            for (int x = 0; x < 4; ++x, ++g) {
-                int i = y * 4 + x;
-                int r = intra ? -1 : ref_idx_[l][i];
-                ri[g] = int8_t(r);
-                if (r >= 0) {
-                    mv[g * 2] = int16_t(mv_[l][i].x);
-                    mv[g * 2 + 1] = int16_t(mv_[l][i].y);
-                    id[g] = ref_[l][size_t(r)]->id;
-                } else {
-                    mv[g * 2] = mv[g * 2 + 1] = 0;
-                    id[g] = -1;
-                }
-            }
+        for (int b8 = 0; b8 < 4; ++b8) {
+            int r = ref_idx_[l][(b8 >> 1) * 8 + (b8 & 1) * 2];  // alike in the whole 8x8 block
+            m.ref_idx[l][b8] = int8_t(r);
+            m.ref_id[l][b8] = r >= 0 ? ref_id_[l][r] : -1;
+        }
+        for (int i = 0; i < 16; ++i) {
+            bool used = ref_idx_[l][i] >= 0;
+            m.mv[l][i][0] = used ? int16_t(mv_[l][i].x) : int16_t(0);
+            m.mv[l][i][1] = used ? int16_t(mv_[l][i].y) : int16_t(0);
         }
     }
 }
@@ -142,30 +128,45 @@ void SliceDecoder::direct_spatial_setup() {
     sp_done_ = true;
 }
 
+// Clause 8.4.1.2.3: the scale factor of temporal direct prediction per list 0 reference.
+void SliceDecoder::build_temporal_scale() {
+    const Picture* p1 = ref_[1][0];
+    for (size_t r = 0; r < ref_[0].size(); ++r) {
+        const Picture* p0 = ref_[0][r];
+        int tb = clip3(-128, 127, pic_->poc - p0->poc);
+        int td = clip3(-128, 127, p1->poc - p0->poc);
+        TemporalScale& t = temporal_[r];
+        t.copy = p0->long_ref || td == 0;
+        t.dsf = 0;
+        if (!t.copy) {
+            int tx = (16384 + std::abs(td / 2)) / td;
+            t.dsf = clip3(-1024, 1023, (tb * tx + 32) >> 6);
+        }
+    }
+}
+
 // Fills ref_idx_/mv_ of the 4x4 blocks of 8x8 block blk8 by direct prediction.
 void SliceDecoder::direct(int blk8) {
-    const Picture* col = ref_[1][0];
+    const Picture* col_pic = ref_[1][0];
+    const MbMotion& col = col_pic->motion[size_t(mb_)];
     int x8 = (blk8 & 1) * 2, y8 = (blk8 >> 1) * 2;
     if (sh_.direct_spatial && !sp_done_) direct_spatial_setup();
-    for (int k = 0; k < 4; ++k) {
+    // with direct_8x8_inference the four blocks share the co-located corner block and so the
+    // whole derivation: done once, copied to the others
+    const bool inferred = sps_.direct_8x8_inference;
+    for (int k = 0; k < (inferred ? 1 : 4); ++k) {
         int x = x8 + (k & 1), y = y8 + (k >> 1);
         int i = y * 4 + x;
         // co-located 4x4 block (clause 8.4.1.2.1); with direct_8x8_inference the corner block
-        int cx = x, cy = y;
-        if (sps_.direct_8x8_inference) {
-            cx = (x8 / 2) * 3;
-            cy = (y8 / 2) * 3;
-        }
-        size_t g = size_t(gblk(mbx_, mby_, cx, cy));
-        int col_list = col->ref_idx[0][g] >= 0 ? 0 : 1;
-        int ref_col = col->ref_idx[col_list][g];
-        Mv mv_col;
-        if (ref_col >= 0) {
-            mv_col.x = col->mv[col_list][g * 2];
-            mv_col.y = col->mv[col_list][g * 2 + 1];
-        }
+        int g = inferred ? (y8 / 2) * 12 + (x8 / 2) * 3 : i;
+        int g8 = blk8_of(g);
+        int col_list = col.ref_idx[0][g8] >= 0 ? 0 : 1;
+        int ref_col = col.ref_idx[col_list][g8];
+        Mv mv_col;  // zero where the co-located block is intra
+        mv_col.x = col.mv[col_list][g][0];
+        mv_col.y = col.mv[col_list][g][1];
         if (sh_.direct_spatial) {
-            bool col_zero = !col->long_ref && ref_col == 0 && std::abs(mv_col.x) <= 1 &&
+            bool col_zero = !col_pic->long_ref && ref_col == 0 && std::abs(mv_col.x) <= 1 &&
                             std::abs(mv_col.y) <= 1;
             for (int l = 0; l < 2; ++l) {
                 ref_idx_[l][i] = zero_pred_ ? 0 : sp_ref_[l];
@@ -178,10 +179,10 @@ void SliceDecoder::direct(int blk8) {
         } else {
             int ref0 = 0;
             if (ref_col >= 0) {
-                int id = col->ref_id[col_list][g];
+                int id = col.ref_id[col_list][g8];
                 ref0 = -1;
                 for (size_t r = 0; r < ref_[0].size(); ++r)
-                    if (ref_[0][r]->id == id) {
+                    if (ref_id_[0][r] == id) {
                         ref0 = int(r);
                         break;
                     }
@@ -189,21 +190,14 @@ void SliceDecoder::direct(int blk8) {
                     d_.error("temporal direct: co-located reference not in list 0");
                     ref0 = 0;
                 }
-            } else {
-                mv_col = Mv();
             }
-            const Picture* p0 = ref_[0][size_t(ref0)];
-            const Picture* p1 = ref_[1][0];
-            int tb = clip3(-128, 127, pic_->poc - p0->poc);
-            int td = clip3(-128, 127, p1->poc - p0->poc);
+            const TemporalScale& t = temporal_[ref0];
             Mv m0, m1;
-            if (p0->long_ref || td == 0) {
+            if (t.copy) {
                 m0 = mv_col;
             } else {
-                int tx = (16384 + std::abs(td / 2)) / td;
-                int dsf = clip3(-1024, 1023, (tb * tx + 32) >> 6);
-                m0.x = (dsf * mv_col.x + 128) >> 8;
-                m0.y = (dsf * mv_col.y + 128) >> 8;
+                m0.x = (t.dsf * mv_col.x + 128) >> 8;
+                m0.y = (t.dsf * mv_col.y + 128) >> 8;
                 m1.x = m0.x - mv_col.x;
                 m1.y = m0.y - mv_col.y;
             }
@@ -211,6 +205,13 @@ void SliceDecoder::direct(int blk8) {
             ref_idx_[1][i] = 0;
             mv_[0][i] = m0;
             mv_[1][i] = m1;
+        }
+    }
+    if (inferred) {
+        int i = y8 * 4 + x8;
+        for (int l = 0; l < 2; ++l) {
+            ref_idx_[l][i + 1] = ref_idx_[l][i + 4] = ref_idx_[l][i + 5] = ref_idx_[l][i];
+            mv_[l][i + 1] = mv_[l][i + 4] = mv_[l][i + 5] = mv_[l][i];
         }
     }
 }
@@ -293,14 +294,17 @@ void SliceDecoder::predict_partition(int x, int y, int w, int h) {
         opxiInterpolateBlock_H264_8u_P3P1R(tmp_c[0][1], tmp_c[1][1], dst_cr, Opx32u(w / 2),
                                            Opx32u(h / 2), 8, 8, cs);
     } else if (weight_mode_ == 2) {
+        // Both predictions sit in scratch blocks of one step, the form of the implicit
+        // weighting that has a kernel per block size (the form with a step per source takes
+        // any size and is much slower on these).
         int w0 = implicit_w_[r0][r1], w1 = 64 - w0;
-        opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(tmp_y[0], tmp_y[1], dst_y, 16, 16, Opx32u(ys),
-                                                   w0, w1, roi_y);
+        opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(tmp_y[0], tmp_y[1], dst_y, 16, Opx32u(ys), w0,
+                                                   w1, roi_y);
         if (mono_) return;
-        opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(tmp_c[0][0], tmp_c[1][0], dst_cb, 8, 8,
-                                                   Opx32u(cs), w0, w1, roi_c);
-        opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(tmp_c[0][1], tmp_c[1][1], dst_cr, 8, 8,
-                                                   Opx32u(cs), w0, w1, roi_c);
+        opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(tmp_c[0][0], tmp_c[1][0], dst_cb, 8, Opx32u(cs),
+                                                   w0, w1, roi_c);
+        opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(tmp_c[0][1], tmp_c[1][1], dst_cr, 8, Opx32u(cs),
+                                                   w0, w1, roi_c);
     } else {
         const int(*a)[2] = sh_.weight[0][r0];
         const int(*b)[2] = sh_.weight[1][r1];
@@ -315,48 +319,73 @@ void SliceDecoder::predict_partition(int x, int y, int w, int h) {
     }
 }
 
-// Predicts the macroblock from ref_idx_/mv_: whole when all 16 blocks move alike, else per
-// 8x8 block when each 8x8 block is uniform, else per 4x4 block.
+// Predicts the macroblock from ref_idx_/mv_ in the largest blocks that move alike: the whole
+// macroblock, two 16x8 or 8x16 halves, else per 8x8 block (whole, halves or 4x4 blocks). Also
+// records the internal edges across which the motion does not change, for the filter strengths.
 void SliceDecoder::inter_prediction() {
+    // each block's motion as three 64-bit words (reference and vector per list, the vector
+    // zero where the list is unused): equal motion is equal words
+    uint64_t key[16][3];
+    auto pack = [](int lo, int hi) {
+        return uint64_t(uint32_t(lo)) | uint64_t(uint32_t(hi)) << 32;
+    };
+    for (int i = 0; i < 16; ++i) {
+        const int r0 = ref_idx_[0][i], r1 = ref_idx_[1][i];
+        key[i][0] = pack(r0, r1);
+        key[i][1] = r0 >= 0 ? pack(mv_[0][i].x, mv_[0][i].y) : 0;
+        key[i][2] = r1 >= 0 ? pack(mv_[1][i].x, mv_[1][i].y) : 0;
+    }
     auto same = [&](int i, int j) {
-        for (int l = 0; l < 2; ++l) {
-            if (ref_idx_[l][i] != ref_idx_[l][j]) return false;
-            if (ref_idx_[l][i] >= 0 && !(mv_[l][i] == mv_[l][j])) return false;
-        }
+        return ((key[i][0] ^ key[j][0]) | (key[i][1] ^ key[j][1]) | (key[i][2] ^ key[j][2])) == 0;
+    };
+    // motion equal between horizontal neighbours (row y, columns x and x + 1) and vertical
+    // neighbours (rows y and y + 1, column x)
+    bool right[4][3], down[3][4];
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 3; ++x) right[y][x] = same(y * 4 + x, y * 4 + x + 1);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) down[y][x] = same(y * 4 + x, y * 4 + x + 4);
+    // uniform rectangle of blocks x0..x1, y0..y1 (inclusive)
+    auto uniform = [&](int x0, int y0, int x1, int y1) {
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x)
+                if ((x < x1 && !right[y][x]) || (y < y1 && !down[y][x])) return false;
         return true;
     };
-    bool all = true;
-    for (int i = 1; i < 16 && all; ++i) all = same(0, i);
-    // internal edges (1..3) across which the motion does not change, for the filter strengths
     uint8_t still[2] = {0, 0};
-    if (all) {
-        still[0] = still[1] = 0xE;
-    } else {
-        for (int e = 1; e < 4; ++e) {
-            bool v = true, h = true;
-            for (int k = 0; k < 4; ++k) {
-                v = v && same(k * 4 + e - 1, k * 4 + e);
-                h = h && same((e - 1) * 4 + k, e * 4 + k);
-            }
-            still[0] |= uint8_t(v << e);
-            still[1] |= uint8_t(h << e);
+    for (int e = 1; e < 4; ++e) {
+        bool v = true, h = true;
+        for (int k = 0; k < 4; ++k) {
+            v = v && right[k][e - 1];
+            h = h && down[e - 1][k];
         }
+        still[0] |= uint8_t(v << e);
+        still[1] |= uint8_t(h << e);
     }
     MbInfo& info_mb = d_.mbs_[size_t(mb_)];
     info_mb.still[0] = still[0];
     info_mb.still[1] = still[1];
-    if (all) return predict_partition(0, 0, 16, 16);
+    if (still[0] == 0xE && still[1] == 0xE) return predict_partition(0, 0, 16, 16);
+    if (uniform(0, 0, 3, 1) && uniform(0, 2, 3, 3)) {
+        predict_partition(0, 0, 16, 8);
+        predict_partition(0, 8, 16, 8);
+        return;
+    }
+    if (uniform(0, 0, 1, 3) && uniform(2, 0, 3, 3)) {
+        predict_partition(0, 0, 8, 16);
+        predict_partition(8, 0, 8, 16);
+        return;
+    }
     for (int b8 = 0; b8 < 4; ++b8) {
         int x = (b8 & 1) * 2, y = (b8 >> 1) * 2;
-        int i0 = y * 4 + x;
-        bool top = same(i0, i0 + 1), bottom = same(i0 + 4, i0 + 5);
-        bool left = same(i0, i0 + 4), right = same(i0 + 1, i0 + 5);
+        bool top = right[y][x], bottom = right[y + 1][x];
+        bool left = down[y][x], rgt = down[y][x + 1];
         if (top && bottom && left) {
             predict_partition(x * 4, y * 4, 8, 8);
         } else if (top && bottom) {
             predict_partition(x * 4, y * 4, 8, 4);
             predict_partition(x * 4, y * 4 + 4, 8, 4);
-        } else if (left && right) {
+        } else if (left && rgt) {
             predict_partition(x * 4, y * 4, 4, 8);
             predict_partition(x * 4 + 4, y * 4, 4, 8);
         } else {

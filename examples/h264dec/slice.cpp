@@ -52,8 +52,12 @@ void SliceDecoder::run() {
     si.beta_offset = sh_.beta_offset;
     si.chroma_qp_offset[0] = pps_.chroma_qp_offset[0];
     si.chroma_qp_offset[1] = pps_.chroma_qp_offset[1];
+    si.build_thresholds();
     d_.slices_.push_back(si);
     if (sh_.slice_type != 2 && !d_.build_ref_lists(sh_, ref_)) return;
+    for (int l = 0; l < 2; ++l)
+        for (size_t r = 0; r < ref_[l].size() && r < 32; ++r) ref_id_[l][r] = ref_[l][r]->id;
+    if (sh_.slice_type == 1 && !sh_.direct_spatial) build_temporal_scale();
     build_level_scale();
     weight_mode_ = 0;
     if (sh_.slice_type == 0 && pps_.weighted_pred) weight_mode_ = 1;
@@ -81,6 +85,8 @@ void SliceDecoder::run() {
         mb_ = mb;
         mbx_ = mb % mbw_;
         mby_ = mb / mbw_;
+        prefetch_next(std::min(mb + 2, n - 1));
+        set_neighbours();
         if (sh_.slice_type != 2) {
             if (skip_run < 0) {
                 skip_run = int(b_.ue());
@@ -92,6 +98,7 @@ void SliceDecoder::run() {
             }
             if (skip_run > 0) {
                 skip_mb();
+                d_.mb_decoded(mb);
                 --skip_run;
                 if (skip_run == 0) {
                     more = b_.more_rbsp_data();
@@ -106,6 +113,7 @@ void SliceDecoder::run() {
             d_.cur_has_error_ = true;
             return;
         }
+        d_.mb_decoded(mb);
         more = b_.more_rbsp_data();
         mb = d_.next_mb(mb);
     }
@@ -115,7 +123,21 @@ void SliceDecoder::run() {
     }
 }
 
-// ---- neighbouring data ---------------------------------------------------------------------
+// The records the next macroblock will write (its motion and data) and read (the co-located
+// motion) are rarely in the cache: requested one macroblock ahead, the memory latency overlaps
+// with the work on this one.
+void SliceDecoder::prefetch_next(int mb) const {
+    auto lines = [](const void* p, size_t bytes, auto fetch) {
+        const char* c = static_cast<const char*>(p);
+        for (size_t o = 0; o < bytes; o += 64) fetch(c + o);
+        fetch(c + bytes - 1);
+    };
+    auto for_write = [](const char* c) { __builtin_prefetch(c, 1); };
+    auto for_read = [](const char* c) { __builtin_prefetch(c, 0); };
+    lines(&pic_->motion[size_t(mb)], sizeof(MbMotion), for_write);
+    lines(&d_.mbs_[size_t(mb)], sizeof(MbInfo), for_write);
+    if (sh_.slice_type == 1) lines(&ref_[1][0]->motion[size_t(mb)], sizeof(MbMotion), for_read);
+}
 
 // ---- skipped macroblocks -------------------------------------------------------------------
 
@@ -159,18 +181,19 @@ void SliceDecoder::skip_mb() {
 // ---- macroblock layer ------------------------------------------------------------------------
 
 Opx8u SliceDecoder::intra_edges() const {
-    auto ok = [&](int x, int y) {
-        if (!mb_avail(x, y)) return false;
-        if (pps_.constrained_intra_pred && !d_.mbs_[size_t(y * mbw_ + x)].intra) return false;
+    auto ok = [&](int dx, int dy) {
+        if (!nb_avail_[dy + 1][dx + 1]) return false;
+        if (pps_.constrained_intra_pred && !d_.mbs_[size_t((mby_ + dy) * mbw_ + mbx_ + dx)].intra)
+            return false;
         return true;
     };
     // edgeType bits of the reconstruction functions: a neighbour that is not available for
     // intra prediction (outside, another slice, or inter under constrained_intra_pred)
     Opx8u edge = 0;
-    if (!ok(mbx_ - 1, mby_)) edge |= 1;
-    if (!ok(mbx_, mby_ - 1)) edge |= 4;
-    if (!ok(mbx_ - 1, mby_ - 1)) edge |= 16;
-    if (!ok(mbx_ + 1, mby_ - 1)) edge |= 32;
+    if (!ok(-1, 0)) edge |= 1;
+    if (!ok(0, -1)) edge |= 4;
+    if (!ok(-1, -1)) edge |= 16;
+    if (!ok(1, -1)) edge |= 32;
     return edge;
 }
 
@@ -477,14 +500,16 @@ bool SliceDecoder::decode_mb() {
     } else {
         inter_prediction();
         store_motion(false);
-        if (t8)
+        // without coefficients the prediction is the result: no reconstruction call
+        // (coded-block bits: luma 1..16, chroma DC 17..18, chroma AC 19..26)
+        if (t8 && cbp8x8_)
             r = opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(&cp, py, ys, cbp8x8_, qp_,
                                                              ls8_[1][qp6], 0);
-        else
+        else if (!t8 && (cbp4x4_ & 0x1FFFFu))
             r = opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(&cp, py, ys, cbp4x4_, qp_,
                                                              ls4_[3][qp6], 0);
         if (r < 0) d_.error("inter luma reconstruction failed (%d)", r);
-        if (!mono_) {
+        if (!mono_ && (cbp4x4_ >> 17)) {
             r = opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(
                 &cp, pcb, pcr, Opx32u(cs), cbp4x4_, Opx32u(qc[0]), Opx32u(qc[1]),
                 ls4_[4][qc[0] % 6], ls4_[5][qc[1] % 6], 0);
@@ -513,6 +538,8 @@ bool SliceDecoder::parse_residual(MbInfo& m, int cbp, bool i16) {
     const Opx32s** tok = t.coeff_token;
     const Opx32s** tz = t.total_zeros;
     const Opx32s** rb = t.run_before;
+    left_ok_ = nb_avail_[1][0];
+    top_ok_ = nb_avail_[0][1];
     auto block = [&](int nc, int limit, const Opx32s* scan, Opx16s** dst) -> int {
         OpxResult r = opxiDecodeCAVLCCoeffs_H264_1u16s(&ptr, &pos, &num, dst, nc, Opx16s(limit),
                                                        tok, tz, rb, scan);

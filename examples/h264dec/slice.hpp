@@ -77,6 +77,12 @@ class SliceDecoder {
     const Pps& pps_;
     Picture* pic_;
     std::vector<Picture*> ref_[2];
+    int ref_id_[2][32];  // Picture::id of every list entry
+    struct TemporalScale {
+        bool copy;  // long-term reference or equal order counts: list 0 takes mvCol as it is
+        int dsf;    // DistScaleFactor
+    };
+    TemporalScale temporal_[32];
     int slice_num_ = 0;
     int mbw_ = 0, mbh_ = 0;
     int qp_ = 0;
@@ -99,8 +105,15 @@ class SliceDecoder {
         if (mbx < 0 || mby < 0 || mbx >= mbw_ || mby >= mbh_) return false;
         return d_.mbs_[size_t(mby * mbw_ + mbx)].slice_num == slice_num_;
     }
-    int gblk(int mbx, int mby, int x, int y) const {
-        return (mby * 4 + y) * (mbw_ * 4) + mbx * 4 + x;
+
+    // availability of the neighbouring macroblocks, decided when the macroblock starts:
+    // [0] the row above (left, above, right), [1] the current row (left, itself, right: never)
+    bool nb_avail_[2][3] = {};
+    void set_neighbours() {
+        for (int dx = -1; dx <= 1; ++dx) nb_avail_[0][dx + 1] = mb_avail(mbx_ + dx, mby_ - 1);
+        nb_avail_[1][0] = mb_avail(mbx_ - 1, mby_);
+        nb_avail_[1][1] = true;
+        nb_avail_[1][2] = false;  // right of the current macroblock: not decoded yet
     }
 
     struct Nb {
@@ -110,25 +123,24 @@ class SliceDecoder {
     // the 4x4 block at (x, y) relative to the current macroblock (x in -1..4, y in -1..3)
     Nb nb(int x, int y) const {
         Nb n;
-        n.mbx = mbx_;
-        n.mby = mby_;
-        if (x < 0) --n.mbx, x += 4;
-        if (x > 3) ++n.mbx, x -= 4;
-        if (y < 0) --n.mby, y += 4;
-        n.x = x;
-        n.y = y;
-        n.avail = (n.mbx == mbx_ && n.mby == mby_) ? true : mb_avail(n.mbx, n.mby);
-        if (n.mby == mby_ && n.mbx > mbx_) n.avail = false;  // right of the current macroblock
+        int dx = x < 0 ? -1 : x > 3 ? 1 : 0, dy = y < 0 ? -1 : 0;
+        n.mbx = mbx_ + dx;
+        n.mby = mby_ + dy;
+        n.x = x - 4 * dx;
+        n.y = y - 4 * dy;
+        n.avail = nb_avail_[dy + 1][dx + 1];
         return n;
     }
     const MbInfo& info(const Nb& n) const { return d_.mbs_[size_t(n.mby * mbw_ + n.mbx)]; }
 
+    void prefetch_next(int mb) const;
     bool decode_mb();
     void finish_mb() {
         if (sh_.deblock_idc != 1) d_.edge_strengths(mbx_, mby_);
     }
     void skip_mb();
     bool parse_residual(MbInfo& m, int cbp, bool i16);
+    bool left_ok_ = false, top_ok_ = false;  // neighbouring macroblocks available
     int luma_nc(int x, int y);
     int chroma_nc(int c, int x, int y);
     void neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) const;
@@ -141,6 +153,7 @@ class SliceDecoder {
     Opx8u intra_edges() const;
     void build_level_scale();
     void build_implicit_weights();
+    void build_temporal_scale();
 
     // spatial direct (per macroblock)
     int sp_ref_[2] = {-1, -1};
