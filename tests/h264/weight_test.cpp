@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <vector>
 
 #include "harness/harness.hpp"
 
@@ -309,6 +310,37 @@ TEST(H264Weight, ImplicitAnySizeAcceptsZeroWidthWhereTheSizedFormRefuses) {
     EXPECT_EQ(d[3], 7);
 }
 
+// The any-size implicit form takes the sized kernels for partition sizes: the results stay those
+// of the portable any-size kernel for any steps, also when the destination rows overlap each
+// other or a source.
+TEST(H264Weight, ImplicitAnySizeMatchesPortableAtPartitionSizes) {
+    Rng rng;
+    std::vector<Opx8u> s1(64 * 20), s2(64 * 20), a(64 * 20), b(64 * 20);
+    for (int i = 0; i < kNumWeightSizes; ++i)
+        for (int t = 0; t < 16; ++t) {
+            const int w = kWeightSides[i / 4], h = kWeightSides[i % 4];
+            const auto step = [&] {
+                return static_cast<Opx32u>(t < 12 ? rng.uniform(w, 64) : rng.uniform(0, w));
+            };
+            const Opx32u st1 = step(), st2 = step(), std_ = step();
+            for (auto* v : {&s1, &s2, &a})
+                for (auto& x : *v) x = static_cast<Opx8u>(rng.uniform(0, 255));
+            b = a;
+            const std::int32_t w1 = static_cast<std::int32_t>(rng.uniform(-64, 128)), w2 = 64 - w1;
+            // t ≥ 14: in place on the first source.
+            Opx8u* const da = t >= 14 ? a.data() : a.data() + 8;
+            Opx8u* const db = t >= 14 ? b.data() : b.data() + 8;
+            const Opx8u* src1a = t >= 14 ? a.data() : s1.data();
+            const Opx8u* src1b = t >= 14 ? b.data() : s1.data();
+            ref::kWeight.bi_any(src1a, st1, s2.data(), st2, da, t >= 14 ? st1 : std_, w, h,
+                                BiWeight{6, {w1, w1}, {w2, w2}, {0, 0}});
+            ASSERT_EQ(opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(
+                          src1b, s2.data(), db, st1, st2, t >= 14 ? st1 : std_, w1, w2, {w, h}),
+                      opxOk);
+            ASSERT_EQ(a, b) << w << "x" << h << " steps " << st1 << "," << st2 << "," << std_;
+        }
+}
+
 TEST(H264Weight, SixteenByTwoAndTwoBySixteenAreAccepted) {
     Opx8u a[64] = {}, b[64] = {}, d[64];
     for (OpxRoiSize r : {OpxRoiSize{16, 2}, OpxRoiSize{2, 16}}) {
@@ -464,7 +496,7 @@ TEST(H264Weight, InterleavedInPlaceWithOverlappingRowsFollowsRowOrder) {
 }  // namespace
 
 namespace {
-constexpr OpxRoiSize kRoi16 = {16, 16}, kRoi8 = {8, 8};
+constexpr OpxRoiSize kRoi16 = {16, 16};
 }  // namespace
 
 OPX_NULL_CALL(opxiUniDirWeightBlock_H264_8u_C1R, nul(s.u8(0)), 16, 5, 3, 1, kRoi16)

@@ -173,8 +173,14 @@ OpxResult opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(const Opx8u* pSrc1, const O
                                                      OpxRoiSize roiSize) noexcept {
     OPX_CHECK_NULL(pSrc1, pSrc2, pDst);
     if (roiSize.width < 1 || roiSize.height < 1) return opxOk;
-    k.bi_any(pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep, roiSize.width, roiSize.height,
-             implicit_weight(weight1, weight2));
+    // Partition sizes take the kernel of their size (any steps: the kernels fall back to row
+    // order themselves where blocks overlap); other sizes the any-size kernel.
+    const int i = size_index(roiSize);
+    if (i >= 0)
+        k.bi[i](pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep, implicit_weight(weight1, weight2));
+    else
+        k.bi_any(pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep, roiSize.width, roiSize.height,
+                 implicit_weight(weight1, weight2));
     return opxOk;
 }
 

@@ -198,8 +198,9 @@ OPX_INLINE __m256i load_group(const Opx8u* p, std::ptrdiff_t step) noexcept {
         constexpr int kHalf = 16 / Bytes;
         const __m128i lo = load_half<Bytes, std::min(R, kHalf)>(p, step);
         if constexpr (R <= kHalf) return _mm256_zextsi128_si256(lo);
+        // The template call is parenthesised: the intrinsic may be a macro.
         return _mm256_inserti128_si256(_mm256_castsi128_si256(lo),
-                                       load_half<Bytes, R - kHalf>(p + kHalf * step, step), 1);
+                                       (load_half<Bytes, R - kHalf>(p + kHalf * step, step)), 1);
     } else {
         std::uint64_t u[4] = {0, 0, 0, 0};
         for (int i = 0; i < R; ++i) u[i / 4] |= load_bytes<2>(p + i * step) << (16 * (i % 4));
