@@ -73,8 +73,9 @@ struct InterpKernels {
 constexpr int luma8_index(int width, int dx, int dy) noexcept {
     return ((width >> 3) & 3) * 16 + dy * 4 + dx;
 }
+// dx, dy in 0..7: (f + 7) >> 3 is 1 for a nonzero fraction, without a compare.
 constexpr int chroma8_index(int width, int dx, int dy) noexcept {
-    return (width & 12) + (dy != 0 ? 2 : 0) + (dx != 0 ? 1 : 0);
+    return (width & 12) + ((dy + 7) >> 3 << 1) + ((dx + 7) >> 3);
 }
 constexpr int chroma_frac(int dx, int dy) noexcept {
     return dy * 8 + dx;
