@@ -138,6 +138,8 @@ std::string md5_hex(const uint8_t* data, size_t n);
 // Splits an Annex B byte stream into NAL units, decodes them and flushes; returns the number of
 // frames output.
 long decode_stream(Decoder& d, const uint8_t* data, size_t size);
+// The whole contents of a file ("-": standard input); false when it cannot be opened.
+bool read_stream(const char* path, std::vector<uint8_t>& data);
 
 // ---- tables (tables.cpp) ----
 extern const uint8_t kZigzag4x4[16];

@@ -48,20 +48,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::vector<uint8_t> data;
-    FILE* f = std::strcmp(input, "-") == 0 ? stdin : std::fopen(input, "rb");
-    if (!f) {
+    if (!h264dec::read_stream(input, data)) {
         std::fprintf(stderr, "opxvc-h264dec: cannot open %s\n", input);
         return 1;
     }
-    if (f != stdin && std::fseek(f, 0, SEEK_END) == 0) {
-        long size = std::ftell(f);
-        if (size > 0) data.reserve(size_t(size));
-        std::fseek(f, 0, SEEK_SET);
-    }
-    uint8_t buf[1 << 16];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
-    if (f != stdin) std::fclose(f);
     auto t0 = std::chrono::steady_clock::now();
     h264dec::Decoder dec(opt, stderr);
     long frames = h264dec::decode_stream(dec, data.data(), data.size());

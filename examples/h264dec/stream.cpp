@@ -98,4 +98,21 @@ long decode_stream(Decoder& d, const uint8_t* data, size_t size) {
     return d.frames_out();
 }
 
+bool read_stream(const char* path, std::vector<uint8_t>& data) {
+    const bool in = std::strcmp(path, "-") == 0;
+    FILE* f = in ? stdin : std::fopen(path, "rb");
+    if (!f) return false;
+    data.clear();
+    if (!in && std::fseek(f, 0, SEEK_END) == 0) {
+        const long size = std::ftell(f);
+        if (size > 0) data.reserve(size_t(size));
+        std::fseek(f, 0, SEEK_SET);
+    }
+    uint8_t buf[1 << 16];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
+    if (!in) std::fclose(f);
+    return true;
+}
+
 }  // namespace h264dec

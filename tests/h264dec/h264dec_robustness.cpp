@@ -11,14 +11,10 @@
 
 namespace {
 
-std::vector<uint8_t> read_file(const char* path) {
+// A file's bytes, empty when it cannot be read.
+std::vector<uint8_t> read_file(const std::string& path) {
     std::vector<uint8_t> data;
-    FILE* f = std::fopen(path, "rb");
-    if (!f) return data;
-    uint8_t buf[1 << 16];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
-    std::fclose(f);
+    h264dec::read_stream(path.c_str(), data);
     return data;
 }
 
