@@ -200,14 +200,26 @@ OpxResult opxiInterpolateLuma_H264_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx
     return opxOk;
 }
 
+namespace {
+
+// Checks of the 8-bit Top and Bottom functions (luma: fractions 0..3, chroma: 0..7), in order.
+template <bool Luma>
+OpxResult check_rows8(const Opx8u* src, const Opx8u* dst, Opx32s dx, Opx32s dy,
+                      OpxRoiSize roi) noexcept {
+    OPX_CHECK_NULL(src, dst);
+    OPX_CHECK(fraction_ok(dx, dy, Luma ? 3 : 7), opxErrBadArg);
+    const bool width_ok = Luma ? luma_width_ok(roi.width) : chroma_width_ok(roi.width);
+    const bool height_ok = Luma ? luma_height_ok(roi.height) : chroma_height_ok(roi.height);
+    OPX_CHECK(width_ok && height_ok && roi.height <= kMaxEdgeHeight, opxErrSize);
+    return opxOk;
+}
+
+}  // namespace
+
 OpxResult opxiInterpolateLumaTop_H264_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
                                              Opx32s dstStep, Opx32s dx, Opx32s dy, Opx32s outPixels,
                                              OpxRoiSize roiSize) noexcept {
-    OPX_CHECK_NULL(pSrc, pDst);
-    OPX_CHECK(fraction_ok(dx, dy, 3), opxErrBadArg);
-    OPX_CHECK(luma_width_ok(roiSize.width) && luma_height_ok(roiSize.height) &&
-                  roiSize.height <= kMaxEdgeHeight,
-              opxErrSize);
+    if (const OpxResult r = check_rows8<true>(pSrc, pDst, dx, dy, roiSize); r != opxOk) return r;
     luma8_rows(pSrc, srcStep, pDst, dstStep, dx, dy, roiSize, top_rows(outPixels));
     return opxOk;
 }
@@ -215,11 +227,7 @@ OpxResult opxiInterpolateLumaTop_H264_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, 
 OpxResult opxiInterpolateLumaBottom_H264_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
                                                 Opx32s dstStep, Opx32s dx, Opx32s dy,
                                                 Opx32s outPixels, OpxRoiSize roiSize) noexcept {
-    OPX_CHECK_NULL(pSrc, pDst);
-    OPX_CHECK(fraction_ok(dx, dy, 3), opxErrBadArg);
-    OPX_CHECK(luma_width_ok(roiSize.width) && luma_height_ok(roiSize.height) &&
-                  roiSize.height <= kMaxEdgeHeight,
-              opxErrSize);
+    if (const OpxResult r = check_rows8<true>(pSrc, pDst, dx, dy, roiSize); r != opxOk) return r;
     luma8_rows(pSrc, srcStep, pDst, dstStep, dx, dy, roiSize,
                bottom_rows(roiSize.height, outPixels));
     return opxOk;
@@ -275,11 +283,7 @@ OpxResult opxiInterpolateChroma_H264_8u_C2P2R(const Opx8u* pSrc, Opx32s srcStep,
 OpxResult opxiInterpolateChromaTop_H264_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
                                                Opx32s dstStep, Opx32s dx, Opx32s dy,
                                                Opx32s outPixels, OpxRoiSize roiSize) noexcept {
-    OPX_CHECK_NULL(pSrc, pDst);
-    OPX_CHECK(fraction_ok(dx, dy, 7), opxErrBadArg);
-    OPX_CHECK(chroma_width_ok(roiSize.width) && chroma_height_ok(roiSize.height) &&
-                  roiSize.height <= kMaxEdgeHeight,
-              opxErrSize);
+    if (const OpxResult r = check_rows8<false>(pSrc, pDst, dx, dy, roiSize); r != opxOk) return r;
     chroma8_rows(pSrc, srcStep, pDst, dstStep, dx, dy, roiSize, top_rows(outPixels));
     return opxOk;
 }
@@ -287,11 +291,7 @@ OpxResult opxiInterpolateChromaTop_H264_8u_C1R(const Opx8u* pSrc, Opx32s srcStep
 OpxResult opxiInterpolateChromaBottom_H264_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
                                                   Opx32s dstStep, Opx32s dx, Opx32s dy,
                                                   Opx32s outPixels, OpxRoiSize roiSize) noexcept {
-    OPX_CHECK_NULL(pSrc, pDst);
-    OPX_CHECK(fraction_ok(dx, dy, 7), opxErrBadArg);
-    OPX_CHECK(chroma_width_ok(roiSize.width) && chroma_height_ok(roiSize.height) &&
-                  roiSize.height <= kMaxEdgeHeight,
-              opxErrSize);
+    if (const OpxResult r = check_rows8<false>(pSrc, pDst, dx, dy, roiSize); r != opxOk) return r;
     chroma8_rows(pSrc, srcStep, pDst, dstStep, dx, dy, roiSize,
                  bottom_rows(roiSize.height, outPixels));
     return opxOk;
