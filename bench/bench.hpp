@@ -56,8 +56,8 @@ double measure(F f, int samples = kSamples) {
 }
 
 struct Case {
-    std::string function;  // exported name
-    std::string label;     // short case label, e.g. "16x16", "acc3", "mc21"
+    std::string function;              // exported name
+    std::string label;                 // short case label, e.g. "16x16", "acc3", "mc21"
     std::function<double()> fast;      // ticks per call of the exported function
     std::function<double()> portable;  // ticks per call of its portable path (may be empty)
 };
@@ -74,6 +74,22 @@ void add(std::string function, std::string label, F fast, G portable) {
     registry().push_back(std::move(c));
 }
 
+// Registers a case whose figure is the mean over `positions` per-position figures: `fast(pos)` and
+// `portable(pos)` are timed at each position on its own, so that stepping through the positions
+// is not part of what is timed.
+template <class F, class G>
+void add_mean(std::string function, std::string label, int positions, F fast, G portable) {
+    auto mean = [positions](auto f) {
+        double sum = 0;
+        for (int pos = 0; pos < positions; ++pos) sum += measure([&f, pos] { f(pos); });
+        return sum / positions;
+    };
+    Case c{std::move(function), std::move(label), [fast, mean]() { return mean(fast); }, {}};
+    if constexpr (!std::is_same_v<G, std::nullptr_t>)
+        c.portable = [portable, mean]() { return mean(portable); };
+    registry().push_back(std::move(c));
+}
+
 struct Registrar {
     explicit Registrar(void (*fn)()) { fn(); }
 };
@@ -82,7 +98,7 @@ struct Registrar {
 
 // Defines a function that registers a family's cases at start-up:
 //   OPX_BENCH_CASES(block) { opx::bench::add("opxiCopy8x8_8u_C1R", "8x8", [] {...}, [] {...}); }
-#define OPX_BENCH_CASES(family)                                                    \
-    static void opx_bench_cases_##family();                                        \
+#define OPX_BENCH_CASES(family)                                                             \
+    static void opx_bench_cases_##family();                                                 \
     static const ::opx::bench::Registrar opx_bench_reg_##family(&opx_bench_cases_##family); \
     static void opx_bench_cases_##family()

@@ -21,41 +21,34 @@ struct Init {
     }
 } g_init;
 
-// Cycles call by call through the 16 quarter-sample positions.
-unsigned g_pos = 0;
-// Cycles through the 63 fractional chroma positions (dx, dy) != (0, 0).
-unsigned g_cpos = 0;
-int next_chroma() {
-    g_cpos = g_cpos == 63 ? 1 : g_cpos + 1;
-    return static_cast<int>(g_cpos);
-}
+// Luma figures are means over the 16 quarter-sample positions, chroma figures over the 63
+// fractional positions (dx, dy) != (0, 0); each position is timed on its own.
+constexpr int kLumaPositions = 16;
+constexpr int kChromaPositions = 63;
 
 template <int W, int H>
-void luma_all() {
-    const unsigned p = g_pos++ & 15;
+void luma_at(int p) {
     opxiInterpolateLuma_H264_8u_C1R(g_block, kStep, g_dst, kStep, p & 3, p >> 2, {W, H});
 }
 template <int W, int H>
-void luma_all_ref() {
-    const unsigned p = g_pos++ & 15;
+void luma_at_ref(int p) {
     opx::h264::ref::kInterp.luma8[opx::h264::luma8_index(W, p & 3, p >> 2)](g_block, kStep, g_dst,
                                                                             kStep, H);
 }
 template <int W, int H>
-void chroma_all() {
-    const int p = next_chroma();
+void chroma_at(int i) {
+    const int p = i + 1;
     opxiInterpolateChroma_H264_8u_C1R(g_block, kStep, g_dst, kStep, p & 7, p >> 3, {W, H});
 }
 template <int W, int H>
-void chroma_all_ref() {
-    const int p = next_chroma(), dx = p & 7, dy = p >> 3;
+void chroma_at_ref(int i) {
+    const int p = i + 1, dx = p & 7, dy = p >> 3;
     opx::h264::ref::kInterp.chroma8[opx::h264::chroma8_index(W, dx, dy)](g_block, kStep, g_dst,
                                                                          kStep, H, dy * 8 + dx);
 }
 
 // A 16x16 block 8 samples above and left of the picture's top-left corner.
-void luma_block_edge() {
-    const unsigned p = g_pos++ & 15;
+void luma_block_edge(int p) {
     OpxInterpolateBlock8u r{};
     r.pSrc[0] = g_src;
     r.srcStep = kStep;
@@ -72,9 +65,13 @@ void luma_block_edge() {
 
 OPX_BENCH_CASES(h264_interp) {
     using opx::bench::add;
-    add("opxiInterpolateLuma_H264_8u_C1R", "16x16", luma_all<16, 16>, luma_all_ref<16, 16>);
-    add("opxiInterpolateLuma_H264_8u_C1R", "8x8", luma_all<8, 8>, luma_all_ref<8, 8>);
-    add("opxiInterpolateLuma_H264_8u_C1R", "4x4", luma_all<4, 4>, luma_all_ref<4, 4>);
+    using opx::bench::add_mean;
+    add_mean("opxiInterpolateLuma_H264_8u_C1R", "16x16", kLumaPositions, luma_at<16, 16>,
+             luma_at_ref<16, 16>);
+    add_mean("opxiInterpolateLuma_H264_8u_C1R", "8x8", kLumaPositions, luma_at<8, 8>,
+             luma_at_ref<8, 8>);
+    add_mean("opxiInterpolateLuma_H264_8u_C1R", "4x4", kLumaPositions, luma_at<4, 4>,
+             luma_at_ref<4, 4>);
     add(
         "opxiInterpolateLuma_H264_8u_C1R", "16x16-mc22",
         [] {
@@ -87,21 +84,23 @@ OPX_BENCH_CASES(h264_interp) {
             opxiInterpolateLuma_H264_8u_C1R(g_block, kStep, g_dst, kStep, 2, 1, {16, 16});
         },
         [] { opx::h264::ref::kInterp.luma8[32 + 6](g_block, kStep, g_dst, kStep, 16); });
-    add("opxiInterpolateChroma_H264_8u_C1R", "8x8", chroma_all<8, 8>, chroma_all_ref<8, 8>);
-    add("opxiInterpolateChroma_H264_8u_C1R", "4x4", chroma_all<4, 4>, chroma_all_ref<4, 4>);
-    add("opxiInterpolateLumaBlock_H264_8u_P1R", "16x16-edge", luma_block_edge, nullptr);
-    add(
-        "opxiInterpolateChroma_H264_8u_C2P2R", "8x8",
-        [] {
-            const int p = next_chroma();
+    add_mean("opxiInterpolateChroma_H264_8u_C1R", "8x8", kChromaPositions, chroma_at<8, 8>,
+             chroma_at_ref<8, 8>);
+    add_mean("opxiInterpolateChroma_H264_8u_C1R", "4x4", kChromaPositions, chroma_at<4, 4>,
+             chroma_at_ref<4, 4>);
+    add_mean("opxiInterpolateLumaBlock_H264_8u_P1R", "16x16-edge", kLumaPositions, luma_block_edge,
+             nullptr);
+    add_mean(
+        "opxiInterpolateChroma_H264_8u_C2P2R", "8x8", kChromaPositions,
+        [](int i) {
+            const int p = i + 1;
             opxiInterpolateChroma_H264_8u_C2P2R(g_block, kStep, g_dst, g_dst + 16, kStep, p & 7,
                                                 p >> 3, {8, 8});
         },
         nullptr);
-    add(
-        "opxiInterpolateLuma_H264_16u_C1R", "16x16",
-        [] {
-            const unsigned p = g_pos++ & 15;
+    add_mean(
+        "opxiInterpolateLuma_H264_16u_C1R", "16x16", kLumaPositions,
+        [](int p) {
             const OpxInterpolate16u r{g_block16,
                                       kStep,
                                       g_dst16,
@@ -112,8 +111,7 @@ OPX_BENCH_CASES(h264_interp) {
                                       10};
             opxiInterpolateLuma_H264_16u_C1R(&r);
         },
-        [] {
-            const unsigned p = g_pos++ & 15;
+        [](int p) {
             opx::h264::ref::kInterp.luma16[p](g_block16, kStep, g_dst16, kStep, 16, 16, 1023);
         });
     add(
