@@ -52,7 +52,8 @@ enum Pred4x4Slot : int {
     kP4Dc128,            // mode 2 with neither: 128
     kNumPred4x4Slots
 };
-using Pred4x4Fn = void (*)(Opx8u* dst, std::int32_t step) noexcept;
+// The 4×4 kernels return opxOk so that the exported function can hand over to them with a jump.
+using Pred4x4Fn = OpxResult (*)(Opx8u* dst, std::int32_t step) noexcept;
 
 // ---- 8×8 (clause 8.3.2.2) -------------------------------------------------------------------
 // One kernel per mode 0..8 does the whole of clause 8.3.2.2 for a block: it reads the neighbour
@@ -152,17 +153,16 @@ constexpr Pred4x4SlotTable make_pred4x4_slots() {
 }
 inline constexpr Pred4x4SlotTable kPred4x4Slots = make_pred4x4_slots();
 
-// Predicts a 4×4 block with `mode` (0..8) and the availability bits. Returns true when a group
-// the mode needs was unavailable and taken as 128 (the caller's warning).
-OPX_INLINE bool predict_4x4(const IntraKernels& k, Opx8u* dst, std::int32_t step, int mode,
-                            int avail) noexcept {
+// Predicts a 4×4 block with `mode` (0..8) and the availability bits. Returns
+// opxWrnIntraPredUnavailable when a group the mode needs was unavailable and taken as 128.
+OPX_INLINE OpxResult predict_4x4(const IntraKernels& k, Opx8u* dst, std::int32_t step, int mode,
+                                 int avail) noexcept {
     const int slot = kPred4x4Slots.slot[mode][pack_avail(avail)];
     if (OPX_UNLIKELY(slot < 0)) {
         predict_4x4_substituted(k, dst, step, mode, avail);
-        return true;
+        return opxWrnIntraPredUnavailable;
     }
-    k.pred4x4[slot](dst, step);
-    return false;
+    return k.pred4x4[slot](dst, step);
 }
 
 // Predicts an 8×8 luma block with `mode` (0..8). Returns true when a group the mode needs was

@@ -12,8 +12,7 @@ OpxResult opxiPredictIntra_4x4_H264_8u_C1IR(Opx8u* pSrcDst, Opx32s srcDstStep, O
                                             Opx32s availability) noexcept {
     OPX_CHECK_NULL(pSrcDst);
     OPX_CHECK(static_cast<Opx32u>(mode) <= 8, opxErrOutOfRange);
-    return predict_4x4(k, pSrcDst, srcDstStep, mode, availability) ? opxWrnIntraPredUnavailable
-                                                                   : opxOk;
+    return predict_4x4(k, pSrcDst, srcDstStep, mode, availability);
 }
 
 OpxResult opxiPredictIntra_16x16_H264_8u_C1IR(Opx8u* pSrcDst, Opx32s srcDstStep, Opx32s mode,

@@ -114,7 +114,7 @@ OPX_INLINE std::uint32_t left4(const Opx8u* dst, std::ptrdiff_t step) {  // p[-1
 }
 
 template <int Mode, bool AboveRight>
-void dir4x4(Opx8u* dst, std::int32_t step32) noexcept {
+OpxResult dir4x4(Opx8u* dst, std::int32_t step32) noexcept {
     const std::ptrdiff_t step = step32;
     const Opx8u* above = dst - step;
     __m128i e;
@@ -144,15 +144,18 @@ void dir4x4(Opx8u* dst, std::int32_t step32) noexcept {
     store_rows4(dst, step,
                 _mm_shuffle_epi8(
                     fa, _mm_load_si128(reinterpret_cast<const __m128i*>(kShuffle4x4<Mode>.v))));
+    return opxOk;
 }
 
-void v4x4(Opx8u* dst, std::int32_t step) noexcept {
+OpxResult v4x4(Opx8u* dst, std::int32_t step) noexcept {
     const std::uint32_t t = load32(dst - step);
     for (int y = 0; y < 4; ++y) store32(dst + y * step, t);
+    return opxOk;
 }
 
-void h4x4(Opx8u* dst, std::int32_t step) noexcept {
+OpxResult h4x4(Opx8u* dst, std::int32_t step) noexcept {
     for (int y = 0; y < 4; ++y) store32(dst + y * step, dst[y * step - 1] * 0x01010101u);
+    return opxOk;
 }
 
 OPX_INLINE int sum_above4(const Opx8u* dst, std::int32_t step) {
@@ -165,13 +168,14 @@ OPX_INLINE int sum_left4(const Opx8u* dst, std::int32_t step) {
 
 // DC variants: Sides bit 0 above, bit 1 left (clause 8.3.1.2.3).
 template <int Sides>
-void dc4x4(Opx8u* dst, std::int32_t step) noexcept {
+OpxResult dc4x4(Opx8u* dst, std::int32_t step) noexcept {
     std::uint32_t dc = 128;
     if constexpr (Sides == 3) dc = (sum_above4(dst, step) + sum_left4(dst, step) + 4) >> 3;
     if constexpr (Sides == 1) dc = (sum_above4(dst, step) + 2) >> 2;
     if constexpr (Sides == 2) dc = (sum_left4(dst, step) + 2) >> 2;
     const std::uint32_t v = dc * 0x01010101u;
     for (int y = 0; y < 4; ++y) store32(dst + y * step, v);
+    return opxOk;
 }
 
 // ---- 8×8 --------------------------------------------------------------------------------------

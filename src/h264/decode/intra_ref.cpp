@@ -166,9 +166,10 @@ void write_block(Opx8u* dst, std::int32_t step, const Neighbours<N>& nb, const S
 }
 
 template <int Slot>
-void pred4x4(Opx8u* dst, std::int32_t step) noexcept {
+OpxResult pred4x4(Opx8u* dst, std::int32_t step) noexcept {
     constexpr SlotRule r = slot_rule_4x4(Slot);
     write_block<4>(dst, step, gather<4>(dst, step, r), r);
+    return opxOk;
 }
 
 // ---- 8×8 ------------------------------------------------------------------------------------

@@ -87,7 +87,8 @@ OpxResult luma_intra_4x4(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std
         }
         const int x = luma4x4_x(n), y = luma4x4_y(n);
         Opx8u* blk = dst + y * step + x;
-        substituted |= predict_4x4(k.intra, blk, step, mode, luma_block_avail(x, y, 4, edge));
+        substituted |=
+            predict_4x4(k.intra, blk, step, mode, luma_block_avail(x, y, 4, edge)) != opxOk;
         if (cbp & (1u << (n + shift))) {
             add_4x4(k, blk, step, c, nullptr, qp, ls, bypass);
             c += 16;
