@@ -121,22 +121,21 @@ inline constexpr int kIntraNeeds[9] = {
 void predict_4x4_substituted(const IntraKernels& k, Opx8u* dst, std::int32_t step, int mode,
                              int avail) noexcept;
 
-// Slot of each 4×4 mode for each availability, the four bits packed as kAvailAbove | kAvailLeft |
-// kAvailAboveLeft >> 3 | kAvailAboveRight >> 3, or -1 when the mode needs a group that is
-// missing (the substitution path). For modes 3 and 7 a row above without the samples above-right
-// is completed from p[3, -1] (clause 8.3.1.2), no substitution; without the row above, the
-// samples above-right count as missing too. DC never substitutes.
-constexpr int pack_avail(int avail) {
-    return (avail & 3) | ((avail >> 3) & 12);
-}
+// Slot of each 4×4 mode for each availability (its four bits as they stand, the others masked
+// off: a byte per combination keeps the lookup to one mask), or -1 when the mode needs a group
+// that is missing (the substitution path). For modes 3 and 7 a row above without the samples
+// above-right is completed from p[3, -1] (clause 8.3.1.2), no substitution; without the row
+// above, the samples above-right count as missing too. DC never substitutes.
+inline constexpr int kAvail4x4Bits = kAvailAbove | kAvailLeft | kAvailAboveLeft | kAvailAboveRight;
 struct Pred4x4SlotTable {
-    signed char slot[9][16];
+    signed char slot[9][128];  // rows of a power of two: the row offset is a shift
 };
+static_assert(kAvail4x4Bits < 128);
 constexpr Pred4x4SlotTable make_pred4x4_slots() {
     Pred4x4SlotTable t{};
     for (int mode = 0; mode < 9; ++mode)
-        for (int packed = 0; packed < 16; ++packed) {
-            const int avail = (packed & 3) | ((packed & 12) << 3);
+        for (int bits = 0; bits <= kAvail4x4Bits; ++bits) {
+            const int avail = bits & kAvail4x4Bits;
             const int need = kIntraNeeds[mode];
             int slot = mode;
             if ((avail & need) != need) {
@@ -147,7 +146,7 @@ constexpr Pred4x4SlotTable make_pred4x4_slots() {
             } else if ((mode == 3 || mode == 7) && !(avail & kAvailAboveRight)) {
                 slot = mode == 3 ? kP4DdlNoAboveRight : kP4VlNoAboveRight;
             }
-            t.slot[mode][packed] = static_cast<signed char>(slot);
+            t.slot[mode][bits] = static_cast<signed char>(slot);
         }
     return t;
 }
@@ -157,7 +156,7 @@ inline constexpr Pred4x4SlotTable kPred4x4Slots = make_pred4x4_slots();
 // opxWrnIntraPredUnavailable when a group the mode needs was unavailable and taken as 128.
 OPX_INLINE OpxResult predict_4x4(const IntraKernels& k, Opx8u* dst, std::int32_t step, int mode,
                                  int avail) noexcept {
-    const int slot = kPred4x4Slots.slot[mode][pack_avail(avail)];
+    const int slot = kPred4x4Slots.slot[mode][avail & kAvail4x4Bits];
     if (OPX_UNLIKELY(slot < 0)) {
         predict_4x4_substituted(k, dst, step, mode, avail);
         return opxWrnIntraPredUnavailable;

@@ -108,9 +108,20 @@ OPX_INLINE void store_rows4(Opx8u* dst, std::ptrdiff_t step, __m128i r) {
     store32(dst + 3 * step, static_cast<std::uint32_t>(_mm_extract_epi32(r, 3)));
 }
 
-OPX_INLINE std::uint32_t left4(const Opx8u* dst, std::ptrdiff_t step) {  // p[-1, 0..3]
+// p[-1, 0..3] as one word, byte by byte: each byte lies within the store that wrote its row of
+// the neighbouring block, so the reads forward from recent stores.
+OPX_INLINE std::uint32_t left4(const Opx8u* dst, std::ptrdiff_t step) {
     return dst[-1] | dst[step - 1] << 8 | dst[2 * step - 1] << 16 |
            static_cast<std::uint32_t>(dst[3 * step - 1]) << 24;
+}
+
+// F of the line e for j >= 1 (byte 0 unspecified), with the floor mean of the outer taps taken
+// as the complement of the rounded mean of their complements: no constant but all-ones.
+OPX_INLINE __m128i filt3_line(__m128i e) {
+    const __m128i ones = _mm_cmpeq_epi8(e, e);
+    const __m128i n = _mm_xor_si128(e, ones);
+    const __m128i outer = _mm_avg_epu8(_mm_slli_si128(n, 1), _mm_srli_si128(n, 1));
+    return _mm_avg_epu8(e, _mm_xor_si128(outer, ones));
 }
 
 template <int Mode, bool AboveRight>
@@ -131,16 +142,18 @@ OpxResult dir4x4(Opx8u* dst, std::int32_t step32) noexcept {
         e = _mm_shuffle_epi8(_mm_cvtsi32_si128(static_cast<int>(left4(dst, step))),
                              _mm_setr_epi8(0, 1, 2, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3));
     } else {
-        const std::uint32_t l = left4(dst, step);
-        const std::uint32_t rev = __builtin_bswap32(l);  // p[-1, 3..0]
-        const std::uint64_t lo = rev | static_cast<std::uint64_t>(above[-1]) << 32;
-        e = _mm_or_si128(_mm_cvtsi64_si128(static_cast<long long>(lo)),
-                         _mm_slli_si128(_mm_cvtsi32_si128(static_cast<int>(load32(above))), 5));
+        // p[0..3, -1] at bytes 5..8, then p[-1, -1] and p[-1, 0..3] inserted byte by byte.
+        e = _mm_slli_si128(_mm_cvtsi32_si128(static_cast<int>(load32(above))), 5);
+        e = _mm_insert_epi8(e, above[-1], 4);
+        e = _mm_insert_epi8(e, dst[-1], 3);
+        e = _mm_insert_epi8(e, dst[step - 1], 2);
+        e = _mm_insert_epi8(e, dst[2 * step - 1], 1);
+        e = _mm_insert_epi8(e, dst[3 * step - 1], 0);
     }
-    const __m128i next = _mm_srli_si128(e, 1);
-    const __m128i f = filt3(_mm_slli_si128(e, 1), e, next);
-    const __m128i a = _mm_avg_epu8(e, next);
-    const __m128i fa = _mm_unpacklo_epi64(f, a);
+    const __m128i f = filt3_line(e);
+    __m128i fa = f;
+    if constexpr (Mode != 3 && Mode != 4)
+        fa = _mm_unpacklo_epi64(f, _mm_avg_epu8(e, _mm_srli_si128(e, 1)));
     store_rows4(dst, step,
                 _mm_shuffle_epi8(
                     fa, _mm_load_si128(reinterpret_cast<const __m128i*>(kShuffle4x4<Mode>.v))));
