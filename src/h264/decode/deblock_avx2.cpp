@@ -92,16 +92,6 @@ struct Params {
     bool strong;              // some lane has bS ≥ 4
 };
 
-OPX_INLINE __m256i band(__m256i a, __m256i b) noexcept {
-    return _mm256_and_si256(a, b);
-}
-OPX_INLINE __m256i bandnot(__m256i a, __m256i b) noexcept {
-    return _mm256_andnot_si256(a, b);
-}
-OPX_INLINE __m256i select(__m256i mask, __m256i yes, __m256i no) noexcept {
-    return _mm256_blendv_epi8(no, yes, mask);
-}
-
 // The filter of H.264 clauses 8.7.2.3 and 8.7.2.4 on every lane; Luma selects the luma rules.
 // Lanes with bS 0 or outside the alpha/beta tests come out unchanged.
 template <class O, bool Luma>
@@ -296,13 +286,6 @@ OPX_INLINE void store_rows16(Opx8u* a, Opx8u* b, __m256i ra, __m256i rb) noexcep
     const __m256i v = _mm256_permute4x64_epi64(_mm256_packus_epi16(ra, rb), 0xD8);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(a), _mm256_castsi256_si128(v));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(b), _mm256_extracti128_si256(v, 1));
-}
-// A 16-lane vector packed to bytes: lanes 0..7 to a, 8..15 to b (8 bytes each).
-OPX_INLINE void store_rows8x2(Opx8u* a, Opx8u* b, __m256i v) noexcept {
-    const __m128i bytes =
-        _mm_packus_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(a), bytes);
-    _mm_storeh_pi(reinterpret_cast<__m64*>(b), _mm_castsi128_ps(bytes));
 }
 
 // In-lane 8×8 byte transpose of each 128-bit lane: rows (2k, 2k+1) in y[k] → columns
