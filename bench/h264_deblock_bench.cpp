@@ -25,57 +25,60 @@ const Opx8u kBs4[16] = {4, 4, 4, 4, 1, 3, 2, 1, 2, 2, 3, 1, 1, 2, 3, 3};
 
 OPX_BENCH_CASES(h264_deblock) {
     using namespace opx::h264;
-    const auto& r = ref::kDeblock;
     opx::bench::add(
         "opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR", "bs123",
         [] {
             opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(g_mb, kStep, kAlpha, kBeta, kTc0, kBs123);
         },
-        [&r] { r.edges8[kDeblockLumaVer](g_mb, kStep, kAlpha, kBeta, kTc0, kBs123); });
+        [] { ref::kDeblock.edges8[kDeblockLumaVer](g_mb, kStep, kAlpha, kBeta, kTc0, kBs123); });
     opx::bench::add(
         "opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR", "bs4",
         [] {
             opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(g_mb, kStep, kAlpha, kBeta, kTc0, kBs4);
         },
-        [&r] { r.edges8[kDeblockLumaVer](g_mb, kStep, kAlpha, kBeta, kTc0, kBs4); });
+        [] { ref::kDeblock.edges8[kDeblockLumaVer](g_mb, kStep, kAlpha, kBeta, kTc0, kBs4); });
     opx::bench::add(
         "opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR", "bs123",
         [] {
             opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(g_mb, kStep, kAlpha, kBeta, kTc0, kBs123);
         },
-        [&r] { r.edges8[kDeblockLumaHor](g_mb, kStep, kAlpha, kBeta, kTc0, kBs123); });
+        [] { ref::kDeblock.edges8[kDeblockLumaHor](g_mb, kStep, kAlpha, kBeta, kTc0, kBs123); });
     opx::bench::add(
         "opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR", "bs4",
         [] {
             opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(g_mb, kStep, kAlpha, kBeta, kTc0, kBs4);
         },
-        [&r] { r.edges8[kDeblockLumaHor](g_mb, kStep, kAlpha, kBeta, kTc0, kBs4); });
+        [] { ref::kDeblock.edges8[kDeblockLumaHor](g_mb, kStep, kAlpha, kBeta, kTc0, kBs4); });
     opx::bench::add(
         "opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR", "bs123",
         [] {
             opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR(g_mb, kStep, kAlpha, kBeta, kTc0,
                                                             kBs123);
         },
-        [&r] { r.edges8[kDeblockChromaVer](g_mb, kStep, kAlpha, kBeta, kTc0, kBs123); });
+        [] { ref::kDeblock.edges8[kDeblockChromaVer](g_mb, kStep, kAlpha, kBeta, kTc0, kBs123); });
     opx::bench::add(
         "opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR", "bs123",
         [] {
             opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR(g_mb, kStep, kAlpha, kBeta, kTc0,
                                                             kBs123);
         },
-        [&r] { r.edges8[kDeblockChromaHor](g_mb, kStep, kAlpha, kBeta, kTc0, kBs123); });
+        [] { ref::kDeblock.edges8[kDeblockChromaHor](g_mb, kStep, kAlpha, kBeta, kTc0, kBs123); });
     opx::bench::add(
         "opxiFilterDeblockingChroma_VerEdge_H264_8u_C2IR", "bs123",
         [] {
             opxiFilterDeblockingChroma_VerEdge_H264_8u_C2IR(g_mb, kStep, kAlpha, kBeta, kTc0,
                                                             kBs123);
         },
-        [&r] { r.edges8[kDeblockChromaVerC2](g_mb, kStep, kAlpha, kBeta, kTc0, kBs123); });
+        [] {
+            ref::kDeblock.edges8[kDeblockChromaVerC2](g_mb, kStep, kAlpha, kBeta, kTc0, kBs123);
+        });
     opx::bench::add(
         "opxiFilterDeblockingChroma_HorEdge_H264_8u_C2IR", "bs123",
         [] {
             opxiFilterDeblockingChroma_HorEdge_H264_8u_C2IR(g_mb, kStep, kAlpha, kBeta, kTc0,
                                                             kBs123);
         },
-        [&r] { r.edges8[kDeblockChromaHorC2](g_mb, kStep, kAlpha, kBeta, kTc0, kBs123); });
+        [] {
+            ref::kDeblock.edges8[kDeblockChromaHorC2](g_mb, kStep, kAlpha, kBeta, kTc0, kBs123);
+        });
 }
