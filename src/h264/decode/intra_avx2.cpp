@@ -326,10 +326,12 @@ void pred8x8(Opx8u* dst, std::int32_t step, int avail) noexcept {
     }
     __m128i lf = _mm_cvtsi64_si128(static_cast<long long>(l));
     if (left) {
-        const std::uint64_t below = (l << 8) | (l & 255);
-        const std::uint64_t upper = (l >> 8) | static_cast<std::uint64_t>(corner ? c : l0) << 56;
-        lf = filt3(_mm_cvtsi64_si128(static_cast<long long>(below)), lf,
-                   _mm_cvtsi64_si128(static_cast<long long>(upper)));
+        // Neighbours of each p[-1, y] in the column: below (p[-1, 7] its own) and above
+        // (p[-1, -1], or p[-1, 0] itself without the corner).
+        const __m128i below = _mm_shuffle_epi8(
+            lf, _mm_setr_epi8(0, 0, 1, 2, 3, 4, 5, 6, -1, -1, -1, -1, -1, -1, -1, -1));
+        const __m128i upper = _mm_insert_epi8(_mm_srli_si128(lf, 1), corner ? c : l0, 7);
+        lf = filt3(below, lf, upper);
     }
     int cf = c;
     if (corner) cf = ((above ? t0 : c) + 2 * c + (left ? l0 : c) + 2) >> 2;
