@@ -154,33 +154,6 @@ inline Pair idct4x4(Pair rows) noexcept {
     return {_mm_srai_epi16(A::add(p.a, k32), 6), _mm_srai_epi16(A::add(p.b, k32), 6)};
 }
 
-// dst = clamp(pred + residual, 0, 255) for a 4x4 block; all prediction rows are read before any
-// destination row is written, so pred may be dst.
-inline void add_pred4x4(const Opx8u* pred, std::int32_t pred_step, Pair r, Opx8u* dst,
-                        std::int32_t dst_step) noexcept {
-    const __m128i p01 = _mm_unpacklo_epi32(load32(pred), load32(row_at(pred, pred_step, 1)));
-    const __m128i p23 =
-        _mm_unpacklo_epi32(load32(row_at(pred, pred_step, 2)), load32(row_at(pred, pred_step, 3)));
-    const __m128i s01 = _mm_adds_epi16(_mm_cvtepu8_epi16(p01), r.a);
-    const __m128i s23 = _mm_adds_epi16(_mm_cvtepu8_epi16(p23), r.b);
-    const __m128i out = _mm_packus_epi16(s01, s23);
-    store32(dst, out);
-    store32(row_at(dst, dst_step, 1), _mm_srli_si128(out, 4));
-    store32(row_at(dst, dst_step, 2), _mm_srli_si128(out, 8));
-    store32(row_at(dst, dst_step, 3), _mm_srli_si128(out, 12));
-}
-
-// DC-only block: dst = clamp(pred + r, 0, 255), r in -512..511, with unsigned saturating bytes.
-inline void add_dc4x4(const Opx8u* pred, std::int32_t pred_step, int r, Opx8u* dst,
-                      std::int32_t dst_step) noexcept {
-    const __m128i up = _mm_set1_epi8(static_cast<char>(r > 0 ? (r > 255 ? 255 : r) : 0));
-    const __m128i down = _mm_set1_epi8(static_cast<char>(r < 0 ? (r < -255 ? 255 : -r) : 0));
-    __m128i p[4];
-    for (int y = 0; y < 4; ++y) p[y] = load32(row_at(pred, pred_step, y));
-    for (int y = 0; y < 4; ++y)
-        store32(row_at(dst, dst_step, y), _mm_subs_epu8(_mm_adds_epu8(p[y], up), down));
-}
-
 inline int sat16(int x) noexcept {
     return x < -32768 ? -32768 : x > 32767 ? 32767 : x;
 }
@@ -193,73 +166,156 @@ inline __m128i with_lane0(__m128i x, int v) noexcept {
     return _mm_blend_epi16(x, _mm_cvtsi32_si128(v), 1);
 }
 
+// ---- 4x4 with prediction: the fast layout ---------------------------------------------------
+//
+// The add-prediction kernels keep the block as two registers of column pairs: X holds, per row
+// r (one 32-bit lane each), the words (d0, d2) of that row, Y the words (d1, d3). The matrix
+// dequantisation produces this layout for free (the even and odd products of pmaddwd, packed),
+// so the row pass needs no transpose before it; one word swap and two dword unpacks turn its
+// results into the rows [R0 | R1], [R2 | R3] for the column pass.
+
+// Vector constants read from memory (an operand of the instruction that uses them, where a
+// constant built in registers would cost two or three instructions).
+alignas(16) constexpr std::uint8_t kSwapWords[16] = {2,  3,  0,  1,  6,  7,  4,  5,
+                                                     10, 11, 8, 9, 14, 15, 12, 13};
+alignas(16) constexpr std::uint8_t kSplitWords[16] = {0, 1, 4,  5,  8,  9,  12, 13,
+                                                      2, 3, 6, 7, 10, 11, 14, 15};
+alignas(16) constexpr Opx16s kRound32[8] = {32, 32, 32, 32, 32, 32, 32, 32};
+
+// Swaps the two words of every 32-bit lane.
+inline __m128i swap_words(__m128i x) noexcept {
+    return _mm_shuffle_epi8(x, load128(kSwapWords));
+}
+
+// The row pass (clause 8.5.12.2) on column pairs X = (d0, d2), Y = (d1, d3) per row, with the
+// arithmetic A; returns the rows of its results, [R0 | R1], [R2 | R3].
+template <class A>
+inline Pair row_pass_pairs(__m128i x, __m128i y) noexcept {
+    const __m128i xs = swap_words(x);                                      // (d2, d0)
+    const __m128i h = _mm_srai_epi16(swap_words(y), 1);                   // (d3 >> 1, d1 >> 1)
+    const __m128i e01 = _mm_blend_epi16(A::add(x, xs), A::sub(xs, x), 0xAA);  // (e0, e1)
+    const __m128i e32 = _mm_blend_epi16(A::add(y, h), A::sub(h, y), 0xAA);    // (e3, e2)
+    const __m128i o01 = A::add(e01, e32);                                 // (o0, o1)
+    const __m128i o23 = swap_words(A::sub(e01, e32));                     // (o2, o3)
+    return {_mm_unpacklo_epi32(o01, o23), _mm_unpackhi_epi32(o01, o23)};
+}
+
+// The column pass on the rows [R0 | R1], [R2 | R3] with the arithmetic A, then (r + 32) >> 6
+// with A: the residual rows [F0 | F1], [F3 | F2].
+template <class A>
+inline Pair column_pass_round(Pair p) noexcept {
+    const __m128i xh = _mm_blend_epi16(p.a, _mm_srai_epi16(p.a, 1), 0xF0);  // [R0 | R1 >> 1]
+    const __m128i yh = _mm_blend_epi16(p.b, _mm_srai_epi16(p.b, 1), 0xF0);  // [R2 | R3 >> 1]
+    const __m128i e03 = A::add(p.a, yh);                                    // [e0 | e3]
+    const __m128i e12 = A::sub(xh, p.b);                                    // [e1 | e2]
+    const __m128i t1 = _mm_unpacklo_epi64(e03, e12);                        // [e0 | e1]
+    const __m128i t2 = _mm_unpackhi_epi64(e03, e12);                        // [e3 | e2]
+    const __m128i k32 = load128(kRound32);
+    return {_mm_srai_epi16(A::add(A::add(t1, t2), k32), 6),
+            _mm_srai_epi16(A::add(A::sub(t1, t2), k32), 6)};
+}
+
+// Two prediction rows (4 bytes each) as eight 16-bit values [first | second].
+inline __m128i load_pred_rows(const Opx8u* first, const Opx8u* second) noexcept {
+    std::int32_t b;
+    std::memcpy(&b, second, 4);
+    return _mm_cvtepu8_epi16(_mm_insert_epi32(load32(first), b, 1));
+}
+
+// Sat16 transform of the column pairs, residuals written to coeffs, and
+// dst = clamp(pred + residual, 0, 255). All prediction rows are read before any destination row
+// is written, so pred may be dst.
+inline void transform_add4x4(__m128i x, __m128i y, const Opx8u* pred, std::int32_t pred_step,
+                             Opx16s* coeffs, Opx8u* dst, std::int32_t dst_step) noexcept {
+    const Pair r = column_pass_round<Sat16>(row_pass_pairs<Sat16>(x, y));  // [F0|F1], [F3|F2]
+    store128(coeffs, r.a);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(coeffs + 12), r.b);
+    store_high64(coeffs + 8, r.b);
+    const __m128i p01 = load_pred_rows(pred, row_at(pred, pred_step, 1));
+    const __m128i p32 = load_pred_rows(row_at(pred, pred_step, 3), row_at(pred, pred_step, 2));
+    const __m128i out = _mm_packus_epi16(_mm_adds_epi16(p01, r.a), _mm_adds_epi16(p32, r.b));
+    const std::int32_t rows[4] = {_mm_cvtsi128_si32(out), _mm_extract_epi32(out, 1),
+                                  _mm_extract_epi32(out, 3), _mm_extract_epi32(out, 2)};
+    for (int y = 0; y < 4; ++y) std::memcpy(row_at(dst, dst_step, y), &rows[y], 4);
+}
+
+// DC-only block: the low 16 bits of d are the DC value; every residual is r = sat16(DC + 32) >> 6
+// (-512..511), and dst = clamp(pred + r, 0, 255) with unsigned saturating bytes: the positive
+// part of r added, the negative part subtracted. All in vector lanes from the broadcast on (the
+// broadcast word is the 16-bit reduction), which keeps the dependency chain short.
+inline void add_dc4x4(const Opx8u* pred, std::int32_t pred_step, int d, Opx8u* dst,
+                      std::int32_t dst_step) noexcept {
+    const __m128i r =
+        _mm_srai_epi16(_mm_adds_epi16(_mm_set1_epi16(static_cast<short>(d)), _mm_set1_epi16(32)), 6);
+    const __m128i up = _mm_packus_epi16(r, r);
+    const __m128i down = _mm_packus_epi16(_mm_sub_epi16(_mm_setzero_si128(), r), r);
+    __m128i p[4];
+    for (int y = 0; y < 4; ++y) p[y] = load32(row_at(pred, pred_step, y));
+    for (int y = 0; y < 4; ++y)
+        store32(row_at(dst, dst_step, y), _mm_subs_epu8(_mm_adds_epu8(p[y], up), down));
+}
+
 // ---- 4x4 kernels ----------------------------------------------------------------------------
 
 void add4x4_flat(const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs, const Opx16s* dc,
                  Opx8u* dst, std::int32_t dst_step, int qp, bool ac) noexcept {
     const Opx16s* f = kDequantFlat4x4[qp];
     if (!ac) {
-        const int d = dc ? *dc : wrap16(static_cast<std::uint32_t>(coeffs[0] * f[0]));
-        add_dc4x4(pred, pred_step, sat16(d + 32) >> 6, dst, dst_step);
+        add_dc4x4(pred, pred_step, dc ? *dc : coeffs[0] * f[0], dst, dst_step);
         return;
     }
-    // 16-bit wrapping products (mullo keeps the low half).
-    const __m256i c = _mm256_mullo_epi16(load256(coeffs), load256(f));
-    Pair p{_mm256_castsi256_si128(c), _mm256_extracti128_si256(c, 1)};
-    if (dc) p.a = with_lane0(p.a, *dc);
-    const Pair r = idct4x4<Sat16>(p);
-    store128(coeffs, r.a);
-    store128(coeffs + 8, r.b);
-    add_pred4x4(pred, pred_step, r, dst, dst_step);
+    // 16-bit wrapping products (mullo keeps the low half), then each row's even words to the
+    // low half of its register, the odd words to the high half, and the column pairs of both.
+    const __m128i split = load128(kSplitWords);
+    const __m128i a = _mm_shuffle_epi8(_mm_mullo_epi16(load128(coeffs), load128(f)), split);
+    const __m128i b = _mm_shuffle_epi8(_mm_mullo_epi16(load128(coeffs + 8), load128(f + 8)), split);
+    __m128i x = _mm_unpacklo_epi64(a, b);
+    if (dc) x = _mm_insert_epi16(x, *dc, 0);
+    transform_add4x4(x, _mm_unpackhi_epi64(a, b), pred, pred_step, coeffs, dst, dst_step);
 }
 
-// Matrix-style scaling of 16 coefficients to sat16 (clause 8.5.12.1): 32-bit products from the
-// low and high halves of the 16-bit multiply; above qp 24 the product is first clamped to 16 bits,
-// which gives the saturated value of the exact left shift (at most 4) without overflow.
-inline __m256i scale4x4_sat16(__m256i c, __m256i ls, int qp) noexcept {
-    const __m256i lo = _mm256_mullo_epi16(c, ls), hi = _mm256_mulhi_epi16(c, ls);
-    __m256i p0 = _mm256_unpacklo_epi16(lo, hi);  // elements 0..3, 8..11
-    __m256i p1 = _mm256_unpackhi_epi16(lo, hi);  // elements 4..7, 12..15
-    const int q6 = qp / 6;
+// Matrix-style scaling of 16 coefficients to sat16 (clause 8.5.12.1), in the column-pair layout.
+// pmaddwd against the level scales with their odd (even) words cleared gives the exact 32-bit
+// products of the even (odd) positions; the rounding shift below qp 24, or the left shift from
+// qp 30 on (after clamping to 16 bits, which keeps the saturated result and avoids overflow),
+// is done on those; packssdw saturates and gathers each row's even (odd) positions.
+inline Pair scale4x4_pairs(const Opx16s* coeffs, const Opx16s* ls, int qp) noexcept {
+    const __m128i ca = load128(coeffs), cb = load128(coeffs + 8);
+    const __m128i la = load128(ls), lb = load128(ls + 8);
+    const __m128i zero = _mm_setzero_si128();
+    __m128i p[4] = {_mm_madd_epi16(ca, _mm_blend_epi16(zero, la, 0x55)),
+                    _mm_madd_epi16(cb, _mm_blend_epi16(zero, lb, 0x55)),
+                    _mm_madd_epi16(ca, _mm_blend_epi16(zero, la, 0xAA)),
+                    _mm_madd_epi16(cb, _mm_blend_epi16(zero, lb, 0xAA))};
+    const int q6 = static_cast<unsigned>(qp) / 6;
     if (qp < 24) {
-        const __m256i rnd = _mm256_set1_epi32(1 << (3 - q6));
+        const __m128i rnd = _mm_set1_epi32(1 << (3 - q6));
         const __m128i sh = _mm_cvtsi32_si128(4 - q6);
-        p0 = _mm256_sra_epi32(_mm256_add_epi32(p0, rnd), sh);
-        p1 = _mm256_sra_epi32(_mm256_add_epi32(p1, rnd), sh);
-    } else {
-        const __m256i lo16 = _mm256_set1_epi32(-32768), hi16 = _mm256_set1_epi32(32767);
+        for (__m128i& v : p) v = _mm_sra_epi32(_mm_add_epi32(v, rnd), sh);
+    } else if (q6 > 4) {
+        const __m128i lo16 = _mm_set1_epi32(-32768), hi16 = _mm_set1_epi32(32767);
         const __m128i sh = _mm_cvtsi32_si128(q6 - 4);
-        p0 = _mm256_sll_epi32(_mm256_max_epi32(_mm256_min_epi32(p0, hi16), lo16), sh);
-        p1 = _mm256_sll_epi32(_mm256_max_epi32(_mm256_min_epi32(p1, hi16), lo16), sh);
+        for (__m128i& v : p) v = _mm_sll_epi32(_mm_max_epi32(_mm_min_epi32(v, hi16), lo16), sh);
     }
-    return _mm256_packs_epi32(p0, p1);
-}
-
-inline int scale4x4_scalar(int c, int ls, int qp) noexcept {
-    const int q6 = qp / 6;
-    const std::int64_t d = static_cast<std::int64_t>(c) * ls;
-    return qp < 24 ? static_cast<int>((d + (1 << (3 - q6))) >> (4 - q6))
-                   : wrap16(static_cast<std::uint32_t>(d) << (q6 - 4));
+    return {_mm_packs_epi32(p[0], p[1]), _mm_packs_epi32(p[2], p[3])};
 }
 
 void add4x4_matrix(const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs, const Opx16s* dc,
                    Opx8u* dst, std::int32_t dst_step, int qp, bool ac,
                    const Opx16s* level_scale) noexcept {
     if (!ac) {
-        // The DC value alone, reduced to 16 bits without saturation.
-        const int d =
-            dc ? *dc
-               : wrap16(static_cast<std::uint32_t>(scale4x4_scalar(coeffs[0], level_scale[0], qp)));
-        add_dc4x4(pred, pred_step, sat16(d + 32) >> 6, dst, dst_step);
+        // The DC value alone, reduced to 16 bits without saturation. (d * 2^q6 + 8) >> 4 is the
+        // rounded right shift below qp 24 and the exact left shift from there on; its bits 0..15
+        // only depend on the low 32 bits of d * 2^q6, so 32-bit unsigned arithmetic suffices.
+        const std::uint32_t d = static_cast<std::uint32_t>(coeffs[0] * level_scale[0]);
+        add_dc4x4(pred, pred_step,
+                  dc ? *dc : static_cast<int>(((d << (static_cast<unsigned>(qp) / 6)) + 8) >> 4), dst,
+                  dst_step);
         return;
     }
-    const __m256i c = scale4x4_sat16(load256(coeffs), load256(level_scale), qp);
-    Pair p{_mm256_castsi256_si128(c), _mm256_extracti128_si256(c, 1)};
-    if (dc) p.a = with_lane0(p.a, *dc);
-    const Pair r = idct4x4<Sat16>(p);
-    store128(coeffs, r.a);
-    store128(coeffs + 8, r.b);
-    add_pred4x4(pred, pred_step, r, dst, dst_step);
+    Pair p = scale4x4_pairs(coeffs, level_scale, qp);
+    if (dc) p.a = _mm_insert_epi16(p.a, *dc, 0);
+    transform_add4x4(p.a, p.b, pred, pred_step, coeffs, dst, dst_step);
 }
 
 void residual4x4(const Opx16s* src, Opx16s* dst) noexcept {
