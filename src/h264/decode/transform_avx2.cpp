@@ -176,9 +176,9 @@ inline __m128i with_lane0(__m128i x, int v) noexcept {
 
 // Vector constants read from memory (an operand of the instruction that uses them, where a
 // constant built in registers would cost two or three instructions).
-alignas(16) constexpr std::uint8_t kSwapWords[16] = {2,  3,  0,  1,  6,  7,  4,  5,
+alignas(16) constexpr std::uint8_t kSwapWords[16] = {2,  3,  0, 1, 6,  7,  4,  5,
                                                      10, 11, 8, 9, 14, 15, 12, 13};
-alignas(16) constexpr std::uint8_t kSplitWords[16] = {0, 1, 4,  5,  8,  9,  12, 13,
+alignas(16) constexpr std::uint8_t kSplitWords[16] = {0, 1, 4, 5, 8,  9,  12, 13,
                                                       2, 3, 6, 7, 10, 11, 14, 15};
 alignas(16) constexpr Opx16s kRound32[8] = {32, 32, 32, 32, 32, 32, 32, 32};
 
@@ -191,12 +191,12 @@ inline __m128i swap_words(__m128i x) noexcept {
 // arithmetic A; returns the rows of its results, [R0 | R1], [R2 | R3].
 template <class A>
 inline Pair row_pass_pairs(__m128i x, __m128i y) noexcept {
-    const __m128i xs = swap_words(x);                                      // (d2, d0)
-    const __m128i h = _mm_srai_epi16(swap_words(y), 1);                   // (d3 >> 1, d1 >> 1)
+    const __m128i xs = swap_words(x);                                         // (d2, d0)
+    const __m128i h = _mm_srai_epi16(swap_words(y), 1);                       // (d3 >> 1, d1 >> 1)
     const __m128i e01 = _mm_blend_epi16(A::add(x, xs), A::sub(xs, x), 0xAA);  // (e0, e1)
     const __m128i e32 = _mm_blend_epi16(A::add(y, h), A::sub(h, y), 0xAA);    // (e3, e2)
-    const __m128i o01 = A::add(e01, e32);                                 // (o0, o1)
-    const __m128i o23 = swap_words(A::sub(e01, e32));                     // (o2, o3)
+    const __m128i o01 = A::add(e01, e32);                                     // (o0, o1)
+    const __m128i o23 = swap_words(A::sub(e01, e32));                         // (o2, o3)
     return {_mm_unpacklo_epi32(o01, o23), _mm_unpackhi_epi32(o01, o23)};
 }
 
@@ -245,8 +245,8 @@ inline void transform_add4x4(__m128i x, __m128i y, const Opx8u* pred, std::int32
 // broadcast word is the 16-bit reduction), which keeps the dependency chain short.
 inline void add_dc4x4(const Opx8u* pred, std::int32_t pred_step, int d, Opx8u* dst,
                       std::int32_t dst_step) noexcept {
-    const __m128i r =
-        _mm_srai_epi16(_mm_adds_epi16(_mm_set1_epi16(static_cast<short>(d)), _mm_set1_epi16(32)), 6);
+    const __m128i r = _mm_srai_epi16(
+        _mm_adds_epi16(_mm_set1_epi16(static_cast<short>(d)), _mm_set1_epi16(32)), 6);
     const __m128i up = _mm_packus_epi16(r, r);
     const __m128i down = _mm_packus_epi16(_mm_sub_epi16(_mm_setzero_si128(), r), r);
     __m128i p[4];
@@ -257,12 +257,12 @@ inline void add_dc4x4(const Opx8u* pred, std::int32_t pred_step, int d, Opx8u* d
 
 // ---- 4x4 kernels ----------------------------------------------------------------------------
 
-void add4x4_flat(const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs, const Opx16s* dc,
-                 Opx8u* dst, std::int32_t dst_step, int qp, bool ac) noexcept {
+OpxResult add4x4_flat(const Opx8u* pred, Opx16s* coeffs, const Opx16s* dc, Opx8u* dst,
+                      Opx32s pred_step, Opx32s dst_step, Opx32s qp, Opx32s ac) noexcept {
     const Opx16s* f = kDequantFlat4x4[qp];
     if (!ac) {
         add_dc4x4(pred, pred_step, dc ? *dc : coeffs[0] * f[0], dst, dst_step);
-        return;
+        return opxOk;
     }
     // 16-bit wrapping products (mullo keeps the low half), then each row's even words to the
     // low half of its register, the odd words to the high half, and the column pairs of both.
@@ -272,6 +272,7 @@ void add4x4_flat(const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs, cons
     __m128i x = _mm_unpacklo_epi64(a, b);
     if (dc) x = _mm_insert_epi16(x, *dc, 0);
     transform_add4x4(x, _mm_unpackhi_epi64(a, b), pred, pred_step, coeffs, dst, dst_step);
+    return opxOk;
 }
 
 // Matrix-style scaling of 16 coefficients to sat16 (clause 8.5.12.1), in the column-pair layout.
@@ -300,22 +301,24 @@ inline Pair scale4x4_pairs(const Opx16s* coeffs, const Opx16s* ls, int qp) noexc
     return {_mm_packs_epi32(p[0], p[1]), _mm_packs_epi32(p[2], p[3])};
 }
 
-void add4x4_matrix(const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs, const Opx16s* dc,
-                   Opx8u* dst, std::int32_t dst_step, int qp, bool ac,
-                   const Opx16s* level_scale) noexcept {
+OpxResult add4x4_matrix(const Opx8u* pred, Opx32s pred_step, Opx16s* coeffs, const Opx16s* dc,
+                        Opx8u* dst, Opx32s dst_step, Opx32s qp, Opx32s ac,
+                        const Opx16s* level_scale) noexcept {
+    const unsigned q6 = static_cast<unsigned>(qp) / 6;
+    if (!level_scale) level_scale = kFlatLevelScale4x4[qp - 6 * static_cast<int>(q6)];
     if (!ac) {
         // The DC value alone, reduced to 16 bits without saturation. (d * 2^q6 + 8) >> 4 is the
         // rounded right shift below qp 24 and the exact left shift from there on; its bits 0..15
         // only depend on the low 32 bits of d * 2^q6, so 32-bit unsigned arithmetic suffices.
         const std::uint32_t d = static_cast<std::uint32_t>(coeffs[0] * level_scale[0]);
-        add_dc4x4(pred, pred_step,
-                  dc ? *dc : static_cast<int>(((d << (static_cast<unsigned>(qp) / 6)) + 8) >> 4), dst,
+        add_dc4x4(pred, pred_step, dc ? *dc : static_cast<int>(((d << q6) + 8) >> 4), dst,
                   dst_step);
-        return;
+        return opxOk;
     }
     Pair p = scale4x4_pairs(coeffs, level_scale, qp);
     if (dc) p.a = _mm_insert_epi16(p.a, *dc, 0);
     transform_add4x4(p.a, p.b, pred, pred_step, coeffs, dst, dst_step);
+    return opxOk;
 }
 
 void residual4x4(const Opx16s* src, Opx16s* dst) noexcept {
@@ -515,8 +518,8 @@ inline void idct8_pass(typename A::V* d) noexcept {
     d[7] = A::sub(f0, f7);
 }
 
-void add8x8(const Opx8u* pred, std::int32_t pred_step, const Opx16s* coeffs, Opx8u* dst,
-            std::int32_t dst_step) noexcept {
+OpxResult add8x8(const Opx8u* pred, Opx32s pred_step, const Opx16s* coeffs, Opx8u* dst,
+                 Opx32s dst_step) noexcept {
     __m128i r[8];
     for (int i = 0; i < 8; ++i) r[i] = load128(coeffs + 8 * i);
     transpose8x8_epi16(r);
@@ -533,6 +536,7 @@ void add8x8(const Opx8u* pred, std::int32_t pred_step, const Opx16s* coeffs, Opx
         _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, dst_step, y)), out);
         store_high64(row_at(dst, dst_step, y + 1), out);
     }
+    return opxOk;
 }
 
 void add8x8_high(const Opx16u* pred, std::int32_t pred_step, const Opx32s* coeffs, Opx16u* dst,
@@ -560,13 +564,13 @@ void add8x8_high(const Opx16u* pred, std::int32_t pred_step, const Opx32s* coeff
 
 // Clause 8.5.13.1, 16-bit: below qp6 6 from the exact 32-bit product, saturated; from 6 on the
 // low 16 bits of the product shifted left (mullo is the product reduced to 16 bits).
-void dequant8x8(Opx16s* c, int qp6, const Opx16s* level_scale) noexcept {
+OpxResult dequant8x8(Opx16s* c, Opx32s qp6, const Opx16s* level_scale) noexcept {
     if (qp6 >= 6) {
         const __m128i sh = _mm_cvtsi32_si128(qp6 - 6);
         for (int i = 0; i < 64; i += 16)
             store256(c + i, _mm256_sll_epi16(
                                 _mm256_mullo_epi16(load256(c + i), load256(level_scale + i)), sh));
-        return;
+        return opxOk;
     }
     const __m256i rnd = _mm256_set1_epi32(1 << (5 - qp6));
     const __m128i sh = _mm_cvtsi32_si128(6 - qp6);
@@ -579,6 +583,7 @@ void dequant8x8(Opx16s* c, int qp6, const Opx16s* level_scale) noexcept {
             _mm256_sra_epi32(_mm256_add_epi32(_mm256_unpackhi_epi16(lo, hi), rnd), sh);
         store256(c + i, _mm256_packs_epi32(p0, p1));
     }
+    return opxOk;
 }
 
 // 32-bit coefficients times 16-bit level scales as exact 64-bit products (even and odd lanes
@@ -609,7 +614,7 @@ void dequant8x8_high(Opx32s* c, int qp6, const Opx16s* level_scale) noexcept {
 // Flat luma DC (clause 8.5.10): the Hadamard transform is exact in 32-bit lanes, so the column
 // pass runs first on whole rows, and the row pass uses horizontal adds and subtracts; the
 // results come out permuted and are put back in raster order when packed to their low 16 bits.
-void luma_dc_flat(Opx16s* c, int qp) noexcept {
+OpxResult luma_dc_flat(Opx16s* c, Opx32s qp) noexcept {
     const __m256i r01 = _mm256_cvtepi16_epi32(load128(c));      // [R0 | R1]
     const __m256i r23 = _mm256_cvtepi16_epi32(load128(c + 8));  // [R2 | R3]
     const __m256i x = _mm256_add_epi32(r01, r23);               // [R0 + R2 | R1 + R3]
@@ -636,6 +641,7 @@ void luma_dc_flat(Opx16s* c, int qp) noexcept {
                                            1, 2, 3, 10, 11, 8, 9, 4, 5, 6, 7, 14, 15, 12, 13);
     const __m256i rows = _mm256_shuffle_epi8(w, order);  // [G0 row, G3 row | G1 row, G2 row]
     store256(c, _mm256_permute4x64_epi64(rows, 0x78));
+    return opxOk;
 }
 
 // The remaining DC kernels and the SP/SI kernels work on 4 to 16 values with per-value scaling
