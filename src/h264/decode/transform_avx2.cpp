@@ -611,10 +611,11 @@ void dequant8x8_high(Opx32s* c, int qp6, const Opx16s* level_scale) noexcept {
 
 // ---- DC arrays ------------------------------------------------------------------------------
 
-// Flat luma DC (clause 8.5.10): the Hadamard transform is exact in 32-bit lanes, so the column
-// pass runs first on whole rows, and the row pass uses horizontal adds and subtracts; the
-// results come out permuted and are put back in raster order when packed to their low 16 bits.
-OpxResult luma_dc_flat(Opx16s* c, Opx32s qp) noexcept {
+// Flat luma DC (clause 8.5.10) below qp 12, where the rounding shift needs bits of f above
+// the 16th: the Hadamard transform is exact in 32-bit lanes, so the column pass runs first on
+// whole rows, and the row pass uses horizontal adds and subtracts; the results come out permuted
+// and are put back in raster order when packed to their low 16 bits.
+void luma_dc_flat_exact(Opx16s* c, int qp) noexcept {
     const __m256i r01 = _mm256_cvtepi16_epi32(load128(c));      // [R0 | R1]
     const __m256i r23 = _mm256_cvtepi16_epi32(load128(c + 8));  // [R2 | R3]
     const __m256i x = _mm256_add_epi32(r01, r23);               // [R0 + R2 | R1 + R3]
@@ -641,6 +642,44 @@ OpxResult luma_dc_flat(Opx16s* c, Opx32s qp) noexcept {
                                            1, 2, 3, 10, 11, 8, 9, 4, 5, 6, 7, 14, 15, 12, 13);
     const __m256i rows = _mm256_shuffle_epi8(w, order);  // [G0 row, G3 row | G1 row, G2 row]
     store256(c, _mm256_permute4x64_epi64(rows, 0x78));
+}
+
+// Luma DC sign patterns and the word order of the row pass.
+alignas(16) constexpr Opx16s kSignOdd[8] = {1, -1, 1, -1, 1, -1, 1, -1};
+alignas(16) constexpr Opx16s kSignHigh[8] = {1, 1, -1, -1, 1, 1, -1, -1};
+// Rows [out0 out3 out1 out2] back to raster order; the second swaps the two rows as well.
+alignas(16) constexpr std::uint8_t kLumaDcOrder[16] = {0, 1, 4,  5,  6,  7,  2,  3,
+                                                       8, 9, 12, 13, 14, 15, 10, 11};
+alignas(16) constexpr std::uint8_t kLumaDcOrderSwap[16] = {8, 9, 12, 13, 14, 15, 10, 11,
+                                                           0, 1, 4,  5,  6,  7,  2,  3};
+
+// Flat luma DC (clause 8.5.10). From qp 12 on, dcY = low16(f * T): only f modulo 2^16 matters,
+// so the Hadamard transform runs in 16-bit wrapping lanes, where its result does not depend on
+// the order of the passes. The row pass stays inside each row (per 64-bit half):
+// (a, b, c, d) -> (a + b, a - b, c + d, c - d) = x * (1, -1, 1, -1) + (b, a, d, c), then
+// (s1, d1, s2, d2) -> (s1 + s2, d1 + d2, s1 - s2, d1 - d2) = x * (1, 1, -1, -1) + (s2, d2, s1, d1),
+// which is the row's outputs in the order (0, 3, 1, 2), put back by the final word shuffle. The
+// column pass works on whole rows: [R0 | R1] +- [R2 | R3], then the halves combined.
+OpxResult luma_dc_flat(Opx16s* c, Opx32s qp) noexcept {
+    if (qp < 12) {
+        luma_dc_flat_exact(c, qp);
+        return opxOk;
+    }
+    const __m128i sign_odd = load128(kSignOdd), sign_high = load128(kSignHigh);
+    __m128i a = load128(c), b = load128(c + 8);  // [R0 | R1], [R2 | R3]
+    a = _mm_add_epi16(_mm_sign_epi16(a, sign_odd), swap_words(a));
+    b = _mm_add_epi16(_mm_sign_epi16(b, sign_odd), swap_words(b));
+    a = _mm_add_epi16(_mm_sign_epi16(a, sign_high), _mm_shuffle_epi32(a, 0xB1));
+    b = _mm_add_epi16(_mm_sign_epi16(b, sign_high), _mm_shuffle_epi32(b, 0xB1));
+    const __m128i x = _mm_add_epi16(a, b),
+                  y = _mm_sub_epi16(a, b);  // [R0+R2 | R1+R3], [R0-R2 | R1-R3]
+    const __m128i lo = _mm_unpacklo_epi64(x, y), hi = _mm_unpackhi_epi64(x, y);
+    // T = v(qp % 6, 0) << (qp / 6 - 2) = kDequantFlat4x4[qp][0] >> 2, at most 1600.
+    const __m128i t = _mm_srai_epi16(_mm_set1_epi16(kDequantFlat4x4[qp][0]), 2);
+    const __m128i f01 = _mm_mullo_epi16(_mm_add_epi16(lo, hi), t);  // [G0 | G1]
+    const __m128i f32 = _mm_mullo_epi16(_mm_sub_epi16(lo, hi), t);  // [G3 | G2]
+    store128(c, _mm_shuffle_epi8(f01, load128(kLumaDcOrder)));
+    store128(c + 8, _mm_shuffle_epi8(f32, load128(kLumaDcOrderSwap)));
     return opxOk;
 }
 
