@@ -109,7 +109,10 @@ void check_add4x4(Add4x4 form, Shape s, int qp, int round, Rng& rng) {
         if constexpr (sizeof(C) == 4)
             t.add4x4_matrix_high(pred, ps, c, pdc, d.data(), d.step(), qp, ac, max, ls);
         else if (form == kMatrix)
-            t.add4x4_matrix(pred, ps, c, pdc, d.data(), d.step(), qp, ac, ls);
+            // Round 4 takes the flat default through a null level scale; the AC flag is passed
+            // as any nonzero value.
+            t.add4x4_matrix(pred, ps, c, pdc, d.data(), d.step(), qp, ac ? round + 1 : 0,
+                            round == 4 ? nullptr : ls);
         else
             t.add4x4_flat(pred, c, pdc, d.data(), ps, d.step(), qp, ac);
     };

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "frame/dispatch.hpp"
 #include "h264/decode/transform.hpp"
 
 namespace opx::h264::avx2 {
@@ -181,6 +182,22 @@ alignas(16) constexpr std::uint8_t kSwapWords[16] = {2,  3,  0, 1, 6,  7,  4,  5
 alignas(16) constexpr std::uint8_t kSplitWords[16] = {0, 1, 4, 5, 8,  9,  12, 13,
                                                       2, 3, 6, 7, 10, 11, 14, 15};
 alignas(16) constexpr Opx16s kRound32[8] = {32, 32, 32, 32, 32, 32, 32, 32};
+alignas(16) constexpr std::int32_t kInt16Min32[4] = {-32768, -32768, -32768, -32768};
+alignas(16) constexpr std::int32_t kInt16Max32[4] = {32767, 32767, 32767, 32767};
+
+// The address of a constant, hidden from the optimiser: a vector constant with equal lanes would
+// otherwise be built with a move, a movd and a broadcast instead of being an instruction's memory
+// operand.
+template <class T>
+inline const T* in_memory(const T* p) noexcept {
+    asm("" : "+r"(p));
+    return p;
+}
+
+// qp / 6 for qp 0..130 (one multiply and shift, without the sign handling of a division).
+inline unsigned div6(int qp) noexcept {
+    return (static_cast<unsigned>(qp) * 43) >> 8;
+}
 
 // Swaps the two words of every 32-bit lane.
 inline __m128i swap_words(__m128i x) noexcept {
@@ -210,7 +227,7 @@ inline Pair column_pass_round(Pair p) noexcept {
     const __m128i e12 = A::sub(xh, p.b);                                    // [e1 | e2]
     const __m128i t1 = _mm_unpacklo_epi64(e03, e12);                        // [e0 | e1]
     const __m128i t2 = _mm_unpackhi_epi64(e03, e12);                        // [e3 | e2]
-    const __m128i k32 = load128(kRound32);
+    const __m128i k32 = load128(in_memory(kRound32));
     return {_mm_srai_epi16(A::add(A::add(t1, t2), k32), 6),
             _mm_srai_epi16(A::add(A::sub(t1, t2), k32), 6)};
 }
@@ -245,14 +262,22 @@ inline void transform_add4x4(__m128i x, __m128i y, const Opx8u* pred, std::int32
 // broadcast word is the 16-bit reduction), which keeps the dependency chain short.
 inline void add_dc4x4(const Opx8u* pred, std::int32_t pred_step, int d, Opx8u* dst,
                       std::int32_t dst_step) noexcept {
-    const __m128i r = _mm_srai_epi16(
-        _mm_adds_epi16(_mm_set1_epi16(static_cast<short>(d)), _mm_set1_epi16(32)), 6);
+    const __m128i v = _mm_set1_epi16(static_cast<short>(d));
+    const __m128i r = _mm_srai_epi16(_mm_adds_epi16(v, load128(in_memory(kRound32))), 6);
     const __m128i up = _mm_packus_epi16(r, r);
-    const __m128i down = _mm_packus_epi16(_mm_sub_epi16(_mm_setzero_si128(), r), r);
-    __m128i p[4];
-    for (int y = 0; y < 4; ++y) p[y] = load32(row_at(pred, pred_step, y));
-    for (int y = 0; y < 4; ++y)
-        store32(row_at(dst, dst_step, y), _mm_subs_epu8(_mm_adds_epu8(p[y], up), down));
+    const __m128i neg = _mm_sub_epi16(_mm_setzero_si128(), r);
+    const __m128i down = _mm_packus_epi16(neg, neg);
+    std::int32_t p[3];
+    for (int y = 0; y < 3; ++y) std::memcpy(&p[y], row_at(pred, pred_step, y + 1), 4);
+    __m128i rows = load32(pred);
+    rows = _mm_insert_epi32(rows, p[0], 1);
+    rows = _mm_insert_epi32(rows, p[1], 2);
+    rows = _mm_insert_epi32(rows, p[2], 3);
+    rows = _mm_subs_epu8(_mm_adds_epu8(rows, up), down);
+    store32(dst, rows);
+    const std::int32_t out[3] = {_mm_extract_epi32(rows, 1), _mm_extract_epi32(rows, 2),
+                                 _mm_extract_epi32(rows, 3)};
+    for (int y = 0; y < 3; ++y) std::memcpy(row_at(dst, dst_step, y + 1), &out[y], 4);
 }
 
 // ---- 4x4 kernels ----------------------------------------------------------------------------
@@ -288,13 +313,14 @@ inline Pair scale4x4_pairs(const Opx16s* coeffs, const Opx16s* ls, int qp) noexc
                     _mm_madd_epi16(cb, _mm_blend_epi16(zero, lb, 0x55)),
                     _mm_madd_epi16(ca, _mm_blend_epi16(zero, la, 0xAA)),
                     _mm_madd_epi16(cb, _mm_blend_epi16(zero, lb, 0xAA))};
-    const int q6 = static_cast<unsigned>(qp) / 6;
+    const int q6 = static_cast<int>(div6(qp));
     if (qp < 24) {
         const __m128i rnd = _mm_set1_epi32(1 << (3 - q6));
         const __m128i sh = _mm_cvtsi32_si128(4 - q6);
         for (__m128i& v : p) v = _mm_sra_epi32(_mm_add_epi32(v, rnd), sh);
     } else if (q6 > 4) {
-        const __m128i lo16 = _mm_set1_epi32(-32768), hi16 = _mm_set1_epi32(32767);
+        const __m128i lo16 = load128(in_memory(kInt16Min32)),
+                      hi16 = load128(in_memory(kInt16Max32));
         const __m128i sh = _mm_cvtsi32_si128(q6 - 4);
         for (__m128i& v : p) v = _mm_sll_epi32(_mm_max_epi32(_mm_min_epi32(v, hi16), lo16), sh);
     }
@@ -304,18 +330,26 @@ inline Pair scale4x4_pairs(const Opx16s* coeffs, const Opx16s* ls, int qp) noexc
 OpxResult add4x4_matrix(const Opx8u* pred, Opx32s pred_step, Opx16s* coeffs, const Opx16s* dc,
                         Opx8u* dst, Opx32s dst_step, Opx32s qp, Opx32s ac,
                         const Opx16s* level_scale) noexcept {
-    const unsigned q6 = static_cast<unsigned>(qp) / 6;
-    if (!level_scale) level_scale = kFlatLevelScale4x4[qp - 6 * static_cast<int>(q6)];
+    if (OPX_UNLIKELY(!level_scale))  // the flat default, at the entry where registers are free
+        return add4x4_matrix(pred, pred_step, coeffs, dc, dst, dst_step, qp, ac,
+                             kFlatLevelScale4x4[qp % 6]);
+    const unsigned q6 = div6(qp);
+    const Opx16s* ls = level_scale;
     if (!ac) {
         // The DC value alone, reduced to 16 bits without saturation. (d * 2^q6 + 8) >> 4 is the
         // rounded right shift below qp 24 and the exact left shift from there on; its bits 0..15
         // only depend on the low 32 bits of d * 2^q6, so 32-bit unsigned arithmetic suffices.
-        const std::uint32_t d = static_cast<std::uint32_t>(coeffs[0] * level_scale[0]);
-        add_dc4x4(pred, pred_step, dc ? *dc : static_cast<int>(((d << q6) + 8) >> 4), dst,
-                  dst_step);
+        int v;
+        if (dc) {
+            v = *dc;
+        } else {
+            const std::uint32_t d = static_cast<std::uint32_t>(coeffs[0] * ls[0]);
+            v = static_cast<int>(((d << q6) + 8) >> 4);
+        }
+        add_dc4x4(pred, pred_step, v, dst, dst_step);
         return opxOk;
     }
-    Pair p = scale4x4_pairs(coeffs, level_scale, qp);
+    Pair p = scale4x4_pairs(coeffs, ls, qp);
     if (dc) p.a = _mm_insert_epi16(p.a, *dc, 0);
     transform_add4x4(p.a, p.b, pred, pred_step, coeffs, dst, dst_step);
     return opxOk;
