@@ -314,11 +314,13 @@ inline Pair scale4x4_pairs(const Opx16s* coeffs, const Opx16s* ls, int qp) noexc
                     _mm_madd_epi16(ca, _mm_blend_epi16(zero, la, 0xAA)),
                     _mm_madd_epi16(cb, _mm_blend_epi16(zero, lb, 0xAA))};
     const int q6 = static_cast<int>(div6(qp));
-    if (qp < 24) {
+    // q6 = 4 (qp 24..29) needs neither shift: tested first, with one compare.
+    if (q6 == 4) {
+    } else if (q6 < 4) {
         const __m128i rnd = _mm_set1_epi32(1 << (3 - q6));
         const __m128i sh = _mm_cvtsi32_si128(4 - q6);
         for (__m128i& v : p) v = _mm_sra_epi32(_mm_add_epi32(v, rnd), sh);
-    } else if (q6 > 4) {
+    } else {
         const __m128i lo16 = load128(in_memory(kInt16Min32)),
                       hi16 = load128(in_memory(kInt16Max32));
         const __m128i sh = _mm_cvtsi32_si128(q6 - 4);
