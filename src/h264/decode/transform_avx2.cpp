@@ -169,18 +169,16 @@ inline __m128i with_lane0(__m128i x, int v) noexcept {
 
 // ---- 4x4 with prediction: the fast layout ---------------------------------------------------
 //
-// The add-prediction kernels keep the block as two registers of column pairs: X holds, per row
-// r (one 32-bit lane each), the words (d0, d2) of that row, Y the words (d1, d3). The matrix
-// dequantisation produces this layout for free (the even and odd products of pmaddwd, packed),
-// so the row pass needs no transpose before it; one word swap and two dword unpacks turn its
-// results into the rows [R0 | R1], [R2 | R3] for the column pass.
+// The row pass works on word pairs, one row per 32-bit lane, so it needs no transpose before it:
+// the matrix kernel gets the pairs (d0, d2) and (d1, d3) of every row for free from its
+// dequantisation (the even and odd products of pmaddwd, packed); the flat kernel gathers (d0, d1)
+// and (d2, d3) from the raster rows with two shufps. A word swap or two and two dword unpacks
+// turn the results into the rows [R0 | R1], [R2 | R3] for the column pass.
 
 // Vector constants read from memory (an operand of the instruction that uses them, where a
 // constant built in registers would cost two or three instructions).
 alignas(16) constexpr std::uint8_t kSwapWords[16] = {2,  3,  0, 1, 6,  7,  4,  5,
                                                      10, 11, 8, 9, 14, 15, 12, 13};
-alignas(16) constexpr std::uint8_t kSplitWords[16] = {0, 1, 4, 5, 8,  9,  12, 13,
-                                                      2, 3, 6, 7, 10, 11, 14, 15};
 alignas(16) constexpr Opx16s kRound32[8] = {32, 32, 32, 32, 32, 32, 32, 32};
 alignas(16) constexpr std::int32_t kInt16Min32[4] = {-32768, -32768, -32768, -32768};
 alignas(16) constexpr std::int32_t kInt16Max32[4] = {32767, 32767, 32767, 32767};
@@ -217,6 +215,21 @@ inline Pair row_pass_pairs(__m128i x, __m128i y) noexcept {
     return {_mm_unpacklo_epi32(o01, o23), _mm_unpackhi_epi32(o01, o23)};
 }
 
+// The row pass (sat16) on the raster rows [R0 | R1], [R2 | R3]: shufps gathers, per row (one
+// 32-bit lane each), the word pairs X = (d0, d1) and Y = (d2, d3); S = (e0, e3), D = (e1, e2);
+// with their word-swapped copies the outputs are formed as (o0, o1) and (o2, o3) per row.
+inline Pair row_pass_raster(__m128i a, __m128i b) noexcept {
+    const __m128 af = _mm_castsi128_ps(a), bf = _mm_castsi128_ps(b);
+    const __m128i x = _mm_castps_si128(_mm_shuffle_ps(af, bf, 0x88));  // (d0, d1)
+    const __m128i y = _mm_castps_si128(_mm_shuffle_ps(af, bf, 0xDD));  // (d2, d3)
+    const __m128i s = _mm_adds_epi16(x, _mm_blend_epi16(y, _mm_srai_epi16(y, 1), 0xAA));  // e0 e3
+    const __m128i d = _mm_subs_epi16(_mm_blend_epi16(x, _mm_srai_epi16(x, 1), 0xAA), y);  // e1 e2
+    const __m128i ss = swap_words(s), ds = swap_words(d);  // e3 e0, e2 e1
+    const __m128i o01 = _mm_blend_epi16(_mm_adds_epi16(s, ss), _mm_adds_epi16(d, ds), 0xAA);
+    const __m128i o23 = _mm_blend_epi16(_mm_subs_epi16(d, ds), _mm_subs_epi16(ss, s), 0xAA);
+    return {_mm_unpacklo_epi32(o01, o23), _mm_unpackhi_epi32(o01, o23)};
+}
+
 // The column pass on the rows [R0 | R1], [R2 | R3] with the arithmetic A, then (r + 32) >> 6
 // with A: the residual rows [F0 | F1], [F3 | F2].
 template <class A>
@@ -239,12 +252,10 @@ inline __m128i load_pred_rows(const Opx8u* first, const Opx8u* second) noexcept 
     return _mm_cvtepu8_epi16(_mm_insert_epi32(load32(first), b, 1));
 }
 
-// Sat16 transform of the column pairs, residuals written to coeffs, and
-// dst = clamp(pred + residual, 0, 255). All prediction rows are read before any destination row
-// is written, so pred may be dst.
-inline void transform_add4x4(__m128i x, __m128i y, const Opx8u* pred, std::int32_t pred_step,
-                             Opx16s* coeffs, Opx8u* dst, std::int32_t dst_step) noexcept {
-    const Pair r = column_pass_round<Sat16>(row_pass_pairs<Sat16>(x, y));  // [F0|F1], [F3|F2]
+// The residual rows [F0 | F1], [F3 | F2] written to coeffs, and dst = clamp(pred + residual, 0,
+// 255). All prediction rows are read before any destination row is written, so pred may be dst.
+inline void store_add4x4(Pair r, const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs,
+                         Opx8u* dst, std::int32_t dst_step) noexcept {
     store128(coeffs, r.a);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(coeffs + 12), r.b);
     store_high64(coeffs + 8, r.b);
@@ -289,14 +300,12 @@ OpxResult add4x4_flat(const Opx8u* pred, Opx16s* coeffs, const Opx16s* dc, Opx8u
         add_dc4x4(pred, pred_step, dc ? *dc : coeffs[0] * f[0], dst, dst_step);
         return opxOk;
     }
-    // 16-bit wrapping products (mullo keeps the low half), then each row's even words to the
-    // low half of its register, the odd words to the high half, and the column pairs of both.
-    const __m128i split = load128(kSplitWords);
-    const __m128i a = _mm_shuffle_epi8(_mm_mullo_epi16(load128(coeffs), load128(f)), split);
-    const __m128i b = _mm_shuffle_epi8(_mm_mullo_epi16(load128(coeffs + 8), load128(f + 8)), split);
-    __m128i x = _mm_unpacklo_epi64(a, b);
-    if (dc) x = _mm_insert_epi16(x, *dc, 0);
-    transform_add4x4(x, _mm_unpackhi_epi64(a, b), pred, pred_step, coeffs, dst, dst_step);
+    // 16-bit wrapping products (mullo keeps the low half).
+    __m128i a = _mm_mullo_epi16(load128(coeffs), load128(f));
+    if (dc) a = _mm_insert_epi16(a, *dc, 0);
+    const Pair r = column_pass_round<Sat16>(
+        row_pass_raster(a, _mm_mullo_epi16(load128(coeffs + 8), load128(f + 8))));
+    store_add4x4(r, pred, pred_step, coeffs, dst, dst_step);
     return opxOk;
 }
 
@@ -353,7 +362,8 @@ OpxResult add4x4_matrix(const Opx8u* pred, Opx32s pred_step, Opx16s* coeffs, con
     }
     Pair p = scale4x4_pairs(coeffs, ls, qp);
     if (dc) p.a = _mm_insert_epi16(p.a, *dc, 0);
-    transform_add4x4(p.a, p.b, pred, pred_step, coeffs, dst, dst_step);
+    store_add4x4(column_pass_round<Sat16>(row_pass_pairs<Sat16>(p.a, p.b)), pred, pred_step, coeffs,
+                 dst, dst_step);
     return opxOk;
 }
 
