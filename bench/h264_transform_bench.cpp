@@ -89,7 +89,7 @@ OPX_BENCH_CASES(h264_transform) {
                                                             g_dst + 3, 64, 64, 28, 1);
         },
         [] {
-            ref::kTransform.add4x4_flat(g_pred + 1, 64, g_ring.next(), nullptr, g_dst + 3, 64, 28,
+            ref::kTransform.add4x4_flat(g_pred + 1, g_ring.next(), nullptr, g_dst + 3, 64, 64, 28,
                                         true);
         });
     opx::bench::add(
@@ -99,7 +99,7 @@ OPX_BENCH_CASES(h264_transform) {
                                                             64, 64, 28, 0);
         },
         [] {
-            ref::kTransform.add4x4_flat(g_pred + 1, 64, nullptr, &g_dc, g_dst + 3, 64, 28, false);
+            ref::kTransform.add4x4_flat(g_pred + 1, nullptr, &g_dc, g_dst + 3, 64, 64, 28, false);
         });
     opx::bench::add(
         "opxiDequantTransformResidual_H264_16s_C1I", "4x4",

@@ -109,7 +109,7 @@ TEST(H264ReconLuma, InterMatchesBlockByBlockAndConsumesInOrder) {
         for (int n = 0; n < 16; ++n) {
             if (!(blocks & (1u << n))) continue;
             Opx8u* b = want.mb() + kBy[n] * kStep + kBx[n];
-            rt.add4x4_flat(b, kStep, c, nullptr, b, kStep, qp, true);
+            rt.add4x4_flat(b, c, nullptr, b, kStep, kStep, qp, true);
             c += 16;
         }
         Opx16s* p = stream.data();
@@ -180,7 +180,7 @@ TEST(H264ReconLuma, Intra4x4MatchesPredictionAndTransformBlockByBlock) {
                             opxWrnIntraPredUnavailable;
                     if (!(blocks & (1u << n))) continue;
                     if (form == 0)
-                        rt.add4x4_flat(b, kStep, c, nullptr, b, kStep, qp, true);
+                        rt.add4x4_flat(b, c, nullptr, b, kStep, kStep, qp, true);
                     else
                         rt.add4x4_matrix(b, kStep, c, nullptr, b, kStep, qp, true, ls);
                     c += 16;
@@ -271,7 +271,7 @@ TEST(H264ReconLuma, Intra16x16DcArrayAndBlocks) {
                     const Opx16s* d = &dc[kBy[n] + kBx[n] / 4];
                     const bool coded = cbp & (2u << n);
                     if (form == 0)
-                        rt.add4x4_flat(b, kStep, coded ? c : nullptr, d, b, kStep, qp, coded);
+                        rt.add4x4_flat(b, coded ? c : nullptr, d, b, kStep, kStep, qp, coded);
                     else
                         rt.add4x4_matrix(b, kStep, coded ? c : nullptr, d, b, kStep, qp, coded, ls);
                     if (coded) c += 16;
@@ -324,7 +324,7 @@ void chroma_expected(ChromaPics& w, std::vector<Opx16s> s, std::uint32_t cbp, in
                 rt.add4x4_matrix(blk, kStep, coded ? c : nullptr, &dc[k][b], blk, kStep, qps[k],
                                  coded, ls[k]);
             else
-                rt.add4x4_flat(blk, kStep, coded ? c : nullptr, &dc[k][b], blk, kStep, qps[k],
+                rt.add4x4_flat(blk, coded ? c : nullptr, &dc[k][b], blk, kStep, kStep, qps[k],
                                coded);
             if (coded) c += 16;
         }

@@ -109,9 +109,12 @@ void check_add4x4(Add4x4 form, Shape s, int qp, int round, Rng& rng) {
         if constexpr (sizeof(C) == 4)
             t.add4x4_matrix_high(pred, ps, c, pdc, d.data(), d.step(), qp, ac, max, ls);
         else if (form == kMatrix)
-            t.add4x4_matrix(pred, ps, c, pdc, d.data(), d.step(), qp, ac, ls);
+            // Round 4 takes the flat default through a null level scale; the AC flag is passed
+            // as any nonzero value.
+            t.add4x4_matrix(pred, ps, c, pdc, d.data(), d.step(), qp, ac ? round + 1 : 0,
+                            round == 4 ? nullptr : ls);
         else
-            t.add4x4_flat(pred, ps, c, pdc, d.data(), d.step(), qp, ac);
+            t.add4x4_flat(pred, c, pdc, d.data(), ps, d.step(), qp, ac);
     };
     run(ref::kTransform, p.a, ca.data());
     run(avx2::kTransform, p.b, cb.data());
@@ -367,7 +370,7 @@ TEST(H264TransformKernels, SampleBlocksReadOnlyTheirRows) {
                 for (bool ac : {false, true}) {
                     Opx16s c[16];
                     for (int i = 0; i < 16; ++i) c[i] = static_cast<Opx16s>(v[i]);
-                    t->add4x4_flat(pred, step, c, nullptr, dst, step, 20, ac);
+                    t->add4x4_flat(pred, c, nullptr, dst, step, step, 20, ac);
                     for (int i = 0; i < 16; ++i) c[i] = static_cast<Opx16s>(v[i]);
                     t->add4x4_matrix(pred, step, c, nullptr, dst, step, 20, ac, ls);
                 }

@@ -25,7 +25,7 @@ Opx16s* chroma_residual(const ReconKernels& k, Opx16s* c, Opx8u* dst, std::int32
             } else if (ls) {
                 k.transform.add4x4_matrix(blk, step, c, &dc[b], blk, step, qp, true, ls);
             } else {
-                k.transform.add4x4_flat(blk, step, c, &dc[b], blk, step, qp, true);
+                k.transform.add4x4_flat(blk, c, &dc[b], blk, step, step, qp, true);
             }
             c += 16;
         } else if (bypass) {
@@ -36,7 +36,7 @@ Opx16s* chroma_residual(const ReconKernels& k, Opx16s* c, Opx8u* dst, std::int32
             if (ls)
                 k.transform.add4x4_matrix(blk, step, nullptr, &dc[b], blk, step, qp, false, ls);
             else
-                k.transform.add4x4_flat(blk, step, nullptr, &dc[b], blk, step, qp, false);
+                k.transform.add4x4_flat(blk, nullptr, &dc[b], blk, step, step, qp, false);
         }
     }
     return c;

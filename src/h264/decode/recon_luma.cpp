@@ -17,7 +17,7 @@ OPX_INLINE void add_4x4(const ReconKernels& k, Opx8u* blk, std::int32_t step, Op
     } else if (ls) {
         k.transform.add4x4_matrix(blk, step, c, dc, blk, step, qp, true, ls);
     } else {
-        k.transform.add4x4_flat(blk, step, c, dc, blk, step, qp, true);
+        k.transform.add4x4_flat(blk, c, dc, blk, step, step, qp, true);
     }
 }
 
@@ -48,7 +48,7 @@ void luma_inter_4x4(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int
                 c += 32;
             } else {
                 if (two == 2) blk += 4;
-                k.transform.add4x4_flat(blk, step, c, nullptr, blk, step, qp, true);
+                k.transform.add4x4_flat(blk, c, nullptr, blk, step, step, qp, true);
                 c += 16;
             }
         }
@@ -152,7 +152,7 @@ void luma_intra_16x16(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::i
             if (ls)
                 k.transform.add4x4_matrix(blk, step, nullptr, d, blk, step, qp, false, ls);
             else
-                k.transform.add4x4_flat(blk, step, nullptr, d, blk, step, qp, false);
+                k.transform.add4x4_flat(blk, nullptr, d, blk, step, step, qp, false);
         }
     }
     *coeffs = c;

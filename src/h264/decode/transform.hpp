@@ -79,6 +79,11 @@ constexpr int class4x4(int i) noexcept {
 }
 
 // ---- kernel types ---------------------------------------------------------------------------
+//
+// The kernels that an exported function calls with its own arguments (same order, same types)
+// return opxOk and take the raw AC flag (nonzero: AC present) and a level-scale pointer that may
+// be null (the flat default), so that the exported function ends in a tail jump to the kernel,
+// with the stack arguments left where the caller put them.
 
 // Flat-style 4x4 reconstruction (the rules of opxiDequantTransformResidualAndAdd).
 //  DC value: *dc when dc is not null, else wrap16(coeffs[0] * kDequantFlat4x4[qp][0]).
@@ -87,9 +92,10 @@ constexpr int class4x4(int i) noexcept {
 //  ac false: every residual is sat16(DC + 32) >> 6; coeffs is neither read (when dc is given,
 //            and may then be null) nor written.
 //  dst = clamp(pred + residual, 0, 255). qp 0..51.
-using AddFlat4x4Fn = void (*)(const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs,
-                              const Opx16s* dc, Opx8u* dst, std::int32_t dst_step, int qp,
-                              bool ac) noexcept;
+// The argument order is that of the exported function; ac nonzero means true.
+using AddFlat4x4Fn = OpxResult (*)(const Opx8u* pred, Opx16s* coeffs, const Opx16s* dc, Opx8u* dst,
+                                   Opx32s pred_step, Opx32s dst_step, Opx32s qp,
+                                   Opx32s ac) noexcept;
 
 // Matrix-style 4x4 reconstruction, 8-bit (the rules of opxiTransformQuantInvAddPred4x4 16s,
 // clause 8.5.12.1). With d = c * LS exact (fits 32 bits) and q6 = qp / 6:
@@ -99,10 +105,11 @@ using AddFlat4x4Fn = void (*)(const Opx8u* pred, std::int32_t pred_step, Opx16s*
 //            dst = clamp(pred + residual, 0, 255).
 //  ac false: DC = *dc, or wrap16(scale(coeffs[0], level_scale[0])); every residual is
 //            sat16(DC + 32) >> 6; coeffs is not written (nor read when dc is given).
-// qp 0..51; level_scale: 16 values (the flat default is kFlatLevelScale4x4[qp % 6]).
-using AddMatrix4x4Fn = void (*)(const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs,
-                                const Opx16s* dc, Opx8u* dst, std::int32_t dst_step, int qp,
-                                bool ac, const Opx16s* level_scale) noexcept;
+// qp 0..51; ac nonzero means true; level_scale: 16 values, or null for the flat default
+// kFlatLevelScale4x4[qp % 6].
+using AddMatrix4x4Fn = OpxResult (*)(const Opx8u* pred, Opx32s pred_step, Opx16s* coeffs,
+                                     const Opx16s* dc, Opx8u* dst, Opx32s dst_step, Opx32s qp,
+                                     Opx32s ac, const Opx16s* level_scale) noexcept;
 
 // Matrix-style 4x4 reconstruction, high bit depth (opxiTransformQuantInvAddPred4x4 32s): as
 // AddMatrix4x4Fn with every operation wrap32 (product, rounding, shifts, transform, + 32), no
@@ -148,7 +155,7 @@ using SispChromaDcFn = void (*)(Opx16s* dc, const Opx16s* dc_pred, int qp, int q
 // Flat luma DC (opxiTransformDequantLumaDC, clause 8.5.10): f = H c H exact (H the 4x4 Hadamard
 // matrix); dcY = (f * T + r) >> s with T = v(qp % 6, 0) << max(qp / 6 - 2, 0) and (r, s) = (2, 2)
 // for qp < 6, (1, 1) for qp 6..11, (0, 0) from 12; the low 16 bits are stored. qp 0..51.
-using LumaDcFlatFn = void (*)(Opx16s* c, int qp) noexcept;
+using LumaDcFlatFn = OpxResult (*)(Opx16s* c, Opx32s qp) noexcept;
 
 // Flat chroma DC 2x2 (opxiTransformDequantChromaDC, clause 8.5.11): f0 = c0 + c1 + c2 + c3,
 // f1 = c0 - c1 + c2 - c3, f2 = c0 + c1 - c2 - c3, f3 = c0 - c1 - c2 + c3, each wrap16;
@@ -189,13 +196,13 @@ using Residual4x4HighFn = void (*)(const Opx32s* src, Opx32s* dst) noexcept;
 //  32s, qp6 0..14: the product c * LS is exact (no pre-saturation of c); qp6 < 6:
 //       (c * LS + 2^(5 - qp6)) >> (6 - qp6), qp6 >= 6: (c * LS) << (qp6 - 6); the result
 //       reduced to its low 32 bits.
-using Dequant8x8Fn = void (*)(Opx16s* c, int qp6, const Opx16s* level_scale) noexcept;
+using Dequant8x8Fn = OpxResult (*)(Opx16s* c, Opx32s qp6, const Opx16s* level_scale) noexcept;
 using Dequant8x8HighFn = void (*)(Opx32s* c, int qp6, const Opx16s* level_scale) noexcept;
 
 // Inverse 8x8 transform of dequantised coefficients plus prediction; coeffs are not written.
 // 8-bit: sat16 transform, clamp 0..255. High: wrap32 transform, clamp 0..max_sample.
-using Add8x8Fn = void (*)(const Opx8u* pred, std::int32_t pred_step, const Opx16s* coeffs,
-                          Opx8u* dst, std::int32_t dst_step) noexcept;
+using Add8x8Fn = OpxResult (*)(const Opx8u* pred, Opx32s pred_step, const Opx16s* coeffs,
+                               Opx8u* dst, Opx32s dst_step) noexcept;
 using Add8x8HighFn = void (*)(const Opx16u* pred, std::int32_t pred_step, const Opx32s* coeffs,
                               Opx16u* dst, std::int32_t dst_step, int max_sample) noexcept;
 

@@ -38,8 +38,7 @@ OpxResult opxiDequantTransformResidualAndAdd_H264_16s_C1I(const Opx8u* pPred, Op
     OPX_CHECK(in_range(qp, 0, 51), opxErrOutOfRange);
     // The coefficients are needed unless the DC value is given and there is no AC.
     OPX_CHECK(pSrcDst || (pDC && AC == 0), opxErrNullPtr);
-    k.add4x4_flat(pPred, predStep, pSrcDst, pDC, pDst, dstStep, qp, AC != 0);
-    return opxOk;
+    return k.add4x4_flat(pPred, pSrcDst, pDC, pDst, predStep, dstStep, qp, AC);
 }
 
 OpxResult opxiDequantTransformResidual_SISP_H264_16s_C1I(Opx16s* pSrcDst,
@@ -56,8 +55,7 @@ OpxResult opxiDequantTransformResidual_SISP_H264_16s_C1I(Opx16s* pSrcDst,
 OpxResult opxiTransformDequantLumaDC_H264_16s_C1I(Opx16s* pSrcDst, Opx32s qp) noexcept {
     OPX_CHECK_NULL(pSrcDst);
     OPX_CHECK(in_range(qp, 0, 51), opxErrOutOfRange);
-    k.luma_dc_flat(pSrcDst, qp);
-    return opxOk;
+    return k.luma_dc_flat(pSrcDst, qp);
 }
 
 OpxResult opxiTransformDequantChromaDC_H264_16s_C1I(Opx16s* pSrcDst, Opx32s qp) noexcept {
@@ -84,9 +82,7 @@ OpxResult opxiTransformQuantInvAddPred4x4_H264_16s_C1IR(const Opx8u* pPred, Opx3
                                                         const Opx16s* pLevelScale) noexcept {
     OPX_CHECK_NULL(pPred, pSrcDst, pDst);
     OPX_CHECK(in_range(qp, 0, 51), opxErrOutOfRange);
-    k.add4x4_matrix(pPred, predStep, pSrcDst, pDC, pDst, dstStep, qp, AC != 0,
-                    level_scale_or_flat(pLevelScale, qp % 6));
-    return opxOk;
+    return k.add4x4_matrix(pPred, predStep, pSrcDst, pDC, pDst, dstStep, qp, AC, pLevelScale);
 }
 
 OpxResult opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(const Opx16u* pPred, Opx32s predStep,
@@ -168,8 +164,7 @@ OpxResult opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R(const Opx8u* pPred, Opx3
                                                         Opx16s* pSrcDst, Opx8u* pDst,
                                                         Opx32s dstStep) noexcept {
     OPX_CHECK_NULL(pPred, pSrcDst, pDst);
-    k.add8x8(pPred, predStep, pSrcDst, pDst, dstStep);
-    return opxOk;
+    return k.add8x8(pPred, predStep, pSrcDst, pDst, dstStep);
 }
 
 OpxResult opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(const Opx16u* pPred, Opx32s predStep,
@@ -187,8 +182,7 @@ OpxResult opxiQuantLuma8x8Inv_H264_16s_C1I(Opx16s* pSrcDst, Opx32s qp6,
     OPX_CHECK_NULL(pSrcDst, pLevelScale);
     // A negative qp6 would be a negative shift count.
     OPX_CHECK(in_range(qp6, 0, 8), opxErrQp);
-    k.dequant8x8(pSrcDst, qp6, pLevelScale);
-    return opxOk;
+    return k.dequant8x8(pSrcDst, qp6, pLevelScale);
 }
 
 OpxResult opxiQuantInvLuma8x8_H264_32s_C1I(Opx32s* pSrcDst, Opx32s qp6,

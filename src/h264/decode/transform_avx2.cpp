@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "frame/dispatch.hpp"
 #include "h264/decode/transform.hpp"
 
 namespace opx::h264::avx2 {
@@ -154,33 +155,6 @@ inline Pair idct4x4(Pair rows) noexcept {
     return {_mm_srai_epi16(A::add(p.a, k32), 6), _mm_srai_epi16(A::add(p.b, k32), 6)};
 }
 
-// dst = clamp(pred + residual, 0, 255) for a 4x4 block; all prediction rows are read before any
-// destination row is written, so pred may be dst.
-inline void add_pred4x4(const Opx8u* pred, std::int32_t pred_step, Pair r, Opx8u* dst,
-                        std::int32_t dst_step) noexcept {
-    const __m128i p01 = _mm_unpacklo_epi32(load32(pred), load32(row_at(pred, pred_step, 1)));
-    const __m128i p23 =
-        _mm_unpacklo_epi32(load32(row_at(pred, pred_step, 2)), load32(row_at(pred, pred_step, 3)));
-    const __m128i s01 = _mm_adds_epi16(_mm_cvtepu8_epi16(p01), r.a);
-    const __m128i s23 = _mm_adds_epi16(_mm_cvtepu8_epi16(p23), r.b);
-    const __m128i out = _mm_packus_epi16(s01, s23);
-    store32(dst, out);
-    store32(row_at(dst, dst_step, 1), _mm_srli_si128(out, 4));
-    store32(row_at(dst, dst_step, 2), _mm_srli_si128(out, 8));
-    store32(row_at(dst, dst_step, 3), _mm_srli_si128(out, 12));
-}
-
-// DC-only block: dst = clamp(pred + r, 0, 255), r in -512..511, with unsigned saturating bytes.
-inline void add_dc4x4(const Opx8u* pred, std::int32_t pred_step, int r, Opx8u* dst,
-                      std::int32_t dst_step) noexcept {
-    const __m128i up = _mm_set1_epi8(static_cast<char>(r > 0 ? (r > 255 ? 255 : r) : 0));
-    const __m128i down = _mm_set1_epi8(static_cast<char>(r < 0 ? (r < -255 ? 255 : -r) : 0));
-    __m128i p[4];
-    for (int y = 0; y < 4; ++y) p[y] = load32(row_at(pred, pred_step, y));
-    for (int y = 0; y < 4; ++y)
-        store32(row_at(dst, dst_step, y), _mm_subs_epu8(_mm_adds_epu8(p[y], up), down));
-}
-
 inline int sat16(int x) noexcept {
     return x < -32768 ? -32768 : x > 32767 ? 32767 : x;
 }
@@ -193,73 +167,204 @@ inline __m128i with_lane0(__m128i x, int v) noexcept {
     return _mm_blend_epi16(x, _mm_cvtsi32_si128(v), 1);
 }
 
+// ---- 4x4 with prediction: the fast layout ---------------------------------------------------
+//
+// The row pass works on word pairs, one row per 32-bit lane, so it needs no transpose before it:
+// the matrix kernel gets the pairs (d0, d2) and (d1, d3) of every row for free from its
+// dequantisation (the even and odd products of pmaddwd, packed); the flat kernel gathers (d0, d1)
+// and (d2, d3) from the raster rows with two shufps. A word swap or two and two dword unpacks
+// turn the results into the rows [R0 | R1], [R2 | R3] for the column pass.
+
+// Vector constants read from memory (an operand of the instruction that uses them, where a
+// constant built in registers would cost two or three instructions).
+alignas(16) constexpr std::uint8_t kSwapWords[16] = {2,  3,  0, 1, 6,  7,  4,  5,
+                                                     10, 11, 8, 9, 14, 15, 12, 13};
+alignas(16) constexpr Opx16s kRound32[8] = {32, 32, 32, 32, 32, 32, 32, 32};
+alignas(16) constexpr std::int32_t kInt16Min32[4] = {-32768, -32768, -32768, -32768};
+alignas(16) constexpr std::int32_t kInt16Max32[4] = {32767, 32767, 32767, 32767};
+
+// The address of a constant, hidden from the optimiser: a vector constant with equal lanes would
+// otherwise be built with a move, a movd and a broadcast instead of being an instruction's memory
+// operand.
+template <class T>
+inline const T* in_memory(const T* p) noexcept {
+    asm("" : "+r"(p));
+    return p;
+}
+
+// qp / 6 for qp 0..130 (one multiply and shift, without the sign handling of a division).
+inline unsigned div6(int qp) noexcept {
+    return (static_cast<unsigned>(qp) * 43) >> 8;
+}
+
+// Swaps the two words of every 32-bit lane.
+inline __m128i swap_words(__m128i x) noexcept {
+    return _mm_shuffle_epi8(x, load128(kSwapWords));
+}
+
+// The row pass (clause 8.5.12.2) on column pairs X = (d0, d2), Y = (d1, d3) per row, with the
+// arithmetic A; returns the rows of its results, [R0 | R1], [R2 | R3].
+template <class A>
+inline Pair row_pass_pairs(__m128i x, __m128i y) noexcept {
+    const __m128i xs = swap_words(x);                                         // (d2, d0)
+    const __m128i h = _mm_srai_epi16(swap_words(y), 1);                       // (d3 >> 1, d1 >> 1)
+    const __m128i e01 = _mm_blend_epi16(A::add(x, xs), A::sub(xs, x), 0xAA);  // (e0, e1)
+    const __m128i e32 = _mm_blend_epi16(A::add(y, h), A::sub(h, y), 0xAA);    // (e3, e2)
+    const __m128i o01 = A::add(e01, e32);                                     // (o0, o1)
+    const __m128i o23 = swap_words(A::sub(e01, e32));                         // (o2, o3)
+    return {_mm_unpacklo_epi32(o01, o23), _mm_unpackhi_epi32(o01, o23)};
+}
+
+// The row pass (sat16) on the raster rows [R0 | R1], [R2 | R3]: shufps gathers, per row (one
+// 32-bit lane each), the word pairs X = (d0, d1) and Y = (d2, d3); S = (e0, e3), D = (e1, e2);
+// with their word-swapped copies the outputs are formed as (o0, o1) and (o2, o3) per row.
+inline Pair row_pass_raster(__m128i a, __m128i b) noexcept {
+    const __m128 af = _mm_castsi128_ps(a), bf = _mm_castsi128_ps(b);
+    const __m128i x = _mm_castps_si128(_mm_shuffle_ps(af, bf, 0x88));  // (d0, d1)
+    const __m128i y = _mm_castps_si128(_mm_shuffle_ps(af, bf, 0xDD));  // (d2, d3)
+    const __m128i s = _mm_adds_epi16(x, _mm_blend_epi16(y, _mm_srai_epi16(y, 1), 0xAA));  // e0 e3
+    const __m128i d = _mm_subs_epi16(_mm_blend_epi16(x, _mm_srai_epi16(x, 1), 0xAA), y);  // e1 e2
+    const __m128i ss = swap_words(s), ds = swap_words(d);  // e3 e0, e2 e1
+    const __m128i o01 = _mm_blend_epi16(_mm_adds_epi16(s, ss), _mm_adds_epi16(d, ds), 0xAA);
+    const __m128i o23 = _mm_blend_epi16(_mm_subs_epi16(d, ds), _mm_subs_epi16(ss, s), 0xAA);
+    return {_mm_unpacklo_epi32(o01, o23), _mm_unpackhi_epi32(o01, o23)};
+}
+
+// The column pass on the rows [R0 | R1], [R2 | R3] with the arithmetic A, then (r + 32) >> 6
+// with A: the residual rows [F0 | F1], [F3 | F2].
+template <class A>
+inline Pair column_pass_round(Pair p) noexcept {
+    const __m128i xh = _mm_blend_epi16(p.a, _mm_srai_epi16(p.a, 1), 0xF0);  // [R0 | R1 >> 1]
+    const __m128i yh = _mm_blend_epi16(p.b, _mm_srai_epi16(p.b, 1), 0xF0);  // [R2 | R3 >> 1]
+    const __m128i e03 = A::add(p.a, yh);                                    // [e0 | e3]
+    const __m128i e12 = A::sub(xh, p.b);                                    // [e1 | e2]
+    const __m128i t1 = _mm_unpacklo_epi64(e03, e12);                        // [e0 | e1]
+    const __m128i t2 = _mm_unpackhi_epi64(e03, e12);                        // [e3 | e2]
+    const __m128i k32 = load128(in_memory(kRound32));
+    return {_mm_srai_epi16(A::add(A::add(t1, t2), k32), 6),
+            _mm_srai_epi16(A::add(A::sub(t1, t2), k32), 6)};
+}
+
+// Two prediction rows (4 bytes each) as eight 16-bit values [first | second].
+inline __m128i load_pred_rows(const Opx8u* first, const Opx8u* second) noexcept {
+    std::int32_t b;
+    std::memcpy(&b, second, 4);
+    return _mm_cvtepu8_epi16(_mm_insert_epi32(load32(first), b, 1));
+}
+
+// The residual rows [F0 | F1], [F3 | F2] written to coeffs, and dst = clamp(pred + residual, 0,
+// 255). All prediction rows are read before any destination row is written, so pred may be dst.
+inline void store_add4x4(Pair r, const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs,
+                         Opx8u* dst, std::int32_t dst_step) noexcept {
+    store128(coeffs, r.a);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(coeffs + 12), r.b);
+    store_high64(coeffs + 8, r.b);
+    const __m128i p01 = load_pred_rows(pred, row_at(pred, pred_step, 1));
+    const __m128i p32 = load_pred_rows(row_at(pred, pred_step, 3), row_at(pred, pred_step, 2));
+    const __m128i out = _mm_packus_epi16(_mm_adds_epi16(p01, r.a), _mm_adds_epi16(p32, r.b));
+    const std::int32_t rows[4] = {_mm_cvtsi128_si32(out), _mm_extract_epi32(out, 1),
+                                  _mm_extract_epi32(out, 3), _mm_extract_epi32(out, 2)};
+    for (int y = 0; y < 4; ++y) std::memcpy(row_at(dst, dst_step, y), &rows[y], 4);
+}
+
+// DC-only block: the low 16 bits of d are the DC value; every residual is r = sat16(DC + 32) >> 6
+// (-512..511), and dst = clamp(pred + r, 0, 255) with unsigned saturating bytes: the positive
+// part of r added, the negative part subtracted. All in vector lanes from the broadcast on (the
+// broadcast word is the 16-bit reduction), which keeps the dependency chain short.
+inline void add_dc4x4(const Opx8u* pred, std::int32_t pred_step, int d, Opx8u* dst,
+                      std::int32_t dst_step) noexcept {
+    const __m128i v = _mm_set1_epi16(static_cast<short>(d));
+    const __m128i r = _mm_srai_epi16(_mm_adds_epi16(v, load128(in_memory(kRound32))), 6);
+    const __m128i up = _mm_packus_epi16(r, r);
+    const __m128i neg = _mm_sub_epi16(_mm_setzero_si128(), r);
+    const __m128i down = _mm_packus_epi16(neg, neg);
+    std::int32_t p[3];
+    for (int y = 0; y < 3; ++y) std::memcpy(&p[y], row_at(pred, pred_step, y + 1), 4);
+    __m128i rows = load32(pred);
+    rows = _mm_insert_epi32(rows, p[0], 1);
+    rows = _mm_insert_epi32(rows, p[1], 2);
+    rows = _mm_insert_epi32(rows, p[2], 3);
+    rows = _mm_subs_epu8(_mm_adds_epu8(rows, up), down);
+    store32(dst, rows);
+    const std::int32_t out[3] = {_mm_extract_epi32(rows, 1), _mm_extract_epi32(rows, 2),
+                                 _mm_extract_epi32(rows, 3)};
+    for (int y = 0; y < 3; ++y) std::memcpy(row_at(dst, dst_step, y + 1), &out[y], 4);
+}
+
 // ---- 4x4 kernels ----------------------------------------------------------------------------
 
-void add4x4_flat(const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs, const Opx16s* dc,
-                 Opx8u* dst, std::int32_t dst_step, int qp, bool ac) noexcept {
+OpxResult add4x4_flat(const Opx8u* pred, Opx16s* coeffs, const Opx16s* dc, Opx8u* dst,
+                      Opx32s pred_step, Opx32s dst_step, Opx32s qp, Opx32s ac) noexcept {
     const Opx16s* f = kDequantFlat4x4[qp];
     if (!ac) {
-        const int d = dc ? *dc : wrap16(static_cast<std::uint32_t>(coeffs[0] * f[0]));
-        add_dc4x4(pred, pred_step, sat16(d + 32) >> 6, dst, dst_step);
-        return;
+        add_dc4x4(pred, pred_step, dc ? *dc : coeffs[0] * f[0], dst, dst_step);
+        return opxOk;
     }
     // 16-bit wrapping products (mullo keeps the low half).
-    const __m256i c = _mm256_mullo_epi16(load256(coeffs), load256(f));
-    Pair p{_mm256_castsi256_si128(c), _mm256_extracti128_si256(c, 1)};
-    if (dc) p.a = with_lane0(p.a, *dc);
-    const Pair r = idct4x4<Sat16>(p);
-    store128(coeffs, r.a);
-    store128(coeffs + 8, r.b);
-    add_pred4x4(pred, pred_step, r, dst, dst_step);
+    __m128i a = _mm_mullo_epi16(load128(coeffs), load128(f));
+    if (dc) a = _mm_insert_epi16(a, *dc, 0);
+    const Pair r = column_pass_round<Sat16>(
+        row_pass_raster(a, _mm_mullo_epi16(load128(coeffs + 8), load128(f + 8))));
+    store_add4x4(r, pred, pred_step, coeffs, dst, dst_step);
+    return opxOk;
 }
 
-// Matrix-style scaling of 16 coefficients to sat16 (clause 8.5.12.1): 32-bit products from the
-// low and high halves of the 16-bit multiply; above qp 24 the product is first clamped to 16 bits,
-// which gives the saturated value of the exact left shift (at most 4) without overflow.
-inline __m256i scale4x4_sat16(__m256i c, __m256i ls, int qp) noexcept {
-    const __m256i lo = _mm256_mullo_epi16(c, ls), hi = _mm256_mulhi_epi16(c, ls);
-    __m256i p0 = _mm256_unpacklo_epi16(lo, hi);  // elements 0..3, 8..11
-    __m256i p1 = _mm256_unpackhi_epi16(lo, hi);  // elements 4..7, 12..15
-    const int q6 = qp / 6;
-    if (qp < 24) {
-        const __m256i rnd = _mm256_set1_epi32(1 << (3 - q6));
+// Matrix-style scaling of 16 coefficients to sat16 (clause 8.5.12.1), in the column-pair layout.
+// pmaddwd against the level scales with their odd (even) words cleared gives the exact 32-bit
+// products of the even (odd) positions; the rounding shift below qp 24, or the left shift from
+// qp 30 on (after clamping to 16 bits, which keeps the saturated result and avoids overflow),
+// is done on those; packssdw saturates and gathers each row's even (odd) positions.
+inline Pair scale4x4_pairs(const Opx16s* coeffs, const Opx16s* ls, int qp) noexcept {
+    const __m128i ca = load128(coeffs), cb = load128(coeffs + 8);
+    const __m128i la = load128(ls), lb = load128(ls + 8);
+    const __m128i zero = _mm_setzero_si128();
+    __m128i p[4] = {_mm_madd_epi16(ca, _mm_blend_epi16(zero, la, 0x55)),
+                    _mm_madd_epi16(cb, _mm_blend_epi16(zero, lb, 0x55)),
+                    _mm_madd_epi16(ca, _mm_blend_epi16(zero, la, 0xAA)),
+                    _mm_madd_epi16(cb, _mm_blend_epi16(zero, lb, 0xAA))};
+    const int q6 = static_cast<int>(div6(qp));
+    // q6 = 4 (qp 24..29) needs neither shift: tested first, with one compare.
+    if (q6 == 4) {
+    } else if (q6 < 4) {
+        const __m128i rnd = _mm_set1_epi32(1 << (3 - q6));
         const __m128i sh = _mm_cvtsi32_si128(4 - q6);
-        p0 = _mm256_sra_epi32(_mm256_add_epi32(p0, rnd), sh);
-        p1 = _mm256_sra_epi32(_mm256_add_epi32(p1, rnd), sh);
+        for (__m128i& v : p) v = _mm_sra_epi32(_mm_add_epi32(v, rnd), sh);
     } else {
-        const __m256i lo16 = _mm256_set1_epi32(-32768), hi16 = _mm256_set1_epi32(32767);
+        const __m128i lo16 = load128(in_memory(kInt16Min32)),
+                      hi16 = load128(in_memory(kInt16Max32));
         const __m128i sh = _mm_cvtsi32_si128(q6 - 4);
-        p0 = _mm256_sll_epi32(_mm256_max_epi32(_mm256_min_epi32(p0, hi16), lo16), sh);
-        p1 = _mm256_sll_epi32(_mm256_max_epi32(_mm256_min_epi32(p1, hi16), lo16), sh);
+        for (__m128i& v : p) v = _mm_sll_epi32(_mm_max_epi32(_mm_min_epi32(v, hi16), lo16), sh);
     }
-    return _mm256_packs_epi32(p0, p1);
+    return {_mm_packs_epi32(p[0], p[1]), _mm_packs_epi32(p[2], p[3])};
 }
 
-inline int scale4x4_scalar(int c, int ls, int qp) noexcept {
-    const int q6 = qp / 6;
-    const std::int64_t d = static_cast<std::int64_t>(c) * ls;
-    return qp < 24 ? static_cast<int>((d + (1 << (3 - q6))) >> (4 - q6))
-                   : wrap16(static_cast<std::uint32_t>(d) << (q6 - 4));
-}
-
-void add4x4_matrix(const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs, const Opx16s* dc,
-                   Opx8u* dst, std::int32_t dst_step, int qp, bool ac,
-                   const Opx16s* level_scale) noexcept {
+OpxResult add4x4_matrix(const Opx8u* pred, Opx32s pred_step, Opx16s* coeffs, const Opx16s* dc,
+                        Opx8u* dst, Opx32s dst_step, Opx32s qp, Opx32s ac,
+                        const Opx16s* level_scale) noexcept {
+    if (OPX_UNLIKELY(!level_scale))  // the flat default, at the entry where registers are free
+        return add4x4_matrix(pred, pred_step, coeffs, dc, dst, dst_step, qp, ac,
+                             kFlatLevelScale4x4[qp % 6]);
+    const unsigned q6 = div6(qp);
+    const Opx16s* ls = level_scale;
     if (!ac) {
-        // The DC value alone, reduced to 16 bits without saturation.
-        const int d =
-            dc ? *dc
-               : wrap16(static_cast<std::uint32_t>(scale4x4_scalar(coeffs[0], level_scale[0], qp)));
-        add_dc4x4(pred, pred_step, sat16(d + 32) >> 6, dst, dst_step);
-        return;
+        // The DC value alone, reduced to 16 bits without saturation. (d * 2^q6 + 8) >> 4 is the
+        // rounded right shift below qp 24 and the exact left shift from there on; its bits 0..15
+        // only depend on the low 32 bits of d * 2^q6, so 32-bit unsigned arithmetic suffices.
+        int v;
+        if (dc) {
+            v = *dc;
+        } else {
+            const std::uint32_t d = static_cast<std::uint32_t>(coeffs[0] * ls[0]);
+            v = static_cast<int>(((d << q6) + 8) >> 4);
+        }
+        add_dc4x4(pred, pred_step, v, dst, dst_step);
+        return opxOk;
     }
-    const __m256i c = scale4x4_sat16(load256(coeffs), load256(level_scale), qp);
-    Pair p{_mm256_castsi256_si128(c), _mm256_extracti128_si256(c, 1)};
-    if (dc) p.a = with_lane0(p.a, *dc);
-    const Pair r = idct4x4<Sat16>(p);
-    store128(coeffs, r.a);
-    store128(coeffs + 8, r.b);
-    add_pred4x4(pred, pred_step, r, dst, dst_step);
+    Pair p = scale4x4_pairs(coeffs, ls, qp);
+    if (dc) p.a = _mm_insert_epi16(p.a, *dc, 0);
+    store_add4x4(column_pass_round<Sat16>(row_pass_pairs<Sat16>(p.a, p.b)), pred, pred_step, coeffs,
+                 dst, dst_step);
+    return opxOk;
 }
 
 void residual4x4(const Opx16s* src, Opx16s* dst) noexcept {
@@ -459,8 +564,8 @@ inline void idct8_pass(typename A::V* d) noexcept {
     d[7] = A::sub(f0, f7);
 }
 
-void add8x8(const Opx8u* pred, std::int32_t pred_step, const Opx16s* coeffs, Opx8u* dst,
-            std::int32_t dst_step) noexcept {
+OpxResult add8x8(const Opx8u* pred, Opx32s pred_step, const Opx16s* coeffs, Opx8u* dst,
+                 Opx32s dst_step) noexcept {
     __m128i r[8];
     for (int i = 0; i < 8; ++i) r[i] = load128(coeffs + 8 * i);
     transpose8x8_epi16(r);
@@ -477,6 +582,7 @@ void add8x8(const Opx8u* pred, std::int32_t pred_step, const Opx16s* coeffs, Opx
         _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, dst_step, y)), out);
         store_high64(row_at(dst, dst_step, y + 1), out);
     }
+    return opxOk;
 }
 
 void add8x8_high(const Opx16u* pred, std::int32_t pred_step, const Opx32s* coeffs, Opx16u* dst,
@@ -504,13 +610,13 @@ void add8x8_high(const Opx16u* pred, std::int32_t pred_step, const Opx32s* coeff
 
 // Clause 8.5.13.1, 16-bit: below qp6 6 from the exact 32-bit product, saturated; from 6 on the
 // low 16 bits of the product shifted left (mullo is the product reduced to 16 bits).
-void dequant8x8(Opx16s* c, int qp6, const Opx16s* level_scale) noexcept {
+OpxResult dequant8x8(Opx16s* c, Opx32s qp6, const Opx16s* level_scale) noexcept {
     if (qp6 >= 6) {
         const __m128i sh = _mm_cvtsi32_si128(qp6 - 6);
         for (int i = 0; i < 64; i += 16)
             store256(c + i, _mm256_sll_epi16(
                                 _mm256_mullo_epi16(load256(c + i), load256(level_scale + i)), sh));
-        return;
+        return opxOk;
     }
     const __m256i rnd = _mm256_set1_epi32(1 << (5 - qp6));
     const __m128i sh = _mm_cvtsi32_si128(6 - qp6);
@@ -523,6 +629,7 @@ void dequant8x8(Opx16s* c, int qp6, const Opx16s* level_scale) noexcept {
             _mm256_sra_epi32(_mm256_add_epi32(_mm256_unpackhi_epi16(lo, hi), rnd), sh);
         store256(c + i, _mm256_packs_epi32(p0, p1));
     }
+    return opxOk;
 }
 
 // 32-bit coefficients times 16-bit level scales as exact 64-bit products (even and odd lanes
@@ -550,10 +657,11 @@ void dequant8x8_high(Opx32s* c, int qp6, const Opx16s* level_scale) noexcept {
 
 // ---- DC arrays ------------------------------------------------------------------------------
 
-// Flat luma DC (clause 8.5.10): the Hadamard transform is exact in 32-bit lanes, so the column
-// pass runs first on whole rows, and the row pass uses horizontal adds and subtracts; the
-// results come out permuted and are put back in raster order when packed to their low 16 bits.
-void luma_dc_flat(Opx16s* c, int qp) noexcept {
+// Flat luma DC (clause 8.5.10) below qp 12, where the rounding shift needs bits of f above
+// the 16th: the Hadamard transform is exact in 32-bit lanes, so the column pass runs first on
+// whole rows, and the row pass uses horizontal adds and subtracts; the results come out permuted
+// and are put back in raster order when packed to their low 16 bits.
+void luma_dc_flat_exact(Opx16s* c, int qp) noexcept {
     const __m256i r01 = _mm256_cvtepi16_epi32(load128(c));      // [R0 | R1]
     const __m256i r23 = _mm256_cvtepi16_epi32(load128(c + 8));  // [R2 | R3]
     const __m256i x = _mm256_add_epi32(r01, r23);               // [R0 + R2 | R1 + R3]
@@ -580,6 +688,45 @@ void luma_dc_flat(Opx16s* c, int qp) noexcept {
                                            1, 2, 3, 10, 11, 8, 9, 4, 5, 6, 7, 14, 15, 12, 13);
     const __m256i rows = _mm256_shuffle_epi8(w, order);  // [G0 row, G3 row | G1 row, G2 row]
     store256(c, _mm256_permute4x64_epi64(rows, 0x78));
+}
+
+// Luma DC sign patterns and the word order of the row pass.
+alignas(16) constexpr Opx16s kSignOdd[8] = {1, -1, 1, -1, 1, -1, 1, -1};
+alignas(16) constexpr Opx16s kSignHigh[8] = {1, 1, -1, -1, 1, 1, -1, -1};
+// Rows [out0 out3 out1 out2] back to raster order; the second swaps the two rows as well.
+alignas(16) constexpr std::uint8_t kLumaDcOrder[16] = {0, 1, 4,  5,  6,  7,  2,  3,
+                                                       8, 9, 12, 13, 14, 15, 10, 11};
+alignas(16) constexpr std::uint8_t kLumaDcOrderSwap[16] = {8, 9, 12, 13, 14, 15, 10, 11,
+                                                           0, 1, 4,  5,  6,  7,  2,  3};
+
+// Flat luma DC (clause 8.5.10). From qp 12 on, dcY = low16(f * T): only f modulo 2^16 matters,
+// so the Hadamard transform runs in 16-bit wrapping lanes, where its result does not depend on
+// the order of the passes. The row pass stays inside each row (per 64-bit half):
+// (a, b, c, d) -> (a + b, a - b, c + d, c - d) = x * (1, -1, 1, -1) + (b, a, d, c), then
+// (s1, d1, s2, d2) -> (s1 + s2, d1 + d2, s1 - s2, d1 - d2) = x * (1, 1, -1, -1) + (s2, d2, s1, d1),
+// which is the row's outputs in the order (0, 3, 1, 2), put back by the final word shuffle. The
+// column pass works on whole rows: [R0 | R1] +- [R2 | R3], then the halves combined.
+OpxResult luma_dc_flat(Opx16s* c, Opx32s qp) noexcept {
+    if (qp < 12) {
+        luma_dc_flat_exact(c, qp);
+        return opxOk;
+    }
+    const __m128i sign_odd = load128(kSignOdd), sign_high = load128(kSignHigh);
+    __m128i a = load128(c), b = load128(c + 8);  // [R0 | R1], [R2 | R3]
+    a = _mm_add_epi16(_mm_sign_epi16(a, sign_odd), swap_words(a));
+    b = _mm_add_epi16(_mm_sign_epi16(b, sign_odd), swap_words(b));
+    a = _mm_add_epi16(_mm_sign_epi16(a, sign_high), _mm_shuffle_epi32(a, 0xB1));
+    b = _mm_add_epi16(_mm_sign_epi16(b, sign_high), _mm_shuffle_epi32(b, 0xB1));
+    const __m128i x = _mm_add_epi16(a, b),
+                  y = _mm_sub_epi16(a, b);  // [R0+R2 | R1+R3], [R0-R2 | R1-R3]
+    const __m128i lo = _mm_unpacklo_epi64(x, y), hi = _mm_unpackhi_epi64(x, y);
+    // T = v(qp % 6, 0) << (qp / 6 - 2) = kDequantFlat4x4[qp][0] >> 2, at most 1600.
+    const __m128i t = _mm_srai_epi16(_mm_set1_epi16(kDequantFlat4x4[qp][0]), 2);
+    const __m128i f01 = _mm_mullo_epi16(_mm_add_epi16(lo, hi), t);  // [G0 | G1]
+    const __m128i f32 = _mm_mullo_epi16(_mm_sub_epi16(lo, hi), t);  // [G3 | G2]
+    store128(c, _mm_shuffle_epi8(f01, load128(kLumaDcOrder)));
+    store128(c + 8, _mm_shuffle_epi8(f32, load128(kLumaDcOrderSwap)));
+    return opxOk;
 }
 
 // The remaining DC kernels and the SP/SI kernels work on 4 to 16 values with per-value scaling

@@ -133,8 +133,8 @@ i64 scale4x4_wrap32(i64 c, i64 ls, int qp) noexcept {
     return qp < 24 ? wrap32(d + (i64{1} << (3 - q6))) >> (4 - q6) : wrap32(mul_pow2(d, q6 - 4));
 }
 
-void add4x4_flat(const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs, const Opx16s* dc,
-                 Opx8u* dst, std::int32_t dst_step, int qp, bool ac) noexcept {
+OpxResult add4x4_flat(const Opx8u* pred, Opx16s* coeffs, const Opx16s* dc, Opx8u* dst,
+                      Opx32s pred_step, Opx32s dst_step, Opx32s qp, Opx32s ac) noexcept {
     i64 b[16];
     const i64 dc_value = dc ? *dc : wrap16(coeffs[0] * flat_factor(qp, 0));
     if (ac) {
@@ -146,11 +146,13 @@ void add4x4_flat(const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs, cons
         std::fill(b, b + 16, sat16(dc_value + 32) >> 6);
     }
     add_pred<4>(pred, pred_step, b, dst, dst_step, 255);
+    return opxOk;
 }
 
-void add4x4_matrix(const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs, const Opx16s* dc,
-                   Opx8u* dst, std::int32_t dst_step, int qp, bool ac,
-                   const Opx16s* level_scale) noexcept {
+OpxResult add4x4_matrix(const Opx8u* pred, Opx32s pred_step, Opx16s* coeffs, const Opx16s* dc,
+                        Opx8u* dst, Opx32s dst_step, Opx32s qp, Opx32s ac,
+                        const Opx16s* level_scale) noexcept {
+    if (!level_scale) level_scale = kFlatLevelScale4x4[qp % 6];
     i64 b[16];
     if (ac) {
         for (int i = 0; i < 16; ++i) b[i] = sat16(scale4x4(coeffs[i], level_scale[i], qp));
@@ -162,6 +164,7 @@ void add4x4_matrix(const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs, co
         std::fill(b, b + 16, sat16(dc_value + 32) >> 6);
     }
     add_pred<4>(pred, pred_step, b, dst, dst_step, 255);
+    return opxOk;
 }
 
 void add4x4_matrix_high(const Opx16u* pred, std::int32_t pred_step, Opx32s* coeffs,
@@ -274,7 +277,7 @@ void hadamard4x4(i64* b) noexcept {
     for (int i = 0; i < 4; ++i) hadamard4_1d<A>(b + i, 4);
 }
 
-void luma_dc_flat(Opx16s* c, int qp) noexcept {
+OpxResult luma_dc_flat(Opx16s* c, Opx32s qp) noexcept {
     i64 b[16];
     for (int i = 0; i < 16; ++i) b[i] = c[i];
     hadamard4x4<Exact>(b);
@@ -283,6 +286,7 @@ void luma_dc_flat(Opx16s* c, int qp) noexcept {
     const int s = q6 == 0 ? 2 : q6 == 1 ? 1 : 0;
     const i64 r = s ? i64{1} << (s - 1) : 0;
     for (int i = 0; i < 16; ++i) c[i] = static_cast<Opx16s>(wrap16((b[i] * t + r) >> s));
+    return opxOk;
 }
 
 void chroma_dc_flat(Opx16s* c, int qp) noexcept {
@@ -391,11 +395,12 @@ i64 scale8x8(i64 c, i64 ls, int qp6) noexcept {
     return qp6 < 6 ? (d + (i64{1} << (5 - qp6))) >> (6 - qp6) : mul_pow2(d, qp6 - 6);
 }
 
-void dequant8x8(Opx16s* c, int qp6, const Opx16s* level_scale) noexcept {
+OpxResult dequant8x8(Opx16s* c, Opx32s qp6, const Opx16s* level_scale) noexcept {
     for (int i = 0; i < 64; ++i) {
         const i64 d = scale8x8(c[i], level_scale[i], qp6);
         c[i] = static_cast<Opx16s>(qp6 < 6 ? sat16(d) : wrap16(d));
     }
+    return opxOk;
 }
 
 void dequant8x8_high(Opx32s* c, int qp6, const Opx16s* level_scale) noexcept {
@@ -403,12 +408,13 @@ void dequant8x8_high(Opx32s* c, int qp6, const Opx16s* level_scale) noexcept {
         c[i] = static_cast<Opx32s>(wrap32(scale8x8(c[i], level_scale[i], qp6)));
 }
 
-void add8x8(const Opx8u* pred, std::int32_t pred_step, const Opx16s* coeffs, Opx8u* dst,
-            std::int32_t dst_step) noexcept {
+OpxResult add8x8(const Opx8u* pred, Opx32s pred_step, const Opx16s* coeffs, Opx8u* dst,
+                 Opx32s dst_step) noexcept {
     i64 b[64];
     for (int i = 0; i < 64; ++i) b[i] = coeffs[i];
     idct<8, Sat16, Sat16>(b);
     add_pred<8>(pred, pred_step, b, dst, dst_step, 255);
+    return opxOk;
 }
 
 void add8x8_high(const Opx16u* pred, std::int32_t pred_step, const Opx32s* coeffs, Opx16u* dst,
