@@ -8,12 +8,12 @@
 
 namespace {
 
-// A ring of coefficient blocks; next() moves to the following block.
+// A ring of coefficient blocks; each timed case steps through it with a counter of its own (held
+// in a register, so that stepping costs the timed calls next to nothing).
 template <class T, unsigned N>
 struct Ring {
     alignas(64) T block[N][64];
-    unsigned i = 0;
-    T* next() { return block[++i % N]; }
+    T* at(unsigned n) { return block[n % N]; }
 };
 
 // The buffers of one sample size share one 4 KiB page, so that no two of them alias in the low
@@ -64,13 +64,13 @@ OPX_BENCH_CASES(h264_transform) {
     init();
     opx::bench::add(
         "opxiTransformQuantInvAddPred4x4_H264_16s_C1IR", "ac",
-        [] {
-            opxiTransformQuantInvAddPred4x4_H264_16s_C1IR(g_pred + 1, 64, g_ring.next(), nullptr,
+        [n = 0u]() mutable {
+            opxiTransformQuantInvAddPred4x4_H264_16s_C1IR(g_pred + 1, 64, g_ring.at(++n), nullptr,
                                                           g_dst + 3, 64, 28, 1, g_ls);
         },
-        [] {
-            ref::kTransform.add4x4_matrix(g_pred + 1, 64, g_ring.next(), nullptr, g_dst + 3, 64, 28,
-                                          true, g_ls);
+        [n = 0u]() mutable {
+            ref::kTransform.add4x4_matrix(g_pred + 1, 64, g_ring.at(++n), nullptr, g_dst + 3, 64,
+                                          28, true, g_ls);
         });
     opx::bench::add(
         "opxiTransformQuantInvAddPred4x4_H264_16s_C1IR", "dc",
@@ -84,12 +84,12 @@ OPX_BENCH_CASES(h264_transform) {
         });
     opx::bench::add(
         "opxiDequantTransformResidualAndAdd_H264_16s_C1I", "4x4",
-        [] {
-            opxiDequantTransformResidualAndAdd_H264_16s_C1I(g_pred + 1, g_ring.next(), nullptr,
+        [n = 0u]() mutable {
+            opxiDequantTransformResidualAndAdd_H264_16s_C1I(g_pred + 1, g_ring.at(++n), nullptr,
                                                             g_dst + 3, 64, 64, 28, 1);
         },
-        [] {
-            ref::kTransform.add4x4_flat(g_pred + 1, g_ring.next(), nullptr, g_dst + 3, 64, 64, 28,
+        [n = 0u]() mutable {
+            ref::kTransform.add4x4_flat(g_pred + 1, g_ring.at(++n), nullptr, g_dst + 3, 64, 64, 28,
                                         true);
         });
     opx::bench::add(
@@ -103,8 +103,12 @@ OPX_BENCH_CASES(h264_transform) {
         });
     opx::bench::add(
         "opxiDequantTransformResidual_H264_16s_C1I", "4x4",
-        [] { opxiDequantTransformResidual_H264_16s_C1I(g_ring.next(), 8, nullptr, 1, 28); },
-        [] { ref::kTransform.dequant_residual4x4_flat(g_ring.next(), 8, nullptr, true, 28); });
+        [n = 0u]() mutable {
+            opxiDequantTransformResidual_H264_16s_C1I(g_ring.at(++n), 8, nullptr, 1, 28);
+        },
+        [n = 0u]() mutable {
+            ref::kTransform.dequant_residual4x4_flat(g_ring.at(++n), 8, nullptr, true, 28);
+        });
     opx::bench::add(
         "opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R", "8x8",
         [] { opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R(g_pred + 1, 64, g_c, g_dst + 3, 64); },
@@ -118,28 +122,30 @@ OPX_BENCH_CASES(h264_transform) {
         [] { ref::kTransform.add8x8_high(g_pred16 + 1, 64, g_c32, g_dst16 + 3, 64, 1023); });
     opx::bench::add(
         "opxiQuantLuma8x8Inv_H264_16s_C1I", "8x8",
-        [] { opxiQuantLuma8x8Inv_H264_16s_C1I(g_ring.next(), 3, g_ls); },
-        [] { ref::kTransform.dequant8x8(g_ring.next(), 3, g_ls); });
+        [n = 0u]() mutable { opxiQuantLuma8x8Inv_H264_16s_C1I(g_ring.at(++n), 3, g_ls); },
+        [n = 0u]() mutable { ref::kTransform.dequant8x8(g_ring.at(++n), 3, g_ls); });
     opx::bench::add(
         "opxiQuantInvLuma8x8_H264_32s_C1I", "8x8",
-        [] { opxiQuantInvLuma8x8_H264_32s_C1I(g_ring32.next(), 3, g_ls); },
-        [] { ref::kTransform.dequant8x8_high(g_ring32.next(), 3, g_ls); });
+        [n = 0u]() mutable { opxiQuantInvLuma8x8_H264_32s_C1I(g_ring32.at(++n), 3, g_ls); },
+        [n = 0u]() mutable { ref::kTransform.dequant8x8_high(g_ring32.at(++n), 3, g_ls); });
     opx::bench::add(
         "opxiTransformDequantLumaDC_H264_16s_C1I", "4x4",
-        [] { opxiTransformDequantLumaDC_H264_16s_C1I(g_ring.next(), 28); },
-        [] { ref::kTransform.luma_dc_flat(g_ring.next(), 28); });
+        [n = 0u]() mutable { opxiTransformDequantLumaDC_H264_16s_C1I(g_ring.at(++n), 28); },
+        [n = 0u]() mutable { ref::kTransform.luma_dc_flat(g_ring.at(++n), 28); });
     opx::bench::add(
         "opxiTransformQuantInvLumaDC4x4_H264_16s_C1I", "4x4",
-        [] { opxiTransformQuantInvLumaDC4x4_H264_16s_C1I(g_ring.next(), 28, g_ls); },
-        [] { ref::kTransform.luma_dc_matrix(g_ring.next(), 28, g_ls[0]); });
+        [n = 0u]() mutable {
+            opxiTransformQuantInvLumaDC4x4_H264_16s_C1I(g_ring.at(++n), 28, g_ls);
+        },
+        [n = 0u]() mutable { ref::kTransform.luma_dc_matrix(g_ring.at(++n), 28, g_ls[0]); });
     opx::bench::add(
         "opxiTransformQuantInvAddPred4x4_H264_32s_C1IR", "ac",
-        [] {
+        [n = 0u]() mutable {
             opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(
-                g_pred16 + 1, 64, g_ring32.next(), nullptr, g_dst16 + 3, 64, 40, 1, 10, g_ls);
+                g_pred16 + 1, 64, g_ring32.at(++n), nullptr, g_dst16 + 3, 64, 40, 1, 10, g_ls);
         },
-        [] {
-            ref::kTransform.add4x4_matrix_high(g_pred16 + 1, 64, g_ring32.next(), nullptr,
+        [n = 0u]() mutable {
+            ref::kTransform.add4x4_matrix_high(g_pred16 + 1, 64, g_ring32.at(++n), nullptr,
                                                g_dst16 + 3, 64, 40, true, 1023, g_ls);
         });
     opx::bench::add(
@@ -148,13 +154,17 @@ OPX_BENCH_CASES(h264_transform) {
         [] { ref::kTransform.residual4x4(g_c, g_c + 16); });
     opx::bench::add(
         "opxiTransformQuantInvChromaDC2x2_H264_16s_C1I", "2x2",
-        [] { opxiTransformQuantInvChromaDC2x2_H264_16s_C1I(g_ring.next(), 28, g_ls); },
-        [] { ref::kTransform.chroma_dc2x2_matrix(g_ring.next(), 28, g_ls[0]); });
+        [n = 0u]() mutable {
+            opxiTransformQuantInvChromaDC2x2_H264_16s_C1I(g_ring.at(++n), 28, g_ls);
+        },
+        [n = 0u]() mutable { ref::kTransform.chroma_dc2x2_matrix(g_ring.at(++n), 28, g_ls[0]); });
     opx::bench::add(
         "opxiDequantTransformResidual_SISP_H264_16s_C1I", "4x4",
-        [] {
-            opxiDequantTransformResidual_SISP_H264_16s_C1I(g_ring.next(), g_c + 16, nullptr, 1, 28,
+        [n = 0u]() mutable {
+            opxiDequantTransformResidual_SISP_H264_16s_C1I(g_ring.at(++n), g_c + 16, nullptr, 1, 28,
                                                            30, 1);
         },
-        [] { ref::kTransform.sisp4x4(g_ring.next(), g_c + 16, nullptr, true, 28, 30, true); });
+        [n = 0u]() mutable {
+            ref::kTransform.sisp4x4(g_ring.at(++n), g_c + 16, nullptr, true, 28, 30, true);
+        });
 }
