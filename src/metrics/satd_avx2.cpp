@@ -60,10 +60,10 @@ OPX_INLINE std::int32_t twice_sum(__m128i v) noexcept {
 // (on this generation 256-bit operations are not split, so the halves come at no extra cost).
 //
 // Horizontal transform as a product: the row's four bytes are broadcast to every dword, and
-// pmaddubsw multiplies them by the signs of one Hadamard row per dword (words: c0 ± c1, c2 ± c3,
-// each within ±510). S and R are transformed apart (the transform is linear) and subtracted in
-// 16 bits (±1020); pmaddwd by 2 completes each coefficient, doubled: ±2040, one row of four per
-// 128-bit half. No shuffle up to here.
+// pmaddubsw multiplies them by twice the signs of one Hadamard row per dword (words: 2 (c0 ± c1),
+// 2 (c2 ± c3), each within ±1020). S and R are transformed apart (the transform is linear) and
+// subtracted in 16 bits (±2040); pmaddwd adds the pairs: each coefficient doubled (and negated),
+// ±2040, one row of four per 128-bit half. No shuffle up to here.
 // Vertical transform: the first stage adds and subtracts the two vectors (rows 0 ± 1 | 2 ± 3,
 // ±4080); the last stage pairs the two halves and is taken as max (|a + b| + |a − b| =
 // 2 max(|a|, |b|), the factor 2 already in the doubled values), so the sum of the maxima is the
@@ -76,13 +76,17 @@ std::int32_t satd_4x4(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
         std::memcpy(&b, row8(p, hi, step), 4);
         return _mm256_blend_epi32(_mm256_set1_epi32(a), _mm256_set1_epi32(b), 0xF0);
     };
-    // Signs of the Hadamard rows (1 1 1 1), (1 −1 1 −1), (1 1 −1 −1), (1 −1 −1 1) per dword.
-    const __m256i signs = _mm256_setr_epi8(1, 1, 1, 1, 1, -1, 1, -1, 1, 1, -1, -1, 1, -1, -1, 1,  //
-                                           1, 1, 1, 1, 1, -1, 1, -1, 1, 1, -1, -1, 1, -1, -1, 1);
-    const __m256i two = _mm256_set1_epi16(2);
+    // Twice the signs of the Hadamard rows (1 1 1 1), (1 −1 1 −1), (1 1 −1 −1), (1 −1 −1 1), one
+    // per dword.
+    const __m256i signs = _mm256_setr_epi8(2, 2, 2, 2, 2, -2, 2, -2, 2, 2, -2, -2, 2, -2, -2, 2,  //
+                                           2, 2, 2, 2, 2, -2, 2, -2, 2, 2, -2, -2, 2, -2, -2, 2);
+    // pmaddwd by −1 rather than 1: an all-ones vector needs no constant, and the sign is lost in
+    // the absolute values below.
+    const __m256i minus_one = _mm256_set1_epi16(-1);
     const auto transform = [&](__m256i s, __m256i r) {
         return _mm256_madd_epi16(
-            _mm256_sub_epi16(_mm256_maddubs_epi16(s, signs), _mm256_maddubs_epi16(r, signs)), two);
+            _mm256_sub_epi16(_mm256_maddubs_epi16(s, signs), _mm256_maddubs_epi16(r, signs)),
+            minus_one);
     };
     const __m256i h02 = transform(rows(src, src_step, 0, 2), rows(ref, ref_step, 0, 2));
     const __m256i h13 = transform(rows(src, src_step, 1, 3), rows(ref, ref_step, 1, 3));
