@@ -1,5 +1,5 @@
-// AVX2-build SAD kernels (128-bit vectors: on this generation 256-bit operations are split in
-// two, so wider vectors buy nothing for blocks of 16 bytes a row).
+// AVX2-build SAD kernels (128-bit vectors: rows are at most 16 bytes, and merging rows into
+// 256-bit vectors costs more than the halved psadbw count saves).
 //
 // 8-bit blocks use psadbw on row groups; the rows of candidates use psadbw (16 wide) or mpsadbw
 // (8 and 4 wide, eight candidates per instruction) and compute eight candidates per pass.

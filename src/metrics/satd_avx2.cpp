@@ -57,7 +57,8 @@ OPX_INLINE std::int32_t twice_sum(__m128i v) noexcept {
 }
 
 // One 4×4 block, rows 0 and 2 in the two 128-bit halves of one vector, rows 1 and 3 in another
-// (on this generation 256-bit operations are not split, so the halves come at no extra cost).
+// (where 256-bit operations run at full width, as on the benchmark machine, the second half
+// costs nothing).
 //
 // Horizontal transform as a product: the row's four bytes are broadcast to every dword, and
 // pmaddubsw multiplies them by twice the signs of one Hadamard row per dword (words: 2 (c0 ± c1),
