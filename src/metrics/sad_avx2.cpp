@@ -1,5 +1,5 @@
-// AVX2-build SAD kernels (128-bit vectors: on this generation 256-bit operations are split in
-// two, so wider vectors buy nothing for blocks of 16 bytes a row).
+// AVX2-build SAD kernels (128-bit vectors: rows are at most 16 bytes, and merging rows into
+// 256-bit vectors costs more than the halved psadbw count saves).
 //
 // 8-bit blocks use psadbw on row groups; the rows of candidates use psadbw (16 wide) or mpsadbw
 // (8 and 4 wide, eight candidates per instruction) and compute eight candidates per pass.
@@ -17,9 +17,11 @@ namespace {
 template <int W, int H, int Pos>
 std::int32_t sad(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
                  std::int32_t ref_step) noexcept {
-    if constexpr (Pos == kInteger && W < 16) {
-        // Integer position, narrow rows: one psadbw per row on 8- or 4-byte loads, no shuffles;
-        // only the low 64-bit lane carries a sum, so no final horizontal addition.
+    if constexpr (Pos == kInteger && (W == 4 || H < 8)) {
+        // Integer position, 4 wide or 8×4: one psadbw per row on 8- or 4-byte loads, no
+        // shuffles; only the low 64-bit lane carries a sum, so no final horizontal addition.
+        // Taller 8-wide blocks take the path below, two rows per psadbw: half the psadbw and
+        // additions for one movhps merge per row pair, which pays from eight rows on.
         __m128i acc[4];
 #pragma GCC unroll 16
         for (int y = 0; y < H; ++y) {

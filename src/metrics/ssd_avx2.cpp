@@ -14,30 +14,39 @@ OPX_INLINE __m128i squares(__m128i p, __m128i s) noexcept {
     return _mm_add_epi32(_mm_madd_epi16(lo, lo), _mm_madd_epi16(hi, hi));
 }
 
-// Integer position: samples zero-extended to 16 bits as they are loaded (one row of 8, or two
-// rows of 4), one pmaddwd per eight differences.
-template <int W, int H>
-std::int32_t ssd_integer(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
-                         std::int32_t ref_step) noexcept {
-    constexpr int kRows = W == 8 ? 1 : 2;
+// Integer position, 4×4: each row on its own, so that little work follows the last load. The
+// row's bytes interleaved (S, R) and multiplied by (1, −1) give its four differences (±255),
+// pmaddwd squares and adds pairs: two 32-bit lanes per row (≤ 130050 each). A tree adds the rows
+// and one step the two lanes; combining rows first would leave a four-lane sum at the end.
+std::int32_t ssd_4x4(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
+                     std::int32_t ref_step) noexcept {
+    const __m128i pm = _mm_set1_epi16(0xFF01);
+    __m128i q[4];
+    for (int y = 0; y < 4; ++y) {
+        const __m128i x =
+            _mm_unpacklo_epi8(load4(row8(src, y, src_step)), load4(row8(ref, y, ref_step)));
+        const __m128i d = _mm_maddubs_epi16(x, pm);
+        q[y] = _mm_madd_epi16(d, d);
+    }
+    const __m128i t = _mm_add_epi32(_mm_add_epi32(q[0], q[1]), _mm_add_epi32(q[2], q[3]));
+    return _mm_cvtsi128_si32(_mm_add_epi32(t, _mm_shuffle_epi32(t, _MM_SHUFFLE(1, 1, 1, 1))));
+}
+
+// Integer position, 8 wide: samples zero-extended to 16 bits as they are loaded, one pmaddwd per
+// row.
+template <int H>
+std::int32_t ssd_8xh(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
+                     std::int32_t ref_step) noexcept {
     __m128i acc[4];
 #pragma GCC unroll 8
-    for (int y = 0, i = 0; y < H; y += kRows, ++i) {
-        __m128i s, r;
-        if constexpr (W == 8) {
-            s = _mm_cvtepu8_epi16(load8(row8(src, y, src_step)));
-            r = _mm_cvtepu8_epi16(load8(row8(ref, y, ref_step)));
-        } else {
-            s = _mm_cvtepu8_epi16(_mm_unpacklo_epi32(load4(row8(src, y, src_step)),
-                                                     load4(row8(src, y + 1, src_step))));
-            r = _mm_cvtepu8_epi16(_mm_unpacklo_epi32(load4(row8(ref, y, ref_step)),
-                                                     load4(row8(ref, y + 1, ref_step))));
-        }
+    for (int y = 0; y < H; ++y) {
+        const __m128i s = _mm_cvtepu8_epi16(load8(row8(src, y, src_step)));
+        const __m128i r = _mm_cvtepu8_epi16(load8(row8(ref, y, ref_step)));
         const __m128i d = _mm_sub_epi16(r, s);
         const __m128i q = _mm_madd_epi16(d, d);
-        acc[i & 3] = i < 4 ? q : _mm_add_epi32(acc[i & 3], q);
+        acc[y & 3] = y < 4 ? q : _mm_add_epi32(acc[y & 3], q);
     }
-    constexpr int kUsed = H / kRows < 4 ? H / kRows : 4;
+    constexpr int kUsed = H < 4 ? H : 4;
     __m128i sum = acc[0];
     for (int i = 1; i < kUsed; ++i) sum = _mm_add_epi32(sum, acc[i]);
     return hsum_epi32(sum);
@@ -46,7 +55,11 @@ std::int32_t ssd_integer(const Opx8u* src, std::int32_t src_step, const Opx8u* r
 template <int W, int H, int Pos>
 std::int32_t ssd(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
                  std::int32_t ref_step) noexcept {
-    if constexpr (Pos == kInteger && W <= 8) return ssd_integer<W, H>(src, src_step, ref, ref_step);
+    if constexpr (Pos == kInteger && W == 4) {
+        static_assert(H == 4);
+        return ssd_4x4(src, src_step, ref, ref_step);
+    }
+    if constexpr (Pos == kInteger && W == 8) return ssd_8xh<H>(src, src_step, ref, ref_step);
     constexpr int kRows = 16 / W, kGroups = H / kRows;
     Candidate8u<W, Pos> cand(ref, ref_step);
     __m128i acc0 = _mm_setzero_si128(), acc1 = _mm_setzero_si128();
