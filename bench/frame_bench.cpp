@@ -1,13 +1,26 @@
+#include <cstddef>
+
 #include "bench.hpp"
 #include "frame/block.hpp"
 #include "opxvc.h"
 
 namespace {
-alignas(64) Opx8u g_src[64 * 64];
-alignas(64) Opx8u g_src2[64 * 64];
-alignas(64) Opx8u g_dst[64 * 64];
-alignas(64) Opx16s g_res[32 * 32];
-alignas(64) Opx16s g_res2[32 * 32];
+// The rows that are read (bytes 0..1107 of a page for the sources, 0..1151 for the residuals) and
+// the rows that are written (bytes 2048..3087 of a page) never share their low 12 address bits:
+// a store whose address matched a pending load's there would hold the load back (4K aliasing),
+// a cost of where the buffers happen to lie rather than of the functions.
+struct alignas(4096) Buffers {
+    Opx8u src[64 * 64];
+    Opx8u src2[64 * 64];
+    Opx16s res[32 * 32];  // 2048 bytes: the destination starts half a page on
+    Opx8u dst[64 * 64];
+} g_buffers;
+static_assert(offsetof(Buffers, dst) % 4096 == 2048);
+Opx8u* const g_src = g_buffers.src;
+Opx8u* const g_src2 = g_buffers.src2;
+Opx8u* const g_dst = g_buffers.dst;
+Opx16s* const g_res = g_buffers.res;
+Opx16s* const g_res2 = g_buffers.res + 512;  // a second residual block (two-plane forms)
 }  // namespace
 
 OPX_BENCH_CASES(frame_copy) {
