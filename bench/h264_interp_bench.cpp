@@ -5,10 +5,21 @@
 namespace {
 
 constexpr int kStep = 64;
-alignas(64) Opx8u g_src[kStep * 64];
-alignas(64) Opx8u g_dst[kStep * 32];
-alignas(64) Opx16u g_src16[kStep * 64];
-alignas(64) Opx16u g_dst16[kStep * 32];
+// The destination rows never share their low 12 address bits with the source rows a case reads
+// (8-bit: sources at bytes 384..1760 of a page, destinations from byte 2048; 16-bit: source rows
+// at bytes 12..63 modulo 128, destination rows at 64..95), so that no timed store holds back a
+// load through 4K aliasing, a cost of the layout rather than of the functions.
+struct alignas(4096) Buffers {
+    Opx8u src[kStep * 64];
+    Opx8u gap[2048];
+    Opx8u dst[kStep * 32];
+    Opx16u src16[kStep * 64];
+    Opx16u dst16[kStep * 32 + 32];
+} g_buffers;
+Opx8u* const g_src = g_buffers.src;
+Opx8u* const g_dst = g_buffers.dst;
+Opx16u* const g_src16 = g_buffers.src16;
+Opx16u* const g_dst16 = g_buffers.dst16 + 32;
 // Block origin inside the source, leaving room for the filter support on every side.
 Opx8u* const g_block = g_src + 8 * kStep + 8;
 Opx16u* const g_block16 = g_src16 + 8 * kStep + 8;
@@ -16,8 +27,9 @@ Opx16u* const g_block16 = g_src16 + 8 * kStep + 8;
 struct Init {
     Init() {
         unsigned v = 12345;
-        for (Opx8u& s : g_src) s = static_cast<Opx8u>((v = v * 1103515245u + 12345u) >> 23);
-        for (Opx16u& s : g_src16) s = static_cast<Opx16u>((v = v * 1103515245u + 12345u) >> 22);
+        for (Opx8u& s : g_buffers.src) s = static_cast<Opx8u>((v = v * 1103515245u + 12345u) >> 23);
+        for (Opx16u& s : g_buffers.src16)
+            s = static_cast<Opx16u>((v = v * 1103515245u + 12345u) >> 22);
     }
 } g_init;
 

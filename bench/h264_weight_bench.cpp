@@ -3,9 +3,18 @@
 #include "opxvc.h"
 
 namespace {
-alignas(64) Opx8u g_a[64 * 64];
-alignas(64) Opx8u g_b[64 * 64];
-alignas(64) Opx8u g_d[64 * 64];
+// The destination rows lie half a page from the source rows in the low 12 address bits, so that
+// the timed stores never hold back loads through 4K aliasing (a cost of the layout, not of the
+// functions).
+struct alignas(4096) Buffers {
+    Opx8u a[64 * 64];
+    Opx8u b[64 * 64];
+    Opx8u gap[2048];
+    Opx8u d[64 * 64];
+} g_buffers;
+Opx8u* const g_a = g_buffers.a;
+Opx8u* const g_b = g_buffers.b;
+Opx8u* const g_d = g_buffers.d;
 
 struct Fill {
     Fill() {
