@@ -1,5 +1,7 @@
 // Distortion metrics: exported functions against their portable kernels. Reference blocks sit one
 // byte past a 64-byte boundary (the usual unaligned case of motion search), steps 64 bytes.
+#include <cstddef>
+
 #include "bench.hpp"
 #include "metrics/sad.hpp"
 #include "metrics/satd.hpp"
@@ -9,16 +11,36 @@
 namespace {
 
 constexpr int kStep = 64;
-alignas(64) Opx8u g_src[64 * 40];
-alignas(64) Opx8u g_ref[64 * 40];
-alignas(64) Opx16u g_src16[32 * 40];
-alignas(64) Opx16u g_ref16[32 * 40];
-alignas(64) Opx16s g_src16s[32 * 40];
-Opx16u g_sad16[64];
-Opx32u g_sad32[16];
-volatile Opx32s g_sink;
-// Results written through pointers go straight here: copying them out would time the harness.
-Opx32s g_out, g_out2;
+// Every block that is read starts a page of its own and is read within bytes 0..1200 of it; the
+// results are written at bytes 3072.. of a page, so that no result store shares its low 12
+// address bits with a row the next call loads (4K aliasing would hold that load back, a cost of
+// the layout rather than of the functions).
+struct alignas(4096) Buffers {
+    alignas(4096) Opx8u src[64 * 40];
+    alignas(4096) Opx8u ref[64 * 40];
+    alignas(4096) Opx16u src16[32 * 40];
+    alignas(4096) Opx16u ref16[32 * 40];
+    alignas(4096) Opx16s src16s[32 * 40];
+    struct alignas(1024) Results {
+        // Results written through pointers go straight here: copying them out would time the
+        // harness.
+        Opx32s out, out2;
+        volatile Opx32s sink;
+        Opx16u sad16[64];
+        Opx32u sad32[16];
+    } results;
+} g_buffers;
+static_assert(offsetof(Buffers, results) % 4096 == 3072);
+Opx8u* const g_src = g_buffers.src;
+Opx8u* const g_ref = g_buffers.ref;
+Opx16u* const g_src16 = g_buffers.src16;
+Opx16u* const g_ref16 = g_buffers.ref16;
+Opx16s* const g_src16s = g_buffers.src16s;
+Opx16u* const g_sad16 = g_buffers.results.sad16;
+Opx32u* const g_sad32 = g_buffers.results.sad32;
+volatile Opx32s& g_sink = g_buffers.results.sink;
+Opx32s& g_out = g_buffers.results.out;
+Opx32s& g_out2 = g_buffers.results.out2;
 
 const Opx8u* src() {
     return g_src;
