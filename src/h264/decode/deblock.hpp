@@ -42,8 +42,9 @@ enum DeblockEdges16 {
     kNumDeblock16u
 };
 
-using Deblock8uFn = void (*)(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
-                             const Opx8u* tc0, const Opx8u* bs) noexcept;
+// The 8-bit edge kernels return opxOk so that the exported functions hand over with a jump.
+using Deblock8uFn = OpxResult (*)(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha,
+                                  const Opx8u* beta, const Opx8u* tc0, const Opx8u* bs) noexcept;
 // MBAFF: one vertical edge of 8 luma or 4 chroma rows with single thresholds.
 using DeblockMbaff8uFn = void (*)(Opx8u* p, std::ptrdiff_t step, Opx32u alpha, Opx32u beta,
                                   const Opx8u* tc0, const Opx8u* bs) noexcept;

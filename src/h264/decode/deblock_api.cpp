@@ -14,8 +14,7 @@ const DeblockKernels& k = OPX_KERNELS::kDeblock;
 OpxResult edges8(DeblockEdges kind, Opx8u* p, Opx32s step, const Opx8u* alpha, const Opx8u* beta,
                  const Opx8u* tc0, const Opx8u* bs) noexcept {
     OPX_CHECK_NULL(p, alpha, beta, tc0, bs);
-    k.edges8[kind](p, step, alpha, beta, tc0, bs);
-    return opxOk;
+    return k.edges8[kind](p, step, alpha, beta, tc0, bs);
 }
 
 OpxResult record8(DeblockEdges kind, const OpxDeblock8u* d) noexcept {

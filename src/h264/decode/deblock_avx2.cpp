@@ -347,9 +347,9 @@ OPX_INLINE bool all_zero16(const Opx8u* bs) noexcept {
                            _mm_set1_epi8(-1));
 }
 
-void luma_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
-               const Opx8u* tc0, const Opx8u* bs) noexcept {
-    if (all_zero16(bs)) return;
+OpxResult luma_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                    const Opx8u* tc0, const Opx8u* bs) noexcept {
+    if (all_zero16(bs)) return opxOk;
     for (int e = 0; e < 4; ++e) {
         const std::uint32_t b = word4(bs + 4 * e);
         if (b == 0) continue;
@@ -370,11 +370,12 @@ void luma_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* b
         store_rows16(q - step, q, l.p0, l.q0);
         store_rows16(q + step, q + 2 * step, l.q1, l.q2);
     }
+    return opxOk;
 }
 
-void luma_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
-               const Opx8u* tc0, const Opx8u* bs) noexcept {
-    if (all_zero16(bs)) return;
+OpxResult luma_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                    const Opx8u* tc0, const Opx8u* bs) noexcept {
+    if (all_zero16(bs)) return opxOk;
     for (int e = 0; e < 4; ++e) {
         const std::uint32_t b = word4(bs + 4 * e);
         if (b == 0) continue;
@@ -388,6 +389,7 @@ void luma_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* b
         c[1] = l.p2, c[2] = l.p1, c[3] = l.p0, c[4] = l.q0, c[5] = l.q1, c[6] = l.q2;
         store_columns<16>(q, step, c);
     }
+    return opxOk;
 }
 
 // MBAFF luma: 8 rows of one edge, row r with entry r >> 1.
@@ -439,19 +441,21 @@ OPX_INLINE void chroma_hor_pair(Opx8u* p, std::ptrdiff_t step, int ra, std::uint
     _mm_storeh_pi(reinterpret_cast<__m64*>(b), _mm_castsi128_ps(hi));
 }
 
-void chroma_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
-                 const Opx8u* tc0, const Opx8u* bs) noexcept {
+OpxResult chroma_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                      const Opx8u* tc0, const Opx8u* bs) noexcept {
     chroma_hor_pair<as_given>(p, step, 0, two_bytes(alpha), two_bytes(beta), word4(bs),
                               word4(bs + 8), word8(tc0));
+    return opxOk;
 }
 
-void chroma422_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
-                    const Opx8u* tc0, const Opx8u* bs) noexcept {
+OpxResult chroma422_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                         const Opx8u* tc0, const Opx8u* bs) noexcept {
     chroma_hor_pair<first_rule>(p, step, 0, two_bytes(alpha), two_bytes(beta), word4(bs),
                                 word4(bs + 4), word8(tc0));
     chroma_hor_pair<first_rule>(p, step, 8, two_bytes(alpha[1], alpha[1]),
                                 two_bytes(beta[1], beta[1]), word4(bs + 8), word4(bs + 12),
                                 word8(tc0 + 8));
+    return opxOk;
 }
 
 // Lanes 0..7 of a and of b side by side (edges of 8 rows filtered together).
@@ -459,10 +463,10 @@ OPX_INLINE __m256i join(__m256i a, __m256i b) noexcept {
     return _mm256_permute2x128_si256(a, b, 0x20);
 }
 
-void chroma_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
-                 const Opx8u* tc0, const Opx8u* bs) noexcept {
+OpxResult chroma_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                      const Opx8u* tc0, const Opx8u* bs) noexcept {
     const std::uint32_t ba = word4(bs), bb = word4(bs + 8);
-    if ((ba | bb) == 0) return;
+    if ((ba | bb) == 0) return opxOk;
     const Params<V16> prm = pair_params16(ba, bb, word8(tc0), two_bytes(alpha), two_bytes(beta));
     __m256i c[8];  // columns −2..5
     load_columns<8>(p - 2, step, c);
@@ -477,12 +481,13 @@ void chroma_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u*
     c[5] = _mm256_permute2x128_si256(l.p0, l.p0, 0x01);
     c[6] = _mm256_permute2x128_si256(l.q0, l.q0, 0x01);
     store_columns<8>(p - 2, step, c);
+    return opxOk;
 }
 
-void chroma422_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
-                    const Opx8u* tc0, const Opx8u* bs) noexcept {
+OpxResult chroma422_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                         const Opx8u* tc0, const Opx8u* bs) noexcept {
     const std::uint32_t ba = word4(bs), bb = word4(bs + 8);
-    if ((ba | bb) == 0) return;
+    if ((ba | bb) == 0) return opxOk;
     __m256i c[8];  // columns −2..5, 16 rows
     load_columns<16>(p - 2, step, c);
     for (int e = 0; e < 2; ++e) {
@@ -499,6 +504,7 @@ void chroma422_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx
         c[4 * e + 2] = l.q0;
     }
     store_columns<16>(p - 2, step, c);
+    return opxOk;
 }
 
 // MBAFF chroma: 4 rows of one edge, row r with entry r; columns −2..1 as a 4×4 byte block.
@@ -544,8 +550,8 @@ void chroma_mbaff8(Opx8u* p, std::ptrdiff_t step, Opx32u alpha, Opx32u beta, con
 // ---- 8-bit chroma, interleaved CbCr -----------------------------------------------------------
 
 // Horizontal: each edge's four rows of 16 bytes; lane i is byte i, chroma column i / 2.
-void chroma_hor_c2(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
-                   const Opx8u* tc0, const Opx8u* bs) noexcept {
+OpxResult chroma_hor_c2(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                        const Opx8u* tc0, const Opx8u* bs) noexcept {
     for (int e = 0; e < 2; ++e) {
         const std::uint32_t b = all_four_rule(word4(bs + 8 * e));
         if (b == 0) continue;
@@ -559,6 +565,7 @@ void chroma_hor_c2(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8
         filter<V16, false>(l, prm);
         store_rows16(q - step, q, l.p0, l.q0);
     }
+    return opxOk;
 }
 
 // 8×8 transpose of 16-bit units (its own inverse).
@@ -583,10 +590,10 @@ OPX_INLINE void transpose8x8w(__m128i r[8]) noexcept {
 
 // Vertical: 8 rows of bytes −4..11 (CbCr pairs −2..5) transposed into pair columns; lane i is
 // row i / 2, component i % 2.
-void chroma_ver_c2(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
-                   const Opx8u* tc0, const Opx8u* bs) noexcept {
+OpxResult chroma_ver_c2(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                        const Opx8u* tc0, const Opx8u* bs) noexcept {
     const std::uint32_t ba = all_four_rule(word4(bs)), bb = all_four_rule(word4(bs + 8));
-    if ((ba | bb) == 0) return;
+    if ((ba | bb) == 0) return opxOk;
     Opx8u* q = p - 4;
     __m128i r[8];
     for (int i = 0; i < 8; ++i)
@@ -609,6 +616,7 @@ void chroma_ver_c2(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8
     }
     transpose8x8w(r);
     for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(q + i * step), r[i]);
+    return opxOk;
 }
 
 // ---- 16-bit samples ---------------------------------------------------------------------------

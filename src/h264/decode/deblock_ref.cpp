@@ -150,17 +150,19 @@ void filter_mb(T* p, std::ptrdiff_t step, bool vertical, const Layout& l, const 
 }
 
 template <const Layout& L, bool Vertical>
-void edges8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta, const Opx8u* tc0,
-            const Opx8u* bs) noexcept {
+OpxResult edges8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                 const Opx8u* tc0, const Opx8u* bs) noexcept {
     filter_mb(p, step, Vertical, L, alpha, beta, tc0, bs, 255);
+    return opxOk;
 }
 
 // Luma: an early exit when all 16 bS are zero (nothing would change anyway).
 template <bool Vertical>
-void luma8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta, const Opx8u* tc0,
-           const Opx8u* bs) noexcept {
-    if (std::all_of(bs, bs + 16, [](Opx8u b) { return b == 0; })) return;
+OpxResult luma8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                const Opx8u* tc0, const Opx8u* bs) noexcept {
+    if (std::all_of(bs, bs + 16, [](Opx8u b) { return b == 0; })) return opxOk;
     filter_mb(p, step, Vertical, kLuma, alpha, beta, tc0, bs, 255);
+    return opxOk;
 }
 
 // MBAFF: one vertical edge; luma row r uses entry r >> 1, chroma row r entry r.
