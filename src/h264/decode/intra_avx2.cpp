@@ -6,7 +6,8 @@
 // byte shuffle whose control is derived at compile time from the mode's rule (clauses 8.3.1.2.4
 // to 8.3.1.2.9 and 8.3.2.2.5 to 8.3.2.2.10 restated on the line). The 3-tap filter is formed
 // without widening: (a + 2b + c + 2) >> 2 == avg(b, floor((a + c) / 2)), and
-// floor((a + c) / 2) == avg(a, c) - ((a ^ c) & 1).
+// floor((a + c) / 2) == ~avg(~a, ~c) (the complement of the rounded mean of the complements,
+// which needs no constant but all-ones).
 #include <immintrin.h>
 
 #include <cstring>
@@ -34,12 +35,10 @@ OPX_INLINE void store64(void* p, std::uint64_t v) {
     std::memcpy(p, &v, 8);
 }
 
-alignas(16) constexpr std::uint8_t kOnes[16] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
-
 OPX_INLINE __m128i filt3(__m128i a, __m128i b, __m128i c) {
-    const __m128i half = _mm_sub_epi8(
-        _mm_avg_epu8(a, c), _mm_and_si128(_mm_xor_si128(a, c),
-                                          _mm_load_si128(reinterpret_cast<const __m128i*>(kOnes))));
+    const __m128i ones = _mm_cmpeq_epi8(b, b);
+    const __m128i half =
+        _mm_xor_si128(_mm_avg_epu8(_mm_xor_si128(a, ones), _mm_xor_si128(c, ones)), ones);
     return _mm_avg_epu8(b, half);
 }
 
@@ -115,15 +114,6 @@ OPX_INLINE std::uint32_t left4(const Opx8u* dst, std::ptrdiff_t step) {
            static_cast<std::uint32_t>(dst[3 * step - 1]) << 24;
 }
 
-// F of the line e for j >= 1 (byte 0 unspecified), with the floor mean of the outer taps taken
-// as the complement of the rounded mean of their complements: no constant but all-ones.
-OPX_INLINE __m128i filt3_line(__m128i e) {
-    const __m128i ones = _mm_cmpeq_epi8(e, e);
-    const __m128i n = _mm_xor_si128(e, ones);
-    const __m128i outer = _mm_avg_epu8(_mm_slli_si128(n, 1), _mm_srli_si128(n, 1));
-    return _mm_avg_epu8(e, _mm_xor_si128(outer, ones));
-}
-
 template <int Mode, bool AboveRight>
 OpxResult dir4x4(Opx8u* dst, std::int32_t step32) noexcept {
     const std::ptrdiff_t step = step32;
@@ -150,7 +140,7 @@ OpxResult dir4x4(Opx8u* dst, std::int32_t step32) noexcept {
         e = _mm_insert_epi8(e, dst[2 * step - 1], 1);
         e = _mm_insert_epi8(e, dst[3 * step - 1], 0);
     }
-    const __m128i f = filt3_line(e);
+    const __m128i f = filt3(_mm_slli_si128(e, 1), e, _mm_srli_si128(e, 1));  // F[0] unused
     __m128i fa = f;
     if constexpr (Mode != 3 && Mode != 4)
         fa = _mm_unpacklo_epi64(f, _mm_avg_epu8(e, _mm_srli_si128(e, 1)));

@@ -108,19 +108,23 @@ inline Pair transpose4x4(Pair p) noexcept {
     return {_mm_unpacklo_epi16(t0, t1), _mm_unpackhi_epi16(t0, t1)};
 }
 
-// One pass of the 4-point inverse transform on the vectors [v0 | v1], [v2 | v3]; returns
-// [o0 | o1], [o2 | o3].
+// The first stage of the 4-point inverse transform on the vectors [v0 | v1], [v2 | v3]: returns
+// [e0 | e1], [e3 | e2], whose sum is [o0 | o1] and difference [o3 | o2].
 template <class A>
-inline Pair idct4_pass(Pair p) noexcept {
+inline Pair idct4_stage1(Pair p) noexcept {
     const __m128i xh = _mm_blend_epi16(p.a, _mm_srai_epi16(p.a, 1), 0xF0);  // [v0 | v1 >> 1]
     const __m128i yh = _mm_blend_epi16(p.b, _mm_srai_epi16(p.b, 1), 0xF0);  // [v2 | v3 >> 1]
     const __m128i e03 = A::add(p.a, yh);                                    // [e0 | e3]
     const __m128i e12 = A::sub(xh, p.b);                                    // [e1 | e2]
-    const __m128i t1 = _mm_unpacklo_epi64(e03, e12);                        // [e0 | e1]
-    const __m128i t2 = _mm_unpackhi_epi64(e03, e12);                        // [e3 | e2]
-    const __m128i o01 = A::add(t1, t2);                                     // [o0 | o1]
-    const __m128i o32 = A::sub(t1, t2);                                     // [o3 | o2]
-    return {o01, _mm_shuffle_epi32(o32, 0x4E)};
+    return {_mm_unpacklo_epi64(e03, e12), _mm_unpackhi_epi64(e03, e12)};
+}
+
+// One pass of the 4-point inverse transform on the vectors [v0 | v1], [v2 | v3]; returns
+// [o0 | o1], [o2 | o3].
+template <class A>
+inline Pair idct4_pass(Pair p) noexcept {
+    const Pair t = idct4_stage1<A>(p);
+    return {A::add(t.a, t.b), _mm_shuffle_epi32(A::sub(t.a, t.b), 0x4E)};
 }
 
 // The first pass with a shorter dependency chain: from [v0 | v1], [v2 | v3] it leaves o0..o3 in
@@ -234,15 +238,10 @@ inline Pair row_pass_raster(__m128i a, __m128i b) noexcept {
 // with A: the residual rows [F0 | F1], [F3 | F2].
 template <class A>
 inline Pair column_pass_round(Pair p) noexcept {
-    const __m128i xh = _mm_blend_epi16(p.a, _mm_srai_epi16(p.a, 1), 0xF0);  // [R0 | R1 >> 1]
-    const __m128i yh = _mm_blend_epi16(p.b, _mm_srai_epi16(p.b, 1), 0xF0);  // [R2 | R3 >> 1]
-    const __m128i e03 = A::add(p.a, yh);                                    // [e0 | e3]
-    const __m128i e12 = A::sub(xh, p.b);                                    // [e1 | e2]
-    const __m128i t1 = _mm_unpacklo_epi64(e03, e12);                        // [e0 | e1]
-    const __m128i t2 = _mm_unpackhi_epi64(e03, e12);                        // [e3 | e2]
+    const Pair t = idct4_stage1<A>(p);
     const __m128i k32 = load128(in_memory(kRound32));
-    return {_mm_srai_epi16(A::add(A::add(t1, t2), k32), 6),
-            _mm_srai_epi16(A::add(A::sub(t1, t2), k32), 6)};
+    return {_mm_srai_epi16(A::add(A::add(t.a, t.b), k32), 6),
+            _mm_srai_epi16(A::add(A::sub(t.a, t.b), k32), 6)};
 }
 
 // Two prediction rows (4 bytes each) as eight 16-bit values [first | second].
