@@ -118,19 +118,26 @@ template <int Mode, bool AboveRight>
 OpxResult dir4x4(Opx8u* dst, std::int32_t step32) noexcept {
     const std::ptrdiff_t step = step32;
     const Opx8u* above = dst - step;
-    __m128i e;
+    // e: the line; r: its right neighbours, e[j + 1].
+    __m128i e, r;
     if constexpr (Mode == 3 || Mode == 7) {
-        // Bytes beyond the last real sample repeat it (p[7, -1], or p[3, -1] without above-right).
         if constexpr (AboveRight) {
-            e = _mm_shuffle_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(above)),
-                                 _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 7, 7, 7, 7, 7, 7, 7, 7));
+            // p[0..7, -1]. DDL's F[7] takes p[7, -1] as its own right neighbour; VL reads no
+            // sample beyond e[6].
+            e = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(above));
+            r = Mode == 3 ? _mm_shuffle_epi8(e, _mm_setr_epi8(1, 2, 3, 4, 5, 6, 7, 7, 7, 7, 7, 7, 7,
+                                                              7, 7, 7))
+                          : _mm_srli_si128(e, 1);
         } else {
+            // p[0..3, -1], then p[3, -1] repeated.
             e = _mm_shuffle_epi8(_mm_cvtsi32_si128(static_cast<int>(load32(above))),
                                  _mm_setr_epi8(0, 1, 2, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3));
+            r = _mm_srli_si128(e, 1);
         }
     } else if constexpr (Mode == 8) {
-        e = _mm_shuffle_epi8(_mm_cvtsi32_si128(static_cast<int>(left4(dst, step))),
-                             _mm_setr_epi8(0, 1, 2, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3));
+        // p[-1, 0..3]; HU reads F[0..3] and A[0..3], p[-1, 3] being its own right neighbour.
+        e = _mm_cvtsi32_si128(static_cast<int>(left4(dst, step)));
+        r = _mm_shuffle_epi8(e, _mm_setr_epi8(1, 2, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3, 3));
     } else {
         // p[0..3, -1] at bytes 5..8, then p[-1, -1] and p[-1, 0..3] inserted byte by byte.
         e = _mm_slli_si128(_mm_cvtsi32_si128(static_cast<int>(load32(above))), 5);
@@ -139,11 +146,12 @@ OpxResult dir4x4(Opx8u* dst, std::int32_t step32) noexcept {
         e = _mm_insert_epi8(e, dst[step - 1], 2);
         e = _mm_insert_epi8(e, dst[2 * step - 1], 1);
         e = _mm_insert_epi8(e, dst[3 * step - 1], 0);
+        r = _mm_srli_si128(e, 1);
     }
-    const __m128i f = filt3(_mm_slli_si128(e, 1), e, _mm_srli_si128(e, 1));  // F[0] unused
+    const __m128i f = filt3(_mm_slli_si128(e, 1), e, r);  // F[0] unused
     __m128i fa = f;
     if constexpr (Mode != 3 && Mode != 4)
-        fa = _mm_unpacklo_epi64(f, _mm_avg_epu8(e, _mm_srli_si128(e, 1)));
+        fa = _mm_unpacklo_epi64(f, _mm_avg_epu8(e, r));
     store_rows4(dst, step,
                 _mm_shuffle_epi8(
                     fa, _mm_load_si128(reinterpret_cast<const __m128i*>(kShuffle4x4<Mode>.v))));
