@@ -260,7 +260,9 @@ inline void store_add4x4(Pair r, const Opx8u* pred, std::int32_t pred_step, Opx1
     store_high64(coeffs + 8, r.b);
     const __m128i p01 = load_pred_rows(pred, row_at(pred, pred_step, 1));
     const __m128i p32 = load_pred_rows(row_at(pred, pred_step, 3), row_at(pred, pred_step, 2));
-    const __m128i out = _mm_packus_epi16(_mm_adds_epi16(p01, r.a), _mm_adds_epi16(p32, r.b));
+    // The residuals lie in -512..511 and the prediction in 0..255: plain 16-bit sums are exact
+    // (paddw issues on every vector pipe, paddsw on two only).
+    const __m128i out = _mm_packus_epi16(_mm_add_epi16(p01, r.a), _mm_add_epi16(p32, r.b));
     const std::int32_t rows[4] = {_mm_cvtsi128_si32(out), _mm_extract_epi32(out, 1),
                                   _mm_extract_epi32(out, 3), _mm_extract_epi32(out, 2)};
     for (int y = 0; y < 4; ++y) std::memcpy(row_at(dst, dst_step, y), &rows[y], 4);
