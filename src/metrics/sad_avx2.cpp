@@ -17,11 +17,11 @@ namespace {
 template <int W, int H, int Pos>
 std::int32_t sad(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
                  std::int32_t ref_step) noexcept {
-    if constexpr (Pos == kInteger && (W == 4 || H < 8)) {
-        // Integer position, 4 wide or 8×4: one psadbw per row on 8- or 4-byte loads, no
-        // shuffles; only the low 64-bit lane carries a sum, so no final horizontal addition.
-        // Taller 8-wide blocks take the path below, two rows per psadbw: half the psadbw and
-        // additions for one movhps merge per row pair, which pays from eight rows on.
+    if constexpr (Pos == kInteger && (W == 4 || (W == 8 && H <= 8))) {
+        // Integer position, 4 wide or 8×4 and 8×8: one psadbw per row on 8- or 4-byte loads, no
+        // shuffles; only the low 64-bit lane carries a sum, so no final horizontal addition
+        // (a shorter dependency chain than row pairs merged by movhps). 8×16 takes the path
+        // below, two rows per psadbw: half the psadbw and additions, which pays there.
         __m128i acc[4];
 #pragma GCC unroll 16
         for (int y = 0; y < H; ++y) {
