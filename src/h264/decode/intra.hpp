@@ -91,6 +91,10 @@ struct IntraKernels {
     Pred16x16Fn pred16x16[kNumPred16x16Slots];
     PredChromaFn chroma[kNumPredChromaSlots];
     PredChromaFn chroma_dc[kNumChromaDcSlots];
+    // The 4×4 kernel of each mode for each availability (bits as they stand, the others masked
+    // off: one mask and one load pick the kernel), or null where the mode needs a group that is
+    // missing. Filled from pred4x4 by with_pred4x4_by_avail.
+    Pred4x4Fn pred4x4_by_avail[9][128];
 };
 
 namespace ref {
@@ -122,13 +126,13 @@ void predict_4x4_substituted(const IntraKernels& k, Opx8u* dst, std::int32_t ste
                              int avail) noexcept;
 
 // Slot of each 4×4 mode for each availability (its four bits as they stand, the others masked
-// off: a byte per combination keeps the lookup to one mask), or -1 when the mode needs a group
-// that is missing (the substitution path). For modes 3 and 7 a row above without the samples
+// off), or -1 when the mode needs a group that is missing (the substitution path); the kernel
+// tables turn it into IntraKernels::pred4x4_by_avail. For modes 3 and 7 a row above without the samples
 // above-right is completed from p[3, -1] (clause 8.3.1.2), no substitution; without the row
 // above, the samples above-right count as missing too. DC never substitutes.
 inline constexpr int kAvail4x4Bits = kAvailAbove | kAvailLeft | kAvailAboveLeft | kAvailAboveRight;
 struct Pred4x4SlotTable {
-    signed char slot[9][128];  // rows of a power of two: the row offset is a shift
+    signed char slot[9][128];
 };
 static_assert(kAvail4x4Bits < 128);
 constexpr Pred4x4SlotTable make_pred4x4_slots() {
@@ -152,16 +156,26 @@ constexpr Pred4x4SlotTable make_pred4x4_slots() {
 }
 inline constexpr Pred4x4SlotTable kPred4x4Slots = make_pred4x4_slots();
 
+// `t` with pred4x4_by_avail filled from its pred4x4 kernels and the slot table.
+constexpr IntraKernels with_pred4x4_by_avail(IntraKernels t) {
+    for (int mode = 0; mode < 9; ++mode)
+        for (int bits = 0; bits < 128; ++bits) {
+            const int slot = kPred4x4Slots.slot[mode][bits];
+            t.pred4x4_by_avail[mode][bits] = slot < 0 ? nullptr : t.pred4x4[slot];
+        }
+    return t;
+}
+
 // Predicts a 4×4 block with `mode` (0..8) and the availability bits. Returns
 // opxWrnIntraPredUnavailable when a group the mode needs was unavailable and taken as 128.
 OPX_INLINE OpxResult predict_4x4(const IntraKernels& k, Opx8u* dst, std::int32_t step, int mode,
                                  int avail) noexcept {
-    const int slot = kPred4x4Slots.slot[mode][avail & kAvail4x4Bits];
-    if (OPX_UNLIKELY(slot < 0)) {
+    const Pred4x4Fn fn = k.pred4x4_by_avail[mode][avail & kAvail4x4Bits];
+    if (OPX_UNLIKELY(!fn)) {
         predict_4x4_substituted(k, dst, step, mode, avail);
         return opxWrnIntraPredUnavailable;
     }
-    return k.pred4x4[slot](dst, step);
+    return fn(dst, step);
 }
 
 // Predicts an 8×8 luma block with `mode` (0..8). Returns true when a group the mode needs was

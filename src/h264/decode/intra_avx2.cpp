@@ -549,7 +549,7 @@ void chroma_dc(Opx8u* dst, std::int32_t step) noexcept {
 
 template <int... S>
 constexpr IntraKernels make_table(std::integer_sequence<int, S...>) {
-    return IntraKernels{
+    return with_pred4x4_by_avail(IntraKernels{
         {v4x4, h4x4, dc4x4<3>, dir4x4<3, true>, dir4x4<4, true>, dir4x4<5, true>, dir4x4<6, true>,
          dir4x4<7, true>, dir4x4<8, true>, dir4x4<3, false>, dir4x4<7, false>, dc4x4<1>, dc4x4<2>,
          dc4x4<0>},
@@ -558,7 +558,8 @@ constexpr IntraKernels make_table(std::integer_sequence<int, S...>) {
         {v16, h16, dc16<3>, plane<16>, dc16<1>, dc16<2>, dc16<0>},
         {chroma_h, chroma_v, plane<8>},
         {chroma_dc<S>...},
-    };
+        {},
+    });
 }
 
 }  // namespace

@@ -359,7 +359,7 @@ void chroma_dc(Opx8u* dst, std::int32_t step) noexcept {
 
 template <int... S>
 constexpr IntraKernels make_table(std::integer_sequence<int, S...>) {
-    return IntraKernels{
+    return with_pred4x4_by_avail(IntraKernels{
         {pred4x4<kP4V>, pred4x4<kP4H>, pred4x4<kP4Dc>, pred4x4<kP4Ddl>, pred4x4<kP4Ddr>,
          pred4x4<kP4Vr>, pred4x4<kP4Hd>, pred4x4<kP4Vl>, pred4x4<kP4Hu>,
          pred4x4<kP4DdlNoAboveRight>, pred4x4<kP4VlNoAboveRight>, pred4x4<kP4DcAbove>,
@@ -370,7 +370,8 @@ constexpr IntraKernels make_table(std::integer_sequence<int, S...>) {
          pred16x16<kP16DcLeft>, pred16x16<kP16Dc128>},
         {chroma_h, chroma_v, plane<8>},
         {chroma_dc<S>...},
-    };
+        {},
+    });
 }
 
 }  // namespace
