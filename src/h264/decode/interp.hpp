@@ -93,6 +93,14 @@ extern const InterpKernels kInterp;
 }
 namespace avx2 {
 extern const InterpKernels kInterp;
-}
+// The 16-bit kernels, instantiated in interp16_avx2.cpp for every (dx, dy) the table holds;
+// declared here so that the table is a constant of the 8-bit translation unit.
+template <int DX, int DY>
+void luma16(const Opx16u* src, std::ptrdiff_t ss, Opx16u* dst, std::ptrdiff_t ds, int width,
+            int height, int max) noexcept;
+template <bool DX, bool DY>
+void chroma16(const Opx16u* src, std::ptrdiff_t ss, Opx16u* dst, std::ptrdiff_t ds, int width,
+              int height, int dx, int dy) noexcept;
+}  // namespace avx2
 
 }  // namespace opx::h264

@@ -4,7 +4,6 @@
 #include "h264/decode/interp_luma_avx2.hpp"
 
 namespace opx::h264::avx2 {
-namespace {
 
 // Widths are multiples of 4 (the entry points admit 4, 8 and 16).
 template <int DX, int DY>
@@ -16,6 +15,8 @@ void luma16(const Opx16u* src, std::ptrdiff_t ss, Opx16u* dst, std::ptrdiff_t ds
     for (; x + 4 <= width; x += 4)
         luma_body<Luma16Layout<4>, DX, DY>(src + x, ss, dst + x, ds, height, max);
 }
+
+namespace {
 
 // N samples of a 16-bit row widened to 32-bit lanes of an __m128i (N <= 4) or __m256i (N = 8).
 // Bilinear sums are at most 64 * 16383, within 32 bits; pairs of taps go through pmaddwd.
@@ -48,6 +49,8 @@ OPX_INLINE void chroma16_strip(const Opx16u* src, std::ptrdiff_t ss, Opx16u* dst
     }
 }
 
+}  // namespace
+
 template <bool DX, bool DY>
 void chroma16(const Opx16u* src, std::ptrdiff_t ss, Opx16u* dst, std::ptrdiff_t ds, int width,
               int height, int dx, int dy) noexcept {
@@ -62,13 +65,18 @@ void chroma16(const Opx16u* src, std::ptrdiff_t ss, Opx16u* dst, std::ptrdiff_t 
         chroma16_strip<2, DX, DY>(src + x, ss, dst + x, ds, height, dx, dy);
 }
 
-}  // namespace
-
-extern const InterpLuma16Fn kLuma16[16] = {luma16<0, 0>, luma16<1, 0>, luma16<2, 0>, luma16<3, 0>,
-                                           luma16<0, 1>, luma16<1, 1>, luma16<2, 1>, luma16<3, 1>,
-                                           luma16<0, 2>, luma16<1, 2>, luma16<2, 2>, luma16<3, 2>,
-                                           luma16<0, 3>, luma16<1, 3>, luma16<2, 3>, luma16<3, 3>};
-extern const InterpChroma16Fn kChroma16[4] = {chroma16<0, 0>, chroma16<1, 0>, chroma16<0, 1>,
-                                              chroma16<1, 1>};
+// clang-format off
+#define OPX_LUMA16(DX, DY) \
+    template void luma16<DX, DY>(const Opx16u*, std::ptrdiff_t, Opx16u*, std::ptrdiff_t, int, int, int) noexcept;
+OPX_LUMA16(0, 0) OPX_LUMA16(1, 0) OPX_LUMA16(2, 0) OPX_LUMA16(3, 0)
+OPX_LUMA16(0, 1) OPX_LUMA16(1, 1) OPX_LUMA16(2, 1) OPX_LUMA16(3, 1)
+OPX_LUMA16(0, 2) OPX_LUMA16(1, 2) OPX_LUMA16(2, 2) OPX_LUMA16(3, 2)
+OPX_LUMA16(0, 3) OPX_LUMA16(1, 3) OPX_LUMA16(2, 3) OPX_LUMA16(3, 3)
+#undef OPX_LUMA16
+#define OPX_CHROMA16(DX, DY) \
+    template void chroma16<DX, DY>(const Opx16u*, std::ptrdiff_t, Opx16u*, std::ptrdiff_t, int, int, int, int) noexcept;
+OPX_CHROMA16(false, false) OPX_CHROMA16(true, false) OPX_CHROMA16(false, true) OPX_CHROMA16(true, true)
+#undef OPX_CHROMA16
+// clang-format on
 
 }  // namespace opx::h264::avx2

@@ -14,9 +14,6 @@ extern const InterpKernels kInterp;
 }
 namespace avx2 {
 
-extern const InterpLuma16Fn kLuma16[16];
-extern const InterpChroma16Fn kChroma16[4];
-
 namespace {
 
 template <int W, int DX, int DY>
@@ -151,6 +148,11 @@ constexpr void fill_luma8(InterpLuma8Fn* out, std::integer_sequence<int, P...>) 
     ((out[P] = luma8<W, P % 4, P / 4>), ...);
 }
 
+template <int... P>
+constexpr void fill_luma16(InterpLuma16Fn* out, std::integer_sequence<int, P...>) {
+    ((out[P] = luma16<P % 4, P / 4>), ...);
+}
+
 template <template <int, bool, bool> class K, class Fn>
 constexpr void fill_chroma(Fn* out) {
     const Fn per_width[3][4] = {{K<2, 0, 0>::fn, K<2, 1, 0>::fn, K<2, 0, 1>::fn, K<2, 1, 1>::fn},
@@ -182,24 +184,21 @@ constexpr InterpKernels make_table() {
     fill_chroma<Planar>(t.chroma8);
     fill_chroma<Interleaved>(t.chroma8_c2);
     fill_chroma<Split>(t.chroma8_split);
+    fill_luma16(t.luma16, positions);
+    t.chroma16[chroma16_index(0, 0)] = chroma16<false, false>;
+    t.chroma16[chroma16_index(1, 0)] = chroma16<true, false>;
+    t.chroma16[chroma16_index(0, 1)] = chroma16<false, true>;
+    t.chroma16[chroma16_index(1, 1)] = chroma16<true, true>;
     t.average = average;
     t.gather[0] = gather<1>;
     t.gather[1] = gather<2>;
     return t;
 }
 
-constexpr InterpKernels kTable8 = make_table();
-
-InterpKernels with_16bit() {
-    InterpKernels t = kTable8;
-    for (int i = 0; i < 16; ++i) t.luma16[i] = kLuma16[i];
-    for (int i = 0; i < 4; ++i) t.chroma16[i] = kChroma16[i];
-    return t;
-}
-
 }  // namespace
 
-extern const InterpKernels kInterp = with_16bit();
+// A constant: filled at compile time, in read-only memory.
+extern const InterpKernels kInterp = make_table();
 
 }  // namespace avx2
 }  // namespace opx::h264
