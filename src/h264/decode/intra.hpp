@@ -125,42 +125,30 @@ inline constexpr int kIntraNeeds[9] = {
 void predict_4x4_substituted(const IntraKernels& k, Opx8u* dst, std::int32_t step, int mode,
                              int avail) noexcept;
 
-// Slot of each 4×4 mode for each availability (its four bits as they stand, the others masked
-// off), or -1 when the mode needs a group that is missing (the substitution path); the kernel
-// tables turn it into IntraKernels::pred4x4_by_avail. For modes 3 and 7 a row above without the samples
-// above-right is completed from p[3, -1] (clause 8.3.1.2), no substitution; without the row
-// above, the samples above-right count as missing too. DC never substitutes.
+// Slot of a 4×4 mode for an availability, or -1 when the mode needs a group that is missing (the
+// substitution path). For modes 3 and 7 a row above without the samples above-right is completed
+// from p[3, -1] (clause 8.3.1.2), no substitution; without the row above, the samples
+// above-right count as missing too. DC never substitutes.
 inline constexpr int kAvail4x4Bits = kAvailAbove | kAvailLeft | kAvailAboveLeft | kAvailAboveRight;
-struct Pred4x4SlotTable {
-    signed char slot[9][128];
-};
 static_assert(kAvail4x4Bits < 128);
-constexpr Pred4x4SlotTable make_pred4x4_slots() {
-    Pred4x4SlotTable t{};
-    for (int mode = 0; mode < 9; ++mode)
-        for (int bits = 0; bits <= kAvail4x4Bits; ++bits) {
-            const int avail = bits & kAvail4x4Bits;
-            const int need = kIntraNeeds[mode];
-            int slot = mode;
-            if ((avail & need) != need) {
-                slot = -1;
-            } else if (mode == 2) {
-                constexpr signed char kDc[4] = {kP4Dc128, kP4DcAbove, kP4DcLeft, kP4Dc};
-                slot = kDc[avail & 3];
-            } else if ((mode == 3 || mode == 7) && !(avail & kAvailAboveRight)) {
-                slot = mode == 3 ? kP4DdlNoAboveRight : kP4VlNoAboveRight;
-            }
-            t.slot[mode][bits] = static_cast<signed char>(slot);
-        }
-    return t;
+constexpr int pred4x4_slot(int mode, int avail) {
+    const int need = kIntraNeeds[mode];
+    if ((avail & need) != need) return -1;
+    if (mode == 2) {
+        constexpr int kDc[4] = {kP4Dc128, kP4DcAbove, kP4DcLeft, kP4Dc};
+        return kDc[avail & 3];
+    }
+    if ((mode == 3 || mode == 7) && !(avail & kAvailAboveRight))
+        return mode == 3 ? kP4DdlNoAboveRight : kP4VlNoAboveRight;
+    return mode;
 }
-inline constexpr Pred4x4SlotTable kPred4x4Slots = make_pred4x4_slots();
 
-// `t` with pred4x4_by_avail filled from its pred4x4 kernels and the slot table.
+// `t` with pred4x4_by_avail filled from its pred4x4 kernels: entry [mode][bits] serves every
+// availability whose bits masked by kAvail4x4Bits are `bits`.
 constexpr IntraKernels with_pred4x4_by_avail(IntraKernels t) {
     for (int mode = 0; mode < 9; ++mode)
         for (int bits = 0; bits < 128; ++bits) {
-            const int slot = kPred4x4Slots.slot[mode][bits];
+            const int slot = pred4x4_slot(mode, bits & kAvail4x4Bits);
             t.pred4x4_by_avail[mode][bits] = slot < 0 ? nullptr : t.pred4x4[slot];
         }
     return t;
