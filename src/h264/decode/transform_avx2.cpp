@@ -269,27 +269,18 @@ inline void store_add4x4(Pair r, const Opx8u* pred, std::int32_t pred_step, Opx1
 }
 
 // DC-only block: the low 16 bits of d are the DC value; every residual is r = sat16(DC + 32) >> 6
-// (-512..511), and dst = clamp(pred + r, 0, 255) with unsigned saturating bytes: the positive
-// part of r added, the negative part subtracted. All in vector lanes from the broadcast on (the
-// broadcast word is the 16-bit reduction), which keeps the dependency chain short.
+// (-512..511), and dst = clamp(pred + r, 0, 255), formed like the full block's (exact 16-bit
+// sums, packus). The chain from the DC is broadcast, paddsw, psraw, paddw, packus.
 inline void add_dc4x4(const Opx8u* pred, std::int32_t pred_step, int d, Opx8u* dst,
                       std::int32_t dst_step) noexcept {
     const __m128i v = _mm_set1_epi16(static_cast<short>(d));
     const __m128i r = _mm_srai_epi16(_mm_adds_epi16(v, load128(in_memory(kRound32))), 6);
-    const __m128i up = _mm_packus_epi16(r, r);
-    const __m128i neg = _mm_sub_epi16(_mm_setzero_si128(), r);
-    const __m128i down = _mm_packus_epi16(neg, neg);
-    std::int32_t p[3];
-    for (int y = 0; y < 3; ++y) std::memcpy(&p[y], row_at(pred, pred_step, y + 1), 4);
-    __m128i rows = load32(pred);
-    rows = _mm_insert_epi32(rows, p[0], 1);
-    rows = _mm_insert_epi32(rows, p[1], 2);
-    rows = _mm_insert_epi32(rows, p[2], 3);
-    rows = _mm_subs_epu8(_mm_adds_epu8(rows, up), down);
-    store32(dst, rows);
-    const std::int32_t out[3] = {_mm_extract_epi32(rows, 1), _mm_extract_epi32(rows, 2),
-                                 _mm_extract_epi32(rows, 3)};
-    for (int y = 0; y < 3; ++y) std::memcpy(row_at(dst, dst_step, y + 1), &out[y], 4);
+    const __m128i p01 = load_pred_rows(pred, row_at(pred, pred_step, 1));
+    const __m128i p23 = load_pred_rows(row_at(pred, pred_step, 2), row_at(pred, pred_step, 3));
+    const __m128i out = _mm_packus_epi16(_mm_add_epi16(p01, r), _mm_add_epi16(p23, r));
+    const std::int32_t rows[4] = {_mm_cvtsi128_si32(out), _mm_extract_epi32(out, 1),
+                                  _mm_extract_epi32(out, 2), _mm_extract_epi32(out, 3)};
+    for (int y = 0; y < 4; ++y) std::memcpy(row_at(dst, dst_step, y), &rows[y], 4);
 }
 
 // ---- 4x4 kernels ----------------------------------------------------------------------------
