@@ -184,8 +184,9 @@ inline __m128i with_lane0(__m128i x, int v) noexcept {
 alignas(16) constexpr std::uint8_t kSwapWords[16] = {2,  3,  0, 1, 6,  7,  4,  5,
                                                      10, 11, 8, 9, 14, 15, 12, 13};
 alignas(16) constexpr Opx16s kRound32[8] = {32, 32, 32, 32, 32, 32, 32, 32};
-alignas(16) constexpr std::int32_t kInt16Min32[4] = {-32768, -32768, -32768, -32768};
-alignas(16) constexpr std::int32_t kInt16Max32[4] = {32767, 32767, 32767, 32767};
+// The 16-bit limits in 32-bit lanes, minimum then maximum (one base address for both).
+alignas(16) constexpr std::int32_t kInt16Limits32[8] = {-32768, -32768, -32768, -32768,
+                                                        32767,  32767,  32767,  32767};
 
 // The address of a constant, hidden from the optimiser: a vector constant with equal lanes would
 // otherwise be built with a move, a movd and a broadcast instead of being an instruction's memory
@@ -322,8 +323,8 @@ inline Pair scale4x4_pairs(const Opx16s* coeffs, const Opx16s* ls, int qp) noexc
         const __m128i sh = _mm_cvtsi32_si128(4 - q6);
         for (__m128i& v : p) v = _mm_sra_epi32(_mm_add_epi32(v, rnd), sh);
     } else {
-        const __m128i lo16 = load128(in_memory(kInt16Min32)),
-                      hi16 = load128(in_memory(kInt16Max32));
+        const std::int32_t* limits = in_memory(kInt16Limits32);
+        const __m128i lo16 = load128(limits), hi16 = load128(limits + 4);
         const __m128i sh = _mm_cvtsi32_si128(q6 - 4);
         for (__m128i& v : p) v = _mm_sll_epi32(_mm_max_epi32(_mm_min_epi32(v, hi16), lo16), sh);
     }
