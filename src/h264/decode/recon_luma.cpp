@@ -21,14 +21,19 @@ OPX_INLINE void add_4x4(const ReconKernels& k, Opx8u* blk, std::int32_t step, Op
     }
 }
 
-OPX_INLINE void add_8x8(const ReconKernels& k, Opx8u* blk, std::int32_t step, Opx16s* c, int qp,
-                        const Opx16s* ls, bool bypass) noexcept {
-    if (bypass) {
+// One coded 8×8 block in two steps: the dequantisation (none in bypass), which does not depend
+// on the block's samples, then the inverse transform added in place (or the coefficients added
+// untransformed).
+OPX_INLINE void dequant_8x8(const ReconKernels& k, Opx16s* c, int qp, const Opx16s* ls,
+                            bool bypass) noexcept {
+    if (!bypass) k.transform.dequant8x8(c, qp / 6, ls);
+}
+OPX_INLINE void add_8x8(const ReconKernels& k, Opx8u* blk, std::int32_t step, const Opx16s* c,
+                        bool bypass) noexcept {
+    if (bypass)
         bypass_add<8>(blk, step, c);
-    } else {
-        k.transform.dequant8x8(c, qp / 6, ls);
+    else
         k.transform.add8x8(blk, step, c, blk, step);
-    }
 }
 
 }  // namespace
@@ -68,7 +73,8 @@ void luma_inter_8x8(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int
     Opx16s* c = *coeffs;
     for (int n = 0; n < 4; ++n) {
         if (!(cbp & (1u << n))) continue;
-        add_8x8(k, dst + 8 * (n >> 1) * step + 8 * (n & 1), step, c, qp, ls, bypass);
+        dequant_8x8(k, c, qp, ls, bypass);
+        add_8x8(k, dst + 8 * (n >> 1) * step + 8 * (n & 1), step, c, bypass);
         c += 64;
     }
     *coeffs = c;
@@ -110,9 +116,13 @@ OpxResult luma_intra_8x8(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std
         }
         const int x = 8 * (n & 1), y = 8 * (n >> 1);
         Opx8u* blk = dst + y * step + x;
+        // Dequantised first, the coefficients are ready while the prediction waits for the
+        // samples of the block before.
+        const bool coded = cbp & (1u << n);
+        if (coded) dequant_8x8(k, c, qp, ls, bypass);
         predict_8x8(k.intra, blk, step, mode, luma_block_avail(x, y, 8, edge));
-        if (cbp & (1u << n)) {
-            add_8x8(k, blk, step, c, qp, ls, bypass);
+        if (coded) {
+            add_8x8(k, blk, step, c, bypass);
             c += 64;
         }
     }
