@@ -269,12 +269,11 @@ inline void store_add4x4(Pair r, const Opx8u* pred, std::int32_t pred_step, Opx1
     for (int y = 0; y < 4; ++y) std::memcpy(row_at(dst, dst_step, y), &rows[y], 4);
 }
 
-// DC-only block: the low 16 bits of d are the DC value; every residual is r = sat16(DC + 32) >> 6
+// DC-only block: v holds the DC value in every lane; every residual is r = sat16(DC + 32) >> 6
 // (-512..511), and dst = clamp(pred + r, 0, 255), formed like the full block's (exact 16-bit
-// sums, packus). The chain from the DC is broadcast, paddsw, psraw, paddw, packus.
-inline void add_dc4x4(const Opx8u* pred, std::int32_t pred_step, int d, Opx8u* dst,
+// sums, packus). The chain from the DC is paddsw, psraw, paddw, packus.
+inline void add_dc4x4(const Opx8u* pred, std::int32_t pred_step, __m128i v, Opx8u* dst,
                       std::int32_t dst_step) noexcept {
-    const __m128i v = _mm_set1_epi16(static_cast<short>(d));
     const __m128i r = _mm_srai_epi16(_mm_adds_epi16(v, load128(in_memory(kRound32))), 6);
     const __m128i p01 = load_pred_rows(pred, row_at(pred, pred_step, 1));
     const __m128i p23 = load_pred_rows(row_at(pred, pred_step, 2), row_at(pred, pred_step, 3));
@@ -284,13 +283,24 @@ inline void add_dc4x4(const Opx8u* pred, std::int32_t pred_step, int d, Opx8u* d
     for (int y = 0; y < 4; ++y) std::memcpy(row_at(dst, dst_step, y), &rows[y], 4);
 }
 
+// *p in every 16-bit lane (a broadcast load).
+inline __m128i broadcast16(const Opx16s* p) noexcept {
+    return _mm_set1_epi16(*p);
+}
+
+// The low 16 bits of the product a * b in every lane: the DC's wrapping dequantisation, formed in
+// the vector unit from broadcast loads (shorter than a multiply in a general register and a move).
+inline __m128i product16(const Opx16s* a, const Opx16s* b) noexcept {
+    return _mm_mullo_epi16(broadcast16(a), broadcast16(b));
+}
+
 // ---- 4x4 kernels ----------------------------------------------------------------------------
 
 OpxResult add4x4_flat(const Opx8u* pred, Opx16s* coeffs, const Opx16s* dc, Opx8u* dst,
                       Opx32s pred_step, Opx32s dst_step, Opx32s qp, Opx32s ac) noexcept {
     const Opx16s* f = kDequantFlat4x4[qp];
     if (!ac) {
-        add_dc4x4(pred, pred_step, dc ? *dc : coeffs[0] * f[0], dst, dst_step);
+        add_dc4x4(pred, pred_step, dc ? broadcast16(dc) : product16(coeffs, f), dst, dst_step);
         return opxOk;
     }
     // 16-bit wrapping products (mullo keeps the low half).
@@ -343,12 +353,12 @@ OpxResult add4x4_matrix(const Opx8u* pred, Opx32s pred_step, Opx16s* coeffs, con
         // The DC value alone, reduced to 16 bits without saturation. (d * 2^q6 + 8) >> 4 is the
         // rounded right shift below qp 24 and the exact left shift from there on; its bits 0..15
         // only depend on the low 32 bits of d * 2^q6, so 32-bit unsigned arithmetic suffices.
-        int v;
+        __m128i v;
         if (dc) {
-            v = *dc;
+            v = broadcast16(dc);
         } else {
             const std::uint32_t d = static_cast<std::uint32_t>(coeffs[0] * ls[0]);
-            v = static_cast<int>(((d << q6) + 8) >> 4);
+            v = _mm_set1_epi16(static_cast<short>(((d << q6) + 8) >> 4));
         }
         add_dc4x4(pred, pred_step, v, dst, dst_step);
         return opxOk;
