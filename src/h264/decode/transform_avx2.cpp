@@ -29,10 +29,6 @@ inline __m128i load32(const void* p) noexcept {
     std::memcpy(&v, p, 4);
     return _mm_cvtsi32_si128(v);
 }
-inline void store32(void* p, __m128i x) noexcept {
-    const std::int32_t v = _mm_cvtsi128_si32(x);
-    std::memcpy(p, &v, 4);
-}
 // Stores the high 64 bits of x (movhps; no alignment needed).
 inline void store_high64(void* p, __m128i x) noexcept {
     _mm_storeh_pi(static_cast<__m64*>(p), _mm_castsi128_ps(x));
