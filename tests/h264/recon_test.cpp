@@ -465,6 +465,27 @@ TEST(H264ReconBypass, QpZeroAddsCoefficientsAndQpOneTransforms) {
               opxOk);
     rt.add4x4_matrix(want2.mb(), kStep, c2.data(), nullptr, want2.mb(), kStep, 1, true, ls);
     EXPECT_TRUE(same(want2, pic2));
+    // Intra 8x8: each block predicted from the reconstructed blocks before it, then its
+    // coefficients added (blocks 0, 1 and 3 coded).
+    Picture pic3 = random_picture(rng), want3 = pic3;
+    auto s3 = random_stream(rng, 3, 64, 300);
+    const auto c3 = s3;
+    const Opx32s modes[4] = {4, 8, 0, 6};
+    const Opx16s* c = c3.data();
+    for (int n = 0; n < 4; ++n) {
+        Opx8u* b = want3.mb() + 8 * (n >> 1) * kStep + 8 * (n & 1);
+        predict_8x8(ref::kIntra, b, kStep, modes[n], table_avail_8x8(n, 0));
+        if (n == 2) continue;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                b[y * kStep + x] = static_cast<Opx8u>(std::clamp(b[y * kStep + x] + *c++, 0, 255));
+    }
+    Opx16s* q3 = s3.data();
+    ASSERT_EQ(opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(&q3, pic3.mb(), kStep, modes, 0xB, 0, 0,
+                                                           ls, 1),
+              opxOk);
+    EXPECT_EQ(q3 - s3.data(), 3 * 64);
+    EXPECT_TRUE(same(want3, pic3));
 }
 
 // ---- AVX2 tables against portable through the drivers ------------------------------------------
