@@ -248,13 +248,10 @@ inline __m128i load_pred_rows(const Opx8u* first, const Opx8u* second) noexcept 
     return _mm_cvtepu8_epi16(_mm_insert_epi32(load32(first), b, 1));
 }
 
-// The residual rows [F0 | F1], [F3 | F2] written to coeffs, and dst = clamp(pred + residual, 0,
-// 255). All prediction rows are read before any destination row is written, so pred may be dst.
-inline void store_add4x4(Pair r, const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs,
-                         Opx8u* dst, std::int32_t dst_step) noexcept {
-    store128(coeffs, r.a);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(coeffs + 12), r.b);
-    store_high64(coeffs + 8, r.b);
+// dst = clamp(pred + residual, 0, 255) for the residual rows [F0 | F1], [F3 | F2]. All
+// prediction rows are read before any destination row is written, so pred may be dst.
+inline void add_pred4x4(Pair r, const Opx8u* pred, std::int32_t pred_step, Opx8u* dst,
+                        std::int32_t dst_step) noexcept {
     const __m128i p01 = load_pred_rows(pred, row_at(pred, pred_step, 1));
     const __m128i p32 = load_pred_rows(row_at(pred, pred_step, 3), row_at(pred, pred_step, 2));
     // The residuals lie in -512..511 and the prediction in 0..255: plain 16-bit sums are exact
@@ -265,18 +262,21 @@ inline void store_add4x4(Pair r, const Opx8u* pred, std::int32_t pred_step, Opx1
     for (int y = 0; y < 4; ++y) std::memcpy(row_at(dst, dst_step, y), &rows[y], 4);
 }
 
+// The residual rows [F0 | F1], [F3 | F2] written to coeffs, then added to the prediction.
+inline void store_add4x4(Pair r, const Opx8u* pred, std::int32_t pred_step, Opx16s* coeffs,
+                         Opx8u* dst, std::int32_t dst_step) noexcept {
+    store128(coeffs, r.a);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(coeffs + 12), r.b);
+    store_high64(coeffs + 8, r.b);
+    add_pred4x4(r, pred, pred_step, dst, dst_step);
+}
+
 // DC-only block: v holds the DC value in every lane; every residual is r = sat16(DC + 32) >> 6
-// (-512..511), and dst = clamp(pred + r, 0, 255), formed like the full block's (exact 16-bit
-// sums, packus). The chain from the DC is paddsw, psraw, paddw, packus.
+// (-512..511), added like a full block's. The chain from the DC is paddsw, psraw, paddw, packus.
 inline void add_dc4x4(const Opx8u* pred, std::int32_t pred_step, __m128i v, Opx8u* dst,
                       std::int32_t dst_step) noexcept {
     const __m128i r = _mm_srai_epi16(_mm_adds_epi16(v, load128(in_memory(kRound32))), 6);
-    const __m128i p01 = load_pred_rows(pred, row_at(pred, pred_step, 1));
-    const __m128i p23 = load_pred_rows(row_at(pred, pred_step, 2), row_at(pred, pred_step, 3));
-    const __m128i out = _mm_packus_epi16(_mm_add_epi16(p01, r), _mm_add_epi16(p23, r));
-    const std::int32_t rows[4] = {_mm_cvtsi128_si32(out), _mm_extract_epi32(out, 1),
-                                  _mm_extract_epi32(out, 2), _mm_extract_epi32(out, 3)};
-    for (int y = 0; y < 4; ++y) std::memcpy(row_at(dst, dst_step, y), &rows[y], 4);
+    add_pred4x4({r, r}, pred, pred_step, dst, dst_step);
 }
 
 // *p in every 16-bit lane (a broadcast load).
