@@ -53,7 +53,7 @@ enum Pred4x4Slot : int {
     kNumPred4x4Slots
 };
 // The 4×4 kernels return opxOk so that the exported function can hand over to them with a jump.
-using Pred4x4Fn = OpxResult (*)(Opx8u* dst, std::int32_t step) noexcept;
+using Pred4x4Fn = OpxResult (*)(Opx8u* dst, std::ptrdiff_t step) noexcept;
 
 // ---- 8×8 (clause 8.3.2.2) -------------------------------------------------------------------
 // One kernel per mode 0..8 does the whole of clause 8.3.2.2 for a block: it reads the neighbour
@@ -62,7 +62,7 @@ using Pred4x4Fn = OpxResult (*)(Opx8u* dst, std::int32_t step) noexcept;
 // missing samples above-right from p[7, -1], takes 128 for a group the mode needs (kIntraNeeds)
 // but lacks, filters the references (clause 8.3.2.2.1) and predicts. DC chooses its rule from the
 // groups available.
-using Pred8x8Fn = void (*)(Opx8u* dst, std::int32_t step, int avail) noexcept;
+using Pred8x8Fn = void (*)(Opx8u* dst, std::ptrdiff_t step, int avail) noexcept;
 
 // ---- 16×16 (clause 8.3.3), reading the picture like the 4×4 kernels --------------------------
 enum Pred16x16Slot : int {
@@ -75,7 +75,7 @@ enum Pred16x16Slot : int {
     kP16Dc128,
     kNumPred16x16Slots
 };
-using Pred16x16Fn = void (*)(Opx8u* dst, std::int32_t step) noexcept;
+using Pred16x16Fn = void (*)(Opx8u* dst, std::ptrdiff_t step) noexcept;
 
 // ---- chroma 8×8 of 4:2:0 (clause 8.3.4), one plane, reading the picture -----------------------
 // DC kernels are indexed by the availability of the upper half (blocks 0, 1: the row above and
@@ -83,7 +83,7 @@ using Pred16x16Fn = void (*)(Opx8u* dst, std::int32_t step) noexcept;
 // of the left column): slot = upper | lower << 2, each with bit 0 above and bit 1 left.
 enum PredChromaSlot : int { kPcH, kPcV, kPcPlane, kNumPredChromaSlots };
 inline constexpr int kNumChromaDcSlots = 16;
-using PredChromaFn = void (*)(Opx8u* dst, std::int32_t step) noexcept;
+using PredChromaFn = void (*)(Opx8u* dst, std::ptrdiff_t step) noexcept;
 
 struct IntraKernels {
     Pred4x4Fn pred4x4[kNumPred4x4Slots];
@@ -122,7 +122,7 @@ inline constexpr int kIntraNeeds[9] = {
 
 // Out-of-line part of predict_4x4: builds the neighbours in a small block of its own with 128 for
 // the groups the mode needs but lacks, predicts there and copies the block out.
-void predict_4x4_substituted(const IntraKernels& k, Opx8u* dst, std::int32_t step, int mode,
+void predict_4x4_substituted(const IntraKernels& k, Opx8u* dst, std::ptrdiff_t step, int mode,
                              int avail) noexcept;
 
 // Slot of a 4×4 mode for an availability, or -1 when the mode needs a group that is missing (the
@@ -156,7 +156,7 @@ constexpr IntraKernels with_pred4x4_by_avail(IntraKernels t) {
 
 // Predicts a 4×4 block with `mode` (0..8) and the availability bits. Returns
 // opxWrnIntraPredUnavailable when a group the mode needs was unavailable and taken as 128.
-OPX_INLINE OpxResult predict_4x4(const IntraKernels& k, Opx8u* dst, std::int32_t step, int mode,
+OPX_INLINE OpxResult predict_4x4(const IntraKernels& k, Opx8u* dst, std::ptrdiff_t step, int mode,
                                  int avail) noexcept {
     const Pred4x4Fn fn = k.pred4x4_by_avail[mode][avail & kAvail4x4Bits];
     if (OPX_UNLIKELY(!fn)) {
@@ -168,7 +168,7 @@ OPX_INLINE OpxResult predict_4x4(const IntraKernels& k, Opx8u* dst, std::int32_t
 
 // Predicts an 8×8 luma block with `mode` (0..8). Returns true when a group the mode needs was
 // unavailable and taken as 128.
-OPX_INLINE bool predict_8x8(const IntraKernels& k, Opx8u* dst, std::int32_t step, int mode,
+OPX_INLINE bool predict_8x8(const IntraKernels& k, Opx8u* dst, std::ptrdiff_t step, int mode,
                             int avail) noexcept {
     k.pred8x8[mode](dst, step, avail);
     const int need = kIntraNeeds[mode];

@@ -115,8 +115,7 @@ OPX_INLINE std::uint32_t left4(const Opx8u* dst, std::ptrdiff_t step) {
 }
 
 template <int Mode, bool AboveRight>
-OpxResult dir4x4(Opx8u* dst, std::int32_t step32) noexcept {
-    const std::ptrdiff_t step = step32;
+OpxResult dir4x4(Opx8u* dst, std::ptrdiff_t step) noexcept {
     const Opx8u* above = dst - step;
     // e: the line; r: its right neighbours, e[j + 1].
     __m128i e, r;
@@ -160,28 +159,28 @@ OpxResult dir4x4(Opx8u* dst, std::int32_t step32) noexcept {
     return opxOk;
 }
 
-OpxResult v4x4(Opx8u* dst, std::int32_t step) noexcept {
+OpxResult v4x4(Opx8u* dst, std::ptrdiff_t step) noexcept {
     const std::uint32_t t = load32(dst - step);
     for (int y = 0; y < 4; ++y) store32(dst + y * step, t);
     return opxOk;
 }
 
-OpxResult h4x4(Opx8u* dst, std::int32_t step) noexcept {
+OpxResult h4x4(Opx8u* dst, std::ptrdiff_t step) noexcept {
     for (int y = 0; y < 4; ++y) store32(dst + y * step, dst[y * step - 1] * 0x01010101u);
     return opxOk;
 }
 
-OPX_INLINE int sum_above4(const Opx8u* dst, std::int32_t step) {
+OPX_INLINE int sum_above4(const Opx8u* dst, std::ptrdiff_t step) {
     return _mm_cvtsi128_si32(
         _mm_sad_epu8(_mm_cvtsi32_si128(static_cast<int>(load32(dst - step))), _mm_setzero_si128()));
 }
-OPX_INLINE int sum_left4(const Opx8u* dst, std::int32_t step) {
+OPX_INLINE int sum_left4(const Opx8u* dst, std::ptrdiff_t step) {
     return dst[-1] + dst[step - 1] + dst[2 * step - 1] + dst[3 * step - 1];
 }
 
 // DC variants: Sides bit 0 above, bit 1 left (clause 8.3.1.2.3).
 template <int Sides>
-OpxResult dc4x4(Opx8u* dst, std::int32_t step) noexcept {
+OpxResult dc4x4(Opx8u* dst, std::ptrdiff_t step) noexcept {
     std::uint32_t dc = 128;
     if constexpr (Sides == 3) dc = (sum_above4(dst, step) + sum_left4(dst, step) + 4) >> 3;
     if constexpr (Sides == 1) dc = (sum_above4(dst, step) + 2) >> 2;
@@ -262,7 +261,7 @@ OPX_INLINE void store_high64(Opx8u* p, __m128i v) {
     std::memcpy(p, &q, 8);
 }
 
-OPX_INLINE void store_rows8(Opx8u* dst, std::int32_t step, __m128i r) {
+OPX_INLINE void store_rows8(Opx8u* dst, std::ptrdiff_t step, __m128i r) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), r);
     store_high64(dst + step, r);
 }
@@ -279,7 +278,7 @@ OPX_INLINE __m128i window(__m128i lc, __m128i hi) {
 }
 
 template <int Mode>
-void pred8x8(Opx8u* dst, std::int32_t step, int avail) noexcept {
+void pred8x8(Opx8u* dst, std::ptrdiff_t step, int avail) noexcept {
     constexpr bool uses_above = Mode != 1 && Mode != 8;
     constexpr bool uses_left = Mode != 0 && Mode != 3 && Mode != 7;
     constexpr int need = kIntraNeeds[Mode];
@@ -395,19 +394,19 @@ void pred8x8(Opx8u* dst, std::int32_t step, int avail) noexcept {
 
 // ---- 16×16 ------------------------------------------------------------------------------------
 
-void v16(Opx8u* dst, std::int32_t step) noexcept {
+void v16(Opx8u* dst, std::ptrdiff_t step) noexcept {
     const __m128i t = loadu(dst - step);
     for (int y = 0; y < 16; ++y) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + y * step), t);
 }
 
-void h16(Opx8u* dst, std::int32_t step) noexcept {
+void h16(Opx8u* dst, std::ptrdiff_t step) noexcept {
     for (int y = 0; y < 16; ++y)
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + y * step),
                          _mm_set1_epi8(static_cast<char>(dst[y * step - 1])));
 }
 
 template <int Sides>
-void dc16(Opx8u* dst, std::int32_t step) noexcept {
+void dc16(Opx8u* dst, std::ptrdiff_t step) noexcept {
     int dc = 128;
     int top = 0, left = 0;
     if constexpr (Sides & 1) {
@@ -458,7 +457,7 @@ OPX_INLINE int plane_h(const Opx8u* above) {
 // within int16: a <= 8160, |b|, |c| <= 717 (W 16) or 1355 (W 8), so every sum lies
 // within -11472..19648.
 template <int W>
-void plane(Opx8u* dst, std::int32_t step) noexcept {
+void plane(Opx8u* dst, std::ptrdiff_t step) noexcept {
     constexpr int half = W / 2;
     const Opx8u* above = dst - step;
     const int h = plane_h<W>(above);
@@ -503,11 +502,11 @@ void plane(Opx8u* dst, std::int32_t step) noexcept {
 
 // ---- chroma -------------------------------------------------------------------------------------
 
-void chroma_h(Opx8u* dst, std::int32_t step) noexcept {
+void chroma_h(Opx8u* dst, std::ptrdiff_t step) noexcept {
     for (int y = 0; y < 8; ++y) store64(dst + y * step, dst[y * step - 1] * 0x0101010101010101ull);
 }
 
-void chroma_v(Opx8u* dst, std::int32_t step) noexcept {
+void chroma_v(Opx8u* dst, std::ptrdiff_t step) noexcept {
     const std::uint64_t t = load64(dst - step);
     for (int y = 0; y < 8; ++y) store64(dst + y * step, t);
 }
@@ -516,7 +515,7 @@ void chroma_v(Opx8u* dst, std::int32_t step) noexcept {
 // above and bit 1 left per half. Blocks (0,0) and (1,1) average both sides, (1,0) prefers the
 // samples above, (0,1) those on the left.
 template <int Slot>
-void chroma_dc(Opx8u* dst, std::int32_t step) noexcept {
+void chroma_dc(Opx8u* dst, std::ptrdiff_t step) noexcept {
     constexpr int up = Slot & 3, lo = Slot >> 2;
     int t0 = 0, t1 = 0;
     if constexpr (((up | lo) & 1) != 0) {

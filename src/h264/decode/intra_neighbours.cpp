@@ -5,7 +5,7 @@
 
 namespace opx::h264 {
 
-void predict_4x4_substituted(const IntraKernels& k, Opx8u* dst, std::int32_t step, int mode,
+void predict_4x4_substituted(const IntraKernels& k, Opx8u* dst, std::ptrdiff_t step, int mode,
                              int avail) noexcept {
     // A 5-row block of its own: row 0 holds p[-1..7, -1], rows 1..4 hold p[-1, y] and the block.
     // Only the neighbours marked available are read from the picture.

@@ -141,7 +141,7 @@ constexpr SlotRule slot_rule_4x4(int slot) {
 
 // Reads the neighbours a slot names from the picture around dst.
 template <int N>
-Neighbours<N> gather(const Opx8u* dst, std::int32_t step, const SlotRule& r) {
+Neighbours<N> gather(const Opx8u* dst, std::ptrdiff_t step, const SlotRule& r) {
     Neighbours<N> nb;
     const Opx8u* above = dst - step;
     if (r.corner) nb.above[0] = above[-1];
@@ -157,7 +157,7 @@ Neighbours<N> gather(const Opx8u* dst, std::int32_t step, const SlotRule& r) {
 }
 
 template <int N>
-void write_block(Opx8u* dst, std::int32_t step, const Neighbours<N>& nb, const SlotRule& r) {
+void write_block(Opx8u* dst, std::ptrdiff_t step, const Neighbours<N>& nb, const SlotRule& r) {
     const int dc = r.mode == 2 ? dc_value(nb, r.dc_sides) : 0;
     for (int y = 0; y < N; ++y)
         for (int x = 0; x < N; ++x)
@@ -166,7 +166,7 @@ void write_block(Opx8u* dst, std::int32_t step, const Neighbours<N>& nb, const S
 }
 
 template <int Slot>
-OpxResult pred4x4(Opx8u* dst, std::int32_t step) noexcept {
+OpxResult pred4x4(Opx8u* dst, std::ptrdiff_t step) noexcept {
     constexpr SlotRule r = slot_rule_4x4(Slot);
     write_block<4>(dst, step, gather<4>(dst, step, r), r);
     return opxOk;
@@ -219,7 +219,7 @@ void filter8x8(Opx8u* edge, bool above, bool left, bool corner) {
 
 // Clause 8.3.2.2 for one block: gather, complete above-right, substitute, filter, predict.
 template <int Mode>
-void pred8x8(Opx8u* dst, std::int32_t step, int avail) noexcept {
+void pred8x8(Opx8u* dst, std::ptrdiff_t step, int avail) noexcept {
     constexpr bool uses_above = Mode != 1 && Mode != 8;
     constexpr bool uses_left = Mode != 0 && Mode != 3 && Mode != 7;
     const int need = kIntraNeeds[Mode];
@@ -276,7 +276,7 @@ constexpr SlotRule slot_rule_16x16(int slot) {
 }
 
 template <int Slot>
-void pred16x16(Opx8u* dst, std::int32_t step) noexcept {
+void pred16x16(Opx8u* dst, std::ptrdiff_t step) noexcept {
     constexpr SlotRule r = slot_rule_16x16(Slot);
     write_block<16>(dst, step, gather<16>(dst, step, r), r);
 }
@@ -284,7 +284,7 @@ void pred16x16(Opx8u* dst, std::int32_t step) noexcept {
 // Plane prediction of clause 8.3.3.4 (W = H = 16) and, for 4:2:0 chroma, of clause 8.3.4.4
 // (W = H = 8, xCF = yCF = 0).
 template <int W>
-void plane(Opx8u* dst, std::int32_t step) noexcept {
+void plane(Opx8u* dst, std::ptrdiff_t step) noexcept {
     const Opx8u* above = dst - step;
     auto t = [above](int x) { return static_cast<int>(above[x]); };  // p[x, -1], x >= -1
     auto l = [dst, step](int y) {                                    // p[-1, y], y >= -1
@@ -307,11 +307,11 @@ void plane(Opx8u* dst, std::int32_t step) noexcept {
 
 // ---- chroma 8×8 (clause 8.3.4) -----------------------------------------------------------------
 
-void chroma_h(Opx8u* dst, std::int32_t step) noexcept {
+void chroma_h(Opx8u* dst, std::ptrdiff_t step) noexcept {
     for (int y = 0; y < 8; ++y) std::memset(dst + y * step, dst[y * step - 1], 8);
 }
 
-void chroma_v(Opx8u* dst, std::int32_t step) noexcept {
+void chroma_v(Opx8u* dst, std::ptrdiff_t step) noexcept {
     Opx8u row[8];
     std::memcpy(row, dst - step, 8);
     for (int y = 0; y < 8; ++y) std::memcpy(dst + y * step, row, 8);
@@ -320,7 +320,7 @@ void chroma_v(Opx8u* dst, std::int32_t step) noexcept {
 // DC per 4×4 chroma block (clauses 8.3.4.1 to 8.3.4.3): blocks at (0,0) and (4,4) average both
 // sides, the block at (4,0) prefers the samples above, the block at (0,4) those on the left.
 template <int Slot>
-void chroma_dc(Opx8u* dst, std::int32_t step) noexcept {
+void chroma_dc(Opx8u* dst, std::ptrdiff_t step) noexcept {
     int dc[2][2];
     for (int by = 0; by < 2; ++by) {
         const int sides = by == 0 ? (Slot & 3) : (Slot >> 2);

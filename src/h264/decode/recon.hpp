@@ -23,12 +23,12 @@ namespace opx::h264 {
 // no DC value, on the 32 coefficients at `coeffs` (block n first), predicting from and writing to
 // the 8×4 samples at dst. Same results as two AddFlat4x4Fn calls; the coefficients are work
 // space. qp 0..51.
-using AddFlatPairFn = void (*)(Opx8u* dst, std::int32_t step, Opx16s* coeffs, int qp) noexcept;
+using AddFlatPairFn = void (*)(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) noexcept;
 namespace ref {
-void add4x4_flat_pair(Opx8u* dst, std::int32_t step, Opx16s* coeffs, int qp) noexcept;
+void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) noexcept;
 }
 namespace avx2 {
-void add4x4_flat_pair(Opx8u* dst, std::int32_t step, Opx16s* coeffs, int qp) noexcept;
+void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) noexcept;
 }
 
 struct ReconKernels {
@@ -74,7 +74,7 @@ constexpr int luma_block_avail(int x, int y, int n, int edge) {
 
 // Adds untransformed coefficients to an N×N prediction (transform bypass): clamp(pred + c).
 template <int N>
-inline void bypass_add(Opx8u* dst, std::int32_t step, const Opx16s* c) noexcept {
+inline void bypass_add(Opx8u* dst, std::ptrdiff_t step, const Opx16s* c) noexcept {
     for (int y = 0; y < N; ++y)
         for (int x = 0; x < N; ++x) {
             const int v = dst[y * step + x] + c[y * N + x];
@@ -85,23 +85,23 @@ inline void bypass_add(Opx8u* dst, std::int32_t step, const Opx16s* c) noexcept 
 // ---- luma (recon_luma.cpp) ----------------------------------------------------------------
 
 // Inter macroblock, 4×4 transform: cbp bits 1..16 mark blocks 0..15.
-void luma_inter_4x4(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int32_t step,
+void luma_inter_4x4(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::ptrdiff_t step,
                     std::uint32_t cbp, int qp, const Opx16s* ls, bool bypass) noexcept;
 // Inter macroblock, 8×8 transform: cbp bits 0..3 mark the 8×8 blocks. ls: 64 values.
-void luma_inter_8x8(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int32_t step,
+void luma_inter_8x8(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::ptrdiff_t step,
                     std::uint32_t cbp, int qp, const Opx16s* ls, bool bypass) noexcept;
 // Intra 4×4 blocks 0..blocks-1 (16, or 8 for a half): bit `shift + n` of cbp marks block n.
 // Returns opxOk, opxWrnIntraPredUnavailable, or opxErrOutOfRange for a mode outside 0..8.
-OpxResult luma_intra_4x4(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int32_t step,
+OpxResult luma_intra_4x4(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::ptrdiff_t step,
                          const Opx32s* modes, int blocks, std::uint32_t cbp, int shift, int qp,
                          int edge, const Opx16s* ls, bool bypass) noexcept;
 // Intra 8×8 blocks 0..blocks-1 (4, or 2 for a half); bit n of cbp marks block n. ls: 64 values.
 // Returns opxOk or opxErrOutOfRange for a mode outside 0..8.
-OpxResult luma_intra_8x8(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int32_t step,
+OpxResult luma_intra_8x8(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::ptrdiff_t step,
                          const Opx32s* modes, int blocks, std::uint32_t cbp, int qp, int edge,
                          const Opx16s* ls, bool bypass) noexcept;
 // Intra 16×16 macroblock with a prediction slot already checked (pred16x16_slot).
-void luma_intra_16x16(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int32_t step,
+void luma_intra_16x16(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::ptrdiff_t step,
                       int slot, std::uint32_t cbp, int qp, const Opx16s* ls, bool bypass) noexcept;
 
 // ---- chroma (recon_chroma.cpp) ------------------------------------------------------------
@@ -115,11 +115,11 @@ struct ChromaParams {
 
 // Planar Cb and Cr 8×8 blocks (one step). `pred` is the intra kernel (intra.hpp chroma_kernel)
 // applied to both planes first, or null for inter macroblocks.
-void chroma_planar(const ReconKernels& k, Opx16s** coeffs, Opx8u* u, Opx8u* v, std::int32_t step,
+void chroma_planar(const ReconKernels& k, Opx16s** coeffs, Opx8u* u, Opx8u* v, std::ptrdiff_t step,
                    PredChromaFn pred, const ChromaParams& p) noexcept;
 // The same on one interleaved plane (Cb even bytes, Cr odd bytes). `upper` and `lower` are the
 // availability bits of the two halves, used to copy only available neighbours.
-void chroma_interleaved(const ReconKernels& k, Opx16s** coeffs, Opx8u* uv, std::int32_t step,
+void chroma_interleaved(const ReconKernels& k, Opx16s** coeffs, Opx8u* uv, std::ptrdiff_t step,
                         PredChromaFn pred, int upper, int lower, const ChromaParams& p) noexcept;
 
 }  // namespace opx::h264

@@ -13,7 +13,7 @@ constexpr std::uint32_t kChromaBits = 0x7FE0000;  // bits 17..26
 // Residual of one component's 8×8 block: `dc` holds its four DC values, `ac` the component's
 // four AC bits, `c` the stream position of its first coded block; returns the position after
 // its last one.
-Opx16s* chroma_residual(const ReconKernels& k, Opx16s* c, Opx8u* dst, std::int32_t step,
+Opx16s* chroma_residual(const ReconKernels& k, Opx16s* c, Opx8u* dst, std::ptrdiff_t step,
                         const Opx16s* dc, std::uint32_t ac, int qp, const Opx16s* ls,
                         bool bypass) noexcept {
     for (int b = 0; b < 4; ++b) {
@@ -44,7 +44,7 @@ Opx16s* chroma_residual(const ReconKernels& k, Opx16s* c, Opx8u* dst, std::int32
 
 }  // namespace
 
-void chroma_planar(const ReconKernels& k, Opx16s** coeffs, Opx8u* u, Opx8u* v, std::int32_t step,
+void chroma_planar(const ReconKernels& k, Opx16s** coeffs, Opx8u* u, Opx8u* v, std::ptrdiff_t step,
                    PredChromaFn pred, const ChromaParams& p) noexcept {
     if (pred) {
         pred(u, step);
@@ -75,7 +75,7 @@ void chroma_planar(const ReconKernels& k, Opx16s** coeffs, Opx8u* u, Opx8u* v, s
     *coeffs = c;
 }
 
-void chroma_interleaved(const ReconKernels& k, Opx16s** coeffs, Opx8u* uv, std::int32_t step,
+void chroma_interleaved(const ReconKernels& k, Opx16s** coeffs, Opx8u* uv, std::ptrdiff_t step,
                         PredChromaFn pred, int upper, int lower, const ChromaParams& p) noexcept {
     // Each component goes through a planar 8×8 block of its own with room for its neighbours;
     // only the neighbours marked available are copied in (the prediction reads no others).

@@ -9,7 +9,7 @@ namespace {
 
 // One coded 4×4 block: dequantise (flat or matrix style, `dc` replacing position 0 when given),
 // inverse transform and add to the prediction in place; or add untransformed (bypass).
-OPX_INLINE void add_4x4(const ReconKernels& k, Opx8u* blk, std::int32_t step, Opx16s* c,
+OPX_INLINE void add_4x4(const ReconKernels& k, Opx8u* blk, std::ptrdiff_t step, Opx16s* c,
                         const Opx16s* dc, int qp, const Opx16s* ls, bool bypass) noexcept {
     if (bypass) {
         if (dc) c[0] = *dc;
@@ -28,7 +28,7 @@ OPX_INLINE void dequant_8x8(const ReconKernels& k, Opx16s* c, int qp, const Opx1
                             bool bypass) noexcept {
     if (!bypass) k.transform.dequant8x8(c, qp / 6, ls);
 }
-OPX_INLINE void add_8x8(const ReconKernels& k, Opx8u* blk, std::int32_t step, const Opx16s* c,
+OPX_INLINE void add_8x8(const ReconKernels& k, Opx8u* blk, std::ptrdiff_t step, const Opx16s* c,
                         bool bypass) noexcept {
     if (bypass)
         bypass_add<8>(blk, step, c);
@@ -38,7 +38,7 @@ OPX_INLINE void add_8x8(const ReconKernels& k, Opx8u* blk, std::int32_t step, co
 
 }  // namespace
 
-void luma_inter_4x4(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int32_t step,
+void luma_inter_4x4(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::ptrdiff_t step,
                     std::uint32_t cbp, int qp, const Opx16s* ls, bool bypass) noexcept {
     Opx16s* c = *coeffs;
     const std::uint32_t blocks = (cbp >> 1) & 0xFFFF;
@@ -68,7 +68,7 @@ void luma_inter_4x4(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int
     *coeffs = c;
 }
 
-void luma_inter_8x8(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int32_t step,
+void luma_inter_8x8(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::ptrdiff_t step,
                     std::uint32_t cbp, int qp, const Opx16s* ls, bool bypass) noexcept {
     Opx16s* c = *coeffs;
     for (int n = 0; n < 4; ++n) {
@@ -80,7 +80,7 @@ void luma_inter_8x8(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int
     *coeffs = c;
 }
 
-OpxResult luma_intra_4x4(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int32_t step,
+OpxResult luma_intra_4x4(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::ptrdiff_t step,
                          const Opx32s* modes, int blocks, std::uint32_t cbp, int shift, int qp,
                          int edge, const Opx16s* ls, bool bypass) noexcept {
     Opx16s* c = *coeffs;
@@ -104,7 +104,7 @@ OpxResult luma_intra_4x4(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std
     return substituted ? opxWrnIntraPredUnavailable : opxOk;
 }
 
-OpxResult luma_intra_8x8(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int32_t step,
+OpxResult luma_intra_8x8(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::ptrdiff_t step,
                          const Opx32s* modes, int blocks, std::uint32_t cbp, int qp, int edge,
                          const Opx16s* ls, bool bypass) noexcept {
     Opx16s* c = *coeffs;
@@ -130,7 +130,7 @@ OpxResult luma_intra_8x8(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std
     return opxOk;
 }
 
-void luma_intra_16x16(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::int32_t step,
+void luma_intra_16x16(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::ptrdiff_t step,
                       int slot, std::uint32_t cbp, int qp, const Opx16s* ls, bool bypass) noexcept {
     k.intra.pred16x16[slot](dst, step);
     if (!(cbp & 0x1FFFF)) return;

@@ -51,7 +51,7 @@ OPX_INLINE __m128i load64(const Opx8u* p) {
 
 }  // namespace
 
-void add4x4_flat_pair(Opx8u* dst, std::int32_t step, Opx16s* coeffs, int qp) noexcept {
+void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) noexcept {
     const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kDequantFlat4x4[qp]));
     const __m256i b0 =
         _mm256_mullo_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(coeffs)), f);

@@ -3,7 +3,7 @@
 
 namespace opx::h264::ref {
 
-void add4x4_flat_pair(Opx8u* dst, std::int32_t step, Opx16s* coeffs, int qp) noexcept {
+void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) noexcept {
     kTransform.add4x4_flat(dst, coeffs, nullptr, dst, step, step, qp, true);
     kTransform.add4x4_flat(dst + 4, coeffs + 16, nullptr, dst + 4, step, step, qp, true);
 }

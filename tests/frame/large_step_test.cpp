@@ -1,0 +1,334 @@
+// Rows far apart. A step of a gigabyte or more describes a legal picture, so every row offset has
+// to be formed in pointer-width arithmetic: a 32-bit product wraps and lands gigabytes away from
+// the row meant. Each case runs an exported function on a sparse picture, in which only a window
+// around the block is mapped in every row and the rest of the reservation is inaccessible, and
+// on a dense copy with a small step; results and windows must agree.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+#include "harness/harness.hpp"
+
+namespace opx::test {
+namespace {
+
+constexpr int kRowsAbove = 4, kRows = 24;  // rows -4..23 are reachable
+constexpr int kLeft = 64, kWindow = 192;   // columns -64..127 of every row
+
+// Picture rows [-kRowsAbove, kRows) with their windows mapped in a reservation of
+// (kRowsAbove + kRows) * |step| bytes; everything else traps.
+class SparsePicture {
+  public:
+    explicit SparsePicture(std::ptrdiff_t step) : step_(step) {
+        const std::ptrdiff_t page = sysconf(_SC_PAGESIZE);
+        const std::ptrdiff_t span = (kRowsAbove + kRows) * std::llabs(step);
+        bytes_ = static_cast<std::size_t>(span + 4 * page);
+        void* m =
+            mmap(nullptr, bytes_, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (m == MAP_FAILED) return;
+        map_ = static_cast<unsigned char*>(m);
+        // The lowest row starts a page in, so its window's left margin is mapped too.
+        const int lowest = step > 0 ? -kRowsAbove : kRows - 1;
+        origin_ = map_ + 2 * page + kLeft - lowest * step;
+        for (int y = -kRowsAbove; y < kRows; ++y) {
+            const std::uintptr_t first = reinterpret_cast<std::uintptr_t>(row(y) - kLeft);
+            const std::uintptr_t end = first + kWindow;
+            const std::uintptr_t lo = first / page * page, hi = (end + page - 1) / page * page;
+            if (mprotect(reinterpret_cast<void*>(lo), hi - lo, PROT_READ | PROT_WRITE) != 0) {
+                munmap(map_, bytes_);
+                map_ = nullptr;
+                return;
+            }
+        }
+    }
+    ~SparsePicture() {
+        if (map_) munmap(map_, bytes_);
+    }
+    SparsePicture(const SparsePicture&) = delete;
+    SparsePicture& operator=(const SparsePicture&) = delete;
+
+    bool ok() const { return map_ != nullptr; }
+    Opx8u* row(int y) const { return origin_ + y * step_; }
+
+  private:
+    std::ptrdiff_t step_;
+    std::size_t bytes_ = 0;
+    unsigned char* map_ = nullptr;
+    Opx8u* origin_ = nullptr;
+};
+
+// The same rows and windows, kWindow bytes apart, in the order of the sparse picture's rows.
+struct DensePicture {
+    explicit DensePicture(bool negative) : step(negative ? -kWindow : kWindow) {}
+    Opx32s step;
+    std::vector<Opx8u> bytes = std::vector<Opx8u>((kRowsAbove + kRows) * kWindow);
+    Opx8u* row(int y) {
+        return bytes.data() + (step > 0 ? y + kRowsAbove : kRows - 1 - y) * kWindow + kLeft;
+    }
+};
+
+// A case calls one function on the picture whose row 0, column 0 is `o` and returns its result
+// codes and any values it gives outside the picture.
+using Outcome = std::vector<std::int64_t>;
+struct Case {
+    const char* name;
+    std::function<Outcome(Opx8u* o, Opx32s step)> run;
+    bool negative_steps = false;  // the function accepts steps below zero
+};
+
+// Coefficients of a fixed pseudo-random stream, the same for both runs of a case.
+std::vector<Opx16s> coefficients(int n, int range) {
+    Rng rng(0xC0EFF + n);
+    std::vector<Opx16s> c(n);
+    for (auto& v : c) v = static_cast<Opx16s>(rng.uniform(-range, range));
+    return c;
+}
+
+// Reconstruction functions take a stream of coefficients and move the caller's pointer.
+template <class F>
+Outcome with_stream(int n, F f) {
+    std::vector<Opx16s> c = coefficients(n, 40);
+    Opx16s* p = c.data();
+    const OpxResult r = f(&p);
+    return {r, p - c.data()};
+}
+
+const Opx8u kAlpha[2] = {255, 255}, kBeta[2] = {255, 255};
+const Opx8u kTc0[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+const Opx8u kBs[16] = {4, 4, 4, 4, 1, 2, 3, 0, 2, 2, 3, 3, 1, 1, 1, 1};
+const Opx16s kLevelScale[64] = {10, 13, 10, 13, 13, 16, 13, 16, 10, 13, 10, 13, 13, 16, 13, 16,
+                                20, 18, 32, 18, 20, 18, 32, 18, 19, 24, 18, 24, 19, 24, 18, 24,
+                                20, 18, 32, 18, 20, 18, 32, 18, 19, 24, 18, 24, 19, 24, 18, 24,
+                                20, 18, 32, 18, 20, 18, 32, 18, 19, 24, 18, 24, 19, 24, 18, 24};
+const Opx32s kModes4x4[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 8, 7, 6, 5, 4, 3, 2};
+const Opx32s kModes8x8[4] = {3, 4, 8, 7};
+
+std::vector<Case> cases() {
+    std::vector<Case> v;
+    auto add = [&](const char* name, std::function<Outcome(Opx8u*, Opx32s)> f, bool neg = false) {
+        v.push_back({name, std::move(f), neg});
+    };
+    // ---- block primitives
+    add("Copy16x16HP", [](Opx8u* o, Opx32s s) -> Outcome {
+        return {opxiCopy16x16HP_8u_C1R(o, s, o + 32, s, 3, 1)};
+    });
+    add("MC16x16B", [](Opx8u* o, Opx32s s) -> Outcome {
+        const auto r = coefficients(256, 300);
+        return {opxiMC16x16B_8u_C1(o, s, 12, o + 24, s, 8, r.data(), 32, o + 48, s, 1)};
+    });
+    add("MC8x8B P2C2R", [](Opx8u* o, Opx32s s) -> Outcome {
+        const auto r = coefficients(128, 300);
+        return {opxiMC8x8B_16s8u_P2C2R(o, s, 12, o + 24, s, 4, r.data(), r.data() + 64, 16, o + 48,
+                                       s, 0)};
+    });
+    add("Add8x8HP", [](Opx8u* o, Opx32s s) -> Outcome {
+        const auto r = coefficients(64, 300);
+        return {opxiAdd8x8HP_16s8u_C1RS(r.data(), 16, o, s, o + 24, s, 3, 0)};
+    });
+    add("InterpolateAverage16x16", [](Opx8u* o, Opx32s s) -> Outcome {
+        return {opxiInterpolateAverage16x16_8u_C1IR(o, s, o + 32, s, 3, 1)};
+    });
+    // ---- metrics
+    add("SAD16x16", [](Opx8u* o, Opx32s s) -> Outcome {
+        Opx32s sad = -1;
+        return {opxiSAD16x16_8u32s(o, s, o + 20, s, &sad, 12), sad};
+    });
+    add("SAD16x16xN", [](Opx8u* o, Opx32s s) -> Outcome {
+        std::array<Opx16u, 8> sad{};
+        Outcome out{opxiSAD16x16xN_8u16u_C1R(o, s, o + 20, s, sad.data(), 8)};
+        out.insert(out.end(), sad.begin(), sad.end());
+        return out;
+    });
+    add("SAD16x16Blocks4x4", [](Opx8u* o, Opx32s s) -> Outcome {
+        std::array<Opx16u, 16> sad{};
+        Outcome out{opxiSAD16x16Blocks4x4_8u16u(o, s, o + 20, s, sad.data())};
+        out.insert(out.end(), sad.begin(), sad.end());
+        return out;
+    });
+    add("SAD16x16 16u", [](Opx8u* o, Opx32s s) -> Outcome {
+        Opx32s sad = -1;
+        return {opxiSAD16x16_16u32s_C1R(reinterpret_cast<const Opx16u*>(o), s,
+                                        reinterpret_cast<const Opx16u*>(o + 34), s, &sad, 12),
+                sad};
+    });
+    add("SAD8x8 C2R", [](Opx8u* o, Opx32s s) -> Outcome {
+        Opx32s a = -1, b = -1;
+        return {opxiSAD8x8_8u32s_C2R(o, s, o + 20, s, &a, &b, 12), a, b};
+    });
+    add("SATD16x16", [](Opx8u* o, Opx32s s) -> Outcome {
+        Opx32s satd = -1;
+        return {opxiSATD16x16_8u32s_C1R(o, s, o + 20, s, &satd), satd};
+    });
+    add("SAT8x8D", [](Opx8u* o, Opx32s s) -> Outcome {
+        Opx32s satd = -1;
+        return {opxiSAT8x8D_8u32s_C1R(o, s, o + 20, s, &satd), satd};
+    });
+    add("SSD8x8", [](Opx8u* o, Opx32s s) -> Outcome {
+        Opx32s ssd = -1;
+        return {opxiSSD8x8_8u32s_C1R(o, s, o + 20, s, &ssd, 12), ssd};
+    });
+    add("FrameFieldSAD16x16", [](Opx8u* o, Opx32s s) -> Outcome {
+        Opx32s frame = -1, field = -1;
+        return {opxiFrameFieldSAD16x16_8u32s_C1R(o, s, &frame, &field), frame, field};
+    });
+    // ---- inverse transforms
+    add("TransformLuma8x8InvAddPred", [](Opx8u* o, Opx32s s) -> Outcome {
+        auto c = coefficients(64, 200);
+        return {opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R(o, s, c.data(), o + 16, s)};
+    });
+    add("TransformQuantInvAddPred4x4", [](Opx8u* o, Opx32s s) -> Outcome {
+        auto c = coefficients(16, 40);
+        return {opxiTransformQuantInvAddPred4x4_H264_16s_C1IR(o, s, c.data(), nullptr, o + 8, s, 28,
+                                                              1, kLevelScale)};
+    });
+    // ---- intra prediction
+    for (int mode = 0; mode <= 8; ++mode)
+        add("PredictIntra_4x4", [mode](Opx8u* o, Opx32s s) -> Outcome {
+            return {opxiPredictIntra_4x4_H264_8u_C1IR(o, s, mode, 1 | 2 | 32 | 64)};
+        });
+    for (int mode = 0; mode <= 3; ++mode) {
+        add("PredictIntra_16x16", [mode](Opx8u* o, Opx32s s) -> Outcome {
+            return {opxiPredictIntra_16x16_H264_8u_C1IR(o, s, mode, 1 | 2 | 32 | 64)};
+        });
+        add("PredictIntraChroma8x8", [mode](Opx8u* o, Opx32s s) -> Outcome {
+            return {opxiPredictIntraChroma8x8_H264_8u_C1IR(o, s, mode, 1 | 2 | 32 | 64)};
+        });
+    }
+    // ---- macroblock reconstruction
+    add("ReconstructLumaInterMB", [](Opx8u* o, Opx32s s) {
+        return with_stream(256, [&](Opx16s** p) {
+            return opxiReconstructLumaInterMB_H264_16s8u_C1R(p, o, s, 0x1FFFE, 26);
+        });
+    });
+    add("ReconstructLumaIntra16x16MB", [](Opx8u* o, Opx32s s) {
+        return with_stream(272, [&](Opx16s** p) {
+            return opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(p, o, s, 3, 0x1FFFF, 26, 0);
+        });
+    });
+    add("ReconstructLumaIntra_16x16MB", [](Opx8u* o, Opx32s s) {
+        return with_stream(272, [&](Opx16s** p) {
+            return opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(p, o, s, 2, 0x1FFFF, 26, 0,
+                                                                   kLevelScale, 0);
+        });
+    });
+    add("ReconstructLumaIntra4x4MB", [](Opx8u* o, Opx32s s) {
+        return with_stream(256, [&](Opx16s** p) {
+            return opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R(p, o, s, kModes4x4, 0x1FFFE, 26, 0,
+                                                                kLevelScale, 0);
+        });
+    });
+    add("ReconstructLumaIntra8x8MB", [](Opx8u* o, Opx32s s) {
+        return with_stream(256, [&](Opx16s** p) {
+            return opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(p, o, s, kModes8x8, 15, 26, 0,
+                                                                kLevelScale, 0);
+        });
+    });
+    add("ReconstructLumaIntraHalf8x8MB", [](Opx8u* o, Opx32s s) {
+        return with_stream(128, [&](Opx16s** p) {
+            return opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R(p, o, s, kModes8x8, 3, 26, 0,
+                                                                    kLevelScale, 0);
+        });
+    });
+    add("ReconstructChromaIntraMB P2R", [](Opx8u* o, Opx32s s) {
+        return with_stream(136, [&](Opx16s** p) {
+            return opxiReconstructChromaIntraMB_H264_16s8u_P2R(p, o, o + 16, Opx32u(s), 3, ~0u, 30,
+                                                               0);
+        });
+    });
+    add("ReconstructChromaIntraMB C2R", [](Opx8u* o, Opx32s s) {
+        return with_stream(136, [&](Opx16s** p) {
+            return opxiReconstructChromaIntraMB_H264_16s8u_C2R(p, o, s, 0, ~0u, 30, 0);
+        });
+    });
+    add("ReconstructChromaInterMB C2R", [](Opx8u* o, Opx32s s) {
+        return with_stream(136, [&](Opx16s** p) {
+            return opxiReconstructChromaInterMB_H264_16s8u_C2R(p, o, Opx32u(s), ~0u, 30);
+        });
+    });
+    add("ReconstructChromaIntraHalvesMB C2R", [](Opx8u* o, Opx32s s) {
+        return with_stream(136, [&](Opx16s** p) {
+            return opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R(p, o, s, 2, ~0u, 30, 0, 0);
+        });
+    });
+    // ---- interpolation and weighting
+    add(
+        "InterpolateLuma",
+        [](Opx8u* o, Opx32s s) -> Outcome {
+            return {opxiInterpolateLuma_H264_8u_C1R(o, s, o + 40, s, 3, 1, {16, 16})};
+        },
+        true);
+    add(
+        "InterpolateChroma C2P2R",
+        [](Opx8u* o, Opx32s s) -> Outcome {
+            return {opxiInterpolateChroma_H264_8u_C2P2R(o, s, o + 40, o + 56, s, 5, 3, {8, 8})};
+        },
+        true);
+    add("InterpolateBlock P3P1R", [](Opx8u* o, Opx32s s) -> Outcome {
+        return {opxiInterpolateBlock_H264_8u_P3P1R(o, o + 20, o + 40, 16, 16, s, s, s)};
+    });
+    add("UniDirWeightBlock", [](Opx8u* o, Opx32s s) -> Outcome {
+        return {opxiUniDirWeightBlock_H264_8u_C1R(o, Opx32u(s), 5, 40, -7, {16, 16})};
+    });
+    add("BiDirWeightBlock", [](Opx8u* o, Opx32s s) -> Outcome {
+        return {opxiBiDirWeightBlock_H264_8u_P2P1R(o, o + 20, o + 40, Opx32u(s), Opx32u(s), 5, 40,
+                                                   -7, 20, 3, {16, 16})};
+    });
+    add("BiDirWeightBlockImplicit", [](Opx8u* o, Opx32s s) -> Outcome {
+        return {opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(o, o + 20, o + 40, Opx32u(s), Opx32u(s),
+                                                           40, 24, {16, 16})};
+    });
+    add("WeightedAverage", [](Opx8u* o, Opx32s s) -> Outcome {
+        return {opxiWeightedAverage_H264_8u_C1IR(o, o + 20, s, 40, 24, 6, 3, {16, 16})};
+    });
+    // ---- deblocking
+    add("FilterDeblockingLuma_VerEdge", [](Opx8u* o, Opx32s s) -> Outcome {
+        return {opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(o, s, kAlpha, kBeta, kTc0, kBs)};
+    });
+    add("FilterDeblockingLuma_HorEdge", [](Opx8u* o, Opx32s s) -> Outcome {
+        return {opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(o, s, kAlpha, kBeta, kTc0, kBs)};
+    });
+    add("FilterDeblockingChroma_HorEdge C2IR", [](Opx8u* o, Opx32s s) -> Outcome {
+        return {opxiFilterDeblockingChroma_HorEdge_H264_8u_C2IR(o, s, kAlpha, kBeta, kTc0, kBs)};
+    });
+    add("FilterDeblockingChroma_VerEdge C1IR", [](Opx8u* o, Opx32s s) -> Outcome {
+        return {opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR(o, s, kAlpha, kBeta, kTc0, kBs)};
+    });
+    add("FilterDeblockingLuma_VerEdge_MBAFF", [](Opx8u* o, Opx32s s) -> Outcome {
+        return {opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR(o, s, 255, 255, kTc0, kBs)};
+    });
+    return v;
+}
+
+TEST(LargeSteps, RowsGigabytesApartAreAddressedExactly) {
+    constexpr Opx32s kSteps[] = {(1 << 30) + 64, 0x7FFFFFC0, -((1 << 30) + 64)};
+    for (Opx32s step : kSteps) {
+        SparsePicture sparse(step);
+        if (!sparse.ok()) GTEST_SKIP() << "cannot reserve the address space of a sparse picture";
+        for (const Case& c : cases()) {
+            if (step < 0 && !c.negative_steps) continue;
+            SCOPED_TRACE(testing::Message() << c.name << ", step " << step);
+            Rng rng(0x5EED);
+            DensePicture dense(step < 0);
+            for (int y = -kRowsAbove; y < kRows; ++y)
+                for (int x = -kLeft; x < kWindow - kLeft; ++x)
+                    sparse.row(y)[x] = dense.row(y)[x] = static_cast<Opx8u>(rng.next());
+            const Outcome expected = c.run(dense.row(0), dense.step);
+            ASSERT_FALSE(expected.empty());
+            ASSERT_GE(expected[0], 0);
+            EXPECT_EQ(c.run(sparse.row(0), step), expected);
+            for (int y = -kRowsAbove; y < kRows; ++y)
+                if (!std::equal(dense.row(y) - kLeft, dense.row(y) + kWindow - kLeft,
+                                sparse.row(y) - kLeft)) {
+                    ADD_FAILURE() << "row " << y << " differs";
+                    break;
+                }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace opx::test
