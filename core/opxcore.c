@@ -16,9 +16,10 @@ void opxFree(void* ptr) { free(ptr); }
 
 void* opxAlignPtr(void* ptr, int alignBytes) {
     if (alignBytes <= 1) return ptr;
-    uintptr_t a = (uintptr_t)alignBytes;
-    uintptr_t p = (uintptr_t)ptr;
-    return (void*)((p + a - 1) & ~(a - 1));
+    const uintptr_t a = (uintptr_t)alignBytes;
+    const uintptr_t p = (uintptr_t)ptr;
+    /* The modulo serves any alignment, not only powers of two. */
+    return (char*)ptr + (a - p % a) % a;
 }
 
 int opxGetMaxCacheSizeB(int32_t* pSizeByte) {

@@ -23,7 +23,7 @@ OPXCORE_API void* opxMalloc(int32_t size);
 /** Releases a block from opxMalloc; null is accepted and ignored. */
 OPXCORE_API void opxFree(void* ptr);
 
-/** `ptr` moved up to the next multiple of `alignBytes` (a power of two; 0 or 1 leave it). */
+/** `ptr` moved up to the next multiple of `alignBytes` (any value above 1; others leave it). */
 OPXCORE_API void* opxAlignPtr(void* ptr, int alignBytes);
 
 /**

@@ -27,6 +27,15 @@ TEST(Core, AlignPtrMovesUp) {
     EXPECT_EQ(opxAlignPtr(buf + 1, 4), buf + 4);
     EXPECT_EQ(opxAlignPtr(buf + 3, 16), buf + 16);
     EXPECT_EQ(opxAlignPtr(buf + 17, 1), buf + 17);
+    EXPECT_EQ(opxAlignPtr(buf + 17, -8), buf + 17);
+    // Alignments that are not powers of two: the next multiple of the address, never lower.
+    for (int a : {3, 24, 48})
+        for (int i = 0; i < 64; ++i) {
+            const auto p = reinterpret_cast<std::uintptr_t>(buf + i);
+            const auto q = reinterpret_cast<std::uintptr_t>(opxAlignPtr(buf + i, a));
+            EXPECT_EQ(q % a, 0u) << a;
+            EXPECT_TRUE(q >= p && q - p < static_cast<std::uintptr_t>(a)) << a << " " << i;
+        }
 }
 
 TEST(Core, CacheSizeIsPlausibleOrUnknown) {
