@@ -971,6 +971,8 @@ OPXVC_API OpxResult opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(
 /*
  * Chroma macroblock reconstruction of 8-bit 4:2:0, Cb then Cr, in place: P2R forms take the two
  * planes (one step), C2R forms one interleaved plane (Cb on even bytes, Cr on odd bytes).
+ * srcDstUVStep is a signed byte distance in every form: where its type is Opx32u, a value of
+ * 2^31 or more is taken as the negative step it encodes.
  * The coefficient stream continues where the luma function left it; cbp4x4 bits: 17 Cb DC array
  * (4 coefficients), 18 Cr DC array, 19..22 Cb blocks 0..3 with AC coefficients, 23..26 Cr blocks.
  * Stream order: Cb DC, Cr DC, the coded Cb blocks, the coded Cr blocks (16 coefficients each,
