@@ -140,12 +140,18 @@ OpxResult dir4x4(Opx8u* dst, std::ptrdiff_t step) noexcept {
     } else {
         // p[-1, 3..0] gathered byte by byte in a general register (bytes 0..3), p[-1, -1] and
         // p[0..3, -1] (bytes 4..8) in a vector register: two short chains instead of one long
-        // chain of byte inserts.
-        const std::uint32_t left = dst[3 * step - 1] | dst[2 * step - 1] << 8 |
-                                   dst[step - 1] << 16 |
+        // chain of byte inserts. VR reads neither e[0] = p[-1, 3] nor F[1], A[0] that depend on
+        // it (clause 8.3.1.2.6 uses p[-1, 0..2] only): its byte stays zero.
+        const std::uint32_t bottom = Mode == 5 ? 0u : dst[3 * step - 1];
+        const std::uint32_t left = bottom | dst[2 * step - 1] << 8 | dst[step - 1] << 16 |
                                    static_cast<std::uint32_t>(dst[-1]) << 24;
-        const __m128i top = _mm_insert_epi8(
-            _mm_slli_si128(_mm_cvtsi32_si128(static_cast<int>(load32(above))), 5), above[-1], 4);
+        // HD reads no sample right of p[2, -1] (clause 8.3.1.2.7): one load of p[-1..2, -1].
+        const __m128i top =
+            Mode == 6
+                ? _mm_slli_si128(_mm_cvtsi32_si128(static_cast<int>(load32(above - 1))), 4)
+                : _mm_insert_epi8(
+                      _mm_slli_si128(_mm_cvtsi32_si128(static_cast<int>(load32(above))), 5),
+                      above[-1], 4);
         e = _mm_or_si128(top, _mm_cvtsi32_si128(static_cast<int>(left)));
         r = _mm_srli_si128(e, 1);
     }
