@@ -97,7 +97,19 @@ Outcome with_stream(int n, F f) {
     return {r, p - c.data()};
 }
 
+// 16-bit samples of the picture from byte offset `bytes` of row 0 (steps in samples are s / 2).
+Opx16u* u16(Opx8u* o, int bytes) {
+    return reinterpret_cast<Opx16u*>(o + bytes);
+}
+
+std::vector<Opx32s> coefficients32(int n, int range) {
+    const std::vector<Opx16s> c = coefficients(n, range);
+    return {c.begin(), c.end()};
+}
+
 const Opx8u kAlpha[2] = {255, 255}, kBeta[2] = {255, 255};
+const Opx16u kAlpha16[2] = {1023, 1023}, kBeta16[2] = {1023, 1023};
+const Opx16u kTc016[16] = {0, 4, 8, 12, 16, 20, 24, 28, 32, 36, 40, 44, 48, 52, 56, 60};
 const Opx8u kTc0[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 const Opx8u kBs[16] = {4, 4, 4, 4, 1, 2, 3, 0, 2, 2, 3, 3, 1, 1, 1, 1};
 const Opx16s kLevelScale[64] = {10, 13, 10, 13, 13, 16, 13, 16, 10, 13, 10, 13, 13, 16, 13, 16,
@@ -188,6 +200,16 @@ std::vector<Case> cases() {
         return {opxiTransformQuantInvAddPred4x4_H264_16s_C1IR(o, s, c.data(), nullptr, o + 8, s, 28,
                                                               1, kLevelScale)};
     });
+    add("TransformQuantInvAddPred4x4 32s", [](Opx8u* o, Opx32s s) -> Outcome {
+        auto c = coefficients32(16, 40);
+        return {opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(
+            u16(o, 0), s, c.data(), nullptr, u16(o, 16), s, 40, 1, 10, kLevelScale)};
+    });
+    add("TransformInvAddPredLuma8x8 32s16u", [](Opx8u* o, Opx32s s) -> Outcome {
+        auto c = coefficients32(64, 500);
+        return {opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(u16(o, 0), s, c.data(), u16(o, 32),
+                                                               s, 10)};
+    });
     // ---- intra prediction
     for (int mode = 0; mode <= 8; ++mode)
         add("PredictIntra_4x4", [mode](Opx8u* o, Opx32s s) -> Outcome {
@@ -264,6 +286,28 @@ std::vector<Case> cases() {
     add("InterpolateChroma C2P2R", [](Opx8u* o, Opx32s s) -> Outcome {
         return {opxiInterpolateChroma_H264_8u_C2P2R(o, s, o + 40, o + 56, s, 5, 3, {8, 8})};
     });
+    add("InterpolateLuma 16u", [](Opx8u* o, Opx32s s) -> Outcome {
+        const OpxInterpolate16u r{u16(o, 8), s / 2, u16(o, 64), s / 2, 2, 3, {16, 16}, 10};
+        return {opxiInterpolateLuma_H264_16u_C1R(&r)};
+    });
+    // Block prediction from a picture of 64 x 20 samples whose edges are replicated.
+    add("InterpolateLumaBlock", [](Opx8u* o, Opx32s s) -> Outcome {
+        const OpxInterpolateBlock8u r{{o, nullptr}, s,        {o + 80, nullptr}, s,
+                                      {64, 20},     {16, 16}, {-4, -3},          {5, 27}};
+        return {opxiInterpolateLumaBlock_H264_8u_P1R(&r)};
+    });
+    add("InterpolateChromaBlock 16u", [](Opx8u* o, Opx32s s) -> Outcome {
+        const OpxInterpolateBlock16u r{{u16(o, 0), u16(o, 24)},
+                                       s / 2,
+                                       {u16(o, 64), u16(o, 96)},
+                                       s / 2,
+                                       {12, 20},
+                                       {8, 8},
+                                       {6, 15},
+                                       {-9, 11},
+                                       10};
+        return {opxiInterpolateChromaBlock_H264_16u_P2R(&r)};
+    });
     add("InterpolateBlock P3P1R", [](Opx8u* o, Opx32s s) -> Outcome {
         return {opxiInterpolateBlock_H264_8u_P3P1R(o, o + 20, o + 40, 16, 16, s, s, s)};
     });
@@ -277,6 +321,14 @@ std::vector<Case> cases() {
     add_unsigned("BiDirWeightBlockImplicit", [](Opx8u* o, Opx32s s) -> Outcome {
         return {opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(o, o + 20, o + 40, Opx32u(s), Opx32u(s),
                                                            40, 24, {16, 16})};
+    });
+    add_unsigned("UnidirWeight 16u", [](Opx8u* o, Opx32s s) -> Outcome {
+        return {
+            opxiUnidirWeight_H264_16u_IP2P1R(u16(o, 0), Opx32u(s / 2), 5, 40, -7, {16, 16}, 10)};
+    });
+    add("BidirWeight 16u", [](Opx8u* o, Opx32s s) -> Outcome {
+        const OpxBidir16u r{u16(o, 0), s / 2, u16(o, 32), s / 2, u16(o, 64), s / 2, {16, 16}, 10};
+        return {opxiBidirWeight_H264_16u_P2P1R(&r, 5, 40, -7, 20, 3)};
     });
     add("WeightedAverage", [](Opx8u* o, Opx32s s) -> Outcome {
         return {opxiWeightedAverage_H264_8u_C1IR(o, o + 20, s, 40, 24, 6, 3, {16, 16})};
@@ -296,6 +348,14 @@ std::vector<Case> cases() {
     });
     add("FilterDeblockingLuma_VerEdge_MBAFF", [](Opx8u* o, Opx32s s) -> Outcome {
         return {opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR(o, s, 255, 255, kTc0, kBs)};
+    });
+    add("FilterDeblockingLumaVerEdge 16u", [](Opx8u* o, Opx32s s) -> Outcome {
+        const OpxDeblock16u r{u16(o, 16), s / 2, kAlpha16, kBeta16, kTc016, kBs, 10};
+        return {opxiFilterDeblockingLumaVerEdge_H264_16u_C1IR(&r)};
+    });
+    add("FilterDeblockingChromaHorEdge 16u", [](Opx8u* o, Opx32s s) -> Outcome {
+        const OpxDeblock16u r{u16(o, 16), s / 2, kAlpha16, kBeta16, kTc016, kBs, 10};
+        return {opxiFilterDeblockingChromaHorEdge_H264_16u_C1IR(&r)};
     });
     return v;
 }
