@@ -10,6 +10,7 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace h264dec {
@@ -241,25 +242,28 @@ void Decoder::release_unused() {
 // ---- picture order count (clause 8.2.1) ---------------------------------------------------
 
 void Decoder::compute_poc(const SliceHeader& sh, const Sps& sps, Picture& p) {
-    int max_frame_num = 1 << sps.log2_max_frame_num;
+    // 64-bit arithmetic: hostile offsets and long streams must not overflow; the results are
+    // clamped to the int range of the picture's fields.
+    const int64_t max_frame_num = int64_t(1) << sps.log2_max_frame_num;
+    int64_t top, bottom;
     if (sps.poc_type == 0) {
         if (sh.idr) prev_poc_msb_ = prev_poc_lsb_ = 0;
-        int max_lsb = 1 << sps.log2_max_poc_lsb;
-        int msb;
+        const int64_t max_lsb = int64_t(1) << sps.log2_max_poc_lsb;
+        int64_t msb;
         if (sh.poc_lsb < prev_poc_lsb_ && prev_poc_lsb_ - sh.poc_lsb >= max_lsb / 2)
             msb = prev_poc_msb_ + max_lsb;
         else if (sh.poc_lsb > prev_poc_lsb_ && sh.poc_lsb - prev_poc_lsb_ > max_lsb / 2)
             msb = prev_poc_msb_ - max_lsb;
         else
             msb = prev_poc_msb_;
-        p.top_poc = msb + sh.poc_lsb;
-        p.bottom_poc = p.top_poc + sh.delta_poc_bottom;
+        top = msb + sh.poc_lsb;
+        bottom = top + sh.delta_poc_bottom;
         if (sh.nal_ref_idc != 0) {
             prev_poc_msb_ = msb;
             prev_poc_lsb_ = sh.poc_lsb;
         }
     } else {
-        int offset;
+        int64_t offset;
         if (sh.idr)
             offset = 0;
         else if (prev_frame_num_ > sh.frame_num)
@@ -268,29 +272,36 @@ void Decoder::compute_poc(const SliceHeader& sh, const Sps& sps, Picture& p) {
             offset = prev_mmco5_ ? 0 : prev_frame_num_offset_;
         if (sps.poc_type == 1) {
             int n = int(sps.offset_for_ref_frame.size());
-            int abs_frame_num = n != 0 ? offset + sh.frame_num : 0;
+            int64_t abs_frame_num = n != 0 ? offset + sh.frame_num : 0;
             if (sh.nal_ref_idc == 0 && abs_frame_num > 0) --abs_frame_num;
-            int expected = 0;
+            int64_t expected = 0;
             if (abs_frame_num > 0) {
-                int delta_cycle = 0;
+                int64_t delta_cycle = 0;
                 for (int v : sps.offset_for_ref_frame) delta_cycle += v;
-                int cycle = (abs_frame_num - 1) / n, in_cycle = (abs_frame_num - 1) % n;
+                const int64_t cycle = (abs_frame_num - 1) / n, in_cycle = (abs_frame_num - 1) % n;
                 expected = cycle * delta_cycle;
-                for (int i = 0; i <= in_cycle; ++i) expected += sps.offset_for_ref_frame[size_t(i)];
+                for (int64_t i = 0; i <= in_cycle; ++i)
+                    expected += sps.offset_for_ref_frame[size_t(i)];
             }
             if (sh.nal_ref_idc == 0) expected += sps.offset_for_non_ref_pic;
-            p.top_poc = expected + sh.delta_poc[0];
-            p.bottom_poc = p.top_poc + sps.offset_for_top_to_bottom + sh.delta_poc[1];
+            top = expected + sh.delta_poc[0];
+            bottom = top + sps.offset_for_top_to_bottom + sh.delta_poc[1];
         } else {
-            int t = sh.idr ? 0
+            const int64_t t = sh.idr ? 0
                            : (sh.nal_ref_idc == 0 ? 2 * (offset + sh.frame_num) - 1
                                                   : 2 * (offset + sh.frame_num));
-            p.top_poc = p.bottom_poc = t;
+            top = bottom = t;
         }
         prev_frame_num_offset_ = offset;
     }
     prev_frame_num_ = sh.frame_num;
     prev_mmco5_ = false;
+    auto to_int = [](int64_t v) {
+        return int(std::clamp<int64_t>(v, std::numeric_limits<int>::min(),
+                                       std::numeric_limits<int>::max()));
+    };
+    p.top_poc = to_int(top);
+    p.bottom_poc = to_int(bottom);
     p.poc = std::min(p.top_poc, p.bottom_poc);
 }
 

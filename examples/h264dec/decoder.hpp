@@ -96,8 +96,8 @@ class Decoder {
     bool in_order_ = true;
 
     // POC and frame number state
-    int prev_poc_msb_ = 0, prev_poc_lsb_ = 0;
-    int prev_frame_num_offset_ = 0, prev_frame_num_ = 0, prev_ref_frame_num_ = 0;
+    int64_t prev_poc_msb_ = 0, prev_frame_num_offset_ = 0;
+    int prev_poc_lsb_ = 0, prev_frame_num_ = 0, prev_ref_frame_num_ = 0;
     bool prev_mmco5_ = false;
     int max_long_term_idx_ = -1;  // -1: "no long-term frame indices"
 

@@ -29,8 +29,9 @@ struct Bits {
     bool overrun() const { return consumed() > size_bits; }
     uint32_t u(int n);  // n in 0..32
     uint32_t bit() { return u(1); }
-    uint32_t ue();
-    int32_t se();
+    static constexpr uint32_t kMaxUe = 1u << 28;
+    uint32_t ue();  // 0..kMaxUe
+    int32_t se();   // -kMaxUe/2..kMaxUe/2
     bool more_rbsp_data() const { return consumed() < size_bits; }
     void align() {
         if (pos != 31 && pos != 7 && pos != 15 && pos != 23) u((pos + 1) & 7);
@@ -59,7 +60,10 @@ inline uint32_t Bits::u(int n) {
 }
 
 // ue(v) through the library's Exp-Golomb decoder. A code with 32 leading zeros (which the
-// library passes over, giving 0) and a code running past the payload are errors.
+// library passes over, giving 0) and a code running past the payload are errors. So is a value
+// above kMaxUe: no element this decoder keeps can be that large in a stream it can decode (the
+// HRD bit rates and buffer sizes, which can, are read and dropped), and the cap lets the callers
+// compute with the value in int (sizes times 4, sums of a few values) without overflow.
 inline uint32_t Bits::ue() {
     if (overrun()) {
         error = true;
@@ -79,7 +83,11 @@ inline uint32_t Bits::ue() {
         error = true;
         return 0;
     }
-    return uint32_t(v);  // codes with 31 leading zeros reach 2^32 - 2
+    if (uint32_t(v) > kMaxUe) {  // codes with 31 leading zeros reach 2^32 - 2
+        error = true;
+        return kMaxUe;
+    }
+    return uint32_t(v);
 }
 
 inline int32_t Bits::se() {
