@@ -397,9 +397,10 @@ void Decoder::finish_picture() {
     if (p->mmco5) {
         // clause 8.2.1: after memory_management_control_operation 5 the picture counts as
         // having order count 0 relative to what follows
-        int t = p->poc;
-        p->top_poc -= t;
-        p->bottom_poc -= t;
+        // (64-bit: the two counts of a hostile stream may lie more than 2^31 apart)
+        const int64_t t = p->poc;
+        p->top_poc = int(std::min<int64_t>(p->top_poc - t, std::numeric_limits<int>::max()));
+        p->bottom_poc = int(std::min<int64_t>(p->bottom_poc - t, std::numeric_limits<int>::max()));
         p->poc = 0;
         prev_poc_msb_ = 0;
         prev_poc_lsb_ = p->top_poc;

@@ -133,8 +133,8 @@ void SliceDecoder::build_temporal_scale() {
     const Picture* p1 = ref_[1][0];
     for (size_t r = 0; r < ref_[0].size(); ++r) {
         const Picture* p0 = ref_[0][r];
-        int tb = clip3(-128, 127, pic_->poc - p0->poc);
-        int td = clip3(-128, 127, p1->poc - p0->poc);
+        int tb = poc_distance(pic_->poc, p0->poc);
+        int td = poc_distance(p1->poc, p0->poc);
         TemporalScale& t = temporal_[r];
         t.copy = p0->long_ref || td == 0;
         t.dsf = 0;

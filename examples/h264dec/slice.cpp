@@ -30,8 +30,8 @@ void SliceDecoder::build_implicit_weights() {
             const Picture* p0 = ref_[0][i];
             const Picture* p1 = ref_[1][j];
             int w = 32;
-            int tb = clip3(-128, 127, pic_->poc - p0->poc);
-            int td = clip3(-128, 127, p1->poc - p0->poc);
+            int tb = poc_distance(pic_->poc, p0->poc);
+            int td = poc_distance(p1->poc, p0->poc);
             if (td != 0 && !p0->long_ref && !p1->long_ref) {
                 int tx = (16384 + std::abs(td / 2)) / td;
                 int dsf = clip3(-1024, 1023, (tb * tx + 32) >> 6);

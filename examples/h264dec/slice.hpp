@@ -53,6 +53,12 @@ inline const uint8_t kPSub[4][2] = {{2, 2}, {2, 1}, {1, 2}, {1, 1}};
 inline int clip3(int lo, int hi, int v) {
     return v < lo ? lo : v > hi ? hi : v;
 }
+// DiffPicOrderCnt(a, b) clipped to -128..127 (clauses 8.4.1.2.3 and 8.4.2.3.1), formed in 64 bits:
+// the order counts of a hostile stream may lie more than 2^31 apart.
+inline int poc_distance(int a, int b) {
+    const int64_t d = int64_t(a) - b;
+    return d < -128 ? -128 : d > 127 ? 127 : int(d);
+}
 inline int median(int a, int b, int c) {
     return std::max(std::min(a, b), std::min(std::max(a, b), c));
 }
