@@ -684,7 +684,9 @@ void Decoder::build_slice_group_map(const SliceHeader& sh, const Sps& sps, const
     if (pps.num_slice_groups <= 1) return;
     int w = mb_width_, h = mb_height_, groups = pps.num_slice_groups;
     std::vector<int>& m = mb_to_slice_group_;
-    int units_in_group0 = std::min(sh.slice_group_change_cycle * pps.slice_group_change_rate, n);
+    // (the product of a hostile cycle and rate exceeds int: formed in 64 bits)
+    const int units_in_group0 = int(std::min<int64_t>(
+        int64_t(sh.slice_group_change_cycle) * pps.slice_group_change_rate, n));
     switch (pps.slice_group_map_type) {
         case 0: {
             int i = 0;
