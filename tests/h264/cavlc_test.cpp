@@ -335,9 +335,22 @@ void compare_on_noise(int which) {
                                                             : t.coeff_token_dc422};
         const bool dc = which >= 3;
         const bool dc2 = which == 3 || which == 4;
-        const Opx32s** zeros = which == 2 ? t.total_zeros_for(end - start + 1)
-                               : dc       ? (dc2 ? t.total_zeros_2x2 : t.total_zeros_2x4)
-                                          : t.total_zeros_4x4;
+        const Opx32s** all_zeros = which == 2 ? t.total_zeros_for(end - start + 1)
+                                   : dc       ? (dc2 ? t.total_zeros_2x2 : t.total_zeros_2x4)
+                                              : t.total_zeros_4x4;
+        // One rep in eight lacks one total_zeros and one run_before table: both kernels must
+        // find the gap at the same point and leave the cursor alike.
+        const int zeros_count = all_zeros == t.total_zeros_2x2   ? 4
+                                : all_zeros == t.total_zeros_2x4 ? 8
+                                                                 : 16;
+        const Opx32s* zeros[16] = {};
+        const Opx32s* runs[16];
+        std::copy(all_zeros, all_zeros + zeros_count, zeros);
+        std::copy(t.run_before, t.run_before + 16, runs);
+        if (rep % 8 == 0) {
+            zeros[rng.uniform(1, zeros_count - 1)] = nullptr;
+            runs[rng.uniform(1, 15)] = nullptr;
+        }
         T out[2][24];
         Opx16s num[2] = {-7, -7};
         OpxResult res[2];
@@ -356,7 +369,7 @@ void compare_on_noise(int which) {
                                dc ? (dc2 ? 3 : 7) : end,
                                dc ? token1 : t.coeff_token,
                                zeros,
-                               t.run_before,
+                               runs,
                                kZigzag};
             if constexpr (sizeof(T) == 2) {
                 res[side] = which == 0   ? k.luma_16s(b, &dst[side])

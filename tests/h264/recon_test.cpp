@@ -488,6 +488,82 @@ TEST(H264ReconBypass, QpZeroAddsCoefficientsAndQpOneTransforms) {
     EXPECT_TRUE(same(want3, pic3));
 }
 
+// Bypass of one 4x4 block: DC value at position 0, then the block's coefficients (none for an
+// uncoded block) added as they are.
+void add_untransformed(Opx8u* b, const Opx16s* c, Opx16s dc) {
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const int r = x == 0 && y == 0 ? dc : c ? c[4 * y + x] : 0;
+            b[y * kStep + x] = static_cast<Opx8u>(std::clamp(b[y * kStep + x] + r, 0, 255));
+        }
+}
+
+// The DC arrays in bypass: the 16x16 function and a chroma component with qp 0 take their DC
+// values as they come, untransformed; an uncoded block still gets its DC value, on its first
+// sample only. A chroma component with qp 1 takes the ordinary path.
+TEST(H264ReconBypass, DcArraysOfIntra16x16AndChromaAreTakenAsTheyCome) {
+    Rng rng;
+    Opx16s ls[16];
+    for (auto& v : ls) v = 16;
+    for (std::uint32_t cbp : {0x1FFFFu, 1u, 1u | (2u << 5), 0x1FFFEu, rng.next() & 0x1FFFF}) {
+        Picture pic = random_picture(rng), want = pic;
+        auto stream = random_stream(rng, 17, 16, 300);
+        const Opx16s* c = stream.data();
+        ASSERT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(want.mb(), kStep, 1, 35), opxOk);
+        Opx16s dc[16] = {};
+        if (cbp & 1) {
+            std::copy(c, c + 16, dc);
+            c += 16;
+        }
+        for (int n = 0; n < 16; ++n) {
+            const bool coded = cbp & (2u << n);
+            add_untransformed(want.mb() + kBy[n] * kStep + kBx[n], coded ? c : nullptr,
+                              dc[kBy[n] + kBx[n] / 4]);
+            if (coded) c += 16;
+        }
+        Opx16s* p = stream.data();
+        ASSERT_EQ(opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(&p, pic.mb(), kStep, 1, cbp, 0, 0,
+                                                                  ls, 1),
+                  opxOk);
+        EXPECT_EQ(p, c);
+        EXPECT_TRUE(same(want, pic)) << "cbp " << cbp;
+    }
+    for (std::uint32_t cbp : chroma_patterns(rng)) {
+        ChromaPics pic{random_picture(rng), random_picture(rng)};
+        auto stream = random_stream(rng, 10, 16, 300);
+        // Cb (qp 0) by hand; Cr (qp 1) as the call without bypass forms it.
+        ChromaPics want = pic;
+        const Opx16s* c = stream.data();
+        Opx16s dc[4] = {};
+        if (cbp & (1u << 17)) {
+            std::copy(c, c + 4, dc);
+            c += 4;
+        }
+        if (cbp & (1u << 18)) c += 4;
+        for (int b = 0; b < 4; ++b) {
+            const bool coded = cbp & (1u << (19 + b));
+            add_untransformed(want.u.mb() + 4 * (b >> 1) * kStep + 4 * (b & 1), coded ? c : nullptr,
+                              dc[b]);
+            if (coded) c += 16;
+        }
+        ChromaPics plain = pic;
+        auto s2 = stream;
+        Opx16s* p2 = s2.data();
+        ASSERT_EQ(opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(&p2, plain.u.mb(), plain.v.mb(),
+                                                                 kStep, cbp, 0, 1, ls, ls, 0),
+                  opxOk);
+        want.v = plain.v;
+        Opx16s* p = stream.data();
+        ASSERT_EQ(opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(&p, pic.u.mb(), pic.v.mb(), kStep,
+                                                                 cbp, 0, 1, ls, ls, 1),
+                  opxOk);
+        SCOPED_TRACE("cbp " + std::to_string(cbp));
+        EXPECT_EQ(p - stream.data(), p2 - s2.data());
+        EXPECT_TRUE(same(want.u, pic.u));
+        EXPECT_TRUE(same(want.v, pic.v));
+    }
+}
+
 // ---- AVX2 tables against portable through the drivers ------------------------------------------
 
 TEST(H264ReconDrivers, Avx2TablesMatchPortable) {
