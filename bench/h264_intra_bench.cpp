@@ -6,11 +6,21 @@
 namespace {
 
 constexpr int kStep = 64;
-alignas(64) Opx8u g_pic[64 * 64];
-alignas(64) Opx16s g_coeffs[16 * 64];
+// The picture fills one page and the coefficients start half-way into the next, so that no
+// coefficient load shares its low 12 address bits with a sample row the calls store (4K aliasing
+// would hold those loads back: a cost of the layout, not of the functions).
+struct alignas(4096) Buffers {
+    Opx8u pic[64 * 64];
+    Opx8u gap[2048];
+    Opx16s coeffs[16 * 64];
+    Opx16s ls64[64];
+};
+Buffers g_buf;
+Opx8u* const g_pic = g_buf.pic;
+Opx16s* const g_coeffs = g_buf.coeffs;
 Opx8u* const g_blk = g_pic + 16 * kStep + 16;
 const Opx32s g_modes8x8[4] = {0, 4, 2, 8};
-alignas(64) Opx16s g_ls64[64];
+Opx16s* const g_ls64 = g_buf.ls64;
 
 void init() {
     for (int i = 0; i < 64 * 64; ++i) g_pic[i] = static_cast<Opx8u>((i * 37 + (i >> 6) * 11) & 255);
