@@ -15,9 +15,6 @@ namespace {
 OPX_INLINE __m128i diff8(__m128i s, __m128i r) noexcept {
     return _mm_maddubs_epi16(_mm_unpacklo_epi8(s, r), _mm_set1_epi16(0xFF01));
 }
-OPX_INLINE __m128i diff8_hi(__m128i s, __m128i r) noexcept {
-    return _mm_maddubs_epi16(_mm_unpackhi_epi8(s, r), _mm_set1_epi16(0xFF01));
-}
 // The same from eight bytes at s and r, zero-extended as they are loaded: shorter latency than
 // the multiply, which matters for the small blocks.
 OPX_INLINE __m128i diff8_at(const Opx8u* s, const Opx8u* r) noexcept {
@@ -27,28 +24,53 @@ OPX_INLINE __m128i diff8_zx(__m128i s, __m128i r) noexcept {
     return _mm_sub_epi16(_mm_cvtepu8_epi16(s), _mm_cvtepu8_epi16(r));
 }
 
-// Four rows, two 4×4 blocks side by side (lanes 0..3 block A, 4..7 block B). Returns eight
-// 16-bit lanes, each max(|a|, |b|) ≤ 2040 of one final butterfly pair; twice their sum is the
-// SATD of both blocks.
-OPX_INLINE __m128i satd_8x4(__m128i r0, __m128i r1, __m128i r2, __m128i r3) noexcept {
+// The 16-bit lane operations of the SATD butterflies, for 128-bit vectors (one 8×4 unit) and
+// 256-bit vectors (two units, one per 128-bit half: every operation here stays within its half).
+#define OPX_SATD_OP(name, op)                                \
+    OPX_INLINE __m128i name(__m128i a, __m128i b) noexcept { \
+        return _mm_##op(a, b);                               \
+    }                                                        \
+    OPX_INLINE __m256i name(__m256i a, __m256i b) noexcept { \
+        return _mm256_##op(a, b);                            \
+    }
+OPX_SATD_OP(add16, add_epi16)
+OPX_SATD_OP(sub16, sub_epi16)
+OPX_SATD_OP(max16, max_epi16)
+OPX_SATD_OP(unpacklo16, unpacklo_epi16)
+OPX_SATD_OP(unpackhi16, unpackhi_epi16)
+OPX_SATD_OP(unpacklo32, unpacklo_epi32)
+OPX_SATD_OP(unpackhi32, unpackhi_epi32)
+OPX_SATD_OP(unpacklo64, unpacklo_epi64)
+OPX_SATD_OP(unpackhi64, unpackhi_epi64)
+#undef OPX_SATD_OP
+OPX_INLINE __m128i abs16(__m128i a) noexcept {
+    return _mm_abs_epi16(a);
+}
+OPX_INLINE __m256i abs16(__m256i a) noexcept {
+    return _mm256_abs_epi16(a);
+}
+
+// Four rows, two 4×4 blocks side by side (lanes 0..3 block A, 4..7 block B) per 128 bits.
+// Returns eight 16-bit lanes per 128 bits, each max(|a|, |b|) + max(|c|, |d|) ≤ 4080 of two
+// final butterfly pairs; twice their sum is the SATD of both blocks.
+template <class V>
+OPX_INLINE V satd_8x4(V r0, V r1, V r2, V r3) noexcept {
     // Vertical 4-point transform (rows).
-    const __m128i a0 = _mm_add_epi16(r0, r1), a1 = _mm_sub_epi16(r0, r1);
-    const __m128i a2 = _mm_add_epi16(r2, r3), a3 = _mm_sub_epi16(r2, r3);
-    const __m128i v0 = _mm_add_epi16(a0, a2), v1 = _mm_sub_epi16(a0, a2);
-    const __m128i v2 = _mm_add_epi16(a1, a3), v3 = _mm_sub_epi16(a1, a3);
+    const V a0 = add16(r0, r1), a1 = sub16(r0, r1);
+    const V a2 = add16(r2, r3), a3 = sub16(r2, r3);
+    const V v0 = add16(a0, a2), v1 = sub16(a0, a2);
+    const V v2 = add16(a1, a3), v3 = sub16(a1, a3);
     // Transpose each 4×4: y0 = [A col 0 | A col 1], y1 = [A col 2 | A col 3], y2, y3 for B.
-    const __m128i x0 = _mm_unpacklo_epi16(v0, v1), x1 = _mm_unpackhi_epi16(v0, v1);
-    const __m128i x2 = _mm_unpacklo_epi16(v2, v3), x3 = _mm_unpackhi_epi16(v2, v3);
-    const __m128i y0 = _mm_unpacklo_epi32(x0, x2), y1 = _mm_unpackhi_epi32(x0, x2);
-    const __m128i y2 = _mm_unpacklo_epi32(x1, x3), y3 = _mm_unpackhi_epi32(x1, x3);
+    const V x0 = unpacklo16(v0, v1), x1 = unpackhi16(v0, v1);
+    const V x2 = unpacklo16(v2, v3), x3 = unpackhi16(v2, v3);
+    const V y0 = unpacklo32(x0, x2), y1 = unpackhi32(x0, x2);
+    const V y2 = unpacklo32(x1, x3), y3 = unpackhi32(x1, x3);
     // Horizontal transform: (c0 ± c2, c1 ± c3), then the last stage as a maximum.
-    const __m128i sa = _mm_add_epi16(y0, y1), ta = _mm_sub_epi16(y0, y1);
-    const __m128i sb = _mm_add_epi16(y2, y3), tb = _mm_sub_epi16(y2, y3);
-    const __m128i ma = _mm_max_epi16(_mm_abs_epi16(_mm_unpacklo_epi64(sa, ta)),
-                                     _mm_abs_epi16(_mm_unpackhi_epi64(sa, ta)));
-    const __m128i mb = _mm_max_epi16(_mm_abs_epi16(_mm_unpacklo_epi64(sb, tb)),
-                                     _mm_abs_epi16(_mm_unpackhi_epi64(sb, tb)));
-    return _mm_add_epi16(ma, mb);
+    const V sa = add16(y0, y1), ta = sub16(y0, y1);
+    const V sb = add16(y2, y3), tb = sub16(y2, y3);
+    const V ma = max16(abs16(unpacklo64(sa, ta)), abs16(unpackhi64(sa, ta)));
+    const V mb = max16(abs16(unpacklo64(sb, tb)), abs16(unpackhi64(sb, tb)));
+    return add16(ma, mb);
 }
 
 // 2 × the sum of 16-bit lanes (each lane below 32768).
@@ -99,9 +121,31 @@ std::int32_t satd_4x4(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
     return hsum_epi32(m);
 }
 
-// Blocks of width 8 or 16: units of 8 columns × 4 rows. Width 4, height 8: the two 4×4 blocks
-// side by side (row k beside row k + 4). The 16-bit accumulator holds at most eight units'
-// lanes (8 × 4080 = 32640) before it is widened.
+// s − r of the byte pairs as 16-bit lanes, per 128-bit half: bytes interleaved (s, r) and
+// multiplied by (1, −1).
+OPX_INLINE __m256i diff8_lo(__m256i s, __m256i r) noexcept {
+    return _mm256_maddubs_epi16(_mm256_unpacklo_epi8(s, r), _mm256_set1_epi16(0xFF01));
+}
+OPX_INLINE __m256i diff8_hi(__m256i s, __m256i r) noexcept {
+    return _mm256_maddubs_epi16(_mm256_unpackhi_epi8(s, r), _mm256_set1_epi16(0xFF01));
+}
+// Row y in the low 128 bits, row y + 4 in the high ones (W = 16: whole rows; W = 8: the low
+// eight bytes of each half).
+template <int W>
+OPX_INLINE __m256i rows_y_y4(const Opx8u* p, std::int32_t step, int y) noexcept {
+    const Opx8u* a = row8(p, y, step);
+    const Opx8u* b = row8(p, y + 4, step);
+    if constexpr (W == 16)
+        return _mm256_inserti128_si256(_mm256_castsi128_si256(load16(a)), load16(b), 1);
+    else
+        return _mm256_inserti128_si256(_mm256_castsi128_si256(load8(a)), load8(b), 1);
+}
+
+// Blocks of width 8 or 16: units of 8 columns × 4 rows, two per 256-bit vector (rows y .. y + 3
+// in the low half, y + 4 .. y + 7 in the high one). Width 8, height 4: one unit in 128 bits.
+// Width 4, height 8: the two 4×4 blocks side by side (row k beside row k + 4). The 16-bit
+// accumulator takes at most four 256-bit steps (16×16), 4 × 4080 = 16320 per lane, and its two
+// halves are added before widening (32640).
 template <int W, int H>
 std::int32_t satd(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
                   std::int32_t ref_step) noexcept {
@@ -118,27 +162,30 @@ std::int32_t satd(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
             d[k] = diff8_zx(s, r);
         }
         return twice_sum(satd_8x4(d[0], d[1], d[2], d[3]));
+    } else if constexpr (H == 4) {
+        static_assert(W == 8);
+        __m128i d[4];
+        for (int k = 0; k < 4; ++k)
+            d[k] = diff8(load8(row8(src, k, src_step)), load8(row8(ref, k, ref_step)));
+        return twice_sum(satd_8x4(d[0], d[1], d[2], d[3]));
     } else {
-        static_assert(W == 8 || W == 16);
-        __m128i acc = _mm_setzero_si128();
-#pragma GCC unroll 4
-        for (int y = 0; y < H; y += 4) {
-            __m128i lo[4], hi[4];
+        static_assert((W == 8 || W == 16) && H % 8 == 0 && W * H <= 256);
+        __m256i acc = _mm256_setzero_si256();
+#pragma GCC unroll 2
+        for (int y = 0; y < H; y += 8) {
+            __m256i lo[4], hi[4];
             for (int k = 0; k < 4; ++k) {
-                if constexpr (W == 16) {
-                    const __m128i s = load16(row8(src, y + k, src_step));
-                    const __m128i r = load16(row8(ref, y + k, ref_step));
-                    lo[k] = diff8(s, r);
-                    hi[k] = diff8_hi(s, r);
-                } else {
-                    lo[k] =
-                        diff8(load8(row8(src, y + k, src_step)), load8(row8(ref, y + k, ref_step)));
-                }
+                const __m256i s = rows_y_y4<W>(src, src_step, y + k);
+                const __m256i r = rows_y_y4<W>(ref, ref_step, y + k);
+                lo[k] = diff8_lo(s, r);
+                if constexpr (W == 16) hi[k] = diff8_hi(s, r);
             }
-            acc = _mm_add_epi16(acc, satd_8x4(lo[0], lo[1], lo[2], lo[3]));
-            if constexpr (W == 16) acc = _mm_add_epi16(acc, satd_8x4(hi[0], hi[1], hi[2], hi[3]));
+            acc = _mm256_add_epi16(acc, satd_8x4(lo[0], lo[1], lo[2], lo[3]));
+            if constexpr (W == 16)
+                acc = _mm256_add_epi16(acc, satd_8x4(hi[0], hi[1], hi[2], hi[3]));
         }
-        return twice_sum(acc);
+        return twice_sum(
+            _mm_add_epi16(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1)));
     }
 }
 
