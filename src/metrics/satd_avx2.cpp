@@ -123,32 +123,74 @@ std::int32_t satd_4x4(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
 
 // s − r of the byte pairs as 16-bit lanes, per 128-bit half: bytes interleaved (s, r) and
 // multiplied by (1, −1).
-OPX_INLINE __m256i diff8_lo(__m256i s, __m256i r) noexcept {
+OPX_INLINE __m256i diff8(__m256i s, __m256i r) noexcept {
     return _mm256_maddubs_epi16(_mm256_unpacklo_epi8(s, r), _mm256_set1_epi16(0xFF01));
 }
-OPX_INLINE __m256i diff8_hi(__m256i s, __m256i r) noexcept {
-    return _mm256_maddubs_epi16(_mm256_unpackhi_epi8(s, r), _mm256_set1_epi16(0xFF01));
-}
-// Row y in the low 128 bits, row y + 4 in the high ones (W = 16: whole rows; W = 8: the low
-// eight bytes of each half).
-template <int W>
+// Eight bytes of row y in the low 128 bits, of row y + 4 in the high ones.
 OPX_INLINE __m256i rows_y_y4(const Opx8u* p, std::int32_t step, int y) noexcept {
-    const Opx8u* a = row8(p, y, step);
-    const Opx8u* b = row8(p, y + 4, step);
-    if constexpr (W == 16)
-        return _mm256_inserti128_si256(_mm256_castsi128_si256(load16(a)), load16(b), 1);
-    else
-        return _mm256_inserti128_si256(_mm256_castsi128_si256(load8(a)), load8(b), 1);
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(load8(row8(p, y, step))),
+                                   load8(row8(p, y + 4, step)), 1);
 }
 
-// Blocks of width 8 or 16: units of 8 columns × 4 rows, two per 256-bit vector (rows y .. y + 3
-// in the low half, y + 4 .. y + 7 in the high one). Width 8, height 4: one unit in 128 bits.
-// Width 4, height 8: the two 4×4 blocks side by side (row k beside row k + 4). The 16-bit
-// accumulator takes at most four 256-bit steps (16×16), 4 × 4080 = 16320 per lane, and its two
-// halves are added before widening (32640).
+// Four 4×4 blocks side by side in each 128-bit half: sixteen bytes of their row k in s[k] and
+// r[k]. Returns 16-bit lanes, each the sum of four maxima ≤ 4 × 2040 = 8160; twice the sum of
+// the lanes is the SATD of the eight blocks.
+//
+// The first horizontal stage is a product: pmaddubsw of the bytes by (1, 1) gives p = c0 + c1,
+// q = c2 + c3 in one dword per block row, by (1, −1) m = c0 − c1, n = c2 − c3 (S and R apart,
+// then subtracted: ±510), with no shuffle. The last horizontal stage pairs p with q and m with n;
+// two blends and a swap of the halves of each dword regroup them as (p, n) and (q, m) at the
+// same places of two vectors, so that after the vertical transform between the rows (±2040) it
+// is the maximum of two vectors.
+OPX_INLINE __m256i satd_16x4(const __m256i (&s)[4], const __m256i (&r)[4]) noexcept {
+    const __m256i plus = _mm256_set1_epi8(1), plus_minus = _mm256_set1_epi16(0xFF01);
+    const __m256i swap_words =
+        _mm256_setr_epi8(2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13, 2, 3, 0, 1, 6, 7, 4,
+                         5, 10, 11, 8, 9, 14, 15, 12, 13);
+    __m256i a[4], b[4];
+    for (int k = 0; k < 4; ++k) {
+        const __m256i pq =
+            _mm256_sub_epi16(_mm256_maddubs_epi16(s[k], plus), _mm256_maddubs_epi16(r[k], plus));
+        const __m256i mn = _mm256_sub_epi16(_mm256_maddubs_epi16(s[k], plus_minus),
+                                            _mm256_maddubs_epi16(r[k], plus_minus));
+        a[k] = _mm256_blend_epi16(pq, mn, 0xAA);
+        b[k] = _mm256_shuffle_epi8(_mm256_blend_epi16(mn, pq, 0xAA), swap_words);
+    }
+    const auto vertical = [](__m256i(&v)[4]) {
+        const __m256i a0 = add16(v[0], v[1]), a1 = sub16(v[0], v[1]);
+        const __m256i a2 = add16(v[2], v[3]), a3 = sub16(v[2], v[3]);
+        v[0] = add16(a0, a2);
+        v[1] = sub16(a0, a2);
+        v[2] = add16(a1, a3);
+        v[3] = sub16(a1, a3);
+    };
+    vertical(a);
+    vertical(b);
+    __m256i m[4];
+    for (int i = 0; i < 4; ++i) m[i] = max16(abs16(a[i]), abs16(b[i]));
+    return add16(add16(m[0], m[1]), add16(m[2], m[3]));
+}
+// Row k of the blocks for satd_16x4: W = 16: rows k and k + 4 of eight (all sixteen bytes);
+// W = 8: rows k, k + 8 in the low half, k + 4, k + 12 in the high one (eight bytes each).
+template <int W>
+OPX_INLINE __m256i rows16(const Opx8u* p, std::int32_t step, int k) noexcept {
+    if constexpr (W == 16) {
+        return _mm256_inserti128_si256(_mm256_castsi128_si256(load16(row8(p, k, step))),
+                                       load16(row8(p, k + 4, step)), 1);
+    } else {
+        const __m128i lo = load8x2(row8(p, k, step), row8(p, k + 8, step));
+        const __m128i hi = load8x2(row8(p, k + 4, step), row8(p, k + 12, step));
+        return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+    }
+}
+
+// Width 16 and 8×16: satd_16x4 on eight rows at a time (two steps at most: 16320 per lane in the
+// 16-bit accumulator, 32640 once its halves are added). 8×8: two 8×4 units in one 256-bit
+// vector; 8×4: one in 128 bits. Width 4, height 8: the two 4×4 blocks side by side (row k
+// beside row k + 4).
 template <int W, int H>
-std::int32_t satd(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
-                  std::int32_t ref_step) noexcept {
+OPX_INLINE std::int32_t satd(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
+                             std::int32_t ref_step) noexcept {
     if constexpr (W == 4 && H == 4) {
         return satd_4x4(src, src_step, ref, ref_step);
     } else if constexpr (W == 4) {
@@ -168,21 +210,23 @@ std::int32_t satd(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
         for (int k = 0; k < 4; ++k)
             d[k] = diff8(load8(row8(src, k, src_step)), load8(row8(ref, k, ref_step)));
         return twice_sum(satd_8x4(d[0], d[1], d[2], d[3]));
+    } else if constexpr (W == 8 && H == 8) {
+        __m256i d[4];
+        for (int k = 0; k < 4; ++k)
+            d[k] = diff8(rows_y_y4(src, src_step, k), rows_y_y4(ref, ref_step, k));
+        const __m256i m = satd_8x4(d[0], d[1], d[2], d[3]);
+        return twice_sum(_mm_add_epi16(_mm256_castsi256_si128(m), _mm256_extracti128_si256(m, 1)));
     } else {
-        static_assert((W == 8 || W == 16) && H % 8 == 0 && W * H <= 256);
+        static_assert(W == 16 || (W == 8 && H == 16));
+        constexpr int kRows = W == 16 ? 8 : 16;  // rows per satd_16x4 step
         __m256i acc = _mm256_setzero_si256();
-#pragma GCC unroll 2
-        for (int y = 0; y < H; y += 8) {
-            __m256i lo[4], hi[4];
+        for (int y = 0; y < H; y += kRows) {
+            __m256i s[4], r[4];
             for (int k = 0; k < 4; ++k) {
-                const __m256i s = rows_y_y4<W>(src, src_step, y + k);
-                const __m256i r = rows_y_y4<W>(ref, ref_step, y + k);
-                lo[k] = diff8_lo(s, r);
-                if constexpr (W == 16) hi[k] = diff8_hi(s, r);
+                s[k] = rows16<W>(row8(src, y, src_step), src_step, k);
+                r[k] = rows16<W>(row8(ref, y, ref_step), ref_step, k);
             }
-            acc = _mm256_add_epi16(acc, satd_8x4(lo[0], lo[1], lo[2], lo[3]));
-            if constexpr (W == 16)
-                acc = _mm256_add_epi16(acc, satd_8x4(hi[0], hi[1], hi[2], hi[3]));
+            acc = add16(acc, satd_16x4(s, r));
         }
         return twice_sum(
             _mm_add_epi16(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1)));
