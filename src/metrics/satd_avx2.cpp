@@ -15,11 +15,8 @@ namespace {
 OPX_INLINE __m128i diff8(__m128i s, __m128i r) noexcept {
     return _mm_maddubs_epi16(_mm_unpacklo_epi8(s, r), _mm_set1_epi16(0xFF01));
 }
-// The same from eight bytes at s and r, zero-extended as they are loaded: shorter latency than
-// the multiply, which matters for the small blocks.
-OPX_INLINE __m128i diff8_at(const Opx8u* s, const Opx8u* r) noexcept {
-    return _mm_sub_epi16(_mm_cvtepu8_epi16(load8(s)), _mm_cvtepu8_epi16(load8(r)));
-}
+// The same from zero-extended bytes: shorter latency than the multiply, which matters for the
+// small blocks.
 OPX_INLINE __m128i diff8_zx(__m128i s, __m128i r) noexcept {
     return _mm_sub_epi16(_mm_cvtepu8_epi16(s), _mm_cvtepu8_epi16(r));
 }
@@ -48,6 +45,17 @@ OPX_INLINE __m128i abs16(__m128i a) noexcept {
 }
 OPX_INLINE __m256i abs16(__m256i a) noexcept {
     return _mm256_abs_epi16(a);
+}
+
+// 4-point butterflies across four vectors (pairs at distance 1, then 2).
+template <class V>
+OPX_INLINE void hadamard4(V (&v)[4]) noexcept {
+    const V a0 = add16(v[0], v[1]), a1 = sub16(v[0], v[1]);
+    const V a2 = add16(v[2], v[3]), a3 = sub16(v[2], v[3]);
+    v[0] = add16(a0, a2);
+    v[1] = sub16(a0, a2);
+    v[2] = add16(a1, a3);
+    v[3] = sub16(a1, a3);
 }
 
 // Four rows, two 4×4 blocks side by side (lanes 0..3 block A, 4..7 block B) per 128 bits.
@@ -156,16 +164,8 @@ OPX_INLINE __m256i satd_16x4(const __m256i (&s)[4], const __m256i (&r)[4]) noexc
         a[k] = _mm256_blend_epi16(pq, mn, 0xAA);
         b[k] = _mm256_shuffle_epi8(_mm256_blend_epi16(mn, pq, 0xAA), swap_words);
     }
-    const auto vertical = [](__m256i(&v)[4]) {
-        const __m256i a0 = add16(v[0], v[1]), a1 = sub16(v[0], v[1]);
-        const __m256i a2 = add16(v[2], v[3]), a3 = sub16(v[2], v[3]);
-        v[0] = add16(a0, a2);
-        v[1] = sub16(a0, a2);
-        v[2] = add16(a1, a3);
-        v[3] = sub16(a1, a3);
-    };
-    vertical(a);
-    vertical(b);
+    hadamard4(a);
+    hadamard4(b);
     __m256i m[4];
     for (int i = 0; i < 4; ++i) m[i] = max16(abs16(a[i]), abs16(b[i]));
     return add16(add16(m[0], m[1]), add16(m[2], m[3]));
@@ -247,39 +247,32 @@ OPX_INLINE void hadamard8(V (&v)[8], Add add, Sub sub, int stages = 3) noexcept 
             }
 }
 
-OPX_INLINE void transpose8x8_epi16(__m128i (&r)[8]) noexcept {
-    const __m128i t0 = _mm_unpacklo_epi16(r[0], r[1]), t1 = _mm_unpackhi_epi16(r[0], r[1]);
-    const __m128i t2 = _mm_unpacklo_epi16(r[2], r[3]), t3 = _mm_unpackhi_epi16(r[2], r[3]);
-    const __m128i t4 = _mm_unpacklo_epi16(r[4], r[5]), t5 = _mm_unpackhi_epi16(r[4], r[5]);
-    const __m128i t6 = _mm_unpacklo_epi16(r[6], r[7]), t7 = _mm_unpackhi_epi16(r[6], r[7]);
-    const __m128i u0 = _mm_unpacklo_epi32(t0, t2), u1 = _mm_unpackhi_epi32(t0, t2);
-    const __m128i u2 = _mm_unpacklo_epi32(t1, t3), u3 = _mm_unpackhi_epi32(t1, t3);
-    const __m128i u4 = _mm_unpacklo_epi32(t4, t6), u5 = _mm_unpackhi_epi32(t4, t6);
-    const __m128i u6 = _mm_unpacklo_epi32(t5, t7), u7 = _mm_unpackhi_epi32(t5, t7);
-    r[0] = _mm_unpacklo_epi64(u0, u4);
-    r[1] = _mm_unpackhi_epi64(u0, u4);
-    r[2] = _mm_unpacklo_epi64(u1, u5);
-    r[3] = _mm_unpackhi_epi64(u1, u5);
-    r[4] = _mm_unpacklo_epi64(u2, u6);
-    r[5] = _mm_unpackhi_epi64(u2, u6);
-    r[6] = _mm_unpacklo_epi64(u3, u7);
-    r[7] = _mm_unpackhi_epi64(u3, u7);
-}
-
-// Rows transformed (3 stages), transposed, columns transformed (2 stages), the last stage as
-// 2 × max: lanes at most 32 × 255 = 8160, four of them summed per lane ≤ 32640.
+// Rows k and k + 4 in the two 128-bit halves of d[k]. The vertical stages at distance 1 and 2
+// run between the vectors; each half is transposed to two columns per vector ([c0 | c1],
+// [c2 | c3], [c4 | c5], [c6 | c7]), so that the horizontal stages at distance 2 and 4 run between
+// the vectors too, and the one at distance 1 once the 64-bit halves are regrouped. The last stage,
+// vertical at distance 4, pairs the two 128-bit halves and is taken as 2 × max: lanes at most
+// 32 × 255 = 8160, four of them summed per lane ≤ 32640.
 std::int32_t sat8x8d(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
                      std::int32_t ref_step) noexcept {
-    __m128i d[8];
-    for (int y = 0; y < 8; ++y) d[y] = diff8_at(row8(src, y, src_step), row8(ref, y, ref_step));
-    const auto add = [](__m128i a, __m128i b) { return _mm_add_epi16(a, b); };
-    const auto sub = [](__m128i a, __m128i b) { return _mm_sub_epi16(a, b); };
-    hadamard8(d, add, sub);
-    transpose8x8_epi16(d);
-    hadamard8(d, add, sub, 2);
-    __m128i m[4];
-    for (int i = 0; i < 4; ++i) m[i] = _mm_max_epi16(_mm_abs_epi16(d[i]), _mm_abs_epi16(d[i + 4]));
-    return twice_sum(_mm_add_epi16(_mm_add_epi16(m[0], m[1]), _mm_add_epi16(m[2], m[3])));
+    __m256i d[4];
+    for (int k = 0; k < 4; ++k)
+        d[k] = diff8(rows_y_y4(src, src_step, k), rows_y_y4(ref, ref_step, k));
+    hadamard4(d);
+    const __m256i x0 = unpacklo16(d[0], d[1]), x1 = unpackhi16(d[0], d[1]);
+    const __m256i x2 = unpacklo16(d[2], d[3]), x3 = unpackhi16(d[2], d[3]);
+    __m256i c[4] = {unpacklo32(x0, x2), unpackhi32(x0, x2), unpacklo32(x1, x3), unpackhi32(x1, x3)};
+    hadamard4(c);
+    const __m256i z0 = unpacklo64(c[0], c[1]), z1 = unpackhi64(c[0], c[1]);
+    const __m256i z2 = unpacklo64(c[2], c[3]), z3 = unpackhi64(c[2], c[3]);
+    const __m256i w0 = abs16(add16(z0, z1)), w1 = abs16(sub16(z0, z1));
+    const __m256i w2 = abs16(add16(z2, z3)), w3 = abs16(sub16(z2, z3));
+    const __m256i m01 =
+        max16(_mm256_permute2x128_si256(w0, w1, 0x20), _mm256_permute2x128_si256(w0, w1, 0x31));
+    const __m256i m23 =
+        max16(_mm256_permute2x128_si256(w2, w3, 0x20), _mm256_permute2x128_si256(w2, w3, 0x31));
+    const __m256i m = add16(m01, m23);
+    return twice_sum(_mm_add_epi16(_mm256_castsi256_si128(m), _mm256_extracti128_si256(m, 1)));
 }
 
 // 16-bit samples: exact differences (within ±65535) in 32-bit lanes, one row per 256-bit vector;
