@@ -15,40 +15,70 @@ namespace {
 OPX_INLINE __m128i diff8(__m128i s, __m128i r) noexcept {
     return _mm_maddubs_epi16(_mm_unpacklo_epi8(s, r), _mm_set1_epi16(0xFF01));
 }
-OPX_INLINE __m128i diff8_hi(__m128i s, __m128i r) noexcept {
-    return _mm_maddubs_epi16(_mm_unpackhi_epi8(s, r), _mm_set1_epi16(0xFF01));
-}
-// The same from eight bytes at s and r, zero-extended as they are loaded: shorter latency than
-// the multiply, which matters for the small blocks.
-OPX_INLINE __m128i diff8_at(const Opx8u* s, const Opx8u* r) noexcept {
-    return _mm_sub_epi16(_mm_cvtepu8_epi16(load8(s)), _mm_cvtepu8_epi16(load8(r)));
-}
+// The same from zero-extended bytes: shorter latency than the multiply, which matters for the
+// small blocks.
 OPX_INLINE __m128i diff8_zx(__m128i s, __m128i r) noexcept {
     return _mm_sub_epi16(_mm_cvtepu8_epi16(s), _mm_cvtepu8_epi16(r));
 }
 
-// Four rows, two 4×4 blocks side by side (lanes 0..3 block A, 4..7 block B). Returns eight
-// 16-bit lanes, each max(|a|, |b|) ≤ 2040 of one final butterfly pair; twice their sum is the
-// SATD of both blocks.
-OPX_INLINE __m128i satd_8x4(__m128i r0, __m128i r1, __m128i r2, __m128i r3) noexcept {
+// The 16-bit lane operations of the SATD butterflies, for 128-bit vectors (one 8×4 unit) and
+// 256-bit vectors (two units, one per 128-bit half: every operation here stays within its half).
+#define OPX_SATD_OP(name, op)                                \
+    OPX_INLINE __m128i name(__m128i a, __m128i b) noexcept { \
+        return _mm_##op(a, b);                               \
+    }                                                        \
+    OPX_INLINE __m256i name(__m256i a, __m256i b) noexcept { \
+        return _mm256_##op(a, b);                            \
+    }
+OPX_SATD_OP(add16, add_epi16)
+OPX_SATD_OP(sub16, sub_epi16)
+OPX_SATD_OP(max16, max_epi16)
+OPX_SATD_OP(unpacklo16, unpacklo_epi16)
+OPX_SATD_OP(unpackhi16, unpackhi_epi16)
+OPX_SATD_OP(unpacklo32, unpacklo_epi32)
+OPX_SATD_OP(unpackhi32, unpackhi_epi32)
+OPX_SATD_OP(unpacklo64, unpacklo_epi64)
+OPX_SATD_OP(unpackhi64, unpackhi_epi64)
+#undef OPX_SATD_OP
+OPX_INLINE __m128i abs16(__m128i a) noexcept {
+    return _mm_abs_epi16(a);
+}
+OPX_INLINE __m256i abs16(__m256i a) noexcept {
+    return _mm256_abs_epi16(a);
+}
+
+// 4-point butterflies across four vectors (pairs at distance 1, then 2).
+template <class V>
+OPX_INLINE void hadamard4(V (&v)[4]) noexcept {
+    const V a0 = add16(v[0], v[1]), a1 = sub16(v[0], v[1]);
+    const V a2 = add16(v[2], v[3]), a3 = sub16(v[2], v[3]);
+    v[0] = add16(a0, a2);
+    v[1] = sub16(a0, a2);
+    v[2] = add16(a1, a3);
+    v[3] = sub16(a1, a3);
+}
+
+// Four rows, two 4×4 blocks side by side (lanes 0..3 block A, 4..7 block B) per 128 bits.
+// Returns eight 16-bit lanes per 128 bits, each max(|a|, |b|) + max(|c|, |d|) ≤ 4080 of two
+// final butterfly pairs; twice their sum is the SATD of both blocks.
+template <class V>
+OPX_INLINE V satd_8x4(V r0, V r1, V r2, V r3) noexcept {
     // Vertical 4-point transform (rows).
-    const __m128i a0 = _mm_add_epi16(r0, r1), a1 = _mm_sub_epi16(r0, r1);
-    const __m128i a2 = _mm_add_epi16(r2, r3), a3 = _mm_sub_epi16(r2, r3);
-    const __m128i v0 = _mm_add_epi16(a0, a2), v1 = _mm_sub_epi16(a0, a2);
-    const __m128i v2 = _mm_add_epi16(a1, a3), v3 = _mm_sub_epi16(a1, a3);
+    const V a0 = add16(r0, r1), a1 = sub16(r0, r1);
+    const V a2 = add16(r2, r3), a3 = sub16(r2, r3);
+    const V v0 = add16(a0, a2), v1 = sub16(a0, a2);
+    const V v2 = add16(a1, a3), v3 = sub16(a1, a3);
     // Transpose each 4×4: y0 = [A col 0 | A col 1], y1 = [A col 2 | A col 3], y2, y3 for B.
-    const __m128i x0 = _mm_unpacklo_epi16(v0, v1), x1 = _mm_unpackhi_epi16(v0, v1);
-    const __m128i x2 = _mm_unpacklo_epi16(v2, v3), x3 = _mm_unpackhi_epi16(v2, v3);
-    const __m128i y0 = _mm_unpacklo_epi32(x0, x2), y1 = _mm_unpackhi_epi32(x0, x2);
-    const __m128i y2 = _mm_unpacklo_epi32(x1, x3), y3 = _mm_unpackhi_epi32(x1, x3);
+    const V x0 = unpacklo16(v0, v1), x1 = unpackhi16(v0, v1);
+    const V x2 = unpacklo16(v2, v3), x3 = unpackhi16(v2, v3);
+    const V y0 = unpacklo32(x0, x2), y1 = unpackhi32(x0, x2);
+    const V y2 = unpacklo32(x1, x3), y3 = unpackhi32(x1, x3);
     // Horizontal transform: (c0 ± c2, c1 ± c3), then the last stage as a maximum.
-    const __m128i sa = _mm_add_epi16(y0, y1), ta = _mm_sub_epi16(y0, y1);
-    const __m128i sb = _mm_add_epi16(y2, y3), tb = _mm_sub_epi16(y2, y3);
-    const __m128i ma = _mm_max_epi16(_mm_abs_epi16(_mm_unpacklo_epi64(sa, ta)),
-                                     _mm_abs_epi16(_mm_unpackhi_epi64(sa, ta)));
-    const __m128i mb = _mm_max_epi16(_mm_abs_epi16(_mm_unpacklo_epi64(sb, tb)),
-                                     _mm_abs_epi16(_mm_unpackhi_epi64(sb, tb)));
-    return _mm_add_epi16(ma, mb);
+    const V sa = add16(y0, y1), ta = sub16(y0, y1);
+    const V sb = add16(y2, y3), tb = sub16(y2, y3);
+    const V ma = max16(abs16(unpacklo64(sa, ta)), abs16(unpackhi64(sa, ta)));
+    const V mb = max16(abs16(unpacklo64(sb, tb)), abs16(unpackhi64(sb, tb)));
+    return add16(ma, mb);
 }
 
 // 2 × the sum of 16-bit lanes (each lane below 32768).
@@ -99,12 +129,68 @@ std::int32_t satd_4x4(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
     return hsum_epi32(m);
 }
 
-// Blocks of width 8 or 16: units of 8 columns × 4 rows. Width 4, height 8: the two 4×4 blocks
-// side by side (row k beside row k + 4). The 16-bit accumulator holds at most eight units'
-// lanes (8 × 4080 = 32640) before it is widened.
+// s − r of the byte pairs as 16-bit lanes, per 128-bit half: bytes interleaved (s, r) and
+// multiplied by (1, −1).
+OPX_INLINE __m256i diff8(__m256i s, __m256i r) noexcept {
+    return _mm256_maddubs_epi16(_mm256_unpacklo_epi8(s, r), _mm256_set1_epi16(0xFF01));
+}
+// Eight bytes of row y in the low 128 bits, of row y + 4 in the high ones.
+OPX_INLINE __m256i rows_y_y4(const Opx8u* p, std::int32_t step, int y) noexcept {
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(load8(row8(p, y, step))),
+                                   load8(row8(p, y + 4, step)), 1);
+}
+
+// Four 4×4 blocks side by side in each 128-bit half: sixteen bytes of their row k in s[k] and
+// r[k]. Returns 16-bit lanes, each the sum of four maxima ≤ 4 × 2040 = 8160; twice the sum of
+// the lanes is the SATD of the eight blocks.
+//
+// The first horizontal stage is a product: pmaddubsw of the bytes by (1, 1) gives p = c0 + c1,
+// q = c2 + c3 in one dword per block row, by (1, −1) m = c0 − c1, n = c2 − c3 (S and R apart,
+// then subtracted: ±510), with no shuffle. The last horizontal stage pairs p with q and m with n;
+// two blends and a swap of the halves of each dword regroup them as (p, n) and (q, m) at the
+// same places of two vectors, so that after the vertical transform between the rows (±2040) it
+// is the maximum of two vectors.
+OPX_INLINE __m256i satd_16x4(const __m256i (&s)[4], const __m256i (&r)[4]) noexcept {
+    const __m256i plus = _mm256_set1_epi8(1), plus_minus = _mm256_set1_epi16(0xFF01);
+    const __m256i swap_words =
+        _mm256_setr_epi8(2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13, 2, 3, 0, 1, 6, 7, 4,
+                         5, 10, 11, 8, 9, 14, 15, 12, 13);
+    __m256i a[4], b[4];
+    for (int k = 0; k < 4; ++k) {
+        const __m256i pq =
+            _mm256_sub_epi16(_mm256_maddubs_epi16(s[k], plus), _mm256_maddubs_epi16(r[k], plus));
+        const __m256i mn = _mm256_sub_epi16(_mm256_maddubs_epi16(s[k], plus_minus),
+                                            _mm256_maddubs_epi16(r[k], plus_minus));
+        a[k] = _mm256_blend_epi16(pq, mn, 0xAA);
+        b[k] = _mm256_shuffle_epi8(_mm256_blend_epi16(mn, pq, 0xAA), swap_words);
+    }
+    hadamard4(a);
+    hadamard4(b);
+    __m256i m[4];
+    for (int i = 0; i < 4; ++i) m[i] = max16(abs16(a[i]), abs16(b[i]));
+    return add16(add16(m[0], m[1]), add16(m[2], m[3]));
+}
+// Row k of the blocks for satd_16x4: W = 16: rows k and k + 4 of eight (all sixteen bytes);
+// W = 8: rows k, k + 8 in the low half, k + 4, k + 12 in the high one (eight bytes each).
+template <int W>
+OPX_INLINE __m256i rows16(const Opx8u* p, std::int32_t step, int k) noexcept {
+    if constexpr (W == 16) {
+        return _mm256_inserti128_si256(_mm256_castsi128_si256(load16(row8(p, k, step))),
+                                       load16(row8(p, k + 4, step)), 1);
+    } else {
+        const __m128i lo = load8x2(row8(p, k, step), row8(p, k + 8, step));
+        const __m128i hi = load8x2(row8(p, k + 4, step), row8(p, k + 12, step));
+        return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+    }
+}
+
+// Width 16 and 8×16: satd_16x4 on eight rows at a time (two steps at most: 16320 per lane in the
+// 16-bit accumulator, 32640 once its halves are added). 8×8: two 8×4 units in one 256-bit
+// vector; 8×4: one in 128 bits. Width 4, height 8: the two 4×4 blocks side by side (row k
+// beside row k + 4).
 template <int W, int H>
-std::int32_t satd(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
-                  std::int32_t ref_step) noexcept {
+OPX_INLINE std::int32_t satd(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
+                             std::int32_t ref_step) noexcept {
     if constexpr (W == 4 && H == 4) {
         return satd_4x4(src, src_step, ref, ref_step);
     } else if constexpr (W == 4) {
@@ -118,27 +204,32 @@ std::int32_t satd(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
             d[k] = diff8_zx(s, r);
         }
         return twice_sum(satd_8x4(d[0], d[1], d[2], d[3]));
+    } else if constexpr (H == 4) {
+        static_assert(W == 8);
+        __m128i d[4];
+        for (int k = 0; k < 4; ++k)
+            d[k] = diff8(load8(row8(src, k, src_step)), load8(row8(ref, k, ref_step)));
+        return twice_sum(satd_8x4(d[0], d[1], d[2], d[3]));
+    } else if constexpr (W == 8 && H == 8) {
+        __m256i d[4];
+        for (int k = 0; k < 4; ++k)
+            d[k] = diff8(rows_y_y4(src, src_step, k), rows_y_y4(ref, ref_step, k));
+        const __m256i m = satd_8x4(d[0], d[1], d[2], d[3]);
+        return twice_sum(_mm_add_epi16(_mm256_castsi256_si128(m), _mm256_extracti128_si256(m, 1)));
     } else {
-        static_assert(W == 8 || W == 16);
-        __m128i acc = _mm_setzero_si128();
-#pragma GCC unroll 4
-        for (int y = 0; y < H; y += 4) {
-            __m128i lo[4], hi[4];
+        static_assert(W == 16 || (W == 8 && H == 16));
+        constexpr int kRows = W == 16 ? 8 : 16;  // rows per satd_16x4 step
+        __m256i acc = _mm256_setzero_si256();
+        for (int y = 0; y < H; y += kRows) {
+            __m256i s[4], r[4];
             for (int k = 0; k < 4; ++k) {
-                if constexpr (W == 16) {
-                    const __m128i s = load16(row8(src, y + k, src_step));
-                    const __m128i r = load16(row8(ref, y + k, ref_step));
-                    lo[k] = diff8(s, r);
-                    hi[k] = diff8_hi(s, r);
-                } else {
-                    lo[k] =
-                        diff8(load8(row8(src, y + k, src_step)), load8(row8(ref, y + k, ref_step)));
-                }
+                s[k] = rows16<W>(row8(src, y, src_step), src_step, k);
+                r[k] = rows16<W>(row8(ref, y, ref_step), ref_step, k);
             }
-            acc = _mm_add_epi16(acc, satd_8x4(lo[0], lo[1], lo[2], lo[3]));
-            if constexpr (W == 16) acc = _mm_add_epi16(acc, satd_8x4(hi[0], hi[1], hi[2], hi[3]));
+            acc = add16(acc, satd_16x4(s, r));
         }
-        return twice_sum(acc);
+        return twice_sum(
+            _mm_add_epi16(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1)));
     }
 }
 
@@ -156,39 +247,32 @@ OPX_INLINE void hadamard8(V (&v)[8], Add add, Sub sub, int stages = 3) noexcept 
             }
 }
 
-OPX_INLINE void transpose8x8_epi16(__m128i (&r)[8]) noexcept {
-    const __m128i t0 = _mm_unpacklo_epi16(r[0], r[1]), t1 = _mm_unpackhi_epi16(r[0], r[1]);
-    const __m128i t2 = _mm_unpacklo_epi16(r[2], r[3]), t3 = _mm_unpackhi_epi16(r[2], r[3]);
-    const __m128i t4 = _mm_unpacklo_epi16(r[4], r[5]), t5 = _mm_unpackhi_epi16(r[4], r[5]);
-    const __m128i t6 = _mm_unpacklo_epi16(r[6], r[7]), t7 = _mm_unpackhi_epi16(r[6], r[7]);
-    const __m128i u0 = _mm_unpacklo_epi32(t0, t2), u1 = _mm_unpackhi_epi32(t0, t2);
-    const __m128i u2 = _mm_unpacklo_epi32(t1, t3), u3 = _mm_unpackhi_epi32(t1, t3);
-    const __m128i u4 = _mm_unpacklo_epi32(t4, t6), u5 = _mm_unpackhi_epi32(t4, t6);
-    const __m128i u6 = _mm_unpacklo_epi32(t5, t7), u7 = _mm_unpackhi_epi32(t5, t7);
-    r[0] = _mm_unpacklo_epi64(u0, u4);
-    r[1] = _mm_unpackhi_epi64(u0, u4);
-    r[2] = _mm_unpacklo_epi64(u1, u5);
-    r[3] = _mm_unpackhi_epi64(u1, u5);
-    r[4] = _mm_unpacklo_epi64(u2, u6);
-    r[5] = _mm_unpackhi_epi64(u2, u6);
-    r[6] = _mm_unpacklo_epi64(u3, u7);
-    r[7] = _mm_unpackhi_epi64(u3, u7);
-}
-
-// Rows transformed (3 stages), transposed, columns transformed (2 stages), the last stage as
-// 2 × max: lanes at most 32 × 255 = 8160, four of them summed per lane ≤ 32640.
+// Rows k and k + 4 in the two 128-bit halves of d[k]. The vertical stages at distance 1 and 2
+// run between the vectors; each half is transposed to two columns per vector ([c0 | c1],
+// [c2 | c3], [c4 | c5], [c6 | c7]), so that the horizontal stages at distance 2 and 4 run between
+// the vectors too, and the one at distance 1 once the 64-bit halves are regrouped. The last stage,
+// vertical at distance 4, pairs the two 128-bit halves and is taken as 2 × max: lanes at most
+// 32 × 255 = 8160, four of them summed per lane ≤ 32640.
 std::int32_t sat8x8d(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
                      std::int32_t ref_step) noexcept {
-    __m128i d[8];
-    for (int y = 0; y < 8; ++y) d[y] = diff8_at(row8(src, y, src_step), row8(ref, y, ref_step));
-    const auto add = [](__m128i a, __m128i b) { return _mm_add_epi16(a, b); };
-    const auto sub = [](__m128i a, __m128i b) { return _mm_sub_epi16(a, b); };
-    hadamard8(d, add, sub);
-    transpose8x8_epi16(d);
-    hadamard8(d, add, sub, 2);
-    __m128i m[4];
-    for (int i = 0; i < 4; ++i) m[i] = _mm_max_epi16(_mm_abs_epi16(d[i]), _mm_abs_epi16(d[i + 4]));
-    return twice_sum(_mm_add_epi16(_mm_add_epi16(m[0], m[1]), _mm_add_epi16(m[2], m[3])));
+    __m256i d[4];
+    for (int k = 0; k < 4; ++k)
+        d[k] = diff8(rows_y_y4(src, src_step, k), rows_y_y4(ref, ref_step, k));
+    hadamard4(d);
+    const __m256i x0 = unpacklo16(d[0], d[1]), x1 = unpackhi16(d[0], d[1]);
+    const __m256i x2 = unpacklo16(d[2], d[3]), x3 = unpackhi16(d[2], d[3]);
+    __m256i c[4] = {unpacklo32(x0, x2), unpackhi32(x0, x2), unpacklo32(x1, x3), unpackhi32(x1, x3)};
+    hadamard4(c);
+    const __m256i z0 = unpacklo64(c[0], c[1]), z1 = unpackhi64(c[0], c[1]);
+    const __m256i z2 = unpacklo64(c[2], c[3]), z3 = unpackhi64(c[2], c[3]);
+    const __m256i w0 = abs16(add16(z0, z1)), w1 = abs16(sub16(z0, z1));
+    const __m256i w2 = abs16(add16(z2, z3)), w3 = abs16(sub16(z2, z3));
+    const __m256i m01 =
+        max16(_mm256_permute2x128_si256(w0, w1, 0x20), _mm256_permute2x128_si256(w0, w1, 0x31));
+    const __m256i m23 =
+        max16(_mm256_permute2x128_si256(w2, w3, 0x20), _mm256_permute2x128_si256(w2, w3, 0x31));
+    const __m256i m = add16(m01, m23);
+    return twice_sum(_mm_add_epi16(_mm256_castsi256_si128(m), _mm256_extracti128_si256(m, 1)));
 }
 
 // 16-bit samples: exact differences (within ±65535) in 32-bit lanes, one row per 256-bit vector;
