@@ -265,14 +265,14 @@ std::int32_t sat8x8d(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
     hadamard4(c);
     const __m256i z0 = unpacklo64(c[0], c[1]), z1 = unpackhi64(c[0], c[1]);
     const __m256i z2 = unpacklo64(c[2], c[3]), z3 = unpackhi64(c[2], c[3]);
-    const __m256i w0 = abs16(add16(z0, z1)), w1 = abs16(sub16(z0, z1));
-    const __m256i w2 = abs16(add16(z2, z3)), w3 = abs16(sub16(z2, z3));
-    const __m256i m01 =
-        max16(_mm256_permute2x128_si256(w0, w1, 0x20), _mm256_permute2x128_si256(w0, w1, 0x31));
-    const __m256i m23 =
-        max16(_mm256_permute2x128_si256(w2, w3, 0x20), _mm256_permute2x128_si256(w2, w3, 0x31));
-    const __m256i m = add16(m01, m23);
-    return twice_sum(_mm_add_epi16(_mm256_castsi256_si128(m), _mm256_extracti128_si256(m, 1)));
+    // The halves are paired by extraction rather than a 128-bit permute, which some processors
+    // split into many micro-operations.
+    const auto max_halves = [](__m256i w) {
+        return max16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
+    };
+    const __m128i m0 = max_halves(abs16(add16(z0, z1))), m1 = max_halves(abs16(sub16(z0, z1)));
+    const __m128i m2 = max_halves(abs16(add16(z2, z3))), m3 = max_halves(abs16(sub16(z2, z3)));
+    return twice_sum(add16(add16(m0, m1), add16(m2, m3)));
 }
 
 // 16-bit samples: exact differences (within ±65535) in 32-bit lanes, one row per 256-bit vector;
