@@ -43,6 +43,7 @@ struct V16 {
     static __m256i min(__m256i a, __m256i b) noexcept { return _mm256_min_epi16(a, b); }
     static __m256i max(__m256i a, __m256i b) noexcept { return _mm256_max_epi16(a, b); }
     static __m256i sra(__m256i a, int n) noexcept { return _mm256_srai_epi16(a, n); }
+    static __m256i srl(__m256i a, int n) noexcept { return _mm256_srli_epi16(a, n); }
     static __m256i sll(__m256i a, int n) noexcept { return _mm256_slli_epi16(a, n); }
     // (a + b + 1) >> 1 for non-negative lanes.
     static __m256i avg(__m256i a, __m256i b) noexcept { return _mm256_avg_epu16(a, b); }
@@ -66,6 +67,7 @@ struct V32 {
     static __m256i min(__m256i a, __m256i b) noexcept { return _mm256_min_epi32(a, b); }
     static __m256i max(__m256i a, __m256i b) noexcept { return _mm256_max_epi32(a, b); }
     static __m256i sra(__m256i a, int n) noexcept { return _mm256_srai_epi32(a, n); }
+    static __m256i srl(__m256i a, int n) noexcept { return _mm256_srli_epi32(a, n); }
     static __m256i sll(__m256i a, int n) noexcept { return _mm256_slli_epi32(a, n); }
     static __m256i avg(__m256i a, __m256i b) noexcept {
         return _mm256_srli_epi32(_mm256_add_epi32(_mm256_add_epi32(a, b), _mm256_set1_epi32(1)), 1);
@@ -102,23 +104,32 @@ OPX_INLINE void filter(Lines<O>& l, const Params<O>& e) noexcept {
     const V dpq = O::sub(l.q0, l.p0);
     const V adpq = O::abs(dpq);
     // The masks of the lanes to filter, as a shallow tree: the bS masks do not depend on the
-    // samples.
+    // samples, and |p1 − p0| and |q1 − q0| meet one beta test through their maximum.
     const V bs_strong = O::gt(e.bs, O::set1(3));
     const V bs_weak = O::bandnot(bs_strong, O::gt(e.bs, zero));
-    const V near_p = O::band(O::gt(e.alpha, adpq), O::gt(e.beta, O::abs(O::sub(l.p1, l.p0))));
-    const V near_q = O::gt(e.beta, O::abs(O::sub(l.q1, l.q0)));
-    const V weak = O::band(near_p, O::band(near_q, bs_weak));
-    const V strong = O::band(near_p, O::band(near_q, bs_strong));
+    const V side = O::max(O::abs(O::sub(l.p1, l.p0)), O::abs(O::sub(l.q1, l.q0)));
+    const V near = O::band(O::gt(e.alpha, adpq), O::gt(e.beta, side));
+    const V weak = O::band(near, bs_weak);
+    const V strong = O::band(near, bs_strong);
 
     // bS < 4 (clause 8.7.2.3).
     V ap = zero, aq = zero;
     V delta = O::sra(O::add(O::sll(dpq, 2), O::add(O::sub(l.p1, l.q1), O::set1(4))), 3);
+    V p1 = l.p1, q1 = l.q1, p2 = l.p2, q2 = l.q2;
     if constexpr (Luma) {
         ap = O::gt(e.beta, O::abs(O::sub(l.p2, l.p0)));  // all ones where ap < beta
         aq = O::gt(e.beta, O::abs(O::sub(l.q2, l.q0)));
-        // Lanes outside `weak` get tC 0, hence delta 0.
-        const V tc = O::band(O::sub(O::sub(e.tc0, ap), aq), weak);
+        // Lanes outside `weak` get tC 0, hence delta 0, and keep p1 and q1.
+        const V apw = O::band(ap, weak), aqw = O::band(aq, weak);
+        const V tc = O::sub(O::sub(O::band(e.tc0, weak), apw), aqw);
         delta = O::min(O::max(delta, O::sub(zero, tc)), tc);
+        // (p2 + ((p0 + q0 + 1) >> 1) − 2·p1) >> 1 is ((p2 + avg) >> 1) − p1: 2·p1 is even.
+        const V avg = O::avg(l.p0, l.q0);
+        const V ntc0 = O::sub(zero, e.tc0);
+        const V dp = O::sub(O::srl(O::add(l.p2, avg), 1), l.p1);
+        const V dq = O::sub(O::srl(O::add(l.q2, avg), 1), l.q1);
+        p1 = O::add(l.p1, O::band(O::min(O::max(dp, ntc0), e.tc0), apw));
+        q1 = O::add(l.q1, O::band(O::min(O::max(dq, ntc0), e.tc0), aqw));
     } else {
         // Chroma's tC does not depend on the samples: the delta is clipped first and masked
         // last, which keeps the masks off the path from the loads to the stores.
@@ -127,17 +138,6 @@ OPX_INLINE void filter(Lines<O>& l, const Params<O>& e) noexcept {
     }
     V p0 = O::clip(O::add(l.p0, delta), l.p0, weak, e.max_value);
     V q0 = O::clip(O::sub(l.q0, delta), l.q0, weak, e.max_value);
-    V p1 = l.p1, q1 = l.q1, p2 = l.p2, q2 = l.q2;
-    if constexpr (Luma) {
-        const V avg = O::avg(l.p0, l.q0);
-        const V ntc0 = O::sub(zero, e.tc0);
-        V dp = O::sra(O::sub(O::add(l.p2, avg), O::add(l.p1, l.p1)), 1);
-        V dq = O::sra(O::sub(O::add(l.q2, avg), O::add(l.q1, l.q1)), 1);
-        dp = O::band(O::band(O::min(O::max(dp, ntc0), e.tc0), ap), weak);
-        dq = O::band(O::band(O::min(O::max(dq, ntc0), e.tc0), aq), weak);
-        p1 = O::add(l.p1, dp);
-        q1 = O::add(l.q1, dq);
-    }
 
     // bS = 4 (clause 8.7.2.4).
     if (e.strong) {
