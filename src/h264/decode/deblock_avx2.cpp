@@ -348,23 +348,31 @@ OPX_INLINE bool all_zero16(const Opx8u* bs) noexcept {
 }
 
 // The edges lie four rows apart and each reads rows −4..3 around it, so edge e + 1 reads what
-// edge e wrote: rows −4..15 stay in registers for the whole macroblock, loaded and stored once.
+// edge e wrote: its p3..p1 are edge e's q0..q2 carried in registers, its p0 edge e's q3, and
+// only its q0..q3 are loaded. Rows are stored once, when no later edge can change them.
 OpxResult luma_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
                     const Opx8u* tc0, const Opx8u* bs) noexcept {
     if (all_zero16(bs)) return opxOk;
-    __m256i r[20];  // rows −4..15
-    for (int i = 0; i < 20; ++i) r[i] = load_row16(p + (i - 4) * step);
+    Lines<V16> l;
+    l.p3 = load_row16(p - 4 * step);
+    l.p2 = load_row16(p - 3 * step);
+    l.p1 = load_row16(p - 2 * step);
+    l.p0 = load_row16(p - step);
     for (int e = 0; e < 4; ++e) {
+        Opx8u* q = p + 4 * e * step;
+        l.q0 = load_row16(q);
+        l.q1 = load_row16(q + step);
+        l.q2 = load_row16(q + 2 * step);
+        l.q3 = load_row16(q + 3 * step);
         const std::uint32_t b = word4(bs + 4 * e);
-        if (b == 0) continue;
-        const Params<V16> prm =
-            edge_params16(b, word4(tc0 + 4 * e), alpha[e ? 1 : 0], beta[e ? 1 : 0]);
-        __m256i* x = r + 4 * e;
-        Lines<V16> l = {x[0], x[1], x[2], x[3], x[4], x[5], x[6], x[7]};
-        filter<V16, true>(l, prm);
-        x[1] = l.p2, x[2] = l.p1, x[3] = l.p0, x[4] = l.q0, x[5] = l.q1, x[6] = l.q2;
+        if (b != 0)
+            filter<V16, true>(
+                l, edge_params16(b, word4(tc0 + 4 * e), alpha[e ? 1 : 0], beta[e ? 1 : 0]));
+        store_rows16(q - 3 * step, q - 2 * step, l.p2, l.p1);
+        store_rows16(q - step, q, l.p0, l.q0);
+        l = {l.q0, l.q1, l.q2, l.q3, l.q3, l.q3, l.q3, l.q3};
     }
-    for (int i = 1; i < 19; i += 2) store_rows16(p + (i - 4) * step, p + (i - 3) * step, r[i], r[i + 1]);
+    store_rows16(p + 13 * step, p + 14 * step, l.p2, l.p1);
     return opxOk;
 }
 
