@@ -376,22 +376,30 @@ OpxResult luma_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx
     return opxOk;
 }
 
+// As for horizontal edges, edge e + 1 reads columns edge e wrote, and stores of eight columns
+// reloaded four columns on would not forward: columns −4..15 are transposed in once, as three
+// blocks of eight (the last overlapping the second), and out once, when all edges are done.
 OpxResult luma_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
                     const Opx8u* tc0, const Opx8u* bs) noexcept {
     if (all_zero16(bs)) return opxOk;
+    __m256i c[20];  // columns −4..15
+    load_columns<16>(p - 4, step, c);
+    load_columns<16>(p + 4, step, c + 8);
+    __m256i last[8];  // columns 8..15
+    load_columns<16>(p + 8, step, last);
+    for (int k = 0; k < 4; ++k) c[16 + k] = last[4 + k];
     for (int e = 0; e < 4; ++e) {
         const std::uint32_t b = word4(bs + 4 * e);
         if (b == 0) continue;
-        const Params<V16> prm =
-            edge_params16(b, word4(tc0 + 4 * e), alpha[e ? 1 : 0], beta[e ? 1 : 0]);
-        Opx8u* q = p + 4 * e - 4;  // column p3
-        __m256i c[8];
-        load_columns<16>(q, step, c);
-        Lines<V16> l = {c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7]};
-        filter<V16, true>(l, prm);
-        c[1] = l.p2, c[2] = l.p1, c[3] = l.p0, c[4] = l.q0, c[5] = l.q1, c[6] = l.q2;
-        store_columns<16>(q, step, c);
+        __m256i* x = c + 4 * e;
+        Lines<V16> l = {x[0], x[1], x[2], x[3], x[4], x[5], x[6], x[7]};
+        filter<V16, true>(
+            l, edge_params16(b, word4(tc0 + 4 * e), alpha[e ? 1 : 0], beta[e ? 1 : 0]));
+        x[1] = l.p2, x[2] = l.p1, x[3] = l.p0, x[4] = l.q0, x[5] = l.q1, x[6] = l.q2;
     }
+    store_columns<16>(p - 4, step, c);
+    store_columns<16>(p + 4, step, c + 8);
+    store_columns<16>(p + 8, step, c + 12);
     return opxOk;
 }
 
