@@ -350,15 +350,18 @@ OPX_INLINE bool all_zero16(const Opx8u* bs) noexcept {
 // The edges lie four rows apart and each reads rows −4..3 around it, so edge e + 1 reads what
 // edge e wrote: its p3..p1 are edge e's q0..q2 carried in registers, its p0 edge e's q3, and
 // only its q0..q3 are loaded. Rows are stored once, when no later edge can change them.
-OpxResult luma_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
-                    const Opx8u* tc0, const Opx8u* bs) noexcept {
-    if (all_zero16(bs)) return opxOk;
+// Without the top edge, rows −4..−1 are neither read nor written: the window starts at edge 1.
+template <bool Top>
+OPX_INLINE void luma_hor_mb(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                            const Opx8u* tc0, const Opx8u* bs) noexcept {
+    constexpr int first = Top ? 0 : 1;
+    const Opx8u* const start = p + 4 * first * step;
     Lines<V16> l;
-    l.p3 = load_row16(p - 4 * step);
-    l.p2 = load_row16(p - 3 * step);
-    l.p1 = load_row16(p - 2 * step);
-    l.p0 = load_row16(p - step);
-    for (int e = 0; e < 4; ++e) {
+    l.p3 = load_row16(start - 4 * step);
+    l.p2 = load_row16(start - 3 * step);
+    l.p1 = load_row16(start - 2 * step);
+    l.p0 = load_row16(start - step);
+    for (int e = first; e < 4; ++e) {
         Opx8u* q = p + 4 * e * step;
         l.q0 = load_row16(q);
         l.q1 = load_row16(q + step);
@@ -373,33 +376,62 @@ OpxResult luma_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx
         l = {l.q0, l.q1, l.q2, l.q3, l.q3, l.q3, l.q3, l.q3};
     }
     store_rows16(p + 13 * step, p + 14 * step, l.p2, l.p1);
+}
+
+OpxResult luma_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                    const Opx8u* tc0, const Opx8u* bs) noexcept {
+    if (all_zero16(bs)) return opxOk;
+    if (word4(bs) != 0)
+        luma_hor_mb<true>(p, step, alpha, beta, tc0, bs);
+    else
+        luma_hor_mb<false>(p, step, alpha, beta, tc0, bs);
     return opxOk;
 }
 
 // As for horizontal edges, edge e + 1 reads columns edge e wrote, and stores of eight columns
 // reloaded four columns on would not forward: columns −4..15 are transposed in once, as three
 // blocks of eight (the last overlapping the second), and out once, when all edges are done.
-OpxResult luma_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
-                    const Opx8u* tc0, const Opx8u* bs) noexcept {
-    if (all_zero16(bs)) return opxOk;
+// Without the left edge, columns 0..15 as two blocks (the left neighbour is not touched).
+template <bool Left>
+OPX_INLINE void luma_ver_mb(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                            const Opx8u* tc0, const Opx8u* bs) noexcept {
     __m256i c[20];  // columns −4..15
-    load_columns<16>(p - 4, step, c);
-    load_columns<16>(p + 4, step, c + 8);
-    __m256i last[8];  // columns 8..15
-    load_columns<16>(p + 8, step, last);
-    for (int k = 0; k < 4; ++k) c[16 + k] = last[4 + k];
-    for (int e = 0; e < 4; ++e) {
+    if constexpr (Left) {
+        load_columns<16>(p - 4, step, c);
+        load_columns<16>(p + 4, step, c + 8);
+        __m256i last[8];  // columns 8..15
+        load_columns<16>(p + 8, step, last);
+        for (int k = 0; k < 4; ++k) c[16 + k] = last[4 + k];
+    } else {
+        load_columns<16>(p, step, c + 4);
+        load_columns<16>(p + 8, step, c + 12);
+    }
+    for (int e = Left ? 0 : 1; e < 4; ++e) {
         const std::uint32_t b = word4(bs + 4 * e);
         if (b == 0) continue;
         __m256i* x = c + 4 * e;
         Lines<V16> l = {x[0], x[1], x[2], x[3], x[4], x[5], x[6], x[7]};
-        filter<V16, true>(
-            l, edge_params16(b, word4(tc0 + 4 * e), alpha[e ? 1 : 0], beta[e ? 1 : 0]));
+        filter<V16, true>(l,
+                          edge_params16(b, word4(tc0 + 4 * e), alpha[e ? 1 : 0], beta[e ? 1 : 0]));
         x[1] = l.p2, x[2] = l.p1, x[3] = l.p0, x[4] = l.q0, x[5] = l.q1, x[6] = l.q2;
     }
-    store_columns<16>(p - 4, step, c);
-    store_columns<16>(p + 4, step, c + 8);
-    store_columns<16>(p + 8, step, c + 12);
+    if constexpr (Left) {
+        store_columns<16>(p - 4, step, c);
+        store_columns<16>(p + 4, step, c + 8);
+        store_columns<16>(p + 8, step, c + 12);
+    } else {
+        store_columns<16>(p, step, c + 4);
+        store_columns<16>(p + 8, step, c + 12);
+    }
+}
+
+OpxResult luma_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                    const Opx8u* tc0, const Opx8u* bs) noexcept {
+    if (all_zero16(bs)) return opxOk;
+    if (word4(bs) != 0)
+        luma_ver_mb<true>(p, step, alpha, beta, tc0, bs);
+    else
+        luma_ver_mb<false>(p, step, alpha, beta, tc0, bs);
     return opxOk;
 }
 
