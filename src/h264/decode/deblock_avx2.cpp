@@ -14,7 +14,9 @@
 // together) whose bS are all zero is not loaded; the strong-filter arithmetic is skipped when no
 // lane of the vectors has bS ≥ 4. Edges of a chroma set lie four samples apart and each reads
 // two samples and writes one on either side of it, so they never see each other's writes and are
-// filtered together in one set of vectors.
+// filtered together in one set of vectors. Luma edges lie four lines apart and each reads four
+// lines on either side, so each edge reads what the previous one wrote: the lines of a
+// macroblock stay in registers from edge to edge and are loaded and stored once.
 #include <immintrin.h>
 
 #include <algorithm>
