@@ -617,39 +617,37 @@ OpxResult add8x8(const Opx8u* pred, Opx32s pred_step, const Opx16s* coeffs, Opx8
         idct8_pass_pairs(_mm256_unpacklo_epi16(l0, h0), _mm256_unpackhi_epi16(l0, h0),
                          _mm256_unpacklo_epi16(l1, h1), _mm256_unpackhi_epi16(l1, h1), o);
     }
-    // o: [F0 | F1], [F7 | F6], [F3 | F2], [F4 | F5]. Whole rows in 128-bit halves, [F0 | F3],
-    // [F1 | F2], [F7 | F4], [F6 | F5], before the prediction is involved: its rows are loaded in
-    // the same pairs and widened in-lane. All are read before any row is written, so pred may be
-    // dst.
-    const __m256i k32 = _mm256_set1_epi16(32);
-    __m256i r[4];
-    for (int k = 0; k < 2; ++k) {
-        const __m256i x = o[k], y = o[k + 2];
-        const __m256i lo = _mm256_inserti128_si256(x, _mm256_castsi256_si128(y), 1);
-        const __m256i hi = _mm256_permute2x128_si256(x, y, 0x31);
-        r[2 * k] = _mm256_srai_epi16(_mm256_adds_epi16(_mm256_unpacklo_epi64(lo, hi), k32), 6);
-        r[2 * k + 1] = _mm256_srai_epi16(_mm256_adds_epi16(_mm256_unpackhi_epi64(lo, hi), k32), 6);
-    }
-    static constexpr int kRows[4][2] = {{0, 3}, {1, 2}, {7, 4}, {6, 5}};
-    auto pred_rows = [pred, pred_step](const int* y) {
+    // o: [F0 | F1], [F7 | F6], [F3 | F2], [F4 | F5]. The prediction rows in the same layout:
+    // two rows in the four 64-bit lanes, widened by a byte shuffle taking columns 0..3 in the
+    // low 128-bit lane and 4..7 in the high one. All are read before any row is written, so pred
+    // may be dst.
+    static constexpr int kRows[4][2] = {{0, 1}, {7, 6}, {3, 2}, {4, 5}};
+    const __m256i widen = _mm256_setr_epi8(0, -1, 1, -1, 2, -1, 3, -1, 8, -1, 9, -1, 10, -1, 11, -1,
+                                           4, -1, 5, -1, 6, -1, 7, -1, 12, -1, 13, -1, 14, -1, 15, -1);
+    auto pred_rows = [pred, pred_step, widen](const int* y) {
         std::int64_t a, b;
         std::memcpy(&a, row_at(pred, pred_step, y[0]), 8);
         std::memcpy(&b, row_at(pred, pred_step, y[1]), 8);
-        return _mm256_unpacklo_epi8(
-            _mm256_blend_epi32(_mm256_set1_epi64x(a), _mm256_set1_epi64x(b), 0xF0),
-            _mm256_setzero_si256());
+        return _mm256_shuffle_epi8(
+            _mm256_blend_epi32(_mm256_set1_epi64x(a), _mm256_set1_epi64x(b), 0xCC), widen);
     };
     __m256i p[4];
     for (int i = 0; i < 4; ++i) p[i] = pred_rows(kRows[i]);
+    const __m256i k32 = _mm256_set1_epi16(32);
     // The residuals lie in -512..511 and the prediction in 0..255: plain 16-bit sums are exact.
+    for (int i = 0; i < 4; ++i)
+        o[i] = _mm256_add_epi16(p[i], _mm256_srai_epi16(_mm256_adds_epi16(o[i], k32), 6));
+    // Bytes [F0 F1 F7 F6 (columns 0..3) | the same (4..7)], then rows 3, 2, 4, 5.
     for (int k = 0; k < 2; ++k) {
-        const __m256i x = _mm256_packus_epi16(_mm256_add_epi16(p[2 * k], r[2 * k]),
-                                              _mm256_add_epi16(p[2 * k + 1], r[2 * k + 1]));
+        const __m256i x = _mm256_packus_epi16(o[2 * k], o[2 * k + 1]);
         const __m128i lo = _mm256_castsi256_si128(x), hi = _mm256_extracti128_si256(x, 1);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, dst_step, kRows[2 * k][0])), lo);
-        store_high64(row_at(dst, dst_step, kRows[2 * k + 1][0]), lo);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, dst_step, kRows[2 * k][1])), hi);
-        store_high64(row_at(dst, dst_step, kRows[2 * k + 1][1]), hi);
+        const __m128i r01 = _mm_unpacklo_epi32(lo, hi), r23 = _mm_unpackhi_epi32(lo, hi);
+        const int* y0 = kRows[2 * k];
+        const int* y1 = kRows[2 * k + 1];
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, dst_step, y0[0])), r01);
+        store_high64(row_at(dst, dst_step, y0[1]), r01);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, dst_step, y1[0])), r23);
+        store_high64(row_at(dst, dst_step, y1[1]), r23);
     }
     return opxOk;
 }
