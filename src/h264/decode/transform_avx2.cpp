@@ -4,8 +4,9 @@
 //
 // 4x4 blocks of 16-bit values live in two 128-bit registers holding two 4-element vectors each,
 // [v0 | v1] and [v2 | v3]; a transform pass works on the vectors of one index, so the block is
-// transposed before each pass (four unpacks). 8x8 blocks of 16-bit values live in eight 128-bit
-// registers, 8x8 blocks of 32-bit values in eight 256-bit registers.
+// transposed before each pass (four unpacks). 8x8 blocks of 16-bit values live in four 256-bit
+// registers holding two vectors each (see add8x8), 8x8 blocks of 32-bit values in eight 256-bit
+// registers.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -544,6 +545,29 @@ inline void idct8_pass(typename A::V* d) noexcept {
     d[7] = A::sub(f0, f7);
 }
 
+void add8x8_high(const Opx16u* pred, std::int32_t pred_step, const Opx32s* coeffs, Opx16u* dst,
+                 std::int32_t dst_step, int max_sample) noexcept {
+    __m256i r[8];
+    for (int i = 0; i < 8; ++i) r[i] = load256(coeffs + 8 * i);
+    transpose8x8_epi32(r);
+    idct8_pass<Wrap32x8>(r);
+    transpose8x8_epi32(r);
+    idct8_pass<Wrap32x8>(r);
+    const __m256i k32 = _mm256_set1_epi32(32), zero = _mm256_setzero_si256();
+    const __m256i top = _mm256_set1_epi32(max_sample);
+    __m256i p[8];
+    for (int y = 0; y < 8; ++y) p[y] = _mm256_cvtepu16_epi32(load128(row_at(pred, pred_step, y)));
+    for (int y = 0; y < 8; ++y) {
+        const __m256i s = _mm256_add_epi32(p[y], _mm256_srai_epi32(_mm256_add_epi32(r[y], k32), 6));
+        r[y] = _mm256_min_epi32(_mm256_max_epi32(s, zero), top);
+    }
+    for (int y = 0; y < 8; ++y) {
+        const __m256i packed = _mm256_packus_epi32(r[y], r[y]);  // values already 0..max
+        store128(row_at(dst, dst_step, y),
+                 _mm256_castsi256_si128(_mm256_permute4x64_epi64(packed, 0x08)));
+    }
+}
+
 // ---- 8x8, 16-bit lanes: two vectors per 256-bit register ----------------------------------
 //
 // A register holds two 8-element vectors a, b as [a0..3 b0..3 | a4..7 b4..7], written [a | b]:
@@ -570,13 +594,13 @@ inline void idct8_pass_pairs(__m256i x02, __m256i x46, __m256i x13, __m256i x57,
     const __m256i e02 = pair_of(e06, swap_pair(e24)), e64 = pair_of(swap_pair(e06), e24);
     const __m256i f02 = _mm256_adds_epi16(e02, e64), f64 = _mm256_subs_epi16(e02, e64);
     const __m256i x31 = swap_pair(x13), x75 = swap_pair(x57);
-    const __m256i s = _mm256_adds_epi16(x31, x57);  // [d3 + d5 | d1 + d7]
-    const __m256i t = _mm256_subs_epi16(x57, x31);  // [d5 - d3 | d7 - d1]
+    const __m256i s = _mm256_adds_epi16(x31, x57);                   // [d3 + d5 | d1 + d7]
+    const __m256i t = _mm256_subs_epi16(x57, x31);                   // [d5 - d3 | d7 - d1]
     const __m256i y15 = pair_of(x13, x75), y73 = pair_of(x75, x13);  // [d1 | d5], [d7 | d3]
-    const __m256i e75 = _mm256_adds_epi16(_mm256_adds_epi16(pair_of(s, t), y15),
-                                          _mm256_srai_epi16(y15, 1));
-    const __m256i e13 = _mm256_subs_epi16(_mm256_subs_epi16(pair_of(t, s), y73),
-                                          _mm256_srai_epi16(y73, 1));
+    const __m256i e75 =
+        _mm256_adds_epi16(_mm256_adds_epi16(pair_of(s, t), y15), _mm256_srai_epi16(y15, 1));
+    const __m256i e13 =
+        _mm256_subs_epi16(_mm256_subs_epi16(pair_of(t, s), y73), _mm256_srai_epi16(y73, 1));
     const __m256i f13 = _mm256_adds_epi16(e13, _mm256_srai_epi16(e75, 2));
     const __m256i h13 = _mm256_srai_epi16(e13, 2);
     const __m256i f75 = _mm256_subs_epi16(pair_of(e75, h13), pair_of(h13, e75));
@@ -622,8 +646,9 @@ OpxResult add8x8(const Opx8u* pred, Opx32s pred_step, const Opx16s* coeffs, Opx8
     // low 128-bit lane and 4..7 in the high one. All are read before any row is written, so pred
     // may be dst.
     static constexpr int kRows[4][2] = {{0, 1}, {7, 6}, {3, 2}, {4, 5}};
-    const __m256i widen = _mm256_setr_epi8(0, -1, 1, -1, 2, -1, 3, -1, 8, -1, 9, -1, 10, -1, 11, -1,
-                                           4, -1, 5, -1, 6, -1, 7, -1, 12, -1, 13, -1, 14, -1, 15, -1);
+    const __m256i widen =
+        _mm256_setr_epi8(0, -1, 1, -1, 2, -1, 3, -1, 8, -1, 9, -1, 10, -1, 11, -1, 4, -1, 5, -1, 6,
+                         -1, 7, -1, 12, -1, 13, -1, 14, -1, 15, -1);
     auto pred_rows = [pred, pred_step, widen](const int* y) {
         std::int64_t a, b;
         std::memcpy(&a, row_at(pred, pred_step, y[0]), 8);
@@ -650,29 +675,6 @@ OpxResult add8x8(const Opx8u* pred, Opx32s pred_step, const Opx16s* coeffs, Opx8
         store_high64(row_at(dst, dst_step, y1[1]), r23);
     }
     return opxOk;
-}
-
-void add8x8_high(const Opx16u* pred, std::int32_t pred_step, const Opx32s* coeffs, Opx16u* dst,
-                 std::int32_t dst_step, int max_sample) noexcept {
-    __m256i r[8];
-    for (int i = 0; i < 8; ++i) r[i] = load256(coeffs + 8 * i);
-    transpose8x8_epi32(r);
-    idct8_pass<Wrap32x8>(r);
-    transpose8x8_epi32(r);
-    idct8_pass<Wrap32x8>(r);
-    const __m256i k32 = _mm256_set1_epi32(32), zero = _mm256_setzero_si256();
-    const __m256i top = _mm256_set1_epi32(max_sample);
-    __m256i p[8];
-    for (int y = 0; y < 8; ++y) p[y] = _mm256_cvtepu16_epi32(load128(row_at(pred, pred_step, y)));
-    for (int y = 0; y < 8; ++y) {
-        const __m256i s = _mm256_add_epi32(p[y], _mm256_srai_epi32(_mm256_add_epi32(r[y], k32), 6));
-        r[y] = _mm256_min_epi32(_mm256_max_epi32(s, zero), top);
-    }
-    for (int y = 0; y < 8; ++y) {
-        const __m256i packed = _mm256_packus_epi32(r[y], r[y]);  // values already 0..max
-        store128(row_at(dst, dst_step, y),
-                 _mm256_castsi256_si128(_mm256_permute4x64_epi64(packed, 0x08)));
-    }
 }
 
 // Clause 8.5.13.1, 16-bit: below qp6 6 from the exact 32-bit product, saturated; from 6 on the
