@@ -4,8 +4,9 @@
 //
 // 4x4 blocks of 16-bit values live in two 128-bit registers holding two 4-element vectors each,
 // [v0 | v1] and [v2 | v3]; a transform pass works on the vectors of one index, so the block is
-// transposed before each pass (four unpacks). 8x8 blocks of 16-bit values live in eight 128-bit
-// registers, 8x8 blocks of 32-bit values in eight 256-bit registers.
+// transposed before each pass (four unpacks). 8x8 blocks of 16-bit values live in four 256-bit
+// registers holding two vectors each (see add8x8), 8x8 blocks of 32-bit values in eight 256-bit
+// registers.
 #include <immintrin.h>
 
 #include <algorithm>
@@ -498,25 +499,6 @@ void add4x4_matrix_high(const Opx16u* pred, std::int32_t pred_step, Opx32s* coef
 
 // ---- 8x8 ------------------------------------------------------------------------------------
 
-inline void transpose8x8_epi16(__m128i* r) noexcept {
-    const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]), a1 = _mm_unpackhi_epi16(r[0], r[1]);
-    const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]), a3 = _mm_unpackhi_epi16(r[2], r[3]);
-    const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]), a5 = _mm_unpackhi_epi16(r[4], r[5]);
-    const __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]), a7 = _mm_unpackhi_epi16(r[6], r[7]);
-    const __m128i b0 = _mm_unpacklo_epi32(a0, a2), b1 = _mm_unpackhi_epi32(a0, a2);
-    const __m128i b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
-    const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
-    const __m128i b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
-    r[0] = _mm_unpacklo_epi64(b0, b4);
-    r[1] = _mm_unpackhi_epi64(b0, b4);
-    r[2] = _mm_unpacklo_epi64(b1, b5);
-    r[3] = _mm_unpackhi_epi64(b1, b5);
-    r[4] = _mm_unpacklo_epi64(b2, b6);
-    r[5] = _mm_unpackhi_epi64(b2, b6);
-    r[6] = _mm_unpacklo_epi64(b3, b7);
-    r[7] = _mm_unpackhi_epi64(b3, b7);
-}
-
 inline void transpose8x8_epi32(__m256i* r) noexcept {
     const __m256i a0 = _mm256_unpacklo_epi32(r[0], r[1]), a1 = _mm256_unpackhi_epi32(r[0], r[1]);
     const __m256i a2 = _mm256_unpacklo_epi32(r[2], r[3]), a3 = _mm256_unpackhi_epi32(r[2], r[3]);
@@ -563,27 +545,6 @@ inline void idct8_pass(typename A::V* d) noexcept {
     d[7] = A::sub(f0, f7);
 }
 
-OpxResult add8x8(const Opx8u* pred, Opx32s pred_step, const Opx16s* coeffs, Opx8u* dst,
-                 Opx32s dst_step) noexcept {
-    __m128i r[8];
-    for (int i = 0; i < 8; ++i) r[i] = load128(coeffs + 8 * i);
-    transpose8x8_epi16(r);
-    idct8_pass<Sat16>(r);
-    transpose8x8_epi16(r);
-    idct8_pass<Sat16>(r);
-    const __m128i k32 = _mm_set1_epi16(32);
-    __m128i p[8];
-    for (int y = 0; y < 8; ++y) p[y] = _mm_cvtepu8_epi16(load64(row_at(pred, pred_step, y)));
-    for (int y = 0; y < 8; ++y)
-        r[y] = _mm_adds_epi16(p[y], _mm_srai_epi16(_mm_adds_epi16(r[y], k32), 6));
-    for (int y = 0; y < 8; y += 2) {
-        const __m128i out = _mm_packus_epi16(r[y], r[y + 1]);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, dst_step, y)), out);
-        store_high64(row_at(dst, dst_step, y + 1), out);
-    }
-    return opxOk;
-}
-
 void add8x8_high(const Opx16u* pred, std::int32_t pred_step, const Opx32s* coeffs, Opx16u* dst,
                  std::int32_t dst_step, int max_sample) noexcept {
     __m256i r[8];
@@ -605,6 +566,115 @@ void add8x8_high(const Opx16u* pred, std::int32_t pred_step, const Opx32s* coeff
         store128(row_at(dst, dst_step, y),
                  _mm256_castsi256_si128(_mm256_permute4x64_epi64(packed, 0x08)));
     }
+}
+
+// ---- 8x8, 16-bit lanes: two vectors per 256-bit register ----------------------------------
+//
+// A register holds two 8-element vectors a, b as [a0..3 b0..3 | a4..7 b4..7], written [a | b]:
+// every 128-bit lane holds half of both, so exchanging the two (pshufd) and taking b from
+// another register (vpblendd) are in-lane operations. The block is four registers.
+
+// [b | a] from [a | b].
+inline __m256i swap_pair(__m256i x) noexcept {
+    return _mm256_shuffle_epi32(x, 0x4E);
+}
+// [x.a | y.b].
+inline __m256i pair_of(__m256i x, __m256i y) noexcept {
+    return _mm256_blend_epi32(x, y, 0xCC);
+}
+
+// One pass of the 8-point inverse transform (clause 8.5.13.2), every sum saturated in the
+// order transform.hpp fixes, on [d0 | d2], [d4 | d6], [d1 | d3], [d5 | d7]; the two halves of
+// a register take the same operation wherever the sums allow it (only additions are commuted).
+// Returns [g0 | g1], [g7 | g6], [g3 | g2], [g4 | g5] in o[0..3].
+inline void idct8_pass_pairs(__m256i x02, __m256i x46, __m256i x13, __m256i x57,
+                             __m256i* o) noexcept {
+    const __m256i e06 = _mm256_adds_epi16(x02, pair_of(x46, _mm256_srai_epi16(x46, 1)));
+    const __m256i e24 = _mm256_subs_epi16(pair_of(x02, _mm256_srai_epi16(x02, 1)), x46);
+    const __m256i e02 = pair_of(e06, swap_pair(e24)), e64 = pair_of(swap_pair(e06), e24);
+    const __m256i f02 = _mm256_adds_epi16(e02, e64), f64 = _mm256_subs_epi16(e02, e64);
+    const __m256i x31 = swap_pair(x13), x75 = swap_pair(x57);
+    const __m256i s = _mm256_adds_epi16(x31, x57);                   // [d3 + d5 | d1 + d7]
+    const __m256i t = _mm256_subs_epi16(x57, x31);                   // [d5 - d3 | d7 - d1]
+    const __m256i y15 = pair_of(x13, x75), y73 = pair_of(x75, x13);  // [d1 | d5], [d7 | d3]
+    const __m256i e75 =
+        _mm256_adds_epi16(_mm256_adds_epi16(pair_of(s, t), y15), _mm256_srai_epi16(y15, 1));
+    const __m256i e13 =
+        _mm256_subs_epi16(_mm256_subs_epi16(pair_of(t, s), y73), _mm256_srai_epi16(y73, 1));
+    const __m256i f13 = _mm256_adds_epi16(e13, _mm256_srai_epi16(e75, 2));
+    const __m256i h13 = _mm256_srai_epi16(e13, 2);
+    const __m256i f75 = _mm256_subs_epi16(pair_of(e75, h13), pair_of(h13, e75));
+    o[0] = _mm256_adds_epi16(f02, f75);
+    o[1] = _mm256_subs_epi16(f02, f75);
+    o[2] = _mm256_adds_epi16(f64, f13);
+    o[3] = _mm256_subs_epi16(f64, f13);
+}
+
+// Row pass: the rows, loaded as [r0 | r1], [r2 | r3], [r4 | r5], [r6 | r7] (128-bit halves),
+// become by in-lane unpacks the vector pairs of the pass, element i of a vector coming from the
+// i-th row of its lane (rows 0, 2, 4, 6 in the low lanes, 1, 3, 5, 7 in the high ones).
+// Column pass: its vectors are the rows of the row pass's results. Two 128-bit regroups put
+// columns 0..3 in the low lanes and 4..7 in the high ones, and in-lane unpacks make the pairs;
+// from the lanes' row order they come out as the pass wants them.
+OpxResult add8x8(const Opx8u* pred, Opx32s pred_step, const Opx16s* coeffs, Opx8u* dst,
+                 Opx32s dst_step) noexcept {
+    __m256i o[4];
+    {
+        const __m256i a = load256(coeffs), b = load256(coeffs + 16);
+        const __m256i c = load256(coeffs + 32), d = load256(coeffs + 48);
+        const __m256i ab0 = _mm256_unpacklo_epi16(a, b), ab1 = _mm256_unpackhi_epi16(a, b);
+        const __m256i cd0 = _mm256_unpacklo_epi16(c, d), cd1 = _mm256_unpackhi_epi16(c, d);
+        const __m256i v01 = _mm256_unpacklo_epi32(ab0, cd0), v23 = _mm256_unpackhi_epi32(ab0, cd0);
+        const __m256i v45 = _mm256_unpacklo_epi32(ab1, cd1), v67 = _mm256_unpackhi_epi32(ab1, cd1);
+        idct8_pass_pairs(_mm256_unpacklo_epi64(v01, v23), _mm256_unpacklo_epi64(v45, v67),
+                         _mm256_unpackhi_epi64(v01, v23), _mm256_unpackhi_epi64(v45, v67), o);
+    }
+    {
+        // [g0 | g1], [g2 | g3] beside [g4 | g5], [g6 | g7]: the same order in both lanes.
+        const __m256i g23 = swap_pair(o[2]), g67 = swap_pair(o[1]);
+        const __m256i x0 = _mm256_inserti128_si256(o[0], _mm256_castsi256_si128(o[3]), 1);
+        const __m256i y0 = _mm256_inserti128_si256(g23, _mm256_castsi256_si128(g67), 1);
+        const __m256i x1 = _mm256_permute2x128_si256(o[0], o[3], 0x31);
+        const __m256i y1 = _mm256_permute2x128_si256(g23, g67, 0x31);
+        const __m256i l0 = _mm256_unpacklo_epi16(x0, y0), h0 = _mm256_unpackhi_epi16(x0, y0);
+        const __m256i l1 = _mm256_unpacklo_epi16(x1, y1), h1 = _mm256_unpackhi_epi16(x1, y1);
+        idct8_pass_pairs(_mm256_unpacklo_epi16(l0, h0), _mm256_unpackhi_epi16(l0, h0),
+                         _mm256_unpacklo_epi16(l1, h1), _mm256_unpackhi_epi16(l1, h1), o);
+    }
+    // o: [F0 | F1], [F7 | F6], [F3 | F2], [F4 | F5]. The prediction rows in the same layout:
+    // two rows in the four 64-bit lanes, widened by a byte shuffle taking columns 0..3 in the
+    // low 128-bit lane and 4..7 in the high one. All are read before any row is written, so pred
+    // may be dst.
+    static constexpr int kRows[4][2] = {{0, 1}, {7, 6}, {3, 2}, {4, 5}};
+    const __m256i widen =
+        _mm256_setr_epi8(0, -1, 1, -1, 2, -1, 3, -1, 8, -1, 9, -1, 10, -1, 11, -1, 4, -1, 5, -1, 6,
+                         -1, 7, -1, 12, -1, 13, -1, 14, -1, 15, -1);
+    auto pred_rows = [pred, pred_step, widen](const int* y) {
+        std::int64_t a, b;
+        std::memcpy(&a, row_at(pred, pred_step, y[0]), 8);
+        std::memcpy(&b, row_at(pred, pred_step, y[1]), 8);
+        return _mm256_shuffle_epi8(
+            _mm256_blend_epi32(_mm256_set1_epi64x(a), _mm256_set1_epi64x(b), 0xCC), widen);
+    };
+    __m256i p[4];
+    for (int i = 0; i < 4; ++i) p[i] = pred_rows(kRows[i]);
+    const __m256i k32 = _mm256_set1_epi16(32);
+    // The residuals lie in -512..511 and the prediction in 0..255: plain 16-bit sums are exact.
+    for (int i = 0; i < 4; ++i)
+        o[i] = _mm256_add_epi16(p[i], _mm256_srai_epi16(_mm256_adds_epi16(o[i], k32), 6));
+    // Bytes [F0 F1 F7 F6 (columns 0..3) | the same (4..7)], then rows 3, 2, 4, 5.
+    for (int k = 0; k < 2; ++k) {
+        const __m256i x = _mm256_packus_epi16(o[2 * k], o[2 * k + 1]);
+        const __m128i lo = _mm256_castsi256_si128(x), hi = _mm256_extracti128_si256(x, 1);
+        const __m128i r01 = _mm_unpacklo_epi32(lo, hi), r23 = _mm_unpackhi_epi32(lo, hi);
+        const int* y0 = kRows[2 * k];
+        const int* y1 = kRows[2 * k + 1];
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, dst_step, y0[0])), r01);
+        store_high64(row_at(dst, dst_step, y0[1]), r01);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, dst_step, y1[0])), r23);
+        store_high64(row_at(dst, dst_step, y1[1]), r23);
+    }
+    return opxOk;
 }
 
 // Clause 8.5.13.1, 16-bit: below qp6 6 from the exact 32-bit product, saturated; from 6 on the
