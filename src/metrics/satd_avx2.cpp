@@ -64,10 +64,9 @@ OPX_INLINE void hadamard4(V (&v)[4]) noexcept {
 template <class V>
 OPX_INLINE V satd_8x4(V r0, V r1, V r2, V r3) noexcept {
     // Vertical 4-point transform (rows).
-    const V a0 = add16(r0, r1), a1 = sub16(r0, r1);
-    const V a2 = add16(r2, r3), a3 = sub16(r2, r3);
-    const V v0 = add16(a0, a2), v1 = sub16(a0, a2);
-    const V v2 = add16(a1, a3), v3 = sub16(a1, a3);
+    V v[4] = {r0, r1, r2, r3};
+    hadamard4(v);
+    const V v0 = v[0], v1 = v[1], v2 = v[2], v3 = v[3];
     // Transpose each 4×4: y0 = [A col 0 | A col 1], y1 = [A col 2 | A col 3], y2, y3 for B.
     const V x0 = unpacklo16(v0, v1), x1 = unpackhi16(v0, v1);
     const V x2 = unpacklo16(v2, v3), x3 = unpackhi16(v2, v3);
