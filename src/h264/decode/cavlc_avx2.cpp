@@ -9,6 +9,8 @@
 //     128-bit) store, table-driven level magnitudes and branch-free look-ahead table walks all
 //     measured slower here (the walk is a chain of dependent loads; the branches on the bit
 //     position predict well enough).
+#include <immintrin.h>
+
 #include "frame/bitstream.hpp"
 #include "h264/decode/cavlc.hpp"
 
@@ -17,43 +19,97 @@ namespace {
 
 constexpr int kMaxLeadingZeros = 32;
 
-// The word reading cursor with two helpers: a look at the next bits, and a move by a signed
-// number of bits.
-class Reader : public bits::WordReader {
+// The word cursor of bits::WordReader (same words read, same position written back), held as the
+// number of unread bits of the current word, 1..32 (position + 1): a field's shift is then
+// `left - n`, and a table code's index is peeked and consumed net of its surplus in one position
+// update. The next word is read exactly when bits::WordReader would read it: when a field reaches
+// into it or ends at bit 0 of the current word (n >= left).
+class Reader {
   public:
-    using bits::WordReader::WordReader;
+    Reader(const Opx32u* p, int pos) noexcept : p_(p), left_(pos + 1) {}
+
+    const Opx32u* ptr() const noexcept { return p_; }
+    int pos() const noexcept { return left_ - 1; }
+
+    // The next n bits, 0 <= n <= 32 (0 gives 0 and reads only the current word).
+    OPX_INLINE std::uint32_t peek(int n) const noexcept {
+        const int q = left_ - n;
+        if (q > 0) return static_cast<std::uint32_t>(std::uint64_t{p_[0]} >> q) & bits::low_mask(n);
+        const std::uint64_t two = (std::uint64_t{p_[0]} << 32) | p_[1];
+        return static_cast<std::uint32_t>(two >> (q + 32)) & bits::low_mask(n);
+    }
+
+    // Moves on by 0 <= n <= 32 bits.
     OPX_INLINE void skip(int n) noexcept {
-        if (n >= 0) {
-            if (n) read(n);
-        } else {
-            unread(-n);
+        left_ -= n;
+        if (left_ <= 0) {
+            left_ += 32;
+            ++p_;
         }
     }
-    OPX_INLINE std::uint32_t peek(int n) const noexcept {
-        bits::WordReader c = *this;
-        return c.read(n);
+
+    OPX_INLINE std::uint32_t read(int n) noexcept {
+        const std::uint32_t v = peek(n);
+        skip(n);
+        return v;
     }
+
+    // bits::WordReader::leading_zeros: the count of zeros before a one bit, both consumed, or -1
+    // past `limit` zeros (the cursor then stands inside the run).
+    OPX_INLINE int leading_zeros(int limit) noexcept {
+        int n = 0;
+        for (;;) {
+            const std::uint32_t w = _bzhi_u32(p_[0], static_cast<unsigned>(left_));
+            if (OPX_LIKELY(w != 0)) {
+                const int lz = __builtin_clz(w);
+                n += lz + left_ - 32;
+                if (n > limit) return -1;
+                left_ = 31 - lz;
+                if (left_ == 0) {
+                    left_ = 32;
+                    ++p_;
+                }
+                return n;
+            }
+            n += left_;
+            if (n > limit) return -1;
+            left_ = 32;
+            ++p_;
+        }
+    }
+
+  private:
+    const Opx32u* p_;
+    int left_;
 };
 
 // VLC table walk with the invalid-code rules of bits::vlc_walk. On failure the reader stands
-// where the walk stopped (index bits consumed, surplus not given back).
+// where the walk stopped (index bits consumed, surplus not given back). The last index is only
+// peeked, then consumed less its surplus.
 OPX_INLINE bool walk(Reader& r, const Opx32s* table, std::int32_t& value) noexcept {
     std::int32_t w = table[0];
     if (static_cast<std::uint32_t>(w - 1) > 31u) return false;
-    std::int32_t e = table[1 + r.read(w)];
+    std::int32_t e = (table + 1)[r.peek(w)];
     while (e & 0x80) {
+        r.skip(w);
         const std::int32_t s = e >> 8;
         if (s <= 0) return false;
         w = table[s];
         if (static_cast<std::uint32_t>(w - 1) > 31u) return false;
-        e = table[s + 1 + r.read(w)];
+        e = (table + s + 1)[r.peek(w)];
     }
     const int surplus = e & 0xFF;
     value = e >> 8;
-    if (value == bits::kVlcInvalid || surplus >= w) return false;  // see bits::vlc_walk
-    r.skip(-surplus);
+    if (OPX_UNLIKELY(value == bits::kVlcInvalid || surplus >= w)) {  // see bits::vlc_walk
+        r.skip(w);
+        return false;
+    }
+    r.skip(w - surplus);
     return true;
 }
+
+// kLevelThreshold with a last entry that no magnitude exceeds: suffixLength stops at 6.
+constexpr std::int64_t kThreshold[7] = {3, 3, 6, 12, 24, 48, INT64_MAX};
 
 void write_back(const CavlcBlock& b, const Reader& r) noexcept {
     *b.stream = const_cast<Opx32u*>(r.ptr());
@@ -92,16 +148,15 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
     }
     T* out = *dst;
 
-    // Levels in decoding order. The trailing ones: bit set means -1.
+    // Levels in decoding order. The trailing ones, bit set meaning -1, fill level[0..2] whatever
+    // their number (those beyond t1 are overwritten or unused), so that no branch follows t1.
     std::int32_t level[16];
-    if (t1 > 0) {
-        const std::uint32_t signs = r.read(t1) << (32 - t1);  // first sign in bit 31
-        for (int i = 0; i < t1; ++i)
-            level[i] = 1 - 2 * static_cast<std::int32_t>((signs >> (31 - i)) & 1);
-    }
+    const std::uint32_t signs = r.read(t1) << (3 - t1);  // first sign in bit 2
+    for (int i = 0; i < 3; ++i) level[i] = 1 - 2 * static_cast<std::int32_t>((signs >> (2 - i)) & 1);
     for (int i = 0; i < kCavlcBlockLength<S>; ++i) out[i] = 0;
 
     int suffix_length = tc > 10 && t1 < 3 ? 1 : 0;
+    int first_bump = t1 < 3 ? 2 : 0;  // levelCode of the first level after fewer than 3 ones
     for (int i = t1; i < tc; ++i) {
         const int level_prefix = r.leading_zeros(kMaxLeadingZeros);
         if (OPX_UNLIKELY(level_prefix < 0)) return opxErrH264VlcCode;
@@ -109,17 +164,18 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
         int suffix_size = suffix_length;
         if (level_prefix == 14 && suffix_length == 0) suffix_size = 4;
         if (level_prefix >= 15) suffix_size = level_prefix - 3;
-        if (suffix_size > 0) level_code += r.read(suffix_size);
+        level_code += r.read(suffix_size) + first_bump;  // a read of 0 bits gives 0
+        first_bump = 0;
         if (level_prefix >= 15 && suffix_length == 0) level_code += 15;
         if (level_prefix >= 16) level_code += (std::int64_t{1} << (level_prefix - 3)) - 4096;
-        if (i == t1 && t1 < 3) level_code += 2;
         if (sizeof(T) == 2) level_code &= 0xFFFF;
-        const std::int32_t v = static_cast<std::int32_t>(
-            level_code % 2 == 0 ? (level_code + 2) >> 1 : -((level_code + 1) >> 1));
-        level[i] = v;
-        const std::int32_t mag = v < 0 ? -v : v;
-        if (suffix_length == 0) suffix_length = 1;
-        if (suffix_length < 6 && mag > kLevelThreshold[suffix_length]) ++suffix_length;
+        // Even levelCode: (levelCode + 2) / 2; odd: -(levelCode + 1) / 2, the same magnitude.
+        // Negated without a branch, the parity being random.
+        const std::int64_t mag = (level_code + 2) >> 1;
+        const std::int64_t neg = -(level_code & 1);
+        level[i] = static_cast<std::int32_t>((mag ^ neg) - neg);
+        suffix_length += suffix_length == 0;
+        suffix_length += mag > kThreshold[suffix_length];
     }
 
     int total_zeros = 0;
