@@ -85,9 +85,9 @@ class Reader {
 
 // VLC table walk with the invalid-code rules of bits::vlc_walk. On failure the reader stands
 // where the walk stopped (index bits consumed, surplus not given back). The last index is only
-// peeked, then consumed less its surplus.
-OPX_INLINE bool walk(Reader& r, const Opx32s* table, std::int32_t& value) noexcept {
-    std::int32_t w = table[0];
+// peeked, then consumed less its surplus. `w` is the root index width, table[0], which callers
+// may load ahead, off the chain of bit positions.
+OPX_INLINE bool walk(Reader& r, const Opx32s* table, std::int32_t w, std::int32_t& value) noexcept {
     if (static_cast<std::uint32_t>(w - 1) > 31u) return false;
     std::int32_t e = (table + 1)[r.peek(w)];
     while (e & 0x80) {
@@ -108,12 +108,28 @@ OPX_INLINE bool walk(Reader& r, const Opx32s* table, std::int32_t& value) noexce
     return true;
 }
 
+OPX_INLINE bool walk(Reader& r, const Opx32s* table, std::int32_t& value) noexcept {
+    return walk(r, table, table[0], value);
+}
+
 // kLevelThreshold with a last entry that no magnitude exceeds: suffixLength stops at 6.
 constexpr std::int64_t kThreshold[7] = {3, 3, 6, 12, 24, 48, INT64_MAX};
 
 void write_back(const CavlcBlock& b, const Reader& r) noexcept {
     *b.stream = const_cast<Opx32u*>(r.ptr());
     *b.offset = r.pos();
+}
+
+// Stores a level at scan position pos.
+template <class T, CavlcShape S>
+OPX_INLINE void place(const CavlcBlock& b, T* out, int pos, std::int32_t level) noexcept {
+    if (S == CavlcShape::k4x4 || S == CavlcShape::kRange) {
+        out[b.scan[pos] & 15] = static_cast<T>(level);
+    } else if (S == CavlcShape::kDc2x2) {
+        out[pos] = static_cast<T>(level);
+    } else {
+        out[kChroma422DcRaster[pos]] = static_cast<T>(level);
+    }
 }
 
 template <class T, CavlcShape S>
@@ -155,6 +171,22 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
     for (int i = 0; i < 3; ++i) level[i] = 1 - 2 * static_cast<std::int32_t>((signs >> (2 - i)) & 1);
     for (int i = 0; i < kCavlcBlockLength<S>; ++i) out[i] = 0;
 
+    // The total_zeros table and its root width are loaded before the levels, so that they do
+    // not wait for the level loop's exit (the table is checked where the portable kernel checks).
+    const Opx32s* tz_table = nullptr;
+    std::int32_t tz_width = 0;
+    if (tc < capacity) {
+        int index = tc;
+        if (S == CavlcShape::kRange && capacity < 15) {
+            const int m = capacity;
+            index = m < 5 ? tc - m + 4 : m <= 8 ? tc - m + 8 : tc - m + 16;
+            const int top = m < 5 ? 3 : m <= 8 ? 7 : 15;
+            if (index > top) index = top;
+        }
+        tz_table = b.total_zeros[index];
+        if (tz_table) tz_width = tz_table[0];
+    }
+
     int suffix_length = tc > 10 && t1 < 3 ? 1 : 0;
     int first_bump = t1 < 3 ? 2 : 0;  // levelCode of the first level after fewer than 3 ones
     for (int i = t1; i < tc; ++i) {
@@ -180,20 +212,12 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
 
     int total_zeros = 0;
     if (tc < capacity) {
-        int index = tc;
-        if (S == CavlcShape::kRange && capacity < 15) {
-            const int m = capacity;
-            index = m < 5 ? tc - m + 4 : m <= 8 ? tc - m + 8 : tc - m + 16;
-            const int top = m < 5 ? 3 : m <= 8 ? 7 : 15;
-            if (index > top) index = top;
-        }
-        const Opx32s* table = b.total_zeros[index];
-        if (OPX_UNLIKELY(!table)) {
+        if (OPX_UNLIKELY(!tz_table)) {
             write_back(b, r);
             return opxErrNullPtr;
         }
         std::int32_t v;
-        const bool ok = walk(r, table, v);
+        const bool ok = walk(r, tz_table, tz_width, v);
         if (OPX_UNLIKELY(!ok || v < 0 || v > capacity - tc)) {
             if (S == CavlcShape::kRange) write_back(b, r);
             return opxErrH264VlcCode;
@@ -201,45 +225,39 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
         total_zeros = v;
     }
 
-    // Placement from the highest scan position down: pos = start + zerosLeft + left - 1.
+    // Placement from the highest scan position down: pos = start + zerosLeft + left - 1. A run
+    // of 0 keeps zerosLeft and so the table, which then need not be loaded again before the next
+    // walk (the commonest run in real streams).
     int zeros_left = total_zeros;
     int pos = b.start + total_zeros + tc - 1;
     int i = 0;
-    for (; i < tc - 1 && zeros_left > 0; ++i) {
+    if (tc > 1 && zeros_left > 0) {
         const Opx32s* table = b.run_before[zeros_left];
-        if (OPX_UNLIKELY(!table)) {
-            write_back(b, r);
-            return opxErrNullPtr;
+        for (;;) {
+            if (OPX_UNLIKELY(!table)) {
+                write_back(b, r);
+                return opxErrNullPtr;
+            }
+            std::int32_t run;
+            if (OPX_UNLIKELY(!walk(r, table, run) || run < 0)) {
+                if (S == CavlcShape::kRange) write_back(b, r);
+                return opxErrH264VlcCode;
+            }
+            place<T, S>(b, out, pos, level[i]);
+            ++i;
+            if (run > zeros_left) run = zeros_left;
+            pos -= run + 1;
+            if (run != 0) {
+                zeros_left -= run;
+                if (zeros_left == 0) break;
+                table = b.run_before[zeros_left];
+            }
+            if (i == tc - 1) break;
         }
-        std::int32_t run;
-        if (OPX_UNLIKELY(!walk(r, table, run) || run < 0)) {
-            if (S == CavlcShape::kRange) write_back(b, r);
-            return opxErrH264VlcCode;
-        }
-        if (kFourByFour) {
-            out[b.scan[pos] & 15] = static_cast<T>(level[i]);
-        } else if (S == CavlcShape::kDc2x2) {
-            out[pos] = static_cast<T>(level[i]);
-        } else {
-            out[kChroma422DcRaster[pos]] = static_cast<T>(level[i]);
-        }
-        if (run > zeros_left) run = zeros_left;
-        zeros_left -= run;
-        pos -= run + 1;
     }
-    // No zeros left (or the last coefficient): the rest are consecutive, the last one taking
-    // whatever zeros remain below it.
-    for (; i < tc; ++i) {
-        if (i == tc - 1) pos = b.start + zeros_left;
-        if (kFourByFour) {
-            out[b.scan[pos] & 15] = static_cast<T>(level[i]);
-        } else if (S == CavlcShape::kDc2x2) {
-            out[pos] = static_cast<T>(level[i]);
-        } else {
-            out[kChroma422DcRaster[pos]] = static_cast<T>(level[i]);
-        }
-        --pos;
-    }
+    // No zeros left (or the last coefficient): the rest are consecutive, the last one at
+    // start + zerosLeft.
+    for (; i < tc; ++i, --pos) place<T, S>(b, out, pos, level[i]);
 
     *dst = out + kCavlcBlockLength<S>;
     write_back(b, r);
