@@ -1,7 +1,13 @@
 // CAVLC and Exp-Golomb kernels of the AVX2 build (compiled with BMI2/LZCNT: level_prefix and the
-// Exp-Golomb prefix are one LZCNT when their terminating one lies in the current word). Same
-// syntax and results as cavlc_ref.cpp, which the tests hold them against. Differences from the
-// portable kernels, all measured on the "mix" bench stream:
+// Exp-Golomb prefix are one BZHI and one LZCNT when their terminating one lies in the current
+// word). Same syntax and results as cavlc_ref.cpp, which the tests hold them against. Differences
+// from the portable kernels, all measured on the "mix" bench stream:
+//   - the cursor counts the bits left in the current word, and a table code's index is peeked and
+//     consumed net of its surplus in one position update (no read-then-give-back, no branch on a
+//     zero surplus);
+//   - level signs, the trailing ones and the suffix read of 0 bits take no branch;
+//   - the total_zeros table and width are loaded before the level loop, and a run_before of 0
+//     keeps its table (no pointer and width loads on the chain of dependent runs);
 //   - after the last run_before (zerosLeft 0 or one coefficient left) the remaining levels are
 //     placed without a per-coefficient test;
 //   - suffixLength grows through the threshold table;
@@ -168,7 +174,8 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
     // their number (those beyond t1 are overwritten or unused), so that no branch follows t1.
     std::int32_t level[16];
     const std::uint32_t signs = r.read(t1) << (3 - t1);  // first sign in bit 2
-    for (int i = 0; i < 3; ++i) level[i] = 1 - 2 * static_cast<std::int32_t>((signs >> (2 - i)) & 1);
+    for (int i = 0; i < 3; ++i)
+        level[i] = 1 - 2 * static_cast<std::int32_t>((signs >> (2 - i)) & 1);
     for (int i = 0; i < kCavlcBlockLength<S>; ++i) out[i] = 0;
 
     // The total_zeros table and its root width are loaded before the levels, so that they do
