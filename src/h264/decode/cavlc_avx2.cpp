@@ -1,7 +1,13 @@
 // CAVLC and Exp-Golomb kernels of the AVX2 build (compiled with BMI2/LZCNT: level_prefix and the
-// Exp-Golomb prefix are one LZCNT when their terminating one lies in the current word). Same
-// syntax and results as cavlc_ref.cpp, which the tests hold them against. Differences from the
-// portable kernels, all measured on the "mix" bench stream:
+// Exp-Golomb prefix are one BZHI and one LZCNT when their terminating one lies in the current
+// word). Same syntax and results as cavlc_ref.cpp, which the tests hold them against. Differences
+// from the portable kernels, all measured on the "mix" bench stream:
+//   - the cursor counts the bits left in the current word, and a table code's index is peeked and
+//     consumed net of its surplus in one position update (no read-then-give-back, no branch on a
+//     zero surplus);
+//   - level signs, the trailing ones and the suffix read of 0 bits take no branch;
+//   - the total_zeros table and width are loaded before the level loop, and a run_before of 0
+//     keeps its table (no pointer and width loads on the chain of dependent runs);
 //   - after the last run_before (zerosLeft 0 or one coefficient left) the remaining levels are
 //     placed without a per-coefficient test;
 //   - suffixLength grows through the threshold table;
@@ -9,6 +15,8 @@
 //     128-bit) store, table-driven level magnitudes and branch-free look-ahead table walks all
 //     measured slower here (the walk is a chain of dependent loads; the branches on the bit
 //     position predict well enough).
+#include <immintrin.h>
+
 #include "frame/bitstream.hpp"
 #include "h264/decode/cavlc.hpp"
 
@@ -17,47 +25,117 @@ namespace {
 
 constexpr int kMaxLeadingZeros = 32;
 
-// The word reading cursor with two helpers: a look at the next bits, and a move by a signed
-// number of bits.
-class Reader : public bits::WordReader {
+// The word cursor of bits::WordReader (same words read, same position written back), held as the
+// number of unread bits of the current word, 1..32 (position + 1): a field's shift is then
+// `left - n`, and a table code's index is peeked and consumed net of its surplus in one position
+// update. The next word is read exactly when bits::WordReader would read it: when a field reaches
+// into it or ends at bit 0 of the current word (n >= left).
+class Reader {
   public:
-    using bits::WordReader::WordReader;
+    Reader(const Opx32u* p, int pos) noexcept : p_(p), left_(pos + 1) {}
+
+    const Opx32u* ptr() const noexcept { return p_; }
+    int pos() const noexcept { return left_ - 1; }
+
+    // The next n bits, 0 <= n <= 32 (0 gives 0 and reads only the current word).
+    OPX_INLINE std::uint32_t peek(int n) const noexcept {
+        const int q = left_ - n;
+        if (q > 0) return static_cast<std::uint32_t>(std::uint64_t{p_[0]} >> q) & bits::low_mask(n);
+        const std::uint64_t two = (std::uint64_t{p_[0]} << 32) | p_[1];
+        return static_cast<std::uint32_t>(two >> (q + 32)) & bits::low_mask(n);
+    }
+
+    // Moves on by 0 <= n <= 32 bits.
     OPX_INLINE void skip(int n) noexcept {
-        if (n >= 0) {
-            if (n) read(n);
-        } else {
-            unread(-n);
+        left_ -= n;
+        if (left_ <= 0) {
+            left_ += 32;
+            ++p_;
         }
     }
-    OPX_INLINE std::uint32_t peek(int n) const noexcept {
-        bits::WordReader c = *this;
-        return c.read(n);
+
+    OPX_INLINE std::uint32_t read(int n) noexcept {
+        const std::uint32_t v = peek(n);
+        skip(n);
+        return v;
     }
+
+    // bits::WordReader::leading_zeros: the count of zeros before a one bit, both consumed, or -1
+    // past `limit` zeros (the cursor then stands inside the run).
+    OPX_INLINE int leading_zeros(int limit) noexcept {
+        int n = 0;
+        for (;;) {
+            const std::uint32_t w = _bzhi_u32(p_[0], static_cast<unsigned>(left_));
+            if (OPX_LIKELY(w != 0)) {
+                const int lz = __builtin_clz(w);
+                n += lz + left_ - 32;
+                if (n > limit) return -1;
+                left_ = 31 - lz;
+                if (left_ == 0) {
+                    left_ = 32;
+                    ++p_;
+                }
+                return n;
+            }
+            n += left_;
+            if (n > limit) return -1;
+            left_ = 32;
+            ++p_;
+        }
+    }
+
+  private:
+    const Opx32u* p_;
+    int left_;
 };
 
 // VLC table walk with the invalid-code rules of bits::vlc_walk. On failure the reader stands
-// where the walk stopped (index bits consumed, surplus not given back).
-OPX_INLINE bool walk(Reader& r, const Opx32s* table, std::int32_t& value) noexcept {
-    std::int32_t w = table[0];
+// where the walk stopped (index bits consumed, surplus not given back). The last index is only
+// peeked, then consumed less its surplus. `w` is the root index width, table[0], which callers
+// may load ahead, off the chain of bit positions.
+OPX_INLINE bool walk(Reader& r, const Opx32s* table, std::int32_t w, std::int32_t& value) noexcept {
     if (static_cast<std::uint32_t>(w - 1) > 31u) return false;
-    std::int32_t e = table[1 + r.read(w)];
+    std::int32_t e = (table + 1)[r.peek(w)];
     while (e & 0x80) {
+        r.skip(w);
         const std::int32_t s = e >> 8;
         if (s <= 0) return false;
         w = table[s];
         if (static_cast<std::uint32_t>(w - 1) > 31u) return false;
-        e = table[s + 1 + r.read(w)];
+        e = (table + s + 1)[r.peek(w)];
     }
     const int surplus = e & 0xFF;
     value = e >> 8;
-    if (value == bits::kVlcInvalid || surplus >= w) return false;  // see bits::vlc_walk
-    r.skip(-surplus);
+    if (OPX_UNLIKELY(value == bits::kVlcInvalid || surplus >= w)) {  // see bits::vlc_walk
+        r.skip(w);
+        return false;
+    }
+    r.skip(w - surplus);
     return true;
 }
+
+OPX_INLINE bool walk(Reader& r, const Opx32s* table, std::int32_t& value) noexcept {
+    return walk(r, table, table[0], value);
+}
+
+// kLevelThreshold with a last entry that no magnitude exceeds: suffixLength stops at 6.
+constexpr std::int64_t kThreshold[7] = {3, 3, 6, 12, 24, 48, INT64_MAX};
 
 void write_back(const CavlcBlock& b, const Reader& r) noexcept {
     *b.stream = const_cast<Opx32u*>(r.ptr());
     *b.offset = r.pos();
+}
+
+// Stores a level at scan position pos.
+template <class T, CavlcShape S>
+OPX_INLINE void place(const CavlcBlock& b, T* out, int pos, std::int32_t level) noexcept {
+    if (S == CavlcShape::k4x4 || S == CavlcShape::kRange) {
+        out[b.scan[pos] & 15] = static_cast<T>(level);
+    } else if (S == CavlcShape::kDc2x2) {
+        out[pos] = static_cast<T>(level);
+    } else {
+        out[kChroma422DcRaster[pos]] = static_cast<T>(level);
+    }
 }
 
 template <class T, CavlcShape S>
@@ -92,37 +170,18 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
     }
     T* out = *dst;
 
-    // Levels in decoding order. The trailing ones: bit set means -1.
+    // Levels in decoding order. The trailing ones, bit set meaning -1, fill level[0..2] whatever
+    // their number (those beyond t1 are overwritten or unused), so that no branch follows t1.
     std::int32_t level[16];
-    if (t1 > 0) {
-        const std::uint32_t signs = r.read(t1) << (32 - t1);  // first sign in bit 31
-        for (int i = 0; i < t1; ++i)
-            level[i] = 1 - 2 * static_cast<std::int32_t>((signs >> (31 - i)) & 1);
-    }
+    const std::uint32_t signs = r.read(t1) << (3 - t1);  // first sign in bit 2
+    for (int i = 0; i < 3; ++i)
+        level[i] = 1 - 2 * static_cast<std::int32_t>((signs >> (2 - i)) & 1);
     for (int i = 0; i < kCavlcBlockLength<S>; ++i) out[i] = 0;
 
-    int suffix_length = tc > 10 && t1 < 3 ? 1 : 0;
-    for (int i = t1; i < tc; ++i) {
-        const int level_prefix = r.leading_zeros(kMaxLeadingZeros);
-        if (OPX_UNLIKELY(level_prefix < 0)) return opxErrH264VlcCode;
-        std::int64_t level_code = (level_prefix < 15 ? level_prefix : 15) << suffix_length;
-        int suffix_size = suffix_length;
-        if (level_prefix == 14 && suffix_length == 0) suffix_size = 4;
-        if (level_prefix >= 15) suffix_size = level_prefix - 3;
-        if (suffix_size > 0) level_code += r.read(suffix_size);
-        if (level_prefix >= 15 && suffix_length == 0) level_code += 15;
-        if (level_prefix >= 16) level_code += (std::int64_t{1} << (level_prefix - 3)) - 4096;
-        if (i == t1 && t1 < 3) level_code += 2;
-        if (sizeof(T) == 2) level_code &= 0xFFFF;
-        const std::int32_t v = static_cast<std::int32_t>(
-            level_code % 2 == 0 ? (level_code + 2) >> 1 : -((level_code + 1) >> 1));
-        level[i] = v;
-        const std::int32_t mag = v < 0 ? -v : v;
-        if (suffix_length == 0) suffix_length = 1;
-        if (suffix_length < 6 && mag > kLevelThreshold[suffix_length]) ++suffix_length;
-    }
-
-    int total_zeros = 0;
+    // The total_zeros table and its root width are loaded before the levels, so that they do
+    // not wait for the level loop's exit (the table is checked where the portable kernel checks).
+    const Opx32s* tz_table = nullptr;
+    std::int32_t tz_width = 0;
     if (tc < capacity) {
         int index = tc;
         if (S == CavlcShape::kRange && capacity < 15) {
@@ -131,13 +190,41 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
             const int top = m < 5 ? 3 : m <= 8 ? 7 : 15;
             if (index > top) index = top;
         }
-        const Opx32s* table = b.total_zeros[index];
-        if (OPX_UNLIKELY(!table)) {
+        tz_table = b.total_zeros[index];
+        if (tz_table) tz_width = tz_table[0];
+    }
+
+    int suffix_length = tc > 10 && t1 < 3 ? 1 : 0;
+    int first_bump = t1 < 3 ? 2 : 0;  // levelCode of the first level after fewer than 3 ones
+    for (int i = t1; i < tc; ++i) {
+        const int level_prefix = r.leading_zeros(kMaxLeadingZeros);
+        if (OPX_UNLIKELY(level_prefix < 0)) return opxErrH264VlcCode;
+        std::int64_t level_code = (level_prefix < 15 ? level_prefix : 15) << suffix_length;
+        int suffix_size = suffix_length;
+        if (level_prefix == 14 && suffix_length == 0) suffix_size = 4;
+        if (level_prefix >= 15) suffix_size = level_prefix - 3;
+        level_code += r.read(suffix_size) + first_bump;  // a read of 0 bits gives 0
+        first_bump = 0;
+        if (level_prefix >= 15 && suffix_length == 0) level_code += 15;
+        if (level_prefix >= 16) level_code += (std::int64_t{1} << (level_prefix - 3)) - 4096;
+        if (sizeof(T) == 2) level_code &= 0xFFFF;
+        // Even levelCode: (levelCode + 2) / 2; odd: -(levelCode + 1) / 2, the same magnitude.
+        // Negated without a branch, the parity being random.
+        const std::int64_t mag = (level_code + 2) >> 1;
+        const std::int64_t neg = -(level_code & 1);
+        level[i] = static_cast<std::int32_t>((mag ^ neg) - neg);
+        suffix_length += suffix_length == 0;
+        suffix_length += mag > kThreshold[suffix_length];
+    }
+
+    int total_zeros = 0;
+    if (tc < capacity) {
+        if (OPX_UNLIKELY(!tz_table)) {
             write_back(b, r);
             return opxErrNullPtr;
         }
         std::int32_t v;
-        const bool ok = walk(r, table, v);
+        const bool ok = walk(r, tz_table, tz_width, v);
         if (OPX_UNLIKELY(!ok || v < 0 || v > capacity - tc)) {
             if (S == CavlcShape::kRange) write_back(b, r);
             return opxErrH264VlcCode;
@@ -145,45 +232,39 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
         total_zeros = v;
     }
 
-    // Placement from the highest scan position down: pos = start + zerosLeft + left - 1.
+    // Placement from the highest scan position down: pos = start + zerosLeft + left - 1. A run
+    // of 0 keeps zerosLeft and so the table, which then need not be loaded again before the next
+    // walk (the commonest run in real streams).
     int zeros_left = total_zeros;
     int pos = b.start + total_zeros + tc - 1;
     int i = 0;
-    for (; i < tc - 1 && zeros_left > 0; ++i) {
+    if (tc > 1 && zeros_left > 0) {
         const Opx32s* table = b.run_before[zeros_left];
-        if (OPX_UNLIKELY(!table)) {
-            write_back(b, r);
-            return opxErrNullPtr;
+        for (;;) {
+            if (OPX_UNLIKELY(!table)) {
+                write_back(b, r);
+                return opxErrNullPtr;
+            }
+            std::int32_t run;
+            if (OPX_UNLIKELY(!walk(r, table, run) || run < 0)) {
+                if (S == CavlcShape::kRange) write_back(b, r);
+                return opxErrH264VlcCode;
+            }
+            place<T, S>(b, out, pos, level[i]);
+            ++i;
+            if (run > zeros_left) run = zeros_left;
+            pos -= run + 1;
+            if (run != 0) {
+                zeros_left -= run;
+                if (zeros_left == 0) break;
+                table = b.run_before[zeros_left];
+            }
+            if (i == tc - 1) break;
         }
-        std::int32_t run;
-        if (OPX_UNLIKELY(!walk(r, table, run) || run < 0)) {
-            if (S == CavlcShape::kRange) write_back(b, r);
-            return opxErrH264VlcCode;
-        }
-        if (kFourByFour) {
-            out[b.scan[pos] & 15] = static_cast<T>(level[i]);
-        } else if (S == CavlcShape::kDc2x2) {
-            out[pos] = static_cast<T>(level[i]);
-        } else {
-            out[kChroma422DcRaster[pos]] = static_cast<T>(level[i]);
-        }
-        if (run > zeros_left) run = zeros_left;
-        zeros_left -= run;
-        pos -= run + 1;
     }
-    // No zeros left (or the last coefficient): the rest are consecutive, the last one taking
-    // whatever zeros remain below it.
-    for (; i < tc; ++i) {
-        if (i == tc - 1) pos = b.start + zeros_left;
-        if (kFourByFour) {
-            out[b.scan[pos] & 15] = static_cast<T>(level[i]);
-        } else if (S == CavlcShape::kDc2x2) {
-            out[pos] = static_cast<T>(level[i]);
-        } else {
-            out[kChroma422DcRaster[pos]] = static_cast<T>(level[i]);
-        }
-        --pos;
-    }
+    // No zeros left (or the last coefficient): the rest are consecutive, the last one at
+    // start + zerosLeft.
+    for (; i < tc; ++i, --pos) place<T, S>(b, out, pos, level[i]);
 
     *dst = out + kCavlcBlockLength<S>;
     write_back(b, r);
