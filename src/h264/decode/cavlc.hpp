@@ -93,6 +93,19 @@ inline constexpr int kCavlcBlockLength = S == CavlcShape::kDc2x2   ? 4
                                          : S == CavlcShape::kDc2x4 ? 8
                                                                    : 16;
 
+// Entry of the total_zeros table array (tzVlcIndex) for TotalCoeff tc of a block of `capacity`
+// coefficients: tc itself, except in the range form below 15 coefficients, whose caller passes
+// the 2x2 chroma DC tables (capacity 1..4), the 4:2:2 chroma DC tables (5..8) or the 4x4 tables
+// (9..14), indexed by tc shifted to match and capped at the last table.
+template <CavlcShape S>
+inline int total_zeros_index(int tc, int capacity) noexcept {
+    if (S != CavlcShape::kRange || capacity >= 15) return tc;
+    const int m = capacity;
+    const int index = m < 5 ? tc - m + 4 : m <= 8 ? tc - m + 8 : tc - m + 16;
+    const int top = m < 5 ? 3 : m <= 8 ? 7 : 15;
+    return index > top ? top : index;
+}
+
 // The range form's remap (for m < 16 coefficients): the pair at position k of the class order
 // becomes the k-th of the pairs allowed for m coefficients. False when there is none.
 bool remap_coeff_token(int cls, int m, int& tc, int& t1) noexcept;

@@ -183,14 +183,7 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
     const Opx32s* tz_table = nullptr;
     std::int32_t tz_width = 0;
     if (tc < capacity) {
-        int index = tc;
-        if (S == CavlcShape::kRange && capacity < 15) {
-            const int m = capacity;
-            index = m < 5 ? tc - m + 4 : m <= 8 ? tc - m + 8 : tc - m + 16;
-            const int top = m < 5 ? 3 : m <= 8 ? 7 : 15;
-            if (index > top) index = top;
-        }
-        tz_table = b.total_zeros[index];
+        tz_table = b.total_zeros[total_zeros_index<S>(tc, capacity)];
         if (tz_table) tz_width = tz_table[0];
     }
 

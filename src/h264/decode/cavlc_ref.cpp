@@ -86,14 +86,7 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
     // 6. total_zeros (clause 9.2.3)
     int total_zeros = 0;
     if (tc < capacity) {
-        int index = tc;
-        if (S == CavlcShape::kRange && capacity < 15) {
-            const int m = capacity;
-            index = m < 5 ? tc - m + 4 : m <= 8 ? tc - m + 8 : tc - m + 16;
-            const int top = m < 5 ? 3 : m <= 8 ? 7 : 15;
-            if (index > top) index = top;
-        }
-        const Opx32s* table = b.total_zeros[index];
+        const Opx32s* table = b.total_zeros[total_zeros_index<S>(tc, capacity)];
         if (!table) {
             write_back(b, r);
             return opxErrNullPtr;
