@@ -388,14 +388,22 @@ OPX_INLINE void luma_hor_mb(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, c
     store_rows16(p + 13 * step, p + 14 * step, l.p2, l.p1);
 }
 
+using LumaMbFn = void (*)(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                          const Opx8u* tc0, const Opx8u* bs) noexcept;
+
+// A macroblock's luma edges: nothing when every bS is 0, else the window with or without the
+// first edge as its bS decide.
+OPX_INLINE OpxResult luma_mb(LumaMbFn with_first, LumaMbFn without_first, Opx8u* p,
+                             std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                             const Opx8u* tc0, const Opx8u* bs) noexcept {
+    if (all_zero16(bs)) return opxOk;
+    (word4(bs) != 0 ? with_first : without_first)(p, step, alpha, beta, tc0, bs);
+    return opxOk;
+}
+
 OpxResult luma_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
                     const Opx8u* tc0, const Opx8u* bs) noexcept {
-    if (all_zero16(bs)) return opxOk;
-    if (word4(bs) != 0)
-        luma_hor_mb<true>(p, step, alpha, beta, tc0, bs);
-    else
-        luma_hor_mb<false>(p, step, alpha, beta, tc0, bs);
-    return opxOk;
+    return luma_mb(luma_hor_mb<true>, luma_hor_mb<false>, p, step, alpha, beta, tc0, bs);
 }
 
 // As for horizontal edges, edge e + 1 reads columns edge e wrote, and stores of eight columns
@@ -437,12 +445,7 @@ OPX_INLINE void luma_ver_mb(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, c
 
 OpxResult luma_ver8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
                     const Opx8u* tc0, const Opx8u* bs) noexcept {
-    if (all_zero16(bs)) return opxOk;
-    if (word4(bs) != 0)
-        luma_ver_mb<true>(p, step, alpha, beta, tc0, bs);
-    else
-        luma_ver_mb<false>(p, step, alpha, beta, tc0, bs);
-    return opxOk;
+    return luma_mb(luma_ver_mb<true>, luma_ver_mb<false>, p, step, alpha, beta, tc0, bs);
 }
 
 // MBAFF luma: 8 rows of one edge, row r with entry r >> 1.
