@@ -9,27 +9,27 @@ using namespace opx::frame;
 
 namespace {
 
-const BlockKernels& k = OPX_KERNELS::kBlock;
+const BlockKernels& k() noexcept { return OPX_SELECT(opx::frame, kBlock); }
 
 template <int S>
 OpxResult copy_hp(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst, Opx32s dstStep, Opx32s acc,
                   Opx32s rounding) noexcept {
     OPX_CHECK_NULL(pSrc, pDst);
-    return k.copy_hp[S][hp_index(acc, rounding)](pSrc, srcStep, pDst, dstStep);
+    return k().copy_hp[S][hp_index(acc, rounding)](pSrc, srcStep, pDst, dstStep);
 }
 
 template <int S>
 OpxResult interp_average(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pSrcDst, Opx32s srcDstStep,
                          Opx32s acc, Opx32s rounding) noexcept {
     OPX_CHECK_NULL(pSrc, pSrcDst);
-    return k.interp_average[S][hp_index(acc, rounding)](pSrc, srcStep, pSrcDst, srcDstStep);
+    return k().interp_average[S][hp_index(acc, rounding)](pSrc, srcStep, pSrcDst, srcDstStep);
 }
 
 template <int S>
 OpxResult mc(const Opx8u* pRef, Opx32s refStep, const Opx16s* pResidual, Opx32s residualStep,
              Opx8u* pDst, Opx32s dstStep, Opx32s mcType, Opx32s roundControl) noexcept {
     OPX_CHECK_NULL(pRef, pResidual, pDst);
-    return k.mc[S][mc_index(mcType, roundControl)](pRef, refStep, pResidual, residualStep, pDst,
+    return k().mc[S][mc_index(mcType, roundControl)](pRef, refStep, pResidual, residualStep, pDst,
                                                    dstStep);
 }
 
@@ -38,7 +38,7 @@ OpxResult mc_b(const Opx8u* pRefF, Opx32s refFStep, Opx32s mcTypeF, const Opx8u*
                Opx32s refBStep, Opx32s mcTypeB, const Opx16s* pResidual, Opx32s residualStep,
                Opx8u* pDst, Opx32s dstStep, Opx32s roundControl) noexcept {
     OPX_CHECK_NULL(pRefF, pRefB, pResidual, pDst);
-    return k.mc_b[S][mc_b_index(mcTypeF, mcTypeB, roundControl)](
+    return k().mc_b[S][mc_b_index(mcTypeF, mcTypeB, roundControl)](
         pRefF, refFStep, pRefB, refBStep, pResidual, residualStep, pDst, dstStep);
 }
 
@@ -46,7 +46,7 @@ template <int S>
 OpxResult mc_small(const Opx8u* pRef, Opx32s refStep, const Opx16s* pResidual, Opx32s residualStep,
                    Opx8u* pDst, Opx32s dstStep, Opx32s mcType, Opx32s roundControl) noexcept {
     OPX_CHECK_NULL(pRef, pResidual, pDst);
-    return k.small->mc[S][mc_small_index(mcType)](pRef, refStep, pResidual, residualStep, pDst,
+    return k().small->mc[S][mc_small_index(mcType)](pRef, refStep, pResidual, residualStep, pDst,
                                                   dstStep, roundControl);
 }
 
@@ -55,7 +55,7 @@ OpxResult mc_small_b(const Opx8u* pRefF, Opx32s refFStep, Opx32s mcTypeF, const 
                      Opx32s refBStep, Opx32s mcTypeB, const Opx16s* pResidual, Opx32s residualStep,
                      Opx8u* pDst, Opx32s dstStep, Opx32s roundControl) noexcept {
     OPX_CHECK_NULL(pRefF, pRefB, pResidual, pDst);
-    return k.small->mc_b[S][mc_small_b_index(mcTypeF, mcTypeB)](
+    return k().small->mc_b[S][mc_small_b_index(mcTypeF, mcTypeB)](
         pRefF, refFStep, pRefB, refBStep, pResidual, residualStep, pDst, dstStep, roundControl);
 }
 
@@ -64,7 +64,7 @@ OpxResult mc_p2c2(const Opx8u* pRef, Opx32s refStep, const Opx16s* pResidualU,
                   const Opx16s* pResidualV, Opx32s residualStep, Opx8u* pDst, Opx32s dstStep,
                   Opx32s mcType, Opx32s roundControl) noexcept {
     OPX_CHECK_NULL(pRef, pResidualU, pResidualV, pDst);
-    return k.mc_p2c2[S][mc_index(mcType, roundControl)](pRef, refStep, pResidualU, pResidualV,
+    return k().mc_p2c2[S][mc_index(mcType, roundControl)](pRef, refStep, pResidualU, pResidualV,
                                                         residualStep, pDst, dstStep);
 }
 
@@ -74,7 +74,7 @@ OpxResult mc_p2c2_b(const Opx8u* pRefF, Opx32s refFStep, Opx32s mcTypeF, const O
                     const Opx16s* pResidualV, Opx32s residualStep, Opx8u* pDst, Opx32s dstStep,
                     Opx32s roundControl) noexcept {
     OPX_CHECK_NULL(pRefF, pRefB, pResidualU, pResidualV, pDst);
-    return k.mc_p2c2_b[S][mc_b_index(mcTypeF, mcTypeB, roundControl)](
+    return k().mc_p2c2_b[S][mc_b_index(mcTypeF, mcTypeB, roundControl)](
         pRefF, refFStep, pRefB, refBStep, pResidualU, pResidualV, residualStep, pDst, dstStep);
 }
 
@@ -85,13 +85,13 @@ OpxResult mc_p2c2_b(const Opx8u* pRefF, Opx32s refFStep, Opx32s mcTypeF, const O
 OpxResult opxiCopy8x8_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
                              Opx32s dstStep) noexcept {
     OPX_CHECK_NULL(pSrc, pDst);
-    return k.copy[kCopy8x8](pSrc, srcStep, pDst, dstStep);
+    return k().copy[kCopy8x8](pSrc, srcStep, pDst, dstStep);
 }
 
 OpxResult opxiCopy16x16_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
                                Opx32s dstStep) noexcept {
     OPX_CHECK_NULL(pSrc, pDst);
-    return k.copy[kCopy16x16](pSrc, srcStep, pDst, dstStep);
+    return k().copy[kCopy16x16](pSrc, srcStep, pDst, dstStep);
 }
 
 OpxResult opxiCopy8x8HP_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst, Opx32s dstStep,
@@ -117,13 +117,13 @@ OpxResult opxiCopy8x4HP_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst, O
 OpxResult opxiAverage8x8_8u_C1R(const Opx8u* pSrc1, Opx32s src1Step, const Opx8u* pSrc2,
                                 Opx32s src2Step, Opx8u* pDst, Opx32s dstStep) noexcept {
     OPX_CHECK_NULL(pSrc1, pSrc2, pDst);
-    return k.average[kCopy8x8](pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep);
+    return k().average[kCopy8x8](pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep);
 }
 
 OpxResult opxiAverage16x16_8u_C1R(const Opx8u* pSrc1, Opx32s src1Step, const Opx8u* pSrc2,
                                   Opx32s src2Step, Opx8u* pDst, Opx32s dstStep) noexcept {
     OPX_CHECK_NULL(pSrc1, pSrc2, pDst);
-    return k.average[kCopy16x16](pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep);
+    return k().average[kCopy16x16](pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep);
 }
 
 // The in-place average is the integer-position interpolating average.
@@ -167,20 +167,20 @@ OpxResult opxiInterpolateAverage8x4_8u_C1IR(const Opx8u* pSrc, Opx32s srcStep, O
 OpxResult opxiAdd8x8_16s8u_C1IRS(const Opx16s* pResidual, Opx32s residualStep, Opx8u* pSrcDst,
                                  Opx32s srcDstStep) noexcept {
     OPX_CHECK_NULL(pResidual, pSrcDst);
-    return k.add_8x8(pResidual, residualStep, pSrcDst, srcDstStep);
+    return k().add_8x8(pResidual, residualStep, pSrcDst, srcDstStep);
 }
 
 OpxResult opxiAdd8x8HP_16s8u_C1RS(const Opx16s* pResidual, Opx32s residualStep, const Opx8u* pRef,
                                   Opx32s refStep, Opx8u* pDst, Opx32s dstStep, Opx32s acc,
                                   Opx32s rounding) noexcept {
     OPX_CHECK_NULL(pResidual, pRef, pDst);
-    return k.add_hp_8x8[hp_index(acc, rounding)](pResidual, residualStep, pRef, refStep, pDst,
+    return k().add_hp_8x8[hp_index(acc, rounding)](pResidual, residualStep, pRef, refStep, pDst,
                                                  dstStep);
 }
 
 OpxResult opxiAddC8x8_16s8u_C1IR(Opx16s value, Opx8u* pSrcDst, Opx32s srcDstStep) noexcept {
     OPX_CHECK_NULL(pSrcDst);
-    return k.add_const_8x8(value, pSrcDst, srcDstStep);
+    return k().add_const_8x8(value, pSrcDst, srcDstStep);
 }
 
 // ---- motion compensation ----------------------------------------------------------------------

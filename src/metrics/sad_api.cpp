@@ -7,20 +7,20 @@ using namespace opx::metrics;
 
 namespace {
 
-const SadKernels& k = opx::metrics::OPX_KERNELS::kSad;
+const SadKernels& k() noexcept { return OPX_SELECT(opx::metrics, kSad); }
 
 OpxResult sad_at(SadSize size, const Opx8u* pSrc, Opx32s srcStep, const Opx8u* pRef, Opx32s refStep,
                  Opx32s* pSAD, Opx32s mcType) noexcept {
     OPX_CHECK_NULL(pSrc, pRef, pSAD);
     int pos = 0;
     OPX_CHECK(position_of(mcType, &pos), opxWrnNothingDone);
-    return k.sad[size][pos](pSrc, srcStep, pRef, refStep, pSAD);
+    return k().sad[size][pos](pSrc, srcStep, pRef, refStep, pSAD);
 }
 
 OpxResult sad_integer(SadSize size, const Opx8u* pSrc, Opx32s srcStep, const Opx8u* pRef,
                       Opx32s refStep, Opx32s* pSAD) noexcept {
     OPX_CHECK_NULL(pSrc, pRef, pSAD);
-    return k.sad[size][kInteger](pSrc, srcStep, pRef, refStep, pSAD);
+    return k().sad[size][kInteger](pSrc, srcStep, pRef, refStep, pSAD);
 }
 
 OpxResult sad16u_at(Sad16uSize size, const Opx16u* pSrc, Opx32s srcStep, const Opx16u* pRef,
@@ -28,7 +28,7 @@ OpxResult sad16u_at(Sad16uSize size, const Opx16u* pSrc, Opx32s srcStep, const O
     OPX_CHECK_NULL(pSrc, pRef, pSAD);
     int pos = 0;
     OPX_CHECK(position_of(mcType, &pos), opxWrnNothingDone);
-    return k.sad16u[size][pos](pSrc, srcStep, pRef, refStep, pSAD);
+    return k().sad16u[size][pos](pSrc, srcStep, pRef, refStep, pSAD);
 }
 
 // Candidates are computed eight at a time: M = N AND NOT 7.
@@ -37,7 +37,7 @@ OpxResult sad_xn(SadXnSize size, const Opx8u* pSrc, Opx32s srcStep, const Opx8u*
     OPX_CHECK_NULL(pSrc, pRef, pSAD);
     const Opx32s m = N & ~7;
     OPX_CHECK(m >= 1, opxErrSize);
-    k.xn[size](pSrc, srcStep, pRef, refStep, pSAD, m);
+    k().xn[size](pSrc, srcStep, pRef, refStep, pSAD, m);
     return opxOk;
 }
 
@@ -46,7 +46,7 @@ OpxResult sad_xni(SadXnSize size, const Opx8u* pSrc, Opx32s srcStep, const Opx8u
     OPX_CHECK_NULL(pSrc, pRef, pSAD, pMinIndex);
     const Opx32s m = N & ~7;
     OPX_CHECK(m >= 1, opxErrSize);
-    *pMinIndex = k.xni[size](pSrc, srcStep, pRef, refStep, pSAD, m);
+    *pMinIndex = k().xni[size](pSrc, srcStep, pRef, refStep, pSAD, m);
     return opxOk;
 }
 
@@ -102,7 +102,7 @@ OpxResult opxiSAD8x8_8u32s_C2R(const Opx8u* pSrc, Opx32s srcStep, const Opx8u* p
     int pos = 0;
     OPX_CHECK(position_of(mcType, &pos), opxWrnNothingDone);
     std::int32_t sad[2];
-    k.sad_c2[pos](pSrc, srcStep, pRef, refStep, sad);
+    k().sad_c2[pos](pSrc, srcStep, pRef, refStep, sad);
     *pSAD0 = sad[0];
     *pSAD1 = sad[1];
     return opxOk;
@@ -143,24 +143,24 @@ OpxResult opxiSAD4x4xNI_8u16u_C1R(const Opx8u* pSrc, Opx32s srcStep, const Opx8u
 OpxResult opxiSAD16x16Blocks8x8_8u16u(const Opx8u* pSrc, Opx32s srcStep, const Opx8u* pRef,
                                       Opx32s refStep, Opx16u* pDstSAD) noexcept {
     OPX_CHECK_NULL(pSrc, pRef, pDstSAD);
-    k.blocks8u[kBlocks8x8](pSrc, srcStep, pRef, refStep, pDstSAD);
+    k().blocks8u[kBlocks8x8](pSrc, srcStep, pRef, refStep, pDstSAD);
     return opxOk;
 }
 OpxResult opxiSAD16x16Blocks4x4_8u16u(const Opx8u* pSrc, Opx32s srcStep, const Opx8u* pRef,
                                       Opx32s refStep, Opx16u* pDstSAD) noexcept {
     OPX_CHECK_NULL(pSrc, pRef, pDstSAD);
-    k.blocks8u[kBlocks4x4](pSrc, srcStep, pRef, refStep, pDstSAD);
+    k().blocks8u[kBlocks4x4](pSrc, srcStep, pRef, refStep, pDstSAD);
     return opxOk;
 }
 OpxResult opxiSAD16x16Blocks8x8_16u32u_C1R(const Opx16u* pSrc, Opx32s srcStep, const Opx16u* pRef,
                                            Opx32s refStep, Opx32u* pDstSAD) noexcept {
     OPX_CHECK_NULL(pSrc, pRef, pDstSAD);
-    k.blocks16u[kBlocks8x8](pSrc, srcStep, pRef, refStep, pDstSAD);
+    k().blocks16u[kBlocks8x8](pSrc, srcStep, pRef, refStep, pDstSAD);
     return opxOk;
 }
 OpxResult opxiSAD16x16Blocks4x4_16u32u_C1R(const Opx16u* pSrc, Opx32s srcStep, const Opx16u* pRef,
                                            Opx32s refStep, Opx32u* pDstSAD) noexcept {
     OPX_CHECK_NULL(pSrc, pRef, pDstSAD);
-    k.blocks16u[kBlocks4x4](pSrc, srcStep, pRef, refStep, pDstSAD);
+    k().blocks16u[kBlocks4x4](pSrc, srcStep, pRef, refStep, pDstSAD);
     return opxOk;
 }

@@ -7,12 +7,12 @@ using namespace opx::metrics;
 
 namespace {
 
-const SatdKernels& k = opx::metrics::OPX_KERNELS::kSatd;
+const SatdKernels& k() noexcept { return OPX_SELECT(opx::metrics, kSatd); }
 
 OpxResult satd(SatdSize size, const Opx8u* pSrc, Opx32s srcStep, const Opx8u* pRef, Opx32s refStep,
                Opx32s* pSATD) noexcept {
     OPX_CHECK_NULL(pSrc, pRef, pSATD);
-    return k.satd[size](pSrc, srcStep, pRef, refStep, pSATD);
+    return k().satd[size](pSrc, srcStep, pRef, refStep, pSATD);
 }
 
 }  // namespace
@@ -49,10 +49,10 @@ OpxResult opxiSATD4x4_8u32s_C1R(const Opx8u* pSrc, Opx32s srcStep, const Opx8u* 
 OpxResult opxiSAT8x8D_8u32s_C1R(const Opx8u* pSrc, Opx32s srcStep, const Opx8u* pRef,
                                 Opx32s refStep, Opx32s* pSATD) noexcept {
     OPX_CHECK_NULL(pSrc, pRef, pSATD);
-    return k.sat8x8d(pSrc, srcStep, pRef, refStep, pSATD);
+    return k().sat8x8d(pSrc, srcStep, pRef, refStep, pSATD);
 }
 OpxResult opxiSAT8x8D_16u32s_C1R(const Opx16u* pSrc, Opx32s srcStep, const Opx16u* pRef,
                                  Opx32s refStep, Opx32s* pSATD) noexcept {
     OPX_CHECK_NULL(pSrc, pRef, pSATD);
-    return k.sat8x8d_16u(pSrc, srcStep, pRef, refStep, pSATD);
+    return k().sat8x8d_16u(pSrc, srcStep, pRef, refStep, pSATD);
 }

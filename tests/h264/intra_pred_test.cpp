@@ -178,8 +178,8 @@ TEST(H264IntraDrivers, NoReadOutsideAvailableNeighbours) {
         unsigned char* top = g.place(n + 1, n, 64, true) + 1;
         std::memset(g.begin(), 100, g.size());
         for (int mode = 0; mode < 9; ++mode) {
-            if (n == 4) predict_4x4(OPX_KERNELS::kIntra, top, 64, mode, kAvailLeft);
-            if (n == 8) predict_8x8(OPX_KERNELS::kIntra, top, 64, mode, kAvailLeft);
+            if (n == 4) predict_4x4(OPX_SELECT(opx::h264, kIntra), top, 64, mode, kAvailLeft);
+            if (n == 8) predict_8x8(OPX_SELECT(opx::h264, kIntra), top, 64, mode, kAvailLeft);
         }
         if (n == 16) {
             for (int mode : {1, 2})
@@ -198,10 +198,10 @@ TEST(H264IntraDrivers, NoReadOutsideAvailableNeighbours) {
         const int av = kAvailAbove | kAvailLeft | kAvailAboveLeft;
         for (int mode = 0; mode < 9; ++mode) {
             if (n == 4) {
-                EXPECT_FALSE(predict_4x4(OPX_KERNELS::kIntra, blk, -64, mode, av));
+                EXPECT_FALSE(predict_4x4(OPX_SELECT(opx::h264, kIntra), blk, -64, mode, av));
             }
             if (n == 8) {
-                EXPECT_FALSE(predict_8x8(OPX_KERNELS::kIntra, blk, -64, mode, av));
+                EXPECT_FALSE(predict_8x8(OPX_SELECT(opx::h264, kIntra), blk, -64, mode, av));
             }
         }
         if (n == 16) {

@@ -8,7 +8,7 @@ using namespace opx::h264;
 
 namespace {
 
-const CavlcKernels& k = OPX_KERNELS::kCavlc;
+const CavlcKernels& k() noexcept { return OPX_SELECT(opx::h264, kCavlc); }
 
 bool bad_offset(const Opx32s* offset) noexcept {
     return static_cast<Opx32u>(*offset) > 31u;
@@ -53,7 +53,7 @@ OpxResult opxiDecodeCAVLCCoeffs_H264_1u16s(Opx32u** ppBitStream, Opx32s* pOffset
                                            const Opx32s** ppTblTotalZeros,
                                            const Opx32s** ppTblRunBefore,
                                            const Opx32s* pScanMatrix) noexcept {
-    return luma(k.luma_16s, ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, uVLCSelect, coeffLimit,
+    return luma(k().luma_16s, ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, uVLCSelect, coeffLimit,
                 ppTblCoeffToken, ppTblTotalZeros, ppTblRunBefore, pScanMatrix);
 }
 
@@ -63,7 +63,7 @@ OpxResult opxiDecodeCAVLCCoeffs_H264_1u32s(Opx32u** ppBitStream, Opx32s* pOffset
                                            const Opx32s** ppTblTotalZeros,
                                            const Opx32s** ppTblRunBefore,
                                            const Opx32s* pScanMatrix) noexcept {
-    return luma(k.luma_32s, ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, uVLCSelect, coeffLimit,
+    return luma(k().luma_32s, ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, uVLCSelect, coeffLimit,
                 ppTblCoeffToken, ppTblTotalZeros, ppTblRunBefore, pScanMatrix);
 }
 
@@ -81,7 +81,7 @@ OpxResult opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
     OPX_CHECK(maxNumCoeff == endIdx - startIdx + 1, opxErrBadArg);
     const CavlcBlock b{ppBitStream, pOffset,         pNumCoeff,       uVLCSelect,     startIdx,
                        endIdx,      ppTblCoeffToken, ppTblTotalZeros, ppTblRunBefore, pScanMatrix};
-    return k.range_16s(b, ppDstCoeffs);
+    return k().range_16s(b, ppDstCoeffs);
 }
 
 OpxResult opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(Opx32u** ppBitStream, Opx32s* pOffset,
@@ -96,7 +96,7 @@ OpxResult opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(Opx32u** ppBitStream, Opx32s*
     const Opx32s* token[1] = {pTblCoeffToken};
     const CavlcBlock b{ppBitStream, pOffset,         pNumCoeff,      0,      0, 3,
                        token,       ppTblTotalZeros, ppTblRunBefore, nullptr};
-    return k.dc2x2_16s(b, ppDstCoeffs);
+    return k().dc2x2_16s(b, ppDstCoeffs);
 }
 
 OpxResult opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s(Opx32u** ppBitStream, Opx32s* pOffset,
@@ -104,7 +104,7 @@ OpxResult opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s(Opx32u** ppBitStream, Opx32s*
                                                    const Opx32s* pTblCoeffToken,
                                                    const Opx32s** ppTblTotalZeros,
                                                    const Opx32s** ppTblRunBefore) noexcept {
-    return chroma_dc(k.dc2x2_32s, 3, ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, pTblCoeffToken,
+    return chroma_dc(k().dc2x2_32s, 3, ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, pTblCoeffToken,
                      ppTblTotalZeros, ppTblRunBefore);
 }
 
@@ -113,7 +113,7 @@ OpxResult opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s(Opx32u** ppBitStream, Opx3
                                                       const Opx32s* pTblCoeffToken,
                                                       const Opx32s** ppTblTotalZeros,
                                                       const Opx32s** ppTblRunBefore) noexcept {
-    return chroma_dc(k.dc2x4_16s, 7, ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, pTblCoeffToken,
+    return chroma_dc(k().dc2x4_16s, 7, ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, pTblCoeffToken,
                      ppTblTotalZeros, ppTblRunBefore);
 }
 
@@ -122,7 +122,7 @@ OpxResult opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s(Opx32u** ppBitStream, Opx3
                                                       const Opx32s* pTblCoeffToken,
                                                       const Opx32s** ppTblTotalZeros,
                                                       const Opx32s** ppTblRunBefore) noexcept {
-    return chroma_dc(k.dc2x4_32s, 7, ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, pTblCoeffToken,
+    return chroma_dc(k().dc2x4_32s, 7, ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, pTblCoeffToken,
                      ppTblTotalZeros, ppTblRunBefore);
 }
 
@@ -131,7 +131,7 @@ OpxResult opxiDecodeExpGolombOne_H264_1u16s(Opx32u** ppBitStream, Opx32s* pOffse
     OPX_CHECK_NULL(ppBitStream, pOffset, pDst);
     OPX_CHECK_NULL(*ppBitStream);
     OPX_CHECK(!bad_offset(pOffset), opxErrBadArg);
-    return k.exp_golomb_16s(ppBitStream, pOffset, pDst, isSigned != 0);
+    return k().exp_golomb_16s(ppBitStream, pOffset, pDst, isSigned != 0);
 }
 
 OpxResult opxiDecodeExpGolombOne_H264_1u32s(Opx32u** ppBitStream, Opx32s* pOffset, Opx32s* pDst,
@@ -139,5 +139,5 @@ OpxResult opxiDecodeExpGolombOne_H264_1u32s(Opx32u** ppBitStream, Opx32s* pOffse
     OPX_CHECK_NULL(ppBitStream, pOffset, pDst);
     OPX_CHECK_NULL(*ppBitStream);
     OPX_CHECK(!bad_offset(pOffset), opxErrBadArg);
-    return k.exp_golomb_32s(ppBitStream, pOffset, pDst, isSigned != 0);
+    return k().exp_golomb_32s(ppBitStream, pOffset, pDst, isSigned != 0);
 }

@@ -9,12 +9,12 @@ using namespace opx::h264;
 
 namespace {
 
-const DeblockKernels& k = OPX_KERNELS::kDeblock;
+const DeblockKernels& k() noexcept { return OPX_SELECT(opx::h264, kDeblock); }
 
 OpxResult edges8(DeblockEdges kind, Opx8u* p, Opx32s step, const Opx8u* alpha, const Opx8u* beta,
                  const Opx8u* tc0, const Opx8u* bs) noexcept {
     OPX_CHECK_NULL(p, alpha, beta, tc0, bs);
-    return k.edges8[kind](p, step, alpha, beta, tc0, bs);
+    return k().edges8[kind](p, step, alpha, beta, tc0, bs);
 }
 
 OpxResult record8(DeblockEdges kind, const OpxDeblock8u* d) noexcept {
@@ -32,7 +32,7 @@ int clamp_bit_depth(Opx32s bit_depth) noexcept {
 OpxResult record16(DeblockEdges16 kind, const OpxDeblock16u* d) noexcept {
     OPX_CHECK_NULL(d);
     OPX_CHECK_NULL(d->pSrcDstPlane, d->pAlpha, d->pBeta, d->pThresholds, d->pBs);
-    k.edges16[kind](d->pSrcDstPlane, d->srcDstStep, d->pAlpha, d->pBeta, d->pThresholds, d->pBs,
+    k().edges16[kind](d->pSrcDstPlane, d->srcDstStep, d->pAlpha, d->pBeta, d->pThresholds, d->pBs,
                     clamp_bit_depth(d->bitDepth));
     return opxOk;
 }
@@ -102,7 +102,7 @@ OpxResult opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR(Opx8u* pSrcDst, Op
                                                               const Opx8u* pThresholds,
                                                               const Opx8u* pBs) noexcept {
     OPX_CHECK_NULL(pSrcDst, pThresholds, pBs);
-    k.luma_mbaff8(pSrcDst, srcDstStep, nAlpha, nBeta, pThresholds, pBs);
+    k().luma_mbaff8(pSrcDst, srcDstStep, nAlpha, nBeta, pThresholds, pBs);
     return opxOk;
 }
 
@@ -111,7 +111,7 @@ OpxResult opxiFilterDeblockingChroma_VerEdge_MBAFF_H264_8u_C1IR(Opx8u* pSrcDst, 
                                                                 const Opx8u* pThresholds,
                                                                 const Opx8u* pBs) noexcept {
     OPX_CHECK_NULL(pSrcDst, pThresholds, pBs);
-    k.chroma_mbaff8(pSrcDst, srcDstStep, nAlpha, nBeta, pThresholds, pBs);
+    k().chroma_mbaff8(pSrcDst, srcDstStep, nAlpha, nBeta, pThresholds, pBs);
     return opxOk;
 }
 

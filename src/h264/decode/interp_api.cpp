@@ -13,7 +13,7 @@ using opx::h264::edge::kPitch;
 
 namespace {
 
-const InterpKernels& k = opx::h264::OPX_KERNELS::kInterp;
+const InterpKernels& k() noexcept { return OPX_SELECT(opx::h264, kInterp); }
 
 constexpr bool luma_width_ok(int w) {
     return w == 4 || w == 8 || w == 16;
@@ -69,7 +69,7 @@ void luma8_rows(const Opx8u* src, Opx32s src_step, Opx8u* dst, Opx32s dst_step, 
     edge::WorkBuffer<Opx8u> buf;
     const Opx8u* b =
         gather_support(src, src_step, luma_support(roi.width, roi.height, dx, dy), row_of, buf);
-    k.luma8[luma8_index(roi.width, dx, dy)](b, kPitch, dst, dst_step, roi.height);
+    k().luma8[luma8_index(roi.width, dx, dy)](b, kPitch, dst, dst_step, roi.height);
 }
 
 template <class RowOf>
@@ -78,7 +78,7 @@ void chroma8_rows(const Opx8u* src, Opx32s src_step, Opx8u* dst, Opx32s dst_step
     edge::WorkBuffer<Opx8u> buf;
     const Opx8u* b =
         gather_support(src, src_step, chroma_support(roi.width, roi.height, dx, dy), row_of, buf);
-    k.chroma8[chroma8_index(roi.width, dx, dy)](b, kPitch, dst, dst_step, roi.height,
+    k().chroma8[chroma8_index(roi.width, dx, dy)](b, kPitch, dst, dst_step, roi.height,
                                                 chroma_frac(dx, dy));
 }
 
@@ -88,7 +88,7 @@ void luma16_rows(const OpxInterpolate16u& p, RowOf row_of) {
     const Opx16u* b =
         gather_support(p.pSrc, p.srcStep,
                        luma_support(p.roiSize.width, p.roiSize.height, p.dx, p.dy), row_of, buf);
-    k.luma16[p.dy * 4 + p.dx](b, kPitch, p.pDst, p.dstStep, p.roiSize.width, p.roiSize.height,
+    k().luma16[p.dy * 4 + p.dx](b, kPitch, p.pDst, p.dstStep, p.roiSize.width, p.roiSize.height,
                               (1 << p.bitDepth) - 1);
 }
 
@@ -98,7 +98,7 @@ void chroma16_rows(const OpxInterpolate16u& p, RowOf row_of) {
     const Opx16u* b =
         gather_support(p.pSrc, p.srcStep,
                        chroma_support(p.roiSize.width, p.roiSize.height, p.dx, p.dy), row_of, buf);
-    k.chroma16[chroma16_index(p.dx, p.dy)](b, kPitch, p.pDst, p.dstStep, p.roiSize.width,
+    k().chroma16[chroma16_index(p.dx, p.dy)](b, kPitch, p.pDst, p.dstStep, p.roiSize.width,
                                            p.roiSize.height, p.dx, p.dy);
 }
 
@@ -178,7 +178,7 @@ void block_region(const T* plane, const R& r, int bits, int tap_before, int taps
         return;
     }
     edge::WorkBuffer<E> buf;
-    k.gather[sizeof(E) - 1](reinterpret_cast<const unsigned char*>(plane),
+    k().gather[sizeof(E) - 1](reinterpret_cast<const unsigned char*>(plane),
                             std::ptrdiff_t{r.srcStep} * static_cast<std::ptrdiff_t>(sizeof(T)),
                             r.frameSize.width, r.frameSize.height, region,
                             reinterpret_cast<unsigned char*>(buf.data));
@@ -196,7 +196,7 @@ OpxResult opxiInterpolateLuma_H264_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx
     OPX_CHECK_NULL(pSrc, pDst);
     OPX_CHECK(fraction_ok(dx, dy, 3), opxErrBadArg);
     OPX_CHECK(luma_width_ok(roiSize.width) && luma_height_ok(roiSize.height), opxErrSize);
-    k.luma8[luma8_index(roiSize.width, dx, dy)](pSrc, srcStep, pDst, dstStep, roiSize.height);
+    k().luma8[luma8_index(roiSize.width, dx, dy)](pSrc, srcStep, pDst, dstStep, roiSize.height);
     return opxOk;
 }
 
@@ -238,7 +238,7 @@ OpxResult opxiInterpolateLumaBottom_H264_8u_C1R(const Opx8u* pSrc, Opx32s srcSte
 OpxResult opxiInterpolateLuma_H264_16u_C1R(const OpxInterpolate16u* pSrcDst) noexcept {
     if (const OpxResult r = check_luma16(pSrcDst); r != opxOk) return r;
     const OpxInterpolate16u& p = *pSrcDst;
-    k.luma16[p.dy * 4 + p.dx](p.pSrc, p.srcStep, p.pDst, p.dstStep, p.roiSize.width,
+    k().luma16[p.dy * 4 + p.dx](p.pSrc, p.srcStep, p.pDst, p.dstStep, p.roiSize.width,
                               p.roiSize.height, (1 << p.bitDepth) - 1);
     return opxOk;
 }
@@ -265,7 +265,7 @@ OpxResult opxiInterpolateChroma_H264_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, O
     OPX_CHECK_NULL(pSrc, pDst);
     OPX_CHECK(fraction_ok(dx, dy, 7), opxErrBadArg);
     OPX_CHECK(chroma_width_ok(roiSize.width) && chroma_height_ok(roiSize.height), opxErrSize);
-    return k.chroma8[chroma8_index(roiSize.width, dx, dy)](pSrc, srcStep, pDst, dstStep,
+    return k().chroma8[chroma8_index(roiSize.width, dx, dy)](pSrc, srcStep, pDst, dstStep,
                                                            roiSize.height, chroma_frac(dx, dy));
 }
 
@@ -275,7 +275,7 @@ OpxResult opxiInterpolateChroma_H264_8u_C2P2R(const Opx8u* pSrc, Opx32s srcStep,
     OPX_CHECK_NULL(pSrc, pDstU, pDstV);
     OPX_CHECK(fraction_ok(dx, dy, 7), opxErrBadArg);
     OPX_CHECK(chroma_width_ok(roiSize.width) && chroma_height_ok(roiSize.height), opxErrSize);
-    k.chroma8_split[chroma8_index(roiSize.width, dx, dy)](pSrc, srcStep, pDstU, pDstV, dstStep,
+    k().chroma8_split[chroma8_index(roiSize.width, dx, dy)](pSrc, srcStep, pDstU, pDstV, dstStep,
                                                           roiSize.height, chroma_frac(dx, dy));
     return opxOk;
 }
@@ -302,7 +302,7 @@ OpxResult opxiInterpolateChromaBottom_H264_8u_C1R(const Opx8u* pSrc, Opx32s srcS
 OpxResult opxiInterpolateChroma_H264_16u_C1R(const OpxInterpolate16u* pSrcDst) noexcept {
     if (const OpxResult r = check_chroma16(pSrcDst); r != opxOk) return r;
     const OpxInterpolate16u& p = *pSrcDst;
-    k.chroma16[chroma16_index(p.dx, p.dy)](p.pSrc, p.srcStep, p.pDst, p.dstStep, p.roiSize.width,
+    k().chroma16[chroma16_index(p.dx, p.dy)](p.pSrc, p.srcStep, p.pDst, p.dstStep, p.roiSize.width,
                                            p.roiSize.height, p.dx, p.dy);
     return opxOk;
 }
@@ -330,13 +330,13 @@ OpxResult opxiInterpolateLumaBlock_H264_8u_P1R(const OpxInterpolateBlock8u* pInt
     if (const OpxResult e = check_block_common(r, true); e != opxOk) return e;
     const int w = r.blockSize.width, h = r.blockSize.height;
     if (r.motionVector.x == 0 && r.motionVector.y == 0) {
-        k.luma8[luma8_index(w, 0, 0)](offset(r.pSrc[0], r.blockPos.x, r.blockPos.y, r.srcStep),
+        k().luma8[luma8_index(w, 0, 0)](offset(r.pSrc[0], r.blockPos.x, r.blockPos.y, r.srcStep),
                                       r.srcStep, r.pDst[0], r.dstStep, h);
         return opxOk;
     }
     block_region<Opx8u>(r.pSrc[0], r, 2, 2, 5,
                         [&](const Opx8u* src, std::ptrdiff_t step, int fx, int fy) {
-                            k.luma8[luma8_index(w, fx, fy)](src, step, r.pDst[0], r.dstStep, h);
+                            k().luma8[luma8_index(w, fx, fy)](src, step, r.pDst[0], r.dstStep, h);
                         });
     return opxOk;
 }
@@ -350,13 +350,13 @@ OpxResult opxiInterpolateLumaBlock_H264_16u_P1R(
     OPX_CHECK(bit_depth_ok(r.bitDepth), opxErrOutOfRange);
     const int w = r.blockSize.width, h = r.blockSize.height, max = (1 << r.bitDepth) - 1;
     if (r.motionVector.x == 0 && r.motionVector.y == 0) {
-        k.luma16[0](offset(r.pSrc[0], r.blockPos.x, r.blockPos.y, r.srcStep), r.srcStep, r.pDst[0],
+        k().luma16[0](offset(r.pSrc[0], r.blockPos.x, r.blockPos.y, r.srcStep), r.srcStep, r.pDst[0],
                     r.dstStep, w, h, max);
         return opxOk;
     }
     block_region<Opx16u>(r.pSrc[0], r, 2, 2, 5,
                          [&](const Opx16u* src, std::ptrdiff_t step, int fx, int fy) {
-                             k.luma16[fy * 4 + fx](src, step, r.pDst[0], r.dstStep, w, h, max);
+                             k().luma16[fy * 4 + fx](src, step, r.pDst[0], r.dstStep, w, h, max);
                          });
     return opxOk;
 }
@@ -370,14 +370,14 @@ OpxResult opxiInterpolateChromaBlock_H264_8u_P2R(
     const int w = r.blockSize.width, h = r.blockSize.height;
     for (int c = 0; c < 2; ++c) {
         if (r.motionVector.x == 0 && r.motionVector.y == 0) {
-            k.chroma8[chroma8_index(w, 0, 0)](
+            k().chroma8[chroma8_index(w, 0, 0)](
                 offset(r.pSrc[c], r.blockPos.x, r.blockPos.y, r.srcStep), r.srcStep, r.pDst[c],
                 r.dstStep, h, 0);
             continue;
         }
         block_region<Opx8u>(r.pSrc[c], r, 3, 0, 1,
                             [&](const Opx8u* src, std::ptrdiff_t step, int fx, int fy) {
-                                k.chroma8[chroma8_index(w, fx, fy)](src, step, r.pDst[c], r.dstStep,
+                                k().chroma8[chroma8_index(w, fx, fy)](src, step, r.pDst[c], r.dstStep,
                                                                     h, chroma_frac(fx, fy));
                             });
     }
@@ -394,13 +394,13 @@ OpxResult opxiInterpolateChromaBlock_H264_16u_P2R(
     const int w = r.blockSize.width, h = r.blockSize.height;
     for (int c = 0; c < 2; ++c) {
         if (r.motionVector.x == 0 && r.motionVector.y == 0) {
-            k.chroma16[0](offset(r.pSrc[c], r.blockPos.x, r.blockPos.y, r.srcStep), r.srcStep,
+            k().chroma16[0](offset(r.pSrc[c], r.blockPos.x, r.blockPos.y, r.srcStep), r.srcStep,
                           r.pDst[c], r.dstStep, w, h, 0, 0);
             continue;
         }
         block_region<Opx16u>(
             r.pSrc[c], r, 3, 0, 1, [&](const Opx16u* src, std::ptrdiff_t step, int fx, int fy) {
-                k.chroma16[chroma16_index(fx, fy)](src, step, r.pDst[c], r.dstStep, w, h, fx, fy);
+                k().chroma16[chroma16_index(fx, fy)](src, step, r.pDst[c], r.dstStep, w, h, fx, fy);
             });
     }
     return opxOk;
@@ -414,14 +414,14 @@ OpxResult opxiInterpolateChromaBlock_H264_8u_C2C2R(
     if (const OpxResult e = check_block_common(r, false); e != opxOk) return e;
     const int w = r.blockSize.width, h = r.blockSize.height;
     if (r.motionVector.x == 0 && r.motionVector.y == 0) {
-        k.chroma8_c2[chroma8_index(w, 0, 0)](
+        k().chroma8_c2[chroma8_index(w, 0, 0)](
             offset(r.pSrc[0], std::int64_t{r.blockPos.x} * 2, r.blockPos.y, r.srcStep), r.srcStep,
             r.pDst[0], r.dstStep, h, 0);
         return opxOk;
     }
     block_region<std::uint16_t>(r.pSrc[0], r, 3, 0, 1,
                                 [&](const Opx8u* src, std::ptrdiff_t step, int fx, int fy) {
-                                    k.chroma8_c2[chroma8_index(w, fx, fy)](
+                                    k().chroma8_c2[chroma8_index(w, fx, fy)](
                                         src, step, r.pDst[0], r.dstStep, h, chroma_frac(fx, fy));
                                 });
     return opxOk;
@@ -435,14 +435,14 @@ OpxResult opxiInterpolateChromaBlock_H264_8u_C2P2R(
     if (const OpxResult e = check_block_common(r, false); e != opxOk) return e;
     const int w = r.blockSize.width, h = r.blockSize.height;
     if (r.motionVector.x == 0 && r.motionVector.y == 0) {
-        k.chroma8_split[chroma8_index(w, 0, 0)](
+        k().chroma8_split[chroma8_index(w, 0, 0)](
             offset(r.pSrc[0], std::int64_t{r.blockPos.x} * 2, r.blockPos.y, r.srcStep), r.srcStep,
             r.pDst[0], r.pDst[1], r.dstStep, h, 0);
         return opxOk;
     }
     block_region<std::uint16_t>(
         r.pSrc[0], r, 3, 0, 1, [&](const Opx8u* src, std::ptrdiff_t step, int fx, int fy) {
-            k.chroma8_split[chroma8_index(w, fx, fy)](src, step, r.pDst[0], r.pDst[1], r.dstStep, h,
+            k().chroma8_split[chroma8_index(w, fx, fy)](src, step, r.pDst[0], r.pDst[1], r.dstStep, h,
                                                       chroma_frac(fx, fy));
         });
     return opxOk;
@@ -454,7 +454,7 @@ OpxResult opxiInterpolateBlock_H264_8u_P2P1R(const Opx8u* pSrc1, const Opx8u* pS
                                              Opx32u width, Opx32u height, Opx32s pitch) noexcept {
     OPX_CHECK_NULL(pSrc1, pSrc2, pDst);
     OPX_CHECK(width >= 2 && width <= 16 && height >= 2 && height <= 16, opxErrSize);
-    k.average(pSrc1, pitch, pSrc2, pitch, pDst, pitch, static_cast<int>(width),
+    k().average(pSrc1, pitch, pSrc2, pitch, pDst, pitch, static_cast<int>(width),
               static_cast<int>(height));
     return opxOk;
 }
@@ -464,7 +464,7 @@ OpxResult opxiInterpolateBlock_H264_8u_P3P1R(const Opx8u* pSrc1, const Opx8u* pS
                                              Opx32s src2Step, Opx32s dstStep) noexcept {
     OPX_CHECK_NULL(pSrc1, pSrc2, pDst);
     OPX_CHECK(width >= 2 && width <= 16 && height >= 2 && height <= 16, opxErrSize);
-    k.average(pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep, static_cast<int>(width),
+    k().average(pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep, static_cast<int>(width),
               static_cast<int>(height));
     return opxOk;
 }

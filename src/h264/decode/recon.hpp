@@ -37,6 +37,16 @@ struct ReconKernels {
     AddFlatPairFn add4x4_flat_pair;
 };
 
+// The drivers' kernels of each table set (constant-initialised: they only name other tables).
+namespace ref {
+inline const ReconKernels kRecon{kIntra, kTransform, add4x4_flat_pair};
+}
+#if OPX_USE_AVX2
+namespace avx2 {
+inline const ReconKernels kRecon{kIntra, kTransform, add4x4_flat_pair};
+}
+#endif
+
 // Position of 4×4 luma block n (luma4x4BlkIdx) inside its macroblock, clause 6.4.3.
 constexpr int luma4x4_x(int n) {
     return 8 * ((n >> 2) & 1) + 4 * (n & 1);

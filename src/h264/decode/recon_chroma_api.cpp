@@ -7,7 +7,7 @@ using namespace opx::h264;
 
 namespace {
 
-const ReconKernels k{OPX_KERNELS::kIntra, OPX_KERNELS::kTransform, OPX_KERNELS::add4x4_flat_pair};
+const ReconKernels& k() noexcept { return OPX_SELECT(opx::h264, kRecon); }
 
 constexpr Opx32u kMaxChromaQp = 39;
 
@@ -24,7 +24,7 @@ ChromaParams matrix(Opx32u cbp, Opx32u qpu, Opx32u qpv, const Opx16s* lsu, const
 // Kernel for an intra mode with the neighbours of the whole macroblock (or of its two halves),
 // after the mode range check; null when the mode lacks a neighbour it needs.
 PredChromaFn intra_kernel(Opx32s mode, int edge_top, int edge_bottom) {
-    return chroma_kernel(OPX_KERNELS::kIntra, mode, mb_avail(edge_top), mb_avail(edge_bottom));
+    return chroma_kernel(k().intra, mode, mb_avail(edge_top), mb_avail(edge_bottom));
 }
 
 // The half-macroblock forms serve DC and vertical only.
@@ -42,7 +42,7 @@ OpxResult opxiReconstructChromaInterMB_H264_16s8u_P2R(Opx16s** ppSrcDstCoeff, Op
     OPX_CHECK_NULL(ppSrcDstCoeff, pSrcDstUPlane, pSrcDstVPlane);
     OPX_CHECK_NULL(*ppSrcDstCoeff);
     OPX_CHECK(chromaQP <= kMaxChromaQp, opxErrOutOfRange);
-    chroma_planar(k, ppSrcDstCoeff, pSrcDstUPlane, pSrcDstVPlane, Opx32s(srcDstUVStep), nullptr,
+    chroma_planar(k(), ppSrcDstCoeff, pSrcDstUPlane, pSrcDstVPlane, Opx32s(srcDstUVStep), nullptr,
                   flat(cbp4x4, chromaQP));
     return opxOk;
 }
@@ -54,7 +54,7 @@ OpxResult opxiReconstructChromaInterMB_H264_16s8u_C2R(Opx16s** ppSrcDstCoeff, Op
     OPX_CHECK_NULL(*ppSrcDstCoeff);
     OPX_CHECK(chromaQP <= kMaxChromaQp, opxErrOutOfRange);
     OPX_CHECK(Opx32s(srcDstUVStep) >= 1, opxErrStep);
-    chroma_interleaved(k, ppSrcDstCoeff, pSrcDstUV, Opx32s(srcDstUVStep), nullptr, 0, 0,
+    chroma_interleaved(k(), ppSrcDstCoeff, pSrcDstUV, Opx32s(srcDstUVStep), nullptr, 0, 0,
                        flat(cbp4x4, chromaQP));
     return opxOk;
 }
@@ -66,7 +66,7 @@ OpxResult opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(
     OPX_CHECK_NULL(ppSrcDstCoeff, pSrcDstUPlane, pSrcDstVPlane);
     OPX_CHECK_NULL(*ppSrcDstCoeff, pQuantTableU, pQuantTableV);
     OPX_CHECK(chromaQPU <= kMaxChromaQp && chromaQPV <= kMaxChromaQp, opxErrOutOfRange);
-    chroma_planar(k, ppSrcDstCoeff, pSrcDstUPlane, pSrcDstVPlane, Opx32s(srcDstUVStep), nullptr,
+    chroma_planar(k(), ppSrcDstCoeff, pSrcDstUPlane, pSrcDstVPlane, Opx32s(srcDstUVStep), nullptr,
                   matrix(cbp4x4, chromaQPU, chromaQPV, pQuantTableU, pQuantTableV, bypassFlag));
     return opxOk;
 }
@@ -81,7 +81,7 @@ OpxResult opxiReconstructChromaInter4x4MB_H264_16s8u_C2R(Opx16s** ppSrcDstCoeff,
     OPX_CHECK_NULL(*ppSrcDstCoeff, pQuantTableU, pQuantTableV);
     OPX_CHECK(chromaQPU <= kMaxChromaQp && chromaQPV <= kMaxChromaQp, opxErrOutOfRange);
     chroma_interleaved(
-        k, ppSrcDstCoeff, pSrcDstUV, Opx32s(srcDstUVStep), nullptr, 0, 0,
+        k(), ppSrcDstCoeff, pSrcDstUV, Opx32s(srcDstUVStep), nullptr, 0, 0,
         matrix(cbp4x4, chromaQPU, chromaQPV, pQuantTableU, pQuantTableV, bypassFlag));
     return opxOk;
 }
@@ -98,7 +98,7 @@ OpxResult opxiReconstructChromaIntraMB_H264_16s8u_P2R(Opx16s** ppSrcDstCoeff, Op
     OPX_CHECK(Opx32u(intraChromaPredMode) <= 3, opxErrOutOfRange);
     const PredChromaFn pred = intra_kernel(intraChromaPredMode, edgeType, edgeType);
     OPX_CHECK(pred != nullptr, opxErrIntraPredUnavailable);
-    chroma_planar(k, ppSrcDstCoeff, pSrcDstUPlane, pSrcDstVPlane, Opx32s(srcDstUVStep), pred,
+    chroma_planar(k(), ppSrcDstCoeff, pSrcDstUPlane, pSrcDstVPlane, Opx32s(srcDstUVStep), pred,
                   flat(cbp4x4, chromaQP));
     return opxOk;
 }
@@ -115,7 +115,7 @@ OpxResult opxiReconstructChromaIntraMB_H264_16s8u_C2R(Opx16s** ppSrcDstCoeff, Op
     const PredChromaFn pred = intra_kernel(intraChromaPredMode, edgeType, edgeType);
     OPX_CHECK(pred != nullptr, opxErrIntraPredUnavailable);
     const int avail = mb_avail(edgeType);
-    chroma_interleaved(k, ppSrcDstCoeff, pSrcDstUV, srcDstUVStep, pred, avail, avail,
+    chroma_interleaved(k(), ppSrcDstCoeff, pSrcDstUV, srcDstUVStep, pred, avail, avail,
                        flat(cbp4x4, chromaQP));
     return opxOk;
 }
@@ -130,7 +130,7 @@ OpxResult opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(
     OPX_CHECK(Opx32u(intraChromaPredMode) <= 3, opxErrOutOfRange);
     const PredChromaFn pred = intra_kernel(intraChromaPredMode, edgeType, edgeType);
     OPX_CHECK(pred != nullptr, opxErrIntraPredUnavailable);
-    chroma_planar(k, ppSrcDstCoeff, pSrcDstUPlane, pSrcDstVPlane, Opx32s(srcDstUVStep), pred,
+    chroma_planar(k(), ppSrcDstCoeff, pSrcDstUPlane, pSrcDstVPlane, Opx32s(srcDstUVStep), pred,
                   matrix(cbp4x4, chromaQPU, chromaQPV, pQuantTableU, pQuantTableV, bypassFlag));
     return opxOk;
 }
@@ -147,7 +147,7 @@ OpxResult opxiReconstructChromaIntra4x4MB_H264_16s8u_C2R(
     OPX_CHECK(pred != nullptr, opxErrIntraPredUnavailable);
     const int avail = mb_avail(edgeType);
     chroma_interleaved(
-        k, ppSrcDstCoeff, pSrcDstUV, Opx32s(srcDstUVStep), pred, avail, avail,
+        k(), ppSrcDstCoeff, pSrcDstUV, Opx32s(srcDstUVStep), pred, avail, avail,
         matrix(cbp4x4, chromaQPU, chromaQPV, pQuantTableU, pQuantTableV, bypassFlag));
     return opxOk;
 }
@@ -164,7 +164,7 @@ OpxResult opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(
     OPX_CHECK(Opx32u(intraChromaPredMode) <= 3, opxErrOutOfRange);
     const PredChromaFn pred = halves_kernel(intraChromaPredMode, edgeTypeTop, edgeTypeBottom);
     OPX_CHECK(pred != nullptr, opxErrIntraPredUnavailable);
-    chroma_planar(k, ppSrcDstCoeff, pSrcDstUPlane, pSrcDstVPlane, Opx32s(srcDstUVStep), pred,
+    chroma_planar(k(), ppSrcDstCoeff, pSrcDstUPlane, pSrcDstVPlane, Opx32s(srcDstUVStep), pred,
                   flat(cbp4x4, chromaQP));
     return opxOk;
 }
@@ -188,7 +188,7 @@ OpxResult opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R(
     OPX_CHECK(Opx32u(intraChromaPredMode) <= 3, opxErrOutOfRange);
     const PredChromaFn pred = halves_kernel(intraChromaPredMode, edgeTypeTop, edgeTypeBottom);
     OPX_CHECK(pred != nullptr, opxErrIntraPredUnavailable);
-    chroma_interleaved(k, ppSrcDstCoeff, pSrcDstUV, srcDstUVStep, pred, mb_avail(edgeTypeTop),
+    chroma_interleaved(k(), ppSrcDstCoeff, pSrcDstUV, srcDstUVStep, pred, mb_avail(edgeTypeTop),
                        mb_avail(edgeTypeBottom), flat(cbp4x4, chromaQP));
     return opxOk;
 }
@@ -204,7 +204,7 @@ OpxResult opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R(
     OPX_CHECK(Opx32u(intraChromaPredMode) <= 3, opxErrOutOfRange);
     const PredChromaFn pred = halves_kernel(intraChromaPredMode, edgeTypeTop, edgeTypeBottom);
     OPX_CHECK(pred != nullptr, opxErrIntraPredUnavailable);
-    chroma_planar(k, ppSrcDstCoeff, pSrcDstUPlane, pSrcDstVPlane, Opx32s(srcDstUVStep), pred,
+    chroma_planar(k(), ppSrcDstCoeff, pSrcDstUPlane, pSrcDstVPlane, Opx32s(srcDstUVStep), pred,
                   matrix(cbp4x4, chromaQPU, chromaQPV, pQuantTableU, pQuantTableV, bypassFlag));
     return opxOk;
 }

@@ -7,7 +7,7 @@ using namespace opx::h264;
 
 namespace {
 
-const ReconKernels k{OPX_KERNELS::kIntra, OPX_KERNELS::kTransform, OPX_KERNELS::add4x4_flat_pair};
+const ReconKernels& k() noexcept { return OPX_SELECT(opx::h264, kRecon); }
 
 inline bool qp_ok(Opx32s qp) {
     return static_cast<Opx32u>(qp) <= 51;
@@ -21,7 +21,7 @@ OpxResult opxiReconstructLumaInterMB_H264_16s8u_C1R(Opx16s** ppSrcDstCoeff, Opx8
     OPX_CHECK_NULL(ppSrcDstCoeff, pSrcDst);
     OPX_CHECK_NULL(*ppSrcDstCoeff);
     OPX_CHECK(qp_ok(qp), opxErrOutOfRange);
-    luma_inter_4x4(k, ppSrcDstCoeff, pSrcDst, srcDstStep, cbp4x4, qp, nullptr, false);
+    luma_inter_4x4(k(), ppSrcDstCoeff, pSrcDst, srcDstStep, cbp4x4, qp, nullptr, false);
     return opxOk;
 }
 
@@ -32,7 +32,7 @@ OpxResult opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(Opx16s** ppSrcDstCoeff, O
     OPX_CHECK_NULL(ppSrcDstCoeff, pSrcDst);
     OPX_CHECK_NULL(*ppSrcDstCoeff, pQuantTable);
     OPX_CHECK(qp_ok(qp), opxErrOutOfRange);
-    luma_inter_4x4(k, ppSrcDstCoeff, pSrcDst, srcDstStep, cbp4x4, qp, pQuantTable,
+    luma_inter_4x4(k(), ppSrcDstCoeff, pSrcDst, srcDstStep, cbp4x4, qp, pQuantTable,
                    bypassFlag && qp == 0);
     return opxOk;
 }
@@ -44,7 +44,7 @@ OpxResult opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(Opx16s** ppSrcDstCoeff, O
     OPX_CHECK_NULL(ppSrcDstCoeff, pSrcDst);
     OPX_CHECK_NULL(*ppSrcDstCoeff, pQuantTable);
     OPX_CHECK(qp_ok(qp), opxErrOutOfRange);
-    luma_inter_8x8(k, ppSrcDstCoeff, pSrcDst, srcDstStep, cbp8x8, qp, pQuantTable,
+    luma_inter_8x8(k(), ppSrcDstCoeff, pSrcDst, srcDstStep, cbp8x8, qp, pQuantTable,
                    bypassFlag && qp == 0);
     return opxOk;
 }
@@ -56,7 +56,7 @@ OpxResult opxiReconstructLumaIntraMB_H264_16s8u_C1R(Opx16s** ppSrcDstCoeff, Opx8
     OPX_CHECK_NULL(ppSrcDstCoeff, pSrcDst);
     OPX_CHECK_NULL(*ppSrcDstCoeff, pMBIntraTypes);
     OPX_CHECK(qp_ok(qp), opxErrOutOfRange);
-    return luma_intra_4x4(k, ppSrcDstCoeff, pSrcDst, srcDstStep, pMBIntraTypes, 16, cbp4x4, 1, qp,
+    return luma_intra_4x4(k(), ppSrcDstCoeff, pSrcDst, srcDstStep, pMBIntraTypes, 16, cbp4x4, 1, qp,
                           edgeType, nullptr, false);
 }
 
@@ -68,7 +68,7 @@ OpxResult opxiReconstructLumaIntraHalfMB_H264_16s8u_C1R(Opx16s** ppSrcDstCoeff, 
     OPX_CHECK_NULL(*ppSrcDstCoeff, pMBIntraTypes);
     OPX_CHECK(srcDstStep >= 1, opxErrStep);
     OPX_CHECK(qp_ok(qp), opxErrOutOfRange);
-    return luma_intra_4x4(k, ppSrcDstCoeff, pSrcDst, srcDstStep, pMBIntraTypes, 8, cbp4x4, 0, qp,
+    return luma_intra_4x4(k(), ppSrcDstCoeff, pSrcDst, srcDstStep, pMBIntraTypes, 8, cbp4x4, 0, qp,
                           edgeType, nullptr, false);
 }
 
@@ -81,7 +81,7 @@ OpxResult opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R(Opx16s** ppSrcDstCoeff, O
     OPX_CHECK_NULL(ppSrcDstCoeff, pSrcDst);
     OPX_CHECK_NULL(*ppSrcDstCoeff, pMBIntraTypes, pQuantTable);
     OPX_CHECK(qp_ok(qp), opxErrOutOfRange);
-    return luma_intra_4x4(k, ppSrcDstCoeff, pSrcDst, srcDstStep, pMBIntraTypes, 16, cbp4x4, 1, qp,
+    return luma_intra_4x4(k(), ppSrcDstCoeff, pSrcDst, srcDstStep, pMBIntraTypes, 16, cbp4x4, 1, qp,
                           edgeType, pQuantTable, bypassFlag && qp == 0);
 }
 
@@ -94,7 +94,7 @@ OpxResult opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R(Opx16s** ppSrcDstCoef
     OPX_CHECK_NULL(ppSrcDstCoeff, pSrcDst);
     OPX_CHECK_NULL(*ppSrcDstCoeff, pMBIntraTypes, pQuantTable);
     OPX_CHECK(qp_ok(qp), opxErrOutOfRange);
-    return luma_intra_4x4(k, ppSrcDstCoeff, pSrcDst, srcDstStep, pMBIntraTypes, 8, cbp4x4, 0, qp,
+    return luma_intra_4x4(k(), ppSrcDstCoeff, pSrcDst, srcDstStep, pMBIntraTypes, 8, cbp4x4, 0, qp,
                           edgeType, pQuantTable, bypassFlag && qp == 0);
 }
 
@@ -107,7 +107,7 @@ OpxResult opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(Opx16s** ppSrcDstCoeff, O
     OPX_CHECK_NULL(ppSrcDstCoeff, pSrcDst);
     OPX_CHECK_NULL(*ppSrcDstCoeff, pMBIntraTypes, pQuantTable);
     OPX_CHECK(qp_ok(qp), opxErrOutOfRange);
-    return luma_intra_8x8(k, ppSrcDstCoeff, pSrcDst, srcDstStep, pMBIntraTypes, 4, cbp8x8, qp,
+    return luma_intra_8x8(k(), ppSrcDstCoeff, pSrcDst, srcDstStep, pMBIntraTypes, 4, cbp8x8, qp,
                           edgeType, pQuantTable, bypassFlag && qp == 0);
 }
 
@@ -120,7 +120,7 @@ OpxResult opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R(Opx16s** ppSrcDstCoef
     OPX_CHECK_NULL(ppSrcDstCoeff, pSrcDst);
     OPX_CHECK_NULL(*ppSrcDstCoeff, pMBIntraTypes, pQuantTable);
     OPX_CHECK(qp_ok(qp), opxErrOutOfRange);
-    return luma_intra_8x8(k, ppSrcDstCoeff, pSrcDst, srcDstStep, pMBIntraTypes, 2, cbp8x8, qp,
+    return luma_intra_8x8(k(), ppSrcDstCoeff, pSrcDst, srcDstStep, pMBIntraTypes, 2, cbp8x8, qp,
                           edgeType, pQuantTable, bypassFlag && qp == 0);
 }
 
@@ -134,7 +134,7 @@ OpxResult opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(Opx16s** ppSrcDstCoeff,
     OPX_CHECK(static_cast<Opx32u>(intraPredMode) <= 3, opxErrOutOfRange);
     const int slot = pred16x16_slot(intraPredMode, mb_avail(edgeType));
     OPX_CHECK(slot >= 0, opxErrIntraPredUnavailable);
-    luma_intra_16x16(k, ppSrcDstCoeff, pSrcDst, srcDstStep, slot, cbp4x4, qp, nullptr, false);
+    luma_intra_16x16(k(), ppSrcDstCoeff, pSrcDst, srcDstStep, slot, cbp4x4, qp, nullptr, false);
     return opxOk;
 }
 
@@ -149,7 +149,7 @@ OpxResult opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(Opx16s** ppSrcDstCoeff
     OPX_CHECK(static_cast<Opx32u>(intraPredMode) <= 3, opxErrOutOfRange);
     const int slot = pred16x16_slot(intraPredMode, mb_avail(edgeType));
     OPX_CHECK(slot >= 0, opxErrIntraPredUnavailable);
-    luma_intra_16x16(k, ppSrcDstCoeff, pSrcDst, srcDstStep, slot, cbp4x4, qp, pQuantTable,
+    luma_intra_16x16(k(), ppSrcDstCoeff, pSrcDst, srcDstStep, slot, cbp4x4, qp, pQuantTable,
                      bypassFlag && qp == 0);
     return opxOk;
 }

@@ -3,7 +3,7 @@
 //
 // The kernels do no argument checking: the exported functions (transform_api.cpp) and the
 // macroblock reconstruction functions check and then call one kernel from
-// `opx::h264::OPX_KERNELS::kTransform`. Both tables (portable `ref`, `avx2`) give bit-identical
+// `OPX_SELECT(opx::h264, kTransform)`. Both tables (portable `ref`, `avx2`) give bit-identical
 // results for every input in the stated domain, including inputs far outside what a conforming
 // stream produces; the arithmetic of each kernel (16-bit wrapping, 16-bit saturating, exact or
 // 32-bit wrapping) is part of its contract and is stated with it.

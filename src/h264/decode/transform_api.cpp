@@ -8,7 +8,7 @@ using namespace opx::h264;
 
 namespace {
 
-const TransformKernels& k = OPX_KERNELS::kTransform;
+const TransformKernels& k() noexcept { return OPX_SELECT(opx::h264, kTransform); }
 
 constexpr bool in_range(Opx32s v, Opx32s lo, Opx32s hi) noexcept {
     return v >= lo && v <= hi;
@@ -26,7 +26,7 @@ OpxResult opxiDequantTransformResidual_H264_16s_C1I(Opx16s* pSrcDst, Opx32s step
     OPX_CHECK_NULL(pSrcDst);
     OPX_CHECK(in_range(qp, 0, 51), opxErrOutOfRange);
     OPX_CHECK(step >= 8, opxErrStep);
-    k.dequant_residual4x4_flat(pSrcDst, step, pDC, AC != 0, qp);
+    k().dequant_residual4x4_flat(pSrcDst, step, pDC, AC != 0, qp);
     return opxOk;
 }
 
@@ -38,7 +38,7 @@ OpxResult opxiDequantTransformResidualAndAdd_H264_16s_C1I(const Opx8u* pPred, Op
     OPX_CHECK(in_range(qp, 0, 51), opxErrOutOfRange);
     // The coefficients are needed unless the DC value is given and there is no AC.
     OPX_CHECK(pSrcDst || (pDC && AC == 0), opxErrNullPtr);
-    return k.add4x4_flat(pPred, pSrcDst, pDC, pDst, predStep, dstStep, qp, AC);
+    return k().add4x4_flat(pPred, pSrcDst, pDC, pDst, predStep, dstStep, qp, AC);
 }
 
 OpxResult opxiDequantTransformResidual_SISP_H264_16s_C1I(Opx16s* pSrcDst,
@@ -48,20 +48,20 @@ OpxResult opxiDequantTransformResidual_SISP_H264_16s_C1I(Opx16s* pSrcDst,
     OPX_CHECK_NULL(pSrcDst, pPredictBlock);
     OPX_CHECK(in_range(qp, 0, 51), opxErrOutOfRange);
     OPX_CHECK(in_range(qs, 0, 51), opxErrOutOfRange);
-    k.sisp4x4(pSrcDst, pPredictBlock, pDC, AC != 0, qp, qs, switching != 0);
+    k().sisp4x4(pSrcDst, pPredictBlock, pDC, AC != 0, qp, qs, switching != 0);
     return opxOk;
 }
 
 OpxResult opxiTransformDequantLumaDC_H264_16s_C1I(Opx16s* pSrcDst, Opx32s qp) noexcept {
     OPX_CHECK_NULL(pSrcDst);
     OPX_CHECK(in_range(qp, 0, 51), opxErrOutOfRange);
-    return k.luma_dc_flat(pSrcDst, qp);
+    return k().luma_dc_flat(pSrcDst, qp);
 }
 
 OpxResult opxiTransformDequantChromaDC_H264_16s_C1I(Opx16s* pSrcDst, Opx32s qp) noexcept {
     OPX_CHECK_NULL(pSrcDst);
     OPX_CHECK(in_range(qp, 0, 51), opxErrOutOfRange);
-    k.chroma_dc_flat(pSrcDst, qp);
+    k().chroma_dc_flat(pSrcDst, qp);
     return opxOk;
 }
 
@@ -71,7 +71,7 @@ OpxResult opxiTransformDequantChromaDC_SISP_H264_16s_C1I(Opx16s* pSrcDst, const 
     OPX_CHECK_NULL(pSrcDst, pDCPredict);
     OPX_CHECK(in_range(qp, 0, 51), opxErrOutOfRange);
     OPX_CHECK(in_range(qs, 0, 51), opxErrOutOfRange);
-    k.sisp_chroma_dc(pSrcDst, pDCPredict, qp, qs, switching != 0);
+    k().sisp_chroma_dc(pSrcDst, pDCPredict, qp, qs, switching != 0);
     return opxOk;
 }
 
@@ -82,7 +82,7 @@ OpxResult opxiTransformQuantInvAddPred4x4_H264_16s_C1IR(const Opx8u* pPred, Opx3
                                                         const Opx16s* pLevelScale) noexcept {
     OPX_CHECK_NULL(pPred, pSrcDst, pDst);
     OPX_CHECK(in_range(qp, 0, 51), opxErrOutOfRange);
-    return k.add4x4_matrix(pPred, predStep, pSrcDst, pDC, pDst, dstStep, qp, AC, pLevelScale);
+    return k().add4x4_matrix(pPred, predStep, pSrcDst, pDC, pDst, dstStep, qp, AC, pLevelScale);
 }
 
 OpxResult opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(const Opx16u* pPred, Opx32s predStep,
@@ -94,7 +94,7 @@ OpxResult opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(const Opx16u* pPred, Opx
     OPX_CHECK(in_range(qp, 0, 87) && in_range(bitDepth, 9, 14), opxErrOutOfRange);
     // Any nonzero AC marks AC coefficients as present (a test of bit 0 alone would drop them
     // for even values).
-    k.add4x4_matrix_high(pPred, predStep, pSrcDst, pDC, pDst, dstStep, qp, AC != 0,
+    k().add4x4_matrix_high(pPred, predStep, pSrcDst, pDC, pDst, dstStep, qp, AC != 0,
                          (1 << bitDepth) - 1, level_scale_or_flat(pLevelScale, qp % 6));
     return opxOk;
 }
@@ -103,7 +103,7 @@ OpxResult opxiTransformQuantInvChromaDC2x2_H264_16s_C1I(Opx16s* pSrcDst, Opx32s 
                                                         const Opx16s* pLevelScale) noexcept {
     OPX_CHECK_NULL(pSrcDst);
     OPX_CHECK(in_range(qp, 0, 39), opxErrOutOfRange);
-    k.chroma_dc2x2_matrix(pSrcDst, qp, level_scale_or_flat(pLevelScale, qp % 6)[0]);
+    k().chroma_dc2x2_matrix(pSrcDst, qp, level_scale_or_flat(pLevelScale, qp % 6)[0]);
     return opxOk;
 }
 
@@ -111,7 +111,7 @@ OpxResult opxiTransformQuantInvChromaDC2x2_H264_32s_C1I(Opx32s* pSrcDst, Opx32s 
                                                         const Opx16s* pLevelScale) noexcept {
     OPX_CHECK_NULL(pSrcDst);
     OPX_CHECK(in_range(qp, 0, 75), opxErrOutOfRange);
-    k.chroma_dc2x2_matrix_high(pSrcDst, qp, level_scale_or_flat(pLevelScale, qp % 6)[0]);
+    k().chroma_dc2x2_matrix_high(pSrcDst, qp, level_scale_or_flat(pLevelScale, qp % 6)[0]);
     return opxOk;
 }
 
@@ -120,7 +120,7 @@ OpxResult opxiTransformQuantInvChromaDC2x4_H264_16s_C1I(Opx16s* pSrcDst, Opx32s 
                                                         const Opx16s* pLevelScale) noexcept {
     OPX_CHECK_NULL(pSrcDst);
     OPX_CHECK(in_range(qp, 0, 39), opxErrOutOfRange);
-    k.chroma_dc2x4_matrix(pSrcDst, qp, level_scale_or_flat(pLevelScale, (qp + 3) % 6)[0]);
+    k().chroma_dc2x4_matrix(pSrcDst, qp, level_scale_or_flat(pLevelScale, (qp + 3) % 6)[0]);
     return opxOk;
 }
 
@@ -128,7 +128,7 @@ OpxResult opxiTransformQuantInvChromaDC2x4_H264_32s_C1I(Opx32s* pSrcDst, Opx32s 
                                                         const Opx16s* pLevelScale) noexcept {
     OPX_CHECK_NULL(pSrcDst);
     OPX_CHECK(in_range(qp, 0, 75), opxErrOutOfRange);
-    k.chroma_dc2x4_matrix_high(pSrcDst, qp, level_scale_or_flat(pLevelScale, (qp + 3) % 6)[0]);
+    k().chroma_dc2x4_matrix_high(pSrcDst, qp, level_scale_or_flat(pLevelScale, (qp + 3) % 6)[0]);
     return opxOk;
 }
 
@@ -136,7 +136,7 @@ OpxResult opxiTransformQuantInvLumaDC4x4_H264_16s_C1I(Opx16s* pSrcDst, Opx32s qp
                                                       const Opx16s* pLevelScale) noexcept {
     OPX_CHECK_NULL(pSrcDst);
     OPX_CHECK(in_range(qp, 0, 51), opxErrOutOfRange);
-    k.luma_dc_matrix(pSrcDst, qp, level_scale_or_flat(pLevelScale, qp % 6)[0]);
+    k().luma_dc_matrix(pSrcDst, qp, level_scale_or_flat(pLevelScale, qp % 6)[0]);
     return opxOk;
 }
 
@@ -144,19 +144,19 @@ OpxResult opxiTransformQuantInvLumaDC4x4_H264_32s_C1I(Opx32s* pSrcDst, Opx32s qp
                                                       const Opx16s* pLevelScale) noexcept {
     OPX_CHECK_NULL(pSrcDst);
     OPX_CHECK(in_range(qp, 0, 87), opxErrOutOfRange);
-    k.luma_dc_matrix_high(pSrcDst, qp, level_scale_or_flat(pLevelScale, qp % 6)[0]);
+    k().luma_dc_matrix_high(pSrcDst, qp, level_scale_or_flat(pLevelScale, qp % 6)[0]);
     return opxOk;
 }
 
 OpxResult opxiTransformResidual4x4Inv_H264_16s_C1(const Opx16s* pSrc, Opx16s* pDst) noexcept {
     OPX_CHECK_NULL(pSrc, pDst);
-    k.residual4x4(pSrc, pDst);
+    k().residual4x4(pSrc, pDst);
     return opxOk;
 }
 
 OpxResult opxiTransformResidual4x4Inv_H264_32s_C1(const Opx32s* pSrc, Opx32s* pDst) noexcept {
     OPX_CHECK_NULL(pSrc, pDst);
-    k.residual4x4_high(pSrc, pDst);
+    k().residual4x4_high(pSrc, pDst);
     return opxOk;
 }
 
@@ -164,7 +164,7 @@ OpxResult opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R(const Opx8u* pPred, Opx3
                                                         Opx16s* pSrcDst, Opx8u* pDst,
                                                         Opx32s dstStep) noexcept {
     OPX_CHECK_NULL(pPred, pSrcDst, pDst);
-    return k.add8x8(pPred, predStep, pSrcDst, pDst, dstStep);
+    return k().add8x8(pPred, predStep, pSrcDst, pDst, dstStep);
 }
 
 OpxResult opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(const Opx16u* pPred, Opx32s predStep,
@@ -173,7 +173,7 @@ OpxResult opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(const Opx16u* pPred, Op
     OPX_CHECK_NULL(pPred, pSrcDst, pDst);
     // Without this bound the clamp limit (1 << bitDepth) - 1 would be meaningless.
     OPX_CHECK(in_range(bitDepth, 9, 14), opxErrOutOfRange);
-    k.add8x8_high(pPred, predStep, pSrcDst, pDst, dstStep, (1 << bitDepth) - 1);
+    k().add8x8_high(pPred, predStep, pSrcDst, pDst, dstStep, (1 << bitDepth) - 1);
     return opxOk;
 }
 
@@ -182,13 +182,13 @@ OpxResult opxiQuantLuma8x8Inv_H264_16s_C1I(Opx16s* pSrcDst, Opx32s qp6,
     OPX_CHECK_NULL(pSrcDst, pLevelScale);
     // A negative qp6 would be a negative shift count.
     OPX_CHECK(in_range(qp6, 0, 8), opxErrQp);
-    return k.dequant8x8(pSrcDst, qp6, pLevelScale);
+    return k().dequant8x8(pSrcDst, qp6, pLevelScale);
 }
 
 OpxResult opxiQuantInvLuma8x8_H264_32s_C1I(Opx32s* pSrcDst, Opx32s qp6,
                                            const Opx16s* pLevelScale) noexcept {
     OPX_CHECK_NULL(pSrcDst, pLevelScale);
     OPX_CHECK(in_range(qp6, 0, 14), opxErrQp);
-    k.dequant8x8_high(pSrcDst, qp6, pLevelScale);
+    k().dequant8x8_high(pSrcDst, qp6, pLevelScale);
     return opxOk;
 }

@@ -7,7 +7,7 @@ using namespace opx::h264;
 
 namespace {
 
-const WeightKernels& k = OPX_KERNELS::kWeight;
+const WeightKernels& k() noexcept { return OPX_SELECT(opx::h264, kWeight); }
 
 // Size class of a block side: 2, 4, 8, 16 → 0..3; any other side up to 16 → a large negative.
 constexpr signed char kSideClass[17] = {-64, -64, 0,   -64, 1,   -64, -64, -64, 2,
@@ -52,7 +52,7 @@ bool step_below(Opx32u step, Opx32s width) noexcept {
 // Any other weight or offset; kept out of line so that the common call needs no stack frame.
 __attribute__((noinline)) OpxResult uni_general(int i, Opx8u* p, Opx32u step, Opx32u log_wd,
                                                 Opx32s weight, Opx32s offset) noexcept {
-    k.uni[i](p, step, uni_weight(log_wd, weight, offset));
+    k().uni[i](p, step, uni_weight(log_wd, weight, offset));
     return opxOk;
 }
 
@@ -69,7 +69,7 @@ OpxResult opxiUniDirWeightBlock_H264_8u_C1R(Opx8u* pSrcDst, Opx32u srcDstStep, O
     // Weights and offsets as H.264 signals them (and well beyond) take the plain kernel.
     if (OPX_LIKELY(static_cast<Opx32u>(weight) + 128u < 256u &&
                    static_cast<Opx32u>(offset) + 32768u < 65536u))
-        return k.uni_plain[i](pSrcDst, srcDstStep, static_cast<int>(logWD), weight, offset);
+        return k().uni_plain[i](pSrcDst, srcDstStep, static_cast<int>(logWD), weight, offset);
     return uni_general(i, pSrcDst, srcDstStep, logWD, weight, offset);
 }
 
@@ -90,7 +90,7 @@ OpxResult opxiUniDirWeightBlock_H264_8u_C2R(OpxBidir8u* pBidir,
     const UniWeight wt = {static_cast<int>(pWeight->logWD & 15),
                           {pWeight->weight[0], pWeight->weight[1]},
                           {pWeight->offset[0], pWeight->offset[1]}};
-    k.uni_c2[i](pBidir->pDst, pBidir->dstStep, wt);
+    k().uni_c2[i](pBidir->pDst, pBidir->dstStep, wt);
     return opxOk;
 }
 
@@ -102,7 +102,7 @@ OpxResult opxiUnidirWeight_H264_16u_IP2P1R(Opx16u* pSrcDst, Opx32u srcDstStep, O
     OPX_CHECK(size_index(roiSize) >= 0, opxErrSize);
     OPX_CHECK(logWD <= kMaxLogWd, opxErrBadArg);
     OPX_CHECK(bit_depth_ok(bitDepth), opxErrOutOfRange);
-    k.uni16(pSrcDst, srcDstStep, roiSize.width, roiSize.height, uni_weight(logWD, weight, offset),
+    k().uni16(pSrcDst, srcDstStep, roiSize.width, roiSize.height, uni_weight(logWD, weight, offset),
             (1 << bitDepth) - 1);
     return opxOk;
 }
@@ -127,7 +127,7 @@ OpxResult opxiBiDirWeightBlock_H264_8u_P3P1R(const Opx8u* pSrc1, const Opx8u* pS
     const int i = size_index(roiSize);
     OPX_CHECK(i >= 0, opxErrSize);
     OPX_CHECK(logWD <= kMaxLogWd, opxErrBadArg);
-    k.bi[i](pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep,
+    k().bi[i](pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep,
             bi_weight(logWD, weight1, offset1, weight2, offset2));
     return opxOk;
 }
@@ -149,7 +149,7 @@ OpxResult opxiBiDirWeightBlock_H264_8u_C2R(OpxBidir8u* pBidir, const OpxChromaWe
         wt.w2[c] = pWeight1->weight[c];
         wt.o[c] = bi_offset(pWeight0->offset[c], pWeight1->offset[c]);
     }
-    k.bi_c2[i](pBidir->pSrc1, pBidir->src1Step, pBidir->pSrc2, pBidir->src2Step, pBidir->pDst,
+    k().bi_c2[i](pBidir->pSrc1, pBidir->src1Step, pBidir->pSrc2, pBidir->src2Step, pBidir->pDst,
                pBidir->dstStep, wt);
     return opxOk;
 }
@@ -163,7 +163,7 @@ OpxResult opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(const Opx8u* pSrc1, const O
               opxErrStep);
     const int i = size_index(roiSize);
     OPX_CHECK(i >= 0, opxErrSize);
-    k.bi[i](pSrc1, srcStep, pSrc2, srcStep, pDst, dstStep, implicit_weight(weight1, weight2));
+    k().bi[i](pSrc1, srcStep, pSrc2, srcStep, pDst, dstStep, implicit_weight(weight1, weight2));
     return opxOk;
 }
 
@@ -177,9 +177,9 @@ OpxResult opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(const Opx8u* pSrc1, const O
     // order themselves where blocks overlap); other sizes the any-size kernel.
     const int i = size_index(roiSize);
     if (i >= 0)
-        k.bi[i](pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep, implicit_weight(weight1, weight2));
+        k().bi[i](pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep, implicit_weight(weight1, weight2));
     else
-        k.bi_any(pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep, roiSize.width, roiSize.height,
+        k().bi_any(pSrc1, src1Step, pSrc2, src2Step, pDst, dstStep, roiSize.width, roiSize.height,
                  implicit_weight(weight1, weight2));
     return opxOk;
 }
@@ -197,7 +197,7 @@ OpxResult check_bidir16(const OpxBidir16u* b) noexcept {
 }
 
 void run_bidir16(const OpxBidir16u* b, const BiWeight& wt) noexcept {
-    k.bi16(b->pSrc1, b->src1Step, b->pSrc2, b->src2Step, b->pDst, b->dstStep, b->roiSize.width,
+    k().bi16(b->pSrc1, b->src1Step, b->pSrc2, b->src2Step, b->pDst, b->dstStep, b->roiSize.width,
            b->roiSize.height, wt, (1 << b->bitDepth) - 1);
 }
 
@@ -226,7 +226,7 @@ OpxResult opxiBidir_H264_16u_P2P1R(const OpxBidir16u* pBidir) noexcept {
     const OpxRoiSize roi = pBidir->roiSize;
     OPX_CHECK(roi.width >= 2 && roi.width <= 16, opxErrSize);
     OPX_CHECK(roi.height >= 2 && roi.height <= 16, opxErrSize);
-    k.avg16(pBidir->pSrc1, pBidir->src1Step, pBidir->pSrc2, pBidir->src2Step, pBidir->pDst,
+    k().avg16(pBidir->pSrc1, pBidir->src1Step, pBidir->pSrc2, pBidir->src2Step, pBidir->pDst,
             pBidir->dstStep, roi.width, roi.height);
     return opxOk;
 }
@@ -241,6 +241,6 @@ OpxResult opxiWeightedAverage_H264_8u_C1IR(const Opx8u* pSrc1, Opx8u* pSrcDst, O
     OPX_CHECK(shift <= kMaxShift, opxErrBadArg);
     const BiWeight wt = {
         shift > 0 ? shift : 0, {weight1, weight1}, {weight2, weight2}, {offset, offset}};
-    k.bi[i](pSrc1, srcDstStep, pSrcDst, srcDstStep, pSrcDst, srcDstStep, wt);
+    k().bi[i](pSrc1, srcDstStep, pSrcDst, srcDstStep, pSrcDst, srcDstStep, wt);
     return opxOk;
 }
