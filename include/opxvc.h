@@ -1520,6 +1520,41 @@ OPXVC_API OpxResult opxiFilterDeblockingChroma422HorEdge_H264_16u_C1IR(
 
 /* ==== END H.264 DEBLOCKING ==== */
 
+/* ==== H.264 ENCODING: forward transforms and quantisation, CAVLC syntax elements, block statistics ==== */
+
+/* ==== END H.264 ENCODING ==== */
+
+
+/* ==== MPEG-4, H.263, H.261: coefficient coding and quantisation ==== */
+
+/* ==== END MPEG-4, H.263, H.261 ==== */
+
+
+/* ==== VC-1: transforms, quantisation, interpolation, smoothing, deblocking ==== */
+
+/* ==== END VC-1 ==== */
+
+
+/* ==== MPEG-1/2: block reconstruction, quantisation, scans ==== */
+
+/* ==== END MPEG-1/2 ==== */
+
+
+/* ==== DV: segment decoding and inverse quantisation ==== */
+
+/* ==== END DV ==== */
+
+
+/* ==== AVS: residual decoding, reconstruction, interpolation, deblocking ==== */
+
+/* ==== END AVS ==== */
+
+
+/* ==== VIDEO PROCESSING: deinterlacing and denoising ==== */
+
+/* ==== END VIDEO PROCESSING ==== */
+
+
 #ifdef __cplusplus
 }
 #endif
