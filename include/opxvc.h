@@ -130,8 +130,8 @@ enum {
 /*
  * The version record. Its strings are fixed: name, version, buildDate and targetCpu are the
  * same in every build, whichever kernels serve the calls. The AVX2 build contains both the AVX2
- * and the portable kernels and chooses once, at the first call, by what the processor reports
- * (AVX2, BMI1, BMI2, LZCNT and the operating system's support of the YMM registers): the AVX2
+ * and the portable kernels and chooses once, when the library is loaded, by what the processor
+ * reports (AVX2, BMI1, BMI2, LZCNT and the operating system's support of the YMM registers): the AVX2
  * kernels where all are there, the portable ones otherwise, with identical results. There is no
  * initialisation call and no environment variable; a build made with -DOPXVC_AVX2=OFF has only
  * the portable kernels.
