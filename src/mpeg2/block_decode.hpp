@@ -21,7 +21,62 @@
 namespace opx::mpeg2 {
 namespace {
 
-using opx::bits::WordReader;
+// The word reading cursor with a look-ahead window: the 64 bits from the next unread bit on, of
+// which the first 33 or more are stream bits (the current word from the cursor down, and the
+// next word). Loading the next word is within the cursor rule: every look-ahead reads at least
+// the bit under the cursor, so the word after it must be readable. Table codes are looked up in
+// the window and consumed net of their surplus bits in one step.
+struct Cursor {
+    const Opx32u* p;
+    int pos;
+
+    OPX_INLINE std::uint64_t window() const noexcept {
+        return ((std::uint64_t{p[0]} << 32) | p[1]) << (31 - pos);
+    }
+    // Consumes n bits, 0 <= n <= 32.
+    OPX_INLINE void skip(int n) noexcept {
+        pos -= n;
+        if (pos < 0) {
+            pos += 32;
+            ++p;
+        }
+    }
+    // The next n bits, 1 <= n <= 32.
+    OPX_INLINE std::uint32_t read(int n) noexcept {
+        const std::uint32_t v = static_cast<std::uint32_t>(window() >> (64 - n));
+        skip(n);
+        return v;
+    }
+};
+
+// The VLC lookup-table walk of frame/bitstream.hpp on the window. Invalid codes (and malformed
+// entries: widths outside 1..32, links to index <= 0, a surplus not below the last width) give
+// false, the cursor then being anywhere; callers restore it.
+OPX_INLINE bool walk(Cursor& c, const Opx32s* table, std::int32_t& value) noexcept {
+    std::int32_t w = table[0];
+    if (static_cast<std::uint32_t>(w - 1) > 31u) return false;
+    std::uint64_t win = c.window();
+    std::int32_t e = table[1 + (win >> (64 - w))];
+    int used = w;
+    while (e & 0x80) {
+        const std::int32_t s = e >> 8;
+        if (s <= 0) return false;
+        w = table[s];
+        if (static_cast<std::uint32_t>(w - 1) > 31u) return false;
+        if (used + w > 32) {  // beyond the stream bits the window is sure to hold
+            c.skip(used);
+            win = c.window();
+            used = 0;
+        }
+        e = table[s + 1 + ((win << used) >> (64 - w))];
+        used += w;
+    }
+    const int surplus = e & 0xFF;
+    value = e >> 8;
+    if (value == opx::bits::kVlcInvalid || surplus >= w) return false;
+    c.skip(used - surplus);
+    return true;
+}
 
 OPX_INLINE std::int64_t sign_of(std::int64_t v) noexcept {
     return (v > 0) - (v < 0);
@@ -48,7 +103,7 @@ OPX_INLINE Opx16s dequantise(std::int32_t level, std::int64_t wq) noexcept {
 // 6-bit run, 8-bit level; 0 and -128 announce 8 more bits, the level being those bits, resp.
 // those bits - 256.
 template <int C>
-OPX_INLINE void escape(WordReader& r, std::int32_t& run, std::int32_t& level) noexcept {
+OPX_INLINE void escape(Cursor& r, std::int32_t& run, std::int32_t& level) noexcept {
     if constexpr (C == kMpeg2) {
         const std::uint32_t v = r.read(18);
         run = static_cast<std::int32_t>(v >> 12);
@@ -69,10 +124,10 @@ OpxResult decode_block(const BlockArgs& a) noexcept {
     constexpr std::uint8_t kEob = 254, kEscape = 255;
     Opx16s* const dst = a.dst;
     std::memset(dst, 0, 64 * sizeof(Opx16s));
-    WordReader r(*a.stream, *a.offset);
-    auto leave = [&](const WordReader& at) {
-        *a.stream = const_cast<Opx32u*>(at.ptr());
-        *a.offset = at.pos();
+    Cursor r{*a.stream, *a.offset};
+    auto leave = [&](const Cursor& at) {
+        *a.stream = const_cast<Opx32u*>(at.p);
+        *a.offset = at.pos;
     };
     const std::int64_t qscale = a.qscale;
     const Opx32s* const scan = a.scan;
@@ -92,8 +147,8 @@ OpxResult decode_block(const BlockArgs& a) noexcept {
     if constexpr (Intra) {
         // dct_dc_size, then dct_dc_differential (H.262 clause 7.2.1).
         std::int32_t size;
-        const WordReader at = r;
-        if (!opx::bits::vlc_walk(r, a.dc_table, size) || size < 0 || size > 11) {
+        const Cursor at = r;
+        if (!walk(r, a.dc_table, size) || size < 0 || size > 11) {
             leave(at);
             return opxErrH264VlcCode;
         }
@@ -117,16 +172,16 @@ OpxResult decode_block(const BlockArgs& a) noexcept {
         // The first coefficient: "1s" is run 0, level ±1 (H.262 table B-14 note); otherwise
         // the first table.
         i = -1;
-        WordReader peek = r;
         std::int32_t run, level;
-        if (peek.bit()) {
-            r = peek;
+        const std::uint64_t win = r.window();
+        if (win >> 63) {
+            r.skip(2);
             run = 0;
-            level = r.bit() ? -1 : 1;
+            level = ((win >> 62) & 1) ? -1 : 1;
         } else {
             std::int32_t v;
-            const WordReader at = r;
-            if (!opx::bits::vlc_walk(r, a.first_table, v)) {
+            const Cursor at = r;
+            if (!walk(r, a.first_table, v)) {
                 leave(at);
                 return opxErrH264VlcCode;
             }
@@ -146,8 +201,8 @@ OpxResult decode_block(const BlockArgs& a) noexcept {
 
     for (;;) {
         std::int32_t v;
-        const WordReader at = r;
-        if (OPX_UNLIKELY(!opx::bits::vlc_walk(r, a.table, v))) {
+        const Cursor at = r;
+        if (OPX_UNLIKELY(!walk(r, a.table, v))) {
             leave(at);
             return opxErrH264VlcCode;
         }
