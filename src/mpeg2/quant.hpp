@@ -5,7 +5,7 @@
 // the forward quantisers, count 1..64, last index 0..63); reads and writes exactly the 64
 // coefficients of the block (and the 64 entries of a weight table); results exact.
 //
-// Forward quantisers (the encoder's choice, single precision, no fused multiply-add):
+// Forward quantisers (the encoder's choice; single precision, products only, none fused):
 //   level = clamp(trunc((c × (16 / scale)) × R[i]), −2047, 2047), each product rounded to float;
 //   the clamp is applied in float before the conversion, and a NaN gives 0.
 // The flat non-intra path (no table) uses the 16.16 reciprocal Q = (scale / 2 + 65536) / scale:

@@ -9,8 +9,9 @@
 // product being nonzero, or the low half plus h reaching 32768 (added with unsigned saturation).
 // Weights or scales outside that range take the portable kernel.
 //
-// Forward quantisers multiply in single precision exactly as the rule reads (two roundings, no
-// fused multiply-add: this file is built without FMA) and clamp in float before the conversion.
+// Forward quantisers multiply in single precision exactly as the rule reads (two roundings; the
+// rule has products only, so there is nothing a compiler could fuse into a multiply-add, and no
+// FMA instruction is used) and clamp in float before the conversion.
 //
 // Scans permute 64 coefficients held in four registers. The permutation is compiled from the scan
 // table into a plan: for each output register, pairs of 128-bit source lanes are brought into

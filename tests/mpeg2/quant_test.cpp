@@ -180,7 +180,7 @@ TEST(Mpeg2QuantInv, RulesSingledOut) {
 // ---- forward quantisation
 // -------------------------------------------------------------------------
 
-// The float rule, one operation at a time (this file is built without FMA).
+// The float rule, one rounded product at a time.
 int float_level(Opx16s c, std::int32_t q, float inv) {
     const float k = 16.0f / static_cast<float>(q);
     const float scaled = static_cast<float>(c) * k;
