@@ -15,8 +15,9 @@
 //
 // Scans permute 64 coefficients held in four registers. The permutation is compiled from the scan
 // table into a plan: for each output register, pairs of 128-bit source lanes are brought into
-// its low and high lane (one vperm2i128, or none when a source register already holds them in
-// place), a byte shuffle picks the coefficients that come from them, and the pieces are ORed.
+// its low and high lane (a blend of the input registers and their lane-swapped copies, or none
+// when a register already holds them in place), a byte shuffle picks the coefficients that come
+// from them, and the pieces are ORed.
 #include <immintrin.h>
 
 #include <utility>
@@ -44,35 +45,42 @@ OPX_INLINE std::uint32_t zero_mask(__m256i a, __m256i b) noexcept {
 
 // ---- forward quantisation ----------------------------------------------------------------------
 
-// Eight levels as 32-bit lanes.
+// Eight levels as 32-bit lanes. min/max return their second operand when either is NaN, so a NaN
+// passes the clamp and converts to INT32_MIN, which no level can be.
 OPX_INLINE __m256i levels8(const Opx16s* c, const float* inv, __m256 k) noexcept {
     const __m128i c16 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c));
     __m256 x = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(c16)), k);
     x = _mm256_mul_ps(x, _mm256_loadu_ps(inv));
-    x = _mm256_and_ps(x, _mm256_cmp_ps(x, x, _CMP_ORD_Q));  // NaN -> 0
-    x = _mm256_min_ps(_mm256_max_ps(x, _mm256_set1_ps(-2047.0f)), _mm256_set1_ps(2047.0f));
+    x = _mm256_max_ps(_mm256_set1_ps(-2047.0f), _mm256_min_ps(_mm256_set1_ps(2047.0f), x));
     return _mm256_cvttps_epi32(x);
+}
+
+// Number of zero values among 32 coefficients (two registers; any order).
+OPX_INLINE int zeros32(__m256i a, __m256i b) noexcept {
+    const __m256i z = _mm256_setzero_si256();
+    const __m256i bytes = _mm256_packs_epi16(_mm256_cmpeq_epi16(a, z), _mm256_cmpeq_epi16(b, z));
+    return _mm_popcnt_u32(static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes)));
 }
 
 template <int First>
 int quant_table(Opx16s* block, std::int32_t scale, const float* inv) noexcept {
     const __m256 k = _mm256_set1_ps(16.0f / static_cast<float>(scale));
     const Opx16s dc = block[0];
+    const __m256i nan = _mm256_set1_epi16(-32768);
     __m256i out[4];
     for (int g = 0; g < 4; ++g) {
         const __m256i a = levels8(block + 16 * g, inv + 16 * g, k);
         const __m256i b = levels8(block + 16 * g + 8, inv + 16 * g + 8, k);
-        // packs interleaves the 128-bit lanes of a and b; the values fit, nothing saturates.
-        out[g] = _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), _MM_SHUFFLE(3, 1, 2, 0));
-        store16(block + 16 * g, out[g]);
+        // packs interleaves the 128-bit lanes of a and b; levels fit, a NaN saturates to -32768.
+        __m256i v = _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), _MM_SHUFFLE(3, 1, 2, 0));
+        v = _mm256_andnot_si256(_mm256_cmpeq_epi16(v, nan), v);       // NaN -> 0
+        if (First == 1 && g == 0) v = _mm256_insert_epi16(v, dc, 0);  // the intra DC stays
+        out[g] = v;
+        store16(block + 16 * g, v);
     }
-    std::uint64_t nonzero = ~(std::uint64_t{zero_mask(out[0], out[1])} |
-                              (std::uint64_t{zero_mask(out[2], out[3])} << 32));
-    if constexpr (First == 1) {
-        block[0] = dc;  // the intra DC is not quantised here
-        nonzero &= ~std::uint64_t{1};
-    }
-    return static_cast<int>(_mm_popcnt_u64(nonzero));
+    const int zeros = zeros32(out[0], out[1]) + zeros32(out[2], out[3]);
+    // Intra: the DC is not counted.
+    return 64 - zeros - (First == 1 && dc != 0 ? 1 : 0);
 }
 
 int quant_flat(Opx16s* block, std::int32_t scale) noexcept {
@@ -89,9 +97,7 @@ int quant_flat(Opx16s* block, std::int32_t scale) noexcept {
         out[g] = _mm256_sign_epi16(_mm256_min_epu16(mag, limit), c);
         store16(block + 16 * g, out[g]);
     }
-    const std::uint64_t nonzero = ~(std::uint64_t{zero_mask(out[0], out[1])} |
-                                    (std::uint64_t{zero_mask(out[2], out[3])} << 32));
-    return static_cast<int>(_mm_popcnt_u64(nonzero));
+    return 64 - zeros32(out[0], out[1]) - zeros32(out[2], out[3]);
 }
 
 // ---- inverse quantisation ----------------------------------------------------------------------
@@ -238,34 +244,49 @@ struct PlanOf {
     static constexpr Plan value = make_plan(Inverse ? kInverseScans[Scan].v : kScans[Scan]);
 };
 
-// The source register of a step: one vperm2i128 unless the lanes are already in place. An unused
-// half is taken from wherever is cheapest; its mask bytes clear it.
+// The source register of a step, from the input registers and their lane-swapped copies: one of
+// them when it holds both lanes in place, else a blend of the two that hold them (a blend is no
+// shuffle, so the shuffle unit does one lane swap per input register and one byte shuffle per
+// step). An unused half is whatever comes cheapest; its mask bytes clear it.
 template <const Plan& P, int I>
-OPX_INLINE __m256i source(const __m256i in[4]) noexcept {
+OPX_INLINE __m256i source(const __m256i in[4], const __m256i sw[4]) noexcept {
     constexpr Step s = P.step[I];
-    constexpr int lo = s.lo == kNone ? (s.hi ^ 1) : s.lo;
-    constexpr int hi = s.hi == kNone ? (lo ^ 1) : s.hi;
-    if constexpr (lo / 2 == hi / 2 && lo % 2 == 0 && hi % 2 == 1) {
-        return in[lo / 2];
+    // The register whose low lane is lane l, and the one whose high lane is lane l.
+    constexpr auto low = [](int l) { return std::pair<bool, int>{l % 2 == 0, l / 2}; };
+    constexpr auto high = [](int l) { return std::pair<bool, int>{l % 2 == 1, l / 2}; };
+    if constexpr (s.lo == kNone) {
+        constexpr auto h = high(s.hi);
+        return h.first ? in[h.second] : sw[h.second];
+    } else if constexpr (s.hi == kNone) {
+        constexpr auto l = low(s.lo);
+        return l.first ? in[l.second] : sw[l.second];
     } else {
-        constexpr int imm = (lo % 2) | ((2 + hi % 2) << 4);
-        return _mm256_permute2x128_si256(in[lo / 2], in[hi / 2], imm);
+        constexpr auto l = low(s.lo);
+        constexpr auto h = high(s.hi);
+        const __m256i x = l.first ? in[l.second] : sw[l.second];
+        if constexpr (l == h) return x;
+        const __m256i y = h.first ? in[h.second] : sw[h.second];
+        return _mm256_blend_epi32(x, y, 0xF0);
     }
 }
 
 template <const Plan& P, int I>
-OPX_INLINE void apply_step(const __m256i in[4], __m256i out[4]) noexcept {
+OPX_INLINE void apply_step(const __m256i in[4], const __m256i sw[4], __m256i out[4]) noexcept {
     if constexpr (I < P.n) {
         constexpr int o = P.step[I].out;
         const __m256i mask = _mm256_load_si256(reinterpret_cast<const __m256i*>(P.step[I].mask));
-        out[o] = _mm256_or_si256(out[o], _mm256_shuffle_epi8(source<P, I>(in), mask));
+        out[o] = _mm256_or_si256(out[o], _mm256_shuffle_epi8(source<P, I>(in, sw), mask));
     }
 }
 
 template <const Plan& P, std::size_t... I>
 OPX_INLINE void permute(const __m256i in[4], __m256i out[4], std::index_sequence<I...>) noexcept {
-    for (int g = 0; g < 4; ++g) out[g] = _mm256_setzero_si256();
-    (apply_step<P, static_cast<int>(I)>(in, out), ...);
+    __m256i sw[4];  // unused copies are dropped by the compiler
+    for (int g = 0; g < 4; ++g) {
+        sw[g] = _mm256_permute4x64_epi64(in[g], _MM_SHUFFLE(1, 0, 3, 2));
+        out[g] = _mm256_setzero_si256();
+    }
+    (apply_step<P, static_cast<int>(I)>(in, sw, out), ...);
 }
 
 OPX_INLINE __m256i lane_index(int g) noexcept {
@@ -304,9 +325,8 @@ void scan_inv(const Opx16s* src, Opx16s* dst, int last) noexcept {
 }
 
 std::uint32_t count_zeros(const Opx16s* block) noexcept {
-    const std::uint32_t a = zero_mask(load16(block), load16(block + 16));
-    const std::uint32_t b = zero_mask(load16(block + 32), load16(block + 48));
-    return static_cast<std::uint32_t>(_mm_popcnt_u32(a) + _mm_popcnt_u32(b));
+    return static_cast<std::uint32_t>(zeros32(load16(block), load16(block + 16)) +
+                                      zeros32(load16(block + 32), load16(block + 48)));
 }
 
 }  // namespace
