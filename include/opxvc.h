@@ -1569,10 +1569,11 @@ OPXVC_API OpxResult opxiFilterDeblockingChroma422HorEdge_H264_16u_C1IR(
  * Checks: a null pointer argument (but pQuantMatrix of opxiReconstructDCTBlock_MPEG2_32s) or a
  * null *ppBitStream: opxErrNullPtr; *pOffset outside 0..31: opxErrBadArg; dcShift outside 0..3:
  * opxErrOutOfRange. Nothing is written on these errors.
- * opxErrH264VlcCode: an invalid code or a dct_dc_size above 11 (the cursor stands before that
- * code), a first non-intra code that is EOB or a scan position beyond 63 (the cursor stands after
- * that code). The coefficients placed so far and the updated DC predictor stay; *pDstSize is not
- * written. The stream word after the last bit read must be readable.
+ * opxErrH264VlcCode: an invalid code or a dct_dc_size outside 0..11 (the cursor stands before
+ * that code), a first non-intra code that is EOB or a scan position beyond 63 (the cursor stands
+ * after that code). The coefficients placed so far and the updated DC predictor stay; *pDstSize
+ * is not written. The stream is read up to the word after the one that holds the last bit read,
+ * index bits of the table walks included: keep that word readable.
  */
 OPXVC_API OpxResult opxiReconstructDCTBlockIntra_MPEG1_32s(
     Opx32u** ppBitStream, Opx32s* pOffset, const Opx32s* pDcSizeTable, const Opx32s* pAcTable,
