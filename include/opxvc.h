@@ -1558,6 +1558,119 @@ OPXVC_API OpxResult opxiFilterDeblockingChroma422HorEdge_H264_16u_C1IR(
 
 /* ==== MPEG-1/2: block reconstruction, quantisation, scans ==== */
 
+/**
+ * Decodes the DCT coefficients of one MPEG-1 or MPEG-2 block from a word-cursor stream and
+ * dequantises them into pDstBlock: 64 Opx16s in raster order (8 × row + column), cleared first.
+ *
+ * Tables are caller-built run/level tables (opxiHuffmanRunLevelTableInitAlloc_32s) in which run
+ * 254 is EOB and run 255 ESCAPE; the DC size table (opxiHuffmanTableInitAlloc_32s) gives
+ * dct_dc_size. ESCAPE is followed by a 6-bit run and a 12-bit two's complement level (MPEG-2) or
+ * an 8-bit level, extended by 8 more bits after 0 (level = those bits) or -128 (those bits - 256)
+ * (MPEG-1). Scan position i goes to raster index pScan[i] & 63; W = pQuantMatrix[that index].
+ *
+ * Intra blocks start with dct_dc_size (0..11) and the differential. MPEG-1: the predictor
+ * *pDcPred holds 8 × DC (reset value 1024); the DC coefficient is *pDcPred + 8 × differential,
+ * which also becomes the new predictor. MPEG-2: the predictor holds the DC level (reset value
+ * 1 << (7 + intra_dc_precision)); it is increased by the differential and the DC coefficient is
+ * *pDcPred << dcShift, dcShift = 3 - intra_dc_precision. AC coefficients start at position 1.
+ * Non-intra blocks: when the next bit is 1, the two bits "1s" give run 0, level ±1 at position 0;
+ * otherwise the first code comes from pFirstTable, later ones from pTable.
+ *
+ * Dequantisation (divisions truncate toward zero, exact for every qscale and weight):
+ * MPEG-1 intra AC (2L × qscale × W) / 16, non-intra ((2L + sign L) × qscale × W) / 16, made odd
+ * toward zero when even, then clamped to -2048..2047. MPEG-2 intra AC (2L × W × qscale) / 32,
+ * non-intra ((2L + sign L) × W × qscale) / 32 (pQuantMatrix null: W = 16), saturated to
+ * -2048..2047, then mismatch control: when the sum of the 64 values (intra DC included) is even,
+ * bit 0 of coefficient 63 flips.
+ *
+ * At EOB *pDstSize receives the scan position of the last coefficient (0 for an intra block with
+ * no AC coefficient; for an MPEG-2 non-intra block, 1 when that position is 0), the cursor stands
+ * after the EOB code and the result is opxOk.
+ *
+ * Checks: a null pointer argument (but pQuantMatrix of opxiReconstructDCTBlock_MPEG2_32s) or a
+ * null *ppBitStream: opxErrNullPtr; *pOffset outside 0..31: opxErrBadArg; dcShift outside 0..3:
+ * opxErrOutOfRange. Nothing is written on these errors.
+ * opxErrH264VlcCode: an invalid code or a dct_dc_size outside 0..11 (the cursor stands before
+ * that code), a first non-intra code that is EOB or a scan position beyond 63 (the cursor stands
+ * after that code). The coefficients placed so far and the updated DC predictor stay; *pDstSize
+ * is not written. The stream is read up to the word after the one that holds the last bit read,
+ * index bits of the table walks included: keep that word readable.
+ */
+OPXVC_API OpxResult opxiReconstructDCTBlockIntra_MPEG1_32s(
+    Opx32u** ppBitStream, Opx32s* pOffset, const Opx32s* pDcSizeTable, const Opx32s* pAcTable,
+    const Opx32s* pScan, Opx32s qscale, const Opx16s* pQuantMatrix, Opx16s* pDcPred,
+    Opx16s* pDstBlock, Opx32s* pDstSize) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructDCTBlockIntra_MPEG2_32s(
+    Opx32u** ppBitStream, Opx32s* pOffset, const Opx32s* pDcSizeTable, const Opx32s* pAcTable,
+    const Opx32s* pScan, Opx32s qscale, const Opx16s* pQuantMatrix, Opx16s* pDcPred,
+    Opx32s dcShift, Opx16s* pDstBlock, Opx32s* pDstSize) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructDCTBlock_MPEG1_32s(
+    Opx32u** ppBitStream, Opx32s* pOffset, const Opx32s* pFirstTable, const Opx32s* pTable,
+    const Opx32s* pScan, Opx32s qscale, const Opx16s* pQuantMatrix, Opx16s* pDstBlock,
+    Opx32s* pDstSize) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructDCTBlock_MPEG2_32s(
+    Opx32u** ppBitStream, Opx32s* pOffset, const Opx32s* pFirstTable, const Opx32s* pTable,
+    const Opx32s* pScan, Opx32s qscale, const Opx16s* pQuantMatrix, Opx16s* pDstBlock,
+    Opx32s* pDstSize) OPXVC_NOEXCEPT;
+
+/**
+ * Forward MPEG-2 quantisation of an 8×8 block in place (raster order); *pCount receives the
+ * number of nonzero levels (intra: among positions 1..63, the DC being left unchanged).
+ *
+ * With a table pQMatrixInv (64 reciprocal weights 1 / W in raster order), in single precision:
+ * level = trunc((c × (16 / quantiserScale)) × pQMatrixInv[i]), each product rounded to float,
+ * clamped to -2047..2047 before the conversion (NaN gives 0). Intra without a table: the
+ * reciprocals of the default intra matrix (ITU-T H.262 clause 6.3.11). Non-intra without a table
+ * (flat weights): level = sign(c) × ((|c| × Q) >> 16) with Q = (quantiserScale / 2 + 65536) /
+ * quantiserScale for scales from 2 (45 with scale 3 gives 14), level = c for scales below 2;
+ * clamped to -2047..2047.
+ *
+ * Checks: pSrcDst or pCount null: opxErrNullPtr; quantiserScale 0: opxErrDivByZero.
+ */
+OPXVC_API OpxResult opxiQuantIntra_MPEG2_16s_C1I(Opx16s* pSrcDst, Opx32s quantiserScale,
+                                                 const Opx32f* pQMatrixInv,
+                                                 Opx32s* pCount) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuant_MPEG2_16s_C1I(Opx16s* pSrcDst, Opx32s quantiserScale,
+                                            const Opx32f* pQMatrixInv,
+                                            Opx32s* pCount) OPXVC_NOEXCEPT;
+
+/**
+ * Inverse MPEG-2 quantisation of an 8×8 block in place (ITU-T H.262 clause 7.4.2), computed
+ * exactly for every level, weight and scale: intra F = (2c × W × quantiserScale) / 32 for
+ * positions 1..63 (the DC passes through), non-intra F = ((2c + sign c) × W × quantiserScale) / 32
+ * for all 64 (pQMatrix null: W = 16); truncation toward zero, saturation to -2048..2047, then
+ * mismatch control (clause 7.4.4): when the sum of the 64 values is even, bit 0 of F[63] flips.
+ *
+ * Checks: pSrcDst (intra: or pQMatrix) null: opxErrNullPtr.
+ */
+OPXVC_API OpxResult opxiQuantInvIntra_MPEG2_16s_C1I(Opx16s* pSrcDst, Opx32s quantiserScale,
+                                                    const Opx16s* pQMatrix) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantInv_MPEG2_16s_C1I(Opx16s* pSrcDst, Opx32s quantiserScale,
+                                               const Opx16s* pQMatrix) OPXVC_NOEXCEPT;
+
+/**
+ * Reorders an 8×8 block from raster order into scan order: scan 1 alternate-vertical, 2
+ * alternate-horizontal, any other value zig-zag. countNonZero 20..64: pDst[k] = pSrc[scan[k]]
+ * for every k. countNonZero 1..19: the nonzero values are placed in scan order up to and
+ * including the countNonZero-th, every other output is 0. pSrc and pDst may be the same block.
+ *
+ * Checks: pSrc or pDst null: opxErrNullPtr; countNonZero outside 1..64: opxErrOutOfRange.
+ */
+OPXVC_API OpxResult opxiScanFwd_16s_C1(const Opx16s* pSrc, Opx16s* pDst, Opx32s countNonZero,
+                                       Opx32s scan) OPXVC_NOEXCEPT;
+
+/**
+ * Reorders scan positions 0..lastIndex of pSrc into raster order: pDst[scan[k]] = pSrc[k], every
+ * other output 0 (scan as for opxiScanFwd_16s_C1). pSrc and pDst may be the same block.
+ *
+ * Checks: pSrc or pDst null: opxErrNullPtr; lastIndex outside 0..63: opxErrOutOfRange.
+ */
+OPXVC_API OpxResult opxiScanInv_16s_C1(const Opx16s* pSrc, Opx16s* pDst, Opx32s lastIndex,
+                                       Opx32s scan) OPXVC_NOEXCEPT;
+
+/** *pCount receives the number of zero values among the 64 of pSrc. Either null: opxErrNullPtr. */
+OPXVC_API OpxResult opxiCountZeros8x8_16s_C1(const Opx16s* pSrc, Opx32u* pCount) OPXVC_NOEXCEPT;
+
 /* ==== END MPEG-1/2 ==== */
 
 

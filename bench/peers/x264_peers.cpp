@@ -71,6 +71,13 @@ void x264_8_dequant_4x4dc_sse2(std::int16_t*, int (*)[16], int);
 void x264_8_dequant_4x4dc_avx(std::int16_t*, int (*)[16], int);
 void x264_8_dequant_4x4dc_avx2(std::int16_t*, int (*)[16], int);
 void x264_8_idct4x4dc_mmx(std::int16_t*);
+int x264_8_quant_8x8_sse2(std::int16_t*, std::uint16_t*, std::uint16_t*);
+int x264_8_quant_8x8_ssse3(std::int16_t*, std::uint16_t*, std::uint16_t*);
+int x264_8_quant_8x8_sse4(std::int16_t*, std::uint16_t*, std::uint16_t*);
+int x264_8_quant_8x8_avx2(std::int16_t*, std::uint16_t*, std::uint16_t*);
+void x264_8_zigzag_scan_8x8_frame_mmx2(std::int16_t*, std::int16_t*);
+void x264_8_zigzag_scan_8x8_frame_sse2(std::int16_t*, std::int16_t*);
+void x264_8_zigzag_scan_8x8_frame_ssse3(std::int16_t*, std::int16_t*);
 void x264_8_deblock_v_luma_sse2(std::uint8_t*, std::intptr_t, int, int, std::int8_t*);
 void x264_8_deblock_v_luma_avx(std::uint8_t*, std::intptr_t, int, int, std::int8_t*);
 void x264_8_deblock_h_luma_sse2(std::uint8_t*, std::intptr_t, int, int, std::int8_t*);
@@ -90,6 +97,7 @@ struct alignas(4096) Buffers {
     alignas(64) std::int16_t coeffs[8][64];
     alignas(64) int mf4[6][16];
     alignas(64) int mf8[6][64];
+    alignas(64) std::uint16_t qmf8[64], qbias8[64];  // forward 8×8 quantisation
     volatile int sink;
 };
 Buffers g;
@@ -111,6 +119,10 @@ struct Fill {
         for (int q = 0; q < 6; ++q) {
             for (int i = 0; i < 16; ++i) g.mf4[q][i] = 16 * (10 + (q + i) % 7);
             for (int i = 0; i < 64; ++i) g.mf8[q][i] = 16 * (20 + (q + i) % 7);
+        }
+        for (int i = 0; i < 64; ++i) {
+            g.qmf8[i] = static_cast<std::uint16_t>(4000 + 37 * i);
+            g.qbias8[i] = static_cast<std::uint16_t>(300 + i);
         }
     }
 } g_fill;
@@ -223,6 +235,22 @@ OPX_BENCH_CASES(x264_peers) {
              [] { x264_8_dequant_8x8_avx2(g.coeffs[0], g.mf8, 28); });
     add_best("opxiTransformDequantLumaDC_H264_16s_C1I", "4x4", kLumaDc<x264_8_dequant_4x4dc_sse2>,
              kLumaDc<x264_8_dequant_4x4dc_avx>, kLumaDc<x264_8_dequant_4x4dc_avx2>);
+
+    // The MPEG-2 8×8 block functions against x264's nearest kernels (its dequantisation has no
+    // saturation or mismatch control, its quantisation a fixed-point multiply).
+    add_best("opxiQuantInv_MPEG2_16s_C1I", "table",
+             [] { x264_8_dequant_8x8_sse2(g.coeffs[2], g.mf8, 28); },
+             [] { x264_8_dequant_8x8_avx(g.coeffs[2], g.mf8, 28); },
+             [] { x264_8_dequant_8x8_avx2(g.coeffs[2], g.mf8, 28); });
+    add_best("opxiQuant_MPEG2_16s_C1I", "table",
+             [] { g.sink = x264_8_quant_8x8_sse2(g.coeffs[3], g.qmf8, g.qbias8); },
+             [] { g.sink = x264_8_quant_8x8_ssse3(g.coeffs[3], g.qmf8, g.qbias8); },
+             [] { g.sink = x264_8_quant_8x8_sse4(g.coeffs[3], g.qmf8, g.qbias8); },
+             [] { g.sink = x264_8_quant_8x8_avx2(g.coeffs[3], g.qmf8, g.qbias8); });
+    add_best("opxiScanFwd_16s_C1", "many",
+             [] { x264_8_zigzag_scan_8x8_frame_mmx2(g.coeffs[4], g.coeffs[5]); },
+             [] { x264_8_zigzag_scan_8x8_frame_sse2(g.coeffs[4], g.coeffs[5]); },
+             [] { x264_8_zigzag_scan_8x8_frame_ssse3(g.coeffs[4], g.coeffs[5]); });
 
     add_best("opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR", "bs123",
              kHorEdges<x264_8_deblock_v_luma_sse2>, kHorEdges<x264_8_deblock_v_luma_avx>);
