@@ -9,7 +9,9 @@
 TEST(Dispatch, LoadTimeChoiceFollowsTheProcessorAndForcingSelectsTables) {
     const int before = opx::cpu::g_isa.load();
     const char* env = std::getenv("OPXVC_TEST_KERNELS");
-    if (!(env && std::string(env) == "portable")) EXPECT_EQ(before, opx::cpu::choose_isa());
+    if (!(env && std::string(env) == "portable")) {
+        EXPECT_EQ(before, opx::cpu::choose_isa());
+    }
     // Set where the test runs on an emulated processor without AVX2.
     if (const char* expect = std::getenv("OPXVC_TEST_EXPECT_PORTABLE")) {
         EXPECT_EQ(before, opx::cpu::kIsaPortable) << expect;
