@@ -1527,6 +1527,108 @@ OPXVC_API OpxResult opxiFilterDeblockingChroma422HorEdge_H264_16u_C1IR(
 
 /* ==== MPEG-4, H.263, H.261: coefficient coding and quantisation ==== */
 
+/*
+ * Coefficient blocks are 64 Opx16s values in raster order (index 8 x row + column).
+ *
+ * MPEG-4 quantisation records live in caller memory of the size GetSize reports (412 bytes for
+ * the forward records, 156 for the inverse records); Init and every user move the pointer up to
+ * the next multiple of 16, so any address works. Records hold no pointers and may be copied.
+ * Each kind carries its own identifier word; a record of another kind gives opxErrContextMatch.
+ * QP ranges over 1 .. 2^(b-3) - 1 for b bits per pixel (1..31 for b = 8).
+ *
+ * lastIndex of the inverse quantisers is a RASTER index: the rows 0 .. lastIndex / 8 are
+ * processed and later rows left untouched (their coefficients are expected to be zero). Values
+ * above 63 are taken as 63. (The decoders' *pLastIndex, in contrast, is a scan position.)
+ */
+typedef struct OpxQuantIntraStateMPEG4 OpxQuantIntraStateMPEG4;
+typedef struct OpxQuantInterStateMPEG4 OpxQuantInterStateMPEG4;
+typedef struct OpxQuantInvIntraStateMPEG4 OpxQuantInvIntraStateMPEG4;
+typedef struct OpxQuantInvInterStateMPEG4 OpxQuantInvInterStateMPEG4;
+
+/** Size in bytes of a forward quantisation record (412). pSize null: opxErrNullPtr. */
+OPXVC_API OpxResult opxiQuantIntraGetSize_MPEG4(Opx32s* pSize) OPXVC_NOEXCEPT;
+/** Same function as opxiQuantIntraGetSize_MPEG4. */
+OPXVC_API OpxResult opxiQuantInterGetSize_MPEG4(Opx32s* pSize) OPXVC_NOEXCEPT;
+/** Size in bytes of an inverse quantisation record (156). pSize null: opxErrNullPtr. */
+OPXVC_API OpxResult opxiQuantInvIntraGetSize_MPEG4(Opx32s* pSize) OPXVC_NOEXCEPT;
+/** Same function as opxiQuantInvIntraGetSize_MPEG4. */
+OPXVC_API OpxResult opxiQuantInvInterGetSize_MPEG4(Opx32s* pSize) OPXVC_NOEXCEPT;
+
+/**
+ * Prepares a forward (Intra/Inter) or inverse (InvIntra/InvInter) quantisation record from 64
+ * weights in raster order (pMatrix null: no matrix, the H.263 method) and the bits per pixel b.
+ * Checks, in order: pState null: opxErrNullPtr; b outside 4..12: opxErrOutOfRange; a zero
+ * weight: opxErrQp. Every check is made before the record is written, so a refused call leaves
+ * it as it was.
+ */
+OPXVC_API OpxResult opxiQuantIntraInit_MPEG4(const Opx8u* pMatrix, OpxQuantIntraStateMPEG4* pState,
+                                             Opx32s bitsPerPixel) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantInterInit_MPEG4(const Opx8u* pMatrix, OpxQuantInterStateMPEG4* pState,
+                                             Opx32s bitsPerPixel) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantInvIntraInit_MPEG4(const Opx8u* pMatrix,
+                                                OpxQuantInvIntraStateMPEG4* pState,
+                                                Opx32s bitsPerPixel) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantInvInterInit_MPEG4(const Opx8u* pMatrix,
+                                                OpxQuantInvInterStateMPEG4* pState,
+                                                Opx32s bitsPerPixel) OPXVC_NOEXCEPT;
+
+/**
+ * MPEG-4 forward quantisation in place. Without a matrix and b <= 8 the H.263 method (inter
+ * dead zone QP/2, reciprocal of 2QP, QP 1 halves); b >= 9 single precision; with a matrix the
+ * weights scale each step; levels limited to -2047..2047. The intra function quantises the DC
+ * with the dc_scaler of QP (chromaFlag nonzero: chrominance). *pCount receives the number of
+ * nonzero levels. Checks: pCoeffs, pState or pCount null: opxErrNullPtr; a record of another
+ * kind: opxErrContextMatch; QP out of range: opxErrQp.
+ */
+OPXVC_API OpxResult opxiQuantIntra_MPEG4_16s_C1I(Opx16s* pCoeffs,
+                                                 const OpxQuantIntraStateMPEG4* pState, Opx32s qp,
+                                                 Opx32s* pCount, Opx32s chromaFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantInter_MPEG4_16s_C1I(Opx16s* pCoeffs,
+                                                 const OpxQuantInterStateMPEG4* pState, Opx32s qp,
+                                                 Opx32s* pCount) OPXVC_NOEXCEPT;
+
+/**
+ * MPEG-4 inverse quantisation in place of the rows up to raster index lastIndex, results clamped
+ * to -2^(b+3) .. 2^(b+3) - 1. Without a matrix: sign(c)(2QP|c| + q'), q' = QP or QP - 1 (odd).
+ * With a matrix: intra c W QP / 8, inter (2c + sign c) W QP / 16 truncated, then mismatch
+ * control on coefficient 63. Intra: the DC becomes dc_scaler x c0; lastIndex below 1 leaves the
+ * AC rows alone. Inter: a negative lastIndex leaves the block alone. Checks: pCoeffs or pState
+ * null: opxErrNullPtr; record of another kind: opxErrContextMatch; QP out of range: opxErrQp.
+ */
+OPXVC_API OpxResult opxiQuantInvIntra_MPEG4_16s_C1I(Opx16s* pCoeffs, Opx32s lastIndex,
+                                                    const OpxQuantInvIntraStateMPEG4* pState,
+                                                    Opx32s qp, Opx32s chromaFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantInvInter_MPEG4_16s_C1I(Opx16s* pCoeffs, Opx32s lastIndex,
+                                                    const OpxQuantInvInterStateMPEG4* pState,
+                                                    Opx32s qp) OPXVC_NOEXCEPT;
+
+/**
+ * H.263 forward quantisation in place (H.263 method). Levels are limited to -127..127 when QP < 8
+ * and modQuantFlag is 0. Intra without advanced intra: the INTRADC level is (c0 + 4) >> 3
+ * clamped to 1..254 and counts as one nonzero level; with advanced intra every coefficient takes
+ * the advanced-intra rounding. *pCount receives the number of nonzero levels.
+ * Checks: pCoeffs or pCount null: opxErrNullPtr; QP outside 1..31: opxErrQp.
+ */
+OPXVC_API OpxResult opxiQuantIntra_H263_16s_C1I(Opx16s* pCoeffs, Opx32s qp, Opx32s* pCount,
+                                                Opx32s advIntraFlag,
+                                                Opx32s modQuantFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantInter_H263_16s_C1I(Opx16s* pCoeffs, Opx32s qp, Opx32s* pCount,
+                                                Opx32s modQuantFlag) OPXVC_NOEXCEPT;
+
+/**
+ * H.263 inverse quantisation in place of the rows up to raster index lastIndex:
+ * sign(c)(2QP|c| + q') in 32-bit arithmetic, clamped to -2048..2047 (modQuantFlag 0) or
+ * saturated to 16 bits (Annex T). Intra: the DC becomes 8 c0 and the AC rows are processed only
+ * when lastIndex > 0; with advanced intra every coefficient becomes 2 QP c (saturated).
+ * Checks: pCoeffs null: opxErrNullPtr; QP outside 1..31: opxErrQp; lastIndex < 0:
+ * opxErrOutOfRange.
+ */
+OPXVC_API OpxResult opxiQuantInvIntra_H263_16s_C1I(Opx16s* pCoeffs, Opx32s lastIndex, Opx32s qp,
+                                                   Opx32s advIntraFlag,
+                                                   Opx32s modQuantFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantInvInter_H263_16s_C1I(Opx16s* pCoeffs, Opx32s lastIndex, Opx32s qp,
+                                                   Opx32s modQuantFlag) OPXVC_NOEXCEPT;
+
 /* ==== END MPEG-4, H.263, H.261 ==== */
 
 
