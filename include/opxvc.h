@@ -1629,6 +1629,144 @@ OPXVC_API OpxResult opxiQuantInvIntra_H263_16s_C1I(Opx16s* pCoeffs, Opx32s lastI
 OPXVC_API OpxResult opxiQuantInvInter_H263_16s_C1I(Opx16s* pCoeffs, Opx32s lastIndex, Opx32s qp,
                                                    Opx32s modQuantFlag) OPXVC_NOEXCEPT;
 
+/*
+ * Byte cursor (the coefficient decoders and encoders below): *ppBitStream points to the byte that
+ * holds the next bit, *pBitOffset (0..7) counts the bits of that byte already consumed or written,
+ * from its most significant bit. Decoders fetch four bytes at a time and may read up to three
+ * bytes past the last byte holding a consumed bit. On an invalid code (opxErrVlcCode) the cursor
+ * is left as it was on entry, except where a function says otherwise.
+ *
+ * Scan orders (argument scan): 0 zigzag, 1 alternate vertical, 2 alternate horizontal (MPEG-4
+ * Visual), -1 none (scan position = raster index); which values each function maps is stated
+ * with it. *pLastIndex receives a SCAN position: the position of the last coefficient decoded.
+ * After an invalid code the MPEG-4 decoders store the position reached (above 63 when a run
+ * overflowed), the H.263 and H.261 functions the position of the last coefficient written.
+ *
+ * Common checks, in order: ppBitStream, pBitOffset, *ppBitStream or another pointer argument
+ * null: opxErrNullPtr; *pBitOffset outside 0..7: opxErrBitOffset; then each function's own.
+ */
+typedef enum {
+    opxScanNone = -1,
+    opxScanZigzag = 0,
+    opxScanAltVertical = 1,
+    opxScanAltHorizontal = 2
+} OpxScanOrder;
+
+/**
+ * Decodes one MPEG-4 intra block (Table B-16 with its three escape modes, or the intra column of
+ * the reversible Table B-23 when rvlcFlag is nonzero) into 64 raster-order levels. dcSeparate
+ * nonzero: coefficient 0 keeps its value and decoding starts at scan position 1. scan 0, 1, 2;
+ * any other value stores unscanned. Escape mode 3 LEVEL 0 or -2048 is invalid.
+ */
+OPXVC_API OpxResult opxiDecodeCoeffsIntra_MPEG4_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                      Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                      Opx32s rvlcFlag, Opx32s dcSeparate,
+                                                      Opx32s scan) OPXVC_NOEXCEPT;
+/**
+ * Decodes one MPEG-4 inter block (Table B-17, or the inter column of Table B-23). scan 0 or 1;
+ * any other value (2 included) stores unscanned. Escape mode 3 LEVEL 0 is accepted and stored as
+ * a zero coefficient; -2048 is invalid.
+ */
+OPXVC_API OpxResult opxiDecodeCoeffsInter_MPEG4_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                      Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                      Opx32s rvlcFlag, Opx32s scan) OPXVC_NOEXCEPT;
+/**
+ * Backward reversible decoding (Table B-23) of one block of a reversible data partition, read
+ * from its end: on entry the cursor designates the block's final bit (the sign bit of its LAST
+ * code: the bit at offset *pBitOffset of the current byte). The first code read must have
+ * LAST = 1; decoding stops at the next LAST code, which belongs to the preceding block and is
+ * left unconsumed: the cursor then designates that code's sign bit. Levels are stored at their
+ * scan positions (no scan); intra with dcSeparate keeps coefficient 0 and starts at position 1.
+ * Only the bytes that hold bits read are touched (the stream before the block is read, never
+ * anything before the preceding block's final bit).
+ */
+OPXVC_API OpxResult opxiDecodeCoeffsIntraRVLCBack_MPEG4_1u16s(Opx8u** ppBitStream,
+                                                              Opx32s* pBitOffset, Opx16s* pCoeffs,
+                                                              Opx32s* pLastIndex,
+                                                              Opx32s dcSeparate) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiDecodeCoeffsInterRVLCBack_MPEG4_1u16s(Opx8u** ppBitStream,
+                                                              Opx32s* pBitOffset, Opx16s* pCoeffs,
+                                                              Opx32s* pLastIndex) OPXVC_NOEXCEPT;
+/**
+ * Decodes one H.263 intra block's TCOEF events. advIntraFlag 0: Table 16, coefficient 0 (the
+ * caller's INTRADC) kept, decoding from position 1; nonzero: the Annex I table, all 64 cleared,
+ * the DC coded as an event. modQuantFlag nonzero: Annex T escape levels (LEVEL -128 followed by
+ * 11 bits: 5 low bits, then 6 high bits). scan 0, 1, 2; any other value stores unscanned.
+ */
+OPXVC_API OpxResult opxiDecodeCoeffsIntra_H263_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                     Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                     Opx32s advIntraFlag, Opx32s modQuantFlag,
+                                                     Opx32s scan) OPXVC_NOEXCEPT;
+/** Decodes one H.263 inter block (Table 16); flags and scan as for the intra function. */
+OPXVC_API OpxResult opxiDecodeCoeffsInter_H263_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                     Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                     Opx32s modQuantFlag,
+                                                     Opx32s scan) OPXVC_NOEXCEPT;
+/**
+ * Decodes one H.261 intra block: the 8-bit DC (0 and 128 invalid: *pLastIndex = -1, nothing else
+ * changes; 255 stands for 128), then TCOEFF events up to EOB. The cursor stays past the DC even
+ * when the events then fail. scan -1 stores unscanned, any other value zigzag.
+ */
+OPXVC_API OpxResult opxiDecodeCoeffsIntra_H261_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                     Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                     Opx32s scan) OPXVC_NOEXCEPT;
+/** Decodes one H.261 inter block; a leading 1s is the first coefficient (run 0, level +-1). */
+OPXVC_API OpxResult opxiDecodeCoeffsInter_H261_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                     Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                     Opx32s scan) OPXVC_NOEXCEPT;
+/**
+ * Decodes an MPEG-4 intra DC differential: dct_dc_size (Table B-13, or B-14 when chromaFlag is
+ * nonzero), the differential and, for sizes above 8, a marker bit that must be 1.
+ */
+OPXVC_API OpxResult opxiDecodeDCIntra_MPEG4_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                  Opx16s* pDcDiff, Opx32s chromaFlag) OPXVC_NOEXCEPT;
+/** Reads an H.263 INTRADC byte: 0 and 128 are invalid, 255 gives 128. */
+OPXVC_API OpxResult opxiDecodeDCIntra_H263_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                 Opx16s* pDc) OPXVC_NOEXCEPT;
+
+/**
+ * Decode and dequantise one block in zigzag order. H.261 and H.263 levels L become
+ * sign(L)(2QP|L| + q') (q' = QP odd, QP - 1 even) clamped to -2048..2047 (H.263 with modQuantFlag:
+ * saturated to 16 bits); the intra DC code c gives 8c (1024 for 255). Further check: QP outside
+ * 1..31: opxErrQp.
+ */
+OPXVC_API OpxResult opxiReconstructCoeffsIntra_H261_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                          Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                          Opx32s qp) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructCoeffsInter_H261_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                          Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                          Opx32s qp) OPXVC_NOEXCEPT;
+/**
+ * H.263 intra reconstruction. Without advanced intra: the INTRADC byte (invalid: *pLastIndex -1,
+ * cursor unchanged), then, when codedFlag is nonzero, Table 16 events in zigzag order; codedFlag 0
+ * reads nothing more, clears coefficients 1..63 and sets *pLastIndex to 0. Coefficient 0 receives
+ * the reconstructed DC, also when the events fail (the cursor then stays just past the DC byte).
+ * With advanced intra: Annex I events from position 0 in the given scan (0 zigzag, 1 alternate
+ * vertical, 2 alternate horizontal, else zigzag), each level giving 2 QP L (saturated to 16
+ * bits); codedFlag 0 then gives an empty block (*pLastIndex -1) and reads nothing.
+ */
+OPXVC_API OpxResult opxiReconstructCoeffsIntra_H263_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                          Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                          Opx32s codedFlag, Opx32s qp,
+                                                          Opx32s advIntraFlag, Opx32s scan,
+                                                          Opx32s modQuantFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructCoeffsInter_H263_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                          Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                          Opx32s qp,
+                                                          Opx32s modQuantFlag) OPXVC_NOEXCEPT;
+/**
+ * MPEG-4 inter reconstruction with an inverse inter record (scan 1 alternate vertical, else
+ * zigzag). rvlcFlag 0: Table B-17, each level dequantised as it is stored (H.263 method, or the
+ * matrix method with mismatch control), clamped to the record's range. rvlcFlag nonzero: the
+ * reversible inter codes, then opxiQuantInvInter_MPEG4_16s_C1I over the whole block; *pLastIndex
+ * receives the last position decoded. Further checks, made before anything is read or written:
+ * pState null: opxErrNullPtr; a record of another kind: opxErrContextMatch; QP out of range:
+ * opxErrQp.
+ */
+OPXVC_API OpxResult opxiReconstructCoeffsInter_MPEG4_1u16s(
+    Opx8u** ppBitStream, Opx32s* pBitOffset, Opx16s* pCoeffs, Opx32s* pLastIndex, Opx32s rvlcFlag,
+    Opx32s scan, const OpxQuantInvInterStateMPEG4* pState, Opx32s qp) OPXVC_NOEXCEPT;
+
 /* ==== END MPEG-4, H.263, H.261 ==== */
 
 
