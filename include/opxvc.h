@@ -1767,6 +1767,76 @@ OPXVC_API OpxResult opxiReconstructCoeffsInter_MPEG4_1u16s(
     Opx8u** ppBitStream, Opx32s* pBitOffset, Opx16s* pCoeffs, Opx32s* pLastIndex, Opx32s rvlcFlag,
     Opx32s scan, const OpxQuantInvInterStateMPEG4* pState, Opx32s qp) OPXVC_NOEXCEPT;
 
+/*
+ * Coefficient encoders: write one block's quantised levels (64 raster-order Opx16s) as
+ * run/level/last events through the byte cursor. The first byte keeps the bits already in it,
+ * following bytes are assigned, the byte after the last one reached is not touched; the caller
+ * provides room for the worst case (64 events of up to 33 bits). countNonZero is the number of
+ * nonzero levels of the coded range (the H.261 intra DC counts as one); the level it ends on
+ * gets LAST = 1 and later levels are not examined.
+ *
+ * Checks, in order: pCoeffs, ppBitStream, pBitOffset or *ppBitStream null: opxErrNullPtr;
+ * *pBitOffset outside 0..7: opxErrBitOffset; countNonZero outside 1..64 (1..63 when the DC is
+ * coded separately: MPEG-4 intra with dcSeparate, H.263 intra without advanced intra) or above
+ * the number of nonzero levels in the coded range: opxErrOutOfRange. Nothing is written on error.
+ */
+
+/**
+ * MPEG-4 intra / inter TCOEF encoding (Tables B-16/B-17 with escapes tried in the order 1, 2, 3;
+ * escape 2 only when the reduced run has a table code), or the reversible Table B-23 with its
+ * 30-bit escape when rvlcFlag is nonzero. Intra scan: 1 alternate vertical, 2 alternate
+ * horizontal, -1 none, else zigzag; dcSeparate nonzero starts at position 1. Inter scan:
+ * 1 alternate vertical, -1 none, else zigzag.
+ */
+OPXVC_API OpxResult opxiEncodeCoeffsIntra_MPEG4_16s1u(const Opx16s* pCoeffs, Opx8u** ppBitStream,
+                                                      Opx32s* pBitOffset, Opx32s countNonZero,
+                                                      Opx32s rvlcFlag, Opx32s dcSeparate,
+                                                      Opx32s scan) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiEncodeCoeffsInter_MPEG4_16s1u(const Opx16s* pCoeffs, Opx8u** ppBitStream,
+                                                      Opx32s* pBitOffset, Opx32s countNonZero,
+                                                      Opx32s rvlcFlag, Opx32s scan) OPXVC_NOEXCEPT;
+/**
+ * H.263 TCOEF encoding (Table 16, or Table I.2 with advIntraFlag, the DC then coded as an event
+ * from position 0; without it coding starts at position 1). Escape: 22 bits with an 8-bit level
+ * (levels must lie in -127..127), or with modQuantFlag and |L| >= 128 the Annex T form (LEVEL
+ * 1000 0000, the 5 low bits, then the 6 high bits; 33 bits). scan 0 zigzag, 1 alternate
+ * vertical, 2 alternate horizontal, else none.
+ */
+OPXVC_API OpxResult opxiEncodeCoeffsIntra_H263_16s1u(const Opx16s* pCoeffs, Opx8u** ppBitStream,
+                                                     Opx32s* pBitOffset, Opx32s countNonZero,
+                                                     Opx32s advIntraFlag, Opx32s modQuantFlag,
+                                                     Opx32s scan) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiEncodeCoeffsInter_H263_16s1u(const Opx16s* pCoeffs, Opx8u** ppBitStream,
+                                                     Opx32s* pBitOffset, Opx32s countNonZero,
+                                                     Opx32s modQuantFlag,
+                                                     Opx32s scan) OPXVC_NOEXCEPT;
+/**
+ * H.261 TCOEFF encoding, ended by EOB. Intra: the DC byte first (128 written as 255), then the
+ * AC events. Inter: a first coefficient +-1 at position 0 is written 1s. Escape: 20 bits, levels
+ * in -127..127. scan -1 none, else zigzag.
+ */
+OPXVC_API OpxResult opxiEncodeCoeffsIntra_H261_16s1u(const Opx16s* pCoeffs, Opx8u** ppBitStream,
+                                                     Opx32s* pBitOffset, Opx32s countNonZero,
+                                                     Opx32s scan) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiEncodeCoeffsInter_H261_16s1u(const Opx16s* pCoeffs, Opx8u** ppBitStream,
+                                                     Opx32s* pBitOffset, Opx32s countNonZero,
+                                                     Opx32s scan) OPXVC_NOEXCEPT;
+/**
+ * Writes an H.263 INTRADC level as 8 bits (128 as 255). Checks: ppBitStream, pBitOffset or
+ * *ppBitStream null: opxErrNullPtr; offset outside 0..7: opxErrBitOffset.
+ */
+OPXVC_API OpxResult opxiEncodeDCIntra_H263_16s1u(Opx16s dc, Opx8u** ppBitStream,
+                                                 Opx32s* pBitOffset) OPXVC_NOEXCEPT;
+/**
+ * Writes an MPEG-4 intra DC differential: dct_dc_size (chromaFlag 1: Table B-14, any other value
+ * the luminance Table B-13), the differential's size bits (of dcDiff - 1 when negative) and a
+ * marker bit for sizes above 8. Checks as opxiEncodeDCIntra_H263_16s1u, then |dcDiff| >= 4096
+ * (no size code): opxErrOutOfRange.
+ */
+OPXVC_API OpxResult opxiEncodeDCIntra_MPEG4_16s1u(Opx16s dcDiff, Opx8u** ppBitStream,
+                                                  Opx32s* pBitOffset,
+                                                  Opx32s chromaFlag) OPXVC_NOEXCEPT;
+
 /* ==== END MPEG-4, H.263, H.261 ==== */
 
 
