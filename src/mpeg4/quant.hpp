@@ -19,25 +19,28 @@ inline constexpr std::uint32_t kIdQuantInvInter = 0x434D4153;
 inline constexpr std::uint32_t kIdQuantIntra = 0x434D4154;
 inline constexpr std::uint32_t kIdQuantInter = 0x434D4155;
 
+// The identifier word comes first in every record, so that checking a record of another kind
+// (of another size) reads nothing beyond the smallest record.
+//
 // Inverse record: weights W in raster order, unchanged.
 struct QuantInvRecord {
-    std::uint16_t weight[64];
+    std::uint32_t id;
     std::int32_t bits_per_pixel;  // 4..12
     std::int32_t matrix;          // 1: weights loaded (MPEG method), 0: H.263 method
-    std::uint32_t id;
+    std::uint16_t weight[64];
 };
 
 // Forward record. b ≤ 8: weight = ⌊W/2⌋ and recip16 = 65535 for W = 1, ⌊65536/W⌋ + 1 otherwise.
 // b ≥ 9: weight = W and recipf = 1/W (computed in double, rounded to single).
 struct QuantFwdRecord {
+    std::uint32_t id;
+    std::int32_t bits_per_pixel;
+    std::int32_t matrix;
     std::uint16_t weight[64];
     union {
         std::uint16_t recip16[64];
         float recipf[64];
     };
-    std::int32_t bits_per_pixel;
-    std::int32_t matrix;
-    std::uint32_t id;
 };
 
 // GetSize values: the record plus room to move the caller's pointer to a 16-byte boundary.

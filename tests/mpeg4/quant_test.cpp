@@ -332,6 +332,14 @@ TEST(Mpeg4QuantRules, ResultCodesAndTheirOrder) {
               opxErrContextMatch);
     EXPECT_EQ(opxiQuantIntra_MPEG4_16s_C1I(c, fwd, 32, &n, 0), opxErrQp);
     EXPECT_EQ(opxiQuantIntra_MPEG4_16s_C1I(c, fwd, 0, &n, 0), opxErrQp);
+    // Forward and inverse records of any kind in exact-size heap blocks: only the identifier is
+    // read before the refusal.
+    std::vector<unsigned char> small(156);
+    ASSERT_EQ(opxiQuantInvIntraInit_MPEG4(nullptr, reinterpret_cast<OpxQuantInvIntraStateMPEG4*>(small.data()), 8), opxOk);
+    EXPECT_EQ(opxiQuantIntra_MPEG4_16s_C1I(c, reinterpret_cast<OpxQuantIntraStateMPEG4*>(small.data()), 3, &n, 0),
+              opxErrContextMatch);
+    EXPECT_EQ(opxiQuantInvInter_MPEG4_16s_C1I(c, 0, reinterpret_cast<OpxQuantInvInterStateMPEG4*>(fwd), 3),
+              opxErrContextMatch);
     ASSERT_EQ(opxiQuantIntraInit_MPEG4(nullptr, fwd, 9), opxOk);
     EXPECT_EQ(opxiQuantIntra_MPEG4_16s_C1I(c, fwd, 32, &n, 0), opxOk);
     EXPECT_EQ(opxiQuantIntra_MPEG4_16s_C1I(c, fwd, 64, &n, 0), opxErrQp);
