@@ -1532,7 +1532,7 @@ OPXVC_API OpxResult opxiFilterDeblockingChroma422HorEdge_H264_16u_C1IR(
  *
  * MPEG-4 quantisation records live in caller memory of the size GetSize reports (412 bytes for
  * the forward records, 156 for the inverse records); Init and every user move the pointer up to
- * the next multiple of 16, so any address works. Records hold no pointers and may be copied.
+ * the next multiple of 16, so any address works. Records hold no pointers.
  * Each kind carries its own identifier word; a record of another kind gives opxErrContextMatch.
  * QP ranges over 1 .. 2^(b-3) - 1 for b bits per pixel (1..31 for b = 8).
  *

@@ -4,14 +4,43 @@
 // the block), then writes every code through the byte cursor: the first byte keeps the bits
 // already in it, later bytes are assigned, and the byte after the last one reached is untouched.
 // The tables are those of the decoders (generated from the same code lists).
-#include "frame/bitstream.hpp"
 #include "frame/check.hpp"
+#include "frame/dispatch.hpp"
 #include "mpeg4/vlc_tables.hpp"
 
 using namespace opx::mpeg4;
-using opx::bits::ByteWriter;
 
 namespace {
+
+// Byte-cursor writer that gathers codes in a 64-bit register and stores whole bytes in
+// transmission order. The bits already in the first byte (above the offset) are taken in first,
+// so that byte is merged; the final partial byte is stored with zeros after the code; no byte
+// after it is touched.
+class ByteWriter {
+public:
+    ByteWriter(Opx8u* p, int off) noexcept
+        : p_(p), acc_(off ? std::uint64_t{p[0]} >> (8 - off) : 0), n_(off) {}
+    // Appends the low n bits of code, 1 <= n <= 32.
+    OPX_INLINE void write(std::uint32_t code, int n) noexcept {
+        acc_ = acc_ << n | (code & static_cast<std::uint32_t>((std::uint64_t{1} << n) - 1));
+        n_ += n;  // at most 7 + 32 bits pending
+        while (n_ >= 8) {
+            n_ -= 8;
+            *p_++ = static_cast<Opx8u>(acc_ >> n_);
+        }
+    }
+    // Stores the pending bits; the cursor then stands behind the last bit written.
+    OPX_INLINE void finish() noexcept {
+        if (n_) *p_ = static_cast<Opx8u>(acc_ << (8 - n_));
+    }
+    Opx8u* ptr() const noexcept { return p_; }
+    int offset() const noexcept { return n_; }
+
+private:
+    Opx8u* p_;
+    std::uint64_t acc_;
+    int n_;
+};
 
 // Number of nonzero levels at raster indices from..63 (every scan begins with index 0, so with
 // from = 1 this is the coded range of a block whose DC is coded separately, in any scan).
@@ -112,7 +141,8 @@ void put_h261(ByteWriter& w, int run, int level) noexcept {
             20);
 }
 
-void commit(const ByteWriter& w, Opx8u** pp, Opx32s* off) noexcept {
+void commit(ByteWriter& w, Opx8u** pp, Opx32s* off) noexcept {
+    w.finish();
     *pp = w.ptr();
     *off = w.offset();
 }
