@@ -123,56 +123,97 @@ ReadResult read_h261(ByteReader& r, Event& ev) noexcept {
 
 namespace {
 
-// Reads bits towards the start of the stream, one at a time, so that only the bytes holding the
-// bits read are touched.
+// Bit-reversed bytes.
+constexpr std::array<std::uint8_t, 256> make_rev8() {
+    std::array<std::uint8_t, 256> t{};
+    for (int v = 0; v < 256; ++v) {
+        int r = 0;
+        for (int b = 0; b < 8; ++b) r |= ((v >> b) & 1) << (7 - b);
+        t[static_cast<std::size_t>(v)] = static_cast<std::uint8_t>(r);
+    }
+    return t;
+}
+constexpr std::array<std::uint8_t, 256> kRev8 = make_rev8();
+
+// Reads bits towards the start of the stream. The bits come in reading order (the bit at the
+// cursor first, then the one before it, ...) into a window; a byte is fetched only when a field
+// or code needs more bits than the window holds, so that only the bytes holding bits read are
+// touched.
 class BackReader {
 public:
-    BackReader(const Opx8u* base, std::int64_t pos) noexcept : base_(base), pos_(pos) {}
-    std::int64_t pos() const noexcept { return pos_; }
-    OPX_INLINE std::uint32_t bit() noexcept {
-        const std::int64_t byte = pos_ >> 3;  // floor for negative positions
-        const std::uint32_t b = (base_[byte] >> (7 - (pos_ & 7))) & 1u;
-        --pos_;
-        return b;
+    BackReader(const Opx8u* base, std::int64_t pos) noexcept
+        : base_(base), next_(pos >> 3), pos_(pos) {
+        // The bits of the current byte up to the cursor: the cursor's bit is the least
+        // significant of (byte >> (7 − offset)); reversed, it leads.
+        const int k = static_cast<int>(pos & 7) + 1;
+        win_ = kRev8[base_[next_]] & ((1u << k) - 1);
+        n_ = k;
+        --next_;
     }
-    // n bits read last-first: the first bit read is the least significant of the field.
-    OPX_INLINE std::uint32_t field_reversed(int n) noexcept {
-        std::uint32_t v = 0;
-        for (int i = 0; i < n; ++i) v |= bit() << i;
+    std::int64_t pos() const noexcept { return pos_; }
+    int available() const noexcept { return n_; }
+    OPX_INLINE void fetch() noexcept {
+        win_ = win_ << 8 | kRev8[base_[next_--]];
+        n_ += 8;
+    }
+    // The next 15 bits in reading order, zeros where the window ends.
+    OPX_INLINE std::uint32_t peek15() const noexcept {
+        return static_cast<std::uint32_t>((n_ >= 15 ? win_ >> (n_ - 15) : win_ << (15 - n_)) & 0x7FFF);
+    }
+    OPX_INLINE void skip(int m) noexcept {
+        n_ -= m;
+        pos_ -= m;
+    }
+    // m bits (m <= 16) in reading order, the first read most significant.
+    OPX_INLINE std::uint32_t take(int m) noexcept {
+        while (n_ < m) fetch();
+        const std::uint32_t v = static_cast<std::uint32_t>(win_ >> (n_ - m)) & ((1u << m) - 1);
+        skip(m);
         return v;
     }
 
 private:
     const Opx8u* base_;
-    std::int64_t pos_;
+    std::int64_t next_;  // index of the next (earlier) byte to fetch
+    std::int64_t pos_;   // bit index of the next bit to read
+    std::uint64_t win_ = 0;
+    int n_ = 0;  // bits in the window (at most 15 + 8 + 7)
 };
 
-// One code read backwards: sign bit, then the code word from its last bit (matched against the
-// bit-reversed table bit by bit), or the reversed escape.
+OPX_INLINE std::uint32_t reverse_field(std::uint32_t v, int m) noexcept {
+    std::uint32_t r = 0;
+    for (int i = 0; i < m; ++i) r |= ((v >> i) & 1u) << (m - 1 - i);
+    return r;
+}
+
+// One code read backwards: its sign bit, then its code word from the last bit (looked up in the
+// table of bit-reversed code words), or the reversed escape. No reversed code word begins with
+// 0000, which is how the escape's tail (0000, sign) shows.
 bool read_rvlc_back(BackReader& r, bool intra, Event& ev) noexcept {
-    const int sign = static_cast<int>(r.bit());
+    const int sign = static_cast<int>(r.take(1));
     const std::array<DecEntry, 32768>& t = kDecRvlcBack[intra ? 0 : 1];
-    std::uint32_t v = 0;
-    for (int n = 1; n <= 15; ++n) {
-        v = v << 1 | r.bit();
-        const DecEntry e = t[v << (15 - n)];
-        if (e != 0 && dec_len(e) == n) {
+    for (;;) {
+        const std::uint32_t v = r.peek15();
+        if (r.available() >= 4 && (v >> 11) == 0) break;  // escape
+        const DecEntry e = t[v];
+        if (e != 0 && dec_len(e) <= r.available()) {
+            r.skip(dec_len(e));
             ev = {dec_last(e), dec_run(e), sign ? -dec_level(e) : dec_level(e)};
             return true;
         }
-        if (n == 4 && v == 0) {
-            // No reversed code word begins with 0000: the tail of an escape.
-            if (r.bit() != 1) return false;
-            const int mag = static_cast<int>(r.field_reversed(11));
-            if (mag == 0 || r.bit() != 1) return false;
-            const int run = static_cast<int>(r.field_reversed(6));
-            const int last = static_cast<int>(r.bit());
-            if (r.field_reversed(5) != 0x01) return false;  // the prefix 00001
-            ev = {last, run, sign ? -mag : mag};
-            return true;
-        }
+        if (r.available() >= 15) return false;
+        r.fetch();
     }
-    return false;
+    r.skip(4);
+    // Read backwards: 1, LEVEL (11, from its last bit), 1, RUN (6), LAST, then 00001.
+    if (r.take(1) != 1) return false;
+    const int mag = static_cast<int>(reverse_field(r.take(11), 11));
+    if (mag == 0 || r.take(1) != 1) return false;
+    const int run = static_cast<int>(reverse_field(r.take(6), 6));
+    const int last = static_cast<int>(r.take(1));
+    if (r.take(5) != 0x10) return false;  // the prefix 00001, read from its end
+    ev = {last, run, sign ? -mag : mag};
+    return true;
 }
 
 }  // namespace
