@@ -1548,6 +1548,316 @@ OPXVC_API OpxResult opxiFilterDeblockingChroma422HorEdge_H264_16u_C1IR(
 
 /* ==== MPEG-4, H.263, H.261: coefficient coding and quantisation ==== */
 
+/*
+ * Coefficient blocks are 64 Opx16s values in raster order (index 8 x row + column).
+ *
+ * MPEG-4 quantisation records live in caller memory of the size GetSize reports (412 bytes for
+ * the forward records, 156 for the inverse records); Init and every user move the pointer up to
+ * the next multiple of 16, so any address works. Records hold no pointers.
+ * Each kind carries its own identifier word; a record of another kind gives opxErrContextMatch.
+ * QP ranges over 1 .. 2^(b-3) - 1 for b bits per pixel (1..31 for b = 8).
+ *
+ * lastIndex of the inverse quantisers is a RASTER index: the rows 0 .. lastIndex / 8 are
+ * processed and later rows left untouched (their coefficients are expected to be zero). Values
+ * above 63 are taken as 63. (The decoders' *pLastIndex, in contrast, is a scan position.)
+ */
+typedef struct OpxQuantIntraStateMPEG4 OpxQuantIntraStateMPEG4;
+typedef struct OpxQuantInterStateMPEG4 OpxQuantInterStateMPEG4;
+typedef struct OpxQuantInvIntraStateMPEG4 OpxQuantInvIntraStateMPEG4;
+typedef struct OpxQuantInvInterStateMPEG4 OpxQuantInvInterStateMPEG4;
+
+/** Size in bytes of a forward quantisation record (412). pSize null: opxErrNullPtr. */
+OPXVC_API OpxResult opxiQuantIntraGetSize_MPEG4(Opx32s* pSize) OPXVC_NOEXCEPT;
+/** Same function as opxiQuantIntraGetSize_MPEG4. */
+OPXVC_API OpxResult opxiQuantInterGetSize_MPEG4(Opx32s* pSize) OPXVC_NOEXCEPT;
+/** Size in bytes of an inverse quantisation record (156). pSize null: opxErrNullPtr. */
+OPXVC_API OpxResult opxiQuantInvIntraGetSize_MPEG4(Opx32s* pSize) OPXVC_NOEXCEPT;
+/** Same function as opxiQuantInvIntraGetSize_MPEG4. */
+OPXVC_API OpxResult opxiQuantInvInterGetSize_MPEG4(Opx32s* pSize) OPXVC_NOEXCEPT;
+
+/**
+ * Prepares a forward (Intra/Inter) or inverse (InvIntra/InvInter) quantisation record from 64
+ * weights in raster order (pMatrix null: no matrix, the H.263 method) and the bits per pixel b.
+ * Checks, in order: pState null: opxErrNullPtr; b outside 4..12: opxErrOutOfRange; a zero
+ * weight: opxErrQp. Every check is made before the record is written, so a refused call leaves
+ * it as it was.
+ */
+OPXVC_API OpxResult opxiQuantIntraInit_MPEG4(const Opx8u* pMatrix, OpxQuantIntraStateMPEG4* pState,
+                                             Opx32s bitsPerPixel) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantInterInit_MPEG4(const Opx8u* pMatrix, OpxQuantInterStateMPEG4* pState,
+                                             Opx32s bitsPerPixel) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantInvIntraInit_MPEG4(const Opx8u* pMatrix,
+                                                OpxQuantInvIntraStateMPEG4* pState,
+                                                Opx32s bitsPerPixel) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantInvInterInit_MPEG4(const Opx8u* pMatrix,
+                                                OpxQuantInvInterStateMPEG4* pState,
+                                                Opx32s bitsPerPixel) OPXVC_NOEXCEPT;
+
+/**
+ * MPEG-4 forward quantisation in place. Without a matrix and b <= 8 the H.263 method (inter
+ * dead zone QP/2, reciprocal of 2QP, QP 1 halves); b >= 9 single precision; with a matrix the
+ * weights scale each step; levels limited to -2047..2047. The intra function quantises the DC
+ * with the dc_scaler of QP (chromaFlag nonzero: chrominance). *pCount receives the number of
+ * nonzero levels. Checks: pCoeffs, pState or pCount null: opxErrNullPtr; a record of another
+ * kind: opxErrContextMatch; QP out of range: opxErrQp.
+ */
+OPXVC_API OpxResult opxiQuantIntra_MPEG4_16s_C1I(Opx16s* pCoeffs,
+                                                 const OpxQuantIntraStateMPEG4* pState, Opx32s qp,
+                                                 Opx32s* pCount, Opx32s chromaFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantInter_MPEG4_16s_C1I(Opx16s* pCoeffs,
+                                                 const OpxQuantInterStateMPEG4* pState, Opx32s qp,
+                                                 Opx32s* pCount) OPXVC_NOEXCEPT;
+
+/**
+ * MPEG-4 inverse quantisation in place of the rows up to raster index lastIndex, results clamped
+ * to -2^(b+3) .. 2^(b+3) - 1. Without a matrix: sign(c)(2QP|c| + q'), q' = QP or QP - 1 (odd).
+ * With a matrix: intra c W QP / 8, inter (2c + sign c) W QP / 16 truncated, then mismatch
+ * control on coefficient 63. Intra: the DC becomes dc_scaler x c0; lastIndex below 1 leaves the
+ * AC rows alone. Inter: a negative lastIndex leaves the block alone. Checks: pCoeffs or pState
+ * null: opxErrNullPtr; record of another kind: opxErrContextMatch; QP out of range: opxErrQp.
+ */
+OPXVC_API OpxResult opxiQuantInvIntra_MPEG4_16s_C1I(Opx16s* pCoeffs, Opx32s lastIndex,
+                                                    const OpxQuantInvIntraStateMPEG4* pState,
+                                                    Opx32s qp, Opx32s chromaFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantInvInter_MPEG4_16s_C1I(Opx16s* pCoeffs, Opx32s lastIndex,
+                                                    const OpxQuantInvInterStateMPEG4* pState,
+                                                    Opx32s qp) OPXVC_NOEXCEPT;
+
+/**
+ * H.263 forward quantisation in place (H.263 method). Levels are limited to -127..127 when QP < 8
+ * and modQuantFlag is 0. Intra without advanced intra: the INTRADC level is (c0 + 4) >> 3
+ * clamped to 1..254 and counts as one nonzero level; with advanced intra every coefficient takes
+ * the advanced-intra rounding. *pCount receives the number of nonzero levels.
+ * Checks: pCoeffs or pCount null: opxErrNullPtr; QP outside 1..31: opxErrQp.
+ */
+OPXVC_API OpxResult opxiQuantIntra_H263_16s_C1I(Opx16s* pCoeffs, Opx32s qp, Opx32s* pCount,
+                                                Opx32s advIntraFlag,
+                                                Opx32s modQuantFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantInter_H263_16s_C1I(Opx16s* pCoeffs, Opx32s qp, Opx32s* pCount,
+                                                Opx32s modQuantFlag) OPXVC_NOEXCEPT;
+
+/**
+ * H.263 inverse quantisation in place of the rows up to raster index lastIndex:
+ * sign(c)(2QP|c| + q') in 32-bit arithmetic, clamped to -2048..2047 (modQuantFlag 0) or
+ * saturated to 16 bits (Annex T). Intra: the DC becomes 8 c0 and the AC rows are processed only
+ * when lastIndex > 0; with advanced intra every coefficient becomes 2 QP c (saturated).
+ * Checks: pCoeffs null: opxErrNullPtr; QP outside 1..31: opxErrQp; lastIndex < 0:
+ * opxErrOutOfRange.
+ */
+OPXVC_API OpxResult opxiQuantInvIntra_H263_16s_C1I(Opx16s* pCoeffs, Opx32s lastIndex, Opx32s qp,
+                                                   Opx32s advIntraFlag,
+                                                   Opx32s modQuantFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantInvInter_H263_16s_C1I(Opx16s* pCoeffs, Opx32s lastIndex, Opx32s qp,
+                                                   Opx32s modQuantFlag) OPXVC_NOEXCEPT;
+
+/*
+ * Byte cursor (the coefficient decoders and encoders below): *ppBitStream points to the byte that
+ * holds the next bit, *pBitOffset (0..7) counts the bits of that byte already consumed or written,
+ * from its most significant bit. Decoders fetch four bytes at a time and may read up to three
+ * bytes past the last byte holding a consumed bit. On an invalid code (opxErrVlcCode) the cursor
+ * is left as it was on entry, except where a function says otherwise.
+ *
+ * Scan orders (argument scan): 0 zigzag, 1 alternate vertical, 2 alternate horizontal (MPEG-4
+ * Visual), -1 none (scan position = raster index); which values each function maps is stated
+ * with it. *pLastIndex receives a SCAN position: the position of the last coefficient decoded.
+ * After an invalid code the MPEG-4 decoders store the position reached (above 63 when a run
+ * overflowed), the H.263 and H.261 functions the position of the last coefficient written.
+ *
+ * Common checks, in order: ppBitStream, pBitOffset, *ppBitStream or another pointer argument
+ * null: opxErrNullPtr; *pBitOffset outside 0..7: opxErrBitOffset; then each function's own.
+ */
+typedef enum {
+    opxScanNone = -1,
+    opxScanZigzag = 0,
+    opxScanAltVertical = 1,
+    opxScanAltHorizontal = 2
+} OpxScanOrder;
+
+/**
+ * Decodes one MPEG-4 intra block (Table B-16 with its three escape modes, or the intra column of
+ * the reversible Table B-23 when rvlcFlag is nonzero) into 64 raster-order levels. dcSeparate
+ * nonzero: coefficient 0 keeps its value and decoding starts at scan position 1. scan 0, 1, 2;
+ * any other value stores unscanned. Escape mode 3 LEVEL 0 or -2048 is invalid.
+ */
+OPXVC_API OpxResult opxiDecodeCoeffsIntra_MPEG4_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                      Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                      Opx32s rvlcFlag, Opx32s dcSeparate,
+                                                      Opx32s scan) OPXVC_NOEXCEPT;
+/**
+ * Decodes one MPEG-4 inter block (Table B-17, or the inter column of Table B-23). scan 0 or 1;
+ * any other value (2 included) stores unscanned. Escape mode 3 LEVEL 0 is accepted and stored as
+ * a zero coefficient; -2048 is invalid.
+ */
+OPXVC_API OpxResult opxiDecodeCoeffsInter_MPEG4_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                      Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                      Opx32s rvlcFlag, Opx32s scan) OPXVC_NOEXCEPT;
+/**
+ * Backward reversible decoding (Table B-23) of one block of a reversible data partition, read
+ * from its end: on entry the cursor designates the block's final bit (the sign bit of its LAST
+ * code: the bit at offset *pBitOffset of the current byte). The first code read must have
+ * LAST = 1; decoding stops at the next LAST code, which belongs to the preceding block and is
+ * left unconsumed: the cursor then designates that code's sign bit. Levels are stored at their
+ * scan positions (no scan); intra with dcSeparate keeps coefficient 0 and starts at position 1.
+ * Only the bytes that hold bits read are touched (the stream before the block is read, never
+ * anything before the preceding block's final bit).
+ */
+OPXVC_API OpxResult opxiDecodeCoeffsIntraRVLCBack_MPEG4_1u16s(Opx8u** ppBitStream,
+                                                              Opx32s* pBitOffset, Opx16s* pCoeffs,
+                                                              Opx32s* pLastIndex,
+                                                              Opx32s dcSeparate) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiDecodeCoeffsInterRVLCBack_MPEG4_1u16s(Opx8u** ppBitStream,
+                                                              Opx32s* pBitOffset, Opx16s* pCoeffs,
+                                                              Opx32s* pLastIndex) OPXVC_NOEXCEPT;
+/**
+ * Decodes one H.263 intra block's TCOEF events. advIntraFlag 0: Table 16, coefficient 0 (the
+ * caller's INTRADC) kept, decoding from position 1; nonzero: the Annex I table, all 64 cleared,
+ * the DC coded as an event. modQuantFlag nonzero: Annex T escape levels (LEVEL -128 followed by
+ * 11 bits: 5 low bits, then 6 high bits). scan 0, 1, 2; any other value stores unscanned.
+ */
+OPXVC_API OpxResult opxiDecodeCoeffsIntra_H263_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                     Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                     Opx32s advIntraFlag, Opx32s modQuantFlag,
+                                                     Opx32s scan) OPXVC_NOEXCEPT;
+/** Decodes one H.263 inter block (Table 16); flags and scan as for the intra function. */
+OPXVC_API OpxResult opxiDecodeCoeffsInter_H263_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                     Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                     Opx32s modQuantFlag,
+                                                     Opx32s scan) OPXVC_NOEXCEPT;
+/**
+ * Decodes one H.261 intra block: the 8-bit DC (0 and 128 invalid: *pLastIndex = -1, nothing else
+ * changes; 255 stands for 128), then TCOEFF events up to EOB. The cursor stays past the DC even
+ * when the events then fail. scan -1 stores unscanned, any other value zigzag.
+ */
+OPXVC_API OpxResult opxiDecodeCoeffsIntra_H261_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                     Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                     Opx32s scan) OPXVC_NOEXCEPT;
+/** Decodes one H.261 inter block; a leading 1s is the first coefficient (run 0, level +-1). */
+OPXVC_API OpxResult opxiDecodeCoeffsInter_H261_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                     Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                     Opx32s scan) OPXVC_NOEXCEPT;
+/**
+ * Decodes an MPEG-4 intra DC differential: dct_dc_size (Table B-13, or B-14 when chromaFlag is
+ * nonzero), the differential and, for sizes above 8, a marker bit that must be 1.
+ */
+OPXVC_API OpxResult opxiDecodeDCIntra_MPEG4_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                  Opx16s* pDcDiff, Opx32s chromaFlag) OPXVC_NOEXCEPT;
+/** Reads an H.263 INTRADC byte: 0 and 128 are invalid, 255 gives 128. */
+OPXVC_API OpxResult opxiDecodeDCIntra_H263_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                 Opx16s* pDc) OPXVC_NOEXCEPT;
+
+/**
+ * Decode and dequantise one block in zigzag order. H.261 and H.263 levels L become
+ * sign(L)(2QP|L| + q') (q' = QP odd, QP - 1 even) clamped to -2048..2047 (H.263 with modQuantFlag:
+ * saturated to 16 bits); the intra DC code c gives 8c (1024 for 255). Further check: QP outside
+ * 1..31: opxErrQp.
+ */
+OPXVC_API OpxResult opxiReconstructCoeffsIntra_H261_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                          Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                          Opx32s qp) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructCoeffsInter_H261_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                          Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                          Opx32s qp) OPXVC_NOEXCEPT;
+/**
+ * H.263 intra reconstruction. Without advanced intra: the INTRADC byte (invalid: *pLastIndex -1,
+ * cursor unchanged), then, when codedFlag is nonzero, Table 16 events in zigzag order; codedFlag 0
+ * reads nothing more, clears coefficients 1..63 and sets *pLastIndex to 0. Coefficient 0 receives
+ * the reconstructed DC, also when the events fail (the cursor then stays just past the DC byte).
+ * With advanced intra: Annex I events from position 0 in the given scan (0 zigzag, 1 alternate
+ * vertical, 2 alternate horizontal, else zigzag), each level giving 2 QP L (saturated to 16
+ * bits); codedFlag 0 then gives an empty block (*pLastIndex -1) and reads nothing.
+ */
+OPXVC_API OpxResult opxiReconstructCoeffsIntra_H263_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                          Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                          Opx32s codedFlag, Opx32s qp,
+                                                          Opx32s advIntraFlag, Opx32s scan,
+                                                          Opx32s modQuantFlag) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructCoeffsInter_H263_1u16s(Opx8u** ppBitStream, Opx32s* pBitOffset,
+                                                          Opx16s* pCoeffs, Opx32s* pLastIndex,
+                                                          Opx32s qp,
+                                                          Opx32s modQuantFlag) OPXVC_NOEXCEPT;
+/**
+ * MPEG-4 inter reconstruction with an inverse inter record (scan 1 alternate vertical, else
+ * zigzag). rvlcFlag 0: Table B-17, each level dequantised as it is stored (H.263 method, or the
+ * matrix method with mismatch control), clamped to the record's range. rvlcFlag nonzero: the
+ * reversible inter codes, then opxiQuantInvInter_MPEG4_16s_C1I over the whole block; *pLastIndex
+ * receives the last position decoded. Further checks, made before anything is read or written:
+ * pState null: opxErrNullPtr; a record of another kind: opxErrContextMatch; QP out of range:
+ * opxErrQp.
+ */
+OPXVC_API OpxResult opxiReconstructCoeffsInter_MPEG4_1u16s(
+    Opx8u** ppBitStream, Opx32s* pBitOffset, Opx16s* pCoeffs, Opx32s* pLastIndex, Opx32s rvlcFlag,
+    Opx32s scan, const OpxQuantInvInterStateMPEG4* pState, Opx32s qp) OPXVC_NOEXCEPT;
+
+/*
+ * Coefficient encoders: write one block's quantised levels (64 raster-order Opx16s) as
+ * run/level/last events through the byte cursor. The first byte keeps the bits already in it,
+ * following bytes are assigned, the byte after the last one reached is not touched; the caller
+ * provides room for the worst case (64 events of up to 33 bits). countNonZero is the number of
+ * nonzero levels of the coded range (the H.261 intra DC counts as one); the level it ends on
+ * gets LAST = 1 and later levels are not examined.
+ *
+ * Checks, in order: pCoeffs, ppBitStream, pBitOffset or *ppBitStream null: opxErrNullPtr;
+ * *pBitOffset outside 0..7: opxErrBitOffset; countNonZero outside 1..64 (1..63 when the DC is
+ * coded separately: MPEG-4 intra with dcSeparate, H.263 intra without advanced intra) or above
+ * the number of nonzero levels in the coded range: opxErrOutOfRange. Nothing is written on error.
+ */
+
+/**
+ * MPEG-4 intra / inter TCOEF encoding (Tables B-16/B-17 with escapes tried in the order 1, 2, 3;
+ * escape 2 only when the reduced run has a table code), or the reversible Table B-23 with its
+ * 30-bit escape when rvlcFlag is nonzero. Intra scan: 1 alternate vertical, 2 alternate
+ * horizontal, -1 none, else zigzag; dcSeparate nonzero starts at position 1. Inter scan:
+ * 1 alternate vertical, -1 none, else zigzag.
+ */
+OPXVC_API OpxResult opxiEncodeCoeffsIntra_MPEG4_16s1u(const Opx16s* pCoeffs, Opx8u** ppBitStream,
+                                                      Opx32s* pBitOffset, Opx32s countNonZero,
+                                                      Opx32s rvlcFlag, Opx32s dcSeparate,
+                                                      Opx32s scan) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiEncodeCoeffsInter_MPEG4_16s1u(const Opx16s* pCoeffs, Opx8u** ppBitStream,
+                                                      Opx32s* pBitOffset, Opx32s countNonZero,
+                                                      Opx32s rvlcFlag, Opx32s scan) OPXVC_NOEXCEPT;
+/**
+ * H.263 TCOEF encoding (Table 16, or Table I.2 with advIntraFlag, the DC then coded as an event
+ * from position 0; without it coding starts at position 1). Escape: 22 bits with an 8-bit level
+ * (levels must lie in -127..127), or with modQuantFlag and |L| >= 128 the Annex T form (LEVEL
+ * 1000 0000, the 5 low bits, then the 6 high bits; 33 bits). scan 0 zigzag, 1 alternate
+ * vertical, 2 alternate horizontal, else none.
+ */
+OPXVC_API OpxResult opxiEncodeCoeffsIntra_H263_16s1u(const Opx16s* pCoeffs, Opx8u** ppBitStream,
+                                                     Opx32s* pBitOffset, Opx32s countNonZero,
+                                                     Opx32s advIntraFlag, Opx32s modQuantFlag,
+                                                     Opx32s scan) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiEncodeCoeffsInter_H263_16s1u(const Opx16s* pCoeffs, Opx8u** ppBitStream,
+                                                     Opx32s* pBitOffset, Opx32s countNonZero,
+                                                     Opx32s modQuantFlag,
+                                                     Opx32s scan) OPXVC_NOEXCEPT;
+/**
+ * H.261 TCOEFF encoding, ended by EOB. Intra: the DC byte first (128 written as 255), then the
+ * AC events. Inter: a first coefficient +-1 at position 0 is written 1s. Escape: 20 bits, levels
+ * in -127..127. scan -1 none, else zigzag.
+ */
+OPXVC_API OpxResult opxiEncodeCoeffsIntra_H261_16s1u(const Opx16s* pCoeffs, Opx8u** ppBitStream,
+                                                     Opx32s* pBitOffset, Opx32s countNonZero,
+                                                     Opx32s scan) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiEncodeCoeffsInter_H261_16s1u(const Opx16s* pCoeffs, Opx8u** ppBitStream,
+                                                     Opx32s* pBitOffset, Opx32s countNonZero,
+                                                     Opx32s scan) OPXVC_NOEXCEPT;
+/**
+ * Writes an H.263 INTRADC level as 8 bits (128 as 255). Checks: ppBitStream, pBitOffset or
+ * *ppBitStream null: opxErrNullPtr; offset outside 0..7: opxErrBitOffset.
+ */
+OPXVC_API OpxResult opxiEncodeDCIntra_H263_16s1u(Opx16s dc, Opx8u** ppBitStream,
+                                                 Opx32s* pBitOffset) OPXVC_NOEXCEPT;
+/**
+ * Writes an MPEG-4 intra DC differential: dct_dc_size (chromaFlag 1: Table B-14, any other value
+ * the luminance Table B-13), the differential's size bits (of dcDiff - 1 when negative) and a
+ * marker bit for sizes above 8. Checks as opxiEncodeDCIntra_H263_16s1u, then |dcDiff| >= 4096
+ * (no size code): opxErrOutOfRange.
+ */
+OPXVC_API OpxResult opxiEncodeDCIntra_MPEG4_16s1u(Opx16s dcDiff, Opx8u** ppBitStream,
+                                                  Opx32s* pBitOffset,
+                                                  Opx32s chromaFlag) OPXVC_NOEXCEPT;
+
 /* ==== END MPEG-4, H.263, H.261 ==== */
 
 
