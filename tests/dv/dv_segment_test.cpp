@@ -6,6 +6,7 @@
 
 #include "dv/dv.hpp"
 #include "dv_writer.hpp"
+#include "harness/harness.hpp"
 
 namespace opx::test::dv {
 namespace {

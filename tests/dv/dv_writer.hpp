@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "dv/dv.hpp"
-#include "harness/harness.hpp"
 
 namespace opx::test::dv {
 
@@ -103,7 +102,8 @@ inline BlockStream encode_levels(const int (&levels)[64], int dc, int mode, int 
 
 // Random levels whose stream is roughly `target_bits` long: nonzero levels at random gaps, small
 // amplitudes mostly, now and then large ones (escapes) and long runs (zero-run codes).
-inline BlockStream random_block(Rng& rng, int target_bits, int mode = -1) {
+template <class Rng>
+BlockStream random_block(Rng& rng, int target_bits, int mode = -1) {
     int levels[64] = {};
     BlockStream probe;
     int p = 0;
@@ -138,8 +138,9 @@ struct Placement {
 
 // Lays out `blocks` (5 * layout.count streams in segment order) into `seg` (400 bytes). Bits that
 // no stream uses are random. QNO of macroblock m is qno[m].
-inline Placement write_segment(const AreaLayout& layout, const std::vector<BlockStream>& blocks,
-                               const int (&qno)[5], Rng& rng, std::uint8_t* seg) {
+template <class Rng>
+Placement write_segment(const AreaLayout& layout, const std::vector<BlockStream>& blocks,
+                        const int (&qno)[5], Rng& rng, std::uint8_t* seg) {
     const int n = layout.count;
     std::vector<char> bit(opx::dv::kSegmentBits);
     for (auto& b : bit) b = static_cast<char>(rng.coin());
