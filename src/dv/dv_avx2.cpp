@@ -10,6 +10,14 @@ namespace opx::dv::avx2 {
 namespace {
 
 struct LookupCodes {
+    // One unaligned 32-bit load where the four bytes lie within the segment.
+    static OPX_INLINE std::uint32_t peek16(const Opx8u* seg, int pos) noexcept {
+        const int byte = pos >> 3;
+        if (OPX_UNLIKELY(byte + 4 > kSegmentBytes)) return peek16_bytes(seg, pos);
+        std::uint32_t v;
+        __builtin_memcpy(&v, seg + byte, 4);
+        return (__builtin_bswap32(v) << (pos & 7)) >> 16;
+    }
     static OPX_INLINE Decoded decode(std::uint32_t w) noexcept {
         Lookup e = kFirst[w >> 7];
         if (e.bits == 0) e = kLong[(w >> 3) & 511];

@@ -1,5 +1,6 @@
 // The passes of DV segment decoding, shared by the portable and the AVX2-build kernels; they
-// differ only in how one code word is recognised (`Codes::decode`). Everything here lives in an
+// differ only in how stream bits are fetched (`Codes::peek16`) and one code word is recognised
+// (`Codes::decode`). Everything here lives in an
 // unnamed namespace: each translation unit compiles its own copy for its own instruction set.
 //
 // IEC 61834-2 arrangement of a video segment:
@@ -30,7 +31,8 @@ struct Decoded {
 };
 
 // The 16 stream bits from position `pos` on (bit 15 first); positions past the segment read as 0.
-inline std::uint32_t peek16(const Opx8u* seg, int pos) noexcept {
+// Three byte loads: the portable reader.
+inline std::uint32_t peek16_bytes(const Opx8u* seg, int pos) noexcept {
     const int byte = pos >> 3;
     std::uint32_t w;
     if (OPX_LIKELY(byte + 3 <= kSegmentBytes)) {
@@ -60,8 +62,9 @@ struct BlockState {
 };
 
 // The next 16 bits of the block's stream: its carried tail bits, then the span's bits.
-inline std::uint32_t window(const Opx8u* seg, const BlockState& b, const Span& s) noexcept {
-    const std::uint32_t w = peek16(seg, s.cur);
+template <class Codes>
+OPX_INLINE std::uint32_t window(const Opx8u* seg, const BlockState& b, const Span& s) noexcept {
+    const std::uint32_t w = Codes::peek16(seg, s.cur);
     if (b.carry_n == 0) return w;
     return ((b.carry << 16 | w) >> b.carry_n) & 0xFFFF;
 }
@@ -83,9 +86,12 @@ inline void consume(BlockState& b, Span& s, int bits) noexcept {
 // or beyond ends the block without being stored; EOB ends it with `eob` set.
 template <class Codes>
 bool run_block(const Opx8u* seg, BlockState& b, Span& s, int limit) noexcept {
+    // Codes that begin in the carried bits go through window(); once the carry is used up (at
+    // once in the first pass) the loop reads the span alone.
     for (;;) {
+        const bool carried = b.carry_n > 0;
         const int avail = b.carry_n + (s.end - s.cur);
-        const std::uint32_t w = window(seg, b, s);
+        const std::uint32_t w = carried ? window<Codes>(seg, b, s) : Codes::peek16(seg, s.cur);
         const Decoded d = Codes::decode(w);
         if (d.bits > avail) {
             // Every 16-bit string begins with a code word, so avail < d.bits <= 16 here.
@@ -94,7 +100,10 @@ bool run_block(const Opx8u* seg, BlockState& b, Span& s, int limit) noexcept {
             s.cur = s.end;
             return false;
         }
-        consume(b, s, d.bits);
+        if (carried)
+            consume(b, s, d.bits);
+        else
+            s.cur += d.bits;
         if (d.eob) {
             b.done = b.eob = true;
             return true;
