@@ -67,19 +67,23 @@ void quant_weight(Opx16s* c, const Opx16u* q, const Opx16s* w) noexcept {
 
 // The 32-bit products t * w are rebuilt from vpmullw/vpmulhw halves (unpacking and packing both
 // work within 128-bit lanes, so the order comes back), shifted, and packed with saturation.
+// Coefficient 0 is blended in from c >> 5 in the register (a scalar store over the vector one
+// would stall the next load of the block).
 void quant_weight100(Opx16s* c, const Opx16s* w, Opx16u scale) noexcept {
-    const Opx16s c0 = c[0];
     const __m256i s = _mm256_set1_epi16(static_cast<short>(scale));
+    const __m256i first = _mm256_setr_epi16(-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0);
     for (int i = 0; i < 64; i += 16) {
-        const __m256i t = _mm256_mullo_epi16(_mm256_srai_epi16(load(c + i), 6), s);
+        const __m256i cv = load(c + i);
+        const __m256i t = _mm256_mullo_epi16(_mm256_srai_epi16(cv, 6), s);
         const __m256i wv = load(w + i);
         const __m256i lo = _mm256_mullo_epi16(t, wv);
         const __m256i hi = _mm256_mulhi_epi16(t, wv);
         const __m256i p0 = _mm256_srai_epi32(_mm256_unpacklo_epi16(lo, hi), 5);
         const __m256i p1 = _mm256_srai_epi32(_mm256_unpackhi_epi16(lo, hi), 5);
-        store(c + i, _mm256_packs_epi32(p0, p1));
+        __m256i f = _mm256_packs_epi32(p0, p1);
+        if (i == 0) f = _mm256_blendv_epi8(f, _mm256_srai_epi16(cv, 5), first);
+        store(c + i, f);
     }
-    c[0] = shift_right(c0, 5);
 }
 
 }  // namespace
