@@ -10,13 +10,26 @@ namespace opx::dv::avx2 {
 namespace {
 
 struct LookupCodes {
-    // One unaligned 32-bit load where the four bytes lie within the segment.
-    static OPX_INLINE std::uint32_t peek16(const Opx8u* seg, int pos) noexcept {
-        const int byte = pos >> 3;
-        if (OPX_UNLIKELY(byte + 4 > kSegmentBytes)) return peek16_bytes(seg, pos);
-        std::uint32_t v;
-        __builtin_memcpy(&v, seg + byte, 4);
-        return (__builtin_bswap32(v) << (pos & 7)) >> 16;
+    // The stream is read through a 64-bit word cached from bit position `base` on: a code then
+    // costs a shift of a register rather than a load, which shortens the chain from one code's
+    // length to the next code's look-up. The word is reloaded when fewer than 16 of its bits lie
+    // ahead (at most the segment's last 8 bytes: nothing outside it is read).
+    std::uint64_t cache = 0;
+    int base = -4096;
+
+    OPX_INLINE std::uint32_t peek16(const Opx8u* seg, int pos) noexcept {
+        unsigned off = static_cast<unsigned>(pos - base);
+        if (OPX_UNLIKELY(off > 48)) {
+            int byte = pos >> 3;
+            if (byte > kSegmentBytes - 8) byte = kSegmentBytes - 8;
+            std::uint64_t v;
+            __builtin_memcpy(&v, seg + byte, 8);
+            cache = __builtin_bswap64(v);
+            base = byte * 8;
+            off = static_cast<unsigned>(pos - base);
+            if (off > 48) return peek16_bytes(seg, pos);  // within 2 bytes of the segment's end
+        }
+        return static_cast<std::uint32_t>((cache << off) >> 48);
     }
     static OPX_INLINE Decoded decode(std::uint32_t w) noexcept {
         Lookup e = kFirst[w >> 7];

@@ -63,8 +63,9 @@ struct BlockState {
 
 // The next 16 bits of the block's stream: its carried tail bits, then the span's bits.
 template <class Codes>
-OPX_INLINE std::uint32_t window(const Opx8u* seg, const BlockState& b, const Span& s) noexcept {
-    const std::uint32_t w = Codes::peek16(seg, s.cur);
+OPX_INLINE std::uint32_t window(Codes& codes, const Opx8u* seg, const BlockState& b,
+                                const Span& s) noexcept {
+    const std::uint32_t w = codes.peek16(seg, s.cur);
     if (b.carry_n == 0) return w;
     return ((b.carry << 16 | w) >> b.carry_n) & 0xFFFF;
 }
@@ -86,12 +87,13 @@ inline void consume(BlockState& b, Span& s, int bits) noexcept {
 // or beyond ends the block without being stored; EOB ends it with `eob` set.
 template <class Codes>
 bool run_block(const Opx8u* seg, BlockState& b, Span& s, int limit) noexcept {
+    Codes codes;  // the reader's state (a cached stream word, if it keeps one)
     // Codes that begin in the carried bits go through window(); once the carry is used up (at
     // once in the first pass) the loop reads the span alone.
     for (;;) {
         const bool carried = b.carry_n > 0;
         const int avail = b.carry_n + (s.end - s.cur);
-        const std::uint32_t w = carried ? window<Codes>(seg, b, s) : Codes::peek16(seg, s.cur);
+        const std::uint32_t w = carried ? window(codes, seg, b, s) : codes.peek16(seg, s.cur);
         const Decoded d = Codes::decode(w);
         if (d.bits > avail) {
             // Every 16-bit string begins with a code word, so avail < d.bits <= 16 here.
