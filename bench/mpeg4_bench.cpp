@@ -102,7 +102,7 @@ auto portable(F f) {
     return [f] {
         opx::cpu::force_isa(opx::cpu::kIsaPortable);
         f();
-        opx::cpu::force_isa(opx::cpu::kIsaUnknown);
+        opx::cpu::force_isa(opx::cpu::choose_isa());
     };
 }
 

@@ -1986,6 +1986,105 @@ OPXVC_API OpxResult opxiCountZeros8x8_16s_C1(const Opx16s* pSrc, Opx32u* pCount)
 
 /* ==== DV: segment decoding and inverse quantisation ==== */
 
+/*
+ * Segment (pSegment): 400 bytes, five compressed macroblocks of 80 bytes (the five video DIF
+ * blocks of a video segment as recorded). A macroblock is a 4-byte header whose byte 3 holds QNO
+ * in bits 3..0, then its block areas: DV (IEC 61834-2, SMPTE 314M) four of 14 bytes and two of 10
+ * at byte offsets 4, 18, 32, 46, 60, 70; DV100 (SMPTE 370M) six of 10 bytes and two of 8 at 4, 14,
+ * 24, 34, 44, 54, 64, 72. An area starts with the 9-bit DC (two's complement), the DCT mode bit m
+ * (0: 8-8, 1: 2-4-8) and the 2-bit class, then the AC codes of IEC 61834-2.
+ *
+ * Blocks (pBlocks): 30 (DV) or 40 (DV100) blocks of 64 Opx16s in raster order, block k at element
+ * 64 * k in segment order. Only coefficient 0 (DC x 128, the 9 bits placed in bits 15..7) and the
+ * position of every decoded code (amplitude x 64 with its sign; 0 for a (run, 0) code) are
+ * written: the caller passes the blocks cleared. Scan positions are mapped to raster positions by
+ * the zigzag (m = 0) or the 2-4-8 scan (m = 1) of the block's own mode bit.
+ *
+ * Block information (pBlockInfo), one Opx32u per block: bit 0 set when the block's codes ended with
+ * EOB; bits 6..4 the mode bit and the class; bits 15..8 the scan position of the last coefficient
+ * written (0 when only the DC is); bits 19..16 the macroblock's QNO; the other bits 0.
+ *
+ * A block ends at EOB, or at a code that would carry its scan position to 64 (to the one-pass
+ * limit) or beyond: that code's value is not stored, bit 0 stays 0, and the bits after it are
+ * spare. A block whose bits run out first is incomplete: it continues in the spare bits of its
+ * own macroblock's blocks (block order), then in those left anywhere in the segment (segment
+ * order); a code may straddle two such runs of spare bits. Blocks still incomplete when the spare
+ * bits run out keep what they decoded (bit 0 clear). Only the 400 bytes of the segment are read.
+ * pScanTables and pTable are not read and may be null.
+ *
+ * Checks: pSegment, pBlocks or pBlockInfo null: opxErrNullPtr. Corrupt segments are decoded as far
+ * as the codes go; damage shows only as bit 0 clear.
+ */
+
+/** Decodes a DV segment (30 blocks), with the redistribution of spare bits. */
+OPXVC_API OpxResult opxiHuffmanDecodeSegment_DV_8u16s(const Opx8u* pSegment,
+                                                      const void* pScanTables, const void* pTable,
+                                                      Opx16s* pBlocks,
+                                                      Opx32u* pBlockInfo) OPXVC_NOEXCEPT;
+
+/**
+ * Decodes a DV segment (30 blocks) each block within its own area only, filling at most
+ * min(numPositions, 64) scan positions per block (positions 1 .. limit - 1 after the DC; 0 and 1
+ * keep the DC only). No bits move between blocks.
+ */
+OPXVC_API OpxResult opxiHuffmanDecodeSegmentOnePass_DV_8u16s(const Opx8u* pSegment,
+                                                             const void* pScanTables,
+                                                             const void* pTable, Opx16s* pBlocks,
+                                                             Opx32u* pBlockInfo,
+                                                             Opx8u numPositions) OPXVC_NOEXCEPT;
+
+/** Decodes a DV100 segment (40 blocks, eight areas per macroblock), with redistribution. */
+OPXVC_API OpxResult opxiHuffmanDecodeSegment_DV100_8u16s(const Opx8u* pSegment,
+                                                         const void* pScanTables,
+                                                         const void* pTable, Opx16s* pBlocks,
+                                                         Opx32u* pBlockInfo) OPXVC_NOEXCEPT;
+
+/**
+ * Builds a direct look-up table from two code lists, in memory from opxMalloc; release it with
+ * opxiFreeHuffmanTable_DV_32u. The segment decoders do not read it.
+ *
+ * Code list (Opx32s): [0] the index width b, 1..16; [1] and [2] not read; from [3], for code
+ * lengths L = 1, 2, ...: a count n >= 0 and n triples (code, run, amplitude), the list ending with
+ * a negative count. The table holds 2^b1 entries for the first list followed by 2^b2 for the
+ * second; a code of length L fills the 2^(b - L) entries from code << (b - L) with
+ * ((amplitude * 64) << 16) | ((run & 255) << 8) | L (amplitude * 64 kept to 16 bits). Entries no
+ * code reaches hold 0; where codes overlap, the later one stands.
+ *
+ * Checks: a null argument: opxErrNullPtr. A width outside 1..16, a code longer than its list's
+ * width, or a code with bits set at or above its length: opxErrBadArg. Allocation failure:
+ * opxErrMemAlloc. On every error nothing is allocated and *ppTable is not written.
+ */
+OPXVC_API OpxResult opxiInitAllocHuffmanTable_DV_32u(const Opx32s* pCodeList1,
+                                                     const Opx32s* pCodeList2,
+                                                     Opx32u** ppTable) OPXVC_NOEXCEPT;
+
+/** Releases a table from opxiInitAllocHuffmanTable_DV_32u. pTable null: opxErrNullPtr. */
+OPXVC_API OpxResult opxiFreeHuffmanTable_DV_32u(Opx32u* pTable) OPXVC_NOEXCEPT;
+
+/*
+ * Inverse quantisers: 64 coefficients in place, 16-bit arithmetic; hi16(x) is the upper half of
+ * the signed 32-bit product (its floor division by 65536), ">>" an arithmetic (floor) shift.
+ * Checks: a null pointer argument: opxErrNullPtr.
+ */
+
+/** F = hi16(c * d) << 2, the low 16 bits kept; d from pDequantTable. */
+OPXVC_API OpxResult opxiQuantInv_DV_16s_C1I(Opx16s* pSrcDst,
+                                            const Opx16s* pDequantTable) OPXVC_NOEXCEPT;
+
+/** t = (c >> 3) * q keeping the low 16 bits (q from pQuantTable), then F = hi16(t * w). */
+OPXVC_API OpxResult opxiQuantWeightBlockInv_DV_16s_C1I(Opx16s* pSrcDst,
+                                                       const Opx16u* pQuantTable,
+                                                       const Opx16s* pWeightTable) OPXVC_NOEXCEPT;
+
+/**
+ * t = (c >> 6) * qScale keeping the low 16 bits, then F = (t * w) >> 5, the 32-bit value saturated
+ * to 16 bits; coefficient 0 becomes c0 >> 5 instead.
+ */
+OPXVC_API OpxResult opxiQuantWeightBlockInv_DV100_16s_C1I(Opx16s* pSrcDst,
+                                                          const Opx16s* pWeightTable,
+                                                          Opx16u qScale) OPXVC_NOEXCEPT;
+
+
 /* ==== END DV ==== */
 
 

@@ -233,6 +233,12 @@ OPX_BENCH_CASES(x264_peers) {
              [] { x264_8_dequant_8x8_sse2(g.coeffs[0], g.mf8, 28); },
              [] { x264_8_dequant_8x8_avx(g.coeffs[0], g.mf8, 28); },
              [] { x264_8_dequant_8x8_avx2(g.coeffs[0], g.mf8, 28); });
+    // The DV quantisers' peer: the same 8x8 dequantiser (two multiplies a lane, a table of scales).
+    for (const char* dv : {"opxiQuantInv_DV_16s_C1I", "opxiQuantWeightBlockInv_DV_16s_C1I",
+                           "opxiQuantWeightBlockInv_DV100_16s_C1I"})
+        add_best(dv, "block", [] { x264_8_dequant_8x8_sse2(g.coeffs[0], g.mf8, 28); },
+                 [] { x264_8_dequant_8x8_avx(g.coeffs[0], g.mf8, 28); },
+                 [] { x264_8_dequant_8x8_avx2(g.coeffs[0], g.mf8, 28); });
     add_best("opxiTransformDequantLumaDC_H264_16s_C1I", "4x4", kLumaDc<x264_8_dequant_4x4dc_sse2>,
              kLumaDc<x264_8_dequant_4x4dc_avx>, kLumaDc<x264_8_dequant_4x4dc_avx2>);
 

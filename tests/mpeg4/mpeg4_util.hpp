@@ -55,10 +55,13 @@ private:
 inline bool have_avx2() { return opx::cpu::processor_has_avx2(); }
 
 // Runs f under the portable tables and (when the processor has AVX2) under the AVX2 tables;
-// restores automatic choice afterwards.
+// restores the tables in use before afterwards.
 struct IsaScope {
-    explicit IsaScope(opx::cpu::Isa isa) { opx::cpu::force_isa(isa); }
-    ~IsaScope() { opx::cpu::force_isa(opx::cpu::kIsaUnknown); }
+    explicit IsaScope(opx::cpu::Isa isa) : before(opx::cpu::Isa(opx::cpu::g_isa.load())) {
+        opx::cpu::force_isa(isa);
+    }
+    ~IsaScope() { opx::cpu::force_isa(before); }
+    opx::cpu::Isa before;
 };
 
 }  // namespace opx::test::mpeg4
