@@ -1522,6 +1522,170 @@ OPXVC_API OpxResult opxiFilterDeblockingChroma422HorEdge_H264_16u_C1IR(
 
 /* ==== H.264 ENCODING: forward transforms and quantisation, CAVLC syntax elements, block statistics ==== */
 
+/*
+ * Forward transforms and quantisation. Blocks are raster arrays (row = vertical frequency): 16
+ * values for 4x4 blocks and the luma DC array, 4 for the 2x2 chroma DC array, 8 for the 2x4
+ * chroma DC array (2 columns by 4 rows), 64 for 8x8 blocks. A level is
+ * sign(c) * ((|c| * s + f) >> q) with an exact product, clamped to the output type; s is the
+ * forward scale of the coefficient's position for qp % 6 or the caller's scale (read as an
+ * unsigned value; with a caller's scale q is 4 smaller). pScanMatrix gives each raster position
+ * its scan position; *pLastCoeff receives the largest scan position holding a non-zero level
+ * (0 when none), *pNumLevels the number of non-zero levels, negated when the first level is
+ * non-zero unless a function says otherwise. qpPer = qp / 6.
+ */
+
+/**
+ * Exact forward 4x4 transform of a residual and quantisation: q = 15 + qpPer (11 + qpPer with
+ * pScaleLevels, 16 values, optional), f = 2^q / 3 (intra) or 2^q / 6, rounded down.
+ * Checks: pSrc, pDst, pNumLevels, pScanMatrix, pLastCoeff null (opxErrNullPtr); qp outside 0..51
+ * (16s) or 0..87 (16s32s) (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiTransformQuantFwd4x4_H264_16s_C1(
+    const Opx16s* pSrc, Opx16s* pDst, Opx32s qp, Opx32s* pNumLevels, Opx32s intra,
+    const Opx16s* pScanMatrix, Opx32s* pLastCoeff, const Opx16s* pScaleLevels) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantFwd4x4_H264_16s32s_C1(
+    const Opx16s* pSrc, Opx32s* pDst, Opx32s qp, Opx32s* pNumLevels, Opx32s intra,
+    const Opx16s* pScanMatrix, Opx32s* pLastCoeff, const Opx16s* pScaleLevels) OPXVC_NOEXCEPT;
+
+/**
+ * Quantisation of 16 transform coefficients with the rule of
+ * opxiTransformQuantFwd4x4_H264_16s_C1; *pNumLevels is a plain count (never negated).
+ * pScaleLevels is optional in the 16s and 32s forms and required in the 16s32s form.
+ * Checks: a required pointer null (opxErrNullPtr); qp outside 0..51 (16s, 16s32s) or 0..87 (32s)
+ * (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiQuantizeResidual4x4Fwd_H264_16s_C1(
+    const Opx16s* pSrc, Opx16s* pDst, Opx32s* pNumLevels, Opx32s* pLastCoeff,
+    const Opx16u* pScaleLevels, const Opx16s* pScanMatrix, Opx32s qp,
+    Opx32s intra) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantizeResidual4x4Fwd_H264_16s32s_C1(
+    const Opx16s* pSrc, Opx32s* pDst, Opx32s* pNumLevels, Opx32s* pLastCoeff,
+    const Opx32s* pScaleLevels, const Opx16s* pScanMatrix, Opx32s qp,
+    Opx32s intra) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantizeResidual4x4Fwd_H264_32s_C1(
+    const Opx32s* pSrc, Opx32s* pDst, Opx32s* pNumLevels, Opx32s* pLastCoeff,
+    const Opx32s* pScaleLevels, const Opx16s* pScanMatrix, Opx32s qp,
+    Opx32s intra) OPXVC_NOEXCEPT;
+
+/**
+ * Forward 4x4 core transform (rows, then columns). 16s: every intermediate sum saturated to 16
+ * bits. 32s: 32-bit wrapping arithmetic. Checks: either pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiTransformResidual4x4Fwd_H264_16s_C1(const Opx16s* pSrc,
+                                                            Opx16s* pDst) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformResidual4x4Fwd_H264_32s_C1(const Opx32s* pSrc,
+                                                            Opx32s* pDst) OPXVC_NOEXCEPT;
+
+/**
+ * Forward 8x8 transform (rows, then columns; arithmetic shifts, exact 32-bit intermediates).
+ * The 16s outputs are saturated to 16 bits; the C1I form works in place.
+ * Checks: a pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiTransformFwdLuma8x8_H264_16s_C1(const Opx16s* pSrc,
+                                                        Opx16s* pDst) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformFwdLuma8x8_H264_16s32s_C1(const Opx16s* pSrc,
+                                                           Opx32s* pDst) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformLuma8x8Fwd_H264_16s_C1I(Opx16s* pSrcDst) OPXVC_NOEXCEPT;
+
+/**
+ * Quantisation of 64 coefficients of an 8x8 block with the caller's 64 scales for the block's
+ * qp % 6 (from opxiGenScaleLevel8x8_H264_8u16s_D2): q = 12 + qpPer,
+ * f = 682 * 2^(qpPer + 1) (intra) or 342 * 2^(qpPer + 1). The 16s form saturates |c| to 32767
+ * first. Checks: a pointer null (opxErrNullPtr); qpPer outside 0..8 (16s) or 0..14 (32s)
+ * (opxErrQp).
+ */
+OPXVC_API OpxResult opxiQuantLuma8x8_H264_16s_C1(const Opx16s* pSrc, Opx16s* pDst, Opx32s qpPer,
+                                                 Opx32s intra, const Opx16s* pScanMatrix,
+                                                 const Opx16u* pScaleLevels, Opx32s* pNumLevels,
+                                                 Opx32s* pLastCoeff) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantLuma8x8_H264_32s_C1(const Opx32s* pSrc, Opx32s* pDst, Opx32s qpPer,
+                                                 Opx32s intra, const Opx16s* pScanMatrix,
+                                                 const Opx16u* pScaleLevels, Opx32s* pNumLevels,
+                                                 Opx32s* pLastCoeff) OPXVC_NOEXCEPT;
+
+/**
+ * Intra 16x16 luma DC: with needTransform nonzero the 4x4 Hadamard of the 16 DC values in
+ * pSrcDst (columns, then rows), each value shifted right by 1 (rounding down) and saturated to
+ * 16 (32) bits, is written to pTBlock; with needTransform 0 pTBlock already holds the
+ * transformed values and is left unchanged. pTBlock is quantised into pSrcDst:
+ * q = 16 + qpPer, f = 2^q / 3, or with pScaleLevels (optional, element 0 used) q = 12 + qpPer,
+ * f = 682 * 2^(qpPer + 1). Checks: pSrcDst, pTBlock, pNumLevels, pScanMatrix, pLastCoeff null
+ * (opxErrNullPtr); qp outside 0..51 (16s) or 0..87 (32s) (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(
+    Opx16s* pSrcDst, Opx16s* pTBlock, Opx32s qp, Opx32s* pNumLevels, Opx32s needTransform,
+    const Opx16s* pScanMatrix, Opx32s* pLastCoeff, const Opx16s* pScaleLevels) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantFwdLumaDC4x4_H264_32s_C1I(
+    Opx32s* pSrcDst, Opx32s* pTBlock, Opx32s qp, Opx32s* pNumLevels, Opx32s needTransform,
+    const Opx16s* pScanMatrix, Opx32s* pLastCoeff, const Opx16s* pScaleLevels) OPXVC_NOEXCEPT;
+
+/**
+ * Chroma DC: the 2x2 (4:2:0) or 2x4 (4:2:2) DC transform of pSrcDst, saturated to 16 (32)
+ * bits, into pTBlock when needTransform is nonzero (else pTBlock is read and left), quantised
+ * into pSrcDst. 2x2: q = 16 + qpPer, f = 2^q / 3 (intra) or 2^q / 6. 2x4: qp + 3 takes the
+ * place of qp and f = 682 (intra) or 342 times 2^(q - 11). With pScaleLevels (optional,
+ * element 0 used) q is 4 smaller. Checks: pSrcDst, pTBlock, pNumLevels null (opxErrNullPtr); qp
+ * outside 0..39 (16s) or 0..75 (32s) (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiTransformQuantFwdChromaDC2x2_H264_16s_C1I(
+    Opx16s* pSrcDst, Opx16s* pTBlock, Opx32s qp, Opx32s* pNumLevels, Opx32s intra,
+    Opx32s needTransform, const Opx16s* pScaleLevels) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantFwdChromaDC2x2_H264_32s_C1I(
+    Opx32s* pSrcDst, Opx32s* pTBlock, Opx32s qp, Opx32s* pNumLevels, Opx32s intra,
+    Opx32s needTransform, const Opx16s* pScaleLevels) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantFwdChromaDC2x4_H264_16s_C1I(
+    Opx16s* pSrcDst, Opx16s* pTBlock, Opx32s qp, Opx32s* pNumLevels, Opx32s intra,
+    Opx32s needTransform, const Opx16s* pScaleLevels) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantFwdChromaDC2x4_H264_32s_C1I(
+    Opx32s* pSrcDst, Opx32s* pTBlock, Opx32s qp, Opx32s* pNumLevels, Opx32s intra,
+    Opx32s needTransform, const Opx16s* pScaleLevels) OPXVC_NOEXCEPT;
+
+/**
+ * Older in-place forms with the CAVLC level guard: the work of
+ * opxiTransformQuantFwd4x4_H264_16s_C1 (flat scales), of the 16s luma DC function (flat scales)
+ * and of the 16s 2x2 chroma DC function. When a level's magnitude would exceed 2063 they return
+ * opxErrLevelRange and write nothing (neither levels, pTBlock nor facts). *pLastCoeff is masked
+ * to 0..127. Checks: a pointer null (opxErrNullPtr); qp outside 0..51 (0..39 for chroma DC)
+ * (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiTransformQuantResidual_H264_16s_C1I(Opx16s* pSrcDst, Opx32s qp,
+                                                            Opx8s* pNumLevels, Opx8u intra,
+                                                            const Opx16s* pScanMatrix,
+                                                            Opx8u* pLastCoeff) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantLumaDC_H264_16s_C1I(Opx16s* pSrcDst, Opx16s* pTBlock,
+                                                          Opx32s qp, Opx8s* pNumLevels,
+                                                          Opx8u needTransform,
+                                                          const Opx16s* pScanMatrix,
+                                                          Opx8u* pLastCoeff) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantChromaDC_H264_16s_C1I(Opx16s* pSrcDst, Opx16s* pTBlock,
+                                                            Opx32s qp, Opx8s* pNumLevels,
+                                                            Opx8u intra,
+                                                            Opx8u needTransform) OPXVC_NOEXCEPT;
+
+/**
+ * Exact forward 4x4 transform of a 4x4 block of 8-bit samples read with srcStep (bytes) into 16
+ * values. Checks: either pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiTransformPrediction_H264_8u16s_C1(const Opx8u* pSrc, Opx32s srcStep,
+                                                          Opx16s* pDst) OPXVC_NOEXCEPT;
+
+/**
+ * Scale arrays of a scaling list for one qp % 6: pDequantScale = w * normAdjust (the LevelScale
+ * of H.264 clause 8.5.9), pQuantScale = the forward scale divided by w, rounded down. A weight
+ * of 0 (not allowed in a stream) gives a forward scale of 1 and a dequantisation scale of 0. The
+ * 8x8 form reads 8 rows of 8 weights srcStep bytes apart.
+ * Checks: a pointer null (opxErrNullPtr); qpRem outside 0..5 (4x4: opxErrOutOfRange, 8x8:
+ * opxErrQp).
+ */
+OPXVC_API OpxResult opxiGenScaleLevel4x4_H264_8u16s_C1(const Opx8u* pScalingList,
+                                                       Opx16u* pDequantScale,
+                                                       Opx16u* pQuantScale,
+                                                       Opx32s qpRem) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGenScaleLevel8x8_H264_8u16s_D2(const Opx8u* pScalingList,
+                                                       Opx32s srcStep, Opx16u* pDequantScale,
+                                                       Opx16u* pQuantScale,
+                                                       Opx32s qpRem) OPXVC_NOEXCEPT;
+
 /* ==== END H.264 ENCODING ==== */
 
 
