@@ -1686,6 +1686,53 @@ OPXVC_API OpxResult opxiGenScaleLevel8x8_H264_8u16s_D2(const Opx8u* pScalingList
                                                        Opx16u* pQuantScale,
                                                        Opx32s qpRem) OPXVC_NOEXCEPT;
 
+/*
+ * CAVLC syntax elements of one block (H.264 clause 7.3.5.3.2), in the order the standard codes
+ * them, from the highest scan position down; no bits are written. Outputs: *pTrailingOnes
+ * (0..3), *pTrailingOneSigns (their signs as bits, 1 = negative, the first met the most
+ * significant), *pNumCoeffs (TotalCoeff), *pTotalZeros (zeros between the first examined
+ * position and the highest non-zero coefficient), pLevels (the TotalCoeff - TrailingOnes other
+ * non-zero coefficients, in the order met) and pRuns (run_before of each coefficient met but the
+ * last, TotalCoeff - 1 values). A block without non-zero coefficients reports total_zeros equal
+ * to the number of positions examined and writes neither pLevels nor pRuns.
+ */
+
+/**
+ * One 4x4 block of 16 coefficients in raster order: examines the scan positions lastPos down to
+ * firstPos (0 for a block with its DC coefficient, 1 for an AC block), pScan (16 entries) giving
+ * each scan position's raster index. Checks: a pointer null (opxErrNullPtr); firstPos below 0,
+ * lastPos above 15 or below firstPos, or a pScan entry among positions firstPos..lastPos
+ * outside 0..15 (opxErrOutOfRange, nothing written).
+ */
+OPXVC_API OpxResult opxiEncodeCoeffsCAVLC_H264_16s(const Opx16s* pSrc, Opx8u firstPos,
+                                                   const Opx32s* pScan, Opx8u lastPos,
+                                                   Opx8u* pTrailingOnes, Opx8u* pTrailingOneSigns,
+                                                   Opx8u* pNumCoeffs, Opx8u* pTotalZeros,
+                                                   Opx16s* pLevels, Opx8u* pRuns) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiEncodeCoeffsCAVLC_H264_32s(const Opx32s* pSrc, Opx32s firstPos,
+                                                   const Opx32s* pScan, Opx32s lastPos,
+                                                   Opx8u* pTrailingOnes, Opx8u* pTrailingOneSigns,
+                                                   Opx8u* pNumCoeffs, Opx8u* pTotalZeros,
+                                                   Opx32s* pLevels, Opx8u* pRuns) OPXVC_NOEXCEPT;
+
+/**
+ * Chroma DC blocks: 2x2 (4:2:0; 4 coefficients, examined in the order 3, 2, 1, 0) and 2x4
+ * (4:2:2; 8 coefficients of 2 columns by 4 rows, examined in the order 7, 5, 3, 6, 4, 1, 2, 0,
+ * the reverse of the 4:2:2 chroma DC scan). Checks: a pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiEncodeChromaDcCoeffsCAVLC_H264_16s(
+    const Opx16s* pSrc, Opx8u* pTrailingOnes, Opx8u* pTrailingOneSigns, Opx8u* pNumCoeffs,
+    Opx8u* pTotalZeros, Opx16s* pLevels, Opx8u* pRuns) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiEncodeCoeffsCAVLCChromaDC2x2_H264_32s(
+    const Opx32s* pSrc, Opx8u* pTrailingOnes, Opx8u* pTrailingOneSigns, Opx8u* pNumCoeffs,
+    Opx8u* pTotalZeros, Opx32s* pLevels, Opx8u* pRuns) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiEncodeCoeffsCAVLCChromaDC2x4_H264_16s(
+    const Opx16s* pSrc, Opx8u* pTrailingOnes, Opx8u* pTrailingOneSigns, Opx8u* pNumCoeffs,
+    Opx8u* pTotalZeros, Opx16s* pLevels, Opx8u* pRuns) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiEncodeCoeffsCAVLCChromaDC2x4_H264_32s(
+    const Opx32s* pSrc, Opx8u* pTrailingOnes, Opx8u* pTrailingOneSigns, Opx8u* pNumCoeffs,
+    Opx8u* pTotalZeros, Opx32s* pLevels, Opx8u* pRuns) OPXVC_NOEXCEPT;
+
 /* ==== END H.264 ENCODING ==== */
 
 
