@@ -1733,6 +1733,226 @@ OPXVC_API OpxResult opxiEncodeCoeffsCAVLCChromaDC2x4_H264_32s(
     const Opx32s* pSrc, Opx8u* pTrailingOnes, Opx8u* pTrailingOneSigns, Opx8u* pNumCoeffs,
     Opx8u* pTotalZeros, Opx32s* pLevels, Opx8u* pRuns) OPXVC_NOEXCEPT;
 
+/*
+ * Block statistics and differences. Steps are signed byte distances for 8-bit and 16-bit data.
+ * Half-sample predictions follow the block primitives: mcType 0 integer, 4 vertical, 8
+ * horizontal, 12 both, roundControl 0 rounds half up and 1 half down (GetDiff reads only bits 2
+ * and 3 of mcType and bit 0 of roundControl); a bidirectional prediction is (PF + PB + 1) >> 1
+ * of two such predictions. A half-sample position reads one row below and one column (the
+ * interleaved C2P2 forms: two bytes) to the right of the reference block. Differences and
+ * predictions are written as Opx16s. 4x4-block order: the 16 values of the first 4x4 sub-block
+ * row by row, then the next, sub-blocks left to right, top to bottom.
+ */
+
+/**
+ * pDstDiff = cur - P, P the prediction from pSrcRef at mcType with roundControl; P also into
+ * pDstPredictor unless that is null. Checks: pSrcCur, pSrcRef, pDstDiff null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiGetDiff16x16_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRef, Opx32s srcRefStep,
+    Opx16s* pDstDiff, Opx32s dstDiffStep, Opx16s* pDstPredictor, Opx32s dstPredictorStep,
+    Opx32s mcType, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff16x8_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRef, Opx32s srcRefStep,
+    Opx16s* pDstDiff, Opx32s dstDiffStep, Opx16s* pDstPredictor, Opx32s dstPredictorStep,
+    Opx32s mcType, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff8x16_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRef, Opx32s srcRefStep,
+    Opx16s* pDstDiff, Opx32s dstDiffStep, Opx16s* pDstPredictor, Opx32s dstPredictorStep,
+    Opx32s mcType, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff8x8_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRef, Opx32s srcRefStep,
+    Opx16s* pDstDiff, Opx32s dstDiffStep, Opx16s* pDstPredictor, Opx32s dstPredictorStep,
+    Opx32s mcType, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff8x4_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRef, Opx32s srcRefStep,
+    Opx16s* pDstDiff, Opx32s dstDiffStep, Opx16s* pDstPredictor, Opx32s dstPredictorStep,
+    Opx32s mcType, Opx32s roundControl) OPXVC_NOEXCEPT;
+
+/**
+ * pDstDiff = cur - ((PF + PB + 1) >> 1), PF from pSrcRefF at mcTypeF, PB from pSrcRefB at
+ * mcTypeB, both with roundControl. Checks: a pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiGetDiff16x16B_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRefF, Opx32s srcRefFStep,
+    Opx32s mcTypeF, const Opx8u* pSrcRefB, Opx32s srcRefBStep, Opx32s mcTypeB, Opx16s* pDstDiff,
+    Opx32s dstDiffStep, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff16x8B_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRefF, Opx32s srcRefFStep,
+    Opx32s mcTypeF, const Opx8u* pSrcRefB, Opx32s srcRefBStep, Opx32s mcTypeB, Opx16s* pDstDiff,
+    Opx32s dstDiffStep, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff8x16B_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRefF, Opx32s srcRefFStep,
+    Opx32s mcTypeF, const Opx8u* pSrcRefB, Opx32s srcRefBStep, Opx32s mcTypeB, Opx16s* pDstDiff,
+    Opx32s dstDiffStep, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff8x8B_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRefF, Opx32s srcRefFStep,
+    Opx32s mcTypeF, const Opx8u* pSrcRefB, Opx32s srcRefBStep, Opx32s mcTypeB, Opx16s* pDstDiff,
+    Opx32s dstDiffStep, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff8x4B_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRefF, Opx32s srcRefFStep,
+    Opx32s mcTypeF, const Opx8u* pSrcRefB, Opx32s srcRefBStep, Opx32s mcTypeB, Opx16s* pDstDiff,
+    Opx32s dstDiffStep, Opx32s roundControl) OPXVC_NOEXCEPT;
+
+/**
+ * Interleaved two-component blocks of 8 sample pairs by 8 or 4 rows (the horizontal neighbour
+ * two bytes on): the differences of the even bytes go to pDstDiffU, of the odd bytes to
+ * pDstDiffV (8 values a row each). The B forms subtract the bidirectional prediction.
+ * Checks: a pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiGetDiff8x8_8u16s_C2P2(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRef, Opx32s srcRefStep,
+    Opx16s* pDstDiffU, Opx32s dstDiffUStep, Opx16s* pDstDiffV, Opx32s dstDiffVStep,
+    Opx32s mcType, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff8x4_8u16s_C2P2(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRef, Opx32s srcRefStep,
+    Opx16s* pDstDiffU, Opx32s dstDiffUStep, Opx16s* pDstDiffV, Opx32s dstDiffVStep,
+    Opx32s mcType, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff8x8B_8u16s_C2P2(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRefF, Opx32s srcRefFStep,
+    Opx32s mcTypeF, const Opx8u* pSrcRefB, Opx32s srcRefBStep, Opx32s mcTypeB,
+    Opx16s* pDstDiffU, Opx32s dstDiffUStep, Opx16s* pDstDiffV, Opx32s dstDiffVStep,
+    Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff8x4B_8u16s_C2P2(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRefF, Opx32s srcRefFStep,
+    Opx32s mcTypeF, const Opx8u* pSrcRefB, Opx32s srcRefBStep, Opx32s mcTypeB,
+    Opx16s* pDstDiffU, Opx32s dstDiffUStep, Opx16s* pDstDiffV, Opx32s dstDiffVStep,
+    Opx32s roundControl) OPXVC_NOEXCEPT;
+
+/** cur - ref at the integer position, 4x4. Checks: a pointer null (opxErrNullPtr). */
+OPXVC_API OpxResult opxiGetDiff4x4_8u16s_C1(const Opx8u* pSrcCur, Opx32s srcCurStep,
+                                            const Opx8u* pSrcRef, Opx32s srcRefStep,
+                                            Opx16s* pDstDiff, Opx32s dstDiffStep) OPXVC_NOEXCEPT;
+
+/**
+ * pDst = pSrc1 - pSrc2; the 16u forms take the difference modulo 2^16.
+ * Checks: a pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiSub16x16_8u16s_C1R(const Opx8u* pSrc1, Opx32s src1Step,
+                                             const Opx8u* pSrc2, Opx32s src2Step, Opx16s* pDst,
+                                             Opx32s dstStep) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiSub8x8_8u16s_C1R(const Opx8u* pSrc1, Opx32s src1Step,
+                                             const Opx8u* pSrc2, Opx32s src2Step, Opx16s* pDst,
+                                             Opx32s dstStep) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiSub4x4_8u16s_C1R(const Opx8u* pSrc1, Opx32s src1Step,
+                                             const Opx8u* pSrc2, Opx32s src2Step, Opx16s* pDst,
+                                             Opx32s dstStep) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiSub8x8_16u16s_C1R(const Opx16u* pSrc1, Opx32s src1Step,
+                                              const Opx16u* pSrc2, Opx32s src2Step, Opx16s* pDst,
+                                              Opx32s dstStep) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiSub4x4_16u16s_C1R(const Opx16u* pSrc1, Opx32s src1Step,
+                                              const Opx16u* pSrc2, Opx32s src2Step, Opx16s* pDst,
+                                              Opx32s dstStep) OPXVC_NOEXCEPT;
+
+/**
+ * As opxiSub8x8_8u16s_C1R, and *pSAD = the sum of the absolute differences.
+ * Checks: pSrc1, pSrc2, pDst, pSAD null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiSubSAD8x8_8u16s_C1R(const Opx8u* pSrc1, Opx32s src1Step,
+                                            const Opx8u* pSrc2, Opx32s src2Step, Opx16s* pDst,
+                                            Opx32s dstStep, Opx32s* pSAD) OPXVC_NOEXCEPT;
+
+/**
+ * pSums[k] = the sum of src - pred over 4x4 sub-block k (raster order of the sub-blocks: 16 for
+ * 16x16, 4 for 8x8); when pDiff is not null it receives all differences in 4x4-block order
+ * (16u forms: modulo 2^16). The C2P2 form splits an interleaved source into its two components
+ * against two planar predictions. Checks: the sources, predictions and sums null
+ * (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiSumsDiff16x16Blocks4x4_8u16s_C1(const Opx8u* pSrc, Opx32s srcStep,
+                                                        const Opx8u* pPred, Opx32s predStep,
+                                                        Opx16s* pSums,
+                                                        Opx16s* pDiff) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiSumsDiff8x8Blocks4x4_8u16s_C1(const Opx8u* pSrc, Opx32s srcStep,
+                                                      const Opx8u* pPred, Opx32s predStep,
+                                                      Opx16s* pSums, Opx16s* pDiff) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiSumsDiff16x16Blocks4x4_16u32s_C1R(const Opx16u* pSrc, Opx32s srcStep,
+                                                          const Opx16u* pPred, Opx32s predStep,
+                                                          Opx32s* pSums,
+                                                          Opx16s* pDiff) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiSumsDiff8x8Blocks4x4_16u32s_C1R(const Opx16u* pSrc, Opx32s srcStep,
+                                                        const Opx16u* pPred, Opx32s predStep,
+                                                        Opx32s* pSums,
+                                                        Opx16s* pDiff) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiSumsDiff8x8Blocks4x4_8u16s_C2P2(
+    const Opx8u* pSrc, Opx32s srcStep, const Opx8u* pPredU, Opx32s predUStep,
+    const Opx8u* pPredV, Opx32s predVStep, Opx16s* pSumsU, Opx16s* pDiffU, Opx16s* pSumsV,
+    Opx16s* pDiffV) OPXVC_NOEXCEPT;
+
+/**
+ * The sum of |x - m| over the block, m = (sum of x + N / 2) / N rounded down (N = 256 or 64).
+ * Checks: a pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiMeanAbsDev16x16_8u32s_C1R(const Opx8u* pSrc, Opx32s srcStep,
+                                                  Opx32s* pDst) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiMeanAbsDev8x8_8u32s_C1R(const Opx8u* pSrc, Opx32s srcStep,
+                                                Opx32s* pDst) OPXVC_NOEXCEPT;
+
+/**
+ * 256 times the variance of a 16x16 block, truncated: the sum of x^2 less
+ * ((sum of x)^2 >> 8), the square formed in 64 bits. Checks: a pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiVariance16x16_8u32s(const Opx8u* pSrc, Opx32s srcStep,
+                                            Opx32s* pDst) OPXVC_NOEXCEPT;
+
+/**
+ * 8x8 block: *pSum (or *pMean) = S, the sum of the samples; *pVar = the variance in single
+ * precision: a = Q / 64, b = S / 64, v = a - b * b with S and Q (the sum of squares, exact)
+ * converted to float and every operation rounded to float, v truncated toward zero. VarSum and
+ * VarMean of one type are the same function. Checks: a pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiVarSum8x8_8u32s_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx32s* pVar,
+                                            Opx32s* pSum) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiVarMean8x8_8u32s_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx32s* pVar,
+                                             Opx32s* pMean) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiVarSum8x8_16s32s_C1R(const Opx16s* pSrc, Opx32s srcStep, Opx32s* pVar,
+                                             Opx32s* pSum) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiVarMean8x8_16s32s_C1R(const Opx16s* pSrc, Opx32s srcStep, Opx32s* pVar,
+                                              Opx32s* pMean) OPXVC_NOEXCEPT;
+
+/**
+ * Per 8x8 sub-block k (raster order; 4 for 16x16, 2 for 16x8) of the residual d = src - P, P
+ * the prediction from pRef at mcType rounding half up: pMean[k] = (pSrcSum[k] - the sum of P) / 8
+ * truncated toward zero (pSrcSum holds the caller's source sums), pVar[k] =
+ * (sum of d^2 - pMean[k]^2) >> 6. Checks: a pointer null (opxErrNullPtr); mcType other than 0,
+ * 4, 8, 12: opxWrnNothingDone, nothing written.
+ */
+OPXVC_API OpxResult opxiVarMeanDiff16x16_8u32s_C1R(const Opx8u* pSrc, Opx32s srcStep,
+                                                   const Opx8u* pRef, Opx32s refStep,
+                                                   const Opx32s* pSrcSum, Opx32s* pVar,
+                                                   Opx32s* pMean, Opx32s mcType) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiVarMeanDiff16x8_8u32s_C1R(const Opx8u* pSrc, Opx32s srcStep,
+                                                  const Opx8u* pRef, Opx32s refStep,
+                                                  const Opx32s* pSrcSum, Opx32s* pVar,
+                                                  Opx32s* pMean, Opx32s mcType) OPXVC_NOEXCEPT;
+
+/**
+ * The sum of (src - P)^2 over 16x16, P the prediction rounding half up (B: the bidirectional
+ * prediction of two such). Checks: a pointer null (opxErrNullPtr); an mcType other than 0, 4,
+ * 8, 12: opxWrnNothingDone, nothing written.
+ */
+OPXVC_API OpxResult opxiSqrDiff16x16_8u32s(const Opx8u* pSrc, Opx32s srcStep, const Opx8u* pRef,
+                                           Opx32s refStep, Opx32s mcType,
+                                           Opx32s* pSqrDiff) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiSqrDiff16x16B_8u32s(const Opx8u* pSrc, Opx32s srcStep,
+                                            const Opx8u* pRefF, Opx32s refFStep, Opx32s mcTypeF,
+                                            const Opx8u* pRefB, Opx32s refBStep, Opx32s mcTypeB,
+                                            Opx32s* pSqrDiff) OPXVC_NOEXCEPT;
+
+/**
+ * *pRes = 1 when more than edgePelCount of the top-left 15x15 samples differ from their right
+ * or lower neighbour by more than edgePelDifference, else 0 (the 16x16 block is read). 8u: only
+ * the low byte of edgePelDifference counts, as a signed byte, against differences limited to
+ * 127 (so 128..255 make every sample an edge sample). 16u: exact differences; a threshold of
+ * 65536 or more or a count of 225 or more gives 0. Checks: pSrc, pRes null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiEdgesDetect16x16_8u_C1R(const Opx8u* pSrc, Opx32s srcStep,
+                                                Opx32u edgePelDifference, Opx32u edgePelCount,
+                                                Opx8u* pRes) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiEdgesDetect16x16_16u_C1R(const Opx16u* pSrc, Opx32s srcStep,
+                                                 Opx32u edgePelDifference, Opx32u edgePelCount,
+                                                 Opx32u* pRes) OPXVC_NOEXCEPT;
+
 /* ==== END H.264 ENCODING ==== */
 
 
