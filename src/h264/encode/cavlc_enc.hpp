@@ -51,7 +51,12 @@ inline constexpr Opx32s kChromaDc2x2Scan[4] = {0, 1, 2, 3};
 
 namespace ref {
 extern const CavlcEncKernels kCavlcEnc;
-}
+// The chroma DC kernels, which the AVX2 table shares (instantiated by the portable table).
+template <class T>
+CavlcFacts dc2x2(const T* src, T* levels, Opx8u* runs) noexcept;
+template <class T>
+CavlcFacts dc2x4(const T* src, T* levels, Opx8u* runs) noexcept;
+}  // namespace ref
 namespace avx2 {
 extern const CavlcEncKernels kCavlcEnc;
 }

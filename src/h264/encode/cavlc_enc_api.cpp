@@ -1,4 +1,6 @@
 // Exported CAVLC syntax-element functions: check the arguments, call one kernel, store the facts.
+#include <emmintrin.h>
+
 #include "frame/check.hpp"
 #include "frame/dispatch.hpp"
 #include "h264/encode/cavlc_enc.hpp"
@@ -19,12 +21,19 @@ OpxResult store(CavlcFacts f, Opx8u* pTrailingOnes, Opx8u* pTrailingOneSigns, Op
 }
 
 // firstPos..lastPos must lie in 0..15 and every scan entry they use must name a raster position
-// of the block (a wrong entry would read outside the 16 coefficients).
+// of the block (a wrong entry would read outside the 16 coefficients). pScan has 16 entries;
+// those outside firstPos..lastPos are read but not judged.
 bool range_ok(Opx32s first, Opx32s last, const Opx32s* scan) noexcept {
     if (first < 0 || last > 15 || last < first) return false;
-    for (Opx32s p = first; p <= last; ++p)
-        if (scan[p] < 0 || scan[p] > 15) return false;
-    return true;
+    unsigned bad = 0;
+    const __m128i fifteen = _mm_set1_epi32(15), zero = _mm_setzero_si128();
+    for (int i = 0; i < 16; i += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(scan + i));
+        const __m128i out = _mm_or_si128(_mm_cmpgt_epi32(v, fifteen), _mm_cmpgt_epi32(zero, v));
+        bad |= static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(out))) << i;
+    }
+    const unsigned used = (0xFFFFu >> (15 - last)) & (0xFFFFu << first);
+    return (bad & used) == 0;
 }
 
 }  // namespace

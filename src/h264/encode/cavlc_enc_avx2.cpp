@@ -87,18 +87,15 @@ CavlcFacts block32(const Opx32s* src, const Opx32s* scan, int first, int last, O
     return walk(src, scan, mask, first, last, levels, runs);
 }
 
-template <class T, int N>
-CavlcFacts dc(const T* src, T* levels, Opx8u* runs) noexcept {
-    const Opx32s* scan = N == 4 ? kChromaDc2x2Scan : kChromaDc2x4Scan;
-    unsigned mask = 0;
-    for (int k = 0; k < N; ++k) mask |= unsigned{src[scan[k]] != 0} << k;
-    return walk(src, scan, mask, 0, N - 1, levels, runs);
-}
-
 }  // namespace
 
 extern const CavlcEncKernels kCavlcEnc = {
-    block16, block32, dc<Opx16s, 4>, dc<Opx32s, 4>, dc<Opx16s, 8>, dc<Opx32s, 8>,
+    block16,
+    block32,
+    ref::dc2x2<Opx16s>,
+    ref::dc2x2<Opx32s>,
+    ref::dc2x4<Opx16s>,
+    ref::dc2x4<Opx32s>,
 };
 
 }  // namespace opx::h264::enc::avx2

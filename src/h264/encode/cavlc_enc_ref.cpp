@@ -44,6 +44,10 @@ CavlcFacts block(const T* src, const Opx32s* scan, int first, int last, T* level
                  Opx8u* runs) noexcept {
     return encode(src, scan, first, last, levels, runs);
 }
+}  // namespace
+
+// Chroma DC: at most 8 values, where a plain loop beats any mask set-up; the AVX2 table uses
+// these too.
 template <class T>
 CavlcFacts dc2x2(const T* src, T* levels, Opx8u* runs) noexcept {
     return encode(src, kChromaDc2x2Scan, 0, 3, levels, runs);
@@ -52,8 +56,6 @@ template <class T>
 CavlcFacts dc2x4(const T* src, T* levels, Opx8u* runs) noexcept {
     return encode(src, kChromaDc2x4Scan, 0, 7, levels, runs);
 }
-
-}  // namespace
 
 extern const CavlcEncKernels kCavlcEnc = {
     block<Opx16s>, block<Opx32s>, dc2x2<Opx16s>, dc2x2<Opx32s>, dc2x4<Opx16s>, dc2x4<Opx32s>,

@@ -124,7 +124,7 @@ BlockFacts trans_quant4x4(const Opx16s* src, Opx16s* dst, int qp, bool intra, co
     const __m256i s =
         scale ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scale))
               : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kQuantScale4x4Raster[qp % 6]));
-    const __m256i f = _mm256_set1_epi32(static_cast<int>((1u << q) / (intra ? 3 : 6)));
+    const __m256i f = _mm256_set1_epi32(static_cast<int>(intra ? (1u << q) / 3 : (1u << q) / 6));
     const __m256i level = quant16(c, s, f, _mm_cvtsi32_si128(q));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), level);
     return facts16(level, scan, true);
@@ -137,7 +137,7 @@ BlockFacts quant4x4(const Opx16s* src, Opx16s* dst, int qp, bool intra, const Op
     const __m256i s =
         scale ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scale))
               : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kQuantScale4x4Raster[qp % 6]));
-    const __m256i f = _mm256_set1_epi32(static_cast<int>((1u << q) / (intra ? 3 : 6)));
+    const __m256i f = _mm256_set1_epi32(static_cast<int>(intra ? (1u << q) / 3 : (1u << q) / 6));
     const __m256i level = quant16(c, s, f, _mm_cvtsi32_si128(q));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), level);
     return facts16(level, scan, false);

@@ -85,7 +85,7 @@ void forward4x4(const In* x, i64* out) noexcept {
 template <class Out, class Scale>
 void quant16(const i64* c, Out* dst, int qp, bool intra, const Scale* scale) noexcept {
     const int q = (scale ? 11 : 15) + qp / 6;
-    const u64 f = (u64{1} << q) / (intra ? 3 : 6);
+    const u64 f = intra ? (u64{1} << q) / 3 : (u64{1} << q) / 6;
     for (int i = 0; i < 16; ++i) {
         const u64 s = scale ? static_cast<u64>(static_cast<std::make_unsigned_t<Scale>>(scale[i]))
                             : kQuantScale4x4Raster[qp % 6][i];
@@ -230,7 +230,9 @@ BlockFacts chroma_dc_of(T* srcdst, T* tblock, int qp, bool intra, bool need_tran
     const int qpx = N == 4 ? qp : qp + 3;
     const int q = (scale ? 12 : 16) + qpx / 6;
     const u64 s = scale ? static_cast<Opx16u>(scale[0]) : kQuantScale4x4[qpx % 6][0];
-    const u64 f = N == 4 ? (u64{1} << q) / (intra ? 3 : 6) : u64{intra ? 682u : 342u} << (q - 11);
+    const u64 f = N == 8      ? u64{intra ? 682u : 342u} << (q - 11)
+                  : intra ? (u64{1} << q) / 3
+                          : (u64{1} << q) / 6;
     for (int i = 0; i < N; ++i) srcdst[i] = quantise<T>(tblock[i], s, f, q);
     return facts(srcdst, N, nullptr, true);
 }
