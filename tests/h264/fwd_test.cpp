@@ -182,6 +182,30 @@ TEST(H264FwdDifferential, LumaDcWithAndWithoutTransform) {
     }
 }
 
+TEST(H264FwdDifferential, ChromaDcEveryQp) {
+    Rng rng;
+    for (int qp = 0; qp <= 39; ++qp)
+        for (Kind kind : kKinds)
+            for (int round = 0; round < 8; ++round) {
+                Opx16s sw[8], sg[8], tw[8], tg[8], scale[1];
+                for (int i = 0; i < 8; ++i) sw[i] = sg[i] = value16(rng, kind);
+                for (int i = 0; i < 8; ++i) tw[i] = tg[i] = value16(rng, kind);
+                scale[0] = static_cast<Opx16s>(round == 7 ? 65535 : rng.uniform(1, 13107));
+                const bool need = round & 1, intra = round & 4;
+                const Opx16s* sp = round & 2 ? scale : nullptr;
+                BlockFacts a = ref::kFwd.chroma_dc2x2(sw, tw, qp, intra, need, sp);
+                BlockFacts b = avx2::kFwd.chroma_dc2x2(sg, tg, qp, intra, need, sp);
+                ASSERT_TRUE(regions_equal(tw, 0, tg, 0, 8, 1)) << "qp " << qp;
+                ASSERT_TRUE(regions_equal(sw, 0, sg, 0, 8, 1)) << "qp " << qp;
+                ASSERT_EQ(a.count, b.count);
+                a = ref::kFwd.chroma_dc2x4(sw, tw, qp, intra, need, sp);
+                b = avx2::kFwd.chroma_dc2x4(sg, tg, qp, intra, need, sp);
+                ASSERT_TRUE(regions_equal(tw, 0, tg, 0, 8, 1)) << "qp " << qp;
+                ASSERT_TRUE(regions_equal(sw, 0, sg, 0, 8, 1)) << "qp " << qp;
+                ASSERT_EQ(a.count, b.count);
+            }
+}
+
 // Kernels that both tables share must still give the portable answer through the AVX2 table
 // (the 32-bit forms at qp 0..87 with extreme values).
 TEST(H264FwdDifferential, SharedWideKernelsAtExtremes) {

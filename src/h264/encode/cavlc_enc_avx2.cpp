@@ -1,8 +1,13 @@
-// CAVLC syntax elements through a bit mask: the block's non-zero flags are gathered into scan
-// order with one byte shuffle (pshufb of the raster flags by the scan indices), and the walk
-// visits only the set bits, highest first: each run_before is the gap between two neighbouring
-// set bits, total_zeros the span below the highest bit less the number of bits. The chroma DC
-// arrays (4 and 8 values) build their masks with scalar tests.
+// CAVLC syntax elements through a bit mask. The coefficients are first gathered into scan order
+// (16-bit: two byte shuffles of the block's halves by the scan indices and a blend; 32-bit: 16
+// independent loads), so that the walk reads ord[p] with no load depending on another; their
+// non-zero flags form a 16-bit mask, and the walk visits only its set bits, highest first: each
+// run_before is the gap between two neighbouring set bits, total_zeros the span below the
+// highest bit less the number of bits. The chroma DC arrays (4 and 8 values) share the portable
+// loop, which is faster for so few values.
+//
+// Scan entries outside firstPos..lastPos are not checked by the entry points; the gather reads
+// them modulo 16 (always inside the block) and the mask drops their positions.
 #include <immintrin.h>
 
 #include "frame/dispatch.hpp"
@@ -11,33 +16,66 @@
 namespace opx::h264::enc::avx2 {
 namespace {
 
-// 16 raster flags (0xFF = non-zero) as bytes.
-OPX_INLINE __m128i nonzero_bytes(const Opx16s* src) noexcept {
-    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
-    const __m256i z = _mm256_cmpeq_epi16(v, _mm256_setzero_si256());
-    const __m128i b = _mm_packs_epi16(_mm256_castsi256_si128(z), _mm256_extracti128_si256(z, 1));
-    return _mm_xor_si128(b, _mm_set1_epi8(-1));
-}
-// Scan indices 0..15 as bytes.
+// Scan indices as bytes, modulo 16.
 OPX_INLINE __m128i scan_bytes(const Opx32s* scan) noexcept {
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scan));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scan + 8));
     const __m256i w = _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), 0xD8);
-    return _mm_packs_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
+    const __m128i bytes =
+        _mm_packs_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
+    return _mm_and_si128(bytes, _mm_set1_epi8(15));
 }
 
+// The 16 coefficients in scan order; returns the non-zero mask (bit k = scan position k).
+OPX_INLINE unsigned gather(const Opx16s* src, const Opx32s* scan, Opx16s* ord) noexcept {
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8));
+    const __m128i idx = scan_bytes(scan);
+    // Byte pair (2i, 2i + 1) of the half that holds raster index i.
+    const __m128i b = _mm_add_epi8(_mm_and_si128(idx, _mm_set1_epi8(7)),
+                                   _mm_and_si128(idx, _mm_set1_epi8(7)));
+    const __m128i b1 = _mm_add_epi8(b, _mm_set1_epi8(1));
+    const __m128i upper = _mm_cmpgt_epi8(idx, _mm_set1_epi8(7));
+    __m128i out[2];
+    for (int h = 0; h < 2; ++h) {
+        const __m128i ctl = h ? _mm_unpackhi_epi8(b, b1) : _mm_unpacklo_epi8(b, b1);
+        const __m128i sel = h ? _mm_unpackhi_epi8(upper, upper) : _mm_unpacklo_epi8(upper, upper);
+        out[h] = _mm_blendv_epi8(_mm_shuffle_epi8(lo, ctl), _mm_shuffle_epi8(hi, ctl), sel);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(ord + 8 * h), out[h]);
+    }
+    // packsswb keeps a non-zero word non-zero.
+    const __m128i z = _mm_cmpeq_epi8(_mm_packs_epi16(out[0], out[1]), _mm_setzero_si128());
+    return ~static_cast<unsigned>(_mm_movemask_epi8(z)) & 0xFFFFu;
+}
+
+OPX_INLINE unsigned gather(const Opx32s* src, const Opx32s* scan, Opx32s* ord) noexcept {
+    for (int k = 0; k < 16; ++k) ord[k] = src[scan[k] & 15];
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i a = _mm256_cmpeq_epi32(_mm256_loadu_si256(reinterpret_cast<__m256i*>(ord)), zero);
+    const __m256i b =
+        _mm256_cmpeq_epi32(_mm256_loadu_si256(reinterpret_cast<__m256i*>(ord + 8)), zero);
+    const __m256i w = _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), 0xD8);
+    const __m128i z = _mm_packs_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
+    return ~static_cast<unsigned>(_mm_movemask_epi8(z)) & 0xFFFFu;
+}
+
+OPX_INLINE int top(unsigned mask) noexcept { return 31 - static_cast<int>(_lzcnt_u32(mask)); }
+
 template <class T>
-OPX_INLINE CavlcFacts walk(const T* src, const Opx32s* scan, unsigned mask, int first, int last,
-                           T* levels, Opx8u* runs) noexcept {
+CavlcFacts block(const T* src, const Opx32s* scan, int first, int last, T* levels,
+                 Opx8u* runs) noexcept {
+    alignas(32) T ord[16];
+    const unsigned range = (0xFFFFu >> (15 - last)) & (0xFFFFu << first);
+    unsigned mask = gather(src, scan, ord) & range;
     if (mask == 0) return {0, 0, 0, static_cast<Opx8u>(last - first + 1)};
-    int p = 31 - static_cast<int>(_lzcnt_u32(mask));
+    int p = top(mask);
     const int n_total = _mm_popcnt_u32(mask);
     const int total_zeros = p - first + 1 - n_total;
     int n = 0, t = 0;
     unsigned signs = 0;
     // Trailing ones: at most three, from the top, while the values are +-1.
     for (;;) {
-        const T v = src[scan[p]];
+        const T v = ord[p];
         if ((v == 1 || v == -1) && t < 3) {
             ++t;
             signs = signs * 2 + (v < 0);
@@ -47,17 +85,17 @@ OPX_INLINE CavlcFacts walk(const T* src, const Opx32s* scan, unsigned mask, int 
         mask &= ~(1u << p);
         ++n;
         if (mask == 0) break;
-        const int q = 31 - static_cast<int>(_lzcnt_u32(mask));
+        const int q = top(mask);
         runs[n - 1] = static_cast<Opx8u>(p - q - 1);
         p = q;
         if (t != n) break;  // a level was met: no more trailing ones
     }
     while (mask) {
-        levels[n - t] = src[scan[p]];
+        levels[n - t] = ord[p];
         mask &= ~(1u << p);
         ++n;
         if (mask == 0) break;
-        const int q = 31 - static_cast<int>(_lzcnt_u32(mask));
+        const int q = top(mask);
         runs[n - 1] = static_cast<Opx8u>(p - q - 1);
         p = q;
     }
@@ -65,37 +103,11 @@ OPX_INLINE CavlcFacts walk(const T* src, const Opx32s* scan, unsigned mask, int 
             static_cast<Opx8u>(total_zeros)};
 }
 
-CavlcFacts block16(const Opx16s* src, const Opx32s* scan, int first, int last, Opx16s* levels,
-                   Opx8u* runs) noexcept {
-    const __m128i flags = _mm_shuffle_epi8(nonzero_bytes(src), scan_bytes(scan));
-    const unsigned range = (0xFFFFu >> (15 - last)) & (0xFFFFu << first);
-    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(flags)) & range;
-    return walk(src, scan, mask, first, last, levels, runs);
-}
-
-CavlcFacts block32(const Opx32s* src, const Opx32s* scan, int first, int last, Opx32s* levels,
-                   Opx8u* runs) noexcept {
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i a = _mm256_cmpeq_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src)), zero);
-    const __m256i b = _mm256_cmpeq_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 8)), zero);
-    const __m256i w = _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), 0xD8);
-    const __m128i z = _mm_packs_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
-    const __m128i flags =
-        _mm_shuffle_epi8(_mm_xor_si128(z, _mm_set1_epi8(-1)), scan_bytes(scan));
-    const unsigned range = (0xFFFFu >> (15 - last)) & (0xFFFFu << first);
-    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(flags)) & range;
-    return walk(src, scan, mask, first, last, levels, runs);
-}
-
 }  // namespace
 
 extern const CavlcEncKernels kCavlcEnc = {
-    block16,
-    block32,
-    ref::dc2x2<Opx16s>,
-    ref::dc2x2<Opx32s>,
-    ref::dc2x4<Opx16s>,
-    ref::dc2x4<Opx32s>,
+    block<Opx16s>,       block<Opx32s>,       ref::dc2x2<Opx16s>,
+    ref::dc2x2<Opx32s>,  ref::dc2x4<Opx16s>,  ref::dc2x4<Opx32s>,
 };
 
 }  // namespace opx::h264::enc::avx2

@@ -1,5 +1,5 @@
-// AVX2 forward transforms and quantisation of 16-bit blocks; the 32-bit forms, the chroma DC
-// arrays and the scale generation share the portable kernels.
+// AVX2 forward transforms and quantisation of 16-bit blocks; the 32-bit forms, the 2x4 chroma
+// DC array, the level-guarded forms and the scale generation share the portable kernels.
 //
 // Lanes: a 4x4 block is one 256-bit vector of 16-bit values (raster order) for quantisation; the
 // 4x4 transforms work on four 128-bit rows (four 16-bit values each) with two 4x4 transposes. The
@@ -297,6 +297,50 @@ BlockFacts luma_dc(Opx16s* srcdst, Opx16s* tblock, int qp, bool need_transform,
     return facts16(level, scan, true);
 }
 
+// ---- chroma DC 2x2 --------------------------------------------------------------------------
+
+// The 128-bit form of quant16 (eight lanes).
+OPX_INLINE __m128i quant8(__m128i c, __m128i s, __m128i f, __m128i q) noexcept {
+    const __m128i mag = _mm_abs_epi16(c);
+    const __m128i lo = _mm_mullo_epi16(mag, s), hi = _mm_mulhi_epu16(mag, s);
+    const __m128i p0 = _mm_srl_epi32(_mm_add_epi32(_mm_unpacklo_epi16(lo, hi), f), q);
+    const __m128i p1 = _mm_srl_epi32(_mm_add_epi32(_mm_unpackhi_epi16(lo, hi), f), q);
+    const __m128i neg = _mm_cmpgt_epi16(_mm_setzero_si128(), c);
+    const __m128i limit = _mm_sub_epi16(_mm_set1_epi16(32767), neg);
+    return _mm_sign_epi16(_mm_min_epu16(_mm_packus_epi32(p0, p1), limit), c);
+}
+
+// The 2x2 transform in 32-bit lanes: a = (c0 + c1, c0 - c1, c2 + c3, c2 - c3), then
+// f = (a0 + a2, a1 + a3, a0 - a2, a1 - a3) = (f00, f01, f10, f11); packssdw saturates.
+BlockFacts chroma_dc2x2(Opx16s* srcdst, Opx16s* tblock, int qp, bool intra, bool need_transform,
+                        const Opx16s* scale) noexcept {
+    __m128i t;
+    if (need_transform) {
+        const __m128i x = _mm_cvtepi16_epi32(load64(srcdst));
+        const __m128i a = _mm_add_epi32(_mm_shuffle_epi32(x, _MM_SHUFFLE(2, 2, 0, 0)),
+                                        _mm_sign_epi32(_mm_shuffle_epi32(x, _MM_SHUFFLE(3, 3, 1, 1)),
+                                                       _mm_set_epi32(-1, 1, -1, 1)));
+        const __m128i f = _mm_add_epi32(_mm_shuffle_epi32(a, _MM_SHUFFLE(1, 0, 1, 0)),
+                                        _mm_sign_epi32(_mm_shuffle_epi32(a, _MM_SHUFFLE(3, 2, 3, 2)),
+                                                       _mm_set_epi32(-1, -1, 1, 1)));
+        t = _mm_packs_epi32(f, f);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(tblock), t);
+    } else {
+        t = load64(tblock);
+    }
+    const int q = (scale ? 12 : 16) + qp / 6;
+    const int s = scale ? static_cast<Opx16u>(scale[0]) : kQuantScale4x4[qp % 6][0];
+    const unsigned f = intra ? (1u << q) / 3 : (1u << q) / 6;
+    const __m128i level = quant8(t, _mm_set1_epi16(static_cast<short>(s)),
+                                 _mm_set1_epi32(static_cast<int>(f)), _mm_cvtsi32_si128(q));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(srcdst), level);
+    const unsigned nz =
+        ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(level, _mm_setzero_si128()))) & 0xFF;
+    std::int32_t count = _mm_popcnt_u32(nz) >> 1;
+    if (nz & 1) count = -count;
+    return {count, 0};
+}
+
 }  // namespace
 
 extern const FwdKernels kFwd = {
@@ -304,7 +348,7 @@ extern const FwdKernels kFwd = {
     ref::quant4x4_wide,      ref::quant4x4_high,       transform4x4,
     ref::transform4x4_high,  transform8x8,             ref::transform8x8_wide,
     quant8x8,                ref::quant8x8_high,       luma_dc,
-    ref::luma_dc_high,       ref::chroma_dc2x2,        ref::chroma_dc2x2_high,
+    ref::luma_dc_high,       chroma_dc2x2,        ref::chroma_dc2x2_high,
     ref::chroma_dc2x4,       ref::chroma_dc2x4_high,   ref::old_residual,
     ref::old_luma_dc,        ref::old_chroma_dc,       transform_pred,
     ref::gen_scale4x4,       ref::gen_scale8x8,
