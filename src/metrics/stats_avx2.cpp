@@ -125,18 +125,20 @@ std::int32_t mean_abs_dev(const Opx8u* src, std::int32_t step) noexcept {
     return hsum_sad(acc);
 }
 
-// S by psadbw, Q by pmaddwd of the widened samples (at most 256 x 65025, exact in 32 bits).
+// S by psadbw, Q by pmaddwd of the widened samples (at most 256 x 65025, exact in 32 bits); two
+// 16-byte row groups per 256-bit step.
 template <int N>
 OPX_INLINE void sums(const Opx8u* src, std::int32_t step, std::int64_t* s, std::int64_t* q) noexcept {
-    __m128i sa = _mm_setzero_si128();
-    __m256i qa = _mm256_setzero_si256();
-    for (int i = 0; i < N * N / 16; ++i) {
-        const __m128i v = group<N>(src, step, i);
-        sa = _mm_add_epi64(sa, _mm_sad_epu8(v, _mm_setzero_si128()));
-        const __m256i w = _mm256_cvtepu8_epi16(v);
-        qa = _mm256_add_epi32(qa, _mm256_madd_epi16(w, w));
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i sa = zero, qa = zero;
+    for (int i = 0; i < N * N / 16; i += 2) {
+        const __m256i v = _mm256_set_m128i(group<N>(src, step, i + 1), group<N>(src, step, i));
+        sa = _mm256_add_epi64(sa, _mm256_sad_epu8(v, zero));
+        const __m256i lo = _mm256_unpacklo_epi8(v, zero), hi = _mm256_unpackhi_epi8(v, zero);
+        qa = _mm256_add_epi32(qa, _mm256_add_epi32(_mm256_madd_epi16(lo, lo), _mm256_madd_epi16(hi, hi)));
     }
-    *s = hsum_sad(sa);
+    const __m128i s2 = _mm_add_epi64(_mm256_castsi256_si128(sa), _mm256_extracti128_si256(sa, 1));
+    *s = hsum_sad(s2);
     *q = hsum_epi32(_mm_add_epi32(_mm256_castsi256_si128(qa), _mm256_extracti128_si256(qa, 1)));
 }
 
@@ -147,12 +149,14 @@ std::int32_t variance16(const Opx8u* src, std::int32_t step) noexcept {
 }
 
 // The same single-precision steps as the portable kernel; this translation unit has no FMA
-// (-mavx2 only) and ISO C++ mode does not contract, so each line is one rounded operation.
+// (-mavx2 only) and ISO C++ mode does not contract, so each line is one rounded operation. A
+// product with 1/64 is the quotient by 64 exactly (a power of two; S and Q are far from the
+// subnormal range), without the latency of a division.
 void var_sum8u(const Opx8u* src, std::int32_t step, Opx32s* var, Opx32s* sum) noexcept {
     std::int64_t s, q;
     sums<8>(src, step, &s, &q);
-    const float a = static_cast<float>(q) / 64.0f;
-    const float b = static_cast<float>(s) / 64.0f;
+    const float a = static_cast<float>(q) * 0.015625f;
+    const float b = static_cast<float>(s) * 0.015625f;
     const float c = b * b;
     const float v = a - c;
     *var = static_cast<std::int32_t>(v);

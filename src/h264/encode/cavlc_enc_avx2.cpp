@@ -26,8 +26,13 @@ OPX_INLINE __m128i scan_bytes(const Opx32s* scan) noexcept {
     return _mm_and_si128(bytes, _mm_set1_epi8(15));
 }
 
-// The 16 coefficients in scan order; returns the non-zero mask (bit k = scan position k).
-OPX_INLINE unsigned gather(const Opx16s* src, const Opx32s* scan, Opx16s* ord) noexcept {
+// The 16 coefficients in scan order; the masks of non-zero values and of +-1 (bit k = scan
+// position k).
+struct Masks {
+    unsigned nonzero, ones;
+};
+
+OPX_INLINE Masks gather(const Opx16s* src, const Opx32s* scan, Opx16s* ord) noexcept {
     const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
     const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8));
     const __m128i idx = scan_bytes(scan);
@@ -43,60 +48,64 @@ OPX_INLINE unsigned gather(const Opx16s* src, const Opx32s* scan, Opx16s* ord) n
         out[h] = _mm_blendv_epi8(_mm_shuffle_epi8(lo, ctl), _mm_shuffle_epi8(hi, ctl), sel);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(ord + 8 * h), out[h]);
     }
-    // packsswb keeps a non-zero word non-zero.
-    const __m128i z = _mm_cmpeq_epi8(_mm_packs_epi16(out[0], out[1]), _mm_setzero_si128());
-    return ~static_cast<unsigned>(_mm_movemask_epi8(z)) & 0xFFFFu;
+    // packsswb keeps a non-zero word non-zero and +-1 as +-1.
+    const __m128i bytes = _mm_packs_epi16(out[0], out[1]);
+    const __m128i z = _mm_cmpeq_epi8(bytes, _mm_setzero_si128());
+    const __m128i one = _mm_cmpeq_epi8(_mm_abs_epi8(bytes), _mm_set1_epi8(1));
+    // |x| = 1 after saturation only for x = +-1 (saturated values are +-127 / -128).
+    return {~static_cast<unsigned>(_mm_movemask_epi8(z)) & 0xFFFFu,
+            static_cast<unsigned>(_mm_movemask_epi8(one))};
 }
 
-OPX_INLINE unsigned gather(const Opx32s* src, const Opx32s* scan, Opx32s* ord) noexcept {
+OPX_INLINE Masks gather(const Opx32s* src, const Opx32s* scan, Opx32s* ord) noexcept {
     for (int k = 0; k < 16; ++k) ord[k] = src[scan[k] & 15];
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i a = _mm256_cmpeq_epi32(_mm256_loadu_si256(reinterpret_cast<__m256i*>(ord)), zero);
-    const __m256i b =
-        _mm256_cmpeq_epi32(_mm256_loadu_si256(reinterpret_cast<__m256i*>(ord + 8)), zero);
-    const __m256i w = _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), 0xD8);
-    const __m128i z = _mm_packs_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
-    return ~static_cast<unsigned>(_mm_movemask_epi8(z)) & 0xFFFFu;
+    const __m256i zero = _mm256_setzero_si256(), one = _mm256_set1_epi32(1);
+    unsigned nz = 0, ones = 0;
+    for (int h = 0; h < 2; ++h) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<__m256i*>(ord + 8 * h));
+        const int z = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(v, zero)));
+        // |v| = 1; pabsd of INT32_MIN stays INT32_MIN, never 1.
+        const int o = _mm256_movemask_ps(
+            _mm256_castsi256_ps(_mm256_cmpeq_epi32(_mm256_abs_epi32(v), one)));
+        nz |= (~static_cast<unsigned>(z) & 0xFFu) << (8 * h);
+        ones |= static_cast<unsigned>(o) << (8 * h);
+    }
+    return {nz, ones};
 }
 
 OPX_INLINE int top(unsigned mask) noexcept { return 31 - static_cast<int>(_lzcnt_u32(mask)); }
 
+// The trailing ones come from the masks without a data-dependent branch: they are the non-zero
+// positions above the highest non-zero position that is not +-1, at most three of them.
 template <class T>
 CavlcFacts block(const T* src, const Opx32s* scan, int first, int last, T* levels,
                  Opx8u* runs) noexcept {
     alignas(32) T ord[16];
     const unsigned range = (0xFFFFu >> (15 - last)) & (0xFFFFu << first);
-    unsigned mask = gather(src, scan, ord) & range;
+    const Masks mk = gather(src, scan, ord);
+    unsigned mask = mk.nonzero & range;
     if (mask == 0) return {0, 0, 0, static_cast<Opx8u>(last - first + 1)};
-    int p = top(mask);
     const int n_total = _mm_popcnt_u32(mask);
-    const int total_zeros = p - first + 1 - n_total;
-    int n = 0, t = 0;
+    const int total_zeros = top(mask) - first + 1 - n_total;
+    const unsigned larger = mask & ~mk.ones;
+    // top(0) = -1: with no larger level every non-zero position lies above it.
+    const unsigned above = static_cast<unsigned>(~0ull << (top(larger) + 1));
+    const int t_all = _mm_popcnt_u32(mask & above);
+    const int t = t_all < 3 ? t_all : 3;
     unsigned signs = 0;
-    // Trailing ones: at most three, from the top, while the values are +-1.
-    for (;;) {
-        const T v = ord[p];
-        if ((v == 1 || v == -1) && t < 3) {
-            ++t;
-            signs = signs * 2 + (v < 0);
-        } else {
-            levels[n - t] = v;
-        }
+    int p = top(mask), i = 0;
+    for (; i < t; ++i) {
+        signs = signs * 2 + (ord[p] < 0);
         mask &= ~(1u << p);
-        ++n;
-        if (mask == 0) break;
-        const int q = top(mask);
-        runs[n - 1] = static_cast<Opx8u>(p - q - 1);
+        const int q = top(mask);  // -1 when p was the last one; its run is not stored
+        if (mask) runs[i] = static_cast<Opx8u>(p - q - 1);
         p = q;
-        if (t != n) break;  // a level was met: no more trailing ones
     }
-    while (mask) {
-        levels[n - t] = ord[p];
+    for (; mask; ++i) {
+        levels[i - t] = ord[p];
         mask &= ~(1u << p);
-        ++n;
-        if (mask == 0) break;
         const int q = top(mask);
-        runs[n - 1] = static_cast<Opx8u>(p - q - 1);
+        if (mask) runs[i] = static_cast<Opx8u>(p - q - 1);
         p = q;
     }
     return {static_cast<Opx8u>(t), static_cast<Opx8u>(signs), static_cast<Opx8u>(n_total),

@@ -216,12 +216,76 @@ OPX_INLINE void forward8x8(const Opx16s* src, __m256i* x) noexcept {
     pass8(x);  // columns
 }
 
+// ---- 8x8 transform in 16-bit lanes ----------------------------------------------------------
+//
+// Residuals within +-427 keep every intermediate within 16 bits: per pass a <= 2B, b0..b3 <= 4B,
+// b4..b7 <= 7B and the outputs <= 8.75B for inputs of magnitude B, so the column pass stays
+// below 7 x 8.75 x 8.75 x 427 < 32768 (b) and 8.75^2 x 427 = 32692 (outputs). Arithmetic shifts of
+// 16-bit lanes equal those of the 32-bit path there.
+constexpr int kExact8x8Bound = 427;
+
+OPX_INLINE void transpose8x16(__m128i* r) noexcept {
+    __m128i a[8], b[8];
+    for (int i = 0; i < 8; i += 2) {
+        a[i] = _mm_unpacklo_epi16(r[i], r[i + 1]);
+        a[i + 1] = _mm_unpackhi_epi16(r[i], r[i + 1]);
+    }
+    for (int i = 0; i < 8; i += 4) {
+        b[i] = _mm_unpacklo_epi32(a[i], a[i + 2]);
+        b[i + 1] = _mm_unpackhi_epi32(a[i], a[i + 2]);
+        b[i + 2] = _mm_unpacklo_epi32(a[i + 1], a[i + 3]);
+        b[i + 3] = _mm_unpackhi_epi32(a[i + 1], a[i + 3]);
+    }
+    for (int i = 0; i < 4; ++i) {
+        r[2 * i] = _mm_unpacklo_epi64(b[i], b[i + 4]);
+        r[2 * i + 1] = _mm_unpackhi_epi64(b[i], b[i + 4]);
+    }
+}
+
+OPX_INLINE void pass8x16(__m128i* x) noexcept {
+    auto add = [](__m128i a, __m128i b) { return _mm_add_epi16(a, b); };
+    auto sub = [](__m128i a, __m128i b) { return _mm_sub_epi16(a, b); };
+    const __m128i a0 = add(x[0], x[7]), a1 = add(x[1], x[6]), a2 = add(x[2], x[5]),
+                  a3 = add(x[3], x[4]);
+    const __m128i a4 = sub(x[0], x[7]), a5 = sub(x[1], x[6]), a6 = sub(x[2], x[5]),
+                  a7 = sub(x[3], x[4]);
+    const __m128i b0 = add(a0, a3), b1 = add(a1, a2), b2 = sub(a0, a3), b3 = sub(a1, a2);
+    const __m128i b4 = add(add(a5, a6), add(_mm_srai_epi16(a4, 1), a4));
+    const __m128i b5 = sub(sub(a4, a7), add(_mm_srai_epi16(a6, 1), a6));
+    const __m128i b6 = sub(add(a4, a7), add(_mm_srai_epi16(a5, 1), a5));
+    const __m128i b7 = add(sub(a5, a6), add(_mm_srai_epi16(a7, 1), a7));
+    x[0] = add(b0, b1);
+    x[2] = add(b2, _mm_srai_epi16(b3, 1));
+    x[4] = sub(b0, b1);
+    x[6] = sub(_mm_srai_epi16(b2, 1), b3);
+    x[1] = add(b4, _mm_srai_epi16(b7, 2));
+    x[3] = add(b5, _mm_srai_epi16(b6, 2));
+    x[5] = sub(b6, _mm_srai_epi16(b5, 2));
+    x[7] = sub(_mm_srai_epi16(b4, 2), b7);
+}
+
 void transform8x8(const Opx16s* src, Opx16s* dst) noexcept {
+    __m128i r[8];
+    __m128i peak = _mm_setzero_si128();
+    for (int i = 0; i < 8; ++i) {
+        r[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8 * i));
+        peak = _mm_max_epu16(peak, _mm_abs_epi16(r[i]));  // -32768 reads as 32768
+    }
+    if (OPX_LIKELY(_mm_testz_si128(_mm_cmpgt_epi16(_mm_min_epu16(peak, _mm_set1_epi16(0x7FFF)),
+                                                   _mm_set1_epi16(kExact8x8Bound)),
+                                   _mm_set1_epi16(-1)))) {
+        transpose8x16(r);
+        pass8x16(r);  // rows
+        transpose8x16(r);
+        pass8x16(r);  // columns
+        for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 8 * i), r[i]);
+        return;
+    }
     __m256i x[8];
     forward8x8(src, x);
-    for (int r = 0; r < 8; r += 2)
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 8 * r),
-                            _mm256_permute4x64_epi64(_mm256_packs_epi32(x[r], x[r + 1]), 0xD8));
+    for (int i = 0; i < 8; i += 2)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 8 * i),
+                            _mm256_permute4x64_epi64(_mm256_packs_epi32(x[i], x[i + 1]), 0xD8));
 }
 
 BlockFacts quant8x8(const Opx16s* src, Opx16s* dst, int qp_per, bool intra, const Opx16s* scan,
