@@ -19,9 +19,10 @@ struct alignas(4096) Page {
     alignas(64) Opx16s coef[64];
     alignas(64) Opx16s dc[16];
     alignas(64) Opx16s sparse[16], dense[16], ac[16];
-    // Rings of varied blocks for the CAVLC cases: a fixed block lets the branch predictor learn
-    // every decision of a loop over the coefficients, which an encoder never sees.
-    alignas(64) Opx16s ring[3][256][16];
+    // Rings of varied blocks for the CAVLC cases: a fixed block (or a ring of a few hundred) lets
+    // the branch predictor learn every decision of a loop over the coefficients, which an encoder
+    // never sees; 2048 blocks a kind it cannot.
+    alignas(64) Opx16s ring[3][2048][16];
     alignas(64) Opx16s cdc[8];
     alignas(64) Opx16s scan64[64];
     alignas(64) Opx16u scale64[64];
@@ -150,12 +151,12 @@ OPX_BENCH_CASES(h264_encode) {
         add(
             "opxiEncodeCoeffsCAVLC_H264_16s", labels[kind],
             [kind, first, n = 0u]() mutable {
-                opxiEncodeCoeffsCAVLC_H264_16s(g.ring[kind][n++ & 255], first, kScan32, 15,
+                opxiEncodeCoeffsCAVLC_H264_16s(g.ring[kind][n++ & 2047], first, kScan32, 15,
                                                &g.out.t1, &g.out.signs, &g.out.tc, &g.out.tz,
                                                g.out.levels, g.out.runs);
             },
             [kind, first, n = 0u, &rc]() mutable {
-                g.out.tc = rc.block(g.ring[kind][n++ & 255], kScan32, first, 15, g.out.levels,
+                g.out.tc = rc.block(g.ring[kind][n++ & 2047], kScan32, first, 15, g.out.levels,
                                     g.out.runs)
                                .total_coeff;
             });

@@ -188,6 +188,24 @@ std::int32_t sqr_diff(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
     return hsum_epi32(acc);
 }
 
+// Integer position: two rows per 256-bit step (16 lanes of at most 16 x 130050).
+std::int32_t sqr_diff_integer(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
+                              std::int32_t ref_step) noexcept {
+    const __m256i pm = _mm256_set1_epi16(0xFF01);
+    __m256i acc = _mm256_setzero_si256();
+    for (int y = 0; y < 16; y += 2) {
+        const __m256i s =
+            _mm256_set_m128i(load16(row8(src, y + 1, src_step)), load16(row8(src, y, src_step)));
+        const __m256i p =
+            _mm256_set_m128i(load16(row8(ref, y + 1, ref_step)), load16(row8(ref, y, ref_step)));
+        const __m256i lo = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(p, s), pm);
+        const __m256i hi = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(p, s), pm);
+        acc = _mm256_add_epi32(acc, _mm256_add_epi32(_mm256_madd_epi16(lo, lo),
+                                                     _mm256_madd_epi16(hi, hi)));
+    }
+    return hsum_epi32(_mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1)));
+}
+
 // One 16-wide row holds a row of two 8x8 sub-blocks: psadbw gives the two sums of P, the low
 // and high byte halves the two sums of squares.
 template <int H, int Pos>
@@ -323,7 +341,7 @@ constexpr StatsKernels make(std::index_sequence<S...>) {
     k.var_sum16s = &ref::var_sum16s;
     fill_vmd<kVmd16x16, 16>(k);
     fill_vmd<kVmd16x8, 8>(k);
-    k.sqr_diff[0] = &sqr_diff<0>;
+    k.sqr_diff[0] = &sqr_diff_integer;
     k.sqr_diff[1] = &sqr_diff<1>;
     k.sqr_diff[2] = &sqr_diff<2>;
     k.sqr_diff[3] = &sqr_diff<3>;
