@@ -54,6 +54,8 @@ struct alignas(4096) Enc {
     alignas(64) std::int16_t sparse[16], dense[16], ac[16], cdc[8];
     alignas(64) std::uint16_t mf[64], bias[64];
     alignas(64) unsigned char runlevel[256];  // room for either layout of x264's run-level record
+    // The CAVLC cases step through 2048 varied blocks a kind, as the library's cases do.
+    alignas(64) std::int16_t ring[3][2048][16];
     volatile std::int64_t sink;
 } e;
 
@@ -78,6 +80,18 @@ struct Fill {
         }
         e.sparse[0] = 5, e.sparse[1] = -1, e.sparse[2] = 1;
         for (int i = 0; i < 8; ++i) e.cdc[i] = static_cast<std::int16_t>(i % 3 ? 0 : 3 - i);
+        for (int kind = 0; kind < 3; ++kind)
+            for (auto& b : e.ring[kind]) {
+                for (int i = 0; i < 16; ++i) b[i] = 0;
+                const int n = kind == 1 ? 10 + static_cast<int>(rnd() % 7)
+                                        : 1 + static_cast<int>(rnd() % (kind == 0 ? 4 : 6));
+                for (int j = 0; j < n; ++j) {
+                    const int pos = kind == 1 ? static_cast<int>(rnd() % 16)
+                                              : 1 + static_cast<int>(rnd() % 8) - (kind == 0);
+                    const int mag = rnd() % 3 ? 1 : 2 + static_cast<int>(rnd() % 6);
+                    b[pos] = static_cast<std::int16_t>(rnd() & 1 ? mag : -mag);
+                }
+            }
     }
 } e_fill;
 
@@ -126,15 +140,27 @@ OPX_BENCH_CASES(x264_encode_peers) {
          });
     best("opxiTransformQuantFwdChromaDC2x2_H264_16s_C1I", "qp26",
          [] { e.sink = x264_8_quant_2x2_dc_ssse3(e.dc, 13107 >> 1, 1 << 15); });
-    best("opxiEncodeCoeffsCAVLC_H264_16s", "sparse",
-         [] { e.sink = x264_8_coeff_level_run16_avx2(e.sparse, e.runlevel); },
-         [] { e.sink = x264_8_coeff_level_run16_ssse3_lzcnt(e.sparse, e.runlevel); });
-    best("opxiEncodeCoeffsCAVLC_H264_16s", "dense",
-         [] { e.sink = x264_8_coeff_level_run16_avx2(e.dense, e.runlevel); },
-         [] { e.sink = x264_8_coeff_level_run16_ssse3_lzcnt(e.dense, e.runlevel); });
-    best("opxiEncodeCoeffsCAVLC_H264_16s", "ac",
-         [] { e.sink = x264_8_coeff_level_run15_avx2(e.ac + 1, e.runlevel); },
-         [] { e.sink = x264_8_coeff_level_run15_ssse3_lzcnt(e.ac + 1, e.runlevel); });
+    const char* labels[3] = {"sparse", "dense", "ac"};
+    for (int kind = 0; kind < 3; ++kind) {
+        const int skip = kind == 2;  // the AC form starts at scan position 1
+        if (kind == 2)
+            best("opxiEncodeCoeffsCAVLC_H264_16s", labels[kind],
+                 [kind, skip, n = 0u]() mutable {
+                     e.sink = x264_8_coeff_level_run15_avx2(e.ring[kind][n++ & 2047] + skip, e.runlevel);
+                 },
+                 [kind, skip, n = 0u]() mutable {
+                     e.sink = x264_8_coeff_level_run15_ssse3_lzcnt(e.ring[kind][n++ & 2047] + skip,
+                                                                   e.runlevel);
+                 });
+        else
+            best("opxiEncodeCoeffsCAVLC_H264_16s", labels[kind],
+                 [kind, n = 0u]() mutable {
+                     e.sink = x264_8_coeff_level_run16_avx2(e.ring[kind][n++ & 2047], e.runlevel);
+                 },
+                 [kind, n = 0u]() mutable {
+                     e.sink = x264_8_coeff_level_run16_ssse3_lzcnt(e.ring[kind][n++ & 2047], e.runlevel);
+                 });
+    }
     best("opxiEncodeChromaDcCoeffsCAVLC_H264_16s", "2x2",
          [] { e.sink = x264_8_coeff_level_run4_ssse3_lzcnt(e.cdc, e.runlevel); });
     best("opxiEncodeCoeffsCAVLCChromaDC2x4_H264_16s", "2x4",
