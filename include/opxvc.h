@@ -1543,6 +1543,437 @@ OPXVC_API OpxResult opxiFilterDeblockingChroma422HorEdge_H264_16u_C1IR(
 
 /* ==== H.264 ENCODING: forward transforms and quantisation, CAVLC syntax elements, block statistics ==== */
 
+/*
+ * Forward transforms and quantisation. Blocks are raster arrays (row = vertical frequency): 16
+ * values for 4x4 blocks and the luma DC array, 4 for the 2x2 chroma DC array, 8 for the 2x4
+ * chroma DC array (2 columns by 4 rows), 64 for 8x8 blocks. A level is
+ * sign(c) * ((|c| * s + f) >> q) with an exact product, clamped to the output type; s is the
+ * forward scale of the coefficient's position for qp % 6 or the caller's scale (read as an
+ * unsigned value; with a caller's scale q is 4 smaller). pScanMatrix gives each raster position
+ * its scan position; *pLastCoeff receives the largest scan position holding a non-zero level
+ * (0 when none), *pNumLevels the number of non-zero levels, negated when the first level is
+ * non-zero unless a function says otherwise. qpPer = qp / 6.
+ */
+
+/**
+ * Exact forward 4x4 transform of a residual and quantisation: q = 15 + qpPer (11 + qpPer with
+ * pScaleLevels, 16 values, optional), f = 2^q / 3 (intra) or 2^q / 6, rounded down.
+ * Checks: pSrc, pDst, pNumLevels, pScanMatrix, pLastCoeff null (opxErrNullPtr); qp outside 0..51
+ * (16s) or 0..87 (16s32s) (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiTransformQuantFwd4x4_H264_16s_C1(
+    const Opx16s* pSrc, Opx16s* pDst, Opx32s qp, Opx32s* pNumLevels, Opx32s intra,
+    const Opx16s* pScanMatrix, Opx32s* pLastCoeff, const Opx16s* pScaleLevels) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantFwd4x4_H264_16s32s_C1(
+    const Opx16s* pSrc, Opx32s* pDst, Opx32s qp, Opx32s* pNumLevels, Opx32s intra,
+    const Opx16s* pScanMatrix, Opx32s* pLastCoeff, const Opx16s* pScaleLevels) OPXVC_NOEXCEPT;
+
+/**
+ * Quantisation of 16 transform coefficients with the rule of
+ * opxiTransformQuantFwd4x4_H264_16s_C1; *pNumLevels is a plain count (never negated).
+ * pScaleLevels is optional in the 16s and 32s forms and required in the 16s32s form.
+ * Checks: a required pointer null (opxErrNullPtr); qp outside 0..51 (16s, 16s32s) or 0..87 (32s)
+ * (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiQuantizeResidual4x4Fwd_H264_16s_C1(
+    const Opx16s* pSrc, Opx16s* pDst, Opx32s* pNumLevels, Opx32s* pLastCoeff,
+    const Opx16u* pScaleLevels, const Opx16s* pScanMatrix, Opx32s qp,
+    Opx32s intra) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantizeResidual4x4Fwd_H264_16s32s_C1(
+    const Opx16s* pSrc, Opx32s* pDst, Opx32s* pNumLevels, Opx32s* pLastCoeff,
+    const Opx32s* pScaleLevels, const Opx16s* pScanMatrix, Opx32s qp,
+    Opx32s intra) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantizeResidual4x4Fwd_H264_32s_C1(
+    const Opx32s* pSrc, Opx32s* pDst, Opx32s* pNumLevels, Opx32s* pLastCoeff,
+    const Opx32s* pScaleLevels, const Opx16s* pScanMatrix, Opx32s qp,
+    Opx32s intra) OPXVC_NOEXCEPT;
+
+/**
+ * Forward 4x4 core transform (rows, then columns). 16s: every intermediate sum saturated to 16
+ * bits. 32s: 32-bit wrapping arithmetic. Checks: either pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiTransformResidual4x4Fwd_H264_16s_C1(const Opx16s* pSrc,
+                                                            Opx16s* pDst) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformResidual4x4Fwd_H264_32s_C1(const Opx32s* pSrc,
+                                                            Opx32s* pDst) OPXVC_NOEXCEPT;
+
+/**
+ * Forward 8x8 transform (rows, then columns; arithmetic shifts, exact 32-bit intermediates).
+ * The 16s outputs are saturated to 16 bits; the C1I form works in place.
+ * Checks: a pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiTransformFwdLuma8x8_H264_16s_C1(const Opx16s* pSrc,
+                                                        Opx16s* pDst) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformFwdLuma8x8_H264_16s32s_C1(const Opx16s* pSrc,
+                                                           Opx32s* pDst) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformLuma8x8Fwd_H264_16s_C1I(Opx16s* pSrcDst) OPXVC_NOEXCEPT;
+
+/**
+ * Quantisation of 64 coefficients of an 8x8 block with the caller's 64 scales for the block's
+ * qp % 6 (from opxiGenScaleLevel8x8_H264_8u16s_D2): q = 12 + qpPer,
+ * f = 682 * 2^(qpPer + 1) (intra) or 342 * 2^(qpPer + 1). The 16s form saturates |c| to 32767
+ * first. Checks: a pointer null (opxErrNullPtr); qpPer outside 0..8 (16s) or 0..14 (32s)
+ * (opxErrQp).
+ */
+OPXVC_API OpxResult opxiQuantLuma8x8_H264_16s_C1(const Opx16s* pSrc, Opx16s* pDst, Opx32s qpPer,
+                                                 Opx32s intra, const Opx16s* pScanMatrix,
+                                                 const Opx16u* pScaleLevels, Opx32s* pNumLevels,
+                                                 Opx32s* pLastCoeff) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiQuantLuma8x8_H264_32s_C1(const Opx32s* pSrc, Opx32s* pDst, Opx32s qpPer,
+                                                 Opx32s intra, const Opx16s* pScanMatrix,
+                                                 const Opx16u* pScaleLevels, Opx32s* pNumLevels,
+                                                 Opx32s* pLastCoeff) OPXVC_NOEXCEPT;
+
+/**
+ * Intra 16x16 luma DC: with needTransform nonzero the 4x4 Hadamard of the 16 DC values in
+ * pSrcDst (columns, then rows), each value shifted right by 1 (rounding down) and saturated to
+ * 16 (32) bits, is written to pTBlock; with needTransform 0 pTBlock already holds the
+ * transformed values and is left unchanged. pTBlock is quantised into pSrcDst:
+ * q = 16 + qpPer, f = 2^q / 3, or with pScaleLevels (optional, element 0 used) q = 12 + qpPer,
+ * f = 682 * 2^(qpPer + 1). Checks: pSrcDst, pTBlock, pNumLevels, pScanMatrix, pLastCoeff null
+ * (opxErrNullPtr); qp outside 0..51 (16s) or 0..87 (32s) (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(
+    Opx16s* pSrcDst, Opx16s* pTBlock, Opx32s qp, Opx32s* pNumLevels, Opx32s needTransform,
+    const Opx16s* pScanMatrix, Opx32s* pLastCoeff, const Opx16s* pScaleLevels) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantFwdLumaDC4x4_H264_32s_C1I(
+    Opx32s* pSrcDst, Opx32s* pTBlock, Opx32s qp, Opx32s* pNumLevels, Opx32s needTransform,
+    const Opx16s* pScanMatrix, Opx32s* pLastCoeff, const Opx16s* pScaleLevels) OPXVC_NOEXCEPT;
+
+/**
+ * Chroma DC: the 2x2 (4:2:0) or 2x4 (4:2:2) DC transform of pSrcDst, saturated to 16 (32)
+ * bits, into pTBlock when needTransform is nonzero (else pTBlock is read and left), quantised
+ * into pSrcDst. 2x2: q = 16 + qpPer, f = 2^q / 3 (intra) or 2^q / 6. 2x4: qp + 3 takes the
+ * place of qp and f = 682 (intra) or 342 times 2^(q - 11). With pScaleLevels (optional,
+ * element 0 used) q is 4 smaller. Checks: pSrcDst, pTBlock, pNumLevels null (opxErrNullPtr); qp
+ * outside 0..39 (16s) or 0..75 (32s) (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiTransformQuantFwdChromaDC2x2_H264_16s_C1I(
+    Opx16s* pSrcDst, Opx16s* pTBlock, Opx32s qp, Opx32s* pNumLevels, Opx32s intra,
+    Opx32s needTransform, const Opx16s* pScaleLevels) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantFwdChromaDC2x2_H264_32s_C1I(
+    Opx32s* pSrcDst, Opx32s* pTBlock, Opx32s qp, Opx32s* pNumLevels, Opx32s intra,
+    Opx32s needTransform, const Opx16s* pScaleLevels) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantFwdChromaDC2x4_H264_16s_C1I(
+    Opx16s* pSrcDst, Opx16s* pTBlock, Opx32s qp, Opx32s* pNumLevels, Opx32s intra,
+    Opx32s needTransform, const Opx16s* pScaleLevels) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantFwdChromaDC2x4_H264_32s_C1I(
+    Opx32s* pSrcDst, Opx32s* pTBlock, Opx32s qp, Opx32s* pNumLevels, Opx32s intra,
+    Opx32s needTransform, const Opx16s* pScaleLevels) OPXVC_NOEXCEPT;
+
+/**
+ * Older in-place forms with the CAVLC level guard: the work of
+ * opxiTransformQuantFwd4x4_H264_16s_C1 (flat scales), of the 16s luma DC function (flat scales)
+ * and of the 16s 2x2 chroma DC function. When a level's magnitude would exceed 2063 they return
+ * opxErrLevelRange and write nothing (neither levels, pTBlock nor facts). *pLastCoeff is masked
+ * to 0..127. Checks: a pointer null (opxErrNullPtr); qp outside 0..51 (0..39 for chroma DC)
+ * (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiTransformQuantResidual_H264_16s_C1I(Opx16s* pSrcDst, Opx32s qp,
+                                                            Opx8s* pNumLevels, Opx8u intra,
+                                                            const Opx16s* pScanMatrix,
+                                                            Opx8u* pLastCoeff) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantLumaDC_H264_16s_C1I(Opx16s* pSrcDst, Opx16s* pTBlock,
+                                                          Opx32s qp, Opx8s* pNumLevels,
+                                                          Opx8u needTransform,
+                                                          const Opx16s* pScanMatrix,
+                                                          Opx8u* pLastCoeff) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiTransformQuantChromaDC_H264_16s_C1I(Opx16s* pSrcDst, Opx16s* pTBlock,
+                                                            Opx32s qp, Opx8s* pNumLevels,
+                                                            Opx8u intra,
+                                                            Opx8u needTransform) OPXVC_NOEXCEPT;
+
+/**
+ * Exact forward 4x4 transform of a 4x4 block of 8-bit samples read with srcStep (bytes) into 16
+ * values. Checks: either pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiTransformPrediction_H264_8u16s_C1(const Opx8u* pSrc, Opx32s srcStep,
+                                                          Opx16s* pDst) OPXVC_NOEXCEPT;
+
+/**
+ * Scale arrays of a scaling list for one qp % 6: pDequantScale = w * normAdjust (the LevelScale
+ * of H.264 clause 8.5.9), pQuantScale = the forward scale divided by w, rounded down. A weight
+ * of 0 (not allowed in a stream) gives a forward scale of 1 and a dequantisation scale of 0. The
+ * 8x8 form reads 8 rows of 8 weights srcStep bytes apart.
+ * Checks: a pointer null (opxErrNullPtr); qpRem outside 0..5 (4x4: opxErrOutOfRange, 8x8:
+ * opxErrQp).
+ */
+OPXVC_API OpxResult opxiGenScaleLevel4x4_H264_8u16s_C1(const Opx8u* pScalingList,
+                                                       Opx16u* pDequantScale,
+                                                       Opx16u* pQuantScale,
+                                                       Opx32s qpRem) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGenScaleLevel8x8_H264_8u16s_D2(const Opx8u* pScalingList,
+                                                       Opx32s srcStep, Opx16u* pDequantScale,
+                                                       Opx16u* pQuantScale,
+                                                       Opx32s qpRem) OPXVC_NOEXCEPT;
+
+/*
+ * CAVLC syntax elements of one block (H.264 clause 7.3.5.3.2), in the order the standard codes
+ * them, from the highest scan position down; no bits are written. Outputs: *pTrailingOnes
+ * (0..3), *pTrailingOneSigns (their signs as bits, 1 = negative, the first met the most
+ * significant), *pNumCoeffs (TotalCoeff), *pTotalZeros (zeros between the first examined
+ * position and the highest non-zero coefficient), pLevels (the TotalCoeff - TrailingOnes other
+ * non-zero coefficients, in the order met) and pRuns (run_before of each coefficient met but the
+ * last, TotalCoeff - 1 values). A block without non-zero coefficients reports total_zeros equal
+ * to the number of positions examined and writes neither pLevels nor pRuns.
+ */
+
+/**
+ * One 4x4 block of 16 coefficients in raster order: examines the scan positions lastPos down to
+ * firstPos (0 for a block with its DC coefficient, 1 for an AC block), pScan (16 entries) giving
+ * each scan position's raster index. Checks: a pointer null (opxErrNullPtr); firstPos below 0,
+ * lastPos above 15 or below firstPos, or a pScan entry among positions firstPos..lastPos
+ * outside 0..15 (opxErrOutOfRange, nothing written).
+ */
+OPXVC_API OpxResult opxiEncodeCoeffsCAVLC_H264_16s(const Opx16s* pSrc, Opx8u firstPos,
+                                                   const Opx32s* pScan, Opx8u lastPos,
+                                                   Opx8u* pTrailingOnes, Opx8u* pTrailingOneSigns,
+                                                   Opx8u* pNumCoeffs, Opx8u* pTotalZeros,
+                                                   Opx16s* pLevels, Opx8u* pRuns) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiEncodeCoeffsCAVLC_H264_32s(const Opx32s* pSrc, Opx32s firstPos,
+                                                   const Opx32s* pScan, Opx32s lastPos,
+                                                   Opx8u* pTrailingOnes, Opx8u* pTrailingOneSigns,
+                                                   Opx8u* pNumCoeffs, Opx8u* pTotalZeros,
+                                                   Opx32s* pLevels, Opx8u* pRuns) OPXVC_NOEXCEPT;
+
+/**
+ * Chroma DC blocks: 2x2 (4:2:0; 4 coefficients, examined in the order 3, 2, 1, 0) and 2x4
+ * (4:2:2; 8 coefficients of 2 columns by 4 rows, examined in the order 7, 5, 3, 6, 4, 1, 2, 0,
+ * the reverse of the 4:2:2 chroma DC scan). Checks: a pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiEncodeChromaDcCoeffsCAVLC_H264_16s(
+    const Opx16s* pSrc, Opx8u* pTrailingOnes, Opx8u* pTrailingOneSigns, Opx8u* pNumCoeffs,
+    Opx8u* pTotalZeros, Opx16s* pLevels, Opx8u* pRuns) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiEncodeCoeffsCAVLCChromaDC2x2_H264_32s(
+    const Opx32s* pSrc, Opx8u* pTrailingOnes, Opx8u* pTrailingOneSigns, Opx8u* pNumCoeffs,
+    Opx8u* pTotalZeros, Opx32s* pLevels, Opx8u* pRuns) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiEncodeCoeffsCAVLCChromaDC2x4_H264_16s(
+    const Opx16s* pSrc, Opx8u* pTrailingOnes, Opx8u* pTrailingOneSigns, Opx8u* pNumCoeffs,
+    Opx8u* pTotalZeros, Opx16s* pLevels, Opx8u* pRuns) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiEncodeCoeffsCAVLCChromaDC2x4_H264_32s(
+    const Opx32s* pSrc, Opx8u* pTrailingOnes, Opx8u* pTrailingOneSigns, Opx8u* pNumCoeffs,
+    Opx8u* pTotalZeros, Opx32s* pLevels, Opx8u* pRuns) OPXVC_NOEXCEPT;
+
+/*
+ * Block statistics and differences. Steps are signed byte distances for 8-bit and 16-bit data.
+ * Half-sample predictions follow the block primitives: mcType 0 integer, 4 vertical, 8
+ * horizontal, 12 both, roundControl 0 rounds half up and 1 half down (GetDiff reads only bits 2
+ * and 3 of mcType and bit 0 of roundControl); a bidirectional prediction is (PF + PB + 1) >> 1
+ * of two such predictions. A half-sample position reads one row below and one column (the
+ * interleaved C2P2 forms: two bytes) to the right of the reference block. Differences and
+ * predictions are written as Opx16s. 4x4-block order: the 16 values of the first 4x4 sub-block
+ * row by row, then the next, sub-blocks left to right, top to bottom.
+ */
+
+/**
+ * pDstDiff = cur - P, P the prediction from pSrcRef at mcType with roundControl; P also into
+ * pDstPredictor unless that is null. Checks: pSrcCur, pSrcRef, pDstDiff null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiGetDiff16x16_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRef, Opx32s srcRefStep,
+    Opx16s* pDstDiff, Opx32s dstDiffStep, Opx16s* pDstPredictor, Opx32s dstPredictorStep,
+    Opx32s mcType, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff16x8_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRef, Opx32s srcRefStep,
+    Opx16s* pDstDiff, Opx32s dstDiffStep, Opx16s* pDstPredictor, Opx32s dstPredictorStep,
+    Opx32s mcType, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff8x16_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRef, Opx32s srcRefStep,
+    Opx16s* pDstDiff, Opx32s dstDiffStep, Opx16s* pDstPredictor, Opx32s dstPredictorStep,
+    Opx32s mcType, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff8x8_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRef, Opx32s srcRefStep,
+    Opx16s* pDstDiff, Opx32s dstDiffStep, Opx16s* pDstPredictor, Opx32s dstPredictorStep,
+    Opx32s mcType, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff8x4_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRef, Opx32s srcRefStep,
+    Opx16s* pDstDiff, Opx32s dstDiffStep, Opx16s* pDstPredictor, Opx32s dstPredictorStep,
+    Opx32s mcType, Opx32s roundControl) OPXVC_NOEXCEPT;
+
+/**
+ * pDstDiff = cur - ((PF + PB + 1) >> 1), PF from pSrcRefF at mcTypeF, PB from pSrcRefB at
+ * mcTypeB, both with roundControl. Checks: a pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiGetDiff16x16B_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRefF, Opx32s srcRefFStep,
+    Opx32s mcTypeF, const Opx8u* pSrcRefB, Opx32s srcRefBStep, Opx32s mcTypeB, Opx16s* pDstDiff,
+    Opx32s dstDiffStep, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff16x8B_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRefF, Opx32s srcRefFStep,
+    Opx32s mcTypeF, const Opx8u* pSrcRefB, Opx32s srcRefBStep, Opx32s mcTypeB, Opx16s* pDstDiff,
+    Opx32s dstDiffStep, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff8x16B_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRefF, Opx32s srcRefFStep,
+    Opx32s mcTypeF, const Opx8u* pSrcRefB, Opx32s srcRefBStep, Opx32s mcTypeB, Opx16s* pDstDiff,
+    Opx32s dstDiffStep, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff8x8B_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRefF, Opx32s srcRefFStep,
+    Opx32s mcTypeF, const Opx8u* pSrcRefB, Opx32s srcRefBStep, Opx32s mcTypeB, Opx16s* pDstDiff,
+    Opx32s dstDiffStep, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff8x4B_8u16s_C1(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRefF, Opx32s srcRefFStep,
+    Opx32s mcTypeF, const Opx8u* pSrcRefB, Opx32s srcRefBStep, Opx32s mcTypeB, Opx16s* pDstDiff,
+    Opx32s dstDiffStep, Opx32s roundControl) OPXVC_NOEXCEPT;
+
+/**
+ * Interleaved two-component blocks of 8 sample pairs by 8 or 4 rows (the horizontal neighbour
+ * two bytes on): the differences of the even bytes go to pDstDiffU, of the odd bytes to
+ * pDstDiffV (8 values a row each). The B forms subtract the bidirectional prediction.
+ * Checks: a pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiGetDiff8x8_8u16s_C2P2(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRef, Opx32s srcRefStep,
+    Opx16s* pDstDiffU, Opx32s dstDiffUStep, Opx16s* pDstDiffV, Opx32s dstDiffVStep,
+    Opx32s mcType, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff8x4_8u16s_C2P2(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRef, Opx32s srcRefStep,
+    Opx16s* pDstDiffU, Opx32s dstDiffUStep, Opx16s* pDstDiffV, Opx32s dstDiffVStep,
+    Opx32s mcType, Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff8x8B_8u16s_C2P2(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRefF, Opx32s srcRefFStep,
+    Opx32s mcTypeF, const Opx8u* pSrcRefB, Opx32s srcRefBStep, Opx32s mcTypeB,
+    Opx16s* pDstDiffU, Opx32s dstDiffUStep, Opx16s* pDstDiffV, Opx32s dstDiffVStep,
+    Opx32s roundControl) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiGetDiff8x4B_8u16s_C2P2(
+    const Opx8u* pSrcCur, Opx32s srcCurStep, const Opx8u* pSrcRefF, Opx32s srcRefFStep,
+    Opx32s mcTypeF, const Opx8u* pSrcRefB, Opx32s srcRefBStep, Opx32s mcTypeB,
+    Opx16s* pDstDiffU, Opx32s dstDiffUStep, Opx16s* pDstDiffV, Opx32s dstDiffVStep,
+    Opx32s roundControl) OPXVC_NOEXCEPT;
+
+/** cur - ref at the integer position, 4x4. Checks: a pointer null (opxErrNullPtr). */
+OPXVC_API OpxResult opxiGetDiff4x4_8u16s_C1(const Opx8u* pSrcCur, Opx32s srcCurStep,
+                                            const Opx8u* pSrcRef, Opx32s srcRefStep,
+                                            Opx16s* pDstDiff, Opx32s dstDiffStep) OPXVC_NOEXCEPT;
+
+/**
+ * pDst = pSrc1 - pSrc2; the 16u forms take the difference modulo 2^16.
+ * Checks: a pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiSub16x16_8u16s_C1R(const Opx8u* pSrc1, Opx32s src1Step,
+                                             const Opx8u* pSrc2, Opx32s src2Step, Opx16s* pDst,
+                                             Opx32s dstStep) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiSub8x8_8u16s_C1R(const Opx8u* pSrc1, Opx32s src1Step,
+                                             const Opx8u* pSrc2, Opx32s src2Step, Opx16s* pDst,
+                                             Opx32s dstStep) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiSub4x4_8u16s_C1R(const Opx8u* pSrc1, Opx32s src1Step,
+                                             const Opx8u* pSrc2, Opx32s src2Step, Opx16s* pDst,
+                                             Opx32s dstStep) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiSub8x8_16u16s_C1R(const Opx16u* pSrc1, Opx32s src1Step,
+                                              const Opx16u* pSrc2, Opx32s src2Step, Opx16s* pDst,
+                                              Opx32s dstStep) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiSub4x4_16u16s_C1R(const Opx16u* pSrc1, Opx32s src1Step,
+                                              const Opx16u* pSrc2, Opx32s src2Step, Opx16s* pDst,
+                                              Opx32s dstStep) OPXVC_NOEXCEPT;
+
+/**
+ * As opxiSub8x8_8u16s_C1R, and *pSAD = the sum of the absolute differences.
+ * Checks: pSrc1, pSrc2, pDst, pSAD null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiSubSAD8x8_8u16s_C1R(const Opx8u* pSrc1, Opx32s src1Step,
+                                            const Opx8u* pSrc2, Opx32s src2Step, Opx16s* pDst,
+                                            Opx32s dstStep, Opx32s* pSAD) OPXVC_NOEXCEPT;
+
+/**
+ * pSums[k] = the sum of src - pred over 4x4 sub-block k (raster order of the sub-blocks: 16 for
+ * 16x16, 4 for 8x8); when pDiff is not null it receives all differences in 4x4-block order
+ * (16u forms: modulo 2^16). The C2P2 form splits an interleaved source into its two components
+ * against two planar predictions. Checks: the sources, predictions and sums null
+ * (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiSumsDiff16x16Blocks4x4_8u16s_C1(const Opx8u* pSrc, Opx32s srcStep,
+                                                        const Opx8u* pPred, Opx32s predStep,
+                                                        Opx16s* pSums,
+                                                        Opx16s* pDiff) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiSumsDiff8x8Blocks4x4_8u16s_C1(const Opx8u* pSrc, Opx32s srcStep,
+                                                      const Opx8u* pPred, Opx32s predStep,
+                                                      Opx16s* pSums, Opx16s* pDiff) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiSumsDiff16x16Blocks4x4_16u32s_C1R(const Opx16u* pSrc, Opx32s srcStep,
+                                                          const Opx16u* pPred, Opx32s predStep,
+                                                          Opx32s* pSums,
+                                                          Opx16s* pDiff) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiSumsDiff8x8Blocks4x4_16u32s_C1R(const Opx16u* pSrc, Opx32s srcStep,
+                                                        const Opx16u* pPred, Opx32s predStep,
+                                                        Opx32s* pSums,
+                                                        Opx16s* pDiff) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiSumsDiff8x8Blocks4x4_8u16s_C2P2(
+    const Opx8u* pSrc, Opx32s srcStep, const Opx8u* pPredU, Opx32s predUStep,
+    const Opx8u* pPredV, Opx32s predVStep, Opx16s* pSumsU, Opx16s* pDiffU, Opx16s* pSumsV,
+    Opx16s* pDiffV) OPXVC_NOEXCEPT;
+
+/**
+ * The sum of |x - m| over the block, m = (sum of x + N / 2) / N rounded down (N = 256 or 64).
+ * Checks: a pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiMeanAbsDev16x16_8u32s_C1R(const Opx8u* pSrc, Opx32s srcStep,
+                                                  Opx32s* pDst) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiMeanAbsDev8x8_8u32s_C1R(const Opx8u* pSrc, Opx32s srcStep,
+                                                Opx32s* pDst) OPXVC_NOEXCEPT;
+
+/**
+ * 256 times the variance of a 16x16 block, truncated: the sum of x^2 less
+ * ((sum of x)^2 >> 8), the square formed in 64 bits. Checks: a pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiVariance16x16_8u32s(const Opx8u* pSrc, Opx32s srcStep,
+                                            Opx32s* pDst) OPXVC_NOEXCEPT;
+
+/**
+ * 8x8 block: *pSum (or *pMean) = S, the sum of the samples; *pVar = the variance in single
+ * precision: a = Q / 64, b = S / 64, v = a - b * b with S and Q (the sum of squares, exact)
+ * converted to float and every operation rounded to float, v truncated toward zero. VarSum and
+ * VarMean of one type are the same function. Checks: a pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiVarSum8x8_8u32s_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx32s* pVar,
+                                            Opx32s* pSum) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiVarMean8x8_8u32s_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx32s* pVar,
+                                             Opx32s* pMean) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiVarSum8x8_16s32s_C1R(const Opx16s* pSrc, Opx32s srcStep, Opx32s* pVar,
+                                             Opx32s* pSum) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiVarMean8x8_16s32s_C1R(const Opx16s* pSrc, Opx32s srcStep, Opx32s* pVar,
+                                              Opx32s* pMean) OPXVC_NOEXCEPT;
+
+/**
+ * Per 8x8 sub-block k (raster order; 4 for 16x16, 2 for 16x8) of the residual d = src - P, P
+ * the prediction from pRef at mcType rounding half up: pMean[k] = (pSrcSum[k] - the sum of P) / 8
+ * truncated toward zero (pSrcSum holds the caller's source sums), pVar[k] =
+ * (sum of d^2 - pMean[k]^2) >> 6. Checks: a pointer null (opxErrNullPtr); mcType other than 0,
+ * 4, 8, 12: opxWrnNothingDone, nothing written.
+ */
+OPXVC_API OpxResult opxiVarMeanDiff16x16_8u32s_C1R(const Opx8u* pSrc, Opx32s srcStep,
+                                                   const Opx8u* pRef, Opx32s refStep,
+                                                   const Opx32s* pSrcSum, Opx32s* pVar,
+                                                   Opx32s* pMean, Opx32s mcType) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiVarMeanDiff16x8_8u32s_C1R(const Opx8u* pSrc, Opx32s srcStep,
+                                                  const Opx8u* pRef, Opx32s refStep,
+                                                  const Opx32s* pSrcSum, Opx32s* pVar,
+                                                  Opx32s* pMean, Opx32s mcType) OPXVC_NOEXCEPT;
+
+/**
+ * The sum of (src - P)^2 over 16x16, P the prediction rounding half up (B: the bidirectional
+ * prediction of two such). Checks: a pointer null (opxErrNullPtr); an mcType other than 0, 4,
+ * 8, 12: opxWrnNothingDone, nothing written.
+ */
+OPXVC_API OpxResult opxiSqrDiff16x16_8u32s(const Opx8u* pSrc, Opx32s srcStep, const Opx8u* pRef,
+                                           Opx32s refStep, Opx32s mcType,
+                                           Opx32s* pSqrDiff) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiSqrDiff16x16B_8u32s(const Opx8u* pSrc, Opx32s srcStep,
+                                            const Opx8u* pRefF, Opx32s refFStep, Opx32s mcTypeF,
+                                            const Opx8u* pRefB, Opx32s refBStep, Opx32s mcTypeB,
+                                            Opx32s* pSqrDiff) OPXVC_NOEXCEPT;
+
+/**
+ * *pRes = 1 when more than edgePelCount of the top-left 15x15 samples differ from their right
+ * or lower neighbour by more than edgePelDifference, else 0 (the 16x16 block is read). 8u: only
+ * the low byte of edgePelDifference counts, as a signed byte, against differences limited to
+ * 127 (so 128..255 make every sample an edge sample). 16u: exact differences; a threshold of
+ * 65536 or more or a count of 225 or more gives 0. Checks: pSrc, pRes null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiEdgesDetect16x16_8u_C1R(const Opx8u* pSrc, Opx32s srcStep,
+                                                Opx32u edgePelDifference, Opx32u edgePelCount,
+                                                Opx8u* pRes) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiEdgesDetect16x16_16u_C1R(const Opx16u* pSrc, Opx32s srcStep,
+                                                 Opx32u edgePelDifference, Opx32u edgePelCount,
+                                                 Opx32u* pRes) OPXVC_NOEXCEPT;
+
 /* ==== END H.264 ENCODING ==== */
 
 

@@ -1,0 +1,66 @@
+// H.264 CAVLC syntax elements of one block (H.264 clause 7.3.5.3.2): TotalCoeff, TrailingOnes
+// and their signs, the remaining levels, total_zeros and run_before, in the order the standard
+// codes them (highest scan position first). No bits are written.
+//
+// Every kernel walks the scan positions last..first of `src` through `scan` (scan position ->
+// raster index, entries already checked to lie in 0..15) and writes the five facts and, for a
+// block with non-zero coefficients, TotalCoeff - TrailingOnes levels and TotalCoeff - 1 runs:
+//  - trailing ones: the first (up to three) coefficients met that are +-1 before any coefficient
+//    of larger magnitude; their signs packed with the first met as the most significant bit
+//    (1 = negative);
+//  - levels: the other non-zero coefficients, in the order met;
+//  - runs[i]: the zeros between the i-th coefficient met and the next one (the lowest-frequency
+//    coefficient's run is implied by total_zeros);
+//  - total_zeros: the zeros below the highest non-zero coefficient, down to `first`; an empty
+//    block reports last - first + 1 and writes neither levels nor runs.
+#pragma once
+
+#include <cstdint>
+
+#include "opxvc.h"
+
+#pragma GCC visibility push(hidden)
+
+namespace opx::h264::enc {
+
+struct CavlcFacts {
+    Opx8u trailing_ones, signs, total_coeff, total_zeros;
+};
+
+using CavlcEncFn = CavlcFacts (*)(const Opx16s* src, const Opx32s* scan, int first, int last,
+                                  Opx16s* levels, Opx8u* runs) noexcept;
+using CavlcEncHighFn = CavlcFacts (*)(const Opx32s* src, const Opx32s* scan, int first, int last,
+                                      Opx32s* levels, Opx8u* runs) noexcept;
+// Chroma DC: 2x2 (scan 0, 1, 2, 3) or 2x4 (the 4:2:2 chroma DC scan 0, 2, 1, 4, 6, 3, 5, 7, so
+// raster index 7 is met first and 0 last).
+using CavlcDcFn = CavlcFacts (*)(const Opx16s* src, Opx16s* levels, Opx8u* runs) noexcept;
+using CavlcDcHighFn = CavlcFacts (*)(const Opx32s* src, Opx32s* levels, Opx8u* runs) noexcept;
+
+struct CavlcEncKernels {
+    CavlcEncFn block;
+    CavlcEncHighFn block_high;
+    CavlcDcFn dc2x2;
+    CavlcDcHighFn dc2x2_high;
+    CavlcDcFn dc2x4;
+    CavlcDcHighFn dc2x4_high;
+};
+
+// The 4:2:2 chroma DC scan (H.264 clause 8.5.11.1): scan position -> raster index.
+inline constexpr Opx32s kChromaDc2x4Scan[8] = {0, 2, 1, 4, 6, 3, 5, 7};
+inline constexpr Opx32s kChromaDc2x2Scan[4] = {0, 1, 2, 3};
+
+namespace ref {
+extern const CavlcEncKernels kCavlcEnc;
+// The chroma DC kernels, which the AVX2 table shares (instantiated by the portable table).
+template <class T>
+CavlcFacts dc2x2(const T* src, T* levels, Opx8u* runs) noexcept;
+template <class T>
+CavlcFacts dc2x4(const T* src, T* levels, Opx8u* runs) noexcept;
+}  // namespace ref
+namespace avx2 {
+extern const CavlcEncKernels kCavlcEnc;
+}
+
+}  // namespace opx::h264::enc
+
+#pragma GCC visibility pop

@@ -1,0 +1,421 @@
+// AVX2 forward transforms and quantisation of 16-bit blocks; the 32-bit forms, the 2x4 chroma
+// DC array, the level-guarded forms and the scale generation share the portable kernels.
+//
+// Lanes: a 4x4 block is one 256-bit vector of 16-bit values (raster order) for quantisation; the
+// 4x4 transforms work on four 128-bit rows (four 16-bit values each) with two 4x4 transposes. The
+// 8x8 transform widens to 32 bits (eight 256-bit rows, two 8x8 transposes): its gain of 64 would
+// overflow 16-bit lanes.
+//
+// Quantisation in 16-bit lanes: |c| <= 32768 (pabsw of -32768 reads as 32768 unsigned) and
+// s <= 65535 give |c| x s < 2^31; f < 2^23 for every 16-bit function's q (at most 24), so
+// |c| x s + f fits an unsigned 32-bit lane and the shifted magnitude (q >= 11) is below 2^21,
+// which packusdw then saturates to 65535 before the clamp to 32767 / 32768.
+#include <immintrin.h>
+
+#include "frame/dispatch.hpp"
+#include "h264/encode/fwd.hpp"
+
+namespace opx::h264::enc::avx2 {
+namespace {
+
+// Residuals within +-910 give 4x4 coefficients within 16 bits (gain 36): 36 x 910 = 32760.
+constexpr int kExact16Bound = 910;
+
+OPX_INLINE __m128i load64(const void* p) noexcept {
+    return _mm_loadl_epi64(static_cast<const __m128i*>(p));
+}
+
+// sign(c) x min((|c| x s + f) >> q, 32767 or 32768 for negative c), 16 lanes.
+OPX_INLINE __m256i quant16(__m256i c, __m256i s, __m256i f, __m128i q) noexcept {
+    const __m256i mag = _mm256_abs_epi16(c);
+    const __m256i lo = _mm256_mullo_epi16(mag, s);
+    const __m256i hi = _mm256_mulhi_epu16(mag, s);
+    const __m256i p0 = _mm256_srl_epi32(_mm256_add_epi32(_mm256_unpacklo_epi16(lo, hi), f), q);
+    const __m256i p1 = _mm256_srl_epi32(_mm256_add_epi32(_mm256_unpackhi_epi16(lo, hi), f), q);
+    const __m256i neg = _mm256_cmpgt_epi16(_mm256_setzero_si256(), c);
+    const __m256i limit = _mm256_sub_epi16(_mm256_set1_epi16(32767), neg);
+    const __m256i m = _mm256_min_epu16(_mm256_packus_epi32(p0, p1), limit);
+    return _mm256_sign_epi16(m, c);
+}
+
+// Zero lanes of a level vector as a mask of 32 bits (two per lane).
+OPX_INLINE std::uint32_t zero_mask(__m256i level) noexcept {
+    return static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi16(level, _mm256_setzero_si256())));
+}
+
+// Largest of the scan values where the level is non-zero, at least 0.
+OPX_INLINE __m256i masked_scan(__m256i level, const Opx16s* scan) noexcept {
+    const __m256i sc = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scan));
+    const __m256i nz = _mm256_cmpeq_epi16(level, _mm256_setzero_si256());
+    return _mm256_max_epi16(_mm256_andnot_si256(nz, sc), _mm256_setzero_si256());
+}
+OPX_INLINE std::int32_t hmax(__m256i v) noexcept {
+    const __m128i m = _mm_max_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+    const __m128i inv = _mm_sub_epi16(_mm_set1_epi16(32767), m);  // 0..32767: min = max
+    return 32767 - (_mm_cvtsi128_si32(_mm_minpos_epu16(inv)) & 0xFFFF);  // bits 16..18: index
+}
+
+// ---- 4x4 transforms in 16-bit lanes --------------------------------------------------------
+
+struct Wrap {
+    static OPX_INLINE __m128i add(__m128i a, __m128i b) noexcept { return _mm_add_epi16(a, b); }
+    static OPX_INLINE __m128i sub(__m128i a, __m128i b) noexcept { return _mm_sub_epi16(a, b); }
+};
+struct Sat {
+    static OPX_INLINE __m128i add(__m128i a, __m128i b) noexcept { return _mm_adds_epi16(a, b); }
+    static OPX_INLINE __m128i sub(__m128i a, __m128i b) noexcept { return _mm_subs_epi16(a, b); }
+};
+
+// One pass of the core transform across four vectors (x[k] holds sample k of each line).
+template <class Op>
+OPX_INLINE void pass4(__m128i* x) noexcept {
+    const __m128i s03 = Op::add(x[0], x[3]), s12 = Op::add(x[1], x[2]);
+    const __m128i d03 = Op::sub(x[0], x[3]), d12 = Op::sub(x[1], x[2]);
+    x[0] = Op::add(s03, s12);
+    x[1] = Op::add(Op::add(d03, d03), d12);
+    x[2] = Op::sub(s03, s12);
+    x[3] = Op::sub(d03, Op::add(d12, d12));
+}
+
+// Transpose of four 4-lane 16-bit vectors (low halves).
+OPX_INLINE void transpose4(__m128i* x) noexcept {
+    const __m128i a = _mm_unpacklo_epi16(x[0], x[1]);
+    const __m128i b = _mm_unpacklo_epi16(x[2], x[3]);
+    const __m128i c = _mm_unpacklo_epi32(a, b);
+    const __m128i d = _mm_unpackhi_epi32(a, b);
+    x[0] = c;
+    x[1] = _mm_unpackhi_epi64(c, c);
+    x[2] = d;
+    x[3] = _mm_unpackhi_epi64(d, d);
+}
+
+// Rows then columns; returns rows 0..3 as one vector in raster order.
+template <class Op>
+OPX_INLINE __m256i forward4x4(__m128i* x) noexcept {
+    transpose4(x);
+    pass4<Op>(x);  // rows: x[k] = output k of each row
+    transpose4(x);
+    pass4<Op>(x);  // columns: x[v] = output row v
+    const __m128i r01 = _mm_unpacklo_epi64(x[0], x[1]);
+    const __m128i r23 = _mm_unpacklo_epi64(x[2], x[3]);
+    return _mm256_set_m128i(r23, r01);
+}
+
+OPX_INLINE BlockFacts facts16(__m256i level, const Opx16s* scan, bool negate_dc) noexcept {
+    const std::uint32_t z = zero_mask(level);
+    std::int32_t count = 16 - (_mm_popcnt_u32(z) >> 1);
+    if (negate_dc && !(z & 1)) count = -count;
+    return {count, hmax(masked_scan(level, scan))};
+}
+
+BlockFacts trans_quant4x4(const Opx16s* src, Opx16s* dst, int qp, bool intra, const Opx16s* scan,
+                          const Opx16s* scale) noexcept {
+    __m128i x[4] = {load64(src), load64(src + 4), load64(src + 8), load64(src + 12)};
+    const __m128i r01 = _mm_unpacklo_epi64(x[0], x[1]), r23 = _mm_unpacklo_epi64(x[2], x[3]);
+    const __m128i bound = _mm_set1_epi16(kExact16Bound);
+    const __m128i over = _mm_or_si128(_mm_cmpgt_epi16(_mm_abs_epi16(r01), bound),
+                                      _mm_cmpgt_epi16(_mm_abs_epi16(r23), bound));
+    // Larger residuals (never from 8-bit or 9-bit samples) take the exact 64-bit path.
+    if (OPX_UNLIKELY(!_mm_testz_si128(over, over)))
+        return ref::trans_quant4x4(src, dst, qp, intra, scan, scale);
+    const __m256i c = forward4x4<Wrap>(x);
+    const int q = (scale ? 11 : 15) + qp / 6;
+    const __m256i s =
+        scale ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scale))
+              : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kQuantScale4x4Raster[qp % 6]));
+    const __m256i f = _mm256_set1_epi32(static_cast<int>(intra ? (1u << q) / 3 : (1u << q) / 6));
+    const __m256i level = quant16(c, s, f, _mm_cvtsi32_si128(q));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), level);
+    return facts16(level, scan, true);
+}
+
+BlockFacts quant4x4(const Opx16s* src, Opx16s* dst, int qp, bool intra, const Opx16s* scan,
+                    const Opx16u* scale) noexcept {
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
+    const int q = (scale ? 11 : 15) + qp / 6;
+    const __m256i s =
+        scale ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scale))
+              : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kQuantScale4x4Raster[qp % 6]));
+    const __m256i f = _mm256_set1_epi32(static_cast<int>(intra ? (1u << q) / 3 : (1u << q) / 6));
+    const __m256i level = quant16(c, s, f, _mm_cvtsi32_si128(q));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), level);
+    return facts16(level, scan, false);
+}
+
+void transform4x4(const Opx16s* src, Opx16s* dst) noexcept {
+    __m128i x[4] = {load64(src), load64(src + 4), load64(src + 8), load64(src + 12)};
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), forward4x4<Sat>(x));
+}
+
+// 8-bit samples: coefficients within 36 x 255, exact in 16-bit lanes.
+void transform_pred(const Opx8u* src, std::int32_t step, Opx16s* dst) noexcept {
+    __m128i x[4];
+    for (int r = 0; r < 4; ++r) {
+        std::int32_t v;
+        __builtin_memcpy(&v, src + static_cast<std::ptrdiff_t>(r) * step, 4);
+        x[r] = _mm_cvtepu8_epi16(_mm_cvtsi32_si128(v));
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), forward4x4<Wrap>(x));
+}
+
+// ---- 8x8 transform in 32-bit lanes -------------------------------------------------------
+
+OPX_INLINE void transpose8(__m256i* r) noexcept {
+    __m256i t[8], u[8];
+    for (int i = 0; i < 8; i += 2) {
+        t[i] = _mm256_unpacklo_epi32(r[i], r[i + 1]);
+        t[i + 1] = _mm256_unpackhi_epi32(r[i], r[i + 1]);
+    }
+    for (int i = 0; i < 8; i += 4) {
+        u[i] = _mm256_unpacklo_epi64(t[i], t[i + 2]);
+        u[i + 1] = _mm256_unpackhi_epi64(t[i], t[i + 2]);
+        u[i + 2] = _mm256_unpacklo_epi64(t[i + 1], t[i + 3]);
+        u[i + 3] = _mm256_unpackhi_epi64(t[i + 1], t[i + 3]);
+    }
+    for (int i = 0; i < 4; ++i) {
+        r[i] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x20);
+        r[i + 4] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x31);
+    }
+}
+
+OPX_INLINE __m256i add(__m256i a, __m256i b) noexcept { return _mm256_add_epi32(a, b); }
+OPX_INLINE __m256i sub(__m256i a, __m256i b) noexcept { return _mm256_sub_epi32(a, b); }
+template <int N>
+OPX_INLINE __m256i sra(__m256i a) noexcept {
+    return _mm256_srai_epi32(a, N);
+}
+
+// One pass of the 8x8 forward butterflies across eight vectors.
+OPX_INLINE void pass8(__m256i* x) noexcept {
+    const __m256i a0 = add(x[0], x[7]), a1 = add(x[1], x[6]), a2 = add(x[2], x[5]),
+                  a3 = add(x[3], x[4]);
+    const __m256i a4 = sub(x[0], x[7]), a5 = sub(x[1], x[6]), a6 = sub(x[2], x[5]),
+                  a7 = sub(x[3], x[4]);
+    const __m256i b0 = add(a0, a3), b1 = add(a1, a2), b2 = sub(a0, a3), b3 = sub(a1, a2);
+    const __m256i b4 = add(add(a5, a6), add(sra<1>(a4), a4));
+    const __m256i b5 = sub(sub(a4, a7), add(sra<1>(a6), a6));
+    const __m256i b6 = sub(add(a4, a7), add(sra<1>(a5), a5));
+    const __m256i b7 = add(sub(a5, a6), add(sra<1>(a7), a7));
+    x[0] = add(b0, b1);
+    x[2] = add(b2, sra<1>(b3));
+    x[4] = sub(b0, b1);
+    x[6] = sub(sra<1>(b2), b3);
+    x[1] = add(b4, sra<2>(b7));
+    x[3] = add(b5, sra<2>(b6));
+    x[5] = sub(b6, sra<2>(b5));
+    x[7] = sub(sra<2>(b4), b7);
+}
+
+OPX_INLINE void forward8x8(const Opx16s* src, __m256i* x) noexcept {
+    for (int r = 0; r < 8; ++r)
+        x[r] = _mm256_cvtepi16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8 * r)));
+    transpose8(x);
+    pass8(x);  // rows
+    transpose8(x);
+    pass8(x);  // columns
+}
+
+// ---- 8x8 transform in 16-bit lanes ----------------------------------------------------------
+//
+// Residuals within +-427 keep every intermediate within 16 bits: per pass a <= 2B, b0..b3 <= 4B,
+// b4..b7 <= 7B and the outputs <= 8.75B for inputs of magnitude B, so the column pass stays
+// below 7 x 8.75 x 8.75 x 427 < 32768 (b) and 8.75^2 x 427 = 32692 (outputs). Arithmetic shifts of
+// 16-bit lanes equal those of the 32-bit path there.
+constexpr int kExact8x8Bound = 427;
+
+OPX_INLINE void transpose8x16(__m128i* r) noexcept {
+    __m128i a[8], b[8];
+    for (int i = 0; i < 8; i += 2) {
+        a[i] = _mm_unpacklo_epi16(r[i], r[i + 1]);
+        a[i + 1] = _mm_unpackhi_epi16(r[i], r[i + 1]);
+    }
+    for (int i = 0; i < 8; i += 4) {
+        b[i] = _mm_unpacklo_epi32(a[i], a[i + 2]);
+        b[i + 1] = _mm_unpackhi_epi32(a[i], a[i + 2]);
+        b[i + 2] = _mm_unpacklo_epi32(a[i + 1], a[i + 3]);
+        b[i + 3] = _mm_unpackhi_epi32(a[i + 1], a[i + 3]);
+    }
+    for (int i = 0; i < 4; ++i) {
+        r[2 * i] = _mm_unpacklo_epi64(b[i], b[i + 4]);
+        r[2 * i + 1] = _mm_unpackhi_epi64(b[i], b[i + 4]);
+    }
+}
+
+OPX_INLINE void pass8x16(__m128i* x) noexcept {
+    auto add = [](__m128i a, __m128i b) { return _mm_add_epi16(a, b); };
+    auto sub = [](__m128i a, __m128i b) { return _mm_sub_epi16(a, b); };
+    const __m128i a0 = add(x[0], x[7]), a1 = add(x[1], x[6]), a2 = add(x[2], x[5]),
+                  a3 = add(x[3], x[4]);
+    const __m128i a4 = sub(x[0], x[7]), a5 = sub(x[1], x[6]), a6 = sub(x[2], x[5]),
+                  a7 = sub(x[3], x[4]);
+    const __m128i b0 = add(a0, a3), b1 = add(a1, a2), b2 = sub(a0, a3), b3 = sub(a1, a2);
+    const __m128i b4 = add(add(a5, a6), add(_mm_srai_epi16(a4, 1), a4));
+    const __m128i b5 = sub(sub(a4, a7), add(_mm_srai_epi16(a6, 1), a6));
+    const __m128i b6 = sub(add(a4, a7), add(_mm_srai_epi16(a5, 1), a5));
+    const __m128i b7 = add(sub(a5, a6), add(_mm_srai_epi16(a7, 1), a7));
+    x[0] = add(b0, b1);
+    x[2] = add(b2, _mm_srai_epi16(b3, 1));
+    x[4] = sub(b0, b1);
+    x[6] = sub(_mm_srai_epi16(b2, 1), b3);
+    x[1] = add(b4, _mm_srai_epi16(b7, 2));
+    x[3] = add(b5, _mm_srai_epi16(b6, 2));
+    x[5] = sub(b6, _mm_srai_epi16(b5, 2));
+    x[7] = sub(_mm_srai_epi16(b4, 2), b7);
+}
+
+void transform8x8(const Opx16s* src, Opx16s* dst) noexcept {
+    __m128i r[8];
+    __m128i peak = _mm_setzero_si128();
+    for (int i = 0; i < 8; ++i) {
+        r[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8 * i));
+        peak = _mm_max_epu16(peak, _mm_abs_epi16(r[i]));  // -32768 reads as 32768
+    }
+    if (OPX_LIKELY(_mm_testz_si128(_mm_cmpgt_epi16(_mm_min_epu16(peak, _mm_set1_epi16(0x7FFF)),
+                                                   _mm_set1_epi16(kExact8x8Bound)),
+                                   _mm_set1_epi16(-1)))) {
+        transpose8x16(r);
+        pass8x16(r);  // rows
+        transpose8x16(r);
+        pass8x16(r);  // columns
+        for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 8 * i), r[i]);
+        return;
+    }
+    __m256i x[8];
+    forward8x8(src, x);
+    for (int i = 0; i < 8; i += 2)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 8 * i),
+                            _mm256_permute4x64_epi64(_mm256_packs_epi32(x[i], x[i + 1]), 0xD8));
+}
+
+BlockFacts quant8x8(const Opx16s* src, Opx16s* dst, int qp_per, bool intra, const Opx16s* scan,
+                    const Opx16u* scale) noexcept {
+    const __m128i q = _mm_cvtsi32_si128(12 + qp_per);
+    const __m256i f = _mm256_set1_epi32((intra ? 682 : 342) << (qp_per + 1));
+    // -32768 is taken as -32767 (|c| saturated to 32767).
+    const __m256i lowest = _mm256_set1_epi16(-32767);
+    std::int32_t zeros = 0;
+    __m256i last = _mm256_setzero_si256();
+    std::uint32_t z0 = 0;
+    for (int k = 0; k < 64; k += 16) {
+        const __m256i c = _mm256_max_epi16(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + k)), lowest);
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scale + k));
+        const __m256i level = quant16(c, s, f, q);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k), level);
+        const std::uint32_t z = zero_mask(level);
+        if (k == 0) z0 = z;
+        zeros += _mm_popcnt_u32(z);
+        last = _mm256_max_epi16(last, masked_scan(level, scan + k));
+    }
+    std::int32_t count = 64 - (zeros >> 1);
+    if (!(z0 & 1)) count = -count;
+    return {count, hmax(last)};
+}
+
+// ---- luma DC -------------------------------------------------------------------------------
+
+OPX_INLINE void transpose4x32(__m128i* x) noexcept {
+    const __m128i a = _mm_unpacklo_epi32(x[0], x[1]), b = _mm_unpackhi_epi32(x[0], x[1]);
+    const __m128i c = _mm_unpacklo_epi32(x[2], x[3]), d = _mm_unpackhi_epi32(x[2], x[3]);
+    x[0] = _mm_unpacklo_epi64(a, c);
+    x[1] = _mm_unpackhi_epi64(a, c);
+    x[2] = _mm_unpacklo_epi64(b, d);
+    x[3] = _mm_unpackhi_epi64(b, d);
+}
+OPX_INLINE void hadamard_pass(__m128i* x) noexcept {
+    const __m128i s01 = _mm_add_epi32(x[0], x[1]), s23 = _mm_add_epi32(x[2], x[3]);
+    const __m128i d01 = _mm_sub_epi32(x[0], x[1]), d23 = _mm_sub_epi32(x[2], x[3]);
+    x[0] = _mm_add_epi32(s01, s23);
+    x[1] = _mm_sub_epi32(s01, s23);
+    x[2] = _mm_sub_epi32(d01, d23);
+    x[3] = _mm_add_epi32(d01, d23);
+}
+
+// The Hadamard is exact in 32-bit lanes (|f| <= 16 x 32768), so the order of the passes does
+// not matter; >> 1 floors, packssdw saturates to 16 bits.
+BlockFacts luma_dc(Opx16s* srcdst, Opx16s* tblock, int qp, bool need_transform,
+                   const Opx16s* scan, const Opx16s* scale) noexcept {
+    __m256i t;
+    if (need_transform) {
+        __m128i x[4];
+        for (int r = 0; r < 4; ++r) x[r] = _mm_cvtepi16_epi32(load64(srcdst + 4 * r));
+        hadamard_pass(x);
+        transpose4x32(x);
+        hadamard_pass(x);
+        transpose4x32(x);
+        const __m128i r01 = _mm_packs_epi32(_mm_srai_epi32(x[0], 1), _mm_srai_epi32(x[1], 1));
+        const __m128i r23 = _mm_packs_epi32(_mm_srai_epi32(x[2], 1), _mm_srai_epi32(x[3], 1));
+        t = _mm256_set_m128i(r23, r01);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(tblock), t);
+    } else {
+        t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(tblock));
+    }
+    const int per = qp / 6;
+    const int q = (scale ? 12 : 16) + per;
+    const int s = scale ? static_cast<Opx16u>(scale[0]) : kQuantScale4x4[qp % 6][0];
+    const std::uint32_t f = scale ? 682u << (per + 1) : (1u << q) / 3;
+    const __m256i level = quant16(t, _mm256_set1_epi16(static_cast<short>(s)),
+                                  _mm256_set1_epi32(static_cast<int>(f)), _mm_cvtsi32_si128(q));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(srcdst), level);
+    return facts16(level, scan, true);
+}
+
+// ---- chroma DC 2x2 --------------------------------------------------------------------------
+
+// The 128-bit form of quant16 (eight lanes).
+OPX_INLINE __m128i quant8(__m128i c, __m128i s, __m128i f, __m128i q) noexcept {
+    const __m128i mag = _mm_abs_epi16(c);
+    const __m128i lo = _mm_mullo_epi16(mag, s), hi = _mm_mulhi_epu16(mag, s);
+    const __m128i p0 = _mm_srl_epi32(_mm_add_epi32(_mm_unpacklo_epi16(lo, hi), f), q);
+    const __m128i p1 = _mm_srl_epi32(_mm_add_epi32(_mm_unpackhi_epi16(lo, hi), f), q);
+    const __m128i neg = _mm_cmpgt_epi16(_mm_setzero_si128(), c);
+    const __m128i limit = _mm_sub_epi16(_mm_set1_epi16(32767), neg);
+    return _mm_sign_epi16(_mm_min_epu16(_mm_packus_epi32(p0, p1), limit), c);
+}
+
+// The 2x2 transform in 32-bit lanes: a = (c0 + c1, c0 - c1, c2 + c3, c2 - c3), then
+// f = (a0 + a2, a1 + a3, a0 - a2, a1 - a3) = (f00, f01, f10, f11); packssdw saturates.
+BlockFacts chroma_dc2x2(Opx16s* srcdst, Opx16s* tblock, int qp, bool intra, bool need_transform,
+                        const Opx16s* scale) noexcept {
+    __m128i t;
+    if (need_transform) {
+        const __m128i x = _mm_cvtepi16_epi32(load64(srcdst));
+        const __m128i a = _mm_add_epi32(_mm_shuffle_epi32(x, _MM_SHUFFLE(2, 2, 0, 0)),
+                                        _mm_sign_epi32(_mm_shuffle_epi32(x, _MM_SHUFFLE(3, 3, 1, 1)),
+                                                       _mm_set_epi32(-1, 1, -1, 1)));
+        const __m128i f = _mm_add_epi32(_mm_shuffle_epi32(a, _MM_SHUFFLE(1, 0, 1, 0)),
+                                        _mm_sign_epi32(_mm_shuffle_epi32(a, _MM_SHUFFLE(3, 2, 3, 2)),
+                                                       _mm_set_epi32(-1, -1, 1, 1)));
+        t = _mm_packs_epi32(f, f);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(tblock), t);
+    } else {
+        t = load64(tblock);
+    }
+    const int q = (scale ? 12 : 16) + qp / 6;
+    const int s = scale ? static_cast<Opx16u>(scale[0]) : kQuantScale4x4[qp % 6][0];
+    const unsigned f = intra ? (1u << q) / 3 : (1u << q) / 6;
+    const __m128i level = quant8(t, _mm_set1_epi16(static_cast<short>(s)),
+                                 _mm_set1_epi32(static_cast<int>(f)), _mm_cvtsi32_si128(q));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(srcdst), level);
+    const unsigned nz =
+        ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(level, _mm_setzero_si128()))) & 0xFF;
+    std::int32_t count = _mm_popcnt_u32(nz) >> 1;
+    if (nz & 1) count = -count;
+    return {count, 0};
+}
+
+}  // namespace
+
+extern const FwdKernels kFwd = {
+    trans_quant4x4,          ref::trans_quant4x4_wide, quant4x4,
+    ref::quant4x4_wide,      ref::quant4x4_high,       transform4x4,
+    ref::transform4x4_high,  transform8x8,             ref::transform8x8_wide,
+    quant8x8,                ref::quant8x8_high,       luma_dc,
+    ref::luma_dc_high,       chroma_dc2x2,        ref::chroma_dc2x2_high,
+    ref::chroma_dc2x4,       ref::chroma_dc2x4_high,   ref::old_residual,
+    ref::old_luma_dc,        ref::old_chroma_dc,       transform_pred,
+    ref::gen_scale4x4,       ref::gen_scale8x8,
+};
+
+}  // namespace opx::h264::enc::avx2

@@ -1,0 +1,446 @@
+// CAVLC syntax elements: round trips levels -> syntax elements -> bits (the standard's code
+// tables, written here from the elements alone) -> the library's CAVLC decoder -> the same
+// levels, for every nC class, block kind and scan; AVX2 kernels against the portable ones with
+// outputs placed against unreadable pages; the rules and mended faults.
+#include "h264/encode/cavlc_enc.hpp"
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+#include "h264/cavlc_writer.hpp"
+#include "harness/harness.hpp"
+
+namespace opx::test {
+namespace {
+
+using namespace opx::test::cavlc;
+using opx::h264::enc::CavlcEncKernels;
+using opx::h264::enc::CavlcFacts;
+
+constexpr Opx32s kZigzag[16] = {0, 1, 4, 8, 5, 2, 3, 6, 9, 12, 13, 10, 7, 11, 14, 15};
+constexpr Opx32s kField[16] = {0, 4, 1, 8, 12, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15};
+
+// The syntax elements of one block as the encoder reports them.
+template <class T>
+struct Elements {
+    Opx8u t1 = 0xEE, signs = 0xEE, tc = 0xEE, tz = 0xEE;
+    T levels[16];
+    Opx8u runs[16];
+    Elements() {
+        std::fill(levels, levels + 16, static_cast<T>(0x5A5A));
+        std::fill(runs, runs + 16, 0xA5);
+    }
+};
+
+// Writes the residual syntax of one block from its elements alone (clause 7.3.5.3.2, codes of
+// Tables 9-5 and 9-7 to 9-10).
+template <class T>
+void write_elements(const Elements<T>& e, Kind kind, int nc, int capacity, BitWriter& w) {
+    const int tc = e.tc, t1 = e.t1;
+    Block b;
+    b.kind = kind;
+    b.nc = nc;
+    if ((kind == Kind::k4x4) && nc >= 8)
+        w.put(tc == 0 ? 3 : static_cast<std::uint32_t>(((tc - 1) << 2) | t1), 6);
+    else
+        detail::put_value(w, detail::token_list(b), tc * 256 + t1);
+    if (tc == 0) return;
+    for (int i = 0; i < t1; ++i) w.put((e.signs >> (t1 - 1 - i)) & 1, 1);
+    int suffix_length = tc > 10 && t1 < 3 ? 1 : 0;
+    for (int j = 0; j < tc - t1; ++j) {
+        const std::int64_t v = e.levels[j];
+        std::int64_t code = v > 0 ? 2 * v - 2 : -2 * v - 1;
+        if (j == 0 && t1 < 3) code -= 2;
+        detail::put_level(w, code, suffix_length);
+        if (suffix_length == 0) suffix_length = 1;
+        if ((v < 0 ? -v : v) > (std::int64_t{3} << (suffix_length - 1)) && suffix_length < 6)
+            ++suffix_length;
+    }
+    if (tc < capacity) {
+        const std::int32_t* list = kind == Kind::kDc2x2   ? cavlc_total_zeros_2x2_lists[tc]
+                                   : kind == Kind::kDc2x4 ? cavlc_total_zeros_2x4_lists[tc]
+                                                          : cavlc_total_zeros_4x4_lists[tc];
+        detail::put_value(w, list, e.tz);
+    }
+    int zeros_left = e.tz;
+    for (int i = 0; i + 1 < tc && zeros_left > 0; ++i) {
+        detail::put_value(w, cavlc_run_before_lists[std::min(zeros_left, 7)], e.runs[i]);
+        zeros_left -= e.runs[i];
+    }
+}
+
+// Encodes a 4x4 block through the exported name and the two kernel tables; all three must agree.
+template <class T>
+Elements<T> encode4x4(const T* src, int first, int last, const Opx32s* scan) {
+    Elements<T> e, r, a;
+    OpxResult res;
+    if constexpr (sizeof(T) == 2)
+        res = opxiEncodeCoeffsCAVLC_H264_16s(src, static_cast<Opx8u>(first), scan,
+                                             static_cast<Opx8u>(last), &e.t1, &e.signs, &e.tc,
+                                             &e.tz, e.levels, e.runs);
+    else
+        res = opxiEncodeCoeffsCAVLC_H264_32s(src, first, scan, last, &e.t1, &e.signs, &e.tc, &e.tz,
+                                             e.levels, e.runs);
+    EXPECT_EQ(res, opxOk);
+    const CavlcEncKernels* tables[2] = {&opx::h264::enc::ref::kCavlcEnc,
+                                        &opx::h264::enc::avx2::kCavlcEnc};
+    Elements<T>* outs[2] = {&r, &a};
+    for (int i = 0; i < 2; ++i) {
+        CavlcFacts f;
+        if constexpr (sizeof(T) == 2)
+            f = tables[i]->block(src, scan, first, last, outs[i]->levels, outs[i]->runs);
+        else
+            f = tables[i]->block_high(src, scan, first, last, outs[i]->levels, outs[i]->runs);
+        outs[i]->t1 = f.trailing_ones;
+        outs[i]->signs = f.signs;
+        outs[i]->tc = f.total_coeff;
+        outs[i]->tz = f.total_zeros;
+        EXPECT_EQ(outs[i]->t1, e.t1);
+        EXPECT_EQ(outs[i]->signs, e.signs);
+        EXPECT_EQ(outs[i]->tc, e.tc);
+        EXPECT_EQ(outs[i]->tz, e.tz);
+        EXPECT_TRUE(std::equal(e.levels, e.levels + 16, outs[i]->levels));
+        EXPECT_TRUE(std::equal(e.runs, e.runs + 16, outs[i]->runs));
+    }
+    return e;
+}
+
+template <class T, int N>
+Elements<T> encode_dc(const T* src) {
+    Elements<T> e;
+    OpxResult res;
+    if constexpr (sizeof(T) == 2 && N == 4)
+        res = opxiEncodeChromaDcCoeffsCAVLC_H264_16s(src, &e.t1, &e.signs, &e.tc, &e.tz, e.levels,
+                                                     e.runs);
+    else if constexpr (sizeof(T) == 4 && N == 4)
+        res = opxiEncodeCoeffsCAVLCChromaDC2x2_H264_32s(src, &e.t1, &e.signs, &e.tc, &e.tz,
+                                                        e.levels, e.runs);
+    else if constexpr (sizeof(T) == 2)
+        res = opxiEncodeCoeffsCAVLCChromaDC2x4_H264_16s(src, &e.t1, &e.signs, &e.tc, &e.tz,
+                                                        e.levels, e.runs);
+    else
+        res = opxiEncodeCoeffsCAVLCChromaDC2x4_H264_32s(src, &e.t1, &e.signs, &e.tc, &e.tz,
+                                                        e.levels, e.runs);
+    EXPECT_EQ(res, opxOk);
+    for (const CavlcEncKernels* t :
+         {&opx::h264::enc::ref::kCavlcEnc, &opx::h264::enc::avx2::kCavlcEnc}) {
+        Elements<T> o;
+        CavlcFacts f;
+        if constexpr (sizeof(T) == 2)
+            f = (N == 4 ? t->dc2x2 : t->dc2x4)(src, o.levels, o.runs);
+        else
+            f = (N == 4 ? t->dc2x2_high : t->dc2x4_high)(src, o.levels, o.runs);
+        EXPECT_EQ(f.trailing_ones, e.t1);
+        EXPECT_EQ(f.signs, e.signs);
+        EXPECT_EQ(f.total_coeff, e.tc);
+        EXPECT_EQ(f.total_zeros, e.tz);
+        EXPECT_TRUE(std::equal(e.levels, e.levels + 16, o.levels));
+        EXPECT_TRUE(std::equal(e.runs, e.runs + 16, o.runs));
+    }
+    return e;
+}
+
+// Levels -> elements -> bits -> decoder -> levels, for one block kind and coefficient type.
+template <class T>
+void round_trip(Rng& rng, Kind kind, int nc, int first, const Opx32s* scan, std::int32_t max_level) {
+    Tables& tb = tables();
+    const int capacity = kind == Kind::kDc2x2 ? 4 : kind == Kind::kDc2x4 ? 8 : 16 - first;
+    Block blk = random_block(rng, kind == Kind::k4x4 ? Kind::k4x4 : kind, nc, first, 15, max_level);
+    // Raster block from the levels by scan position.
+    T src[16] = {};
+    const int n = kind == Kind::kDc2x2 ? 4 : kind == Kind::kDc2x4 ? 8 : 16;
+    for (int p = 0; p < n; ++p) {
+        const int raster = kind == Kind::kDc2x2   ? opx::h264::enc::kChromaDc2x2Scan[p]
+                           : kind == Kind::kDc2x4 ? opx::h264::enc::kChromaDc2x4Scan[p]
+                                                  : scan[p];
+        src[raster] = static_cast<T>(blk.scan_levels[p]);
+    }
+    Elements<T> e = kind == Kind::kDc2x2   ? encode_dc<T, 4>(src)
+                    : kind == Kind::kDc2x4 ? encode_dc<T, 8>(src)
+                                           : encode4x4<T>(src, first, 15, scan);
+    BitWriter w;
+    write_elements(e, kind, nc, capacity, w);
+    const int lead = static_cast<int>(rng.uniform(0, 31));
+    std::vector<Opx32u> words = w.words(lead, 2, rng);
+    Opx32u* cur = words.data();
+    Opx32s pos = lead;
+    Opx16s num = -1;
+    alignas(32) T out[16];
+    std::fill(out, out + 16, static_cast<T>(0));
+    T* dst = out;
+    OpxResult r;
+    if (kind == Kind::kDc2x2 || kind == Kind::kDc2x4) {
+        const Opx32s* token = kind == Kind::kDc2x2 ? tb.coeff_token_dc : tb.coeff_token_dc422;
+        const Opx32s** zeros = kind == Kind::kDc2x2 ? tb.total_zeros_2x2 : tb.total_zeros_2x4;
+        if constexpr (sizeof(T) == 2)
+            r = kind == Kind::kDc2x2
+                    ? opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(&cur, &pos, &num, &dst, token,
+                                                               zeros, tb.run_before)
+                    : opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s(&cur, &pos, &num, &dst, token,
+                                                                  zeros, tb.run_before);
+        else
+            r = kind == Kind::kDc2x2
+                    ? opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s(&cur, &pos, &num, &dst, token,
+                                                               zeros, tb.run_before)
+                    : opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s(&cur, &pos, &num, &dst, token,
+                                                                  zeros, tb.run_before);
+    } else {
+        if constexpr (sizeof(T) == 2)
+            r = opxiDecodeCAVLCCoeffs_H264_1u16s(&cur, &pos, &num, &dst, nc,
+                                                 static_cast<Opx16s>(capacity), tb.coeff_token,
+                                                 tb.total_zeros_4x4, tb.run_before, scan);
+        else
+            r = opxiDecodeCAVLCCoeffs_H264_1u32s(&cur, &pos, &num, &dst, nc,
+                                                 static_cast<Opx16s>(capacity), tb.coeff_token,
+                                                 tb.total_zeros_4x4, tb.run_before, scan);
+    }
+    ASSERT_EQ(r, opxOk) << "nC " << nc << " first " << first;
+    ASSERT_EQ(num, e.tc);
+    ASSERT_TRUE(regions_equal(src, 0, out, 0, n, 1)) << "nC " << nc << " first " << first;
+    // The decoder consumed exactly the bits written.
+    const std::size_t used = static_cast<std::size_t>(cur - words.data()) * 32 + (31 - pos) - (31 - lead);
+    ASSERT_EQ(used, w.size());
+}
+
+TEST(H264CavlcEncRoundTrip, EveryNcClassScanAndKind) {
+    Rng rng;
+    for (int nc : {0, 1, 2, 3, 4, 7, 8, 16})
+        for (int first : {0, 1})
+            for (const Opx32s* scan : {kZigzag, kField})
+                for (int round = 0; round < 150; ++round) {
+                    round_trip<Opx16s>(rng, Kind::k4x4, nc, first, scan, 2063);
+                    round_trip<Opx32s>(rng, Kind::k4x4, nc, first, scan, 2063);
+                }
+    for (int round = 0; round < 1500; ++round) {
+        round_trip<Opx16s>(rng, Kind::kDc2x2, -1, 0, kZigzag, 2063);
+        round_trip<Opx32s>(rng, Kind::kDc2x2, -1, 0, kZigzag, 2063);
+        round_trip<Opx16s>(rng, Kind::kDc2x4, -2, 0, kZigzag, 2063);
+        round_trip<Opx32s>(rng, Kind::kDc2x4, -2, 0, kZigzag, 2063);
+    }
+}
+
+// Full blocks (16 coefficients), 0..3 trailing ones and the escape range of the 32-bit path.
+TEST(H264CavlcEncRoundTrip, DenseBlocksAndLargeLevels) {
+    Rng rng;
+    for (int round = 0; round < 400; ++round) {
+        Opx16s src[16];
+        const int t1 = round % 4;
+        for (int p = 0; p < 16; ++p) {
+            const int mag = p >= 16 - t1 ? 1 : static_cast<int>(rng.uniform(2, 2063));
+            src[kZigzag[p]] = static_cast<Opx16s>(rng.coin() ? mag : -mag);
+        }
+        const Elements<Opx16s> e = encode4x4(src, 0, 15, kZigzag);
+        ASSERT_EQ(e.tc, 16);
+        ASSERT_EQ(e.t1, t1);
+        ASSERT_EQ(e.tz, 0);
+        for (int nc : {0, 2, 4, 8}) {
+            BitWriter w;
+            write_elements(e, Kind::k4x4, nc, 16, w);
+            std::vector<Opx32u> words = w.words(31, 2, rng);
+            Opx32u* cur = words.data();
+            Opx32s pos = 31;
+            Opx16s num;
+            Opx16s out[16], *dst = out;
+            ASSERT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&cur, &pos, &num, &dst, nc, 16,
+                                                       tables().coeff_token,
+                                                       tables().total_zeros_4x4,
+                                                       tables().run_before, kZigzag),
+                      opxOk);
+            ASSERT_TRUE(regions_equal(src, 0, out, 0, 16, 1)) << "nC " << nc;
+        }
+    }
+    for (int round = 0; round < 300; ++round)
+        round_trip<Opx32s>(rng, Kind::k4x4, static_cast<int>(rng.uniform(0, 9)), 0, kZigzag,
+                           1 << 20);
+}
+
+// ---- differential with guard pages ------------------------------------------------------------
+
+template <class T>
+void guarded_differential(Rng& rng, bool at_front) {
+    for (int round = 0; round < 600; ++round) {
+        T src[16];
+        for (T& v : src) {
+            const int r = static_cast<int>(rng.uniform(0, 9));
+            v = static_cast<T>(r < 4 ? 0 : r < 7 ? (rng.coin() ? 1 : -1)
+                                              : rng.uniform(-2000, 2000));
+        }
+        if (round % 7 == 0) src[rng.uniform(0, 15)] = sizeof(T) == 4 ? INT32_MIN : -32768;
+        Opx32s scan[16];
+        std::copy(kZigzag, kZigzag + 16, scan);
+        for (int i = 15; i > 0; --i) std::swap(scan[i], scan[rng.uniform(0, i)]);
+        const int first = static_cast<int>(rng.uniform(0, 15));
+        const int last = static_cast<int>(rng.uniform(first, 15));
+        T lw[16], lg[16];
+        Opx8u rw[16], rg[16];
+        const CavlcFacts want =
+            sizeof(T) == 2
+                ? opx::h264::enc::ref::kCavlcEnc.block(reinterpret_cast<const Opx16s*>(src), scan,
+                                                       first, last, reinterpret_cast<Opx16s*>(lw), rw)
+                : opx::h264::enc::ref::kCavlcEnc.block_high(reinterpret_cast<const Opx32s*>(src),
+                                                            scan, first, last,
+                                                            reinterpret_cast<Opx32s*>(lw), rw);
+        const int nl = want.total_coeff - want.trailing_ones;
+        const int nr = want.total_coeff ? want.total_coeff - 1 : 0;
+        GuardedBuffer gs(4096), gsc(4096), gl(4096), gr(4096);
+        T* s = reinterpret_cast<T*>(gs.place(sizeof(src), 1, 0, at_front));
+        Opx32s* sc = reinterpret_cast<Opx32s*>(gsc.place(sizeof(scan), 1, 0, !at_front));
+        std::copy(src, src + 16, s);
+        std::copy(scan, scan + 16, sc);
+        T* lev = nl ? reinterpret_cast<T*>(gl.place(nl * sizeof(T), 1, 0, at_front)) : lg;
+        Opx8u* runs = nr ? gr.place(nr, 1, 0, !at_front) : rg;
+        const CavlcFacts got =
+            sizeof(T) == 2
+                ? opx::h264::enc::avx2::kCavlcEnc.block(reinterpret_cast<const Opx16s*>(s), sc,
+                                                        first, last,
+                                                        reinterpret_cast<Opx16s*>(lev), runs)
+                : opx::h264::enc::avx2::kCavlcEnc.block_high(reinterpret_cast<const Opx32s*>(s),
+                                                             sc, first, last,
+                                                             reinterpret_cast<Opx32s*>(lev), runs);
+        ASSERT_EQ(want.trailing_ones, got.trailing_ones);
+        ASSERT_EQ(want.signs, got.signs);
+        ASSERT_EQ(want.total_coeff, got.total_coeff);
+        ASSERT_EQ(want.total_zeros, got.total_zeros);
+        ASSERT_TRUE(std::equal(lw, lw + nl, lev));
+        ASSERT_TRUE(std::equal(rw, rw + nr, runs));
+    }
+}
+
+TEST(H264CavlcEncDifferential, ArbitraryRangesScansAndGuardPages) {
+    Rng rng;
+    for (bool at_front : {false, true}) {
+        guarded_differential<Opx16s>(rng, at_front);
+        guarded_differential<Opx32s>(rng, at_front);
+    }
+}
+
+// ---- rules ---------------------------------------------------------------------------------
+
+// Scan order 0, 3, -1, 0, 1, 1, 0...: met as 1, 1, -1 (three trailing ones, signs 0b001), then 3.
+TEST(H264CavlcEncRules, WorkedExample) {
+    Opx16s src[16] = {};
+    const int by_scan[6] = {0, 3, -1, 0, 1, 1};
+    for (int p = 0; p < 6; ++p) src[kZigzag[p]] = static_cast<Opx16s>(by_scan[p]);
+    const Elements<Opx16s> e = encode4x4(src, 0, 15, kZigzag);
+    EXPECT_EQ(e.t1, 3);
+    EXPECT_EQ(e.signs, 1);
+    EXPECT_EQ(e.tc, 4);
+    EXPECT_EQ(e.tz, 2);
+    EXPECT_EQ(e.levels[0], 3);
+    EXPECT_EQ(e.levels[1], 0x5A5A);  // TotalCoeff - TrailingOnes = 1 value written
+    EXPECT_EQ(e.runs[0], 0);
+    EXPECT_EQ(e.runs[1], 1);
+    EXPECT_EQ(e.runs[2], 0);
+    EXPECT_EQ(e.runs[3], 0xA5);
+}
+
+TEST(H264CavlcEncRules, TrailingOnesStopAtThreeAndAtALargerLevel) {
+    Opx16s src[16] = {};
+    // Four +-1 at the top: the fourth (lowest) is a level.
+    src[kZigzag[9]] = -1, src[kZigzag[8]] = 1, src[kZigzag[7]] = -1, src[kZigzag[6]] = 1;
+    Elements<Opx16s> e = encode4x4(src, 0, 15, kZigzag);
+    EXPECT_EQ(e.t1, 3);
+    EXPECT_EQ(e.signs, 0b101);
+    EXPECT_EQ(e.levels[0], 1);
+    // A +-1 after a larger level is a level too.
+    Opx16s b[16] = {};
+    b[kZigzag[5]] = 1, b[kZigzag[4]] = 2, b[kZigzag[3]] = -1;
+    e = encode4x4(b, 0, 15, kZigzag);
+    EXPECT_EQ(e.t1, 1);
+    EXPECT_EQ(e.levels[0], 2);
+    EXPECT_EQ(e.levels[1], -1);
+    EXPECT_EQ(e.tz, 3);
+}
+
+TEST(H264CavlcEncRules, RangesAndEmptyBlocks) {
+    Opx16s src[16] = {7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    // firstPos 1 ignores the DC coefficient: an empty AC block, total_zeros = 15 positions.
+    Elements<Opx16s> e = encode4x4(src, 1, 15, kZigzag);
+    EXPECT_EQ(e.tc, 0);
+    EXPECT_EQ(e.tz, 15);
+    EXPECT_EQ(e.levels[0], 0x5A5A);
+    EXPECT_EQ(e.runs[0], 0xA5);
+    // firstPos = lastPos examines one position.
+    e = encode4x4(src, 0, 0, kZigzag);
+    EXPECT_EQ(e.tc, 1);
+    EXPECT_EQ(e.tz, 0);
+    EXPECT_EQ(e.levels[0], 7);
+    e = encode4x4(src, 3, 3, kZigzag);
+    EXPECT_EQ(e.tc, 0);
+    EXPECT_EQ(e.tz, 1);
+    // Zeros above the highest coefficient do not count; those below it do, down to firstPos.
+    src[kZigzag[5]] = -4;
+    e = encode4x4(src, 2, 12, kZigzag);
+    EXPECT_EQ(e.tc, 1);
+    EXPECT_EQ(e.tz, 3);
+    Opx16s dc[8] = {};
+    EXPECT_EQ((encode_dc<Opx16s, 4>(dc).tz), 4);
+    EXPECT_EQ((encode_dc<Opx16s, 8>(dc).tz), 8);
+}
+
+// The 2x4 order: raster index 7 first, 0 last.
+TEST(H264CavlcEncRules, ChromaDc2x4Order) {
+    Opx32s dc[8] = {5, 0, 0, 0, 0, 0, 0, 9};
+    Elements<Opx32s> e = encode_dc<Opx32s, 8>(dc);
+    EXPECT_EQ(e.tc, 2);
+    EXPECT_EQ(e.levels[0], 9);
+    EXPECT_EQ(e.levels[1], 5);
+    EXPECT_EQ(e.runs[0], 6);
+    EXPECT_EQ(e.tz, 6);
+    Opx32s d2[8] = {0, 0, 0, 0, 0, 0, -1, 0};  // raster 6 is scan position 4
+    e = encode_dc<Opx32s, 8>(d2);
+    EXPECT_EQ(e.tc, 1);
+    EXPECT_EQ(e.t1, 1);
+    EXPECT_EQ(e.signs, 1);
+    EXPECT_EQ(e.tz, 4);
+}
+
+// Mended: a negative firstPos (32s) and scan entries outside 0..15 among the examined positions
+// are refused with nothing written; entries outside the examined positions are not used.
+TEST(H264CavlcEncRules, RangeChecksWriteNothing) {
+    Opx32s src[16] = {1, 2, 3};
+    Opx32s scan[16];
+    std::copy(kZigzag, kZigzag + 16, scan);
+    Elements<Opx32s> e;
+    auto call32 = [&](Opx32s first, Opx32s last) {
+        return opxiEncodeCoeffsCAVLC_H264_32s(src, first, scan, last, &e.t1, &e.signs, &e.tc,
+                                              &e.tz, e.levels, e.runs);
+    };
+    EXPECT_EQ(call32(-1, 15), opxErrOutOfRange);
+    EXPECT_EQ(call32(0, 16), opxErrOutOfRange);
+    EXPECT_EQ(call32(5, 4), opxErrOutOfRange);
+    scan[7] = 16;
+    EXPECT_EQ(call32(0, 15), opxErrOutOfRange);
+    scan[7] = -1;
+    EXPECT_EQ(call32(0, 15), opxErrOutOfRange);
+    EXPECT_EQ(e.t1, 0xEE);
+    EXPECT_EQ(e.tc, 0xEE);
+    EXPECT_EQ(e.levels[0], static_cast<Opx32s>(0x5A5A));
+    EXPECT_EQ(call32(0, 6), opxOk);  // position 7 not examined
+    EXPECT_EQ(e.tc, 3);
+    Opx16s s16[16] = {};
+    Elements<Opx16s> f;
+    EXPECT_EQ(opxiEncodeCoeffsCAVLC_H264_16s(s16, 0, kZigzag, 16, &f.t1, &f.signs, &f.tc, &f.tz,
+                                             f.levels, f.runs),
+              opxErrOutOfRange);
+    EXPECT_EQ(f.tz, 0xEE);
+}
+
+// ---- null pointers -------------------------------------------------------------------------
+
+OPX_NULL_CALL(opxiEncodeCoeffsCAVLC_H264_16s, nul(s.s16(0)), 0, nul(kZigzag), 15, nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)), nul(s.s16(5)), nul(s.u8(6)))
+OPX_NULL_CALL(opxiEncodeCoeffsCAVLC_H264_32s, nul(s.s32(0)), 0, nul(kZigzag), 15, nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)), nul(s.s32(5)), nul(s.u8(6)))
+OPX_NULL_CALL(opxiEncodeChromaDcCoeffsCAVLC_H264_16s, nul(s.s16(0)), nul(s.u8(1)), nul(s.u8(2)),
+              nul(s.u8(3)), nul(s.u8(4)), nul(s.s16(5)), nul(s.u8(6)))
+OPX_NULL_CALL(opxiEncodeCoeffsCAVLCChromaDC2x2_H264_32s, nul(s.s32(0)), nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)), nul(s.s32(5)), nul(s.u8(6)))
+OPX_NULL_CALL(opxiEncodeCoeffsCAVLCChromaDC2x4_H264_16s, nul(s.s16(0)), nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)), nul(s.s16(5)), nul(s.u8(6)))
+OPX_NULL_CALL(opxiEncodeCoeffsCAVLCChromaDC2x4_H264_32s, nul(s.s32(0)), nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)), nul(s.s32(5)), nul(s.u8(6)))
+
+}  // namespace
+}  // namespace opx::test

@@ -1,0 +1,690 @@
+// H.264 forward transforms and quantisation: AVX2 kernels against the portable ones on random
+// and worst-case blocks (every qp, both offsets, flat and caller scales, guard pages), round
+// trips through the library's own dequantisation and inverse transforms, and the rules.
+#include "h264/encode/fwd.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "harness/harness.hpp"
+
+namespace opx::test {
+namespace {
+
+using namespace opx::h264::enc;
+
+constexpr Opx16s kZigzag4x4[16] = {0, 1, 5, 6, 2, 4, 7, 12, 3, 8, 11, 13, 9, 10, 14, 15};
+
+// Residual / coefficient shapes that drive the 16-bit paths to their edges.
+// kAt427 and kAt910 sit on the bounds of the 16-bit 8x8 and 4x4 transform paths.
+enum class Kind { kPixel, kAt427, kAt910, kAt911, kWide, kExtreme, kSparse };
+constexpr Kind kKinds[] = {Kind::kPixel, Kind::kAt427,   Kind::kAt910, Kind::kAt911,
+                           Kind::kWide,  Kind::kExtreme, Kind::kSparse};
+
+Opx16s value16(Rng& rng, Kind k) {
+    switch (k) {
+        case Kind::kPixel: return static_cast<Opx16s>(rng.coin() ? (rng.coin() ? 255 : -255)
+                                                                 : rng.uniform(-255, 255));
+        case Kind::kAt427: return static_cast<Opx16s>(rng.coin() ? 427 : -427);
+        case Kind::kAt910: return static_cast<Opx16s>(rng.coin() ? 910 : -910);
+        case Kind::kAt911: return static_cast<Opx16s>(rng.uniform(-911, 911));
+        case Kind::kWide: return static_cast<Opx16s>(rng.uniform(-32768, 32767));
+        case Kind::kExtreme: return static_cast<Opx16s>(rng.coin() ? -32768 : 32767);
+        case Kind::kSparse: return static_cast<Opx16s>(rng.uniform(0, 5) ? 0 : rng.uniform(-40, 40));
+    }
+    return 0;
+}
+
+// A scan matrix: the zig-zag, or a random permutation of 0..n-1 with some large values.
+std::vector<Opx16s> scan_of(Rng& rng, int n) {
+    std::vector<Opx16s> s(n);
+    for (int i = 0; i < n; ++i) s[i] = static_cast<Opx16s>(n == 16 ? kZigzag4x4[i] : i);
+    for (int i = n - 1; i > 0; --i) std::swap(s[i], s[rng.uniform(0, i)]);
+    if (rng.uniform(0, 3) == 0) s[rng.uniform(0, n - 1)] = 32767;
+    return s;
+}
+
+// Blocks of T placed against an unreadable page (front or back): a kernel that reads or writes
+// one element too many faults.
+template <class T>
+T* guarded(GuardedBuffer& g, int n, bool at_front) {
+    return reinterpret_cast<T*>(g.place(static_cast<std::ptrdiff_t>(n * sizeof(T)), 1, 0, at_front));
+}
+
+bool same_facts(BlockFacts a, BlockFacts b) { return a.count == b.count && a.last == b.last; }
+
+// ---- differential --------------------------------------------------------------------------
+
+TEST(H264FwdDifferential, TransformQuant4x4EveryQpOffsetAndScale) {
+    Rng rng;
+    for (bool at_front : {false, true}) {
+        GuardedBuffer gs(4096), gd(4096), gd2(4096), gsc(4096), gl(4096);
+        Opx16s* src = guarded<Opx16s>(gs, 16, at_front);
+        Opx16s* want = guarded<Opx16s>(gd, 16, at_front);
+        Opx16s* got = guarded<Opx16s>(gd2, 16, !at_front);
+        Opx16s* scan = guarded<Opx16s>(gsc, 16, at_front);
+        Opx16s* scale = guarded<Opx16s>(gl, 16, !at_front);
+        for (int qp = 0; qp <= 51; ++qp)
+            for (Kind kind : kKinds)
+                for (int round = 0; round < 6; ++round) {
+                    for (int i = 0; i < 16; ++i) src[i] = value16(rng, kind);
+                    const auto sc = scan_of(rng, 16);
+                    std::copy(sc.begin(), sc.end(), scan);
+                    for (int i = 0; i < 16; ++i)
+                        scale[i] = static_cast<Opx16s>(round == 5 ? 65535 : rng.uniform(1, 13107));
+                    const bool intra = round & 1;
+                    const Opx16s* sp = round >= 3 ? scale : nullptr;
+                    const BlockFacts a = ref::kFwd.trans_quant4x4(src, want, qp, intra, scan, sp);
+                    const BlockFacts b = avx2::kFwd.trans_quant4x4(src, got, qp, intra, scan, sp);
+                    ASSERT_TRUE(regions_equal(want, 0, got, 0, 16, 1)) << "qp " << qp;
+                    ASSERT_TRUE(same_facts(a, b)) << "qp " << qp;
+                    // Quantisation alone, on the same values read as coefficients.
+                    const Opx16u* up = sp ? reinterpret_cast<const Opx16u*>(scale) : nullptr;
+                    const BlockFacts c = ref::kFwd.quant4x4(src, want, qp, intra, scan, up);
+                    const BlockFacts d = avx2::kFwd.quant4x4(src, got, qp, intra, scan, up);
+                    ASSERT_TRUE(regions_equal(want, 0, got, 0, 16, 1)) << "qp " << qp;
+                    ASSERT_TRUE(same_facts(c, d)) << "qp " << qp;
+                }
+    }
+}
+
+TEST(H264FwdDifferential, TransformsAndPrediction) {
+    Rng rng;
+    for (bool at_front : {false, true}) {
+        GuardedBuffer gs(4096), gd(4096), gd2(4096);
+        for (Kind kind : kKinds)
+            for (int round = 0; round < 200; ++round) {
+                Opx16s* src = guarded<Opx16s>(gs, 64, at_front);
+                Opx16s* want = guarded<Opx16s>(gd, 64, at_front);
+                Opx16s* got = guarded<Opx16s>(gd2, 64, !at_front);
+                for (int i = 0; i < 64; ++i) src[i] = value16(rng, kind);
+                ref::kFwd.transform8x8(src, want);
+                avx2::kFwd.transform8x8(src, got);
+                ASSERT_TRUE(regions_equal(want, 0, got, 0, 64, 1));
+                std::memcpy(got, src, 128);
+                avx2::kFwd.transform8x8(got, got);  // in place
+                ASSERT_TRUE(regions_equal(want, 0, got, 0, 64, 1));
+
+                Opx16s* s4 = guarded<Opx16s>(gs, 16, at_front);
+                Opx16s* w4 = guarded<Opx16s>(gd, 16, at_front);
+                Opx16s* g4 = guarded<Opx16s>(gd2, 16, !at_front);
+                for (int i = 0; i < 16; ++i) s4[i] = value16(rng, kind);
+                ref::kFwd.transform4x4(s4, w4);
+                avx2::kFwd.transform4x4(s4, g4);
+                ASSERT_TRUE(regions_equal(w4, 0, g4, 0, 16, 1));
+            }
+        for (std::int32_t step : {4, 5, 16, -4, -37}) {
+            GuardedBuffer gp(4096);
+            const Opx8u* pix = gp.place(4, 4, step, at_front);
+            ASSERT_NE(pix, nullptr);
+            for (std::size_t i = 0; i < gp.size(); ++i)
+                gp.begin()[i] = static_cast<Opx8u>(i % 3 ? rng.next() : (i & 1) * 255);
+            Opx16s want[16], got[16];
+            ref::kFwd.transform_pred(pix, step, want);
+            avx2::kFwd.transform_pred(pix, step, got);
+            ASSERT_TRUE(regions_equal(want, 0, got, 0, 16, 1)) << "step " << step;
+        }
+    }
+}
+
+TEST(H264FwdDifferential, Quant8x8EveryQpPer) {
+    Rng rng;
+    for (bool at_front : {false, true}) {
+        GuardedBuffer gs(4096), gd(4096), gd2(4096), gsc(4096), gl(4096);
+        Opx16s* src = guarded<Opx16s>(gs, 64, at_front);
+        Opx16s* want = guarded<Opx16s>(gd, 64, at_front);
+        Opx16s* got = guarded<Opx16s>(gd2, 64, !at_front);
+        Opx16s* scan = guarded<Opx16s>(gsc, 64, at_front);
+        Opx16u* scale = guarded<Opx16u>(gl, 64, !at_front);
+        for (int per = 0; per <= 8; ++per)
+            for (Kind kind : kKinds)
+                for (int round = 0; round < 8; ++round) {
+                    for (int i = 0; i < 64; ++i) src[i] = value16(rng, kind);
+                    const auto sc = scan_of(rng, 64);
+                    std::copy(sc.begin(), sc.end(), scan);
+                    for (int i = 0; i < 64; ++i)
+                        scale[i] = static_cast<Opx16u>(round == 7 ? 65535 : rng.uniform(1, 20972));
+                    const BlockFacts a = ref::kFwd.quant8x8(src, want, per, round & 1, scan, scale);
+                    const BlockFacts b = avx2::kFwd.quant8x8(src, got, per, round & 1, scan, scale);
+                    ASSERT_TRUE(regions_equal(want, 0, got, 0, 64, 1)) << "qpPer " << per;
+                    ASSERT_TRUE(same_facts(a, b)) << "qpPer " << per;
+                }
+    }
+}
+
+TEST(H264FwdDifferential, LumaDcWithAndWithoutTransform) {
+    Rng rng;
+    for (bool at_front : {false, true}) {
+        GuardedBuffer g[6] = {GuardedBuffer(4096), GuardedBuffer(4096), GuardedBuffer(4096),
+                              GuardedBuffer(4096), GuardedBuffer(4096), GuardedBuffer(4096)};
+        Opx16s* sw = guarded<Opx16s>(g[0], 16, at_front);
+        Opx16s* sg = guarded<Opx16s>(g[1], 16, !at_front);
+        Opx16s* tw = guarded<Opx16s>(g[2], 16, at_front);
+        Opx16s* tg = guarded<Opx16s>(g[3], 16, !at_front);
+        Opx16s* scan = guarded<Opx16s>(g[4], 16, at_front);
+        Opx16s* scale = guarded<Opx16s>(g[5], 1, at_front);
+        for (int qp = 0; qp <= 51; ++qp)
+            for (Kind kind : kKinds)
+                for (int round = 0; round < 8; ++round) {
+                    for (int i = 0; i < 16; ++i) sw[i] = sg[i] = value16(rng, kind);
+                    for (int i = 0; i < 16; ++i) tw[i] = tg[i] = value16(rng, kind);
+                    const auto sc = scan_of(rng, 16);
+                    std::copy(sc.begin(), sc.end(), scan);
+                    scale[0] = static_cast<Opx16s>(round == 7 ? 65535 : rng.uniform(1, 13107));
+                    const bool need = round & 1;
+                    const Opx16s* sp = round & 2 ? scale : nullptr;
+                    const BlockFacts a = ref::kFwd.luma_dc(sw, tw, qp, need, scan, sp);
+                    const BlockFacts b = avx2::kFwd.luma_dc(sg, tg, qp, need, scan, sp);
+                    ASSERT_TRUE(regions_equal(tw, 0, tg, 0, 16, 1)) << "qp " << qp;
+                    ASSERT_TRUE(regions_equal(sw, 0, sg, 0, 16, 1)) << "qp " << qp;
+                    ASSERT_TRUE(same_facts(a, b)) << "qp " << qp;
+                }
+    }
+}
+
+TEST(H264FwdDifferential, ChromaDcEveryQp) {
+    Rng rng;
+    for (int qp = 0; qp <= 39; ++qp)
+        for (Kind kind : kKinds)
+            for (int round = 0; round < 8; ++round) {
+                Opx16s sw[8], sg[8], tw[8], tg[8], scale[1];
+                for (int i = 0; i < 8; ++i) sw[i] = sg[i] = value16(rng, kind);
+                for (int i = 0; i < 8; ++i) tw[i] = tg[i] = value16(rng, kind);
+                scale[0] = static_cast<Opx16s>(round == 7 ? 65535 : rng.uniform(1, 13107));
+                const bool need = round & 1, intra = round & 4;
+                const Opx16s* sp = round & 2 ? scale : nullptr;
+                BlockFacts a = ref::kFwd.chroma_dc2x2(sw, tw, qp, intra, need, sp);
+                BlockFacts b = avx2::kFwd.chroma_dc2x2(sg, tg, qp, intra, need, sp);
+                ASSERT_TRUE(regions_equal(tw, 0, tg, 0, 8, 1)) << "qp " << qp;
+                ASSERT_TRUE(regions_equal(sw, 0, sg, 0, 8, 1)) << "qp " << qp;
+                ASSERT_EQ(a.count, b.count);
+                a = ref::kFwd.chroma_dc2x4(sw, tw, qp, intra, need, sp);
+                b = avx2::kFwd.chroma_dc2x4(sg, tg, qp, intra, need, sp);
+                ASSERT_TRUE(regions_equal(tw, 0, tg, 0, 8, 1)) << "qp " << qp;
+                ASSERT_TRUE(regions_equal(sw, 0, sg, 0, 8, 1)) << "qp " << qp;
+                ASSERT_EQ(a.count, b.count);
+            }
+}
+
+// Kernels that both tables share must still give the portable answer through the AVX2 table
+// (the 32-bit forms at qp 0..87 with extreme values).
+TEST(H264FwdDifferential, SharedWideKernelsAtExtremes) {
+    Rng rng;
+    for (int qp = 0; qp <= 87; ++qp) {
+        Opx32s src[16], want[16], got[16], scale[16];
+        Opx16s s16[16], scan[16];
+        for (int i = 0; i < 16; ++i) {
+            src[i] = rng.coin() ? INT32_MIN : INT32_MAX;
+            scale[i] = static_cast<Opx32s>(rng.next());
+            s16[i] = value16(rng, Kind::kExtreme);
+            scan[i] = kZigzag4x4[i];
+        }
+        BlockFacts a = ref::kFwd.quant4x4_high(src, want, qp, true, scan, scale);
+        BlockFacts b = avx2::kFwd.quant4x4_high(src, got, qp, true, scan, scale);
+        ASSERT_TRUE(regions_equal(want, 0, got, 0, 16, 1));
+        ASSERT_TRUE(same_facts(a, b));
+        a = ref::kFwd.trans_quant4x4_wide(s16, want, qp, false, scan, nullptr);
+        b = avx2::kFwd.trans_quant4x4_wide(s16, got, qp, false, scan, nullptr);
+        ASSERT_TRUE(regions_equal(want, 0, got, 0, 16, 1));
+        ASSERT_TRUE(same_facts(a, b));
+    }
+}
+
+// ---- round trips through the library's inverse path ------------------------------------------
+
+double qstep(int qp) { return 0.625 * std::pow(2.0, qp / 6.0); }
+
+// Residual -> forward transform and quantisation -> flat dequantisation and inverse transform:
+// the reconstruction error of an orthogonal transform with a dead-zone quantiser is at most
+// (5/6) Qstep per coefficient, so at most 4 x (5/6) Qstep per sample (the norm of 16 errors),
+// plus the rounding of the integer inverse.
+TEST(H264FwdRoundTrip, Residual4x4EveryQp) {
+    Rng rng;
+    for (int qp = 0; qp <= 51; ++qp) {
+        const double bound = 4 * (5.0 / 6.0) * qstep(qp) * 1.02 + 2;
+        double sq = 0;
+        int n = 0;
+        for (int round = 0; round < 60; ++round) {
+            Opx16s r[16], level[16];
+            for (int i = 0; i < 16; ++i)
+                r[i] = static_cast<Opx16s>(round % 3 ? rng.uniform(-255, 255) : (rng.coin() ? 255 : -255));
+            Opx32s num = 0, last = 0;
+            ASSERT_EQ(opxiTransformQuantFwd4x4_H264_16s_C1(r, level, qp, &num, round & 1,
+                                                           kZigzag4x4, &last, nullptr),
+                      opxOk);
+            ASSERT_EQ(opxiDequantTransformResidual_H264_16s_C1I(level, 8, nullptr, 1, qp), opxOk);
+            for (int i = 0; i < 16; ++i) {
+                const double e = level[i] - r[i];
+                ASSERT_LE(std::abs(e), bound) << "qp " << qp << " position " << i;
+                sq += e * e;
+                ++n;
+            }
+        }
+        // On average far inside the bound: about Qstep / 2 for these blocks.
+        EXPECT_LE(std::sqrt(sq / n), 0.85 * qstep(qp) + 1) << "qp " << qp;
+    }
+}
+
+// 8x8: samples -> residual -> 8x8 forward transform -> quantisation with the flat scales of
+// GenScaleLevel8x8 -> the library's 8x8 dequantisation and inverse transform with prediction.
+TEST(H264FwdRoundTrip, Luma8x8ThroughGeneratedScales) {
+    Rng rng;
+    Opx8u flat[64];
+    std::fill(flat, flat + 64, 16);
+    Opx16s scan[64];
+    for (int i = 0; i < 64; ++i) scan[i] = static_cast<Opx16s>(i);
+    for (int qp = 0; qp <= 51; ++qp) {
+        Opx16u deq[64], quant[64];
+        ASSERT_EQ(opxiGenScaleLevel8x8_H264_8u16s_D2(flat, 8, deq, quant, qp % 6), opxOk);
+        Opx16s ls[64];
+        for (int i = 0; i < 64; ++i) ls[i] = static_cast<Opx16s>(deq[i]);
+        const double bound = 8 * (5.0 / 6.0) * qstep(qp) * 1.03 + 2;
+        for (int round = 0; round < 12; ++round) {
+            Opx8u cur[64], pred[64], rec[64];
+            Opx16s c[64], level[64];
+            for (int i = 0; i < 64; ++i) {
+                cur[i] = static_cast<Opx8u>(round % 3 ? rng.uniform(0, 255) : (i & 1) * 255);
+                pred[i] = static_cast<Opx8u>(round % 3 ? rng.uniform(0, 255) : 255 - cur[i]);
+                c[i] = static_cast<Opx16s>(cur[i] - pred[i]);
+            }
+            ASSERT_EQ(opxiTransformFwdLuma8x8_H264_16s_C1(c, c), opxOk);
+            Opx32s num = 0, last = 0;
+            ASSERT_EQ(opxiQuantLuma8x8_H264_16s_C1(c, level, qp / 6, round & 1, scan, quant, &num,
+                                                   &last),
+                      opxOk);
+            ASSERT_EQ(opxiQuantLuma8x8Inv_H264_16s_C1I(level, qp / 6, ls), opxOk);
+            ASSERT_EQ(opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R(pred, 8, level, rec, 8), opxOk);
+            for (int i = 0; i < 64; ++i) {
+                const int want = cur[i];
+                // Clamping to 0..255 only brings the sample closer.
+                ASSERT_LE(std::abs(rec[i] - want), bound) << "qp " << qp << " position " << i;
+            }
+        }
+    }
+}
+
+// Intra 16x16: sixteen 4x4 blocks, their DC values through the luma DC path and their AC
+// through the 4x4 path, reconstructed by the decoder's luma DC and 4x4 functions; and the chroma
+// DC paths (2x2 and 2x4) the same way.
+template <int Blocks>
+void dc_round_trip(int qp, int max_qp_dc, Rng& rng) {
+    Opx16s r[Blocks][16], coef[Blocks][16], dc[16] = {}, t[16];
+    for (int b = 0; b < Blocks; ++b) {
+        const int base = static_cast<int>(rng.uniform(-200, 200));
+        for (int i = 0; i < 16; ++i)
+            r[b][i] = static_cast<Opx16s>(std::clamp<int>(base + static_cast<int>(rng.uniform(-40, 40)), -255, 255));
+        ASSERT_EQ(opxiTransformResidual4x4Fwd_H264_16s_C1(r[b], coef[b]), opxOk);
+        dc[b] = coef[b][0];
+    }
+    Opx32s num = 0, last = 0;
+    if constexpr (Blocks == 16) {
+        ASSERT_EQ(opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(dc, t, qp, &num, 1, kZigzag4x4,
+                                                              &last, nullptr),
+                  opxOk);
+        ASSERT_EQ(opxiTransformDequantLumaDC_H264_16s_C1I(dc, qp), opxOk);
+    } else if constexpr (Blocks == 4) {
+        ASSERT_EQ(opxiTransformQuantFwdChromaDC2x2_H264_16s_C1I(dc, t, qp, &num, 1, 1, nullptr),
+                  opxOk);
+        ASSERT_EQ(opxiTransformDequantChromaDC_H264_16s_C1I(dc, qp), opxOk);
+    } else {
+        ASSERT_EQ(opxiTransformQuantFwdChromaDC2x4_H264_16s_C1I(dc, t, qp, &num, 0, 1, nullptr),
+                  opxOk);
+        ASSERT_EQ(opxiTransformQuantInvChromaDC2x4_H264_16s_C1I(dc, qp, nullptr), opxOk);
+    }
+    (void)max_qp_dc;
+    const double bound = 4 * (5.0 / 6.0) * qstep(Blocks == 8 ? qp + 3 : qp) * 1.05 + 3;
+    for (int b = 0; b < Blocks; ++b) {
+        Opx16s level[16];
+        ASSERT_EQ(opxiTransformQuantFwd4x4_H264_16s_C1(r[b], level, qp, &num, 1, kZigzag4x4,
+                                                       &last, nullptr),
+                  opxOk);
+        ASSERT_EQ(opxiDequantTransformResidual_H264_16s_C1I(level, 8, &dc[b], 1, qp), opxOk);
+        for (int i = 0; i < 16; ++i)
+            ASSERT_LE(std::abs(level[i] - r[b][i]), bound)
+                << Blocks << " blocks, qp " << qp << " block " << b << " position " << i;
+    }
+}
+
+TEST(H264FwdRoundTrip, LumaDcAndChromaDcThroughTheDecoder) {
+    Rng rng;
+    for (int qp = 0; qp <= 51; ++qp)
+        for (int round = 0; round < 8; ++round) {
+            dc_round_trip<16>(qp, 51, rng);
+            if (qp <= 39) dc_round_trip<4>(qp, 39, rng);
+            if (qp <= 39) dc_round_trip<8>(qp, 39, rng);
+        }
+}
+
+// ---- rules -------------------------------------------------------------------------------
+
+TEST(H264FwdRules, ZeroResidualAndDcOnlyCounts) {
+    Opx16s r[16] = {}, level[16];
+    Opx32s num = 7, last = 7;
+    ASSERT_EQ(opxiTransformQuantFwd4x4_H264_16s_C1(r, level, 20, &num, 1, kZigzag4x4, &last,
+                                                   nullptr),
+              opxOk);
+    EXPECT_EQ(num, 0);
+    EXPECT_EQ(last, 0);
+    for (Opx16s v : level) EXPECT_EQ(v, 0);
+    std::fill(r, r + 16, 20);  // only the DC coefficient is non-zero after the transform
+    ASSERT_EQ(opxiTransformQuantFwd4x4_H264_16s_C1(r, level, 20, &num, 1, kZigzag4x4, &last,
+                                                   nullptr),
+              opxOk);
+    EXPECT_EQ(num, -1);
+    EXPECT_EQ(last, 0);
+    Opx16s c[16] = {320};
+    ASSERT_EQ(opxiQuantizeResidual4x4Fwd_H264_16s_C1(c, level, &num, &last, nullptr, kZigzag4x4,
+                                                     20, 1),
+              opxOk);
+    EXPECT_EQ(num, 1);
+    c[0] = 0;
+    c[15] = 900;
+    c[5] = -900;  // both odd row, odd column: the same scale
+    ASSERT_EQ(opxiQuantizeResidual4x4Fwd_H264_16s_C1(c, level, &num, &last, nullptr, kZigzag4x4,
+                                                     20, 1),
+              opxOk);
+    EXPECT_EQ(num, 2);
+    EXPECT_EQ(last, 15);
+    EXPECT_LT(level[5], 0);
+    EXPECT_EQ(level[5], -level[15]);
+}
+
+// A negative coefficient rounds its magnitude: the two signs give mirrored levels.
+TEST(H264FwdRules, LevelsAreSymmetricInSign) {
+    Rng rng;
+    for (int qp = 0; qp <= 51; ++qp) {
+        Opx16s c[16], n[16], a[16], b[16];
+        for (int i = 0; i < 16; ++i) {
+            c[i] = static_cast<Opx16s>(rng.uniform(-32767, 32767));
+            n[i] = static_cast<Opx16s>(-c[i]);
+        }
+        Opx32s num, last;
+        opxiQuantizeResidual4x4Fwd_H264_16s_C1(c, a, &num, &last, nullptr, kZigzag4x4, qp, qp & 1);
+        opxiQuantizeResidual4x4Fwd_H264_16s_C1(n, b, &num, &last, nullptr, kZigzag4x4, qp, qp & 1);
+        for (int i = 0; i < 16; ++i) ASSERT_EQ(a[i], -b[i]) << "qp " << qp;
+    }
+}
+
+// The 16s transform-quantiser transforms exactly: its levels are the 16s32s levels clamped to
+// 16 bits, whatever the residual (the AVX2 16-bit lanes hand residuals beyond +-910 to the
+// exact path).
+TEST(H264FwdRules, SixteenBitLevelsAreTheClampedExactLevels) {
+    Rng rng;
+    for (int qp = 0; qp <= 51; ++qp)
+        for (Kind kind : kKinds) {
+            Opx16s r[16], l16[16];
+            Opx32s l32[16], n16, n32, last16, last32;
+            for (int i = 0; i < 16; ++i) r[i] = value16(rng, kind);
+            opxiTransformQuantFwd4x4_H264_16s_C1(r, l16, qp, &n16, 1, kZigzag4x4, &last16, nullptr);
+            opxiTransformQuantFwd4x4_H264_16s32s_C1(r, l32, qp, &n32, 1, kZigzag4x4, &last32,
+                                                    nullptr);
+            for (int i = 0; i < 16; ++i)
+                ASSERT_EQ(l16[i], std::clamp<Opx32s>(l32[i], -32768, 32767)) << "qp " << qp;
+            ASSERT_EQ(n16, n32);
+            ASSERT_EQ(last16, last32);
+        }
+}
+
+TEST(H264FwdRules, QpRanges) {
+    Opx16s r[16] = {5}, l[16], t[16];
+    Opx32s l32[16] = {}, t32[16] = {}, num = 0, last = 0;
+    Opx16u sc16[64] = {};
+    EXPECT_EQ(opxiTransformQuantFwd4x4_H264_16s_C1(r, l, 52, &num, 1, kZigzag4x4, &last, nullptr),
+              opxErrOutOfRange);
+    EXPECT_EQ(opxiTransformQuantFwd4x4_H264_16s32s_C1(r, l32, 52, &num, 1, kZigzag4x4, &last,
+                                                      nullptr),
+              opxOk);
+    EXPECT_EQ(opxiTransformQuantFwd4x4_H264_16s32s_C1(r, l32, 88, &num, 1, kZigzag4x4, &last,
+                                                      nullptr),
+              opxErrOutOfRange);
+    EXPECT_EQ(opxiQuantizeResidual4x4Fwd_H264_16s_C1(r, l, &num, &last, nullptr, kZigzag4x4, -1, 1),
+              opxErrOutOfRange);
+    EXPECT_EQ(opxiQuantizeResidual4x4Fwd_H264_32s_C1(l32, l32, &num, &last, nullptr, kZigzag4x4,
+                                                     87, 1),
+              opxOk);
+    Opx16s c64[64] = {};
+    EXPECT_EQ(opxiQuantLuma8x8_H264_16s_C1(c64, c64, 9, 1, c64, sc16, &num, &last), opxErrQp);
+    EXPECT_EQ(opxiQuantLuma8x8_H264_32s_C1(l32, l32, 15, 1, c64, sc16, &num, &last), opxErrQp);
+    EXPECT_EQ(opxiTransformQuantFwdChromaDC2x2_H264_16s_C1I(r, t, 40, &num, 1, 1, nullptr),
+              opxErrOutOfRange);
+    EXPECT_EQ(opxiTransformQuantFwdChromaDC2x4_H264_32s_C1I(l32, t32, 76, &num, 1, 1, nullptr),
+              opxErrOutOfRange);
+    EXPECT_EQ(opxiTransformQuantFwdLumaDC4x4_H264_32s_C1I(l32, t32, 87, &num, 1, kZigzag4x4, &last,
+                                                          nullptr),
+              opxOk);
+    EXPECT_EQ(opxiGenScaleLevel8x8_H264_8u16s_D2(reinterpret_cast<Opx8u*>(c64), 8, sc16, sc16, 6),
+              opxErrQp);
+    EXPECT_EQ(opxiGenScaleLevel4x4_H264_8u16s_C1(reinterpret_cast<Opx8u*>(c64), sc16, sc16, -1),
+              opxErrOutOfRange);
+}
+
+// Mended: |c| x s + f overflows 32 bits at high qp; the product is exact.
+TEST(H264FwdRules, WideFormsUseExactProducts) {
+    Opx32s c[16] = {INT32_MAX, 0, -INT32_MAX}, l[16], num, last;  // positions of class a
+    // qp 84: q = 29, s = 13107, f = 2^29 / 3; (2147483647 * 13107 + 178956970) >> 29 = 52428.
+    ASSERT_EQ(opxiQuantizeResidual4x4Fwd_H264_32s_C1(c, l, &num, &last, nullptr, kZigzag4x4, 84, 1),
+              opxOk);
+    EXPECT_EQ(l[0], 52428);
+    EXPECT_EQ(l[2], -52428);
+    EXPECT_EQ(num, 2);
+    // A caller scale of 2^31 - 1 on 2^31 - 1 at q = 11: the level saturates to the 32-bit range.
+    Opx32s sc[16];
+    std::fill(sc, sc + 16, INT32_MAX);
+    ASSERT_EQ(opxiQuantizeResidual4x4Fwd_H264_32s_C1(c, l, &num, &last, sc, kZigzag4x4, 0, 1),
+              opxOk);
+    EXPECT_EQ(l[0], INT32_MAX);
+    EXPECT_EQ(l[2], -INT32_MAX - 1);
+}
+
+// The luma DC transform's >> 1 rounds down (a -1 stays -1) and the 16s form saturates.
+TEST(H264FwdRules, LumaDcHalvingFloorsAndSaturates) {
+    Opx16s dc[16] = {-1}, t[16];
+    Opx32s num, last;
+    ASSERT_EQ(opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(dc, t, 0, &num, 1, kZigzag4x4, &last,
+                                                          nullptr),
+              opxOk);
+    for (Opx16s v : t) EXPECT_EQ(v, -1);
+    std::fill(dc, dc + 16, 32767);
+    ASSERT_EQ(opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(dc, t, 51, &num, 1, kZigzag4x4, &last,
+                                                          nullptr),
+              opxOk);
+    EXPECT_EQ(t[0], 32767);
+    for (int i = 1; i < 16; ++i) EXPECT_EQ(t[i], 0);
+    EXPECT_EQ(num, -1);
+}
+
+// needTransform 0: pTBlock is quantised as it stands and left unchanged; pSrcDst's input is not
+// used.
+TEST(H264FwdRules, NoTransformReadsAndKeepsTBlock) {
+    Opx16s t[16], keep[16], a[16], b[16];
+    Opx32s num, last;
+    for (int i = 0; i < 16; ++i) t[i] = keep[i] = static_cast<Opx16s>(i * 300 - 2000);
+    std::fill(a, a + 16, 1234);
+    std::fill(b, b + 16, -77);
+    ASSERT_EQ(opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(a, t, 10, &num, 0, kZigzag4x4, &last,
+                                                          nullptr),
+              opxOk);
+    ASSERT_EQ(opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(b, t, 10, &num, 0, kZigzag4x4, &last,
+                                                          nullptr),
+              opxOk);
+    EXPECT_TRUE(regions_equal(keep, 0, t, 0, 16, 1));
+    EXPECT_TRUE(regions_equal(a, 0, b, 0, 16, 1));
+    Opx16s c[8] = {}, tc[8];
+    for (int i = 0; i < 8; ++i) tc[i] = keep[i];
+    ASSERT_EQ(opxiTransformQuantFwdChromaDC2x4_H264_16s_C1I(c, tc, 10, &num, 1, 0, nullptr), opxOk);
+    EXPECT_TRUE(regions_equal(keep, 0, tc, 0, 8, 1));
+    ASSERT_EQ(opxiTransformQuantFwdChromaDC2x2_H264_16s_C1I(c, tc, 10, &num, 1, 0, nullptr), opxOk);
+    EXPECT_TRUE(regions_equal(keep, 0, tc, 0, 4, 1));
+}
+
+// The older functions accept 2063 and refuse 2064 with nothing written (mended: levels, pTBlock
+// and the facts stay as they were).
+TEST(H264FwdRules, OlderFunctionsGuardTheLevelRange) {
+    // Luma DC at qp 0 without transform: level = (t * 13107 + 21845) >> 16.
+    auto level_of = [](int t) { return (static_cast<std::int64_t>(t) * 13107 + 21845) >> 16; };
+    int t2063 = 0;
+    while (level_of(t2063 + 1) <= 2063) ++t2063;
+    for (int t : {t2063, t2063 + 1}) {
+        Opx16s dc[16], tb[16] = {static_cast<Opx16s>(-t)};
+        std::fill(dc, dc + 16, 99);
+        Opx8s num = 55;
+        Opx8u last = 66;
+        const OpxResult r = opxiTransformQuantLumaDC_H264_16s_C1I(dc, tb, 0, &num, 0, kZigzag4x4, &last);
+        if (level_of(t) <= 2063) {
+            EXPECT_EQ(r, opxOk);
+            EXPECT_EQ(dc[0], -2063);
+            EXPECT_EQ(num, -1);
+        } else {
+            EXPECT_EQ(r, opxErrLevelRange);
+            EXPECT_EQ(dc[0], 99);
+            EXPECT_EQ(num, 55);
+            EXPECT_EQ(last, 66);
+        }
+    }
+    // The residual form against the current function's levels on constant blocks around the
+    // limit (DC level ~ 6.4 x residual at qp 0).
+    for (int v = 300; v <= 340; ++v) {
+        Opx16s r[16], l[16];
+        std::fill(r, r + 16, static_cast<Opx16s>(v));
+        r[5] = static_cast<Opx16s>(v - 3);
+        Opx32s num32, last32;
+        opxiTransformQuantFwd4x4_H264_16s_C1(r, l, 0, &num32, 1, kZigzag4x4, &last32, nullptr);
+        const int biggest = std::abs(*std::max_element(l, l + 16, [](Opx16s a, Opx16s b) {
+            return std::abs(a) < std::abs(b);
+        }));
+        Opx16s io[16];
+        std::copy(r, r + 16, io);
+        Opx8s num = 55;
+        Opx8u last = 66;
+        const OpxResult res = opxiTransformQuantResidual_H264_16s_C1I(io, 0, &num, 1, kZigzag4x4, &last);
+        if (biggest <= 2063) {
+            ASSERT_EQ(res, opxOk) << v;
+            ASSERT_TRUE(regions_equal(l, 0, io, 0, 16, 1));
+            ASSERT_EQ(num, num32);
+            ASSERT_EQ(last, last32);
+        } else {
+            ASSERT_EQ(res, opxErrLevelRange) << v;
+            ASSERT_TRUE(regions_equal(r, 0, io, 0, 16, 1));
+            ASSERT_EQ(num, 55);
+        }
+    }
+    // Chroma DC, with its transform: a constant block of 4 x v.
+    for (int v = 300; v <= 700; v += 7) {
+        Opx16s c[4] = {static_cast<Opx16s>(v), static_cast<Opx16s>(v), static_cast<Opx16s>(v),
+                       static_cast<Opx16s>(v)};
+        Opx16s tb[4] = {1, 2, 3, 4};
+        Opx8s num = 55;
+        const std::int64_t want = (std::int64_t{4} * v * 13107 + 65536 / 3) >> 16;
+        const OpxResult res = opxiTransformQuantChromaDC_H264_16s_C1I(c, tb, 0, &num, 1, 1);
+        if (want <= 2063) {
+            ASSERT_EQ(res, opxOk);
+            ASSERT_EQ(c[0], want);
+            ASSERT_EQ(tb[0], 4 * v);
+        } else {
+            ASSERT_EQ(res, opxErrLevelRange);
+            ASSERT_EQ(c[0], v);
+            ASSERT_EQ(tb[0], 1);
+            ASSERT_EQ(num, 55);
+        }
+    }
+}
+
+// Mended: a weight of 0 gives a forward scale of 1 and a dequantisation scale of 0 (no
+// division by zero); other weights give floor(MF / w).
+TEST(H264FwdRules, GenScaleLevelWeights) {
+    Opx8u w[64];
+    for (int i = 0; i < 64; ++i) w[i] = static_cast<Opx8u>(i * 4);  // w[0] = 0
+    for (int m = 0; m < 6; ++m) {
+        Opx16u deq[64], q[64];
+        ASSERT_EQ(opxiGenScaleLevel4x4_H264_8u16s_C1(w, deq, q, m), opxOk);
+        EXPECT_EQ(q[0], 1);
+        EXPECT_EQ(deq[0], 0);
+        for (int i = 1; i < 16; ++i) {
+            const unsigned mf = kQuantScale4x4[m][class4x4(i)];
+            EXPECT_LE(q[i] * w[i], mf);
+            EXPECT_GT((q[i] + 1u) * w[i], mf);
+        }
+        ASSERT_EQ(opxiGenScaleLevel8x8_H264_8u16s_D2(w, 8, deq, q, m), opxOk);
+        EXPECT_EQ(q[0], 1);
+        EXPECT_EQ(deq[0], 0);
+        // Flat weights 16: the standard's LevelScale8x8 = 16 x normAdjust8x8.
+        Opx8u flat[8 * 11];
+        std::fill(flat, flat + 88, 16);
+        ASSERT_EQ(opxiGenScaleLevel8x8_H264_8u16s_D2(flat, 11, deq, q, m), opxOk);
+        constexpr int kNormAdjust8x8Class0[6] = {20, 22, 26, 28, 32, 36};
+        EXPECT_EQ(deq[0], 16 * kNormAdjust8x8Class0[m]);
+        EXPECT_EQ(q[0], kQuantScale8x8Raster[m][0] / 16);
+    }
+}
+
+TEST(H264FwdRules, TransformOnlySixteenBitSaturates) {
+    Opx16s x[16], y[16];
+    std::fill(x, x + 16, 32767);
+    ASSERT_EQ(opxiTransformResidual4x4Fwd_H264_16s_C1(x, y), opxOk);
+    EXPECT_EQ(y[0], 32767);
+    for (int i = 1; i < 16; ++i) EXPECT_EQ(y[i], 0);
+    Opx32s a[16], b[16];
+    std::fill(a, a + 16, 1000);
+    ASSERT_EQ(opxiTransformResidual4x4Fwd_H264_32s_C1(a, b), opxOk);
+    EXPECT_EQ(b[0], 16000);
+    Opx8u pix[4 * 7];
+    std::fill(pix, pix + 28, 255);
+    ASSERT_EQ(opxiTransformPrediction_H264_8u16s_C1(pix, 7, y), opxOk);
+    EXPECT_EQ(y[0], 16 * 255);
+    Opx16s big[64];
+    std::fill(big, big + 64, -32768);
+    ASSERT_EQ(opxiTransformLuma8x8Fwd_H264_16s_C1I(big), opxOk);
+    EXPECT_EQ(big[0], -32768);
+    Opx32s wide[64];
+    std::fill(big, big + 64, -32768);
+    ASSERT_EQ(opxiTransformFwdLuma8x8_H264_16s32s_C1(big, wide), opxOk);
+    EXPECT_EQ(wide[0], -32768 * 64);
+}
+
+// ---- null pointers -------------------------------------------------------------------------
+
+OPX_NULL_CALL(opxiTransformQuantFwd4x4_H264_16s_C1, nul(s.s16(0)), nul(s.s16(1)), 10, nul(s.s32(2)),
+              1, nul(s.s16(3)), nul(s.s32(4)), nullptr)
+OPX_NULL_CALL(opxiTransformQuantFwd4x4_H264_16s32s_C1, nul(s.s16(0)), nul(s.s32(1)), 10,
+              nul(s.s32(2)), 1, nul(s.s16(3)), nul(s.s32(4)), nullptr)
+OPX_NULL_CALL(opxiQuantizeResidual4x4Fwd_H264_16s_C1, nul(s.s16(0)), nul(s.s16(1)), nul(s.s32(2)),
+              nul(s.s32(3)), nullptr, nul(s.s16(4)), 10, 1)
+OPX_NULL_CALL(opxiQuantizeResidual4x4Fwd_H264_16s32s_C1, nul(s.s16(0)), nul(s.s32(1)),
+              nul(s.s32(2)), nul(s.s32(3)), nul(s.s32(5)), nul(s.s16(4)), 10, 1)
+OPX_NULL_CALL(opxiQuantizeResidual4x4Fwd_H264_32s_C1, nul(s.s32(0)), nul(s.s32(1)), nul(s.s32(2)),
+              nul(s.s32(3)), nullptr, nul(s.s16(4)), 10, 1)
+OPX_NULL_CALL(opxiTransformResidual4x4Fwd_H264_16s_C1, nul(s.s16(0)), nul(s.s16(1)))
+OPX_NULL_CALL(opxiTransformResidual4x4Fwd_H264_32s_C1, nul(s.s32(0)), nul(s.s32(1)))
+OPX_NULL_CALL(opxiTransformFwdLuma8x8_H264_16s_C1, nul(s.s16(0)), nul(s.s16(1)))
+OPX_NULL_CALL(opxiTransformFwdLuma8x8_H264_16s32s_C1, nul(s.s16(0)), nul(s.s32(1)))
+OPX_NULL_CALL(opxiTransformLuma8x8Fwd_H264_16s_C1I, nul(s.s16(0)))
+OPX_NULL_CALL(opxiQuantLuma8x8_H264_16s_C1, nul(s.s16(0)), nul(s.s16(1)), 3, 1, nul(s.s16(2)),
+              nul(s.u16(3)), nul(s.s32(4)), nul(s.s32(5)))
+OPX_NULL_CALL(opxiQuantLuma8x8_H264_32s_C1, nul(s.s32(0)), nul(s.s32(1)), 3, 1, nul(s.s16(2)),
+              nul(s.u16(3)), nul(s.s32(4)), nul(s.s32(5)))
+OPX_NULL_CALL(opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I, nul(s.s16(0)), nul(s.s16(1)), 10,
+              nul(s.s32(2)), 1, nul(s.s16(3)), nul(s.s32(4)), nullptr)
+OPX_NULL_CALL(opxiTransformQuantFwdLumaDC4x4_H264_32s_C1I, nul(s.s32(0)), nul(s.s32(1)), 10,
+              nul(s.s32(2)), 1, nul(s.s16(3)), nul(s.s32(4)), nullptr)
+OPX_NULL_CALL(opxiTransformQuantFwdChromaDC2x2_H264_16s_C1I, nul(s.s16(0)), nul(s.s16(1)), 10,
+              nul(s.s32(2)), 1, 1, nullptr)
+OPX_NULL_CALL(opxiTransformQuantFwdChromaDC2x2_H264_32s_C1I, nul(s.s32(0)), nul(s.s32(1)), 10,
+              nul(s.s32(2)), 1, 1, nullptr)
+OPX_NULL_CALL(opxiTransformQuantFwdChromaDC2x4_H264_16s_C1I, nul(s.s16(0)), nul(s.s16(1)), 10,
+              nul(s.s32(2)), 1, 1, nullptr)
+OPX_NULL_CALL(opxiTransformQuantFwdChromaDC2x4_H264_32s_C1I, nul(s.s32(0)), nul(s.s32(1)), 10,
+              nul(s.s32(2)), 1, 1, nullptr)
+OPX_NULL_CALL(opxiTransformQuantResidual_H264_16s_C1I, nul(s.s16(0)), 10,
+              nul(reinterpret_cast<Opx8s*>(s.u8(1))), 1, nul(s.s16(2)), nul(s.u8(3)))
+OPX_NULL_CALL(opxiTransformQuantLumaDC_H264_16s_C1I, nul(s.s16(0)), nul(s.s16(1)), 10,
+              nul(reinterpret_cast<Opx8s*>(s.u8(2))), 1, nul(s.s16(3)), nul(s.u8(4)))
+OPX_NULL_CALL(opxiTransformQuantChromaDC_H264_16s_C1I, nul(s.s16(0)), nul(s.s16(1)), 10,
+              nul(reinterpret_cast<Opx8s*>(s.u8(2))), 1, 1)
+OPX_NULL_CALL(opxiTransformPrediction_H264_8u16s_C1, nul(s.u8(0)), 16, nul(s.s16(1)))
+OPX_NULL_CALL(opxiGenScaleLevel4x4_H264_8u16s_C1, nul(s.u8(0)), nul(s.u16(1)), nul(s.u16(2)), 3)
+OPX_NULL_CALL(opxiGenScaleLevel8x8_H264_8u16s_D2, nul(s.u8(0)), 8, nul(s.u16(1)), nul(s.u16(2)), 3)
+
+}  // namespace
+}  // namespace opx::test

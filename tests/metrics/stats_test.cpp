@@ -1,0 +1,479 @@
+// Block statistics and differences: every AVX2 entry against the portable one (all sizes,
+// positions, rounding, steps, alignments, patterns; the tightest blocks against unreadable
+// pages), the values the rules single out, the mended faults, the null-pointer cases.
+#include "metrics/stats.hpp"
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+#include "metrics/metrics_util.hpp"
+
+namespace opx::test::metrics {
+namespace {
+
+using namespace opx::metrics;
+namespace ref = opx::metrics::ref;
+namespace avx2 = opx::metrics::avx2;
+
+constexpr std::int32_t kSteps[] = {40, 33, -48, 64};
+
+// An 8-bit source block and reference with the extra row and columns a half-sample position
+// reads, filled with a pattern; the 16-bit outputs of both tables compared with canaries.
+struct Case8 {
+    Area<Opx8u> cur, ref_a, ref_b;
+    Case8(int w, int h, int align, std::int32_t step, Pattern p, Rng& rng)
+        : cur(w, h, align, step), ref_a(w + 2, h + 1, 31 - align, -step + 2),
+          ref_b(w + 2, h + 1, (align * 3) % 32, step + 16) {
+        cur.fill(p, rng, 0, 255);
+        ref_a.fill(p, rng, 0, 255, true);
+        ref_b.fill(p == Pattern::kComplementary ? Pattern::kZeros : p, rng, 0, 255);
+    }
+};
+
+// Outputs: n values of T in a row of `stride` with a canary after each row's last value.
+template <class T>
+struct Out {
+    std::vector<T> v;
+    int w, h, stride;
+    Out(int w_, int h_, T canary) : v(static_cast<std::size_t>((w_ + 3) * h_ + 8), canary), w(w_), h(h_), stride(w_ + 3) {}
+    T* data() { return v.data() + 2; }
+    std::int32_t step() const { return stride * static_cast<int>(sizeof(T)); }
+};
+
+TEST(StatsDifferential, GetDiffEverySizePositionAndRounding) {
+    Rng rng;
+    for (int s = 0; s < kNumDiffSizes; ++s) {
+        const int w = kDiffSizes[s].width, h = kDiffSizes[s].height;
+        for (int pf = 0; pf < 4; ++pf)
+            for (int r = 0; r < 2; ++r)
+                for (std::int32_t step : kSteps)
+                    for (int align = 0; align < 32; align += 5) {
+                        const Pattern pat = kAllPatterns[(align + pf) % 6];
+                        Case8 c(w, h, align, step, pat, rng);
+                        Out<Opx16s> dw(w, h, 0x5A5A), dg(w, h, 0x5A5A), pw(w, h, 0x3C3C),
+                            pg(w, h, 0x3C3C);
+                        ref::kStats.diff[s][pf](c.cur.data(), c.cur.step(), c.ref_a.data(),
+                                                c.ref_a.step(), dw.data(), dw.step(), pw.data(),
+                                                pw.step(), r);
+                        avx2::kStats.diff[s][pf](c.cur.data(), c.cur.step(), c.ref_a.data(),
+                                                 c.ref_a.step(), dg.data(), dg.step(), pg.data(),
+                                                 pg.step(), r);
+                        ASSERT_EQ(dw.v, dg.v) << w << "x" << h << " pos " << pf << " r " << r;
+                        ASSERT_EQ(pw.v, pg.v);
+                        for (int pb = 0; pb < 4; ++pb) {
+                            ref::kStats.diff_b[s][pf][pb](c.cur.data(), c.cur.step(),
+                                                          c.ref_a.data(), c.ref_a.step(),
+                                                          c.ref_b.data(), c.ref_b.step(),
+                                                          dw.data(), dw.step(), r);
+                            avx2::kStats.diff_b[s][pf][pb](c.cur.data(), c.cur.step(),
+                                                           c.ref_a.data(), c.ref_a.step(),
+                                                           c.ref_b.data(), c.ref_b.step(),
+                                                           dg.data(), dg.step(), r);
+                            ASSERT_EQ(dw.v, dg.v) << "B " << pf << pb;
+                        }
+                    }
+    }
+    for (int c2 = 0; c2 < kNumC2Sizes; ++c2) {
+        const int h = c2 == kC2x8 ? 8 : 4;
+        for (int pf = 0; pf < 4; ++pf)
+            for (int r = 0; r < 2; ++r) {
+                Case8 c(16, h, pf * 3, 48, kAllPatterns[pf + r], rng);
+                Out<Opx16s> uw(8, h, 1), ug(8, h, 1), vw(8, h, 2), vg(8, h, 2);
+                ref::kStats.diff_c2[c2][pf](c.cur.data(), c.cur.step(), c.ref_a.data(),
+                                            c.ref_a.step(), uw.data(), uw.step(), vw.data(),
+                                            vw.step(), r);
+                avx2::kStats.diff_c2[c2][pf](c.cur.data(), c.cur.step(), c.ref_a.data(),
+                                             c.ref_a.step(), ug.data(), ug.step(), vg.data(),
+                                             vg.step(), r);
+                ASSERT_EQ(uw.v, ug.v);
+                ASSERT_EQ(vw.v, vg.v);
+                for (int pb = 0; pb < 4; ++pb) {
+                    ref::kStats.diff_c2_b[c2][pf][pb](c.cur.data(), c.cur.step(), c.ref_a.data(),
+                                                      c.ref_a.step(), c.ref_b.data(),
+                                                      c.ref_b.step(), uw.data(), uw.step(),
+                                                      vw.data(), vw.step(), r);
+                    avx2::kStats.diff_c2_b[c2][pf][pb](c.cur.data(), c.cur.step(), c.ref_a.data(),
+                                                       c.ref_a.step(), c.ref_b.data(),
+                                                       c.ref_b.step(), ug.data(), ug.step(),
+                                                       vg.data(), vg.step(), r);
+                    ASSERT_EQ(uw.v, ug.v);
+                    ASSERT_EQ(vw.v, vg.v);
+                }
+            }
+    }
+}
+
+TEST(StatsDifferential, SubSumsAndDeviations) {
+    Rng rng;
+    for (std::int32_t step : kSteps)
+        for (int align = 0; align < 32; align += 3) {
+            const Pattern pat = kAllPatterns[align % 6];
+            Case8 c(16, 16, align, step, pat, rng);
+            const int ns[3] = {16, 8, 4};
+            for (int s = 0; s < kNumSubSizes; ++s) {
+                Out<Opx16s> w(ns[s], ns[s], 7), g(ns[s], ns[s], 7);
+                ref::kStats.sub8u[s](c.cur.data(), c.cur.step(), c.ref_a.data(), c.ref_a.step(),
+                                     w.data(), w.step());
+                avx2::kStats.sub8u[s](c.cur.data(), c.cur.step(), c.ref_a.data(), c.ref_a.step(),
+                                      g.data(), g.step());
+                ASSERT_EQ(w.v, g.v) << "Sub " << ns[s];
+            }
+            {
+                Out<Opx16s> w(8, 8, 7), g(8, 8, 7);
+                Opx32s sw = -1, sg = -2;
+                ref::kStats.sub_sad8x8(c.cur.data(), c.cur.step(), c.ref_a.data(), c.ref_a.step(),
+                                       w.data(), w.step(), &sw);
+                avx2::kStats.sub_sad8x8(c.cur.data(), c.cur.step(), c.ref_a.data(),
+                                        c.ref_a.step(), g.data(), g.step(), &sg);
+                ASSERT_EQ(w.v, g.v);
+                ASSERT_EQ(sw, sg);
+            }
+            for (int q = 0; q < kNumSquareSizes; ++q) {
+                std::vector<Opx16s> sw(17, 9), sg(17, 9), dw(257, 9), dg(257, 9);
+                for (bool with_diff : {false, true}) {
+                    ref::kStats.sums_diff8u[q](c.cur.data(), c.cur.step(), c.ref_a.data(),
+                                               c.ref_a.step(), sw.data(),
+                                               with_diff ? dw.data() : nullptr);
+                    avx2::kStats.sums_diff8u[q](c.cur.data(), c.cur.step(), c.ref_a.data(),
+                                                c.ref_a.step(), sg.data(),
+                                                with_diff ? dg.data() : nullptr);
+                    ASSERT_EQ(sw, sg);
+                    ASSERT_EQ(dw, dg);
+                }
+                ASSERT_EQ(ref::kStats.mean_abs_dev[q](c.cur.data(), c.cur.step()),
+                          avx2::kStats.mean_abs_dev[q](c.cur.data(), c.cur.step()));
+            }
+            {
+                std::vector<Opx16s> a(4), b(4), cc(4), d(4), da(65), db(65), dc(65), dd(65);
+                Area<Opx8u> pv(8, 8, align, -step);
+                pv.fill(pat, rng, 0, 255, true);
+                ref::kStats.sums_diff_c2(c.cur.data(), c.cur.step(), c.ref_a.data(),
+                                         c.ref_a.step(), pv.data(), pv.step(), a.data(), da.data(),
+                                         b.data(), db.data());
+                avx2::kStats.sums_diff_c2(c.cur.data(), c.cur.step(), c.ref_a.data(),
+                                          c.ref_a.step(), pv.data(), pv.step(), cc.data(),
+                                          dc.data(), d.data(), dd.data());
+                ASSERT_EQ(a, cc);
+                ASSERT_EQ(b, d);
+                ASSERT_EQ(da, dc);
+                ASSERT_EQ(db, dd);
+            }
+            ASSERT_EQ(ref::kStats.variance16(c.cur.data(), c.cur.step()),
+                      avx2::kStats.variance16(c.cur.data(), c.cur.step()));
+            Opx32s v[4] = {1, 2, 3, 4};
+            ref::kStats.var_sum8u(c.cur.data(), c.cur.step(), &v[0], &v[1]);
+            avx2::kStats.var_sum8u(c.cur.data(), c.cur.step(), &v[2], &v[3]);
+            ASSERT_EQ(v[0], v[2]);
+            ASSERT_EQ(v[1], v[3]);
+            // 16-bit data: the full ranges.
+            Area<Opx16u> a16(16, 16, align & ~1, 2 * step), b16(16, 16, 0, -2 * step);
+            a16.fill(pat, rng, 0, 65535);
+            b16.fill(pat, rng, 0, 65535, true);
+            for (int s = 0; s < kNumSub16uSizes; ++s) {
+                const int n = s == kSub16u8x8 ? 8 : 4;
+                Out<Opx16s> w(n, n, 7), g(n, n, 7);
+                ref::kStats.sub16u[s](a16.data(), a16.step(), b16.data(), b16.step(), w.data(),
+                                      w.step());
+                avx2::kStats.sub16u[s](a16.data(), a16.step(), b16.data(), b16.step(), g.data(),
+                                       g.step());
+                ASSERT_EQ(w.v, g.v);
+            }
+            for (int q = 0; q < kNumSquareSizes; ++q) {
+                std::vector<Opx32s> sw(17, 9), sg(17, 9);
+                std::vector<Opx16s> dw(257, 9), dg(257, 9);
+                ref::kStats.sums_diff16u[q](a16.data(), a16.step(), b16.data(), b16.step(),
+                                            sw.data(), dw.data());
+                avx2::kStats.sums_diff16u[q](a16.data(), a16.step(), b16.data(), b16.step(),
+                                             sg.data(), dg.data());
+                ASSERT_EQ(sw, sg);
+                ASSERT_EQ(dw, dg);
+            }
+            Area<Opx16s> s16(8, 8, align & ~1, 2 * step);
+            s16.fill(pat, rng, -32768, 32767);
+            ref::kStats.var_sum16s(s16.data(), s16.step(), &v[0], &v[1]);
+            avx2::kStats.var_sum16s(s16.data(), s16.step(), &v[2], &v[3]);
+            ASSERT_EQ(v[0], v[2]);
+            ASSERT_EQ(v[1], v[3]);
+        }
+}
+
+TEST(StatsDifferential, SqrDiffVarMeanDiffAndEdges) {
+    Rng rng;
+    for (std::int32_t step : kSteps)
+        for (int align = 0; align < 32; align += 7)
+            for (int pf = 0; pf < 4; ++pf) {
+                const Pattern pat = kAllPatterns[(align + pf) % 6];
+                Case8 c(16, 16, align, step, pat, rng);
+                ASSERT_EQ(ref::kStats.sqr_diff[pf](c.cur.data(), c.cur.step(), c.ref_a.data(),
+                                                   c.ref_a.step()),
+                          avx2::kStats.sqr_diff[pf](c.cur.data(), c.cur.step(), c.ref_a.data(),
+                                                    c.ref_a.step()));
+                for (int pb = 0; pb < 4; ++pb)
+                    ASSERT_EQ(ref::kStats.sqr_diff_b[pf][pb](c.cur.data(), c.cur.step(),
+                                                             c.ref_a.data(), c.ref_a.step(),
+                                                             c.ref_b.data(), c.ref_b.step()),
+                              avx2::kStats.sqr_diff_b[pf][pb](c.cur.data(), c.cur.step(),
+                                                              c.ref_a.data(), c.ref_a.step(),
+                                                              c.ref_b.data(), c.ref_b.step()));
+                for (int v = 0; v < kNumVmdSizes; ++v) {
+                    const Opx32s sums[4] = {static_cast<Opx32s>(rng.uniform(0, 16320)), 0, -12,
+                                            INT32_MAX};
+                    Opx32s vw[5] = {1, 1, 1, 1, 1}, mw[5] = {1, 1, 1, 1, 1};
+                    Opx32s vg[5] = {1, 1, 1, 1, 1}, mg[5] = {1, 1, 1, 1, 1};
+                    ref::kStats.var_mean_diff[v][pf](c.cur.data(), c.cur.step(), c.ref_a.data(),
+                                                     c.ref_a.step(), sums, vw, mw);
+                    avx2::kStats.var_mean_diff[v][pf](c.cur.data(), c.cur.step(), c.ref_a.data(),
+                                                      c.ref_a.step(), sums, vg, mg);
+                    ASSERT_TRUE(std::equal(vw, vw + 5, vg));
+                    ASSERT_TRUE(std::equal(mw, mw + 5, mg));
+                }
+                for (std::uint32_t t : {0u, 1u, 20u, 127u, 128u, 255u, 256u + 3u})
+                    for (std::uint32_t n : {0u, 10u, 100u, 224u, 225u})
+                        ASSERT_EQ(ref::kStats.edges8u(c.cur.data(), c.cur.step(), t, n),
+                                  avx2::kStats.edges8u(c.cur.data(), c.cur.step(), t, n))
+                            << "threshold " << t << " count " << n;
+            }
+}
+
+// The 16x16 reads of the AVX2 kernels stay inside the block (plus the half-sample row and
+// column): the block's last byte sits just before an unreadable page.
+TEST(StatsDifferential, ReadsStayInsideTheBlock) {
+    Rng rng;
+    for (bool at_front : {false, true})
+        for (std::int32_t step : {16, 17, 32, -16, -40}) {
+            GuardedBuffer gs(64 * 64), gr(64 * 64);
+            const int sign = step < 0 ? -1 : 1;
+            Opx8u* src = gs.place(16, 16, step, at_front);
+            Opx8u* r17 = gr.place(17, 17, step + sign, at_front);
+            ASSERT_TRUE(src && r17);
+            for (std::size_t i = 0; i < gs.size(); ++i) gs.begin()[i] = static_cast<Opx8u>(rng.next());
+            for (std::size_t i = 0; i < gr.size(); ++i) gr.begin()[i] = static_cast<Opx8u>(rng.next());
+            for (int pf = 0; pf < 4; ++pf) {
+                EXPECT_EQ(ref::kStats.sqr_diff[pf](src, step, r17, step + sign),
+                          avx2::kStats.sqr_diff[pf](src, step, r17, step + sign));
+                Opx32s sums[4] = {1000, 2000, 3000, 4000}, va[4], ma[4], vb[4], mb[4];
+                ref::kStats.var_mean_diff[kVmd16x16][pf](src, step, r17, step + sign, sums, va, ma);
+                avx2::kStats.var_mean_diff[kVmd16x16][pf](src, step, r17, step + sign, sums, vb,
+                                                          mb);
+                EXPECT_TRUE(std::equal(va, va + 4, vb));
+            }
+            EXPECT_EQ(ref::kStats.variance16(src, step), avx2::kStats.variance16(src, step));
+            EXPECT_EQ(ref::kStats.mean_abs_dev[kSquare16](src, step),
+                      avx2::kStats.mean_abs_dev[kSquare16](src, step));
+            EXPECT_EQ(ref::kStats.edges8u(src, step, 40, 30), avx2::kStats.edges8u(src, step, 40, 30));
+            Opx16s sums[16], sums2[16];
+            ref::kStats.sums_diff8u[kSquare16](src, step, src, step, sums, nullptr);
+            avx2::kStats.sums_diff8u[kSquare16](src, step, src, step, sums2, nullptr);
+            Opx16s d[256];
+            avx2::kStats.sub8u[kSub16x16](src, step, src, step, d, 32);
+            Opx32s var, sum;
+            avx2::kStats.var_sum8u(src, step, &var, &sum);
+        }
+}
+
+// ---- rules ---------------------------------------------------------------------------------
+
+TEST(StatsRules, VarianceValuesTheRulesSingleOut) {
+    Opx8u b[16 * 16];
+    Opx32s var = -1, sum = -1;
+    std::fill(b, b + 256, 200);
+    ASSERT_EQ(opxiVarSum8x8_8u32s_C1R(b, 16, &var, &sum), opxOk);
+    EXPECT_EQ(var, 0);
+    EXPECT_EQ(sum, 64 * 200);
+    for (int i = 0; i < 256; ++i) b[i] = (i & 1) ? 2 : 0;
+    ASSERT_EQ(opxiVarMean8x8_8u32s_C1R(b, 16, &var, &sum), opxOk);
+    EXPECT_EQ(var, 1);
+    EXPECT_EQ(sum, 64);
+    ASSERT_EQ(opxiVariance16x16_8u32s(b, 16, &var), opxOk);
+    EXPECT_EQ(var, 256);
+    // Mended: (sum of x)^2 = 65280^2 does not fit 32 bits.
+    std::fill(b, b + 256, 255);
+    ASSERT_EQ(opxiVariance16x16_8u32s(b, 16, &var), opxOk);
+    EXPECT_EQ(var, 0);
+    for (int i = 0; i < 256; ++i) b[i] = (i & 1) ? 3 : 0;
+    ASSERT_EQ(opxiMeanAbsDev8x8_8u32s_C1R(b, 16, &var), opxOk);
+    EXPECT_EQ(var, 96);
+    // Mended: the sum of squares of 16-bit samples reaches 2^36.
+    Opx16s s[64];
+    std::fill(s, s + 64, -32768);
+    ASSERT_EQ(opxiVarSum8x8_16s32s_C1R(s, 16, &var, &sum), opxOk);
+    EXPECT_EQ(var, 0);
+    EXPECT_EQ(sum, -32768 * 64);
+    for (int i = 0; i < 64; ++i) s[i] = static_cast<Opx16s>((i & 1) ? 32767 : -32767);
+    ASSERT_EQ(opxiVarMean8x8_16s32s_C1R(s, 16, &var, &sum), opxOk);
+    EXPECT_EQ(var, 1073676288);  // 32767^2 rounded to single precision
+    EXPECT_EQ(sum, 0);
+}
+
+TEST(StatsRules, VarMeanDiffMeanTruncatesTowardZero) {
+    Opx8u src[16 * 16], refb[17 * 17];
+    std::fill(src, src + 256, 10);
+    std::fill(refb, refb + 289, 10);
+    const Opx32s sums[4] = {64 * 10 - 12, 64 * 10 + 12, 64 * 10, 64 * 10 - 7};
+    Opx32s var[4], mean[4];
+    ASSERT_EQ(opxiVarMeanDiff16x16_8u32s_C1R(src, 16, refb, 17, sums, var, mean, 0), opxOk);
+    EXPECT_EQ(mean[0], -1);
+    EXPECT_EQ(mean[1], 1);
+    EXPECT_EQ(mean[2], 0);
+    EXPECT_EQ(mean[3], 0);
+    EXPECT_EQ(var[0], (0 - 1) >> 6);
+    Opx32s keep[4] = {5, 6, 7, 8};
+    std::copy(keep, keep + 4, var);
+    std::copy(keep, keep + 4, mean);
+    EXPECT_EQ(opxiVarMeanDiff16x8_8u32s_C1R(src, 16, refb, 17, sums, var, mean, 13),
+              opxWrnNothingDone);
+    EXPECT_TRUE(std::equal(keep, keep + 4, var));
+    EXPECT_TRUE(std::equal(keep, keep + 4, mean));
+}
+
+TEST(StatsRules, SqrDiffCodesOtherThanTheFourDoNothing) {
+    Opx8u src[16 * 16], r[17 * 17];
+    for (int i = 0; i < 256; ++i) src[i] = static_cast<Opx8u>(i);
+    for (int i = 0; i < 289; ++i) r[i] = static_cast<Opx8u>(3 * i);
+    for (Opx32s code : {1, 2, 3, 5, 16, -4}) {
+        Opx32s out = 12345;
+        EXPECT_EQ(opxiSqrDiff16x16_8u32s(src, 16, r, 17, code, &out), opxWrnNothingDone);
+        EXPECT_EQ(opxiSqrDiff16x16B_8u32s(src, 16, r, 17, 0, r, 17, code, &out),
+                  opxWrnNothingDone);
+        EXPECT_EQ(out, 12345);
+    }
+    Opx32s a = 0, b = 0;
+    EXPECT_EQ(opxiSqrDiff16x16_8u32s(src, 16, r, 17, 12, &a), opxOk);
+    EXPECT_EQ(opxiSqrDiff16x16B_8u32s(src, 16, r, 17, 12, r, 17, 12, &b), opxOk);
+    EXPECT_EQ(a, b);  // the average of two equal predictions is the prediction
+}
+
+TEST(StatsRules, GetDiffPositionBitsRoundingAndPredictor) {
+    Opx8u cur[16 * 16] = {}, r[17 * 17];
+    for (int i = 0; i < 289; ++i) r[i] = static_cast<Opx8u>(i % 2 + 1);  // 1, 2, 1, 2 ...
+    Opx16s d[256], p[256], d2[256];
+    std::fill(p, p + 256, 777);
+    // Horizontal half sample of 1 and 2: 2 rounding up, 1 rounding down.
+    ASSERT_EQ(opxiGetDiff8x8_8u16s_C1(cur, 16, r, 17, d, 16, p, 16, 8, 0), opxOk);
+    EXPECT_EQ(p[0], 2);
+    EXPECT_EQ(d[0], -2);
+    ASSERT_EQ(opxiGetDiff8x8_8u16s_C1(cur, 16, r, 17, d, 16, p, 16, 8 | 3 | 16, 1), opxOk);
+    EXPECT_EQ(p[0], 1);
+    ASSERT_EQ(opxiGetDiff8x8_8u16s_C1(cur, 16, r, 17, d2, 16, nullptr, 0, 8, 2), opxOk);
+    EXPECT_EQ(d2[0], -2);  // roundControl 2 reads as 0
+    // Bidirectional: PF = 1, PB = 2 averages to 2 even when rounding down.
+    Opx8u ones[17 * 17], twos[17 * 17];
+    std::fill(ones, ones + 289, 1);
+    std::fill(twos, twos + 289, 2);
+    ASSERT_EQ(opxiGetDiff8x4B_8u16s_C1(cur, 16, ones, 17, 0, twos, 17, 0, d, 16, 1), opxOk);
+    EXPECT_EQ(d[0], -2);
+    // Interleaved: byte 2i is averaged with byte 2i + 2.
+    Opx16s u[64], v[64];
+    ASSERT_EQ(opxiGetDiff8x4_8u16s_C2P2(cur, 16, r, 17, u, 16, v, 16, 8, 0), opxOk);
+    EXPECT_EQ(u[0], -1);
+    EXPECT_EQ(v[0], -2);
+}
+
+TEST(StatsRules, SubtractionModuloAndSums) {
+    Opx16u a[16] = {0, 65535}, b[16] = {65535, 0};
+    Opx16s d[16];
+    ASSERT_EQ(opxiSub4x4_16u16s_C1R(a, 8, b, 8, d, 8), opxOk);
+    EXPECT_EQ(d[0], 1);
+    EXPECT_EQ(d[1], -1);
+    Opx8u s8[64], p8[64];
+    for (int i = 0; i < 64; ++i) s8[i] = 255, p8[i] = static_cast<Opx8u>(i);
+    Opx16s sums[4], diff[64], sub[64];
+    Opx32s sad = -1;
+    ASSERT_EQ(opxiSumsDiff8x8Blocks4x4_8u16s_C1(s8, 8, p8, 8, sums, diff), opxOk);
+    ASSERT_EQ(opxiSubSAD8x8_8u16s_C1R(s8, 8, p8, 8, sub, 16, &sad), opxOk);
+    int total = 0;
+    for (int i = 0; i < 64; ++i) total += 255 - i;
+    EXPECT_EQ(sad, total);
+    EXPECT_EQ(sums[0] + sums[1] + sums[2] + sums[3], total);
+    EXPECT_EQ(diff[16], 255 - 4);  // sub-block 1 starts at column 4 of row 0
+    EXPECT_EQ(diff[4], 255 - 8);   // second row of sub-block 0
+}
+
+TEST(StatsRules, EdgesDetectCountsAndThresholds) {
+    Opx8u b[16 * 16];
+    for (int i = 0; i < 256; ++i) b[i] = static_cast<Opx8u>((i + i / 16) & 1 ? 200 : 0);
+    Opx8u res = 9;
+    // All 225 examined samples are edge samples: more than 224, not more than 225.
+    ASSERT_EQ(opxiEdgesDetect16x16_8u_C1R(b, 16, 100, 225, &res), opxOk);
+    EXPECT_EQ(res, 0);
+    ASSERT_EQ(opxiEdgesDetect16x16_8u_C1R(b, 16, 100, 224, &res), opxOk);
+    EXPECT_EQ(res, 1);
+    ASSERT_EQ(opxiEdgesDetect16x16_8u_C1R(b, 16, 127, 0, &res), opxOk);
+    EXPECT_EQ(res, 0);  // differences of 200 count as 127, which does not exceed 127
+    std::fill(b, b + 256, 50);
+    ASSERT_EQ(opxiEdgesDetect16x16_8u_C1R(b, 16, 128, 200, &res), opxOk);
+    EXPECT_EQ(res, 1);  // threshold byte 128 = -128: every sample is an edge sample
+    ASSERT_EQ(opxiEdgesDetect16x16_8u_C1R(b, 16, 256 + 5, 0, &res), opxOk);
+    EXPECT_EQ(res, 0);  // only the low byte counts
+    Opx16u w[16 * 16];
+    for (int i = 0; i < 256; ++i) w[i] = static_cast<Opx16u>(i & 1 ? 65535 : 0);
+    Opx32u r32 = 9;
+    ASSERT_EQ(opxiEdgesDetect16x16_16u_C1R(w, 32, 65534, 5, &r32), opxOk);
+    EXPECT_EQ(r32, 1u);
+    // Mended: thresholds and counts past any possible answer write 0 rather than nothing.
+    r32 = 9;
+    ASSERT_EQ(opxiEdgesDetect16x16_16u_C1R(w, 32, 65536, 5, &r32), opxOk);
+    EXPECT_EQ(r32, 0u);
+    r32 = 9;
+    ASSERT_EQ(opxiEdgesDetect16x16_16u_C1R(w, 32, 0, 257, &r32), opxOk);
+    EXPECT_EQ(r32, 0u);
+}
+
+// ---- null pointers -------------------------------------------------------------------------
+
+#define OPX_GET_DIFF_NULL(W, H)                                                                 \
+    OPX_NULL_CALL(opxiGetDiff##W##x##H##_8u16s_C1, nul(s.u8(0)), 64, nul(s.u8(1)), 64,          \
+                  nul(s.s16(2)), 64, nullptr, 0, 0, 0)                                          \
+    OPX_NULL_CALL(opxiGetDiff##W##x##H##B_8u16s_C1, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 0,      \
+                  nul(s.u8(2)), 64, 0, nul(s.s16(3)), 64, 0)
+OPX_GET_DIFF_NULL(16, 16)
+OPX_GET_DIFF_NULL(16, 8)
+OPX_GET_DIFF_NULL(8, 16)
+OPX_GET_DIFF_NULL(8, 8)
+OPX_GET_DIFF_NULL(8, 4)
+OPX_NULL_CALL(opxiGetDiff8x8_8u16s_C2P2, nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(s.s16(2)), 64,
+              nul(s.s16(3)), 64, 0, 0)
+OPX_NULL_CALL(opxiGetDiff8x4_8u16s_C2P2, nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(s.s16(2)), 64,
+              nul(s.s16(3)), 64, 0, 0)
+OPX_NULL_CALL(opxiGetDiff8x8B_8u16s_C2P2, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 0, nul(s.u8(2)),
+              64, 0, nul(s.s16(3)), 64, nul(s.s16(4)), 64, 0)
+OPX_NULL_CALL(opxiGetDiff8x4B_8u16s_C2P2, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 0, nul(s.u8(2)),
+              64, 0, nul(s.s16(3)), 64, nul(s.s16(4)), 64, 0)
+OPX_NULL_CALL(opxiGetDiff4x4_8u16s_C1, nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(s.s16(2)), 64)
+OPX_NULL_CALL(opxiSub16x16_8u16s_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(s.s16(2)), 64)
+OPX_NULL_CALL(opxiSub8x8_8u16s_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(s.s16(2)), 64)
+OPX_NULL_CALL(opxiSub4x4_8u16s_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(s.s16(2)), 64)
+OPX_NULL_CALL(opxiSub8x8_16u16s_C1R, nul(s.u16(0)), 64, nul(s.u16(1)), 64, nul(s.s16(2)), 64)
+OPX_NULL_CALL(opxiSub4x4_16u16s_C1R, nul(s.u16(0)), 64, nul(s.u16(1)), 64, nul(s.s16(2)), 64)
+OPX_NULL_CALL(opxiSubSAD8x8_8u16s_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(s.s16(2)), 64,
+              nul(s.s32(3)))
+OPX_NULL_CALL(opxiSumsDiff16x16Blocks4x4_8u16s_C1, nul(s.u8(0)), 64, nul(s.u8(1)), 64,
+              nul(s.s16(2)), nullptr)
+OPX_NULL_CALL(opxiSumsDiff8x8Blocks4x4_8u16s_C1, nul(s.u8(0)), 64, nul(s.u8(1)), 64,
+              nul(s.s16(2)), nullptr)
+OPX_NULL_CALL(opxiSumsDiff16x16Blocks4x4_16u32s_C1R, nul(s.u16(0)), 64, nul(s.u16(1)), 64,
+              nul(s.s32(2)), nullptr)
+OPX_NULL_CALL(opxiSumsDiff8x8Blocks4x4_16u32s_C1R, nul(s.u16(0)), 64, nul(s.u16(1)), 64,
+              nul(s.s32(2)), nullptr)
+OPX_NULL_CALL(opxiSumsDiff8x8Blocks4x4_8u16s_C2P2, nul(s.u8(0)), 64, nul(s.u8(1)), 64,
+              nul(s.u8(2)), 64, nul(s.s16(3)), nullptr, nul(s.s16(4)), nullptr)
+OPX_NULL_CALL(opxiMeanAbsDev16x16_8u32s_C1R, nul(s.u8(0)), 64, nul(s.s32(1)))
+OPX_NULL_CALL(opxiMeanAbsDev8x8_8u32s_C1R, nul(s.u8(0)), 64, nul(s.s32(1)))
+OPX_NULL_CALL(opxiVariance16x16_8u32s, nul(s.u8(0)), 64, nul(s.s32(1)))
+OPX_NULL_CALL(opxiVarSum8x8_8u32s_C1R, nul(s.u8(0)), 64, nul(s.s32(1)), nul(s.s32(2)))
+OPX_NULL_CALL(opxiVarMean8x8_8u32s_C1R, nul(s.u8(0)), 64, nul(s.s32(1)), nul(s.s32(2)))
+OPX_NULL_CALL(opxiVarSum8x8_16s32s_C1R, nul(s.s16(0)), 64, nul(s.s32(1)), nul(s.s32(2)))
+OPX_NULL_CALL(opxiVarMean8x8_16s32s_C1R, nul(s.s16(0)), 64, nul(s.s32(1)), nul(s.s32(2)))
+OPX_NULL_CALL(opxiVarMeanDiff16x16_8u32s_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(s.s32(2)),
+              nul(s.s32(3)), nul(s.s32(4)), 0)
+OPX_NULL_CALL(opxiVarMeanDiff16x8_8u32s_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(s.s32(2)),
+              nul(s.s32(3)), nul(s.s32(4)), 0)
+OPX_NULL_CALL(opxiSqrDiff16x16_8u32s, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 0, nul(s.s32(2)))
+OPX_NULL_CALL(opxiSqrDiff16x16B_8u32s, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 0, nul(s.u8(2)), 64,
+              0, nul(s.s32(3)))
+OPX_NULL_CALL(opxiEdgesDetect16x16_8u_C1R, nul(s.u8(0)), 64, 10, 10, nul(s.u8(1)))
+OPX_NULL_CALL(opxiEdgesDetect16x16_16u_C1R, nul(s.u16(0)), 64, 10, 10, nul(s.u32(1)))
+
+}  // namespace
+}  // namespace opx::test::metrics
