@@ -80,7 +80,7 @@ template <class F>
 void portable(F f) {
     opx::cpu::force_isa(opx::cpu::kIsaPortable);
     f();
-    opx::cpu::force_isa(opx::cpu::kIsaUnknown);
+    opx::cpu::force_isa(opx::cpu::choose_isa());
 }
 
 void recon_one(Opx32s num) {
