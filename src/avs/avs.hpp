@@ -84,11 +84,13 @@ namespace ref {
 extern const ResidualKernels kResidual;
 extern const InterpKernels kInterp;
 extern const DeblockKernels kDeblock;
-// Scalar kernels that serve both tables.
+// Scalar kernels that serve both tables (named, so that the AVX2 table is a constant).
 OpxResult decode_intra(Opx32u**, Opx32s*, Opx32s*, Opx16s*, bool) noexcept;
 OpxResult decode_inter(Opx32u**, Opx32s*, Opx32s*, Opx16s*, bool) noexcept;
 OpxResult decode_chroma(Opx32u**, Opx32s*, Opx32s*, Opx16s*, bool) noexcept;
 Opx32s fwd_quant(const Opx16s*, Opx16s*, int, bool) noexcept;
+OpxResult deblock_chroma_ver(Opx8u*, std::ptrdiff_t, const Opx8u*, const Opx8u*, const Opx8u*,
+                             const Opx8u*) noexcept;
 }  // namespace ref
 namespace avx2 {
 extern const ResidualKernels kResidual;

@@ -90,6 +90,11 @@ OpxResult chroma(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u*
 
 }  // namespace
 
-const DeblockKernels kDeblock = {{luma<true>, luma<false>, chroma<true>, chroma<false>}};
+OpxResult deblock_chroma_ver(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
+                             const Opx8u* c, const Opx8u* bs) noexcept {
+    return chroma<true>(p, step, alpha, beta, c, bs);
+}
+
+const DeblockKernels kDeblock = {{luma<true>, luma<false>, deblock_chroma_ver, chroma<false>}};
 
 }  // namespace opx::avs::ref

@@ -117,7 +117,6 @@ void luma(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, in
     using T = V<W>;
     auto X = [&](int c, int r) { return T::load(src + r * ss + c); };
     auto B1 = [&](int c, int r) { return half(X(c - 1, r), X(c, r), X(c + 1, r), X(c + 2, r)); };
-    auto H1 = [&](int c, int r) { return half(X(c, r - 1), X(c, r), X(c, r + 1), X(c, r + 2)); };
 
     if constexpr (DX == 0 && DY == 0) {
         for (int r = 0; r < h; ++r) {
@@ -128,30 +127,53 @@ void luma(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, in
                 _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + r * ds),
                                  _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + r * ss)));
         }
-    } else if constexpr (DX == 0 || DY == 0) {
+    } else if constexpr (DY == 0) {
         for (int r = 0; r < h; ++r) {
             T v;
             if constexpr (DX == 2)
                 v = (B1(0, r) + T::set(4)).sra(3);
-            else if constexpr (DY == 2)
-                v = (H1(0, r) + T::set(4)).sra(3);
             else if constexpr (DX == 1)
                 v = round7(B1(-1, r) + X(0, r) * 56 + B1(0, r) * 7 + X(1, r).shl(3));
-            else if constexpr (DX == 3)
-                v = round7(X(0, r).shl(3) + B1(0, r) * 7 + X(1, r) * 56 + B1(1, r));
-            else if constexpr (DY == 1)
-                v = round7(H1(0, r - 1) + X(0, r) * 56 + H1(0, r) * 7 + X(0, r + 1).shl(3));
             else
-                v = round7(X(0, r).shl(3) + H1(0, r) * 7 + X(0, r + 1) * 56 + H1(0, r + 1));
+                v = round7(X(0, r).shl(3) + B1(0, r) * 7 + X(1, r) * 56 + B1(1, r));
             v.store8(dst + r * ds);
         }
+    } else if constexpr (DX == 0) {
+        // Vertical positions: a window of the sample rows r − 2..r + 3, one new row per row.
+        T x[6];
+        for (int i = 0; i < 5; ++i) x[i] = X(0, i - 2);
+        for (int r = 0; r < h; ++r) {
+            x[5] = X(0, r + 3);
+            const T h0 = half(x[1], x[2], x[3], x[4]);  // h1 at r + ½
+            T v;
+            if constexpr (DY == 2)
+                v = (h0 + T::set(4)).sra(3);
+            else if constexpr (DY == 1)
+                v = round7(half(x[0], x[1], x[2], x[3]) + x[2] * 56 + h0 * 7 + x[3].shl(3));
+            else
+                v = round7(x[2].shl(3) + h0 * 7 + x[3] * 56 + half(x[2], x[3], x[4], x[5]));
+            v.store8(dst + r * ds);
+            for (int i = 0; i < 5; ++i) x[i] = x[i + 1];
+        }
     } else {
-        // h1 rows r + ½ for r = −1..h at buffer row r + 1; column c at index c + 2.
+        // h1 rows r + ½ for r = −1..h at buffer row r + 1; column c at index c + 2. The sample
+        // rows come through a window of four, each loaded once.
         alignas(64) std::int16_t buf[(16 + 2) * kBufPitch];
+        T a[4], b[4];
+        for (int i = 0; i < 3; ++i) {
+            a[i] = X(-2, i - 2);
+            b[i] = X(3, i - 2);
+        }
         for (int r = -1; r <= h; ++r) {
             std::int16_t* row = buf + (r + 1) * kBufPitch;
-            H1(-2, r).store16(row);
-            H1(3, r).store16(row + 5);
+            a[3] = X(-2, r + 2);
+            b[3] = X(3, r + 2);
+            half(a[0], a[1], a[2], a[3]).store16(row);
+            half(b[0], b[1], b[2], b[3]).store16(row + 5);
+            for (int i = 0; i < 3; ++i) {
+                a[i] = a[i + 1];
+                b[i] = b[i + 1];
+            }
         }
         // Horizontal h1 vector starting at column c of buffer row r + 1 (row r + ½).
         auto Hb = [&](int c, int r) { return T::load16(buf + (r + 1) * kBufPitch + c + 2); };
