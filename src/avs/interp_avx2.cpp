@@ -15,9 +15,11 @@
 // (−s−2 − 2·s−1 + 32·s0 + 42·s1 − 7·s2) / 8, within [−7905, 24225], so its wrapping adds end in
 // range.
 //
-// Two-dimensional positions first write the vertical half sums h1 of rows −½..height − ½ across
-// columns −2..width+2 to a 64-byte aligned stack buffer; j1 is then the horizontal filter over a
-// buffer row (j1 computed either way is the same sum).
+// Sample rows and rows of half sums pass through sliding windows of registers, so that each is
+// loaded or computed once per block; j1 is the vertical filter over rows of b1, or for (1, 2)
+// and (3, 2) the horizontal filter over rows of h1 kept in a stack buffer.
+
+constexpr int kBufPitch = 32;  // int16 per h1 row: columns −2..18 at 0..20, room for loads
 #include <immintrin.h>
 
 #include <cstdint>
@@ -51,9 +53,6 @@ struct V<16> {
     static V set(int a) { return {_mm256_set1_epi16(static_cast<short>(a))}; }
     friend V operator+(V a, V b) { return {_mm256_add_epi16(a.v, b.v)}; }
     friend V operator-(V a, V b) { return {_mm256_sub_epi16(a.v, b.v)}; }
-    friend V operator*(V a, int k) {
-        return {_mm256_mullo_epi16(a.v, _mm256_set1_epi16(static_cast<short>(k)))};
-    }
     friend V operator&(V a, V b) { return {_mm256_and_si256(a.v, b.v)}; }
     V sra(int n) const { return {_mm256_srai_epi16(v, n)}; }
     V srl(int n) const { return {_mm256_srli_epi16(v, n)}; }
@@ -77,9 +76,6 @@ struct V<8> {
     static V set(int a) { return {_mm_set1_epi16(static_cast<short>(a))}; }
     friend V operator+(V a, V b) { return {_mm_add_epi16(a.v, b.v)}; }
     friend V operator-(V a, V b) { return {_mm_sub_epi16(a.v, b.v)}; }
-    friend V operator*(V a, int k) {
-        return {_mm_mullo_epi16(a.v, _mm_set1_epi16(static_cast<short>(k)))};
-    }
     friend V operator&(V a, V b) { return {_mm_and_si128(a.v, b.v)}; }
     V sra(int n) const { return {_mm_srai_epi16(v, n)}; }
     V srl(int n) const { return {_mm_srli_epi16(v, n)}; }
@@ -92,6 +88,16 @@ template <class T>
 OPX_INLINE T half(T a, T b, T c, T d) {
     const T s = b + c;
     return s.shl(2) + s - (a + d);
+}
+
+// 7·v and 56·v by shifts (wrapping, as the sums they enter).
+template <class T>
+OPX_INLINE T times7(T v) {
+    return v.shl(3) - v;
+}
+template <class T>
+OPX_INLINE T times56(T v) {
+    return v.shl(6) - v.shl(3);
 }
 
 // (t + 64) >> 7 for a 1-D quarter sum t in [−2550, 35190] held modulo 2^16.
@@ -109,8 +115,6 @@ OPX_INLINE T q(T a, T b, T c, T d) {
     t = t.sra(3) + b + T::set(8);
     return t.sra(4);
 }
-
-constexpr int kBufPitch = 32;  // int16 per h1 row: columns −2..18 at 0..20, room for loads
 
 template <int W, int DX, int DY>
 void luma(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, int h) noexcept {
@@ -133,9 +137,9 @@ void luma(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, in
             if constexpr (DX == 2)
                 v = (B1(0, r) + T::set(4)).sra(3);
             else if constexpr (DX == 1)
-                v = round7(B1(-1, r) + X(0, r) * 56 + B1(0, r) * 7 + X(1, r).shl(3));
+                v = round7(B1(-1, r) + times56(X(0, r)) + times7(B1(0, r)) + X(1, r).shl(3));
             else
-                v = round7(X(0, r).shl(3) + B1(0, r) * 7 + X(1, r) * 56 + B1(1, r));
+                v = round7(X(0, r).shl(3) + times7(B1(0, r)) + times56(X(1, r)) + B1(1, r));
             v.store8(dst + r * ds);
         }
     } else if constexpr (DX == 0) {
@@ -149,23 +153,25 @@ void luma(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, in
             if constexpr (DY == 2)
                 v = (h0 + T::set(4)).sra(3);
             else if constexpr (DY == 1)
-                v = round7(half(x[0], x[1], x[2], x[3]) + x[2] * 56 + h0 * 7 + x[3].shl(3));
+                v = round7(half(x[0], x[1], x[2], x[3]) + times56(x[2]) + times7(h0) + x[3].shl(3));
             else
-                v = round7(x[2].shl(3) + h0 * 7 + x[3] * 56 + half(x[2], x[3], x[4], x[5]));
+                v = round7(x[2].shl(3) + times7(h0) + times56(x[3]) + half(x[2], x[3], x[4], x[5]));
             v.store8(dst + r * ds);
             for (int i = 0; i < 5; ++i) x[i] = x[i + 1];
         }
-    } else {
-        // h1 rows r + ½ for r = −1..h at buffer row r + 1; column c at index c + 2. The sample
-        // rows come through a window of four, each loaded once.
-        alignas(64) std::int16_t buf[(16 + 2) * kBufPitch];
+    } else if constexpr (DY == 2 && DX != 2) {
+        // (1, 2), (3, 2): j1 one column either side of the block's and the vertical half sums
+        // h1 of columns 0 and 1. The h1 rows of columns −2..width+2 go to a stack buffer (sample
+        // rows through a window of four, each loaded once); j1 is the horizontal filter over a
+        // buffer row.
+        alignas(64) std::int16_t buf[16 * kBufPitch];
         T a[4], b[4];
         for (int i = 0; i < 3; ++i) {
-            a[i] = X(-2, i - 2);
-            b[i] = X(3, i - 2);
+            a[i] = X(-2, i - 1);
+            b[i] = X(3, i - 1);
         }
-        for (int r = -1; r <= h; ++r) {
-            std::int16_t* row = buf + (r + 1) * kBufPitch;
+        for (int r = 0; r < h; ++r) {
+            std::int16_t* row = buf + r * kBufPitch;
             a[3] = X(-2, r + 2);
             b[3] = X(3, r + 2);
             half(a[0], a[1], a[2], a[3]).store16(row);
@@ -175,27 +181,68 @@ void luma(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, in
                 b[i] = b[i + 1];
             }
         }
-        // Horizontal h1 vector starting at column c of buffer row r + 1 (row r + ½).
-        auto Hb = [&](int c, int r) { return T::load16(buf + (r + 1) * kBufPitch + c + 2); };
-        // j1 at (c + ½, r + ½).
-        auto J = [&](int c, int r) {
-            return half(Hb(c - 1, r), Hb(c, r), Hb(c + 1, r), Hb(c + 2, r));
-        };
         for (int r = 0; r < h; ++r) {
+            const std::int16_t* row = buf + r * kBufPitch + 2;  // column 0
+            const T hm2 = T::load16(row - 2), hm1 = T::load16(row - 1), h0 = T::load16(row),
+                    h1 = T::load16(row + 1), h2 = T::load16(row + 2), h3 = T::load16(row + 3);
+            const T jc = half(hm1, h0, h1, h2);
+            const T v = DX == 1 ? q(half(hm2, hm1, h0, h1), h0, jc, h1)
+                                : q(half(h0, h1, h2, h3), h1, jc, h0);
+            v.store8(dst + r * ds);
+        }
+    } else {
+        // Centre sums j1 as the vertical filter over a window of rows of horizontal half sums b1
+        // (each b1 row computed once); (1, 2) and (3, 2) also need j1 one column either side and
+        // the vertical half sums h1 of columns 0 and 1, from windows of sample rows.
+        constexpr bool kQv = DX == 2;             // (2, 1), (2, 3): j1 of rows r ± 1 too
+        constexpr bool kQh = DY == 2 && DX != 2;  // (1, 2), (3, 2)
+        constexpr int kFirst = kQv ? 2 : 1;       // the window holds b1 rows r − kFirst ..
+        constexpr int kRows = kQv ? 6 : 4;        // .. r − kFirst + kRows − 1
+        constexpr int kC0 = kQh ? -1 : 0, kC1 = kQh ? 1 : 0;  // b1 columns kept
+        T b[3][kRows];
+        auto b1_row = [&](int slot, int r) {
+            for (int c = kC0; c <= kC1; ++c) b[c + 1][slot] = B1(c, r);
+        };
+        for (int i = 0; i < kRows - 1; ++i) b1_row(i, i - kFirst);
+        // j1 at (c + ½, r + d + ½).
+        auto J = [&](int c, int d) {
+            const int s0 = d + kFirst - 1;
+            return half(b[c + 1][s0], b[c + 1][s0 + 1], b[c + 1][s0 + 2], b[c + 1][s0 + 3]);
+        };
+        T x0[4], x1[4];  // samples of columns 0 and 1, rows r − 1..r + 2 ((1, 2) and (3, 2))
+        if constexpr (kQh)
+            for (int i = 0; i < 3; ++i) {
+                x0[i] = X(0, i - 1);
+                x1[i] = X(1, i - 1);
+            }
+        for (int r = 0; r < h; ++r) {
+            b1_row(kRows - 1, r - kFirst + kRows - 1);
             T v;
             if constexpr (DX == 2 && DY == 2)
-                v = (J(0, r) + T::set(32)).sra(6);
+                v = (J(0, 0) + T::set(32)).sra(6);
             else if constexpr (DX == 2 && DY == 1)
-                v = q(J(0, r - 1), B1(0, r), J(0, r), B1(0, r + 1));
+                v = q(J(0, -1), b[1][kFirst], J(0, 0), b[1][kFirst + 1]);
             else if constexpr (DX == 2 && DY == 3)
-                v = q(J(0, r + 1), B1(0, r + 1), J(0, r), B1(0, r));
-            else if constexpr (DX == 1 && DY == 2)
-                v = q(J(-1, r), Hb(0, r), J(0, r), Hb(1, r));
-            else if constexpr (DX == 3 && DY == 2)
-                v = q(J(1, r), Hb(1, r), J(0, r), Hb(0, r));
-            else
-                v = (X(DX / 2, r + DY / 2) + J(0, r).sra(6) + T::set(1)).sra(1);
+                v = q(J(0, 1), b[1][kFirst + 1], J(0, 0), b[1][kFirst]);
+            else if constexpr (kQh) {
+                x0[3] = X(0, r + 2);
+                x1[3] = X(1, r + 2);
+                const T h0 = half(x0[0], x0[1], x0[2], x0[3]),
+                        h1 = half(x1[0], x1[1], x1[2], x1[3]);
+                if constexpr (DX == 1)
+                    v = q(J(-1, 0), h0, J(0, 0), h1);
+                else
+                    v = q(J(1, 0), h1, J(0, 0), h0);
+                for (int i = 0; i < 3; ++i) {
+                    x0[i] = x0[i + 1];
+                    x1[i] = x1[i + 1];
+                }
+            } else {
+                v = (X(DX / 2, r + DY / 2) + J(0, 0).sra(6) + T::set(1)).sra(1);
+            }
             v.store8(dst + r * ds);
+            for (int c = kC0; c <= kC1; ++c)
+                for (int i = 0; i < kRows - 1; ++i) b[c + 1][i] = b[c + 1][i + 1];
         }
     }
 }
