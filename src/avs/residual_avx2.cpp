@@ -6,8 +6,9 @@
 // (W[r][2p], W[r][2p + 1]), broadcasts each pair and multiplies it with the matching pair of
 // T rows (T[2p][x], T[2p + 1][x]) for x = 0..7 (vpmaddwd): eight 32-bit sums, one per column.
 // After (x + 4) >> 3 the rows are packed to 16 bits with saturation and interleaved in pairs of
-// rows (H[r][x], H[r + 1][x]); the vertical stage multiplies them with the broadcast pairs
-// (T[r][y], T[r + 1][y]). Range: |Σ T[r][y] H[r][x]| ≤ 54 × 32767, so R = (Σ + 64) >> 7 fits in
+// rows (H[a][x], H[b][x]), (a, b) = (0, 2), (4, 6), (1, 3), (5, 7); the vertical stage multiplies
+// them with the broadcast pairs (T[a][y], T[b][y]) and takes rows y and 7 − y from the same
+// even and odd sums. Range: |Σ T[r][y] H[r][x]| ≤ 54 × 32767, so R = (Σ + 64) >> 7 fits in
 // 16 bits before it meets the prediction.
 #include <immintrin.h>
 
@@ -22,18 +23,27 @@ namespace {
 // value (broadcast to every lane).
 struct Constants {
     alignas(32) std::int16_t rows[4][16];
-    std::int32_t column_pair[8][4];
+    // Vertical stage, output rows y = 0..3: pairs of T rows (0, 2), (4, 6) (even part) and
+    // (1, 3), (5, 7) (odd part) at column y.
+    std::int32_t even[4][2], odd[4][2];
 };
+constexpr std::int32_t pair32(int a, int b) {
+    return static_cast<std::int32_t>((static_cast<std::uint32_t>(b) << 16) |
+                                     (static_cast<std::uint32_t>(a) & 0xFFFF));
+}
 constexpr Constants make_constants() {
     Constants k{};
     for (int p = 0; p < 4; ++p)
         for (int x = 0; x < 8; ++x) {
             k.rows[p][2 * x] = kTransform[2 * p][x];
             k.rows[p][2 * x + 1] = kTransform[2 * p + 1][x];
-            k.column_pair[x][p] = static_cast<std::int32_t>(
-                (static_cast<std::uint32_t>(kTransform[2 * p + 1][x]) << 16) |
-                (static_cast<std::uint32_t>(kTransform[2 * p][x]) & 0xFFFF));
         }
+    for (int y = 0; y < 4; ++y) {
+        k.even[y][0] = pair32(kTransform[0][y], kTransform[2][y]);
+        k.even[y][1] = pair32(kTransform[4][y], kTransform[6][y]);
+        k.odd[y][0] = pair32(kTransform[1][y], kTransform[3][y]);
+        k.odd[y][1] = pair32(kTransform[5][y], kTransform[7][y]);
+    }
     return k;
 }
 constexpr Constants kConst = make_constants();
@@ -63,42 +73,52 @@ void recon(const Opx16s* coeff, int qp, Opx8u* dst, std::ptrdiff_t step) noexcep
     const __m256i scale = _mm256_set1_epi32(dq.scale);
     const __m256i round = _mm256_set1_epi32(1 << (dq.shift - 1));
     const __m128i shift = _mm_cvtsi32_si128(dq.shift);
-    constexpr int kPairs = N / 2;  // column pairs that can be nonzero
+    constexpr int kPairs = N / 2;  // column pairs of W that can be nonzero
     __m256i tp[kPairs];
     for (int p = 0; p < kPairs; ++p) tp[p] = t_rows(p);
 
-    // Horizontal stage, rows 0..N−1 (the others are zero), interleaved by row pairs.
-    __m256i inter[kPairs];
+    // Horizontal stage, rows 0..N−1 (the others are zero).
+    __m256i h[8];
     const __m256i four = _mm256_set1_epi32(4);
-    for (int r = 0; r < N; r += 2) {
-        __m256i h[2];
-        for (int i = 0; i < 2; ++i) {
-            const __m256i w = dequant_row<N>(coeff + (r + i) * 8, scale, round, shift);
-            __m256i s = _mm256_madd_epi16(_mm256_shuffle_epi32(w, 0x00), tp[0]);
-            s = _mm256_add_epi32(s, _mm256_madd_epi16(_mm256_shuffle_epi32(w, 0x55), tp[1]));
-            if constexpr (N == 8) {
-                s = _mm256_add_epi32(s, _mm256_madd_epi16(_mm256_shuffle_epi32(w, 0xAA), tp[2]));
-                s = _mm256_add_epi32(s, _mm256_madd_epi16(_mm256_shuffle_epi32(w, 0xFF), tp[3]));
-            }
-            s = _mm256_srai_epi32(_mm256_add_epi32(s, four), 3);
-            h[i] = _mm256_packs_epi32(s, s);  // [x0..3 x0..3 | x4..7 x4..7], saturated
+    for (int r = 0; r < N; ++r) {
+        const __m256i w = dequant_row<N>(coeff + r * 8, scale, round, shift);
+        __m256i s = _mm256_madd_epi16(_mm256_shuffle_epi32(w, 0x00), tp[0]);
+        s = _mm256_add_epi32(s, _mm256_madd_epi16(_mm256_shuffle_epi32(w, 0x55), tp[1]));
+        if constexpr (N == 8) {
+            s = _mm256_add_epi32(s, _mm256_madd_epi16(_mm256_shuffle_epi32(w, 0xAA), tp[2]));
+            s = _mm256_add_epi32(s, _mm256_madd_epi16(_mm256_shuffle_epi32(w, 0xFF), tp[3]));
         }
-        inter[r / 2] = _mm256_unpacklo_epi16(h[0], h[1]);  // (H[r][x], H[r+1][x]), x = 0..7
+        s = _mm256_srai_epi32(_mm256_add_epi32(s, four), 3);
+        h[r] = _mm256_packs_epi32(s, s);  // [x0..3 x0..3 | x4..7 x4..7], saturated
+    }
+    // Rows interleaved in the pairs of the vertical stage: (H[a][x], H[b][x]), x = 0..7.
+    const __m256i i02 = _mm256_unpacklo_epi16(h[0], h[2]), i13 = _mm256_unpacklo_epi16(h[1], h[3]);
+    __m256i i46 = _mm256_setzero_si256(), i57 = _mm256_setzero_si256();
+    if constexpr (N == 8) {
+        i46 = _mm256_unpacklo_epi16(h[4], h[6]);
+        i57 = _mm256_unpacklo_epi16(h[5], h[7]);
     }
 
-    // Vertical stage and addition, two rows at a time.
+    // Vertical stage: T[r][7 − y] = (−1)^r T[r][y], so rows y and 7 − y share the even-row and
+    // odd-row sums: R[y] = E + O, R[7 − y] = E − O.
     const __m256i rnd = _mm256_set1_epi32(64);
+    __m256i res[8];
+    for (int y = 0; y < 4; ++y) {
+        __m256i e = _mm256_madd_epi16(i02, _mm256_set1_epi32(kConst.even[y][0]));
+        __m256i o = _mm256_madd_epi16(i13, _mm256_set1_epi32(kConst.odd[y][0]));
+        if constexpr (N == 8) {
+            e = _mm256_add_epi32(e, _mm256_madd_epi16(i46, _mm256_set1_epi32(kConst.even[y][1])));
+            o = _mm256_add_epi32(o, _mm256_madd_epi16(i57, _mm256_set1_epi32(kConst.odd[y][1])));
+        }
+        e = _mm256_add_epi32(e, rnd);
+        res[y] = _mm256_srai_epi32(_mm256_add_epi32(e, o), 7);
+        res[7 - y] = _mm256_srai_epi32(_mm256_sub_epi32(e, o), 7);
+    }
+
+    // Addition, two rows at a time.
     const __m256i order = _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7);
     for (int y = 0; y < 8; y += 2) {
-        __m256i r2[2];
-        for (int i = 0; i < 2; ++i) {
-            const int yy = y + i;
-            __m256i s = _mm256_setzero_si256();
-            for (int p = 0; p < kPairs; ++p)
-                s = _mm256_add_epi32(
-                    s, _mm256_madd_epi16(inter[p], _mm256_set1_epi32(kConst.column_pair[yy][p])));
-            r2[i] = _mm256_srai_epi32(_mm256_add_epi32(s, rnd), 7);
-        }
+        const __m256i r2[2] = {res[y], res[y + 1]};
         // [y x0..3, y+1 x0..3 | y x4..7, y+1 x4..7] -> [y x0..7 | y+1 x0..7].
         const __m256i rows = _mm256_permutevar8x32_epi32(_mm256_packs_epi32(r2[0], r2[1]), order);
         Opx8u* d0 = dst + y * step;
