@@ -2521,6 +2521,162 @@ OPXVC_API OpxResult opxiQuantWeightBlockInv_DV100_16s_C1I(Opx16s* pSrcDst,
 
 /* ==== AVS: residual decoding, reconstruction, interpolation, deblocking ==== */
 
+/* AVS part 2 (GB/T 20090.2) primitives, Jizhun profile: 8×8 residual blocks, 8×8 intra
+ * prediction, quarter-sample luma interpolation and the 8×8-edge loop filter. */
+
+/** Intra edge flags of the AVS reconstruction and intra coding functions: a set bit marks the
+ *  neighbours it names as unavailable for prediction. Other bits are ignored. */
+enum {
+    opxAvsLeftUnavailable = 1,        /**< the column left of the block */
+    opxAvsTopUnavailable = 4,         /**< the row above the block */
+    opxAvsTopRightUnavailable = 32,   /**< the 8 samples above and right of the block */
+    opxAvsBottomLeftUnavailable = 64  /**< the 8 samples left of and below the block */
+};
+
+/**
+ * Decodes one 8×8 block of quantised coefficients (context-adaptive 2-D VLC with table
+ * switching and escapes) at the word reading cursor (*ppBitStream, *pOffset; position 31..0),
+ * for an intra luma, inter luma or chroma block. pDstCoeffs receives the 64 coefficients in
+ * raster order; *pNumCoeff is 1 + the zig-zag index of the last coefficient (0 for none), or 63
+ * with field scan. scanType 0 selects zig-zag, any other value field scan. The cursor ends behind
+ * the block's last code (the end-of-block code, or the code that would place a coefficient
+ * beyond position 63); the word after the last bit read must be readable.
+ * Checks: ppBitStream, *ppBitStream, pOffset, pNumCoeff or pDstCoeffs null -> opxErrNullPtr.
+ * A code with more than 24 leading zeros, or an escape whose level lies outside 16 bits, is
+ * invalid: opxErrH264VlcCode, the cursor as on entry, nothing written.
+ */
+OPXVC_API OpxResult opxiDecodeLumaBlockIntra_AVS_1u16s(Opx32u** ppBitStream, Opx32s* pOffset,
+                                                       Opx32s* pNumCoeff, Opx16s* pDstCoeffs,
+                                                       Opx32s scanType) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiDecodeLumaBlockInter_AVS_1u16s(Opx32u** ppBitStream, Opx32s* pOffset,
+                                                       Opx32s* pNumCoeff, Opx16s* pDstCoeffs,
+                                                       Opx32s scanType) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiDecodeChromaBlock_AVS_1u16s(Opx32u** ppBitStream, Opx32s* pOffset,
+                                                    Opx32s* pNumCoeff, Opx16s* pDstCoeffs,
+                                                    Opx32s scanType) OPXVC_NOEXCEPT;
+
+/**
+ * Reconstructs the four 8×8 blocks of an intra luma macroblock in raster order at pSrcDst:
+ * predicts each with pIntraPredModes[b] & 7 (0 vertical, 1 horizontal, 2 DC, 3 down-left,
+ * 4 down-right, 5..7 fill 128; a mode whose neighbours are unavailable leaves the block as it
+ * was), then, where cbp bit b (1, 2, 4, 8) is set, dequantises the next coefficient block of
+ * *ppSrcCoeff with QP, inverse-transforms it and adds it (clamped to 0..255); *ppSrcCoeff moves
+ * 64 coefficients per coded block. pNumCoeff[b] picks the transform: 1 DC only, 2..10 the
+ * top-left 4×4 coefficients, any other value all 64. Dequantised values and the horizontal
+ * stage are saturated to 16 bits.
+ * edgeFlags (opxAvs…Unavailable) describe the macroblock; block 0's lower-left samples are the
+ * left macroblock's rows 8–15, so set opxAvsBottomLeftUnavailable exactly when
+ * opxAvsLeftUnavailable is set.
+ * Checks: ppSrcCoeff, *ppSrcCoeff, pSrcDst, pIntraPredModes or pNumCoeff null ->
+ * opxErrNullPtr; QP outside 0..63 -> opxErrOutOfRange.
+ */
+OPXVC_API OpxResult opxiReconstructLumaIntra_AVS_16s8u_C1R(
+    Opx16s** ppSrcCoeff, Opx8u* pSrcDst, Opx32s srcDstStep, const Opx32u* pIntraPredModes,
+    const Opx32s* pNumCoeff, Opx32u cbp, Opx32s QP, Opx32u edgeFlags) OPXVC_NOEXCEPT;
+/** As opxiReconstructLumaIntra_AVS_16s8u_C1R without prediction: pSrcDst holds the inter
+ *  prediction on entry. Checks: ppSrcCoeff, *ppSrcCoeff, pSrcDst or pNumCoeff null ->
+ *  opxErrNullPtr; QP outside 0..63 -> opxErrOutOfRange. */
+OPXVC_API OpxResult opxiReconstructLumaInter_AVS_16s8u_C1R(Opx16s** ppSrcCoeff, Opx8u* pSrcDst,
+                                                           Opx32s srcDstStep,
+                                                           const Opx32s* pNumCoeff, Opx32u cbp,
+                                                           Opx32s QP) OPXVC_NOEXCEPT;
+/** Reconstructs the 8×8 intra Cb and Cr blocks: predicts each with chromaPredMode & 3 (0 DC,
+ *  1 horizontal, 2 vertical, 3 plane) and edgeFlags | opxAvsBottomLeftUnavailable, then adds the
+ *  residual of the next coefficient block where cbp bit 1 (Cb) or 2 (Cr) is set, with
+ *  pNumCoeff[0] (Cb) and pNumCoeff[1] (Cr). Checks: ppSrcCoeff, *ppSrcCoeff, pSrcDstU, pSrcDstV
+ *  or pNumCoeff null -> opxErrNullPtr; chromaQP outside 0..51 -> opxErrOutOfRange. */
+OPXVC_API OpxResult opxiReconstructChromaIntra_AVS_16s8u_C1R(
+    Opx16s** ppSrcCoeff, Opx8u* pSrcDstU, Opx8u* pSrcDstV, Opx32s srcDstStep,
+    Opx32u chromaPredMode, const Opx32s* pNumCoeff, Opx32u cbp, Opx32s chromaQP,
+    Opx32u edgeFlags) OPXVC_NOEXCEPT;
+/** Adds inter chroma residuals: cbp bit 1 Cb rows 0–7, 2 Cr rows 0–7, 4 Cb rows 8–15, 8 Cr rows
+ *  8–15, each with its own pNumCoeff entry (four, in bit order). Checks as
+ *  opxiReconstructChromaIntra_AVS_16s8u_C1R. */
+OPXVC_API OpxResult opxiReconstructChromaInter_AVS_16s8u_C1R(
+    Opx16s** ppSrcCoeff, Opx8u* pSrcDstU, Opx8u* pSrcDstV, Opx32s srcDstStep,
+    const Opx32s* pNumCoeff, Opx32u cbp, Opx32s chromaQP) OPXVC_NOEXCEPT;
+
+/**
+ * Forward 8×8 transform and quantisation of one residual block (pSrc may equal pDst):
+ * V = T × X (saturated to 16 bits), Y = (V × Tᵀ + 4) >> 3, level = ((|Y| × M >> 16) × Q[QP] +
+ * 10 × R) >> 19 with R = 8456 (isIntra nonzero) or 4228, sign restored, clamped to 16 bits.
+ * *pNumCoeff = 1 + the largest zig-zag index of a nonzero level (0 if none).
+ * Checks: pSrc, pDst or pNumCoeff null -> opxErrNullPtr; QP outside 0..63 -> opxErrBadArg.
+ */
+OPXVC_API OpxResult opxiTransformQuant8x8Fwd_AVS_16s_C1(const Opx16s* pSrc, Opx16s* pDst,
+                                                        Opx32s* pNumCoeff, Opx32s QP,
+                                                        Opx32s isIntra) OPXVC_NOEXCEPT;
+/**
+ * Intra-codes a 16×16 luma macroblock: for each 8×8 block in raster order chooses the mode
+ * 0..4 of least SAD against pSrc (DC unless another mode is strictly better), writes it to
+ * pIntraPredModes[b], quantises the residual (isIntra) into the next slot of *ppDstCoeff and
+ * reconstructs the block into pSrcDst (whose neighbours must be reconstructed). Blocks without a
+ * nonzero level take no slot; *pCbp receives the coded blocks (1, 2, 4, 8) and *ppDstCoeff moves
+ * past them. The buffer must hold four blocks; it is scratch while modes are tried.
+ * Reconstructing the output with opxiReconstructLumaIntra_AVS_16s8u_C1R gives pSrcDst.
+ * Checks: pSrc, pSrcDst, ppDstCoeff, *ppDstCoeff, pIntraPredModes or pCbp null ->
+ * opxErrNullPtr; QP outside 0..63 -> opxErrOutOfRange.
+ */
+OPXVC_API OpxResult opxiDisassembleLumaIntra_AVS_16s8u_C1R(
+    const Opx8u* pSrc, Opx32s srcStep, Opx8u* pSrcDst, Opx32s srcDstStep, Opx16s** ppDstCoeff,
+    Opx32u* pIntraPredModes, Opx32u* pCbp, Opx32s QP, Opx32u edgeFlags) OPXVC_NOEXCEPT;
+/**
+ * Intra-codes the 8×8 Cb (element 0) and Cr (element 1) blocks of a 4:2:0 macroblock with one
+ * chroma mode 0..3 of least SAD(Cb) + SAD(Cr) (DC unless another is strictly better), written to
+ * *pChromaPredMode. Coded blocks lie consecutively at *ppDstCoeff (Cr moves to the first slot
+ * when Cb has no nonzero level); *pCbp gets bit 1 (Cb) and 2 (Cr); *ppDstCoeff moves past the
+ * coded blocks. The buffer must hold two blocks. Checks: any pointer (both elements of both
+ * arrays included) null -> opxErrNullPtr; chromaQP outside 0..51 -> opxErrOutOfRange.
+ */
+OPXVC_API OpxResult opxiDisassembleChroma420Intra_AVS_16s8u_C1R(
+    const Opx8u* pSrc[2], Opx32s srcStep, Opx8u* pSrcDst[2], Opx32s srcDstStep,
+    Opx16s** ppDstCoeff, Opx32u* pChromaPredMode, Opx32u* pCbp, Opx32s chromaQP,
+    Opx32u edgeFlags) OPXVC_NOEXCEPT;
+
+/**
+ * Luma quarter-sample interpolation of an 8 or 16 wide, 8 or 16 high block from a whole
+ * reference plane (record fields as for opxiInterpolateLumaBlock_H264_8u_P1R; pSrc[0] ->
+ * pDst[0], motion vector in quarter samples). Half samples use the taps (−1, 5, 5, −1), quarter
+ * samples the standard's weightings of half sums and integer samples; every result is clamped
+ * to 0..255. Samples outside the picture are read at the clamped coordinates; a zero vector
+ * copies the block at blockPos without any edge test.
+ * Checks: pInterpInfo, pSrc[0] or pDst[0] null -> opxErrNullPtr; width or height not 8 or 16,
+ * or a frame width or height below 1 -> opxErrSize. Steps are not checked.
+ */
+OPXVC_API OpxResult opxiInterpolateLumaBlock_AVS_8u_P1R(const OpxInterpolateBlock8u* pInterpInfo)
+    OPXVC_NOEXCEPT;
+/**
+ * Weighted prediction of exactly roiSize.width × roiSize.height samples:
+ * dst = clamp(((src × scale + 16) >> 5) + offset, 0, 255), computed exactly for any scale and
+ * offset. pSrc may equal pDst. Checks: pSrc or pDst null -> opxErrNullPtr; a width with a bit
+ * other than 4, 8 and 16 set, or a height not a multiple of 4 -> opxErrSize (sizes of 0 write
+ * nothing).
+ */
+OPXVC_API OpxResult opxiWeightPrediction_AVS_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                                    Opx32s dstStep, Opx32s scale, Opx32s offset,
+                                                    OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+
+/**
+ * Loop filter of the 8×8-block edges of one macroblock, in place (record OpxDeblock8u:
+ * pSrcDstPlane at the macroblock's top-left sample). Luma: edges 0 (macroblock edge) and 8,
+ * pAlpha/pBeta/pThresholds (the clamping value C) [0] and [1] for them; pBs has one entry per
+ * 8×8 block in raster order and an edge segment uses the entry of the block on its q side.
+ * Chroma: edge 0 only, entries [0]; vertical: pBs[0] rows 0–3, pBs[2] rows 4–7; horizontal:
+ * pBs[0] columns 0–3, pBs[1] columns 4–7. A line is filtered when its bS is nonzero,
+ * |p0 − q0| < alpha, |p1 − p0| < beta and |q1 − q0| < beta; the strong filter applies to an edge
+ * whose two bS values are both 2, the normal one (clamped by C) otherwise. The internal luma edge
+ * reads what the first edge wrote. Checks: the record or any of its pointers null ->
+ * opxErrNullPtr (nothing changed).
+ */
+OPXVC_API OpxResult opxiFilterDeblockingLuma_VerEdge_AVS_8u_C1IR(const OpxDeblock8u* pDeblockInfo)
+    OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingLuma_HorEdge_AVS_8u_C1IR(const OpxDeblock8u* pDeblockInfo)
+    OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma_VerEdge_AVS_8u_C1IR(
+    const OpxDeblock8u* pDeblockInfo) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblockingChroma_HorEdge_AVS_8u_C1IR(
+    const OpxDeblock8u* pDeblockInfo) OPXVC_NOEXCEPT;
+
 /* ==== END AVS ==== */
 
 

@@ -1,0 +1,348 @@
+// AVS luma interpolation and weighted prediction: every AVX2 kernel against the portable one,
+// the exported Block function's picture-edge handling against a clamped reference plane, the
+// sizes it accepts, the values the rules single out (exact Q, clamping), and weighting of exactly
+// the requested region for any scale and offset.
+#include <algorithm>
+#include <vector>
+
+#include "avs/avs.hpp"
+#include "harness/harness.hpp"
+
+namespace opx::test::avs {
+namespace {
+
+using namespace opx::avs;
+
+// A source with room for the filter support (2 before, 3 after) around a 16×16 block, placed so
+// that the support's last byte ends just before an unreadable page.
+struct Support {
+    static constexpr int kW = 16 + 5, kH = 16 + 5, kStep = 64;
+    GuardedBuffer guard{kStep * kH + 64};
+    Opx8u* base = guard.place(kW, kH, kStep);  // row −2, column −2 of the block
+    Opx8u* block() { return base + 2 * kStep + 2; }
+};
+
+void fill_support(Opx8u* base, int pattern, Rng& rng) {
+    for (int y = 0; y < Support::kH; ++y)
+        for (int x = 0; x < Support::kW; ++x) {
+            int v;
+            switch (pattern) {
+                case 0:
+                    v = static_cast<int>(rng.uniform(0, 255));
+                    break;
+                case 1:
+                    v = ((x + y) & 1) ? 255 : 0;
+                    break;  // checker
+                case 2:
+                    v = ((x / 2 + y / 2) & 1) ? 255 : 0;
+                    break;  // 2×2 checker
+                case 3:
+                    v = (x % 4 == 1 || y % 4 == 2) ? 255 : 0;
+                    break;  // thin lines
+                case 4:
+                    v = ((x * 7 + y * 3) % 5 < 2) ? 255 : 0;
+                    break;
+                default:
+                    v = static_cast<int>(rng.uniform(0, 1)) * 255;
+                    break;  // random 0/255
+            }
+            base[y * Support::kStep + x] = static_cast<Opx8u>(v);
+        }
+}
+
+TEST(AvsInterpKernels, Avx2MatchesPortableEveryWidthPositionAndHeight) {
+    Rng rng;
+    Support s;
+    for (int index = 0; index < 32; ++index) {
+        const int w = index & 16 ? 16 : 8;
+        for (int h : {8, 16, 2, 4}) {
+            for (int pattern = 0; pattern < 6; ++pattern)
+                for (int rep = 0; rep < 4; ++rep) {
+                    fill_support(s.base, pattern, rng);
+                    std::vector<Opx8u> want(18 * 32, 0xA5), got(18 * 32, 0xA5);
+                    opx::avs::ref::kInterp.luma[index](s.block(), Support::kStep, want.data() + 32,
+                                                       32, h);
+                    opx::avs::avx2::kInterp.luma[index](s.block(), Support::kStep, got.data() + 32,
+                                                        32, h);
+                    ASSERT_EQ(want, got)
+                        << "index " << index << " height " << h << " pattern " << pattern;
+                    // Nothing outside the block written.
+                    for (int y = 0; y < 18; ++y)
+                        for (int x = 0; x < 32; ++x)
+                            if (y < 1 || y > h || x >= w) {
+                                ASSERT_EQ(got[y * 32 + x], 0xA5) << index;
+                            }
+                }
+        }
+    }
+}
+
+// The standard's exact forms of the positions the library stages: Q(A, B, C, D) =
+// (A + 56 B + 7 C + 8 D + 512) >> 10, and the 1-D quarter taps; checked on extreme samples where
+// 16-bit arithmetic would overflow.
+TEST(AvsInterpKernels, QuarterPositionsEqualTheStandardsExactFormulas) {
+    Rng rng;
+    Support s;
+    for (int iter = 0; iter < 60; ++iter) {
+        fill_support(s.base, iter % 6, rng);
+        auto x = [&](int c, int r) { return int{s.block()[r * Support::kStep + c]}; };
+        auto b1 = [&](int c, int r) {
+            return 5 * (x(c, r) + x(c + 1, r)) - (x(c - 1, r) + x(c + 2, r));
+        };
+        auto j1 = [&](int c, int r) {
+            return 5 * (b1(c, r) + b1(c, r + 1)) - (b1(c, r - 1) + b1(c, r + 2));
+        };
+        auto h1 = [&](int c, int r) {
+            return 5 * (x(c, r) + x(c, r + 1)) - (x(c, r - 1) + x(c, r + 2));
+        };
+        auto clip = [](int v) { return std::clamp(v, 0, 255); };
+        for (const InterpKernels* t : {&opx::avs::ref::kInterp, &opx::avs::avx2::kInterp}) {
+            Opx8u out[4][16 * 16];
+            t->luma[interp_index(16, 2, 1)](s.block(), Support::kStep, out[0], 16, 16);
+            t->luma[interp_index(16, 1, 2)](s.block(), Support::kStep, out[1], 16, 16);
+            t->luma[interp_index(16, 1, 0)](s.block(), Support::kStep, out[2], 16, 16);
+            t->luma[interp_index(16, 0, 3)](s.block(), Support::kStep, out[3], 16, 16);
+            for (int r = 0; r < 16; ++r)
+                for (int c = 0; c < 16; ++c) {
+                    ASSERT_EQ(out[0][r * 16 + c], clip((j1(c, r - 1) + 56 * b1(c, r) +
+                                                        7 * j1(c, r) + 8 * b1(c, r + 1) + 512) >>
+                                                       10));
+                    ASSERT_EQ(out[1][r * 16 + c], clip((j1(c - 1, r) + 56 * h1(c, r) +
+                                                        7 * j1(c, r) + 8 * h1(c + 1, r) + 512) >>
+                                                       10));
+                    ASSERT_EQ(out[2][r * 16 + c],
+                              clip((-x(c - 2, r) - 2 * x(c - 1, r) + 96 * x(c, r) +
+                                    42 * x(c + 1, r) - 7 * x(c + 2, r) + 64) >>
+                                   7));
+                    ASSERT_EQ(out[3][r * 16 + c],
+                              clip((-7 * x(c, r - 1) + 42 * x(c, r) + 96 * x(c, r + 1) -
+                                    2 * x(c, r + 2) - x(c, r + 3) + 64) >>
+                                   7));
+                }
+        }
+    }
+}
+
+// ---- exported function
+// ---------------------------------------------------------------------------
+
+struct Frame {
+    int w, h;
+    std::vector<Opx8u> px;
+    Opx8u at_clamped(long x, long y) const {
+        return px[std::clamp<long>(y, 0, h - 1) * w + std::clamp<long>(x, 0, w - 1)];
+    }
+};
+
+// Expected block: the portable kernel on a copy of the support taken at clamped coordinates.
+std::vector<Opx8u> expected(const Frame& f, int bw, int bh, int px, int py, int mvx, int mvy) {
+    const int dx = mvx & 3, dy = mvy & 3;
+    const long x0 = px + (mvx >> 2) - 2, y0 = py + (mvy >> 2) - 2;
+    std::vector<Opx8u> sup(32 * 32);
+    for (int y = 0; y < bh + 5; ++y)
+        for (int x = 0; x < bw + 5; ++x) sup[y * 32 + x] = f.at_clamped(x0 + x, y0 + y);
+    std::vector<Opx8u> out(bw * bh);
+    opx::avs::ref::kInterp.luma[interp_index(bw, dx, dy)](sup.data() + 2 * 32 + 2, 32, out.data(),
+                                                          bw, bh);
+    return out;
+}
+
+TEST(AvsInterpolateBlock, PictureEdgesReadClampedCoordinates) {
+    Rng rng;
+    for (int iter = 0; iter < 3000; ++iter) {
+        Frame f{static_cast<int>(rng.uniform(1, 40)), static_cast<int>(rng.uniform(1, 40)), {}};
+        f.px.resize(f.w * f.h);
+        for (auto& v : f.px) v = static_cast<Opx8u>(rng.next());
+        const int bw = rng.coin() ? 16 : 8, bh = rng.coin() ? 16 : 8;
+        const int px = static_cast<int>(rng.uniform(-8, f.w + 8)) & ~3,
+                  py = static_cast<int>(rng.uniform(-8, f.h + 8)) & ~3;
+        int mvx = static_cast<int>(rng.uniform(-200, 200)),
+            mvy = static_cast<int>(rng.uniform(-200, 200));
+        if (iter % 50 == 0) mvx = -100000;
+        if (mvx == 0 && mvy == 0) mvy = 1;
+        std::vector<Opx8u> got(bw * bh + 16, 0xA5);
+        const OpxInterpolateBlock8u r{{f.px.data(), nullptr},
+                                      f.w,
+                                      {got.data(), nullptr},
+                                      bw,
+                                      {f.w, f.h},
+                                      {bw, bh},
+                                      {px, py},
+                                      {mvx, mvy}};
+        ASSERT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxOk);
+        const auto want = expected(f, bw, bh, px, py, mvx, mvy);
+        ASSERT_TRUE(std::equal(want.begin(), want.end(), got.begin())) << "iter " << iter;
+        for (int i = bw * bh; i < bw * bh + 16; ++i) ASSERT_EQ(got[i], 0xA5);
+    }
+}
+
+TEST(AvsInterpolateBlock, InsideThePictureReadsThePlaneDirectly) {
+    Rng rng;
+    Frame f{64, 48, std::vector<Opx8u>(64 * 48)};
+    for (auto& v : f.px) v = static_cast<Opx8u>(rng.next());
+    for (int pos = 0; pos < 16; ++pos) {
+        const int mvx = 4 * 3 + (pos & 3), mvy = 4 * 5 + (pos >> 2);
+        Opx8u got[16 * 16];
+        const OpxInterpolateBlock8u r{{f.px.data(), nullptr},
+                                      64,
+                                      {got, nullptr},
+                                      16,
+                                      {64, 48},
+                                      {16, 16},
+                                      {16, 8},
+                                      {mvx, mvy}};
+        ASSERT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxOk);
+        const auto want = expected(f, 16, 16, 16, 8, mvx, mvy);
+        EXPECT_TRUE(std::equal(want.begin(), want.end(), got)) << pos;
+    }
+}
+
+TEST(AvsInterpolateBlock, RuleCases) {
+    // A zero vector copies the block even where it lies partly outside the picture.
+    std::vector<Opx8u> plane(64 * 64);
+    for (int i = 0; i < 64 * 64; ++i) plane[i] = static_cast<Opx8u>(i * 7);
+    Opx8u out[16 * 16];
+    OpxInterpolateBlock8u r{{plane.data() + 8 * 64 + 8, nullptr},
+                            64,
+                            {out, nullptr},
+                            16,
+                            {16, 16},
+                            {16, 16},
+                            {8, 8},
+                            {0, 0}};
+    ASSERT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxOk);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) EXPECT_EQ(out[y * 16 + x], plane[(16 + y) * 64 + 16 + x]);
+    // (−400, 0) at the left edge: every row repeats the frame's column-0 sample of that row.
+    r = {{plane.data(), nullptr}, 64, {out, nullptr}, 16, {64, 64}, {16, 16}, {0, 4}, {-400, 0}};
+    ASSERT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxOk);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) EXPECT_EQ(out[y * 16 + x], plane[(4 + y) * 64]);
+    // A flat area gives its value at every position.
+    std::vector<Opx8u> flat(64 * 64, 77);
+    for (int pos = 0; pos < 16; ++pos) {
+        r = {{flat.data(), nullptr}, 64, {out, nullptr}, 16, {64, 64}, {16, 8}, {20, 20},
+             {pos & 3, pos >> 2}};
+        ASSERT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxOk);
+        for (int i = 0; i < 16 * 8; ++i) ASSERT_EQ(out[i], 77) << pos;
+    }
+    // (1, 0) on 0, 0, 255, 255, 255 gives 261, clamped to 255; on 255, 255, 0, 0, 0 gives 0.
+    std::vector<Opx8u> step(64 * 64);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) step[y * 64 + x] = x >= 22 ? 255 : 0;
+    r = {{step.data(), nullptr}, 64, {out, nullptr}, 8, {64, 64}, {8, 8}, {22, 20}, {1, 0}};
+    ASSERT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxOk);
+    EXPECT_EQ(out[0], 255);
+    for (auto& v : step) v = static_cast<Opx8u>(255 - v);
+    ASSERT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxOk);
+    EXPECT_EQ(out[0], 0);
+}
+
+// Mended: any multiple-of-8 height and widths 0 and 24 were accepted (the edge buffer holds 16
+// rows and kernels exist for widths 8 and 16 only); an empty frame has nothing to clamp to.
+TEST(AvsInterpolateBlock, SizesOtherThan8And16AreRefused) {
+    std::vector<Opx8u> plane(64 * 64, 1);
+    Opx8u out[32 * 32];
+    std::fill(std::begin(out), std::end(out), 0xA5);
+    for (auto [w, h] : {std::pair{0, 8},
+                        {24, 8},
+                        {4, 8},
+                        {12, 8},
+                        {8, 24},
+                        {8, 32},
+                        {16, 0},
+                        {16, 4},
+                        {16, 12},
+                        {32, 16},
+                        {-8, 8}}) {
+        const OpxInterpolateBlock8u r{
+            {plane.data(), nullptr}, 64, {out, nullptr}, 32, {64, 64}, {w, h}, {8, 8}, {-1000, 3}};
+        EXPECT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxErrSize) << w << "x" << h;
+    }
+    for (auto [fw, fh] : {std::pair{0, 64}, {64, 0}, {-1, 5}}) {
+        const OpxInterpolateBlock8u r{
+            {plane.data(), nullptr}, 64, {out, nullptr}, 32, {fw, fh}, {8, 8}, {8, 8}, {1, 1}};
+        EXPECT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxErrSize);
+    }
+    for (Opx8u v : out) EXPECT_EQ(v, 0xA5);
+}
+
+// ---- weighting
+// -------------------------------------------------------------------------------------
+
+TEST(AvsWeight, Avx2MatchesPortableForAnySizeScaleAndOffset) {
+    Rng rng;
+    const Opx32s scales[] = {0,  1,    32,     64,    255,   256,      1000,       32767,
+                             -1, -300, -32768, 32768, 70000, -2000000, 0x7FFFFFFF, INT32_MIN};
+    const Opx32s offsets[] = {0,      -10,        127,           -128,       300,      -300,
+                              100000, -(1 << 30), (1 << 30) - 1, 0x7FFFFFFF, INT32_MIN};
+    for (int w = 4; w <= 28; w += 4)
+        for (int h = 4; h <= 16; h += 4)
+            for (int rep = 0; rep < 6; ++rep) {
+                const Opx32s scale =
+                    rep < 2 ? static_cast<Opx32s>(rng.uniform(0, 255)) : scales[rng.uniform(0, 15)];
+                const Opx32s offset = rep < 2 ? static_cast<Opx32s>(rng.uniform(-128, 127))
+                                              : offsets[rng.uniform(0, 10)];
+                std::vector<Opx8u> src(40 * 20), want(40 * 20, 0xA5), got(40 * 20, 0xA5);
+                for (auto& v : src) v = static_cast<Opx8u>(rng.next());
+                opx::avs::ref::kInterp.weight(src.data(), 40, want.data(), 40, scale, offset, w, h);
+                opx::avs::avx2::kInterp.weight(src.data(), 40, got.data(), 40, scale, offset, w, h);
+                ASSERT_EQ(want, got) << w << "x" << h << " scale " << scale << " offset " << offset;
+                for (int y = 0; y < 20; ++y)
+                    for (int x = 0; x < 40; ++x)
+                        if (x >= w || y >= h) {
+                            ASSERT_EQ(got[y * 40 + x], 0xA5);
+                        }
+            }
+}
+
+// Mended: widths 4..28 and heights ≡ 4 (mod 8) passed the checks while 8 or 16 columns were
+// written in 8-row groups; exactly width × height is processed now.
+TEST(AvsWeight, ExactlyTheRegionAndRuleValues) {
+    Plane<Opx8u> src(32, 24, 16), dst(32, 24, 16);
+    Rng rng;
+    src.fill(Pattern::kRandom, rng);
+    for (auto [w, h] :
+         {std::pair{4, 4}, {12, 4}, {20, 12}, {28, 20}, {8, 8}, {16, 16}, {16, 8}, {8, 16}}) {
+        Plane<Opx8u> d(w, h, 16);
+        ASSERT_EQ(opxiWeightPrediction_AVS_8u_C1R(src.data(), src.step(), d.data(), d.step(), 32, 0,
+                                                  {w, h}),
+                  opxOk);
+        EXPECT_TRUE(d.canaries_intact()) << w << "x" << h;
+        EXPECT_TRUE(
+            regions_equal(src.data(), src.step(), d.data(), d.step(), w, h));  // scale 32: identity
+    }
+    Opx8u p = 100, q = 0;
+    ASSERT_EQ(opxiWeightPrediction_AVS_8u_C1R(&p, 4, &q, 4, 64, -10, {0, 0}), opxOk);
+    EXPECT_EQ(q, 0);  // an empty region writes nothing
+    std::vector<Opx8u> a(16 * 16, 100), b(16 * 16);
+    ASSERT_EQ(opxiWeightPrediction_AVS_8u_C1R(a.data(), 16, b.data(), 16, 64, -10, {16, 16}),
+              opxOk);
+    for (Opx8u v : b) EXPECT_EQ(v, 190);
+    // In place; scale above 255 computed exactly: ((100 · 300 + 16) >> 5) − 700 = 238.
+    ASSERT_EQ(opxiWeightPrediction_AVS_8u_C1R(a.data(), 16, a.data(), 16, 300, -700, {16, 16}),
+              opxOk);
+    EXPECT_EQ(a[0], 238);
+    for (auto [w, h] : {std::pair{2, 4}, {32, 4}, {6, 4}, {8, 2}, {8, 6}, {17, 4}, {-4, 4}})
+        EXPECT_EQ(opxiWeightPrediction_AVS_8u_C1R(a.data(), 16, b.data(), 16, 32, 0, {w, h}),
+                  opxErrSize)
+            << w << "x" << h;
+}
+
+}  // namespace
+
+OPX_NULL_CASE(opxiInterpolateLumaBlock_AVS_8u_P1R) {
+    const OpxInterpolateBlock8u r{{nul(s.u8(0)), nullptr},
+                                  64,
+                                  {nul(s.u8(1)), nullptr},
+                                  16,
+                                  {32, 32},
+                                  {16, 16},
+                                  {8, 8},
+                                  {5, 7}};
+    return opxiInterpolateLumaBlock_AVS_8u_P1R(nul(&r));
+}
+OPX_NULL_CALL(opxiWeightPrediction_AVS_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 40, 3,
+              OpxRoiSize{16, 16})
+
+}  // namespace opx::test::avs

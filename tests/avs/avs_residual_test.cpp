@@ -1,0 +1,795 @@
+// AVS residual path: the VLC tables against the standard's token lists, block decoding of
+// streams made by an independent encoder (both kernel tables), invalid codes, the dequantise +
+// inverse transform kernels (AVX2 against portable, orientation of the transform, kernel choice
+// by numCoeff), the exported reconstruction and intra coding functions and their round trip.
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "avs/avs.hpp"
+#include "avs/avs_tables.hpp"
+#include "avs/avs_test_util.hpp"
+#include "harness/harness.hpp"
+
+namespace opx::test::avs {
+namespace {
+
+using namespace opx::avs;
+
+const VlcTable& library_table(int i) {
+    return i < 7 ? kIntraVlc[i] : (i < 14 ? kInterVlc[i - 7] : kChromaVlc[i - 14]);
+}
+
+// ---- tables ------------------------------------------------------------------------------------
+
+TEST(AvsVlcTables, MatchTheStandardsTokenLists) {
+    for (int i = 0; i < 19; ++i) {
+        SCOPED_TRACE(kTokenLists[i].name);
+        const auto want = parse_tokens(kTokenLists[i].tokens);
+        ASSERT_EQ(want.size(), 59u);
+        const VlcTable& t = library_table(i);
+        for (int c = 0; c < 59; ++c) {
+            EXPECT_EQ(t.entry[c].run, want[c].run) << "code " << c;
+            EXPECT_EQ(t.entry[c].level, want[c].level) << "code " << c;
+        }
+        const auto ref = parse_list(kTokenLists[i].ref_abs_level);
+        EXPECT_EQ(t.max_run + 1u, ref.size());
+        for (std::size_t r = 0; r < ref.size(); ++r) EXPECT_EQ(t.ref_abs_level[r], ref[r]) << r;
+    }
+}
+
+TEST(AvsVlcTables, ScansArePermutations) {
+    for (int s = 0; s < 2; ++s) {
+        std::array<int, 64> seen{};
+        for (int i = 0; i < 64; ++i) ++seen[kScan[s][i]];
+        for (int v : seen) EXPECT_EQ(v, 1);
+    }
+}
+
+// ---- block decoding ----------------------------------------------------------------------------
+
+constexpr const char* kKindNames[3] = {"intra", "inter", "chroma"};
+
+OpxResult decode_call(int kind, Opx32u** s, Opx32s* off, Opx32s* num, Opx16s* dst, Opx32s scan) {
+    switch (kind) {
+        case 0:
+            return opxiDecodeLumaBlockIntra_AVS_1u16s(s, off, num, dst, scan);
+        case 1:
+            return opxiDecodeLumaBlockInter_AVS_1u16s(s, off, num, dst, scan);
+        default:
+            return opxiDecodeChromaBlock_AVS_1u16s(s, off, num, dst, scan);
+    }
+}
+
+// Random sparse blocks in scan order: few coefficients, mostly small levels, some large (escapes
+// that jump several tables), occasionally the last position 63.
+std::vector<int> random_block(Rng& rng) {
+    std::vector<int> c(64, 0);
+    const int n = static_cast<int>(rng.uniform(0, 20));
+    for (int i = 0; i < n; ++i) {
+        const int pos = rng.uniform(0, 9) == 0 ? 63 : static_cast<int>(rng.uniform(0, 63));
+        int level = static_cast<int>(rng.uniform(1, 3));
+        const int r = static_cast<int>(rng.uniform(0, 19));
+        if (r == 0) level = static_cast<int>(rng.uniform(4, 40));
+        if (r == 1) level = static_cast<int>(rng.uniform(1000, 32767));
+        c[pos] = rng.coin() ? level : -level;
+    }
+    if (rng.uniform(0, 30) == 0) c[63] = -32768;
+    return c;
+}
+
+TEST(AvsDecodeBlock, IndependentlyEncodedBlocksDecodeExactlyWithBothTables) {
+    Rng rng;
+    for (int iter = 0; iter < 1500; ++iter) {
+        const int kind = iter % 3;
+        const bool field = (iter / 3) % 2;
+        const int lead = static_cast<int>(rng.uniform(0, 40));
+        std::vector<std::vector<int>> blocks;
+        BitWriter w;
+        w.put(rng.next(), lead);  // start anywhere in a word
+        for (int b = 0; b < 3; ++b) {
+            blocks.push_back(random_block(rng));
+            ASSERT_TRUE(encode_block(w, kind, blocks.back(), rng.uniform(0, 7) == 0));
+        }
+        const long end_bits = w.bits();
+        const std::vector<std::uint32_t> words = w.words();
+        for (const ResidualKernels* table :
+             {&opx::avs::ref::kResidual, &opx::avs::avx2::kResidual}) {
+            Opx32u* p = const_cast<Opx32u*>(words.data()) + lead / 32;
+            Opx32s off = 31 - lead % 32;
+            for (int b = 0; b < 3; ++b) {
+                SCOPED_TRACE(testing::Message()
+                             << kKindNames[kind] << " iter " << iter << " block " << b);
+                std::array<Opx16s, 64> got;
+                got.fill(0x5555);
+                Opx32s num = -1;
+                ASSERT_EQ(table->decode[kind](&p, &off, &num, got.data(), field), opxOk);
+                std::array<Opx16s, 64> want{};
+                int last = -1;
+                for (int i = 0; i < 64; ++i) {
+                    want[kScan[field][i]] = static_cast<Opx16s>(blocks[b][i]);
+                    if (blocks[b][i]) last = i;
+                }
+                EXPECT_EQ(got, want);
+                EXPECT_EQ(num, field ? 63 : last + 1);
+            }
+            EXPECT_EQ((p - words.data()) * 32 + (31 - off), end_bits);
+        }
+    }
+}
+
+// Stream of Exp-Golomb codes (order, code number).
+std::vector<std::uint32_t> codes(std::initializer_list<std::pair<int, std::uint64_t>> list) {
+    BitWriter w;
+    for (auto [k, c] : list) w.exp_golomb(c, k);
+    return w.words();
+}
+
+struct Decoded {
+    OpxResult result;
+    std::array<Opx16s, 64> coeffs;
+    Opx32s num;
+    long bits;
+};
+Decoded decode_words(int kind, std::vector<std::uint32_t> words, Opx32s scan = 0) {
+    Decoded d{};
+    d.coeffs.fill(0x5555);
+    d.num = -7;
+    Opx32u* p = words.data();
+    Opx32s off = 31;
+    d.result = decode_call(kind, &p, &off, &d.num, d.coeffs.data(), scan);
+    d.bits = (p - words.data()) * 32 + (31 - off);
+    return d;
+}
+
+TEST(AvsDecodeBlock, EndOfBlockFirstGivesAnEmptyBlock) {
+    // Intra0's end of block is code number 58 (order 2).
+    const Decoded d = decode_words(0, codes({{2, 58}}));
+    ASSERT_EQ(d.result, opxOk);
+    EXPECT_EQ(d.num, 0);
+    for (Opx16s v : d.coeffs) EXPECT_EQ(v, 0);
+}
+
+TEST(AvsDecodeBlock, SwitchToIntra1ThenItsEndOfBlock) {
+    // (0, 1) from Intra0 (code 0), then end of block from Intra1: its fifth token, code number 8
+    // (each of the four tokens before it takes two code numbers).
+    const Decoded d = decode_words(0, codes({{2, 0}, {2, 8}}));
+    ASSERT_EQ(d.result, opxOk);
+    EXPECT_EQ(d.num, 1);
+    EXPECT_EQ(d.coeffs[0], 1);
+    for (int i = 1; i < 64; ++i) EXPECT_EQ(d.coeffs[i], 0);
+}
+
+TEST(AvsDecodeBlock, BoundIsTheTopOfTheChosenTablesRange) {
+    // Intra: an escape level 3 selects Intra3 (bound 4); a following level 4 does not switch, so
+    // the end of block must be Intra3's (code 4), not Intra4's (code 3).
+    // Escape run 0, +3: code 60 (even: positive), value 3 − RefAbsLevel(Intra0, run 0) = 3 − 4
+    // is negative, so use run 30 (RefAbsLevel 1): code 59 + 60 + 1 = 120, value 2.
+    // (In Intra4 code 8 is (0, −4), not an end of block.)
+    const Decoded d = decode_words(0, codes({{2, 120},
+                                             {1, 2},     // (30, +3): Intra3
+                                             {2, 9},     // Intra3 code 9: (0, +4)
+                                             {2, 8}}));  // Intra3 end of block
+    ASSERT_EQ(d.result, opxOk);
+    // Reverse placement: (0, 4) at scan 0, then (30, 3) at scan 31.
+    EXPECT_EQ(d.num, 32);
+    EXPECT_EQ(d.coeffs[kScan[0][0]], 4);
+    EXPECT_EQ(d.coeffs[kScan[0][31]], 3);
+}
+
+TEST(AvsDecodeBlock, InterEscapeBeyondMaxRunAddsOne) {
+    // Inter, first code order 3: escape run 30 negative (code 59 + 60 = 119), value 4 (order 0):
+    // level −5. Inter switches to Inter4 (4..6) and order 2; Inter4's end of block is code 2.
+    const Decoded d = decode_words(1, codes({{3, 119}, {0, 4}, {2, 2}}));
+    ASSERT_EQ(d.result, opxOk);
+    EXPECT_EQ(d.coeffs[kScan[0][30]], -5);
+    EXPECT_EQ(d.num, 31);
+}
+
+TEST(AvsDecodeBlock, ChromaOrderAfterASwitchDependsOnTheTable) {
+    // Chroma0 (order 2) code 0 = (0, +1) -> Chroma1, order 0: its end of block is code 0.
+    Decoded d = decode_words(2, codes({{2, 0}, {0, 0}}));
+    ASSERT_EQ(d.result, opxOk);
+    EXPECT_EQ(d.num, 1);
+    EXPECT_EQ(d.coeffs[0], 1);
+    // Chroma0 code 14 = (0, +2) -> Chroma2, order 1: end of block is Chroma2 code 2.
+    d = decode_words(2, codes({{2, 14}, {1, 2}}));
+    ASSERT_EQ(d.result, opxOk);
+    EXPECT_EQ(d.num, 1);
+    EXPECT_EQ(d.coeffs[0], 2);
+}
+
+TEST(AvsDecodeBlock, FieldScanGives63WhateverWasDecoded) {
+    const Decoded d = decode_words(0, codes({{2, 0}, {2, 8}}), 1);
+    ASSERT_EQ(d.result, opxOk);
+    EXPECT_EQ(d.num, 63);
+    EXPECT_EQ(d.coeffs[0], 1);
+}
+
+// Mended: the chroma decoder took the whole scanType as the scan table index.
+TEST(AvsDecodeBlock, AnyNonzeroScanTypeIsFieldScanForEveryDecoder) {
+    GuardedBuffer g(64 * sizeof(Opx16s));
+    for (int kind = 0; kind < 3; ++kind)
+        for (Opx32s scan : {1, 2, 3, -1, 0x7FFFFFFF}) {
+            // (2, +1) then end of block: field scan position 2 is raster 16.
+            BitWriter w;
+            encode_block(w, kind, [] {
+                std::vector<int> c(64);
+                c[2] = 1;
+                return c;
+            }());
+            std::vector<std::uint32_t> words = w.words();
+            Opx32u* p = words.data();
+            Opx32s off = 31, num = 0;
+            Opx16s* dst = reinterpret_cast<Opx16s*>(g.begin());
+            ASSERT_EQ(decode_call(kind, &p, &off, &num, dst, scan), opxOk) << kKindNames[kind];
+            EXPECT_EQ(dst[16], 1) << kKindNames[kind] << " scan " << scan;
+            EXPECT_EQ(num, 63);
+        }
+}
+
+// Mended: the leading-zero count was unbounded; more than 24 zeros, or a level outside 16 bits,
+// is an invalid code with the cursor as on entry and nothing written.
+TEST(AvsDecodeBlock, InvalidCodesLeaveCursorAndOutputsUntouched) {
+    for (int kind = 0; kind < 3; ++kind) {
+        SCOPED_TRACE(kKindNames[kind]);
+        std::vector<std::vector<std::uint32_t>> bad;
+        {  // a valid pair, then 25 zeros
+            BitWriter w;
+            w.exp_golomb(0, kKindCoding[kind].k_first[0]);
+            for (int i = 0; i < 40; ++i) w.put_bit(0);
+            bad.push_back(w.words(4));
+        }
+        {  // escape whose level is 32768 + RefAbsLevel: outside 16 bits when positive
+            BitWriter w;
+            w.exp_golomb(59 + 2 * 40 + 1, kKindCoding[kind].k_first[0]);
+            w.exp_golomb(32767, kKindCoding[kind].k_escape);  // 32767 + 1
+            bad.push_back(w.words());
+        }
+        for (auto& words : bad) {
+            Opx32u* p = words.data() + 0;
+            Opx32s off = 31, num = -7;
+            std::array<Opx16s, 64> dst;
+            dst.fill(0x5555);
+            EXPECT_EQ(decode_call(kind, &p, &off, &num, dst.data(), 0), opxErrH264VlcCode);
+            EXPECT_EQ(p, words.data());
+            EXPECT_EQ(off, 31);
+            EXPECT_EQ(num, -7);
+            for (Opx16s v : dst) EXPECT_EQ(v, 0x5555);
+        }
+        {  // a negative escape level of exactly −32768 is valid
+            BitWriter w;
+            w.exp_golomb(59 + 2 * 40, kKindCoding[kind].k_first[0]);
+            w.exp_golomb(32767, kKindCoding[kind].k_escape);
+            w.exp_golomb(0, kKindCoding[kind].k_first[kKindCoding[kind].last]);  // end of block
+            const Decoded d = decode_words(kind, w.words());
+            EXPECT_EQ(d.result, opxOk);
+            EXPECT_EQ(d.coeffs[kScan[0][40]], -32768);
+        }
+    }
+    // Exactly 24 zeros are allowed (an escape of a huge run ends the block).
+    BitWriter w;
+    for (int i = 0; i < 24; ++i) w.put_bit(0);
+    w.put(1, 1);
+    w.put(0, 24 + 2);
+    EXPECT_EQ(decode_words(0, w.words()).result, opxOk);
+}
+
+// ---- reconstruction kernels -------------------------------------------------------------------
+
+using Block = std::array<Opx16s, 64>;
+using Pixels = std::array<Opx8u, 64>;
+
+Pixels run_recon(ReconFn fn, const Block& c, int qp, const Pixels& pred) {
+    Pixels p = pred;
+    fn(c.data(), qp, p.data(), 8);
+    return p;
+}
+
+TEST(AvsReconKernels, Avx2MatchesPortableOnRandomAndExtremeBlocks) {
+    Rng rng;
+    for (int kernel = 0; kernel < kNumReconKernels; ++kernel)
+        for (int iter = 0; iter < 600; ++iter) {
+            const int qp = static_cast<int>(iter % 64);
+            Block c{};
+            Pixels pred;
+            for (auto& v : pred) v = static_cast<Opx8u>(rng.next());
+            const int mode = iter % 4;
+            for (int i = 0; i < 64; ++i) {
+                if (mode == 0)
+                    c[i] = static_cast<Opx16s>(rng.uniform(-40, 40));
+                else if (mode == 1)
+                    c[i] = static_cast<Opx16s>(rng.next());
+                else if (mode == 2)
+                    c[i] = (i * 7 + iter) % 2 ? 32767 : -32768;
+                else
+                    c[i] = rng.uniform(0, 5) == 0 ? static_cast<Opx16s>(rng.uniform(-300, 300)) : 0;
+            }
+            if (iter % 11 == 0) pred.fill(iter % 2 ? 255 : 0);
+            const Pixels want = run_recon(opx::avs::ref::kResidual.recon[kernel], c, qp, pred);
+            const Pixels got = run_recon(opx::avs::avx2::kResidual.recon[kernel], c, qp, pred);
+            ASSERT_EQ(want, got) << "kernel " << kernel << " qp " << qp << " iter " << iter;
+        }
+}
+
+// Residual of one dequantised coefficient w at row u (vertical frequency), column v.
+std::array<int, 64> residual_of(int u, int v, Opx16s level, int qp) {
+    Block c{};
+    c[u * 8 + v] = level;
+    Pixels pred;
+    pred.fill(128);
+    const Pixels out = run_recon(opx::avs::ref::kResidual.recon[kReconFull], c, qp, pred);
+    std::array<int, 64> r;
+    for (int i = 0; i < 64; ++i) r[i] = out[i] - 128;
+    return r;
+}
+
+// Mended: the inverse transform was written in the forward orientation. A coefficient at row u,
+// column v yields basis vector T[v] along the rows (columns x) and T[u] down the columns (rows
+// y): R[y][x] = ((T[u][y] · ((w · T[v][x] + 4) >> 3)) + 64) >> 7.
+TEST(AvsReconKernels, SingleCoefficientsGiveTheStandardsBasisFunctions) {
+    const int qp = 40;  // scale 65535 >> 10: w = (level · 65535 + 512) >> 10
+    for (int u = 0; u < 8; ++u)
+        for (int v = 0; v < 8; ++v)
+            for (Opx16s level : {Opx16s{3}, Opx16s{-2}}) {
+                const int w = (level * 65535 + 512) >> 10;
+                const auto r = residual_of(u, v, level, qp);
+                for (int y = 0; y < 8; ++y)
+                    for (int x = 0; x < 8; ++x) {
+                        const int h = (w * kTransform[v][x] + 4) >> 3;
+                        const int want = (kTransform[u][y] * h + 64) >> 7;
+                        ASSERT_EQ(r[y * 8 + x], want)
+                            << "u " << u << " v " << v << " at " << x << "," << y;
+                    }
+            }
+    // The orientation: a first horizontal frequency changes across a row, not down a column.
+    const auto r = residual_of(0, 1, 20, 40);
+    for (int y = 1; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) EXPECT_EQ(r[y * 8 + x], r[x]);
+    EXPECT_GT(r[0], 0);
+    EXPECT_LT(r[7], 0);
+    EXPECT_EQ(r[0], -r[7]);
+}
+
+TEST(AvsReconKernels, DcOnlyBlockIsFlat) {
+    for (int qp : {0, 17, 63})
+        for (Opx16s level : {Opx16s{1}, Opx16s{-50}, Opx16s{700}}) {
+            const auto r = residual_of(0, 0, level, qp);
+            for (int i = 1; i < 64; ++i) EXPECT_EQ(r[i], r[0]);
+        }
+}
+
+TEST(AvsReconKernels, NumCoeffChoosesWhichCoefficientsAreRead) {
+    EXPECT_EQ(recon_kernel(1), kReconDc);
+    for (int n = 2; n <= 10; ++n) EXPECT_EQ(recon_kernel(n), kRecon4x4);
+    for (int n : {0, 11, 63, 64, -1, 1000}) EXPECT_EQ(recon_kernel(n), kReconFull);
+    // Every zig-zag position below 10 lies in the top-left 4×4.
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_LT(kScan[0][i] % 8, 4);
+        EXPECT_LT(kScan[0][i] / 8, 4);
+    }
+    Rng rng;
+    for (const ResidualKernels* t : {&opx::avs::ref::kResidual, &opx::avs::avx2::kResidual}) {
+        Block c{};
+        for (auto& v : c) v = static_cast<Opx16s>(rng.uniform(-30, 30));
+        Block dc{}, tl{};
+        dc[0] = c[0];
+        for (int r = 0; r < 4; ++r)
+            for (int x = 0; x < 4; ++x) tl[r * 8 + x] = c[r * 8 + x];
+        Pixels pred;
+        pred.fill(100);
+        EXPECT_EQ(run_recon(t->recon[kReconDc], c, 30, pred),
+                  run_recon(t->recon[kReconFull], dc, 30, pred));
+        EXPECT_EQ(run_recon(t->recon[kRecon4x4], c, 30, pred),
+                  run_recon(t->recon[kReconFull], tl, 30, pred));
+    }
+}
+
+// Decision: dequantised values and the horizontal stage saturate to 16 bits in both paths.
+TEST(AvsReconKernels, SaturatesDequantisedValuesTo16Bits) {
+    Block c{};
+    c[0] = 32767;  // QP 63: 32767 · 60099 >> 7 = 15 384 000: saturates to 32767
+    Pixels pred;
+    pred.fill(0);
+    for (const ResidualKernels* t : {&opx::avs::ref::kResidual, &opx::avs::avx2::kResidual}) {
+        const Pixels out = run_recon(t->recon[kReconFull], c, 63, pred);
+        // (8 · 32767 + 64) >> 7 = 2048: every sample clamps to 255.
+        for (Opx8u v : out) EXPECT_EQ(v, 255);
+    }
+}
+
+// ---- exported reconstruction -------------------------------------------------------------------
+
+// A picture area that copies by value (the macroblock and its neighbours).
+struct Img {
+    Img(int w, int h) : w(w), h(h), px(static_cast<std::size_t>(w) * h) {}
+    int w, h;
+    std::vector<Opx8u> px;
+    Opx8u& at(int x, int y) { return px[static_cast<std::size_t>(y) * w + x]; }
+    Opx8u* ptr(int x, int y) { return &at(x, y); }
+    std::ptrdiff_t step() const { return w; }
+    void random(Rng& rng, int lo = 0, int hi = 255) {
+        for (auto& v : px) v = static_cast<Opx8u>(rng.uniform(lo, hi));
+    }
+    void set(int v) { std::fill(px.begin(), px.end(), static_cast<Opx8u>(v)); }
+    bool operator==(const Img& o) const { return px == o.px; }
+};
+
+struct Mb {
+    Img plane{48, 48};
+    Opx8u* at() { return plane.ptr(16, 16); }
+};
+
+TEST(AvsReconstruct, ChecksAndNothingWrittenOnError) {
+    Mb mb;
+    Rng rng;
+    mb.plane.random(rng);
+    const Img before = mb.plane;
+    Block coeffs[4] = {};
+    Opx16s* pc = coeffs[0].data();
+    const Opx32u modes[4] = {0, 1, 2, 3};
+    const Opx32s num[4] = {1, 1, 1, 1};
+    for (Opx32s qp : {64, -1}) {
+        EXPECT_EQ(opxiReconstructLumaIntra_AVS_16s8u_C1R(&pc, mb.at(), mb.plane.step(), modes, num,
+                                                         15, qp, 0),
+                  opxErrOutOfRange);
+        EXPECT_EQ(
+            opxiReconstructLumaInter_AVS_16s8u_C1R(&pc, mb.at(), mb.plane.step(), num, 15, qp),
+            opxErrOutOfRange);
+    }
+    for (Opx32s qp : {52, -1}) {
+        EXPECT_EQ(opxiReconstructChromaIntra_AVS_16s8u_C1R(&pc, mb.at(), mb.at() + 8,
+                                                           mb.plane.step(), 0, num, 3, qp, 0),
+                  opxErrOutOfRange);
+        EXPECT_EQ(opxiReconstructChromaInter_AVS_16s8u_C1R(&pc, mb.at(), mb.at() + 8,
+                                                           mb.plane.step(), num, 15, qp),
+                  opxErrOutOfRange);
+    }
+    // Mended: the mode and numCoeff arrays are tested for null.
+    EXPECT_EQ(opxiReconstructLumaIntra_AVS_16s8u_C1R(&pc, mb.at(), mb.plane.step(), nullptr, num,
+                                                     15, 10, 0),
+              opxErrNullPtr);
+    EXPECT_EQ(opxiReconstructLumaIntra_AVS_16s8u_C1R(&pc, mb.at(), mb.plane.step(), modes, nullptr,
+                                                     15, 10, 0),
+              opxErrNullPtr);
+    EXPECT_EQ(
+        opxiReconstructLumaInter_AVS_16s8u_C1R(&pc, mb.at(), mb.plane.step(), nullptr, 15, 10),
+        opxErrNullPtr);
+    EXPECT_EQ(opxiReconstructChromaIntra_AVS_16s8u_C1R(&pc, mb.at(), mb.at() + 8, mb.plane.step(),
+                                                       0, nullptr, 3, 10, 0),
+              opxErrNullPtr);
+    EXPECT_EQ(opxiReconstructChromaInter_AVS_16s8u_C1R(&pc, mb.at(), mb.at() + 8, mb.plane.step(),
+                                                       nullptr, 15, 10),
+              opxErrNullPtr);
+    EXPECT_TRUE(before == mb.plane);
+    EXPECT_EQ(pc, coeffs[0].data());
+    Opx32s n = 0;
+    EXPECT_EQ(opxiTransformQuant8x8Fwd_AVS_16s_C1(coeffs[0].data(), coeffs[1].data(), &n, 64, 1),
+              opxErrBadArg);
+    EXPECT_EQ(opxiTransformQuant8x8Fwd_AVS_16s_C1(coeffs[0].data(), coeffs[1].data(), &n, -1, 1),
+              opxErrBadArg);
+}
+
+TEST(AvsReconstruct, InterConsumesCodedBlocksInBitOrder) {
+    Mb mb;
+    Rng rng;
+    mb.plane.random(rng, 60, 190);
+    for (Opx32u cbp = 0; cbp < 16; ++cbp) {
+        Img p = mb.plane, want = mb.plane;
+        std::vector<Block> coeffs(4);
+        for (auto& b : coeffs)
+            for (auto& v : b) v = static_cast<Opx16s>(rng.uniform(-20, 20));
+        const Opx32s num[4] = {64, 1, 7, 0};
+        Opx16s* pc = coeffs[0].data();
+        Opx8u* at = p.ptr(16, 16);
+        ASSERT_EQ(opxiReconstructLumaInter_AVS_16s8u_C1R(&pc, at, p.step(), num, cbp, 20), opxOk);
+        int used = 0;
+        for (int b = 0; b < 4; ++b)
+            if (cbp & (1u << b)) {
+                Opx8u* w = want.ptr(16 + (b & 1) * 8, 16 + (b >> 1) * 8);
+                opx::avs::ref::kResidual.recon[recon_kernel(num[b])](coeffs[used++].data(), 20, w,
+                                                                     want.step());
+            }
+        EXPECT_EQ(pc, coeffs[0].data() + 64 * used);
+        EXPECT_TRUE(want == p) << "cbp " << cbp;
+    }
+    // Chroma inter: Cb rows 0–7, Cr rows 0–7, Cb rows 8–15, Cr rows 8–15.
+    Img u(8, 16), v(8, 16);
+    std::vector<Block> dc(4);
+    for (int i = 0; i < 4; ++i) dc[i][0] = static_cast<Opx16s>(10 * (i + 1));
+    Opx16s* pc = dc[0].data();
+    const Opx32s num[4] = {1, 1, 1, 1};
+    ASSERT_EQ(opxiReconstructChromaInter_AVS_16s8u_C1R(&pc, u.ptr(0, 0), v.ptr(0, 0), u.step(), num,
+                                                       15, 0),
+              opxOk);
+    auto val = [](int level) {  // QP 0: scale 32768, shift 14
+        const int w = (level * 32768 + 8192) >> 14;
+        return (8 * w + 64) >> 7;
+    };
+    EXPECT_EQ(u.at(3, 3), val(10));
+    EXPECT_EQ(v.at(3, 3), val(20));
+    EXPECT_EQ(u.at(3, 12), val(30));
+    EXPECT_EQ(v.at(3, 12), val(40));
+}
+
+// ---- intra prediction ---------------------------------------------------------------------------
+
+TEST(AvsIntra, RuleCases) {
+    Img p(24, 24);
+    Rng rng;
+    auto blk = [&] { return p.ptr(8, 8); };
+    p.random(rng);
+    // DC with both neighbours unavailable fills 128; modes 5..7 fill 128.
+    ASSERT_TRUE(predict_luma(blk(), p.step(), 2, kLeftUnavailable | kTopUnavailable));
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) EXPECT_EQ(p.at(8 + x, 8 + y), 128);
+    for (unsigned m : {5u, 6u, 7u}) {
+        p.random(rng);
+        ASSERT_TRUE(predict_luma(blk(), p.step(), m, 0));
+        EXPECT_EQ(p.at(12, 13), 128);
+    }
+    // An unavailable mode writes nothing.
+    p.random(rng);
+    const Img before = p;
+    EXPECT_FALSE(predict_luma(blk(), p.step(), 0, kTopUnavailable));
+    EXPECT_FALSE(predict_luma(blk(), p.step(), 1, kLeftUnavailable));
+    EXPECT_FALSE(predict_luma(blk(), p.step(), 3, kLeftUnavailable));
+    EXPECT_FALSE(predict_luma(blk(), p.step(), 4, kTopUnavailable));
+    EXPECT_FALSE(predict_chroma(blk(), p.step(), 3, kTopUnavailable));
+    EXPECT_FALSE(predict_chroma(blk(), p.step(), 1, kLeftUnavailable));
+    EXPECT_FALSE(predict_chroma(blk(), p.step(), 2, kTopUnavailable));
+    EXPECT_TRUE(before == p);
+    // Down-right diagonal (l[1] + 2·corner + t[1] + 2) >> 2; down-left from the filtered arrays
+    // with the top-right samples; unavailable top-right repeats t[8].
+    p.at(7, 7) = 100;  // corner
+    p.at(8, 7) = 40;   // t[1]
+    p.at(7, 8) = 20;   // l[1]
+    ASSERT_TRUE(predict_luma(blk(), p.step(), 4, 0));
+    EXPECT_EQ(p.at(8, 8), (20 + 200 + 40 + 2) >> 2);
+    EXPECT_EQ(p.at(13, 13), (20 + 200 + 40 + 2) >> 2);
+    for (int i = 0; i < 16; ++i) p.at(8 + i, 7) = static_cast<Opx8u>(i < 8 ? 10 : 250);
+    for (int i = 0; i < 16; ++i) p.at(7, 8 + i) = 30;
+    ASSERT_TRUE(predict_luma(blk(), p.step(), 3, 0));
+    // x + y = 14: F(t, 16) = 250, F(l, 16) = 30.
+    EXPECT_EQ(p.at(15, 15), (250 + 30) >> 1);
+    ASSERT_TRUE(predict_luma(blk(), p.step(), 3, kTopRightUnavailable | kBottomLeftUnavailable));
+    EXPECT_EQ(p.at(15, 15), (10 + 30) >> 1);
+    // Chroma plane prediction on a ramp continues the ramp.
+    for (int i = -1; i < 8; ++i) {
+        p.at(8 + i, 7) = static_cast<Opx8u>(100 + 4 * i);
+        p.at(7, 8 + i) = static_cast<Opx8u>(100 + 4 * i);
+    }
+    ASSERT_TRUE(predict_chroma(blk(), p.step(), 3, kBottomLeftUnavailable | kTopRightUnavailable));
+    // ih = iv = Σ i·8i = 240; ib = ic = (17·240 + 16) >> 5 = 128; ia = 16·(128 + 128).
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(p.at(8 + x, 8 + y),
+                      std::clamp((4096 + (x - 3) * 128 + (y - 3) * 128 + 16) >> 5, 0, 255));
+}
+
+TEST(AvsIntra, BlockFlagsFollowTheMacroblock) {
+    EXPECT_EQ(luma_block_flags(0, 1 | 4 | 32 | 64), 1u | 4 | 64);
+    EXPECT_EQ(luma_block_flags(1, 1 | 4 | 32), 4u | 32 | 64);
+    EXPECT_EQ(luma_block_flags(2, 1 | 4 | 32 | 64), 1u | 64);
+    EXPECT_EQ(luma_block_flags(2, 4 | 32), 64u);
+    EXPECT_EQ(luma_block_flags(3, 1 | 4), 32u | 64);
+}
+
+// ---- forward transform and intra coding --------------------------------------------------------
+
+TEST(AvsTransformQuant, RulesAndInPlace) {
+    Block src{}, dst{};
+    Opx32s num = -1;
+    ASSERT_EQ(opxiTransformQuant8x8Fwd_AVS_16s_C1(src.data(), dst.data(), &num, 30, 1), opxOk);
+    EXPECT_EQ(num, 0);
+    // A flat residual has only a DC level.
+    src.fill(20);
+    ASSERT_EQ(opxiTransformQuant8x8Fwd_AVS_16s_C1(src.data(), dst.data(), &num, 10, 1), opxOk);
+    EXPECT_EQ(num, 1);
+    EXPECT_GT(dst[0], 0);
+    for (int i = 1; i < 64; ++i) EXPECT_EQ(dst[i], 0);
+    // Y(0, 0) = (64 · 20 · 64 + 4) >> 3 = 10240; a = 10240 · 32768 >> 16 = 5120;
+    // level = (5120 · 7512 + 84560) >> 19 at QP 9.
+    ASSERT_EQ(opxiTransformQuant8x8Fwd_AVS_16s_C1(src.data(), dst.data(), &num, 9, 1), opxOk);
+    EXPECT_EQ(dst[0], (5120 * 7512 + 84560) >> 19);
+    ASSERT_EQ(opxiTransformQuant8x8Fwd_AVS_16s_C1(src.data(), dst.data(), &num, 9, 0), opxOk);
+    EXPECT_EQ(dst[0], (5120 * 7512 + 42280) >> 19);
+    // In place equals out of place; numCoeff is 1 + the last zig-zag index.
+    Rng rng;
+    for (int iter = 0; iter < 200; ++iter) {
+        for (auto& v : src) v = static_cast<Opx16s>(rng.uniform(-255, 255));
+        Block in_place = src;
+        Opx32s n1 = 0, n2 = 0;
+        const Opx32s qp = static_cast<Opx32s>(rng.uniform(0, 63));
+        ASSERT_EQ(opxiTransformQuant8x8Fwd_AVS_16s_C1(src.data(), dst.data(), &n1, qp, iter & 1),
+                  opxOk);
+        ASSERT_EQ(opxiTransformQuant8x8Fwd_AVS_16s_C1(in_place.data(), in_place.data(), &n2, qp,
+                                                      iter & 1),
+                  opxOk);
+        EXPECT_EQ(dst, in_place);
+        EXPECT_EQ(n1, n2);
+        int last = -1;
+        for (int i = 0; i < 64; ++i)
+            if (dst[kScan[0][i]]) last = i;
+        EXPECT_EQ(n1, last + 1);
+    }
+}
+
+Opx32s num_coeff_of(const Opx16s* c) {
+    Opx32s n = 0;
+    for (int i = 0; i < 64; ++i)
+        if (c[kScan[0][i]]) n = i + 1;
+    return n;
+}
+
+// The encoder's reconstruction equals reconstructing its output.
+TEST(AvsDisassemble, LumaRoundTripThroughTheDecoderReconstruction) {
+    Rng rng;
+    for (int iter = 0; iter < 120; ++iter) {
+        Img src(16, 16), rec(48, 48);
+        src.random(rng);
+        if (iter % 3 == 0)
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 16; ++x) src.at(x, y) = static_cast<Opx8u>(8 * x + 4 * y);
+        rec.random(rng);
+        const Img neighbours = rec;
+        const Opx32u flags = (iter % 2 ? Opx32u{kLeftUnavailable | kBottomLeftUnavailable} : 0u) |
+                             (iter % 5 == 0 ? Opx32u{kTopUnavailable} : 0u) |
+                             (iter % 3 == 0 ? Opx32u{kTopRightUnavailable} : 0u);
+        const Opx32s qp = static_cast<Opx32s>(rng.uniform(0, 63));
+        std::vector<Opx16s> buf(4 * 64 + 8, 0x3333);
+        Opx16s* pc = buf.data();
+        Opx32u modes[4] = {9, 9, 9, 9}, cbp = 99;
+        ASSERT_EQ(opxiDisassembleLumaIntra_AVS_16s8u_C1R(src.ptr(0, 0), src.step(), rec.ptr(16, 16),
+                                                         rec.step(), &pc, modes, &cbp, qp, flags),
+                  opxOk);
+        int coded = 0;
+        Opx32s num[4] = {};
+        for (int b = 0; b < 4; ++b) {
+            EXPECT_LE(modes[b], 4u);
+            if (cbp & (1u << b)) num[b] = num_coeff_of(buf.data() + 64 * coded++);
+        }
+        EXPECT_EQ(pc, buf.data() + 64 * coded);
+        Img dec = neighbours;
+        Opx16s* rc = buf.data();
+        ASSERT_EQ(opxiReconstructLumaIntra_AVS_16s8u_C1R(&rc, dec.ptr(16, 16), dec.step(), modes,
+                                                         num, cbp, qp, flags),
+                  opxOk);
+        EXPECT_EQ(rc, pc);
+        EXPECT_TRUE(rec == dec) << "iter " << iter;
+    }
+}
+
+TEST(AvsDisassemble, ChromaRoundTripAndCrMovesToTheFirstSlot) {
+    Rng rng;
+    for (int iter = 0; iter < 120; ++iter) {
+        Img su(8, 8), sv(8, 8), ru(24, 24), rv(24, 24);
+        ru.random(rng);
+        rv.random(rng);
+        su.random(rng);
+        sv.random(rng);
+        const bool cb_flat = iter % 4 == 0;
+        const Opx32u flags = iter % 2 ? Opx32u{kLeftUnavailable} : 0u;
+        if (cb_flat) su.set(128);  // Cb equals its DC prediction without neighbours: no level
+        const Opx32u f = cb_flat ? (kLeftUnavailable | kTopUnavailable) : flags;
+        const Img nu = ru, nv = rv;
+        const Opx32s qp = static_cast<Opx32s>(rng.uniform(0, 51));
+        std::vector<Opx16s> buf(2 * 64, 0x3333);
+        Opx16s* pc = buf.data();
+        const Opx8u* s2[2] = {su.ptr(0, 0), sv.ptr(0, 0)};
+        Opx8u* d2[2] = {ru.ptr(8, 8), rv.ptr(8, 8)};
+        Opx32u mode = 9, cbp = 99;
+        ASSERT_EQ(opxiDisassembleChroma420Intra_AVS_16s8u_C1R(s2, su.step(), d2, ru.step(), &pc,
+                                                              &mode, &cbp, qp, f),
+                  opxOk);
+        EXPECT_LE(mode, 3u);
+        if (cb_flat) {
+            EXPECT_EQ(cbp & 1, 0u);
+            if (cbp == 2) {
+                EXPECT_EQ(pc, buf.data() + 64);
+            }
+        }
+        Opx32s num[2] = {};
+        int coded = 0;
+        for (int c = 0; c < 2; ++c)
+            if (cbp & (1u << c)) num[c] = num_coeff_of(buf.data() + 64 * coded++);
+        EXPECT_EQ(pc, buf.data() + 64 * coded);
+        Img du = nu, dv = nv;
+        Opx16s* rc = buf.data();
+        ASSERT_EQ(opxiReconstructChromaIntra_AVS_16s8u_C1R(&rc, du.ptr(8, 8), dv.ptr(8, 8),
+                                                           du.step(), mode, num, cbp, qp, f),
+                  opxOk);
+        EXPECT_TRUE(ru == du) << "iter " << iter;
+        EXPECT_TRUE(rv == dv) << "iter " << iter;
+    }
+}
+
+TEST(AvsDisassemble, StrictImprovementOverDc) {
+    // A flat source and flat neighbours: every mode predicts exactly (SAD 0). The search starts
+    // from DC with the largest sum; the first mode tried (vertical) improves on it and no later
+    // mode with an equal sum replaces it.
+    Img src(16, 16), rec(48, 48);
+    std::vector<Opx16s> buf(256);
+    Opx16s* pc = buf.data();
+    Opx32u modes[4], cbp;
+    ASSERT_EQ(opxiDisassembleLumaIntra_AVS_16s8u_C1R(src.ptr(0, 0), src.step(), rec.ptr(16, 16),
+                                                     rec.step(), &pc, modes, &cbp, 20, 0),
+              opxOk);
+    for (Opx32u m : modes) EXPECT_EQ(m, 0u);
+    EXPECT_EQ(cbp, 0u);
+    EXPECT_EQ(pc, buf.data());
+    // Without the row above, horizontal is the first mode possible; without both neighbours
+    // only DC is.
+    ASSERT_EQ(
+        opxiDisassembleLumaIntra_AVS_16s8u_C1R(src.ptr(0, 0), src.step(), rec.ptr(16, 16),
+                                               rec.step(), &pc, modes, &cbp, 20, kTopUnavailable),
+        opxOk);
+    EXPECT_EQ(modes[0], 1u);
+    EXPECT_EQ(modes[1], 1u);
+    ASSERT_EQ(opxiDisassembleLumaIntra_AVS_16s8u_C1R(
+                  src.ptr(0, 0), src.step(), rec.ptr(16, 16), rec.step(), &pc, modes, &cbp, 20,
+                  kTopUnavailable | kLeftUnavailable | kBottomLeftUnavailable),
+              opxOk);
+    EXPECT_EQ(modes[0], 2u);
+    EXPECT_EQ(opxiDisassembleLumaIntra_AVS_16s8u_C1R(src.ptr(0, 0), src.step(), rec.ptr(16, 16),
+                                                     rec.step(), &pc, modes, &cbp, 64, 0),
+              opxErrOutOfRange);
+}
+
+}  // namespace
+
+// ---- null pointers
+// -------------------------------------------------------------------------------
+
+#define OPX_AVS_DECODE_NULL_CASE(fn)                                         \
+    OPX_NULL_CASE(fn) {                                                      \
+        Opx32u* stream = nul(s.u32(1));                                      \
+        Opx32s off = 31;                                                     \
+        return fn(nul(&stream), nul(&off), nul(s.s32(2)), nul(s.s16(3)), 0); \
+    }
+OPX_AVS_DECODE_NULL_CASE(opxiDecodeLumaBlockIntra_AVS_1u16s)
+OPX_AVS_DECODE_NULL_CASE(opxiDecodeLumaBlockInter_AVS_1u16s)
+OPX_AVS_DECODE_NULL_CASE(opxiDecodeChromaBlock_AVS_1u16s)
+
+OPX_NULL_CASE(opxiReconstructLumaIntra_AVS_16s8u_C1R) {
+    Opx16s* c = nul(s.s16(0));
+    const Opx32u modes[4] = {0, 1, 2, 3};
+    const Opx32s num[4] = {1, 5, 64, 0};
+    return opxiReconstructLumaIntra_AVS_16s8u_C1R(nul(&c), nul(s.u8(1)), 64, nul(modes), nul(num),
+                                                  15, 20, 0);
+}
+OPX_NULL_CASE(opxiReconstructLumaInter_AVS_16s8u_C1R) {
+    Opx16s* c = nul(s.s16(0));
+    const Opx32s num[4] = {1, 5, 64, 0};
+    return opxiReconstructLumaInter_AVS_16s8u_C1R(nul(&c), nul(s.u8(1)), 64, nul(num), 15, 20);
+}
+OPX_NULL_CASE(opxiReconstructChromaIntra_AVS_16s8u_C1R) {
+    Opx16s* c = nul(s.s16(0));
+    const Opx32s num[2] = {1, 64};
+    return opxiReconstructChromaIntra_AVS_16s8u_C1R(nul(&c), nul(s.u8(1)), nul(s.u8(2)), 64, 3,
+                                                    nul(num), 3, 20, 0);
+}
+OPX_NULL_CASE(opxiReconstructChromaInter_AVS_16s8u_C1R) {
+    Opx16s* c = nul(s.s16(0));
+    const Opx32s num[4] = {1, 5, 64, 0};
+    return opxiReconstructChromaInter_AVS_16s8u_C1R(nul(&c), nul(s.u8(1)), nul(s.u8(2)), 64,
+                                                    nul(num), 15, 20);
+}
+OPX_NULL_CASE(opxiTransformQuant8x8Fwd_AVS_16s_C1) {
+    return opxiTransformQuant8x8Fwd_AVS_16s_C1(nul(s.s16(0)), nul(s.s16(1)), nul(s.s32(2)), 20, 1);
+}
+OPX_NULL_CASE(opxiDisassembleLumaIntra_AVS_16s8u_C1R) {
+    Opx16s* c = nul(s.s16(2));
+    return opxiDisassembleLumaIntra_AVS_16s8u_C1R(nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(&c),
+                                                  nul(s.u32(3)), nul(s.u32(4)), 20, 0);
+}
+OPX_NULL_CASE(opxiDisassembleChroma420Intra_AVS_16s8u_C1R) {
+    const Opx8u* src[2] = {nul(s.u8(0)), nul(s.u8(1))};
+    Opx8u* dst[2] = {nul(s.u8(2)), nul(s.u8(3))};
+    Opx16s* c = nul(s.s16(4));
+    return opxiDisassembleChroma420Intra_AVS_16s8u_C1R(nul(src), 64, nul(dst), 64, nul(&c),
+                                                       nul(s.u32(5)), nul(s.u32(6)), 20, 0);
+}
+
+}  // namespace opx::test::avs
