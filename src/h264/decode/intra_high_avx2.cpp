@@ -140,7 +140,8 @@ void dir4x4(Opx16u* dst, std::ptrdiff_t step, int) noexcept {
                                             static_cast<short>(dst[step - 1]),
                                             static_cast<short>(dst[-1]), 0, 0, 0, 0);
         e = _mm_unpacklo_epi64(left, load64(above - 1));
-        const __m128i t3 = Mode == 6 ? _mm_setzero_si128() : load64(above + 3);
+        // p[3, -1] alone: the samples right of it may lie outside the picture.
+        const __m128i t3 = Mode == 6 ? _mm_setzero_si128() : _mm_cvtsi32_si128(above[3]);
         r = _mm_alignr_epi8(t3, e, 2);
     }
     const __m128i f = filt3(_mm_slli_si128(e, 2), e, r);  // F[0] unused
