@@ -8,6 +8,7 @@
 
 #include "frame/dispatch.hpp"
 #include "h264/decode/intra.hpp"
+#include "h264/decode/recon.hpp"
 #include "h264/decode/transform.hpp"
 #include "harness/harness.hpp"
 
@@ -757,6 +758,30 @@ TEST(H264ReconHigh, BypassAddsCoefficientsUnscaled) {
     EXPECT_EQ(c.pl[1].at(0, 0), 512 - 3);  // Cr block 0: all zero but its DC value
     EXPECT_EQ(c.pl[1].at(1, 0), 512);
     EXPECT_EQ(c.ptr[0] - c.st[0].data(), 48);
+}
+
+// The 8×4 pair kernel of 16-bit inter blocks against two per-block calls of the portable
+// transform kernel, on small levels, levels up to ±2^21 and full 32-bit values (wrapping).
+TEST(H264ReconHigh, Avx2PairMatchesPortablePerBlock) {
+    if (!cpu::processor_has_avx2()) GTEST_SKIP() << "no AVX2";
+    Rng rng;
+    for (int iter = 0; iter < 600; ++iter) {
+        const int bd = 8 + static_cast<int>(rng.uniform(0, 6));
+        const int qp = static_cast<int>(rng.uniform(0, 6 * bd + 3));
+        const std::int64_t mag = iter % 3 == 0 ? 40 : iter % 3 == 1 ? (1 << 21) : 0x7FFFFFFF;
+        std::vector<Opx32s> c(32);
+        for (auto& v : c) v = static_cast<Opx32s>(rng.uniform(-mag, mag));
+        Opx16s ls[16];
+        for (auto& v : ls) v = static_cast<Opx16s>(rng.uniform(1, 32767));
+        Pic<Opx16u> a(69);
+        randomise(a, rng, bd);
+        Pic<Opx16u> b = a;
+        std::vector<Opx32s> ca = c, cb = c;
+        opx::h264::avx2::add4x4_matrix_pair_high(a.mb(), a.step, ca.data(), qp, (1 << bd) - 1, ls);
+        opx::h264::ref::add4x4_matrix_pair_high(b.mb(), b.step, cb.data(), qp, (1 << bd) - 1, ls);
+        ASSERT_TRUE(a == b) << "qp " << qp << " bd " << bd << " iter " << iter;
+        ASSERT_EQ(ca, cb);
+    }
 }
 
 // The 16-bit kernels read no neighbour marked unavailable: the row above at the very start of

@@ -50,17 +50,34 @@ inline const ReconKernels kRecon{kIntra, kTransform, add4x4_flat_pair};
 }
 #endif
 
+// Two horizontally adjacent coded 4×4 blocks of a 16-bit-sample inter macroblock with matrix
+// dequantisation: for each, the rule of AddMatrix4x4HighFn (transform.hpp) with ac true and no
+// DC value, on the 32 coefficients at `coeffs` (block n first), predicting from and writing to
+// the 8×4 samples at dst (step in samples). Same results as two AddMatrix4x4HighFn calls,
+// residuals written back included. qp 0..87.
+using AddMatrixPairHighFn = void (*)(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, int qp,
+                                     int max_sample, const Opx16s* level_scale) noexcept;
+namespace ref {
+void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, int qp,
+                             int max_sample, const Opx16s* level_scale) noexcept;
+}
+namespace avx2 {
+void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, int qp,
+                             int max_sample, const Opx16s* level_scale) noexcept;
+}
+
 // The kernels of the 16-bit-sample drivers.
 struct ReconKernelsHigh {
     const IntraKernelsHigh& intra;
     const TransformKernels& transform;
+    AddMatrixPairHighFn add4x4_matrix_pair;
 };
 namespace ref {
-inline const ReconKernelsHigh kReconHigh{kIntraHigh, kTransform};
+inline const ReconKernelsHigh kReconHigh{kIntraHigh, kTransform, add4x4_matrix_pair_high};
 }
 #if OPX_USE_AVX2
 namespace avx2 {
-inline const ReconKernelsHigh kReconHigh{kIntraHigh, kTransform};
+inline const ReconKernelsHigh kReconHigh{kIntraHigh, kTransform, add4x4_matrix_pair_high};
 }
 #endif
 
