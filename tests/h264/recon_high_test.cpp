@@ -777,8 +777,11 @@ TEST(H264ReconHigh, Avx2PairMatchesPortablePerBlock) {
         randomise(a, rng, bd);
         Pic<Opx16u> b = a;
         std::vector<Opx32s> ca = c, cb = c;
-        opx::h264::avx2::add4x4_matrix_pair_high(a.mb(), a.step, ca.data(), qp, (1 << bd) - 1, ls);
-        opx::h264::ref::add4x4_matrix_pair_high(b.mb(), b.step, cb.data(), qp, (1 << bd) - 1, ls);
+        const Opx32s dc[2] = {static_cast<Opx32s>(rng.uniform(-mag, mag)),
+                              static_cast<Opx32s>(rng.uniform(-mag, mag))};
+        const Opx32s* d = iter & 1 ? dc : nullptr;
+        opx::h264::avx2::add4x4_matrix_pair_high(a.mb(), a.step, ca.data(), d, qp, (1 << bd) - 1, ls);
+        opx::h264::ref::add4x4_matrix_pair_high(b.mb(), b.step, cb.data(), d, qp, (1 << bd) - 1, ls);
         ASSERT_TRUE(a == b) << "qp " << qp << " bd " << bd << " iter " << iter;
         ASSERT_EQ(ca, cb);
     }

@@ -50,20 +50,21 @@ inline const ReconKernels kRecon{kIntra, kTransform, add4x4_flat_pair};
 }
 #endif
 
-// Two horizontally adjacent coded 4×4 blocks of a 16-bit-sample inter macroblock with matrix
-// dequantisation: for each, the rule of AddMatrix4x4HighFn (transform.hpp) with ac true and no
-// DC value, on the 32 coefficients at `coeffs` (block n first), predicting from and writing to
-// the 8×4 samples at dst (step in samples). Same results as two AddMatrix4x4HighFn calls,
-// residuals written back included. qp 0..87.
-using AddMatrixPairHighFn = void (*)(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, int qp,
-                                     int max_sample, const Opx16s* level_scale) noexcept;
+// Two horizontally adjacent coded 4×4 blocks of 16-bit samples with matrix dequantisation: for
+// each, the rule of AddMatrix4x4HighFn (transform.hpp) with ac true, on the 32 coefficients at
+// `coeffs` (the left block first), the DC values dc[0] and dc[1] replacing their positions 0
+// when dc is given, predicting from and writing to the 8×4 samples at dst (step in samples).
+// Same results as two AddMatrix4x4HighFn calls, residuals written back included. qp 0..87.
+using AddMatrixPairHighFn = void (*)(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs,
+                                     const Opx32s* dc, int qp, int max_sample,
+                                     const Opx16s* level_scale) noexcept;
 namespace ref {
-void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, int qp,
-                             int max_sample, const Opx16s* level_scale) noexcept;
+void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
+                             int qp, int max_sample, const Opx16s* level_scale) noexcept;
 }
 namespace avx2 {
-void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, int qp,
-                             int max_sample, const Opx16s* level_scale) noexcept;
+void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
+                             int qp, int max_sample, const Opx16s* level_scale) noexcept;
 }
 
 // The kernels of the 16-bit-sample drivers.

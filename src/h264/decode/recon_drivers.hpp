@@ -18,7 +18,11 @@ template <>
 struct ReconOps<Opx8u> {
     using Coeff = Opx16s;
     using ChromaPred = PredChromaFn;
+    // No two-block kernel for blocks with DC values (the 8-bit blocks fill half a register).
+    static constexpr bool kPairs = false;
     const ReconKernels& k;
+    static void add4x4_pair(Opx8u*, std::ptrdiff_t, Opx16s*, const Opx16s*, int,
+                            const Opx16s*) noexcept {}
 
     // Matrix style with ls, flat style without.
     OPX_INLINE void add4x4(Opx8u* b, std::ptrdiff_t st, Opx16s* c, const Opx16s* dc, int qp,
@@ -80,9 +84,16 @@ template <>
 struct ReconOps<Opx16u> {
     using Coeff = Opx32s;
     using ChromaPred = PredHighFn;
+    // Two horizontally adjacent coded blocks go through one 8×4 kernel.
+    static constexpr bool kPairs = true;
     const ReconKernelsHigh& k;
     int bd;
     int max;  // (1 << bd) - 1
+
+    OPX_INLINE void add4x4_pair(Opx16u* b, std::ptrdiff_t st, Opx32s* c, const Opx32s* dc, int qp,
+                                const Opx16s* ls) const noexcept {
+        k.add4x4_matrix_pair(b, st, c, dc, qp, max, ls);
+    }
 
     // The transform kernels take steps in bytes.
     static std::int32_t bytes(std::ptrdiff_t st) noexcept {
@@ -291,6 +302,15 @@ OPX_INLINE void luma_intra_16x16_mb(const ReconOps<S>& o, C** coeffs, S* dst, st
         const int x = luma4x4_x(n), y = luma4x4_y(n);
         S* blk = dst + y * step + x;
         const C* d = &dc[4 * (y >> 2) + (x >> 2)];
+        if constexpr (ReconOps<S>::kPairs) {
+            // Blocks n and n + 1 (n even) sit side by side, their DC values too.
+            if (!bypass && !(n & 1) && ((cbp >> (n + 1)) & 3) == 3) {
+                o.add4x4_pair(blk, step, c, d, qp, ls);
+                c += 32;
+                ++n;
+                continue;
+            }
+        }
         if (cbp & (2u << n)) {
             add_4x4(o, blk, step, c, d, qp, ls, bypass);
             c += 16;
@@ -335,6 +355,15 @@ OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
         C* c = *q.coeffs;
         for (int b = 0; b < kBlocks; ++b) {
             S* blk = q.plane + 4 * (b >> 1) * q.step + 4 * (b & 1);
+            if constexpr (ReconOps<S>::kPairs) {
+                // Blocks b and b + 1 (b even) form one row of the component.
+                if (!q.bypass && !(b & 1) && ((q.ac >> b) & 3) == 3) {
+                    o.add4x4_pair(blk, q.step, c, &dc[comp][b], q.qp, q.ls);
+                    c += 32;
+                    ++b;
+                    continue;
+                }
+            }
             if (q.ac & (1u << b)) {
                 add_4x4(o, blk, q.step, c, &dc[comp][b], q.qp, q.ls, q.bypass);
                 c += 16;

@@ -25,7 +25,7 @@ void luma_inter_4x4(const ReconKernelsHigh& k, const HighLuma& p) noexcept {
         if (!two) continue;
         Opx16u* blk = p.dst + luma4x4_y(n) * p.step + luma4x4_x(n);
         if (two == 3) {
-            k.add4x4_matrix_pair(blk, p.step, c, p.qp, o.max, p.ls);
+            k.add4x4_matrix_pair(blk, p.step, c, nullptr, p.qp, o.max, p.ls);
             c += 32;
         } else {
             if (two == 2) blk += 4;

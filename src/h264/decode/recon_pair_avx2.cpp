@@ -107,8 +107,8 @@ OPX_INLINE void idct4_pass(__m256i* r) {
 
 }  // namespace
 
-void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, int qp,
-                             int max_sample, const Opx16s* level_scale) noexcept {
+void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
+                             int qp, int max_sample, const Opx16s* level_scale) noexcept {
     const int q6 = qp / 6;
     __m256i r[4];
     for (int h = 0; h < 2; ++h) {
@@ -127,6 +127,7 @@ void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, i
         const __m256i d = _mm256_mullo_epi32(r[i], ls);
         r[i] = qp < 24 ? _mm256_sra_epi32(_mm256_add_epi32(d, round), sh) : _mm256_sll_epi32(d, sh);
     }
+    if (dc) r[0] = _mm256_blend_epi32(r[0], _mm256_setr_epi32(dc[0], 0, 0, 0, dc[1], 0, 0, 0), 0x11);
     transpose4x4_lanes(r);
     idct4_pass(r);
     transpose4x4_lanes(r);

@@ -8,13 +8,12 @@ void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) n
     kTransform.add4x4_flat(dst + 4, coeffs + 16, nullptr, dst + 4, step, step, qp, true);
 }
 
-void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, int qp,
-                             int max_sample, const Opx16s* level_scale) noexcept {
+void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
+                             int qp, int max_sample, const Opx16s* level_scale) noexcept {
     const auto s = static_cast<std::int32_t>(step * 2);
-    kTransform.add4x4_matrix_high(dst, s, coeffs, nullptr, dst, s, qp, true, max_sample,
-                                  level_scale);
-    kTransform.add4x4_matrix_high(dst + 4, s, coeffs + 16, nullptr, dst + 4, s, qp, true,
-                                  max_sample, level_scale);
+    kTransform.add4x4_matrix_high(dst, s, coeffs, dc, dst, s, qp, true, max_sample, level_scale);
+    kTransform.add4x4_matrix_high(dst + 4, s, coeffs + 16, dc ? dc + 1 : nullptr, dst + 4, s, qp,
+                                  true, max_sample, level_scale);
 }
 
 }  // namespace opx::h264::ref
