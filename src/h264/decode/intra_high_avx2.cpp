@@ -28,7 +28,7 @@ OPX_INLINE void store64(Opx16u* p, __m128i v) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(p), v);
 }
 OPX_INLINE void store_high64(Opx16u* p, __m128i v) {
-    _mm_storeh_pd(reinterpret_cast<double*>(p), _mm_castsi128_pd(v));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_unpackhi_epi64(v, v));
 }
 OPX_INLINE __m128i loadu(const Opx16u* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
