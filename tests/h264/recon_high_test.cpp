@@ -629,6 +629,21 @@ TEST(H264ReconHigh, Chroma422DcOnlyWithQpDcAround36) {
         }
 }
 
+// 4:2:0 DC by the 2×2 rule at the top of the 14-bit range: qp 75 (q6 12), LS 16, f = 1 gives
+// ((1 × 16) << 12) >> 5 = 2048, residual (2048 + 32) >> 6 = 32 on every sample.
+TEST(H264ReconHigh, Chroma420DcAtQp75) {
+    Chroma c(14, 75, 1, true, 1000);
+    c.st[0][0] = 1;
+    EXPECT_EQ(opxiReconstructChromaInter4x4_H264High_32s16u_IP2R(c.pp), opxOk);
+    EXPECT_EQ(c.ptr[0] - c.st[0].data(), 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            ASSERT_EQ(c.pl[0].at(x, y), 1032);
+            ASSERT_EQ(c.pl[1].at(x, y), 1000);
+        }
+    EXPECT_EQ(c.pl[0].at(0, 8), 1000);
+}
+
 // 8×16 plane prediction, worked out by hand: p[x, -1] = 512 + 8x, p[-1, y] = 512 + 4y,
 // p[-1, -1] = 500. H = 16 + 2 × 32 + 3 × 48 + 4 (568 - 500) = 496, b = (34 × 496 + 32) >> 6 = 264;
 // V = 8 (1 + 4 + ... + 49) + 8 (572 - 500) = 1696 (both last terms reach p[-1, -1]),
