@@ -72,12 +72,20 @@ void fresh_dc16() {
 }
 
 HighLuma luma(const OpxReconstructInfo& r) {
-    return HighLuma{&g_ptr, r.pSrcDstPlane, r.srcDstStep, r.cbp, r.qp, r.pQuantTable, false, r.bitDepth};
+    return HighLuma{&g_ptr, r.pSrcDstPlane, r.srcDstStep, r.cbp,
+                    r.qp,   r.pQuantTable,  false,        r.bitDepth};
 }
 
 ChromaPlane16 plane(const OpxReconstructInfo& r, int ls_dc, int blocks) {
-    return ChromaPlane16{&g_ptr, r.pSrcDstPlane, r.srcDstStep, (r.cbp & 1) != 0,
-                         (r.cbp >> 1) & ((1u << blocks) - 1), r.qp, r.pQuantTable, false, ls_dc};
+    return ChromaPlane16{&g_ptr,
+                         r.pSrcDstPlane,
+                         r.srcDstStep,
+                         (r.cbp & 1) != 0,
+                         (r.cbp >> 1) & ((1u << blocks) - 1),
+                         r.qp,
+                         r.pQuantTable,
+                         false,
+                         ls_dc};
 }
 
 const ReconKernels kRef8{ref::kIntra, ref::kTransform, ref::add4x4_flat_pair};
@@ -186,8 +194,8 @@ OPX_BENCH_CASES(h264_recon_high) {
             chroma422(kr, p, kr.intra.chroma422[kPcPlane], kBd);
         });
     auto plane8 = [](const OpxReconstructInfo8u& r) {
-        return ChromaPlane8{&g_ptr16, r.pSrcDstPlane, r.srcDstStep, true, 0xFF, r.qp, r.pQuantTable,
-                            false, 40};
+        return ChromaPlane8{&g_ptr16, r.pSrcDstPlane, r.srcDstStep, true, 0xFF,
+                            r.qp,     r.pQuantTable,  false,        40};
     };
     opx::bench::add(
         "opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R", "all",

@@ -13,8 +13,8 @@ void x264_10_dequant_8x8_avx2(std::int32_t dct[64], int mf[6][64], int qp);
 void x264_10_add16x16_idct_avx(std::uint16_t* dst, std::int32_t dct[16][16]);
 void x264_10_add8x8_idct_avx(std::uint16_t* dst, std::int32_t dct[4][16]);
 void x264_10_add8x8_idct8_avx(std::uint16_t* dst, std::int32_t dct[64]);
-void x264_10_idct_dequant_2x4_dc_avx(std::int32_t dct[8], std::int32_t dct4x4[8][16],
-                                     int mf[6][16], int qp);
+void x264_10_idct_dequant_2x4_dc_avx(std::int32_t dct[8], std::int32_t dct4x4[8][16], int mf[6][16],
+                                     int qp);
 }
 
 namespace {
@@ -44,7 +44,9 @@ struct HighFill {
     }
 } h_fill;
 
-std::uint16_t* mb() { return h.fdec + 8 * 32 + 8; }
+std::uint16_t* mb() {
+    return h.fdec + 8 * 32 + 8;
+}
 
 template <class F>
 void add_peer(const char* function, const char* label, F f) {

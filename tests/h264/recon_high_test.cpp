@@ -39,7 +39,10 @@ void randomise(Pic<T>& p, Rng& rng, int bd) {
     const int base = static_cast<int>(rng.uniform(0, max));
     for (auto& v : p.buf) {
         const int r = static_cast<int>(rng.next() % 8);
-        v = static_cast<T>(r == 0 ? 0 : r == 1 ? max : std::clamp<int>(base + int(rng.uniform(-max / 8, max / 8)), 0, max));
+        v = static_cast<T>(
+            r == 0   ? 0
+            : r == 1 ? max
+                     : std::clamp<int>(base + int(rng.uniform(-max / 8, max / 8)), 0, max));
     }
 }
 
@@ -47,7 +50,9 @@ template <class C>
 std::vector<C> stream(Rng& rng, int n, std::int64_t mag, int zero_per_8) {
     std::vector<C> s(n + 64, static_cast<C>(0x7777));
     for (int i = 0; i < n; ++i)
-        s[i] = (static_cast<int>(rng.next() % 8) < zero_per_8) ? C(0) : static_cast<C>(rng.uniform(-mag, mag));
+        s[i] = (static_cast<int>(rng.next() % 8) < zero_per_8)
+                   ? C(0)
+                   : static_cast<C>(rng.uniform(-mag, mag));
     return s;
 }
 
@@ -68,8 +73,12 @@ enum Fn {
     k422IntraHalf,
     kNumFns
 };
-constexpr bool is_luma(int f) { return f <= kLIntra16; }
-constexpr bool is_422(int f) { return f >= k422Inter; }
+constexpr bool is_luma(int f) {
+    return f <= kLIntra16;
+}
+constexpr bool is_422(int f) {
+    return f >= k422Inter;
+}
 
 // Everything one call needs besides the planes and the streams.
 struct Case {
@@ -122,19 +131,27 @@ OpxResult call(const Case& c, World<Opx16u, Opx32s>& w) {
                              r1 = record<OpxReconstructInfo>(c, 1, w);
     const OpxReconstructInfo* pp[2] = {&r0, &r1};
     switch (c.fn) {
-        case kLInter4: return opxiReconstructLumaInter4x4_H264High_32s16u_IP1R(&r0);
-        case kLInter8: return opxiReconstructLumaInter8x8_H264High_32s16u_IP1R(&r0);
-        case kLIntra4: return opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(&r0, c.modes, c.edge[0]);
+        case kLInter4:
+            return opxiReconstructLumaInter4x4_H264High_32s16u_IP1R(&r0);
+        case kLInter8:
+            return opxiReconstructLumaInter8x8_H264High_32s16u_IP1R(&r0);
+        case kLIntra4:
+            return opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(&r0, c.modes, c.edge[0]);
         case kLIntraHalf4:
             return opxiReconstructLumaIntraHalf4x4_H264High_32s16u_IP1R(&r0, c.modes, c.edge[0]);
-        case kLIntra8: return opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R(&r0, c.modes, c.edge[0]);
+        case kLIntra8:
+            return opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R(&r0, c.modes, c.edge[0]);
         case kLIntraHalf8:
             return opxiReconstructLumaIntraHalf8x8_H264High_32s16u_IP1R(&r0, c.modes, c.edge[0]);
-        case kLIntra16: return opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(&r0, c.mode, c.edge[0]);
-        case kCInter: return opxiReconstructChromaInter4x4_H264High_32s16u_IP2R(pp);
-        case kCIntra: return opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R(pp, c.mode, c.edge[0]);
+        case kLIntra16:
+            return opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(&r0, c.mode, c.edge[0]);
+        case kCInter:
+            return opxiReconstructChromaInter4x4_H264High_32s16u_IP2R(pp);
+        case kCIntra:
+            return opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R(pp, c.mode, c.edge[0]);
         case kCIntraHalf:
-            return opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R(pp, c.mode, c.edge[0], c.edge[1]);
+            return opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R(pp, c.mode, c.edge[0],
+                                                                          c.edge[1]);
         case k422Inter:
             return opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(pp, c.lsdc[0], c.lsdc[1]);
         case k422Intra:
@@ -176,7 +193,11 @@ Case random_case(Rng& rng, int fn, int bd) {
         c.qp[comp] = static_cast<int>(rng.uniform(0, max_qp));
         const int cls = static_cast<int>(rng.uniform(0, 4));
         const Opx32u r = rng.next();
-        c.cbp[comp] = cls == 0 ? 0u : cls == 1 ? 1u : cls == 2 ? (1u << rng.uniform(0, 16)) : cls == 3 ? r : ~0u;
+        c.cbp[comp] = cls == 0   ? 0u
+                      : cls == 1 ? 1u
+                      : cls == 2 ? (1u << rng.uniform(0, 16))
+                      : cls == 3 ? r
+                                 : ~0u;
         c.bypass[comp] = rng.uniform(0, 7) == 0;
         if (c.bypass[comp] && rng.coin()) c.qp[comp] = 0;
         const bool flat = rng.coin();
@@ -211,14 +232,15 @@ Run<T, C> run(const Case& c, cpu::Isa isa, const Pic<T>& a, const Pic<T>& b,
 
 // Only the macroblock's own samples may change.
 template <class T>
-testing::AssertionResult only_block_changed(const Pic<T>& before, const Pic<T>& after, int w, int h) {
+testing::AssertionResult only_block_changed(const Pic<T>& before, const Pic<T>& after, int w,
+                                            int h) {
     for (int y = 0; y < kRows; ++y)
         for (int x = 0; x < before.step; ++x) {
             const bool inside = x >= kX && x < kX + w && y >= kY && y < kY + h;
             const std::size_t i = static_cast<std::size_t>(y) * before.step + x;
             if (!inside && before.buf[i] != after.buf[i])
-                return testing::AssertionFailure() << "sample (" << x - kX << ", " << y - kY
-                                                   << ") outside the block written";
+                return testing::AssertionFailure()
+                       << "sample (" << x - kX << ", " << y - kY << ") outside the block written";
         }
     return testing::AssertionSuccess();
 }
@@ -241,8 +263,10 @@ void avx2_vs_portable(int fn, int bd, int iters, Rng& rng) {
         randomise(b, rng, bd);
         // Levels up to ±2^(7 + bitDepth) (the 16s8u functions: 16-bit values), some small.
         const std::int64_t mag = rng.coin() ? (std::int64_t{1} << (7 + bd)) : 40;
-        const auto s0 = stream<C>(rng, 17 * 64, sizeof(C) == 2 ? std::min<std::int64_t>(mag, 32767) : mag, 3);
-        const auto s1 = stream<C>(rng, 17 * 64, sizeof(C) == 2 ? std::min<std::int64_t>(mag, 32767) : mag, 3);
+        const auto s0 =
+            stream<C>(rng, 17 * 64, sizeof(C) == 2 ? std::min<std::int64_t>(mag, 32767) : mag, 3);
+        const auto s1 =
+            stream<C>(rng, 17 * 64, sizeof(C) == 2 ? std::min<std::int64_t>(mag, 32767) : mag, 3);
         const auto p = run<T, C>(c, cpu::kIsaPortable, a, b, s0, s1);
         const auto v = run<T, C>(c, cpu::kIsaAvx2, a, b, s0, s1);
         SCOPED_TRACE("fn " + std::to_string(fn) + " bd " + std::to_string(bd) + " iter " +
@@ -260,7 +284,8 @@ void avx2_vs_portable(int fn, int bd, int iters, Rng& rng) {
                 << "component " << comp;
             const Pic<T>& before = comp ? b : a;
             if (p.r >= 0 && (comp == 0 || !is_luma(fn))) {
-                ASSERT_TRUE(only_block_changed(before, p.w.pl[comp], block_cols(fn), block_rows(fn)));
+                ASSERT_TRUE(
+                    only_block_changed(before, p.w.pl[comp], block_cols(fn), block_rows(fn)));
             }
         }
     }
@@ -279,7 +304,8 @@ TEST(H264ReconHigh, Avx2MatchesPortableForEveryModeAndEdge) {
     if (!cpu::processor_has_avx2()) GTEST_SKIP() << "no AVX2";
     Rng rng;
     for (int fn : {kLIntra4, kLIntra8, kLIntraHalf8, kLIntra16, kCIntra, k422Intra, k422IntraHalf})
-        for (int mode = 0; mode < (fn == kLIntra4 || fn == kLIntra8 || fn == kLIntraHalf8 ? 9 : 4); ++mode)
+        for (int mode = 0; mode < (fn == kLIntra4 || fn == kLIntra8 || fn == kLIntraHalf8 ? 9 : 4);
+             ++mode)
             for (int edge = 0; edge < 64; ++edge) {
                 if (edge & (2 | 8)) continue;
                 Case c = random_case(rng, fn, 10 + 2 * (edge & 1));
@@ -318,28 +344,36 @@ OpxResult call8(const Case& c, Eight& e) {
                       (((c.cbp[0] >> 1) & 15) << 19) | (((c.cbp[1] >> 1) & 15) << 23);
     const Opx8u e0 = static_cast<Opx8u>(c.edge[0]), e1 = static_cast<Opx8u>(c.edge[1]);
     switch (c.fn) {
-        case kLInter4: return opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(pp, d, s, c.cbp[0], c.qp[0], c.ls[0], by);
-        case kLInter8: return opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(pp, d, s, c.cbp[0], c.qp[0], c.ls[0], by);
+        case kLInter4:
+            return opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(pp, d, s, c.cbp[0], c.qp[0],
+                                                                c.ls[0], by);
+        case kLInter8:
+            return opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(pp, d, s, c.cbp[0], c.qp[0],
+                                                                c.ls[0], by);
         case kLIntra4:
-            return opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R(pp, d, s, c.modes, c.cbp[0], c.qp[0], e0, c.ls[0], by);
+            return opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R(pp, d, s, c.modes, c.cbp[0],
+                                                                c.qp[0], e0, c.ls[0], by);
         case kLIntraHalf4:
-            return opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R(pp, d, s, c.modes, c.cbp[0], c.qp[0], e0, c.ls[0], by);
+            return opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R(pp, d, s, c.modes, c.cbp[0],
+                                                                    c.qp[0], e0, c.ls[0], by);
         case kLIntra8:
-            return opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(pp, d, s, c.modes, c.cbp[0], c.qp[0], e0, c.ls[0], by);
+            return opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(pp, d, s, c.modes, c.cbp[0],
+                                                                c.qp[0], e0, c.ls[0], by);
         case kLIntraHalf8:
-            return opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R(pp, d, s, c.modes, c.cbp[0], c.qp[0], e0, c.ls[0], by);
+            return opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R(pp, d, s, c.modes, c.cbp[0],
+                                                                    c.qp[0], e0, c.ls[0], by);
         case kLIntra16:
-            return opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(pp, d, s, c.mode, c.cbp[0], c.qp[0], e0, c.ls[0], by);
+            return opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(pp, d, s, c.mode, c.cbp[0],
+                                                                   c.qp[0], e0, c.ls[0], by);
         case kCInter:
-            return opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(pp, d, e.pl[1].mb(), s, cc, c.qp[0], c.qp[1],
-                                                                   c.ls[0], c.ls[1], by);
+            return opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(
+                pp, d, e.pl[1].mb(), s, cc, c.qp[0], c.qp[1], c.ls[0], c.ls[1], by);
         case kCIntra:
-            return opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(pp, d, e.pl[1].mb(), s, c.mode, cc, c.qp[0],
-                                                                   c.qp[1], e0, c.ls[0], c.ls[1], by);
+            return opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(
+                pp, d, e.pl[1].mb(), s, c.mode, cc, c.qp[0], c.qp[1], e0, c.ls[0], c.ls[1], by);
         default:
-            return opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R(pp, d, e.pl[1].mb(), s, c.mode, cc,
-                                                                        c.qp[0], c.qp[1], e0, e1, c.ls[0],
-                                                                        c.ls[1], by);
+            return opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R(
+                pp, d, e.pl[1].mb(), s, c.mode, cc, c.qp[0], c.qp[1], e0, e1, c.ls[0], c.ls[1], by);
     }
 }
 
@@ -354,8 +388,8 @@ Case depth8_case(Rng& rng, int fn) {
         c.qp[comp] = static_cast<int>(rng.uniform(0, 30));
         if (c.bypass[comp] && rng.coin()) c.qp[comp] = 0;
         for (int i = 0; i < 64; ++i)
-            c.ls[comp][i] = static_cast<Opx16s>(rng.coin() ? kFlatLevelScale4x4[c.qp[comp] % 6][i & 15]
-                                                           : rng.uniform(4, 64));
+            c.ls[comp][i] = static_cast<Opx16s>(
+                rng.coin() ? kFlatLevelScale4x4[c.qp[comp] % 6][i & 15] : rng.uniform(4, 64));
         c.lsdc[comp] = static_cast<Opx32u>(rng.uniform(4, 64));
     }
     return c;
@@ -374,7 +408,8 @@ TEST(H264ReconHigh, DepthEightEqualsTheEightBitFunctions) {
             const OpxResult rh = call(c, w);
             Eight e{{Pic<Opx8u>(c.steps[0]), Pic<Opx8u>(c.steps[0])}, {}, nullptr};
             for (int comp = 0; comp < 2; ++comp)
-                std::copy((comp ? b : a).buf.begin(), (comp ? b : a).buf.end(), e.pl[comp].buf.begin());
+                std::copy((comp ? b : a).buf.begin(), (comp ? b : a).buf.end(),
+                          e.pl[comp].buf.begin());
             e.st.assign(s.begin(), s.end());
             e.ptr = e.st.data();
             const OpxResult r8 = call8(c, e);
@@ -383,7 +418,8 @@ TEST(H264ReconHigh, DepthEightEqualsTheEightBitFunctions) {
             ASSERT_EQ(w.used(0), e.ptr - e.st.data());
             for (int comp = 0; comp < (is_luma(fn) ? 1 : 2); ++comp)
                 for (std::size_t i = 0; i < w.pl[comp].buf.size(); ++i)
-                    ASSERT_EQ(w.pl[comp].buf[i], e.pl[comp].buf[i]) << "component " << comp << " sample " << i;
+                    ASSERT_EQ(w.pl[comp].buf[i], e.pl[comp].buf[i])
+                        << "component " << comp << " sample " << i;
         }
 }
 
@@ -398,7 +434,8 @@ TEST(H264ReconHigh, Chroma422EightBitEqualsSixteenBitAtDepthEight) {
             Pic<Opx16u> a(c.steps[0]), b(c.steps[1]);
             randomise(a, rng, 8);
             randomise(b, rng, 8);
-            const auto s0 = stream<Opx32s>(rng, 17 * 64, 3, 4), s1 = stream<Opx32s>(rng, 17 * 64, 3, 4);
+            const auto s0 = stream<Opx32s>(rng, 17 * 64, 3, 4),
+                       s1 = stream<Opx32s>(rng, 17 * 64, 3, 4);
             World<Opx16u, Opx32s> w(c, a, b, s0, s1);
             const OpxResult rh = call(c, w);
             Pic<Opx8u> a8(c.steps[0]), b8(c.steps[1]);
@@ -457,8 +494,10 @@ TEST(H264ReconHigh, BitDepthIsCheckedAfterStepAndBeforeQp) {
         l.info.bitDepth = bd;
         const Pic<Opx16u> before = l.pic;
         Opx32s modes[16] = {};
-        EXPECT_EQ(opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(&l.info, modes, 0), opxErrOutOfRange);
-        EXPECT_EQ(opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(&l.info, 9, 0), opxErrOutOfRange);
+        EXPECT_EQ(opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(&l.info, modes, 0),
+                  opxErrOutOfRange);
+        EXPECT_EQ(opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(&l.info, 9, 0),
+                  opxErrOutOfRange);
         l.info.srcDstStep = 0;
         EXPECT_EQ(opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R(&l.info, modes, 0), opxErrStep);
         EXPECT_TRUE(before == l.pic);
@@ -478,8 +517,14 @@ struct Chroma {
             for (auto& v : ls[comp]) v = 16;
             std::fill(pl[comp].buf.begin(), pl[comp].buf.end(),
                       static_cast<Opx16u>(value < 0 ? 1 << (bd - 1) : value));
-            info[comp] = OpxReconstructInfo{shared ? &ptr[0] : &ptr[comp], pl[comp].mb(), pl[comp].step,
-                                            cbp, qp, ls[comp], 0, bd};
+            info[comp] = OpxReconstructInfo{shared ? &ptr[0] : &ptr[comp],
+                                            pl[comp].mb(),
+                                            pl[comp].step,
+                                            cbp,
+                                            qp,
+                                            ls[comp],
+                                            0,
+                                            bd};
         }
     }
 };
@@ -491,7 +536,8 @@ TEST(H264ReconHigh, ChromaQpLimitFollowsTheCbBitDepth) {
     EXPECT_EQ(opxiReconstructChromaInter4x4_H264High_32s16u_IP2R(c.pp), opxErrOutOfRange);
     c.info[1].qp = 51;
     c.info[0].qp = 52;
-    EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(c.pp, 16, 16), opxErrOutOfRange);
+    EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(c.pp, 16, 16),
+              opxErrOutOfRange);
     // The Cr record's bit depth is not read; the Cb one governs both qps.
     c.info[0].qp = 51;
     c.info[1].bitDepth = 99;
@@ -513,7 +559,8 @@ TEST(H264ReconHigh, EightBitChroma422ChecksQp39AndIgnoresBitDepth) {
     Opx16s ls[16];
     for (auto& v : ls) v = 16;
     OpxReconstructInfo8u r[2];
-    for (int comp = 0; comp < 2; ++comp) r[comp] = OpxReconstructInfo8u{&ptr, pl[comp].mb(), pl[comp].step, 3, 39, ls, 0, 0};
+    for (int comp = 0; comp < 2; ++comp)
+        r[comp] = OpxReconstructInfo8u{&ptr, pl[comp].mb(), pl[comp].step, 3, 39, ls, 0, 0};
     const OpxReconstructInfo8u* pp[2] = {&r[0], &r[1]};
     EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(pp, 16, 16), opxOk);
     r[1].qp = 40;
@@ -522,7 +569,8 @@ TEST(H264ReconHigh, EightBitChroma422ChecksQp39AndIgnoresBitDepth) {
     r[0].srcDstStep = -3;
     EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(pp, 5, 0, 16, 16), opxErrStep);
     r[0].srcDstStep = pl[0].step;
-    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(pp, 4, 0, 16, 16), opxErrOutOfRange);
+    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(pp, 4, 0, 16, 16),
+              opxErrOutOfRange);
     EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(pp, 3, 16, 16, 16),
               opxErrIntraPredUnavailable);
     for (int mode : {1, 3})
@@ -545,7 +593,8 @@ TEST(H264ReconHigh, CornerBlockTakes512AndWarnsAt10Bits) {
         for (int x = 0; x < 16; ++x) ASSERT_EQ(l.pic.at(x, y), 512) << x << "," << y;
     // The 8×8 functions and the whole-row DC never warn.
     Luma m(10, 30, 0);
-    EXPECT_EQ(opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R(&m.info, modes, 1 | 4 | 16 | 32), opxOk);
+    EXPECT_EQ(opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R(&m.info, modes, 1 | 4 | 16 | 32),
+              opxOk);
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) ASSERT_EQ(m.pic.at(x, y), 512);
 }
@@ -592,10 +641,11 @@ TEST(H264ReconHigh, Chroma422DcOnlyWithQpDcAround36) {
     for (int qp : {32, 33})
         for (int depth : {8, 10}) {
             Chroma c(depth, qp, 1, true, 100);
-            c.st[0][0] = 1;   // Cb: f = 1 everywhere
-            c.st[0][8] = -2;  // Cr: f = -2
+            c.st[0][0] = 1;               // Cb: f = 1 everywhere
+            c.st[0][8] = -2;              // Cr: f = -2
             c.ls[0][0] = c.ls[1][0] = 1;  // pQuantTable[0] is not the DC scale
-            EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(c.pp, 640, 1280), opxOk);
+            EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(c.pp, 640, 1280),
+                      opxOk);
             EXPECT_EQ(c.ptr[0] - c.st[0].data(), 16);
             const int cb = qp == 33 ? 640 : 320, cr = qp == 33 ? -2560 : -1280;
             for (int y = 0; y < 16; ++y)
@@ -618,7 +668,8 @@ TEST(H264ReconHigh, Chroma422DcOnlyWithQpDcAround36) {
                 OpxReconstructInfo8u r[2] = {{&ptr, p8[0].mb(), p8[0].step, 1, qp, ls, 0, 8},
                                              {&ptr, p8[1].mb(), p8[1].step, 1, qp, ls, 0, 8}};
                 const OpxReconstructInfo8u* pp[2] = {&r[0], &r[1]};
-                EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(pp, 640, 1280), opxOk);
+                EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(pp, 640, 1280),
+                          opxOk);
                 EXPECT_EQ(ptr - s.data(), 16);
                 for (int y = 0; y < 16; ++y)
                     for (int x = 0; x < 8; ++x) {
@@ -680,7 +731,8 @@ TEST(H264ReconHigh, Chroma422DcByHand) {
                             {300, (800 + 1200 + 4) >> 3},
                             {50, (800 + 200 + 4) >> 3}};
     for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 8; ++x) ASSERT_EQ(c.pl[0].at(x, y), want[y / 4][x / 4]) << x << "," << y;
+        for (int x = 0; x < 8; ++x)
+            ASSERT_EQ(c.pl[0].at(x, y), want[y / 4][x / 4]) << x << "," << y;
     // Without the left macroblock, every block takes the row above; (0, y > 0) too.
     Chroma d(12, 20, 0);
     for (auto& p : d.pl)
@@ -690,7 +742,8 @@ TEST(H264ReconHigh, Chroma422DcByHand) {
         for (int x = 0; x < 8; ++x) ASSERT_EQ(d.pl[1].at(x, y), x < 4 ? 100 : 200);
     // Neither: 1 << (bitDepth - 1).
     Chroma e(12, 20, 0, true, 7);
-    EXPECT_EQ(opxiReconstructChroma422IntraHalf4x4_H264High_32s16u_IP2R(e.pp, 0, 5, 5, 16, 16), opxOk);
+    EXPECT_EQ(opxiReconstructChroma422IntraHalf4x4_H264High_32s16u_IP2R(e.pp, 0, 5, 5, 16, 16),
+              opxOk);
     EXPECT_EQ(e.pl[0].at(7, 15), 2048);
 }
 
@@ -700,14 +753,16 @@ TEST(H264ReconHigh, SharedAndSeparateCoefficientPointers) {
     Rng rng;
     for (bool is422 : {false, true}) {
         const int blocks = is422 ? 8 : 4, dcn = is422 ? 8 : 4;
-        const Opx32u cbp[2] = {1u | 2u | 8u, 1u | (1u << blocks)};  // Cb: DC, blocks 0, 2; Cr: DC, last
+        const Opx32u cbp[2] = {1u | 2u | 8u,
+                               1u | (1u << blocks)};  // Cb: DC, blocks 0, 2; Cr: DC, last
         std::vector<Opx32s> cbdc(dcn), crdc(dcn), cbac(32), crac(16);
         for (auto* v : {&cbdc, &crdc, &cbac, &crac})
             for (auto& x : *v) x = static_cast<Opx32s>(rng.uniform(-60, 60));
         Chroma one(10, 30, 0, true), two(10, 30, 0, false);
         for (int comp = 0; comp < 2; ++comp) one.info[comp].cbp = two.info[comp].cbp = cbp[comp];
         std::vector<Opx32s> shared;
-        for (auto* v : {&cbdc, &crdc, &cbac, &crac}) shared.insert(shared.end(), v->begin(), v->end());
+        for (auto* v : {&cbdc, &crdc, &cbac, &crac})
+            shared.insert(shared.end(), v->begin(), v->end());
         std::copy(shared.begin(), shared.end(), one.st[0].begin());
         std::copy(cbdc.begin(), cbdc.end(), two.st[0].begin());
         std::copy(cbac.begin(), cbac.end(), two.st[0].begin() + dcn);
@@ -735,20 +790,26 @@ TEST(H264ReconHigh, ErrorsWriteNothing) {
     Chroma c(10, 30, ~0u);
     for (auto& p : c.pl) randomise(p, rng, 10);
     const Chroma orig = c;
-    EXPECT_EQ(opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R(c.pp, 1, 0, 0), opxErrIntraPredUnavailable);
-    EXPECT_EQ(opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R(c.pp, 3, 0, 0), opxErrIntraPredUnavailable);
-    EXPECT_EQ(opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R(c.pp, 3, 16), opxErrIntraPredUnavailable);
-    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(c.pp, -1, 0, 16, 16), opxErrOutOfRange);
+    EXPECT_EQ(opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R(c.pp, 1, 0, 0),
+              opxErrIntraPredUnavailable);
+    EXPECT_EQ(opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R(c.pp, 3, 0, 0),
+              opxErrIntraPredUnavailable);
+    EXPECT_EQ(opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R(c.pp, 3, 16),
+              opxErrIntraPredUnavailable);
+    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(c.pp, -1, 0, 16, 16),
+              opxErrOutOfRange);
     EXPECT_TRUE(c.pl[0] == orig.pl[0] && c.pl[1] == orig.pl[1]);
     EXPECT_EQ(c.ptr[0], c.st[0].data());
 
     Luma l(10, 30, ~0u);
     for (int i = 0; i < 17 * 64; ++i) l.st[i] = static_cast<Opx32s>(rng.uniform(-9, 9));
     Opx32s modes[16] = {2, 2, 2, 9};
-    EXPECT_EQ(opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(&l.info, modes, 0), opxErrOutOfRange);
+    EXPECT_EQ(opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(&l.info, modes, 0),
+              opxErrOutOfRange);
     EXPECT_EQ(l.ptr - l.st.data(), 3 * 16);
     Luma m(10, 30, ~0u);
-    EXPECT_EQ(opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(&m.info, 3, 16), opxErrIntraPredUnavailable);
+    EXPECT_EQ(opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(&m.info, 3, 16),
+              opxErrIntraPredUnavailable);
     EXPECT_EQ(opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(&m.info, 4, 0), opxErrOutOfRange);
     EXPECT_EQ(m.ptr, m.st.data());
 }
@@ -757,9 +818,9 @@ TEST(H264ReconHigh, ErrorsWriteNothing) {
 TEST(H264ReconHigh, BypassAddsCoefficientsUnscaled) {
     Chroma c(10, 0, 1 | 2);
     for (auto& i : c.info) i.bypassFlag = 1;
-    for (int k = 0; k < 8; ++k) c.st[0][k] = k - 3;          // Cb DC
-    c.st[0][8] = -3;                                          // Cr DC value 0
-    for (int k = 0; k < 16; ++k) c.st[0][16 + k] = 2 * k;     // Cb block 0 (position 0 = DC 0)
+    for (int k = 0; k < 8; ++k) c.st[0][k] = k - 3;        // Cb DC
+    c.st[0][8] = -3;                                       // Cr DC value 0
+    for (int k = 0; k < 16; ++k) c.st[0][16 + k] = 2 * k;  // Cb block 0 (position 0 = DC 0)
     EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(c.pp, 999, 999), opxOk);
     for (int k = 0; k < 8; ++k) {
         const int x = 4 * (k & 1), y = 4 * (k >> 1);
@@ -795,8 +856,10 @@ TEST(H264ReconHigh, Avx2PairMatchesPortablePerBlock) {
         const Opx32s dc[2] = {static_cast<Opx32s>(rng.uniform(-mag, mag)),
                               static_cast<Opx32s>(rng.uniform(-mag, mag))};
         const Opx32s* d = iter & 1 ? dc : nullptr;
-        opx::h264::avx2::add4x4_matrix_pair_high(a.mb(), a.step, ca.data(), d, qp, (1 << bd) - 1, ls);
-        opx::h264::ref::add4x4_matrix_pair_high(b.mb(), b.step, cb.data(), d, qp, (1 << bd) - 1, ls);
+        opx::h264::avx2::add4x4_matrix_pair_high(a.mb(), a.step, ca.data(), d, qp, (1 << bd) - 1,
+                                                 ls);
+        opx::h264::ref::add4x4_matrix_pair_high(b.mb(), b.step, cb.data(), d, qp, (1 << bd) - 1,
+                                                ls);
         ASSERT_TRUE(a == b) << "qp " << qp << " bd " << bd << " iter " << iter;
         ASSERT_EQ(ca, cb);
     }
@@ -839,12 +902,14 @@ TEST(H264ReconHigh, KernelsReadNoUnavailableNeighbour) {
                 if (n == 8) k->pred8x8[mode](blk, -64, av, 10);
             }
             if (n == 16)
-                for (int slot = 0; slot < kNumPred16x16Slots; ++slot) k->pred16x16[slot](blk, -64, 10);
+                for (int slot = 0; slot < kNumPred16x16Slots; ++slot)
+                    k->pred16x16[slot](blk, -64, 10);
             if (n == 8) {
                 for (int slot = 0; slot < kNumPredChromaSlots; ++slot) {
                     k->chroma[slot](blk, -64, 10);
                 }
-                for (int slot = 0; slot < kNumChromaDcSlots; ++slot) k->chroma_dc[slot](blk, -64, 10);
+                for (int slot = 0; slot < kNumChromaDcSlots; ++slot)
+                    k->chroma_dc[slot](blk, -64, 10);
             }
         }
 }
@@ -877,16 +942,16 @@ struct NullRec {
 };
 }  // namespace
 
-#define OPX_HIGH_LUMA_NULL(function, ...)                                        \
-    OPX_NULL_CASE(function) {                                                    \
-        NullRec<OpxReconstructInfo, Opx16u, Opx32s> r(nul, s, 0);                \
-        return function(r.p __VA_ARGS__);                                        \
+#define OPX_HIGH_LUMA_NULL(function, ...)                         \
+    OPX_NULL_CASE(function) {                                     \
+        NullRec<OpxReconstructInfo, Opx16u, Opx32s> r(nul, s, 0); \
+        return function(r.p __VA_ARGS__);                         \
     }
-#define OPX_HIGH_CHROMA_NULL(function, Info, T, C, ...)                          \
-    OPX_NULL_CASE(function) {                                                    \
-        NullRec<Info, T, C> a(nul, s, 0), b(nul, s, 4);                          \
-        const Info* pp[2] = {a.p, b.p};                                          \
-        return function(nul(&pp[0]) __VA_ARGS__);                                \
+#define OPX_HIGH_CHROMA_NULL(function, Info, T, C, ...) \
+    OPX_NULL_CASE(function) {                           \
+        NullRec<Info, T, C> a(nul, s, 0), b(nul, s, 4); \
+        const Info* pp[2] = {a.p, b.p};                 \
+        return function(nul(&pp[0]) __VA_ARGS__);       \
     }
 
 OPX_HIGH_LUMA_NULL(opxiReconstructLumaInter4x4_H264High_32s16u_IP1R)
@@ -896,14 +961,23 @@ OPX_HIGH_LUMA_NULL(opxiReconstructLumaIntraHalf4x4_H264High_32s16u_IP1R, , nul(s
 OPX_HIGH_LUMA_NULL(opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R, , nul(s.s32(8)), 0)
 OPX_HIGH_LUMA_NULL(opxiReconstructLumaIntraHalf8x8_H264High_32s16u_IP1R, , nul(s.s32(8)), 0)
 OPX_HIGH_LUMA_NULL(opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R, , 2, 0)
-OPX_HIGH_CHROMA_NULL(opxiReconstructChromaInter4x4_H264High_32s16u_IP2R, OpxReconstructInfo, Opx16u, Opx32s)
-OPX_HIGH_CHROMA_NULL(opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R, OpxReconstructInfo, Opx16u, Opx32s, , 0, 0)
-OPX_HIGH_CHROMA_NULL(opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R, OpxReconstructInfo, Opx16u, Opx32s, , 0, 0, 0)
-OPX_HIGH_CHROMA_NULL(opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R, OpxReconstructInfo8u, Opx8u, Opx16s, , 16, 16)
-OPX_HIGH_CHROMA_NULL(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R, OpxReconstructInfo, Opx16u, Opx32s, , 16, 16)
-OPX_HIGH_CHROMA_NULL(opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R, OpxReconstructInfo8u, Opx8u, Opx16s, , 0, 0, 16, 16)
-OPX_HIGH_CHROMA_NULL(opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R, OpxReconstructInfo, Opx16u, Opx32s, , 0, 0, 16, 16)
-OPX_HIGH_CHROMA_NULL(opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R, OpxReconstructInfo8u, Opx8u, Opx16s, , 0, 0, 0, 16, 16)
-OPX_HIGH_CHROMA_NULL(opxiReconstructChroma422IntraHalf4x4_H264High_32s16u_IP2R, OpxReconstructInfo, Opx16u, Opx32s, , 0, 0, 0, 16, 16)
+OPX_HIGH_CHROMA_NULL(opxiReconstructChromaInter4x4_H264High_32s16u_IP2R, OpxReconstructInfo, Opx16u,
+                     Opx32s)
+OPX_HIGH_CHROMA_NULL(opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R, OpxReconstructInfo, Opx16u,
+                     Opx32s, , 0, 0)
+OPX_HIGH_CHROMA_NULL(opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R, OpxReconstructInfo,
+                     Opx16u, Opx32s, , 0, 0, 0)
+OPX_HIGH_CHROMA_NULL(opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R, OpxReconstructInfo8u,
+                     Opx8u, Opx16s, , 16, 16)
+OPX_HIGH_CHROMA_NULL(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R, OpxReconstructInfo,
+                     Opx16u, Opx32s, , 16, 16)
+OPX_HIGH_CHROMA_NULL(opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R, OpxReconstructInfo8u,
+                     Opx8u, Opx16s, , 0, 0, 16, 16)
+OPX_HIGH_CHROMA_NULL(opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R, OpxReconstructInfo,
+                     Opx16u, Opx32s, , 0, 0, 16, 16)
+OPX_HIGH_CHROMA_NULL(opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R, OpxReconstructInfo8u,
+                     Opx8u, Opx16s, , 0, 0, 0, 16, 16)
+OPX_HIGH_CHROMA_NULL(opxiReconstructChroma422IntraHalf4x4_H264High_32s16u_IP2R, OpxReconstructInfo,
+                     Opx16u, Opx32s, , 0, 0, 0, 16, 16)
 
 }  // namespace opx::test

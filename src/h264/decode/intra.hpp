@@ -203,8 +203,8 @@ OPX_INLINE OpxResult predict_4x4(const IntraKernels& k, Opx8u* dst, std::ptrdiff
     return fn(dst, step);
 }
 
-void predict_4x4_substituted(const IntraKernelsHigh& k, Opx16u* dst, std::ptrdiff_t step,
-                             int mode, int avail, int bd) noexcept;
+void predict_4x4_substituted(const IntraKernelsHigh& k, Opx16u* dst, std::ptrdiff_t step, int mode,
+                             int avail, int bd) noexcept;
 
 // predict_4x4 for 16-bit samples; returns true after a substitution.
 OPX_INLINE bool predict_4x4(const IntraKernelsHigh& k, Opx16u* dst, std::ptrdiff_t step, int mode,

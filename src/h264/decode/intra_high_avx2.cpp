@@ -119,8 +119,8 @@ void dir4x4(Opx16u* dst, std::ptrdiff_t step, int) noexcept {
     if constexpr (Mode == 3 || Mode == 7) {
         if constexpr (AboveRight) {
             e = loadu(above);
-            r = _mm_shuffle_epi8(e, _mm_setr_epi8(2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15,
-                                                  14, 15));
+            r = _mm_shuffle_epi8(
+                e, _mm_setr_epi8(2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 14, 15));
         } else {
             e = _mm_shuffle_epi8(load64(above),
                                  _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 6, 7, 6, 7, 6, 7, 6, 7));
@@ -179,8 +179,7 @@ OPX_INLINE int sum_left(const Opx16u* dst, std::ptrdiff_t step, int n) {
 template <int Sides>
 void dc4x4(Opx16u* dst, std::ptrdiff_t step, int bd) noexcept {
     int dc = 1 << (bd - 1);
-    if constexpr (Sides == 3)
-        dc = (sum_above(dst - step, 4) + sum_left(dst, step, 4) + 4) >> 3;
+    if constexpr (Sides == 3) dc = (sum_above(dst - step, 4) + sum_left(dst, step, 4) + 4) >> 3;
     if constexpr (Sides == 1) dc = (sum_above(dst - step, 4) + 2) >> 2;
     if constexpr (Sides == 2) dc = (sum_left(dst, step, 4) + 2) >> 2;
     const __m128i v = _mm_set1_epi16(static_cast<short>(dc));
@@ -327,8 +326,9 @@ void pred8x8(Opx16u* dst, std::ptrdiff_t step, int avail, int bd) noexcept {
         for (int j = 0; j < 32; j += 8) {
             const __m128i cur = _mm_load_si128(reinterpret_cast<const __m128i*>(ln + j));
             // Below p'[-1, 7] stands p'[-1, 7] itself (F[0] serves mode 8 at zHU = 13).
-            const __m128i prv = j ? loadu(ln + j - 1)
-                                  : _mm_alignr_epi8(cur, _mm_shuffle_epi8(cur, _mm_set1_epi16(0x0100)), 14);
+            const __m128i prv =
+                j ? loadu(ln + j - 1)
+                  : _mm_alignr_epi8(cur, _mm_shuffle_epi8(cur, _mm_set1_epi16(0x0100)), 14);
             const __m128i nx = j + 8 < 32 ? loadu(ln + j + 1) : _mm_alignr_epi8(last, cur, 2);
             _mm_store_si128(reinterpret_cast<__m128i*>(fl + j), filt3(prv, cur, nx));
             _mm_store_si128(reinterpret_cast<__m128i*>(al + j), _mm_avg_epu16(cur, nx));
@@ -365,9 +365,9 @@ void h16(Opx16u* dst, std::ptrdiff_t step, int) noexcept {
 
 OPX_INLINE int sum16_above(const Opx16u* p) {
     const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    __m128i s = _mm_madd_epi16(
-        _mm_add_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)),
-        _mm_set1_epi16(1));  // pairs of 14-bit samples fit 15 bits
+    __m128i s =
+        _mm_madd_epi16(_mm_add_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1)),
+                       _mm_set1_epi16(1));  // pairs of 14-bit samples fit 15 bits
     s = _mm_add_epi32(s, _mm_shuffle_epi32(s, 0x4E));
     s = _mm_add_epi32(s, _mm_shuffle_epi32(s, 0xB1));
     return _mm_cvtsi128_si32(s);
@@ -376,8 +376,7 @@ OPX_INLINE int sum16_above(const Opx16u* p) {
 template <int Sides>
 void dc16(Opx16u* dst, std::ptrdiff_t step, int bd) noexcept {
     int dc = 1 << (bd - 1);
-    if constexpr (Sides == 3)
-        dc = (sum16_above(dst - step) + sum_left(dst, step, 16) + 16) >> 5;
+    if constexpr (Sides == 3) dc = (sum16_above(dst - step) + sum_left(dst, step, 16) + 16) >> 5;
     if constexpr (Sides == 1) dc = (sum16_above(dst - step) + 8) >> 4;
     if constexpr (Sides == 2) dc = (sum_left(dst, step, 16) + 8) >> 4;
     const __m256i v = _mm256_set1_epi16(static_cast<short>(dc));

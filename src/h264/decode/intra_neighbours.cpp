@@ -34,8 +34,8 @@ void predict_4x4_substituted(const IntraKernels& k, Opx8u* dst, std::ptrdiff_t s
 
 namespace opx::h264 {
 
-void predict_4x4_substituted(const IntraKernelsHigh& k, Opx16u* dst, std::ptrdiff_t step,
-                             int mode, int avail, int bd) noexcept {
+void predict_4x4_substituted(const IntraKernelsHigh& k, Opx16u* dst, std::ptrdiff_t step, int mode,
+                             int avail, int bd) noexcept {
     // As the 8-bit form, with 1 << (bd - 1) for the missing groups.
     constexpr int kStep = 16;
     Opx16u tmp[5 * kStep];

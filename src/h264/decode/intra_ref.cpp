@@ -197,10 +197,8 @@ void filter8x8(int* edge, bool above, bool left, bool corner) {
     auto l = [&raw](int y) { return raw[kL0 - y]; };  // p[-1, y]
     const int c = raw[kC];
     if (above) {
-        edge[kT0] = (corner ? (c + 2 * t(0) + t(1) + 2) >> 2
-                                              : (3 * t(0) + t(1) + 2) >> 2);
-        for (int x = 1; x < 15; ++x)
-            edge[kT0 + x] = (t(x - 1) + 2 * t(x) + t(x + 1) + 2) >> 2;
+        edge[kT0] = (corner ? (c + 2 * t(0) + t(1) + 2) >> 2 : (3 * t(0) + t(1) + 2) >> 2);
+        for (int x = 1; x < 15; ++x) edge[kT0 + x] = (t(x - 1) + 2 * t(x) + t(x + 1) + 2) >> 2;
         edge[kT0 + 15] = (t(14) + 3 * t(15) + 2) >> 2;
     }
     if (corner) {
@@ -218,10 +216,8 @@ void filter8x8(int* edge, bool above, bool left, bool corner) {
         edge[kC] = v;
     }
     if (left) {
-        edge[kL0] = (corner ? (c + 2 * l(0) + l(1) + 2) >> 2
-                                              : (3 * l(0) + l(1) + 2) >> 2);
-        for (int y = 1; y < 7; ++y)
-            edge[kL0 - y] = (l(y - 1) + 2 * l(y) + l(y + 1) + 2) >> 2;
+        edge[kL0] = (corner ? (c + 2 * l(0) + l(1) + 2) >> 2 : (3 * l(0) + l(1) + 2) >> 2);
+        for (int y = 1; y < 7; ++y) edge[kL0 - y] = (l(y - 1) + 2 * l(y) + l(y + 1) + 2) >> 2;
         edge[kL0 - 7] = (l(6) + 3 * l(7) + 2) >> 2;
     }
 }

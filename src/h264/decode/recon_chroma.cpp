@@ -14,10 +14,10 @@ void chroma_planar(const ReconKernels& k, Opx16s** coeffs, Opx8u* u, Opx8u* v, s
     const std::uint32_t cbp = p.cbp;
     // cbp bits 17, 18: DC arrays; 19..22, 23..26: the blocks of Cb, Cr. One stream pointer.
     const ChromaPlane8 planes[2] = {
-        {coeffs, u, step, bool(cbp & (1u << 17)), (cbp >> 19) & 15, p.qp[0], p.ls[0],
-         p.bypass[0], 0},
-        {coeffs, v, step, bool(cbp & (1u << 18)), (cbp >> 23) & 15, p.qp[1], p.ls[1],
-         p.bypass[1], 0},
+        {coeffs, u, step, bool(cbp & (1u << 17)), (cbp >> 19) & 15, p.qp[0], p.ls[0], p.bypass[0],
+         0},
+        {coeffs, v, step, bool(cbp & (1u << 18)), (cbp >> 23) & 15, p.qp[1], p.ls[1], p.bypass[1],
+         0},
     };
     chroma_mb<8>(ReconOps<Opx8u>{k}, planes, pred);
 }

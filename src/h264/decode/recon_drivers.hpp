@@ -146,10 +146,10 @@ struct ReconOps<Opx16u> {
 
 // Adds untransformed coefficients to an N×N prediction (transform bypass).
 template <int N, class S, class C>
-OPX_INLINE void bypass_add(const ReconOps<S>& o, S* dst, std::ptrdiff_t step,
-                           const C* c) noexcept {
+OPX_INLINE void bypass_add(const ReconOps<S>& o, S* dst, std::ptrdiff_t step, const C* c) noexcept {
     for (int y = 0; y < N; ++y)
-        for (int x = 0; x < N; ++x) dst[y * step + x] = o.add_clamp(dst[y * step + x], c[y * N + x]);
+        for (int x = 0; x < N; ++x)
+            dst[y * step + x] = o.add_clamp(dst[y * step + x], c[y * N + x]);
 }
 
 // One coded 4×4 block: dequantise (`dc` replacing position 0 when given), inverse transform and
@@ -169,8 +169,8 @@ OPX_INLINE void add_4x4(const ReconOps<S>& o, S* blk, std::ptrdiff_t step, C* c,
 // (DC + 32) >> 6 on all 16 samples, zero for DC in -32..31; in bypass the DC value added to the
 // first sample.
 template <class S, class C>
-OPX_INLINE void add_dc_only(const ReconOps<S>& o, S* blk, std::ptrdiff_t step, const C* dc,
-                            int qp, const Opx16s* ls, bool bypass) noexcept {
+OPX_INLINE void add_dc_only(const ReconOps<S>& o, S* blk, std::ptrdiff_t step, const C* dc, int qp,
+                            const Opx16s* ls, bool bypass) noexcept {
     if (bypass)
         blk[0] = o.add_clamp(blk[0], *dc);
     else if (*dc < -32 || *dc > 31)
@@ -198,14 +198,14 @@ OPX_INLINE void add_8x8(const ReconOps<S>& o, S* blk, std::ptrdiff_t step, const
 
 // Inter macroblock, 4×4 transform, coded blocks in block order (cbp bits 1..16).
 template <class S, class C>
-OPX_INLINE void luma_inter_4x4_blocks(const ReconOps<S>& o, C** coeffs, S* dst,
-                                      std::ptrdiff_t step, std::uint32_t cbp, int qp,
-                                      const Opx16s* ls, bool bypass) noexcept {
+OPX_INLINE void luma_inter_4x4_blocks(const ReconOps<S>& o, C** coeffs, S* dst, std::ptrdiff_t step,
+                                      std::uint32_t cbp, int qp, const Opx16s* ls,
+                                      bool bypass) noexcept {
     C* c = *coeffs;
     for (std::uint32_t bits = (cbp >> 1) & 0xFFFF; bits != 0; bits &= bits - 1) {
         const int n = __builtin_ctz(bits);
-        add_4x4(o, dst + luma4x4_y(n) * step + luma4x4_x(n), step, c, static_cast<const C*>(nullptr),
-                qp, ls, bypass);
+        add_4x4(o, dst + luma4x4_y(n) * step + luma4x4_x(n), step, c,
+                static_cast<const C*>(nullptr), qp, ls, bypass);
         c += 16;
     }
     *coeffs = c;
@@ -213,9 +213,9 @@ OPX_INLINE void luma_inter_4x4_blocks(const ReconOps<S>& o, C** coeffs, S* dst,
 
 // Inter macroblock, 8×8 transform: cbp bits 0..3 mark the 8×8 blocks. ls: 64 values.
 template <class S, class C>
-OPX_INLINE void luma_inter_8x8_blocks(const ReconOps<S>& o, C** coeffs, S* dst,
-                                      std::ptrdiff_t step, std::uint32_t cbp, int qp,
-                                      const Opx16s* ls, bool bypass) noexcept {
+OPX_INLINE void luma_inter_8x8_blocks(const ReconOps<S>& o, C** coeffs, S* dst, std::ptrdiff_t step,
+                                      std::uint32_t cbp, int qp, const Opx16s* ls,
+                                      bool bypass) noexcept {
     C* c = *coeffs;
     for (int n = 0; n < 4; ++n) {
         if (!(cbp & (1u << n))) continue;

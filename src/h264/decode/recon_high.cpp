@@ -42,8 +42,8 @@ void luma_inter_8x8(const ReconKernelsHigh& k, const HighLuma& p) noexcept {
 
 OpxResult luma_intra_4x4(const ReconKernelsHigh& k, const HighLuma& p, const Opx32s* modes,
                          int blocks, int shift, int edge) noexcept {
-    return luma_intra_4x4_blocks(ops(k, p.bd), p.coeffs, p.dst, p.step, modes, blocks, p.cbp,
-                                 shift, p.qp, edge, p.ls, p.bypass);
+    return luma_intra_4x4_blocks(ops(k, p.bd), p.coeffs, p.dst, p.step, modes, blocks, p.cbp, shift,
+                                 p.qp, edge, p.ls, p.bypass);
 }
 
 OpxResult luma_intra_8x8(const ReconKernelsHigh& k, const HighLuma& p, const Opx32s* modes,

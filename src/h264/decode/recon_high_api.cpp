@@ -7,8 +7,12 @@ using namespace opx::h264;
 
 namespace {
 
-const ReconKernelsHigh& kh() noexcept { return OPX_SELECT(opx::h264, kReconHigh); }
-const ReconKernels& k8() noexcept { return OPX_SELECT(opx::h264, kRecon); }
+const ReconKernelsHigh& kh() noexcept {
+    return OPX_SELECT(opx::h264, kReconHigh);
+}
+const ReconKernels& k8() noexcept {
+    return OPX_SELECT(opx::h264, kRecon);
+}
 
 bool depth_ok(Opx32s bd) {
     return bd >= 8 && bd <= 14;
@@ -32,8 +36,13 @@ OpxResult check_luma(const OpxReconstructInfo* p, bool modes_null) {
 }
 
 HighLuma luma(const OpxReconstructInfo* p) {
-    return HighLuma{p->ppSrcDstCoeff, p->pSrcDstPlane, p->srcDstStep, p->cbp,
-                    p->qp,            p->pQuantTable,  p->bypassFlag != 0 && p->qp == 0,
+    return HighLuma{p->ppSrcDstCoeff,
+                    p->pSrcDstPlane,
+                    p->srcDstStep,
+                    p->cbp,
+                    p->qp,
+                    p->pQuantTable,
+                    p->bypassFlag != 0 && p->qp == 0,
                     p->bitDepth};
 }
 
@@ -80,16 +89,16 @@ Fn chroma_pred(const Fn (&plain)[kNumPredChromaSlots], const Fn (&dc)[kNumChroma
 
 // 32s16u chroma, 4:2:0 (Rows 8) or 4:2:2 (Rows 16); intra when `intra`.
 template <int Rows>
-OpxResult chroma_high(const OpxReconstructInfo* const* pp, bool intra, Opx32s mode,
-                      Opx32u edge_top, Opx32u edge_bottom, bool half, Opx32u lsu, Opx32u lsv) {
+OpxResult chroma_high(const OpxReconstructInfo* const* pp, bool intra, Opx32s mode, Opx32u edge_top,
+                      Opx32u edge_bottom, bool half, Opx32u lsu, Opx32u lsv) {
     if (const OpxResult r = check_chroma(pp, true); r != opxOk) return r;
     PredHighFn pred = nullptr;
     const IntraKernelsHigh& ik = kh().intra;
     if (intra) {
         OPX_CHECK(static_cast<Opx32u>(mode) <= 3, opxErrOutOfRange);
-        pred = Rows == 8 ? chroma_pred(ik.chroma, ik.chroma_dc, mode, edge_top, edge_bottom, half)
-                         : chroma_pred(ik.chroma422, ik.chroma422_dc, mode, edge_top, edge_bottom,
-                                       half);
+        pred = Rows == 8
+                   ? chroma_pred(ik.chroma, ik.chroma_dc, mode, edge_top, edge_bottom, half)
+                   : chroma_pred(ik.chroma422, ik.chroma422_dc, mode, edge_top, edge_bottom, half);
         OPX_CHECK(pred != nullptr, opxErrIntraPredUnavailable);
     }
     const ChromaPlane16 planes[2] = {plane_of<Opx16u, Opx32s>(pp[0], lsu, Rows / 2),
@@ -122,13 +131,15 @@ OpxResult chroma422_8u(const OpxReconstructInfo8u* const* pp, bool intra, Opx32s
 
 // ---- luma ---------------------------------------------------------------------------------------
 
-OpxResult opxiReconstructLumaInter4x4_H264High_32s16u_IP1R(const OpxReconstructInfo* pInfo) noexcept {
+OpxResult opxiReconstructLumaInter4x4_H264High_32s16u_IP1R(
+    const OpxReconstructInfo* pInfo) noexcept {
     if (const OpxResult r = check_luma(pInfo, false); r != opxOk) return r;
     luma_inter_4x4(kh(), luma(pInfo));
     return opxOk;
 }
 
-OpxResult opxiReconstructLumaInter8x8_H264High_32s16u_IP1R(const OpxReconstructInfo* pInfo) noexcept {
+OpxResult opxiReconstructLumaInter8x8_H264High_32s16u_IP1R(
+    const OpxReconstructInfo* pInfo) noexcept {
     if (const OpxResult r = check_luma(pInfo, false); r != opxOk) return r;
     luma_inter_8x8(kh(), luma(pInfo));
     return opxOk;
@@ -210,8 +221,8 @@ OpxResult opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(
 OpxResult opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(
     const OpxReconstructInfo8u* const ppInfo[2], Opx32s intraChromaPredMode, Opx32u edgeType,
     Opx32u levelScaleDCU, Opx32u levelScaleDCV) noexcept {
-    return chroma422_8u(ppInfo, true, intraChromaPredMode, edgeType, edgeType, false,
-                        levelScaleDCU, levelScaleDCV);
+    return chroma422_8u(ppInfo, true, intraChromaPredMode, edgeType, edgeType, false, levelScaleDCU,
+                        levelScaleDCV);
 }
 
 OpxResult opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(

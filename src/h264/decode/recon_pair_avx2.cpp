@@ -114,20 +114,20 @@ void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, c
     for (int h = 0; h < 2; ++h) {
         // [n row 2h | n row 2h + 1] and the same of n + 1 -> [n row | n + 1 row] per register.
         const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(coeffs + 8 * h));
-        const __m256i b =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(coeffs + 16 + 8 * h));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(coeffs + 16 + 8 * h));
         r[2 * h] = _mm256_permute2x128_si256(a, b, 0x20);
         r[2 * h + 1] = _mm256_permute2x128_si256(a, b, 0x31);
     }
     const __m128i sh = _mm_cvtsi32_si128(qp < 24 ? 4 - q6 : q6 - 4);
     const __m256i round = _mm256_set1_epi32(qp < 24 ? 1 << (3 - q6) : 0);
     for (int i = 0; i < 4; ++i) {
-        const __m256i ls = _mm256_broadcastsi128_si256(
-            _mm_cvtepi16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(level_scale + 4 * i))));
+        const __m256i ls = _mm256_broadcastsi128_si256(_mm_cvtepi16_epi32(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(level_scale + 4 * i))));
         const __m256i d = _mm256_mullo_epi32(r[i], ls);
         r[i] = qp < 24 ? _mm256_sra_epi32(_mm256_add_epi32(d, round), sh) : _mm256_sll_epi32(d, sh);
     }
-    if (dc) r[0] = _mm256_blend_epi32(r[0], _mm256_setr_epi32(dc[0], 0, 0, 0, dc[1], 0, 0, 0), 0x11);
+    if (dc)
+        r[0] = _mm256_blend_epi32(r[0], _mm256_setr_epi32(dc[0], 0, 0, 0, dc[1], 0, 0, 0), 0x11);
     transpose4x4_lanes(r);
     idct4_pass(r);
     transpose4x4_lanes(r);
