@@ -1064,6 +1064,119 @@ OPXVC_API OpxResult opxiReconstructChromaIntraHalves4x4MB_H264_16s8u_P2R(
     const Opx16s* pQuantTableV, Opx8u bypassFlag) OPXVC_NOEXCEPT;
 
 
+/* ---- High bit depth (9..14 bits, also 8) and 4:2:2 macroblock reconstruction ---- */
+
+/**
+ * Reconstruction record of one plane (luma) or one chroma component, for the 32s16u functions:
+ * the caller's coefficient pointer (advanced past the blocks consumed; consumed blocks are work
+ * space), the block's top-left sample, the row step in samples, the coded-block bits (luma 4x4:
+ * bit n + 1 for block n, bit 0 the Intra16x16 DC array; luma 8x8: bits 0..3; half functions:
+ * bit n for block n of the half; chroma: bit 0 the DC array, bits 1..4 (4:2:0) or 1..8 (4:2:2)
+ * the AC blocks), qp including the bit-depth offset (QP'Y or QP'C), the level-scale array for
+ * qp % 6 (16 values, 64 for the 8x8 functions), the transform-bypass flag (effective with qp 0)
+ * and the bit depth (8..14).
+ */
+typedef struct {
+    Opx32s** ppSrcDstCoeff;
+    Opx16u* pSrcDstPlane;
+    Opx32s srcDstStep;
+    Opx32u cbp;
+    Opx32s qp;
+    const Opx16s* pQuantTable;
+    Opx32s bypassFlag;
+    Opx32s bitDepth;
+} OpxReconstructInfo;
+
+/** The record of the 16s8u 4:2:2 functions: OpxReconstructInfo with 16-bit coefficients and
+ *  8-bit samples; bitDepth is not read. */
+typedef struct {
+    Opx16s** ppSrcDstCoeff;
+    Opx8u* pSrcDstPlane;
+    Opx32s srcDstStep;
+    Opx32u cbp;
+    Opx32s qp;
+    const Opx16s* pQuantTable;
+    Opx32s bypassFlag;
+    Opx32s bitDepth;
+} OpxReconstructInfo8u;
+
+/**
+ * H.264 luma macroblock reconstruction for 16-bit samples: as the 8-bit 4x4MB, 8x8MB and
+ * _16x16MB functions, with 32-bit coefficients and arithmetic (wrapping), samples clamped to
+ * 0..(1 << bitDepth) - 1 and neighbours a 4x4 mode needs but lacks taken as 1 << (bitDepth - 1)
+ * (result opxWrnIntraPredUnavailable). The 8x8 functions predict by H.264 clause 8.3.2.2 exactly
+ * (value 1 << (bitDepth - 1) only for a group the mode needs but lacks, result opxOk). Half
+ * functions: the upper 8 rows (8 modes, cbp bits 0..7; 8x8: 2 modes, bits 0 and 1).
+ * Transform bypass (bypassFlag nonzero, qp 0) adds the coefficients unscaled; lossless callers
+ * apply the residual DPCM of H.264 clause 8.5.15 to the coefficients first.
+ *
+ * Checks, in order: pInfo, pInfo->ppSrcDstCoeff, *pInfo->ppSrcDstCoeff, pSrcDstPlane,
+ * pQuantTable, pMBIntraTypes null (opxErrNullPtr); srcDstStep below 1 (opxErrStep); bitDepth
+ * outside 8..14, qp outside 0..6 bitDepth + 3 (opxErrOutOfRange); 16x16: mode outside 0..3
+ * (opxErrOutOfRange), a mode lacking its neighbours (opxErrIntraPredUnavailable). A 4x4 or 8x8
+ * block mode outside 0..8 ends the call with opxErrOutOfRange when reached.
+ */
+OPXVC_API OpxResult opxiReconstructLumaInter4x4_H264High_32s16u_IP1R(
+    const OpxReconstructInfo* pInfo) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructLumaInter8x8_H264High_32s16u_IP1R(
+    const OpxReconstructInfo* pInfo) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(
+    const OpxReconstructInfo* pInfo, const Opx32s* pMBIntraTypes, Opx32u edgeType) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructLumaIntraHalf4x4_H264High_32s16u_IP1R(
+    const OpxReconstructInfo* pInfo, const Opx32s* pMBIntraTypes, Opx32u edgeType) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R(
+    const OpxReconstructInfo* pInfo, const Opx32s* pMBIntraTypes, Opx32u edgeType) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructLumaIntraHalf8x8_H264High_32s16u_IP1R(
+    const OpxReconstructInfo* pInfo, const Opx32s* pMBIntraTypes, Opx32u edgeType) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(
+    const OpxReconstructInfo* pInfo, Opx32s intraPredMode, Opx32u edgeType) OPXVC_NOEXCEPT;
+
+/**
+ * H.264 chroma macroblock reconstruction, 16-bit samples (4:2:0 8x8 and 4:2:2 8x16 components)
+ * and 8-bit 4:2:2. ppInfo: the Cb record, then the Cr record, each with its own plane, step,
+ * cbp, qp and level-scale array. Order of consumption: Cb DC, Cr DC, Cb blocks, Cr blocks, each
+ * from its record's coefficient pointer, read at the time of use (one pointer shared by both
+ * records gives one stream in that order). 4:2:2: the 2x4 DC array is dequantised with
+ * qP,DC = qp + 3 and levelScaleDCU / levelScaleDCV (LevelScale4x4((qp + 3) % 6, 0, 0) of Cb and
+ * Cr); block k at (4 (k & 1), 4 (k >> 1)) takes DC value k. Intra modes 0 DC, 1 horizontal,
+ * 2 vertical, 3 plane; the Half functions take edgeTypeTop for the upper and edgeTypeBottom for
+ * the lower half and serve DC and vertical only.
+ *
+ * Checks, in order: ppInfo, either record, its ppSrcDstCoeff, the pointer behind it,
+ * pSrcDstPlane, pQuantTable null (opxErrNullPtr); srcDstStep below 1 in either record
+ * (opxErrStep); 32s16u: the Cb record's bitDepth outside 8..14 (opxErrOutOfRange; it governs
+ * both components, the Cr record's is not read); a qp outside 0..6 bitDepth - 9 (32s16u) or
+ * 0..39 (16s8u) (opxErrOutOfRange); intra: mode outside 0..3 (opxErrOutOfRange), a mode lacking
+ * its neighbours, Half: modes 1 and 3 (opxErrIntraPredUnavailable). With both cbp 0 the call
+ * ends after the prediction.
+ */
+OPXVC_API OpxResult opxiReconstructChromaInter4x4_H264High_32s16u_IP2R(
+    const OpxReconstructInfo* const ppInfo[2]) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R(
+    const OpxReconstructInfo* const ppInfo[2], Opx32s intraChromaPredMode,
+    Opx32u edgeType) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R(
+    const OpxReconstructInfo* const ppInfo[2], Opx32s intraChromaPredMode, Opx32u edgeTypeTop,
+    Opx32u edgeTypeBottom) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(
+    const OpxReconstructInfo8u* const ppInfo[2], Opx32u levelScaleDCU,
+    Opx32u levelScaleDCV) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(
+    const OpxReconstructInfo* const ppInfo[2], Opx32u levelScaleDCU,
+    Opx32u levelScaleDCV) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(
+    const OpxReconstructInfo8u* const ppInfo[2], Opx32s intraChromaPredMode, Opx32u edgeType,
+    Opx32u levelScaleDCU, Opx32u levelScaleDCV) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(
+    const OpxReconstructInfo* const ppInfo[2], Opx32s intraChromaPredMode, Opx32u edgeType,
+    Opx32u levelScaleDCU, Opx32u levelScaleDCV) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R(
+    const OpxReconstructInfo8u* const ppInfo[2], Opx32s intraChromaPredMode, Opx32u edgeTypeTop,
+    Opx32u edgeTypeBottom, Opx32u levelScaleDCU, Opx32u levelScaleDCV) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiReconstructChroma422IntraHalf4x4_H264High_32s16u_IP2R(
+    const OpxReconstructInfo* const ppInfo[2], Opx32s intraChromaPredMode, Opx32u edgeTypeTop,
+    Opx32u edgeTypeBottom, Opx32u levelScaleDCU, Opx32u levelScaleDCV) OPXVC_NOEXCEPT;
+
 /* ==== END H.264 INTRA PREDICTION AND RECONSTRUCTION ==== */
 
 /* ==== H.264 INTERPOLATION ==== */

@@ -85,12 +85,20 @@ enum PredChromaSlot : int { kPcH, kPcV, kPcPlane, kNumPredChromaSlots };
 inline constexpr int kNumChromaDcSlots = 16;
 using PredChromaFn = void (*)(Opx8u* dst, std::ptrdiff_t step) noexcept;
 
+// ---- chroma 8×16 of 4:2:2 (clause 8.3.4 with ChromaArrayType 2), one plane --------------------
+// The same slots as 4:2:0: the halves are rows 0..7 (blocks 0..3) and rows 8..15 (blocks 4..7);
+// each 4×4 block takes its DC from the neighbours of the macroblock (block (4, 8): p[4..7, -1]
+// and p[-1, 8..11]). Plane: b = (34 H + 32) >> 6, c = (5 V + 32) >> 6 (yCF = 4), with V reaching
+// p[-1, -1].
+
 struct IntraKernels {
     Pred4x4Fn pred4x4[kNumPred4x4Slots];
     Pred8x8Fn pred8x8[9];
     Pred16x16Fn pred16x16[kNumPred16x16Slots];
     PredChromaFn chroma[kNumPredChromaSlots];
     PredChromaFn chroma_dc[kNumChromaDcSlots];
+    PredChromaFn chroma422[kNumPredChromaSlots];
+    PredChromaFn chroma422_dc[kNumChromaDcSlots];
     // The 4×4 kernel of each mode for each availability (bits as they stand, the others masked
     // off: one mask and one load pick the kernel), or null where the mode needs a group that is
     // missing. Filled from pred4x4 by with_pred4x4_by_avail.
@@ -102,6 +110,34 @@ extern const IntraKernels kIntra;
 }
 namespace avx2 {
 extern const IntraKernels kIntra;
+}
+
+// ---- 16-bit samples (bit depths 8..14) ---------------------------------------------------------
+// The same slots and the same reading contract; `step` counts samples, `bd` is the bit depth:
+// missing neighbours and DC without neighbours give 1 << (bd - 1), plane clamps to
+// (1 << bd) - 1. The 8×8 kernels follow clause 8.3.2.2 exactly as the 8-bit ones do (above-right
+// completed from p[7, -1], DC from the sides present, filtering by the groups present) and
+// substitute 1 << (bd - 1) only for a group the mode needs but lacks.
+using Pred4x4HighFn = void (*)(Opx16u* dst, std::ptrdiff_t step, int bd) noexcept;
+using Pred8x8HighFn = void (*)(Opx16u* dst, std::ptrdiff_t step, int avail, int bd) noexcept;
+using PredHighFn = void (*)(Opx16u* dst, std::ptrdiff_t step, int bd) noexcept;
+
+struct IntraKernelsHigh {
+    Pred4x4HighFn pred4x4[kNumPred4x4Slots];
+    Pred8x8HighFn pred8x8[9];
+    PredHighFn pred16x16[kNumPred16x16Slots];
+    PredHighFn chroma[kNumPredChromaSlots];
+    PredHighFn chroma_dc[kNumChromaDcSlots];
+    PredHighFn chroma422[kNumPredChromaSlots];
+    PredHighFn chroma422_dc[kNumChromaDcSlots];
+    Pred4x4HighFn pred4x4_by_avail[9][128];
+};
+
+namespace ref {
+extern const IntraKernelsHigh kIntraHigh;
+}
+namespace avx2 {
+extern const IntraKernelsHigh kIntraHigh;
 }
 
 // ---- drivers: availability, substitution and slot choice --------------------------------------
@@ -145,7 +181,8 @@ constexpr int pred4x4_slot(int mode, int avail) {
 
 // `t` with pred4x4_by_avail filled from its pred4x4 kernels: entry [mode][bits] serves every
 // availability whose bits masked by kAvail4x4Bits are `bits`.
-constexpr IntraKernels with_pred4x4_by_avail(IntraKernels t) {
+template <class Table>
+constexpr Table with_pred4x4_by_avail(Table t) {
     for (int mode = 0; mode < 9; ++mode)
         for (int bits = 0; bits < 128; ++bits) {
             const int slot = pred4x4_slot(mode, bits & kAvail4x4Bits);
@@ -164,6 +201,21 @@ OPX_INLINE OpxResult predict_4x4(const IntraKernels& k, Opx8u* dst, std::ptrdiff
         return opxWrnIntraPredUnavailable;
     }
     return fn(dst, step);
+}
+
+void predict_4x4_substituted(const IntraKernelsHigh& k, Opx16u* dst, std::ptrdiff_t step, int mode,
+                             int avail, int bd) noexcept;
+
+// predict_4x4 for 16-bit samples; returns true after a substitution.
+OPX_INLINE bool predict_4x4(const IntraKernelsHigh& k, Opx16u* dst, std::ptrdiff_t step, int mode,
+                            int avail, int bd) noexcept {
+    const Pred4x4HighFn fn = k.pred4x4_by_avail[mode][avail & kAvail4x4Bits];
+    if (OPX_UNLIKELY(!fn)) {
+        predict_4x4_substituted(k, dst, step, mode, avail, bd);
+        return true;
+    }
+    fn(dst, step, bd);
+    return false;
 }
 
 // Predicts an 8×8 luma block with `mode` (0..8). Returns true when a group the mode needs was
@@ -197,20 +249,27 @@ OPX_INLINE int pred16x16_slot(int mode, int avail) noexcept {
 // the upper and lower halves (bits kAvailAbove, kAvailLeft, kAvailAboveLeft; the two are equal
 // except in the half-macroblock functions), or nullptr when the mode needs a neighbour that is
 // unavailable. Vertical and plane look at the upper half's bits.
-OPX_INLINE PredChromaFn chroma_kernel(const IntraKernels& k, int mode, int upper,
-                                      int lower) noexcept {
+// `plain` and `dc` are the kernels of one chroma format and depth (chroma/chroma_dc or
+// chroma422/chroma422_dc of a table).
+template <class Fn>
+OPX_INLINE Fn chroma_pick(const Fn (&plain)[kNumPredChromaSlots], const Fn (&dc)[kNumChromaDcSlots],
+                          int mode, int upper, int lower) noexcept {
     switch (mode) {
         case 0:
-            return k.chroma_dc[(upper & 3) | (lower & 3) << 2];
+            return dc[(upper & 3) | (lower & 3) << 2];
         case 1:
-            return (upper & lower & kAvailLeft) ? k.chroma[kPcH] : nullptr;
+            return (upper & lower & kAvailLeft) ? plain[kPcH] : nullptr;
         case 2:
-            return (upper & kAvailAbove) ? k.chroma[kPcV] : nullptr;
+            return (upper & kAvailAbove) ? plain[kPcV] : nullptr;
         default: {
             const int need = kAvailAbove | kAvailLeft | kAvailAboveLeft;
-            return (upper & lower & need) == need ? k.chroma[kPcPlane] : nullptr;
+            return (upper & lower & need) == need ? plain[kPcPlane] : nullptr;
         }
     }
+}
+OPX_INLINE PredChromaFn chroma_kernel(const IntraKernels& k, int mode, int upper,
+                                      int lower) noexcept {
+    return chroma_pick(k.chroma, k.chroma_dc, mode, upper, lower);
 }
 
 // Availability bits of a whole macroblock from edgeType.

@@ -458,22 +458,22 @@ OPX_INLINE int plane_h(const Opx8u* above) {
     }
 }
 
-// Plane prediction (clauses 8.3.3.4 and 8.3.4.4). The sums a + b (x - k) + c (y - k) + 16, with
-// k = W / 2 - 1, stay
-// within int16: a <= 8160, |b|, |c| <= 717 (W 16) or 1355 (W 8), so every sum lies
-// within -11472..19648.
-template <int W>
+// Plane prediction (clauses 8.3.3.4 and 8.3.4.4; W × H = 16 × 16, 8 × 8, or 8 × 16 for 4:2:2
+// with yCF = 4). The sums a + b (x - xc) + c (y - yc) + 16 stay within int16: a <= 8160, |b|,
+// |c| <= 717 (gradients weighted 5) or 1355 (weighted 34), so every sum lies within
+// -11472..19648 (8 × 16: -11156..19332).
+template <int W, int H>
 void plane(Opx8u* dst, std::ptrdiff_t step) noexcept {
-    constexpr int half = W / 2;
+    constexpr int hw = W / 2, hh = H / 2;
     const Opx8u* above = dst - step;
     const int h = plane_h<W>(above);
     int v = 0;
-    for (int i = 0; i < half; ++i)
-        v += (i + 1) * (dst[(half + i) * step - 1] - dst[(half - 2 - i) * step - 1]);
-    const int a = 16 * (dst[(W - 1) * step - 1] + above[W - 1]);
+    for (int i = 0; i < hh; ++i)
+        v += (i + 1) * (dst[(hh + i) * step - 1] - dst[(hh - 2 - i) * step - 1]);
+    const int a = 16 * (dst[(H - 1) * step - 1] + above[W - 1]);
     const int b = W == 16 ? (5 * h + 32) >> 6 : (34 * h + 32) >> 6;
-    const int c = W == 16 ? (5 * v + 32) >> 6 : (34 * v + 32) >> 6;
-    const int base = a - (half - 1) * (b + c) + 16;
+    const int c = H == 16 ? (5 * v + 32) >> 6 : (34 * v + 32) >> 6;
+    const int base = a - (hw - 1) * b - (hh - 1) * c + 16;
     if constexpr (W == 16) {
         const __m256i ramp =
             _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
@@ -497,7 +497,7 @@ void plane(Opx8u* dst, std::ptrdiff_t step) noexcept {
                                      _mm_mullo_epi16(ramp, _mm_set1_epi16(static_cast<short>(b))));
         __m128i row1 = _mm_add_epi16(row0, _mm_set1_epi16(static_cast<short>(c)));
         const __m128i c2 = _mm_set1_epi16(static_cast<short>(2 * c));
-        for (int y = 0; y < 8; y += 2) {
+        for (int y = 0; y < H; y += 2) {
             store_rows8(dst + y * step, step,
                         _mm_packus_epi16(_mm_srai_epi16(row0, 5), _mm_srai_epi16(row1, 5)));
             row0 = _mm_add_epi16(row0, c2);
@@ -508,13 +508,15 @@ void plane(Opx8u* dst, std::ptrdiff_t step) noexcept {
 
 // ---- chroma -------------------------------------------------------------------------------------
 
+template <int H>
 void chroma_h(Opx8u* dst, std::ptrdiff_t step) noexcept {
-    for (int y = 0; y < 8; ++y) store64(dst + y * step, dst[y * step - 1] * 0x0101010101010101ull);
+    for (int y = 0; y < H; ++y) store64(dst + y * step, dst[y * step - 1] * 0x0101010101010101ull);
 }
 
+template <int H>
 void chroma_v(Opx8u* dst, std::ptrdiff_t step) noexcept {
     const std::uint64_t t = load64(dst - step);
-    for (int y = 0; y < 8; ++y) store64(dst + y * step, t);
+    for (int y = 0; y < H; ++y) store64(dst + y * step, t);
 }
 
 // DC per 4×4 chroma block (clauses 8.3.4.1 to 8.3.4.3); Slot = upper | lower << 2 with bit 0
@@ -552,6 +554,38 @@ void chroma_dc(Opx8u* dst, std::ptrdiff_t step) noexcept {
     for (int y = 4; y < 8; ++y) store64(dst + y * step, lower);
 }
 
+// 4:2:2 (8×16): the same rule on four rows of blocks, all summing the macroblock's neighbours;
+// rows 0..7 take the upper availability, rows 8..15 the lower. Block (0, 0) averages both sides,
+// (4, 0) prefers above, (0, yO > 0) prefers left, (4, yO > 0) averages both.
+template <int Slot>
+void chroma422_dc(Opx8u* dst, std::ptrdiff_t step) noexcept {
+    constexpr int up = Slot & 3, lo = Slot >> 2;
+    int t0 = 0, t1 = 0;
+    if constexpr (((up | lo) & 1) != 0) {
+        const __m128i s = _mm_sad_epu8(
+            _mm_unpacklo_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(dst - step)),
+                               _mm_setzero_si128()),
+            _mm_setzero_si128());
+        t0 = _mm_cvtsi128_si32(s);
+        t1 = _mm_extract_epi16(s, 4);
+    }
+    for (int by = 0; by < 4; ++by) {
+        const int sides = by < 2 ? up : lo;
+        const bool a = sides & 1, l = sides & 2;
+        const int ls = l ? sum_left4(dst + 4 * by * step, step) : 0;
+        int d0, d1;
+        if (by == 0) {
+            d0 = a && l ? (t0 + ls + 4) >> 3 : a ? (t0 + 2) >> 2 : l ? (ls + 2) >> 2 : 128;
+            d1 = a ? (t1 + 2) >> 2 : l ? (ls + 2) >> 2 : 128;
+        } else {
+            d0 = l ? (ls + 2) >> 2 : a ? (t0 + 2) >> 2 : 128;
+            d1 = a && l ? (t1 + ls + 4) >> 3 : a ? (t1 + 2) >> 2 : l ? (ls + 2) >> 2 : 128;
+        }
+        const std::uint64_t row = (d0 | static_cast<std::uint64_t>(d1) << 32) * 0x01010101u;
+        for (int y = 0; y < 4; ++y) store64(dst + (4 * by + y) * step, row);
+    }
+}
+
 template <int... S>
 constexpr IntraKernels make_table(std::integer_sequence<int, S...>) {
     return with_pred4x4_by_avail(IntraKernels{
@@ -560,9 +594,11 @@ constexpr IntraKernels make_table(std::integer_sequence<int, S...>) {
          dc4x4<0>},
         {pred8x8<0>, pred8x8<1>, pred8x8<2>, pred8x8<3>, pred8x8<4>, pred8x8<5>, pred8x8<6>,
          pred8x8<7>, pred8x8<8>},
-        {v16, h16, dc16<3>, plane<16>, dc16<1>, dc16<2>, dc16<0>},
-        {chroma_h, chroma_v, plane<8>},
+        {v16, h16, dc16<3>, plane<16, 16>, dc16<1>, dc16<2>, dc16<0>},
+        {chroma_h<8>, chroma_v<8>, plane<8, 8>},
         {chroma_dc<S>...},
+        {chroma_h<16>, chroma_v<16>, plane<8, 16>},
+        {chroma422_dc<S>...},
         {},
     });
 }

@@ -1,7 +1,10 @@
-// H.264 macroblock reconstruction of 8-bit 4:2:0 pictures: the drivers that walk the coded-block
-// pattern, predict (intra), consume the packed coefficient stream and call the per-block kernels
-// of intra.hpp and transform.hpp. The exported functions check their arguments and call one
-// driver with the build's kernel tables; the tests call the drivers with either table.
+// H.264 macroblock reconstruction: the drivers that walk the coded-block pattern, predict
+// (intra), consume the packed coefficient stream and call the per-block kernels of intra.hpp and
+// transform.hpp. One body per driver (recon_drivers.hpp) serves 8-bit samples with 16-bit
+// coefficients and 16-bit samples (bit depths 8..14) with 32-bit coefficients, 4:2:0 and 4:2:2
+// chroma; this header declares the instantiations the exported functions use. The exported
+// functions check their arguments and call one driver with the build's kernel tables; the tests
+// call the drivers with either table.
 //
 // Packed coefficient stream: every block marked coded takes the next 16 (8×8 blocks: 64)
 // coefficients at *coeffs, which then advances past them; consumed blocks are work space.
@@ -47,6 +50,38 @@ inline const ReconKernels kRecon{kIntra, kTransform, add4x4_flat_pair};
 }
 #endif
 
+// Two horizontally adjacent coded 4×4 blocks of 16-bit samples with matrix dequantisation: for
+// each, the rule of AddMatrix4x4HighFn (transform.hpp) with ac true, on the 32 coefficients at
+// `coeffs` (the left block first), the DC values dc[0] and dc[1] replacing their positions 0
+// when dc is given, predicting from and writing to the 8×4 samples at dst (step in samples).
+// Same results as two AddMatrix4x4HighFn calls, residuals written back included. qp 0..87.
+using AddMatrixPairHighFn = void (*)(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs,
+                                     const Opx32s* dc, int qp, int max_sample,
+                                     const Opx16s* level_scale) noexcept;
+namespace ref {
+void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
+                             int qp, int max_sample, const Opx16s* level_scale) noexcept;
+}
+namespace avx2 {
+void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
+                             int qp, int max_sample, const Opx16s* level_scale) noexcept;
+}
+
+// The kernels of the 16-bit-sample drivers.
+struct ReconKernelsHigh {
+    const IntraKernelsHigh& intra;
+    const TransformKernels& transform;
+    AddMatrixPairHighFn add4x4_matrix_pair;
+};
+namespace ref {
+inline const ReconKernelsHigh kReconHigh{kIntraHigh, kTransform, add4x4_matrix_pair_high};
+}
+#if OPX_USE_AVX2
+namespace avx2 {
+inline const ReconKernelsHigh kReconHigh{kIntraHigh, kTransform, add4x4_matrix_pair_high};
+}
+#endif
+
 // Position of 4×4 luma block n (luma4x4BlkIdx) inside its macroblock, clause 6.4.3.
 constexpr int luma4x4_x(int n) {
     return 8 * ((n >> 2) & 1) + 4 * (n & 1);
@@ -80,16 +115,6 @@ constexpr int luma_block_avail(int x, int y, int n, int edge) {
     }
     if (ar) a |= kAvailAboveRight;
     return a;
-}
-
-// Adds untransformed coefficients to an N×N prediction (transform bypass): clamp(pred + c).
-template <int N>
-inline void bypass_add(Opx8u* dst, std::ptrdiff_t step, const Opx16s* c) noexcept {
-    for (int y = 0; y < N; ++y)
-        for (int x = 0; x < N; ++x) {
-            const int v = dst[y * step + x] + c[y * N + x];
-            dst[y * step + x] = static_cast<Opx8u>(v < 0 ? 0 : v > 255 ? 255 : v);
-        }
 }
 
 // ---- luma (recon_luma.cpp) ----------------------------------------------------------------
@@ -131,5 +156,53 @@ void chroma_planar(const ReconKernels& k, Opx16s** coeffs, Opx8u* u, Opx8u* v, s
 // availability bits of the two halves, used to copy only available neighbours.
 void chroma_interleaved(const ReconKernels& k, Opx16s** coeffs, Opx8u* uv, std::ptrdiff_t step,
                         PredChromaFn pred, int upper, int lower, const ChromaParams& p) noexcept;
+
+// ---- 16-bit samples and 4:2:2 chroma (recon_high.cpp) ----------------------------------------
+// Steps count samples. `bd` is the bit depth (8..14); qp includes the bit-depth offset (QP'Y,
+// QP'C); ls is never null. The drivers mirror the 8-bit ones above.
+
+struct HighLuma {
+    Opx32s** coeffs;
+    Opx16u* dst;
+    std::ptrdiff_t step;
+    std::uint32_t cbp;
+    int qp;
+    const Opx16s* ls;
+    bool bypass;
+    int bd;
+};
+void luma_inter_4x4(const ReconKernelsHigh& k, const HighLuma& p) noexcept;
+void luma_inter_8x8(const ReconKernelsHigh& k, const HighLuma& p) noexcept;
+OpxResult luma_intra_4x4(const ReconKernelsHigh& k, const HighLuma& p, const Opx32s* modes,
+                         int blocks, int shift, int edge) noexcept;
+OpxResult luma_intra_8x8(const ReconKernelsHigh& k, const HighLuma& p, const Opx32s* modes,
+                         int blocks, int edge) noexcept;
+void luma_intra_16x16(const ReconKernelsHigh& k, const HighLuma& p, int slot) noexcept;
+
+// One chroma component: its own coefficient pointer (read again at each use, so that two records
+// sharing one pointer consume Cb DC, Cr DC, Cb blocks, Cr blocks in that order), plane and step;
+// dc: its DC array is coded; ac: AC bits of its blocks 0..3 (4:2:0) or 0..7 (4:2:2); ls_dc: the
+// level scale of the 4:2:2 DC array (qP,DC = qp + 3).
+template <class S, class C>
+struct ChromaPlane {
+    C** coeffs;
+    S* plane;
+    std::ptrdiff_t step;
+    bool dc;
+    std::uint32_t ac;
+    int qp;
+    const Opx16s* ls;
+    bool bypass;
+    int ls_dc;
+};
+using ChromaPlane8 = ChromaPlane<Opx8u, Opx16s>;
+using ChromaPlane16 = ChromaPlane<Opx16u, Opx32s>;
+
+// `pred`: the intra kernel of both components (chroma_pick on the matching kernels), or null.
+void chroma420(const ReconKernelsHigh& k, const ChromaPlane16 (&p)[2], PredHighFn pred,
+               int bd) noexcept;
+void chroma422(const ReconKernelsHigh& k, const ChromaPlane16 (&p)[2], PredHighFn pred,
+               int bd) noexcept;
+void chroma422(const ReconKernels& k, const ChromaPlane8 (&p)[2], PredChromaFn pred) noexcept;
 
 }  // namespace opx::h264

@@ -1,78 +1,29 @@
-// Chroma macroblock reconstruction drivers (8-bit 4:2:0): prediction of both components, then
-// per component the DC array and the four 4×4 blocks, consuming the stream in the order
-// Cb DC, Cr DC, Cb blocks, Cr blocks.
-#include <cstring>
-
-#include "h264/decode/recon.hpp"
+// Chroma macroblock reconstruction drivers for 8-bit samples (4:2:0 planar and interleaved,
+// 4:2:2 planar): the generic body of recon_drivers.hpp.
+#include "h264/decode/recon_drivers.hpp"
 
 namespace opx::h264 {
 namespace {
 
 constexpr std::uint32_t kChromaBits = 0x7FE0000;  // bits 17..26
 
-// Residual of one component's 8×8 block: `dc` holds its four DC values, `ac` the component's
-// four AC bits, `c` the stream position of its first coded block; returns the position after
-// its last one.
-Opx16s* chroma_residual(const ReconKernels& k, Opx16s* c, Opx8u* dst, std::ptrdiff_t step,
-                        const Opx16s* dc, std::uint32_t ac, int qp, const Opx16s* ls,
-                        bool bypass) noexcept {
-    for (int b = 0; b < 4; ++b) {
-        Opx8u* blk = dst + 4 * (b >> 1) * step + 4 * (b & 1);
-        if (ac & (1u << b)) {
-            if (bypass) {
-                c[0] = dc[b];
-                bypass_add<4>(blk, step, c);
-            } else if (ls) {
-                k.transform.add4x4_matrix(blk, step, c, &dc[b], blk, step, qp, true, ls);
-            } else {
-                k.transform.add4x4_flat(blk, c, &dc[b], blk, step, step, qp, true);
-            }
-            c += 16;
-        } else if (bypass) {
-            const int v = blk[0] + dc[b];
-            blk[0] = static_cast<Opx8u>(v < 0 ? 0 : v > 255 ? 255 : v);
-        } else if (dc[b] < -32 || dc[b] > 31) {
-            // DC-only residual (DC + 32) >> 6 on all 16 samples; zero for DC in -32..31.
-            if (ls)
-                k.transform.add4x4_matrix(blk, step, nullptr, &dc[b], blk, step, qp, false, ls);
-            else
-                k.transform.add4x4_flat(blk, nullptr, &dc[b], blk, step, step, qp, false);
-        }
-    }
-    return c;
-}
-
 }  // namespace
 
 void chroma_planar(const ReconKernels& k, Opx16s** coeffs, Opx8u* u, Opx8u* v, std::ptrdiff_t step,
                    PredChromaFn pred, const ChromaParams& p) noexcept {
-    if (pred) {
-        pred(u, step);
-        pred(v, step);
-    }
     const std::uint32_t cbp = p.cbp;
-    if (!(cbp & kChromaBits)) return;
-    Opx16s* c = *coeffs;
-    Opx16s dc[2][4] = {};
-    for (int comp = 0; comp < 2; ++comp) {
-        if (!(cbp & (1u << (17 + comp)))) continue;
-        // Clause 8.5.11: the 2×2 DC array c0, c1 / c2, c3.
-        const int qp = p.qp[comp];
-        if (!p.bypass[comp]) {
-            if (p.ls[0])
-                k.transform.chroma_dc2x2_matrix(c, qp, p.ls[comp][0]);
-            else
-                k.transform.chroma_dc_flat(c, qp);
-        }
-        std::memcpy(dc[comp], c, sizeof dc[comp]);
-        c += 4;
-    }
-    Opx8u* planes[2] = {u, v};
-    for (int comp = 0; comp < 2; ++comp) {
-        c = chroma_residual(k, c, planes[comp], step, dc[comp], (cbp >> (19 + 4 * comp)) & 15,
-                            p.qp[comp], p.ls[comp], p.bypass[comp]);
-    }
-    *coeffs = c;
+    // cbp bits 17, 18: DC arrays; 19..22, 23..26: the blocks of Cb, Cr. One stream pointer.
+    const ChromaPlane8 planes[2] = {
+        {coeffs, u, step, bool(cbp & (1u << 17)), (cbp >> 19) & 15, p.qp[0], p.ls[0], p.bypass[0],
+         0},
+        {coeffs, v, step, bool(cbp & (1u << 18)), (cbp >> 23) & 15, p.qp[1], p.ls[1], p.bypass[1],
+         0},
+    };
+    chroma_mb<8>(ReconOps<Opx8u>{k}, planes, pred);
+}
+
+void chroma422(const ReconKernels& k, const ChromaPlane8 (&p)[2], PredChromaFn pred) noexcept {
+    chroma_mb<16>(ReconOps<Opx8u>{k}, p, pred);
 }
 
 void chroma_interleaved(const ReconKernels& k, Opx16s** coeffs, Opx8u* uv, std::ptrdiff_t step,

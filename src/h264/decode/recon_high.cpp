@@ -1,0 +1,69 @@
+// Macroblock reconstruction drivers for 16-bit samples (bit depths 8..14, 32-bit coefficients),
+// 4:2:0 and 4:2:2: the generic bodies of recon_drivers.hpp.
+#include "h264/decode/recon_drivers.hpp"
+
+namespace opx::h264 {
+namespace {
+
+ReconOps<Opx16u> ops(const ReconKernelsHigh& k, int bd) noexcept {
+    return ReconOps<Opx16u>{k, bd, (1 << bd) - 1};
+}
+
+}  // namespace
+
+void luma_inter_4x4(const ReconKernelsHigh& k, const HighLuma& p) noexcept {
+    if (p.bypass) {
+        luma_inter_4x4_blocks(ops(k, p.bd), p.coeffs, p.dst, p.step, p.cbp, p.qp, p.ls, true);
+        return;
+    }
+    // Blocks 2m and 2m + 1 sit side by side: both coded go through one 8×4 kernel.
+    const ReconOps<Opx16u> o = ops(k, p.bd);
+    Opx32s* c = *p.coeffs;
+    const std::uint32_t blocks = (p.cbp >> 1) & 0xFFFF;
+    for (int n = 0; n < 16; n += 2) {
+        const std::uint32_t two = (blocks >> n) & 3;
+        if (!two) continue;
+        Opx16u* blk = p.dst + luma4x4_y(n) * p.step + luma4x4_x(n);
+        if (two == 3) {
+            k.add4x4_matrix_pair(blk, p.step, c, nullptr, p.qp, o.max, p.ls);
+            c += 32;
+        } else {
+            if (two == 2) blk += 4;
+            o.add4x4(blk, p.step, c, nullptr, p.qp, p.ls);
+            c += 16;
+        }
+    }
+    *p.coeffs = c;
+}
+
+void luma_inter_8x8(const ReconKernelsHigh& k, const HighLuma& p) noexcept {
+    luma_inter_8x8_blocks(ops(k, p.bd), p.coeffs, p.dst, p.step, p.cbp, p.qp, p.ls, p.bypass);
+}
+
+OpxResult luma_intra_4x4(const ReconKernelsHigh& k, const HighLuma& p, const Opx32s* modes,
+                         int blocks, int shift, int edge) noexcept {
+    return luma_intra_4x4_blocks(ops(k, p.bd), p.coeffs, p.dst, p.step, modes, blocks, p.cbp, shift,
+                                 p.qp, edge, p.ls, p.bypass);
+}
+
+OpxResult luma_intra_8x8(const ReconKernelsHigh& k, const HighLuma& p, const Opx32s* modes,
+                         int blocks, int edge) noexcept {
+    return luma_intra_8x8_blocks(ops(k, p.bd), p.coeffs, p.dst, p.step, modes, blocks, p.cbp, p.qp,
+                                 edge, p.ls, p.bypass);
+}
+
+void luma_intra_16x16(const ReconKernelsHigh& k, const HighLuma& p, int slot) noexcept {
+    luma_intra_16x16_mb(ops(k, p.bd), p.coeffs, p.dst, p.step, slot, p.cbp, p.qp, p.ls, p.bypass);
+}
+
+void chroma420(const ReconKernelsHigh& k, const ChromaPlane16 (&p)[2], PredHighFn pred,
+               int bd) noexcept {
+    chroma_mb<8>(ops(k, bd), p, pred);
+}
+
+void chroma422(const ReconKernelsHigh& k, const ChromaPlane16 (&p)[2], PredHighFn pred,
+               int bd) noexcept {
+    chroma_mb<16>(ops(k, bd), p, pred);
+}
+
+}  // namespace opx::h264

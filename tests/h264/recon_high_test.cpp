@@ -1,0 +1,983 @@
+// High-bit-depth and 4:2:2 macroblock reconstruction (the 16 H264High functions): AVX2 against
+// portable through the exported functions, the 32s16u functions at bit depth 8 against their
+// 8-bit counterparts, 4:2:2 16s8u against 32s16u, and the rules worked out by hand.
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "frame/dispatch.hpp"
+#include "h264/decode/intra.hpp"
+#include "h264/decode/recon.hpp"
+#include "h264/decode/transform.hpp"
+#include "harness/harness.hpp"
+
+namespace opx::test {
+namespace {
+
+using opx::h264::kFlatLevelScale4x4;
+
+// ---- pictures, streams, records -------------------------------------------------------------
+
+constexpr int kRows = 48, kX = 16, kY = 16;
+
+// One plane with an odd step (in samples) and the macroblock at (kX, kY).
+template <class T>
+struct Pic {
+    int step;
+    std::vector<T> buf;
+    explicit Pic(int s = 67) : step(s), buf(static_cast<std::size_t>(s) * kRows) {}
+    T* mb() { return buf.data() + kY * step + kX; }
+    T& at(int x, int y) { return mb()[y * step + x]; }
+    bool operator==(const Pic& o) const { return buf == o.buf; }
+};
+
+template <class T>
+void randomise(Pic<T>& p, Rng& rng, int bd) {
+    const int max = (1 << bd) - 1;
+    // Mostly smooth with some noise and some extremes, so clamps are reached both ways.
+    const int base = static_cast<int>(rng.uniform(0, max));
+    for (auto& v : p.buf) {
+        const int r = static_cast<int>(rng.next() % 8);
+        v = static_cast<T>(
+            r == 0   ? 0
+            : r == 1 ? max
+                     : std::clamp<int>(base + int(rng.uniform(-max / 8, max / 8)), 0, max));
+    }
+}
+
+template <class C>
+std::vector<C> stream(Rng& rng, int n, std::int64_t mag, int zero_per_8) {
+    std::vector<C> s(n + 64, static_cast<C>(0x7777));
+    for (int i = 0; i < n; ++i)
+        s[i] = (static_cast<int>(rng.next() % 8) < zero_per_8)
+                   ? C(0)
+                   : static_cast<C>(rng.uniform(-mag, mag));
+    return s;
+}
+
+// Functions under test.
+enum Fn {
+    kLInter4,
+    kLInter8,
+    kLIntra4,
+    kLIntraHalf4,
+    kLIntra8,
+    kLIntraHalf8,
+    kLIntra16,
+    kCInter,
+    kCIntra,
+    kCIntraHalf,
+    k422Inter,
+    k422Intra,
+    k422IntraHalf,
+    kNumFns
+};
+constexpr bool is_luma(int f) {
+    return f <= kLIntra16;
+}
+constexpr bool is_422(int f) {
+    return f >= k422Inter;
+}
+
+// Everything one call needs besides the planes and the streams.
+struct Case {
+    int fn = kLInter4;
+    int bd = 10;
+    int steps[2] = {67, 73};
+    Opx32u cbp[2] = {};
+    int qp[2] = {};
+    int mode = 0;
+    Opx32u edge[2] = {};
+    Opx32s modes[16] = {};
+    Opx16s ls[2][64] = {};
+    Opx32u lsdc[2] = {16, 16};
+    int bypass[2] = {};
+    bool shared = true;  // chroma: one coefficient pointer for both records
+};
+
+// Planes and streams of one call; T/C: 16u/32s or 8u/16s.
+template <class T, class C>
+struct World {
+    Pic<T> pl[2];
+    std::vector<C> st[2];
+    C* ptr[2] = {};
+    World(const Case& c, const Pic<T>& a, const Pic<T>& b, const std::vector<C>& s0,
+          const std::vector<C>& s1)
+        : pl{a, b}, st{s0, s1} {
+        (void)c;
+        ptr[0] = st[0].data();
+        ptr[1] = st[1].data();
+    }
+    std::ptrdiff_t used(int i) const { return ptr[i] - st[i].data(); }
+};
+
+template <class Info, class T, class C>
+Info record(const Case& c, int comp, World<T, C>& w) {
+    Info r{};
+    r.ppSrcDstCoeff = (comp == 1 && c.shared) ? &w.ptr[0] : &w.ptr[comp];
+    r.pSrcDstPlane = w.pl[comp].mb();
+    r.srcDstStep = w.pl[comp].step;
+    r.cbp = c.cbp[comp];
+    r.qp = c.qp[comp];
+    r.pQuantTable = c.ls[comp];
+    r.bypassFlag = c.bypass[comp];
+    r.bitDepth = c.bd;
+    return r;
+}
+
+OpxResult call(const Case& c, World<Opx16u, Opx32s>& w) {
+    const OpxReconstructInfo r0 = record<OpxReconstructInfo>(c, 0, w),
+                             r1 = record<OpxReconstructInfo>(c, 1, w);
+    const OpxReconstructInfo* pp[2] = {&r0, &r1};
+    switch (c.fn) {
+        case kLInter4:
+            return opxiReconstructLumaInter4x4_H264High_32s16u_IP1R(&r0);
+        case kLInter8:
+            return opxiReconstructLumaInter8x8_H264High_32s16u_IP1R(&r0);
+        case kLIntra4:
+            return opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(&r0, c.modes, c.edge[0]);
+        case kLIntraHalf4:
+            return opxiReconstructLumaIntraHalf4x4_H264High_32s16u_IP1R(&r0, c.modes, c.edge[0]);
+        case kLIntra8:
+            return opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R(&r0, c.modes, c.edge[0]);
+        case kLIntraHalf8:
+            return opxiReconstructLumaIntraHalf8x8_H264High_32s16u_IP1R(&r0, c.modes, c.edge[0]);
+        case kLIntra16:
+            return opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(&r0, c.mode, c.edge[0]);
+        case kCInter:
+            return opxiReconstructChromaInter4x4_H264High_32s16u_IP2R(pp);
+        case kCIntra:
+            return opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R(pp, c.mode, c.edge[0]);
+        case kCIntraHalf:
+            return opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R(pp, c.mode, c.edge[0],
+                                                                          c.edge[1]);
+        case k422Inter:
+            return opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(pp, c.lsdc[0], c.lsdc[1]);
+        case k422Intra:
+            return opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(pp, c.mode, c.edge[0],
+                                                                         c.lsdc[0], c.lsdc[1]);
+        default:
+            return opxiReconstructChroma422IntraHalf4x4_H264High_32s16u_IP2R(
+                pp, c.mode, c.edge[0], c.edge[1], c.lsdc[0], c.lsdc[1]);
+    }
+}
+
+OpxResult call(const Case& c, World<Opx8u, Opx16s>& w) {
+    const OpxReconstructInfo8u r0 = record<OpxReconstructInfo8u>(c, 0, w),
+                               r1 = record<OpxReconstructInfo8u>(c, 1, w);
+    const OpxReconstructInfo8u* pp[2] = {&r0, &r1};
+    switch (c.fn) {
+        case k422Inter:
+            return opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(pp, c.lsdc[0], c.lsdc[1]);
+        case k422Intra:
+            return opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(pp, c.mode, c.edge[0],
+                                                                        c.lsdc[0], c.lsdc[1]);
+        default:
+            return opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R(
+                pp, c.mode, c.edge[0], c.edge[1], c.lsdc[0], c.lsdc[1]);
+    }
+}
+
+// A random case of function `fn` at depth `bd`: qp over its whole range, cbp from one of the
+// classes (none, DC only, single block, random, all), modes × edges at random, level-scale
+// arrays of the flat default or random weights.
+Case random_case(Rng& rng, int fn, int bd) {
+    Case c;
+    c.fn = fn;
+    c.bd = bd;
+    c.steps[0] = 16 + 2 * kX + 1 + 2 * static_cast<int>(rng.uniform(0, 20));
+    c.steps[1] = 16 + 2 * kX + 1 + 2 * static_cast<int>(rng.uniform(0, 20));
+    const int max_qp = is_luma(fn) ? 6 * bd + 3 : 6 * bd - 9;
+    for (int comp = 0; comp < 2; ++comp) {
+        c.qp[comp] = static_cast<int>(rng.uniform(0, max_qp));
+        const int cls = static_cast<int>(rng.uniform(0, 4));
+        const Opx32u r = rng.next();
+        c.cbp[comp] = cls == 0   ? 0u
+                      : cls == 1 ? 1u
+                      : cls == 2 ? (1u << rng.uniform(0, 16))
+                      : cls == 3 ? r
+                                 : ~0u;
+        c.bypass[comp] = rng.uniform(0, 7) == 0;
+        if (c.bypass[comp] && rng.coin()) c.qp[comp] = 0;
+        const bool flat = rng.coin();
+        for (int i = 0; i < 64; ++i)
+            c.ls[comp][i] = flat ? kFlatLevelScale4x4[c.qp[comp] % 6][i & 15]
+                                 : static_cast<Opx16s>(rng.uniform(4, 255 * 29));
+        c.lsdc[comp] = static_cast<Opx32u>(flat ? kFlatLevelScale4x4[(c.qp[comp] + 3) % 6][0]
+                                                : rng.uniform(4, 255 * 29));
+        c.edge[comp] = static_cast<Opx32u>(rng.next() & (1 | 4 | 16 | 32));
+    }
+    for (auto& m : c.modes) m = static_cast<Opx32s>(rng.uniform(0, 8));
+    c.mode = static_cast<int>(rng.uniform(0, 3));
+    c.shared = rng.coin();
+    return c;
+}
+
+// Runs one case with the given kernel tables, from the same planes and streams.
+template <class T, class C>
+struct Run {
+    OpxResult r;
+    World<T, C> w;
+};
+template <class T, class C>
+Run<T, C> run(const Case& c, cpu::Isa isa, const Pic<T>& a, const Pic<T>& b,
+              const std::vector<C>& s0, const std::vector<C>& s1) {
+    cpu::force_isa(isa);
+    Run<T, C> out{opxOk, World<T, C>(c, a, b, s0, s1)};
+    out.r = call(c, out.w);
+    cpu::force_isa(cpu::kIsaUnknown);
+    return out;
+}
+
+// Only the macroblock's own samples may change.
+template <class T>
+testing::AssertionResult only_block_changed(const Pic<T>& before, const Pic<T>& after, int w,
+                                            int h) {
+    for (int y = 0; y < kRows; ++y)
+        for (int x = 0; x < before.step; ++x) {
+            const bool inside = x >= kX && x < kX + w && y >= kY && y < kY + h;
+            const std::size_t i = static_cast<std::size_t>(y) * before.step + x;
+            if (!inside && before.buf[i] != after.buf[i])
+                return testing::AssertionFailure()
+                       << "sample (" << x - kX << ", " << y - kY << ") outside the block written";
+        }
+    return testing::AssertionSuccess();
+}
+
+int block_rows(int fn) {
+    return fn == kLIntraHalf4 || fn == kLIntraHalf8 ? 8 : is_luma(fn) ? 16 : is_422(fn) ? 16 : 8;
+}
+int block_cols(int fn) {
+    return is_luma(fn) ? 16 : 8;
+}
+
+// ---- AVX2 against portable ------------------------------------------------------------------
+
+template <class T, class C>
+void avx2_vs_portable(int fn, int bd, int iters, Rng& rng) {
+    for (int it = 0; it < iters; ++it) {
+        const Case c = random_case(rng, fn, bd);
+        Pic<T> a(c.steps[0]), b(c.steps[1]);
+        randomise(a, rng, bd);
+        randomise(b, rng, bd);
+        // Levels up to ±2^(7 + bitDepth) (the 16s8u functions: 16-bit values), some small.
+        const std::int64_t mag = rng.coin() ? (std::int64_t{1} << (7 + bd)) : 40;
+        const auto s0 =
+            stream<C>(rng, 17 * 64, sizeof(C) == 2 ? std::min<std::int64_t>(mag, 32767) : mag, 3);
+        const auto s1 =
+            stream<C>(rng, 17 * 64, sizeof(C) == 2 ? std::min<std::int64_t>(mag, 32767) : mag, 3);
+        const auto p = run<T, C>(c, cpu::kIsaPortable, a, b, s0, s1);
+        const auto v = run<T, C>(c, cpu::kIsaAvx2, a, b, s0, s1);
+        SCOPED_TRACE("fn " + std::to_string(fn) + " bd " + std::to_string(bd) + " iter " +
+                     std::to_string(it) + " qp " + std::to_string(c.qp[0]) + "/" +
+                     std::to_string(c.qp[1]) + " cbp " + std::to_string(c.cbp[0]) + "/" +
+                     std::to_string(c.cbp[1]) + " mode " + std::to_string(c.mode) + " edge " +
+                     std::to_string(c.edge[0]) + "/" + std::to_string(c.edge[1]));
+        ASSERT_EQ(p.r, v.r);
+        ASSERT_EQ(p.w.used(0), v.w.used(0));
+        ASSERT_EQ(p.w.used(1), v.w.used(1));
+        for (int comp = 0; comp < 2; ++comp) {
+            ASSERT_TRUE(regions_equal(p.w.pl[comp].buf.data(), p.w.pl[comp].step * sizeof(T),
+                                      v.w.pl[comp].buf.data(), v.w.pl[comp].step * sizeof(T),
+                                      p.w.pl[comp].step, kRows))
+                << "component " << comp;
+            const Pic<T>& before = comp ? b : a;
+            if (p.r >= 0 && (comp == 0 || !is_luma(fn))) {
+                ASSERT_TRUE(
+                    only_block_changed(before, p.w.pl[comp], block_cols(fn), block_rows(fn)));
+            }
+        }
+    }
+}
+
+TEST(H264ReconHigh, Avx2MatchesPortableForEveryFunctionAndDepth) {
+    if (!cpu::processor_has_avx2()) GTEST_SKIP() << "no AVX2";
+    Rng rng;
+    for (int bd : {8, 9, 10, 12, 14})
+        for (int fn = 0; fn < kNumFns; ++fn) avx2_vs_portable<Opx16u, Opx32s>(fn, bd, 24, rng);
+    for (int fn = k422Inter; fn < kNumFns; ++fn) avx2_vs_portable<Opx8u, Opx16s>(fn, 8, 60, rng);
+}
+
+// Every 4×4 and 8×8 mode under every edge combination, one block coded, the others predicted.
+TEST(H264ReconHigh, Avx2MatchesPortableForEveryModeAndEdge) {
+    if (!cpu::processor_has_avx2()) GTEST_SKIP() << "no AVX2";
+    Rng rng;
+    for (int fn : {kLIntra4, kLIntra8, kLIntraHalf8, kLIntra16, kCIntra, k422Intra, k422IntraHalf})
+        for (int mode = 0; mode < (fn == kLIntra4 || fn == kLIntra8 || fn == kLIntraHalf8 ? 9 : 4);
+             ++mode)
+            for (int edge = 0; edge < 64; ++edge) {
+                if (edge & (2 | 8)) continue;
+                Case c = random_case(rng, fn, 10 + 2 * (edge & 1));
+                for (auto& m : c.modes) m = mode;
+                c.mode = mode;
+                c.edge[0] = c.edge[1] = static_cast<Opx32u>(edge);
+                Pic<Opx16u> a(c.steps[0]), b(c.steps[1]);
+                randomise(a, rng, c.bd);
+                randomise(b, rng, c.bd);
+                const auto s = stream<Opx32s>(rng, 17 * 64, 300, 4);
+                const auto p = run<Opx16u, Opx32s>(c, cpu::kIsaPortable, a, b, s, s);
+                const auto v = run<Opx16u, Opx32s>(c, cpu::kIsaAvx2, a, b, s, s);
+                ASSERT_EQ(p.r, v.r) << fn << " " << mode << " " << edge;
+                ASSERT_TRUE(p.w.pl[0] == v.w.pl[0] && p.w.pl[1] == v.w.pl[1])
+                    << "fn " << fn << " mode " << mode << " edge " << edge;
+            }
+}
+
+// ---- bit depth 8 against the 8-bit functions ------------------------------------------------
+
+// The 8-bit counterpart of a 32s16u call, on 8-bit copies of the planes and 16-bit copies of
+// the streams (Cb and Cr on one plane each, one stream).
+struct Eight {
+    Pic<Opx8u> pl[2];
+    std::vector<Opx16s> st;
+    Opx16s* ptr;
+};
+
+OpxResult call8(const Case& c, Eight& e) {
+    Opx16s** pp = &e.ptr;
+    Opx8u* d = e.pl[0].mb();
+    const int s = e.pl[0].step;
+    const Opx8u by = static_cast<Opx8u>(c.bypass[0]);
+    // The 4:2:0 chroma mask: Cb DC 17, Cr DC 18, Cb blocks 19..22, Cr blocks 23..26.
+    const Opx32u cc = ((c.cbp[0] & 1) << 17) | ((c.cbp[1] & 1) << 18) |
+                      (((c.cbp[0] >> 1) & 15) << 19) | (((c.cbp[1] >> 1) & 15) << 23);
+    const Opx8u e0 = static_cast<Opx8u>(c.edge[0]), e1 = static_cast<Opx8u>(c.edge[1]);
+    switch (c.fn) {
+        case kLInter4:
+            return opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(pp, d, s, c.cbp[0], c.qp[0],
+                                                                c.ls[0], by);
+        case kLInter8:
+            return opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(pp, d, s, c.cbp[0], c.qp[0],
+                                                                c.ls[0], by);
+        case kLIntra4:
+            return opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R(pp, d, s, c.modes, c.cbp[0],
+                                                                c.qp[0], e0, c.ls[0], by);
+        case kLIntraHalf4:
+            return opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R(pp, d, s, c.modes, c.cbp[0],
+                                                                    c.qp[0], e0, c.ls[0], by);
+        case kLIntra8:
+            return opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(pp, d, s, c.modes, c.cbp[0],
+                                                                c.qp[0], e0, c.ls[0], by);
+        case kLIntraHalf8:
+            return opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R(pp, d, s, c.modes, c.cbp[0],
+                                                                    c.qp[0], e0, c.ls[0], by);
+        case kLIntra16:
+            return opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(pp, d, s, c.mode, c.cbp[0],
+                                                                   c.qp[0], e0, c.ls[0], by);
+        case kCInter:
+            return opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(
+                pp, d, e.pl[1].mb(), s, cc, c.qp[0], c.qp[1], c.ls[0], c.ls[1], by);
+        case kCIntra:
+            return opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(
+                pp, d, e.pl[1].mb(), s, c.mode, cc, c.qp[0], c.qp[1], e0, c.ls[0], c.ls[1], by);
+        default:
+            return opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R(
+                pp, d, e.pl[1].mb(), s, c.mode, cc, c.qp[0], c.qp[1], e0, e1, c.ls[0], c.ls[1], by);
+    }
+}
+
+// Case for the comparison at depth 8: levels and scales small enough that no 16-bit
+// intermediate of the 8-bit functions saturates.
+Case depth8_case(Rng& rng, int fn) {
+    Case c = random_case(rng, fn, 8);
+    c.steps[1] = c.steps[0];  // the 8-bit chroma functions share one step
+    c.shared = true;
+    c.bypass[1] = c.bypass[0];
+    for (int comp = 0; comp < 2; ++comp) {
+        c.qp[comp] = static_cast<int>(rng.uniform(0, 30));
+        if (c.bypass[comp] && rng.coin()) c.qp[comp] = 0;
+        for (int i = 0; i < 64; ++i)
+            c.ls[comp][i] = static_cast<Opx16s>(
+                rng.coin() ? kFlatLevelScale4x4[c.qp[comp] % 6][i & 15] : rng.uniform(4, 64));
+        c.lsdc[comp] = static_cast<Opx32u>(rng.uniform(4, 64));
+    }
+    return c;
+}
+
+TEST(H264ReconHigh, DepthEightEqualsTheEightBitFunctions) {
+    Rng rng;
+    for (int fn = 0; fn <= kCIntraHalf; ++fn)
+        for (int it = 0; it < 120; ++it) {
+            const Case c = depth8_case(rng, fn);
+            Pic<Opx16u> a(c.steps[0]), b(c.steps[0]);
+            randomise(a, rng, 8);
+            randomise(b, rng, 8);
+            const auto s = stream<Opx32s>(rng, 17 * 64, 3, 4);
+            World<Opx16u, Opx32s> w(c, a, b, s, s);
+            const OpxResult rh = call(c, w);
+            Eight e{{Pic<Opx8u>(c.steps[0]), Pic<Opx8u>(c.steps[0])}, {}, nullptr};
+            for (int comp = 0; comp < 2; ++comp)
+                std::copy((comp ? b : a).buf.begin(), (comp ? b : a).buf.end(),
+                          e.pl[comp].buf.begin());
+            e.st.assign(s.begin(), s.end());
+            e.ptr = e.st.data();
+            const OpxResult r8 = call8(c, e);
+            SCOPED_TRACE("fn " + std::to_string(fn) + " iter " + std::to_string(it));
+            ASSERT_EQ(rh, r8);
+            ASSERT_EQ(w.used(0), e.ptr - e.st.data());
+            for (int comp = 0; comp < (is_luma(fn) ? 1 : 2); ++comp)
+                for (std::size_t i = 0; i < w.pl[comp].buf.size(); ++i)
+                    ASSERT_EQ(w.pl[comp].buf[i], e.pl[comp].buf[i])
+                        << "component " << comp << " sample " << i;
+        }
+}
+
+TEST(H264ReconHigh, Chroma422EightBitEqualsSixteenBitAtDepthEight) {
+    Rng rng;
+    for (int fn = k422Inter; fn < kNumFns; ++fn)
+        for (int it = 0; it < 150; ++it) {
+            Case c = depth8_case(rng, fn);
+            c.steps[1] = c.steps[0] + 2 * static_cast<int>(rng.uniform(0, 5));
+            c.shared = rng.coin();
+            c.bypass[1] = rng.uniform(0, 5) == 0;
+            Pic<Opx16u> a(c.steps[0]), b(c.steps[1]);
+            randomise(a, rng, 8);
+            randomise(b, rng, 8);
+            const auto s0 = stream<Opx32s>(rng, 17 * 64, 3, 4),
+                       s1 = stream<Opx32s>(rng, 17 * 64, 3, 4);
+            World<Opx16u, Opx32s> w(c, a, b, s0, s1);
+            const OpxResult rh = call(c, w);
+            Pic<Opx8u> a8(c.steps[0]), b8(c.steps[1]);
+            std::copy(a.buf.begin(), a.buf.end(), a8.buf.begin());
+            std::copy(b.buf.begin(), b.buf.end(), b8.buf.begin());
+            World<Opx8u, Opx16s> w8(c, a8, b8, std::vector<Opx16s>(s0.begin(), s0.end()),
+                                    std::vector<Opx16s>(s1.begin(), s1.end()));
+            Case c8 = c;
+            c8.bd = 0;  // not read by the 16s8u functions
+            const OpxResult r8 = call(c8, w8);
+            SCOPED_TRACE("fn " + std::to_string(fn) + " iter " + std::to_string(it));
+            ASSERT_EQ(rh, r8);
+            ASSERT_EQ(w.used(0), w8.used(0));
+            ASSERT_EQ(w.used(1), w8.used(1));
+            for (int comp = 0; comp < 2; ++comp)
+                for (std::size_t i = 0; i < w.pl[comp].buf.size(); ++i)
+                    ASSERT_EQ(w.pl[comp].buf[i], w8.pl[comp].buf[i]) << "component " << comp;
+        }
+}
+
+// ---- rules --------------------------------------------------------------------------------------
+
+struct Luma {
+    Pic<Opx16u> pic;
+    std::vector<Opx32s> st = std::vector<Opx32s>(17 * 64, 0);
+    Opx32s* ptr = st.data();
+    Opx16s ls[64];
+    OpxReconstructInfo info{};
+    Luma(int bd, int qp, Opx32u cbp) {
+        for (auto& v : ls) v = 16;
+        std::fill(pic.buf.begin(), pic.buf.end(), static_cast<Opx16u>(1 << (bd - 1)));
+        info = OpxReconstructInfo{&ptr, pic.mb(), pic.step, cbp, qp, ls, 0, bd};
+    }
+};
+
+TEST(H264ReconHigh, LumaQpLimitFollowsTheBitDepth) {
+    Luma l(10, 63, 2);
+    EXPECT_EQ(opxiReconstructLumaInter4x4_H264High_32s16u_IP1R(&l.info), opxOk);
+    const Pic<Opx16u> before = l.pic;
+    l.info.qp = 64;
+    EXPECT_EQ(opxiReconstructLumaInter4x4_H264High_32s16u_IP1R(&l.info), opxErrOutOfRange);
+    l.info.qp = -1;
+    EXPECT_EQ(opxiReconstructLumaInter8x8_H264High_32s16u_IP1R(&l.info), opxErrOutOfRange);
+    l.info.bitDepth = 14;
+    l.info.qp = 87;
+    EXPECT_EQ(opxiReconstructLumaInter8x8_H264High_32s16u_IP1R(&l.info), opxOk);
+    l.info.qp = 88;
+    EXPECT_EQ(opxiReconstructLumaInter8x8_H264High_32s16u_IP1R(&l.info), opxErrOutOfRange);
+    EXPECT_TRUE(before == l.pic);
+}
+
+// Bit depths 7 and 15 are refused after the step check and before qp.
+TEST(H264ReconHigh, BitDepthIsCheckedAfterStepAndBeforeQp) {
+    for (int bd : {7, 15}) {
+        Luma l(10, 200, 2);
+        l.info.bitDepth = bd;
+        const Pic<Opx16u> before = l.pic;
+        Opx32s modes[16] = {};
+        EXPECT_EQ(opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(&l.info, modes, 0),
+                  opxErrOutOfRange);
+        EXPECT_EQ(opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(&l.info, 9, 0),
+                  opxErrOutOfRange);
+        l.info.srcDstStep = 0;
+        EXPECT_EQ(opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R(&l.info, modes, 0), opxErrStep);
+        EXPECT_TRUE(before == l.pic);
+        EXPECT_EQ(l.ptr, l.st.data());
+    }
+}
+
+struct Chroma {
+    Pic<Opx16u> pl[2] = {Pic<Opx16u>(67), Pic<Opx16u>(81)};
+    std::vector<Opx32s> st[2] = {std::vector<Opx32s>(17 * 64, 0), std::vector<Opx32s>(17 * 64, 0)};
+    Opx32s* ptr[2] = {st[0].data(), st[1].data()};
+    Opx16s ls[2][16];
+    OpxReconstructInfo info[2]{};
+    const OpxReconstructInfo* pp[2] = {&info[0], &info[1]};
+    Chroma(int bd, int qp, Opx32u cbp, bool shared = true, int value = -1) {
+        for (int comp = 0; comp < 2; ++comp) {
+            for (auto& v : ls[comp]) v = 16;
+            std::fill(pl[comp].buf.begin(), pl[comp].buf.end(),
+                      static_cast<Opx16u>(value < 0 ? 1 << (bd - 1) : value));
+            info[comp] = OpxReconstructInfo{shared ? &ptr[0] : &ptr[comp],
+                                            pl[comp].mb(),
+                                            pl[comp].step,
+                                            cbp,
+                                            qp,
+                                            ls[comp],
+                                            0,
+                                            bd};
+        }
+    }
+};
+
+TEST(H264ReconHigh, ChromaQpLimitFollowsTheCbBitDepth) {
+    Chroma c(10, 51, 3);
+    EXPECT_EQ(opxiReconstructChromaInter4x4_H264High_32s16u_IP2R(c.pp), opxOk);
+    c.info[1].qp = 52;
+    EXPECT_EQ(opxiReconstructChromaInter4x4_H264High_32s16u_IP2R(c.pp), opxErrOutOfRange);
+    c.info[1].qp = 51;
+    c.info[0].qp = 52;
+    EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(c.pp, 16, 16),
+              opxErrOutOfRange);
+    // The Cr record's bit depth is not read; the Cb one governs both qps.
+    c.info[0].qp = 51;
+    c.info[1].bitDepth = 99;
+    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(c.pp, 0, 0, 16, 16), opxOk);
+    c.info[0].bitDepth = 9;
+    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(c.pp, 0, 0, 16, 16),
+              opxErrOutOfRange);
+    c.info[0].bitDepth = 15;
+    c.info[0].srcDstStep = 0;
+    EXPECT_EQ(opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R(c.pp, 0, 0), opxErrStep);
+    c.info[0].srcDstStep = 67;
+    EXPECT_EQ(opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R(c.pp, 0, 0), opxErrOutOfRange);
+}
+
+TEST(H264ReconHigh, EightBitChroma422ChecksQp39AndIgnoresBitDepth) {
+    Pic<Opx8u> pl[2];
+    std::vector<Opx16s> st(17 * 64, 0);
+    Opx16s* ptr = st.data();
+    Opx16s ls[16];
+    for (auto& v : ls) v = 16;
+    OpxReconstructInfo8u r[2];
+    for (int comp = 0; comp < 2; ++comp)
+        r[comp] = OpxReconstructInfo8u{&ptr, pl[comp].mb(), pl[comp].step, 3, 39, ls, 0, 0};
+    const OpxReconstructInfo8u* pp[2] = {&r[0], &r[1]};
+    EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(pp, 16, 16), opxOk);
+    r[1].qp = 40;
+    EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(pp, 16, 16), opxErrOutOfRange);
+    r[1].qp = 39;
+    r[0].srcDstStep = -3;
+    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(pp, 5, 0, 16, 16), opxErrStep);
+    r[0].srcDstStep = pl[0].step;
+    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(pp, 4, 0, 16, 16),
+              opxErrOutOfRange);
+    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(pp, 3, 16, 16, 16),
+              opxErrIntraPredUnavailable);
+    for (int mode : {1, 3})
+        EXPECT_EQ(opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R(pp, mode, 0, 0, 16, 16),
+                  opxErrIntraPredUnavailable);
+    EXPECT_EQ(opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R(pp, 2, 4, 0, 16, 16),
+              opxErrIntraPredUnavailable);
+}
+
+// Top-left corner, block 0 vertical: predicted as 1 << (bitDepth - 1), warning 11.
+TEST(H264ReconHigh, CornerBlockTakes512AndWarnsAt10Bits) {
+    Luma l(10, 30, 0);
+    for (auto& v : l.pic.buf) v = 77;
+    Opx32s modes[16];
+    for (auto& m : modes) m = 2;
+    modes[0] = 0;
+    EXPECT_EQ(opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(&l.info, modes, 1 | 4 | 16 | 32),
+              opxWrnIntraPredUnavailable);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) ASSERT_EQ(l.pic.at(x, y), 512) << x << "," << y;
+    // The 8×8 functions and the whole-row DC never warn.
+    Luma m(10, 30, 0);
+    EXPECT_EQ(opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R(&m.info, modes, 1 | 4 | 16 | 32),
+              opxOk);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) ASSERT_EQ(m.pic.at(x, y), 512);
+}
+
+// The mended 8×8 rule: neighbours not needed are not replaced. DC at the left picture edge averages
+// the row above alone; vertical without above-right completes p[8..15, -1] from p[7, -1].
+TEST(H264ReconHigh, Intra8x8FollowsTheStandardNotAFlatSubstitution) {
+    Luma l(10, 30, 0);
+    for (int x = -1; x < 24; ++x) l.pic.at(x, -1) = 1000;
+    Opx32s modes[4] = {2, 2, 2, 2};
+    EXPECT_EQ(opxiReconstructLumaIntraHalf8x8_H264High_32s16u_IP1R(&l.info, modes, 1 | 16), opxOk);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) ASSERT_EQ(l.pic.at(x, y), 1000) << x << "," << y;
+    // Vertical-left of block 1 with the upper-right macroblock missing: p[8..15, -1] = p[7, -1].
+    Luma v(12, 30, 0);
+    for (int x = 0; x < 24; ++x) v.pic.at(x, -1) = static_cast<Opx16u>(x < 16 ? 3000 : 4000);
+    Opx32s vl[4] = {0, 7, 0, 0};
+    EXPECT_EQ(opxiReconstructLumaIntraHalf8x8_H264High_32s16u_IP1R(&v.info, vl, 32), opxOk);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 8; x < 16; ++x) ASSERT_EQ(v.pic.at(x, y), 3000) << x << "," << y;
+}
+
+// Clamping at 14 bits: to 16383 above and 0 below.
+TEST(H264ReconHigh, SamplesClampTo16383At14Bits) {
+    for (int sign : {1, -1}) {
+        Luma l(14, 0, 2);
+        std::fill(l.pic.buf.begin(), l.pic.buf.end(), static_cast<Opx16u>(sign > 0 ? 16300 : 100));
+        // qp 0: (1000 × 160 + 8) >> 4 = 10000, spread by the transform to every sample:
+        // residual (10000 + 32) >> 6 = 156.
+        l.st[0] = 1000 * sign;
+        for (auto& v : l.ls) v = 16 * 10;
+        EXPECT_EQ(opxiReconstructLumaInter4x4_H264High_32s16u_IP1R(&l.info), opxOk);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x) ASSERT_EQ(l.pic.at(x, y), sign > 0 ? 16383 : 0);
+        EXPECT_EQ(l.pic.at(4, 0), sign > 0 ? 16300 : 100);
+        EXPECT_EQ(l.ptr - l.st.data(), 16);
+    }
+}
+
+// 4:2:2 DC only: the 8 DC coefficients are consumed and every block receives (DC + 32) >> 6; the
+// DC array uses qP,DC = qp + 3 with the DC level scale: qp 33 (qP,DC 36) gives f × LS, qp 32
+// (qP,DC 35) (f × LS + 1) >> 1.
+TEST(H264ReconHigh, Chroma422DcOnlyWithQpDcAround36) {
+    for (int qp : {32, 33})
+        for (int depth : {8, 10}) {
+            Chroma c(depth, qp, 1, true, 100);
+            c.st[0][0] = 1;               // Cb: f = 1 everywhere
+            c.st[0][8] = -2;              // Cr: f = -2
+            c.ls[0][0] = c.ls[1][0] = 1;  // pQuantTable[0] is not the DC scale
+            EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(c.pp, 640, 1280),
+                      opxOk);
+            EXPECT_EQ(c.ptr[0] - c.st[0].data(), 16);
+            const int cb = qp == 33 ? 640 : 320, cr = qp == 33 ? -2560 : -1280;
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 8; ++x) {
+                    ASSERT_EQ(c.pl[0].at(x, y), 100 + ((cb + 32) >> 6)) << qp;
+                    ASSERT_EQ(c.pl[1].at(x, y), std::max(0, 100 + ((cr + 32) >> 6))) << qp;
+                }
+            EXPECT_EQ(c.pl[0].at(8, 0), 100);
+            EXPECT_EQ(c.pl[0].at(0, 16), 100);
+            // The 16s8u form gives the same.
+            if (depth == 8) {
+                Pic<Opx8u> p8[2];
+                for (auto& p : p8) std::fill(p.buf.begin(), p.buf.end(), Opx8u{100});
+                std::vector<Opx16s> s(64, 0);
+                s[0] = 1;
+                s[8] = -2;
+                Opx16s* ptr = s.data();
+                Opx16s ls[16];
+                for (auto& v : ls) v = 1;
+                OpxReconstructInfo8u r[2] = {{&ptr, p8[0].mb(), p8[0].step, 1, qp, ls, 0, 8},
+                                             {&ptr, p8[1].mb(), p8[1].step, 1, qp, ls, 0, 8}};
+                const OpxReconstructInfo8u* pp[2] = {&r[0], &r[1]};
+                EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(pp, 640, 1280),
+                          opxOk);
+                EXPECT_EQ(ptr - s.data(), 16);
+                for (int y = 0; y < 16; ++y)
+                    for (int x = 0; x < 8; ++x) {
+                        ASSERT_EQ(p8[0].at(x, y), c.pl[0].at(x, y));
+                        ASSERT_EQ(p8[1].at(x, y), c.pl[1].at(x, y));
+                    }
+            }
+        }
+}
+
+// 4:2:0 DC by the 2×2 rule at the top of the 14-bit range: qp 75 (q6 12), LS 16, f = 1 gives
+// ((1 × 16) << 12) >> 5 = 2048, residual (2048 + 32) >> 6 = 32 on every sample.
+TEST(H264ReconHigh, Chroma420DcAtQp75) {
+    Chroma c(14, 75, 1, true, 1000);
+    c.st[0][0] = 1;
+    EXPECT_EQ(opxiReconstructChromaInter4x4_H264High_32s16u_IP2R(c.pp), opxOk);
+    EXPECT_EQ(c.ptr[0] - c.st[0].data(), 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            ASSERT_EQ(c.pl[0].at(x, y), 1032);
+            ASSERT_EQ(c.pl[1].at(x, y), 1000);
+        }
+    EXPECT_EQ(c.pl[0].at(0, 8), 1000);
+}
+
+// 8×16 plane prediction, worked out by hand: p[x, -1] = 512 + 8x, p[-1, y] = 512 + 4y,
+// p[-1, -1] = 500. H = 16 + 2 × 32 + 3 × 48 + 4 (568 - 500) = 496, b = (34 × 496 + 32) >> 6 = 264;
+// V = 8 (1 + 4 + ... + 49) + 8 (572 - 500) = 1696 (both last terms reach p[-1, -1]),
+// c = (5 × 1696 + 32) >> 6 = 133; a = 16 (572 + 568) = 18240.
+TEST(H264ReconHigh, Chroma422PlaneByHand) {
+    Chroma c(10, 20, 0);
+    for (auto& p : c.pl) {
+        for (int x = 0; x < 8; ++x) p.at(x, -1) = static_cast<Opx16u>(512 + 8 * x);
+        for (int y = 0; y < 16; ++y) p.at(-1, y) = static_cast<Opx16u>(512 + 4 * y);
+        p.at(-1, -1) = 500;
+    }
+    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(c.pp, 3, 0, 16, 16), opxOk);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const int want = std::clamp((18240 + 264 * (x - 3) + 133 * (y - 7) + 16) >> 5, 0, 1023);
+            ASSERT_EQ(c.pl[0].at(x, y), want) << x << "," << y;
+            ASSERT_EQ(c.pl[1].at(x, y), want) << x << "," << y;
+        }
+    EXPECT_EQ(c.pl[0].at(0, 0), 516);
+}
+
+// 8×16 DC by hand: each block sums the macroblock's neighbours next to it. Above: 100, except
+// p[4..7, -1] = 200; left: 50, except p[-1, 8..11] = 300.
+TEST(H264ReconHigh, Chroma422DcByHand) {
+    Chroma c(12, 20, 0);
+    for (auto& p : c.pl) {
+        for (int x = 0; x < 8; ++x) p.at(x, -1) = static_cast<Opx16u>(x < 4 ? 100 : 200);
+        for (int y = 0; y < 16; ++y) p.at(-1, y) = static_cast<Opx16u>(y >= 8 && y < 12 ? 300 : 50);
+    }
+    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(c.pp, 0, 0, 16, 16), opxOk);
+    // Blocks in raster order of 2 × 4: (0,0) both, (4,0) above, (0,y) left, (4,y) both.
+    const int want[4][2] = {{(400 + 200 + 4) >> 3, 200},
+                            {50, (800 + 200 + 4) >> 3},
+                            {300, (800 + 1200 + 4) >> 3},
+                            {50, (800 + 200 + 4) >> 3}};
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 8; ++x)
+            ASSERT_EQ(c.pl[0].at(x, y), want[y / 4][x / 4]) << x << "," << y;
+    // Without the left macroblock, every block takes the row above; (0, y > 0) too.
+    Chroma d(12, 20, 0);
+    for (auto& p : d.pl)
+        for (int x = 0; x < 8; ++x) p.at(x, -1) = static_cast<Opx16u>(x < 4 ? 100 : 200);
+    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(d.pp, 0, 1, 16, 16), opxOk);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 8; ++x) ASSERT_EQ(d.pl[1].at(x, y), x < 4 ? 100 : 200);
+    // Neither: 1 << (bitDepth - 1).
+    Chroma e(12, 20, 0, true, 7);
+    EXPECT_EQ(opxiReconstructChroma422IntraHalf4x4_H264High_32s16u_IP2R(e.pp, 0, 5, 5, 16, 16),
+              opxOk);
+    EXPECT_EQ(e.pl[0].at(7, 15), 2048);
+}
+
+// One pointer shared by both records consumes Cb DC, Cr DC, Cb blocks, Cr blocks; two pointers
+// give each component its own stream with the same result.
+TEST(H264ReconHigh, SharedAndSeparateCoefficientPointers) {
+    Rng rng;
+    for (bool is422 : {false, true}) {
+        const int blocks = is422 ? 8 : 4, dcn = is422 ? 8 : 4;
+        const Opx32u cbp[2] = {1u | 2u | 8u,
+                               1u | (1u << blocks)};  // Cb: DC, blocks 0, 2; Cr: DC, last
+        std::vector<Opx32s> cbdc(dcn), crdc(dcn), cbac(32), crac(16);
+        for (auto* v : {&cbdc, &crdc, &cbac, &crac})
+            for (auto& x : *v) x = static_cast<Opx32s>(rng.uniform(-60, 60));
+        Chroma one(10, 30, 0, true), two(10, 30, 0, false);
+        for (int comp = 0; comp < 2; ++comp) one.info[comp].cbp = two.info[comp].cbp = cbp[comp];
+        std::vector<Opx32s> shared;
+        for (auto* v : {&cbdc, &crdc, &cbac, &crac})
+            shared.insert(shared.end(), v->begin(), v->end());
+        std::copy(shared.begin(), shared.end(), one.st[0].begin());
+        std::copy(cbdc.begin(), cbdc.end(), two.st[0].begin());
+        std::copy(cbac.begin(), cbac.end(), two.st[0].begin() + dcn);
+        std::copy(crdc.begin(), crdc.end(), two.st[1].begin());
+        std::copy(crac.begin(), crac.end(), two.st[1].begin() + dcn);
+        if (is422) {
+            EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(one.pp, 40, 40), opxOk);
+            EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(two.pp, 40, 40), opxOk);
+        } else {
+            EXPECT_EQ(opxiReconstructChromaInter4x4_H264High_32s16u_IP2R(one.pp), opxOk);
+            EXPECT_EQ(opxiReconstructChromaInter4x4_H264High_32s16u_IP2R(two.pp), opxOk);
+        }
+        EXPECT_EQ(one.ptr[0] - one.st[0].data(), 2 * dcn + 48);
+        EXPECT_EQ(two.ptr[0] - two.st[0].data(), dcn + 32);
+        EXPECT_EQ(two.ptr[1] - two.st[1].data(), dcn + 16);
+        EXPECT_TRUE(one.pl[0] == two.pl[0]);
+        EXPECT_TRUE(one.pl[1] == two.pl[1]);
+    }
+}
+
+// Errors write nothing and consume nothing; a block mode out of range stops after the blocks
+// before it.
+TEST(H264ReconHigh, ErrorsWriteNothing) {
+    Rng rng;
+    Chroma c(10, 30, ~0u);
+    for (auto& p : c.pl) randomise(p, rng, 10);
+    const Chroma orig = c;
+    EXPECT_EQ(opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R(c.pp, 1, 0, 0),
+              opxErrIntraPredUnavailable);
+    EXPECT_EQ(opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R(c.pp, 3, 0, 0),
+              opxErrIntraPredUnavailable);
+    EXPECT_EQ(opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R(c.pp, 3, 16),
+              opxErrIntraPredUnavailable);
+    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(c.pp, -1, 0, 16, 16),
+              opxErrOutOfRange);
+    EXPECT_TRUE(c.pl[0] == orig.pl[0] && c.pl[1] == orig.pl[1]);
+    EXPECT_EQ(c.ptr[0], c.st[0].data());
+
+    Luma l(10, 30, ~0u);
+    for (int i = 0; i < 17 * 64; ++i) l.st[i] = static_cast<Opx32s>(rng.uniform(-9, 9));
+    Opx32s modes[16] = {2, 2, 2, 9};
+    EXPECT_EQ(opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(&l.info, modes, 0),
+              opxErrOutOfRange);
+    EXPECT_EQ(l.ptr - l.st.data(), 3 * 16);
+    Luma m(10, 30, ~0u);
+    EXPECT_EQ(opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(&m.info, 3, 16),
+              opxErrIntraPredUnavailable);
+    EXPECT_EQ(opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(&m.info, 4, 0), opxErrOutOfRange);
+    EXPECT_EQ(m.ptr, m.st.data());
+}
+
+// Transform bypass at qp 0: coefficients added unscaled, the 4:2:2 DC values as they come.
+TEST(H264ReconHigh, BypassAddsCoefficientsUnscaled) {
+    Chroma c(10, 0, 1 | 2);
+    for (auto& i : c.info) i.bypassFlag = 1;
+    for (int k = 0; k < 8; ++k) c.st[0][k] = k - 3;        // Cb DC
+    c.st[0][8] = -3;                                       // Cr DC value 0
+    for (int k = 0; k < 16; ++k) c.st[0][16 + k] = 2 * k;  // Cb block 0 (position 0 = DC 0)
+    EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(c.pp, 999, 999), opxOk);
+    for (int k = 0; k < 8; ++k) {
+        const int x = 4 * (k & 1), y = 4 * (k >> 1);
+        EXPECT_EQ(c.pl[0].at(x, y), 512 + k - 3);
+        if (k) {
+            EXPECT_EQ(c.pl[0].at(x + 1, y), 512);
+        }
+    }
+    EXPECT_EQ(c.pl[0].at(1, 0), 512 + 2);
+    EXPECT_EQ(c.pl[0].at(3, 3), 512 + 30);
+    EXPECT_EQ(c.pl[1].at(0, 0), 512 - 3);  // Cr block 0: all zero but its DC value
+    EXPECT_EQ(c.pl[1].at(1, 0), 512);
+    EXPECT_EQ(c.ptr[0] - c.st[0].data(), 48);
+}
+
+// The 8×4 pair kernel of 16-bit inter blocks against two per-block calls of the portable
+// transform kernel, on small levels, levels up to ±2^21 and full 32-bit values (wrapping).
+TEST(H264ReconHigh, Avx2PairMatchesPortablePerBlock) {
+    if (!cpu::processor_has_avx2()) GTEST_SKIP() << "no AVX2";
+    Rng rng;
+    for (int iter = 0; iter < 600; ++iter) {
+        const int bd = 8 + static_cast<int>(rng.uniform(0, 6));
+        const int qp = static_cast<int>(rng.uniform(0, 6 * bd + 3));
+        const std::int64_t mag = iter % 3 == 0 ? 40 : iter % 3 == 1 ? (1 << 21) : 0x7FFFFFFF;
+        std::vector<Opx32s> c(32);
+        for (auto& v : c) v = static_cast<Opx32s>(rng.uniform(-mag, mag));
+        Opx16s ls[16];
+        for (auto& v : ls) v = static_cast<Opx16s>(rng.uniform(1, 32767));
+        Pic<Opx16u> a(69);
+        randomise(a, rng, bd);
+        Pic<Opx16u> b = a;
+        std::vector<Opx32s> ca = c, cb = c;
+        const Opx32s dc[2] = {static_cast<Opx32s>(rng.uniform(-mag, mag)),
+                              static_cast<Opx32s>(rng.uniform(-mag, mag))};
+        const Opx32s* d = iter & 1 ? dc : nullptr;
+        opx::h264::avx2::add4x4_matrix_pair_high(a.mb(), a.step, ca.data(), d, qp, (1 << bd) - 1,
+                                                 ls);
+        opx::h264::ref::add4x4_matrix_pair_high(b.mb(), b.step, cb.data(), d, qp, (1 << bd) - 1,
+                                                ls);
+        ASSERT_TRUE(a == b) << "qp " << qp << " bd " << bd << " iter " << iter;
+        ASSERT_EQ(ca, cb);
+    }
+}
+
+// The 16-bit kernels read no neighbour marked unavailable: the row above at the very start of
+// readable memory (only the left column available), or, with a negative step, the row above as
+// the last row, ending where the block ends (no samples above-right).
+TEST(H264ReconHigh, KernelsReadNoUnavailableNeighbour) {
+    using namespace opx::h264;
+    std::vector<const IntraKernelsHigh*> tables = {&ref::kIntraHigh};
+    if (cpu::processor_has_avx2()) tables.push_back(&avx2::kIntraHigh);
+    for (const IntraKernelsHigh* k : tables)
+        for (int n : {4, 8, 16}) {
+            GuardedBuffer g(64 * 64 * 2);
+            auto* top = reinterpret_cast<Opx16u*>(g.place(2 * (n + 1), n, 128, true) + 2);
+            std::memset(g.begin(), 1, g.size());
+            for (int mode = 0; mode < 9; ++mode) {
+                if (n == 4) predict_4x4(*k, top, 64, mode, kAvailLeft, 10);
+                if (n == 8) k->pred8x8[mode](top, 64, kAvailLeft, 10);
+            }
+            if (n == 16) {
+                k->pred16x16[kP16H](top, 64, 10);
+                k->pred16x16[kP16DcLeft](top, 64, 10);
+            } else if (n == 8) {
+                k->chroma[kPcH](top, 64, 10);
+                k->chroma_dc[2 | 2 << 2](top, 64, 10);
+                k->chroma422[kPcH](top, 64, 10);
+                k->chroma422_dc[2 | 2 << 2](top, 64, 10);
+            }
+            GuardedBuffer h(64 * 64 * 2);
+            auto* last = reinterpret_cast<Opx16u*>(h.place(2 * (n + 1), n + 1, -128) + 2);
+            std::memset(h.begin(), 1, h.size());
+            Opx16u* blk = last - 64;
+            const int av = kAvailAbove | kAvailLeft | kAvailAboveLeft;
+            for (int mode = 0; mode < 9; ++mode) {
+                if (n == 4) {
+                    EXPECT_FALSE(predict_4x4(*k, blk, -64, mode, av, 10));
+                }
+                if (n == 8) k->pred8x8[mode](blk, -64, av, 10);
+            }
+            if (n == 16)
+                for (int slot = 0; slot < kNumPred16x16Slots; ++slot)
+                    k->pred16x16[slot](blk, -64, 10);
+            if (n == 8) {
+                for (int slot = 0; slot < kNumPredChromaSlots; ++slot) {
+                    k->chroma[slot](blk, -64, 10);
+                }
+                for (int slot = 0; slot < kNumChromaDcSlots; ++slot)
+                    k->chroma_dc[slot](blk, -64, 10);
+            }
+        }
+}
+
+}  // namespace
+
+// ---- null pointers ------------------------------------------------------------------------------
+// Pointers in the order checked: the record array (chroma), each record, its ppSrcDstCoeff, the
+// pointer behind it, the plane, the level-scale array, then pMBIntraTypes.
+
+namespace {
+template <class Info, class T, class C>
+struct NullRec {
+    C* coeff;
+    Info info;
+    const Info* p;
+    NullRec(NullProbe& nul, Scratch& s, int slot) {
+        coeff = reinterpret_cast<C*>(s.s32(slot));
+        info = Info{};
+        info.ppSrcDstCoeff = nul(&coeff);
+        if (info.ppSrcDstCoeff) coeff = nul(coeff);
+        info.pSrcDstPlane = reinterpret_cast<T*>(nul(s.u8(slot + 1) + 2048));
+        info.srcDstStep = 64;
+        info.cbp = 1;
+        info.qp = 20;
+        info.pQuantTable = nul(s.s16(slot + 2));
+        info.bitDepth = 10;
+        p = nul(&info);
+    }
+};
+}  // namespace
+
+#define OPX_HIGH_LUMA_NULL(function, ...)                         \
+    OPX_NULL_CASE(function) {                                     \
+        NullRec<OpxReconstructInfo, Opx16u, Opx32s> r(nul, s, 0); \
+        return function(r.p __VA_ARGS__);                         \
+    }
+#define OPX_HIGH_CHROMA_NULL(function, Info, T, C, ...) \
+    OPX_NULL_CASE(function) {                           \
+        NullRec<Info, T, C> a(nul, s, 0), b(nul, s, 4); \
+        const Info* pp[2] = {a.p, b.p};                 \
+        return function(nul(&pp[0]) __VA_ARGS__);       \
+    }
+
+OPX_HIGH_LUMA_NULL(opxiReconstructLumaInter4x4_H264High_32s16u_IP1R)
+OPX_HIGH_LUMA_NULL(opxiReconstructLumaInter8x8_H264High_32s16u_IP1R)
+OPX_HIGH_LUMA_NULL(opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R, , nul(s.s32(8)), 0)
+OPX_HIGH_LUMA_NULL(opxiReconstructLumaIntraHalf4x4_H264High_32s16u_IP1R, , nul(s.s32(8)), 0)
+OPX_HIGH_LUMA_NULL(opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R, , nul(s.s32(8)), 0)
+OPX_HIGH_LUMA_NULL(opxiReconstructLumaIntraHalf8x8_H264High_32s16u_IP1R, , nul(s.s32(8)), 0)
+OPX_HIGH_LUMA_NULL(opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R, , 2, 0)
+OPX_HIGH_CHROMA_NULL(opxiReconstructChromaInter4x4_H264High_32s16u_IP2R, OpxReconstructInfo, Opx16u,
+                     Opx32s)
+OPX_HIGH_CHROMA_NULL(opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R, OpxReconstructInfo, Opx16u,
+                     Opx32s, , 0, 0)
+OPX_HIGH_CHROMA_NULL(opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R, OpxReconstructInfo,
+                     Opx16u, Opx32s, , 0, 0, 0)
+OPX_HIGH_CHROMA_NULL(opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R, OpxReconstructInfo8u,
+                     Opx8u, Opx16s, , 16, 16)
+OPX_HIGH_CHROMA_NULL(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R, OpxReconstructInfo,
+                     Opx16u, Opx32s, , 16, 16)
+OPX_HIGH_CHROMA_NULL(opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R, OpxReconstructInfo8u,
+                     Opx8u, Opx16s, , 0, 0, 16, 16)
+OPX_HIGH_CHROMA_NULL(opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R, OpxReconstructInfo,
+                     Opx16u, Opx32s, , 0, 0, 16, 16)
+OPX_HIGH_CHROMA_NULL(opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R, OpxReconstructInfo8u,
+                     Opx8u, Opx16s, , 0, 0, 0, 16, 16)
+OPX_HIGH_CHROMA_NULL(opxiReconstructChroma422IntraHalf4x4_H264High_32s16u_IP2R, OpxReconstructInfo,
+                     Opx16u, Opx32s, , 0, 0, 0, 16, 16)
+
+}  // namespace opx::test
