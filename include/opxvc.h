@@ -1706,11 +1706,13 @@ OPXVC_API OpxResult opxiFilterDenoiseMosquitoFree_8u_C1(OpxDenoiseMosquitoState*
  *  - a block with activity A = max − min below 32 is copied (flat and textured blocks);
  *  - a sample whose 3×3 range (taken within the region) is at least 16 is an edge sample and
  *    is copied; a block with fewer than 6 edge samples is copied (a gradient, not an edge);
- *  - temporal guard: a block whose mean |current − previous| exceeds 20, and a sample whose own
- *    |current − previous| exceeds 32, are copied (new content);
- *  - every other sample c of the block is averaged with its 3×3 neighbours v that are similar,
- *    |v − c| < clamp(A / 16, 4, 12), the centre weighted 2: m = (2c + Σv + (2 + n)/2) / (2 + n);
- *    with at least 1 such neighbour the output is c + clamp(m − c, −4, 4), else c.
+ *  - temporal guard: a block whose mean |current − previous| (rounded down) exceeds 20, and a
+ *    sample whose own |current − previous| exceeds 32, are copied (new content);
+ *  - every other sample c of the block is averaged with its n 3×3 neighbours v that are
+ *    similar, |v − c| < clamp(A / 16, 4, 12) (neighbours taken within the region), the centre
+ *    weighted 2: m = (2c + Σv + (2 + n)/2) / (2 + n); with n ≥ 1 the output is
+ *    c + clamp(m − c, −4, 4), else c. Ringing whose neighbouring samples differ by less than the
+ *    threshold is smoothed; stronger oscillation counts as detail and is kept.
  * Flat pictures, blocks without edges and the samples of a step edge come out unchanged.
  * Returns opxErrNullPtr if ppSrc, one of its pictures, pDst, roi, pState or the state's memory
  * is null; opxErrSize if the state's size is not positive, size is not positive, roi has a
