@@ -381,7 +381,9 @@ Plane<Opx8u> mosquito(const Plane<Opx8u>& cur, const OpxRect& r, const Plane<Opx
     for (int y = 0; y < cur.height(); ++y)
         for (int x = 0; x < cur.width(); ++x) {
             const bool in = x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height;
-            if (!in) EXPECT_EQ(dst.row(y)[x], kUntouched) << "written outside the region at " << x << "," << y;
+            if (!in) {
+                EXPECT_EQ(dst.row(y)[x], kUntouched) << "written outside the region at " << x << "," << y;
+            }
         }
     EXPECT_TRUE(dst.canaries_intact());
     return dst;
