@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "../tests/h264/cavlc_code_lists.h"
+#include "opxvc_h264_cavlc_codes.h"
 #include "bench.hpp"
 #include "h264/decode/cavlc.hpp"
 #include "opxvc.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "h264/cavlc_code_lists.h"
+#include "opxvc_h264_cavlc_codes.h"
 #include "opxvc.h"
 
 namespace {

@@ -115,12 +115,33 @@ enum {
  * Version
  * ------------------------------------------------------------------------------------------- */
 
+/*
+ * Compile-time version of this header: OPXVC_VERSION compares as a number
+ * (major * 10000 + minor * 100 + patch), e.g. #if OPXVC_VERSION >= 70100. The run-time version
+ * is in the record that opxvcGetLibVersion returns: its major and minor equal the header's for
+ * a library of this header's version.
+ */
+#define OPXVC_VERSION_MAJOR 7
+#define OPXVC_VERSION_MINOR 1
+#define OPXVC_VERSION_PATCH 0
+#define OPXVC_VERSION (OPXVC_VERSION_MAJOR * 10000 + OPXVC_VERSION_MINOR * 100 + OPXVC_VERSION_PATCH)
+#define OPXVC_VERSION_STRING "7.1.0"
+
+/*
+ * The version record. Its strings are fixed: name, version, buildDate and targetCpu are the
+ * same in every build, whichever kernels serve the calls. The AVX2 build contains both the AVX2
+ * and the portable kernels and chooses once, when the library is loaded, by what the processor
+ * reports (AVX2, BMI1, BMI2, LZCNT and the operating system's support of the YMM registers): the AVX2
+ * kernels where all are there, the portable ones otherwise, with identical results. There is no
+ * initialisation call and no environment variable; a build made with -DOPXVC_AVX2=OFF has only
+ * the portable kernels.
+ */
 typedef struct OpxVersionInfo {
     Opx32s major;
     Opx32s minor;
     Opx32s majorBuild;
     Opx32s build;
-    char targetCpu[4];     /**< build-variant code: "l9" and two zero bytes for the AVX2 build */
+    char targetCpu[4];     /**< build-variant code: "l9" and two zero bytes (fixed) */
     const char* name;      /**< "opxVC AVX2 (l9)" */
     const char* version;   /**< "7.1.0 (r36264)" */
     const char* buildDate; /**< "Jul 23 2012" */

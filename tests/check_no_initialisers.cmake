@@ -1,6 +1,8 @@
-# The kernel tables are constants: the libraries run no code of their own when they are loaded
-# (a table filled at load time would also be a null kernel for a caller whose own static
-# constructors run first). Static initialisation functions are named _GLOBAL__sub_I_<file>.
+# The kernel tables are constants: the libraries run no C++ static initialiser when they are
+# loaded (a table filled at load time would be a null kernel for a caller whose own static
+# constructors run first). Static initialisation functions are named _GLOBAL__sub_I_<file>. The
+# one load-time function, the processor check of src/frame/cpu.cpp, only switches from the
+# portable tables, which serve until it has run, to the AVX2 ones.
 foreach(lib ${LIBS})
   execute_process(COMMAND nm ${lib} OUTPUT_VARIABLE nm_out RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "decoder.hpp"
-#include "h264/cavlc_code_lists.h"
+#include "opxvc_h264_cavlc_codes.h"
 
 namespace h264dec {
 

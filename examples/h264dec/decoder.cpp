@@ -36,23 +36,19 @@ void clear_motion(MbMotion& m) {
     std::memset(m.ref_idx, 0xFF, sizeof m.ref_idx);
 }
 
-Decoder::Decoder(const Options& opt, FILE* report) : opt_(opt), report_(report) {
-    if (!opt_.out.empty()) {
-        out_ = std::fopen(opt_.out.c_str(), "wb");
-        if (!out_) {
-            error("cannot open %s", opt_.out.c_str());
-            refused_ = true;
-        }
-        y4m_ = opt_.out.size() > 4 && opt_.out.compare(opt_.out.size() - 4, 4, ".y4m") == 0;
-    }
+Decoder::Decoder(const Options& opt, FILE* report)
+    : opt_(opt), report_(report), writer_(opt.out, opt.format) {
     if (!build_cavlc_tables(vlc_)) {
         error("cannot build the CAVLC tables");
         refused_ = true;
     }
 }
 
-Decoder::~Decoder() {
-    if (out_) std::fclose(out_);
+Decoder::~Decoder() { writer_.close(); }
+
+bool Decoder::close_output() {
+    if (!writer_.close()) output_failed_ = true;
+    return !output_failed_;
 }
 
 void Decoder::error(const char* fmt, ...) {
@@ -784,47 +780,60 @@ int Decoder::next_mb(int mb) const {
 
 void Decoder::output(Picture& p) {
     if (stop()) return;
-    if (!opt_.md5 && !out_) {  // decoding only (timing)
+    if (!opt_.md5 && !writer_.enabled()) {  // decoding only (timing)
         ++frames_out_;
+        if (opt_.progress) opt_.progress->frame();
         return;
     }
     const Sps& sps = *sps_active_;
-    bool mono = sps.chroma_format_idc == 0;
-    int w = p.width - sps.crop_left - sps.crop_right;
-    int h = p.height - sps.crop_top - sps.crop_bottom;
-    int cw = w / 2, ch = h / 2;
-    std::vector<uint8_t> frame;
-    frame.reserve(size_t(w) * h * 3 / 2);
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* row = p.y + size_t(y + sps.crop_top) * p.width + sps.crop_left;
-        frame.insert(frame.end(), row, row + w);
+    opxcli::PictureFormat fmt = picture_format(sps);
+    // 4:0:0 pictures go out as 4:2:0 with mid-grey chroma, as the reference decoder gives them.
+    const uint8_t* cb = p.cb + size_t(sps.crop_top / 2) * p.cwidth + sps.crop_left / 2;
+    const uint8_t* cr = p.cr + size_t(sps.crop_top / 2) * p.cwidth + sps.crop_left / 2;
+    std::ptrdiff_t cstride = p.cwidth;
+    if (sps.chroma_format_idc == 0) {
+        gray_.assign(size_t(fmt.chroma_width()), 128);
+        cb = cr = gray_.data();
+        cstride = 0;
     }
-    if (!mono || opt_.md5 == false || true) {
-        for (int c = 0; c < 2; ++c) {
-            const uint8_t* plane = c ? p.cr : p.cb;
-            for (int y = 0; y < ch; ++y) {
-                const uint8_t* row =
-                    plane + size_t(y + sps.crop_top / 2) * p.cwidth + sps.crop_left / 2;
-                if (mono) {
-                    frame.insert(frame.end(), size_t(cw), uint8_t(128));
-                } else {
-                    frame.insert(frame.end(), row, row + cw);
-                }
-            }
-        }
-    }
-    if (opt_.md5) {
-        std::printf("%ld %s\n", frames_out_, md5_hex(frame.data(), frame.size()).c_str());
-    }
-    if (out_) {
-        if (y4m_ && !y4m_header_) {
-            std::fprintf(out_, "YUV4MPEG2 W%d H%d F25:1 Ip A0:0 C420jpeg\n", w, h);
-            y4m_header_ = true;
-        }
-        if (y4m_) std::fputs("FRAME\n", out_);
-        std::fwrite(frame.data(), 1, frame.size(), out_);
+    const opxcli::Plane planes[3] = {
+        {p.y + size_t(sps.crop_top) * p.width + sps.crop_left, p.width, fmt.width, fmt.height},
+        {cb, cstride, fmt.chroma_width(), fmt.chroma_height()},
+        {cr, cstride, fmt.chroma_width(), fmt.chroma_height()}};
+    if (opt_.md5) std::printf("%ld %s\n", frames_out_, opxcli::frame_md5(fmt, planes).c_str());
+    if (!writer_.write(fmt, planes)) {
+        output_failed_ = true;
+        return;
     }
     ++frames_out_;
+    if (opt_.progress) opt_.progress->frame();
+}
+
+opxcli::PictureFormat picture_format(const Sps& sps) {
+    opxcli::PictureFormat f;
+    f.width = sps.mb_width * 16 - sps.crop_left - sps.crop_right;
+    f.height = sps.mb_height * 16 - sps.crop_top - sps.crop_bottom;
+    f.chroma = opxcli::Chroma::k420;
+    if (sps.time_scale > 0 && sps.num_units_in_tick > 0) {
+        // A frame lasts two ticks (clause E.2.1, a frame of two fields); reduce the fraction.
+        uint64_t n = sps.time_scale, d = 2 * uint64_t(sps.num_units_in_tick);
+        uint64_t a = n, b = d;
+        while (b) {
+            const uint64_t t = a % b;
+            a = b;
+            b = t;
+        }
+        n /= a;
+        d /= a;
+        if (n <= INT_MAX && d <= INT_MAX) {
+            f.fps_num = int(n);
+            f.fps_den = int(d);
+        }
+    }
+    f.sar_num = sps.sar_num;
+    f.sar_den = sps.sar_den;
+    f.full_range = sps.full_range;
+    return f;
 }
 
 }  // namespace h264dec

@@ -55,7 +55,13 @@ class Decoder {
     long frames_out() const { return frames_out_; }
     long errors() const { return errors_; }
     bool refused() const { return refused_; }
-    bool stop() const { return opt_.max_frames >= 0 && frames_out_ >= opt_.max_frames; }
+    bool stop() const {
+        return output_failed_ || (opt_.max_frames >= 0 && frames_out_ >= opt_.max_frames);
+    }
+    // The output could not be written (the reason in output_error()); decoding stops.
+    bool output_failed() const { return output_failed_; }
+    const std::string& output_error() const { return writer_.error(); }
+    bool close_output();  // flushes the output; false on an I/O error
 
     // ---- used by the slice decoder ----
     void error(const char* fmt, ...);
@@ -65,8 +71,9 @@ class Decoder {
     friend class SliceDecoder;
     Options opt_;
     FILE* report_;
-    FILE* out_ = nullptr;
-    bool y4m_ = false, y4m_header_ = false;
+    opxcli::FrameWriter writer_;
+    bool output_failed_ = false;
+    std::vector<uint8_t> gray_;  // the chroma of 4:0:0 pictures
     long frames_out_ = 0, errors_ = 0;
     bool refused_ = false;
     int next_id_ = 1;
@@ -134,12 +141,13 @@ bool build_cavlc_tables(CavlcTables& t);
 
 void clear_motion(MbMotion& m);  // no list used, zero vectors
 
-std::string md5_hex(const uint8_t* data, size_t n);
 // Splits an Annex B byte stream into NAL units, decodes them and flushes; returns the number of
 // frames output.
 long decode_stream(Decoder& d, const uint8_t* data, size_t size);
-// The whole contents of a file ("-": standard input); false when it cannot be opened.
+// The whole contents of a file ("-": standard input); false when it cannot be read.
 bool read_stream(const char* path, std::vector<uint8_t>& data);
+// The output format of the active sequence: cropped size, frame rate, aspect ratio, range.
+opxcli::PictureFormat picture_format(const Sps& sps);
 
 // ---- tables (tables.cpp) ----
 extern const uint8_t kZigzag4x4[16];

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "cli.hpp"
 #include "opxvc.h"
+#include "output.hpp"
 
 namespace h264dec {
 
@@ -125,6 +127,11 @@ struct Sps {
     int crop_left = 0, crop_right = 0, crop_top = 0, crop_bottom = 0;  // in samples
     bool bitstream_restriction = false;
     int max_num_reorder_frames = -1, max_dec_frame_buffering = -1;
+    // VUI (Annex E): sample aspect ratio (0:0 unknown), timing, video_full_range_flag (-1 absent)
+    int sar_num = 0, sar_den = 0;
+    uint32_t num_units_in_tick = 0, time_scale = 0;
+    int full_range = -1;
+    int colour_primaries = 2, transfer_characteristics = 2, matrix_coefficients = 2;
 };
 
 struct Pps {
@@ -226,9 +233,11 @@ struct Picture {
 
 struct Options {
     bool md5 = false;
-    std::string out;
+    std::string out;     // output file ("-": standard output); empty: none
+    std::string format;  // "raw", "y4m" or empty (by the output's name)
     long max_frames = -1;
     bool quiet = false;
+    opxcli::Progress* progress = nullptr;  // told of every frame output
 };
 
 }  // namespace h264dec

@@ -1,71 +1,61 @@
 // opxvc-h264dec: command line. Reads an H.264 Annex B byte stream and decodes it.
 //
-//   opxvc-h264dec [--md5] [-o FILE] [--frames N] STREAM
+//   opxvc-h264dec [--md5] [-o FILE] [--format raw|y4m] [--frames N] [--time] [--quiet] STREAM
 //
-// --md5 prints "<frame number> <md5>" per output frame (cropped Y, then Cb, then Cr);
-// -o writes raw planar YUV, or YUV4MPEG2 when FILE ends in .y4m; --frames N stops after N frames.
-#include <algorithm>
-#include <chrono>
+// The options, input, output and exit codes are the shared frame's (examples/common); this file
+// adds --loops and runs the decoder.
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "cli.hpp"
 #include "decoder.hpp"
 
 int main(int argc, char** argv) {
-    h264dec::Options opt;
-    const char* input = nullptr;
-    bool timing = false;
+    opxcli::CommandLine cl("opxvc-h264dec",
+                           "decodes H.264 (progressive CAVLC, 8-bit 4:2:0 and 4:0:0) with opxvc",
+                           "an H.264 Annex B byte stream");
     long loops = 1;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--md5") {
-            opt.md5 = true;
-        } else if (a == "-o" && i + 1 < argc) {
-            opt.out = argv[++i];
-        } else if (a == "--frames" && i + 1 < argc) {
-            opt.max_frames = std::strtol(argv[++i], nullptr, 10);
-        } else if (a == "--time") {
-            timing = true;
-        } else if (a == "--loops" && i + 1 < argc) {
-            loops = std::max(1L, std::strtol(argv[++i], nullptr, 10));
-            timing = true;
-        } else if (!a.empty() && a[0] == '-' && a != "-") {
-            std::fprintf(stderr,
-                         "usage: opxvc-h264dec [--md5] [-o FILE] [--frames N] [--time] [--loops N] "
-                         "STREAM\n");
-            return 2;
-        } else {
-            input = argv[i];
-        }
-    }
-    if (!input) {
-        std::fprintf(
-            stderr,
-            "usage: opxvc-h264dec [--md5] [-o FILE] [--frames N] [--time] [--loops N] STREAM\n");
-        return 2;
-    }
+    cl.add_int("loops", "decode N times (output from the first pass only), for timing", 1, 100000,
+               &loops);
+    int code = 0;
+    if (!cl.parse(argc, argv, &code)) return code;
+    const opxcli::CommonOptions& c = cl.common();
+
     std::vector<uint8_t> data;
-    if (!h264dec::read_stream(input, data)) {
-        std::fprintf(stderr, "opxvc-h264dec: cannot open %s\n", input);
-        return 1;
+    std::string why;
+    if (!opxcli::read_input(c.input, data, why)) {
+        opxcli::message(cl.program(), "cannot read %s: %s", c.input.c_str(), why.c_str());
+        return opxcli::kExitDamaged;
     }
-    auto t0 = std::chrono::steady_clock::now();
+    h264dec::Options opt;
+    opt.md5 = c.md5;
+    opt.out = c.output;
+    opt.format = c.format;
+    opt.max_frames = c.max_frames;
+    opt.quiet = c.quiet;
+    opxcli::Progress progress(c);
+    opt.progress = &progress;
+
     h264dec::Decoder dec(opt, stderr);
     long frames = h264dec::decode_stream(dec, data.data(), data.size());
-    // --loops N: decode N - 1 more times without output, for timing
-    for (long k = 1; k < loops; ++k) {
+    const bool written = dec.close_output();
+    for (long k = 1; k < loops && written && !dec.refused(); ++k) {
         h264dec::Options quiet;
+        quiet.progress = &progress;
         h264dec::Decoder again(quiet, nullptr);
         frames += h264dec::decode_stream(again, data.data(), data.size());
     }
-    auto t1 = std::chrono::steady_clock::now();
-    if (timing) {
-        double s = std::chrono::duration<double>(t1 - t0).count();
-        std::fprintf(stderr, "%ld frames in %.3f s: %.1f frames/s\n", frames, s, frames / s);
+    progress.finish(cl.program());
+
+    if (!written) {
+        opxcli::message(cl.program(), "%s", dec.output_error().c_str());
+        return opxcli::kExitDamaged;
     }
-    if (dec.refused()) return 3;
-    return dec.errors() ? 1 : 0;
+    if (dec.refused()) return opxcli::kExitUnsupported;
+    if (frames == 0) {
+        opxcli::message(cl.program(), "%s: no picture decoded", c.input.c_str());
+        return opxcli::kExitDamaged;
+    }
+    return dec.errors() ? opxcli::kExitDamaged : opxcli::kExitOk;
 }

@@ -124,27 +124,41 @@ void hrd_parameters(Bits& b) {
     b.u(5);
 }
 
+// Sample aspect ratios of aspect_ratio_idc 1..16 (Table E-1).
+constexpr uint8_t kSampleAspect[16][2] = {{1, 1},   {12, 11}, {10, 11}, {16, 11}, {40, 33}, {24, 11},
+                                          {20, 11}, {32, 11}, {80, 33}, {18, 11}, {15, 11}, {64, 33},
+                                          {160, 99}, {4, 3},  {3, 2},   {2, 1}};
+
 void vui_parameters(Bits& b, Sps& s) {
     if (b.bit()) {  // aspect_ratio_info_present_flag
-        if (b.u(8) == 255) {
-            b.u(16);
-            b.u(16);
+        const uint32_t idc = b.u(8);
+        if (idc == 255) {  // Extended_SAR
+            s.sar_num = int(b.u(16));
+            s.sar_den = int(b.u(16));
+            if (!s.sar_num || !s.sar_den) s.sar_num = s.sar_den = 0;
+        } else if (idc >= 1 && idc <= 16) {
+            s.sar_num = kSampleAspect[idc - 1][0];
+            s.sar_den = kSampleAspect[idc - 1][1];
         }
     }
     if (b.bit()) b.bit();  // overscan
-    if (b.bit()) {         // video_signal_type
-        b.u(3);
-        b.bit();
-        if (b.bit()) b.u(24);
+    if (b.bit()) {         // video_signal_type_present_flag
+        b.u(3);            // video_format
+        s.full_range = int(b.bit());
+        if (b.bit()) {  // colour_description_present_flag: three 8-bit codes
+            s.colour_primaries = int(b.u(8));
+            s.transfer_characteristics = int(b.u(8));
+            s.matrix_coefficients = int(b.u(8));
+        }
     }
     if (b.bit()) {  // chroma_loc_info
         b.ue();
         b.ue();
     }
-    if (b.bit()) {  // timing_info
-        b.u(32);
-        b.u(32);
-        b.bit();
+    if (b.bit()) {  // timing_info_present_flag
+        s.num_units_in_tick = b.u(32);
+        s.time_scale = b.u(32);
+        b.bit();  // fixed_frame_rate_flag
     }
     bool nal_hrd = b.bit();
     if (nal_hrd) hrd_parameters(b);
@@ -165,6 +179,11 @@ void vui_parameters(Bits& b, Sps& s) {
             s.bitstream_restriction = false;
             s.max_num_reorder_frames = s.max_dec_frame_buffering = -1;
         }
+    }
+    if (b.error) {  // a truncated VUI: nothing of it is trusted
+        s.sar_num = s.sar_den = 0;
+        s.num_units_in_tick = s.time_scale = 0;
+        s.full_range = -1;
     }
 }
 

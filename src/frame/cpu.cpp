@@ -1,4 +1,4 @@
-// Run-time choice between the portable and the AVX2 kernel tables (see dispatch.hpp). Built for
+// Load-time choice between the portable and the AVX2 kernel tables (see dispatch.hpp). Built for
 // baseline x86-64: this file must run on any 64-bit x86 processor.
 #include "frame/dispatch.hpp"
 
@@ -8,7 +8,7 @@
 
 namespace opx::cpu {
 
-std::atomic<int> g_isa{kIsaUnknown};
+std::atomic<int> g_isa{kIsaPortable};
 
 bool processor_has_avx2() noexcept {
 #if OPX_USE_AVX2 && (defined(__x86_64__) || defined(__i386__))
@@ -32,14 +32,16 @@ bool processor_has_avx2() noexcept {
 #endif
 }
 
-int resolve_isa() noexcept {
-    const int isa = processor_has_avx2() ? kIsaAvx2 : kIsaPortable;
-    int expected = kIsaUnknown;
-    // A forced choice made meanwhile wins; racing first calls store the same answer.
-    g_isa.compare_exchange_strong(expected, isa, std::memory_order_relaxed);
-    return g_isa.load(std::memory_order_relaxed);
-}
+Isa choose_isa() noexcept { return processor_has_avx2() ? kIsaAvx2 : kIsaPortable; }
 
 void force_isa(Isa isa) noexcept { g_isa.store(isa, std::memory_order_relaxed); }
+
+namespace {
+
+// The library's one piece of load-time code: it runs before the loader returns the library to
+// its user, and only reads the processor's identification and writes g_isa.
+__attribute__((constructor)) void check_processor_at_load() { force_isa(choose_isa()); }
+
+}  // namespace
 
 }  // namespace opx::cpu

@@ -3,11 +3,13 @@
 // Every family defines its kernel table twice, `opx::<family>::ref::k…` (portable C++) and
 // `opx::<family>::avx2::k…` (AVX2). An entry point names its table through
 // OPX_SELECT(namespace, table) on every call. In the default build both tables are in the library
-// and the first call that needs one asks the processor once (CPUID and XGETBV: AVX2, BMI1, BMI2,
-// LZCNT, POPCNT and the operating system's YMM state) and remembers the answer; after that the
-// choice is one load and one well-predicted branch. Nothing compiled for AVX2 runs before that
-// check, and nothing runs when the library is loaded. With -DOPXVC_AVX2=OFF only the portable
-// tables are built and OPX_SELECT names them directly.
+// and the choice is made once, when the library is loaded: a constructor in cpu.cpp (built for
+// baseline x86-64) asks the processor (CPUID and XGETBV: AVX2, BMI1, BMI2, LZCNT, POPCNT and the
+// operating system's YMM state) and records the answer. Until then the portable tables serve, so
+// nothing compiled for AVX2 can run before the check, not even for a caller whose own load-time
+// code runs first. After that the choice costs one load and one compare on each call, with no
+// call and no stack frame. With -DOPXVC_AVX2=OFF only the portable tables are built and
+// OPX_SELECT names them directly.
 #pragma once
 
 #include <atomic>
@@ -30,26 +32,23 @@
 
 namespace opx::cpu {
 
-enum Isa : int { kIsaUnknown = 0, kIsaPortable = 1, kIsaAvx2 = 2 };
+enum Isa : int { kIsaPortable = 1, kIsaAvx2 = 2 };
 
-// The tables in use; kIsaUnknown until the first call asks the processor. Constant-initialised.
+// The tables in use: kIsaPortable (constant-initialised) until the load-time check.
 extern std::atomic<int> g_isa;
 
-// Asks the processor (at most once per process, racing callers agree) and records the answer.
-int resolve_isa() noexcept;
-
-// What this processor supports, asked afresh (the check behind resolve_isa).
+// What this processor supports, asked afresh (the check made at load time).
 bool processor_has_avx2() noexcept;
 
 // Test-only hook (not exported from the shared library): serve the exported names with the
-// given tables from now on; kIsaUnknown asks the processor again. kIsaAvx2 on a processor
-// without AVX2 is the caller's fault.
+// given tables from now on. kIsaAvx2 on a processor without AVX2 is the caller's fault.
 void force_isa(Isa isa) noexcept;
 
+// The choice the load-time check makes (force_isa(choose_isa()) undoes a forced choice).
+Isa choose_isa() noexcept;
+
 OPX_INLINE bool use_avx2() noexcept {
-    int isa = g_isa.load(std::memory_order_relaxed);
-    if (OPX_UNLIKELY(isa == kIsaUnknown)) isa = resolve_isa();
-    return isa == kIsaAvx2;
+    return OPX_LIKELY(g_isa.load(std::memory_order_relaxed) == kIsaAvx2);
 }
 
 }  // namespace opx::cpu

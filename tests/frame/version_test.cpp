@@ -14,4 +14,9 @@ TEST(Version, RecordIsConstantAndReadsAsBuilt) {
     EXPECT_STREQ(v->name, "opxVC AVX2 (l9)");
     EXPECT_STREQ(v->version, "7.1.0 (r36264)");
     EXPECT_STREQ(v->buildDate, "Jul 23 2012");
+    // The header's macros name the same version.
+    EXPECT_EQ(OPXVC_VERSION_MAJOR, v->major);
+    EXPECT_EQ(OPXVC_VERSION_MINOR, v->minor);
+    EXPECT_EQ(OPXVC_VERSION, OPXVC_VERSION_MAJOR * 10000 + OPXVC_VERSION_MINOR * 100 + OPXVC_VERSION_PATCH);
+    EXPECT_EQ(0, std::strncmp(v->version, OPXVC_VERSION_STRING, std::strlen(OPXVC_VERSION_STRING)));
 }

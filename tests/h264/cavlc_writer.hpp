@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "h264/cavlc_code_lists.h"
+#include "opxvc_h264_cavlc_codes.h"
 #include "harness/harness.hpp"
 #include "opxvc.h"
 

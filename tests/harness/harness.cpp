@@ -1,5 +1,7 @@
 #include "harness/harness.hpp"
 
+#include "frame/dispatch.hpp"
+
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -148,3 +150,19 @@ bool register_null_case(const char* function_name, NullCaseFn fn) {
 const std::vector<NullCase>& null_cases() { return registry(); }
 
 }  // namespace opx::test
+
+namespace {
+
+// OPXVC_TEST_KERNELS=portable runs the whole suite with the portable tables serving the exported
+// names (the differential tests name both tables themselves and are unchanged).
+class KernelChoice : public testing::Environment {
+  public:
+    void SetUp() override {
+        const char* env = std::getenv("OPXVC_TEST_KERNELS");
+        if (env && std::string(env) == "portable") opx::cpu::force_isa(opx::cpu::kIsaPortable);
+    }
+};
+[[maybe_unused]] testing::Environment* const kKernelChoice =
+    testing::AddGlobalTestEnvironment(new KernelChoice);
+
+}  // namespace

@@ -2,7 +2,7 @@
 // decoding one code (cursor rules on invalid codes).
 #include <string>
 
-#include "h264/cavlc_code_lists.h"
+#include "opxvc_h264_cavlc_codes.h"
 #include "harness/harness.hpp"
 #include "opxcore.h"
 

@@ -1,7 +1,9 @@
 /*
- * The CAVLC code tables of H.264 (clause 9.2: Tables 9-5, 9-7, 9-8, 9-9a, 9-9b and 9-10) as code
- * lists in the input format of opxiHuffmanTableInitAlloc_32s, for the tests and for decoders built
- * on the library. Plain C99 data: include <stdint.h> (or opxvc.h) first; no internal header needed.
+ * opxvc_h264_cavlc_codes.h: the CAVLC code tables of H.264 (clause 9.2: Tables 9-5, 9-7, 9-8,
+ * 9-9a, 9-9b and 9-10) as code lists in the input format of opxiHuffmanTableInitAlloc_32s, for
+ * decoders built on opxvc (the CAVLC decoders take tables the caller builds from these lists).
+ * Plain C99 data, no function: include <stdint.h> (or opxvc.h) first. Every array is static, so
+ * each translation unit that includes this header may get its own copy: include it in one.
  *
  * Code-list format (one int32_t array per table):
  *   [0]             not read
@@ -16,17 +18,28 @@
  *   total_zeros   total_zeros
  *   run_before    run_before
  *
- * How a decoder passes the built tables (build each list once with opxiHuffmanTableInitAlloc_32s):
- *   ppTblCoeffToken   { nc0, nc2, nc4 } tables (nC >= 8 uses the fixed-length code, no table)
+ * How a decoder passes the built tables (build each list once with opxiHuffmanTableInitAlloc_32s
+ * and release each with opxiHuffmanTableFree_32s):
+ *   ppTblCoeffToken   an array of 3 tables, { nc0, nc2, nc4 } (0 <= nC < 2, 2 <= nC < 4,
+ *                     4 <= nC < 8; nC >= 8 uses the fixed-length code, no table)
  *   pTblCoeffToken    cavlc_coeff_token_chroma_dc (4:2:0) or _chroma422_dc (4:2:2)
- *   ppTblTotalZeros   indexed by TotalCoeff, entry 0 unused: the 4x4 lists tc1..tc15 for 4x4
- *                     blocks, the 2x2 lists tc1..tc3 for 4:2:0 chroma DC, the 2x4 lists tc1..tc7
- *                     for 4:2:2 chroma DC
- *   ppTblRunBefore    indexed by zerosLeft, entry 0 unused: zl1..zl6, and zl7plus in entries 7..15
+ *   ppTblTotalZeros   an array indexed by TotalCoeff, entry 0 unused: 16 entries, the 4x4 lists
+ *                     tc1..tc15, for 4x4 blocks; 4 entries, the 2x2 lists tc1..tc3, for 4:2:0
+ *                     chroma DC; 8 entries, the 2x4 lists tc1..tc7, for 4:2:2 chroma DC
+ *   ppTblRunBefore    an array of 16 entries indexed by zerosLeft, entry 0 unused: zl1..zl6, then
+ *                     one table (zerosLeft > 6, built once) in each of the entries 7..15
  * The pointer arrays at the end of this file are laid out that way (lists, not built tables).
+ *
+ * The stream: the decoders read 32-bit words with native loads, the earliest stream bit in bit
+ * 31. The transmitted bytes are big-endian within each word, so a little-endian caller reverses
+ * the bytes of every group of four (after removing the emulation prevention bytes) before the
+ * call. The word after the last bit read is always loaded, and a damaged stream reads as far as
+ * one block's longest codes (a level_prefix of up to 32 zeros, for 16 levels): follow the last
+ * stream word with at least 40 readable words. One bits (0xFFFFFFFF) are the best padding: a
+ * 1 ends every prefix, so a read that runs past the end stops within a word or two.
  */
-#ifndef OPX_TESTS_H264_CAVLC_CODE_LISTS_H
-#define OPX_TESTS_H264_CAVLC_CODE_LISTS_H
+#ifndef OPXVC_H264_CAVLC_CODES_H
+#define OPXVC_H264_CAVLC_CODES_H
 
 #include <stddef.h>
 #include <stdint.h>
@@ -440,4 +453,4 @@ static const int32_t* const cavlc_run_before_lists[16] OPX_CAVLC_LIST_UNUSED = {
 
 /* clang-format on */
 
-#endif /* OPX_TESTS_H264_CAVLC_CODE_LISTS_H */
+#endif /* OPXVC_H264_CAVLC_CODES_H */

@@ -1,0 +1,109 @@
+// The sequence parameter set parser on a full VUI (Annex E): aspect ratio (table and extended),
+// video signal type with colour description, timing, and the bitstream restriction that follows
+// them, for which every earlier field must have been read with its right width.
+#include <cstdio>
+#include <vector>
+
+#include "decoder.hpp"
+
+namespace {
+
+struct Writer {
+    std::vector<uint8_t> bytes{0x67};  // nal_unit_header: nal_ref_idc 3, type 7
+    int bits = 0;
+    void u(int n, uint32_t v) {
+        for (int i = n - 1; i >= 0; --i) {
+            if (bits % 8 == 0) bytes.push_back(0);
+            bytes.back() |= uint8_t(((v >> i) & 1) << (7 - bits % 8));
+            ++bits;
+        }
+    }
+    void ue(uint32_t v) {
+        int n = 0;
+        while ((v + 1) >> (n + 1)) ++n;
+        u(n, 0);
+        u(n + 1, v + 1);
+    }
+};
+
+std::vector<uint8_t> sps_with_vui(int aspect_idc) {
+    Writer w;
+    w.u(8, 66);  // profile_idc: Baseline
+    w.u(8, 0);   // constraint flags, reserved
+    w.u(8, 30);  // level_idc
+    w.ue(0);     // seq_parameter_set_id
+    w.ue(0);     // log2_max_frame_num_minus4
+    w.ue(2);     // pic_order_cnt_type
+    w.ue(1);     // max_num_ref_frames
+    w.u(1, 0);   // gaps_in_frame_num_value_allowed_flag
+    w.ue(3);     // pic_width_in_mbs_minus1
+    w.ue(2);     // pic_height_in_map_units_minus1
+    w.u(1, 1);   // frame_mbs_only_flag
+    w.u(1, 1);   // direct_8x8_inference_flag
+    w.u(1, 0);   // frame_cropping_flag
+    w.u(1, 1);   // vui_parameters_present_flag
+    w.u(1, 1);   // aspect_ratio_info_present_flag
+    w.u(8, uint32_t(aspect_idc));
+    if (aspect_idc == 255) {
+        w.u(16, 80);
+        w.u(16, 33);
+    }
+    w.u(1, 0);   // overscan_info_present_flag
+    w.u(1, 1);   // video_signal_type_present_flag
+    w.u(3, 5);   // video_format
+    w.u(1, 1);   // video_full_range_flag
+    w.u(1, 1);   // colour_description_present_flag
+    w.u(8, 1);   // colour_primaries
+    w.u(8, 6);   // transfer_characteristics
+    w.u(8, 5);   // matrix_coefficients
+    w.u(1, 0);   // chroma_loc_info_present_flag
+    w.u(1, 1);   // timing_info_present_flag
+    w.u(32, 1001);
+    w.u(32, 60000);
+    w.u(1, 1);   // fixed_frame_rate_flag
+    w.u(1, 0);   // nal_hrd_parameters_present_flag
+    w.u(1, 0);   // vcl_hrd_parameters_present_flag
+    w.u(1, 0);   // pic_struct_present_flag
+    w.u(1, 1);   // bitstream_restriction_flag
+    w.u(1, 1);   // motion_vectors_over_pic_boundaries_flag
+    w.ue(0);     // max_bytes_per_pic_denom
+    w.ue(0);     // max_bits_per_mb_denom
+    w.ue(16);    // log2_max_mv_length_horizontal
+    w.ue(16);    // log2_max_mv_length_vertical
+    w.ue(2);     // max_num_reorder_frames
+    w.ue(3);     // max_dec_frame_buffering
+    w.u(1, 1);   // rbsp_stop_one_bit
+    return w.bytes;
+}
+
+}  // namespace
+
+int main() {
+    int fails = 0;
+    for (int idc : {9, 255}) {  // 80:33 from Table E-1, and the same as Extended_SAR
+        const std::vector<uint8_t> nal = sps_with_vui(idc);
+        h264dec::Rbsp rbsp;
+        rbsp.assign(nal.data() + 1, nal.size() - 1);
+        h264dec::Bits b = rbsp.reader(0);
+        h264dec::Sps s;
+        const bool ok = h264dec::parse_sps(b, s);
+        const opxcli::PictureFormat f = h264dec::picture_format(s);
+        const bool good = ok && s.sar_num == 80 && s.sar_den == 33 && s.full_range == 1 &&
+                          s.colour_primaries == 1 && s.transfer_characteristics == 6 &&
+                          s.matrix_coefficients == 5 && s.num_units_in_tick == 1001 &&
+                          s.time_scale == 60000 && s.bitstream_restriction &&
+                          s.max_num_reorder_frames == 2 && s.max_dec_frame_buffering == 3 &&
+                          f.fps_num == 30000 && f.fps_den == 1001 && f.width == 64 &&
+                          f.height == 48 && opxcli::y4m_header(f) ==
+                              "YUV4MPEG2 W64 H48 F30000:1001 Ip A80:33 C420jpeg XCOLORRANGE=FULL";
+        std::printf("aspect_ratio_idc %d: %s (sar %d:%d, range %d, colour %d/%d/%d, tick %u/%u, "
+                    "reorder %d, buffering %d)\n",
+                    idc, good ? "ok" : "WRONG", s.sar_num, s.sar_den, s.full_range,
+                    s.colour_primaries, s.transfer_characteristics, s.matrix_coefficients,
+                    s.num_units_in_tick, s.time_scale, s.max_num_reorder_frames,
+                    s.max_dec_frame_buffering);
+        fails += !good;
+    }
+    std::printf("%d passed, %d failed\n", 2 - fails, fails);
+    return fails ? 1 : 0;
+}
