@@ -52,7 +52,9 @@ OpxResult opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(OpxDenoiseAdaptiveState** ppS
               opxErrSize);
     OPX_CHECK(roiSize.width >= maskSize.width && roiSize.height >= maskSize.height, opxErrSize);
     const std::int64_t n = maskSize.width > maskSize.height ? maskSize.width : maskSize.height;
-    // (6n + 3)(2n + 1) + 1 entries, one spare after them for the vector gather.
+    // (6n + 3)(2n + 1) + 1 entries, one spare after them for the vector gather. Beyond n = 2^20
+    // the product would not even fit 64 bits; such tables are far above what opxMalloc gives.
+    if (n > (1 << 20)) return opxErrMemAlloc;
     const std::int64_t entries = (6 * n + 3) * (2 * n + 1) + 1;
     auto* state = static_cast<OpxDenoiseAdaptiveState*>(allocate(sizeof(OpxDenoiseAdaptiveState)));
     auto* table = static_cast<Opx16u*>(allocate((entries + 1) * 2));

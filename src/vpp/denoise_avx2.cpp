@@ -146,10 +146,36 @@ OPX_INLINE __m256i finish16(__m256i sc, __m256i sp, __m256i sn, __m256i np, __m2
     return _mm256_packus_epi32(a, b);
 }
 
+// T[k] for small windows as two byte tables (low and high bytes) of 16-entry chunks, k < 128.
+struct SmallTable {
+    __m256i lo[8], hi[8];
+    int chunks;
+};
+
+// Windows of at most 42 samples: k ≤ 3N ≤ 126 and s ≤ 255·k < 2^15, so the last step stays in
+// 16-bit lanes: T[k] by byte shuffles (chunk k >> 4, entry k & 15) and (s·T[k]) >> 16 as the high
+// half of the 16-bit product.
+inline constexpr int kSmallWindow = 42;
+
+OPX_INLINE __m256i finish_small(const SmallTable& t, __m256i s_lo, __m256i s_hi, __m256i k_lo,
+                                __m256i k_hi) noexcept {
+    const __m256i k = _mm256_packus_epi16(k_lo, k_hi);  // bytes in sample order
+    const __m256i chunk = _mm256_and_si256(_mm256_srli_epi16(k, 4), _mm256_set1_epi8(0x0F));
+    __m256i lo = _mm256_shuffle_epi8(t.lo[0], k), hi = _mm256_shuffle_epi8(t.hi[0], k);
+    for (int c = 1; c < t.chunks; ++c) {
+        const __m256i here = _mm256_cmpeq_epi8(chunk, _mm256_set1_epi8(static_cast<char>(c)));
+        lo = _mm256_blendv_epi8(lo, _mm256_shuffle_epi8(t.lo[c], k), here);
+        hi = _mm256_blendv_epi8(hi, _mm256_shuffle_epi8(t.hi[c], k), here);
+    }
+    const __m256i r_lo = _mm256_mulhi_epu16(s_lo, _mm256_unpacklo_epi8(lo, hi));
+    const __m256i r_hi = _mm256_mulhi_epu16(s_hi, _mm256_unpackhi_epi8(lo, hi));
+    return _mm256_packus_epi16(r_lo, r_hi);
+}
+
 // 32 samples at (y, x) whose whole window lies in the picture. MW, MH > 0 fix the half-sizes
 // at compile time (the 1×1 and 2×2 windows); 0 takes them from the arguments.
 template <int Mode, int MW, int MH>
-OPX_INLINE void adaptive_span(const AdaptiveArgs& a, int y, int x) noexcept {
+OPX_INLINE void adaptive_span(const AdaptiveArgs& a, int y, int x, const SmallTable& small) noexcept {
     const int mw = MW ? MW : a.mw, mh = MH ? MH : a.mh;
     const __m256i t1 = _mm256_set1_epi8(static_cast<char>(threshold_minus_1(a.threshold)));
     const __m256i allow = _mm256_set1_epi8(static_cast<char>(threshold_allow(a.threshold)));
@@ -174,6 +200,24 @@ OPX_INLINE void adaptive_span(const AdaptiveArgs& a, int y, int x) noexcept {
     Sums pp{z, z}, pn{z, z};
     accumulate(pp, ld(V256{}, row_of(a.prev, y, a.src_step) + x));
     accumulate(pn, ld(V256{}, row_of(a.next, y, a.src_step) + x));
+    if constexpr (MW > 0 && (2 * MW + 1) * (2 * MH + 1) <= kSmallWindow) {
+        const __m256i n16 = _mm256_set1_epi16((2 * MW + 1) * (2 * MH + 1)), one = _mm256_set1_epi16(1);
+        auto half = [&](__m256i sc_, __m256i sp_, __m256i sn_, __m256i np_, __m256i nn_,
+                        __m256i pp_, __m256i pn_, __m256i& s_out, __m256i& k_out) {
+            const __m256i s_any = _mm256_add_epi16(sc_, _mm256_add_epi16((Mode & 1) ? sp_ : pp_,
+                                                                         (Mode & 2) ? sn_ : pn_));
+            const __m256i k_any = _mm256_add_epi16(n16, _mm256_add_epi16((Mode & 1) ? np_ : one,
+                                                                         (Mode & 2) ? nn_ : one));
+            const __m256i any = _mm256_cmpgt_epi16(_mm256_add_epi16(np_, nn_), _mm256_setzero_si256());
+            s_out = _mm256_blendv_epi8(sc_, s_any, any);
+            k_out = _mm256_blendv_epi8(n16, k_any, any);
+        };
+        __m256i s_lo, k_lo, s_hi, k_hi;
+        half(sc.lo, sp.lo, sn.lo, np.lo, nn.lo, pp.lo, pn.lo, s_lo, k_lo);
+        half(sc.hi, sp.hi, sn.hi, np.hi, nn.hi, pp.hi, pn.hi, s_hi, k_hi);
+        st(row_of(a.dst, y, a.dst_step) + x, finish_small(small, s_lo, s_hi, k_lo, k_hi));
+        return;
+    }
     const __m256i n = _mm256_set1_epi32((2 * mw + 1) * (2 * mh + 1));
     const __m256i lo = finish16<Mode>(sc.lo, sp.lo, sn.lo, np.lo, nn.lo, pp.lo, pn.lo, n, a.table);
     const __m256i hi = finish16<Mode>(sc.hi, sp.hi, sn.hi, np.hi, nn.hi, pp.hi, pn.hi, n, a.table);
@@ -192,10 +236,25 @@ void adaptive_row_mode(const AdaptiveArgs& a, int y, int x0, int x1) noexcept {
         for (int x = x0; x < x1; ++x) d[x] = adaptive_sample(a, y, x);
         return;
     }
+    SmallTable small;
+    small.chunks = 0;
+    if constexpr (MW > 0 && (2 * MW + 1) * (2 * MH + 1) <= kSmallWindow) {
+        const int last = 3 * (2 * MW + 1) * (2 * MH + 1);  // the largest k
+        alignas(32) Opx8u lo[8][32] = {}, hi[8][32] = {};
+        for (int k = 0; k <= last; ++k) {
+            lo[k >> 4][k & 15] = lo[k >> 4][16 + (k & 15)] = static_cast<Opx8u>(a.table[k] & 0xFF);
+            hi[k >> 4][k & 15] = hi[k >> 4][16 + (k & 15)] = static_cast<Opx8u>(a.table[k] >> 8);
+        }
+        small.chunks = (last >> 4) + 1;
+        for (int c = 0; c < small.chunks; ++c) {
+            small.lo[c] = _mm256_load_si256(reinterpret_cast<const __m256i*>(lo[c]));
+            small.hi[c] = _mm256_load_si256(reinterpret_cast<const __m256i*>(hi[c]));
+        }
+    }
     for (int x = x0; x < v0; ++x) d[x] = adaptive_sample(a, y, x);
     int x = v0;
-    for (; x + 32 <= v1; x += 32) adaptive_span<Mode, MW, MH>(a, y, x);
-    if (x < v1) adaptive_span<Mode, MW, MH>(a, y, v1 - 32);
+    for (; x + 32 <= v1; x += 32) adaptive_span<Mode, MW, MH>(a, y, x, small);
+    if (x < v1) adaptive_span<Mode, MW, MH>(a, y, v1 - 32, small);
     for (x = v1; x < x1; ++x) d[x] = adaptive_sample(a, y, x);
 }
 
