@@ -23,13 +23,15 @@ struct BlockRecord {
 };
 static_assert(sizeof(BlockRecord) == 20);
 
+constexpr int kExactDivisors = 19;
+
 }  // namespace
 
 void mosquito(const Opx8u* cur, const Opx8u* prev, std::int32_t src_step, Opx8u* dst,
               std::int32_t dst_step, Region roi, OpxDenoiseMosquitoState* state) noexcept {
     const Opx32s* t = state->tune;
     const int rw = roi.x1 - roi.x0, rh = roi.y1 - roi.y0;
-    const int bw = t[kTuneBlockWidth], bh = t[kTuneBlockHeight];
+    const int bw = t[kTuneBlockWidth], bh = t[kTuneBlockHeight];  // 8 × 8 (at most 16 × 16)
     for (int y = roi.y0; y < roi.y1; ++y)
         std::memcpy(row_of(dst, y, dst_step) + roi.x0, row_of(cur, y, src_step) + roi.x0,
                     static_cast<std::size_t>(rw));
@@ -48,15 +50,29 @@ void mosquito(const Opx8u* cur, const Opx8u* prev, std::int32_t src_step, Opx8u*
     auto padded = [&](int y, int x) -> const Opx8u* {
         return pad + (y - roi.y0 + 4) * ps + (x - roi.x0 + 4);
     };
-    auto range3 = [&](int y, int x) {
-        int lo = 255, hi = 0;
-        for (int j = -1; j <= 1; ++j)
-            for (int i = -1; i <= 1; ++i) {
-                const int v = padded(y + j, x + i)[0];
-                lo = std::min(lo, v), hi = std::max(hi, v);
+    // 3×3 ranges of the samples of the block at (bx, by), separably: minima and maxima of three
+    // columns over the block's rows and the rows around them, then of three of those rows.
+    auto block_ranges = [&](int bx, int by, int bw_, int bh_, Opx8u* range) {
+        Opx8u lo[18][16], hi[18][16];  // blocks of at most 16 × 16 samples
+        for (int j = 0; j < bh_ + 2; ++j) {
+            const Opx8u* p = padded(by - 1 + j, bx);
+            for (int i = 0; i < bw_; ++i) {
+                lo[j][i] = std::min({p[i - 1], p[i], p[i + 1]});
+                hi[j][i] = std::max({p[i - 1], p[i], p[i + 1]});
             }
-        return hi - lo;
+        }
+        for (int j = 0; j < bh_; ++j)
+            for (int i = 0; i < bw_; ++i)
+                range[j * bw_ + i] = static_cast<Opx8u>(
+                    std::max({hi[j][i], hi[j + 1][i], hi[j + 2][i]}) -
+                    std::min({lo[j][i], lo[j + 1][i], lo[j + 2][i]}));
     };
+
+    // floor(num / d) = (num × ceil(2^17 / d)) >> 17 exactly for d < 19 and num < 4620 (at most
+    // 18 × 255 + 9 here), which spares a division per filtered sample.
+    int recip[kExactDivisors];
+    for (int d = 1; d < kExactDivisors; ++d) recip[d] = ((1 << 17) + d - 1) / d;
+    recip[0] = 0;
 
     // Blocks of the grid wholly inside the region.
     const int gx0 = (roi.x0 + bw - 1) / bw * bw, gy0 = (roi.y0 + bh - 1) / bh * bh;
@@ -78,9 +94,11 @@ void mosquito(const Opx8u* cur, const Opx8u* prev, std::int32_t src_step, Opx8u*
             r.min = static_cast<Opx8u>(lo), r.max = static_cast<Opx8u>(hi), r.sad = sad;
             const bool edge_block = activity >= t[kTuneEdgeActivity] &&
                                     sad / (bw * bh) <= t[kTuneBlockMotion];
-            if (edge_block)
-                for (int y = by; y < by + bh; ++y)
-                    for (int x = bx; x < bx + bw; ++x) edges += range3(y, x) >= t[kTuneEdgeRange];
+            Opx8u range[16 * 16];
+            if (edge_block) {
+                block_ranges(bx, by, bw, bh, range);
+                for (int i = 0; i < bw * bh; ++i) edges += range[i] >= t[kTuneEdgeRange];
+            }
             r.edge_samples = static_cast<std::int16_t>(edges);
             if (edge_block && edges >= t[kTuneMinEdgeSamples]) {
                 const int th = std::clamp(activity / t[kTuneActivityDiv], t[kTuneSimilarMin],
@@ -94,7 +112,7 @@ void mosquito(const Opx8u* cur, const Opx8u* prev, std::int32_t src_step, Opx8u*
                     for (int x = bx; x < bx + bw; ++x) {
                         const int c = padded(y, x)[0];
                         if (std::abs(c - p[x]) > t[kTuneSampleMotion]) continue;
-                        if (range3(y, x) >= t[kTuneEdgeRange]) continue;
+                        if (range[(y - by) * bw + (x - bx)] >= t[kTuneEdgeRange]) continue;
                         int n = 0, sum = 0;
                         for (int j = -1; j <= 1; ++j)
                             for (int i = -1; i <= 1; ++i) {
@@ -102,7 +120,8 @@ void mosquito(const Opx8u* cur, const Opx8u* prev, std::int32_t src_step, Opx8u*
                                 if ((i | j) != 0 && std::abs(v - c) < th) ++n, sum += v;
                             }
                         if (n < t[kTuneMinSimilar]) continue;
-                        const int m = (wc * c + sum + (wc + n) / 2) / (wc + n);
+                        const int den = wc + n, num = wc * c + sum + den / 2;
+                        const int m = den < kExactDivisors ? (num * recip[den]) >> 17 : num / den;
                         const int out = c + std::clamp(m - c, -lim, lim);
                         r.changed += out != c;
                         d[x] = static_cast<Opx8u>(out);
