@@ -140,39 +140,45 @@ class Runner {
     // Filters plane `cur` (with its neighbours in time) into `out` (same size, packed rows).
     bool run(PlaneRef prev, PlaneRef cur, PlaneRef next, uint8_t* out, int plane_index) {
         const int w = cur.width, h = cur.height;
-        std::memcpy(out, cur.data, std::size_t(w) * h);  // rows a filter leaves alone
+        // Rows a filter leaves alone (every row when a plane is too small for the filter).
+        auto copy_rows = [&](int first, int step) {
+            for (int y = first; y < h; y += step)
+                std::memcpy(out + std::size_t(y) * w, cur.data + std::size_t(y) * w, std::size_t(w));
+        };
+        if (!fits(w, h)) {
+            copy_rows(0, 1);
+            return true;
+        }
         const OpxRoiSize size{w, h};
         const OpxRect all{0, 0, w, h};
         OpxResult r = opxOk;
         switch (s_.filter) {
             case Filter::kEdge:
                 // Keep the first field in time, rebuild the other from it.
-                if (h < 2) break;
+                copy_rows(s_.top_first ? 0 : 1, 2);
+                if (h % 2) copy_rows(h - 1, 1);  // an odd last row has no partner field row
                 if (s_.top_first)
                     r = opxiDeinterlaceEdgeDetect_8u_C1R(cur.data, 2 * w, out + w, 2 * w, {w, h / 2}, 1, 1);
                 else
                     r = opxiDeinterlaceEdgeDetect_8u_C1R(cur.data + w, 2 * w, out, 2 * w, {w, h / 2}, 0, 1);
                 break;
             case Filter::kMedian:
-                if (h < 2) break;
                 r = opxiDeinterlaceMedianThreshold_8u_C1R(cur.data, w, out, w, size,
                                                           static_cast<Opx32s>(s_.value[0]),
                                                           s_.top_first ? 1 : 0, 1);
                 break;
             case Filter::kTriangle:
-                if (h < 3) break;
+                copy_rows(h - 1, 1);  // a top slice over the whole plane leaves its last row
                 r = opxiDeinterlaceFilterTriangle_8u_C1R(cur.data, w, out, w, size,
                                                          static_cast<Opx32u>(s_.value[0]), 1);
                 break;
             case Filter::kSmooth:
-                if (h < 3) break;
                 work_.resize(2 * std::size_t(w + 3) * (h + 3));
                 r = opxiFilterDenoiseSmooth_8u_C1R(cur.data, w, out, w, size, &all,
                                                    static_cast<Opx32s>(s_.value[0]), work_.data());
                 break;
             case Filter::kAdaptive: {
                 const int m = static_cast<int>(s_.value[0]);
-                if (w < m || h < m) break;
                 OpxDenoiseAdaptiveState*& st = adaptive_[plane_index];
                 if (!st && opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(&st, size, {m, m}) != opxOk) return false;
                 const Opx8u* src[3] = {prev.data, cur.data, next.data};
@@ -182,7 +188,6 @@ class Runner {
                 break;
             }
             case Filter::kMosquito: {
-                if (w < 8 || h < 8) break;
                 OpxDenoiseMosquitoState*& st = mosquito_[plane_index];
                 if (!st && opxiFilterDenoiseMosquitoInitAlloc_8u_C1(&st, size) != opxOk) return false;
                 const Opx8u* src[2] = {cur.data, prev.data};
@@ -200,6 +205,16 @@ class Runner {
     }
 
   private:
+    // Planes each filter can take (smaller ones are copied).
+    bool fits(int w, int h) const {
+        switch (s_.filter) {
+            case Filter::kEdge: case Filter::kMedian: return h >= 2;
+            case Filter::kTriangle: case Filter::kSmooth: return h >= 3;
+            case Filter::kAdaptive: return w >= s_.value[0] && h >= s_.value[0];
+            case Filter::kMosquito: return w >= 8 && h >= 8;
+        }
+        return false;
+    }
     Settings s_;
     std::vector<uint8_t> work_;
     OpxDenoiseAdaptiveState* adaptive_[3] = {};
