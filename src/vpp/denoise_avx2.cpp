@@ -176,12 +176,21 @@ OPX_INLINE __m256i finish_small(const SmallTable& t, __m256i s_lo, __m256i s_hi,
 // at compile time (the 1×1 and 2×2 windows); 0 takes them from the arguments.
 template <int Mode, int MW, int MH>
 OPX_INLINE void adaptive_span(const AdaptiveArgs& a, int y, int x, const SmallTable& small) noexcept {
+    constexpr bool kSmall = MW > 0 && (2 * MW + 1) * (2 * MH + 1) <= kSmallWindow;
     const int mw = MW ? MW : a.mw, mh = MH ? MH : a.mh;
-    const __m256i t1 = _mm256_set1_epi8(static_cast<char>(threshold_minus_1(a.threshold)));
-    const __m256i allow = _mm256_set1_epi8(static_cast<char>(threshold_allow(a.threshold)));
+    // |v − c| < t  ⇔  lo ≤ v ≤ hi with lo = c − (t − 1), hi = c + (t − 1) saturated, tested as
+    // (lo −sat v) | (v −sat hi) = 0. A threshold of 0 or below takes lo = 255, hi = 0: never.
     const __m256i c = ld(V256{}, row_of(a.cur, y, a.src_step) + x);
+    const __m256i t1 = _mm256_set1_epi8(static_cast<char>(threshold_minus_1(a.threshold)));
+    const bool none = a.threshold < 1;
+    const __m256i low = none ? _mm256_set1_epi8(-1) : _mm256_subs_epu8(c, t1);
+    const __m256i high = none ? _mm256_setzero_si256() : _mm256_adds_epu8(c, t1);
     const __m256i z = _mm256_setzero_si256();
+    auto similar = [&](__m256i v) {
+        return _mm256_cmpeq_epi8(_mm256_or_si256(_mm256_subs_epu8(low, v), _mm256_subs_epu8(v, high)), z);
+    };
     Sums sc{z, z}, sp{z, z}, sn{z, z}, np{z, z}, nn{z, z};
+    __m256i np8 = z, nn8 = z;  // byte counts of the small windows (at most 42)
     for (int j = -mh; j <= mh; ++j) {
         const Opx8u* p = row_of(a.prev, y + j, a.src_step) + x;
         const Opx8u* q = row_of(a.cur, y + j, a.src_step) + x;
@@ -189,18 +198,26 @@ OPX_INLINE void adaptive_span(const AdaptiveArgs& a, int y, int x, const SmallTa
         for (int i = -mw; i <= mw; ++i) {
             accumulate(sc, ld(V256{}, q + i));
             const __m256i vp = ld(V256{}, p + i), vn = ld(V256{}, r + i);
-            const __m256i mp = below_threshold(vp, c, t1, allow);
-            const __m256i mn = below_threshold(vn, c, t1, allow);
+            const __m256i mp = similar(vp), mn = similar(vn);
             accumulate(sp, _mm256_and_si256(vp, mp));
             accumulate(sn, _mm256_and_si256(vn, mn));
-            count(np, mp);
-            count(nn, mn);
+            if constexpr (kSmall) {
+                np8 = _mm256_sub_epi8(np8, mp);
+                nn8 = _mm256_sub_epi8(nn8, mn);
+            } else {
+                count(np, mp);
+                count(nn, mn);
+            }
         }
+    }
+    if constexpr (kSmall) {
+        accumulate(np, np8);
+        accumulate(nn, nn8);
     }
     Sums pp{z, z}, pn{z, z};
     accumulate(pp, ld(V256{}, row_of(a.prev, y, a.src_step) + x));
     accumulate(pn, ld(V256{}, row_of(a.next, y, a.src_step) + x));
-    if constexpr (MW > 0 && (2 * MW + 1) * (2 * MH + 1) <= kSmallWindow) {
+    if constexpr (kSmall) {
         const __m256i n16 = _mm256_set1_epi16((2 * MW + 1) * (2 * MH + 1)), one = _mm256_set1_epi16(1);
         auto half = [&](__m256i sc_, __m256i sp_, __m256i sn_, __m256i np_, __m256i nn_,
                         __m256i pp_, __m256i pn_, __m256i& s_out, __m256i& k_out) {
