@@ -249,10 +249,9 @@ void adaptive_row_mode(const AdaptiveArgs& a, int y, int x0, int x1) noexcept {
     // Columns whose window lies in the picture: mw ≤ x < width − mw.
     const int v0 = x0 > a.mw ? x0 : a.mw;
     const int v1 = x1 < a.width - a.mw ? x1 : a.width - a.mw;
-    if (!rows_inside || !small_window || v1 - v0 < 32) {
-        for (int x = x0; x < x1; ++x) d[x] = adaptive_sample(a, y, x);
-        return;
-    }
+    // Rows without a 32-sample span of whole windows: the portable row (the scalar rule built
+    // for baseline x86-64 is the faster of the two here).
+    if (!rows_inside || !small_window || v1 - v0 < 32) return ref::kDenoise.adaptive_row(a, y, x0, x1);
     SmallTable small;
     small.chunks = 0;
     if constexpr (MW > 0 && (2 * MW + 1) * (2 * MH + 1) <= kSmallWindow) {
