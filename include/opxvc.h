@@ -2794,6 +2794,179 @@ OPXVC_API OpxResult opxiFilterDeblockingChroma_HorEdge_AVS_8u_C1IR(
 
 
 /* ==== VIDEO PROCESSING: deinterlacing and denoising ==== */
+/*
+ * Spatial deinterlacers (stateless) and denoisers for 8-bit planes. Row steps are signed byte
+ * distances and are not checked; widths and heights are in samples.
+ */
+
+/**
+ * Edge-directed interpolation of a missing field. pSrc points at the rows of the existing field
+ * (srcStep apart), pDst at the rows of the missing field; roiSize is the width and the number of
+ * field rows h. fieldNum 0: missing row k lies between source rows k − 1 and k; any nonzero
+ * fieldNum: between rows k and k + 1. For x in 1 .. width − 2 the output is the rounded-up
+ * average along the direction of least absolute difference: the diagonals (U[x−1], D[x+1]) and
+ * (U[x+1], D[x−1]) and the vertical (U[x], D[x]); ties go to the second diagonal over the first
+ * and to the vertical over both. Columns 0 and width − 1 are copied from source row k.
+ * copyBorder nonzero copies source row 0 (fieldNum 0) or h − 1 (otherwise) into the destination
+ * row that has only one neighbour; without it source row −1 or h is read and must exist.
+ * Source and destination may be the two fields of one frame (steps twice the frame's step);
+ * no destination row may be a source row.
+ * Returns opxErrNullPtr if pSrc or pDst is null; opxErrSize if width or height is below 1.
+ */
+OPXVC_API OpxResult opxiDeinterlaceEdgeDetect_8u_C1R(const Opx8u* pSrc, Opx32s srcStep,
+                                                     Opx8u* pDst, Opx32s dstStep,
+                                                     OpxRoiSize roiSize, Opx32s fieldNum,
+                                                     Opx32s copyBorder) OPXVC_NOEXCEPT;
+
+/**
+ * Median threshold deinterlacing of a frame. fieldNum 1 copies the even rows and rebuilds the
+ * odd rows; any other value copies the odd rows and rebuilds the even rows. A rebuilt sample
+ * with u, s, d the source samples above, at and below it is the median m of the three, or s
+ * when |m − s| < threshold (an integer comparison: 0 or below always gives m, above 255 always
+ * s). copyBorder nonzero copies the first and last rows as well and does not rebuild them;
+ * without it a rebuilt row 0 or last row reads a source row outside the frame, which must
+ * exist. Works in place (pSrc == pDst, equal steps).
+ * Returns opxErrNullPtr if pSrc or pDst is null; opxErrSize if width < 1 or height < 2.
+ */
+OPXVC_API OpxResult opxiDeinterlaceMedianThreshold_8u_C1R(const Opx8u* pSrc, Opx32s srcStep,
+                                                          Opx8u* pDst, Opx32s dstStep,
+                                                          OpxRoiSize roiSize, Opx32s threshold,
+                                                          Opx32s fieldNum,
+                                                          Opx32s copyBorder) OPXVC_NOEXCEPT;
+
+/**
+ * Vertical triangle filter of one slice of h rows: with w = min(centerWeight, 256) and
+ * e = (256 − w) >> 1, an output sample from the source samples above (a), at (b) and below (c)
+ * is ((a + c)·e + b·w) >> 8, truncated. layout 1 (top slice): row 0 is copied, rows 1 .. h − 2
+ * are filtered, row h − 1 is left to the next slice. layout 4 (middle slice): destination rows
+ * −1 .. h − 2 are filtered (so two source rows and one destination row above the slice must
+ * exist). layout 16 (bottom slice): as the middle slice, then row h − 1 is copied. A top slice,
+ * any middle slices and a bottom slice filter a frame exactly as one pass would. Any other
+ * layout writes nothing. Source and destination must not overlap.
+ * Returns opxErrNullPtr if pSrc or pDst is null; opxErrSize if width < 1 or height < 3;
+ * otherwise opxOk (also for a layout that writes nothing).
+ */
+OPXVC_API OpxResult opxiDeinterlaceFilterTriangle_8u_C1R(const Opx8u* pSrc, Opx32s srcStep,
+                                                         Opx8u* pDst, Opx32s dstStep,
+                                                         OpxRoiSize roiSize, Opx32u centerWeight,
+                                                         Opx32u layout) OPXVC_NOEXCEPT;
+
+/**
+ * opxiDeinterlaceFilterTriangle_8u_C1R on two interleaved channels: roiSize.width counts
+ * two-byte samples and each channel is filtered on its own (the filter is vertical, so this is
+ * the one-channel rule on 2 × width bytes). Same results as the one-channel form.
+ */
+OPXVC_API OpxResult opxiDeinterlaceFilterTriangle_8u_C2R(const Opx8u* pSrc, Opx32s srcStep,
+                                                         Opx8u* pDst, Opx32s dstStep,
+                                                         OpxRoiSize roiSize, Opx32u centerWeight,
+                                                         Opx32u layout) OPXVC_NOEXCEPT;
+
+/** State of the adaptive temporal denoiser (opaque; made by its InitAlloc). */
+typedef struct OpxDenoiseAdaptiveState OpxDenoiseAdaptiveState;
+/** State of the mosquito-noise filter (opaque; made by its InitAlloc). */
+typedef struct OpxDenoiseMosquitoState OpxDenoiseMosquitoState;
+
+/**
+ * Edge-preserving smoothing of the region *roi of a picture of `size` (pSrc and pDst point at
+ * the pictures' first samples). F is the 3×3 box mean of the source, ((Σ + 5) × 7281) >> 16, over
+ * the region extended by one sample left and above and two right and below; where the 3×3
+ * window leaves the picture F takes the value at the nearest position where it does not.
+ * A map entry M(y, x) is an edge when |F(y, x) − F(y+1, x+1)| or |F(y, x+1) − F(y+1, x)| is at
+ * least threshold. A region sample in the picture's outermost rows or columns, or with M ≠ 0,
+ * is copied; otherwise it becomes the mean of itself and its eight neighbours whose map entry
+ * is 0, (s × T[n]) >> 16 with T = 65535, 32768, 21845, 16384, 13107, 10923, 9362, 8192, 7282
+ * for n = 1..9 (so a flat patch of 1, 3, 5 or 7 samples comes out one lower). threshold 0 or
+ * below copies the region. pWork holds at least 2 × (roi.width + 3) × (roi.height + 3) bytes
+ * (the map, then F); the function allocates nothing. Samples outside the region are not written.
+ * Returns opxErrNullPtr if pSrc, pDst, roi or pWork is null; opxErrSize if size is not
+ * positive; opxErrRegionTooSmall if roi->height < 3; opxErrSize if roi has a negative origin, a
+ * width below 1 or reaches past the picture.
+ */
+OPXVC_API OpxResult opxiFilterDenoiseSmooth_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                                   Opx32s dstStep, OpxRoiSize size,
+                                                   const OpxRect* roi, Opx32s threshold,
+                                                   Opx8u* pWork) OPXVC_NOEXCEPT;
+
+/**
+ * Creates the state of the adaptive denoiser for regions of roiSize and windows of maskSize
+ * (half-widths: the window is (2·maskSize.width + 1) × (2·maskSize.height + 1)); it holds the
+ * reciprocal table T[0] = 1, T[i] = floor(0.5 + 65535 / i) (saturated to 65535) for
+ * i = 1 .. 3·(2n + 1)², n = max(maskSize.width, maskSize.height).
+ * Returns opxErrNullPtr if ppState is null; opxErrSize if a size is not positive or roiSize is
+ * smaller than maskSize in either direction; opxErrMemAlloc if the memory cannot be had (or
+ * would exceed 2^31 − 1 bytes).
+ */
+OPXVC_API OpxResult opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(OpxDenoiseAdaptiveState** ppState,
+                                                             OpxRoiSize roiSize,
+                                                             OpxRoiSize maskSize) OPXVC_NOEXCEPT;
+
+/** Releases an adaptive denoiser state. Returns opxErrNullPtr if pState is null. */
+OPXVC_API OpxResult opxiFilterDenoiseAdaptiveFree_8u_C1(OpxDenoiseAdaptiveState* pState)
+    OPXVC_NOEXCEPT;
+
+/**
+ * Adaptive temporal denoising of the region *roi of picture ppSrc[1], with ppSrc[0] the previous
+ * and ppSrc[2] the next picture (same step; pDst points at the destination picture's first
+ * sample). Region samples in the picture's outermost rows or columns are copied. For every
+ * other sample c the window (clamped to the picture) gives N positions and the sum Sc of the
+ * current picture; the window samples v of the previous and next pictures with |c − v| <
+ * threshold give sums and counts Sp, Np, Sn, Nn. With Np + Nn = 0 the output is (Sc·T[N]) >> 16;
+ * otherwise mode 0: s = P(prev) + P(next) + Sc, k = N + 2; 1: s = Sp + P(next) + Sc,
+ * k = N + Np + 1; 2: s = P(prev) + Sn + Sc, k = N + Nn + 1; 3: s = Sp + Sn + Sc,
+ * k = N + Np + Nn; the output is (s·T[k]) >> 16 with the whole sum s (no wrap for large windows).
+ * Returns opxErrNullPtr if ppSrc, one of its pictures, pDst, roi or pState is null; opxErrSize if
+ * size, roi or maskSize is not positive, roi lies outside the picture, or maskSize or the
+ * region size differ from the state's; opxWrnNothingDone (nothing written) if mode is outside
+ * 0..3.
+ */
+OPXVC_API OpxResult opxiFilterDenoiseAdaptive_8u_C1R(const Opx8u* const ppSrc[3], Opx32s srcStep,
+                                                     Opx8u* pDst, Opx32s dstStep, OpxRoiSize size,
+                                                     const OpxRect* roi, OpxRoiSize maskSize,
+                                                     Opx32s threshold, Opx32s mode,
+                                                     OpxDenoiseAdaptiveState* pState)
+    OPXVC_NOEXCEPT;
+
+/**
+ * Creates the state of the mosquito-noise filter for regions of roiSize: one zero-filled block
+ * of A + B + 495 bytes, A = ((w/8 + 1)(h/8 + 1)·20 + 15) rounded down to 16, B = ((w + 8)(h + 8)
+ * + 15) rounded down to 16, holding the region size, the tuning constants 8, 8, 4, 12, 16, 4,
+ * 32, 1, 32, 20, 2, 16, 6, one 20-byte record per 8×8 block and a padded copy of the region.
+ * Returns opxErrNullPtr if ppState is null; opxErrSize if a size is not positive;
+ * opxErrMemAlloc if the memory cannot be had (or would exceed 2^31 − 1 bytes).
+ */
+OPXVC_API OpxResult opxiFilterDenoiseMosquitoInitAlloc_8u_C1(OpxDenoiseMosquitoState** ppState,
+                                                             OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+
+/** Releases a mosquito-filter state. Returns opxErrNullPtr if pState or its memory is null. */
+OPXVC_API OpxResult opxiFilterDenoiseMosquitoFree_8u_C1(OpxDenoiseMosquitoState* pState)
+    OPXVC_NOEXCEPT;
+
+/**
+ * Mosquito-noise reduction of the region *roi of picture ppSrc[0], guarded by ppSrc[1] (the
+ * previous picture, same step); pDst points at the destination picture's first sample. The
+ * filter works on the 8×8 blocks of the picture's grid that lie wholly inside the region;
+ * other region samples are copied. With the state's constants (in order):
+ *  - a block with activity A = max − min below 32 is copied (flat and textured blocks);
+ *  - a sample whose 3×3 range (taken within the region) is at least 16 is an edge sample and
+ *    is copied; a block with fewer than 6 edge samples is copied (a gradient, not an edge);
+ *  - temporal guard: a block whose mean |current − previous| (rounded down) exceeds 20, and a
+ *    sample whose own |current − previous| exceeds 32, are copied (new content);
+ *  - every other sample c of the block is averaged with its n 3×3 neighbours v that are
+ *    similar, |v − c| < clamp(A / 16, 4, 12) (neighbours taken within the region), the centre
+ *    weighted 2: m = (2c + Σv + (2 + n)/2) / (2 + n); with n ≥ 1 the output is
+ *    c + clamp(m − c, −4, 4), else c. Ringing whose neighbouring samples differ by less than the
+ *    threshold is smoothed; stronger oscillation counts as detail and is kept.
+ * Flat pictures, blocks without edges and the samples of a step edge come out unchanged.
+ * Returns opxErrNullPtr if ppSrc, one of its pictures, pDst, roi, pState or the state's memory
+ * is null; opxErrSize if the state's size is not positive, size is not positive, roi has a
+ * negative origin, reaches past the picture or differs in size from the state's;
+ * opxErrRegionTooSmall if no whole 8×8 block of the grid lies inside the region.
+ */
+OPXVC_API OpxResult opxiFilterDenoiseMosquito_8u_C1R(const Opx8u* const ppSrc[2], Opx32s srcStep,
+                                                     Opx8u* pDst, Opx32s dstStep, OpxRoiSize size,
+                                                     const OpxRect* roi,
+                                                     OpxDenoiseMosquitoState* pState)
+    OPXVC_NOEXCEPT;
 
 /* ==== END VIDEO PROCESSING ==== */
 

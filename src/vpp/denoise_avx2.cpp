@@ -1,0 +1,297 @@
+// AVX2 denoising rows. The box mean and the map work on 32 bytes per step, the smoothing average
+// on 16 samples in 16-bit lanes, the adaptive filter on 32 samples with 16-bit window sums
+// (windows of at most 257 samples: 257 × 255 = 65535 fits) and a 32-bit final product.
+#include <cstring>
+#include <initializer_list>
+
+#include "vpp/denoise.hpp"
+#include "vpp/simd_avx2.hpp"
+
+namespace opx::vpp::avx2 {
+namespace {
+
+void box_row(const Opx8u* a, const Opx8u* b, const Opx8u* c, Opx8u* f, std::ptrdiff_t n) noexcept {
+    walk_columns(
+        0, n,
+        [&](auto tag, std::ptrdiff_t i) {
+            const auto z = zero(tag);
+            auto lo = z, hi = z;
+            for (const Opx8u* r : {a, b, c})
+                for (int d = -1; d <= 1; ++d) {
+                    const auto v = ld(tag, r + i + d);
+                    lo = add16(lo, unpacklo8(v, z));
+                    hi = add16(hi, unpackhi8(v, z));
+                }
+            // (Σ + 5) ≤ 2300, so (Σ + 5) × 7281 >> 16 is the high half of a 16-bit product.
+            const auto five = set1_16(tag, 5), scale = set1_16(tag, 7281);
+            lo = mulhi16(add16(lo, five), scale);
+            hi = mulhi16(add16(hi, five), scale);
+            st(f + i, packus16(lo, hi));
+        },
+        [&](std::ptrdiff_t i) {
+            int sum = 0;
+            for (std::ptrdiff_t d = -1; d <= 1; ++d) sum += a[i + d] + b[i + d] + c[i + d];
+            f[i] = static_cast<Opx8u>(((sum + 5) * 7281) >> 16);
+        });
+}
+
+void map_row(const Opx8u* f0, const Opx8u* f1, Opx8u* m, std::ptrdiff_t n,
+             std::int32_t threshold) noexcept {
+    // Differences are 0..255: a threshold of 0 or below marks everything, one above 255 nothing.
+    if (threshold <= 0 || threshold > 255) {
+        std::memset(m, threshold <= 0 ? 255 : 0, static_cast<std::size_t>(n));
+        return;
+    }
+    walk_columns(
+        0, n,
+        [&](auto tag, std::ptrdiff_t i) {
+            const auto t1 = set1_8(tag, threshold - 1);
+            // |d| ≥ t  ⇔  |d| − (t − 1) > 0 in saturating bytes.
+            const auto over = or_(subs8(absdiff8(ld(tag, f0 + i), ld(tag, f1 + i + 1)), t1),
+                                  subs8(absdiff8(ld(tag, f0 + i + 1), ld(tag, f1 + i)), t1));
+            st(m + i, xor_(eq8(over, zero(tag)), set1_8(tag, 0xFF)));
+        },
+        [&](std::ptrdiff_t i) { m[i] = map_sample(f0, f1, i, threshold); });
+}
+
+void smooth_row(const Opx8u* const s[3], const Opx8u* const m[3], Opx8u* dst,
+                std::ptrdiff_t n) noexcept {
+    // T[n] split into low and high bytes for two byte shuffles indexed by n (1..9).
+    alignas(16) Opx8u t_lo[16] = {}, t_hi[16] = {};
+    for (int i = 1; i <= 9; ++i) {
+        t_lo[i] = static_cast<Opx8u>(kSmoothReciprocal[i] & 0xFF);
+        t_hi[i] = static_cast<Opx8u>(kSmoothReciprocal[i] >> 8);
+    }
+    const __m128i vt_lo = _mm_load_si128(reinterpret_cast<const __m128i*>(t_lo));
+    const __m128i vt_hi = _mm_load_si128(reinterpret_cast<const __m128i*>(t_hi));
+    auto span = [&](std::ptrdiff_t i) {
+        const __m128i z = _mm_setzero_si128();
+        __m256i sum = _mm256_cvtepu8_epi16(ld(V128{}, s[1] + i));
+        __m256i cnt = _mm256_set1_epi16(1);
+        for (int j = 0; j < 3; ++j)
+            for (int d = -1; d <= 1; ++d) {
+                if (j == 1 && d == 0) continue;
+                const __m256i free = _mm256_cvtepi8_epi16(_mm_cmpeq_epi8(ld(V128{}, m[j] + i + d), z));
+                sum = _mm256_add_epi16(
+                    sum, _mm256_and_si256(_mm256_cvtepu8_epi16(ld(V128{}, s[j] + i + d)), free));
+                cnt = _mm256_sub_epi16(cnt, free);
+            }
+        // Counts 1..9 to bytes in sample order, then T[n] by shuffles.
+        const __m128i n8 = _mm256_castsi256_si128(
+            _mm256_permute4x64_epi64(_mm256_packus_epi16(cnt, cnt), 0x08));
+        const __m128i lo = _mm_shuffle_epi8(vt_lo, n8), hi = _mm_shuffle_epi8(vt_hi, n8);
+        const __m256i t = _mm256_set_m128i(_mm_unpackhi_epi8(lo, hi), _mm_unpacklo_epi8(lo, hi));
+        // Σ ≤ 9 × 255, so (Σ × T[n]) >> 16 is the high half of a 16-bit product (≤ 255 here).
+        const __m256i avg = _mm256_min_epu16(_mm256_mulhi_epu16(sum, t), _mm256_set1_epi16(255));
+        const __m128i avg8 = _mm256_castsi256_si128(
+            _mm256_permute4x64_epi64(_mm256_packus_epi16(avg, avg), 0x08));
+        const __m128i edge = _mm_cmpeq_epi8(ld(V128{}, m[1] + i), z);
+        st(dst + i, _mm_blendv_epi8(ld(V128{}, s[1] + i), avg8, edge));
+    };
+    if (n < 16) {
+        for (std::ptrdiff_t i = 0; i < n; ++i) dst[i] = smooth_sample(s, m, i);
+        return;
+    }
+    std::ptrdiff_t i = 0;
+    for (; i + 16 <= n; i += 16) span(i);
+    if (i < n) span(n - 16);
+}
+
+// ---- adaptive ------------------------------------------------------------------------------
+
+// Window sums of 32 samples: unsigned 16-bit lanes, in the unpacklo/unpackhi order of the bytes
+// (lo: samples 0..7 and 16..23, hi: 8..15 and 24..31).
+struct Sums {
+    __m256i lo, hi;
+};
+OPX_INLINE void accumulate(Sums& s, __m256i bytes) noexcept {
+    const __m256i z = _mm256_setzero_si256();
+    s.lo = _mm256_add_epi16(s.lo, _mm256_unpacklo_epi8(bytes, z));
+    s.hi = _mm256_add_epi16(s.hi, _mm256_unpackhi_epi8(bytes, z));
+}
+// Counts: a mask byte of all ones widens to −1.
+OPX_INLINE void count(Sums& s, __m256i mask) noexcept {
+    s.lo = _mm256_sub_epi16(s.lo, _mm256_unpacklo_epi8(mask, mask));
+    s.hi = _mm256_sub_epi16(s.hi, _mm256_unpackhi_epi8(mask, mask));
+}
+
+// The rule's last step on eight 32-bit lanes. s ≤ 255·k and T[k] ≤ 65535/k + 1/2, so s·T[k]
+// stays below 2^32 for the k < 772 of these windows.
+template <int Mode>
+OPX_INLINE __m256i finish(__m256i sc, __m256i sp, __m256i sn, __m256i np, __m256i nn, __m256i pp,
+                          __m256i pn, __m256i n, const Opx16u* table) noexcept {
+    const __m256i one = _mm256_set1_epi32(1);
+    const __m256i s_any = _mm256_add_epi32(sc, _mm256_add_epi32((Mode & 1) ? sp : pp,
+                                                                (Mode & 2) ? sn : pn));
+    const __m256i k_any = _mm256_add_epi32(n, _mm256_add_epi32((Mode & 1) ? np : one,
+                                                               (Mode & 2) ? nn : one));
+    const __m256i any = _mm256_cmpgt_epi32(_mm256_add_epi32(np, nn), _mm256_setzero_si256());
+    const __m256i s = _mm256_blendv_epi8(sc, s_any, any);
+    const __m256i k = _mm256_blendv_epi8(n, k_any, any);
+    // 32-bit gather of T[k] and T[k + 1] (the table keeps a spare entry), low half kept.
+    const __m256i t = _mm256_and_si256(
+        _mm256_i32gather_epi32(reinterpret_cast<const int*>(table), k, 2), _mm256_set1_epi32(0xFFFF));
+    return _mm256_srli_epi32(_mm256_mullo_epi32(s, t), 16);
+}
+
+// One half (unpacklo or unpackhi order) of 16 samples: 16-bit lanes to two 32-bit groups and back.
+template <int Mode>
+OPX_INLINE __m256i finish16(__m256i sc, __m256i sp, __m256i sn, __m256i np, __m256i nn,
+                            __m256i pp, __m256i pn, __m256i n, const Opx16u* table) noexcept {
+    const __m256i z = _mm256_setzero_si256();
+    auto lo = [&](__m256i v) { return _mm256_unpacklo_epi16(v, z); };
+    auto hi = [&](__m256i v) { return _mm256_unpackhi_epi16(v, z); };
+    const __m256i a = finish<Mode>(lo(sc), lo(sp), lo(sn), lo(np), lo(nn), lo(pp), lo(pn), n, table);
+    const __m256i b = finish<Mode>(hi(sc), hi(sp), hi(sn), hi(np), hi(nn), hi(pp), hi(pn), n, table);
+    return _mm256_packus_epi32(a, b);
+}
+
+// T[k] for small windows as two byte tables (low and high bytes) of 16-entry chunks, k < 128.
+struct SmallTable {
+    __m256i lo[8], hi[8];
+    int chunks;
+};
+
+// Windows of at most 42 samples: k ≤ 3N ≤ 126 and s ≤ 255·k < 2^15, so the last step stays in
+// 16-bit lanes: T[k] by byte shuffles (chunk k >> 4, entry k & 15) and (s·T[k]) >> 16 as the high
+// half of the 16-bit product.
+inline constexpr int kSmallWindow = 42;
+
+OPX_INLINE __m256i finish_small(const SmallTable& t, __m256i s_lo, __m256i s_hi, __m256i k_lo,
+                                __m256i k_hi) noexcept {
+    const __m256i k = _mm256_packus_epi16(k_lo, k_hi);  // bytes in sample order
+    const __m256i chunk = _mm256_and_si256(_mm256_srli_epi16(k, 4), _mm256_set1_epi8(0x0F));
+    __m256i lo = _mm256_shuffle_epi8(t.lo[0], k), hi = _mm256_shuffle_epi8(t.hi[0], k);
+    for (int c = 1; c < t.chunks; ++c) {
+        const __m256i here = _mm256_cmpeq_epi8(chunk, _mm256_set1_epi8(static_cast<char>(c)));
+        lo = _mm256_blendv_epi8(lo, _mm256_shuffle_epi8(t.lo[c], k), here);
+        hi = _mm256_blendv_epi8(hi, _mm256_shuffle_epi8(t.hi[c], k), here);
+    }
+    const __m256i r_lo = _mm256_mulhi_epu16(s_lo, _mm256_unpacklo_epi8(lo, hi));
+    const __m256i r_hi = _mm256_mulhi_epu16(s_hi, _mm256_unpackhi_epi8(lo, hi));
+    return _mm256_packus_epi16(r_lo, r_hi);
+}
+
+// 32 samples at (y, x) whose whole window lies in the picture. MW, MH > 0 fix the half-sizes
+// at compile time (the 1×1 and 2×2 windows); 0 takes them from the arguments.
+template <int Mode, int MW, int MH>
+OPX_INLINE void adaptive_span(const AdaptiveArgs& a, int y, int x, const SmallTable& small) noexcept {
+    constexpr bool kSmall = MW > 0 && (2 * MW + 1) * (2 * MH + 1) <= kSmallWindow;
+    const int mw = MW ? MW : a.mw, mh = MH ? MH : a.mh;
+    // |v − c| < t  ⇔  lo ≤ v ≤ hi with lo = c − (t − 1), hi = c + (t − 1) saturated, tested as
+    // (lo −sat v) | (v −sat hi) = 0. A threshold of 0 or below takes lo = 255, hi = 0: never.
+    const __m256i c = ld(V256{}, row_of(a.cur, y, a.src_step) + x);
+    const __m256i t1 = _mm256_set1_epi8(static_cast<char>(threshold_minus_1(a.threshold)));
+    const bool none = a.threshold < 1;
+    const __m256i low = none ? _mm256_set1_epi8(-1) : _mm256_subs_epu8(c, t1);
+    const __m256i high = none ? _mm256_setzero_si256() : _mm256_adds_epu8(c, t1);
+    const __m256i z = _mm256_setzero_si256();
+    auto similar = [&](__m256i v) {
+        return _mm256_cmpeq_epi8(_mm256_or_si256(_mm256_subs_epu8(low, v), _mm256_subs_epu8(v, high)), z);
+    };
+    Sums sc{z, z}, sp{z, z}, sn{z, z}, np{z, z}, nn{z, z};
+    __m256i np8 = z, nn8 = z;  // byte counts of the small windows (at most 42)
+    for (int j = -mh; j <= mh; ++j) {
+        const Opx8u* p = row_of(a.prev, y + j, a.src_step) + x;
+        const Opx8u* q = row_of(a.cur, y + j, a.src_step) + x;
+        const Opx8u* r = row_of(a.next, y + j, a.src_step) + x;
+        for (int i = -mw; i <= mw; ++i) {
+            accumulate(sc, ld(V256{}, q + i));
+            const __m256i vp = ld(V256{}, p + i), vn = ld(V256{}, r + i);
+            const __m256i mp = similar(vp), mn = similar(vn);
+            accumulate(sp, _mm256_and_si256(vp, mp));
+            accumulate(sn, _mm256_and_si256(vn, mn));
+            if constexpr (kSmall) {
+                np8 = _mm256_sub_epi8(np8, mp);
+                nn8 = _mm256_sub_epi8(nn8, mn);
+            } else {
+                count(np, mp);
+                count(nn, mn);
+            }
+        }
+    }
+    if constexpr (kSmall) {
+        accumulate(np, np8);
+        accumulate(nn, nn8);
+    }
+    Sums pp{z, z}, pn{z, z};
+    accumulate(pp, ld(V256{}, row_of(a.prev, y, a.src_step) + x));
+    accumulate(pn, ld(V256{}, row_of(a.next, y, a.src_step) + x));
+    if constexpr (kSmall) {
+        const __m256i n16 = _mm256_set1_epi16((2 * MW + 1) * (2 * MH + 1)), one = _mm256_set1_epi16(1);
+        auto half = [&](__m256i sc_, __m256i sp_, __m256i sn_, __m256i np_, __m256i nn_,
+                        __m256i pp_, __m256i pn_, __m256i& s_out, __m256i& k_out) {
+            const __m256i s_any = _mm256_add_epi16(sc_, _mm256_add_epi16((Mode & 1) ? sp_ : pp_,
+                                                                         (Mode & 2) ? sn_ : pn_));
+            const __m256i k_any = _mm256_add_epi16(n16, _mm256_add_epi16((Mode & 1) ? np_ : one,
+                                                                         (Mode & 2) ? nn_ : one));
+            const __m256i any = _mm256_cmpgt_epi16(_mm256_add_epi16(np_, nn_), _mm256_setzero_si256());
+            s_out = _mm256_blendv_epi8(sc_, s_any, any);
+            k_out = _mm256_blendv_epi8(n16, k_any, any);
+        };
+        __m256i s_lo, k_lo, s_hi, k_hi;
+        half(sc.lo, sp.lo, sn.lo, np.lo, nn.lo, pp.lo, pn.lo, s_lo, k_lo);
+        half(sc.hi, sp.hi, sn.hi, np.hi, nn.hi, pp.hi, pn.hi, s_hi, k_hi);
+        st(row_of(a.dst, y, a.dst_step) + x, finish_small(small, s_lo, s_hi, k_lo, k_hi));
+        return;
+    }
+    const __m256i n = _mm256_set1_epi32((2 * mw + 1) * (2 * mh + 1));
+    const __m256i lo = finish16<Mode>(sc.lo, sp.lo, sn.lo, np.lo, nn.lo, pp.lo, pn.lo, n, a.table);
+    const __m256i hi = finish16<Mode>(sc.hi, sp.hi, sn.hi, np.hi, nn.hi, pp.hi, pn.hi, n, a.table);
+    st(row_of(a.dst, y, a.dst_step) + x, _mm256_packus_epi16(lo, hi));
+}
+
+template <int Mode, int MW, int MH>
+void adaptive_row_mode(const AdaptiveArgs& a, int y, int x0, int x1) noexcept {
+    Opx8u* d = row_of(a.dst, y, a.dst_step);
+    const bool rows_inside = y - a.mh >= 0 && y + a.mh <= a.height - 1;
+    const bool small_window = (2 * a.mw + 1) * (2 * a.mh + 1) <= 257;
+    // Columns whose window lies in the picture: mw ≤ x < width − mw.
+    const int v0 = x0 > a.mw ? x0 : a.mw;
+    const int v1 = x1 < a.width - a.mw ? x1 : a.width - a.mw;
+    // Rows without a 32-sample span of whole windows: the portable row (the scalar rule built
+    // for baseline x86-64 is the faster of the two here).
+    if (!rows_inside || !small_window || v1 - v0 < 32) return ref::kDenoise.adaptive_row(a, y, x0, x1);
+    SmallTable small;
+    small.chunks = 0;
+    if constexpr (MW > 0 && (2 * MW + 1) * (2 * MH + 1) <= kSmallWindow) {
+        const int last = 3 * (2 * MW + 1) * (2 * MH + 1);  // the largest k
+        alignas(32) Opx8u lo[8][32] = {}, hi[8][32] = {};
+        for (int k = 0; k <= last; ++k) {
+            lo[k >> 4][k & 15] = lo[k >> 4][16 + (k & 15)] = static_cast<Opx8u>(a.table[k] & 0xFF);
+            hi[k >> 4][k & 15] = hi[k >> 4][16 + (k & 15)] = static_cast<Opx8u>(a.table[k] >> 8);
+        }
+        small.chunks = (last >> 4) + 1;
+        for (int c = 0; c < small.chunks; ++c) {
+            small.lo[c] = _mm256_load_si256(reinterpret_cast<const __m256i*>(lo[c]));
+            small.hi[c] = _mm256_load_si256(reinterpret_cast<const __m256i*>(hi[c]));
+        }
+    }
+    for (int x = x0; x < v0; ++x) d[x] = adaptive_sample(a, y, x);
+    int x = v0;
+    for (; x + 32 <= v1; x += 32) adaptive_span<Mode, MW, MH>(a, y, x, small);
+    if (x < v1) adaptive_span<Mode, MW, MH>(a, y, v1 - 32, small);
+    for (x = v1; x < x1; ++x) d[x] = adaptive_sample(a, y, x);
+}
+
+template <int MW, int MH>
+void adaptive_row_window(const AdaptiveArgs& a, int y, int x0, int x1) noexcept {
+    switch (a.mode) {
+        case 0: return adaptive_row_mode<0, MW, MH>(a, y, x0, x1);
+        case 1: return adaptive_row_mode<1, MW, MH>(a, y, x0, x1);
+        case 2: return adaptive_row_mode<2, MW, MH>(a, y, x0, x1);
+        default: return adaptive_row_mode<3, MW, MH>(a, y, x0, x1);
+    }
+}
+
+void adaptive_row(const AdaptiveArgs& a, int y, int x0, int x1) noexcept {
+    if (a.mw == 1 && a.mh == 1) return adaptive_row_window<1, 1>(a, y, x0, x1);
+    if (a.mw == 2 && a.mh == 2) return adaptive_row_window<2, 2>(a, y, x0, x1);
+    adaptive_row_window<0, 0>(a, y, x0, x1);
+}
+
+}  // namespace
+
+extern const DenoiseKernels kDenoise = {&box_row, &map_row, &smooth_row, &adaptive_row};
+
+}  // namespace opx::vpp::avx2

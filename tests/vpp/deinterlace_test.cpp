@@ -1,0 +1,368 @@
+// Deinterlacers: each rule against a per-sample model written here, on both kernel tables and
+// through the exported functions, over widths, heights, fields, border copies, thresholds,
+// weights and layouts; nothing written outside the rows the rules name; checks and results.
+#include "vpp/deinterlace.hpp"
+
+#include <algorithm>
+#include <climits>
+
+#include "vpp/vpp_test_util.hpp"
+
+namespace opx::test::vpp {
+namespace {
+
+using opx::vpp::DeinterlaceKernels;
+const DeinterlaceKernels* const kTables[] = {&opx::vpp::ref::kDeinterlace,
+                                             &opx::vpp::avx2::kDeinterlace};
+const char* const kTableNames[] = {"portable", "avx2"};
+constexpr int kUntouched = 0xA5;  // the harness canary
+
+// ---- models ------------------------------------------------------------------------------------
+
+// Edge-directed interpolation: the direction of least difference, preferring vertical, then the
+// second diagonal (U[x+1], D[x−1]), then the first, each average rounded up.
+Grid model_edge(const Plane<Opx8u>& s, int w, int h, int field, bool border) {
+    Grid g(w, h);
+    for (int k = 0; k < h; ++k) {
+        if (border && ((field == 0 && k == 0) || (field != 0 && k == h - 1))) {
+            for (int x = 0; x < w; ++x) g.at(x, k) = s.row(k)[x];
+            continue;
+        }
+        const Opx8u* u = s.row(k + (field != 0) - 1);
+        const Opx8u* d = s.row(k + (field != 0));
+        for (int x = 0; x < w; ++x) {
+            if (x == 0 || x == w - 1) {
+                g.at(x, k) = s.row(k)[x];
+                continue;
+            }
+            struct Dir { int a, b; } dirs[3] = {{u[x], d[x]}, {u[x + 1], d[x - 1]}, {u[x - 1], d[x + 1]}};
+            int best = 0;
+            for (int i = 1; i < 3; ++i)
+                if (std::abs(dirs[i].a - dirs[i].b) < std::abs(dirs[best].a - dirs[best].b)) best = i;
+            g.at(x, k) = (dirs[best].a + dirs[best].b + 1) / 2;
+        }
+    }
+    return g;
+}
+
+// Median threshold: rows of the kept field copied, the others the sorted middle of the three
+// or the sample itself when it is closer than the threshold.
+Grid model_median(const Plane<Opx8u>& s, int w, int h, int threshold, int field, bool border) {
+    Grid g(w, h);
+    const int kept_parity = field == 1 ? 0 : 1;
+    for (int r = 0; r < h; ++r) {
+        const bool copy = r % 2 == kept_parity || (border && (r == 0 || r == h - 1));
+        for (int x = 0; x < w; ++x) {
+            if (copy) {
+                g.at(x, r) = s.row(r)[x];
+                continue;
+            }
+            int v[3] = {s.row(r - 1)[x], s.row(r)[x], s.row(r + 1)[x]};
+            const int self = v[1];
+            std::sort(v, v + 3);
+            g.at(x, r) = std::abs(v[1] - self) < threshold ? self : v[1];
+        }
+    }
+    return g;
+}
+
+// Triangle filter of a slice; destination rows −1 .. h − 1 as grid rows 0 .. h.
+Grid model_triangle(const Plane<Opx8u>& s, int w, int h, unsigned weight, unsigned layout) {
+    Grid g(w, h + 1);
+    const long cw = std::min<unsigned>(weight, 256), e = (256 - cw) / 2;
+    auto filt = [&](int r, int x) {
+        return static_cast<int>(((s.row(r - 1)[x] + s.row(r + 1)[x]) * e + s.row(r)[x] * cw) / 256);
+    };
+    if (layout != 1 && layout != 4 && layout != 16) return g;
+    for (int x = 0; x < w; ++x) {
+        if (layout == 1) {
+            g.at(x, 1) = s.row(0)[x];
+            for (int r = 1; r <= h - 2; ++r) g.at(x, r + 1) = filt(r, x);
+        } else {
+            for (int r = -1; r <= h - 2; ++r) g.at(x, r + 1) = filt(r, x);
+            if (layout == 16) g.at(x, h) = s.row(h - 1)[x];
+        }
+    }
+    return g;
+}
+
+// ---- rules on every table ----------------------------------------------------------------------
+
+TEST(VppDeinterlace, EdgeDetectEveryWidthFieldAndBorder) {
+    Rng rng;
+    for (int w : kWidths)
+        for (int h : {1, 2, 5})
+            for (int field : {0, 1, 2, -3})
+                for (int border : {0, 1})
+                    for (int kind = 0; kind < 4; ++kind) {
+                        SCOPED_TRACE(testing::Message() << w << "x" << h << " field " << field
+                                                        << " border " << border << " kind " << kind);
+                        Plane<Opx8u> src(w, h, 4, kind * 5);
+                        fill_plane(src, kind, rng);
+                        const Grid want = model_edge(src, w, h, field, border);
+                        for (int t = 0; t < 3; ++t) {
+                            Plane<Opx8u> dst(w, h, 16, 3 + t);
+                            if (t < 2)
+                                opx::vpp::edge_detect(*kTables[t], src.data(), src.step(), dst.data(),
+                                                      dst.step(), w, h, field != 0, border);
+                            else
+                                ASSERT_EQ(opxiDeinterlaceEdgeDetect_8u_C1R(
+                                              src.data(), src.step(), dst.data(), dst.step(),
+                                              {w, h}, field, border * 7),
+                                          opxOk);
+                            ASSERT_TRUE(matches(want, dst.data(), dst.step(), kUntouched))
+                                << (t < 2 ? kTableNames[t] : "exported");
+                            ASSERT_TRUE(dst.canaries_intact());
+                        }
+                    }
+}
+
+TEST(VppDeinterlace, MedianThresholdEveryWidthThresholdFieldAndBorder) {
+    Rng rng;
+    for (int w : kWidths)
+        for (int h : {2, 3, 4, 7})
+            for (int threshold : {INT_MIN, -5, 0, 1, 2, 85, 255, 256, 1000})
+                for (int field : {0, 1, 2})
+                    for (int border : {0, 1}) {
+                        const int kind = (w + h + threshold) & 3;
+                        SCOPED_TRACE(testing::Message() << w << "x" << h << " t " << threshold
+                                                        << " field " << field << " border " << border);
+                        Plane<Opx8u> src(w, h, 4, kind);
+                        fill_plane(src, kind, rng);
+                        const Grid want = model_median(src, w, h, threshold, field, border);
+                        for (int t = 0; t < 3; ++t) {
+                            Plane<Opx8u> dst(w, h, 16, 7 * t);
+                            if (t < 2)
+                                opx::vpp::median_threshold(*kTables[t], src.data(), src.step(),
+                                                           dst.data(), dst.step(), w, h, threshold,
+                                                           field == 1, border);
+                            else
+                                ASSERT_EQ(opxiDeinterlaceMedianThreshold_8u_C1R(
+                                              src.data(), src.step(), dst.data(), dst.step(),
+                                              {w, h}, threshold, field, border),
+                                          opxOk);
+                            ASSERT_TRUE(matches(want, dst.data(), dst.step(), kUntouched))
+                                << (t < 2 ? kTableNames[t] : "exported");
+                            ASSERT_TRUE(dst.canaries_intact());
+                        }
+                    }
+}
+
+TEST(VppDeinterlace, MedianThresholdInPlaceEqualsTwoBuffers) {
+    Rng rng;
+    for (int t = 0; t < 2; ++t)
+        for (int w : {16, 17, 33, 40, 100})
+            for (int threshold : {0, 3, 40}) {
+                Plane<Opx8u> src(w, 9, 4);
+                fill_plane(src, w & 3, rng);
+                Plane<Opx8u> in_place(w, 9, 4);
+                for (int y = -1; y <= 9; ++y) std::copy(src.row(y), src.row(y) + w, in_place.row(y));
+                const Grid want = model_median(src, w, 9, threshold, w & 1, 0);
+                opx::vpp::median_threshold(*kTables[t], in_place.data(), in_place.step(),
+                                           in_place.data(), in_place.step(), w, 9, threshold, w & 1,
+                                           false);
+                ASSERT_TRUE(matches(want, in_place.data(), in_place.step(), 0))
+                    << kTableNames[t] << " width " << w << " threshold " << threshold;
+            }
+}
+
+TEST(VppDeinterlace, TriangleEveryWidthWeightAndLayout) {
+    Rng rng;
+    for (int w : kWidths)
+        for (int h : {3, 4, 9})
+            for (unsigned weight : {0u, 1u, 100u, 128u, 255u, 256u, 1000u, 0xFFFFFFFFu})
+                for (unsigned layout : {1u, 4u, 16u, 0u, 2u, 5u}) {
+                    SCOPED_TRACE(testing::Message() << w << "x" << h << " weight " << weight
+                                                    << " layout " << layout);
+                    Plane<Opx8u> src(w, h, 4, weight & 31);
+                    fill_plane(src, static_cast<int>(weight + layout), rng);
+                    const Grid want = model_triangle(src, w, h, weight, layout);
+                    for (int t = 0; t < 3; ++t) {
+                        // Destination rows −1 .. h − 1.
+                        Plane<Opx8u> dst(w, h + 1, 16, 5 * t);
+                        Opx8u* d = dst.row(1);
+                        if (t < 2) {
+                            if (layout == 1 || layout == 4 || layout == 16)
+                                opx::vpp::triangle(*kTables[t], src.data(), src.step(), d,
+                                                   dst.step(), w, h, weight, layout);
+                        } else {
+                            ASSERT_EQ(opxiDeinterlaceFilterTriangle_8u_C1R(
+                                          src.data(), src.step(), d, dst.step(), {w, h}, weight, layout),
+                                      opxOk);
+                        }
+                        ASSERT_TRUE(matches(want, dst.data(), dst.step(), kUntouched))
+                            << (t < 2 ? kTableNames[t] : "exported");
+                        ASSERT_TRUE(dst.canaries_intact());
+                    }
+                }
+}
+
+// ---- rules the filters single out ----------------------------------------------------------------
+
+TEST(VppDeinterlace, TriangleSlicesFilterAsOneWholeFramePass) {
+    Rng rng;
+    constexpr int kW = 37, kH = 24;
+    Plane<Opx8u> src(kW, kH, 4);
+    src.fill(Pattern::kRandom, rng, 0, 255);
+    for (unsigned weight : {0u, 77u, 128u, 256u}) {
+        // Whole frame: first and last rows copied, the rest filtered.
+        Grid want(kW, kH);
+        const int e = (256 - static_cast<int>(weight)) / 2;
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x)
+                want.at(x, y) = (y == 0 || y == kH - 1)
+                                    ? src.row(y)[x]
+                                    : ((src.row(y - 1)[x] + src.row(y + 1)[x]) * e + src.row(y)[x] * static_cast<int>(weight)) >> 8;
+        Plane<Opx8u> dst(kW, kH, 16);
+        const int cuts[] = {0, 7, 10, 17, kH};  // top 7, middles 3 and 7, bottom 7
+        for (int i = 0; i < 4; ++i) {
+            const unsigned layout = i == 0 ? 1 : i == 3 ? 16 : 4;
+            ASSERT_EQ(opxiDeinterlaceFilterTriangle_8u_C1R(src.row(cuts[i]), src.step(),
+                                                           dst.row(cuts[i]), dst.step(),
+                                                           {kW, cuts[i + 1] - cuts[i]}, weight, layout),
+                      opxOk);
+        }
+        EXPECT_TRUE(matches(want, dst.data(), dst.step(), kUntouched)) << "weight " << weight;
+        EXPECT_TRUE(dst.canaries_intact());
+    }
+}
+
+// The two-channel form filters 2 × width bytes and returns the one-channel results (not its
+// layout argument, which would read as a warning or an unknown code).
+TEST(VppDeinterlace, TriangleTwoChannelsIsTheOneChannelRuleOnTwiceTheBytes) {
+    Rng rng;
+    for (int w : {1, 8, 17, 40})
+        for (unsigned layout : {1u, 4u, 16u, 2u}) {
+            Plane<Opx8u> src(2 * w, 6, 4);
+            fill_plane(src, 0, rng);
+            Plane<Opx8u> one(2 * w, 7, 16), two(2 * w, 7, 16);
+            const OpxResult r1 = opxiDeinterlaceFilterTriangle_8u_C1R(
+                src.data(), src.step(), one.row(1), one.step(), {2 * w, 6}, 90, layout);
+            const OpxResult r2 = opxiDeinterlaceFilterTriangle_8u_C2R(
+                src.data(), src.step(), two.row(1), two.step(), {w, 6}, 90, layout);
+            EXPECT_EQ(r1, opxOk);
+            EXPECT_EQ(r2, opxOk) << "layout " << layout;
+            EXPECT_TRUE(planes_equal(one, two)) << "width " << w << " layout " << layout;
+            EXPECT_TRUE(two.canaries_intact());
+        }
+    Opx8u b[64] = {};
+    EXPECT_EQ(opxiDeinterlaceFilterTriangle_8u_C2R(b, 8, b + 32, 8, {0, 3}, 0, 1), opxErrSize);
+    EXPECT_EQ(opxiDeinterlaceFilterTriangle_8u_C2R(b, 8, b + 32, 8, {1, 2}, 0, 1), opxErrSize);
+}
+
+TEST(VppDeinterlace, EdgeDetectDirections) {
+    // Rows U and D of 5 samples; the middle output tells which direction won.
+    struct Case {
+        Opx8u u[3], d[3];
+        int want;
+    } cases[] = {
+        {{10, 50, 90}, {10, 50, 90}, 50},     // vertical edge: d0 = 0, vertical average
+        {{0, 40, 100}, {100, 60, 0}, 100},    // d1 = d2 = 0 < d0: the second diagonal
+        {{7, 40, 100}, {50, 60, 9}, 8},       // d1 = 2 < d2 = 50, d0 = 20: the first diagonal
+        {{7, 40, 100}, {50, 42, 9}, 41},      // d1 = d0 = 2: the vertical on a tie
+        {{90, 40, 7}, {9, 38, 100}, 39},      // d2 = d0 = 2 < d1: the vertical on a tie
+    };
+    for (const Case& c : cases) {
+        Opx8u frame[4 * 3];
+        std::copy(c.u, c.u + 3, frame);      // field row 0 (U)
+        std::copy(c.d, c.d + 3, frame + 6);  // field row 1 (D), destination row between them
+        ASSERT_EQ(opxiDeinterlaceEdgeDetect_8u_C1R(frame, 6, frame + 3, 6, {3, 1}, 1, 0), opxOk);
+        EXPECT_EQ(frame[4], c.want);
+        EXPECT_EQ(frame[3], c.u[0]);  // columns 0 and width − 1 from source row k
+        EXPECT_EQ(frame[5], c.u[2]);
+    }
+}
+
+// Source and destination as the two fields of one frame (steps twice the frame's): the even
+// rows rebuild the odd ones.
+TEST(VppDeinterlace, EdgeDetectOnTheFieldsOfOneFrame) {
+    Rng rng;
+    constexpr int kW = 40, kH = 12;
+    Plane<Opx8u> frame(kW, kH, 4);
+    frame.fill(Pattern::kRandom, rng, 0, 255);
+    Plane<Opx8u> field(kW, kH / 2, 4);
+    for (int r = 0; r < kH / 2; ++r) std::copy(frame.row(2 * r), frame.row(2 * r) + kW, field.row(r));
+    const Grid want = model_edge(field, kW, kH / 2, 1, true);
+    ASSERT_EQ(opxiDeinterlaceEdgeDetect_8u_C1R(frame.row(0), 2 * frame.step(), frame.row(1),
+                                               2 * frame.step(), {kW, kH / 2}, 1, 1),
+              opxOk);
+    for (int r = 0; r < kH / 2; ++r)
+        for (int x = 0; x < kW; ++x) ASSERT_EQ(frame.row(2 * r + 1)[x], want.at(x, r));
+}
+
+// A fieldNum above 1 reads no row below the field's last (row h only without the border copy):
+// the field ends just before an unreadable page.
+TEST(VppDeinterlace, EdgeDetectLargeFieldNumStaysInsideTheField) {
+    Rng rng;
+    constexpr int kW = 50, kH = 6;
+    GuardedBuffer g(4096 * 2);
+    for (int border : {1, 0}) {
+        const int rows = kH + (border ? 0 : 1);
+        Opx8u* src = g.place(kW, rows, kW);
+        for (int i = 0; i < kW * rows; ++i) src[i] = static_cast<Opx8u>(rng.next());
+        Plane<Opx8u> d1(kW, kH), d2(kW, kH);
+        ASSERT_EQ(opxiDeinterlaceEdgeDetect_8u_C1R(src, kW, d1.data(), d1.step(), {kW, kH}, 1, border), opxOk);
+        for (int field : {2, 3, 1000, INT_MAX, -1}) {
+            ASSERT_EQ(opxiDeinterlaceEdgeDetect_8u_C1R(src, kW, d2.data(), d2.step(), {kW, kH}, field, border), opxOk);
+            EXPECT_TRUE(planes_equal(d1, d2)) << "fieldNum " << field;
+        }
+    }
+}
+
+TEST(VppDeinterlace, ValuesTheRulesSingleOut) {
+    Rng rng;
+    Plane<Opx8u> src(20, 6, 4);
+    src.fill_with_margins(Pattern::kRandom, rng, 0, 255);
+    // Median threshold 0: every rebuilt sample is the median; 255 keeps all but a 255 step.
+    Plane<Opx8u> d(20, 6);
+    ASSERT_EQ(opxiDeinterlaceMedianThreshold_8u_C1R(src.data(), src.step(), d.data(), d.step(), {20, 6}, 0, 1, 1), opxOk);
+    for (int x = 0; x < 20; ++x) {
+        int v[3] = {src.row(0)[x], src.row(1)[x], src.row(2)[x]};
+        std::sort(v, v + 3);
+        EXPECT_EQ(d.row(1)[x], v[1]);
+    }
+    Plane<Opx8u> flip(4, 3, 4);
+    const Opx8u rows[3][4] = {{0, 0, 10, 255}, {255, 200, 10, 0}, {0, 0, 10, 255}};
+    for (int y = 0; y < 3; ++y) std::copy(rows[y], rows[y] + 4, flip.row(y));
+    Plane<Opx8u> out(4, 3);
+    ASSERT_EQ(opxiDeinterlaceMedianThreshold_8u_C1R(flip.data(), flip.step(), out.data(), out.step(), {4, 3}, 255, 1, 1), opxOk);
+    EXPECT_EQ(out.row(1)[0], 0);    // |0 − 255| = 255 is not below 255
+    EXPECT_EQ(out.row(1)[1], 200);  // kept
+    EXPECT_EQ(out.row(1)[3], 255);  // median 255 = s
+    // Triangle weight 256: the centre row; weight 0: (a + c) >> 1.
+    Plane<Opx8u> t(20, 6);
+    ASSERT_EQ(opxiDeinterlaceFilterTriangle_8u_C1R(src.data(), src.step(), t.data(), t.step(), {20, 6}, 256, 1), opxOk);
+    for (int x = 0; x < 20; ++x) EXPECT_EQ(t.row(2)[x], src.row(2)[x]);
+    ASSERT_EQ(opxiDeinterlaceFilterTriangle_8u_C1R(src.data(), src.step(), t.data(), t.step(), {20, 6}, 0, 1), opxOk);
+    for (int x = 0; x < 20; ++x) EXPECT_EQ(t.row(2)[x], (src.row(1)[x] + src.row(3)[x]) >> 1);
+}
+
+TEST(VppDeinterlace, SizesBelowTheMinimumWriteNothing) {
+    Opx8u src[64], dst[64];
+    std::fill_n(src, 64, 7);
+    std::fill_n(dst, 64, 0x33);
+    EXPECT_EQ(opxiDeinterlaceEdgeDetect_8u_C1R(src + 16, 8, dst, 8, {4, 0}, 0, 1), opxErrSize);
+    EXPECT_EQ(opxiDeinterlaceEdgeDetect_8u_C1R(src + 16, 8, dst, 8, {0, 2}, 0, 1), opxErrSize);
+    EXPECT_EQ(opxiDeinterlaceMedianThreshold_8u_C1R(src + 16, 8, dst, 8, {4, 1}, 5, 1, 1), opxErrSize);
+    EXPECT_EQ(opxiDeinterlaceMedianThreshold_8u_C1R(src + 16, 8, dst, 8, {-1, 4}, 5, 1, 1), opxErrSize);
+    EXPECT_EQ(opxiDeinterlaceFilterTriangle_8u_C1R(src + 16, 8, dst + 8, 8, {4, 2}, 5, 1), opxErrSize);
+    EXPECT_EQ(opxiDeinterlaceFilterTriangle_8u_C1R(src + 16, 8, dst + 8, 8, {0, 5}, 5, 4), opxErrSize);
+    // Null pointers come first, before the size.
+    EXPECT_EQ(opxiDeinterlaceFilterTriangle_8u_C1R(nullptr, 8, dst, 8, {0, 0}, 5, 1), opxErrNullPtr);
+    EXPECT_EQ(opxiDeinterlaceEdgeDetect_8u_C1R(src, 8, nullptr, 8, {0, 0}, 0, 0), opxErrNullPtr);
+    for (Opx8u v : dst) ASSERT_EQ(v, 0x33);
+}
+
+// ---- null pointers (the harness nulls each in turn) ---------------------------------------------
+
+OPX_NULL_CALL(opxiDeinterlaceEdgeDetect_8u_C1R, nul(s.u8(0) + 256), 64, nul(s.u8(1)), 64,
+              OpxRoiSize{16, 4}, 0, 0)
+OPX_NULL_CALL(opxiDeinterlaceMedianThreshold_8u_C1R, nul(s.u8(0) + 256), 64, nul(s.u8(1) + 256),
+              64, OpxRoiSize{16, 4}, 10, 1, 0)
+OPX_NULL_CALL(opxiDeinterlaceFilterTriangle_8u_C1R, nul(s.u8(0) + 256), 64, nul(s.u8(1) + 256),
+              64, OpxRoiSize{16, 4}, 128, 4)
+OPX_NULL_CALL(opxiDeinterlaceFilterTriangle_8u_C2R, nul(s.u8(0) + 256), 64, nul(s.u8(1) + 256),
+              64, OpxRoiSize{16, 4}, 128, 16)
+
+}  // namespace
+}  // namespace opx::test::vpp

@@ -1,0 +1,590 @@
+// Denoisers: the smoothing and adaptive rules against per-sample models written here, on both
+// kernel tables and through the exported functions, over picture sizes, regions touching each
+// picture edge, thresholds, windows and modes; the mended faults (region checks, whole sums,
+// sizes of the state records); the mosquito filter's properties; checks and results.
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "opxcore.h"
+#include "vpp/denoise.hpp"
+#include "vpp/vpp_test_util.hpp"
+
+namespace opx::test::vpp {
+namespace {
+
+using opx::vpp::DenoiseKernels;
+const DenoiseKernels* const kTables[] = {&opx::vpp::ref::kDenoise, &opx::vpp::avx2::kDenoise};
+const char* const kTableNames[] = {"portable", "avx2"};
+constexpr int kUntouched = 0xA5;  // the harness canary
+
+opx::vpp::Region region(const OpxRect& r) { return {r.x, r.y, r.x + r.width, r.y + r.height}; }
+
+// ---- smoothing model ---------------------------------------------------------------------------
+
+Grid model_smooth(const Plane<Opx8u>& s, int W, int H, const OpxRect& r, int t) {
+    auto S = [&](int y, int x) { return static_cast<int>(s.row(y)[x]); };
+    auto F = [&](int y, int x) {
+        const int yy = std::clamp(y, 1, H - 2), xx = std::clamp(x, 1, W - 2);
+        int sum = 0;
+        for (int j = -1; j <= 1; ++j)
+            for (int i = -1; i <= 1; ++i) sum += S(yy + j, xx + i);
+        return ((sum + 5) * 7281) >> 16;
+    };
+    auto M = [&](int y, int x) {
+        return std::abs(F(y, x) - F(y + 1, x + 1)) >= t || std::abs(F(y, x + 1) - F(y + 1, x)) >= t;
+    };
+    auto T = [](int n) { return std::min(65535, (65536 + n / 2) / n); };
+    Grid g(W, H);
+    for (int y = r.y; y < r.y + r.height; ++y)
+        for (int x = r.x; x < r.x + r.width; ++x) {
+            if (y == 0 || y == H - 1 || x == 0 || x == W - 1 || M(y, x)) {
+                g.at(x, y) = S(y, x);
+                continue;
+            }
+            int n = 0, sum = 0;
+            for (int j = -1; j <= 1; ++j)
+                for (int i = -1; i <= 1; ++i)
+                    if ((i == 0 && j == 0) || !M(y + j, x + i)) ++n, sum += S(y + j, x + i);
+            g.at(x, y) = std::min(255, (sum * T(n)) >> 16);
+        }
+    return g;
+}
+
+// Regions of a W × H picture: the whole, and ones touching or missing each edge.
+std::vector<OpxRect> regions_of(int W, int H) {
+    std::vector<OpxRect> out = {{0, 0, W, H}};
+    if (H >= 4) out.push_back({0, 1, W, H - 1});
+    if (W >= 3 && H >= 5) out.push_back({1, 1, W - 2, H - 2});
+    if (W >= 2) out.push_back({W - 1, 0, 1, 3});
+    if (W >= 6 && H >= 6) out.push_back({W / 3, H - 3, W - W / 3, 3});
+    return out;
+}
+
+TEST(VppSmooth, EveryPictureRegionAndThreshold) {
+    Rng rng;
+    const OpxRoiSize sizes[] = {{1, 3}, {2, 5}, {3, 3}, {4, 4}, {17, 9}, {33, 12}, {50, 8}};
+    for (OpxRoiSize size : sizes)
+        for (const OpxRect& r : regions_of(size.width, size.height))
+            for (int t : {INT_MIN, 0, 1, 3, 12, 28, 29, 255, 256})
+                for (int kind = 0; kind < 2; ++kind) {
+                    SCOPED_TRACE(testing::Message()
+                                 << size.width << "x" << size.height << " roi " << r.x << "," << r.y
+                                 << " " << r.width << "x" << r.height << " t " << t << " kind " << kind);
+                    Plane<Opx8u> src(size.width, size.height, 8, 3);
+                    src.fill_with_margins(Pattern::kRandom, rng, 0, 255);
+                    // Kind 1: a few smooth levels, so that some map entries are 0.
+                    if (kind == 1)
+                        for (int y = 0; y < size.height; ++y)
+                            for (int x = 0; x < size.width; ++x)
+                                src.at(x, y) = static_cast<Opx8u>(100 + (x / 5 + y / 4) * 20 + rng.uniform(0, 2));
+                    const Grid want = model_smooth(src, size.width, size.height, r, t);
+                    const std::size_t work_bytes = 2 * std::size_t(r.width + 3) * (r.height + 3);
+                    GuardedBuffer work(work_bytes);
+                    for (int k = 0; k < 3; ++k) {
+                        Plane<Opx8u> dst(size.width, size.height, 16, 5 + k);
+                        if (k < 2)
+                            opx::vpp::smooth(*kTables[k], src.data(), src.step(), dst.data(), dst.step(),
+                                             size.width, size.height, region(r), t, work.begin());
+                        else
+                            ASSERT_EQ(opxiFilterDenoiseSmooth_8u_C1R(src.data(), src.step(), dst.data(),
+                                                                     dst.step(), size, &r, t, work.begin()),
+                                      opxOk);
+                        ASSERT_TRUE(matches(want, dst.data(), dst.step(), kUntouched))
+                            << (k < 2 ? kTableNames[k] : "exported");
+                        ASSERT_TRUE(dst.canaries_intact());
+                    }
+                }
+}
+
+TEST(VppSmooth, ValuesTheRulesSingleOut) {
+    constexpr int kW = 11, kH = 9;
+    Plane<Opx8u> src(kW, kH), dst(kW, kH);
+    std::vector<Opx8u> work(2 * (kW + 3) * (kH + 3));
+    const OpxRect all{0, 0, kW, kH};
+    Rng rng;
+    // threshold 0: the region is copied; a flat picture is unchanged for any threshold.
+    src.fill(Pattern::kRandom, rng, 0, 255);
+    ASSERT_EQ(opxiFilterDenoiseSmooth_8u_C1R(src.data(), src.step(), dst.data(), dst.step(), {kW, kH}, &all, 0, work.data()), opxOk);
+    EXPECT_TRUE(planes_equal(src, dst));
+    for (int t : {1, 5, 100, 1000}) {
+        src.fill(Pattern::kMax, rng, 0, 173);
+        ASSERT_EQ(opxiFilterDenoiseSmooth_8u_C1R(src.data(), src.step(), dst.data(), dst.step(), {kW, kH}, &all, t, work.data()), opxOk);
+        EXPECT_TRUE(planes_equal(src, dst)) << "threshold " << t;
+    }
+    // A lone 255 on 0: its box contrast is 28. Thresholds 1..28 leave four map entries 0 around
+    // it (its own and three neighbours'), so it averages with three zeros: 255 × T[4] >> 16 = 63.
+    // Above 28 nothing is an edge: 255 × 7282 >> 16 = 28.
+    for (int t : {1, 28, 29, 200}) {
+        src.fill(Pattern::kZeros, rng);
+        src.at(5, 4) = 255;
+        ASSERT_EQ(opxiFilterDenoiseSmooth_8u_C1R(src.data(), src.step(), dst.data(), dst.step(), {kW, kH}, &all, t, work.data()), opxOk);
+        EXPECT_EQ(dst.at(5, 4), t <= 28 ? 63 : 28) << "threshold " << t;
+    }
+}
+
+TEST(VppSmooth, RegionChecksInOrderAndNothingWritten) {
+    Opx8u src[16 * 8] = {}, dst[16 * 8], work[2 * 19 * 11];
+    std::memset(dst, 0x33, sizeof dst);
+    std::memset(work, 0x44, sizeof work);
+    auto call = [&](OpxRoiSize size, OpxRect r, const OpxRect* p = nullptr, Opx8u* w = nullptr) {
+        return opxiFilterDenoiseSmooth_8u_C1R(src, 16, dst, 16, size, p ? p : &r, 5, w ? w : work);
+    };
+    EXPECT_EQ(opxiFilterDenoiseSmooth_8u_C1R(src, 16, dst, 16, {16, 8}, nullptr, 5, work), opxErrNullPtr);
+    EXPECT_EQ(opxiFilterDenoiseSmooth_8u_C1R(src, 16, dst, 16, {0, 0}, nullptr, 5, work), opxErrNullPtr);
+    EXPECT_EQ(call({0, 8}, {0, 0, 16, 8}), opxErrSize);
+    EXPECT_EQ(call({16, -1}, {0, 0, 16, 8}), opxErrSize);
+    EXPECT_EQ(call({16, 8}, {0, 0, 16, 2}), opxErrRegionTooSmall);
+    EXPECT_EQ(call({16, 8}, {-1, 0, 4, 2}), opxErrRegionTooSmall);  // the height check comes first
+    EXPECT_EQ(call({16, 8}, {-1, 0, 4, 4}), opxErrSize);
+    EXPECT_EQ(call({16, 8}, {0, -2, 4, 4}), opxErrSize);
+    EXPECT_EQ(call({16, 8}, {2, 2, 0, 4}), opxErrSize);
+    EXPECT_EQ(call({16, 8}, {2, 2, -3, 4}), opxErrSize);
+    EXPECT_EQ(call({16, 8}, {13, 0, 4, 4}), opxErrSize);
+    EXPECT_EQ(call({16, 8}, {0, 5, 4, 4}), opxErrSize);
+    EXPECT_EQ(call({16, 8}, {INT_MAX - 1, 0, 4, 4}), opxErrSize);  // x + width wraps in 32 bits
+    EXPECT_EQ(call({16, 8}, {0, INT_MAX, 4, INT_MAX}), opxErrSize);
+    for (Opx8u v : dst) ASSERT_EQ(v, 0x33);
+    for (Opx8u v : work) ASSERT_EQ(v, 0x44);
+    EXPECT_EQ(call({16, 8}, {3, 5, 13, 3}), opxOk);
+}
+
+// ---- adaptive model ----------------------------------------------------------------------------
+
+std::vector<std::int64_t> reciprocals(int n) {
+    std::vector<std::int64_t> t(3 * (2 * n + 1) * (2 * n + 1) + 1);
+    t[0] = 1;
+    for (std::size_t i = 1; i < t.size(); ++i)
+        t[i] = std::min<std::int64_t>(65535, (2 * 65535 + std::int64_t(i)) / (2 * std::int64_t(i)));
+    return t;
+}
+
+Grid model_adaptive(const Plane<Opx8u>* p[3], int W, int H, const OpxRect& r, int mw, int mh,
+                    int t, int mode) {
+    const std::vector<std::int64_t> T = reciprocals(std::max(mw, mh));
+    Grid g(W, H);
+    for (int y = r.y; y < r.y + r.height; ++y)
+        for (int x = r.x; x < r.x + r.width; ++x) {
+            const int c = p[1]->row(y)[x];
+            if (y == 0 || y == H - 1 || x == 0 || x == W - 1) {
+                g.at(x, y) = c;
+                continue;
+            }
+            std::int64_t N = 0, sc = 0, sum[3] = {}, cnt[3] = {};
+            for (int j = std::max(0, y - mh); j <= std::min(H - 1, y + mh); ++j)
+                for (int i = std::max(0, x - mw); i <= std::min(W - 1, x + mw); ++i) {
+                    ++N;
+                    sc += p[1]->row(j)[i];
+                    for (int q : {0, 2})
+                        if (std::abs(c - p[q]->row(j)[i]) < t) sum[q] += p[q]->row(j)[i], ++cnt[q];
+                }
+            std::int64_t s = sc, k = N;
+            if (cnt[0] + cnt[2] > 0) {
+                const bool use_prev = mode == 1 || mode == 3, use_next = mode == 2 || mode == 3;
+                s += use_prev ? sum[0] : p[0]->row(y)[x];
+                k += use_prev ? cnt[0] : 1;
+                s += use_next ? sum[2] : p[2]->row(y)[x];
+                k += use_next ? cnt[2] : 1;
+            }
+            g.at(x, y) = static_cast<int>((s * T[k]) >> 16);
+        }
+    return g;
+}
+
+struct AdaptiveState {
+    OpxDenoiseAdaptiveState* s = nullptr;
+    AdaptiveState(OpxRoiSize roi, OpxRoiSize mask) {
+        EXPECT_EQ(opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(&s, roi, mask), opxOk);
+    }
+    ~AdaptiveState() {
+        if (s) opxiFilterDenoiseAdaptiveFree_8u_C1(s);
+    }
+};
+
+TEST(VppAdaptive, EveryPictureWindowThresholdAndMode) {
+    Rng rng;
+    const OpxRoiSize sizes[] = {{3, 3}, {5, 4}, {17, 9}, {40, 7}, {70, 10}, {101, 12}};
+    const OpxRoiSize masks[] = {{1, 1}, {2, 2}, {1, 3}, {3, 1}, {5, 5}};
+    const int thresholds[] = {-1, 0, 1, 6, 20, 255, 256};
+    int turn = 0;
+    for (OpxRoiSize size : sizes)
+        for (OpxRoiSize mask : masks)
+            for (const OpxRect& r : regions_of(size.width, size.height)) {
+                if (r.width < mask.width || r.height < mask.height) continue;
+                Plane<Opx8u> pics[3] = {Plane<Opx8u>(size.width, size.height, 8),
+                                        Plane<Opx8u>(size.width, size.height, 8),
+                                        Plane<Opx8u>(size.width, size.height, 8)};
+                for (auto& p : pics) p.fill_with_margins(Pattern::kRandom, rng, 0, 255);
+                // Mostly near one level so that the thresholds select some samples.
+                for (auto& p : pics)
+                    for (int y = 0; y < size.height; ++y)
+                        for (int x = 0; x < size.width; ++x)
+                            if (rng.uniform(0, 7)) p.at(x, y) = static_cast<Opx8u>(rng.uniform(110, 130));
+                const Plane<Opx8u>* pp[3] = {&pics[0], &pics[1], &pics[2]};
+                const Opx8u* src[3] = {pics[0].data(), pics[1].data(), pics[2].data()};
+                AdaptiveState state({r.width, r.height}, mask);
+                for (int mode = 0; mode < 4; ++mode)
+                    for (int n = 0; n < 2; ++n) {
+                        const int t = thresholds[turn++ % 7];
+                        SCOPED_TRACE(testing::Message()
+                                     << size.width << "x" << size.height << " roi " << r.x << ","
+                                     << r.y << " " << r.width << "x" << r.height << " mask "
+                                     << mask.width << "x" << mask.height << " t " << t << " mode " << mode);
+                        const Grid want = model_adaptive(pp, size.width, size.height, r, mask.width,
+                                                         mask.height, t, mode);
+                        for (int k = 0; k < 3; ++k) {
+                            Plane<Opx8u> dst(size.width, size.height, 16, 9 * k);
+                            if (k < 2) {
+                                const opx::vpp::AdaptiveArgs a{src[0], src[1], src[2], static_cast<std::int32_t>(pics[0].step()),
+                                                               dst.data(), static_cast<std::int32_t>(dst.step()),
+                                                               size.width, size.height, region(r),
+                                                               mask.width, mask.height, t, mode,
+                                                               state.s->table};
+                                opx::vpp::adaptive(*kTables[k], a);
+                            } else {
+                                ASSERT_EQ(opxiFilterDenoiseAdaptive_8u_C1R(src, pics[0].step(), dst.data(),
+                                                                           dst.step(), size, &r, mask, t,
+                                                                           mode, state.s),
+                                          opxOk);
+                            }
+                            ASSERT_TRUE(matches(want, dst.data(), dst.step(), kUntouched))
+                                << (k < 2 ? kTableNames[k] : "exported");
+                            ASSERT_TRUE(dst.canaries_intact());
+                        }
+                    }
+            }
+}
+
+// Bright content with an 11×11 window or larger: the whole sum is used, so 250s stay near 250
+// (the rounded table entries alone move them) instead of wrapping to dark values.
+TEST(VppAdaptive, LargeWindowsOfBrightContentStayBright) {
+    constexpr int kW = 48, kH = 30;
+    for (OpxRoiSize mask : {OpxRoiSize{5, 5}, OpxRoiSize{8, 8}, OpxRoiSize{12, 9}}) {
+        Plane<Opx8u> pics[3] = {Plane<Opx8u>(kW, kH), Plane<Opx8u>(kW, kH), Plane<Opx8u>(kW, kH)};
+        Rng rng;
+        for (auto& p : pics) p.fill(Pattern::kRandom, rng, 245, 255);
+        const Plane<Opx8u>* pp[3] = {&pics[0], &pics[1], &pics[2]};
+        const Opx8u* src[3] = {pics[0].data(), pics[1].data(), pics[2].data()};
+        AdaptiveState state({kW, kH}, mask);
+        const OpxRect all{0, 0, kW, kH};
+        for (int mode = 0; mode < 4; ++mode) {
+            Plane<Opx8u> dst(kW, kH);
+            ASSERT_EQ(opxiFilterDenoiseAdaptive_8u_C1R(src, pics[0].step(), dst.data(), dst.step(),
+                                                       {kW, kH}, &all, mask, 10, mode, state.s),
+                      opxOk);
+            EXPECT_TRUE(matches(model_adaptive(pp, kW, kH, all, mask.width, mask.height, 10, mode),
+                                dst.data(), dst.step(), kUntouched));
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x) ASSERT_GE(dst.at(x, y), 240) << x << "," << y << " mode " << mode;
+        }
+    }
+}
+
+// Constant 100 with a 5×5 window: threshold 0 admits no neighbour sample, so every mode gives
+// the window mean (2500 × T[25]) >> 16 = 99; with threshold 1 all 50 samples qualify: mode 0
+// gives (2700 × T[27]) >> 16 = 99, modes 1 and 2 (5100 × T[51] = 1285) >> 16 = 99, mode 3
+// (7500 × T[75] = 874) >> 16 = 100.
+TEST(VppAdaptive, ConstantPicturesComeOutAsTheRoundedTableGives) {
+    constexpr int kW = 12, kH = 12;
+    Plane<Opx8u> pics[3] = {Plane<Opx8u>(kW, kH), Plane<Opx8u>(kW, kH), Plane<Opx8u>(kW, kH)};
+    Rng rng;
+    for (auto& p : pics) p.fill(Pattern::kMax, rng, 0, 100);
+    const Opx8u* src[3] = {pics[0].data(), pics[1].data(), pics[2].data()};
+    AdaptiveState state({kW, kH}, {2, 2});
+    const OpxRect all{0, 0, kW, kH};
+    const int want[2][4] = {{99, 99, 99, 99}, {99, 99, 99, 100}};
+    for (int t = 0; t < 2; ++t)
+        for (int mode = 0; mode < 4; ++mode) {
+            Plane<Opx8u> dst(kW, kH);
+            ASSERT_EQ(opxiFilterDenoiseAdaptive_8u_C1R(src, pics[0].step(), dst.data(), dst.step(),
+                                                       {kW, kH}, &all, {2, 2}, t, mode, state.s),
+                      opxOk);
+            EXPECT_EQ(dst.at(5, 5), want[t][mode]) << "threshold " << t << " mode " << mode;
+            EXPECT_EQ(dst.at(0, 5), 100);  // outer ring copied
+        }
+}
+
+TEST(VppAdaptive, StateTableAndItsSizeLimits) {
+    OpxDenoiseAdaptiveState* s = nullptr;
+    ASSERT_EQ(opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(&s, {20, 10}, {3, 2}), opxOk);
+    EXPECT_EQ(s->mask_width, 3);
+    EXPECT_EQ(s->mask_height, 2);
+    EXPECT_EQ(s->roi_width, 20);
+    EXPECT_EQ(s->roi_height, 10);
+    const std::vector<std::int64_t> want = reciprocals(3);  // 148 entries
+    ASSERT_EQ(want.size(), 148u);
+    for (std::size_t i = 0; i < want.size(); ++i) ASSERT_EQ(s->table[i], want[i]) << i;
+    EXPECT_EQ(s->table[1], 65535);
+    EXPECT_EQ(s->table[27], 2427);
+    EXPECT_EQ(opxiFilterDenoiseAdaptiveFree_8u_C1(s), opxOk);
+
+    // Sizes whose table would not fit the allocator's 32-bit size (or would wrap it).
+    for (OpxRoiSize mask : {OpxRoiSize{20000, 1}, OpxRoiSize{1, 1 << 16}, OpxRoiSize{INT_MAX, INT_MAX}}) {
+        OpxDenoiseAdaptiveState* none = reinterpret_cast<OpxDenoiseAdaptiveState*>(&s);
+        OpxDenoiseAdaptiveState* keep = none;
+        EXPECT_EQ(opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(&none, {INT_MAX, INT_MAX}, mask), opxErrMemAlloc);
+        EXPECT_EQ(none, keep);
+    }
+    OpxDenoiseAdaptiveState* u = nullptr;
+    EXPECT_EQ(opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(&u, {0, 5}, {1, 1}), opxErrSize);
+    EXPECT_EQ(opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(&u, {5, 5}, {0, 1}), opxErrSize);
+    EXPECT_EQ(opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(&u, {5, 5}, {6, 1}), opxErrSize);
+    EXPECT_EQ(opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(&u, {5, 5}, {1, 6}), opxErrSize);
+    EXPECT_EQ(u, nullptr);
+}
+
+TEST(VppAdaptive, ChecksAndTheModeWarningWriteNothing) {
+    constexpr int kW = 16, kH = 8;
+    Opx8u pic[kW * kH] = {}, dst[kW * kH];
+    std::memset(dst, 0x33, sizeof dst);
+    const Opx8u* src[3] = {pic, pic, pic};
+    AdaptiveState state({8, 4}, {1, 1});
+    auto call = [&](OpxRoiSize size, OpxRect r, OpxRoiSize mask, int mode) {
+        return opxiFilterDenoiseAdaptive_8u_C1R(src, kW, dst, kW, size, &r, mask, 5, mode, state.s);
+    };
+    EXPECT_EQ(call({kW, kH}, {1, 1, 8, 4}, {1, 1}, 0), opxOk);
+    std::memset(dst, 0x33, sizeof dst);
+    EXPECT_EQ(call({0, kH}, {1, 1, 8, 4}, {1, 1}, 0), opxErrSize);
+    EXPECT_EQ(call({kW, kH}, {-1, 1, 8, 4}, {1, 1}, 0), opxErrSize);
+    EXPECT_EQ(call({kW, kH}, {9, 1, 8, 4}, {1, 1}, 0), opxErrSize);
+    EXPECT_EQ(call({kW, kH}, {INT_MAX, 1, 8, 4}, {1, 1}, 0), opxErrSize);
+    EXPECT_EQ(call({kW, kH}, {1, 1, 8, 3}, {1, 1}, 0), opxErrSize);  // not the state's region
+    EXPECT_EQ(call({kW, kH}, {1, 1, 8, 4}, {2, 1}, 0), opxErrSize);  // not the state's window
+    EXPECT_EQ(call({kW, kH}, {1, 1, 8, 4}, {0, 1}, 0), opxErrSize);
+    EXPECT_EQ(call({kW, kH}, {1, 1, 8, 4}, {2, 1}, 7), opxErrSize);  // errors before the warning
+    for (int mode : {-1, 4, INT_MAX})
+        EXPECT_EQ(call({kW, kH}, {1, 1, 8, 4}, {1, 1}, mode), opxWrnNothingDone);
+    for (Opx8u v : dst) ASSERT_EQ(v, 0x33);
+}
+
+// ---- mosquito ----------------------------------------------------------------------------------
+
+struct MosquitoState {
+    OpxDenoiseMosquitoState* s = nullptr;
+    explicit MosquitoState(OpxRoiSize roi) {
+        EXPECT_EQ(opxiFilterDenoiseMosquitoInitAlloc_8u_C1(&s, roi), opxOk);
+    }
+    ~MosquitoState() {
+        if (s) opxiFilterDenoiseMosquitoFree_8u_C1(s);
+    }
+};
+
+// Runs the filter on `cur` (previous picture `prev`, or cur itself) over the region; returns
+// the destination (canaries outside the region checked).
+Plane<Opx8u> mosquito(const Plane<Opx8u>& cur, const OpxRect& r, const Plane<Opx8u>* prev = nullptr) {
+    MosquitoState state({r.width, r.height});
+    Plane<Opx8u> dst(cur.width(), cur.height(), 16);
+    const Opx8u* src[2] = {cur.data(), (prev ? prev : &cur)->data()};
+    EXPECT_EQ(opxiFilterDenoiseMosquito_8u_C1R(src, cur.step(), dst.data(), dst.step(),
+                                               {cur.width(), cur.height()}, &r, state.s),
+              opxOk);
+    for (int y = 0; y < cur.height(); ++y)
+        for (int x = 0; x < cur.width(); ++x) {
+            const bool in = x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height;
+            if (!in) {
+                EXPECT_EQ(dst.row(y)[x], kUntouched) << "written outside the region at " << x << "," << y;
+            }
+        }
+    EXPECT_TRUE(dst.canaries_intact());
+    return dst;
+}
+
+// A vertical step from 40 to 200 at column 13 of a 32 × 24 picture; with `ring` the dark side
+// of the step's 8×8 blocks (columns 8..10, two or more columns away from the step) carries
+// ringing of ±ring in a checker pattern.
+Plane<Opx8u> step_picture(int ring) {
+    Plane<Opx8u> p(32, 24, 8);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 32; ++x) {
+            int v = x < 13 ? 40 : 200;
+            if (x >= 8 && x < 11) v += (x + y) & 1 ? ring : -ring;
+            p.at(x, y) = static_cast<Opx8u>(v);
+        }
+    return p;
+}
+
+TEST(VppMosquito, FlatPicturesBlocksWithoutEdgesAndStepEdgesAreUnchanged) {
+    Rng rng;
+    const OpxRect whole{0, 0, 32, 24}, part{3, 2, 26, 19};
+    Plane<Opx8u> flat(32, 24, 8);
+    flat.fill(Pattern::kMax, rng, 0, 77);
+    Plane<Opx8u> texture(32, 24, 8);  // activity below 32 in every block
+    texture.fill(Pattern::kRandom, rng, 100, 130);
+    Plane<Opx8u> gradient(32, 24, 8);  // activity above 32 but no edge samples
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 32; ++x) gradient.at(x, y) = static_cast<Opx8u>(3 * x + 2 * y);
+    const Plane<Opx8u> step = step_picture(0);
+    const Plane<Opx8u>* const pictures[] = {&flat, &texture, &gradient, &step};
+    for (const Plane<Opx8u>* p : pictures)
+        for (const OpxRect& r : {whole, part}) {
+            Plane<Opx8u> out = mosquito(*p, r);
+            for (int y = r.y; y < r.y + r.height; ++y)
+                for (int x = r.x; x < r.x + r.width; ++x) ASSERT_EQ(out.row(y)[x], p->row(y)[x]) << x << "," << y;
+        }
+}
+
+TEST(VppMosquito, RingingNextToAnEdgeIsReducedAndTheEdgeKept) {
+    const Plane<Opx8u> clean = step_picture(0);
+    for (int ring : {2, 3, 4}) {  // neighbours differ by 2·ring, below the threshold 160 / 16
+        const Plane<Opx8u> noisy = step_picture(ring);
+        const OpxRect all{0, 0, 32, 24};
+        const Plane<Opx8u> out = mosquito(noisy, all);
+        long before = 0, after = 0;
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 32; ++x) {
+                before += std::abs(noisy.row(y)[x] - clean.row(y)[x]);
+                after += std::abs(out.row(y)[x] - clean.row(y)[x]);
+                if (x >= 12) {
+                    ASSERT_EQ(out.row(y)[x], noisy.row(y)[x]) << "edge changed at " << x << "," << y;
+                }
+            }
+        EXPECT_LT(after * 2, before) << "ringing ±" << ring << ": " << before << " → " << after;
+    }
+}
+
+// The temporal guard: where the previous picture differs by more than the limits (new content)
+// nothing changes.
+TEST(VppMosquito, NewContentAgainstThePreviousPictureIsKept) {
+    const Plane<Opx8u> noisy = step_picture(5);
+    Plane<Opx8u> other(32, 24, 8);
+    Rng rng;
+    other.fill(Pattern::kMax, rng, 0, 255);
+    const Plane<Opx8u> out = mosquito(noisy, {0, 0, 32, 24}, &other);
+    EXPECT_TRUE(planes_equal(noisy, out));
+}
+
+TEST(VppMosquito, StateSizeAndLayout) {
+    // A 16 × 16 region: 192 + 576 + 495 = 1263 bytes.
+    MosquitoState st({16, 16});
+    ASSERT_NE(st.s, nullptr);
+    auto* base = static_cast<unsigned char*>(st.s->allocation);
+    auto* rec = reinterpret_cast<unsigned char*>(st.s);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(rec) % 16, 0u);
+    EXPECT_LT(rec - base, 16);
+    EXPECT_EQ(st.s->samples + 576 - base + (15 - (rec - base)), 1263);
+    EXPECT_EQ(st.s->width, 16);
+    EXPECT_EQ(st.s->height, 16);
+    const Opx32s tune[13] = {8, 8, 4, 12, 16, 4, 32, 1, 32, 20, 2, 16, 6};
+    EXPECT_EQ(std::memcmp(st.s->tune, tune, sizeof tune), 0);
+    // Sizes beyond the allocator's 32-bit size (and ones that would wrap it) fail cleanly.
+    for (OpxRoiSize big : {OpxRoiSize{1 << 16, 1 << 16}, OpxRoiSize{INT_MAX, INT_MAX},
+                           OpxRoiSize{INT_MAX, 1}}) {
+        OpxDenoiseMosquitoState* s = nullptr;
+        EXPECT_EQ(opxiFilterDenoiseMosquitoInitAlloc_8u_C1(&s, big), opxErrMemAlloc);
+        EXPECT_EQ(s, nullptr);
+    }
+    OpxDenoiseMosquitoState* s = nullptr;
+    EXPECT_EQ(opxiFilterDenoiseMosquitoInitAlloc_8u_C1(&s, {0, 8}), opxErrSize);
+    EXPECT_EQ(opxiFilterDenoiseMosquitoInitAlloc_8u_C1(&s, {8, -8}), opxErrSize);
+}
+
+TEST(VppMosquito, ChecksInOrderAndNothingWritten) {
+    constexpr int kW = 32, kH = 24;
+    Opx8u pic[kW * kH] = {}, dst[kW * kH];
+    std::memset(dst, 0x33, sizeof dst);
+    const Opx8u* src[2] = {pic, pic};
+    MosquitoState st({10, 10});
+    auto call = [&](OpxRoiSize size, OpxRect r) {
+        return opxiFilterDenoiseMosquito_8u_C1R(src, kW, dst, kW, size, &r, st.s);
+    };
+    EXPECT_EQ(call({0, kH}, {0, 0, 10, 10}), opxErrSize);
+    EXPECT_EQ(call({kW, kH}, {-8, 0, 10, 10}), opxErrSize);
+    EXPECT_EQ(call({kW, kH}, {0, -1, 10, 10}), opxErrSize);
+    EXPECT_EQ(call({kW, kH}, {23, 0, 10, 10}), opxErrSize);
+    EXPECT_EQ(call({kW, kH}, {INT_MAX - 2, 0, 10, 10}), opxErrSize);
+    EXPECT_EQ(call({kW, kH}, {0, 0, 10, 9}), opxErrSize);          // not the state's size
+    EXPECT_EQ(call({kW, kH}, {3, 0, 10, 10}), opxErrRegionTooSmall);  // columns 3..12: no whole block
+    EXPECT_EQ(call({kW, kH}, {0, 9, 10, 10}), opxErrRegionTooSmall);  // rows 9..18: none either
+    for (Opx8u v : dst) ASSERT_EQ(v, 0x33);
+    EXPECT_EQ(call({kW, kH}, {6, 6, 10, 10}), opxOk);  // block (8, 8) lies inside
+    const OpxRect r{0, 0, 10, 10};
+    st.s->width = 0;
+    EXPECT_EQ(opxiFilterDenoiseMosquito_8u_C1R(src, kW, dst, kW, {kW, kH}, &r, st.s), opxErrSize);
+    st.s->width = 10;
+}
+
+// ---- null pointers -------------------------------------------------------------------------------
+
+OPX_NULL_CASE(opxiFilterDenoiseSmooth_8u_C1R) {
+    const Opx8u* src = nul(s.u8(0) + 256);
+    Opx8u* dst = nul(s.u8(1) + 256);
+    static const OpxRect r{0, 0, 16, 8};
+    const OpxRect* roi = nul(&r);
+    Opx8u* work = nul(s.u8(2));
+    return opxiFilterDenoiseSmooth_8u_C1R(src, 64, dst, 64, {16, 8}, roi, 5, work);
+}
+
+OPX_NULL_CASE(opxiFilterDenoiseAdaptiveInitAlloc_8u_C1) {
+    OpxDenoiseAdaptiveState* st = nullptr;
+    const OpxResult r = opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(nul(&st), {16, 8}, {1, 1});
+    if (st) opxiFilterDenoiseAdaptiveFree_8u_C1(st);
+    return r;
+}
+
+OPX_NULL_CASE(opxiFilterDenoiseAdaptiveFree_8u_C1) {
+    OpxDenoiseAdaptiveState* st = nullptr;
+    opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(&st, {16, 8}, {1, 1});
+    OpxDenoiseAdaptiveState* p = nul(st);
+    const OpxResult r = opxiFilterDenoiseAdaptiveFree_8u_C1(p);
+    if (!p) opxiFilterDenoiseAdaptiveFree_8u_C1(st);
+    return r;
+}
+
+OPX_NULL_CASE(opxiFilterDenoiseAdaptive_8u_C1R) {
+    OpxDenoiseAdaptiveState* st = nullptr;
+    opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(&st, {16, 8}, {1, 1});
+    const Opx8u* pics[3];
+    const Opx8u* const* pp = nul(pics);
+    for (int i = 0; i < 3; ++i) pics[i] = nul(s.u8(i) + 256);
+    Opx8u* dst = nul(s.u8(3) + 256);
+    static const OpxRect r{0, 0, 16, 8};
+    const OpxRect* roi = nul(&r);
+    const OpxResult res =
+        opxiFilterDenoiseAdaptive_8u_C1R(pp, 64, dst, 64, {16, 8}, roi, {1, 1}, 5, 3, nul(st));
+    opxiFilterDenoiseAdaptiveFree_8u_C1(st);
+    return res;
+}
+
+OPX_NULL_CASE(opxiFilterDenoiseMosquitoInitAlloc_8u_C1) {
+    OpxDenoiseMosquitoState* st = nullptr;
+    const OpxResult r = opxiFilterDenoiseMosquitoInitAlloc_8u_C1(nul(&st), {16, 8});
+    if (st) opxiFilterDenoiseMosquitoFree_8u_C1(st);
+    return r;
+}
+
+// The state and, behind it, the memory it keeps for Free.
+OPX_NULL_CASE(opxiFilterDenoiseMosquitoFree_8u_C1) {
+    OpxDenoiseMosquitoState* st = nullptr;
+    opxiFilterDenoiseMosquitoInitAlloc_8u_C1(&st, {16, 8});
+    void* const mem = st->allocation;
+    OpxDenoiseMosquitoState* p = nul(st);
+    if (p) p->allocation = nul(mem);
+    const OpxResult r = opxiFilterDenoiseMosquitoFree_8u_C1(p);
+    if (r != opxOk) {
+        st->allocation = mem;
+        opxiFilterDenoiseMosquitoFree_8u_C1(st);
+    }
+    return r;
+}
+
+// The pictures, the destination, the region, the state and the state's sample memory.
+OPX_NULL_CASE(opxiFilterDenoiseMosquito_8u_C1R) {
+    OpxDenoiseMosquitoState* st = nullptr;
+    opxiFilterDenoiseMosquitoInitAlloc_8u_C1(&st, {16, 8});
+    const Opx8u* pics[2];
+    const Opx8u* const* pp = nul(pics);
+    for (int i = 0; i < 2; ++i) pics[i] = nul(s.u8(i) + 256);
+    Opx8u* dst = nul(s.u8(3) + 256);
+    static const OpxRect r{0, 0, 16, 8};
+    const OpxRect* roi = nul(&r);
+    OpxDenoiseMosquitoState* p = nul(st);
+    Opx8u* const samples = st->samples;
+    st->samples = nul(samples);
+    const OpxResult res = opxiFilterDenoiseMosquito_8u_C1R(pp, 64, dst, 64, {16, 8}, roi, p);
+    st->samples = samples;
+    opxiFilterDenoiseMosquitoFree_8u_C1(st);
+    return res;
+}
+
+}  // namespace
+}  // namespace opx::test::vpp

@@ -1,0 +1,54 @@
+// Helpers of the video-processing tests: a plain sample grid for the models, planes filled
+// with patterns chosen for the filters, and the two kernel tables side by side.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "harness/harness.hpp"
+
+namespace opx::test::vpp {
+
+// A grid of ints the models write; -1 marks a sample the model leaves alone.
+struct Grid {
+    int width, height;
+    std::vector<int> v;
+    Grid(int w, int h, int fill = -1) : width(w), height(h), v(static_cast<std::size_t>(w) * h, fill) {}
+    int& at(int x, int y) { return v[static_cast<std::size_t>(y) * width + x]; }
+    int at(int x, int y) const { return v[static_cast<std::size_t>(y) * width + x]; }
+};
+
+// Compares a destination plane (written over its canaries) with a model: samples the model
+// leaves alone must keep the value `untouched`.
+inline testing::AssertionResult matches(const Grid& want, const Opx8u* dst, std::ptrdiff_t step,
+                                        int untouched) {
+    for (int y = 0; y < want.height; ++y)
+        for (int x = 0; x < want.width; ++x) {
+            const int got = dst[y * step + x];
+            const int w = want.at(x, y) < 0 ? untouched : want.at(x, y);
+            if (got != w)
+                return testing::AssertionFailure()
+                       << "at (x " << x << ", y " << y << "): want " << w << ", got " << got
+                       << (want.at(x, y) < 0 ? " (sample must not be written)" : "");
+        }
+    return testing::AssertionSuccess();
+}
+
+// Fills a plane and its margins: random samples, or random samples of a few levels (ties and
+// equal differences are frequent, which is where the deinterlacers' tie rules matter), or
+// a ramp or the extremes.
+inline void fill_plane(Plane<Opx8u>& p, int kind, Rng& rng) {
+    switch (kind % 4) {
+        case 0: p.fill_with_margins(Pattern::kRandom, rng, 0, 255); break;
+        case 1: p.fill_with_margins(Pattern::kRandom, rng, 0, 3);
+            for (int y = -2; y < p.height() + 2; ++y)
+                for (int x = -2; x < p.width() + 2; ++x) p.at(x, y) = static_cast<Opx8u>(p.at(x, y) * 85);
+            break;
+        case 2: p.fill_with_margins(Pattern::kRamp, rng, 0, 255); break;
+        default: p.fill_with_margins(Pattern::kChecker, rng, 0, 255); break;
+    }
+}
+
+inline constexpr int kWidths[] = {1, 2, 3, 17, 33, 47, 64, 100};
+
+}  // namespace opx::test::vpp
