@@ -1532,6 +1532,172 @@ OPXVC_API OpxResult opxiFilterDeblockingChroma422HorEdge_H264_16u_C1IR(
 
 /* ==== VC-1: transforms, quantisation, interpolation, smoothing, deblocking ==== */
 
+/*
+ * VC-1 (SMPTE 421M) residual path. Coefficient and residual blocks are Opx16s arrays in raster
+ * order (row = vertical frequency) addressed with a row step in bytes (any sign, any alignment);
+ * shapes are width x height (8x4: 8 columns, 4 rows). doubleQuant is 2 x MQUANT + HALFQP (2..62).
+ * srcSizeNZ / *pDstSizeNZ is the non-zero extent of a block: width = 1 + last column holding a
+ * non-zero coefficient, height = 1 + last such row (0 for an empty dimension).
+ */
+
+/**
+ * Inverse transform (SMPTE 421M 8.1.4.2): rows E = (D . Mw + 4) >> 3, columns
+ * R = (Mh^T . E + 64 + c) >> 7 with c = 1 on rows 4..7 of an 8-point column pass, each pass
+ * clamped to 16 bits. srcSizeNZ promises that every coefficient outside its top-left rectangle
+ * is zero; it is clamped to 0..block size first (a wider promise means the full transform). A
+ * promise below 2 x 2 reads D[0][0] only; the result is always that of the full transform on the
+ * promised block. In place (C1IR) or into pDst (C1R). Checks: pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiTransform8x8Inv_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                     OpxRoiSize srcSizeNZ) OPXVC_NOEXCEPT;
+/** 8x4 inverse transform in place: 8-point rows, 4-point columns (see the 8x8 form). */
+OPXVC_API OpxResult opxiTransform8x4Inv_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                     OpxRoiSize srcSizeNZ) OPXVC_NOEXCEPT;
+/** 4x8 inverse transform in place: 4-point rows, 8-point columns (see the 8x8 form). */
+OPXVC_API OpxResult opxiTransform4x8Inv_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                     OpxRoiSize srcSizeNZ) OPXVC_NOEXCEPT;
+/** 4x4 inverse transform in place (see the 8x8 form). */
+OPXVC_API OpxResult opxiTransform4x4Inv_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                     OpxRoiSize srcSizeNZ) OPXVC_NOEXCEPT;
+/** 8x8 inverse transform from pSrc into pDst. Checks: pSrc or pDst null (opxErrNullPtr). */
+OPXVC_API OpxResult opxiTransform8x8Inv_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                    Opx16s* pDst, Opx32s dstStep,
+                                                    OpxRoiSize srcSizeNZ) OPXVC_NOEXCEPT;
+/** 8x4 inverse transform from pSrc into pDst. */
+OPXVC_API OpxResult opxiTransform8x4Inv_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                    Opx16s* pDst, Opx32s dstStep,
+                                                    OpxRoiSize srcSizeNZ) OPXVC_NOEXCEPT;
+/** 4x8 inverse transform from pSrc into pDst. */
+OPXVC_API OpxResult opxiTransform4x8Inv_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                    Opx16s* pDst, Opx32s dstStep,
+                                                    OpxRoiSize srcSizeNZ) OPXVC_NOEXCEPT;
+/** 4x4 inverse transform from pSrc into pDst. */
+OPXVC_API OpxResult opxiTransform4x4Inv_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                    Opx16s* pDst, Opx32s dstStep,
+                                                    OpxRoiSize srcSizeNZ) OPXVC_NOEXCEPT;
+
+/**
+ * Forward transform (the library's encoder transform): rows E = (X . Fw^T + 2^(s1-1)) >> s1,
+ * s1 = 11 (4-point) or 12 (8-point); columns Y = (Fh . E + 2^(s2-1)) >> s2, s2 = 19 or 20; each
+ * pass clamped to 16 bits. Sums are 32-bit and wrap modulo 2^32 far outside residual range (the
+ * same in every build). A block of 100s gives DC 711 (8x8), 502 (8x4, 4x8), 354 (4x4).
+ * Checks: pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiTransform8x8Fwd_VC1_16s_C1IR(Opx16s* pSrcDst,
+                                                     Opx32s srcDstStep) OPXVC_NOEXCEPT;
+/** 8x4 forward transform in place. */
+OPXVC_API OpxResult opxiTransform8x4Fwd_VC1_16s_C1IR(Opx16s* pSrcDst,
+                                                     Opx32s srcDstStep) OPXVC_NOEXCEPT;
+/** 4x8 forward transform in place. */
+OPXVC_API OpxResult opxiTransform4x8Fwd_VC1_16s_C1IR(Opx16s* pSrcDst,
+                                                     Opx32s srcDstStep) OPXVC_NOEXCEPT;
+/** 4x4 forward transform in place. */
+OPXVC_API OpxResult opxiTransform4x4Fwd_VC1_16s_C1IR(Opx16s* pSrcDst,
+                                                     Opx32s srcDstStep) OPXVC_NOEXCEPT;
+/** 8x8 forward transform from pSrc into pDst. */
+OPXVC_API OpxResult opxiTransform8x8Fwd_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                    Opx16s* pDst, Opx32s dstStep) OPXVC_NOEXCEPT;
+/** 8x4 forward transform from pSrc into pDst. */
+OPXVC_API OpxResult opxiTransform8x4Fwd_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                    Opx16s* pDst, Opx32s dstStep) OPXVC_NOEXCEPT;
+/** 4x8 forward transform from pSrc into pDst. */
+OPXVC_API OpxResult opxiTransform4x8Fwd_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                    Opx16s* pDst, Opx32s dstStep) OPXVC_NOEXCEPT;
+/** 4x4 forward transform from pSrc into pDst. */
+OPXVC_API OpxResult opxiTransform4x4Fwd_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                    Opx16s* pDst, Opx32s dstStep) OPXVC_NOEXCEPT;
+
+/**
+ * Forward uniform quantisation of an 8x8 intra block in place: every coefficient but the first
+ * becomes c / doubleQuant truncated toward zero. Checks: pSrcDst null (opxErrNullPtr);
+ * doubleQuant outside 2..62 (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiQuantIntraUniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                       Opx32s doubleQuant) OPXVC_NOEXCEPT;
+/**
+ * Forward non-uniform quantisation of an 8x8 intra block in place: every coefficient c but the
+ * first becomes (c - sign(c) (doubleQuant >> 1)) / doubleQuant truncated toward zero. Checks as
+ * for the uniform form.
+ */
+OPXVC_API OpxResult opxiQuantIntraNonuniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                          Opx32s doubleQuant) OPXVC_NOEXCEPT;
+/**
+ * Forward uniform quantisation of an inter block of roiSize (width and height 4 or 8), all
+ * coefficients. Checks: pSrcDst null (opxErrNullPtr); doubleQuant outside 2..62
+ * (opxErrOutOfRange); roiSize height or width not 4 or 8 (opxErrSize).
+ */
+OPXVC_API OpxResult opxiQuantInterUniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                       Opx32s doubleQuant,
+                                                       OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+/** Forward non-uniform quantisation of an inter block of roiSize; checks as the uniform form. */
+OPXVC_API OpxResult opxiQuantInterNonuniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                          Opx32s doubleQuant,
+                                                          OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+
+/**
+ * Inverse uniform quantisation of an 8x8 intra block in place (SMPTE 421M 8.1.3.8): every
+ * coefficient but the first becomes c x doubleQuant taken modulo 2^16 as a signed 16-bit value;
+ * the first is kept. *pDstSizeNZ receives the non-zero extent of the result, its height at least
+ * 1 even for an all-zero block. doubleQuant is not checked. Checks: pSrcDst or pDstSizeNZ null
+ * (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiQuantInvIntraUniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                          Opx32s doubleQuant,
+                                                          OpxRoiSize* pDstSizeNZ) OPXVC_NOEXCEPT;
+/**
+ * Inverse non-uniform quantisation of an 8x8 intra block in place: c x doubleQuant +
+ * sign(c) (doubleQuant >> 1) modulo 2^16 (0 stays 0); otherwise as the uniform form.
+ */
+OPXVC_API OpxResult opxiQuantInvIntraNonuniform_VC1_16s_C1IR(
+    Opx16s* pSrcDst, Opx32s srcDstStep, Opx32s doubleQuant, OpxRoiSize* pDstSizeNZ) OPXVC_NOEXCEPT;
+/** Inverse uniform intra quantisation from pSrc into pDst. Checks: pSrc, pDst or pDstSizeNZ null. */
+OPXVC_API OpxResult opxiQuantInvIntraUniform_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                         Opx16s* pDst, Opx32s dstStep,
+                                                         Opx32s doubleQuant,
+                                                         OpxRoiSize* pDstSizeNZ) OPXVC_NOEXCEPT;
+/** Inverse non-uniform intra quantisation from pSrc into pDst. */
+OPXVC_API OpxResult opxiQuantInvIntraNonuniform_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                            Opx16s* pDst, Opx32s dstStep,
+                                                            Opx32s doubleQuant,
+                                                            OpxRoiSize* pDstSizeNZ) OPXVC_NOEXCEPT;
+/**
+ * Inverse uniform quantisation of an inter block of roiSize in place, every coefficient; the
+ * non-zero extent (0 x 0 for an all-zero block) to *pDstSizeNZ. Checks: pSrcDst or pDstSizeNZ
+ * null (opxErrNullPtr); roiSize height, then width, not 4 or 8 (opxErrSize).
+ */
+OPXVC_API OpxResult opxiQuantInvInterUniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                          Opx32s doubleQuant, OpxRoiSize roiSize,
+                                                          OpxRoiSize* pDstSizeNZ) OPXVC_NOEXCEPT;
+/** Inverse non-uniform inter quantisation in place; as the uniform form. */
+OPXVC_API OpxResult opxiQuantInvInterNonuniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                             Opx32s doubleQuant,
+                                                             OpxRoiSize roiSize,
+                                                             OpxRoiSize* pDstSizeNZ) OPXVC_NOEXCEPT;
+/** Inverse uniform inter quantisation from pSrc into pDst. */
+OPXVC_API OpxResult opxiQuantInvInterUniform_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                         Opx16s* pDst, Opx32s dstStep,
+                                                         Opx32s doubleQuant, OpxRoiSize roiSize,
+                                                         OpxRoiSize* pDstSizeNZ) OPXVC_NOEXCEPT;
+/** Inverse non-uniform inter quantisation from pSrc into pDst. */
+OPXVC_API OpxResult opxiQuantInvInterNonuniform_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                            Opx16s* pDst, Opx32s dstStep,
+                                                            Opx32s doubleQuant, OpxRoiSize roiSize,
+                                                            OpxRoiSize* pDstSizeNZ) OPXVC_NOEXCEPT;
+
+/**
+ * 8x8 Hadamard transform in natural order (row u vertical index, column v horizontal) and its
+ * activity sum: horizontal butterflies at distances 1, 2, 4 (sum at the lower index, difference
+ * at the upper) on every row, then the same vertically, every butterfly saturated to 16 bits.
+ * pDst receives 64 values (rows 16 bytes apart); *pSum = sum over columns of
+ * min(32767, sum of |values|), |-32768| counting 32767. Checks: pSrc, pDst or pSum null
+ * (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiHadamard8x8Sum_VC1_8u16s(const Opx8u* pSrc, Opx32s srcStep, Opx16s* pDst,
+                                                 Opx32s* pSum) OPXVC_NOEXCEPT;
+/** The 8x8 Hadamard activity measure of 16-bit samples (see the 8u16s form). */
+OPXVC_API OpxResult opxiHadamard8x8Sum_VC1_16s(const Opx16s* pSrc, Opx32s srcStep, Opx16s* pDst,
+                                               Opx32s* pSum) OPXVC_NOEXCEPT;
+
 /* ==== END VC-1 ==== */
 
 

@@ -1,0 +1,112 @@
+// VC-1 primitives: exported functions against their portable kernels. Coefficient blocks come
+// from a forward transform of random residuals; C1R forms write to a block of their own so that
+// no case times a chain of stores and reloads through one block.
+#include "bench.hpp"
+#include "opxvc.h"
+#include "vc1/residual.hpp"
+
+namespace {
+
+struct alignas(4096) Page {
+    alignas(64) Opx16s coef[64];
+    alignas(64) Opx16s levels[64];
+    alignas(64) Opx16s out[64];
+    alignas(64) Opx16s work[64];
+    alignas(64) Opx16s had[64];
+    alignas(64) Opx8u pix[64 * 8];
+    OpxRoiSize nz;
+    Opx32s sum;
+};
+Page g_page;
+
+struct Init {
+    Init() {
+        std::uint32_t x = 4321;
+        for (int i = 0; i < 64; ++i) {
+            g_page.coef[i] = static_cast<Opx16s>(static_cast<int>((x = x * 1103515245 + 12345) >> 24) - 128);
+            g_page.levels[i] = static_cast<Opx16s>((i * 7) % 5 - 2);
+        }
+        for (int i = 0; i < 64 * 8; ++i) g_page.pix[i] = static_cast<Opx8u>((x = x * 1103515245 + 12345) >> 24);
+        opxiTransform8x8Fwd_VC1_16s_C1IR(g_page.coef, 16);
+    }
+} g_init;
+
+}  // namespace
+
+OPX_BENCH_CASES(vc1) {
+    using namespace opx::vc1;
+    using opx::bench::add;
+    namespace r = opx::vc1::ref;
+    Page& p = g_page;
+
+    // Inverse transforms: full, a 4x4 corner (the "sparse" case) and DC only.
+    struct Inv {
+        const char* name;
+        OpxResult (*fn)(const Opx16s*, Opx32s, Opx16s*, Opx32s, OpxRoiSize);
+        Shape shape;
+        int w, h;
+    };
+    static const Inv inv[] = {{"opxiTransform8x8Inv_VC1_16s_C1R", opxiTransform8x8Inv_VC1_16s_C1R, k8x8, 8, 8},
+                              {"opxiTransform8x4Inv_VC1_16s_C1R", opxiTransform8x4Inv_VC1_16s_C1R, k8x4, 8, 4},
+                              {"opxiTransform4x8Inv_VC1_16s_C1R", opxiTransform4x8Inv_VC1_16s_C1R, k4x8, 4, 8},
+                              {"opxiTransform4x4Inv_VC1_16s_C1R", opxiTransform4x4Inv_VC1_16s_C1R, k4x4, 4, 4}};
+    for (const Inv& f : inv) {
+        const int step = 2 * f.w;
+        for (const auto& [label, nz] : {std::pair<const char*, OpxRoiSize>{"full", {f.w, f.h}},
+                                        {"4x4", {4, 4}},
+                                        {"dc", {1, 1}}}) {
+            if (f.w == 4 && f.h == 4 && std::string(label) == "4x4") continue;
+            const int index = inv_kernel_index(nz, f.w, f.h);
+            add(
+                f.name, label, [&p, f, nz, step] { f.fn(p.coef, step, p.out, step, nz); },
+                [&p, f, index, step] { r::kTransform.inv[f.shape][index](p.coef, step, p.out, step); });
+        }
+    }
+    struct Fwd {
+        const char* name;
+        OpxResult (*fn)(const Opx16s*, Opx32s, Opx16s*, Opx32s);
+        Shape shape;
+        int w;
+    };
+    static const Fwd fwd[] = {{"opxiTransform8x8Fwd_VC1_16s_C1R", opxiTransform8x8Fwd_VC1_16s_C1R, k8x8, 8},
+                              {"opxiTransform8x4Fwd_VC1_16s_C1R", opxiTransform8x4Fwd_VC1_16s_C1R, k8x4, 8},
+                              {"opxiTransform4x8Fwd_VC1_16s_C1R", opxiTransform4x8Fwd_VC1_16s_C1R, k4x8, 4},
+                              {"opxiTransform4x4Fwd_VC1_16s_C1R", opxiTransform4x4Fwd_VC1_16s_C1R, k4x4, 4}};
+    for (const Fwd& f : fwd)
+        add(
+            f.name, "block", [&p, f] { f.fn(p.coef, 2 * f.w, p.out, 2 * f.w); },
+            [&p, f] { r::kTransform.fwd[f.shape](p.coef, 2 * f.w, p.out, 2 * f.w); });
+
+    // Quantisers (q = 11: a multiplying class; q = 15: the class with the added dividend).
+    for (int q : {11, 15}) {
+        const std::string label = "q" + std::to_string(q);
+        add(
+            "opxiQuantIntraUniform_VC1_16s_C1IR", label,
+            [&p, q] { opxiQuantIntraUniform_VC1_16s_C1IR(p.work, 16, q); },
+            [&p, q] { r::kQuant.fwd[kUniform][kQIntra][0](p.work, 16, q); });
+        add(
+            "opxiQuantInterNonuniform_VC1_16s_C1IR", label,
+            [&p, q] { opxiQuantInterNonuniform_VC1_16s_C1IR(p.work, 16, q, {8, 8}); },
+            [&p, q] { r::kQuant.fwd[kNonuniform][kQInter8x8][0](p.work, 16, q); });
+    }
+    add(
+        "opxiQuantInvIntraUniform_VC1_16s_C1R", "8x8",
+        [&p] { opxiQuantInvIntraUniform_VC1_16s_C1R(p.levels, 16, p.out, 16, 11, &p.nz); },
+        [&p] { r::kQuant.inv[kUniform][kQIntra](p.levels, 16, p.out, 16, 11, &p.nz); });
+    add(
+        "opxiQuantInvInterNonuniform_VC1_16s_C1R", "8x8",
+        [&p] { opxiQuantInvInterNonuniform_VC1_16s_C1R(p.levels, 16, p.out, 16, 11, {8, 8}, &p.nz); },
+        [&p] { r::kQuant.inv[kNonuniform][kQInter8x8](p.levels, 16, p.out, 16, 11, &p.nz); });
+    add(
+        "opxiQuantInvInterUniform_VC1_16s_C1R", "4x4",
+        [&p] { opxiQuantInvInterUniform_VC1_16s_C1R(p.levels, 8, p.out, 8, 11, {4, 4}, &p.nz); },
+        [&p] { r::kQuant.inv[kUniform][kQInter4x4](p.levels, 8, p.out, 8, 11, &p.nz); });
+    add(
+        "opxiHadamard8x8Sum_VC1_8u16s", "8x8",
+        [&p] { opxiHadamard8x8Sum_VC1_8u16s(p.pix, 64, p.had, &p.sum); },
+        [&p] { r::kQuant.hadamard8u(p.pix, 64, p.had, &p.sum); });
+    add(
+        "opxiHadamard8x8Sum_VC1_16s", "8x8",
+        [&p] { opxiHadamard8x8Sum_VC1_16s(p.coef, 16, p.had, &p.sum); },
+        [&p] { r::kQuant.hadamard16s(p.coef, 16, p.had, &p.sum); });
+}
