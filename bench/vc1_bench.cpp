@@ -3,6 +3,7 @@
 // no case times a chain of stores and reloads through one block.
 #include "bench.hpp"
 #include "opxvc.h"
+#include "vc1/loopfilter.hpp"
 #include "vc1/residual.hpp"
 
 namespace {
@@ -17,6 +18,16 @@ struct alignas(4096) Page {
     OpxRoiSize nz;
     Opx32s sum;
 };
+// Pictures for the loop filters: an edge whose every line is filtered (the worst case) and
+// 16-bit blocks for smoothing.
+struct alignas(4096) FilterPage {
+    alignas(64) Opx8u pic[64 * 24];
+    alignas(64) Opx16s left[16 * 16];
+    alignas(64) Opx16s right[16 * 16];
+    alignas(64) Opx16s u[8 * 8], v[8 * 8], u2[8 * 8], v2[8 * 8];
+    alignas(64) Opx8u out[64 * 20];
+};
+FilterPage g_filter;
 Page g_page;
 
 struct Init {
@@ -28,6 +39,16 @@ struct Init {
         }
         for (int i = 0; i < 64 * 8; ++i) g_page.pix[i] = static_cast<Opx8u>((x = x * 1103515245 + 12345) >> 24);
         opxiTransform8x8Fwd_VC1_16s_C1IR(g_page.coef, 16);
+        // A step of 8 at column 32 and row 8, with a little texture: every line filtered, the
+        // filter leaves the step in place (each call sees the same kind of edge again).
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 64; ++x)
+                g_filter.pic[64 * y + x] = static_cast<Opx8u>(100 + (x >= 32 ? 8 : 0) + (y >= 8 ? 8 : 0) + ((x + y) & 1));
+        for (int i = 0; i < 256; ++i) {
+            g_filter.left[i] = static_cast<Opx16s>(60 + i % 90);
+            g_filter.right[i] = static_cast<Opx16s>(200 - i % 70);
+        }
+        for (int i = 0; i < 64; ++i) g_filter.u[i] = g_filter.v[i] = g_filter.u2[i] = g_filter.v2[i] = static_cast<Opx16s>(128 + i);
     }
 } g_init;
 
@@ -109,4 +130,60 @@ OPX_BENCH_CASES(vc1) {
         "opxiHadamard8x8Sum_VC1_16s", "8x8",
         [&p] { opxiHadamard8x8Sum_VC1_16s(p.coef, 16, p.had, &p.sum); },
         [&p] { r::kQuant.hadamard16s(p.coef, 16, p.had, &p.sum); });
+
+    // Deblocking, every segment enabled (worst case).
+    FilterPage& f = g_filter;
+    Opx8u* ver = f.pic + 64 * 4 + 32;
+    Opx8u* hor = f.pic + 64 * 8 + 16;
+    add(
+        "opxiFilterDeblockingLuma_VerEdge_VC1_8u_C1IR", "worst",
+        [ver] { opxiFilterDeblockingLuma_VerEdge_VC1_8u_C1IR(ver, 12, 64, 0); },
+        [ver] { r::kLoopFilter.deblock[kLumaVer](ver, 64, 12, 15); });
+    add(
+        "opxiFilterDeblockingLuma_HorEdge_VC1_8u_C1IR", "worst",
+        [hor] { opxiFilterDeblockingLuma_HorEdge_VC1_8u_C1IR(hor, 12, 64, 0); },
+        [hor] { r::kLoopFilter.deblock[kLumaHor](hor, 64, 12, 15); });
+    add(
+        "opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR", "worst",
+        [ver] { opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(ver, 12, 64, 0); },
+        [ver] { r::kLoopFilter.deblock[kChromaVer](ver, 64, 12, 3); });
+    add(
+        "opxiFilterDeblockingChroma_HorEdge_VC1_8u_C1IR", "worst",
+        [hor] { opxiFilterDeblockingChroma_HorEdge_VC1_8u_C1IR(hor, 12, 64, 0); },
+        [hor] { r::kLoopFilter.deblock[kChromaHor](hor, 64, 12, 3); });
+    add(
+        "opxiFilterDeblockingChroma_VerEdge_VC1_8u_C2IR", "worst",
+        [ver] { opxiFilterDeblockingChroma_VerEdge_VC1_8u_C2IR(ver, 12, 64, 0, 0); },
+        [ver] { r::kLoopFilter.deblock[kChromaVerC2](ver, 64, 12, 15); });
+    add(
+        "opxiFilterDeblockingChroma_HorEdge_VC1_8u_C2IR", "worst",
+        [hor] { opxiFilterDeblockingChroma_HorEdge_VC1_8u_C2IR(hor, 12, 64, 0, 0); },
+        [hor] { r::kLoopFilter.deblock[kChromaHorC2](hor, 64, 12, 15); });
+
+    // Smoothing: the portable figure runs the same halves through the portable kernels.
+    static constexpr SmoothRows kRows = {{0, 1, 2, 3, 4, 5, 6, 7}, {0, 1, 2, 3, 4, 5, 6, 7},
+                                         {0, 1, 2, 3, 4, 5, 6, 7}, {0, 1, 0, 1, 0, 1, 0, 1}};
+    add(
+        "opxiSmoothingLuma_VerEdge_VC1_16s8u_C1R", "16 rows",
+        [&f] { opxiSmoothingLuma_VerEdge_VC1_16s8u_C1R(f.left + 14, 32, f.right, 32, f.out + 2, 64, 0, 15); },
+        [&f] {
+            r::kLoopFilter.smooth_ver(f.left + 14, 32, f.right, 32, f.out + 2, 64, 1, kRows);
+            r::kLoopFilter.smooth_ver(f.left + 14 + 128, 32, f.right + 128, 32, f.out + 2 + 512, 64, 1, kRows);
+        });
+    add(
+        "opxiSmoothingLuma_HorEdge_VC1_16s8u_C1R", "16 cols",
+        [&f] { opxiSmoothingLuma_HorEdge_VC1_16s8u_C1R(f.left + 224, 32, f.right, 32, f.out + 128, 64, 15); },
+        [&f] {
+            r::kLoopFilter.smooth_hor(f.left + 224, 32, f.right, 32, f.out + 128, 64, 1);
+            r::kLoopFilter.smooth_hor(f.left + 232, 32, f.right + 8, 32, f.out + 136, 64, 1);
+        });
+    add(
+        "opxiSmoothingChroma_HorEdge_VC1_16s8u_P2C2R", "8x2",
+        [&f] {
+            opxiSmoothingChroma_HorEdge_VC1_16s8u_P2C2R(f.u + 48, 16, f.u2, 16, f.v + 48, 16, f.v2, 16, f.out + 128, 64);
+        },
+        [&f] {
+            r::kLoopFilter.smooth_hor(f.u + 48, 16, f.u2, 16, f.out + 128, 64, 2);
+            r::kLoopFilter.smooth_hor(f.v + 48, 16, f.v2, 16, f.out + 129, 64, 2);
+        });
 }

@@ -1698,6 +1698,95 @@ OPXVC_API OpxResult opxiHadamard8x8Sum_VC1_8u16s(const Opx8u* pSrc, Opx32s srcSt
 OPXVC_API OpxResult opxiHadamard8x8Sum_VC1_16s(const Opx16s* pSrc, Opx32s srcStep, Opx16s* pDst,
                                                Opx32s* pSum) OPXVC_NOEXCEPT;
 
+/*
+ * VC-1 in-loop deblocking (SMPTE 421M 8.6). pSrcDst points at the first sample right of a
+ * vertical edge or below a horizontal edge; pQuant is PQUANT. An edge is filtered in segments of
+ * four lines; the third line of a segment is filtered first and the other three only if it
+ * changed. Line filter: a0 = (2 (P3 - P6) - 5 (P4 - P5) + 4) >> 3; if |a0| < PQUANT,
+ * a3 = min(|a1|, |a2|) of the same term on P1..P4 and P5..P8; if a3 < |a0|,
+ * d = 5 (sign(a0) a3 - a0) / 8 and clip = (P4 - P5) / 2 (both truncating); if clip != 0, d is
+ * limited to 0..clip (or clip..0), P4 -= d, P5 += d, and the line counts as changed even when the
+ * limit takes d to 0. Only P4 and P5 are written. Checks: pSrcDst null (opxErrNullPtr).
+ */
+
+/** Luma vertical edge, 16 rows; bit s of edgeDisabledFlag set = lines 4s..4s+3 not filtered. */
+OPXVC_API OpxResult opxiFilterDeblockingLuma_VerEdge_VC1_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s pQuant, Opx32s srcDstStep, Opx32u edgeDisabledFlag) OPXVC_NOEXCEPT;
+/** Luma horizontal edge, 16 columns; flags as for the vertical edge. */
+OPXVC_API OpxResult opxiFilterDeblockingLuma_HorEdge_VC1_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s pQuant, Opx32s srcDstStep, Opx32u edgeDisabledFlag) OPXVC_NOEXCEPT;
+/**
+ * Chroma vertical edge, 8 rows: bit 1 of edgeDisabledFlag set = lines 0..3 not filtered, bit 2 =
+ * lines 4..7; the other bits are not used (1 and 8 filter both segments).
+ */
+OPXVC_API OpxResult opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s pQuant, Opx32s srcDstStep, Opx32u edgeDisabledFlag) OPXVC_NOEXCEPT;
+/** Chroma horizontal edge, 8 columns; flags as for the chroma vertical edge. */
+OPXVC_API OpxResult opxiFilterDeblockingChroma_HorEdge_VC1_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s pQuant, Opx32s srcDstStep, Opx32u edgeDisabledFlag) OPXVC_NOEXCEPT;
+/**
+ * Interleaved chroma (U in even bytes, V in odd bytes) vertical edge, 8 rows; each component
+ * filtered on its own with its own flags (chroma flag bits 1 and 2).
+ */
+OPXVC_API OpxResult opxiFilterDeblockingChroma_VerEdge_VC1_8u_C2IR(
+    Opx8u* pSrcDst, Opx32s pQuant, Opx32s srcDstStep, Opx32u edgeDisabledFlagU,
+    Opx32u edgeDisabledFlagV) OPXVC_NOEXCEPT;
+/** Interleaved chroma horizontal edge, 8 sample pairs; as the C2 vertical edge. */
+OPXVC_API OpxResult opxiFilterDeblockingChroma_HorEdge_VC1_8u_C2IR(
+    Opx8u* pSrcDst, Opx32s pQuant, Opx32s srcDstStep, Opx32u edgeDisabledFlagU,
+    Opx32u edgeDisabledFlagV) OPXVC_NOEXCEPT;
+
+/*
+ * VC-1 overlap smoothing (SMPTE 421M 8.5) across 8x8 intra block edges, on 16-bit reconstructed
+ * samples that include the +128 offset (the filter rows sum to 8, so the offset passes through
+ * unchanged; clamping to 0..255 happens only in pDst). Per line across the edge, x0 x1 | x2 x3:
+ * y0 = (7 x0 + x3 + r0) >> 3, y1 = (-x0 + 7 x1 + x2 + x3 + r1) >> 3,
+ * y2 = (x0 + x1 + 7 x2 - x3 + r0) >> 3, y3 = (x0 + 7 x3 + r1) >> 3, with (r0, r1) = (4, 3) on even
+ * lines and (3, 4) on odd lines (the line index counts within the 8-line half). Sums are exact.
+ * Vertical edges write y back into the source blocks (x0, x1 into the left block, x2, x3 into
+ * the right; modulo 2^16) and clamped into pDst; horizontal edges write pDst only. pSrcLeft and
+ * pSrcUpper point at the second-to-last column or row of their block, pSrcRight and pSrcBottom
+ * at the first; pDst at the first output right of or below the edge, the outputs going to
+ * offsets -2, -1, 0, +1. Checks: any pointer null (opxErrNullPtr).
+ */
+
+/**
+ * Luma vertical edge, 16 rows. fieldNeighbourFlag & 3 = 0: rows 0..7 are smoothed if
+ * edgeFlag & 3, rows 8..15 if edgeFlag & 12. fieldNeighbourFlag & 3 != 0 (only bits 0 and 1
+ * count): any non-zero edgeFlag smooths both fields; a block marked field-ordered (bit 0: the
+ * right block, bit 1: the left block) holds its top field in rows 0..7 and its bottom field in
+ * rows 8..15, a frame-ordered one in even and odd rows; pDst is frame-ordered; every top-field
+ * line rounds as line 0 (4, 3, 4, 3), every bottom-field line as line 1 (3, 4, 3, 4).
+ */
+OPXVC_API OpxResult opxiSmoothingLuma_VerEdge_VC1_16s8u_C1R(
+    Opx16s* pSrcLeft, Opx32s srcLeftStep, Opx16s* pSrcRight, Opx32s srcRightStep, Opx8u* pDst,
+    Opx32s dstStep, Opx32u fieldNeighbourFlag, Opx32u edgeFlag) OPXVC_NOEXCEPT;
+/** Luma horizontal edge, 16 columns: 0..7 if edgeFlag & 3, 8..15 if edgeFlag & 12. */
+OPXVC_API OpxResult opxiSmoothingLuma_HorEdge_VC1_16s8u_C1R(
+    Opx16s* pSrcUpper, Opx32s srcUpperStep, Opx16s* pSrcBottom, Opx32s srcBottomStep,
+    Opx8u* pDst, Opx32s dstStep, Opx32u edgeFlag) OPXVC_NOEXCEPT;
+/** Chroma vertical edge, 8 rows (with write-back). */
+OPXVC_API OpxResult opxiSmoothingChroma_VerEdge_VC1_16s8u_C1R(
+    Opx16s* pSrcLeft, Opx32s srcLeftStep, Opx16s* pSrcRight, Opx32s srcRightStep, Opx8u* pDst,
+    Opx32s dstStep) OPXVC_NOEXCEPT;
+/** Chroma horizontal edge, 8 columns. */
+OPXVC_API OpxResult opxiSmoothingChroma_HorEdge_VC1_16s8u_C1R(
+    Opx16s* pSrcUpper, Opx32s srcUpperStep, Opx16s* pSrcBottom, Opx32s srcBottomStep,
+    Opx8u* pDst, Opx32s dstStep) OPXVC_NOEXCEPT;
+/**
+ * Chroma vertical edge of planar U and V blocks into interleaved pDst (U in even bytes, V in odd
+ * bytes), 8 rows per component, with write-back into the four source blocks.
+ */
+OPXVC_API OpxResult opxiSmoothingChroma_VerEdge_VC1_16s8u_P2C2R(
+    Opx16s* pSrcLeftU, Opx32s srcLeftStepU, Opx16s* pSrcRightU, Opx32s srcRightStepU,
+    Opx16s* pSrcLeftV, Opx32s srcLeftStepV, Opx16s* pSrcRightV, Opx32s srcRightStepV, Opx8u* pDst,
+    Opx32s dstStep) OPXVC_NOEXCEPT;
+/** Chroma horizontal edge of planar U and V blocks into interleaved pDst, 8 columns each. */
+OPXVC_API OpxResult opxiSmoothingChroma_HorEdge_VC1_16s8u_P2C2R(
+    Opx16s* pSrcUpperU, Opx32s srcUpperStepU, Opx16s* pSrcBottomU, Opx32s srcBottomStepU,
+    Opx16s* pSrcUpperV, Opx32s srcUpperStepV, Opx16s* pSrcBottomV, Opx32s srcBottomStepV,
+    Opx8u* pDst, Opx32s dstStep) OPXVC_NOEXCEPT;
+
 /* ==== END VC-1 ==== */
 
 
