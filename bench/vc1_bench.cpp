@@ -1,8 +1,11 @@
 // VC-1 primitives: exported functions against their portable kernels. Coefficient blocks come
 // from a forward transform of random residuals; C1R forms write to a block of their own so that
 // no case times a chain of stores and reloads through one block.
+#include <tuple>
+
 #include "bench.hpp"
 #include "opxvc.h"
+#include "vc1/interp.hpp"
 #include "vc1/loopfilter.hpp"
 #include "vc1/residual.hpp"
 
@@ -28,6 +31,17 @@ struct alignas(4096) FilterPage {
     alignas(64) Opx8u out[64 * 20];
 };
 FilterPage g_filter;
+// Reference picture for the interpolation cases (64 x 48, blocks near its middle) and tables.
+struct alignas(4096) InterpPage {
+    alignas(64) Opx8u ref[64 * 48];
+    alignas(64) Opx8u lut[256];
+};
+InterpPage g_interp;
+struct alignas(4096) InterpOut {
+    Opx8u pad[3072];  // keeps the block's low 12 address bits away from the source rows
+    alignas(64) Opx8u dst[16 * 16];
+};
+InterpOut g_interp_out;
 Page g_page;
 
 struct Init {
@@ -48,6 +62,8 @@ struct Init {
             g_filter.left[i] = static_cast<Opx16s>(60 + i % 90);
             g_filter.right[i] = static_cast<Opx16s>(200 - i % 70);
         }
+        for (int i = 0; i < 64 * 48; ++i) g_interp.ref[i] = static_cast<Opx8u>((x = x * 1103515245 + 12345) >> 24);
+        for (int i = 0; i < 256; ++i) g_interp.lut[i] = static_cast<Opx8u>(255 - i);
         for (int i = 0; i < 64; ++i) g_filter.u[i] = g_filter.v[i] = g_filter.u2[i] = g_filter.v2[i] = static_cast<Opx16s>(128 + i);
     }
 } g_init;
@@ -186,4 +202,53 @@ OPX_BENCH_CASES(vc1) {
             r::kLoopFilter.smooth_hor(f.u + 48, 16, f.u2, 16, f.out + 128, 64, 2);
             r::kLoopFilter.smooth_hor(f.v + 48, 16, f.v2, 16, f.out + 129, 64, 2);
         });
+
+    // Interpolation: means over the 15 fractional (dx, dy) positions (mean15) or all 16.
+    using opx::bench::add_mean;
+    const Opx8u* src = g_interp.ref + 64 * 16 + 24;
+    Opx8u* dst = g_interp_out.dst;
+    auto qp_case = [&](const char* name, const char* label, OpxResult (*fn)(const OpxVC1Interpolate8u*), int w,
+                       int h, InterpFn portable) {
+        add_mean(
+            name, label, 15,
+            [=](int pos) {
+                const int q = pos + 1;
+                OpxVC1Interpolate8u p{src, 64, dst, 16, q & 3, q >> 2, {w, h}, 0};
+                fn(&p);
+            },
+            [=](int pos) { portable(src, 64, dst, 16, (pos + 1) & 3, (pos + 1) >> 2, 0); });
+    };
+    qp_case("opxiInterpolateQPBicubic_VC1_8u_C1R", "16x16 mean15", opxiInterpolateQPBicubic_VC1_8u_C1R, 16, 16,
+            r::kInterp.bicubic[2]);
+    qp_case("opxiInterpolateQPBicubic_VC1_8u_C1R", "8x8 mean15", opxiInterpolateQPBicubic_VC1_8u_C1R, 8, 8,
+            r::kInterp.bicubic[0]);
+    qp_case("opxiInterpolateQPBilinear_VC1_8u_C1R", "8x8 mean15", opxiInterpolateQPBilinear_VC1_8u_C1R, 8, 8,
+            r::kInterp.bilinear[1]);
+    qp_case("opxiInterpolateQPBilinear_VC1_8u_C2R", "8x8 mean15", opxiInterpolateQPBilinear_VC1_8u_C2R, 8, 8,
+            r::kInterp.bilinear_c2[0]);
+    // Block forms: inside without tables (straight to the kernel), at the top-left corner with
+    // a table (padded, compensated support).
+    for (const auto& [label, x, y, lut] : {std::tuple<const char*, int, int, bool>{"16x16 inside", 24, 16, false},
+                                           {"16x16 corner+lut", -5, -3, true}}) {
+        add(
+            "opxiInterpolateICBicubicBlock_VC1_8u_C1R", label,
+            [=] {
+                OpxVC1InterpolateBlockIC8u p{g_interp.ref, 64, dst, 16, lut ? g_interp.lut : nullptr, nullptr, {64, 48},
+                                             {16, 16}, {x, y}, 1, 2, 0, 0, 0, 0};
+                opxiInterpolateICBicubicBlock_VC1_8u_C1R(&p);
+            },
+            nullptr);
+    }
+    add(
+        "opxiInterpolateICBilinearBlock_VC1_8u_C2R", "8x8 corner+lut",
+        [=] {
+            OpxVC1InterpolateBlockIC8u p{g_interp.ref, 64, dst, 16, g_interp.lut, g_interp.lut, {32, 48},
+                                         {8, 8}, {-4, -3}, 1, 2, 1, 0, 0, 0};
+            opxiInterpolateICBilinearBlock_VC1_8u_C2R(&p);
+        },
+        nullptr);
+    add(
+        "opxiRangeMapping_VC1_8u_C1R", "64x16",
+        [] { opxiRangeMapping_VC1_8u_C1R(g_interp.ref, 64, g_interp.ref + 64 * 24, 64, {64, 16}, 5); },
+        [] { r::kInterp.range_map(g_interp.ref, 64, g_interp.ref + 64 * 24, 64, 64, 16, 5); });
 }

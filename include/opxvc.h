@@ -1787,6 +1787,100 @@ OPXVC_API OpxResult opxiSmoothingChroma_HorEdge_VC1_16s8u_P2C2R(
     Opx16s* pSrcUpperV, Opx32s srcUpperStepV, Opx16s* pSrcBottomV, Opx32s srcBottomStepV,
     Opx8u* pDst, Opx32s dstStep) OPXVC_NOEXCEPT;
 
+/*
+ * VC-1 motion-compensated prediction (SMPTE 421M): quarter-sample bicubic (luma) and bilinear
+ * (luma or chroma, planar or interleaved) interpolation, and range mapping.
+ * Bicubic taps at offsets -1, 0, +1, +2: fraction 1 (-4, 53, 18, -3) >> 6, 2 (-1, 9, 9, -1) >> 4,
+ * 3 (-3, 18, 53, -4) >> 6. Horizontal only: (s + 2^(shift-1) - rnd) >> shift; vertical only:
+ * (s + 2^(shift-1) - 1 + rnd) >> shift; both: the vertical pass first on columns x-1..x+2 with
+ * (s + 2^(s1-1) - 1 + rnd) >> s1, s1 = shift(dx) + shift(dy) - 7, then the horizontal pass with
+ * (s + 64 - rnd) >> 7; results clamped to 0..255. Bilinear: (A (4-dx)(4-dy) + B dx (4-dy) +
+ * C (4-dx) dy + D dx dy + 8 - rnd) >> 4, B and D the next sample of the same component (1 byte
+ * away, 2 in interleaved rows). dx and dy are taken & 3, roundControl & 1.
+ */
+
+/** Parameters of the QP interpolation functions (the block's whole support in the reference). */
+typedef struct OpxVC1Interpolate8u {
+    const Opx8u* pSrc; /**< integer-position sample of the block's top-left corner */
+    Opx32s srcStep;    /**< reference row step in bytes */
+    Opx8u* pDst;       /**< prediction block */
+    Opx32s dstStep;    /**< prediction row step in bytes */
+    Opx32s dx;         /**< horizontal quarter-sample fraction 0..3 */
+    Opx32s dy;         /**< vertical quarter-sample fraction 0..3 */
+    OpxRoiSize roiSize; /**< block width and height (C2R: width in sample pairs) */
+    Opx32s roundControl; /**< the standard's RND, 0 or 1 */
+} OpxVC1Interpolate8u;
+
+/** Parameters of the InterpolateIC...Block functions (block anywhere relative to the picture). */
+typedef struct OpxVC1InterpolateBlockIC8u {
+    const Opx8u* pSrc;       /**< first sample of the reference picture (field: of the field) */
+    Opx32s srcStep;          /**< row step of the reference frame in bytes */
+    Opx8u* pDst;             /**< prediction block */
+    Opx32s dstStep;          /**< prediction row step */
+    const Opx8u* pLutTop;    /**< 256-entry intensity table for top-field rows, or null */
+    const Opx8u* pLutBottom; /**< table for bottom-field rows, or null */
+    OpxRoiSize frameSize;    /**< picture width (C2R: in pairs) and frame height */
+    OpxRoiSize blockSize;    /**< prediction block size */
+    OpxPoint blockPos;       /**< integer position of the block in the picture (C2R: x in bytes) */
+    Opx32s dx;               /**< quarter-sample fractions 0..3 */
+    Opx32s dy;
+    Opx32u paddingMode;      /**< 1: interlace-aware padding; any other value: edge repetition */
+    Opx32u fieldPrediction;  /**< non-zero: the reference is one field of an interlaced frame */
+    Opx32u roundControl;     /**< 0 or 1 */
+    Opx32u bottomField;      /**< non-zero: the reference field is the bottom field */
+} OpxVC1InterpolateBlockIC8u;
+
+/**
+ * Bicubic interpolation of an 8x8, 16x8 (16 wide) or 16x16 block whose filter support lies in
+ * the reference. Checks: pParams, pSrc or pDst null (opxErrNullPtr); any other roiSize
+ * (opxErrSize, nothing written).
+ */
+OPXVC_API OpxResult opxiInterpolateQPBicubic_VC1_8u_C1R(const OpxVC1Interpolate8u* pParams) OPXVC_NOEXCEPT;
+/** Bilinear interpolation of a 16x16, 8x8, 8x4 or 4x4 block; checks as for the bicubic form. */
+OPXVC_API OpxResult opxiInterpolateQPBilinear_VC1_8u_C1R(const OpxVC1Interpolate8u* pParams) OPXVC_NOEXCEPT;
+/**
+ * Bilinear interpolation of interleaved chroma (U in even bytes, V in odd bytes), 8x8, 8x4 or 4x4
+ * sample pairs, each component filtered on its own; checks as for the bicubic form.
+ */
+OPXVC_API OpxResult opxiInterpolateQPBilinear_VC1_8u_C2R(const OpxVC1Interpolate8u* pParams) OPXVC_NOEXCEPT;
+
+/*
+ * Block forms: the reference is read with coordinates clamped into the picture (X to
+ * 0..width-1, C2R per component with the pair index clamped; the pair index is blockPos.x >> 1,
+ * its low bit ignored), so blockPos may lie anywhere (positions are computed in 64 bits). Every
+ * reference sample v becomes LUT[v] before filtering: in frame prediction pLutTop on even picture
+ * rows and pLutBottom on odd rows, in field prediction pLutBottom if bottomField else pLutTop
+ * (padding rows included); a null table maps nothing. A padded row is a copy of the compensated
+ * row it repeats. Field prediction: the field's first row is at pSrc, its row step 2 srcStep, its
+ * height frameSize.height / 2. paddingMode 0: rows above and below repeat the first and last
+ * row; paddingMode 1, frame prediction: each field repeats its own first or last row (same
+ * parity); paddingMode 1, field prediction: beyond the field's far edge the adjacent row of the
+ * opposite field is repeated (top field: the frame row just below its last row; bottom field:
+ * the frame row just above its first row), its near edge repeats its own edge row.
+ * Checks: pParams, pSrc or pDst null (opxErrNullPtr); blockSize not one of the function's sizes,
+ * frameSize width or height below 1, or a frame height below 2 with field prediction or
+ * paddingMode 1 (opxErrSize).
+ */
+
+/** Bicubic block form (8x8, 16x8, 16x16). */
+OPXVC_API OpxResult opxiInterpolateICBicubicBlock_VC1_8u_C1R(
+    const OpxVC1InterpolateBlockIC8u* pParams) OPXVC_NOEXCEPT;
+/** Bilinear block form, planar (16x16, 8x8, 8x4, 4x4). */
+OPXVC_API OpxResult opxiInterpolateICBilinearBlock_VC1_8u_C1R(
+    const OpxVC1InterpolateBlockIC8u* pParams) OPXVC_NOEXCEPT;
+/** Bilinear block form, interleaved chroma (8x8, 8x4, 4x4 pairs). */
+OPXVC_API OpxResult opxiInterpolateICBilinearBlock_VC1_8u_C2R(
+    const OpxVC1InterpolateBlockIC8u* pParams) OPXVC_NOEXCEPT;
+
+/**
+ * Range mapping: out = clamp(((v - 128) (rangeMapValue + 9) + 4) >> 3) + 128, 0..255) over
+ * roiSize. Checks: pSrc or pDst null (opxErrNullPtr); rangeMapValue above 7
+ * (opxErrOutOfRange); width or height below 1: opxOk, nothing done.
+ */
+OPXVC_API OpxResult opxiRangeMapping_VC1_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                                Opx32s dstStep, OpxRoiSize roiSize,
+                                                Opx32u rangeMapValue) OPXVC_NOEXCEPT;
+
 /* ==== END VC-1 ==== */
 
 
