@@ -51,8 +51,7 @@ struct InterpKernels {
 
 namespace ref {
 extern const InterpKernels kInterp;
-// The portable filters, also the AVX2 table's interpolation entries (instantiated in
-// interp_ref.cpp for the listed sizes).
+// The portable filters (instantiated in interp_ref.cpp for the listed sizes).
 template <int W, int H>
 void bicubic(const Opx8u* src, std::int32_t src_step, Opx8u* dst, std::int32_t dst_step, int dx,
              int dy, int rnd) noexcept;

@@ -103,6 +103,40 @@ TEST(Vc1Interp, QPEverySizeFractionAndRoundingBothPaths) {
     }
 }
 
+// Each kernel of both tables reads exactly its documented support: the support of each (dx, dy)
+// placed against an unreadable page at either end.
+TEST(Vc1Interp, KernelsReadOnlyTheirSupport) {
+    const opx::vc1::InterpKernels* tables[] = {&opx::vc1::ref::kInterp, &opx::vc1::avx2::kInterp};
+    Opx8u out[16 * 16];
+    for (const auto* t : tables)
+        for (const SizeCase& sc : kSizes)
+            for (int pos = 0; pos < 16; ++pos)
+                for (bool front : {false, true}) {
+                    const int dx = pos & 3, dy = pos >> 2;
+                    const int n = sc.kind == kLinearC2 ? 2 : 1, bytes = sc.w * n;
+                    int left = 0, cols = bytes, top = 0, rows = sc.h;
+                    if (sc.kind == kCubic) {
+                        if (dx) left = 1, cols = bytes + 3;
+                        if (dy) top = 1, rows = sc.h + 3;
+                    } else {
+                        cols += dx ? n : 0;
+                        rows += dy ? 1 : 0;
+                    }
+                    GuardedBuffer g(4096);
+                    unsigned char* p = g.place(cols, rows, cols, front);
+                    ASSERT_NE(p, nullptr);
+                    for (int i = 0; i < cols * rows; ++i) p[i] = static_cast<unsigned char>(i * 7);
+                    const Opx8u* origin = p + top * cols + left;
+                    const int idx = sc.kind == kCubic    ? opx::vc1::size_index(opx::vc1::kBicubicSizes, {sc.w, sc.h})
+                                    : sc.kind == kLinear ? opx::vc1::size_index(opx::vc1::kBilinearSizes, {sc.w, sc.h})
+                                                         : opx::vc1::size_index(opx::vc1::kBilinearC2Sizes, {sc.w, sc.h});
+                    const opx::vc1::InterpFn fn = sc.kind == kCubic    ? t->bicubic[idx]
+                                                  : sc.kind == kLinear ? t->bilinear[idx]
+                                                                       : t->bilinear_c2[idx];
+                    fn(origin, cols, out, 16, dx, dy, pos & 1);
+                }
+}
+
 TEST(Vc1Interp, WorkedExamples) {
     // Half-sample bicubic over 0, 4, 4, 0: vertical-only rounds the other way from horizontal.
     Opx8u col[8 * 16] = {};
