@@ -156,7 +156,7 @@ TEST(Vc1Interp, WorkedExamples) {
         ASSERT_EQ(opxiInterpolateQPBicubic_VC1_8u_C1R(&h), opxOk);
         EXPECT_EQ(out[0], rnd ? 4 : 5);
     }
-    Opx8u quad[2 * 9] = {};
+    Opx8u quad[5 * 9] = {};  // a 4x4 block and its row and column of neighbours
     quad[9 + 1] = 2;
     for (int rnd : {0, 1}) {
         OpxVC1Interpolate8u b{quad, 9, out, 8, 2, 2, {4, 4}, rnd};
