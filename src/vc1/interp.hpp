@@ -33,7 +33,8 @@ constexpr int size_index(const InterpSize (&list)[N], OpxRoiSize s) noexcept {
 }
 
 // Bicubic taps for fractions 1..3 (applied at offsets -1, 0, +1, +2) and their shifts.
-inline constexpr int kBicubicTaps[4][4] = {{0, 128, 0, 0}, {-4, 53, 18, -3}, {-1, 9, 9, -1}, {-3, 18, 53, -4}};
+inline constexpr int kBicubicTaps[4][4] = {
+    {0, 128, 0, 0}, {-4, 53, 18, -3}, {-1, 9, 9, -1}, {-3, 18, 53, -4}};
 inline constexpr int kBicubicShift[4] = {0, 6, 4, 6};
 
 using InterpFn = void (*)(const Opx8u* src, std::int32_t src_step, Opx8u* dst,
@@ -58,7 +59,7 @@ void bicubic(const Opx8u* src, std::int32_t src_step, Opx8u* dst, std::int32_t d
 template <int W, int H, int N>
 void bilinear(const Opx8u* src, std::int32_t src_step, Opx8u* dst, std::int32_t dst_step, int dx,
               int dy, int rnd) noexcept;
-}
+}  // namespace ref
 namespace avx2 {
 extern const InterpKernels kInterp;
 }

@@ -12,16 +12,24 @@ using namespace opx::vc1;
 
 namespace {
 
-const InterpKernels& k() noexcept { return OPX_SELECT(opx::vc1, kInterp); }
+const InterpKernels& k() noexcept {
+    return OPX_SELECT(opx::vc1, kInterp);
+}
 
 enum Filter { kBicubic, kBilinear, kBilinearC2 };
 
 InterpFn kernel_for(Filter f, OpxRoiSize size) noexcept {
     int i;
     switch (f) {
-        case kBicubic: i = size_index(kBicubicSizes, size); return i < 0 ? nullptr : k().bicubic[i];
-        case kBilinear: i = size_index(kBilinearSizes, size); return i < 0 ? nullptr : k().bilinear[i];
-        default: i = size_index(kBilinearC2Sizes, size); return i < 0 ? nullptr : k().bilinear_c2[i];
+        case kBicubic:
+            i = size_index(kBicubicSizes, size);
+            return i < 0 ? nullptr : k().bicubic[i];
+        case kBilinear:
+            i = size_index(kBilinearSizes, size);
+            return i < 0 ? nullptr : k().bilinear[i];
+        default:
+            i = size_index(kBilinearC2Sizes, size);
+            return i < 0 ? nullptr : k().bilinear_c2[i];
     }
 }
 
@@ -43,9 +51,12 @@ struct Support {
 };
 Support support_of(Filter f, OpxRoiSize b) noexcept {
     switch (f) {
-        case kBicubic: return {1, b.width + 3, 1, b.height + 3};
-        case kBilinear: return {0, b.width + 1, 0, b.height + 1};
-        default: return {0, 2 * b.width + 2, 0, b.height + 1};
+        case kBicubic:
+            return {1, b.width + 3, 1, b.height + 3};
+        case kBilinear:
+            return {0, b.width + 1, 0, b.height + 1};
+        default:
+            return {0, 2 * b.width + 2, 0, b.height + 1};
     }
 }
 
@@ -61,8 +72,10 @@ RowSource row_source(const OpxVC1InterpolateBlockIC8u& p, std::int64_t y) noexce
     const bool pad1 = p.paddingMode == 1;  // any other value means 0
     if (!p.fieldPrediction) {
         std::int64_t yc = y;
-        if (y < 0) yc = pad1 ? (y & 1) : 0;                                 // first row of y's parity
-        else if (y > h - 1) yc = pad1 ? (((y - (h - 1)) & 1) ? h - 2 : h - 1) : h - 1;
+        if (y < 0)
+            yc = pad1 ? (y & 1) : 0;  // first row of y's parity
+        else if (y > h - 1)
+            yc = pad1 ? (((y - (h - 1)) & 1) ? h - 2 : h - 1) : h - 1;
         return {p.pSrc + yc * step, (yc & 1) ? p.pLutBottom : p.pLutTop};
     }
     const std::int64_t fh = h / 2;
@@ -94,7 +107,8 @@ OpxResult block(Filter f, const OpxVC1InterpolateBlockIC8u* rec) noexcept {
     const bool c2 = f == kBilinearC2;
     // Support origin in picture coordinates, 64-bit: blockPos may be anywhere. C2R: pair index
     // blockPos.x >> 1, the low bit ignored.
-    const std::int64_t x0 = c2 ? 2 * (std::int64_t{p.blockPos.x} >> 1) : std::int64_t{p.blockPos.x} - s.left;
+    const std::int64_t x0 =
+        c2 ? 2 * (std::int64_t{p.blockPos.x} >> 1) : std::int64_t{p.blockPos.x} - s.left;
     const std::int64_t y0 = std::int64_t{p.blockPos.y} - s.top;
     const std::int64_t width_bytes = c2 ? 2 * std::int64_t{p.frameSize.width} : p.frameSize.width;
     const std::int64_t rows = p.fieldPrediction ? p.frameSize.height / 2 : p.frameSize.height;
@@ -117,7 +131,8 @@ OpxResult block(Filter f, const OpxVC1InterpolateBlockIC8u* rec) noexcept {
         for (int i = 0; i < s.cols; ++i) {
             std::int64_t x;
             if (c2) {
-                const std::int64_t pair = std::clamp<std::int64_t>((x0 >> 1) + (i >> 1), 0, p.frameSize.width - 1);
+                const std::int64_t pair =
+                    std::clamp<std::int64_t>((x0 >> 1) + (i >> 1), 0, p.frameSize.width - 1);
                 x = 2 * pair + (i & 1);
             } else {
                 x = std::clamp<std::int64_t>(x0 + i, 0, p.frameSize.width - 1);
@@ -141,18 +156,22 @@ OpxResult opxiInterpolateQPBilinear_VC1_8u_C1R(const OpxVC1Interpolate8u* pParam
 OpxResult opxiInterpolateQPBilinear_VC1_8u_C2R(const OpxVC1Interpolate8u* pParams) noexcept {
     return qp(kBilinearC2, pParams);
 }
-OpxResult opxiInterpolateICBicubicBlock_VC1_8u_C1R(const OpxVC1InterpolateBlockIC8u* pParams) noexcept {
+OpxResult opxiInterpolateICBicubicBlock_VC1_8u_C1R(
+    const OpxVC1InterpolateBlockIC8u* pParams) noexcept {
     return block(kBicubic, pParams);
 }
-OpxResult opxiInterpolateICBilinearBlock_VC1_8u_C1R(const OpxVC1InterpolateBlockIC8u* pParams) noexcept {
+OpxResult opxiInterpolateICBilinearBlock_VC1_8u_C1R(
+    const OpxVC1InterpolateBlockIC8u* pParams) noexcept {
     return block(kBilinear, pParams);
 }
-OpxResult opxiInterpolateICBilinearBlock_VC1_8u_C2R(const OpxVC1InterpolateBlockIC8u* pParams) noexcept {
+OpxResult opxiInterpolateICBilinearBlock_VC1_8u_C2R(
+    const OpxVC1InterpolateBlockIC8u* pParams) noexcept {
     return block(kBilinearC2, pParams);
 }
 
-OpxResult opxiRangeMapping_VC1_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst, Opx32s dstStep,
-                                      OpxRoiSize roiSize, Opx32u rangeMapValue) noexcept {
+OpxResult opxiRangeMapping_VC1_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                      Opx32s dstStep, OpxRoiSize roiSize,
+                                      Opx32u rangeMapValue) noexcept {
     OPX_CHECK_NULL(pSrc, pDst);
     OPX_CHECK(rangeMapValue <= 7, opxErrOutOfRange);
     if (roiSize.width < 1 || roiSize.height < 1) return opxOk;

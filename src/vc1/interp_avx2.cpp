@@ -15,8 +15,8 @@ namespace {
 
 // Sixteen samples at a time in 16-bit lanes: |(v - 128) (r + 9)| <= 128 * 16 fits; the +128 and
 // the clamp come from the unsigned saturating pack.
-void range_map(const Opx8u* src, std::int32_t src_step, Opx8u* dst, std::int32_t dst_step, int width,
-               int height, int r) noexcept {
+void range_map(const Opx8u* src, std::int32_t src_step, Opx8u* dst, std::int32_t dst_step,
+               int width, int height, int r) noexcept {
     const __m256i scale = _mm256_set1_epi16(static_cast<short>(r + 9));
     const __m256i bias = _mm256_set1_epi16(128), four = _mm256_set1_epi16(4);
     for (int y = 0; y < height; ++y) {
@@ -24,13 +24,17 @@ void range_map(const Opx8u* src, std::int32_t src_step, Opx8u* dst, std::int32_t
         Opx8u* d = row_at(dst, y, dst_step);
         int x = 0;
         for (; x + 16 <= width; x += 16) {
-            const __m256i v = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x)));
+            const __m256i v =
+                _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x)));
             const __m256i t = _mm256_mullo_epi16(_mm256_sub_epi16(v, bias), scale);
-            const __m256i o = _mm256_add_epi16(_mm256_srai_epi16(_mm256_add_epi16(t, four), 3), bias);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x),
-                             _mm_packus_epi16(_mm256_castsi256_si128(o), _mm256_extracti128_si256(o, 1)));
+            const __m256i o =
+                _mm256_add_epi16(_mm256_srai_epi16(_mm256_add_epi16(t, four), 3), bias);
+            _mm_storeu_si128(
+                reinterpret_cast<__m128i*>(d + x),
+                _mm_packus_epi16(_mm256_castsi256_si128(o), _mm256_extracti128_si256(o, 1)));
         }
-        for (; x < width; ++x) d[x] = static_cast<Opx8u>(clamp8((((s[x] - 128) * (r + 9) + 4) >> 3) + 128));
+        for (; x < width; ++x)
+            d[x] = static_cast<Opx8u>(clamp8((((s[x] - 128) * (r + 9) + 4) >> 3) + 128));
     }
 }
 
@@ -66,7 +70,8 @@ OPX_INLINE void store_narrow(Opx8u* p, __m256i v) noexcept {
 OPX_INLINE __m256i taps4(const __m256i v[4], const int* t) noexcept {
     __m256i s = _mm256_mullo_epi16(v[0], _mm256_set1_epi16(static_cast<short>(t[0])));
     for (int k = 1; k < 4; ++k)
-        s = _mm256_add_epi16(s, _mm256_mullo_epi16(v[k], _mm256_set1_epi16(static_cast<short>(t[k]))));
+        s = _mm256_add_epi16(s,
+                             _mm256_mullo_epi16(v[k], _mm256_set1_epi16(static_cast<short>(t[k]))));
     return s;
 }
 
@@ -86,7 +91,8 @@ void bicubic(const Opx8u* src, std::int32_t src_step, Opx8u* dst, std::int32_t d
         const __m128i shift = _mm_cvtsi32_si128(sx);
         for (int y = 0; y < H; ++y) {
             const Opx8u* r = row_at(src, y, src_step);
-            const __m256i v[4] = {load_wide<W>(r - 1), load_wide<W>(r), load_wide<W>(r + 1), load_wide<W>(r + 2)};
+            const __m256i v[4] = {load_wide<W>(r - 1), load_wide<W>(r), load_wide<W>(r + 1),
+                                  load_wide<W>(r + 2)};
             store_narrow<W>(row_at(dst, y, dst_step),
                             _mm256_sra_epi16(_mm256_add_epi16(taps4(v, tx), round), shift));
         }
@@ -110,8 +116,10 @@ void bicubic(const Opx8u* src, std::int32_t src_step, Opx8u* dst, std::int32_t d
     const int s1 = sx + sy - 7;
     const __m256i round1 = _mm256_set1_epi16(static_cast<short>((1 << (s1 - 1)) - 1 + rnd));
     const __m128i shift1 = _mm_cvtsi32_si128(s1);
-    const __m256i t01 = _mm256_set1_epi32(static_cast<int>((static_cast<unsigned>(tx[1]) << 16) | (tx[0] & 0xFFFF)));
-    const __m256i t23 = _mm256_set1_epi32(static_cast<int>((static_cast<unsigned>(tx[3]) << 16) | (tx[2] & 0xFFFF)));
+    const __m256i t01 = _mm256_set1_epi32(
+        static_cast<int>((static_cast<unsigned>(tx[1]) << 16) | (tx[0] & 0xFFFF)));
+    const __m256i t23 = _mm256_set1_epi32(
+        static_cast<int>((static_cast<unsigned>(tx[3]) << 16) | (tx[2] & 0xFFFF)));
     const __m256i round2 = _mm256_set1_epi32(64 - rnd);
     __m256i win[4][4];  // [column set j][row k]
     for (int k = 0; k < 3; ++k) {
@@ -128,10 +136,12 @@ void bicubic(const Opx8u* src, std::int32_t src_step, Opx8u* dst, std::int32_t d
         }
         const __m256i lo = _mm256_add_epi32(
             _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpacklo_epi16(t[0], t[1]), t01),
-                             _mm256_madd_epi16(_mm256_unpacklo_epi16(t[2], t[3]), t23)), round2);
+                             _mm256_madd_epi16(_mm256_unpacklo_epi16(t[2], t[3]), t23)),
+            round2);
         const __m256i hi = _mm256_add_epi32(
             _mm256_add_epi32(_mm256_madd_epi16(_mm256_unpackhi_epi16(t[0], t[1]), t01),
-                             _mm256_madd_epi16(_mm256_unpackhi_epi16(t[2], t[3]), t23)), round2);
+                             _mm256_madd_epi16(_mm256_unpackhi_epi16(t[2], t[3]), t23)),
+            round2);
         store_narrow<W>(row_at(dst, y, dst_step),
                         _mm256_packs_epi32(_mm256_srai_epi32(lo, 7), _mm256_srai_epi32(hi, 7)));
     }

@@ -53,27 +53,38 @@ void bilinear(const Opx8u* src, std::int32_t src_step, Opx8u* dst, std::int32_t 
             const int b = dx ? r0[x + N] : 0;
             const int c = dy ? r1[x] : 0;
             const int dd = dx && dy ? r1[x + N] : 0;
-            d[x] = static_cast<Opx8u>((a * (4 - dx) * (4 - dy) + b * dx * (4 - dy) + c * (4 - dx) * dy +
-                                       dd * dx * dy + 8 - rnd) >> 4);
+            d[x] = static_cast<Opx8u>((a * (4 - dx) * (4 - dy) + b * dx * (4 - dy) +
+                                       c * (4 - dx) * dy + dd * dx * dy + 8 - rnd) >>
+                                      4);
         }
     }
 }
 
-template void bicubic<8, 8>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int, int) noexcept;
-template void bicubic<16, 8>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int, int) noexcept;
-template void bicubic<16, 16>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int, int) noexcept;
-template void bilinear<16, 16, 1>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int, int) noexcept;
-template void bilinear<8, 8, 1>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int, int) noexcept;
-template void bilinear<8, 4, 1>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int, int) noexcept;
-template void bilinear<4, 4, 1>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int, int) noexcept;
-template void bilinear<8, 8, 2>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int, int) noexcept;
-template void bilinear<8, 4, 2>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int, int) noexcept;
-template void bilinear<4, 4, 2>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int, int) noexcept;
+template void bicubic<8, 8>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int,
+                            int) noexcept;
+template void bicubic<16, 8>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int,
+                             int) noexcept;
+template void bicubic<16, 16>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int,
+                              int) noexcept;
+template void bilinear<16, 16, 1>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int,
+                                  int) noexcept;
+template void bilinear<8, 8, 1>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int,
+                                int) noexcept;
+template void bilinear<8, 4, 1>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int,
+                                int) noexcept;
+template void bilinear<4, 4, 1>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int,
+                                int) noexcept;
+template void bilinear<8, 8, 2>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int,
+                                int) noexcept;
+template void bilinear<8, 4, 2>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int,
+                                int) noexcept;
+template void bilinear<4, 4, 2>(const Opx8u*, std::int32_t, Opx8u*, std::int32_t, int, int,
+                                int) noexcept;
 
 namespace {
 
-void range_map(const Opx8u* src, std::int32_t src_step, Opx8u* dst, std::int32_t dst_step, int width,
-               int height, int r) noexcept {
+void range_map(const Opx8u* src, std::int32_t src_step, Opx8u* dst, std::int32_t dst_step,
+               int width, int height, int r) noexcept {
     for (int y = 0; y < height; ++y) {
         const Opx8u* s = row_at(src, y, src_step);
         Opx8u* d = row_at(dst, y, dst_step);

@@ -22,11 +22,11 @@ namespace opx::vc1 {
 // ---- deblocking ------------------------------------------------------------------------------
 
 enum DeblockForm {
-    kLumaVer,     // 16 lines, pSrcDst at the first sample right of the edge
-    kLumaHor,     // 16 lines (columns), pSrcDst at the first sample below the edge
-    kChromaVer,   // 8 lines
+    kLumaVer,    // 16 lines, pSrcDst at the first sample right of the edge
+    kLumaHor,    // 16 lines (columns), pSrcDst at the first sample below the edge
+    kChromaVer,  // 8 lines
     kChromaHor,
-    kChromaVerC2, // 8 lines per component, interleaved pairs: segments 0, 1 of U, 2, 3 of V
+    kChromaVerC2,  // 8 lines per component, interleaved pairs: segments 0, 1 of U, 2, 3 of V
     kChromaHorC2,
     kNumDeblockForms
 };
@@ -67,7 +67,7 @@ extern const LoopFilterKernels kLoopFilter;
 // blocks at arbitrary rows leave little for vectors to gain.
 void smooth_ver(Opx16s* a, std::int32_t a_step, Opx16s* b, std::int32_t b_step, Opx8u* dst,
                 std::int32_t dst_step, int dst_pitch, const SmoothRows& rows) noexcept;
-}
+}  // namespace ref
 namespace avx2 {
 extern const LoopFilterKernels kLoopFilter;
 }

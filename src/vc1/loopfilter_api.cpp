@@ -8,16 +8,21 @@ using namespace opx::vc1;
 
 namespace {
 
-const LoopFilterKernels& k() noexcept { return OPX_SELECT(opx::vc1, kLoopFilter); }
+const LoopFilterKernels& k() noexcept {
+    return OPX_SELECT(opx::vc1, kLoopFilter);
+}
 
 // Luma flags: bit s set = segment s (lines 4s..4s+3) not filtered.
-unsigned luma_segments(Opx32u flag) noexcept { return ~flag & 15u; }
+unsigned luma_segments(Opx32u flag) noexcept {
+    return ~flag & 15u;
+}
 // Chroma flags: bit 1 (lines 0..3) and bit 2 (lines 4..7); the other bits are not used.
 unsigned chroma_segments(Opx32u flag) noexcept {
     return ((flag & 2u) ? 0u : 1u) | ((flag & 4u) ? 0u : 2u);
 }
 
-OpxResult deblock(DeblockForm form, Opx8u* p, Opx32s pquant, Opx32s step, unsigned segments) noexcept {
+OpxResult deblock(DeblockForm form, Opx8u* p, Opx32s pquant, Opx32s step,
+                  unsigned segments) noexcept {
     OPX_CHECK_NULL(p);
     if (segments != 0) k().deblock[form](p, step, pquant, segments);
     return opxOk;
@@ -116,8 +121,8 @@ OpxResult opxiSmoothingLuma_HorEdge_VC1_16s8u_C1R(Opx16s* pSrcUpper, Opx32s srcU
     OPX_CHECK_NULL(pSrcUpper, pSrcBottom, pDst);
     for (int half = 0; half < 2; ++half)
         if (edgeFlag & (3u << (2 * half)))
-            k().smooth_hor(pSrcUpper + 8 * half, srcUpperStep, pSrcBottom + 8 * half,
-                           srcBottomStep, pDst + 8 * half, dstStep, 1);
+            k().smooth_hor(pSrcUpper + 8 * half, srcUpperStep, pSrcBottom + 8 * half, srcBottomStep,
+                           pDst + 8 * half, dstStep, 1);
     return opxOk;
 }
 
@@ -137,21 +142,24 @@ OpxResult opxiSmoothingChroma_HorEdge_VC1_16s8u_C1R(Opx16s* pSrcUpper, Opx32s sr
     return opxOk;
 }
 
-OpxResult opxiSmoothingChroma_VerEdge_VC1_16s8u_P2C2R(
-    Opx16s* pSrcLeftU, Opx32s srcLeftStepU, Opx16s* pSrcRightU, Opx32s srcRightStepU,
-    Opx16s* pSrcLeftV, Opx32s srcLeftStepV, Opx16s* pSrcRightV, Opx32s srcRightStepV, Opx8u* pDst,
-    Opx32s dstStep) noexcept {
+OpxResult opxiSmoothingChroma_VerEdge_VC1_16s8u_P2C2R(Opx16s* pSrcLeftU, Opx32s srcLeftStepU,
+                                                      Opx16s* pSrcRightU, Opx32s srcRightStepU,
+                                                      Opx16s* pSrcLeftV, Opx32s srcLeftStepV,
+                                                      Opx16s* pSrcRightV, Opx32s srcRightStepV,
+                                                      Opx8u* pDst, Opx32s dstStep) noexcept {
     OPX_CHECK_NULL(pSrcLeftU, pSrcRightU, pSrcLeftV, pSrcRightV, pDst);
-    k().smooth_ver(pSrcLeftU, srcLeftStepU, pSrcRightU, srcRightStepU, pDst, dstStep, 2, kFrameRows);
+    k().smooth_ver(pSrcLeftU, srcLeftStepU, pSrcRightU, srcRightStepU, pDst, dstStep, 2,
+                   kFrameRows);
     k().smooth_ver(pSrcLeftV, srcLeftStepV, pSrcRightV, srcRightStepV, pDst + 1, dstStep, 2,
                    kFrameRows);
     return opxOk;
 }
 
-OpxResult opxiSmoothingChroma_HorEdge_VC1_16s8u_P2C2R(
-    Opx16s* pSrcUpperU, Opx32s srcUpperStepU, Opx16s* pSrcBottomU, Opx32s srcBottomStepU,
-    Opx16s* pSrcUpperV, Opx32s srcUpperStepV, Opx16s* pSrcBottomV, Opx32s srcBottomStepV,
-    Opx8u* pDst, Opx32s dstStep) noexcept {
+OpxResult opxiSmoothingChroma_HorEdge_VC1_16s8u_P2C2R(Opx16s* pSrcUpperU, Opx32s srcUpperStepU,
+                                                      Opx16s* pSrcBottomU, Opx32s srcBottomStepU,
+                                                      Opx16s* pSrcUpperV, Opx32s srcUpperStepV,
+                                                      Opx16s* pSrcBottomV, Opx32s srcBottomStepV,
+                                                      Opx8u* pDst, Opx32s dstStep) noexcept {
     OPX_CHECK_NULL(pSrcUpperU, pSrcBottomU, pSrcUpperV, pSrcBottomV, pDst);
     k().smooth_hor(pSrcUpperU, srcUpperStepU, pSrcBottomU, srcBottomStepU, pDst, dstStep, 2);
     k().smooth_hor(pSrcUpperV, srcUpperStepV, pSrcBottomV, srcBottomStepV, pDst + 1, dstStep, 2);

@@ -18,21 +18,24 @@ namespace {
 // a / 2^s truncated toward zero.
 template <int S>
 OPX_INLINE __m256i div_trunc(__m256i a) noexcept {
-    const __m256i bias = _mm256_and_si256(_mm256_srai_epi16(a, 15), _mm256_set1_epi16((1 << S) - 1));
+    const __m256i bias =
+        _mm256_and_si256(_mm256_srai_epi16(a, 15), _mm256_set1_epi16((1 << S) - 1));
     return _mm256_srai_epi16(_mm256_add_epi16(a, bias), S);
 }
 
 // (2 (a - d) - 5 (b - c) + 4) >> 3
 OPX_INLINE __m256i edge_term(__m256i a, __m256i b, __m256i c, __m256i d) noexcept {
     const __m256i ad = _mm256_sub_epi16(a, d), bc = _mm256_sub_epi16(b, c);
-    const __m256i t = _mm256_sub_epi16(_mm256_add_epi16(ad, ad),
-                                       _mm256_add_epi16(_mm256_slli_epi16(bc, 2), bc));
+    const __m256i t =
+        _mm256_sub_epi16(_mm256_add_epi16(ad, ad), _mm256_add_epi16(_mm256_slli_epi16(bc, 2), bc));
     return _mm256_srai_epi16(_mm256_add_epi16(t, _mm256_set1_epi16(4)), 3);
 }
 
 // The filter body: p[0..7] = P1..P8 of sixteen lines; updates p[3] (P4) and p[4] (P5).
 OPX_INLINE void filter16(__m256i p[8], int pquant, unsigned segments) noexcept {
-    const __m256i pq = _mm256_set1_epi16(static_cast<short>(pquant > 32767 ? 32767 : pquant < 0 ? 0 : pquant));
+    const __m256i pq = _mm256_set1_epi16(static_cast<short>(pquant > 32767 ? 32767
+                                                            : pquant < 0   ? 0
+                                                                           : pquant));
     const __m256i a0 = edge_term(p[2], p[3], p[4], p[5]);
     const __m256i a1 = edge_term(p[0], p[1], p[2], p[3]);
     const __m256i a2 = edge_term(p[4], p[5], p[6], p[7]);
@@ -53,15 +56,18 @@ OPX_INLINE void filter16(__m256i p[8], int pquant, unsigned segments) noexcept {
     // Third line of each segment decides for its four lines.
     const __m256i third = _mm256_setr_epi8(4, 5, 4, 5, 4, 5, 4, 5, 12, 13, 12, 13, 12, 13, 12, 13,
                                            4, 5, 4, 5, 4, 5, 4, 5, 12, 13, 12, 13, 12, 13, 12, 13);
-    const __m256i enabled = _mm256_setr_epi64x(
-        (segments & 1) ? -1 : 0, (segments & 2) ? -1 : 0, (segments & 4) ? -1 : 0, (segments & 8) ? -1 : 0);
-    const __m256i mask = _mm256_and_si256(_mm256_and_si256(on, _mm256_shuffle_epi8(on, third)), enabled);
+    const __m256i enabled = _mm256_setr_epi64x((segments & 1) ? -1 : 0, (segments & 2) ? -1 : 0,
+                                               (segments & 4) ? -1 : 0, (segments & 8) ? -1 : 0);
+    const __m256i mask =
+        _mm256_and_si256(_mm256_and_si256(on, _mm256_shuffle_epi8(on, third)), enabled);
     dl = _mm256_and_si256(dl, mask);
     p[3] = _mm256_sub_epi16(p[3], dl);
     p[4] = _mm256_add_epi16(p[4], dl);
 }
 
-OPX_INLINE __m256i widen(__m128i v) noexcept { return _mm256_cvtepu8_epi16(v); }
+OPX_INLINE __m256i widen(__m128i v) noexcept {
+    return _mm256_cvtepu8_epi16(v);
+}
 OPX_INLINE __m128i narrow(__m256i v) noexcept {
     return _mm_packus_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
 }
@@ -129,8 +135,8 @@ void deblock(Opx8u* p, std::int32_t step, int pquant, unsigned segments) noexcep
                 r[i] = _mm_setzero_si128();
             } else if constexpr (Form == kChromaVerC2) {
                 const __m128i v = deinterleave(load16(row_at(p, i, step) - 8));
-                r[i] = v;                              // U: P1..P8 of row i
-                r[i + 8] = _mm_unpackhi_epi64(v, v);   // V: P1..P8 of row i
+                r[i] = v;                             // U: P1..P8 of row i
+                r[i + 8] = _mm_unpackhi_epi64(v, v);  // V: P1..P8 of row i
             } else {
                 r[i] = load8(row_at(p, i, step) - 4);
             }
@@ -174,12 +180,15 @@ void smooth_hor(const Opx16s* a, std::int32_t a_step, const Opx16s* b, std::int3
     auto times7 = [](__m256i v) { return _mm256_sub_epi32(_mm256_slli_epi32(v, 3), v); };
     __m256i y[4];
     y[0] = _mm256_add_epi32(_mm256_add_epi32(times7(x0), x3), r43);
-    y[1] = _mm256_add_epi32(_mm256_sub_epi32(_mm256_add_epi32(times7(x1), _mm256_add_epi32(x2, x3)), x0), r34);
-    y[2] = _mm256_add_epi32(_mm256_sub_epi32(_mm256_add_epi32(times7(x2), _mm256_add_epi32(x0, x1)), x3), r43);
+    y[1] = _mm256_add_epi32(
+        _mm256_sub_epi32(_mm256_add_epi32(times7(x1), _mm256_add_epi32(x2, x3)), x0), r34);
+    y[2] = _mm256_add_epi32(
+        _mm256_sub_epi32(_mm256_add_epi32(times7(x2), _mm256_add_epi32(x0, x1)), x3), r43);
     y[3] = _mm256_add_epi32(_mm256_add_epi32(times7(x3), x0), r34);
     for (int k = 0; k < 4; ++k) {
         const __m256i v = _mm256_srai_epi32(y[k], 3);
-        const __m128i w = _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+        const __m128i w =
+            _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
         const __m128i bytes = _mm_packus_epi16(w, w);  // saturation then clamp: clamp to 0..255
         Opx8u* row = row_at(dst, k - 2, dst_step);
         if (dst_pitch == 1) {

@@ -10,7 +10,9 @@ namespace {
 
 // ---- deblocking (SMPTE 421M 8.6.4) -------------------------------------------------------------
 
-constexpr int sign(int v) noexcept { return (v > 0) - (v < 0); }
+constexpr int sign(int v) noexcept {
+    return (v > 0) - (v < 0);
+}
 
 // One line across the edge: p points at P5, `pitch` is the byte distance between P1..P8.
 // Returns true when the line counts as changed: clip is non-zero and the filter applies, even
@@ -92,8 +94,8 @@ namespace {
 void smooth_hor(const Opx16s* a, std::int32_t a_step, const Opx16s* b, std::int32_t b_step,
                 Opx8u* dst, std::int32_t dst_step, int dst_pitch) noexcept {
     for (int c = 0; c < 8; ++c) {
-        const int x[4] = {row_at(a, 0, a_step)[c], row_at(a, 1, a_step)[c],
-                          row_at(b, 0, b_step)[c], row_at(b, 1, b_step)[c]};
+        const int x[4] = {row_at(a, 0, a_step)[c], row_at(a, 1, a_step)[c], row_at(b, 0, b_step)[c],
+                          row_at(b, 1, b_step)[c]};
         int y[4];
         smooth4(x, c, y);
         for (int k = 0; k < 4; ++k)

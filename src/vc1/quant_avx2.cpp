@@ -9,8 +9,12 @@
 namespace opx::vc1::avx2 {
 namespace {
 
-constexpr int quant_w(int b) noexcept { return (b == kQInter4x8 || b == kQInter4x4) ? 4 : 8; }
-constexpr int quant_h(int b) noexcept { return (b == kQInter8x4 || b == kQInter4x4) ? 4 : 8; }
+constexpr int quant_w(int b) noexcept {
+    return (b == kQInter4x8 || b == kQInter4x4) ? 4 : 8;
+}
+constexpr int quant_h(int b) noexcept {
+    return (b == kQInter8x4 || b == kQInter4x4) ? 4 : 8;
+}
 
 template <int W>
 OPX_INLINE __m256i load_rows(const Opx16s* src, std::int32_t step, int i) noexcept {
@@ -104,7 +108,8 @@ void quant_inv(const Opx16s* src, std::int32_t src_step, Opx16s* dst, std::int32
         rows |= ((bits & 0xFFFF) ? 1u : 0u) << (2 * p);
         rows |= ((bits >> 16) ? 1u : 0u) << (2 * p + 1);
     }
-    const __m128i c2 = _mm_or_si128(_mm256_castsi256_si128(cols), _mm256_extracti128_si256(cols, 1));
+    const __m128i c2 =
+        _mm_or_si128(_mm256_castsi256_si128(cols), _mm256_extracti128_si256(cols, 1));
     const std::uint32_t cbits = static_cast<std::uint32_t>(_mm_movemask_epi8(c2));
     const int width = cbits ? (32 - static_cast<int>(_lzcnt_u32(cbits))) / 2 : 0;
     int height = rows ? 32 - static_cast<int>(_lzcnt_u32(rows)) : 0;
@@ -118,8 +123,8 @@ void quant_inv(const Opx16s* src, std::int32_t src_step, Opx16s* dst, std::int32
 // Butterflies at word distance 1, 2, 4 inside each lane: sum at the lower index, difference at
 // the upper, saturated.
 OPX_INLINE __m256i horizontal(__m256i x) noexcept {
-    const __m256i swap1 = _mm256_setr_epi8(2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13,
-                                           2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13);
+    const __m256i swap1 = _mm256_setr_epi8(2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13, 2,
+                                           3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13);
     __m256i sw = _mm256_shuffle_epi8(x, swap1);
     x = _mm256_blend_epi16(_mm256_adds_epi16(x, sw), _mm256_subs_epi16(sw, x), 0xAA);
     sw = _mm256_shuffle_epi32(x, 0xB1);
@@ -155,7 +160,8 @@ void hadamard_rows(__m256i a[4], Opx16s* dst, Opx32s* sum) noexcept {
         // to min(32767, total) in any order.
         col = _mm256_adds_epi16(col, _mm256_min_epu16(_mm256_abs_epi16(a[j]), cap));
     }
-    const __m128i c8 = _mm_adds_epi16(_mm256_castsi256_si128(col), _mm256_extracti128_si256(col, 1));
+    const __m128i c8 =
+        _mm_adds_epi16(_mm256_castsi256_si128(col), _mm256_extracti128_si256(col, 1));
     __m128i s4 = _mm_madd_epi16(c8, _mm_set1_epi16(1));
     s4 = _mm_add_epi32(s4, _mm_shuffle_epi32(s4, 0x4E));
     s4 = _mm_add_epi32(s4, _mm_shuffle_epi32(s4, 0xB1));
@@ -185,16 +191,17 @@ void hadamard16s(const Opx16s* src, std::int32_t step, Opx16s* dst, Opx32s* sum)
 
 }  // namespace
 
-#define OPX_FWD(K, B) {&quant_fwd<K, B, 0>, &quant_fwd<K, B, 1>, &quant_fwd<K, B, 2>}
-#define OPX_FWD_ROW(K)                                                                 \
-    {                                                                                  \
-        OPX_FWD(K, kQIntra), OPX_FWD(K, kQInter8x8), OPX_FWD(K, kQInter8x4),           \
-            OPX_FWD(K, kQInter4x8), OPX_FWD(K, kQInter4x4)                             \
+#define OPX_FWD(K, B) \
+    { &quant_fwd<K, B, 0>, &quant_fwd<K, B, 1>, &quant_fwd<K, B, 2> }
+#define OPX_FWD_ROW(K)                                                       \
+    {                                                                        \
+        OPX_FWD(K, kQIntra), OPX_FWD(K, kQInter8x8), OPX_FWD(K, kQInter8x4), \
+            OPX_FWD(K, kQInter4x8), OPX_FWD(K, kQInter4x4)                   \
     }
-#define OPX_INVQ_ROW(K)                                                                \
-    {                                                                                  \
-        &quant_inv<K, kQIntra>, &quant_inv<K, kQInter8x8>, &quant_inv<K, kQInter8x4>,  \
-            &quant_inv<K, kQInter4x8>, &quant_inv<K, kQInter4x4>                       \
+#define OPX_INVQ_ROW(K)                                                               \
+    {                                                                                 \
+        &quant_inv<K, kQIntra>, &quant_inv<K, kQInter8x8>, &quant_inv<K, kQInter8x4>, \
+            &quant_inv<K, kQInter4x8>, &quant_inv<K, kQInter4x4>                      \
     }
 const QuantKernels kQuant = {
     {OPX_FWD_ROW(kUniform), OPX_FWD_ROW(kNonuniform)},

@@ -8,8 +8,12 @@ using namespace opx::vc1;
 
 namespace {
 
-const TransformKernels& kt() noexcept { return OPX_SELECT(opx::vc1, kTransform); }
-const QuantKernels& kq() noexcept { return OPX_SELECT(opx::vc1, kQuant); }
+const TransformKernels& kt() noexcept {
+    return OPX_SELECT(opx::vc1, kTransform);
+}
+const QuantKernels& kq() noexcept {
+    return OPX_SELECT(opx::vc1, kQuant);
+}
 
 OpxResult inverse(Shape shape, const Opx16s* pSrc, Opx32s srcStep, Opx16s* pDst, Opx32s dstStep,
                   OpxRoiSize nz) noexcept {
@@ -148,8 +152,8 @@ OpxResult opxiQuantIntraNonuniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstSt
                                                 Opx32s doubleQuant) noexcept {
     return quant_intra(kNonuniform, pSrcDst, srcDstStep, doubleQuant);
 }
-OpxResult opxiQuantInterUniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
-                                             Opx32s doubleQuant, OpxRoiSize roiSize) noexcept {
+OpxResult opxiQuantInterUniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep, Opx32s doubleQuant,
+                                             OpxRoiSize roiSize) noexcept {
     return quant_inter(kUniform, pSrcDst, srcDstStep, doubleQuant, roiSize);
 }
 OpxResult opxiQuantInterNonuniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
@@ -174,17 +178,16 @@ OpxResult opxiQuantInvIntraUniform_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcSte
                                                OpxRoiSize* pDstSizeNZ) noexcept {
     return quant_inv_intra(kUniform, pSrc, srcStep, pDst, dstStep, doubleQuant, pDstSizeNZ);
 }
-OpxResult opxiQuantInvIntraNonuniform_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
-                                                  Opx16s* pDst, Opx32s dstStep,
-                                                  Opx32s doubleQuant,
+OpxResult opxiQuantInvIntraNonuniform_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep, Opx16s* pDst,
+                                                  Opx32s dstStep, Opx32s doubleQuant,
                                                   OpxRoiSize* pDstSizeNZ) noexcept {
     return quant_inv_intra(kNonuniform, pSrc, srcStep, pDst, dstStep, doubleQuant, pDstSizeNZ);
 }
 OpxResult opxiQuantInvInterUniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
                                                 Opx32s doubleQuant, OpxRoiSize roiSize,
                                                 OpxRoiSize* pDstSizeNZ) noexcept {
-    return quant_inv_inter(kUniform, pSrcDst, srcDstStep, pSrcDst, srcDstStep, doubleQuant,
-                           roiSize, pDstSizeNZ);
+    return quant_inv_inter(kUniform, pSrcDst, srcDstStep, pSrcDst, srcDstStep, doubleQuant, roiSize,
+                           pDstSizeNZ);
 }
 OpxResult opxiQuantInvInterNonuniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
                                                    Opx32s doubleQuant, OpxRoiSize roiSize,
@@ -199,9 +202,9 @@ OpxResult opxiQuantInvInterUniform_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcSte
     return quant_inv_inter(kUniform, pSrc, srcStep, pDst, dstStep, doubleQuant, roiSize,
                            pDstSizeNZ);
 }
-OpxResult opxiQuantInvInterNonuniform_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
-                                                  Opx16s* pDst, Opx32s dstStep,
-                                                  Opx32s doubleQuant, OpxRoiSize roiSize,
+OpxResult opxiQuantInvInterNonuniform_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep, Opx16s* pDst,
+                                                  Opx32s dstStep, Opx32s doubleQuant,
+                                                  OpxRoiSize roiSize,
                                                   OpxRoiSize* pDstSizeNZ) noexcept {
     return quant_inv_inter(kNonuniform, pSrc, srcStep, pDst, dstStep, doubleQuant, roiSize,
                            pDstSizeNZ);

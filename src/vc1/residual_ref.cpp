@@ -9,11 +9,17 @@ namespace {
 
 template <int N>
 constexpr const Matrix<N>& inv_basis() noexcept {
-    if constexpr (N == 8) return kInv8; else return kInv4;
+    if constexpr (N == 8)
+        return kInv8;
+    else
+        return kInv4;
 }
 template <int N>
 constexpr const Matrix<N>& fwd_basis() noexcept {
-    if constexpr (N == 8) return kFwd8; else return kFwd4;
+    if constexpr (N == 8)
+        return kFwd8;
+    else
+        return kFwd4;
 }
 
 // ---- inverse transform (SMPTE 421M 8.1.4.2) ----------------------------------------------------
@@ -21,7 +27,8 @@ constexpr const Matrix<N>& fwd_basis() noexcept {
 // W x H block whose coefficients outside the top-left EW x EH rectangle are zero: those rows and
 // columns are neither read nor computed.
 template <int W, int H, int EW, int EH>
-void inverse(const Opx16s* src, std::int32_t src_step, Opx16s* dst, std::int32_t dst_step) noexcept {
+void inverse(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
+             std::int32_t dst_step) noexcept {
     const auto& mw = inv_basis<W>();
     const auto& mh = inv_basis<H>();
     int d[EH][EW];
@@ -61,7 +68,8 @@ void inverse_dc(const Opx16s* src, std::int32_t, Opx16s* dst, std::int32_t dst_s
 // ---- forward transform ------------------------------------------------------------------------
 
 template <int W, int H>
-void forward(const Opx16s* src, std::int32_t src_step, Opx16s* dst, std::int32_t dst_step) noexcept {
+void forward(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
+             std::int32_t dst_step) noexcept {
     constexpr int s1 = W == 8 ? 12 : 11, s2 = H == 8 ? 20 : 19;
     const auto& fw = fwd_basis<W>();
     const auto& fh = fwd_basis<H>();
@@ -70,8 +78,7 @@ void forward(const Opx16s* src, std::int32_t src_step, Opx16s* dst, std::int32_t
         const Opx16s* x = row_at(src, i, src_step);
         for (int k = 0; k < W; ++k) {
             std::uint32_t s = 1u << (s1 - 1);
-            for (int j = 0; j < W; ++j)
-                s += static_cast<std::uint32_t>(x[j] * fw.m[k][j]);
+            for (int j = 0; j < W; ++j) s += static_cast<std::uint32_t>(x[j] * fw.m[k][j]);
             e[i][k] = clamp16(sra32(s, s1));
         }
     }
@@ -79,8 +86,7 @@ void forward(const Opx16s* src, std::int32_t src_step, Opx16s* dst, std::int32_t
         Opx16s* y = row_at(dst, l, dst_step);
         for (int k = 0; k < W; ++k) {
             std::uint32_t s = 1u << (s2 - 1);
-            for (int i = 0; i < H; ++i)
-                s += static_cast<std::uint32_t>(e[i][k] * fh.m[l][i]);
+            for (int i = 0; i < H; ++i) s += static_cast<std::uint32_t>(e[i][k] * fh.m[l][i]);
             y[k] = static_cast<Opx16s>(clamp16(sra32(s, s2)));
         }
     }
@@ -88,8 +94,12 @@ void forward(const Opx16s* src, std::int32_t src_step, Opx16s* dst, std::int32_t
 
 // ---- quantisers ---------------------------------------------------------------------------------
 
-constexpr int quant_w(int b) noexcept { return (b == kQInter4x8 || b == kQInter4x4) ? 4 : 8; }
-constexpr int quant_h(int b) noexcept { return (b == kQInter8x4 || b == kQInter4x4) ? 4 : 8; }
+constexpr int quant_w(int b) noexcept {
+    return (b == kQInter4x8 || b == kQInter4x4) ? 4 : 8;
+}
+constexpr int quant_h(int b) noexcept {
+    return (b == kQInter8x4 || b == kQInter4x4) ? 4 : 8;
+}
 
 template <int Kind, int Block>
 void quant_fwd(Opx16s* block, std::int32_t step, int q) noexcept {
@@ -138,7 +148,9 @@ void quant_inv(const Opx16s* src, std::int32_t src_step, Opx16s* dst, std::int32
 
 // ---- Hadamard ----------------------------------------------------------------------------------
 
-int sat16(int v) noexcept { return clamp16(v); }
+int sat16(int v) noexcept {
+    return clamp16(v);
+}
 
 // One 8-point butterfly network on v[0], v[d], ..., v[7d] (distances 1, 2, 4 between the
 // elements), sum at the lower index, difference at the upper, each saturated.
@@ -173,11 +185,11 @@ void hadamard(const T* src, std::int32_t src_step, Opx16s* dst, Opx32s* sum) noe
 }  // namespace
 
 #define OPX_INV(W, H, EW, EH) &inverse<W, H, (EW < W ? EW : W), (EH < H ? EH : H)>
-#define OPX_INV_ROW(W, H)                                                                 \
-    {                                                                                     \
-        &inverse_dc<W, H>, OPX_INV(W, H, 2, 2), OPX_INV(W, H, 4, 2), OPX_INV(W, H, 8, 2), \
-            OPX_INV(W, H, 2, 4), OPX_INV(W, H, 4, 4), OPX_INV(W, H, 8, 4),                \
-            OPX_INV(W, H, 2, 8), OPX_INV(W, H, 4, 8), OPX_INV(W, H, 8, 8)                 \
+#define OPX_INV_ROW(W, H)                                                                       \
+    {                                                                                           \
+        &inverse_dc<W, H>, OPX_INV(W, H, 2, 2), OPX_INV(W, H, 4, 2), OPX_INV(W, H, 8, 2),       \
+            OPX_INV(W, H, 2, 4), OPX_INV(W, H, 4, 4), OPX_INV(W, H, 8, 4), OPX_INV(W, H, 2, 8), \
+            OPX_INV(W, H, 4, 8), OPX_INV(W, H, 8, 8)                                            \
     }
 const TransformKernels kTransform = {
     {OPX_INV_ROW(8, 8), OPX_INV_ROW(8, 4), OPX_INV_ROW(4, 8), OPX_INV_ROW(4, 4)},
@@ -186,11 +198,18 @@ const TransformKernels kTransform = {
 #undef OPX_INV_ROW
 #undef OPX_INV
 
-#define OPX_FWD(K, B) {&quant_fwd<K, B>, &quant_fwd<K, B>, &quant_fwd<K, B>}
-#define OPX_FWD_ROW(K) \
-    {OPX_FWD(K, kQIntra), OPX_FWD(K, kQInter8x8), OPX_FWD(K, kQInter8x4), OPX_FWD(K, kQInter4x8), OPX_FWD(K, kQInter4x4)}
-#define OPX_INVQ_ROW(K) \
-    {&quant_inv<K, kQIntra>, &quant_inv<K, kQInter8x8>, &quant_inv<K, kQInter8x4>, &quant_inv<K, kQInter4x8>, &quant_inv<K, kQInter4x4>}
+#define OPX_FWD(K, B) \
+    { &quant_fwd<K, B>, &quant_fwd<K, B>, &quant_fwd<K, B> }
+#define OPX_FWD_ROW(K)                                                       \
+    {                                                                        \
+        OPX_FWD(K, kQIntra), OPX_FWD(K, kQInter8x8), OPX_FWD(K, kQInter8x4), \
+            OPX_FWD(K, kQInter4x8), OPX_FWD(K, kQInter4x4)                   \
+    }
+#define OPX_INVQ_ROW(K)                                                               \
+    {                                                                                 \
+        &quant_inv<K, kQIntra>, &quant_inv<K, kQInter8x8>, &quant_inv<K, kQInter8x4>, \
+            &quant_inv<K, kQInter4x8>, &quant_inv<K, kQInter4x4>                      \
+    }
 const QuantKernels kQuant = {
     {OPX_FWD_ROW(kUniform), OPX_FWD_ROW(kNonuniform)},
     {OPX_INVQ_ROW(kUniform), OPX_INVQ_ROW(kNonuniform)},

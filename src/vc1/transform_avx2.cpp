@@ -39,8 +39,7 @@ constexpr RowPass make_row(const Matrix<N>& mat, bool transpose) {
             for (int lane = 0; lane < 2; ++lane)
                 for (int j = 0; j < 4; ++j) {
                     const int jj = 4 * half + j, k0 = 2 * m, k1 = 2 * m + 1;
-                    r.pairs[m][half][8 * lane + 2 * j] =
-                        transpose ? mat.m[jj][k0] : mat.m[k0][jj];
+                    r.pairs[m][half][8 * lane + 2 * j] = transpose ? mat.m[jj][k0] : mat.m[k0][jj];
                     r.pairs[m][half][8 * lane + 2 * j + 1] =
                         transpose ? mat.m[jj][k1] : mat.m[k1][jj];
                 }
@@ -101,17 +100,29 @@ OPX_INLINE void store_rows(Opx16s* dst, std::int32_t step, int i, __m256i v) noe
 template <bool Fwd, int N>
 constexpr const RowPass& row_pass() noexcept {
     if constexpr (Fwd) {
-        if constexpr (N == 8) return kRowFwd8; else return kRowFwd4;
+        if constexpr (N == 8)
+            return kRowFwd8;
+        else
+            return kRowFwd4;
     } else {
-        if constexpr (N == 8) return kRowInv8; else return kRowInv4;
+        if constexpr (N == 8)
+            return kRowInv8;
+        else
+            return kRowInv4;
     }
 }
 template <bool Fwd, int N>
 constexpr const ColPass& col_pass() noexcept {
     if constexpr (Fwd) {
-        if constexpr (N == 8) return kColFwd8; else return kColFwd4;
+        if constexpr (N == 8)
+            return kColFwd8;
+        else
+            return kColFwd4;
     } else {
-        if constexpr (N == 8) return kColInv8; else return kColInv4;
+        if constexpr (N == 8)
+            return kColInv8;
+        else
+            return kColInv4;
     }
 }
 
@@ -136,11 +147,14 @@ void transform(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
             constexpr int m = decltype(m_const)::value;
             if constexpr (2 * m < EW) {
                 const __m256i b = _mm256_shuffle_epi32(d, m * 0x55);
-                lo = _mm256_add_epi32(lo, _mm256_madd_epi16(b, _mm256_load_si256(
-                    reinterpret_cast<const __m256i*>(rp.pairs[m][0]))));
+                lo = _mm256_add_epi32(
+                    lo,
+                    _mm256_madd_epi16(
+                        b, _mm256_load_si256(reinterpret_cast<const __m256i*>(rp.pairs[m][0]))));
                 if constexpr (W == 8)
-                    hi = _mm256_add_epi32(hi, _mm256_madd_epi16(b, _mm256_load_si256(
-                        reinterpret_cast<const __m256i*>(rp.pairs[m][1]))));
+                    hi = _mm256_add_epi32(
+                        hi, _mm256_madd_epi16(b, _mm256_load_si256(reinterpret_cast<const __m256i*>(
+                                                     rp.pairs[m][1]))));
             }
         };
         pair(std::integral_constant<int, 0>());
@@ -153,8 +167,9 @@ void transform(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
     }
 
     // Column pass: rows 2m and 2m + 1 interleaved word by word.
-    const __m256i interleave = _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15,
-                                                0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15);
+    const __m256i interleave =
+        _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15, 0, 1, 8, 9, 2, 3, 10,
+                         11, 4, 5, 12, 13, 6, 7, 14, 15);
     __m256i pm[H / 2];
     for (int m = 0; m < EH / 2; ++m)
         pm[m] = _mm256_shuffle_epi8(_mm256_permute4x64_epi64(e[m], 0xD8), interleave);
@@ -181,11 +196,13 @@ void transform(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
 }
 
 template <int W, int H, int EW, int EH>
-void inverse(const Opx16s* src, std::int32_t src_step, Opx16s* dst, std::int32_t dst_step) noexcept {
+void inverse(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
+             std::int32_t dst_step) noexcept {
     transform<W, H, EW, EH, false>(src, src_step, dst, dst_step);
 }
 template <int W, int H>
-void forward(const Opx16s* src, std::int32_t src_step, Opx16s* dst, std::int32_t dst_step) noexcept {
+void forward(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
+             std::int32_t dst_step) noexcept {
     transform<W, H, W, H, true>(src, src_step, dst, dst_step);
 }
 
@@ -208,11 +225,11 @@ void inverse_dc(const Opx16s* src, std::int32_t, Opx16s* dst, std::int32_t dst_s
 }  // namespace
 
 #define OPX_INV(W, H, EW, EH) &inverse<W, H, (EW < W ? EW : W), (EH < H ? EH : H)>
-#define OPX_INV_ROW(W, H)                                                                 \
-    {                                                                                     \
-        &inverse_dc<W, H>, OPX_INV(W, H, 2, 2), OPX_INV(W, H, 4, 2), OPX_INV(W, H, 8, 2), \
-            OPX_INV(W, H, 2, 4), OPX_INV(W, H, 4, 4), OPX_INV(W, H, 8, 4),                \
-            OPX_INV(W, H, 2, 8), OPX_INV(W, H, 4, 8), OPX_INV(W, H, 8, 8)                 \
+#define OPX_INV_ROW(W, H)                                                                       \
+    {                                                                                           \
+        &inverse_dc<W, H>, OPX_INV(W, H, 2, 2), OPX_INV(W, H, 4, 2), OPX_INV(W, H, 8, 2),       \
+            OPX_INV(W, H, 2, 4), OPX_INV(W, H, 4, 4), OPX_INV(W, H, 8, 4), OPX_INV(W, H, 2, 8), \
+            OPX_INV(W, H, 4, 8), OPX_INV(W, H, 8, 8)                                            \
     }
 const TransformKernels kTransform = {
     {OPX_INV_ROW(8, 8), OPX_INV_ROW(8, 4), OPX_INV_ROW(4, 8), OPX_INV_ROW(4, 4)},

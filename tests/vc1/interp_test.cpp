@@ -14,7 +14,8 @@ namespace {
 using Pix = std::function<int(std::int64_t x, std::int64_t y)>;
 
 int model_bicubic(const Pix& R, std::int64_t x, std::int64_t y, int dx, int dy, int rnd) {
-    static const int taps[4][4] = {{0, 0, 0, 0}, {-4, 53, 18, -3}, {-1, 9, 9, -1}, {-3, 18, 53, -4}};
+    static const int taps[4][4] = {
+        {0, 0, 0, 0}, {-4, 53, 18, -3}, {-1, 9, 9, -1}, {-3, 18, 53, -4}};
     static const int shift[4] = {0, 6, 4, 6};
     int v;
     if (!dx && !dy) {
@@ -41,8 +42,9 @@ int model_bicubic(const Pix& R, std::int64_t x, std::int64_t y, int dx, int dy, 
 }
 
 int model_bilinear(const Pix& R, std::int64_t x, std::int64_t y, int n, int dx, int dy, int rnd) {
-    return (R(x, y) * (4 - dx) * (4 - dy) + R(x + n, y) * dx * (4 - dy) + R(x, y + 1) * (4 - dx) * dy +
-            R(x + n, y + 1) * dx * dy + 8 - rnd) >> 4;
+    return (R(x, y) * (4 - dx) * (4 - dy) + R(x + n, y) * dx * (4 - dy) +
+            R(x, y + 1) * (4 - dx) * dy + R(x + n, y + 1) * dx * dy + 8 - rnd) >>
+           4;
 }
 
 enum Kind { kCubic, kLinear, kLinearC2 };
@@ -50,17 +52,17 @@ struct SizeCase {
     Kind kind;
     int w, h;  // C2: w in pairs
 };
-const SizeCase kSizes[] = {{kCubic, 8, 8},    {kCubic, 16, 8},    {kCubic, 16, 16},   {kLinear, 16, 16},
-                           {kLinear, 8, 8},   {kLinear, 8, 4},    {kLinear, 4, 4},    {kLinearC2, 8, 8},
+const SizeCase kSizes[] = {{kCubic, 8, 8},    {kCubic, 16, 8},  {kCubic, 16, 16}, {kLinear, 16, 16},
+                           {kLinear, 8, 8},   {kLinear, 8, 4},  {kLinear, 4, 4},  {kLinearC2, 8, 8},
                            {kLinearC2, 8, 4}, {kLinearC2, 4, 4}};
 
 OpxResult call_qp(Kind k, const OpxVC1Interpolate8u* p) {
-    return k == kCubic ? opxiInterpolateQPBicubic_VC1_8u_C1R(p)
+    return k == kCubic    ? opxiInterpolateQPBicubic_VC1_8u_C1R(p)
            : k == kLinear ? opxiInterpolateQPBilinear_VC1_8u_C1R(p)
                           : opxiInterpolateQPBilinear_VC1_8u_C2R(p);
 }
 OpxResult call_block(Kind k, const OpxVC1InterpolateBlockIC8u* p) {
-    return k == kCubic ? opxiInterpolateICBicubicBlock_VC1_8u_C1R(p)
+    return k == kCubic    ? opxiInterpolateICBicubicBlock_VC1_8u_C1R(p)
            : k == kLinear ? opxiInterpolateICBilinearBlock_VC1_8u_C1R(p)
                           : opxiInterpolateICBilinearBlock_VC1_8u_C2R(p);
 }
@@ -84,19 +86,23 @@ TEST(Vc1Interp, QPEverySizeFractionAndRoundingBothPaths) {
                 // Random samples, then extremes (0/255 alternating) that drive the filters' ends.
                 for (int y = -1; y < sc.h + 2; ++y)
                     for (int x = -1; x < bytes + 2; ++x)
-                        ref.at(x + 1, y + 1) = static_cast<Opx8u>(pos % 3 == 2 ? ((x ^ y) & 1) * 255 : rng.uniform(0, 255));
+                        ref.at(x + 1, y + 1) = static_cast<Opx8u>(
+                            pos % 3 == 2 ? ((x ^ y) & 1) * 255 : rng.uniform(0, 255));
                 const Opx8u* origin = &ref.at(1, 1);
                 const Pix R = [&](std::int64_t x, std::int64_t y) {
                     return int{origin[y * ref.step() + x]};
                 };
                 Area<Opx8u> dst(bytes, sc.h, pos & 1, 1);
-                OpxVC1Interpolate8u p{origin, ref.step(), dst.base(), dst.step(), dx + 4 * (pos & 8), dy, {sc.w, sc.h}, rnd + 2 * (pos & 4)};
+                OpxVC1Interpolate8u p{origin,       ref.step(),         dst.base(),
+                                      dst.step(),   dx + 4 * (pos & 8), dy,
+                                      {sc.w, sc.h}, rnd + 2 * (pos & 4)};
                 ASSERT_EQ(call_qp(sc.kind, &p), opxOk);
                 for (int y = 0; y < sc.h; ++y)
                     for (int x = 0; x < bytes; ++x)
                         ASSERT_EQ(dst.at(x, y), model_at(sc.kind, R, x, y, dx, dy, rnd))
-                            << (avx2 ? "avx2 " : "portable ") << sc.kind << " " << sc.w << "x" << sc.h
-                            << " dx " << dx << " dy " << dy << " rnd " << rnd << " at " << x << "," << y;
+                            << (avx2 ? "avx2 " : "portable ") << sc.kind << " " << sc.w << "x"
+                            << sc.h << " dx " << dx << " dy " << dy << " rnd " << rnd << " at " << x
+                            << "," << y;
                 ASSERT_TRUE(dst.canaries_intact());
             }
         }
@@ -127,9 +133,12 @@ TEST(Vc1Interp, KernelsReadOnlyTheirSupport) {
                     ASSERT_NE(p, nullptr);
                     for (int i = 0; i < cols * rows; ++i) p[i] = static_cast<unsigned char>(i * 7);
                     const Opx8u* origin = p + top * cols + left;
-                    const int idx = sc.kind == kCubic    ? opx::vc1::size_index(opx::vc1::kBicubicSizes, {sc.w, sc.h})
-                                    : sc.kind == kLinear ? opx::vc1::size_index(opx::vc1::kBilinearSizes, {sc.w, sc.h})
-                                                         : opx::vc1::size_index(opx::vc1::kBilinearC2Sizes, {sc.w, sc.h});
+                    const int idx =
+                        sc.kind == kCubic
+                            ? opx::vc1::size_index(opx::vc1::kBicubicSizes, {sc.w, sc.h})
+                        : sc.kind == kLinear
+                            ? opx::vc1::size_index(opx::vc1::kBilinearSizes, {sc.w, sc.h})
+                            : opx::vc1::size_index(opx::vc1::kBilinearC2Sizes, {sc.w, sc.h});
                     const opx::vc1::InterpFn fn = sc.kind == kCubic    ? t->bicubic[idx]
                                                   : sc.kind == kLinear ? t->bilinear[idx]
                                                                        : t->bilinear_c2[idx];
@@ -172,36 +181,43 @@ TEST(Vc1Interp, UnlistedSizesRefusedNothingWritten) {
     const OpxRoiSize bad[] = {{8, 16}, {4, 4}, {8, 4}, {32, 32}, {16, 4}, {0, 0}, {-8, 8}};
     for (const OpxRoiSize& s : bad) {
         OpxVC1Interpolate8u p{src + 41, 40, dst, 40, 1, 1, s, 0};
-        EXPECT_EQ(opxiInterpolateQPBicubic_VC1_8u_C1R(&p), opxErrSize) << s.width << "x" << s.height;
-        OpxVC1InterpolateBlockIC8u b{src, 40, dst, 40, nullptr, nullptr, {40, 40}, s, {3, 3}, 1, 1, 0, 0, 0, 0};
+        EXPECT_EQ(opxiInterpolateQPBicubic_VC1_8u_C1R(&p), opxErrSize)
+            << s.width << "x" << s.height;
+        OpxVC1InterpolateBlockIC8u b{src,    40, dst, 40, nullptr, nullptr, {40, 40}, s,
+                                     {3, 3}, 1,  1,   0,  0,       0,       0};
         EXPECT_EQ(opxiInterpolateICBicubicBlock_VC1_8u_C1R(&b), opxErrSize);
     }
     for (const OpxRoiSize& s : {OpxRoiSize{16, 8}, OpxRoiSize{4, 8}, OpxRoiSize{2, 2}}) {
         OpxVC1Interpolate8u p{src + 41, 40, dst, 40, 1, 1, s, 0};
         EXPECT_EQ(opxiInterpolateQPBilinear_VC1_8u_C1R(&p), opxErrSize);
-        OpxVC1InterpolateBlockIC8u b{src, 40, dst, 40, nullptr, nullptr, {40, 40}, s, {3, 3}, 1, 1, 0, 0, 0, 0};
+        OpxVC1InterpolateBlockIC8u b{src,    40, dst, 40, nullptr, nullptr, {40, 40}, s,
+                                     {3, 3}, 1,  1,   0,  0,       0,       0};
         EXPECT_EQ(opxiInterpolateICBilinearBlock_VC1_8u_C1R(&b), opxErrSize);
     }
     for (const OpxRoiSize& s : {OpxRoiSize{16, 16}, OpxRoiSize{16, 8}, OpxRoiSize{4, 8}}) {
         OpxVC1Interpolate8u p{src + 42, 40, dst, 40, 1, 1, s, 0};
         EXPECT_EQ(opxiInterpolateQPBilinear_VC1_8u_C2R(&p), opxErrSize);
-        OpxVC1InterpolateBlockIC8u b{src, 40, dst, 40, nullptr, nullptr, {20, 40}, s, {3, 3}, 1, 1, 0, 0, 0, 0};
+        OpxVC1InterpolateBlockIC8u b{src,    40, dst, 40, nullptr, nullptr, {20, 40}, s,
+                                     {3, 3}, 1,  1,   0,  0,       0,       0};
         EXPECT_EQ(opxiInterpolateICBilinearBlock_VC1_8u_C2R(&b), opxErrSize);
     }
     // Frame sizes that leave nothing to read, and one-row frames for field or interlaced padding.
     const struct {
         OpxRoiSize frame;
         Opx32u padding, field;
-    } frames[] = {{{0, 10}, 0, 0}, {{10, 0}, 0, 0}, {{-3, 10}, 0, 0}, {{10, 1}, 1, 0}, {{10, 1}, 0, 1}};
+    } frames[] = {
+        {{0, 10}, 0, 0}, {{10, 0}, 0, 0}, {{-3, 10}, 0, 0}, {{10, 1}, 1, 0}, {{10, 1}, 0, 1}};
     for (const auto& f : frames) {
-        OpxVC1InterpolateBlockIC8u b{src, 40, dst, 40, nullptr, nullptr, f.frame, {8, 8}, {0, 0}, 1, 1, f.padding, f.field, 0, 0};
+        OpxVC1InterpolateBlockIC8u b{src,    40, dst, 40,        nullptr, nullptr, f.frame, {8, 8},
+                                     {0, 0}, 1,  1,   f.padding, f.field, 0,       0};
         EXPECT_EQ(opxiInterpolateICBicubicBlock_VC1_8u_C1R(&b), opxErrSize);
         b.blockSize = {4, 4};
         EXPECT_EQ(opxiInterpolateICBilinearBlock_VC1_8u_C1R(&b), opxErrSize);
         EXPECT_EQ(opxiInterpolateICBilinearBlock_VC1_8u_C2R(&b), opxErrSize);
     }
     // A frame of one row with paddingMode 2 (means 0) is fine.
-    OpxVC1InterpolateBlockIC8u one{src, 40, dst, 40, nullptr, nullptr, {10, 1}, {8, 8}, {0, 0}, 1, 1, 2, 0, 0, 0};
+    OpxVC1InterpolateBlockIC8u one{src,    40, dst, 40, nullptr, nullptr, {10, 1}, {8, 8},
+                                   {0, 0}, 1,  1,   2,  0,       0,       0};
     Opx8u dst2[8 * 8];
     one.pDst = dst2;
     one.dstStep = 8;
@@ -226,14 +242,19 @@ struct ModelPicture {
     }
     int operator()(std::int64_t x, std::int64_t y) const {
         std::int64_t fx;
-        if (c2) fx = 2 * std::clamp<std::int64_t>(x >> 1, 0, w - 1) + (x & 1);
-        else fx = std::clamp<std::int64_t>(x, 0, w - 1);
+        if (c2)
+            fx = 2 * std::clamp<std::int64_t>(x >> 1, 0, w - 1) + (x & 1);
+        else
+            fx = std::clamp<std::int64_t>(x, 0, w - 1);
         if (!field) {
             std::int64_t fy;
             if (padding == 1) {
-                if (y < 0) fy = (y % 2 == 0) ? 0 : 1;
-                else if (y >= h) fy = ((y - h) % 2 == 0) ? h - 2 : h - 1;  // last row of y's parity
-                else fy = y;
+                if (y < 0)
+                    fy = (y % 2 == 0) ? 0 : 1;
+                else if (y >= h)
+                    fy = ((y - h) % 2 == 0) ? h - 2 : h - 1;  // last row of y's parity
+                else
+                    fy = y;
             } else {
                 fy = std::clamp<std::int64_t>(y, 0, h - 1);
             }
@@ -243,9 +264,12 @@ struct ModelPicture {
         const Opx8u* lut = bottom ? lut_bottom : lut_top;
         const std::int64_t base = bottom ? 1 : 0;  // frame row of field row 0
         std::int64_t fy;
-        if (y < 0) fy = (padding == 1 && bottom) ? 0 : base;
-        else if (y >= fh) fy = (padding == 1 && !bottom) ? 2 * fh - 1 : base + 2 * (fh - 1);
-        else fy = base + 2 * y;
+        if (y < 0)
+            fy = (padding == 1 && bottom) ? 0 : base;
+        else if (y >= fh)
+            fy = (padding == 1 && !bottom) ? 2 * fh - 1 : base + 2 * (fh - 1);
+        else
+            fy = base + 2 * y;
         return frame_sample(fx, fy, lut);
     }
 };
@@ -265,21 +289,38 @@ TEST(Vc1Interp, BlockFormsEveryEdgeCornerModeAndTable) {
             const int bytes = c2 ? 2 * W : W;
             Area<Opx8u> pic(bytes, H, false, 3);
             for (int y = 0; y < H; ++y)
-                for (int x = 0; x < bytes; ++x) pic.at(x, y) = static_cast<Opx8u>(rng.uniform(0, 255));
+                for (int x = 0; x < bytes; ++x)
+                    pic.at(x, y) = static_cast<Opx8u>(rng.uniform(0, 255));
             const int bw = c2 ? 2 * sc.w : sc.w;
-            const std::vector<std::int64_t> xs = {-100000, -40, -bw - 3, -bw, -2, -1, 0, 1, 2, bytes - bw - 2, bytes - bw - 1,
-                                                  bytes - bw, bytes - 2, bytes - 1, bytes + 5, 2000000000};
-            const std::vector<std::int64_t> ys = {-2000000000, -30, -sc.h - 2, -2, -1, 0, 1, 2, 5, H / 2 - sc.h, H - sc.h - 2,
-                                                  H - sc.h, H - 2, H - 1, H + 4, 100000};
+            const std::vector<std::int64_t> xs = {-100000,
+                                                  -40,
+                                                  -bw - 3,
+                                                  -bw,
+                                                  -2,
+                                                  -1,
+                                                  0,
+                                                  1,
+                                                  2,
+                                                  bytes - bw - 2,
+                                                  bytes - bw - 1,
+                                                  bytes - bw,
+                                                  bytes - 2,
+                                                  bytes - 1,
+                                                  bytes + 5,
+                                                  2000000000};
+            const std::vector<std::int64_t> ys = {
+                -2000000000, -30,          -sc.h - 2,    -2,       -1,    0,     1,     2,
+                5,           H / 2 - sc.h, H - sc.h - 2, H - sc.h, H - 2, H - 1, H + 4, 100000};
             for (int trial = 0; trial < 160; ++trial) {
                 const std::int64_t bx = xs[trial % xs.size()];
                 const std::int64_t by = ys[(trial / 3 + trial) % ys.size()];
                 const bool field = (trial >> 1) & 1, bottom = (trial >> 2) & 1;
-                const int padding = trial % 3;  // 2 means 0
+                const int padding = trial % 3;     // 2 means 0
                 const int luts = (trial / 5) % 4;  // none, top only, both, bottom only
                 const Opx8u* lt = (luts == 1 || luts == 2) ? lut_a : nullptr;
                 const Opx8u* lb = (luts == 2 || luts == 3) ? lut_b : nullptr;
-                const int dx = static_cast<int>(rng.uniform(0, 3)), dy = static_cast<int>(rng.uniform(0, 3));
+                const int dx = static_cast<int>(rng.uniform(0, 3)),
+                          dy = static_cast<int>(rng.uniform(0, 3));
                 const int rnd = trial & 1;
                 Area<Opx8u> dst(bw, sc.h, trial & 8, 1);
                 OpxVC1InterpolateBlockIC8u p{};
@@ -291,7 +332,8 @@ TEST(Vc1Interp, BlockFormsEveryEdgeCornerModeAndTable) {
                 p.pLutBottom = lb;
                 p.frameSize = {W, H};
                 p.blockSize = {sc.w, sc.h};
-                p.blockPos = {static_cast<Opx32s>(bx + (c2 ? (trial & 1) : 0)), static_cast<Opx32s>(by)};
+                p.blockPos = {static_cast<Opx32s>(bx + (c2 ? (trial & 1) : 0)),
+                              static_cast<Opx32s>(by)};
                 p.dx = dx;
                 p.dy = dy;
                 p.paddingMode = static_cast<Opx32u>(padding);
@@ -299,15 +341,17 @@ TEST(Vc1Interp, BlockFormsEveryEdgeCornerModeAndTable) {
                 p.roundControl = static_cast<Opx32u>(rnd);
                 p.bottomField = bottom ? 1u : 0u;
                 ASSERT_EQ(call_block(sc.kind, &p), opxOk);
-                const ModelPicture mp{&pic.at(0, 0), pic.step(), W, H, field, bottom, padding, lt, lb, c2};
+                const ModelPicture mp{&pic.at(0, 0), pic.step(), W,  H,  field,
+                                      bottom,        padding,    lt, lb, c2};
                 const Pix R = [&](std::int64_t x, std::int64_t y) { return mp(x, y); };
                 const std::int64_t ox = c2 ? 2 * (std::int64_t{p.blockPos.x} >> 1) : bx;
                 for (int y = 0; y < sc.h; ++y)
                     for (int x = 0; x < bw; ++x)
                         ASSERT_EQ(dst.at(x, y), model_at(sc.kind, R, ox + x, by + y, dx, dy, rnd))
-                            << (avx2 ? "avx2 " : "portable ") << "kind " << sc.kind << " " << sc.w << "x" << sc.h
-                            << " pos " << bx << "," << by << " field " << field << " bottom " << bottom
-                            << " padding " << padding << " luts " << luts << " at " << x << "," << y;
+                            << (avx2 ? "avx2 " : "portable ") << "kind " << sc.kind << " " << sc.w
+                            << "x" << sc.h << " pos " << bx << "," << by << " field " << field
+                            << " bottom " << bottom << " padding " << padding << " luts " << luts
+                            << " at " << x << "," << y;
                 ASSERT_TRUE(dst.canaries_intact());
             }
         }
@@ -325,14 +369,16 @@ TEST(Vc1RangeMap, BothPathsMatchTheFormula) {
                 const int h = 1 + (w + r) % 5;
                 Area<Opx8u> src(w, h, r & 1, r), dst(w, h, !(r & 1), 2 * r + 1);
                 for (int y = 0; y < h; ++y)
-                    for (int x = 0; x < w; ++x) src.at(x, y) = static_cast<Opx8u>(rng.uniform(0, 255));
-                ASSERT_EQ(opxiRangeMapping_VC1_8u_C1R(src.base(), src.step(), dst.base(), dst.step(), {w, h},
-                                                      static_cast<Opx32u>(r)),
+                    for (int x = 0; x < w; ++x)
+                        src.at(x, y) = static_cast<Opx8u>(rng.uniform(0, 255));
+                ASSERT_EQ(opxiRangeMapping_VC1_8u_C1R(src.base(), src.step(), dst.base(),
+                                                      dst.step(), {w, h}, static_cast<Opx32u>(r)),
                           opxOk);
                 for (int y = 0; y < h; ++y)
                     for (int x = 0; x < w; ++x) {
                         const int v = src.at(x, y);
-                        ASSERT_EQ(dst.at(x, y), std::clamp((((v - 128) * (r + 9) + 4) >> 3) + 128, 0, 255));
+                        ASSERT_EQ(dst.at(x, y),
+                                  std::clamp((((v - 128) * (r + 9) + 4) >> 3) + 128, 0, 255));
                     }
                 ASSERT_TRUE(dst.canaries_intact());
             }
@@ -354,27 +400,43 @@ TEST(Vc1RangeMap, BothPathsMatchTheFormula) {
 
 // ---- null pointers -------------------------------------------------------------------------
 
-OpxResult qp_null(OpxResult (*f)(const OpxVC1Interpolate8u*), NullProbe& nul, Scratch& s, int w, int h) {
+OpxResult qp_null(OpxResult (*f)(const OpxVC1Interpolate8u*), NullProbe& nul, Scratch& s, int w,
+                  int h) {
     OpxVC1Interpolate8u p{nullptr, 64, nullptr, 64, 1, 1, {w, h}, 0};
     OpxVC1Interpolate8u* rec = nul(&p);
     p.pSrc = nul(s.u8(0) + 130);
     p.pDst = nul(s.u8(1));
     return f(rec);
 }
-OpxResult block_null(OpxResult (*f)(const OpxVC1InterpolateBlockIC8u*), NullProbe& nul, Scratch& s, int w, int h) {
-    OpxVC1InterpolateBlockIC8u p{nullptr, 64, nullptr, 64, nullptr, nullptr, {32, 32}, {w, h}, {4, 4}, 1, 1, 0, 0, 0, 0};
+OpxResult block_null(OpxResult (*f)(const OpxVC1InterpolateBlockIC8u*), NullProbe& nul, Scratch& s,
+                     int w, int h) {
+    OpxVC1InterpolateBlockIC8u p{nullptr, 64, nullptr, 64, nullptr, nullptr, {32, 32}, {w, h},
+                                 {4, 4},  1,  1,       0,  0,       0,       0};
     OpxVC1InterpolateBlockIC8u* rec = nul(&p);
     p.pSrc = nul(s.u8(0));
     p.pDst = nul(s.u8(1));
     return f(rec);
 }
-OPX_NULL_CASE(opxiInterpolateQPBicubic_VC1_8u_C1R) { return qp_null(opxiInterpolateQPBicubic_VC1_8u_C1R, nul, s, 8, 8); }
-OPX_NULL_CASE(opxiInterpolateQPBilinear_VC1_8u_C1R) { return qp_null(opxiInterpolateQPBilinear_VC1_8u_C1R, nul, s, 8, 8); }
-OPX_NULL_CASE(opxiInterpolateQPBilinear_VC1_8u_C2R) { return qp_null(opxiInterpolateQPBilinear_VC1_8u_C2R, nul, s, 8, 8); }
-OPX_NULL_CASE(opxiInterpolateICBicubicBlock_VC1_8u_C1R) { return block_null(opxiInterpolateICBicubicBlock_VC1_8u_C1R, nul, s, 8, 8); }
-OPX_NULL_CASE(opxiInterpolateICBilinearBlock_VC1_8u_C1R) { return block_null(opxiInterpolateICBilinearBlock_VC1_8u_C1R, nul, s, 8, 8); }
-OPX_NULL_CASE(opxiInterpolateICBilinearBlock_VC1_8u_C2R) { return block_null(opxiInterpolateICBilinearBlock_VC1_8u_C2R, nul, s, 8, 8); }
-OPX_NULL_CALL(opxiRangeMapping_VC1_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, OpxRoiSize{16, 4}, 3u)
+OPX_NULL_CASE(opxiInterpolateQPBicubic_VC1_8u_C1R) {
+    return qp_null(opxiInterpolateQPBicubic_VC1_8u_C1R, nul, s, 8, 8);
+}
+OPX_NULL_CASE(opxiInterpolateQPBilinear_VC1_8u_C1R) {
+    return qp_null(opxiInterpolateQPBilinear_VC1_8u_C1R, nul, s, 8, 8);
+}
+OPX_NULL_CASE(opxiInterpolateQPBilinear_VC1_8u_C2R) {
+    return qp_null(opxiInterpolateQPBilinear_VC1_8u_C2R, nul, s, 8, 8);
+}
+OPX_NULL_CASE(opxiInterpolateICBicubicBlock_VC1_8u_C1R) {
+    return block_null(opxiInterpolateICBicubicBlock_VC1_8u_C1R, nul, s, 8, 8);
+}
+OPX_NULL_CASE(opxiInterpolateICBilinearBlock_VC1_8u_C1R) {
+    return block_null(opxiInterpolateICBilinearBlock_VC1_8u_C1R, nul, s, 8, 8);
+}
+OPX_NULL_CASE(opxiInterpolateICBilinearBlock_VC1_8u_C2R) {
+    return block_null(opxiInterpolateICBilinearBlock_VC1_8u_C2R, nul, s, 8, 8);
+}
+OPX_NULL_CALL(opxiRangeMapping_VC1_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, OpxRoiSize{16, 4},
+              3u)
 
 }  // namespace
 }  // namespace opx::test::vc1

@@ -13,8 +13,12 @@ namespace {
 
 using Image = std::vector<std::vector<int>>;  // [y][x]
 
-int sgn(int v) { return v > 0 ? 1 : v < 0 ? -1 : 0; }
-int div_trunc(int a, int b) { return a / b; }
+int sgn(int v) {
+    return v > 0 ? 1 : v < 0 ? -1 : 0;
+}
+int div_trunc(int a, int b) {
+    return a / b;
+}
 
 // Filters one line whose P1..P8 are img at pts[0..7]; true when it counts as changed.
 bool model_line(Image& img, const std::pair<int, int> pts[8], int pq) {
@@ -23,13 +27,16 @@ bool model_line(Image& img, const std::pair<int, int> pts[8], int pq) {
     auto term = [](int a, int b, int c, int d) { return (2 * (a - d) - 5 * (b - c) + 4) >> 3; };
     const int a0 = term(P[3], P[4], P[5], P[6]);
     if (!(std::abs(a0) < pq)) return false;
-    const int a3 = std::min(std::abs(term(P[1], P[2], P[3], P[4])), std::abs(term(P[5], P[6], P[7], P[8])));
+    const int a3 =
+        std::min(std::abs(term(P[1], P[2], P[3], P[4])), std::abs(term(P[5], P[6], P[7], P[8])));
     if (!(a3 < std::abs(a0))) return false;
     int d = div_trunc(5 * (sgn(a0) * a3 - a0), 8);
     const int clip = div_trunc(P[4] - P[5], 2);
     if (clip == 0) return false;
-    if (clip > 0) d = std::clamp(d, 0, clip);
-    else d = std::clamp(d, clip, 0);
+    if (clip > 0)
+        d = std::clamp(d, 0, clip);
+    else
+        d = std::clamp(d, clip, 0);
     img[pts[3].second][pts[3].first] = P[4] - d;
     img[pts[4].second][pts[4].first] = P[5] + d;
     return true;
@@ -41,9 +48,12 @@ struct Form {
     int width, height, ex, ey;  // region in bytes and rows, edge sample (byte x, row y)
 };
 const Form kForms[] = {
-    {"LumaVer", true, false, true, 16, 16, 8, 0},    {"LumaHor", false, false, true, 16, 8, 0, 4},
-    {"ChromaVer", true, false, false, 16, 8, 8, 0},  {"ChromaHor", false, false, false, 8, 8, 0, 4},
-    {"ChromaVerC2", true, true, false, 32, 8, 16, 0}, {"ChromaHorC2", false, true, false, 16, 8, 0, 4},
+    {"LumaVer", true, false, true, 16, 16, 8, 0},
+    {"LumaHor", false, false, true, 16, 8, 0, 4},
+    {"ChromaVer", true, false, false, 16, 8, 8, 0},
+    {"ChromaHor", false, false, false, 8, 8, 0, 4},
+    {"ChromaVerC2", true, true, false, 32, 8, 16, 0},
+    {"ChromaHorC2", false, true, false, 16, 8, 0, 4},
 };
 
 // Segments enabled by the flags: luma bit s = segment s off; chroma bits 1, 2.
@@ -76,12 +86,18 @@ void model_deblock(const Form& f, Image& img, int pq, Opx32u flag_u, Opx32u flag
 
 OpxResult call_deblock(int form, Opx8u* p, int pq, std::int32_t step, Opx32u fu, Opx32u fv) {
     switch (form) {
-        case 0: return opxiFilterDeblockingLuma_VerEdge_VC1_8u_C1IR(p, pq, step, fu);
-        case 1: return opxiFilterDeblockingLuma_HorEdge_VC1_8u_C1IR(p, pq, step, fu);
-        case 2: return opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(p, pq, step, fu);
-        case 3: return opxiFilterDeblockingChroma_HorEdge_VC1_8u_C1IR(p, pq, step, fu);
-        case 4: return opxiFilterDeblockingChroma_VerEdge_VC1_8u_C2IR(p, pq, step, fu, fv);
-        default: return opxiFilterDeblockingChroma_HorEdge_VC1_8u_C2IR(p, pq, step, fu, fv);
+        case 0:
+            return opxiFilterDeblockingLuma_VerEdge_VC1_8u_C1IR(p, pq, step, fu);
+        case 1:
+            return opxiFilterDeblockingLuma_HorEdge_VC1_8u_C1IR(p, pq, step, fu);
+        case 2:
+            return opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(p, pq, step, fu);
+        case 3:
+            return opxiFilterDeblockingChroma_HorEdge_VC1_8u_C1IR(p, pq, step, fu);
+        case 4:
+            return opxiFilterDeblockingChroma_VerEdge_VC1_8u_C2IR(p, pq, step, fu, fv);
+        default:
+            return opxiFilterDeblockingChroma_HorEdge_VC1_8u_C2IR(p, pq, step, fu, fv);
     }
 }
 
@@ -90,15 +106,21 @@ OpxResult call_deblock(int form, Opx8u* p, int pq, std::int32_t step, Opx32u fu,
 int edge_value(Rng& rng, int kind, int across, int line, int base, int step) {
     const bool right = across >= 0;
     switch (kind) {
-        case 0: return base;
-        case 1: return base + (right ? step : 0);
-        case 2: return std::clamp<int>(base + (right ? step : 0) + static_cast<int>(rng.uniform(-3, 3)), 0, 255);
+        case 0:
+            return base;
+        case 1:
+            return base + (right ? step : 0);
+        case 2:
+            return std::clamp<int>(base + (right ? step : 0) + static_cast<int>(rng.uniform(-3, 3)),
+                                   0, 255);
         case 3: {  // P4 < P5 but a0 demands the other way: a ramp reversed at the edge
             static const int shape[8] = {0, 2, 4, 12, 14, 8, 10, 12};
             return std::clamp(base + shape[across + 4] + (line & 1), 0, 255);
         }
-        case 4: return base + (across == 0 ? static_cast<int>(rng.uniform(-1, 1)) : (right ? 6 : -6));
-        default: return static_cast<int>(rng.uniform(0, 255));
+        case 4:
+            return base + (across == 0 ? static_cast<int>(rng.uniform(-1, 1)) : (right ? 6 : -6));
+        default:
+            return static_cast<int>(rng.uniform(0, 255));
     }
 }
 
@@ -111,25 +133,31 @@ TEST(Vc1Deblock, BothPathsMatchTheModelOnEveryEdgeKindAndFlag) {
             for (Opx32u flag = 0; flag < 16; ++flag)
                 for (int kind = 0; kind < 6; ++kind)
                     for (int trial = 0; trial < 6; ++trial) {
-                        SCOPED_TRACE(testing::Message() << f.name << (avx2 ? " avx2" : " portable") << " flag "
-                                                        << flag << " kind " << kind << " trial " << trial);
+                        SCOPED_TRACE(testing::Message()
+                                     << f.name << (avx2 ? " avx2" : " portable") << " flag " << flag
+                                     << " kind " << kind << " trial " << trial);
                         const Opx32u fv = f.c2 ? static_cast<Opx32u>(rng.uniform(0, 15)) : 0;
-                        const int pq = trial == 5 ? static_cast<int>(rng.uniform(-2, 40)) : static_cast<int>(rng.uniform(1, 31));
-                        const int base = static_cast<int>(rng.uniform(0, 200)), st = static_cast<int>(rng.uniform(-40, 40));
+                        const int pq = trial == 5 ? static_cast<int>(rng.uniform(-2, 40))
+                                                  : static_cast<int>(rng.uniform(1, 31));
+                        const int base = static_cast<int>(rng.uniform(0, 200)),
+                                  st = static_cast<int>(rng.uniform(-40, 40));
                         Area<Opx8u> a(f.width, f.height, trial & 1, trial % 3);
                         Image img(f.height, std::vector<int>(f.width));
                         for (int y = 0; y < f.height; ++y)
                             for (int x = 0; x < f.width; ++x) {
-                                const int across = f.vertical ? ((x - f.ex) >> (f.c2 ? 1 : 0)) : y - f.ey;
+                                const int across =
+                                    f.vertical ? ((x - f.ex) >> (f.c2 ? 1 : 0)) : y - f.ey;
                                 const int line = f.vertical ? y : x;
-                                int v = (across < -4 || across > 3) ? static_cast<int>(rng.uniform(0, 255))
-                                                                    : edge_value(rng, kind, across, line, base, st);
+                                int v = (across < -4 || across > 3)
+                                            ? static_cast<int>(rng.uniform(0, 255))
+                                            : edge_value(rng, kind, across, line, base, st);
                                 v = std::clamp(v, 0, 255);
                                 img[y][x] = v;
                                 a.at(x, y) = static_cast<Opx8u>(v);
                             }
                         model_deblock(f, img, pq, flag, fv);
-                        ASSERT_EQ(call_deblock(fi, &a.at(f.ex, f.ey), pq, a.step(), flag, fv), opxOk);
+                        ASSERT_EQ(call_deblock(fi, &a.at(f.ex, f.ey), pq, a.step(), flag, fv),
+                                  opxOk);
                         for (int y = 0; y < f.height; ++y)
                             for (int x = 0; x < f.width; ++x)
                                 ASSERT_EQ(a.at(x, y), img[y][x]) << "at " << x << "," << y;
@@ -234,17 +262,20 @@ void model_hor(const Blk& U, const Blk& B, Image& dst, int cols, Opx32u edge_fla
 Blk random_blk(Rng& rng, int rows, int cols, bool wide) {
     Blk b(rows, std::vector<int>(cols));
     for (auto& r : b)
-        for (int& v : r) v = static_cast<int>(wide ? rng.uniform(-32768, 32767) : rng.uniform(-60, 320));
+        for (int& v : r)
+            v = static_cast<int>(wide ? rng.uniform(-32768, 32767) : rng.uniform(-60, 320));
     return b;
 }
 void put(Area<Opx16s>& a, const Blk& b) {
     for (size_t y = 0; y < b.size(); ++y)
-        for (size_t x = 0; x < b[y].size(); ++x) a.at(static_cast<int>(x), static_cast<int>(y)) = static_cast<Opx16s>(b[y][x]);
+        for (size_t x = 0; x < b[y].size(); ++x)
+            a.at(static_cast<int>(x), static_cast<int>(y)) = static_cast<Opx16s>(b[y][x]);
 }
 void expect_blk(Area<Opx16s>& a, const Blk& b) {
     for (size_t y = 0; y < b.size(); ++y)
         for (size_t x = 0; x < b[y].size(); ++x)
-            ASSERT_EQ(a.at(static_cast<int>(x), static_cast<int>(y)), b[y][x]) << "block at " << x << "," << y;
+            ASSERT_EQ(a.at(static_cast<int>(x), static_cast<int>(y)), b[y][x])
+                << "block at " << x << "," << y;
 }
 
 // Luma: vertical edge between two 16x8 halves (left, right), then horizontal edge from the
@@ -255,9 +286,11 @@ TEST(Vc1Smooth, LumaVerticalWriteBackSeenByHorizontalEveryFlag) {
         UsePath path(avx2);
         for (Opx32u field = 0; field < 8; ++field)
             for (Opx32u edge = 0; edge < 16; ++edge) {
-                SCOPED_TRACE(testing::Message() << (avx2 ? "avx2" : "portable") << " field " << field << " edge " << edge);
+                SCOPED_TRACE(testing::Message() << (avx2 ? "avx2" : "portable") << " field "
+                                                << field << " edge " << edge);
                 const bool wide = edge == 9;
-                Blk L = random_blk(rng, 16, 8, wide), R = random_blk(rng, 16, 16, wide), D = random_blk(rng, 2, 16, wide);
+                Blk L = random_blk(rng, 16, 8, wide), R = random_blk(rng, 16, 16, wide),
+                    D = random_blk(rng, 2, 16, wide);
                 Area<Opx16s> al(8, 16, edge & 1, 2), ar(16, 16, false, 6), ad(16, 2, edge & 2);
                 put(al, L);
                 put(ar, R);
@@ -268,8 +301,9 @@ TEST(Vc1Smooth, LumaVerticalWriteBackSeenByHorizontalEveryFlag) {
                     for (int x = 0; x < 4; ++x) iv[y][x] = dv.at(x, y);
                 for (int y = 0; y < 4; ++y)
                     for (int x = 0; x < 16; ++x) ih[y][x] = dh.at(x, y);
-                ASSERT_EQ(opxiSmoothingLuma_VerEdge_VC1_16s8u_C1R(&al.at(6, 0), al.step(), &ar.at(0, 0), ar.step(),
-                                                                  &dv.at(2, 0), dv.step(), field, edge),
+                ASSERT_EQ(opxiSmoothingLuma_VerEdge_VC1_16s8u_C1R(
+                              &al.at(6, 0), al.step(), &ar.at(0, 0), ar.step(), &dv.at(2, 0),
+                              dv.step(), field, edge),
                           opxOk);
                 model_ver(L, R, iv, 16, static_cast<int>(field), edge, true);
                 expect_blk(al, L);
@@ -280,14 +314,16 @@ TEST(Vc1Smooth, LumaVerticalWriteBackSeenByHorizontalEveryFlag) {
                 Blk U(8, std::vector<int>(16));
                 for (int y = 0; y < 8; ++y) U[y] = R[8 + y];
                 const Blk Bl = {D[0], D[1]};
-                ASSERT_EQ(opxiSmoothingLuma_HorEdge_VC1_16s8u_C1R(&ar.at(0, 14), ar.step(), &ad.at(0, 0), ad.step(),
+                ASSERT_EQ(opxiSmoothingLuma_HorEdge_VC1_16s8u_C1R(&ar.at(0, 14), ar.step(),
+                                                                  &ad.at(0, 0), ad.step(),
                                                                   &dh.at(0, 2), dh.step(), edge),
                           opxOk);
                 model_hor(U, Bl, ih, 16, edge, true);
                 for (int y = 0; y < 4; ++y)
                     for (int x = 0; x < 16; ++x) ASSERT_EQ(dh.at(x, y), ih[y][x]) << x << "," << y;
                 expect_blk(ar, R);  // sources unchanged by the horizontal pass
-                ASSERT_TRUE(al.canaries_intact() && ar.canaries_intact() && dv.canaries_intact() && dh.canaries_intact());
+                ASSERT_TRUE(al.canaries_intact() && ar.canaries_intact() && dv.canaries_intact() &&
+                            dh.canaries_intact());
             }
     }
 }
@@ -308,19 +344,22 @@ TEST(Vc1Smooth, ChromaPlanarAndInterleaved) {
             }
             // Planar (C1R) on component 0; interleaved (P2C2R) on both.
             Area<Opx8u> d1(4, 8), d2(8, 8, trial & 1, 1), h1(8, 4), h2(16, 4, true);
-            Image e1(8, std::vector<int>(4)), e2(8, std::vector<int>(8)), f1(4, std::vector<int>(8)), f2(4, std::vector<int>(16));
+            Image e1(8, std::vector<int>(4)), e2(8, std::vector<int>(8)),
+                f1(4, std::vector<int>(8)), f2(4, std::vector<int>(16));
             for (int y = 0; y < 8; ++y)
                 for (int x = 0; x < 8; ++x) e2[y][x] = d2.at(x, y);
             for (int y = 0; y < 4; ++y)
                 for (int x = 0; x < 16; ++x) f2[y][x] = h2.at(x, y);
-            ASSERT_EQ(opxiSmoothingChroma_HorEdge_VC1_16s8u_C1R(&au[0].at(0, 6), au[0].step(), &ab[0].at(0, 0),
-                                                                ab[0].step(), &h1.at(0, 2), h1.step()),
+            ASSERT_EQ(opxiSmoothingChroma_HorEdge_VC1_16s8u_C1R(&au[0].at(0, 6), au[0].step(),
+                                                                &ab[0].at(0, 0), ab[0].step(),
+                                                                &h1.at(0, 2), h1.step()),
                       opxOk);
             model_hor(U[0], B[0], f1, 8, 0, false);
-            ASSERT_EQ(opxiSmoothingChroma_HorEdge_VC1_16s8u_P2C2R(
-                          &au[0].at(0, 6), au[0].step(), &ab[0].at(0, 0), ab[0].step(), &au[1].at(0, 6),
-                          au[1].step(), &ab[1].at(0, 0), ab[1].step(), &h2.at(0, 2), h2.step()),
-                      opxOk);
+            ASSERT_EQ(
+                opxiSmoothingChroma_HorEdge_VC1_16s8u_P2C2R(
+                    &au[0].at(0, 6), au[0].step(), &ab[0].at(0, 0), ab[0].step(), &au[1].at(0, 6),
+                    au[1].step(), &ab[1].at(0, 0), ab[1].step(), &h2.at(0, 2), h2.step()),
+                opxOk);
             for (int c = 0; c < 2; ++c) {
                 Image t(4, std::vector<int>(8));
                 model_hor(U[c], B[c], t, 8, 0, false);
@@ -332,8 +371,9 @@ TEST(Vc1Smooth, ChromaPlanarAndInterleaved) {
                     if (x < 8) ASSERT_EQ(h1.at(x, y), f1[y][x]);
                     ASSERT_EQ(h2.at(x, y), f2[y][x]);
                 }
-            ASSERT_EQ(opxiSmoothingChroma_VerEdge_VC1_16s8u_C1R(&al[0].at(6, 0), al[0].step(), &ar[0].at(0, 0),
-                                                                ar[0].step(), &d1.at(2, 0), d1.step()),
+            ASSERT_EQ(opxiSmoothingChroma_VerEdge_VC1_16s8u_C1R(&al[0].at(6, 0), al[0].step(),
+                                                                &ar[0].at(0, 0), ar[0].step(),
+                                                                &d1.at(2, 0), d1.step()),
                       opxOk);
             Blk L0 = L[0], R0 = R[0];
             model_ver(L0, R0, e1, 8, 0, 0, false);
@@ -341,10 +381,11 @@ TEST(Vc1Smooth, ChromaPlanarAndInterleaved) {
             expect_blk(ar[0], R0);
             put(al[0], L[0]);
             put(ar[0], R[0]);
-            ASSERT_EQ(opxiSmoothingChroma_VerEdge_VC1_16s8u_P2C2R(
-                          &al[0].at(6, 0), al[0].step(), &ar[0].at(0, 0), ar[0].step(), &al[1].at(6, 0),
-                          al[1].step(), &ar[1].at(0, 0), ar[1].step(), &d2.at(4, 0), d2.step()),
-                      opxOk);
+            ASSERT_EQ(
+                opxiSmoothingChroma_VerEdge_VC1_16s8u_P2C2R(
+                    &al[0].at(6, 0), al[0].step(), &ar[0].at(0, 0), ar[0].step(), &al[1].at(6, 0),
+                    al[1].step(), &ar[1].at(0, 0), ar[1].step(), &d2.at(4, 0), d2.step()),
+                opxOk);
             for (int c = 0; c < 2; ++c) {
                 Image t(8, std::vector<int>(4));
                 model_ver(L[c], R[c], t, 8, 0, 0, false);
@@ -357,7 +398,8 @@ TEST(Vc1Smooth, ChromaPlanarAndInterleaved) {
                 for (int x = 0; x < 4; ++x) ASSERT_EQ(d1.at(x, y), e1[y][x]);
                 for (int x = 0; x < 8; ++x) ASSERT_EQ(d2.at(x, y), e2[y][x]);
             }
-            ASSERT_TRUE(d1.canaries_intact() && d2.canaries_intact() && h1.canaries_intact() && h2.canaries_intact());
+            ASSERT_TRUE(d1.canaries_intact() && d2.canaries_intact() && h1.canaries_intact() &&
+                        h2.canaries_intact());
         }
     }
 }

@@ -18,7 +18,8 @@ const char* const kPathNames[] = {"portable", "avx2"};
 struct ShapeCase {
     int shape, w, h;
 };
-const ShapeCase kShapes[] = {{lib::k8x8, 8, 8}, {lib::k8x4, 8, 4}, {lib::k4x8, 4, 8}, {lib::k4x4, 4, 4}};
+const ShapeCase kShapes[] = {
+    {lib::k8x8, 8, 8}, {lib::k8x4, 8, 4}, {lib::k4x8, 4, 8}, {lib::k4x4, 4, 4}};
 
 // Extent (columns, rows) that kernel `index` of a w x h shape covers.
 std::pair<int, int> kernel_extent(int index, int w, int h) {
@@ -31,9 +32,12 @@ std::pair<int, int> kernel_extent(int index, int w, int h) {
 // levels, or full-range values that drive both clamps.
 Block coefficients(Rng& rng, int kind, int w, int h) {
     switch (kind) {
-        case 0: return model_forward(random_block(rng, w * h, -255, 255), w, h);
-        case 1: return random_block(rng, w * h, -2048, 2047);
-        case 2: return random_block(rng, w * h, -32768, 32767);
+        case 0:
+            return model_forward(random_block(rng, w * h, -255, 255), w, h);
+        case 1:
+            return random_block(rng, w * h, -2048, 2047);
+        case 2:
+            return random_block(rng, w * h, -32768, 32767);
         default: {  // extremes: every value at -32768 or 32767
             Block b(w * h);
             for (int& v : b) v = rng.coin() ? -32768 : 32767;
@@ -117,8 +121,14 @@ TEST(Vc1Transform, PromisedExtentClampedAndEachThresholdCrossed) {
                     ASSERT_EQ(b.get(w), model_inverse(d, w, h));
                     // Broken promise: the values outside the covered extent are not read.
                     const Block full = coefficients(rng, 1, w, h);
-                    const int kw = (cw < 2 && ch < 2) ? 1 : std::min(w, cw <= 2 ? 2 : cw <= 4 ? 4 : 8);
-                    const int kh = (cw < 2 && ch < 2) ? 1 : std::min(h, ch <= 2 ? 2 : ch <= 4 ? 4 : 8);
+                    const int kw = (cw < 2 && ch < 2) ? 1
+                                                      : std::min(w, cw <= 2   ? 2
+                                                                    : cw <= 4 ? 4
+                                                                              : 8);
+                    const int kh = (cw < 2 && ch < 2) ? 1
+                                                      : std::min(h, ch <= 2   ? 2
+                                                                    : ch <= 4 ? 4
+                                                                              : 8);
                     a.put(full, w);
                     ASSERT_EQ(f.in_place(a.base(), a.step(), {pw, ph}), opxOk);
                     ASSERT_EQ(a.get(w), model_inverse(masked(full, w, kw, kh), w, h));
@@ -137,7 +147,8 @@ TEST(Vc1Transform, InverseGuardPages) {
                     const std::ptrdiff_t step = 2 * sc.w;
                     auto* p = reinterpret_cast<Opx16s*>(g.place(2 * sc.w, sc.h, step, front));
                     ASSERT_NE(p, nullptr);
-                    for (int i = 0; i < sc.w * sc.h; ++i) p[i] = static_cast<Opx16s>(rng.uniform(-99, 99));
+                    for (int i = 0; i < sc.w * sc.h; ++i)
+                        p[i] = static_cast<Opx16s>(rng.uniform(-99, 99));
                     kTransformTables[t]->inv[sc.shape][index](p, static_cast<std::int32_t>(step), p,
                                                               static_cast<std::int32_t>(step));
                     kTransformTables[t]->fwd[sc.shape](p, static_cast<std::int32_t>(step), p,
@@ -152,14 +163,15 @@ TEST(Vc1Transform, ForwardBothTablesMatchTheModel) {
     for (const ShapeCase& sc : kShapes)
         for (int t = 0; t < 2; ++t)
             for (int trial = 0; trial < 200; ++trial) {
-                SCOPED_TRACE(testing::Message() << sc.w << "x" << sc.h << " " << kPathNames[t]
-                                                << " trial " << trial);
+                SCOPED_TRACE(testing::Message()
+                             << sc.w << "x" << sc.h << " " << kPathNames[t] << " trial " << trial);
                 // Residuals, then full-range values whose 32-bit sums wrap.
                 const Block x = trial % 3 == 0   ? random_block(rng, sc.w * sc.h, -255, 255)
                                 : trial % 3 == 1 ? random_block(rng, sc.w * sc.h, -32768, 32767)
                                                  : coefficients(rng, 3, sc.w, sc.h);
                 const Block want = model_forward(x, sc.w, sc.h);
-                Area<Opx16s> src(sc.w, sc.h, trial & 1, 2 * (trial % 7)), dst(sc.w, sc.h, !(trial & 1));
+                Area<Opx16s> src(sc.w, sc.h, trial & 1, 2 * (trial % 7)),
+                    dst(sc.w, sc.h, !(trial & 1));
                 src.put(x, sc.w);
                 kTransformTables[t]->fwd[sc.shape](src.base(), src.step(), dst.base(), dst.step());
                 ASSERT_EQ(dst.get(sc.w), want);
@@ -186,10 +198,11 @@ TEST(Vc1Transform, WorkedExamples) {
             InvIR inv;
             OpxResult (*fwd)(Opx16s*, Opx32s);
             int w, h, dc;
-        } flat[] = {{opxiTransform8x8Inv_VC1_16s_C1IR, opxiTransform8x8Fwd_VC1_16s_C1IR, 8, 8, 711},
-                    {opxiTransform8x4Inv_VC1_16s_C1IR, opxiTransform8x4Fwd_VC1_16s_C1IR, 8, 4, 502},
-                    {opxiTransform4x8Inv_VC1_16s_C1IR, opxiTransform4x8Fwd_VC1_16s_C1IR, 4, 8, 502},
-                    {opxiTransform4x4Inv_VC1_16s_C1IR, opxiTransform4x4Fwd_VC1_16s_C1IR, 4, 4, 354}};
+        } flat[] = {
+            {opxiTransform8x8Inv_VC1_16s_C1IR, opxiTransform8x8Fwd_VC1_16s_C1IR, 8, 8, 711},
+            {opxiTransform8x4Inv_VC1_16s_C1IR, opxiTransform8x4Fwd_VC1_16s_C1IR, 8, 4, 502},
+            {opxiTransform4x8Inv_VC1_16s_C1IR, opxiTransform4x8Fwd_VC1_16s_C1IR, 4, 8, 502},
+            {opxiTransform4x4Inv_VC1_16s_C1IR, opxiTransform4x4Fwd_VC1_16s_C1IR, 4, 4, 354}};
         for (const auto& f : flat) {
             Opx16s x[64];
             std::fill(x, x + 64, Opx16s{100});
@@ -213,7 +226,8 @@ TEST(Vc1Quant, ForwardDivisionExactForEveryStepAndCoefficient) {
         for (int kind = 0; kind < 2; ++kind)
             for (int q = 2; q <= 62; ++q) {
                 work = all;
-                const auto fn = kQuantTables[t]->fwd[kind][lib::kQInter8x8][lib::kDivSteps[q - 2].cls];
+                const auto fn =
+                    kQuantTables[t]->fwd[kind][lib::kQInter8x8][lib::kDivSteps[q - 2].cls];
                 for (int blk = 0; blk < 1024; ++blk) fn(work.data() + 64 * blk, 16, q);
                 for (int i = 0; i < 65536; ++i)
                     if (work[i] != model_quant(all[i], q, kind == 1))
@@ -231,13 +245,16 @@ TEST(Vc1Quant, ForwardBlocksBothTablesMatchTheModel) {
                 for (int trial = 0; trial < 40; ++trial) {
                     const int w = shapes[blk][0], h = shapes[blk][1];
                     const int q = static_cast<int>(rng.uniform(2, 62));
-                    const Block c = random_block(rng, w * h, trial & 1 ? -32768 : -300, trial & 1 ? 32767 : 300);
+                    const Block c = random_block(rng, w * h, trial & 1 ? -32768 : -300,
+                                                 trial & 1 ? 32767 : 300);
                     Block want(c.size());
                     for (size_t i = 0; i < c.size(); ++i)
-                        want[i] = (blk == lib::kQIntra && i == 0) ? c[0] : model_quant(c[i], q, kind);
+                        want[i] =
+                            (blk == lib::kQIntra && i == 0) ? c[0] : model_quant(c[i], q, kind);
                     Area<Opx16s> a(w, h, trial & 2, 2 * (trial % 3));
                     a.put(c, w);
-                    kQuantTables[t]->fwd[kind][blk][lib::kDivSteps[q - 2].cls](a.base(), a.step(), q);
+                    kQuantTables[t]->fwd[kind][blk][lib::kDivSteps[q - 2].cls](a.base(), a.step(),
+                                                                               q);
                     ASSERT_EQ(a.get(w), want) << kPathNames[t] << " block " << blk << " q " << q;
                     ASSERT_TRUE(a.canaries_intact());
                 }
@@ -259,19 +276,22 @@ TEST(Vc1Quant, InverseBothTablesMatchTheModelWithExtent) {
                     Block c = trial % 3 == 0 ? random_block(rng, w * h, -32768, 32767)
                                              : random_block(rng, w * h, -3, 3);
                     // Sparse blocks, every extent, all-zero blocks, a lone first coefficient.
-                    const int ew = static_cast<int>(rng.uniform(0, w)), eh = static_cast<int>(rng.uniform(0, h));
+                    const int ew = static_cast<int>(rng.uniform(0, w)),
+                              eh = static_cast<int>(rng.uniform(0, h));
                     if (trial % 3 != 0) c = masked(c, w, ew, eh);
                     if (trial % 11 == 5) c = masked(c, w, 1, 1);
                     Block want(c.size());
                     for (size_t i = 0; i < c.size(); ++i)
-                        want[i] = (blk == lib::kQIntra && i == 0) ? c[0] : model_dequant(c[i], q, kind);
+                        want[i] =
+                            (blk == lib::kQIntra && i == 0) ? c[0] : model_dequant(c[i], q, kind);
                     OpxRoiSize want_nz = model_extent(want, w, h);
                     if (blk == lib::kQIntra) want_nz.height = std::max(want_nz.height, 1);
                     Area<Opx16s> a(w, h, trial & 2, 2 * (trial % 3)), b(w, h, !(trial & 2));
                     a.put(c, w);
                     OpxRoiSize nz{-7, -7};
                     kQuantTables[t]->inv[kind][blk](a.base(), a.step(), b.base(), b.step(), q, &nz);
-                    SCOPED_TRACE(testing::Message() << kPathNames[t] << " block " << blk << " q " << q);
+                    SCOPED_TRACE(testing::Message()
+                                 << kPathNames[t] << " block " << blk << " q " << q);
                     ASSERT_EQ(b.get(w), want);
                     ASSERT_EQ(nz.width, want_nz.width);
                     ASSERT_EQ(nz.height, want_nz.height);
@@ -350,7 +370,7 @@ TEST(Vc1Hadamard, BothTablesMatchTheModel) {
             ASSERT_EQ(out[64], 0x5A5A);
             ASSERT_EQ(sum, model_hadamard_sum(want8));
             // 16-bit samples: small (exact), full range and extremes (saturating butterflies).
-            Block y = trial % 3 == 0 ? random_block(rng, 64, -512, 511)
+            Block y = trial % 3 == 0   ? random_block(rng, 64, -512, 511)
                       : trial % 3 == 1 ? random_block(rng, 64, -32768, 32767)
                                        : coefficients(rng, 3, 8, 8);
             Area<Opx16s> a16(8, 8, trial & 2, 2 * (trial % 3));
@@ -379,11 +399,11 @@ TEST(Vc1Hadamard, BlockOfOnes) {
 
 // ---- null pointers -------------------------------------------------------------------------
 
-#define OPX_INV_NULL(N)                                                                      \
-    OPX_NULL_CALL(opxiTransform##N##Inv_VC1_16s_C1IR, nul(s.s16(0)), 16, OpxRoiSize{8, 8})   \
-    OPX_NULL_CALL(opxiTransform##N##Inv_VC1_16s_C1R, nul(s.s16(0)), 16, nul(s.s16(1)), 16,   \
-                  OpxRoiSize{8, 8})                                                          \
-    OPX_NULL_CALL(opxiTransform##N##Fwd_VC1_16s_C1IR, nul(s.s16(0)), 16)                     \
+#define OPX_INV_NULL(N)                                                                    \
+    OPX_NULL_CALL(opxiTransform##N##Inv_VC1_16s_C1IR, nul(s.s16(0)), 16, OpxRoiSize{8, 8}) \
+    OPX_NULL_CALL(opxiTransform##N##Inv_VC1_16s_C1R, nul(s.s16(0)), 16, nul(s.s16(1)), 16, \
+                  OpxRoiSize{8, 8})                                                        \
+    OPX_NULL_CALL(opxiTransform##N##Fwd_VC1_16s_C1IR, nul(s.s16(0)), 16)                   \
     OPX_NULL_CALL(opxiTransform##N##Fwd_VC1_16s_C1R, nul(s.s16(0)), 16, nul(s.s16(1)), 16)
 OPX_INV_NULL(8x8)
 OPX_INV_NULL(8x4)

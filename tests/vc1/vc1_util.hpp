@@ -12,7 +12,7 @@ namespace opx::test::vc1 {
 // step); `extra` widens the step by that many bytes (kept even for 16-bit values).
 template <class T>
 class Area {
-public:
+  public:
     Area(int w, int h, bool negative = false, int extra = 0, int misalign = 0)
         : plane_(w, h, 16, misalign, extra), h_(h), negative_(negative) {}
     T* base() { return negative_ ? plane_.row(h_ - 1) : plane_.data(); }
@@ -33,7 +33,7 @@ public:
     bool canaries_intact() const { return plane_.canaries_intact(); }
     Plane<T>& plane() { return plane_; }
 
-private:
+  private:
     Plane<T> plane_;
     int h_;
     bool negative_;
@@ -41,7 +41,7 @@ private:
 
 // Serves the exported names with the portable or the AVX2 tables for the life of the object.
 class UsePath {
-public:
+  public:
     explicit UsePath(bool avx2) {
         opx::cpu::force_isa(avx2 ? opx::cpu::kIsaAvx2 : opx::cpu::kIsaPortable);
     }
