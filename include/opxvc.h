@@ -2407,6 +2407,355 @@ OPXVC_API OpxResult opxiEncodeDCIntra_MPEG4_16s1u(Opx16s dcDiff, Opx8u** ppBitSt
 
 /* ==== VC-1: transforms, quantisation, interpolation, smoothing, deblocking ==== */
 
+/*
+ * VC-1 (SMPTE 421M) residual path. Coefficient and residual blocks are Opx16s arrays in raster
+ * order (row = vertical frequency) addressed with a row step in bytes (any sign, any alignment);
+ * shapes are width x height (8x4: 8 columns, 4 rows). doubleQuant is 2 x MQUANT + HALFQP (2..62).
+ * srcSizeNZ / *pDstSizeNZ is the non-zero extent of a block: width = 1 + last column holding a
+ * non-zero coefficient, height = 1 + last such row (0 for an empty dimension).
+ */
+
+/**
+ * Inverse transform (SMPTE 421M 8.1.4.2): rows E = (D . Mw + 4) >> 3, columns
+ * R = (Mh^T . E + 64 + c) >> 7 with c = 1 on rows 4..7 of an 8-point column pass, each pass
+ * clamped to 16 bits. srcSizeNZ promises that every coefficient outside its top-left rectangle
+ * is zero; it is clamped to 0..block size first (a wider promise means the full transform). A
+ * promise below 2 x 2 reads D[0][0] only; the result is always that of the full transform on the
+ * promised block. In place (C1IR) or into pDst (C1R). Checks: pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiTransform8x8Inv_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                     OpxRoiSize srcSizeNZ) OPXVC_NOEXCEPT;
+/** 8x4 inverse transform in place: 8-point rows, 4-point columns (see the 8x8 form). */
+OPXVC_API OpxResult opxiTransform8x4Inv_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                     OpxRoiSize srcSizeNZ) OPXVC_NOEXCEPT;
+/** 4x8 inverse transform in place: 4-point rows, 8-point columns (see the 8x8 form). */
+OPXVC_API OpxResult opxiTransform4x8Inv_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                     OpxRoiSize srcSizeNZ) OPXVC_NOEXCEPT;
+/** 4x4 inverse transform in place (see the 8x8 form). */
+OPXVC_API OpxResult opxiTransform4x4Inv_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                     OpxRoiSize srcSizeNZ) OPXVC_NOEXCEPT;
+/** 8x8 inverse transform from pSrc into pDst. Checks: pSrc or pDst null (opxErrNullPtr). */
+OPXVC_API OpxResult opxiTransform8x8Inv_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                    Opx16s* pDst, Opx32s dstStep,
+                                                    OpxRoiSize srcSizeNZ) OPXVC_NOEXCEPT;
+/** 8x4 inverse transform from pSrc into pDst. */
+OPXVC_API OpxResult opxiTransform8x4Inv_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                    Opx16s* pDst, Opx32s dstStep,
+                                                    OpxRoiSize srcSizeNZ) OPXVC_NOEXCEPT;
+/** 4x8 inverse transform from pSrc into pDst. */
+OPXVC_API OpxResult opxiTransform4x8Inv_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                    Opx16s* pDst, Opx32s dstStep,
+                                                    OpxRoiSize srcSizeNZ) OPXVC_NOEXCEPT;
+/** 4x4 inverse transform from pSrc into pDst. */
+OPXVC_API OpxResult opxiTransform4x4Inv_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                    Opx16s* pDst, Opx32s dstStep,
+                                                    OpxRoiSize srcSizeNZ) OPXVC_NOEXCEPT;
+
+/**
+ * Forward transform (the library's encoder transform): rows E = (X . Fw^T + 2^(s1-1)) >> s1,
+ * s1 = 11 (4-point) or 12 (8-point); columns Y = (Fh . E + 2^(s2-1)) >> s2, s2 = 19 or 20; each
+ * pass clamped to 16 bits. Sums are 32-bit and wrap modulo 2^32 far outside residual range (the
+ * same in every build). A block of 100s gives DC 711 (8x8), 502 (8x4, 4x8), 354 (4x4).
+ * Checks: pointer null (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiTransform8x8Fwd_VC1_16s_C1IR(Opx16s* pSrcDst,
+                                                     Opx32s srcDstStep) OPXVC_NOEXCEPT;
+/** 8x4 forward transform in place. */
+OPXVC_API OpxResult opxiTransform8x4Fwd_VC1_16s_C1IR(Opx16s* pSrcDst,
+                                                     Opx32s srcDstStep) OPXVC_NOEXCEPT;
+/** 4x8 forward transform in place. */
+OPXVC_API OpxResult opxiTransform4x8Fwd_VC1_16s_C1IR(Opx16s* pSrcDst,
+                                                     Opx32s srcDstStep) OPXVC_NOEXCEPT;
+/** 4x4 forward transform in place. */
+OPXVC_API OpxResult opxiTransform4x4Fwd_VC1_16s_C1IR(Opx16s* pSrcDst,
+                                                     Opx32s srcDstStep) OPXVC_NOEXCEPT;
+/** 8x8 forward transform from pSrc into pDst. */
+OPXVC_API OpxResult opxiTransform8x8Fwd_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                    Opx16s* pDst, Opx32s dstStep) OPXVC_NOEXCEPT;
+/** 8x4 forward transform from pSrc into pDst. */
+OPXVC_API OpxResult opxiTransform8x4Fwd_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                    Opx16s* pDst, Opx32s dstStep) OPXVC_NOEXCEPT;
+/** 4x8 forward transform from pSrc into pDst. */
+OPXVC_API OpxResult opxiTransform4x8Fwd_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                    Opx16s* pDst, Opx32s dstStep) OPXVC_NOEXCEPT;
+/** 4x4 forward transform from pSrc into pDst. */
+OPXVC_API OpxResult opxiTransform4x4Fwd_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                    Opx16s* pDst, Opx32s dstStep) OPXVC_NOEXCEPT;
+
+/**
+ * Forward uniform quantisation of an 8x8 intra block in place: every coefficient but the first
+ * becomes c / doubleQuant truncated toward zero. Checks: pSrcDst null (opxErrNullPtr);
+ * doubleQuant outside 2..62 (opxErrOutOfRange).
+ */
+OPXVC_API OpxResult opxiQuantIntraUniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                       Opx32s doubleQuant) OPXVC_NOEXCEPT;
+/**
+ * Forward non-uniform quantisation of an 8x8 intra block in place: every coefficient c but the
+ * first becomes (c - sign(c) (doubleQuant >> 1)) / doubleQuant truncated toward zero. Checks as
+ * for the uniform form.
+ */
+OPXVC_API OpxResult opxiQuantIntraNonuniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                          Opx32s doubleQuant) OPXVC_NOEXCEPT;
+/**
+ * Forward uniform quantisation of an inter block of roiSize (width and height 4 or 8), all
+ * coefficients. Checks: pSrcDst null (opxErrNullPtr); doubleQuant outside 2..62
+ * (opxErrOutOfRange); roiSize height or width not 4 or 8 (opxErrSize).
+ */
+OPXVC_API OpxResult opxiQuantInterUniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                       Opx32s doubleQuant,
+                                                       OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+/** Forward non-uniform quantisation of an inter block of roiSize; checks as the uniform form. */
+OPXVC_API OpxResult opxiQuantInterNonuniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                          Opx32s doubleQuant,
+                                                          OpxRoiSize roiSize) OPXVC_NOEXCEPT;
+
+/**
+ * Inverse uniform quantisation of an 8x8 intra block in place (SMPTE 421M 8.1.3.8): every
+ * coefficient but the first becomes c x doubleQuant taken modulo 2^16 as a signed 16-bit value;
+ * the first is kept. *pDstSizeNZ receives the non-zero extent of the result, its height at least
+ * 1 even for an all-zero block. doubleQuant is not checked. Checks: pSrcDst or pDstSizeNZ null
+ * (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiQuantInvIntraUniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                          Opx32s doubleQuant,
+                                                          OpxRoiSize* pDstSizeNZ) OPXVC_NOEXCEPT;
+/**
+ * Inverse non-uniform quantisation of an 8x8 intra block in place: c x doubleQuant +
+ * sign(c) (doubleQuant >> 1) modulo 2^16 (0 stays 0); otherwise as the uniform form.
+ */
+OPXVC_API OpxResult opxiQuantInvIntraNonuniform_VC1_16s_C1IR(
+    Opx16s* pSrcDst, Opx32s srcDstStep, Opx32s doubleQuant, OpxRoiSize* pDstSizeNZ) OPXVC_NOEXCEPT;
+/** Inverse uniform intra quantisation from pSrc into pDst. Checks: pSrc, pDst or pDstSizeNZ null. */
+OPXVC_API OpxResult opxiQuantInvIntraUniform_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                         Opx16s* pDst, Opx32s dstStep,
+                                                         Opx32s doubleQuant,
+                                                         OpxRoiSize* pDstSizeNZ) OPXVC_NOEXCEPT;
+/** Inverse non-uniform intra quantisation from pSrc into pDst. */
+OPXVC_API OpxResult opxiQuantInvIntraNonuniform_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                            Opx16s* pDst, Opx32s dstStep,
+                                                            Opx32s doubleQuant,
+                                                            OpxRoiSize* pDstSizeNZ) OPXVC_NOEXCEPT;
+/**
+ * Inverse uniform quantisation of an inter block of roiSize in place, every coefficient; the
+ * non-zero extent (0 x 0 for an all-zero block) to *pDstSizeNZ. Checks: pSrcDst or pDstSizeNZ
+ * null (opxErrNullPtr); roiSize height, then width, not 4 or 8 (opxErrSize).
+ */
+OPXVC_API OpxResult opxiQuantInvInterUniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                          Opx32s doubleQuant, OpxRoiSize roiSize,
+                                                          OpxRoiSize* pDstSizeNZ) OPXVC_NOEXCEPT;
+/** Inverse non-uniform inter quantisation in place; as the uniform form. */
+OPXVC_API OpxResult opxiQuantInvInterNonuniform_VC1_16s_C1IR(Opx16s* pSrcDst, Opx32s srcDstStep,
+                                                             Opx32s doubleQuant,
+                                                             OpxRoiSize roiSize,
+                                                             OpxRoiSize* pDstSizeNZ) OPXVC_NOEXCEPT;
+/** Inverse uniform inter quantisation from pSrc into pDst. */
+OPXVC_API OpxResult opxiQuantInvInterUniform_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                         Opx16s* pDst, Opx32s dstStep,
+                                                         Opx32s doubleQuant, OpxRoiSize roiSize,
+                                                         OpxRoiSize* pDstSizeNZ) OPXVC_NOEXCEPT;
+/** Inverse non-uniform inter quantisation from pSrc into pDst. */
+OPXVC_API OpxResult opxiQuantInvInterNonuniform_VC1_16s_C1R(const Opx16s* pSrc, Opx32s srcStep,
+                                                            Opx16s* pDst, Opx32s dstStep,
+                                                            Opx32s doubleQuant, OpxRoiSize roiSize,
+                                                            OpxRoiSize* pDstSizeNZ) OPXVC_NOEXCEPT;
+
+/**
+ * 8x8 Hadamard transform in natural order (row u vertical index, column v horizontal) and its
+ * activity sum: horizontal butterflies at distances 1, 2, 4 (sum at the lower index, difference
+ * at the upper) on every row, then the same vertically, every butterfly saturated to 16 bits.
+ * pDst receives 64 values (rows 16 bytes apart); *pSum = sum over columns of
+ * min(32767, sum of |values|), |-32768| counting 32767. Checks: pSrc, pDst or pSum null
+ * (opxErrNullPtr).
+ */
+OPXVC_API OpxResult opxiHadamard8x8Sum_VC1_8u16s(const Opx8u* pSrc, Opx32s srcStep, Opx16s* pDst,
+                                                 Opx32s* pSum) OPXVC_NOEXCEPT;
+/** The 8x8 Hadamard activity measure of 16-bit samples (see the 8u16s form). */
+OPXVC_API OpxResult opxiHadamard8x8Sum_VC1_16s(const Opx16s* pSrc, Opx32s srcStep, Opx16s* pDst,
+                                               Opx32s* pSum) OPXVC_NOEXCEPT;
+
+/*
+ * VC-1 in-loop deblocking (SMPTE 421M 8.6). pSrcDst points at the first sample right of a
+ * vertical edge or below a horizontal edge; pQuant is PQUANT. An edge is filtered in segments of
+ * four lines; the third line of a segment is filtered first and the other three only if it
+ * changed. Line filter: a0 = (2 (P3 - P6) - 5 (P4 - P5) + 4) >> 3; if |a0| < PQUANT,
+ * a3 = min(|a1|, |a2|) of the same term on P1..P4 and P5..P8; if a3 < |a0|,
+ * d = 5 (sign(a0) a3 - a0) / 8 and clip = (P4 - P5) / 2 (both truncating); if clip != 0, d is
+ * limited to 0..clip (or clip..0), P4 -= d, P5 += d, and the line counts as changed even when the
+ * limit takes d to 0. Only P4 and P5 are written. Checks: pSrcDst null (opxErrNullPtr).
+ */
+
+/** Luma vertical edge, 16 rows; bit s of edgeDisabledFlag set = lines 4s..4s+3 not filtered. */
+OPXVC_API OpxResult opxiFilterDeblockingLuma_VerEdge_VC1_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s pQuant, Opx32s srcDstStep, Opx32u edgeDisabledFlag) OPXVC_NOEXCEPT;
+/** Luma horizontal edge, 16 columns; flags as for the vertical edge. */
+OPXVC_API OpxResult opxiFilterDeblockingLuma_HorEdge_VC1_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s pQuant, Opx32s srcDstStep, Opx32u edgeDisabledFlag) OPXVC_NOEXCEPT;
+/**
+ * Chroma vertical edge, 8 rows: bit 1 of edgeDisabledFlag set = lines 0..3 not filtered, bit 2 =
+ * lines 4..7; the other bits are not used (1 and 8 filter both segments).
+ */
+OPXVC_API OpxResult opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s pQuant, Opx32s srcDstStep, Opx32u edgeDisabledFlag) OPXVC_NOEXCEPT;
+/** Chroma horizontal edge, 8 columns; flags as for the chroma vertical edge. */
+OPXVC_API OpxResult opxiFilterDeblockingChroma_HorEdge_VC1_8u_C1IR(
+    Opx8u* pSrcDst, Opx32s pQuant, Opx32s srcDstStep, Opx32u edgeDisabledFlag) OPXVC_NOEXCEPT;
+/**
+ * Interleaved chroma (U in even bytes, V in odd bytes) vertical edge, 8 rows; each component
+ * filtered on its own with its own flags (chroma flag bits 1 and 2).
+ */
+OPXVC_API OpxResult opxiFilterDeblockingChroma_VerEdge_VC1_8u_C2IR(
+    Opx8u* pSrcDst, Opx32s pQuant, Opx32s srcDstStep, Opx32u edgeDisabledFlagU,
+    Opx32u edgeDisabledFlagV) OPXVC_NOEXCEPT;
+/** Interleaved chroma horizontal edge, 8 sample pairs; as the C2 vertical edge. */
+OPXVC_API OpxResult opxiFilterDeblockingChroma_HorEdge_VC1_8u_C2IR(
+    Opx8u* pSrcDst, Opx32s pQuant, Opx32s srcDstStep, Opx32u edgeDisabledFlagU,
+    Opx32u edgeDisabledFlagV) OPXVC_NOEXCEPT;
+
+/*
+ * VC-1 overlap smoothing (SMPTE 421M 8.5) across 8x8 intra block edges, on 16-bit reconstructed
+ * samples that include the +128 offset (the filter rows sum to 8, so the offset passes through
+ * unchanged; clamping to 0..255 happens only in pDst). Per line across the edge, x0 x1 | x2 x3:
+ * y0 = (7 x0 + x3 + r0) >> 3, y1 = (-x0 + 7 x1 + x2 + x3 + r1) >> 3,
+ * y2 = (x0 + x1 + 7 x2 - x3 + r0) >> 3, y3 = (x0 + 7 x3 + r1) >> 3, with (r0, r1) = (4, 3) on even
+ * lines and (3, 4) on odd lines (the line index counts within the 8-line half). Sums are exact.
+ * Vertical edges write y back into the source blocks (x0, x1 into the left block, x2, x3 into
+ * the right; modulo 2^16) and clamped into pDst; horizontal edges write pDst only. pSrcLeft and
+ * pSrcUpper point at the second-to-last column or row of their block, pSrcRight and pSrcBottom
+ * at the first; pDst at the first output right of or below the edge, the outputs going to
+ * offsets -2, -1, 0, +1. Checks: any pointer null (opxErrNullPtr).
+ */
+
+/**
+ * Luma vertical edge, 16 rows. fieldNeighbourFlag & 3 = 0: rows 0..7 are smoothed if
+ * edgeFlag & 3, rows 8..15 if edgeFlag & 12. fieldNeighbourFlag & 3 != 0 (only bits 0 and 1
+ * count): any non-zero edgeFlag smooths both fields; a block marked field-ordered (bit 0: the
+ * right block, bit 1: the left block) holds its top field in rows 0..7 and its bottom field in
+ * rows 8..15, a frame-ordered one in even and odd rows; pDst is frame-ordered; every top-field
+ * line rounds as line 0 (4, 3, 4, 3), every bottom-field line as line 1 (3, 4, 3, 4).
+ */
+OPXVC_API OpxResult opxiSmoothingLuma_VerEdge_VC1_16s8u_C1R(
+    Opx16s* pSrcLeft, Opx32s srcLeftStep, Opx16s* pSrcRight, Opx32s srcRightStep, Opx8u* pDst,
+    Opx32s dstStep, Opx32u fieldNeighbourFlag, Opx32u edgeFlag) OPXVC_NOEXCEPT;
+/** Luma horizontal edge, 16 columns: 0..7 if edgeFlag & 3, 8..15 if edgeFlag & 12. */
+OPXVC_API OpxResult opxiSmoothingLuma_HorEdge_VC1_16s8u_C1R(
+    Opx16s* pSrcUpper, Opx32s srcUpperStep, Opx16s* pSrcBottom, Opx32s srcBottomStep,
+    Opx8u* pDst, Opx32s dstStep, Opx32u edgeFlag) OPXVC_NOEXCEPT;
+/** Chroma vertical edge, 8 rows (with write-back). */
+OPXVC_API OpxResult opxiSmoothingChroma_VerEdge_VC1_16s8u_C1R(
+    Opx16s* pSrcLeft, Opx32s srcLeftStep, Opx16s* pSrcRight, Opx32s srcRightStep, Opx8u* pDst,
+    Opx32s dstStep) OPXVC_NOEXCEPT;
+/** Chroma horizontal edge, 8 columns. */
+OPXVC_API OpxResult opxiSmoothingChroma_HorEdge_VC1_16s8u_C1R(
+    Opx16s* pSrcUpper, Opx32s srcUpperStep, Opx16s* pSrcBottom, Opx32s srcBottomStep,
+    Opx8u* pDst, Opx32s dstStep) OPXVC_NOEXCEPT;
+/**
+ * Chroma vertical edge of planar U and V blocks into interleaved pDst (U in even bytes, V in odd
+ * bytes), 8 rows per component, with write-back into the four source blocks.
+ */
+OPXVC_API OpxResult opxiSmoothingChroma_VerEdge_VC1_16s8u_P2C2R(
+    Opx16s* pSrcLeftU, Opx32s srcLeftStepU, Opx16s* pSrcRightU, Opx32s srcRightStepU,
+    Opx16s* pSrcLeftV, Opx32s srcLeftStepV, Opx16s* pSrcRightV, Opx32s srcRightStepV, Opx8u* pDst,
+    Opx32s dstStep) OPXVC_NOEXCEPT;
+/** Chroma horizontal edge of planar U and V blocks into interleaved pDst, 8 columns each. */
+OPXVC_API OpxResult opxiSmoothingChroma_HorEdge_VC1_16s8u_P2C2R(
+    Opx16s* pSrcUpperU, Opx32s srcUpperStepU, Opx16s* pSrcBottomU, Opx32s srcBottomStepU,
+    Opx16s* pSrcUpperV, Opx32s srcUpperStepV, Opx16s* pSrcBottomV, Opx32s srcBottomStepV,
+    Opx8u* pDst, Opx32s dstStep) OPXVC_NOEXCEPT;
+
+/*
+ * VC-1 motion-compensated prediction (SMPTE 421M): quarter-sample bicubic (luma) and bilinear
+ * (luma or chroma, planar or interleaved) interpolation, and range mapping.
+ * Bicubic taps at offsets -1, 0, +1, +2: fraction 1 (-4, 53, 18, -3) >> 6, 2 (-1, 9, 9, -1) >> 4,
+ * 3 (-3, 18, 53, -4) >> 6. Horizontal only: (s + 2^(shift-1) - rnd) >> shift; vertical only:
+ * (s + 2^(shift-1) - 1 + rnd) >> shift; both: the vertical pass first on columns x-1..x+2 with
+ * (s + 2^(s1-1) - 1 + rnd) >> s1, s1 = shift(dx) + shift(dy) - 7, then the horizontal pass with
+ * (s + 64 - rnd) >> 7; results clamped to 0..255. Bilinear: (A (4-dx)(4-dy) + B dx (4-dy) +
+ * C (4-dx) dy + D dx dy + 8 - rnd) >> 4, B and D the next sample of the same component (1 byte
+ * away, 2 in interleaved rows). dx and dy are taken & 3, roundControl & 1.
+ */
+
+/** Parameters of the QP interpolation functions (the block's whole support in the reference). */
+typedef struct OpxVC1Interpolate8u {
+    const Opx8u* pSrc; /**< integer-position sample of the block's top-left corner */
+    Opx32s srcStep;    /**< reference row step in bytes */
+    Opx8u* pDst;       /**< prediction block */
+    Opx32s dstStep;    /**< prediction row step in bytes */
+    Opx32s dx;         /**< horizontal quarter-sample fraction 0..3 */
+    Opx32s dy;         /**< vertical quarter-sample fraction 0..3 */
+    OpxRoiSize roiSize; /**< block width and height (C2R: width in sample pairs) */
+    Opx32s roundControl; /**< the standard's RND, 0 or 1 */
+} OpxVC1Interpolate8u;
+
+/** Parameters of the InterpolateIC...Block functions (block anywhere relative to the picture). */
+typedef struct OpxVC1InterpolateBlockIC8u {
+    const Opx8u* pSrc;       /**< first sample of the reference picture (field: of the field) */
+    Opx32s srcStep;          /**< row step of the reference frame in bytes */
+    Opx8u* pDst;             /**< prediction block */
+    Opx32s dstStep;          /**< prediction row step */
+    const Opx8u* pLutTop;    /**< 256-entry intensity table for top-field rows, or null */
+    const Opx8u* pLutBottom; /**< table for bottom-field rows, or null */
+    OpxRoiSize frameSize;    /**< picture width (C2R: in pairs) and frame height */
+    OpxRoiSize blockSize;    /**< prediction block size */
+    OpxPoint blockPos;       /**< integer position of the block in the picture (C2R: x in bytes) */
+    Opx32s dx;               /**< quarter-sample fractions 0..3 */
+    Opx32s dy;
+    Opx32u paddingMode;      /**< 1: interlace-aware padding; any other value: edge repetition */
+    Opx32u fieldPrediction;  /**< non-zero: the reference is one field of an interlaced frame */
+    Opx32u roundControl;     /**< 0 or 1 */
+    Opx32u bottomField;      /**< non-zero: the reference field is the bottom field */
+} OpxVC1InterpolateBlockIC8u;
+
+/**
+ * Bicubic interpolation of an 8x8, 16x8 (16 wide) or 16x16 block whose filter support lies in
+ * the reference. Checks: pParams, pSrc or pDst null (opxErrNullPtr); any other roiSize
+ * (opxErrSize, nothing written).
+ */
+OPXVC_API OpxResult opxiInterpolateQPBicubic_VC1_8u_C1R(const OpxVC1Interpolate8u* pParams) OPXVC_NOEXCEPT;
+/** Bilinear interpolation of a 16x16, 8x8, 8x4 or 4x4 block; checks as for the bicubic form. */
+OPXVC_API OpxResult opxiInterpolateQPBilinear_VC1_8u_C1R(const OpxVC1Interpolate8u* pParams) OPXVC_NOEXCEPT;
+/**
+ * Bilinear interpolation of interleaved chroma (U in even bytes, V in odd bytes), 8x8, 8x4 or 4x4
+ * sample pairs, each component filtered on its own; checks as for the bicubic form.
+ */
+OPXVC_API OpxResult opxiInterpolateQPBilinear_VC1_8u_C2R(const OpxVC1Interpolate8u* pParams) OPXVC_NOEXCEPT;
+
+/*
+ * Block forms: the reference is read with coordinates clamped into the picture (X to
+ * 0..width-1, C2R per component with the pair index clamped; the pair index is blockPos.x >> 1,
+ * its low bit ignored), so blockPos may lie anywhere (positions are computed in 64 bits). Every
+ * reference sample v becomes LUT[v] before filtering: in frame prediction pLutTop on even picture
+ * rows and pLutBottom on odd rows, in field prediction pLutBottom if bottomField else pLutTop
+ * (padding rows included); a null table maps nothing. A padded row is a copy of the compensated
+ * row it repeats. Field prediction: the field's first row is at pSrc, its row step 2 srcStep, its
+ * height frameSize.height / 2. paddingMode 0: rows above and below repeat the first and last
+ * row; paddingMode 1, frame prediction: each field repeats its own first or last row (same
+ * parity); paddingMode 1, field prediction: beyond the field's far edge the adjacent row of the
+ * opposite field is repeated (top field: the frame row just below its last row; bottom field:
+ * the frame row just above its first row), its near edge repeats its own edge row.
+ * Checks: pParams, pSrc or pDst null (opxErrNullPtr); blockSize not one of the function's sizes,
+ * frameSize width or height below 1, or a frame height below 2 with field prediction or
+ * paddingMode 1 (opxErrSize).
+ */
+
+/** Bicubic block form (8x8, 16x8, 16x16). */
+OPXVC_API OpxResult opxiInterpolateICBicubicBlock_VC1_8u_C1R(
+    const OpxVC1InterpolateBlockIC8u* pParams) OPXVC_NOEXCEPT;
+/** Bilinear block form, planar (16x16, 8x8, 8x4, 4x4). */
+OPXVC_API OpxResult opxiInterpolateICBilinearBlock_VC1_8u_C1R(
+    const OpxVC1InterpolateBlockIC8u* pParams) OPXVC_NOEXCEPT;
+/** Bilinear block form, interleaved chroma (8x8, 8x4, 4x4 pairs). */
+OPXVC_API OpxResult opxiInterpolateICBilinearBlock_VC1_8u_C2R(
+    const OpxVC1InterpolateBlockIC8u* pParams) OPXVC_NOEXCEPT;
+
+/**
+ * Range mapping: out = clamp(((v - 128) (rangeMapValue + 9) + 4) >> 3) + 128, 0..255) over
+ * roiSize. Checks: pSrc or pDst null (opxErrNullPtr); rangeMapValue above 7
+ * (opxErrOutOfRange); width or height below 1: opxOk, nothing done.
+ */
+OPXVC_API OpxResult opxiRangeMapping_VC1_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                                Opx32s dstStep, OpxRoiSize roiSize,
+                                                Opx32u rangeMapValue) OPXVC_NOEXCEPT;
+
 /* ==== END VC-1 ==== */
 
 

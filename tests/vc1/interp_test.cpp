@@ -1,0 +1,442 @@
+// VC-1 interpolation and range mapping: both tables through the exported functions against a
+// scalar model of the filter formulas; every size, every (dx, dy), both roundings; block forms
+// at every edge and corner and wholly outside the picture, frame and field, both padding modes,
+// both fields, with and without tables; result codes, nothing written on error.
+#include "vc1/interp.hpp"
+
+#include "vc1_util.hpp"
+
+namespace opx::test::vc1 {
+namespace {
+
+// ---- model ---------------------------------------------------------------------------------
+
+using Pix = std::function<int(std::int64_t x, std::int64_t y)>;
+
+int model_bicubic(const Pix& R, std::int64_t x, std::int64_t y, int dx, int dy, int rnd) {
+    static const int taps[4][4] = {
+        {0, 0, 0, 0}, {-4, 53, 18, -3}, {-1, 9, 9, -1}, {-3, 18, 53, -4}};
+    static const int shift[4] = {0, 6, 4, 6};
+    int v;
+    if (!dx && !dy) {
+        v = R(x, y);
+    } else if (!dy) {
+        int s = 0;
+        for (int k = 0; k < 4; ++k) s += taps[dx][k] * R(x - 1 + k, y);
+        v = (s + (1 << (shift[dx] - 1)) - rnd) >> shift[dx];
+    } else if (!dx) {
+        int s = 0;
+        for (int k = 0; k < 4; ++k) s += taps[dy][k] * R(x, y - 1 + k);
+        v = (s + (1 << (shift[dy] - 1)) - 1 + rnd) >> shift[dy];
+    } else {
+        const int s1 = shift[dx] + shift[dy] - 7;
+        int s = 0;
+        for (int j = 0; j < 4; ++j) {
+            int t = 0;
+            for (int k = 0; k < 4; ++k) t += taps[dy][k] * R(x - 1 + j, y - 1 + k);
+            s += taps[dx][j] * ((t + (1 << (s1 - 1)) - 1 + rnd) >> s1);
+        }
+        v = (s + 64 - rnd) >> 7;
+    }
+    return std::clamp(v, 0, 255);
+}
+
+int model_bilinear(const Pix& R, std::int64_t x, std::int64_t y, int n, int dx, int dy, int rnd) {
+    return (R(x, y) * (4 - dx) * (4 - dy) + R(x + n, y) * dx * (4 - dy) +
+            R(x, y + 1) * (4 - dx) * dy + R(x + n, y + 1) * dx * dy + 8 - rnd) >>
+           4;
+}
+
+enum Kind { kCubic, kLinear, kLinearC2 };
+struct SizeCase {
+    Kind kind;
+    int w, h;  // C2: w in pairs
+};
+const SizeCase kSizes[] = {{kCubic, 8, 8},    {kCubic, 16, 8},  {kCubic, 16, 16}, {kLinear, 16, 16},
+                           {kLinear, 8, 8},   {kLinear, 8, 4},  {kLinear, 4, 4},  {kLinearC2, 8, 8},
+                           {kLinearC2, 8, 4}, {kLinearC2, 4, 4}};
+
+OpxResult call_qp(Kind k, const OpxVC1Interpolate8u* p) {
+    return k == kCubic    ? opxiInterpolateQPBicubic_VC1_8u_C1R(p)
+           : k == kLinear ? opxiInterpolateQPBilinear_VC1_8u_C1R(p)
+                          : opxiInterpolateQPBilinear_VC1_8u_C2R(p);
+}
+OpxResult call_block(Kind k, const OpxVC1InterpolateBlockIC8u* p) {
+    return k == kCubic    ? opxiInterpolateICBicubicBlock_VC1_8u_C1R(p)
+           : k == kLinear ? opxiInterpolateICBilinearBlock_VC1_8u_C1R(p)
+                          : opxiInterpolateICBilinearBlock_VC1_8u_C2R(p);
+}
+
+int model_at(Kind k, const Pix& R, std::int64_t x, std::int64_t y, int dx, int dy, int rnd) {
+    return k == kCubic ? model_bicubic(R, x, y, dx, dy, rnd)
+                       : model_bilinear(R, x, y, k == kLinearC2 ? 2 : 1, dx, dy, rnd);
+}
+
+// ---- QP functions ----------------------------------------------------------------------------
+
+TEST(Vc1Interp, QPEverySizeFractionAndRoundingBothPaths) {
+    Rng rng;
+    for (bool avx2 : {false, true}) {
+        UsePath path(avx2);
+        for (const SizeCase& sc : kSizes) {
+            const int bytes = sc.kind == kLinearC2 ? 2 * sc.w : sc.w;
+            Area<Opx8u> ref(bytes + 3, sc.h + 3, rng.coin(), static_cast<int>(rng.uniform(0, 5)));
+            for (int pos = 0; pos < 32; ++pos) {
+                const int dx = pos & 3, dy = (pos >> 2) & 3, rnd = pos >> 4;
+                // Random samples, then extremes (0/255 alternating) that drive the filters' ends.
+                for (int y = -1; y < sc.h + 2; ++y)
+                    for (int x = -1; x < bytes + 2; ++x)
+                        ref.at(x + 1, y + 1) = static_cast<Opx8u>(
+                            pos % 3 == 2 ? ((x ^ y) & 1) * 255 : rng.uniform(0, 255));
+                const Opx8u* origin = &ref.at(1, 1);
+                const Pix R = [&](std::int64_t x, std::int64_t y) {
+                    return int{origin[y * ref.step() + x]};
+                };
+                Area<Opx8u> dst(bytes, sc.h, pos & 1, 1);
+                OpxVC1Interpolate8u p{origin,       ref.step(),         dst.base(),
+                                      dst.step(),   dx + 4 * (pos & 8), dy,
+                                      {sc.w, sc.h}, rnd + 2 * (pos & 4)};
+                ASSERT_EQ(call_qp(sc.kind, &p), opxOk);
+                for (int y = 0; y < sc.h; ++y)
+                    for (int x = 0; x < bytes; ++x)
+                        ASSERT_EQ(dst.at(x, y), model_at(sc.kind, R, x, y, dx, dy, rnd))
+                            << (avx2 ? "avx2 " : "portable ") << sc.kind << " " << sc.w << "x"
+                            << sc.h << " dx " << dx << " dy " << dy << " rnd " << rnd << " at " << x
+                            << "," << y;
+                ASSERT_TRUE(dst.canaries_intact());
+            }
+        }
+    }
+}
+
+// Each kernel of both tables reads exactly its documented support: the support of each (dx, dy)
+// placed against an unreadable page at either end.
+TEST(Vc1Interp, KernelsReadOnlyTheirSupport) {
+    const opx::vc1::InterpKernels* tables[] = {&opx::vc1::ref::kInterp, &opx::vc1::avx2::kInterp};
+    Opx8u out[16 * 16];
+    for (const auto* t : tables)
+        for (const SizeCase& sc : kSizes)
+            for (int pos = 0; pos < 16; ++pos)
+                for (bool front : {false, true}) {
+                    const int dx = pos & 3, dy = pos >> 2;
+                    const int n = sc.kind == kLinearC2 ? 2 : 1, bytes = sc.w * n;
+                    int left = 0, cols = bytes, top = 0, rows = sc.h;
+                    if (sc.kind == kCubic) {
+                        if (dx) left = 1, cols = bytes + 3;
+                        if (dy) top = 1, rows = sc.h + 3;
+                    } else {
+                        cols += dx ? n : 0;
+                        rows += dy ? 1 : 0;
+                    }
+                    GuardedBuffer g(4096);
+                    unsigned char* p = g.place(cols, rows, cols, front);
+                    ASSERT_NE(p, nullptr);
+                    for (int i = 0; i < cols * rows; ++i) p[i] = static_cast<unsigned char>(i * 7);
+                    const Opx8u* origin = p + top * cols + left;
+                    const int idx =
+                        sc.kind == kCubic
+                            ? opx::vc1::size_index(opx::vc1::kBicubicSizes, {sc.w, sc.h})
+                        : sc.kind == kLinear
+                            ? opx::vc1::size_index(opx::vc1::kBilinearSizes, {sc.w, sc.h})
+                            : opx::vc1::size_index(opx::vc1::kBilinearC2Sizes, {sc.w, sc.h});
+                    const opx::vc1::InterpFn fn = sc.kind == kCubic    ? t->bicubic[idx]
+                                                  : sc.kind == kLinear ? t->bilinear[idx]
+                                                                       : t->bilinear_c2[idx];
+                    fn(origin, cols, out, 16, dx, dy, pos & 1);
+                }
+}
+
+TEST(Vc1Interp, WorkedExamples) {
+    // Half-sample bicubic over 0, 4, 4, 0: vertical-only rounds the other way from horizontal.
+    Opx8u col[8 * 16] = {};
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 8; ++x) col[8 * y + x] = (y % 4 == 1 || y % 4 == 2) ? 4 : 0;
+    Opx8u out[16 * 16];
+    for (int rnd : {0, 1}) {
+        OpxVC1Interpolate8u v{col + 8, 8, out, 8, 0, 2, {8, 8}, rnd};
+        ASSERT_EQ(opxiInterpolateQPBicubic_VC1_8u_C1R(&v), opxOk);
+        EXPECT_EQ(out[0], rnd ? 5 : 4);  // rows 0..3 of the support: 0, 4, 4, 0
+    }
+    Opx8u row[32] = {0, 4, 4, 0};
+    for (int rnd : {0, 1}) {
+        Opx8u big[16 * 20] = {};
+        std::copy(row, row + 4, big);
+        OpxVC1Interpolate8u h{big + 1, 20, out, 8, 2, 0, {8, 8}, rnd};
+        ASSERT_EQ(opxiInterpolateQPBicubic_VC1_8u_C1R(&h), opxOk);
+        EXPECT_EQ(out[0], rnd ? 4 : 5);
+    }
+    Opx8u quad[5 * 9] = {};  // a 4x4 block and its row and column of neighbours
+    quad[9 + 1] = 2;
+    for (int rnd : {0, 1}) {
+        OpxVC1Interpolate8u b{quad, 9, out, 8, 2, 2, {4, 4}, rnd};
+        ASSERT_EQ(opxiInterpolateQPBilinear_VC1_8u_C1R(&b), opxOk);
+        EXPECT_EQ(out[0], rnd ? 0 : 1);
+    }
+}
+
+TEST(Vc1Interp, UnlistedSizesRefusedNothingWritten) {
+    Opx8u src[40 * 40] = {};
+    Opx8u dst[40 * 40];
+    std::fill(dst, dst + sizeof dst, Opx8u{0xA5});
+    const OpxRoiSize bad[] = {{8, 16}, {4, 4}, {8, 4}, {32, 32}, {16, 4}, {0, 0}, {-8, 8}};
+    for (const OpxRoiSize& s : bad) {
+        OpxVC1Interpolate8u p{src + 41, 40, dst, 40, 1, 1, s, 0};
+        EXPECT_EQ(opxiInterpolateQPBicubic_VC1_8u_C1R(&p), opxErrSize)
+            << s.width << "x" << s.height;
+        OpxVC1InterpolateBlockIC8u b{src,    40, dst, 40, nullptr, nullptr, {40, 40}, s,
+                                     {3, 3}, 1,  1,   0,  0,       0,       0};
+        EXPECT_EQ(opxiInterpolateICBicubicBlock_VC1_8u_C1R(&b), opxErrSize);
+    }
+    for (const OpxRoiSize& s : {OpxRoiSize{16, 8}, OpxRoiSize{4, 8}, OpxRoiSize{2, 2}}) {
+        OpxVC1Interpolate8u p{src + 41, 40, dst, 40, 1, 1, s, 0};
+        EXPECT_EQ(opxiInterpolateQPBilinear_VC1_8u_C1R(&p), opxErrSize);
+        OpxVC1InterpolateBlockIC8u b{src,    40, dst, 40, nullptr, nullptr, {40, 40}, s,
+                                     {3, 3}, 1,  1,   0,  0,       0,       0};
+        EXPECT_EQ(opxiInterpolateICBilinearBlock_VC1_8u_C1R(&b), opxErrSize);
+    }
+    for (const OpxRoiSize& s : {OpxRoiSize{16, 16}, OpxRoiSize{16, 8}, OpxRoiSize{4, 8}}) {
+        OpxVC1Interpolate8u p{src + 42, 40, dst, 40, 1, 1, s, 0};
+        EXPECT_EQ(opxiInterpolateQPBilinear_VC1_8u_C2R(&p), opxErrSize);
+        OpxVC1InterpolateBlockIC8u b{src,    40, dst, 40, nullptr, nullptr, {20, 40}, s,
+                                     {3, 3}, 1,  1,   0,  0,       0,       0};
+        EXPECT_EQ(opxiInterpolateICBilinearBlock_VC1_8u_C2R(&b), opxErrSize);
+    }
+    // Frame sizes that leave nothing to read, and one-row frames for field or interlaced padding.
+    const struct {
+        OpxRoiSize frame;
+        Opx32u padding, field;
+    } frames[] = {
+        {{0, 10}, 0, 0}, {{10, 0}, 0, 0}, {{-3, 10}, 0, 0}, {{10, 1}, 1, 0}, {{10, 1}, 0, 1}};
+    for (const auto& f : frames) {
+        OpxVC1InterpolateBlockIC8u b{src,    40, dst, 40,        nullptr, nullptr, f.frame, {8, 8},
+                                     {0, 0}, 1,  1,   f.padding, f.field, 0,       0};
+        EXPECT_EQ(opxiInterpolateICBicubicBlock_VC1_8u_C1R(&b), opxErrSize);
+        b.blockSize = {4, 4};
+        EXPECT_EQ(opxiInterpolateICBilinearBlock_VC1_8u_C1R(&b), opxErrSize);
+        EXPECT_EQ(opxiInterpolateICBilinearBlock_VC1_8u_C2R(&b), opxErrSize);
+    }
+    // A frame of one row with paddingMode 2 (means 0) is fine.
+    OpxVC1InterpolateBlockIC8u one{src,    40, dst, 40, nullptr, nullptr, {10, 1}, {8, 8},
+                                   {0, 0}, 1,  1,   2,  0,       0,       0};
+    Opx8u dst2[8 * 8];
+    one.pDst = dst2;
+    one.dstStep = 8;
+    EXPECT_EQ(opxiInterpolateICBicubicBlock_VC1_8u_C1R(&one), opxOk);
+    for (Opx8u v : dst) ASSERT_EQ(v, 0xA5);
+}
+
+// ---- block forms -------------------------------------------------------------------------------
+
+// The compensated, padded reference of the rules, in picture (or field) coordinates.
+struct ModelPicture {
+    const Opx8u* frame;  // row 0 of the frame
+    std::int64_t step, w, h;
+    bool field, bottom;
+    int padding;
+    const Opx8u *lut_top, *lut_bottom;
+    bool c2;
+
+    int frame_sample(std::int64_t fx, std::int64_t fy, const Opx8u* lut) const {
+        const int v = frame[fy * step + fx];
+        return lut ? lut[v] : v;
+    }
+    int operator()(std::int64_t x, std::int64_t y) const {
+        std::int64_t fx;
+        if (c2)
+            fx = 2 * std::clamp<std::int64_t>(x >> 1, 0, w - 1) + (x & 1);
+        else
+            fx = std::clamp<std::int64_t>(x, 0, w - 1);
+        if (!field) {
+            std::int64_t fy;
+            if (padding == 1) {
+                if (y < 0)
+                    fy = (y % 2 == 0) ? 0 : 1;
+                else if (y >= h)
+                    fy = ((y - h) % 2 == 0) ? h - 2 : h - 1;  // last row of y's parity
+                else
+                    fy = y;
+            } else {
+                fy = std::clamp<std::int64_t>(y, 0, h - 1);
+            }
+            return frame_sample(fx, fy, fy % 2 == 0 ? lut_top : lut_bottom);
+        }
+        const std::int64_t fh = h / 2;
+        const Opx8u* lut = bottom ? lut_bottom : lut_top;
+        const std::int64_t base = bottom ? 1 : 0;  // frame row of field row 0
+        std::int64_t fy;
+        if (y < 0)
+            fy = (padding == 1 && bottom) ? 0 : base;
+        else if (y >= fh)
+            fy = (padding == 1 && !bottom) ? 2 * fh - 1 : base + 2 * (fh - 1);
+        else
+            fy = base + 2 * y;
+        return frame_sample(fx, fy, lut);
+    }
+};
+
+TEST(Vc1Interp, BlockFormsEveryEdgeCornerModeAndTable) {
+    Rng rng;
+    Opx8u lut_a[256], lut_b[256];
+    for (int i = 0; i < 256; ++i) {
+        lut_a[i] = static_cast<Opx8u>(255 - i);
+        lut_b[i] = static_cast<Opx8u>(std::min(255, i / 2 + 60));
+    }
+    for (bool avx2 : {false, true}) {
+        UsePath path(avx2);
+        for (const SizeCase& sc : kSizes) {
+            const bool c2 = sc.kind == kLinearC2;
+            const int W = 23, H = 19;  // picture (C2: W pairs)
+            const int bytes = c2 ? 2 * W : W;
+            Area<Opx8u> pic(bytes, H, false, 3);
+            for (int y = 0; y < H; ++y)
+                for (int x = 0; x < bytes; ++x)
+                    pic.at(x, y) = static_cast<Opx8u>(rng.uniform(0, 255));
+            const int bw = c2 ? 2 * sc.w : sc.w;
+            const std::vector<std::int64_t> xs = {-100000,
+                                                  -40,
+                                                  -bw - 3,
+                                                  -bw,
+                                                  -2,
+                                                  -1,
+                                                  0,
+                                                  1,
+                                                  2,
+                                                  bytes - bw - 2,
+                                                  bytes - bw - 1,
+                                                  bytes - bw,
+                                                  bytes - 2,
+                                                  bytes - 1,
+                                                  bytes + 5,
+                                                  2000000000};
+            const std::vector<std::int64_t> ys = {
+                -2000000000, -30,          -sc.h - 2,    -2,       -1,    0,     1,     2,
+                5,           H / 2 - sc.h, H - sc.h - 2, H - sc.h, H - 2, H - 1, H + 4, 100000};
+            for (int trial = 0; trial < 160; ++trial) {
+                const std::int64_t bx = xs[trial % xs.size()];
+                const std::int64_t by = ys[(trial / 3 + trial) % ys.size()];
+                const bool field = (trial >> 1) & 1, bottom = (trial >> 2) & 1;
+                const int padding = trial % 3;     // 2 means 0
+                const int luts = (trial / 5) % 4;  // none, top only, both, bottom only
+                const Opx8u* lt = (luts == 1 || luts == 2) ? lut_a : nullptr;
+                const Opx8u* lb = (luts == 2 || luts == 3) ? lut_b : nullptr;
+                const int dx = static_cast<int>(rng.uniform(0, 3)),
+                          dy = static_cast<int>(rng.uniform(0, 3));
+                const int rnd = trial & 1;
+                Area<Opx8u> dst(bw, sc.h, trial & 8, 1);
+                OpxVC1InterpolateBlockIC8u p{};
+                p.pSrc = field && bottom ? &pic.at(0, 1) : &pic.at(0, 0);
+                p.srcStep = pic.step();
+                p.pDst = dst.base();
+                p.dstStep = dst.step();
+                p.pLutTop = lt;
+                p.pLutBottom = lb;
+                p.frameSize = {W, H};
+                p.blockSize = {sc.w, sc.h};
+                p.blockPos = {static_cast<Opx32s>(bx + (c2 ? (trial & 1) : 0)),
+                              static_cast<Opx32s>(by)};
+                p.dx = dx;
+                p.dy = dy;
+                p.paddingMode = static_cast<Opx32u>(padding);
+                p.fieldPrediction = field ? 7u : 0u;
+                p.roundControl = static_cast<Opx32u>(rnd);
+                p.bottomField = bottom ? 1u : 0u;
+                ASSERT_EQ(call_block(sc.kind, &p), opxOk);
+                const ModelPicture mp{&pic.at(0, 0), pic.step(), W,  H,  field,
+                                      bottom,        padding,    lt, lb, c2};
+                const Pix R = [&](std::int64_t x, std::int64_t y) { return mp(x, y); };
+                const std::int64_t ox = c2 ? 2 * (std::int64_t{p.blockPos.x} >> 1) : bx;
+                for (int y = 0; y < sc.h; ++y)
+                    for (int x = 0; x < bw; ++x)
+                        ASSERT_EQ(dst.at(x, y), model_at(sc.kind, R, ox + x, by + y, dx, dy, rnd))
+                            << (avx2 ? "avx2 " : "portable ") << "kind " << sc.kind << " " << sc.w
+                            << "x" << sc.h << " pos " << bx << "," << by << " field " << field
+                            << " bottom " << bottom << " padding " << padding << " luts " << luts
+                            << " at " << x << "," << y;
+                ASSERT_TRUE(dst.canaries_intact());
+            }
+        }
+    }
+}
+
+// ---- range mapping --------------------------------------------------------------------------
+
+TEST(Vc1RangeMap, BothPathsMatchTheFormula) {
+    Rng rng;
+    for (bool avx2 : {false, true}) {
+        UsePath path(avx2);
+        for (int w : {1, 7, 8, 15, 16, 17, 33, 64})
+            for (int r = 0; r < 8; ++r) {
+                const int h = 1 + (w + r) % 5;
+                Area<Opx8u> src(w, h, r & 1, r), dst(w, h, !(r & 1), 2 * r + 1);
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x)
+                        src.at(x, y) = static_cast<Opx8u>(rng.uniform(0, 255));
+                ASSERT_EQ(opxiRangeMapping_VC1_8u_C1R(src.base(), src.step(), dst.base(),
+                                                      dst.step(), {w, h}, static_cast<Opx32u>(r)),
+                          opxOk);
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x) {
+                        const int v = src.at(x, y);
+                        ASSERT_EQ(dst.at(x, y),
+                                  std::clamp((((v - 128) * (r + 9) + 4) >> 3) + 128, 0, 255));
+                    }
+                ASSERT_TRUE(dst.canaries_intact());
+            }
+    }
+    Opx8u in[4] = {100, 128, 0, 255}, out[4] = {};
+    ASSERT_EQ(opxiRangeMapping_VC1_8u_C1R(in, 4, out, 4, {4, 1}, 0), opxOk);
+    EXPECT_EQ(out[0], 97);
+    EXPECT_EQ(out[1], 128);
+    EXPECT_EQ(out[2], 0);
+    EXPECT_EQ(out[3], 255);
+    ASSERT_EQ(opxiRangeMapping_VC1_8u_C1R(in, 4, out, 4, {1, 1}, 7), opxOk);
+    EXPECT_EQ(out[0], 72);
+    std::fill(out, out + 4, Opx8u{9});
+    EXPECT_EQ(opxiRangeMapping_VC1_8u_C1R(in, 4, out, 4, {4, 1}, 8), opxErrOutOfRange);
+    EXPECT_EQ(opxiRangeMapping_VC1_8u_C1R(in, 4, out, 4, {0, 1}, 3), opxOk);
+    EXPECT_EQ(opxiRangeMapping_VC1_8u_C1R(in, 4, out, 4, {4, -1}, 3), opxOk);
+    for (Opx8u v : out) EXPECT_EQ(v, 9);
+}
+
+// ---- null pointers -------------------------------------------------------------------------
+
+OpxResult qp_null(OpxResult (*f)(const OpxVC1Interpolate8u*), NullProbe& nul, Scratch& s, int w,
+                  int h) {
+    OpxVC1Interpolate8u p{nullptr, 64, nullptr, 64, 1, 1, {w, h}, 0};
+    OpxVC1Interpolate8u* rec = nul(&p);
+    p.pSrc = nul(s.u8(0) + 130);
+    p.pDst = nul(s.u8(1));
+    return f(rec);
+}
+OpxResult block_null(OpxResult (*f)(const OpxVC1InterpolateBlockIC8u*), NullProbe& nul, Scratch& s,
+                     int w, int h) {
+    OpxVC1InterpolateBlockIC8u p{nullptr, 64, nullptr, 64, nullptr, nullptr, {32, 32}, {w, h},
+                                 {4, 4},  1,  1,       0,  0,       0,       0};
+    OpxVC1InterpolateBlockIC8u* rec = nul(&p);
+    p.pSrc = nul(s.u8(0));
+    p.pDst = nul(s.u8(1));
+    return f(rec);
+}
+OPX_NULL_CASE(opxiInterpolateQPBicubic_VC1_8u_C1R) {
+    return qp_null(opxiInterpolateQPBicubic_VC1_8u_C1R, nul, s, 8, 8);
+}
+OPX_NULL_CASE(opxiInterpolateQPBilinear_VC1_8u_C1R) {
+    return qp_null(opxiInterpolateQPBilinear_VC1_8u_C1R, nul, s, 8, 8);
+}
+OPX_NULL_CASE(opxiInterpolateQPBilinear_VC1_8u_C2R) {
+    return qp_null(opxiInterpolateQPBilinear_VC1_8u_C2R, nul, s, 8, 8);
+}
+OPX_NULL_CASE(opxiInterpolateICBicubicBlock_VC1_8u_C1R) {
+    return block_null(opxiInterpolateICBicubicBlock_VC1_8u_C1R, nul, s, 8, 8);
+}
+OPX_NULL_CASE(opxiInterpolateICBilinearBlock_VC1_8u_C1R) {
+    return block_null(opxiInterpolateICBilinearBlock_VC1_8u_C1R, nul, s, 8, 8);
+}
+OPX_NULL_CASE(opxiInterpolateICBilinearBlock_VC1_8u_C2R) {
+    return block_null(opxiInterpolateICBilinearBlock_VC1_8u_C2R, nul, s, 8, 8);
+}
+OPX_NULL_CALL(opxiRangeMapping_VC1_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, OpxRoiSize{16, 4},
+              3u)
+
+}  // namespace
+}  // namespace opx::test::vc1

@@ -1,0 +1,445 @@
+// VC-1 deblocking and overlap smoothing: both tables through the exported functions against a
+// scalar model written from the filter formulas, on flat, step, sign-mismatch, clip-0 and random
+// edges with every flag value; smoothing write-back seen by the horizontal pass, every
+// fieldNeighbourFlag; canaries, negative steps.
+#include "vc1/loopfilter.hpp"
+
+#include "vc1_util.hpp"
+
+namespace opx::test::vc1 {
+namespace {
+
+// ---- deblocking model --------------------------------------------------------------------------
+
+using Image = std::vector<std::vector<int>>;  // [y][x]
+
+int sgn(int v) {
+    return v > 0 ? 1 : v < 0 ? -1 : 0;
+}
+int div_trunc(int a, int b) {
+    return a / b;
+}
+
+// Filters one line whose P1..P8 are img at pts[0..7]; true when it counts as changed.
+bool model_line(Image& img, const std::pair<int, int> pts[8], int pq) {
+    int P[9];
+    for (int n = 1; n <= 8; ++n) P[n] = img[pts[n - 1].second][pts[n - 1].first];
+    auto term = [](int a, int b, int c, int d) { return (2 * (a - d) - 5 * (b - c) + 4) >> 3; };
+    const int a0 = term(P[3], P[4], P[5], P[6]);
+    if (!(std::abs(a0) < pq)) return false;
+    const int a3 =
+        std::min(std::abs(term(P[1], P[2], P[3], P[4])), std::abs(term(P[5], P[6], P[7], P[8])));
+    if (!(a3 < std::abs(a0))) return false;
+    int d = div_trunc(5 * (sgn(a0) * a3 - a0), 8);
+    const int clip = div_trunc(P[4] - P[5], 2);
+    if (clip == 0) return false;
+    if (clip > 0)
+        d = std::clamp(d, 0, clip);
+    else
+        d = std::clamp(d, clip, 0);
+    img[pts[3].second][pts[3].first] = P[4] - d;
+    img[pts[4].second][pts[4].first] = P[5] + d;
+    return true;
+}
+
+struct Form {
+    const char* name;
+    bool vertical, c2, luma;
+    int width, height, ex, ey;  // region in bytes and rows, edge sample (byte x, row y)
+};
+const Form kForms[] = {
+    {"LumaVer", true, false, true, 16, 16, 8, 0},
+    {"LumaHor", false, false, true, 16, 8, 0, 4},
+    {"ChromaVer", true, false, false, 16, 8, 8, 0},
+    {"ChromaHor", false, false, false, 8, 8, 0, 4},
+    {"ChromaVerC2", true, true, false, 32, 8, 16, 0},
+    {"ChromaHorC2", false, true, false, 16, 8, 0, 4},
+};
+
+// Segments enabled by the flags: luma bit s = segment s off; chroma bits 1, 2.
+bool segment_on(const Form& f, Opx32u flag, int s) {
+    return f.luma ? !((flag >> s) & 1) : !((flag >> (s + 1)) & 1);
+}
+
+void model_deblock(const Form& f, Image& img, int pq, Opx32u flag_u, Opx32u flag_v) {
+    const int n = f.c2 ? 2 : 1;
+    const int comps = f.c2 ? 2 : 1, segs = f.luma ? 4 : 2;
+    for (int c = 0; c < comps; ++c)
+        for (int s = 0; s < segs; ++s) {
+            if (!segment_on(f, c == 0 ? flag_u : flag_v, s)) continue;
+            auto line_pts = [&](int l, std::pair<int, int> pts[8]) {
+                for (int k = 0; k < 8; ++k) {
+                    const int across = k - 4;  // P1 is 4 samples before the edge
+                    pts[k] = f.vertical ? std::make_pair(f.ex + c + across * n, f.ey + l)
+                                        : std::make_pair(f.ex + c + l * n, f.ey + across);
+                }
+            };
+            std::pair<int, int> pts[8];
+            line_pts(4 * s + 2, pts);
+            if (!model_line(img, pts, pq)) continue;
+            for (int l : {0, 1, 3}) {
+                line_pts(4 * s + l, pts);
+                model_line(img, pts, pq);
+            }
+        }
+}
+
+OpxResult call_deblock(int form, Opx8u* p, int pq, std::int32_t step, Opx32u fu, Opx32u fv) {
+    switch (form) {
+        case 0:
+            return opxiFilterDeblockingLuma_VerEdge_VC1_8u_C1IR(p, pq, step, fu);
+        case 1:
+            return opxiFilterDeblockingLuma_HorEdge_VC1_8u_C1IR(p, pq, step, fu);
+        case 2:
+            return opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(p, pq, step, fu);
+        case 3:
+            return opxiFilterDeblockingChroma_HorEdge_VC1_8u_C1IR(p, pq, step, fu);
+        case 4:
+            return opxiFilterDeblockingChroma_VerEdge_VC1_8u_C2IR(p, pq, step, fu, fv);
+        default:
+            return opxiFilterDeblockingChroma_HorEdge_VC1_8u_C2IR(p, pq, step, fu, fv);
+    }
+}
+
+// Edge contents: 0 flat, 1 step with flat sides, 2 random around a step, 3 sign mismatch (the
+// correction points away from clip), 4 clip 0 (P4 - P5 in -1..1), 5 fully random.
+int edge_value(Rng& rng, int kind, int across, int line, int base, int step) {
+    const bool right = across >= 0;
+    switch (kind) {
+        case 0:
+            return base;
+        case 1:
+            return base + (right ? step : 0);
+        case 2:
+            return std::clamp<int>(base + (right ? step : 0) + static_cast<int>(rng.uniform(-3, 3)),
+                                   0, 255);
+        case 3: {  // P4 < P5 but a0 demands the other way: a ramp reversed at the edge
+            static const int shape[8] = {0, 2, 4, 12, 14, 8, 10, 12};
+            return std::clamp(base + shape[across + 4] + (line & 1), 0, 255);
+        }
+        case 4:
+            return base + (across == 0 ? static_cast<int>(rng.uniform(-1, 1)) : (right ? 6 : -6));
+        default:
+            return static_cast<int>(rng.uniform(0, 255));
+    }
+}
+
+TEST(Vc1Deblock, BothPathsMatchTheModelOnEveryEdgeKindAndFlag) {
+    Rng rng;
+    for (int fi = 0; fi < 6; ++fi) {
+        const Form& f = kForms[fi];
+        for (bool avx2 : {false, true}) {
+            UsePath path(avx2);
+            for (Opx32u flag = 0; flag < 16; ++flag)
+                for (int kind = 0; kind < 6; ++kind)
+                    for (int trial = 0; trial < 6; ++trial) {
+                        SCOPED_TRACE(testing::Message()
+                                     << f.name << (avx2 ? " avx2" : " portable") << " flag " << flag
+                                     << " kind " << kind << " trial " << trial);
+                        const Opx32u fv = f.c2 ? static_cast<Opx32u>(rng.uniform(0, 15)) : 0;
+                        const int pq = trial == 5 ? static_cast<int>(rng.uniform(-2, 40))
+                                                  : static_cast<int>(rng.uniform(1, 31));
+                        const int base = static_cast<int>(rng.uniform(0, 200)),
+                                  st = static_cast<int>(rng.uniform(-40, 40));
+                        Area<Opx8u> a(f.width, f.height, trial & 1, trial % 3);
+                        Image img(f.height, std::vector<int>(f.width));
+                        for (int y = 0; y < f.height; ++y)
+                            for (int x = 0; x < f.width; ++x) {
+                                const int across =
+                                    f.vertical ? ((x - f.ex) >> (f.c2 ? 1 : 0)) : y - f.ey;
+                                const int line = f.vertical ? y : x;
+                                int v = (across < -4 || across > 3)
+                                            ? static_cast<int>(rng.uniform(0, 255))
+                                            : edge_value(rng, kind, across, line, base, st);
+                                v = std::clamp(v, 0, 255);
+                                img[y][x] = v;
+                                a.at(x, y) = static_cast<Opx8u>(v);
+                            }
+                        model_deblock(f, img, pq, flag, fv);
+                        ASSERT_EQ(call_deblock(fi, &a.at(f.ex, f.ey), pq, a.step(), flag, fv),
+                                  opxOk);
+                        for (int y = 0; y < f.height; ++y)
+                            for (int x = 0; x < f.width; ++x)
+                                ASSERT_EQ(a.at(x, y), img[y][x]) << "at " << x << "," << y;
+                        ASSERT_TRUE(a.canaries_intact());
+                    }
+        }
+    }
+}
+
+TEST(Vc1Deblock, WorkedCases) {
+    for (bool avx2 : {false, true}) {
+        UsePath path(avx2);
+        // A step of 20 between flat sides, PQUANT 31: P4 and P5 move toward each other, at
+        // most half the step.
+        Opx8u img[8 * 16];
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x) img[16 * y + x] = x < 8 ? 100 : 120;
+        ASSERT_EQ(opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(img + 8, 31, 16, 0), opxOk);
+        for (int y = 0; y < 8; ++y) {
+            EXPECT_GT(img[16 * y + 7], 100);
+            EXPECT_LE(img[16 * y + 7], 110);
+            EXPECT_EQ(img[16 * y + 7] - 100, 120 - img[16 * y + 8]);
+        }
+        // Flag 15 on luma: nothing; flags 1 and 8 on chroma: both segments filtered.
+        Opx8u luma[16 * 16];
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) luma[16 * y + x] = x < 8 ? 100 : 120;
+        ASSERT_EQ(opxiFilterDeblockingLuma_VerEdge_VC1_8u_C1IR(luma + 8, 31, 16, 15), opxOk);
+        for (int i = 0; i < 256; ++i) EXPECT_EQ(luma[i], (i % 16) < 8 ? 100 : 120);
+        for (Opx32u flag : {1u, 8u}) {
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 16; ++x) img[16 * y + x] = x < 8 ? 100 : 120;
+            ASSERT_EQ(opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(img + 8, 31, 16, flag), opxOk);
+            for (int y = 0; y < 8; ++y) EXPECT_NE(img[16 * y + 7], 100) << "flag " << flag;
+        }
+        // The third line alone decides: |a0| >= PQUANT on line 2 leaves lines 0, 1, 3 alone.
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x) img[16 * y + x] = x < 8 ? 100 : 120;
+        for (int x = 0; x < 16; ++x) img[16 * 2 + x] = x < 8 ? 0 : 255;
+        ASSERT_EQ(opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(img + 8, 31, 16, 4), opxOk);
+        for (int y = 0; y < 4; ++y) EXPECT_EQ(img[16 * y + 7], y == 2 ? 0 : 100);
+        // Sign mismatch on the third line: d = 2 against clip = -1 is limited to 0, the line
+        // is unchanged yet counts as changed, so the other three lines are filtered.
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x) img[16 * y + x] = x < 8 ? 100 : 120;
+        const Opx8u third[8] = {91, 103, 92, 121, 123, 129, 118, 111};
+        std::copy(third, third + 8, img + 16 * 2 + 4);
+        ASSERT_EQ(opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(img + 8, 20, 16, 4), opxOk);
+        EXPECT_TRUE(std::equal(third, third + 8, img + 16 * 2 + 4));
+        for (int y : {0, 1, 3}) EXPECT_GT(img[16 * y + 7], 100) << "line " << y;
+    }
+}
+
+// ---- smoothing model ----------------------------------------------------------------------
+
+void model_smooth(const int x[4], int parity, int y[4]) {
+    const int r[4] = {parity ? 3 : 4, parity ? 4 : 3, parity ? 3 : 4, parity ? 4 : 3};
+    const int m[4][4] = {{7, 0, 0, 1}, {-1, 7, 1, 1}, {1, 1, 7, -1}, {1, 0, 0, 7}};
+    for (int k = 0; k < 4; ++k)
+        y[k] = (m[k][0] * x[0] + m[k][1] * x[1] + m[k][2] * x[2] + m[k][3] * x[3] + r[k]) >> 3;
+}
+
+using Blk = std::vector<std::vector<int>>;  // [row][col]
+
+// Vertical edge: left block columns 6, 7, right block columns 0, 1, 16 or 8 rows.
+void model_ver(Blk& L, Blk& R, Image& dst, int rows, int field_flag, Opx32u edge_flag, bool luma) {
+    const int mode = luma ? field_flag & 3 : 0;
+    for (int line = 0; line < rows; ++line) {
+        int lr = line, rr = line, dr = line, parity = line & 1;
+        if (mode) {
+            if (edge_flag == 0) return;
+            const int field = line & 1, t = line >> 1;  // frame row line = field row t of field
+            dr = line;
+            parity = field;
+            lr = (mode & 2) ? 8 * field + t : line;
+            rr = (mode & 1) ? 8 * field + t : line;
+        } else if (luma && !(edge_flag & (line < 8 ? 3u : 12u))) {
+            continue;
+        }
+        const int x[4] = {L[lr][6], L[lr][7], R[rr][0], R[rr][1]};
+        int y[4];
+        model_smooth(x, parity, y);
+        L[lr][6] = static_cast<Opx16s>(y[0]);
+        L[lr][7] = static_cast<Opx16s>(y[1]);
+        R[rr][0] = static_cast<Opx16s>(y[2]);
+        R[rr][1] = static_cast<Opx16s>(y[3]);
+        for (int k = 0; k < 4; ++k) dst[dr][k] = std::clamp(y[k], 0, 255);
+    }
+}
+
+// Horizontal edge: upper block rows 6, 7, lower rows 0, 1; outputs dst rows 0..3.
+void model_hor(const Blk& U, const Blk& B, Image& dst, int cols, Opx32u edge_flag, bool luma) {
+    for (int c = 0; c < cols; ++c) {
+        if (luma && !(edge_flag & (c < 8 ? 3u : 12u))) continue;
+        const int x[4] = {U[6][c], U[7][c], B[0][c], B[1][c]};
+        int y[4];
+        model_smooth(x, c & 1, y);
+        for (int k = 0; k < 4; ++k) dst[k][c] = std::clamp(y[k], 0, 255);
+    }
+}
+
+Blk random_blk(Rng& rng, int rows, int cols, bool wide) {
+    Blk b(rows, std::vector<int>(cols));
+    for (auto& r : b)
+        for (int& v : r)
+            v = static_cast<int>(wide ? rng.uniform(-32768, 32767) : rng.uniform(-60, 320));
+    return b;
+}
+void put(Area<Opx16s>& a, const Blk& b) {
+    for (size_t y = 0; y < b.size(); ++y)
+        for (size_t x = 0; x < b[y].size(); ++x)
+            a.at(static_cast<int>(x), static_cast<int>(y)) = static_cast<Opx16s>(b[y][x]);
+}
+void expect_blk(Area<Opx16s>& a, const Blk& b) {
+    for (size_t y = 0; y < b.size(); ++y)
+        for (size_t x = 0; x < b[y].size(); ++x)
+            ASSERT_EQ(a.at(static_cast<int>(x), static_cast<int>(y)), b[y][x])
+                << "block at " << x << "," << y;
+}
+
+// Luma: vertical edge between two 16x8 halves (left, right), then horizontal edge from the
+// updated right block (upper) onto a lower block: the horizontal pass reads the write-back.
+TEST(Vc1Smooth, LumaVerticalWriteBackSeenByHorizontalEveryFlag) {
+    Rng rng;
+    for (bool avx2 : {false, true}) {
+        UsePath path(avx2);
+        for (Opx32u field = 0; field < 8; ++field)
+            for (Opx32u edge = 0; edge < 16; ++edge) {
+                SCOPED_TRACE(testing::Message() << (avx2 ? "avx2" : "portable") << " field "
+                                                << field << " edge " << edge);
+                const bool wide = edge == 9;
+                Blk L = random_blk(rng, 16, 8, wide), R = random_blk(rng, 16, 16, wide),
+                    D = random_blk(rng, 2, 16, wide);
+                Area<Opx16s> al(8, 16, edge & 1, 2), ar(16, 16, false, 6), ad(16, 2, edge & 2);
+                put(al, L);
+                put(ar, R);
+                put(ad, D);
+                Area<Opx8u> dv(4, 16, field & 1, 3), dh(16, 4, !(field & 1), 1);
+                Image iv(16, std::vector<int>(4)), ih(4, std::vector<int>(16));
+                for (int y = 0; y < 16; ++y)
+                    for (int x = 0; x < 4; ++x) iv[y][x] = dv.at(x, y);
+                for (int y = 0; y < 4; ++y)
+                    for (int x = 0; x < 16; ++x) ih[y][x] = dh.at(x, y);
+                ASSERT_EQ(opxiSmoothingLuma_VerEdge_VC1_16s8u_C1R(
+                              &al.at(6, 0), al.step(), &ar.at(0, 0), ar.step(), &dv.at(2, 0),
+                              dv.step(), field, edge),
+                          opxOk);
+                model_ver(L, R, iv, 16, static_cast<int>(field), edge, true);
+                expect_blk(al, L);
+                expect_blk(ar, R);
+                for (int y = 0; y < 16; ++y)
+                    for (int x = 0; x < 4; ++x) ASSERT_EQ(dv.at(x, y), iv[y][x]) << x << "," << y;
+                // Horizontal: rows 14, 15 of R (as rows 6, 7 of an 8-row view) over D.
+                Blk U(8, std::vector<int>(16));
+                for (int y = 0; y < 8; ++y) U[y] = R[8 + y];
+                const Blk Bl = {D[0], D[1]};
+                ASSERT_EQ(opxiSmoothingLuma_HorEdge_VC1_16s8u_C1R(&ar.at(0, 14), ar.step(),
+                                                                  &ad.at(0, 0), ad.step(),
+                                                                  &dh.at(0, 2), dh.step(), edge),
+                          opxOk);
+                model_hor(U, Bl, ih, 16, edge, true);
+                for (int y = 0; y < 4; ++y)
+                    for (int x = 0; x < 16; ++x) ASSERT_EQ(dh.at(x, y), ih[y][x]) << x << "," << y;
+                expect_blk(ar, R);  // sources unchanged by the horizontal pass
+                ASSERT_TRUE(al.canaries_intact() && ar.canaries_intact() && dv.canaries_intact() &&
+                            dh.canaries_intact());
+            }
+    }
+}
+
+TEST(Vc1Smooth, ChromaPlanarAndInterleaved) {
+    Rng rng;
+    for (bool avx2 : {false, true}) {
+        UsePath path(avx2);
+        for (int trial = 0; trial < 20; ++trial) {
+            const bool wide = trial % 5 == 4;
+            Blk L[2], R[2], U[2], B[2];
+            Area<Opx16s> al[2] = {{8, 8, bool(trial & 1)}, {8, 8}}, ar[2] = {{8, 8}, {8, 8, true}};
+            Area<Opx16s> au[2] = {{8, 8}, {8, 8, bool(trial & 2)}}, ab[2] = {{8, 8, true}, {8, 8}};
+            for (int c = 0; c < 2; ++c) {
+                L[c] = random_blk(rng, 8, 8, wide), R[c] = random_blk(rng, 8, 8, wide);
+                U[c] = random_blk(rng, 8, 8, wide), B[c] = random_blk(rng, 8, 8, wide);
+                put(al[c], L[c]), put(ar[c], R[c]), put(au[c], U[c]), put(ab[c], B[c]);
+            }
+            // Planar (C1R) on component 0; interleaved (P2C2R) on both.
+            Area<Opx8u> d1(4, 8), d2(8, 8, trial & 1, 1), h1(8, 4), h2(16, 4, true);
+            Image e1(8, std::vector<int>(4)), e2(8, std::vector<int>(8)),
+                f1(4, std::vector<int>(8)), f2(4, std::vector<int>(16));
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 8; ++x) e2[y][x] = d2.at(x, y);
+            for (int y = 0; y < 4; ++y)
+                for (int x = 0; x < 16; ++x) f2[y][x] = h2.at(x, y);
+            ASSERT_EQ(opxiSmoothingChroma_HorEdge_VC1_16s8u_C1R(&au[0].at(0, 6), au[0].step(),
+                                                                &ab[0].at(0, 0), ab[0].step(),
+                                                                &h1.at(0, 2), h1.step()),
+                      opxOk);
+            model_hor(U[0], B[0], f1, 8, 0, false);
+            ASSERT_EQ(
+                opxiSmoothingChroma_HorEdge_VC1_16s8u_P2C2R(
+                    &au[0].at(0, 6), au[0].step(), &ab[0].at(0, 0), ab[0].step(), &au[1].at(0, 6),
+                    au[1].step(), &ab[1].at(0, 0), ab[1].step(), &h2.at(0, 2), h2.step()),
+                opxOk);
+            for (int c = 0; c < 2; ++c) {
+                Image t(4, std::vector<int>(8));
+                model_hor(U[c], B[c], t, 8, 0, false);
+                for (int y = 0; y < 4; ++y)
+                    for (int x = 0; x < 8; ++x) f2[y][2 * x + c] = t[y][x];
+            }
+            for (int y = 0; y < 4; ++y)
+                for (int x = 0; x < 16; ++x) {
+                    if (x < 8) ASSERT_EQ(h1.at(x, y), f1[y][x]);
+                    ASSERT_EQ(h2.at(x, y), f2[y][x]);
+                }
+            ASSERT_EQ(opxiSmoothingChroma_VerEdge_VC1_16s8u_C1R(&al[0].at(6, 0), al[0].step(),
+                                                                &ar[0].at(0, 0), ar[0].step(),
+                                                                &d1.at(2, 0), d1.step()),
+                      opxOk);
+            Blk L0 = L[0], R0 = R[0];
+            model_ver(L0, R0, e1, 8, 0, 0, false);
+            expect_blk(al[0], L0);
+            expect_blk(ar[0], R0);
+            put(al[0], L[0]);
+            put(ar[0], R[0]);
+            ASSERT_EQ(
+                opxiSmoothingChroma_VerEdge_VC1_16s8u_P2C2R(
+                    &al[0].at(6, 0), al[0].step(), &ar[0].at(0, 0), ar[0].step(), &al[1].at(6, 0),
+                    al[1].step(), &ar[1].at(0, 0), ar[1].step(), &d2.at(4, 0), d2.step()),
+                opxOk);
+            for (int c = 0; c < 2; ++c) {
+                Image t(8, std::vector<int>(4));
+                model_ver(L[c], R[c], t, 8, 0, 0, false);
+                expect_blk(al[c], L[c]);
+                expect_blk(ar[c], R[c]);
+                for (int y = 0; y < 8; ++y)
+                    for (int k = 0; k < 4; ++k) e2[y][2 * k + c] = t[y][k];
+            }
+            for (int y = 0; y < 8; ++y) {
+                for (int x = 0; x < 4; ++x) ASSERT_EQ(d1.at(x, y), e1[y][x]);
+                for (int x = 0; x < 8; ++x) ASSERT_EQ(d2.at(x, y), e2[y][x]);
+            }
+            ASSERT_TRUE(d1.canaries_intact() && d2.canaries_intact() && h1.canaries_intact() &&
+                        h2.canaries_intact());
+        }
+    }
+}
+
+TEST(Vc1Smooth, WorkedCases) {
+    Opx16s l[8 * 8], r[8 * 8];
+    Opx8u dst[8 * 4];
+    std::fill(l, l + 64, Opx16s{0});
+    std::fill(r, r + 64, Opx16s{8});
+    ASSERT_EQ(opxiSmoothingChroma_VerEdge_VC1_16s8u_C1R(l + 6, 16, r, 16, dst + 2, 4), opxOk);
+    EXPECT_EQ(dst[0], 1);
+    EXPECT_EQ(dst[1], 2);
+    EXPECT_EQ(dst[2], 6);
+    EXPECT_EQ(dst[3], 7);
+    std::fill(l, l + 64, Opx16s{100});
+    std::fill(r, r + 64, Opx16s{100});
+    ASSERT_EQ(opxiSmoothingChroma_HorEdge_VC1_16s8u_C1R(l + 48, 16, r, 16, dst + 16, 8), opxOk);
+    for (Opx8u v : dst) EXPECT_EQ(v, 100);
+}
+
+// ---- null pointers -------------------------------------------------------------------------
+
+OPX_NULL_CALL(opxiFilterDeblockingLuma_VerEdge_VC1_8u_C1IR, nul(s.u8(0)), 10, 64, 0u)
+OPX_NULL_CALL(opxiFilterDeblockingLuma_HorEdge_VC1_8u_C1IR, nul(s.u8(0)), 10, 64, 0u)
+OPX_NULL_CALL(opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR, nul(s.u8(0)), 10, 64, 0u)
+OPX_NULL_CALL(opxiFilterDeblockingChroma_HorEdge_VC1_8u_C1IR, nul(s.u8(0)), 10, 64, 0u)
+OPX_NULL_CALL(opxiFilterDeblockingChroma_VerEdge_VC1_8u_C2IR, nul(s.u8(0)), 10, 64, 0u, 0u)
+OPX_NULL_CALL(opxiFilterDeblockingChroma_HorEdge_VC1_8u_C2IR, nul(s.u8(0)), 10, 64, 0u, 0u)
+OPX_NULL_CALL(opxiSmoothingLuma_VerEdge_VC1_16s8u_C1R, nul(s.s16(0)), 32, nul(s.s16(1)), 32,
+              nul(s.u8(2)), 32, 0u, 15u)
+OPX_NULL_CALL(opxiSmoothingLuma_HorEdge_VC1_16s8u_C1R, nul(s.s16(0)), 32, nul(s.s16(1)), 32,
+              nul(s.u8(2)), 32, 15u)
+OPX_NULL_CALL(opxiSmoothingChroma_VerEdge_VC1_16s8u_C1R, nul(s.s16(0)), 16, nul(s.s16(1)), 16,
+              nul(s.u8(2)), 16)
+OPX_NULL_CALL(opxiSmoothingChroma_HorEdge_VC1_16s8u_C1R, nul(s.s16(0)), 16, nul(s.s16(1)), 16,
+              nul(s.u8(2)), 16)
+OPX_NULL_CALL(opxiSmoothingChroma_VerEdge_VC1_16s8u_P2C2R, nul(s.s16(0)), 16, nul(s.s16(1)), 16,
+              nul(s.s16(2)), 16, nul(s.s16(3)), 16, nul(s.u8(4)), 32)
+OPX_NULL_CALL(opxiSmoothingChroma_HorEdge_VC1_16s8u_P2C2R, nul(s.s16(0)), 16, nul(s.s16(1)), 16,
+              nul(s.s16(2)), 16, nul(s.s16(3)), 16, nul(s.u8(4)), 32)
+
+}  // namespace
+}  // namespace opx::test::vc1

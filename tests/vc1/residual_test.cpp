@@ -1,0 +1,437 @@
+// VC-1 transforms, quantisers and Hadamard measure: every kernel of both tables against the
+// scalar model (residual_model.hpp), the extent promise and its thresholds, the exhaustive
+// division test of the forward quantisers, result codes and nothing written on error.
+#include "vc1/residual.hpp"
+
+#include "vc1_util.hpp"
+
+namespace opx::test::vc1 {
+namespace {
+
+namespace lib = opx::vc1;
+
+const lib::TransformKernels* const kTransformTables[] = {&lib::ref::kTransform,
+                                                         &lib::avx2::kTransform};
+const lib::QuantKernels* const kQuantTables[] = {&lib::ref::kQuant, &lib::avx2::kQuant};
+const char* const kPathNames[] = {"portable", "avx2"};
+
+struct ShapeCase {
+    int shape, w, h;
+};
+const ShapeCase kShapes[] = {
+    {lib::k8x8, 8, 8}, {lib::k8x4, 8, 4}, {lib::k4x8, 4, 8}, {lib::k4x4, 4, 4}};
+
+// Extent (columns, rows) that kernel `index` of a w x h shape covers.
+std::pair<int, int> kernel_extent(int index, int w, int h) {
+    if (index == lib::kInvDc) return {1, 1};
+    const int e[] = {2, 4, 8};
+    return {std::min(w, e[(index - 1) % 3]), std::min(h, e[(index - 1) / 3])};
+}
+
+// Coefficients the way a decoder meets them: the forward transform of a residual, or random
+// levels, or full-range values that drive both clamps.
+Block coefficients(Rng& rng, int kind, int w, int h) {
+    switch (kind) {
+        case 0:
+            return model_forward(random_block(rng, w * h, -255, 255), w, h);
+        case 1:
+            return random_block(rng, w * h, -2048, 2047);
+        case 2:
+            return random_block(rng, w * h, -32768, 32767);
+        default: {  // extremes: every value at -32768 or 32767
+            Block b(w * h);
+            for (int& v : b) v = rng.coin() ? -32768 : 32767;
+            return b;
+        }
+    }
+}
+
+Block masked(Block b, int w, int ew, int eh) {
+    for (size_t i = 0; i < b.size(); ++i)
+        if (static_cast<int>(i) % w >= ew || static_cast<int>(i) / w >= eh) b[i] = 0;
+    return b;
+}
+
+// ---- inverse transforms --------------------------------------------------------------------
+
+TEST(Vc1Transform, InverseEveryKernelOfBothTablesMatchesTheModel) {
+    Rng rng;
+    for (const ShapeCase& sc : kShapes)
+        for (int index = 0; index < lib::kNumInvKernels; ++index) {
+            const auto [ew, eh] = kernel_extent(index, sc.w, sc.h);
+            for (int t = 0; t < 2; ++t)
+                for (int trial = 0; trial < 48; ++trial) {
+                    SCOPED_TRACE(testing::Message() << sc.w << "x" << sc.h << " kernel " << index
+                                                    << " " << kPathNames[t] << " trial " << trial);
+                    const Block d = masked(coefficients(rng, trial % 4, sc.w, sc.h), sc.w, ew, eh);
+                    const Block want = model_inverse(d, sc.w, sc.h);
+                    const bool neg = trial & 4;
+                    Area<Opx16s> src(sc.w, sc.h, neg, 2 * (trial % 5)), dst(sc.w, sc.h, !neg, 6);
+                    src.put(d, sc.w);
+                    kTransformTables[t]->inv[sc.shape][index](src.base(), src.step(), dst.base(),
+                                                              dst.step());
+                    ASSERT_EQ(dst.get(sc.w), want);
+                    ASSERT_TRUE(dst.canaries_intact());
+                    // In place.
+                    kTransformTables[t]->inv[sc.shape][index](src.base(), src.step(), src.base(),
+                                                              src.step());
+                    ASSERT_EQ(src.get(sc.w), want);
+                    ASSERT_TRUE(src.canaries_intact());
+                }
+        }
+}
+
+// The exported functions clamp the promise, then take the smallest kernel that covers it: every
+// promised extent from -1 to block size + 1 in each direction, with the block zero outside it,
+// gives the full transform; with the block non-zero outside it, exactly the promised part.
+using InvIR = OpxResult (*)(Opx16s*, Opx32s, OpxRoiSize);
+using InvR = OpxResult (*)(const Opx16s*, Opx32s, Opx16s*, Opx32s, OpxRoiSize);
+struct InvExported {
+    ShapeCase sc;
+    InvIR in_place;
+    InvR out;
+};
+const InvExported kInvExported[] = {
+    {kShapes[0], opxiTransform8x8Inv_VC1_16s_C1IR, opxiTransform8x8Inv_VC1_16s_C1R},
+    {kShapes[1], opxiTransform8x4Inv_VC1_16s_C1IR, opxiTransform8x4Inv_VC1_16s_C1R},
+    {kShapes[2], opxiTransform4x8Inv_VC1_16s_C1IR, opxiTransform4x8Inv_VC1_16s_C1R},
+    {kShapes[3], opxiTransform4x4Inv_VC1_16s_C1IR, opxiTransform4x4Inv_VC1_16s_C1R},
+};
+
+TEST(Vc1Transform, PromisedExtentClampedAndEachThresholdCrossed) {
+    Rng rng;
+    for (bool avx2 : {false, true}) {
+        UsePath path(avx2);
+        for (const InvExported& f : kInvExported) {
+            const int w = f.sc.w, h = f.sc.h;
+            for (int pw = -1; pw <= w + 1; ++pw)
+                for (int ph = -1; ph <= h + 1; ++ph) {
+                    SCOPED_TRACE(testing::Message() << w << "x" << h << " promise " << pw << "x"
+                                                    << ph << (avx2 ? " avx2" : " portable"));
+                    const int cw = std::clamp(pw, 0, w), ch = std::clamp(ph, 0, h);
+                    // Kept promise: coefficients only inside.
+                    Block d = masked(coefficients(rng, 0, w, h), w, cw, ch);
+                    if (cw < 2 && ch < 2) d = masked(d, w, 1, 1);
+                    Area<Opx16s> a(w, h), b(w, h, true);
+                    a.put(d, w);
+                    b.put(d, w);
+                    ASSERT_EQ(f.in_place(a.base(), a.step(), {pw, ph}), opxOk);
+                    ASSERT_EQ(f.out(b.base(), b.step(), b.base(), b.step(), {pw, ph}), opxOk);
+                    ASSERT_EQ(a.get(w), model_inverse(d, w, h));
+                    ASSERT_EQ(b.get(w), model_inverse(d, w, h));
+                    // Broken promise: the values outside the covered extent are not read.
+                    const Block full = coefficients(rng, 1, w, h);
+                    const int kw = (cw < 2 && ch < 2) ? 1
+                                                      : std::min(w, cw <= 2   ? 2
+                                                                    : cw <= 4 ? 4
+                                                                              : 8);
+                    const int kh = (cw < 2 && ch < 2) ? 1
+                                                      : std::min(h, ch <= 2   ? 2
+                                                                    : ch <= 4 ? 4
+                                                                              : 8);
+                    a.put(full, w);
+                    ASSERT_EQ(f.in_place(a.base(), a.step(), {pw, ph}), opxOk);
+                    ASSERT_EQ(a.get(w), model_inverse(masked(full, w, kw, kh), w, h));
+                }
+        }
+    }
+}
+
+TEST(Vc1Transform, InverseGuardPages) {
+    Rng rng;
+    for (const ShapeCase& sc : kShapes)
+        for (int index = 0; index < lib::kNumInvKernels; ++index)
+            for (int t = 0; t < 2; ++t)
+                for (bool front : {false, true}) {
+                    GuardedBuffer g(4096);
+                    const std::ptrdiff_t step = 2 * sc.w;
+                    auto* p = reinterpret_cast<Opx16s*>(g.place(2 * sc.w, sc.h, step, front));
+                    ASSERT_NE(p, nullptr);
+                    for (int i = 0; i < sc.w * sc.h; ++i)
+                        p[i] = static_cast<Opx16s>(rng.uniform(-99, 99));
+                    kTransformTables[t]->inv[sc.shape][index](p, static_cast<std::int32_t>(step), p,
+                                                              static_cast<std::int32_t>(step));
+                    kTransformTables[t]->fwd[sc.shape](p, static_cast<std::int32_t>(step), p,
+                                                       static_cast<std::int32_t>(step));
+                }
+}
+
+// ---- forward transforms --------------------------------------------------------------------
+
+TEST(Vc1Transform, ForwardBothTablesMatchTheModel) {
+    Rng rng;
+    for (const ShapeCase& sc : kShapes)
+        for (int t = 0; t < 2; ++t)
+            for (int trial = 0; trial < 200; ++trial) {
+                SCOPED_TRACE(testing::Message()
+                             << sc.w << "x" << sc.h << " " << kPathNames[t] << " trial " << trial);
+                // Residuals, then full-range values whose 32-bit sums wrap.
+                const Block x = trial % 3 == 0   ? random_block(rng, sc.w * sc.h, -255, 255)
+                                : trial % 3 == 1 ? random_block(rng, sc.w * sc.h, -32768, 32767)
+                                                 : coefficients(rng, 3, sc.w, sc.h);
+                const Block want = model_forward(x, sc.w, sc.h);
+                Area<Opx16s> src(sc.w, sc.h, trial & 1, 2 * (trial % 7)),
+                    dst(sc.w, sc.h, !(trial & 1));
+                src.put(x, sc.w);
+                kTransformTables[t]->fwd[sc.shape](src.base(), src.step(), dst.base(), dst.step());
+                ASSERT_EQ(dst.get(sc.w), want);
+                kTransformTables[t]->fwd[sc.shape](src.base(), src.step(), src.base(), src.step());
+                ASSERT_EQ(src.get(sc.w), want);
+                ASSERT_TRUE(src.canaries_intact() && dst.canaries_intact());
+            }
+}
+
+TEST(Vc1Transform, WorkedExamples) {
+    for (bool avx2 : {false, true}) {
+        UsePath path(avx2);
+        Opx16s b[64] = {1};
+        ASSERT_EQ(opxiTransform8x8Inv_VC1_16s_C1IR(b, 16, {1, 1}), opxOk);
+        EXPECT_EQ(b[63], 0);
+        b[0] = 100;
+        ASSERT_EQ(opxiTransform8x8Inv_VC1_16s_C1IR(b, 16, {1, 1}), opxOk);
+        for (Opx16s v : b) EXPECT_EQ(v, 14);
+        Opx16s c[16] = {100};
+        ASSERT_EQ(opxiTransform4x4Inv_VC1_16s_C1IR(c, 8, {1, 1}), opxOk);
+        for (Opx16s v : c) EXPECT_EQ(v, 28);
+        // Forward of a flat block of 100s: DC only, and back to 100 exactly.
+        const struct {
+            InvIR inv;
+            OpxResult (*fwd)(Opx16s*, Opx32s);
+            int w, h, dc;
+        } flat[] = {
+            {opxiTransform8x8Inv_VC1_16s_C1IR, opxiTransform8x8Fwd_VC1_16s_C1IR, 8, 8, 711},
+            {opxiTransform8x4Inv_VC1_16s_C1IR, opxiTransform8x4Fwd_VC1_16s_C1IR, 8, 4, 502},
+            {opxiTransform4x8Inv_VC1_16s_C1IR, opxiTransform4x8Fwd_VC1_16s_C1IR, 4, 8, 502},
+            {opxiTransform4x4Inv_VC1_16s_C1IR, opxiTransform4x4Fwd_VC1_16s_C1IR, 4, 4, 354}};
+        for (const auto& f : flat) {
+            Opx16s x[64];
+            std::fill(x, x + 64, Opx16s{100});
+            ASSERT_EQ(f.fwd(x, 2 * f.w), opxOk);
+            EXPECT_EQ(x[0], f.dc);
+            for (int i = 1; i < f.w * f.h; ++i) EXPECT_EQ(x[i], 0);
+            ASSERT_EQ(f.inv(x, 2 * f.w, {f.w, f.h}), opxOk);
+            for (int i = 0; i < f.w * f.h; ++i) EXPECT_EQ(x[i], 100);
+        }
+    }
+}
+
+// ---- forward quantisers --------------------------------------------------------------------
+
+// Every q in 2..62 and every 16-bit coefficient, both kinds, both tables, against truncating
+// division (the AVX2 kernels divide by reciprocal multiplication).
+TEST(Vc1Quant, ForwardDivisionExactForEveryStepAndCoefficient) {
+    std::vector<Opx16s> all(65536), work(65536);
+    for (int i = 0; i < 65536; ++i) all[i] = static_cast<Opx16s>(i - 32768);
+    for (int t = 0; t < 2; ++t)
+        for (int kind = 0; kind < 2; ++kind)
+            for (int q = 2; q <= 62; ++q) {
+                work = all;
+                const auto fn =
+                    kQuantTables[t]->fwd[kind][lib::kQInter8x8][lib::kDivSteps[q - 2].cls];
+                for (int blk = 0; blk < 1024; ++blk) fn(work.data() + 64 * blk, 16, q);
+                for (int i = 0; i < 65536; ++i)
+                    if (work[i] != model_quant(all[i], q, kind == 1))
+                        FAIL() << kPathNames[t] << (kind ? " non-uniform" : " uniform") << " q "
+                               << q << " c " << all[i] << ": " << work[i];
+            }
+}
+
+TEST(Vc1Quant, ForwardBlocksBothTablesMatchTheModel) {
+    Rng rng;
+    const int shapes[][2] = {{8, 8}, {8, 8}, {8, 4}, {4, 8}, {4, 4}};  // by QuantBlock
+    for (int t = 0; t < 2; ++t)
+        for (int kind = 0; kind < 2; ++kind)
+            for (int blk = 0; blk < lib::kNumQuantBlocks; ++blk)
+                for (int trial = 0; trial < 40; ++trial) {
+                    const int w = shapes[blk][0], h = shapes[blk][1];
+                    const int q = static_cast<int>(rng.uniform(2, 62));
+                    const Block c = random_block(rng, w * h, trial & 1 ? -32768 : -300,
+                                                 trial & 1 ? 32767 : 300);
+                    Block want(c.size());
+                    for (size_t i = 0; i < c.size(); ++i)
+                        want[i] =
+                            (blk == lib::kQIntra && i == 0) ? c[0] : model_quant(c[i], q, kind);
+                    Area<Opx16s> a(w, h, trial & 2, 2 * (trial % 3));
+                    a.put(c, w);
+                    kQuantTables[t]->fwd[kind][blk][lib::kDivSteps[q - 2].cls](a.base(), a.step(),
+                                                                               q);
+                    ASSERT_EQ(a.get(w), want) << kPathNames[t] << " block " << blk << " q " << q;
+                    ASSERT_TRUE(a.canaries_intact());
+                }
+}
+
+// ---- inverse quantisers --------------------------------------------------------------------
+
+TEST(Vc1Quant, InverseBothTablesMatchTheModelWithExtent) {
+    Rng rng;
+    const int shapes[][2] = {{8, 8}, {8, 8}, {8, 4}, {4, 8}, {4, 4}};
+    for (int t = 0; t < 2; ++t)
+        for (int kind = 0; kind < 2; ++kind)
+            for (int blk = 0; blk < lib::kNumQuantBlocks; ++blk)
+                for (int trial = 0; trial < 120; ++trial) {
+                    const int w = shapes[blk][0], h = shapes[blk][1];
+                    // doubleQuant is not checked: any value, the products wrap modulo 2^16.
+                    const int q = trial % 5 == 4 ? static_cast<int>(rng.uniform(-100000, 100000))
+                                                 : static_cast<int>(rng.uniform(2, 62));
+                    Block c = trial % 3 == 0 ? random_block(rng, w * h, -32768, 32767)
+                                             : random_block(rng, w * h, -3, 3);
+                    // Sparse blocks, every extent, all-zero blocks, a lone first coefficient.
+                    const int ew = static_cast<int>(rng.uniform(0, w)),
+                              eh = static_cast<int>(rng.uniform(0, h));
+                    if (trial % 3 != 0) c = masked(c, w, ew, eh);
+                    if (trial % 11 == 5) c = masked(c, w, 1, 1);
+                    Block want(c.size());
+                    for (size_t i = 0; i < c.size(); ++i)
+                        want[i] =
+                            (blk == lib::kQIntra && i == 0) ? c[0] : model_dequant(c[i], q, kind);
+                    OpxRoiSize want_nz = model_extent(want, w, h);
+                    if (blk == lib::kQIntra) want_nz.height = std::max(want_nz.height, 1);
+                    Area<Opx16s> a(w, h, trial & 2, 2 * (trial % 3)), b(w, h, !(trial & 2));
+                    a.put(c, w);
+                    OpxRoiSize nz{-7, -7};
+                    kQuantTables[t]->inv[kind][blk](a.base(), a.step(), b.base(), b.step(), q, &nz);
+                    SCOPED_TRACE(testing::Message()
+                                 << kPathNames[t] << " block " << blk << " q " << q);
+                    ASSERT_EQ(b.get(w), want);
+                    ASSERT_EQ(nz.width, want_nz.width);
+                    ASSERT_EQ(nz.height, want_nz.height);
+                    kQuantTables[t]->inv[kind][blk](a.base(), a.step(), a.base(), a.step(), q, &nz);
+                    ASSERT_EQ(a.get(w), want);
+                    ASSERT_TRUE(a.canaries_intact() && b.canaries_intact());
+                }
+}
+
+TEST(Vc1Quant, WorkedExamplesAndZeroBlockExtents) {
+    for (bool avx2 : {false, true}) {
+        UsePath path(avx2);
+        Opx16s b[64] = {38, 38, -38};
+        ASSERT_EQ(opxiQuantIntraUniform_VC1_16s_C1IR(b, 16, 19), opxOk);
+        EXPECT_EQ(b[0], 38);
+        EXPECT_EQ(b[1], 2);
+        EXPECT_EQ(b[2], -2);
+        Opx16s c[16] = {14, 25};
+        ASSERT_EQ(opxiQuantInterNonuniform_VC1_16s_C1IR(c, 8, 10, {4, 4}), opxOk);
+        EXPECT_EQ(c[0], 0);
+        EXPECT_EQ(c[1], 2);
+        Opx16s d[16] = {-3};
+        OpxRoiSize nz{9, 9};
+        ASSERT_EQ(opxiQuantInvInterNonuniform_VC1_16s_C1IR(d, 8, 5, {4, 4}, &nz), opxOk);
+        EXPECT_EQ(d[0], -17);
+        EXPECT_EQ(nz.width, 1);
+        EXPECT_EQ(nz.height, 1);
+        Opx16s z[64] = {};
+        ASSERT_EQ(opxiQuantInvIntraUniform_VC1_16s_C1IR(z, 16, 7, &nz), opxOk);
+        EXPECT_EQ(nz.width, 0);
+        EXPECT_EQ(nz.height, 1);
+        ASSERT_EQ(opxiQuantInvInterUniform_VC1_16s_C1IR(z, 16, 7, {8, 8}, &nz), opxOk);
+        EXPECT_EQ(nz.width, 0);
+        EXPECT_EQ(nz.height, 0);
+    }
+}
+
+TEST(Vc1Quant, ResultCodesInOrderAndNothingWritten) {
+    Opx16s b[64];
+    for (int i = 0; i < 64; ++i) b[i] = static_cast<Opx16s>(i * 37 - 900);
+    const std::vector<Opx16s> before(b, b + 64);
+    OpxRoiSize nz{-5, -5};
+    for (int q : {1, 63, 0, -2})
+        EXPECT_EQ(opxiQuantIntraUniform_VC1_16s_C1IR(b, 16, q), opxErrOutOfRange);
+    EXPECT_EQ(opxiQuantIntraNonuniform_VC1_16s_C1IR(b, 16, 63), opxErrOutOfRange);
+    EXPECT_EQ(opxiQuantInterUniform_VC1_16s_C1IR(b, 16, 63, {8, 6}), opxErrOutOfRange);
+    EXPECT_EQ(opxiQuantInterUniform_VC1_16s_C1IR(b, 16, 10, {8, 6}), opxErrSize);
+    EXPECT_EQ(opxiQuantInterNonuniform_VC1_16s_C1IR(b, 16, 10, {6, 8}), opxErrSize);
+    EXPECT_EQ(opxiQuantInterNonuniform_VC1_16s_C1IR(nullptr, 16, 1, {6, 8}), opxErrNullPtr);
+    EXPECT_EQ(opxiQuantInvInterUniform_VC1_16s_C1IR(b, 16, 10, {8, 16}, &nz), opxErrSize);
+    EXPECT_EQ(opxiQuantInvInterNonuniform_VC1_16s_C1R(b, 16, b, 16, 10, {0, 4}, &nz), opxErrSize);
+    EXPECT_EQ(opxiQuantInvInterUniform_VC1_16s_C1IR(b, 16, 10, {8, 16}, nullptr), opxErrNullPtr);
+    EXPECT_EQ(std::vector<Opx16s>(b, b + 64), before);
+    EXPECT_EQ(nz.width, -5);
+    EXPECT_EQ(nz.height, -5);
+}
+
+// ---- Hadamard --------------------------------------------------------------------------------
+
+TEST(Vc1Hadamard, BothTablesMatchTheModel) {
+    Rng rng;
+    for (int t = 0; t < 2; ++t)
+        for (int trial = 0; trial < 300; ++trial) {
+            SCOPED_TRACE(testing::Message() << kPathNames[t] << " trial " << trial);
+            // 8-bit samples: exact, by the sign rule.
+            Block x = random_block(rng, 64, 0, 255);
+            if (trial % 4 == 1) std::fill(x.begin(), x.end(), 255);
+            Area<Opx8u> a8(8, 8, trial & 1, trial % 5);
+            a8.put(x, 8);
+            Opx16s out[66];
+            std::fill(out, out + 66, Opx16s{0x5A5A});
+            Opx32s sum = -1;
+            kQuantTables[t]->hadamard8u(a8.base(), a8.step(), out, &sum);
+            const Block want8 = model_hadamard_exact(x);
+            ASSERT_EQ(Block(out, out + 64), want8);
+            ASSERT_EQ(out[64], 0x5A5A);
+            ASSERT_EQ(sum, model_hadamard_sum(want8));
+            // 16-bit samples: small (exact), full range and extremes (saturating butterflies).
+            Block y = trial % 3 == 0   ? random_block(rng, 64, -512, 511)
+                      : trial % 3 == 1 ? random_block(rng, 64, -32768, 32767)
+                                       : coefficients(rng, 3, 8, 8);
+            Area<Opx16s> a16(8, 8, trial & 2, 2 * (trial % 3));
+            a16.put(y, 8);
+            kQuantTables[t]->hadamard16s(a16.base(), a16.step(), out, &sum);
+            const Block want16 =
+                trial % 3 == 0 ? model_hadamard_exact(y) : model_hadamard_saturating(y);
+            ASSERT_EQ(Block(out, out + 64), want16);
+            ASSERT_EQ(sum, model_hadamard_sum(want16));
+        }
+}
+
+TEST(Vc1Hadamard, BlockOfOnes) {
+    for (bool avx2 : {false, true}) {
+        UsePath path(avx2);
+        Opx8u ones[64];
+        std::fill(ones, ones + 64, Opx8u{1});
+        Opx16s out[64];
+        Opx32s sum = 0;
+        ASSERT_EQ(opxiHadamard8x8Sum_VC1_8u16s(ones, 8, out, &sum), opxOk);
+        EXPECT_EQ(out[0], 64);
+        for (int i = 1; i < 64; ++i) EXPECT_EQ(out[i], 0);
+        EXPECT_EQ(sum, 64);
+    }
+}
+
+// ---- null pointers -------------------------------------------------------------------------
+
+#define OPX_INV_NULL(N)                                                                    \
+    OPX_NULL_CALL(opxiTransform##N##Inv_VC1_16s_C1IR, nul(s.s16(0)), 16, OpxRoiSize{8, 8}) \
+    OPX_NULL_CALL(opxiTransform##N##Inv_VC1_16s_C1R, nul(s.s16(0)), 16, nul(s.s16(1)), 16, \
+                  OpxRoiSize{8, 8})                                                        \
+    OPX_NULL_CALL(opxiTransform##N##Fwd_VC1_16s_C1IR, nul(s.s16(0)), 16)                   \
+    OPX_NULL_CALL(opxiTransform##N##Fwd_VC1_16s_C1R, nul(s.s16(0)), 16, nul(s.s16(1)), 16)
+OPX_INV_NULL(8x8)
+OPX_INV_NULL(8x4)
+OPX_INV_NULL(4x8)
+OPX_INV_NULL(4x4)
+#undef OPX_INV_NULL
+OPX_NULL_CALL(opxiQuantIntraUniform_VC1_16s_C1IR, nul(s.s16(0)), 16, 10)
+OPX_NULL_CALL(opxiQuantIntraNonuniform_VC1_16s_C1IR, nul(s.s16(0)), 16, 10)
+OPX_NULL_CALL(opxiQuantInterUniform_VC1_16s_C1IR, nul(s.s16(0)), 16, 10, OpxRoiSize{8, 4})
+OPX_NULL_CALL(opxiQuantInterNonuniform_VC1_16s_C1IR, nul(s.s16(0)), 16, 10, OpxRoiSize{4, 8})
+OPX_NULL_CALL(opxiQuantInvIntraUniform_VC1_16s_C1IR, nul(s.s16(0)), 16, 10,
+              nul(reinterpret_cast<OpxRoiSize*>(s.s32(1))))
+OPX_NULL_CALL(opxiQuantInvIntraNonuniform_VC1_16s_C1IR, nul(s.s16(0)), 16, 10,
+              nul(reinterpret_cast<OpxRoiSize*>(s.s32(1))))
+OPX_NULL_CALL(opxiQuantInvIntraUniform_VC1_16s_C1R, nul(s.s16(0)), 16, nul(s.s16(1)), 16, 10,
+              nul(reinterpret_cast<OpxRoiSize*>(s.s32(2))))
+OPX_NULL_CALL(opxiQuantInvIntraNonuniform_VC1_16s_C1R, nul(s.s16(0)), 16, nul(s.s16(1)), 16, 10,
+              nul(reinterpret_cast<OpxRoiSize*>(s.s32(2))))
+OPX_NULL_CALL(opxiQuantInvInterUniform_VC1_16s_C1IR, nul(s.s16(0)), 16, 10, OpxRoiSize{8, 8},
+              nul(reinterpret_cast<OpxRoiSize*>(s.s32(1))))
+OPX_NULL_CALL(opxiQuantInvInterNonuniform_VC1_16s_C1IR, nul(s.s16(0)), 16, 10, OpxRoiSize{8, 8},
+              nul(reinterpret_cast<OpxRoiSize*>(s.s32(1))))
+OPX_NULL_CALL(opxiQuantInvInterUniform_VC1_16s_C1R, nul(s.s16(0)), 16, nul(s.s16(1)), 16, 10,
+              OpxRoiSize{4, 4}, nul(reinterpret_cast<OpxRoiSize*>(s.s32(2))))
+OPX_NULL_CALL(opxiQuantInvInterNonuniform_VC1_16s_C1R, nul(s.s16(0)), 16, nul(s.s16(1)), 16, 10,
+              OpxRoiSize{4, 4}, nul(reinterpret_cast<OpxRoiSize*>(s.s32(2))))
+OPX_NULL_CALL(opxiHadamard8x8Sum_VC1_8u16s, nul(s.u8(0)), 8, nul(s.s16(1)), nul(s.s32(2)))
+OPX_NULL_CALL(opxiHadamard8x8Sum_VC1_16s, nul(s.s16(0)), 16, nul(s.s16(1)), nul(s.s32(2)))
+
+}  // namespace
+}  // namespace opx::test::vc1

@@ -1,0 +1,57 @@
+// Small helpers of the VC-1 tests: blocks of 16-bit values placed in canaried planes with
+// positive or negative steps, and the choice of the exported functions' path.
+#pragma once
+
+#include "frame/dispatch.hpp"
+#include "harness/harness.hpp"
+#include "residual_model.hpp"
+
+namespace opx::test::vc1 {
+
+// A w x h block of T in a Plane with canaries; `negative` walks the rows bottom-up (negative
+// step); `extra` widens the step by that many bytes (kept even for 16-bit values).
+template <class T>
+class Area {
+  public:
+    Area(int w, int h, bool negative = false, int extra = 0, int misalign = 0)
+        : plane_(w, h, 16, misalign, extra), h_(h), negative_(negative) {}
+    T* base() { return negative_ ? plane_.row(h_ - 1) : plane_.data(); }
+    std::int32_t step() const {
+        return static_cast<std::int32_t>(negative_ ? -plane_.step() : plane_.step());
+    }
+    T& at(int x, int y) { return negative_ ? plane_.at(x, h_ - 1 - y) : plane_.at(x, y); }
+    void put(const Block& b, int w) {
+        for (int y = 0; y < h_; ++y)
+            for (int x = 0; x < w; ++x) at(x, y) = static_cast<T>(b[y * w + x]);
+    }
+    Block get(int w) {
+        Block b(w * h_);
+        for (int y = 0; y < h_; ++y)
+            for (int x = 0; x < w; ++x) b[y * w + x] = at(x, y);
+        return b;
+    }
+    bool canaries_intact() const { return plane_.canaries_intact(); }
+    Plane<T>& plane() { return plane_; }
+
+  private:
+    Plane<T> plane_;
+    int h_;
+    bool negative_;
+};
+
+// Serves the exported names with the portable or the AVX2 tables for the life of the object.
+class UsePath {
+  public:
+    explicit UsePath(bool avx2) {
+        opx::cpu::force_isa(avx2 ? opx::cpu::kIsaAvx2 : opx::cpu::kIsaPortable);
+    }
+    ~UsePath() { opx::cpu::force_isa(opx::cpu::kIsaUnknown); }
+};
+
+inline Block random_block(Rng& rng, int n, int lo, int hi) {
+    Block b(n);
+    for (int& v : b) v = static_cast<int>(rng.uniform(lo, hi));
+    return b;
+}
+
+}  // namespace opx::test::vc1
