@@ -223,10 +223,11 @@ struct Run {
 template <class T, class C>
 Run<T, C> run(const Case& c, cpu::Isa isa, const Pic<T>& a, const Pic<T>& b,
               const std::vector<C>& s0, const std::vector<C>& s1) {
+    const cpu::Isa before = cpu::Isa(cpu::g_isa.load());
     cpu::force_isa(isa);
     Run<T, C> out{opxOk, World<T, C>(c, a, b, s0, s1)};
     out.r = call(c, out.w);
-    cpu::force_isa(cpu::kIsaUnknown);
+    cpu::force_isa(before);
     return out;
 }
 

@@ -368,7 +368,9 @@ TEST(Vc1Smooth, ChromaPlanarAndInterleaved) {
             }
             for (int y = 0; y < 4; ++y)
                 for (int x = 0; x < 16; ++x) {
-                    if (x < 8) ASSERT_EQ(h1.at(x, y), f1[y][x]);
+                    if (x < 8) {
+                        ASSERT_EQ(h1.at(x, y), f1[y][x]);
+                    }
                     ASSERT_EQ(h2.at(x, y), f2[y][x]);
                 }
             ASSERT_EQ(opxiSmoothingChroma_VerEdge_VC1_16s8u_C1R(&al[0].at(6, 0), al[0].step(),

@@ -42,10 +42,13 @@ class Area {
 // Serves the exported names with the portable or the AVX2 tables for the life of the object.
 class UsePath {
   public:
-    explicit UsePath(bool avx2) {
+    explicit UsePath(bool avx2) : before_(opx::cpu::Isa(opx::cpu::g_isa.load())) {
         opx::cpu::force_isa(avx2 ? opx::cpu::kIsaAvx2 : opx::cpu::kIsaPortable);
     }
-    ~UsePath() { opx::cpu::force_isa(opx::cpu::kIsaUnknown); }
+    ~UsePath() { opx::cpu::force_isa(before_); }
+
+  private:
+    opx::cpu::Isa before_;
 };
 
 inline Block random_block(Rng& rng, int n, int lo, int hi) {
