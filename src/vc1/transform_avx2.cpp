@@ -15,6 +15,7 @@
 
 #include "frame/dispatch.hpp"
 #include "vc1/residual.hpp"
+#include "vc1/rows_avx2.hpp"
 
 namespace opx::vc1::avx2 {
 namespace {
@@ -69,33 +70,6 @@ constexpr ColPass kColInv4 = make_col(kInv4, true);
 constexpr ColPass kColFwd8 = make_col(kFwd8, false);
 constexpr ColPass kColFwd4 = make_col(kFwd4, false);
 
-// Rows i and i + 1 of a W-wide block.
-template <int W>
-OPX_INLINE __m256i load_rows(const Opx16s* src, std::int32_t step, int i) noexcept {
-    const Opx16s* r0 = row_at(src, i, step);
-    const Opx16s* r1 = row_at(src, i + 1, step);
-    if constexpr (W == 8)
-        return _mm256_inserti128_si256(
-            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(r0))),
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1)), 1);
-    else
-        return _mm256_inserti128_si256(
-            _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(r0))),
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(r1)), 1);
-}
-
-template <int W>
-OPX_INLINE void store_rows(Opx16s* dst, std::int32_t step, int i, __m256i v) noexcept {
-    Opx16s* r0 = row_at(dst, i, step);
-    Opx16s* r1 = row_at(dst, i + 1, step);
-    if constexpr (W == 8) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(r0), _mm256_castsi256_si128(v));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(r1), _mm256_extracti128_si256(v, 1));
-    } else {
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(r0), _mm256_castsi256_si128(v));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(r1), _mm256_extracti128_si256(v, 1));
-    }
-}
 
 template <bool Fwd, int N>
 constexpr const RowPass& row_pass() noexcept {

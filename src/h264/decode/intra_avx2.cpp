@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "h264/decode/intra.hpp"
+#include "h264/decode/intra_lines.hpp"
 
 namespace opx::h264::avx2 {
 namespace {
@@ -42,46 +43,10 @@ OPX_INLINE __m128i filt3(__m128i a, __m128i b, __m128i c) {
     return _mm_avg_epu8(b, half);
 }
 
-// A byte shuffle control: source F or A and index j in the window, per output byte.
-struct Pick {
-    bool a;
-    int j;
-};
-
 // ---- 4×4 ------------------------------------------------------------------------------------
-// Lines (index: sample):
-//   DDL, VL:      0..7: p[0..7, -1] (8: p[7, -1])
-//   DDR, VR, HD:  0..3: p[-1, 3..0], 4: p[-1, -1], 5..8: p[0..3, -1]
-//   HU:           0..3: p[-1, 0..3], then p[-1, 3] repeated
+// Lines and picks: intra_lines.hpp.
+using namespace intra_lines;
 
-constexpr Pick pick4x4(int mode, int x, int y) {
-    switch (mode) {
-        case 3:
-            return {false, x + y + 1};
-        case 4:
-            return {false, 4 + x - y};
-        case 5: {
-            const int z = 2 * x - y;
-            if (z >= 0 && !(z & 1)) return {true, 4 + x - (y >> 1)};
-            if (z >= -1) return {false, 4 + x - (y >> 1)};
-            return {false, 5 - y + 2 * x};
-        }
-        case 6: {
-            const int z = 2 * y - x;
-            if (z >= 0 && !(z & 1)) return {true, 3 - y + (x >> 1)};
-            if (z >= -1) return {false, 4 - y + (x >> 1)};
-            return {false, 3 + x - 2 * y};
-        }
-        case 7:
-            return (y & 1) ? Pick{false, x + (y >> 1) + 1} : Pick{true, x + (y >> 1)};
-        default: {  // 8
-            const int z = x + 2 * y;
-            if (z > 5) return {true, 3};
-            if (z == 5) return {false, 3};
-            return (z & 1) ? Pick{false, y + (x >> 1) + 1} : Pick{true, y + (x >> 1)};
-        }
-    }
-}
 
 // Shuffle of the register F[0..7] | A[0..7] giving rows 0..3, 4 bytes each.
 struct Shuffle16 {
