@@ -1,5 +1,5 @@
-// Any number of threads may call the library at once on distinct buffers: four threads run a
-// dozen functions of different families, each call on buffers of its own, and every result must
+// Any number of threads may call the library at once on distinct buffers: four threads run
+// sixteen functions of different families, each call on buffers of its own, and every result must
 // equal that of the same call made alone. Built against the shared library as a user links it;
 // CI also runs it built with ThreadSanitizer, which must report nothing.
 //   opxvc_concurrency [ROUNDS]
@@ -221,6 +221,50 @@ std::vector<std::pair<const char*, Job>> jobs() {
                      Out o;
                      for (Opx16s& x : v) o.add(opxiDecodeExpGolombOne_H264_1u16s(&p, &offset, &x, 1));
                      o.add(v, sizeof v);
+                     return o;
+                 }});
+    j.push_back({"QuantInvMPEG2", [](uint64_t seed) {
+                     Gen g(seed);
+                     Opx16s blk[64], w[64];
+                     for (int i = 0; i < 64; ++i) {
+                         blk[i] = Opx16s(int(g.next() % 4096) - 2048);
+                         w[i] = Opx16s(1 + g.next() % 255);
+                     }
+                     Out o;
+                     o.add(opxiQuantInv_MPEG2_16s_C1I(blk, int(1 + g.next() % 112), w));
+                     o.add(blk, sizeof blk);
+                     return o;
+                 }});
+    j.push_back({"TransformInvVC1", [](uint64_t seed) {
+                     Gen g(seed);
+                     Opx16s src[64], dst[64];
+                     for (Opx16s& c : src) c = Opx16s(int(g.next() % 512) - 256);
+                     Out o;
+                     o.add(opxiTransform8x8Inv_VC1_16s_C1R(src, 16, dst, 16, OpxRoiSize{8, 8}));
+                     o.add(dst, sizeof dst);
+                     return o;
+                 }});
+    j.push_back({"QuantInvDV", [](uint64_t seed) {
+                     Gen g(seed);
+                     Opx16s blk[64], table[64];
+                     for (int i = 0; i < 64; ++i) {
+                         blk[i] = Opx16s(g.next());
+                         table[i] = Opx16s(g.next());
+                     }
+                     Out o;
+                     o.add(opxiQuantInv_DV_16s_C1I(blk, table));
+                     o.add(blk, sizeof blk);
+                     return o;
+                 }});
+    j.push_back({"DeinterlaceMedian", [](uint64_t seed) {
+                     Gen g(seed);
+                     Opx8u src[40 * 8], dst[40 * 8];
+                     g.fill(src, sizeof src);
+                     Out o;
+                     o.add(opxiDeinterlaceMedianThreshold_8u_C1R(src, 40, dst, 40, OpxRoiSize{40, 8},
+                                                                 int(g.next() % 40), int(seed & 1),
+                                                                 1));
+                     o.add(dst, sizeof dst);
                      return o;
                  }});
     return j;
