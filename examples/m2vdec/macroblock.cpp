@@ -1,0 +1,391 @@
+// Slice and macroblock layers (ITU-T H.262 clauses 6.2.4-6.2.6 and 7.2-7.6; ISO/IEC 11172-2
+// clause 2.4.2.7): the decoder reads the macroblock header and motion vectors itself; each block
+// is one library call that decodes and dequantises it, one inverse DCT of the decoder's own, and
+// each prediction with its residual one library motion-compensation call.
+#include <algorithm>
+#include <cstring>
+
+#include "m2vdec.hpp"
+
+namespace m2vdec {
+
+namespace {
+
+// macroblock_type flags (as the code lists give them)
+enum MbFlags : int { kQuant = 16, kForward = 8, kBackward = 4, kPattern = 2, kIntra = 1 };
+enum MotionType : int { kField = 1, kFrame = 2, kDualPrime = 3 };
+
+// Table 7-6, quantiser_scale for q_scale_type 1
+constexpr int kNonLinearScale[32] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  10, 12,
+                                     14, 16, 18, 20, 22, 24, 28, 32, 36, 40, 44,
+                                     48, 52, 56, 64, 72, 80, 88, 96, 104, 112};
+
+bool vlc(Bits& b, const Opx32s* table, int& value) {
+    Opx32u* p = const_cast<Opx32u*>(b.ptr);
+    Opx32s o = b.pos, v = 0;
+    if (opxiDecodeHuffmanOne_1u32s(&p, &o, &v, table) != opxOk) return false;
+    b.ptr = p;
+    b.pos = o;
+    value = v;
+    return !b.overrun();
+}
+
+// Integer sample position of a vector component, kept inside the frame's margin.
+int clamp_position(int pos, int block, int size) { return std::min(std::max(pos, -block), size); }
+
+}  // namespace
+
+// ---- slice ---------------------------------------------------------------------------------
+void Decoder::decode_slice(Bits& b, int slice_vertical_position) {
+    if (slice_vertical_position > seq_.mb_height) {
+        damage("slice below the picture");
+        return;
+    }
+    int quantiser_scale_code = int(b.u(5));
+    if (seq_.mpeg2 && b.peek(1)) b.skip(9);  // intra_slice_flag, intra_slice, reserved_bits
+    while (b.bit()) b.skip(8);               // extra_information_slice
+    const int dc_reset = seq_.mpeg2 ? 1 << (7 + pic_.intra_dc_precision) : 1024;
+    auto reset_dc = [&] { dc_pred_[0] = dc_pred_[1] = dc_pred_[2] = Opx16s(dc_reset); };
+    reset_dc();
+    std::memset(pmv_, 0, sizeof pmv_);
+    last_flags_ = 0;
+
+    // macroblock_address_increment, with macroblock_escape and (MPEG-1) macroblock_stuffing
+    auto increment = [&](int& inc) {
+        inc = 0;
+        for (;;) {
+            if (b.peek(11) == 0x0F) {
+                b.skip(11);
+                continue;
+            }
+            int v = 0;
+            if (!vlc(b, tab_.mb_addr_inc, v)) return false;
+            if (v == 34) {
+                inc += 33;
+                continue;
+            }
+            inc += v;
+            return true;
+        }
+    };
+    const int mb_count = seq_.mb_width * seq_.mb_height;
+    int inc = 0;
+    if (!increment(inc)) return damage("macroblock_address_increment");
+    int addr = (slice_vertical_position - 1) * seq_.mb_width + inc - 1;
+    for (;;) {
+        if (addr >= mb_count) return damage("macroblock address beyond the picture");
+        if (!decode_macroblock(b, addr % seq_.mb_width, addr / seq_.mb_width, quantiser_scale_code))
+            return;
+        if (b.error || b.overrun()) return damage("slice ends inside a macroblock");
+        // the slice ends where 23 zero bits (the next start code) follow
+        if (b.peek(23) == 0) return;
+        if (!increment(inc)) return damage("macroblock_address_increment");
+        if (addr + inc >= mb_count) return damage("macroblock address beyond the picture");
+        for (int k = 1; k < inc; ++k) {
+            ++addr;
+            if (pic_.picture_coding_type == kI) return damage("skipped macroblock in an I-picture");
+            skip_macroblock(addr % seq_.mb_width, addr / seq_.mb_width);
+            reset_dc();
+        }
+        ++addr;
+    }
+}
+
+// ---- macroblock ----------------------------------------------------------------------------
+bool Decoder::decode_macroblock(Bits& b, int mb_x, int mb_y, int& quantiser_scale_code) {
+    cur_mb_x_ = mb_x;
+    cur_mb_y_ = mb_y;
+    int flags = 0;
+    if (!vlc(b, tab_.mb_type[pic_.picture_coding_type], flags)) {
+        damage("macroblock_type");
+        return false;
+    }
+    const bool intra = flags & kIntra;
+    motion_type_ = kFrame;
+    dct_type_field_ = false;
+    if (seq_.mpeg2 && !pic_.frame_pred_frame_dct) {
+        if (flags & (kForward | kBackward)) motion_type_ = int(b.u(2));
+        if (intra || (flags & kPattern)) dct_type_field_ = b.bit();
+    }
+    if (motion_type_ == kDualPrime) {
+        refuse("dual-prime prediction");
+        return false;
+    }
+    if (motion_type_ == 0) {
+        damage("reserved frame_motion_type");
+        return false;
+    }
+    if (flags & kQuant) quantiser_scale_code = int(b.u(5));
+    if (quantiser_scale_code == 0) {
+        damage("quantiser_scale_code 0");
+        return false;
+    }
+    quantiser_scale_ = !seq_.mpeg2          ? quantiser_scale_code
+                       : pic_.q_scale_type ? kNonLinearScale[quantiser_scale_code]
+                                           : 2 * quantiser_scale_code;
+
+    const bool concealment = intra && pic_.concealment_motion_vectors;
+    const int count = motion_type_ == kField ? 2 : 1;
+    if ((flags & kForward) || concealment) {
+        if (!read_motion_vectors(b, 0, count, motion_type_ == kField)) return false;
+    }
+    if (flags & kBackward) {
+        if (!read_motion_vectors(b, 1, count, motion_type_ == kField)) return false;
+    }
+    if (concealment) b.skip(1);  // marker_bit
+
+    int cbp = 0;
+    if (flags & kPattern) {
+        if (!vlc(b, tab_.cbp, cbp)) {
+            damage("coded_block_pattern");
+            return false;
+        }
+    } else if (intra) {
+        cbp = 63;
+    }
+    if (b.error) {
+        damage("macroblock header");
+        return false;
+    }
+
+    if (intra) {
+        if (!pic_.concealment_motion_vectors) std::memset(pmv_, 0, sizeof pmv_);
+        Opx16s coeffs[64];
+        for (int k = 0; k < 6; ++k) {
+            if (!decode_block(b, k, true, quantiser_scale_, coeffs)) return false;
+            int c = k < 4 ? 0 : k - 3, stride = cur_->stride[c];
+            uint8_t* dst = cur_->plane[c];
+            if (c == 0) {
+                dst += (mb_y * 16) * stride + mb_x * 16 + (k & 1) * 8;
+                if (dct_type_field_) {
+                    dst += (k >> 1) * stride;
+                    stride *= 2;
+                } else {
+                    dst += (k >> 1) * 8 * stride;
+                }
+            } else {
+                dst += (mb_y * 8) * stride + mb_x * 8;
+            }
+            idct8x8_samples(coeffs, dst, stride);
+        }
+        last_flags_ = flags;
+        return true;
+    }
+
+    // non-intra: the DC predictors reset; a P macroblock without motion_forward predicts with a
+    // zero frame vector and resets the motion vector predictors
+    dc_pred_[0] = dc_pred_[1] = dc_pred_[2] =
+        Opx16s(seq_.mpeg2 ? 1 << (7 + pic_.intra_dc_precision) : 1024);
+    if (pic_.picture_coding_type == kP && !(flags & kForward)) {
+        std::memset(pmv_, 0, sizeof pmv_);
+        std::memset(mv_, 0, sizeof mv_);
+        motion_type_ = kFrame;
+        flags |= kForward;
+    }
+    alignas(32) Opx16s residual[384];  // 16×16 luma, then 8×8 Cb and 8×8 Cr
+    std::memset(residual, 0, sizeof residual);
+    Opx16s coeffs[64];
+    for (int k = 0; k < 6; ++k) {
+        if (!(cbp & (32 >> k))) continue;
+        if (!decode_block(b, k, false, quantiser_scale_, coeffs)) return false;
+        if (k < 4) {
+            Opx16s* dst = residual + (k & 1) * 8;
+            if (dct_type_field_)
+                idct8x8_residual(coeffs, dst + (k >> 1) * 16, 32);
+            else
+                idct8x8_residual(coeffs, dst + (k >> 1) * 128, 16);
+        } else {
+            idct8x8_residual(coeffs, residual + 256 + (k - 4) * 64, 8);
+        }
+    }
+    predict(mb_x, mb_y, flags, residual);
+    last_flags_ = flags;
+    last_motion_type_ = motion_type_;
+    return true;
+}
+
+// A skipped macroblock: P, zero vector from the forward reference; B, the previous
+// macroblock's prediction and vectors. No residual.
+void Decoder::skip_macroblock(int mb_x, int mb_y) {
+    alignas(32) Opx16s zero[384] = {};
+    int flags = last_flags_;
+    if (pic_.picture_coding_type == kP) {
+        std::memset(pmv_, 0, sizeof pmv_);
+        std::memset(mv_, 0, sizeof mv_);
+        motion_type_ = kFrame;
+        flags = kForward;
+    } else {
+        motion_type_ = last_motion_type_;
+        if (!(flags & (kForward | kBackward))) {
+            damage("skipped B macroblock after an intra one");
+            flags = kForward;
+        }
+    }
+    predict(mb_x, mb_y, flags, zero);
+}
+
+// ---- motion vectors (clause 7.6.3) -----------------------------------------------------------
+int Decoder::read_vector_component(Bits& b, int f_code, int pred, bool full_pel_mpeg1) {
+    (void)full_pel_mpeg1;
+    int motion_code = 0;
+    if (!vlc(b, tab_.motion_code, motion_code)) {
+        b.error = true;
+        return 0;
+    }
+    const int r_size = f_code - 1, f = 1 << r_size;
+    int delta = motion_code;
+    if (f != 1 && motion_code != 0) {
+        const int residual = int(b.u(r_size));
+        delta = ((std::abs(motion_code) - 1) * f) + residual + 1;
+        if (motion_code < 0) delta = -delta;
+    }
+    const int high = 16 * f - 1, low = -16 * f, range = 32 * f;
+    int v = pred + delta;
+    if (v > high) v -= range;
+    if (v < low) v += range;
+    return v;
+}
+
+bool Decoder::read_motion_vectors(Bits& b, int s, int motion_vector_count, bool mv_format_field) {
+    if (motion_vector_count == 1) {
+        if (mv_format_field) field_select_[0][s] = int(b.u(1));
+        const int fh = seq_.mpeg2 ? pic_.f_code[s][0] : pic_.f_code[s][0];
+        const int fv = seq_.mpeg2 ? pic_.f_code[s][1] : pic_.f_code[s][0];
+        if (fh < 1 || fh > 9 || fv < 1 || fv > 9) {
+            damage("f_code");
+            return false;
+        }
+        const int x = read_vector_component(b, fh, pmv_[0][s][0], false);
+        const int y = read_vector_component(b, fv, pmv_[0][s][1], false);
+        pmv_[0][s][0] = pmv_[1][s][0] = x;
+        pmv_[0][s][1] = pmv_[1][s][1] = y;
+        const int shift = seq_.mpeg2 ? 0 : pic_.full_pel_vector[s];
+        mv_[0][s][0] = x * (1 << shift);
+        mv_[0][s][1] = y * (1 << shift);
+    } else {
+        const int fh = pic_.f_code[s][0], fv = pic_.f_code[s][1];
+        if (fh < 1 || fh > 9 || fv < 1 || fv > 9) {
+            damage("f_code");
+            return false;
+        }
+        for (int r = 0; r < 2; ++r) {
+            field_select_[r][s] = int(b.u(1));
+            const int x = read_vector_component(b, fh, pmv_[r][s][0], false);
+            // field vectors of a frame picture: the vertical predictor is in frame units
+            const int y = read_vector_component(b, fv, pmv_[r][s][1] >> 1, false);
+            pmv_[r][s][0] = x;
+            pmv_[r][s][1] = y * 2;
+            mv_[r][s][0] = x;
+            mv_[r][s][1] = y;
+        }
+    }
+    if (b.error) {
+        damage("motion vector");
+        return false;
+    }
+    return true;
+}
+
+// ---- prediction and residual (clause 7.6.4-7.6.8) --------------------------------------------
+void Decoder::predict(int mb_x, int mb_y, int flags, const Opx16s* residual) {
+    const Frame* ref[2] = {fwd_.get(), bwd_.get()};
+    if (pic_.picture_coding_type == kP) ref[0] = bwd_.get();  // the newest reference
+    const bool use[2] = {(flags & kForward) != 0, (flags & kBackward) != 0};
+    for (int s = 0; s < 2; ++s)
+        if (use[s] && !ref[s]) {
+            damage("prediction without a reference picture");
+            return;
+        }
+    Frame& f = *cur_;
+    const int x = mb_x * 16, y = mb_y * 16;
+    const int fields = motion_type_ == kField ? 2 : 1;
+    for (int r = 0; r < fields; ++r) {
+        // per field (r: destination field) or the whole frame: block height and row steps
+        const int h = 16 / fields;
+        const int dst_row = fields == 2 ? r : 0;
+        for (int c = 0; c < 3; ++c) {
+            const int step = f.stride[c] * fields;
+            const int bw = c ? 8 : 16, bh = c ? h / 2 : h;
+            const int bx = c ? x / 2 : x, by = c ? y / 2 : y;
+            const uint8_t* src[2] = {nullptr, nullptr};
+            int type[2] = {0, 0};
+            for (int s = 0; s < 2; ++s) {
+                if (!use[s]) continue;
+                int vx = mv_[fields == 2 ? r : 0][s][0], vy = mv_[fields == 2 ? r : 0][s][1];
+                if (c) {  // 4:2:0 chroma vectors: half, truncated toward zero
+                    vx /= 2;
+                    vy /= 2;
+                }
+                const int sel = fields == 2 ? field_select_[r][s] : 0;
+                const int ix = clamp_position(bx + (vx >> 1), bw, f.width[c]);
+                const int iy = clamp_position(by / fields + (vy >> 1), bh, f.height[c] / fields);
+                src[s] = ref[s]->plane[c] + (iy * fields + sel) * ref[s]->stride[c] + ix;
+                type[s] = ((vx & 1) ? 8 : 0) | ((vy & 1) ? 4 : 0);
+            }
+            uint8_t* dst = f.plane[c] + (by + dst_row) * f.stride[c] + bx;
+            const Opx16s* res = c == 0 ? residual + dst_row * 16 : residual + 256 + (c - 1) * 64 + dst_row * 8;
+            const int res_step = (c ? 16 : 32) * fields;  // bytes
+            const int one = use[0] ? 0 : 1;
+            if (use[0] && use[1]) {
+                if (c == 0 && fields == 1)
+                    opxiMC16x16B_8u_C1(src[0], step, type[0], src[1], step, type[1], res, res_step, dst, step, 0);
+                else if (c == 0)
+                    opxiMC16x8B_8u_C1(src[0], step, type[0], src[1], step, type[1], res, res_step, dst, step, 0);
+                else if (fields == 1)
+                    opxiMC8x8B_8u_C1(src[0], step, type[0], src[1], step, type[1], res, res_step, dst, step, 0);
+                else
+                    opxiMC8x4B_8u_C1(src[0], step, type[0], src[1], step, type[1], res, res_step, dst, step, 0);
+            } else {
+                if (c == 0 && fields == 1)
+                    opxiMC16x16_8u_C1(src[one], step, res, res_step, dst, step, type[one], 0);
+                else if (c == 0)
+                    opxiMC16x8_8u_C1(src[one], step, res, res_step, dst, step, type[one], 0);
+                else if (fields == 1)
+                    opxiMC8x8_8u_C1(src[one], step, res, res_step, dst, step, type[one], 0);
+                else
+                    opxiMC8x4_8u_C1(src[one], step, res, res_step, dst, step, type[one], 0);
+            }
+        }
+    }
+}
+
+// ---- blocks --------------------------------------------------------------------------------
+bool Decoder::decode_block(Bits& b, int block, bool intra, int qscale, Opx16s coeffs[64]) {
+    const int c = block < 4 ? 0 : block - 3;
+    const Opx32s* scan = tab_.scan[pic_.alternate_scan ? 1 : 0];
+    Opx32u* p = const_cast<Opx32u*>(b.ptr);
+    Opx32s o = b.pos, size = 0;
+    OpxResult r;
+    if (intra) {
+        const Opx16s* w = c ? seq_.chroma_intra_quantiser_matrix : seq_.intra_quantiser_matrix;
+        const Opx32s* ac = pic_.intra_vlc_format && seq_.mpeg2 ? tab_.b15 : tab_.b14;
+        if (seq_.mpeg2)
+            r = opxiReconstructDCTBlockIntra_MPEG2_32s(&p, &o, tab_.dc_size[c ? 1 : 0], ac, scan, qscale, w,
+                                                       &dc_pred_[c], 3 - pic_.intra_dc_precision, coeffs, &size);
+        else
+            r = opxiReconstructDCTBlockIntra_MPEG1_32s(&p, &o, tab_.dc_size[c ? 1 : 0], ac, scan, qscale, w,
+                                                       &dc_pred_[c], coeffs, &size);
+    } else {
+        const Opx16s* w = c ? seq_.chroma_non_intra_quantiser_matrix : seq_.non_intra_quantiser_matrix;
+        if (seq_.mpeg2)
+            r = opxiReconstructDCTBlock_MPEG2_32s(&p, &o, tab_.b14_first, tab_.b14, scan, qscale, w, coeffs, &size);
+        else
+            r = opxiReconstructDCTBlock_MPEG1_32s(&p, &o, tab_.b14_first, tab_.b14, scan, qscale, w, coeffs, &size);
+    }
+    b.ptr = p;
+    b.pos = o;
+    if (r != opxOk || b.overrun()) {
+        damage("block data");
+        return false;
+    }
+    if (opt_.coeffs) print_coeffs(block, coeffs);
+    return true;
+}
+
+void Decoder::print_coeffs(int block, const Opx16s c[64]) {
+    std::printf("%ld %d %d %d:", pictures_, cur_mb_x_, cur_mb_y_, block);
+    for (int i = 0; i < 64; ++i) std::printf("%5d", c[i]);
+    std::printf("\n");
+}
+
+}  // namespace m2vdec

@@ -1,0 +1,64 @@
+// opxvc-m2vdec: command line. Reads an MPEG-1 or MPEG-2 video elementary stream and decodes it.
+//
+//   opxvc-m2vdec [--md5] [--coeffs] [-o FILE] [--format raw|y4m] [--frames N] [--time] [--quiet]
+//                STREAM
+//
+// The options, input, output and exit codes are the shared frame's (examples/common); this file
+// adds --coeffs and runs the decoder.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli.hpp"
+#include "m2vdec.hpp"
+
+int main(int argc, char** argv) {
+    opxcli::CommandLine cl("opxvc-m2vdec",
+                           "decodes MPEG-1 and MPEG-2 video (progressive and interlaced frame "
+                           "pictures, 4:2:0) with opxvc",
+                           "an MPEG-1/MPEG-2 video elementary stream");
+    bool coeffs = false;
+    opxcli::Option o;
+    o.name = "coeffs";
+    o.help = "print the dequantised coefficients of every coded block (picture, macroblock x y, "
+             "block: 64 values in raster order) on standard output";
+    o.on_flag = [&] { coeffs = true; };
+    cl.add(o);
+    int code = 0;
+    if (!cl.parse(argc, argv, &code)) return code;
+    const opxcli::CommonOptions& c = cl.common();
+
+    std::vector<uint8_t> data;
+    std::string why;
+    if (!opxcli::read_input(c.input, data, why)) {
+        opxcli::message(cl.program(), "cannot read %s: %s", c.input.c_str(), why.c_str());
+        return opxcli::kExitDamaged;
+    }
+    m2vdec::Options opt;
+    opt.md5 = c.md5;
+    opt.coeffs = coeffs;
+    opt.out = c.output;
+    opt.format = c.format;
+    opt.max_frames = c.max_frames;
+    opt.quiet = c.quiet;
+    opxcli::Progress progress(c);
+    opt.progress = &progress;
+
+    m2vdec::Decoder dec(opt, stderr);
+    const auto words = m2vdec::words_of(data.data(), data.size());
+    dec.decode(words->data(), data.size());
+    if (!dec.refused()) dec.flush();
+    const bool written = dec.close_output();
+    progress.finish(cl.program());
+
+    if (!written) {
+        opxcli::message(cl.program(), "%s", dec.output_error().c_str());
+        return opxcli::kExitDamaged;
+    }
+    if (dec.refused()) return opxcli::kExitUnsupported;
+    if (dec.frames_out() == 0) {
+        opxcli::message(cl.program(), "%s: no picture decoded", c.input.c_str());
+        return opxcli::kExitDamaged;
+    }
+    return dec.errors() ? opxcli::kExitDamaged : opxcli::kExitOk;
+}
