@@ -207,7 +207,7 @@ bool Decoder::parse_sequence_header(Bits& b) {
         s.display_vertical_size = seq_.display_vertical_size;
     }
     s.mb_width = (s.horizontal_size + 15) / 16;
-    s.mb_height = (s.vertical_size + 15) / 16;
+    s.mb_height = s.progressive_sequence ? (s.vertical_size + 15) / 16 : 2 * ((s.vertical_size + 31) / 32);
     if (seq_.valid && (s.mb_width != seq_.mb_width || s.mb_height != seq_.mb_height)) flush();
     s.valid = true;
     seq_ = s;
@@ -230,7 +230,9 @@ bool Decoder::parse_extension(Bits& b) {
         seq_.frame_rate_extension_n = int(b.u(2));
         seq_.frame_rate_extension_d = int(b.u(5));
         seq_.mb_width = (seq_.horizontal_size + 15) / 16;
-        seq_.mb_height = (seq_.vertical_size + 15) / 16;
+        // an interlaced sequence codes frames in a multiple of two macroblock rows (clause 6.3.3)
+        seq_.mb_height = seq_.progressive_sequence ? (seq_.vertical_size + 15) / 16
+                                                   : 2 * ((seq_.vertical_size + 31) / 32);
         if (seq_.chroma_format != 1) refuse("chroma format other than 4:2:0");
         if (seq_.vertical_size > 2800) refuse("picture height above 2800 lines");
         return !b.error;

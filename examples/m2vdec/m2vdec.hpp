@@ -196,11 +196,12 @@ class Decoder {
     int mv_[2][2][2] = {};   // vector[r][s][t] of the current macroblock
     int field_select_[2][2] = {};
     int last_flags_ = 0;     // macroblock_type of the previous macroblock (B skips reuse it)
-    int last_motion_type_ = 2;
     int motion_type_ = 2;    // frame_motion_type: 1 field, 2 frame
     bool dct_type_field_ = false;
     int quantiser_scale_ = 0;
     int cur_mb_x_ = 0, cur_mb_y_ = 0;
+    static constexpr int kEdgeStride = 32;
+    uint8_t edge_[2][kEdgeStride * 17];  // field blocks rebuilt at the picture's top or bottom
 };
 
 std::unique_ptr<std::vector<Opx32u>> words_of(const uint8_t* data, size_t size);

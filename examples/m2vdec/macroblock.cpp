@@ -200,12 +200,11 @@ bool Decoder::decode_macroblock(Bits& b, int mb_x, int mb_y, int& quantiser_scal
     }
     predict(mb_x, mb_y, flags, residual);
     last_flags_ = flags;
-    last_motion_type_ = motion_type_;
     return true;
 }
 
-// A skipped macroblock: P, zero vector from the forward reference; B, the previous
-// macroblock's prediction and vectors. No residual.
+// A skipped macroblock (clause 7.6.6): P, zero vector from the forward reference; B, the
+// previous macroblock's prediction directions and vectors. No residual.
 void Decoder::skip_macroblock(int mb_x, int mb_y) {
     alignas(32) Opx16s zero[384] = {};
     int flags = last_flags_;
@@ -215,7 +214,14 @@ void Decoder::skip_macroblock(int mb_x, int mb_y) {
         motion_type_ = kFrame;
         flags = kForward;
     } else {
-        motion_type_ = last_motion_type_;
+        // frame prediction with the vector predictors, which hold the previous macroblock's
+        // vectors (the first field vector's, vertical in frame units, after field prediction)
+        motion_type_ = kFrame;
+        for (int s = 0; s < 2; ++s) {
+            const int shift = seq_.mpeg2 ? 0 : pic_.full_pel_vector[s];
+            mv_[0][s][0] = pmv_[0][s][0] * (1 << shift);
+            mv_[0][s][1] = pmv_[0][s][1] * (1 << shift);
+        }
         if (!(flags & (kForward | kBackward))) {
             damage("skipped B macroblock after an intra one");
             flags = kForward;
@@ -308,6 +314,7 @@ void Decoder::predict(int mb_x, int mb_y, int flags, const Opx16s* residual) {
             const int bw = c ? 8 : 16, bh = c ? h / 2 : h;
             const int bx = c ? x / 2 : x, by = c ? y / 2 : y;
             const uint8_t* src[2] = {nullptr, nullptr};
+            int src_step[2] = {step, step};
             int type[2] = {0, 0};
             for (int s = 0; s < 2; ++s) {
                 if (!use[s]) continue;
@@ -317,10 +324,22 @@ void Decoder::predict(int mb_x, int mb_y, int flags, const Opx16s* residual) {
                     vy /= 2;
                 }
                 const int sel = fields == 2 ? field_select_[r][s] : 0;
+                const int rows = f.height[c] / fields;
                 const int ix = clamp_position(bx + (vx >> 1), bw, f.width[c]);
-                const int iy = clamp_position(by / fields + (vy >> 1), bh, f.height[c] / fields);
-                src[s] = ref[s]->plane[c] + (iy * fields + sel) * ref[s]->stride[c] + ix;
+                const int iy = clamp_position(by / fields + (vy >> 1), bh, rows);
                 type[s] = ((vx & 1) ? 8 : 0) | ((vy & 1) ? 4 : 0);
+                const uint8_t* field = ref[s]->plane[c] + sel * ref[s]->stride[c];
+                if (fields == 2 && (iy < 0 || iy + bh + 1 > rows)) {
+                    // a field block reaching outside the picture sees its own field's edge rows
+                    for (int j = 0; j <= bh; ++j) {
+                        const int row = std::min(std::max(iy + j, 0), rows - 1);
+                        std::memcpy(edge_[s] + j * kEdgeStride, field + row * step + ix, size_t(bw + 1));
+                    }
+                    src[s] = edge_[s];
+                    src_step[s] = kEdgeStride;
+                } else {
+                    src[s] = field + iy * step + ix;
+                }
             }
             uint8_t* dst = f.plane[c] + (by + dst_row) * f.stride[c] + bx;
             const Opx16s* res = c == 0 ? residual + dst_row * 16 : residual + 256 + (c - 1) * 64 + dst_row * 8;
@@ -328,22 +347,22 @@ void Decoder::predict(int mb_x, int mb_y, int flags, const Opx16s* residual) {
             const int one = use[0] ? 0 : 1;
             if (use[0] && use[1]) {
                 if (c == 0 && fields == 1)
-                    opxiMC16x16B_8u_C1(src[0], step, type[0], src[1], step, type[1], res, res_step, dst, step, 0);
+                    opxiMC16x16B_8u_C1(src[0], src_step[0], type[0], src[1], src_step[1], type[1], res, res_step, dst, step, 0);
                 else if (c == 0)
-                    opxiMC16x8B_8u_C1(src[0], step, type[0], src[1], step, type[1], res, res_step, dst, step, 0);
+                    opxiMC16x8B_8u_C1(src[0], src_step[0], type[0], src[1], src_step[1], type[1], res, res_step, dst, step, 0);
                 else if (fields == 1)
-                    opxiMC8x8B_8u_C1(src[0], step, type[0], src[1], step, type[1], res, res_step, dst, step, 0);
+                    opxiMC8x8B_8u_C1(src[0], src_step[0], type[0], src[1], src_step[1], type[1], res, res_step, dst, step, 0);
                 else
-                    opxiMC8x4B_8u_C1(src[0], step, type[0], src[1], step, type[1], res, res_step, dst, step, 0);
+                    opxiMC8x4B_8u_C1(src[0], src_step[0], type[0], src[1], src_step[1], type[1], res, res_step, dst, step, 0);
             } else {
                 if (c == 0 && fields == 1)
-                    opxiMC16x16_8u_C1(src[one], step, res, res_step, dst, step, type[one], 0);
+                    opxiMC16x16_8u_C1(src[one], src_step[one], res, res_step, dst, step, type[one], 0);
                 else if (c == 0)
-                    opxiMC16x8_8u_C1(src[one], step, res, res_step, dst, step, type[one], 0);
+                    opxiMC16x8_8u_C1(src[one], src_step[one], res, res_step, dst, step, type[one], 0);
                 else if (fields == 1)
-                    opxiMC8x8_8u_C1(src[one], step, res, res_step, dst, step, type[one], 0);
+                    opxiMC8x8_8u_C1(src[one], src_step[one], res, res_step, dst, step, type[one], 0);
                 else
-                    opxiMC8x4_8u_C1(src[one], step, res, res_step, dst, step, type[one], 0);
+                    opxiMC8x4_8u_C1(src[one], src_step[one], res, res_step, dst, step, type[one], 0);
             }
         }
     }
