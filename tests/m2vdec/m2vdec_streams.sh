@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Makes short MPEG-1 and MPEG-2 streams with ffmpeg (testsrc2, 176x144 and odd sizes, the coding
+# tools the decoder claims), decodes each with opxvc-m2vdec and with ffmpeg, and checks that
+#   - every coded block's dequantised coefficients (--coeffs) equal ffmpeg's dct_coeff rows;
+#   - every plane of every frame is within PSNR >= 60 dB and max |diff| <= 4 of ffmpeg's picture
+#     (the inverse DCTs may differ within the IEEE 1180 bounds), with the same frame count;
+# then that streams the decoder does not handle are refused (exit 3, "unsupported stream") and
+# that cut streams end in exit 0 or 1, never a crash. Exit status 77 (skipped) without ffmpeg.
+#   m2vdec_streams.sh DECODER COMPARE [WORKDIR]
+set -uo pipefail
+dec=$1 cmp=$2
+work=${3:-$(mktemp -d)}
+mkdir -p "$work"
+command -v ffmpeg >/dev/null || { echo "ffmpeg missing"; exit 77; }
+fail=0
+# name | size | frames | chroma | ffmpeg options (MPEG-1 keeps weight x scale >= 8: ffmpeg's
+# own MPEG-1 non-intra dequantisation differs from the standard below that)
+cases=(
+  "mpeg1_ipb|176x144|12|420|-c:v mpeg1video -bf 2"
+  "mpeg1_q1|176x144|8|420|-c:v mpeg1video -bf 0 -g 4 -q:v 1"
+  "mpeg1_odd|170x126|12|420|-c:v mpeg1video -bf 2"
+  "mpeg2_ipb|176x144|12|420|-c:v mpeg2video -bf 2"
+  "mpeg2_intra_vlc|176x144|12|420|-c:v mpeg2video -bf 2 -intra_vlc 1"
+  "mpeg2_alternate_scan|176x144|12|420|-c:v mpeg2video -bf 2 -alternate_scan 1"
+  "mpeg2_non_linear_quant|176x144|12|420|-c:v mpeg2video -bf 2 -non_linear_quant 1 -qmax 28"
+  "mpeg2_q1|176x144|8|420|-c:v mpeg2video -bf 2 -q:v 1"
+  "mpeg2_q31|176x144|12|420|-c:v mpeg2video -bf 2 -q:v 31"
+  "mpeg2_dc10|176x144|12|420|-c:v mpeg2video -bf 2 -dc 10"
+  "mpeg2_matrices|176x144|12|420|-c:v mpeg2video -bf 2 -intra_matrix 8,12,14,16,18,20,22,24,12,14,16,18,20,22,24,26,14,16,18,20,22,24,26,28,16,18,20,22,24,26,28,30,18,20,22,24,26,28,30,32,20,22,24,26,28,30,32,34,22,24,26,28,30,32,34,36,24,26,28,30,32,34,36,38 -inter_matrix 16,17,18,19,20,21,22,23,17,18,19,20,21,22,23,24,18,19,20,21,22,23,24,25,19,20,21,22,23,24,25,26,20,21,22,23,24,25,26,27,21,22,23,24,25,26,27,28,22,23,24,25,26,27,28,29,23,24,25,26,27,28,29,30"
+  "mpeg2_intra_only|176x144|6|420|-c:v mpeg2video -g 1"
+  "mpeg2_odd|170x126|12|420|-c:v mpeg2video -bf 2"
+  "mpeg2_interlaced|352x200|16|420|-vf tinterlace=interleave_top -c:v mpeg2video -bf 2 -flags +ildct+ilme -top 1"
+)
+for c in "${cases[@]}"; do
+  IFS='|' read -r name size frames chroma opts <<<"$c"
+  s=$work/$name.m2v w=${size%x*} h=${size#*x}
+  # shellcheck disable=SC2086
+  ffmpeg -v error -f lavfi -i "testsrc2=size=$size:rate=25" -frames:v "$frames" $opts -y "$s" ||
+    { echo "$name: ffmpeg could not make the stream"; fail=1; continue; }
+  ffmpeg -nostats -threads 1 -loglevel repeat+debug -debug dct_coeff -i "$s" -f null - 2>"$work/$name.log"
+  "$dec" --coeffs "$s" >"$work/$name.coeffs" || { echo "$name: decoder failed ($?)"; fail=1; continue; }
+  r1=$("$cmp" coeffs "$work/$name.log" "$work/$name.coeffs") || { echo "$name: coefficients: $r1"; fail=1; }
+  ffmpeg -v error -threads 1 -i "$s" -vsync passthrough -f rawvideo -y "$work/$name.ref.yuv"
+  "$dec" -o "$work/$name.yuv" "$s" || { echo "$name: decoder failed ($?)"; fail=1; continue; }
+  r2=$("$cmp" frames "$w" "$h" "$chroma" "$work/$name.yuv" "$work/$name.ref.yuv") ||
+    { echo "$name: pictures: $r2"; fail=1; }
+  echo "$name ($opts): ${r1##*$'\n'}; ${r2##*$'\n'}"
+done
+
+# refusals: exit 3 with "unsupported stream", no output file
+base=$work/mpeg2_ipb.m2v
+for kind in chroma444 fields; do
+  "$cmp" patch $kind "$base" "$work/refuse_$kind.m2v" || { echo "refusal $kind: patch failed"; fail=1; continue; }
+  rm -f "$work/refuse_$kind.yuv"
+  msg=$("$dec" -o "$work/refuse_$kind.yuv" "$work/refuse_$kind.m2v" 2>&1)
+  rc=$?
+  if [ $rc -ne 3 ] || [[ "$msg" != *"unsupported stream"* ]] || [ -e "$work/refuse_$kind.yuv" ]; then
+    echo "refusal $kind: exit $rc, \"$msg\""; fail=1
+  else
+    echo "refusal $kind: $msg"
+  fi
+done
+
+# cut streams: decoded up to the damage, exit 0 or 1
+size=$(stat -c %s "$base")
+for cut in 3 40 500 $((size / 3)) $((size / 2 + 7)) $((size - 5)); do
+  head -c "$cut" "$base" >"$work/cut.m2v"
+  "$dec" --md5 "$work/cut.m2v" >/dev/null 2>&1
+  rc=$?
+  [ $rc -le 1 ] || { echo "cut at $cut bytes: exit $rc"; fail=1; }
+done
+echo "cut streams: done"
+
+# --frames and y4m output
+"$dec" --frames 5 -o "$work/five.y4m" "$base" || fail=1
+head -c 9 "$work/five.y4m" | grep -q YUV4MPEG2 || { echo "y4m header missing"; fail=1; }
+n=$(grep -c FRAME "$work/five.y4m")
+[ "$n" -eq 5 ] || { echo "--frames 5 wrote $n frames"; fail=1; }
+exit $fail
