@@ -233,7 +233,7 @@ bool Decoder::parse_extension(Bits& b) {
         // an interlaced sequence codes frames in a multiple of two macroblock rows (clause 6.3.3)
         seq_.mb_height = seq_.progressive_sequence ? (seq_.vertical_size + 15) / 16
                                                    : 2 * ((seq_.vertical_size + 31) / 32);
-        if (seq_.chroma_format != 1) refuse("chroma format other than 4:2:0");
+        if (seq_.chroma_format != 1 && seq_.chroma_format != 2) refuse("chroma format 4:4:4");
         if (seq_.vertical_size > 2800) refuse("picture height above 2800 lines");
         return !b.error;
     }

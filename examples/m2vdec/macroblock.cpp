@@ -30,6 +30,25 @@ bool vlc(Bits& b, const Opx32s* table, int& value) {
     return !b.overrun();
 }
 
+// Where block k of a macroblock goes: component, offset inside the macroblock's part of that
+// plane, and the row step in rows (2 for field DCT: the block holds one field's rows). Luma
+// blocks 0-3; 4:2:0 Cb 4, Cr 5; 4:2:2 Cb 4 and 6, Cr 5 and 7 (top, bottom), whose chroma is
+// 16 rows high and takes the macroblock's dct_type too.
+struct BlockPlace {
+    int c, x, y, row_step, mb_w, mb_h;
+};
+BlockPlace place(int k, bool field_dct, int chroma_format) {
+    if (k < 4) return {0, (k & 1) * 8, field_dct ? (k >> 1) : (k >> 1) * 8, field_dct ? 2 : 1, 16, 16};
+    const int c = (k & 1) ? 2 : 1;
+    if (chroma_format == 1) return {c, 0, 0, 1, 8, 8};
+    const int lower = k >= 6;
+    return {c, 0, field_dct ? lower : lower * 8, field_dct ? 2 : 1, 8, 16};
+}
+
+// Start of a component in the residual buffer (room for 4:2:2)
+constexpr int kResidualSize = 256 + 2 * 128;
+int residual_offset(int c) { return c == 0 ? 0 : 256 + (c - 1) * 128; }
+
 // Integer sample position of a vector component, kept inside the frame's margin.
 int clamp_position(int pos, int block, int size) { return std::min(std::max(pos, -block), size); }
 
@@ -134,14 +153,17 @@ bool Decoder::decode_macroblock(Bits& b, int mb_x, int mb_y, int& quantiser_scal
     }
     if (concealment) b.skip(1);  // marker_bit
 
+    // coded_block_pattern: 6 bits, and 2 more (coded_block_pattern_1) in 4:2:2
+    const int block_count = seq_.chroma_format == 2 ? 8 : 6;
     int cbp = 0;
     if (flags & kPattern) {
         if (!vlc(b, tab_.cbp, cbp)) {
             damage("coded_block_pattern");
             return false;
         }
+        if (block_count == 8) cbp = cbp << 2 | int(b.u(2));
     } else if (intra) {
-        cbp = 63;
+        cbp = (1 << block_count) - 1;
     }
     if (b.error) {
         damage("macroblock header");
@@ -151,22 +173,13 @@ bool Decoder::decode_macroblock(Bits& b, int mb_x, int mb_y, int& quantiser_scal
     if (intra) {
         if (!pic_.concealment_motion_vectors) std::memset(pmv_, 0, sizeof pmv_);
         Opx16s coeffs[64];
-        for (int k = 0; k < 6; ++k) {
+        for (int k = 0; k < block_count; ++k) {
             if (!decode_block(b, k, true, quantiser_scale_, coeffs)) return false;
-            int c = k < 4 ? 0 : k - 3, stride = cur_->stride[c];
-            uint8_t* dst = cur_->plane[c];
-            if (c == 0) {
-                dst += (mb_y * 16) * stride + mb_x * 16 + (k & 1) * 8;
-                if (dct_type_field_) {
-                    dst += (k >> 1) * stride;
-                    stride *= 2;
-                } else {
-                    dst += (k >> 1) * 8 * stride;
-                }
-            } else {
-                dst += (mb_y * 8) * stride + mb_x * 8;
-            }
-            idct8x8_samples(coeffs, dst, stride);
+            const BlockPlace bp = place(k, dct_type_field_, seq_.chroma_format);
+            const int stride = cur_->stride[bp.c];
+            uint8_t* dst = cur_->plane[bp.c] + (mb_y * bp.mb_h) * stride + mb_x * bp.mb_w +
+                           bp.x + bp.y * stride;
+            idct8x8_samples(coeffs, dst, stride * bp.row_step);
         }
         last_flags_ = flags;
         return true;
@@ -182,21 +195,16 @@ bool Decoder::decode_macroblock(Bits& b, int mb_x, int mb_y, int& quantiser_scal
         motion_type_ = kFrame;
         flags |= kForward;
     }
-    alignas(32) Opx16s residual[384];  // 16×16 luma, then 8×8 Cb and 8×8 Cr
+    // residual in frame order: 16×16 luma, then Cb and Cr, 8 wide and 8 or 16 rows each
+    alignas(32) Opx16s residual[kResidualSize];
     std::memset(residual, 0, sizeof residual);
     Opx16s coeffs[64];
-    for (int k = 0; k < 6; ++k) {
-        if (!(cbp & (32 >> k))) continue;
+    for (int k = 0; k < block_count; ++k) {
+        if (!(cbp & (1 << (block_count - 1 - k)))) continue;
         if (!decode_block(b, k, false, quantiser_scale_, coeffs)) return false;
-        if (k < 4) {
-            Opx16s* dst = residual + (k & 1) * 8;
-            if (dct_type_field_)
-                idct8x8_residual(coeffs, dst + (k >> 1) * 16, 32);
-            else
-                idct8x8_residual(coeffs, dst + (k >> 1) * 128, 16);
-        } else {
-            idct8x8_residual(coeffs, residual + 256 + (k - 4) * 64, 8);
-        }
+        const BlockPlace bp = place(k, dct_type_field_, seq_.chroma_format);
+        const int w = bp.mb_w;
+        idct8x8_residual(coeffs, residual + residual_offset(bp.c) + bp.y * w + bp.x, w * bp.row_step);
     }
     predict(mb_x, mb_y, flags, residual);
     last_flags_ = flags;
@@ -206,7 +214,7 @@ bool Decoder::decode_macroblock(Bits& b, int mb_x, int mb_y, int& quantiser_scal
 // A skipped macroblock (clause 7.6.6): P, zero vector from the forward reference; B, the
 // previous macroblock's prediction directions and vectors. No residual.
 void Decoder::skip_macroblock(int mb_x, int mb_y) {
-    alignas(32) Opx16s zero[384] = {};
+    alignas(32) Opx16s zero[kResidualSize] = {};
     int flags = last_flags_;
     if (pic_.picture_coding_type == kP) {
         std::memset(pmv_, 0, sizeof pmv_);
@@ -311,17 +319,18 @@ void Decoder::predict(int mb_x, int mb_y, int flags, const Opx16s* residual) {
         const int dst_row = fields == 2 ? r : 0;
         for (int c = 0; c < 3; ++c) {
             const int step = f.stride[c] * fields;
-            const int bw = c ? 8 : 16, bh = c ? h / 2 : h;
-            const int bx = c ? x / 2 : x, by = c ? y / 2 : y;
+            const bool half_height = c && seq_.chroma_format == 1;
+            const int bw = c ? 8 : 16, bh = half_height ? h / 2 : h;
+            const int bx = c ? x / 2 : x, by = half_height ? y / 2 : y;
             const uint8_t* src[2] = {nullptr, nullptr};
             int src_step[2] = {step, step};
             int type[2] = {0, 0};
             for (int s = 0; s < 2; ++s) {
                 if (!use[s]) continue;
                 int vx = mv_[fields == 2 ? r : 0][s][0], vy = mv_[fields == 2 ? r : 0][s][1];
-                if (c) {  // 4:2:0 chroma vectors: half, truncated toward zero
+                if (c) {  // chroma vectors: half, truncated toward zero (vertically in 4:2:0 only)
                     vx /= 2;
-                    vy /= 2;
+                    if (half_height) vy /= 2;
                 }
                 const int sel = fields == 2 ? field_select_[r][s] : 0;
                 const int rows = f.height[c] / fields;
@@ -342,7 +351,7 @@ void Decoder::predict(int mb_x, int mb_y, int flags, const Opx16s* residual) {
                 }
             }
             uint8_t* dst = f.plane[c] + (by + dst_row) * f.stride[c] + bx;
-            const Opx16s* res = c == 0 ? residual + dst_row * 16 : residual + 256 + (c - 1) * 64 + dst_row * 8;
+            const Opx16s* res = residual + residual_offset(c) + dst_row * bw;
             const int res_step = (c ? 16 : 32) * fields;  // bytes
             const int one = use[0] ? 0 : 1;
             if (use[0] && use[1]) {
@@ -350,7 +359,9 @@ void Decoder::predict(int mb_x, int mb_y, int flags, const Opx16s* residual) {
                     opxiMC16x16B_8u_C1(src[0], src_step[0], type[0], src[1], src_step[1], type[1], res, res_step, dst, step, 0);
                 else if (c == 0)
                     opxiMC16x8B_8u_C1(src[0], src_step[0], type[0], src[1], src_step[1], type[1], res, res_step, dst, step, 0);
-                else if (fields == 1)
+                else if (bh == 16)
+                    opxiMC8x16B_8u_C1(src[0], src_step[0], type[0], src[1], src_step[1], type[1], res, res_step, dst, step, 0);
+                else if (bh == 8)
                     opxiMC8x8B_8u_C1(src[0], src_step[0], type[0], src[1], src_step[1], type[1], res, res_step, dst, step, 0);
                 else
                     opxiMC8x4B_8u_C1(src[0], src_step[0], type[0], src[1], src_step[1], type[1], res, res_step, dst, step, 0);
@@ -359,7 +370,9 @@ void Decoder::predict(int mb_x, int mb_y, int flags, const Opx16s* residual) {
                     opxiMC16x16_8u_C1(src[one], src_step[one], res, res_step, dst, step, type[one], 0);
                 else if (c == 0)
                     opxiMC16x8_8u_C1(src[one], src_step[one], res, res_step, dst, step, type[one], 0);
-                else if (fields == 1)
+                else if (bh == 16)
+                    opxiMC8x16_8u_C1(src[one], src_step[one], res, res_step, dst, step, type[one], 0);
+                else if (bh == 8)
                     opxiMC8x8_8u_C1(src[one], src_step[one], res, res_step, dst, step, type[one], 0);
                 else
                     opxiMC8x4_8u_C1(src[one], src_step[one], res, res_step, dst, step, type[one], 0);
@@ -370,7 +383,7 @@ void Decoder::predict(int mb_x, int mb_y, int flags, const Opx16s* residual) {
 
 // ---- blocks --------------------------------------------------------------------------------
 bool Decoder::decode_block(Bits& b, int block, bool intra, int qscale, Opx16s coeffs[64]) {
-    const int c = block < 4 ? 0 : block - 3;
+    const int c = block < 4 ? 0 : (block & 1) ? 2 : 1;
     const Opx32s* scan = tab_.scan[pic_.alternate_scan ? 1 : 0];
     Opx32u* p = const_cast<Opx32u*>(b.ptr);
     Opx32s o = b.pos, size = 0;

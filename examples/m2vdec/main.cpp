@@ -15,7 +15,7 @@
 int main(int argc, char** argv) {
     opxcli::CommandLine cl("opxvc-m2vdec",
                            "decodes MPEG-1 and MPEG-2 video (progressive and interlaced frame "
-                           "pictures, 4:2:0) with opxvc",
+                           "pictures, 4:2:0 and 4:2:2) with opxvc",
                            "an MPEG-1/MPEG-2 video elementary stream");
     bool coeffs = false;
     opxcli::Option o;

@@ -2,7 +2,7 @@
 //   m2vdec_compare frames W H CHROMA OURS REFERENCE   planar 8-bit frames (CHROMA 420 or 422):
 //       same frame count, every plane of every frame PSNR >= 60 dB and max |diff| <= 4
 //   m2vdec_compare coeffs FFMPEG_LOG OURS              every block of `opxvc-m2vdec --coeffs`
-//       equals the row ffmpeg's dct_coeff debug output gives for it
+//       equals the row ffmpeg's dct_coeff debug output gives for it (blocks 0-5)
 //   m2vdec_compare patch KIND IN OUT                   a stream with one header field changed:
 //       KIND chroma444 (sequence extension) or fields (every picture a top field)
 // Exit status 0 when the check holds, 1 otherwise.
@@ -89,7 +89,7 @@ int coeffs(const char* log, const char* ours) {
         if (n != 64) continue;
         ref[{pic, x, y, blk++}] = values;
     }
-    long n = 0, bad = 0;
+    long n = 0, bad = 0, unlisted = 0;
     while (std::getline(g, line)) {
         long p;
         int bx, by, k, used = 0;
@@ -97,6 +97,10 @@ int coeffs(const char* log, const char* ours) {
         std::istringstream in(line.substr(size_t(used)));
         std::string values, v;
         while (in >> v) values += " " + v;
+        if (k >= 6) {  // ffmpeg prints six blocks per macroblock: 4:2:2's 6 and 7 are not there
+            ++unlisted;
+            continue;
+        }
         ++n;
         auto it = ref.find({p, bx, by, k});
         if (it == ref.end() || it->second != values) {
@@ -105,7 +109,9 @@ int coeffs(const char* log, const char* ours) {
                             k, values.c_str(), it == ref.end() ? "(none)" : it->second.c_str());
         }
     }
-    std::printf("%ld coded blocks, %ld differ\n", n, bad);
+    std::printf("%ld coded blocks, %ld differ", n, bad);
+    if (unlisted) std::printf(" (%ld blocks 6-7 not in ffmpeg's output)", unlisted);
+    std::printf("\n");
     return n > 0 && bad == 0 ? 0 : 1;
 }
 

@@ -30,6 +30,8 @@ cases=(
   "mpeg2_intra_only|176x144|6|420|-c:v mpeg2video -g 1"
   "mpeg2_odd|170x126|12|420|-c:v mpeg2video -bf 2"
   "mpeg2_interlaced|352x200|16|420|-vf tinterlace=interleave_top -c:v mpeg2video -bf 2 -flags +ildct+ilme -top 1"
+  "mpeg2_422|176x144|12|422|-c:v mpeg2video -bf 2 -pix_fmt yuv422p"
+  "mpeg2_422_interlaced|240x136|16|422|-vf tinterlace=interleave_top -c:v mpeg2video -bf 2 -flags +ildct+ilme -top 1 -pix_fmt yuv422p -intra_vlc 1 -alternate_scan 1"
 )
 for c in "${cases[@]}"; do
   IFS='|' read -r name size frames chroma opts <<<"$c"
