@@ -1,4 +1,5 @@
-// opxvc-m2vdec: command line. Reads an MPEG-1 or MPEG-2 video elementary stream and decodes it.
+// opxvc-m2vdec: command line. Reads an MPEG-1 or MPEG-2 video elementary stream, or a program
+// stream holding one, and decodes it.
 //
 //   opxvc-m2vdec [--md5] [--coeffs] [-o FILE] [--format raw|y4m] [--frames N] [--time] [--quiet]
 //                STREAM
@@ -16,7 +17,7 @@ int main(int argc, char** argv) {
     opxcli::CommandLine cl("opxvc-m2vdec",
                            "decodes MPEG-1 and MPEG-2 video (progressive and interlaced frame "
                            "pictures, 4:2:0 and 4:2:2) with opxvc",
-                           "an MPEG-1/MPEG-2 video elementary stream");
+                           "an MPEG-1/MPEG-2 video elementary stream or program stream");
     bool coeffs = false;
     opxcli::Option o;
     o.name = "coeffs";
@@ -43,6 +44,10 @@ int main(int argc, char** argv) {
     opt.quiet = c.quiet;
     opxcli::Progress progress(c);
     opt.progress = &progress;
+
+    // a program stream (pack header first) gives its video elementary stream
+    std::vector<uint8_t> es;
+    if (m2vdec::demux_program_stream(data.data(), data.size(), es)) data.swap(es);
 
     m2vdec::Decoder dec(opt, stderr);
     const auto words = m2vdec::words_of(data.data(), data.size());

@@ -4,7 +4,7 @@
 #   - every coded block's dequantised coefficients (--coeffs) equal ffmpeg's dct_coeff rows;
 #   - every plane of every frame is within PSNR >= 60 dB and max |diff| <= 4 of ffmpeg's picture
 #     (the inverse DCTs may differ within the IEEE 1180 bounds), with the same frame count;
-# then that streams the decoder does not handle are refused (exit 3, "unsupported stream") and
+# also in program streams; then that streams the decoder does not handle are refused (exit 3, "unsupported stream") and
 # that cut streams end in exit 0 or 1, never a crash. Exit status 77 (skipped) without ffmpeg.
 #   m2vdec_streams.sh DECODER COMPARE [WORKDIR]
 set -uo pipefail
@@ -33,21 +33,32 @@ cases=(
   "mpeg2_422|176x144|12|422|-c:v mpeg2video -bf 2 -pix_fmt yuv422p"
   "mpeg2_422_interlaced|240x136|16|422|-vf tinterlace=interleave_top -c:v mpeg2video -bf 2 -flags +ildct+ilme -top 1 -pix_fmt yuv422p -intra_vlc 1 -alternate_scan 1"
 )
+# check NAME STREAM W H CHROMA: coefficients and pictures against ffmpeg
+check() {
+  local name=$1 s=$2 w=$3 h=$4 chroma=$5 r1 r2
+  ffmpeg -nostats -threads 1 -loglevel repeat+debug -debug dct_coeff -i "$s" -map 0:v -f null - 2>"$work/$name.log"
+  "$dec" --coeffs "$s" >"$work/$name.coeffs" || { echo "$name: decoder failed ($?)"; fail=1; return; }
+  r1=$("$cmp" coeffs "$work/$name.log" "$work/$name.coeffs") || { echo "$name: coefficients: $r1"; fail=1; }
+  ffmpeg -v error -threads 1 -i "$s" -map 0:v -vsync passthrough -f rawvideo -y "$work/$name.ref.yuv"
+  "$dec" -o "$work/$name.yuv" "$s" || { echo "$name: decoder failed ($?)"; fail=1; return; }
+  r2=$("$cmp" frames "$w" "$h" "$chroma" "$work/$name.yuv" "$work/$name.ref.yuv") ||
+    { echo "$name: pictures: $r2"; fail=1; }
+  echo "$name: ${r1##*$'\n'}; ${r2##*$'\n'}"
+}
 for c in "${cases[@]}"; do
   IFS='|' read -r name size frames chroma opts <<<"$c"
-  s=$work/$name.m2v w=${size%x*} h=${size#*x}
+  s=$work/$name.m2v
   # shellcheck disable=SC2086
   ffmpeg -v error -f lavfi -i "testsrc2=size=$size:rate=25" -frames:v "$frames" $opts -y "$s" ||
     { echo "$name: ffmpeg could not make the stream"; fail=1; continue; }
-  ffmpeg -nostats -threads 1 -loglevel repeat+debug -debug dct_coeff -i "$s" -f null - 2>"$work/$name.log"
-  "$dec" --coeffs "$s" >"$work/$name.coeffs" || { echo "$name: decoder failed ($?)"; fail=1; continue; }
-  r1=$("$cmp" coeffs "$work/$name.log" "$work/$name.coeffs") || { echo "$name: coefficients: $r1"; fail=1; }
-  ffmpeg -v error -threads 1 -i "$s" -vsync passthrough -f rawvideo -y "$work/$name.ref.yuv"
-  "$dec" -o "$work/$name.yuv" "$s" || { echo "$name: decoder failed ($?)"; fail=1; continue; }
-  r2=$("$cmp" frames "$w" "$h" "$chroma" "$work/$name.yuv" "$work/$name.ref.yuv") ||
-    { echo "$name: pictures: $r2"; fail=1; }
-  echo "$name ($opts): ${r1##*$'\n'}; ${r2##*$'\n'}"
+  check "$name" "$s" "${size%x*}" "${size#*x}" "$chroma"
 done
+
+# program streams: MPEG-2 in a VOB with an audio stream beside it, MPEG-1 in an MPEG-1 system stream
+ffmpeg -v error -f lavfi -i testsrc2=size=176x144:rate=25 -f lavfi -i sine -frames:v 12 \
+  -c:v mpeg2video -bf 2 -c:a mp2 -shortest -f vob -y "$work/ps_vob.vob" && check ps_vob "$work/ps_vob.vob" 176 144 420
+ffmpeg -v error -f lavfi -i testsrc2=size=176x144:rate=25 -frames:v 12 -c:v mpeg1video -bf 2 \
+  -f mpeg -y "$work/ps_mpeg1.mpg" && check ps_mpeg1 "$work/ps_mpeg1.mpg" 176 144 420
 
 # refusals: exit 3 with "unsupported stream", no output file
 base=$work/mpeg2_ipb.m2v
