@@ -327,7 +327,9 @@ void Decoder::start_picture() {
     } else {
         cur_ = std::make_unique<Frame>();
     }
-    if (cur_->width[0] != seq_.mb_width * 16 || cur_->height[0] != seq_.mb_height * 16)
+    const int chroma_height = seq_.chroma_format == 1 ? seq_.mb_height * 8 : seq_.mb_height * 16;
+    if (cur_->width[0] != seq_.mb_width * 16 || cur_->height[0] != seq_.mb_height * 16 ||
+        cur_->height[1] != chroma_height)
         cur_->allocate(seq_.mb_width * 16, seq_.mb_height * 16, seq_.chroma_format);
     cur_->temporal_reference = pic_.temporal_reference;
     have_picture_ = true;

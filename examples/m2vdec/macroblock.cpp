@@ -305,11 +305,17 @@ void Decoder::predict(int mb_x, int mb_y, int flags, const Opx16s* residual) {
     const Frame* ref[2] = {fwd_.get(), bwd_.get()};
     if (pic_.picture_coding_type == kP) ref[0] = bwd_.get();  // the newest reference
     const bool use[2] = {(flags & kForward) != 0, (flags & kBackward) != 0};
-    for (int s = 0; s < 2; ++s)
+    for (int s = 0; s < 2; ++s) {
         if (use[s] && !ref[s]) {
             damage("prediction without a reference picture");
             return;
         }
+        if (use[s] && (ref[s]->width[1] != cur_->width[1] || ref[s]->height[1] != cur_->height[1] ||
+                       ref[s]->width[0] != cur_->width[0] || ref[s]->height[0] != cur_->height[0])) {
+            damage("reference picture of another size");
+            return;
+        }
+    }
     Frame& f = *cur_;
     const int x = mb_x * 16, y = mb_y * 16;
     const int fields = motion_type_ == kField ? 2 : 1;
