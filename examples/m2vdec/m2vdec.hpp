@@ -168,7 +168,7 @@ class Decoder {
     void decode_slice(Bits& b, int slice_vertical_position);
     bool decode_macroblock(Bits& b, int mb_x, int mb_y, int& quantiser_scale_code);
     bool read_motion_vectors(Bits& b, int s, int motion_vector_count, bool mv_format_field);
-    int read_vector_component(Bits& b, int r_size_fcode, int pred, bool full_pel_mpeg1);
+    int read_vector_component(Bits& b, int f_code, int pred);
     bool decode_block(Bits& b, int block, bool intra, int qscale, Opx16s coeffs[64]);
     void predict(int mb_x, int mb_y, int flags, const Opx16s* residual);
     void skip_macroblock(int mb_x, int mb_y);

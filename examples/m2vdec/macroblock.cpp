@@ -239,8 +239,7 @@ void Decoder::skip_macroblock(int mb_x, int mb_y) {
 }
 
 // ---- motion vectors (clause 7.6.3) -----------------------------------------------------------
-int Decoder::read_vector_component(Bits& b, int f_code, int pred, bool full_pel_mpeg1) {
-    (void)full_pel_mpeg1;
+int Decoder::read_vector_component(Bits& b, int f_code, int pred) {
     int motion_code = 0;
     if (!vlc(b, tab_.motion_code, motion_code)) {
         b.error = true;
@@ -263,16 +262,17 @@ int Decoder::read_vector_component(Bits& b, int f_code, int pred, bool full_pel_
 bool Decoder::read_motion_vectors(Bits& b, int s, int motion_vector_count, bool mv_format_field) {
     if (motion_vector_count == 1) {
         if (mv_format_field) field_select_[0][s] = int(b.u(1));
-        const int fh = seq_.mpeg2 ? pic_.f_code[s][0] : pic_.f_code[s][0];
-        const int fv = seq_.mpeg2 ? pic_.f_code[s][1] : pic_.f_code[s][0];
+        // (MPEG-1: both are forward_f_code or backward_f_code of the picture header)
+        const int fh = pic_.f_code[s][0], fv = pic_.f_code[s][1];
         if (fh < 1 || fh > 9 || fv < 1 || fv > 9) {
             damage("f_code");
             return false;
         }
-        const int x = read_vector_component(b, fh, pmv_[0][s][0], false);
-        const int y = read_vector_component(b, fv, pmv_[0][s][1], false);
+        const int x = read_vector_component(b, fh, pmv_[0][s][0]);
+        const int y = read_vector_component(b, fv, pmv_[0][s][1]);
         pmv_[0][s][0] = pmv_[1][s][0] = x;
         pmv_[0][s][1] = pmv_[1][s][1] = y;
+        // MPEG-1 full_pel_vector: the vector and its predictor count whole samples
         const int shift = seq_.mpeg2 ? 0 : pic_.full_pel_vector[s];
         mv_[0][s][0] = x * (1 << shift);
         mv_[0][s][1] = y * (1 << shift);
@@ -284,9 +284,9 @@ bool Decoder::read_motion_vectors(Bits& b, int s, int motion_vector_count, bool 
         }
         for (int r = 0; r < 2; ++r) {
             field_select_[r][s] = int(b.u(1));
-            const int x = read_vector_component(b, fh, pmv_[r][s][0], false);
+            const int x = read_vector_component(b, fh, pmv_[r][s][0]);
             // field vectors of a frame picture: the vertical predictor is in frame units
-            const int y = read_vector_component(b, fv, pmv_[r][s][1] >> 1, false);
+            const int y = read_vector_component(b, fv, pmv_[r][s][1] >> 1);
             pmv_[r][s][0] = x;
             pmv_[r][s][1] = y * 2;
             mv_[r][s][0] = x;

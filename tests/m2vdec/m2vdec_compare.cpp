@@ -7,9 +7,11 @@
 //       equals the row ffmpeg's dct_coeff debug output gives for it (blocks 0-5)
 //   m2vdec_compare patch KIND IN OUT                   a stream with one header field changed:
 //       KIND chroma444 (sequence extension) or fields (every picture a top field)
+//   m2vdec_compare flip SEED IN OUT                    IN with 1-8 random bits flipped
 // Exit status 0 when the check holds, 1 otherwise.
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -132,6 +134,18 @@ int patch(const std::string& kind, const char* in, const char* out) {
     return changed && f ? 0 : 1;
 }
 
+int flip(unsigned seed, const char* in, const char* out) {
+    std::vector<unsigned char> d;
+    if (!read_file(in, d) || d.empty()) return 1;
+    uint32_t x = seed * 2654435761u + 1;
+    auto next = [&x] { return x ^= x << 13, x ^= x >> 17, x ^= x << 5; };
+    const int flips = 1 + int(next() % 8);
+    for (int k = 0; k < flips; ++k) d[next() % d.size()] ^= uint8_t(1u << (next() % 8));
+    std::ofstream f(out, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(d.data()), std::streamsize(d.size()));
+    return f ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -140,6 +154,7 @@ int main(int argc, char** argv) {
         return frames(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argv[5], argv[6],
                       argc == 8 ? std::atof(argv[7]) : 60.0, argc == 8 ? 255 : 4);
     if (mode == "coeffs" && argc == 4) return coeffs(argv[2], argv[3]);
+    if (mode == "flip" && argc == 5) return flip(unsigned(std::atol(argv[2])), argv[3], argv[4]);
     if (mode == "patch" && argc == 5) return patch(argv[2], argv[3], argv[4]);
     std::fprintf(stderr, "usage: see the head of m2vdec_compare.cpp\n");
     return 2;

@@ -5,8 +5,9 @@
 #   - every plane of every frame is within PSNR >= 60 dB and max |diff| <= 4 of ffmpeg's picture
 #     (the inverse DCTs may differ within the IEEE 1180 bounds), with the same frame count;
 #   - over 120 P-pictures in a row the drift stays small (see below);
-# also in program streams; then that streams the decoder does not handle are refused (exit 3, "unsupported stream") and
-# that cut streams end in exit 0 or 1, never a crash. Exit status 77 (skipped) without ffmpeg.
+# also in program streams; then that streams the decoder does not handle are refused (exit 3,
+# "unsupported stream"), that cut streams end in exit 0 or 1 and streams with flipped bits in 0, 1 or 3, never a
+# crash. Exit status 77 (skipped) without ffmpeg.
 #   m2vdec_streams.sh DECODER COMPARE [WORKDIR]
 set -uo pipefail
 dec=$1 cmp=$2
@@ -99,6 +100,19 @@ for cut in 3 40 500 $((size / 3)) $((size / 2 + 7)) $((size - 5)); do
   [ $rc -le 1 ] || { echo "cut at $cut bytes: exit $rc"; fail=1; }
 done
 echo "cut streams: done"
+
+# streams with flipped bits: exit 0, 1 or 3, never a crash
+crashes=0
+for base in "$work/mpeg2_interlaced.m2v" "$work/mpeg1_ipb.m2v" "$work/mpeg2_422_interlaced.m2v" "$work/ps_vob.vob"; do
+  for seed in $(seq 1 15); do
+    "$cmp" flip "$seed" "$base" "$work/flip.m2v" || continue
+    "$dec" --md5 "$work/flip.m2v" >/dev/null 2>&1
+    rc=$?
+    [ $rc -le 3 ] || { echo "$(basename "$base") with bits flipped (seed $seed): exit $rc"; crashes=1; }
+  done
+done
+[ $crashes -eq 0 ] || fail=1
+echo "flipped bits: done"
 
 # --frames and y4m output
 "$dec" --frames 5 -o "$work/five.y4m" "$base" || fail=1
