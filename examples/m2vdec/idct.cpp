@@ -31,13 +31,15 @@ const Basis& basis() {
     return b;
 }
 
-// out (raster, rounded) = Bᵀ · in · B
+// out (raster, rounded) = Bᵀ · in · B. Rows and coefficients that are zero (most of them in
+// coded blocks) are passed over in the first pass.
 inline void transform(const Opx16s in[64], int out[64]) {
     const Basis& b = basis();
     float tmp[8][8];
     for (int v = 0; v < 8; ++v) {  // rows: tmp[v][x] = Σ_u in[v][u] basis[u][x]
         float acc[8] = {0, 0, 0, 0, 0, 0, 0, 0};
         for (int u = 0; u < 8; ++u) {
+            if (in[v * 8 + u] == 0) continue;
             const float c = in[v * 8 + u];
             for (int x = 0; x < 8; ++x) acc[x] += c * b.m[u][x];
         }
@@ -49,7 +51,11 @@ inline void transform(const Opx16s in[64], int out[64]) {
             const float c = b.m[v][y];
             for (int x = 0; x < 8; ++x) acc[x] += c * tmp[v][x];
         }
-        for (int x = 0; x < 8; ++x) out[y * 8 + x] = int(std::floor(acc[x] + 0.5f));
+        for (int x = 0; x < 8; ++x) {  // round half up: floor(acc + 0.5)
+            const float r = acc[x] + 0.5f;
+            const int i = int(r);
+            out[y * 8 + x] = i - (float(i) > r);
+        }
     }
 }
 
