@@ -291,6 +291,10 @@ bool Decoder::parse_extension(Bits& b) {
 
 bool Decoder::parse_picture_header(Bits& b) {
     if (!seq_.valid) return false;
+    if (opt_.levels_path && !seq_.mpeg2) {
+        refuse("--path=levels with MPEG-1 (the library's inverse quantisers are MPEG-2's)");
+        return true;
+    }
     PictureHeader p;
     p.temporal_reference = int(b.u(10));
     p.picture_coding_type = int(b.u(3));

@@ -110,6 +110,7 @@ struct Frame {
 struct Options {
     bool md5 = false;
     bool coeffs = false;       // --coeffs
+    bool levels_path = false;  // --path=levels (MPEG-2): pair decoder, inverse scan, quantiser
     std::string out, format;
     long max_frames = -1;
     bool quiet = false;
@@ -170,6 +171,7 @@ class Decoder {
     bool read_motion_vectors(Bits& b, int s, int motion_vector_count, bool mv_format_field);
     int read_vector_component(Bits& b, int f_code, int pred);
     bool decode_block(Bits& b, int block, bool intra, int qscale, Opx16s coeffs[64]);
+    bool decode_block_levels(Bits& b, int block, bool intra, int qscale, Opx16s coeffs[64]);
     void predict(int mb_x, int mb_y, int flags, const Opx16s* residual);
     void skip_macroblock(int mb_x, int mb_y);
     void output(const Frame& f);

@@ -389,6 +389,7 @@ void Decoder::predict(int mb_x, int mb_y, int flags, const Opx16s* residual) {
 
 // ---- blocks --------------------------------------------------------------------------------
 bool Decoder::decode_block(Bits& b, int block, bool intra, int qscale, Opx16s coeffs[64]) {
+    if (opt_.levels_path) return decode_block_levels(b, block, intra, qscale, coeffs);
     const int c = block < 4 ? 0 : (block & 1) ? 2 : 1;
     const Opx32s* scan = tab_.scan[pic_.alternate_scan ? 1 : 0];
     Opx32u* p = const_cast<Opx32u*>(b.ptr);
@@ -415,6 +416,66 @@ bool Decoder::decode_block(Bits& b, int block, bool intra, int qscale, Opx16s co
     if (r != opxOk || b.overrun()) {
         damage("block data");
         return false;
+    }
+    if (opt_.coeffs) print_coeffs(block, coeffs);
+    return true;
+}
+
+// The same block in steps (--path=levels, MPEG-2): run/level pairs through the library's pair
+// decoder, the levels placed in raster order by its inverse scan, then its inverse quantiser.
+bool Decoder::decode_block_levels(Bits& b, int block, bool intra, int qscale, Opx16s coeffs[64]) {
+    const int c = block < 4 ? 0 : (block & 1) ? 2 : 1;
+    Opx16s levels[64] = {};
+    int pos = 0;  // next scan position
+    if (intra) {
+        int size = 0;
+        if (!vlc(b, tab_.dc_size[c ? 1 : 0], size) || size > 11) return damage("dct_dc_size"), false;
+        int diff = 0;
+        if (size) {
+            diff = int(b.u(size));
+            if (!(diff >> (size - 1))) diff -= (1 << size) - 1;  // dct_dc_differential < 0
+        }
+        dc_pred_[c] = Opx16s(dc_pred_[c] + diff);
+        pos = 1;
+    }
+    const Opx32s* table = intra && pic_.intra_vlc_format ? tab_.b15 : tab_.b14;
+    for (bool first = !intra;; first = false) {
+        int run = 0, level = 0;
+        if (first && b.peek(1)) {  // "1s": run 0, level ±1 at the first position
+            b.skip(1);
+            level = b.bit() ? -1 : 1;
+        } else {
+            Opx32u* p = const_cast<Opx32u*>(b.ptr);
+            Opx32s o = b.pos;
+            Opx8u r = 0;
+            Opx16s l = 0;
+            if (opxiDecodeHuffmanPair_1u16s(&p, &o, first ? tab_.b14_first : table, &r, &l) != opxOk)
+                return damage("DCT coefficient code"), false;
+            b.ptr = p;
+            b.pos = o;
+            if (r == 254) break;  // End of Block
+            run = r;
+            level = l;
+            if (r == 255) {  // Escape: 6-bit run, 12-bit level
+                run = int(b.u(6));
+                level = int(b.u(12));
+                if (level >= 2048) level -= 4096;
+            }
+        }
+        pos += run;
+        if (pos > 63 || b.overrun()) return damage("block data"), false;
+        levels[pos++] = Opx16s(level);
+    }
+    if (b.overrun()) return damage("block data"), false;
+    const int scan = pic_.alternate_scan ? 1 : 0;
+    opxiScanInv_16s_C1(levels, coeffs, 63, scan);
+    if (intra) {
+        coeffs[0] = Opx16s(dc_pred_[c] << (3 - pic_.intra_dc_precision));
+        opxiQuantInvIntra_MPEG2_16s_C1I(coeffs, qscale,
+                                        c ? seq_.chroma_intra_quantiser_matrix : seq_.intra_quantiser_matrix);
+    } else {
+        opxiQuantInv_MPEG2_16s_C1I(coeffs, qscale,
+                                   c ? seq_.chroma_non_intra_quantiser_matrix : seq_.non_intra_quantiser_matrix);
     }
     if (opt_.coeffs) print_coeffs(block, coeffs);
     return true;

@@ -1,11 +1,11 @@
 // opxvc-m2vdec: command line. Reads an MPEG-1 or MPEG-2 video elementary stream, or a program
 // stream holding one, and decodes it.
 //
-//   opxvc-m2vdec [--md5] [--coeffs] [-o FILE] [--format raw|y4m] [--frames N] [--time] [--quiet]
+//   opxvc-m2vdec [--md5] [--coeffs] [--path blocks|levels] [-o FILE] [--format raw|y4m] [--frames N] [--time] [--quiet]
 //                STREAM
 //
 // The options, input, output and exit codes are the shared frame's (examples/common); this file
-// adds --coeffs and runs the decoder.
+// adds --coeffs and --path and runs the decoder.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -25,6 +25,21 @@ int main(int argc, char** argv) {
              "block: 64 values in raster order) on standard output";
     o.on_flag = [&] { coeffs = true; };
     cl.add(o);
+    bool levels_path = false;
+    opxcli::Option path;
+    path.name = "path";
+    path.value_name = "blocks|levels";
+    path.help = "how blocks are decoded: one library call each (blocks, the default) or, for "
+                "MPEG-2, run/level pairs, inverse scan and inverse quantiser calls (levels)";
+    path.on_value = [&](const std::string& v, std::string& why) {
+        if (v != "blocks" && v != "levels") {
+            why = "--path takes blocks or levels";
+            return false;
+        }
+        levels_path = v == "levels";
+        return true;
+    };
+    cl.add(path);
     int code = 0;
     if (!cl.parse(argc, argv, &code)) return code;
     const opxcli::CommonOptions& c = cl.common();
@@ -38,6 +53,7 @@ int main(int argc, char** argv) {
     m2vdec::Options opt;
     opt.md5 = c.md5;
     opt.coeffs = coeffs;
+    opt.levels_path = levels_path;
     opt.out = c.output;
     opt.format = c.format;
     opt.max_frames = c.max_frames;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes short MPEG-1 and MPEG-2 streams with ffmpeg (testsrc2, 176x144 and odd sizes, the coding
 # tools the decoder claims), decodes each with opxvc-m2vdec and with ffmpeg, and checks that
-#   - every coded block's dequantised coefficients (--coeffs) equal ffmpeg's dct_coeff rows;
+#   - every coded block's dequantised coefficients (--coeffs) equal ffmpeg's dct_coeff rows, and
+#     for MPEG-2 the levels path (--path=levels) gives the same;
 #   - every plane of every frame is within PSNR >= 60 dB and max |diff| <= 4 of ffmpeg's picture
 #     (the inverse DCTs may differ within the IEEE 1180 bounds), with the same frame count;
 #   - over 120 P-pictures in a row the drift stays small (see below);
@@ -41,6 +42,11 @@ check() {
   ffmpeg -nostats -threads 1 -loglevel repeat+debug -debug dct_coeff -i "$s" -map 0:v -f null - 2>"$work/$name.log"
   "$dec" --coeffs "$s" >"$work/$name.coeffs" || { echo "$name: decoder failed ($?)"; fail=1; return; }
   r1=$("$cmp" coeffs "$work/$name.log" "$work/$name.coeffs") || { echo "$name: coefficients: $r1"; fail=1; }
+  if [[ $name != *mpeg1* ]]; then  # MPEG-2: the same coefficients through the levels path
+    "$dec" --coeffs --path=levels "$s" >"$work/$name.levels" &&
+      cmp -s "$work/$name.coeffs" "$work/$name.levels" || { echo "$name: --path=levels differs"; fail=1; }
+    r1="$r1 (levels path too)"
+  fi
   ffmpeg -v error -threads 1 -i "$s" -map 0:v -vsync passthrough -f rawvideo -y "$work/$name.ref.yuv"
   "$dec" -o "$work/$name.yuv" "$s" || { echo "$name: decoder failed ($?)"; fail=1; return; }
   r2=$("$cmp" frames "$w" "$h" "$chroma" "$work/$name.yuv" "$work/$name.ref.yuv") ||
@@ -90,6 +96,10 @@ for kind in chroma444 fields; do
     echo "refusal $kind: $msg"
   fi
 done
+
+msg=$("$dec" --path=levels "$work/mpeg1_ipb.m2v" 2>&1)
+rc=$?
+[ $rc -eq 3 ] && [[ "$msg" == *"unsupported stream"* ]] || { echo "--path=levels on MPEG-1: exit $rc"; fail=1; }
 
 # cut streams: decoded up to the damage, exit 0 or 1
 size=$(stat -c %s "$base")
