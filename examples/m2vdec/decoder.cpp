@@ -78,7 +78,7 @@ void Frame::allocate(int w, int h, int chroma_format) {
     const int cw = chroma_format == 3 ? w : w / 2, ch = chroma_format == 1 ? h / 2 : h;
     const int ws[3] = {w, cw, cw}, hs[3] = {h, ch, ch};
     for (int c = 0; c < 3; ++c) {
-        const int m = c == 0 ? kMargin : kMargin / 2;
+        const int m = kMargin;
         width[c] = ws[c];
         height[c] = hs[c];
         stride[c] = ws[c] + 2 * m;
@@ -91,7 +91,7 @@ void Frame::allocate(int w, int h, int chroma_format) {
 // nearest edge sample (vectors are clamped to the margin).
 void Frame::extend_edges() {
     for (int c = 0; c < 3; ++c) {
-        const int m = c == 0 ? kMargin : kMargin / 2, w = width[c], h = height[c], s = stride[c];
+        const int m = kMargin, w = width[c], h = height[c], s = stride[c];
         for (int y = 0; y < h; ++y) {
             uint8_t* row = plane[c] + y * s;
             std::memset(row - m, row[0], size_t(m));

@@ -97,7 +97,7 @@ struct PictureHeader {
 // One decoded frame: three planes with a margin around the coded area (a multiple of 16 luma
 // samples each way), so motion vectors clamped into the margin never read outside the buffer.
 struct Frame {
-    static constexpr int kMargin = 32;  // luma samples; chroma: half
+    static constexpr int kMargin = 32;  // samples on each side, every plane (blocks of 16 + 1)
     std::vector<uint8_t> buf[3];
     uint8_t* plane[3] = {nullptr, nullptr, nullptr};  // sample (0, 0)
     int stride[3] = {0, 0, 0};
