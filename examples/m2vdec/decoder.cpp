@@ -123,7 +123,7 @@ void Decoder::refuse(const std::string& why) {
 }
 
 void Decoder::damage(const char* what) {
-    if (report_ && errors_ < 20)
+    if (report_ && !opt_.quiet && errors_ < 20)
         std::fprintf(report_, "opxvc-m2vdec: damaged stream: %s (picture %ld)\n", what, pictures_);
     ++errors_;
 }
@@ -366,7 +366,6 @@ void Decoder::flush() {
 }
 
 void Decoder::output(const Frame& f) {
-    if (stopped_ && frames_out_ >= opt_.max_frames && opt_.max_frames >= 0) return;
     if (opt_.max_frames >= 0 && frames_out_ >= opt_.max_frames) {
         stopped_ = true;
         return;
