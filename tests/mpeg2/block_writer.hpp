@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "mpeg2_code_lists.h"
+#include "../../examples/m2vdec/mpeg2_code_lists.h"
 #include "opxvc.h"
 
 namespace opx::test::mpeg2 {

@@ -1,7 +1,7 @@
 /*
  * The variable-length code tables of MPEG-2 video (ITU-T H.262 annex B: Tables B-1 to B-4 and
  * B-9 to B-15) as code lists in the input format of opxiHuffmanTableInitAlloc_32s and
- * opxiHuffmanRunLevelTableInitAlloc_32s, for the tests and for decoders built on the library.
+ * opxiHuffmanRunLevelTableInitAlloc_32s, for opxvc-m2vdec and the block decoders' tests.
  * MPEG-1 (ISO/IEC 11172-2) uses the same tables for these syntax elements, with dct_dc_size up
  * to 8 and without coded_block_pattern 0. Tables B-5 to B-8 (scalable macroblock types) are not
  * listed. Plain C99 data: include <stdint.h> (or opxvc.h) first.
@@ -23,8 +23,8 @@
  * 0 reach it: the decoders read "1s" themselves) and mpeg2_b14 for the others; intra blocks take
  * mpeg2_b14 or, with intra_vlc_format 1, mpeg2_b15.
  */
-#ifndef OPX_TESTS_MPEG2_MPEG2_CODE_LISTS_H
-#define OPX_TESTS_MPEG2_MPEG2_CODE_LISTS_H
+#ifndef OPX_M2VDEC_MPEG2_CODE_LISTS_H
+#define OPX_M2VDEC_MPEG2_CODE_LISTS_H
 
 /* Table B-1, macroblock_address_increment (34: macroblock_escape) */
 static const int32_t mpeg2_b1_macroblock_address_increment[] = {
