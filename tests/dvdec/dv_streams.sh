@@ -41,6 +41,23 @@ check n411 720 480 411
 make_stream p411 720x576 25 yuv411p "" || bad "ffmpeg p411"
 check p411 720 576 411
 
+# Interlaced content coded with 2-4-8 blocks; noise content whose blocks overflow their areas
+# (completed only by the redistribution passes, counted by --stats).
+make_stream i420 720x576 50 yuv420p ",tinterlace=interleave_top" -flags +ildct -top 1 ||
+    bad "ffmpeg i420"
+check i420 720 576 420
+"$DEC" --quiet --stats i420.dv > i420.stats || bad "i420 --stats"
+awk '{ exit !($10 > 0) }' i420.stats || bad "i420: no 2-4-8 block: $(cat i420.stats)"
+for s in z420:720x576:25:yuv420p:420 z411:720x480:30000/1001:yuv411p:411; do
+    IFS=: read -r name size rate pix c <<EOS
+$s
+EOS
+    make_stream "$name" "$size" "$rate" "$pix" ",noise=alls=20:allf=t+u" || bad "ffmpeg $name"
+    check "$name" "${size%x*}" "${size#*x}" "$c"
+    "$DEC" --quiet --stats "$name.dv" > "$name.stats" || bad "$name --stats"
+    awk '{ exit !($8 > 0) }' "$name.stats" || bad "$name: no block completed by redistribution"
+done
+
 # --frames and --md5: two lines, the same as the MD5s of the written frames.
 "$DEC" --quiet --md5 --frames 2 p420.dv > md5.txt || bad "--md5 run"
 [ "$(wc -l < md5.txt)" -eq 2 ] || bad "--frames 2 printed $(wc -l < md5.txt) lines"
