@@ -72,6 +72,19 @@ head -c $((144000 * 2 + 5000)) p420.dv > trunc.dv
 [ $? -eq 1 ] || bad "truncated: exit code"
 grep -q "truncated frame" trunc.err || bad "truncated: no message"
 [ "$(wc -l < trunc.txt)" -eq 2 ] || bad "truncated: whole frames not decoded"
+# Damaged frames (random byte changes in the video DIF blocks) decode without a crash: exit 0.
+python3 - <<'EOP'
+import random
+random.seed(27)
+d = bytearray(open('p420.dv', 'rb').read())
+for _ in range(3000):
+    i = random.randrange(len(d))
+    if (i // 80) % 150 >= 6:
+        d[i] = random.randrange(256)
+open('flip.dv', 'wb').write(bytes(d))
+EOP
+"$DEC" --quiet --md5 flip.dv > flip.txt; rc=$?
+[ $rc -eq 0 ] && [ "$(wc -l < flip.txt)" -eq 3 ] || bad "damaged frames: exit $rc"
 # Not DV: exit 1. DV50 (STYPE 4): exit 3, "unsupported stream".
 head -c 200000 /dev/zero | tr '\0' '\377' > junk.dv
 "$DEC" --quiet junk.dv 2>/dev/null; [ $? -eq 1 ] || bad "junk: exit code"
