@@ -128,6 +128,15 @@ bool probe(const uint8_t* p, size_t n, Format& f, std::string& why, bool& unsupp
     const int dsf = p[3] >> 7, apt = p[4] & 7;
     const uint8_t* vs = find_vs_pack(p);
     const int stype = vs ? (vs[3] & 0x1f) : 0;
+    if (stype == 4 && (apt == 0 || apt == 1)) {  // 50 Mb/s 4:2:2: two channels
+        f = Format();
+        f.system = dsf ? System::k625_422 : System::k525_422;
+        f.height = dsf ? 576 : 480, f.sequences = dsf ? 12 : 10;
+        f.fps_num = dsf ? 25 : 30000, f.fps_den = dsf ? 1 : 1001;
+        f.channels = 2, f.chroma422 = true;
+        f.frame_bytes = size_t(f.channels) * f.sequences * kSequenceBytes;
+        return true;
+    }
     if (stype != 0) {
         unsupported = true;
         why = "unsupported stream: STYPE " + std::to_string(stype) +
@@ -263,20 +272,22 @@ void Decoder::idct(const int16_t* c, const double* scale, const double* lattice,
 bool Decoder::decode(const uint8_t* frame, const Format& f, Picture& pic, std::string& why) {
     pic.width = f.width, pic.height = f.height;
     pic.cwidth = f.chroma411 ? f.width / 4 : f.width / 2;
-    pic.cheight = f.chroma411 ? f.height : f.height / 2;
+    pic.cheight = f.chroma411 || f.chroma422 ? f.height : f.height / 2;
     pic.y.assign(size_t(pic.width) * pic.height, 0);
     pic.cb.assign(size_t(pic.cwidth) * pic.cheight, 128);
     pic.cr.assign(size_t(pic.cwidth) * pic.cheight, 128);
 
     alignas(32) int16_t blocks[30 * 64];
     uint32_t info[30];
+    int one_pass[30] = {};
     static constexpr int kSbRowOffset[5] = {2, 6, 8, 0, 4};  // superblock row shift per macroblock
     static constexpr int kSbColumn[5] = {2, 1, 3, 0, 4};      // superblock column per macroblock
     static constexpr int k411Start[5] = {0, 4, 9, 13, 18};    // 4:1:1: first 32-wide column
     const int n = f.sequences;
 
-    for (int seq = 0; seq < n; ++seq) {
-        const uint8_t* sb = frame + size_t(seq) * kSequenceBytes;
+    for (int cs = 0; cs < n * f.channels; ++cs) {
+        const int ch = cs / n, seq = cs % n;
+        const uint8_t* sb = frame + size_t(cs) * kSequenceBytes;
         for (int seg = 0; seg < 27; ++seg) {
             const int v0 = seg * 5;  // first video DIF block of the segment
             const uint8_t* s = sb + kDifBlock * size_t(7 + (v0 / 15) * 16 + v0 % 15);
@@ -287,7 +298,7 @@ bool Decoder::decode(const uint8_t* frame, const Format& f, Picture& pic, std::s
                     why = "segment decoder failed";
                     return false;
                 }
-                for (int b = 0; b < 30; ++b) stats_.complete_one_pass += info[b] & 1;
+                for (int b = 0; b < 30; ++b) one_pass[b] = info[b] & 1;
             }
             std::memset(blocks, 0, sizeof blocks);
             if (opxiHuffmanDecodeSegment_DV_8u16s(s, nullptr, nullptr, blocks, info) !=
@@ -299,7 +310,10 @@ bool Decoder::decode(const uint8_t* frame, const Format& f, Picture& pic, std::s
                 const int row = (seq + kSbRowOffset[m]) % n, col = kSbColumn[m];
                 int x, y;
                 bool edge = false;  // 4:1:1 right-edge macroblock (16 x 16)
-                if (!f.chroma411) {
+                if (f.chroma422) {  // 16 x 8 macroblocks; the channels take alternate rows
+                    const int c = seg / 3, r = (c & 1) ? 2 - seg % 3 : seg % 3;
+                    x = col * 144 + c * 16, y = ((row * 2 + ch) * 3 + r) * 8;
+                } else if (!f.chroma411) {
                     const int c = seg / 3, r = (c & 1) ? 2 - seg % 3 : seg % 3;
                     x = col * 144 + c * 16, y = row * 48 + r * 16;
                 } else {
@@ -314,11 +328,13 @@ bool Decoder::decode(const uint8_t* frame, const Format& f, Picture& pic, std::s
                     }
                 }
                 for (int b = 0; b < 6; ++b) {
+                    if (f.chroma422 && (b == 1 || b == 3)) continue;  // reserved blocks
                     const int idx = m * 6 + b;
                     int16_t* blk = blocks + 64 * idx;
                     const uint32_t inf = info[idx];
                     const int mode = (inf >> 6) & 1, cls = (inf >> 4) & 3, qno = (inf >> 16) & 15;
                     ++stats_.blocks;
+                    stats_.complete_one_pass += one_pass[idx];
                     stats_.complete += inf & 1;
                     stats_.blocks248 += mode;
                     const OpxResult r =
@@ -334,7 +350,9 @@ bool Decoder::decode(const uint8_t* frame, const Format& f, Picture& pic, std::s
                     bool split = false;
                     if (b < 4) {
                         int bx, by;
-                        if (!f.chroma411 || edge)
+                        if (f.chroma422)  // Y0 and Y1 in areas 0 and 2
+                            bx = x + (b >> 1) * 8, by = y;
+                        else if (!f.chroma411 || edge)
                             bx = x + (b & 1) * 8, by = y + (b >> 1) * 8;
                         else
                             bx = x + b * 8, by = y;
@@ -343,7 +361,7 @@ bool Decoder::decode(const uint8_t* frame, const Format& f, Picture& pic, std::s
                     } else {
                         std::vector<uint8_t>& plane = b == 4 ? pic.cr : pic.cb;
                         const int cx = f.chroma411 ? x / 4 : x / 2;
-                        const int cy = f.chroma411 ? y : y / 2;
+                        const int cy = f.chroma411 || f.chroma422 ? y : y / 2;
                         dst = plane.data() + size_t(cy) * pic.cwidth + cx;
                         stride = pic.cwidth;
                         split = edge;

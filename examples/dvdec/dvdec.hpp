@@ -16,15 +16,19 @@ enum class System {
     k625_420,  // IEC 61834, 625/50, 4:2:0, 720x576
     k525_411,  // IEC 61834 / SMPTE 314M, 525/60, 4:1:1, 720x480
     k625_411,  // SMPTE 314M, 625/50, 4:1:1, 720x576
+    k525_422,  // SMPTE 314M, 525/60, 4:2:2, 50 Mb/s, 720x480
+    k625_422,  // SMPTE 314M, 625/50, 4:2:2, 50 Mb/s, 720x576
 };
 
 struct Format {
     System system = System::k625_420;
     int width = 720, height = 576;
-    int sequences = 12;        // DIF sequences per frame
-    size_t frame_bytes = 0;    // sequences * 12000
+    int sequences = 12;        // DIF sequences per channel
+    int channels = 1;          // 2 at 50 Mb/s
+    size_t frame_bytes = 0;    // channels * sequences * 12000
     int fps_num = 25, fps_den = 1;
-    bool chroma411 = false;    // 4:1:1 (else 4:2:0)
+    bool chroma411 = false;    // 4:1:1
+    bool chroma422 = false;    // 4:2:2 (else 4:2:0 or 4:1:1)
 };
 
 // Reads the header and VAUX DIF blocks of the frame at `p` (`n` bytes available). Returns true

@@ -14,7 +14,7 @@
 
 int main(int argc, char** argv) {
     opxcli::CommandLine cl("opxvc-dvdec",
-                           "decodes DV (625/50 4:2:0, 525/60 and 625/50 4:1:1) with opxvc",
+                           "decodes DV (625/50 4:2:0, 4:1:1, 50 Mb/s 4:2:2) with opxvc",
                            "raw DV (DIF) frames");
     dvdec::Dequant dq = dvdec::Dequant::kWeight;
     bool stats = false;
@@ -80,7 +80,9 @@ int main(int argc, char** argv) {
         pos += f.frame_bytes;
         opxcli::PictureFormat pf;
         pf.width = pic.width, pf.height = pic.height;
-        pf.chroma = f.chroma411 ? opxcli::Chroma::k411 : opxcli::Chroma::k420;
+        pf.chroma = f.chroma411   ? opxcli::Chroma::k411
+                    : f.chroma422 ? opxcli::Chroma::k422
+                                  : opxcli::Chroma::k420;
         pf.fps_num = f.fps_num, pf.fps_den = f.fps_den;
         pf.interlace = 'b';  // DV frames are interlaced, bottom field first
         pf.full_range = 0;

@@ -40,6 +40,10 @@ make_stream n411 720x480 30000/1001 yuv411p "" || bad "ffmpeg n411"
 check n411 720 480 411
 make_stream p411 720x576 25 yuv411p "" || bad "ffmpeg p411"
 check p411 720 576 411
+make_stream q422 720x576 25 yuv422p "" || bad "ffmpeg q422"
+check q422 720 576 422
+make_stream m422 720x480 30000/1001 yuv422p "" || bad "ffmpeg m422"
+check m422 720 480 422
 
 # Interlaced content coded with 2-4-8 blocks; noise content whose blocks overflow their areas
 # (completed only by the redistribution passes, counted by --stats).
@@ -85,14 +89,14 @@ open('flip.dv', 'wb').write(bytes(d))
 EOP
 "$DEC" --quiet --md5 flip.dv > flip.txt; rc=$?
 [ $rc -eq 0 ] && [ "$(wc -l < flip.txt)" -eq 3 ] || bad "damaged frames: exit $rc"
-# Not DV: exit 1. DV50 (STYPE 4): exit 3, "unsupported stream".
+# Not DV: exit 1. DV100: exit 3, "unsupported stream".
 head -c 200000 /dev/zero | tr '\0' '\377' > junk.dv
 "$DEC" --quiet junk.dv 2>/dev/null; [ $? -eq 1 ] || bad "junk: exit code"
-ffmpeg -v error -y -f lavfi -i testsrc2=size=720x576:rate=25 -frames:v 1 -pix_fmt yuv422p \
-    -c:v dvvideo -f rawvideo dv50.dv || bad "ffmpeg dv50"
-"$DEC" --quiet dv50.dv 2> dv50.err; rc=$?
-[ $rc -eq 3 ] || bad "dv50: exit $rc, not 3"
-grep -q "unsupported stream" dv50.err || bad "dv50: no 'unsupported stream' message"
+ffmpeg -v error -y -f lavfi -i testsrc2=size=1280x1080:rate=30000/1001 -frames:v 1 \
+    -pix_fmt yuv422p -c:v dvvideo -f rawvideo dv100.dv || bad "ffmpeg dv100"
+"$DEC" --quiet dv100.dv 2> dv100.err; rc=$?
+[ $rc -eq 3 ] || bad "dv100: exit $rc, not 3"
+grep -q "unsupported stream" dv100.err || bad "dv100: no 'unsupported stream' message"
 
 [ $fail -eq 0 ] && echo "all DV streams within bounds"
 exit $fail
