@@ -52,6 +52,9 @@ make_stream i420 720x576 50 yuv420p ",tinterlace=interleave_top" -flags +ildct -
 check i420 720 576 420
 "$DEC" --quiet --stats i420.dv > i420.stats || bad "i420 --stats"
 awk '{ exit !($10 > 0) }' i420.stats || bad "i420: no 2-4-8 block: $(cat i420.stats)"
+make_stream i411 720x480 60000/1001 yuv411p ",tinterlace=interleave_top" -flags +ildct -top 1 ||
+    bad "ffmpeg i411"
+check i411 720 480 411
 for s in z420:720x576:25:yuv420p:420 z411:720x480:30000/1001:yuv411p:411; do
     IFS=: read -r name size rate pix c <<EOS
 $s
