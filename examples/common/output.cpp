@@ -13,6 +13,7 @@ int PictureFormat::chroma_width() const {
     switch (chroma) {
         case Chroma::k400: return 0;
         case Chroma::k444: return width;
+        case Chroma::k411: return (width + 3) / 4;
         default: return (width + 1) / 2;
     }
 }
@@ -153,6 +154,7 @@ std::string y4m_header(const PictureFormat& f) {
         case Chroma::k420: c = f.bit_depth > 8 ? "420" + depth : "420jpeg"; break;
         case Chroma::k422: c = "422" + depth; break;
         case Chroma::k444: c = "444" + depth; break;
+        case Chroma::k411: c = "411"; break;
     }
     char head[256];
     std::snprintf(head, sizeof head, "YUV4MPEG2 W%d H%d F%d:%d I%c A%d:%d C%s", f.width, f.height,

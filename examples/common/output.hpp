@@ -8,7 +8,7 @@
 
 namespace opxcli {
 
-enum class Chroma { k400, k420, k422, k444 };
+enum class Chroma { k400, k420, k422, k444, k411 };
 
 // What a stream says of its pictures; the y4m header is made from it.
 struct PictureFormat {

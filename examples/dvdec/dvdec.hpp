@@ -1,0 +1,79 @@
+// opxvc-dvdec: decoding of DV (DIF) frames with the opxvc DV segment decoders and inverse
+// quantisers. The frame layout (DIF sequences, video segments, superblock and macroblock
+// placement), the dequantisation tables and the 8-8 / 2-4-8 inverse DCTs of IEC 61834-2 and
+// SMPTE 314M live here; the library does the entropy decoding and the inverse quantisation.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace dvdec {
+
+// The systems this decoder handles.
+enum class System {
+    k625_420,  // IEC 61834, 625/50, 4:2:0, 720x576
+    k525_411,  // IEC 61834 / SMPTE 314M, 525/60, 4:1:1, 720x480
+    k625_411,  // SMPTE 314M, 625/50, 4:1:1, 720x576
+    k525_422,  // SMPTE 314M, 525/60, 4:2:2, 50 Mb/s, 720x480
+    k625_422,  // SMPTE 314M, 625/50, 4:2:2, 50 Mb/s, 720x576
+};
+
+struct Format {
+    System system = System::k625_420;
+    int width = 720, height = 576;
+    int sequences = 12;        // DIF sequences per channel
+    int channels = 1;          // 2 at 50 Mb/s
+    size_t frame_bytes = 0;    // channels * sequences * 12000
+    int fps_num = 25, fps_den = 1;
+    bool chroma411 = false;    // 4:1:1
+    bool chroma422 = false;    // 4:2:2 (else 4:2:0 or 4:1:1)
+};
+
+// Reads the header and VAUX DIF blocks of the frame at `p` (`n` bytes available). Returns true
+// with the format, or false with `why` and `unsupported` (true: a DV system this decoder does not
+// handle; false: not a DV frame).
+bool probe(const uint8_t* p, size_t n, Format& f, std::string& why, bool& unsupported);
+
+// Dequantisation path.
+enum class Dequant { kWeight, kTable };
+
+struct Stats {
+    long blocks = 0;            // blocks decoded
+    long complete_one_pass = 0; // complete (EOB) within their own area
+    long complete = 0;          // complete after all passes
+    long blocks248 = 0;         // 2-4-8 blocks
+};
+
+// Planar 8-bit picture: Y then Cb then Cr, each `width` x `height` of its plane, tightly packed.
+struct Picture {
+    int width = 0, height = 0, cwidth = 0, cheight = 0;
+    std::vector<uint8_t> y, cb, cr;
+};
+
+class Decoder {
+  public:
+    Decoder(Dequant dq, bool stats);
+    // Decodes one whole frame of format `f` (f.frame_bytes at `p`). Returns false (with `why`) on
+    // a library error.
+    bool decode(const uint8_t* p, const Format& f, Picture& pic, std::string& why);
+    const Stats& stats() const { return stats_; }
+
+  private:
+    Dequant dq_;
+    bool want_stats_;
+    double bias_;  // half the quantiser's output unit
+    Stats stats_;
+    // Per mode (8-8, 2-4-8), class and QNO: the step table (Opx16u) and the weight table, and the
+    // combined table of --dequant=table.
+    uint16_t q_[2][4][16][64];
+    int16_t w_[2][64];
+    int16_t d_[2][4][16][64];
+    double dscale_[2][4][16][64], wscale_[2][64];
+    double wlat_[2][4][16][64], dlat_[2][4][16][64];  // level spacing in units of F  // factors from F to the coefficient
+    double hinv_[8][8], vinv_[2][8][8];
+    void idct(const int16_t* c, const double* scale, const double* lattice, int mode, uint8_t* dst, std::ptrdiff_t stride, bool split411);
+};
+
+}  // namespace dvdec
