@@ -2402,6 +2402,43 @@ OPXVC_API OpxResult opxiEncodeDCIntra_MPEG4_16s1u(Opx16s dcDiff, Opx8u** ppBitSt
                                                   Opx32s* pBitOffset,
                                                   Opx32s chromaFlag) OPXVC_NOEXCEPT;
 
+/*
+ * H.263 and H.261 loop filters (in place). pSrcDst points to the first sample after the edge: the
+ * first row below a horizontal edge, the first column right of a vertical edge. Across the edge
+ * p1 p0 | q0 q1 are the two samples on each side; results are clamped to 0..255. Null pointers:
+ * opxErrNullPtr; nothing is written on error.
+ */
+/**
+ * H.263 Annex J deblocking across one 8-sample edge: d = (p1 - 4 p0 + 4 q0 - q1) / 8, an up-down
+ * ramp of strength S = Table J.2 (qp) gives d1 (full for |d| <= S, none from 2S), p0 += d1,
+ * q0 -= d1, and d2 = (p1 - q1) / 4 limited to +-(|d1| >> 1) gives p1 -= d2, q1 += d2 (divisions
+ * truncate). qp outside 1..31: opxErrQp.
+ */
+OPXVC_API OpxResult opxiFilterDeblocking8x8HorEdge_H263_8u_C1IR(Opx8u* pSrcDst, Opx32s srcDstStep,
+                                                                Opx32s qp) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblocking8x8VerEdge_H263_8u_C1IR(Opx8u* pSrcDst, Opx32s srcDstStep,
+                                                                Opx32s qp) OPXVC_NOEXCEPT;
+/** The same filter across a 16-sample edge without the strength ramp (d1 = d). */
+OPXVC_API OpxResult opxiFilterDeblocking16x16HorEdge_H263_8u_C1IR(Opx8u* pSrcDst,
+                                                                  Opx32s srcDstStep) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblocking16x16VerEdge_H263_8u_C1IR(Opx8u* pSrcDst,
+                                                                  Opx32s srcDstStep) OPXVC_NOEXCEPT;
+/**
+ * H.263 Annex Q block boundary filter across a 16-sample edge: p0' = (3 p0 + q0 + 2) >> 2,
+ * q0' = (p0 + 3 q0 + 2) >> 2; p1 and q1 untouched.
+ */
+OPXVC_API OpxResult opxiFilterBlockBoundaryHorEdge_H263_8u_C1IR(Opx8u* pSrcDst,
+                                                                Opx32s srcDstStep) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterBlockBoundaryVerEdge_H263_8u_C1IR(Opx8u* pSrcDst,
+                                                                Opx32s srcDstStep) OPXVC_NOEXCEPT;
+/**
+ * H.261 loop filter of one 8x8 block: separable 1/4 1/2 1/4 inside the block, border rows and
+ * columns filtered along the border only, corners unchanged. pSrc and pDst may be the same block
+ * (filtering in place).
+ */
+OPXVC_API OpxResult opxiFilter8x8_H261_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                              Opx32s dstStep) OPXVC_NOEXCEPT;
+
 /* ==== END MPEG-4, H.263, H.261 ==== */
 
 
