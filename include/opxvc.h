@@ -2439,6 +2439,56 @@ OPXVC_API OpxResult opxiFilterBlockBoundaryVerEdge_H263_8u_C1IR(Opx8u* pSrcDst,
 OPXVC_API OpxResult opxiFilter8x8_H261_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
                                               Opx32s dstStep) OPXVC_NOEXCEPT;
 
+/*
+ * MPEG-4 quarter-sample copies. acc: bits 1..0 the horizontal quarter position, bits 3..2 the
+ * vertical; rounding: bit 0 (rc). acc 0 copies the block. Otherwise half-sample values come from
+ * the 8-tap filter (-1, 3, -6, 20, 20, -6, 3, -1) with rounding 16 - rc, shift 5, clamped;
+ * quarter values average a half-sample value with its nearer neighbour, (p + q + 1 - rc) >> 1.
+ * The horizontal pass runs over h + 1 rows, the vertical pass on its output. For a w x h block
+ * only columns 0..w and rows 0..h of the source are read: taps beyond them are mirrored (-1 reads
+ * 0, w + 1 reads w). Null pointers: opxErrNullPtr.
+ */
+OPXVC_API OpxResult opxiCopy8x8QP_MPEG4_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                               Opx32s dstStep, Opx32s acc,
+                                               Opx32s rounding) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiCopy16x8QP_MPEG4_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                                Opx32s dstStep, Opx32s acc,
+                                                Opx32s rounding) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiCopy16x16QP_MPEG4_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                                 Opx32s dstStep, Opx32s acc,
+                                                 Opx32s rounding) OPXVC_NOEXCEPT;
+/**
+ * Overlapped block motion compensation (H.263 Annex F weights, also MPEG-4 OBMC). pSrc is the
+ * reference at the block's position; each vector addresses its prediction from there (half-sample
+ * units for HP with the rounded half-sample interpolation, quarter-sample units for QP with the
+ * quarter-sample filter of a whole 8x8 block). The current prediction covers the block, the left
+ * vector columns 0..3 (0..7 for 16x16) and the right the others, the above vector rows 0..3 (0..7)
+ * and the below the others; a neighbour equal to the current vector reuses the current
+ * prediction. Output (H0 q + H2 s + H1 t + 4) >> 3; in the 16x16 form each weight covers 2x2
+ * samples. Any of the seven pointers null: opxErrNullPtr, nothing read or written.
+ */
+OPXVC_API OpxResult opxiOBMC8x8HP_MPEG4_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                               Opx32s dstStep, const OpxMotionVec* pMvCur,
+                                               const OpxMotionVec* pMvLeft,
+                                               const OpxMotionVec* pMvRight,
+                                               const OpxMotionVec* pMvAbove,
+                                               const OpxMotionVec* pMvBelow,
+                                               Opx32s rounding) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiOBMC16x16HP_MPEG4_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                                 Opx32s dstStep, const OpxMotionVec* pMvCur,
+                                                 const OpxMotionVec* pMvLeft,
+                                                 const OpxMotionVec* pMvRight,
+                                                 const OpxMotionVec* pMvAbove,
+                                                 const OpxMotionVec* pMvBelow,
+                                                 Opx32s rounding) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiOBMC8x8QP_MPEG4_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                               Opx32s dstStep, const OpxMotionVec* pMvCur,
+                                               const OpxMotionVec* pMvLeft,
+                                               const OpxMotionVec* pMvRight,
+                                               const OpxMotionVec* pMvAbove,
+                                               const OpxMotionVec* pMvBelow,
+                                               Opx32s rounding) OPXVC_NOEXCEPT;
+
 /* ==== END MPEG-4, H.263, H.261 ==== */
 
 
