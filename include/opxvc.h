@@ -2489,6 +2489,48 @@ OPXVC_API OpxResult opxiOBMC8x8QP_MPEG4_8u_C1R(const Opx8u* pSrc, Opx32s srcStep
                                                const OpxMotionVec* pMvBelow,
                                                Opx32s rounding) OPXVC_NOEXCEPT;
 
+/*
+ * MPEG-4 post-filters (ISO/IEC 14496-2 Annex F). Null pointers: opxErrNullPtr; qp outside 1..31:
+ * opxErrQp; nothing is written on error.
+ */
+/**
+ * Deblocking across one 8-sample block edge, in place. pSrcDst points to s5 of the first of the
+ * eight segments s0..s9 across the edge (s4 | s5 adjacent to it): the first row below a
+ * horizontal edge, the first column right of a vertical edge. eq_cnt counts the nine neighbouring
+ * pairs differing by at most thr1. eq_cnt < thr2 (default mode): s4 and s5 move towards each
+ * other by the corrected a3,0 term (only when |a3,0| < qp), limited to (s4 - s5) / 2 truncated
+ * towards zero. Otherwise (DC offset mode, when s1..s8 span less than 2 qp) s1..s8 are smoothed
+ * by the 9-tap filter 1 1 2 2 4 2 2 1 1 / 16. Usual values: thr1 = 2, thr2 = 6.
+ */
+OPXVC_API OpxResult opxiFilterDeblocking8x8HorEdge_MPEG4_8u_C1IR(Opx8u* pSrcDst, Opx32s srcDstStep,
+                                                                 Opx32s qp, Opx32s thr1,
+                                                                 Opx32s thr2) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblocking8x8VerEdge_MPEG4_8u_C1IR(Opx8u* pSrcDst, Opx32s srcDstStep,
+                                                                 Opx32s qp, Opx32s thr1,
+                                                                 Opx32s thr2) OPXVC_NOEXCEPT;
+/**
+ * Deringing thresholds of one macroblock: pThresholds[0..5] for luminance blocks 0..3 (raster
+ * order in the 16x16 block at pSrcY), then Cb and Cr: (max + min + 1) >> 1 of each block. With R
+ * the largest luminance range: R < 16 sets the four luminance thresholds to 0; R >= 64 gives
+ * every luminance block of range below 32 the threshold of the (first) block of range R.
+ */
+OPXVC_API OpxResult opxiFilterDeringingThreshold_MPEG4_8u_P3R(const Opx8u* pSrcY, Opx32s srcStepY,
+                                                              const Opx8u* pSrcCb,
+                                                              Opx32s srcStepCb,
+                                                              const Opx8u* pSrcCr,
+                                                              Opx32s srcStepCr,
+                                                              Opx32s* pThresholds) OPXVC_NOEXCEPT;
+/**
+ * Deringing smoother of one 8x8 block (its one-sample border is read): a sample whose 3x3
+ * neighbourhood lies entirely below threshold or entirely at or above it becomes the 3x3
+ * 1 2 1 / 2 4 2 / 1 2 1 average ((sum + 8) >> 4), kept within +-(qp >> 1) of the sample; other
+ * samples are copied. qp 1 copies the block. pSrc and pDst may be the same block.
+ */
+OPXVC_API OpxResult opxiFilterDeringingSmooth8x8_MPEG4_8u_C1R(const Opx8u* pSrc, Opx32s srcStep,
+                                                              Opx8u* pDst, Opx32s dstStep,
+                                                              Opx32s qp,
+                                                              Opx32s threshold) OPXVC_NOEXCEPT;
+
 /* ==== END MPEG-4, H.263, H.261 ==== */
 
 
