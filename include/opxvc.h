@@ -2531,6 +2531,64 @@ OPXVC_API OpxResult opxiFilterDeringingSmooth8x8_MPEG4_8u_C1R(const Opx8u* pSrc,
                                                               Opx32s qp,
                                                               Opx32s threshold) OPXVC_NOEXCEPT;
 
+/*
+ * MPEG-4 sprite warping and global motion compensation. The warp record lives in caller memory of
+ * opxiWarpGetSize_MPEG4 bytes (384; the functions use it from the next 16-byte boundary). Warped
+ * positions are computed in 1/16 sample with 64-bit (perspective: 128-bit) integers.
+ */
+typedef struct OpxWarpStateMPEG4 OpxWarpStateMPEG4;
+/** Size of the warp record in bytes (384). Null pSize: opxErrNullPtr. */
+OPXVC_API OpxResult opxiWarpGetSize_MPEG4(Opx32s* pSize) OPXVC_NOEXCEPT;
+/**
+ * Sets up the warp record of one VOP: numPoints 0..4 warping points with displacements pDu/pDv
+ * (half samples, each relative to the first as in the bitstream), spriteType 1 static sprite
+ * (rounding then 0; four points only there), warpAccuracy 0..3 (1/2 .. 1/16 sample),
+ * roundingType bit 0, quarterSample, fcode 1..7 (global vector range), the sprite and VOP
+ * rectangles. The record is cleared first. Checks, all before anything is written: null pState,
+ * pSpriteRect, pVopRect (or pDu/pDv with numPoints > 0): opxErrNullPtr; numPoints outside 0..4,
+ * 4 with spriteType not 1, warpAccuracy outside 0..3, fcode outside 1..7: opxErrOutOfRange;
+ * sprite or VOP width or height below 1: opxErrSize.
+ */
+OPXVC_API OpxResult opxiWarpInit_MPEG4(OpxWarpStateMPEG4* pState, const Opx32s* pDu,
+                                       const Opx32s* pDv, Opx32s numPoints, Opx32s spriteType,
+                                       Opx32s warpAccuracy, Opx32s roundingType,
+                                       Opx32s quarterSample, Opx32s fcode,
+                                       const OpxRect* pSpriteRect,
+                                       const OpxRect* pVopRect) OPXVC_NOEXCEPT;
+/**
+ * Warped luminance prediction of the rectangle pDstRect (absolute coordinates, as the VOP
+ * rectangle) from the plane pSrc addressed at the sprite rectangle's origin. Each sample is the
+ * bilinear interpolation at its warped position (1/16 sample, rounding constant
+ * 128 - (r << (3 - a))), every tap's coordinate clamped to the sprite on its own. No points:
+ * copy with edge clamping. Null pointers: opxErrNullPtr; a record without the warp identifier:
+ * opxErrContextMatch. An empty rectangle writes nothing.
+ */
+OPXVC_API OpxResult opxiWarpLuma_MPEG4_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                              Opx32s dstStep, const OpxRect* pDstRect,
+                                              const OpxWarpStateMPEG4* pState) OPXVC_NOEXCEPT;
+/** The same for both chrominance planes; pDstRect in chrominance coordinates. */
+OPXVC_API OpxResult opxiWarpChroma_MPEG4_8u_P2R(const Opx8u* pSrcCb, Opx32s srcStepCb,
+                                                const Opx8u* pSrcCr, Opx32s srcStepCr,
+                                                Opx8u* pDstCb, Opx32s dstStepCb, Opx8u* pDstCr,
+                                                Opx32s dstStepCr, const OpxRect* pDstRect,
+                                                const OpxWarpStateMPEG4* pState) OPXVC_NOEXCEPT;
+/**
+ * The global motion vector of the 16x16 macroblock at (xOffset, yOffset) (half samples, quarter
+ * with quarterSample): one point, the translation; two or three points, the mean warped
+ * displacement of its 256 samples rounded to nearest (halves away from zero); no or four points
+ * (0, 0). Clamped to the fcode range. Checks as the warps.
+ */
+OPXVC_API OpxResult opxiCalcGlobalMV_MPEG4(Opx32s xOffset, Opx32s yOffset, OpxMotionVec* pMv,
+                                           const OpxWarpStateMPEG4* pState) OPXVC_NOEXCEPT;
+/**
+ * Sprite brightness change in place: factor F = 1024 + 1024 b / 100 rounded to nearest,
+ * p' = (p F + 520) >> 10 clamped to 0..255. b outside -112..1648: opxErrOutOfRange; b 0 does
+ * nothing. Null pSrcDst: opxErrNullPtr.
+ */
+OPXVC_API OpxResult opxiChangeSpriteBrightness_MPEG4_8u_C1IR(Opx8u* pSrcDst, Opx32s srcDstStep,
+                                                             Opx32s width, Opx32s height,
+                                                             Opx32s brightnessChange) OPXVC_NOEXCEPT;
+
 /* ==== END MPEG-4, H.263, H.261 ==== */
 
 
