@@ -40,6 +40,30 @@ inline void store_row(Opx8u* d, __m256i v, int w) noexcept {
         _mm_storel_epi64(reinterpret_cast<__m128i*>(d), b);
 }
 
+// Byte shuffles that lay out the eight taps of the horizontal filter for output columns 0..15 from
+// a row held in a register: tap k of column x reads sample x − 3 + k, mirrored into 0..W
+// (−1 reads 0, W + 1 reads W). Sample W is not in the register: `last` marks where it is taken.
+template <int W>
+struct TapIndex {
+    alignas(16) std::int8_t idx[8][16];
+    alignas(16) std::int8_t last[8][16];
+};
+template <int W>
+constexpr TapIndex<W> make_tap_index() {
+    TapIndex<W> t{};
+    for (int k = 0; k < 8; ++k)
+        for (int x = 0; x < 16; ++x) {
+            int i = x - 3 + k;
+            i = i < 0 ? -1 - i : i > W ? 2 * W + 1 - i : i;
+            const bool beyond = x >= W || i == W;
+            t.idx[k][x] = static_cast<std::int8_t>(beyond ? -128 : i);
+            t.last[k][x] = static_cast<std::int8_t>(x < W && i == W ? -1 : 0);
+        }
+    return t;
+}
+template <int W>
+constexpr TapIndex<W> kTapIndex = make_tap_index<W>();
+
 template <int W, int H>
 void copy_qp(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds, int acc,
              int rc) noexcept {
@@ -53,8 +77,6 @@ void copy_qp(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds,
     __m256i t[H + 1 + 6];  // rows −3 .. H + 3 of the horizontal pass, mirrored
     __m256i* tr = t + 3;
     const int rows = dy ? H + 1 : H;
-    alignas(32) Opx8u ext[48];  // positions −3 .. W + 3 of a row, then padding
-    std::memset(ext, 0, sizeof ext);
     for (int y = 0; y < rows; ++y) {
         const Opx8u* row = src + y * ss;
         if (dx == 0) {
@@ -65,15 +87,18 @@ void copy_qp(const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst, std::ptrdiff_t ds,
                     _mm256_cvtepu8_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row)));
             continue;
         }
-        std::memcpy(ext + 3, row, W + 1);
-        ext[0] = row[2];
-        ext[1] = row[1];
-        ext[2] = row[0];
-        ext[W + 4] = row[W];
-        ext[W + 5] = row[W - 1];
-        ext[W + 6] = row[W - 2];
+        // samples 0..W−1 in a register, sample W (the last one the filter may read) broadcast
+        const __m128i v = W == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(row))
+                                  : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row));
+        const __m128i last = _mm_set1_epi8(static_cast<char>(row[W]));
         __m256i e[8];
-        for (int k = 0; k < 8; ++k) e[k] = widen16(ext + k);
+        for (int k = 0; k < 8; ++k) {
+            const __m128i idx =
+                _mm_load_si128(reinterpret_cast<const __m128i*>(kTapIndex<W>.idx[k]));
+            const __m128i sel =
+                _mm_load_si128(reinterpret_cast<const __m128i*>(kTapIndex<W>.last[k]));
+            e[k] = _mm256_cvtepu8_epi16(_mm_blendv_epi8(_mm_shuffle_epi8(v, idx), last, sel));
+        }
         const __m256i hv = taps8(e, round);
         tr[y] = dx == 2 ? hv : avg_rc(hv, dx == 1 ? e[3] : e[4], omr);
     }
