@@ -2402,6 +2402,193 @@ OPXVC_API OpxResult opxiEncodeDCIntra_MPEG4_16s1u(Opx16s dcDiff, Opx8u** ppBitSt
                                                   Opx32s* pBitOffset,
                                                   Opx32s chromaFlag) OPXVC_NOEXCEPT;
 
+/*
+ * H.263 and H.261 loop filters (in place). pSrcDst points to the first sample after the edge: the
+ * first row below a horizontal edge, the first column right of a vertical edge. Across the edge
+ * p1 p0 | q0 q1 are the two samples on each side; results are clamped to 0..255. Null pointers:
+ * opxErrNullPtr; nothing is written on error.
+ */
+/**
+ * H.263 Annex J deblocking across one 8-sample edge: d = (p1 - 4 p0 + 4 q0 - q1) / 8, an up-down
+ * ramp of strength S = Table J.2 (qp) gives d1 (full for |d| <= S, none from 2S), p0 += d1,
+ * q0 -= d1, and d2 = (p1 - q1) / 4 limited to +-(|d1| >> 1) gives p1 -= d2, q1 += d2 (divisions
+ * truncate). qp outside 1..31: opxErrQp.
+ */
+OPXVC_API OpxResult opxiFilterDeblocking8x8HorEdge_H263_8u_C1IR(Opx8u* pSrcDst, Opx32s srcDstStep,
+                                                                Opx32s qp) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblocking8x8VerEdge_H263_8u_C1IR(Opx8u* pSrcDst, Opx32s srcDstStep,
+                                                                Opx32s qp) OPXVC_NOEXCEPT;
+/** The same filter across a 16-sample edge without the strength ramp (d1 = d). */
+OPXVC_API OpxResult opxiFilterDeblocking16x16HorEdge_H263_8u_C1IR(Opx8u* pSrcDst,
+                                                                  Opx32s srcDstStep) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblocking16x16VerEdge_H263_8u_C1IR(Opx8u* pSrcDst,
+                                                                  Opx32s srcDstStep) OPXVC_NOEXCEPT;
+/**
+ * H.263 Annex Q block boundary filter across a 16-sample edge: p0' = (3 p0 + q0 + 2) >> 2,
+ * q0' = (p0 + 3 q0 + 2) >> 2; p1 and q1 untouched.
+ */
+OPXVC_API OpxResult opxiFilterBlockBoundaryHorEdge_H263_8u_C1IR(Opx8u* pSrcDst,
+                                                                Opx32s srcDstStep) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterBlockBoundaryVerEdge_H263_8u_C1IR(Opx8u* pSrcDst,
+                                                                Opx32s srcDstStep) OPXVC_NOEXCEPT;
+/**
+ * H.261 loop filter of one 8x8 block: separable 1/4 1/2 1/4 inside the block, border rows and
+ * columns filtered along the border only, corners unchanged. pSrc and pDst may be the same block
+ * (filtering in place).
+ */
+OPXVC_API OpxResult opxiFilter8x8_H261_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                              Opx32s dstStep) OPXVC_NOEXCEPT;
+
+/*
+ * MPEG-4 quarter-sample copies. acc: bits 1..0 the horizontal quarter position, bits 3..2 the
+ * vertical; rounding: bit 0 (rc). acc 0 copies the block. Otherwise half-sample values come from
+ * the 8-tap filter (-1, 3, -6, 20, 20, -6, 3, -1) with rounding 16 - rc, shift 5, clamped;
+ * quarter values average a half-sample value with its nearer neighbour, (p + q + 1 - rc) >> 1.
+ * The horizontal pass runs over h + 1 rows, the vertical pass on its output. For a w x h block
+ * only columns 0..w and rows 0..h of the source are read: taps beyond them are mirrored (-1 reads
+ * 0, w + 1 reads w). Null pointers: opxErrNullPtr.
+ */
+OPXVC_API OpxResult opxiCopy8x8QP_MPEG4_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                               Opx32s dstStep, Opx32s acc,
+                                               Opx32s rounding) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiCopy16x8QP_MPEG4_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                                Opx32s dstStep, Opx32s acc,
+                                                Opx32s rounding) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiCopy16x16QP_MPEG4_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                                 Opx32s dstStep, Opx32s acc,
+                                                 Opx32s rounding) OPXVC_NOEXCEPT;
+/**
+ * Overlapped block motion compensation (H.263 Annex F weights, also MPEG-4 OBMC). pSrc is the
+ * reference at the block's position; each vector addresses its prediction from there (half-sample
+ * units for HP with the rounded half-sample interpolation, quarter-sample units for QP with the
+ * quarter-sample filter of a whole 8x8 block). The current prediction covers the block, the left
+ * vector columns 0..3 (0..7 for 16x16) and the right the others, the above vector rows 0..3 (0..7)
+ * and the below the others; a neighbour equal to the current vector reuses the current
+ * prediction. Output (H0 q + H2 s + H1 t + 4) >> 3; in the 16x16 form each weight covers 2x2
+ * samples. Any of the seven pointers null: opxErrNullPtr, nothing read or written.
+ */
+OPXVC_API OpxResult opxiOBMC8x8HP_MPEG4_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                               Opx32s dstStep, const OpxMotionVec* pMvCur,
+                                               const OpxMotionVec* pMvLeft,
+                                               const OpxMotionVec* pMvRight,
+                                               const OpxMotionVec* pMvAbove,
+                                               const OpxMotionVec* pMvBelow,
+                                               Opx32s rounding) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiOBMC16x16HP_MPEG4_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                                 Opx32s dstStep, const OpxMotionVec* pMvCur,
+                                                 const OpxMotionVec* pMvLeft,
+                                                 const OpxMotionVec* pMvRight,
+                                                 const OpxMotionVec* pMvAbove,
+                                                 const OpxMotionVec* pMvBelow,
+                                                 Opx32s rounding) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiOBMC8x8QP_MPEG4_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                               Opx32s dstStep, const OpxMotionVec* pMvCur,
+                                               const OpxMotionVec* pMvLeft,
+                                               const OpxMotionVec* pMvRight,
+                                               const OpxMotionVec* pMvAbove,
+                                               const OpxMotionVec* pMvBelow,
+                                               Opx32s rounding) OPXVC_NOEXCEPT;
+
+/*
+ * MPEG-4 post-filters (ISO/IEC 14496-2 Annex F). Null pointers: opxErrNullPtr; qp outside 1..31:
+ * opxErrQp; nothing is written on error.
+ */
+/**
+ * Deblocking across one 8-sample block edge, in place. pSrcDst points to s5 of the first of the
+ * eight segments s0..s9 across the edge (s4 | s5 adjacent to it): the first row below a
+ * horizontal edge, the first column right of a vertical edge. eq_cnt counts the nine neighbouring
+ * pairs differing by at most thr1. eq_cnt < thr2 (default mode): s4 and s5 move towards each
+ * other by the corrected a3,0 term (only when |a3,0| < qp), limited to (s4 - s5) / 2 truncated
+ * towards zero. Otherwise (DC offset mode, when s1..s8 span less than 2 qp) s1..s8 are smoothed
+ * by the 9-tap filter 1 1 2 2 4 2 2 1 1 / 16. Usual values: thr1 = 2, thr2 = 6.
+ */
+OPXVC_API OpxResult opxiFilterDeblocking8x8HorEdge_MPEG4_8u_C1IR(Opx8u* pSrcDst, Opx32s srcDstStep,
+                                                                 Opx32s qp, Opx32s thr1,
+                                                                 Opx32s thr2) OPXVC_NOEXCEPT;
+OPXVC_API OpxResult opxiFilterDeblocking8x8VerEdge_MPEG4_8u_C1IR(Opx8u* pSrcDst, Opx32s srcDstStep,
+                                                                 Opx32s qp, Opx32s thr1,
+                                                                 Opx32s thr2) OPXVC_NOEXCEPT;
+/**
+ * Deringing thresholds of one macroblock: pThresholds[0..5] for luminance blocks 0..3 (raster
+ * order in the 16x16 block at pSrcY), then Cb and Cr: (max + min + 1) >> 1 of each block. With R
+ * the largest luminance range: R < 16 sets the four luminance thresholds to 0; R >= 64 gives
+ * every luminance block of range below 32 the threshold of the (first) block of range R.
+ */
+OPXVC_API OpxResult opxiFilterDeringingThreshold_MPEG4_8u_P3R(const Opx8u* pSrcY, Opx32s srcStepY,
+                                                              const Opx8u* pSrcCb,
+                                                              Opx32s srcStepCb,
+                                                              const Opx8u* pSrcCr,
+                                                              Opx32s srcStepCr,
+                                                              Opx32s* pThresholds) OPXVC_NOEXCEPT;
+/**
+ * Deringing smoother of one 8x8 block (its one-sample border is read): a sample whose 3x3
+ * neighbourhood lies entirely below threshold or entirely at or above it becomes the 3x3
+ * 1 2 1 / 2 4 2 / 1 2 1 average ((sum + 8) >> 4), kept within +-(qp >> 1) of the sample; other
+ * samples are copied. qp 1 copies the block. pSrc and pDst may be the same block.
+ */
+OPXVC_API OpxResult opxiFilterDeringingSmooth8x8_MPEG4_8u_C1R(const Opx8u* pSrc, Opx32s srcStep,
+                                                              Opx8u* pDst, Opx32s dstStep,
+                                                              Opx32s qp,
+                                                              Opx32s threshold) OPXVC_NOEXCEPT;
+
+/*
+ * MPEG-4 sprite warping and global motion compensation. The warp record lives in caller memory of
+ * opxiWarpGetSize_MPEG4 bytes (384; the functions use it from the next 16-byte boundary). Warped
+ * positions are computed in 1/16 sample with 64-bit (perspective: 128-bit) integers.
+ */
+typedef struct OpxWarpStateMPEG4 OpxWarpStateMPEG4;
+/** Size of the warp record in bytes (384). Null pSize: opxErrNullPtr. */
+OPXVC_API OpxResult opxiWarpGetSize_MPEG4(Opx32s* pSize) OPXVC_NOEXCEPT;
+/**
+ * Sets up the warp record of one VOP: numPoints 0..4 warping points with displacements pDu/pDv
+ * (half samples, each relative to the first as in the bitstream), spriteType 1 static sprite
+ * (rounding then 0; four points only there), warpAccuracy 0..3 (1/2 .. 1/16 sample),
+ * roundingType bit 0, quarterSample, fcode 1..7 (global vector range), the sprite and VOP
+ * rectangles. The record is cleared first. Checks, all before anything is written: null pState,
+ * pSpriteRect, pVopRect (or pDu/pDv with numPoints > 0): opxErrNullPtr; numPoints outside 0..4,
+ * 4 with spriteType not 1, warpAccuracy outside 0..3, fcode outside 1..7: opxErrOutOfRange;
+ * sprite or VOP width or height below 1: opxErrSize.
+ */
+OPXVC_API OpxResult opxiWarpInit_MPEG4(OpxWarpStateMPEG4* pState, const Opx32s* pDu,
+                                       const Opx32s* pDv, Opx32s numPoints, Opx32s spriteType,
+                                       Opx32s warpAccuracy, Opx32s roundingType,
+                                       Opx32s quarterSample, Opx32s fcode,
+                                       const OpxRect* pSpriteRect,
+                                       const OpxRect* pVopRect) OPXVC_NOEXCEPT;
+/**
+ * Warped luminance prediction of the rectangle pDstRect (absolute coordinates, as the VOP
+ * rectangle) from the plane pSrc addressed at the sprite rectangle's origin. Each sample is the
+ * bilinear interpolation at its warped position (1/16 sample, rounding constant
+ * 128 - (r << (3 - a))), every tap's coordinate clamped to the sprite on its own. No points:
+ * copy with edge clamping. Null pointers: opxErrNullPtr; a record without the warp identifier:
+ * opxErrContextMatch. An empty rectangle writes nothing.
+ */
+OPXVC_API OpxResult opxiWarpLuma_MPEG4_8u_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx8u* pDst,
+                                              Opx32s dstStep, const OpxRect* pDstRect,
+                                              const OpxWarpStateMPEG4* pState) OPXVC_NOEXCEPT;
+/** The same for both chrominance planes; pDstRect in chrominance coordinates. */
+OPXVC_API OpxResult opxiWarpChroma_MPEG4_8u_P2R(const Opx8u* pSrcCb, Opx32s srcStepCb,
+                                                const Opx8u* pSrcCr, Opx32s srcStepCr,
+                                                Opx8u* pDstCb, Opx32s dstStepCb, Opx8u* pDstCr,
+                                                Opx32s dstStepCr, const OpxRect* pDstRect,
+                                                const OpxWarpStateMPEG4* pState) OPXVC_NOEXCEPT;
+/**
+ * The global motion vector of the 16x16 macroblock at (xOffset, yOffset) (half samples, quarter
+ * with quarterSample): one point, the translation; two or three points, the mean warped
+ * displacement of its 256 samples rounded to nearest (halves away from zero); no or four points
+ * (0, 0). Clamped to the fcode range. Checks as the warps.
+ */
+OPXVC_API OpxResult opxiCalcGlobalMV_MPEG4(Opx32s xOffset, Opx32s yOffset, OpxMotionVec* pMv,
+                                           const OpxWarpStateMPEG4* pState) OPXVC_NOEXCEPT;
+/**
+ * Sprite brightness change in place: factor F = 1024 + 1024 b / 100 rounded to nearest,
+ * p' = (p F + 520) >> 10 clamped to 0..255. b outside -112..1648: opxErrOutOfRange; b 0 does
+ * nothing. Null pSrcDst: opxErrNullPtr.
+ */
+OPXVC_API OpxResult opxiChangeSpriteBrightness_MPEG4_8u_C1IR(Opx8u* pSrcDst, Opx32s srcDstStep,
+                                                             Opx32s width, Opx32s height,
+                                                             Opx32s brightnessChange) OPXVC_NOEXCEPT;
+
 /* ==== END MPEG-4, H.263, H.261 ==== */
 
 

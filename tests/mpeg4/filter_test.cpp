@@ -1,0 +1,333 @@
+// H.263 deblocking and block boundary filters and the H.261 loop filter: a per-sample model of each
+// rule, the values the rules single out, AVX2 against portable kernels (random and extreme
+// samples, guard pages), in-place H.261 filtering, result codes and nothing written on error.
+#include "mpeg4/filter.hpp"
+
+#include <cstdlib>
+
+#include "mpeg4/mpeg4_util.hpp"
+
+namespace opx::test::mpeg4 {
+namespace {
+
+namespace ref = opx::mpeg4::ref;
+namespace avx2 = opx::mpeg4::avx2;
+
+// ---- models
+// --------------------------------------------------------------------------------------
+
+int clip(int v) {
+    return v < 0 ? 0 : v > 255 ? 255 : v;
+}
+
+// Four samples p1 p0 q0 q1 of one position; s 0: no ramp.
+void model_deblock(int* v, int s) {
+    const int x = v[0] - 4 * v[1] + 4 * v[2] - v[3];
+    const int d = x / 8;
+    const int ad = std::abs(d);
+    int d1 = d;
+    if (s > 0) d1 = ad <= s ? d : ad >= 2 * s ? 0 : (d > 0 ? 2 * s - ad : ad - 2 * s);
+    const int lim = std::abs(d1) / 2;
+    const int d2 = std::min(std::max((v[0] - v[3]) / 4, -lim), lim);
+    v[0] = clip(v[0] - d2);
+    v[1] = clip(v[1] + d1);
+    v[2] = clip(v[2] - d1);
+    v[3] = clip(v[3] + d2);
+}
+
+void model_boundary(int* v) {
+    const int p0 = v[1], q0 = v[2];
+    v[1] = (3 * p0 + q0 + 2) / 4;
+    v[2] = (p0 + 3 * q0 + 2) / 4;
+}
+
+// Applies a four-sample model along an edge of a plane (horizontal: rows y0−2..y0+1).
+template <class F>
+void model_edge(Plane<Opx8u>& pl, int x0, int y0, bool hor, int n, F f) {
+    for (int i = 0; i < n; ++i) {
+        int v[4];
+        for (int j = 0; j < 4; ++j)
+            v[j] = hor ? pl.at(x0 + i, y0 - 2 + j) : pl.at(x0 - 2 + j, y0 + i);
+        f(v);
+        for (int j = 0; j < 4; ++j)
+            (hor ? pl.at(x0 + i, y0 - 2 + j) : pl.at(x0 - 2 + j, y0 + i)) =
+                static_cast<Opx8u>(v[j]);
+    }
+}
+
+// H.261: the 2-D kernel [1 2 1]ᵀ[1 2 1] / 16 where both neighbours lie in the block, the 1-D
+// kernel along a border row or column, the sample itself at a corner.
+int model_h261(const Opx8u* b, std::ptrdiff_t st, int x, int y) {
+    const bool ix = x > 0 && x<7, iy = y> 0 && y < 7;
+    auto p = [&](int xx, int yy) { return static_cast<int>(b[yy * st + xx]); };
+    if (ix && iy) {
+        int s = 0;
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                s += (2 - std::abs(dx)) * (2 - std::abs(dy)) * p(x + dx, y + dy);
+        return (s + 8) / 16;
+    }
+    if (ix) return (p(x - 1, y) + 2 * p(x, y) + p(x + 1, y) + 2) / 4;
+    if (iy) return (p(x, y - 1) + 2 * p(x, y) + p(x, y + 1) + 2) / 4;
+    return p(x, y);
+}
+
+void fill_edge_samples(Plane<Opx8u>& pl, Rng& rng, int kind) {
+    // 0 random, 1 extremes, 2 small steps (where the ramp acts), 3 step edge
+    for (int y = 0; y < pl.height(); ++y)
+        for (int x = 0; x < pl.width(); ++x) {
+            int v;
+            switch (kind) {
+                case 0:
+                    v = static_cast<int>(rng.uniform(0, 255));
+                    break;
+                case 1:
+                    v = rng.coin() ? 255 : 0;
+                    break;
+                case 2:
+                    v = 120 + static_cast<int>(rng.uniform(-40, 40));
+                    break;
+                default:
+                    v = ((x + y) & 1) ? static_cast<int>(rng.uniform(200, 255))
+                                      : static_cast<int>(rng.uniform(0, 60));
+            }
+            pl.at(x, y) = static_cast<Opx8u>(v);
+        }
+}
+
+// ---- values the rules single out
+// ------------------------------------------------------------------
+
+// p1 p0 | q0 q1 = 0 0 | 16 16 across a horizontal edge of 8 columns.
+std::array<int, 4> step_edge(OpxResult (*fn)(Opx8u*, Opx32s, Opx32s), Opx32s qp, bool ver) {
+    Plane<Opx8u> pl(8, 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) pl.at(x, y) = static_cast<Opx8u>(((ver ? x : y) >= 4) ? 16 : 0);
+    EXPECT_EQ(fn(ver ? &pl.at(4, 0) : pl.row(4), static_cast<Opx32s>(pl.step()), qp), opxOk);
+    EXPECT_TRUE(pl.canaries_intact());
+    std::array<int, 4> r{};
+    for (int j = 0; j < 4; ++j)
+        r[static_cast<std::size_t>(j)] = ver ? pl.at(2 + j, 5) : pl.at(5, 2 + j);
+    return r;
+}
+
+TEST(Mpeg4FilterRules, H263StepEdgeAtQp1AndQp31BothDirections) {
+    for (bool ver : {false, true}) {
+        auto fn = ver ? opxiFilterDeblocking8x8VerEdge_H263_8u_C1IR
+                      : opxiFilterDeblocking8x8HorEdge_H263_8u_C1IR;
+        EXPECT_EQ(step_edge(fn, 1, ver), (std::array<int, 4>{0, 0, 16, 16}));
+        EXPECT_EQ(step_edge(fn, 31, ver), (std::array<int, 4>{3, 6, 10, 13}));
+    }
+}
+
+TEST(Mpeg4FilterRules, SixteenSampleEdgeHasNoRampAndBoundaryFilter) {
+    for (bool ver : {false, true}) {
+        Plane<Opx8u> pl(16, 16), bb(16, 16);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) {
+                pl.at(x, y) = static_cast<Opx8u>(((ver ? x : y) >= 8) ? 16 : 0);
+                bb.at(x, y) = static_cast<Opx8u>(((ver ? x : y) >= 8) ? 4 : 0);
+            }
+        Opx8u* p = ver ? &pl.at(8, 0) : pl.row(8);
+        Opx8u* q = ver ? &bb.at(8, 0) : bb.row(8);
+        const Opx32s st = static_cast<Opx32s>(pl.step());
+        ASSERT_EQ((ver ? opxiFilterDeblocking16x16VerEdge_H263_8u_C1IR
+                       : opxiFilterDeblocking16x16HorEdge_H263_8u_C1IR)(p, st),
+                  opxOk);
+        ASSERT_EQ((ver ? opxiFilterBlockBoundaryVerEdge_H263_8u_C1IR
+                       : opxiFilterBlockBoundaryHorEdge_H263_8u_C1IR)(q, st),
+                  opxOk);
+        for (int i = 0; i < 16; ++i) {
+            const int e[4] = {3, 6, 10, 13}, b[4] = {0, 1, 3, 4};
+            for (int j = 0; j < 4; ++j) {
+                EXPECT_EQ(ver ? pl.at(6 + j, i) : pl.at(i, 6 + j), e[j]);
+                EXPECT_EQ(ver ? bb.at(6 + j, i) : bb.at(i, 6 + j), b[j]);
+            }
+        }
+        EXPECT_TRUE(pl.canaries_intact());
+        EXPECT_TRUE(bb.canaries_intact());
+    }
+}
+
+TEST(Mpeg4FilterRules, H261FlatBlockUnchangedAndCornersKept) {
+    Plane<Opx8u> s(8, 8), d(8, 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) s.at(x, y) = 77;
+    ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
+                                        static_cast<Opx32s>(d.step())),
+              opxOk);
+    EXPECT_TRUE(planes_equal(s, d));
+    Rng rng;
+    s.fill(Pattern::kRandom, rng);
+    ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
+                                        static_cast<Opx32s>(d.step())),
+              opxOk);
+    for (int c : {0, 7})
+        for (int r : {0, 7}) EXPECT_EQ(d.at(c, r), s.at(c, r));
+    EXPECT_TRUE(d.canaries_intact());
+}
+
+// ---- every rule against its model, exported functions under both tables
+// ----------------------------
+
+TEST(Mpeg4FilterRules, EdgeFiltersFollowTheModelEveryQpBothDirections) {
+    Rng rng;
+    for (int isa = 0; isa < (have_avx2() ? 2 : 1); ++isa) {
+        IsaScope scope(isa ? opx::cpu::kIsaAvx2 : opx::cpu::kIsaPortable);
+        for (int kind = 0; kind < 4; ++kind)
+            for (int qp = 0; qp <= 33;
+                 ++qp)  // 0: 16-sample filter, 32: boundary filter, 33: 8x8 at QP from rng
+                for (bool ver : {false, true}) {
+                    const int n = (qp == 0 || qp == 32) ? 16 : 8;
+                    Plane<Opx8u> pl(ver ? 8 : n, ver ? n : 8, 8, qp & 7),
+                        want(ver ? 8 : n, ver ? n : 8);
+                    fill_edge_samples(pl, rng, kind);
+                    for (int y = 0; y < pl.height(); ++y)
+                        for (int x = 0; x < pl.width(); ++x) want.at(x, y) = pl.at(x, y);
+                    Opx8u* p = ver ? &pl.at(4, 0) : pl.row(4);
+                    const Opx32s st = static_cast<Opx32s>(pl.step());
+                    const int q = qp == 33 ? static_cast<int>(rng.uniform(1, 31)) : qp;
+                    if (qp == 0) {
+                        model_edge(want, ver ? 4 : 0, ver ? 0 : 4, !ver, n,
+                                   [](int* v) { model_deblock(v, 0); });
+                        ASSERT_EQ((ver ? opxiFilterDeblocking16x16VerEdge_H263_8u_C1IR
+                                       : opxiFilterDeblocking16x16HorEdge_H263_8u_C1IR)(p, st),
+                                  opxOk);
+                    } else if (qp == 32) {
+                        model_edge(want, ver ? 4 : 0, ver ? 0 : 4, !ver, n, model_boundary);
+                        ASSERT_EQ((ver ? opxiFilterBlockBoundaryVerEdge_H263_8u_C1IR
+                                       : opxiFilterBlockBoundaryHorEdge_H263_8u_C1IR)(p, st),
+                                  opxOk);
+                    } else {
+                        const int s = opx::mpeg4::kH263Strength[q - 1];
+                        model_edge(want, ver ? 4 : 0, ver ? 0 : 4, !ver, n,
+                                   [s](int* v) { model_deblock(v, s); });
+                        ASSERT_EQ((ver ? opxiFilterDeblocking8x8VerEdge_H263_8u_C1IR
+                                       : opxiFilterDeblocking8x8HorEdge_H263_8u_C1IR)(p, st, q),
+                                  opxOk);
+                    }
+                    ASSERT_TRUE(planes_equal(want, pl))
+                        << "qp " << qp << " ver " << ver << " kind " << kind << " isa " << isa;
+                    ASSERT_TRUE(pl.canaries_intact());
+                }
+    }
+}
+
+TEST(Mpeg4FilterRules, H261FollowsTheModelAndFiltersInPlace) {
+    Rng rng;
+    for (int isa = 0; isa < (have_avx2() ? 2 : 1); ++isa) {
+        IsaScope scope(isa ? opx::cpu::kIsaAvx2 : opx::cpu::kIsaPortable);
+        for (int iter = 0; iter < 200; ++iter) {
+            Plane<Opx8u> s(8, 8, 8, iter & 15), d(8, 8, 8, iter & 7);
+            s.fill(iter % 5 == 0 ? Pattern::kChecker : Pattern::kRandom, rng);
+            const Opx32s ss = static_cast<Opx32s>(s.step()), ds = static_cast<Opx32s>(d.step());
+            ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), ss, d.data(), ds), opxOk);
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 8; ++x)
+                    ASSERT_EQ(d.at(x, y), model_h261(s.data(), s.step(), x, y)) << x << "," << y;
+            ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), ss, s.data(), ss), opxOk);
+            ASSERT_TRUE(planes_equal(d, s)) << "in place";
+            ASSERT_TRUE(d.canaries_intact());
+            ASSERT_TRUE(s.canaries_intact());
+        }
+    }
+}
+
+// ---- AVX2 against portable
+// ---------------------------------------------------------------------------
+
+// Edges placed at the ends of guarded buffers, steps of both signs: a sample read or written
+// outside p1..q1 faults.
+TEST(Mpeg4FilterDifferential, EdgeKernelsAgreeAtGuardPages) {
+    if (!have_avx2()) GTEST_SKIP();
+    Rng rng;
+    GuardedBuffer ga(4096), gb(4096);
+    for (int iter = 0; iter < 800; ++iter) {
+        const bool ver = iter & 1;
+        const int what = (iter >> 1) % 3;  // 0 deblock 8, 1 deblock 16 (no ramp), 2 boundary
+        const int n = what == 0 ? 8 : 16;
+        const std::ptrdiff_t step =
+            (iter & 4) ? -static_cast<std::ptrdiff_t>(rng.uniform(16, 40)) : rng.uniform(16, 40);
+        const bool front = iter & 8;
+        const int w = ver ? 4 : n, h = ver ? n : 4;
+        Opx8u* a = ga.place(w, h, step, front);
+        Opx8u* b = gb.place(w, h, step, front);
+        ASSERT_NE(a, nullptr);
+        const int kind = static_cast<int>(rng.uniform(0, 3));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const int v = kind == 0   ? static_cast<int>(rng.uniform(0, 255))
+                              : kind == 1 ? (rng.coin() ? 255 : 0)
+                              : kind == 2 ? 128 + static_cast<int>(rng.uniform(-30, 30))
+                                          : (((ver ? x : y) >= 2) ? 255 : 0);
+                a[y * step + x] = b[y * step + x] = static_cast<Opx8u>(v);
+            }
+        Opx8u* pa = ver ? a + 2 : a + 2 * step;
+        Opx8u* pb = ver ? b + 2 : b + 2 * step;
+        const int s = what == 0 ? static_cast<int>(rng.uniform(1, 12)) : opx::mpeg4::kNoRamp;
+        if (what == 2) {
+            (ver ? ref::kFilter.boundary_ver : ref::kFilter.boundary_hor)(pa, step);
+            (ver ? avx2::kFilter.boundary_ver : avx2::kFilter.boundary_hor)(pb, step);
+        } else {
+            (ver ? ref::kFilter.deblock_ver : ref::kFilter.deblock_hor)(pa, step, n, s);
+            (ver ? avx2::kFilter.deblock_ver : avx2::kFilter.deblock_hor)(pb, step, n, s);
+        }
+        for (int y = 0; y < h; ++y)
+            ASSERT_TRUE(regions_equal(a + y * step, 0, b + y * step, 0, w, 1))
+                << "iter " << iter << " row " << y;
+    }
+}
+
+TEST(Mpeg4FilterDifferential, H261KernelsAgreeAtGuardPages) {
+    if (!have_avx2()) GTEST_SKIP();
+    Rng rng;
+    GuardedBuffer gs(4096), ga(4096), gb(4096);
+    for (int iter = 0; iter < 400; ++iter) {
+        const std::ptrdiff_t step = (iter & 1) ? -8 - (iter % 24) : 8 + (iter % 24);
+        const bool front = iter & 2;
+        const Opx8u* s = gs.place(8, 8, step, front);
+        Opx8u* a = ga.place(8, 8, -step, !front);
+        Opx8u* b = gb.place(8, 8, -step, !front);
+        Opx8u* sw = const_cast<Opx8u*>(s);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                sw[y * step + x] = static_cast<Opx8u>(iter % 3 == 0 ? (rng.coin() ? 255 : 0)
+                                                                    : rng.uniform(0, 255));
+        ref::kFilter.h261(s, step, a, -step);
+        avx2::kFilter.h261(s, step, b, -step);
+        ASSERT_TRUE(regions_equal(a, -step, b, -step, 8, 8)) << iter;
+    }
+}
+
+// ---- result codes
+// --------------------------------------------------------------------------------
+
+TEST(Mpeg4FilterRules, QpOutsideOneTo31FailsAndWritesNothing) {
+    Plane<Opx8u> pl(8, 8), before(8, 8);
+    Rng rng;
+    pl.fill(Pattern::kRandom, rng);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) before.at(x, y) = pl.at(x, y);
+    for (Opx32s qp : {0, 32, -1, 1000}) {
+        EXPECT_EQ(opxiFilterDeblocking8x8HorEdge_H263_8u_C1IR(pl.row(4),
+                                                              static_cast<Opx32s>(pl.step()), qp),
+                  opxErrQp);
+        EXPECT_EQ(opxiFilterDeblocking8x8VerEdge_H263_8u_C1IR(&pl.at(4, 0),
+                                                              static_cast<Opx32s>(pl.step()), qp),
+                  opxErrQp);
+    }
+    EXPECT_TRUE(planes_equal(before, pl));
+    EXPECT_TRUE(pl.canaries_intact());
+}
+
+}  // namespace
+
+OPX_NULL_CALL(opxiFilterDeblocking8x8HorEdge_H263_8u_C1IR, nul(s.u8(0) + 64), 32, 8)
+OPX_NULL_CALL(opxiFilterDeblocking8x8VerEdge_H263_8u_C1IR, nul(s.u8(0) + 64), 32, 8)
+OPX_NULL_CALL(opxiFilterDeblocking16x16HorEdge_H263_8u_C1IR, nul(s.u8(0) + 64), 32)
+OPX_NULL_CALL(opxiFilterDeblocking16x16VerEdge_H263_8u_C1IR, nul(s.u8(0) + 64), 32)
+OPX_NULL_CALL(opxiFilterBlockBoundaryHorEdge_H263_8u_C1IR, nul(s.u8(0) + 64), 32)
+OPX_NULL_CALL(opxiFilterBlockBoundaryVerEdge_H263_8u_C1IR, nul(s.u8(0) + 64), 32)
+OPX_NULL_CALL(opxiFilter8x8_H261_8u_C1R, nul(s.u8(0)), 8, nul(s.u8(1)), 8)
+
+}  // namespace opx::test::mpeg4

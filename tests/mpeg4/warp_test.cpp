@@ -1,0 +1,467 @@
+// MPEG-4 sprite warping, global motion vector and brightness change: a per-sample model of the
+// affine map and the bilinear rule (positions left of and above the sprite included), properties
+// that need no formula (identity and pure translation maps equal plain copies), the chrominance
+// rounding of static sprites and GMC, the set-up's checks before anything is written, the
+// four-point record's global vector, wide sprites, result codes.
+#include "mpeg4/warp.hpp"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "mpeg4/mpeg4_util.hpp"
+
+namespace opx::test::mpeg4 {
+namespace {
+
+using opx::mpeg4::kIdWarp;
+
+// Caller memory for a record, 3 bytes past a 64-byte boundary, filled with a pattern.
+struct Rec {
+    struct Mem {
+        std::vector<unsigned char> raw = std::vector<unsigned char>(384 + 128, 0xC3);
+        std::vector<unsigned char> bytes() const { return raw; }
+    } mem;
+    OpxWarpStateMPEG4* p() {
+        auto* b =
+            reinterpret_cast<unsigned char*>(
+                (reinterpret_cast<std::uintptr_t>(mem.raw.data()) + 63) & ~std::uintptr_t{63}) +
+            3;
+        return reinterpret_cast<OpxWarpStateMPEG4*>(b);
+    }
+};
+
+OpxResult init(Rec& r, std::vector<Opx32s> du, std::vector<Opx32s> dv, int points, int type,
+               int acc, int rounding, int qs, int fcode, OpxRect sprite, OpxRect vop) {
+    du.resize(4);
+    dv.resize(4);
+    return opxiWarpInit_MPEG4(r.p(), du.data(), dv.data(), points, type, acc, rounding, qs, fcode,
+                              &sprite, &vop);
+}
+
+// ---- model
+// ---------------------------------------------------------------------------------------
+
+std::int64_t floor_div(std::int64_t n, std::int64_t d) {  // d > 0
+    std::int64_t q = n / d;
+    if (n % d != 0 && n < 0) --q;
+    return q;
+}
+std::int64_t round_div(std::int64_t n, std::int64_t d) {  // halves away from zero, d > 0
+    return n >= 0 ? (n + d / 2) / d : -((-n + d / 2) / d);
+}
+
+// Luminance position in 1/16 sample (absolute) for one to three points.
+void model_position(const std::vector<int>& du, const std::vector<int>& dv, int points, int a,
+                    OpxRect vop, std::int64_t i, std::int64_t j, std::int64_t* F, std::int64_t* G) {
+    const std::int64_t x = vop.x, y = vop.y, W = vop.width, H = vop.height;
+    const std::int64_t i0 = 8 * (2 * x + du[0]), j0 = 8 * (2 * y + dv[0]);
+    if (points == 1) {
+        *F = i0 + 16 * (i - x);
+        *G = j0 + 16 * (j - y);
+        return;
+    }
+    std::int64_t Wp = 1, Hp = 1;
+    while (Wp < W) Wp *= 2;
+    while (Hp < H) Hp *= 2;
+    const std::int64_t i1 = 8 * (du[0] + du[1] + 2 * (x + W)), j1 = 16 * y + 8 * (dv[0] + dv[1]);
+    const std::int64_t i1v =
+        16 * (x + Wp) + round_div((W - Wp) * (i0 - 16 * x) + Wp * (i1 - 16 * (x + W)), W);
+    const std::int64_t j1v = 16 * y + round_div((W - Wp) * (j0 - 16 * y) + Wp * (j1 - 16 * y), W);
+    // F = i0' + ((i1'' − i0')(i − x) + (i2'' − i0')(j − y) · W'/H') / W' rounded to the grid
+    std::int64_t ax = i1v - i0, ay, bx = j1v - j0, by, den = Wp;
+    if (points == 2) {
+        ay = j0 - j1v;
+        by = i1v - i0;
+    } else {
+        const std::int64_t i2 = 16 * x + 8 * (du[0] + du[2]),
+                           j2 = 8 * (dv[0] + dv[2] + 2 * (y + H));
+        const std::int64_t i2v =
+            16 * x + round_div((H - Hp) * (i0 - 16 * x) + Hp * (i2 - 16 * x), H);
+        const std::int64_t j2v =
+            16 * (y + Hp) + round_div((H - Hp) * (j0 - 16 * y) + Hp * (j2 - 16 * (y + H)), H);
+        // common denominator W'·H'
+        ay = (i2v - i0) * Wp;
+        by = (j2v - j0) * Wp;
+        ax *= Hp;
+        bx *= Hp;
+        den = Wp * Hp;
+    }
+    const std::int64_t grid = std::int64_t{8} >> a;  // 2^(3 − a)
+    // nearest grid point, halves up
+    auto snap = [&](std::int64_t base, std::int64_t num) {
+        return floor_div(base * den * 2 + num * 2 + den * grid, den * grid * 2) * grid;
+    };
+    *F = snap(i0, ax * (i - x) + ay * (j - y));
+    *G = snap(j0, bx * (i - x) + by * (j - y));
+}
+
+int model_sample(const Plane<Opx8u>& s, std::int64_t F, std::int64_t G, int k) {
+    auto cl = [](std::int64_t v, int n) {
+        return static_cast<int>(v < 0 ? 0 : v >= n ? n - 1 : v);
+    };
+    const std::int64_t ix = floor_div(F, 16), iy = floor_div(G, 16);
+    const int fx = static_cast<int>(F - 16 * ix), fy = static_cast<int>(G - 16 * iy);
+    const int w = s.width(), h = s.height();
+    const int A = s.row(cl(iy, h))[cl(ix, w)], B = s.row(cl(iy, h))[cl(ix + 1, w)];
+    const int C = s.row(cl(iy + 1, h))[cl(ix, w)], D = s.row(cl(iy + 1, h))[cl(ix + 1, w)];
+    // weights (16 − fx)(16 − fy) … in one sum
+    const int u = 16 * A + fx * (B - A), v = 16 * C + fx * (D - C);
+    return (16 * u + fy * (v - u) + k) >> 8;
+}
+
+// ---- set-up
+// --------------------------------------------------------------------------------------
+
+TEST(Mpeg4WarpRules, GetSizeAndInitChecksBeforeWriting) {
+    Opx32s size = 0;
+    ASSERT_EQ(opxiWarpGetSize_MPEG4(&size), opxOk);
+    EXPECT_EQ(size, 384);
+    const OpxRect sp{0, 0, 64, 48}, vop{0, 0, 64, 48};
+    const Opx32s du[4] = {1, 2, 3, 4}, dv[4] = {1, 2, 3, 4};
+    struct Bad {
+        int points, type, acc, fcode;
+        OpxRect s, v;
+        OpxResult want;
+    };
+    const Bad bad[] = {
+        {4, 0, 0, 1, sp, vop, opxErrOutOfRange},   {5, 1, 0, 1, sp, vop, opxErrOutOfRange},
+        {-1, 0, 0, 1, sp, vop, opxErrOutOfRange},  {2, 0, -1, 1, sp, vop, opxErrOutOfRange},
+        {2, 0, 4, 1, sp, vop, opxErrOutOfRange},   {2, 0, 0, 0, sp, vop, opxErrOutOfRange},
+        {2, 0, 0, 8, sp, vop, opxErrOutOfRange},   {2, 0, 0, 1, {0, 0, 0, 8}, vop, opxErrSize},
+        {2, 0, 0, 1, sp, {0, 0, 8, 0}, opxErrSize}};
+    for (const Bad& b : bad) {
+        Rec r;
+        const std::vector<unsigned char> before = r.mem.bytes();
+        EXPECT_EQ(
+            opxiWarpInit_MPEG4(r.p(), du, dv, b.points, b.type, b.acc, 0, 0, b.fcode, &b.s, &b.v),
+            b.want)
+            << b.points << " " << b.acc << " " << b.fcode;
+        EXPECT_EQ(r.mem.bytes(), before) << "written on failure";
+    }
+    // null displacements with points, null rectangles: nothing written, so no identifier
+    Rec r;
+    const std::vector<unsigned char> before = r.mem.bytes();
+    EXPECT_EQ(opxiWarpInit_MPEG4(r.p(), nullptr, dv, 2, 0, 0, 0, 0, 1, &sp, &vop), opxErrNullPtr);
+    EXPECT_EQ(opxiWarpInit_MPEG4(r.p(), du, nullptr, 1, 0, 0, 0, 0, 1, &sp, &vop), opxErrNullPtr);
+    EXPECT_EQ(opxiWarpInit_MPEG4(r.p(), du, dv, 1, 0, 0, 0, 0, 1, nullptr, &vop), opxErrNullPtr);
+    EXPECT_EQ(opxiWarpInit_MPEG4(r.p(), du, dv, 1, 0, 0, 0, 0, 1, &sp, nullptr), opxErrNullPtr);
+    EXPECT_EQ(r.mem.bytes(), before);
+    OpxMotionVec mv;
+    EXPECT_EQ(opxiCalcGlobalMV_MPEG4(0, 0, &mv, r.p()), opxErrContextMatch);
+    // zero points need no displacements
+    EXPECT_EQ(opxiWarpInit_MPEG4(r.p(), nullptr, nullptr, 0, 0, 0, 0, 0, 1, &sp, &vop), opxOk);
+    EXPECT_EQ(opxiCalcGlobalMV_MPEG4(0, 0, &mv, r.p()), opxOk);
+}
+
+TEST(Mpeg4WarpRules, GlobalVectorOnePointRangeAndFourPoints) {
+    Rec r;
+    const OpxRect sp{0, 0, 64, 64}, vop{0, 0, 64, 64};
+    OpxMotionVec mv{};
+    for (int qs : {0, 1}) {
+        ASSERT_EQ(init(r, {3}, {-5}, 1, 0, 2, 0, qs, 3, sp, vop), opxOk);
+        ASSERT_EQ(opxiCalcGlobalMV_MPEG4(16, 32, &mv, r.p()), opxOk);
+        EXPECT_EQ(mv.dx, qs ? 6 : 3);
+        EXPECT_EQ(mv.dy, qs ? -10 : -5);
+    }
+    ASSERT_EQ(init(r, {1000}, {-1000}, 1, 0, 2, 0, 0, 1, sp, vop), opxOk);
+    ASSERT_EQ(opxiCalcGlobalMV_MPEG4(0, 0, &mv, r.p()), opxOk);
+    EXPECT_EQ(mv.dx, 31);
+    EXPECT_EQ(mv.dy, -32);
+    // a four-point record (static sprite) has no single vector: (0, 0), every field defined
+    ASSERT_EQ(init(r, {5, 2, 3, 1}, {7, 1, 2, 3}, 4, 1, 3, 1, 0, 7, sp, vop), opxOk);
+    mv = {99, 99};
+    ASSERT_EQ(opxiCalcGlobalMV_MPEG4(16, 16, &mv, r.p()), opxOk);
+    EXPECT_EQ(mv.dx, 0);
+    EXPECT_EQ(mv.dy, 0);
+}
+
+// Two or three points describing a pure translation give the one-point vector, as half or quarter
+// samples; the global vector of a block is the mean displacement.
+TEST(Mpeg4WarpRules, GlobalVectorOfATranslationAndOfAZoom) {
+    Rec r;
+    const OpxRect vop{0, 0, 176, 144};
+    OpxMotionVec mv{};
+    for (int points : {2, 3})
+        for (int a = 0; a < 4; ++a)
+            for (int qs : {0, 1}) {
+                ASSERT_EQ(init(r, {-7, 0, 0}, {9, 0, 0}, points, 0, a, 0, qs, 4, vop, vop), opxOk);
+                ASSERT_EQ(opxiCalcGlobalMV_MPEG4(32, 48, &mv, r.p()), opxOk);
+                EXPECT_EQ(mv.dx, qs ? -14 : -7) << points << " " << a;
+                EXPECT_EQ(mv.dy, qs ? 18 : 9);
+            }
+    // zoom by 2 about the origin (du1 moves the right point by W samples): the block at (32, 16)
+    // moves by its own centre, (39.5, 23.5) samples → 79 (halves away from zero), 47 half samples
+    ASSERT_EQ(init(r, {0, 2 * 128, 0}, {0, 0, 2 * 128}, 3, 0, 3, 0, 0, 7, {0, 0, 512, 512},
+                   {0, 0, 128, 128}),
+              opxOk);
+    ASSERT_EQ(opxiCalcGlobalMV_MPEG4(32, 16, &mv, r.p()), opxOk);
+    EXPECT_EQ(mv.dx, 79);
+    EXPECT_EQ(mv.dy, 47);
+}
+
+// ---- warps
+// ---------------------------------------------------------------------------------------
+
+TEST(Mpeg4WarpRules, ZeroPointsCopyAndRepeatEdgeSamples) {
+    Rng rng;
+    Plane<Opx8u> s(32, 24, 8);
+    s.fill(Pattern::kRandom, rng);
+    Rec r;
+    ASSERT_EQ(init(r, {}, {}, 0, 0, 0, 0, 0, 1, {8, 4, 32, 24}, {0, 0, 48, 40}), opxOk);
+    const OpxRect rect{30, -4, 16, 16};  // right half and top rows outside the sprite
+    Plane<Opx8u> d(16, 16, 8);
+    ASSERT_EQ(opxiWarpLuma_MPEG4_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
+                                        static_cast<Opx32s>(d.step()), &rect, r.p()),
+              opxOk);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const int sx = std::min(std::max(30 + x - 8, 0), 31),
+                      sy = std::min(std::max(-4 + y - 4, 0), 23);
+            ASSERT_EQ(d.at(x, y), s.at(sx, sy)) << x << "," << y;
+        }
+    EXPECT_TRUE(d.canaries_intact());
+}
+
+// Identity maps (no displacement, any number of points and accuracy) copy; chrominance too.
+TEST(Mpeg4WarpRules, IdentityMapsCopyLumaAndChroma) {
+    Rng rng;
+    Plane<Opx8u> s(48, 40, 8), cb(24, 20, 8), cr(24, 20, 8);
+    s.fill(Pattern::kRandom, rng);
+    cb.fill(Pattern::kRandom, rng);
+    cr.fill(Pattern::kRandom, rng);
+    for (int points = 1; points <= 3; ++points)
+        for (int a = 0; a < 4; ++a) {
+            Rec r;
+            ASSERT_EQ(init(r, {0, 0, 0}, {0, 0, 0}, points, 0, a, 1, 0, 2, {0, 0, 48, 40},
+                           {0, 0, 48, 40}),
+                      opxOk);
+            const OpxRect rl{16, 16, 16, 16}, rc{8, 8, 8, 8};
+            Plane<Opx8u> d(16, 16, 8), dcb(8, 8, 8), dcr(8, 8, 8);
+            ASSERT_EQ(opxiWarpLuma_MPEG4_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
+                                                static_cast<Opx32s>(d.step()), &rl, r.p()),
+                      opxOk);
+            ASSERT_EQ(
+                opxiWarpChroma_MPEG4_8u_P2R(cb.data(), static_cast<Opx32s>(cb.step()), cr.data(),
+                                            static_cast<Opx32s>(cr.step()), dcb.data(),
+                                            static_cast<Opx32s>(dcb.step()), dcr.data(),
+                                            static_cast<Opx32s>(dcr.step()), &rc, r.p()),
+                opxOk);
+            ASSERT_TRUE(regions_equal(&s.at(16, 16), s.step(), d.data(), d.step(), 16, 16))
+                << points << " " << a;
+            ASSERT_TRUE(regions_equal(&cb.at(8, 8), cb.step(), dcb.data(), dcb.step(), 8, 8))
+                << points << " " << a;
+            ASSERT_TRUE(regions_equal(&cr.at(8, 8), cr.step(), dcr.data(), dcr.step(), 8, 8))
+                << points << " " << a;
+            ASSERT_TRUE(d.canaries_intact() && dcb.canaries_intact() && dcr.canaries_intact());
+        }
+}
+
+// One point: half-sample translations follow the rounded half-sample rule; two and three points
+// describing the same translation give the same block.
+TEST(Mpeg4WarpRules, TranslationsEqualTheHalfSampleRule) {
+    Rng rng;
+    Plane<Opx8u> s(64, 64, 8);
+    s.fill(Pattern::kRandom, rng);
+    for (int rnd = 0; rnd < 2; ++rnd)
+        for (int du = -5; du <= 5; ++du)
+            for (int dv : {-3, 0, 1, 4}) {
+                Plane<Opx8u> d[3] = {Plane<Opx8u>(16, 16), Plane<Opx8u>(16, 16),
+                                     Plane<Opx8u>(16, 16)};
+                const OpxRect rect{24, 20, 16, 16};
+                for (int points = 1; points <= 3; ++points) {
+                    Rec r;
+                    ASSERT_EQ(init(r, {du, 0, 0}, {dv, 0, 0}, points, 0, 3, rnd, 0, 2,
+                                   {0, 0, 64, 64}, {0, 0, 64, 64}),
+                              opxOk);
+                    ASSERT_EQ(opxiWarpLuma_MPEG4_8u_C1R(
+                                  s.data(), static_cast<Opx32s>(s.step()), d[points - 1].data(),
+                                  static_cast<Opx32s>(d[points - 1].step()), &rect, r.p()),
+                              opxOk);
+                }
+                for (int y = 0; y < 16; ++y)
+                    for (int x = 0; x < 16; ++x) {
+                        const int hx = du & 1, hy = dv & 1;
+                        const Opx8u* p = &s.at(24 + x + (du >> 1), 20 + y + (dv >> 1));
+                        const std::ptrdiff_t st = s.step();
+                        const int want = hx && hy ? (p[0] + p[1] + p[st] + p[st + 1] + 2 - rnd) >> 2
+                                         : hx     ? (p[0] + p[1] + 1 - rnd) >> 1
+                                         : hy     ? (p[0] + p[st] + 1 - rnd) >> 1
+                                                  : p[0];
+                        for (int k = 0; k < 3; ++k)
+                            ASSERT_EQ(d[k].at(x, y), want)
+                                << "points " << k + 1 << " du " << du << " dv " << dv;
+                    }
+            }
+}
+
+// Affine maps against the model, rectangles left of, above, right of and below the sprite.
+TEST(Mpeg4WarpRules, AffineMapsFollowTheModelIncludingOutsideTheSprite) {
+    Rng rng;
+    Plane<Opx8u> s(72, 56, 8);
+    for (int iter = 0; iter < 300; ++iter) {
+        s.fill(iter % 4 == 0 ? Pattern::kChecker : Pattern::kRandom, rng);
+        const int points = 2 + iter % 2, a = static_cast<int>(rng.uniform(0, 3)),
+                  rnd = iter >> 2 & 1;
+        const OpxRect vop{
+            static_cast<Opx32s>(rng.uniform(0, 8)), static_cast<Opx32s>(rng.uniform(0, 8)),
+            static_cast<Opx32s>(rng.uniform(1, 70)), static_cast<Opx32s>(rng.uniform(1, 54))};
+        std::vector<int> du(3), dv(3);
+        for (int k = 0; k < 3; ++k) {
+            du[static_cast<std::size_t>(k)] = static_cast<int>(rng.uniform(-40, 40));
+            dv[static_cast<std::size_t>(k)] = static_cast<int>(rng.uniform(-40, 40));
+        }
+        Rec r;
+        const OpxRect sprite{0, 0, 72, 56};
+        ASSERT_EQ(
+            opxiWarpInit_MPEG4(r.p(), du.data(), dv.data(), points, 0, a, rnd, 0, 3, &sprite, &vop),
+            opxOk);
+        const OpxRect rect{static_cast<Opx32s>(rng.uniform(-20, 70)),
+                           static_cast<Opx32s>(rng.uniform(-20, 50)), 16, 16};
+        Plane<Opx8u> d(16, 16, 8);
+        ASSERT_EQ(opxiWarpLuma_MPEG4_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
+                                            static_cast<Opx32s>(d.step()), &rect, r.p()),
+                  opxOk);
+        const int k = 128 - (rnd << (3 - a));
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) {
+                std::int64_t F, G;
+                model_position(du, dv, points, a, vop, rect.x + x, rect.y + y, &F, &G);
+                ASSERT_EQ(d.at(x, y), model_sample(s, F, G, k))
+                    << "iter " << iter << " at " << x << "," << y;
+            }
+        ASSERT_TRUE(d.canaries_intact());
+    }
+}
+
+// Static sprites round the chrominance translation half up, GMC keeps an odd half-sample position.
+TEST(Mpeg4WarpRules, ChromaTranslationStaticSpriteAndGmc) {
+    Plane<Opx8u> cb(24, 8, 8), cr(24, 8, 8);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 24; ++x) {
+            cb.at(x, y) = static_cast<Opx8u>(10 * x);
+            cr.at(x, y) = static_cast<Opx8u>(7 * x + 1);
+        }
+    for (int type : {1, 0}) {
+        Rec r;
+        // a = 0: t = 2·0 + 3 = 3 half samples luminance
+        ASSERT_EQ(init(r, {3}, {0}, 1, type, 0, 0, 0, 1, {0, 0, 48, 16}, {0, 0, 48, 16}), opxOk);
+        const OpxRect rc{4, 0, 8, 8};
+        Plane<Opx8u> a(8, 8), b(8, 8);
+        ASSERT_EQ(opxiWarpChroma_MPEG4_8u_P2R(cb.data(), static_cast<Opx32s>(cb.step()), cr.data(),
+                                              static_cast<Opx32s>(cr.step()), a.data(),
+                                              static_cast<Opx32s>(a.step()), b.data(),
+                                              static_cast<Opx32s>(b.step()), &rc, r.p()),
+                  opxOk);
+        for (int x = 0; x < 8; ++x) {
+            // static: (3 + 1) >> 1 = 2 → one chrominance sample; GMC: 1 | 1 = 1 → half a sample
+            EXPECT_EQ(a.at(x, 3), type == 1 ? 10 * (5 + x) : 10 * (4 + x) + 5);
+            EXPECT_EQ(b.at(x, 3),
+                      type == 1 ? 7 * (5 + x) + 1 : (7 * (4 + x) + 1 + 7 * (5 + x) + 1 + 1) >> 1);
+        }
+    }
+}
+
+// A VOP 8191 samples wide with large displacements: positions need more than 32 bits.
+TEST(Mpeg4WarpRules, WideSpritesDoNotOverflow) {
+    const OpxRect vop{0, 0, 8191, 64};
+    Plane<Opx8u> s(64, 64, 8);
+    Rng rng;
+    s.fill(Pattern::kRandom, rng);
+    const std::vector<int> du{-3000, 4000, -2500}, dv{2000, -3500, 1500};
+    for (int a = 0; a < 4; ++a) {
+        Rec r;
+        ASSERT_EQ(opxiWarpInit_MPEG4(r.p(), du.data(), dv.data(), 3, 0, a, 0, 0, 7, &vop, &vop),
+                  opxOk);
+        for (int bx : {0, 4000, 8176}) {
+            const OpxRect rect{bx, 32, 16, 16};
+            Plane<Opx8u> d(16, 16);
+            // the plane is only 64x64: address a sprite of that size at the VOP origin
+            Rec r2;
+            const OpxRect small{0, 0, 64, 64};
+            ASSERT_EQ(
+                opxiWarpInit_MPEG4(r2.p(), du.data(), dv.data(), 3, 0, a, 0, 0, 7, &small, &vop),
+                opxOk);
+            ASSERT_EQ(opxiWarpLuma_MPEG4_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
+                                                static_cast<Opx32s>(d.step()), &rect, r2.p()),
+                      opxOk);
+            for (int y = 0; y < 16; y += 5)
+                for (int x = 0; x < 16; x += 5) {
+                    std::int64_t F, G;
+                    model_position(du, dv, 3, a, vop, bx + x, 32 + y, &F, &G);
+                    ASSERT_EQ(d.at(x, y), model_sample(s, F, G, 128)) << a << " " << bx;
+                }
+            OpxMotionVec mv;
+            ASSERT_EQ(opxiCalcGlobalMV_MPEG4(bx, 32, &mv, r.p()), opxOk);
+        }
+    }
+}
+
+TEST(Mpeg4WarpRules, WarpsRefuseARecordOfAnotherKind) {
+    Rec r;  // never initialised
+    Plane<Opx8u> s(16, 16), d(16, 16);
+    const OpxRect rect{0, 0, 16, 16};
+    const Opx32s st = static_cast<Opx32s>(s.step());
+    EXPECT_EQ(opxiWarpLuma_MPEG4_8u_C1R(s.data(), st, d.data(), st, &rect, r.p()),
+              opxErrContextMatch);
+    EXPECT_EQ(opxiWarpChroma_MPEG4_8u_P2R(s.data(), st, s.data(), st, d.data(), st, d.data(), st,
+                                          &rect, r.p()),
+              opxErrContextMatch);
+    EXPECT_TRUE(d.canaries_intact());
+}
+
+// ---- brightness
+// ------------------------------------------------------------------------------------
+
+TEST(Mpeg4WarpRules, BrightnessChange) {
+    Plane<Opx8u> p(20, 6);
+    auto fill = [&p] {
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 20; ++x) p.at(x, y) = static_cast<Opx8u>(x * 13 + y);
+    };
+    const Opx32s st = static_cast<Opx32s>(p.step());
+    for (int b : {100, -100, 0, 1648, -112, 7, -33}) {
+        fill();
+        ASSERT_EQ(opxiChangeSpriteBrightness_MPEG4_8u_C1IR(p.data(), st, 20, 6, b), opxOk);
+        const long f = std::lround(1024.0 + 1024.0 * b / 100.0);
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < 20; ++x) {
+                const long v = (static_cast<long>(x * 13 + y) * f + 520) / 1024;
+                ASSERT_EQ(p.at(x, y), b == 0 ? x * 13 + y : std::min(255L, std::max(0L, v))) << b;
+            }
+        ASSERT_TRUE(p.canaries_intact());
+    }
+    fill();
+    EXPECT_EQ(opxiChangeSpriteBrightness_MPEG4_8u_C1IR(p.data(), st, 20, 6, -113),
+              opxErrOutOfRange);
+    EXPECT_EQ(opxiChangeSpriteBrightness_MPEG4_8u_C1IR(p.data(), st, 20, 6, 1649),
+              opxErrOutOfRange);
+    EXPECT_EQ(p.at(3, 2), 3 * 13 + 2);
+}
+
+}  // namespace
+
+OPX_NULL_CALL(opxiWarpGetSize_MPEG4, nul(s.s32(0)))
+OPX_NULL_CASE(opxiWarpInit_MPEG4) {
+    static const OpxRect sp{0, 0, 64, 64};
+    return opxiWarpInit_MPEG4(nul(reinterpret_cast<OpxWarpStateMPEG4*>(s.u8(0))), nul(s.s32(1)),
+                              nul(s.s32(2)), 2, 0, 1, 0, 0, 1, nul(&sp), nul(&sp));
+}
+OPX_NULL_CASE(opxiWarpLuma_MPEG4_8u_C1R) {
+    static const OpxRect rect{0, 0, 4, 4};
+    return opxiWarpLuma_MPEG4_8u_C1R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(&rect),
+                                     nul(reinterpret_cast<const OpxWarpStateMPEG4*>(s.u8(2))));
+}
+OPX_NULL_CASE(opxiWarpChroma_MPEG4_8u_P2R) {
+    static const OpxRect rect{0, 0, 4, 4};
+    return opxiWarpChroma_MPEG4_8u_P2R(nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.u8(2)), 16,
+                                       nul(s.u8(3)), 16, nul(&rect),
+                                       nul(reinterpret_cast<const OpxWarpStateMPEG4*>(s.u8(4))));
+}
+OPX_NULL_CASE(opxiCalcGlobalMV_MPEG4) {
+    return opxiCalcGlobalMV_MPEG4(0, 0, nul(reinterpret_cast<OpxMotionVec*>(s.u8(0))),
+                                  nul(reinterpret_cast<const OpxWarpStateMPEG4*>(s.u8(1))));
+}
+OPX_NULL_CALL(opxiChangeSpriteBrightness_MPEG4_8u_C1IR, nul(s.u8(0)), 16, 4, 4, 10)
+
+}  // namespace opx::test::mpeg4
