@@ -76,16 +76,9 @@ void decode_mix() {
     }
 }
 
-// The load-time choice, asked once (the processor query is slow under virtualisation).
-opx::cpu::Isa chosen_isa() {
-    static const opx::cpu::Isa isa = opx::cpu::choose_isa();
-    return isa;
-}
 template <class F>
 void portable(F f) {
-    opx::cpu::force_isa(opx::cpu::kIsaPortable);
-    f();
-    opx::cpu::force_isa(chosen_isa());
+    opx::bench::through_portable(f)();
 }
 
 void recon_one(Opx32s num) {

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "frame/dispatch.hpp"
+
 namespace opx::bench {
 
 template <bool Strict>
@@ -105,6 +107,19 @@ void add_mean(std::string function, std::string label, int positions, F fast, G 
 struct Registrar {
     explicit Registrar(void (*fn)()) { fn(); }
 };
+
+// `f` with the portable tables serving the exported names, for the portable figure of a case
+// timed through an exported function: two stores around the call, no processor query (CPUID
+// traps to the hypervisor in a virtual machine and would cost tens of thousands of ticks).
+template <class F>
+auto through_portable(F f) {
+    return [f] {
+        const int isa = opx::cpu::g_isa.load(std::memory_order_relaxed);
+        opx::cpu::force_isa(opx::cpu::kIsaPortable);
+        f();
+        opx::cpu::force_isa(opx::cpu::Isa(isa));
+    };
+}
 
 }  // namespace opx::bench
 

@@ -96,14 +96,9 @@ struct Quant {
     }
 };
 
-// Runs f under the portable tables, then hands the table choice back to the processor check.
 template <class F>
 auto portable(F f) {
-    return [f] {
-        opx::cpu::force_isa(opx::cpu::kIsaPortable);
-        f();
-        opx::cpu::force_isa(opx::cpu::choose_isa());
-    };
+    return opx::bench::through_portable(f);
 }
 
 }  // namespace

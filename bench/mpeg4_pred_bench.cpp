@@ -15,11 +15,7 @@ namespace {
 
 template <class F>
 auto portable(F f) {
-    return [f] {
-        opx::cpu::force_isa(opx::cpu::kIsaPortable);
-        f();
-        opx::cpu::force_isa(opx::cpu::choose_isa());
-    };
+    return opx::bench::through_portable(f);
 }
 
 constexpr int kStep = 64;
