@@ -11,6 +11,8 @@ using namespace opx::mpeg4;
 
 namespace {
 
+// Warping and brightness have portable kernels only so far: both builds serve them from the
+// portable table (an AVX2 table joins through OPX_SELECT when it exists).
 const WarpKernels& k() noexcept {
     return ref::kWarp;
 }
