@@ -111,7 +111,7 @@ inline void extrema16(const Opx8u* b, std::ptrdiff_t s, int x0, int* mx, int* mn
     }
     for (int k = 0; k < n; ++k) {
         // reduce 8 bytes: max via the complement's minimum position trick
-        const __m128i h = _mm_srli_si128(hi, 8 * k), l = _mm_srli_si128(lo, 8 * k);
+        const __m128i h = k ? _mm_srli_si128(hi, 8) : hi, l = k ? _mm_srli_si128(lo, 8) : lo;
         const __m128i hw = _mm_cvtepu8_epi16(h), lw = _mm_cvtepu8_epi16(l);
         mx[k] =
             255 - _mm_extract_epi16(_mm_minpos_epu16(_mm_sub_epi16(_mm_set1_epi16(255), hw)), 0);
