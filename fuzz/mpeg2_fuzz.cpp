@@ -9,7 +9,7 @@
 #include <cstring>
 #include <memory>
 
-#include "mpeg2/mpeg2_code_lists.h"
+#include "../examples/m2vdec/mpeg2_code_lists.h"
 #include "opxvc.h"
 
 namespace {
