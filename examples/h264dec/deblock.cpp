@@ -10,32 +10,7 @@
 
 namespace h264dec {
 
-namespace {
-inline int clip3(int lo, int hi, int v) {
-    return v < lo ? lo : v > hi ? hi : v;
-}
-}  // namespace
-
-// bS for motion (clause 8.7.2.1) between block pi of macroblock p and block qi of macroblock q:
-// 1 when the blocks use different reference pictures or a different number of motion vectors,
-// or a vector component differs by 4 or more, else 0. Unused lists hold reference -1 and a zero
-// vector, so a block with one vector compares like a pair with an unused list.
-static int motion_strength(const MbMotion& p, int pi, const MbMotion& q, int qi) {
-    const int p8 = blk8_of(pi), q8 = blk8_of(qi);
-    const int p0 = p.ref_id[0][p8], p1 = p.ref_id[1][p8];
-    const int q0 = q.ref_id[0][q8], q1 = q.ref_id[1][q8];
-    auto far = [&](int lp, int lq) {
-        return std::abs(p.mv[lp][pi][0] - q.mv[lq][qi][0]) >= 4 ||
-               std::abs(p.mv[lp][pi][1] - q.mv[lq][qi][1]) >= 4;
-    };
-    if (p0 == q0 && p1 == q1) {
-        if (p0 != p1) return far(0, 0) || far(1, 1);
-        // both lists name the same picture (or neither is used): either pairing may match
-        return (far(0, 0) || far(1, 1)) && (far(0, 1) || far(1, 0));
-    }
-    if (p0 == q1 && p1 == q0) return far(0, 1) || far(1, 0);
-    return 1;
-}
+using h264common::motion_strength;
 
 // A 4x4 bit matrix transposed: bit 4 * y + x moves to bit 4 * x + y.
 static unsigned transpose4x4(unsigned m) {
@@ -135,16 +110,6 @@ void Decoder::mb_decoded(int mb) {
     if (row >= 1) deblock_rows(deblocked_rows_, row);
 }
 
-void SliceInfo::build_thresholds() {
-    for (int qp = 0; qp < 52; ++qp) {
-        const int index_a = clip3(0, 51, qp + alpha_offset);
-        alpha[qp] = kAlpha[index_a];
-        beta[qp] = kBeta[clip3(0, 51, qp + beta_offset)];
-        tc0[qp][0] = tc0[qp][4] = 0;
-        for (int b = 1; b < 4; ++b) tc0[qp][b] = kTc0[index_a][b - 1];
-    }
-}
-
 void Decoder::deblock_rows(int first, int end) {
     Picture* p = cur_;
     const bool mono = sps_active_->chroma_format_idc == 0;
@@ -157,47 +122,24 @@ void Decoder::deblock_rows(int first, int end) {
             const SliceInfo& si = slices_[size_t(q.slice_num)];
             if (si.deblock_idc == 1) continue;
             if (!q.bs_valid) edge_strengths(mbx, mby);
-            Opx8u* py = p->y + size_t(mby * 16) * p->width + mbx * 16;
-            Opx8u* pc[2] = {p->cb + size_t(mby * 8) * p->cwidth + mbx * 8,
-                            p->cr + size_t(mby * 8) * p->cwidth + mbx * 8};
-            for (int dir = 0; dir < 2; ++dir) {  // 0: vertical edges, 1: horizontal edges
+            h264common::MbFilter f;
+            f.y = p->y + size_t(mby * 16) * p->width + mbx * 16;
+            f.c[0] = p->cb + size_t(mby * 8) * p->cwidth + mbx * 8;
+            f.c[1] = p->cr + size_t(mby * 8) * p->cwidth + mbx * 8;
+            f.ystep = p->width;
+            f.cstep = p->cwidth;
+            f.chroma = !mono;
+            f.bs = q.bs;
+            f.qp = q.qp;
+            for (int dir = 0; dir < 2; ++dir) {  // 0: left, 1: upper neighbour
                 int nx = dir == 0 ? mbx - 1 : mbx, ny = dir == 0 ? mby : mby - 1;
-                const MbInfo* pm = nx >= 0 && ny >= 0 ? &mbs_[size_t(ny * w + nx)] : nullptr;
-                const Opx8u* bs = q.bs[dir];
-                uint32_t edges[4];  // the four bS of each edge
-                std::memcpy(edges, bs, 16);
-                if (!(edges[0] | edges[1] | edges[2] | edges[3])) continue;
-                // luma thresholds (clause 8.7.2.2): edge 0 from the average qP of both sides
-                const int qp_edge = pm && edges[0] ? (pm->qp + q.qp + 1) >> 1 : q.qp;
-                const Opx8u alpha[2] = {si.alpha[qp_edge], si.alpha[q.qp]};
-                const Opx8u beta[2] = {si.beta[qp_edge], si.beta[q.qp]};
-                Opx8u tc0[16];
-                for (int i = 0; i < 16; ++i)
-                    tc0[i] = si.tc0[i < 4 ? qp_edge : q.qp][std::min<int>(bs[i], 4)];
-                OpxResult r = dir == 0 ? opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(
-                                             py, p->width, alpha, beta, tc0, bs)
-                                       : opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(
-                                             py, p->width, alpha, beta, tc0, bs);
-                if (r != opxOk) error("luma deblocking failed (%d)", r);
-                // chroma edge 0 uses luma edge 0's bS, chroma edge 1 luma edge 2's
-                if (mono || !(edges[0] | edges[2])) continue;
-                for (int c = 0; c < 2; ++c) {
-                    const int cq = q.qpc[c];
-                    const int cqe = pm && edges[0] ? (pm->qpc[c] + cq + 1) >> 1 : cq;
-                    const Opx8u ca[2] = {si.alpha[cqe], si.alpha[cq]};
-                    const Opx8u cb[2] = {si.beta[cqe], si.beta[cq]};
-                    Opx8u ctc[8];
-                    for (int k = 0; k < 4; ++k) {
-                        ctc[k] = si.tc0[cqe][std::min<int>(bs[k], 4)];
-                        ctc[4 + k] = si.tc0[cq][std::min<int>(bs[8 + k], 4)];
-                    }
-                    r = dir == 0 ? opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR(pc[c], p->cwidth,
-                                                                                   ca, cb, ctc, bs)
-                                 : opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR(pc[c], p->cwidth,
-                                                                                   ca, cb, ctc, bs);
-                    if (r != opxOk) error("chroma deblocking failed (%d)", r);
-                }
+                const MbInfo& pm = nx >= 0 && ny >= 0 ? mbs_[size_t(ny * w + nx)] : q;
+                f.nb_qp[dir] = pm.qp;
+                for (int c = 0; c < 2; ++c) f.nb_qpc[dir][c] = pm.qpc[c];
             }
+            for (int c = 0; c < 2; ++c) f.qpc[c] = q.qpc[c];
+            OpxResult r = h264common::filter_macroblock(f, si);
+            if (r != opxOk) error("deblocking failed (%d)", r);
         }
     }
 }

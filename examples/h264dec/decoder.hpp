@@ -27,12 +27,11 @@ struct MbInfo {
     int8_t ipred[16];       // Intra4x4/8x8 modes per 4x4 block (raster), 2 otherwise
 };
 
-struct SliceInfo {
+// A slice's deblocking settings and its filter thresholds by qP.
+struct SliceInfo : h264common::FilterThresholds {
     int deblock_idc = 0, alpha_offset = 0, beta_offset = 0;
     int chroma_qp_offset[2] = {0, 0};
-    // filter thresholds by qP (the slice's offsets applied, clause 8.7.2.2); tc0 by bS 0..4
-    Opx8u alpha[52], beta[52], tc0[52][5];
-    void build_thresholds();
+    void build_thresholds() { build(alpha_offset, beta_offset); }
 };
 
 // Tables of CAVLC codes built with the library's table builder.
@@ -149,15 +148,7 @@ bool read_stream(const char* path, std::vector<uint8_t>& data);
 // The output format of the active sequence: cropped size, frame rate, aspect ratio, range.
 opxcli::PictureFormat picture_format(const Sps& sps);
 
-// ---- tables (tables.cpp) ----
-extern const uint8_t kZigzag4x4[16];
-extern const uint8_t kZigzag8x8[64];
-extern const uint8_t kDefault4x4[2][16];  // intra, inter; zig-zag order
-extern const uint8_t kDefault8x8[2][64];
-extern const uint8_t kChromaQp[52];
-extern const uint8_t kAlpha[52];
-extern const uint8_t kBeta[52];
-extern const uint8_t kTc0[52][3];
-extern const uint8_t kCbpIntra[48], kCbpInter[48], kCbpIntraMono[16], kCbpInterMono[16];
+// ---- tables (the shared examples/h264common) ----
+using namespace h264common;
 
 }  // namespace h264dec

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli.hpp"
+#include "h264common.hpp"
 #include "opxvc.h"
 #include "output.hpp"
 
@@ -196,21 +197,8 @@ struct FreePictureMemory {
 template <class T>
 using PictureArray = std::unique_ptr<T[], FreePictureMemory>;
 
-// Motion of one macroblock, kept per picture for neighbour and co-located look-ups and the
-// filter strengths: a vector per 4x4 block (raster order inside the macroblock) and a reference
-// per 8x8 block, the granularity of refIdx in frame decoding (sub-macroblock partitions share
-// their 8x8 block's reference, and direct prediction derives one per 8x8 block). Three cache
-// lines per macroblock.
-struct alignas(64) MbMotion {
-    int16_t mv[2][16][2];  // [list][4x4 block][x, y]; 0 where the block does not use the list
-    int32_t ref_id[2][4];  // [list][8x8 block] Picture::id of the reference, -1: list unused
-    int8_t ref_idx[2][4];  // [list][8x8 block] -1 where the list is unused
-};
-
-// The 8x8 block holding the 4x4 block at raster index i (y * 4 + x) of a macroblock.
-inline int blk8_of(int i) {
-    return ((i >> 3) << 1) | ((i >> 1) & 1);
-}
+using h264common::blk8_of;
+using h264common::MbMotion;
 
 struct Picture {
     int id = 0;  // unique per decoded picture: identifies reference pictures

@@ -60,25 +60,14 @@ Mv SliceDecoder::predict_mv(int x, int y, int w, int list, int ref, int shape) {
     }
     if (y - 1 >= 0 && x + w > 3) c.avail = false;
     if (!c.avail) c = nb(x - 1, y - 1);
-    int ra, rb, rc;
-    Mv ma, mb, mc;
-    neighbour_motion(a, list, ra, ma);
-    neighbour_motion(b, list, rb, mb);
-    neighbour_motion(c, list, rc, mc);
-    if (!b.avail && !c.avail && a.avail) {
-        rb = rc = ra;
-        mb = mc = ma;
-    }
-    if (shape == 1 && rb == ref) return mb;
-    if (shape == 2 && ra == ref) return ma;
-    if (shape == 3 && ra == ref) return ma;
-    if (shape == 4 && rc == ref) return mc;
-    int matches = (ra == ref) + (rb == ref) + (rc == ref);
-    if (matches == 1) return ra == ref ? ma : rb == ref ? mb : mc;
-    Mv m;
-    m.x = median(ma.x, mb.x, mc.x);
-    m.y = median(ma.y, mb.y, mc.y);
-    return m;
+    h264common::MvNeighbour na, nb_, nc;
+    na.avail = a.avail;
+    nb_.avail = b.avail;
+    nc.avail = c.avail;
+    neighbour_motion(a, list, na.ref, na.mv);
+    neighbour_motion(b, list, nb_.ref, nb_.mv);
+    neighbour_motion(c, list, nc.ref, nc.mv);
+    return h264common::predict_mv(na, nb_, nc, ref, shape);
 }
 
 void SliceDecoder::store_motion(bool intra) {

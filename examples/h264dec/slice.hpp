@@ -59,14 +59,8 @@ inline int poc_distance(int a, int b) {
     const int64_t d = int64_t(a) - b;
     return d < -128 ? -128 : d > 127 ? 127 : int(d);
 }
-inline int median(int a, int b, int c) {
-    return std::max(std::min(a, b), std::min(std::max(a, b), c));
-}
-
-struct Mv {
-    int x = 0, y = 0;
-    bool operator==(const Mv& o) const { return x == o.x && y == o.y; }
-};
+using h264common::median;
+using h264common::Mv;
 
 // Per-slice decoding state.
 class SliceDecoder {

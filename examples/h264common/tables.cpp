@@ -1,7 +1,8 @@
-// Read-only tables of the H.264 standard that the decoder's own parsing and derivations use.
-#include "decoder.hpp"
+// Read-only tables of the H.264 standard that the example programs' own parsing, coding and
+// derivations use.
+#include "h264common.hpp"
 
-namespace h264dec {
+namespace h264common {
 
 // Clause 8.5.6, Table 8-13: zig-zag scan of 4x4 blocks (frame macroblocks), scan index -> raster.
 const uint8_t kZigzag4x4[16] = {0, 1, 4, 8, 5, 2, 3, 6, 9, 12, 13, 10, 7, 11, 14, 15};
@@ -63,4 +64,4 @@ const uint8_t kCbpInter[48] = {0,  16, 1,  2,  4,  8,  32, 3,  5,  10, 12, 15, 4
 const uint8_t kCbpIntraMono[16] = {15, 0, 7, 11, 13, 14, 3, 5, 10, 12, 1, 2, 4, 8, 6, 9};
 const uint8_t kCbpInterMono[16] = {0, 1, 2, 4, 8, 3, 5, 10, 12, 15, 7, 11, 13, 14, 6, 9};
 
-}  // namespace h264dec
+}  // namespace h264common

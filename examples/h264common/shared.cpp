@@ -1,0 +1,100 @@
+// Motion vector prediction, boundary strengths of motion and the deblocking of one macroblock,
+// shared by the H.264 example decoder and encoder.
+#include <cstdlib>
+#include <cstring>
+
+#include "h264common.hpp"
+
+namespace h264common {
+
+namespace {
+inline int clip3(int lo, int hi, int v) {
+    return v < lo ? lo : v > hi ? hi : v;
+}
+}  // namespace
+
+Mv predict_mv(MvNeighbour a, MvNeighbour b, MvNeighbour c, int ref, int shape) {
+    if (!b.avail && !c.avail && a.avail) b = c = a;
+    if (shape == 1 && b.ref == ref) return b.mv;
+    if (shape == 2 && a.ref == ref) return a.mv;
+    if (shape == 3 && a.ref == ref) return a.mv;
+    if (shape == 4 && c.ref == ref) return c.mv;
+    const int matches = (a.ref == ref) + (b.ref == ref) + (c.ref == ref);
+    if (matches == 1) return a.ref == ref ? a.mv : b.ref == ref ? b.mv : c.mv;
+    Mv m;
+    m.x = median(a.mv.x, b.mv.x, c.mv.x);
+    m.y = median(a.mv.y, b.mv.y, c.mv.y);
+    return m;
+}
+
+// 1 when the blocks use different reference pictures or a different number of motion vectors,
+// or a vector component differs by 4 or more, else 0. Unused lists hold reference -1 and a zero
+// vector, so a block with one vector compares like a pair with an unused list.
+int motion_strength(const MbMotion& p, int pi, const MbMotion& q, int qi) {
+    const int p8 = blk8_of(pi), q8 = blk8_of(qi);
+    const int p0 = p.ref_id[0][p8], p1 = p.ref_id[1][p8];
+    const int q0 = q.ref_id[0][q8], q1 = q.ref_id[1][q8];
+    auto far = [&](int lp, int lq) {
+        return std::abs(p.mv[lp][pi][0] - q.mv[lq][qi][0]) >= 4 ||
+               std::abs(p.mv[lp][pi][1] - q.mv[lq][qi][1]) >= 4;
+    };
+    if (p0 == q0 && p1 == q1) {
+        if (p0 != p1) return far(0, 0) || far(1, 1);
+        // both lists name the same picture (or neither is used): either pairing may match
+        return (far(0, 0) || far(1, 1)) && (far(0, 1) || far(1, 0));
+    }
+    if (p0 == q1 && p1 == q0) return far(0, 1) || far(1, 0);
+    return 1;
+}
+
+void FilterThresholds::build(int alpha_offset, int beta_offset) {
+    for (int qp = 0; qp < 52; ++qp) {
+        const int index_a = clip3(0, 51, qp + alpha_offset);
+        alpha[qp] = kAlpha[index_a];
+        beta[qp] = kBeta[clip3(0, 51, qp + beta_offset)];
+        tc0[qp][0] = tc0[qp][4] = 0;
+        for (int b = 1; b < 4; ++b) tc0[qp][b] = kTc0[index_a][b - 1];
+    }
+}
+
+OpxResult filter_macroblock(const MbFilter& m, const FilterThresholds& t) {
+    OpxResult first = opxOk;
+    for (int dir = 0; dir < 2; ++dir) {  // 0: vertical edges, 1: horizontal edges
+        const Opx8u* bs = m.bs[dir];
+        uint32_t edges[4];  // the four bS of each edge
+        std::memcpy(edges, bs, 16);
+        if (!(edges[0] | edges[1] | edges[2] | edges[3])) continue;
+        // luma thresholds (clause 8.7.2.2): edge 0 from the average qP of both sides
+        const int qp_edge = edges[0] ? (m.nb_qp[dir] + m.qp + 1) >> 1 : m.qp;
+        const Opx8u alpha[2] = {t.alpha[qp_edge], t.alpha[m.qp]};
+        const Opx8u beta[2] = {t.beta[qp_edge], t.beta[m.qp]};
+        Opx8u tc0[16];
+        for (int i = 0; i < 16; ++i) tc0[i] = t.tc0[i < 4 ? qp_edge : m.qp][std::min<int>(bs[i], 4)];
+        OpxResult r = dir == 0 ? opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(m.y, m.ystep, alpha,
+                                                                               beta, tc0, bs)
+                               : opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(m.y, m.ystep, alpha,
+                                                                               beta, tc0, bs);
+        if (r != opxOk && first == opxOk) first = r;
+        // chroma edge 0 uses luma edge 0's bS, chroma edge 1 luma edge 2's
+        if (!m.chroma || !(edges[0] | edges[2])) continue;
+        for (int c = 0; c < 2; ++c) {
+            const int cq = m.qpc[c];
+            const int cqe = edges[0] ? (m.nb_qpc[dir][c] + cq + 1) >> 1 : cq;
+            const Opx8u ca[2] = {t.alpha[cqe], t.alpha[cq]};
+            const Opx8u cb[2] = {t.beta[cqe], t.beta[cq]};
+            Opx8u ctc[8];
+            for (int k = 0; k < 4; ++k) {
+                ctc[k] = t.tc0[cqe][std::min<int>(bs[k], 4)];
+                ctc[4 + k] = t.tc0[cq][std::min<int>(bs[8 + k], 4)];
+            }
+            r = dir == 0 ? opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR(m.c[c], m.cstep, ca, cb,
+                                                                           ctc, bs)
+                         : opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR(m.c[c], m.cstep, ca, cb,
+                                                                           ctc, bs);
+            if (r != opxOk && first == opxOk) first = r;
+        }
+    }
+    return first;
+}
+
+}  // namespace h264common

@@ -1,0 +1,222 @@
+// opxvc-h264enc: command line. Reads a YUV4MPEG2 stream (8-bit 4:2:0, progressive, even size)
+// and encodes it into an H.264 Annex B byte stream.
+//
+//   opxvc-h264enc [-o FILE] [--qp N] [--keyint N] [--no-deblock] [--recon FILE.y4m] [--md5]
+//                 [--frames N] [--time] [--quiet] INPUT.y4m
+//
+// The options, input and exit codes are the shared frame's (examples/common); --md5 prints the
+// digest of each reconstructed picture as `opxvc-h264dec --md5` prints the decoded one.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli.hpp"
+#include "encoder.hpp"
+#include "output.hpp"
+
+namespace {
+
+// A y4m stream held in memory: its format and the frames' plane data.
+struct Y4m {
+    opxcli::PictureFormat fmt;
+    std::vector<const uint8_t*> frames;  // first byte of each frame's Y plane
+    bool truncated = false;
+};
+
+enum class Parse { kOk, kDamaged, kUnsupported };
+
+Parse parse_y4m(const std::vector<uint8_t>& d, Y4m& y, std::string& why) {
+    if (d.size() < 10 || std::memcmp(d.data(), "YUV4MPEG2 ", 10) != 0)
+        return why = "not a YUV4MPEG2 stream", Parse::kDamaged;
+    size_t eol = 10;
+    while (eol < d.size() && d[eol] != '\n') ++eol;
+    if (eol == d.size()) return why = "header without an end of line", Parse::kDamaged;
+    const std::string header(reinterpret_cast<const char*>(d.data()) + 10, eol - 10);
+    long w = 0, h = 0;
+    size_t i = 0;
+    while (i < header.size()) {
+        size_t j = header.find(' ', i);
+        if (j == std::string::npos) j = header.size();
+        const std::string tag = header.substr(i, j - i), v = tag.empty() ? "" : tag.substr(1);
+        i = j + 1;
+        if (tag.empty()) continue;
+        switch (tag[0]) {
+            case 'W': if (!opxcli::parse_long(v, 1, 16384, &w)) return why = "bad width", Parse::kDamaged; break;
+            case 'H': if (!opxcli::parse_long(v, 1, 16384, &h)) return why = "bad height", Parse::kDamaged; break;
+            case 'F': std::sscanf(v.c_str(), "%d:%d", &y.fmt.fps_num, &y.fmt.fps_den); break;
+            case 'A': std::sscanf(v.c_str(), "%d:%d", &y.fmt.sar_num, &y.fmt.sar_den); break;
+            case 'I':
+                if (v != "p" && v != "?")
+                    return why = "unsupported input: interlaced or mixed (I" + v + "); progressive only",
+                           Parse::kUnsupported;
+                break;
+            case 'C':
+                if (v != "420jpeg" && v != "420mpeg2" && v != "420paldv" && v != "420")
+                    return why = "unsupported input: colour space C" + v + " (8-bit 4:2:0 only)",
+                           Parse::kUnsupported;
+                break;
+            default: break;
+        }
+    }
+    if (w < 1 || h < 1) return why = "picture size missing", Parse::kDamaged;
+    if ((w | h) & 1)
+        return why = "unsupported input: odd picture size " + std::to_string(w) + "x" +
+                     std::to_string(h) + " (4:2:0 needs even sizes)",
+               Parse::kUnsupported;
+    y.fmt.width = int(w);
+    y.fmt.height = int(h);
+    if (y.fmt.fps_num <= 0 || y.fmt.fps_den <= 0) y.fmt.fps_num = 25, y.fmt.fps_den = 1;
+    const size_t n = size_t(w) * size_t(h) * 3 / 2;
+    size_t p = eol + 1;
+    while (p < d.size()) {
+        if (d.size() - p < 5 || std::memcmp(d.data() + p, "FRAME", 5) != 0)
+            return why = "frame header expected", Parse::kDamaged;
+        while (p < d.size() && d[p] != '\n') ++p;
+        ++p;
+        if (p > d.size() || d.size() - p < n) {
+            y.truncated = true;
+            break;
+        }
+        y.frames.push_back(d.data() + p);
+        p += n;
+    }
+    return Parse::kOk;
+}
+
+double psnr(double sse, double samples) {
+    return sse <= 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 * samples / sse);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    opxcli::CommandLine cl("opxvc-h264enc",
+                           "encodes a y4m stream into H.264 (Baseline, CAVLC, I and P) with opxvc",
+                           "a YUV4MPEG2 stream, 8-bit 4:2:0, progressive, even size", false);
+    std::string out_path, recon_path;
+    long qp = 26, keyint = 250;
+    bool deblock = true;
+    cl.add({"output", 'o', "FILE", "write the H.264 Annex B byte stream to FILE (- : standard output)",
+            [&](const std::string& v, std::string& why) {
+                if (v.empty()) return why = "empty output name", false;
+                out_path = v;
+                return true;
+            },
+            nullptr});
+    cl.add_int("qp", "quantisation parameter of every macroblock (default 26)", 0, 51, &qp);
+    cl.add_int("keyint", "an IDR picture every N pictures (default 250; 1: intra only)", 1,
+               1L << 30, &keyint);
+    cl.add({"no-deblock", 0, "", "turn the in-loop deblocking filter off", nullptr,
+            [&] { deblock = false; }});
+    cl.add({"recon", 0, "FILE", "write the reconstructed pictures to FILE (y4m when it ends in .y4m)",
+            [&](const std::string& v, std::string& why) {
+                if (v.empty()) return why = "empty file name", false;
+                recon_path = v;
+                return true;
+            },
+            nullptr});
+    int code = 0;
+    if (!cl.parse(argc, argv, &code)) return code;
+    const opxcli::CommonOptions& c = cl.common();
+    if (out_path == "-" && (c.md5 || recon_path == "-")) {
+        cl.usage_error("the stream and --md5 or --recon cannot both go to standard output");
+        return opxcli::kExitUsage;
+    }
+
+    std::vector<uint8_t> data;
+    std::string why;
+    if (!opxcli::read_input(c.input, data, why)) {
+        opxcli::message(cl.program(), "cannot read %s: %s", c.input.c_str(), why.c_str());
+        return opxcli::kExitDamaged;
+    }
+    Y4m in;
+    const Parse parsed = parse_y4m(data, in, why);
+    if (parsed != Parse::kOk) {
+        opxcli::message(cl.program(), "%s: %s", c.input.c_str(), why.c_str());
+        return parsed == Parse::kUnsupported ? opxcli::kExitUnsupported : opxcli::kExitDamaged;
+    }
+    const opxcli::PictureFormat& fmt = in.fmt;
+
+    FILE* out = nullptr;
+    if (!out_path.empty()) {
+        out = out_path == "-" ? stdout : std::fopen(out_path.c_str(), "wb");
+        if (!out) {
+            opxcli::message(cl.program(), "cannot create %s", out_path.c_str());
+            return opxcli::kExitDamaged;
+        }
+    }
+    opxcli::FrameWriter recon(recon_path, "");
+    opxcli::Progress progress(c);
+
+    h264enc::Settings s;
+    s.width = fmt.width;
+    s.height = fmt.height;
+    s.qp = int(qp);
+    s.keyint = int(keyint);
+    s.deblock = deblock;
+    h264enc::Encoder enc(s);
+    std::vector<uint8_t> bytes;
+    enc.headers(bytes);
+    uint64_t total = 0;
+    double sse[3] = {0, 0, 0};
+    bool io_error = false;
+    long n = long(in.frames.size());
+    if (c.max_frames >= 0 && c.max_frames < n) n = c.max_frames;
+    const int cw = fmt.width / 2, ch = fmt.height / 2;
+    for (long f = 0; f < n && !io_error; ++f) {
+        const uint8_t* y = in.frames[size_t(f)];
+        const uint8_t* planes[3] = {y, y + size_t(fmt.width) * fmt.height,
+                                    y + size_t(fmt.width) * fmt.height + size_t(cw) * ch};
+        enc.encode(planes, bytes);
+        total += bytes.size();
+        if (out && std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size()) io_error = true;
+        bytes.clear();
+        const h264enc::Picture& r = enc.recon();
+        const opxcli::Plane pl[3] = {{r.p[0].origin, r.p[0].stride, fmt.width, fmt.height},
+                                     {r.p[1].origin, r.p[1].stride, cw, ch},
+                                     {r.p[2].origin, r.p[2].stride, cw, ch}};
+        for (int k = 0; k < 3; ++k)
+            for (int yy = 0; yy < pl[k].height; ++yy)
+                for (int xx = 0; xx < pl[k].width; ++xx) {
+                    const int d = int(r.p[k].origin[std::ptrdiff_t(yy) * r.p[k].stride + xx]) -
+                                  planes[k][size_t(yy) * size_t(pl[k].width) + size_t(xx)];
+                    sse[k] += double(d * d);
+                }
+        if (c.md5) std::printf("%ld %s\n", f, opxcli::frame_md5(fmt, pl).c_str());
+        if (recon.enabled() && !recon.write(fmt, pl)) {
+            opxcli::message(cl.program(), "%s", recon.error().c_str());
+            io_error = true;
+        }
+        progress.frame();
+    }
+    progress.finish(cl.program());
+    if (out && out != stdout && std::fclose(out) != 0) io_error = true;
+    if (out == stdout && std::fflush(stdout) != 0) io_error = true;
+    if (!recon.close()) io_error = true;
+    if (io_error) {
+        opxcli::message(cl.program(), "cannot write the output");
+        return opxcli::kExitDamaged;
+    }
+    if (!c.quiet && n > 0) {
+        const double seconds = double(n) * fmt.fps_den / fmt.fps_num;
+        const double luma = double(fmt.width) * fmt.height, chroma = double(cw) * ch;
+        opxcli::message(cl.program(),
+                        "%ld frames, %llu bytes, %.1f kb/s at %d/%d fps; PSNR Y %.2f U %.2f V %.2f",
+                        n, static_cast<unsigned long long>(total), total * 8 / seconds / 1000,
+                        fmt.fps_num, fmt.fps_den, psnr(sse[0], luma * n), psnr(sse[1], chroma * n),
+                        psnr(sse[2], chroma * n));
+    }
+    if (in.truncated && (c.max_frames < 0 || c.max_frames > long(in.frames.size()))) {
+        opxcli::message(cl.program(), "%s: truncated frame after %zu whole frames", c.input.c_str(),
+                        in.frames.size());
+        return opxcli::kExitDamaged;
+    }
+    if (n == 0) {
+        opxcli::message(cl.program(), "%s: no frame", c.input.c_str());
+        return opxcli::kExitDamaged;
+    }
+    return opxcli::kExitOk;
+}
