@@ -20,6 +20,7 @@ namespace {
 
 constexpr int kPadLuma = 48, kPadChroma = 24;  // replicated border of reference pictures
 constexpr int kReach = 40;  // how far (samples) a motion vector may point outside the picture
+constexpr int kMaxMv = 128;  // the largest full-sample vector component searched
 
 // Raster position of luma block blkIdx (clause 6.4.3) and back.
 inline int blk_x(int i) {
@@ -499,8 +500,10 @@ int Encoder::search(Mv mvp, Mv& best) {
     const Plane& s = src_.p[0];
     const uint8_t* src = s.origin + std::ptrdiff_t(mby_ * 16) * s.stride + mbx_ * 16;
     const int x0 = mbx_ * 16, y0 = mby_ * 16;
-    const int xmin = -kReach - x0, xmax = r.width - 16 + kReach - x0;
-    const int ymin = -kReach - y0, ymax = r.height - 16 + kReach - y0;
+    // inside the padded reference, and within +-128 samples (the vertical range of levels 3
+    // and above is -256..255.75)
+    const int xmin = std::max(-kReach - x0, -kMaxMv), xmax = std::min(r.width - 16 + kReach - x0, kMaxMv);
+    const int ymin = std::max(-kReach - y0, -kMaxMv), ymax = std::min(r.height - 16 + kReach - y0, kMaxMv);
     auto mv_cost = [&](int qx, int qy) {
         return int(lambda_ * (se_bits(qx - mvp.x) + se_bits(qy - mvp.y)));
     };

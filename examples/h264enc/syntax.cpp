@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "h264common.hpp"
 #include "opxvc_h264_cavlc_codes.h"
 
 namespace h264enc {
@@ -52,13 +53,11 @@ CavlcCodes::CavlcCodes() {
     for (int tc = 1; tc < 4; ++tc)
         for_each_code(cavlc_total_zeros_2x2_lists[tc],
                       [&](uint16_t c, uint8_t l, int v) { total_zeros_dc[tc][v] = {c, l}; });
+    for (int i = 0; i < 16; ++i) scan[i] = h264common::kZigzag4x4[i];
     for (int zl = 1; zl < 8; ++zl)
         for_each_code(cavlc_run_before_lists[zl],
                       [&](uint16_t c, uint8_t l, int v) { run_before[zl][v] = {c, l}; });
 }
-
-// Zig-zag scan, scan position -> raster index, in the form the library's element encoder takes.
-static const Opx32s kScan[16] = {0, 1, 4, 8, 5, 2, 3, 6, 9, 12, 13, 10, 7, 11, 14, 15};
 
 int write_block(BitWriter& bw, const CavlcCodes& codes, const Opx16s* coeffs, int first, int nc) {
     Opx8u t1 = 0, t1_signs = 0, total = 0, total_zeros = 0;
@@ -68,7 +67,7 @@ int write_block(BitWriter& bw, const CavlcCodes& codes, const Opx16s* coeffs, in
     const OpxResult r =
         dc ? opxiEncodeChromaDcCoeffsCAVLC_H264_16s(coeffs, &t1, &t1_signs, &total, &total_zeros,
                                                     levels, runs)
-           : opxiEncodeCoeffsCAVLC_H264_16s(coeffs, Opx8u(first), kScan, 15, &t1, &t1_signs,
+           : opxiEncodeCoeffsCAVLC_H264_16s(coeffs, Opx8u(first), codes.scan, 15, &t1, &t1_signs,
                                             &total, &total_zeros, levels, runs);
     if (r != opxOk) std::abort();  // arguments are always valid here
     // coeff_token (Table 9-5)

@@ -73,6 +73,7 @@ struct CavlcCodes {
     Code total_zeros[16][16];    // 4x4 blocks [TotalCoeff][total_zeros]
     Code total_zeros_dc[4][4];   // 2x2 chroma DC
     Code run_before[8][16];      // [min(zerosLeft, 7)][run_before]
+    Opx32s scan[16];             // zig-zag scan: scan position -> raster index
     CavlcCodes();
 };
 
