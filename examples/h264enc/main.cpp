@@ -15,76 +15,10 @@
 
 #include "cli.hpp"
 #include "encoder.hpp"
+#include "y4m.hpp"
 #include "output.hpp"
 
 namespace {
-
-// A y4m stream held in memory: its format and the frames' plane data.
-struct Y4m {
-    opxcli::PictureFormat fmt;
-    std::vector<const uint8_t*> frames;  // first byte of each frame's Y plane
-    bool truncated = false;
-};
-
-enum class Parse { kOk, kDamaged, kUnsupported };
-
-Parse parse_y4m(const std::vector<uint8_t>& d, Y4m& y, std::string& why) {
-    if (d.size() < 10 || std::memcmp(d.data(), "YUV4MPEG2 ", 10) != 0)
-        return why = "not a YUV4MPEG2 stream", Parse::kDamaged;
-    size_t eol = 10;
-    while (eol < d.size() && d[eol] != '\n') ++eol;
-    if (eol == d.size()) return why = "header without an end of line", Parse::kDamaged;
-    const std::string header(reinterpret_cast<const char*>(d.data()) + 10, eol - 10);
-    long w = 0, h = 0;
-    size_t i = 0;
-    while (i < header.size()) {
-        size_t j = header.find(' ', i);
-        if (j == std::string::npos) j = header.size();
-        const std::string tag = header.substr(i, j - i), v = tag.empty() ? "" : tag.substr(1);
-        i = j + 1;
-        if (tag.empty()) continue;
-        switch (tag[0]) {
-            case 'W': if (!opxcli::parse_long(v, 1, 16384, &w)) return why = "bad width", Parse::kDamaged; break;
-            case 'H': if (!opxcli::parse_long(v, 1, 16384, &h)) return why = "bad height", Parse::kDamaged; break;
-            case 'F': std::sscanf(v.c_str(), "%d:%d", &y.fmt.fps_num, &y.fmt.fps_den); break;
-            case 'A': std::sscanf(v.c_str(), "%d:%d", &y.fmt.sar_num, &y.fmt.sar_den); break;
-            case 'I':
-                if (v != "p" && v != "?")
-                    return why = "unsupported input: interlaced or mixed (I" + v + "); progressive only",
-                           Parse::kUnsupported;
-                break;
-            case 'C':
-                if (v != "420jpeg" && v != "420mpeg2" && v != "420paldv" && v != "420")
-                    return why = "unsupported input: colour space C" + v + " (8-bit 4:2:0 only)",
-                           Parse::kUnsupported;
-                break;
-            default: break;
-        }
-    }
-    if (w < 1 || h < 1) return why = "picture size missing", Parse::kDamaged;
-    if ((w | h) & 1)
-        return why = "unsupported input: odd picture size " + std::to_string(w) + "x" +
-                     std::to_string(h) + " (4:2:0 needs even sizes)",
-               Parse::kUnsupported;
-    y.fmt.width = int(w);
-    y.fmt.height = int(h);
-    if (y.fmt.fps_num <= 0 || y.fmt.fps_den <= 0) y.fmt.fps_num = 25, y.fmt.fps_den = 1;
-    const size_t n = size_t(w) * size_t(h) * 3 / 2;
-    size_t p = eol + 1;
-    while (p < d.size()) {
-        if (d.size() - p < 5 || std::memcmp(d.data() + p, "FRAME", 5) != 0)
-            return why = "frame header expected", Parse::kDamaged;
-        while (p < d.size() && d[p] != '\n') ++p;
-        ++p;
-        if (p > d.size() || d.size() - p < n) {
-            y.truncated = true;
-            break;
-        }
-        y.frames.push_back(d.data() + p);
-        p += n;
-    }
-    return Parse::kOk;
-}
 
 double psnr(double sse, double samples) {
     return sse <= 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 * samples / sse);
@@ -132,13 +66,19 @@ int main(int argc, char** argv) {
         opxcli::message(cl.program(), "cannot read %s: %s", c.input.c_str(), why.c_str());
         return opxcli::kExitDamaged;
     }
-    Y4m in;
-    const Parse parsed = parse_y4m(data, in, why);
-    if (parsed != Parse::kOk) {
+    h264enc::Y4m in;
+    const h264enc::Parse parsed = h264enc::parse_y4m(data, in, why);
+    if (parsed != h264enc::Parse::kOk) {
         opxcli::message(cl.program(), "%s: %s", c.input.c_str(), why.c_str());
-        return parsed == Parse::kUnsupported ? opxcli::kExitUnsupported : opxcli::kExitDamaged;
+        return parsed == h264enc::Parse::kUnsupported ? opxcli::kExitUnsupported
+                                                      : opxcli::kExitDamaged;
     }
     const opxcli::PictureFormat& fmt = in.fmt;
+    if (in.frames.empty()) {  // nothing to encode: no picture buffers for a header's size
+        opxcli::message(cl.program(), "%s: %s", c.input.c_str(),
+                        in.truncated ? "truncated first frame" : "no frame");
+        return opxcli::kExitDamaged;
+    }
 
     FILE* out = nullptr;
     if (!out_path.empty()) {
@@ -212,10 +152,6 @@ int main(int argc, char** argv) {
     if (in.truncated && (c.max_frames < 0 || c.max_frames > long(in.frames.size()))) {
         opxcli::message(cl.program(), "%s: truncated frame after %zu whole frames", c.input.c_str(),
                         in.frames.size());
-        return opxcli::kExitDamaged;
-    }
-    if (n == 0) {
-        opxcli::message(cl.program(), "%s: no frame", c.input.c_str());
         return opxcli::kExitDamaged;
     }
     return opxcli::kExitOk;
