@@ -69,11 +69,12 @@ OpxResult filter_macroblock(const MbFilter& m, const FilterThresholds& t) {
         const Opx8u alpha[2] = {t.alpha[qp_edge], t.alpha[m.qp]};
         const Opx8u beta[2] = {t.beta[qp_edge], t.beta[m.qp]};
         Opx8u tc0[16];
-        for (int i = 0; i < 16; ++i) tc0[i] = t.tc0[i < 4 ? qp_edge : m.qp][std::min<int>(bs[i], 4)];
-        OpxResult r = dir == 0 ? opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(m.y, m.ystep, alpha,
-                                                                               beta, tc0, bs)
-                               : opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(m.y, m.ystep, alpha,
-                                                                               beta, tc0, bs);
+        for (int i = 0; i < 16; ++i)
+            tc0[i] = t.tc0[i < 4 ? qp_edge : m.qp][std::min<int>(bs[i], 4)];
+        OpxResult r =
+            dir == 0
+                ? opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(m.y, m.ystep, alpha, beta, tc0, bs)
+                : opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(m.y, m.ystep, alpha, beta, tc0, bs);
         if (r != opxOk && first == opxOk) first = r;
         // chroma edge 0 uses luma edge 0's bS, chroma edge 1 luma edge 2's
         if (!m.chroma || !(edges[0] | edges[2])) continue;

@@ -19,7 +19,7 @@ using h264common::MvNeighbour;
 namespace {
 
 constexpr int kPadLuma = 48, kPadChroma = 24;  // replicated border of reference pictures
-constexpr int kReach = 40;  // how far (samples) a motion vector may point outside the picture
+constexpr int kReach = 40;   // how far (samples) a motion vector may point outside the picture
 constexpr int kMaxMv = 128;  // the largest full-sample vector component searched
 
 // Raster position of luma block blkIdx (clause 6.4.3) and back.
@@ -92,7 +92,8 @@ Encoder::Encoder(const Settings& s) : s_(s) {
     const int w = mbw_ * 16, h = mbh_ * 16;
     for (int i = 0; i < 3; ++i) {
         src_.p[i].init(i ? w / 2 : w, i ? h / 2 : h, 0);
-        for (Picture& p : pics_) p.p[i].init(i ? w / 2 : w, i ? h / 2 : h, i ? kPadChroma : kPadLuma);
+        for (Picture& p : pics_)
+            p.p[i].init(i ? w / 2 : w, i ? h / 2 : h, i ? kPadChroma : kPadLuma);
     }
     mbs_.resize(size_t(mbw_) * size_t(mbh_));
     motion_.resize(mbs_.size());
@@ -111,8 +112,14 @@ Encoder::Encoder(const Settings& s) : s_(s) {
 void Encoder::headers(std::vector<uint8_t>& out) {
     const int fs = mbw_ * mbh_;
     // the smallest level whose frame size fits (Table A-1)
-    const int level = fs <= 396 ? 30 : fs <= 1620 ? 30 : fs <= 3600 ? 31 : fs <= 5120 ? 32
-                    : fs <= 8192 ? 40 : fs <= 8704 ? 42 : fs <= 22080 ? 50 : 51;
+    const int level = fs <= 396     ? 30
+                      : fs <= 1620  ? 30
+                      : fs <= 3600  ? 31
+                      : fs <= 5120  ? 32
+                      : fs <= 8192  ? 40
+                      : fs <= 8704  ? 42
+                      : fs <= 22080 ? 50
+                                    : 51;
     BitWriter& b = bw_;
     b.clear();
     b.u(66, 8);    // profile_idc: Baseline
@@ -175,9 +182,9 @@ void Encoder::encode(const uint8_t* const planes[3], std::vector<uint8_t>& out) 
     if (idr) frame_num_ = 0;
     BitWriter& b = bw_;
     b.clear();
-    b.ue(0);               // first_mb_in_slice
-    b.ue(idr ? 7u : 5u);   // slice_type I or P (all slices of the picture alike)
-    b.ue(0);               // pic_parameter_set_id
+    b.ue(0);              // first_mb_in_slice
+    b.ue(idr ? 7u : 5u);  // slice_type I or P (all slices of the picture alike)
+    b.ue(0);              // pic_parameter_set_id
     b.u(uint32_t(frame_num_), 8);
     if (idr) b.ue(uint32_t(idr_id_));
     if (p_slice_) {
@@ -320,7 +327,8 @@ int Encoder::encode_i4x4() {
         for (int m = 0; m < 9; ++m) {
             if (!ok[m]) continue;
             check(opxiPredictIntra_4x4_H264_8u_C1IR(rec, py.stride, m, av));
-            const int c = satd(src, sy.stride, rec, py.stride, 4) + int(lambda_ * (m == pm ? 1 : 4));
+            const int c =
+                satd(src, sy.stride, rec, py.stride, 4) + int(lambda_ * (m == pm ? 1 : 4));
             if (c < best_cost) best_cost = c, best = m;
         }
         check(opxiPredictIntra_4x4_H264_8u_C1IR(rec, py.stride, best, av));
@@ -502,18 +510,22 @@ int Encoder::search(Mv mvp, Mv& best) {
     const int x0 = mbx_ * 16, y0 = mby_ * 16;
     // inside the padded reference, and within +-128 samples (the vertical range of levels 3
     // and above is -256..255.75)
-    const int xmin = std::max(-kReach - x0, -kMaxMv), xmax = std::min(r.width - 16 + kReach - x0, kMaxMv);
-    const int ymin = std::max(-kReach - y0, -kMaxMv), ymax = std::min(r.height - 16 + kReach - y0, kMaxMv);
+    const int xmin = std::max(-kReach - x0, -kMaxMv),
+              xmax = std::min(r.width - 16 + kReach - x0, kMaxMv);
+    const int ymin = std::max(-kReach - y0, -kMaxMv),
+              ymax = std::min(r.height - 16 + kReach - y0, kMaxMv);
     auto mv_cost = [&](int qx, int qy) {
         return int(lambda_ * (se_bits(qx - mvp.x) + se_bits(qy - mvp.y)));
     };
     auto full = [&](int ix, int iy) {
         Opx32s sad = 0;
-        check(opxiSAD16x16_8u32s(src, s.stride, r.origin + std::ptrdiff_t(y0 + iy) * r.stride + x0 + ix,
-                                 r.stride, &sad, 0));
+        check(opxiSAD16x16_8u32s(src, s.stride,
+                                 r.origin + std::ptrdiff_t(y0 + iy) * r.stride + x0 + ix, r.stride,
+                                 &sad, 0));
         return sad + mv_cost(ix * 4, iy * 4);
     };
-    int bx = std::clamp((mvp.x + 2) >> 2, xmin, xmax), by = std::clamp((mvp.y + 2) >> 2, ymin, ymax);
+    int bx = std::clamp((mvp.x + 2) >> 2, xmin, xmax),
+        by = std::clamp((mvp.y + 2) >> 2, ymin, ymax);
     int bc = full(bx, by);
     if (std::clamp(0, xmin, xmax) == 0 && std::clamp(0, ymin, ymax) == 0) {
         const int c = full(0, 0);
@@ -559,13 +571,13 @@ int Encoder::search(Mv mvp, Mv& best) {
 
 void Encoder::predict_inter(Mv mv) {
     const Plane& r = ref_->p[0];
-    const uint8_t* p = r.origin + std::ptrdiff_t(mby_ * 16 + (mv.y >> 2)) * r.stride + mbx_ * 16 +
-                       (mv.x >> 2);
+    const uint8_t* p =
+        r.origin + std::ptrdiff_t(mby_ * 16 + (mv.y >> 2)) * r.stride + mbx_ * 16 + (mv.x >> 2);
     check(opxiInterpolateLuma_H264_8u_C1R(p, r.stride, pred_y_, 16, mv.x & 3, mv.y & 3, {16, 16}));
     for (int c = 0; c < 2; ++c) {
         const Plane& rc = ref_->p[1 + c];
-        const uint8_t* q = rc.origin + std::ptrdiff_t(mby_ * 8 + (mv.y >> 3)) * rc.stride +
-                           mbx_ * 8 + (mv.x >> 3);
+        const uint8_t* q =
+            rc.origin + std::ptrdiff_t(mby_ * 8 + (mv.y >> 3)) * rc.stride + mbx_ * 8 + (mv.x >> 3);
         check(opxiInterpolateChroma_H264_8u_C1R(q, rc.stride, pred_c_[c], 8, mv.x & 7, mv.y & 7,
                                                 {8, 8}));
     }
@@ -578,7 +590,8 @@ void Encoder::encode_inter_luma() {
     for (int i = 0; i < 16; ++i) {
         const int x = mbx_ * 16 + (i & 3) * 4, y = mby_ * 16 + (i >> 2) * 4;
         uint8_t* rec = py.at(x, y);
-        for (int k = 0; k < 4; ++k) std::memcpy(rec + k * py.stride, pred_y_ + ((i >> 2) * 4 + k) * 16 + (i & 3) * 4, 4);
+        for (int k = 0; k < 4; ++k)
+            std::memcpy(rec + k * py.stride, pred_y_ + ((i >> 2) * 4 + k) * 16 + (i & 3) * 4, 4);
         Opx16s r[16];
         residual4x4(sy.at(x, y), sy.stride, rec, py.stride, r);
         Opx32s n = 0, last = 0;
@@ -594,20 +607,24 @@ void Encoder::encode_inter_luma() {
 
 int Encoder::luma_nc(int bx, int by) const {
     const bool aa = bx > 0 || mbx_ > 0, ba = by > 0 || mby_ > 0;
-    const int na = !aa ? 0 : bx > 0 ? ms_->tc[by * 4 + bx - 1]
-                                   : mbs_[size_t(mby_ * mbw_ + mbx_ - 1)].tc[by * 4 + 3];
-    const int nb = !ba ? 0 : by > 0 ? ms_->tc[(by - 1) * 4 + bx]
-                                   : mbs_[size_t((mby_ - 1) * mbw_ + mbx_)].tc[12 + bx];
+    const int na = !aa      ? 0
+                   : bx > 0 ? ms_->tc[by * 4 + bx - 1]
+                            : mbs_[size_t(mby_ * mbw_ + mbx_ - 1)].tc[by * 4 + 3];
+    const int nb = !ba      ? 0
+                   : by > 0 ? ms_->tc[(by - 1) * 4 + bx]
+                            : mbs_[size_t((mby_ - 1) * mbw_ + mbx_)].tc[12 + bx];
     if (aa && ba) return (na + nb + 1) >> 1;
     return aa ? na : nb;
 }
 
 int Encoder::chroma_nc(int c, int bx, int by) const {
     const bool aa = bx > 0 || mbx_ > 0, ba = by > 0 || mby_ > 0;
-    const int na = !aa ? 0 : bx > 0 ? ms_->tcc[c][by * 2 + bx - 1]
-                                   : mbs_[size_t(mby_ * mbw_ + mbx_ - 1)].tcc[c][by * 2 + 1];
-    const int nb = !ba ? 0 : by > 0 ? ms_->tcc[c][bx]
-                                   : mbs_[size_t((mby_ - 1) * mbw_ + mbx_)].tcc[c][2 + bx];
+    const int na = !aa      ? 0
+                   : bx > 0 ? ms_->tcc[c][by * 2 + bx - 1]
+                            : mbs_[size_t(mby_ * mbw_ + mbx_ - 1)].tcc[c][by * 2 + 1];
+    const int nb = !ba      ? 0
+                   : by > 0 ? ms_->tcc[c][bx]
+                            : mbs_[size_t((mby_ - 1) * mbw_ + mbx_)].tcc[c][2 + bx];
     if (aa && ba) return (na + nb + 1) >> 1;
     return aa ? na : nb;
 }
@@ -656,8 +673,8 @@ void Encoder::write_residual(bool i16) {
     if (cbp_chroma_ == 2)
         for (int c = 0; c < 2; ++c)
             for (int k = 0; k < 4; ++k)
-                ms_->tcc[c][k] =
-                    uint8_t(write_block(b, codes_, chroma_ac_[c][k], 1, chroma_nc(c, k & 1, k >> 1)));
+                ms_->tcc[c][k] = uint8_t(
+                    write_block(b, codes_, chroma_ac_[c][k], 1, chroma_nc(c, k & 1, k >> 1)));
 }
 
 // ---- in-loop filter -----------------------------------------------------------------------
@@ -691,8 +708,8 @@ void Encoder::deblock() {
                         if (((q.nonzero >> qb) & 1) || ((p.nonzero >> pb) & 1))
                             v = 2;
                         else
-                            v = Opx8u(h264common::motion_strength(
-                                motion_[other ? pi_mb : qi_mb], pb, motion_[qi_mb], qb));
+                            v = Opx8u(h264common::motion_strength(motion_[other ? pi_mb : qi_mb],
+                                                                  pb, motion_[qi_mb], qb));
                     }
             }
             h264common::MbFilter f;

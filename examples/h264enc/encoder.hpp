@@ -36,10 +36,10 @@ struct Picture {
 // What the encoder keeps of a coded macroblock for its neighbours and the filter.
 struct MbState {
     bool intra = false;
-    uint8_t tc[16] = {};       // TotalCoeff of the luma 4x4 blocks (raster)
-    uint8_t tcc[2][4] = {};    // chroma AC blocks
-    uint16_t nonzero = 0;      // luma blocks (raster) with coefficients
-    int8_t ipred[16] = {};     // Intra4x4 modes, 2 for other macroblock types
+    uint8_t tc[16] = {};     // TotalCoeff of the luma 4x4 blocks (raster)
+    uint8_t tcc[2][4] = {};  // chroma AC blocks
+    uint16_t nonzero = 0;    // luma blocks (raster) with coefficients
+    int8_t ipred[16] = {};   // Intra4x4 modes, 2 for other macroblock types
 };
 
 class Encoder {
@@ -68,7 +68,7 @@ class Encoder {
     bool p_slice_ = false;
     int qpc_;
     double lambda_;
-    Opx16s scan_pos_[16];  // raster index -> zig-zag position
+    Opx16s scan_pos_[16];       // raster index -> zig-zag position
     uint32_t cbp_code_[2][48];  // coded_block_pattern -> me(v) codeNum, intra [0] and inter [1]
     BitWriter bw_;
 

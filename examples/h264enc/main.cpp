@@ -15,8 +15,8 @@
 
 #include "cli.hpp"
 #include "encoder.hpp"
-#include "y4m.hpp"
 #include "output.hpp"
+#include "y4m.hpp"
 
 namespace {
 
@@ -33,7 +33,8 @@ int main(int argc, char** argv) {
     std::string out_path, recon_path;
     long qp = 26, keyint = 250;
     bool deblock = true;
-    cl.add({"output", 'o', "FILE", "write the H.264 Annex B byte stream to FILE (- : standard output)",
+    cl.add({"output", 'o', "FILE",
+            "write the H.264 Annex B byte stream to FILE (- : standard output)",
             [&](const std::string& v, std::string& why) {
                 if (v.empty()) return why = "empty output name", false;
                 out_path = v;
@@ -45,7 +46,8 @@ int main(int argc, char** argv) {
                1L << 30, &keyint);
     cl.add({"no-deblock", 0, "", "turn the in-loop deblocking filter off", nullptr,
             [&] { deblock = false; }});
-    cl.add({"recon", 0, "FILE", "write the reconstructed pictures to FILE (y4m when it ends in .y4m)",
+    cl.add({"recon", 0, "FILE",
+            "write the reconstructed pictures to FILE (y4m when it ends in .y4m)",
             [&](const std::string& v, std::string& why) {
                 if (v.empty()) return why = "empty file name", false;
                 recon_path = v;

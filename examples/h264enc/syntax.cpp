@@ -48,15 +48,18 @@ CavlcCodes::CavlcCodes() {
     for (int i = 0; i < 3; ++i) token(i, cavlc_coeff_token_lists[i]);
     token(3, cavlc_coeff_token_chroma_dc);
     for (int tc = 1; tc < 16; ++tc)
-        for_each_code(cavlc_total_zeros_4x4_lists[tc],
-                      [&](uint16_t c, uint8_t l, int v) { total_zeros[tc][v] = {c, l}; });
+        for_each_code(cavlc_total_zeros_4x4_lists[tc], [&](uint16_t c, uint8_t l, int v) {
+            total_zeros[tc][v] = {c, l};
+        });
     for (int tc = 1; tc < 4; ++tc)
-        for_each_code(cavlc_total_zeros_2x2_lists[tc],
-                      [&](uint16_t c, uint8_t l, int v) { total_zeros_dc[tc][v] = {c, l}; });
+        for_each_code(cavlc_total_zeros_2x2_lists[tc], [&](uint16_t c, uint8_t l, int v) {
+            total_zeros_dc[tc][v] = {c, l};
+        });
     for (int i = 0; i < 16; ++i) scan[i] = h264common::kZigzag4x4[i];
     for (int zl = 1; zl < 8; ++zl)
-        for_each_code(cavlc_run_before_lists[zl],
-                      [&](uint16_t c, uint8_t l, int v) { run_before[zl][v] = {c, l}; });
+        for_each_code(cavlc_run_before_lists[zl], [&](uint16_t c, uint8_t l, int v) {
+            run_before[zl][v] = {c, l};
+        });
 }
 
 int write_block(BitWriter& bw, const CavlcCodes& codes, const Opx16s* coeffs, int first, int nc) {
@@ -109,8 +112,8 @@ int write_block(BitWriter& bw, const CavlcCodes& codes, const Opx16s* coeffs, in
     // total_zeros and run_before
     const int max_coeffs = dc ? 4 : 16 - first;
     if (total < max_coeffs) {
-        const Code& c = dc ? codes.total_zeros_dc[total][total_zeros]
-                           : codes.total_zeros[total][total_zeros];
+        const Code& c =
+            dc ? codes.total_zeros_dc[total][total_zeros] : codes.total_zeros[total][total_zeros];
         bw.u(c.code, c.len);
     }
     int zeros_left = total_zeros;

@@ -24,13 +24,23 @@ Parse parse_y4m(const std::vector<uint8_t>& d, Y4m& y, std::string& why) {
         i = j + 1;
         if (tag.empty()) continue;
         switch (tag[0]) {
-            case 'W': if (!opxcli::parse_long(v, 1, 16384, &w)) return why = "bad width", Parse::kDamaged; break;
-            case 'H': if (!opxcli::parse_long(v, 1, 16384, &h)) return why = "bad height", Parse::kDamaged; break;
-            case 'F': std::sscanf(v.c_str(), "%d:%d", &y.fmt.fps_num, &y.fmt.fps_den); break;
-            case 'A': std::sscanf(v.c_str(), "%d:%d", &y.fmt.sar_num, &y.fmt.sar_den); break;
+            case 'W':
+                if (!opxcli::parse_long(v, 1, 16384, &w)) return why = "bad width", Parse::kDamaged;
+                break;
+            case 'H':
+                if (!opxcli::parse_long(v, 1, 16384, &h))
+                    return why = "bad height", Parse::kDamaged;
+                break;
+            case 'F':
+                std::sscanf(v.c_str(), "%d:%d", &y.fmt.fps_num, &y.fmt.fps_den);
+                break;
+            case 'A':
+                std::sscanf(v.c_str(), "%d:%d", &y.fmt.sar_num, &y.fmt.sar_den);
+                break;
             case 'I':
                 if (v != "p" && v != "?")
-                    return why = "unsupported input: interlaced or mixed (I" + v + "); progressive only",
+                    return why = "unsupported input: interlaced or mixed (I" + v +
+                                 "); progressive only",
                            Parse::kUnsupported;
                 break;
             case 'C':
@@ -38,7 +48,8 @@ Parse parse_y4m(const std::vector<uint8_t>& d, Y4m& y, std::string& why) {
                     return why = "unsupported input: colour space C" + v + " (8-bit 4:2:0 only)",
                            Parse::kUnsupported;
                 break;
-            default: break;
+            default:
+                break;
         }
     }
     if (w < 1 || h < 1) return why = "picture size missing", Parse::kDamaged;
