@@ -21,6 +21,13 @@ extern const uint8_t kBeta[52];
 extern const uint8_t kTc0[52][3];
 extern const uint8_t kCbpIntra[48], kCbpInter[48], kCbpIntraMono[16], kCbpInterMono[16];
 
+// nC of a CAVLC block (clause 9.2.1) from the TotalCoeff of the blocks left of (A) and above (B)
+// it, each counted when available.
+inline int predict_nc(bool a_avail, int na, bool b_avail, int nb) {
+    if (a_avail && b_avail) return (na + nb + 1) >> 1;
+    return a_avail ? na : b_avail ? nb : 0;
+}
+
 // ---- motion ----
 inline int median(int a, int b, int c) {
     return std::max(std::min(a, b), std::min(std::max(a, b), c));

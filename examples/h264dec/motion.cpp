@@ -17,8 +17,7 @@ int SliceDecoder::luma_nc(int x, int y) {
     int nb_ = !ba     ? 0
               : y > 0 ? cur.total_coeff[(y - 1) * 4 + x]
                       : mbs[mb_ - mbw_].total_coeff[12 + x];
-    if (aa && ba) return (na + nb_ + 1) >> 1;
-    return aa ? na : nb_;
+    return h264common::predict_nc(aa, na, ba, nb_);
 }
 
 int SliceDecoder::chroma_nc(int c, int x, int y) {
@@ -30,8 +29,7 @@ int SliceDecoder::chroma_nc(int c, int x, int y) {
              : x > 0 ? cur.total_coeff_c[c][y * 2 + x - 1]
                      : mbs[mb_ - 1].total_coeff_c[c][y * 2 + 1];
     int nb_ = !ba ? 0 : y > 0 ? cur.total_coeff_c[c][x] : mbs[mb_ - mbw_].total_coeff_c[c][2 + x];
-    if (aa && ba) return (na + nb_ + 1) >> 1;
-    return aa ? na : nb_;
+    return h264common::predict_nc(aa, na, ba, nb_);
 }
 
 void SliceDecoder::neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) const {

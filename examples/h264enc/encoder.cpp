@@ -613,8 +613,7 @@ int Encoder::luma_nc(int bx, int by) const {
     const int nb = !ba      ? 0
                    : by > 0 ? ms_->tc[(by - 1) * 4 + bx]
                             : mbs_[size_t((mby_ - 1) * mbw_ + mbx_)].tc[12 + bx];
-    if (aa && ba) return (na + nb + 1) >> 1;
-    return aa ? na : nb;
+    return h264common::predict_nc(aa, na, ba, nb);
 }
 
 int Encoder::chroma_nc(int c, int bx, int by) const {
@@ -625,8 +624,7 @@ int Encoder::chroma_nc(int c, int bx, int by) const {
     const int nb = !ba      ? 0
                    : by > 0 ? ms_->tcc[c][bx]
                             : mbs_[size_t((mby_ - 1) * mbw_ + mbx_)].tcc[c][2 + bx];
-    if (aa && ba) return (na + nb + 1) >> 1;
-    return aa ? na : nb;
+    return h264common::predict_nc(aa, na, ba, nb);
 }
 
 void Encoder::write_intra_mb(bool i16) {
