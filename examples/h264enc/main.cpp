@@ -16,12 +16,26 @@
 #include "cli.hpp"
 #include "encoder.hpp"
 #include "output.hpp"
-#include "y4m.hpp"
+#include "input.hpp"
 
 namespace {
 
 double psnr(double sse, double samples) {
     return sse <= 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 * samples / sse);
+}
+
+// What this encoder does not take from a well-formed y4m stream; "" when it takes it.
+std::string refusal(const opxcli::Y4mInput& in) {
+    const opxcli::PictureFormat& f = in.fmt;
+    if (f.chroma != opxcli::Chroma::k420)
+        return "unsupported input: colour space C" + in.colour + " (8-bit 4:2:0 only)";
+    if (f.interlace != 'p' && f.interlace != '?')
+        return std::string("unsupported input: interlaced or mixed (I") + f.interlace +
+               "); progressive only";
+    if ((f.width | f.height) & 1)
+        return "unsupported input: odd picture size " + std::to_string(f.width) + "x" +
+               std::to_string(f.height) + " (4:2:0 needs even sizes)";
+    return "";
 }
 
 }  // namespace
@@ -68,12 +82,14 @@ int main(int argc, char** argv) {
         opxcli::message(cl.program(), "cannot read %s: %s", c.input.c_str(), why.c_str());
         return opxcli::kExitDamaged;
     }
-    h264enc::Y4m in;
-    const h264enc::Parse parsed = h264enc::parse_y4m(data, in, why);
-    if (parsed != h264enc::Parse::kOk) {
+    opxcli::Y4mInput in;
+    const opxcli::Y4mStatus parsed = opxcli::parse_y4m(data, in, why);
+    if (parsed == opxcli::Y4mStatus::kOk) why = refusal(in);
+    if (parsed != opxcli::Y4mStatus::kOk || !why.empty()) {
+        if (parsed == opxcli::Y4mStatus::kUnsupported) why = "unsupported input: " + why + " (8-bit 4:2:0 only)";
         opxcli::message(cl.program(), "%s: %s", c.input.c_str(), why.c_str());
-        return parsed == h264enc::Parse::kUnsupported ? opxcli::kExitUnsupported
-                                                      : opxcli::kExitDamaged;
+        return parsed == opxcli::Y4mStatus::kDamaged ? opxcli::kExitDamaged
+                                                     : opxcli::kExitUnsupported;
     }
     const opxcli::PictureFormat& fmt = in.fmt;
     if (in.frames.empty()) {  // nothing to encode: no picture buffers for a header's size

@@ -14,6 +14,7 @@
 
 #include "cli.hpp"
 #include "opxvc.h"
+#include "input.hpp"
 #include "output.hpp"
 
 namespace {
@@ -69,63 +70,6 @@ bool parse_filter(const std::string& text, Settings& s, std::string& why) {
     }
     why = "unknown filter " + name;
     return false;
-}
-
-// A y4m stream held in memory: the header's fields and the frames' plane data.
-struct Y4m {
-    opxcli::PictureFormat fmt;
-    std::vector<const uint8_t*> frames;  // first byte of each frame's Y plane
-    std::string error;
-    std::size_t frame_bytes() const {
-        const std::size_t y = std::size_t(fmt.width) * fmt.height;
-        return fmt.chroma == opxcli::Chroma::k400 ? y : y + 2 * std::size_t(fmt.chroma_width()) * fmt.chroma_height();
-    }
-};
-
-bool parse_y4m(const std::vector<uint8_t>& d, Y4m& y) {
-    const char* magic = "YUV4MPEG2 ";
-    if (d.size() < 10 || std::memcmp(d.data(), magic, 10) != 0) return y.error = "not a YUV4MPEG2 stream", false;
-    std::size_t p = 10;
-    std::size_t eol = p;
-    while (eol < d.size() && d[eol] != '\n') ++eol;
-    if (eol == d.size()) return y.error = "header without an end of line", false;
-    const std::string header(reinterpret_cast<const char*>(d.data()) + p, eol - p);
-    y.fmt.chroma = opxcli::Chroma::k420;
-    std::size_t i = 0;
-    while (i < header.size()) {
-        std::size_t j = header.find(' ', i);
-        if (j == std::string::npos) j = header.size();
-        const std::string tag = header.substr(i, j - i);
-        i = j + 1;
-        if (tag.empty()) continue;
-        const std::string v = tag.substr(1);
-        switch (tag[0]) {
-            case 'W': y.fmt.width = std::atoi(v.c_str()); break;
-            case 'H': y.fmt.height = std::atoi(v.c_str()); break;
-            case 'F': std::sscanf(v.c_str(), "%d:%d", &y.fmt.fps_num, &y.fmt.fps_den); break;
-            case 'A': std::sscanf(v.c_str(), "%d:%d", &y.fmt.sar_num, &y.fmt.sar_den); break;
-            case 'I': y.fmt.interlace = v.empty() ? 'p' : v[0]; break;
-            case 'C':
-                if (v.rfind("420", 0) == 0) y.fmt.chroma = opxcli::Chroma::k420;
-                else if (v == "mono") y.fmt.chroma = opxcli::Chroma::k400;
-                else return y.error = "colour space C" + v + " (only 8-bit 4:2:0 and mono)", false;
-                break;
-            default: break;
-        }
-    }
-    if (y.fmt.width < 1 || y.fmt.height < 1 || y.fmt.width > 16384 || y.fmt.height > 16384)
-        return y.error = "picture size missing or out of range", false;
-    p = eol + 1;
-    const std::size_t n = y.frame_bytes();
-    while (p < d.size()) {
-        if (d.size() - p < 5 || std::memcmp(d.data() + p, "FRAME", 5) != 0) return y.error = "frame header expected", false;
-        while (p < d.size() && d[p] != '\n') ++p;
-        ++p;
-        if (p > d.size() || d.size() - p < n) return y.error = "truncated frame", false;
-        y.frames.push_back(d.data() + p);
-        p += n;
-    }
-    return true;
 }
 
 // One plane of a frame, and where its filtered copy goes.
@@ -254,10 +198,18 @@ int main(int argc, char** argv) {
         opxcli::message(cl.program(), "cannot read %s: %s", c.input.c_str(), why.c_str());
         return opxcli::kExitDamaged;
     }
-    Y4m in;
-    if (!parse_y4m(data, in)) {
-        opxcli::message(cl.program(), "%s: %s", c.input.c_str(), in.error.c_str());
-        return in.error.rfind("colour space", 0) == 0 ? opxcli::kExitUnsupported : opxcli::kExitDamaged;
+    opxcli::Y4mInput in;
+    opxcli::Y4mStatus parsed = opxcli::parse_y4m(data, in, why);
+    if (parsed == opxcli::Y4mStatus::kOk && in.fmt.chroma != opxcli::Chroma::k420 &&
+        in.fmt.chroma != opxcli::Chroma::k400)
+        parsed = opxcli::Y4mStatus::kUnsupported, why = "colour space C" + in.colour;
+    else if (parsed == opxcli::Y4mStatus::kOk && in.truncated)
+        parsed = opxcli::Y4mStatus::kDamaged, why = "truncated frame";
+    if (parsed != opxcli::Y4mStatus::kOk) {
+        const bool unsupported = parsed == opxcli::Y4mStatus::kUnsupported;
+        opxcli::message(cl.program(), "%s: %s%s", c.input.c_str(), why.c_str(),
+                        unsupported ? " (only 8-bit 4:2:0 and mono)" : "");
+        return unsupported ? opxcli::kExitUnsupported : opxcli::kExitDamaged;
     }
     opxcli::PictureFormat fmt = in.fmt;
     if (s.filter <= Filter::kMedian) fmt.interlace = 'p';

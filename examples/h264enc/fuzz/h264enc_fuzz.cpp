@@ -11,14 +11,15 @@
 
 #include "decoder.hpp"
 #include "encoder.hpp"
-#include "y4m.hpp"
+#include "input.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 2) return 0;
     const std::vector<uint8_t> text(data + 2, data + size);
-    h264enc::Y4m in;
+    opxcli::Y4mInput in;
     std::string why;
-    if (h264enc::parse_y4m(text, in, why) != h264enc::Parse::kOk || in.frames.empty() ||
+    if (opxcli::parse_y4m(text, in, why) != opxcli::Y4mStatus::kOk || in.frames.empty() ||
+        in.fmt.chroma != opxcli::Chroma::k420 || ((in.fmt.width | in.fmt.height) & 1) ||
         in.fmt.width > 64 || in.fmt.height > 64)
         return 0;
     h264enc::Settings s;
