@@ -169,10 +169,109 @@ void transform(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
     }
 }
 
+// ---- 8x8 inverse by even and odd halves ----------------------------------------------------
+// The 8-point basis is even or odd about its middle, M[k][7-j] = (-1)^k M[k][j], so each pass
+// forms the even sum (k = 0, 2, 4, 6) and the odd sum (k = 1, 3, 5, 7) for outputs 0..3 only and
+// takes outputs 7..4 as their difference: half the products of the plain matrix product.
+constexpr bool halves_symmetric() {
+    for (int k = 0; k < 8; ++k)
+        for (int j = 0; j < 8; ++j)
+            if (kInv8.m[k][7 - j] != ((k & 1) ? -kInv8.m[k][j] : kInv8.m[k][j])) return false;
+    return true;
+}
+static_assert(halves_symmetric());
+
+// pairs[q][8 lane + 2 j + t] = M[k][j] with k = (0, 2), (4, 6), (1, 3), (5, 7)[q][t], j = 0..3.
+struct HalfPass {
+    alignas(32) std::int16_t pairs[4][16];
+};
+constexpr int kHalfRows[4][2] = {{0, 2}, {4, 6}, {1, 3}, {5, 7}};
+constexpr HalfPass make_half() {
+    HalfPass h{};
+    for (int q = 0; q < 4; ++q)
+        for (int lane = 0; lane < 2; ++lane)
+            for (int j = 0; j < 4; ++j)
+                for (int t = 0; t < 2; ++t)
+                    h.pairs[q][8 * lane + 2 * j + t] = kInv8.m[kHalfRows[q][t]][j];
+    return h;
+}
+constexpr HalfPass kHalf8 = make_half();
+OPX_INLINE __m256i half_pairs(int q) noexcept {
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(kHalf8.pairs[q]));
+}
+// (M[k0][i], M[k1][i]) as one 32-bit value, for the column pass.
+OPX_INLINE __m256i col_pair(int q, int i) noexcept {
+    return _mm256_set1_epi32(static_cast<int>(
+        (static_cast<std::uint32_t>(static_cast<std::uint16_t>(kInv8.m[kHalfRows[q][1]][i])) << 16) |
+        static_cast<std::uint16_t>(kInv8.m[kHalfRows[q][0]][i])));
+}
+
+// Row pass of rows a (low lane) and b (high lane): E = (D . M + 4) >> 3 clamped, returned as
+// [a 0..3, b 0..3 | a 4..7, b 4..7]. Pairs beyond the width EW are zero and skipped.
+template <int EW>
+OPX_INLINE __m256i row_halves(__m256i d) noexcept {
+    // Words D0 D2 D4 D6 D1 D3 D5 D7: dwords (D0, D2), (D4, D6), (D1, D3), (D5, D7).
+    // Width 2: D2 and D3 are not read (zero from the shuffle).
+    constexpr char z = EW > 2 ? 0 : -128;
+    const __m256i order = _mm256_setr_epi8(
+        0, 1, 4 | z, 5 | z, 8, 9, 12, 13, 2, 3, 6 | z, 7 | z, 10, 11, 14, 15,  //
+        0, 1, 4 | z, 5 | z, 8, 9, 12, 13, 2, 3, 6 | z, 7 | z, 10, 11, 14, 15);
+    d = _mm256_shuffle_epi8(d, order);
+    __m256i even = _mm256_add_epi32(_mm256_madd_epi16(_mm256_shuffle_epi32(d, 0x00), half_pairs(0)),
+                                    _mm256_set1_epi32(4));
+    __m256i odd = _mm256_madd_epi16(_mm256_shuffle_epi32(d, 0xAA), half_pairs(2));
+    if constexpr (EW > 4) {
+        even = _mm256_add_epi32(even, _mm256_madd_epi16(_mm256_shuffle_epi32(d, 0x55), half_pairs(1)));
+        odd = _mm256_add_epi32(odd, _mm256_madd_epi16(_mm256_shuffle_epi32(d, 0xFF), half_pairs(3)));
+    }
+    const __m256i lo = _mm256_srai_epi32(_mm256_add_epi32(even, odd), 3);
+    const __m256i hi = _mm256_srai_epi32(_mm256_shuffle_epi32(_mm256_sub_epi32(even, odd), 0x1B), 3);
+    return _mm256_permute4x64_epi64(_mm256_packs_epi32(lo, hi), 0xD8);
+}
+
+template <int EW, int EH>
+void inverse8x8(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
+                std::int32_t dst_step) noexcept {
+    auto rows = [&](int a, int b) {
+        const __m128i ra = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row_at(src, a, src_step)));
+        const __m128i rb = b < EH ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(row_at(src, b, src_step)))
+                                  : _mm_setzero_si128();
+        return _mm256_inserti128_si256(_mm256_castsi128_si256(ra), rb, 1);
+    };
+    // Rows (0, 4), (2, 6), (1, 5), (3, 7); rows at or beyond EH are zero.
+    const __m256i r04 = row_halves<EW>(rows(0, 4));
+    const __m256i r15 = row_halves<EW>(rows(1, 5));
+    const __m256i r26 = EH > 2 ? row_halves<EW>(rows(2, 6)) : _mm256_setzero_si256();
+    const __m256i r37 = EH > 2 ? row_halves<EW>(rows(3, 7)) : _mm256_setzero_si256();
+    // Word pairs of rows (0, 2), (4, 6), (1, 3), (5, 7), columns 0..3 low lane, 4..7 high lane.
+    const __m256i x02 = _mm256_unpacklo_epi16(r04, r26), x46 = _mm256_unpackhi_epi16(r04, r26);
+    const __m256i x13 = _mm256_unpacklo_epi16(r15, r37), x57 = _mm256_unpackhi_epi16(r15, r37);
+    __m256i out[8];
+    for (int i = 0; i < 4; ++i) {
+        __m256i even =
+            _mm256_add_epi32(_mm256_madd_epi16(x02, col_pair(0, i)), _mm256_set1_epi32(64));
+        __m256i odd = _mm256_madd_epi16(x13, col_pair(2, i));
+        if constexpr (EH > 4) {
+            even = _mm256_add_epi32(even, _mm256_madd_epi16(x46, col_pair(1, i)));
+            odd = _mm256_add_epi32(odd, _mm256_madd_epi16(x57, col_pair(3, i)));
+        }
+        // Rows 4..7 round with 64 + 1.
+        out[i] = _mm256_srai_epi32(_mm256_add_epi32(even, odd), 7);
+        out[7 - i] = _mm256_srai_epi32(
+            _mm256_sub_epi32(_mm256_add_epi32(even, _mm256_set1_epi32(1)), odd), 7);
+    }
+    for (int i = 0; i < 8; i += 2)
+        store_rows<8>(dst, dst_step, i,
+                      _mm256_permute4x64_epi64(_mm256_packs_epi32(out[i], out[i + 1]), 0xD8));
+}
+
 template <int W, int H, int EW, int EH>
 void inverse(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
              std::int32_t dst_step) noexcept {
-    transform<W, H, EW, EH, false>(src, src_step, dst, dst_step);
+    if constexpr (W == 8 && H == 8)
+        inverse8x8<EW, EH>(src, src_step, dst, dst_step);
+    else
+        transform<W, H, EW, EH, false>(src, src_step, dst, dst_step);
 }
 template <int W, int H>
 void forward(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
