@@ -265,13 +265,149 @@ void inverse8x8(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
                       _mm256_permute4x64_epi64(_mm256_packs_epi32(out[i], out[i + 1]), 0xD8));
 }
 
+// 8x4: the 8-point rows by halves, rows (0, 1) and (2, 3); the 4-point columns (also even or
+// odd about their middle) by halves on the word pairs of rows (0, 2) and (1, 3).
+template <int EW, int EH>
+void inverse8x4(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
+                std::int32_t dst_step) noexcept {
+    auto rows = [&](int a) {
+        return _mm256_inserti128_si256(
+            _mm256_castsi128_si256(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(row_at(src, a, src_step)))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(row_at(src, a + 1, src_step))), 1);
+    };
+    const __m256i r01 = row_halves<EW>(rows(0));
+    const __m256i r23 = EH > 2 ? row_halves<EW>(rows(2)) : _mm256_setzero_si256();
+    const __m256i x02 = _mm256_unpacklo_epi16(r01, r23), x13 = _mm256_unpackhi_epi16(r01, r23);
+    auto pair = [](int k0, int k1, int i) {
+        return _mm256_set1_epi32(static_cast<int>(
+            (static_cast<std::uint32_t>(static_cast<std::uint16_t>(kInv4.m[k1][i])) << 16) |
+            static_cast<std::uint16_t>(kInv4.m[k0][i])));
+    };
+    __m256i out[4];
+    for (int i = 0; i < 2; ++i) {
+        const __m256i even =
+            _mm256_add_epi32(_mm256_madd_epi16(x02, pair(0, 2, i)), _mm256_set1_epi32(64));
+        const __m256i odd = _mm256_madd_epi16(x13, pair(1, 3, i));
+        out[i] = _mm256_srai_epi32(_mm256_add_epi32(even, odd), 7);
+        out[3 - i] = _mm256_srai_epi32(_mm256_sub_epi32(even, odd), 7);
+    }
+    for (int i = 0; i < 4; i += 2)
+        store_rows<8>(dst, dst_step, i,
+                      _mm256_permute4x64_epi64(_mm256_packs_epi32(out[i], out[i + 1]), 0xD8));
+}
+
+// 4-wide blocks (4x4, 4x8): the row pass on two rows per register (low 64 bits of each lane);
+// its packed result, rows (0, 2) in the low lane and (1, 3) in the high lane, is interleaved word
+// by word and each lane copied across, so that the column pass forms two output rows per register
+// (row i low lane, i + 1 high lane) from the word pairs of rows (0, 2), (1, 3), (4, 6), (5, 7).
+template <int H>
+struct NarrowCol {
+    alignas(32) std::int32_t pair[H / 2][H / 2][8];  // [output pair][input row pair][lane dword]
+};
+template <int H>
+constexpr NarrowCol<H> make_narrow_col(const Matrix<H>& mat) {
+    NarrowCol<H> c{};
+    constexpr int rows[4][2] = {{0, 2}, {1, 3}, {4, 6}, {5, 7}};
+    for (int o = 0; o < H / 2; ++o)
+        for (int q = 0; q < H / 2; ++q)
+            for (int lane = 0; lane < 2; ++lane)
+                for (int j = 0; j < 4; ++j) {
+                    const int i = 2 * o + lane;
+                    c.pair[o][q][4 * lane + j] = static_cast<std::int32_t>(
+                        (static_cast<std::uint32_t>(
+                             static_cast<std::uint16_t>(mat.m[rows[q][1]][i]))
+                         << 16) |
+                        static_cast<std::uint16_t>(mat.m[rows[q][0]][i]));
+                }
+    return c;
+}
+constexpr NarrowCol<4> kNarrowCol4 = make_narrow_col(kInv4);
+constexpr NarrowCol<8> kNarrowCol8 = make_narrow_col(kInv8);
+struct NarrowRow {
+    alignas(32) std::int16_t pairs[2][16];  // (M[2m][j], M[2m+1][j]), j = 0..3, both lanes
+};
+constexpr NarrowRow make_narrow_row() {
+    NarrowRow r{};
+    for (int m = 0; m < 2; ++m)
+        for (int lane = 0; lane < 2; ++lane)
+            for (int j = 0; j < 4; ++j) {
+                r.pairs[m][8 * lane + 2 * j] = kInv4.m[2 * m][j];
+                r.pairs[m][8 * lane + 2 * j + 1] = kInv4.m[2 * m + 1][j];
+            }
+    return r;
+}
+constexpr NarrowRow kNarrowRow = make_narrow_row();
+
+template <int H, int EW, int EH>
+void inverse4xh(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
+                std::int32_t dst_step) noexcept {
+    const NarrowCol<H>& cols = [] () -> const NarrowCol<H>& {
+        if constexpr (H == 8)
+            return kNarrowCol8;
+        else
+            return kNarrowCol4;
+    }();
+    // Rows a, a + 1: E = (D . M + 4) >> 3 in 32 bits.
+    auto row4 = [&](int a) {
+        if (a >= EH) return _mm256_setzero_si256();
+        const __m256i d = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row_at(src, a, src_step)))),
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row_at(src, a + 1, src_step))), 1);
+        __m256i e = _mm256_add_epi32(
+            _mm256_madd_epi16(_mm256_shuffle_epi32(d, 0x00),
+                              _mm256_load_si256(reinterpret_cast<const __m256i*>(kNarrowRow.pairs[0]))),
+            _mm256_set1_epi32(4));
+        if constexpr (EW > 2)
+            e = _mm256_add_epi32(
+                e, _mm256_madd_epi16(_mm256_shuffle_epi32(d, 0x55),
+                                     _mm256_load_si256(
+                                         reinterpret_cast<const __m256i*>(kNarrowRow.pairs[1]))));
+        return _mm256_srai_epi32(e, 3);
+    };
+    const __m256i interleave =
+        _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15, 0, 1, 8, 9, 2, 3, 10,
+                         11, 4, 5, 12, 13, 6, 7, 14, 15);
+    __m256i x[4];  // word pairs of rows (0, 2), (1, 3), (4, 6), (5, 7) in both lanes
+    constexpr int groups = EH > 4 ? 2 : 1;
+    for (int g = 0; g < groups; ++g) {
+        const __m256i y = _mm256_shuffle_epi8(
+            _mm256_packs_epi32(row4(4 * g), row4(4 * g + 2)), interleave);
+        x[2 * g] = _mm256_permute4x64_epi64(y, 0x44);
+        x[2 * g + 1] = _mm256_permute4x64_epi64(y, 0xEE);
+    }
+    __m256i out[H / 2];
+    for (int o = 0; o < H / 2; ++o) {
+        __m256i acc = _mm256_set1_epi32(H == 8 && o >= 2 ? 65 : 64);
+        for (int q = 0; q < 2 * groups; ++q)
+            acc = _mm256_add_epi32(
+                acc, _mm256_madd_epi16(x[q], _mm256_load_si256(
+                                                 reinterpret_cast<const __m256i*>(cols.pair[o][q]))));
+        out[o] = _mm256_srai_epi32(acc, 7);
+    }
+    for (int o = 0; o < H / 2; o += 2) {
+        // Low lane rows 2o, 2o + 2; high lane 2o + 1, 2o + 3.
+        const __m256i v = _mm256_packs_epi32(out[o], out[o + 1]);
+        const __m128i lo = _mm256_castsi256_si128(v), hi = _mm256_extracti128_si256(v, 1);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, 2 * o, dst_step)), lo);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, 2 * o + 1, dst_step)), hi);
+        _mm_storeh_pd(reinterpret_cast<double*>(row_at(dst, 2 * o + 2, dst_step)),
+                      _mm_castsi128_pd(lo));
+        _mm_storeh_pd(reinterpret_cast<double*>(row_at(dst, 2 * o + 3, dst_step)),
+                      _mm_castsi128_pd(hi));
+    }
+}
+
 template <int W, int H, int EW, int EH>
 void inverse(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
              std::int32_t dst_step) noexcept {
     if constexpr (W == 8 && H == 8)
         inverse8x8<EW, EH>(src, src_step, dst, dst_step);
+    else if constexpr (W == 8)
+        inverse8x4<EW, EH>(src, src_step, dst, dst_step);
     else
-        transform<W, H, EW, EH, false>(src, src_step, dst, dst_step);
+        inverse4xh<H, EW, EH>(src, src_step, dst, dst_step);
 }
 template <int W, int H>
 void forward(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
