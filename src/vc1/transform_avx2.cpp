@@ -298,32 +298,42 @@ void inverse8x4(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
 }
 
 // 4-wide blocks (4x4, 4x8): the row pass on two rows per register (low 64 bits of each lane);
-// its packed result, rows (0, 2) in the low lane and (1, 3) in the high lane, is interleaved word
-// by word and each lane copied across, so that the column pass forms two output rows per register
-// (row i low lane, i + 1 high lane) from the word pairs of rows (0, 2), (1, 3), (4, 6), (5, 7).
+// its packed result, rows (0, 2) in the low lane and (1, 3) in the high lane, interleaved word by
+// word, gives the column pass the word pairs of the even rows (0, 2) in the low lane and of the
+// odd rows (1, 3) in the high lane (likewise rows 4..7). The column basis being even or odd about
+// its middle, each product yields the even sum (low lane) and the odd sum (high lane) of one
+// output row i; a lane exchange pairs them up, and their sum and difference are rows i and
+// H - 1 - i.
 template <int H>
 struct NarrowCol {
-    alignas(32) std::int32_t pair[H / 2][H / 2][8];  // [output pair][input row pair][lane dword]
+    // [output i][row group g][lane dword]: low lane (M[k0][i], M[k1][i]) of the even rows of the
+    // group, high lane of its odd rows.
+    alignas(32) std::int32_t pair[H / 2][2][8];
 };
 template <int H>
 constexpr NarrowCol<H> make_narrow_col(const Matrix<H>& mat) {
     NarrowCol<H> c{};
-    constexpr int rows[4][2] = {{0, 2}, {1, 3}, {4, 6}, {5, 7}};
-    for (int o = 0; o < H / 2; ++o)
-        for (int q = 0; q < H / 2; ++q)
+    constexpr int rows[2][2][2] = {{{0, 2}, {1, 3}}, {{4, 6}, {5, 7}}};
+    for (int i = 0; i < H / 2; ++i)
+        for (int g = 0; g < H / 4; ++g)
             for (int lane = 0; lane < 2; ++lane)
-                for (int j = 0; j < 4; ++j) {
-                    const int i = 2 * o + lane;
-                    c.pair[o][q][4 * lane + j] = static_cast<std::int32_t>(
+                for (int j = 0; j < 4; ++j)
+                    c.pair[i][g][4 * lane + j] = static_cast<std::int32_t>(
                         (static_cast<std::uint32_t>(
-                             static_cast<std::uint16_t>(mat.m[rows[q][1]][i]))
+                             static_cast<std::uint16_t>(mat.m[rows[g][lane][1]][i]))
                          << 16) |
-                        static_cast<std::uint16_t>(mat.m[rows[q][0]][i]));
-                }
+                        static_cast<std::uint16_t>(mat.m[rows[g][lane][0]][i]));
     return c;
 }
 constexpr NarrowCol<4> kNarrowCol4 = make_narrow_col(kInv4);
 constexpr NarrowCol<8> kNarrowCol8 = make_narrow_col(kInv8);
+constexpr bool inv4_symmetric() {
+    for (int k = 0; k < 4; ++k)
+        for (int j = 0; j < 4; ++j)
+            if (kInv4.m[k][3 - j] != ((k & 1) ? -kInv4.m[k][j] : kInv4.m[k][j])) return false;
+    return true;
+}
+static_assert(inv4_symmetric());
 struct NarrowRow {
     alignas(32) std::int16_t pairs[2][16];  // (M[2m][j], M[2m+1][j]), j = 0..3, both lanes
 };
@@ -339,10 +349,20 @@ constexpr NarrowRow make_narrow_row() {
 }
 constexpr NarrowRow kNarrowRow = make_narrow_row();
 
+// Rows r0, r1 from the low lane (low and high 64 bits), r2, r3 from the high lane.
+OPX_INLINE void store_4x4(Opx16s* dst, std::int32_t step, __m256i v, int r0, int r1, int r2,
+                          int r3) noexcept {
+    const __m128i lo = _mm256_castsi256_si128(v), hi = _mm256_extracti128_si256(v, 1);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, r0, step)), lo);
+    _mm_storeh_pd(reinterpret_cast<double*>(row_at(dst, r1, step)), _mm_castsi128_pd(lo));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, r2, step)), hi);
+    _mm_storeh_pd(reinterpret_cast<double*>(row_at(dst, r3, step)), _mm_castsi128_pd(hi));
+}
+
 template <int H, int EW, int EH>
 void inverse4xh(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
                 std::int32_t dst_step) noexcept {
-    const NarrowCol<H>& cols = [] () -> const NarrowCol<H>& {
+    const NarrowCol<H>& cols = []() -> const NarrowCol<H>& {
         if constexpr (H == 8)
             return kNarrowCol8;
         else
@@ -369,33 +389,38 @@ void inverse4xh(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
     const __m256i interleave =
         _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15, 0, 1, 8, 9, 2, 3, 10,
                          11, 4, 5, 12, 13, 6, 7, 14, 15);
-    __m256i x[4];  // word pairs of rows (0, 2), (1, 3), (4, 6), (5, 7) in both lanes
     constexpr int groups = EH > 4 ? 2 : 1;
-    for (int g = 0; g < groups; ++g) {
-        const __m256i y = _mm256_shuffle_epi8(
-            _mm256_packs_epi32(row4(4 * g), row4(4 * g + 2)), interleave);
-        x[2 * g] = _mm256_permute4x64_epi64(y, 0x44);
-        x[2 * g + 1] = _mm256_permute4x64_epi64(y, 0xEE);
-    }
-    __m256i out[H / 2];
-    for (int o = 0; o < H / 2; ++o) {
-        __m256i acc = _mm256_set1_epi32(H == 8 && o >= 2 ? 65 : 64);
-        for (int q = 0; q < 2 * groups; ++q)
+    __m256i y[2];  // [pairs of rows (0, 2) | (1, 3)], [(4, 6) | (5, 7)]
+    for (int g = 0; g < groups; ++g)
+        y[g] = _mm256_shuffle_epi8(_mm256_packs_epi32(row4(4 * g), row4(4 * g + 2)), interleave);
+    // [even | odd] sums of output row i.
+    auto sums = [&](int i) {
+        __m256i acc = _mm256_madd_epi16(
+            y[0], _mm256_load_si256(reinterpret_cast<const __m256i*>(cols.pair[i][0])));
+        if constexpr (groups > 1)
             acc = _mm256_add_epi32(
-                acc, _mm256_madd_epi16(x[q], _mm256_load_si256(
-                                                 reinterpret_cast<const __m256i*>(cols.pair[o][q]))));
-        out[o] = _mm256_srai_epi32(acc, 7);
+                acc, _mm256_madd_epi16(y[1], _mm256_load_si256(reinterpret_cast<const __m256i*>(
+                                                 cols.pair[i][1]))));
+        return _mm256_add_epi32(acc, _mm256_setr_epi32(64, 64, 64, 64, 0, 0, 0, 0));
+    };
+    // Rows i, i + 1 (top) and H - 1 - i, H - 2 - i (bottom: rows 4..7 of an 8-point column
+    // round with 64 + 1).
+    __m256i top[H / 4], bottom[H / 4];
+    for (int p = 0; p < H / 4; ++p) {
+        const __m256i a0 = sums(2 * p), a1 = sums(2 * p + 1);
+        const __m256i even = _mm256_permute2x128_si256(a0, a1, 0x20);
+        const __m256i odd = _mm256_permute2x128_si256(a0, a1, 0x31);
+        top[p] = _mm256_srai_epi32(_mm256_add_epi32(even, odd), 7);
+        const __m256i even_b =
+            H == 8 ? _mm256_add_epi32(even, _mm256_set1_epi32(1)) : even;
+        bottom[p] = _mm256_srai_epi32(_mm256_sub_epi32(even_b, odd), 7);
     }
-    for (int o = 0; o < H / 2; o += 2) {
-        // Low lane rows 2o, 2o + 2; high lane 2o + 1, 2o + 3.
-        const __m256i v = _mm256_packs_epi32(out[o], out[o + 1]);
-        const __m128i lo = _mm256_castsi256_si128(v), hi = _mm256_extracti128_si256(v, 1);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, 2 * o, dst_step)), lo);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, 2 * o + 1, dst_step)), hi);
-        _mm_storeh_pd(reinterpret_cast<double*>(row_at(dst, 2 * o + 2, dst_step)),
-                      _mm_castsi128_pd(lo));
-        _mm_storeh_pd(reinterpret_cast<double*>(row_at(dst, 2 * o + 3, dst_step)),
-                      _mm_castsi128_pd(hi));
+    if constexpr (H == 4) {
+        // Low lane rows 0, 3; high lane rows 1, 2.
+        store_4x4(dst, dst_step, _mm256_packs_epi32(top[0], bottom[0]), 0, 3, 1, 2);
+    } else {
+        store_4x4(dst, dst_step, _mm256_packs_epi32(top[0], top[1]), 0, 2, 1, 3);
+        store_4x4(dst, dst_step, _mm256_packs_epi32(bottom[0], bottom[1]), 7, 5, 6, 4);
     }
 }
 
