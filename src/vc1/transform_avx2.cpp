@@ -297,10 +297,10 @@ void inverse8x4(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
                       _mm256_permute4x64_epi64(_mm256_packs_epi32(out[i], out[i + 1]), 0xD8));
 }
 
-// 4-wide blocks (4x4, 4x8): the row pass on two rows per register (low 64 bits of each lane);
-// its packed result, rows (0, 2) in the low lane and (1, 3) in the high lane, interleaved word by
-// word, gives the column pass the word pairs of the even rows (0, 2) in the low lane and of the
-// odd rows (1, 3) in the high lane (likewise rows 4..7). The column basis being even or odd about
+// 4-wide blocks (4x4, 4x8): the row pass on four rows per register, rows (0, 2) in the low lane
+// and (1, 3) in the high lane, its outputs alternating between the two rows of a lane; packed,
+// they are the column pass's word pairs of the even rows (0, 2) in the low lane and of the odd
+// rows (1, 3) in the high lane (likewise rows 4..7). The column basis being even or odd about
 // its middle, each product yields the even sum (low lane) and the odd sum (high lane) of one
 // output row i; a lane exchange pairs them up, and their sum and difference are rows i and
 // H - 1 - i.
@@ -334,17 +334,21 @@ constexpr bool inv4_symmetric() {
     return true;
 }
 static_assert(inv4_symmetric());
+// Row pass constants: dwords (M[2m][c], M[2m+1][c]) for columns c = 2h, 2h, 2h + 1, 2h + 1 (the
+// two rows of a lane take turns), h = 0 (columns 0, 1) or 1 (columns 2, 3), both lanes.
 struct NarrowRow {
-    alignas(32) std::int16_t pairs[2][16];  // (M[2m][j], M[2m+1][j]), j = 0..3, both lanes
+    alignas(32) std::int16_t pairs[2][2][16];  // [m][h]
 };
 constexpr NarrowRow make_narrow_row() {
     NarrowRow r{};
     for (int m = 0; m < 2; ++m)
-        for (int lane = 0; lane < 2; ++lane)
-            for (int j = 0; j < 4; ++j) {
-                r.pairs[m][8 * lane + 2 * j] = kInv4.m[2 * m][j];
-                r.pairs[m][8 * lane + 2 * j + 1] = kInv4.m[2 * m + 1][j];
-            }
+        for (int h = 0; h < 2; ++h)
+            for (int lane = 0; lane < 2; ++lane)
+                for (int d = 0; d < 4; ++d) {
+                    const int c = 2 * h + d / 2;
+                    r.pairs[m][h][8 * lane + 2 * d] = kInv4.m[2 * m][c];
+                    r.pairs[m][h][8 * lane + 2 * d + 1] = kInv4.m[2 * m + 1][c];
+                }
     return r;
 }
 constexpr NarrowRow kNarrowRow = make_narrow_row();
@@ -368,31 +372,35 @@ void inverse4xh(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
         else
             return kNarrowCol4;
     }();
-    // Rows a, a + 1: E = (D . M + 4) >> 3 in 32 bits.
-    auto row4 = [&](int a) {
-        if (a >= EH) return _mm256_setzero_si256();
-        const __m256i d = _mm256_inserti128_si256(
-            _mm256_castsi128_si256(
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row_at(src, a, src_step)))),
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row_at(src, a + 1, src_step))), 1);
-        __m256i e = _mm256_add_epi32(
-            _mm256_madd_epi16(_mm256_shuffle_epi32(d, 0x00),
-                              _mm256_load_si256(reinterpret_cast<const __m256i*>(kNarrowRow.pairs[0]))),
-            _mm256_set1_epi32(4));
-        if constexpr (EW > 2)
-            e = _mm256_add_epi32(
-                e, _mm256_madd_epi16(_mm256_shuffle_epi32(d, 0x55),
-                                     _mm256_load_si256(
-                                         reinterpret_cast<const __m256i*>(kNarrowRow.pairs[1]))));
-        return _mm256_srai_epi32(e, 3);
-    };
-    const __m256i interleave =
-        _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7, 14, 15, 0, 1, 8, 9, 2, 3, 10,
-                         11, 4, 5, 12, 13, 6, 7, 14, 15);
+    // Rows 4g .. 4g + 3 as [4g, 4g + 2 | 4g + 1, 4g + 3] (64 bits each); the row pass
+    // E = (D . M + 4) >> 3 gives the rows of a lane in turns, so that the pack leaves the word
+    // pairs of rows (4g, 4g + 2) in the low lane and (4g + 1, 4g + 3) in the high lane.
     constexpr int groups = EH > 4 ? 2 : 1;
+    auto pairs = [](int m, int h) {
+        return _mm256_load_si256(reinterpret_cast<const __m256i*>(kNarrowRow.pairs[m][h]));
+    };
+    auto load2 = [&](int r0, int r1) {
+        const __m128i lo =
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row_at(src, r0, src_step)));
+        if (r1 >= EH) return lo;
+        return _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(lo),
+                                             reinterpret_cast<const double*>(row_at(src, r1, src_step))));
+    };
     __m256i y[2];  // [pairs of rows (0, 2) | (1, 3)], [(4, 6) | (5, 7)]
-    for (int g = 0; g < groups; ++g)
-        y[g] = _mm256_shuffle_epi8(_mm256_packs_epi32(row4(4 * g), row4(4 * g + 2)), interleave);
+    for (int g = 0; g < groups; ++g) {
+        const __m256i d = _mm256_inserti128_si256(_mm256_castsi128_si256(load2(4 * g, 4 * g + 2)),
+                                                  load2(4 * g + 1, 4 * g + 3), 1);
+        const __m256i d01 = _mm256_shuffle_epi32(d, 0x88);  // (D0, D1) of rows a, b, a, b
+        const __m256i round = _mm256_set1_epi32(4);
+        __m256i lo = _mm256_add_epi32(_mm256_madd_epi16(d01, pairs(0, 0)), round);
+        __m256i hi = _mm256_add_epi32(_mm256_madd_epi16(d01, pairs(0, 1)), round);
+        if constexpr (EW > 2) {
+            const __m256i d23 = _mm256_shuffle_epi32(d, 0xDD);  // (D2, D3)
+            lo = _mm256_add_epi32(lo, _mm256_madd_epi16(d23, pairs(1, 0)));
+            hi = _mm256_add_epi32(hi, _mm256_madd_epi16(d23, pairs(1, 1)));
+        }
+        y[g] = _mm256_packs_epi32(_mm256_srai_epi32(lo, 3), _mm256_srai_epi32(hi, 3));
+    }
     // [even | odd] sums of output row i.
     auto sums = [&](int i) {
         __m256i acc = _mm256_madd_epi16(
@@ -401,14 +409,15 @@ void inverse4xh(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
             acc = _mm256_add_epi32(
                 acc, _mm256_madd_epi16(y[1], _mm256_load_si256(reinterpret_cast<const __m256i*>(
                                                  cols.pair[i][1]))));
-        return _mm256_add_epi32(acc, _mm256_setr_epi32(64, 64, 64, 64, 0, 0, 0, 0));
+        return acc;
     };
     // Rows i, i + 1 (top) and H - 1 - i, H - 2 - i (bottom: rows 4..7 of an 8-point column
     // round with 64 + 1).
     __m256i top[H / 4], bottom[H / 4];
     for (int p = 0; p < H / 4; ++p) {
         const __m256i a0 = sums(2 * p), a1 = sums(2 * p + 1);
-        const __m256i even = _mm256_permute2x128_si256(a0, a1, 0x20);
+        const __m256i even =
+            _mm256_add_epi32(_mm256_permute2x128_si256(a0, a1, 0x20), _mm256_set1_epi32(64));
         const __m256i odd = _mm256_permute2x128_si256(a0, a1, 0x31);
         top[p] = _mm256_srai_epi32(_mm256_add_epi32(even, odd), 7);
         const __m256i even_b =
