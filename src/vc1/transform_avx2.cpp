@@ -1,13 +1,16 @@
-// VC-1 transforms, AVX2: both passes as sums of word-pair products (vpmaddwd).
+// VC-1 transforms, AVX2: both passes as sums of word-pair products (vpmaddwd), 32-bit sums.
 //
-// Layout: two rows of a block per 256-bit register, row i in the low lane and row i + 1 in the
-// high lane, eight 16-bit values each (4-wide blocks use the low four). The row pass broadcasts
-// each coefficient pair (D[i][2m], D[i][2m+1]) inside its lane and multiplies it with the pair
-// (B[2m][j], B[2m+1][j]) of the basis for four columns j at a time; the 32-bit sums are rounded,
-// shifted and packed with signed saturation, which is the 16-bit clamp of the rules and leaves
-// the rows in the same two-rows-per-register layout. The column pass interleaves rows 2m and
-// 2m + 1 word by word (one qword permute, one in-lane byte shuffle) and multiplies with the
-// broadcast pair (C[i][2m], C[i][2m+1]) to form output row i for all columns at once.
+// Forward transforms (and the generic kernel below): two rows of a block per 256-bit register,
+// row i in the low lane and row i + 1 in the high lane, eight 16-bit values each (4-wide blocks
+// use the low four). The row pass broadcasts each coefficient pair (D[i][2m], D[i][2m+1]) inside
+// its lane and multiplies it with the pair (B[2m][j], B[2m+1][j]) of the basis for four columns
+// j at a time; the 32-bit sums are rounded, shifted and packed with signed saturation, which is
+// the 16-bit clamp of the rules. The column pass interleaves rows 2m and 2m + 1 word by word and
+// multiplies with the broadcast pair (C[i][2m], C[i][2m+1]) to form output row i for all columns.
+//
+// Inverse transforms use the symmetry of the bases (basis k is even or odd about its middle):
+// each pass forms the even and the odd sums for the first half of its outputs and takes the
+// second half from their difference (inverse8x8, inverse8x4, inverse4xh below).
 // Only the rows and pairs inside the promised non-zero extent enter either pass.
 #include <immintrin.h>
 
@@ -238,14 +241,24 @@ void inverse8x8(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
                                   : _mm_setzero_si128();
         return _mm256_inserti128_si256(_mm256_castsi128_si256(ra), rb, 1);
     };
-    // Rows (0, 4), (2, 6), (1, 5), (3, 7); rows at or beyond EH are zero.
-    const __m256i r04 = row_halves<EW>(rows(0, 4));
-    const __m256i r15 = row_halves<EW>(rows(1, 5));
-    const __m256i r26 = EH > 2 ? row_halves<EW>(rows(2, 6)) : _mm256_setzero_si256();
-    const __m256i r37 = EH > 2 ? row_halves<EW>(rows(3, 7)) : _mm256_setzero_si256();
     // Word pairs of rows (0, 2), (4, 6), (1, 3), (5, 7), columns 0..3 low lane, 4..7 high lane.
-    const __m256i x02 = _mm256_unpacklo_epi16(r04, r26), x46 = _mm256_unpackhi_epi16(r04, r26);
-    const __m256i x13 = _mm256_unpacklo_epi16(r15, r37), x57 = _mm256_unpackhi_epi16(r15, r37);
+    __m256i x02, x46, x13, x57;
+    if constexpr (EH > 4) {
+        // Rows (0, 4), (2, 6), (1, 5), (3, 7).
+        const __m256i r04 = row_halves<EW>(rows(0, 4)), r26 = row_halves<EW>(rows(2, 6));
+        const __m256i r15 = row_halves<EW>(rows(1, 5)), r37 = row_halves<EW>(rows(3, 7));
+        x02 = _mm256_unpacklo_epi16(r04, r26), x46 = _mm256_unpackhi_epi16(r04, r26);
+        x13 = _mm256_unpacklo_epi16(r15, r37), x57 = _mm256_unpackhi_epi16(r15, r37);
+    } else {
+        // Rows 4..7 are zero: rows (0, 2) and (1, 3) share a register, and the word pairs come
+        // from its two halves in each lane. Rows at or beyond EH are zero.
+        const __m256i interleave = _mm256_setr_epi8(0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12, 13, 6, 7,
+                                                    14, 15, 0, 1, 8, 9, 2, 3, 10, 11, 4, 5, 12,
+                                                    13, 6, 7, 14, 15);
+        x02 = _mm256_shuffle_epi8(row_halves<EW>(rows(0, 2)), interleave);
+        x13 = _mm256_shuffle_epi8(row_halves<EW>(rows(1, 3)), interleave);
+        x46 = x57 = _mm256_setzero_si256();
+    }
     __m256i out[8];
     for (int i = 0; i < 4; ++i) {
         __m256i even =
