@@ -63,8 +63,6 @@ struct LoopFilterKernels {
 
 namespace ref {
 extern const LoopFilterKernels kLoopFilter;
-// Also the AVX2 table's vertical-edge smoothing: eight lines of four samples gathered from two
-// blocks at arbitrary rows leave little for vectors to gain.
 void smooth_ver(Opx16s* a, std::int32_t a_step, Opx16s* b, std::int32_t b_step, Opx8u* dst,
                 std::int32_t dst_step, int dst_pitch, const SmoothRows& rows) noexcept;
 }  // namespace ref

@@ -1,4 +1,4 @@
-// VC-1 deblocking and horizontal-edge smoothing, AVX2.
+// VC-1 deblocking and overlap smoothing, AVX2.
 //
 // Deblocking: the sixteen lines of an edge (luma: 16 lines; chroma: 8 lines in lanes 0..7;
 // interleaved chroma: U in lanes 0..7, V in lanes 8..15) sit in the 16-bit lanes of eight
@@ -164,6 +164,50 @@ void deblock(Opx8u* p, std::int32_t step, int pquant, unsigned segments) noexcep
     }
 }
 
+// ---- vertical-edge smoothing -----------------------------------------------------------------
+
+// One line at a time, in order (a line may read what an earlier one wrote when the caller's rows
+// overlap): the four samples (a0, a1, b0, b1) in the low 64 bits, the outputs as sums of word
+// pairs (vpmaddwd): y0 = (a0, b1).(7, 1), y1 = (a0, a1).(-1, 7) + (b0, b1).(1, 1),
+// y2 = (a0, a1).(1, 1) + (b0, b1).(7, -1), y3 = (a0, b1).(1, 7); exact in 32 bits.
+void smooth_ver(Opx16s* a, std::int32_t a_step, Opx16s* b, std::int32_t b_step, Opx8u* dst,
+                std::int32_t dst_step, int dst_pitch, const SmoothRows& rows) noexcept {
+    const __m128i su = _mm_setr_epi8(0, 1, 6, 7, 0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 6, 7);
+    const __m128i sv = _mm_setr_epi8(-1, -1, -1, -1, 4, 5, 6, 7, 4, 5, 6, 7, -1, -1, -1, -1);
+    const __m128i k1 = _mm_setr_epi16(7, 1, -1, 7, 1, 1, 1, 7);
+    const __m128i k2 = _mm_setr_epi16(0, 0, 1, 1, 7, -1, 0, 0);
+    // r = 4 when (k + parity) is even.
+    const __m128i round[2] = {_mm_setr_epi32(4, 3, 4, 3), _mm_setr_epi32(3, 4, 3, 4)};
+    const __m128i low16 = _mm_set1_epi32(0xFFFF);
+    for (int t = 0; t < 8; ++t) {
+        Opx16s* ra = row_at(a, rows.a[t], a_step);
+        Opx16s* rb = row_at(b, rows.b[t], b_step);
+        Opx8u* rd = row_at(dst, rows.dst[t], dst_step);
+        std::int32_t va, vb;
+        __builtin_memcpy(&va, ra, 4);
+        __builtin_memcpy(&vb, rb, 4);
+        const __m128i x = _mm_unpacklo_epi32(_mm_cvtsi32_si128(va), _mm_cvtsi32_si128(vb));
+        const __m128i y = _mm_srai_epi32(
+            _mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_shuffle_epi8(x, su), k1),
+                                        _mm_madd_epi16(_mm_shuffle_epi8(x, sv), k2)),
+                          round[rows.parity[t] & 1]),
+            3);
+        // Write-back modulo 2^16; pDst clamped (signed then unsigned saturation).
+        const __m128i w = _mm_packus_epi32(_mm_and_si128(y, low16), y);
+        const std::int32_t wa = _mm_cvtsi128_si32(w), wb = _mm_extract_epi32(w, 1);
+        __builtin_memcpy(ra, &wa, 4);
+        __builtin_memcpy(rb, &wb, 4);
+        const __m128i c = _mm_packus_epi16(_mm_packs_epi32(y, y), y);
+        if (dst_pitch == 1) {
+            const std::int32_t v = _mm_cvtsi128_si32(c);
+            __builtin_memcpy(rd - 2, &v, 4);
+        } else {
+            std::uint32_t v = static_cast<std::uint32_t>(_mm_cvtsi128_si32(c));
+            for (int k = 0; k < 4; ++k, v >>= 8) rd[(k - 2) * dst_pitch] = static_cast<Opx8u>(v);
+        }
+    }
+}
+
 // ---- horizontal-edge smoothing ---------------------------------------------------------------
 
 // Eight columns in 32-bit lanes; exact sums.
@@ -206,7 +250,7 @@ void smooth_hor(const Opx16s* a, std::int32_t a_step, const Opx16s* b, std::int3
 const LoopFilterKernels kLoopFilter = {
     {&deblock<kLumaVer>, &deblock<kLumaHor>, &deblock<kChromaVer>, &deblock<kChromaHor>,
      &deblock<kChromaVerC2>, &deblock<kChromaHorC2>},
-    &ref::smooth_ver,
+    &smooth_ver,
     &smooth_hor,
 };
 

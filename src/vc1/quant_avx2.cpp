@@ -68,8 +68,10 @@ void quant_inv(const Opx16s* src, std::int32_t src_step, Opx16s* dst, std::int32
     const __m256i qv = _mm256_set1_epi16(static_cast<short>(q));
     const __m256i half = _mm256_set1_epi16(static_cast<short>(q >> 1));
     const __m256i zero = _mm256_setzero_si256();
-    __m256i cols = zero;
-    std::uint32_t rows = 0;
+    // Zero words: their AND over the rows gives the columns, the byte masks of each row pair
+    // (32 bits) side by side in 64-bit words the rows (16 bits a row).
+    __m256i all_zero = _mm256_set1_epi16(-1);
+    std::uint64_t row_bits[2] = {0, 0};
     for (int p = 0; p < H / 2; ++p) {
         const __m256i c = load_rows<W>(src, src_step, 2 * p);
         // Products and sums modulo 2^16, as the rules ask.
@@ -78,16 +80,20 @@ void quant_inv(const Opx16s* src, std::int32_t src_step, Opx16s* dst, std::int32
         if (Block == kQIntra && p == 0) r = keep_first(r, c);
         store_rows<W>(dst, dst_step, 2 * p, r);
         const __m256i is_zero = _mm256_cmpeq_epi16(r, zero);
-        cols = _mm256_or_si256(cols, _mm256_andnot_si256(is_zero, _mm256_set1_epi16(-1)));
-        const std::uint32_t bits = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(is_zero));
-        rows |= ((bits & 0xFFFF) ? 1u : 0u) << (2 * p);
-        rows |= ((bits >> 16) ? 1u : 0u) << (2 * p + 1);
+        all_zero = _mm256_and_si256(all_zero, is_zero);
+        const std::uint32_t nonzero = ~static_cast<std::uint32_t>(_mm256_movemask_epi8(is_zero));
+        row_bits[p >> 1] |= static_cast<std::uint64_t>(nonzero) << (32 * (p & 1));
     }
     const __m128i c2 =
-        _mm_or_si128(_mm256_castsi256_si128(cols), _mm256_extracti128_si256(cols, 1));
-    const std::uint32_t cbits = static_cast<std::uint32_t>(_mm_movemask_epi8(c2));
+        _mm_and_si128(_mm256_castsi256_si128(all_zero), _mm256_extracti128_si256(all_zero, 1));
+    const std::uint32_t cbits = ~static_cast<std::uint32_t>(_mm_movemask_epi8(c2)) & 0xFFFFu;
     const int width = cbits ? (32 - static_cast<int>(_lzcnt_u32(cbits))) / 2 : 0;
-    int height = rows ? 32 - static_cast<int>(_lzcnt_u32(rows)) : 0;
+    // Highest non-zero bit b of a 64-bit word: row b / 16 of its four.
+    int height = 0;
+    if (H == 8 && row_bits[1])
+        height = 5 + (63 - static_cast<int>(_lzcnt_u64(row_bits[1]))) / 16;
+    else if (row_bits[0])
+        height = 1 + (63 - static_cast<int>(_lzcnt_u64(row_bits[0]))) / 16;
     if (Block == kQIntra && height < 1) height = 1;
     nz->width = width;
     nz->height = height;
