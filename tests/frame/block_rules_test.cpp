@@ -34,7 +34,8 @@ struct RampBench {
     std::vector<int> before;
     RampBench(int w, int h, Rng& rng) : dst(w, h, 16, 3, 1) {
         for (int y = 0; y < 18; ++y)
-            for (int x = 0; x < kRefStep; ++x) ref[y * kRefStep + x] = static_cast<Opx8u>(ramp(x, y));
+            for (int x = 0; x < kRefStep; ++x)
+                ref[y * kRefStep + x] = static_cast<Opx8u>(ramp(x, y));
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < kResStep / 2; ++x)
                 res[y * kResStep / 2 + x] = static_cast<Opx16s>(residual(x, y));
@@ -83,7 +84,8 @@ TEST(BlockRules, HalfSamplePositionsSizesAndResidualsOnARamp) {
             EXPECT_TRUE(t.check([&](int x, int y) {
                 const int p = half(x, y, acc & 1, acc & 2, 1);
                 return average ? (p + t.before[y * c.w + x] + 1) >> 1 : p;
-            })) << c.name << " acc " << acc;
+            })) << c.name
+                << " acc " << acc;
         }
     const struct {
         const char* name;
@@ -112,14 +114,18 @@ TEST(BlockRules, HalfSamplePositionsSizesAndResidualsOnARamp) {
                           opxOk);
                 EXPECT_TRUE(t.check([&](int x, int y) {
                     return half(x, y, tf & 8, tf & 4, c.n) + residual(x, y);
-                })) << c.name << " mcType " << tf;
+                })) << c.name
+                    << " mcType " << tf;
                 ASSERT_EQ(c.two(u.ref.data(), kRefStep, tf, u.ref.data() + 1, kRefStep, tb,
                                 u.res.data(), kResStep, u.dst.data(), u.dst.step(), 0),
                           opxOk);
                 EXPECT_TRUE(u.check([&](int x, int y) {
                     return ((half(x, y, tf & 8, tf & 4, c.n) + half(x + 1, y, tb & 8, tb & 4, c.n) +
-                             1) >> 1) + residual(x, y);
-                })) << c.name << "B mcTypes " << tf << " " << tb;
+                             1) >>
+                            1) +
+                           residual(x, y);
+                })) << c.name
+                    << "B mcTypes " << tf << " " << tb;
             }
     // Residual U at even destination bytes, V at odd ones (V: the residual plane one row on).
     for (int h : {8, 4}) {
@@ -128,19 +134,24 @@ TEST(BlockRules, HalfSamplePositionsSizesAndResidualsOnARamp) {
         for (int tf : {0, 4, 8, 12}) {
             RampBench t(16, h, rng), u(16, h, rng);
             const Opx16s* v = t.res.data() + kResStep / 2;
-            auto res = [](int x, int y) { return (x & 1) ? residual(x >> 1, y + 1) : residual(x >> 1, y); };
+            auto res = [](int x, int y) {
+                return (x & 1) ? residual(x >> 1, y + 1) : residual(x >> 1, y);
+            };
             ASSERT_EQ(one(t.ref.data(), kRefStep, t.res.data(), v, kResStep, t.dst.data(),
                           t.dst.step(), tf, 0),
                       opxOk);
-            EXPECT_TRUE(t.check([&](int x, int y) { return half(x, y, tf & 8, tf & 4, 2) + res(x, y); }))
-                << "P2C2R height " << h << " mcType " << tf;
+            EXPECT_TRUE(t.check([&](int x, int y) {
+                return half(x, y, tf & 8, tf & 4, 2) + res(x, y);
+            })) << "P2C2R height "
+                << h << " mcType " << tf;
             ASSERT_EQ(two(u.ref.data(), kRefStep, tf, u.ref.data() + 2, kRefStep, 4, u.res.data(),
                           u.res.data() + kResStep / 2, kResStep, u.dst.data(), u.dst.step(), 0),
                       opxOk);
             EXPECT_TRUE(u.check([&](int x, int y) {
                 return ((half(x, y, tf & 8, tf & 4, 2) + half(x + 2, y, false, true, 2) + 1) >> 1) +
                        res(x, y);
-            })) << "P2C2R B height " << h << " mcType " << tf;
+            })) << "P2C2R B height "
+                << h << " mcType " << tf;
         }
     }
     // Copies, averages and residual additions.
@@ -161,7 +172,8 @@ TEST(BlockRules, HalfSamplePositionsSizesAndResidualsOnARamp) {
                   opxOk);
         EXPECT_TRUE(c.check([&](int x, int y) {
             return (ramp(x + 1, y) + c.before[y * size + x] + 1) >> 1;
-        })) << "Average in place " << size;
+        })) << "Average in place "
+            << size;
     }
     RampBench a(8, 8, rng), b(8, 8, rng);
     ASSERT_EQ(opxiAdd8x8_16s8u_C1IRS(a.res.data(), kResStep, a.dst.data(), a.dst.step()), opxOk);

@@ -229,12 +229,11 @@ TEST(CavlcCorrupt, RejectedWithTheCursorRestored) {
         Luma l;
         const Opx32s* token[3] = {c.token, c.token, c.token};
         const OpxResult r =
-            c.range_form
-                ? opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, c.nc,
-                                                       static_cast<Opx16s>(c.limit), t.coeff_token,
-                                                       t.total_zeros_4x4, t.run_before, kZigzag, 0, 15)
-                : l.run_with(s, c.nc, c.limit, c.token ? token : t.coeff_token,
-                             t.total_zeros_4x4, t.run_before);
+            c.range_form ? opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
+                               &s.p, &s.pos, &l.num, &l.dst, c.nc, static_cast<Opx16s>(c.limit),
+                               t.coeff_token, t.total_zeros_4x4, t.run_before, kZigzag, 0, 15)
+                         : l.run_with(s, c.nc, c.limit, c.token ? token : t.coeff_token,
+                                      t.total_zeros_4x4, t.run_before);
         EXPECT_EQ(r, opxErrH264VlcCode);
         EXPECT_EQ(s.p, s.w.data());
         EXPECT_EQ(s.pos, c.start);

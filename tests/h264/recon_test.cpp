@@ -45,7 +45,6 @@ std::vector<Opx16s> random_stream(Rng& rng, int blocks, int len, int magnitude =
     return s;
 }
 
-
 const int kBx[16] = {0, 4, 0, 4, 8, 12, 8, 12, 0, 4, 0, 4, 8, 12, 8, 12};
 const int kBy[16] = {0, 0, 4, 4, 0, 0, 4, 4, 8, 8, 12, 12, 8, 8, 12, 12};
 
@@ -67,12 +66,15 @@ TEST(H264ReconDcOnly, ResidualIsDcPlus32ShiftedBySixAtEveryRoundingEdge) {
                 s[1] = static_cast<Opx16s>(level / 3);
                 Opx16s dc[16];
                 std::copy(s.begin(), s.begin() + 16, dc);
-                if (luma) rt.luma_dc_flat(dc, qp); else rt.chroma_dc_flat(dc, qp);
+                if (luma)
+                    rt.luma_dc_flat(dc, qp);
+                else
+                    rt.chroma_dc_flat(dc, qp);
                 Opx16s* p = s.data();
                 if (luma) {
                     ASSERT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(want.mb(), kStep, 0, 35), opxOk);
                     ASSERT_EQ(opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(&p, pic.mb(), kStep, 0,
-                                                                           1, qp, 0),
+                                                                             1, qp, 0),
                               opxOk);
                 } else {
                     Picture v = pic;
@@ -90,10 +92,12 @@ TEST(H264ReconDcOnly, ResidualIsDcPlus32ShiftedBySixAtEveryRoundingEdge) {
                             w = static_cast<Opx8u>(std::clamp(w + ((d + 32) >> 6), 0, 255));
                         }
                 }
-                ASSERT_TRUE(same(want, pic)) << "qp " << qp << " level " << level << " luma " << luma;
+                ASSERT_TRUE(same(want, pic))
+                    << "qp " << qp << " level " << level << " luma " << luma;
             }
     for (int d : {-33, -32, 32})
-        EXPECT_NE(std::find(seen.begin(), seen.end(), d), seen.end()) << "DC " << d << " not reached";
+        EXPECT_NE(std::find(seen.begin(), seen.end(), d), seen.end())
+            << "DC " << d << " not reached";
 }
 
 // The two halves of a 4×4 or 8×8 intra macroblock, the lower one with its upper neighbour inside
@@ -116,18 +120,20 @@ TEST(H264ReconLuma, HalvesGiveTheWholeMacroblock) {
             OpxResult r1, r2, r3;
             if (t8) {
                 r1 = opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(&p1, whole.mb(), kStep, modes,
-                                                                 cbp, qp, Opx8u(e), ls, 0);
+                                                                  cbp, qp, Opx8u(e), ls, 0);
                 r2 = opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R(
                     &p2, halves.mb(), kStep, modes, cbp & 3, qp, Opx8u(e), ls, 0);
-                r3 = opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R(
-                    &p2, halves.mb() + 8 * kStep, kStep, modes + 2, cbp >> 2, qp, Opx8u(lower), ls, 0);
+                r3 = opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R(&p2, halves.mb() + 8 * kStep,
+                                                                      kStep, modes + 2, cbp >> 2,
+                                                                      qp, Opx8u(lower), ls, 0);
             } else {
                 r1 = opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R(&p1, whole.mb(), kStep, modes,
-                                                                 cbp << 1, qp, Opx8u(e), ls, 0);
+                                                                  cbp << 1, qp, Opx8u(e), ls, 0);
                 r2 = opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R(
                     &p2, halves.mb(), kStep, modes, cbp & 0xFF, qp, Opx8u(e), ls, 0);
-                r3 = opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R(
-                    &p2, halves.mb() + 8 * kStep, kStep, modes + 8, cbp >> 8, qp, Opx8u(lower), ls, 0);
+                r3 = opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R(&p2, halves.mb() + 8 * kStep,
+                                                                      kStep, modes + 8, cbp >> 8,
+                                                                      qp, Opx8u(lower), ls, 0);
             }
             EXPECT_EQ(r1, std::max(r2, r3));
             EXPECT_EQ(p1 - s1.data(), p2 - s2.data());
@@ -153,15 +159,20 @@ TEST(H264ReconLuma, CodedBlocksConsumeTheStreamInOrder) {
         std::ptrdiff_t used;
         switch (it % 3) {
             case 0:
-                ASSERT_EQ(opxiReconstructLumaInterMB_H264_16s8u_C1R(&p, pic.mb(), kStep, cbp, qp), opxOk);
+                ASSERT_EQ(opxiReconstructLumaInterMB_H264_16s8u_C1R(&p, pic.mb(), kStep, cbp, qp),
+                          opxOk);
                 used = 16 * __builtin_popcount(cbp & 0x1FFFE);
                 break;
             case 1:
-                ASSERT_EQ(opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(&p, pic.mb(), kStep, cbp, qp, ls, 0), opxOk);
+                ASSERT_EQ(opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(&p, pic.mb(), kStep, cbp, qp,
+                                                                       ls, 0),
+                          opxOk);
                 used = 64 * __builtin_popcount(cbp & 0xF);
                 break;
             default:
-                ASSERT_EQ(opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(&p, pic.mb(), kStep, 2, cbp, qp, 0), opxOk);
+                ASSERT_EQ(opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(&p, pic.mb(), kStep, 2,
+                                                                         cbp, qp, 0),
+                          opxOk);
                 used = 16 * __builtin_popcount(cbp & 0x1FFFF);
         }
         EXPECT_EQ(p - s.data(), used) << "case " << it % 3 << " cbp " << cbp;
@@ -202,8 +213,8 @@ TEST(H264ReconChroma, InterleavedMatchesPlanarAndConsumesInOrder) {
         }
         ChromaPics pic{random_picture(rng), random_picture(rng)};
         auto stream = random_stream(rng, 10, 16, 200);
-        const int used = 4 * __builtin_popcount(cbp & (3u << 17)) +
-                         16 * __builtin_popcount(cbp & (0xFFu << 19));
+        const int used =
+            4 * __builtin_popcount(cbp & (3u << 17)) + 16 * __builtin_popcount(cbp & (0xFFu << 19));
         auto uv = interleave(pic);
         auto s2 = stream;
         Opx16s* p = stream.data();
@@ -211,7 +222,8 @@ TEST(H264ReconChroma, InterleavedMatchesPlanarAndConsumesInOrder) {
         Opx8u* uvmb = uv.data() + 2 * (kY * kStep + kX);
         OpxResult r1, r2;
         if (mode < 0 && form == 0) {
-            r1 = opxiReconstructChromaInterMB_H264_16s8u_P2R(&p, pic.u.mb(), pic.v.mb(), kStep, cbp, qpu);
+            r1 = opxiReconstructChromaInterMB_H264_16s8u_P2R(&p, pic.u.mb(), pic.v.mb(), kStep, cbp,
+                                                             qpu);
             r2 = opxiReconstructChromaInterMB_H264_16s8u_C2R(&p2, uvmb, 2 * kStep, cbp, qpu);
         } else if (mode < 0) {
             r1 = opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(&p, pic.u.mb(), pic.v.mb(), kStep,
@@ -219,14 +231,15 @@ TEST(H264ReconChroma, InterleavedMatchesPlanarAndConsumesInOrder) {
             r2 = opxiReconstructChromaInter4x4MB_H264_16s8u_C2R(&p2, uvmb, 2 * kStep, cbp, qpu, qpv,
                                                                 lsu, lsv, 0);
         } else if (form == 0) {
-            r1 = opxiReconstructChromaIntraMB_H264_16s8u_P2R(&p, pic.u.mb(), pic.v.mb(), kStep, mode,
-                                                             cbp, qpu, 0);
-            r2 = opxiReconstructChromaIntraMB_H264_16s8u_C2R(&p2, uvmb, 2 * kStep, mode, cbp, qpu, 0);
+            r1 = opxiReconstructChromaIntraMB_H264_16s8u_P2R(&p, pic.u.mb(), pic.v.mb(), kStep,
+                                                             mode, cbp, qpu, 0);
+            r2 = opxiReconstructChromaIntraMB_H264_16s8u_C2R(&p2, uvmb, 2 * kStep, mode, cbp, qpu,
+                                                             0);
         } else {
-            r1 = opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(&p, pic.u.mb(), pic.v.mb(), kStep, mode,
-                                                                cbp, qpu, qpv, 0, lsu, lsv, 0);
-            r2 = opxiReconstructChromaIntra4x4MB_H264_16s8u_C2R(&p2, uvmb, 2 * kStep, mode, cbp, qpu,
-                                                                qpv, 0, lsu, lsv, 0);
+            r1 = opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(
+                &p, pic.u.mb(), pic.v.mb(), kStep, mode, cbp, qpu, qpv, 0, lsu, lsv, 0);
+            r2 = opxiReconstructChromaIntra4x4MB_H264_16s8u_C2R(&p2, uvmb, 2 * kStep, mode, cbp,
+                                                                qpu, qpv, 0, lsu, lsv, 0);
         }
         SCOPED_TRACE("cbp " + std::to_string(cbp) + " mode " + std::to_string(mode) + " form " +
                      std::to_string(form));
@@ -272,7 +285,8 @@ TEST(H264ReconBypass, QpZeroAddsLevelsUntransformed) {
     auto stream = random_stream(rng, 4, 64, 300);
     Opx16s* p = stream.data();
     auto copy = stream;
-    ASSERT_EQ(opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(&p, pic.mb(), kStep, 1, 0, ls, 1), opxOk);
+    ASSERT_EQ(opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(&p, pic.mb(), kStep, 1, 0, ls, 1),
+              opxOk);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) {
             Opx8u& s = want.mb()[y * kStep + x];
@@ -283,7 +297,8 @@ TEST(H264ReconBypass, QpZeroAddsLevelsUntransformed) {
     auto s2 = random_stream(rng, 1, 16);
     auto c2 = s2;
     Opx16s* q = s2.data();
-    ASSERT_EQ(opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(&q, pic2.mb(), kStep, 2, 1, ls, 1), opxOk);
+    ASSERT_EQ(opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(&q, pic2.mb(), kStep, 2, 1, ls, 1),
+              opxOk);
     rt.add4x4_matrix(want2.mb(), kStep, c2.data(), nullptr, want2.mb(), kStep, 1, true, ls);
     EXPECT_TRUE(same(want2, pic2));
     for (std::uint32_t cbp : {0x1FFFFu, 1u | (2u << 5), 0x1FFFEu}) {
@@ -307,8 +322,8 @@ TEST(H264ReconBypass, QpZeroAddsLevelsUntransformed) {
             if (coded) c += 16;
         }
         Opx16s* p3 = s3.data();
-        ASSERT_EQ(opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(&p3, pic3.mb(), kStep, 1, cbp, 0, 0,
-                                                                  ls, 1),
+        ASSERT_EQ(opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(&p3, pic3.mb(), kStep, 1, cbp, 0,
+                                                                  0, ls, 1),
                   opxOk);
         EXPECT_EQ(p3, c);
         EXPECT_TRUE(same(want3, pic3)) << "cbp " << cbp;
