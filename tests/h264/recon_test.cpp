@@ -1,7 +1,8 @@
 // Luma and chroma macroblock reconstruction: the DC-only residual at its rounding edges, the
 // halves against the whole macroblock, interleaved against planar chroma, stream consumption,
-// transform bypass; AVX2 tables against portable ones; errors and their order. (The ordinary
-// paths are checked block by block by the decoder's conformance streams.)
+// transform bypass, the AVX2 pair kernel against the portable one, errors and their order. (The
+// ordinary paths are checked block by block by the decoder's streams; the kernels the drivers
+// call by their own differential tests.)
 #include "h264/decode/recon.hpp"
 
 #include <algorithm>
@@ -327,63 +328,6 @@ TEST(H264ReconBypass, QpZeroAddsLevelsUntransformed) {
                   opxOk);
         EXPECT_EQ(p3, c);
         EXPECT_TRUE(same(want3, pic3)) << "cbp " << cbp;
-    }
-}
-
-// ---- AVX2 tables against portable through the drivers ------------------------------------------
-
-TEST(H264ReconDrivers, Avx2TablesMatchPortable) {
-    Rng rng;
-    const ReconKernels kr{ref::kIntra, ref::kTransform, ref::add4x4_flat_pair},
-        ka{avx2::kIntra, avx2::kTransform, avx2::add4x4_flat_pair};
-    for (int iter = 0; iter < 200; ++iter) {
-        const int qp = static_cast<int>(rng.uniform(0, 51));
-        const int edge = static_cast<int>(rng.next() & (1 | 4 | 16 | 32));
-        const std::uint32_t cbp = rng.next();
-        Opx32s modes[16];
-        for (auto& m : modes) m = static_cast<Opx32s>(rng.uniform(0, 8));
-        Opx16s ls[64];
-        for (auto& v : ls) v = static_cast<Opx16s>(rng.uniform(6, 255));
-        Picture a = random_picture(rng), b = a;
-        auto sa = random_stream(rng, 17, 64, iter % 4 == 0 ? 2000 : 40), sb = sa;
-        Opx16s *pa = sa.data(), *pb = sb.data();
-        const int which = iter % 6;
-        switch (which) {
-            case 0:
-                luma_inter_4x4(kr, &pa, a.mb(), kStep, cbp, qp, nullptr, false);
-                luma_inter_4x4(ka, &pb, b.mb(), kStep, cbp, qp, nullptr, false);
-                break;
-            case 1:
-                EXPECT_EQ(
-                    luma_intra_4x4(kr, &pa, a.mb(), kStep, modes, 16, cbp, 1, qp, edge, ls, false),
-                    luma_intra_4x4(ka, &pb, b.mb(), kStep, modes, 16, cbp, 1, qp, edge, ls, false));
-                break;
-            case 2:
-                luma_intra_8x8(kr, &pa, a.mb(), kStep, modes, 4, cbp, qp, edge, ls, false);
-                luma_intra_8x8(ka, &pb, b.mb(), kStep, modes, 4, cbp, qp, edge, ls, false);
-                break;
-            case 3: {
-                const int slot = pred16x16_slot(int(rng.uniform(0, 3)), 35);
-                luma_intra_16x16(kr, &pa, a.mb(), kStep, slot, cbp, qp, iter & 1 ? ls : nullptr,
-                                 false);
-                luma_intra_16x16(ka, &pb, b.mb(), kStep, slot, cbp, qp, iter & 1 ? ls : nullptr,
-                                 false);
-                break;
-            }
-            default: {
-                const ChromaParams cp{cbp, {qp % 40, (qp + 7) % 40}, {ls, ls + 16}, {false, false}};
-                const PredChromaFn fr = chroma_kernel(kr.intra, int(rng.uniform(0, 3)), 35, 35);
-                const PredChromaFn fa = fr == kr.intra.chroma_dc[15]  ? ka.intra.chroma_dc[15]
-                                        : fr == kr.intra.chroma[kPcH] ? ka.intra.chroma[kPcH]
-                                        : fr == kr.intra.chroma[kPcV] ? ka.intra.chroma[kPcV]
-                                                                      : ka.intra.chroma[kPcPlane];
-                chroma_planar(kr, &pa, a.mb(), a.mb() + 8, kStep, fr, cp);
-                chroma_planar(ka, &pb, b.mb(), b.mb() + 8, kStep, fa, cp);
-                break;
-            }
-        }
-        EXPECT_EQ(pa - sa.data(), pb - sb.data());
-        EXPECT_TRUE(same(a, b)) << "driver " << which;
     }
 }
 
