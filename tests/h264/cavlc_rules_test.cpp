@@ -183,54 +183,98 @@ TEST(CavlcRules, FullAcBlockReadsNoTotalZerosAndLeavesDcZero) {
 
 // ---- corrupt streams ----------------------------------------------------------------------------
 
-// The fixed-length code can give pairs that no block holds.
-TEST(CavlcCorrupt, TrailingOnesAboveTotalCoeffOrCapacityRestoreTheCursor) {
-    for (const char* bits : {"000010", "000111", "111100 0", "111101"}) {
-        SCOPED_TRACE(bits);
-        Stream s(bits, 7);
+// Corrupt streams: each is rejected with opxErrH264VlcCode, the cursor back where it started and
+// the coefficient pointer unmoved; nothing written (kUntouched), or TotalCoeff and the cleared
+// block written (a number: the TotalCoeff), as the walk got that far.
+constexpr int kUntouched = -1, kAnyWrites = -2;
+const Opx32s kPayload4Ones[3] = {1, 0x00F0F101, ((5 * 256 + 4) << 8) | 0};
+const Opx32s kPayload17[3] = {1, 0x00F0F101, ((17 * 256) << 8) | 0};
+const Opx32s kWidth0[3] = {0, 0, 0}, kWidth33[3] = {33, 0, 0}, kWidthNeg[3] = {-1, 0, 0},
+             kWidthHuge[3] = {1 << 20, 0, 0};
+const Opx32s kLinkedOut[5] = {1, (3 << 8) | 0x80, (3 << 8) | 0x80, 40, 0};
+// TotalCoeff 2, TrailingOnes 2 ("001" for nC 0), signs "01", total_zeros 7 ("0011"), then an
+// invalid run_before for zerosLeft 7 (eleven zeros).
+const char* kBadRunBefore = "001 01 0011 00000000000";
+
+struct Corrupt {
+    const char* why;
+    std::string bits;
+    int start, nc, limit;
+    const Opx32s* token;  // the caller's coeff_token table for every nC, or the standard ones
+    int writes;
+    bool range_form = false;  // the Idxs form over 0..15
+};
+
+TEST(CavlcCorrupt, RejectedWithTheCursorRestored) {
+    const Corrupt cases[] = {
+        {"(1, 2)", "000010", 7, 9, 15, nullptr, kUntouched},
+        {"(2, 3)", "000111", 7, 9, 15, nullptr, kUntouched},
+        {"(16, 0) in an AC block", "111100 0", 7, 9, 15, nullptr, kUntouched},
+        {"(16, 1) in an AC block", "111101", 7, 9, 15, nullptr, kUntouched},
+        {"TrailingOnes 4", "1111 1111 1111 1111", 31, 0, 16, kPayload4Ones, kUntouched},
+        {"TotalCoeff 17", "1111 1111 1111 1111", 31, 0, 16, kPayload17, kUntouched},
+        {"table width 0", "1111", 31, 0, 16, kWidth0, kAnyWrites},
+        {"table width 33", "1111", 31, 0, 16, kWidth33, kAnyWrites},
+        {"table width -1", "1111", 31, 0, 16, kWidthNeg, kAnyWrites},
+        {"table width 2^20", "1111", 31, 0, 16, kWidthHuge, kAnyWrites},
+        {"sub-table head out of range", "1111", 31, 0, 16, kLinkedOut, kAnyWrites},
+        {"total_zeros 15 in an AC block", "01 0 000000001", 20, 0, 15, nullptr, 1},
+        {"invalid run_before", kBadRunBefore, 9, 0, 16, nullptr, 2},
+        {"no coeff_token (range form)", std::string(16, '0'), 9, 0, 16, nullptr, kUntouched, true},
+    };
+    Tables& t = tables();
+    for (const Corrupt& c : cases) {
+        SCOPED_TRACE(c.why);
+        Stream s(c.bits, c.start);
         Luma l;
-        // 000010: TotalCoeff 1, TrailingOnes 2; 000111: (2, 3); 111100: (16, 0) in an AC block.
-        EXPECT_EQ(l.run(s, 9, 15), opxErrH264VlcCode);
-        EXPECT_TRUE(l.untouched());
+        const Opx32s* token[3] = {c.token, c.token, c.token};
+        const OpxResult r =
+            c.range_form ? opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
+                               &s.p, &s.pos, &l.num, &l.dst, c.nc, static_cast<Opx16s>(c.limit),
+                               t.coeff_token, t.total_zeros_4x4, t.run_before, kZigzag, 0, 15)
+                         : l.run_with(s, c.nc, c.limit, c.token ? token : t.coeff_token,
+                                      t.total_zeros_4x4, t.run_before);
+        EXPECT_EQ(r, opxErrH264VlcCode);
         EXPECT_EQ(s.p, s.w.data());
-        EXPECT_EQ(s.pos, 7);
+        EXPECT_EQ(s.pos, c.start);
+        EXPECT_EQ(l.dst, l.out + 4);
+        if (c.writes == kUntouched) EXPECT_TRUE(l.untouched());
+        if (c.writes >= 0) {
+            EXPECT_EQ(l.num, c.writes);
+            for (int i = 0; i < 16; ++i) EXPECT_EQ(l.out[4 + i], 0) << i;
+            EXPECT_EQ(l.out[3], 0x7777);
+            EXPECT_EQ(l.out[20], 0x7777);
+        }
     }
-}
-
-TEST(CavlcCorrupt, CoeffTokenPayloadsOutsideTheLimits) {
-    // A caller table whose only code "1" decodes to TrailingOnes 4 (with TotalCoeff 5), another
-    // to TotalCoeff 17.
-    for (Opx32s payload : {5 * 256 + 4, 17 * 256 + 0}) {
-        const Opx32s table[3] = {1, 0x00F0F101, (payload << 8) | 0};
-        const Opx32s* token[3] = {table, table, table};
-        Tables& t = tables();
-        Stream s("1111 1111 1111 1111 1111");
-        Luma l;
-        EXPECT_EQ(l.run_with(s, 0, 16, token, t.total_zeros_4x4, t.run_before), opxErrH264VlcCode);
-        EXPECT_TRUE(l.untouched());
-        EXPECT_EQ(s.consumed(), 0);
-    }
-}
-
-TEST(CavlcCorrupt, TotalZerosBeyondTheBlock) {
-    // AC block, TotalCoeff 1 ("01" ... (1,1) for nC 0), sign 0, total_zeros 15 ("000000001"):
-    // the coefficient would land on scan position 16.
-    Stream s("01 0 000000001", 20);
-    Luma l;
-    EXPECT_EQ(l.run(s, 0, 15), opxErrH264VlcCode);
-    EXPECT_EQ(s.p, s.w.data());
-    EXPECT_EQ(s.pos, 20);
-    // TotalCoeff and the cleared block stay written; the pointer does not move.
-    EXPECT_EQ(l.num, 1);
-    EXPECT_EQ(l.dst, l.out + 4);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(l.out[4 + i], 0);
-    EXPECT_EQ(l.out[3], 0x7777);
-    EXPECT_EQ(l.out[20], 0x7777);
-    // With the DC coefficient included the same total_zeros is fine.
+    // With the DC coefficient included, total_zeros 15 is fine.
     Stream s2("01 0 000000001", 20);
     Luma l2;
     EXPECT_EQ(l2.run(s2, 0, 16), opxOk);
     EXPECT_EQ(l2.out[4 + 15], 1);
+}
+
+// The range form leaves the cursor where the walk stopped at an invalid run_before; a remap with
+// no allowed pair restores it.
+TEST(CavlcCorrupt, RangeFormCursor) {
+    Tables& t = tables();
+    Stream s(kBadRunBefore, 9);
+    Luma l;
+    EXPECT_EQ(
+        opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16, t.coeff_token,
+                                             t.total_zeros_4x4, t.run_before, kZigzag, 0, 15),
+        opxErrH264VlcCode);
+    // 3 + 2 + 4 bits, then the walk's 8 + 3 index bits.
+    EXPECT_EQ(s.consumed(9), 3 + 2 + 4 + 11);
+    EXPECT_EQ(l.dst, l.out + 4);
+    // m = 1 allows (0,0) and (1,0), (1,1): ranks 0..2. "000101" is (1,0) for nC 0, rank 4.
+    Stream r("000101 1 1");
+    Luma lr;
+    EXPECT_EQ(
+        opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(&r.p, &r.pos, &lr.num, &lr.dst, 0, 1, t.coeff_token,
+                                             t.total_zeros_2x2, t.run_before, kZigzag, 3, 3),
+        opxErrH264VlcCode);
+    EXPECT_TRUE(lr.untouched());
+    EXPECT_EQ(r.consumed(), 0);
 }
 
 TEST(CavlcCorrupt, LevelPrefixLongerThan32Zeros) {
@@ -254,54 +298,6 @@ TEST(CavlcCorrupt, LevelPrefixLongerThan32Zeros) {
     EXPECT_EQ(dst, out);
 }
 
-// TotalCoeff 2, TrailingOnes 2 ("001" for nC 0), signs "01", total_zeros 7 ("0011"), then an
-// invalid run_before for zerosLeft 7 (eleven zeros).
-const char* kBadRunBefore = "001 01 0011 00000000000";
-
-TEST(CavlcCorrupt, InvalidRunBeforeRestoresTheCursor) {
-    Stream s(kBadRunBefore, 9);
-    Luma l;
-    EXPECT_EQ(l.run(s, 0, 16), opxErrH264VlcCode);
-    EXPECT_EQ(s.p, s.w.data());
-    EXPECT_EQ(s.pos, 9);
-    EXPECT_EQ(l.num, 2);
-    EXPECT_EQ(l.dst, l.out + 4);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(l.out[4 + i], 0);
-}
-
-TEST(CavlcCorrupt, RangeFormLeavesTheCursorWhereTheWalkStopped) {
-    Stream s(kBadRunBefore, 9);
-    Luma l;
-    Tables& t = tables();
-    EXPECT_EQ(
-        opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 16, t.coeff_token,
-                                             t.total_zeros_4x4, t.run_before, kZigzag, 0, 15),
-        opxErrH264VlcCode);
-    // 3 + 2 + 4 bits, then the walk's 8 + 3 index bits.
-    EXPECT_EQ(s.consumed(9), 3 + 2 + 4 + 11);
-    EXPECT_EQ(l.dst, l.out + 4);
-    // An invalid coeff_token restores it: "0000 0000 0000 000" begins no code for nC 0.
-    Stream z(std::string(16, '0'), 9);
-    EXPECT_EQ(
-        opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(&z.p, &z.pos, &l.num, &l.dst, 0, 16, t.coeff_token,
-                                             t.total_zeros_4x4, t.run_before, kZigzag, 0, 15),
-        opxErrH264VlcCode);
-    EXPECT_EQ(z.consumed(9), 0);
-}
-
-TEST(CavlcCorrupt, RangeFormRemapWithNoAllowedPair) {
-    // m = 1 allows (0,0) and (1,0), (1,1): ranks 0..2. "000101" is (1,0) for nC 0, rank 4.
-    Stream s("000101 1 1");
-    Luma l;
-    Tables& t = tables();
-    EXPECT_EQ(
-        opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(&s.p, &s.pos, &l.num, &l.dst, 0, 1, t.coeff_token,
-                                             t.total_zeros_2x2, t.run_before, kZigzag, 3, 3),
-        opxErrH264VlcCode);
-    EXPECT_TRUE(l.untouched());
-    EXPECT_EQ(s.consumed(), 0);
-}
-
 TEST(CavlcCorrupt, ScanEntriesAreUsedModulo16) {
     std::int32_t wild[16];
     for (int i = 0; i < 16; ++i) wild[i] = kZigzag[i] + 16 * (i * 7919 - 40000);
@@ -321,24 +317,6 @@ TEST(CavlcCorrupt, ScanEntriesAreUsedModulo16) {
         EXPECT_EQ(c.run(s2, 0, 16, wild), opxOk);
         EXPECT_TRUE(regions_equal(a.out, 0, c.out, 0, 24, 1));
     }
-}
-
-TEST(CavlcCorrupt, TableWidthsOutsideTheRange) {
-    Tables& t = tables();
-    for (Opx32s width : {0, 33, -1, 1 << 20}) {
-        const Opx32s table[3] = {width, 0, 0};
-        const Opx32s* token[3] = {table, table, table};
-        Stream s("1111");
-        Luma l;
-        EXPECT_EQ(l.run_with(s, 0, 16, token, t.total_zeros_4x4, t.run_before), opxErrH264VlcCode);
-        EXPECT_EQ(s.consumed(), 0);
-    }
-    // A sub-table head out of range.
-    const Opx32s linked[5] = {1, (3 << 8) | 0x80, (3 << 8) | 0x80, 40, 0};
-    const Opx32s* token[3] = {linked, linked, linked};
-    Stream s("1111");
-    Luma l;
-    EXPECT_EQ(l.run_with(s, 0, 16, token, t.total_zeros_4x4, t.run_before), opxErrH264VlcCode);
 }
 
 // ---- tables checked when needed

@@ -241,37 +241,6 @@ TEST(InterpKernels, Chroma16MatchesPortable) {
     }
 }
 
-// ---- edge work buffer
-// ------------------------------------------------------------------------------
-
-// Both copiers fill the region's rows of the work buffer identically, for pictures narrower and
-// wider than one 32-byte window, regions anywhere (wholly outside included) and both element
-// sizes; the picture sits against unreadable pages.
-TEST(InterpKernels, EdgeGatherMatchesPortable) {
-    Rng rng;
-    for (int e = 1; e <= 2; ++e) {
-        for (int iter = 0; iter < 3000; ++iter) {
-            const int fw = static_cast<int>(rng.uniform(1, 72)),
-                      fh = static_cast<int>(rng.uniform(1, 30));
-            const int max_w = e == 1 ? 21 : 16;
-            EdgeRegion r{rng.uniform(-40, fw + 40), rng.uniform(-40, fh + 40),
-                         static_cast<int>(rng.uniform(1, max_w)),
-                         static_cast<int>(rng.uniform(1, 21))};
-            if (iter % 50 == 0) r.x0 = rng.coin() ? INT64_C(-3000000000) : INT64_C(3000000000);
-            if (iter % 70 == 0) r.y0 = rng.coin() ? INT64_C(-3000000000) : INT64_C(3000000000);
-            GuardedBuffer g(static_cast<std::size_t>(fw * e * fh));
-            unsigned char* pic = g.place(fw * e, fh, fw * e, iter & 1);
-            for (int i = 0; i < fw * e * fh; ++i) pic[i] = static_cast<unsigned char>(rng.next());
-            alignas(64) unsigned char a[23 * kEdgePitch * 2], b[23 * kEdgePitch * 2];
-            ref::kInterp.gather[e - 1](pic, fw * e, fw, fh, r, a);
-            avx2::kInterp.gather[e - 1](pic, fw * e, fw, fh, r, b);
-            ASSERT_TRUE(regions_equal(a, kEdgePitch * e, b, kEdgePitch * e, r.width * e, r.height))
-                << "fw " << fw << " fh " << fh << " region " << r.x0 << "," << r.y0 << " "
-                << r.width << "x" << r.height << " e " << e;
-        }
-    }
-}
-
 // ---- averaging ----------------------------------------------------------------------------------
 
 TEST(InterpKernels, AverageMatchesPortableAtEverySizeAndInPlace) {

@@ -300,31 +300,6 @@ TEST(H264ReconHigh, Avx2MatchesPortableForEveryFunctionAndDepth) {
     for (int fn = k422Inter; fn < kNumFns; ++fn) avx2_vs_portable<Opx8u, Opx16s>(fn, 8, 60, rng);
 }
 
-// Every 4×4 and 8×8 mode under every edge combination, one block coded, the others predicted.
-TEST(H264ReconHigh, Avx2MatchesPortableForEveryModeAndEdge) {
-    if (!cpu::processor_has_avx2()) GTEST_SKIP() << "no AVX2";
-    Rng rng;
-    for (int fn : {kLIntra4, kLIntra8, kLIntraHalf8, kLIntra16, kCIntra, k422Intra, k422IntraHalf})
-        for (int mode = 0; mode < (fn == kLIntra4 || fn == kLIntra8 || fn == kLIntraHalf8 ? 9 : 4);
-             ++mode)
-            for (int edge = 0; edge < 64; ++edge) {
-                if (edge & (2 | 8)) continue;
-                Case c = random_case(rng, fn, 10 + 2 * (edge & 1));
-                for (auto& m : c.modes) m = mode;
-                c.mode = mode;
-                c.edge[0] = c.edge[1] = static_cast<Opx32u>(edge);
-                Pic<Opx16u> a(c.steps[0]), b(c.steps[1]);
-                randomise(a, rng, c.bd);
-                randomise(b, rng, c.bd);
-                const auto s = stream<Opx32s>(rng, 17 * 64, 300, 4);
-                const auto p = run<Opx16u, Opx32s>(c, cpu::kIsaPortable, a, b, s, s);
-                const auto v = run<Opx16u, Opx32s>(c, cpu::kIsaAvx2, a, b, s, s);
-                ASSERT_EQ(p.r, v.r) << fn << " " << mode << " " << edge;
-                ASSERT_TRUE(p.w.pl[0] == v.w.pl[0] && p.w.pl[1] == v.w.pl[1])
-                    << "fn " << fn << " mode " << mode << " edge " << edge;
-            }
-}
-
 // ---- bit depth 8 against the 8-bit functions ------------------------------------------------
 
 // The 8-bit counterpart of a 32s16u call, on 8-bit copies of the planes and 16-bit copies of
