@@ -28,111 +28,69 @@ void random_weights(Rng& rng, std::uint16_t* w) {
         w[i] = static_cast<std::uint16_t>(i % 7 == 0 ? (rng.coin() ? 1 : 255) : rng.uniform(1, 255));
 }
 
-TEST(Mpeg4QuantDifferential, InverseUniformEveryRowCountAndClampRange) {
+// Every kernel of the table on random levels (small, 16-bit extremes, 12-bit range edges), random
+// weights, every row count, rounding mode, limit and bit depth; canaries around the block.
+TEST(Mpeg4QuantDifferential, EveryKernelOnRandomAndExtremeBlocks) {
     if (!have_avx2()) GTEST_SKIP();
     Rng rng;
     const std::int32_t ranges[][2] = {{-2048, 2047}, {-32768, 32767}, {-128, 127}, {-32768, 32767}};
-    for (int iter = 0; iter < 3000; ++iter) {
+    for (int iter = 0; iter < 15000; ++iter) {
+        const int kernel = iter % 5;
         Block a, b;
-        random_levels(rng, a.data(), iter % 2 ? 40 : 3000);
+        random_levels(rng, a.data(), (iter / 5) % 2 ? 40 : 4000);
         b = a;
-        const int rows = static_cast<int>(rng.uniform(0, 8));
-        const bool skip = rng.coin();
-        const std::int32_t qp = static_cast<std::int32_t>(iter % 3 ? rng.uniform(1, 31) : rng.uniform(1, 511));
-        const auto& r = ranges[iter % 4];
-        const InvUniform p{2 * qp, iter % 5 ? odd_offset(qp) : 0, r[0], r[1]};
-        ref::kQuant.inv_uniform(a.data(), rows, skip, p);
-        avx2::kQuant.inv_uniform(b.data(), rows, skip, p);
-        ASSERT_TRUE(a == b) << "rows " << rows << " qp " << qp;
-        ASSERT_TRUE(b.canaries_intact());
-    }
-}
-
-TEST(Mpeg4QuantDifferential, InverseMatrixIntraAndInterEveryBitDepth) {
-    if (!have_avx2()) GTEST_SKIP();
-    Rng rng;
-    for (int iter = 0; iter < 3000; ++iter) {
-        Block a, b;
-        random_levels(rng, a.data(), iter % 2 ? 20 : 2047);
-        b = a;
-        std::uint16_t w[64];
+        std::uint16_t w[64], rw[64];
         random_weights(rng, w);
+        for (int i = 0; i < 64; ++i) rw[i] = static_cast<std::uint16_t>(w[i] == 1 ? 65535 : 65536 / w[i] + 1);
+        float fw[64];
+        for (int i = 0; i < 64; ++i) fw[i] = iter % 4 == 0 ? 1.0f : static_cast<float>(1.0 / w[i]);
+        const int rows = static_cast<int>(rng.uniform(0, 8)), first = static_cast<int>(rng.uniform(0, 1));
+        const bool flag = rng.coin();
         const int bits = static_cast<int>(rng.uniform(4, 12));
-        const std::int32_t qp = static_cast<std::int32_t>(rng.uniform(1, max_qp(bits)));
-        const std::int32_t hi = (1 << (bits + 3)) - 1;
-        const int rows = static_cast<int>(rng.uniform(0, 8));
-        const bool intra = rng.coin();
-        const std::int32_t sa = ref::kQuant.inv_matrix(a.data(), rows, intra, w, qp, -hi - 1, hi);
-        const std::int32_t sb = avx2::kQuant.inv_matrix(b.data(), rows, intra, w, qp, -hi - 1, hi);
-        ASSERT_TRUE(a == b) << "bits " << bits << " qp " << qp << " rows " << rows;
-        ASSERT_EQ(sa, sb);
-    }
-}
-
-TEST(Mpeg4QuantDifferential, ForwardUniformEveryModeAndLimit) {
-    if (!have_avx2()) GTEST_SKIP();
-    Rng rng;
-    for (int iter = 0; iter < 3000; ++iter) {
-        Block a, b;
-        random_levels(rng, a.data(), iter % 2 ? 100 : 4000);
-        b = a;
-        const std::int32_t qp = static_cast<std::int32_t>(iter % 4 == 0 ? 1 : rng.uniform(1, 31));
-        const FwdMode mode = static_cast<FwdMode>(iter % 3);
-        const int first = static_cast<int>(rng.uniform(0, 1));
-        const std::int32_t limit = rng.coin() ? 127 : 32767;
-        const std::int32_t ca = ref::kQuant.fwd_uniform(a.data(), first, mode, qp, limit);
-        const std::int32_t cb = avx2::kQuant.fwd_uniform(b.data(), first, mode, qp, limit);
-        ASSERT_TRUE(a == b) << "mode " << mode << " qp " << qp;
-        ASSERT_EQ(ca, cb);
-    }
-}
-
-TEST(Mpeg4QuantDifferential, ForwardMatrixSixteenBitIntermediates) {
-    if (!have_avx2()) GTEST_SKIP();
-    Rng rng;
-    for (int iter = 0; iter < 3000; ++iter) {
-        Block a, b;
-        random_levels(rng, a.data(), iter % 2 ? 300 : 4095);
-        b = a;
-        std::uint16_t hw[64], rw[64];
-        random_weights(rng, hw);
-        for (int i = 0; i < 64; ++i) {
-            rw[i] = static_cast<std::uint16_t>(hw[i] == 1 ? 65535 : 65536 / hw[i] + 1);
-            hw[i] = static_cast<std::uint16_t>(hw[i] / 2);
+        std::int32_t qp = static_cast<std::int32_t>(rng.uniform(1, 31)), ra = 0, rb = 0;
+        switch (kernel) {
+            case 0: {
+                if (iter % 3 == 0) qp = static_cast<std::int32_t>(rng.uniform(1, 511));
+                const auto& r = ranges[(iter / 5) % 4];
+                const opx::mpeg4::InvUniform p{2 * qp, iter % 7 ? opx::mpeg4::odd_offset(qp) : 0, r[0], r[1]};
+                ref::kQuant.inv_uniform(a.data(), rows, flag, p);
+                avx2::kQuant.inv_uniform(b.data(), rows, flag, p);
+                break;
+            }
+            case 1: {
+                qp = static_cast<std::int32_t>(rng.uniform(1, max_qp(bits)));
+                const std::int32_t hi = (1 << (bits + 3)) - 1;
+                ra = ref::kQuant.inv_matrix(a.data(), rows, flag, w, qp, -hi - 1, hi);
+                rb = avx2::kQuant.inv_matrix(b.data(), rows, flag, w, qp, -hi - 1, hi);
+                break;
+            }
+            case 2: {
+                const auto mode = static_cast<opx::mpeg4::FwdMode>(iter % 3);
+                const std::int32_t limit = flag ? 127 : 32767;
+                ra = ref::kQuant.fwd_uniform(a.data(), first, mode, qp, limit);
+                rb = avx2::kQuant.fwd_uniform(b.data(), first, mode, qp, limit);
+                break;
+            }
+            case 3: {
+                std::uint16_t hw[64];
+                for (int i = 0; i < 64; ++i) hw[i] = static_cast<std::uint16_t>(w[i] / 2);
+                ra = ref::kQuant.fwd_matrix(a.data(), flag, flag, hw, rw, qp);
+                rb = avx2::kQuant.fwd_matrix(b.data(), flag, flag, hw, rw, qp);
+                break;
+            }
+            default: {
+                qp = static_cast<std::int32_t>(rng.uniform(1, 511));
+                const opx::mpeg4::FwdFloat forms[] = {
+                    {qp / 2, static_cast<float>(0.5000001 / qp), 0, fw},
+                    {0, static_cast<float>(0.5000001 / qp), 0, fw},
+                    {0, static_cast<float>(8.00001 / qp), 0, fw},
+                    {0, 8.0f / static_cast<float>(qp), 0.501f, fw}};
+                ra = ref::kQuant.fwd_float(a.data(), first, forms[(iter / 5) % 4]);
+                rb = avx2::kQuant.fwd_float(b.data(), first, forms[(iter / 5) % 4]);
+            }
         }
-        const std::int32_t qp = static_cast<std::int32_t>(rng.uniform(1, 31));
-        const bool intra = rng.coin();
-        const int first = intra ? 1 : 0;
-        const std::int32_t ca = ref::kQuant.fwd_matrix(a.data(), first, intra, hw, rw, qp);
-        const std::int32_t cb = avx2::kQuant.fwd_matrix(b.data(), first, intra, hw, rw, qp);
-        ASSERT_TRUE(a == b) << "qp " << qp;
-        ASSERT_EQ(ca, cb);
-    }
-}
-
-TEST(Mpeg4QuantDifferential, ForwardSinglePrecisionEveryForm) {
-    if (!have_avx2()) GTEST_SKIP();
-    Rng rng;
-    for (int iter = 0; iter < 3000; ++iter) {
-        Block a, b;
-        random_levels(rng, a.data(), iter % 2 ? 500 : 32767);
-        b = a;
-        float rw[64];
-        for (int i = 0; i < 64; ++i)
-            rw[i] = iter % 4 == 0 ? 1.0f : static_cast<float>(1.0 / static_cast<double>(rng.uniform(1, 255)));
-        const std::int32_t qp = static_cast<std::int32_t>(rng.uniform(1, 511));
-        FwdFloat p{0, 0, 0, rw};
-        switch (iter % 4) {
-        case 0: p = {qp / 2, static_cast<float>(0.5000001 / qp), 0, rw}; break;
-        case 1: p = {0, static_cast<float>(0.5000001 / qp), 0, rw}; break;
-        case 2: p = {0, static_cast<float>(8.00001 / qp), 0, rw}; break;
-        default: p = {0, 8.0f / static_cast<float>(qp), 0.501f, rw}; break;
-        }
-        const int first = static_cast<int>(rng.uniform(0, 1));
-        const std::int32_t ca = ref::kQuant.fwd_float(a.data(), first, p);
-        const std::int32_t cb = avx2::kQuant.fwd_float(b.data(), first, p);
-        ASSERT_TRUE(a == b) << "form " << iter % 4 << " qp " << qp;
-        ASSERT_EQ(ca, cb);
+        ASSERT_TRUE(a == b) << "kernel " << kernel << " qp " << qp << " rows " << rows << " bits " << bits;
+        ASSERT_EQ(ra, rb) << "kernel " << kernel;
     }
 }
 
@@ -367,42 +325,6 @@ TEST(Mpeg4QuantRules, InitValidatesBeforeWriting) {
     // The inverse record with a zero weight is refused, so using it is refused too.
     Opx16s c[64] = {};
     EXPECT_EQ(opxiQuantInvInter_MPEG4_16s_C1I(c, 0, mi.as<OpxQuantInvInterStateMPEG4>(), 3), opxErrContextMatch);
-}
-
-// The exported functions under both kernel tables on random blocks, every method and b.
-TEST(Mpeg4QuantDifferential, ExportedFunctionsAgreeUnderBothTables) {
-    if (!have_avx2()) GTEST_SKIP();
-    Rng rng;
-    for (int iter = 0; iter < 600; ++iter) {
-        const int bits = static_cast<int>(rng.uniform(4, 12));
-        const bool matrix = rng.coin();
-        Opx8u w[64];
-        for (int i = 0; i < 64; ++i) w[i] = static_cast<Opx8u>(rng.uniform(1, 255));
-        RecordMemory f1(412, 0), f2(412, 0), i1(156, 0), i2(156, 0);
-        ASSERT_EQ(opxiQuantIntraInit_MPEG4(matrix ? w : nullptr, f1.as<OpxQuantIntraStateMPEG4>(), bits), opxOk);
-        ASSERT_EQ(opxiQuantInterInit_MPEG4(matrix ? w : nullptr, f2.as<OpxQuantInterStateMPEG4>(), bits), opxOk);
-        ASSERT_EQ(opxiQuantInvIntraInit_MPEG4(matrix ? w : nullptr, i1.as<OpxQuantInvIntraStateMPEG4>(), bits), opxOk);
-        ASSERT_EQ(opxiQuantInvInterInit_MPEG4(matrix ? w : nullptr, i2.as<OpxQuantInvInterStateMPEG4>(), bits), opxOk);
-        const std::int32_t qp = static_cast<std::int32_t>(rng.uniform(1, max_qp(bits)));
-        const int last = static_cast<int>(rng.uniform(-1, 70));
-        Opx16s in[64];
-        random_levels(rng, in, 1 << (bits + 2));
-        Block out[2][6];
-        Opx32s cnt[2][4];
-        for (int isa = 0; isa < 2; ++isa) {
-            IsaScope scope(isa ? opx::cpu::kIsaAvx2 : opx::cpu::kIsaPortable);
-            for (auto& b : out[isa]) b.set(in);
-            opxiQuantIntra_MPEG4_16s_C1I(out[isa][0].data(), f1.as<OpxQuantIntraStateMPEG4>(), qp, &cnt[isa][0], iter & 1);
-            opxiQuantInter_MPEG4_16s_C1I(out[isa][1].data(), f2.as<OpxQuantInterStateMPEG4>(), qp, &cnt[isa][1]);
-            opxiQuantInvIntra_MPEG4_16s_C1I(out[isa][2].data(), last, i1.as<OpxQuantInvIntraStateMPEG4>(), qp, iter & 1);
-            opxiQuantInvInter_MPEG4_16s_C1I(out[isa][3].data(), last, i2.as<OpxQuantInvInterStateMPEG4>(), qp);
-            const std::int32_t q = 1 + qp % 31;
-            opxiQuantIntra_H263_16s_C1I(out[isa][4].data(), q, &cnt[isa][2], iter & 2, iter & 4);
-            opxiQuantInvIntra_H263_16s_C1I(out[isa][5].data(), last < 0 ? 0 : last, q, iter & 2, iter & 4);
-        }
-        for (int f = 0; f < 6; ++f) ASSERT_TRUE(out[0][f] == out[1][f]) << "function " << f << " bits " << bits;
-        for (int f = 0; f < 3; ++f) ASSERT_EQ(cnt[0][f], cnt[1][f]);
-    }
 }
 
 // ---- null pointers -----------------------------------------------------------------------------
