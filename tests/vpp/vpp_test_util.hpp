@@ -2,6 +2,7 @@
 // with patterns chosen for the filters, and the two kernel tables side by side.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -47,6 +48,11 @@ inline void fill_plane(Plane<Opx8u>& p, int kind, Rng& rng) {
         case 2: p.fill_with_margins(Pattern::kRamp, rng, 0, 255); break;
         default: p.fill_with_margins(Pattern::kChecker, rng, 0, 255); break;
     }
+}
+
+// Copies the width x height region of one plane into another of the same size.
+inline void copy_plane(const Plane<Opx8u>& from, Plane<Opx8u>& to) {
+    for (int y = 0; y < from.height(); ++y) std::copy(from.row(y), from.row(y) + from.width(), to.row(y));
 }
 
 inline constexpr int kWidths[] = {1, 2, 3, 17, 33, 47, 64, 100};
