@@ -2,6 +2,8 @@
 // single out, the mended faults, result codes and their order, and nothing written on error.
 #include "mpeg4/quant.hpp"
 
+#include <functional>
+
 #include "mpeg4/mpeg4_util.hpp"
 
 namespace opx::test::mpeg4 {
@@ -130,85 +132,66 @@ TEST(Mpeg4QuantRules, GetSizeValuesAndAnyAddress) {
     }
 }
 
-TEST(Mpeg4QuantRules, H263ForwardEdgeValues) {
-    Opx16s c[64] = {};
-    Opx32s n = 0;
-    c[1] = 4; c[2] = 25; c[3] = -25;
-    ASSERT_EQ(opxiQuantInter_H263_16s_C1I(c, 10, &n, 0), opxOk);
-    EXPECT_EQ(c[1], 0);
-    EXPECT_EQ(c[2], 1);
-    EXPECT_EQ(c[3], -1);
-    EXPECT_EQ(n, 2);
-    Opx16s d[64] = {-3};
-    ASSERT_EQ(opxiQuantInter_H263_16s_C1I(d, 1, &n, 0), opxOk);
-    EXPECT_EQ(d[0], -1);  // truncation
-    for (int mq = 0; mq < 2; ++mq) {
-        Opx16s e[64] = {2047};
-        ASSERT_EQ(opxiQuantInter_H263_16s_C1I(e, 4, &n, mq), opxOk);
-        EXPECT_EQ(e[0], mq ? 255 : 127);
-    }
-}
-
-TEST(Mpeg4QuantRules, H263IntraDcLevelStaysInOneTo254) {
-    // 2036 → 255 and 3 → 0 are not INTRADC codes; far-out DCT values clamp as well.
-    const std::pair<Opx16s, Opx16s> cases[] = {{2036, 254}, {3, 1}, {-500, 1}, {4000, 254}, {800, 100}};
-    for (auto [in, want] : cases) {
-        Opx16s c[64] = {in};
-        Opx32s n = 0;
-        ASSERT_EQ(opxiQuantIntra_H263_16s_C1I(c, 5, &n, 0, 0), opxOk);
-        EXPECT_EQ(c[0], want) << in;
-        EXPECT_EQ(n, 1);  // the DC counts whatever its value
-    }
-}
-
-TEST(Mpeg4QuantRules, Mpeg4IntraDcScaler) {
-    RecordMemory m(412, 3);
-    auto* s = init_fwd<OpxQuantIntraStateMPEG4>(m, nullptr, 8, true);
-    Opx16s c[64] = {100};
-    Opx32s n = 0;
-    ASSERT_EQ(opxiQuantIntra_MPEG4_16s_C1I(c, s, 10, &n, 0), opxOk);
-    EXPECT_EQ(c[0], 6);  // d = 18: ⌊109 / 18⌋
-    EXPECT_EQ(n, 1);
-    Opx16s d[64] = {-100};
-    ASSERT_EQ(opxiQuantIntra_MPEG4_16s_C1I(d, s, 10, &n, 1), opxOk);
-    EXPECT_EQ(d[0], -9);  // d = 11: ⌊105 / 11⌋
-    Opx16s e[64] = {8};
-    ASSERT_EQ(opxiQuantIntra_MPEG4_16s_C1I(e, s, 10, &n, 0), opxOk);
-    EXPECT_EQ(e[0], 0);  // below ⌈18/2⌉
-    EXPECT_EQ(n, 0);
-}
-
-TEST(Mpeg4QuantRules, H263InverseValues) {
-    Opx16s c[64] = {1, -2, 0};
-    ASSERT_EQ(opxiQuantInvInter_H263_16s_C1I(c, 2, 4, 0), opxOk);
-    EXPECT_EQ(c[0], 11);
-    EXPECT_EQ(c[1], -19);
-    EXPECT_EQ(c[2], 0);
-    Opx16s d[64] = {100, 3};
-    ASSERT_EQ(opxiQuantInvIntra_H263_16s_C1I(d, 1, 4, 0, 0), opxOk);
-    EXPECT_EQ(d[0], 800);
-    EXPECT_EQ(d[1], 27);
-    Opx16s e[64] = {10, -3};
-    ASSERT_EQ(opxiQuantInvIntra_H263_16s_C1I(e, 1, 4, 1, 0), opxOk);
-    EXPECT_EQ(e[0], 80);
-    EXPECT_EQ(e[1], -24);
-}
-
-TEST(Mpeg4QuantRules, H263InverseDoesNotWrapItsProduct) {
-    for (int isa : {1, 2}) {
-        if (isa == 2 && !have_avx2()) continue;
-        IsaScope scope(static_cast<opx::cpu::Isa>(isa));
-        Opx16s c[64] = {2047, -2047};
-        ASSERT_EQ(opxiQuantInvInter_H263_16s_C1I(c, 1, 31, 0), opxOk);
-        EXPECT_EQ(c[0], 2047);  // 126 945 clamped, not −2048
-        EXPECT_EQ(c[1], -2048);
-        Opx16s d[64] = {2047, -2047};
-        ASSERT_EQ(opxiQuantInvInter_H263_16s_C1I(d, 1, 31, 1), opxOk);
-        EXPECT_EQ(d[0], 32767);  // saturated to 16 bits
-        EXPECT_EQ(d[1], -32768);
-        Opx16s e[64] = {0, 2047};
-        ASSERT_EQ(opxiQuantInvIntra_H263_16s_C1I(e, 1, 31, 1, 0), opxOk);
-        EXPECT_EQ(e[1], 32767);
+// Hand-computed values through the exported functions: (index, value) pairs in, the named
+// coefficients (and the count of the forward quantisers) out.
+TEST(Mpeg4QuantRules, ValuesTheRulesSingleOut) {
+    RecordMemory mf(412, 3), mi(156, 9), mii(156, 1);
+    auto* fwd = init_fwd<OpxQuantIntraStateMPEG4>(mf, nullptr, 8, true);
+    Opx8u w16[64];
+    std::fill(w16, w16 + 64, Opx8u{16});
+    auto* inv = mi.as<OpxQuantInvInterStateMPEG4>();
+    auto* inv_intra = mii.as<OpxQuantInvIntraStateMPEG4>();
+    ASSERT_EQ(opxiQuantInvInterInit_MPEG4(w16, inv, 8), opxOk);
+    ASSERT_EQ(opxiQuantInvIntraInit_MPEG4(w16, inv_intra, 8), opxOk);
+    using Call = std::function<OpxResult(Opx16s*, Opx32s*)>;
+    const auto h263_inter = [](int qp, int mq) -> Call { return [=](Opx16s* c, Opx32s* n) { return opxiQuantInter_H263_16s_C1I(c, qp, n, mq); }; };
+    const auto h263_intra_dc = [](Opx16s* c, Opx32s* n) { return opxiQuantIntra_H263_16s_C1I(c, 5, n, 0, 0); };
+    const auto mpeg4_intra = [&](int chroma) -> Call { return [=](Opx16s* c, Opx32s* n) { return opxiQuantIntra_MPEG4_16s_C1I(c, fwd, 10, n, chroma); }; };
+    const auto h263_inv_inter = [](int qp, int mq) -> Call { return [=](Opx16s* c, Opx32s*) { return opxiQuantInvInter_H263_16s_C1I(c, 2, qp, mq); }; };
+    const auto h263_inv_intra = [](int qp, int aic) -> Call { return [=](Opx16s* c, Opx32s*) { return opxiQuantInvIntra_H263_16s_C1I(c, 1, qp, aic, 0); }; };
+    struct Case {
+        const char* rule;
+        std::vector<std::pair<int, int>> in;
+        Call call;
+        std::vector<std::pair<int, int>> out;
+        int count;  // -1: no count
+    };
+    std::vector<std::pair<int, int>> sevens = {{0, 3}}, sevens_out = {{0, 24}, {63, 1}};
+    for (int i = 1; i < 63; ++i) sevens.push_back({i, 7}), sevens_out.push_back({i, 7});
+    const Case cases[] = {
+        {"H.263 forward, dead zone", {{1, 4}, {2, 25}, {3, -25}}, h263_inter(10, 0), {{1, 0}, {2, 1}, {3, -1}}, 2},
+        {"H.263 forward truncates", {{0, -3}}, h263_inter(1, 0), {{0, -1}}, 1},
+        {"H.263 forward limit 127", {{0, 2047}}, h263_inter(4, 0), {{0, 127}}, 1},
+        {"H.263 modified quantisation limit 255", {{0, 2047}}, h263_inter(4, 1), {{0, 255}}, 1},
+        // INTRADC stays in 1..254 (255 and 0 are not INTRADC codes); the DC counts whatever it is.
+        {"INTRADC 2036", {{0, 2036}}, h263_intra_dc, {{0, 254}}, 1},
+        {"INTRADC 3", {{0, 3}}, h263_intra_dc, {{0, 1}}, 1},
+        {"INTRADC -500", {{0, -500}}, h263_intra_dc, {{0, 1}}, 1},
+        {"INTRADC 4000", {{0, 4000}}, h263_intra_dc, {{0, 254}}, 1},
+        {"INTRADC 800", {{0, 800}}, h263_intra_dc, {{0, 100}}, 1},
+        {"MPEG-4 luma DC scaler 18: (100 + 9) / 18", {{0, 100}}, mpeg4_intra(0), {{0, 6}}, 1},
+        {"MPEG-4 chroma DC scaler 11: -(100 + 5) / 11", {{0, -100}}, mpeg4_intra(1), {{0, -9}}, 1},
+        {"MPEG-4 DC below half the scaler", {{0, 8}}, mpeg4_intra(0), {{0, 0}}, 0},
+        {"H.263 inverse inter", {{0, 1}, {1, -2}}, h263_inv_inter(4, 0), {{0, 11}, {1, -19}, {2, 0}}, -1},
+        {"H.263 inverse intra", {{0, 100}, {1, 3}}, h263_inv_intra(4, 0), {{0, 800}, {1, 27}}, -1},
+        {"H.263 inverse intra, advanced intra coding", {{0, 10}, {1, -3}}, h263_inv_intra(4, 1), {{0, 80}, {1, -24}}, -1},
+        // The product 2047 · 62 + 31 = 126 945 is clamped, not wrapped to 16 bits.
+        {"H.263 inverse, no wrap", {{0, 2047}, {1, -2047}}, h263_inv_inter(31, 0), {{0, 2047}, {1, -2048}}, -1},
+        {"H.263 inverse, modified quantisation: 16 bits", {{0, 2047}, {1, -2047}}, h263_inv_inter(31, 1), {{0, 32767}, {1, -32768}}, -1},
+        {"H.263 inverse intra, no wrap", {{1, 2047}}, h263_inv_intra(31, 1), {{1, 32767}}, -1},
+        {"MPEG-4 matrix inverse, even sum flips F[63]", {{0, 1}}, [&](Opx16s* c, Opx32s*) { return opxiQuantInvInter_MPEG4_16s_C1I(c, 0, inv, 2); }, {{0, 6}, {63, 1}}, -1},
+        {"MPEG-4 matrix inverse, last index 63", {{0, -1}}, [&](Opx16s* c, Opx32s*) { return opxiQuantInvInter_MPEG4_16s_C1I(c, 63, inv, 2); }, {{0, -6}, {63, 1}}, -1},
+        {"MPEG-4 intra inverse, DC by the scaler, AC rows past the last index kept", sevens, [&](Opx16s* c, Opx32s*) { return opxiQuantInvIntra_MPEG4_16s_C1I(c, 0, inv_intra, 2, 0); }, sevens_out, -1},
+    };
+    for (const Case& k : cases) {
+        Opx16s c[64] = {};
+        for (auto [i, v] : k.in) c[i] = static_cast<Opx16s>(v);
+        Opx32s n = -7;
+        ASSERT_EQ(k.call(c, &n), opxOk) << k.rule;
+        for (auto [i, v] : k.out) EXPECT_EQ(c[i], v) << k.rule << ", coefficient " << i;
+        if (k.count >= 0) {
+            EXPECT_EQ(n, k.count) << k.rule;
+        }
     }
 }
 
@@ -247,32 +230,6 @@ TEST(Mpeg4QuantRules, Mpeg4NegativeLastIndexProcessesNoAcRow) {
     Block unchanged = c;
     ASSERT_EQ(opxiQuantInvInter_MPEG4_16s_C1I(c.data(), -1, sp, 3), opxOk);
     EXPECT_TRUE(c == unchanged);
-}
-
-TEST(Mpeg4QuantRules, MatrixInverseAndMismatchControl) {
-    RecordMemory m(156, 9);
-    auto* s = m.as<OpxQuantInvInterStateMPEG4>();
-    Opx8u w[64];
-    for (int i = 0; i < 64; ++i) w[i] = 16;
-    ASSERT_EQ(opxiQuantInvInterInit_MPEG4(w, s, 8), opxOk);
-    Opx16s c[64] = {1};
-    ASSERT_EQ(opxiQuantInvInter_MPEG4_16s_C1I(c, 0, s, 2), opxOk);
-    EXPECT_EQ(c[0], 6);
-    EXPECT_EQ(c[63], 1);  // even sum
-    Opx16s d[64] = {-1};
-    d[63] = 0;
-    ASSERT_EQ(opxiQuantInvInter_MPEG4_16s_C1I(d, 63, s, 2), opxOk);
-    EXPECT_EQ(d[0], -6);
-    EXPECT_EQ(d[63], 1);
-    RecordMemory mi(156, 1);
-    auto* si = mi.as<OpxQuantInvIntraStateMPEG4>();
-    ASSERT_EQ(opxiQuantInvIntraInit_MPEG4(w, si, 8), opxOk);
-    Opx16s e[64] = {3};
-    for (int i = 1; i < 63; ++i) e[i] = 7;
-    ASSERT_EQ(opxiQuantInvIntra_MPEG4_16s_C1I(e, 0, si, 2, 0), opxOk);
-    EXPECT_EQ(e[0], 24);
-    EXPECT_EQ(e[63], 1);
-    for (int i = 1; i < 63; ++i) ASSERT_EQ(e[i], 7);
 }
 
 TEST(Mpeg4QuantRules, ResultCodesAndTheirOrder) {
