@@ -1,8 +1,9 @@
-// MPEG-4 sprite warping, global motion vector and brightness change: a per-sample model of the
-// affine map and the bilinear rule (positions left of and above the sprite included), properties
-// that need no formula (identity and pure translation maps equal plain copies), the chrominance
-// rounding of static sprites and GMC, the set-up's checks before anything is written, the
-// four-point record's global vector, wide sprites, result codes.
+// MPEG-4 sprite warping, global motion vector and brightness change: pinned results of affine maps
+// (positions left of and above the sprite included, wide sprites; checked against a per-sample
+// model of the map and the bilinear rule when pinned), properties that need no formula (identity
+// and pure translation maps equal plain copies), the chrominance rounding of static sprites and
+// GMC, the set-up's checks before anything is written, the four-point record's global vector,
+// result codes.
 #include "mpeg4/warp.hpp"
 
 #include <cmath>

@@ -10,8 +10,6 @@
 namespace opx::test::vc1 {
 namespace {
 
-// ---- model ---------------------------------------------------------------------------------
-
 enum Kind { kCubic, kLinear, kLinearC2 };
 struct SizeCase {
     Kind kind;

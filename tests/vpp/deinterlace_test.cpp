@@ -1,6 +1,7 @@
 // Deinterlacers: both kernel tables and the exported functions against each other and pinned
-// (checked against per-sample models of the rules when pinned), over widths, heights, fields, border copies, thresholds,
-// weights and layouts; nothing written outside the rows the rules name; checks and results.
+// (checked against per-sample models of the rules when pinned), over widths, heights, fields,
+// border copies, thresholds, weights and layouts; nothing written outside the rows the rules
+// name; the values the rules single out; checks and results.
 #include "vpp/deinterlace.hpp"
 
 #include <algorithm>

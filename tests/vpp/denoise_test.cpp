@@ -1,7 +1,8 @@
 // Denoisers: the smoothing and adaptive filters on both kernel tables and through the exported
-// functions against each other and pinned (checked against per-sample models when pinned), over picture sizes, regions touching each
-// picture edge, thresholds, windows and modes; the mended faults (region checks, whole sums,
-// sizes of the state records); the mosquito filter's properties; checks and results.
+// functions against each other and pinned (checked against per-sample models when pinned), over
+// picture sizes, regions touching each picture edge, thresholds, windows and modes; the mended
+// faults (region checks, whole sums, sizes of the state records); the mosquito filter's
+// properties; checks and results.
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -122,7 +123,7 @@ TEST(VppSmooth, RegionChecksInOrderAndNothingWritten) {
     EXPECT_EQ(call({16, 8}, {3, 5, 13, 3}), opxOk);
 }
 
-// ---- adaptive model ----------------------------------------------------------------------------
+// ---- adaptive ----------------------------------------------------------------------------------
 
 
 // The state's reciprocal table: T[k] = round(65535 / k), at most 65535, T[0] = 1.

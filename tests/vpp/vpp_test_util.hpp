@@ -1,4 +1,4 @@
-// Helpers of the video-processing tests: a plain sample grid for the models, planes filled
+// Helpers of the video-processing tests: a plain sample grid of expected values, planes filled
 // with patterns chosen for the filters, and the two kernel tables side by side.
 #pragma once
 
@@ -10,7 +10,7 @@
 
 namespace opx::test::vpp {
 
-// A grid of ints the models write; -1 marks a sample the model leaves alone.
+// A grid of expected values; -1 marks a sample that must not be written.
 struct Grid {
     int width, height;
     std::vector<int> v;
@@ -19,7 +19,7 @@ struct Grid {
     int at(int x, int y) const { return v[static_cast<std::size_t>(y) * width + x]; }
 };
 
-// Compares a destination plane (written over its canaries) with a model: samples the model
+// Compares a destination plane (written over its canaries) with a grid: samples the grid
 // leaves alone must keep the value `untouched`.
 inline testing::AssertionResult matches(const Grid& want, const Opx8u* dst, std::ptrdiff_t step,
                                         int untouched) {
