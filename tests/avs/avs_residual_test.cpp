@@ -120,7 +120,7 @@ TEST(AvsDecodeBlock, IndependentlyEncodedBlocksDecodeExactlyWithBothTables) {
 }
 
 // Stream of Exp-Golomb codes (order, code number).
-std::vector<std::uint32_t> codes(std::initializer_list<std::pair<int, std::uint64_t>> list) {
+std::vector<std::uint32_t> codes(const std::vector<std::pair<int, int>>& list) {
     BitWriter w;
     for (auto [k, c] : list) w.exp_golomb(c, k);
     return w.words();
@@ -143,68 +143,51 @@ Decoded decode_words(int kind, std::vector<std::uint32_t> words, Opx32s scan = 0
     return d;
 }
 
-TEST(AvsDecodeBlock, EndOfBlockFirstGivesAnEmptyBlock) {
-    // Intra0's end of block is code number 58 (order 2).
-    const Decoded d = decode_words(0, codes({{2, 58}}));
-    ASSERT_EQ(d.result, opxOk);
-    EXPECT_EQ(d.num, 0);
-    for (Opx16s v : d.coeffs) EXPECT_EQ(v, 0);
-}
-
-TEST(AvsDecodeBlock, SwitchToIntra1ThenItsEndOfBlock) {
-    // (0, 1) from Intra0 (code 0), then end of block from Intra1: its fifth token, code number 8
-    // (each of the four tokens before it takes two code numbers).
-    const Decoded d = decode_words(0, codes({{2, 0}, {2, 8}}));
-    ASSERT_EQ(d.result, opxOk);
-    EXPECT_EQ(d.num, 1);
-    EXPECT_EQ(d.coeffs[0], 1);
-    for (int i = 1; i < 64; ++i) EXPECT_EQ(d.coeffs[i], 0);
-}
-
-TEST(AvsDecodeBlock, BoundIsTheTopOfTheChosenTablesRange) {
-    // Intra: an escape level 3 selects Intra3 (bound 4); a following level 4 does not switch, so
-    // the end of block must be Intra3's (code 4), not Intra4's (code 3).
-    // Escape run 0, +3: code 60 (even: positive), value 3 − RefAbsLevel(Intra0, run 0) = 3 − 4
-    // is negative, so use run 30 (RefAbsLevel 1): code 59 + 60 + 1 = 120, value 2.
-    // (In Intra4 code 8 is (0, −4), not an end of block.)
-    const Decoded d = decode_words(0, codes({{2, 120},
-                                             {1, 2},     // (30, +3): Intra3
-                                             {2, 9},     // Intra3 code 9: (0, +4)
-                                             {2, 8}}));  // Intra3 end of block
-    ASSERT_EQ(d.result, opxOk);
-    // Reverse placement: (0, 4) at scan 0, then (30, 3) at scan 31.
-    EXPECT_EQ(d.num, 32);
-    EXPECT_EQ(d.coeffs[kScan[0][0]], 4);
-    EXPECT_EQ(d.coeffs[kScan[0][31]], 3);
-}
-
-TEST(AvsDecodeBlock, InterEscapeBeyondMaxRunAddsOne) {
-    // Inter, first code order 3: escape run 30 negative (code 59 + 60 = 119), value 4 (order 0):
-    // level −5. Inter switches to Inter4 (4..6) and order 2; Inter4's end of block is code 2.
-    const Decoded d = decode_words(1, codes({{3, 119}, {0, 4}, {2, 2}}));
-    ASSERT_EQ(d.result, opxOk);
-    EXPECT_EQ(d.coeffs[kScan[0][30]], -5);
-    EXPECT_EQ(d.num, 31);
-}
-
-TEST(AvsDecodeBlock, ChromaOrderAfterASwitchDependsOnTheTable) {
-    // Chroma0 (order 2) code 0 = (0, +1) -> Chroma1, order 0: its end of block is code 0.
-    Decoded d = decode_words(2, codes({{2, 0}, {0, 0}}));
-    ASSERT_EQ(d.result, opxOk);
-    EXPECT_EQ(d.num, 1);
-    EXPECT_EQ(d.coeffs[0], 1);
-    // Chroma0 code 14 = (0, +2) -> Chroma2, order 1: end of block is Chroma2 code 2.
-    d = decode_words(2, codes({{2, 14}, {1, 2}}));
-    ASSERT_EQ(d.result, opxOk);
-    EXPECT_EQ(d.num, 1);
-    EXPECT_EQ(d.coeffs[0], 2);
-}
-
-TEST(AvsDecodeBlock, FieldScanGives63WhateverWasDecoded) {
-    const Decoded d = decode_words(0, codes({{2, 0}, {2, 8}}), 1);
-    ASSERT_EQ(d.result, opxOk);
-    EXPECT_EQ(d.num, 63);
-    EXPECT_EQ(d.coeffs[0], 1);
+// Hand-made code sequences ((Exp-Golomb order, code number) pairs) and what they decode to.
+TEST(AvsDecodeBlock, TableSwitchingEndOfBlockAndEscapeRules) {
+    struct Case {
+        const char* rule;
+        int kind;
+        std::vector<std::pair<int, int>> codes;
+        Opx32s scan, num;
+        std::vector<std::pair<int, int>> coeffs;  // (raster position, value); the rest 0
+    };
+    const Case cases[] = {
+        // Intra0's end of block is code number 58 (order 2).
+        {"end of block first", 0, {{2, 58}}, 0, 0, {}},
+        // (0, 1) from Intra0 (code 0), then Intra1's end of block: its fifth token, code 8.
+        {"switch to Intra1, its end of block", 0, {{2, 0}, {2, 8}}, 0, 1, {{0, 1}}},
+        // An escape level 3 selects Intra3 (bound 4); a following level 4 does not switch, so
+        // the end of block is Intra3's (code 8), not Intra4's (where 8 is (0, -4)). Escape run
+        // 30 positive: code 59 + 60 + 1 = 120, value 3 - RefAbsLevel 1 = 2.
+        {"bound is the top of the chosen table's range",
+         0,
+         {{2, 120}, {1, 2}, {2, 9}, {2, 8}},
+         0,
+         32,
+         {{kScan[0][0], 4}, {kScan[0][31], 3}}},
+        // Inter, escape run 30 negative (code 119), value 4: level -5 (beyond MaxRun adds one);
+        // Inter4 (order 2), whose end of block is code 2.
+        {"inter escape beyond MaxRun adds one",
+         1,
+         {{3, 119}, {0, 4}, {2, 2}},
+         0,
+         31,
+         {{kScan[0][30], -5}}},
+        // Chroma0 code 0 = (0, +1) -> Chroma1, order 0: its end of block is code 0.
+        {"chroma order after a switch (Chroma1)", 2, {{2, 0}, {0, 0}}, 0, 1, {{0, 1}}},
+        // Chroma0 code 14 = (0, +2) -> Chroma2, order 1: end of block is Chroma2 code 2.
+        {"chroma order after a switch (Chroma2)", 2, {{2, 14}, {1, 2}}, 0, 1, {{0, 2}}},
+        {"field scan gives 63 whatever was decoded", 0, {{2, 0}, {2, 8}}, 1, 63, {{0, 1}}},
+    };
+    for (const Case& c : cases) {
+        const Decoded d = decode_words(c.kind, codes(c.codes), c.scan);
+        ASSERT_EQ(d.result, opxOk) << c.rule;
+        EXPECT_EQ(d.num, c.num) << c.rule;
+        std::array<Opx16s, 64> want{};
+        for (auto [pos, v] : c.coeffs) want[pos] = static_cast<Opx16s>(v);
+        EXPECT_EQ(d.coeffs, want) << c.rule;
+    }
 }
 
 // Mended: the chroma decoder took the whole scanType as the scan table index.
@@ -350,14 +333,6 @@ TEST(AvsReconKernels, SingleCoefficientsGiveTheStandardsBasisFunctions) {
     EXPECT_GT(r[0], 0);
     EXPECT_LT(r[7], 0);
     EXPECT_EQ(r[0], -r[7]);
-}
-
-TEST(AvsReconKernels, DcOnlyBlockIsFlat) {
-    for (int qp : {0, 17, 63})
-        for (Opx16s level : {Opx16s{1}, Opx16s{-50}, Opx16s{700}}) {
-            const auto r = residual_of(0, 0, level, qp);
-            for (int i = 1; i < 64; ++i) EXPECT_EQ(r[i], r[0]);
-        }
 }
 
 TEST(AvsReconKernels, NumCoeffChoosesWhichCoefficientsAreRead) {

@@ -1,10 +1,11 @@
-// H.263 deblocking and block boundary filters and the H.261 loop filter: a per-sample model of each
-// rule, the values the rules single out, AVX2 against portable kernels (random and extreme
-// samples, guard pages), in-place H.261 filtering, result codes and nothing written on error.
+// H.263 deblocking and block boundary filters and the H.261 loop filter: the values the rules
+// single out, pinned results of the exported functions, every AVX2 kernel against the portable
+// one at guard pages, in-place H.261 filtering, result codes and nothing written on error.
 #include "mpeg4/filter.hpp"
 
 #include <cstdlib>
 
+#include "harness/pinned.hpp"
 #include "mpeg4/mpeg4_util.hpp"
 
 namespace opx::test::mpeg4 {
@@ -12,65 +13,6 @@ namespace {
 
 namespace ref = opx::mpeg4::ref;
 namespace avx2 = opx::mpeg4::avx2;
-
-// ---- models
-// --------------------------------------------------------------------------------------
-
-int clip(int v) {
-    return v < 0 ? 0 : v > 255 ? 255 : v;
-}
-
-// Four samples p1 p0 q0 q1 of one position; s 0: no ramp.
-void model_deblock(int* v, int s) {
-    const int x = v[0] - 4 * v[1] + 4 * v[2] - v[3];
-    const int d = x / 8;
-    const int ad = std::abs(d);
-    int d1 = d;
-    if (s > 0) d1 = ad <= s ? d : ad >= 2 * s ? 0 : (d > 0 ? 2 * s - ad : ad - 2 * s);
-    const int lim = std::abs(d1) / 2;
-    const int d2 = std::min(std::max((v[0] - v[3]) / 4, -lim), lim);
-    v[0] = clip(v[0] - d2);
-    v[1] = clip(v[1] + d1);
-    v[2] = clip(v[2] - d1);
-    v[3] = clip(v[3] + d2);
-}
-
-void model_boundary(int* v) {
-    const int p0 = v[1], q0 = v[2];
-    v[1] = (3 * p0 + q0 + 2) / 4;
-    v[2] = (p0 + 3 * q0 + 2) / 4;
-}
-
-// Applies a four-sample model along an edge of a plane (horizontal: rows y0−2..y0+1).
-template <class F>
-void model_edge(Plane<Opx8u>& pl, int x0, int y0, bool hor, int n, F f) {
-    for (int i = 0; i < n; ++i) {
-        int v[4];
-        for (int j = 0; j < 4; ++j)
-            v[j] = hor ? pl.at(x0 + i, y0 - 2 + j) : pl.at(x0 - 2 + j, y0 + i);
-        f(v);
-        for (int j = 0; j < 4; ++j)
-            (hor ? pl.at(x0 + i, y0 - 2 + j) : pl.at(x0 - 2 + j, y0 + i)) =
-                static_cast<Opx8u>(v[j]);
-    }
-}
-
-// H.261: the 2-D kernel [1 2 1]ᵀ[1 2 1] / 16 where both neighbours lie in the block, the 1-D
-// kernel along a border row or column, the sample itself at a corner.
-int model_h261(const Opx8u* b, std::ptrdiff_t st, int x, int y) {
-    const bool ix = x > 0 && x<7, iy = y> 0 && y < 7;
-    auto p = [&](int xx, int yy) { return static_cast<int>(b[yy * st + xx]); };
-    if (ix && iy) {
-        int s = 0;
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx)
-                s += (2 - std::abs(dx)) * (2 - std::abs(dy)) * p(x + dx, y + dy);
-        return (s + 8) / 16;
-    }
-    if (ix) return (p(x - 1, y) + 2 * p(x, y) + p(x + 1, y) + 2) / 4;
-    if (iy) return (p(x, y - 1) + 2 * p(x, y) + p(x, y + 1) + 2) / 4;
-    return p(x, y);
-}
 
 void fill_edge_samples(Plane<Opx8u>& pl, Rng& rng, int kind) {
     // 0 random, 1 extremes, 2 small steps (where the ramp acts), 3 step edge
@@ -167,105 +109,78 @@ TEST(Mpeg4FilterRules, H261FlatBlockUnchangedAndCornersKept) {
     EXPECT_TRUE(d.canaries_intact());
 }
 
-// ---- every rule against its model, exported functions under both tables
-// ----------------------------
-
-TEST(Mpeg4FilterRules, EdgeFiltersFollowTheModelEveryQpBothDirections) {
-    Rng rng;
-    for (int isa = 0; isa < (have_avx2() ? 2 : 1); ++isa) {
-        IsaScope scope(isa ? opx::cpu::kIsaAvx2 : opx::cpu::kIsaPortable);
-        for (int kind = 0; kind < 4; ++kind)
-            for (int qp = 0; qp <= 33;
-                 ++qp)  // 0: 16-sample filter, 32: boundary filter, 33: 8x8 at QP from rng
-                for (bool ver : {false, true}) {
-                    const int n = (qp == 0 || qp == 32) ? 16 : 8;
-                    Plane<Opx8u> pl(ver ? 8 : n, ver ? n : 8, 8, qp & 7),
-                        want(ver ? 8 : n, ver ? n : 8);
-                    fill_edge_samples(pl, rng, kind);
-                    for (int y = 0; y < pl.height(); ++y)
-                        for (int x = 0; x < pl.width(); ++x) want.at(x, y) = pl.at(x, y);
-                    Opx8u* p = ver ? &pl.at(4, 0) : pl.row(4);
-                    const Opx32s st = static_cast<Opx32s>(pl.step());
-                    const int q = qp == 33 ? static_cast<int>(rng.uniform(1, 31)) : qp;
-                    if (qp == 0) {
-                        model_edge(want, ver ? 4 : 0, ver ? 0 : 4, !ver, n,
-                                   [](int* v) { model_deblock(v, 0); });
-                        ASSERT_EQ((ver ? opxiFilterDeblocking16x16VerEdge_H263_8u_C1IR
-                                       : opxiFilterDeblocking16x16HorEdge_H263_8u_C1IR)(p, st),
-                                  opxOk);
-                    } else if (qp == 32) {
-                        model_edge(want, ver ? 4 : 0, ver ? 0 : 4, !ver, n, model_boundary);
-                        ASSERT_EQ((ver ? opxiFilterBlockBoundaryVerEdge_H263_8u_C1IR
-                                       : opxiFilterBlockBoundaryHorEdge_H263_8u_C1IR)(p, st),
-                                  opxOk);
-                    } else {
-                        const int s = opx::mpeg4::kH263Strength[q - 1];
-                        model_edge(want, ver ? 4 : 0, ver ? 0 : 4, !ver, n,
-                                   [s](int* v) { model_deblock(v, s); });
-                        ASSERT_EQ((ver ? opxiFilterDeblocking8x8VerEdge_H263_8u_C1IR
-                                       : opxiFilterDeblocking8x8HorEdge_H263_8u_C1IR)(p, st, q),
-                                  opxOk);
-                    }
-                    ASSERT_TRUE(planes_equal(want, pl))
-                        << "qp " << qp << " ver " << ver << " kind " << kind << " isa " << isa;
-                    ASSERT_TRUE(pl.canaries_intact());
-                }
+// Every QP of the 8x8 filters (0: the 16-sample filter, 32: the boundary filter), both
+// directions, four kinds of samples; the H.261 filter out of place and in place.
+TEST(Mpeg4FilterRules, PinnedResultsEveryQpBothDirections) {
+    Rng rng(0x48323633ull);
+    Digest edges, h261;
+    for (int kind = 0; kind < 4; ++kind)
+        for (int qp = 0; qp <= 32; ++qp)
+            for (bool ver : {false, true}) {
+                const int n = (qp == 0 || qp == 32) ? 16 : 8;
+                Plane<Opx8u> pl(ver ? 8 : n, ver ? n : 8, 8, qp & 7);
+                fill_edge_samples(pl, rng, kind);
+                Opx8u* p = ver ? &pl.at(4, 0) : pl.row(4);
+                const Opx32s st = static_cast<Opx32s>(pl.step());
+                const OpxResult r =
+                    qp == 0    ? (ver ? opxiFilterDeblocking16x16VerEdge_H263_8u_C1IR
+                                      : opxiFilterDeblocking16x16HorEdge_H263_8u_C1IR)(p, st)
+                    : qp == 32 ? (ver ? opxiFilterBlockBoundaryVerEdge_H263_8u_C1IR
+                                      : opxiFilterBlockBoundaryHorEdge_H263_8u_C1IR)(p, st)
+                               : (ver ? opxiFilterDeblocking8x8VerEdge_H263_8u_C1IR
+                                      : opxiFilterDeblocking8x8HorEdge_H263_8u_C1IR)(p, st, qp);
+                ASSERT_EQ(r, opxOk);
+                ASSERT_TRUE(pl.canaries_intact());
+                edges.add(pl.data(), pl.step(), pl.width(), pl.height());
+            }
+    for (int iter = 0; iter < 200; ++iter) {
+        Plane<Opx8u> s(8, 8, 8, iter & 15), d(8, 8, 8, iter & 7);
+        s.fill(iter % 5 == 0 ? Pattern::kChecker : Pattern::kRandom, rng);
+        const Opx32s ss = static_cast<Opx32s>(s.step()), ds = static_cast<Opx32s>(d.step());
+        ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), ss, d.data(), ds), opxOk);
+        h261.add(d.data(), d.step(), 8, 8);
+        ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), ss, s.data(), ss), opxOk);
+        ASSERT_TRUE(planes_equal(d, s)) << "in place";
+        ASSERT_TRUE(d.canaries_intact() && s.canaries_intact());
     }
+    EXPECT_EQ(edges.value(), 0x590fe34ddc159e9aull);
+    EXPECT_EQ(h261.value(), 0xce423b3c4bd2a287ull);
 }
 
-TEST(Mpeg4FilterRules, H261FollowsTheModelAndFiltersInPlace) {
-    Rng rng;
-    for (int isa = 0; isa < (have_avx2() ? 2 : 1); ++isa) {
-        IsaScope scope(isa ? opx::cpu::kIsaAvx2 : opx::cpu::kIsaPortable);
-        for (int iter = 0; iter < 200; ++iter) {
-            Plane<Opx8u> s(8, 8, 8, iter & 15), d(8, 8, 8, iter & 7);
-            s.fill(iter % 5 == 0 ? Pattern::kChecker : Pattern::kRandom, rng);
-            const Opx32s ss = static_cast<Opx32s>(s.step()), ds = static_cast<Opx32s>(d.step());
-            ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), ss, d.data(), ds), opxOk);
-            for (int y = 0; y < 8; ++y)
-                for (int x = 0; x < 8; ++x)
-                    ASSERT_EQ(d.at(x, y), model_h261(s.data(), s.step(), x, y)) << x << "," << y;
-            ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), ss, s.data(), ss), opxOk);
-            ASSERT_TRUE(planes_equal(d, s)) << "in place";
-            ASSERT_TRUE(d.canaries_intact());
-            ASSERT_TRUE(s.canaries_intact());
-        }
-    }
-}
+// ---- AVX2 against portable ---------------------------------------------------------------------
 
-// ---- AVX2 against portable
-// ---------------------------------------------------------------------------
-
-// Edges placed at the ends of guarded buffers, steps of both signs: a sample read or written
-// outside p1..q1 faults.
-TEST(Mpeg4FilterDifferential, EdgeKernelsAgreeAtGuardPages) {
+// Every kernel of the table; edges placed at the ends of guarded buffers, steps of both signs: a
+// sample read or written outside p1..q1 (outside the 8x8 block for H.261) faults.
+TEST(Mpeg4FilterDifferential, EveryKernelAgreesAtGuardPages) {
     if (!have_avx2()) GTEST_SKIP();
     Rng rng;
-    GuardedBuffer ga(4096), gb(4096);
-    for (int iter = 0; iter < 800; ++iter) {
+    GuardedBuffer ga(4096), gb(4096), gs(4096);
+    for (int iter = 0; iter < 1200; ++iter) {
         const bool ver = iter & 1;
-        const int what = (iter >> 1) % 3;  // 0 deblock 8, 1 deblock 16 (no ramp), 2 boundary
+        const int what = (iter >> 1) % 4;  // deblock 8, deblock 16 (no ramp), boundary, H.261
         const int n = what == 0 ? 8 : 16;
         const std::ptrdiff_t step =
-            (iter & 4) ? -static_cast<std::ptrdiff_t>(rng.uniform(16, 40)) : rng.uniform(16, 40);
-        const bool front = iter & 8;
-        const int w = ver ? 4 : n, h = ver ? n : 4;
+            (iter & 8) ? -static_cast<std::ptrdiff_t>(rng.uniform(16, 40)) : rng.uniform(16, 40);
+        const bool front = iter & 16;
+        const int w = what == 3 ? 8 : ver ? 4 : n, h = what == 3 ? 8 : ver ? n : 4;
         Opx8u* a = ga.place(w, h, step, front);
         Opx8u* b = gb.place(w, h, step, front);
-        ASSERT_NE(a, nullptr);
+        Opx8u* src = gs.place(w, h, -step, !front);
         const int kind = static_cast<int>(rng.uniform(0, 3));
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const int v = kind == 0   ? static_cast<int>(rng.uniform(0, 255))
-                              : kind == 1 ? (rng.coin() ? 255 : 0)
-                              : kind == 2 ? 128 + static_cast<int>(rng.uniform(-30, 30))
-                                          : (((ver ? x : y) >= 2) ? 255 : 0);
-                a[y * step + x] = b[y * step + x] = static_cast<Opx8u>(v);
-            }
+            for (int x = 0; x < w; ++x)
+                src[-y * step + x] = a[y * step + x] = b[y * step + x] =
+                    static_cast<Opx8u>(kind == 0   ? rng.uniform(0, 255)
+                                       : kind == 1 ? (rng.coin() ? 255 : 0)
+                                       : kind == 2 ? 128 + rng.uniform(-30, 30)
+                                                   : (((ver ? x : y) >= 2) ? 255 : 0));
         Opx8u* pa = ver ? a + 2 : a + 2 * step;
         Opx8u* pb = ver ? b + 2 : b + 2 * step;
         const int s = what == 0 ? static_cast<int>(rng.uniform(1, 12)) : opx::mpeg4::kNoRamp;
-        if (what == 2) {
+        if (what == 3) {
+            ref::kFilter.h261(src, -step, a, step);
+            avx2::kFilter.h261(src, -step, b, step);
+        } else if (what == 2) {
             (ver ? ref::kFilter.boundary_ver : ref::kFilter.boundary_hor)(pa, step);
             (ver ? avx2::kFilter.boundary_ver : avx2::kFilter.boundary_hor)(pb, step);
         } else {
@@ -274,28 +189,7 @@ TEST(Mpeg4FilterDifferential, EdgeKernelsAgreeAtGuardPages) {
         }
         for (int y = 0; y < h; ++y)
             ASSERT_TRUE(regions_equal(a + y * step, 0, b + y * step, 0, w, 1))
-                << "iter " << iter << " row " << y;
-    }
-}
-
-TEST(Mpeg4FilterDifferential, H261KernelsAgreeAtGuardPages) {
-    if (!have_avx2()) GTEST_SKIP();
-    Rng rng;
-    GuardedBuffer gs(4096), ga(4096), gb(4096);
-    for (int iter = 0; iter < 400; ++iter) {
-        const std::ptrdiff_t step = (iter & 1) ? -8 - (iter % 24) : 8 + (iter % 24);
-        const bool front = iter & 2;
-        const Opx8u* s = gs.place(8, 8, step, front);
-        Opx8u* a = ga.place(8, 8, -step, !front);
-        Opx8u* b = gb.place(8, 8, -step, !front);
-        Opx8u* sw = const_cast<Opx8u*>(s);
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x)
-                sw[y * step + x] = static_cast<Opx8u>(iter % 3 == 0 ? (rng.coin() ? 255 : 0)
-                                                                    : rng.uniform(0, 255));
-        ref::kFilter.h261(s, step, a, -step);
-        avx2::kFilter.h261(s, step, b, -step);
-        ASSERT_TRUE(regions_equal(a, -step, b, -step, 8, 8)) << iter;
+                << "iter " << iter << " kernel " << what << " row " << y;
     }
 }
 

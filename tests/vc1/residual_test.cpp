@@ -1,8 +1,11 @@
-// VC-1 transforms, quantisers and Hadamard measure: every kernel of both tables against the
-// scalar model (residual_model.hpp), the extent promise and its thresholds, the exhaustive
-// division test of the forward quantisers, result codes and nothing written on error.
+// VC-1 transforms, quantisers and Hadamard measure: every kernel of both tables against each other
+// and pinned, the quantisers against their formulas, the extent promise and its thresholds, the
+// exhaustive division test of the forward quantisers, result codes and nothing written on error.
 #include "vc1/residual.hpp"
 
+#include <array>
+
+#include "harness/pinned.hpp"
 #include "vc1_util.hpp"
 
 namespace opx::test::vc1 {
@@ -32,8 +35,14 @@ std::pair<int, int> kernel_extent(int index, int w, int h) {
 // levels, or full-range values that drive both clamps.
 Block coefficients(Rng& rng, int kind, int w, int h) {
     switch (kind) {
-        case 0:
-            return model_forward(random_block(rng, w * h, -255, 255), w, h);
+        case 0: {  // the portable forward transform of a residual
+            const Block x = random_block(rng, w * h, -255, 255);
+            std::vector<Opx16s> buf(x.begin(), x.end());
+            const int shape =
+                w == 8 ? (h == 8 ? lib::k8x8 : lib::k8x4) : (h == 8 ? lib::k4x8 : lib::k4x4);
+            lib::ref::kTransform.fwd[shape](buf.data(), 2 * w, buf.data(), 2 * w);
+            return Block(buf.begin(), buf.end());
+        }
         case 1:
             return random_block(rng, w * h, -2048, 2047);
         case 2:
@@ -52,33 +61,58 @@ Block masked(Block b, int w, int ew, int eh) {
     return b;
 }
 
-// ---- inverse transforms --------------------------------------------------------------------
+// ---- transforms: every kernel of both tables, pinned ------------------------------------------
 
-TEST(Vc1Transform, InverseEveryKernelOfBothTablesMatchesTheModel) {
-    Rng rng;
+// Every inverse kernel of every shape and the forward transforms: AVX2 against portable, out of
+// place (steps of both signs) and in place, canaries around, blocks at guard pages; the portable
+// results pinned (checked against matrix products of the SMPTE 421M bases when pinned).
+TEST(Vc1Transform, EveryKernelAvx2MatchesPortableAndPinned) {
+    Rng rng(0x56433154ull);
+    Digest inv, fwd;
     for (const ShapeCase& sc : kShapes)
-        for (int index = 0; index < lib::kNumInvKernels; ++index) {
-            const auto [ew, eh] = kernel_extent(index, sc.w, sc.h);
-            for (int t = 0; t < 2; ++t)
-                for (int trial = 0; trial < 48; ++trial) {
-                    SCOPED_TRACE(testing::Message() << sc.w << "x" << sc.h << " kernel " << index
-                                                    << " " << kPathNames[t] << " trial " << trial);
-                    const Block d = masked(coefficients(rng, trial % 4, sc.w, sc.h), sc.w, ew, eh);
-                    const Block want = model_inverse(d, sc.w, sc.h);
+        for (int index = -1; index < lib::kNumInvKernels; ++index) {  // -1: forward
+            const auto [ew, eh] =
+                index < 0 ? std::pair{sc.w, sc.h} : kernel_extent(index, sc.w, sc.h);
+            for (int trial = 0; trial < 48; ++trial) {
+                SCOPED_TRACE(testing::Message()
+                             << sc.w << "x" << sc.h << " kernel " << index << " trial " << trial);
+                const Block d =
+                    index < 0 ? (trial % 3 == 0   ? random_block(rng, sc.w * sc.h, -255, 255)
+                                 : trial % 3 == 1 ? random_block(rng, sc.w * sc.h, -32768, 32767)
+                                                  : coefficients(rng, 3, sc.w, sc.h))
+                              : masked(coefficients(rng, trial % 4, sc.w, sc.h), sc.w, ew, eh);
+                Block out[2];
+                for (int t = 0; t < 2; ++t) {
+                    const auto fn = [&](const Opx16s* s, std::int32_t ss, Opx16s* o,
+                                        std::int32_t os) {
+                        if (index < 0)
+                            kTransformTables[t]->fwd[sc.shape](s, ss, o, os);
+                        else
+                            kTransformTables[t]->inv[sc.shape][index](s, ss, o, os);
+                    };
                     const bool neg = trial & 4;
                     Area<Opx16s> src(sc.w, sc.h, neg, 2 * (trial % 5)), dst(sc.w, sc.h, !neg, 6);
                     src.put(d, sc.w);
-                    kTransformTables[t]->inv[sc.shape][index](src.base(), src.step(), dst.base(),
-                                                              dst.step());
-                    ASSERT_EQ(dst.get(sc.w), want);
-                    ASSERT_TRUE(dst.canaries_intact());
-                    // In place.
-                    kTransformTables[t]->inv[sc.shape][index](src.base(), src.step(), src.base(),
-                                                              src.step());
-                    ASSERT_EQ(src.get(sc.w), want);
-                    ASSERT_TRUE(src.canaries_intact());
+                    fn(src.base(), src.step(), dst.base(), dst.step());
+                    out[t] = dst.get(sc.w);
+                    fn(src.base(), src.step(), src.base(), src.step());
+                    ASSERT_EQ(src.get(sc.w), out[t]) << "in place";
+                    ASSERT_TRUE(dst.canaries_intact() && src.canaries_intact());
+                    if (trial < 2) {  // reads and writes confined to the block
+                        GuardedBuffer g(4096);
+                        auto* p =
+                            reinterpret_cast<Opx16s*>(g.place(2 * sc.w, sc.h, 2 * sc.w, trial));
+                        for (int i = 0; i < sc.w * sc.h; ++i) p[i] = static_cast<Opx16s>(d[i]);
+                        fn(p, 2 * sc.w, p, 2 * sc.w);
+                        ASSERT_EQ(Block(p, p + sc.w * sc.h), out[t]);
+                    }
                 }
+                ASSERT_EQ(out[1], out[0]) << "AVX2 against portable";
+                (index < 0 ? fwd : inv).add(out[0].data(), out[0].size() * sizeof(int));
+            }
         }
+    EXPECT_EQ(inv.value(), 0xe60d125e95594372ull);
+    EXPECT_EQ(fwd.value(), 0x94bb4b3a4be1d6b8ull);
 }
 
 // The exported functions clamp the promise, then take the smallest kernel that covers it: every
@@ -117,8 +151,11 @@ TEST(Vc1Transform, PromisedExtentClampedAndEachThresholdCrossed) {
                     b.put(d, w);
                     ASSERT_EQ(f.in_place(a.base(), a.step(), {pw, ph}), opxOk);
                     ASSERT_EQ(f.out(b.base(), b.step(), b.base(), b.step(), {pw, ph}), opxOk);
-                    ASSERT_EQ(a.get(w), model_inverse(d, w, h));
-                    ASSERT_EQ(b.get(w), model_inverse(d, w, h));
+                    Area<Opx16s> full_d(w, h);  // the whole block transformed
+                    full_d.put(d, w);
+                    ASSERT_EQ(f.in_place(full_d.base(), full_d.step(), {w, h}), opxOk);
+                    ASSERT_EQ(a.get(w), full_d.get(w));
+                    ASSERT_EQ(b.get(w), full_d.get(w));
                     // Broken promise: the values outside the covered extent are not read.
                     const Block full = coefficients(rng, 1, w, h);
                     const int kw = (cw < 2 && ch < 2) ? 1
@@ -130,55 +167,13 @@ TEST(Vc1Transform, PromisedExtentClampedAndEachThresholdCrossed) {
                                                                     : ch <= 4 ? 4
                                                                               : 8);
                     a.put(full, w);
+                    full_d.put(masked(full, w, kw, kh), w);
                     ASSERT_EQ(f.in_place(a.base(), a.step(), {pw, ph}), opxOk);
-                    ASSERT_EQ(a.get(w), model_inverse(masked(full, w, kw, kh), w, h));
+                    ASSERT_EQ(f.in_place(full_d.base(), full_d.step(), {w, h}), opxOk);
+                    ASSERT_EQ(a.get(w), full_d.get(w));
                 }
         }
     }
-}
-
-TEST(Vc1Transform, InverseGuardPages) {
-    Rng rng;
-    for (const ShapeCase& sc : kShapes)
-        for (int index = 0; index < lib::kNumInvKernels; ++index)
-            for (int t = 0; t < 2; ++t)
-                for (bool front : {false, true}) {
-                    GuardedBuffer g(4096);
-                    const std::ptrdiff_t step = 2 * sc.w;
-                    auto* p = reinterpret_cast<Opx16s*>(g.place(2 * sc.w, sc.h, step, front));
-                    ASSERT_NE(p, nullptr);
-                    for (int i = 0; i < sc.w * sc.h; ++i)
-                        p[i] = static_cast<Opx16s>(rng.uniform(-99, 99));
-                    kTransformTables[t]->inv[sc.shape][index](p, static_cast<std::int32_t>(step), p,
-                                                              static_cast<std::int32_t>(step));
-                    kTransformTables[t]->fwd[sc.shape](p, static_cast<std::int32_t>(step), p,
-                                                       static_cast<std::int32_t>(step));
-                }
-}
-
-// ---- forward transforms --------------------------------------------------------------------
-
-TEST(Vc1Transform, ForwardBothTablesMatchTheModel) {
-    Rng rng;
-    for (const ShapeCase& sc : kShapes)
-        for (int t = 0; t < 2; ++t)
-            for (int trial = 0; trial < 200; ++trial) {
-                SCOPED_TRACE(testing::Message()
-                             << sc.w << "x" << sc.h << " " << kPathNames[t] << " trial " << trial);
-                // Residuals, then full-range values whose 32-bit sums wrap.
-                const Block x = trial % 3 == 0   ? random_block(rng, sc.w * sc.h, -255, 255)
-                                : trial % 3 == 1 ? random_block(rng, sc.w * sc.h, -32768, 32767)
-                                                 : coefficients(rng, 3, sc.w, sc.h);
-                const Block want = model_forward(x, sc.w, sc.h);
-                Area<Opx16s> src(sc.w, sc.h, trial & 1, 2 * (trial % 7)),
-                    dst(sc.w, sc.h, !(trial & 1));
-                src.put(x, sc.w);
-                kTransformTables[t]->fwd[sc.shape](src.base(), src.step(), dst.base(), dst.step());
-                ASSERT_EQ(dst.get(sc.w), want);
-                kTransformTables[t]->fwd[sc.shape](src.base(), src.step(), src.base(), src.step());
-                ASSERT_EQ(src.get(sc.w), want);
-                ASSERT_TRUE(src.canaries_intact() && dst.canaries_intact());
-            }
 }
 
 TEST(Vc1Transform, WorkedExamples) {
@@ -351,36 +346,38 @@ TEST(Vc1Quant, ResultCodesInOrderAndNothingWritten) {
 
 // ---- Hadamard --------------------------------------------------------------------------------
 
-TEST(Vc1Hadamard, BothTablesMatchTheModel) {
-    Rng rng;
-    for (int t = 0; t < 2; ++t)
-        for (int trial = 0; trial < 300; ++trial) {
-            SCOPED_TRACE(testing::Message() << kPathNames[t] << " trial " << trial);
-            // 8-bit samples: exact, by the sign rule.
-            Block x = random_block(rng, 64, 0, 255);
-            if (trial % 4 == 1) std::fill(x.begin(), x.end(), 255);
+TEST(Vc1Hadamard, BothTablesAgreeAndPinned) {
+    Rng rng(0x48414441ull);
+    Digest h8, h16;
+    for (int trial = 0; trial < 300; ++trial) {
+        SCOPED_TRACE(testing::Message() << "trial " << trial);
+        Block x = random_block(rng, 64, 0, 255);  // 8-bit samples: exact
+        if (trial % 4 == 1) std::fill(x.begin(), x.end(), 255);
+        // 16-bit samples: small (exact), full range and extremes (saturating butterflies).
+        const Block y = trial % 3 == 0   ? random_block(rng, 64, -512, 511)
+                        : trial % 3 == 1 ? random_block(rng, 64, -32768, 32767)
+                                         : coefficients(rng, 3, 8, 8);
+        std::array<Opx16s, 66> out[2][2];
+        Opx32s sum[2][2];
+        for (int t = 0; t < 2; ++t) {
             Area<Opx8u> a8(8, 8, trial & 1, trial % 5);
-            a8.put(x, 8);
-            Opx16s out[66];
-            std::fill(out, out + 66, Opx16s{0x5A5A});
-            Opx32s sum = -1;
-            kQuantTables[t]->hadamard8u(a8.base(), a8.step(), out, &sum);
-            const Block want8 = model_hadamard_exact(x);
-            ASSERT_EQ(Block(out, out + 64), want8);
-            ASSERT_EQ(out[64], 0x5A5A);
-            ASSERT_EQ(sum, model_hadamard_sum(want8));
-            // 16-bit samples: small (exact), full range and extremes (saturating butterflies).
-            Block y = trial % 3 == 0   ? random_block(rng, 64, -512, 511)
-                      : trial % 3 == 1 ? random_block(rng, 64, -32768, 32767)
-                                       : coefficients(rng, 3, 8, 8);
             Area<Opx16s> a16(8, 8, trial & 2, 2 * (trial % 3));
+            a8.put(x, 8);
             a16.put(y, 8);
-            kQuantTables[t]->hadamard16s(a16.base(), a16.step(), out, &sum);
-            const Block want16 =
-                trial % 3 == 0 ? model_hadamard_exact(y) : model_hadamard_saturating(y);
-            ASSERT_EQ(Block(out, out + 64), want16);
-            ASSERT_EQ(sum, model_hadamard_sum(want16));
+            out[t][0].fill(0x5A5A), out[t][1].fill(0x5A5A);
+            kQuantTables[t]->hadamard8u(a8.base(), a8.step(), out[t][0].data(), &sum[t][0]);
+            kQuantTables[t]->hadamard16s(a16.base(), a16.step(), out[t][1].data(), &sum[t][1]);
+            ASSERT_TRUE(out[t][0][64] == 0x5A5A && out[t][1][64] == 0x5A5A);
         }
+        ASSERT_EQ(out[1][0], out[0][0]);
+        ASSERT_EQ(out[1][1], out[0][1]);
+        ASSERT_EQ(sum[1][0], sum[0][0]);
+        ASSERT_EQ(sum[1][1], sum[0][1]);
+        h8.add(out[0][0].data(), 128), h8.add(sum[0][0]);
+        h16.add(out[0][1].data(), 128), h16.add(sum[0][1]);
+    }
+    EXPECT_EQ(h8.value(), 0x5a5fec093058a564ull);
+    EXPECT_EQ(h16.value(), 0xc3768cad0e548ed5ull);
 }
 
 TEST(Vc1Hadamard, BlockOfOnes) {

@@ -1,7 +1,8 @@
-// Helpers of the video-processing tests: a plain sample grid for the models, planes filled
+// Helpers of the video-processing tests: a plain sample grid of expected values, planes filled
 // with patterns chosen for the filters, and the two kernel tables side by side.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -9,7 +10,7 @@
 
 namespace opx::test::vpp {
 
-// A grid of ints the models write; -1 marks a sample the model leaves alone.
+// A grid of expected values; -1 marks a sample that must not be written.
 struct Grid {
     int width, height;
     std::vector<int> v;
@@ -18,7 +19,7 @@ struct Grid {
     int at(int x, int y) const { return v[static_cast<std::size_t>(y) * width + x]; }
 };
 
-// Compares a destination plane (written over its canaries) with a model: samples the model
+// Compares a destination plane (written over its canaries) with a grid: samples the grid
 // leaves alone must keep the value `untouched`.
 inline testing::AssertionResult matches(const Grid& want, const Opx8u* dst, std::ptrdiff_t step,
                                         int untouched) {
@@ -47,6 +48,11 @@ inline void fill_plane(Plane<Opx8u>& p, int kind, Rng& rng) {
         case 2: p.fill_with_margins(Pattern::kRamp, rng, 0, 255); break;
         default: p.fill_with_margins(Pattern::kChecker, rng, 0, 255); break;
     }
+}
+
+// Copies the width x height region of one plane into another of the same size.
+inline void copy_plane(const Plane<Opx8u>& from, Plane<Opx8u>& to) {
+    for (int y = 0; y < from.height(); ++y) std::copy(from.row(y), from.row(y) + from.width(), to.row(y));
 }
 
 inline constexpr int kWidths[] = {1, 2, 3, 17, 33, 47, 64, 100};
