@@ -238,7 +238,9 @@ TEST(CavlcCorrupt, RejectedWithTheCursorRestored) {
         EXPECT_EQ(s.p, s.w.data());
         EXPECT_EQ(s.pos, c.start);
         EXPECT_EQ(l.dst, l.out + 4);
-        if (c.writes == kUntouched) EXPECT_TRUE(l.untouched());
+        if (c.writes == kUntouched) {
+            EXPECT_TRUE(l.untouched());
+        }
         if (c.writes >= 0) {
             EXPECT_EQ(l.num, c.writes);
             for (int i = 0; i < 16; ++i) EXPECT_EQ(l.out[4 + i], 0) << i;
