@@ -28,7 +28,8 @@ bool range_ok(Opx32s first, Opx32s last, const Opx32s* scan) noexcept {
     // Signed saturation keeps every entry outside 0..15 outside it (and negative ones above 127
     // read unsigned): one unsigned byte compare for the 16 entries.
     auto at = [scan](int i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(scan + i)); };
-    const __m128i bytes = _mm_packs_epi16(_mm_packs_epi32(at(0), at(4)), _mm_packs_epi32(at(8), at(12)));
+    const __m128i bytes =
+        _mm_packs_epi16(_mm_packs_epi32(at(0), at(4)), _mm_packs_epi32(at(8), at(12)));
     const __m128i ok = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(15)), bytes);
     const unsigned good = static_cast<unsigned>(_mm_movemask_epi8(ok));
     const unsigned used = (0xFFFFu >> (15 - last)) & (0xFFFFu << first);

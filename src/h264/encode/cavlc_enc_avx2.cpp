@@ -1,9 +1,9 @@
 // CAVLC syntax elements through bit masks. 32-bit blocks: the coefficients are first gathered
 // into scan order (16 independent loads), so that the walk reads ord[p] with no load depending
-// on another; their non-zero flags form a 16-bit mask, and the walk visits only its set bits, highest first: each
-// run_before is the gap between two neighbouring set bits, total_zeros the span below the
-// highest bit less the number of bits. 16-bit blocks take no loop at all (block16 below). The
-// chroma DC arrays (4 and 8 values) share the portable loop, which is faster for so few values.
+// on another; their non-zero flags form a 16-bit mask, and the walk visits only its set bits,
+// highest first: each run_before is the gap between two neighbouring set bits, total_zeros the span
+// below the highest bit less the number of bits. 16-bit blocks take no loop at all (block16 below).
+// The chroma DC arrays (4 and 8 values) share the portable loop, which is faster for so few values.
 //
 // Scan entries outside firstPos..lastPos are not checked by the entry points; the gather reads
 // them modulo 16 (always inside the block) and the mask drops their positions.
@@ -76,7 +76,6 @@ CavlcFacts block(const T* src, const Opx32s* scan, int first, int last, T* level
             static_cast<Opx8u>(total_zeros)};
 }
 
-
 // ---- 16-bit blocks: no loop over the coefficients ------------------------------------------
 //
 // The 16-bit kernels work in met order: bit (or byte) k stands for scan position 15 - k, so the
@@ -108,15 +107,17 @@ OPX_INLINE __m128i bit_positions(unsigned m) noexcept {
     const __m128i hi = _mm_add_epi8(
         _mm_cvtsi64_si128(static_cast<long long>(kBitPositions.v[m >> 8])), _mm_set1_epi8(8));
     // hi moved up by the count of the low byte: shuffle indices below 0 give zero bytes.
-    const __m128i at = _mm_sub_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
-                                    _mm_set1_epi8(static_cast<char>(_mm_popcnt_u32(m & 0xFF))));
+    const __m128i at =
+        _mm_sub_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                     _mm_set1_epi8(static_cast<char>(_mm_popcnt_u32(m & 0xFF))));
     return _mm_or_si128(lo, _mm_shuffle_epi8(hi, at));
 }
 
 // Bytes o .. o + 15 of v (bytes past 15 read as zero).
 OPX_INLINE __m128i bytes_from(__m128i v, unsigned o) noexcept {
-    const __m128i at = _mm_add_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
-                                    _mm_set1_epi8(static_cast<char>(o)));
+    const __m128i at =
+        _mm_add_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                     _mm_set1_epi8(static_cast<char>(o)));
     return _mm_shuffle_epi8(v, _mm_or_si128(at, _mm_cmpgt_epi8(at, _mm_set1_epi8(15))));
 }
 
@@ -132,11 +133,13 @@ OPX_INLINE void store_exact(void* dst, __m128i v, unsigned len) noexcept {
     const std::uint64_t head = static_cast<std::uint64_t>(_mm_cvtsi128_si64(v));
     const std::uint64_t end = head << (8 * (8 - len) & 63);  // byte len - 1 of head at byte 7
     if (len >= 4) {
-        const std::uint32_t a = static_cast<std::uint32_t>(head), b = static_cast<std::uint32_t>(end >> 32);
+        const std::uint32_t a = static_cast<std::uint32_t>(head),
+                            b = static_cast<std::uint32_t>(end >> 32);
         __builtin_memcpy(d, &a, 4);
         __builtin_memcpy(d + len - 4, &b, 4);
     } else if (len >= 2) {
-        const std::uint16_t a = static_cast<std::uint16_t>(head), b = static_cast<std::uint16_t>(end >> 48);
+        const std::uint16_t a = static_cast<std::uint16_t>(head),
+                            b = static_cast<std::uint16_t>(end >> 48);
         __builtin_memcpy(d, &a, 2);
         __builtin_memcpy(d + len - 2, &b, 2);
     } else if (len) {
@@ -153,8 +156,9 @@ OPX_INLINE void store_exact(void* dst, __m128i v0, __m128i v1, unsigned len) noe
     auto* d = static_cast<unsigned char*>(dst);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(d), v0);
     const unsigned o = len - 16;  // 1..16: bytes o..15 of v0, then bytes 0..o - 1 of v1
-    const __m128i at = _mm_sub_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
-                                    _mm_set1_epi8(static_cast<char>(16 - o)));
+    const __m128i at =
+        _mm_sub_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                     _mm_set1_epi8(static_cast<char>(16 - o)));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(d + o),
                      _mm_or_si128(bytes_from(v0, o), _mm_shuffle_epi8(v1, at)));
 }
@@ -179,8 +183,8 @@ OPX_INLINE CavlcFacts block16_core(__m128i lo, __m128i hi, __m128i rev, int firs
     const int t_all = _mm_popcnt_u32(m & ~larger & (larger - 1));
     const int t = t_all < 3 ? t_all : 3;
     const unsigned m1 = _blsr_u32(m), m2 = _blsr_u32(m1), m3 = _blsr_u32(m2);
-    const unsigned s3 = ((neg & (m ^ m1)) != 0) * 4u + ((neg & (m1 ^ m2)) != 0) * 2u +
-                        ((neg & (m2 ^ m3)) != 0);
+    const unsigned s3 =
+        ((neg & (m ^ m1)) != 0) * 4u + ((neg & (m1 ^ m2)) != 0) * 2u + ((neg & (m2 ^ m3)) != 0);
     const unsigned signs = s3 >> (3 - t);
 
     const __m128i iota = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
@@ -189,10 +193,11 @@ OPX_INLINE CavlcFacts block16_core(__m128i lo, __m128i hi, __m128i rev, int firs
     const __m128i run = _mm_sub_epi8(_mm_sub_epi8(_mm_srli_si128(pos, 1), pos), _mm_set1_epi8(1));
     store_exact(runs, run, static_cast<unsigned>(n - 1));
     // Levels: the values met after the trailing ones, gathered by raster index.
-    const __m128i q = _mm_shuffle_epi8(pos, _mm_add_epi8(iota, _mm_set1_epi8(static_cast<char>(t))));
+    const __m128i q =
+        _mm_shuffle_epi8(pos, _mm_add_epi8(iota, _mm_set1_epi8(static_cast<char>(t))));
     const __m128i idx = _mm_shuffle_epi8(rev, q);
-    const __m128i b = _mm_add_epi8(_mm_and_si128(idx, _mm_set1_epi8(7)),
-                                   _mm_and_si128(idx, _mm_set1_epi8(7)));
+    const __m128i b =
+        _mm_add_epi8(_mm_and_si128(idx, _mm_set1_epi8(7)), _mm_and_si128(idx, _mm_set1_epi8(7)));
     const __m128i b1 = _mm_add_epi8(b, _mm_set1_epi8(1));
     const __m128i upper = _mm_cmpgt_epi8(idx, _mm_set1_epi8(7));
     const __m128i c0 = _mm_unpacklo_epi8(b, b1), c1 = _mm_unpackhi_epi8(b, b1);
@@ -214,9 +219,11 @@ CavlcFacts block16(const Opx16s* src, const Opx32s* scan, int first, int last, O
     const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scan));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scan + 8));
     const __m256i w = _mm256_packs_epi32(a, b);
-    const __m128i bytes = _mm_packs_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
+    const __m128i bytes =
+        _mm_packs_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
     const __m128i rev = _mm_and_si128(
-        _mm_shuffle_epi8(bytes, _mm_setr_epi8(15, 14, 13, 12, 7, 6, 5, 4, 11, 10, 9, 8, 3, 2, 1, 0)),
+        _mm_shuffle_epi8(bytes,
+                         _mm_setr_epi8(15, 14, 13, 12, 7, 6, 5, 4, 11, 10, 9, 8, 3, 2, 1, 0)),
         _mm_set1_epi8(15));
     return block16_core(lo, hi, rev, first, last, levels, runs);
 }
@@ -224,8 +231,12 @@ CavlcFacts block16(const Opx16s* src, const Opx32s* scan, int first, int last, O
 }  // namespace
 
 extern const CavlcEncKernels kCavlcEnc = {
-    block16,             block<Opx32s>,       ref::dc2x2<Opx16s>,
-    ref::dc2x2<Opx32s>,  ref::dc2x4<Opx16s>,  ref::dc2x4<Opx32s>,
+    block16,
+    block<Opx32s>,
+    ref::dc2x2<Opx16s>,
+    ref::dc2x2<Opx32s>,
+    ref::dc2x4<Opx16s>,
+    ref::dc2x4<Opx32s>,
 };
 
 }  // namespace opx::h264::enc::avx2

@@ -84,9 +84,9 @@ constexpr QuantSteps make_steps(StepKind kind) noexcept {
                     e.aux = kDcScale[qp % 6];
                 }
                 const std::uint32_t unit = 1u << e.q;
-                e.f = static_cast<std::int32_t>(
-                    kind == StepKind::kLumaDc ? (scaled ? 682u << (per + 1) : unit / 3)
-                                              : (intra ? unit / 3 : unit / 6));
+                e.f = static_cast<std::int32_t>(kind == StepKind::kLumaDc
+                                                    ? (scaled ? 682u << (per + 1) : unit / 3)
+                                                    : (intra ? unit / 3 : unit / 6));
             }
     return t;
 }
