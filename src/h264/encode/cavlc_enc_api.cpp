@@ -25,15 +25,15 @@ OpxResult store(CavlcFacts f, Opx8u* pTrailingOnes, Opx8u* pTrailingOneSigns, Op
 // those outside firstPos..lastPos are read but not judged.
 bool range_ok(Opx32s first, Opx32s last, const Opx32s* scan) noexcept {
     if (first < 0 || last > 15 || last < first) return false;
-    unsigned bad = 0;
-    const __m128i fifteen = _mm_set1_epi32(15), zero = _mm_setzero_si128();
-    for (int i = 0; i < 16; i += 4) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(scan + i));
-        const __m128i out = _mm_or_si128(_mm_cmpgt_epi32(v, fifteen), _mm_cmpgt_epi32(zero, v));
-        bad |= static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(out))) << i;
-    }
+    // Signed saturation keeps every entry outside 0..15 outside it (and negative ones above 127
+    // read unsigned): one unsigned byte compare for the 16 entries.
+    auto at = [scan](int i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(scan + i)); };
+    const __m128i bytes =
+        _mm_packs_epi16(_mm_packs_epi32(at(0), at(4)), _mm_packs_epi32(at(8), at(12)));
+    const __m128i ok = _mm_cmpeq_epi8(_mm_min_epu8(bytes, _mm_set1_epi8(15)), bytes);
+    const unsigned good = static_cast<unsigned>(_mm_movemask_epi8(ok));
     const unsigned used = (0xFFFFu >> (15 - last)) & (0xFFFFu << first);
-    return (bad & used) == 0;
+    return (~good & used) == 0;
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
-// CAVLC syntax elements through a bit mask. The coefficients are first gathered into scan order
-// (16-bit: two byte shuffles of the block's halves by the scan indices and a blend; 32-bit: 16
-// independent loads), so that the walk reads ord[p] with no load depending on another; their
-// non-zero flags form a 16-bit mask, and the walk visits only its set bits, highest first: each
-// run_before is the gap between two neighbouring set bits, total_zeros the span below the
-// highest bit less the number of bits. The chroma DC arrays (4 and 8 values) share the portable
-// loop, which is faster for so few values.
+// CAVLC syntax elements through bit masks. 32-bit blocks: the coefficients are first gathered
+// into scan order (16 independent loads), so that the walk reads ord[p] with no load depending
+// on another; their non-zero flags form a 16-bit mask, and the walk visits only its set bits,
+// highest first: each run_before is the gap between two neighbouring set bits, total_zeros the span
+// below the highest bit less the number of bits. 16-bit blocks take no loop at all (block16 below).
+// The chroma DC arrays (4 and 8 values) share the portable loop, which is faster for so few values.
 //
 // Scan entries outside firstPos..lastPos are not checked by the entry points; the gather reads
 // them modulo 16 (always inside the block) and the mask drops their positions.
@@ -16,46 +15,11 @@
 namespace opx::h264::enc::avx2 {
 namespace {
 
-// Scan indices as bytes, modulo 16.
-OPX_INLINE __m128i scan_bytes(const Opx32s* scan) noexcept {
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scan));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scan + 8));
-    const __m256i w = _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), 0xD8);
-    const __m128i bytes =
-        _mm_packs_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
-    return _mm_and_si128(bytes, _mm_set1_epi8(15));
-}
-
 // The 16 coefficients in scan order; the masks of non-zero values and of +-1 (bit k = scan
 // position k).
 struct Masks {
     unsigned nonzero, ones;
 };
-
-OPX_INLINE Masks gather(const Opx16s* src, const Opx32s* scan, Opx16s* ord) noexcept {
-    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
-    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8));
-    const __m128i idx = scan_bytes(scan);
-    // Byte pair (2i, 2i + 1) of the half that holds raster index i.
-    const __m128i b = _mm_add_epi8(_mm_and_si128(idx, _mm_set1_epi8(7)),
-                                   _mm_and_si128(idx, _mm_set1_epi8(7)));
-    const __m128i b1 = _mm_add_epi8(b, _mm_set1_epi8(1));
-    const __m128i upper = _mm_cmpgt_epi8(idx, _mm_set1_epi8(7));
-    __m128i out[2];
-    for (int h = 0; h < 2; ++h) {
-        const __m128i ctl = h ? _mm_unpackhi_epi8(b, b1) : _mm_unpacklo_epi8(b, b1);
-        const __m128i sel = h ? _mm_unpackhi_epi8(upper, upper) : _mm_unpacklo_epi8(upper, upper);
-        out[h] = _mm_blendv_epi8(_mm_shuffle_epi8(lo, ctl), _mm_shuffle_epi8(hi, ctl), sel);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(ord + 8 * h), out[h]);
-    }
-    // packsswb keeps a non-zero word non-zero and +-1 as +-1.
-    const __m128i bytes = _mm_packs_epi16(out[0], out[1]);
-    const __m128i z = _mm_cmpeq_epi8(bytes, _mm_setzero_si128());
-    const __m128i one = _mm_cmpeq_epi8(_mm_abs_epi8(bytes), _mm_set1_epi8(1));
-    // |x| = 1 after saturation only for x = +-1 (saturated values are +-127 / -128).
-    return {~static_cast<unsigned>(_mm_movemask_epi8(z)) & 0xFFFFu,
-            static_cast<unsigned>(_mm_movemask_epi8(one))};
-}
 
 OPX_INLINE Masks gather(const Opx32s* src, const Opx32s* scan, Opx32s* ord) noexcept {
     for (int k = 0; k < 16; ++k) ord[k] = src[scan[k] & 15];
@@ -112,11 +76,167 @@ CavlcFacts block(const T* src, const Opx32s* scan, int first, int last, T* level
             static_cast<Opx8u>(total_zeros)};
 }
 
+// ---- 16-bit blocks: no loop over the coefficients ------------------------------------------
+//
+// The 16-bit kernels work in met order: bit (or byte) k stands for scan position 15 - k, so the
+// coefficient met first is the lowest set bit and tzcnt / blsr walk the block. The flags come
+// from the block's values packed to bytes (packsswb keeps zero, +-1 and the sign) and put into
+// met order by one byte shuffle with the reversed scan; the positions of the set bits of the
+// non-zero mask are packed into bytes by a 256-entry table per byte of the mask, so that the
+// runs are differences of neighbouring bytes and the levels one more byte gather. The results
+// are stored with exactly the number of values the rules give.
+
+// Byte i of v[m]: the index of the i-th set bit of m, 0 past the last one.
+struct BitPositions {
+    std::uint64_t v[256];
+};
+constexpr BitPositions make_bit_positions() noexcept {
+    BitPositions t{};
+    for (int m = 0; m < 256; ++m) {
+        int n = 0;
+        for (int b = 0; b < 8; ++b)
+            if (m >> b & 1) t.v[m] |= static_cast<std::uint64_t>(b) << (8 * n++);
+    }
+    return t;
+}
+constexpr BitPositions kBitPositions = make_bit_positions();
+
+// Bytes 0 .. n - 1: the indices of the set bits of the 16-bit mask m, lowest first.
+OPX_INLINE __m128i bit_positions(unsigned m) noexcept {
+    const __m128i lo = _mm_cvtsi64_si128(static_cast<long long>(kBitPositions.v[m & 0xFF]));
+    const __m128i hi = _mm_add_epi8(
+        _mm_cvtsi64_si128(static_cast<long long>(kBitPositions.v[m >> 8])), _mm_set1_epi8(8));
+    // hi moved up by the count of the low byte: shuffle indices below 0 give zero bytes.
+    const __m128i at =
+        _mm_sub_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                     _mm_set1_epi8(static_cast<char>(_mm_popcnt_u32(m & 0xFF))));
+    return _mm_or_si128(lo, _mm_shuffle_epi8(hi, at));
+}
+
+// Bytes o .. o + 15 of v (bytes past 15 read as zero).
+OPX_INLINE __m128i bytes_from(__m128i v, unsigned o) noexcept {
+    const __m128i at =
+        _mm_add_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                     _mm_set1_epi8(static_cast<char>(o)));
+    return _mm_shuffle_epi8(v, _mm_or_si128(at, _mm_cmpgt_epi8(at, _mm_set1_epi8(15))));
+}
+
+// The first `len` bytes (0..16) of v, and no byte past them: overlapping moves of 8, 4, 2 or 1
+// bytes from the front and to the end.
+OPX_INLINE void store_exact(void* dst, __m128i v, unsigned len) noexcept {
+    auto* d = static_cast<unsigned char*>(dst);
+    if (len >= 8) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d), v);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + len - 8), bytes_from(v, len - 8));
+        return;
+    }
+    const std::uint64_t head = static_cast<std::uint64_t>(_mm_cvtsi128_si64(v));
+    const std::uint64_t end = head << (8 * (8 - len) & 63);  // byte len - 1 of head at byte 7
+    if (len >= 4) {
+        const std::uint32_t a = static_cast<std::uint32_t>(head),
+                            b = static_cast<std::uint32_t>(end >> 32);
+        __builtin_memcpy(d, &a, 4);
+        __builtin_memcpy(d + len - 4, &b, 4);
+    } else if (len >= 2) {
+        const std::uint16_t a = static_cast<std::uint16_t>(head),
+                            b = static_cast<std::uint16_t>(end >> 48);
+        __builtin_memcpy(d, &a, 2);
+        __builtin_memcpy(d + len - 2, &b, 2);
+    } else if (len) {
+        *d = static_cast<unsigned char>(head);
+    }
+}
+
+// The first `len` bytes (0..32) of v0 (bytes 0..15) and v1 (bytes 16..31).
+OPX_INLINE void store_exact(void* dst, __m128i v0, __m128i v1, unsigned len) noexcept {
+    if (len <= 16) {
+        if (len == 16) return _mm_storeu_si128(static_cast<__m128i*>(dst), v0);
+        return store_exact(dst, v0, len);
+    }
+    auto* d = static_cast<unsigned char*>(dst);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), v0);
+    const unsigned o = len - 16;  // 1..16: bytes o..15 of v0, then bytes 0..o - 1 of v1
+    const __m128i at =
+        _mm_sub_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
+                     _mm_set1_epi8(static_cast<char>(16 - o)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + o),
+                     _mm_or_si128(bytes_from(v0, o), _mm_shuffle_epi8(v1, at)));
+}
+
+// The block whose raster values are lo (0..7) and hi (8..15); rev[k] = raster index of scan
+// position 15 - k (0..15), first..last the scan positions examined.
+OPX_INLINE CavlcFacts block16_core(__m128i lo, __m128i hi, __m128i rev, int first, int last,
+                                   Opx16s* levels, Opx8u* runs) noexcept {
+    const __m128i f = _mm_shuffle_epi8(_mm_packs_epi16(lo, hi), rev);
+    const unsigned range = (0xFFFFu >> first) & (0xFFFFu << (15 - last));
+    const unsigned m =
+        ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(f, _mm_setzero_si128()))) & range;
+    if (OPX_UNLIKELY(m == 0)) return {0, 0, 0, static_cast<Opx8u>(last - first + 1)};
+    // |x| = 1 after saturation only for x = +-1 (saturated values are +-127 / -128).
+    const unsigned ones =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_abs_epi8(f), _mm_set1_epi8(1))));
+    const unsigned neg = static_cast<unsigned>(_mm_movemask_epi8(f));
+    const int n = _mm_popcnt_u32(m);
+    const int total_zeros = 15 - static_cast<int>(_tzcnt_u32(m)) - first + 1 - n;
+    // Trailing ones: the non-zero values met before the first larger one (all when none is).
+    const unsigned larger = m & ~ones;
+    const int t_all = _mm_popcnt_u32(m & ~larger & (larger - 1));
+    const int t = t_all < 3 ? t_all : 3;
+    const unsigned m1 = _blsr_u32(m), m2 = _blsr_u32(m1), m3 = _blsr_u32(m2);
+    const unsigned s3 =
+        ((neg & (m ^ m1)) != 0) * 4u + ((neg & (m1 ^ m2)) != 0) * 2u + ((neg & (m2 ^ m3)) != 0);
+    const unsigned signs = s3 >> (3 - t);
+
+    const __m128i iota = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    const __m128i pos = bit_positions(m);
+    // runs[i]: zeros between the i-th and the (i + 1)-th value met.
+    const __m128i run = _mm_sub_epi8(_mm_sub_epi8(_mm_srli_si128(pos, 1), pos), _mm_set1_epi8(1));
+    store_exact(runs, run, static_cast<unsigned>(n - 1));
+    // Levels: the values met after the trailing ones, gathered by raster index.
+    const __m128i q =
+        _mm_shuffle_epi8(pos, _mm_add_epi8(iota, _mm_set1_epi8(static_cast<char>(t))));
+    const __m128i idx = _mm_shuffle_epi8(rev, q);
+    const __m128i b =
+        _mm_add_epi8(_mm_and_si128(idx, _mm_set1_epi8(7)), _mm_and_si128(idx, _mm_set1_epi8(7)));
+    const __m128i b1 = _mm_add_epi8(b, _mm_set1_epi8(1));
+    const __m128i upper = _mm_cmpgt_epi8(idx, _mm_set1_epi8(7));
+    const __m128i c0 = _mm_unpacklo_epi8(b, b1), c1 = _mm_unpackhi_epi8(b, b1);
+    const __m128i l0 = _mm_blendv_epi8(_mm_shuffle_epi8(lo, c0), _mm_shuffle_epi8(hi, c0),
+                                       _mm_unpacklo_epi8(upper, upper));
+    const __m128i l1 = _mm_blendv_epi8(_mm_shuffle_epi8(lo, c1), _mm_shuffle_epi8(hi, c1),
+                                       _mm_unpackhi_epi8(upper, upper));
+    store_exact(levels, l0, l1, static_cast<unsigned>(2 * (n - t)));
+    return {static_cast<Opx8u>(t), static_cast<Opx8u>(signs), static_cast<Opx8u>(n),
+            static_cast<Opx8u>(total_zeros)};
+}
+
+CavlcFacts block16(const Opx16s* src, const Opx32s* scan, int first, int last, Opx16s* levels,
+                   Opx8u* runs) noexcept {
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8));
+    // Scan indices as bytes (saturated, then modulo 16): the packs leave them in the order 0..3,
+    // 8..11, 4..7, 12..15, which the reversing shuffle undoes.
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scan));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scan + 8));
+    const __m256i w = _mm256_packs_epi32(a, b);
+    const __m128i bytes =
+        _mm_packs_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
+    const __m128i rev = _mm_and_si128(
+        _mm_shuffle_epi8(bytes,
+                         _mm_setr_epi8(15, 14, 13, 12, 7, 6, 5, 4, 11, 10, 9, 8, 3, 2, 1, 0)),
+        _mm_set1_epi8(15));
+    return block16_core(lo, hi, rev, first, last, levels, runs);
+}
+
 }  // namespace
 
 extern const CavlcEncKernels kCavlcEnc = {
-    block<Opx16s>,       block<Opx32s>,       ref::dc2x2<Opx16s>,
-    ref::dc2x2<Opx32s>,  ref::dc2x4<Opx16s>,  ref::dc2x4<Opx32s>,
+    block16,
+    block<Opx32s>,
+    ref::dc2x2<Opx16s>,
+    ref::dc2x2<Opx32s>,
+    ref::dc2x4<Opx16s>,
+    ref::dc2x4<Opx32s>,
 };
 
 }  // namespace opx::h264::enc::avx2

@@ -56,6 +56,44 @@ OPX_INLINE std::int32_t hmax(__m256i v) noexcept {
     return 32767 - (_mm_cvtsi128_si32(_mm_minpos_epu16(inv)) & 0xFFFF);  // bits 16..18: index
 }
 
+// ---- quantiser steps per qp -------------------------------------------------------------------
+//
+// The offset f, the shift q and either the qp % 6 row or the DC scale of every qp of the 16-bit
+// forms, read from one table entry in place of divisions and shifts per call.
+struct QuantStep {
+    std::int32_t f, q, aux;  // aux: qp % 6 (4x4 blocks) or the DC scale MF[qp % 6][0]
+};
+constexpr int kQps = 52;
+constexpr std::uint16_t kDcScale[6] = {13107, 11916, 10082, 9362, 8192, 7282};  // MF class 0
+struct QuantSteps {
+    QuantStep v[2][2][kQps];  // [scale given][intra][qp]
+};
+enum class StepKind { kBlock4x4, kLumaDc, kChromaDc };
+constexpr QuantSteps make_steps(StepKind kind) noexcept {
+    QuantSteps t{};
+    for (int scaled = 0; scaled < 2; ++scaled)
+        for (int intra = 0; intra < 2; ++intra)
+            for (int qp = 0; qp < kQps; ++qp) {
+                const int per = qp / 6;
+                QuantStep& e = t.v[scaled][intra][qp];
+                if (kind == StepKind::kBlock4x4) {
+                    e.q = (scaled ? 11 : 15) + per;
+                    e.aux = qp % 6;
+                } else {
+                    e.q = (scaled ? 12 : 16) + per;
+                    e.aux = kDcScale[qp % 6];
+                }
+                const std::uint32_t unit = 1u << e.q;
+                e.f = static_cast<std::int32_t>(kind == StepKind::kLumaDc
+                                                    ? (scaled ? 682u << (per + 1) : unit / 3)
+                                                    : (intra ? unit / 3 : unit / 6));
+            }
+    return t;
+}
+constexpr QuantSteps kSteps4x4 = make_steps(StepKind::kBlock4x4);
+constexpr QuantSteps kStepsLumaDc = make_steps(StepKind::kLumaDc);  // intra index unused
+constexpr QuantSteps kStepsChromaDc = make_steps(StepKind::kChromaDc);
+
 // ---- 4x4 transforms in 16-bit lanes --------------------------------------------------------
 
 struct Wrap {
@@ -120,12 +158,11 @@ BlockFacts trans_quant4x4(const Opx16s* src, Opx16s* dst, int qp, bool intra, co
     if (OPX_UNLIKELY(!_mm_testz_si128(over, over)))
         return ref::trans_quant4x4(src, dst, qp, intra, scan, scale);
     const __m256i c = forward4x4<Wrap>(x);
-    const int q = (scale ? 11 : 15) + qp / 6;
+    const QuantStep& st = kSteps4x4.v[scale != nullptr][intra][qp];
     const __m256i s =
         scale ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scale))
-              : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kQuantScale4x4Raster[qp % 6]));
-    const __m256i f = _mm256_set1_epi32(static_cast<int>(intra ? (1u << q) / 3 : (1u << q) / 6));
-    const __m256i level = quant16(c, s, f, _mm_cvtsi32_si128(q));
+              : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kQuantScale4x4Raster[st.aux]));
+    const __m256i level = quant16(c, s, _mm256_set1_epi32(st.f), _mm_cvtsi32_si128(st.q));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), level);
     return facts16(level, scan, true);
 }
@@ -133,12 +170,11 @@ BlockFacts trans_quant4x4(const Opx16s* src, Opx16s* dst, int qp, bool intra, co
 BlockFacts quant4x4(const Opx16s* src, Opx16s* dst, int qp, bool intra, const Opx16s* scan,
                     const Opx16u* scale) noexcept {
     const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
-    const int q = (scale ? 11 : 15) + qp / 6;
+    const QuantStep& st = kSteps4x4.v[scale != nullptr][intra][qp];
     const __m256i s =
         scale ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scale))
-              : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kQuantScale4x4Raster[qp % 6]));
-    const __m256i f = _mm256_set1_epi32(static_cast<int>(intra ? (1u << q) / 3 : (1u << q) / 6));
-    const __m256i level = quant16(c, s, f, _mm_cvtsi32_si128(q));
+              : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kQuantScale4x4Raster[st.aux]));
+    const __m256i level = quant16(c, s, _mm256_set1_epi32(st.f), _mm_cvtsi32_si128(st.q));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), level);
     return facts16(level, scan, false);
 }
@@ -351,12 +387,10 @@ BlockFacts luma_dc(Opx16s* srcdst, Opx16s* tblock, int qp, bool need_transform,
     } else {
         t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(tblock));
     }
-    const int per = qp / 6;
-    const int q = (scale ? 12 : 16) + per;
-    const int s = scale ? static_cast<Opx16u>(scale[0]) : kQuantScale4x4[qp % 6][0];
-    const std::uint32_t f = scale ? 682u << (per + 1) : (1u << q) / 3;
+    const QuantStep& st = kStepsLumaDc.v[scale != nullptr][1][qp];
+    const int s = scale ? static_cast<Opx16u>(scale[0]) : st.aux;
     const __m256i level = quant16(t, _mm256_set1_epi16(static_cast<short>(s)),
-                                  _mm256_set1_epi32(static_cast<int>(f)), _mm_cvtsi32_si128(q));
+                                  _mm256_set1_epi32(st.f), _mm_cvtsi32_si128(st.q));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(srcdst), level);
     return facts16(level, scan, true);
 }
@@ -392,11 +426,10 @@ BlockFacts chroma_dc2x2(Opx16s* srcdst, Opx16s* tblock, int qp, bool intra, bool
     } else {
         t = load64(tblock);
     }
-    const int q = (scale ? 12 : 16) + qp / 6;
-    const int s = scale ? static_cast<Opx16u>(scale[0]) : kQuantScale4x4[qp % 6][0];
-    const unsigned f = intra ? (1u << q) / 3 : (1u << q) / 6;
-    const __m128i level = quant8(t, _mm_set1_epi16(static_cast<short>(s)),
-                                 _mm_set1_epi32(static_cast<int>(f)), _mm_cvtsi32_si128(q));
+    const QuantStep& st = kStepsChromaDc.v[scale != nullptr][intra][qp];
+    const int s = scale ? static_cast<Opx16u>(scale[0]) : st.aux;
+    const __m128i level = quant8(t, _mm_set1_epi16(static_cast<short>(s)), _mm_set1_epi32(st.f),
+                                 _mm_cvtsi32_si128(st.q));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(srcdst), level);
     const unsigned nz =
         ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(level, _mm_setzero_si128()))) & 0xFF;
