@@ -1,4 +1,5 @@
-// VC-1 primitives: exported functions against their portable kernels. Coefficient blocks come
+// VC-1 primitives: exported functions against themselves with the portable tables (deblocking and
+// smoothing: against the portable kernels). Coefficient blocks come
 // from a forward transform of random residuals; C1R forms write to a block of their own so that
 // no case times a chain of stores and reloads through one block.
 #include <tuple>
@@ -79,6 +80,7 @@ struct Init {
 OPX_BENCH_CASES(vc1) {
     using namespace opx::vc1;
     using opx::bench::add;
+    using opx::bench::through_portable;
     namespace r = opx::vc1::ref;
     Page& p = g_page;
 
@@ -100,12 +102,8 @@ OPX_BENCH_CASES(vc1) {
                                         {"4x4", {4, 4}},
                                         {"dc", {1, 1}}}) {
             if (f.w == 4 && f.h == 4 && std::string(label) == "4x4") continue;
-            const int index = inv_kernel_index(nz, f.w, f.h);
-            add(
-                f.name, label, [&p, f, nz, step] { f.fn(p.coef, step, p.out, step, nz); },
-                [&p, f, index, step] {
-                    r::kTransform.inv[f.shape][index](p.coef, step, p.out, step);
-                });
+            const auto call = [&p, f, nz, step] { f.fn(p.coef, step, p.out, step, nz); };
+            add(f.name, label, call, through_portable(call));
         }
     }
     struct Fwd {
@@ -120,48 +118,41 @@ OPX_BENCH_CASES(vc1) {
         {"opxiTransform4x8Fwd_VC1_16s_C1R", opxiTransform4x8Fwd_VC1_16s_C1R, k4x8, 4},
         {"opxiTransform4x4Fwd_VC1_16s_C1R", opxiTransform4x4Fwd_VC1_16s_C1R, k4x4, 4}};
     for (const Fwd& f : fwd)
-        add(
-            f.name, "block", [&p, f] { f.fn(p.coef, 2 * f.w, p.out, 2 * f.w); },
-            [&p, f] { r::kTransform.fwd[f.shape](p.coef, 2 * f.w, p.out, 2 * f.w); });
+    {
+        const auto call = [&p, f] { f.fn(p.coef, 2 * f.w, p.out, 2 * f.w); };
+        add(f.name, "block", call, through_portable(call));
+    }
 
     // Quantisers (q = 11: a multiplying class; q = 15: the class with the added dividend).
     for (int q : {11, 15}) {
         const std::string label = "q" + std::to_string(q);
-        add(
-            "opxiQuantIntraUniform_VC1_16s_C1IR", label,
-            [&p, q] { opxiQuantIntraUniform_VC1_16s_C1IR(p.work, 16, q); },
-            [&p, q] { r::kQuant.fwd[kUniform][kQIntra][0](p.work, 16, q); });
-        add(
-            "opxiQuantInterNonuniform_VC1_16s_C1IR", label,
-            [&p, q] {
+        add("opxiQuantIntraUniform_VC1_16s_C1IR", label, [&p, q] { opxiQuantIntraUniform_VC1_16s_C1IR(p.work, 16, q); },
+        through_portable([&p, q] { opxiQuantIntraUniform_VC1_16s_C1IR(p.work, 16, q); }));
+        add("opxiQuantInterNonuniform_VC1_16s_C1IR", label, [&p, q] {
                 opxiQuantInterNonuniform_VC1_16s_C1IR(p.work, 16, q, {8, 8});
             },
-            [&p, q] { r::kQuant.fwd[kNonuniform][kQInter8x8][0](p.work, 16, q); });
+        through_portable([&p, q] {
+                opxiQuantInterNonuniform_VC1_16s_C1IR(p.work, 16, q, {8, 8});
+            }));
     }
-    add(
-        "opxiQuantInvIntraUniform_VC1_16s_C1R", "8x8",
-        [&p] { opxiQuantInvIntraUniform_VC1_16s_C1R(p.levels, 16, p.out, 16, 11, &p.nz); },
-        [&p] { r::kQuant.inv[kUniform][kQIntra](p.levels, 16, p.out, 16, 11, &p.nz); });
-    add(
-        "opxiQuantInvInterNonuniform_VC1_16s_C1R", "8x8",
-        [&p] {
+    add("opxiQuantInvIntraUniform_VC1_16s_C1R", "8x8", [&p] { opxiQuantInvIntraUniform_VC1_16s_C1R(p.levels, 16, p.out, 16, 11, &p.nz); },
+        through_portable([&p] { opxiQuantInvIntraUniform_VC1_16s_C1R(p.levels, 16, p.out, 16, 11, &p.nz); }));
+    add("opxiQuantInvInterNonuniform_VC1_16s_C1R", "8x8", [&p] {
             opxiQuantInvInterNonuniform_VC1_16s_C1R(p.levels, 16, p.out, 16, 11, {8, 8}, &p.nz);
         },
-        [&p] { r::kQuant.inv[kNonuniform][kQInter8x8](p.levels, 16, p.out, 16, 11, &p.nz); });
-    add(
-        "opxiQuantInvInterUniform_VC1_16s_C1R", "4x4",
-        [&p] {
+        through_portable([&p] {
+            opxiQuantInvInterNonuniform_VC1_16s_C1R(p.levels, 16, p.out, 16, 11, {8, 8}, &p.nz);
+        }));
+    add("opxiQuantInvInterUniform_VC1_16s_C1R", "4x4", [&p] {
             opxiQuantInvInterUniform_VC1_16s_C1R(p.levels, 8, p.out, 8, 11, {4, 4}, &p.nz);
         },
-        [&p] { r::kQuant.inv[kUniform][kQInter4x4](p.levels, 8, p.out, 8, 11, &p.nz); });
-    add(
-        "opxiHadamard8x8Sum_VC1_8u16s", "8x8",
-        [&p] { opxiHadamard8x8Sum_VC1_8u16s(p.pix, 64, p.had, &p.sum); },
-        [&p] { r::kQuant.hadamard8u(p.pix, 64, p.had, &p.sum); });
-    add(
-        "opxiHadamard8x8Sum_VC1_16s", "8x8",
-        [&p] { opxiHadamard8x8Sum_VC1_16s(p.coef, 16, p.had, &p.sum); },
-        [&p] { r::kQuant.hadamard16s(p.coef, 16, p.had, &p.sum); });
+        through_portable([&p] {
+            opxiQuantInvInterUniform_VC1_16s_C1R(p.levels, 8, p.out, 8, 11, {4, 4}, &p.nz);
+        }));
+    add("opxiHadamard8x8Sum_VC1_8u16s", "8x8", [&p] { opxiHadamard8x8Sum_VC1_8u16s(p.pix, 64, p.had, &p.sum); },
+        through_portable([&p] { opxiHadamard8x8Sum_VC1_8u16s(p.pix, 64, p.had, &p.sum); }));
+    add("opxiHadamard8x8Sum_VC1_16s", "8x8", [&p] { opxiHadamard8x8Sum_VC1_16s(p.coef, 16, p.had, &p.sum); },
+        through_portable([&p] { opxiHadamard8x8Sum_VC1_16s(p.coef, 16, p.had, &p.sum); }));
 
     // Deblocking, every segment enabled (worst case).
     FilterPage& f = g_filter;
