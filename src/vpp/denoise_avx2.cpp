@@ -10,23 +10,47 @@
 namespace opx::vpp::avx2 {
 namespace {
 
+// Byte pairs summed into 16-bit lanes: maddubs of interleaved bytes with ones gives
+// a[i] + b[i] in the unpacklo (lo) and unpackhi (hi) order of the bytes.
+OPX_INLINE V256 maddubs(V256 a, V256 b) noexcept { return _mm256_maddubs_epi16(a, b); }
+OPX_INLINE V128 maddubs(V128 a, V128 b) noexcept { return _mm_maddubs_epi16(a, b); }
+OPX_INLINE V256 andnot(V256 m, V256 a) noexcept { return _mm256_andnot_si256(m, a); }
+OPX_INLINE V128 andnot(V128 m, V128 a) noexcept { return _mm_andnot_si128(m, a); }
+OPX_INLINE V256 add8(V256 a, V256 b) noexcept { return _mm256_add_epi8(a, b); }
+OPX_INLINE V128 add8(V128 a, V128 b) noexcept { return _mm_add_epi8(a, b); }
+OPX_INLINE V256 shuffle8(V256 t, V256 i) noexcept { return _mm256_shuffle_epi8(t, i); }
+OPX_INLINE V128 shuffle8(V128 t, V128 i) noexcept { return _mm_shuffle_epi8(t, i); }
+// A 16-byte table in every 128-bit lane.
+OPX_INLINE V256 table16(V256, const Opx8u* t) noexcept {
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t)));
+}
+OPX_INLINE V128 table16(V128, const Opx8u* t) noexcept { return ld(V128{}, t); }
+
+template <class V>
+struct PairSums {
+    V lo, hi;
+    OPX_INLINE void add_pair(V a, V b, V ones) noexcept {
+        lo = add16(lo, maddubs(unpacklo8(a, b), ones));
+        hi = add16(hi, maddubs(unpackhi8(a, b), ones));
+    }
+};
+
 void box_row(const Opx8u* a, const Opx8u* b, const Opx8u* c, Opx8u* f, std::ptrdiff_t n) noexcept {
     walk_columns(
         0, n,
         [&](auto tag, std::ptrdiff_t i) {
-            const auto z = zero(tag);
-            auto lo = z, hi = z;
-            for (const Opx8u* r : {a, b, c})
-                for (int d = -1; d <= 1; ++d) {
-                    const auto v = ld(tag, r + i + d);
-                    lo = add16(lo, unpacklo8(v, z));
-                    hi = add16(hi, unpackhi8(v, z));
-                }
+            using V = decltype(tag);
+            const V ones = set1_8(tag, 1);
+            // The centre (+ 5 in its partner's place) and four pairs of neighbours.
+            PairSums<V> s{zero(tag), zero(tag)};
+            s.add_pair(ld(tag, b + i), set1_8(tag, 5), ones);
+            s.add_pair(ld(tag, a + i - 1), ld(tag, a + i + 1), ones);
+            s.add_pair(ld(tag, a + i), ld(tag, c + i), ones);
+            s.add_pair(ld(tag, c + i - 1), ld(tag, c + i + 1), ones);
+            s.add_pair(ld(tag, b + i - 1), ld(tag, b + i + 1), ones);
             // (Σ + 5) ≤ 2300, so (Σ + 5) × 7281 >> 16 is the high half of a 16-bit product.
-            const auto five = set1_16(tag, 5), scale = set1_16(tag, 7281);
-            lo = mulhi16(add16(lo, five), scale);
-            hi = mulhi16(add16(hi, five), scale);
-            st(f + i, packus16(lo, hi));
+            const V scale = set1_16(tag, 7281);
+            st(f + i, packus16(mulhi16(s.lo, scale), mulhi16(s.hi, scale)));
         },
         [&](std::ptrdiff_t i) {
             int sum = 0;
@@ -62,39 +86,34 @@ void smooth_row(const Opx8u* const s[3], const Opx8u* const m[3], Opx8u* dst,
         t_lo[i] = static_cast<Opx8u>(kSmoothReciprocal[i] & 0xFF);
         t_hi[i] = static_cast<Opx8u>(kSmoothReciprocal[i] >> 8);
     }
-    const __m128i vt_lo = _mm_load_si128(reinterpret_cast<const __m128i*>(t_lo));
-    const __m128i vt_hi = _mm_load_si128(reinterpret_cast<const __m128i*>(t_hi));
-    auto span = [&](std::ptrdiff_t i) {
-        const __m128i z = _mm_setzero_si128();
-        __m256i sum = _mm256_cvtepu8_epi16(ld(V128{}, s[1] + i));
-        __m256i cnt = _mm256_set1_epi16(1);
-        for (int j = 0; j < 3; ++j)
-            for (int d = -1; d <= 1; ++d) {
-                if (j == 1 && d == 0) continue;
-                const __m256i free = _mm256_cvtepi8_epi16(_mm_cmpeq_epi8(ld(V128{}, m[j] + i + d), z));
-                sum = _mm256_add_epi16(
-                    sum, _mm256_and_si256(_mm256_cvtepu8_epi16(ld(V128{}, s[j] + i + d)), free));
-                cnt = _mm256_sub_epi16(cnt, free);
-            }
-        // Counts 1..9 to bytes in sample order, then T[n] by shuffles.
-        const __m128i n8 = _mm256_castsi256_si128(
-            _mm256_permute4x64_epi64(_mm256_packus_epi16(cnt, cnt), 0x08));
-        const __m128i lo = _mm_shuffle_epi8(vt_lo, n8), hi = _mm_shuffle_epi8(vt_hi, n8);
-        const __m256i t = _mm256_set_m128i(_mm_unpackhi_epi8(lo, hi), _mm_unpacklo_epi8(lo, hi));
-        // Σ ≤ 9 × 255, so (Σ × T[n]) >> 16 is the high half of a 16-bit product (≤ 255 here).
-        const __m256i avg = _mm256_min_epu16(_mm256_mulhi_epu16(sum, t), _mm256_set1_epi16(255));
-        const __m128i avg8 = _mm256_castsi256_si128(
-            _mm256_permute4x64_epi64(_mm256_packus_epi16(avg, avg), 0x08));
-        const __m128i edge = _mm_cmpeq_epi8(ld(V128{}, m[1] + i), z);
-        st(dst + i, _mm_blendv_epi8(ld(V128{}, s[1] + i), avg8, edge));
-    };
-    if (n < 16) {
-        for (std::ptrdiff_t i = 0; i < n; ++i) dst[i] = smooth_sample(s, m, i);
-        return;
-    }
-    std::ptrdiff_t i = 0;
-    for (; i + 16 <= n; i += 16) span(i);
-    if (i < n) span(n - 16);
+    walk_columns(
+        0, n,
+        [&](auto tag, std::ptrdiff_t i) {
+            using V = decltype(tag);
+            // Map entries are 0 (free) or 255 (edge): a neighbour's sample counts where its
+            // entry is 0 (andnot), and adding the entries as bytes (−1 each) takes the edge
+            // neighbours off the count of 9.
+            const V ones = set1_8(tag, 1);
+            V cnt = set1_8(tag, 9);
+            auto tap = [&](int j, std::ptrdiff_t d) {
+                const V e = ld(tag, m[j] + i + d);
+                cnt = add8(cnt, e);
+                return andnot(e, ld(tag, s[j] + i + d));
+            };
+            const V c = ld(tag, s[1] + i);
+            PairSums<V> sum{zero(tag), zero(tag)};
+            sum.add_pair(c, tap(1, -1), ones);
+            sum.add_pair(tap(1, 1), tap(0, 0), ones);
+            sum.add_pair(tap(0, -1), tap(0, 1), ones);
+            sum.add_pair(tap(2, -1), tap(2, 0), ones);
+            sum.add_pair(tap(2, 1), zero(tag), ones);
+            // T[n] by shuffles of the counts (1..9, bytes in sample order), widened in the
+            // sums' order. Σ ≤ n × 255 and n·T[n] ≤ 65538, so (Σ × T[n]) >> 16 ≤ 255.
+            const V lo = shuffle8(table16(tag, t_lo), cnt), hi = shuffle8(table16(tag, t_hi), cnt);
+            const V avg = packus16(mulhi16(sum.lo, unpacklo8(lo, hi)), mulhi16(sum.hi, unpackhi8(lo, hi)));
+            st(dst + i, blend8(avg, c, ld(tag, m[1] + i)));
+        },
+        [&](std::ptrdiff_t i) { dst[i] = smooth_sample(s, m, i); });
 }
 
 // ---- adaptive ------------------------------------------------------------------------------
