@@ -10,23 +10,47 @@
 namespace opx::vpp::avx2 {
 namespace {
 
+// Byte pairs summed into 16-bit lanes: maddubs of interleaved bytes with ones gives
+// a[i] + b[i] in the unpacklo (lo) and unpackhi (hi) order of the bytes.
+OPX_INLINE V256 maddubs(V256 a, V256 b) noexcept { return _mm256_maddubs_epi16(a, b); }
+OPX_INLINE V128 maddubs(V128 a, V128 b) noexcept { return _mm_maddubs_epi16(a, b); }
+OPX_INLINE V256 andnot(V256 m, V256 a) noexcept { return _mm256_andnot_si256(m, a); }
+OPX_INLINE V128 andnot(V128 m, V128 a) noexcept { return _mm_andnot_si128(m, a); }
+OPX_INLINE V256 add8(V256 a, V256 b) noexcept { return _mm256_add_epi8(a, b); }
+OPX_INLINE V128 add8(V128 a, V128 b) noexcept { return _mm_add_epi8(a, b); }
+OPX_INLINE V256 shuffle8(V256 t, V256 i) noexcept { return _mm256_shuffle_epi8(t, i); }
+OPX_INLINE V128 shuffle8(V128 t, V128 i) noexcept { return _mm_shuffle_epi8(t, i); }
+// A 16-byte table in every 128-bit lane.
+OPX_INLINE V256 table16(V256, const Opx8u* t) noexcept {
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(t)));
+}
+OPX_INLINE V128 table16(V128, const Opx8u* t) noexcept { return ld(V128{}, t); }
+
+template <class V>
+struct PairSums {
+    V lo, hi;
+    OPX_INLINE void add_pair(V a, V b, V ones) noexcept {
+        lo = add16(lo, maddubs(unpacklo8(a, b), ones));
+        hi = add16(hi, maddubs(unpackhi8(a, b), ones));
+    }
+};
+
 void box_row(const Opx8u* a, const Opx8u* b, const Opx8u* c, Opx8u* f, std::ptrdiff_t n) noexcept {
     walk_columns(
         0, n,
         [&](auto tag, std::ptrdiff_t i) {
-            const auto z = zero(tag);
-            auto lo = z, hi = z;
-            for (const Opx8u* r : {a, b, c})
-                for (int d = -1; d <= 1; ++d) {
-                    const auto v = ld(tag, r + i + d);
-                    lo = add16(lo, unpacklo8(v, z));
-                    hi = add16(hi, unpackhi8(v, z));
-                }
+            using V = decltype(tag);
+            const V ones = set1_8(tag, 1);
+            // The centre (+ 5 in its partner's place) and four pairs of neighbours.
+            PairSums<V> s{zero(tag), zero(tag)};
+            s.add_pair(ld(tag, b + i), set1_8(tag, 5), ones);
+            s.add_pair(ld(tag, a + i - 1), ld(tag, a + i + 1), ones);
+            s.add_pair(ld(tag, a + i), ld(tag, c + i), ones);
+            s.add_pair(ld(tag, c + i - 1), ld(tag, c + i + 1), ones);
+            s.add_pair(ld(tag, b + i - 1), ld(tag, b + i + 1), ones);
             // (Σ + 5) ≤ 2300, so (Σ + 5) × 7281 >> 16 is the high half of a 16-bit product.
-            const auto five = set1_16(tag, 5), scale = set1_16(tag, 7281);
-            lo = mulhi16(add16(lo, five), scale);
-            hi = mulhi16(add16(hi, five), scale);
-            st(f + i, packus16(lo, hi));
+            const V scale = set1_16(tag, 7281);
+            st(f + i, packus16(mulhi16(s.lo, scale), mulhi16(s.hi, scale)));
         },
         [&](std::ptrdiff_t i) {
             int sum = 0;
@@ -62,39 +86,34 @@ void smooth_row(const Opx8u* const s[3], const Opx8u* const m[3], Opx8u* dst,
         t_lo[i] = static_cast<Opx8u>(kSmoothReciprocal[i] & 0xFF);
         t_hi[i] = static_cast<Opx8u>(kSmoothReciprocal[i] >> 8);
     }
-    const __m128i vt_lo = _mm_load_si128(reinterpret_cast<const __m128i*>(t_lo));
-    const __m128i vt_hi = _mm_load_si128(reinterpret_cast<const __m128i*>(t_hi));
-    auto span = [&](std::ptrdiff_t i) {
-        const __m128i z = _mm_setzero_si128();
-        __m256i sum = _mm256_cvtepu8_epi16(ld(V128{}, s[1] + i));
-        __m256i cnt = _mm256_set1_epi16(1);
-        for (int j = 0; j < 3; ++j)
-            for (int d = -1; d <= 1; ++d) {
-                if (j == 1 && d == 0) continue;
-                const __m256i free = _mm256_cvtepi8_epi16(_mm_cmpeq_epi8(ld(V128{}, m[j] + i + d), z));
-                sum = _mm256_add_epi16(
-                    sum, _mm256_and_si256(_mm256_cvtepu8_epi16(ld(V128{}, s[j] + i + d)), free));
-                cnt = _mm256_sub_epi16(cnt, free);
-            }
-        // Counts 1..9 to bytes in sample order, then T[n] by shuffles.
-        const __m128i n8 = _mm256_castsi256_si128(
-            _mm256_permute4x64_epi64(_mm256_packus_epi16(cnt, cnt), 0x08));
-        const __m128i lo = _mm_shuffle_epi8(vt_lo, n8), hi = _mm_shuffle_epi8(vt_hi, n8);
-        const __m256i t = _mm256_set_m128i(_mm_unpackhi_epi8(lo, hi), _mm_unpacklo_epi8(lo, hi));
-        // Σ ≤ 9 × 255, so (Σ × T[n]) >> 16 is the high half of a 16-bit product (≤ 255 here).
-        const __m256i avg = _mm256_min_epu16(_mm256_mulhi_epu16(sum, t), _mm256_set1_epi16(255));
-        const __m128i avg8 = _mm256_castsi256_si128(
-            _mm256_permute4x64_epi64(_mm256_packus_epi16(avg, avg), 0x08));
-        const __m128i edge = _mm_cmpeq_epi8(ld(V128{}, m[1] + i), z);
-        st(dst + i, _mm_blendv_epi8(ld(V128{}, s[1] + i), avg8, edge));
-    };
-    if (n < 16) {
-        for (std::ptrdiff_t i = 0; i < n; ++i) dst[i] = smooth_sample(s, m, i);
-        return;
-    }
-    std::ptrdiff_t i = 0;
-    for (; i + 16 <= n; i += 16) span(i);
-    if (i < n) span(n - 16);
+    walk_columns(
+        0, n,
+        [&](auto tag, std::ptrdiff_t i) {
+            using V = decltype(tag);
+            // Map entries are 0 (free) or 255 (edge): a neighbour's sample counts where its
+            // entry is 0 (andnot), and adding the entries as bytes (−1 each) takes the edge
+            // neighbours off the count of 9.
+            const V ones = set1_8(tag, 1);
+            V cnt = set1_8(tag, 9);
+            auto tap = [&](int j, std::ptrdiff_t d) {
+                const V e = ld(tag, m[j] + i + d);
+                cnt = add8(cnt, e);
+                return andnot(e, ld(tag, s[j] + i + d));
+            };
+            const V c = ld(tag, s[1] + i);
+            PairSums<V> sum{zero(tag), zero(tag)};
+            sum.add_pair(c, tap(1, -1), ones);
+            sum.add_pair(tap(1, 1), tap(0, 0), ones);
+            sum.add_pair(tap(0, -1), tap(0, 1), ones);
+            sum.add_pair(tap(2, -1), tap(2, 0), ones);
+            sum.add_pair(tap(2, 1), zero(tag), ones);
+            // T[n] by shuffles of the counts (1..9, bytes in sample order), widened in the
+            // sums' order. Σ ≤ n × 255 and n·T[n] ≤ 65538, so (Σ × T[n]) >> 16 ≤ 255.
+            const V lo = shuffle8(table16(tag, t_lo), cnt), hi = shuffle8(table16(tag, t_hi), cnt);
+            const V avg = packus16(mulhi16(sum.lo, unpacklo8(lo, hi)), mulhi16(sum.hi, unpackhi8(lo, hi)));
+            st(dst + i, blend8(avg, c, ld(tag, m[1] + i)));
+        },
+        [&](std::ptrdiff_t i) { dst[i] = smooth_sample(s, m, i); });
 }
 
 // ---- adaptive ------------------------------------------------------------------------------
@@ -146,38 +165,10 @@ OPX_INLINE __m256i finish16(__m256i sc, __m256i sp, __m256i sn, __m256i np, __m2
     return _mm256_packus_epi32(a, b);
 }
 
-// T[k] for small windows as two byte tables (low and high bytes) of 16-entry chunks, k < 128.
-struct SmallTable {
-    __m256i lo[8], hi[8];
-    int chunks;
-};
-
-// Windows of at most 42 samples: k ≤ 3N ≤ 126 and s ≤ 255·k < 2^15, so the last step stays in
-// 16-bit lanes: T[k] by byte shuffles (chunk k >> 4, entry k & 15) and (s·T[k]) >> 16 as the high
-// half of the 16-bit product.
-inline constexpr int kSmallWindow = 42;
-
-OPX_INLINE __m256i finish_small(const SmallTable& t, __m256i s_lo, __m256i s_hi, __m256i k_lo,
-                                __m256i k_hi) noexcept {
-    const __m256i k = _mm256_packus_epi16(k_lo, k_hi);  // bytes in sample order
-    const __m256i chunk = _mm256_and_si256(_mm256_srli_epi16(k, 4), _mm256_set1_epi8(0x0F));
-    __m256i lo = _mm256_shuffle_epi8(t.lo[0], k), hi = _mm256_shuffle_epi8(t.hi[0], k);
-    for (int c = 1; c < t.chunks; ++c) {
-        const __m256i here = _mm256_cmpeq_epi8(chunk, _mm256_set1_epi8(static_cast<char>(c)));
-        lo = _mm256_blendv_epi8(lo, _mm256_shuffle_epi8(t.lo[c], k), here);
-        hi = _mm256_blendv_epi8(hi, _mm256_shuffle_epi8(t.hi[c], k), here);
-    }
-    const __m256i r_lo = _mm256_mulhi_epu16(s_lo, _mm256_unpacklo_epi8(lo, hi));
-    const __m256i r_hi = _mm256_mulhi_epu16(s_hi, _mm256_unpackhi_epi8(lo, hi));
-    return _mm256_packus_epi16(r_lo, r_hi);
-}
-
-// 32 samples at (y, x) whose whole window lies in the picture. MW, MH > 0 fix the half-sizes
-// at compile time (the 1×1 and 2×2 windows); 0 takes them from the arguments.
-template <int Mode, int MW, int MH>
-OPX_INLINE void adaptive_span(const AdaptiveArgs& a, int y, int x, const SmallTable& small) noexcept {
-    constexpr bool kSmall = MW > 0 && (2 * MW + 1) * (2 * MH + 1) <= kSmallWindow;
-    const int mw = MW ? MW : a.mw, mh = MH ? MH : a.mh;
+// 32 samples at (y, x) whose whole window lies in the picture, any window (half-sizes from
+// the arguments): 16-bit window sums and counts, the last step in 32-bit lanes with a gather.
+template <int Mode>
+OPX_INLINE void adaptive_span(const AdaptiveArgs& a, int y, int x) noexcept {
     // |v − c| < t  ⇔  lo ≤ v ≤ hi with lo = c − (t − 1), hi = c + (t − 1) saturated, tested as
     // (lo −sat v) | (v −sat hi) = 0. A threshold of 0 or below takes lo = 255, hi = 0: never.
     const __m256i c = ld(V256{}, row_of(a.cur, y, a.src_step) + x);
@@ -190,55 +181,132 @@ OPX_INLINE void adaptive_span(const AdaptiveArgs& a, int y, int x, const SmallTa
         return _mm256_cmpeq_epi8(_mm256_or_si256(_mm256_subs_epu8(low, v), _mm256_subs_epu8(v, high)), z);
     };
     Sums sc{z, z}, sp{z, z}, sn{z, z}, np{z, z}, nn{z, z};
-    __m256i np8 = z, nn8 = z;  // byte counts of the small windows (at most 42)
-    for (int j = -mh; j <= mh; ++j) {
+    for (int j = -a.mh; j <= a.mh; ++j) {
         const Opx8u* p = row_of(a.prev, y + j, a.src_step) + x;
         const Opx8u* q = row_of(a.cur, y + j, a.src_step) + x;
         const Opx8u* r = row_of(a.next, y + j, a.src_step) + x;
-        for (int i = -mw; i <= mw; ++i) {
+        for (int i = -a.mw; i <= a.mw; ++i) {
             accumulate(sc, ld(V256{}, q + i));
             const __m256i vp = ld(V256{}, p + i), vn = ld(V256{}, r + i);
             const __m256i mp = similar(vp), mn = similar(vn);
             accumulate(sp, _mm256_and_si256(vp, mp));
             accumulate(sn, _mm256_and_si256(vn, mn));
-            if constexpr (kSmall) {
-                np8 = _mm256_sub_epi8(np8, mp);
-                nn8 = _mm256_sub_epi8(nn8, mn);
-            } else {
-                count(np, mp);
-                count(nn, mn);
-            }
+            count(np, mp);
+            count(nn, mn);
         }
-    }
-    if constexpr (kSmall) {
-        accumulate(np, np8);
-        accumulate(nn, nn8);
     }
     Sums pp{z, z}, pn{z, z};
     accumulate(pp, ld(V256{}, row_of(a.prev, y, a.src_step) + x));
     accumulate(pn, ld(V256{}, row_of(a.next, y, a.src_step) + x));
-    if constexpr (kSmall) {
-        const __m256i n16 = _mm256_set1_epi16((2 * MW + 1) * (2 * MH + 1)), one = _mm256_set1_epi16(1);
-        auto half = [&](__m256i sc_, __m256i sp_, __m256i sn_, __m256i np_, __m256i nn_,
-                        __m256i pp_, __m256i pn_, __m256i& s_out, __m256i& k_out) {
-            const __m256i s_any = _mm256_add_epi16(sc_, _mm256_add_epi16((Mode & 1) ? sp_ : pp_,
-                                                                         (Mode & 2) ? sn_ : pn_));
-            const __m256i k_any = _mm256_add_epi16(n16, _mm256_add_epi16((Mode & 1) ? np_ : one,
-                                                                         (Mode & 2) ? nn_ : one));
-            const __m256i any = _mm256_cmpgt_epi16(_mm256_add_epi16(np_, nn_), _mm256_setzero_si256());
-            s_out = _mm256_blendv_epi8(sc_, s_any, any);
-            k_out = _mm256_blendv_epi8(n16, k_any, any);
-        };
-        __m256i s_lo, k_lo, s_hi, k_hi;
-        half(sc.lo, sp.lo, sn.lo, np.lo, nn.lo, pp.lo, pn.lo, s_lo, k_lo);
-        half(sc.hi, sp.hi, sn.hi, np.hi, nn.hi, pp.hi, pn.hi, s_hi, k_hi);
-        st(row_of(a.dst, y, a.dst_step) + x, finish_small(small, s_lo, s_hi, k_lo, k_hi));
-        return;
-    }
-    const __m256i n = _mm256_set1_epi32((2 * mw + 1) * (2 * mh + 1));
+    const __m256i n = _mm256_set1_epi32((2 * a.mw + 1) * (2 * a.mh + 1));
     const __m256i lo = finish16<Mode>(sc.lo, sp.lo, sn.lo, np.lo, nn.lo, pp.lo, pn.lo, n, a.table);
     const __m256i hi = finish16<Mode>(sc.hi, sp.hi, sn.hi, np.hi, nn.hi, pp.hi, pn.hi, n, a.table);
     st(row_of(a.dst, y, a.dst_step) + x, _mm256_packus_epi16(lo, hi));
+}
+
+// Windows of N ≤ 25 samples (1×1 and 2×2 half-sizes fixed at compile time) and thresholds of 1 or
+// more. Counts stay in bytes (k ≤ 3N = 75) and sums in 16-bit lanes (s ≤ 255·k < 2^15), and
+// the last step is a 16-bit one: T[k] by byte shuffles of 16-entry chunks (k >> 4, k & 15)
+// and (s·T[k]) >> 16 as the high half of the 16-bit product.
+template <int MW, int MH>
+struct SmallWindow {
+    static constexpr int kN = (2 * MW + 1) * (2 * MH + 1);
+    static constexpr int kChunks = 3 * kN / 16 + 1;
+    __m256i lo[kChunks], hi[kChunks];  // T[k] bytes, every chunk in both 128-bit lanes
+
+    explicit SmallWindow(const Opx16u* table) noexcept {
+        alignas(32) Opx8u l[kChunks][32] = {}, h[kChunks][32] = {};
+        for (int k = 0; k <= 3 * kN; ++k) {
+            l[k >> 4][k & 15] = l[k >> 4][16 + (k & 15)] = static_cast<Opx8u>(table[k] & 0xFF);
+            h[k >> 4][k & 15] = h[k >> 4][16 + (k & 15)] = static_cast<Opx8u>(table[k] >> 8);
+        }
+        for (int c = 0; c < kChunks; ++c) {
+            lo[c] = _mm256_load_si256(reinterpret_cast<const __m256i*>(l[c]));
+            hi[c] = _mm256_load_si256(reinterpret_cast<const __m256i*>(h[c]));
+        }
+    }
+};
+
+// The sums of the rule gathered as one sum of byte vectors, in pairs: two bytes of a sample
+// interleaved and multiplied by ones (maddubs) give their 16-bit sum, in the unpacklo (lo) and
+// unpackhi (hi) order of the bytes.
+struct PairedSum {
+    __m256i lo, hi, pending;
+    bool have = false;
+    OPX_INLINE void add(__m256i v) noexcept {
+        if (!have) {
+            pending = v;
+            have = true;
+            return;
+        }
+        const __m256i ones = _mm256_set1_epi8(1);
+        lo = _mm256_add_epi16(lo, _mm256_maddubs_epi16(_mm256_unpacklo_epi8(pending, v), ones));
+        hi = _mm256_add_epi16(hi, _mm256_maddubs_epi16(_mm256_unpackhi_epi8(pending, v), ones));
+        // Keep the sums a chain: regrouped into a tree of additions, the pair sums of a whole
+        // window would be live at once, more than the 16 vector registers hold.
+        __asm__("" : "+x"(lo), "+x"(hi));
+        have = false;
+    }
+    OPX_INLINE void flush() noexcept {
+        if (have) add(_mm256_setzero_si256());
+    }
+};
+
+template <int Mode, int MW, int MH>
+OPX_INLINE void adaptive_span_small(const AdaptiveArgs& a, int y, int x,
+                                    const SmallWindow<MW, MH>& t) noexcept {
+    // |v − c| < t  ⇔  lo ≤ v ≤ hi with lo = c − (t − 1), hi = c + (t − 1) saturated (t ≥ 1),
+    // tested as clamp(v, lo, hi) = v.
+    const __m256i c = ld(V256{}, row_of(a.cur, y, a.src_step) + x);
+    const __m256i t1 = _mm256_set1_epi8(static_cast<char>(threshold_minus_1(a.threshold)));
+    const __m256i low = _mm256_subs_epu8(c, t1), high = _mm256_adds_epu8(c, t1);
+    auto similar = [&](__m256i v) {
+        return _mm256_cmpeq_epi8(_mm256_max_epu8(_mm256_min_epu8(v, high), low), v);
+    };
+    const __m256i z = _mm256_setzero_si256();
+    // s: the current window plus the similar samples of the pictures the mode averages; the
+    // counts of similar samples in bytes (a mask byte of all ones is −1).
+    PairedSum s{z, z, z};
+    __m256i np = z, nn = z;
+#pragma GCC unroll 8
+    for (int j = -MH; j <= MH; ++j) {
+        const Opx8u* p = row_of(a.prev, y + j, a.src_step) + x;
+        const Opx8u* q = row_of(a.cur, y + j, a.src_step) + x;
+        const Opx8u* r = row_of(a.next, y + j, a.src_step) + x;
+#pragma GCC unroll 8
+        for (int i = -MW; i <= MW; ++i) {
+            const __m256i vp = ld(V256{}, p + i), vn = ld(V256{}, r + i);
+            const __m256i mp = similar(vp), mn = similar(vn);
+            np = _mm256_sub_epi8(np, mp);
+            nn = _mm256_sub_epi8(nn, mn);
+            if constexpr ((Mode & 1) != 0) s.add(_mm256_and_si256(vp, mp));
+            if constexpr ((Mode & 2) != 0) s.add(_mm256_and_si256(vn, mn));
+            s.add(ld(V256{}, q + i));
+        }
+    }
+    // With no similar sample in either picture the rule takes the current window alone; else it
+    // adds, for a picture the mode does not average, its centre sample, counted once (the sums
+    // of similar samples are 0 when their counts are).
+    const __m256i any = _mm256_xor_si256(_mm256_cmpeq_epi8(_mm256_or_si256(np, nn), z),
+                                         _mm256_set1_epi8(-1));
+    const __m256i one = _mm256_and_si256(any, _mm256_set1_epi8(1));
+    __m256i k = _mm256_set1_epi8(SmallWindow<MW, MH>::kN);
+    k = _mm256_add_epi8(k, (Mode & 1) ? np : one);
+    k = _mm256_add_epi8(k, (Mode & 2) ? nn : one);
+    if constexpr ((Mode & 1) == 0) s.add(_mm256_and_si256(ld(V256{}, row_of(a.prev, y, a.src_step) + x), any));
+    if constexpr ((Mode & 2) == 0) s.add(_mm256_and_si256(ld(V256{}, row_of(a.next, y, a.src_step) + x), any));
+    s.flush();
+    // T[k]: chunk 0 by one shuffle, the others blended in where k falls in them.
+    __m256i lo = _mm256_shuffle_epi8(t.lo[0], k), hi = _mm256_shuffle_epi8(t.hi[0], k);
+    for (int ch = 1; ch < SmallWindow<MW, MH>::kChunks; ++ch) {
+        const __m256i here = _mm256_cmpeq_epi8(_mm256_srli_epi16(_mm256_and_si256(k, _mm256_set1_epi8(0x70)), 4),
+                                               _mm256_set1_epi8(static_cast<char>(ch)));
+        lo = _mm256_blendv_epi8(lo, _mm256_shuffle_epi8(t.lo[ch], k), here);
+        hi = _mm256_blendv_epi8(hi, _mm256_shuffle_epi8(t.hi[ch], k), here);
+    }
+    const __m256i r_lo = _mm256_mulhi_epu16(s.lo, _mm256_unpacklo_epi8(lo, hi));
+    const __m256i r_hi = _mm256_mulhi_epu16(s.hi, _mm256_unpackhi_epi8(lo, hi));
+    st(row_of(a.dst, y, a.dst_step) + x, _mm256_packus_epi16(r_lo, r_hi));
 }
 
 template <int Mode, int MW, int MH>
@@ -252,25 +320,20 @@ void adaptive_row_mode(const AdaptiveArgs& a, int y, int x0, int x1) noexcept {
     // Rows without a 32-sample span of whole windows: the portable row (the scalar rule built
     // for baseline x86-64 is the faster of the two here).
     if (!rows_inside || !small_window || v1 - v0 < 32) return ref::kDenoise.adaptive_row(a, y, x0, x1);
-    SmallTable small;
-    small.chunks = 0;
-    if constexpr (MW > 0 && (2 * MW + 1) * (2 * MH + 1) <= kSmallWindow) {
-        const int last = 3 * (2 * MW + 1) * (2 * MH + 1);  // the largest k
-        alignas(32) Opx8u lo[8][32] = {}, hi[8][32] = {};
-        for (int k = 0; k <= last; ++k) {
-            lo[k >> 4][k & 15] = lo[k >> 4][16 + (k & 15)] = static_cast<Opx8u>(a.table[k] & 0xFF);
-            hi[k >> 4][k & 15] = hi[k >> 4][16 + (k & 15)] = static_cast<Opx8u>(a.table[k] >> 8);
-        }
-        small.chunks = (last >> 4) + 1;
-        for (int c = 0; c < small.chunks; ++c) {
-            small.lo[c] = _mm256_load_si256(reinterpret_cast<const __m256i*>(lo[c]));
-            small.hi[c] = _mm256_load_si256(reinterpret_cast<const __m256i*>(hi[c]));
+    for (int x = x0; x < v0; ++x) d[x] = adaptive_sample(a, y, x);
+    if constexpr (MW > 0) {
+        if (a.threshold >= 1) {
+            const SmallWindow<MW, MH> t(a.table);
+            int x = v0;
+            for (; x + 32 <= v1; x += 32) adaptive_span_small<Mode, MW, MH>(a, y, x, t);
+            if (x < v1) adaptive_span_small<Mode, MW, MH>(a, y, v1 - 32, t);
+            for (x = v1; x < x1; ++x) d[x] = adaptive_sample(a, y, x);
+            return;
         }
     }
-    for (int x = x0; x < v0; ++x) d[x] = adaptive_sample(a, y, x);
     int x = v0;
-    for (; x + 32 <= v1; x += 32) adaptive_span<Mode, MW, MH>(a, y, x, small);
-    if (x < v1) adaptive_span<Mode, MW, MH>(a, y, v1 - 32, small);
+    for (; x + 32 <= v1; x += 32) adaptive_span<Mode>(a, y, x);
+    if (x < v1) adaptive_span<Mode>(a, y, v1 - 32);
     for (x = v1; x < x1; ++x) d[x] = adaptive_sample(a, y, x);
 }
 

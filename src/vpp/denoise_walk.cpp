@@ -28,7 +28,7 @@ void smooth(const DenoiseKernels& k, const Opx8u* src, std::int32_t src_step, Op
     // F: computed where the 3×3 window lies in the picture (rows and columns 1 .. size − 2);
     // elsewhere the nearest computed value.
     const int cx0 = std::clamp(roi.x0 - 1, 1, width - 2), cx1 = std::clamp(roi.x1 + 1, 1, width - 2);
-    for (int y = roi.y0 - 1; y <= roi.y1 + 1; ++y) {
+    auto box_row = [&](int y) {
         const int sy = std::clamp(y, 1, height - 2);
         Opx8u* f = box_at(y, roi.x0 - 1);
         Opx8u* fc = box_at(y, cx0);
@@ -37,24 +37,23 @@ void smooth(const DenoiseKernels& k, const Opx8u* src, std::int32_t src_step, Op
         for (Opx8u* p = f; p < fc; ++p) *p = *fc;
         const Opx8u right = fc[cx1 - cx0];
         for (Opx8u* p = fc + (cx1 - cx0 + 1); p <= box_at(y, roi.x1 + 1); ++p) *p = right;
-    }
-    // M: a diagonal cross difference of F. threshold ≤ 0 marks everything.
-    for (int y = roi.y0 - 1; y <= roi.y1; ++y)
+    };
+    // M: a diagonal cross difference of F (threshold ≤ 0 marks everything); the map row below
+    // the picture and the column right of it, where the region reaches them, are edges.
+    auto map_row = [&](int y) {
         k.map_row(box_at(y, roi.x0 - 1), box_at(y + 1, roi.x0 - 1), map_at(y, roi.x0 - 1), rw + 2,
                   threshold);
-    // The map row below the picture and column right of it, where the region reaches them.
-    if (roi.y1 == height) std::fill_n(map_at(height, roi.x0 - 1), rw + 2, Opx8u{255});
-    if (roi.x1 == width)
-        for (int y = roi.y0 - 1; y <= roi.y1; ++y) *map_at(y, width) = 255;
-
+        if (y == height) std::fill_n(map_at(height, roi.x0 - 1), rw + 2, Opx8u{255});
+        if (roi.x1 == width) *map_at(y, width) = 255;
+    };
     // Output: the picture's outer ring copied, the rest smoothed.
     const int ix0 = std::max(roi.x0, 1), ix1 = std::min(roi.x1, width - 1);
-    for (int y = roi.y0; y < roi.y1; ++y) {
+    auto out_row = [&](int y) {
         const Opx8u* s1 = row_of(src, y, src_step);
         Opx8u* d = row_of(dst, y, dst_step);
         if (y == 0 || y == height - 1 || ix0 >= ix1) {
             copy_row(s1 + roi.x0, d + roi.x0, rw);
-            continue;
+            return;
         }
         if (roi.x0 == 0) d[0] = s1[0];
         if (roi.x1 == width) d[width - 1] = s1[width - 1];
@@ -62,6 +61,14 @@ void smooth(const DenoiseKernels& k, const Opx8u* src, std::int32_t src_step, Op
                              row_of(src, y + 1, src_step) + ix0};
         const Opx8u* m[3] = {map_at(y - 1, ix0), map_at(y, ix0), map_at(y + 1, ix0)};
         k.smooth_row(s, m, d + ix0, ix1 - ix0);
+    };
+    // One pass down the region, each row of F, M and the output made as soon as its inputs
+    // are there (output row y reads M rows y − 1 .. y + 1, M row y reads F rows y, y + 1), so
+    // that the work rows are still in cache when they are read.
+    for (int y = roi.y0 - 1; y <= roi.y1 + 1; ++y) {
+        box_row(y);
+        if (y > roi.y0 - 1) map_row(y - 1);
+        if (y - 2 >= roi.y0) out_row(y - 2);
     }
 }
 
