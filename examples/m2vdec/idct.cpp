@@ -28,6 +28,7 @@ namespace {
 struct Basis {
     float m[8][8];
     double d[8][8];
+    float w7[4][8];  // basis[7][k] · basis[7][x]: the term of F(7, 7) in output rows k, 7 - k
     Basis() {
         const double pi = 3.14159265358979323846;
         for (int u = 0; u < 8; ++u)
@@ -36,6 +37,8 @@ struct Basis {
                 d[u][x] = cu / 2 * std::cos((2 * x + 1) * u * pi / 16);
                 m[u][x] = float(d[u][x]);
             }
+        for (int k = 0; k < 4; ++k)
+            for (int x = 0; x < 8; ++x) w7[k][x] = float(d[7][k] * d[7][x]);
     }
 };
 
@@ -127,12 +130,19 @@ M2VDEC_AVX2 inline __m256 row_ps(const Opx16s* r) {
 // The two passes; rows of the result rounded (half up) to 32-bit integers, rows y in out[y].
 M2VDEC_AVX2 inline void transform_avx2(const Opx16s in_t[64], __m256i out[8]) {
     const Basis& b = basis();
-    // The rows of Xᵀ that are not zero: one bit per row (bit order 0 2 1 3 4 6 5 7 from the
-    // packing of two registers of two rows each).
+    // F(7, 7), which mismatch control makes odd in about half the blocks, is taken apart as one
+    // product term, so that it does not make row 7 and column 7 count. Then the rows and columns
+    // of Xᵀ that are not zero: one bit each (rows in bit order 0 2 1 3 4 6 5 7, from the packing
+    // of two registers of two rows each).
     const __m256i* src = reinterpret_cast<const __m256i*>(in_t);
     const __m256i z = _mm256_setzero_si256();
-    __m256i v[4];
-    for (int i = 0; i < 4; ++i) v[i] = _mm256_cmpeq_epi16(_mm256_loadu_si256(src + i), z);
+    __m256i v[4], any = z;
+    for (int i = 0; i < 4; ++i) {
+        v[i] = _mm256_loadu_si256(src + i);
+        if (i == 3) v[i] = _mm256_and_si256(v[i], _mm256_setr_epi64x(-1, -1, -1, 0x0000FFFFFFFFFFFFll));
+        any = _mm256_or_si256(any, v[i]);
+        v[i] = _mm256_cmpeq_epi16(v[i], z);
+    }
     const uint64_t zero = uint64_t(uint32_t(_mm256_movemask_epi8(_mm256_packs_epi16(v[0], v[1])))) |
                           uint64_t(uint32_t(_mm256_movemask_epi8(_mm256_packs_epi16(v[2], v[3])))) << 32;
     uint64_t nz = ~zero;
@@ -140,9 +150,12 @@ M2VDEC_AVX2 inline void transform_avx2(const Opx16s in_t[64], __m256i out[8]) {
     nz |= nz >> 2;
     nz |= nz >> 1;
     const uint32_t rows = uint32_t(_pext_u64(nz, 0x0101010101010101ull));
+    const __m128i any8 = _mm_or_si128(_mm256_castsi256_si128(any), _mm256_extracti128_si256(any, 1));
+    const uint32_t cols =
+        uint32_t(_pext_u32(~uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi16(any8, _mm_setzero_si128()))), 0x5555));
     static constexpr int kRowOfBit[8] = {0, 2, 1, 3, 4, 6, 5, 7};
 
-    // pass 1: even[k] and odd[k] (k = 0..3) sum the terms of rows u even and odd
+    // pass 1: e[k] and o[k] (k = 0..3) sum the terms of rows u even and odd
     __m256 e[4], o[4];
     for (int k = 0; k < 4; ++k) e[k] = o[k] = _mm256_setzero_ps();
     for (uint32_t even = rows & 0x33; even; even &= even - 1) {  // bits 0 1 4 5: rows 0 2 4 6
@@ -150,10 +163,14 @@ M2VDEC_AVX2 inline void transform_avx2(const Opx16s in_t[64], __m256i out[8]) {
         const __m256 t = row_ps(in_t + 8 * u);
         for (int k = 0; k < 4; ++k) e[k] = _mm256_fmadd_ps(_mm256_broadcast_ss(&b.m[u][k]), t, e[k]);
     }
-    for (uint32_t odd = rows & 0xCC; odd; odd &= odd - 1) {  // bits 2 3 6 7: rows 1 3 5 7
+    for (uint32_t odd = rows & 0x4C; odd; odd &= odd - 1) {  // bits 2 3 6: rows 1 3 5
         const int u = kRowOfBit[__builtin_ctz(odd)];
         const __m256 t = row_ps(in_t + 8 * u);
         for (int k = 0; k < 4; ++k) o[k] = _mm256_fmadd_ps(_mm256_broadcast_ss(&b.m[u][k]), t, o[k]);
+    }
+    if (rows & 0x80) {  // row 7 without F(7, 7)
+        const __m256 t = _mm256_blend_ps(row_ps(in_t + 56), _mm256_setzero_ps(), 0x80);
+        for (int k = 0; k < 4; ++k) o[k] = _mm256_fmadd_ps(_mm256_broadcast_ss(&b.m[7][k]), t, o[k]);
     }
     __m256 q[8];
     for (int k = 0; k < 4; ++k) {
@@ -161,17 +178,22 @@ M2VDEC_AVX2 inline void transform_avx2(const Opx16s in_t[64], __m256i out[8]) {
         q[7 - k] = _mm256_sub_ps(e[k], o[k]);
     }
     transpose8(q);
-    // pass 2
+    // pass 2 over the columns of Xᵀ that are not zero (the other rows of q are zero), then F(7, 7)
+    for (int k = 0; k < 4; ++k) e[k] = o[k] = _mm256_setzero_ps();
+    for (uint32_t even = cols & 0x55; even; even &= even - 1) {
+        const int u = __builtin_ctz(even);
+        for (int k = 0; k < 4; ++k) e[k] = _mm256_fmadd_ps(_mm256_broadcast_ss(&b.m[u][k]), q[u], e[k]);
+    }
+    for (uint32_t odd = cols & 0xAA; odd; odd &= odd - 1) {
+        const int u = __builtin_ctz(odd);
+        for (int k = 0; k < 4; ++k) o[k] = _mm256_fmadd_ps(_mm256_broadcast_ss(&b.m[u][k]), q[u], o[k]);
+    }
+    const __m256 f77 = _mm256_set1_ps(float(in_t[63]));
+    const __m256 half = _mm256_set1_ps(0.5f);
     for (int k = 0; k < 4; ++k) {
-        __m256 ev = _mm256_mul_ps(_mm256_broadcast_ss(&b.m[0][k]), q[0]);
-        __m256 od = _mm256_mul_ps(_mm256_broadcast_ss(&b.m[1][k]), q[1]);
-        for (int u = 2; u < 8; u += 2) {
-            ev = _mm256_fmadd_ps(_mm256_broadcast_ss(&b.m[u][k]), q[u], ev);
-            od = _mm256_fmadd_ps(_mm256_broadcast_ss(&b.m[u + 1][k]), q[u + 1], od);
-        }
-        const __m256 half = _mm256_set1_ps(0.5f);
-        out[k] = _mm256_cvtps_epi32(_mm256_floor_ps(_mm256_add_ps(_mm256_add_ps(ev, od), half)));
-        out[7 - k] = _mm256_cvtps_epi32(_mm256_floor_ps(_mm256_add_ps(_mm256_sub_ps(ev, od), half)));
+        o[k] = _mm256_fmadd_ps(f77, _mm256_loadu_ps(b.w7[k]), o[k]);
+        out[k] = _mm256_cvtps_epi32(_mm256_floor_ps(_mm256_add_ps(_mm256_add_ps(e[k], o[k]), half)));
+        out[7 - k] = _mm256_cvtps_epi32(_mm256_floor_ps(_mm256_add_ps(_mm256_sub_ps(e[k], o[k]), half)));
     }
 }
 

@@ -46,7 +46,8 @@ inline uint32_t Bits::peek(int n) const {
 }
 
 inline uint32_t Bits::u(int n) {
-    if (n == 0) return 0;
+    // after an overrun the cursor stays where it is (within the padding) and reads give 0
+    if (n == 0 || error) return 0;
     uint32_t v = peek(n);
     int q = pos - n;
     if (q >= 0) {

@@ -196,8 +196,10 @@ bool Decoder::decode_macroblock(Bits& b, int mb_x, int mb_y, int& quantiser_scal
         flags |= kForward;
     }
     // residual in frame order: 16×16 luma, then Cb and Cr, 8 wide and 8 or 16 rows each
+    // coded blocks write all their samples (field DCT blocks too, between them); the buffer is
+    // cleared only when a block is not coded
     alignas(32) Opx16s residual[kResidualSize];
-    std::memset(residual, 0, sizeof residual);
+    if (cbp != (1 << block_count) - 1) std::memset(residual, 0, sizeof residual);
     Opx16s coeffs[64];
     for (int k = 0; k < block_count; ++k) {
         if (!(cbp & (1 << (block_count - 1 - k)))) continue;
@@ -214,7 +216,7 @@ bool Decoder::decode_macroblock(Bits& b, int mb_x, int mb_y, int& quantiser_scal
 // A skipped macroblock (clause 7.6.6): P, zero vector from the forward reference; B, the
 // previous macroblock's prediction directions and vectors. No residual.
 void Decoder::skip_macroblock(int mb_x, int mb_y) {
-    alignas(32) Opx16s zero[kResidualSize] = {};
+    alignas(32) static const Opx16s zero[kResidualSize] = {};
     int flags = last_flags_;
     if (pic_.picture_coding_type == kP) {
         std::memset(pmv_, 0, sizeof pmv_);
