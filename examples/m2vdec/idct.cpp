@@ -155,46 +155,59 @@ M2VDEC_AVX2 inline void transform_avx2(const Opx16s in_t[64], __m256i out[8]) {
         uint32_t(_pext_u32(~uint32_t(_mm_movemask_epi8(_mm_cmpeq_epi16(any8, _mm_setzero_si128()))), 0x5555));
     static constexpr int kRowOfBit[8] = {0, 2, 1, 3, 4, 6, 5, 7};
 
-    // pass 1: e[k] and o[k] (k = 0..3) sum the terms of rows u even and odd
-    __m256 e[4], o[4];
-    for (int k = 0; k < 4; ++k) e[k] = o[k] = _mm256_setzero_ps();
+    // pass 1: e0..e3 and o0..o3 sum the terms of rows u even and odd for output rows k = 0..3
+    // (named registers: arrays of them would live in memory across the loops)
+    __m256 e0 = _mm256_setzero_ps(), e1 = e0, e2 = e0, e3 = e0, o0 = e0, o1 = e0, o2 = e0, o3 = e0;
+#define M2VDEC_TERMS(a0, a1, a2, a3, u, t)                                  \
+    do {                                                                    \
+        const float* m = b.m[u];                                            \
+        a0 = _mm256_fmadd_ps(_mm256_broadcast_ss(m + 0), t, a0);            \
+        a1 = _mm256_fmadd_ps(_mm256_broadcast_ss(m + 1), t, a1);            \
+        a2 = _mm256_fmadd_ps(_mm256_broadcast_ss(m + 2), t, a2);            \
+        a3 = _mm256_fmadd_ps(_mm256_broadcast_ss(m + 3), t, a3);            \
+    } while (0)
     for (uint32_t even = rows & 0x33; even; even &= even - 1) {  // bits 0 1 4 5: rows 0 2 4 6
         const int u = kRowOfBit[__builtin_ctz(even)];
         const __m256 t = row_ps(in_t + 8 * u);
-        for (int k = 0; k < 4; ++k) e[k] = _mm256_fmadd_ps(_mm256_broadcast_ss(&b.m[u][k]), t, e[k]);
+        M2VDEC_TERMS(e0, e1, e2, e3, u, t);
     }
     for (uint32_t odd = rows & 0x4C; odd; odd &= odd - 1) {  // bits 2 3 6: rows 1 3 5
         const int u = kRowOfBit[__builtin_ctz(odd)];
         const __m256 t = row_ps(in_t + 8 * u);
-        for (int k = 0; k < 4; ++k) o[k] = _mm256_fmadd_ps(_mm256_broadcast_ss(&b.m[u][k]), t, o[k]);
+        M2VDEC_TERMS(o0, o1, o2, o3, u, t);
     }
     if (rows & 0x80) {  // row 7 without F(7, 7)
         const __m256 t = _mm256_blend_ps(row_ps(in_t + 56), _mm256_setzero_ps(), 0x80);
-        for (int k = 0; k < 4; ++k) o[k] = _mm256_fmadd_ps(_mm256_broadcast_ss(&b.m[7][k]), t, o[k]);
+        M2VDEC_TERMS(o0, o1, o2, o3, 7, t);
     }
-    __m256 q[8];
-    for (int k = 0; k < 4; ++k) {
-        q[k] = _mm256_add_ps(e[k], o[k]);
-        q[7 - k] = _mm256_sub_ps(e[k], o[k]);
-    }
+    alignas(32) __m256 q[8];
+    q[0] = _mm256_add_ps(e0, o0), q[7] = _mm256_sub_ps(e0, o0);
+    q[1] = _mm256_add_ps(e1, o1), q[6] = _mm256_sub_ps(e1, o1);
+    q[2] = _mm256_add_ps(e2, o2), q[5] = _mm256_sub_ps(e2, o2);
+    q[3] = _mm256_add_ps(e3, o3), q[4] = _mm256_sub_ps(e3, o3);
     transpose8(q);
     // pass 2 over the columns of Xᵀ that are not zero (the other rows of q are zero), then F(7, 7)
-    for (int k = 0; k < 4; ++k) e[k] = o[k] = _mm256_setzero_ps();
+    e0 = e1 = e2 = e3 = o0 = o1 = o2 = o3 = _mm256_setzero_ps();
     for (uint32_t even = cols & 0x55; even; even &= even - 1) {
         const int u = __builtin_ctz(even);
-        for (int k = 0; k < 4; ++k) e[k] = _mm256_fmadd_ps(_mm256_broadcast_ss(&b.m[u][k]), q[u], e[k]);
+        M2VDEC_TERMS(e0, e1, e2, e3, u, q[u]);
     }
     for (uint32_t odd = cols & 0xAA; odd; odd &= odd - 1) {
         const int u = __builtin_ctz(odd);
-        for (int k = 0; k < 4; ++k) o[k] = _mm256_fmadd_ps(_mm256_broadcast_ss(&b.m[u][k]), q[u], o[k]);
+        M2VDEC_TERMS(o0, o1, o2, o3, u, q[u]);
     }
+#undef M2VDEC_TERMS
     const __m256 f77 = _mm256_set1_ps(float(in_t[63]));
+    o0 = _mm256_fmadd_ps(f77, _mm256_loadu_ps(b.w7[0]), o0);
+    o1 = _mm256_fmadd_ps(f77, _mm256_loadu_ps(b.w7[1]), o1);
+    o2 = _mm256_fmadd_ps(f77, _mm256_loadu_ps(b.w7[2]), o2);
+    o3 = _mm256_fmadd_ps(f77, _mm256_loadu_ps(b.w7[3]), o3);
     const __m256 half = _mm256_set1_ps(0.5f);
-    for (int k = 0; k < 4; ++k) {
-        o[k] = _mm256_fmadd_ps(f77, _mm256_loadu_ps(b.w7[k]), o[k]);
-        out[k] = _mm256_cvtps_epi32(_mm256_floor_ps(_mm256_add_ps(_mm256_add_ps(e[k], o[k]), half)));
-        out[7 - k] = _mm256_cvtps_epi32(_mm256_floor_ps(_mm256_add_ps(_mm256_sub_ps(e[k], o[k]), half)));
-    }
+    auto round = [half](__m256 v) M2VDEC_AVX2 { return _mm256_cvtps_epi32(_mm256_floor_ps(_mm256_add_ps(v, half))); };
+    out[0] = round(_mm256_add_ps(e0, o0)), out[7] = round(_mm256_sub_ps(e0, o0));
+    out[1] = round(_mm256_add_ps(e1, o1)), out[6] = round(_mm256_sub_ps(e1, o1));
+    out[2] = round(_mm256_add_ps(e2, o2)), out[5] = round(_mm256_sub_ps(e2, o2));
+    out[3] = round(_mm256_add_ps(e3, o3)), out[4] = round(_mm256_sub_ps(e3, o3));
 }
 
 // Rows y and y + 1 as 16-bit values in one register (row y low).

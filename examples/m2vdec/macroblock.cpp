@@ -196,13 +196,16 @@ bool Decoder::decode_macroblock(Bits& b, int mb_x, int mb_y, int& quantiser_scal
         flags |= kForward;
     }
     // residual in frame order: 16×16 luma, then Cb and Cr, 8 wide and 8 or 16 rows each
-    // coded blocks write all their samples (field DCT blocks too, between them); the buffer is
-    // cleared only when a block is not coded
+    // coded blocks write all their samples, blocks not coded are cleared (8 rows of 8 each)
     alignas(32) Opx16s residual[kResidualSize];
-    if (cbp != (1 << block_count) - 1) std::memset(residual, 0, sizeof residual);
     Opx16s coeffs[64];
     for (int k = 0; k < block_count; ++k) {
-        if (!(cbp & (1 << (block_count - 1 - k)))) continue;
+        if (!(cbp & (1 << (block_count - 1 - k)))) {
+            const BlockPlace bp = place(k, dct_type_field_, seq_.chroma_format);
+            Opx16s* r = residual + residual_offset(bp.c) + bp.y * bp.mb_w + bp.x;
+            for (int row = 0; row < 8; ++row) std::memset(r + row * bp.mb_w * bp.row_step, 0, 16);
+            continue;
+        }
         if (!decode_block(b, k, false, quantiser_scale_, coeffs)) return false;
         const BlockPlace bp = place(k, dct_type_field_, seq_.chroma_format);
         const int w = bp.mb_w;
