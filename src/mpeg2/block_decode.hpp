@@ -56,10 +56,11 @@ struct Cursor {
 
 // The VLC lookup-table walk of frame/bitstream.hpp on the window. Invalid codes (and malformed
 // entries: widths outside 1..32, links to index <= 0, a surplus not below the last width) give
-// false, the cursor then being anywhere; callers restore it.
-OPX_INLINE bool walk(Cursor& c, const Opx32s* table, std::int32_t& value) noexcept {
+// false and leave the cursor where it was (the walk moves a copy until it succeeds).
+OPX_INLINE bool walk(Cursor& cursor, const Opx32s* table, std::int32_t& value) noexcept {
     std::int32_t w = table[0];
     if (static_cast<std::uint32_t>(w - 1) > 31u) return false;
+    Cursor c = cursor;
     std::uint64_t win = c.win;
     std::int32_t e = table[1 + (win >> (64 - w))];
     int used = w;
@@ -80,6 +81,7 @@ OPX_INLINE bool walk(Cursor& c, const Opx32s* table, std::int32_t& value) noexce
     value = e >> 8;
     if (value == opx::bits::kVlcInvalid || surplus >= w) return false;
     c.skip(used - surplus);
+    cursor = c;
     return true;
 }
 
@@ -195,9 +197,8 @@ OpxResult decode_block(const BlockArgs& a) noexcept {
             level = ((win >> 62) & 1) ? -1 : 1;
         } else {
             std::int32_t v;
-            const Cursor at = r;
             if (!walk(r, a.first_table, v)) {
-                leave(at);
+                leave(r);
                 return opxErrH264VlcCode;
             }
             run = v & 0xFF;
@@ -216,9 +217,8 @@ OpxResult decode_block(const BlockArgs& a) noexcept {
 
     for (;;) {
         std::int32_t v;
-        const Cursor at = r;
         if (OPX_UNLIKELY(!walk(r, a.table, v))) {
-            leave(at);
+            leave(r);
             return opxErrH264VlcCode;
         }
         std::int32_t run = v & 0xFF;
