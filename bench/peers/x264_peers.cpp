@@ -8,6 +8,8 @@
 // fixed strides for prediction and reconstruction, results returned in a register.
 #include <algorithm>
 #include <cstdint>
+#include <string>
+#include <utility>
 
 #include "bench.hpp"
 
@@ -253,10 +255,28 @@ OPX_BENCH_CASES(x264_peers) {
              [] { g.sink = x264_8_quant_8x8_ssse3(g.coeffs[3], g.qmf8, g.qbias8); },
              [] { g.sink = x264_8_quant_8x8_sse4(g.coeffs[3], g.qmf8, g.qbias8); },
              [] { g.sink = x264_8_quant_8x8_avx2(g.coeffs[3], g.qmf8, g.qbias8); });
-    add_best("opxiScanFwd_16s_C1", "many",
-             [] { x264_8_zigzag_scan_8x8_frame_mmx2(g.coeffs[4], g.coeffs[5]); },
-             [] { x264_8_zigzag_scan_8x8_frame_sse2(g.coeffs[4], g.coeffs[5]); },
-             [] { x264_8_zigzag_scan_8x8_frame_ssse3(g.coeffs[4], g.coeffs[5]); });
+    // the other MPEG-2 cases against the same kernels
+    using Name = std::pair<const char*, const char*>;
+    for (const Name& c : {Name{"opxiQuantInv_MPEG2_16s_C1I", "flat"}, Name{"opxiQuantInvIntra_MPEG2_16s_C1I", "table"}})
+        add_best(c.first, c.second, [] { x264_8_dequant_8x8_sse2(g.coeffs[2], g.mf8, 28); },
+                 [] { x264_8_dequant_8x8_avx(g.coeffs[2], g.mf8, 28); },
+                 [] { x264_8_dequant_8x8_avx2(g.coeffs[2], g.mf8, 28); });
+    for (const Name& c : {Name{"opxiQuant_MPEG2_16s_C1I", "flat"}, Name{"opxiQuantIntra_MPEG2_16s_C1I", "table"},
+                          Name{"opxiQuantIntra_MPEG2_16s_C1I", "default"}})
+        add_best(c.first, c.second, [] { g.sink = x264_8_quant_8x8_sse2(g.coeffs[3], g.qmf8, g.qbias8); },
+                 [] { g.sink = x264_8_quant_8x8_ssse3(g.coeffs[3], g.qmf8, g.qbias8); },
+                 [] { g.sink = x264_8_quant_8x8_sse4(g.coeffs[3], g.qmf8, g.qbias8); },
+                 [] { g.sink = x264_8_quant_8x8_avx2(g.coeffs[3], g.qmf8, g.qbias8); });
+    // the scans against the MMX zigzag (the goal is half its time), and against its best build
+    for (const Name& c : {Name{"opxiScanFwd_16s_C1", "many"}, Name{"opxiScanFwd_16s_C1", "few"},
+                          Name{"opxiScanFwd_16s_C1", "altvert"}, Name{"opxiScanInv_16s_C1", "last63"},
+                          Name{"opxiScanInv_16s_C1", "last10"}}) {
+        add_best(c.first, c.second, [] { x264_8_zigzag_scan_8x8_frame_mmx2(g.coeffs[4], g.coeffs[5]); });
+        add_best(c.first, (std::string(c.second) + "/best").c_str(),
+                 [] { x264_8_zigzag_scan_8x8_frame_mmx2(g.coeffs[4], g.coeffs[5]); },
+                 [] { x264_8_zigzag_scan_8x8_frame_sse2(g.coeffs[4], g.coeffs[5]); },
+                 [] { x264_8_zigzag_scan_8x8_frame_ssse3(g.coeffs[4], g.coeffs[5]); });
+    }
 
     add_best("opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR", "bs123",
              kHorEdges<x264_8_deblock_v_luma_sse2>, kHorEdges<x264_8_deblock_v_luma_avx>);

@@ -64,6 +64,7 @@ Tables::Tables() {
         for (int k = 0; k < 64; ++k) pos[k] = Opx16s(k);
         if (opxiScanInv_16s_C1(pos, raster, 63, s) != opxOk) ok = false;
         for (int r = 0; r < 64; ++r) scan[s][raster[r] & 63] = r;
+        for (int k = 0; k < 64; ++k) scan_t[s][k] = (scan[s][k] & 7) * 8 + (scan[s][k] >> 3);
     }
 }
 
@@ -106,7 +107,11 @@ void Frame::extend_edges() {
 
 std::unique_ptr<std::vector<Opx32u>> words_of(const uint8_t* data, size_t size) {
     auto w = std::make_unique<std::vector<Opx32u>>((size + 3) / 4 + 4, 0);
-    for (size_t i = 0; i < size; ++i) (*w)[i / 4] |= Opx32u(data[i]) << (24 - 8 * (i % 4));
+    Opx32u* out = w->data();
+    size_t i = 0;
+    for (; i + 4 <= size; i += 4)
+        out[i / 4] = Opx32u(data[i]) << 24 | Opx32u(data[i + 1]) << 16 | Opx32u(data[i + 2]) << 8 | data[i + 3];
+    for (; i < size; ++i) out[i / 4] |= Opx32u(data[i]) << (24 - 8 * (i % 4));
     return w;
 }
 
@@ -136,8 +141,15 @@ void Decoder::decode(const Opx32u* words, size_t size) {
     }
     auto byte_at = [&](size_t i) { return uint8_t(words[i / 4] >> (24 - 8 * (i % 4))); };
     auto find_start = [&](size_t from) -> size_t {
-        for (size_t k = from; k + 3 < size; ++k)
-            if (byte_at(k) == 0 && byte_at(k + 1) == 0 && byte_at(k + 2) == 1) return k;
+        for (size_t k = from; k + 3 < size;) {
+            const uint8_t c = byte_at(k + 2);
+            if (c > 1) {  // no start code begins at k, k + 1 or k + 2
+                k += 3;
+                continue;
+            }
+            if (c == 1 && byte_at(k + 1) == 0 && byte_at(k) == 0) return k;
+            ++k;
+        }
         return size;
     };
     size_t i = find_start(0);
@@ -336,6 +348,10 @@ void Decoder::start_picture() {
         cur_->height[1] != chroma_height)
         cur_->allocate(seq_.mb_width * 16, seq_.mb_height * 16, seq_.chroma_format);
     cur_->temporal_reference = pic_.temporal_reference;
+    const Opx16s* const matrices[4] = {seq_.intra_quantiser_matrix, seq_.chroma_intra_quantiser_matrix,
+                                       seq_.non_intra_quantiser_matrix, seq_.chroma_non_intra_quantiser_matrix};
+    for (int m = 0; m < 4; ++m)
+        for (int k = 0; k < 64; ++k) weights_t_[m][(k & 7) * 8 + (k >> 3)] = matrices[m][k];
     have_picture_ = true;
 }
 

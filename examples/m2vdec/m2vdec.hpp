@@ -46,7 +46,8 @@ inline uint32_t Bits::peek(int n) const {
 }
 
 inline uint32_t Bits::u(int n) {
-    if (n == 0) return 0;
+    // after an overrun the cursor stays where it is (within the padding) and reads give 0
+    if (n == 0 || error) return 0;
     uint32_t v = peek(n);
     int q = pos - n;
     if (q >= 0) {
@@ -128,6 +129,7 @@ struct Tables {
     Opx32s* b14_first = nullptr;
     Opx32s* b15 = nullptr;
     Opx32s scan[2][64];  // zig-zag, alternate: scan position -> raster index
+    Opx32s scan_t[2][64];  // the same to the transposed block (the inverse DCT's input)
     bool ok = false;
     Tables();
     ~Tables();
@@ -136,9 +138,12 @@ struct Tables {
 };
 
 // 8×8 inverse DCT (IEEE 1180 accurate): coefficients in raster order to a residual clamped to
-// -256..255, or to samples clamped to 0..255 (intra blocks).
+// -256..255, or to samples clamped to 0..255 (intra blocks); the _t forms take the coefficient
+// block transposed (in_t[8 × u + v] = F(u, v), u horizontal), as the decoder keeps it.
 void idct8x8_residual(const Opx16s in[64], Opx16s* out, int out_stride_elems);
 void idct8x8_samples(const Opx16s in[64], uint8_t* out, int out_stride);
+void idct8x8_residual_t(const Opx16s in_t[64], Opx16s* out, int out_stride_elems);
+void idct8x8_samples_t(const Opx16s in_t[64], uint8_t* out, int out_stride);
 // The double-precision definition, for the accuracy test.
 void idct8x8_reference(const double in[64], double out[64]);
 
@@ -170,6 +175,7 @@ class Decoder {
     bool decode_macroblock(Bits& b, int mb_x, int mb_y, int& quantiser_scale_code);
     bool read_motion_vectors(Bits& b, int s, int motion_vector_count, bool mv_format_field);
     int read_vector_component(Bits& b, int f_code, int pred);
+    // The block's coefficients, transposed (the inverse DCT's input).
     bool decode_block(Bits& b, int block, bool intra, int qscale, Opx16s coeffs[64]);
     bool decode_block_levels(Bits& b, int block, bool intra, int qscale, Opx16s coeffs[64]);
     void predict(int mb_x, int mb_y, int flags, const Opx16s* residual);
@@ -203,7 +209,10 @@ class Decoder {
     int quantiser_scale_ = 0;
     int cur_mb_x_ = 0, cur_mb_y_ = 0;
     static constexpr int kEdgeStride = 32;
-    uint8_t edge_[2][kEdgeStride * 17];  // field blocks rebuilt at the picture's top or bottom
+    uint8_t edge_[2][kEdgeStride * 17];
+    // the quantiser matrices transposed, for the block decoders: intra luma, intra chroma,
+    // non-intra luma, non-intra chroma (set for each picture)
+    Opx16s weights_t_[4][64];  // field blocks rebuilt at the picture's top or bottom
 };
 
 std::unique_ptr<std::vector<Opx32u>> words_of(const uint8_t* data, size_t size);

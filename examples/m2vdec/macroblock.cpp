@@ -179,7 +179,7 @@ bool Decoder::decode_macroblock(Bits& b, int mb_x, int mb_y, int& quantiser_scal
             const int stride = cur_->stride[bp.c];
             uint8_t* dst = cur_->plane[bp.c] + (mb_y * bp.mb_h) * stride + mb_x * bp.mb_w +
                            bp.x + bp.y * stride;
-            idct8x8_samples(coeffs, dst, stride * bp.row_step);
+            idct8x8_samples_t(coeffs, dst, stride * bp.row_step);
         }
         last_flags_ = flags;
         return true;
@@ -196,15 +196,20 @@ bool Decoder::decode_macroblock(Bits& b, int mb_x, int mb_y, int& quantiser_scal
         flags |= kForward;
     }
     // residual in frame order: 16×16 luma, then Cb and Cr, 8 wide and 8 or 16 rows each
+    // coded blocks write all their samples, blocks not coded are cleared (8 rows of 8 each)
     alignas(32) Opx16s residual[kResidualSize];
-    std::memset(residual, 0, sizeof residual);
     Opx16s coeffs[64];
     for (int k = 0; k < block_count; ++k) {
-        if (!(cbp & (1 << (block_count - 1 - k)))) continue;
+        if (!(cbp & (1 << (block_count - 1 - k)))) {
+            const BlockPlace bp = place(k, dct_type_field_, seq_.chroma_format);
+            Opx16s* r = residual + residual_offset(bp.c) + bp.y * bp.mb_w + bp.x;
+            for (int row = 0; row < 8; ++row) std::memset(r + row * bp.mb_w * bp.row_step, 0, 16);
+            continue;
+        }
         if (!decode_block(b, k, false, quantiser_scale_, coeffs)) return false;
         const BlockPlace bp = place(k, dct_type_field_, seq_.chroma_format);
         const int w = bp.mb_w;
-        idct8x8_residual(coeffs, residual + residual_offset(bp.c) + bp.y * w + bp.x, w * bp.row_step);
+        idct8x8_residual_t(coeffs, residual + residual_offset(bp.c) + bp.y * w + bp.x, w * bp.row_step);
     }
     predict(mb_x, mb_y, flags, residual);
     last_flags_ = flags;
@@ -214,7 +219,7 @@ bool Decoder::decode_macroblock(Bits& b, int mb_x, int mb_y, int& quantiser_scal
 // A skipped macroblock (clause 7.6.6): P, zero vector from the forward reference; B, the
 // previous macroblock's prediction directions and vectors. No residual.
 void Decoder::skip_macroblock(int mb_x, int mb_y) {
-    alignas(32) Opx16s zero[kResidualSize] = {};
+    alignas(32) static const Opx16s zero[kResidualSize] = {};
     int flags = last_flags_;
     if (pic_.picture_coding_type == kP) {
         std::memset(pmv_, 0, sizeof pmv_);
@@ -391,12 +396,13 @@ void Decoder::predict(int mb_x, int mb_y, int flags, const Opx16s* residual) {
 bool Decoder::decode_block(Bits& b, int block, bool intra, int qscale, Opx16s coeffs[64]) {
     if (opt_.levels_path) return decode_block_levels(b, block, intra, qscale, coeffs);
     const int c = block < 4 ? 0 : (block & 1) ? 2 : 1;
-    const Opx32s* scan = tab_.scan[pic_.alternate_scan ? 1 : 0];
+    // transposed scan and weights: the coefficients come out transposed
+    const Opx32s* scan = tab_.scan_t[pic_.alternate_scan ? 1 : 0];
     Opx32u* p = const_cast<Opx32u*>(b.ptr);
     Opx32s o = b.pos, size = 0;
     OpxResult r;
     if (intra) {
-        const Opx16s* w = c ? seq_.chroma_intra_quantiser_matrix : seq_.intra_quantiser_matrix;
+        const Opx16s* w = weights_t_[c ? 1 : 0];
         const Opx32s* ac = pic_.intra_vlc_format && seq_.mpeg2 ? tab_.b15 : tab_.b14;
         if (seq_.mpeg2)
             r = opxiReconstructDCTBlockIntra_MPEG2_32s(&p, &o, tab_.dc_size[c ? 1 : 0], ac, scan, qscale, w,
@@ -405,7 +411,7 @@ bool Decoder::decode_block(Bits& b, int block, bool intra, int qscale, Opx16s co
             r = opxiReconstructDCTBlockIntra_MPEG1_32s(&p, &o, tab_.dc_size[c ? 1 : 0], ac, scan, qscale, w,
                                                        &dc_pred_[c], coeffs, &size);
     } else {
-        const Opx16s* w = c ? seq_.chroma_non_intra_quantiser_matrix : seq_.non_intra_quantiser_matrix;
+        const Opx16s* w = weights_t_[c ? 3 : 2];
         if (seq_.mpeg2)
             r = opxiReconstructDCTBlock_MPEG2_32s(&p, &o, tab_.b14_first, tab_.b14, scan, qscale, w, coeffs, &size);
         else
@@ -477,13 +483,16 @@ bool Decoder::decode_block_levels(Bits& b, int block, bool intra, int qscale, Op
         opxiQuantInv_MPEG2_16s_C1I(coeffs, qscale,
                                    c ? seq_.chroma_non_intra_quantiser_matrix : seq_.non_intra_quantiser_matrix);
     }
+    Opx16s t[64];
+    for (int k = 0; k < 64; ++k) t[(k & 7) * 8 + (k >> 3)] = coeffs[k];
+    std::memcpy(coeffs, t, sizeof t);
     if (opt_.coeffs) print_coeffs(block, coeffs);
     return true;
 }
 
-void Decoder::print_coeffs(int block, const Opx16s c[64]) {
+void Decoder::print_coeffs(int block, const Opx16s c[64]) {  // c transposed, printed in raster order
     std::printf("%ld %d %d %d:", pictures_, cur_mb_x_, cur_mb_y_, block);
-    for (int i = 0; i < 64; ++i) std::printf("%5d", c[i]);
+    for (int i = 0; i < 64; ++i) std::printf("%5d", c[(i & 7) * 8 + (i >> 3)]);
     std::printf("\n");
 }
 

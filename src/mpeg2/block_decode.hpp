@@ -56,10 +56,11 @@ struct Cursor {
 
 // The VLC lookup-table walk of frame/bitstream.hpp on the window. Invalid codes (and malformed
 // entries: widths outside 1..32, links to index <= 0, a surplus not below the last width) give
-// false, the cursor then being anywhere; callers restore it.
-OPX_INLINE bool walk(Cursor& c, const Opx32s* table, std::int32_t& value) noexcept {
+// false and leave the cursor where it was (the walk moves a copy until it succeeds).
+OPX_INLINE bool walk(Cursor& cursor, const Opx32s* table, std::int32_t& value) noexcept {
     std::int32_t w = table[0];
     if (static_cast<std::uint32_t>(w - 1) > 31u) return false;
+    Cursor c = cursor;
     std::uint64_t win = c.win;
     std::int32_t e = table[1 + (win >> (64 - w))];
     int used = w;
@@ -80,6 +81,7 @@ OPX_INLINE bool walk(Cursor& c, const Opx32s* table, std::int32_t& value) noexce
     value = e >> 8;
     if (value == opx::bits::kVlcInvalid || surplus >= w) return false;
     c.skip(used - surplus);
+    cursor = c;
     return true;
 }
 
@@ -124,6 +126,12 @@ OPX_INLINE void escape(Cursor& r, std::int32_t& run, std::int32_t& level) noexce
     }
 }
 
+// The flat weights of an MPEG-2 non-intra block without a weight table.
+constexpr Opx16s kFlatWeights[64] = {16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16,
+                                     16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16,
+                                     16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16,
+                                     16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16};
+
 template <int C, bool Intra>
 OpxResult decode_block(const BlockArgs& a) noexcept {
     constexpr std::uint8_t kEob = 254, kEscape = 255;
@@ -136,16 +144,19 @@ OpxResult decode_block(const BlockArgs& a) noexcept {
     };
     const std::int64_t qscale = a.qscale;
     const Opx32s* const scan = a.scan;
-    const Opx16s* const weights = a.weights;
+    const Opx16s* const weights = (C == kMpeg2 && !Intra && !a.weights) ? kFlatWeights : a.weights;
 
-    // Places a run/level pair; false when the position passes 63.
+    // Places a run/level pair; false when the position passes 63. `odd` follows bit 0 of the sum
+    // of the block for mismatch control (a caller scan may place twice at one index).
     int i;
+    [[maybe_unused]] std::uint32_t odd = 0;
     auto place = [&](std::int32_t run, std::int32_t level) {
         i += run + 1;
         if (i > 63) return false;
         const int k = scan[i] & 63;  // caller scans may hold anything
-        const std::int64_t w = (C == kMpeg2 && !Intra && !weights) ? 16 : weights[k];
-        dst[k] = dequantise<C, Intra>(level, w * qscale);
+        const Opx16s f = dequantise<C, Intra>(level, std::int64_t{weights[k]} * qscale);
+        if constexpr (C == kMpeg2) odd ^= static_cast<std::uint32_t>(dst[k] ^ f);
+        dst[k] = f;
         return true;
     };
 
@@ -171,6 +182,7 @@ OpxResult decode_block(const BlockArgs& a) noexcept {
             const Opx16s pred = static_cast<Opx16s>(*a.dc_pred + diff);
             *a.dc_pred = pred;
             dst[0] = static_cast<Opx16s>(pred * (1 << a.dc_shift));
+            odd = static_cast<std::uint32_t>(dst[0]);  // the DC counts for mismatch control
         }
         i = 0;
     } else {
@@ -185,9 +197,8 @@ OpxResult decode_block(const BlockArgs& a) noexcept {
             level = ((win >> 62) & 1) ? -1 : 1;
         } else {
             std::int32_t v;
-            const Cursor at = r;
             if (!walk(r, a.first_table, v)) {
-                leave(at);
+                leave(r);
                 return opxErrH264VlcCode;
             }
             run = v & 0xFF;
@@ -206,9 +217,8 @@ OpxResult decode_block(const BlockArgs& a) noexcept {
 
     for (;;) {
         std::int32_t v;
-        const Cursor at = r;
         if (OPX_UNLIKELY(!walk(r, a.table, v))) {
-            leave(at);
+            leave(r);
             return opxErrH264VlcCode;
         }
         std::int32_t run = v & 0xFF;
@@ -225,8 +235,6 @@ OpxResult decode_block(const BlockArgs& a) noexcept {
 
     if constexpr (C == kMpeg2) {
         // Mismatch control (H.262 clause 7.4.4) after saturation, the intra DC included.
-        std::uint32_t odd = 0;
-        for (int k = 0; k < 64; ++k) odd ^= static_cast<std::uint32_t>(dst[k]);
         if ((odd & 1) == 0) dst[63] = static_cast<Opx16s>(dst[63] ^ 1);
     }
     *a.dst_size = (C == kMpeg2 && !Intra && i == 0) ? 1 : i;
