@@ -44,6 +44,15 @@ inline std::uint32_t peek16_bytes(const Opx8u* seg, int pos) noexcept {
     return (w >> (8 - (pos & 7))) & 0xFFFF;
 }
 
+// The portable sequential reader: the 16 bits at a position, the position moved on.
+struct ByteReader {
+    const Opx8u* seg;
+    int pos;
+    ByteReader(const Opx8u* s, int p) noexcept : seg(s), pos(p) {}
+    std::uint32_t peek16() const noexcept { return peek16_bytes(seg, pos); }
+    void skip(int bits) noexcept { pos += bits; }
+};
+
 // A run of segment bits [cur, end) that a block reads from: its own area, or a donor's spare bits.
 struct Span {
     int cur;
@@ -121,8 +130,9 @@ bool run_block(const Opx8u* seg, BlockState& b, Span& s, int limit) noexcept {
     const int end = s.end;
     Opx16s* const out = b.out;
     const std::uint8_t* const scan = b.scan;
+    typename Codes::Reader rd(seg, cur);
     for (;;) {
-        const std::uint32_t w = codes.peek16(seg, cur);
+        const std::uint32_t w = rd.peek16();
         const Decoded d = Codes::decode(w);
         const int avail = end - cur;
         if (d.bits > avail) {
@@ -133,6 +143,7 @@ bool run_block(const Opx8u* seg, BlockState& b, Span& s, int limit) noexcept {
             return false;
         }
         cur += d.bits;
+        rd.skip(d.bits);
         if (d.eob) {
             b.done = b.eob = true;
             break;
