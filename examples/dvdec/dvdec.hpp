@@ -75,6 +75,9 @@ class Idct {
     // 4..7 to rows 8..15 (the 4:1:1 right-edge chrominance blocks).
     void samples(const std::int16_t c[64], const Recon& r, float bias, int mode,
                  std::uint8_t* dst, std::ptrdiff_t stride, bool split411) const;
+    // Whether samples() takes the AVX2 path (where the processor has it; the tests compare).
+    void set_avx2(bool on);
+    bool avx2() const { return avx2_; }
     // The same inverse, and the forward transform, in double precision (the accuracy test).
     void reference(const double in[64], int mode, double out[64]) const;
     void forward(const double in[64], int mode, double out[64]) const;

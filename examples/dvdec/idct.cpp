@@ -108,6 +108,14 @@ void Idct::transform(const float in[64], std::uint64_t nonzero, int mode, float 
     transform_sparse(h_, v_[mode], in, nonzero, out);
 }
 
+void Idct::set_avx2(bool on) {
+#if defined(OPX_DVDEC_AVX2)
+    avx2_ = on && __builtin_cpu_supports("avx2");
+#else
+    (void)on;
+#endif
+}
+
 void Idct::reference(const double in[64], int mode, double out[64]) const {
     double t[8][8];
     for (int v = 0; v < 8; ++v)
@@ -170,30 +178,26 @@ std::uint64_t nonzero_mask(const std::int16_t c[64]) {
 __attribute__((target("avx2"))) static void samples_avx2(
     const float (*h)[8], const float (*vm)[8], const std::int16_t c[64], const Recon& r,
     float bias, std::uint8_t* dst, std::ptrdiff_t stride, bool split411) {
-    alignas(32) float in[64];
     const __m256 b = _mm256_set1_ps(bias), half = _mm256_set1_ps(0.5f);
     const __m256 sign = _mm256_set1_ps(-0.0f);
-    std::uint64_t mask = 0;
-    for (int i = 0; i < 64; i += 8) {
-        const __m128i ci = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + i));
-        const __m256 q = _mm256_mul_ps(
-            _mm256_add_ps(_mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(ci)), b),
-            _mm256_load_ps(r.ilat + i));
+    __m256 a0 = _mm256_setzero_ps(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0,
+           a7 = a0;
+    for (int v = 0; v < 8; ++v) {
+        const __m128i ci = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + 8 * v));
+        if (_mm_testz_si128(ci, ci)) continue;  // a zero row adds nothing
+        // the row's transform input; zero coefficients stay zero, the DC is taken as it is
+        const __m256 cf = _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(ci));
+        const __m256 q = _mm256_mul_ps(_mm256_add_ps(cf, b), _mm256_load_ps(r.ilat + 8 * v));
         const __m256 n = _mm256_cvtepi32_ps(
             _mm256_cvttps_epi32(_mm256_add_ps(q, _mm256_or_ps(half, _mm256_and_ps(q, sign)))));
-        _mm256_store_ps(in + i, _mm256_mul_ps(_mm256_mul_ps(_mm256_load_ps(r.lat + i), n),
-                                              _mm256_load_ps(r.scale + i)));
-        const __m128i nz = _mm_cmpeq_epi16(ci, _mm_setzero_si128());
-        mask |= std::uint64_t(std::uint8_t(~_mm_movemask_epi8(_mm_packs_epi16(nz, nz)))) << i;
-    }
-    in[0] = c[0];
-    mask |= 1;
-    __m256 a[8];
-    for (auto& v : a) v = _mm256_setzero_ps();
-    for (int v = 0; v < 8; ++v) {
-        if (((mask >> (8 * v)) & 0xFF) == 0) continue;
+        __m256 in = _mm256_mul_ps(_mm256_mul_ps(_mm256_load_ps(r.lat + 8 * v), n),
+                                  _mm256_load_ps(r.scale + 8 * v));
+        const __m256i zero = _mm256_cvtepi16_epi32(_mm_cmpeq_epi16(ci, _mm_setzero_si128()));
+        in = _mm256_andnot_ps(_mm256_castsi256_ps(zero), in);
+        if (v == 0) in = _mm256_blend_ps(in, cf, 1);
+        alignas(32) float row[8];
+        _mm256_store_ps(row, in);
         // all eight coefficients of the row (zeros add nothing), even and odd ones apart
-        const float* row = in + 8 * v;
         __m256 te = _mm256_mul_ps(_mm256_broadcast_ss(row), _mm256_load_ps(h[0]));
         __m256 to = _mm256_mul_ps(_mm256_broadcast_ss(row + 1), _mm256_load_ps(h[1]));
         for (int hh = 2; hh < 8; hh += 2) {
@@ -203,9 +207,17 @@ __attribute__((target("avx2"))) static void samples_avx2(
                                                  _mm256_load_ps(h[hh + 1])));
         }
         const __m256 t = _mm256_add_ps(te, to);
-        for (int y = 0; y < 8; ++y)
-            a[y] = _mm256_add_ps(a[y], _mm256_mul_ps(_mm256_set1_ps(vm[v][y]), t));
+        const float* col = vm[v];
+        a0 = _mm256_add_ps(a0, _mm256_mul_ps(_mm256_broadcast_ss(col + 0), t));
+        a1 = _mm256_add_ps(a1, _mm256_mul_ps(_mm256_broadcast_ss(col + 1), t));
+        a2 = _mm256_add_ps(a2, _mm256_mul_ps(_mm256_broadcast_ss(col + 2), t));
+        a3 = _mm256_add_ps(a3, _mm256_mul_ps(_mm256_broadcast_ss(col + 3), t));
+        a4 = _mm256_add_ps(a4, _mm256_mul_ps(_mm256_broadcast_ss(col + 4), t));
+        a5 = _mm256_add_ps(a5, _mm256_mul_ps(_mm256_broadcast_ss(col + 5), t));
+        a6 = _mm256_add_ps(a6, _mm256_mul_ps(_mm256_broadcast_ss(col + 6), t));
+        a7 = _mm256_add_ps(a7, _mm256_mul_ps(_mm256_broadcast_ss(col + 7), t));
     }
+    const __m256 a[8] = {a0, a1, a2, a3, a4, a5, a6, a7};
     const __m256 offset = _mm256_set1_ps(128.5f);
     for (int y = 0; y < 8; ++y) {
         const __m256i i32 = _mm256_cvttps_epi32(_mm256_add_ps(a[y], offset));
