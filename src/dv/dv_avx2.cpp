@@ -67,23 +67,18 @@ struct LookupCodes {
         }
         return static_cast<std::uint32_t>((cache << off) >> 48);
     }
+    // (run, 0) codes and the resolved run escape carry amplitude 0: their "sign" (the last bit
+    // of the code) negates nothing, so they share the signed codes' path without a branch.
     static OPX_INLINE Decoded decode(std::uint32_t w) noexcept {
         Lookup e = kFirst[w >> 7];
-        if (e.bits == 0) e = kLong[(w >> 3) & 511];
-        switch (e.kind) {
-            case CodeKind::kSigned: {
-                const bool negative = (w >> (16 - e.bits)) & 1;
-                return {e.bits, e.run, negative ? -int{e.amp} : int{e.amp}, false};
-            }
-            case CodeKind::kAmpEscape: {  // 1111111 aaaaaaaa s
-                const int amp = static_cast<int>((w >> 1) & 255);
-                return {16, 0, (w & 1) ? -amp : amp, false};
-            }
-            case CodeKind::kEob:
-                return {e.bits, 0, 0, true};
-            default:  // (run, 0), the run escape resolved by the look-up
-                return {e.bits, e.run, 0, false};
+        if (OPX_UNLIKELY(e.bits == 0)) e = kLong[(w >> 3) & 511];
+        if (OPX_UNLIKELY(e.kind == CodeKind::kAmpEscape)) {  // 1111111 aaaaaaaa s
+            const int amp = static_cast<int>((w >> 1) & 255);
+            return {16, 0, (w & 1) ? -amp : amp, false};
         }
+        if (OPX_UNLIKELY(e.kind == CodeKind::kEob)) return {e.bits, 0, 0, true};
+        const bool negative = (w >> (16 - e.bits)) & 1;
+        return {e.bits, e.run, negative ? -int{e.amp} : int{e.amp}, false};
     }
 };
 
