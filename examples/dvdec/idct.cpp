@@ -2,10 +2,11 @@
 // The horizontal pass is the 8-point inverse of both modes; the vertical pass is the 8-point
 // inverse (8-8) or the inverse of the field sum / difference pair of 4-point transforms (2-4-8).
 // Both inverses are the exact inverses of the forward transforms as IEC 61834-2 defines them,
-// taken in double precision and stored as single-precision matrices. The first pass visits only
-// the nonzero coefficients, the second only the rows they reach; the eight-lane multiply-add
-// loops are left to the compiler's vectoriser. tests/dvdec/dvdec_idct1180.cpp runs the IEEE 1180
-// procedure on both.
+// taken in double precision and stored as single-precision matrices. The portable path visits only
+// the nonzero coefficients and the rows they reach (loops left to the compiler's vectoriser); the
+// AVX2 path (chosen once, where the processor has it) skips zero rows and forms the same sums in
+// the same order, so both give the same samples. tests/dvdec/dvdec_idct1180.cpp runs the IEEE
+// 1180 procedure on both transforms and compares the paths.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
