@@ -76,32 +76,6 @@ double weight(int mode, int k) {
     return wfac(h) * wfac(2 * (v % 4)) / 2.0;
 }
 
-void invert8(const double a_in[8][8], double inv[8][8]) {
-    double a[8][16];
-    for (int i = 0; i < 8; ++i)
-        for (int j = 0; j < 16; ++j) a[i][j] = j < 8 ? a_in[i][j] : (j - 8 == i ? 1.0 : 0.0);
-    for (int c = 0; c < 8; ++c) {
-        int p = c;
-        for (int r = c + 1; r < 8; ++r)
-            if (std::fabs(a[r][c]) > std::fabs(a[p][c])) p = r;
-        for (int j = 0; j < 16; ++j) std::swap(a[c][j], a[p][j]);
-        const double d = a[c][c];
-        for (int j = 0; j < 16; ++j) a[c][j] /= d;
-        for (int r = 0; r < 8; ++r) {
-            if (r == c) continue;
-            const double m = a[r][c];
-            for (int j = 0; j < 16; ++j) a[r][j] -= m * a[c][j];
-        }
-    }
-    for (int i = 0; i < 8; ++i)
-        for (int j = 0; j < 8; ++j) inv[i][j] = a[i][j + 8];
-}
-
-uint8_t clamp255(double v) {
-    const long r = std::lround(v) + 128;
-    return static_cast<uint8_t>(r < 0 ? 0 : r > 255 ? 255 : r);
-}
-
 // Finds the VS pack (0x60) in the VAUX DIF blocks of the first DIF sequence; null if absent.
 const uint8_t* find_vs_pack(const uint8_t* frame) {
     for (int b = 3; b <= 5; ++b) {
@@ -164,8 +138,10 @@ bool probe(const uint8_t* p, size_t n, Format& f, std::string& why, bool& unsupp
     return true;
 }
 
-Decoder::Decoder(Dequant dq, bool stats)
-    : dq_(dq), want_stats_(stats), bias_(dq == Dequant::kWeight ? 0.5 : 2.0) {
+Decoder::Decoder(Dequant dq, bool stats) : dq_(dq), want_stats_(stats) {
+    // Half the quantiser's output unit.
+    const double bias = dq == Dequant::kWeight ? 0.5 : 2.0;
+    bias_ = float(bias);
     // Areas by raster position for both scans.
     int area[2][64];
     int zz[64], n = 0;
@@ -184,11 +160,12 @@ Decoder::Decoder(Dequant dq, bool stats)
         // Weighted path: F = hi16(8 * amplitude * step * w), so that w = 8192 / W gives
         // F = amplitude * step / W. w is taken as large as 16 bits allow (s times that, for a
         // finer F) and F divided by s again; the DC (dc << 7, q = 2) takes w = 8192 for 4 * dc.
+        double wscale[64];
         for (int k = 0; k < 64; ++k) {
             const double base = 8192.0 / weight(m, k);
             const double sc = k == 0 ? 1.0 : std::floor(32767.0 / base);
             w_[m][k] = static_cast<int16_t>(k == 0 ? 8192 : std::lround(base * sc));
-            wscale_[m][k] = k == 0 ? 1.0 : base / w_[m][k];
+            wscale[k] = k == 0 ? 1.0 : base / w_[m][k];
         }
         for (int c = 0; c < 4; ++c)
             for (int q = 0; q < 16; ++q)
@@ -204,69 +181,18 @@ Decoder::Decoder(Dequant dq, bool stats)
                     const double sc = k == 0 ? 1.0 : std::floor(32767.0 / base);
                     d_[m][c][q][k] =
                         static_cast<int16_t>(k == 0 ? 512 : std::lround(base * sc));
-                    dscale_[m][c][q][k] = k == 0 ? 1.0 : base / d_[m][c][q][k];
-                    // Spacing of the exact levels, in units of F.
-                    wlat_[m][c][q][k] = 8.0 * q_[m][c][q][k] * w_[m][k] / 65536.0;
-                    dlat_[m][c][q][k] = d_[m][c][q][k] / 256.0;
+                    // Spacing of the exact levels in units of F, and the factor from F to the
+                    // transform's input.
+                    const bool weighted = dq == Dequant::kWeight;
+                    const double lat = weighted ? 8.0 * q_[m][c][q][k] * w_[m][k] / 65536.0
+                                                : d_[m][c][q][k] / 256.0;
+                    Recon& r = rec_[m][c][q];
+                    const bool snap = k != 0 && lat >= 2 * bias;
+                    r.lat[k] = snap ? float(lat) : 1.0f / 1024;
+                    r.ilat[k] = snap ? float(1.0 / lat) : 1024.0f;
+                    r.scale[k] = float(weighted ? wscale[k] : k == 0 ? 1.0 : base / d_[m][c][q][k]);
                 }
     }
-    // Forward transforms as IEC 61834-2 defines them, inverted.
-    double h[8][8], v88[8][8], v248[8][8];
-    for (int u = 0; u < 8; ++u) {
-        const double cu = u == 0 ? std::sqrt(0.5) : 1.0;
-        for (int x = 0; x < 8; ++x) {
-            h[u][x] = cu / 2.0 * std::cos((2 * x + 1) * u * M_PI / 16.0);
-            v88[u][x] = h[u][x];
-        }
-    }
-    for (int v = 0; v < 8; ++v) {
-        const int u = v % 4;
-        const double cu = u == 0 ? std::sqrt(0.5) : 1.0;
-        for (int z = 0; z < 4; ++z) {
-            const double b = cu / 2.0 * std::cos((2 * z + 1) * u * M_PI / 8.0);
-            v248[v][2 * z] = b;
-            v248[v][2 * z + 1] = v < 4 ? b : -b;
-        }
-    }
-    invert8(h, hinv_);
-    invert8(v88, vinv_[0]);
-    invert8(v248, vinv_[1]);
-}
-
-// out(y, x) = sum over v, h of vinv(y, v) * hinv(x, h) * F(v, h).
-void Decoder::idct(const int16_t* c, const double* scale, const double* lattice, int mode,
-                   uint8_t* dst,
-                   std::ptrdiff_t stride, bool split411) {
-    double t[8][8];  // rows: vertical frequency; columns: x
-    for (int v = 0; v < 8; ++v)
-        for (int x = 0; x < 8; ++x) {
-            double s = 0;
-            for (int hh = 0; hh < 8; ++hh) {
-                // The quantisers floor: a coded coefficient lies within [F, F + unit).
-                const int k = 8 * v + hh;
-                double f = c[k];
-                if (k != 0 && c[k] != 0) {
-                    // F is the floor of the scaled level: the level (a multiple of `lattice`)
-                    // lies in [F, F + unit); pick it when the interval holds only one.
-                    f += bias_;
-                    if (lattice[k] >= 2 * bias_) f = lattice[k] * std::nearbyint(f / lattice[k]);
-                    f *= scale[k];
-                }
-                s += hinv_[x][hh] * f;
-            }
-            t[v][x] = s;
-        }
-    const double(*vi)[8] = vinv_[mode];
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) {
-            double s = 0;
-            for (int v = 0; v < 8; ++v) s += vi[y][v] * t[v][x];
-            const uint8_t px = clamp255(s);
-            if (!split411)
-                dst[y * stride + x] = px;
-            else  // columns 0..3 to rows 0..7, columns 4..7 to rows 8..15
-                dst[(y + (x >> 2) * 8) * stride + (x & 3)] = px;
-        }
 }
 
 bool Decoder::decode(const uint8_t* frame, const Format& f, Picture& pic, std::string& why) {
@@ -366,11 +292,7 @@ bool Decoder::decode(const uint8_t* frame, const Format& f, Picture& pic, std::s
                         stride = pic.cwidth;
                         split = edge;
                     }
-                    if (dq_ == Dequant::kWeight)
-                        idct(blk, wscale_[mode], wlat_[mode][cls][qno], mode, dst, stride, split);
-                    else
-                        idct(blk, dscale_[mode][cls][qno], dlat_[mode][cls][qno], mode, dst,
-                             stride, split);
+                    idct_.samples(blk, rec_[mode][cls][qno], bias_, mode, dst, stride, split);
                 }
             }
         }

@@ -52,6 +52,44 @@ struct Picture {
     std::vector<uint8_t> y, cb, cr;
 };
 
+// From the quantiser's output F to the transform's input, per mode, class and QNO of the chosen
+// dequantisation path: a nonzero F lies in [level, level + unit) for the floor the quantisers
+// take; the level is the multiple of `lat` nearest to F + half the unit (ilat = 1 / lat), times
+// `scale`. Where the unit holds more than one level, lat is 1/1024, which leaves F + half the
+// unit as it is (exactly). The DC is exact.
+struct alignas(32) Recon {
+    float lat[64], ilat[64], scale[64];
+};
+
+// The 8-8 and 2-4-8 inverse DCTs (idct.cpp): coefficients F(v, h) in raster order (v the vertical
+// frequency; for 2-4-8, rows 0..3 the field sum, 4..7 the field difference) to samples, the
+// exact inverses of the forward transforms of IEC 61834-2 in single precision.
+class Idct {
+  public:
+    Idct();
+    // out = the inverse of `in` for `mode` (0: 8-8, 1: 2-4-8); `nonzero` has bit k set for every
+    // coefficient k that may be nonzero (the others are not read).
+    void transform(const float in[64], std::uint64_t nonzero, int mode, float out[64]) const;
+    // The quantiser's output `c` through `r` (half unit `bias`) and transform(), + 128, rounded
+    // and clamped to 0..255, written to dst; split411: columns 0..3 to rows 0..7 and columns
+    // 4..7 to rows 8..15 (the 4:1:1 right-edge chrominance blocks).
+    void samples(const std::int16_t c[64], const Recon& r, float bias, int mode,
+                 std::uint8_t* dst, std::ptrdiff_t stride, bool split411) const;
+    // Whether samples() takes the AVX2 path (where the processor has it; the tests compare).
+    void set_avx2(bool on);
+    bool avx2() const { return avx2_; }
+    // The same inverse, and the forward transform, in double precision (the accuracy test).
+    void reference(const double in[64], int mode, double out[64]) const;
+    void forward(const double in[64], int mode, double out[64]) const;
+
+  private:
+    double fwd_h[8][8], fwd_v[2][8][8];  // [frequency][sample]
+    double inv_h[8][8], inv_v[2][8][8];  // [sample][frequency]
+    alignas(32) float h_[8][8];                      // h_[h][x] = inv_h[x][h]
+    float v_[2][8][8];                   // v_[mode][v][y] = inv_v[mode][y][v]
+    bool avx2_ = false;                  // samples() with AVX2 (the same results)
+};
+
 class Decoder {
   public:
     Decoder(Dequant dq, bool stats);
@@ -63,17 +101,16 @@ class Decoder {
   private:
     Dequant dq_;
     bool want_stats_;
-    double bias_;  // half the quantiser's output unit
     Stats stats_;
+    Idct idct_;
     // Per mode (8-8, 2-4-8), class and QNO: the step table (Opx16u) and the weight table, and the
     // combined table of --dequant=table.
     uint16_t q_[2][4][16][64];
     int16_t w_[2][64];
     int16_t d_[2][4][16][64];
-    double dscale_[2][4][16][64], wscale_[2][64];
-    double wlat_[2][4][16][64], dlat_[2][4][16][64];  // level spacing in units of F  // factors from F to the coefficient
-    double hinv_[8][8], vinv_[2][8][8];
-    void idct(const int16_t* c, const double* scale, const double* lattice, int mode, uint8_t* dst, std::ptrdiff_t stride, bool split411);
+    // per mode, class and QNO of the chosen path
+    Recon rec_[2][4][16];
+    float bias_;  // half the quantiser's output unit
 };
 
 }  // namespace dvdec

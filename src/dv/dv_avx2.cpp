@@ -9,7 +9,43 @@
 namespace opx::dv::avx2 {
 namespace {
 
+// Sequential reader: the stream bits from the current position on, left-aligned in a 64-bit
+// word, at least 16 of them valid; a code costs a shift of the word, so that the next code's
+// look-up waits only for that shift. Refilled with 8 bytes at a time, byte by byte (zeros past
+// the segment) within the segment's last 8 bytes: nothing outside the segment is read.
+struct WordReader {
+    const Opx8u* seg;
+    std::uint64_t buf;
+    int valid;  // bits of buf that are stream bits
+    int pos;    // segment position of buf's bit 63
+    WordReader(const Opx8u* s, int p) noexcept : seg(s), buf(0), valid(0), pos(p) {}
+    OPX_INLINE void fill() noexcept {
+        const int byte = pos >> 3;
+        std::uint64_t v;
+        if (OPX_LIKELY(byte <= kSegmentBytes - 8)) {
+            __builtin_memcpy(&v, seg + byte, 8);
+            v = __builtin_bswap64(v);
+        } else {
+            v = 0;
+            for (int i = 0; i < 8; ++i)
+                v = (v << 8) | (byte + i < kSegmentBytes ? seg[byte + i] : 0u);
+        }
+        buf = v << (pos & 7);
+        valid = 64 - (pos & 7);
+    }
+    OPX_INLINE std::uint32_t peek16() noexcept {
+        if (OPX_UNLIKELY(valid < 16)) fill();
+        return static_cast<std::uint32_t>(buf >> 48);
+    }
+    OPX_INLINE void skip(int bits) noexcept {
+        buf <<= bits;
+        valid -= bits;
+        pos += bits;
+    }
+};
+
 struct LookupCodes {
+    using Reader = WordReader;
     // The stream is read through a 64-bit word cached from bit position `base` on: a code then
     // costs a shift of a register rather than a load, which shortens the chain from one code's
     // length to the next code's look-up. The word is reloaded when fewer than 16 of its bits lie
@@ -31,23 +67,18 @@ struct LookupCodes {
         }
         return static_cast<std::uint32_t>((cache << off) >> 48);
     }
+    // (run, 0) codes and the resolved run escape carry amplitude 0: their "sign" (the last bit
+    // of the code) negates nothing, so they share the signed codes' path without a branch.
     static OPX_INLINE Decoded decode(std::uint32_t w) noexcept {
         Lookup e = kFirst[w >> 7];
-        if (e.bits == 0) e = kLong[(w >> 3) & 511];
-        switch (e.kind) {
-            case CodeKind::kSigned: {
-                const bool negative = (w >> (16 - e.bits)) & 1;
-                return {e.bits, e.run, negative ? -int{e.amp} : int{e.amp}, false};
-            }
-            case CodeKind::kAmpEscape: {  // 1111111 aaaaaaaa s
-                const int amp = static_cast<int>((w >> 1) & 255);
-                return {16, 0, (w & 1) ? -amp : amp, false};
-            }
-            case CodeKind::kEob:
-                return {e.bits, 0, 0, true};
-            default:  // (run, 0), the run escape resolved by the look-up
-                return {e.bits, e.run, 0, false};
+        if (OPX_UNLIKELY(e.bits == 0)) e = kLong[(w >> 3) & 511];
+        if (OPX_UNLIKELY(e.kind == CodeKind::kAmpEscape)) {  // 1111111 aaaaaaaa s
+            const int amp = static_cast<int>((w >> 1) & 255);
+            return {16, 0, (w & 1) ? -amp : amp, false};
         }
+        if (OPX_UNLIKELY(e.kind == CodeKind::kEob)) return {e.bits, 0, 0, true};
+        const bool negative = (w >> (16 - e.bits)) & 1;
+        return {e.bits, e.run, negative ? -int{e.amp} : int{e.amp}, false};
     }
 };
 

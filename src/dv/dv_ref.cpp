@@ -9,6 +9,7 @@ namespace {
 // The code word at the head of the 16-bit window `w` (bit 15 first), found by comparing the rows
 // of the table; escapes take their fields from the window.
 struct TableCodes {
+    using Reader = ByteReader;
     std::uint32_t peek16(const Opx8u* seg, int pos) const noexcept {
         return peek16_bytes(seg, pos);
     }

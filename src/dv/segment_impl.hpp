@@ -44,6 +44,15 @@ inline std::uint32_t peek16_bytes(const Opx8u* seg, int pos) noexcept {
     return (w >> (8 - (pos & 7))) & 0xFFFF;
 }
 
+// The portable sequential reader: the 16 bits at a position, the position moved on.
+struct ByteReader {
+    const Opx8u* seg;
+    int pos;
+    ByteReader(const Opx8u* s, int p) noexcept : seg(s), pos(p) {}
+    std::uint32_t peek16() const noexcept { return peek16_bytes(seg, pos); }
+    void skip(int bits) noexcept { pos += bits; }
+};
+
 // A run of segment bits [cur, end) that a block reads from: its own area, or a donor's spare bits.
 struct Span {
     int cur;
@@ -89,23 +98,19 @@ template <class Codes>
 bool run_block(const Opx8u* seg, BlockState& b, Span& s, int limit) noexcept {
     Codes codes;  // the reader's state (a cached stream word, if it keeps one)
     // Codes that begin in the carried bits go through window(); once the carry is used up (at
-    // once in the first pass) the loop reads the span alone.
-    for (;;) {
-        const bool carried = b.carry_n > 0;
+    // once in the first pass) the loop below reads the span alone.
+    while (b.carry_n > 0) {
         const int avail = b.carry_n + (s.end - s.cur);
-        const std::uint32_t w = carried ? window(codes, seg, b, s) : codes.peek16(seg, s.cur);
+        const std::uint32_t w = window(codes, seg, b, s);
         const Decoded d = Codes::decode(w);
         if (d.bits > avail) {
             // Every 16-bit string begins with a code word, so avail < d.bits <= 16 here.
-            b.carry = avail > 0 ? w >> (16 - avail) : 0;
+            b.carry = w >> (16 - avail);
             b.carry_n = avail;
             s.cur = s.end;
             return false;
         }
-        if (carried)
-            consume(b, s, d.bits);
-        else
-            s.cur += d.bits;
+        consume(b, s, d.bits);
         if (d.eob) {
             b.done = b.eob = true;
             return true;
@@ -119,6 +124,41 @@ bool run_block(const Opx8u* seg, BlockState& b, Span& s, int limit) noexcept {
         // |value| <= 255: the product fits 16 bits.
         b.out[b.scan[p]] = static_cast<Opx16s>(d.value * 64);
     }
+    // The span alone, its state in locals (the stores to the block do not make the compiler
+    // reload them), written back on the way out.
+    int cur = s.cur, p = b.p;
+    const int end = s.end;
+    Opx16s* const out = b.out;
+    const std::uint8_t* const scan = b.scan;
+    typename Codes::Reader rd(seg, cur);
+    for (;;) {
+        const std::uint32_t w = rd.peek16();
+        const Decoded d = Codes::decode(w);
+        const int avail = end - cur;
+        if (d.bits > avail) {
+            b.carry = avail > 0 ? w >> (16 - avail) : 0;
+            b.carry_n = avail > 0 ? avail : 0;
+            b.p = p;
+            s.cur = end;
+            return false;
+        }
+        cur += d.bits;
+        rd.skip(d.bits);
+        if (d.eob) {
+            b.done = b.eob = true;
+            break;
+        }
+        const int np = p + d.run + 1;
+        if (np >= limit) {
+            b.done = true;
+            break;
+        }
+        p = np;
+        out[scan[p]] = static_cast<Opx16s>(d.value * 64);
+    }
+    b.p = p;
+    s.cur = cur;
+    return true;
 }
 
 // Continues the blocks `inc[0..n_inc)` in order with the spare spans `don[0..n_don)` in order.
