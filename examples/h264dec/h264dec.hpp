@@ -99,8 +99,8 @@ inline int32_t Bits::se() {
 }
 
 struct Rbsp {
-    std::vector<Opx32u> words;
-    std::vector<uint8_t> bytes;  // work buffer
+    std::vector<Opx32u> words;  // grows only; words_used of them hold the unit and padding
+    size_t words_used = 0;
     uint64_t size_bits = 0;
     void assign(const uint8_t* nal, size_t n);  // removes emulation prevention bytes
     Bits reader(size_t skip_bytes) const;
