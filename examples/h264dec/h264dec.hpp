@@ -68,21 +68,22 @@ inline uint32_t Bits::u(int n) {
 // HRD bit rates and buffer sizes, which can, are read and dropped), and the cap lets the callers
 // compute with the value in int (sizes times 4, sums of a few values) without overflow.
 inline uint32_t Bits::ue() {
-    if (overrun()) {
+    const uint64_t start = consumed();
+    if (start > size_bits) {
         error = true;
         return 0;
     }
     Opx32u* p = const_cast<Opx32u*>(ptr);
     Opx32s o = pos;
     Opx32s v = 0;
-    const uint64_t start = consumed();
     if (opxiDecodeExpGolombOne_H264_1u32s(&p, &o, &v, 0) != opxOk) {
         error = true;
         return 0;
     }
     ptr = p;
     pos = o;
-    if (overrun() || (v == 0 && consumed() - start > 1)) {
+    const uint64_t end = consumed();
+    if (end > size_bits || (v == 0 && end - start > 1)) {
         error = true;
         return 0;
     }
@@ -99,8 +100,8 @@ inline int32_t Bits::se() {
 }
 
 struct Rbsp {
-    std::vector<Opx32u> words;
-    std::vector<uint8_t> bytes;  // work buffer
+    std::vector<Opx32u> words;  // grows only; words_used of them hold the unit and padding
+    size_t words_used = 0;
     uint64_t size_bits = 0;
     void assign(const uint8_t* nal, size_t n);  // removes emulation prevention bytes
     Bits reader(size_t skip_bytes) const;

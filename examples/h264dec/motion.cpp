@@ -6,32 +6,6 @@ namespace h264dec {
 
 // ---- neighbouring data ---------------------------------------------------------------------
 
-// nC of a 4x4 block (clause 9.2.1) from the blocks left of and above it; left_ok_ and top_ok_
-// say whether the neighbouring macroblocks are available (set per macroblock in
-// parse_residual).
-int SliceDecoder::luma_nc(int x, int y) {
-    const MbInfo* mbs = d_.mbs_.data();
-    const MbInfo& cur = mbs[mb_];
-    bool aa = x > 0 || left_ok_, ba = y > 0 || top_ok_;
-    int na = !aa ? 0 : x > 0 ? cur.total_coeff[y * 4 + x - 1] : mbs[mb_ - 1].total_coeff[y * 4 + 3];
-    int nb_ = !ba     ? 0
-              : y > 0 ? cur.total_coeff[(y - 1) * 4 + x]
-                      : mbs[mb_ - mbw_].total_coeff[12 + x];
-    return h264common::predict_nc(aa, na, ba, nb_);
-}
-
-int SliceDecoder::chroma_nc(int c, int x, int y) {
-    // chroma 4x4 blocks form a 2x2 grid per macroblock
-    const MbInfo* mbs = d_.mbs_.data();
-    const MbInfo& cur = mbs[mb_];
-    bool aa = x > 0 || left_ok_, ba = y > 0 || top_ok_;
-    int na = !aa     ? 0
-             : x > 0 ? cur.total_coeff_c[c][y * 2 + x - 1]
-                     : mbs[mb_ - 1].total_coeff_c[c][y * 2 + 1];
-    int nb_ = !ba ? 0 : y > 0 ? cur.total_coeff_c[c][x] : mbs[mb_ - mbw_].total_coeff_c[c][2 + x];
-    return h264common::predict_nc(aa, na, ba, nb_);
-}
-
 void SliceDecoder::neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) const {
     ref = -1;
     mv = Mv();

@@ -12,32 +12,39 @@ namespace h264dec {
 constexpr size_t kPadWords = 80;
 
 void Rbsp::assign(const uint8_t* nal, size_t n) {
-    // bytes: the payload without emulation_prevention_three_byte, then 0xFF up to the padding
-    bytes.resize(n + 4 * kPadWords + 4);
-    size_t len = 0;
-    int zeros = 0;
-    for (size_t i = 0; i < n; ++i) {
-        uint8_t c = nal[i];
-        if (zeros >= 2 && c == 3) {  // emulation_prevention_three_byte
-            zeros = 0;
-            continue;
+    // The payload without emulation_prevention_three_byte goes into the words' storage as bytes,
+    // then 0xFF up to the padding, then each word is byte-swapped in place. The storage only
+    // grows: steady-state decoding allocates and clears nothing here.
+    const size_t nwords = (n + 3) / 4 + kPadWords;
+    if (words.size() < nwords) words.resize(nwords);
+    uint8_t* out = reinterpret_cast<uint8_t*>(words.data());
+    size_t len = 0, from = 0;
+    // an emulation_prevention_three_byte is a 0x03 after two zero bytes (which follow any earlier
+    // removed byte, since that was not zero); the runs between them are copied whole
+    for (size_t k = 2; k < n;) {
+        const void* hit = std::memchr(nal + k, 3, n - k);
+        if (!hit) break;
+        k = size_t(static_cast<const uint8_t*>(hit) - nal);
+        if (nal[k - 1] == 0 && nal[k - 2] == 0) {
+            std::memcpy(out + len, nal + from, k - from);
+            len += k - from;
+            from = k + 1;
+            k += 3;  // the next one needs two new zero bytes
+        } else {
+            ++k;
         }
-        zeros = c == 0 ? zeros + 1 : 0;
-        bytes[len++] = c;
     }
+    std::memcpy(out + len, nal + from, n - from);
+    len += n - from;
     // the payload ends at the rbsp_stop_one_bit: the last 1 bit of the unit
     size_t end = len;
-    while (end > 0 && bytes[end - 1] == 0) --end;
+    while (end > 0 && out[end - 1] == 0) --end;
     size_bits = 0;
-    if (end > 0) size_bits = uint64_t(end) * 8 - uint64_t(__builtin_ctz(bytes[end - 1])) - 1;
-    std::memset(&bytes[len], 0xFF, bytes.size() - len);
-    size_t nwords = (len + 3) / 4 + kPadWords;
-    words.resize(nwords);
-    for (size_t w = 0; w < nwords; ++w) {
-        uint32_t v;
-        std::memcpy(&v, &bytes[w * 4], 4);
-        words[w] = __builtin_bswap32(v);  // first byte in bits 31..24
-    }
+    if (end > 0) size_bits = uint64_t(end) * 8 - uint64_t(__builtin_ctz(out[end - 1])) - 1;
+    const size_t used = (len + 3) / 4 + kPadWords;
+    std::memset(out + len, 0xFF, used * 4 - len);
+    for (size_t w = 0; w < used; ++w) words[w] = __builtin_bswap32(words[w]);  // first byte in bits 31..24
+    words_used = used;
 }
 
 Bits Rbsp::reader(size_t skip_bytes) const {
