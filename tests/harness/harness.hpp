@@ -219,9 +219,18 @@ public:
     Opx32u* u32(int slot = 0) { return reinterpret_cast<Opx32u*>(bytes(slot)); }
     void reset();
     bool unchanged() const;
+    // Stores `v` at the start of `slot` as part of the expected contents (a cursor, a count, a
+    // pointer the call reads) and returns its address.
+    template <class T>
+    T* put(int slot, T v) {
+        T* p = reinterpret_cast<T*>(bytes(slot));
+        std::memcpy(p, &v, sizeof v);
+        std::memcpy(snapshot_.data() + (bytes(slot) - zone_.data()), &v, sizeof v);
+        return p;
+    }
 
 private:
-    std::vector<unsigned char> zone_;
+    std::vector<unsigned char> zone_, snapshot_;
     unsigned char* base_;
 };
 
@@ -249,6 +258,20 @@ struct NullCase {
 };
 const std::vector<NullCase>& null_cases();
 
+// ---- argument-check cases ---------------------------------------------------------------------
+
+// One call with one bad argument (or two, to pin which check comes first), the result code it
+// must give and, unless that code is opxOk, nothing written in the Scratch zone. Outputs and
+// in-place buffers of the call come from `s`.
+struct ArgCase {
+    const char* call_text;
+    int line;
+    OpxResult want;
+    std::function<OpxResult(Scratch& s)> call;
+};
+// Runs every case on a freshly reset Scratch.
+void expect_arg_cases(const std::vector<ArgCase>& cases);
+
 }  // namespace opx::test
 
 // Registers the null-pointer case of an exported function. The body calls the function once,
@@ -271,3 +294,6 @@ const std::vector<NullCase>& null_cases();
     OPX_NULL_CASE(function) {         \
         return function(__VA_ARGS__); \
     }
+// A row of an argument-check table: `ARG(opxErrSize, opxiF(s.u8(0), 8, ...))`.
+#define OPX_ARG(want, ...) \
+    ::opx::test::ArgCase { #__VA_ARGS__, __LINE__, want, [=](::opx::test::Scratch& s) mutable -> OpxResult { return __VA_ARGS__; } }
