@@ -148,8 +148,9 @@ const std::vector<NullCase>& null_cases() { return registry(); }
 
 void expect_arg_cases(const std::vector<ArgCase>& cases) {
     Scratch s;
-    for (const ArgCase& c : cases) {
-        SCOPED_TRACE(testing::Message() << "line " << c.line << ": " << c.call_text);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const ArgCase& c = cases[i];
+        SCOPED_TRACE(testing::Message() << "row " << i << ", line " << c.line << ": " << c.call_text);
         s.reset();
         EXPECT_EQ(c.call(s), c.want);
         if (c.want != opxOk) {
