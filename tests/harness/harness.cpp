@@ -150,7 +150,8 @@ void expect_arg_cases(const std::vector<ArgCase>& cases) {
     Scratch s;
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const ArgCase& c = cases[i];
-        SCOPED_TRACE(testing::Message() << "row " << i << ", line " << c.line << ": " << c.call_text);
+        SCOPED_TRACE(testing::Message()
+                     << "row " << i << ", line " << c.line << ": " << c.call_text);
         s.reset();
         EXPECT_EQ(c.call(s), c.want);
         if (c.want != opxOk) {

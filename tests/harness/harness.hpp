@@ -294,6 +294,15 @@ void expect_arg_cases(const std::vector<ArgCase>& cases);
     OPX_NULL_CASE(function) {         \
         return function(__VA_ARGS__); \
     }
-// A row of an argument-check table: `ARG(opxErrSize, opxiF(s.u8(0), 8, ...))`.
-#define OPX_ARG(want, ...) \
-    ::opx::test::ArgCase { #__VA_ARGS__, __LINE__, want, [=](::opx::test::Scratch& s) mutable -> OpxResult { return __VA_ARGS__; } }
+
+// A row of an argument-check table: the expected code and the call, which takes its outputs
+// from the Scratch `s` and may use copies of the test's locals.
+//
+//   OPX_ARG(opxErrSize, opxiSAD2x2xN_8u16u_C1R(s.u8(0), 16, s.u8(1), 48, s.u16(2), 7))
+#define OPX_ARG(want, ...)                                                   \
+    ::opx::test::ArgCase {                                                   \
+        #__VA_ARGS__, __LINE__, want,                                        \
+            [=](::opx::test::Scratch& s) mutable -> OpxResult {              \
+                return __VA_ARGS__;                                          \
+            }                                                                \
+    }
