@@ -1,6 +1,7 @@
 // Argument checks of the H.264 functions, one table: each row one bad argument (or two, the
 // first checked winning), the code it gives, and nothing written.
 #include <algorithm>
+#include <climits>
 #include <vector>
 
 #include "h264/cavlc_writer.hpp"
@@ -233,6 +234,65 @@ TEST(H264Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
         rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, mode, ~0u, 20, 20, 0, s.s16(15), s.s16(15), 0)));
         rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntra4x4MB_H264_16s8u_C2R(s.put(1, s.s16(2)), s.u8(0), 96, mode, ~0u, 20, 20, 0, s.s16(15), s.s16(15), 0)));
     }
+    // Plane expansion: null, sizes, then the picture structure.
+    rows.push_back(OPX_ARG(opxErrNullPtr, opxiExpandPlane_H264_8u_C1R(nullptr, 0, 3, 64, 4, 9)));
+    rows.push_back(OPX_ARG(opxErrSize, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 3, 64, 4, 9)));
+    rows.push_back(OPX_ARG(opxErrSize, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 0, 64, 4, 0)));
+    rows.push_back(OPX_ARG(opxErrSize, opxiExpandPlane_H264_8u_C1R(s.u8(0), 0, 8, 64, 4, 0)));
+    rows.push_back(OPX_ARG(opxErrSize, opxiExpandPlane_H264_8u_C1R(s.u8(0), -5, 8, 64, 4, 0)));
+    rows.push_back(OPX_ARG(opxOk, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 8, 64, 0, 9)));  // nothing to do
+    rows.push_back(OPX_ARG(opxErrBadArg, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 8, 64, 4, 3)));
+    rows.push_back(OPX_ARG(opxErrBadArg, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 8, 64, 4, -1)));
+    // Chroma intra prediction: step, mode, availability.
+    rows.push_back(OPX_ARG(opxErrStep, opxiPredictIntraChroma8x8_H264_8u_C1IR(s.u8(0), 7, 9, 0)));
+    rows.push_back(OPX_ARG(opxErrOutOfRange, opxiPredictIntraChroma8x8_H264_8u_C1IR(s.u8(0), 64, 4, 0)));
+    for (int mode : {3, 2, 1})
+        rows.push_back(OPX_ARG(opxErrIntraPredUnavailable, opxiPredictIntraChroma8x8_H264_8u_C1IR(s.u8(0), 64, mode, mode)));
+    // 16-bit weighting: sizes (the plain average takes any side 2..16), bit depth, log2 denominator.
+    auto w16 = [](Scratch& s, OpxRoiSize r, int depth) {
+        return OpxBidir16u{s.u16(0), 4, s.u16(1), 4, s.u16(2), 4, r, depth};
+    };
+    OpxBidir16u bw{};
+    rows.push_back(OPX_ARG(opxErrSize, opxiBidirWeight_H264_16u_P2P1R(&(bw = w16(s, {3, 5}, 10)), 0, 1, 0, 1, 0)));
+    rows.push_back(OPX_ARG(opxErrSize, opxiBidir_H264_16u_P2P1R(&(bw = w16(s, {17, 2}, 10)))));
+    rows.push_back(OPX_ARG(opxErrSize, opxiBidir_H264_16u_P2P1R(&(bw = w16(s, {2, 1}, 10)))));
+    for (Opx32s depth : {7, 15, -1, 32, 1000}) {
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiBidirWeight_H264_16u_P2P1R(&(bw = w16(s, {4, 4}, depth)), 0, 1, 0, 1, 0)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiBidirWeightImplicit_H264_16u_P2P1R(&(bw = w16(s, {4, 4}, depth)), 32, 32)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiUnidirWeight_H264_16u_IP2P1R(s.u16(2), 4, 0, 1, 0, {4, 4}, depth)));
+    }
+    rows.push_back(OPX_ARG(opxErrBadArg, opxiBidirWeight_H264_16u_P2P1R(&(bw = w16(s, {4, 4}, 14)), 8, 1, 0, 1, 0)));
+    rows.push_back(OPX_ARG(opxErrBadArg, opxiUnidirWeight_H264_16u_IP2P1R(s.u16(2), 4, 8, 1, 0, {4, 4}, 14)));
+    // Block interpolation: block and frame sizes, the second planes, the bit depth.
+    auto blk8 = [](Scratch& s, OpxRoiSize frame, OpxRoiSize block) {
+        return OpxInterpolateBlock8u{{s.u8(0), s.u8(0)}, 64, {s.u8(1), s.u8(2)}, 64, frame, block, {0, 0}, {1, 1}};
+    };
+    auto blk16 = [](Scratch& s, OpxRoiSize block, int depth) {
+        return OpxInterpolateBlock16u{{s.u16(0), s.u16(0)}, 64, {s.u16(1), s.u16(1)}, 64, {32, 32}, block, {0, 0}, {1, 1}, depth};
+    };
+    OpxInterpolateBlock8u q{};
+    OpxInterpolateBlock16u q16{};
+    rows.push_back(OPX_ARG(opxOk, opxiInterpolateLumaBlock_H264_8u_P1R(&(q = blk8(s, {32, 32}, {8, 8})))));
+    for (OpxRoiSize bs : {OpxRoiSize{8, 20}, {8, 0}, {8, -4}, {8, 6}, {12, 8}, {0, 8}, {32, 8}})
+        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_H264_8u_P1R(&(q = blk8(s, {32, 32}, bs)))));
+    for (OpxRoiSize bs : {OpxRoiSize{8, 18}, {8, 0}, {8, 3}, {6, 8}, {16, 8}}) {
+        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChromaBlock_H264_8u_C2P2R(&(q = blk8(s, {32, 32}, bs)))));
+        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChromaBlock_H264_8u_P2R(&(q = blk8(s, {32, 32}, bs)))));
+        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChromaBlock_H264_8u_C2C2R(&(q = blk8(s, {32, 32}, bs)))));
+    }
+    for (OpxRoiSize fs : {OpxRoiSize{0, 32}, {32, 0}, {-1, 32}, {32, INT_MIN}}) {
+        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_H264_8u_P1R(&(q = blk8(s, fs, {8, 8})))));
+        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChromaBlock_H264_8u_C2P2R(&(q = blk8(s, fs, {8, 8})))));
+    }
+    rows.push_back(OPX_ARG(opxErrNullPtr, opxiInterpolateChromaBlock_H264_8u_C2P2R(((q = blk8(s, {32, 32}, {8, 8})).pDst[1] = nullptr, &q))));
+    // pSrc[1] is not read by the interleaved forms.
+    rows.push_back(OPX_ARG(opxOk, opxiInterpolateChromaBlock_H264_8u_C2P2R(((q = blk8(s, {32, 32}, {8, 8})).pSrc[1] = nullptr, &q))));
+    rows.push_back(OPX_ARG(opxErrNullPtr, opxiInterpolateChromaBlock_H264_8u_P2R(((q = blk8(s, {32, 32}, {8, 8})).pSrc[1] = nullptr, &q))));
+    for (int depth : {7, 15, 0, 33}) {
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateLumaBlock_H264_16u_P1R(&(q16 = blk16(s, {8, 8}, depth)))));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateChromaBlock_H264_16u_P2R(&(q16 = blk16(s, {8, 8}, depth)))));
+    }
+    rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_H264_16u_P1R(&(q16 = blk16(s, {8, 20}, 9)))));
     expect_arg_cases(rows);
 }
 

@@ -181,20 +181,6 @@ TEST(InterpRules, ExpandPlaneFrameAndFields) {
     }
 }
 
-TEST(InterpRules, ExpandPlaneCodes) {
-    Opx8u buf[64 * 64] = {};
-    Opx8u* origin = buf + 8 * 64 + 8;
-    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(nullptr, 0, 3, 64, 4, 9), opxErrNullPtr);
-    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, 8, 3, 64, 4, 9), opxErrSize);
-    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, 8, 0, 64, 4, 0), opxErrSize);
-    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, 0, 8, 64, 4, 0), opxErrSize);
-    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, -5, 8, 64, 4, 0), opxErrSize);
-    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, 8, 8, 64, 0, 9), opxOk);  // nothing to do
-    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, 8, 8, 64, 4, 3), opxErrBadArg);
-    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, 8, 8, 64, 4, -1), opxErrBadArg);
-    for (Opx8u v : buf) ASSERT_EQ(v, 0);
-}
-
 }  // namespace
 
 // ---- null-pointer cases

@@ -75,6 +75,18 @@ TEST(Mpeg4Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
         OPX_ARG(opxErrContextMatch, opxiWarpLuma_MPEG4_8u_C1R(s.u8(1), 64, s.u8(2), 64, &r16, rec<OpxWarpStateMPEG4>(s.u8(0) + 3))),
         OPX_ARG(opxErrContextMatch, opxiWarpChroma_MPEG4_8u_P2R(s.u8(1), 64, s.u8(1), 64, s.u8(2), 64, s.u8(3), 64, &r16, rec<OpxWarpStateMPEG4>(s.u8(0) + 3))),
     };
+    // Coefficient decoders: the bit offset, then the record (its kind, then QP); a null stream.
+    rows.push_back(OPX_ARG(opxErrBitOffset, opxiDecodeCoeffsInter_MPEG4_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{8}), s.s16(3), s.s32(4), 0, 0)));
+    rows.push_back(OPX_ARG(opxErrBitOffset, opxiDecodeCoeffsInter_H263_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{-1}), s.s16(3), s.s32(4), 0, 0)));
+    rows.push_back(OPX_ARG(opxErrBitOffset, opxiReconstructCoeffsInter_H263_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{-1}), s.s16(3), s.s32(4), 0, 0)));
+    rows.push_back(OPX_ARG(opxErrQp, opxiReconstructCoeffsInter_H263_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{0}), s.s16(3), s.s32(4), 0, 0)));
+    rows.push_back(OPX_ARG(opxErrQp, opxiReconstructCoeffsIntra_H261_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{0}), s.s16(3), s.s32(4), 32)));
+    rows.push_back(OPX_ARG(opxErrNullPtr, opxiDecodeCoeffsInter_H261_1u16s(s.put(1, static_cast<Opx8u*>(nullptr)), s.put(2, Opx32s{0}), s.s16(3), s.s32(4), 0)));
+    for (int rvlc = 0; rvlc < 2; ++rvlc) {
+        rows.push_back(OPX_ARG(opxErrContextMatch, opxiReconstructCoeffsInter_MPEG4_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{3}), s.s16(3), s.s32(4), rvlc, 0, rec<OpxQuantInvInterStateMPEG4>(inv_intra), 3)));
+        rows.push_back(OPX_ARG(opxErrQp, opxiReconstructCoeffsInter_MPEG4_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{3}), s.s16(3), s.s32(4), rvlc, 0, inv, 32)));
+        rows.push_back(OPX_ARG(opxErrNullPtr, opxiReconstructCoeffsInter_MPEG4_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{3}), s.s16(3), s.s32(4), rvlc, 0, nullptr, 3)));
+    }
     // Deblocking and deringing take QP 1..31.
     for (Opx32s qp : {0, 32, -5, 1000}) {
         rows.push_back(OPX_ARG(opxErrQp, opxiFilterDeblocking8x8HorEdge_MPEG4_8u_C1IR(s.u8(0), 64, qp, 2, 6)));
