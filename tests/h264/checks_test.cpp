@@ -33,6 +33,22 @@ struct Chroma16 {
     }
 };
 
+// The two records of the 8-bit 4:2:2 chroma functions (qp 39 the limit, bit depth not read).
+struct Chroma8 {
+    OpxReconstructInfo8u info[2];
+    const OpxReconstructInfo8u* p[2];
+    Opx16s zeros[17 * 64] = {};
+    const OpxReconstructInfo8u** make(Scratch& s, Opx32s cr_qp = 39, Opx32s cb_step = 96,
+                                      bool zero_levels = false) {
+        Opx16s** coeffs = s.put(1, zero_levels ? zeros : s.s16(2));
+        info[0] = {coeffs, s.u8(3), cb_step, 3, 39, s.s16(15), 0, 0};
+        info[1] = {coeffs, s.u8(4), 96, 3, cr_qp, s.s16(15), 0, 0};
+        p[0] = &info[0];
+        p[1] = &info[1];
+        return p;
+    }
+};
+
 TEST(H264Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
     using cavlc::tables;
     cavlc::Tables t = tables();
@@ -293,6 +309,16 @@ TEST(H264Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
         rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateChromaBlock_H264_16u_P2R(&(q16 = blk16(s, {8, 8}, depth)))));
     }
     rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_H264_16u_P1R(&(q16 = blk16(s, {8, 20}, 9)))));
+    // 8-bit 4:2:2 chroma: qp up to 39, step, mode, availability.
+    Chroma8 c8{};
+    rows.push_back(OPX_ARG(opxOk, opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(c8.make(s, 39, 96, true), 16, 16)));
+    rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(c8.make(s, 40), 16, 16)));
+    rows.push_back(OPX_ARG(opxErrStep, opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(c8.make(s, 39, -3), 5, 0, 16, 16)));
+    rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(c8.make(s), 4, 0, 16, 16)));
+    rows.push_back(OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(c8.make(s), 3, 16, 16, 16)));
+    for (int mode : {1, 3})
+        rows.push_back(OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R(c8.make(s), mode, 0, 0, 16, 16)));
+    rows.push_back(OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R(c8.make(s), 2, 4, 0, 16, 16)));
     expect_arg_cases(rows);
 }
 

@@ -510,34 +510,6 @@ TEST(H264ReconHigh, ChromaQpLimitFollowsTheCbBitDepth) {
     EXPECT_EQ(opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R(c.pp, 0, 0), opxErrOutOfRange);
 }
 
-TEST(H264ReconHigh, EightBitChroma422ChecksQp39AndIgnoresBitDepth) {
-    Pic<Opx8u> pl[2];
-    std::vector<Opx16s> st(17 * 64, 0);
-    Opx16s* ptr = st.data();
-    Opx16s ls[16];
-    for (auto& v : ls) v = 16;
-    OpxReconstructInfo8u r[2];
-    for (int comp = 0; comp < 2; ++comp)
-        r[comp] = OpxReconstructInfo8u{&ptr, pl[comp].mb(), pl[comp].step, 3, 39, ls, 0, 0};
-    const OpxReconstructInfo8u* pp[2] = {&r[0], &r[1]};
-    EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(pp, 16, 16), opxOk);
-    r[1].qp = 40;
-    EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(pp, 16, 16), opxErrOutOfRange);
-    r[1].qp = 39;
-    r[0].srcDstStep = -3;
-    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(pp, 5, 0, 16, 16), opxErrStep);
-    r[0].srcDstStep = pl[0].step;
-    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(pp, 4, 0, 16, 16),
-              opxErrOutOfRange);
-    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(pp, 3, 16, 16, 16),
-              opxErrIntraPredUnavailable);
-    for (int mode : {1, 3})
-        EXPECT_EQ(opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R(pp, mode, 0, 0, 16, 16),
-                  opxErrIntraPredUnavailable);
-    EXPECT_EQ(opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R(pp, 2, 4, 0, 16, 16),
-              opxErrIntraPredUnavailable);
-}
-
 // Top-left corner, block 0 vertical: predicted as 1 << (bitDepth - 1), warning 11.
 TEST(H264ReconHigh, CornerBlockTakes512AndWarnsAt10Bits) {
     Luma l(10, 30, 0);
