@@ -259,6 +259,9 @@ TEST(H264Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
     rows.push_back(OPX_ARG(opxOk, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 8, 64, 0, 9)));  // nothing to do
     rows.push_back(OPX_ARG(opxErrBadArg, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 8, 64, 4, 3)));
     rows.push_back(OPX_ARG(opxErrBadArg, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 8, 64, 4, -1)));
+    // 4x4 intra modes outside 0..8 (negative included) are refused.
+    for (int mode : {9, -1, 1 << 30})
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiPredictIntra_4x4_H264_8u_C1IR(s.u8(0), 64, mode, 99)));
     // Chroma intra prediction: step, mode, availability.
     rows.push_back(OPX_ARG(opxErrStep, opxiPredictIntraChroma8x8_H264_8u_C1IR(s.u8(0), 7, 9, 0)));
     rows.push_back(OPX_ARG(opxErrOutOfRange, opxiPredictIntraChroma8x8_H264_8u_C1IR(s.u8(0), 64, 4, 0)));
