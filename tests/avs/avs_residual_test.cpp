@@ -396,56 +396,6 @@ struct Mb {
     Opx8u* at() { return plane.ptr(16, 16); }
 };
 
-TEST(AvsReconstruct, ChecksAndNothingWrittenOnError) {
-    Mb mb;
-    Rng rng;
-    mb.plane.random(rng);
-    const Img before = mb.plane;
-    Block coeffs[4] = {};
-    Opx16s* pc = coeffs[0].data();
-    const Opx32u modes[4] = {0, 1, 2, 3};
-    const Opx32s num[4] = {1, 1, 1, 1};
-    for (Opx32s qp : {64, -1}) {
-        EXPECT_EQ(opxiReconstructLumaIntra_AVS_16s8u_C1R(&pc, mb.at(), mb.plane.step(), modes, num,
-                                                         15, qp, 0),
-                  opxErrOutOfRange);
-        EXPECT_EQ(
-            opxiReconstructLumaInter_AVS_16s8u_C1R(&pc, mb.at(), mb.plane.step(), num, 15, qp),
-            opxErrOutOfRange);
-    }
-    for (Opx32s qp : {52, -1}) {
-        EXPECT_EQ(opxiReconstructChromaIntra_AVS_16s8u_C1R(&pc, mb.at(), mb.at() + 8,
-                                                           mb.plane.step(), 0, num, 3, qp, 0),
-                  opxErrOutOfRange);
-        EXPECT_EQ(opxiReconstructChromaInter_AVS_16s8u_C1R(&pc, mb.at(), mb.at() + 8,
-                                                           mb.plane.step(), num, 15, qp),
-                  opxErrOutOfRange);
-    }
-    // Mended: the mode and numCoeff arrays are tested for null.
-    EXPECT_EQ(opxiReconstructLumaIntra_AVS_16s8u_C1R(&pc, mb.at(), mb.plane.step(), nullptr, num,
-                                                     15, 10, 0),
-              opxErrNullPtr);
-    EXPECT_EQ(opxiReconstructLumaIntra_AVS_16s8u_C1R(&pc, mb.at(), mb.plane.step(), modes, nullptr,
-                                                     15, 10, 0),
-              opxErrNullPtr);
-    EXPECT_EQ(
-        opxiReconstructLumaInter_AVS_16s8u_C1R(&pc, mb.at(), mb.plane.step(), nullptr, 15, 10),
-        opxErrNullPtr);
-    EXPECT_EQ(opxiReconstructChromaIntra_AVS_16s8u_C1R(&pc, mb.at(), mb.at() + 8, mb.plane.step(),
-                                                       0, nullptr, 3, 10, 0),
-              opxErrNullPtr);
-    EXPECT_EQ(opxiReconstructChromaInter_AVS_16s8u_C1R(&pc, mb.at(), mb.at() + 8, mb.plane.step(),
-                                                       nullptr, 15, 10),
-              opxErrNullPtr);
-    EXPECT_TRUE(before == mb.plane);
-    EXPECT_EQ(pc, coeffs[0].data());
-    Opx32s n = 0;
-    EXPECT_EQ(opxiTransformQuant8x8Fwd_AVS_16s_C1(coeffs[0].data(), coeffs[1].data(), &n, 64, 1),
-              opxErrBadArg);
-    EXPECT_EQ(opxiTransformQuant8x8Fwd_AVS_16s_C1(coeffs[0].data(), coeffs[1].data(), &n, -1, 1),
-              opxErrBadArg);
-}
-
 TEST(AvsReconstruct, InterConsumesCodedBlocksInBitOrder) {
     Mb mb;
     Rng rng;

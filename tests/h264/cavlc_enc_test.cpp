@@ -396,37 +396,6 @@ TEST(H264CavlcEncRules, ChromaDc2x4Order) {
     EXPECT_EQ(e.tz, 4);
 }
 
-// Mended: a negative firstPos (32s) and scan entries outside 0..15 among the examined positions
-// are refused with nothing written; entries outside the examined positions are not used.
-TEST(H264CavlcEncRules, RangeChecksWriteNothing) {
-    Opx32s src[16] = {1, 2, 3};
-    Opx32s scan[16];
-    std::copy(kZigzag, kZigzag + 16, scan);
-    Elements<Opx32s> e;
-    auto call32 = [&](Opx32s first, Opx32s last) {
-        return opxiEncodeCoeffsCAVLC_H264_32s(src, first, scan, last, &e.t1, &e.signs, &e.tc,
-                                              &e.tz, e.levels, e.runs);
-    };
-    EXPECT_EQ(call32(-1, 15), opxErrOutOfRange);
-    EXPECT_EQ(call32(0, 16), opxErrOutOfRange);
-    EXPECT_EQ(call32(5, 4), opxErrOutOfRange);
-    scan[7] = 16;
-    EXPECT_EQ(call32(0, 15), opxErrOutOfRange);
-    scan[7] = -1;
-    EXPECT_EQ(call32(0, 15), opxErrOutOfRange);
-    EXPECT_EQ(e.t1, 0xEE);
-    EXPECT_EQ(e.tc, 0xEE);
-    EXPECT_EQ(e.levels[0], static_cast<Opx32s>(0x5A5A));
-    EXPECT_EQ(call32(0, 6), opxOk);  // position 7 not examined
-    EXPECT_EQ(e.tc, 3);
-    Opx16s s16[16] = {};
-    Elements<Opx16s> f;
-    EXPECT_EQ(opxiEncodeCoeffsCAVLC_H264_16s(s16, 0, kZigzag, 16, &f.t1, &f.signs, &f.tc, &f.tz,
-                                             f.levels, f.runs),
-              opxErrOutOfRange);
-    EXPECT_EQ(f.tz, 0xEE);
-}
-
 // ---- null pointers -------------------------------------------------------------------------
 
 OPX_NULL_CALL(opxiEncodeCoeffsCAVLC_H264_16s, nul(s.s16(0)), 0, nul(kZigzag), 15, nul(s.u8(1)),

@@ -427,39 +427,6 @@ TEST(H264FwdRules, SixteenBitLevelsAreTheClampedExactLevels) {
         }
 }
 
-TEST(H264FwdRules, QpRanges) {
-    Opx16s r[16] = {5}, l[16], t[16];
-    Opx32s l32[16] = {}, t32[16] = {}, num = 0, last = 0;
-    Opx16u sc16[64] = {};
-    EXPECT_EQ(opxiTransformQuantFwd4x4_H264_16s_C1(r, l, 52, &num, 1, kZigzag4x4, &last, nullptr),
-              opxErrOutOfRange);
-    EXPECT_EQ(opxiTransformQuantFwd4x4_H264_16s32s_C1(r, l32, 52, &num, 1, kZigzag4x4, &last,
-                                                      nullptr),
-              opxOk);
-    EXPECT_EQ(opxiTransformQuantFwd4x4_H264_16s32s_C1(r, l32, 88, &num, 1, kZigzag4x4, &last,
-                                                      nullptr),
-              opxErrOutOfRange);
-    EXPECT_EQ(opxiQuantizeResidual4x4Fwd_H264_16s_C1(r, l, &num, &last, nullptr, kZigzag4x4, -1, 1),
-              opxErrOutOfRange);
-    EXPECT_EQ(opxiQuantizeResidual4x4Fwd_H264_32s_C1(l32, l32, &num, &last, nullptr, kZigzag4x4,
-                                                     87, 1),
-              opxOk);
-    Opx16s c64[64] = {};
-    EXPECT_EQ(opxiQuantLuma8x8_H264_16s_C1(c64, c64, 9, 1, c64, sc16, &num, &last), opxErrQp);
-    EXPECT_EQ(opxiQuantLuma8x8_H264_32s_C1(l32, l32, 15, 1, c64, sc16, &num, &last), opxErrQp);
-    EXPECT_EQ(opxiTransformQuantFwdChromaDC2x2_H264_16s_C1I(r, t, 40, &num, 1, 1, nullptr),
-              opxErrOutOfRange);
-    EXPECT_EQ(opxiTransformQuantFwdChromaDC2x4_H264_32s_C1I(l32, t32, 76, &num, 1, 1, nullptr),
-              opxErrOutOfRange);
-    EXPECT_EQ(opxiTransformQuantFwdLumaDC4x4_H264_32s_C1I(l32, t32, 87, &num, 1, kZigzag4x4, &last,
-                                                          nullptr),
-              opxOk);
-    EXPECT_EQ(opxiGenScaleLevel8x8_H264_8u16s_D2(reinterpret_cast<Opx8u*>(c64), 8, sc16, sc16, 6),
-              opxErrQp);
-    EXPECT_EQ(opxiGenScaleLevel4x4_H264_8u16s_C1(reinterpret_cast<Opx8u*>(c64), sc16, sc16, -1),
-              opxErrOutOfRange);
-}
-
 // Mended: |c| x s + f overflows 32 bits at high qp; the product is exact.
 TEST(H264FwdRules, WideFormsUseExactProducts) {
     Opx32s c[16] = {INT32_MAX, 0, -INT32_MAX}, l[16], num, last;  // positions of class a

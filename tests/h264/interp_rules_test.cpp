@@ -17,38 +17,6 @@ constexpr OpxRoiSize roi(int w, int h) {
 // ---- result codes
 // ---------------------------------------------------------------------------------
 
-TEST(InterpRules, Luma8CodesInOrderAndNothingWritten) {
-    Plane<Opx8u> src(16, 16, 8), dst(16, 16, 8);
-    Rng rng;
-    src.fill_with_margins(Pattern::kRandom, rng);
-    auto call = [&](const Opx8u* s, Opx8u* d, int dx, int dy, OpxRoiSize r) {
-        return opxiInterpolateLuma_H264_8u_C1R(s, static_cast<Opx32s>(src.step()), d,
-                                               static_cast<Opx32s>(dst.step()), dx, dy, r);
-    };
-    EXPECT_EQ(call(nullptr, dst.data(), 9, 9, roi(3, 3)), opxErrNullPtr);
-    EXPECT_EQ(call(src.data(), nullptr, 0, 0, roi(4, 4)), opxErrNullPtr);
-    EXPECT_EQ(call(src.data(), dst.data(), 4, 0, roi(3, 3)), opxErrBadArg);
-    EXPECT_EQ(call(src.data(), dst.data(), 0, -1, roi(4, 4)), opxErrBadArg);
-    for (int w : {0, 2, 12, 20, 24, 28, 32, -4})
-        EXPECT_EQ(call(src.data(), dst.data(), 1, 1, roi(w, 4)), opxErrSize) << w;
-    for (int h : {0, -4, 2, 6})
-        EXPECT_EQ(call(src.data(), dst.data(), 1, 1, roi(8, h)), opxErrSize) << h;
-    EXPECT_TRUE(dst.canaries_intact());
-    // Plain functions take any positive height of four rows; the edge forms at most 16.
-    Plane<Opx8u> tall(8, 40, 8), tall_dst(8, 20, 8);
-    tall.fill_with_margins(Pattern::kRandom, rng);
-    EXPECT_EQ(opxiInterpolateLuma_H264_8u_C1R(tall.data(), static_cast<Opx32s>(tall.step()),
-                                              tall_dst.data(), static_cast<Opx32s>(tall_dst.step()),
-                                              2, 2, roi(8, 20)),
-              opxOk);
-    EXPECT_EQ(opxiInterpolateLumaTop_H264_8u_C1R(tall.data(), static_cast<Opx32s>(tall.step()),
-                                                 tall_dst.data(), 16, 2, 2, 1, roi(8, 20)),
-              opxErrSize);
-    EXPECT_EQ(opxiInterpolateLumaBottom_H264_8u_C1R(tall.data(), static_cast<Opx32s>(tall.step()),
-                                                    tall_dst.data(), 16, 2, 2, 1, roi(8, 0)),
-              opxErrSize);
-}
-
 OpxInterpolate16u record16(const Opx16u* s, Opx32s ss, Opx16u* d, Opx32s ds, int dx, int dy,
                            OpxRoiSize r, int depth) {
     OpxInterpolate16u p;
@@ -61,99 +29,6 @@ OpxInterpolate16u record16(const Opx16u* s, Opx32s ss, Opx16u* d, Opx32s ds, int
     p.roiSize = r;
     p.bitDepth = depth;
     return p;
-}
-
-TEST(InterpRules, Luma16CodesInOrder) {
-    Plane<Opx16u> src(16, 16, 8), dst(16, 16, 8);
-    Rng rng;
-    src.fill_with_margins(Pattern::kRandom, rng, 0, 1023);
-    const Opx32s ss = static_cast<Opx32s>(src.step() / 2), ds = static_cast<Opx32s>(dst.step() / 2);
-    auto rec = [&](int dx, int dy, OpxRoiSize r, int depth, Opx32s s_step = -1) {
-        return record16(src.data(), s_step < 0 ? ss : s_step, dst.data(), ds, dx, dy, r, depth);
-    };
-    EXPECT_EQ(opxiInterpolateLuma_H264_16u_C1R(nullptr), opxErrNullPtr);
-    OpxInterpolate16u p = rec(0, 0, roi(4, 4), 10);
-    p.pDst = nullptr;
-    EXPECT_EQ(opxiInterpolateLuma_H264_16u_C1R(&p), opxErrNullPtr);
-    p = rec(9, 0, roi(16, 16), 10, 15);
-    EXPECT_EQ(opxiInterpolateLuma_H264_16u_C1R(&p), opxErrStep);
-    p = rec(4, 0, roi(3, 16), 10);
-    EXPECT_EQ(opxiInterpolateLuma_H264_16u_C1R(&p), opxErrBadArg);
-    for (OpxRoiSize r : {roi(16, 4), roi(4, 16), roi(12, 8), roi(8, 12), roi(0, 4)}) {
-        p = rec(1, 1, r, 99);
-        EXPECT_EQ(opxiInterpolateLuma_H264_16u_C1R(&p), opxErrSize);
-    }
-    for (int depth : {0, 7, 15, 16, 31, -1}) {
-        p = rec(1, 1, roi(8, 8), depth);
-        EXPECT_EQ(opxiInterpolateLuma_H264_16u_C1R(&p), opxErrOutOfRange) << depth;
-        EXPECT_EQ(opxiInterpolateLumaTop_H264_16u_C1R(&p, 1), opxErrOutOfRange);
-        EXPECT_EQ(opxiInterpolateLumaBottom_H264_16u_C1R(&p, 1), opxErrOutOfRange);
-    }
-    EXPECT_TRUE(dst.canaries_intact());
-    // The 8-bit form takes 16x4 and 4x16.
-    Plane<Opx8u> s8(16, 16, 8), d8(16, 16, 8);
-    EXPECT_EQ(opxiInterpolateLuma_H264_8u_C1R(s8.data(), 64, d8.data(), 64, 1, 1, roi(16, 4)),
-              opxOk);
-    EXPECT_EQ(opxiInterpolateLuma_H264_8u_C1R(s8.data(), 64, d8.data(), 64, 1, 1, roi(4, 16)),
-              opxOk);
-}
-
-TEST(InterpRules, ChromaCodesInOrder) {
-    Plane<Opx8u> src(16, 16, 8), dst(16, 16, 8), dst2(16, 16, 8);
-    const Opx32s ss = static_cast<Opx32s>(src.step()), ds = static_cast<Opx32s>(dst.step());
-    EXPECT_EQ(opxiInterpolateChroma_H264_8u_C1R(nullptr, ss, dst.data(), ds, 8, 8, roi(3, 3)),
-              opxErrNullPtr);
-    EXPECT_EQ(opxiInterpolateChroma_H264_8u_C2P2R(src.data(), ss, dst.data(), nullptr, ds, 8, 8,
-                                                  roi(3, 3)),
-              opxErrNullPtr);
-    EXPECT_EQ(opxiInterpolateChroma_H264_8u_C1R(src.data(), ss, dst.data(), ds, 8, 0, roi(3, 3)),
-              opxErrBadArg);
-    EXPECT_EQ(opxiInterpolateChroma_H264_8u_C1R(src.data(), ss, dst.data(), ds, 0, -1, roi(3, 3)),
-              opxErrBadArg);
-    for (int w : {0, 6, 10, 12, 14, 16, 1, -2}) {
-        EXPECT_EQ(
-            opxiInterpolateChroma_H264_8u_C1R(src.data(), ss, dst.data(), ds, 1, 1, roi(w, 4)),
-            opxErrSize)
-            << w;
-        EXPECT_EQ(opxiInterpolateChroma_H264_8u_C2P2R(src.data(), ss, dst.data(), dst2.data(), ds,
-                                                      1, 1, roi(w, 4)),
-                  opxErrSize)
-            << w;
-    }
-    for (int h : {0, 3, -2})
-        EXPECT_EQ(
-            opxiInterpolateChroma_H264_8u_C1R(src.data(), ss, dst.data(), ds, 1, 1, roi(4, h)),
-            opxErrSize)
-            << h;
-    EXPECT_EQ(
-        opxiInterpolateChromaTop_H264_8u_C1R(src.data(), ss, dst.data(), ds, 1, 1, 0, roi(4, 18)),
-        opxErrSize);
-    EXPECT_EQ(opxiInterpolateChromaBottom_H264_8u_C1R(src.data(), ss, dst.data(), ds, 1, 1, 0,
-                                                      roi(4, 18)),
-              opxErrSize);
-    EXPECT_TRUE(dst.canaries_intact());
-    EXPECT_TRUE(dst2.canaries_intact());
-
-    // 16-bit: steps of 8 or more whatever the width; step before fraction before size.
-    Plane<Opx16u> s16(16, 16, 8), d16(16, 16, 8);
-    OpxInterpolate16u p = record16(s16.data(), 8, d16.data(), 8, 3, 3, roi(8, 8), 10);
-    EXPECT_EQ(opxiInterpolateChroma_H264_16u_C1R(&p), opxOk);
-    p = record16(s16.data(), 8, d16.data(), 8, 3, 3, roi(2, 2), 10);
-    EXPECT_EQ(opxiInterpolateChroma_H264_16u_C1R(&p), opxOk);
-    p = record16(s16.data(), 7, d16.data(), 8, 9, 3, roi(2, 2), 10);
-    EXPECT_EQ(opxiInterpolateChroma_H264_16u_C1R(&p), opxErrStep);
-    p = record16(s16.data(), 8, d16.data(), 8, 9, 3, roi(3, 3), 10);
-    EXPECT_EQ(opxiInterpolateChroma_H264_16u_C1R(&p), opxErrBadArg);
-    for (OpxRoiSize r : {roi(2, 6), roi(2, 32), roi(6, 2), roi(16, 2), roi(0, 2)}) {
-        p = record16(s16.data(), 16, d16.data(), 16, 1, 1, r, 10);
-        EXPECT_EQ(opxiInterpolateChroma_H264_16u_C1R(&p), opxErrSize);
-    }
-    p = record16(s16.data(), 16, d16.data(), 16, 1, 1, roi(4, 4), 15);
-    EXPECT_EQ(opxiInterpolateChroma_H264_16u_C1R(&p), opxErrOutOfRange);
-    EXPECT_EQ(opxiInterpolateChromaTop_H264_16u_C1R(&p, 0), opxErrOutOfRange);
-    EXPECT_EQ(opxiInterpolateChromaBottom_H264_16u_C1R(&p, 0), opxErrOutOfRange);
-    p.pSrc = nullptr;
-    EXPECT_EQ(opxiInterpolateChromaBottom_H264_16u_C1R(&p, 0), opxErrNullPtr);
 }
 
 // ---- values the rules single out ----------------------------------------------------------------
@@ -304,20 +179,6 @@ TEST(InterpRules, ExpandPlaneFrameAndFields) {
             }
         }
     }
-}
-
-TEST(InterpRules, ExpandPlaneCodes) {
-    Opx8u buf[64 * 64] = {};
-    Opx8u* origin = buf + 8 * 64 + 8;
-    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(nullptr, 0, 3, 64, 4, 9), opxErrNullPtr);
-    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, 8, 3, 64, 4, 9), opxErrSize);
-    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, 8, 0, 64, 4, 0), opxErrSize);
-    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, 0, 8, 64, 4, 0), opxErrSize);
-    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, -5, 8, 64, 4, 0), opxErrSize);
-    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, 8, 8, 64, 0, 9), opxOk);  // nothing to do
-    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, 8, 8, 64, 4, 3), opxErrBadArg);
-    EXPECT_EQ(opxiExpandPlane_H264_8u_C1R(origin, 8, 8, 64, 4, -1), opxErrBadArg);
-    for (Opx8u v : buf) ASSERT_EQ(v, 0);
 }
 
 }  // namespace

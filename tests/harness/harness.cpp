@@ -127,13 +127,10 @@ unsigned char* Scratch::bytes(int slot) {
 
 void Scratch::reset() {
     for (std::size_t i = 0; i < zone_.size(); ++i) zone_[i] = scratch_byte(i);
+    snapshot_ = zone_;
 }
 
-bool Scratch::unchanged() const {
-    for (std::size_t i = 0; i < zone_.size(); ++i)
-        if (zone_[i] != scratch_byte(i)) return false;
-    return true;
-}
+bool Scratch::unchanged() const { return zone_ == snapshot_; }
 
 namespace {
 std::vector<NullCase>& registry() {
@@ -148,6 +145,20 @@ bool register_null_case(const char* function_name, NullCaseFn fn) {
 }
 
 const std::vector<NullCase>& null_cases() { return registry(); }
+
+void expect_arg_cases(const std::vector<ArgCase>& cases) {
+    Scratch s;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const ArgCase& c = cases[i];
+        SCOPED_TRACE(testing::Message()
+                     << "row " << i << ", line " << c.line << ": " << c.call_text);
+        s.reset();
+        EXPECT_EQ(c.call(s), c.want);
+        if (c.want != opxOk) {
+            EXPECT_TRUE(s.unchanged()) << "written despite the result code";
+        }
+    }
+}
 
 }  // namespace opx::test
 

@@ -219,9 +219,18 @@ public:
     Opx32u* u32(int slot = 0) { return reinterpret_cast<Opx32u*>(bytes(slot)); }
     void reset();
     bool unchanged() const;
+    // Stores `v` at the start of `slot` as part of the expected contents (a cursor, a count, a
+    // pointer the call reads) and returns its address.
+    template <class T>
+    T* put(int slot, T v) {
+        T* p = reinterpret_cast<T*>(bytes(slot));
+        std::memcpy(p, &v, sizeof v);
+        std::memcpy(snapshot_.data() + (bytes(slot) - zone_.data()), &v, sizeof v);
+        return p;
+    }
 
 private:
-    std::vector<unsigned char> zone_;
+    std::vector<unsigned char> zone_, snapshot_;
     unsigned char* base_;
 };
 
@@ -249,6 +258,20 @@ struct NullCase {
 };
 const std::vector<NullCase>& null_cases();
 
+// ---- argument-check cases ---------------------------------------------------------------------
+
+// One call with one bad argument (or two, to pin which check comes first), the result code it
+// must give and, unless that code is opxOk, nothing written in the Scratch zone. Outputs and
+// in-place buffers of the call come from `s`.
+struct ArgCase {
+    const char* call_text;
+    int line;
+    OpxResult want;
+    std::function<OpxResult(Scratch& s)> call;
+};
+// Runs every case on a freshly reset Scratch.
+void expect_arg_cases(const std::vector<ArgCase>& cases);
+
 }  // namespace opx::test
 
 // Registers the null-pointer case of an exported function. The body calls the function once,
@@ -270,4 +293,16 @@ const std::vector<NullCase>& null_cases();
 #define OPX_NULL_CALL(function, ...)  \
     OPX_NULL_CASE(function) {         \
         return function(__VA_ARGS__); \
+    }
+
+// A row of an argument-check table: the expected code and the call, which takes its outputs
+// from the Scratch `s` and may use copies of the test's locals.
+//
+//   OPX_ARG(opxErrSize, opxiSAD2x2xN_8u16u_C1R(s.u8(0), 16, s.u8(1), 48, s.u16(2), 7))
+#define OPX_ARG(want, ...)                                                   \
+    ::opx::test::ArgCase {                                                   \
+        #__VA_ARGS__, __LINE__, want,                                        \
+            [=](::opx::test::Scratch& s) mutable -> OpxResult {              \
+                return __VA_ARGS__;                                          \
+            }                                                                \
     }

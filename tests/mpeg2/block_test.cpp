@@ -7,6 +7,7 @@
 #include <array>
 #include <climits>
 #include <cmath>
+#include <vector>
 
 #include "harness/harness.hpp"
 #include "mpeg2/block_writer.hpp"
@@ -514,52 +515,46 @@ TEST(Mpeg2BlockDecode, CallerTablesOutsideTheStandard) {
     opxiHuffmanTableFree_32s(dc);
 }
 
-TEST(Mpeg2BlockDecode, ArgumentErrorsWriteNothing) {
-    const Tables& t = tables();
+// Argument checks of the MPEG-1/2 functions, one table: each row one bad argument (or two, the
+// first checked winning), the code it gives, and nothing written or consumed.
+TEST(Mpeg2Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
+    const Tables* t = &tables();
     const auto zz = scan32(0);
     std::array<Opx16s, 64> w;
     w.fill(16);
+    const Opx16s* wt = w.data();
+    const Opx32s* scan = zz.data();
+    std::vector<ArgCase> rows = {
+        // A null stream pointer behind ppBitStream, with a bad dcShift: the null pointer first.
+        OPX_ARG(opxErrNullPtr, opxiReconstructDCTBlockIntra_MPEG2_32s(s.put(1, static_cast<Opx32u*>(nullptr)), s.put(2, Opx32s{31}), t->dc_luma, t->b14, scan, 1, wt, s.s16(3), 7, s.s16(4), s.s32(5))),
+        OPX_ARG(opxErrDivByZero, opxiQuantIntra_MPEG2_16s_C1I(s.s16(0), 0, nullptr, s.s32(1))),
+        OPX_ARG(opxErrDivByZero, opxiQuant_MPEG2_16s_C1I(s.s16(0), 0, nullptr, s.s32(1))),
+        OPX_ARG(opxErrNullPtr, opxiScanFwd_16s_C1(nullptr, s.s16(1), 0, 0)),  // null before range
+    };
+    for (Opx32s shift : {-1, 4, INT_MAX})
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructDCTBlockIntra_MPEG2_32s(s.put(1, s.u32(0)), s.put(2, Opx32s{31}), t->dc_luma, t->b14, scan, 1, wt, s.s16(3), shift, s.s16(4), s.s32(5))));
+    for (Opx32s bad : {-1, 32, INT_MIN}) {
+        rows.push_back(OPX_ARG(opxErrBadArg, opxiReconstructDCTBlockIntra_MPEG1_32s(s.put(1, s.u32(0)), s.put(2, bad), t->dc_luma, t->b14, scan, 1, wt, s.s16(3), s.s16(4), s.s32(5))));
+        // The position is checked before dcShift.
+        rows.push_back(OPX_ARG(opxErrBadArg, opxiReconstructDCTBlockIntra_MPEG2_32s(s.put(1, s.u32(0)), s.put(2, bad), t->dc_luma, t->b14, scan, 1, wt, s.s16(3), 9, s.s16(4), s.s32(5))));
+        rows.push_back(OPX_ARG(opxErrBadArg, opxiReconstructDCTBlock_MPEG1_32s(s.put(1, s.u32(0)), s.put(2, bad), t->b14_first, t->b14, scan, 1, wt, s.s16(4), s.s32(5))));
+        rows.push_back(OPX_ARG(opxErrBadArg, opxiReconstructDCTBlock_MPEG2_32s(s.put(1, s.u32(0)), s.put(2, bad), t->b14_first, t->b14, scan, 1, nullptr, s.s16(4), s.s32(5))));
+    }
+    for (Opx32s n : {0, 65, -1, INT_MIN})
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiScanFwd_16s_C1(s.s16(0), s.s16(1), n, 0)));
+    for (Opx32s n : {-1, 64, INT_MAX})
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiScanInv_16s_C1(s.s16(0), s.s16(1), n, 0)));
+    expect_arg_cases(rows);
+}
+
+// The weight table of the MPEG-2 non-intra decoder may be null (flat 16).
+TEST(Mpeg2BlockDecode, NonIntraWeightsMayBeNull) {
+    const Tables& t = tables();
+    const auto zz = scan32(0);
     Bits b("10 10");  // non-intra: (0,1) by the shortcut, EOB
     Opx32u* p = b.words.data();
     Opx32s pos = 31, size = -5;
-    Opx16s pred = 33;
     std::array<Opx16s, 64> dst;
-    dst.fill(9);
-    const auto unchanged = [&] {
-        return p == b.words.data() && size == -5 && pred == 33 &&
-               std::all_of(dst.begin(), dst.end(), [](Opx16s v) { return v == 9; });
-    };
-    for (Opx32s shift : {-1, 4, INT_MAX}) {
-        EXPECT_EQ(opxiReconstructDCTBlockIntra_MPEG2_32s(&p, &pos, t.dc_luma, t.b14, zz.data(), 1,
-                                                         w.data(), &pred, shift, dst.data(), &size),
-                  opxErrOutOfRange);
-        EXPECT_TRUE(unchanged());
-    }
-    for (Opx32s bad : {-1, 32, INT_MIN}) {
-        pos = bad;
-        EXPECT_EQ(opxiReconstructDCTBlockIntra_MPEG1_32s(&p, &pos, t.dc_luma, t.b14, zz.data(), 1,
-                                                         w.data(), &pred, dst.data(), &size),
-                  opxErrBadArg);
-        EXPECT_EQ(opxiReconstructDCTBlockIntra_MPEG2_32s(&p, &pos, t.dc_luma, t.b14, zz.data(), 1,
-                                                         w.data(), &pred, 9, dst.data(), &size),
-                  opxErrBadArg);  // the position is checked before dcShift
-        EXPECT_EQ(opxiReconstructDCTBlock_MPEG1_32s(&p, &pos, t.b14_first, t.b14, zz.data(), 1,
-                                                    w.data(), dst.data(), &size),
-                  opxErrBadArg);
-        EXPECT_EQ(opxiReconstructDCTBlock_MPEG2_32s(&p, &pos, t.b14_first, t.b14, zz.data(), 1,
-                                                    nullptr, dst.data(), &size),
-                  opxErrBadArg);
-        EXPECT_TRUE(unchanged());
-        EXPECT_EQ(pos, bad);
-    }
-    // A null stream pointer behind ppBitStream, with a bad dcShift: the null pointer first.
-    Opx32u* null_stream = nullptr;
-    pos = 31;
-    EXPECT_EQ(
-        opxiReconstructDCTBlockIntra_MPEG2_32s(&null_stream, &pos, t.dc_luma, t.b14, zz.data(), 1,
-                                               w.data(), &pred, 7, dst.data(), &size),
-        opxErrNullPtr);
-    // The weight table of the MPEG-2 non-intra decoder may be null (flat 16).
     EXPECT_EQ(opxiReconstructDCTBlock_MPEG2_32s(&p, &pos, t.b14_first, t.b14, zz.data(), 2, nullptr,
                                                 dst.data(), &size),
               opxOk);

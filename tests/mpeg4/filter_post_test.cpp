@@ -211,28 +211,6 @@ TEST(Mpeg4PostFilterDifferential, KernelsAgreeAtGuardPages) {
     }
 }
 
-// ---- result codes
-// --------------------------------------------------------------------------------
-
-TEST(Mpeg4PostFilterRules, QpOutsideOneTo31FailsAndWritesNothing) {
-    Plane<Opx8u> pl(10, 10), before(10, 10);
-    Rng rng;
-    pl.fill(Pattern::kRandom, rng);
-    for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 10; ++x) before.at(x, y) = pl.at(x, y);
-    const Opx32s st = static_cast<Opx32s>(pl.step());
-    for (Opx32s qp : {0, 32, -5}) {
-        EXPECT_EQ(opxiFilterDeblocking8x8HorEdge_MPEG4_8u_C1IR(pl.row(5), st, qp, 2, 6), opxErrQp);
-        EXPECT_EQ(opxiFilterDeblocking8x8VerEdge_MPEG4_8u_C1IR(&pl.at(5, 0), st, qp, 2, 6),
-                  opxErrQp);
-        EXPECT_EQ(
-            opxiFilterDeringingSmooth8x8_MPEG4_8u_C1R(&pl.at(1, 1), st, &pl.at(1, 1), st, qp, 100),
-            opxErrQp);
-    }
-    EXPECT_TRUE(planes_equal(before, pl));
-    EXPECT_TRUE(pl.canaries_intact());
-}
-
 }  // namespace
 
 OPX_NULL_CALL(opxiFilterDeblocking8x8HorEdge_MPEG4_8u_C1IR, nul(s.u8(0)), 32, 8, 2, 6)

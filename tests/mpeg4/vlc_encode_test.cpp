@@ -256,44 +256,6 @@ TEST(Mpeg4EncodeRules, ExactBitsOfTheRulesCases) {
     EXPECT_EQ(encode_inter_mpeg4({{2, -1000}}, 1), "00001" "1" "000010" "1" "01111101000" "1" "00001");
 }
 
-TEST(Mpeg4EncodeRules, CountChecksAndNothingWrittenOnError) {
-    Rng rng;
-    Opx16s c[64] = {};
-    c[0] = 5;
-    c[9] = 2;
-    c[20] = -1;
-    struct Case {
-        const char* what;
-        std::function<OpxResult(Opx8u**, Opx32s*)> call;
-        OpxResult want;
-    } cases[] = {
-        {"count 0", [&](Opx8u** p, Opx32s* o) { return opxiEncodeCoeffsInter_MPEG4_16s1u(c, p, o, 0, 0, 0); }, opxErrOutOfRange},
-        {"count 65", [&](Opx8u** p, Opx32s* o) { return opxiEncodeCoeffsInter_H263_16s1u(c, p, o, 65, 0, 0); }, opxErrOutOfRange},
-        {"above the levels", [&](Opx8u** p, Opx32s* o) { return opxiEncodeCoeffsInter_MPEG4_16s1u(c, p, o, 4, 0, 0); }, opxErrOutOfRange},
-        {"DC separate", [&](Opx8u** p, Opx32s* o) { return opxiEncodeCoeffsIntra_MPEG4_16s1u(c, p, o, 3, 0, 1, 0); }, opxErrOutOfRange},
-        {"H.263 intra", [&](Opx8u** p, Opx32s* o) { return opxiEncodeCoeffsIntra_H263_16s1u(c, p, o, 3, 0, 0, 0); }, opxErrOutOfRange},
-        {"H.263 intra 64", [&](Opx8u** p, Opx32s* o) { return opxiEncodeCoeffsIntra_H263_16s1u(c, p, o, 64, 0, 0, 0); }, opxErrOutOfRange},
-        {"H.261 intra", [&](Opx8u** p, Opx32s* o) { return opxiEncodeCoeffsIntra_H261_16s1u(c, p, o, 4, 0); }, opxErrOutOfRange},
-        {"H.261 inter", [&](Opx8u** p, Opx32s* o) { return opxiEncodeCoeffsInter_H261_16s1u(c, p, o, 4, 0); }, opxErrOutOfRange},
-        {"DC 4096", [&](Opx8u** p, Opx32s* o) { return opxiEncodeDCIntra_MPEG4_16s1u(4096, p, o, 0); }, opxErrOutOfRange},
-        {"DC -4096", [&](Opx8u** p, Opx32s* o) { return opxiEncodeDCIntra_MPEG4_16s1u(-4096, p, o, 1); }, opxErrOutOfRange},
-        {"exact count", [&](Opx8u** p, Opx32s* o) { return opxiEncodeCoeffsIntra_H261_16s1u(c, p, o, 3, 0); }, opxOk},
-    };
-    for (const Case& k : cases) {
-        for (int off : {0, 5}) {
-            Out o(rng, off);
-            EXPECT_EQ(k.call(&o.p, &o.off), k.want) << k.what;
-            if (k.want != opxOk) {
-                EXPECT_EQ(o.buf, o.orig) << k.what;
-                EXPECT_EQ(o.written(), 0) << k.what;
-            }
-        }
-        Out o(rng, 0);
-        Opx32s bad = 8;
-        EXPECT_EQ(k.call(&o.p, &bad), opxErrBitOffset) << k.what;
-    }
-}
-
 // ---- null pointers -----------------------------------------------------------------------------
 
 #define OPX_ENC_NULL(fn, ...)                                           \

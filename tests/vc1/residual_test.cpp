@@ -324,26 +324,6 @@ TEST(Vc1Quant, WorkedExamplesAndZeroBlockExtents) {
     }
 }
 
-TEST(Vc1Quant, ResultCodesInOrderAndNothingWritten) {
-    Opx16s b[64];
-    for (int i = 0; i < 64; ++i) b[i] = static_cast<Opx16s>(i * 37 - 900);
-    const std::vector<Opx16s> before(b, b + 64);
-    OpxRoiSize nz{-5, -5};
-    for (int q : {1, 63, 0, -2})
-        EXPECT_EQ(opxiQuantIntraUniform_VC1_16s_C1IR(b, 16, q), opxErrOutOfRange);
-    EXPECT_EQ(opxiQuantIntraNonuniform_VC1_16s_C1IR(b, 16, 63), opxErrOutOfRange);
-    EXPECT_EQ(opxiQuantInterUniform_VC1_16s_C1IR(b, 16, 63, {8, 6}), opxErrOutOfRange);
-    EXPECT_EQ(opxiQuantInterUniform_VC1_16s_C1IR(b, 16, 10, {8, 6}), opxErrSize);
-    EXPECT_EQ(opxiQuantInterNonuniform_VC1_16s_C1IR(b, 16, 10, {6, 8}), opxErrSize);
-    EXPECT_EQ(opxiQuantInterNonuniform_VC1_16s_C1IR(nullptr, 16, 1, {6, 8}), opxErrNullPtr);
-    EXPECT_EQ(opxiQuantInvInterUniform_VC1_16s_C1IR(b, 16, 10, {8, 16}, &nz), opxErrSize);
-    EXPECT_EQ(opxiQuantInvInterNonuniform_VC1_16s_C1R(b, 16, b, 16, 10, {0, 4}, &nz), opxErrSize);
-    EXPECT_EQ(opxiQuantInvInterUniform_VC1_16s_C1IR(b, 16, 10, {8, 16}, nullptr), opxErrNullPtr);
-    EXPECT_EQ(std::vector<Opx16s>(b, b + 64), before);
-    EXPECT_EQ(nz.width, -5);
-    EXPECT_EQ(nz.height, -5);
-}
-
 // ---- Hadamard --------------------------------------------------------------------------------
 
 TEST(Vc1Hadamard, BothTablesAgreeAndPinned) {

@@ -279,22 +279,6 @@ TEST(VppDeinterlace, ValuesTheRulesSingleOut) {
     for (int x = 0; x < 20; ++x) EXPECT_EQ(t.row(2)[x], (src.row(1)[x] + src.row(3)[x]) >> 1);
 }
 
-TEST(VppDeinterlace, SizesBelowTheMinimumWriteNothing) {
-    Opx8u src[64], dst[64];
-    std::fill_n(src, 64, 7);
-    std::fill_n(dst, 64, 0x33);
-    EXPECT_EQ(opxiDeinterlaceEdgeDetect_8u_C1R(src + 16, 8, dst, 8, {4, 0}, 0, 1), opxErrSize);
-    EXPECT_EQ(opxiDeinterlaceEdgeDetect_8u_C1R(src + 16, 8, dst, 8, {0, 2}, 0, 1), opxErrSize);
-    EXPECT_EQ(opxiDeinterlaceMedianThreshold_8u_C1R(src + 16, 8, dst, 8, {4, 1}, 5, 1, 1), opxErrSize);
-    EXPECT_EQ(opxiDeinterlaceMedianThreshold_8u_C1R(src + 16, 8, dst, 8, {-1, 4}, 5, 1, 1), opxErrSize);
-    EXPECT_EQ(opxiDeinterlaceFilterTriangle_8u_C1R(src + 16, 8, dst + 8, 8, {4, 2}, 5, 1), opxErrSize);
-    EXPECT_EQ(opxiDeinterlaceFilterTriangle_8u_C1R(src + 16, 8, dst + 8, 8, {0, 5}, 5, 4), opxErrSize);
-    // Null pointers come first, before the size.
-    EXPECT_EQ(opxiDeinterlaceFilterTriangle_8u_C1R(nullptr, 8, dst, 8, {0, 0}, 5, 1), opxErrNullPtr);
-    EXPECT_EQ(opxiDeinterlaceEdgeDetect_8u_C1R(src, 8, nullptr, 8, {0, 0}, 0, 0), opxErrNullPtr);
-    for (Opx8u v : dst) ASSERT_EQ(v, 0x33);
-}
-
 // ---- null pointers (the harness nulls each in turn) ---------------------------------------------
 
 OPX_NULL_CALL(opxiDeinterlaceEdgeDetect_8u_C1R, nul(s.u8(0) + 256), 64, nul(s.u8(1)), 64,

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <vector>
 
 #include "opxcore.h"
 #include "vpp/denoise.hpp"
@@ -95,32 +96,6 @@ TEST(VppSmooth, ValuesTheRulesSingleOut) {
         ASSERT_EQ(opxiFilterDenoiseSmooth_8u_C1R(src.data(), src.step(), dst.data(), dst.step(), {kW, kH}, &all, t, work.data()), opxOk);
         EXPECT_EQ(dst.at(5, 4), t <= 28 ? 63 : 28) << "threshold " << t;
     }
-}
-
-TEST(VppSmooth, RegionChecksInOrderAndNothingWritten) {
-    Opx8u src[16 * 8] = {}, dst[16 * 8], work[2 * 19 * 11];
-    std::memset(dst, 0x33, sizeof dst);
-    std::memset(work, 0x44, sizeof work);
-    auto call = [&](OpxRoiSize size, OpxRect r, const OpxRect* p = nullptr, Opx8u* w = nullptr) {
-        return opxiFilterDenoiseSmooth_8u_C1R(src, 16, dst, 16, size, p ? p : &r, 5, w ? w : work);
-    };
-    EXPECT_EQ(opxiFilterDenoiseSmooth_8u_C1R(src, 16, dst, 16, {16, 8}, nullptr, 5, work), opxErrNullPtr);
-    EXPECT_EQ(opxiFilterDenoiseSmooth_8u_C1R(src, 16, dst, 16, {0, 0}, nullptr, 5, work), opxErrNullPtr);
-    EXPECT_EQ(call({0, 8}, {0, 0, 16, 8}), opxErrSize);
-    EXPECT_EQ(call({16, -1}, {0, 0, 16, 8}), opxErrSize);
-    EXPECT_EQ(call({16, 8}, {0, 0, 16, 2}), opxErrRegionTooSmall);
-    EXPECT_EQ(call({16, 8}, {-1, 0, 4, 2}), opxErrRegionTooSmall);  // the height check comes first
-    EXPECT_EQ(call({16, 8}, {-1, 0, 4, 4}), opxErrSize);
-    EXPECT_EQ(call({16, 8}, {0, -2, 4, 4}), opxErrSize);
-    EXPECT_EQ(call({16, 8}, {2, 2, 0, 4}), opxErrSize);
-    EXPECT_EQ(call({16, 8}, {2, 2, -3, 4}), opxErrSize);
-    EXPECT_EQ(call({16, 8}, {13, 0, 4, 4}), opxErrSize);
-    EXPECT_EQ(call({16, 8}, {0, 5, 4, 4}), opxErrSize);
-    EXPECT_EQ(call({16, 8}, {INT_MAX - 1, 0, 4, 4}), opxErrSize);  // x + width wraps in 32 bits
-    EXPECT_EQ(call({16, 8}, {0, INT_MAX, 4, INT_MAX}), opxErrSize);
-    for (Opx8u v : dst) ASSERT_EQ(v, 0x33);
-    for (Opx8u v : work) ASSERT_EQ(v, 0x44);
-    EXPECT_EQ(call({16, 8}, {3, 5, 13, 3}), opxOk);
 }
 
 // ---- adaptive ----------------------------------------------------------------------------------
@@ -245,7 +220,7 @@ TEST(VppAdaptive, ConstantPicturesComeOutAsTheRoundedTableGives) {
         }
 }
 
-TEST(VppAdaptive, StateTableAndItsSizeLimits) {
+TEST(VppAdaptive, StateTable) {
     OpxDenoiseAdaptiveState* s = nullptr;
     ASSERT_EQ(opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(&s, {20, 10}, {3, 2}), opxOk);
     EXPECT_EQ(s->mask_width, 3);
@@ -258,44 +233,6 @@ TEST(VppAdaptive, StateTableAndItsSizeLimits) {
     EXPECT_EQ(s->table[1], 65535);
     EXPECT_EQ(s->table[27], 2427);
     EXPECT_EQ(opxiFilterDenoiseAdaptiveFree_8u_C1(s), opxOk);
-
-    // Sizes whose table would not fit the allocator's 32-bit size (or would wrap it).
-    for (OpxRoiSize mask : {OpxRoiSize{20000, 1}, OpxRoiSize{1, 1 << 16}, OpxRoiSize{INT_MAX, INT_MAX}}) {
-        OpxDenoiseAdaptiveState* none = reinterpret_cast<OpxDenoiseAdaptiveState*>(&s);
-        OpxDenoiseAdaptiveState* keep = none;
-        EXPECT_EQ(opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(&none, {INT_MAX, INT_MAX}, mask), opxErrMemAlloc);
-        EXPECT_EQ(none, keep);
-    }
-    OpxDenoiseAdaptiveState* u = nullptr;
-    EXPECT_EQ(opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(&u, {0, 5}, {1, 1}), opxErrSize);
-    EXPECT_EQ(opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(&u, {5, 5}, {0, 1}), opxErrSize);
-    EXPECT_EQ(opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(&u, {5, 5}, {6, 1}), opxErrSize);
-    EXPECT_EQ(opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(&u, {5, 5}, {1, 6}), opxErrSize);
-    EXPECT_EQ(u, nullptr);
-}
-
-TEST(VppAdaptive, ChecksAndTheModeWarningWriteNothing) {
-    constexpr int kW = 16, kH = 8;
-    Opx8u pic[kW * kH] = {}, dst[kW * kH];
-    std::memset(dst, 0x33, sizeof dst);
-    const Opx8u* src[3] = {pic, pic, pic};
-    AdaptiveState state({8, 4}, {1, 1});
-    auto call = [&](OpxRoiSize size, OpxRect r, OpxRoiSize mask, int mode) {
-        return opxiFilterDenoiseAdaptive_8u_C1R(src, kW, dst, kW, size, &r, mask, 5, mode, state.s);
-    };
-    EXPECT_EQ(call({kW, kH}, {1, 1, 8, 4}, {1, 1}, 0), opxOk);
-    std::memset(dst, 0x33, sizeof dst);
-    EXPECT_EQ(call({0, kH}, {1, 1, 8, 4}, {1, 1}, 0), opxErrSize);
-    EXPECT_EQ(call({kW, kH}, {-1, 1, 8, 4}, {1, 1}, 0), opxErrSize);
-    EXPECT_EQ(call({kW, kH}, {9, 1, 8, 4}, {1, 1}, 0), opxErrSize);
-    EXPECT_EQ(call({kW, kH}, {INT_MAX, 1, 8, 4}, {1, 1}, 0), opxErrSize);
-    EXPECT_EQ(call({kW, kH}, {1, 1, 8, 3}, {1, 1}, 0), opxErrSize);  // not the state's region
-    EXPECT_EQ(call({kW, kH}, {1, 1, 8, 4}, {2, 1}, 0), opxErrSize);  // not the state's window
-    EXPECT_EQ(call({kW, kH}, {1, 1, 8, 4}, {0, 1}, 0), opxErrSize);
-    EXPECT_EQ(call({kW, kH}, {1, 1, 8, 4}, {2, 1}, 7), opxErrSize);  // errors before the warning
-    for (int mode : {-1, 4, INT_MAX})
-        EXPECT_EQ(call({kW, kH}, {1, 1, 8, 4}, {1, 1}, mode), opxWrnNothingDone);
-    for (Opx8u v : dst) ASSERT_EQ(v, 0x33);
 }
 
 // ---- mosquito ----------------------------------------------------------------------------------
@@ -407,41 +344,96 @@ TEST(VppMosquito, StateSizeAndLayout) {
     EXPECT_EQ(st.s->height, 16);
     const Opx32s tune[13] = {8, 8, 4, 12, 16, 4, 32, 1, 32, 20, 2, 16, 6};
     EXPECT_EQ(std::memcmp(st.s->tune, tune, sizeof tune), 0);
-    // Sizes beyond the allocator's 32-bit size (and ones that would wrap it) fail cleanly.
-    for (OpxRoiSize big : {OpxRoiSize{1 << 16, 1 << 16}, OpxRoiSize{INT_MAX, INT_MAX},
-                           OpxRoiSize{INT_MAX, 1}}) {
-        OpxDenoiseMosquitoState* s = nullptr;
-        EXPECT_EQ(opxiFilterDenoiseMosquitoInitAlloc_8u_C1(&s, big), opxErrMemAlloc);
-        EXPECT_EQ(s, nullptr);
-    }
-    OpxDenoiseMosquitoState* s = nullptr;
-    EXPECT_EQ(opxiFilterDenoiseMosquitoInitAlloc_8u_C1(&s, {0, 8}), opxErrSize);
-    EXPECT_EQ(opxiFilterDenoiseMosquitoInitAlloc_8u_C1(&s, {8, -8}), opxErrSize);
 }
 
-TEST(VppMosquito, ChecksInOrderAndNothingWritten) {
-    constexpr int kW = 32, kH = 24;
-    Opx8u pic[kW * kH] = {}, dst[kW * kH];
-    std::memset(dst, 0x33, sizeof dst);
-    const Opx8u* src[2] = {pic, pic};
-    MosquitoState st({10, 10});
-    auto call = [&](OpxRoiSize size, OpxRect r) {
-        return opxiFilterDenoiseMosquito_8u_C1R(src, kW, dst, kW, size, &r, st.s);
+// Argument checks of the picture filters, one table: each row one bad argument (or two, the
+// first checked winning), the code it gives, and nothing written.
+TEST(VppChecks, EachBadArgumentGivesItsCodeAndWritesNothing) {
+    AdaptiveState adaptive({8, 4}, {1, 1});
+    MosquitoState mosquito({10, 10}), broken({10, 10});
+    broken.s->width = 0;
+    OpxDenoiseAdaptiveState* as = adaptive.s;
+    OpxDenoiseMosquitoState* ms = mosquito.s;
+    OpxDenoiseMosquitoState* bs = broken.s;
+    auto* kept = reinterpret_cast<OpxDenoiseAdaptiveState*>(&adaptive);  // any non-null value
+    // Pictures of 16 x 8 (smooth, adaptive) and 32 x 24 (mosquito) from Scratch slot 0.
+    auto smooth = [](Scratch& s, OpxRoiSize size, OpxRect r) {
+        return opxiFilterDenoiseSmooth_8u_C1R(s.u8(0), 16, s.u8(1), 16, size, &r, 5, s.u8(2));
     };
-    EXPECT_EQ(call({0, kH}, {0, 0, 10, 10}), opxErrSize);
-    EXPECT_EQ(call({kW, kH}, {-8, 0, 10, 10}), opxErrSize);
-    EXPECT_EQ(call({kW, kH}, {0, -1, 10, 10}), opxErrSize);
-    EXPECT_EQ(call({kW, kH}, {23, 0, 10, 10}), opxErrSize);
-    EXPECT_EQ(call({kW, kH}, {INT_MAX - 2, 0, 10, 10}), opxErrSize);
-    EXPECT_EQ(call({kW, kH}, {0, 0, 10, 9}), opxErrSize);          // not the state's size
-    EXPECT_EQ(call({kW, kH}, {3, 0, 10, 10}), opxErrRegionTooSmall);  // columns 3..12: no whole block
-    EXPECT_EQ(call({kW, kH}, {0, 9, 10, 10}), opxErrRegionTooSmall);  // rows 9..18: none either
-    for (Opx8u v : dst) ASSERT_EQ(v, 0x33);
-    EXPECT_EQ(call({kW, kH}, {6, 6, 10, 10}), opxOk);  // block (8, 8) lies inside
-    const OpxRect r{0, 0, 10, 10};
-    st.s->width = 0;
-    EXPECT_EQ(opxiFilterDenoiseMosquito_8u_C1R(src, kW, dst, kW, {kW, kH}, &r, st.s), opxErrSize);
-    st.s->width = 10;
+    auto adapt = [as](Scratch& s, OpxRoiSize size, OpxRect r, OpxRoiSize mask, int mode) {
+        const Opx8u* src[3] = {s.u8(0), s.u8(0), s.u8(0)};
+        return opxiFilterDenoiseAdaptive_8u_C1R(src, 16, s.u8(1), 16, size, &r, mask, 5, mode, as);
+    };
+    auto mosq = [](Scratch& s, OpxDenoiseMosquitoState* st, OpxRoiSize size, OpxRect r) {
+        const Opx8u* src[2] = {s.u8(0), s.u8(0)};
+        return opxiFilterDenoiseMosquito_8u_C1R(src, 32, s.u8(1), 32, size, &r, st);
+    };
+    std::vector<ArgCase> rows = {
+        // Deinterlacing: null pointers before the size; sizes below each minimum.
+        OPX_ARG(opxErrSize, opxiDeinterlaceEdgeDetect_8u_C1R(s.u8(0) + 16, 8, s.u8(1), 8, {4, 0}, 0, 1)),
+        OPX_ARG(opxErrSize, opxiDeinterlaceEdgeDetect_8u_C1R(s.u8(0) + 16, 8, s.u8(1), 8, {0, 2}, 0, 1)),
+        OPX_ARG(opxErrSize, opxiDeinterlaceMedianThreshold_8u_C1R(s.u8(0) + 16, 8, s.u8(1), 8, {4, 1}, 5, 1, 1)),
+        OPX_ARG(opxErrSize, opxiDeinterlaceMedianThreshold_8u_C1R(s.u8(0) + 16, 8, s.u8(1), 8, {-1, 4}, 5, 1, 1)),
+        OPX_ARG(opxErrSize, opxiDeinterlaceFilterTriangle_8u_C1R(s.u8(0) + 16, 8, s.u8(1) + 8, 8, {4, 2}, 5, 1)),
+        OPX_ARG(opxErrSize, opxiDeinterlaceFilterTriangle_8u_C1R(s.u8(0) + 16, 8, s.u8(1) + 8, 8, {0, 5}, 5, 4)),
+        OPX_ARG(opxErrNullPtr, opxiDeinterlaceFilterTriangle_8u_C1R(nullptr, 8, s.u8(1), 8, {0, 0}, 5, 1)),
+        OPX_ARG(opxErrNullPtr, opxiDeinterlaceEdgeDetect_8u_C1R(s.u8(0), 8, nullptr, 8, {0, 0}, 0, 0)),
+
+        // Smoothing: null before size; the region's height before its position.
+        OPX_ARG(opxErrNullPtr, opxiFilterDenoiseSmooth_8u_C1R(s.u8(0), 16, s.u8(1), 16, {16, 8}, nullptr, 5, s.u8(2))),
+        OPX_ARG(opxErrNullPtr, opxiFilterDenoiseSmooth_8u_C1R(s.u8(0), 16, s.u8(1), 16, {0, 0}, nullptr, 5, s.u8(2))),
+        OPX_ARG(opxErrSize, smooth(s, {0, 8}, {0, 0, 16, 8})),
+        OPX_ARG(opxErrSize, smooth(s, {16, -1}, {0, 0, 16, 8})),
+        OPX_ARG(opxErrRegionTooSmall, smooth(s, {16, 8}, {0, 0, 16, 2})),
+        OPX_ARG(opxErrRegionTooSmall, smooth(s, {16, 8}, {-1, 0, 4, 2})),
+        OPX_ARG(opxErrSize, smooth(s, {16, 8}, {-1, 0, 4, 4})),
+        OPX_ARG(opxErrSize, smooth(s, {16, 8}, {0, -2, 4, 4})),
+        OPX_ARG(opxErrSize, smooth(s, {16, 8}, {2, 2, 0, 4})),
+        OPX_ARG(opxErrSize, smooth(s, {16, 8}, {2, 2, -3, 4})),
+        OPX_ARG(opxErrSize, smooth(s, {16, 8}, {13, 0, 4, 4})),
+        OPX_ARG(opxErrSize, smooth(s, {16, 8}, {0, 5, 4, 4})),
+        OPX_ARG(opxErrSize, smooth(s, {16, 8}, {INT_MAX - 1, 0, 4, 4})),  // x + width wraps
+        OPX_ARG(opxErrSize, smooth(s, {16, 8}, {0, INT_MAX, 4, INT_MAX})),
+        OPX_ARG(opxOk, smooth(s, {16, 8}, {3, 5, 13, 3})),
+
+        // Adaptive: picture, region, the state's region and window; errors before the warning.
+        OPX_ARG(opxOk, adapt(s, {16, 8}, {1, 1, 8, 4}, {1, 1}, 0)),
+        OPX_ARG(opxErrSize, adapt(s, {0, 8}, {1, 1, 8, 4}, {1, 1}, 0)),
+        OPX_ARG(opxErrSize, adapt(s, {16, 8}, {-1, 1, 8, 4}, {1, 1}, 0)),
+        OPX_ARG(opxErrSize, adapt(s, {16, 8}, {9, 1, 8, 4}, {1, 1}, 0)),
+        OPX_ARG(opxErrSize, adapt(s, {16, 8}, {INT_MAX, 1, 8, 4}, {1, 1}, 0)),
+        OPX_ARG(opxErrSize, adapt(s, {16, 8}, {1, 1, 8, 3}, {1, 1}, 0)),
+        OPX_ARG(opxErrSize, adapt(s, {16, 8}, {1, 1, 8, 4}, {2, 1}, 0)),
+        OPX_ARG(opxErrSize, adapt(s, {16, 8}, {1, 1, 8, 4}, {0, 1}, 0)),
+        OPX_ARG(opxErrSize, adapt(s, {16, 8}, {1, 1, 8, 4}, {2, 1}, 7)),
+        OPX_ARG(opxErrSize, opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(s.put(3, kept), {0, 5}, {1, 1})),
+        OPX_ARG(opxErrSize, opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(s.put(3, kept), {5, 5}, {0, 1})),
+        OPX_ARG(opxErrSize, opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(s.put(3, kept), {5, 5}, {6, 1})),
+        OPX_ARG(opxErrSize, opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(s.put(3, kept), {5, 5}, {1, 6})),
+
+        // Mosquito: picture, region, the state's size, then a whole block inside the region.
+        OPX_ARG(opxErrSize, mosq(s, ms, {0, 24}, {0, 0, 10, 10})),
+        OPX_ARG(opxErrSize, mosq(s, ms, {32, 24}, {-8, 0, 10, 10})),
+        OPX_ARG(opxErrSize, mosq(s, ms, {32, 24}, {0, -1, 10, 10})),
+        OPX_ARG(opxErrSize, mosq(s, ms, {32, 24}, {23, 0, 10, 10})),
+        OPX_ARG(opxErrSize, mosq(s, ms, {32, 24}, {INT_MAX - 2, 0, 10, 10})),
+        OPX_ARG(opxErrSize, mosq(s, ms, {32, 24}, {0, 0, 10, 9})),
+        OPX_ARG(opxErrRegionTooSmall, mosq(s, ms, {32, 24}, {3, 0, 10, 10})),  // no whole block
+        OPX_ARG(opxErrRegionTooSmall, mosq(s, ms, {32, 24}, {0, 9, 10, 10})),
+        OPX_ARG(opxOk, mosq(s, ms, {32, 24}, {6, 6, 10, 10})),  // block (8, 8) inside
+        OPX_ARG(opxErrSize, mosq(s, bs, {32, 24}, {0, 0, 10, 10})),  // a damaged state
+        OPX_ARG(opxErrSize, opxiFilterDenoiseMosquitoInitAlloc_8u_C1(s.put(3, static_cast<OpxDenoiseMosquitoState*>(nullptr)), {0, 8})),
+        OPX_ARG(opxErrSize, opxiFilterDenoiseMosquitoInitAlloc_8u_C1(s.put(3, static_cast<OpxDenoiseMosquitoState*>(nullptr)), {8, -8})),
+    };
+    for (int mode : {-1, 4, INT_MAX})
+        rows.push_back(OPX_ARG(opxWrnNothingDone, adapt(s, {16, 8}, {1, 1, 8, 4}, {1, 1}, mode)));
+    // Sizes whose state would not fit the allocator's 32-bit size (or would wrap it).
+    for (OpxRoiSize mask : {OpxRoiSize{20000, 1}, {1, 1 << 16}, {INT_MAX, INT_MAX}})
+        rows.push_back(OPX_ARG(opxErrMemAlloc, opxiFilterDenoiseAdaptiveInitAlloc_8u_C1(s.put(3, kept), {INT_MAX, INT_MAX}, mask)));
+    for (OpxRoiSize big : {OpxRoiSize{1 << 16, 1 << 16}, {INT_MAX, INT_MAX}, {INT_MAX, 1}})
+        rows.push_back(OPX_ARG(opxErrMemAlloc, opxiFilterDenoiseMosquitoInitAlloc_8u_C1(s.put(3, static_cast<OpxDenoiseMosquitoState*>(nullptr)), big)));
+    expect_arg_cases(rows);
+    broken.s->width = 10;
 }
 
 // ---- null pointers -------------------------------------------------------------------------------
