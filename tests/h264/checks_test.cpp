@@ -65,57 +65,101 @@ TEST(H264Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
     const OpxChromaWeight cw = {0, {1, 1}, {0, 0}};
     std::vector<ArgCase> rows = {
         // Interpolation: null, fraction, size; steps of the 16-bit records; bit depth last.
-        OPX_ARG(opxErrNullPtr, opxiInterpolateLuma_H264_8u_C1R(nullptr, 64, s.u8(1), 64, 9, 9, {3, 3})),
-        OPX_ARG(opxErrBadArg, opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 4, 0, {3, 3})),
-        OPX_ARG(opxErrBadArg, opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 0, -1, {4, 4})),
+        OPX_ARG(opxErrNullPtr,
+                opxiInterpolateLuma_H264_8u_C1R(nullptr, 64, s.u8(1), 64, 9, 9, {3, 3})),
+        OPX_ARG(opxErrBadArg,
+                opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 4, 0, {3, 3})),
+        OPX_ARG(opxErrBadArg,
+                opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 0, -1, {4, 4})),
         OPX_ARG(opxOk, opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 2, 2, {8, 20})),
         OPX_ARG(opxOk, opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {16, 4})),
         OPX_ARG(opxOk, opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {4, 16})),
-        OPX_ARG(opxErrSize, opxiInterpolateLumaTop_H264_8u_C1R(s.u8(0), 64, s.u8(1), 16, 2, 2, 1, {8, 20})),
-        OPX_ARG(opxErrSize, opxiInterpolateLumaBottom_H264_8u_C1R(s.u8(0), 64, s.u8(1), 16, 2, 2, 1, {8, 0})),
+        OPX_ARG(opxErrSize,
+                opxiInterpolateLumaTop_H264_8u_C1R(s.u8(0), 64, s.u8(1), 16, 2, 2, 1, {8, 20})),
+        OPX_ARG(opxErrSize,
+                opxiInterpolateLumaBottom_H264_8u_C1R(s.u8(0), 64, s.u8(1), 16, 2, 2, 1, {8, 0})),
         OPX_ARG(opxErrNullPtr, opxiInterpolateLuma_H264_16u_C1R(nullptr)),
-        OPX_ARG(opxErrStep, opxiInterpolateLuma_H264_16u_C1R(&(r16 = interp16(s, 15, 9, 0, {16, 16}, 10)))),
-        OPX_ARG(opxErrBadArg, opxiInterpolateLuma_H264_16u_C1R(&(r16 = interp16(s, 32, 4, 0, {3, 16}, 10)))),
-        OPX_ARG(opxErrNullPtr, opxiInterpolateChroma_H264_8u_C1R(nullptr, 64, s.u8(1), 64, 8, 8, {3, 3})),
-        OPX_ARG(opxErrNullPtr, opxiInterpolateChroma_H264_8u_C2P2R(s.u8(0), 64, s.u8(1), nullptr, 64, 8, 8, {3, 3})),
-        OPX_ARG(opxErrBadArg, opxiInterpolateChroma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 8, 0, {3, 3})),
-        OPX_ARG(opxErrBadArg, opxiInterpolateChroma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 0, -1, {3, 3})),
-        OPX_ARG(opxErrSize, opxiInterpolateChromaTop_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, 0, {4, 18})),
-        OPX_ARG(opxErrSize, opxiInterpolateChromaBottom_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, 0, {4, 18})),
-        OPX_ARG(opxOk, opxiInterpolateChroma_H264_16u_C1R(&(r16 = interp16(s, 8, 3, 3, {8, 8}, 10)))),
-        OPX_ARG(opxOk, opxiInterpolateChroma_H264_16u_C1R(&(r16 = interp16(s, 8, 3, 3, {2, 2}, 10)))),
-        OPX_ARG(opxErrStep, opxiInterpolateChroma_H264_16u_C1R(&(r16 = interp16(s, 7, 9, 3, {2, 2}, 10)))),
-        OPX_ARG(opxErrBadArg, opxiInterpolateChroma_H264_16u_C1R(&(r16 = interp16(s, 8, 9, 3, {3, 3}, 10)))),
-        OPX_ARG(opxErrOutOfRange, opxiInterpolateChroma_H264_16u_C1R(&(r16 = interp16(s, 16, 1, 1, {4, 4}, 15)))),
-        OPX_ARG(opxErrOutOfRange, opxiInterpolateChromaTop_H264_16u_C1R(&(r16 = interp16(s, 16, 1, 1, {4, 4}, 15)), 0)),
-        OPX_ARG(opxErrOutOfRange, opxiInterpolateChromaBottom_H264_16u_C1R(&(r16 = interp16(s, 16, 1, 1, {4, 4}, 15)), 0)),
-        OPX_ARG(opxErrNullPtr, opxiInterpolateChromaBottom_H264_16u_C1R(&(r16 = {nullptr, 16, s.u16(1), 16, 1, 1, {4, 4}, 15}), 0)),
+        OPX_ARG(opxErrStep,
+                opxiInterpolateLuma_H264_16u_C1R(&(r16 = interp16(s, 15, 9, 0, {16, 16}, 10)))),
+        OPX_ARG(opxErrBadArg,
+                opxiInterpolateLuma_H264_16u_C1R(&(r16 = interp16(s, 32, 4, 0, {3, 16}, 10)))),
+        OPX_ARG(opxErrNullPtr,
+                opxiInterpolateChroma_H264_8u_C1R(nullptr, 64, s.u8(1), 64, 8, 8, {3, 3})),
+        OPX_ARG(opxErrNullPtr, opxiInterpolateChroma_H264_8u_C2P2R(s.u8(0), 64, s.u8(1), nullptr,
+                                                                   64, 8, 8, {3, 3})),
+        OPX_ARG(opxErrBadArg,
+                opxiInterpolateChroma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 8, 0, {3, 3})),
+        OPX_ARG(opxErrBadArg,
+                opxiInterpolateChroma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 0, -1, {3, 3})),
+        OPX_ARG(opxErrSize,
+                opxiInterpolateChromaTop_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, 0, {4, 18})),
+        OPX_ARG(opxErrSize, opxiInterpolateChromaBottom_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1,
+                                                                    0, {4, 18})),
+        OPX_ARG(opxOk,
+                opxiInterpolateChroma_H264_16u_C1R(&(r16 = interp16(s, 8, 3, 3, {8, 8}, 10)))),
+        OPX_ARG(opxOk,
+                opxiInterpolateChroma_H264_16u_C1R(&(r16 = interp16(s, 8, 3, 3, {2, 2}, 10)))),
+        OPX_ARG(opxErrStep,
+                opxiInterpolateChroma_H264_16u_C1R(&(r16 = interp16(s, 7, 9, 3, {2, 2}, 10)))),
+        OPX_ARG(opxErrBadArg,
+                opxiInterpolateChroma_H264_16u_C1R(&(r16 = interp16(s, 8, 9, 3, {3, 3}, 10)))),
+        OPX_ARG(opxErrOutOfRange,
+                opxiInterpolateChroma_H264_16u_C1R(&(r16 = interp16(s, 16, 1, 1, {4, 4}, 15)))),
+        OPX_ARG(opxErrOutOfRange, opxiInterpolateChromaTop_H264_16u_C1R(
+                                      &(r16 = interp16(s, 16, 1, 1, {4, 4}, 15)), 0)),
+        OPX_ARG(opxErrOutOfRange, opxiInterpolateChromaBottom_H264_16u_C1R(
+                                      &(r16 = interp16(s, 16, 1, 1, {4, 4}, 15)), 0)),
+        OPX_ARG(opxErrNullPtr, opxiInterpolateChromaBottom_H264_16u_C1R(
+                                   &(r16 = {nullptr, 16, s.u16(1), 16, 1, 1, {4, 4}, 15}), 0)),
 
         // Inverse transforms: null before qp before step; qp and bit depth share a code.
-        OPX_ARG(opxErrOutOfRange, opxiDequantTransformResidual_H264_16s_C1I(s.s16(0), 8, nullptr, 1, 52)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiDequantTransformResidual_H264_16s_C1I(s.s16(0), 8, nullptr, 1, 52)),
         OPX_ARG(opxErrStep, opxiDequantTransformResidual_H264_16s_C1I(s.s16(0), 6, nullptr, 1, 20)),
-        OPX_ARG(opxErrOutOfRange, opxiDequantTransformResidual_H264_16s_C1I(s.s16(0), 6, nullptr, 1, 52)),
-        OPX_ARG(opxErrOutOfRange, opxiDequantTransformResidual_H264_16s_C1I(s.s16(0), 8, nullptr, 1, -1)),
-        OPX_ARG(opxErrNullPtr, opxiDequantTransformResidual_H264_16s_C1I(nullptr, 6, nullptr, 1, 52)),
-        OPX_ARG(opxErrNullPtr, opxiDequantTransformResidualAndAdd_H264_16s_C1I(s.u8(0), nullptr, s.s16(2), s.u8(1), 4, 4, 10, 1)),
-        OPX_ARG(opxErrNullPtr, opxiDequantTransformResidualAndAdd_H264_16s_C1I(s.u8(0), nullptr, nullptr, s.u8(1), 4, 4, 10, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiDequantTransformResidualAndAdd_H264_16s_C1I(s.u8(0), nullptr, nullptr, s.u8(1), 4, 4, 52, 0)),
-        OPX_ARG(opxErrNullPtr, opxiDequantTransformResidualAndAdd_H264_16s_C1I(nullptr, nullptr, nullptr, s.u8(1), 4, 4, 52, 0)),
-        OPX_ARG(opxErrNullPtr, opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(s.u16(0), 8, nullptr, nullptr, s.u16(1), 8, 99, 1, 8, nullptr)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiDequantTransformResidual_H264_16s_C1I(s.s16(0), 6, nullptr, 1, 52)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiDequantTransformResidual_H264_16s_C1I(s.s16(0), 8, nullptr, 1, -1)),
+        OPX_ARG(opxErrNullPtr,
+                opxiDequantTransformResidual_H264_16s_C1I(nullptr, 6, nullptr, 1, 52)),
+        OPX_ARG(opxErrNullPtr, opxiDequantTransformResidualAndAdd_H264_16s_C1I(
+                                   s.u8(0), nullptr, s.s16(2), s.u8(1), 4, 4, 10, 1)),
+        OPX_ARG(opxErrNullPtr, opxiDequantTransformResidualAndAdd_H264_16s_C1I(
+                                   s.u8(0), nullptr, nullptr, s.u8(1), 4, 4, 10, 0)),
+        OPX_ARG(opxErrOutOfRange, opxiDequantTransformResidualAndAdd_H264_16s_C1I(
+                                      s.u8(0), nullptr, nullptr, s.u8(1), 4, 4, 52, 0)),
+        OPX_ARG(opxErrNullPtr, opxiDequantTransformResidualAndAdd_H264_16s_C1I(
+                                   nullptr, nullptr, nullptr, s.u8(1), 4, 4, 52, 0)),
+        OPX_ARG(opxErrNullPtr, opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(
+                                   s.u16(0), 8, nullptr, nullptr, s.u16(1), 8, 99, 1, 8, nullptr)),
 
         // Forward transforms and quantisers.
-        OPX_ARG(opxErrOutOfRange, opxiTransformQuantFwd4x4_H264_16s_C1(s.s16(0), s.s16(1), 52, s.s32(2), 1, kZz16, s.s32(3), nullptr)),
-        OPX_ARG(opxOk, opxiTransformQuantFwd4x4_H264_16s32s_C1(s.s16(0), s.s32(1), 52, s.s32(2), 1, kZz16, s.s32(3), nullptr)),
-        OPX_ARG(opxOk, opxiQuantizeResidual4x4Fwd_H264_32s_C1(z32, s.s32(1), s.s32(2), s.s32(3), nullptr, kZz16, 87, 1)),
-        OPX_ARG(opxOk, opxiTransformQuantFwdLumaDC4x4_H264_32s_C1I(z32, s.s32(1), 87, s.s32(2), 1, kZz16, s.s32(3), nullptr)),
-        OPX_ARG(opxErrOutOfRange, opxiTransformQuantFwd4x4_H264_16s32s_C1(s.s16(0), s.s32(1), 88, s.s32(2), 1, kZz16, s.s32(3), nullptr)),
-        OPX_ARG(opxErrOutOfRange, opxiQuantizeResidual4x4Fwd_H264_16s_C1(s.s16(0), s.s16(1), s.s32(2), s.s32(3), nullptr, kZz16, -1, 1)),
-        OPX_ARG(opxErrQp, opxiQuantLuma8x8_H264_16s_C1(s.s16(0), s.s16(1), 9, 1, s.s16(4), s.u16(5), s.s32(2), s.s32(3))),
-        OPX_ARG(opxErrQp, opxiQuantLuma8x8_H264_32s_C1(s.s32(0), s.s32(1), 15, 1, s.s16(4), s.u16(5), s.s32(2), s.s32(3))),
-        OPX_ARG(opxErrOutOfRange, opxiTransformQuantFwdChromaDC2x2_H264_16s_C1I(s.s16(0), s.s16(1), 40, s.s32(2), 1, 1, nullptr)),
-        OPX_ARG(opxErrOutOfRange, opxiTransformQuantFwdChromaDC2x4_H264_32s_C1I(s.s32(0), s.s32(1), 76, s.s32(2), 1, 1, nullptr)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiTransformQuantFwd4x4_H264_16s_C1(s.s16(0), s.s16(1), 52, s.s32(2), 1, kZz16,
+                                                     s.s32(3), nullptr)),
+        OPX_ARG(opxOk, opxiTransformQuantFwd4x4_H264_16s32s_C1(s.s16(0), s.s32(1), 52, s.s32(2), 1,
+                                                               kZz16, s.s32(3), nullptr)),
+        OPX_ARG(opxOk, opxiQuantizeResidual4x4Fwd_H264_32s_C1(z32, s.s32(1), s.s32(2), s.s32(3),
+                                                              nullptr, kZz16, 87, 1)),
+        OPX_ARG(opxOk, opxiTransformQuantFwdLumaDC4x4_H264_32s_C1I(z32, s.s32(1), 87, s.s32(2), 1,
+                                                                   kZz16, s.s32(3), nullptr)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiTransformQuantFwd4x4_H264_16s32s_C1(s.s16(0), s.s32(1), 88, s.s32(2), 1, kZz16,
+                                                        s.s32(3), nullptr)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiQuantizeResidual4x4Fwd_H264_16s_C1(s.s16(0), s.s16(1), s.s32(2), s.s32(3),
+                                                       nullptr, kZz16, -1, 1)),
+        OPX_ARG(opxErrQp, opxiQuantLuma8x8_H264_16s_C1(s.s16(0), s.s16(1), 9, 1, s.s16(4), s.u16(5),
+                                                       s.s32(2), s.s32(3))),
+        OPX_ARG(opxErrQp, opxiQuantLuma8x8_H264_32s_C1(s.s32(0), s.s32(1), 15, 1, s.s16(4),
+                                                       s.u16(5), s.s32(2), s.s32(3))),
+        OPX_ARG(opxErrOutOfRange, opxiTransformQuantFwdChromaDC2x2_H264_16s_C1I(
+                                      s.s16(0), s.s16(1), 40, s.s32(2), 1, 1, nullptr)),
+        OPX_ARG(opxErrOutOfRange, opxiTransformQuantFwdChromaDC2x4_H264_32s_C1I(
+                                      s.s32(0), s.s32(1), 76, s.s32(2), 1, 1, nullptr)),
         OPX_ARG(opxErrQp, opxiGenScaleLevel8x8_H264_8u16s_D2(s.u8(0), 8, s.u16(1), s.u16(2), 6)),
-        OPX_ARG(opxErrOutOfRange, opxiGenScaleLevel4x4_H264_8u16s_C1(s.u8(0), s.u16(1), s.u16(2), -1)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiGenScaleLevel4x4_H264_8u16s_C1(s.u8(0), s.u16(1), s.u16(2), -1)),
 
         // Weighting: null, step (unsigned: a negative width is a step error), size, values.
         OPX_ARG(opxErrNullPtr, opxiUniDirWeightBlock_H264_8u_C1R(nullptr, 1, 9, 1, 0, {3, 3})),
@@ -126,21 +170,36 @@ TEST(H264Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
         OPX_ARG(opxErrSize, opxiUniDirWeightBlock_H264_8u_C1R(s.u8(0), 8, 0, 1, 0, {1, 4})),
         OPX_ARG(opxErrSize, opxiUniDirWeightBlock_H264_8u_C1R(s.u8(0), 8, 0, 1, 0, {8, 0})),
         OPX_ARG(opxErrStep, opxiUniDirWeightBlock_H264_8u_C1R(s.u8(0), 8, 0, 1, 0, {-1, 4})),
-        OPX_ARG(opxErrStep, opxiBiDirWeightBlock_H264_8u_P2P1R(s.u8(0), s.u8(0), s.u8(1), 15, 16, 9, 1, 0, 1, 0, {16, 16})),
-        OPX_ARG(opxErrStep, opxiBiDirWeightBlock_H264_8u_P3P1R(s.u8(0), s.u8(0), s.u8(1), 16, 15, 16, 9, 1, 0, 1, 0, {16, 16})),
-        OPX_ARG(opxErrSize, opxiBiDirWeightBlock_H264_8u_P3P1R(s.u8(0), s.u8(0), s.u8(1), 16, 16, 16, 9, 1, 0, 1, 0, {16, 6})),
-        OPX_ARG(opxErrBadArg, opxiBiDirWeightBlock_H264_8u_P3P1R(s.u8(0), s.u8(0), s.u8(1), 16, 16, 16, 8, 1, 0, 1, 0, {16, 4})),
-        OPX_ARG(opxErrStep, opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(s.u8(0), s.u8(0), s.u8(1), 16, 8, 32, 32, {16, 4})),
-        OPX_ARG(opxErrStep, opxiWeightedAverage_H264_8u_C1IR(s.u8(0), s.u8(1), 7, 1, 1, 40, 0, {8, 8})),
-        OPX_ARG(opxErrSize, opxiWeightedAverage_H264_8u_C1IR(s.u8(0), s.u8(1), 8, 1, 1, 40, 0, {8, 5})),
-        OPX_ARG(opxErrBadArg, opxiWeightedAverage_H264_8u_C1IR(s.u8(0), s.u8(1), 8, 1, 1, 40, 0, {8, 4})),
-        OPX_ARG(opxErrNullPtr, opxiUniDirWeightBlock_H264_8u_C2R(&(b8 = {s.u8(0), 4, s.u8(0), 1, s.u8(1), 4, {4, 4}}), nullptr)),
-        OPX_ARG(opxErrNullPtr, opxiBiDirWeightBlock_H264_8u_C2R(&(b8 = {s.u8(0), 4, s.u8(0), 1, s.u8(1), 4, {4, 4}}), &cw, nullptr)),
-        OPX_ARG(opxErrStep, opxiUniDirWeightBlock_H264_8u_C2R(&(b8 = {s.u8(0), 4, s.u8(0), 1, s.u8(1), 3, {4, 4}}), &cw)),
-        OPX_ARG(opxErrStep, opxiBiDirWeightBlock_H264_8u_C2R(&(b8 = {s.u8(0), 4, s.u8(0), 1, s.u8(1), 3, {4, 4}}), &cw, &cw)),
-        OPX_ARG(opxErrSize, opxiUniDirWeightBlock_H264_8u_C2R(&(b8 = {s.u8(0), 4, s.u8(0), 1, s.u8(1), 8, {4, 5}}), &cw)),
+        OPX_ARG(opxErrStep, opxiBiDirWeightBlock_H264_8u_P2P1R(s.u8(0), s.u8(0), s.u8(1), 15, 16, 9,
+                                                               1, 0, 1, 0, {16, 16})),
+        OPX_ARG(opxErrStep, opxiBiDirWeightBlock_H264_8u_P3P1R(s.u8(0), s.u8(0), s.u8(1), 16, 15,
+                                                               16, 9, 1, 0, 1, 0, {16, 16})),
+        OPX_ARG(opxErrSize, opxiBiDirWeightBlock_H264_8u_P3P1R(s.u8(0), s.u8(0), s.u8(1), 16, 16,
+                                                               16, 9, 1, 0, 1, 0, {16, 6})),
+        OPX_ARG(opxErrBadArg, opxiBiDirWeightBlock_H264_8u_P3P1R(s.u8(0), s.u8(0), s.u8(1), 16, 16,
+                                                                 16, 8, 1, 0, 1, 0, {16, 4})),
+        OPX_ARG(opxErrStep, opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(s.u8(0), s.u8(0), s.u8(1),
+                                                                       16, 8, 32, 32, {16, 4})),
+        OPX_ARG(opxErrStep,
+                opxiWeightedAverage_H264_8u_C1IR(s.u8(0), s.u8(1), 7, 1, 1, 40, 0, {8, 8})),
+        OPX_ARG(opxErrSize,
+                opxiWeightedAverage_H264_8u_C1IR(s.u8(0), s.u8(1), 8, 1, 1, 40, 0, {8, 5})),
+        OPX_ARG(opxErrBadArg,
+                opxiWeightedAverage_H264_8u_C1IR(s.u8(0), s.u8(1), 8, 1, 1, 40, 0, {8, 4})),
+        OPX_ARG(opxErrNullPtr, opxiUniDirWeightBlock_H264_8u_C2R(
+                                   &(b8 = {s.u8(0), 4, s.u8(0), 1, s.u8(1), 4, {4, 4}}), nullptr)),
+        OPX_ARG(opxErrNullPtr,
+                opxiBiDirWeightBlock_H264_8u_C2R(
+                    &(b8 = {s.u8(0), 4, s.u8(0), 1, s.u8(1), 4, {4, 4}}), &cw, nullptr)),
+        OPX_ARG(opxErrStep, opxiUniDirWeightBlock_H264_8u_C2R(
+                                &(b8 = {s.u8(0), 4, s.u8(0), 1, s.u8(1), 3, {4, 4}}), &cw)),
+        OPX_ARG(opxErrStep, opxiBiDirWeightBlock_H264_8u_C2R(
+                                &(b8 = {s.u8(0), 4, s.u8(0), 1, s.u8(1), 3, {4, 4}}), &cw, &cw)),
+        OPX_ARG(opxErrSize, opxiUniDirWeightBlock_H264_8u_C2R(
+                                &(b8 = {s.u8(0), 4, s.u8(0), 1, s.u8(1), 8, {4, 5}}), &cw)),
         // src2Step is not checked by the interleaved bi-directional form.
-        OPX_ARG(opxOk, opxiBiDirWeightBlock_H264_8u_C2R(&(b8 = {s.u8(0), 4, s.u8(0), 1, s.u8(1), 8, {4, 4}}), &cw, &cw)),
+        OPX_ARG(opxOk, opxiBiDirWeightBlock_H264_8u_C2R(
+                           &(b8 = {s.u8(0), 4, s.u8(0), 1, s.u8(1), 8, {4, 4}}), &cw, &cw)),
 
         // Intra prediction: availability before nothing else, the mode first.
         OPX_ARG(opxErrIntraPredUnavailable, opxiPredictIntra_16x16_H264_8u_C1IR(s.u8(0), 64, 3, 3)),
@@ -151,104 +210,225 @@ TEST(H264Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
         OPX_ARG(opxErrNullPtr, opxiPredictIntra_16x16_H264_8u_C1IR(nullptr, 64, 4, 0)),
 
         // 8-bit macroblock reconstruction: step, qp, mode, then the neighbours; nothing consumed.
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaInterMB_H264_16s8u_C1R(s.put(1, s.s16(2)), s.u8(0), 96, ~0u, 52)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaInterMB_H264_16s8u_C1R(s.put(1, s.s16(2)), s.u8(0), 96, ~0u, -1)),
-        OPX_ARG(opxErrStep, opxiReconstructLumaIntraHalfMB_H264_16s8u_C1R(s.put(1, s.s16(2)), s.u8(0), 0, modes, ~0u, 52, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntraHalfMB_H264_16s8u_C1R(s.put(1, s.s16(2)), s.u8(0), 96, modes, ~0u, 52, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(s.put(1, s.s16(2)), s.u8(0), 96, 4, ~0u, 52, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(s.put(1, s.s16(2)), s.u8(0), 96, 4, ~0u, 20, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(s.put(1, s.s16(2)), s.u8(0), 96, -1, ~0u, 20, 0)),
-        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(s.put(1, s.s16(2)), s.u8(0), 96, 3, ~0u, 20, 16)),
-        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(s.put(1, s.s16(2)), s.u8(0), 96, 0, ~0u, 20, 4, s.s16(15), 0)),
-        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(s.put(1, s.s16(2)), s.u8(0), 96, 1, ~0u, 20, 1, s.s16(15), 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, 0, ~0u, 40, 0, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R(s.put(1, s.s16(2)), s.u8(0), 96, 0, ~0u, 51, 0, 0)),
-        OPX_ARG(opxErrStep, opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R(s.put(1, s.s16(2)), s.u8(0), 0, 0, ~0u, 39, 0, 0)),
-        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, 1, ~0u, 20, 0, 0)),
-        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, 3, ~0u, 20, 0, 0)),
-        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, 2, ~0u, 20, 4, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, 0, ~0u, 20, 40, 0, 0, s.s16(15), s.s16(15), 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraMB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, 4, ~0u, 20, 0)),
-        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChromaIntraMB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, 3, ~0u, 20, 16)),
-        OPX_ARG(opxErrStep, opxiReconstructChromaInterMB_H264_16s8u_C2R(s.put(1, s.s16(2)), s.u8(0), 0, ~0u, 20)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaInterMB_H264_16s8u_C2R(s.put(1, s.s16(2)), s.u8(0), 0, ~0u, 40)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, ~0u, 0, 40, s.s16(15), s.s16(15), 0)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaInterMB_H264_16s8u_C1R(s.put(1, s.s16(2)),
+                                                                            s.u8(0), 96, ~0u, 52)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaInterMB_H264_16s8u_C1R(s.put(1, s.s16(2)),
+                                                                            s.u8(0), 96, ~0u, -1)),
+        OPX_ARG(opxErrStep, opxiReconstructLumaIntraHalfMB_H264_16s8u_C1R(
+                                s.put(1, s.s16(2)), s.u8(0), 0, modes, ~0u, 52, 0)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntraHalfMB_H264_16s8u_C1R(
+                                      s.put(1, s.s16(2)), s.u8(0), 96, modes, ~0u, 52, 0)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(
+                                      s.put(1, s.s16(2)), s.u8(0), 96, 4, ~0u, 52, 0)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(
+                                      s.put(1, s.s16(2)), s.u8(0), 96, 4, ~0u, 20, 0)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(
+                                      s.put(1, s.s16(2)), s.u8(0), 96, -1, ~0u, 20, 0)),
+        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(
+                                                s.put(1, s.s16(2)), s.u8(0), 96, 3, ~0u, 20, 16)),
+        OPX_ARG(opxErrIntraPredUnavailable,
+                opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(s.put(1, s.s16(2)), s.u8(0), 96, 0,
+                                                                ~0u, 20, 4, s.s16(15), 0)),
+        OPX_ARG(opxErrIntraPredUnavailable,
+                opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(s.put(1, s.s16(2)), s.u8(0), 96, 1,
+                                                                ~0u, 20, 1, s.s16(15), 0)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(
+                                      s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, 0, ~0u, 40, 0, 0)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R(
+                                      s.put(1, s.s16(2)), s.u8(0), 96, 0, ~0u, 51, 0, 0)),
+        OPX_ARG(opxErrStep, opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R(
+                                s.put(1, s.s16(2)), s.u8(0), 0, 0, ~0u, 39, 0, 0)),
+        OPX_ARG(opxErrIntraPredUnavailable,
+                opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0),
+                                                                 s.u8(3), 96, 1, ~0u, 20, 0, 0)),
+        OPX_ARG(opxErrIntraPredUnavailable,
+                opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0),
+                                                                 s.u8(3), 96, 3, ~0u, 20, 0, 0)),
+        OPX_ARG(opxErrIntraPredUnavailable,
+                opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0),
+                                                                 s.u8(3), 96, 2, ~0u, 20, 4, 0)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R(
+                                      s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, 0, ~0u, 20, 40, 0,
+                                      0, s.s16(15), s.s16(15), 0)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraMB_H264_16s8u_P2R(
+                                      s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, 4, ~0u, 20, 0)),
+        OPX_ARG(opxErrIntraPredUnavailable,
+                opxiReconstructChromaIntraMB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0), s.u8(3),
+                                                            96, 3, ~0u, 20, 16)),
+        OPX_ARG(opxErrStep, opxiReconstructChromaInterMB_H264_16s8u_C2R(s.put(1, s.s16(2)), s.u8(0),
+                                                                        0, ~0u, 20)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaInterMB_H264_16s8u_C2R(s.put(1, s.s16(2)),
+                                                                              s.u8(0), 0, ~0u, 40)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(
+                    s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, ~0u, 0, 40, s.s16(15), s.s16(15), 0)),
 
         // 16-bit reconstruction: neighbours and modes.
-        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(&(r = recon16(s, 0, 10, 30)), 3, 16)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(&(r = recon16(s, 0, 10, 30)), 4, 0)),
-        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R(c16.make(s), 1, 0, 0)),
-        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R(c16.make(s), 3, 0, 0)),
-        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R(c16.make(s), 3, 16)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(c16.make(s), -1, 0, 16, 16)),
+        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(
+                                                &(r = recon16(s, 0, 10, 30)), 3, 16)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(
+                                      &(r = recon16(s, 0, 10, 30)), 4, 0)),
+        OPX_ARG(opxErrIntraPredUnavailable,
+                opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R(c16.make(s), 1, 0, 0)),
+        OPX_ARG(opxErrIntraPredUnavailable,
+                opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R(c16.make(s), 3, 0, 0)),
+        OPX_ARG(opxErrIntraPredUnavailable,
+                opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R(c16.make(s), 3, 16)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(c16.make(s), -1, 0, 16, 16)),
 
         // CAVLC decoding: position, then coeffLimit, then uVLCSelect (range form: uVLCSelect,
         // the indices, then maxNumCoeff and the position); nothing consumed.
-        OPX_ARG(opxErrBadArg, opxiDecodeCAVLCCoeffs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{32}), s.s16(3), s.put(4, s.s16(5)), 0, 14, t.coeff_token, t.total_zeros_4x4, t.run_before, kZz)),
-        OPX_ARG(opxErrBadArg, opxiDecodeCAVLCCoeffs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{-1}), s.s16(3), s.put(4, s.s16(5)), 0, 16, t.coeff_token, t.total_zeros_4x4, t.run_before, kZz)),
-        OPX_ARG(opxErrOutOfRange, opxiDecodeCAVLCCoeffs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), -1, 14, t.coeff_token, t.total_zeros_4x4, t.run_before, kZz)),
-        OPX_ARG(opxErrOutOfRange, opxiDecodeCAVLCCoeffs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), -1, 16, t.coeff_token, t.total_zeros_4x4, t.run_before, kZz)),
-        OPX_ARG(opxErrOutOfRange, opxiDecodeCAVLCCoeffs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), 0, 0, t.coeff_token, t.total_zeros_4x4, t.run_before, kZz)),
-        OPX_ARG(opxErrOutOfRange, opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), -1, 20, t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, -1, 3)),
-        OPX_ARG(opxErrOutOfRange, opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), 0, 1, t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, -1, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), 0, 0, t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, 5, 4)),
-        OPX_ARG(opxErrOutOfRange, opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), 0, 2, t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, 15, 16)),
-        OPX_ARG(opxErrBadArg, opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), 0, 16, t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, 1, 15)),
-        OPX_ARG(opxErrBadArg, opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), 0, 17, t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, 0, 15)),
-        OPX_ARG(opxErrBadArg, opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{40}), s.s16(3), s.put(4, s.s16(5)), 0, 16, t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, 0, 15)),
+        OPX_ARG(opxErrBadArg,
+                opxiDecodeCAVLCCoeffs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{32}), s.s16(3),
+                                                 s.put(4, s.s16(5)), 0, 14, t.coeff_token,
+                                                 t.total_zeros_4x4, t.run_before, kZz)),
+        OPX_ARG(opxErrBadArg,
+                opxiDecodeCAVLCCoeffs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{-1}), s.s16(3),
+                                                 s.put(4, s.s16(5)), 0, 16, t.coeff_token,
+                                                 t.total_zeros_4x4, t.run_before, kZz)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiDecodeCAVLCCoeffs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3),
+                                                 s.put(4, s.s16(5)), -1, 14, t.coeff_token,
+                                                 t.total_zeros_4x4, t.run_before, kZz)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiDecodeCAVLCCoeffs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3),
+                                                 s.put(4, s.s16(5)), -1, 16, t.coeff_token,
+                                                 t.total_zeros_4x4, t.run_before, kZz)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiDecodeCAVLCCoeffs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3),
+                                                 s.put(4, s.s16(5)), 0, 0, t.coeff_token,
+                                                 t.total_zeros_4x4, t.run_before, kZz)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
+                    s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), -1, 20,
+                    t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, -1, 3)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
+                    s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), 0, 1,
+                    t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, -1, 0)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
+                    s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), 0, 0,
+                    t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, 5, 4)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
+                    s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), 0, 2,
+                    t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, 15, 16)),
+        OPX_ARG(opxErrBadArg,
+                opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
+                    s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), 0, 16,
+                    t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, 1, 15)),
+        OPX_ARG(opxErrBadArg,
+                opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
+                    s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), 0, 17,
+                    t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, 0, 15)),
+        OPX_ARG(opxErrBadArg,
+                opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
+                    s.put(1, s.u32(0)), s.put(2, Opx32s{40}), s.s16(3), s.put(4, s.s16(5)), 0, 16,
+                    t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, 0, 15)),
 
         // CAVLC element encoding (mended: a negative firstPos of the 32s form).
-        OPX_ARG(opxErrOutOfRange, opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), -1, kZz, 15, s.u8(1), s.u8(2), s.u8(3), s.u8(4), s.s32(5), s.u8(6))),
-        OPX_ARG(opxErrOutOfRange, opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), 0, kZz, 16, s.u8(1), s.u8(2), s.u8(3), s.u8(4), s.s32(5), s.u8(6))),
-        OPX_ARG(opxErrOutOfRange, opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), 5, kZz, 4, s.u8(1), s.u8(2), s.u8(3), s.u8(4), s.s32(5), s.u8(6))),
+        OPX_ARG(opxErrOutOfRange,
+                opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), -1, kZz, 15, s.u8(1), s.u8(2), s.u8(3),
+                                               s.u8(4), s.s32(5), s.u8(6))),
+        OPX_ARG(opxErrOutOfRange,
+                opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), 0, kZz, 16, s.u8(1), s.u8(2), s.u8(3),
+                                               s.u8(4), s.s32(5), s.u8(6))),
+        OPX_ARG(opxErrOutOfRange,
+                opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), 5, kZz, 4, s.u8(1), s.u8(2), s.u8(3),
+                                               s.u8(4), s.s32(5), s.u8(6))),
         // Scan entries outside 0..15 among the examined positions are refused, others unused.
-        OPX_ARG(opxErrOutOfRange, opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), 0, scan_16, 15, s.u8(1), s.u8(2), s.u8(3), s.u8(4), s.s32(5), s.u8(6))),
-        OPX_ARG(opxErrOutOfRange, opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), 0, scan_m1, 15, s.u8(1), s.u8(2), s.u8(3), s.u8(4), s.s32(5), s.u8(6))),
-        OPX_ARG(opxOk, opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), 0, scan_m1, 6, s.u8(1), s.u8(2), s.u8(3), s.u8(4), s.s32(5), s.u8(6))),
-        OPX_ARG(opxErrOutOfRange, opxiEncodeCoeffsCAVLC_H264_16s(s.s16(0), 0, kZz, 16, s.u8(1), s.u8(2), s.u8(3), s.u8(4), s.s16(5), s.u8(6))),
+        OPX_ARG(opxErrOutOfRange,
+                opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), 0, scan_16, 15, s.u8(1), s.u8(2), s.u8(3),
+                                               s.u8(4), s.s32(5), s.u8(6))),
+        OPX_ARG(opxErrOutOfRange,
+                opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), 0, scan_m1, 15, s.u8(1), s.u8(2), s.u8(3),
+                                               s.u8(4), s.s32(5), s.u8(6))),
+        OPX_ARG(opxOk, opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), 0, scan_m1, 6, s.u8(1), s.u8(2),
+                                                      s.u8(3), s.u8(4), s.s32(5), s.u8(6))),
+        OPX_ARG(opxErrOutOfRange,
+                opxiEncodeCoeffsCAVLC_H264_16s(s.s16(0), 0, kZz, 16, s.u8(1), s.u8(2), s.u8(3),
+                                               s.u8(4), s.s16(5), s.u8(6))),
     };
     // The word-reading decoders take bit positions 0..31.
     for (Opx32s pos : {32, -1, 1000}) {
-        rows.push_back(OPX_ARG(opxErrBadArg, opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, pos), s.s16(3), s.put(4, s.s16(5)), t.coeff_token_dc, t.total_zeros_2x2, t.run_before)));
-        rows.push_back(OPX_ARG(opxErrBadArg, opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, pos), s.s16(3), s.put(4, s.s16(5)), t.coeff_token_dc422, t.total_zeros_2x4, t.run_before)));
-        rows.push_back(OPX_ARG(opxErrBadArg, opxiDecodeExpGolombOne_H264_1u16s(s.put(1, s.u32(0)), s.put(2, pos), s.s16(3), 0)));
-        rows.push_back(OPX_ARG(opxErrBadArg, opxiDecodeExpGolombOne_H264_1u32s(s.put(1, s.u32(0)), s.put(2, pos), s.s32(3), 1)));
-        rows.push_back(OPX_ARG(opxErrBadArg, opxiDecodeHuffmanOne_1u32s(s.put(1, s.u32(0)), s.put(2, pos), s.s32(3), t.run_before[1])));
-        rows.push_back(OPX_ARG(opxErrBadArg, opxiDecodeHuffmanPair_1u16s(s.put(1, s.u32(0)), s.put(2, pos), t.run_before[1], s.u8(3), s.s16(4))));
+        rows.push_back(OPX_ARG(opxErrBadArg,
+                               opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(
+                                   s.put(1, s.u32(0)), s.put(2, pos), s.s16(3), s.put(4, s.s16(5)),
+                                   t.coeff_token_dc, t.total_zeros_2x2, t.run_before)));
+        rows.push_back(OPX_ARG(opxErrBadArg,
+                               opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s(
+                                   s.put(1, s.u32(0)), s.put(2, pos), s.s16(3), s.put(4, s.s16(5)),
+                                   t.coeff_token_dc422, t.total_zeros_2x4, t.run_before)));
+        rows.push_back(OPX_ARG(opxErrBadArg, opxiDecodeExpGolombOne_H264_1u16s(
+                                                 s.put(1, s.u32(0)), s.put(2, pos), s.s16(3), 0)));
+        rows.push_back(OPX_ARG(opxErrBadArg, opxiDecodeExpGolombOne_H264_1u32s(
+                                                 s.put(1, s.u32(0)), s.put(2, pos), s.s32(3), 1)));
+        rows.push_back(
+            OPX_ARG(opxErrBadArg, opxiDecodeHuffmanOne_1u32s(s.put(1, s.u32(0)), s.put(2, pos),
+                                                             s.s32(3), t.run_before[1])));
+        rows.push_back(
+            OPX_ARG(opxErrBadArg, opxiDecodeHuffmanPair_1u16s(s.put(1, s.u32(0)), s.put(2, pos),
+                                                              t.run_before[1], s.u8(3), s.s16(4))));
     }
     for (int w : {0, 2, 12, 20, 24, 28, 32, -4})
-        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {w, 4})));
+        rows.push_back(OPX_ARG(
+            opxErrSize, opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {w, 4})));
     for (int h : {0, -4, 2, 6})
-        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {8, h})));
+        rows.push_back(OPX_ARG(
+            opxErrSize, opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {8, h})));
     for (OpxRoiSize sz : {OpxRoiSize{16, 4}, {4, 16}, {12, 8}, {8, 12}, {0, 4}})
-        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateLuma_H264_16u_C1R(&(r16 = interp16(s, 32, 1, 1, sz, 99)))));
+        rows.push_back(OPX_ARG(
+            opxErrSize, opxiInterpolateLuma_H264_16u_C1R(&(r16 = interp16(s, 32, 1, 1, sz, 99)))));
     for (int depth : {0, 7, 15, 16, 31, -1}) {
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateLuma_H264_16u_C1R(&(r16 = interp16(s, 32, 1, 1, {8, 8}, depth)))));
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateLumaTop_H264_16u_C1R(&(r16 = interp16(s, 32, 1, 1, {8, 8}, depth)), 1)));
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateLumaBottom_H264_16u_C1R(&(r16 = interp16(s, 32, 1, 1, {8, 8}, depth)), 1)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateLuma_H264_16u_C1R(&(
+                                                     r16 = interp16(s, 32, 1, 1, {8, 8}, depth)))));
+        rows.push_back(OPX_ARG(
+            opxErrOutOfRange,
+            opxiInterpolateLumaTop_H264_16u_C1R(&(r16 = interp16(s, 32, 1, 1, {8, 8}, depth)), 1)));
+        rows.push_back(
+            OPX_ARG(opxErrOutOfRange, opxiInterpolateLumaBottom_H264_16u_C1R(
+                                          &(r16 = interp16(s, 32, 1, 1, {8, 8}, depth)), 1)));
     }
     for (int w : {0, 6, 10, 12, 14, 16, 1, -2}) {
-        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChroma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {w, 4})));
-        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChroma_H264_8u_C2P2R(s.u8(0), 64, s.u8(1), s.u8(2), 64, 1, 1, {w, 4})));
+        rows.push_back(OPX_ARG(
+            opxErrSize, opxiInterpolateChroma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {w, 4})));
+        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChroma_H264_8u_C2P2R(
+                                               s.u8(0), 64, s.u8(1), s.u8(2), 64, 1, 1, {w, 4})));
     }
     for (int h : {0, 3, -2})
-        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChroma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {4, h})));
+        rows.push_back(OPX_ARG(
+            opxErrSize, opxiInterpolateChroma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {4, h})));
     for (OpxRoiSize sz : {OpxRoiSize{2, 6}, {2, 32}, {6, 2}, {16, 2}, {0, 2}})
-        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChroma_H264_16u_C1R(&(r16 = interp16(s, 16, 1, 1, sz, 10)))));
+        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChroma_H264_16u_C1R(
+                                               &(r16 = interp16(s, 16, 1, 1, sz, 10)))));
     for (int bd : {8, 15, 16, 0, -3}) {
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(s.u16(0), 8, s.s32(1), nullptr, s.u16(0), 8, 20, 1, bd, nullptr)));
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(s.u16(0), 16, s.s32(1), s.u16(0), 16, bd)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(
+                                                     s.u16(0), 8, s.s32(1), nullptr, s.u16(0), 8,
+                                                     20, 1, bd, nullptr)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(
+                                                     s.u16(0), 16, s.s32(1), s.u16(0), 16, bd)));
     }
     // Bit depths 7 and 15 are refused after the step check and before qp.
     for (int bd : {7, 15}) {
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(&(r = recon16(s, 0, bd, 200)), modes, 0)));
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(&(r = recon16(s, 0, bd, 200)), 9, 0)));
-        rows.push_back(OPX_ARG(opxErrStep, opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R(&(r = recon16(s, 0, bd, 200, 0)), modes, 0)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(
+                                                     &(r = recon16(s, 0, bd, 200)), modes, 0)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(
+                                                     &(r = recon16(s, 0, bd, 200)), 9, 0)));
+        rows.push_back(OPX_ARG(opxErrStep, opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R(
+                                               &(r = recon16(s, 0, bd, 200, 0)), modes, 0)));
     }
     for (int mode : {-1, 4, 1000}) {
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraMB_H264_16s8u_C2R(s.put(1, s.s16(2)), s.u8(0), 96, mode, ~0u, 20, 0)));
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, mode, ~0u, 20, 20, 0, s.s16(15), s.s16(15), 0)));
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntra4x4MB_H264_16s8u_C2R(s.put(1, s.s16(2)), s.u8(0), 96, mode, ~0u, 20, 20, 0, s.s16(15), s.s16(15), 0)));
+        rows.push_back(
+            OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraMB_H264_16s8u_C2R(
+                                          s.put(1, s.s16(2)), s.u8(0), 96, mode, ~0u, 20, 0)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(
+                                                     s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, mode,
+                                                     ~0u, 20, 20, 0, s.s16(15), s.s16(15), 0)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntra4x4MB_H264_16s8u_C2R(
+                                                     s.put(1, s.s16(2)), s.u8(0), 96, mode, ~0u, 20,
+                                                     20, 0, s.s16(15), s.s16(15), 0)));
     }
     // Plane expansion: null, sizes, then the picture structure.
     rows.push_back(OPX_ARG(opxErrNullPtr, opxiExpandPlane_H264_8u_C1R(nullptr, 0, 3, 64, 4, 9)));
@@ -256,72 +436,118 @@ TEST(H264Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
     rows.push_back(OPX_ARG(opxErrSize, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 0, 64, 4, 0)));
     rows.push_back(OPX_ARG(opxErrSize, opxiExpandPlane_H264_8u_C1R(s.u8(0), 0, 8, 64, 4, 0)));
     rows.push_back(OPX_ARG(opxErrSize, opxiExpandPlane_H264_8u_C1R(s.u8(0), -5, 8, 64, 4, 0)));
-    rows.push_back(OPX_ARG(opxOk, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 8, 64, 0, 9)));  // nothing to do
+    rows.push_back(
+        OPX_ARG(opxOk, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 8, 64, 0, 9)));  // nothing to do
     rows.push_back(OPX_ARG(opxErrBadArg, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 8, 64, 4, 3)));
     rows.push_back(OPX_ARG(opxErrBadArg, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 8, 64, 4, -1)));
     // 4x4 intra modes outside 0..8 (negative included) are refused.
     for (int mode : {9, -1, 1 << 30})
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiPredictIntra_4x4_H264_8u_C1IR(s.u8(0), 64, mode, 99)));
+        rows.push_back(
+            OPX_ARG(opxErrOutOfRange, opxiPredictIntra_4x4_H264_8u_C1IR(s.u8(0), 64, mode, 99)));
     // Chroma intra prediction: step, mode, availability.
     rows.push_back(OPX_ARG(opxErrStep, opxiPredictIntraChroma8x8_H264_8u_C1IR(s.u8(0), 7, 9, 0)));
-    rows.push_back(OPX_ARG(opxErrOutOfRange, opxiPredictIntraChroma8x8_H264_8u_C1IR(s.u8(0), 64, 4, 0)));
+    rows.push_back(
+        OPX_ARG(opxErrOutOfRange, opxiPredictIntraChroma8x8_H264_8u_C1IR(s.u8(0), 64, 4, 0)));
     for (int mode : {3, 2, 1})
-        rows.push_back(OPX_ARG(opxErrIntraPredUnavailable, opxiPredictIntraChroma8x8_H264_8u_C1IR(s.u8(0), 64, mode, mode)));
-    // 16-bit weighting: sizes (the plain average takes any side 2..16), bit depth, log2 denominator.
+        rows.push_back(OPX_ARG(opxErrIntraPredUnavailable,
+                               opxiPredictIntraChroma8x8_H264_8u_C1IR(s.u8(0), 64, mode, mode)));
+    // 16-bit weighting: sizes (the plain average takes any side 2..16), bit depth, log2
+    // denominator.
     auto w16 = [](Scratch& s, OpxRoiSize r, int depth) {
         return OpxBidir16u{s.u16(0), 4, s.u16(1), 4, s.u16(2), 4, r, depth};
     };
     OpxBidir16u bw{};
-    rows.push_back(OPX_ARG(opxErrSize, opxiBidirWeight_H264_16u_P2P1R(&(bw = w16(s, {3, 5}, 10)), 0, 1, 0, 1, 0)));
+    rows.push_back(OPX_ARG(
+        opxErrSize, opxiBidirWeight_H264_16u_P2P1R(&(bw = w16(s, {3, 5}, 10)), 0, 1, 0, 1, 0)));
     rows.push_back(OPX_ARG(opxErrSize, opxiBidir_H264_16u_P2P1R(&(bw = w16(s, {17, 2}, 10)))));
     rows.push_back(OPX_ARG(opxErrSize, opxiBidir_H264_16u_P2P1R(&(bw = w16(s, {2, 1}, 10)))));
     for (Opx32s depth : {7, 15, -1, 32, 1000}) {
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiBidirWeight_H264_16u_P2P1R(&(bw = w16(s, {4, 4}, depth)), 0, 1, 0, 1, 0)));
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiBidirWeightImplicit_H264_16u_P2P1R(&(bw = w16(s, {4, 4}, depth)), 32, 32)));
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiUnidirWeight_H264_16u_IP2P1R(s.u16(2), 4, 0, 1, 0, {4, 4}, depth)));
+        rows.push_back(
+            OPX_ARG(opxErrOutOfRange,
+                    opxiBidirWeight_H264_16u_P2P1R(&(bw = w16(s, {4, 4}, depth)), 0, 1, 0, 1, 0)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiBidirWeightImplicit_H264_16u_P2P1R(
+                                                     &(bw = w16(s, {4, 4}, depth)), 32, 32)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiUnidirWeight_H264_16u_IP2P1R(
+                                                     s.u16(2), 4, 0, 1, 0, {4, 4}, depth)));
     }
-    rows.push_back(OPX_ARG(opxErrBadArg, opxiBidirWeight_H264_16u_P2P1R(&(bw = w16(s, {4, 4}, 14)), 8, 1, 0, 1, 0)));
-    rows.push_back(OPX_ARG(opxErrBadArg, opxiUnidirWeight_H264_16u_IP2P1R(s.u16(2), 4, 8, 1, 0, {4, 4}, 14)));
+    rows.push_back(OPX_ARG(
+        opxErrBadArg, opxiBidirWeight_H264_16u_P2P1R(&(bw = w16(s, {4, 4}, 14)), 8, 1, 0, 1, 0)));
+    rows.push_back(
+        OPX_ARG(opxErrBadArg, opxiUnidirWeight_H264_16u_IP2P1R(s.u16(2), 4, 8, 1, 0, {4, 4}, 14)));
     // Block interpolation: block and frame sizes, the second planes, the bit depth.
     auto blk8 = [](Scratch& s, OpxRoiSize frame, OpxRoiSize block) {
-        return OpxInterpolateBlock8u{{s.u8(0), s.u8(0)}, 64, {s.u8(1), s.u8(2)}, 64, frame, block, {0, 0}, {1, 1}};
+        return OpxInterpolateBlock8u{
+            {s.u8(0), s.u8(0)}, 64, {s.u8(1), s.u8(2)}, 64, frame, block, {0, 0}, {1, 1}};
     };
     auto blk16 = [](Scratch& s, OpxRoiSize block, int depth) {
-        return OpxInterpolateBlock16u{{s.u16(0), s.u16(0)}, 64, {s.u16(1), s.u16(1)}, 64, {32, 32}, block, {0, 0}, {1, 1}, depth};
+        return OpxInterpolateBlock16u{{s.u16(0), s.u16(0)},
+                                      64,
+                                      {s.u16(1), s.u16(1)},
+                                      64,
+                                      {32, 32},
+                                      block,
+                                      {0, 0},
+                                      {1, 1},
+                                      depth};
     };
     OpxInterpolateBlock8u q{};
     OpxInterpolateBlock16u q16{};
-    rows.push_back(OPX_ARG(opxOk, opxiInterpolateLumaBlock_H264_8u_P1R(&(q = blk8(s, {32, 32}, {8, 8})))));
+    rows.push_back(
+        OPX_ARG(opxOk, opxiInterpolateLumaBlock_H264_8u_P1R(&(q = blk8(s, {32, 32}, {8, 8})))));
     for (OpxRoiSize bs : {OpxRoiSize{8, 20}, {8, 0}, {8, -4}, {8, 6}, {12, 8}, {0, 8}, {32, 8}})
-        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_H264_8u_P1R(&(q = blk8(s, {32, 32}, bs)))));
+        rows.push_back(OPX_ARG(opxErrSize,
+                               opxiInterpolateLumaBlock_H264_8u_P1R(&(q = blk8(s, {32, 32}, bs)))));
     for (OpxRoiSize bs : {OpxRoiSize{8, 18}, {8, 0}, {8, 3}, {6, 8}, {16, 8}}) {
-        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChromaBlock_H264_8u_C2P2R(&(q = blk8(s, {32, 32}, bs)))));
-        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChromaBlock_H264_8u_P2R(&(q = blk8(s, {32, 32}, bs)))));
-        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChromaBlock_H264_8u_C2C2R(&(q = blk8(s, {32, 32}, bs)))));
+        rows.push_back(OPX_ARG(
+            opxErrSize, opxiInterpolateChromaBlock_H264_8u_C2P2R(&(q = blk8(s, {32, 32}, bs)))));
+        rows.push_back(OPX_ARG(
+            opxErrSize, opxiInterpolateChromaBlock_H264_8u_P2R(&(q = blk8(s, {32, 32}, bs)))));
+        rows.push_back(OPX_ARG(
+            opxErrSize, opxiInterpolateChromaBlock_H264_8u_C2C2R(&(q = blk8(s, {32, 32}, bs)))));
     }
     for (OpxRoiSize fs : {OpxRoiSize{0, 32}, {32, 0}, {-1, 32}, {32, INT_MIN}}) {
-        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_H264_8u_P1R(&(q = blk8(s, fs, {8, 8})))));
-        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChromaBlock_H264_8u_C2P2R(&(q = blk8(s, fs, {8, 8})))));
+        rows.push_back(
+            OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_H264_8u_P1R(&(q = blk8(s, fs, {8, 8})))));
+        rows.push_back(OPX_ARG(
+            opxErrSize, opxiInterpolateChromaBlock_H264_8u_C2P2R(&(q = blk8(s, fs, {8, 8})))));
     }
-    rows.push_back(OPX_ARG(opxErrNullPtr, opxiInterpolateChromaBlock_H264_8u_C2P2R(((q = blk8(s, {32, 32}, {8, 8})).pDst[1] = nullptr, &q))));
+    rows.push_back(
+        OPX_ARG(opxErrNullPtr, opxiInterpolateChromaBlock_H264_8u_C2P2R(
+                                   ((q = blk8(s, {32, 32}, {8, 8})).pDst[1] = nullptr, &q))));
     // pSrc[1] is not read by the interleaved forms.
-    rows.push_back(OPX_ARG(opxOk, opxiInterpolateChromaBlock_H264_8u_C2P2R(((q = blk8(s, {32, 32}, {8, 8})).pSrc[1] = nullptr, &q))));
-    rows.push_back(OPX_ARG(opxErrNullPtr, opxiInterpolateChromaBlock_H264_8u_P2R(((q = blk8(s, {32, 32}, {8, 8})).pSrc[1] = nullptr, &q))));
+    rows.push_back(OPX_ARG(opxOk, opxiInterpolateChromaBlock_H264_8u_C2P2R(
+                                      ((q = blk8(s, {32, 32}, {8, 8})).pSrc[1] = nullptr, &q))));
+    rows.push_back(
+        OPX_ARG(opxErrNullPtr, opxiInterpolateChromaBlock_H264_8u_P2R(
+                                   ((q = blk8(s, {32, 32}, {8, 8})).pSrc[1] = nullptr, &q))));
     for (int depth : {7, 15, 0, 33}) {
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateLumaBlock_H264_16u_P1R(&(q16 = blk16(s, {8, 8}, depth)))));
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateChromaBlock_H264_16u_P2R(&(q16 = blk16(s, {8, 8}, depth)))));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateLumaBlock_H264_16u_P1R(
+                                                     &(q16 = blk16(s, {8, 8}, depth)))));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateChromaBlock_H264_16u_P2R(
+                                                     &(q16 = blk16(s, {8, 8}, depth)))));
     }
-    rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_H264_16u_P1R(&(q16 = blk16(s, {8, 20}, 9)))));
+    rows.push_back(
+        OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_H264_16u_P1R(&(q16 = blk16(s, {8, 20}, 9)))));
     // 8-bit 4:2:2 chroma: qp up to 39, step, mode, availability.
     Chroma8 c8{};
-    rows.push_back(OPX_ARG(opxOk, opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(c8.make(s, 39, 96, true), 16, 16)));
-    rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(c8.make(s, 40), 16, 16)));
-    rows.push_back(OPX_ARG(opxErrStep, opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(c8.make(s, 39, -3), 5, 0, 16, 16)));
-    rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(c8.make(s), 4, 0, 16, 16)));
-    rows.push_back(OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(c8.make(s), 3, 16, 16, 16)));
+    rows.push_back(OPX_ARG(opxOk, opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(
+                                      c8.make(s, 39, 96, true), 16, 16)));
+    rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(
+                                                 c8.make(s, 40), 16, 16)));
+    rows.push_back(OPX_ARG(opxErrStep, opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(
+                                           c8.make(s, 39, -3), 5, 0, 16, 16)));
+    rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(
+                                                 c8.make(s), 4, 0, 16, 16)));
+    rows.push_back(
+        OPX_ARG(opxErrIntraPredUnavailable,
+                opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(c8.make(s), 3, 16, 16, 16)));
     for (int mode : {1, 3})
-        rows.push_back(OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R(c8.make(s), mode, 0, 0, 16, 16)));
-    rows.push_back(OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R(c8.make(s), 2, 4, 0, 16, 16)));
+        rows.push_back(OPX_ARG(opxErrIntraPredUnavailable,
+                               opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R(
+                                   c8.make(s), mode, 0, 0, 16, 16)));
+    rows.push_back(OPX_ARG(
+        opxErrIntraPredUnavailable,
+        opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R(c8.make(s), 2, 4, 0, 16, 16)));
     expect_arg_cases(rows);
 }
 

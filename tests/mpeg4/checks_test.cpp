@@ -20,14 +20,17 @@ TEST(Mpeg4Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
     ASSERT_EQ(opxiQuantIntraInit_MPEG4(nullptr, f8.as<OpxQuantIntraStateMPEG4>(), 8), opxOk);
     ASSERT_EQ(opxiQuantIntraInit_MPEG4(nullptr, f9.as<OpxQuantIntraStateMPEG4>(), 9), opxOk);
     ASSERT_EQ(opxiQuantInvInterInit_MPEG4(nullptr, mi.as<OpxQuantInvInterStateMPEG4>(), 8), opxOk);
-    ASSERT_EQ(opxiQuantInvIntraInit_MPEG4(nullptr, rec<OpxQuantInvIntraStateMPEG4>(small.data()), 8), opxOk);
+    ASSERT_EQ(
+        opxiQuantInvIntraInit_MPEG4(nullptr, rec<OpxQuantInvIntraStateMPEG4>(small.data()), 8),
+        opxOk);
     auto* fwd = f8.as<OpxQuantIntraStateMPEG4>();
     auto* fwd9 = f9.as<OpxQuantIntraStateMPEG4>();
     auto* inv = mi.as<OpxQuantInvInterStateMPEG4>();
     unsigned char* inv_intra = small.data();
     Opx8u w0[64];
     for (int i = 0; i < 64; ++i) w0[i] = static_cast<Opx8u>(i == 40 ? 0 : 20);
-    const OpxRect sp{0, 0, 64, 48}, vop{0, 0, 64, 48}, r16{0, 0, 16, 16}, no_w{0, 0, 0, 8}, no_h{0, 0, 8, 0};
+    const OpxRect sp{0, 0, 64, 48}, vop{0, 0, 64, 48}, r16{0, 0, 16, 16}, no_w{0, 0, 0, 8},
+        no_h{0, 0, 8, 0};
     const Opx32s du[4] = {1, 2, 3, 4};
     Opx16s c[64] = {};
     c[0] = 5;
@@ -36,12 +39,23 @@ TEST(Mpeg4Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
     std::vector<ArgCase> rows = {
         // Quantisers: a record of another kind, then the QP range (it depends on the record's
         // bit count); H.263: QP before the level range; a null count is refused.
-        OPX_ARG(opxErrContextMatch, opxiQuantInter_MPEG4_16s_C1I(s.s16(0), rec<OpxQuantInterStateMPEG4>(reinterpret_cast<unsigned char*>(fwd)), 0, s.s32(1))),
-        OPX_ARG(opxErrContextMatch, opxiQuantInvIntra_MPEG4_16s_C1I(s.s16(0), 0, rec<OpxQuantInvIntraStateMPEG4>(reinterpret_cast<unsigned char*>(inv)), 3, 0)),
+        OPX_ARG(opxErrContextMatch,
+                opxiQuantInter_MPEG4_16s_C1I(
+                    s.s16(0), rec<OpxQuantInterStateMPEG4>(reinterpret_cast<unsigned char*>(fwd)),
+                    0, s.s32(1))),
+        OPX_ARG(opxErrContextMatch,
+                opxiQuantInvIntra_MPEG4_16s_C1I(
+                    s.s16(0), 0,
+                    rec<OpxQuantInvIntraStateMPEG4>(reinterpret_cast<unsigned char*>(inv)), 3, 0)),
         OPX_ARG(opxErrQp, opxiQuantIntra_MPEG4_16s_C1I(s.s16(0), fwd, 32, s.s32(1), 0)),
         OPX_ARG(opxErrQp, opxiQuantIntra_MPEG4_16s_C1I(s.s16(0), fwd, 0, s.s32(1), 0)),
-        OPX_ARG(opxErrContextMatch, opxiQuantIntra_MPEG4_16s_C1I(s.s16(0), rec<OpxQuantIntraStateMPEG4>(inv_intra), 3, s.s32(1), 0)),
-        OPX_ARG(opxErrContextMatch, opxiQuantInvInter_MPEG4_16s_C1I(s.s16(0), 0, rec<OpxQuantInvInterStateMPEG4>(reinterpret_cast<unsigned char*>(fwd)), 3)),
+        OPX_ARG(opxErrContextMatch,
+                opxiQuantIntra_MPEG4_16s_C1I(s.s16(0), rec<OpxQuantIntraStateMPEG4>(inv_intra), 3,
+                                             s.s32(1), 0)),
+        OPX_ARG(opxErrContextMatch,
+                opxiQuantInvInter_MPEG4_16s_C1I(
+                    s.s16(0), 0,
+                    rec<OpxQuantInvInterStateMPEG4>(reinterpret_cast<unsigned char*>(fwd)), 3)),
         OPX_ARG(opxErrQp, opxiQuantIntra_MPEG4_16s_C1I(s.s16(0), fwd9, 64, s.s32(1), 0)),
         OPX_ARG(opxErrQp, opxiQuantInvInter_H263_16s_C1I(s.s16(0), -1, 0, 0)),
         OPX_ARG(opxErrOutOfRange, opxiQuantInvInter_H263_16s_C1I(s.s16(0), -1, 5, 0)),
@@ -52,64 +66,120 @@ TEST(Mpeg4Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
         // Initialisation validates the matrix and the bit count before writing; a record never
         // initialised is refused.
         OPX_ARG(opxErrQp, opxiQuantIntraInit_MPEG4(w0, rec<OpxQuantIntraStateMPEG4>(s.u8(0)), 8)),
-        OPX_ARG(opxErrOutOfRange, opxiQuantInterInit_MPEG4(nullptr, rec<OpxQuantInterStateMPEG4>(s.u8(0)), 13)),
-        OPX_ARG(opxErrOutOfRange, opxiQuantInterInit_MPEG4(nullptr, rec<OpxQuantInterStateMPEG4>(s.u8(0)), 3)),
-        OPX_ARG(opxErrQp, opxiQuantInvInterInit_MPEG4(w0, rec<OpxQuantInvInterStateMPEG4>(s.u8(0)), 8)),
-        OPX_ARG(opxErrOutOfRange, opxiQuantInvInterInit_MPEG4(nullptr, rec<OpxQuantInvInterStateMPEG4>(s.u8(0)), 13)),
-        OPX_ARG(opxErrContextMatch, opxiQuantInvInter_MPEG4_16s_C1I(s.s16(1), 0, rec<OpxQuantInvInterStateMPEG4>(s.u8(0)), 3)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiQuantInterInit_MPEG4(nullptr, rec<OpxQuantInterStateMPEG4>(s.u8(0)), 13)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiQuantInterInit_MPEG4(nullptr, rec<OpxQuantInterStateMPEG4>(s.u8(0)), 3)),
+        OPX_ARG(opxErrQp,
+                opxiQuantInvInterInit_MPEG4(w0, rec<OpxQuantInvInterStateMPEG4>(s.u8(0)), 8)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiQuantInvInterInit_MPEG4(nullptr, rec<OpxQuantInvInterStateMPEG4>(s.u8(0)), 13)),
+        OPX_ARG(opxErrContextMatch, opxiQuantInvInter_MPEG4_16s_C1I(
+                                        s.s16(1), 0, rec<OpxQuantInvInterStateMPEG4>(s.u8(0)), 3)),
 
         // Sprite warping: counts, accuracy and fcode ranges, then the rectangles; null
         // displacements when points are given; a record never initialised.
-        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 4, 0, 0, 0, 0, 1, &sp, &vop)),
-        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 5, 1, 0, 0, 0, 1, &sp, &vop)),
-        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, -1, 0, 0, 0, 0, 1, &sp, &vop)),
-        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 2, 0, -1, 0, 0, 1, &sp, &vop)),
-        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 2, 0, 4, 0, 0, 1, &sp, &vop)),
-        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 2, 0, 0, 0, 0, 0, &sp, &vop)),
-        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 2, 0, 0, 0, 0, 8, &sp, &vop)),
-        OPX_ARG(opxErrSize, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 2, 0, 0, 0, 0, 1, &no_w, &vop)),
-        OPX_ARG(opxErrSize, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 2, 0, 0, 0, 0, 1, &sp, &no_h)),
-        OPX_ARG(opxErrNullPtr, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), nullptr, du, 2, 0, 0, 0, 0, 1, &sp, &vop)),
-        OPX_ARG(opxErrNullPtr, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, nullptr, 1, 0, 0, 0, 0, 1, &sp, &vop)),
-        OPX_ARG(opxErrContextMatch, opxiCalcGlobalMV_MPEG4(0, 0, rec<OpxMotionVec>(s.u8(1)), rec<OpxWarpStateMPEG4>(s.u8(0) + 3))),
-        OPX_ARG(opxErrContextMatch, opxiWarpLuma_MPEG4_8u_C1R(s.u8(1), 64, s.u8(2), 64, &r16, rec<OpxWarpStateMPEG4>(s.u8(0) + 3))),
-        OPX_ARG(opxErrContextMatch, opxiWarpChroma_MPEG4_8u_P2R(s.u8(1), 64, s.u8(1), 64, s.u8(2), 64, s.u8(3), 64, &r16, rec<OpxWarpStateMPEG4>(s.u8(0) + 3))),
+        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 4,
+                                                     0, 0, 0, 0, 1, &sp, &vop)),
+        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 5,
+                                                     1, 0, 0, 0, 1, &sp, &vop)),
+        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du,
+                                                     -1, 0, 0, 0, 0, 1, &sp, &vop)),
+        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 2,
+                                                     0, -1, 0, 0, 1, &sp, &vop)),
+        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 2,
+                                                     0, 4, 0, 0, 1, &sp, &vop)),
+        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 2,
+                                                     0, 0, 0, 0, 0, &sp, &vop)),
+        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 2,
+                                                     0, 0, 0, 0, 8, &sp, &vop)),
+        OPX_ARG(opxErrSize, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 2, 0, 0,
+                                               0, 0, 1, &no_w, &vop)),
+        OPX_ARG(opxErrSize, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 2, 0, 0,
+                                               0, 0, 1, &sp, &no_h)),
+        OPX_ARG(opxErrNullPtr, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), nullptr, du,
+                                                  2, 0, 0, 0, 0, 1, &sp, &vop)),
+        OPX_ARG(opxErrNullPtr, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, nullptr,
+                                                  1, 0, 0, 0, 0, 1, &sp, &vop)),
+        OPX_ARG(opxErrContextMatch, opxiCalcGlobalMV_MPEG4(0, 0, rec<OpxMotionVec>(s.u8(1)),
+                                                           rec<OpxWarpStateMPEG4>(s.u8(0) + 3))),
+        OPX_ARG(opxErrContextMatch, opxiWarpLuma_MPEG4_8u_C1R(s.u8(1), 64, s.u8(2), 64, &r16,
+                                                              rec<OpxWarpStateMPEG4>(s.u8(0) + 3))),
+        OPX_ARG(opxErrContextMatch,
+                opxiWarpChroma_MPEG4_8u_P2R(s.u8(1), 64, s.u8(1), 64, s.u8(2), 64, s.u8(3), 64,
+                                            &r16, rec<OpxWarpStateMPEG4>(s.u8(0) + 3))),
     };
     // Coefficient decoders: the bit offset, then the record (its kind, then QP); a null stream.
-    rows.push_back(OPX_ARG(opxErrBitOffset, opxiDecodeCoeffsInter_MPEG4_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{8}), s.s16(3), s.s32(4), 0, 0)));
-    rows.push_back(OPX_ARG(opxErrBitOffset, opxiDecodeCoeffsInter_H263_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{-1}), s.s16(3), s.s32(4), 0, 0)));
-    rows.push_back(OPX_ARG(opxErrBitOffset, opxiReconstructCoeffsInter_H263_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{-1}), s.s16(3), s.s32(4), 0, 0)));
-    rows.push_back(OPX_ARG(opxErrQp, opxiReconstructCoeffsInter_H263_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{0}), s.s16(3), s.s32(4), 0, 0)));
-    rows.push_back(OPX_ARG(opxErrQp, opxiReconstructCoeffsIntra_H261_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{0}), s.s16(3), s.s32(4), 32)));
-    rows.push_back(OPX_ARG(opxErrNullPtr, opxiDecodeCoeffsInter_H261_1u16s(s.put(1, static_cast<Opx8u*>(nullptr)), s.put(2, Opx32s{0}), s.s16(3), s.s32(4), 0)));
+    rows.push_back(OPX_ARG(opxErrBitOffset,
+                           opxiDecodeCoeffsInter_MPEG4_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{8}),
+                                                             s.s16(3), s.s32(4), 0, 0)));
+    rows.push_back(OPX_ARG(opxErrBitOffset,
+                           opxiDecodeCoeffsInter_H263_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{-1}),
+                                                            s.s16(3), s.s32(4), 0, 0)));
+    rows.push_back(OPX_ARG(opxErrBitOffset,
+                           opxiReconstructCoeffsInter_H263_1u16s(
+                               s.put(1, s.u8(0)), s.put(2, Opx32s{-1}), s.s16(3), s.s32(4), 0, 0)));
+    rows.push_back(
+        OPX_ARG(opxErrQp, opxiReconstructCoeffsInter_H263_1u16s(
+                              s.put(1, s.u8(0)), s.put(2, Opx32s{0}), s.s16(3), s.s32(4), 0, 0)));
+    rows.push_back(
+        OPX_ARG(opxErrQp, opxiReconstructCoeffsIntra_H261_1u16s(
+                              s.put(1, s.u8(0)), s.put(2, Opx32s{0}), s.s16(3), s.s32(4), 32)));
+    rows.push_back(OPX_ARG(opxErrNullPtr, opxiDecodeCoeffsInter_H261_1u16s(
+                                              s.put(1, static_cast<Opx8u*>(nullptr)),
+                                              s.put(2, Opx32s{0}), s.s16(3), s.s32(4), 0)));
     for (int rvlc = 0; rvlc < 2; ++rvlc) {
-        rows.push_back(OPX_ARG(opxErrContextMatch, opxiReconstructCoeffsInter_MPEG4_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{3}), s.s16(3), s.s32(4), rvlc, 0, rec<OpxQuantInvInterStateMPEG4>(inv_intra), 3)));
-        rows.push_back(OPX_ARG(opxErrQp, opxiReconstructCoeffsInter_MPEG4_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{3}), s.s16(3), s.s32(4), rvlc, 0, inv, 32)));
-        rows.push_back(OPX_ARG(opxErrNullPtr, opxiReconstructCoeffsInter_MPEG4_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{3}), s.s16(3), s.s32(4), rvlc, 0, nullptr, 3)));
+        rows.push_back(OPX_ARG(opxErrContextMatch,
+                               opxiReconstructCoeffsInter_MPEG4_1u16s(
+                                   s.put(1, s.u8(0)), s.put(2, Opx32s{3}), s.s16(3), s.s32(4), rvlc,
+                                   0, rec<OpxQuantInvInterStateMPEG4>(inv_intra), 3)));
+        rows.push_back(OPX_ARG(opxErrQp, opxiReconstructCoeffsInter_MPEG4_1u16s(
+                                             s.put(1, s.u8(0)), s.put(2, Opx32s{3}), s.s16(3),
+                                             s.s32(4), rvlc, 0, inv, 32)));
+        rows.push_back(OPX_ARG(opxErrNullPtr, opxiReconstructCoeffsInter_MPEG4_1u16s(
+                                                  s.put(1, s.u8(0)), s.put(2, Opx32s{3}), s.s16(3),
+                                                  s.s32(4), rvlc, 0, nullptr, 3)));
     }
     // Deblocking and deringing take QP 1..31.
     for (Opx32s qp : {0, 32, -5, 1000}) {
-        rows.push_back(OPX_ARG(opxErrQp, opxiFilterDeblocking8x8HorEdge_MPEG4_8u_C1IR(s.u8(0), 64, qp, 2, 6)));
-        rows.push_back(OPX_ARG(opxErrQp, opxiFilterDeblocking8x8VerEdge_MPEG4_8u_C1IR(s.u8(0), 64, qp, 2, 6)));
-        rows.push_back(OPX_ARG(opxErrQp, opxiFilterDeringingSmooth8x8_MPEG4_8u_C1R(s.u8(0), 64, s.u8(0), 64, qp, 100)));
-        rows.push_back(OPX_ARG(opxErrQp, opxiFilterDeblocking8x8HorEdge_H263_8u_C1IR(s.u8(0), 64, qp)));
-        rows.push_back(OPX_ARG(opxErrQp, opxiFilterDeblocking8x8VerEdge_H263_8u_C1IR(s.u8(0), 64, qp)));
+        rows.push_back(
+            OPX_ARG(opxErrQp, opxiFilterDeblocking8x8HorEdge_MPEG4_8u_C1IR(s.u8(0), 64, qp, 2, 6)));
+        rows.push_back(
+            OPX_ARG(opxErrQp, opxiFilterDeblocking8x8VerEdge_MPEG4_8u_C1IR(s.u8(0), 64, qp, 2, 6)));
+        rows.push_back(OPX_ARG(opxErrQp, opxiFilterDeringingSmooth8x8_MPEG4_8u_C1R(
+                                             s.u8(0), 64, s.u8(0), 64, qp, 100)));
+        rows.push_back(
+            OPX_ARG(opxErrQp, opxiFilterDeblocking8x8HorEdge_H263_8u_C1IR(s.u8(0), 64, qp)));
+        rows.push_back(
+            OPX_ARG(opxErrQp, opxiFilterDeblocking8x8VerEdge_H263_8u_C1IR(s.u8(0), 64, qp)));
     }
     // Coefficient encoders: counts outside 1..64 or above the last level, DC outside +-4095; the
     // bit offset is checked first.
     for (Opx32s off : {0, 5, 8}) {
         const OpxResult range = off == 8 ? opxErrBitOffset : opxErrOutOfRange;
-        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsInter_MPEG4_16s1u(c, s.put(1, s.u8(0)), s.put(2, off), 0, 0, 0)));
-        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsInter_H263_16s1u(c, s.put(1, s.u8(0)), s.put(2, off), 65, 0, 0)));
-        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsInter_MPEG4_16s1u(c, s.put(1, s.u8(0)), s.put(2, off), 4, 0, 0)));
-        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsIntra_MPEG4_16s1u(c, s.put(1, s.u8(0)), s.put(2, off), 3, 0, 1, 0)));
-        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsIntra_H263_16s1u(c, s.put(1, s.u8(0)), s.put(2, off), 3, 0, 0, 0)));
-        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsIntra_H263_16s1u(c, s.put(1, s.u8(0)), s.put(2, off), 64, 0, 0, 0)));
-        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsIntra_H261_16s1u(c, s.put(1, s.u8(0)), s.put(2, off), 4, 0)));
-        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsInter_H261_16s1u(c, s.put(1, s.u8(0)), s.put(2, off), 4, 0)));
-        rows.push_back(OPX_ARG(range, opxiEncodeDCIntra_MPEG4_16s1u(4096, s.put(1, s.u8(0)), s.put(2, off), 0)));
-        rows.push_back(OPX_ARG(range, opxiEncodeDCIntra_MPEG4_16s1u(-4096, s.put(1, s.u8(0)), s.put(2, off), 1)));
-        rows.push_back(OPX_ARG(off == 8 ? opxErrBitOffset : opxOk, opxiEncodeCoeffsIntra_H261_16s1u(c, s.put(1, s.u8(0)), s.put(2, off), 3, 0)));
+        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsInter_MPEG4_16s1u(c, s.put(1, s.u8(0)),
+                                                                        s.put(2, off), 0, 0, 0)));
+        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsInter_H263_16s1u(c, s.put(1, s.u8(0)),
+                                                                       s.put(2, off), 65, 0, 0)));
+        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsInter_MPEG4_16s1u(c, s.put(1, s.u8(0)),
+                                                                        s.put(2, off), 4, 0, 0)));
+        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsIntra_MPEG4_16s1u(
+                                          c, s.put(1, s.u8(0)), s.put(2, off), 3, 0, 1, 0)));
+        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsIntra_H263_16s1u(c, s.put(1, s.u8(0)),
+                                                                       s.put(2, off), 3, 0, 0, 0)));
+        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsIntra_H263_16s1u(
+                                          c, s.put(1, s.u8(0)), s.put(2, off), 64, 0, 0, 0)));
+        rows.push_back(OPX_ARG(
+            range, opxiEncodeCoeffsIntra_H261_16s1u(c, s.put(1, s.u8(0)), s.put(2, off), 4, 0)));
+        rows.push_back(OPX_ARG(
+            range, opxiEncodeCoeffsInter_H261_16s1u(c, s.put(1, s.u8(0)), s.put(2, off), 4, 0)));
+        rows.push_back(OPX_ARG(
+            range, opxiEncodeDCIntra_MPEG4_16s1u(4096, s.put(1, s.u8(0)), s.put(2, off), 0)));
+        rows.push_back(OPX_ARG(
+            range, opxiEncodeDCIntra_MPEG4_16s1u(-4096, s.put(1, s.u8(0)), s.put(2, off), 1)));
+        rows.push_back(
+            OPX_ARG(off == 8 ? opxErrBitOffset : opxOk,
+                    opxiEncodeCoeffsIntra_H261_16s1u(c, s.put(1, s.u8(0)), s.put(2, off), 3, 0)));
     }
     expect_arg_cases(rows);
 }
