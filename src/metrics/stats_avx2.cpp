@@ -12,6 +12,10 @@
 namespace opx::metrics::avx2 {
 namespace {
 
+// Keeps the compiler from regrouping a chain of accumulations into a tree of partial sums that
+// needs more registers than there are (it then spills them to the stack).
+#define OPX_KEEP(...) __asm__("" : "+x"(__VA_ARGS__))
+
 OPX_INLINE Opx16s* row16(Opx16s* p, int y, std::int32_t step) noexcept {
     return reinterpret_cast<Opx16s*>(reinterpret_cast<unsigned char*>(p) + row_offset(y, step));
 }
@@ -57,9 +61,30 @@ void sub_sad8x8(const Opx8u* a, std::int32_t a_step, const Opx8u* b, std::int32_
 
 // Sums of four-sample groups: src - pred as pair sums (maddubs with ones, +-510 per lane, four
 // rows +-2040), then pmaddwd with ones adds the pairs into 32-bit group sums.
+// 8x8 without differences: rows (y, y + 4) side by side in each 128-bit half, rows y and
+// y + 1 in the two halves, so two 256-bit registers hold the block; the pair sums of both add up
+// (+-2040 per lane) before the halves fold and pmaddwd forms the four group sums.
+OPX_INLINE void sums8x8(const Opx8u* src, std::int32_t src_step, const Opx8u* pred,
+                        std::int32_t pred_step, Opx16s* sums) noexcept {
+    const __m256i ones8 = _mm256_set1_epi8(1);
+    const auto pair = [](const Opx8u* p, std::int32_t step, int y) noexcept {
+        return _mm256_set_m128i(load8x2(row8(p, y + 1, step), row8(p, y + 5, step)),
+                                load8x2(row8(p, y, step), row8(p, y + 4, step)));
+    };
+    const __m256i s01 = _mm256_maddubs_epi16(pair(src, src_step, 0), ones8);
+    const __m256i s23 = _mm256_maddubs_epi16(pair(src, src_step, 2), ones8);
+    const __m256i p01 = _mm256_maddubs_epi16(pair(pred, pred_step, 0), ones8);
+    const __m256i p23 = _mm256_maddubs_epi16(pair(pred, pred_step, 2), ones8);
+    const __m256i d = _mm256_sub_epi16(_mm256_add_epi16(s01, s23), _mm256_add_epi16(p01, p23));
+    const __m128i d2 = _mm_add_epi16(_mm256_castsi256_si128(d), _mm256_extracti128_si256(d, 1));
+    const __m128i s32 = _mm_madd_epi16(d2, _mm_set1_epi16(1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(sums), _mm_packs_epi32(s32, s32));
+}
+
 template <int N>
-void sums_diff8u(const Opx8u* src, std::int32_t src_step, const Opx8u* pred,
-                 std::int32_t pred_step, Opx16s* sums, Opx16s* diff) noexcept {
+__attribute__((noinline)) void sums_diff_all(const Opx8u* src, std::int32_t src_step,
+                                             const Opx8u* pred, std::int32_t pred_step,
+                                             Opx16s* sums, Opx16s* diff) noexcept {
     const __m128i ones8 = _mm_set1_epi8(1), ones16 = _mm_set1_epi16(1);
     // 16 wide: one block row of four sub-blocks per pass. 8 wide: rows y and y + 4 side by side,
     // so one pass covers the four sub-blocks (two block rows) at once. Either way the four group
@@ -96,6 +121,15 @@ void sums_diff8u(const Opx8u* src, std::int32_t src_step, const Opx8u* pred,
     }
 }
 
+template <int N>
+void sums_diff8u(const Opx8u* src, std::int32_t src_step, const Opx8u* pred,
+                 std::int32_t pred_step, Opx16s* sums, Opx16s* diff) noexcept {
+    if constexpr (N == 8) {
+        if (!diff) return sums8x8(src, src_step, pred, pred_step, sums);
+    }
+    sums_diff_all<N>(src, src_step, pred, pred_step, sums, diff);
+}
+
 // ---- deviation and variance ----------------------------------------------------------------
 
 // Row groups of a square N-wide block: 16 bytes each (one row of 16, two rows of 8).
@@ -125,42 +159,60 @@ std::int32_t mean_abs_dev(const Opx8u* src, std::int32_t step) noexcept {
     return hsum_sad(acc);
 }
 
-// S by psadbw, Q by pmaddwd of the widened samples (at most 256 x 65025, exact in 32 bits); two
-// 16-byte row groups per 256-bit step.
+// S and Q of an N x N block from zero-extended 16-bit samples: the words add up in 16 bits
+// (at most 16 x 255 per lane), pmaddwd of the words with themselves gives the squares in 32 bits
+// (at most 256 x 65025 in all). One reduction at the end yields both: S in lane 0, Q in lane 2.
+OPX_INLINE __m128i reduce_sq(__m256i s16, __m256i q32) noexcept {
+    const __m256i s32 = _mm256_madd_epi16(s16, _mm256_set1_epi16(1));
+    const __m256i h = _mm256_hadd_epi32(s32, q32);  // s01 s23 q01 q23 | s45 s67 q45 q67
+    const __m128i f = _mm_add_epi32(_mm256_castsi256_si128(h), _mm256_extracti128_si256(h, 1));
+    return _mm_add_epi32(f, _mm_srli_epi64(f, 32));
+}
+
 template <int N>
-OPX_INLINE void sums(const Opx8u* src, std::int32_t step, std::int64_t* s, std::int64_t* q) noexcept {
-    const __m256i zero = _mm256_setzero_si256();
-    __m256i sa = zero, qa = zero;
-    for (int i = 0; i < N * N / 16; i += 2) {
-        const __m256i v = _mm256_set_m128i(group<N>(src, step, i + 1), group<N>(src, step, i));
-        sa = _mm256_add_epi64(sa, _mm256_sad_epu8(v, zero));
-        const __m256i lo = _mm256_unpacklo_epi8(v, zero), hi = _mm256_unpackhi_epi8(v, zero);
-        qa = _mm256_add_epi32(qa, _mm256_add_epi32(_mm256_madd_epi16(lo, lo), _mm256_madd_epi16(hi, hi)));
+OPX_INLINE __m128i sums(const Opx8u* src, std::int32_t step) noexcept {
+    __m256i sa = _mm256_setzero_si256(), sb = sa, qa = sa, qb = sa;
+    for (int y = 0; y < N; y += 2 * (16 / N)) {
+        __m256i a, b;
+        if constexpr (N == 16) {
+            a = _mm256_cvtepu8_epi16(load16(row8(src, y, step)));
+            b = _mm256_cvtepu8_epi16(load16(row8(src, y + 1, step)));
+        } else {
+            a = _mm256_cvtepu8_epi16(load8x2(row8(src, y, step), row8(src, y + 1, step)));
+            b = _mm256_cvtepu8_epi16(load8x2(row8(src, y + 2, step), row8(src, y + 3, step)));
+        }
+        sa = _mm256_add_epi16(sa, a);
+        sb = _mm256_add_epi16(sb, b);
+        qa = _mm256_add_epi32(qa, _mm256_madd_epi16(a, a));
+        qb = _mm256_add_epi32(qb, _mm256_madd_epi16(b, b));
+        OPX_KEEP(sa);
+        OPX_KEEP(sb);
+        OPX_KEEP(qa);
+        OPX_KEEP(qb);
     }
-    const __m128i s2 = _mm_add_epi64(_mm256_castsi256_si128(sa), _mm256_extracti128_si256(sa, 1));
-    *s = hsum_sad(s2);
-    *q = hsum_epi32(_mm_add_epi32(_mm256_castsi256_si128(qa), _mm256_extracti128_si256(qa, 1)));
+    return reduce_sq(_mm256_add_epi16(sa, sb), _mm256_add_epi32(qa, qb));
 }
 
 std::int32_t variance16(const Opx8u* src, std::int32_t step) noexcept {
-    std::int64_t s, q;
-    sums<16>(src, step, &s, &q);
+    const __m128i r = sums<16>(src, step);
+    const std::int64_t s = _mm_cvtsi128_si32(r), q = _mm_extract_epi32(r, 2);
     return static_cast<std::int32_t>(q - ((s * s) >> 8));
 }
 
 // The same single-precision steps as the portable kernel; this translation unit has no FMA
 // (-mavx2 only) and ISO C++ mode does not contract, so each line is one rounded operation. A
 // product with 1/64 is the quotient by 64 exactly (a power of two; S and Q are far from the
-// subnormal range), without the latency of a division.
+// subnormal range), without the latency of a division. S and Q (at most 64 x 65025 < 2^24)
+// convert exactly.
 void var_sum8u(const Opx8u* src, std::int32_t step, Opx32s* var, Opx32s* sum) noexcept {
-    std::int64_t s, q;
-    sums<8>(src, step, &s, &q);
+    const __m128i r = sums<8>(src, step);
+    const std::int32_t s = _mm_cvtsi128_si32(r), q = _mm_extract_epi32(r, 2);
     const float a = static_cast<float>(q) * 0.015625f;
     const float b = static_cast<float>(s) * 0.015625f;
     const float c = b * b;
     const float v = a - c;
     *var = static_cast<std::int32_t>(v);
-    *sum = static_cast<Opx32s>(s);
+    *sum = s;
 }
 
 // ---- squared differences against a half-sample prediction --------------------------------
@@ -188,22 +240,24 @@ std::int32_t sqr_diff(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
     return hsum_epi32(acc);
 }
 
-// Integer position: two rows per 256-bit step (16 lanes of at most 16 x 130050).
+// Integer position: a row of zero-extended words per step, differences squared and paired by
+// pmaddwd; two accumulators (8 lanes each at most 8 x 130050).
 std::int32_t sqr_diff_integer(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
                               std::int32_t ref_step) noexcept {
-    const __m256i pm = _mm256_set1_epi16(0xFF01);
-    __m256i acc = _mm256_setzero_si256();
+    __m256i qa = _mm256_setzero_si256(), qb = qa;
     for (int y = 0; y < 16; y += 2) {
-        const __m256i s =
-            _mm256_set_m128i(load16(row8(src, y + 1, src_step)), load16(row8(src, y, src_step)));
-        const __m256i p =
-            _mm256_set_m128i(load16(row8(ref, y + 1, ref_step)), load16(row8(ref, y, ref_step)));
-        const __m256i lo = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(p, s), pm);
-        const __m256i hi = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(p, s), pm);
-        acc = _mm256_add_epi32(acc, _mm256_add_epi32(_mm256_madd_epi16(lo, lo),
-                                                     _mm256_madd_epi16(hi, hi)));
+        const __m256i da = _mm256_sub_epi16(_mm256_cvtepu8_epi16(load16(row8(src, y, src_step))),
+                                            _mm256_cvtepu8_epi16(load16(row8(ref, y, ref_step))));
+        const __m256i db =
+            _mm256_sub_epi16(_mm256_cvtepu8_epi16(load16(row8(src, y + 1, src_step))),
+                             _mm256_cvtepu8_epi16(load16(row8(ref, y + 1, ref_step))));
+        qa = _mm256_add_epi32(qa, _mm256_madd_epi16(da, da));
+        qb = _mm256_add_epi32(qb, _mm256_madd_epi16(db, db));
+        OPX_KEEP(qa);
+        OPX_KEEP(qb);
     }
-    return hsum_epi32(_mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1)));
+    const __m256i q = _mm256_add_epi32(qa, qb);
+    return hsum_epi32(_mm_add_epi32(_mm256_castsi256_si128(q), _mm256_extracti128_si256(q, 1)));
 }
 
 // One 16-wide row holds a row of two 8x8 sub-blocks: psadbw gives the two sums of P, the low
