@@ -159,7 +159,7 @@ std::int32_t mean_abs_dev(const Opx8u* src, std::int32_t step) noexcept {
     return hsum_sad(acc);
 }
 
-// S and Q of an N x N block from zero-extended 16-bit samples: the words add up in 16 bits
+// S and Q of a block from zero-extended 16-bit samples: the words add up in 16 bits
 // (at most 16 x 255 per lane), pmaddwd of the words with themselves gives the squares in 32 bits
 // (at most 256 x 65025 in all). One reduction at the end yields both: S in lane 0, Q in lane 2.
 OPX_INLINE __m128i reduce_sq(__m256i s16, __m256i q32) noexcept {
@@ -169,18 +169,11 @@ OPX_INLINE __m128i reduce_sq(__m256i s16, __m256i q32) noexcept {
     return _mm_add_epi32(f, _mm_srli_epi64(f, 32));
 }
 
-template <int N>
-OPX_INLINE __m128i sums(const Opx8u* src, std::int32_t step) noexcept {
+OPX_INLINE __m128i sums16x16(const Opx8u* src, std::int32_t step) noexcept {
     __m256i sa = _mm256_setzero_si256(), sb = sa, qa = sa, qb = sa;
-    for (int y = 0; y < N; y += 2 * (16 / N)) {
-        __m256i a, b;
-        if constexpr (N == 16) {
-            a = _mm256_cvtepu8_epi16(load16(row8(src, y, step)));
-            b = _mm256_cvtepu8_epi16(load16(row8(src, y + 1, step)));
-        } else {
-            a = _mm256_cvtepu8_epi16(load8x2(row8(src, y, step), row8(src, y + 1, step)));
-            b = _mm256_cvtepu8_epi16(load8x2(row8(src, y + 2, step), row8(src, y + 3, step)));
-        }
+    for (int y = 0; y < 16; y += 2) {
+        const __m256i a = _mm256_cvtepu8_epi16(load16(row8(src, y, step)));
+        const __m256i b = _mm256_cvtepu8_epi16(load16(row8(src, y + 1, step)));
         sa = _mm256_add_epi16(sa, a);
         sb = _mm256_add_epi16(sb, b);
         qa = _mm256_add_epi32(qa, _mm256_madd_epi16(a, a));
@@ -194,7 +187,7 @@ OPX_INLINE __m128i sums(const Opx8u* src, std::int32_t step) noexcept {
 }
 
 std::int32_t variance16(const Opx8u* src, std::int32_t step) noexcept {
-    const __m128i r = sums<16>(src, step);
+    const __m128i r = sums16x16(src, step);
     const std::int64_t s = _mm_cvtsi128_si32(r), q = _mm_extract_epi32(r, 2);
     return static_cast<std::int32_t>(q - ((s * s) >> 8));
 }
@@ -204,15 +197,32 @@ std::int32_t variance16(const Opx8u* src, std::int32_t step) noexcept {
 // product with 1/64 is the quotient by 64 exactly (a power of two; S and Q are far from the
 // subnormal range), without the latency of a division. S and Q (at most 64 x 65025 < 2^24)
 // convert exactly.
+// 8x8 for the shortest dependency chain: one zero-extending load per row, the rows summed in a
+// tree, S (16-bit lanes, at most 8 x 255) and Q paired by pmaddwd and folded by one phaddd:
+// lane 0 S, lane 2 Q.
+OPX_INLINE __m128i sums8x8(const Opx8u* src, std::int32_t step) noexcept {
+    __m128i w[8], q[8];
+    for (int y = 0; y < 8; ++y) {
+        w[y] = _mm_cvtepu8_epi16(load8(row8(src, y, step)));
+        q[y] = _mm_madd_epi16(w[y], w[y]);
+    }
+    for (int n = 4; n > 0; n /= 2)
+        for (int i = 0; i < n; ++i) {
+            w[i] = _mm_add_epi16(w[i], w[i + n]);
+            q[i] = _mm_add_epi32(q[i], q[i + n]);
+        }
+    const __m128i h = _mm_hadd_epi32(_mm_madd_epi16(w[0], _mm_set1_epi16(1)), q[0]);
+    return _mm_add_epi32(h, _mm_srli_epi64(h, 32));
+}
+
 void var_sum8u(const Opx8u* src, std::int32_t step, Opx32s* var, Opx32s* sum) noexcept {
-    const __m128i r = sums<8>(src, step);
-    const std::int32_t s = _mm_cvtsi128_si32(r), q = _mm_extract_epi32(r, 2);
-    const float a = static_cast<float>(q) * 0.015625f;
-    const float b = static_cast<float>(s) * 0.015625f;
-    const float c = b * b;
-    const float v = a - c;
-    *var = static_cast<std::int32_t>(v);
-    *sum = s;
+    const __m128i r = sums8x8(src, step);
+    // Lane 0: b = S / 64, lane 2: a = Q / 64, without a round trip through integer registers.
+    const __m128 f = _mm_mul_ps(_mm_cvtepi32_ps(r), _mm_set1_ps(0.015625f));
+    const __m128 c = _mm_mul_ss(f, f);
+    const __m128 v = _mm_sub_ss(_mm_movehl_ps(f, f), c);
+    *var = _mm_cvttss_si32(v);
+    *sum = _mm_cvtsi128_si32(r);
 }
 
 // ---- squared differences against a half-sample prediction --------------------------------
