@@ -82,9 +82,9 @@ OPX_INLINE void sums8x8(const Opx8u* src, std::int32_t src_step, const Opx8u* pr
 }
 
 template <int N>
-__attribute__((noinline)) void sums_diff_all(const Opx8u* src, std::int32_t src_step,
-                                             const Opx8u* pred, std::int32_t pred_step,
-                                             Opx16s* sums, Opx16s* diff) noexcept {
+__attribute__((noinline)) OpxResult sums_diff_all(const Opx8u* src, std::int32_t src_step,
+                                                  const Opx8u* pred, std::int32_t pred_step,
+                                                  Opx16s* sums, Opx16s* diff) noexcept {
     const __m128i ones8 = _mm_set1_epi8(1), ones16 = _mm_set1_epi16(1);
     // 16 wide: one block row of four sub-blocks per pass. 8 wide: rows y and y + 4 side by side,
     // so one pass covers the four sub-blocks (two block rows) at once. Either way the four group
@@ -119,15 +119,19 @@ __attribute__((noinline)) void sums_diff_all(const Opx8u* src, std::int32_t src_
         const __m128i s32 = _mm_madd_epi16(acc, ones16);  // |sum| <= 16 x 255
         _mm_storel_epi64(reinterpret_cast<__m128i*>(sums + k0), _mm_packs_epi32(s32, s32));
     }
+    return opxOk;
 }
 
 template <int N>
-void sums_diff8u(const Opx8u* src, std::int32_t src_step, const Opx8u* pred,
-                 std::int32_t pred_step, Opx16s* sums, Opx16s* diff) noexcept {
+OpxResult sums_diff8u(const Opx8u* src, std::int32_t src_step, const Opx8u* pred,
+                      std::int32_t pred_step, Opx16s* sums, Opx16s* diff) noexcept {
     if constexpr (N == 8) {
-        if (!diff) return sums8x8(src, src_step, pred, pred_step, sums);
+        if (!diff) {
+            sums8x8(src, src_step, pred, pred_step, sums);
+            return opxOk;
+        }
     }
-    sums_diff_all<N>(src, src_step, pred, pred_step, sums, diff);
+    return sums_diff_all<N>(src, src_step, pred, pred_step, sums, diff);
 }
 
 // ---- deviation and variance ----------------------------------------------------------------
@@ -215,7 +219,7 @@ OPX_INLINE __m128i sums8x8(const Opx8u* src, std::int32_t step) noexcept {
     return _mm_add_epi32(h, _mm_srli_epi64(h, 32));
 }
 
-void var_sum8u(const Opx8u* src, std::int32_t step, Opx32s* var, Opx32s* sum) noexcept {
+OpxResult var_sum8u(const Opx8u* src, std::int32_t step, Opx32s* var, Opx32s* sum) noexcept {
     const __m128i r = sums8x8(src, step);
     // Lane 0: b = S / 64, lane 2: a = Q / 64, without a round trip through integer registers.
     const __m128 f = _mm_mul_ps(_mm_cvtepi32_ps(r), _mm_set1_ps(0.015625f));
@@ -223,6 +227,7 @@ void var_sum8u(const Opx8u* src, std::int32_t step, Opx32s* var, Opx32s* sum) no
     const __m128 v = _mm_sub_ss(_mm_movehl_ps(f, f), c);
     *var = _mm_cvttss_si32(v);
     *sum = _mm_cvtsi128_si32(r);
+    return opxOk;
 }
 
 // ---- squared differences against a half-sample prediction --------------------------------
@@ -401,6 +406,7 @@ constexpr StatsKernels make(std::index_sequence<S...>) {
     k.mean_abs_dev[kSquare16] = &mean_abs_dev<16>;
     k.mean_abs_dev[kSquare8] = &mean_abs_dev<8>;
     k.variance16 = &variance16;
+    k.variance16_out = &variance_stored<&variance16>;
     k.var_sum8u = &var_sum8u;
     k.var_sum16s = &ref::var_sum16s;
     fill_vmd<kVmd16x16, 16>(k);
@@ -409,6 +415,10 @@ constexpr StatsKernels make(std::index_sequence<S...>) {
     k.sqr_diff[1] = &sqr_diff<1>;
     k.sqr_diff[2] = &sqr_diff<2>;
     k.sqr_diff[3] = &sqr_diff<3>;
+    k.sqr_diff_out[0] = &stored<&sqr_diff_integer, Opx8u>;
+    k.sqr_diff_out[1] = &stored<&sqr_diff<1>, Opx8u>;
+    k.sqr_diff_out[2] = &stored<&sqr_diff<2>, Opx8u>;
+    k.sqr_diff_out[3] = &stored<&sqr_diff<3>, Opx8u>;
     fill_sqr_b<0>(k);
     fill_sqr_b<1>(k);
     fill_sqr_b<2>(k);
