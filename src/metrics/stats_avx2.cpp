@@ -190,7 +190,7 @@ OPX_INLINE __m128i sums16x16(const Opx8u* src, std::int32_t step) noexcept {
     return reduce_sq(_mm256_add_epi16(sa, sb), _mm256_add_epi32(qa, qb));
 }
 
-std::int32_t variance16(const Opx8u* src, std::int32_t step) noexcept {
+OPX_INLINE std::int32_t variance16(const Opx8u* src, std::int32_t step) noexcept {
     const __m128i r = sums16x16(src, step);
     const std::int64_t s = _mm_cvtsi128_si32(r), q = _mm_extract_epi32(r, 2);
     return static_cast<std::int32_t>(q - ((s * s) >> 8));
@@ -244,7 +244,7 @@ OPX_INLINE __m128i squares_hi(__m128i p, __m128i s) noexcept {
 }
 
 template <int Pos>
-std::int32_t sqr_diff(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
+OPX_INLINE std::int32_t sqr_diff(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
                       std::int32_t ref_step) noexcept {
     Candidate8u<16, Pos> cand(ref, ref_step);
     __m128i acc = _mm_setzero_si128();
@@ -257,8 +257,8 @@ std::int32_t sqr_diff(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
 
 // Integer position: a row of zero-extended words per step, differences squared and paired by
 // pmaddwd; two accumulators (8 lanes each at most 8 x 130050).
-std::int32_t sqr_diff_integer(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
-                              std::int32_t ref_step) noexcept {
+OPX_INLINE std::int32_t sqr_diff_integer(const Opx8u* src, std::int32_t src_step,
+                                         const Opx8u* ref, std::int32_t ref_step) noexcept {
     __m256i qa = _mm256_setzero_si256(), qb = qa;
     for (int y = 0; y < 16; y += 2) {
         const __m256i da = _mm256_sub_epi16(_mm256_cvtepu8_epi16(load16(row8(src, y, src_step))),
