@@ -63,7 +63,7 @@ void sub_sad8x8(const Opx8u* a, std::int32_t a_step, const Opx8u* b, std::int32_
 // rows +-2040), then pmaddwd with ones adds the pairs into 32-bit group sums.
 // 8x8 without differences: rows (y, y + 4) side by side in each 128-bit half, rows y and
 // y + 1 in the two halves, so two 256-bit registers hold the block; the pair sums of both add up
-// (+-2040 per lane) before the halves fold and pmaddwd forms the four group sums.
+// (+-2040 per lane) before the halves fold and phaddw forms the four group sums.
 OPX_INLINE void sums8x8(const Opx8u* src, std::int32_t src_step, const Opx8u* pred,
                         std::int32_t pred_step, Opx16s* sums) noexcept {
     const __m256i ones8 = _mm256_set1_epi8(1);
@@ -77,8 +77,7 @@ OPX_INLINE void sums8x8(const Opx8u* src, std::int32_t src_step, const Opx8u* pr
     const __m256i p23 = _mm256_maddubs_epi16(pair(pred, pred_step, 2), ones8);
     const __m256i d = _mm256_sub_epi16(_mm256_add_epi16(s01, s23), _mm256_add_epi16(p01, p23));
     const __m128i d2 = _mm_add_epi16(_mm256_castsi256_si128(d), _mm256_extracti128_si256(d, 1));
-    const __m128i s32 = _mm_madd_epi16(d2, _mm_set1_epi16(1));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(sums), _mm_packs_epi32(s32, s32));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(sums), _mm_hadd_epi16(d2, d2));
 }
 
 template <int N>
