@@ -63,8 +63,7 @@ using SubSadFn = void (*)(const Opx8u* a, std::int32_t a_step, const Opx8u* b,
 // 4x4-block order into diff unless null. 8-bit: sums within 16 x 255; 16-bit: exact in 32 bits,
 // differences modulo 2^16.
 using SumsDiff8uFn = OpxResult (*)(const Opx8u* src, std::int32_t src_step, const Opx8u* pred,
-                                   std::int32_t pred_step, Opx16s* sums,
-                                   Opx16s* diff) noexcept;
+                                   std::int32_t pred_step, Opx16s* sums, Opx16s* diff) noexcept;
 using SumsDiff16uFn = void (*)(const Opx16u* src, std::int32_t src_step, const Opx16u* pred,
                                std::int32_t pred_step, Opx32s* sums, Opx16s* diff) noexcept;
 // Interleaved 8x8 pairs against two planar 8x8 predictions.

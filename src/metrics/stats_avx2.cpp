@@ -68,15 +68,16 @@ void sub_sad8x8(const Opx8u* a, std::int32_t a_step, const Opx8u* b, std::int32_
 OPX_INLINE void sums8x8(const Opx8u* src, std::int32_t src_step, const Opx8u* pred,
                         std::int32_t pred_step, Opx16s* sums) noexcept {
     const __m256i ones8 = _mm256_set1_epi8(1);
-    const auto pair = [](const Opx8u* p, std::int32_t step, int y) noexcept {
-        return _mm256_set_m128i(load8x2(row8(p, y + 1, step), row8(p, y + 5, step)),
-                                load8x2(row8(p, y, step), row8(p, y + 4, step)));
+    // Rows 0..3 from p, rows 4..7 from p + 4 step, each with index 0, step, 2 step, 3 step.
+    const auto block = [ones8](const Opx8u* p, std::int32_t step) noexcept {
+        const std::ptrdiff_t s1 = step, s3 = 3 * s1;
+        const Opx8u* p4 = p + 4 * s1;
+        const __m256i r01 = _mm256_set_m128i(load8x2(p + s1, p4 + s1), load8x2(p, p4));
+        const __m256i r23 =
+            _mm256_set_m128i(load8x2(p + s3, p4 + s3), load8x2(p + 2 * s1, p4 + 2 * s1));
+        return _mm256_add_epi16(_mm256_maddubs_epi16(r01, ones8), _mm256_maddubs_epi16(r23, ones8));
     };
-    const __m256i s01 = _mm256_maddubs_epi16(pair(src, src_step, 0), ones8);
-    const __m256i s23 = _mm256_maddubs_epi16(pair(src, src_step, 2), ones8);
-    const __m256i p01 = _mm256_maddubs_epi16(pair(pred, pred_step, 0), ones8);
-    const __m256i p23 = _mm256_maddubs_epi16(pair(pred, pred_step, 2), ones8);
-    const __m256i d = _mm256_sub_epi16(_mm256_add_epi16(s01, s23), _mm256_add_epi16(p01, p23));
+    const __m256i d = _mm256_sub_epi16(block(src, src_step), block(pred, pred_step));
     const __m128i d2 = _mm_add_epi16(_mm256_castsi256_si128(d), _mm256_extracti128_si256(d, 1));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(sums), _mm_hadd_epi16(d2, d2));
 }
@@ -185,8 +186,10 @@ OPX_INLINE __m128i sums16x16(const Opx8u* src, std::int32_t step) noexcept {
         const __m256i d = _mm256_cvtepu8_epi16(load16(src + s3));
         sa = _mm256_add_epi16(_mm256_add_epi16(sa, a), c);
         sb = _mm256_add_epi16(_mm256_add_epi16(sb, b), d);
-        qa = _mm256_add_epi32(_mm256_add_epi32(qa, _mm256_madd_epi16(a, a)), _mm256_madd_epi16(c, c));
-        qb = _mm256_add_epi32(_mm256_add_epi32(qb, _mm256_madd_epi16(b, b)), _mm256_madd_epi16(d, d));
+        qa = _mm256_add_epi32(_mm256_add_epi32(qa, _mm256_madd_epi16(a, a)),
+                              _mm256_madd_epi16(c, c));
+        qb = _mm256_add_epi32(_mm256_add_epi32(qb, _mm256_madd_epi16(b, b)),
+                              _mm256_madd_epi16(d, d));
         OPX_KEEP(sa);
         OPX_KEEP(sb);
         OPX_KEEP(qa);
@@ -251,7 +254,7 @@ OPX_INLINE __m128i squares_hi(__m128i p, __m128i s) noexcept {
 
 template <int Pos>
 OPX_INLINE std::int32_t sqr_diff(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
-                      std::int32_t ref_step) noexcept {
+                                 std::int32_t ref_step) noexcept {
     Candidate8u<16, Pos> cand(ref, ref_step);
     __m128i acc = _mm_setzero_si128();
     for (int y = 0; y < 16; ++y) {
@@ -263,8 +266,8 @@ OPX_INLINE std::int32_t sqr_diff(const Opx8u* src, std::int32_t src_step, const 
 
 // Integer position: a row of zero-extended words per step, differences squared and paired by
 // pmaddwd; two accumulators (8 lanes each at most 8 x 130050).
-OPX_INLINE std::int32_t sqr_diff_integer(const Opx8u* src, std::int32_t src_step,
-                                         const Opx8u* ref, std::int32_t ref_step) noexcept {
+OPX_INLINE std::int32_t sqr_diff_integer(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
+                                         std::int32_t ref_step) noexcept {
     const std::ptrdiff_t s1 = src_step, s2 = 2 * s1, r1 = ref_step, r2 = 2 * r1;
     const auto sq = [](const Opx8u* a, const Opx8u* b) noexcept {
         const __m256i d =

@@ -136,8 +136,8 @@ void sums_diff(const T* src, std::int32_t src_step, const T* pred_, std::int32_t
 }
 
 template <int N>
-OpxResult sums_diff8u(const Opx8u* src, std::int32_t src_step, const Opx8u* p,
-                      std::int32_t p_step, Opx16s* sums, Opx16s* diff) noexcept {
+OpxResult sums_diff8u(const Opx8u* src, std::int32_t src_step, const Opx8u* p, std::int32_t p_step,
+                      Opx16s* sums, Opx16s* diff) noexcept {
     sums_diff<N>(src, src_step, p, p_step, sums, diff);
     return opxOk;
 }
