@@ -234,8 +234,9 @@ OpxResult var_sum8u(const Opx8u* src, std::int32_t step, Opx32s* var, Opx32s* su
     const __m128 f = _mm_mul_ps(_mm_cvtepi32_ps(r), _mm_set1_ps(0.015625f));
     const __m128 c = _mm_mul_ss(f, f);
     const __m128 v = _mm_sub_ss(_mm_movehl_ps(f, f), c);
-    *var = _mm_cvttss_si32(v);
-    *sum = _mm_cvtsi128_si32(r);
+    // Stored straight from the vector registers (no transfer to integer registers).
+    _mm_storeu_si32(var, _mm_cvttps_epi32(v));
+    _mm_storeu_si32(sum, r);
     return opxOk;
 }
 
