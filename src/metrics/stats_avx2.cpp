@@ -199,17 +199,22 @@ OPX_INLINE __m128i sums16x16(const Opx8u* src, std::int32_t step) noexcept {
     return reduce_sq(_mm256_add_epi16(sa, sb), _mm256_add_epi32(qa, qb));
 }
 
-OPX_INLINE std::int32_t variance16(const Opx8u* src, std::int32_t step) noexcept {
+// Q - (S^2 >> 8) in lane 0: S^2 < 2^32 as an unsigned 64-bit product, the difference (at most
+// Q) in 32 bits.
+OPX_INLINE __m128i variance16v(const Opx8u* src, std::int32_t step) noexcept {
     const __m128i r = sums16x16(src, step);
-    const std::int64_t s = _mm_cvtsi128_si32(r), q = _mm_extract_epi32(r, 2);
-    return static_cast<std::int32_t>(q - ((s * s) >> 8));
+    const __m128i m = _mm_srli_epi64(_mm_mul_epu32(r, r), 8);
+    return _mm_sub_epi32(_mm_unpackhi_epi64(r, r), m);
+}
+std::int32_t variance16(const Opx8u* src, std::int32_t step) noexcept {
+    return _mm_cvtsi128_si32(variance16v(src, step));
+}
+// The entry point's form: stored straight from the vector register.
+OpxResult variance16_out(const Opx8u* src, std::int32_t step, Opx32s* out) noexcept {
+    _mm_storeu_si32(out, variance16v(src, step));
+    return opxOk;
 }
 
-// The same single-precision steps as the portable kernel; this translation unit has no FMA
-// (-mavx2 only) and ISO C++ mode does not contract, so each line is one rounded operation. A
-// product with 1/64 is the quotient by 64 exactly (a power of two; S and Q are far from the
-// subnormal range), without the latency of a division. S and Q (at most 64 x 65025 < 2^24)
-// convert exactly.
 // 8x8 for the shortest dependency chain: one zero-extending load per row, the rows summed in a
 // tree, S (16-bit lanes, at most 8 x 255) and Q paired by pmaddwd and folded by one phaddd:
 // lane 0 S, lane 2 Q.
@@ -419,7 +424,7 @@ constexpr StatsKernels make(std::index_sequence<S...>) {
     k.mean_abs_dev[kSquare16] = &mean_abs_dev<16>;
     k.mean_abs_dev[kSquare8] = &mean_abs_dev<8>;
     k.variance16 = &variance16;
-    k.variance16_out = &variance_stored<&variance16>;
+    k.variance16_out = &variance16_out;
     k.var_sum8u = &var_sum8u;
     k.var_sum16s = &ref::var_sum16s;
     fill_vmd<kVmd16x16, 16>(k);
