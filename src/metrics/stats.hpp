@@ -62,8 +62,8 @@ using SubSadFn = void (*)(const Opx8u* a, std::int32_t a_step, const Opx8u* b,
 // Sums of src - pred per 4x4 sub-block (raster order of the sub-blocks); all differences in
 // 4x4-block order into diff unless null. 8-bit: sums within 16 x 255; 16-bit: exact in 32 bits,
 // differences modulo 2^16.
-using SumsDiff8uFn = void (*)(const Opx8u* src, std::int32_t src_step, const Opx8u* pred,
-                              std::int32_t pred_step, Opx16s* sums, Opx16s* diff) noexcept;
+using SumsDiff8uFn = OpxResult (*)(const Opx8u* src, std::int32_t src_step, const Opx8u* pred,
+                                   std::int32_t pred_step, Opx16s* sums, Opx16s* diff) noexcept;
 using SumsDiff16uFn = void (*)(const Opx16u* src, std::int32_t src_step, const Opx16u* pred,
                                std::int32_t pred_step, Opx32s* sums, Opx16s* diff) noexcept;
 // Interleaved 8x8 pairs against two planar 8x8 predictions.
@@ -78,7 +78,8 @@ using Variance16Fn = std::int32_t (*)(const Opx8u* src, std::int32_t step) noexc
 // 8x8: *sum = S; *var = the single-precision variance of the rules (a = Q / 64, b = S / 64,
 // v = a - b * b, each operation rounded to float, no fused multiply-add), truncated. Q exact
 // (64 bits for 16-bit samples).
-using VarSum8uFn = void (*)(const Opx8u* src, std::int32_t step, Opx32s* var, Opx32s* sum) noexcept;
+using VarSum8uFn = OpxResult (*)(const Opx8u* src, std::int32_t step, Opx32s* var,
+                                 Opx32s* sum) noexcept;
 using VarSum16sFn = void (*)(const Opx16s* src, std::int32_t step, Opx32s* var,
                              Opx32s* sum) noexcept;
 // Per 8x8 sub-block k of the residual d = src - P (P rounding up): mean[k] = (src_sum[k] - SP)
@@ -90,6 +91,15 @@ using VarMeanDiffFn = void (*)(const Opx8u* src, std::int32_t src_step, const Op
 // S (src - P)^2 over 16x16, predictions rounding up.
 using SqrDiffFn = std::int32_t (*)(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
                                    std::int32_t ref_step) noexcept;
+// The forms the entry points jump to (the value stored to *out, opxOk returned).
+using Variance16OutFn = OpxResult (*)(const Opx8u* src, std::int32_t step, Opx32s* out) noexcept;
+using SqrDiffOutFn = OpxResult (*)(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
+                                   std::int32_t ref_step, Opx32s* out) noexcept;
+template <Variance16Fn Fn>
+OpxResult variance_stored(const Opx8u* src, std::int32_t step, Opx32s* out) noexcept {
+    *out = Fn(src, step);
+    return opxOk;
+}
 using SqrDiffBFn = std::int32_t (*)(const Opx8u* src, std::int32_t src_step, const Opx8u* ref_f,
                                     std::int32_t ref_f_step, const Opx8u* ref_b,
                                     std::int32_t ref_b_step) noexcept;
@@ -115,10 +125,12 @@ struct StatsKernels {
     SumsDiffC2Fn sums_diff_c2;
     MeanAbsDevFn mean_abs_dev[kNumSquareSizes];
     Variance16Fn variance16;
+    Variance16OutFn variance16_out;
     VarSum8uFn var_sum8u;
     VarSum16sFn var_sum16s;
     VarMeanDiffFn var_mean_diff[kNumVmdSizes][kNumPositions];
     SqrDiffFn sqr_diff[kNumPositions];
+    SqrDiffOutFn sqr_diff_out[kNumPositions];
     SqrDiffBFn sqr_diff_b[kNumPositions][kNumPositions];
     Edges8uFn edges8u;
     Edges16uFn edges16u;

@@ -79,8 +79,7 @@ OpxResult sub16u(Sub16uSize size, const Opx16u* pSrc1, Opx32s src1Step, const Op
 
 OpxResult var_sum8u(const Opx8u* pSrc, Opx32s srcStep, Opx32s* pVar, Opx32s* pSum) noexcept {
     OPX_CHECK_NULL(pSrc, pVar, pSum);
-    k().var_sum8u(pSrc, srcStep, pVar, pSum);
-    return opxOk;
+    return k().var_sum8u(pSrc, srcStep, pVar, pSum);
 }
 
 OpxResult var_sum16s(const Opx16s* pSrc, Opx32s srcStep, Opx32s* pVar, Opx32s* pSum) noexcept {
@@ -203,15 +202,13 @@ OpxResult opxiSumsDiff16x16Blocks4x4_8u16s_C1(const Opx8u* pSrc, Opx32s srcStep,
                                               const Opx8u* pPred, Opx32s predStep, Opx16s* pSums,
                                               Opx16s* pDiff) noexcept {
     OPX_CHECK_NULL(pSrc, pPred, pSums);
-    k().sums_diff8u[kSquare16](pSrc, srcStep, pPred, predStep, pSums, pDiff);
-    return opxOk;
+    return k().sums_diff8u[kSquare16](pSrc, srcStep, pPred, predStep, pSums, pDiff);
 }
 OpxResult opxiSumsDiff8x8Blocks4x4_8u16s_C1(const Opx8u* pSrc, Opx32s srcStep, const Opx8u* pPred,
                                             Opx32s predStep, Opx16s* pSums,
                                             Opx16s* pDiff) noexcept {
     OPX_CHECK_NULL(pSrc, pPred, pSums);
-    k().sums_diff8u[kSquare8](pSrc, srcStep, pPred, predStep, pSums, pDiff);
-    return opxOk;
+    return k().sums_diff8u[kSquare8](pSrc, srcStep, pPred, predStep, pSums, pDiff);
 }
 OpxResult opxiSumsDiff16x16Blocks4x4_16u32s_C1R(const Opx16u* pSrc, Opx32s srcStep,
                                                 const Opx16u* pPred, Opx32s predStep,
@@ -252,8 +249,7 @@ OpxResult opxiMeanAbsDev8x8_8u32s_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx32s*
 }
 OpxResult opxiVariance16x16_8u32s(const Opx8u* pSrc, Opx32s srcStep, Opx32s* pDst) noexcept {
     OPX_CHECK_NULL(pSrc, pDst);
-    *pDst = k().variance16(pSrc, srcStep);
-    return opxOk;
+    return k().variance16_out(pSrc, srcStep, pDst);
 }
 OpxResult opxiVarSum8x8_8u32s_C1R(const Opx8u* pSrc, Opx32s srcStep, Opx32s* pVar,
                                   Opx32s* pSum) noexcept {
@@ -288,10 +284,8 @@ OpxResult opxiVarMeanDiff16x8_8u32s_C1R(const Opx8u* pSrc, Opx32s srcStep, const
 OpxResult opxiSqrDiff16x16_8u32s(const Opx8u* pSrc, Opx32s srcStep, const Opx8u* pRef,
                                  Opx32s refStep, Opx32s mcType, Opx32s* pSqrDiff) noexcept {
     OPX_CHECK_NULL(pSrc, pRef, pSqrDiff);
-    int pos = 0;
-    OPX_CHECK(exact_position(mcType, &pos), opxWrnNothingDone);
-    *pSqrDiff = k().sqr_diff[pos](pSrc, srcStep, pRef, refStep);
-    return opxOk;
+    OPX_CHECK((mcType & ~12) == 0, opxWrnNothingDone);  // 0, 4, 8 or 12
+    return k().sqr_diff_out[mcType >> 2](pSrc, srcStep, pRef, refStep, pSqrDiff);
 }
 
 OpxResult opxiSqrDiff16x16B_8u32s(const Opx8u* pSrc, Opx32s srcStep, const Opx8u* pRefF,

@@ -12,6 +12,11 @@
 namespace opx::metrics::avx2 {
 namespace {
 
+// Keeps the compiler from regrouping a chain of accumulations into a tree of partial sums that
+// needs more registers than there are (it then spills them to the stack). The same barrier on a
+// row pointer keeps the loads in base + index addressing instead of one pointer step per row.
+#define OPX_KEEP(...) __asm__("" : "+x"(__VA_ARGS__))
+
 OPX_INLINE Opx16s* row16(Opx16s* p, int y, std::int32_t step) noexcept {
     return reinterpret_cast<Opx16s*>(reinterpret_cast<unsigned char*>(p) + row_offset(y, step));
 }
@@ -57,9 +62,30 @@ void sub_sad8x8(const Opx8u* a, std::int32_t a_step, const Opx8u* b, std::int32_
 
 // Sums of four-sample groups: src - pred as pair sums (maddubs with ones, +-510 per lane, four
 // rows +-2040), then pmaddwd with ones adds the pairs into 32-bit group sums.
+// 8x8 without differences: rows (y, y + 4) side by side in each 128-bit half, rows y and
+// y + 1 in the two halves, so two 256-bit registers hold the block; the pair sums of both add up
+// (+-2040 per lane) before the halves fold and phaddw forms the four group sums.
+OPX_INLINE void sums8x8(const Opx8u* src, std::int32_t src_step, const Opx8u* pred,
+                        std::int32_t pred_step, Opx16s* sums) noexcept {
+    const __m256i ones8 = _mm256_set1_epi8(1);
+    // Rows 0..3 from p, rows 4..7 from p + 4 step, each with index 0, step, 2 step, 3 step.
+    const auto block = [ones8](const Opx8u* p, std::int32_t step) noexcept {
+        const std::ptrdiff_t s1 = step, s3 = 3 * s1;
+        const Opx8u* p4 = p + 4 * s1;
+        const __m256i r01 = _mm256_set_m128i(load8x2(p + s1, p4 + s1), load8x2(p, p4));
+        const __m256i r23 =
+            _mm256_set_m128i(load8x2(p + s3, p4 + s3), load8x2(p + 2 * s1, p4 + 2 * s1));
+        return _mm256_add_epi16(_mm256_maddubs_epi16(r01, ones8), _mm256_maddubs_epi16(r23, ones8));
+    };
+    const __m256i d = _mm256_sub_epi16(block(src, src_step), block(pred, pred_step));
+    const __m128i d2 = _mm_add_epi16(_mm256_castsi256_si128(d), _mm256_extracti128_si256(d, 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(sums), _mm_hadd_epi16(d2, d2));
+}
+
 template <int N>
-void sums_diff8u(const Opx8u* src, std::int32_t src_step, const Opx8u* pred,
-                 std::int32_t pred_step, Opx16s* sums, Opx16s* diff) noexcept {
+__attribute__((noinline)) OpxResult sums_diff_all(const Opx8u* src, std::int32_t src_step,
+                                                  const Opx8u* pred, std::int32_t pred_step,
+                                                  Opx16s* sums, Opx16s* diff) noexcept {
     const __m128i ones8 = _mm_set1_epi8(1), ones16 = _mm_set1_epi16(1);
     // 16 wide: one block row of four sub-blocks per pass. 8 wide: rows y and y + 4 side by side,
     // so one pass covers the four sub-blocks (two block rows) at once. Either way the four group
@@ -94,6 +120,19 @@ void sums_diff8u(const Opx8u* src, std::int32_t src_step, const Opx8u* pred,
         const __m128i s32 = _mm_madd_epi16(acc, ones16);  // |sum| <= 16 x 255
         _mm_storel_epi64(reinterpret_cast<__m128i*>(sums + k0), _mm_packs_epi32(s32, s32));
     }
+    return opxOk;
+}
+
+template <int N>
+OpxResult sums_diff8u(const Opx8u* src, std::int32_t src_step, const Opx8u* pred,
+                      std::int32_t pred_step, Opx16s* sums, Opx16s* diff) noexcept {
+    if constexpr (N == 8) {
+        if (!diff) {
+            sums8x8(src, src_step, pred, pred_step, sums);
+            return opxOk;
+        }
+    }
+    return sums_diff_all<N>(src, src_step, pred, pred_step, sums, diff);
 }
 
 // ---- deviation and variance ----------------------------------------------------------------
@@ -125,42 +164,85 @@ std::int32_t mean_abs_dev(const Opx8u* src, std::int32_t step) noexcept {
     return hsum_sad(acc);
 }
 
-// S by psadbw, Q by pmaddwd of the widened samples (at most 256 x 65025, exact in 32 bits); two
-// 16-byte row groups per 256-bit step.
-template <int N>
-OPX_INLINE void sums(const Opx8u* src, std::int32_t step, std::int64_t* s, std::int64_t* q) noexcept {
-    const __m256i zero = _mm256_setzero_si256();
-    __m256i sa = zero, qa = zero;
-    for (int i = 0; i < N * N / 16; i += 2) {
-        const __m256i v = _mm256_set_m128i(group<N>(src, step, i + 1), group<N>(src, step, i));
-        sa = _mm256_add_epi64(sa, _mm256_sad_epu8(v, zero));
-        const __m256i lo = _mm256_unpacklo_epi8(v, zero), hi = _mm256_unpackhi_epi8(v, zero);
-        qa = _mm256_add_epi32(qa, _mm256_add_epi32(_mm256_madd_epi16(lo, lo), _mm256_madd_epi16(hi, hi)));
+// S and Q of a block from zero-extended 16-bit samples: the words add up in 16 bits
+// (at most 16 x 255 per lane), pmaddwd of the words with themselves gives the squares in 32 bits
+// (at most 256 x 65025 in all). One reduction at the end yields both: S in lane 0, Q in lane 2.
+OPX_INLINE __m128i reduce_sq(__m256i s16, __m256i q32) noexcept {
+    const __m256i s32 = _mm256_madd_epi16(s16, _mm256_set1_epi16(1));
+    const __m256i h = _mm256_hadd_epi32(s32, q32);  // s01 s23 q01 q23 | s45 s67 q45 q67
+    const __m128i f = _mm_add_epi32(_mm256_castsi256_si128(h), _mm256_extracti128_si256(h, 1));
+    return _mm_add_epi32(f, _mm_srli_epi64(f, 32));
+}
+
+OPX_INLINE __m128i sums16x16(const Opx8u* src, std::int32_t step) noexcept {
+    // Four rows per pass, addressed from one pointer (fewer instructions than a pointer step per
+    // row).
+    const std::ptrdiff_t s1 = step, s2 = 2 * s1, s3 = 3 * s1;
+    __m256i sa = _mm256_setzero_si256(), sb = sa, qa = sa, qb = sa;
+    for (int y = 0; y < 16; y += 4, src += 4 * s1) {
+        const __m256i a = _mm256_cvtepu8_epi16(load16(src));
+        const __m256i b = _mm256_cvtepu8_epi16(load16(src + s1));
+        const __m256i c = _mm256_cvtepu8_epi16(load16(src + s2));
+        const __m256i d = _mm256_cvtepu8_epi16(load16(src + s3));
+        sa = _mm256_add_epi16(_mm256_add_epi16(sa, a), c);
+        sb = _mm256_add_epi16(_mm256_add_epi16(sb, b), d);
+        qa = _mm256_add_epi32(_mm256_add_epi32(qa, _mm256_madd_epi16(a, a)),
+                              _mm256_madd_epi16(c, c));
+        qb = _mm256_add_epi32(_mm256_add_epi32(qb, _mm256_madd_epi16(b, b)),
+                              _mm256_madd_epi16(d, d));
+        OPX_KEEP(sa);
+        OPX_KEEP(sb);
+        OPX_KEEP(qa);
+        OPX_KEEP(qb);
+        __asm__("" : "+r"(src));
     }
-    const __m128i s2 = _mm_add_epi64(_mm256_castsi256_si128(sa), _mm256_extracti128_si256(sa, 1));
-    *s = hsum_sad(s2);
-    *q = hsum_epi32(_mm_add_epi32(_mm256_castsi256_si128(qa), _mm256_extracti128_si256(qa, 1)));
+    return reduce_sq(_mm256_add_epi16(sa, sb), _mm256_add_epi32(qa, qb));
 }
 
+// Q - (S^2 >> 8) in lane 0: S^2 < 2^32 as an unsigned 64-bit product, the difference (at most
+// Q) in 32 bits.
+OPX_INLINE __m128i variance16v(const Opx8u* src, std::int32_t step) noexcept {
+    const __m128i r = sums16x16(src, step);
+    const __m128i m = _mm_srli_epi64(_mm_mul_epu32(r, r), 8);
+    return _mm_sub_epi32(_mm_unpackhi_epi64(r, r), m);
+}
 std::int32_t variance16(const Opx8u* src, std::int32_t step) noexcept {
-    std::int64_t s, q;
-    sums<16>(src, step, &s, &q);
-    return static_cast<std::int32_t>(q - ((s * s) >> 8));
+    return _mm_cvtsi128_si32(variance16v(src, step));
+}
+// The entry point's form: stored straight from the vector register.
+OpxResult variance16_out(const Opx8u* src, std::int32_t step, Opx32s* out) noexcept {
+    _mm_storeu_si32(out, variance16v(src, step));
+    return opxOk;
 }
 
-// The same single-precision steps as the portable kernel; this translation unit has no FMA
-// (-mavx2 only) and ISO C++ mode does not contract, so each line is one rounded operation. A
-// product with 1/64 is the quotient by 64 exactly (a power of two; S and Q are far from the
-// subnormal range), without the latency of a division.
-void var_sum8u(const Opx8u* src, std::int32_t step, Opx32s* var, Opx32s* sum) noexcept {
-    std::int64_t s, q;
-    sums<8>(src, step, &s, &q);
-    const float a = static_cast<float>(q) * 0.015625f;
-    const float b = static_cast<float>(s) * 0.015625f;
-    const float c = b * b;
-    const float v = a - c;
-    *var = static_cast<std::int32_t>(v);
-    *sum = static_cast<Opx32s>(s);
+// 8x8 for the shortest dependency chain: one zero-extending load per row, the rows summed in a
+// tree, S (16-bit lanes, at most 8 x 255) and Q paired by pmaddwd and folded by one phaddd:
+// lane 0 S, lane 2 Q.
+OPX_INLINE __m128i sums8x8(const Opx8u* src, std::int32_t step) noexcept {
+    __m128i w[8], q[8];
+    for (int y = 0; y < 8; ++y) {
+        w[y] = _mm_cvtepu8_epi16(load8(row8(src, y, step)));
+        q[y] = _mm_madd_epi16(w[y], w[y]);
+    }
+    for (int n = 4; n > 0; n /= 2)
+        for (int i = 0; i < n; ++i) {
+            w[i] = _mm_add_epi16(w[i], w[i + n]);
+            q[i] = _mm_add_epi32(q[i], q[i + n]);
+        }
+    const __m128i h = _mm_hadd_epi32(_mm_madd_epi16(w[0], _mm_set1_epi16(1)), q[0]);
+    return _mm_add_epi32(h, _mm_srli_epi64(h, 32));
+}
+
+OpxResult var_sum8u(const Opx8u* src, std::int32_t step, Opx32s* var, Opx32s* sum) noexcept {
+    const __m128i r = sums8x8(src, step);
+    // Lane 0: b = S / 64, lane 2: a = Q / 64, without a round trip through integer registers.
+    const __m128 f = _mm_mul_ps(_mm_cvtepi32_ps(r), _mm_set1_ps(0.015625f));
+    const __m128 c = _mm_mul_ss(f, f);
+    const __m128 v = _mm_sub_ss(_mm_movehl_ps(f, f), c);
+    // Stored straight from the vector registers (no transfer to integer registers).
+    _mm_storeu_si32(var, _mm_cvttps_epi32(v));
+    _mm_storeu_si32(sum, r);
+    return opxOk;
 }
 
 // ---- squared differences against a half-sample prediction --------------------------------
@@ -177,8 +259,8 @@ OPX_INLINE __m128i squares_hi(__m128i p, __m128i s) noexcept {
 }
 
 template <int Pos>
-std::int32_t sqr_diff(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
-                      std::int32_t ref_step) noexcept {
+OPX_INLINE std::int32_t sqr_diff(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
+                                 std::int32_t ref_step) noexcept {
     Candidate8u<16, Pos> cand(ref, ref_step);
     __m128i acc = _mm_setzero_si128();
     for (int y = 0; y < 16; ++y) {
@@ -188,22 +270,27 @@ std::int32_t sqr_diff(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
     return hsum_epi32(acc);
 }
 
-// Integer position: two rows per 256-bit step (16 lanes of at most 16 x 130050).
-std::int32_t sqr_diff_integer(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
-                              std::int32_t ref_step) noexcept {
-    const __m256i pm = _mm256_set1_epi16(0xFF01);
-    __m256i acc = _mm256_setzero_si256();
-    for (int y = 0; y < 16; y += 2) {
-        const __m256i s =
-            _mm256_set_m128i(load16(row8(src, y + 1, src_step)), load16(row8(src, y, src_step)));
-        const __m256i p =
-            _mm256_set_m128i(load16(row8(ref, y + 1, ref_step)), load16(row8(ref, y, ref_step)));
-        const __m256i lo = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(p, s), pm);
-        const __m256i hi = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(p, s), pm);
-        acc = _mm256_add_epi32(acc, _mm256_add_epi32(_mm256_madd_epi16(lo, lo),
-                                                     _mm256_madd_epi16(hi, hi)));
+// Integer position: a row of zero-extended words per step, differences squared and paired by
+// pmaddwd; two accumulators (8 lanes each at most 8 x 130050).
+OPX_INLINE std::int32_t sqr_diff_integer(const Opx8u* src, std::int32_t src_step, const Opx8u* ref,
+                                         std::int32_t ref_step) noexcept {
+    const std::ptrdiff_t s1 = src_step, s2 = 2 * s1, r1 = ref_step, r2 = 2 * r1;
+    const auto sq = [](const Opx8u* a, const Opx8u* b) noexcept {
+        const __m256i d =
+            _mm256_sub_epi16(_mm256_cvtepu8_epi16(load16(a)), _mm256_cvtepu8_epi16(load16(b)));
+        return _mm256_madd_epi16(d, d);
+    };
+    __m256i qa = _mm256_setzero_si256(), qb = qa;
+    for (int y = 0; y < 16; y += 4, src += 2 * s2, ref += 2 * r2) {
+        qa = _mm256_add_epi32(_mm256_add_epi32(qa, sq(src, ref)), sq(src + s2, ref + r2));
+        qb = _mm256_add_epi32(_mm256_add_epi32(qb, sq(src + s1, ref + r1)),
+                              sq(src + s1 + s2, ref + r1 + r2));
+        OPX_KEEP(qa);
+        OPX_KEEP(qb);
+        __asm__("" : "+r"(src), "+r"(ref));
     }
-    return hsum_epi32(_mm_add_epi32(_mm256_castsi256_si128(acc), _mm256_extracti128_si256(acc, 1)));
+    const __m256i q = _mm256_add_epi32(qa, qb);
+    return hsum_epi32(_mm_add_epi32(_mm256_castsi256_si128(q), _mm256_extracti128_si256(q, 1)));
 }
 
 // One 16-wide row holds a row of two 8x8 sub-blocks: psadbw gives the two sums of P, the low
@@ -337,6 +424,7 @@ constexpr StatsKernels make(std::index_sequence<S...>) {
     k.mean_abs_dev[kSquare16] = &mean_abs_dev<16>;
     k.mean_abs_dev[kSquare8] = &mean_abs_dev<8>;
     k.variance16 = &variance16;
+    k.variance16_out = &variance16_out;
     k.var_sum8u = &var_sum8u;
     k.var_sum16s = &ref::var_sum16s;
     fill_vmd<kVmd16x16, 16>(k);
@@ -345,6 +433,10 @@ constexpr StatsKernels make(std::index_sequence<S...>) {
     k.sqr_diff[1] = &sqr_diff<1>;
     k.sqr_diff[2] = &sqr_diff<2>;
     k.sqr_diff[3] = &sqr_diff<3>;
+    k.sqr_diff_out[0] = &stored<&sqr_diff_integer, Opx8u>;
+    k.sqr_diff_out[1] = &stored<&sqr_diff<1>, Opx8u>;
+    k.sqr_diff_out[2] = &stored<&sqr_diff<2>, Opx8u>;
+    k.sqr_diff_out[3] = &stored<&sqr_diff<3>, Opx8u>;
     fill_sqr_b<0>(k);
     fill_sqr_b<1>(k);
     fill_sqr_b<2>(k);

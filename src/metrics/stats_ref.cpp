@@ -86,8 +86,9 @@ void var_sum(const T* src, std::int32_t step, Opx32s* var, Opx32s* sum) noexcept
     *sum = static_cast<Opx32s>(s);
 }
 
-void var_sum8u(const Opx8u* src, std::int32_t step, Opx32s* var, Opx32s* sum) noexcept {
+OpxResult var_sum8u(const Opx8u* src, std::int32_t step, Opx32s* var, Opx32s* sum) noexcept {
     var_sum(src, step, var, sum);
+    return opxOk;
 }
 
 template <int Pos>
@@ -135,9 +136,10 @@ void sums_diff(const T* src, std::int32_t src_step, const T* pred_, std::int32_t
 }
 
 template <int N>
-void sums_diff8u(const Opx8u* src, std::int32_t src_step, const Opx8u* p, std::int32_t p_step,
-                 Opx16s* sums, Opx16s* diff) noexcept {
+OpxResult sums_diff8u(const Opx8u* src, std::int32_t src_step, const Opx8u* p, std::int32_t p_step,
+                      Opx16s* sums, Opx16s* diff) noexcept {
     sums_diff<N>(src, src_step, p, p_step, sums, diff);
+    return opxOk;
 }
 
 // Edge samples of the top-left 15x15; the loop may stop once the count exceeds the limit
@@ -373,6 +375,7 @@ constexpr StatsKernels make(std::index_sequence<S...>) {
     k.mean_abs_dev[kSquare16] = &mean_abs_dev<16>;
     k.mean_abs_dev[kSquare8] = &mean_abs_dev<8>;
     k.variance16 = &variance16;
+    k.variance16_out = &variance_stored<&variance16>;
     k.var_sum8u = &var_sum8u;
     k.var_sum16s = &var_sum16s;
     fill_vmd<kVmd16x16, 16>(k);
@@ -381,6 +384,10 @@ constexpr StatsKernels make(std::index_sequence<S...>) {
     k.sqr_diff[1] = &sqr_diff<1>;
     k.sqr_diff[2] = &sqr_diff<2>;
     k.sqr_diff[3] = &sqr_diff<3>;
+    k.sqr_diff_out[0] = &stored<&sqr_diff<0>, Opx8u>;
+    k.sqr_diff_out[1] = &stored<&sqr_diff<1>, Opx8u>;
+    k.sqr_diff_out[2] = &stored<&sqr_diff<2>, Opx8u>;
+    k.sqr_diff_out[3] = &stored<&sqr_diff<3>, Opx8u>;
     fill_sqr_b<0>(k);
     fill_sqr_b<1>(k);
     fill_sqr_b<2>(k);
