@@ -1,0 +1,613 @@
+// MPEG-4 Visual decoding (ISO/IEC 14496-2): start codes, the video object layer and VOP
+// headers (clause 6.2), video packets, macroblocks of I- and P-VOPs (1MV and 4MV, unrestricted
+// vectors), motion vector prediction (clause 7.6.5), intra DC and AC prediction (clause 7.4.3)
+// and reconstruction. Streams using tools outside this subset are refused.
+#include <algorithm>
+#include <climits>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+#include "m4vdec.hpp"
+
+namespace m4vdec {
+
+namespace {
+
+// zigzag scan: scan position -> raster index (14496-2 Figure 7-2)
+const uint8_t kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+                             12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+                             35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+                             58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+// default weighting matrices, raster order (14496-2 clause 6.3.3)
+const uint8_t kDefaultIntra[64] = {
+    8,  17, 18, 19, 21, 23, 25, 27, 17, 18, 19, 21, 23, 25, 27, 28, 20, 21, 22, 23, 24, 26,
+    28, 30, 21, 22, 23, 24, 26, 28, 30, 32, 22, 23, 24, 26, 28, 30, 32, 35, 23, 24, 26, 28,
+    30, 32, 35, 38, 25, 26, 28, 30, 32, 35, 38, 41, 27, 28, 30, 32, 35, 38, 41, 45};
+const uint8_t kDefaultInter[64] = {
+    16, 17, 18, 19, 20, 21, 22, 23, 17, 18, 19, 20, 21, 22, 23, 24, 18, 19, 20, 21, 22, 23,
+    24, 25, 19, 20, 21, 22, 23, 24, 26, 27, 20, 21, 22, 23, 25, 26, 27, 28, 21, 22, 23, 24,
+    26, 27, 28, 30, 22, 23, 24, 26, 27, 28, 30, 31, 23, 24, 25, 27, 28, 30, 31, 33};
+
+int dc_scaler(int qp, bool chroma) {  // 14496-2 Table 7-1
+    if (qp <= 4) return 8;
+    if (chroma) return qp <= 24 ? (qp + 13) / 2 : qp - 6;
+    return qp <= 8 ? 2 * qp : qp <= 24 ? qp + 8 : 2 * qp - 16;
+}
+
+// "//": division rounded to the nearest integer, halves away from zero
+int round_div(int a, int b) { return a >= 0 ? (a + b / 2) / b : -((-a + b / 2) / b); }
+
+int median(int a, int b, int c) { return std::max(std::min(a, b), std::min(std::max(a, b), c)); }
+
+struct Unsupported {
+    std::string what;
+};
+
+struct Plane {
+    std::vector<uint8_t> d;
+    int stride = 0, w = 0, h = 0;  // w, h: coded size (whole macroblocks)
+    uint8_t* at(int x, int y) { return d.data() + y * stride + x; }
+};
+struct Picture {
+    Plane p[3];
+    void alloc(int mbw, int mbh) {
+        for (int c = 0; c < 3; ++c) {
+            const int s = c ? 8 : 16;
+            p[c].w = p[c].stride = mbw * s;
+            p[c].h = mbh * s;
+            p[c].d.assign(size_t(p[c].stride) * p[c].h, 128);
+        }
+    }
+};
+
+struct Mv {
+    int x = 0, y = 0;
+};
+
+// what a block keeps for intra prediction: the DC (dequantised) and the quantised first row
+// and column after prediction
+struct BlockPred {
+    int dc = 1024;
+    int16_t row[8] = {0}, col[8] = {0};
+};
+
+struct MbInfo {
+    int slice = -1;  // video packet number in the current VOP; -1: not decoded
+    bool intra = false;
+    int qp = 1;
+    Mv mv[4];
+};
+
+}  // namespace
+
+struct Decoder::Impl {
+    Decoder& d;
+    explicit Impl(Decoder& dec) : d(dec) {}
+
+    // video object layer
+    bool have_vol = false;
+    int verid = 1, width = 0, height = 0, time_bits = 1;
+    bool resync_disabled = true, quant_type = false;
+    uint8_t intra_matrix[64], inter_matrix[64];
+    int mbw = 0, mbh = 0, mb_num_bits = 1;
+    std::vector<uint8_t> inv_intra_mem, inv_inter_mem;
+    OpxQuantInvIntraStateMPEG4* inv_intra = nullptr;
+    OpxQuantInvInterStateMPEG4* inv_inter = nullptr;
+
+    // VOP
+    int vop_type = 0, rounding = 0, dc_thr = 0, qp = 1, fcode = 1;
+    Picture cur, ref;
+    bool have_ref = false;
+    std::vector<MbInfo> mbs;
+    std::vector<BlockPred> pred[3];  // luma 2mbw x 2mbh, chroma mbw x mbh
+    int slice = 0;
+    Reader r;
+
+    void error(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
+        ++d.errors_;
+        if (d.opt_.quiet) return;
+        va_list ap;
+        va_start(ap, fmt);
+        std::fprintf(d.log_, "opxvc-m4vdec: ");
+        std::vfprintf(d.log_, fmt, ap);
+        std::fprintf(d.log_, "\n");
+        va_end(ap);
+    }
+    static void need(bool ok, const char* what) {
+        if (!ok) throw Unsupported{what};
+    }
+
+    // ---- headers ---------------------------------------------------------------------------
+    void marker() {
+        if (!r.bit()) throw std::string("marker bit missing");
+    }
+
+    void read_matrix(uint8_t m[64]) {
+        int last = 0, i = 0;
+        for (; i < 64; ++i) {
+            const int v = int(r.u(8));
+            if (v == 0) break;
+            m[kZigzag[i]] = uint8_t(last = v);
+        }
+        if (i == 0) throw std::string("empty quantiser matrix");
+        for (; i < 64; ++i) m[kZigzag[i]] = uint8_t(last);
+    }
+
+    void parse_vol() {
+        r.u(1);  // random_accessible_vol
+        const int type = int(r.u(8));
+        need(type <= 1 || type == 0x11 || type == 0x12 || type == 0x14,
+             "video object type other than simple");
+        verid = 1;
+        if (r.bit()) {
+            verid = int(r.u(4));
+            r.u(3);
+        }
+        if (r.u(4) == 15) r.u(16);  // extended PAR
+        if (r.bit()) {              // vol_control_parameters
+            need(r.u(2) == 1, "chroma format other than 4:2:0");
+            r.u(1);  // low_delay
+            if (r.bit()) {
+                r.u(15), marker(), r.u(15), marker(), r.u(15), marker(), r.u(3), r.u(11),
+                    marker(), r.u(15), marker();
+            }
+        }
+        need(r.u(2) == 0, "video object layer shape other than rectangular");
+        marker();
+        const int res = int(r.u(16));
+        if (res == 0) throw std::string("vop_time_increment_resolution 0");
+        marker();
+        time_bits = 1;
+        while ((1 << time_bits) < res) ++time_bits;
+        if (r.bit()) r.u(time_bits);  // fixed_vop_rate
+        marker();
+        width = int(r.u(13));
+        marker();
+        height = int(r.u(13));
+        marker();
+        if (width == 0 || height == 0) throw std::string("picture size 0");
+        need(!r.bit(), "interlaced video");
+        need(r.bit(), "overlapped block motion compensation");
+        need(r.u(verid == 1 ? 1 : 2) == 0, "sprites or global motion compensation");
+        need(!r.bit(), "not 8-bit video");
+        quant_type = r.bit();
+        std::memcpy(intra_matrix, kDefaultIntra, 64);
+        std::memcpy(inter_matrix, kDefaultInter, 64);
+        if (quant_type) {
+            if (r.bit()) read_matrix(intra_matrix);
+            if (r.bit()) read_matrix(inter_matrix);
+        }
+        if (verid != 1) need(!r.bit(), "quarter-sample motion compensation");
+        need(r.bit(), "complexity estimation header");
+        resync_disabled = r.bit();
+        need(!r.bit(), "data partitioning");
+        if (verid != 1) {
+            need(!r.bit(), "NEWPRED");
+            need(!r.bit(), "reduced resolution VOPs");
+        }
+        need(!r.bit(), "scalability");
+        if (r.overrun()) throw std::string("video object layer header cut short");
+
+        mbw = (width + 15) / 16;
+        mbh = (height + 15) / 16;
+        mb_num_bits = 1;
+        while ((1 << mb_num_bits) < mbw * mbh) ++mb_num_bits;
+        Opx32s n = 0;
+        opxiQuantInvIntraGetSize_MPEG4(&n);
+        inv_intra_mem.assign(size_t(n), 0);
+        opxiQuantInvInterGetSize_MPEG4(&n);
+        inv_inter_mem.assign(size_t(n), 0);
+        inv_intra = reinterpret_cast<OpxQuantInvIntraStateMPEG4*>(inv_intra_mem.data());
+        inv_inter = reinterpret_cast<OpxQuantInvInterStateMPEG4*>(inv_inter_mem.data());
+        opxiQuantInvIntraInit_MPEG4(quant_type ? intra_matrix : nullptr, inv_intra, 8);
+        opxiQuantInvInterInit_MPEG4(quant_type ? inter_matrix : nullptr, inv_inter, 8);
+        cur.alloc(mbw, mbh);
+        ref.alloc(mbw, mbh);
+        mbs.assign(size_t(mbw * mbh), MbInfo());
+        pred[0].assign(size_t(4 * mbw * mbh), BlockPred());
+        pred[1].assign(size_t(mbw * mbh), BlockPred());
+        pred[2].assign(size_t(mbw * mbh), BlockPred());
+        have_vol = true;
+        have_ref = false;
+    }
+
+    // ---- motion vectors ----------------------------------------------------------------------
+    int mv_component(int pred_v) {
+        const int code = r.vlc(kMotionCode);
+        if (code == INT_MIN) throw std::string("invalid motion_code");
+        const int rs = fcode - 1, f = 1 << rs;
+        int diff = 0;
+        if (code != 0) {
+            diff = ((std::abs(code) - 1) << rs) + int(r.u(rs)) + 1;
+            if (code < 0) diff = -diff;
+        }
+        int v = pred_v + diff;
+        if (v < -32 * f) v += 64 * f;
+        if (v > 32 * f - 1) v -= 64 * f;
+        return v;
+    }
+
+    // candidate vector of block `blk` of macroblock (mx, my); false when outside the VOP or
+    // in another video packet
+    bool cand(int mx, int my, int blk, Mv& out) const {
+        if (mx < 0 || my < 0 || mx >= mbw) return false;
+        const MbInfo& m = mbs[size_t(my * mbw + mx)];
+        if (m.slice != slice) return false;
+        out = m.mv[blk];
+        return true;
+    }
+
+    Mv predict_mv(int mx, int my, int k, const Mv cur_mb[4]) const {
+        Mv c[3];
+        bool v[3];
+        auto self = [&](int i, int b) { c[i] = cur_mb[b], v[i] = true; };
+        switch (k) {
+            case 0:
+                v[0] = cand(mx - 1, my, 1, c[0]);
+                v[1] = cand(mx, my - 1, 2, c[1]);
+                v[2] = cand(mx + 1, my - 1, 2, c[2]);
+                break;
+            case 1:
+                self(0, 0);
+                v[1] = cand(mx, my - 1, 3, c[1]);
+                v[2] = cand(mx + 1, my - 1, 2, c[2]);
+                break;
+            case 2:
+                v[0] = cand(mx - 1, my, 3, c[0]);
+                self(1, 0);
+                self(2, 1);
+                break;
+            default:
+                self(0, 2);
+                self(1, 0);
+                self(2, 1);
+                break;
+        }
+        const int nvalid = v[0] + v[1] + v[2];
+        if (nvalid == 0) return Mv();
+        if (nvalid == 1) return v[0] ? c[0] : v[1] ? c[1] : c[2];
+        for (int i = 0; i < 3; ++i)
+            if (!v[i]) c[i] = Mv();
+        Mv p;
+        p.x = median(c[0].x, c[1].x, c[2].x);
+        p.y = median(c[0].y, c[1].y, c[2].y);
+        return p;
+    }
+
+    // half-sample prediction of a size x size block at (x, y) + mv/2 of plane `c` of the
+    // reference; references outside the picture repeat its edge samples
+    void mc(int c, int x, int y, Mv mv, int size) {
+        Plane& src = ref.p[c];
+        Plane& dst = cur.p[c];
+        const int ix = x + (mv.x >> 1), iy = y + (mv.y >> 1);
+        const int acc = (mv.x & 1) | ((mv.y & 1) << 1);
+        const int ew = c ? (width + 1) / 2 : width, eh = c ? (height + 1) / 2 : height;
+        const uint8_t* s;
+        int step;
+        uint8_t tmp[17 * 17];
+        if (ix >= 0 && iy >= 0 && ix + size + 1 <= ew && iy + size + 1 <= eh) {
+            s = src.at(ix, iy);
+            step = src.stride;
+        } else {
+            for (int j = 0; j <= size; ++j)
+                for (int i = 0; i <= size; ++i)
+                    tmp[j * 17 + i] =
+                        *src.at(std::min(std::max(ix + i, 0), ew - 1), std::min(std::max(iy + j, 0), eh - 1));
+            s = tmp;
+            step = 17;
+        }
+        if (size == 16)
+            opxiCopy16x16HP_8u_C1R(s, step, dst.at(x, y), dst.stride, acc, rounding);
+        else
+            opxiCopy8x8HP_8u_C1R(s, step, dst.at(x, y), dst.stride, acc, rounding);
+    }
+
+    // ---- blocks ----------------------------------------------------------------------------
+    Opx8u* cursor(Opx32s& off) {
+        off = Opx32s(r.pos & 7);
+        return const_cast<Opx8u*>(r.buf + (r.pos >> 3));
+    }
+    void uncursor(const Opx8u* p, Opx32s off) { r.pos = uint64_t(p - r.buf) * 8 + uint64_t(off); }
+
+    const BlockPred* pred_at(int c, int bx, int by) const {
+        const int gw = c ? mbw : 2 * mbw;
+        if (bx < 0 || by < 0) return nullptr;
+        const int mx = c ? bx : bx >> 1, my = c ? by : by >> 1;
+        const MbInfo& m = mbs[size_t(my * mbw + mx)];
+        if (m.slice != slice || !m.intra) return nullptr;
+        return &pred[c][size_t(by * gw + bx)];
+    }
+
+    void intra_block(int mx, int my, int b, bool coded, bool ac_pred, bool dc_vlc) {
+        const int c = b < 4 ? 0 : b - 3;
+        const int bx = c ? mx : 2 * mx + (b & 1), by = c ? my : 2 * my + (b >> 1);
+        const int gw = c ? mbw : 2 * mbw;
+        const BlockPred* A = pred_at(c, bx - 1, by);
+        const BlockPred* B = pred_at(c, bx - 1, by - 1);
+        const BlockPred* C = pred_at(c, bx, by - 1);
+        const int fa = A ? A->dc : 1024, fb = B ? B->dc : 1024, fc = C ? C->dc : 1024;
+        const bool from_above = std::abs(fa - fb) < std::abs(fb - fc);
+        const int scaler = dc_scaler(qp, c != 0);
+        const int scan = ac_pred ? (from_above ? 2 : 1) : 0;
+
+        alignas(16) Opx16s q[64];
+        std::memset(q, 0, sizeof q);
+        Opx32s off;
+        Opx8u* p = cursor(off);
+        if (dc_vlc) {
+            Opx16s diff = 0;
+            if (opxiDecodeDCIntra_MPEG4_1u16s(&p, &off, &diff, c != 0) != opxOk)
+                throw std::string("invalid intra DC");
+            q[0] = diff;
+        }
+        if (coded) {
+            Opx32s last = 0;
+            if (opxiDecodeCoeffsIntra_MPEG4_1u16s(&p, &off, q, &last, 0, dc_vlc, scan) != opxOk)
+                throw std::string("invalid intra coefficients");
+        }
+        uncursor(p, off);
+
+        // DC and AC prediction on the quantised levels
+        q[0] = Opx16s(q[0] + round_div(from_above ? fc : fa, scaler));
+        const BlockPred* P = from_above ? C : A;
+        if (ac_pred && P) {
+            const int nx = from_above ? bx : bx - 1, ny = from_above ? by - 1 : by;
+            const int pqp = mbs[size_t((c ? ny : ny >> 1) * mbw + (c ? nx : nx >> 1))].qp;
+            for (int i = 1; i < 8; ++i) {
+                if (from_above)
+                    q[i] = Opx16s(q[i] + round_div(P->row[i] * pqp, qp));
+                else
+                    q[i * 8] = Opx16s(q[i * 8] + round_div(P->col[i] * pqp, qp));
+            }
+        }
+        BlockPred& me = pred[c][size_t(by * gw + bx)];
+        me.dc = std::min(std::max(q[0] * scaler, 0), 2047);
+        for (int i = 1; i < 8; ++i) me.row[i] = q[i], me.col[i] = q[i * 8];
+
+        opxiQuantInvIntra_MPEG4_16s_C1I(q, 63, inv_intra, qp, c != 0);
+        Plane& pl = cur.p[c];
+        const int px = c ? mx * 8 : mx * 16 + (b & 1) * 8, py = c ? my * 8 : my * 16 + (b >> 1) * 8;
+        d.opt_.idct->put(q, pl.at(px, py), pl.stride);
+    }
+
+    void inter_block(int mx, int my, int b) {
+        const int c = b < 4 ? 0 : b - 3;
+        alignas(16) Opx16s q[64], res[64];
+        Opx32s off, last = 0;
+        Opx8u* p = cursor(off);
+        if (opxiReconstructCoeffsInter_MPEG4_1u16s(&p, &off, q, &last, 0, 0, inv_inter, qp) != opxOk)
+            throw std::string("invalid inter coefficients");
+        uncursor(p, off);
+        d.opt_.idct->residual(q, res);
+        Plane& pl = cur.p[c];
+        const int px = c ? mx * 8 : mx * 16 + (b & 1) * 8, py = c ? my * 8 : my * 16 + (b >> 1) * 8;
+        opxiAdd8x8_16s8u_C1IRS(res, 16, pl.at(px, py), pl.stride);
+    }
+
+    // ---- macroblocks -------------------------------------------------------------------------
+    int resync_length() const { return vop_type == 0 ? 17 : 16 + fcode; }
+
+    // a byte-aligned resync marker after stuffing at the current position
+    bool at_resync() const {
+        if (resync_disabled) return false;
+        const int n = 8 - int(r.pos & 7);
+        if (r.peek(n) != (0x7Fu >> (8 - n))) return false;
+        Reader t = r;
+        t.pos += uint64_t(n);
+        const int len = resync_length();
+        return t.peek(len) == 1;
+    }
+
+    void macroblock(int mx, int my) {
+        MbInfo& m = mbs[size_t(my * mbw + mx)];
+        m.slice = slice;
+        m.intra = false;
+        for (Mv& v : m.mv) v = Mv();
+        int value;
+        for (;;) {
+            if (vop_type == 1 && r.bit()) {  // not_coded: copy from the reference
+                m.qp = qp;
+                const Mv z;
+                mc(0, mx * 16, my * 16, z, 16);
+                mc(1, mx * 8, my * 8, z, 8);
+                mc(2, mx * 8, my * 8, z, 8);
+                return;
+            }
+            value = r.vlc(vop_type == 0 ? kMcbpcI : kMcbpcP);
+            if (value == INT_MIN) throw std::string("invalid mcbpc");
+            if (value >= 0) break;
+        }
+        const int type = value >> 2, cbpc = value & 3;
+        const bool intra = type >= 3;
+        const int dc_qp = qp;  // the intra DC coding switches on the QP before dquant
+        const bool ac_pred = intra && r.bit();
+        int cbpy = r.vlc(kCbpy);
+        if (cbpy == INT_MIN) throw std::string("invalid cbpy");
+        if (!intra) cbpy = 15 - cbpy;
+        if (type == 1 || type == 4) {
+            static const int kDquant[4] = {-1, -2, 1, 2};
+            qp = std::min(std::max(qp + kDquant[r.u(2)], 1), 31);
+        }
+        m.qp = qp;
+        m.intra = intra;
+        const int cbp = (cbpy << 2) | cbpc;  // bit 5 - b: block b coded
+        if (intra) {
+            const bool dc_vlc = dc_thr == 0 || (dc_thr < 7 && dc_qp < 11 + 2 * dc_thr);
+            for (int b = 0; b < 6; ++b) intra_block(mx, my, b, (cbp >> (5 - b)) & 1, ac_pred, dc_vlc);
+            return;
+        }
+        Mv v[4];
+        if (type == 2) {
+            for (int k = 0; k < 4; ++k) {
+                const Mv p = predict_mv(mx, my, k, v);
+                v[k].x = mv_component(p.x);
+                v[k].y = mv_component(p.y);
+            }
+        } else {
+            const Mv p = predict_mv(mx, my, 0, v);
+            v[0].x = mv_component(p.x);
+            v[0].y = mv_component(p.y);
+            v[1] = v[2] = v[3] = v[0];
+        }
+        for (int k = 0; k < 4; ++k) m.mv[k] = v[k];
+        Mv cv;
+        if (type == 2) {
+            static const int kRound16[16] = {0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2};
+            const int sx = v[0].x + v[1].x + v[2].x + v[3].x, sy = v[0].y + v[1].y + v[2].y + v[3].y;
+            auto ch = [](int s) {
+                const int a = std::abs(s), c = (a >> 4) * 2 + kRound16[a & 15];
+                return s < 0 ? -c : c;
+            };
+            cv.x = ch(sx), cv.y = ch(sy);
+            for (int k = 0; k < 4; ++k) mc(0, mx * 16 + (k & 1) * 8, my * 16 + (k >> 1) * 8, v[k], 8);
+        } else {
+            cv.x = (v[0].x >> 1) | (v[0].x & 1);
+            cv.y = (v[0].y >> 1) | (v[0].y & 1);
+            mc(0, mx * 16, my * 16, v[0], 16);
+        }
+        mc(1, mx * 8, my * 8, cv, 8);
+        mc(2, mx * 8, my * 8, cv, 8);
+        for (int b = 0; b < 6; ++b)
+            if ((cbp >> (5 - b)) & 1) inter_block(mx, my, b);
+    }
+
+    void video_packet_header() {
+        const int n = 8 - int(r.pos & 7);
+        r.pos += uint64_t(n + resync_length());
+        const int mb = int(r.u(mb_num_bits));
+        if (mb >= mbw * mbh) throw std::string("macroblock number out of range");
+        qp = int(r.u(5));
+        if (qp == 0) throw std::string("quant_scale 0");
+        if (r.bit()) {  // header_extension_code
+            while (r.bit()) {
+            }
+            marker();
+            r.u(time_bits);
+            marker();
+            const int t = int(r.u(2));
+            if (t != vop_type) throw std::string("vop_coding_type changes inside a VOP");
+            r.u(3);
+            if (vop_type != 0) r.u(3);
+        }
+        ++slice;
+        pos_mb = mb;
+    }
+    int pos_mb = 0;
+
+    // ---- VOP ----------------------------------------------------------------------------------
+    void parse_vop() {
+        if (!have_vol) throw std::string("VOP before a video object layer header");
+        vop_type = int(r.u(2));
+        need(vop_type != 2, "B-VOPs");
+        need(vop_type != 3, "S-VOPs");
+        while (r.bit()) {
+        }
+        marker();
+        r.u(time_bits);
+        marker();
+        if (!r.bit()) {  // vop_coded 0: the previous picture again
+            if (have_ref) output(ref);
+            return;
+        }
+        if (vop_type == 1) {
+            if (!have_ref) throw std::string("P-VOP without a reference");
+            rounding = int(r.u(1));
+        } else {
+            rounding = 0;
+        }
+        dc_thr = int(r.u(3));
+        qp = int(r.u(5));
+        if (qp == 0) throw std::string("vop_quant 0");
+        if (vop_type == 1) {
+            fcode = int(r.u(3));
+            if (fcode == 0) throw std::string("vop_fcode_forward 0");
+        }
+        for (MbInfo& m : mbs) m.slice = -1;
+        slice = 0;
+        pos_mb = 0;
+        int done = 0;
+        try {
+            while (pos_mb < mbw * mbh) {
+                if (pos_mb > 0 && at_resync()) video_packet_header();
+                macroblock(pos_mb % mbw, pos_mb / mbw);
+                ++pos_mb;
+                ++done;
+                if (r.overrun()) throw std::string("VOP data cut short");
+            }
+        } catch (const std::string& e) {
+            error("VOP %ld, macroblock %d: %s", d.frames_out_, pos_mb, e.c_str());
+        }
+        (void)done;
+        std::swap(cur, ref);
+        have_ref = true;
+        output(ref);
+    }
+
+    void output(Picture& pic) {
+        if (d.opt_.max_frames >= 0 && d.frames_out_ >= d.opt_.max_frames) return;
+        opxcli::PictureFormat fmt;
+        fmt.width = width;
+        fmt.height = height;
+        opxcli::Plane planes[3];
+        for (int c = 0; c < 3; ++c) {
+            planes[c].data = pic.p[c].d.data();
+            planes[c].stride = pic.p[c].stride;
+            planes[c].width = c ? (width + 1) / 2 : width;
+            planes[c].height = c ? (height + 1) / 2 : height;
+        }
+        if (d.opt_.md5) std::printf("%ld %s\n", d.frames_out_, opxcli::frame_md5(fmt, planes).c_str());
+        if (d.writer_.enabled() && !d.writer_.write(fmt, planes)) d.errors_++;
+        ++d.frames_out_;
+        if (d.opt_.progress) d.opt_.progress->frame();
+    }
+
+    // ---- stream ----------------------------------------------------------------------------
+    void run(const uint8_t* data, size_t size) {
+        std::vector<uint8_t> buf(data, data + size);
+        buf.resize(size + 16, 0);
+        size_t i = 0;
+        auto next_start = [&](size_t from) {
+            for (size_t k = from; k + 3 < size + 1; ++k)
+                if (buf[k] == 0 && buf[k + 1] == 0 && buf[k + 2] == 1) return k;
+            return size;
+        };
+        i = next_start(0);
+        while (i < size) {
+            if (d.opt_.max_frames >= 0 && d.frames_out_ >= d.opt_.max_frames) return;
+            const size_t next = next_start(i + 3);
+            if (i + 3 >= size) break;
+            const int code = buf[i + 3];
+            r.buf = buf.data();
+            r.pos = uint64_t(i + 4) * 8;
+            r.end = uint64_t(next) * 8;
+            try {
+                if (code >= 0x20 && code <= 0x2F)
+                    parse_vol();
+                else if (code == 0xB6)
+                    parse_vop();
+                else if (code == 0xB0 || code == 0xB1 || code == 0xB2 || code == 0xB3 ||
+                         code == 0xB5 || code <= 0x1F)
+                    ;  // sequence, user data, GOV, visual object: nothing needed
+                else
+                    need(false, "start code of a tool outside the simple profile");
+            } catch (const Unsupported& u) {
+                if (!d.opt_.quiet) std::fprintf(d.log_, "opxvc-m4vdec: unsupported stream: %s\n", u.what.c_str());
+                d.refused_ = true;
+                return;
+            } catch (const std::string& e) {
+                error("%s", e.c_str());
+            }
+            i = next;
+        }
+    }
+};
+
+Decoder::Decoder(const Options& opt, FILE* log)
+    : impl_(new Impl(*this)), opt_(opt), log_(log), writer_(opt.out, opt.format) {}
+Decoder::~Decoder() = default;
+
+void Decoder::decode(const uint8_t* data, size_t size) { impl_->run(data, size); }
+
+}  // namespace m4vdec
