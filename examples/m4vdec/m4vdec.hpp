@@ -50,7 +50,7 @@ extern const CodeTable kMcbpcI;
 extern const CodeTable kMcbpcP;
 // CBPY for intra macroblocks (inter: 15 - value)
 extern const CodeTable kCbpy;
-// motion_code -16..16
+// motion_code -32..32
 extern const CodeTable kMotionCode;
 extern const CodeTable* const kAllTables[4];
 
