@@ -283,7 +283,7 @@ struct Decoder::Impl {
         Plane& dst = cur.p[c];
         const int ix = x + (mv.x >> 1), iy = y + (mv.y >> 1);
         const int acc = (mv.x & 1) | ((mv.y & 1) << 1);
-        const int ew = c ? (width + 1) / 2 : width, eh = c ? (height + 1) / 2 : height;
+        const int ew = src.w, eh = src.h;  // the reconstructed VOP in whole macroblocks
         const uint8_t* s;
         int step;
         uint8_t tmp[17 * 17];

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Makes short MPEG-4 Visual streams with ffmpeg (testsrc2, 176x144 and odd sizes, the coding
+# tools the decoder claims), decodes each with opxvc-m4vdec and checks against ffmpeg
+# (-flags +bitexact -idct simple):
+#   - with the AVDCT plugin's "simple" IDCT every frame's MD5 equals ffmpeg's;
+#   - with the built-in IDCT every plane of every frame is within PSNR >= 48 dB;
+# then that streams with tools the decoder lacks are refused (exit 3, "unsupported stream").
+# Exit status 77 (skipped) without ffmpeg or without the plugin (libavcodec-dev).
+#   m4v_streams.sh DECODER PLUGIN COMPARE [WORKDIR]
+set -uo pipefail
+dec=$1 plugin=$2 cmp=$3
+work=${4:-$(mktemp -d)}
+mkdir -p "$work"
+command -v ffmpeg >/dev/null || { echo "ffmpeg missing"; exit 77; }
+[ -f "$plugin" ] || { echo "IDCT plugin missing (libavcodec-dev)"; exit 77; }
+fail=0
+mat() { # 64 weights: $1 first, $2 last, the rest a ramp
+  local s=$1 i
+  for ((i = 1; i < 63; i++)); do s+=",$((16 + i))"; done
+  echo "$s,$2"
+}
+# name | size | ffmpeg options
+cases=(
+  "basic|176x144|-q:v 4"
+  "mv4|98x74|-q:v 4 -flags +mv4"
+  "odd|130x98|-q:v 3 -flags +mv4 -g 8"
+  "mpeg_quant|176x144|-q:v 2 -mpeg_quant 1"
+  "matrices|176x144|-q:v 3 -mpeg_quant 1 -intra_matrix $(mat 1 255) -inter_matrix $(mat 255 1)"
+  "packets|176x144|-q:v 4 -ps 300"
+  "q1|176x144|-q:v 1 -g 6"
+  "q31|176x144|-q:v 31"
+)
+for c in "${cases[@]}"; do
+  IFS='|' read -r name size opts <<<"$c"
+  s=$work/$name.m4v
+  # shellcheck disable=SC2086
+  ffmpeg -v error -y -f lavfi -i "testsrc2=size=$size:rate=25" -frames:v 20 -threads 1 -c:v mpeg4 \
+    -bf 0 $opts -f m4v "$s" || { echo "$name: ffmpeg could not encode"; fail=1; continue; }
+  ref=(ffmpeg -v error -threads 1 -flags +bitexact -idct simple -i "$s" -fps_mode passthrough)
+  "${ref[@]}" -f framemd5 - | awk -F', *' '!/^#/ {print n++, $6}' >"$work/$name.md5"
+  "${ref[@]}" -f rawvideo -y "$work/$name.ref.yuv"
+  "$dec" --md5 --idct-plugin "$plugin:simple" "$s" >"$work/$name.ours.md5" ||
+    { echo "$name: decoder failed (plugin IDCT)"; fail=1; }
+  cmp -s "$work/$name.md5" "$work/$name.ours.md5" ||
+    { echo "$name: frame digests differ from ffmpeg's:"; diff "$work/$name.md5" "$work/$name.ours.md5" | head -4; fail=1; }
+  "$dec" -o "$work/$name.yuv" --format raw "$s" || { echo "$name: decoder failed"; fail=1; continue; }
+  w=${size%x*} h=${size#*x}
+  r=$("$cmp" frames "$w" "$h" 420 "$work/$name.yuv" "$work/$name.ref.yuv" 48) || fail=1
+  echo "$name: plugin IDCT bit-exact, built-in IDCT: $r"
+done
+
+# refusals: B-VOPs, quarter-sample, interlaced, data partitioning
+refusals=(
+  "bvop|-bf 1"
+  "qpel|-bf 0 -flags +qpel"
+  "interlaced|-bf 0 -flags +ildct"
+  "partitioned|-bf 0 -data_partitioning 1 -ps 300"
+)
+for c in "${refusals[@]}"; do
+  IFS='|' read -r name opts <<<"$c"
+  s=$work/refuse_$name.m4v
+  # shellcheck disable=SC2086
+  ffmpeg -v error -y -f lavfi -i testsrc2=size=176x144:rate=25 -frames:v 6 -threads 1 -c:v mpeg4 \
+    $opts -f m4v "$s" || { echo "refusal $name: ffmpeg could not encode"; fail=1; continue; }
+  msg=$("$dec" --md5 "$s" 2>&1 >/dev/null)
+  rc=$?
+  if [ $rc -ne 3 ] || [[ $msg != *"unsupported stream"* ]]; then
+    echo "refusal $name: exit $rc, \"$msg\""
+    fail=1
+  fi
+done
+[ $fail -eq 0 ] && echo "all streams pass"
+exit $fail
