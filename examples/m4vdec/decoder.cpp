@@ -75,7 +75,7 @@ struct BlockPred {
 
 struct MbInfo {
     int slice = -1;  // video packet number in the current VOP; -1: not decoded
-    bool intra = false;
+    bool intra = false, skipped = false;
     int qp = 1;
     Mv mv[4];
 };
@@ -98,8 +98,14 @@ struct Decoder::Impl {
 
     // VOP
     int vop_type = 0, rounding = 0, dc_thr = 0, qp = 1, fcode = 1;
-    Picture cur, ref;
-    bool have_ref = false;
+    // past and future references (I- and P-VOPs); the future one is output when the next
+    // reference arrives or the stream ends, B-VOPs as soon as they are decoded
+    Picture cur, past, future;
+    bool have_future = false, future_pending = false;
+    std::vector<MbInfo> colocated;  // the future reference's macroblocks
+    int fcode_b = 1;
+    // time: seconds (time bases) of the two references, VOP times in ticks
+    long base_future = 0, base_past = 0, time_future = 0, time_past = 0, res = 1;
     std::vector<MbInfo> mbs;
     std::vector<BlockPred> pred[3];  // luma 2mbw x 2mbh, chroma mbw x mbh
     int slice = 0;
@@ -156,7 +162,7 @@ struct Decoder::Impl {
         }
         need(r.u(2) == 0, "video object layer shape other than rectangular");
         marker();
-        const int res = int(r.u(16));
+        res = long(r.u(16));
         if (res == 0) throw std::string("vop_time_increment_resolution 0");
         marker();
         time_bits = 1;
@@ -190,8 +196,10 @@ struct Decoder::Impl {
         need(!r.bit(), "scalability");
         if (r.overrun()) throw std::string("video object layer header cut short");
 
-        mbw = (width + 15) / 16;
-        mbh = (height + 15) / 16;
+        const int new_mbw = (width + 15) / 16, new_mbh = (height + 15) / 16;
+        const bool same_size = have_vol && new_mbw == mbw && new_mbh == mbh;
+        mbw = new_mbw;
+        mbh = new_mbh;
         mb_num_bits = 1;
         while ((1 << mb_num_bits) < mbw * mbh) ++mb_num_bits;
         Opx32s n = 0;
@@ -203,27 +211,34 @@ struct Decoder::Impl {
         inv_inter = reinterpret_cast<OpxQuantInvInterStateMPEG4*>(inv_inter_mem.data());
         opxiQuantInvIntraInit_MPEG4(quant_type ? intra_matrix : nullptr, inv_intra, 8);
         opxiQuantInvInterInit_MPEG4(quant_type ? inter_matrix : nullptr, inv_inter, 8);
-        cur.alloc(mbw, mbh);
-        ref.alloc(mbw, mbh);
-        mbs.assign(size_t(mbw * mbh), MbInfo());
-        pred[0].assign(size_t(4 * mbw * mbh), BlockPred());
-        pred[1].assign(size_t(mbw * mbh), BlockPred());
-        pred[2].assign(size_t(mbw * mbh), BlockPred());
+        if (!same_size) {  // a repeated header of the same size keeps the references
+            flush();
+            have_future = false;
+            cur.alloc(mbw, mbh);
+            past.alloc(mbw, mbh);
+            future.alloc(mbw, mbh);
+            mbs.assign(size_t(mbw * mbh), MbInfo());
+            colocated = mbs;
+            pred[0].assign(size_t(4 * mbw * mbh), BlockPred());
+            pred[1].assign(size_t(mbw * mbh), BlockPred());
+            pred[2].assign(size_t(mbw * mbh), BlockPred());
+        }
         have_vol = true;
-        have_ref = false;
     }
 
     // ---- motion vectors ----------------------------------------------------------------------
-    int mv_component(int pred_v) {
+    int mv_component(int pred_v) { return mv_component(pred_v, fcode); }
+    int mv_component(int pred_v, int fc, bool wrap = true) {
         const int code = r.vlc(kMotionCode);
         if (code == INT_MIN) throw std::string("invalid motion_code");
-        const int rs = fcode - 1, f = 1 << rs;
+        const int rs = fc - 1, f = 1 << rs;
         int diff = 0;
         if (code != 0) {
             diff = ((std::abs(code) - 1) << rs) + int(r.u(rs)) + 1;
             if (code < 0) diff = -diff;
         }
         int v = pred_v + diff;
+        if (!wrap) return v;
         if (v < -32 * f) v += 64 * f;
         if (v > 32 * f - 1) v -= 64 * f;
         return v;
@@ -278,9 +293,8 @@ struct Decoder::Impl {
 
     // half-sample prediction of a size x size block at (x, y) + mv/2 of plane `c` of the
     // reference; references outside the picture repeat its edge samples
-    void mc(int c, int x, int y, Mv mv, int size) {
-        Plane& src = ref.p[c];
-        Plane& dst = cur.p[c];
+    void mc(const Picture& from, int c, int x, int y, Mv mv, int size, uint8_t* out, int out_step) {
+        const Plane& src = from.p[c];
         const int ix = x + (mv.x >> 1), iy = y + (mv.y >> 1);
         const int acc = (mv.x & 1) | ((mv.y & 1) << 1);
         const int ew = src.w, eh = src.h;  // the reconstructed VOP in whole macroblocks
@@ -288,20 +302,55 @@ struct Decoder::Impl {
         int step;
         uint8_t tmp[17 * 17];
         if (ix >= 0 && iy >= 0 && ix + size + 1 <= ew && iy + size + 1 <= eh) {
-            s = src.at(ix, iy);
+            s = src.d.data() + iy * src.stride + ix;
             step = src.stride;
         } else {
             for (int j = 0; j <= size; ++j)
                 for (int i = 0; i <= size; ++i)
                     tmp[j * 17 + i] =
-                        *src.at(std::min(std::max(ix + i, 0), ew - 1), std::min(std::max(iy + j, 0), eh - 1));
+                        src.d[size_t(std::min(std::max(iy + j, 0), eh - 1) * src.stride +
+                              std::min(std::max(ix + i, 0), ew - 1))];
             s = tmp;
             step = 17;
         }
         if (size == 16)
-            opxiCopy16x16HP_8u_C1R(s, step, dst.at(x, y), dst.stride, acc, rounding);
+            opxiCopy16x16HP_8u_C1R(s, step, out, out_step, acc, rounding);
         else
-            opxiCopy8x8HP_8u_C1R(s, step, dst.at(x, y), dst.stride, acc, rounding);
+            opxiCopy8x8HP_8u_C1R(s, step, out, out_step, acc, rounding);
+    }
+
+    static int chroma_of_sum(int s) {  // four luminance vectors' sum -> chrominance vector
+        static const int kRound16[16] = {0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2};
+        const int a = std::abs(s), c = (a >> 4) * 2 + kRound16[a & 15];
+        return s < 0 ? -c : c;
+    }
+
+    // prediction of macroblock (mx, my) from `from` with one vector (four false) or four, into
+    // out[c] (rows step[c] bytes apart)
+    void predict_mb(const Picture& from, int mx, int my, const Mv v[4], bool four,
+                    uint8_t* const out[3], const int step[3]) {
+        Mv cv;
+        if (four) {
+            for (int k = 0; k < 4; ++k)
+                mc(from, 0, mx * 16 + (k & 1) * 8, my * 16 + (k >> 1) * 8, v[k], 8,
+                   out[0] + (k >> 1) * 8 * step[0] + (k & 1) * 8, step[0]);
+            cv.x = chroma_of_sum(v[0].x + v[1].x + v[2].x + v[3].x);
+            cv.y = chroma_of_sum(v[0].y + v[1].y + v[2].y + v[3].y);
+        } else {
+            mc(from, 0, mx * 16, my * 16, v[0], 16, out[0], step[0]);
+            cv.x = (v[0].x >> 1) | (v[0].x & 1);
+            cv.y = (v[0].y >> 1) | (v[0].y & 1);
+        }
+        mc(from, 1, mx * 8, my * 8, cv, 8, out[1], step[1]);
+        mc(from, 2, mx * 8, my * 8, cv, 8, out[2], step[2]);
+    }
+
+    void cur_mb(int mx, int my, uint8_t* out[3], int step[3]) {
+        for (int c = 0; c < 3; ++c) {
+            const int s = c ? 8 : 16;
+            out[c] = cur.p[c].at(mx * s, my * s);
+            step[c] = cur.p[c].stride;
+        }
     }
 
     // ---- blocks ----------------------------------------------------------------------------
@@ -387,7 +436,9 @@ struct Decoder::Impl {
     }
 
     // ---- macroblocks -------------------------------------------------------------------------
-    int resync_length() const { return vop_type == 0 ? 17 : 16 + fcode; }
+    int resync_length() const {
+        return vop_type == 0 ? 17 : 16 + (vop_type == 2 ? std::max(fcode, fcode_b) : fcode);
+    }
 
     // a byte-aligned resync marker after stuffing at the current position
     bool at_resync() const {
@@ -404,15 +455,18 @@ struct Decoder::Impl {
         MbInfo& m = mbs[size_t(my * mbw + mx)];
         m.slice = slice;
         m.intra = false;
+        m.skipped = false;
         for (Mv& v : m.mv) v = Mv();
         int value;
         for (;;) {
             if (vop_type == 1 && r.bit()) {  // not_coded: copy from the reference
                 m.qp = qp;
-                const Mv z;
-                mc(0, mx * 16, my * 16, z, 16);
-                mc(1, mx * 8, my * 8, z, 8);
-                mc(2, mx * 8, my * 8, z, 8);
+                m.skipped = true;
+                const Mv z[4];
+                uint8_t* out[3];
+                int step[3];
+                cur_mb(mx, my, out, step);
+                predict_mb(future, mx, my, z, false, out, step);
                 return;
             }
             value = r.vlc(vop_type == 0 ? kMcbpcI : kMcbpcP);
@@ -452,25 +506,98 @@ struct Decoder::Impl {
             v[1] = v[2] = v[3] = v[0];
         }
         for (int k = 0; k < 4; ++k) m.mv[k] = v[k];
-        Mv cv;
-        if (type == 2) {
-            static const int kRound16[16] = {0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2};
-            const int sx = v[0].x + v[1].x + v[2].x + v[3].x, sy = v[0].y + v[1].y + v[2].y + v[3].y;
-            auto ch = [](int s) {
-                const int a = std::abs(s), c = (a >> 4) * 2 + kRound16[a & 15];
-                return s < 0 ? -c : c;
-            };
-            cv.x = ch(sx), cv.y = ch(sy);
-            for (int k = 0; k < 4; ++k) mc(0, mx * 16 + (k & 1) * 8, my * 16 + (k >> 1) * 8, v[k], 8);
-        } else {
-            cv.x = (v[0].x >> 1) | (v[0].x & 1);
-            cv.y = (v[0].y >> 1) | (v[0].y & 1);
-            mc(0, mx * 16, my * 16, v[0], 16);
-        }
-        mc(1, mx * 8, my * 8, cv, 8);
-        mc(2, mx * 8, my * 8, cv, 8);
+        uint8_t* out[3];
+        int step[3];
+        cur_mb(mx, my, out, step);
+        predict_mb(future, mx, my, v, type == 2, out, step);
         for (int b = 0; b < 6; ++b)
             if ((cbp >> (5 - b)) & 1) inter_block(mx, my, b);
+    }
+
+    // ---- B-VOP macroblocks (14496-2 clauses 6.2.6 and 7.6.9) ------------------------------
+    int trb = 1, trd = 2;
+    Mv pmv_f, pmv_b;  // vector predictors: the previous macroblock's in the row and packet
+    int b_row = -1, b_slice = -1;
+    uint8_t bwd_y[256], bwd_c[2][64];
+
+    void average_into(uint8_t* const out[3], const int step[3]) {
+        opxiAverage16x16_8u_C1IR(bwd_y, 16, out[0], step[0]);
+        opxiAverage8x8_8u_C1IR(bwd_c[0], 8, out[1], step[1]);
+        opxiAverage8x8_8u_C1IR(bwd_c[1], 8, out[2], step[2]);
+    }
+
+    void b_macroblock(int mx, int my) {
+        MbInfo& m = mbs[size_t(my * mbw + mx)];
+        m.slice = slice;
+        m.intra = false;
+        m.skipped = false;
+        m.qp = qp;
+        if (my != b_row || slice != b_slice) pmv_f = pmv_b = Mv(), b_row = my, b_slice = slice;
+        uint8_t* out[3];
+        int step[3];
+        cur_mb(mx, my, out, step);
+        uint8_t* const bwd[3] = {bwd_y, bwd_c[0], bwd_c[1]};
+        const int bstep[3] = {16, 8, 8};
+        const MbInfo& co = colocated[size_t(my * mbw + mx)];
+        if (co.skipped) {  // forward prediction with the zero vector, no coefficients
+            const Mv z[4];
+            predict_mb(past, mx, my, z, false, out, step);
+            return;
+        }
+        int type = 0, cbp = 0;  // 0 direct, 1 interpolated, 2 backward, 3 forward
+        bool delta_coded = false;
+        if (!r.bit()) {  // modb 0x: mb_type follows, and cbpb with modb 00
+            const bool has_cbp = !r.bit();
+            int n = 0;
+            while (n < 3 && !r.bit()) ++n;
+            if (n == 3 && !r.bit()) throw std::string("invalid mb_type");
+            type = n;
+            delta_coded = type == 0;
+            if (has_cbp) cbp = int(r.u(6));
+            if (type != 0 && cbp != 0 && r.bit()) qp = std::min(std::max(qp + (r.bit() ? 2 : -2), 1), 31);
+            m.qp = qp;
+        }
+        if (type == 0) {  // direct: the co-located vectors scaled by TRB / TRD, plus a delta
+            Mv delta;
+            if (delta_coded) {
+                delta.x = mv_component(0, 1, false);  // not wrapped into a range
+                delta.y = mv_component(0, 1, false);
+            }
+            Mv f[4], b[4];
+            for (int k = 0; k < 4; ++k) {
+                const Mv c = co.intra ? Mv() : co.mv[k];
+                f[k].x = trb * c.x / trd + delta.x;
+                f[k].y = trb * c.y / trd + delta.y;
+                b[k].x = delta.x == 0 ? (trb - trd) * c.x / trd : f[k].x - c.x;
+                b[k].y = delta.y == 0 ? (trb - trd) * c.y / trd : f[k].y - c.y;
+            }
+            predict_mb(past, mx, my, f, true, out, step);
+            predict_mb(future, mx, my, b, true, bwd, bstep);
+            average_into(out, step);
+        } else {
+            Mv f[4], b[4];
+            if (type == 1 || type == 3) {
+                f[0].x = mv_component(pmv_f.x, fcode);
+                f[0].y = mv_component(pmv_f.y, fcode);
+                pmv_f = f[0];
+            }
+            if (type == 1 || type == 2) {
+                b[0].x = mv_component(pmv_b.x, fcode_b);
+                b[0].y = mv_component(pmv_b.y, fcode_b);
+                pmv_b = b[0];
+            }
+            if (type == 3) {
+                predict_mb(past, mx, my, f, false, out, step);
+            } else if (type == 2) {
+                predict_mb(future, mx, my, b, false, out, step);
+            } else {
+                predict_mb(past, mx, my, f, false, out, step);
+                predict_mb(future, mx, my, b, false, bwd, bstep);
+                average_into(out, step);
+            }
+        }
+        for (int k = 0; k < 6; ++k)
+            if ((cbp >> (5 - k)) & 1) inter_block(mx, my, k);
     }
 
     void video_packet_header() {
@@ -490,6 +617,7 @@ struct Decoder::Impl {
             if (t != vop_type) throw std::string("vop_coding_type changes inside a VOP");
             r.u(3);
             if (vop_type != 0) r.u(3);
+            if (vop_type == 2) r.u(3);
         }
         ++slice;
         pos_mb = mb;
@@ -500,49 +628,79 @@ struct Decoder::Impl {
     void parse_vop() {
         if (!have_vol) throw std::string("VOP before a video object layer header");
         vop_type = int(r.u(2));
-        need(vop_type != 2, "B-VOPs");
         need(vop_type != 3, "S-VOPs");
-        while (r.bit()) {
+        long seconds = 0;
+        while (r.bit()) ++seconds;
+        marker();
+        const long inc = long(r.u(time_bits));
+        marker();
+        long now;
+        if (vop_type == 2) {
+            now = (base_past + seconds) * res + inc;
+        } else {
+            base_past = base_future;
+            base_future += seconds;
+            now = base_future * res + inc;
         }
-        marker();
-        r.u(time_bits);
-        marker();
-        if (!r.bit()) {  // vop_coded 0: the previous picture again
-            if (have_ref) output(ref);
+        if (!r.bit()) {  // vop_coded 0: the previous reference again
+            if (vop_type != 2 && have_future) {
+                flush();
+                past = future;
+                for (MbInfo& m : colocated) m.skipped = true, m.intra = false;
+                time_past = time_future, time_future = now;
+                future_pending = true;
+            }
             return;
         }
-        if (vop_type == 1) {
-            if (!have_ref) throw std::string("P-VOP without a reference");
-            rounding = int(r.u(1));
-        } else {
-            rounding = 0;
-        }
+        if (vop_type != 0 && !have_future) throw std::string("predicted VOP without a reference");
+        rounding = vop_type == 1 ? int(r.u(1)) : 0;
         dc_thr = int(r.u(3));
         qp = int(r.u(5));
         if (qp == 0) throw std::string("vop_quant 0");
-        if (vop_type == 1) {
+        if (vop_type != 0) {
             fcode = int(r.u(3));
             if (fcode == 0) throw std::string("vop_fcode_forward 0");
+        }
+        if (vop_type == 2) {
+            fcode_b = int(r.u(3));
+            if (fcode_b == 0) throw std::string("vop_fcode_backward 0");
+            trb = int(now - time_past);
+            trd = int(time_future - time_past);
+            if (trd <= 0 || trb <= 0 || trb >= trd) throw std::string("B-VOP outside its references");
         }
         for (MbInfo& m : mbs) m.slice = -1;
         slice = 0;
         pos_mb = 0;
-        int done = 0;
         try {
             while (pos_mb < mbw * mbh) {
                 if (pos_mb > 0 && at_resync()) video_packet_header();
-                macroblock(pos_mb % mbw, pos_mb / mbw);
+                if (vop_type == 2)
+                    b_macroblock(pos_mb % mbw, pos_mb / mbw);
+                else
+                    macroblock(pos_mb % mbw, pos_mb / mbw);
                 ++pos_mb;
-                ++done;
                 if (r.overrun()) throw std::string("VOP data cut short");
             }
         } catch (const std::string& e) {
             error("VOP %ld, macroblock %d: %s", d.frames_out_, pos_mb, e.c_str());
         }
-        (void)done;
-        std::swap(cur, ref);
-        have_ref = true;
-        output(ref);
+        if (vop_type == 2) {
+            output(cur);
+            return;
+        }
+        flush();
+        std::swap(past, future);
+        std::swap(future, cur);
+        colocated = mbs;
+        have_future = future_pending = true;
+        time_past = time_future;
+        time_future = now;
+    }
+
+    // outputs the future reference if it has not been output yet
+    void flush() {
+        if (future_pending) output(future);
+        future_pending = false;
     }
 
     void output(Picture& pic) {
@@ -601,6 +759,7 @@ struct Decoder::Impl {
             }
             i = next;
         }
+        flush();
     }
 };
 
