@@ -437,7 +437,8 @@ struct Decoder::Impl {
 
     // ---- macroblocks -------------------------------------------------------------------------
     int resync_length() const {
-        return vop_type == 0 ? 17 : 16 + (vop_type == 2 ? std::max(fcode, fcode_b) : fcode);
+        // B-VOPs: at least 18 bits (what ffmpeg writes and reads with both f_codes 1)
+        return vop_type == 0 ? 17 : vop_type == 2 ? 16 + std::max(std::max(fcode, fcode_b), 2) : 16 + fcode;
     }
 
     // a byte-aligned resync marker after stuffing at the current position
