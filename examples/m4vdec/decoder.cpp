@@ -196,12 +196,7 @@ struct Decoder::Impl {
         need(!r.bit(), "scalability");
         if (r.overrun()) throw std::string("video object layer header cut short");
 
-        const int new_mbw = (width + 15) / 16, new_mbh = (height + 15) / 16;
-        const bool same_size = have_vol && new_mbw == mbw && new_mbh == mbh;
-        mbw = new_mbw;
-        mbh = new_mbh;
-        mb_num_bits = 1;
-        while ((1 << mb_num_bits) < mbw * mbh) ++mb_num_bits;
+        resize();
         Opx32s n = 0;
         opxiQuantInvIntraGetSize_MPEG4(&n);
         inv_intra_mem.assign(size_t(n), 0);
@@ -211,7 +206,18 @@ struct Decoder::Impl {
         inv_inter = reinterpret_cast<OpxQuantInvInterStateMPEG4*>(inv_inter_mem.data());
         opxiQuantInvIntraInit_MPEG4(quant_type ? intra_matrix : nullptr, inv_intra, 8);
         opxiQuantInvInterInit_MPEG4(quant_type ? inter_matrix : nullptr, inv_inter, 8);
-        if (!same_size) {  // a repeated header of the same size keeps the references
+        have_vol = true;
+    }
+
+    // picture buffers for width x height; a repeated header of the same size keeps the references
+    void resize() {
+        const int new_mbw = (width + 15) / 16, new_mbh = (height + 15) / 16;
+        if (new_mbw == mbw && new_mbh == mbh && !mbs.empty()) return;
+        mbw = new_mbw;
+        mbh = new_mbh;
+        mb_num_bits = 1;
+        while ((1 << mb_num_bits) < mbw * mbh) ++mb_num_bits;
+        {
             flush();
             have_future = false;
             cur.alloc(mbw, mbh);
@@ -223,7 +229,6 @@ struct Decoder::Impl {
             pred[1].assign(size_t(mbw * mbh), BlockPred());
             pred[2].assign(size_t(mbw * mbh), BlockPred());
         }
-        have_vol = true;
     }
 
     // ---- motion vectors ----------------------------------------------------------------------
@@ -722,11 +727,181 @@ struct Decoder::Impl {
         if (d.opt_.progress) d.opt_.progress->frame();
     }
 
+
+    // ---- H.263 baseline (ITU-T H.263 clause 5) ------------------------------------------------
+    bool h263 = false;
+
+    // GBSC (17 bits), possibly after stuffing zeros up to a byte boundary
+    bool at_gob_header() const {
+        if (r.peek(17) == 1) return true;
+        const uint64_t aligned = (r.pos + 7) & ~uint64_t(7);
+        if (aligned == r.pos) return false;
+        Reader t = r;
+        if (t.u(int(aligned - r.pos)) != 0) return false;
+        return t.peek(17) == 1;
+    }
+
+    void h263_picture() {
+        r.u(22);  // PSC
+        r.u(8);   // TR
+        if (!r.bit() || r.bit()) throw std::string("invalid PTYPE");
+        r.u(3);  // split screen, document camera, freeze picture release
+        static const int kSizes[6][2] = {{0, 0}, {128, 96}, {176, 144}, {352, 288}, {704, 576}, {1408, 1152}};
+        const int format = int(r.u(3));
+        need(format != 7, "H.263 extended picture type (H.263+ annexes)");
+        if (format == 0 || format == 6) throw std::string("invalid source format");
+        vop_type = int(r.u(1));
+        need(!r.bit(), "H.263 unrestricted motion vectors (Annex D)");
+        need(!r.bit(), "H.263 syntax-based arithmetic coding (Annex E)");
+        need(!r.bit(), "H.263 advanced prediction (Annex F)");
+        need(!r.bit(), "H.263 PB-frames (Annex G)");
+        qp = int(r.u(5));
+        if (qp == 0) throw std::string("PQUANT 0");
+        need(!r.bit(), "H.263 continuous presence multipoint");
+        while (r.bit()) r.u(8);  // PEI, PSUPP
+        if (r.overrun()) throw std::string("picture header cut short");
+        width = kSizes[format][0];
+        height = kSizes[format][1];
+        resize();
+        have_vol = true;
+        if (vop_type == 1 && !have_future) throw std::string("P-picture without a reference");
+        rounding = 0;
+        fcode = 1;
+        const int gob_rows = height <= 288 ? 1 : height <= 576 ? 2 : 4;
+        for (MbInfo& m : mbs) m.slice = -1;
+        slice = 0;
+        pos_mb = 0;
+        try {
+            while (pos_mb < mbw * mbh) {
+                const int mx = pos_mb % mbw, my = pos_mb / mbw;
+                if (mx == 0 && my > 0 && my % gob_rows == 0 && at_gob_header()) {
+                    while (r.peek(17) != 1) r.u(1);
+                    r.u(17);
+                    const int gn = int(r.u(5));
+                    if (gn * gob_rows != my) throw std::string("GOB number out of order");
+                    r.u(2);  // GFID
+                    qp = int(r.u(5));
+                    if (qp == 0) throw std::string("GQUANT 0");
+                    ++slice;
+                }
+                h263_macroblock(mx, my);
+                ++pos_mb;
+                if (r.overrun()) throw std::string("picture data cut short");
+            }
+        } catch (const std::string& e) {
+            error("picture %ld, macroblock %d: %s", d.frames_out_, pos_mb, e.c_str());
+        }
+        flush();
+        std::swap(past, future);
+        std::swap(future, cur);
+        have_future = future_pending = true;
+    }
+
+    void h263_macroblock(int mx, int my) {
+        MbInfo& m = mbs[size_t(my * mbw + mx)];
+        m.slice = slice;
+        m.intra = m.skipped = false;
+        for (Mv& v : m.mv) v = Mv();
+        int value;
+        for (;;) {
+            if (vop_type == 1 && r.bit()) {  // COD: not coded
+                m.qp = qp;
+                m.skipped = true;
+                const Mv z[4];
+                uint8_t* out[3];
+                int step[3];
+                cur_mb(mx, my, out, step);
+                predict_mb(future, mx, my, z, false, out, step);
+                return;
+            }
+            value = r.vlc(vop_type == 0 ? kMcbpcI : kMcbpcP);
+            if (value == INT_MIN) throw std::string("invalid MCBPC");
+            if (value >= 0) break;
+        }
+        const int type = value >> 2;
+        need(type != 2, "H.263 four-vector macroblocks (Annex F)");
+        const bool intra = type >= 3;
+        int cbpy = r.vlc(kCbpy);
+        if (cbpy == INT_MIN) throw std::string("invalid CBPY");
+        if (!intra) cbpy = 15 - cbpy;
+        if (type == 1 || type == 4) {
+            static const int kDquant[4] = {-1, -2, 1, 2};
+            qp = std::min(std::max(qp + kDquant[r.u(2)], 1), 31);
+        }
+        m.qp = qp;
+        m.intra = intra;
+        const int cbp = (cbpy << 2) | (value & 3);
+        uint8_t* out[3];
+        int step[3];
+        cur_mb(mx, my, out, step);
+        alignas(16) Opx16s q[64], res[64];
+        if (intra) {
+            for (int b = 0; b < 6; ++b) {
+                Opx32s off, last = 0;
+                Opx8u* p = cursor(off);
+                if (opxiReconstructCoeffsIntra_H263_1u16s(&p, &off, q, &last, (cbp >> (5 - b)) & 1, qp, 0, 0,
+                                                          0) != opxOk)
+                    throw std::string("invalid intra block");
+                uncursor(p, off);
+                const int c = b < 4 ? 0 : b - 3;
+                d.opt_.idct->put(q, c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8, step[c]);
+            }
+            return;
+        }
+        Mv v[4];
+        const Mv p = predict_mv(mx, my, 0, v);
+        v[0].x = mv_component(p.x);
+        v[0].y = mv_component(p.y);
+        v[1] = v[2] = v[3] = v[0];
+        for (int k = 0; k < 4; ++k) m.mv[k] = v[k];
+        predict_mb(future, mx, my, v, false, out, step);
+        for (int b = 0; b < 6; ++b) {
+            if (!((cbp >> (5 - b)) & 1)) continue;
+            Opx32s off, last = 0;
+            Opx8u* cp = cursor(off);
+            if (opxiReconstructCoeffsInter_H263_1u16s(&cp, &off, q, &last, qp, 0) != opxOk)
+                throw std::string("invalid inter block");
+            uncursor(cp, off);
+            d.opt_.idct->residual(q, res);
+            const int c = b < 4 ? 0 : b - 3;
+            opxiAdd8x8_16s8u_C1IRS(res, 16, c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8, step[c]);
+        }
+    }
+
+    void run_h263(const std::vector<uint8_t>& buf, size_t size) {
+        auto next_psc = [&](size_t from) {
+            for (size_t k = from; k + 2 < size; ++k)
+                if (buf[k] == 0 && buf[k + 1] == 0 && (buf[k + 2] & 0xFC) == 0x80) return k;
+            return size;
+        };
+        size_t i = next_psc(0);
+        while (i < size) {
+            if (d.opt_.max_frames >= 0 && d.frames_out_ >= d.opt_.max_frames) return;
+            const size_t next = next_psc(i + 3);
+            r.buf = buf.data();
+            r.pos = uint64_t(i) * 8;
+            r.end = uint64_t(next) * 8;
+            try {
+                h263_picture();
+            } catch (const Unsupported& u) {
+                if (!d.opt_.quiet) std::fprintf(d.log_, "opxvc-m4vdec: unsupported stream: %s\n", u.what.c_str());
+                d.refused_ = true;
+                return;
+            } catch (const std::string& e) {
+                error("%s", e.c_str());
+            }
+            i = next;
+        }
+        flush();
+    }
+
     // ---- stream ----------------------------------------------------------------------------
     void run(const uint8_t* data, size_t size) {
         std::vector<uint8_t> buf(data, data + size);
         buf.resize(size + 16, 0);
         size_t i = 0;
+        // H.263: a picture start code (0000 0000 0000 0000 1000 00) first
+        if (size >= 3 && buf[0] == 0 && buf[1] == 0 && (buf[2] & 0xFC) == 0x80) return run_h263(buf, size);
         auto next_start = [&](size_t from) {
             for (size_t k = from; k + 3 < size + 1; ++k)
                 if (buf[k] == 0 && buf[k + 1] == 0 && buf[k + 2] == 1) return k;

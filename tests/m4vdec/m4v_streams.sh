@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Makes short MPEG-4 Visual streams with ffmpeg (testsrc2, 176x144 and odd sizes, the coding
+# Makes short MPEG-4 Visual and H.263 streams with ffmpeg (testsrc2, 176x144 and odd sizes, the coding
 # tools the decoder claims), decodes each with opxvc-m4vdec and checks against ffmpeg
 # (-flags +bitexact -idct simple):
-# (I/P/B-VOPs, 1MV and 4MV, H.263 and MPEG quantisation with loaded matrices, video packets);
+# (I/P/B-VOPs, 1MV and 4MV, H.263 and MPEG quantisation with loaded matrices, video packets;
+# H.263 baseline with GOB headers);
 #   - with the AVDCT plugin's "simple" IDCT every frame's MD5 equals ffmpeg's;
 #   - with the built-in IDCT every plane of every frame is within PSNR >= 48 dB;
 # then that streams with tools the decoder lacks are refused (exit 3, "unsupported stream").
@@ -35,6 +36,9 @@ cases=(
   "xvid_mq|testsrc2=size=176x144|-c:v libxvid -mpeg_quant 1 -flags +mv4 -trellis 1"
   "xvid_aq|testsrc2=size=130x98|-c:v libxvid -lumi_aq 1"
   "motion|testsrc2=size=176x144,scroll=h=0.04:v=0.03|-q:v 5 -bf 2 -ps 250"
+  "h263|testsrc2=size=176x144|-c:v h263 -q:v 5"
+  "h263_gobs|testsrc2=size=352x288|-c:v h263 -q:v 3 -ps 400 -g 10"
+  "h263_sqcif|mandelbrot=size=128x96|-c:v h263 -q:v 12"
 )
 for c in "${cases[@]}"; do
   IFS='|' read -r name src opts <<<"$c"
@@ -43,9 +47,11 @@ for c in "${cases[@]}"; do
     echo "$name: skipped (ffmpeg without libxvid)"
     continue
   fi
+  fmt=m4v
+  [[ $opts == *h263* ]] && fmt=h263
   # shellcheck disable=SC2086
   ffmpeg -v error -y -f lavfi -i "$src" -frames:v 24 -threads 1 -c:v mpeg4 -bf 0 $opts \
-    -f m4v "$s" || { echo "$name: ffmpeg could not encode"; fail=1; continue; }
+    -f $fmt "$s" || { echo "$name: ffmpeg could not encode"; fail=1; continue; }
   ref=(ffmpeg -v error -threads 1 -flags +bitexact -idct simple -i "$s" -fps_mode passthrough)
   "${ref[@]}" -f framemd5 - | awk -F', *' '!/^#/ {print n++, $6}' >"$work/$name.md5"
   "${ref[@]}" -f rawvideo -y "$work/$name.ref.yuv"
@@ -74,13 +80,18 @@ refusals=(
   "qpel|-bf 0 -flags +qpel"
   "interlaced|-bf 0 -flags +ildct"
   "partitioned|-bf 0 -data_partitioning 1 -ps 300"
+  "h263_annex_f|-c:v h263 -flags +mv4"
+  "h263_plus|-c:v h263p -flags +aic"
 )
 for c in "${refusals[@]}"; do
   IFS='|' read -r name opts <<<"$c"
   s=$work/refuse_$name.m4v
   # shellcheck disable=SC2086
+  fmt=m4v
+  [[ $opts == *h263* ]] && fmt=h263
+  # shellcheck disable=SC2086
   ffmpeg -v error -y -f lavfi -i testsrc2=size=176x144:rate=25 -frames:v 6 -threads 1 -c:v mpeg4 \
-    $opts -f m4v "$s" || { echo "refusal $name: ffmpeg could not encode"; fail=1; continue; }
+    $opts -f $fmt "$s" || { echo "refusal $name: ffmpeg could not encode"; fail=1; continue; }
   msg=$("$dec" --md5 "$s" 2>&1 >/dev/null)
   rc=$?
   if [ $rc -ne 3 ] || [[ $msg != *"unsupported stream"* ]]; then
