@@ -898,7 +898,7 @@ struct Decoder::Impl {
     // ---- stream ----------------------------------------------------------------------------
     void run(const uint8_t* data, size_t size) {
         std::vector<uint8_t> buf(data, data + size);
-        buf.resize(size + 16, 0);
+        buf.resize(size + 4096, 0);  // a macroblock never reads 4 KB past the stream
         size_t i = 0;
         // H.263: a picture start code (0000 0000 0000 0000 1000 00) first
         if (size >= 3 && buf[0] == 0 && buf[1] == 0 && (buf[2] & 0xFC) == 0x80) return run_h263(buf, size);

@@ -6,7 +6,8 @@
 # H.263 baseline with GOB headers);
 #   - with the AVDCT plugin's "simple" IDCT every frame's MD5 equals ffmpeg's;
 #   - with the built-in IDCT every plane of every frame is within PSNR >= 48 dB;
-# then that streams with tools the decoder lacks are refused (exit 3, "unsupported stream").
+# then that streams with tools the decoder lacks are refused (exit 3, "unsupported stream") and
+# that damaged streams end in exit 0, 1 or 3.
 # Exit status 77 (skipped) without ffmpeg or without the plugin (libavcodec-dev).
 #   m4v_streams.sh DECODER PLUGIN COMPARE [WORKDIR]
 set -uo pipefail
@@ -98,6 +99,22 @@ for c in "${refusals[@]}"; do
     echo "refusal $name: exit $rc, \"$msg\""
     fail=1
   fi
+done
+# damaged streams: cut short or with flipped bits they end in exit 0, 1 or 3, never a crash or hang
+for name in basic mv4 packets h263_gobs; do
+  base=$work/$name.m4v
+  [ -f "$base" ] || continue
+  len=$(wc -c <"$base")
+  for seed in 1 2 3 4 5 6 7 8; do
+    if [ $((seed % 3)) -eq 0 ]; then
+      head -c $((len * seed / 10)) "$base" >"$work/damaged.m4v"
+    else
+      "$cmp" flip "$seed" "$base" "$work/damaged.m4v" || continue
+    fi
+    timeout 60 "$dec" --quiet --md5 "$work/damaged.m4v" >/dev/null 2>&1
+    rc=$?
+    case $rc in 0 | 1 | 3) ;; *) echo "$name damaged (seed $seed): exit $rc"; fail=1 ;; esac
+  done
 done
 [ $fail -eq 0 ] && echo "all streams pass"
 exit $fail
