@@ -89,7 +89,7 @@ struct Decoder::Impl {
     // video object layer
     bool have_vol = false;
     int verid = 1, width = 0, height = 0, time_bits = 1;
-    bool resync_disabled = true, quant_type = false;
+    bool resync_disabled = true, quant_type = false, partitioned = false;
     uint8_t intra_matrix[64], inter_matrix[64];
     int mbw = 0, mbh = 0, mb_num_bits = 1;
     std::vector<uint8_t> inv_intra_mem, inv_inter_mem;
@@ -188,7 +188,8 @@ struct Decoder::Impl {
         if (verid != 1) need(!r.bit(), "quarter-sample motion compensation");
         need(r.bit(), "complexity estimation header");
         resync_disabled = r.bit();
-        need(!r.bit(), "data partitioning");
+        partitioned = r.bit();
+        if (partitioned) need(!r.bit(), "reversible VLC");
         if (verid != 1) {
             need(!r.bit(), "NEWPRED");
             need(!r.bit(), "reduced resolution VOPs");
@@ -374,7 +375,9 @@ struct Decoder::Impl {
         return &pred[c][size_t(by * gw + bx)];
     }
 
-    void intra_block(int mx, int my, int b, bool coded, bool ac_pred, bool dc_vlc) {
+    // dc: the DC differential read earlier (data partitioning), or null
+    void intra_block(int mx, int my, int b, bool coded, bool ac_pred, bool dc_vlc,
+                     const Opx16s* dc = nullptr) {
         const int c = b < 4 ? 0 : b - 3;
         const int bx = c ? mx : 2 * mx + (b & 1), by = c ? my : 2 * my + (b >> 1);
         const int gw = c ? mbw : 2 * mbw;
@@ -390,7 +393,9 @@ struct Decoder::Impl {
         std::memset(q, 0, sizeof q);
         Opx32s off;
         Opx8u* p = cursor(off);
-        if (dc_vlc) {
+        if (dc) {
+            q[0] = *dc;
+        } else if (dc_vlc) {
             Opx16s diff = 0;
             if (opxiDecodeDCIntra_MPEG4_1u16s(&p, &off, &diff, c != 0) != opxOk)
                 throw std::string("invalid intra DC");
@@ -606,6 +611,127 @@ struct Decoder::Impl {
             if ((cbp >> (5 - k)) & 1) inter_block(mx, my, k);
     }
 
+    // ---- data partitioning (14496-2 clause 6.2.5): one video packet from pos_mb ------------
+    struct PartMb {
+        int type = 0, cbp = 0, qp = 1;
+        bool skipped = false, intra = false, ac_pred = false, dc_vlc = false;
+        Opx16s dc[6] = {0, 0, 0, 0, 0, 0};
+    };
+    std::vector<PartMb> part;
+
+    void read_dcs(PartMb& pm) {
+        for (int b = 0; b < 6; ++b) {
+            Opx32s off;
+            Opx8u* p = cursor(off);
+            if (opxiDecodeDCIntra_MPEG4_1u16s(&p, &off, &pm.dc[b], b >= 4) != opxOk)
+                throw std::string("invalid intra DC");
+            uncursor(p, off);
+        }
+    }
+
+    void partitioned_packet() {
+        const int first = pos_mb;
+        const bool intra_vop = vop_type == 0;
+        const uint32_t marker_code = intra_vop ? 0x6B001u : 0x1F001u;  // dc_marker, motion_marker
+        const int marker_len = intra_vop ? 19 : 17;
+        part.clear();
+        // first partition: macroblock types, vectors (P) or quantiser changes and DCs (I)
+        while (r.peek(marker_len) != marker_code) {
+            if (first + int(part.size()) >= mbw * mbh) throw std::string("partition marker missing");
+            if (r.overrun()) throw std::string("VOP data cut short");
+            const int n = first + int(part.size());
+            const int mx = n % mbw, my = n / mbw;
+            MbInfo& m = mbs[size_t(n)];
+            m.slice = slice;
+            m.intra = m.skipped = false;
+            for (Mv& v : m.mv) v = Mv();
+            part.emplace_back();
+            PartMb& pm = part.back();
+            int value;
+            for (;;) {
+                if (!intra_vop && r.bit()) {
+                    pm.skipped = m.skipped = true;
+                    break;
+                }
+                value = r.vlc(intra_vop ? kMcbpcI : kMcbpcP);
+                if (value == INT_MIN) throw std::string("invalid mcbpc");
+                if (value >= 0) break;
+            }
+            m.qp = pm.qp = qp;
+            if (pm.skipped) continue;
+            pm.type = value >> 2;
+            pm.cbp = value & 3;
+            pm.intra = m.intra = pm.type >= 3;
+            if (intra_vop) {
+                pm.dc_vlc = dc_thr == 0 || (dc_thr < 7 && qp < 11 + 2 * dc_thr);
+                if (pm.type == 4) {
+                    static const int kDquant[4] = {-1, -2, 1, 2};
+                    qp = std::min(std::max(qp + kDquant[r.u(2)], 1), 31);
+                }
+                m.qp = pm.qp = qp;
+                if (pm.dc_vlc) read_dcs(pm);
+            } else if (!pm.intra) {
+                Mv v[4];
+                const int nv = pm.type == 2 ? 4 : 1;
+                for (int k = 0; k < nv; ++k) {
+                    const Mv p = predict_mv(mx, my, k, v);
+                    v[k].x = mv_component(p.x);
+                    v[k].y = mv_component(p.y);
+                }
+                if (nv == 1) v[1] = v[2] = v[3] = v[0];
+                for (int k = 0; k < 4; ++k) m.mv[k] = v[k];
+            }
+        }
+        r.u(marker_len);
+        // second partition: AC prediction flags, CBPY, quantiser changes and DCs (P)
+        for (size_t i = 0; i < part.size(); ++i) {
+            PartMb& pm = part[i];
+            if (pm.skipped) continue;
+            if (pm.intra) pm.ac_pred = r.bit();
+            int cbpy = r.vlc(kCbpy);
+            if (cbpy == INT_MIN) throw std::string("invalid cbpy");
+            pm.cbp |= (pm.intra ? cbpy : 15 - cbpy) << 2;
+            if (!intra_vop) {
+                const int dc_qp = qp;
+                if (pm.type == 1 || pm.type == 4) {
+                    static const int kDquant[4] = {-1, -2, 1, 2};
+                    qp = std::min(std::max(qp + kDquant[r.u(2)], 1), 31);
+                }
+                pm.qp = mbs[size_t(first) + i].qp = qp;
+                if (pm.intra) {
+                    pm.dc_vlc = dc_thr == 0 || (dc_thr < 7 && dc_qp < 11 + 2 * dc_thr);
+                    if (pm.dc_vlc) read_dcs(pm);
+                }
+            }
+        }
+        // third partition: the blocks' coefficients, and reconstruction
+        const int saved_qp = qp;
+        for (size_t i = 0; i < part.size(); ++i) {
+            const PartMb& pm = part[i];
+            const int n = first + int(i), mx = n % mbw, my = n / mbw;
+            const MbInfo& m = mbs[size_t(n)];
+            uint8_t* out[3];
+            int step[3];
+            cur_mb(mx, my, out, step);
+            qp = pm.qp;
+            if (pm.skipped) {
+                const Mv z[4];
+                predict_mb(future, mx, my, z, false, out, step);
+            } else if (pm.intra) {
+                for (int b = 0; b < 6; ++b)
+                    intra_block(mx, my, b, (pm.cbp >> (5 - b)) & 1, pm.ac_pred, pm.dc_vlc,
+                                pm.dc_vlc ? &pm.dc[b] : nullptr);
+            } else {
+                predict_mb(future, mx, my, m.mv, pm.type == 2, out, step);
+                for (int b = 0; b < 6; ++b)
+                    if ((pm.cbp >> (5 - b)) & 1) inter_block(mx, my, b);
+            }
+            if (r.overrun()) throw std::string("VOP data cut short");
+        }
+        qp = saved_qp;
+        pos_mb = first + int(part.size());
+    }
+
     void video_packet_header() {
         const int n = 8 - int(r.pos & 7);
         r.pos += uint64_t(n + resync_length());
@@ -680,6 +806,11 @@ struct Decoder::Impl {
         try {
             while (pos_mb < mbw * mbh) {
                 if (pos_mb > 0 && at_resync()) video_packet_header();
+                if (partitioned && vop_type != 2) {
+                    partitioned_packet();
+                    if (pos_mb < mbw * mbh && !at_resync()) throw std::string("video packet without a resync marker");
+                    continue;
+                }
                 if (vop_type == 2)
                     b_macroblock(pos_mb % mbw, pos_mb / mbw);
                 else

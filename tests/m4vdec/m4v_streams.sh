@@ -2,7 +2,8 @@
 # Makes short MPEG-4 Visual and H.263 streams with ffmpeg (testsrc2, 176x144 and odd sizes, the coding
 # tools the decoder claims), decodes each with opxvc-m4vdec and checks against ffmpeg
 # (-flags +bitexact -idct simple):
-# (I/P/B-VOPs, 1MV and 4MV, H.263 and MPEG quantisation with loaded matrices, video packets;
+# (I/P/B-VOPs, 1MV and 4MV, H.263 and MPEG quantisation with loaded matrices, video packets, data
+# partitioning;
 # H.263 baseline with GOB headers);
 #   - with the AVDCT plugin's "simple" IDCT every frame's MD5 equals ffmpeg's;
 #   - with the built-in IDCT every plane of every frame is within PSNR >= 48 dB;
@@ -37,6 +38,8 @@ cases=(
   "xvid_mq|testsrc2=size=176x144|-c:v libxvid -mpeg_quant 1 -flags +mv4 -trellis 1"
   "xvid_aq|testsrc2=size=130x98|-c:v libxvid -lumi_aq 1"
   "motion|testsrc2=size=176x144,scroll=h=0.04:v=0.03|-q:v 5 -bf 2 -ps 250"
+  "partitioned|testsrc2=size=176x144|-q:v 4 -bf 2 -flags +mv4 -data_partitioning 1 -ps 300"
+  "partitioned_mq|mandelbrot=size=130x98|-b:v 300k -mpeg_quant 1 -data_partitioning 1 -ps 200"
   "h263|testsrc2=size=176x144|-c:v h263 -q:v 5"
   "h263_gobs|testsrc2=size=352x288|-c:v h263 -q:v 3 -ps 400 -g 10"
   "h263_sqcif|mandelbrot=size=128x96|-c:v h263 -q:v 12"
@@ -76,11 +79,10 @@ ffmpeg -v error -y -f lavfi -i testsrc2=size=176x144:rate=25 -frames:v 250 -thre
 r=$("$cmp" frames 176 144 420 "$work/drift.yuv" "$work/drift.ref.yuv" 48) || fail=1
 echo "drift over 250 frames, built-in IDCT: $r"
 
-# refusals: quarter-sample, interlaced, data partitioning
+# refusals: quarter-sample, interlaced, H.263 Annex F, H.263+
 refusals=(
   "qpel|-bf 0 -flags +qpel"
   "interlaced|-bf 0 -flags +ildct"
-  "partitioned|-bf 0 -data_partitioning 1 -ps 300"
   "h263_annex_f|-c:v h263 -flags +mv4"
   "h263_plus|-c:v h263p -flags +aic"
 )
@@ -101,7 +103,7 @@ for c in "${refusals[@]}"; do
   fi
 done
 # damaged streams: cut short or with flipped bits they end in exit 0, 1 or 3, never a crash or hang
-for name in basic mv4 packets h263_gobs; do
+for name in basic mv4 packets partitioned h263_gobs; do
   base=$work/$name.m4v
   [ -f "$base" ] || continue
   len=$(wc -c <"$base")
