@@ -766,6 +766,10 @@ struct Decoder::Impl {
         marker();
         const long inc = long(r.u(time_bits));
         marker();
+        if (!r.bit()) {  // vop_coded 0: no picture (ffmpeg outputs none either); the time base moves on
+            if (vop_type != 2) base_future += seconds;
+            return;
+        }
         long now;
         if (vop_type == 2) {
             now = (base_past + seconds) * res + inc;
@@ -773,16 +777,6 @@ struct Decoder::Impl {
             base_past = base_future;
             base_future += seconds;
             now = base_future * res + inc;
-        }
-        if (!r.bit()) {  // vop_coded 0: the previous reference again
-            if (vop_type != 2 && have_future) {
-                flush();
-                past = future;
-                for (MbInfo& m : colocated) m.skipped = true, m.intra = false;
-                time_past = time_future, time_future = now;
-                future_pending = true;
-            }
-            return;
         }
         if (vop_type != 0 && !have_future) throw std::string("predicted VOP without a reference");
         rounding = vop_type == 1 ? int(r.u(1)) : 0;
