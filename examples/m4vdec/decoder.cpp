@@ -21,14 +21,14 @@ const uint8_t kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18,
                              58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
 
 // default weighting matrices, raster order (14496-2 clause 6.3.3)
-const uint8_t kDefaultIntra[64] = {
-    8,  17, 18, 19, 21, 23, 25, 27, 17, 18, 19, 21, 23, 25, 27, 28, 20, 21, 22, 23, 24, 26,
-    28, 30, 21, 22, 23, 24, 26, 28, 30, 32, 22, 23, 24, 26, 28, 30, 32, 35, 23, 24, 26, 28,
-    30, 32, 35, 38, 25, 26, 28, 30, 32, 35, 38, 41, 27, 28, 30, 32, 35, 38, 41, 45};
-const uint8_t kDefaultInter[64] = {
-    16, 17, 18, 19, 20, 21, 22, 23, 17, 18, 19, 20, 21, 22, 23, 24, 18, 19, 20, 21, 22, 23,
-    24, 25, 19, 20, 21, 22, 23, 24, 26, 27, 20, 21, 22, 23, 25, 26, 27, 28, 21, 22, 23, 24,
-    26, 27, 28, 30, 22, 23, 24, 26, 27, 28, 30, 31, 23, 24, 25, 27, 28, 30, 31, 33};
+const uint8_t kDefaultIntra[64] = {8,  17, 18, 19, 21, 23, 25, 27, 17, 18, 19, 21, 23, 25, 27, 28,
+                                   20, 21, 22, 23, 24, 26, 28, 30, 21, 22, 23, 24, 26, 28, 30, 32,
+                                   22, 23, 24, 26, 28, 30, 32, 35, 23, 24, 26, 28, 30, 32, 35, 38,
+                                   25, 26, 28, 30, 32, 35, 38, 41, 27, 28, 30, 32, 35, 38, 41, 45};
+const uint8_t kDefaultInter[64] = {16, 17, 18, 19, 20, 21, 22, 23, 17, 18, 19, 20, 21, 22, 23, 24,
+                                   18, 19, 20, 21, 22, 23, 24, 25, 19, 20, 21, 22, 23, 24, 26, 27,
+                                   20, 21, 22, 23, 25, 26, 27, 28, 21, 22, 23, 24, 26, 27, 28, 30,
+                                   22, 23, 24, 26, 27, 28, 30, 31, 23, 24, 25, 27, 28, 30, 31, 33};
 
 int dc_scaler(int qp, bool chroma) {  // 14496-2 Table 7-1
     if (qp <= 4) return 8;
@@ -37,9 +37,13 @@ int dc_scaler(int qp, bool chroma) {  // 14496-2 Table 7-1
 }
 
 // "//": division rounded to the nearest integer, halves away from zero
-int round_div(int a, int b) { return a >= 0 ? (a + b / 2) / b : -((-a + b / 2) / b); }
+int round_div(int a, int b) {
+    return a >= 0 ? (a + b / 2) / b : -((-a + b / 2) / b);
+}
 
-int median(int a, int b, int c) { return std::max(std::min(a, b), std::min(std::max(a, b), c)); }
+int median(int a, int b, int c) {
+    return std::max(std::min(a, b), std::min(std::max(a, b), c));
+}
 
 struct Unsupported {
     std::string what;
@@ -156,8 +160,8 @@ struct Decoder::Impl {
             need(r.u(2) == 1, "chroma format other than 4:2:0");
             r.u(1);  // low_delay
             if (r.bit()) {
-                r.u(15), marker(), r.u(15), marker(), r.u(15), marker(), r.u(3), r.u(11),
-                    marker(), r.u(15), marker();
+                r.u(15), marker(), r.u(15), marker(), r.u(15), marker(), r.u(3), r.u(11), marker(),
+                    r.u(15), marker();
             }
         }
         need(r.u(2) == 0, "video object layer shape other than rectangular");
@@ -315,7 +319,7 @@ struct Decoder::Impl {
                 for (int i = 0; i <= size; ++i)
                     tmp[j * 17 + i] =
                         src.d[size_t(std::min(std::max(iy + j, 0), eh - 1) * src.stride +
-                              std::min(std::max(ix + i, 0), ew - 1))];
+                                     std::min(std::max(ix + i, 0), ew - 1))];
             s = tmp;
             step = 17;
         }
@@ -436,7 +440,8 @@ struct Decoder::Impl {
         alignas(16) Opx16s q[64], res[64];
         Opx32s off, last = 0;
         Opx8u* p = cursor(off);
-        if (opxiReconstructCoeffsInter_MPEG4_1u16s(&p, &off, q, &last, 0, 0, inv_inter, qp) != opxOk)
+        if (opxiReconstructCoeffsInter_MPEG4_1u16s(&p, &off, q, &last, 0, 0, inv_inter, qp) !=
+            opxOk)
             throw std::string("invalid inter coefficients");
         uncursor(p, off);
         d.opt_.idct->residual(q, res);
@@ -448,7 +453,9 @@ struct Decoder::Impl {
     // ---- macroblocks -------------------------------------------------------------------------
     int resync_length() const {
         // B-VOPs: at least 18 bits (what ffmpeg writes and reads with both f_codes 1)
-        return vop_type == 0 ? 17 : vop_type == 2 ? 16 + std::max(std::max(fcode, fcode_b), 2) : 16 + fcode;
+        return vop_type == 0   ? 17
+               : vop_type == 2 ? 16 + std::max(std::max(fcode, fcode_b), 2)
+                               : 16 + fcode;
     }
 
     // a byte-aligned resync marker after stuffing at the current position
@@ -500,7 +507,8 @@ struct Decoder::Impl {
         const int cbp = (cbpy << 2) | cbpc;  // bit 5 - b: block b coded
         if (intra) {
             const bool dc_vlc = dc_thr == 0 || (dc_thr < 7 && dc_qp < 11 + 2 * dc_thr);
-            for (int b = 0; b < 6; ++b) intra_block(mx, my, b, (cbp >> (5 - b)) & 1, ac_pred, dc_vlc);
+            for (int b = 0; b < 6; ++b)
+                intra_block(mx, my, b, (cbp >> (5 - b)) & 1, ac_pred, dc_vlc);
             return;
         }
         Mv v[4];
@@ -565,7 +573,8 @@ struct Decoder::Impl {
             type = n;
             delta_coded = type == 0;
             if (has_cbp) cbp = int(r.u(6));
-            if (type != 0 && cbp != 0 && r.bit()) qp = std::min(std::max(qp + (r.bit() ? 2 : -2), 1), 31);
+            if (type != 0 && cbp != 0 && r.bit())
+                qp = std::min(std::max(qp + (r.bit() ? 2 : -2), 1), 31);
             m.qp = qp;
         }
         if (type == 0) {  // direct: the co-located vectors scaled by TRB / TRD, plus a delta
@@ -637,7 +646,8 @@ struct Decoder::Impl {
         part.clear();
         // first partition: macroblock types, vectors (P) or quantiser changes and DCs (I)
         while (r.peek(marker_len) != marker_code) {
-            if (first + int(part.size()) >= mbw * mbh) throw std::string("partition marker missing");
+            if (first + int(part.size()) >= mbw * mbh)
+                throw std::string("partition marker missing");
             if (r.overrun()) throw std::string("VOP data cut short");
             const int n = first + int(part.size());
             const int mx = n % mbw, my = n / mbw;
@@ -766,7 +776,8 @@ struct Decoder::Impl {
         marker();
         const long inc = long(r.u(time_bits));
         marker();
-        if (!r.bit()) {  // vop_coded 0: no picture (ffmpeg outputs none either); the time base moves on
+        if (!r.bit()) {  // vop_coded 0: no picture (ffmpeg outputs none either); the time base
+                         // moves on
             if (vop_type != 2) base_future += seconds;
             return;
         }
@@ -792,7 +803,8 @@ struct Decoder::Impl {
             if (fcode_b == 0) throw std::string("vop_fcode_backward 0");
             trb = int(now - time_past);
             trd = int(time_future - time_past);
-            if (trd <= 0 || trb <= 0 || trb >= trd) throw std::string("B-VOP outside its references");
+            if (trd <= 0 || trb <= 0 || trb >= trd)
+                throw std::string("B-VOP outside its references");
         }
         for (MbInfo& m : mbs) m.slice = -1;
         slice = 0;
@@ -802,7 +814,8 @@ struct Decoder::Impl {
                 if (pos_mb > 0 && at_resync()) video_packet_header();
                 if (partitioned && vop_type != 2) {
                     partitioned_packet();
-                    if (pos_mb < mbw * mbh && !at_resync()) throw std::string("video packet without a resync marker");
+                    if (pos_mb < mbw * mbh && !at_resync())
+                        throw std::string("video packet without a resync marker");
                     continue;
                 }
                 if (vop_type == 2)
@@ -846,12 +859,12 @@ struct Decoder::Impl {
             planes[c].width = c ? (width + 1) / 2 : width;
             planes[c].height = c ? (height + 1) / 2 : height;
         }
-        if (d.opt_.md5) std::printf("%ld %s\n", d.frames_out_, opxcli::frame_md5(fmt, planes).c_str());
+        if (d.opt_.md5)
+            std::printf("%ld %s\n", d.frames_out_, opxcli::frame_md5(fmt, planes).c_str());
         if (d.writer_.enabled() && !d.writer_.write(fmt, planes)) d.errors_++;
         ++d.frames_out_;
         if (d.opt_.progress) d.opt_.progress->frame();
     }
-
 
     // ---- H.263 baseline (ITU-T H.263 clause 5) ------------------------------------------------
     bool h263 = false;
@@ -871,7 +884,8 @@ struct Decoder::Impl {
         r.u(8);   // TR
         if (!r.bit() || r.bit()) throw std::string("invalid PTYPE");
         r.u(3);  // split screen, document camera, freeze picture release
-        static const int kSizes[6][2] = {{0, 0}, {128, 96}, {176, 144}, {352, 288}, {704, 576}, {1408, 1152}};
+        static const int kSizes[6][2] = {{0, 0},     {128, 96},  {176, 144},
+                                         {352, 288}, {704, 576}, {1408, 1152}};
         const int format = int(r.u(3));
         need(format != 7, "H.263 extended picture type (H.263+ annexes)");
         if (format == 0 || format == 6) throw std::string("invalid source format");
@@ -964,12 +978,13 @@ struct Decoder::Impl {
             for (int b = 0; b < 6; ++b) {
                 Opx32s off, last = 0;
                 Opx8u* p = cursor(off);
-                if (opxiReconstructCoeffsIntra_H263_1u16s(&p, &off, q, &last, (cbp >> (5 - b)) & 1, qp, 0, 0,
-                                                          0) != opxOk)
+                if (opxiReconstructCoeffsIntra_H263_1u16s(&p, &off, q, &last, (cbp >> (5 - b)) & 1,
+                                                          qp, 0, 0, 0) != opxOk)
                     throw std::string("invalid intra block");
                 uncursor(p, off);
                 const int c = b < 4 ? 0 : b - 3;
-                d.opt_.idct->put(q, c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8, step[c]);
+                d.opt_.idct->put(q, c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8,
+                                 step[c]);
             }
             return;
         }
@@ -989,7 +1004,8 @@ struct Decoder::Impl {
             uncursor(cp, off);
             d.opt_.idct->residual(q, res);
             const int c = b < 4 ? 0 : b - 3;
-            opxiAdd8x8_16s8u_C1IRS(res, 16, c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8, step[c]);
+            opxiAdd8x8_16s8u_C1IRS(
+                res, 16, c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8, step[c]);
         }
     }
 
@@ -1009,7 +1025,8 @@ struct Decoder::Impl {
             try {
                 h263_picture();
             } catch (const Unsupported& u) {
-                if (!d.opt_.quiet) std::fprintf(d.log_, "opxvc-m4vdec: unsupported stream: %s\n", u.what.c_str());
+                if (!d.opt_.quiet)
+                    std::fprintf(d.log_, "opxvc-m4vdec: unsupported stream: %s\n", u.what.c_str());
                 d.refused_ = true;
                 return;
             } catch (const std::string& e) {
@@ -1026,7 +1043,8 @@ struct Decoder::Impl {
         buf.resize(size + 4096, 0);  // a macroblock never reads 4 KB past the stream
         size_t i = 0;
         // H.263: a picture start code (0000 0000 0000 0000 1000 00) first
-        if (size >= 3 && buf[0] == 0 && buf[1] == 0 && (buf[2] & 0xFC) == 0x80) return run_h263(buf, size);
+        if (size >= 3 && buf[0] == 0 && buf[1] == 0 && (buf[2] & 0xFC) == 0x80)
+            return run_h263(buf, size);
         auto next_start = [&](size_t from) {
             for (size_t k = from; k + 3 < size + 1; ++k)
                 if (buf[k] == 0 && buf[k + 1] == 0 && buf[k + 2] == 1) return k;
@@ -1052,7 +1070,8 @@ struct Decoder::Impl {
                 else
                     need(false, "start code of a tool outside the simple profile");
             } catch (const Unsupported& u) {
-                if (!d.opt_.quiet) std::fprintf(d.log_, "opxvc-m4vdec: unsupported stream: %s\n", u.what.c_str());
+                if (!d.opt_.quiet)
+                    std::fprintf(d.log_, "opxvc-m4vdec: unsupported stream: %s\n", u.what.c_str());
                 d.refused_ = true;
                 return;
             } catch (const std::string& e) {
@@ -1068,6 +1087,8 @@ Decoder::Decoder(const Options& opt, FILE* log)
     : impl_(new Impl(*this)), opt_(opt), log_(log), writer_(opt.out, opt.format) {}
 Decoder::~Decoder() = default;
 
-void Decoder::decode(const uint8_t* data, size_t size) { impl_->run(data, size); }
+void Decoder::decode(const uint8_t* data, size_t size) {
+    impl_->run(data, size);
+}
 
 }  // namespace m4vdec

@@ -15,7 +15,9 @@ namespace m4vdec {
 
 namespace {
 
-inline int clamp(int v, int lo, int hi) { return v < lo ? lo : v > hi ? hi : v; }
+inline int clamp(int v, int lo, int hi) {
+    return v < lo ? lo : v > hi ? hi : v;
+}
 
 class BuiltinIdct : public Idct {
   public:
@@ -57,7 +59,9 @@ class PluginIdct : public Idct {
 
 }  // namespace
 
-std::unique_ptr<Idct> builtin_idct() { return std::unique_ptr<Idct>(new BuiltinIdct); }
+std::unique_ptr<Idct> builtin_idct() {
+    return std::unique_ptr<Idct>(new BuiltinIdct);
+}
 
 std::unique_ptr<Idct> plugin_idct(const std::string& spec, std::string& why) {
     const size_t colon = spec.rfind(':');

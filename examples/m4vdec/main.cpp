@@ -21,8 +21,9 @@ int main(int argc, char** argv) {
     opxcli::Option o;
     o.name = "idct-plugin";
     o.value_name = "FILE:ALGO";
-    o.help = "use the inverse DCT ALGO of the plugin FILE (a shared object) instead of the "
-             "built-in IEEE 1180-accurate one";
+    o.help =
+        "use the inverse DCT ALGO of the plugin FILE (a shared object) instead of the "
+        "built-in IEEE 1180-accurate one";
     o.on_value = [&](const std::string& v, std::string& why) {
         if (v.find(':') == std::string::npos) {
             why = "--idct-plugin takes FILE:ALGO";

@@ -37,13 +37,14 @@ int main() {
             }
         }
         if (kraft != expected[t]) {
-            std::printf("%s: Kraft sum %ld/8192, expected %ld/8192\n", tab.name, kraft, expected[t]);
+            std::printf("%s: Kraft sum %ld/8192, expected %ld/8192\n", tab.name, kraft,
+                        expected[t]);
             fail = 1;
         }
     }
     // every value the syntax can produce has a code
-    if (m4vdec::kCbpy.count != 16 || m4vdec::kMotionCode.count != 65 || m4vdec::kMcbpcI.count != 9 ||
-        m4vdec::kMcbpcP.count != 21) {
+    if (m4vdec::kCbpy.count != 16 || m4vdec::kMotionCode.count != 65 ||
+        m4vdec::kMcbpcI.count != 9 || m4vdec::kMcbpcP.count != 21) {
         std::printf("table sizes differ from the standard's\n");
         fail = 1;
     }
