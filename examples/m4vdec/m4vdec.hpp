@@ -52,7 +52,9 @@ extern const CodeTable kMcbpcP;
 extern const CodeTable kCbpy;
 // motion_code -32..32
 extern const CodeTable kMotionCode;
-extern const CodeTable* const kAllTables[4];
+// H.261 MTYPE: flags 1 intra, 2 MQUANT, 4 MVD, 8 CBP, 16 loop filter
+extern const CodeTable kMtype;
+extern const CodeTable* const kAllTables[5];
 
 // ---- bit reader over a byte buffer padded with zeros ------------------------------------------
 struct Reader {

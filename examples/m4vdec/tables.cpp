@@ -105,6 +105,20 @@ const Code kMotionCodes[] = {
     {0b0000000000100, 13, 32},
 };
 
+// MTYPE (H.261 Table 2); value: flags 1 intra, 2 MQUANT, 4 MVD, 8 CBP, 16 loop filter
+const Code kMtypeCodes[] = {
+    {0b0001, 4, 1},
+    {0b0000001, 7, 1 | 2},
+    {0b1, 1, 8},
+    {0b00001, 5, 8 | 2},
+    {0b000000001, 9, 4},
+    {0b00000001, 8, 4 | 8},
+    {0b0000000001, 10, 4 | 8 | 2},
+    {0b001, 3, 4 | 16},
+    {0b01, 2, 4 | 8 | 16},
+    {0b000001, 6, 4 | 8 | 16 | 2},
+};
+
 template <size_t N>
 constexpr int count(const Code (&)[N]) {
     return int(N);
@@ -116,7 +130,8 @@ const CodeTable kMcbpcI = {kMcbpcICodes, count(kMcbpcICodes), "MCBPC (I)"};
 const CodeTable kMcbpcP = {kMcbpcPCodes, count(kMcbpcPCodes), "MCBPC (P)"};
 const CodeTable kCbpy = {kCbpyCodes, count(kCbpyCodes), "CBPY"};
 const CodeTable kMotionCode = {kMotionCodes, count(kMotionCodes), "motion_code"};
-const CodeTable* const kAllTables[4] = {&kMcbpcI, &kMcbpcP, &kCbpy, &kMotionCode};
+const CodeTable kMtype = {kMtypeCodes, count(kMtypeCodes), "MTYPE"};
+const CodeTable* const kAllTables[5] = {&kMcbpcI, &kMcbpcP, &kCbpy, &kMotionCode, &kMtype};
 
 int Reader::vlc(const CodeTable& t) {
     const uint32_t bits = peek(16);

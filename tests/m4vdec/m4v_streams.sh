@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Makes short MPEG-4 Visual and H.263 streams with ffmpeg (testsrc2, 176x144 and odd sizes, the coding
+# Makes short MPEG-4 Visual, H.263 and H.261 streams with ffmpeg (testsrc2, 176x144 and odd sizes, the coding
 # tools the decoder claims), decodes each with opxvc-m4vdec and checks against ffmpeg
 # (-flags +bitexact -idct simple):
 # (I/P/B-VOPs, 1MV and 4MV, H.263 and MPEG quantisation with loaded matrices, video packets, data
 # partitioning;
-# H.263 baseline with GOB headers);
+# H.263 baseline with GOB headers; H.261 QCIF and CIF);
 #   - with the AVDCT plugin's "simple" IDCT every frame's MD5 equals ffmpeg's;
 #   - with the built-in IDCT every plane of every frame is within PSNR >= 48 dB;
 # then that streams with tools the decoder lacks are refused (exit 3, "unsupported stream") and
@@ -43,6 +43,8 @@ cases=(
   "h263|testsrc2=size=176x144|-c:v h263 -q:v 5"
   "h263_gobs|testsrc2=size=352x288|-c:v h263 -q:v 3 -ps 400 -g 10"
   "h263_sqcif|mandelbrot=size=128x96|-c:v h263 -q:v 12"
+  "h261|testsrc2=size=176x144|-c:v h261 -q:v 6"
+  "h261_cif|mandelbrot=size=352x288|-c:v h261 -q:v 2 -g 8"
 )
 for c in "${cases[@]}"; do
   IFS='|' read -r name src opts <<<"$c"
@@ -53,10 +55,11 @@ for c in "${cases[@]}"; do
   fi
   fmt=m4v
   [[ $opts == *h263* ]] && fmt=h263
+  [[ $opts == *h261* ]] && fmt=h261
   # shellcheck disable=SC2086
   ffmpeg -v error -y -f lavfi -i "$src" -frames:v 24 -threads 1 -c:v mpeg4 -bf 0 $opts \
     -f $fmt "$s" || { echo "$name: ffmpeg could not encode"; fail=1; continue; }
-  ref=(ffmpeg -v error -threads 1 -flags +bitexact -idct simple -i "$s" -fps_mode passthrough)
+  ref=(ffmpeg -v fatal -threads 1 -flags +bitexact -idct simple -i "$s" -fps_mode passthrough)
   "${ref[@]}" -f framemd5 - | awk -F', *' '!/^#/ {print n++, $6}' >"$work/$name.md5"
   "${ref[@]}" -f rawvideo -y "$work/$name.ref.yuv"
   "$dec" --md5 --idct-plugin "$plugin:simple" "$s" >"$work/$name.ours.md5" ||
@@ -115,7 +118,7 @@ for c in "${refusals[@]}"; do
   fi
 done
 # damaged streams: cut short or with flipped bits they end in exit 0, 1 or 3, never a crash or hang
-for name in basic mv4 packets partitioned h263_gobs; do
+for name in basic mv4 packets partitioned h263_gobs h261; do
   base=$work/$name.m4v
   [ -f "$base" ] || continue
   len=$(wc -c <"$base")
