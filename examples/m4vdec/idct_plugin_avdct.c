@@ -13,7 +13,11 @@ typedef struct {
 __attribute__((visibility("default"))) void* opxvc_m4vdec_idct_create(const char* algo) {
     AVDCT* d = avcodec_dct_alloc();
     if (!d) return NULL;
-    if (av_opt_set(d, "idct", algo, 0) < 0 || avcodec_dct_init(d) < 0 || !d->idct) {
+    /* the algorithm by the name of one of the "idct" option's constants (av_opt_set's expression
+     * parser is not asked about unknown names) */
+    const AVOption* o = av_opt_find(d, algo, "idct", 0, 0);
+    if (!o || o->type != AV_OPT_TYPE_CONST || av_opt_set_int(d, "idct", o->default_val.i64, 0) < 0 ||
+        avcodec_dct_init(d) < 0 || !d->idct) {
         av_free(d);
         return NULL;
     }

@@ -117,6 +117,10 @@ for c in "${refusals[@]}"; do
     fail=1
   fi
 done
+# an algorithm the plugin does not know is a usage error
+"$dec" --quiet --idct-plugin "$plugin:no_such_idct" "$work/basic.m4v" >/dev/null 2>&1
+[ $? -eq 2 ] || { echo "--idct-plugin with an unknown algorithm: not exit 2"; fail=1; }
+
 # damaged streams: cut short or with flipped bits they end in exit 0, 1 or 3, never a crash or hang
 for name in basic mv4 packets partitioned h263_gobs h261; do
   base=$work/$name.m4v
