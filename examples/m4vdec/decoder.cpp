@@ -1,7 +1,9 @@
 // MPEG-4 Visual decoding (ISO/IEC 14496-2): start codes, the video object layer and VOP
-// headers (clause 6.2), video packets, macroblocks of I- and P-VOPs (1MV and 4MV, unrestricted
-// vectors), motion vector prediction (clause 7.6.5), intra DC and AC prediction (clause 7.4.3)
-// and reconstruction. Streams using tools outside this subset are refused.
+// headers (clause 6.2), video packets and data partitioning, macroblocks of I-, P- and B-VOPs
+// (1MV and 4MV, unrestricted vectors, direct mode), motion vector prediction (clause 7.6.5),
+// intra DC and AC prediction (clause 7.4.3) and reconstruction; H.263 baseline pictures (ITU-T
+// H.263 clause 5) and H.261 pictures (ITU-T H.261 clause 4) with the same machinery. Streams
+// using tools outside this set are refused (exit 3).
 #include <algorithm>
 #include <climits>
 #include <cstdarg>

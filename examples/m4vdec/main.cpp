@@ -1,4 +1,5 @@
-// opxvc-m4vdec: command line. Reads an MPEG-4 Visual elementary stream and decodes it.
+// opxvc-m4vdec: command line. Reads an MPEG-4 Visual, H.263 or H.261 elementary stream and
+// decodes it.
 //
 //   opxvc-m4vdec [--md5] [-o FILE] [--format raw|y4m] [--frames N] [--idct-plugin FILE:ALGO]
 //                [--time] [--quiet] STREAM
@@ -13,10 +14,12 @@
 #include "m4vdec.hpp"
 
 int main(int argc, char** argv) {
-    opxcli::CommandLine cl("opxvc-m4vdec",
-                           "decodes MPEG-4 Visual (simple profile: I- and P-VOPs, 1MV and 4MV, "
-                           "H.263 and MPEG quantisation, video packets) with opxvc",
-                           "an MPEG-4 Visual elementary stream");
+    opxcli::CommandLine cl(
+        "opxvc-m4vdec",
+        "decodes MPEG-4 Visual (simple profile tools plus B-VOPs: I/P/B-VOPs, 1MV and 4MV, "
+        "H.263 and MPEG quantisation, video packets, data partitioning), "
+        "H.263 baseline and H.261 with opxvc",
+        "an MPEG-4 Visual, H.263 or H.261 elementary stream");
     std::string plugin;
     opxcli::Option o;
     o.name = "idct-plugin";
