@@ -1,0 +1,1303 @@
+// MPEG-4 Visual decoding (ISO/IEC 14496-2): start codes, the video object layer and VOP
+// headers (clause 6.2), video packets and data partitioning, macroblocks of I-, P- and B-VOPs
+// (1MV and 4MV, unrestricted vectors, direct mode), motion vector prediction (clause 7.6.5),
+// intra DC and AC prediction (clause 7.4.3) and reconstruction; H.263 baseline pictures (ITU-T
+// H.263 clause 5) and H.261 pictures (ITU-T H.261 clause 4) with the same machinery. Streams
+// using tools outside this set are refused (exit 3).
+#include <algorithm>
+#include <climits>
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+#include "m4vdec.hpp"
+#include "mpeg2_code_lists.h"  // MBA and CBP: H.261 Tables 1 and 4 equal MPEG-1's
+
+namespace m4vdec {
+
+namespace {
+
+// zigzag scan: scan position -> raster index (14496-2 Figure 7-2)
+const uint8_t kZigzag[64] = {0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,
+                             12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28,
+                             35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
+                             58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63};
+
+// default weighting matrices, raster order (14496-2 clause 6.3.3)
+const uint8_t kDefaultIntra[64] = {8,  17, 18, 19, 21, 23, 25, 27, 17, 18, 19, 21, 23, 25, 27, 28,
+                                   20, 21, 22, 23, 24, 26, 28, 30, 21, 22, 23, 24, 26, 28, 30, 32,
+                                   22, 23, 24, 26, 28, 30, 32, 35, 23, 24, 26, 28, 30, 32, 35, 38,
+                                   25, 26, 28, 30, 32, 35, 38, 41, 27, 28, 30, 32, 35, 38, 41, 45};
+const uint8_t kDefaultInter[64] = {16, 17, 18, 19, 20, 21, 22, 23, 17, 18, 19, 20, 21, 22, 23, 24,
+                                   18, 19, 20, 21, 22, 23, 24, 25, 19, 20, 21, 22, 23, 24, 26, 27,
+                                   20, 21, 22, 23, 25, 26, 27, 28, 21, 22, 23, 24, 26, 27, 28, 30,
+                                   22, 23, 24, 26, 27, 28, 30, 31, 23, 24, 25, 27, 28, 30, 31, 33};
+
+int dc_scaler(int qp, bool chroma) {  // 14496-2 Table 7-1
+    if (qp <= 4) return 8;
+    if (chroma) return qp <= 24 ? (qp + 13) / 2 : qp - 6;
+    return qp <= 8 ? 2 * qp : qp <= 24 ? qp + 8 : 2 * qp - 16;
+}
+
+// "//": division rounded to the nearest integer, halves away from zero
+int round_div(int a, int b) {
+    return a >= 0 ? (a + b / 2) / b : -((-a + b / 2) / b);
+}
+
+int median(int a, int b, int c) {
+    return std::max(std::min(a, b), std::min(std::max(a, b), c));
+}
+
+struct Unsupported {
+    std::string what;
+};
+
+struct Plane {
+    std::vector<uint8_t> d;
+    int stride = 0, w = 0, h = 0;  // w, h: coded size (whole macroblocks)
+    uint8_t* at(int x, int y) { return d.data() + y * stride + x; }
+};
+struct Picture {
+    Plane p[3];
+    void alloc(int mbw, int mbh) {
+        for (int c = 0; c < 3; ++c) {
+            const int s = c ? 8 : 16;
+            p[c].w = p[c].stride = mbw * s;
+            p[c].h = mbh * s;
+            p[c].d.assign(size_t(p[c].stride) * p[c].h, 128);
+        }
+    }
+};
+
+struct Mv {
+    int x = 0, y = 0;
+};
+
+// what a block keeps for intra prediction: the DC (dequantised) and the quantised first row
+// and column after prediction
+struct BlockPred {
+    int dc = 1024;
+    int16_t row[8] = {0}, col[8] = {0};
+};
+
+struct MbInfo {
+    int slice = -1;  // video packet number in the current VOP; -1: not decoded
+    bool intra = false, skipped = false;
+    int qp = 1;
+    Mv mv[4];
+};
+
+}  // namespace
+
+struct Decoder::Impl {
+    Decoder& d;
+    explicit Impl(Decoder& dec) : d(dec) {}
+
+    // video object layer
+    bool have_vol = false;
+    int verid = 1, width = 0, height = 0, time_bits = 1;
+    bool resync_disabled = true, quant_type = false, partitioned = false;
+    uint8_t intra_matrix[64], inter_matrix[64];
+    int mbw = 0, mbh = 0, mb_num_bits = 1;
+    std::vector<uint8_t> inv_intra_mem, inv_inter_mem;
+    OpxQuantInvIntraStateMPEG4* inv_intra = nullptr;
+    OpxQuantInvInterStateMPEG4* inv_inter = nullptr;
+
+    // VOP
+    int vop_type = 0, rounding = 0, dc_thr = 0, qp = 1, fcode = 1;
+    // past and future references (I- and P-VOPs); the future one is output when the next
+    // reference arrives or the stream ends, B-VOPs as soon as they are decoded
+    Picture cur, past, future;
+    bool have_future = false, future_pending = false;
+    std::vector<MbInfo> colocated;  // the future reference's macroblocks
+    int fcode_b = 1;
+    // time: seconds (time bases) of the two references, VOP times in ticks
+    long base_future = 0, base_past = 0, time_future = 0, time_past = 0, res = 1;
+    std::vector<MbInfo> mbs;
+    std::vector<BlockPred> pred[3];  // luma 2mbw x 2mbh, chroma mbw x mbh
+    int slice = 0;
+    Reader r;
+
+    void error(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
+        ++d.errors_;
+        if (d.opt_.quiet) return;
+        va_list ap;
+        va_start(ap, fmt);
+        std::fprintf(d.log_, "opxvc-m4vdec: ");
+        std::vfprintf(d.log_, fmt, ap);
+        std::fprintf(d.log_, "\n");
+        va_end(ap);
+    }
+    static void need(bool ok, const char* what) {
+        if (!ok) throw Unsupported{what};
+    }
+
+    // ---- headers ---------------------------------------------------------------------------
+    void marker() {
+        if (!r.bit()) throw std::string("marker bit missing");
+    }
+
+    void read_matrix(uint8_t m[64]) {
+        int last = 0, i = 0;
+        for (; i < 64; ++i) {
+            const int v = int(r.u(8));
+            if (v == 0) break;
+            m[kZigzag[i]] = uint8_t(last = v);
+        }
+        if (i == 0) throw std::string("empty quantiser matrix");
+        for (; i < 64; ++i) m[kZigzag[i]] = uint8_t(last);
+    }
+
+    void parse_vol() {
+        r.u(1);  // random_accessible_vol
+        const int type = int(r.u(8));
+        need(type <= 1 || type == 0x11 || type == 0x12 || type == 0x14,
+             "video object type other than simple");
+        verid = 1;
+        if (r.bit()) {
+            verid = int(r.u(4));
+            r.u(3);
+        }
+        if (r.u(4) == 15) r.u(16);  // extended PAR
+        if (r.bit()) {              // vol_control_parameters
+            need(r.u(2) == 1, "chroma format other than 4:2:0");
+            r.u(1);  // low_delay
+            if (r.bit()) {
+                r.u(15), marker(), r.u(15), marker(), r.u(15), marker(), r.u(3), r.u(11), marker(),
+                    r.u(15), marker();
+            }
+        }
+        need(r.u(2) == 0, "video object layer shape other than rectangular");
+        marker();
+        res = long(r.u(16));
+        if (res == 0) throw std::string("vop_time_increment_resolution 0");
+        marker();
+        time_bits = 1;
+        while ((1 << time_bits) < res) ++time_bits;
+        if (r.bit()) r.u(time_bits);  // fixed_vop_rate
+        marker();
+        width = int(r.u(13));
+        marker();
+        height = int(r.u(13));
+        marker();
+        if (width == 0 || height == 0) throw std::string("picture size 0");
+        need(!r.bit(), "interlaced video");
+        need(r.bit(), "overlapped block motion compensation");
+        need(r.u(verid == 1 ? 1 : 2) == 0, "sprites or global motion compensation");
+        need(!r.bit(), "not 8-bit video");
+        quant_type = r.bit();
+        std::memcpy(intra_matrix, kDefaultIntra, 64);
+        std::memcpy(inter_matrix, kDefaultInter, 64);
+        if (quant_type) {
+            if (r.bit()) read_matrix(intra_matrix);
+            if (r.bit()) read_matrix(inter_matrix);
+        }
+        if (verid != 1) need(!r.bit(), "quarter-sample motion compensation");
+        need(r.bit(), "complexity estimation header");
+        resync_disabled = r.bit();
+        partitioned = r.bit();
+        if (partitioned) need(!r.bit(), "reversible VLC");
+        if (verid != 1) {
+            need(!r.bit(), "NEWPRED");
+            need(!r.bit(), "reduced resolution VOPs");
+        }
+        need(!r.bit(), "scalability");
+        if (r.overrun()) throw std::string("video object layer header cut short");
+
+        resize();
+        Opx32s n = 0;
+        opxiQuantInvIntraGetSize_MPEG4(&n);
+        inv_intra_mem.assign(size_t(n), 0);
+        opxiQuantInvInterGetSize_MPEG4(&n);
+        inv_inter_mem.assign(size_t(n), 0);
+        inv_intra = reinterpret_cast<OpxQuantInvIntraStateMPEG4*>(inv_intra_mem.data());
+        inv_inter = reinterpret_cast<OpxQuantInvInterStateMPEG4*>(inv_inter_mem.data());
+        opxiQuantInvIntraInit_MPEG4(quant_type ? intra_matrix : nullptr, inv_intra, 8);
+        opxiQuantInvInterInit_MPEG4(quant_type ? inter_matrix : nullptr, inv_inter, 8);
+        have_vol = true;
+    }
+
+    // picture buffers for width x height; a repeated header of the same size keeps the references
+    void resize() {
+        const int new_mbw = (width + 15) / 16, new_mbh = (height + 15) / 16;
+        if (new_mbw == mbw && new_mbh == mbh && !mbs.empty()) return;
+        mbw = new_mbw;
+        mbh = new_mbh;
+        mb_num_bits = 1;
+        while ((1 << mb_num_bits) < mbw * mbh) ++mb_num_bits;
+        {
+            flush();
+            have_future = false;
+            cur.alloc(mbw, mbh);
+            past.alloc(mbw, mbh);
+            future.alloc(mbw, mbh);
+            mbs.assign(size_t(mbw * mbh), MbInfo());
+            colocated = mbs;
+            pred[0].assign(size_t(4 * mbw * mbh), BlockPred());
+            pred[1].assign(size_t(mbw * mbh), BlockPred());
+            pred[2].assign(size_t(mbw * mbh), BlockPred());
+        }
+    }
+
+    // ---- motion vectors ----------------------------------------------------------------------
+    int mv_component(int pred_v) { return mv_component(pred_v, fcode); }
+    int mv_component(int pred_v, int fc, bool wrap = true) {
+        const int code = r.vlc(kMotionCode);
+        if (code == INT_MIN) throw std::string("invalid motion_code");
+        const int rs = fc - 1, f = 1 << rs;
+        int diff = 0;
+        if (code != 0) {
+            diff = ((std::abs(code) - 1) << rs) + int(r.u(rs)) + 1;
+            if (code < 0) diff = -diff;
+        }
+        int v = pred_v + diff;
+        if (!wrap) return v;
+        if (v < -32 * f) v += 64 * f;
+        if (v > 32 * f - 1) v -= 64 * f;
+        return v;
+    }
+
+    // candidate vector of block `blk` of macroblock (mx, my); false when outside the VOP or
+    // in another video packet
+    bool cand(int mx, int my, int blk, Mv& out) const {
+        if (mx < 0 || my < 0 || mx >= mbw) return false;
+        const MbInfo& m = mbs[size_t(my * mbw + mx)];
+        if (m.slice != slice) return false;
+        out = m.mv[blk];
+        return true;
+    }
+
+    Mv predict_mv(int mx, int my, int k, const Mv cur_mb[4]) const {
+        Mv c[3];
+        bool v[3];
+        auto self = [&](int i, int b) { c[i] = cur_mb[b], v[i] = true; };
+        switch (k) {
+            case 0:
+                v[0] = cand(mx - 1, my, 1, c[0]);
+                v[1] = cand(mx, my - 1, 2, c[1]);
+                v[2] = cand(mx + 1, my - 1, 2, c[2]);
+                break;
+            case 1:
+                self(0, 0);
+                v[1] = cand(mx, my - 1, 3, c[1]);
+                v[2] = cand(mx + 1, my - 1, 2, c[2]);
+                break;
+            case 2:
+                v[0] = cand(mx - 1, my, 3, c[0]);
+                self(1, 0);
+                self(2, 1);
+                break;
+            default:
+                self(0, 2);
+                self(1, 0);
+                self(2, 1);
+                break;
+        }
+        const int nvalid = v[0] + v[1] + v[2];
+        if (nvalid == 0) return Mv();
+        if (nvalid == 1) return v[0] ? c[0] : v[1] ? c[1] : c[2];
+        for (int i = 0; i < 3; ++i)
+            if (!v[i]) c[i] = Mv();
+        Mv p;
+        p.x = median(c[0].x, c[1].x, c[2].x);
+        p.y = median(c[0].y, c[1].y, c[2].y);
+        return p;
+    }
+
+    // half-sample prediction of a size x size block at (x, y) + mv/2 of plane `c` of the
+    // reference; references outside the picture repeat its edge samples
+    void mc(const Picture& from, int c, int x, int y, Mv mv, int size, uint8_t* out, int out_step) {
+        const Plane& src = from.p[c];
+        const int ix = x + (mv.x >> 1), iy = y + (mv.y >> 1);
+        const int acc = (mv.x & 1) | ((mv.y & 1) << 1);
+        const int ew = src.w, eh = src.h;  // the reconstructed VOP in whole macroblocks
+        const uint8_t* s;
+        int step;
+        uint8_t tmp[17 * 17];
+        if (ix >= 0 && iy >= 0 && ix + size + 1 <= ew && iy + size + 1 <= eh) {
+            s = src.d.data() + iy * src.stride + ix;
+            step = src.stride;
+        } else {
+            for (int j = 0; j <= size; ++j)
+                for (int i = 0; i <= size; ++i)
+                    tmp[j * 17 + i] =
+                        src.d[size_t(std::min(std::max(iy + j, 0), eh - 1) * src.stride +
+                                     std::min(std::max(ix + i, 0), ew - 1))];
+            s = tmp;
+            step = 17;
+        }
+        if (size == 16)
+            opxiCopy16x16HP_8u_C1R(s, step, out, out_step, acc, rounding);
+        else
+            opxiCopy8x8HP_8u_C1R(s, step, out, out_step, acc, rounding);
+    }
+
+    static int chroma_of_sum(int s) {  // four luminance vectors' sum -> chrominance vector
+        static const int kRound16[16] = {0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2};
+        const int a = std::abs(s), c = (a >> 4) * 2 + kRound16[a & 15];
+        return s < 0 ? -c : c;
+    }
+
+    // prediction of macroblock (mx, my) from `from` with one vector (four false) or four, into
+    // out[c] (rows step[c] bytes apart)
+    void predict_mb(const Picture& from, int mx, int my, const Mv v[4], bool four,
+                    uint8_t* const out[3], const int step[3]) {
+        Mv cv;
+        if (four) {
+            for (int k = 0; k < 4; ++k)
+                mc(from, 0, mx * 16 + (k & 1) * 8, my * 16 + (k >> 1) * 8, v[k], 8,
+                   out[0] + (k >> 1) * 8 * step[0] + (k & 1) * 8, step[0]);
+            cv.x = chroma_of_sum(v[0].x + v[1].x + v[2].x + v[3].x);
+            cv.y = chroma_of_sum(v[0].y + v[1].y + v[2].y + v[3].y);
+        } else {
+            mc(from, 0, mx * 16, my * 16, v[0], 16, out[0], step[0]);
+            cv.x = (v[0].x >> 1) | (v[0].x & 1);
+            cv.y = (v[0].y >> 1) | (v[0].y & 1);
+        }
+        mc(from, 1, mx * 8, my * 8, cv, 8, out[1], step[1]);
+        mc(from, 2, mx * 8, my * 8, cv, 8, out[2], step[2]);
+    }
+
+    void cur_mb(int mx, int my, uint8_t* out[3], int step[3]) {
+        for (int c = 0; c < 3; ++c) {
+            const int s = c ? 8 : 16;
+            out[c] = cur.p[c].at(mx * s, my * s);
+            step[c] = cur.p[c].stride;
+        }
+    }
+
+    // ---- blocks ----------------------------------------------------------------------------
+    Opx8u* cursor(Opx32s& off) {
+        off = Opx32s(r.pos & 7);
+        return const_cast<Opx8u*>(r.buf + (r.pos >> 3));
+    }
+    void uncursor(const Opx8u* p, Opx32s off) { r.pos = uint64_t(p - r.buf) * 8 + uint64_t(off); }
+
+    const BlockPred* pred_at(int c, int bx, int by) const {
+        const int gw = c ? mbw : 2 * mbw;
+        if (bx < 0 || by < 0) return nullptr;
+        const int mx = c ? bx : bx >> 1, my = c ? by : by >> 1;
+        const MbInfo& m = mbs[size_t(my * mbw + mx)];
+        if (m.slice != slice || !m.intra) return nullptr;
+        return &pred[c][size_t(by * gw + bx)];
+    }
+
+    // dc: the DC differential read earlier (data partitioning), or null
+    void intra_block(int mx, int my, int b, bool coded, bool ac_pred, bool dc_vlc,
+                     const Opx16s* dc = nullptr) {
+        const int c = b < 4 ? 0 : b - 3;
+        const int bx = c ? mx : 2 * mx + (b & 1), by = c ? my : 2 * my + (b >> 1);
+        const int gw = c ? mbw : 2 * mbw;
+        const BlockPred* A = pred_at(c, bx - 1, by);
+        const BlockPred* B = pred_at(c, bx - 1, by - 1);
+        const BlockPred* C = pred_at(c, bx, by - 1);
+        const int fa = A ? A->dc : 1024, fb = B ? B->dc : 1024, fc = C ? C->dc : 1024;
+        const bool from_above = std::abs(fa - fb) < std::abs(fb - fc);
+        const int scaler = dc_scaler(qp, c != 0);
+        const int scan = ac_pred ? (from_above ? 2 : 1) : 0;
+
+        alignas(16) Opx16s q[64];
+        std::memset(q, 0, sizeof q);
+        Opx32s off;
+        Opx8u* p = cursor(off);
+        if (dc) {
+            q[0] = *dc;
+        } else if (dc_vlc) {
+            Opx16s diff = 0;
+            if (opxiDecodeDCIntra_MPEG4_1u16s(&p, &off, &diff, c != 0) != opxOk)
+                throw std::string("invalid intra DC");
+            q[0] = diff;
+        }
+        if (coded) {
+            Opx32s last = 0;
+            if (opxiDecodeCoeffsIntra_MPEG4_1u16s(&p, &off, q, &last, 0, dc_vlc, scan) != opxOk)
+                throw std::string("invalid intra coefficients");
+        }
+        uncursor(p, off);
+
+        // DC and AC prediction on the quantised levels
+        q[0] = Opx16s(q[0] + round_div(from_above ? fc : fa, scaler));
+        const BlockPred* P = from_above ? C : A;
+        if (ac_pred && P) {
+            const int nx = from_above ? bx : bx - 1, ny = from_above ? by - 1 : by;
+            const int pqp = mbs[size_t((c ? ny : ny >> 1) * mbw + (c ? nx : nx >> 1))].qp;
+            for (int i = 1; i < 8; ++i) {
+                if (from_above)
+                    q[i] = Opx16s(q[i] + round_div(P->row[i] * pqp, qp));
+                else
+                    q[i * 8] = Opx16s(q[i * 8] + round_div(P->col[i] * pqp, qp));
+            }
+        }
+        BlockPred& me = pred[c][size_t(by * gw + bx)];
+        me.dc = std::min(std::max(q[0] * scaler, 0), 2047);
+        for (int i = 1; i < 8; ++i) me.row[i] = q[i], me.col[i] = q[i * 8];
+
+        opxiQuantInvIntra_MPEG4_16s_C1I(q, 63, inv_intra, qp, c != 0);
+        Plane& pl = cur.p[c];
+        const int px = c ? mx * 8 : mx * 16 + (b & 1) * 8, py = c ? my * 8 : my * 16 + (b >> 1) * 8;
+        d.opt_.idct->put(q, pl.at(px, py), pl.stride);
+    }
+
+    void inter_block(int mx, int my, int b) {
+        const int c = b < 4 ? 0 : b - 3;
+        alignas(16) Opx16s q[64], res[64];
+        Opx32s off, last = 0;
+        Opx8u* p = cursor(off);
+        if (opxiReconstructCoeffsInter_MPEG4_1u16s(&p, &off, q, &last, 0, 0, inv_inter, qp) !=
+            opxOk)
+            throw std::string("invalid inter coefficients");
+        uncursor(p, off);
+        d.opt_.idct->residual(q, res);
+        Plane& pl = cur.p[c];
+        const int px = c ? mx * 8 : mx * 16 + (b & 1) * 8, py = c ? my * 8 : my * 16 + (b >> 1) * 8;
+        opxiAdd8x8_16s8u_C1IRS(res, 16, pl.at(px, py), pl.stride);
+    }
+
+    // ---- macroblocks -------------------------------------------------------------------------
+    int resync_length() const {
+        // B-VOPs: at least 18 bits (what ffmpeg writes and reads with both f_codes 1)
+        return vop_type == 0   ? 17
+               : vop_type == 2 ? 16 + std::max(std::max(fcode, fcode_b), 2)
+                               : 16 + fcode;
+    }
+
+    // a byte-aligned resync marker after stuffing at the current position
+    bool at_resync() const {
+        if (resync_disabled) return false;
+        const int n = 8 - int(r.pos & 7);
+        if (r.peek(n) != (0x7Fu >> (8 - n))) return false;
+        Reader t = r;
+        t.pos += uint64_t(n);
+        const int len = resync_length();
+        return t.peek(len) == 1;
+    }
+
+    void macroblock(int mx, int my) {
+        MbInfo& m = mbs[size_t(my * mbw + mx)];
+        m.slice = slice;
+        m.intra = false;
+        m.skipped = false;
+        for (Mv& v : m.mv) v = Mv();
+        int value;
+        for (;;) {
+            if (vop_type == 1 && r.bit()) {  // not_coded: copy from the reference
+                m.qp = qp;
+                m.skipped = true;
+                const Mv z[4];
+                uint8_t* out[3];
+                int step[3];
+                cur_mb(mx, my, out, step);
+                predict_mb(future, mx, my, z, false, out, step);
+                return;
+            }
+            value = r.vlc(vop_type == 0 ? kMcbpcI : kMcbpcP);
+            if (value == INT_MIN) throw std::string("invalid mcbpc");
+            if (value >= 0) break;
+        }
+        const int type = value >> 2, cbpc = value & 3;
+        const bool intra = type >= 3;
+        const int dc_qp = qp;  // the intra DC coding switches on the QP before dquant
+        const bool ac_pred = intra && r.bit();
+        int cbpy = r.vlc(kCbpy);
+        if (cbpy == INT_MIN) throw std::string("invalid cbpy");
+        if (!intra) cbpy = 15 - cbpy;
+        if (type == 1 || type == 4) {
+            static const int kDquant[4] = {-1, -2, 1, 2};
+            qp = std::min(std::max(qp + kDquant[r.u(2)], 1), 31);
+        }
+        m.qp = qp;
+        m.intra = intra;
+        const int cbp = (cbpy << 2) | cbpc;  // bit 5 - b: block b coded
+        if (intra) {
+            const bool dc_vlc = dc_thr == 0 || (dc_thr < 7 && dc_qp < 11 + 2 * dc_thr);
+            for (int b = 0; b < 6; ++b)
+                intra_block(mx, my, b, (cbp >> (5 - b)) & 1, ac_pred, dc_vlc);
+            return;
+        }
+        Mv v[4];
+        if (type == 2) {
+            for (int k = 0; k < 4; ++k) {
+                const Mv p = predict_mv(mx, my, k, v);
+                v[k].x = mv_component(p.x);
+                v[k].y = mv_component(p.y);
+            }
+        } else {
+            const Mv p = predict_mv(mx, my, 0, v);
+            v[0].x = mv_component(p.x);
+            v[0].y = mv_component(p.y);
+            v[1] = v[2] = v[3] = v[0];
+        }
+        for (int k = 0; k < 4; ++k) m.mv[k] = v[k];
+        uint8_t* out[3];
+        int step[3];
+        cur_mb(mx, my, out, step);
+        predict_mb(future, mx, my, v, type == 2, out, step);
+        for (int b = 0; b < 6; ++b)
+            if ((cbp >> (5 - b)) & 1) inter_block(mx, my, b);
+    }
+
+    // ---- B-VOP macroblocks (14496-2 clauses 6.2.6 and 7.6.9) ------------------------------
+    int trb = 1, trd = 2;
+    Mv pmv_f, pmv_b;  // vector predictors: the previous macroblock's in the row and packet
+    int b_row = -1, b_slice = -1;
+    uint8_t bwd_y[256], bwd_c[2][64];
+
+    void average_into(uint8_t* const out[3], const int step[3]) {
+        opxiAverage16x16_8u_C1IR(bwd_y, 16, out[0], step[0]);
+        opxiAverage8x8_8u_C1IR(bwd_c[0], 8, out[1], step[1]);
+        opxiAverage8x8_8u_C1IR(bwd_c[1], 8, out[2], step[2]);
+    }
+
+    void b_macroblock(int mx, int my) {
+        MbInfo& m = mbs[size_t(my * mbw + mx)];
+        m.slice = slice;
+        m.intra = false;
+        m.skipped = false;
+        m.qp = qp;
+        if (my != b_row || slice != b_slice) pmv_f = pmv_b = Mv(), b_row = my, b_slice = slice;
+        uint8_t* out[3];
+        int step[3];
+        cur_mb(mx, my, out, step);
+        uint8_t* const bwd[3] = {bwd_y, bwd_c[0], bwd_c[1]};
+        const int bstep[3] = {16, 8, 8};
+        const MbInfo& co = colocated[size_t(my * mbw + mx)];
+        if (co.skipped) {  // forward prediction with the zero vector, no coefficients
+            const Mv z[4];
+            predict_mb(past, mx, my, z, false, out, step);
+            return;
+        }
+        int type = 0, cbp = 0;  // 0 direct, 1 interpolated, 2 backward, 3 forward
+        bool delta_coded = false;
+        if (!r.bit()) {  // modb 0x: mb_type follows, and cbpb with modb 00
+            const bool has_cbp = !r.bit();
+            int n = 0;
+            while (n < 3 && !r.bit()) ++n;
+            if (n == 3 && !r.bit()) throw std::string("invalid mb_type");
+            type = n;
+            delta_coded = type == 0;
+            if (has_cbp) cbp = int(r.u(6));
+            if (type != 0 && cbp != 0 && r.bit())
+                qp = std::min(std::max(qp + (r.bit() ? 2 : -2), 1), 31);
+            m.qp = qp;
+        }
+        if (type == 0) {  // direct: the co-located vectors scaled by TRB / TRD, plus a delta
+            Mv delta;
+            if (delta_coded) {
+                delta.x = mv_component(0, 1, false);  // not wrapped into a range
+                delta.y = mv_component(0, 1, false);
+            }
+            Mv f[4], b[4];
+            for (int k = 0; k < 4; ++k) {
+                const Mv c = co.intra ? Mv() : co.mv[k];
+                f[k].x = trb * c.x / trd + delta.x;
+                f[k].y = trb * c.y / trd + delta.y;
+                b[k].x = delta.x == 0 ? (trb - trd) * c.x / trd : f[k].x - c.x;
+                b[k].y = delta.y == 0 ? (trb - trd) * c.y / trd : f[k].y - c.y;
+            }
+            predict_mb(past, mx, my, f, true, out, step);
+            predict_mb(future, mx, my, b, true, bwd, bstep);
+            average_into(out, step);
+        } else {
+            Mv f[4], b[4];
+            if (type == 1 || type == 3) {
+                f[0].x = mv_component(pmv_f.x, fcode);
+                f[0].y = mv_component(pmv_f.y, fcode);
+                pmv_f = f[0];
+            }
+            if (type == 1 || type == 2) {
+                b[0].x = mv_component(pmv_b.x, fcode_b);
+                b[0].y = mv_component(pmv_b.y, fcode_b);
+                pmv_b = b[0];
+            }
+            if (type == 3) {
+                predict_mb(past, mx, my, f, false, out, step);
+            } else if (type == 2) {
+                predict_mb(future, mx, my, b, false, out, step);
+            } else {
+                predict_mb(past, mx, my, f, false, out, step);
+                predict_mb(future, mx, my, b, false, bwd, bstep);
+                average_into(out, step);
+            }
+        }
+        for (int k = 0; k < 6; ++k)
+            if ((cbp >> (5 - k)) & 1) inter_block(mx, my, k);
+    }
+
+    // ---- data partitioning (14496-2 clause 6.2.5): one video packet from pos_mb ------------
+    struct PartMb {
+        int type = 0, cbp = 0, qp = 1;
+        bool skipped = false, intra = false, ac_pred = false, dc_vlc = false;
+        Opx16s dc[6] = {0, 0, 0, 0, 0, 0};
+    };
+    std::vector<PartMb> part;
+
+    void read_dcs(PartMb& pm) {
+        for (int b = 0; b < 6; ++b) {
+            Opx32s off;
+            Opx8u* p = cursor(off);
+            if (opxiDecodeDCIntra_MPEG4_1u16s(&p, &off, &pm.dc[b], b >= 4) != opxOk)
+                throw std::string("invalid intra DC");
+            uncursor(p, off);
+        }
+    }
+
+    void partitioned_packet() {
+        const int first = pos_mb;
+        const bool intra_vop = vop_type == 0;
+        const uint32_t marker_code = intra_vop ? 0x6B001u : 0x1F001u;  // dc_marker, motion_marker
+        const int marker_len = intra_vop ? 19 : 17;
+        part.clear();
+        // first partition: macroblock types, vectors (P) or quantiser changes and DCs (I)
+        while (r.peek(marker_len) != marker_code) {
+            if (first + int(part.size()) >= mbw * mbh)
+                throw std::string("partition marker missing");
+            if (r.overrun()) throw std::string("VOP data cut short");
+            const int n = first + int(part.size());
+            const int mx = n % mbw, my = n / mbw;
+            MbInfo& m = mbs[size_t(n)];
+            m.slice = slice;
+            m.intra = m.skipped = false;
+            for (Mv& v : m.mv) v = Mv();
+            part.emplace_back();
+            PartMb& pm = part.back();
+            int value;
+            for (;;) {
+                if (!intra_vop && r.bit()) {
+                    pm.skipped = m.skipped = true;
+                    break;
+                }
+                value = r.vlc(intra_vop ? kMcbpcI : kMcbpcP);
+                if (value == INT_MIN) throw std::string("invalid mcbpc");
+                if (value >= 0) break;
+            }
+            m.qp = pm.qp = qp;
+            if (pm.skipped) continue;
+            pm.type = value >> 2;
+            pm.cbp = value & 3;
+            pm.intra = m.intra = pm.type >= 3;
+            if (intra_vop) {
+                pm.dc_vlc = dc_thr == 0 || (dc_thr < 7 && qp < 11 + 2 * dc_thr);
+                if (pm.type == 4) {
+                    static const int kDquant[4] = {-1, -2, 1, 2};
+                    qp = std::min(std::max(qp + kDquant[r.u(2)], 1), 31);
+                }
+                m.qp = pm.qp = qp;
+                if (pm.dc_vlc) read_dcs(pm);
+            } else if (!pm.intra) {
+                Mv v[4];
+                const int nv = pm.type == 2 ? 4 : 1;
+                for (int k = 0; k < nv; ++k) {
+                    const Mv p = predict_mv(mx, my, k, v);
+                    v[k].x = mv_component(p.x);
+                    v[k].y = mv_component(p.y);
+                }
+                if (nv == 1) v[1] = v[2] = v[3] = v[0];
+                for (int k = 0; k < 4; ++k) m.mv[k] = v[k];
+            }
+        }
+        r.u(marker_len);
+        // second partition: AC prediction flags, CBPY, quantiser changes and DCs (P)
+        for (size_t i = 0; i < part.size(); ++i) {
+            PartMb& pm = part[i];
+            if (pm.skipped) continue;
+            if (pm.intra) pm.ac_pred = r.bit();
+            int cbpy = r.vlc(kCbpy);
+            if (cbpy == INT_MIN) throw std::string("invalid cbpy");
+            pm.cbp |= (pm.intra ? cbpy : 15 - cbpy) << 2;
+            if (!intra_vop) {
+                const int dc_qp = qp;
+                if (pm.type == 1 || pm.type == 4) {
+                    static const int kDquant[4] = {-1, -2, 1, 2};
+                    qp = std::min(std::max(qp + kDquant[r.u(2)], 1), 31);
+                }
+                pm.qp = mbs[size_t(first) + i].qp = qp;
+                if (pm.intra) {
+                    pm.dc_vlc = dc_thr == 0 || (dc_thr < 7 && dc_qp < 11 + 2 * dc_thr);
+                    if (pm.dc_vlc) read_dcs(pm);
+                }
+            }
+        }
+        // third partition: the blocks' coefficients, and reconstruction
+        const int saved_qp = qp;
+        for (size_t i = 0; i < part.size(); ++i) {
+            const PartMb& pm = part[i];
+            const int n = first + int(i), mx = n % mbw, my = n / mbw;
+            const MbInfo& m = mbs[size_t(n)];
+            uint8_t* out[3];
+            int step[3];
+            cur_mb(mx, my, out, step);
+            qp = pm.qp;
+            if (pm.skipped) {
+                const Mv z[4];
+                predict_mb(future, mx, my, z, false, out, step);
+            } else if (pm.intra) {
+                for (int b = 0; b < 6; ++b)
+                    intra_block(mx, my, b, (pm.cbp >> (5 - b)) & 1, pm.ac_pred, pm.dc_vlc,
+                                pm.dc_vlc ? &pm.dc[b] : nullptr);
+            } else {
+                predict_mb(future, mx, my, m.mv, pm.type == 2, out, step);
+                for (int b = 0; b < 6; ++b)
+                    if ((pm.cbp >> (5 - b)) & 1) inter_block(mx, my, b);
+            }
+            if (r.overrun()) throw std::string("VOP data cut short");
+        }
+        qp = saved_qp;
+        pos_mb = first + int(part.size());
+    }
+
+    void video_packet_header() {
+        const int n = 8 - int(r.pos & 7);
+        r.pos += uint64_t(n + resync_length());
+        const int mb = int(r.u(mb_num_bits));
+        if (mb >= mbw * mbh) throw std::string("macroblock number out of range");
+        qp = int(r.u(5));
+        if (qp == 0) throw std::string("quant_scale 0");
+        if (r.bit()) {  // header_extension_code
+            while (r.bit()) {
+            }
+            marker();
+            r.u(time_bits);
+            marker();
+            const int t = int(r.u(2));
+            if (t != vop_type) throw std::string("vop_coding_type changes inside a VOP");
+            r.u(3);
+            if (vop_type != 0) r.u(3);
+            if (vop_type == 2) r.u(3);
+        }
+        ++slice;
+        pos_mb = mb;
+    }
+    int pos_mb = 0;
+
+    // ---- VOP ----------------------------------------------------------------------------------
+    void parse_vop() {
+        if (!have_vol) throw std::string("VOP before a video object layer header");
+        vop_type = int(r.u(2));
+        need(vop_type != 3, "S-VOPs");
+        long seconds = 0;
+        while (r.bit()) ++seconds;
+        marker();
+        const long inc = long(r.u(time_bits));
+        marker();
+        if (!r.bit()) {  // vop_coded 0: no picture (ffmpeg outputs none either); the time base
+                         // moves on
+            if (vop_type != 2) base_future += seconds;
+            return;
+        }
+        long now;
+        if (vop_type == 2) {
+            now = (base_past + seconds) * res + inc;
+        } else {
+            base_past = base_future;
+            base_future += seconds;
+            now = base_future * res + inc;
+        }
+        if (vop_type != 0 && !have_future) throw std::string("predicted VOP without a reference");
+        rounding = vop_type == 1 ? int(r.u(1)) : 0;
+        dc_thr = int(r.u(3));
+        qp = int(r.u(5));
+        if (qp == 0) throw std::string("vop_quant 0");
+        if (vop_type != 0) {
+            fcode = int(r.u(3));
+            if (fcode == 0) throw std::string("vop_fcode_forward 0");
+        }
+        if (vop_type == 2) {
+            fcode_b = int(r.u(3));
+            if (fcode_b == 0) throw std::string("vop_fcode_backward 0");
+            trb = int(now - time_past);
+            trd = int(time_future - time_past);
+            if (trd <= 0 || trb <= 0 || trb >= trd)
+                throw std::string("B-VOP outside its references");
+        }
+        for (MbInfo& m : mbs) m.slice = -1;
+        slice = 0;
+        pos_mb = 0;
+        try {
+            while (pos_mb < mbw * mbh) {
+                if (pos_mb > 0 && at_resync()) video_packet_header();
+                if (partitioned && vop_type != 2) {
+                    partitioned_packet();
+                    if (pos_mb < mbw * mbh && !at_resync())
+                        throw std::string("video packet without a resync marker");
+                    continue;
+                }
+                if (vop_type == 2)
+                    b_macroblock(pos_mb % mbw, pos_mb / mbw);
+                else
+                    macroblock(pos_mb % mbw, pos_mb / mbw);
+                ++pos_mb;
+                if (r.overrun()) throw std::string("VOP data cut short");
+            }
+        } catch (const std::string& e) {
+            error("VOP %ld, macroblock %d: %s", d.frames_out_, pos_mb, e.c_str());
+        }
+        if (vop_type == 2) {
+            output(cur);
+            return;
+        }
+        flush();
+        std::swap(past, future);
+        std::swap(future, cur);
+        colocated = mbs;
+        have_future = future_pending = true;
+        time_past = time_future;
+        time_future = now;
+    }
+
+    // outputs the future reference if it has not been output yet
+    void flush() {
+        if (future_pending) output(future);
+        future_pending = false;
+    }
+
+    void output(Picture& pic) {
+        if (d.opt_.max_frames >= 0 && d.frames_out_ >= d.opt_.max_frames) return;
+        opxcli::PictureFormat fmt;
+        fmt.width = width;
+        fmt.height = height;
+        opxcli::Plane planes[3];
+        for (int c = 0; c < 3; ++c) {
+            planes[c].data = pic.p[c].d.data();
+            planes[c].stride = pic.p[c].stride;
+            planes[c].width = c ? (width + 1) / 2 : width;
+            planes[c].height = c ? (height + 1) / 2 : height;
+        }
+        if (d.opt_.md5)
+            std::printf("%ld %s\n", d.frames_out_, opxcli::frame_md5(fmt, planes).c_str());
+        if (d.writer_.enabled() && !d.writer_.write(fmt, planes)) d.errors_++;
+        ++d.frames_out_;
+        if (d.opt_.progress) d.opt_.progress->frame();
+    }
+
+    // ---- H.263 baseline (ITU-T H.263 clause 5) ------------------------------------------------
+    bool h263 = false;
+
+    // GBSC (17 bits), possibly after stuffing zeros up to a byte boundary
+    bool at_gob_header() const {
+        if (r.peek(17) == 1) return true;
+        const uint64_t aligned = (r.pos + 7) & ~uint64_t(7);
+        if (aligned == r.pos) return false;
+        Reader t = r;
+        if (t.u(int(aligned - r.pos)) != 0) return false;
+        return t.peek(17) == 1;
+    }
+
+    void h263_picture() {
+        r.u(22);  // PSC
+        r.u(8);   // TR
+        if (!r.bit() || r.bit()) throw std::string("invalid PTYPE");
+        r.u(3);  // split screen, document camera, freeze picture release
+        static const int kSizes[6][2] = {{0, 0},     {128, 96},  {176, 144},
+                                         {352, 288}, {704, 576}, {1408, 1152}};
+        const int format = int(r.u(3));
+        need(format != 7, "H.263 extended picture type (H.263+ annexes)");
+        if (format == 0 || format == 6) throw std::string("invalid source format");
+        vop_type = int(r.u(1));
+        need(!r.bit(), "H.263 unrestricted motion vectors (Annex D)");
+        need(!r.bit(), "H.263 syntax-based arithmetic coding (Annex E)");
+        need(!r.bit(), "H.263 advanced prediction (Annex F)");
+        need(!r.bit(), "H.263 PB-frames (Annex G)");
+        qp = int(r.u(5));
+        if (qp == 0) throw std::string("PQUANT 0");
+        need(!r.bit(), "H.263 continuous presence multipoint");
+        while (r.bit()) r.u(8);  // PEI, PSUPP
+        if (r.overrun()) throw std::string("picture header cut short");
+        width = kSizes[format][0];
+        height = kSizes[format][1];
+        resize();
+        have_vol = true;
+        if (vop_type == 1 && !have_future) throw std::string("P-picture without a reference");
+        rounding = 0;
+        fcode = 1;
+        const int gob_rows = height <= 288 ? 1 : height <= 576 ? 2 : 4;
+        for (MbInfo& m : mbs) m.slice = -1;
+        slice = 0;
+        pos_mb = 0;
+        try {
+            while (pos_mb < mbw * mbh) {
+                const int mx = pos_mb % mbw, my = pos_mb / mbw;
+                if (mx == 0 && my > 0 && my % gob_rows == 0 && at_gob_header()) {
+                    while (r.peek(17) != 1) r.u(1);
+                    r.u(17);
+                    const int gn = int(r.u(5));
+                    if (gn * gob_rows != my) throw std::string("GOB number out of order");
+                    r.u(2);  // GFID
+                    qp = int(r.u(5));
+                    if (qp == 0) throw std::string("GQUANT 0");
+                    ++slice;
+                }
+                h263_macroblock(mx, my);
+                ++pos_mb;
+                if (r.overrun()) throw std::string("picture data cut short");
+            }
+        } catch (const std::string& e) {
+            error("picture %ld, macroblock %d: %s", d.frames_out_, pos_mb, e.c_str());
+        }
+        flush();
+        std::swap(past, future);
+        std::swap(future, cur);
+        have_future = future_pending = true;
+    }
+
+    void h263_macroblock(int mx, int my) {
+        MbInfo& m = mbs[size_t(my * mbw + mx)];
+        m.slice = slice;
+        m.intra = m.skipped = false;
+        for (Mv& v : m.mv) v = Mv();
+        int value;
+        for (;;) {
+            if (vop_type == 1 && r.bit()) {  // COD: not coded
+                m.qp = qp;
+                m.skipped = true;
+                const Mv z[4];
+                uint8_t* out[3];
+                int step[3];
+                cur_mb(mx, my, out, step);
+                predict_mb(future, mx, my, z, false, out, step);
+                return;
+            }
+            value = r.vlc(vop_type == 0 ? kMcbpcI : kMcbpcP);
+            if (value == INT_MIN) throw std::string("invalid MCBPC");
+            if (value >= 0) break;
+        }
+        const int type = value >> 2;
+        need(type != 2, "H.263 four-vector macroblocks (Annex F)");
+        const bool intra = type >= 3;
+        int cbpy = r.vlc(kCbpy);
+        if (cbpy == INT_MIN) throw std::string("invalid CBPY");
+        if (!intra) cbpy = 15 - cbpy;
+        if (type == 1 || type == 4) {
+            static const int kDquant[4] = {-1, -2, 1, 2};
+            qp = std::min(std::max(qp + kDquant[r.u(2)], 1), 31);
+        }
+        m.qp = qp;
+        m.intra = intra;
+        const int cbp = (cbpy << 2) | (value & 3);
+        uint8_t* out[3];
+        int step[3];
+        cur_mb(mx, my, out, step);
+        alignas(16) Opx16s q[64], res[64];
+        if (intra) {
+            for (int b = 0; b < 6; ++b) {
+                Opx32s off, last = 0;
+                Opx8u* p = cursor(off);
+                if (opxiReconstructCoeffsIntra_H263_1u16s(&p, &off, q, &last, (cbp >> (5 - b)) & 1,
+                                                          qp, 0, 0, 0) != opxOk)
+                    throw std::string("invalid intra block");
+                uncursor(p, off);
+                const int c = b < 4 ? 0 : b - 3;
+                d.opt_.idct->put(q, c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8,
+                                 step[c]);
+            }
+            return;
+        }
+        Mv v[4];
+        const Mv p = predict_mv(mx, my, 0, v);
+        v[0].x = mv_component(p.x);
+        v[0].y = mv_component(p.y);
+        v[1] = v[2] = v[3] = v[0];
+        for (int k = 0; k < 4; ++k) m.mv[k] = v[k];
+        predict_mb(future, mx, my, v, false, out, step);
+        for (int b = 0; b < 6; ++b) {
+            if (!((cbp >> (5 - b)) & 1)) continue;
+            Opx32s off, last = 0;
+            Opx8u* cp = cursor(off);
+            if (opxiReconstructCoeffsInter_H263_1u16s(&cp, &off, q, &last, qp, 0) != opxOk)
+                throw std::string("invalid inter block");
+            uncursor(cp, off);
+            d.opt_.idct->residual(q, res);
+            const int c = b < 4 ? 0 : b - 3;
+            opxiAdd8x8_16s8u_C1IRS(
+                res, 16, c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8, step[c]);
+        }
+    }
+
+    void run_h263(const std::vector<uint8_t>& buf, size_t size) {
+        auto next_psc = [&](size_t from) {
+            for (size_t k = from; k + 2 < size; ++k)
+                if (buf[k] == 0 && buf[k + 1] == 0 && (buf[k + 2] & 0xFC) == 0x80) return k;
+            return size;
+        };
+        size_t i = next_psc(0);
+        while (i < size) {
+            if (d.opt_.max_frames >= 0 && d.frames_out_ >= d.opt_.max_frames) return;
+            const size_t next = next_psc(i + 3);
+            r.buf = buf.data();
+            r.pos = uint64_t(i) * 8;
+            r.end = uint64_t(next) * 8;
+            try {
+                h263_picture();
+            } catch (const Unsupported& u) {
+                if (!d.opt_.quiet)
+                    std::fprintf(d.log_, "opxvc-m4vdec: unsupported stream: %s\n", u.what.c_str());
+                d.refused_ = true;
+                return;
+            } catch (const std::string& e) {
+                error("%s", e.c_str());
+            }
+            i = next;
+        }
+        flush();
+    }
+
+    // ---- H.261 (ITU-T H.261 clause 4) ----------------------------------------------------------
+    std::vector<Code> mba_codes, cbp_codes;
+    CodeTable mba_table{nullptr, 0, "MBA"}, cbp_table{nullptr, 0, "CBP"};
+
+    // a table from a code list of the MPEG-2 example ((code, value) records by length)
+    static void from_list(const int32_t* list, std::vector<Code>& out) {
+        int i = 2 + list[1];
+        for (int len = 1; list[i] >= 0; ++len) {
+            const int n = list[i++];
+            for (int k = 0; k < n; ++k, i += 2)
+                out.push_back(Code{uint16_t(list[i]), uint8_t(len), int16_t(list[i + 1])});
+        }
+    }
+
+    void h261_tables() {
+        if (!mba_codes.empty()) return;
+        from_list(mpeg2_b1_macroblock_address_increment, mba_codes);
+        for (Code& c : mba_codes)
+            if (c.value == 34) c = Code{0xF, 11, -1};  // H.261 MBA stuffing in place of the escape
+        from_list(mpeg2_b9_coded_block_pattern, cbp_codes);
+        mba_table = CodeTable{mba_codes.data(), int(mba_codes.size()), "MBA"};
+        cbp_table = CodeTable{cbp_codes.data(), int(cbp_codes.size()), "CBP"};
+    }
+
+    // the loop filter of H.261 clause 3.2.3 on one 8x8 block in place: 1/4 1/2 1/4 in both
+    // directions inside the block, one direction on the edges, corners unchanged
+    static void loop_filter(uint8_t* p, int step) {
+        int t[8][8];
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x) {
+                const uint8_t* q = p + y * step + x;
+                t[y][x] = (x == 0 || x == 7) ? 4 * q[0] : q[-1] + 2 * q[0] + q[1];
+            }
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x) {
+                const int v =
+                    (y == 0 || y == 7) ? 4 * t[y][x] : t[y - 1][x] + 2 * t[y][x] + t[y + 1][x];
+                p[y * step + x] = uint8_t((v + 8) >> 4);
+            }
+    }
+
+    // zero bits before a start code (stuffing up to a byte boundary)
+    void skip_zeros() {
+        while (r.pos < r.end && r.peek(16) == 0) ++r.pos;
+    }
+
+    void h261_picture() {
+        h261_tables();
+        r.u(20);  // PSC
+        r.u(5);   // TR
+        r.u(3);   // split screen, document camera, freeze picture release
+        const bool cif = r.bit();
+        r.u(2);                  // HI_RES, spare
+        while (r.bit()) r.u(8);  // PEI, PSPARE
+        width = cif ? 352 : 176;
+        height = cif ? 288 : 144;
+        resize();
+        have_vol = true;
+        rounding = 0;
+        const int gobs = cif ? 12 : 3;
+        std::vector<bool> done(size_t(mbw * mbh), false);
+        try {
+            for (int g = 0; g < gobs; ++g) {
+                skip_zeros();
+                if (r.peek(16) != 1) throw std::string("GOB header missing");
+                r.u(16);
+                const int gn = int(r.u(4));
+                if (gn < 1 || gn > 12 || (!cif && !(gn & 1)))
+                    throw std::string("invalid GOB number");
+                const int gx = cif ? ((gn - 1) & 1) * 11 : 0, gy = ((gn - 1) >> 1) * 3;
+                qp = int(r.u(5));
+                if (qp == 0) throw std::string("GQUANT 0");
+                while (r.bit()) r.u(8);  // GEI, GSPARE
+                int addr = 0;
+                Mv prev;
+                bool prev_mc = false;
+                for (;;) {
+                    skip_zeros();
+                    if (r.peek(16) == 1 || r.pos >= r.end) break;
+                    int inc;
+                    do {
+                        inc = r.vlc(mba_table);
+                        if (inc == INT_MIN) throw std::string("invalid MBA");
+                    } while (inc < 0);
+                    if (inc != 1) prev_mc = false;
+                    addr += inc;
+                    if (addr > 33) throw std::string("MBA beyond the GOB");
+                    const int mx = gx + (addr - 1) % 11, my = gy + (addr - 1) / 11;
+                    if ((addr - 1) % 11 == 0) prev_mc = false;
+                    done[size_t(my * mbw + mx)] = true;
+                    const int mtype = r.vlc(kMtype);
+                    if (mtype == INT_MIN) throw std::string("invalid MTYPE");
+                    if (mtype & 2) {
+                        qp = int(r.u(5));
+                        if (qp == 0) throw std::string("MQUANT 0");
+                    }
+                    Mv v;
+                    if (mtype & 4) {
+                        const int dx = r.vlc(kMotionCode), dy = r.vlc(kMotionCode);
+                        if (dx == INT_MIN || dy == INT_MIN || std::abs(dx) > 16 ||
+                            std::abs(dy) > 16)
+                            throw std::string("invalid MVD");
+                        auto wrap = [](int a) { return a > 15 ? a - 32 : a < -15 ? a + 32 : a; };
+                        v.x = wrap((prev_mc ? prev.x : 0) + dx);
+                        v.y = wrap((prev_mc ? prev.y : 0) + dy);
+                    }
+                    prev = v;
+                    prev_mc = (mtype & 4) != 0;
+                    int cbp = 63;
+                    if (mtype & 8) {
+                        cbp = r.vlc(cbp_table);
+                        if (cbp == INT_MIN) throw std::string("invalid CBP");
+                    } else if (!(mtype & 1)) {
+                        cbp = 0;
+                    }
+                    h261_macroblock(mx, my, mtype, v, cbp);
+                    if (r.overrun()) throw std::string("picture data cut short");
+                }
+            }
+        } catch (const std::string& e) {
+            error("picture %ld: %s", d.frames_out_, e.c_str());
+        }
+        // macroblocks not transmitted: the previous picture's
+        for (int n = 0; n < mbw * mbh; ++n)
+            if (!done[size_t(n)] && have_future) {
+                uint8_t* out[3];
+                int step[3];
+                cur_mb(n % mbw, n / mbw, out, step);
+                const Mv z[4];
+                predict_mb(future, n % mbw, n / mbw, z, false, out, step);
+            }
+        flush();
+        std::swap(past, future);
+        std::swap(future, cur);
+        have_future = future_pending = true;
+    }
+
+    void h261_macroblock(int mx, int my, int mtype, Mv v, int cbp) {
+        uint8_t* out[3];
+        int step[3];
+        cur_mb(mx, my, out, step);
+        alignas(16) Opx16s q[64], res[64];
+        for (int b = 0; b < 6; ++b) {
+            const int c = b < 4 ? 0 : b - 3;
+            uint8_t* dst = c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8;
+            if (!(mtype & 1)) {  // prediction: whole samples, chrominance vector halved toward 0
+                if (!have_future) throw std::string("inter macroblock without a previous picture");
+                const int s = c ? 8 : 16;
+                const int vx = c ? v.x / 2 : v.x, vy = c ? v.y / 2 : v.y;
+                const int x = mx * s + (c ? 0 : (b & 1) * 8) + vx;
+                const int y = my * s + (c ? 0 : (b >> 1) * 8) + vy;
+                const Plane& pl = future.p[c];
+                if (x < 0 || y < 0 || x + 8 > pl.w || y + 8 > pl.h)
+                    throw std::string("vector outside the picture");
+                opxiCopy8x8_8u_C1R(pl.d.data() + y * pl.stride + x, pl.stride, dst, step[c]);
+                if (mtype & 16) loop_filter(dst, step[c]);
+            }
+            if (!((cbp >> (5 - b)) & 1)) continue;
+            Opx32s off, last = 0;
+            Opx8u* p = cursor(off);
+            const OpxResult e = (mtype & 1)
+                                    ? opxiReconstructCoeffsIntra_H261_1u16s(&p, &off, q, &last, qp)
+                                    : opxiReconstructCoeffsInter_H261_1u16s(&p, &off, q, &last, qp);
+            if (e != opxOk) throw std::string("invalid block");
+            uncursor(p, off);
+            if (mtype & 1) {
+                d.opt_.idct->put(q, dst, step[c]);
+            } else {
+                d.opt_.idct->residual(q, res);
+                opxiAdd8x8_16s8u_C1IRS(res, 16, dst, step[c]);
+            }
+        }
+    }
+
+    void run_h261(const std::vector<uint8_t>& buf, size_t size) {
+        // PSC 0000 0000 0000 0001 0000, at any bit position
+        const uint64_t bits = uint64_t(size) * 8;
+        auto next_psc = [&](uint64_t from) {
+            Reader t;
+            t.buf = buf.data();
+            for (uint64_t b = from; b + 20 <= bits; ++b) {
+                t.pos = b;
+                if (t.peek(20) == 0x10) return b;
+            }
+            return bits;
+        };
+        uint64_t i = next_psc(0);
+        while (i < bits) {
+            if (d.opt_.max_frames >= 0 && d.frames_out_ >= d.opt_.max_frames) return;
+            const uint64_t next = next_psc(i + 20);
+            r.buf = buf.data();
+            r.pos = i;
+            r.end = next;
+            try {
+                h261_picture();
+            } catch (const std::string& e) {
+                error("%s", e.c_str());
+            }
+            i = next;
+        }
+        flush();
+    }
+
+    // ---- stream ----------------------------------------------------------------------------
+    void run(const uint8_t* data, size_t size) {
+        std::vector<uint8_t> buf(data, data + size);
+        buf.resize(size + 4096, 0);  // a macroblock never reads 4 KB past the stream
+        size_t i = 0;
+        // H.263: a picture start code (0000 0000 0000 0000 1000 00) first
+        if (size >= 3 && buf[0] == 0 && buf[1] == 0 && (buf[2] & 0xFC) == 0x80)
+            return run_h263(buf, size);
+        // H.261: a picture start code (0000 0000 0000 0001 0000) first
+        if (size >= 3 && buf[0] == 0 && buf[1] == 1 && (buf[2] & 0xF0) == 0)
+            return run_h261(buf, size);
+        auto next_start = [&](size_t from) {
+            for (size_t k = from; k + 3 < size + 1; ++k)
+                if (buf[k] == 0 && buf[k + 1] == 0 && buf[k + 2] == 1) return k;
+            return size;
+        };
+        i = next_start(0);
+        while (i < size) {
+            if (d.opt_.max_frames >= 0 && d.frames_out_ >= d.opt_.max_frames) return;
+            const size_t next = next_start(i + 3);
+            if (i + 3 >= size) break;
+            const int code = buf[i + 3];
+            r.buf = buf.data();
+            r.pos = uint64_t(i + 4) * 8;
+            r.end = uint64_t(next) * 8;
+            try {
+                if (code >= 0x20 && code <= 0x2F)
+                    parse_vol();
+                else if (code == 0xB6)
+                    parse_vop();
+                else if (code == 0xB0 || code == 0xB1 || code == 0xB2 || code == 0xB3 ||
+                         code == 0xB5 || code <= 0x1F)
+                    ;  // sequence, user data, GOV, visual object: nothing needed
+                else
+                    need(false, "start code of a tool outside the simple profile");
+            } catch (const Unsupported& u) {
+                if (!d.opt_.quiet)
+                    std::fprintf(d.log_, "opxvc-m4vdec: unsupported stream: %s\n", u.what.c_str());
+                d.refused_ = true;
+                return;
+            } catch (const std::string& e) {
+                error("%s", e.c_str());
+            }
+            i = next;
+        }
+        flush();
+    }
+};
+
+Decoder::Decoder(const Options& opt, FILE* log)
+    : impl_(new Impl(*this)), opt_(opt), log_(log), writer_(opt.out, opt.format) {}
+Decoder::~Decoder() = default;
+
+void Decoder::decode(const uint8_t* data, size_t size) {
+    impl_->run(data, size);
+}
+
+}  // namespace m4vdec

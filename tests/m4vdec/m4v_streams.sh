@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# Makes short MPEG-4 Visual, H.263 and H.261 streams with ffmpeg (testsrc2, 176x144 and odd sizes, the coding
+# tools the decoder claims), decodes each with opxvc-m4vdec and checks against ffmpeg
+# (-flags +bitexact -idct simple):
+# (I/P/B-VOPs, 1MV and 4MV, H.263 and MPEG quantisation with loaded matrices, video packets, data
+# partitioning;
+# H.263 baseline with GOB headers; H.261 QCIF and CIF);
+#   - with the AVDCT plugin's "simple" IDCT every frame's MD5 equals ffmpeg's;
+#   - with the built-in IDCT every plane of every frame is within PSNR >= 48 dB;
+# then that streams with tools the decoder lacks are refused (exit 3, "unsupported stream") and
+# that damaged streams end in exit 0, 1 or 3.
+# Exit status 77 (skipped) without ffmpeg or without the plugin (libavcodec-dev).
+#   m4v_streams.sh DECODER PLUGIN COMPARE [WORKDIR]
+set -uo pipefail
+dec=$1 plugin=$2 cmp=$3
+work=${4:-$(mktemp -d)}
+mkdir -p "$work"
+command -v ffmpeg >/dev/null || { echo "ffmpeg missing"; exit 77; }
+[ -f "$plugin" ] || { echo "IDCT plugin missing (libavcodec-dev)"; exit 77; }
+fail=0
+encoders=$(ffmpeg -hide_banner -encoders 2>/dev/null)
+mat() { # 64 weights: $1 first, $2 last, the rest a ramp
+  local s=$1 i
+  for ((i = 1; i < 63; i++)); do s+=",$((16 + i))"; done
+  echo "$s,$2"
+}
+# name | source=size | ffmpeg options (-c:v mpeg4 -bf 0 unless they say otherwise)
+cases=(
+  "basic|testsrc2=size=176x144|-q:v 4 -g 12 -bf 2"
+  "mv4|testsrc2=size=98x74|-q:v 4 -flags +mv4 -bf 1"
+  "odd|mandelbrot=size=130x98|-q:v 3 -flags +mv4 -g 8"
+  "mpeg_quant|testsrc2=size=176x144|-q:v 2 -mpeg_quant 1 -bf 1"
+  "matrices|testsrc2=size=176x144|-q:v 3 -mpeg_quant 1 -intra_matrix $(mat 1 255) -inter_matrix $(mat 255 1)"
+  "packets|testsrc2=size=176x144|-q:v 4 -ps 300 -bf 2"
+  "q1|testsrc2=size=176x144|-q:v 1 -g 6"
+  "q31|testsrc2=size=176x144|-q:v 31"
+  "masks|testsrc2=size=176x144|-q:v 1 -lumi_mask 0.2 -tcplx_mask 0.2 -mbd rd"
+  "xvid_mq|testsrc2=size=176x144|-c:v libxvid -mpeg_quant 1 -flags +mv4 -trellis 1"
+  "xvid_aq|testsrc2=size=130x98|-c:v libxvid -lumi_aq 1"
+  "motion|testsrc2=size=176x144,scroll=h=0.04:v=0.03|-q:v 5 -bf 2 -ps 250"
+  "partitioned|testsrc2=size=176x144|-q:v 4 -bf 2 -flags +mv4 -data_partitioning 1 -ps 300"
+  "partitioned_mq|mandelbrot=size=130x98|-b:v 300k -mpeg_quant 1 -data_partitioning 1 -ps 200"
+  "h263|testsrc2=size=176x144|-c:v h263 -q:v 5"
+  "h263_gobs|testsrc2=size=352x288|-c:v h263 -q:v 3 -ps 400 -g 10"
+  "h263_sqcif|mandelbrot=size=128x96|-c:v h263 -q:v 12"
+  "h261|testsrc2=size=176x144|-c:v h261 -q:v 6"
+  "h261_cif|mandelbrot=size=352x288|-c:v h261 -q:v 2 -g 8"
+)
+for c in "${cases[@]}"; do
+  IFS='|' read -r name src opts <<<"$c"
+  s=$work/$name.m4v
+  if [[ $opts == *libxvid* ]] && [[ $encoders != *libxvid* ]]; then
+    echo "$name: skipped (ffmpeg without libxvid)"
+    continue
+  fi
+  fmt=m4v
+  [[ $opts == *h263* ]] && fmt=h263
+  [[ $opts == *h261* ]] && fmt=h261
+  # shellcheck disable=SC2086
+  ffmpeg -v error -y -f lavfi -i "$src" -frames:v 24 -threads 1 -c:v mpeg4 -bf 0 $opts \
+    -f $fmt "$s" || { echo "$name: ffmpeg could not encode"; fail=1; continue; }
+  ref=(ffmpeg -v fatal -threads 1 -flags +bitexact -idct simple -i "$s" -fps_mode passthrough)
+  "${ref[@]}" -f framemd5 - | awk -F', *' '!/^#/ {print n++, $6}' >"$work/$name.md5"
+  "${ref[@]}" -f rawvideo -y "$work/$name.ref.yuv"
+  "$dec" --md5 --idct-plugin "$plugin:simple" "$s" >"$work/$name.ours.md5" ||
+    { echo "$name: decoder failed (plugin IDCT)"; fail=1; }
+  cmp -s "$work/$name.md5" "$work/$name.ours.md5" ||
+    { echo "$name: frame digests differ from ffmpeg's:"; diff "$work/$name.md5" "$work/$name.ours.md5" | head -4; fail=1; }
+  "$dec" -o "$work/$name.yuv" --format raw "$s" || { echo "$name: decoder failed"; fail=1; continue; }
+  size=${src#*size=} size=${size%%[,:]*} w=${size%x*} h=${size#*x}
+  r=$("$cmp" frames "$w" "$h" 420 "$work/$name.yuv" "$work/$name.ref.yuv" 48) || fail=1
+  echo "$name: plugin IDCT bit-exact, built-in IDCT: $r"
+done
+
+# a not-coded VOP (P, vop_coded 0; 5-bit time increments at 25 Hz) inserted before the fifth VOP
+# of the q31 stream: no picture for it, the same digests as ffmpeg's
+if [ -f "$work/q31.m4v" ]; then
+  at=$(od -An -v -tx1 "$work/q31.m4v" | tr -d ' \n' | grep -ob 000001b6 | cut -d: -f1 |
+    awk '$1 % 2 == 0 {print $1 / 2}' | sed -n 5p)
+  { head -c "$at" "$work/q31.m4v"; printf '\x00\x00\x01\xb6\x51\xcf'; tail -c +$((at + 1)) "$work/q31.m4v"; } >"$work/not_coded.m4v"
+  ffmpeg -v error -threads 1 -flags +bitexact -idct simple -i "$work/not_coded.m4v" -fps_mode passthrough \
+    -f framemd5 - | awk -F', *' '!/^#/ {print n++, $6}' >"$work/not_coded.md5"
+  "$dec" --md5 --idct-plugin "$plugin:simple" "$work/not_coded.m4v" >"$work/not_coded.ours.md5" &&
+    cmp -s "$work/not_coded.md5" "$work/not_coded.ours.md5" || { echo "not-coded VOP: digests differ"; fail=1; }
+fi
+
+# drift of the built-in IDCT over one 250-frame group of VOPs (testsrc2 -q:v 2: 51.7 dB worst
+# plane when written)
+s=$work/drift.m4v
+ffmpeg -v error -y -f lavfi -i testsrc2=size=176x144:rate=25 -frames:v 250 -threads 1 -c:v mpeg4 \
+  -bf 0 -q:v 2 -g 250 -f m4v "$s" &&
+  ffmpeg -v error -threads 1 -flags +bitexact -idct simple -i "$s" -f rawvideo -y "$work/drift.ref.yuv" &&
+  "$dec" -o "$work/drift.yuv" --format raw "$s" || { echo "drift: decoding failed"; fail=1; }
+r=$("$cmp" frames 176 144 420 "$work/drift.yuv" "$work/drift.ref.yuv" 48) || fail=1
+echo "drift over 250 frames, built-in IDCT: $r"
+
+# refusals: quarter-sample, interlaced, H.263 Annex F, H.263+
+refusals=(
+  "qpel|-bf 0 -flags +qpel"
+  "interlaced|-bf 0 -flags +ildct"
+  "h263_annex_f|-c:v h263 -flags +mv4"
+  "h263_plus|-c:v h263p -flags +aic"
+)
+for c in "${refusals[@]}"; do
+  IFS='|' read -r name opts <<<"$c"
+  s=$work/refuse_$name.m4v
+  # shellcheck disable=SC2086
+  fmt=m4v
+  [[ $opts == *h263* ]] && fmt=h263
+  # shellcheck disable=SC2086
+  ffmpeg -v error -y -f lavfi -i testsrc2=size=176x144:rate=25 -frames:v 6 -threads 1 -c:v mpeg4 \
+    $opts -f $fmt "$s" || { echo "refusal $name: ffmpeg could not encode"; fail=1; continue; }
+  msg=$("$dec" --md5 "$s" 2>&1 >/dev/null)
+  rc=$?
+  if [ $rc -ne 3 ] || [[ $msg != *"unsupported stream"* ]]; then
+    echo "refusal $name: exit $rc, \"$msg\""
+    fail=1
+  fi
+done
+# an algorithm the plugin does not know is a usage error
+"$dec" --quiet --idct-plugin "$plugin:no_such_idct" "$work/basic.m4v" >/dev/null 2>&1
+[ $? -eq 2 ] || { echo "--idct-plugin with an unknown algorithm: not exit 2"; fail=1; }
+
+# damaged streams: cut short or with flipped bits they end in exit 0, 1 or 3, never a crash or hang
+for name in basic mv4 packets partitioned h263_gobs h261; do
+  base=$work/$name.m4v
+  [ -f "$base" ] || continue
+  len=$(wc -c <"$base")
+  for seed in 1 2 3 4 5 6 7 8; do
+    if [ $((seed % 3)) -eq 0 ]; then
+      head -c $((len * seed / 10)) "$base" >"$work/damaged.m4v"
+    else
+      "$cmp" flip "$seed" "$base" "$work/damaged.m4v" || continue
+    fi
+    timeout 60 "$dec" --quiet --md5 "$work/damaged.m4v" >/dev/null 2>&1
+    rc=$?
+    case $rc in 0 | 1 | 3) ;; *) echo "$name damaged (seed $seed): exit $rc"; fail=1 ;; esac
+  done
+done
+[ $fail -eq 0 ] && echo "all streams pass"
+exit $fail
