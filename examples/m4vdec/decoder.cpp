@@ -472,15 +472,15 @@ struct Decoder::Impl {
         return t.peek(len) == 1;
     }
 
-    void macroblock(int mx, int my) {
+    // The start of an I or P macroblock of either syntax: COD (a macroblock not coded is copied
+    // from the reference here, and -1 returned), then MCBPC with its stuffing codes skipped.
+    int mb_start(int mx, int my) {
         MbInfo& m = mbs[size_t(my * mbw + mx)];
         m.slice = slice;
-        m.intra = false;
-        m.skipped = false;
+        m.intra = m.skipped = false;
         for (Mv& v : m.mv) v = Mv();
-        int value;
         for (;;) {
-            if (vop_type == 1 && r.bit()) {  // not_coded: copy from the reference
+            if (vop_type == 1 && r.bit()) {
                 m.qp = qp;
                 m.skipped = true;
                 const Mv z[4];
@@ -488,12 +488,18 @@ struct Decoder::Impl {
                 int step[3];
                 cur_mb(mx, my, out, step);
                 predict_mb(future, mx, my, z, false, out, step);
-                return;
+                return -1;
             }
-            value = r.vlc(vop_type == 0 ? kMcbpcI : kMcbpcP);
-            if (value == INT_MIN) throw std::string("invalid mcbpc");
-            if (value >= 0) break;
+            const int value = r.vlc(vop_type == 0 ? kMcbpcI : kMcbpcP);
+            if (value == INT_MIN) throw std::string("invalid MCBPC");
+            if (value >= 0) return value;
         }
+    }
+
+    void macroblock(int mx, int my) {
+        MbInfo& m = mbs[size_t(my * mbw + mx)];
+        const int value = mb_start(mx, my);
+        if (value < 0) return;
         const int type = value >> 2, cbpc = value & 3;
         const bool intra = type >= 3;
         const int dc_qp = qp;  // the intra DC coding switches on the QP before dquant
@@ -941,25 +947,8 @@ struct Decoder::Impl {
 
     void h263_macroblock(int mx, int my) {
         MbInfo& m = mbs[size_t(my * mbw + mx)];
-        m.slice = slice;
-        m.intra = m.skipped = false;
-        for (Mv& v : m.mv) v = Mv();
-        int value;
-        for (;;) {
-            if (vop_type == 1 && r.bit()) {  // COD: not coded
-                m.qp = qp;
-                m.skipped = true;
-                const Mv z[4];
-                uint8_t* out[3];
-                int step[3];
-                cur_mb(mx, my, out, step);
-                predict_mb(future, mx, my, z, false, out, step);
-                return;
-            }
-            value = r.vlc(vop_type == 0 ? kMcbpcI : kMcbpcP);
-            if (value == INT_MIN) throw std::string("invalid MCBPC");
-            if (value >= 0) break;
-        }
+        const int value = mb_start(mx, my);
+        if (value < 0) return;
         const int type = value >> 2;
         need(type != 2, "H.263 four-vector macroblocks (Annex F)");
         const bool intra = type >= 3;
