@@ -168,6 +168,91 @@ class Predictor {
     __m128i above_{}, above_parity_{};
 };
 
+// Two 8-byte rows in one vector, row a in the low half and row b in the high half.
+OPX_INLINE __m128i load_pair(const Opx8u* a, const Opx8u* b) {
+    const __m128d lo = _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)));
+    return _mm_castpd_si128(_mm_loadh_pd(lo, reinterpret_cast<const double*>(b)));
+}
+
+// Half-sample prediction of an 8-byte-wide block (n = 1), two rows per vector: pair<k>() gives
+// rows k and k + 1 (k even). Vertical forms load the pair one row down, (k + 1, k + 2), and take
+// the upper rows (k, k + 1) from its low half and the high half of the previous one (alignr), so
+// each reference row is loaded once and nothing beyond row H is read.
+template <int Pos, int R>
+class PairPredictor {
+  public:
+    OPX_INLINE explicit PairPredictor(const Rows<const Opx8u>& ref) {
+        if constexpr (Pos == kHalfVer) {
+            const __m128i v = load<8>(ref.template at<0>());
+            prev_ = _mm_unpacklo_epi64(v, v);
+        }
+        if constexpr (Pos == kHalfBoth) {
+            const Opx8u* p = ref.template at<0>();
+            const __m128i a = load<8>(p), b = load<8>(p + 1);
+            const __m128i avg = _mm_avg_epu8(a, b), parity = _mm_xor_si128(a, b);
+            prev_ = _mm_unpacklo_epi64(avg, avg);
+            prev_parity_ = _mm_unpacklo_epi64(parity, parity);
+        }
+    }
+
+    template <int K>
+    OPX_INLINE __m128i pair(const Rows<const Opx8u>& ref) {
+        if constexpr (Pos == kFull) {
+            return load_pair(ref.template at<K>(), ref.template at<K + 1>());
+        } else if constexpr (Pos == kHalfHor) {
+            const Opx8u* a = ref.template at<K>();
+            const Opx8u* b = ref.template at<K + 1>();
+            return avg2<R>(load_pair(a, b), load_pair(a + 1, b + 1));
+        } else if constexpr (Pos == kHalfVer) {
+            const __m128i below = load_pair(ref.template at<K + 1>(), ref.template at<K + 2>());
+            const __m128i above = _mm_alignr_epi8(below, prev_, 8);
+            prev_ = below;
+            return avg2<R>(above, below);
+        } else {
+            const Opx8u* a = ref.template at<K + 1>();
+            const Opx8u* b = ref.template at<K + 2>();
+            const __m128i x = load_pair(a, b), y = load_pair(a + 1, b + 1);
+            const __m128i below = _mm_avg_epu8(x, y), below_parity = _mm_xor_si128(x, y);
+            const __m128i above = _mm_alignr_epi8(below, prev_, 8);
+            const __m128i above_parity = _mm_alignr_epi8(below_parity, prev_parity_, 8);
+            prev_ = below;
+            prev_parity_ = below_parity;
+            return avg4<R>(above, above_parity, below, below_parity);
+        }
+    }
+
+  private:
+    __m128i prev_{}, prev_parity_{};
+};
+
+// Rows k and k + 1 of an 8-wide block: dst = clamp(p + residual), exact (as add_exact_store),
+// row k stored before row k + 1.
+OPX_INLINE void add_exact_store_pair(Opx8u* d0, Opx8u* d1, __m128i p, const Opx16s* r0,
+                                     const Opx16s* r1) {
+    const __m128i lo = _mm_adds_epi16(_mm_cvtepu8_epi16(p), load<16>(r0));
+    const __m128i hi = _mm_adds_epi16(_mm_unpackhi_epi8(p, _mm_setzero_si128()), load<16>(r1));
+    const __m128d v = _mm_castsi128_pd(_mm_packus_epi16(lo, hi));
+    _mm_storel_pd(reinterpret_cast<double*>(d0), v);
+    _mm_storeh_pd(reinterpret_cast<double*>(d1), v);
+}
+
+// Calls f(k) for k = 0 and 2 as compile-time constants.
+template <class F>
+OPX_INLINE void unroll2x2(F&& f) {
+    f(std::integral_constant<int, 0>{});
+    f(std::integral_constant<int, 2>{});
+}
+
+template <int H, class F, class... R>
+OPX_INLINE void for_row_pairs(F&& f, R&... rows) {
+    static_assert(H % 4 == 0);
+#pragma GCC unroll 1
+    for (int y = 0; y < H; y += 4) {
+        unroll2x2(f);
+        (rows.next4(), ...);
+    }
+}
+
 // dst = clamp(p + residual), exact: p is 0..255, so the saturating 16-bit sum differs from the
 // exact one only above 32767, where both clamp to 255; packus clamps to 0..255. r0 holds the
 // residuals of bytes 0..7, r1 those of bytes 8..15 (W = 16).
@@ -287,9 +372,21 @@ OpxResult mc(const Opx8u* ref, std::int32_t ref_step, const Opx16s* res, std::in
     Rows<const Opx8u> s(ref, ref_step);
     Rows<const Opx16s> r(res, res_step);
     Rows<Opx8u> d(dst, dst_step);
-    Predictor<W, N, Pos, R> pred(s);
-    for_rows<H>([&](auto k) { add_exact_store<W>(d.at<k>(), pred.template row<k>(s), r.at<k>()); },
-                s, r, d);
+    if constexpr (W == 8 && N == 1 && H % 4 == 0) {
+        PairPredictor<Pos, R> pred(s);
+        for_row_pairs<H>(
+            [&](auto k) {
+                constexpr int K = decltype(k)::value;
+                add_exact_store_pair(d.at<K>(), d.at<K + 1>(), pred.template pair<K>(s),
+                                     r.at<K>(), r.at<K + 1>());
+            },
+            s, r, d);
+    } else {
+        Predictor<W, N, Pos, R> pred(s);
+        for_rows<H>(
+            [&](auto k) { add_exact_store<W>(d.at<k>(), pred.template row<k>(s), r.at<k>()); }, s,
+            r, d);
+    }
     return opxOk;
 }
 
@@ -301,14 +398,28 @@ OpxResult mc_b(const Opx8u* ref_f, std::int32_t ref_f_step, const Opx8u* ref_b,
     Rows<const Opx8u> sf(ref_f, ref_f_step), sb(ref_b, ref_b_step);
     Rows<const Opx16s> r(res, res_step);
     Rows<Opx8u> d(dst, dst_step);
-    Predictor<W, N, PosF, R> pred_f(sf);
-    Predictor<W, N, PosB, R> pred_b(sb);
-    for_rows<H>(
-        [&](auto k) {
-            const __m128i p = _mm_avg_epu8(pred_f.template row<k>(sf), pred_b.template row<k>(sb));
-            add_exact_store<W>(d.at<k>(), p, r.at<k>());
-        },
-        sf, sb, r, d);
+    if constexpr (W == 8 && N == 1 && H % 4 == 0) {
+        PairPredictor<PosF, R> pred_f(sf);
+        PairPredictor<PosB, R> pred_b(sb);
+        for_row_pairs<H>(
+            [&](auto k) {
+                constexpr int K = decltype(k)::value;
+                const __m128i p =
+                    _mm_avg_epu8(pred_f.template pair<K>(sf), pred_b.template pair<K>(sb));
+                add_exact_store_pair(d.at<K>(), d.at<K + 1>(), p, r.at<K>(), r.at<K + 1>());
+            },
+            sf, sb, r, d);
+    } else {
+        Predictor<W, N, PosF, R> pred_f(sf);
+        Predictor<W, N, PosB, R> pred_b(sb);
+        for_rows<H>(
+            [&](auto k) {
+                const __m128i p =
+                    _mm_avg_epu8(pred_f.template row<k>(sf), pred_b.template row<k>(sb));
+                add_exact_store<W>(d.at<k>(), p, r.at<k>());
+            },
+            sf, sb, r, d);
+    }
     return opxOk;
 }
 
