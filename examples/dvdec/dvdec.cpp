@@ -199,9 +199,14 @@ bool Decoder::decode(const uint8_t* frame, const Format& f, Picture& pic, std::s
     pic.width = f.width, pic.height = f.height;
     pic.cwidth = f.chroma411 ? f.width / 4 : f.width / 2;
     pic.cheight = f.chroma411 || f.chroma422 ? f.height : f.height / 2;
-    pic.y.assign(size_t(pic.width) * pic.height, 0);
-    pic.cb.assign(size_t(pic.cwidth) * pic.cheight, 128);
-    pic.cr.assign(size_t(pic.cwidth) * pic.cheight, 128);
+    // Every sample of the picture is written below (the macroblocks tile all three planes): the
+    // planes are set up once, not cleared per frame.
+    if (pic.y.size() != size_t(pic.width) * pic.height ||
+        pic.cb.size() != size_t(pic.cwidth) * pic.cheight) {
+        pic.y.assign(size_t(pic.width) * pic.height, 0);
+        pic.cb.assign(size_t(pic.cwidth) * pic.cheight, 128);
+        pic.cr.assign(size_t(pic.cwidth) * pic.cheight, 128);
+    }
 
     alignas(32) int16_t blocks[30 * 64];
     uint32_t info[30];

@@ -4,6 +4,11 @@
 //               [--stats] [--time] [--quiet] STREAM
 //
 // The options, input, output and exit codes are the shared frame's (examples/common).
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,6 +16,41 @@
 #include "cli.hpp"
 #include "dvdec.hpp"
 #include "output.hpp"
+
+namespace {
+
+// The input's bytes: a regular file is mapped (no copy of the whole stream, pages come in as the
+// decoder reaches them), anything else (a pipe, "-") is read into memory.
+struct Input {
+    std::vector<uint8_t> copy;
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    void* map = nullptr;
+    ~Input() {
+        if (map) munmap(map, size);
+    }
+    bool open(const std::string& path, std::string& why) {
+        if (path != "-") {
+            const int fd = ::open(path.c_str(), O_RDONLY);
+            struct stat st {};
+            if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+                void* m = mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+                if (m != MAP_FAILED) {
+                    madvise(m, size_t(st.st_size), MADV_SEQUENTIAL);
+                    map = m, data = static_cast<const uint8_t*>(m), size = size_t(st.st_size);
+                    ::close(fd);
+                    return true;
+                }
+            }
+            if (fd >= 0) ::close(fd);
+        }
+        if (!opxcli::read_input(path, copy, why)) return false;
+        data = copy.data(), size = copy.size();
+        return true;
+    }
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     opxcli::CommandLine cl("opxvc-dvdec",
@@ -33,13 +73,13 @@ int main(int argc, char** argv) {
     const opxcli::CommonOptions& c = cl.common();
     const std::string& prog = cl.program();
 
-    std::vector<uint8_t> data;
+    Input data;
     std::string why;
-    if (!opxcli::read_input(c.input, data, why)) {
+    if (!data.open(c.input, why)) {
         opxcli::message(prog, "cannot read %s: %s", c.input.c_str(), why.c_str());
         return opxcli::kExitDamaged;
     }
-    if (data.empty()) {
+    if (data.size == 0) {
         opxcli::message(prog, "%s: no DV frame", c.input.c_str());
         return opxcli::kExitDamaged;
     }
@@ -52,10 +92,10 @@ int main(int argc, char** argv) {
     long frames = 0;
     size_t pos = 0;
     dvdec::Format first;
-    while (pos < data.size() && (c.max_frames < 0 || frames < c.max_frames)) {
+    while (pos < data.size && (c.max_frames < 0 || frames < c.max_frames)) {
         dvdec::Format f;
         bool unsupported = false;
-        if (!dvdec::probe(data.data() + pos, data.size() - pos, f, why, unsupported)) {
+        if (!dvdec::probe(data.data + pos, data.size - pos, f, why, unsupported)) {
             opxcli::message(prog, "frame %ld: %s", frames, why.c_str());
             result = unsupported ? opxcli::kExitUnsupported : opxcli::kExitDamaged;
             break;
@@ -66,13 +106,13 @@ int main(int argc, char** argv) {
             result = opxcli::kExitUnsupported;
             break;
         }
-        if (data.size() - pos < f.frame_bytes) {
+        if (data.size - pos < f.frame_bytes) {
             opxcli::message(prog, "frame %ld: truncated frame (%zu of %zu bytes)", frames,
-                            data.size() - pos, f.frame_bytes);
+                            data.size - pos, f.frame_bytes);
             result = opxcli::kExitDamaged;
             break;
         }
-        if (!dec.decode(data.data() + pos, f, pic, why)) {
+        if (!dec.decode(data.data + pos, f, pic, why)) {
             opxcli::message(prog, "frame %ld: %s", frames, why.c_str());
             result = opxcli::kExitDamaged;
             break;

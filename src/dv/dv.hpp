@@ -84,6 +84,16 @@ struct Lookup {
 extern const std::array<Lookup, 512> kFirst;
 extern const std::array<Lookup, 512> kLong;
 
+// One look-up for the codes that end, sign bit included, within the next 11 bits: bits 0 for a
+// window whose code is longer (or an escape), run 255 for EOB.
+struct Short {
+    std::int16_t value;  // signed amplitude
+    std::uint8_t bits;   // code bits in all
+    std::uint8_t run;
+};
+inline constexpr int kShortBits = 11;
+extern const std::array<Short, 1 << kShortBits> kShort;
+
 // ---- kernels ---------------------------------------------------------------------------------
 
 // Decodes one segment of `layout.count` areas per macroblock into 5 * layout.count blocks.

@@ -1,5 +1,6 @@
-// AVX2-build DV kernels. Segments: code words recognised with two 512-entry look-ups (the next 9
-// bits, then for the 1111 prefixes the 9 bits after them) instead of the portable row search.
+// AVX2-build DV kernels. Segments: code words recognised with look-ups (the next 11 bits for the
+// short codes, sign included; else the next 9 bits, then for the 1111 prefixes the 9 bits after
+// them) instead of the portable row search.
 // Quantisers: 16 lanes of 16-bit multiplies per instruction, four vectors per block.
 #include <immintrin.h>
 
@@ -69,7 +70,11 @@ struct LookupCodes {
     }
     // (run, 0) codes and the resolved run escape carry amplitude 0: their "sign" (the last bit
     // of the code) negates nothing, so they share the signed codes' path without a branch.
+    // The codes that end within 11 bits (nearly all of a stream's) take one look-up with the
+    // sign applied; the rest go through the two 9-bit look-ups.
     static OPX_INLINE Decoded decode(std::uint32_t w) noexcept {
+        const Short s = kShort[w >> (16 - kShortBits)];
+        if (OPX_LIKELY(s.bits != 0)) return {s.bits, s.run, s.value, s.run == 255};
         Lookup e = kFirst[w >> 7];
         if (OPX_UNLIKELY(e.bits == 0)) e = kLong[(w >> 3) & 511];
         if (OPX_UNLIKELY(e.kind == CodeKind::kAmpEscape)) {  // 1111111 aaaaaaaa s

@@ -177,6 +177,18 @@ constexpr bool lookups_complete() {
 }
 static_assert(lookups_complete(), "the DV code table must be complete");
 
+constexpr std::array<Short, 1 << kShortBits> make_short() {
+    std::array<Short, 1 << kShortBits> t{};
+    for (std::uint32_t i = 0; i < t.size(); ++i) {
+        const Lookup e = entry_for(i, kShortBits);
+        if (e.bits == 0 || e.bits > kShortBits || e.kind == CodeKind::kAmpEscape) continue;
+        const bool negative = e.kind == CodeKind::kSigned && ((i >> (kShortBits - e.bits)) & 1);
+        t[i] = {static_cast<std::int16_t>(negative ? -int{e.amp} : int{e.amp}), e.bits,
+                static_cast<std::uint8_t>(e.kind == CodeKind::kEob ? 255 : e.run)};
+    }
+    return t;
+}
+
 // No code word is a prefix of another, and the words fill the code space exactly (Kraft sum 1).
 constexpr bool prefix_free_and_full() {
     std::uint32_t space = 0;  // in units of 2^-16
@@ -205,5 +217,6 @@ constexpr std::uint8_t kScan248[64] = {
 
 constexpr std::array<Lookup, 512> kFirst = make_first();
 constexpr std::array<Lookup, 512> kLong = make_long();
+constexpr std::array<Short, 1 << kShortBits> kShort = make_short();
 
 }  // namespace opx::dv
