@@ -1,12 +1,41 @@
 // YUV4MPEG2 input of the example programs.
 #include "input.hpp"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
 #include "cli.hpp"
 
 namespace opxcli {
+
+MappedInput::~MappedInput() {
+    if (map_) munmap(map_, size);
+}
+
+bool MappedInput::open(const std::string& path, std::string& why) {
+    if (path != "-") {
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        struct stat st {};
+        if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+            void* m = mmap(nullptr, std::size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+            if (m != MAP_FAILED) {
+                madvise(m, std::size_t(st.st_size), MADV_SEQUENTIAL);
+                map_ = m, data = static_cast<const uint8_t*>(m), size = std::size_t(st.st_size);
+                ::close(fd);
+                return true;
+            }
+        }
+        if (fd >= 0) ::close(fd);
+    }
+    if (!read_input(path, copy_, why)) return false;
+    data = copy_.data(), size = copy_.size();
+    return true;
+}
 
 std::size_t Y4mInput::frame_bytes() const {
     const std::size_t luma = std::size_t(fmt.width) * std::size_t(fmt.height);

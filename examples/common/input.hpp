@@ -18,6 +18,24 @@ struct Y4mInput {
     std::size_t frame_bytes() const;
 };
 
+// A whole input's bytes without a copy where it can: a regular file is mapped (pages come in as
+// the reader reaches them), anything else (a pipe, "-") is read into memory by read_input. No
+// padding follows the data: for readers that never look past `size`.
+class MappedInput {
+  public:
+    MappedInput() = default;
+    MappedInput(const MappedInput&) = delete;
+    MappedInput& operator=(const MappedInput&) = delete;
+    ~MappedInput();
+    bool open(const std::string& path, std::string& why);
+    const uint8_t* data = nullptr;
+    std::size_t size = 0;
+
+  private:
+    std::vector<uint8_t> copy_;
+    void* map_ = nullptr;
+};
+
 enum class Y4mStatus { kOk, kDamaged, kUnsupported };
 
 // Reads the stream held in `d`; the frames point into it. 8-bit 4:2:0 (C420jpeg, C420mpeg2,

@@ -4,53 +4,14 @@
 //               [--stats] [--time] [--quiet] STREAM
 //
 // The options, input, output and exit codes are the shared frame's (examples/common).
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cli.hpp"
 #include "dvdec.hpp"
+#include "input.hpp"
 #include "output.hpp"
-
-namespace {
-
-// The input's bytes: a regular file is mapped (no copy of the whole stream, pages come in as the
-// decoder reaches them), anything else (a pipe, "-") is read into memory.
-struct Input {
-    std::vector<uint8_t> copy;
-    const uint8_t* data = nullptr;
-    size_t size = 0;
-    void* map = nullptr;
-    ~Input() {
-        if (map) munmap(map, size);
-    }
-    bool open(const std::string& path, std::string& why) {
-        if (path != "-") {
-            const int fd = ::open(path.c_str(), O_RDONLY);
-            struct stat st {};
-            if (fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-                void* m = mmap(nullptr, size_t(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-                if (m != MAP_FAILED) {
-                    madvise(m, size_t(st.st_size), MADV_SEQUENTIAL);
-                    map = m, data = static_cast<const uint8_t*>(m), size = size_t(st.st_size);
-                    ::close(fd);
-                    return true;
-                }
-            }
-            if (fd >= 0) ::close(fd);
-        }
-        if (!opxcli::read_input(path, copy, why)) return false;
-        data = copy.data(), size = copy.size();
-        return true;
-    }
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     opxcli::CommandLine cl("opxvc-dvdec",
@@ -73,7 +34,7 @@ int main(int argc, char** argv) {
     const opxcli::CommonOptions& c = cl.common();
     const std::string& prog = cl.program();
 
-    Input data;
+    opxcli::MappedInput data;
     std::string why;
     if (!data.open(c.input, why)) {
         opxcli::message(prog, "cannot read %s: %s", c.input.c_str(), why.c_str());
