@@ -1096,7 +1096,7 @@ struct Decoder::Impl {
                 if (r.peek(16) != 1) throw std::string("GOB header missing");
                 r.u(16);
                 const int gn = int(r.u(4));
-                if (gn < 1 || gn > 12 || (!cif && !(gn & 1)))
+                if (gn < 1 || gn > (cif ? 12 : 5) || (!cif && !(gn & 1)))  // QCIF: 1, 3, 5
                     throw std::string("invalid GOB number");
                 const int gx = cif ? ((gn - 1) & 1) * 11 : 0, gy = ((gn - 1) >> 1) * 3;
                 qp = int(r.u(5));

@@ -1,0 +1,18 @@
+// libFuzzer entry point over the whole MPEG-4 Visual / H.263 / H.261 decoder (built with
+// -DOPXVC_FUZZ=ON and clang): the input as an elementary stream (the decoder tells the three
+// syntaxes apart by the first start code), built-in inverse DCT, no output, no report. Seed it
+// with small streams, e.g. from
+//   ffmpeg -f lavfi -i testsrc2=size=64x48:rate=5 -frames:v 4 -c:v mpeg4 -bf 1 -f m4v seed.m4v
+//   ffmpeg -f lavfi -i testsrc2=size=128x96:rate=5 -frames:v 4 -c:v h263 seed.h263
+//   ffmpeg -f lavfi -i testsrc2=size=176x144:rate=5 -frames:v 4 -c:v h261 seed.h261
+#include "m4vdec.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::unique_ptr<m4vdec::Idct> idct = m4vdec::builtin_idct();
+    m4vdec::Options opt;
+    opt.quiet = true;
+    opt.idct = idct.get();
+    m4vdec::Decoder d(opt, nullptr);
+    d.decode(data, size);
+    return 0;
+}
