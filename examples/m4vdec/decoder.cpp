@@ -1014,16 +1014,7 @@ struct Decoder::Impl {
             r.buf = buf.data();
             r.pos = uint64_t(i) * 8;
             r.end = uint64_t(next) * 8;
-            try {
-                h263_picture();
-            } catch (const Unsupported& u) {
-                if (!d.opt_.quiet)
-                    std::fprintf(d.log_, "opxvc-m4vdec: unsupported stream: %s\n", u.what.c_str());
-                d.refused_ = true;
-                return;
-            } catch (const std::string& e) {
-                error("%s", e.c_str());
-            }
+            if (!picture([&] { h263_picture(); })) return;
             i = next;
         }
         flush();
@@ -1222,14 +1213,27 @@ struct Decoder::Impl {
             r.buf = buf.data();
             r.pos = i;
             r.end = next;
-            try {
-                h261_picture();
-            } catch (const std::string& e) {
-                error("%s", e.c_str());
-            }
+            if (!picture([&] { h261_picture(); })) return;
             i = next;
         }
         flush();
+    }
+
+    // Parses one picture (or header) with `f`: damage is reported and decoding goes on at the
+    // next start code; a tool outside the supported set refuses the stream (false).
+    template <class F>
+    bool picture(F&& f) {
+        try {
+            f();
+        } catch (const Unsupported& u) {
+            if (!d.opt_.quiet)
+                std::fprintf(d.log_, "opxvc-m4vdec: unsupported stream: %s\n", u.what.c_str());
+            d.refused_ = true;
+            return false;
+        } catch (const std::string& e) {
+            error("%s", e.c_str());
+        }
+        return true;
     }
 
     // ---- stream ----------------------------------------------------------------------------
@@ -1257,7 +1261,7 @@ struct Decoder::Impl {
             r.buf = buf.data();
             r.pos = uint64_t(i + 4) * 8;
             r.end = uint64_t(next) * 8;
-            try {
+            const bool go_on = picture([&] {
                 if (code >= 0x20 && code <= 0x2F)
                     parse_vol();
                 else if (code == 0xB6)
@@ -1267,14 +1271,8 @@ struct Decoder::Impl {
                     ;  // sequence, user data, GOV, visual object: nothing needed
                 else
                     need(false, "start code of a tool outside the simple profile");
-            } catch (const Unsupported& u) {
-                if (!d.opt_.quiet)
-                    std::fprintf(d.log_, "opxvc-m4vdec: unsupported stream: %s\n", u.what.c_str());
-                d.refused_ = true;
-                return;
-            } catch (const std::string& e) {
-                error("%s", e.c_str());
-            }
+            });
+            if (!go_on) return;
             i = next;
         }
         flush();
