@@ -820,7 +820,10 @@ struct Decoder::Impl {
         pos_mb = 0;
         try {
             while (pos_mb < mbw * mbh) {
-                if (pos_mb > 0 && at_resync()) video_packet_header();
+                // a B macroblock whose co-located one was not coded takes no bits, so a resync
+                // marker met there belongs to a later macroblock
+                const bool no_bits = vop_type == 2 && colocated[size_t(pos_mb)].skipped;
+                if (pos_mb > 0 && !no_bits && at_resync()) video_packet_header();
                 if (partitioned && vop_type != 2) {
                     partitioned_packet();
                     if (pos_mb < mbw * mbh && !at_resync())

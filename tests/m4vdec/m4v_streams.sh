@@ -2,7 +2,8 @@
 # Makes short MPEG-4 Visual, H.263 and H.261 streams with ffmpeg (testsrc2, 176x144 and odd sizes, the coding
 # tools the decoder claims), decodes each with opxvc-m4vdec and checks against ffmpeg
 # (-flags +bitexact -idct simple):
-# (I/P/B-VOPs, 1MV and 4MV, H.263 and MPEG quantisation with loaded matrices, video packets, data
+# (I/P/B-VOPs, 1MV and 4MV, H.263 and MPEG quantisation with loaded matrices, video packets (also
+# slices ending at fixed macroblocks of B-VOPs), data
 # partitioning;
 # H.263 baseline with GOB headers; H.261 QCIF and CIF);
 #   - with the AVDCT plugin's "simple" IDCT every frame's MD5 equals ffmpeg's;
@@ -39,6 +40,9 @@ cases=(
   "xvid_aq|testsrc2=size=130x98|-c:v libxvid -lumi_aq 1"
   "motion|testsrc2=size=176x144,scroll=h=0.04:v=0.03|-q:v 5 -bf 2 -ps 250"
   "partitioned|testsrc2=size=176x144|-q:v 4 -bf 2 -flags +mv4 -data_partitioning 1 -ps 300"
+  # slices end at fixed macroblocks: B macroblocks not coded (their co-located one skipped) before
+  # a video packet's resync marker
+  "b_packets|testsrc2=size=176x144|-q:v 8 -bf 2 -threads 2 -slices 3"
   "partitioned_mq|mandelbrot=size=130x98|-b:v 300k -mpeg_quant 1 -data_partitioning 1 -ps 200"
   "h263|testsrc2=size=176x144|-c:v h263 -q:v 5"
   "h263_gobs|testsrc2=size=352x288|-c:v h263 -q:v 3 -ps 400 -g 10"
