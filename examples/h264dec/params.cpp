@@ -34,7 +34,7 @@ void Rbsp::assign(const uint8_t* nal, size_t n) {
             ++k;
         }
     }
-    std::memcpy(out + len, nal + from, n - from);
+    if (n > from) std::memcpy(out + len, nal + from, n - from);  // nal may be null when n is 0
     len += n - from;
     // the payload ends at the rbsp_stop_one_bit: the last 1 bit of the unit
     size_t end = len;

@@ -76,7 +76,7 @@ OPX_INLINE void store_2rows(Opx8u* dst, std::int32_t step, int y, __m256i v) noe
 
 // Byte pair (t0, t1) for vpmaddubsw, word pair for vpmaddwd.
 OPX_INLINE __m256i byte_pair(int t0, int t1) noexcept {
-    return _mm256_set1_epi16(static_cast<short>((t1 << 8) | (t0 & 0xFF)));
+    return _mm256_set1_epi16(static_cast<short>((static_cast<unsigned>(t1) << 8) | (t0 & 0xFF)));
 }
 OPX_INLINE __m256i word_pair(int t0, int t1) noexcept {
     return _mm256_set1_epi32(static_cast<int>((static_cast<unsigned>(t1) << 16) | (t0 & 0xFFFF)));
