@@ -170,8 +170,8 @@ class Predictor {
 
 // Two 8-byte rows in one vector, row a in the low half and row b in the high half.
 OPX_INLINE __m128i load_pair(const Opx8u* a, const Opx8u* b) {
-    const __m128d lo = _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)));
-    return _mm_castpd_si128(_mm_loadh_pd(lo, reinterpret_cast<const double*>(b)));
+    return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)),
+                              _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b)));
 }
 
 // Half-sample prediction of an 8-byte-wide block (n = 1), two rows per vector: pair<k>() gives
@@ -231,9 +231,9 @@ OPX_INLINE void add_exact_store_pair(Opx8u* d0, Opx8u* d1, __m128i p, const Opx1
                                      const Opx16s* r1) {
     const __m128i lo = _mm_adds_epi16(_mm_cvtepu8_epi16(p), load<16>(r0));
     const __m128i hi = _mm_adds_epi16(_mm_unpackhi_epi8(p, _mm_setzero_si128()), load<16>(r1));
-    const __m128d v = _mm_castsi128_pd(_mm_packus_epi16(lo, hi));
-    _mm_storel_pd(reinterpret_cast<double*>(d0), v);
-    _mm_storeh_pd(reinterpret_cast<double*>(d1), v);
+    const __m128i v = _mm_packus_epi16(lo, hi);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d0), v);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d1), _mm_unpackhi_epi64(v, v));
 }
 
 // Calls f(k) for k = 0 and 2 as compile-time constants.
