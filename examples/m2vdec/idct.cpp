@@ -206,7 +206,8 @@ M2VDEC_AVX2 void samples_avx2(const Opx16s in_t[64], uint8_t* out, int out_strid
         const __m256i p = pack_rows(r[y], r[y + 1]);
         const __m128i s = _mm_packus_epi16(_mm256_castsi256_si128(p), _mm256_extracti128_si256(p, 1));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out + y * out_stride), s);
-        _mm_storeh_pd(reinterpret_cast<double*>(out + (y + 1) * out_stride), _mm_castsi128_pd(s));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (y + 1) * out_stride),
+                         _mm_unpackhi_epi64(s, s));
     }
 }
 #endif

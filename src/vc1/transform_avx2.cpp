@@ -166,8 +166,8 @@ void transform(const Opx16s* src, std::int32_t src_step, Opx16s* dst,
             // Low lane: row i columns 0..3, then row i + 1.
             const __m128i v = _mm256_castsi256_si128(packed);
             _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, i, dst_step)), v);
-            _mm_storeh_pd(reinterpret_cast<double*>(row_at(dst, i + 1, dst_step)),
-                          _mm_castsi128_pd(v));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, i + 1, dst_step)),
+                         _mm_unpackhi_epi64(v, v));
         }
     }
 }
@@ -371,9 +371,11 @@ OPX_INLINE void store_4x4(Opx16s* dst, std::int32_t step, __m256i v, int r0, int
                           int r3) noexcept {
     const __m128i lo = _mm256_castsi256_si128(v), hi = _mm256_extracti128_si256(v, 1);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, r0, step)), lo);
-    _mm_storeh_pd(reinterpret_cast<double*>(row_at(dst, r1, step)), _mm_castsi128_pd(lo));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, r1, step)),
+                         _mm_unpackhi_epi64(lo, lo));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, r2, step)), hi);
-    _mm_storeh_pd(reinterpret_cast<double*>(row_at(dst, r3, step)), _mm_castsi128_pd(hi));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(row_at(dst, r3, step)),
+                         _mm_unpackhi_epi64(hi, hi));
 }
 
 template <int H, int EW, int EH>
