@@ -18,13 +18,16 @@ struct MbInfo {
     int8_t qp = 0;
     int8_t qpc[2] = {0, 0};
     uint8_t total_coeff[16];      // luma 4x4 blocks, raster order inside the macroblock
-    uint8_t total_coeff_c[2][4];  // chroma 4x4 blocks
+    uint8_t total_coeff_c[2][8];  // chroma 4x4 blocks (2 wide, 2 or 4 high, raster order)
     uint16_t nonzero = 0;         // luma 4x4 blocks (raster) with coefficients, for bS = 2
     // bit e: the motion does not change across internal edge e (vertical [0], horizontal [1])
     uint8_t still[2] = {0, 0};
     bool bs_valid = false;  // bs holds the strengths of the decoded picture's neighbours
     Opx8u bs[2][16];        // boundary strengths: vertical, horizontal edges [4 * edge + segment]
-    int8_t ipred[16];       // Intra4x4/8x8 modes per 4x4 block (raster), 2 otherwise
+    // 4:2:2 with the 8x8 transform: bS of horizontal edges 1 and 3 [4 * (edge >> 1) + segment],
+    // which chroma filters (its transform is 4x4) and luma does not
+    Opx8u bs_c422[8];
+    int8_t ipred[16];  // Intra4x4/8x8 modes per 4x4 block (raster), 2 otherwise
 };
 
 // A slice's deblocking settings and its filter thresholds by qP.
@@ -39,6 +42,8 @@ struct CavlcTables {
     const Opx32s* coeff_token[4] = {};  // nC classes 0..2, [3]: chroma DC
     const Opx32s* total_zeros[16] = {};
     const Opx32s* total_zeros_dc[4] = {};
+    const Opx32s* coeff_token_422 = nullptr;  // chroma DC 2x4 (nC = -2)
+    const Opx32s* total_zeros_422[8] = {};
     const Opx32s* run_before[16] = {};
     std::vector<Opx32s*> owned;
     bool ok = false;
@@ -129,6 +134,9 @@ class Decoder {
     void deblock_rows(int first, int end);
     void edge_strengths(int mbx, int mby);
     void conceal_picture();
+    void fill_grey(Picture& p) const;
+    template <class Pel>
+    void deblock_mb(int mbx, int mby, const MbInfo& q, const SliceInfo& si);
 };
 
 // ---- parsing (params.cpp) ----
