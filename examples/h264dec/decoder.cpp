@@ -96,10 +96,6 @@ void Decoder::feed_nal(const uint8_t* nal, size_t size) {
                              s.bit_depth_luma, s.bit_depth_chroma),
                        void();
             }
-            if (s.transform_bypass) {
-                refused_ = true;
-                return error("unsupported stream: lossless (transform bypass) coding"), void();
-            }
             if (s.mbaff) {
                 refused_ = true;
                 return error("unsupported stream: interlaced (MBAFF) coding"), void();

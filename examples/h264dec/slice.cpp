@@ -456,6 +456,13 @@ bool SliceDecoder::decode_mb() {
     set_qp(m, qp_);
 
     if (!parse_residual(m, cbp, i16)) return false;
+    bypass_ = sps_.transform_bypass && qp_ + qp_bd_y_ == 0;
+    if (bypass_ && intra) {
+        if (high_)
+            lossless_dpcm<Opx32s>(m, i16_mode, chroma_mode, coeffs32_);
+        else
+            lossless_dpcm<Opx16s>(m, i16_mode, chroma_mode, coeffs_);
+    }
     if (intra)
         store_motion(true);
     else {
@@ -473,6 +480,8 @@ bool SliceDecoder::decode_mb() {
 // QPY and the QPc of both components (clause 8.5.8), as the filter takes them: without the
 // bit-depth offsets, QPc from qPI clipped to -QpBdOffsetC..51.
 void SliceDecoder::set_qp(MbInfo& m, int qp) {
+    // a macroblock in transform bypass (QP'Y 0) is filtered with qP 0, as I_PCM is
+    if (sps_.transform_bypass && qp + qp_bd_y_ == 0) qp = 0;
     m.qp = int8_t(qp);
     for (int c = 0; c < 2; ++c) {
         const int qpi = clip3(-qp_bd_c_, 51, qp + pps_.chroma_qp_offset[c]);
@@ -506,8 +515,10 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
     Pel* py = pic_->plane<Pel>(0) + size_t(mby_ * 16) * ys + mbx_ * 16;
     Pel* pcb = pic_->plane<Pel>(1) + size_t(mby_ * mb_ch_) * cs + mbx_ * 8;
     Pel* pcr = pic_->plane<Pel>(2) + size_t(mby_ * mb_ch_) * cs + mbx_ * 8;
-    const int qpy = qp_ + qp_bd_y_;                                // QP'Y
-    const int qc[2] = {m.qpc[0] + qp_bd_c_, m.qpc[1] + qp_bd_c_};  // QP'C
+    // QP'Y and QP'C; in transform bypass 0 in every record
+    const int qpy = bypass_ ? 0 : qp_ + qp_bd_y_;
+    const int qc[2] = {bypass_ ? 0 : m.qpc[0] + qp_bd_c_, bypass_ ? 0 : m.qpc[1] + qp_bd_c_};
+    const Opx8u bp = bypass_ ? 1 : 0;
     const int qp6 = qpy % 6;
     const Opx8u edge = intra ? intra_edges() : 0;
     OpxResult r = opxOk;
@@ -516,25 +527,25 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
         Opx16s* cp = coeffs_;
         if (intra && m.kind == kMbI16x16) {
             r = opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(&cp, py, ys, i16_mode, cbp4x4_, qpy,
-                                                                edge, ls4_[0][qp6], 0);
+                                                                edge, ls4_[0][qp6], bp);
         } else if (intra && m.kind == kMbI8x8) {
             Opx32s modes[4];
             for (int k = 0; k < 4; ++k) modes[k] = m.ipred[(k >> 1) * 8 + (k & 1) * 2];
             r = opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(&cp, py, ys, modes, cbp8x8_, qpy, edge,
-                                                             ls8_[0][qp6], 0);
+                                                             ls8_[0][qp6], bp);
         } else if (intra) {
             Opx32s modes[16];
             for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkY[n] * 4 + kBlkX[n]];
             r = opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R(&cp, py, ys, modes, cbp4x4_, qpy, edge,
-                                                             ls4_[0][qp6], 0);
+                                                             ls4_[0][qp6], bp);
         } else if (t8 && cbp8x8_) {
             r = opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(&cp, py, ys, cbp8x8_, qpy,
-                                                             ls8_[1][qp6], 0);
+                                                             ls8_[1][qp6], bp);
         } else if (!t8 && (cbp4x4_ & 0x1FFFFu)) {
             // without coefficients the prediction is the result: no reconstruction call
             // (coded-block bits: luma 1..16, chroma DC 17..18, chroma AC 19..26)
             r = opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(&cp, py, ys, cbp4x4_, qpy,
-                                                             ls4_[3][qp6], 0);
+                                                             ls4_[3][qp6], bp);
         }
         if (r < 0) d_.error("luma reconstruction refused (%d) at macroblock %d", r, mb_);
         if (mono_) return;
@@ -542,16 +553,16 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
             if (intra)
                 r = opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(
                     &cp, pcb, pcr, Opx32u(cs), chroma_mode, cbp4x4_, Opx32u(qc[0]), Opx32u(qc[1]),
-                    edge, ls4_[1][qc[0] % 6], ls4_[2][qc[1] % 6], 0);
+                    edge, ls4_[1][qc[0] % 6], ls4_[2][qc[1] % 6], bp);
             else if (cbp4x4_ >> 17)
                 r = opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(
                     &cp, pcb, pcr, Opx32u(cs), cbp4x4_, Opx32u(qc[0]), Opx32u(qc[1]),
-                    ls4_[4][qc[0] % 6], ls4_[5][qc[1] % 6], 0);
+                    ls4_[4][qc[0] % 6], ls4_[5][qc[1] % 6], bp);
         } else if (intra || (cbp_c_[0] | cbp_c_[1])) {
             const int l = intra ? 1 : 4;
             OpxReconstructInfo8u rec[2];
             for (int c = 0; c < 2; ++c)
-                rec[c] = {&cp, c ? pcr : pcb, cs, cbp_c_[c], qc[c], ls4_[l + c][qc[c] % 6], 0, 8};
+                rec[c] = {&cp, c ? pcr : pcb, cs, cbp_c_[c], qc[c], ls4_[l + c][qc[c] % 6], bp, 8};
             const OpxReconstructInfo8u* const pr[2] = {&rec[0], &rec[1]};
             // 4:2:2 chroma DC: qP,DC = QP'C + 3 (clause 8.5.11.2)
             const Opx32u dc0 = Opx32u(ls4_[l][(qc[0] + 3) % 6][0]);
@@ -563,7 +574,7 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
         if (r < 0) d_.error("chroma reconstruction refused (%d) at macroblock %d", r, mb_);
     } else {
         Opx32s* cp = coeffs32_;
-        OpxReconstructInfo rec = {&cp, py, ys, cbp4x4_ & 0x1FFFFu, qpy, nullptr, 0, bit_depth_};
+        OpxReconstructInfo rec = {&cp, py, ys, cbp4x4_ & 0x1FFFFu, qpy, nullptr, bp, bit_depth_};
         if (intra && m.kind == kMbI16x16) {
             rec.pQuantTable = ls4_[0][qp6];
             r = opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(&rec, i16_mode, edge);
@@ -592,7 +603,7 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
         OpxReconstructInfo crec[2];
         for (int c = 0; c < 2; ++c)
             crec[c] = {&cp,   c ? pcr : pcb,          cs, cbp_c_[c],
-                       qc[c], ls4_[l + c][qc[c] % 6], 0,  bit_depth_};
+                       qc[c], ls4_[l + c][qc[c] % 6], bp, bit_depth_};
         const OpxReconstructInfo* const pr[2] = {&crec[0], &crec[1]};
         if (c422_) {
             const Opx32u dc0 = Opx32u(ls4_[l][(qc[0] + 3) % 6][0]);
@@ -606,6 +617,118 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
         }
         if (r < 0) d_.error("chroma reconstruction refused (%d) at macroblock %d", r, mb_);
     }
+}
+
+// Intra residual of a macroblock in transform bypass with horizontal or vertical prediction
+// (clause 8.5.15): each residual sample becomes the sum of those left of it (horizontal) or above
+// it (vertical) in the predicted block, the 4x4 or 8x8 block, the 16x16 luma or the whole chroma
+// component. Done on the packed coefficient stream before the reconstruction call, which adds it
+// unchanged; a 16x16 or chroma region is repacked with every block coded (the sums reach blocks
+// that had no coefficients), DC values at the blocks' position 0 and in the DC arrays.
+template <class Coef>
+void SliceDecoder::lossless_dpcm(MbInfo& m, int i16_mode, int chroma_mode, Coef* coeffs) {
+    // sums over a w x h region of r (row step `step`), vertical: down the columns
+    auto accumulate = [](Coef* r, int step, int w, int h, bool vertical) {
+        if (vertical) {
+            for (int y = 1; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    r[y * step + x] = Coef(r[y * step + x] + r[(y - 1) * step + x]);
+        } else {
+            for (int y = 0; y < h; ++y)
+                for (int x = 1; x < w; ++x)
+                    r[y * step + x] = Coef(r[y * step + x] + r[y * step + x - 1]);
+        }
+    };
+    alignas(32) Coef out[kCoeffs];
+    Coef* o = out;
+    Coef* cp = coeffs;
+    // luma (Intra4x4/8x8 modes 0 vertical, 1 horizontal; Intra16x16 likewise)
+    if (m.kind == kMbI16x16) {
+        Coef u[16][16] = {};
+        Coef dc[16] = {};
+        if (cbp4x4_ & 1) {
+            std::copy(cp, cp + 16, dc);
+            cp += 16;
+        }
+        for (int n = 0; n < 16; ++n) {
+            const int bx = kBlkX[n] * 4, by = kBlkY[n] * 4;
+            if ((cbp4x4_ >> (n + 1)) & 1) {
+                for (int i = 0; i < 16; ++i) u[by + i / 4][bx + i % 4] = cp[i];
+                cp += 16;
+            }
+            u[by][bx] = dc[by + bx / 4];  // the DC array in raster order of the blocks
+        }
+        if (i16_mode < 2) {
+            accumulate(&u[0][0], 16, 16, 16, i16_mode == 0);
+            for (int k = 0; k < 16; ++k) o[k] = u[(k / 4) * 4][(k % 4) * 4];
+            o += 16;
+            for (int n = 0; n < 16; ++n) {
+                const int bx = kBlkX[n] * 4, by = kBlkY[n] * 4;
+                for (int i = 0; i < 16; ++i) o[i] = u[by + i / 4][bx + i % 4];
+                o += 16;
+            }
+            cbp4x4_ |= 0x1FFFFu;
+        } else {
+            o = std::copy(coeffs, cp, o);
+        }
+    } else if (m.kind == kMbI8x8) {
+        for (int b8 = 0; b8 < 4; ++b8) {
+            if (!((cbp8x8_ >> b8) & 1)) continue;
+            const int mode = m.ipred[(b8 >> 1) * 8 + (b8 & 1) * 2];
+            if (mode < 2) accumulate(cp, 8, 8, 8, mode == 0);
+            o = std::copy(cp, cp + 64, o);
+            cp += 64;
+        }
+    } else {
+        for (int n = 0; n < 16; ++n) {
+            if (!((cbp4x4_ >> (n + 1)) & 1)) continue;
+            const int mode = m.ipred[kBlkY[n] * 4 + kBlkX[n]];
+            if (mode < 2) accumulate(cp, 4, 4, 4, mode == 0);
+            o = std::copy(cp, cp + 16, o);
+            cp += 16;
+        }
+    }
+    // chroma (modes 1 horizontal, 2 vertical): Cb DC, Cr DC, Cb blocks, Cr blocks
+    if (!mono_) {
+        const int nb = chroma_ac_, rows = nb * 2;  // blocks; rows of the component
+        if (chroma_mode == 1 || chroma_mode == 2) {
+            Coef u[2][16][8] = {};
+            Coef dc[2][8] = {};
+            for (int c = 0; c < 2; ++c)
+                if (cbp_c_[c] & 1) {
+                    std::copy(cp, cp + nb, dc[c]);
+                    cp += nb;
+                }
+            for (int c = 0; c < 2; ++c)
+                for (int k = 0; k < nb; ++k) {
+                    const int bx = (k & 1) * 4, by = (k >> 1) * 4;
+                    if ((cbp_c_[c] >> (k + 1)) & 1) {
+                        for (int i = 0; i < 16; ++i) u[c][by + i / 4][bx + i % 4] = cp[i];
+                        cp += 16;
+                    }
+                    u[c][by][bx] = dc[c][k];
+                }
+            for (int c = 0; c < 2; ++c) {
+                accumulate(&u[c][0][0], 8, 8, rows, chroma_mode == 2);
+                for (int k = 0; k < nb; ++k) *o++ = u[c][(k >> 1) * 4][(k & 1) * 4];
+            }
+            for (int c = 0; c < 2; ++c) {
+                for (int k = 0; k < nb; ++k) {
+                    const int bx = (k & 1) * 4, by = (k >> 1) * 4;
+                    for (int i = 0; i < 16; ++i) o[i] = u[c][by + i / 4][bx + i % 4];
+                    o += 16;
+                }
+                cbp_c_[c] = (2u << nb) - 1;
+            }
+            cbp4x4_ |= 0x3FFu << 17;  // the 4:2:0 8-bit calls' chroma bits
+        } else {
+            const int n =
+                (cbp_c_[0] & 1) * nb + (cbp_c_[1] & 1) * nb +
+                16 * (__builtin_popcount(cbp_c_[0] >> 1) + __builtin_popcount(cbp_c_[1] >> 1));
+            o = std::copy(cp, cp + n, o);
+        }
+    }
+    std::copy(out, o, coeffs);
 }
 
 bool SliceDecoder::parse_residual(MbInfo& m, int cbp, bool i16) {

@@ -155,7 +155,10 @@ class SliceDecoder {
     bool read_pcm(MbInfo& m);
     template <class Pel>
     void reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_mode, bool t8);
-    void set_qp(MbInfo& m, int qp);          // records QPY and the QPc of both components
+    void set_qp(MbInfo& m, int qp);  // records QPY and the QPc of both components
+    bool bypass_ = false;            // the macroblock's TransformBypassModeFlag
+    template <class Coef>
+    void lossless_dpcm(MbInfo& m, int i16_mode, int chroma_mode, Coef* coeffs);
     bool left_ok_ = false, top_ok_ = false;  // neighbouring macroblocks available
     int luma_nc(int x, int y);
     int chroma_nc(int c, int x, int y);
