@@ -206,35 +206,35 @@ void Decoder::deblock_mb(int mbx, int mby, const MbInfo& q, const SliceInfo& si)
             const OpxDeblock16u d = {plane, step, alpha, beta, tc, bs, bd};
             switch (kind) {
                 case 0:
-                    r = opxiFilterDeblockingLumaVerEdge_H264_16u_C1IR(&d);
+                    r = OPX_COUNTED(opxiFilterDeblockingLumaVerEdge_H264_16u_C1IR)(&d);
                     break;
                 case 1:
-                    r = opxiFilterDeblockingLumaHorEdge_H264_16u_C1IR(&d);
+                    r = OPX_COUNTED(opxiFilterDeblockingLumaHorEdge_H264_16u_C1IR)(&d);
                     break;
                 case 2:
-                    r = c422 ? opxiFilterDeblockingChroma422VerEdge_H264_16u_C1IR(&d)
-                             : opxiFilterDeblockingChromaVerEdge_H264_16u_C1IR(&d);
+                    r = c422 ? OPX_COUNTED(opxiFilterDeblockingChroma422VerEdge_H264_16u_C1IR)(&d)
+                             : OPX_COUNTED(opxiFilterDeblockingChromaVerEdge_H264_16u_C1IR)(&d);
                     break;
                 default:
-                    r = c422 ? opxiFilterDeblockingChroma422HorEdge_H264_16u_C1IR(&d)
-                             : opxiFilterDeblockingChromaHorEdge_H264_16u_C1IR(&d);
+                    r = c422 ? OPX_COUNTED(opxiFilterDeblockingChroma422HorEdge_H264_16u_C1IR)(&d)
+                             : OPX_COUNTED(opxiFilterDeblockingChromaHorEdge_H264_16u_C1IR)(&d);
             }
         } else {
             const OpxDeblock8u d = {plane, step, alpha, beta, tc, bs};
             switch (kind) {
                 case 0:
-                    r = opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(plane, step, alpha, beta, tc,
-                                                                      bs);
+                    r = OPX_COUNTED(opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR)(
+                        plane, step, alpha, beta, tc, bs);
                     break;
                 case 1:
-                    r = opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(plane, step, alpha, beta, tc,
-                                                                      bs);
+                    r = OPX_COUNTED(opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR)(
+                        plane, step, alpha, beta, tc, bs);
                     break;
                 case 2:
-                    r = opxiFilterDeblockingChroma422VerEdge_H264_8u_C1IR(&d);
+                    r = OPX_COUNTED(opxiFilterDeblockingChroma422VerEdge_H264_8u_C1IR)(&d);
                     break;
                 default:
-                    r = opxiFilterDeblockingChroma422HorEdge_H264_8u_C1IR(&d);
+                    r = OPX_COUNTED(opxiFilterDeblockingChroma422HorEdge_H264_8u_C1IR)(&d);
             }
         }
         if (r != opxOk) error("deblocking failed (%d)", r);
@@ -324,13 +324,14 @@ void Decoder::conceal_picture() {
 // ---- CAVLC tables ----------------------------------------------------------------------------
 
 CavlcTables::~CavlcTables() {
-    for (Opx32s* t : owned) opxiHuffmanTableFree_32s(t);
+    for (Opx32s* t : owned) OPX_COUNTED(opxiHuffmanTableFree_32s)(t);
 }
 
 bool build_cavlc_tables(CavlcTables& t) {
     auto build = [&](const int32_t* list) -> const Opx32s* {
         Opx32s* table = nullptr;
-        if (opxiHuffmanTableInitAlloc_32s(list, &table) != opxOk || !table) return nullptr;
+        if (OPX_COUNTED(opxiHuffmanTableInitAlloc_32s)(list, &table) != opxOk || !table)
+            return nullptr;
         t.owned.push_back(table);
         return table;
     };

@@ -76,7 +76,7 @@ inline uint32_t Bits::ue() {
     Opx32u* p = const_cast<Opx32u*>(ptr);
     Opx32s o = pos;
     Opx32s v = 0;
-    if (opxiDecodeExpGolombOne_H264_1u32s(&p, &o, &v, 0) != opxOk) {
+    if (OPX_COUNTED(opxiDecodeExpGolombOne_H264_1u32s)(&p, &o, &v, 0) != opxOk) {
         error = true;
         return 0;
     }

@@ -231,9 +231,9 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
         OpxResult res;
         if constexpr (kHigh) {
             rec.bitDepth = bit_depth_;
-            res = opxiInterpolateLumaBlock_H264_16u_P1R(&rec);
+            res = OPX_COUNTED(opxiInterpolateLumaBlock_H264_16u_P1R)(&rec);
         } else {
-            res = opxiInterpolateLumaBlock_H264_8u_P1R(&rec);
+            res = OPX_COUNTED(opxiInterpolateLumaBlock_H264_8u_P1R)(&rec);
         }
         if (res != opxOk) d_.error("luma interpolation failed");
         if (mono_) continue;
@@ -250,9 +250,9 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
         rc.motionVector = {mv.x, c422_ ? 2 * mv.y : mv.y};
         if constexpr (kHigh) {
             rc.bitDepth = bit_depth_;
-            res = opxiInterpolateChromaBlock_H264_16u_P2R(&rc);
+            res = OPX_COUNTED(opxiInterpolateChromaBlock_H264_16u_P2R)(&rc);
         } else {
-            res = opxiInterpolateChromaBlock_H264_8u_P2R(&rc);
+            res = OPX_COUNTED(opxiInterpolateChromaBlock_H264_8u_P2R)(&rc);
         }
         if (res != opxOk) d_.error("chroma interpolation failed");
     }
@@ -270,12 +270,12 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
             Pel* d = c ? dst_c[c - 1] : dst_y;
             const int step = c ? cs : ys;
             if constexpr (kHigh)
-                opxiUnidirWeight_H264_16u_IP2P1R(d, Opx32u(step), Opx32u(denom), wt[c][0],
-                                                 wt[c][1] * (1 << osh), c ? roi_c : roi_y,
-                                                 bit_depth_);
+                OPX_COUNTED(opxiUnidirWeight_H264_16u_IP2P1R)
+                (d, Opx32u(step), Opx32u(denom), wt[c][0], wt[c][1] * (1 << osh), c ? roi_c : roi_y,
+                 bit_depth_);
             else
-                opxiUniDirWeightBlock_H264_8u_C1R(d, Opx32u(step), Opx32u(denom), wt[c][0],
-                                                  wt[c][1], c ? roi_c : roi_y);
+                OPX_COUNTED(opxiUniDirWeightBlock_H264_8u_C1R)
+                (d, Opx32u(step), Opx32u(denom), wt[c][0], wt[c][1], c ? roi_c : roi_y);
         }
         return;
     }
@@ -290,49 +290,49 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
             b.roiSize = c ? roi_c : roi_y;
             b.bitDepth = bit_depth_;
             if (weight_mode_ == 0) {
-                opxiBidir_H264_16u_P2P1R(&b);
+                OPX_COUNTED(opxiBidir_H264_16u_P2P1R)(&b);
             } else if (weight_mode_ == 2) {
                 const int w0 = implicit_w_[r0][r1];
-                opxiBidirWeightImplicit_H264_16u_P2P1R(&b, w0, 64 - w0);
+                OPX_COUNTED(opxiBidirWeightImplicit_H264_16u_P2P1R)(&b, w0, 64 - w0);
             } else {
                 const int(*a)[2] = sh_.weight[0][r0];
                 const int(*bw)[2] = sh_.weight[1][r1];
-                opxiBidirWeight_H264_16u_P2P1R(
-                    &b, Opx32u(c ? sh_.chroma_log2_denom : sh_.luma_log2_denom), a[c][0],
-                    a[c][1] * (1 << osh), bw[c][0], bw[c][1] * (1 << osh));
+                OPX_COUNTED(opxiBidirWeight_H264_16u_P2P1R)
+                (&b, Opx32u(c ? sh_.chroma_log2_denom : sh_.luma_log2_denom), a[c][0],
+                 a[c][1] * (1 << osh), bw[c][0], bw[c][1] * (1 << osh));
             }
         }
         return;
     } else {
         if (weight_mode_ == 0) {
-            opxiInterpolateBlock_H264_8u_P3P1R(tmp_y[0], tmp_y[1], dst_y, Opx32u(w), Opx32u(h), 16,
-                                               16, ys);
+            OPX_COUNTED(opxiInterpolateBlock_H264_8u_P3P1R)
+            (tmp_y[0], tmp_y[1], dst_y, Opx32u(w), Opx32u(h), 16, 16, ys);
             if (mono_) return;
             for (int c = 0; c < 2; ++c)
-                opxiInterpolateBlock_H264_8u_P3P1R(tmp_c[0][c], tmp_c[1][c], dst_c[c], Opx32u(cw),
-                                                   Opx32u(ch), 8, 8, cs);
+                OPX_COUNTED(opxiInterpolateBlock_H264_8u_P3P1R)
+                (tmp_c[0][c], tmp_c[1][c], dst_c[c], Opx32u(cw), Opx32u(ch), 8, 8, cs);
         } else if (weight_mode_ == 2) {
             // Both predictions sit in scratch blocks of one step, the form of the implicit
             // weighting that has a kernel per block size (the form with a step per source takes
             // any size and is much slower on these).
             int w0 = implicit_w_[r0][r1], w1 = 64 - w0;
-            opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(tmp_y[0], tmp_y[1], dst_y, 16, Opx32u(ys),
-                                                       w0, w1, roi_y);
+            OPX_COUNTED(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R)
+            (tmp_y[0], tmp_y[1], dst_y, 16, Opx32u(ys), w0, w1, roi_y);
             if (mono_) return;
             for (int c = 0; c < 2; ++c)
-                opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(tmp_c[0][c], tmp_c[1][c], dst_c[c], 8,
-                                                           Opx32u(cs), w0, w1, roi_c);
+                OPX_COUNTED(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R)
+                (tmp_c[0][c], tmp_c[1][c], dst_c[c], 8, Opx32u(cs), w0, w1, roi_c);
         } else {
             const int(*a)[2] = sh_.weight[0][r0];
             const int(*b)[2] = sh_.weight[1][r1];
-            opxiBiDirWeightBlock_H264_8u_P3P1R(tmp_y[0], tmp_y[1], dst_y, 16, 16, Opx32u(ys),
-                                               Opx32u(sh_.luma_log2_denom), a[0][0], a[0][1],
-                                               b[0][0], b[0][1], roi_y);
+            OPX_COUNTED(opxiBiDirWeightBlock_H264_8u_P3P1R)
+            (tmp_y[0], tmp_y[1], dst_y, 16, 16, Opx32u(ys), Opx32u(sh_.luma_log2_denom), a[0][0],
+             a[0][1], b[0][0], b[0][1], roi_y);
             if (mono_) return;
             for (int c = 1; c < 3; ++c)
-                opxiBiDirWeightBlock_H264_8u_P3P1R(tmp_c[0][c - 1], tmp_c[1][c - 1], dst_c[c - 1],
-                                                   8, 8, Opx32u(cs), Opx32u(sh_.chroma_log2_denom),
-                                                   a[c][0], a[c][1], b[c][0], b[c][1], roi_c);
+                OPX_COUNTED(opxiBiDirWeightBlock_H264_8u_P3P1R)
+                (tmp_c[0][c - 1], tmp_c[1][c - 1], dst_c[c - 1], 8, 8, Opx32u(cs),
+                 Opx32u(sh_.chroma_log2_denom), a[c][0], a[c][1], b[c][0], b[c][1], roi_c);
         }
     }
 }

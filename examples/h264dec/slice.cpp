@@ -526,36 +526,36 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
     if constexpr (!kHigh) {
         Opx16s* cp = coeffs_;
         if (intra && m.kind == kMbI16x16) {
-            r = opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(&cp, py, ys, i16_mode, cbp4x4_, qpy,
-                                                                edge, ls4_[0][qp6], bp);
+            r = OPX_COUNTED(opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R)(
+                &cp, py, ys, i16_mode, cbp4x4_, qpy, edge, ls4_[0][qp6], bp);
         } else if (intra && m.kind == kMbI8x8) {
             Opx32s modes[4];
             for (int k = 0; k < 4; ++k) modes[k] = m.ipred[(k >> 1) * 8 + (k & 1) * 2];
-            r = opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(&cp, py, ys, modes, cbp8x8_, qpy, edge,
-                                                             ls8_[0][qp6], bp);
+            r = OPX_COUNTED(opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R)(
+                &cp, py, ys, modes, cbp8x8_, qpy, edge, ls8_[0][qp6], bp);
         } else if (intra) {
             Opx32s modes[16];
             for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkY[n] * 4 + kBlkX[n]];
-            r = opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R(&cp, py, ys, modes, cbp4x4_, qpy, edge,
-                                                             ls4_[0][qp6], bp);
+            r = OPX_COUNTED(opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R)(
+                &cp, py, ys, modes, cbp4x4_, qpy, edge, ls4_[0][qp6], bp);
         } else if (t8 && cbp8x8_) {
-            r = opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(&cp, py, ys, cbp8x8_, qpy,
-                                                             ls8_[1][qp6], bp);
+            r = OPX_COUNTED(opxiReconstructLumaInter8x8MB_H264_16s8u_C1R)(&cp, py, ys, cbp8x8_, qpy,
+                                                                          ls8_[1][qp6], bp);
         } else if (!t8 && (cbp4x4_ & 0x1FFFFu)) {
             // without coefficients the prediction is the result: no reconstruction call
             // (coded-block bits: luma 1..16, chroma DC 17..18, chroma AC 19..26)
-            r = opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(&cp, py, ys, cbp4x4_, qpy,
-                                                             ls4_[3][qp6], bp);
+            r = OPX_COUNTED(opxiReconstructLumaInter4x4MB_H264_16s8u_C1R)(&cp, py, ys, cbp4x4_, qpy,
+                                                                          ls4_[3][qp6], bp);
         }
         if (r < 0) d_.error("luma reconstruction refused (%d) at macroblock %d", r, mb_);
         if (mono_) return;
         if (!c422_) {
             if (intra)
-                r = opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(
+                r = OPX_COUNTED(opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R)(
                     &cp, pcb, pcr, Opx32u(cs), chroma_mode, cbp4x4_, Opx32u(qc[0]), Opx32u(qc[1]),
                     edge, ls4_[1][qc[0] % 6], ls4_[2][qc[1] % 6], bp);
             else if (cbp4x4_ >> 17)
-                r = opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(
+                r = OPX_COUNTED(opxiReconstructChromaInter4x4MB_H264_16s8u_P2R)(
                     &cp, pcb, pcr, Opx32u(cs), cbp4x4_, Opx32u(qc[0]), Opx32u(qc[1]),
                     ls4_[4][qc[0] % 6], ls4_[5][qc[1] % 6], bp);
         } else if (intra || (cbp_c_[0] | cbp_c_[1])) {
@@ -567,9 +567,10 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
             // 4:2:2 chroma DC: qP,DC = QP'C + 3 (clause 8.5.11.2)
             const Opx32u dc0 = Opx32u(ls4_[l][(qc[0] + 3) % 6][0]);
             const Opx32u dc1 = Opx32u(ls4_[l + 1][(qc[1] + 3) % 6][0]);
-            r = intra ? opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(pr, chroma_mode, edge,
-                                                                             dc0, dc1)
-                      : opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(pr, dc0, dc1);
+            r = intra ? OPX_COUNTED(opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R)(
+                            pr, chroma_mode, edge, dc0, dc1)
+                      : OPX_COUNTED(opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R)(pr, dc0,
+                                                                                          dc1);
         }
         if (r < 0) d_.error("chroma reconstruction refused (%d) at macroblock %d", r, mb_);
     } else {
@@ -577,25 +578,26 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
         OpxReconstructInfo rec = {&cp, py, ys, cbp4x4_ & 0x1FFFFu, qpy, nullptr, bp, bit_depth_};
         if (intra && m.kind == kMbI16x16) {
             rec.pQuantTable = ls4_[0][qp6];
-            r = opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(&rec, i16_mode, edge);
+            r = OPX_COUNTED(opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R)(&rec, i16_mode,
+                                                                                edge);
         } else if (intra && m.kind == kMbI8x8) {
             Opx32s modes[4];
             for (int k = 0; k < 4; ++k) modes[k] = m.ipred[(k >> 1) * 8 + (k & 1) * 2];
             rec.cbp = cbp8x8_;
             rec.pQuantTable = ls8_[0][qp6];
-            r = opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R(&rec, modes, edge);
+            r = OPX_COUNTED(opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R)(&rec, modes, edge);
         } else if (intra) {
             Opx32s modes[16];
             for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkY[n] * 4 + kBlkX[n]];
             rec.pQuantTable = ls4_[0][qp6];
-            r = opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(&rec, modes, edge);
+            r = OPX_COUNTED(opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R)(&rec, modes, edge);
         } else if (t8 && cbp8x8_) {
             rec.cbp = cbp8x8_;
             rec.pQuantTable = ls8_[1][qp6];
-            r = opxiReconstructLumaInter8x8_H264High_32s16u_IP1R(&rec);
+            r = OPX_COUNTED(opxiReconstructLumaInter8x8_H264High_32s16u_IP1R)(&rec);
         } else if (!t8 && rec.cbp) {
             rec.pQuantTable = ls4_[3][qp6];
-            r = opxiReconstructLumaInter4x4_H264High_32s16u_IP1R(&rec);
+            r = OPX_COUNTED(opxiReconstructLumaInter4x4_H264High_32s16u_IP1R)(&rec);
         }
         if (r < 0) d_.error("luma reconstruction refused (%d) at macroblock %d", r, mb_);
         if (mono_ || !(intra || (cbp_c_[0] | cbp_c_[1]))) return;
@@ -608,12 +610,14 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
         if (c422_) {
             const Opx32u dc0 = Opx32u(ls4_[l][(qc[0] + 3) % 6][0]);
             const Opx32u dc1 = Opx32u(ls4_[l + 1][(qc[1] + 3) % 6][0]);
-            r = intra ? opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(pr, chroma_mode, edge,
-                                                                              dc0, dc1)
-                      : opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(pr, dc0, dc1);
+            r = intra ? OPX_COUNTED(opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R)(
+                            pr, chroma_mode, edge, dc0, dc1)
+                      : OPX_COUNTED(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R)(pr, dc0,
+                                                                                           dc1);
         } else {
-            r = intra ? opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R(pr, chroma_mode, edge)
-                      : opxiReconstructChromaInter4x4_H264High_32s16u_IP2R(pr);
+            r = intra ? OPX_COUNTED(opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R)(
+                            pr, chroma_mode, edge)
+                      : OPX_COUNTED(opxiReconstructChromaInter4x4_H264High_32s16u_IP2R)(pr);
         }
         if (r < 0) d_.error("chroma reconstruction refused (%d) at macroblock %d", r, mb_);
     }
@@ -790,11 +794,11 @@ bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) 
     auto block = [&](int nc, int limit, const Opx32s* scan, Coef** dst) -> int {
         OpxResult r;
         if constexpr (kWide)
-            r = opxiDecodeCAVLCCoeffs_H264_1u32s(&ptr, &pos, &num, dst, nc, Opx16s(limit), tok, tz,
-                                                 rb, scan);
+            r = OPX_COUNTED(opxiDecodeCAVLCCoeffs_H264_1u32s)(&ptr, &pos, &num, dst, nc,
+                                                              Opx16s(limit), tok, tz, rb, scan);
         else
-            r = opxiDecodeCAVLCCoeffs_H264_1u16s(&ptr, &pos, &num, dst, nc, Opx16s(limit), tok, tz,
-                                                 rb, scan);
+            r = OPX_COUNTED(opxiDecodeCAVLCCoeffs_H264_1u16s)(&ptr, &pos, &num, dst, nc,
+                                                              Opx16s(limit), tok, tz, rb, scan);
         if (r != opxOk) return -1;
         return num;
     };
@@ -847,19 +851,19 @@ bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) 
         for (int c = 0; c < 2; ++c) {
             OpxResult r;
             if (c422_ && kWide)
-                r = opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s(
+                r = OPX_COUNTED(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s)(
                     &ptr, &pos, &num, reinterpret_cast<Opx32s**>(&cp), t.coeff_token_422,
                     t.total_zeros_422, rb);
             else if (c422_)
-                r = opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s(
+                r = OPX_COUNTED(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s)(
                     &ptr, &pos, &num, reinterpret_cast<Opx16s**>(&cp), t.coeff_token_422,
                     t.total_zeros_422, rb);
             else if (kWide)
-                r = opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s(
+                r = OPX_COUNTED(opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s)(
                     &ptr, &pos, &num, reinterpret_cast<Opx32s**>(&cp), t.coeff_token[3],
                     t.total_zeros_dc, rb);
             else
-                r = opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(
+                r = OPX_COUNTED(opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s)(
                     &ptr, &pos, &num, reinterpret_cast<Opx16s**>(&cp), t.coeff_token[3],
                     t.total_zeros_dc, rb);
             if (r != opxOk) return fail("chroma DC block");

@@ -62,7 +62,7 @@ high_cases=(
   "422_qp1|48x48|yuv422p|i422|8|3|--qp 1 --bframes 1"
   "422_slices|176x144|yuv422p|i422|8|4|--slices 3 --deblock -2:2 --constrained-intra --8x8dct"
   "422_parts|112x80|yuv422p|i422|8|8|--partitions all --direct spatial --bframes 2 --8x8dct"
-  "10_b8x8|64x48|yuv420p10le|i420|10|8|--bframes 2 --ref 3 --8x8dct"
+  "10_b8x8|96x64|yuv420p10le|i420|10|8|--bframes 2 --ref 3 --8x8dct --no-weightb --qp 24"
   "10_weighted|98x74|yuv420p10le|i420|10|10|--weightp 2 --weightb --bframes 3 --b-pyramid normal --direct temporal"
   "10_intra_cqm|80x64|yuv420p10le|i420|10|3|--keyint 1 --8x8dct --cqm jvt"
   "10_qp1|48x48|yuv420p10le|i420|10|3|--qp 1"
@@ -79,15 +79,17 @@ high_cases=(
   "lossless_10_intra|64x48|yuv420p10le|i420|10|3|--qp 0 --keyint 1 --8x8dct"
   "lossless_422_10|64x48|yuv422p10le|i422|10|5|--qp 0 --bframes 2"
 )
+: >"$work/calls.txt"
 for c in "${high_cases[@]}"; do
   IFS='|' read -r name size pix csp depth frames opts <<<"$c"
   yuv=$work/$name.yuv s=$work/$name.264
-  ffmpeg -v error -f lavfi -i "testsrc2=size=$size:rate=25,noise=alls=6:allf=t" -frames:v "$frames" -pix_fmt "$pix" -f rawvideo -y "$yuv" || { echo "$name: source failed"; fail=1; continue; }
+  fade=; case "$name" in *weighted*) fade=",fade=in:0:8";; esac  # explicit weights for P
+  ffmpeg -v error -f lavfi -i "testsrc2=size=$size:rate=25,noise=alls=6:allf=t$fade" -frames:v "$frames" -pix_fmt "$pix" -f rawvideo -y "$yuv" || { echo "$name: source failed"; fail=1; continue; }
   # shellcheck disable=SC2086
   x264 --quiet --no-progress --no-cabac --threads 1 --input-res "$size" --input-csp "$csp" --output-csp "$csp" \
     --input-depth "$depth" --output-depth "$depth" $opts -o "$s" "$yuv" 2>/dev/null || { echo "$name: x264 failed"; fail=1; continue; }
   expected=$(ffmpeg -v error -threads 1 -i "$s" -f framemd5 - | grep -v '^#' | awk -F', *' '{print $6}')
-  actual=$("$dec" --md5 "$s" | awk '{print $2}')
+  actual=$("$dec" --md5 --calls "$s" 2>>"$work/calls.txt" | awk '{print $2}')
   n=$((n + 1))
   if [ "$expected" == "$actual" ] && [ -n "$expected" ]; then
     echo "$name ($size $pix, $opts): $(echo "$expected" | wc -l) frames bit-exact"
@@ -100,6 +102,24 @@ for c in "${high_cases[@]}"; do
     "$dec" -o "$work/$name.out.yuv" "$s" && cmp -s "$yuv" "$work/$name.out.yuv" &&
       echo "$name: output equals the source" || { echo "$name: output DIFFERS from the source"; fail=1; };;
   esac
+done
+# the library functions these streams exist for were all called (--calls); x264 makes no
+# explicit bi-directional weights, so opxiBidirWeight_H264_16u_P2P1R is not among them
+for f in opxiDecodeCAVLCCoeffs_H264_1u32s opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s \
+  opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s \
+  opxiReconstructLumaInter4x4_H264High_32s16u_IP1R opxiReconstructLumaInter8x8_H264High_32s16u_IP1R \
+  opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R \
+  opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R opxiReconstructChromaInter4x4_H264High_32s16u_IP2R \
+  opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R \
+  opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R \
+  opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R opxiInterpolateLumaBlock_H264_16u_P1R \
+  opxiInterpolateChromaBlock_H264_16u_P2R opxiBidir_H264_16u_P2P1R opxiUnidirWeight_H264_16u_IP2P1R \
+  opxiBidirWeightImplicit_H264_16u_P2P1R \
+  opxiFilterDeblockingLumaVerEdge_H264_16u_C1IR opxiFilterDeblockingLumaHorEdge_H264_16u_C1IR \
+  opxiFilterDeblockingChromaVerEdge_H264_16u_C1IR opxiFilterDeblockingChromaHorEdge_H264_16u_C1IR \
+  opxiFilterDeblockingChroma422VerEdge_H264_8u_C1IR opxiFilterDeblockingChroma422HorEdge_H264_8u_C1IR \
+  opxiFilterDeblockingChroma422VerEdge_H264_16u_C1IR opxiFilterDeblockingChroma422HorEdge_H264_16u_C1IR; do
+  grep -q "^$f [1-9]" "$work/calls.txt" || { echo "--calls: $f never called"; fail=1; }
 done
 # streams outside the decoder's scope are refused with exit status 3 and a message
 ffmpeg -v error -f lavfi -i "testsrc=size=64x48:rate=25" -frames:v 4 -pix_fmt yuv420p -f rawvideo -y "$work/r.yuv"
