@@ -56,8 +56,8 @@ void Decoder::edge_strengths(int mbx, int mby) {
         if (pm) filtered |= 0xF;
         auto split_extra = [&] {
             if (!(extra && dir == 1)) return;
-            std::memcpy(q.bs_c422, bs + 4, 4);
-            std::memcpy(q.bs_c422 + 4, bs + 12, 4);
+            std::memcpy(bs_c422_[mb].data(), bs + 4, 4);
+            std::memcpy(bs_c422_[mb].data() + 4, bs + 12, 4);
             std::memset(bs + 4, 0, 4);
             std::memset(bs + 12, 0, 4);
         };
@@ -250,8 +250,9 @@ void Decoder::deblock_mb(int mbx, int mby, const MbInfo& q, const SliceInfo& si)
         Opx8u cbs[16];
         std::memcpy(cbs, bs, 16);
         if (c422 && dir == 1 && q.transform8x8) {
-            std::memcpy(cbs + 4, q.bs_c422, 4);
-            std::memcpy(cbs + 12, q.bs_c422 + 4, 4);
+            const Opx8u* extra = bs_c422_[size_t(mby * w + mbx)].data();
+            std::memcpy(cbs + 4, extra, 4);
+            std::memcpy(cbs + 12, extra + 4, 4);
         }
         uint32_t any_l = 0, any_c = 0;
         for (int i = 0; i < 16; ++i) {

@@ -178,6 +178,7 @@ bool Decoder::activate_sps(const Sps& sps) {
     mb_height_ = sps.mb_height;
     if (resize) {
         mbs_.assign(size_t(mb_width_) * mb_height_, MbInfo());
+        bs_c422_.assign(sps.chroma_format_idc == 2 ? mbs_.size() : 0, {});
         free_.clear();
         dpb_.clear();
     }

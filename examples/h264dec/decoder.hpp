@@ -2,6 +2,7 @@
 // the decoded picture buffer and the output queue.
 #pragma once
 
+#include <array>
 #include <cstdio>
 #include <functional>
 
@@ -24,10 +25,7 @@ struct MbInfo {
     uint8_t still[2] = {0, 0};
     bool bs_valid = false;  // bs holds the strengths of the decoded picture's neighbours
     Opx8u bs[2][16];        // boundary strengths: vertical, horizontal edges [4 * edge + segment]
-    // 4:2:2 with the 8x8 transform: bS of horizontal edges 1 and 3 [4 * (edge >> 1) + segment],
-    // which chroma filters (its transform is 4x4) and luma does not
-    Opx8u bs_c422[8];
-    int8_t ipred[16];  // Intra4x4/8x8 modes per 4x4 block (raster), 2 otherwise
+    int8_t ipred[16];       // Intra4x4/8x8 modes per 4x4 block (raster), 2 otherwise
 };
 
 // A slice's deblocking settings and its filter thresholds by qP.
@@ -96,6 +94,10 @@ class Decoder {
     // current picture
     Picture* cur_ = nullptr;
     std::vector<MbInfo> mbs_;
+    // 4:2:2 macroblocks with the 8x8 transform: bS of horizontal edges 1 and 3 [4 * (edge >> 1)
+    // + segment], which chroma filters (its transform is 4x4) and luma does not; empty unless
+    // the sequence is 4:2:2
+    std::vector<std::array<Opx8u, 8>> bs_c422_;
     std::vector<SliceInfo> slices_;
     std::vector<int> mb_to_slice_group_;
     SliceHeader first_sh_;

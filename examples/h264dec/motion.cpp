@@ -182,24 +182,27 @@ void SliceDecoder::direct(int blk8) {
 // ---- sample prediction -------------------------------------------------------------------
 
 void SliceDecoder::predict_partition(int x, int y, int w, int h) {
+    // the chroma format as a template argument: the 8-bit 4:2:0 path has no test of it
     if (high_)
-        predict_partition_t<Opx16u>(x, y, w, h);
+        c422_ ? predict_partition_t<Opx16u, true>(x, y, w, h)
+              : predict_partition_t<Opx16u, false>(x, y, w, h);
     else
-        predict_partition_t<Opx8u>(x, y, w, h);
+        c422_ ? predict_partition_t<Opx8u, true>(x, y, w, h)
+              : predict_partition_t<Opx8u, false>(x, y, w, h);
 }
 
 // Predicts the w x h luma block at (x, y) (samples, inside the macroblock) and its chroma from
 // the motion of its first 4x4 block, writing into the picture. 4:2:2 chroma has the luma height:
 // its vertical vector is in quarter samples, passed to the eighth-sample interpolation doubled
 // (clause 8.4.1.4).
-template <class Pel>
+template <class Pel, bool kC422>
 void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
     constexpr bool kHigh = sizeof(Pel) == 2;
     using Block = std::conditional_t<kHigh, OpxInterpolateBlock16u, OpxInterpolateBlock8u>;
     int i = (y / 4) * 4 + x / 4;
     int r0 = ref_idx_[0][i], r1 = ref_idx_[1][i];
     int px = mbx_ * 16 + x, py = mby_ * 16 + y;
-    const int cpy = c422_ ? py : py / 2, ch = c422_ ? h : h / 2, cw = w / 2;
+    const int cpy = kC422 ? py : py / 2, ch = kC422 ? h : h / 2, cw = w / 2;
     int ys = pic_->width, cs = pic_->cwidth;
     Pel* dst_y = pic_->plane<Pel>(0) + size_t(py) * ys + px;
     Pel* dst_cb = pic_->plane<Pel>(1) + size_t(cpy) * cs + px / 2;
@@ -247,7 +250,7 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
         rc.frameSize = {pic_->cwidth, pic_->cheight};
         rc.blockSize = {cw, ch};
         rc.blockPos = {px / 2, cpy};
-        rc.motionVector = {mv.x, c422_ ? 2 * mv.y : mv.y};
+        rc.motionVector = {mv.x, kC422 ? 2 * mv.y : mv.y};
         if constexpr (kHigh) {
             rc.bitDepth = bit_depth_;
             res = OPX_COUNTED(opxiInterpolateChromaBlock_H264_16u_P2R)(&rc);
@@ -269,13 +272,11 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
             if (wt[c][0] == (1 << denom) && wt[c][1] == 0) continue;
             Pel* d = c ? dst_c[c - 1] : dst_y;
             const int step = c ? cs : ys;
-            if constexpr (kHigh)
-                OPX_COUNTED(opxiUnidirWeight_H264_16u_IP2P1R)
-                (d, Opx32u(step), Opx32u(denom), wt[c][0], wt[c][1] * (1 << osh), c ? roi_c : roi_y,
-                 bit_depth_);
-            else
-                OPX_COUNTED(opxiUniDirWeightBlock_H264_8u_C1R)
-                (d, Opx32u(step), Opx32u(denom), wt[c][0], wt[c][1], c ? roi_c : roi_y);
+            if constexpr (kHigh) OPX_COUNTED(opxiUnidirWeight_H264_16u_IP2P1R)
+            (d, Opx32u(step), Opx32u(denom), wt[c][0], wt[c][1] * (1 << osh), c ? roi_c : roi_y,
+             bit_depth_);
+            else OPX_COUNTED(opxiUniDirWeightBlock_H264_8u_C1R)(
+                d, Opx32u(step), Opx32u(denom), wt[c][0], wt[c][1], c ? roi_c : roi_y);
         }
         return;
     }
@@ -308,9 +309,8 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
             OPX_COUNTED(opxiInterpolateBlock_H264_8u_P3P1R)
             (tmp_y[0], tmp_y[1], dst_y, Opx32u(w), Opx32u(h), 16, 16, ys);
             if (mono_) return;
-            for (int c = 0; c < 2; ++c)
-                OPX_COUNTED(opxiInterpolateBlock_H264_8u_P3P1R)
-                (tmp_c[0][c], tmp_c[1][c], dst_c[c], Opx32u(cw), Opx32u(ch), 8, 8, cs);
+            for (int c = 0; c < 2; ++c) OPX_COUNTED(opxiInterpolateBlock_H264_8u_P3P1R)
+            (tmp_c[0][c], tmp_c[1][c], dst_c[c], Opx32u(cw), Opx32u(ch), 8, 8, cs);
         } else if (weight_mode_ == 2) {
             // Both predictions sit in scratch blocks of one step, the form of the implicit
             // weighting that has a kernel per block size (the form with a step per source takes
@@ -319,9 +319,8 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
             OPX_COUNTED(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R)
             (tmp_y[0], tmp_y[1], dst_y, 16, Opx32u(ys), w0, w1, roi_y);
             if (mono_) return;
-            for (int c = 0; c < 2; ++c)
-                OPX_COUNTED(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R)
-                (tmp_c[0][c], tmp_c[1][c], dst_c[c], 8, Opx32u(cs), w0, w1, roi_c);
+            for (int c = 0; c < 2; ++c) OPX_COUNTED(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R)
+            (tmp_c[0][c], tmp_c[1][c], dst_c[c], 8, Opx32u(cs), w0, w1, roi_c);
         } else {
             const int(*a)[2] = sh_.weight[0][r0];
             const int(*b)[2] = sh_.weight[1][r1];
@@ -329,10 +328,9 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
             (tmp_y[0], tmp_y[1], dst_y, 16, 16, Opx32u(ys), Opx32u(sh_.luma_log2_denom), a[0][0],
              a[0][1], b[0][0], b[0][1], roi_y);
             if (mono_) return;
-            for (int c = 1; c < 3; ++c)
-                OPX_COUNTED(opxiBiDirWeightBlock_H264_8u_P3P1R)
-                (tmp_c[0][c - 1], tmp_c[1][c - 1], dst_c[c - 1], 8, 8, Opx32u(cs),
-                 Opx32u(sh_.chroma_log2_denom), a[c][0], a[c][1], b[c][0], b[c][1], roi_c);
+            for (int c = 1; c < 3; ++c) OPX_COUNTED(opxiBiDirWeightBlock_H264_8u_P3P1R)
+            (tmp_c[0][c - 1], tmp_c[1][c - 1], dst_c[c - 1], 8, 8, Opx32u(cs),
+             Opx32u(sh_.chroma_log2_denom), a[c][0], a[c][1], b[c][0], b[c][1], roi_c);
         }
     }
 }

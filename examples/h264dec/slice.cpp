@@ -736,8 +736,11 @@ void SliceDecoder::lossless_dpcm(MbInfo& m, int i16_mode, int chroma_mode, Coef*
 }
 
 bool SliceDecoder::parse_residual(MbInfo& m, int cbp, bool i16) {
-    return high_ ? parse_residual_t<Opx32s>(m, cbp, i16, coeffs32_)
-                 : parse_residual_t<Opx16s>(m, cbp, i16, coeffs_);
+    if (high_)
+        return c422_ ? parse_residual_t<Opx32s, true>(m, cbp, i16, coeffs32_)
+                     : parse_residual_t<Opx32s, false>(m, cbp, i16, coeffs32_);
+    return c422_ ? parse_residual_t<Opx16s, true>(m, cbp, i16, coeffs_)
+                 : parse_residual_t<Opx16s, false>(m, cbp, i16, coeffs_);
 }
 
 // nC of a 4x4 block (clause 9.2.1) from the blocks left of and above it; left_ok_ and top_ok_
@@ -754,7 +757,7 @@ __attribute__((always_inline)) inline int SliceDecoder::luma_nc(int x, int y) {
     return h264common::predict_nc(aa, na, ba, nb_);
 }
 
-__attribute__((always_inline)) inline int SliceDecoder::chroma_nc(int c, int x, int y) {
+__attribute__((always_inline)) inline int SliceDecoder::chroma_nc(int c, int x, int y, int blocks) {
     // chroma 4x4 blocks form a grid 2 wide and 2 (4:2:0) or 4 (4:2:2) high per macroblock
     const MbInfo* mbs = d_.mbs_.data();
     const MbInfo& cur = mbs[mb_];
@@ -764,15 +767,16 @@ __attribute__((always_inline)) inline int SliceDecoder::chroma_nc(int c, int x, 
                      : mbs[mb_ - 1].total_coeff_c[c][y * 2 + 1];
     int nb_ = !ba     ? 0
               : y > 0 ? cur.total_coeff_c[c][(y - 1) * 2 + x]
-                      : mbs[mb_ - mbw_].total_coeff_c[c][chroma_ac_ - 2 + x];
+                      : mbs[mb_ - mbw_].total_coeff_c[c][blocks - 2 + x];
     return h264common::predict_nc(aa, na, ba, nb_);
 }
 
 // Residual of one macroblock (clause 7.3.5.3) into the packed coefficient stream of the
 // reconstruction functions: every call of the CAVLC decoder that finds coefficients appends one
 // dense block and the matching coded-block bit is set.
-template <class Coef>
+template <class Coef, bool kC422>
 bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) {
+    constexpr int kBlocks = kC422 ? 8 : 4;  // chroma AC blocks per component
     constexpr bool kWide = sizeof(Coef) == 4;
     CavlcTables& t = d_.vlc_;
     Coef* cp = coeffs;
@@ -850,11 +854,11 @@ bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) 
     if (!mono_ && (cbp >> 4)) {
         for (int c = 0; c < 2; ++c) {
             OpxResult r;
-            if (c422_ && kWide)
+            if (kC422 && kWide)
                 r = OPX_COUNTED(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s)(
                     &ptr, &pos, &num, reinterpret_cast<Opx32s**>(&cp), t.coeff_token_422,
                     t.total_zeros_422, rb);
-            else if (c422_)
+            else if (kC422)
                 r = OPX_COUNTED(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s)(
                     &ptr, &pos, &num, reinterpret_cast<Opx16s**>(&cp), t.coeff_token_422,
                     t.total_zeros_422, rb);
@@ -874,8 +878,8 @@ bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) 
         }
         if (cbp >> 5) {
             for (int c = 0; c < 2; ++c)
-                for (int k = 0; k < chroma_ac_; ++k) {
-                    int n = block(chroma_nc(c, k & 1, k >> 1), 15, kScanZigzag, &cp);
+                for (int k = 0; k < kBlocks; ++k) {
+                    int n = block(chroma_nc(c, k & 1, k >> 1, kBlocks), 15, kScanZigzag, &cp);
                     if (n < 0) return fail("chroma AC block");
                     m.total_coeff_c[c][k] = uint8_t(n);
                     if (n > 0) {

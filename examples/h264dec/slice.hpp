@@ -149,7 +149,7 @@ class SliceDecoder {
     }
     void skip_mb();
     bool parse_residual(MbInfo& m, int cbp, bool i16);
-    template <class Coef>
+    template <class Coef, bool kC422>
     bool parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs);
     template <class Pel>
     bool read_pcm(MbInfo& m);
@@ -161,14 +161,14 @@ class SliceDecoder {
     void lossless_dpcm(MbInfo& m, int i16_mode, int chroma_mode, Coef* coeffs);
     bool left_ok_ = false, top_ok_ = false;  // neighbouring macroblocks available
     int luma_nc(int x, int y);
-    int chroma_nc(int c, int x, int y);
+    int chroma_nc(int c, int x, int y, int blocks);
     void neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) const;
     Mv predict_mv(int x, int y, int w, int list, int ref, int shape);
     void store_motion(bool intra);
     void direct(int blk8);
     void direct_spatial_setup();
     void predict_partition(int x, int y, int w, int h);
-    template <class Pel>
+    template <class Pel, bool kC422>
     void predict_partition_t(int x, int y, int w, int h);
     void inter_prediction();
     Opx8u intra_edges() const;
