@@ -853,23 +853,19 @@ bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) 
     if (i16 && (cbp4x4_ & 1)) m.nonzero |= 0;  // DC coefficients do not count for bS = 2
     if (!mono_ && (cbp >> 4)) {
         for (int c = 0; c < 2; ++c) {
+            // the 2x2 (nC = -1) or 2x4 (nC = -2) DC block, 16- or 32-bit levels
             OpxResult r;
-            if (kC422 && kWide)
-                r = OPX_COUNTED(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s)(
-                    &ptr, &pos, &num, reinterpret_cast<Opx32s**>(&cp), t.coeff_token_422,
-                    t.total_zeros_422, rb);
-            else if (kC422)
-                r = OPX_COUNTED(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s)(
-                    &ptr, &pos, &num, reinterpret_cast<Opx16s**>(&cp), t.coeff_token_422,
-                    t.total_zeros_422, rb);
-            else if (kWide)
-                r = OPX_COUNTED(opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s)(
-                    &ptr, &pos, &num, reinterpret_cast<Opx32s**>(&cp), t.coeff_token[3],
-                    t.total_zeros_dc, rb);
-            else
-                r = OPX_COUNTED(opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s)(
-                    &ptr, &pos, &num, reinterpret_cast<Opx16s**>(&cp), t.coeff_token[3],
-                    t.total_zeros_dc, rb);
+            if constexpr (kWide) {
+                r = kC422 ? OPX_COUNTED(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s)(
+                                &ptr, &pos, &num, &cp, t.coeff_token_422, t.total_zeros_422, rb)
+                          : OPX_COUNTED(opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s)(
+                                &ptr, &pos, &num, &cp, t.coeff_token[3], t.total_zeros_dc, rb);
+            } else {
+                r = kC422 ? OPX_COUNTED(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s)(
+                                &ptr, &pos, &num, &cp, t.coeff_token_422, t.total_zeros_422, rb)
+                          : OPX_COUNTED(opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s)(
+                                &ptr, &pos, &num, &cp, t.coeff_token[3], t.total_zeros_dc, rb);
+            }
             if (r != opxOk) return fail("chroma DC block");
             if (num > 0) {
                 cbp4x4_ |= 1u << (17 + c);
