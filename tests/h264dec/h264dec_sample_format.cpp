@@ -3,7 +3,8 @@
 // as unsupported. The lower end of pic_init_qp, -QpBdOffsetY (clause 7.4.2.2), which follows
 // the depth of the sequence. And I_PCM samples (clause 7.3.5) of bitDepth bits, luma then Cb
 // then Cr, which come out unchanged (qP 0: no filtering), as bytes at 8 bits and 16-bit
-// little-endian words above (a 16x16 IDR picture made by hand per case).
+// little-endian words above (a 16x16 IDR picture made by hand per case). And the range of
+// mb_qp_delta, which widens with QpBdOffsetY.
 //   h264dec_sample_format WORKDIR
 #include <cstdio>
 #include <string>
@@ -123,6 +124,24 @@ std::vector<uint8_t> pcm_slice(int chroma_format, int depth) {
     return w.nal();
 }
 
+// An IDR slice of one Intra16x16 DC macroblock without coefficients whose mb_qp_delta is `dqp`.
+std::vector<uint8_t> i16_slice(int dqp) {
+    Writer w(0x65);
+    w.ue(0);
+    w.ue(7);
+    w.ue(0);
+    w.u(4, 0);
+    w.ue(0);
+    w.u(2, 0);
+    w.se(0);
+    w.ue(3);  // mb_type: I_16x16_2_0_0 (DC prediction, no coded blocks)
+    w.ue(0);  // intra_chroma_pred_mode: DC
+    w.se(dqp);
+    w.u(1, 1);  // coeff_token of the DC block: no coefficients (nC 0)
+    w.u(1, 1);  // rbsp_stop_one_bit
+    return w.nal();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -149,19 +168,35 @@ int main(int argc, char** argv) {
     }
     // pic_init_qp: down to -QpBdOffsetY, which is 0 at 8 bits and -12 at 10 bits
     struct QpCase {
-        int depth, pic_init_qp;
+        int depth, value;  // pic_init_qp or mb_qp_delta
         bool valid;
     } const qp_cases[] = {{8, 0, true},     {8, -1, false}, {10, -12, true},
                           {10, -13, false}, {10, 51, true}, {10, 52, false}};
     for (const QpCase& c : qp_cases) {
         h264dec::Options opt;
         h264dec::Decoder d(opt, nullptr);
-        const std::vector<uint8_t> s = high_sps(1, c.depth, c.depth), p = pps(c.pic_init_qp);
+        const std::vector<uint8_t> s = high_sps(1, c.depth, c.depth), p = pps(c.value);
         d.feed_nal(s.data(), s.size());
         d.feed_nal(p.data(), p.size());
         const bool ok = (d.errors() == 0) == c.valid;
-        std::printf("%d bits, pic_init_qp %d: %s%s\n", c.depth, c.pic_init_qp,
+        std::printf("%d bits, pic_init_qp %d: %s%s\n", c.depth, c.value,
                     d.errors() ? "invalid" : "valid", ok ? "" : "  WRONG");
+        fails += !ok;
+        ++n;
+    }
+    // mb_qp_delta: -(26 + QpBdOffsetY / 2)..25 + QpBdOffsetY / 2 (clause 7.4.5)
+    for (const QpCase& c : {QpCase{8, -26, true}, QpCase{8, 25, true}, QpCase{8, -27, false},
+                            QpCase{8, 26, false}, QpCase{10, -32, true}, QpCase{10, 31, true},
+                            QpCase{10, -33, false}, QpCase{10, 32, false}}) {
+        h264dec::Options opt;
+        h264dec::Decoder d(opt, nullptr);
+        const std::vector<uint8_t> units[3] = {high_sps(1, c.depth, c.depth, 1, 1), pps(26),
+                                               i16_slice(c.value)};
+        for (const auto& u : units) d.feed_nal(u.data(), u.size());
+        d.flush();
+        const bool ok = (d.errors() == 0) == c.valid && d.frames_out() == 1;
+        std::printf("%d bits, mb_qp_delta %d: %s%s\n", c.depth, c.value,
+                    d.errors() ? "reported" : "decoded", ok ? "" : "  WRONG");
         fails += !ok;
         ++n;
     }
