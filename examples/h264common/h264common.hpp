@@ -5,10 +5,21 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 
 #include "opxvc.h"
 
 namespace h264common {
+
+// ---- counting of library calls (the decoder's --calls) ----
+// OPX_COUNTED(opxiFoo)(arguments) calls opxiFoo and, while call_counting is on, counts the call
+// under the function's name; off, it costs one predictable branch.
+extern bool call_counting;
+void count_call(const char* name);
+// The counts, one "name count" line per function in name order.
+void print_call_counts(FILE* f);
+#define OPX_COUNTED(f) \
+    ((void)(__builtin_expect(h264common::call_counting, 0) && (h264common::count_call(#f), 1)), f)
 
 // ---- tables (tables.cpp) ----
 extern const uint8_t kZigzag4x4[16];

@@ -2,10 +2,29 @@
 // shared by the H.264 example decoder and encoder.
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <string>
 
 #include "h264common.hpp"
 
 namespace h264common {
+
+bool call_counting = false;
+
+namespace {
+std::map<std::string, long>& call_counts() {
+    static std::map<std::string, long> counts;
+    return counts;
+}
+}  // namespace
+
+void count_call(const char* name) {
+    ++call_counts()[name];
+}
+
+void print_call_counts(FILE* f) {
+    for (const auto& [name, n] : call_counts()) std::fprintf(f, "%s %ld\n", name.c_str(), n);
+}
 
 namespace {
 inline int clip3(int lo, int hi, int v) {
@@ -71,10 +90,10 @@ OpxResult filter_macroblock(const MbFilter& m, const FilterThresholds& t) {
         Opx8u tc0[16];
         for (int i = 0; i < 16; ++i)
             tc0[i] = t.tc0[i < 4 ? qp_edge : m.qp][std::min<int>(bs[i], 4)];
-        OpxResult r =
-            dir == 0
-                ? opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(m.y, m.ystep, alpha, beta, tc0, bs)
-                : opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(m.y, m.ystep, alpha, beta, tc0, bs);
+        OpxResult r = dir == 0 ? OPX_COUNTED(opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR)(
+                                     m.y, m.ystep, alpha, beta, tc0, bs)
+                               : OPX_COUNTED(opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR)(
+                                     m.y, m.ystep, alpha, beta, tc0, bs);
         if (r != opxOk && first == opxOk) first = r;
         // chroma edge 0 uses luma edge 0's bS, chroma edge 1 luma edge 2's
         if (!m.chroma || !(edges[0] | edges[2])) continue;
@@ -88,10 +107,10 @@ OpxResult filter_macroblock(const MbFilter& m, const FilterThresholds& t) {
                 ctc[k] = t.tc0[cqe][std::min<int>(bs[k], 4)];
                 ctc[4 + k] = t.tc0[cq][std::min<int>(bs[8 + k], 4)];
             }
-            r = dir == 0 ? opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR(m.c[c], m.cstep, ca, cb,
-                                                                           ctc, bs)
-                         : opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR(m.c[c], m.cstep, ca, cb,
-                                                                           ctc, bs);
+            r = dir == 0 ? OPX_COUNTED(opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR)(
+                               m.c[c], m.cstep, ca, cb, ctc, bs)
+                         : OPX_COUNTED(opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR)(
+                               m.c[c], m.cstep, ca, cb, ctc, bs);
             if (r != opxOk && first == opxOk) first = r;
         }
     }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 #include "decoder.hpp"
 #include "opxvc_h264_cavlc_codes.h"
@@ -11,6 +12,10 @@
 namespace h264dec {
 
 using h264common::motion_strength;
+
+static int clip3(int lo, int hi, int v) {
+    return v < lo ? lo : v > hi ? hi : v;
+}
 
 // A 4x4 bit matrix transposed: bit 4 * y + x moves to bit 4 * x + y.
 static unsigned transpose4x4(unsigned m) {
@@ -32,6 +37,9 @@ void Decoder::edge_strengths(int mbx, int mby) {
     const MbMotion& qm = cur_->motion[mb];
     const SliceInfo& si = slices_[size_t(q.slice_num)];
     q.bs_valid = true;
+    // 4:2:2 chroma has horizontal edges at the rows of luma edges 1 and 3 even where the luma
+    // transform is 8x8: their strengths are derived too (clause 8.7.2.1), then kept apart
+    const bool extra = q.transform8x8 && sps_active_->chroma_format_idc == 2;
     for (int dir = 0; dir < 2; ++dir) {  // 0: vertical edges, 1: horizontal edges
         Opx8u* bs = q.bs[dir];
         int nx = dir == 0 ? mbx - 1 : mbx, ny = dir == 0 ? mby : mby - 1;
@@ -44,10 +52,18 @@ void Decoder::edge_strengths(int mbx, int mby) {
         if (pm && si.deblock_idc == 2 && pm->slice_num != q.slice_num) pm = nullptr;
         // edges filtered: edge 0 with a neighbour, internal edges 1 and 3 only with 4x4
         // transforms
-        unsigned filtered = q.transform8x8 ? 0x0F00 : 0xFFF0;
+        unsigned filtered = q.transform8x8 && !(extra && dir == 1) ? 0x0F00 : 0xFFF0;
         if (pm) filtered |= 0xF;
+        auto split_extra = [&] {
+            if (!(extra && dir == 1)) return;
+            std::memcpy(bs_c422_[mb].data(), bs + 4, 4);
+            std::memcpy(bs_c422_[mb].data() + 4, bs + 12, 4);
+            std::memset(bs + 4, 0, 4);
+            std::memset(bs + 12, 0, 4);
+        };
         if (q.intra) {
             for (int i = 0; i < 16; ++i) bs[i] = ((filtered >> i) & 1) ? (i < 4 ? 4 : 3) : 0;
+            split_extra();
             continue;
         }
         // block of segment k on edge e inside its macroblock: 4k + e (vertical), 4e + k
@@ -95,6 +111,7 @@ void Decoder::edge_strengths(int mbx, int mby) {
             }
             bs[s] = Opx8u(v);
         }
+        split_extra();
     }
 }
 
@@ -122,6 +139,14 @@ void Decoder::deblock_rows(int first, int end) {
             const SliceInfo& si = slices_[size_t(q.slice_num)];
             if (si.deblock_idc == 1) continue;
             if (!q.bs_valid) edge_strengths(mbx, mby);
+            if (p->pel_bytes == 2) {
+                deblock_mb<Opx16u>(mbx, mby, q, si);
+                continue;
+            }
+            if (p->chroma_format == 2) {
+                deblock_mb<Opx8u>(mbx, mby, q, si);
+                continue;
+            }
             h264common::MbFilter f;
             f.y = p->y + size_t(mby * 16) * p->width + mbx * 16;
             f.c[0] = p->cb + size_t(mby * 8) * p->cwidth + mbx * 8;
@@ -144,6 +169,121 @@ void Decoder::deblock_rows(int first, int end) {
     }
 }
 
+// One macroblock of a 4:2:2 or a high-bit-depth picture (clause 8.7): as
+// h264common::filter_macroblock, with thresholds scaled by 2^(bitDepth - 8), qP values that
+// may be negative (QPY and QPc go down to -QpBdOffset; the index is clipped after averaging),
+// and the 4:2:2 chroma edges (vertical: 16 rows, horizontal: four edges, the second and fourth
+// at the rows of luma edges 1 and 3).
+template <class Pel>
+void Decoder::deblock_mb(int mbx, int mby, const MbInfo& q, const SliceInfo& si) {
+    constexpr bool kHigh = sizeof(Pel) == 2;
+    using Th = std::conditional_t<kHigh, Opx16u, Opx8u>;
+    Picture* p = cur_;
+    const int bd = sps_active_->bit_depth_luma, scale = 1 << (bd - 8);
+    const bool mono = p->chroma_format == 0, c422 = p->chroma_format == 2;
+    const int w = mb_width_, mbh = c422 ? 16 : 8;
+    auto thresholds = [&](int qp_edge, int qp_in, const Opx8u* bs, int edges, int bs_stride,
+                          Th alpha[2], Th beta[2], Th* tc) {
+        const int qpe[2] = {qp_edge, qp_in};
+        for (int k = 0; k < 2; ++k) {
+            const int ia = clip3(0, 51, qpe[k] + si.alpha_offset);
+            alpha[k] = Th(kAlpha[ia] * scale);
+            beta[k] = Th(kBeta[clip3(0, 51, qpe[k] + si.beta_offset)] * scale);
+        }
+        for (int e = 0; e < edges; ++e) {
+            const int ia = clip3(0, 51, qpe[e ? 1 : 0] + si.alpha_offset);
+            for (int k = 0; k < 4; ++k) {
+                const int b = bs[e * bs_stride + k];
+                tc[4 * e + k] = Th(b == 0 || b >= 4 ? 0 : kTc0[ia][b - 1] * scale);
+            }
+        }
+    };
+    auto filter = [&](Pel* plane, int step, const Th* alpha, const Th* beta, const Th* tc,
+                      const Opx8u* bs, int kind) {
+        // kind: 0 luma vertical, 1 luma horizontal, 2 chroma vertical, 3 chroma horizontal
+        OpxResult r;
+        if constexpr (kHigh) {
+            const OpxDeblock16u d = {plane, step, alpha, beta, tc, bs, bd};
+            switch (kind) {
+                case 0:
+                    r = OPX_COUNTED(opxiFilterDeblockingLumaVerEdge_H264_16u_C1IR)(&d);
+                    break;
+                case 1:
+                    r = OPX_COUNTED(opxiFilterDeblockingLumaHorEdge_H264_16u_C1IR)(&d);
+                    break;
+                case 2:
+                    r = c422 ? OPX_COUNTED(opxiFilterDeblockingChroma422VerEdge_H264_16u_C1IR)(&d)
+                             : OPX_COUNTED(opxiFilterDeblockingChromaVerEdge_H264_16u_C1IR)(&d);
+                    break;
+                default:
+                    r = c422 ? OPX_COUNTED(opxiFilterDeblockingChroma422HorEdge_H264_16u_C1IR)(&d)
+                             : OPX_COUNTED(opxiFilterDeblockingChromaHorEdge_H264_16u_C1IR)(&d);
+            }
+        } else {
+            const OpxDeblock8u d = {plane, step, alpha, beta, tc, bs};
+            switch (kind) {
+                case 0:
+                    r = OPX_COUNTED(opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR)(
+                        plane, step, alpha, beta, tc, bs);
+                    break;
+                case 1:
+                    r = OPX_COUNTED(opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR)(
+                        plane, step, alpha, beta, tc, bs);
+                    break;
+                case 2:
+                    r = OPX_COUNTED(opxiFilterDeblockingChroma422VerEdge_H264_8u_C1IR)(&d);
+                    break;
+                default:
+                    r = OPX_COUNTED(opxiFilterDeblockingChroma422HorEdge_H264_8u_C1IR)(&d);
+            }
+        }
+        if (r != opxOk) error("deblocking failed (%d)", r);
+    };
+    Pel* y = p->plane<Pel>(0) + size_t(mby * 16) * p->width + mbx * 16;
+    for (int dir = 0; dir < 2; ++dir) {
+        const Opx8u* bs = q.bs[dir];
+        int nx = dir == 0 ? mbx - 1 : mbx, ny = dir == 0 ? mby : mby - 1;
+        const MbInfo& pm = nx >= 0 && ny >= 0 ? mbs_[size_t(ny * w + nx)] : q;
+        // chroma bS: vertical edges take luma edges 0 and 2 (4:2:0 horizontal likewise);
+        // 4:2:2 horizontal edges take all four luma edges, 1 and 3 from bs_c422 under the 8x8
+        // transform
+        Opx8u cbs[16];
+        std::memcpy(cbs, bs, 16);
+        if (c422 && dir == 1 && q.transform8x8) {
+            const Opx8u* extra = bs_c422_[size_t(mby * w + mbx)].data();
+            std::memcpy(cbs + 4, extra, 4);
+            std::memcpy(cbs + 12, extra + 4, 4);
+        }
+        uint32_t any_l = 0, any_c = 0;
+        for (int i = 0; i < 16; ++i) {
+            any_l |= bs[i];
+            any_c |= cbs[i];
+        }
+        const bool nb_edge = bs[0] | bs[1] | bs[2] | bs[3];
+        if (any_l) {
+            const int qe = nb_edge ? (pm.qp + q.qp + 1) >> 1 : q.qp;
+            Th alpha[2], beta[2], tc[16];
+            thresholds(qe, q.qp, bs, 4, 4, alpha, beta, tc);
+            filter(y, p->width, alpha, beta, tc, bs, dir);
+        }
+        if (mono || !any_c) continue;
+        for (int c = 0; c < 2; ++c) {
+            Pel* pc = p->plane<Pel>(1 + c) + size_t(mby * mbh) * p->cwidth + mbx * 8;
+            const int cq = q.qpc[c];
+            const int cqe = nb_edge ? (pm.qpc[c] + cq + 1) >> 1 : cq;
+            Th alpha[2], beta[2], tc[16];
+            if (dir == 1 && c422) {
+                thresholds(cqe, cq, cbs, 4, 4, alpha, beta, tc);
+                filter(pc, p->cwidth, alpha, beta, tc, cbs, 3);
+            } else {
+                // chroma edges 0 and 1 from luma edges 0 and 2
+                thresholds(cqe, cq, cbs, 2, 8, alpha, beta, tc);
+                filter(pc, p->cwidth, alpha, beta, tc, cbs, 2 + dir);
+            }
+        }
+    }
+}
+
 // Macroblocks that no slice covered (lost or damaged slices) take the samples of the most
 // recent reference picture, or mid-grey, and count as intra for what follows.
 void Decoder::conceal_picture() {
@@ -158,23 +298,25 @@ void Decoder::conceal_picture() {
             MbInfo& m = mbs_[size_t(mby * mb_width_ + mbx)];
             if (m.slice_num >= 0) continue;
             ++missing;
-            for (int y = 0; y < 16; ++y) {
-                size_t o = size_t(mby * 16 + y) * p->width + mbx * 16;
-                if (src)
-                    std::memcpy(p->y + o, src->y + o, 16);
-                else
-                    std::memset(p->y + o, 128, 16);
-            }
-            for (int y = 0; y < 8; ++y) {
-                size_t o = size_t(mby * 8 + y) * p->cwidth + mbx * 8;
-                if (src) {
-                    std::memcpy(p->cb + o, src->cb + o, 8);
-                    std::memcpy(p->cr + o, src->cr + o, 8);
-                } else {
-                    std::memset(p->cb + o, 128, 8);
-                    std::memset(p->cr + o, 128, 8);
+            const size_t pb = size_t(p->pel_bytes);
+            const int mbh = p->chroma_format == 2 ? 16 : 8;
+            const Opx16u grey = Opx16u(1u << (sps_active_->bit_depth_luma - 1));
+            auto rows = [&](int c, int x0, int y0, int n, int h, int step) {
+                uint8_t* d = c == 0 ? p->y : c == 1 ? p->cb : p->cr;
+                const uint8_t* s = !src ? nullptr : c == 0 ? src->y : c == 1 ? src->cb : src->cr;
+                for (int y = 0; y < h; ++y) {
+                    const size_t o = (size_t(y0 + y) * step + x0) * pb;
+                    if (s)
+                        std::memcpy(d + o, s + o, n * pb);
+                    else if (pb == 1)
+                        std::memset(d + o, 128, size_t(n));
+                    else
+                        std::fill_n(reinterpret_cast<Opx16u*>(d + o), n, grey);
                 }
-            }
+            };
+            rows(0, mbx * 16, mby * 16, 16, 16, p->width);
+            rows(1, mbx * 8, mby * mbh, 8, mbh, p->cwidth);
+            rows(2, mbx * 8, mby * mbh, 8, mbh, p->cwidth);
             clear_motion(p->motion[size_t(mby * mb_width_ + mbx)]);
         }
     if (missing) error("%d macroblocks missing in picture %d; concealed", missing, p->poc);
@@ -183,19 +325,23 @@ void Decoder::conceal_picture() {
 // ---- CAVLC tables ----------------------------------------------------------------------------
 
 CavlcTables::~CavlcTables() {
-    for (Opx32s* t : owned) opxiHuffmanTableFree_32s(t);
+    for (Opx32s* t : owned) OPX_COUNTED(opxiHuffmanTableFree_32s)(t);
 }
 
 bool build_cavlc_tables(CavlcTables& t) {
     auto build = [&](const int32_t* list) -> const Opx32s* {
         Opx32s* table = nullptr;
-        if (opxiHuffmanTableInitAlloc_32s(list, &table) != opxOk || !table) return nullptr;
+        if (OPX_COUNTED(opxiHuffmanTableInitAlloc_32s)(list, &table) != opxOk || !table)
+            return nullptr;
         t.owned.push_back(table);
         return table;
     };
     for (int i = 0; i < 3; ++i)
         if (!(t.coeff_token[i] = build(cavlc_coeff_token_lists[i]))) return false;
     if (!(t.coeff_token[3] = build(cavlc_coeff_token_chroma_dc))) return false;
+    if (!(t.coeff_token_422 = build(cavlc_coeff_token_chroma422_dc))) return false;
+    for (int i = 1; i < 8; ++i)
+        if (!(t.total_zeros_422[i] = build(cavlc_total_zeros_2x4_lists[i]))) return false;
     for (int i = 1; i < 16; ++i)
         if (!(t.total_zeros[i] = build(cavlc_total_zeros_4x4_lists[i]))) return false;
     for (int i = 1; i < 4; ++i)

@@ -44,7 +44,9 @@ Decoder::Decoder(const Options& opt, FILE* report)
     }
 }
 
-Decoder::~Decoder() { writer_.close(); }
+Decoder::~Decoder() {
+    writer_.close();
+}
 
 bool Decoder::close_output() {
     if (!writer_.close()) output_failed_ = true;
@@ -75,20 +77,24 @@ void Decoder::feed_nal(const uint8_t* nal, size_t size) {
             Bits b = rbsp_.reader(0);
             Sps s;
             if (!parse_sps(b, s)) return error("invalid sequence parameter set"), void();
-            if (s.chroma_format_idc != 0 && s.chroma_format_idc != 1) {
+            if (s.chroma_format_idc == 3) {
                 refused_ = true;
-                return error("unsupported stream: chroma format %s (only 4:2:0 and 4:0:0)",
-                             s.chroma_format_idc == 2 ? "4:2:2" : "4:4:4"),
+                return error(
+                           "unsupported stream: chroma format 4:4:4 (only 4:2:0, 4:2:2 and "
+                           "4:0:0)"),
                        void();
             }
-            if (s.bit_depth_luma != 8 || s.bit_depth_chroma != 8) {
+            if (s.bit_depth_luma > 14 || s.bit_depth_chroma > 14) {
                 refused_ = true;
-                return error("unsupported stream: %d-bit samples (only 8-bit)", s.bit_depth_luma),
+                return error("unsupported stream: %d-bit samples (8 to 14 bits)",
+                             std::max(s.bit_depth_luma, s.bit_depth_chroma)),
                        void();
             }
-            if (s.transform_bypass) {
+            if (s.chroma_format_idc != 0 && s.bit_depth_luma != s.bit_depth_chroma) {
                 refused_ = true;
-                return error("unsupported stream: lossless (transform bypass) coding"), void();
+                return error("unsupported stream: luma depth %d and chroma depth %d differ",
+                             s.bit_depth_luma, s.bit_depth_chroma),
+                       void();
             }
             if (s.mbaff) {
                 refused_ = true;
@@ -160,8 +166,11 @@ void Decoder::feed_nal(const uint8_t* nal, size_t size) {
 }
 
 bool Decoder::activate_sps(const Sps& sps) {
+    // a new picture size or sample format: new picture buffers
     bool resize = !sps_active_ || sps_active_->mb_width != sps.mb_width ||
-                  sps_active_->mb_height != sps.mb_height;
+                  sps_active_->mb_height != sps.mb_height ||
+                  sps_active_->chroma_format_idc != sps.chroma_format_idc ||
+                  sps_active_->bit_depth_luma != sps.bit_depth_luma;
     if (resize && sps_active_) flush();
     active_sps_ = sps;  // a copy: a later parameter set with the same id must not change it
     sps_active_ = &active_sps_;
@@ -169,6 +178,7 @@ bool Decoder::activate_sps(const Sps& sps) {
     mb_height_ = sps.mb_height;
     if (resize) {
         mbs_.assign(size_t(mb_width_) * mb_height_, MbInfo());
+        bs_c422_.assign(sps.chroma_format_idc == 2 ? mbs_.size() : 0, {});
         free_.clear();
         dpb_.clear();
     }
@@ -205,9 +215,12 @@ Picture* Decoder::new_picture() {
         p.reset(new Picture());
         p->width = mb_width_ * 16;
         p->height = mb_height_ * 16;
+        p->chroma_format = sps_active_->chroma_format_idc;
+        p->pel_bytes = sps_active_->bit_depth_luma > 8 ? 2 : 1;
         p->cwidth = p->width / 2;
-        p->cheight = p->height / 2;
-        size_t ys = size_t(p->width) * p->height, cs = size_t(p->cwidth) * p->cheight;
+        p->cheight = p->chroma_format == 2 ? p->height : p->height / 2;
+        size_t ys = size_t(p->width) * p->height * p->pel_bytes,
+               cs = size_t(p->cwidth) * p->cheight * p->pel_bytes;
         p->plane_bytes = ys + 2 * cs;
         p->planes.reset(static_cast<uint8_t*>(alloc_picture_memory(p->plane_bytes)));
         p->y = p->planes.get();
@@ -284,8 +297,8 @@ void Decoder::compute_poc(const SliceHeader& sh, const Sps& sps, Picture& p) {
             bottom = top + sps.offset_for_top_to_bottom + sh.delta_poc[1];
         } else {
             const int64_t t = sh.idr ? 0
-                           : (sh.nal_ref_idc == 0 ? 2 * (offset + sh.frame_num) - 1
-                                                  : 2 * (offset + sh.frame_num));
+                                     : (sh.nal_ref_idc == 0 ? 2 * (offset + sh.frame_num) - 1
+                                                            : 2 * (offset + sh.frame_num));
             top = bottom = t;
         }
         prev_frame_num_offset_ = offset;
@@ -325,7 +338,7 @@ void Decoder::fill_frame_gap(const SliceHeader& sh, const Sps& sps) {
         if (last)
             std::memcpy(p->planes.get(), last->planes.get(), p->plane_bytes);
         else
-            std::memset(p->planes.get(), 128, p->plane_bytes);
+            fill_grey(*p);
         for (size_t i = 0; i < p->mbs; ++i) clear_motion(p->motion[i]);
         SliceHeader g = sh;
         g.idr = false;
@@ -350,6 +363,13 @@ void Decoder::fill_frame_gap(const SliceHeader& sh, const Sps& sps) {
             if (dpb_.size() == before) break;
         }
     }
+}
+
+// Mid-grey samples in every plane: 1 << (bitDepth - 1).
+void Decoder::fill_grey(Picture& p) const {
+    if (p.pel_bytes == 1) return std::memset(p.planes.get(), 128, p.plane_bytes), void();
+    const Opx16u grey = Opx16u(1u << (sps_active_->bit_depth_luma - 1));
+    std::fill_n(reinterpret_cast<Opx16u*>(p.planes.get()), p.plane_bytes / 2, grey);
 }
 
 // ---- picture start and finish ----------------------------------------------------------------
@@ -681,8 +701,8 @@ void Decoder::build_slice_group_map(const SliceHeader& sh, const Sps& sps, const
     int w = mb_width_, h = mb_height_, groups = pps.num_slice_groups;
     std::vector<int>& m = mb_to_slice_group_;
     // (the product of a hostile cycle and rate exceeds int: formed in 64 bits)
-    const int units_in_group0 = int(std::min<int64_t>(
-        int64_t(sh.slice_group_change_cycle) * pps.slice_group_change_rate, n));
+    const int units_in_group0 = int(
+        std::min<int64_t>(int64_t(sh.slice_group_change_cycle) * pps.slice_group_change_rate, n));
     switch (pps.slice_group_map_type) {
         case 0: {
             int i = 0;
@@ -787,19 +807,27 @@ void Decoder::output(Picture& p) {
     }
     const Sps& sps = *sps_active_;
     opxcli::PictureFormat fmt = picture_format(sps);
+    // samples of 8 bits as bytes, deeper ones as 16-bit little-endian words (the native
+    // format of the reference decoder, on this little-endian machine the planes as they are)
+    const size_t pb = size_t(p.pel_bytes);
+    const int sub_y = p.chroma_format == 2 ? 1 : 2;
+    const size_t coff = (size_t(sps.crop_top / sub_y) * p.cwidth + sps.crop_left / 2) * pb;
+    const uint8_t* cb = p.cb + coff;
+    const uint8_t* cr = p.cr + coff;
+    std::ptrdiff_t cstride = std::ptrdiff_t(p.cwidth * pb);
     // 4:0:0 pictures go out as 4:2:0 with mid-grey chroma, as the reference decoder gives them.
-    const uint8_t* cb = p.cb + size_t(sps.crop_top / 2) * p.cwidth + sps.crop_left / 2;
-    const uint8_t* cr = p.cr + size_t(sps.crop_top / 2) * p.cwidth + sps.crop_left / 2;
-    std::ptrdiff_t cstride = p.cwidth;
     if (sps.chroma_format_idc == 0) {
-        gray_.assign(size_t(fmt.chroma_width()), 128);
+        const Opx16u grey = Opx16u(1u << (sps.bit_depth_luma - 1));
+        gray_.resize(size_t(fmt.chroma_width()) * pb);
+        for (size_t i = 0; i < size_t(fmt.chroma_width()); ++i)
+            std::memcpy(gray_.data() + i * pb, &grey, pb);  // little-endian: the low byte first
         cb = cr = gray_.data();
         cstride = 0;
     }
-    const opxcli::Plane planes[3] = {
-        {p.y + size_t(sps.crop_top) * p.width + sps.crop_left, p.width, fmt.width, fmt.height},
-        {cb, cstride, fmt.chroma_width(), fmt.chroma_height()},
-        {cr, cstride, fmt.chroma_width(), fmt.chroma_height()}};
+    const opxcli::Plane planes[3] = {{p.y + (size_t(sps.crop_top) * p.width + sps.crop_left) * pb,
+                                      std::ptrdiff_t(p.width * pb), fmt.width, fmt.height},
+                                     {cb, cstride, fmt.chroma_width(), fmt.chroma_height()},
+                                     {cr, cstride, fmt.chroma_width(), fmt.chroma_height()}};
     if (opt_.md5) std::printf("%ld %s\n", frames_out_, opxcli::frame_md5(fmt, planes).c_str());
     if (!writer_.write(fmt, planes)) {
         output_failed_ = true;
@@ -813,7 +841,8 @@ opxcli::PictureFormat picture_format(const Sps& sps) {
     opxcli::PictureFormat f;
     f.width = sps.mb_width * 16 - sps.crop_left - sps.crop_right;
     f.height = sps.mb_height * 16 - sps.crop_top - sps.crop_bottom;
-    f.chroma = opxcli::Chroma::k420;
+    f.chroma = sps.chroma_format_idc == 2 ? opxcli::Chroma::k422 : opxcli::Chroma::k420;
+    f.bit_depth = sps.bit_depth_luma;
     if (sps.time_scale > 0 && sps.num_units_in_tick > 0) {
         // A frame lasts two ticks (clause E.2.1, a frame of two fields); reduce the fraction.
         uint64_t n = sps.time_scale, d = 2 * uint64_t(sps.num_units_in_tick);

@@ -2,6 +2,7 @@
 // the decoded picture buffer and the output queue.
 #pragma once
 
+#include <array>
 #include <cstdio>
 #include <functional>
 
@@ -18,7 +19,7 @@ struct MbInfo {
     int8_t qp = 0;
     int8_t qpc[2] = {0, 0};
     uint8_t total_coeff[16];      // luma 4x4 blocks, raster order inside the macroblock
-    uint8_t total_coeff_c[2][4];  // chroma 4x4 blocks
+    uint8_t total_coeff_c[2][8];  // chroma 4x4 blocks (2 wide, 2 or 4 high, raster order)
     uint16_t nonzero = 0;         // luma 4x4 blocks (raster) with coefficients, for bS = 2
     // bit e: the motion does not change across internal edge e (vertical [0], horizontal [1])
     uint8_t still[2] = {0, 0};
@@ -39,6 +40,8 @@ struct CavlcTables {
     const Opx32s* coeff_token[4] = {};  // nC classes 0..2, [3]: chroma DC
     const Opx32s* total_zeros[16] = {};
     const Opx32s* total_zeros_dc[4] = {};
+    const Opx32s* coeff_token_422 = nullptr;  // chroma DC 2x4 (nC = -2)
+    const Opx32s* total_zeros_422[8] = {};
     const Opx32s* run_before[16] = {};
     std::vector<Opx32s*> owned;
     bool ok = false;
@@ -91,6 +94,10 @@ class Decoder {
     // current picture
     Picture* cur_ = nullptr;
     std::vector<MbInfo> mbs_;
+    // 4:2:2 macroblocks with the 8x8 transform: bS of horizontal edges 1 and 3 [4 * (edge >> 1)
+    // + segment], which chroma filters (its transform is 4x4) and luma does not; empty unless
+    // the sequence is 4:2:2
+    std::vector<std::array<Opx8u, 8>> bs_c422_;
     std::vector<SliceInfo> slices_;
     std::vector<int> mb_to_slice_group_;
     SliceHeader first_sh_;
@@ -129,6 +136,9 @@ class Decoder {
     void deblock_rows(int first, int end);
     void edge_strengths(int mbx, int mby);
     void conceal_picture();
+    void fill_grey(Picture& p) const;
+    template <class Pel>
+    void deblock_mb(int mbx, int mby, const MbInfo& q, const SliceInfo& si);
 };
 
 // ---- parsing (params.cpp) ----

@@ -1,8 +1,8 @@
-// opxvc-h264dec: an H.264 (CAVLC, progressive, 8-bit 4:2:0 / 4:0:0) decoder built on the
-// library's public interface. The decoder parses headers and slice data itself and derives
-// motion vectors, availability and filter strengths; every sample-level operation (residual
-// decoding, dequantisation and inverse transforms, intra prediction and reconstruction,
-// interpolation, weighted prediction, deblocking) is a library call.
+// opxvc-h264dec: an H.264 (CAVLC, progressive, 4:2:0, 4:2:2 or 4:0:0 at 8 to 14 bits) decoder
+// built on the library's public interface. The decoder parses headers and slice data itself and
+// derives motion vectors, availability and filter strengths; every sample-level operation
+// (residual decoding, dequantisation and inverse transforms, intra prediction and
+// reconstruction, interpolation, weighted prediction, deblocking) is a library call.
 #pragma once
 
 #include <cstdint>
@@ -76,7 +76,7 @@ inline uint32_t Bits::ue() {
     Opx32u* p = const_cast<Opx32u*>(ptr);
     Opx32s o = pos;
     Opx32s v = 0;
-    if (opxiDecodeExpGolombOne_H264_1u32s(&p, &o, &v, 0) != opxOk) {
+    if (OPX_COUNTED(opxiDecodeExpGolombOne_H264_1u32s)(&p, &o, &v, 0) != opxOk) {
         error = true;
         return 0;
     }
@@ -204,13 +204,20 @@ using h264common::MbMotion;
 struct Picture {
     int id = 0;  // unique per decoded picture: identifies reference pictures
     int width = 0, height = 0, cwidth = 0, cheight = 0;
+    int chroma_format = 1;  // chroma_format_idc: 0 4:0:0, 1 4:2:0, 2 4:2:2
+    int pel_bytes = 1;      // 1: 8-bit samples; 2: 16-bit samples (bit depths 9..14)
     // Buffers are left uninitialised: decoding (or concealment) writes every sample and every
     // block's motion before anything reads them.
     PictureArray<uint8_t> planes;
     size_t plane_bytes = 0, mbs = 0;
+    // the planes' first samples; sample type Opx8u or Opx16u by pel_bytes (see plane())
     uint8_t* y = nullptr;
     uint8_t* cb = nullptr;
     uint8_t* cr = nullptr;
+    template <class Pel>
+    Pel* plane(int c) const {
+        return reinterpret_cast<Pel*>(c == 0 ? y : c == 1 ? cb : cr);
+    }
     int poc = 0, top_poc = 0, bottom_poc = 0;
     int frame_num = 0, frame_num_wrap = 0, long_term_idx = 0;
     bool short_ref = false, long_ref = false, needed_for_output = false, non_existing = false;

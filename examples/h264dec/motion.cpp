@@ -1,5 +1,7 @@
 // Neighbour data, motion vector prediction (clause 8.4.1.3), direct prediction (clause
 // 8.4.1.2) and inter prediction through the library's interpolation and weighting functions.
+#include <type_traits>
+
 #include "slice.hpp"
 
 namespace h264dec {
@@ -179,18 +181,34 @@ void SliceDecoder::direct(int blk8) {
 
 // ---- sample prediction -------------------------------------------------------------------
 
-// Predicts the w x h luma block at (x, y) (samples, inside the macroblock) and its chroma from
-// the motion of its first 4x4 block, writing into the picture.
 void SliceDecoder::predict_partition(int x, int y, int w, int h) {
+    // the chroma format as a template argument: the 8-bit 4:2:0 path has no test of it
+    if (high_)
+        c422_ ? predict_partition_t<Opx16u, true>(x, y, w, h)
+              : predict_partition_t<Opx16u, false>(x, y, w, h);
+    else
+        c422_ ? predict_partition_t<Opx8u, true>(x, y, w, h)
+              : predict_partition_t<Opx8u, false>(x, y, w, h);
+}
+
+// Predicts the w x h luma block at (x, y) (samples, inside the macroblock) and its chroma from
+// the motion of its first 4x4 block, writing into the picture. 4:2:2 chroma has the luma height:
+// its vertical vector is in quarter samples, passed to the eighth-sample interpolation doubled
+// (clause 8.4.1.4).
+template <class Pel, bool kC422>
+void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
+    constexpr bool kHigh = sizeof(Pel) == 2;
+    using Block = std::conditional_t<kHigh, OpxInterpolateBlock16u, OpxInterpolateBlock8u>;
     int i = (y / 4) * 4 + x / 4;
     int r0 = ref_idx_[0][i], r1 = ref_idx_[1][i];
     int px = mbx_ * 16 + x, py = mby_ * 16 + y;
+    const int cpy = kC422 ? py : py / 2, ch = kC422 ? h : h / 2, cw = w / 2;
     int ys = pic_->width, cs = pic_->cwidth;
-    Opx8u* dst_y = pic_->y + size_t(py) * ys + px;
-    Opx8u* dst_cb = pic_->cb + size_t(py / 2) * cs + px / 2;
-    Opx8u* dst_cr = pic_->cr + size_t(py / 2) * cs + px / 2;
-    alignas(32) Opx8u tmp_y[2][16 * 16];
-    alignas(32) Opx8u tmp_c[2][2][8 * 8];
+    Pel* dst_y = pic_->plane<Pel>(0) + size_t(py) * ys + px;
+    Pel* dst_cb = pic_->plane<Pel>(1) + size_t(cpy) * cs + px / 2;
+    Pel* dst_cr = pic_->plane<Pel>(2) + size_t(cpy) * cs + px / 2;
+    alignas(32) Pel tmp_y[2][16 * 16];
+    alignas(32) Pel tmp_c[2][2][8 * 16];
     bool bi = r0 >= 0 && r1 >= 0;
     for (int l = 0; l < 2; ++l) {
         int r = l == 0 ? r0 : r1;
@@ -202,8 +220,8 @@ void SliceDecoder::predict_partition(int x, int y, int w, int h) {
         const Picture* ref = ref_[l][size_t(r)];
         const Mv& mv = mv_[l][i];
         bool direct_out = !bi;
-        OpxInterpolateBlock8u rec;
-        rec.pSrc[0] = ref->y;
+        Block rec;
+        rec.pSrc[0] = ref->plane<Pel>(0);
         rec.pSrc[1] = nullptr;
         rec.srcStep = ys;
         rec.pDst[0] = direct_out ? dst_y : tmp_y[l];
@@ -213,70 +231,107 @@ void SliceDecoder::predict_partition(int x, int y, int w, int h) {
         rec.blockSize = {w, h};
         rec.blockPos = {px, py};
         rec.motionVector = {mv.x, mv.y};
-        if (opxiInterpolateLumaBlock_H264_8u_P1R(&rec) != opxOk)
-            d_.error("luma interpolation failed");
+        OpxResult res;
+        if constexpr (kHigh) {
+            rec.bitDepth = bit_depth_;
+            res = OPX_COUNTED(opxiInterpolateLumaBlock_H264_16u_P1R)(&rec);
+        } else {
+            res = OPX_COUNTED(opxiInterpolateLumaBlock_H264_8u_P1R)(&rec);
+        }
+        if (res != opxOk) d_.error("luma interpolation failed");
         if (mono_) continue;
-        OpxInterpolateBlock8u rc;
-        rc.pSrc[0] = ref->cb;
-        rc.pSrc[1] = ref->cr;
+        Block rc;
+        rc.pSrc[0] = ref->plane<Pel>(1);
+        rc.pSrc[1] = ref->plane<Pel>(2);
         rc.srcStep = cs;
         rc.pDst[0] = direct_out ? dst_cb : tmp_c[l][0];
         rc.pDst[1] = direct_out ? dst_cr : tmp_c[l][1];
         rc.dstStep = direct_out ? cs : 8;
         rc.frameSize = {pic_->cwidth, pic_->cheight};
-        rc.blockSize = {w / 2, h / 2};
-        rc.blockPos = {px / 2, py / 2};
-        rc.motionVector = {mv.x, mv.y};
-        if (opxiInterpolateChromaBlock_H264_8u_P2R(&rc) != opxOk)
-            d_.error("chroma interpolation failed");
+        rc.blockSize = {cw, ch};
+        rc.blockPos = {px / 2, cpy};
+        rc.motionVector = {mv.x, kC422 ? 2 * mv.y : mv.y};
+        if constexpr (kHigh) {
+            rc.bitDepth = bit_depth_;
+            res = OPX_COUNTED(opxiInterpolateChromaBlock_H264_16u_P2R)(&rc);
+        } else {
+            res = OPX_COUNTED(opxiInterpolateChromaBlock_H264_8u_P2R)(&rc);
+        }
+        if (res != opxOk) d_.error("chroma interpolation failed");
     }
-    OpxRoiSize roi_y = {w, h}, roi_c = {w / 2, h / 2};
+    OpxRoiSize roi_y = {w, h}, roi_c = {cw, ch};
+    Pel* dst_c[2] = {dst_cb, dst_cr};
+    // weighted-prediction offsets are in units of 8-bit samples (clause 8.4.2.3.2)
+    const int osh = bit_depth_ - 8;
     if (!bi) {
         if (weight_mode_ != 1) return;
         int l = r0 >= 0 ? 0 : 1, r = r0 >= 0 ? r0 : r1;
         const int(*wt)[2] = sh_.weight[l][r];
-        if (wt[0][0] != (1 << sh_.luma_log2_denom) || wt[0][1] != 0)
-            opxiUniDirWeightBlock_H264_8u_C1R(dst_y, Opx32u(ys), Opx32u(sh_.luma_log2_denom),
-                                              wt[0][0], wt[0][1], roi_y);
-        if (mono_) return;
-        for (int c = 1; c < 3; ++c)
-            if (wt[c][0] != (1 << sh_.chroma_log2_denom) || wt[c][1] != 0)
-                opxiUniDirWeightBlock_H264_8u_C1R(c == 1 ? dst_cb : dst_cr, Opx32u(cs),
-                                                  Opx32u(sh_.chroma_log2_denom), wt[c][0], wt[c][1],
-                                                  roi_c);
+        for (int c = 0; c < (mono_ ? 1 : 3); ++c) {
+            const int denom = c ? sh_.chroma_log2_denom : sh_.luma_log2_denom;
+            if (wt[c][0] == (1 << denom) && wt[c][1] == 0) continue;
+            Pel* d = c ? dst_c[c - 1] : dst_y;
+            const int step = c ? cs : ys;
+            if constexpr (kHigh) OPX_COUNTED(opxiUnidirWeight_H264_16u_IP2P1R)
+            (d, Opx32u(step), Opx32u(denom), wt[c][0], wt[c][1] * (1 << osh), c ? roi_c : roi_y,
+             bit_depth_);
+            else OPX_COUNTED(opxiUniDirWeightBlock_H264_8u_C1R)(
+                d, Opx32u(step), Opx32u(denom), wt[c][0], wt[c][1], c ? roi_c : roi_y);
+        }
         return;
     }
-    if (weight_mode_ == 0) {
-        opxiInterpolateBlock_H264_8u_P3P1R(tmp_y[0], tmp_y[1], dst_y, Opx32u(w), Opx32u(h), 16, 16,
-                                           ys);
-        if (mono_) return;
-        opxiInterpolateBlock_H264_8u_P3P1R(tmp_c[0][0], tmp_c[1][0], dst_cb, Opx32u(w / 2),
-                                           Opx32u(h / 2), 8, 8, cs);
-        opxiInterpolateBlock_H264_8u_P3P1R(tmp_c[0][1], tmp_c[1][1], dst_cr, Opx32u(w / 2),
-                                           Opx32u(h / 2), 8, 8, cs);
-    } else if (weight_mode_ == 2) {
-        // Both predictions sit in scratch blocks of one step, the form of the implicit
-        // weighting that has a kernel per block size (the form with a step per source takes
-        // any size and is much slower on these).
-        int w0 = implicit_w_[r0][r1], w1 = 64 - w0;
-        opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(tmp_y[0], tmp_y[1], dst_y, 16, Opx32u(ys), w0,
-                                                   w1, roi_y);
-        if (mono_) return;
-        opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(tmp_c[0][0], tmp_c[1][0], dst_cb, 8, Opx32u(cs),
-                                                   w0, w1, roi_c);
-        opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(tmp_c[0][1], tmp_c[1][1], dst_cr, 8, Opx32u(cs),
-                                                   w0, w1, roi_c);
+    if constexpr (kHigh) {
+        for (int c = 0; c < (mono_ ? 1 : 3); ++c) {
+            OpxBidir16u b;
+            b.pSrc1 = c ? tmp_c[0][c - 1] : tmp_y[0];
+            b.pSrc2 = c ? tmp_c[1][c - 1] : tmp_y[1];
+            b.src1Step = b.src2Step = c ? 8 : 16;
+            b.pDst = c ? dst_c[c - 1] : dst_y;
+            b.dstStep = c ? cs : ys;
+            b.roiSize = c ? roi_c : roi_y;
+            b.bitDepth = bit_depth_;
+            if (weight_mode_ == 0) {
+                OPX_COUNTED(opxiBidir_H264_16u_P2P1R)(&b);
+            } else if (weight_mode_ == 2) {
+                const int w0 = implicit_w_[r0][r1];
+                OPX_COUNTED(opxiBidirWeightImplicit_H264_16u_P2P1R)(&b, w0, 64 - w0);
+            } else {
+                const int(*a)[2] = sh_.weight[0][r0];
+                const int(*bw)[2] = sh_.weight[1][r1];
+                OPX_COUNTED(opxiBidirWeight_H264_16u_P2P1R)
+                (&b, Opx32u(c ? sh_.chroma_log2_denom : sh_.luma_log2_denom), a[c][0],
+                 a[c][1] * (1 << osh), bw[c][0], bw[c][1] * (1 << osh));
+            }
+        }
+        return;
     } else {
-        const int(*a)[2] = sh_.weight[0][r0];
-        const int(*b)[2] = sh_.weight[1][r1];
-        opxiBiDirWeightBlock_H264_8u_P3P1R(tmp_y[0], tmp_y[1], dst_y, 16, 16, Opx32u(ys),
-                                           Opx32u(sh_.luma_log2_denom), a[0][0], a[0][1], b[0][0],
-                                           b[0][1], roi_y);
-        if (mono_) return;
-        for (int c = 1; c < 3; ++c)
-            opxiBiDirWeightBlock_H264_8u_P3P1R(
-                tmp_c[0][c - 1], tmp_c[1][c - 1], c == 1 ? dst_cb : dst_cr, 8, 8, Opx32u(cs),
-                Opx32u(sh_.chroma_log2_denom), a[c][0], a[c][1], b[c][0], b[c][1], roi_c);
+        if (weight_mode_ == 0) {
+            OPX_COUNTED(opxiInterpolateBlock_H264_8u_P3P1R)
+            (tmp_y[0], tmp_y[1], dst_y, Opx32u(w), Opx32u(h), 16, 16, ys);
+            if (mono_) return;
+            for (int c = 0; c < 2; ++c) OPX_COUNTED(opxiInterpolateBlock_H264_8u_P3P1R)
+            (tmp_c[0][c], tmp_c[1][c], dst_c[c], Opx32u(cw), Opx32u(ch), 8, 8, cs);
+        } else if (weight_mode_ == 2) {
+            // Both predictions sit in scratch blocks of one step, the form of the implicit
+            // weighting that has a kernel per block size (the form with a step per source takes
+            // any size and is much slower on these).
+            int w0 = implicit_w_[r0][r1], w1 = 64 - w0;
+            OPX_COUNTED(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R)
+            (tmp_y[0], tmp_y[1], dst_y, 16, Opx32u(ys), w0, w1, roi_y);
+            if (mono_) return;
+            for (int c = 0; c < 2; ++c) OPX_COUNTED(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R)
+            (tmp_c[0][c], tmp_c[1][c], dst_c[c], 8, Opx32u(cs), w0, w1, roi_c);
+        } else {
+            const int(*a)[2] = sh_.weight[0][r0];
+            const int(*b)[2] = sh_.weight[1][r1];
+            OPX_COUNTED(opxiBiDirWeightBlock_H264_8u_P3P1R)
+            (tmp_y[0], tmp_y[1], dst_y, 16, 16, Opx32u(ys), Opx32u(sh_.luma_log2_denom), a[0][0],
+             a[0][1], b[0][0], b[0][1], roi_y);
+            if (mono_) return;
+            for (int c = 1; c < 3; ++c) OPX_COUNTED(opxiBiDirWeightBlock_H264_8u_P3P1R)
+            (tmp_c[0][c - 1], tmp_c[1][c - 1], dst_c[c - 1], 8, 8, Opx32u(cs),
+             Opx32u(sh_.chroma_log2_denom), a[c][0], a[c][1], b[c][0], b[c][1], roi_c);
+        }
     }
 }
 

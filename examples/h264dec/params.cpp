@@ -1,5 +1,6 @@
 // NAL payload preparation, the header bit reader, and parsing of sequence and picture parameter
 // sets and slice headers (H.264 clauses 7.3.2 and 7.3.3).
+#include <algorithm>
 #include <cstring>
 
 #include "decoder.hpp"
@@ -43,7 +44,8 @@ void Rbsp::assign(const uint8_t* nal, size_t n) {
     if (end > 0) size_bits = uint64_t(end) * 8 - uint64_t(__builtin_ctz(out[end - 1])) - 1;
     const size_t used = (len + 3) / 4 + kPadWords;
     std::memset(out + len, 0xFF, used * 4 - len);
-    for (size_t w = 0; w < used; ++w) words[w] = __builtin_bswap32(words[w]);  // first byte in bits 31..24
+    for (size_t w = 0; w < used; ++w)
+        words[w] = __builtin_bswap32(words[w]);  // first byte in bits 31..24
     words_used = used;
 }
 
@@ -132,9 +134,9 @@ void hrd_parameters(Bits& b) {
 }
 
 // Sample aspect ratios of aspect_ratio_idc 1..16 (Table E-1).
-constexpr uint8_t kSampleAspect[16][2] = {{1, 1},   {12, 11}, {10, 11}, {16, 11}, {40, 33}, {24, 11},
-                                          {20, 11}, {32, 11}, {80, 33}, {18, 11}, {15, 11}, {64, 33},
-                                          {160, 99}, {4, 3},  {3, 2},   {2, 1}};
+constexpr uint8_t kSampleAspect[16][2] = {
+    {1, 1},   {12, 11}, {10, 11}, {16, 11}, {40, 33},  {24, 11}, {20, 11}, {32, 11},
+    {80, 33}, {18, 11}, {15, 11}, {64, 33}, {160, 99}, {4, 3},   {3, 2},   {2, 1}};
 
 void vui_parameters(Bits& b, Sps& s) {
     if (b.bit()) {  // aspect_ratio_info_present_flag
@@ -343,7 +345,9 @@ bool parse_pps(Bits& b, const Sps* sps_table, Pps& p) {
         }
         p.chroma_qp_offset[1] = b.se();
     }
-    if (p.pic_init_qp < 0 || p.pic_init_qp > 51) return false;
+    // QPY reaches down to -QpBdOffsetY (clause 7.4.2.2); a depth above 14 is refused later
+    const int qp_min = -6 * std::min(std::max(sps.bit_depth_luma - 8, 0), 6);
+    if (p.pic_init_qp < qp_min || p.pic_init_qp > 51) return false;
     if (p.chroma_qp_offset[0] < -12 || p.chroma_qp_offset[0] > 12 || p.chroma_qp_offset[1] < -12 ||
         p.chroma_qp_offset[1] > 12)
         return false;
@@ -459,7 +463,8 @@ bool parse_slice_header(Bits& b, int nal_type, int nal_ref_idc, const Sps* sps_t
         }
     }
     sh.qp = pps.pic_init_qp + b.se();
-    if (sh.qp < 0 || sh.qp > 51) return why = "bad slice_qp_delta", false;
+    if (sh.qp < -6 * std::min(std::max(sps.bit_depth_luma - 8, 0), 6) || sh.qp > 51)
+        return why = "bad slice_qp_delta", false;
     sh.deblock_idc = 0;
     sh.alpha_offset = sh.beta_offset = 0;
     if (pps.deblocking_control) {

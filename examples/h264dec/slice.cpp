@@ -45,6 +45,13 @@ void SliceDecoder::run() {
     mbw_ = d_.mb_width_;
     mbh_ = d_.mb_height_;
     mono_ = sps_.chroma_format_idc == 0;
+    c422_ = sps_.chroma_format_idc == 2;
+    chroma_ac_ = c422_ ? 8 : 4;
+    mb_ch_ = c422_ ? 16 : 8;
+    bit_depth_ = sps_.bit_depth_luma;
+    high_ = bit_depth_ > 8;
+    qp_bd_y_ = 6 * (sps_.bit_depth_luma - 8);
+    qp_bd_c_ = 6 * (sps_.bit_depth_chroma - 8);
     slice_num_ = d_.slice_num_++;
     SliceInfo si;
     si.deblock_idc = sh_.deblock_idc;
@@ -147,9 +154,7 @@ void SliceDecoder::skip_mb() {
     m.kind = kMbSkip;
     m.intra = false;
     m.transform8x8 = false;
-    m.qp = int8_t(qp_);
-    for (int c = 0; c < 2; ++c)
-        m.qpc[c] = int8_t(kChromaQp[clip3(0, 51, qp_ + pps_.chroma_qp_offset[c])]);
+    set_qp(m, qp_);
     std::memset(m.total_coeff, 0, sizeof m.total_coeff);
     std::memset(m.total_coeff_c, 0, sizeof m.total_coeff_c);
     m.nonzero = 0;
@@ -230,19 +235,8 @@ bool SliceDecoder::decode_mb() {
     if (mb_type == 25) {  // I_PCM
         m.kind = kMbIPCM;
         m.intra = true;
-        m.qp = 0;
-        m.qpc[0] = m.qpc[1] = int8_t(kChromaQp[clip3(0, 51, pps_.chroma_qp_offset[0])]);
-        m.qpc[1] = int8_t(kChromaQp[clip3(0, 51, pps_.chroma_qp_offset[1])]);
-        b_.align();
-        int ys = pic_->width, cs = pic_->cwidth;
-        for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < 16; ++x)
-                pic_->y[size_t(mby_ * 16 + y) * ys + mbx_ * 16 + x] = uint8_t(b_.u(8));
-        for (int c = 0; c < 2 && !mono_; ++c)
-            for (int y = 0; y < 8; ++y)
-                for (int x = 0; x < 8; ++x)
-                    (c ? pic_->cr : pic_->cb)[size_t(mby_ * 8 + y) * cs + mbx_ * 8 + x] =
-                        uint8_t(b_.u(8));
+        set_qp(m, 0);  // the filter takes qP 0 for I_PCM (clause 8.7.2.2)
+        if (high_ ? !read_pcm<Opx16u>(m) : !read_pcm<Opx8u>(m)) return false;
         std::memset(m.total_coeff, 16, sizeof m.total_coeff);
         std::memset(m.total_coeff_c, 16, sizeof m.total_coeff_c);
         m.nonzero = 0xFFFF;
@@ -250,7 +244,6 @@ bool SliceDecoder::decode_mb() {
         for (int l = 0; l < 2; ++l)
             for (int i = 0; i < 16; ++i) ref_idx_[l][i] = -1;
         store_motion(true);
-        if (b_.error) return d_.error("truncated PCM macroblock"), false;
         finish_mb();
         return true;
     }
@@ -453,71 +446,301 @@ bool SliceDecoder::decode_mb() {
     }
     m.transform8x8 = t8;
     if (cbp != 0 || i16) {
+        // clause 7.4.5: mb_qp_delta in -(26 + QpBdOffsetY / 2)..25 + QpBdOffsetY / 2, QPY
+        // wrapping modulo 52 + QpBdOffsetY into -QpBdOffsetY..51
         int dqp = b_.se();
-        if (dqp < -26 || dqp > 25) return d_.error("bad mb_qp_delta"), false;
-        qp_ = (qp_ + dqp + 52) % 52;
+        if (dqp < -(26 + qp_bd_y_ / 2) || dqp > 25 + qp_bd_y_ / 2)
+            return d_.error("bad mb_qp_delta"), false;
+        qp_ = (qp_ + dqp + 52 + 2 * qp_bd_y_) % (52 + qp_bd_y_) - qp_bd_y_;
     }
-    m.qp = int8_t(qp_);
-    for (int c = 0; c < 2; ++c)
-        m.qpc[c] = int8_t(kChromaQp[clip3(0, 51, qp_ + pps_.chroma_qp_offset[c])]);
+    set_qp(m, qp_);
 
     if (!parse_residual(m, cbp, i16)) return false;
-
-    // samples
-    int ys = pic_->width, cs = pic_->cwidth;
-    Opx8u* py = pic_->y + size_t(mby_ * 16) * ys + mbx_ * 16;
-    Opx8u* pcb = pic_->cb + size_t(mby_ * 8) * cs + mbx_ * 8;
-    Opx8u* pcr = pic_->cr + size_t(mby_ * 8) * cs + mbx_ * 8;
-    Opx16s* cp = coeffs_;
-    int qp6 = qp_ % 6;
-    int qc[2] = {m.qpc[0], m.qpc[1]};
-    OpxResult r = opxOk;
-    if (intra) {
+    bypass_ = sps_.transform_bypass && qp_ + qp_bd_y_ == 0;
+    if (bypass_ && intra) {
+        if (high_)
+            lossless_dpcm<Opx32s>(m, i16_mode, chroma_mode, coeffs32_);
+        else
+            lossless_dpcm<Opx16s>(m, i16_mode, chroma_mode, coeffs_);
+    }
+    if (intra)
         store_motion(true);
-        Opx8u edge = intra_edges();
-        if (m.kind == kMbI16x16) {
-            r = opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(&cp, py, ys, i16_mode, cbp4x4_, qp_,
-                                                                edge, ls4_[0][qp6], 0);
-        } else if (m.kind == kMbI8x8) {
-            Opx32s modes[4];
-            for (int k = 0; k < 4; ++k) modes[k] = m.ipred[(k >> 1) * 8 + (k & 1) * 2];
-            r = opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(&cp, py, ys, modes, cbp8x8_, qp_, edge,
-                                                             ls8_[0][qp6], 0);
-        } else {
-            Opx32s modes[16];
-            for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkY[n] * 4 + kBlkX[n]];
-            r = opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R(&cp, py, ys, modes, cbp4x4_, qp_, edge,
-                                                             ls4_[0][qp6], 0);
-        }
-        if (r < 0) d_.error("intra luma reconstruction refused (%d) at macroblock %d", r, mb_);
-        if (!mono_) {
-            r = opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(
-                &cp, pcb, pcr, Opx32u(cs), chroma_mode, cbp4x4_, Opx32u(qc[0]), Opx32u(qc[1]), edge,
-                ls4_[1][qc[0] % 6], ls4_[2][qc[1] % 6], 0);
-            if (r < 0)
-                d_.error("intra chroma reconstruction refused (%d) at macroblock %d", r, mb_);
-        }
-    } else {
+    else {
         inter_prediction();
         store_motion(false);
-        // without coefficients the prediction is the result: no reconstruction call
-        // (coded-block bits: luma 1..16, chroma DC 17..18, chroma AC 19..26)
-        if (t8 && cbp8x8_)
-            r = opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(&cp, py, ys, cbp8x8_, qp_,
-                                                             ls8_[1][qp6], 0);
-        else if (!t8 && (cbp4x4_ & 0x1FFFFu))
-            r = opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(&cp, py, ys, cbp4x4_, qp_,
-                                                             ls4_[3][qp6], 0);
-        if (r < 0) d_.error("inter luma reconstruction failed (%d)", r);
-        if (!mono_ && (cbp4x4_ >> 17)) {
-            r = opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(
-                &cp, pcb, pcr, Opx32u(cs), cbp4x4_, Opx32u(qc[0]), Opx32u(qc[1]),
-                ls4_[4][qc[0] % 6], ls4_[5][qc[1] % 6], 0);
-            if (r < 0) d_.error("inter chroma reconstruction failed (%d)", r);
-        }
     }
+    if (high_)
+        reconstruct<Opx16u>(m, intra, i16_mode, chroma_mode, t8);
+    else
+        reconstruct<Opx8u>(m, intra, i16_mode, chroma_mode, t8);
     finish_mb();
     return true;
+}
+
+// QPY and the QPc of both components (clause 8.5.8), as the filter takes them: without the
+// bit-depth offsets, QPc from qPI clipped to -QpBdOffsetC..51.
+void SliceDecoder::set_qp(MbInfo& m, int qp) {
+    // a macroblock in transform bypass (QP'Y 0) is filtered with qP 0, as I_PCM is
+    if (sps_.transform_bypass && qp + qp_bd_y_ == 0) qp = 0;
+    m.qp = int8_t(qp);
+    for (int c = 0; c < 2; ++c) {
+        const int qpi = clip3(-qp_bd_c_, 51, qp + pps_.chroma_qp_offset[c]);
+        m.qpc[c] = int8_t(qpi < 0 ? qpi : kChromaQp[qpi]);
+    }
+}
+
+// I_PCM samples (clause 7.3.5): bitDepth bits each, luma then Cb then Cr.
+template <class Pel>
+bool SliceDecoder::read_pcm(MbInfo& m) {
+    (void)m;
+    b_.align();
+    const int ys = pic_->width, cs = pic_->cwidth;
+    Pel* py = pic_->plane<Pel>(0) + size_t(mby_ * 16) * ys + mbx_ * 16;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) py[size_t(y) * ys + x] = Pel(b_.u(sps_.bit_depth_luma));
+    for (int c = 1; c < 3 && !mono_; ++c) {
+        Pel* pc = pic_->plane<Pel>(c) + size_t(mby_ * mb_ch_) * cs + mbx_ * 8;
+        for (int y = 0; y < mb_ch_; ++y)
+            for (int x = 0; x < 8; ++x) pc[size_t(y) * cs + x] = Pel(b_.u(sps_.bit_depth_chroma));
+    }
+    if (b_.error) return d_.error("truncated PCM macroblock"), false;
+    return true;
+}
+
+// The library calls that form the macroblock's samples from the prediction and the residual.
+template <class Pel>
+void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_mode, bool t8) {
+    constexpr bool kHigh = sizeof(Pel) == 2;
+    const int ys = pic_->width, cs = pic_->cwidth;
+    Pel* py = pic_->plane<Pel>(0) + size_t(mby_ * 16) * ys + mbx_ * 16;
+    Pel* pcb = pic_->plane<Pel>(1) + size_t(mby_ * mb_ch_) * cs + mbx_ * 8;
+    Pel* pcr = pic_->plane<Pel>(2) + size_t(mby_ * mb_ch_) * cs + mbx_ * 8;
+    // QP'Y and QP'C; in transform bypass 0 in every record
+    const int qpy = bypass_ ? 0 : qp_ + qp_bd_y_;
+    const int qc[2] = {bypass_ ? 0 : m.qpc[0] + qp_bd_c_, bypass_ ? 0 : m.qpc[1] + qp_bd_c_};
+    const Opx8u bp = bypass_ ? 1 : 0;
+    const int qp6 = qpy % 6;
+    const Opx8u edge = intra ? intra_edges() : 0;
+    OpxResult r = opxOk;
+    // luma
+    if constexpr (!kHigh) {
+        Opx16s* cp = coeffs_;
+        if (intra && m.kind == kMbI16x16) {
+            r = OPX_COUNTED(opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R)(
+                &cp, py, ys, i16_mode, cbp4x4_, qpy, edge, ls4_[0][qp6], bp);
+        } else if (intra && m.kind == kMbI8x8) {
+            Opx32s modes[4];
+            for (int k = 0; k < 4; ++k) modes[k] = m.ipred[(k >> 1) * 8 + (k & 1) * 2];
+            r = OPX_COUNTED(opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R)(
+                &cp, py, ys, modes, cbp8x8_, qpy, edge, ls8_[0][qp6], bp);
+        } else if (intra) {
+            Opx32s modes[16];
+            for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkY[n] * 4 + kBlkX[n]];
+            r = OPX_COUNTED(opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R)(
+                &cp, py, ys, modes, cbp4x4_, qpy, edge, ls4_[0][qp6], bp);
+        } else if (t8 && cbp8x8_) {
+            r = OPX_COUNTED(opxiReconstructLumaInter8x8MB_H264_16s8u_C1R)(&cp, py, ys, cbp8x8_, qpy,
+                                                                          ls8_[1][qp6], bp);
+        } else if (!t8 && (cbp4x4_ & 0x1FFFFu)) {
+            // without coefficients the prediction is the result: no reconstruction call
+            // (coded-block bits: luma 1..16, chroma DC 17..18, chroma AC 19..26)
+            r = OPX_COUNTED(opxiReconstructLumaInter4x4MB_H264_16s8u_C1R)(&cp, py, ys, cbp4x4_, qpy,
+                                                                          ls4_[3][qp6], bp);
+        }
+        if (r < 0) d_.error("luma reconstruction refused (%d) at macroblock %d", r, mb_);
+        if (mono_) return;
+        if (!c422_) {
+            if (intra)
+                r = OPX_COUNTED(opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R)(
+                    &cp, pcb, pcr, Opx32u(cs), chroma_mode, cbp4x4_, Opx32u(qc[0]), Opx32u(qc[1]),
+                    edge, ls4_[1][qc[0] % 6], ls4_[2][qc[1] % 6], bp);
+            else if (cbp4x4_ >> 17)
+                r = OPX_COUNTED(opxiReconstructChromaInter4x4MB_H264_16s8u_P2R)(
+                    &cp, pcb, pcr, Opx32u(cs), cbp4x4_, Opx32u(qc[0]), Opx32u(qc[1]),
+                    ls4_[4][qc[0] % 6], ls4_[5][qc[1] % 6], bp);
+        } else if (intra || (cbp_c_[0] | cbp_c_[1])) {
+            const int l = intra ? 1 : 4;
+            OpxReconstructInfo8u rec[2];
+            for (int c = 0; c < 2; ++c)
+                rec[c] = {&cp, c ? pcr : pcb, cs, cbp_c_[c], qc[c], ls4_[l + c][qc[c] % 6], bp, 8};
+            const OpxReconstructInfo8u* const pr[2] = {&rec[0], &rec[1]};
+            // 4:2:2 chroma DC: qP,DC = QP'C + 3 (clause 8.5.11.2)
+            const Opx32u dc0 = Opx32u(ls4_[l][(qc[0] + 3) % 6][0]);
+            const Opx32u dc1 = Opx32u(ls4_[l + 1][(qc[1] + 3) % 6][0]);
+            r = intra ? OPX_COUNTED(opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R)(
+                            pr, chroma_mode, edge, dc0, dc1)
+                      : OPX_COUNTED(opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R)(pr, dc0,
+                                                                                          dc1);
+        }
+        if (r < 0) d_.error("chroma reconstruction refused (%d) at macroblock %d", r, mb_);
+    } else {
+        Opx32s* cp = coeffs32_;
+        OpxReconstructInfo rec = {&cp, py, ys, cbp4x4_ & 0x1FFFFu, qpy, nullptr, bp, bit_depth_};
+        if (intra && m.kind == kMbI16x16) {
+            rec.pQuantTable = ls4_[0][qp6];
+            r = OPX_COUNTED(opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R)(&rec, i16_mode,
+                                                                                edge);
+        } else if (intra && m.kind == kMbI8x8) {
+            Opx32s modes[4];
+            for (int k = 0; k < 4; ++k) modes[k] = m.ipred[(k >> 1) * 8 + (k & 1) * 2];
+            rec.cbp = cbp8x8_;
+            rec.pQuantTable = ls8_[0][qp6];
+            r = OPX_COUNTED(opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R)(&rec, modes, edge);
+        } else if (intra) {
+            Opx32s modes[16];
+            for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkY[n] * 4 + kBlkX[n]];
+            rec.pQuantTable = ls4_[0][qp6];
+            r = OPX_COUNTED(opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R)(&rec, modes, edge);
+        } else if (t8 && cbp8x8_) {
+            rec.cbp = cbp8x8_;
+            rec.pQuantTable = ls8_[1][qp6];
+            r = OPX_COUNTED(opxiReconstructLumaInter8x8_H264High_32s16u_IP1R)(&rec);
+        } else if (!t8 && rec.cbp) {
+            rec.pQuantTable = ls4_[3][qp6];
+            r = OPX_COUNTED(opxiReconstructLumaInter4x4_H264High_32s16u_IP1R)(&rec);
+        }
+        if (r < 0) d_.error("luma reconstruction refused (%d) at macroblock %d", r, mb_);
+        if (mono_ || !(intra || (cbp_c_[0] | cbp_c_[1]))) return;
+        const int l = intra ? 1 : 4;
+        OpxReconstructInfo crec[2];
+        for (int c = 0; c < 2; ++c)
+            crec[c] = {&cp,   c ? pcr : pcb,          cs, cbp_c_[c],
+                       qc[c], ls4_[l + c][qc[c] % 6], bp, bit_depth_};
+        const OpxReconstructInfo* const pr[2] = {&crec[0], &crec[1]};
+        if (c422_) {
+            const Opx32u dc0 = Opx32u(ls4_[l][(qc[0] + 3) % 6][0]);
+            const Opx32u dc1 = Opx32u(ls4_[l + 1][(qc[1] + 3) % 6][0]);
+            r = intra ? OPX_COUNTED(opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R)(
+                            pr, chroma_mode, edge, dc0, dc1)
+                      : OPX_COUNTED(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R)(pr, dc0,
+                                                                                           dc1);
+        } else {
+            r = intra ? OPX_COUNTED(opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R)(
+                            pr, chroma_mode, edge)
+                      : OPX_COUNTED(opxiReconstructChromaInter4x4_H264High_32s16u_IP2R)(pr);
+        }
+        if (r < 0) d_.error("chroma reconstruction refused (%d) at macroblock %d", r, mb_);
+    }
+}
+
+// Intra residual of a macroblock in transform bypass with horizontal or vertical prediction
+// (clause 8.5.15): each residual sample becomes the sum of those left of it (horizontal) or above
+// it (vertical) in the predicted block, the 4x4 or 8x8 block, the 16x16 luma or the whole chroma
+// component. Done on the packed coefficient stream before the reconstruction call, which adds it
+// unchanged; a 16x16 or chroma region is repacked with every block coded (the sums reach blocks
+// that had no coefficients), DC values at the blocks' position 0 and in the DC arrays.
+template <class Coef>
+void SliceDecoder::lossless_dpcm(MbInfo& m, int i16_mode, int chroma_mode, Coef* coeffs) {
+    // sums over a w x h region of r (row step `step`), vertical: down the columns
+    auto accumulate = [](Coef* r, int step, int w, int h, bool vertical) {
+        if (vertical) {
+            for (int y = 1; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    r[y * step + x] = Coef(r[y * step + x] + r[(y - 1) * step + x]);
+        } else {
+            for (int y = 0; y < h; ++y)
+                for (int x = 1; x < w; ++x)
+                    r[y * step + x] = Coef(r[y * step + x] + r[y * step + x - 1]);
+        }
+    };
+    alignas(32) Coef out[kCoeffs];
+    Coef* o = out;
+    Coef* cp = coeffs;
+    // luma (Intra4x4/8x8 modes 0 vertical, 1 horizontal; Intra16x16 likewise)
+    if (m.kind == kMbI16x16) {
+        Coef u[16][16] = {};
+        Coef dc[16] = {};
+        if (cbp4x4_ & 1) {
+            std::copy(cp, cp + 16, dc);
+            cp += 16;
+        }
+        for (int n = 0; n < 16; ++n) {
+            const int bx = kBlkX[n] * 4, by = kBlkY[n] * 4;
+            if ((cbp4x4_ >> (n + 1)) & 1) {
+                for (int i = 0; i < 16; ++i) u[by + i / 4][bx + i % 4] = cp[i];
+                cp += 16;
+            }
+            u[by][bx] = dc[by + bx / 4];  // the DC array in raster order of the blocks
+        }
+        if (i16_mode < 2) {
+            accumulate(&u[0][0], 16, 16, 16, i16_mode == 0);
+            for (int k = 0; k < 16; ++k) o[k] = u[(k / 4) * 4][(k % 4) * 4];
+            o += 16;
+            for (int n = 0; n < 16; ++n) {
+                const int bx = kBlkX[n] * 4, by = kBlkY[n] * 4;
+                for (int i = 0; i < 16; ++i) o[i] = u[by + i / 4][bx + i % 4];
+                o += 16;
+            }
+            cbp4x4_ |= 0x1FFFFu;
+        } else {
+            o = std::copy(coeffs, cp, o);
+        }
+    } else if (m.kind == kMbI8x8) {
+        for (int b8 = 0; b8 < 4; ++b8) {
+            if (!((cbp8x8_ >> b8) & 1)) continue;
+            const int mode = m.ipred[(b8 >> 1) * 8 + (b8 & 1) * 2];
+            if (mode < 2) accumulate(cp, 8, 8, 8, mode == 0);
+            o = std::copy(cp, cp + 64, o);
+            cp += 64;
+        }
+    } else {
+        for (int n = 0; n < 16; ++n) {
+            if (!((cbp4x4_ >> (n + 1)) & 1)) continue;
+            const int mode = m.ipred[kBlkY[n] * 4 + kBlkX[n]];
+            if (mode < 2) accumulate(cp, 4, 4, 4, mode == 0);
+            o = std::copy(cp, cp + 16, o);
+            cp += 16;
+        }
+    }
+    // chroma (modes 1 horizontal, 2 vertical): Cb DC, Cr DC, Cb blocks, Cr blocks
+    if (!mono_) {
+        const int nb = chroma_ac_, rows = nb * 2;  // blocks; rows of the component
+        if (chroma_mode == 1 || chroma_mode == 2) {
+            Coef u[2][16][8] = {};
+            Coef dc[2][8] = {};
+            for (int c = 0; c < 2; ++c)
+                if (cbp_c_[c] & 1) {
+                    std::copy(cp, cp + nb, dc[c]);
+                    cp += nb;
+                }
+            for (int c = 0; c < 2; ++c)
+                for (int k = 0; k < nb; ++k) {
+                    const int bx = (k & 1) * 4, by = (k >> 1) * 4;
+                    if ((cbp_c_[c] >> (k + 1)) & 1) {
+                        for (int i = 0; i < 16; ++i) u[c][by + i / 4][bx + i % 4] = cp[i];
+                        cp += 16;
+                    }
+                    u[c][by][bx] = dc[c][k];
+                }
+            for (int c = 0; c < 2; ++c) {
+                accumulate(&u[c][0][0], 8, 8, rows, chroma_mode == 2);
+                for (int k = 0; k < nb; ++k) *o++ = u[c][(k >> 1) * 4][(k & 1) * 4];
+            }
+            for (int c = 0; c < 2; ++c) {
+                for (int k = 0; k < nb; ++k) {
+                    const int bx = (k & 1) * 4, by = (k >> 1) * 4;
+                    for (int i = 0; i < 16; ++i) o[i] = u[c][by + i / 4][bx + i % 4];
+                    o += 16;
+                }
+                cbp_c_[c] = (2u << nb) - 1;
+            }
+            cbp4x4_ |= 0x3FFu << 17;  // the 4:2:0 8-bit calls' chroma bits
+        } else {
+            const int n =
+                (cbp_c_[0] & 1) * nb + (cbp_c_[1] & 1) * nb +
+                16 * (__builtin_popcount(cbp_c_[0] >> 1) + __builtin_popcount(cbp_c_[1] >> 1));
+            o = std::copy(cp, cp + n, o);
+        }
+    }
+    std::copy(out, o, coeffs);
+}
+
+bool SliceDecoder::parse_residual(MbInfo& m, int cbp, bool i16) {
+    if (high_)
+        return c422_ ? parse_residual_t<Opx32s, true>(m, cbp, i16, coeffs32_)
+                     : parse_residual_t<Opx32s, false>(m, cbp, i16, coeffs32_);
+    return c422_ ? parse_residual_t<Opx16s, true>(m, cbp, i16, coeffs_)
+                 : parse_residual_t<Opx16s, false>(m, cbp, i16, coeffs_);
 }
 
 // nC of a 4x4 block (clause 9.2.1) from the blocks left of and above it; left_ok_ and top_ok_
@@ -534,26 +757,32 @@ __attribute__((always_inline)) inline int SliceDecoder::luma_nc(int x, int y) {
     return h264common::predict_nc(aa, na, ba, nb_);
 }
 
-__attribute__((always_inline)) inline int SliceDecoder::chroma_nc(int c, int x, int y) {
-    // chroma 4x4 blocks form a 2x2 grid per macroblock
+__attribute__((always_inline)) inline int SliceDecoder::chroma_nc(int c, int x, int y, int blocks) {
+    // chroma 4x4 blocks form a grid 2 wide and 2 (4:2:0) or 4 (4:2:2) high per macroblock
     const MbInfo* mbs = d_.mbs_.data();
     const MbInfo& cur = mbs[mb_];
     bool aa = x > 0 || left_ok_, ba = y > 0 || top_ok_;
     int na = !aa     ? 0
              : x > 0 ? cur.total_coeff_c[c][y * 2 + x - 1]
                      : mbs[mb_ - 1].total_coeff_c[c][y * 2 + 1];
-    int nb_ = !ba ? 0 : y > 0 ? cur.total_coeff_c[c][x] : mbs[mb_ - mbw_].total_coeff_c[c][2 + x];
+    int nb_ = !ba     ? 0
+              : y > 0 ? cur.total_coeff_c[c][(y - 1) * 2 + x]
+                      : mbs[mb_ - mbw_].total_coeff_c[c][blocks - 2 + x];
     return h264common::predict_nc(aa, na, ba, nb_);
 }
 
 // Residual of one macroblock (clause 7.3.5.3) into the packed coefficient stream of the
 // reconstruction functions: every call of the CAVLC decoder that finds coefficients appends one
 // dense block and the matching coded-block bit is set.
-bool SliceDecoder::parse_residual(MbInfo& m, int cbp, bool i16) {
+template <class Coef, bool kC422>
+bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) {
+    constexpr int kBlocks = kC422 ? 8 : 4;  // chroma AC blocks per component
+    constexpr bool kWide = sizeof(Coef) == 4;
     CavlcTables& t = d_.vlc_;
-    Opx16s* cp = coeffs_;
+    Coef* cp = coeffs;
     cbp4x4_ = 0;
     cbp8x8_ = 0;
+    cbp_c_[0] = cbp_c_[1] = 0;
     Opx32u* ptr = const_cast<Opx32u*>(b_.ptr);
     Opx32s pos = b_.pos;
     Opx16s num = 0;
@@ -566,9 +795,14 @@ bool SliceDecoder::parse_residual(MbInfo& m, int cbp, bool i16) {
     const Opx32s** rb = t.run_before;
     left_ok_ = nb_avail_[1][0];
     top_ok_ = nb_avail_[0][1];
-    auto block = [&](int nc, int limit, const Opx32s* scan, Opx16s** dst) -> int {
-        OpxResult r = opxiDecodeCAVLCCoeffs_H264_1u16s(&ptr, &pos, &num, dst, nc, Opx16s(limit),
-                                                       tok, tz, rb, scan);
+    auto block = [&](int nc, int limit, const Opx32s* scan, Coef** dst) -> int {
+        OpxResult r;
+        if constexpr (kWide)
+            r = OPX_COUNTED(opxiDecodeCAVLCCoeffs_H264_1u32s)(&ptr, &pos, &num, dst, nc,
+                                                              Opx16s(limit), tok, tz, rb, scan);
+        else
+            r = OPX_COUNTED(opxiDecodeCAVLCCoeffs_H264_1u16s)(&ptr, &pos, &num, dst, nc,
+                                                              Opx16s(limit), tok, tz, rb, scan);
         if (r != opxOk) return -1;
         return num;
     };
@@ -581,12 +815,12 @@ bool SliceDecoder::parse_residual(MbInfo& m, int cbp, bool i16) {
     for (int b8 = 0; b8 < 4; ++b8) {
         if (!(cbp & (1 << b8))) continue;
         if (m.transform8x8) {
-            alignas(32) Opx16s tmp[4][16];
+            alignas(32) Coef tmp[4][16];
             bool any = false;
             for (int k = 0; k < 4; ++k) {
                 int n = b8 * 4 + k;
                 int x = kBlkX[n], y = kBlkY[n];
-                Opx16s* tp = tmp[k];
+                Coef* tp = tmp[k];
                 int c = block(luma_nc(x, y), 16, kScanIdentity, &tp);
                 if (c < 0) return fail("8x8 luma block");
                 m.total_coeff[y * 4 + x] = uint8_t(c);
@@ -619,18 +853,35 @@ bool SliceDecoder::parse_residual(MbInfo& m, int cbp, bool i16) {
     if (i16 && (cbp4x4_ & 1)) m.nonzero |= 0;  // DC coefficients do not count for bS = 2
     if (!mono_ && (cbp >> 4)) {
         for (int c = 0; c < 2; ++c) {
-            OpxResult r = opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(
-                &ptr, &pos, &num, &cp, t.coeff_token[3], t.total_zeros_dc, rb);
+            // the 2x2 (nC = -1) or 2x4 (nC = -2) DC block, 16- or 32-bit levels
+            OpxResult r;
+            if constexpr (kWide) {
+                r = kC422 ? OPX_COUNTED(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s)(
+                                &ptr, &pos, &num, &cp, t.coeff_token_422, t.total_zeros_422, rb)
+                          : OPX_COUNTED(opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s)(
+                                &ptr, &pos, &num, &cp, t.coeff_token[3], t.total_zeros_dc, rb);
+            } else {
+                r = kC422 ? OPX_COUNTED(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s)(
+                                &ptr, &pos, &num, &cp, t.coeff_token_422, t.total_zeros_422, rb)
+                          : OPX_COUNTED(opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s)(
+                                &ptr, &pos, &num, &cp, t.coeff_token[3], t.total_zeros_dc, rb);
+            }
             if (r != opxOk) return fail("chroma DC block");
-            if (num > 0) cbp4x4_ |= 1u << (17 + c);
+            if (num > 0) {
+                cbp4x4_ |= 1u << (17 + c);
+                cbp_c_[c] |= 1;
+            }
         }
         if (cbp >> 5) {
             for (int c = 0; c < 2; ++c)
-                for (int k = 0; k < 4; ++k) {
-                    int n = block(chroma_nc(c, k & 1, k >> 1), 15, kScanZigzag, &cp);
+                for (int k = 0; k < kBlocks; ++k) {
+                    int n = block(chroma_nc(c, k & 1, k >> 1, kBlocks), 15, kScanZigzag, &cp);
                     if (n < 0) return fail("chroma AC block");
                     m.total_coeff_c[c][k] = uint8_t(n);
-                    if (n > 0) cbp4x4_ |= 1u << (19 + c * 4 + k);
+                    if (n > 0) {
+                        cbp4x4_ |= 1u << (19 + c * 4 + k);  // read by the 4:2:0 8-bit calls only
+                        cbp_c_[c] |= 1u << (k + 1);
+                    }
                 }
         }
     }

@@ -92,10 +92,19 @@ class SliceDecoder {
     Opx16s ls4_[6][6][16];  // [list][qP % 6][raster]
     Opx16s ls8_[2][6][64];
     bool mono_ = false;
+    bool c422_ = false;  // 4:2:2: chroma 8x16 per component, eight AC blocks
+    bool high_ = false;  // 16-bit samples and 32-bit coefficients (bit depths 9..14)
+    int chroma_ac_ = 4;  // AC blocks per chroma component
+    int mb_ch_ = 8;      // chroma rows per macroblock
+    int bit_depth_ = 8;
+    int qp_bd_y_ = 0, qp_bd_c_ = 0;  // QpBdOffsetY, QpBdOffsetC
 
-    // current macroblock
-    alignas(32) Opx16s coeffs_[16 * 16 + 16 + 2 * 4 + 8 * 16 + 64];
+    // current macroblock: the packed coefficient stream, 16-bit (8-bit samples) or 32-bit
+    static constexpr int kCoeffs = 16 * 16 + 16 + 2 * 8 + 2 * 8 * 16 + 64;
+    alignas(32) Opx16s coeffs_[kCoeffs];
+    alignas(32) Opx32s coeffs32_[kCoeffs];
     Opx32u cbp4x4_ = 0, cbp8x8_ = 0;
+    Opx32u cbp_c_[2] = {0, 0};  // per chroma component: bit 0 DC, bits 1..8 AC blocks
 
     // motion of the current macroblock: refIdx per 4x4 block and list, mv per 4x4 block and list
     int ref_idx_[2][16];
@@ -140,15 +149,27 @@ class SliceDecoder {
     }
     void skip_mb();
     bool parse_residual(MbInfo& m, int cbp, bool i16);
+    template <class Coef, bool kC422>
+    bool parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs);
+    template <class Pel>
+    bool read_pcm(MbInfo& m);
+    template <class Pel>
+    void reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_mode, bool t8);
+    void set_qp(MbInfo& m, int qp);  // records QPY and the QPc of both components
+    bool bypass_ = false;            // the macroblock's TransformBypassModeFlag
+    template <class Coef>
+    void lossless_dpcm(MbInfo& m, int i16_mode, int chroma_mode, Coef* coeffs);
     bool left_ok_ = false, top_ok_ = false;  // neighbouring macroblocks available
     int luma_nc(int x, int y);
-    int chroma_nc(int c, int x, int y);
+    int chroma_nc(int c, int x, int y, int blocks);
     void neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) const;
     Mv predict_mv(int x, int y, int w, int list, int ref, int shape);
     void store_motion(bool intra);
     void direct(int blk8);
     void direct_spatial_setup();
     void predict_partition(int x, int y, int w, int h);
+    template <class Pel, bool kC422>
+    void predict_partition_t(int x, int y, int w, int h);
     void inter_prediction();
     Opx8u intra_edges() const;
     void build_level_scale();

@@ -52,9 +52,97 @@ for c in "${cases[@]}"; do
     fail=1
   fi
 done
+# 4:2:2, high bit depth and lossless streams: the source has temporal noise (coefficients in
+# every block, escape levels at low qp).
+# name | size | source pixel format | x264 input csp | depth | frames | x264 options
+high_cases=(
+  "422_b8x8|64x48|yuv422p|i422|8|8|--bframes 2 --ref 3 --8x8dct"
+  "422_weighted|98x74|yuv422p|i422|8|10|--weightp 2 --weightb --bframes 3 --b-pyramid normal --direct temporal"
+  "422_intra_cqm|80x64|yuv422p|i422|8|3|--keyint 1 --8x8dct --cqm jvt"
+  "422_qp1|48x48|yuv422p|i422|8|3|--qp 1 --bframes 1"
+  "422_slices|176x144|yuv422p|i422|8|4|--slices 3 --deblock -2:2 --constrained-intra --8x8dct"
+  "422_parts|112x80|yuv422p|i422|8|8|--partitions all --direct spatial --bframes 2 --8x8dct"
+  "10_b8x8|96x64|yuv420p10le|i420|10|8|--bframes 2 --ref 3 --8x8dct --no-weightb --qp 24"
+  "10_weighted|98x74|yuv420p10le|i420|10|10|--weightp 2 --weightb --bframes 3 --b-pyramid normal --direct temporal"
+  "10_intra_cqm|80x64|yuv420p10le|i420|10|3|--keyint 1 --8x8dct --cqm jvt"
+  "10_qp1|48x48|yuv420p10le|i420|10|3|--qp 1"
+  "10_qp63|64x48|yuv420p10le|i420|10|4|--qp 63 --bframes 1"
+  "10_slices|176x144|yuv420p10le|i420|10|4|--slices 3 --deblock -2:2 --constrained-intra"
+  "10_nodeblock|70x46|yuv420p10le|i420|10|5|--no-deblock --partitions all --direct spatial --bframes 2"
+  "10_gray|64x48|gray10le|i400|10|4|--bframes 1 --8x8dct"
+  "422_10_b8x8|64x48|yuv422p10le|i422|10|8|--bframes 2 --ref 3 --8x8dct"
+  "422_10_weighted|98x74|yuv422p10le|i422|10|8|--weightp 2 --weightb --bframes 3 --direct temporal"
+  "422_10_intra|80x64|yuv422p10le|i422|10|3|--keyint 1 --8x8dct --cqm jvt"
+  "422_10_qp1|48x48|yuv422p10le|i422|10|3|--qp 1 --bframes 1"
+  "lossless_420|70x46|yuv420p|i420|8|5|--qp 0 --bframes 2"
+  "lossless_422_intra|80x64|yuv422p|i422|8|3|--qp 0 --keyint 1 --8x8dct"
+  "lossless_10_intra|64x48|yuv420p10le|i420|10|3|--qp 0 --keyint 1 --8x8dct"
+  "lossless_422_10|64x48|yuv422p10le|i422|10|5|--qp 0 --bframes 2"
+)
+: >"$work/calls.txt"
+for c in "${high_cases[@]}"; do
+  IFS='|' read -r name size pix csp depth frames opts <<<"$c"
+  yuv=$work/$name.yuv s=$work/$name.264
+  fade=; case "$name" in *weighted*) fade=",fade=in:0:8";; esac  # explicit weights for P
+  ffmpeg -v error -f lavfi -i "testsrc2=size=$size:rate=25,noise=alls=6:allf=t$fade" -frames:v "$frames" -pix_fmt "$pix" -f rawvideo -y "$yuv" || { echo "$name: source failed"; fail=1; continue; }
+  # shellcheck disable=SC2086
+  x264 --quiet --no-progress --no-cabac --threads 1 --input-res "$size" --input-csp "$csp" --output-csp "$csp" \
+    --input-depth "$depth" --output-depth "$depth" $opts -o "$s" "$yuv" 2>/dev/null || { echo "$name: x264 failed"; fail=1; continue; }
+  expected=$(ffmpeg -v error -threads 1 -i "$s" -f framemd5 - | grep -v '^#' | awk -F', *' '{print $6}')
+  actual=$("$dec" --md5 --calls "$s" 2>>"$work/calls.txt" | awk '{print $2}')
+  n=$((n + 1))
+  if [ "$expected" == "$actual" ] && [ -n "$expected" ]; then
+    echo "$name ($size $pix, $opts): $(echo "$expected" | wc -l) frames bit-exact"
+  else
+    echo "$name ($size $pix, $opts): MISMATCH: $(diff <(echo "$expected") <(echo "$actual") | head -1)"
+    fail=1
+  fi
+  # y4m output (C422, C420p10, C422p10 headers) read back by ffmpeg gives the same frames
+  case "$name" in 422_b8x8|10_qp1|422_10_b8x8)
+    "$dec" -o "$work/$name.y4m" "$s" &&
+      [ "$(ffmpeg -v error -i "$work/$name.y4m" -f framemd5 - | grep -v '^#' | awk -F', *' '{print $6}')" == "$expected" ] &&
+      echo "$name: y4m output read back alike" || { echo "$name: y4m output DIFFERS"; fail=1; };;
+  esac
+  # lossless: the decoded pictures are the encoder's input
+  case "$opts" in *"--qp 0"*)
+    "$dec" -o "$work/$name.out.yuv" "$s" && cmp -s "$yuv" "$work/$name.out.yuv" &&
+      echo "$name: output equals the source" || { echo "$name: output DIFFERS from the source"; fail=1; };;
+  esac
+done
+# sample format changes at IDR pictures: 8-bit 4:2:0, 10-bit, 4:2:2, lossless 10-bit 4:2:2,
+# 10-bit gray, 8-bit gray in one stream decode as each stream alone (ffmpeg's framemd5 would
+# convert all to the first format, so the separate decodes are the reference)
+joined=(odd_size_b 10_weighted 422_b8x8 lossless_422_10 10_gray mono)
+for j in "${joined[@]}"; do cat "$work/$j.264"; done >"$work/joined.264"
+expected=$(for j in "${joined[@]}"; do "$dec" --md5 "$work/$j.264"; done | awk '{print $2}')
+actual=$("$dec" --md5 "$work/joined.264" | awk '{print $2}')
+n=$((n + 1))
+if [ "$expected" == "$actual" ] && [ -n "$expected" ]; then
+  echo "format changes at IDR (${joined[*]}): $(echo "$expected" | wc -l) frames as decoded alone"
+else
+  echo "format changes at IDR: MISMATCH: $(diff <(echo "$expected") <(echo "$actual") | head -1)"; fail=1
+fi
+# the library functions these streams exist for were all called (--calls); x264 makes no
+# explicit bi-directional weights, so opxiBidirWeight_H264_16u_P2P1R is not among them
+for f in opxiDecodeCAVLCCoeffs_H264_1u32s opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s \
+  opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s \
+  opxiReconstructLumaInter4x4_H264High_32s16u_IP1R opxiReconstructLumaInter8x8_H264High_32s16u_IP1R \
+  opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R \
+  opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R opxiReconstructChromaInter4x4_H264High_32s16u_IP2R \
+  opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R \
+  opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R \
+  opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R opxiInterpolateLumaBlock_H264_16u_P1R \
+  opxiInterpolateChromaBlock_H264_16u_P2R opxiBidir_H264_16u_P2P1R opxiUnidirWeight_H264_16u_IP2P1R \
+  opxiBidirWeightImplicit_H264_16u_P2P1R \
+  opxiFilterDeblockingLumaVerEdge_H264_16u_C1IR opxiFilterDeblockingLumaHorEdge_H264_16u_C1IR \
+  opxiFilterDeblockingChromaVerEdge_H264_16u_C1IR opxiFilterDeblockingChromaHorEdge_H264_16u_C1IR \
+  opxiFilterDeblockingChroma422VerEdge_H264_8u_C1IR opxiFilterDeblockingChroma422HorEdge_H264_8u_C1IR \
+  opxiFilterDeblockingChroma422VerEdge_H264_16u_C1IR opxiFilterDeblockingChroma422HorEdge_H264_16u_C1IR; do
+  grep -q "^$f [1-9]" "$work/calls.txt" || { echo "--calls: $f never called"; fail=1; }
+done
 # streams outside the decoder's scope are refused with exit status 3 and a message
 ffmpeg -v error -f lavfi -i "testsrc=size=64x48:rate=25" -frames:v 4 -pix_fmt yuv420p -f rawvideo -y "$work/r.yuv"
-for r in "cabac|--cabac" "interlaced|--no-cabac --tff" "lossless|--no-cabac --qp 0" "yuv422|--no-cabac --output-csp i422" "high10|--no-cabac --output-depth 10"; do
+for r in "cabac|--cabac" "interlaced|--no-cabac --tff" "cabac422|--cabac --output-csp i422" "cabac10|--cabac --output-depth 10" "yuv444|--no-cabac --output-csp i444"; do
   IFS='|' read -r name opts <<<"$r"
   # shellcheck disable=SC2086
   if ! x264 --quiet --threads 1 --input-res 64x48 $opts -o "$work/r_$name.264" "$work/r.yuv" 2>/dev/null; then

@@ -1,0 +1,243 @@
+// Which sample formats a sequence parameter set may announce: 4:2:0, 4:2:2 and 4:0:0 at 8 to 14
+// bits are decoded; 4:4:4, more than 14 bits and luma and chroma of different depths are refused
+// as unsupported. The lower end of pic_init_qp, -QpBdOffsetY (clause 7.4.2.2), which follows
+// the depth of the sequence. And I_PCM samples (clause 7.3.5) of bitDepth bits, luma then Cb
+// then Cr, which come out unchanged (qP 0: no filtering), as bytes at 8 bits and 16-bit
+// little-endian words above (a 16x16 IDR picture made by hand per case). And the range of
+// mb_qp_delta, which widens with QpBdOffsetY.
+//   h264dec_sample_format WORKDIR
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "decoder.hpp"
+
+namespace {
+
+struct Writer {
+    std::vector<uint8_t> bytes;
+    int bits = 0;
+    explicit Writer(uint8_t header) : bytes{header} {}
+    void u(int n, uint32_t v) {
+        for (int i = n - 1; i >= 0; --i) {
+            if (bits % 8 == 0) bytes.push_back(0);
+            bytes.back() |= uint8_t(((v >> i) & 1) << (7 - bits % 8));
+            ++bits;
+        }
+    }
+    void ue(uint32_t v) {
+        int n = 0;
+        while ((v + 1) >> (n + 1)) ++n;
+        u(n, 0);
+        u(n + 1, v + 1);
+    }
+    void se(int v) { ue(v > 0 ? uint32_t(2 * v - 1) : uint32_t(-2 * v)); }
+    void align() {
+        while (bits % 8) u(1, 0);
+    }
+    // the unit as fed to the decoder: emulation prevention bytes inserted
+    std::vector<uint8_t> nal() const {
+        std::vector<uint8_t> out;
+        int zeros = 0;
+        for (uint8_t b : bytes) {
+            if (zeros >= 2 && b <= 3) {
+                out.push_back(3);
+                zeros = 0;
+            }
+            out.push_back(b);
+            zeros = b == 0 ? zeros + 1 : 0;
+        }
+        return out;
+    }
+};
+
+std::vector<uint8_t> high_sps(int chroma_format, int depth_luma, int depth_chroma, int mbs_w = 4,
+                              int mbs_h = 3) {
+    Writer w(0x67);
+    w.u(8, 110);  // profile_idc: High 10 (the high-profile syntax)
+    w.u(8, 0);
+    w.u(8, 30);
+    w.ue(0);  // seq_parameter_set_id
+    w.ue(uint32_t(chroma_format));
+    if (chroma_format == 3) w.u(1, 0);  // separate_colour_plane_flag
+    w.ue(uint32_t(depth_luma - 8));
+    w.ue(uint32_t(depth_chroma - 8));
+    w.u(1, 0);                  // qpprime_y_zero_transform_bypass_flag
+    w.u(1, 0);                  // seq_scaling_matrix_present_flag
+    w.ue(0);                    // log2_max_frame_num_minus4
+    w.ue(2);                    // pic_order_cnt_type
+    w.ue(1);                    // max_num_ref_frames
+    w.u(1, 0);                  // gaps_in_frame_num_value_allowed_flag
+    w.ue(uint32_t(mbs_w - 1));  // pic_width_in_mbs_minus1
+    w.ue(uint32_t(mbs_h - 1));  // pic_height_in_map_units_minus1
+    w.u(1, 1);                  // frame_mbs_only_flag
+    w.u(1, 1);                  // direct_8x8_inference_flag
+    w.u(1, 0);                  // frame_cropping_flag
+    w.u(1, 0);                  // vui_parameters_present_flag
+    w.u(1, 1);                  // rbsp_stop_one_bit
+    return w.bytes;
+}
+
+std::vector<uint8_t> pps(int pic_init_qp) {
+    Writer w(0x68);
+    w.ue(0);    // pic_parameter_set_id
+    w.ue(0);    // seq_parameter_set_id
+    w.u(1, 0);  // entropy_coding_mode_flag
+    w.u(1, 0);  // bottom_field_pic_order_in_frame_present_flag
+    w.ue(0);    // num_slice_groups_minus1
+    w.ue(0);    // num_ref_idx_l0_default_active_minus1
+    w.ue(0);    // num_ref_idx_l1_default_active_minus1
+    w.u(1, 0);  // weighted_pred_flag
+    w.u(2, 0);  // weighted_bipred_idc
+    w.se(pic_init_qp - 26);
+    w.se(0);    // pic_init_qs_minus26
+    w.se(0);    // chroma_qp_index_offset
+    w.u(1, 0);  // deblocking_filter_control_present_flag
+    w.u(1, 0);  // constrained_intra_pred_flag
+    w.u(1, 0);  // redundant_pic_cnt_present_flag
+    w.u(1, 1);  // rbsp_stop_one_bit
+    return w.bytes;
+}
+
+int pcm_sample(int c, int x, int y, int depth) {
+    return (x * 37 + y * 11 + c * 101 + (x ^ y) * 7) & ((1 << depth) - 1);
+}
+
+// An IDR slice of one I_PCM macroblock.
+std::vector<uint8_t> pcm_slice(int chroma_format, int depth) {
+    Writer w(0x65);
+    w.ue(0);    // first_mb_in_slice
+    w.ue(7);    // slice_type: I
+    w.ue(0);    // pic_parameter_set_id
+    w.u(4, 0);  // frame_num
+    w.ue(0);    // idr_pic_id
+    w.u(2, 0);  // no_output_of_prior_pics_flag, long_term_reference_flag
+    w.se(0);    // slice_qp_delta
+    w.ue(25);   // mb_type: I_PCM
+    w.align();
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) w.u(depth, uint32_t(pcm_sample(0, x, y, depth)));
+    for (int c = 1; c < 3 && chroma_format != 0; ++c)
+        for (int y = 0; y < (chroma_format == 2 ? 16 : 8); ++y)
+            for (int x = 0; x < 8; ++x) w.u(depth, uint32_t(pcm_sample(c, x, y, depth)));
+    w.u(1, 1);  // rbsp_stop_one_bit
+    return w.nal();
+}
+
+// An IDR slice of one Intra16x16 DC macroblock without coefficients whose mb_qp_delta is `dqp`.
+std::vector<uint8_t> i16_slice(int dqp) {
+    Writer w(0x65);
+    w.ue(0);
+    w.ue(7);
+    w.ue(0);
+    w.u(4, 0);
+    w.ue(0);
+    w.u(2, 0);
+    w.se(0);
+    w.ue(3);  // mb_type: I_16x16_2_0_0 (DC prediction, no coded blocks)
+    w.ue(0);  // intra_chroma_pred_mode: DC
+    w.se(dqp);
+    w.u(1, 1);  // coeff_token of the DC block: no coefficients (nC 0)
+    w.u(1, 1);  // rbsp_stop_one_bit
+    return w.nal();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string dir = argc > 1 ? argv[1] : ".";
+    struct Case {
+        int chroma_format, depth_luma, depth_chroma;
+        bool refused;
+    } const cases[] = {
+        {1, 8, 8, false},   {1, 10, 10, false}, {2, 8, 8, false}, {2, 10, 10, false},
+        {1, 14, 14, false}, {0, 12, 8, false},  {3, 8, 8, true},  {1, 15, 15, true},
+        {1, 10, 8, true},   {2, 8, 9, true},    {0, 15, 8, true},
+    };
+    int fails = 0, n = 0;
+    for (const Case& c : cases) {
+        h264dec::Options opt;
+        h264dec::Decoder d(opt, nullptr);
+        const std::vector<uint8_t> nal = high_sps(c.chroma_format, c.depth_luma, c.depth_chroma);
+        d.feed_nal(nal.data(), nal.size());
+        const bool ok = d.refused() == c.refused && (c.refused || d.errors() == 0);
+        std::printf("chroma_format_idc %d, depths %d/%d: %s%s\n", c.chroma_format, c.depth_luma,
+                    c.depth_chroma, d.refused() ? "refused" : "accepted", ok ? "" : "  WRONG");
+        fails += !ok;
+        ++n;
+    }
+    // pic_init_qp: down to -QpBdOffsetY, which is 0 at 8 bits and -12 at 10 bits
+    struct QpCase {
+        int depth, value;  // pic_init_qp or mb_qp_delta
+        bool valid;
+    } const qp_cases[] = {{8, 0, true},     {8, -1, false}, {10, -12, true},
+                          {10, -13, false}, {10, 51, true}, {10, 52, false}};
+    for (const QpCase& c : qp_cases) {
+        h264dec::Options opt;
+        h264dec::Decoder d(opt, nullptr);
+        const std::vector<uint8_t> s = high_sps(1, c.depth, c.depth), p = pps(c.value);
+        d.feed_nal(s.data(), s.size());
+        d.feed_nal(p.data(), p.size());
+        const bool ok = (d.errors() == 0) == c.valid;
+        std::printf("%d bits, pic_init_qp %d: %s%s\n", c.depth, c.value,
+                    d.errors() ? "invalid" : "valid", ok ? "" : "  WRONG");
+        fails += !ok;
+        ++n;
+    }
+    // mb_qp_delta: -(26 + QpBdOffsetY / 2)..25 + QpBdOffsetY / 2 (clause 7.4.5)
+    for (const QpCase& c : {QpCase{8, -26, true}, QpCase{8, 25, true}, QpCase{8, -27, false},
+                            QpCase{8, 26, false}, QpCase{10, -32, true}, QpCase{10, 31, true},
+                            QpCase{10, -33, false}, QpCase{10, 32, false}}) {
+        h264dec::Options opt;
+        h264dec::Decoder d(opt, nullptr);
+        const std::vector<uint8_t> units[3] = {high_sps(1, c.depth, c.depth, 1, 1), pps(26),
+                                               i16_slice(c.value)};
+        for (const auto& u : units) d.feed_nal(u.data(), u.size());
+        d.flush();
+        const bool ok = (d.errors() == 0) == c.valid && d.frames_out() == 1;
+        std::printf("%d bits, mb_qp_delta %d: %s%s\n", c.depth, c.value,
+                    d.errors() ? "reported" : "decoded", ok ? "" : "  WRONG");
+        fails += !ok;
+        ++n;
+    }
+    // I_PCM: 4:0:0 goes out as 4:2:0 with chroma 1 << (depth - 1)
+    struct PcmCase {
+        int chroma_format, depth;
+    } const pcm_cases[] = {{1, 8}, {1, 10}, {1, 14}, {2, 8}, {2, 9}, {2, 12}, {0, 10}};
+    for (const PcmCase& c : pcm_cases) {
+        const std::string out = dir + "/pcm.yuv";
+        h264dec::Options opt;
+        opt.out = out;
+        opt.format = "raw";
+        long frames = 0, errors = 0;
+        {
+            h264dec::Decoder d(opt, stderr);
+            const std::vector<uint8_t> units[3] = {
+                high_sps(c.chroma_format, c.depth, c.depth, 1, 1), pps(26),
+                pcm_slice(c.chroma_format, c.depth)};
+            for (const auto& u : units) d.feed_nal(u.data(), u.size());
+            d.flush();
+            d.close_output();
+            frames = d.frames_out();
+            errors = d.errors();
+        }
+        std::vector<uint8_t> got, want;
+        h264dec::read_stream(out.c_str(), got);
+        std::remove(out.c_str());
+        auto put = [&](int v) {
+            want.push_back(uint8_t(v));
+            if (c.depth > 8) want.push_back(uint8_t(v >> 8));
+        };
+        for (int k = 0; k < 3; ++k)
+            for (int y = 0; y < (k == 0 || c.chroma_format == 2 ? 16 : 8); ++y)
+                for (int x = 0; x < (k == 0 ? 16 : 8); ++x)
+                    put(k && !c.chroma_format ? 1 << (c.depth - 1) : pcm_sample(k, x, y, c.depth));
+        const bool ok = frames == 1 && errors == 0 && got == want;
+        std::printf("I_PCM, chroma_format_idc %d, %d bits: %s\n", c.chroma_format, c.depth,
+                    ok ? "samples unchanged" : "WRONG");
+        fails += !ok;
+        ++n;
+    }
+    std::printf("%d passed, %d failed\n", n - fails, fails);
+    return fails ? 1 : 0;
+}
