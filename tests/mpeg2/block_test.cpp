@@ -1,6 +1,6 @@
 // MPEG-1/2 block decoders: the annex B code lists, random blocks written with them (table codes
 // and both escape forms, runs reaching position 63, codes ending on word boundaries) decoded by
-// the exported functions and both kernel builds and compared with a per-coefficient oracle;
+// the exported functions and compared with a per-coefficient oracle;
 // the error rules, the mended faults and the argument checks.
 #include "mpeg2/block.hpp"
 
@@ -149,45 +149,27 @@ Expected expect(const BlockSetup& s, Opx16s& pred, int dc_diff,
 
 // ---- calling the decoders -----------------------------------------------------------------------
 
-enum Way { kExported, kPortable, kAvx2 };
-constexpr Way kWays[] = {kExported, kPortable, kAvx2};
-
+// Through the exported names: the portable and AVX2 builds share one loop body, and the whole
+// suite runs again with the portable tables serving those names.
 struct Call {
     const Opx32s* t0;  // DC size table (intra) or first table
     const Opx32s* t1;  // AC table
 };
 
-OpxResult decode(Way way, const BlockSetup& s, Call t, Opx32u** pp, Opx32s* off, Opx16s* pred,
-                 Opx16s* dst, Opx32s* size) {
+OpxResult decode(const BlockSetup& s, Call t, Opx32u** pp, Opx32s* off, Opx16s* pred, Opx16s* dst,
+                 Opx32s* size) {
     const Opx32s* scan = s.scan.data();
     const Opx16s* qm = s.flat ? nullptr : s.weights.data();
-    if (way == kExported) {
-        if (s.intra && s.codec == kMpeg1)
-            return opxiReconstructDCTBlockIntra_MPEG1_32s(pp, off, t.t0, t.t1, scan, s.qscale, qm,
-                                                          pred, dst, size);
-        if (s.intra)
-            return opxiReconstructDCTBlockIntra_MPEG2_32s(pp, off, t.t0, t.t1, scan, s.qscale, qm,
-                                                          pred, s.dc_shift, dst, size);
-        if (s.codec == kMpeg1)
-            return opxiReconstructDCTBlock_MPEG1_32s(pp, off, t.t0, t.t1, scan, s.qscale, qm, dst,
-                                                     size);
-        return opxiReconstructDCTBlock_MPEG2_32s(pp, off, t.t0, t.t1, scan, s.qscale, qm, dst,
+    if (s.intra && s.codec == kMpeg1)
+        return opxiReconstructDCTBlockIntra_MPEG1_32s(pp, off, t.t0, t.t1, scan, s.qscale, qm, pred,
+                                                      dst, size);
+    if (s.intra)
+        return opxiReconstructDCTBlockIntra_MPEG2_32s(pp, off, t.t0, t.t1, scan, s.qscale, qm, pred,
+                                                      s.dc_shift, dst, size);
+    if (s.codec == kMpeg1)
+        return opxiReconstructDCTBlock_MPEG1_32s(pp, off, t.t0, t.t1, scan, s.qscale, qm, dst,
                                                  size);
-    }
-    const opx::mpeg2::BlockArgs a{pp,
-                                  off,
-                                  s.intra ? t.t0 : nullptr,
-                                  s.intra ? nullptr : t.t0,
-                                  t.t1,
-                                  scan,
-                                  s.qscale,
-                                  qm,
-                                  pred,
-                                  s.dc_shift,
-                                  dst,
-                                  size};
-    const auto& k = way == kPortable ? opx::mpeg2::ref::kBlock : opx::mpeg2::avx2::kBlock;
-    return k.decode[s.codec][s.intra ? 1 : 0](a);
+    return opxiReconstructDCTBlock_MPEG2_32s(pp, off, t.t0, t.t1, scan, s.qscale, qm, dst, size);
 }
 
 Call tables_for(const BlockSetup& s) {
@@ -300,9 +282,9 @@ Written write_blocks(Rng& rng, const BlockSetup& s, int count, Escape esc, int f
     return out;
 }
 
-// Decodes the blocks one after another with `way` and checks each against the oracle. Returns
+// Decodes the blocks one after another and checks each against the oracle. Returns
 // the number of codes that ended on a word boundary.
-int check_blocks(Way way, const BlockSetup& s, const Written& wr, int first_pos, Opx16s pred0) {
+int check_blocks(const BlockSetup& s, const Written& wr, int first_pos, Opx16s pred0) {
     // The stream ends two words after its last bit (room for the table walk's index bits and
     // the word after them), at the end of readable memory.
     const std::vector<Opx32u> words = wr.w.words(first_pos, 2);
@@ -313,12 +295,12 @@ int check_blocks(Way way, const BlockSetup& s, const Written& wr, int first_pos,
     Opx32s pos = first_pos;
     Opx16s pred = pred0, want_pred = pred0;
     for (std::size_t b = 0; b < wr.pairs.size(); ++b) {
-        SCOPED_TRACE(testing::Message() << "block " << b << " way " << way);
+        SCOPED_TRACE(testing::Message() << "block " << b);
         const Expected e = expect(s, want_pred, wr.diffs[b], wr.pairs[b]);
         Plane<Opx16s> dst(64, 1, 8);
         std::fill(dst.data(), dst.data() + 64, Opx16s{0x5A5A});
         Opx32s size = -7;
-        const OpxResult r = decode(way, s, tables_for(s), &p, &pos, &pred, dst.data(), &size);
+        const OpxResult r = decode(s, tables_for(s), &p, &pos, &pred, dst.data(), &size);
         EXPECT_EQ(r, opxOk);
         if (r != opxOk) return 0;
         EXPECT_TRUE(regions_equal(e.block.data(), 16, dst.data(), 16, 8, 8))
@@ -360,7 +342,7 @@ TEST(Mpeg2BlockDecode, RandomBlocksMatchThePerCoefficientOracle) {
                 const int first_pos = static_cast<int>(rng.uniform(0, 31));
                 const Opx16s pred0 =
                     static_cast<Opx16s>(codec == kMpeg1 ? 1024 : 1 << (7 + (3 - s.dc_shift)));
-                for (Way way : kWays) boundaries += check_blocks(way, s, wr, first_pos, pred0);
+                boundaries += check_blocks(s, wr, first_pos, pred0);
                 if (HasFailure()) return;
             }
         }
@@ -375,42 +357,40 @@ TEST(Mpeg2BlockDecode, RunReachingPosition63IsDecodedAnd64IsAnError) {
         for (bool intra : {false, true}) {
             BlockSetup s = random_setup(rng, codec, intra);
             const Written ok = write_blocks(rng, s, 8, Escape::kSometimes, 63);
-            for (Way way : kWays) check_blocks(way, s, ok, 7, 0);
+            check_blocks(s, ok, 7, 0);
             // Position 64: the last pair's run one longer. Coefficients placed before stay, the
             // cursor stands after the offending code, the size is not written.
-            for (Way way : kWays) {
-                BitWriter w;
-                Opx16s pred = 0, want_pred = 0;
-                const auto dc_codes = value_codes(mpeg2_b12_dc_size_luma);
-                s.chroma = false;
-                s.table_one = false;
-                if (intra) put_dc(w, dc_codes, 5);
-                auto pairs = random_pairs(rng, intra, codec == kMpeg1, 63);
-                while (pairs.back().first == 63)  // a run of 64 has no code
-                    pairs = random_pairs(rng, intra, codec == kMpeg1, 63);
-                auto coin = [&rng] { return rng.coin(); };
-                const CodeMap later(mpeg2_b14), first(mpeg2_b14_first);
-                ++pairs.back().first;
-                std::vector<std::size_t> ends;
-                put_pairs(w, pairs, later, intra ? nullptr : &first, codec == kMpeg1,
-                          Escape::kSometimes, coin, &ends);
-                w.put(later.eob);
-                std::vector<std::pair<int, int>> placed(pairs.begin(), pairs.end() - 1);
-                const Expected e = expect(s, want_pred, 5, placed, false);
-                std::vector<Opx32u> words = w.words(31);
-                Opx32u* p = words.data();
-                Opx32s pos = 31, size = -7;
-                std::array<Opx16s, 64> dst;
-                dst.fill(99);
-                ASSERT_EQ(decode(way, s, tables_for(s), &p, &pos, &pred, dst.data(), &size),
-                          opxErrH264VlcCode);
-                EXPECT_EQ(size, -7);
-                EXPECT_EQ(pred, intra ? want_pred : 0);
-                const auto [word, bit] = BitWriter::cursor_at(ends.back(), 31);
-                EXPECT_EQ(p - words.data(), static_cast<std::ptrdiff_t>(word));
-                EXPECT_EQ(pos, bit);
-                EXPECT_EQ(dst, e.block);  // placed coefficients, no mismatch control
-            }
+            BitWriter w;
+            Opx16s pred = 0, want_pred = 0;
+            const auto dc_codes = value_codes(mpeg2_b12_dc_size_luma);
+            s.chroma = false;
+            s.table_one = false;
+            if (intra) put_dc(w, dc_codes, 5);
+            auto pairs = random_pairs(rng, intra, codec == kMpeg1, 63);
+            while (pairs.back().first == 63)  // a run of 64 has no code
+                pairs = random_pairs(rng, intra, codec == kMpeg1, 63);
+            auto coin = [&rng] { return rng.coin(); };
+            const CodeMap later(mpeg2_b14), first(mpeg2_b14_first);
+            ++pairs.back().first;
+            std::vector<std::size_t> ends;
+            put_pairs(w, pairs, later, intra ? nullptr : &first, codec == kMpeg1,
+                      Escape::kSometimes, coin, &ends);
+            w.put(later.eob);
+            std::vector<std::pair<int, int>> placed(pairs.begin(), pairs.end() - 1);
+            const Expected e = expect(s, want_pred, 5, placed, false);
+            std::vector<Opx32u> words = w.words(31);
+            Opx32u* p = words.data();
+            Opx32s pos = 31, size = -7;
+            std::array<Opx16s, 64> dst;
+            dst.fill(99);
+            ASSERT_EQ(decode(s, tables_for(s), &p, &pos, &pred, dst.data(), &size),
+                      opxErrH264VlcCode);
+            EXPECT_EQ(size, -7);
+            EXPECT_EQ(pred, intra ? want_pred : 0);
+            const auto [word, bit] = BitWriter::cursor_at(ends.back(), 31);
+            EXPECT_EQ(p - words.data(), static_cast<std::ptrdiff_t>(word));
+            EXPECT_EQ(pos, bit);
+            EXPECT_EQ(dst, e.block);  // placed coefficients, no mismatch control
         }
     }
 }
@@ -434,29 +414,27 @@ struct Bits {
 TEST(Mpeg2BlockDecode, InvalidCodeLeavesTheCursorBeforeIt) {
     const Tables& t = tables();
     for (int codec : {kMpeg1, kMpeg2}) {
-        for (Way way : kWays) {
-            BlockSetup s;
-            s.codec = codec;
-            s.weights.fill(16);
-            // Non-intra: "0100 0" is run 0 level 2 (via the first table), then twelve zeros.
-            Bits b("01000 000000000000 1111");
-            Opx32u* p = b.words.data();
-            Opx32s pos = 31, size = -1;
-            std::array<Opx16s, 64> dst;
-            EXPECT_EQ(decode(way, s, {t.b14_first, t.b14}, &p, &pos, nullptr, dst.data(), &size),
-                      opxErrH264VlcCode);
-            EXPECT_EQ(pos, 26);
-            EXPECT_EQ(size, -1);
-            EXPECT_NE(dst[0], 0);  // the coefficient placed before stays
-            // An invalid first code: the cursor as on entry.
-            Bits z("000000000000 1111");
-            p = z.words.data();
-            pos = 31;
-            EXPECT_EQ(decode(way, s, {t.b14_first, t.b14}, &p, &pos, nullptr, dst.data(), &size),
-                      opxErrH264VlcCode);
-            EXPECT_EQ(pos, 31);
-            EXPECT_EQ(p, z.words.data());
-        }
+        BlockSetup s;
+        s.codec = codec;
+        s.weights.fill(16);
+        // Non-intra: "0100 0" is run 0 level 2 (via the first table), then twelve zeros.
+        Bits b("01000 000000000000 1111");
+        Opx32u* p = b.words.data();
+        Opx32s pos = 31, size = -1;
+        std::array<Opx16s, 64> dst;
+        EXPECT_EQ(decode(s, {t.b14_first, t.b14}, &p, &pos, nullptr, dst.data(), &size),
+                  opxErrH264VlcCode);
+        EXPECT_EQ(pos, 26);
+        EXPECT_EQ(size, -1);
+        EXPECT_NE(dst[0], 0);  // the coefficient placed before stays
+        // An invalid first code: the cursor as on entry.
+        Bits z("000000000000 1111");
+        p = z.words.data();
+        pos = 31;
+        EXPECT_EQ(decode(s, {t.b14_first, t.b14}, &p, &pos, nullptr, dst.data(), &size),
+                  opxErrH264VlcCode);
+        EXPECT_EQ(pos, 31);
+        EXPECT_EQ(p, z.words.data());
     }
 }
 
@@ -473,43 +451,60 @@ TEST(Mpeg2BlockDecode, CallerTablesOutsideTheStandard) {
     const Tables& t = tables();
     const auto zz = scan32(0);
     for (int codec : {kMpeg1, kMpeg2}) {
-        for (Way way : kWays) {
-            BlockSetup s;
-            s.codec = codec;
-            s.weights.fill(16);
-            Bits eob("01 10");
-            Opx32u* p = eob.words.data();
-            Opx32s pos = 31, size = -1;
-            std::array<Opx16s, 64> dst;
-            EXPECT_EQ(decode(way, s, {first, t.b14}, &p, &pos, nullptr, dst.data(), &size),
-                      opxErrH264VlcCode);
-            EXPECT_EQ(pos, 29);  // after the EOB
-            EXPECT_EQ(size, -1);
+        BlockSetup s;
+        s.codec = codec;
+        s.weights.fill(16);
+        Bits eob("01 10");
+        Opx32u* p = eob.words.data();
+        Opx32s pos = 31, size = -1;
+        std::array<Opx16s, 64> dst;
+        EXPECT_EQ(decode(s, {first, t.b14}, &p, &pos, nullptr, dst.data(), &size),
+                  opxErrH264VlcCode);
+        EXPECT_EQ(pos, 29);  // after the EOB
+        EXPECT_EQ(size, -1);
 
-            s.intra = true;
-            for (const char* bits : {"1 000000000000", "00 0000"}) {
-                Bits big(bits);
-                p = big.words.data();
-                pos = 31;
-                Opx16s pred = 77;
-                dst.fill(3);
-                EXPECT_EQ(decode(way, s, {dc, t.b14}, &p, &pos, &pred, dst.data(), &size),
-                          opxErrH264VlcCode);
-                EXPECT_EQ(pos, 31);  // before the size code
-                EXPECT_EQ(pred, 77);
-                EXPECT_EQ(dst[0], 0);  // cleared, nothing placed
-            }
-            // Scan entries are used modulo 64.
-            s.intra = false;
-            for (int k = 0; k < 64; ++k) s.scan[k] = zz[k] + ((k & 1) ? -64000 : 64 * 12345);
-            Bits two("11 110 10");  // (0,-1) at position 0, (0,1) at position 1
-            p = two.words.data();
+        s.intra = true;
+        for (const char* bits : {"1 000000000000", "00 0000"}) {
+            Bits big(bits);
+            p = big.words.data();
             pos = 31;
-            ASSERT_EQ(decode(way, s, {t.b14_first, t.b14}, &p, &pos, nullptr, dst.data(), &size),
-                      opxOk);
-            EXPECT_EQ(dst[0], codec == kMpeg2 ? -1 : -3);
-            EXPECT_EQ(dst[1], codec == kMpeg2 ? 1 : 3);
+            Opx16s pred = 77;
+            dst.fill(3);
+            EXPECT_EQ(decode(s, {dc, t.b14}, &p, &pos, &pred, dst.data(), &size),
+                      opxErrH264VlcCode);
+            EXPECT_EQ(pos, 31);  // before the size code
+            EXPECT_EQ(pred, 77);
+            EXPECT_EQ(dst[0], 0);  // cleared, nothing placed
         }
+        // Scan entries are used modulo 64.
+        s.intra = false;
+        for (int k = 0; k < 64; ++k) s.scan[k] = zz[k] + ((k & 1) ? -64000 : 64 * 12345);
+        Bits two("11 110 10");  // (0,-1) at position 0, (0,1) at position 1
+        p = two.words.data();
+        pos = 31;
+        ASSERT_EQ(decode(s, {t.b14_first, t.b14}, &p, &pos, nullptr, dst.data(), &size), opxOk);
+        EXPECT_EQ(dst[0], codec == kMpeg2 ? -1 : -3);
+        EXPECT_EQ(dst[1], codec == kMpeg2 ? 1 : 3);
+    }
+    // Mismatch control sums the values left in the block: a scan that places twice at one index
+    // counts only the last value there. "11" (0,-1) by the first-code shortcut, "110" (0,+1), EOB,
+    // at scale 2: -3, then 3; the sum, 3, is odd.
+    std::array<Opx32s, 64> same;
+    same.fill(5);
+    std::array<Opx16s, 64> sixteen;
+    sixteen.fill(16);
+    for (const Opx16s* w :
+         {static_cast<const Opx16s*>(nullptr), static_cast<const Opx16s*>(sixteen.data())}) {
+        Bits two("11 110 10");
+        Opx32u* p = two.words.data();
+        Opx32s pos = 31, size = 0;
+        std::array<Opx16s, 64> dst;
+        ASSERT_EQ(opxiReconstructDCTBlock_MPEG2_32s(&p, &pos, t.b14_first, t.b14, same.data(), 2, w,
+                                                    dst.data(), &size),
+                  opxOk);
+        EXPECT_EQ(dst[5], 3);
+        EXPECT_EQ(dst[63], 0);
+        EXPECT_EQ(pos, 24);
     }
     opxiHuffmanTableFree_32s(first);
     opxiHuffmanTableFree_32s(dc);
@@ -547,21 +542,6 @@ TEST(Mpeg2Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
     expect_arg_cases(rows);
 }
 
-// The weight table of the MPEG-2 non-intra decoder may be null (flat 16).
-TEST(Mpeg2BlockDecode, NonIntraWeightsMayBeNull) {
-    const Tables& t = tables();
-    const auto zz = scan32(0);
-    Bits b("10 10");  // non-intra: (0,1) by the shortcut, EOB
-    Opx32u* p = b.words.data();
-    Opx32s pos = 31, size = -5;
-    std::array<Opx16s, 64> dst;
-    EXPECT_EQ(opxiReconstructDCTBlock_MPEG2_32s(&p, &pos, t.b14_first, t.b14, zz.data(), 2, nullptr,
-                                                dst.data(), &size),
-              opxOk);
-    EXPECT_EQ(dst[0], (3 * 16 * 2) / 32);  // an odd sum: no mismatch correction
-    EXPECT_EQ(size, 1);
-}
-
 // ---- null pointers
 // ---------------------------------------------------------------------------------
 
@@ -576,42 +556,23 @@ NullFixture& null_fixture() {
     return f;
 }
 
-OPX_NULL_CASE(opxiReconstructDCTBlockIntra_MPEG1_32s) {
-    NullFixture& f = null_fixture();
-    const Tables& t = tables();
-    Opx32u* p = nul(f.stream);
-    Opx32s off = 31;
-    return opxiReconstructDCTBlockIntra_MPEG1_32s(nul(&p), nul(&off), nul(t.dc_luma), nul(t.b14),
-                                                  nul(f.scan.data()), 3, nul(f.weights.data()),
-                                                  nul(s.s16(1)), nul(s.s16(2)), nul(s.s32(3)));
-}
-OPX_NULL_CASE(opxiReconstructDCTBlockIntra_MPEG2_32s) {
-    NullFixture& f = null_fixture();
-    const Tables& t = tables();
-    Opx32u* p = nul(f.stream);
-    Opx32s off = 31;
-    return opxiReconstructDCTBlockIntra_MPEG2_32s(nul(&p), nul(&off), nul(t.dc_luma), nul(t.b14),
-                                                  nul(f.scan.data()), 3, nul(f.weights.data()),
-                                                  nul(s.s16(1)), 1, nul(s.s16(2)), nul(s.s32(3)));
-}
-OPX_NULL_CASE(opxiReconstructDCTBlock_MPEG1_32s) {
-    NullFixture& f = null_fixture();
-    const Tables& t = tables();
-    Opx32u* p = nul(f.stream);
-    Opx32s off = 31;
-    return opxiReconstructDCTBlock_MPEG1_32s(nul(&p), nul(&off), nul(t.b14_first), nul(t.b14),
-                                             nul(f.scan.data()), 3, nul(f.weights.data()),
-                                             nul(s.s16(2)), nul(s.s32(3)));
-}
-OPX_NULL_CASE(opxiReconstructDCTBlock_MPEG2_32s) {
-    NullFixture& f = null_fixture();
-    const Tables& t = tables();
-    Opx32u* p = nul(f.stream);
-    Opx32s off = 31;
-    return opxiReconstructDCTBlock_MPEG2_32s(nul(&p), nul(&off), nul(t.b14_first), nul(t.b14),
-                                             nul(f.scan.data()), 3, f.weights.data(), nul(s.s16(2)),
-                                             nul(s.s32(3)));
-}
+// Every pointer of the call, the stream pointer behind ppBitStream included.
+#define OPX_MPEG2_BLOCK_NULL_CASE(fn, t0, t1, weights, ...)                                      \
+    OPX_NULL_CASE(fn) {                                                                          \
+        NullFixture& f = null_fixture();                                                         \
+        Opx32u* p = nul(f.stream);                                                               \
+        Opx32s off = 31;                                                                         \
+        return fn(nul(&p), nul(&off), nul(tables().t0), nul(tables().t1), nul(f.scan.data()), 3, \
+                  weights, __VA_ARGS__);                                                         \
+    }
+OPX_MPEG2_BLOCK_NULL_CASE(opxiReconstructDCTBlockIntra_MPEG1_32s, dc_luma, b14,
+                          nul(f.weights.data()), nul(s.s16(1)), nul(s.s16(2)), nul(s.s32(3)))
+OPX_MPEG2_BLOCK_NULL_CASE(opxiReconstructDCTBlockIntra_MPEG2_32s, dc_luma, b14,
+                          nul(f.weights.data()), nul(s.s16(1)), 1, nul(s.s16(2)), nul(s.s32(3)))
+OPX_MPEG2_BLOCK_NULL_CASE(opxiReconstructDCTBlock_MPEG1_32s, b14_first, b14, nul(f.weights.data()),
+                          nul(s.s16(2)), nul(s.s32(3)))
+OPX_MPEG2_BLOCK_NULL_CASE(opxiReconstructDCTBlock_MPEG2_32s, b14_first, b14, f.weights.data(),
+                          nul(s.s16(2)), nul(s.s32(3)))
 
 }  // namespace
 }  // namespace opx::test::mpeg2
