@@ -1,9 +1,9 @@
 // MPEG-4 Visual decoding (ISO/IEC 14496-2): start codes, the video object layer and VOP
 // headers (clause 6.2), video packets and data partitioning, macroblocks of I-, P- and B-VOPs
-// (1MV and 4MV, unrestricted vectors, direct mode), motion vector prediction (clause 7.6.5),
-// intra DC and AC prediction (clause 7.4.3) and reconstruction; H.263 baseline pictures (ITU-T
-// H.263 clause 5) and H.261 pictures (ITU-T H.261 clause 4) with the same machinery. Streams
-// using tools outside this set are refused (exit 3).
+// (1MV and 4MV, unrestricted vectors, direct mode, half- and quarter-sample prediction), motion
+// vector prediction (clause 7.6.5), intra DC and AC prediction (clause 7.4.3) and reconstruction;
+// H.263 baseline pictures (ITU-T H.263 clause 5) and H.261 pictures (ITU-T H.261 clause 4) with the
+// same machinery. Streams using tools outside this set are refused (exit 3).
 #include <algorithm>
 #include <climits>
 #include <cstdarg>
@@ -96,7 +96,7 @@ struct Decoder::Impl {
     // video object layer
     bool have_vol = false;
     int verid = 1, width = 0, height = 0, time_bits = 1;
-    bool resync_disabled = true, quant_type = false, partitioned = false;
+    bool resync_disabled = true, quant_type = false, partitioned = false, qpel = false;
     uint8_t intra_matrix[64], inter_matrix[64];
     int mbw = 0, mbh = 0, mb_num_bits = 1;
     std::vector<uint8_t> inv_intra_mem, inv_inter_mem;
@@ -192,7 +192,7 @@ struct Decoder::Impl {
             if (r.bit()) read_matrix(intra_matrix);
             if (r.bit()) read_matrix(inter_matrix);
         }
-        if (verid != 1) need(!r.bit(), "quarter-sample motion compensation");
+        qpel = verid != 1 && r.bit();
         need(r.bit(), "complexity estimation header");
         resync_disabled = r.bit();
         partitioned = r.bit();
@@ -304,12 +304,15 @@ struct Decoder::Impl {
         return p;
     }
 
-    // half-sample prediction of a size x size block at (x, y) + mv/2 of plane `c` of the
-    // reference; references outside the picture repeat its edge samples
-    void mc(const Picture& from, int c, int x, int y, Mv mv, int size, uint8_t* out, int out_step) {
+    // prediction of a size x size block at (x, y) + mv of plane `c` of the reference: half-sample
+    // (mv in half samples), or with `quarter` the quarter-sample filter (luminance, mv in quarter
+    // samples); references outside the picture repeat its edge samples
+    void mc(const Picture& from, int c, int x, int y, Mv mv, int size, uint8_t* out, int out_step,
+            bool quarter = false) {
         const Plane& src = from.p[c];
-        const int ix = x + (mv.x >> 1), iy = y + (mv.y >> 1);
-        const int acc = (mv.x & 1) | ((mv.y & 1) << 1);
+        const int sh = quarter ? 2 : 1;
+        const int ix = x + (mv.x >> sh), iy = y + (mv.y >> sh);
+        const int acc = quarter ? (mv.x & 3) | ((mv.y & 3) << 2) : (mv.x & 1) | ((mv.y & 1) << 1);
         const int ew = src.w, eh = src.h;  // the reconstructed VOP in whole macroblocks
         const uint8_t* s;
         int step;
@@ -326,10 +329,16 @@ struct Decoder::Impl {
             s = tmp;
             step = 17;
         }
-        if (size == 16)
+        if (quarter) {
+            if (size == 16)
+                opxiCopy16x16QP_MPEG4_8u_C1R(s, step, out, out_step, acc, rounding);
+            else
+                opxiCopy8x8QP_MPEG4_8u_C1R(s, step, out, out_step, acc, rounding);
+        } else if (size == 16) {
             opxiCopy16x16HP_8u_C1R(s, step, out, out_step, acc, rounding);
-        else
+        } else {
             opxiCopy8x8HP_8u_C1R(s, step, out, out_step, acc, rounding);
+        }
     }
 
     static int chroma_of_sum(int s) {  // four luminance vectors' sum -> chrominance vector
@@ -339,20 +348,25 @@ struct Decoder::Impl {
     }
 
     // prediction of macroblock (mx, my) from `from` with one vector (four false) or four, into
-    // out[c] (rows step[c] bytes apart)
+    // out[c] (rows step[c] bytes apart). Quarter-sample VOPs: luminance through the
+    // quarter-sample filter; each luminance vector is first halved (truncating towards zero) to
+    // half samples, then the chrominance vector follows the half-sample rule (14496-2 clause
+    // 7.6.2.2)
     void predict_mb(const Picture& from, int mx, int my, const Mv v[4], bool four,
                     uint8_t* const out[3], const int step[3]) {
         Mv cv;
+        auto half = [this](int a) { return qpel ? a / 2 : a; };
         if (four) {
             for (int k = 0; k < 4; ++k)
                 mc(from, 0, mx * 16 + (k & 1) * 8, my * 16 + (k >> 1) * 8, v[k], 8,
-                   out[0] + (k >> 1) * 8 * step[0] + (k & 1) * 8, step[0]);
-            cv.x = chroma_of_sum(v[0].x + v[1].x + v[2].x + v[3].x);
-            cv.y = chroma_of_sum(v[0].y + v[1].y + v[2].y + v[3].y);
+                   out[0] + (k >> 1) * 8 * step[0] + (k & 1) * 8, step[0], qpel);
+            cv.x = chroma_of_sum(half(v[0].x) + half(v[1].x) + half(v[2].x) + half(v[3].x));
+            cv.y = chroma_of_sum(half(v[0].y) + half(v[1].y) + half(v[2].y) + half(v[3].y));
         } else {
-            mc(from, 0, mx * 16, my * 16, v[0], 16, out[0], step[0]);
-            cv.x = (v[0].x >> 1) | (v[0].x & 1);
-            cv.y = (v[0].y >> 1) | (v[0].y & 1);
+            mc(from, 0, mx * 16, my * 16, v[0], 16, out[0], step[0], qpel);
+            const int hx = half(v[0].x), hy = half(v[0].y);
+            cv.x = (hx >> 1) | (hx & 1);
+            cv.y = (hy >> 1) | (hy & 1);
         }
         mc(from, 1, mx * 8, my * 8, cv, 8, out[1], step[1]);
         mc(from, 2, mx * 8, my * 8, cv, 8, out[2], step[2]);

@@ -2,7 +2,7 @@
 # Makes short MPEG-4 Visual, H.263 and H.261 streams with ffmpeg (testsrc2, 176x144 and odd sizes, the coding
 # tools the decoder claims), decodes each with opxvc-m4vdec and checks against ffmpeg
 # (-flags +bitexact -idct simple):
-# (I/P/B-VOPs, 1MV and 4MV, H.263 and MPEG quantisation with loaded matrices, video packets (also
+# (I/P/B-VOPs, 1MV and 4MV, half- and quarter-sample prediction, H.263 and MPEG quantisation with loaded matrices, video packets (also
 # slices ending at fixed macroblocks of B-VOPs), data
 # partitioning;
 # H.263 baseline with GOB headers; H.261 QCIF and CIF);
@@ -47,6 +47,8 @@ cases=(
   # a video packet's resync marker
   "b_packets|testsrc2=size=176x144|-q:v 8 -bf 2 -threads 2 -slices 3"
   "partitioned_mq|mandelbrot=size=130x98|-b:v 300k -mpeg_quant 1 -data_partitioning 1 -ps 200"
+  # quarter-sample prediction: P and B (direct mode, 4MV), both rounding controls
+  "qpel|testsrc2=size=200x120|-q:v 5 -flags +qpel+mv4 -bf 2 -g 15"
   "h263|testsrc2=size=176x144|-c:v h263 -q:v 5"
   "h263_gobs|testsrc2=size=352x288|-c:v h263 -q:v 3 -ps 400 -g 10"
   "h263_sqcif|mandelbrot=size=128x96|-c:v h263 -q:v 12"
@@ -101,9 +103,8 @@ ffmpeg -v error -y -f lavfi -i testsrc2=size=176x144:rate=25 -frames:v 250 -thre
 r=$("$cmp" frames 176 144 420 "$work/drift.yuv" "$work/drift.ref.yuv" 48) || fail=1
 echo "drift over 250 frames, built-in IDCT: $r"
 
-# refusals: quarter-sample, interlaced, H.263 Annex F, H.263+
+# refusals: interlaced, H.263 Annex F, H.263+
 refusals=(
-  "qpel|-bf 0 -flags +qpel"
   "interlaced|-bf 0 -flags +ildct"
   "h263_annex_f|-c:v h263 -flags +mv4"
   "h263_plus|-c:v h263p -flags +aic"
