@@ -1061,23 +1061,6 @@ struct Decoder::Impl {
         cbp_table = CodeTable{cbp_codes.data(), int(cbp_codes.size()), "CBP"};
     }
 
-    // the loop filter of H.261 clause 3.2.3 on one 8x8 block in place: 1/4 1/2 1/4 in both
-    // directions inside the block, one direction on the edges, corners unchanged
-    static void loop_filter(uint8_t* p, int step) {
-        int t[8][8];
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x) {
-                const uint8_t* q = p + y * step + x;
-                t[y][x] = (x == 0 || x == 7) ? 4 * q[0] : q[-1] + 2 * q[0] + q[1];
-            }
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x) {
-                const int v =
-                    (y == 0 || y == 7) ? 4 * t[y][x] : t[y - 1][x] + 2 * t[y][x] + t[y + 1][x];
-                p[y * step + x] = uint8_t((v + 8) >> 4);
-            }
-    }
-
     // zero bits before a start code (stuffing up to a byte boundary)
     void skip_zeros() {
         while (r.pos < r.end && r.peek(16) == 0) ++r.pos;
@@ -1192,7 +1175,8 @@ struct Decoder::Impl {
                 if (x < 0 || y < 0 || x + 8 > pl.w || y + 8 > pl.h)
                     throw std::string("vector outside the picture");
                 opxiCopy8x8_8u_C1R(pl.d.data() + y * pl.stride + x, pl.stride, dst, step[c]);
-                if (mtype & 16) loop_filter(dst, step[c]);
+                // FIL: the loop filter of H.261 clause 3.2.3 on the prediction, in place
+                if (mtype & 16) opxiFilter8x8_H261_8u_C1R(dst, step[c], dst, step[c]);
             }
             if (!((cbp >> (5 - b)) & 1)) continue;
             Opx32s off, last = 0;

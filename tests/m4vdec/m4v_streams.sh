@@ -5,7 +5,7 @@
 # (I/P/B-VOPs, 1MV and 4MV, half- and quarter-sample prediction, H.263 and MPEG quantisation with loaded matrices, video packets (also
 # slices ending at fixed macroblocks of B-VOPs), data
 # partitioning;
-# H.263 baseline with GOB headers; H.261 QCIF and CIF);
+# H.263 baseline with GOB headers; H.261 QCIF and CIF, with the loop filter);
 #   - with the AVDCT plugin's "simple" IDCT every frame's MD5 equals ffmpeg's;
 #   - with the built-in IDCT every plane of every frame is within PSNR >= 48 dB;
 # then that streams with tools the decoder lacks are refused (exit 3, "unsupported stream") and
@@ -54,6 +54,8 @@ cases=(
   "h263_sqcif|mandelbrot=size=128x96|-c:v h263 -q:v 12"
   "h261|testsrc2=size=176x144|-c:v h261 -q:v 6"
   "h261_cif|mandelbrot=size=352x288|-c:v h261 -q:v 2 -g 8"
+  # the loop filter (FIL) on the prediction of macroblocks with vectors
+  "h261_loop|testsrc2=size=352x288|-c:v h261 -q:v 4 -flags +loop"
 )
 for c in "${cases[@]}"; do
   IFS='|' read -r name src opts <<<"$c"
