@@ -1,9 +1,10 @@
 // MPEG-4 Visual decoding (ISO/IEC 14496-2): start codes, the video object layer and VOP
 // headers (clause 6.2), video packets and data partitioning, macroblocks of I-, P- and B-VOPs
-// (1MV and 4MV, unrestricted vectors, direct mode, half- and quarter-sample prediction), motion
-// vector prediction (clause 7.6.5), intra DC and AC prediction (clause 7.4.3) and reconstruction;
-// H.263 baseline pictures (ITU-T H.263 clause 5) and H.261 pictures (ITU-T H.261 clause 4) with the
-// same machinery. Streams using tools outside this set are refused (exit 3).
+// (1MV and 4MV, unrestricted vectors, direct mode, half- and quarter-sample prediction), S-VOPs of
+// global motion compensation, motion vector prediction (clause 7.6.5), intra DC and AC prediction
+// (clause 7.4.3) and reconstruction; H.263 baseline pictures (ITU-T H.263 clause 5) and H.261
+// pictures (ITU-T H.261 clause 4) with the same machinery. Streams using tools outside this set are
+// refused (exit 3).
 #include <algorithm>
 #include <climits>
 #include <cstdarg>
@@ -100,6 +101,11 @@ struct Decoder::Impl {
     uint8_t intra_matrix[64], inter_matrix[64];
     int mbw = 0, mbh = 0, mb_num_bits = 1;
     std::vector<uint8_t> inv_intra_mem, inv_inter_mem;
+    // global motion compensation: sprite_enable 2 (GMC), the warping points of S-VOPs and their
+    // accuracy (0..3: 1/2 .. 1/16 sample), and the warp record of the current S-VOP
+    int sprite_enable = 0, warp_points = 0, warp_accuracy = 0;
+    std::vector<uint8_t> warp_mem;
+    OpxWarpStateMPEG4* warp = nullptr;
     OpxQuantInvIntraStateMPEG4* inv_intra = nullptr;
     OpxQuantInvInterStateMPEG4* inv_inter = nullptr;
 
@@ -183,7 +189,15 @@ struct Decoder::Impl {
         if (width == 0 || height == 0) throw std::string("picture size 0");
         need(!r.bit(), "interlaced video");
         need(r.bit(), "overlapped block motion compensation");
-        need(r.u(verid == 1 ? 1 : 2) == 0, "sprites or global motion compensation");
+        sprite_enable = int(r.u(verid == 1 ? 1 : 2));  // 1 static sprite, 2 GMC
+        need(sprite_enable != 1, "static sprites");
+        if (sprite_enable == 3) throw std::string("reserved sprite_enable");
+        if (sprite_enable == 2) {
+            warp_points = int(r.u(6));
+            need(warp_points <= 3, "global motion compensation with four warping points");
+            warp_accuracy = int(r.u(2));
+            need(!r.bit(), "sprite brightness change");
+        }
         need(!r.bit(), "not 8-bit video");
         quant_type = r.bit();
         std::memcpy(intra_matrix, kDefaultIntra, 64);
@@ -214,6 +228,9 @@ struct Decoder::Impl {
         inv_inter = reinterpret_cast<OpxQuantInvInterStateMPEG4*>(inv_inter_mem.data());
         opxiQuantInvIntraInit_MPEG4(quant_type ? intra_matrix : nullptr, inv_intra, 8);
         opxiQuantInvInterInit_MPEG4(quant_type ? inter_matrix : nullptr, inv_inter, 8);
+        opxiWarpGetSize_MPEG4(&n);
+        warp_mem.assign(size_t(n), 0);
+        warp = reinterpret_cast<OpxWarpStateMPEG4*>(warp_mem.data());
         have_vol = true;
     }
 
@@ -494,13 +511,17 @@ struct Decoder::Impl {
         m.intra = m.skipped = false;
         for (Mv& v : m.mv) v = Mv();
         for (;;) {
-            if (vop_type == 1 && r.bit()) {
+            if (vop_type != 0 && r.bit()) {
                 m.qp = qp;
-                m.skipped = true;
-                const Mv z[4];
                 uint8_t* out[3];
                 int step[3];
                 cur_mb(mx, my, out, step);
+                if (vop_type == 3) {  // S-VOP: global motion compensation, no coefficients
+                    gmc_mb(mx, my, out, step);
+                    return -1;
+                }
+                m.skipped = true;
+                const Mv z[4];
                 predict_mb(future, mx, my, z, false, out, step);
                 return -1;
             }
@@ -516,6 +537,7 @@ struct Decoder::Impl {
         if (value < 0) return;
         const int type = value >> 2, cbpc = value & 3;
         const bool intra = type >= 3;
+        const bool mcsel = vop_type == 3 && type < 2 && r.bit();  // GMC macroblock
         const int dc_qp = qp;  // the intra DC coding switches on the QP before dquant
         const bool ac_pred = intra && r.bit();
         int cbpy = r.vlc(kCbpy);
@@ -534,7 +556,16 @@ struct Decoder::Impl {
                 intra_block(mx, my, b, (cbp >> (5 - b)) & 1, ac_pred, dc_vlc);
             return;
         }
+        uint8_t* out[3];
+        int step[3];
+        cur_mb(mx, my, out, step);
         Mv v[4];
+        if (mcsel) {
+            gmc_mb(mx, my, out, step);
+            for (int b = 0; b < 6; ++b)
+                if ((cbp >> (5 - b)) & 1) inter_block(mx, my, b);
+            return;
+        }
         if (type == 2) {
             for (int k = 0; k < 4; ++k) {
                 const Mv p = predict_mv(mx, my, k, v);
@@ -548,12 +579,68 @@ struct Decoder::Impl {
             v[1] = v[2] = v[3] = v[0];
         }
         for (int k = 0; k < 4; ++k) m.mv[k] = v[k];
-        uint8_t* out[3];
-        int step[3];
-        cur_mb(mx, my, out, step);
         predict_mb(future, mx, my, v, type == 2, out, step);
         for (int b = 0; b < 6; ++b)
             if ((cbp >> (5 - b)) & 1) inter_block(mx, my, b);
+    }
+
+    // ---- global motion compensation (14496-2 clauses 6.2.5.4 and 7.8) ----------------------
+    // warping_mv_code: dmv_length (00 for 0, 010..110 for 1..5, then 1110, 11110, ... for
+    // 6..14), dmv_code of that many bits (a leading 0 makes it negative), a marker bit
+    int warping_mv_code() {
+        int len;
+        if (r.peek(2) == 0) {
+            r.u(2);
+            len = 0;
+        } else if (r.peek(3) != 7) {
+            len = int(r.u(3)) - 1;
+        } else {
+            r.u(3);
+            len = 6;
+            while (r.bit())
+                if (++len > 14) throw std::string("invalid dmv_length");
+        }
+        int v = 0;
+        if (len > 0) {
+            v = int(r.u(len));
+            if (!(v >> (len - 1))) v -= (1 << len) - 1;
+        }
+        marker();
+        return v;
+    }
+
+    // sprite_trajectory: the warping points' displacements (half samples), the later points'
+    // relative to the first, as the warp record takes them
+    void sprite_trajectory(Opx32s du[4], Opx32s dv[4]) {
+        for (int i = 0; i < warp_points; ++i) {
+            du[i] = warping_mv_code();
+            dv[i] = warping_mv_code();
+        }
+    }
+
+    // the warp record of an S-VOP: the reference VOP (whole macroblocks) is the sprite
+    void gmc_setup(const Opx32s du[4], const Opx32s dv[4]) {
+        const OpxRect sprite{0, 0, mbw * 16, mbh * 16}, vop{0, 0, width, height};
+        if (opxiWarpInit_MPEG4(warp, du, dv, warp_points, 2, warp_accuracy, rounding, qpel, fcode,
+                               &sprite, &vop) != opxOk)
+            throw std::string("invalid sprite trajectory");
+    }
+
+    // a GMC macroblock: the warped prediction from the reference, and the global vector of
+    // its 16x16 area for the vector prediction of later macroblocks
+    void gmc_mb(int mx, int my, uint8_t* const out[3], const int step[3]) {
+        const OpxRect luma{mx * 16, my * 16, 16, 16}, chroma{mx * 8, my * 8, 8, 8};
+        const Plane* f = future.p;
+        opxiWarpLuma_MPEG4_8u_C1R(f[0].d.data(), f[0].stride, out[0], step[0], &luma, warp);
+        opxiWarpChroma_MPEG4_8u_P2R(f[1].d.data(), f[1].stride, f[2].d.data(), f[2].stride, out[1],
+                                    step[1], out[2], step[2], &chroma, warp);
+        set_global_mv(mx, my);
+    }
+    void set_global_mv(int mx, int my) {
+        OpxMotionVec g{0, 0};
+        opxiCalcGlobalMV_MPEG4(mx * 16, my * 16, &g, warp);
+        MbInfo& m = mbs[size_t(my * mbw + mx)];
+        for (Mv& v : m.mv) v.x = g.dx, v.y = g.dy;
     }
 
     // ---- B-VOP macroblocks (14496-2 clauses 6.2.6 and 7.6.9) ------------------------------
@@ -646,7 +733,7 @@ struct Decoder::Impl {
     // ---- data partitioning (14496-2 clause 6.2.5): one video packet from pos_mb ------------
     struct PartMb {
         int type = 0, cbp = 0, qp = 1;
-        bool skipped = false, intra = false, ac_pred = false, dc_vlc = false;
+        bool skipped = false, intra = false, ac_pred = false, dc_vlc = false, gmc = false;
         Opx16s dc[6] = {0, 0, 0, 0, 0, 0};
     };
     std::vector<PartMb> part;
@@ -680,10 +767,13 @@ struct Decoder::Impl {
             for (Mv& v : m.mv) v = Mv();
             part.emplace_back();
             PartMb& pm = part.back();
-            int value;
+            int value = 0;
             for (;;) {
                 if (!intra_vop && r.bit()) {
-                    pm.skipped = m.skipped = true;
+                    // not coded; in an S-VOP a GMC macroblock without coefficients
+                    pm.skipped = true;
+                    pm.gmc = vop_type == 3;
+                    m.skipped = !pm.gmc;
                     break;
                 }
                 value = r.vlc(intra_vop ? kMcbpcI : kMcbpcP);
@@ -691,6 +781,7 @@ struct Decoder::Impl {
                 if (value >= 0) break;
             }
             m.qp = pm.qp = qp;
+            if (pm.gmc) set_global_mv(mx, my);
             if (pm.skipped) continue;
             pm.type = value >> 2;
             pm.cbp = value & 3;
@@ -703,6 +794,9 @@ struct Decoder::Impl {
                 }
                 m.qp = pm.qp = qp;
                 if (pm.dc_vlc) read_dcs(pm);
+            } else if (vop_type == 3 && pm.type < 2 && r.bit()) {
+                pm.gmc = true;
+                set_global_mv(mx, my);
             } else if (!pm.intra) {
                 Mv v[4];
                 const int nv = pm.type == 2 ? 4 : 1;
@@ -747,7 +841,11 @@ struct Decoder::Impl {
             int step[3];
             cur_mb(mx, my, out, step);
             qp = pm.qp;
-            if (pm.skipped) {
+            if (pm.gmc) {
+                gmc_mb(mx, my, out, step);
+                for (int b = 0; b < 6; ++b)
+                    if ((pm.cbp >> (5 - b)) & 1) inter_block(mx, my, b);
+            } else if (pm.skipped) {
                 const Mv z[4];
                 predict_mb(future, mx, my, z, false, out, step);
             } else if (pm.intra) {
@@ -781,6 +879,10 @@ struct Decoder::Impl {
             const int t = int(r.u(2));
             if (t != vop_type) throw std::string("vop_coding_type changes inside a VOP");
             r.u(3);
+            if (vop_type == 3) {  // the trajectory repeated
+                Opx32s du[4], dv[4];
+                sprite_trajectory(du, dv);
+            }
             if (vop_type != 0) r.u(3);
             if (vop_type == 2) r.u(3);
         }
@@ -793,7 +895,7 @@ struct Decoder::Impl {
     void parse_vop() {
         if (!have_vol) throw std::string("VOP before a video object layer header");
         vop_type = int(r.u(2));
-        need(vop_type != 3, "S-VOPs");
+        if (vop_type == 3 && sprite_enable != 2) throw std::string("S-VOP without GMC");
         long seconds = 0;
         while (r.bit()) ++seconds;
         marker();
@@ -813,8 +915,10 @@ struct Decoder::Impl {
             now = base_future * res + inc;
         }
         if (vop_type != 0 && !have_future) throw std::string("predicted VOP without a reference");
-        rounding = vop_type == 1 ? int(r.u(1)) : 0;
+        rounding = vop_type == 1 || vop_type == 3 ? int(r.u(1)) : 0;
         dc_thr = int(r.u(3));
+        Opx32s du[4] = {0, 0, 0, 0}, dv[4] = {0, 0, 0, 0};
+        if (vop_type == 3) sprite_trajectory(du, dv);
         qp = int(r.u(5));
         if (qp == 0) throw std::string("vop_quant 0");
         if (vop_type != 0) {
@@ -829,6 +933,7 @@ struct Decoder::Impl {
             if (trd <= 0 || trb <= 0 || trb >= trd)
                 throw std::string("B-VOP outside its references");
         }
+        if (vop_type == 3) gmc_setup(du, dv);
         for (MbInfo& m : mbs) m.slice = -1;
         slice = 0;
         pos_mb = 0;

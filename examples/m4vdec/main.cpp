@@ -16,8 +16,8 @@
 int main(int argc, char** argv) {
     opxcli::CommandLine cl(
         "opxvc-m4vdec",
-        "decodes MPEG-4 Visual (simple profile tools plus B-VOPs and quarter-sample prediction: "
-        "I/P/B-VOPs, 1MV and 4MV, "
+        "decodes MPEG-4 Visual (simple profile tools plus B-VOPs, quarter-sample prediction and "
+        "global motion compensation: I/P/B/S-VOPs, 1MV and 4MV, "
         "H.263 and MPEG quantisation, video packets, data partitioning), "
         "H.263 baseline and H.261 with opxvc",
         "an MPEG-4 Visual, H.263 or H.261 elementary stream");

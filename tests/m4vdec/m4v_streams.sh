@@ -2,7 +2,7 @@
 # Makes short MPEG-4 Visual, H.263 and H.261 streams with ffmpeg (testsrc2, 176x144 and odd sizes, the coding
 # tools the decoder claims), decodes each with opxvc-m4vdec and checks against ffmpeg
 # (-flags +bitexact -idct simple):
-# (I/P/B-VOPs, 1MV and 4MV, half- and quarter-sample prediction, H.263 and MPEG quantisation with loaded matrices, video packets (also
+# (I/P/B-VOPs, 1MV and 4MV, half- and quarter-sample prediction, GMC S-VOPs, H.263 and MPEG quantisation with loaded matrices, video packets (also
 # slices ending at fixed macroblocks of B-VOPs), data
 # partitioning;
 # H.263 baseline with GOB headers; H.261 QCIF and CIF, with the loop filter);
@@ -28,7 +28,11 @@ mat() { # 64 weights: $1 first, $2 last, the rest a ramp
   for ((i = 1; i < 63; i++)); do s+=",$((16 + i))"; done
   echo "$s,$2"
 }
-# name | source=size | ffmpeg options (-c:v mpeg4 -bf 0 unless they say otherwise)
+# a zooming (the output size follows) and rotating source
+zoom="testsrc2=size=352x288:rate=25,zoompan=z='1+0.004*on':x='iw/2-(iw/zoom/2)':y='ih/2-(ih/zoom/2)':d=1:s"
+turn="rotate=0.003*n"
+# name | source (size=, or a later :s=, the output's) | ffmpeg options (-c:v mpeg4 -bf 0 unless they say
+# otherwise)
 cases=(
   "basic|testsrc2=size=176x144|-q:v 4 -g 12 -bf 2"
   "mv4|testsrc2=size=98x74|-q:v 4 -flags +mv4 -bf 1"
@@ -49,6 +53,12 @@ cases=(
   "partitioned_mq|mandelbrot=size=130x98|-b:v 300k -mpeg_quant 1 -data_partitioning 1 -ps 200"
   # quarter-sample prediction: P and B (direct mode, 4MV), both rounding controls
   "qpel|testsrc2=size=200x120|-q:v 5 -flags +qpel+mv4 -bf 2 -g 15"
+  # global motion compensation: S-VOPs with three warping points at 1/16 sample from a zooming,
+  # rotating source, with quarter-sample and half-sample vectors, and at 130x98 (warps reaching
+  # past the picture's edge)
+  "xvid_gmc_qpel|$zoom=176x144,$turn|-c:v libxvid -gmc 1 -flags +qpel -q:v 4 -g 30"
+  "xvid_gmc|$zoom=176x144,$turn|-c:v libxvid -gmc 1 -q:v 4 -g 30"
+  "xvid_gmc_odd|$zoom=130x98,$turn|-c:v libxvid -gmc 1 -flags +qpel -q:v 4 -g 30"
   "h263|testsrc2=size=176x144|-c:v h263 -q:v 5"
   "h263_gobs|testsrc2=size=352x288|-c:v h263 -q:v 3 -ps 400 -g 10"
   "h263_sqcif|mandelbrot=size=128x96|-c:v h263 -q:v 12"
@@ -78,7 +88,9 @@ for c in "${cases[@]}"; do
   cmp -s "$work/$name.md5" "$work/$name.ours.md5" ||
     { echo "$name: frame digests differ from ffmpeg's:"; diff "$work/$name.md5" "$work/$name.ours.md5" | head -4; fail=1; }
   "$dec" -o "$work/$name.yuv" --format raw "$s" || { echo "$name: decoder failed"; fail=1; continue; }
-  size=${src#*size=} size=${size%%[,:]*} w=${size%x*} h=${size#*x}
+  size=${src#*size=}
+  [[ $src == *:s=* ]] && size=${src##*:s=}
+  size=${size%%[,:]*} w=${size%x*} h=${size#*x}
   r=$("$cmp" frames "$w" "$h" 420 "$work/$name.yuv" "$work/$name.ref.yuv" 48) || fail=1
   echo "$name: plugin IDCT bit-exact, built-in IDCT: $r"
 done
@@ -132,7 +144,7 @@ with_plugin --quiet --idct-plugin "$plugin:no_such_idct" "$work/basic.m4v" >/dev
 [ $? -eq 2 ] || { echo "--idct-plugin with an unknown algorithm: not exit 2"; fail=1; }
 
 # damaged streams: cut short or with flipped bits they end in exit 0, 1 or 3, never a crash or hang
-for name in basic mv4 packets partitioned h263_gobs h261; do
+for name in basic mv4 packets partitioned qpel xvid_gmc_odd h263_gobs h261; do
   base=$work/$name.m4v
   [ -f "$base" ] || continue
   len=$(wc -c <"$base")
