@@ -2,9 +2,9 @@
 // headers (clause 6.2), video packets and data partitioning, macroblocks of I-, P- and B-VOPs
 // (1MV and 4MV, unrestricted vectors, direct mode, half- and quarter-sample prediction), S-VOPs of
 // global motion compensation, motion vector prediction (clause 7.6.5), intra DC and AC prediction
-// (clause 7.4.3) and reconstruction; H.263 baseline pictures (ITU-T H.263 clause 5) and H.261
-// pictures (ITU-T H.261 clause 4) with the same machinery. Streams using tools outside this set are
-// refused (exit 3).
+// (clause 7.4.3) and reconstruction; H.263 baseline pictures (ITU-T H.263 clause 5) with advanced
+// prediction (Annex F) and H.261 pictures (ITU-T H.261 clause 4) with the same machinery. Streams
+// using tools outside this set are refused (exit 3).
 #include <algorithm>
 #include <climits>
 #include <cstdarg>
@@ -86,6 +86,11 @@ struct MbInfo {
     bool intra = false, skipped = false;
     int qp = 1;
     Mv mv[4];
+    bool four = false;  // H.263: four vectors
+    // H.263 Annex F, libavcodec-compatible (Options::obmc_compat): the vectors its look-ahead
+    // gave this macroblock while the one to its left was decoded
+    bool has_ahead = false;
+    Mv ahead[4];
 };
 
 }  // namespace
@@ -508,11 +513,16 @@ struct Decoder::Impl {
     int mb_start(int mx, int my) {
         MbInfo& m = mbs[size_t(my * mbw + mx)];
         m.slice = slice;
-        m.intra = m.skipped = false;
+        m.intra = m.skipped = m.four = m.has_ahead = false;
         for (Mv& v : m.mv) v = Mv();
+        for (Mv& v : m.ahead) v = Mv();
         for (;;) {
             if (vop_type != 0 && r.bit()) {
                 m.qp = qp;
+                if (obmc) {  // H.263 Annex F: predicted once the right neighbour is known
+                    m.skipped = true;
+                    return -1;
+                }
                 uint8_t* out[3];
                 int step[3];
                 cur_mb(mx, my, out, step);
@@ -1023,7 +1033,7 @@ struct Decoder::Impl {
         vop_type = int(r.u(1));
         need(!r.bit(), "H.263 unrestricted motion vectors (Annex D)");
         need(!r.bit(), "H.263 syntax-based arithmetic coding (Annex E)");
-        need(!r.bit(), "H.263 advanced prediction (Annex F)");
+        obmc = r.bit();  // advanced prediction (Annex F)
         need(!r.bit(), "H.263 PB-frames (Annex G)");
         qp = int(r.u(5));
         if (qp == 0) throw std::string("PQUANT 0");
@@ -1038,6 +1048,7 @@ struct Decoder::Impl {
         rounding = 0;
         fcode = 1;
         const int gob_rows = height <= 288 ? 1 : height <= 576 ? 2 : 4;
+        pending = -1;
         for (MbInfo& m : mbs) m.slice = -1;
         slice = 0;
         pos_mb = 0;
@@ -1060,19 +1071,27 @@ struct Decoder::Impl {
             }
         } catch (const std::string& e) {
             error("picture %ld, macroblock %d: %s", d.frames_out_, pos_mb, e.c_str());
+            obmc_pending();
         }
         flush();
         std::swap(past, future);
         std::swap(future, cur);
         have_future = future_pending = true;
+        if (obmc_compat) {
+            if (recent.size() == 3) recent.erase(recent.begin());
+            recent.push_back(mbs);
+        }
     }
 
     void h263_macroblock(int mx, int my) {
         MbInfo& m = mbs[size_t(my * mbw + mx)];
         const int value = mb_start(mx, my);
-        if (value < 0) return;
+        if (value < 0) {
+            if (obmc) obmc_parsed(mx, my, 0);
+            return;
+        }
         const int type = value >> 2;
-        need(type != 2, "H.263 four-vector macroblocks (Annex F)");
+        need(type != 2 || obmc, "H.263 four-vector macroblocks outside advanced prediction");
         const bool intra = type >= 3;
         int cbpy = r.vlc(kCbpy);
         if (cbpy == INT_MIN) throw std::string("invalid CBPY");
@@ -1100,15 +1119,36 @@ struct Decoder::Impl {
                 d.opt_.idct->put(q, c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8,
                                  step[c]);
             }
+            if (obmc) obmc_parsed(mx, my, -1);
             return;
         }
         Mv v[4];
-        const Mv p = predict_mv(mx, my, 0, v);
-        v[0].x = mv_component(p.x);
-        v[0].y = mv_component(p.y);
-        v[1] = v[2] = v[3] = v[0];
+        const int nv = type == 2 ? 4 : 1;
+        // libavcodec's look-ahead (compatible mode) follows an inter macroblock that was coded
+        MbInfo* left = mx > 0 ? &mbs[size_t(my * mbw + mx - 1)] : nullptr;
+        const bool ahead = obmc && obmc_compat && left && !left->intra && !left->skipped;
+        for (int k = 0; k < nv; ++k) {
+            const Mv p = predict_mv(mx, my, k, v);
+            v[k].x = mv_component(p.x);
+            v[k].y = mv_component(p.y);
+            if (ahead) {  // the same differences on the look-ahead's predictions
+                Mv real[4];
+                std::memcpy(real, left->mv, sizeof real);
+                for (int i = 0; i < 4; ++i) left->mv[i] = held(my * mbw + mx - 1, i);
+                const Mv pa = predict_mv(mx, my, k, m.ahead);
+                std::memcpy(left->mv, real, sizeof real);
+                m.ahead[k].x = wrap_mv(pa.x + v[k].x - p.x);
+                m.ahead[k].y = wrap_mv(pa.y + v[k].y - p.y);
+            }
+        }
+        if (nv == 1) {
+            v[1] = v[2] = v[3] = v[0];
+            m.ahead[1] = m.ahead[2] = m.ahead[3] = m.ahead[0];
+        }
         for (int k = 0; k < 4; ++k) m.mv[k] = v[k];
-        predict_mb(future, mx, my, v, false, out, step);
+        m.four = nv == 4;
+        m.has_ahead = ahead;
+        if (!obmc) predict_mb(future, mx, my, v, false, out, step);
         for (int b = 0; b < 6; ++b) {
             if (!((cbp >> (5 - b)) & 1)) continue;
             Opx32s off, last = 0;
@@ -1116,12 +1156,146 @@ struct Decoder::Impl {
             if (opxiReconstructCoeffsInter_H263_1u16s(&cp, &off, q, &last, qp, 0) != opxOk)
                 throw std::string("invalid inter block");
             uncursor(cp, off);
-            d.opt_.idct->residual(q, res);
             const int c = b < 4 ? 0 : b - 3;
+            if (obmc) {
+                d.opt_.idct->residual(q, parsed_res[b]);
+                continue;
+            }
+            d.opt_.idct->residual(q, res);
             opxiAdd8x8_16s8u_C1IRS(
                 res, 16, c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8, step[c]);
         }
+        if (obmc) obmc_parsed(mx, my, cbp);
     }
+
+    // ---- H.263 Annex F: overlapped block motion compensation --------------------------------
+    // An inter or not-coded macroblock's luminance prediction needs the vectors of the
+    // macroblock to its right: it waits (with its residuals) until that one is parsed.
+    bool obmc = false;
+    // Compatible mode (Options::obmc_compat). libavcodec's decoder takes the right neighbour's
+    // vectors from a look-ahead made after each coded inter macroblock, which predicts them
+    // from the vector table as it stands: the left macroblock's entries are its own
+    // look-ahead's result, or, without one (first in its row, after an intra or not-coded
+    // macroblock) and unless it has four vectors, what the table held from the picture three
+    // before (the buffer it reuses; zero at first). After a not-coded macroblock there is no
+    // look-ahead at all: the right neighbour is that older picture's. H.263 Annex F.3 takes the
+    // decoded vectors; this mode exists to compare with that decoder bit for bit.
+    bool obmc_compat = false;
+    std::vector<std::vector<MbInfo>> recent;  // the last three pictures' macroblocks
+    const MbInfo* older(int n) const {
+        return recent.size() == 3 ? &recent.front()[size_t(n)] : nullptr;
+    }
+    Mv held(int n, int blk) const {
+        const MbInfo& m = mbs[size_t(n)];
+        if (m.four) return m.mv[blk];
+        if (m.has_ahead) return m.ahead[blk];
+        const MbInfo* o = older(n);
+        return o ? o->mv[blk] : Mv();
+    }
+    static int wrap_mv(int a) {  // into -32..31 (half samples, f_code 1)
+        return ((a + 32) & 63) - 32;
+    }
+    int pending = -1, pending_cbp = 0;  // the waiting macroblock, -1 none
+    alignas(16) Opx16s parsed_res[6][64], pending_res[6][64];
+
+    // macroblock (mx, my) parsed (cbp -1: intra, already reconstructed; its residuals in
+    // parsed_res): the one waiting to its left is predicted, this one waits unless it ends
+    // its row
+    void obmc_parsed(int mx, int my, int cbp) {
+        obmc_pending();
+        if (cbp < 0) return;
+        pending = my * mbw + mx;
+        pending_cbp = cbp;
+        std::memcpy(pending_res, parsed_res, sizeof pending_res);
+        if (mx == mbw - 1) obmc_pending();
+    }
+
+    // the remote vector from block `blk` of macroblock (mx, my) for a block with vector `self`
+    // (Annex F.3): outside the picture, not decoded or intra, the block's own; a macroblock not
+    // coded has the zero vector
+    Mv remote(int mx, int my, int blk, Mv self) const {
+        if (mx < 0 || my < 0 || mx >= mbw || my >= mbh) return self;
+        const MbInfo& m = mbs[size_t(my * mbw + mx)];
+        if (m.slice < 0 || m.intra) return self;
+        return m.mv[blk];
+    }
+    // the right neighbour's vector for macroblock n (compatible mode: see obmc_compat)
+    Mv remote_right(int n, int blk, Mv self) const {
+        const int mx = n % mbw;
+        if (!obmc_compat || mx + 1 == mbw) return remote(mx + 1, n / mbw, blk, self);
+        if (mbs[size_t(n)].skipped) {
+            const MbInfo* o = older(n + 1);
+            return !o ? Mv() : o->intra ? self : o->mv[blk];
+        }
+        const MbInfo& r = mbs[size_t(n + 1)];
+        if (r.slice < 0 || r.intra) return self;
+        return r.has_ahead ? r.ahead[blk] : r.mv[blk];
+    }
+
+    void obmc_pending() {
+        if (pending < 0) return;
+        const int n = pending, mx = n % mbw, my = n / mbw;
+        pending = -1;
+        const MbInfo& m = mbs[size_t(n)];
+        uint8_t* out[3];
+        int step[3];
+        cur_mb(mx, my, out, step);
+        for (int k = 0; k < 4; ++k) {
+            const int bx = k & 1, by = k >> 1;
+            const Mv c = m.mv[k];
+            // left, right, above, below; the macroblock below is not decoded yet: own vector
+            const Mv v[5] = {c, bx ? m.mv[k - 1] : remote(mx - 1, my, k + 1, c),
+                             bx ? remote_right(n, k - 1, c) : m.mv[k + 1],
+                             by ? m.mv[k - 2] : remote(mx, my - 1, k + 2, c), by ? c : m.mv[k + 2]};
+            obmc_block(mx * 16 + bx * 8, my * 16 + by * 8, v, out[0] + by * 8 * step[0] + bx * 8,
+                       step[0]);
+        }
+        Mv cv;
+        cv.x = chroma_of_sum(m.mv[0].x + m.mv[1].x + m.mv[2].x + m.mv[3].x);
+        cv.y = chroma_of_sum(m.mv[0].y + m.mv[1].y + m.mv[2].y + m.mv[3].y);
+        mc(future, 1, mx * 8, my * 8, cv, 8, out[1], step[1]);
+        mc(future, 2, mx * 8, my * 8, cv, 8, out[2], step[2]);
+        for (int b = 0; b < 6; ++b) {
+            if (!((pending_cbp >> (5 - b)) & 1)) continue;
+            const int c = b < 4 ? 0 : b - 3;
+            opxiAdd8x8_16s8u_C1IRS(pending_res[b], 16,
+                                   c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8,
+                                   step[c]);
+        }
+    }
+
+    // one overlapped 8x8 luminance block at (x, y): vectors current, left, right, above,
+    // below (half samples); the area they reach is taken from the reference with its edge
+    // samples repeated where it leaves the picture
+    void obmc_block(int x, int y, const Mv v[5], uint8_t* out, int out_step) {
+        const Plane& src = future.p[0];
+        int x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+        for (int i = 0; i < 5; ++i) {
+            x0 = std::min(x0, v[i].x >> 1), x1 = std::max(x1, (v[i].x >> 1) + 1);
+            y0 = std::min(y0, v[i].y >> 1), y1 = std::max(y1, (v[i].y >> 1) + 1);
+        }
+        const uint8_t* s;
+        int s_step;
+        if (x + x0 >= 0 && y + y0 >= 0 && x + x1 + 8 <= src.w && y + y1 + 8 <= src.h) {
+            s = src.d.data() + y * src.stride + x;
+            s_step = src.stride;
+        } else {
+            const int w = 8 + x1 - x0, h = 8 + y1 - y0;
+            obmc_area.resize(size_t(w * h));
+            for (int j = 0; j < h; ++j)
+                for (int i = 0; i < w; ++i)
+                    obmc_area[size_t(j * w + i)] =
+                        src.d[size_t(std::min(std::max(y + y0 + j, 0), src.h - 1) * src.stride +
+                                     std::min(std::max(x + x0 + i, 0), src.w - 1))];
+            s = obmc_area.data() - y0 * w - x0;
+            s_step = w;
+        }
+        OpxMotionVec m[5];
+        for (int i = 0; i < 5; ++i) m[i] = OpxMotionVec{Opx16s(v[i].x), Opx16s(v[i].y)};
+        opxiOBMC8x8HP_MPEG4_8u_C1R(s, s_step, out, out_step, &m[0], &m[1], &m[2], &m[3], &m[4],
+                                   rounding);
+    }
+    std::vector<uint8_t> obmc_area;
 
     void run_h263(const std::vector<uint8_t>& buf, size_t size) {
         auto next_psc = [&](size_t from) {
@@ -1344,6 +1518,7 @@ struct Decoder::Impl {
 
     // ---- stream ----------------------------------------------------------------------------
     void run(const uint8_t* data, size_t size) {
+        obmc_compat = d.opt_.obmc_compat;
         std::vector<uint8_t> buf(data, data + size);
         buf.resize(size + 4096, 0);  // a macroblock never reads 4 KB past the stream
         size_t i = 0;

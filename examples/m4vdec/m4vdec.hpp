@@ -87,6 +87,9 @@ struct Options {
     bool quiet = false;
     opxcli::Progress* progress = nullptr;
     Idct* idct = nullptr;
+    // H.263 Annex F: right neighbours' vectors as libavcodec's decoder takes them (see
+    // decoder.cpp), for bit-exact comparison with it
+    bool obmc_compat = false;
 };
 
 class Decoder {

@@ -2,10 +2,10 @@
 // decodes it.
 //
 //   opxvc-m4vdec [--md5] [-o FILE] [--format raw|y4m] [--frames N] [--idct-plugin FILE:ALGO]
-//                [--time] [--quiet] STREAM
+//                [--obmc-compat] [--time] [--quiet] STREAM
 //
 // The options, input, output and exit codes are the shared frame's (examples/common); this file
-// adds --idct-plugin and runs the decoder.
+// adds --idct-plugin and --obmc-compat and runs the decoder.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
         "decodes MPEG-4 Visual (simple profile tools plus B-VOPs, quarter-sample prediction and "
         "global motion compensation: I/P/B/S-VOPs, 1MV and 4MV, "
         "H.263 and MPEG quantisation, video packets, data partitioning), "
-        "H.263 baseline and H.261 with opxvc",
+        "H.263 baseline with advanced prediction (Annex F) and H.261 with opxvc",
         "an MPEG-4 Visual, H.263 or H.261 elementary stream");
     std::string plugin;
     opxcli::Option o;
@@ -37,6 +37,15 @@ int main(int argc, char** argv) {
         return true;
     };
     cl.add(o);
+    bool obmc_compat = false;
+    opxcli::Option oc;
+    oc.name = "obmc-compat";
+    oc.help =
+        "H.263 advanced prediction: take each macroblock's right neighbour vectors as "
+        "libavcodec's decoder does (a look-ahead that can see stale vectors) instead of the "
+        "decoded ones, to compare with it bit for bit";
+    oc.on_flag = [&] { obmc_compat = true; };
+    cl.add(oc);
     int code = 0;
     if (!cl.parse(argc, argv, &code)) return code;
     const opxcli::CommonOptions& c = cl.common();
@@ -65,6 +74,7 @@ int main(int argc, char** argv) {
     opt.max_frames = c.max_frames;
     opt.quiet = c.quiet;
     opt.idct = idct.get();
+    opt.obmc_compat = obmc_compat;
     opxcli::Progress progress(c);
     opt.progress = &progress;
 

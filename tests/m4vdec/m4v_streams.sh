@@ -5,7 +5,7 @@
 # (I/P/B-VOPs, 1MV and 4MV, half- and quarter-sample prediction, GMC S-VOPs, H.263 and MPEG quantisation with loaded matrices, video packets (also
 # slices ending at fixed macroblocks of B-VOPs), data
 # partitioning;
-# H.263 baseline with GOB headers; H.261 QCIF and CIF, with the loop filter);
+# H.263 baseline with GOB headers, advanced prediction (Annex F); H.261 QCIF and CIF, with the loop filter);
 #   - with the AVDCT plugin's "simple" IDCT every frame's MD5 equals ffmpeg's;
 #   - with the built-in IDCT every plane of every frame is within PSNR >= 48 dB;
 # then that streams with tools the decoder lacks are refused (exit 3, "unsupported stream") and
@@ -32,7 +32,7 @@ mat() { # 64 weights: $1 first, $2 last, the rest a ramp
 zoom="testsrc2=size=352x288:rate=25,zoompan=z='1+0.004*on':x='iw/2-(iw/zoom/2)':y='ih/2-(ih/zoom/2)':d=1:s"
 turn="rotate=0.003*n"
 # name | source (size=, or a later :s=, the output's) | ffmpeg options (-c:v mpeg4 -bf 0 unless they say
-# otherwise)
+# otherwise) | decoder options
 cases=(
   "basic|testsrc2=size=176x144|-q:v 4 -g 12 -bf 2"
   "mv4|testsrc2=size=98x74|-q:v 4 -flags +mv4 -bf 1"
@@ -62,13 +62,17 @@ cases=(
   "h263|testsrc2=size=176x144|-c:v h263 -q:v 5"
   "h263_gobs|testsrc2=size=352x288|-c:v h263 -q:v 3 -ps 400 -g 10"
   "h263_sqcif|mandelbrot=size=128x96|-c:v h263 -q:v 12"
+  # advanced prediction (Annex F): overlapped prediction, also four vectors and vectors past the
+  # edge; ffmpeg takes some right neighbours' vectors from stale tables, --obmc-compat does too
+  "h263_obmc|testsrc2=size=128x96|-c:v h263 -q:v 8 -obmc 1|--obmc-compat"
+  "h263_obmc_mv4|testsrc2=size=176x144,scroll=h=0.04:v=0.03|-c:v h263 -q:v 8 -obmc 1 -flags +mv4|--obmc-compat"
   "h261|testsrc2=size=176x144|-c:v h261 -q:v 6"
   "h261_cif|mandelbrot=size=352x288|-c:v h261 -q:v 2 -g 8"
   # the loop filter (FIL) on the prediction of macroblocks with vectors
   "h261_loop|testsrc2=size=352x288|-c:v h261 -q:v 4 -flags +loop"
 )
 for c in "${cases[@]}"; do
-  IFS='|' read -r name src opts <<<"$c"
+  IFS='|' read -r name src opts dopts <<<"$c"
   s=$work/$name.m4v
   if [[ $opts == *libxvid* ]] && [[ $encoders != *libxvid* ]]; then
     echo "$name: skipped (ffmpeg without libxvid)"
@@ -83,11 +87,13 @@ for c in "${cases[@]}"; do
   ref=(ffmpeg -v fatal -threads 1 -flags +bitexact -idct simple -i "$s" -fps_mode passthrough)
   "${ref[@]}" -f framemd5 - | awk -F', *' '!/^#/ {print n++, $6}' >"$work/$name.md5"
   "${ref[@]}" -f rawvideo -y "$work/$name.ref.yuv"
-  with_plugin --md5 --idct-plugin "$plugin:simple" "$s" >"$work/$name.ours.md5" ||
+  # shellcheck disable=SC2086
+  with_plugin $dopts --md5 --idct-plugin "$plugin:simple" "$s" >"$work/$name.ours.md5" ||
     { echo "$name: decoder failed (plugin IDCT)"; fail=1; }
   cmp -s "$work/$name.md5" "$work/$name.ours.md5" ||
     { echo "$name: frame digests differ from ffmpeg's:"; diff "$work/$name.md5" "$work/$name.ours.md5" | head -4; fail=1; }
-  "$dec" -o "$work/$name.yuv" --format raw "$s" || { echo "$name: decoder failed"; fail=1; continue; }
+  # shellcheck disable=SC2086
+  "$dec" $dopts -o "$work/$name.yuv" --format raw "$s" || { echo "$name: decoder failed"; fail=1; continue; }
   size=${src#*size=}
   [[ $src == *:s=* ]] && size=${src##*:s=}
   size=${size%%[,:]*} w=${size%x*} h=${size#*x}
@@ -107,6 +113,17 @@ if [ -f "$work/q31.m4v" ]; then
     cmp -s "$work/not_coded.md5" "$work/not_coded.ours.md5" || { echo "not-coded VOP: digests differ"; fail=1; }
 fi
 
+# Annex F as H.263 states it (the right neighbours' decoded vectors): near ffmpeg's pictures
+# (51.4 and 41.2 dB worst plane when written, plugin IDCT)
+for c in "h263_obmc 128 96 46" "h263_obmc_mv4 176 144 38"; do
+  read -r name w h bound <<<"$c"
+  [ -f "$work/$name.m4v" ] || continue
+  with_plugin --idct-plugin "$plugin:simple" -o "$work/$name.std.yuv" --format raw "$work/$name.m4v" ||
+    { echo "$name: decoder failed"; fail=1; continue; }
+  r=$("$cmp" frames "$w" "$h" 420 "$work/$name.std.yuv" "$work/$name.ref.yuv" "$bound") || fail=1
+  echo "$name without --obmc-compat: $r"
+done
+
 # drift of the built-in IDCT over one 250-frame group of VOPs (testsrc2 -q:v 2: 51.7 dB worst
 # plane when written)
 s=$work/drift.m4v
@@ -117,10 +134,10 @@ ffmpeg -v error -y -f lavfi -i testsrc2=size=176x144:rate=25 -frames:v 250 -thre
 r=$("$cmp" frames 176 144 420 "$work/drift.yuv" "$work/drift.ref.yuv" 48) || fail=1
 echo "drift over 250 frames, built-in IDCT: $r"
 
-# refusals: interlaced, H.263 Annex F, H.263+
+# refusals: interlaced, H.263 four vectors without advanced prediction (ffmpeg writes them), H.263+
 refusals=(
   "interlaced|-bf 0 -flags +ildct"
-  "h263_annex_f|-c:v h263 -flags +mv4"
+  "h263_mv4_only|-c:v h263 -flags +mv4"
   "h263_plus|-c:v h263p -flags +aic"
 )
 for c in "${refusals[@]}"; do
@@ -144,7 +161,7 @@ with_plugin --quiet --idct-plugin "$plugin:no_such_idct" "$work/basic.m4v" >/dev
 [ $? -eq 2 ] || { echo "--idct-plugin with an unknown algorithm: not exit 2"; fail=1; }
 
 # damaged streams: cut short or with flipped bits they end in exit 0, 1 or 3, never a crash or hang
-for name in basic mv4 packets partitioned qpel xvid_gmc_odd h263_gobs h261; do
+for name in basic mv4 packets partitioned qpel xvid_gmc_odd h263_gobs h263_obmc_mv4 h261; do
   base=$work/$name.m4v
   [ -f "$base" ] || continue
   len=$(wc -c <"$base")
