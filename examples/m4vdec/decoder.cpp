@@ -2,9 +2,10 @@
 // headers (clause 6.2), video packets and data partitioning, macroblocks of I-, P- and B-VOPs
 // (1MV and 4MV, unrestricted vectors, direct mode, half- and quarter-sample prediction), S-VOPs of
 // global motion compensation, motion vector prediction (clause 7.6.5), intra DC and AC prediction
-// (clause 7.4.3) and reconstruction; H.263 baseline pictures (ITU-T H.263 clause 5) with advanced
-// prediction (Annex F) and H.261 pictures (ITU-T H.261 clause 4) with the same machinery. Streams
-// using tools outside this set are refused (exit 3).
+// (clause 7.4.3) and reconstruction; H.263 pictures (ITU-T H.263 clause 5) with advanced
+// prediction (Annex F), version 2 picture headers with advanced intra coding, the deblocking filter
+// and modified quantisation (Annexes I, J, T), and H.261 pictures (ITU-T H.261 clause 4) with the
+// same machinery. Streams using tools outside this set are refused (exit 3).
 #include <algorithm>
 #include <climits>
 #include <cstdarg>
@@ -1020,6 +1021,142 @@ struct Decoder::Impl {
         return t.peek(17) == 1;
     }
 
+    // ---- H.263 version 2 pictures (PLUSPTYPE, H.263 clause 5.1.4) --------------------------
+    // options of the last picture with UFEP 1, kept by the pictures after it
+    int plus_format = 0;
+    bool custom_pcf = false, plus_obmc = false;
+    bool aic = false, deblock = false, modquant = false;  // Annexes I, J, T
+
+    // from the PLUSPTYPE on, up to PQUANT
+    void plus_header() {
+        const int ufep = int(r.u(3));
+        if (ufep > 1) throw std::string("invalid UFEP");
+        if (ufep == 1) {  // OPPTYPE
+            plus_format = int(r.u(3));
+            custom_pcf = r.bit();
+            need(!r.bit(), "H.263 unrestricted motion vectors (Annex D)");
+            need(!r.bit(), "H.263 syntax-based arithmetic coding (Annex E)");
+            plus_obmc = r.bit();
+            aic = r.bit();
+            deblock = r.bit();
+            need(!r.bit(), "H.263 slice structure (Annex K)");
+            need(!r.bit(), "H.263 reference picture selection (Annex N)");
+            need(!r.bit(), "H.263 independent segment decoding (Annex R)");
+            need(!r.bit(), "H.263 alternative inter VLC (Annex S)");
+            modquant = r.bit();
+            if (r.u(4) != 8) throw std::string("invalid OPPTYPE");
+        } else if (plus_format == 0) {
+            throw std::string("PLUSPTYPE without its options");
+        }
+        obmc = plus_obmc;
+        const int type = int(r.u(3));  // MPPTYPE
+        need(type <= 1, "H.263 B, EI, EP or improved PB pictures");
+        vop_type = type;
+        need(!r.bit(), "H.263 reference picture resampling (Annex P)");
+        need(!r.bit(), "H.263 reduced-resolution update (Annex Q)");
+        rounding = int(r.u(1));  // RTYPE
+        if (r.u(3) != 1) throw std::string("invalid MPPTYPE");
+        need(!r.bit(), "H.263 continuous presence multipoint");
+        static const int kSizes[6][2] = {{0, 0},     {128, 96},  {176, 144},
+                                         {352, 288}, {704, 576}, {1408, 1152}};
+        if (ufep == 1) {
+            if (plus_format == 6) {  // CPFMT
+                const int par = int(r.u(4));
+                width = (int(r.u(9)) + 1) * 4;
+                marker();
+                height = int(r.u(9)) * 4;
+                if (height == 0) throw std::string("picture height 0");
+                if (par == 15) r.u(16);  // EPAR
+            } else if (plus_format >= 1 && plus_format <= 5) {
+                width = kSizes[plus_format][0];
+                height = kSizes[plus_format][1];
+            } else {
+                throw std::string("invalid source format");
+            }
+            if (custom_pcf) r.u(8);  // CPCFC
+        }
+        if (custom_pcf) r.u(2);  // ETR
+        qp = int(r.u(5));
+        if (qp == 0) throw std::string("PQUANT 0");
+    }
+
+    // chrominance QUANT: Annex T Table T.1 in modified quantisation, else QUANT
+    int chroma_qp(int q) const {
+        static const uint8_t kQuantC[32] = {0,  1,  2,  3,  4,  5,  6,  6,  7,  8,  9,
+                                            9,  10, 10, 11, 11, 12, 12, 12, 13, 13, 13,
+                                            14, 14, 14, 14, 14, 15, 15, 15, 15, 15};
+        return modquant ? kQuantC[q] : q;
+    }
+
+    // Annex I: one intra block of advanced intra coding into dst. mode 0 predicts the DC from
+    // the mean of the left and above blocks' (either alone when the other is missing, 1024
+    // without both), 1 the first row from the block above, 2 the first column from the block
+    // to the left (with the alternate horizontal and vertical scans); the reconstructed DC is
+    // made odd and not negative.
+    void aic_block(int mx, int my, int b, bool coded, int mode, uint8_t* dst, int stride) {
+        const int c = b < 4 ? 0 : b - 3;
+        const int bx = c ? mx : 2 * mx + (b & 1), by = c ? my : 2 * my + (b >> 1);
+        const int gw = c ? mbw : 2 * mbw;
+        const BlockPred* A = pred_at(c, bx - 1, by);
+        const BlockPred* C = pred_at(c, bx, by - 1);
+        alignas(16) Opx16s q[64];
+        std::memset(q, 0, sizeof q);
+        Opx32s off, last = 0;
+        Opx8u* p = cursor(off);
+        if (opxiReconstructCoeffsIntra_H263_1u16s(&p, &off, q, &last, coded, c ? chroma_qp(qp) : qp,
+                                                  1,
+                                                  mode == 1   ? 2
+                                                  : mode == 2 ? 1
+                                                              : 0,
+                                                  modquant) != opxOk)
+            throw std::string("invalid intra block");
+        uncursor(p, off);
+        int dc = 1024;
+        if (mode == 0) {
+            dc = A && C ? (A->dc + C->dc) >> 1 : A ? A->dc : C ? C->dc : 1024;
+        } else if (mode == 1 && C) {
+            dc = C->dc;
+            for (int i = 1; i < 8; ++i) q[i] = Opx16s(q[i] + C->row[i]);
+        } else if (mode == 2 && A) {
+            dc = A->dc;
+            for (int i = 1; i < 8; ++i) q[i * 8] = Opx16s(q[i * 8] + A->col[i]);
+        }
+        dc += q[0];
+        q[0] = Opx16s(dc < 0 ? 0 : std::min(dc, 2047) | 1);
+        BlockPred& me = pred[c][size_t(by * gw + bx)];
+        me.dc = q[0];
+        for (int i = 1; i < 8; ++i) me.row[i] = q[i], me.col[i] = q[i * 8];
+        d.opt_.idct->put(q, dst, stride);
+    }
+
+    // Annex J: the deblocking filter over the reconstructed picture, horizontal block edges
+    // first, then vertical ones. An edge between two blocks of not-coded macroblocks stays;
+    // otherwise the QUANT is that of the macroblock below or to the right, or of the other one
+    // when that one was not coded (chrominance: its QUANT_C).
+    void deblock_picture() {
+        for (int c = 0; c < 3; ++c) {
+            Plane& pl = cur.p[c];
+            const int sh = c ? 0 : 1, gw = mbw << sh, gh = mbh << sh;
+            auto edge_qp = [&](int ax, int ay, int bx, int by) {
+                const MbInfo& a = mbs[size_t((ay >> sh) * mbw + (ax >> sh))];
+                const MbInfo& b = mbs[size_t((by >> sh) * mbw + (bx >> sh))];
+                if (a.skipped && b.skipped) return 0;
+                const int q = b.skipped ? a.qp : b.qp;
+                return c ? chroma_qp(q) : q;
+            };
+            for (int by = 1; by < gh; ++by)
+                for (int bx = 0; bx < gw; ++bx)
+                    if (const int q = edge_qp(bx, by - 1, bx, by))
+                        opxiFilterDeblocking8x8HorEdge_H263_8u_C1IR(pl.at(bx * 8, by * 8),
+                                                                    pl.stride, q);
+            for (int by = 0; by < gh; ++by)
+                for (int bx = 1; bx < gw; ++bx)
+                    if (const int q = edge_qp(bx - 1, by, bx, by))
+                        opxiFilterDeblocking8x8VerEdge_H263_8u_C1IR(pl.at(bx * 8, by * 8),
+                                                                    pl.stride, q);
+        }
+    }
+
     void h263_picture() {
         r.u(22);  // PSC
         r.u(8);   // TR
@@ -1028,24 +1165,28 @@ struct Decoder::Impl {
         static const int kSizes[6][2] = {{0, 0},     {128, 96},  {176, 144},
                                          {352, 288}, {704, 576}, {1408, 1152}};
         const int format = int(r.u(3));
-        need(format != 7, "H.263 extended picture type (H.263+ annexes)");
-        if (format == 0 || format == 6) throw std::string("invalid source format");
-        vop_type = int(r.u(1));
-        need(!r.bit(), "H.263 unrestricted motion vectors (Annex D)");
-        need(!r.bit(), "H.263 syntax-based arithmetic coding (Annex E)");
-        obmc = r.bit();  // advanced prediction (Annex F)
-        need(!r.bit(), "H.263 PB-frames (Annex G)");
-        qp = int(r.u(5));
-        if (qp == 0) throw std::string("PQUANT 0");
-        need(!r.bit(), "H.263 continuous presence multipoint");
+        if (format == 7) {
+            plus_header();
+        } else {
+            if (format == 0 || format == 6) throw std::string("invalid source format");
+            vop_type = int(r.u(1));
+            need(!r.bit(), "H.263 unrestricted motion vectors (Annex D)");
+            need(!r.bit(), "H.263 syntax-based arithmetic coding (Annex E)");
+            obmc = r.bit();  // advanced prediction (Annex F)
+            need(!r.bit(), "H.263 PB-frames (Annex G)");
+            qp = int(r.u(5));
+            if (qp == 0) throw std::string("PQUANT 0");
+            need(!r.bit(), "H.263 continuous presence multipoint");
+            width = kSizes[format][0];
+            height = kSizes[format][1];
+            rounding = 0;
+            aic = deblock = modquant = false;
+        }
         while (r.bit()) r.u(8);  // PEI, PSUPP
         if (r.overrun()) throw std::string("picture header cut short");
-        width = kSizes[format][0];
-        height = kSizes[format][1];
         resize();
         have_vol = true;
         if (vop_type == 1 && !have_future) throw std::string("P-picture without a reference");
-        rounding = 0;
         fcode = 1;
         const int gob_rows = height <= 288 ? 1 : height <= 576 ? 2 : 4;
         pending = -1;
@@ -1073,6 +1214,7 @@ struct Decoder::Impl {
             error("picture %ld, macroblock %d: %s", d.frames_out_, pos_mb, e.c_str());
             obmc_pending();
         }
+        if (deblock) deblock_picture();
         flush();
         std::swap(past, future);
         std::swap(future, cur);
@@ -1091,12 +1233,16 @@ struct Decoder::Impl {
             return;
         }
         const int type = value >> 2;
-        need(type != 2 || obmc, "H.263 four-vector macroblocks outside advanced prediction");
+        need(type != 2 || obmc || deblock,
+             "H.263 four-vector macroblocks outside advanced prediction");
         const bool intra = type >= 3;
+        int intra_mode = 0;  // Annex I: 0 DC, 1 vertical, 2 horizontal prediction
+        if (intra && aic && r.bit()) intra_mode = 1 + int(r.u(1));
         int cbpy = r.vlc(kCbpy);
         if (cbpy == INT_MIN) throw std::string("invalid CBPY");
         if (!intra) cbpy = 15 - cbpy;
         if (type == 1 || type == 4) {
+            need(!modquant, "H.263 modified quantisation (Annex T) with DQUANT");
             static const int kDquant[4] = {-1, -2, 1, 2};
             qp = std::min(std::max(qp + kDquant[r.u(2)], 1), 31);
         }
@@ -1109,15 +1255,20 @@ struct Decoder::Impl {
         alignas(16) Opx16s q[64], res[64];
         if (intra) {
             for (int b = 0; b < 6; ++b) {
+                const int c = b < 4 ? 0 : b - 3;
+                uint8_t* dst = c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8;
+                if (aic) {
+                    aic_block(mx, my, b, (cbp >> (5 - b)) & 1, intra_mode, dst, step[c]);
+                    continue;
+                }
                 Opx32s off, last = 0;
                 Opx8u* p = cursor(off);
                 if (opxiReconstructCoeffsIntra_H263_1u16s(&p, &off, q, &last, (cbp >> (5 - b)) & 1,
-                                                          qp, 0, 0, 0) != opxOk)
+                                                          c ? chroma_qp(qp) : qp, 0, 0,
+                                                          modquant) != opxOk)
                     throw std::string("invalid intra block");
                 uncursor(p, off);
-                const int c = b < 4 ? 0 : b - 3;
-                d.opt_.idct->put(q, c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8,
-                                 step[c]);
+                d.opt_.idct->put(q, dst, step[c]);
             }
             if (obmc) obmc_parsed(mx, my, -1);
             return;
@@ -1148,15 +1299,16 @@ struct Decoder::Impl {
         for (int k = 0; k < 4; ++k) m.mv[k] = v[k];
         m.four = nv == 4;
         m.has_ahead = ahead;
-        if (!obmc) predict_mb(future, mx, my, v, false, out, step);
+        if (!obmc) predict_mb(future, mx, my, v, nv == 4, out, step);
         for (int b = 0; b < 6; ++b) {
             if (!((cbp >> (5 - b)) & 1)) continue;
+            const int c = b < 4 ? 0 : b - 3;
             Opx32s off, last = 0;
             Opx8u* cp = cursor(off);
-            if (opxiReconstructCoeffsInter_H263_1u16s(&cp, &off, q, &last, qp, 0) != opxOk)
+            if (opxiReconstructCoeffsInter_H263_1u16s(&cp, &off, q, &last, c ? chroma_qp(qp) : qp,
+                                                      modquant) != opxOk)
                 throw std::string("invalid inter block");
             uncursor(cp, off);
-            const int c = b < 4 ? 0 : b - 3;
             if (obmc) {
                 d.opt_.idct->residual(q, parsed_res[b]);
                 continue;

@@ -5,7 +5,8 @@
 # (I/P/B-VOPs, 1MV and 4MV, half- and quarter-sample prediction, GMC S-VOPs, H.263 and MPEG quantisation with loaded matrices, video packets (also
 # slices ending at fixed macroblocks of B-VOPs), data
 # partitioning;
-# H.263 baseline with GOB headers, advanced prediction (Annex F); H.261 QCIF and CIF, with the loop filter);
+# H.263 baseline with GOB headers, advanced prediction (Annex F), H.263 version 2 with Annexes I, J
+# and T; H.261 QCIF and CIF, with the loop filter);
 #   - with the AVDCT plugin's "simple" IDCT every frame's MD5 equals ffmpeg's;
 #   - with the built-in IDCT every plane of every frame is within PSNR >= 48 dB;
 # then that streams with tools the decoder lacks are refused (exit 3, "unsupported stream") and
@@ -66,6 +67,11 @@ cases=(
   # edge; ffmpeg takes some right neighbours' vectors from stale tables, --obmc-compat does too
   "h263_obmc|testsrc2=size=128x96|-c:v h263 -q:v 8 -obmc 1|--obmc-compat"
   "h263_obmc_mv4|testsrc2=size=176x144,scroll=h=0.04:v=0.03|-c:v h263 -q:v 8 -obmc 1 -flags +mv4|--obmc-compat"
+  # H.263 version 2 (PLUSPTYPE, custom picture size): advanced intra coding (Annex I), the
+  # deblocking filter (Annex J), modified quantisation (Annex T, which ffmpeg adds to Annex I);
+  # also with four vectors
+  "h263p|testsrc2=size=200x120|-c:v h263p -q:v 6 -flags +aic+loop"
+  "h263p_mv4|testsrc2=size=200x120,scroll=h=0.04:v=0.03|-c:v h263p -q:v 12 -flags +aic+loop+mv4"
   "h261|testsrc2=size=176x144|-c:v h261 -q:v 6"
   "h261_cif|mandelbrot=size=352x288|-c:v h261 -q:v 2 -g 8"
   # the loop filter (FIL) on the prediction of macroblocks with vectors
@@ -134,11 +140,12 @@ ffmpeg -v error -y -f lavfi -i testsrc2=size=176x144:rate=25 -frames:v 250 -thre
 r=$("$cmp" frames 176 144 420 "$work/drift.yuv" "$work/drift.ref.yuv" 48) || fail=1
 echo "drift over 250 frames, built-in IDCT: $r"
 
-# refusals: interlaced, H.263 four vectors without advanced prediction (ffmpeg writes them), H.263+
+# refusals: interlaced, H.263 four vectors without advanced prediction (ffmpeg writes them), H.263
+# unrestricted vectors (Annex D)
 refusals=(
   "interlaced|-bf 0 -flags +ildct"
   "h263_mv4_only|-c:v h263 -flags +mv4"
-  "h263_plus|-c:v h263p -flags +aic"
+  "h263_umv|-c:v h263p -umv 1"
 )
 for c in "${refusals[@]}"; do
   IFS='|' read -r name opts <<<"$c"
@@ -161,7 +168,7 @@ with_plugin --quiet --idct-plugin "$plugin:no_such_idct" "$work/basic.m4v" >/dev
 [ $? -eq 2 ] || { echo "--idct-plugin with an unknown algorithm: not exit 2"; fail=1; }
 
 # damaged streams: cut short or with flipped bits they end in exit 0, 1 or 3, never a crash or hang
-for name in basic mv4 packets partitioned qpel xvid_gmc_odd h263_gobs h263_obmc_mv4 h261; do
+for name in basic mv4 packets partitioned qpel xvid_gmc_odd h263_gobs h263_obmc_mv4 h263p_mv4 h261; do
   base=$work/$name.m4v
   [ -f "$base" ] || continue
   len=$(wc -c <"$base")
