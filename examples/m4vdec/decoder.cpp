@@ -61,7 +61,9 @@ struct Plane {
 };
 struct Picture {
     Plane p[3];
+    std::vector<uint8_t> qp;  // the macroblocks' quantisers (--postfilter)
     void alloc(int mbw, int mbh) {
+        qp.assign(size_t(mbw * mbh), 1);
         for (int c = 0; c < 3; ++c) {
             const int s = c ? 8 : 16;
             p[c].w = p[c].stride = mbw * s;
@@ -970,6 +972,7 @@ struct Decoder::Impl {
         } catch (const std::string& e) {
             error("VOP %ld, macroblock %d: %s", d.frames_out_, pos_mb, e.c_str());
         }
+        keep_qp();
         if (vop_type == 2) {
             output(cur);
             return;
@@ -989,8 +992,77 @@ struct Decoder::Impl {
         future_pending = false;
     }
 
-    void output(Picture& pic) {
+    void keep_qp() {
+        for (size_t n = 0; n < mbs.size(); ++n) cur.qp[n] = uint8_t(mbs[n].qp);
+    }
+
+    // ---- --postfilter: 14496-2 Annex F deblocking and deringing of output pictures ------------
+    Picture post;
+    std::vector<uint8_t> padded;
+
+    // Deblocking across every 8x8 block edge inside the picture, horizontal edges first, with
+    // the quantiser of the macroblock below or to the right of the edge; then deringing of
+    // every block from a copy of the deblocked picture (its edge samples repeated around it)
+    // with its macroblock's thresholds and quantiser.
+    Picture& postfilter(const Picture& pic) {
+        post = pic;
+        for (int c = 0; c < 3; ++c) {
+            Plane& pl = post.p[c];
+            const int sh = c ? 0 : 1, gw = mbw << sh, gh = mbh << sh;
+            auto q = [&](int bx, int by) {
+                return int(pic.qp[size_t((by >> sh) * mbw + (bx >> sh))]);
+            };
+            for (int by = 1; by < gh; ++by)
+                for (int bx = 0; bx < gw; ++bx)
+                    opxiFilterDeblocking8x8HorEdge_MPEG4_8u_C1IR(pl.at(bx * 8, by * 8), pl.stride,
+                                                                 q(bx, by), 2, 6);
+            for (int by = 0; by < gh; ++by)
+                for (int bx = 1; bx < gw; ++bx)
+                    opxiFilterDeblocking8x8VerEdge_MPEG4_8u_C1IR(pl.at(bx * 8, by * 8), pl.stride,
+                                                                 q(bx, by), 2, 6);
+        }
+        // the deblocked planes with a one-sample border of repeated edge samples
+        const uint8_t* src[3];
+        int sstep[3];
+        size_t total = 0;
+        for (int c = 0; c < 3; ++c) total += size_t(post.p[c].w + 2) * size_t(post.p[c].h + 2);
+        padded.resize(total);
+        uint8_t* at = padded.data();
+        for (int c = 0; c < 3; ++c) {
+            const Plane& pl = post.p[c];
+            const int w = pl.w + 2, h = pl.h + 2;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    at[size_t(y * w + x)] =
+                        pl.d[size_t(std::min(std::max(y - 1, 0), pl.h - 1) * pl.stride +
+                                    std::min(std::max(x - 1, 0), pl.w - 1))];
+            src[c] = at + w + 1;
+            sstep[c] = w;
+            at += size_t(w) * size_t(h);
+        }
+        for (int my = 0; my < mbh; ++my)
+            for (int mx = 0; mx < mbw; ++mx) {
+                const int qp_mb = pic.qp[size_t(my * mbw + mx)];
+                Opx32s thr[6];
+                opxiFilterDeringingThreshold_MPEG4_8u_P3R(
+                    src[0] + my * 16 * sstep[0] + mx * 16, sstep[0],
+                    src[1] + my * 8 * sstep[1] + mx * 8, sstep[1],
+                    src[2] + my * 8 * sstep[2] + mx * 8, sstep[2], thr);
+                for (int b = 0; b < 6; ++b) {
+                    const int c = b < 4 ? 0 : b - 3;
+                    const int x = c ? mx * 8 : mx * 16 + (b & 1) * 8;
+                    const int y = c ? my * 8 : my * 16 + (b >> 1) * 8;
+                    opxiFilterDeringingSmooth8x8_MPEG4_8u_C1R(src[c] + y * sstep[c] + x, sstep[c],
+                                                              post.p[c].at(x, y), post.p[c].stride,
+                                                              qp_mb, thr[b]);
+                }
+            }
+        return post;
+    }
+
+    void output(Picture& shown) {
         if (d.opt_.max_frames >= 0 && d.frames_out_ >= d.opt_.max_frames) return;
+        Picture& pic = d.opt_.postfilter ? postfilter(shown) : shown;
         opxcli::PictureFormat fmt;
         fmt.width = width;
         fmt.height = height;
@@ -1215,6 +1287,7 @@ struct Decoder::Impl {
             obmc_pending();
         }
         if (deblock) deblock_picture();
+        keep_qp();
         flush();
         std::swap(past, future);
         std::swap(future, cur);
@@ -1582,6 +1655,7 @@ struct Decoder::Impl {
                 const Mv z[4];
                 predict_mb(future, n % mbw, n / mbw, z, false, out, step);
             }
+        keep_qp();
         flush();
         std::swap(past, future);
         std::swap(future, cur);
@@ -1589,6 +1663,7 @@ struct Decoder::Impl {
     }
 
     void h261_macroblock(int mx, int my, int mtype, Mv v, int cbp) {
+        mbs[size_t(my * mbw + mx)].qp = qp;
         uint8_t* out[3];
         int step[3];
         cur_mb(mx, my, out, step);

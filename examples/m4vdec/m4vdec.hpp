@@ -90,6 +90,8 @@ struct Options {
     // H.263 Annex F: right neighbours' vectors as libavcodec's decoder takes them (see
     // decoder.cpp), for bit-exact comparison with it
     bool obmc_compat = false;
+    // deblocking and deringing (14496-2 Annex F) of the pictures output, not of the references
+    bool postfilter = false;
 };
 
 class Decoder {

@@ -2,10 +2,10 @@
 // decodes it.
 //
 //   opxvc-m4vdec [--md5] [-o FILE] [--format raw|y4m] [--frames N] [--idct-plugin FILE:ALGO]
-//                [--obmc-compat] [--time] [--quiet] STREAM
+//                [--obmc-compat] [--postfilter] [--time] [--quiet] STREAM
 //
 // The options, input, output and exit codes are the shared frame's (examples/common); this file
-// adds --idct-plugin and --obmc-compat and runs the decoder.
+// adds --idct-plugin, --obmc-compat and --postfilter and runs the decoder.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -47,6 +47,14 @@ int main(int argc, char** argv) {
         "decoded ones, to compare with it bit for bit";
     oc.on_flag = [&] { obmc_compat = true; };
     cl.add(oc);
+    bool postfilter = false;
+    opxcli::Option op;
+    op.name = "postfilter";
+    op.help =
+        "deblock and dering the pictures output (MPEG-4 post-processing, ISO/IEC 14496-2 Annex "
+        "F); the reference pictures stay as decoded";
+    op.on_flag = [&] { postfilter = true; };
+    cl.add(op);
     int code = 0;
     if (!cl.parse(argc, argv, &code)) return code;
     const opxcli::CommonOptions& c = cl.common();
@@ -76,6 +84,7 @@ int main(int argc, char** argv) {
     opt.quiet = c.quiet;
     opt.idct = idct.get();
     opt.obmc_compat = obmc_compat;
+    opt.postfilter = postfilter;
     opxcli::Progress progress(c);
     opt.progress = &progress;
 
