@@ -1260,7 +1260,8 @@ struct Decoder::Impl {
         have_vol = true;
         if (vop_type == 1 && !have_future) throw std::string("P-picture without a reference");
         fcode = 1;
-        const int gob_rows = height <= 288 ? 1 : height <= 576 ? 2 : 4;
+        // macroblock rows per GOB (H.263 clause 5.2; custom sizes by their height)
+        const int gob_rows = height <= 400 ? 1 : height <= 800 ? 2 : 4;
         pending = -1;
         for (MbInfo& m : mbs) m.slice = -1;
         slice = 0;

@@ -60,6 +60,8 @@ cases=(
   "xvid_gmc_qpel|$zoom=176x144,$turn|-c:v libxvid -gmc 1 -flags +qpel -q:v 4 -g 30"
   "xvid_gmc|$zoom=176x144,$turn|-c:v libxvid -gmc 1 -q:v 4 -g 30"
   "xvid_gmc_odd|$zoom=130x98,$turn|-c:v libxvid -gmc 1 -flags +qpel -q:v 4 -g 30"
+  # B-VOPs around S-VOPs (direct mode from GMC macroblocks' global vectors)
+  "xvid_gmc_b|$zoom=176x144,$turn|-c:v libxvid -gmc 1 -flags +qpel -q:v 4 -g 30 -bf 2"
   "h263|testsrc2=size=176x144|-c:v h263 -q:v 5"
   "h263_gobs|testsrc2=size=352x288|-c:v h263 -q:v 3 -ps 400 -g 10"
   "h263_sqcif|mandelbrot=size=128x96|-c:v h263 -q:v 12"
