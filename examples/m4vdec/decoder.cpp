@@ -61,7 +61,8 @@ struct Plane {
 };
 struct Picture {
     Plane p[3];
-    std::vector<uint8_t> qp;  // the macroblocks' quantisers (--postfilter)
+    std::vector<uint8_t> qp;    // the macroblocks' quantisers (--postfilter)
+    int width = 0, height = 0;  // as decoded (a later header may change the stream's size)
     void alloc(int mbw, int mbh) {
         qp.assign(size_t(mbw * mbh), 1);
         for (int c = 0; c < 3; ++c) {
@@ -992,8 +993,12 @@ struct Decoder::Impl {
         future_pending = false;
     }
 
+    // a decoded picture keeps its size and quantisers for its output, which may come after
+    // a header of another size
     void keep_qp() {
         for (size_t n = 0; n < mbs.size(); ++n) cur.qp[n] = uint8_t(mbs[n].qp);
+        cur.width = width;
+        cur.height = height;
     }
 
     // ---- --postfilter: 14496-2 Annex F deblocking and deringing of output pictures ------------
@@ -1006,11 +1011,12 @@ struct Decoder::Impl {
     // with its macroblock's thresholds and quantiser.
     Picture& postfilter(const Picture& pic) {
         post = pic;
+        const int pw = pic.p[0].w / 16, ph = pic.p[0].h / 16;  // the picture's, not the stream's
         for (int c = 0; c < 3; ++c) {
             Plane& pl = post.p[c];
-            const int sh = c ? 0 : 1, gw = mbw << sh, gh = mbh << sh;
+            const int sh = c ? 0 : 1, gw = pw << sh, gh = ph << sh;
             auto q = [&](int bx, int by) {
-                return int(pic.qp[size_t((by >> sh) * mbw + (bx >> sh))]);
+                return int(pic.qp[size_t((by >> sh) * pw + (bx >> sh))]);
             };
             for (int by = 1; by < gh; ++by)
                 for (int bx = 0; bx < gw; ++bx)
@@ -1040,9 +1046,9 @@ struct Decoder::Impl {
             sstep[c] = w;
             at += size_t(w) * size_t(h);
         }
-        for (int my = 0; my < mbh; ++my)
-            for (int mx = 0; mx < mbw; ++mx) {
-                const int qp_mb = pic.qp[size_t(my * mbw + mx)];
+        for (int my = 0; my < ph; ++my)
+            for (int mx = 0; mx < pw; ++mx) {
+                const int qp_mb = pic.qp[size_t(my * pw + mx)];
                 Opx32s thr[6];
                 opxiFilterDeringingThreshold_MPEG4_8u_P3R(
                     src[0] + my * 16 * sstep[0] + mx * 16, sstep[0],
@@ -1064,14 +1070,14 @@ struct Decoder::Impl {
         if (d.opt_.max_frames >= 0 && d.frames_out_ >= d.opt_.max_frames) return;
         Picture& pic = d.opt_.postfilter ? postfilter(shown) : shown;
         opxcli::PictureFormat fmt;
-        fmt.width = width;
-        fmt.height = height;
+        fmt.width = pic.width;
+        fmt.height = pic.height;
         opxcli::Plane planes[3];
         for (int c = 0; c < 3; ++c) {
             planes[c].data = pic.p[c].d.data();
             planes[c].stride = pic.p[c].stride;
-            planes[c].width = c ? (width + 1) / 2 : width;
-            planes[c].height = c ? (height + 1) / 2 : height;
+            planes[c].width = c ? (pic.width + 1) / 2 : pic.width;
+            planes[c].height = c ? (pic.height + 1) / 2 : pic.height;
         }
         if (d.opt_.md5)
             std::printf("%ld %s\n", d.frames_out_, opxcli::frame_md5(fmt, planes).c_str());
