@@ -333,12 +333,23 @@ struct Decoder::Impl {
     // prediction of a size x size block at (x, y) + mv of plane `c` of the reference: half-sample
     // (mv in half samples), or with `quarter` the quarter-sample filter (luminance, mv in quarter
     // samples); references outside the picture repeat its edge samples
+    // `limit` (the blocks of four-vector prediction and their chrominance): the block's
+    // position is first limited to 16 (chrominance 8) samples before the picture's displayed
+    // area and its right or bottom edge, where the fraction is dropped, as libavcodec's decoder
+    // does; it differs from edge repetition only when the coded size exceeds the displayed one
     void mc(const Picture& from, int c, int x, int y, Mv mv, int size, uint8_t* out, int out_step,
-            bool quarter = false) {
+            bool quarter = false, bool limit = false) {
         const Plane& src = from.p[c];
-        const int sh = quarter ? 2 : 1;
-        const int ix = x + (mv.x >> sh), iy = y + (mv.y >> sh);
-        const int acc = quarter ? (mv.x & 3) | ((mv.y & 3) << 2) : (mv.x & 1) | ((mv.y & 1) << 1);
+        const int sh = quarter ? 2 : 1, fm = quarter ? 3 : 1;
+        int ix = x + (mv.x >> sh), iy = y + (mv.y >> sh), fx = mv.x & fm, fy = mv.y & fm;
+        if (limit) {
+            const int lw = c ? width >> 1 : width, lh = c ? height >> 1 : height, lo = c ? -8 : -16;
+            ix = std::min(std::max(ix, lo), lw);
+            iy = std::min(std::max(iy, lo), lh);
+            if (ix == lw) fx = 0;
+            if (iy == lh) fy = 0;
+        }
+        const int acc = quarter ? fx | (fy << 2) : fx | (fy << 1);
         const int ew = src.w, eh = src.h;  // the reconstructed VOP in whole macroblocks
         const uint8_t* s;
         int step;
@@ -385,7 +396,7 @@ struct Decoder::Impl {
         if (four) {
             for (int k = 0; k < 4; ++k)
                 mc(from, 0, mx * 16 + (k & 1) * 8, my * 16 + (k >> 1) * 8, v[k], 8,
-                   out[0] + (k >> 1) * 8 * step[0] + (k & 1) * 8, step[0], qpel);
+                   out[0] + (k >> 1) * 8 * step[0] + (k & 1) * 8, step[0], qpel, true);
             cv.x = chroma_of_sum(half(v[0].x) + half(v[1].x) + half(v[2].x) + half(v[3].x));
             cv.y = chroma_of_sum(half(v[0].y) + half(v[1].y) + half(v[2].y) + half(v[3].y));
         } else {
@@ -394,8 +405,8 @@ struct Decoder::Impl {
             cv.x = (hx >> 1) | (hx & 1);
             cv.y = (hy >> 1) | (hy & 1);
         }
-        mc(from, 1, mx * 8, my * 8, cv, 8, out[1], step[1]);
-        mc(from, 2, mx * 8, my * 8, cv, 8, out[2], step[2]);
+        mc(from, 1, mx * 8, my * 8, cv, 8, out[1], step[1], false, four);
+        mc(from, 2, mx * 8, my * 8, cv, 8, out[2], step[2], false, four);
     }
 
     void cur_mb(int mx, int my, uint8_t* out[3], int step[3]) {
@@ -563,6 +574,7 @@ struct Decoder::Impl {
         }
         m.qp = qp;
         m.intra = intra;
+        m.four = type == 2;
         const int cbp = (cbpy << 2) | cbpc;  // bit 5 - b: block b coded
         if (intra) {
             const bool dc_vlc = dc_thr == 0 || (dc_thr < 7 && dc_qp < 11 + 2 * dc_thr);
@@ -715,8 +727,11 @@ struct Decoder::Impl {
                 b[k].x = delta.x == 0 ? (trb - trd) * c.x / trd : f[k].x - c.x;
                 b[k].y = delta.y == 0 ? (trb - trd) * c.y / trd : f[k].y - c.y;
             }
-            predict_mb(past, mx, my, f, true, out, step);
-            predict_mb(future, mx, my, b, true, bwd, bstep);
+            // per 8x8 block after a four-vector macroblock or with quarter samples (one vector
+            // otherwise gives the same prediction as four)
+            const bool four = co.four || qpel;
+            predict_mb(past, mx, my, f, four, out, step);
+            predict_mb(future, mx, my, b, four, bwd, bstep);
             average_into(out, step);
         } else {
             Mv f[4], b[4];
@@ -777,7 +792,7 @@ struct Decoder::Impl {
             const int mx = n % mbw, my = n / mbw;
             MbInfo& m = mbs[size_t(n)];
             m.slice = slice;
-            m.intra = m.skipped = false;
+            m.intra = m.skipped = m.four = false;
             for (Mv& v : m.mv) v = Mv();
             part.emplace_back();
             PartMb& pm = part.back();
@@ -800,6 +815,7 @@ struct Decoder::Impl {
             pm.type = value >> 2;
             pm.cbp = value & 3;
             pm.intra = m.intra = pm.type >= 3;
+            m.four = pm.type == 2;
             if (intra_vop) {
                 pm.dc_vlc = dc_thr == 0 || (dc_thr < 7 && qp < 11 + 2 * dc_thr);
                 if (pm.type == 4) {

@@ -54,6 +54,10 @@ cases=(
   "partitioned_mq|mandelbrot=size=130x98|-b:v 300k -mpeg_quant 1 -data_partitioning 1 -ps 200"
   # quarter-sample prediction: P and B (direct mode, 4MV), both rounding controls
   "qpel|testsrc2=size=200x120|-q:v 5 -flags +qpel+mv4 -bf 2 -g 15"
+  # sizes not a multiple of 16, noise in the rows below the picture and vectors reaching past
+  # its bottom: four-vector and direct-mode 8x8 blocks as ffmpeg limits their positions
+  "edge_qpel|testsrc2=size=130x98,scroll=h=0.01:v=0.1,noise=alls=12:allf=t|-b:v 2M -flags +qpel+mv4 -bf 2"
+  "edge_mv4|testsrc2=size=320x184,scroll=h=0.01:v=0.1,noise=alls=12:allf=t|-b:v 2M -flags +mv4 -bf 2"
   # global motion compensation: S-VOPs with three warping points at 1/16 sample from a zooming,
   # rotating source, with quarter-sample and half-sample vectors, and at 130x98 (warps reaching
   # past the picture's edge)
