@@ -1515,8 +1515,16 @@ struct Decoder::Impl {
     // one overlapped 8x8 luminance block at (x, y): vectors current, left, right, above,
     // below (half samples); the area they reach is taken from the reference with its edge
     // samples repeated where it leaves the picture
-    void obmc_block(int x, int y, const Mv v[5], uint8_t* out, int out_step) {
+    void obmc_block(int x, int y, const Mv vin[5], uint8_t* out, int out_step) {
         const Plane& src = future.p[0];
+        // each prediction's position limited as mc() limits 8x8 blocks
+        Mv v[5];
+        for (int i = 0; i < 5; ++i) {
+            int ix = std::min(std::max(x + (vin[i].x >> 1), -16), width);
+            int iy = std::min(std::max(y + (vin[i].y >> 1), -16), height);
+            v[i].x = 2 * (ix - x) + (ix == width ? 0 : vin[i].x & 1);
+            v[i].y = 2 * (iy - y) + (iy == height ? 0 : vin[i].y & 1);
+        }
         int x0 = 0, x1 = 0, y0 = 0, y1 = 0;
         for (int i = 0; i < 5; ++i) {
             x0 = std::min(x0, v[i].x >> 1), x1 = std::max(x1, (v[i].x >> 1) + 1);

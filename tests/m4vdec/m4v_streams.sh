@@ -78,6 +78,8 @@ cases=(
   # also with four vectors
   "h263p|testsrc2=size=200x120|-c:v h263p -q:v 6 -flags +aic+loop"
   "h263p_mv4|testsrc2=size=200x120,scroll=h=0.04:v=0.03|-c:v h263p -q:v 12 -flags +aic+loop+mv4"
+  # all four with advanced prediction at a size not a multiple of 16
+  "h263p_obmc|testsrc2=size=200x120,scroll=h=0.04:v=0.03|-c:v h263p -q:v 5 -flags +aic+loop+mv4 -obmc 1|--obmc-compat"
   "h261|testsrc2=size=176x144|-c:v h261 -q:v 6"
   "h261_cif|mandelbrot=size=352x288|-c:v h261 -q:v 2 -g 8"
   # the loop filter (FIL) on the prediction of macroblocks with vectors
