@@ -1,9 +1,11 @@
 // MPEG-4 Visual decoding (ISO/IEC 14496-2): start codes, the video object layer and VOP
 // headers (clause 6.2), video packets and data partitioning, macroblocks of I-, P- and B-VOPs
-// (1MV and 4MV, unrestricted vectors, direct mode), motion vector prediction (clause 7.6.5),
-// intra DC and AC prediction (clause 7.4.3) and reconstruction; H.263 baseline pictures (ITU-T
-// H.263 clause 5) and H.261 pictures (ITU-T H.261 clause 4) with the same machinery. Streams
-// using tools outside this set are refused (exit 3).
+// (1MV and 4MV, unrestricted vectors, direct mode, half- and quarter-sample prediction), S-VOPs of
+// global motion compensation, motion vector prediction (clause 7.6.5), intra DC and AC prediction
+// (clause 7.4.3) and reconstruction; H.263 pictures (ITU-T H.263 clause 5) with advanced
+// prediction (Annex F), version 2 picture headers with advanced intra coding, the deblocking filter
+// and modified quantisation (Annexes I, J, T), and H.261 pictures (ITU-T H.261 clause 4) with the
+// same machinery. Streams using tools outside this set are refused (exit 3).
 #include <algorithm>
 #include <climits>
 #include <cstdarg>
@@ -59,7 +61,10 @@ struct Plane {
 };
 struct Picture {
     Plane p[3];
+    std::vector<uint8_t> qp;    // the macroblocks' quantisers (--postfilter)
+    int width = 0, height = 0;  // as decoded (a later header may change the stream's size)
     void alloc(int mbw, int mbh) {
+        qp.assign(size_t(mbw * mbh), 1);
         for (int c = 0; c < 3; ++c) {
             const int s = c ? 8 : 16;
             p[c].w = p[c].stride = mbw * s;
@@ -85,6 +90,11 @@ struct MbInfo {
     bool intra = false, skipped = false;
     int qp = 1;
     Mv mv[4];
+    bool four = false;  // H.263: four vectors
+    // H.263 Annex F, libavcodec-compatible (Options::obmc_compat): the vectors its look-ahead
+    // gave this macroblock while the one to its left was decoded
+    bool has_ahead = false;
+    Mv ahead[4];
 };
 
 }  // namespace
@@ -96,10 +106,15 @@ struct Decoder::Impl {
     // video object layer
     bool have_vol = false;
     int verid = 1, width = 0, height = 0, time_bits = 1;
-    bool resync_disabled = true, quant_type = false, partitioned = false;
+    bool resync_disabled = true, quant_type = false, partitioned = false, qpel = false;
     uint8_t intra_matrix[64], inter_matrix[64];
     int mbw = 0, mbh = 0, mb_num_bits = 1;
     std::vector<uint8_t> inv_intra_mem, inv_inter_mem;
+    // global motion compensation: sprite_enable 2 (GMC), the warping points of S-VOPs and their
+    // accuracy (0..3: 1/2 .. 1/16 sample), and the warp record of the current S-VOP
+    int sprite_enable = 0, warp_points = 0, warp_accuracy = 0;
+    std::vector<uint8_t> warp_mem;
+    OpxWarpStateMPEG4* warp = nullptr;
     OpxQuantInvIntraStateMPEG4* inv_intra = nullptr;
     OpxQuantInvInterStateMPEG4* inv_inter = nullptr;
 
@@ -183,7 +198,15 @@ struct Decoder::Impl {
         if (width == 0 || height == 0) throw std::string("picture size 0");
         need(!r.bit(), "interlaced video");
         need(r.bit(), "overlapped block motion compensation");
-        need(r.u(verid == 1 ? 1 : 2) == 0, "sprites or global motion compensation");
+        sprite_enable = int(r.u(verid == 1 ? 1 : 2));  // 1 static sprite, 2 GMC
+        need(sprite_enable != 1, "static sprites");
+        if (sprite_enable == 3) throw std::string("reserved sprite_enable");
+        if (sprite_enable == 2) {
+            warp_points = int(r.u(6));
+            need(warp_points <= 3, "global motion compensation with four warping points");
+            warp_accuracy = int(r.u(2));
+            need(!r.bit(), "sprite brightness change");
+        }
         need(!r.bit(), "not 8-bit video");
         quant_type = r.bit();
         std::memcpy(intra_matrix, kDefaultIntra, 64);
@@ -192,7 +215,7 @@ struct Decoder::Impl {
             if (r.bit()) read_matrix(intra_matrix);
             if (r.bit()) read_matrix(inter_matrix);
         }
-        if (verid != 1) need(!r.bit(), "quarter-sample motion compensation");
+        qpel = verid != 1 && r.bit();
         need(r.bit(), "complexity estimation header");
         resync_disabled = r.bit();
         partitioned = r.bit();
@@ -214,6 +237,9 @@ struct Decoder::Impl {
         inv_inter = reinterpret_cast<OpxQuantInvInterStateMPEG4*>(inv_inter_mem.data());
         opxiQuantInvIntraInit_MPEG4(quant_type ? intra_matrix : nullptr, inv_intra, 8);
         opxiQuantInvInterInit_MPEG4(quant_type ? inter_matrix : nullptr, inv_inter, 8);
+        opxiWarpGetSize_MPEG4(&n);
+        warp_mem.assign(size_t(n), 0);
+        warp = reinterpret_cast<OpxWarpStateMPEG4*>(warp_mem.data());
         have_vol = true;
     }
 
@@ -304,12 +330,26 @@ struct Decoder::Impl {
         return p;
     }
 
-    // half-sample prediction of a size x size block at (x, y) + mv/2 of plane `c` of the
-    // reference; references outside the picture repeat its edge samples
-    void mc(const Picture& from, int c, int x, int y, Mv mv, int size, uint8_t* out, int out_step) {
+    // prediction of a size x size block at (x, y) + mv of plane `c` of the reference: half-sample
+    // (mv in half samples), or with `quarter` the quarter-sample filter (luminance, mv in quarter
+    // samples); references outside the picture repeat its edge samples
+    // `limit` (the blocks of four-vector prediction and their chrominance): the block's
+    // position is first limited to 16 (chrominance 8) samples before the picture's displayed
+    // area and its right or bottom edge, where the fraction is dropped, as libavcodec's decoder
+    // does; it differs from edge repetition only when the coded size exceeds the displayed one
+    void mc(const Picture& from, int c, int x, int y, Mv mv, int size, uint8_t* out, int out_step,
+            bool quarter = false, bool limit = false) {
         const Plane& src = from.p[c];
-        const int ix = x + (mv.x >> 1), iy = y + (mv.y >> 1);
-        const int acc = (mv.x & 1) | ((mv.y & 1) << 1);
+        const int sh = quarter ? 2 : 1, fm = quarter ? 3 : 1;
+        int ix = x + (mv.x >> sh), iy = y + (mv.y >> sh), fx = mv.x & fm, fy = mv.y & fm;
+        if (limit) {
+            const int lw = c ? width >> 1 : width, lh = c ? height >> 1 : height, lo = c ? -8 : -16;
+            ix = std::min(std::max(ix, lo), lw);
+            iy = std::min(std::max(iy, lo), lh);
+            if (ix == lw) fx = 0;
+            if (iy == lh) fy = 0;
+        }
+        const int acc = quarter ? fx | (fy << 2) : fx | (fy << 1);
         const int ew = src.w, eh = src.h;  // the reconstructed VOP in whole macroblocks
         const uint8_t* s;
         int step;
@@ -326,10 +366,16 @@ struct Decoder::Impl {
             s = tmp;
             step = 17;
         }
-        if (size == 16)
+        if (quarter) {
+            if (size == 16)
+                opxiCopy16x16QP_MPEG4_8u_C1R(s, step, out, out_step, acc, rounding);
+            else
+                opxiCopy8x8QP_MPEG4_8u_C1R(s, step, out, out_step, acc, rounding);
+        } else if (size == 16) {
             opxiCopy16x16HP_8u_C1R(s, step, out, out_step, acc, rounding);
-        else
+        } else {
             opxiCopy8x8HP_8u_C1R(s, step, out, out_step, acc, rounding);
+        }
     }
 
     static int chroma_of_sum(int s) {  // four luminance vectors' sum -> chrominance vector
@@ -339,23 +385,28 @@ struct Decoder::Impl {
     }
 
     // prediction of macroblock (mx, my) from `from` with one vector (four false) or four, into
-    // out[c] (rows step[c] bytes apart)
+    // out[c] (rows step[c] bytes apart). Quarter-sample VOPs: luminance through the
+    // quarter-sample filter; each luminance vector is first halved (truncating towards zero) to
+    // half samples, then the chrominance vector follows the half-sample rule (14496-2 clause
+    // 7.6.2.2)
     void predict_mb(const Picture& from, int mx, int my, const Mv v[4], bool four,
                     uint8_t* const out[3], const int step[3]) {
         Mv cv;
+        auto half = [this](int a) { return qpel ? a / 2 : a; };
         if (four) {
             for (int k = 0; k < 4; ++k)
                 mc(from, 0, mx * 16 + (k & 1) * 8, my * 16 + (k >> 1) * 8, v[k], 8,
-                   out[0] + (k >> 1) * 8 * step[0] + (k & 1) * 8, step[0]);
-            cv.x = chroma_of_sum(v[0].x + v[1].x + v[2].x + v[3].x);
-            cv.y = chroma_of_sum(v[0].y + v[1].y + v[2].y + v[3].y);
+                   out[0] + (k >> 1) * 8 * step[0] + (k & 1) * 8, step[0], qpel, true);
+            cv.x = chroma_of_sum(half(v[0].x) + half(v[1].x) + half(v[2].x) + half(v[3].x));
+            cv.y = chroma_of_sum(half(v[0].y) + half(v[1].y) + half(v[2].y) + half(v[3].y));
         } else {
-            mc(from, 0, mx * 16, my * 16, v[0], 16, out[0], step[0]);
-            cv.x = (v[0].x >> 1) | (v[0].x & 1);
-            cv.y = (v[0].y >> 1) | (v[0].y & 1);
+            mc(from, 0, mx * 16, my * 16, v[0], 16, out[0], step[0], qpel);
+            const int hx = half(v[0].x), hy = half(v[0].y);
+            cv.x = (hx >> 1) | (hx & 1);
+            cv.y = (hy >> 1) | (hy & 1);
         }
-        mc(from, 1, mx * 8, my * 8, cv, 8, out[1], step[1]);
-        mc(from, 2, mx * 8, my * 8, cv, 8, out[2], step[2]);
+        mc(from, 1, mx * 8, my * 8, cv, 8, out[1], step[1], false, four);
+        mc(from, 2, mx * 8, my * 8, cv, 8, out[2], step[2], false, four);
     }
 
     void cur_mb(int mx, int my, uint8_t* out[3], int step[3]) {
@@ -477,16 +528,25 @@ struct Decoder::Impl {
     int mb_start(int mx, int my) {
         MbInfo& m = mbs[size_t(my * mbw + mx)];
         m.slice = slice;
-        m.intra = m.skipped = false;
+        m.intra = m.skipped = m.four = m.has_ahead = false;
         for (Mv& v : m.mv) v = Mv();
+        for (Mv& v : m.ahead) v = Mv();
         for (;;) {
-            if (vop_type == 1 && r.bit()) {
+            if (vop_type != 0 && r.bit()) {
                 m.qp = qp;
-                m.skipped = true;
-                const Mv z[4];
+                if (obmc) {  // H.263 Annex F: predicted once the right neighbour is known
+                    m.skipped = true;
+                    return -1;
+                }
                 uint8_t* out[3];
                 int step[3];
                 cur_mb(mx, my, out, step);
+                if (vop_type == 3) {  // S-VOP: global motion compensation, no coefficients
+                    gmc_mb(mx, my, out, step);
+                    return -1;
+                }
+                m.skipped = true;
+                const Mv z[4];
                 predict_mb(future, mx, my, z, false, out, step);
                 return -1;
             }
@@ -502,6 +562,7 @@ struct Decoder::Impl {
         if (value < 0) return;
         const int type = value >> 2, cbpc = value & 3;
         const bool intra = type >= 3;
+        const bool mcsel = vop_type == 3 && type < 2 && r.bit();  // GMC macroblock
         const int dc_qp = qp;  // the intra DC coding switches on the QP before dquant
         const bool ac_pred = intra && r.bit();
         int cbpy = r.vlc(kCbpy);
@@ -513,6 +574,7 @@ struct Decoder::Impl {
         }
         m.qp = qp;
         m.intra = intra;
+        m.four = type == 2;
         const int cbp = (cbpy << 2) | cbpc;  // bit 5 - b: block b coded
         if (intra) {
             const bool dc_vlc = dc_thr == 0 || (dc_thr < 7 && dc_qp < 11 + 2 * dc_thr);
@@ -520,7 +582,16 @@ struct Decoder::Impl {
                 intra_block(mx, my, b, (cbp >> (5 - b)) & 1, ac_pred, dc_vlc);
             return;
         }
+        uint8_t* out[3];
+        int step[3];
+        cur_mb(mx, my, out, step);
         Mv v[4];
+        if (mcsel) {
+            gmc_mb(mx, my, out, step);
+            for (int b = 0; b < 6; ++b)
+                if ((cbp >> (5 - b)) & 1) inter_block(mx, my, b);
+            return;
+        }
         if (type == 2) {
             for (int k = 0; k < 4; ++k) {
                 const Mv p = predict_mv(mx, my, k, v);
@@ -534,12 +605,68 @@ struct Decoder::Impl {
             v[1] = v[2] = v[3] = v[0];
         }
         for (int k = 0; k < 4; ++k) m.mv[k] = v[k];
-        uint8_t* out[3];
-        int step[3];
-        cur_mb(mx, my, out, step);
         predict_mb(future, mx, my, v, type == 2, out, step);
         for (int b = 0; b < 6; ++b)
             if ((cbp >> (5 - b)) & 1) inter_block(mx, my, b);
+    }
+
+    // ---- global motion compensation (14496-2 clauses 6.2.5.4 and 7.8) ----------------------
+    // warping_mv_code: dmv_length (00 for 0, 010..110 for 1..5, then 1110, 11110, ... for
+    // 6..14), dmv_code of that many bits (a leading 0 makes it negative), a marker bit
+    int warping_mv_code() {
+        int len;
+        if (r.peek(2) == 0) {
+            r.u(2);
+            len = 0;
+        } else if (r.peek(3) != 7) {
+            len = int(r.u(3)) - 1;
+        } else {
+            r.u(3);
+            len = 6;
+            while (r.bit())
+                if (++len > 14) throw std::string("invalid dmv_length");
+        }
+        int v = 0;
+        if (len > 0) {
+            v = int(r.u(len));
+            if (!(v >> (len - 1))) v -= (1 << len) - 1;
+        }
+        marker();
+        return v;
+    }
+
+    // sprite_trajectory: the warping points' displacements (half samples), the later points'
+    // relative to the first, as the warp record takes them
+    void sprite_trajectory(Opx32s du[4], Opx32s dv[4]) {
+        for (int i = 0; i < warp_points; ++i) {
+            du[i] = warping_mv_code();
+            dv[i] = warping_mv_code();
+        }
+    }
+
+    // the warp record of an S-VOP: the reference VOP (whole macroblocks) is the sprite
+    void gmc_setup(const Opx32s du[4], const Opx32s dv[4]) {
+        const OpxRect sprite{0, 0, mbw * 16, mbh * 16}, vop{0, 0, width, height};
+        if (opxiWarpInit_MPEG4(warp, du, dv, warp_points, 2, warp_accuracy, rounding, qpel, fcode,
+                               &sprite, &vop) != opxOk)
+            throw std::string("invalid sprite trajectory");
+    }
+
+    // a GMC macroblock: the warped prediction from the reference, and the global vector of
+    // its 16x16 area for the vector prediction of later macroblocks
+    void gmc_mb(int mx, int my, uint8_t* const out[3], const int step[3]) {
+        const OpxRect luma{mx * 16, my * 16, 16, 16}, chroma{mx * 8, my * 8, 8, 8};
+        const Plane* f = future.p;
+        opxiWarpLuma_MPEG4_8u_C1R(f[0].d.data(), f[0].stride, out[0], step[0], &luma, warp);
+        opxiWarpChroma_MPEG4_8u_P2R(f[1].d.data(), f[1].stride, f[2].d.data(), f[2].stride, out[1],
+                                    step[1], out[2], step[2], &chroma, warp);
+        set_global_mv(mx, my);
+    }
+    void set_global_mv(int mx, int my) {
+        OpxMotionVec g{0, 0};
+        opxiCalcGlobalMV_MPEG4(mx * 16, my * 16, &g, warp);
+        MbInfo& m = mbs[size_t(my * mbw + mx)];
+        for (Mv& v : m.mv) v.x = g.dx, v.y = g.dy;
     }
 
     // ---- B-VOP macroblocks (14496-2 clauses 6.2.6 and 7.6.9) ------------------------------
@@ -600,8 +727,11 @@ struct Decoder::Impl {
                 b[k].x = delta.x == 0 ? (trb - trd) * c.x / trd : f[k].x - c.x;
                 b[k].y = delta.y == 0 ? (trb - trd) * c.y / trd : f[k].y - c.y;
             }
-            predict_mb(past, mx, my, f, true, out, step);
-            predict_mb(future, mx, my, b, true, bwd, bstep);
+            // per 8x8 block after a four-vector macroblock or with quarter samples (one vector
+            // otherwise gives the same prediction as four)
+            const bool four = co.four || qpel;
+            predict_mb(past, mx, my, f, four, out, step);
+            predict_mb(future, mx, my, b, four, bwd, bstep);
             average_into(out, step);
         } else {
             Mv f[4], b[4];
@@ -632,7 +762,7 @@ struct Decoder::Impl {
     // ---- data partitioning (14496-2 clause 6.2.5): one video packet from pos_mb ------------
     struct PartMb {
         int type = 0, cbp = 0, qp = 1;
-        bool skipped = false, intra = false, ac_pred = false, dc_vlc = false;
+        bool skipped = false, intra = false, ac_pred = false, dc_vlc = false, gmc = false;
         Opx16s dc[6] = {0, 0, 0, 0, 0, 0};
     };
     std::vector<PartMb> part;
@@ -662,14 +792,17 @@ struct Decoder::Impl {
             const int mx = n % mbw, my = n / mbw;
             MbInfo& m = mbs[size_t(n)];
             m.slice = slice;
-            m.intra = m.skipped = false;
+            m.intra = m.skipped = m.four = false;
             for (Mv& v : m.mv) v = Mv();
             part.emplace_back();
             PartMb& pm = part.back();
-            int value;
+            int value = 0;
             for (;;) {
                 if (!intra_vop && r.bit()) {
-                    pm.skipped = m.skipped = true;
+                    // not coded; in an S-VOP a GMC macroblock without coefficients
+                    pm.skipped = true;
+                    pm.gmc = vop_type == 3;
+                    m.skipped = !pm.gmc;
                     break;
                 }
                 value = r.vlc(intra_vop ? kMcbpcI : kMcbpcP);
@@ -677,10 +810,12 @@ struct Decoder::Impl {
                 if (value >= 0) break;
             }
             m.qp = pm.qp = qp;
+            if (pm.gmc) set_global_mv(mx, my);
             if (pm.skipped) continue;
             pm.type = value >> 2;
             pm.cbp = value & 3;
             pm.intra = m.intra = pm.type >= 3;
+            m.four = pm.type == 2;
             if (intra_vop) {
                 pm.dc_vlc = dc_thr == 0 || (dc_thr < 7 && qp < 11 + 2 * dc_thr);
                 if (pm.type == 4) {
@@ -689,6 +824,9 @@ struct Decoder::Impl {
                 }
                 m.qp = pm.qp = qp;
                 if (pm.dc_vlc) read_dcs(pm);
+            } else if (vop_type == 3 && pm.type < 2 && r.bit()) {
+                pm.gmc = true;
+                set_global_mv(mx, my);
             } else if (!pm.intra) {
                 Mv v[4];
                 const int nv = pm.type == 2 ? 4 : 1;
@@ -733,7 +871,11 @@ struct Decoder::Impl {
             int step[3];
             cur_mb(mx, my, out, step);
             qp = pm.qp;
-            if (pm.skipped) {
+            if (pm.gmc) {
+                gmc_mb(mx, my, out, step);
+                for (int b = 0; b < 6; ++b)
+                    if ((pm.cbp >> (5 - b)) & 1) inter_block(mx, my, b);
+            } else if (pm.skipped) {
                 const Mv z[4];
                 predict_mb(future, mx, my, z, false, out, step);
             } else if (pm.intra) {
@@ -767,6 +909,10 @@ struct Decoder::Impl {
             const int t = int(r.u(2));
             if (t != vop_type) throw std::string("vop_coding_type changes inside a VOP");
             r.u(3);
+            if (vop_type == 3) {  // the trajectory repeated
+                Opx32s du[4], dv[4];
+                sprite_trajectory(du, dv);
+            }
             if (vop_type != 0) r.u(3);
             if (vop_type == 2) r.u(3);
         }
@@ -779,7 +925,7 @@ struct Decoder::Impl {
     void parse_vop() {
         if (!have_vol) throw std::string("VOP before a video object layer header");
         vop_type = int(r.u(2));
-        need(vop_type != 3, "S-VOPs");
+        if (vop_type == 3 && sprite_enable != 2) throw std::string("S-VOP without GMC");
         long seconds = 0;
         while (r.bit()) ++seconds;
         marker();
@@ -799,8 +945,10 @@ struct Decoder::Impl {
             now = base_future * res + inc;
         }
         if (vop_type != 0 && !have_future) throw std::string("predicted VOP without a reference");
-        rounding = vop_type == 1 ? int(r.u(1)) : 0;
+        rounding = vop_type == 1 || vop_type == 3 ? int(r.u(1)) : 0;
         dc_thr = int(r.u(3));
+        Opx32s du[4] = {0, 0, 0, 0}, dv[4] = {0, 0, 0, 0};
+        if (vop_type == 3) sprite_trajectory(du, dv);
         qp = int(r.u(5));
         if (qp == 0) throw std::string("vop_quant 0");
         if (vop_type != 0) {
@@ -815,6 +963,7 @@ struct Decoder::Impl {
             if (trd <= 0 || trb <= 0 || trb >= trd)
                 throw std::string("B-VOP outside its references");
         }
+        if (vop_type == 3) gmc_setup(du, dv);
         for (MbInfo& m : mbs) m.slice = -1;
         slice = 0;
         pos_mb = 0;
@@ -840,6 +989,7 @@ struct Decoder::Impl {
         } catch (const std::string& e) {
             error("VOP %ld, macroblock %d: %s", d.frames_out_, pos_mb, e.c_str());
         }
+        keep_qp();
         if (vop_type == 2) {
             output(cur);
             return;
@@ -859,17 +1009,91 @@ struct Decoder::Impl {
         future_pending = false;
     }
 
-    void output(Picture& pic) {
+    // a decoded picture keeps its size and quantisers for its output, which may come after
+    // a header of another size
+    void keep_qp() {
+        for (size_t n = 0; n < mbs.size(); ++n) cur.qp[n] = uint8_t(mbs[n].qp);
+        cur.width = width;
+        cur.height = height;
+    }
+
+    // ---- --postfilter: 14496-2 Annex F deblocking and deringing of output pictures ------------
+    Picture post;
+    std::vector<uint8_t> padded;
+
+    // Deblocking across every 8x8 block edge inside the picture, horizontal edges first, with
+    // the quantiser of the macroblock below or to the right of the edge; then deringing of
+    // every block from a copy of the deblocked picture (its edge samples repeated around it)
+    // with its macroblock's thresholds and quantiser.
+    Picture& postfilter(const Picture& pic) {
+        post = pic;
+        const int pw = pic.p[0].w / 16, ph = pic.p[0].h / 16;  // the picture's, not the stream's
+        for (int c = 0; c < 3; ++c) {
+            Plane& pl = post.p[c];
+            const int sh = c ? 0 : 1, gw = pw << sh, gh = ph << sh;
+            auto q = [&](int bx, int by) {
+                return int(pic.qp[size_t((by >> sh) * pw + (bx >> sh))]);
+            };
+            for (int by = 1; by < gh; ++by)
+                for (int bx = 0; bx < gw; ++bx)
+                    opxiFilterDeblocking8x8HorEdge_MPEG4_8u_C1IR(pl.at(bx * 8, by * 8), pl.stride,
+                                                                 q(bx, by), 2, 6);
+            for (int by = 0; by < gh; ++by)
+                for (int bx = 1; bx < gw; ++bx)
+                    opxiFilterDeblocking8x8VerEdge_MPEG4_8u_C1IR(pl.at(bx * 8, by * 8), pl.stride,
+                                                                 q(bx, by), 2, 6);
+        }
+        // the deblocked planes with a one-sample border of repeated edge samples
+        const uint8_t* src[3];
+        int sstep[3];
+        size_t total = 0;
+        for (int c = 0; c < 3; ++c) total += size_t(post.p[c].w + 2) * size_t(post.p[c].h + 2);
+        padded.resize(total);
+        uint8_t* at = padded.data();
+        for (int c = 0; c < 3; ++c) {
+            const Plane& pl = post.p[c];
+            const int w = pl.w + 2, h = pl.h + 2;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    at[size_t(y * w + x)] =
+                        pl.d[size_t(std::min(std::max(y - 1, 0), pl.h - 1) * pl.stride +
+                                    std::min(std::max(x - 1, 0), pl.w - 1))];
+            src[c] = at + w + 1;
+            sstep[c] = w;
+            at += size_t(w) * size_t(h);
+        }
+        for (int my = 0; my < ph; ++my)
+            for (int mx = 0; mx < pw; ++mx) {
+                const int qp_mb = pic.qp[size_t(my * pw + mx)];
+                Opx32s thr[6];
+                opxiFilterDeringingThreshold_MPEG4_8u_P3R(
+                    src[0] + my * 16 * sstep[0] + mx * 16, sstep[0],
+                    src[1] + my * 8 * sstep[1] + mx * 8, sstep[1],
+                    src[2] + my * 8 * sstep[2] + mx * 8, sstep[2], thr);
+                for (int b = 0; b < 6; ++b) {
+                    const int c = b < 4 ? 0 : b - 3;
+                    const int x = c ? mx * 8 : mx * 16 + (b & 1) * 8;
+                    const int y = c ? my * 8 : my * 16 + (b >> 1) * 8;
+                    opxiFilterDeringingSmooth8x8_MPEG4_8u_C1R(src[c] + y * sstep[c] + x, sstep[c],
+                                                              post.p[c].at(x, y), post.p[c].stride,
+                                                              qp_mb, thr[b]);
+                }
+            }
+        return post;
+    }
+
+    void output(Picture& shown) {
         if (d.opt_.max_frames >= 0 && d.frames_out_ >= d.opt_.max_frames) return;
+        Picture& pic = d.opt_.postfilter ? postfilter(shown) : shown;
         opxcli::PictureFormat fmt;
-        fmt.width = width;
-        fmt.height = height;
+        fmt.width = pic.width;
+        fmt.height = pic.height;
         opxcli::Plane planes[3];
         for (int c = 0; c < 3; ++c) {
             planes[c].data = pic.p[c].d.data();
             planes[c].stride = pic.p[c].stride;
-            planes[c].width = c ? (width + 1) / 2 : width;
-            planes[c].height = c ? (height + 1) / 2 : height;
+            planes[c].width = c ? (pic.width + 1) / 2 : pic.width;
+            planes[c].height = c ? (pic.height + 1) / 2 : pic.height;
         }
         if (d.opt_.md5)
             std::printf("%ld %s\n", d.frames_out_, opxcli::frame_md5(fmt, planes).c_str());
@@ -891,6 +1115,142 @@ struct Decoder::Impl {
         return t.peek(17) == 1;
     }
 
+    // ---- H.263 version 2 pictures (PLUSPTYPE, H.263 clause 5.1.4) --------------------------
+    // options of the last picture with UFEP 1, kept by the pictures after it
+    int plus_format = 0;
+    bool custom_pcf = false, plus_obmc = false;
+    bool aic = false, deblock = false, modquant = false;  // Annexes I, J, T
+
+    // from the PLUSPTYPE on, up to PQUANT
+    void plus_header() {
+        const int ufep = int(r.u(3));
+        if (ufep > 1) throw std::string("invalid UFEP");
+        if (ufep == 1) {  // OPPTYPE
+            plus_format = int(r.u(3));
+            custom_pcf = r.bit();
+            need(!r.bit(), "H.263 unrestricted motion vectors (Annex D)");
+            need(!r.bit(), "H.263 syntax-based arithmetic coding (Annex E)");
+            plus_obmc = r.bit();
+            aic = r.bit();
+            deblock = r.bit();
+            need(!r.bit(), "H.263 slice structure (Annex K)");
+            need(!r.bit(), "H.263 reference picture selection (Annex N)");
+            need(!r.bit(), "H.263 independent segment decoding (Annex R)");
+            need(!r.bit(), "H.263 alternative inter VLC (Annex S)");
+            modquant = r.bit();
+            if (r.u(4) != 8) throw std::string("invalid OPPTYPE");
+        } else if (plus_format == 0) {
+            throw std::string("PLUSPTYPE without its options");
+        }
+        obmc = plus_obmc;
+        const int type = int(r.u(3));  // MPPTYPE
+        need(type <= 1, "H.263 B, EI, EP or improved PB pictures");
+        vop_type = type;
+        need(!r.bit(), "H.263 reference picture resampling (Annex P)");
+        need(!r.bit(), "H.263 reduced-resolution update (Annex Q)");
+        rounding = int(r.u(1));  // RTYPE
+        if (r.u(3) != 1) throw std::string("invalid MPPTYPE");
+        need(!r.bit(), "H.263 continuous presence multipoint");
+        static const int kSizes[6][2] = {{0, 0},     {128, 96},  {176, 144},
+                                         {352, 288}, {704, 576}, {1408, 1152}};
+        if (ufep == 1) {
+            if (plus_format == 6) {  // CPFMT
+                const int par = int(r.u(4));
+                width = (int(r.u(9)) + 1) * 4;
+                marker();
+                height = int(r.u(9)) * 4;
+                if (height == 0) throw std::string("picture height 0");
+                if (par == 15) r.u(16);  // EPAR
+            } else if (plus_format >= 1 && plus_format <= 5) {
+                width = kSizes[plus_format][0];
+                height = kSizes[plus_format][1];
+            } else {
+                throw std::string("invalid source format");
+            }
+            if (custom_pcf) r.u(8);  // CPCFC
+        }
+        if (custom_pcf) r.u(2);  // ETR
+        qp = int(r.u(5));
+        if (qp == 0) throw std::string("PQUANT 0");
+    }
+
+    // chrominance QUANT: Annex T Table T.1 in modified quantisation, else QUANT
+    int chroma_qp(int q) const {
+        static const uint8_t kQuantC[32] = {0,  1,  2,  3,  4,  5,  6,  6,  7,  8,  9,
+                                            9,  10, 10, 11, 11, 12, 12, 12, 13, 13, 13,
+                                            14, 14, 14, 14, 14, 15, 15, 15, 15, 15};
+        return modquant ? kQuantC[q] : q;
+    }
+
+    // Annex I: one intra block of advanced intra coding into dst. mode 0 predicts the DC from
+    // the mean of the left and above blocks' (either alone when the other is missing, 1024
+    // without both), 1 the first row from the block above, 2 the first column from the block
+    // to the left (with the alternate horizontal and vertical scans); the reconstructed DC is
+    // made odd and not negative.
+    void aic_block(int mx, int my, int b, bool coded, int mode, uint8_t* dst, int stride) {
+        const int c = b < 4 ? 0 : b - 3;
+        const int bx = c ? mx : 2 * mx + (b & 1), by = c ? my : 2 * my + (b >> 1);
+        const int gw = c ? mbw : 2 * mbw;
+        const BlockPred* A = pred_at(c, bx - 1, by);
+        const BlockPred* C = pred_at(c, bx, by - 1);
+        alignas(16) Opx16s q[64];
+        std::memset(q, 0, sizeof q);
+        Opx32s off, last = 0;
+        Opx8u* p = cursor(off);
+        if (opxiReconstructCoeffsIntra_H263_1u16s(&p, &off, q, &last, coded, c ? chroma_qp(qp) : qp,
+                                                  1,
+                                                  mode == 1   ? 2
+                                                  : mode == 2 ? 1
+                                                              : 0,
+                                                  modquant) != opxOk)
+            throw std::string("invalid intra block");
+        uncursor(p, off);
+        int dc = 1024;
+        if (mode == 0) {
+            dc = A && C ? (A->dc + C->dc) >> 1 : A ? A->dc : C ? C->dc : 1024;
+        } else if (mode == 1 && C) {
+            dc = C->dc;
+            for (int i = 1; i < 8; ++i) q[i] = Opx16s(q[i] + C->row[i]);
+        } else if (mode == 2 && A) {
+            dc = A->dc;
+            for (int i = 1; i < 8; ++i) q[i * 8] = Opx16s(q[i * 8] + A->col[i]);
+        }
+        dc += q[0];
+        q[0] = Opx16s(dc < 0 ? 0 : std::min(dc, 2047) | 1);
+        BlockPred& me = pred[c][size_t(by * gw + bx)];
+        me.dc = q[0];
+        for (int i = 1; i < 8; ++i) me.row[i] = q[i], me.col[i] = q[i * 8];
+        d.opt_.idct->put(q, dst, stride);
+    }
+
+    // Annex J: the deblocking filter over the reconstructed picture, horizontal block edges
+    // first, then vertical ones. An edge between two blocks of not-coded macroblocks stays;
+    // otherwise the QUANT is that of the macroblock below or to the right, or of the other one
+    // when that one was not coded (chrominance: its QUANT_C).
+    void deblock_picture() {
+        for (int c = 0; c < 3; ++c) {
+            Plane& pl = cur.p[c];
+            const int sh = c ? 0 : 1, gw = mbw << sh, gh = mbh << sh;
+            auto edge_qp = [&](int ax, int ay, int bx, int by) {
+                const MbInfo& a = mbs[size_t((ay >> sh) * mbw + (ax >> sh))];
+                const MbInfo& b = mbs[size_t((by >> sh) * mbw + (bx >> sh))];
+                if (a.skipped && b.skipped) return 0;
+                const int q = b.skipped ? a.qp : b.qp;
+                return c ? chroma_qp(q) : q;
+            };
+            for (int by = 1; by < gh; ++by)
+                for (int bx = 0; bx < gw; ++bx)
+                    if (const int q = edge_qp(bx, by - 1, bx, by))
+                        opxiFilterDeblocking8x8HorEdge_H263_8u_C1IR(pl.at(bx * 8, by * 8),
+                                                                    pl.stride, q);
+            for (int by = 0; by < gh; ++by)
+                for (int bx = 1; bx < gw; ++bx)
+                    if (const int q = edge_qp(bx - 1, by, bx, by))
+                        opxiFilterDeblocking8x8VerEdge_H263_8u_C1IR(pl.at(bx * 8, by * 8),
+                                                                    pl.stride, q);
+        }
+    }
+
     void h263_picture() {
         r.u(22);  // PSC
         r.u(8);   // TR
@@ -899,26 +1259,32 @@ struct Decoder::Impl {
         static const int kSizes[6][2] = {{0, 0},     {128, 96},  {176, 144},
                                          {352, 288}, {704, 576}, {1408, 1152}};
         const int format = int(r.u(3));
-        need(format != 7, "H.263 extended picture type (H.263+ annexes)");
-        if (format == 0 || format == 6) throw std::string("invalid source format");
-        vop_type = int(r.u(1));
-        need(!r.bit(), "H.263 unrestricted motion vectors (Annex D)");
-        need(!r.bit(), "H.263 syntax-based arithmetic coding (Annex E)");
-        need(!r.bit(), "H.263 advanced prediction (Annex F)");
-        need(!r.bit(), "H.263 PB-frames (Annex G)");
-        qp = int(r.u(5));
-        if (qp == 0) throw std::string("PQUANT 0");
-        need(!r.bit(), "H.263 continuous presence multipoint");
+        if (format == 7) {
+            plus_header();
+        } else {
+            if (format == 0 || format == 6) throw std::string("invalid source format");
+            vop_type = int(r.u(1));
+            need(!r.bit(), "H.263 unrestricted motion vectors (Annex D)");
+            need(!r.bit(), "H.263 syntax-based arithmetic coding (Annex E)");
+            obmc = r.bit();  // advanced prediction (Annex F)
+            need(!r.bit(), "H.263 PB-frames (Annex G)");
+            qp = int(r.u(5));
+            if (qp == 0) throw std::string("PQUANT 0");
+            need(!r.bit(), "H.263 continuous presence multipoint");
+            width = kSizes[format][0];
+            height = kSizes[format][1];
+            rounding = 0;
+            aic = deblock = modquant = false;
+        }
         while (r.bit()) r.u(8);  // PEI, PSUPP
         if (r.overrun()) throw std::string("picture header cut short");
-        width = kSizes[format][0];
-        height = kSizes[format][1];
         resize();
         have_vol = true;
         if (vop_type == 1 && !have_future) throw std::string("P-picture without a reference");
-        rounding = 0;
         fcode = 1;
-        const int gob_rows = height <= 288 ? 1 : height <= 576 ? 2 : 4;
+        // macroblock rows per GOB (H.263 clause 5.2; custom sizes by their height)
+        const int gob_rows = height <= 400 ? 1 : height <= 800 ? 2 : 4;
+        pending = -1;
         for (MbInfo& m : mbs) m.slice = -1;
         slice = 0;
         pos_mb = 0;
@@ -941,24 +1307,38 @@ struct Decoder::Impl {
             }
         } catch (const std::string& e) {
             error("picture %ld, macroblock %d: %s", d.frames_out_, pos_mb, e.c_str());
+            obmc_pending();
         }
+        if (deblock) deblock_picture();
+        keep_qp();
         flush();
         std::swap(past, future);
         std::swap(future, cur);
         have_future = future_pending = true;
+        if (obmc_compat) {
+            if (recent.size() == 3) recent.erase(recent.begin());
+            recent.push_back(mbs);
+        }
     }
 
     void h263_macroblock(int mx, int my) {
         MbInfo& m = mbs[size_t(my * mbw + mx)];
         const int value = mb_start(mx, my);
-        if (value < 0) return;
+        if (value < 0) {
+            if (obmc) obmc_parsed(mx, my, 0);
+            return;
+        }
         const int type = value >> 2;
-        need(type != 2, "H.263 four-vector macroblocks (Annex F)");
+        need(type != 2 || obmc || deblock,
+             "H.263 four-vector macroblocks outside advanced prediction");
         const bool intra = type >= 3;
+        int intra_mode = 0;  // Annex I: 0 DC, 1 vertical, 2 horizontal prediction
+        if (intra && aic && r.bit()) intra_mode = 1 + int(r.u(1));
         int cbpy = r.vlc(kCbpy);
         if (cbpy == INT_MIN) throw std::string("invalid CBPY");
         if (!intra) cbpy = 15 - cbpy;
         if (type == 1 || type == 4) {
+            need(!modquant, "H.263 modified quantisation (Annex T) with DQUANT");
             static const int kDquant[4] = {-1, -2, 1, 2};
             qp = std::min(std::max(qp + kDquant[r.u(2)], 1), 31);
         }
@@ -971,38 +1351,207 @@ struct Decoder::Impl {
         alignas(16) Opx16s q[64], res[64];
         if (intra) {
             for (int b = 0; b < 6; ++b) {
+                const int c = b < 4 ? 0 : b - 3;
+                uint8_t* dst = c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8;
+                if (aic) {
+                    aic_block(mx, my, b, (cbp >> (5 - b)) & 1, intra_mode, dst, step[c]);
+                    continue;
+                }
                 Opx32s off, last = 0;
                 Opx8u* p = cursor(off);
                 if (opxiReconstructCoeffsIntra_H263_1u16s(&p, &off, q, &last, (cbp >> (5 - b)) & 1,
-                                                          qp, 0, 0, 0) != opxOk)
+                                                          c ? chroma_qp(qp) : qp, 0, 0,
+                                                          modquant) != opxOk)
                     throw std::string("invalid intra block");
                 uncursor(p, off);
-                const int c = b < 4 ? 0 : b - 3;
-                d.opt_.idct->put(q, c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8,
-                                 step[c]);
+                d.opt_.idct->put(q, dst, step[c]);
             }
+            if (obmc) obmc_parsed(mx, my, -1);
             return;
         }
         Mv v[4];
-        const Mv p = predict_mv(mx, my, 0, v);
-        v[0].x = mv_component(p.x);
-        v[0].y = mv_component(p.y);
-        v[1] = v[2] = v[3] = v[0];
+        const int nv = type == 2 ? 4 : 1;
+        // libavcodec's look-ahead (compatible mode) follows an inter macroblock that was coded
+        MbInfo* left = mx > 0 ? &mbs[size_t(my * mbw + mx - 1)] : nullptr;
+        const bool ahead = obmc && obmc_compat && left && !left->intra && !left->skipped;
+        for (int k = 0; k < nv; ++k) {
+            const Mv p = predict_mv(mx, my, k, v);
+            v[k].x = mv_component(p.x);
+            v[k].y = mv_component(p.y);
+            if (ahead) {  // the same differences on the look-ahead's predictions
+                Mv real[4];
+                std::memcpy(real, left->mv, sizeof real);
+                for (int i = 0; i < 4; ++i) left->mv[i] = held(my * mbw + mx - 1, i);
+                const Mv pa = predict_mv(mx, my, k, m.ahead);
+                std::memcpy(left->mv, real, sizeof real);
+                m.ahead[k].x = wrap_mv(pa.x + v[k].x - p.x);
+                m.ahead[k].y = wrap_mv(pa.y + v[k].y - p.y);
+            }
+        }
+        if (nv == 1) {
+            v[1] = v[2] = v[3] = v[0];
+            m.ahead[1] = m.ahead[2] = m.ahead[3] = m.ahead[0];
+        }
         for (int k = 0; k < 4; ++k) m.mv[k] = v[k];
-        predict_mb(future, mx, my, v, false, out, step);
+        m.four = nv == 4;
+        m.has_ahead = ahead;
+        if (!obmc) predict_mb(future, mx, my, v, nv == 4, out, step);
         for (int b = 0; b < 6; ++b) {
             if (!((cbp >> (5 - b)) & 1)) continue;
+            const int c = b < 4 ? 0 : b - 3;
             Opx32s off, last = 0;
             Opx8u* cp = cursor(off);
-            if (opxiReconstructCoeffsInter_H263_1u16s(&cp, &off, q, &last, qp, 0) != opxOk)
+            if (opxiReconstructCoeffsInter_H263_1u16s(&cp, &off, q, &last, c ? chroma_qp(qp) : qp,
+                                                      modquant) != opxOk)
                 throw std::string("invalid inter block");
             uncursor(cp, off);
+            if (obmc) {
+                d.opt_.idct->residual(q, parsed_res[b]);
+                continue;
+            }
             d.opt_.idct->residual(q, res);
-            const int c = b < 4 ? 0 : b - 3;
             opxiAdd8x8_16s8u_C1IRS(
                 res, 16, c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8, step[c]);
         }
+        if (obmc) obmc_parsed(mx, my, cbp);
     }
+
+    // ---- H.263 Annex F: overlapped block motion compensation --------------------------------
+    // An inter or not-coded macroblock's luminance prediction needs the vectors of the
+    // macroblock to its right: it waits (with its residuals) until that one is parsed.
+    bool obmc = false;
+    // Compatible mode (Options::obmc_compat). libavcodec's decoder takes the right neighbour's
+    // vectors from a look-ahead made after each coded inter macroblock, which predicts them
+    // from the vector table as it stands: the left macroblock's entries are its own
+    // look-ahead's result, or, without one (first in its row, after an intra or not-coded
+    // macroblock) and unless it has four vectors, what the table held from the picture three
+    // before (the buffer it reuses; zero at first). After a not-coded macroblock there is no
+    // look-ahead at all: the right neighbour is that older picture's. H.263 Annex F.3 takes the
+    // decoded vectors; this mode exists to compare with that decoder bit for bit.
+    bool obmc_compat = false;
+    std::vector<std::vector<MbInfo>> recent;  // the last three pictures' macroblocks
+    const MbInfo* older(int n) const {
+        return recent.size() == 3 ? &recent.front()[size_t(n)] : nullptr;
+    }
+    Mv held(int n, int blk) const {
+        const MbInfo& m = mbs[size_t(n)];
+        if (m.four) return m.mv[blk];
+        if (m.has_ahead) return m.ahead[blk];
+        const MbInfo* o = older(n);
+        return o ? o->mv[blk] : Mv();
+    }
+    static int wrap_mv(int a) {  // into -32..31 (half samples, f_code 1)
+        return ((a + 32) & 63) - 32;
+    }
+    int pending = -1, pending_cbp = 0;  // the waiting macroblock, -1 none
+    alignas(16) Opx16s parsed_res[6][64], pending_res[6][64];
+
+    // macroblock (mx, my) parsed (cbp -1: intra, already reconstructed; its residuals in
+    // parsed_res): the one waiting to its left is predicted, this one waits unless it ends
+    // its row
+    void obmc_parsed(int mx, int my, int cbp) {
+        obmc_pending();
+        if (cbp < 0) return;
+        pending = my * mbw + mx;
+        pending_cbp = cbp;
+        std::memcpy(pending_res, parsed_res, sizeof pending_res);
+        if (mx == mbw - 1) obmc_pending();
+    }
+
+    // the remote vector from block `blk` of macroblock (mx, my) for a block with vector `self`
+    // (Annex F.3): outside the picture, not decoded or intra, the block's own; a macroblock not
+    // coded has the zero vector
+    Mv remote(int mx, int my, int blk, Mv self) const {
+        if (mx < 0 || my < 0 || mx >= mbw || my >= mbh) return self;
+        const MbInfo& m = mbs[size_t(my * mbw + mx)];
+        if (m.slice < 0 || m.intra) return self;
+        return m.mv[blk];
+    }
+    // the right neighbour's vector for macroblock n (compatible mode: see obmc_compat)
+    Mv remote_right(int n, int blk, Mv self) const {
+        const int mx = n % mbw;
+        if (!obmc_compat || mx + 1 == mbw) return remote(mx + 1, n / mbw, blk, self);
+        if (mbs[size_t(n)].skipped) {
+            const MbInfo* o = older(n + 1);
+            return !o ? Mv() : o->intra ? self : o->mv[blk];
+        }
+        const MbInfo& r = mbs[size_t(n + 1)];
+        if (r.slice < 0 || r.intra) return self;
+        return r.has_ahead ? r.ahead[blk] : r.mv[blk];
+    }
+
+    void obmc_pending() {
+        if (pending < 0) return;
+        const int n = pending, mx = n % mbw, my = n / mbw;
+        pending = -1;
+        const MbInfo& m = mbs[size_t(n)];
+        uint8_t* out[3];
+        int step[3];
+        cur_mb(mx, my, out, step);
+        for (int k = 0; k < 4; ++k) {
+            const int bx = k & 1, by = k >> 1;
+            const Mv c = m.mv[k];
+            // left, right, above, below; the macroblock below is not decoded yet: own vector
+            const Mv v[5] = {c, bx ? m.mv[k - 1] : remote(mx - 1, my, k + 1, c),
+                             bx ? remote_right(n, k - 1, c) : m.mv[k + 1],
+                             by ? m.mv[k - 2] : remote(mx, my - 1, k + 2, c), by ? c : m.mv[k + 2]};
+            obmc_block(mx * 16 + bx * 8, my * 16 + by * 8, v, out[0] + by * 8 * step[0] + bx * 8,
+                       step[0]);
+        }
+        Mv cv;
+        cv.x = chroma_of_sum(m.mv[0].x + m.mv[1].x + m.mv[2].x + m.mv[3].x);
+        cv.y = chroma_of_sum(m.mv[0].y + m.mv[1].y + m.mv[2].y + m.mv[3].y);
+        mc(future, 1, mx * 8, my * 8, cv, 8, out[1], step[1]);
+        mc(future, 2, mx * 8, my * 8, cv, 8, out[2], step[2]);
+        for (int b = 0; b < 6; ++b) {
+            if (!((pending_cbp >> (5 - b)) & 1)) continue;
+            const int c = b < 4 ? 0 : b - 3;
+            opxiAdd8x8_16s8u_C1IRS(pending_res[b], 16,
+                                   c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8,
+                                   step[c]);
+        }
+    }
+
+    // one overlapped 8x8 luminance block at (x, y): vectors current, left, right, above,
+    // below (half samples); the area they reach is taken from the reference with its edge
+    // samples repeated where it leaves the picture
+    void obmc_block(int x, int y, const Mv vin[5], uint8_t* out, int out_step) {
+        const Plane& src = future.p[0];
+        // each prediction's position limited as mc() limits 8x8 blocks
+        Mv v[5];
+        for (int i = 0; i < 5; ++i) {
+            int ix = std::min(std::max(x + (vin[i].x >> 1), -16), width);
+            int iy = std::min(std::max(y + (vin[i].y >> 1), -16), height);
+            v[i].x = 2 * (ix - x) + (ix == width ? 0 : vin[i].x & 1);
+            v[i].y = 2 * (iy - y) + (iy == height ? 0 : vin[i].y & 1);
+        }
+        int x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+        for (int i = 0; i < 5; ++i) {
+            x0 = std::min(x0, v[i].x >> 1), x1 = std::max(x1, (v[i].x >> 1) + 1);
+            y0 = std::min(y0, v[i].y >> 1), y1 = std::max(y1, (v[i].y >> 1) + 1);
+        }
+        const uint8_t* s;
+        int s_step;
+        if (x + x0 >= 0 && y + y0 >= 0 && x + x1 + 8 <= src.w && y + y1 + 8 <= src.h) {
+            s = src.d.data() + y * src.stride + x;
+            s_step = src.stride;
+        } else {
+            const int w = 8 + x1 - x0, h = 8 + y1 - y0;
+            obmc_area.resize(size_t(w * h));
+            for (int j = 0; j < h; ++j)
+                for (int i = 0; i < w; ++i)
+                    obmc_area[size_t(j * w + i)] =
+                        src.d[size_t(std::min(std::max(y + y0 + j, 0), src.h - 1) * src.stride +
+                                     std::min(std::max(x + x0 + i, 0), src.w - 1))];
+            s = obmc_area.data() - y0 * w - x0;
+            s_step = w;
+        }
+        OpxMotionVec m[5];
+        for (int i = 0; i < 5; ++i) m[i] = OpxMotionVec{Opx16s(v[i].x), Opx16s(v[i].y)};
+        opxiOBMC8x8HP_MPEG4_8u_C1R(s, s_step, out, out_step, &m[0], &m[1], &m[2], &m[3], &m[4],
+                                   rounding);
+    }
+    std::vector<uint8_t> obmc_area;
 
     void run_h263(const std::vector<uint8_t>& buf, size_t size) {
         auto next_psc = [&](size_t from) {
@@ -1045,23 +1594,6 @@ struct Decoder::Impl {
         from_list(mpeg2_b9_coded_block_pattern, cbp_codes);
         mba_table = CodeTable{mba_codes.data(), int(mba_codes.size()), "MBA"};
         cbp_table = CodeTable{cbp_codes.data(), int(cbp_codes.size()), "CBP"};
-    }
-
-    // the loop filter of H.261 clause 3.2.3 on one 8x8 block in place: 1/4 1/2 1/4 in both
-    // directions inside the block, one direction on the edges, corners unchanged
-    static void loop_filter(uint8_t* p, int step) {
-        int t[8][8];
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x) {
-                const uint8_t* q = p + y * step + x;
-                t[y][x] = (x == 0 || x == 7) ? 4 * q[0] : q[-1] + 2 * q[0] + q[1];
-            }
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x) {
-                const int v =
-                    (y == 0 || y == 7) ? 4 * t[y][x] : t[y - 1][x] + 2 * t[y][x] + t[y + 1][x];
-                p[y * step + x] = uint8_t((v + 8) >> 4);
-            }
     }
 
     // zero bits before a start code (stuffing up to a byte boundary)
@@ -1154,6 +1686,7 @@ struct Decoder::Impl {
                 const Mv z[4];
                 predict_mb(future, n % mbw, n / mbw, z, false, out, step);
             }
+        keep_qp();
         flush();
         std::swap(past, future);
         std::swap(future, cur);
@@ -1161,6 +1694,7 @@ struct Decoder::Impl {
     }
 
     void h261_macroblock(int mx, int my, int mtype, Mv v, int cbp) {
+        mbs[size_t(my * mbw + mx)].qp = qp;
         uint8_t* out[3];
         int step[3];
         cur_mb(mx, my, out, step);
@@ -1178,7 +1712,8 @@ struct Decoder::Impl {
                 if (x < 0 || y < 0 || x + 8 > pl.w || y + 8 > pl.h)
                     throw std::string("vector outside the picture");
                 opxiCopy8x8_8u_C1R(pl.d.data() + y * pl.stride + x, pl.stride, dst, step[c]);
-                if (mtype & 16) loop_filter(dst, step[c]);
+                // FIL: the loop filter of H.261 clause 3.2.3 on the prediction, in place
+                if (mtype & 16) opxiFilter8x8_H261_8u_C1R(dst, step[c], dst, step[c]);
             }
             if (!((cbp >> (5 - b)) & 1)) continue;
             Opx32s off, last = 0;
@@ -1241,6 +1776,7 @@ struct Decoder::Impl {
 
     // ---- stream ----------------------------------------------------------------------------
     void run(const uint8_t* data, size_t size) {
+        obmc_compat = d.opt_.obmc_compat;
         std::vector<uint8_t> buf(data, data + size);
         buf.resize(size + 4096, 0);  // a macroblock never reads 4 KB past the stream
         size_t i = 0;

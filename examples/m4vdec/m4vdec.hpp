@@ -1,8 +1,9 @@
 // opxvc-m4vdec: an MPEG-4 Visual (simple profile tools and B-VOPs), H.263 baseline and H.261
 // decoder built on the library's public interface. Headers, macroblock syntax, motion vectors and
 // AC/DC prediction are the decoder's own; coefficient decoding, intra DC decoding, inverse
-// quantisation, half-sample prediction and residual addition are library calls. The 8x8 inverse DCT
-// is pluggable (idct.cpp): a built-in IEEE 1180-accurate transform, or a shared object named with
+// quantisation, half- and quarter-sample prediction, warping and loop filters, and residual
+// addition are library calls. The 8x8 inverse DCT is pluggable (idct.cpp): a built-in IEEE
+// 1180-accurate transform, or a shared object named with
 // --idct-plugin.
 #pragma once
 
@@ -86,6 +87,11 @@ struct Options {
     bool quiet = false;
     opxcli::Progress* progress = nullptr;
     Idct* idct = nullptr;
+    // H.263 Annex F: right neighbours' vectors as libavcodec's decoder takes them (see
+    // decoder.cpp), for bit-exact comparison with it
+    bool obmc_compat = false;
+    // deblocking and deringing (14496-2 Annex F) of the pictures output, not of the references
+    bool postfilter = false;
 };
 
 class Decoder {

@@ -2,10 +2,10 @@
 // decodes it.
 //
 //   opxvc-m4vdec [--md5] [-o FILE] [--format raw|y4m] [--frames N] [--idct-plugin FILE:ALGO]
-//                [--time] [--quiet] STREAM
+//                [--obmc-compat] [--postfilter] [--time] [--quiet] STREAM
 //
 // The options, input, output and exit codes are the shared frame's (examples/common); this file
-// adds --idct-plugin and runs the decoder.
+// adds --idct-plugin, --obmc-compat and --postfilter and runs the decoder.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,9 +16,11 @@
 int main(int argc, char** argv) {
     opxcli::CommandLine cl(
         "opxvc-m4vdec",
-        "decodes MPEG-4 Visual (simple profile tools plus B-VOPs: I/P/B-VOPs, 1MV and 4MV, "
+        "decodes MPEG-4 Visual (simple profile tools plus B-VOPs, quarter-sample prediction and "
+        "global motion compensation: I/P/B/S-VOPs, 1MV and 4MV, "
         "H.263 and MPEG quantisation, video packets, data partitioning), "
-        "H.263 baseline and H.261 with opxvc",
+        "H.263 baseline with advanced prediction (Annex F), H.263 version 2 pictures with advanced "
+        "intra coding, deblocking and modified quantisation (Annexes I, J, T) and H.261 with opxvc",
         "an MPEG-4 Visual, H.263 or H.261 elementary stream");
     std::string plugin;
     opxcli::Option o;
@@ -36,6 +38,23 @@ int main(int argc, char** argv) {
         return true;
     };
     cl.add(o);
+    bool obmc_compat = false;
+    opxcli::Option oc;
+    oc.name = "obmc-compat";
+    oc.help =
+        "H.263 advanced prediction: take each macroblock's right neighbour vectors as "
+        "libavcodec's decoder does (a look-ahead that can see stale vectors) instead of the "
+        "decoded ones, to compare with it bit for bit";
+    oc.on_flag = [&] { obmc_compat = true; };
+    cl.add(oc);
+    bool postfilter = false;
+    opxcli::Option op;
+    op.name = "postfilter";
+    op.help =
+        "deblock and dering the pictures output (MPEG-4 post-processing, ISO/IEC 14496-2 Annex "
+        "F); the reference pictures stay as decoded";
+    op.on_flag = [&] { postfilter = true; };
+    cl.add(op);
     int code = 0;
     if (!cl.parse(argc, argv, &code)) return code;
     const opxcli::CommonOptions& c = cl.common();
@@ -64,6 +83,8 @@ int main(int argc, char** argv) {
     opt.max_frames = c.max_frames;
     opt.quiet = c.quiet;
     opt.idct = idct.get();
+    opt.obmc_compat = obmc_compat;
+    opt.postfilter = postfilter;
     opxcli::Progress progress(c);
     opt.progress = &progress;
 

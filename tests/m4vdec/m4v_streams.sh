@@ -2,10 +2,11 @@
 # Makes short MPEG-4 Visual, H.263 and H.261 streams with ffmpeg (testsrc2, 176x144 and odd sizes, the coding
 # tools the decoder claims), decodes each with opxvc-m4vdec and checks against ffmpeg
 # (-flags +bitexact -idct simple):
-# (I/P/B-VOPs, 1MV and 4MV, H.263 and MPEG quantisation with loaded matrices, video packets (also
+# (I/P/B-VOPs, 1MV and 4MV, half- and quarter-sample prediction, GMC S-VOPs, H.263 and MPEG quantisation with loaded matrices, video packets (also
 # slices ending at fixed macroblocks of B-VOPs), data
 # partitioning;
-# H.263 baseline with GOB headers; H.261 QCIF and CIF);
+# H.263 baseline with GOB headers, advanced prediction (Annex F), H.263 version 2 with Annexes I, J
+# and T; H.261 QCIF and CIF, with the loop filter);
 #   - with the AVDCT plugin's "simple" IDCT every frame's MD5 equals ffmpeg's;
 #   - with the built-in IDCT every plane of every frame is within PSNR >= 48 dB;
 # then that streams with tools the decoder lacks are refused (exit 3, "unsupported stream") and
@@ -28,7 +29,11 @@ mat() { # 64 weights: $1 first, $2 last, the rest a ramp
   for ((i = 1; i < 63; i++)); do s+=",$((16 + i))"; done
   echo "$s,$2"
 }
-# name | source=size | ffmpeg options (-c:v mpeg4 -bf 0 unless they say otherwise)
+# a zooming (the output size follows) and rotating source
+zoom="testsrc2=size=352x288:rate=25,zoompan=z='1+0.004*on':x='iw/2-(iw/zoom/2)':y='ih/2-(ih/zoom/2)':d=1:s"
+turn="rotate=0.003*n"
+# name | source (size=, or a later :s=, the output's) | ffmpeg options (-c:v mpeg4 -bf 0 unless they say
+# otherwise) | decoder options
 cases=(
   "basic|testsrc2=size=176x144|-q:v 4 -g 12 -bf 2"
   "mv4|testsrc2=size=98x74|-q:v 4 -flags +mv4 -bf 1"
@@ -47,14 +52,41 @@ cases=(
   # a video packet's resync marker
   "b_packets|testsrc2=size=176x144|-q:v 8 -bf 2 -threads 2 -slices 3"
   "partitioned_mq|mandelbrot=size=130x98|-b:v 300k -mpeg_quant 1 -data_partitioning 1 -ps 200"
+  # quarter-sample prediction: P and B (direct mode, 4MV), both rounding controls
+  "qpel|testsrc2=size=200x120|-q:v 5 -flags +qpel+mv4 -bf 2 -g 15"
+  # sizes not a multiple of 16, noise in the rows below the picture and vectors reaching past
+  # its bottom: four-vector and direct-mode 8x8 blocks as ffmpeg limits their positions
+  "edge_qpel|testsrc2=size=130x98,scroll=h=0.01:v=0.1,noise=alls=12:allf=t|-b:v 2M -flags +qpel+mv4 -bf 2"
+  "edge_mv4|testsrc2=size=320x184,scroll=h=0.01:v=0.1,noise=alls=12:allf=t|-b:v 2M -flags +mv4 -bf 2"
+  # global motion compensation: S-VOPs with three warping points at 1/16 sample from a zooming,
+  # rotating source, with quarter-sample and half-sample vectors, and at 130x98 (warps reaching
+  # past the picture's edge)
+  "xvid_gmc_qpel|$zoom=176x144,$turn|-c:v libxvid -gmc 1 -flags +qpel -q:v 4 -g 30"
+  "xvid_gmc|$zoom=176x144,$turn|-c:v libxvid -gmc 1 -q:v 4 -g 30"
+  "xvid_gmc_odd|$zoom=130x98,$turn|-c:v libxvid -gmc 1 -flags +qpel -q:v 4 -g 30"
+  # B-VOPs around S-VOPs (direct mode from GMC macroblocks' global vectors)
+  "xvid_gmc_b|$zoom=176x144,$turn|-c:v libxvid -gmc 1 -flags +qpel -q:v 4 -g 30 -bf 2"
   "h263|testsrc2=size=176x144|-c:v h263 -q:v 5"
   "h263_gobs|testsrc2=size=352x288|-c:v h263 -q:v 3 -ps 400 -g 10"
   "h263_sqcif|mandelbrot=size=128x96|-c:v h263 -q:v 12"
+  # advanced prediction (Annex F): overlapped prediction, also four vectors and vectors past the
+  # edge; ffmpeg takes some right neighbours' vectors from stale tables, --obmc-compat does too
+  "h263_obmc|testsrc2=size=128x96|-c:v h263 -q:v 8 -obmc 1|--obmc-compat"
+  "h263_obmc_mv4|testsrc2=size=176x144,scroll=h=0.04:v=0.03|-c:v h263 -q:v 8 -obmc 1 -flags +mv4|--obmc-compat"
+  # H.263 version 2 (PLUSPTYPE, custom picture size): advanced intra coding (Annex I), the
+  # deblocking filter (Annex J), modified quantisation (Annex T, which ffmpeg adds to Annex I);
+  # also with four vectors
+  "h263p|testsrc2=size=200x120|-c:v h263p -q:v 6 -flags +aic+loop"
+  "h263p_mv4|testsrc2=size=200x120,scroll=h=0.04:v=0.03|-c:v h263p -q:v 12 -flags +aic+loop+mv4"
+  # all four with advanced prediction at a size not a multiple of 16
+  "h263p_obmc|testsrc2=size=200x120,scroll=h=0.04:v=0.03|-c:v h263p -q:v 5 -flags +aic+loop+mv4 -obmc 1|--obmc-compat"
   "h261|testsrc2=size=176x144|-c:v h261 -q:v 6"
   "h261_cif|mandelbrot=size=352x288|-c:v h261 -q:v 2 -g 8"
+  # the loop filter (FIL) on the prediction of macroblocks with vectors
+  "h261_loop|testsrc2=size=352x288|-c:v h261 -q:v 4 -flags +loop"
 )
 for c in "${cases[@]}"; do
-  IFS='|' read -r name src opts <<<"$c"
+  IFS='|' read -r name src opts dopts <<<"$c"
   s=$work/$name.m4v
   if [[ $opts == *libxvid* ]] && [[ $encoders != *libxvid* ]]; then
     echo "$name: skipped (ffmpeg without libxvid)"
@@ -69,12 +101,16 @@ for c in "${cases[@]}"; do
   ref=(ffmpeg -v fatal -threads 1 -flags +bitexact -idct simple -i "$s" -fps_mode passthrough)
   "${ref[@]}" -f framemd5 - | awk -F', *' '!/^#/ {print n++, $6}' >"$work/$name.md5"
   "${ref[@]}" -f rawvideo -y "$work/$name.ref.yuv"
-  with_plugin --md5 --idct-plugin "$plugin:simple" "$s" >"$work/$name.ours.md5" ||
+  # shellcheck disable=SC2086
+  with_plugin $dopts --md5 --idct-plugin "$plugin:simple" "$s" >"$work/$name.ours.md5" ||
     { echo "$name: decoder failed (plugin IDCT)"; fail=1; }
   cmp -s "$work/$name.md5" "$work/$name.ours.md5" ||
     { echo "$name: frame digests differ from ffmpeg's:"; diff "$work/$name.md5" "$work/$name.ours.md5" | head -4; fail=1; }
-  "$dec" -o "$work/$name.yuv" --format raw "$s" || { echo "$name: decoder failed"; fail=1; continue; }
-  size=${src#*size=} size=${size%%[,:]*} w=${size%x*} h=${size#*x}
+  # shellcheck disable=SC2086
+  "$dec" $dopts -o "$work/$name.yuv" --format raw "$s" || { echo "$name: decoder failed"; fail=1; continue; }
+  size=${src#*size=}
+  [[ $src == *:s=* ]] && size=${src##*:s=}
+  size=${size%%[,:]*} w=${size%x*} h=${size#*x}
   r=$("$cmp" frames "$w" "$h" 420 "$work/$name.yuv" "$work/$name.ref.yuv" 48) || fail=1
   echo "$name: plugin IDCT bit-exact, built-in IDCT: $r"
 done
@@ -91,6 +127,31 @@ if [ -f "$work/q31.m4v" ]; then
     cmp -s "$work/not_coded.md5" "$work/not_coded.ours.md5" || { echo "not-coded VOP: digests differ"; fail=1; }
 fi
 
+# a change of picture size between two streams put one after the other: each picture output at
+# its own size (the last one of the first size used to be written with the second's), the digests
+# of the two streams' own decodings
+for pair in "basic odd" "h261 h261_cif"; do
+  read -r first second <<<"$pair"
+  [ -f "$work/$first.m4v" ] && [ -f "$work/$second.m4v" ] || continue
+  n=$(wc -l <"$work/$first.md5")
+  cat "$work/$first.md5" <(awk -v n="$n" '{print $1 + n, $2}' "$work/$second.md5") >"$work/resized.md5"
+  cat "$work/$first.m4v" "$work/$second.m4v" >"$work/resized.m4v"
+  with_plugin --md5 --idct-plugin "$plugin:simple" "$work/resized.m4v" >"$work/resized.ours.md5"
+  cmp -s "$work/resized.md5" "$work/resized.ours.md5" ||
+    { echo "$first then $second: digests differ"; fail=1; }
+done
+
+# Annex F as H.263 states it (the right neighbours' decoded vectors): near ffmpeg's pictures
+# (51.4 and 41.2 dB worst plane when written, plugin IDCT)
+for c in "h263_obmc 128 96 46" "h263_obmc_mv4 176 144 38"; do
+  read -r name w h bound <<<"$c"
+  [ -f "$work/$name.m4v" ] || continue
+  with_plugin --idct-plugin "$plugin:simple" -o "$work/$name.std.yuv" --format raw "$work/$name.m4v" ||
+    { echo "$name: decoder failed"; fail=1; continue; }
+  r=$("$cmp" frames "$w" "$h" 420 "$work/$name.std.yuv" "$work/$name.ref.yuv" "$bound") || fail=1
+  echo "$name without --obmc-compat: $r"
+done
+
 # drift of the built-in IDCT over one 250-frame group of VOPs (testsrc2 -q:v 2: 51.7 dB worst
 # plane when written)
 s=$work/drift.m4v
@@ -101,12 +162,29 @@ ffmpeg -v error -y -f lavfi -i testsrc2=size=176x144:rate=25 -frames:v 250 -thre
 r=$("$cmp" frames 176 144 420 "$work/drift.yuv" "$work/drift.ref.yuv" 48) || fail=1
 echo "drift over 250 frames, built-in IDCT: $r"
 
-# refusals: quarter-sample, interlaced, H.263 Annex F, H.263+
+# --postfilter (no bit-exact peer): against a noisy source the worst plane's PSNR does not fall
+# (by more than 0.05 dB; +0.56 and +0.55 dB when written, 176x144 at -q:v 12 and 31)
+ffmpeg -v error -y -f lavfi -i testsrc2=size=176x144:rate=25 -vf noise=alls=6:allf=t -frames:v 8 \
+  -pix_fmt yuv420p -f rawvideo "$work/noisy.yuv" || { echo "postfilter: no source"; fail=1; }
+for q in 12 31; do
+  s=$work/noisy_q$q.m4v
+  ffmpeg -v error -y -s 176x144 -pix_fmt yuv420p -f rawvideo -i "$work/noisy.yuv" -threads 1 \
+    -c:v mpeg4 -q:v $q -f m4v "$s" &&
+    "$dec" -o "$work/noisy_q$q.yuv" --format raw "$s" &&
+    "$dec" --postfilter -o "$work/noisy_q$q.post.yuv" --format raw "$s" ||
+    { echo "postfilter q$q: decoding failed"; fail=1; continue; }
+  psnr() { "$cmp" frames 176 144 420 "$1" "$work/noisy.yuv" 0 | sed 's/.*PSNR \([0-9.]*\) dB.*/\1/'; }
+  plain=$(psnr "$work/noisy_q$q.yuv") post=$(psnr "$work/noisy_q$q.post.yuv")
+  echo "postfilter q$q: worst plane PSNR $plain dB, filtered $post dB"
+  awk -v a="$plain" -v b="$post" 'BEGIN { exit !(b >= a - 0.05) }' || { echo "postfilter q$q: PSNR falls"; fail=1; }
+done
+
+# refusals: interlaced, H.263 four vectors without advanced prediction (ffmpeg writes them), H.263
+# unrestricted vectors (Annex D)
 refusals=(
-  "qpel|-bf 0 -flags +qpel"
   "interlaced|-bf 0 -flags +ildct"
-  "h263_annex_f|-c:v h263 -flags +mv4"
-  "h263_plus|-c:v h263p -flags +aic"
+  "h263_mv4_only|-c:v h263 -flags +mv4"
+  "h263_umv|-c:v h263p -umv 1"
 )
 for c in "${refusals[@]}"; do
   IFS='|' read -r name opts <<<"$c"
@@ -129,7 +207,8 @@ with_plugin --quiet --idct-plugin "$plugin:no_such_idct" "$work/basic.m4v" >/dev
 [ $? -eq 2 ] || { echo "--idct-plugin with an unknown algorithm: not exit 2"; fail=1; }
 
 # damaged streams: cut short or with flipped bits they end in exit 0, 1 or 3, never a crash or hang
-for name in basic mv4 packets partitioned h263_gobs h261; do
+# (odd seeds with --postfilter)
+for name in basic mv4 packets partitioned qpel xvid_gmc_odd h263_gobs h263_obmc_mv4 h263p_mv4 h261; do
   base=$work/$name.m4v
   [ -f "$base" ] || continue
   len=$(wc -c <"$base")
@@ -139,7 +218,9 @@ for name in basic mv4 packets partitioned h263_gobs h261; do
     else
       "$cmp" flip "$seed" "$base" "$work/damaged.m4v" || continue
     fi
-    timeout 60 "$dec" --quiet --md5 "$work/damaged.m4v" >/dev/null 2>&1
+    post=()
+    [ $((seed % 2)) -eq 1 ] && post=(--postfilter)
+    timeout 60 "$dec" --quiet --md5 "${post[@]}" "$work/damaged.m4v" >/dev/null 2>&1
     rc=$?
     case $rc in 0 | 1 | 3) ;; *) echo "$name damaged (seed $seed): exit $rc"; fail=1 ;; esac
   done

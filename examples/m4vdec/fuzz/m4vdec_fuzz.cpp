@@ -5,6 +5,12 @@
 //   ffmpeg -f lavfi -i testsrc2=size=64x48:rate=5 -frames:v 4 -c:v mpeg4 -bf 1 -f m4v seed.m4v
 //   ffmpeg -f lavfi -i testsrc2=size=128x96:rate=5 -frames:v 4 -c:v h263 seed.h263
 //   ffmpeg -f lavfi -i testsrc2=size=176x144:rate=5 -frames:v 4 -c:v h261 seed.h261
+// and for the prediction tools
+//   ffmpeg -f lavfi -i testsrc2=size=64x48:rate=5 -frames:v 4 -c:v mpeg4 -flags +qpel+mv4 -bf 1 -f
+//   m4v ffmpeg -f lavfi -i testsrc2=size=64x48:rate=5 -frames:v 4 -c:v libxvid -gmc 1 -f m4v ffmpeg
+//   -f lavfi -i testsrc2=size=128x96:rate=5 -frames:v 4 -c:v h263 -obmc 1 -flags +mv4 ffmpeg -f
+//   lavfi -i testsrc2=size=64x48:rate=5 -frames:v 4 -c:v h263p -flags +aic+loop
+// The last byte's two low bits also turn on --postfilter and --obmc-compat.
 #include "m4vdec.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -12,6 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     m4vdec::Options opt;
     opt.quiet = true;
     opt.idct = idct.get();
+    opt.postfilter = size > 0 && (data[size - 1] & 1);
+    opt.obmc_compat = size > 0 && (data[size - 1] & 2);
     m4vdec::Decoder d(opt, nullptr);
     d.decode(data, size);
     return 0;
