@@ -122,8 +122,9 @@ void SliceDecoder::direct(int blk8) {
     if (pic_->parent && !r1->store()->field_coded && r1->parent) {
         vscale = 1;
         col_pic = r1->parent;
-        col_mb = 2 * mbw_ * mby_ + mbx_ + mbw_ * (y8 >> 1);  // yCol 0 or 15
-        col_row = y8 ? 3 : 0;                                // yM = (2 * yCol) % 16
+        // the corner blocks of direct_8x8_inference (required in these streams): yCol 0 or 12
+        col_mb = 2 * mbw_ * mby_ + mbx_ + mbw_ * (y8 >> 1);
+        col_row = y8 ? 2 : 0;  // yM = (2 * yCol) % 16
     } else if (!pic_->parent && r1->field_coded) {
         vscale = 2;
         const int dt = std::abs(poc_distance(r1->top_poc, pic_->poc));
