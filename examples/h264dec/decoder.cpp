@@ -396,6 +396,7 @@ void Decoder::fill_frame_gap(const SliceHeader& sh, const Sps& sps) {
             compute_poc(g, sps, *p);
         } else {
             p->poc = p->top_poc = p->bottom_poc = last ? last->poc : 0;
+            p->field[0]->poc = p->field[1]->poc = p->poc;
         }
         p->decode_order = decode_order_++;
         p->fields_done = 3;
