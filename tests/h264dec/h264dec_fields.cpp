@@ -4,7 +4,8 @@
 // fields (clause 8.2.5.4) and the sliding window that spares a second field (clause 8.2.5.3).
 // Each case is a stream made by hand of 16x32 frames coded as two one-macroblock fields: I
 // fields of flat I_PCM samples (a tag per field), and P fields of one P_Skip macroblock, which
-// copy list 0's first field. The tags that come out name the reference each P field took.
+// copy list 0's first field; and frames between them (I_PCM rows of the tag on even rows and
+// tag + 1 on odd ones, P_Skip). The tags that come out name the reference each P field took.
 //   h264dec_fields WORKDIR
 #include <cstdio>
 #include <iterator>
@@ -69,6 +70,7 @@ struct Field {
     int tag;
     bool idr = false, long_term = false;
     std::vector<std::vector<int>> mods = {}, mmco = {};
+    bool frame = false;  // a frame picture of two macroblocks
 };
 
 std::vector<uint8_t> slice(const Field& f) {
@@ -77,8 +79,8 @@ std::vector<uint8_t> slice(const Field& f) {
     w.ue(f.tag ? 7 : 5);  // I or P
     w.ue(0);
     w.u(4, uint32_t(f.frame_num));
-    w.u(1, 1);  // field_pic_flag
-    w.u(1, f.bottom);
+    w.u(1, !f.frame);  // field_pic_flag
+    if (!f.frame) w.u(1, f.bottom);
     if (f.idr) w.ue(0);  // idr_pic_id
     if (!f.tag) {
         w.u(1, 0);  // num_ref_idx_active_override_flag
@@ -100,11 +102,16 @@ std::vector<uint8_t> slice(const Field& f) {
     }
     w.se(0);  // slice_qp_delta
     if (f.tag) {
-        w.ue(25);  // I_PCM
-        w.align();
-        for (int i = 0; i < 256 + 128; ++i) w.u(8, uint32_t(f.tag));
+        for (int mb = 0; mb < (f.frame ? 2 : 1); ++mb) {
+            w.ue(25);  // I_PCM
+            w.align();
+            for (int i = 0; i < 256 + 128; ++i) {
+                const int row = i < 256 ? i / 16 : (i - 256) / 8;
+                w.u(8, uint32_t(f.tag + (f.frame ? row & 1 : 0)));
+            }
+        }
     } else {
-        w.ue(1);  // mb_skip_run
+        w.ue(f.frame ? 2 : 1);  // mb_skip_run
     }
     w.u(1, 1);
     return w.nal();
@@ -170,6 +177,14 @@ int main(int argc, char** argv) {
           {1, false, 30},
           {1, true, 0, false, false, {{2, 1}}}},
          {10, 20, 30, 20}},
+        {"a frame predicted from a frame coded as two fields",
+         2,
+         {{0, false, 10, true}, {0, true, 20}, {1, false, 0, false, false, {}, {}, true}},
+         {10, 20, 10, 20}},
+        {"the fields of a frame coded as a frame, by alternating parity",
+         2,
+         {{0, false, 10, true, false, {}, {}, true}, {1, false, 0}, {1, true, 0}},
+         {10, 11, 10, 11}},
         {"the sliding window drops a frame for a first field and spares the second",
          1,
          {{0, false, 10, true}, {0, true, 20}, {1, false, 30}, {1, true, 0}},
