@@ -79,8 +79,9 @@ inline int blk8_of(int i) {
 }
 
 // bS for motion (clause 8.7.2.1) between block pi of macroblock p and block qi of macroblock q:
-// 0 or 1.
-int motion_strength(const MbMotion& p, int pi, const MbMotion& q, int qi);
+// 0 or 1. mvy_limit: the vertical difference that counts, 4 quarter samples in frames and 2 in
+// fields (4 quarter frame samples).
+int motion_strength(const MbMotion& p, int pi, const MbMotion& q, int qi, int mvy_limit = 4);
 
 // ---- deblocking ----
 

@@ -49,13 +49,13 @@ Mv predict_mv(MvNeighbour a, MvNeighbour b, MvNeighbour c, int ref, int shape) {
 // 1 when the blocks use different reference pictures or a different number of motion vectors,
 // or a vector component differs by 4 or more, else 0. Unused lists hold reference -1 and a zero
 // vector, so a block with one vector compares like a pair with an unused list.
-int motion_strength(const MbMotion& p, int pi, const MbMotion& q, int qi) {
+int motion_strength(const MbMotion& p, int pi, const MbMotion& q, int qi, int mvy_limit) {
     const int p8 = blk8_of(pi), q8 = blk8_of(qi);
     const int p0 = p.ref_id[0][p8], p1 = p.ref_id[1][p8];
     const int q0 = q.ref_id[0][q8], q1 = q.ref_id[1][q8];
     auto far = [&](int lp, int lq) {
         return std::abs(p.mv[lp][pi][0] - q.mv[lq][qi][0]) >= 4 ||
-               std::abs(p.mv[lp][pi][1] - q.mv[lq][qi][1]) >= 4;
+               std::abs(p.mv[lp][pi][1] - q.mv[lq][qi][1]) >= mvy_limit;
     };
     if (p0 == q0 && p1 == q1) {
         if (p0 != p1) return far(0, 0) || far(1, 1);

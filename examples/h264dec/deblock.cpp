@@ -61,8 +61,12 @@ void Decoder::edge_strengths(int mbx, int mby) {
             std::memset(bs + 4, 0, 4);
             std::memset(bs + 12, 0, 4);
         };
+        // intra: 4 on macroblock edges, but 3 on horizontal ones in field pictures (clause
+        // 8.7.2.1)
+        const Opx8u intra_edge = dir == 1 && field_pic_ ? 3 : 4;
         if (q.intra) {
-            for (int i = 0; i < 16; ++i) bs[i] = ((filtered >> i) & 1) ? (i < 4 ? 4 : 3) : 0;
+            for (int i = 0; i < 16; ++i)
+                bs[i] = ((filtered >> i) & 1) ? (i < 4 ? intra_edge : 3) : 0;
             split_extra();
             continue;
         }
@@ -87,7 +91,7 @@ void Decoder::edge_strengths(int mbx, int mby) {
         for (int e = 1; e < 4; ++e)
             if ((q.still[dir] >> e) & 1) motion &= ~(0xFu << (4 * e));
         if (pm && pm->intra) {
-            std::memset(bs, 4, 4);
+            std::memset(bs, intra_edge, 4);
             motion &= ~0xFu;
         }
         // the macroblock edge between two macroblocks whose blocks all move alike along it: one
@@ -95,6 +99,7 @@ void Decoder::edge_strengths(int mbx, int mby) {
         const int perp = dir ^ 1;
         const bool uniform = pm && q.still[perp] == 0xE && pm->still[perp] == 0xE;
         int shared = -1;
+        const int mvy_limit = field_pic_ ? 2 : 4;  // 4 quarter frame samples
         while (motion) {
             const int s = __builtin_ctz(motion);
             motion &= motion - 1;
@@ -104,10 +109,10 @@ void Decoder::edge_strengths(int mbx, int mby) {
             const MbMotion& pmm = e == 0 ? cur_->motion[pmb_index] : qm;
             int v;
             if (e == 0 && uniform) {
-                if (shared < 0) shared = motion_strength(pmm, pi, qm, qi);
+                if (shared < 0) shared = motion_strength(pmm, pi, qm, qi, mvy_limit);
                 v = shared;
             } else {
-                v = motion_strength(pmm, pi, qm, qi);
+                v = motion_strength(pmm, pi, qm, qi, mvy_limit);
             }
             bs[s] = Opx8u(v);
         }
@@ -148,11 +153,11 @@ void Decoder::deblock_rows(int first, int end) {
                 continue;
             }
             h264common::MbFilter f;
-            f.y = p->y + size_t(mby * 16) * p->width + mbx * 16;
-            f.c[0] = p->cb + size_t(mby * 8) * p->cwidth + mbx * 8;
-            f.c[1] = p->cr + size_t(mby * 8) * p->cwidth + mbx * 8;
-            f.ystep = p->width;
-            f.cstep = p->cwidth;
+            f.y = p->y + size_t(mby * 16) * p->ystride + mbx * 16;
+            f.c[0] = p->cb + size_t(mby * 8) * p->cstride + mbx * 8;
+            f.c[1] = p->cr + size_t(mby * 8) * p->cstride + mbx * 8;
+            f.ystep = p->ystride;
+            f.cstep = p->cstride;
             f.chroma = !mono;
             f.bs = q.bs;
             f.qp = q.qp;
@@ -239,7 +244,7 @@ void Decoder::deblock_mb(int mbx, int mby, const MbInfo& q, const SliceInfo& si)
         }
         if (r != opxOk) error("deblocking failed (%d)", r);
     };
-    Pel* y = p->plane<Pel>(0) + size_t(mby * 16) * p->width + mbx * 16;
+    Pel* y = p->plane<Pel>(0) + size_t(mby * 16) * p->ystride + mbx * 16;
     for (int dir = 0; dir < 2; ++dir) {
         const Opx8u* bs = q.bs[dir];
         int nx = dir == 0 ? mbx - 1 : mbx, ny = dir == 0 ? mby : mby - 1;
@@ -264,21 +269,21 @@ void Decoder::deblock_mb(int mbx, int mby, const MbInfo& q, const SliceInfo& si)
             const int qe = nb_edge ? (pm.qp + q.qp + 1) >> 1 : q.qp;
             Th alpha[2], beta[2], tc[16];
             thresholds(qe, q.qp, bs, 4, 4, alpha, beta, tc);
-            filter(y, p->width, alpha, beta, tc, bs, dir);
+            filter(y, p->ystride, alpha, beta, tc, bs, dir);
         }
         if (mono || !any_c) continue;
         for (int c = 0; c < 2; ++c) {
-            Pel* pc = p->plane<Pel>(1 + c) + size_t(mby * mbh) * p->cwidth + mbx * 8;
+            Pel* pc = p->plane<Pel>(1 + c) + size_t(mby * mbh) * p->cstride + mbx * 8;
             const int cq = q.qpc[c];
             const int cqe = nb_edge ? (pm.qpc[c] + cq + 1) >> 1 : cq;
             Th alpha[2], beta[2], tc[16];
             if (dir == 1 && c422) {
                 thresholds(cqe, cq, cbs, 4, 4, alpha, beta, tc);
-                filter(pc, p->cwidth, alpha, beta, tc, cbs, 3);
+                filter(pc, p->cstride, alpha, beta, tc, cbs, 3);
             } else {
                 // chroma edges 0 and 1 from luma edges 0 and 2
                 thresholds(cqe, cq, cbs, 2, 8, alpha, beta, tc);
-                filter(pc, p->cwidth, alpha, beta, tc, cbs, 2 + dir);
+                filter(pc, p->cstride, alpha, beta, tc, cbs, 2 + dir);
             }
         }
     }
@@ -290,8 +295,10 @@ void Decoder::conceal_picture() {
     Picture* p = cur_;
     const Picture* src = nullptr;
     for (auto& q : dpb_)
-        if (q.get() != p && q->is_ref() && (!src || q->decode_order > src->decode_order))
+        if (q.get() != store_ && q->is_ref() && (!src || q->decode_order > src->decode_order))
             src = q.get();
+    // a field takes the rows of the same parity
+    if (src && p->parent) src = src->field[p->structure - 1].get();
     int missing = 0;
     for (int mby = 0; mby < mb_height_; ++mby)
         for (int mbx = 0; mbx < mb_width_; ++mbx) {
@@ -314,9 +321,9 @@ void Decoder::conceal_picture() {
                         std::fill_n(reinterpret_cast<Opx16u*>(d + o), n, grey);
                 }
             };
-            rows(0, mbx * 16, mby * 16, 16, 16, p->width);
-            rows(1, mbx * 8, mby * mbh, 8, mbh, p->cwidth);
-            rows(2, mbx * 8, mby * mbh, 8, mbh, p->cwidth);
+            rows(0, mbx * 16, mby * 16, 16, 16, p->ystride);
+            rows(1, mbx * 8, mby * mbh, 8, mbh, p->cstride);
+            rows(2, mbx * 8, mby * mbh, 8, mbh, p->cstride);
             clear_motion(p->motion[size_t(mby * mb_width_ + mbx)]);
         }
     if (missing) error("%d macroblocks missing in picture %d; concealed", missing, p->poc);

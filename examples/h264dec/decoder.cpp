@@ -136,6 +136,7 @@ void Decoder::feed_nal(const uint8_t* nal, size_t size) {
                 const SliceHeader& f = first_sh_;
                 new_pic =
                     f.frame_num != sh.frame_num || f.pps_id != sh.pps_id ||
+                    f.field_pic != sh.field_pic || f.bottom_field != sh.bottom_field ||
                     (f.nal_ref_idc == 0) != (sh.nal_ref_idc == 0) || f.idr != sh.idr ||
                     (sh.idr && f.idr_pic_id != sh.idr_pic_id) ||
                     (sps.poc_type == 0 &&
@@ -213,12 +214,14 @@ Picture* Decoder::new_picture() {
         free_.pop_back();
     } else {
         p.reset(new Picture());
-        p->width = mb_width_ * 16;
-        p->height = mb_height_ * 16;
+        p->width = sps_active_->mb_width * 16;
+        p->height = sps_active_->mb_height * 16;
         p->chroma_format = sps_active_->chroma_format_idc;
         p->pel_bytes = sps_active_->bit_depth_luma > 8 ? 2 : 1;
         p->cwidth = p->width / 2;
         p->cheight = p->chroma_format == 2 ? p->height : p->height / 2;
+        p->ystride = p->width;
+        p->cstride = p->cwidth;
         size_t ys = size_t(p->width) * p->height * p->pel_bytes,
                cs = size_t(p->cwidth) * p->cheight * p->pel_bytes;
         p->plane_bytes = ys + 2 * cs;
@@ -226,12 +229,44 @@ Picture* Decoder::new_picture() {
         p->y = p->planes.get();
         p->cb = p->y + ys;
         p->cr = p->cb + cs;
-        p->mbs = size_t(mb_width_) * mb_height_;
-        p->motion.reset(static_cast<MbMotion*>(alloc_picture_memory(p->mbs * sizeof(MbMotion))));
+        p->mbs = size_t(sps_active_->mb_width) * sps_active_->mb_height;
+        p->motion_store.reset(
+            static_cast<MbMotion*>(alloc_picture_memory(p->mbs * sizeof(MbMotion))));
+        p->motion = p->motion_store.get();
+        // the fields: from the parity row, every second row (clause 6.2 of the sample arrays)
+        for (int f = 0; f < 2; ++f) {
+            Picture* v = new Picture();
+            p->field[f].reset(v);
+            v->parent = p.get();
+            v->structure = 1 + f;
+            v->width = p->width;
+            v->height = p->height / 2;
+            v->cwidth = p->cwidth;
+            v->cheight = p->cheight / 2;
+            v->ystride = 2 * p->ystride;
+            v->cstride = 2 * p->cstride;
+            v->chroma_format = p->chroma_format;
+            v->pel_bytes = p->pel_bytes;
+            const size_t pb = size_t(p->pel_bytes);
+            v->y = p->y + size_t(f) * size_t(p->ystride) * pb;
+            v->cb = p->cb + size_t(f) * size_t(p->cstride) * pb;
+            v->cr = p->cr + size_t(f) * size_t(p->cstride) * pb;
+            v->mbs = p->mbs / 2;
+            v->motion = p->motion + size_t(f) * v->mbs;
+        }
     }
-    p->id = next_id_++;
+    p->id = next_id_;
+    next_id_ += 3;
     p->short_ref = p->long_ref = p->needed_for_output = p->non_existing = false;
     p->mmco5 = p->idr = false;
+    p->field_coded = false;
+    p->fields_done = 0;
+    for (int f = 0; f < 2; ++f) {
+        Picture* v = p->field[f].get();
+        v->id = p->id + 1 + f;
+        v->short_ref = v->long_ref = false;
+        v->mmco5 = v->idr = false;
+    }
     Picture* raw = p.get();
     dpb_.push_back(std::move(p));
     return raw;
@@ -239,7 +274,8 @@ Picture* Decoder::new_picture() {
 
 void Decoder::release_unused() {
     for (size_t i = 0; i < dpb_.size();) {
-        if (!dpb_[i]->is_ref() && !dpb_[i]->needed_for_output && dpb_[i].get() != cur_) {
+        if (!dpb_[i]->is_ref() && !dpb_[i]->needed_for_output && dpb_[i].get() != store_ &&
+            dpb_[i].get() != pending_) {
             free_.push_back(std::move(dpb_[i]));
             dpb_.erase(dpb_.begin() + long(i));
         } else {
@@ -266,7 +302,8 @@ void Decoder::compute_poc(const SliceHeader& sh, const Sps& sps, Picture& p) {
         else
             msb = prev_poc_msb_;
         top = msb + sh.poc_lsb;
-        bottom = top + sh.delta_poc_bottom;
+        // a bottom field's count is its own lsb (clause 8.2.1.1)
+        bottom = sh.field_pic ? top : top + sh.delta_poc_bottom;
         if (sh.nal_ref_idc != 0) {
             prev_poc_msb_ = msb;
             prev_poc_lsb_ = sh.poc_lsb;
@@ -294,7 +331,8 @@ void Decoder::compute_poc(const SliceHeader& sh, const Sps& sps, Picture& p) {
             }
             if (sh.nal_ref_idc == 0) expected += sps.offset_for_non_ref_pic;
             top = expected + sh.delta_poc[0];
-            bottom = top + sps.offset_for_top_to_bottom + sh.delta_poc[1];
+            bottom = sh.field_pic ? expected + sps.offset_for_top_to_bottom + sh.delta_poc[0]
+                                  : top + sps.offset_for_top_to_bottom + sh.delta_poc[1];
         } else {
             const int64_t t = sh.idr ? 0
                                      : (sh.nal_ref_idc == 0 ? 2 * (offset + sh.frame_num) - 1
@@ -309,9 +347,17 @@ void Decoder::compute_poc(const SliceHeader& sh, const Sps& sps, Picture& p) {
         return int(std::clamp<int64_t>(v, std::numeric_limits<int>::min(),
                                        std::numeric_limits<int>::max()));
     };
-    p.top_poc = to_int(top);
-    p.bottom_poc = to_int(bottom);
-    p.poc = std::min(p.top_poc, p.bottom_poc);
+    // a field picture sets its own count in the frame store and its view
+    if (!sh.field_pic || !sh.bottom_field) p.top_poc = to_int(top);
+    if (!sh.field_pic || sh.bottom_field) p.bottom_poc = to_int(bottom);
+    if (p.field[0]) {
+        p.field[0]->poc = p.top_poc;
+        p.field[1]->poc = p.bottom_poc;
+    }
+    if (!sh.field_pic || (p.fields_done & (sh.bottom_field ? 1 : 2)))
+        p.poc = std::min(p.top_poc, p.bottom_poc);
+    else
+        p.poc = sh.bottom_field ? p.bottom_poc : p.top_poc;
 }
 
 // ---- frame number gaps (clause 8.2.5.2) ---------------------------------------------------
@@ -341,6 +387,7 @@ void Decoder::fill_frame_gap(const SliceHeader& sh, const Sps& sps) {
             fill_grey(*p);
         for (size_t i = 0; i < p->mbs; ++i) clear_motion(p->motion[i]);
         SliceHeader g = sh;
+        g.field_pic = g.bottom_field = false;
         g.idr = false;
         g.nal_ref_idc = 1;
         g.frame_num = unused;
@@ -349,10 +396,12 @@ void Decoder::fill_frame_gap(const SliceHeader& sh, const Sps& sps) {
             compute_poc(g, sps, *p);
         } else {
             p->poc = p->top_poc = p->bottom_poc = last ? last->poc : 0;
+            p->field[0]->poc = p->field[1]->poc = p->poc;
         }
         p->decode_order = decode_order_++;
+        p->fields_done = 3;
         sliding_window();
-        p->short_ref = true;
+        p->short_ref = p->field[0]->short_ref = p->field[1]->short_ref = true;
         prev_ref_frame_num_ = unused;
         unused = (unused + 1) % max_frame_num;
         release_unused();
@@ -376,19 +425,42 @@ void Decoder::fill_grey(Picture& p) const {
 
 void Decoder::start_picture(const SliceHeader& sh, const Sps& sps, const Pps& pps) {
     int max_frame_num = 1 << sps.log2_max_frame_num;
-    if (sh.idr) {
-        prev_ref_frame_num_ = 0;
-    } else if (sh.frame_num != prev_ref_frame_num_ &&
-               sh.frame_num != (prev_ref_frame_num_ + 1) % max_frame_num) {
-        fill_frame_gap(sh, sps);
+    const int parity = sh.bottom_field ? 1 : 0;
+    // the second field of the held first field: same frame_num, opposite parity, reference
+    // fields both or neither, the second not an IDR picture (a complementary field pair)
+    Picture* pair = nullptr;
+    if (pending_) {
+        Picture* f = pending_;
+        if (sh.field_pic && !sh.idr && !f->mmco5 && f->frame_num == sh.frame_num &&
+            f->fields_done == (parity ? 1 : 2) && pending_ref_ == (sh.nal_ref_idc != 0))
+            pair = f;
+        else
+            finish_unpaired();
     }
-    // make room: the standard's bumping before storing the current picture
-    release_unused();
-    cur_ = new_picture();
+    if (pair) {
+        pending_ = nullptr;
+        store_ = pair;
+    } else {
+        if (sh.idr) {
+            prev_ref_frame_num_ = 0;
+        } else if (sh.frame_num != prev_ref_frame_num_ &&
+                   sh.frame_num != (prev_ref_frame_num_ + 1) % max_frame_num) {
+            fill_frame_gap(sh, sps);
+        }
+        // make room: the standard's bumping before storing the current picture
+        release_unused();
+        store_ = new_picture();
+        store_->frame_num = sh.frame_num;
+        store_->idr = sh.idr;
+        store_->decode_order = decode_order_++;
+        store_->field_coded = sh.field_pic;
+    }
+    field_pic_ = sh.field_pic;
+    cur_ = sh.field_pic ? store_->field[parity].get() : store_;
     cur_->frame_num = sh.frame_num;
     cur_->idr = sh.idr;
-    cur_->decode_order = decode_order_++;
-    compute_poc(sh, sps, *cur_);
+    compute_poc(sh, sps, *store_);
+    mb_height_ = sh.field_pic ? sps.mb_height / 2 : sps.mb_height;
     first_sh_ = sh;
     slice_num_ = 0;
     slices_.clear();
@@ -404,27 +476,68 @@ void Decoder::finish_picture() {
     const Sps& sps = *sps_active_;
     conceal_picture();
     deblock_rows(deblocked_rows_, mb_height_);
-    Picture* p = cur_;
+    Picture* p = store_;
     const SliceHeader& sh = first_sh_;
     if (sh.nal_ref_idc != 0) {
         mark_references(sh, sps);
         prev_ref_frame_num_ = p->mmco5 ? 0 : sh.frame_num;
     }
+    const int parity = sh.bottom_field ? 1 : 0;
+    p->fields_done |= field_pic_ ? 1 << parity : 3;
     if (p->mmco5) {
         // clause 8.2.1: after memory_management_control_operation 5 the picture counts as
-        // having order count 0 relative to what follows
+        // having order count 0 relative to what follows (a field: its own count)
         // (64-bit: the two counts of a hostile stream may lie more than 2^31 apart)
-        const int64_t t = p->poc;
-        p->top_poc = int(std::min<int64_t>(p->top_poc - t, std::numeric_limits<int>::max()));
-        p->bottom_poc = int(std::min<int64_t>(p->bottom_poc - t, std::numeric_limits<int>::max()));
-        p->poc = 0;
+        const int64_t t = field_pic_ ? cur_->poc : p->poc;
+        if (!field_pic_ || parity == 0)
+            p->top_poc = int(std::min<int64_t>(p->top_poc - t, std::numeric_limits<int>::max()));
+        if (!field_pic_ || parity == 1)
+            p->bottom_poc =
+                int(std::min<int64_t>(p->bottom_poc - t, std::numeric_limits<int>::max()));
+        p->field[0]->poc = p->top_poc;
+        p->field[1]->poc = p->bottom_poc;
+        p->poc = field_pic_ ? cur_->poc : 0;
         prev_poc_msb_ = 0;
-        prev_poc_lsb_ = p->top_poc;
+        prev_poc_lsb_ = field_pic_ && parity == 1 ? 0 : p->top_poc;
         prev_frame_num_offset_ = 0;
         prev_frame_num_ = 0;
         prev_mmco5_ = true;
     }
     cur_ = nullptr;
+    store_ = nullptr;
+    mb_height_ = sps.mb_height;
+    if (p->fields_done != 3) {  // a first field: held for its second
+        pending_ = p;
+        pending_ref_ = sh.nal_ref_idc != 0;
+        return;
+    }
+    p->poc = std::min(p->top_poc, p->bottom_poc);
+    store_picture(p);
+}
+
+// A first field that no second field followed: the missing field's rows repeat the decoded
+// field's and its motion is cleared, then the frame is stored as held.
+void Decoder::finish_unpaired() {
+    Picture* p = pending_;
+    pending_ = nullptr;
+    if (!p) return;
+    const int have = (p->fields_done & 1) ? 0 : 1;
+    const size_t pb = size_t(p->pel_bytes);
+    for (int c = 0; c < (p->chroma_format == 0 ? 1 : 3); ++c) {
+        uint8_t* base = c == 0 ? p->y : c == 1 ? p->cb : p->cr;
+        const size_t row = size_t(c == 0 ? p->width : p->cwidth) * pb;
+        const int rows = c == 0 ? p->height : p->cheight;
+        for (int y = 0; y + 1 < rows; y += 2)
+            std::memcpy(base + size_t(y + 1 - have) * row, base + size_t(y + have) * row, row);
+    }
+    Picture* missing = p->field[have ^ 1].get();
+    for (size_t i = 0; i < missing->mbs; ++i) clear_motion(missing->motion[i]);
+    missing->poc = p->poc;
+    if (have == 0)
+        p->bottom_poc = p->top_poc;
+    else
+        p->top_poc = p->bottom_poc;
+    p->fields_done = 3;
     store_picture(p);
 }
 
@@ -472,6 +585,7 @@ void Decoder::bump() {
 
 void Decoder::flush() {
     if (cur_) finish_picture();
+    finish_unpaired();
     for (;;) {
         Picture* best = nullptr;
         for (auto& q : dpb_)
@@ -485,103 +599,179 @@ void Decoder::flush() {
 
 // ---- reference marking (clause 8.2.5) ------------------------------------------------------
 
+// Clause 8.2.5.3: with the buffer full of references, the oldest short-term frame (both
+// fields) stops being one. The current picture's frame store does not count.
 void Decoder::sliding_window() {
     int n = 0;
     for (auto& p : dpb_)
-        if (p.get() != cur_ && p->is_ref()) ++n;
+        if (p.get() != store_ && p->is_ref()) ++n;
     while (n >= max_refs_) {
         Picture* oldest = nullptr;
         for (auto& p : dpb_)
-            if (p.get() != cur_ && p->short_ref &&
+            if (p.get() != store_ && p->has_short() &&
                 (!oldest || p->decode_order < oldest->decode_order))
                 oldest = p.get();
         if (!oldest) break;
-        oldest->short_ref = false;
-        --n;
+        oldest->short_ref = oldest->field[0]->short_ref = oldest->field[1]->short_ref = false;
+        derive_frame_marking(*oldest);
+        if (!oldest->is_ref()) --n;
     }
 }
 
+// A frame is a short-term or long-term reference when both of its fields are.
+void Decoder::derive_frame_marking(Picture& s) {
+    const Picture& t = *s.field[0];
+    const Picture& b = *s.field[1];
+    s.short_ref = t.short_ref && b.short_ref;
+    s.long_ref = t.long_ref && b.long_ref;
+    if (t.long_ref || b.long_ref) s.long_term_idx = t.long_ref ? t.long_term_idx : b.long_term_idx;
+}
+
+// Clause 8.2.5 for frames and fields. The marks live in the field views: a frame picture's
+// operations act on both fields of a frame, a field picture's on single fields, named by picture
+// numbers 2 * FrameNumWrap + 1 (same parity) or 2 * FrameNumWrap (clause 8.2.4.1).
 void Decoder::mark_references(const SliceHeader& sh, const Sps& sps) {
-    Picture* p = cur_;
-    int max_frame_num = 1 << sps.log2_max_frame_num;
+    Picture* st = store_;
+    const bool field = field_pic_;
+    const int par = sh.bottom_field ? 1 : 0;
+    const int cur_mask = field ? 1 << par : 3;
+    const int max_frame_num = 1 << sps.log2_max_frame_num;
+    auto set = [](Picture* s, int mask, bool shrt, bool lng, int idx) {
+        for (int f = 0; f < 2; ++f)
+            if ((mask >> f) & 1) {
+                s->field[f]->short_ref = shrt;
+                s->field[f]->long_ref = lng;
+                if (lng) s->field[f]->long_term_idx = idx;
+            }
+    };
+    auto derive_all = [&] {
+        for (auto& q : dpb_) derive_frame_marking(*q);
+    };
     for (auto& q : dpb_)
-        if (q->short_ref)
+        if (q->has_short())
             q->frame_num_wrap =
                 q->frame_num > sh.frame_num ? q->frame_num - max_frame_num : q->frame_num;
     if (sh.idr) {
         for (auto& q : dpb_)
-            if (q.get() != p) q->short_ref = q->long_ref = false;
+            if (q.get() != st) set(q.get(), 3, false, false, 0);
         if (sh.long_term_reference) {
-            p->long_ref = true;
-            p->long_term_idx = 0;
+            set(st, cur_mask, false, true, 0);
             max_long_term_idx_ = 0;
         } else {
-            p->short_ref = true;
+            set(st, cur_mask, true, false, 0);
             max_long_term_idx_ = -1;
         }
+        st->frame_num_wrap = sh.frame_num;
+        derive_all();
         return;
     }
+    const int cur_pic_num = field ? 2 * sh.frame_num + 1 : sh.frame_num;
+    // the short-term frame or field of picture number pic_num: its store and field mask
+    auto find_short = [&](int pic_num, Picture*& s, int& mask) {
+        for (auto& q : dpb_) {
+            if (!field) {
+                if (q.get() != st && q->has_short() && q->frame_num_wrap == pic_num) {
+                    s = q.get();
+                    mask = 3;
+                    return true;
+                }
+                continue;
+            }
+            for (int f = 0; f < 2; ++f) {
+                const Picture* v = q->field[f].get();
+                if (v != cur_ && v->short_ref &&
+                    2 * q->frame_num_wrap + (f == par ? 1 : 0) == pic_num) {
+                    s = q.get();
+                    mask = 1 << f;
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    auto find_long = [&](int lt_num, Picture*& s, int& mask) {
+        for (auto& q : dpb_) {
+            if (!field) {
+                if (q.get() != st && q->long_ref && q->long_term_idx == lt_num) {
+                    s = q.get();
+                    mask = 3;
+                    return true;
+                }
+                continue;
+            }
+            for (int f = 0; f < 2; ++f) {
+                const Picture* v = q->field[f].get();
+                if (v != cur_ && v->long_ref &&
+                    2 * v->long_term_idx + (f == par ? 1 : 0) == lt_num) {
+                    s = q.get();
+                    mask = 1 << f;
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    // LongTermFrameIdx idx given to a picture of store keep: other frames and fields holding it
+    // stop being references
+    auto free_long_idx = [&](int idx, const Picture* keep) {
+        for (auto& q : dpb_)
+            if (q.get() != keep)
+                for (int f = 0; f < 2; ++f)
+                    if (q->field[f]->long_ref && q->field[f]->long_term_idx == idx)
+                        q->field[f]->long_ref = false;
+    };
     bool current_long = false;
     if (sh.adaptive_marking) {
         for (const Mmco& m : sh.mmco) {
+            Picture* t = nullptr;
+            int mask = 0;
             switch (m.op) {
-                case 1: {
-                    int pic_num = sh.frame_num - (m.a + 1);
-                    for (auto& q : dpb_)
-                        if (q.get() != p && q->short_ref && q->frame_num_wrap == pic_num)
-                            q->short_ref = false;
+                case 1:
+                    if (find_short(cur_pic_num - (m.a + 1), t, mask)) set(t, mask, false, false, 0);
                     break;
-                }
                 case 2:
-                    for (auto& q : dpb_)
-                        if (q.get() != p && q->long_ref && q->long_term_idx == m.a)
-                            q->long_ref = false;
+                    if (find_long(m.a, t, mask)) set(t, mask, false, false, 0);
                     break;
-                case 3: {
-                    int pic_num = sh.frame_num - (m.a + 1);
-                    Picture* t = nullptr;
-                    for (auto& q : dpb_)
-                        if (q.get() != p && q->short_ref && q->frame_num_wrap == pic_num)
-                            t = q.get();
-                    if (!t) {
-                        error("marking: no short-term picture %d", pic_num);
+                case 3:
+                    if (!find_short(cur_pic_num - (m.a + 1), t, mask)) {
+                        error("marking: no short-term picture %d", cur_pic_num - (m.a + 1));
                         break;
                     }
-                    for (auto& q : dpb_)
-                        if (q->long_ref && q->long_term_idx == m.b) q->long_ref = false;
-                    t->short_ref = false;
-                    t->long_ref = true;
-                    t->long_term_idx = m.b;
+                    free_long_idx(m.b, t);
+                    set(t, mask, false, true, m.b);
                     break;
-                }
                 case 4:
                     max_long_term_idx_ = m.a - 1;
                     for (auto& q : dpb_)
-                        if (q->long_ref && q->long_term_idx > max_long_term_idx_)
-                            q->long_ref = false;
+                        for (int f = 0; f < 2; ++f)
+                            if (q->field[f]->long_ref &&
+                                q->field[f]->long_term_idx > max_long_term_idx_)
+                                q->field[f]->long_ref = false;
                     break;
                 case 5:
                     for (auto& q : dpb_)
-                        if (q.get() != p) q->short_ref = q->long_ref = false;
+                        for (int f = 0; f < 2; ++f)
+                            if (q->field[f].get() != cur_)
+                                q->field[f]->short_ref = q->field[f]->long_ref = false;
                     max_long_term_idx_ = -1;
-                    p->mmco5 = true;
+                    st->mmco5 = true;
                     break;
                 case 6:
-                    for (auto& q : dpb_)
-                        if (q.get() != p && q->long_ref && q->long_term_idx == m.b)
-                            q->long_ref = false;
-                    p->long_ref = true;
-                    p->long_term_idx = m.b;
+                    free_long_idx(m.b, st);
+                    set(st, cur_mask, false, true, m.b);
                     current_long = true;
                     break;
             }
         }
-    } else {
+    } else if (!(field && st->field[par ^ 1]->short_ref)) {
+        // (the second field of a pair whose first field is a short-term reference joins it)
+        derive_all();
         sliding_window();
     }
-    if (!current_long) p->short_ref = true;
-    p->frame_num_wrap = p->mmco5 ? 0 : sh.frame_num;
-    if (p->mmco5) p->frame_num = 0;
+    if (!current_long) set(st, cur_mask, true, false, 0);
+    st->frame_num_wrap = st->mmco5 ? 0 : sh.frame_num;
+    if (st->mmco5) st->frame_num = 0;
+    derive_all();
     // a damaged stream can leave more references than allowed: drop the oldest short-term
     // ones, then the long-term ones with the highest indices
     int n = 0;
@@ -592,78 +782,175 @@ void Decoder::mark_references(const SliceHeader& sh, const Sps& sps) {
         Picture* worst = nullptr;
         for (auto& q : dpb_) {
             n += q->is_ref();
-            if (q.get() != p && q->long_ref && (!worst || q->long_term_idx > worst->long_term_idx))
+            const bool lng = q->field[0]->long_ref || q->field[1]->long_ref;
+            if (q.get() != st && lng && (!worst || q->long_term_idx > worst->long_term_idx))
                 worst = q.get();
         }
         if (n <= max_refs_ || !worst) break;
-        worst->long_ref = false;
+        worst->field[0]->long_ref = worst->field[1]->long_ref = false;
+        derive_frame_marking(*worst);
     }
 }
 
 // ---- reference lists (clause 8.2.4) --------------------------------------------------------
 
+// Clause 8.2.4.2.5: the fields of an ordered list of frames, alternating in parity from the
+// current field's, each parity in the frames' order; the rest of one parity when the other runs
+// out. kind: 0 short-term, 1 long-term fields.
+static std::vector<Picture*> alternate_fields(const std::vector<Picture*>& frames, int parity,
+                                              int kind, const Picture* cur) {
+    auto usable = [&](const Picture* f, int par) {
+        const Picture* v = f->field[par].get();
+        return v != cur && (kind == 0 ? v->short_ref : v->long_ref);
+    };
+    std::vector<Picture*> out;
+    size_t k[2] = {0, 0};
+    int want = parity;
+    for (;;) {
+        while (k[want] < frames.size() && !usable(frames[k[want]], want ? 1 : 0)) ++k[want];
+        if (k[want] >= frames.size()) {
+            want ^= 1;  // this parity ran out: the rest of the other
+            while (k[want] < frames.size()) {
+                if (usable(frames[k[want]], want))
+                    out.push_back(frames[k[want]]->field[want].get());
+                ++k[want];
+            }
+            break;
+        }
+        out.push_back(frames[k[want]]->field[want].get());
+        ++k[want];
+        want ^= 1;
+    }
+    return out;
+}
+
 bool Decoder::build_ref_lists(const SliceHeader& sh, std::vector<Picture*> lists[2]) {
     const Sps& sps = *sps_active_;
     int max_frame_num = 1 << sps.log2_max_frame_num;
+    const bool field = field_pic_;
+    const int par = sh.bottom_field ? 1 : 0;
+    // frame decoding: frames whose fields are both references; field decoding: frames with a
+    // field marked so (the current field's own first field included)
     std::vector<Picture*> st, lt;
     for (auto& q : dpb_) {
         Picture* p = q.get();
-        if (p == cur_) continue;
-        if (p->short_ref) {
+        if (p->has_short())
             p->frame_num_wrap =
                 p->frame_num > sh.frame_num ? p->frame_num - max_frame_num : p->frame_num;
-            st.push_back(p);
-        } else if (p->long_ref) {
-            lt.push_back(p);
+        if (!field) {
+            if (p == cur_) continue;
+            if (p->short_ref)
+                st.push_back(p);
+            else if (p->long_ref)
+                lt.push_back(p);
+            continue;
         }
+        const Picture* other = p->field[par ^ 1].get();
+        const Picture* same = p->field[par].get();
+        const bool s_ok = other->short_ref || (same != cur_ && same->short_ref);
+        const bool l_ok = other->long_ref || (same != cur_ && same->long_ref);
+        if (s_ok) st.push_back(p);
+        if (l_ok) lt.push_back(p);
     }
     std::sort(lt.begin(), lt.end(),
               [](Picture* a, Picture* b) { return a->long_term_idx < b->long_term_idx; });
     lists[0].clear();
     lists[1].clear();
+    const int cur_poc = cur_->poc;
+    // the order count of a frame entry in field decoding: of its reference fields only
+    auto entry_poc = [&](const Picture* p) {
+        if (!field) return p->poc;
+        int v = std::numeric_limits<int>::max();
+        for (int f = 0; f < 2; ++f) {
+            const Picture* x = p->field[f].get();
+            if (x != cur_ && x->short_ref) v = std::min(v, x->poc);
+        }
+        return v;
+    };
     if (sh.slice_type == 0) {
         std::sort(st.begin(), st.end(),
                   [](Picture* a, Picture* b) { return a->frame_num_wrap > b->frame_num_wrap; });
-        lists[0] = st;
-        lists[0].insert(lists[0].end(), lt.begin(), lt.end());
+        if (field) {
+            lists[0] = alternate_fields(st, par, 0, cur_);
+            const std::vector<Picture*> l = alternate_fields(lt, par, 1, cur_);
+            lists[0].insert(lists[0].end(), l.begin(), l.end());
+        } else {
+            lists[0] = st;
+            lists[0].insert(lists[0].end(), lt.begin(), lt.end());
+        }
     } else {
-        int poc = cur_->poc;
         std::vector<Picture*> before, after;
-        for (Picture* p : st) (p->poc < poc ? before : after).push_back(p);
+        for (Picture* p : st) (entry_poc(p) <= cur_poc ? before : after).push_back(p);
         std::sort(before.begin(), before.end(),
-                  [](Picture* a, Picture* b) { return a->poc > b->poc; });
+                  [&](Picture* a, Picture* b) { return entry_poc(a) > entry_poc(b); });
         std::sort(after.begin(), after.end(),
-                  [](Picture* a, Picture* b) { return a->poc < b->poc; });
-        lists[0] = before;
-        lists[0].insert(lists[0].end(), after.begin(), after.end());
-        lists[0].insert(lists[0].end(), lt.begin(), lt.end());
-        lists[1] = after;
-        lists[1].insert(lists[1].end(), before.begin(), before.end());
-        lists[1].insert(lists[1].end(), lt.begin(), lt.end());
+                  [&](Picture* a, Picture* b) { return entry_poc(a) < entry_poc(b); });
+        std::vector<Picture*> f0 = before, f1 = after;
+        f0.insert(f0.end(), after.begin(), after.end());
+        f1.insert(f1.end(), before.begin(), before.end());
+        if (field) {
+            lists[0] = alternate_fields(f0, par, 0, cur_);
+            lists[1] = alternate_fields(f1, par, 0, cur_);
+            const std::vector<Picture*> l = alternate_fields(lt, par, 1, cur_);
+            lists[0].insert(lists[0].end(), l.begin(), l.end());
+            lists[1].insert(lists[1].end(), l.begin(), l.end());
+        } else {
+            lists[0] = f0;
+            lists[0].insert(lists[0].end(), lt.begin(), lt.end());
+            lists[1] = f1;
+            lists[1].insert(lists[1].end(), lt.begin(), lt.end());
+        }
         if (lists[1].size() > 1 && lists[0] == lists[1]) std::swap(lists[1][0], lists[1][1]);
     }
+    // the pictures the modification can name: short-term and long-term frames or fields
+    std::vector<Picture*> sp, lp;
+    if (field) {
+        for (Picture* p : st)
+            for (int f = 0; f < 2; ++f)
+                if (p->field[f].get() != cur_ && p->field[f]->short_ref)
+                    sp.push_back(p->field[f].get());
+        for (Picture* p : lt)
+            for (int f = 0; f < 2; ++f)
+                if (p->field[f].get() != cur_ && p->field[f]->long_ref)
+                    lp.push_back(p->field[f].get());
+    } else {
+        sp = st;
+        lp = lt;
+    }
+    // picture numbers (clause 8.2.4.1)
+    auto pic_num = [&](const Picture* p) {
+        if (!field) return p->frame_num_wrap;
+        const int same = p->structure - 1 == par ? 1 : 0;
+        return 2 * p->parent->frame_num_wrap + same;
+    };
+    auto long_num = [&](const Picture* p) {
+        if (!field) return p->long_term_idx;
+        return 2 * p->long_term_idx + (p->structure - 1 == par ? 1 : 0);
+    };
+    const int max_pic_num = field ? 2 * max_frame_num : max_frame_num;
+    const int cur_pic_num = field ? 2 * sh.frame_num + 1 : sh.frame_num;
     for (int l = 0; l < 2; ++l) {
         int n = sh.num_ref_idx[l];
         if (int(lists[l].size()) > n) lists[l].resize(size_t(n));
         // modification (clause 8.2.4.3)
-        int pred = sh.frame_num;
+        int pred = cur_pic_num;
         int idx = 0;
         for (const RefMod& m : sh.ref_mod[l]) {
             if (idx >= n) break;
             Picture* t = nullptr;
             if (m.op == 0 || m.op == 1) {
                 int d = m.value + 1;
-                if (d > max_frame_num) return error("bad reordering"), false;
+                if (d > max_pic_num) return error("bad reordering"), false;
                 int nowrap = m.op == 0 ? pred - d : pred + d;
-                if (nowrap < 0) nowrap += max_frame_num;
-                if (nowrap >= max_frame_num) nowrap -= max_frame_num;
+                if (nowrap < 0) nowrap += max_pic_num;
+                if (nowrap >= max_pic_num) nowrap -= max_pic_num;
                 pred = nowrap;
-                int pic_num = nowrap > sh.frame_num ? nowrap - max_frame_num : nowrap;
-                for (Picture* p : st)
-                    if (p->frame_num_wrap == pic_num) t = p;
+                int num = nowrap > cur_pic_num ? nowrap - max_pic_num : nowrap;
+                for (Picture* p : sp)
+                    if (pic_num(p) == num) t = p;
             } else {
-                for (Picture* p : lt)
-                    if (p->long_term_idx == m.value) t = p;
+                for (Picture* p : lp)
+                    if (long_num(p) == m.value) t = p;
             }
             if (!t) {
                 error("reordering names a missing reference");
@@ -683,8 +970,8 @@ bool Decoder::build_ref_lists(const SliceHeader& sh, std::vector<Picture*> lists
         // missing entries: a damaged or unusual stream; use any reference so decoding goes on
         if (int(lists[l].size()) < n) {
             Picture* fill = !lists[l].empty() ? lists[l].back() : nullptr;
-            if (!fill && !st.empty()) fill = st[0];
-            if (!fill && !lt.empty()) fill = lt[0];
+            if (!fill && !sp.empty()) fill = sp[0];
+            if (!fill && !lp.empty()) fill = lp[0];
             if (!fill) fill = cur_;  // nothing to refer to: predict from the picture itself
             while (int(lists[l].size()) < n) lists[l].push_back(fill);
         }

@@ -78,7 +78,7 @@ class Decoder {
     std::vector<uint8_t> gray_;  // the chroma of 4:0:0 pictures
     long frames_out_ = 0, errors_ = 0;
     bool refused_ = false;
-    int next_id_ = 1;
+    int next_id_ = 3;  // frame stores take ids 3k, their fields 3k + 1 and 3k + 2
 
     Sps sps_[32];
     Pps pps_[256];
@@ -91,8 +91,12 @@ class Decoder {
     int mb_width_ = 0, mb_height_ = 0;
     int dpb_size_ = 16, reorder_ = 16, max_refs_ = 16;
 
-    // current picture
+    // current picture: the frame, or the field view being decoded, and its frame store
     Picture* cur_ = nullptr;
+    Picture* store_ = nullptr;
+    // a first field whose second field may follow (held until then or until another picture)
+    Picture* pending_ = nullptr;
+    bool field_pic_ = false, pending_ref_ = false;
     std::vector<MbInfo> mbs_;
     // 4:2:2 macroblocks with the 8x8 transform: bS of horizontal edges 1 and 3 [4 * (edge >> 1)
     // + segment], which chroma filters (its transform is 4x4) and luma does not; empty unless
@@ -125,6 +129,8 @@ class Decoder {
     void fill_frame_gap(const SliceHeader& sh, const Sps& sps);
     void mark_references(const SliceHeader& sh, const Sps& sps);
     void sliding_window();
+    void finish_unpaired();
+    static void derive_frame_marking(Picture& s);
     void store_picture(Picture* p);
     void bump();
     void output(Picture& p);

@@ -1,7 +1,7 @@
-// opxvc-h264dec: an H.264 (CAVLC, progressive, 4:2:0, 4:2:2 or 4:0:0 at 8 to 14 bits) decoder
-// built on the library's public interface. The decoder parses headers and slice data itself and
-// derives motion vectors, availability and filter strengths; every sample-level operation
-// (residual decoding, dequantisation and inverse transforms, intra prediction and
+// opxvc-h264dec: an H.264 (CAVLC, frames and field pictures, 4:2:0, 4:2:2 or 4:0:0 at 8 to 14
+// bits) decoder built on the library's public interface. The decoder parses headers and slice data
+// itself and derives motion vectors, availability and filter strengths; every sample-level
+// operation (residual decoding, dequantisation and inverse transforms, intra prediction and
 // reconstruction, interpolation, weighted prediction, deblocking) is a library call.
 #pragma once
 
@@ -172,6 +172,7 @@ struct SliceHeader {
     int first_mb = 0, slice_type = 0;  // 0 P, 1 B, 2 I
     int pps_id = 0, frame_num = 0, idr_pic_id = 0;
     int poc_lsb = 0, delta_poc_bottom = 0, delta_poc[2] = {0, 0};
+    bool field_pic = false, bottom_field = false;
     int redundant_pic_cnt = 0;
     bool direct_spatial = false;
     int num_ref_idx[2] = {0, 0};
@@ -201,11 +202,22 @@ using PictureArray = std::unique_ptr<T[], FreePictureMemory>;
 using h264common::blk8_of;
 using h264common::MbMotion;
 
+// A frame store owns the samples and motion of a frame; its two field views (field[0] top,
+// field[1] bottom) see the same buffers from their parity row with twice the step and half the
+// height, and the motion of a field-coded frame in their halves. Field views hold the reference
+// marking of each field; a frame's own short_ref/long_ref say that both fields are marked so.
 struct Picture {
-    int id = 0;  // unique per decoded picture: identifies reference pictures
+    int id = 0;  // unique per picture: identifies reference pictures (frame 3k, its fields 3k+1,
+                 // 3k+2)
     int width = 0, height = 0, cwidth = 0, cheight = 0;
-    int chroma_format = 1;  // chroma_format_idc: 0 4:0:0, 1 4:2:0, 2 4:2:2
-    int pel_bytes = 1;      // 1: 8-bit samples; 2: 16-bit samples (bit depths 9..14)
+    int ystride = 0, cstride = 0;  // samples from one row to the next
+    int structure = 3;             // 1 top field, 2 bottom field, 3 frame
+    Picture* parent = nullptr;     // field view: its frame store
+    std::unique_ptr<Picture> field[2];
+    bool field_coded = false;  // frame store: decoded as two field pictures
+    int fields_done = 0;       // frame store: bit 0 top, bit 1 bottom decoded
+    int chroma_format = 1;     // chroma_format_idc: 0 4:0:0, 1 4:2:0, 2 4:2:2
+    int pel_bytes = 1;         // 1: 8-bit samples; 2: 16-bit samples (bit depths 9..14)
     // Buffers are left uninitialised: decoding (or concealment) writes every sample and every
     // block's motion before anything reads them.
     PictureArray<uint8_t> planes;
@@ -223,8 +235,15 @@ struct Picture {
     bool short_ref = false, long_ref = false, needed_for_output = false, non_existing = false;
     bool mmco5 = false, idr = false;
     int decode_order = 0;
-    PictureArray<MbMotion> motion;  // per macroblock, raster order
-    bool is_ref() const { return short_ref || long_ref; }
+    PictureArray<MbMotion> motion_store;
+    MbMotion* motion = nullptr;  // per macroblock, raster order (a field view: its half)
+    bool field_ref(int f) const { return field[f] && (field[f]->short_ref || field[f]->long_ref); }
+    bool has_short() const {
+        return short_ref || (field[0] && (field[0]->short_ref || field[1]->short_ref));
+    }
+    bool is_ref() const { return short_ref || long_ref || field_ref(0) || field_ref(1); }
+    Picture* store() { return parent ? parent : this; }
+    const Picture* store() const { return parent ? parent : this; }
 };
 
 struct Options {

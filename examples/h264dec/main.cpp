@@ -14,8 +14,8 @@
 
 int main(int argc, char** argv) {
     opxcli::CommandLine cl("opxvc-h264dec",
-                           "decodes H.264 (progressive CAVLC, 4:2:0, 4:2:2 and 4:0:0, 8 to 14 "
-                           "bits) with opxvc",
+                           "decodes H.264 (CAVLC frames and field pictures, 4:2:0, 4:2:2 and "
+                           "4:0:0, 8 to 14 bits) with opxvc",
                            "an H.264 Annex B byte stream");
     long loops = 1;
     cl.add_int("loops", "decode N times (output from the first pass only), for timing", 1, 100000,

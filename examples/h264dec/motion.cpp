@@ -110,9 +110,30 @@ void SliceDecoder::build_temporal_scale() {
 
 // Fills ref_idx_/mv_ of the 4x4 blocks of 8x8 block blk8 by direct prediction.
 void SliceDecoder::direct(int blk8) {
-    const Picture* col_pic = ref_[1][0];
-    const MbMotion& col = col_pic->motion[size_t(mb_)];
+    // the co-located picture (Table 8-6) and macroblock (clause 8.4.1.2.1): a field picture
+    // whose list 1 field belongs to a frame decoded as a frame reads that frame (Frm_To_Fld);
+    // a frame picture whose list 1 frame was decoded as two fields reads the field nearer in
+    // order (Fld_To_Frm); otherwise the same macroblock of the same kind of picture
+    const Picture* r1 = ref_[1][0];
+    const Picture* col_pic = r1;
+    int col_mb = mb_, vscale = 0;  // 0 One_To_One, 1 Frm_To_Fld, 2 Fld_To_Frm
     int x8 = (blk8 & 1) * 2, y8 = (blk8 >> 1) * 2;
+    int col_row = -1;  // the co-located 4x4 block row where the scale is not one to one
+    if (pic_->parent && !r1->store()->field_coded && r1->parent) {
+        vscale = 1;
+        col_pic = r1->parent;
+        // the corner blocks of direct_8x8_inference (required in these streams): yCol 0 or 12
+        col_mb = 2 * mbw_ * mby_ + mbx_ + mbw_ * (y8 >> 1);
+        col_row = y8 ? 2 : 0;  // yM = (2 * yCol) % 16
+    } else if (!pic_->parent && r1->field_coded) {
+        vscale = 2;
+        const int dt = std::abs(poc_distance(r1->top_poc, pic_->poc));
+        const int db = std::abs(poc_distance(r1->bottom_poc, pic_->poc));
+        col_pic = r1->field[dt < db ? 0 : 1].get();
+        col_mb = mbw_ * (mby_ >> 1) + mbx_;
+        col_row = 2 * (mby_ & 1) + (y8 >> 1);  // yM = 8 * (mby % 2) + 4 * (yCol / 8)
+    }
+    const MbMotion& col = col_pic->motion[size_t(col_mb)];
     if (sh_.direct_spatial && !sp_done_) direct_spatial_setup();
     // with direct_8x8_inference the four blocks share the co-located corner block and so the
     // whole derivation: done once, copied to the others
@@ -122,6 +143,7 @@ void SliceDecoder::direct(int blk8) {
         int i = y * 4 + x;
         // co-located 4x4 block (clause 8.4.1.2.1); with direct_8x8_inference the corner block
         int g = inferred ? (y8 / 2) * 12 + (x8 / 2) * 3 : i;
+        if (col_row >= 0) g = col_row * 4 + (x8 / 2) * 3;
         int g8 = blk8_of(g);
         int col_list = col.ref_idx[0][g8] >= 0 ? 0 : 1;
         int ref_col = col.ref_idx[col_list][g8];
@@ -129,8 +151,8 @@ void SliceDecoder::direct(int blk8) {
         mv_col.x = col.mv[col_list][g][0];
         mv_col.y = col.mv[col_list][g][1];
         if (sh_.direct_spatial) {
-            bool col_zero = !col_pic->long_ref && ref_col == 0 && std::abs(mv_col.x) <= 1 &&
-                            std::abs(mv_col.y) <= 1;
+            bool col_zero =
+                !r1->long_ref && ref_col == 0 && std::abs(mv_col.x) <= 1 && std::abs(mv_col.y) <= 1;
             for (int l = 0; l < 2; ++l) {
                 ref_idx_[l][i] = zero_pred_ ? 0 : sp_ref_[l];
                 if (zero_pred_ || sp_ref_[l] < 0 || (sp_ref_[l] == 0 && col_zero))
@@ -141,8 +163,16 @@ void SliceDecoder::direct(int blk8) {
             }
         } else {
             int ref0 = 0;
+            // clause 8.4.1.2.3: the vertical vector in the current picture's units
+            if (vscale == 1) mv_col.y /= 2;
+            if (vscale == 2) mv_col.y *= 2;
             if (ref_col >= 0) {
+                // the picture the co-located block referred to, as the current picture
+                // refers to it: the field of its frame with the current parity, or the frame
+                // of its field (ids: frame 3k, fields 3k + 1 and 3k + 2)
                 int id = col.ref_id[col_list][g8];
+                if (vscale == 1) id = id / 3 * 3 + pic_->structure;
+                if (vscale == 2) id = id / 3 * 3;
                 ref0 = -1;
                 for (size_t r = 0; r < ref_[0].size(); ++r)
                     if (ref_id_[0][r] == id) {
@@ -203,7 +233,7 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
     int r0 = ref_idx_[0][i], r1 = ref_idx_[1][i];
     int px = mbx_ * 16 + x, py = mby_ * 16 + y;
     const int cpy = kC422 ? py : py / 2, ch = kC422 ? h : h / 2, cw = w / 2;
-    int ys = pic_->width, cs = pic_->cwidth;
+    int ys = pic_->ystride, cs = pic_->cstride;
     Pel* dst_y = pic_->plane<Pel>(0) + size_t(py) * ys + px;
     Pel* dst_cb = pic_->plane<Pel>(1) + size_t(cpy) * cs + px / 2;
     Pel* dst_cr = pic_->plane<Pel>(2) + size_t(cpy) * cs + px / 2;
@@ -250,7 +280,12 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
         rc.frameSize = {pic_->cwidth, pic_->cheight};
         rc.blockSize = {cw, ch};
         rc.blockPos = {px / 2, cpy};
-        rc.motionVector = {mv.x, kC422 ? 2 * mv.y : mv.y};
+        // Table 8-10: a 4:2:0 field predicted from the field of the other parity shifts its
+        // chroma vector by a quarter chroma row (-2 in eighths from a bottom field into a top)
+        int cmy = kC422 ? 2 * mv.y : mv.y;
+        if (!kC422 && pic_->parent && ref->structure != pic_->structure)
+            cmy += pic_->structure == 2 ? 2 : -2;
+        rc.motionVector = {mv.x, cmy};
         if constexpr (kHigh) {
             rc.bitDepth = bit_depth_;
             res = OPX_COUNTED(opxiInterpolateChromaBlock_H264_16u_P2R)(&rc);

@@ -373,19 +373,21 @@ bool parse_slice_header(Bits& b, int nal_type, int nal_ref_idc, const Sps* sps_t
     if (!sps.valid) return why = "missing SPS", false;
     if (pps.cabac) return why = "CABAC streams are not supported", false;
     sh.frame_num = int(b.u(sps.log2_max_frame_num));
+    sh.field_pic = sh.bottom_field = false;
     if (!sps.frame_mbs_only) {
-        if (b.bit()) return why = "field pictures (interlaced) are not supported", false;
-        if (sps.mbaff) return why = "MBAFF (interlaced) is not supported", false;
+        sh.field_pic = b.bit();
+        if (sh.field_pic) sh.bottom_field = b.bit();
+        if (sps.mbaff && !sh.field_pic) return why = "MBAFF (interlaced) is not supported", false;
     }
     if (sh.idr) sh.idr_pic_id = int(b.ue());
     sh.delta_poc_bottom = sh.delta_poc[0] = sh.delta_poc[1] = 0;
     if (sps.poc_type == 0) {
         sh.poc_lsb = int(b.u(sps.log2_max_poc_lsb));
-        if (pps.bottom_field_pic_order_present) sh.delta_poc_bottom = b.se();
+        if (pps.bottom_field_pic_order_present && !sh.field_pic) sh.delta_poc_bottom = b.se();
     }
     if (sps.poc_type == 1 && !sps.delta_pic_order_always_zero) {
         sh.delta_poc[0] = b.se();
-        if (pps.bottom_field_pic_order_present) sh.delta_poc[1] = b.se();
+        if (pps.bottom_field_pic_order_present && !sh.field_pic) sh.delta_poc[1] = b.se();
     }
     sh.redundant_pic_cnt = pps.redundant_pic_cnt_present ? int(b.ue()) : 0;
     if (sh.slice_type == 1) sh.direct_spatial = b.bit();

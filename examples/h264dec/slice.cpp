@@ -45,6 +45,8 @@ void SliceDecoder::run() {
     mbw_ = d_.mb_width_;
     mbh_ = d_.mb_height_;
     mono_ = sps_.chroma_format_idc == 0;
+    scan4_ = pic_->parent ? kScanField : kScanZigzag;
+    scan8_ = pic_->parent ? kField8x8 : kZigzag8x8;
     c422_ = sps_.chroma_format_idc == 2;
     chroma_ac_ = c422_ ? 8 : 4;
     mb_ch_ = c422_ ? 16 : 8;
@@ -494,7 +496,7 @@ template <class Pel>
 bool SliceDecoder::read_pcm(MbInfo& m) {
     (void)m;
     b_.align();
-    const int ys = pic_->width, cs = pic_->cwidth;
+    const int ys = pic_->ystride, cs = pic_->cstride;
     Pel* py = pic_->plane<Pel>(0) + size_t(mby_ * 16) * ys + mbx_ * 16;
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) py[size_t(y) * ys + x] = Pel(b_.u(sps_.bit_depth_luma));
@@ -511,7 +513,7 @@ bool SliceDecoder::read_pcm(MbInfo& m) {
 template <class Pel>
 void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_mode, bool t8) {
     constexpr bool kHigh = sizeof(Pel) == 2;
-    const int ys = pic_->width, cs = pic_->cwidth;
+    const int ys = pic_->ystride, cs = pic_->cstride;
     Pel* py = pic_->plane<Pel>(0) + size_t(mby_ * 16) * ys + mbx_ * 16;
     Pel* pcb = pic_->plane<Pel>(1) + size_t(mby_ * mb_ch_) * cs + mbx_ * 8;
     Pel* pcr = pic_->plane<Pel>(2) + size_t(mby_ * mb_ch_) * cs + mbx_ * 8;
@@ -808,7 +810,7 @@ bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) 
     };
     if (i16) {
         int nc = luma_nc(0, 0);
-        int n = block(nc, 16, kScanZigzag, &cp);
+        int n = block(nc, 16, scan4_, &cp);
         if (n < 0) return fail("Intra16x16 DC block");
         if (n > 0) cbp4x4_ |= 1;
     }
@@ -830,7 +832,7 @@ bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) 
             if (any) {
                 // the four interleaved 4x4 parts form one 8x8 block in zig-zag order
                 for (int k = 0; k < 4; ++k)
-                    for (int i = 0; i < 16; ++i) cp[kZigzag8x8[4 * i + k]] = tmp[k][i];
+                    for (int i = 0; i < 16; ++i) cp[scan8_[4 * i + k]] = tmp[k][i];
                 cp += 64;
                 cbp8x8_ |= 1u << b8;
                 int x = (b8 & 1) * 2, y = (b8 >> 1) * 2;
@@ -840,7 +842,7 @@ bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) 
             for (int k = 0; k < 4; ++k) {
                 int n = b8 * 4 + k;
                 int x = kBlkX[n], y = kBlkY[n];
-                int c = block(luma_nc(x, y), i16 ? 15 : 16, kScanZigzag, &cp);
+                int c = block(luma_nc(x, y), i16 ? 15 : 16, scan4_, &cp);
                 if (c < 0) return fail("luma block");
                 m.total_coeff[y * 4 + x] = uint8_t(c);
                 if (c > 0) {
@@ -875,7 +877,7 @@ bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) 
         if (cbp >> 5) {
             for (int c = 0; c < 2; ++c)
                 for (int k = 0; k < kBlocks; ++k) {
-                    int n = block(chroma_nc(c, k & 1, k >> 1, kBlocks), 15, kScanZigzag, &cp);
+                    int n = block(chroma_nc(c, k & 1, k >> 1, kBlocks), 15, scan4_, &cp);
                     if (n < 0) return fail("chroma AC block");
                     m.total_coeff_c[c][k] = uint8_t(n);
                     if (n > 0) {

@@ -11,6 +11,13 @@
 namespace h264dec {
 
 inline const Opx32s kScanZigzag[16] = {0, 1, 4, 8, 5, 2, 3, 6, 9, 12, 13, 10, 7, 11, 14, 15};
+// field scans of field pictures and field macroblocks (Tables 8-13 and 8-14): scan index ->
+// raster index
+inline const Opx32s kScanField[16] = {0, 4, 1, 8, 12, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15};
+inline const uint8_t kField8x8[64] = {
+    0,  8,  16, 1,  9,  24, 32, 17, 2, 25, 40, 48, 56, 33, 10, 3,  18, 41, 49, 57, 26, 11,
+    4,  19, 34, 42, 50, 58, 27, 12, 5, 20, 35, 43, 51, 59, 28, 13, 6,  21, 36, 44, 52, 60,
+    29, 14, 22, 37, 45, 53, 61, 30, 7, 15, 38, 46, 54, 62, 23, 31, 39, 47, 55, 63};
 inline const Opx32s kScanIdentity[16] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
 
 // luma4x4BlkIdx of the 4x4 block at (x, y) (in blocks) and back (clause 6.4.3)
@@ -92,6 +99,8 @@ class SliceDecoder {
     Opx16s ls4_[6][6][16];  // [list][qP % 6][raster]
     Opx16s ls8_[2][6][64];
     bool mono_ = false;
+    const Opx32s* scan4_ = kScanZigzag;  // the field scans in field pictures
+    const uint8_t* scan8_ = kZigzag8x8;
     bool c422_ = false;  // 4:2:2: chroma 8x16 per component, eight AC blocks
     bool high_ = false;  // 16-bit samples and 32-bit coefficients (bit depths 9..14)
     int chroma_ac_ = 4;  // AC blocks per chroma component

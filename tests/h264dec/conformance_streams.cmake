@@ -16,6 +16,8 @@ set(OPXVC_H264DEC_CONFORMANCE_STREAMS
     CVPCMNL1_SVA_C.264
     Cisco_Adobe_PDF_sample_a_1024x768_CAVLC_Bframe_9.264
     Cisco_Men_whisper_640x320_CAVLC_Bframe_9.264
+    HPCVFLNL_BRCM_A.264
+    HPCVFL_BRCM_A.264
     LS_SVA_D.264
     MIDR_MW_D.264
     MPS_MW_A.264
@@ -41,6 +43,7 @@ set(OPXVC_H264DEC_CONFORMANCE_STREAMS
     VID_1280x720_cavlc_temporal_direct.264
     VID_1920x1080_cavlc_temporal_direct.264
     Zhling_1280x720.264
+    freh6.264
     jm_1080p_allslice.264
     test_scalinglist_jm.264
     test_vd_1d.264

@@ -1,7 +1,11 @@
 // Feeds damaged versions of H.264 streams to the decoder in process: every prefix at many cut
-// points and copies with random bit flips. The decoder must finish each one without crashing or
-// touching memory outside its buffers (run under AddressSanitizer in CI). Exit 0 when it does.
+// points, copies with random bit flips, and the stream's first NAL units with one of them lost,
+// repeated or swapped with the next (for field streams: unpaired fields, a second field of the
+// same parity, fields in the wrong order, references to missing fields). The decoder must finish
+// each one without crashing or touching memory outside its buffers (run under AddressSanitizer in
+// CI). Exit 0 when it does.
 //   h264dec_robustness STREAM...
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <random>
@@ -22,6 +26,14 @@ long decode(const std::vector<uint8_t>& data, size_t size) {
     h264dec::Options opt;
     h264dec::Decoder d(opt, nullptr);
     return h264dec::decode_stream(d, data.data(), size);
+}
+
+// Start offsets of the NAL units (their 00 00 01 start codes) of an Annex B stream.
+std::vector<size_t> nal_starts(const std::vector<uint8_t>& d) {
+    std::vector<size_t> s;
+    for (size_t i = 0; i + 2 < d.size(); ++i)
+        if (d[i] == 0 && d[i + 1] == 0 && d[i + 2] == 1) s.push_back(i);
+    return s;
 }
 
 }  // namespace
@@ -60,9 +72,33 @@ int main(int argc, char** argv) {
             }
             decode(copy, copy.size());
         }
+        // the first 24 NAL units rearranged: unit k lost, repeated, or swapped with k + 1
+        int rearranged = 0;
+        const std::vector<size_t> st = nal_starts(data);
+        const size_t units = std::min<size_t>(st.size(), 24);
+        auto unit = [&](size_t k) {
+            const size_t end = k + 1 < st.size() ? st[k + 1] : data.size();
+            return std::vector<uint8_t>(data.begin() + long(st[k]), data.begin() + long(end));
+        };
+        for (size_t k = 0; k < units; ++k)
+            for (int op = 0; op < 3; ++op, ++rearranged) {
+                std::vector<uint8_t> copy;
+                for (size_t j = 0; j < units; ++j) {
+                    const size_t from = op == 2 && j == k && k + 1 < units       ? k + 1
+                                        : op == 2 && j == k + 1 && k + 1 < units ? k
+                                                                                 : j;
+                    if (op == 0 && j == k) continue;
+                    const std::vector<uint8_t> u = unit(from);
+                    copy.insert(copy.end(), u.begin(), u.end());
+                    if (op == 1 && j == k) copy.insert(copy.end(), u.begin(), u.end());
+                }
+                decode(copy, copy.size());
+            }
         double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        std::printf("%s: %ld frames intact; %d prefixes and %d damaged copies survived (%.1f s)\n",
-                    argv[a], whole, prefixes, flips, s);
+        std::printf(
+            "%s: %ld frames intact; %d prefixes, %d damaged and %d rearranged copies survived "
+            "(%.1f s)\n",
+            argv[a], whole, prefixes, flips, rearranged, s);
     }
     return 0;
 }
