@@ -88,26 +88,6 @@ TEST(CavlcRules, ValuesTheRulesSingleOut) {
     }
 }
 
-TEST(CavlcRules, FullAcBlockReadsNoTotalZerosAndLeavesDcZero) {
-    Rng rng;
-    Block b;
-    b.start = 1;
-    for (int p = 1; p < 16; ++p) b.scan_levels[p] = (p % 3) ? 1 + p : -p;
-    BitWriter w;
-    write_block(b, w);
-    std::vector<Opx32u> words = w.words(31, 2, rng);
-    Opx32u* p = words.data();
-    Opx32s pos = 31;
-    Opx16s out[16], *dst = out, num;
-    Tables& t = tables();
-    ASSERT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&p, &pos, &num, &dst, 0, 15, t.coeff_token,
-                                               t.total_zeros_4x4, t.run_before, kZigzag),
-              opxOk);
-    EXPECT_EQ(num, 15);
-    EXPECT_EQ(out[kZigzag[0]], 0);
-    EXPECT_EQ(static_cast<std::size_t>((p - words.data()) * 32 + 31 - pos), w.size());
-}
-
 // ---- corrupt streams ----------------------------------------------------------------------------
 
 // Corrupt streams: each is rejected with opxErrH264VlcCode, the cursor back where it started and
