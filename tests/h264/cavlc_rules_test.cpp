@@ -59,56 +59,33 @@ struct Luma {
 // ---- values the rules single out
 // ------------------------------------------------------------------
 
-TEST(CavlcRules, FixedLengthCodeTotalCoeffZero) {
-    Stream s("000011 1111");
-    Luma l;
-    EXPECT_EQ(l.run(s, 8, 16), opxOk);
-    EXPECT_EQ(l.num, 0);
-    EXPECT_EQ(s.consumed(), 6);
-    EXPECT_EQ(l.dst, l.out + 4);
-    EXPECT_TRUE(std::all_of(l.out, l.out + 24, [](Opx16s v) { return v == 0x7777; }));
-}
-
-TEST(CavlcRules, FixedLengthCodeAllZerosIsOneCoefficient) {
-    // 000000: TotalCoeff 1, TrailingOnes 0; level_prefix 0 with bonus: +2; total_zeros 0.
-    Stream s("000000 1 1");
-    Luma l;
-    EXPECT_EQ(l.run(s, 8, 16), opxOk);
-    EXPECT_EQ(l.num, 1);
-    EXPECT_EQ(l.out[4 + 0], 2);  // total_zeros 0 ("1"): scan position 0
-    EXPECT_EQ(s.consumed(), 8);
-}
-
-TEST(CavlcRules, LevelPrefix14ReadsFourSuffixBits) {
-    // nC 0, TotalCoeff 3, TrailingOnes 3 would leave no level: use (1,0) "000101": one level,
-    // decoded with suffixLength 0; level_prefix 14 and suffix 0101: levelCode 14 + 5 + 2 = 21,
-    // level -11. total_zeros for TotalCoeff 1: "1" = 0.
-    Stream s("000101 00000000000000 1 0101 1");
-    Luma l;
-    EXPECT_EQ(l.run(s, 0, 16), opxOk);
-    EXPECT_EQ(l.num, 1);
-    EXPECT_EQ(l.out[4 + 0], -11);
-    EXPECT_EQ(s.consumed(), 6 + 15 + 4 + 1);
-}
-
-TEST(CavlcRules, FullAcBlockReadsNoTotalZerosAndLeavesDcZero) {
-    Rng rng;
-    Block b;
-    b.start = 1;
-    for (int p = 1; p < 16; ++p) b.scan_levels[p] = (p % 3) ? 1 + p : -p;
-    BitWriter w;
-    write_block(b, w);
-    std::vector<Opx32u> words = w.words(31, 2, rng);
-    Opx32u* p = words.data();
-    Opx32s pos = 31;
-    Opx16s out[16], *dst = out, num;
-    Tables& t = tables();
-    ASSERT_EQ(opxiDecodeCAVLCCoeffs_H264_1u16s(&p, &pos, &num, &dst, 0, 15, t.coeff_token,
-                                               t.total_zeros_4x4, t.run_before, kZigzag),
-              opxOk);
-    EXPECT_EQ(num, 15);
-    EXPECT_EQ(out[kZigzag[0]], 0);
-    EXPECT_EQ(static_cast<std::size_t>((p - words.data()) * 32 + 31 - pos), w.size());
+// Hand-written streams: the fixed-length coeff_token of nC >= 8 with TotalCoeff 0 ("000011":
+// nothing written) and with all zeros ("000000": TotalCoeff 1, TrailingOnes 0, level_prefix 0
+// with the bonus: +2, total_zeros 0); level_prefix 14 reads four suffix bits ((1,0) for nC 0,
+// suffix 0101: levelCode 14 + 5 + 2 = 21, level -11, total_zeros "1" = 0).
+TEST(CavlcRules, ValuesTheRulesSingleOut) {
+    struct Case {
+        const char* bits;
+        int nc, num, first, consumed;
+    };
+    const Case cases[] = {
+        {"000011 1111", 8, 0, 0x7777, 6},
+        {"000000 1 1", 8, 1, 2, 8},
+        {"000101 00000000000000 1 0101 1", 0, 1, -11, 6 + 15 + 4 + 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bits);
+        Stream s(c.bits);
+        Luma l;
+        EXPECT_EQ(l.run(s, c.nc, 16), opxOk);
+        EXPECT_EQ(l.num, c.num);
+        EXPECT_EQ(l.out[4], c.first);
+        EXPECT_EQ(s.consumed(), c.consumed);
+        if (c.num == 0) {
+            EXPECT_EQ(l.dst, l.out + 4);
+            EXPECT_TRUE(std::all_of(l.out, l.out + 24, [](Opx16s v) { return v == 0x7777; }));
+        }
+    }
 }
 
 // ---- corrupt streams ----------------------------------------------------------------------------

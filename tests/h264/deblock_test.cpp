@@ -226,85 +226,62 @@ struct Mb {
     Opx32s step() const { return static_cast<Opx32s>(plane.step()); }
 };
 
-// A luma line p = (10, 10, 10, 10), q = (20, 20, 20, 20), alpha 15, beta 5, bS 4: the step of
-// 10 is not below (15 >> 2) + 2, so only p0 and q0 change, to 13 and 18.
-TEST(H264Deblock, StrongLumaWithoutTheFullFilter) {
-    Mb m;
-    for (int y = -4; y < 20; ++y)
-        for (int x = -4; x < 20; ++x) m.plane.at(kOrigin + x, kOrigin + y) = x < 0 ? 10 : 20;
-    const Opx8u a[2] = {15, 15}, b[2] = {5, 5};
-    Opx8u tc[16] = {}, bs[16] = {4, 4, 4, 4};
-    ASSERT_EQ(opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(m.at(), m.step(), a, b, tc, bs), opxOk);
-    for (int y = 0; y < 16; ++y) {
-        const Opx8u* r = m.at() + y * m.step();
-        EXPECT_EQ(r[-4], 10);
-        EXPECT_EQ(r[-3], 10);
-        EXPECT_EQ(r[-2], 10);
-        EXPECT_EQ(r[-1], 13);
-        EXPECT_EQ(r[0], 18);
-        EXPECT_EQ(r[1], 20);
-    }
-}
-
-TEST(H264Deblock, ChromaBsOneWithTcZeroCorrectsByOne) {
-    Mb m;
-    for (int y = -4; y < 20; ++y)
-        for (int x = -4; x < 20; ++x) m.plane.at(kOrigin + x, kOrigin + y) = y < 0 ? 100 : 110;
-    const Opx8u a[2] = {20, 20}, b[2] = {5, 5};
-    Opx8u tc[16] = {}, bs[16] = {1, 1, 1, 1};
-    ASSERT_EQ(opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR(m.at(), m.step(), a, b, tc, bs),
-              opxOk);
-    EXPECT_EQ(m.at()[-m.step()], 101);
-    EXPECT_EQ(m.at()[0], 109);
-    EXPECT_EQ(m.at()[7], 109);
-    EXPECT_EQ(m.at()[8], 110);  // beyond the 8 chroma columns
-}
-
-// 4:2:2 horizontal chroma: a first bS of 4 filters all eight columns with the bS 4 rule.
-TEST(H264Deblock, Chroma422HorizontalFirstBsFourDecidesTheEdge) {
-    Mb m;
-    for (int y = -4; y < 20; ++y)
-        for (int x = -4; x < 20; ++x)
-            m.plane.at(kOrigin + x, kOrigin + y) =
-                static_cast<Opx8u>(y < 0 ? 100 : 110 + (y == 1) * 2);
-    const Opx8u a[2] = {20, 20}, b[2] = {5, 5};
-    Opx8u tc[16] = {}, bs[16] = {4, 0, 0, 0};
-    const OpxDeblock8u d = {m.at(), m.step(), a, b, tc, bs};
-    ASSERT_EQ(opxiFilterDeblockingChroma422HorEdge_H264_8u_C1IR(&d), opxOk);
-    for (int x = 0; x < 8; ++x) {
-        EXPECT_EQ(m.at()[x - m.step()], (2 * 100 + 100 + 112 + 2) >> 2) << x;
-        EXPECT_EQ(m.at()[x], (2 * 112 + 110 + 100 + 2) >> 2) << x;
-    }
-    // The planar 4:2:0 form takes the same bS per segment: only columns 0 and 1 change.
-    Mb n;
-    for (int y = -4; y < 20; ++y)
-        for (int x = -4; x < 20; ++x)
-            n.plane.at(kOrigin + x, kOrigin + y) =
-                static_cast<Opx8u>(y < 0 ? 100 : 110 + (y == 1) * 2);
-    ASSERT_EQ(opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR(n.at(), n.step(), a, b, tc, bs),
-              opxOk);
-    EXPECT_EQ(n.at()[0], (2 * 112 + 110 + 100 + 2) >> 2);
-    EXPECT_EQ(n.at()[2], 110);
-}
-
-// Interleaved forms: the bS 4 rule only when all four are 4; otherwise the bS < 4 rule with
-// each segment's tC0, also where bS is 4.
-TEST(H264Deblock, InterleavedStrongOnlyWhenAllFourAreFour) {
-    auto run = [](std::array<Opx8u, 4> edge_bs) {
-        Mb m;
-        for (int y = -4; y < 20; ++y)
-            for (int x = -4; x < 36; ++x)
-                m.plane.at(kOrigin + x, kOrigin + y) = static_cast<Opx8u>(y < 0 ? 100 : 110);
-        const Opx8u a[2] = {20, 20}, b[2] = {5, 5};
-        Opx8u tc[16] = {}, bs[16] = {};
-        std::copy(edge_bs.begin(), edge_bs.end(), bs);
-        const OpxDeblock8u d = {m.at(), m.step(), a, b, tc, bs};
-        EXPECT_EQ(opxiFilterDeblockingChroma_HorEdge_H264_8u_C2I(&d), opxOk);
-        return std::array<int, 2>{m.at()[-m.step()], m.at()[0]};
+// Step edges (p side, q side; the second line past the edge raised by `bump`), beta 5, tC0 0:
+// p0 and q0 as the rules give them on the first `n` samples along the edge, sample n as it was,
+// p1 and q1 untouched. Luma bS 4 with alpha 15: the step of 5 is not below (15 >> 2) + 2 (the
+// edge of the full filter), so only p0 and q0 change. Chroma, alpha 20: bS < 4 corrects by
+// tC0 + 1; 4:2:2 horizontal edges take the first bS for all eight columns, 4:2:0 ones each
+// segment's; interleaved forms apply the bS 4 rule only when all four are 4, otherwise the bS < 4
+// rule also where bS is 4.
+TEST(H264Deblock, RuleCasesOnStepEdges) {
+    enum Fn { kLumaVer, kChromaHor, kChroma422Hor, kChromaHorC2 };
+    struct Case {
+        const char* why;
+        Fn fn;
+        int p, q, bump;
+        std::array<Opx8u, 4> bs;
+        int p0, q0, n;
     };
-    EXPECT_EQ(run({4, 4, 4, 4})[0], (2 * 100 + 100 + 110 + 2) >> 2);  // 103
-    EXPECT_EQ(run({4, 4, 4, 3})[0], 101);                             // tC = tC0 + 1 = 1
-    EXPECT_EQ(run({4, 4, 4, 3})[1], 109);
+    const Case cases[] = {
+        {"luma bS 4 without the full filter", kLumaVer, 10, 15, 0, {4, 4, 4, 4}, 11, 14, 16},
+        {"chroma bS 1 tC0 0", kChromaHor, 100, 110, 0, {1, 1, 1, 1}, 101, 109, 8},
+        {"4:2:2 first bS 4", kChroma422Hor, 100, 110, 2, {4, 0, 0, 0}, 103, 109, 8},
+        {"4:2:0 bS per segment", kChromaHor, 100, 110, 2, {4, 0, 0, 0}, 103, 109, 2},
+        {"interleaved, all four 4", kChromaHorC2, 100, 110, 0, {4, 4, 4, 4}, 103, 108, 16},
+        {"interleaved, not all 4", kChromaHorC2, 100, 110, 0, {4, 4, 4, 3}, 101, 109, 16},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        const bool ver = c.fn == kLumaVer;
+        Mb m;
+        for (int y = -kOrigin; y < kSide - kOrigin; ++y)
+            for (int x = -kOrigin; x < kSide - kOrigin; ++x) {
+                const int d = ver ? x : y;
+                m.plane.at(kOrigin + x, kOrigin + y) =
+                    static_cast<Opx8u>(d < 0 ? c.p : c.q + (d == 1) * c.bump);
+            }
+        const Opx8u a[2] = {Opx8u(ver ? 15 : 20), Opx8u(ver ? 15 : 20)}, b[2] = {5, 5};
+        Opx8u tc[16] = {}, bs[16] = {};
+        std::copy(c.bs.begin(), c.bs.end(), bs);
+        Opx8u* const at = m.at();
+        const Opx32s st = m.step();
+        const OpxDeblock8u d = {at, st, a, b, tc, bs};
+        ASSERT_EQ(c.fn == kLumaVer
+                      ? opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(at, st, a, b, tc, bs)
+                  : c.fn == kChromaHor
+                      ? opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR(at, st, a, b, tc, bs)
+                  : c.fn == kChroma422Hor ? opxiFilterDeblockingChroma422HorEdge_H264_8u_C1IR(&d)
+                                          : opxiFilterDeblockingChroma_HorEdge_H264_8u_C2I(&d),
+                  opxOk);
+        const std::ptrdiff_t across = ver ? 1 : m.step(), along = ver ? m.step() : 1;
+        for (int i = 0; i <= c.n; ++i) {
+            const Opx8u* q = m.at() + i * along;
+            EXPECT_EQ(q[-2 * across], c.p) << i;
+            EXPECT_EQ(q[across], c.q + c.bump) << i;
+            EXPECT_EQ(q[-across], i < c.n ? c.p0 : c.p) << i;
+            EXPECT_EQ(q[0], i < c.n ? c.q0 : c.q) << i;
+        }
+    }
 }
 
 // 16 bits: results clamped to the bit depth; the bit depth itself is clamped to 8..14.

@@ -5,6 +5,7 @@
 
 #include "h264/decode/intra.hpp"
 #include "harness/harness.hpp"
+#include "harness/pinned.hpp"
 
 namespace opx::test {
 namespace {
@@ -255,86 +256,46 @@ TEST(H264Intra4x4, SubstitutionWarningsAndAboveRight) {
     EXPECT_EQ(e.at(3, 3), 128);
 }
 
-TEST(H264Intra8x8, AboveRightCompletionAndReferenceFilter) {
-    Rng rng;
-    Pic p;
-    p.fill(Pattern::kRandom, rng);
-    auto t = [&p](int x) { return int(p.at(x, -1)); };
-    auto l = [&p](int y) { return int(p.at(-1, y)); };
-    const int c = p.at(-1, -1);
-    // Vertical on the left picture edge without above-right (clauses 8.3.2.2 and 8.3.2.2.1):
-    // p[8..15, -1] = p[7, -1]; the corner is missing, so p'[0, -1] = (3 p0 + p1 + 2) >> 2.
-    Pic a = p;
-    EXPECT_FALSE(predict_8x8(ref::kIntra, a.blk(), Pic::kStep, 0, kAvailAbove));
-    EXPECT_EQ(a.at(0, 5), (3 * t(0) + t(1) + 2) >> 2);
-    EXPECT_EQ(a.at(3, 0), (t(2) + 2 * t(3) + t(4) + 2) >> 2);
-    EXPECT_EQ(a.at(7, 7), (t(6) + 3 * t(7) + 2) >> 2);
-    // With the corner: p'[0, -1] = (c + 2 p0 + p1 + 2) >> 2.
-    Pic b = p;
-    predict_8x8(ref::kIntra, b.blk(), Pic::kStep, 0, kAvailAbove | kAvailAboveLeft);
-    EXPECT_EQ(b.at(0, 0), (c + 2 * t(0) + t(1) + 2) >> 2);
-    // Horizontal without the corner: p'[-1, 0] = (3 l0 + l1 + 2) >> 2, p'[-1, 7] = (l6 + 3 l7 + 2)
-    // >> 2.
-    Pic d = p;
-    predict_8x8(ref::kIntra, d.blk(), Pic::kStep, 1, kAvailLeft);
-    EXPECT_EQ(d.at(4, 0), (3 * l(0) + l(1) + 2) >> 2);
-    EXPECT_EQ(d.at(4, 7), (l(6) + 3 * l(7) + 2) >> 2);
-    // Diagonal down-right sees the filtered corner (p0 + 2c + l0 + 2) >> 2 on its diagonal.
-    Pic e = p;
-    predict_8x8(ref::kIntra, e.blk(), Pic::kStep, 4, 99);
-    auto tf = [&](int x) {  // p'[x, -1] with all available
-        if (x == 0) return (c + 2 * t(0) + t(1) + 2) >> 2;
-        return (t(x - 1) + 2 * t(x) + t(x + 1) + 2) >> 2;
-    };
-    auto lf = [&](int y) {
-        if (y == 0) return (c + 2 * l(0) + l(1) + 2) >> 2;
-        return (l(y - 1) + 2 * l(y) + l(y + 1) + 2) >> 2;
-    };
-    const int cf = (t(0) + 2 * c + l(0) + 2) >> 2;
-    EXPECT_EQ(e.at(3, 3), (tf(0) + 2 * cf + lf(0) + 2) >> 2);
-    EXPECT_EQ(e.at(2, 0), (tf(0) + 2 * tf(1) + tf(2) + 2) >> 2);
-    // Corner with only the row above: p'[-1, -1] = (3c + p0 + 2) >> 2 (seen by vertical-right's
-    // sample (0, 1) through z = -1).
-    Pic f = p;
-    EXPECT_TRUE(predict_8x8(ref::kIntra, f.blk(), Pic::kStep, 5, kAvailAbove | kAvailAboveLeft));
-    // Left taken as 128 here; corner filter then sees both sides.
-    // DC with the row above only: (sum p'[0..7, -1] + 4) >> 3, no substitution.
-    Pic g = p;
-    EXPECT_FALSE(predict_8x8(ref::kIntra, g.blk(), Pic::kStep, 2, kAvailAbove | kAvailAboveRight));
-    int s = 0;
-    for (int x = 0; x < 8; ++x)
-        s += x == 0 ? (3 * t(0) + t(1) + 2) >> 2 : (t(x - 1) + 2 * t(x) + t(x + 1) + 2) >> 2;
-    EXPECT_EQ(g.at(5, 5), (s + 4) >> 3);
-    // A needed group that is missing takes 128: vertical without the row above.
-    Pic h = p;
-    EXPECT_TRUE(predict_8x8(ref::kIntra, h.blk(), Pic::kStep, 0, kAvailLeft));
-    EXPECT_EQ(h.at(1, 1), 128);
-}
-
-TEST(H264Intra16x16, PlaneAndDc) {
-    Rng rng;
-    Pic p;
-    p.fill(Pattern::kRandom, rng);
-    Pic a = p;
-    // Plane by clause 8.3.3.4.
-    EXPECT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(a.blk(), Pic::kStep, 3, 35), opxOk);
-    int h = 0, v = 0;
-    for (int i = 0; i < 8; ++i) {
-        h += (i + 1) * (p.at(8 + i, -1) - p.at(6 - i, -1));
-        v += (i + 1) * (p.at(-1, 8 + i) - p.at(-1, 6 - i));
-    }
-    const int aa = 16 * (p.at(-1, 15) + p.at(15, -1)), b = (5 * h + 32) >> 6, c = (5 * v + 32) >> 6;
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) {
-            const int want = std::min(255, std::max(0, (aa + b * (x - 7) + c * (y - 7) + 16) >> 5));
-            ASSERT_EQ(a.at(x, y), want) << x << "," << y;
+// Every mode of every size under every availability on two random neighbourhoods, a step of 0
+// against 255 between the halves (the plane intermediates at their extremes) and flat ones with
+// plane gradients where (5 H + 32) >> 6 and (34 H + 32) >> 6 are exact multiples: the result codes
+// and blocks of the exported 4x4, 16x16 and chroma functions and of the 8x8 driver are pinned.
+// Pinned from the library while hand computations passed against it: the 8x8 reference filter
+// with and without the corner, above-right completed from p[7, -1], DC of the row above alone
+// without substitution, 128 for a missing group; plane b = (5 H + 32) >> 6 (16x16) and
+// (34 H + 32) >> 6 (chroma) over every sample.
+TEST(H264Intra, EveryModeAndAvailabilityPinned) {
+    Rng rng(0x494E5452ull);
+    Digest dg;
+    for (int n = 0; n < 5; ++n) {
+        Pic p;
+        p.fill(Pattern::kRandom, rng);
+        for (int i = -1; i < 16 && n >= 2; ++i)
+            p.at(i, -1) = p.at(-1, i) = static_cast<Opx8u>(n > 2 ? 100 : i < 8 ? 0 : 255);
+        // Gradients at a rounding edge of b and c: H = V = 16 (chroma), 32 (16x16).
+        if (n > 2) p.at(n == 3 ? 4 : 8, -1) = p.at(-1, n == 3 ? 4 : 8) = n == 3 ? 116 : 132;
+        for (int combo = 0; combo < 16; ++combo) {
+            const int av = avail_combo(combo);
+            for (int mode = 0; mode < 9; ++mode) {
+                Pic a = p, b = p;
+                dg.add(opxiPredictIntra_4x4_H264_8u_C1IR(a.blk(), Pic::kStep, mode, av));
+                dg.add(a.blk(), Pic::kStep, 4, 4);
+                dg.add(predict_8x8(ref::kIntra, b.blk(), Pic::kStep, mode, av));
+                dg.add(b.blk(), Pic::kStep, 8, 8);
+            }
+            for (int mode = 0; mode < 4; ++mode) {
+                Pic a = p, b = p;
+                dg.add(opxiPredictIntra_16x16_H264_8u_C1IR(a.blk(), Pic::kStep, mode, av));
+                dg.add(a.blk(), Pic::kStep, 16, 16);
+                dg.add(opxiPredictIntraChroma8x8_H264_8u_C1IR(b.blk(), Pic::kStep, mode, av));
+                dg.add(b.blk(), Pic::kStep, 8, 8);
+            }
         }
-    // DC without neighbours: 128.
-    EXPECT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(a.blk(), Pic::kStep, 2, 0), opxOk);
-    EXPECT_EQ(a.at(9, 9), 128);
+    }
+    EXPECT_EQ(dg.value(), 0x227b4c5f63c90b7dull) << std::hex << dg.value();
 }
 
-TEST(H264IntraChroma, DcFallbacksPlaneAndChecks) {
+TEST(H264IntraChroma, DcFallbacks) {
     Rng rng;
     Pic p;
     p.fill(Pattern::kRandom, rng);
@@ -365,20 +326,6 @@ TEST(H264IntraChroma, DcFallbacksPlaneAndChecks) {
     EXPECT_EQ(c.at(7, 0), (sum_top(4) + 2) >> 2);
     EXPECT_EQ(c.at(0, 7), (sum_left(4) + 2) >> 2);
     EXPECT_EQ(c.at(7, 7), (sum_top(4) + sum_left(4) + 4) >> 3);
-    // Plane with b = (34 H + 32) >> 6.
-    Pic d = p;
-    EXPECT_EQ(opxiPredictIntraChroma8x8_H264_8u_C1IR(d.blk(), Pic::kStep, 3, 35), opxOk);
-    int h = 0, v = 0;
-    for (int i = 0; i < 4; ++i) {
-        h += (i + 1) * (p.at(4 + i, -1) - p.at(2 - i, -1));
-        v += (i + 1) * (p.at(-1, 4 + i) - p.at(-1, 2 - i));
-    }
-    const int aa = 16 * (p.at(-1, 7) + p.at(7, -1)), bb = (34 * h + 32) >> 6,
-              cc = (34 * v + 32) >> 6;
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-            ASSERT_EQ(d.at(x, y),
-                      std::min(255, std::max(0, (aa + bb * (x - 3) + cc * (y - 3) + 16) >> 5)));
 }
 
 }  // namespace
