@@ -3,9 +3,9 @@
 // per sample and per row; the sprite origin is folded into c so the shift gives the position
 // relative to the plane. The block is vectorised only when N stays inside 32 bits at its four
 // corners (the extremes of a linear map) and every tap offset fits; otherwise, and for zero and
-// four points, the portable kernel serves. The four taps are clamped one by one and read with
-// 32-bit gathers from 4-aligned addresses (never past the page of the sample wanted), the byte
-// then shifted out.
+// four points, the portable kernel serves. The four taps are clamped one by one; each row's two
+// taps come from one 32-bit gather at min(x0, width - 4) within the row (never outside the
+// plane), the bytes then shifted out.
 #include <immintrin.h>
 
 #include <climits>
@@ -86,11 +86,16 @@ void sample_range(const Axis& a, int w8, int h, std::int64_t* lo, std::int64_t* 
         }
 }
 
-// Byte at src + off for eight offsets, read from the aligned dword that holds it.
-inline __m256i tap(const int* base, __m256i off, __m256i three, __m256i ff) noexcept {
-    const __m256i dw = _mm256_i32gather_epi32(base, _mm256_andnot_si256(three, off), 1);
-    const __m256i sh = _mm256_slli_epi32(_mm256_and_si256(off, three), 3);
-    return _mm256_and_si256(_mm256_srlv_epi32(dw, sh), ff);
+// The bytes at x0 and x1 (x1 - x0 in 0..1, both within the row) of the row at byte offset `row`,
+// from the dword at xb = min(x0, width - 4), which lies inside the row.
+inline void taps(const Opx8u* src, __m256i row, __m256i x0, __m256i x1, __m256i xb, __m256i ff,
+                 __m256i* a, __m256i* b) noexcept {
+    const __m256i dw =
+        _mm256_i32gather_epi32(reinterpret_cast<const int*>(src), _mm256_add_epi32(row, xb), 1);
+    *a = _mm256_and_si256(_mm256_srlv_epi32(dw, _mm256_slli_epi32(_mm256_sub_epi32(x0, xb), 3)),
+                          ff);
+    *b = _mm256_and_si256(_mm256_srlv_epi32(dw, _mm256_slli_epi32(_mm256_sub_epi32(x1, xb), 3)),
+                          ff);
 }
 
 void warp(const WarpRecord& r, bool chroma, const Opx8u* src, std::ptrdiff_t ss, Opx8u* dst,
@@ -100,7 +105,7 @@ void warp(const WarpRecord& r, bool chroma, const Opx8u* src, std::ptrdiff_t ss,
     Axis ax, ay;
     const std::int64_t span = static_cast<std::int64_t>(ph) * (ss < 0 ? -ss : ss) + pw + 4;
     if (!axes(r, chroma, x, y, &ax, &ay) || !fits32(ax, w8, h) || !fits32(ay, w8, h) ||
-        span >= (std::int64_t{1} << 31)) {
+        span >= (std::int64_t{1} << 31) || pw < 4) {
         ref::kWarp.warp(r, chroma, src, ss, dst, ds, x, y, w, h);
         return;
     }
@@ -110,10 +115,7 @@ void warp(const WarpRecord& r, bool chroma, const Opx8u* src, std::ptrdiff_t ss,
     // every tap inside the plane and three samples to the right of the left one: no clamping,
     // and one unaligned dword per row holds both horizontal taps
     const bool inside = x_lo >= 0 && x_hi + 3 <= pw - 1 && y_lo >= 0 && y_hi + 1 <= ph - 1;
-    const auto addr = reinterpret_cast<std::uintptr_t>(src);
-    const int* base = reinterpret_cast<const int*>(addr & ~std::uintptr_t{3});
-    const __m256i adj = _mm256_set1_epi32(static_cast<int>(addr & 3));
-    const __m256i three = _mm256_set1_epi32(3), ff = _mm256_set1_epi32(255);
+    const __m256i ff = _mm256_set1_epi32(255), xlast4 = _mm256_set1_epi32(pw - 4);
     const __m256i fifteen = _mm256_set1_epi32(15), one = _mm256_set1_epi32(1);
     const __m256i zero = _mm256_setzero_si256();
     const __m256i xmax = _mm256_set1_epi32(pw - 1), ymax = _mm256_set1_epi32(ph - 1);
@@ -151,18 +153,13 @@ void warp(const WarpRecord& r, bool chroma, const Opx8u* src, std::ptrdiff_t ss,
                 const __m256i x0 = _mm256_min_epi32(_mm256_max_epi32(ix, zero), xmax);
                 const __m256i x1 =
                     _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(ix, one), zero), xmax);
-                const __m256i y0 = _mm256_add_epi32(
-                    _mm256_mullo_epi32(_mm256_min_epi32(_mm256_max_epi32(iy, zero), ymax), vss),
-                    adj);
-                const __m256i y1 = _mm256_add_epi32(
-                    _mm256_mullo_epi32(
-                        _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(iy, one), zero), ymax),
-                        vss),
-                    adj);
-                A = tap(base, _mm256_add_epi32(y0, x0), three, ff);
-                B = tap(base, _mm256_add_epi32(y0, x1), three, ff);
-                C = tap(base, _mm256_add_epi32(y1, x0), three, ff);
-                D = tap(base, _mm256_add_epi32(y1, x1), three, ff);
+                const __m256i y0 =
+                    _mm256_mullo_epi32(_mm256_min_epi32(_mm256_max_epi32(iy, zero), ymax), vss);
+                const __m256i y1 = _mm256_mullo_epi32(
+                    _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(iy, one), zero), ymax), vss);
+                const __m256i xb = _mm256_min_epi32(x0, xlast4);
+                taps(src, y0, x0, x1, xb, ff, &A, &B);
+                taps(src, y1, x0, x1, xb, ff, &C, &D);
             }
             const __m256i u = _mm256_add_epi32(_mm256_slli_epi32(A, 4),
                                                _mm256_mullo_epi32(fx, _mm256_sub_epi32(B, A)));
