@@ -95,6 +95,33 @@ OPX_BENCH_CASES(mpeg4_pred) {
         add(oc.name, "oneequal", eq, portable(eq));
     }
 
+    // ---- GMC warps of a macroblock inside a 64x64 sprite (VOP the same rectangle), 1/16
+    // accuracy: one point (a translation) and three points (small zoom and rotation)
+    struct Warp {
+        std::vector<unsigned char> mem = std::vector<unsigned char>(512);
+        OpxWarpStateMPEG4* st = reinterpret_cast<OpxWarpStateMPEG4*>(mem.data());
+        Warp(int points, const Opx32s* du, const Opx32s* dv) {
+            const OpxRect rc{0, 0, 64, 64};
+            opxiWarpInit_MPEG4(st, du, dv, points, 2, 3, 0, 0, 3, &rc, &rc);
+        }
+    };
+    static const Opx32s du[3] = {5, 3, -2}, dv[3] = {-3, 2, 3};
+    static Warp w1(1, du, dv), w3(3, du, dv);
+    static const OpxRect mb{16, 16, 16, 16}, cb{8, 8, 8, 8};
+    auto wl1 = [] {
+        opxiWarpLuma_MPEG4_8u_C1R(p.ref.data(), kStep, p.dst.data(), kStep, &mb, w1.st);
+    };
+    add("opxiWarpLuma_MPEG4_8u_C1R", "16x16_1pt", wl1, portable(wl1));
+    auto wl3 = [] {
+        opxiWarpLuma_MPEG4_8u_C1R(p.ref.data(), kStep, p.dst.data(), kStep, &mb, w3.st);
+    };
+    add("opxiWarpLuma_MPEG4_8u_C1R", "16x16_3pt", wl3, portable(wl3));
+    auto wc3 = [] {
+        opxiWarpChroma_MPEG4_8u_P2R(p.ref.data(), kStep, p.ref.data() + 32, kStep, p.dst.data(),
+                                    kStep, p.dst.data() + 16, kStep, &cb, w3.st);
+    };
+    add("opxiWarpChroma_MPEG4_8u_P2R", "8x8_3pt", wc3, portable(wc3));
+
     // ---- H.263 / H.261 loop filters
     auto h263h = [] {
         p.restore(16);

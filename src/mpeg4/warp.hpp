@@ -60,4 +60,8 @@ void warp_position(const WarpRecord& r, bool chroma, std::int64_t i, std::int64_
                    std::int64_t* f, std::int64_t* g) noexcept;
 }  // namespace ref
 
+namespace avx2 {
+extern const WarpKernels kWarp;
+}  // namespace avx2
+
 }  // namespace opx::mpeg4

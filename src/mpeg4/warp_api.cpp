@@ -11,10 +11,8 @@ using namespace opx::mpeg4;
 
 namespace {
 
-// Warping and brightness have portable kernels only so far: both builds serve them from the
-// portable table (an AVX2 table joins through OPX_SELECT when it exists).
 const WarpKernels& k() noexcept {
-    return ref::kWarp;
+    return OPX_SELECT(opx::mpeg4, kWarp);
 }
 
 // n // d, rounding halves away from zero (d > 0).
