@@ -666,11 +666,13 @@ void Decoder::mark_references(const SliceHeader& sh, const Sps& sps) {
         return;
     }
     const int cur_pic_num = field ? 2 * sh.frame_num + 1 : sh.frame_num;
-    // the short-term frame or field of picture number pic_num: its store and field mask
-    auto find_short = [&](int pic_num, Picture*& s, int& mask) {
+    // the frame or field of picture number `num` among the short-term (long false) or long-term
+    // references: its store and field mask
+    auto find = [&](bool long_term, int num, Picture*& s, int& mask) {
         for (auto& q : dpb_) {
             if (!field) {
-                if (q.get() != st && q->has_short() && q->frame_num_wrap == pic_num) {
+                if (q.get() != st && (long_term ? q->long_ref && q->long_term_idx == num
+                                                : q->has_short() && q->frame_num_wrap == num)) {
                     s = q.get();
                     mask = 3;
                     return true;
@@ -679,8 +681,9 @@ void Decoder::mark_references(const SliceHeader& sh, const Sps& sps) {
             }
             for (int f = 0; f < 2; ++f) {
                 const Picture* v = q->field[f].get();
-                if (v != cur_ && v->short_ref &&
-                    2 * q->frame_num_wrap + (f == par ? 1 : 0) == pic_num) {
+                const int base = long_term ? v->long_term_idx : q->frame_num_wrap;
+                if (v != cur_ && (long_term ? v->long_ref : v->short_ref) &&
+                    2 * base + (f == par ? 1 : 0) == num) {
                     s = q.get();
                     mask = 1 << f;
                     return true;
@@ -689,27 +692,11 @@ void Decoder::mark_references(const SliceHeader& sh, const Sps& sps) {
         }
         return false;
     };
+    auto find_short = [&](int pic_num, Picture*& s, int& mask) {
+        return find(false, pic_num, s, mask);
+    };
     auto find_long = [&](int lt_num, Picture*& s, int& mask) {
-        for (auto& q : dpb_) {
-            if (!field) {
-                if (q.get() != st && q->long_ref && q->long_term_idx == lt_num) {
-                    s = q.get();
-                    mask = 3;
-                    return true;
-                }
-                continue;
-            }
-            for (int f = 0; f < 2; ++f) {
-                const Picture* v = q->field[f].get();
-                if (v != cur_ && v->long_ref &&
-                    2 * v->long_term_idx + (f == par ? 1 : 0) == lt_num) {
-                    s = q.get();
-                    mask = 1 << f;
-                    return true;
-                }
-            }
-        }
-        return false;
+        return find(true, lt_num, s, mask);
     };
     // LongTermFrameIdx idx given to a picture of store keep: other frames and fields holding it
     // stop being references

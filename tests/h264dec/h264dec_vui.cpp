@@ -4,30 +4,13 @@
 #include <cstdio>
 #include <vector>
 
+#include "bit_writer.hpp"
 #include "decoder.hpp"
 
 namespace {
 
-struct Writer {
-    std::vector<uint8_t> bytes{0x67};  // nal_unit_header: nal_ref_idc 3, type 7
-    int bits = 0;
-    void u(int n, uint32_t v) {
-        for (int i = n - 1; i >= 0; --i) {
-            if (bits % 8 == 0) bytes.push_back(0);
-            bytes.back() |= uint8_t(((v >> i) & 1) << (7 - bits % 8));
-            ++bits;
-        }
-    }
-    void ue(uint32_t v) {
-        int n = 0;
-        while ((v + 1) >> (n + 1)) ++n;
-        u(n, 0);
-        u(n + 1, v + 1);
-    }
-};
-
 std::vector<uint8_t> sps_with_vui(int aspect_idc) {
-    Writer w;
+    h264test::Writer w(0x67);  // nal_unit_header: nal_ref_idc 3, type 7
     w.u(8, 66);  // profile_idc: Baseline
     w.u(8, 0);   // constraint flags, reserved
     w.u(8, 30);  // level_idc
