@@ -63,13 +63,13 @@ std::unique_ptr<Idct> builtin_idct() {
     return std::unique_ptr<Idct>(new BuiltinIdct);
 }
 
-std::unique_ptr<Idct> plugin_idct(const std::string& spec, std::string& why) {
-    const size_t colon = spec.rfind(':');
-    if (colon == std::string::npos || colon == 0 || colon + 1 == spec.size()) {
+std::unique_ptr<Idct> plugin_idct(const std::string& file_algo, std::string& why) {
+    const size_t colon = file_algo.rfind(':');
+    if (colon == std::string::npos || colon == 0 || colon + 1 == file_algo.size()) {
         why = "--idct-plugin takes FILE:ALGO";
         return nullptr;
     }
-    const std::string file = spec.substr(0, colon), algo = spec.substr(colon + 1);
+    const std::string file = file_algo.substr(0, colon), algo = file_algo.substr(colon + 1);
     std::unique_ptr<PluginIdct> p(new PluginIdct);
     p->lib = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!p->lib) {

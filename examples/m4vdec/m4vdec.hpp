@@ -31,7 +31,7 @@ class Idct {
 std::unique_ptr<Idct> builtin_idct();
 // "FILE:ALGO": loads the shared object FILE and asks it for the transform ALGO; null with a
 // reason in `why` on failure.
-std::unique_ptr<Idct> plugin_idct(const std::string& spec, std::string& why);
+std::unique_ptr<Idct> plugin_idct(const std::string& file_algo, std::string& why);
 
 // ---- variable-length codes (tables.cpp) -------------------------------------------------------
 // One code of a table: `len` bits, right-aligned in `code`, standing for `value`.
