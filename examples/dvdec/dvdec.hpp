@@ -85,8 +85,15 @@ class Idct {
   private:
     double fwd_h[8][8], fwd_v[2][8][8];  // [frequency][sample]
     double inv_h[8][8], inv_v[2][8][8];  // [sample][frequency]
-    alignas(32) float h_[8][8];                      // h_[h][x] = inv_h[x][h]
-    float v_[2][8][8];                   // v_[mode][v][y] = inv_v[mode][y][v]
+    // Both passes in halves: the horizontal inverse gives samples x and 7 - x as e + o and
+    // e - o, e from the even frequencies, o from the odd ones; the vertical one gives a pair of
+    // output rows (8-8: y and 7 - y, from the even and the odd frequencies; 2-4-8: 2z and
+    // 2z + 1, from the sums and the differences) the same way.
+    // h_[h][x] = inv_h[x][h] for x = 0..3, repeated in lanes 4..7 (two rows a register).
+    alignas(32) float h_[8][8];
+    // v_[mode][j][k]: the weight of the j-th input row (the first half's four, then the
+    // second's) in output row a(k), k = 0..3.
+    float v_[2][8][4];
     bool avx2_ = false;                  // samples() with AVX2 (the same results)
 };
 

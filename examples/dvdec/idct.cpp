@@ -2,11 +2,12 @@
 // The horizontal pass is the 8-point inverse of both modes; the vertical pass is the 8-point
 // inverse (8-8) or the inverse of the field sum / difference pair of 4-point transforms (2-4-8).
 // Both inverses are the exact inverses of the forward transforms as IEC 61834-2 defines them,
-// taken in double precision and stored as single-precision matrices. The portable path visits only
-// the nonzero coefficients and the rows they reach (loops left to the compiler's vectoriser); the
-// AVX2 path (chosen once, where the processor has it) skips zero rows and forms the same sums in
-// the same order, so both give the same samples. tests/dvdec/dvdec_idct1180.cpp runs the IEEE
-// 1180 procedure on both transforms and compares the paths.
+// taken in double precision and stored as single-precision matrices. Each pass works in halves
+// (dvdec.hpp): a pair of outputs is e + o and e - o, each half a sum of four products, which halves
+// the multiplications of a matrix product. The AVX2 path (chosen once, where the processor has it)
+// forms the same sums in the same order as the portable one (products of zero coefficients add
+// nothing), so both give the same samples. tests/dvdec/dvdec_idct1180.cpp runs the IEEE 1180
+// procedure on both transforms and compares the paths.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -25,6 +26,12 @@
 namespace dvdec {
 
 namespace {
+
+// The vertical halves per mode: the input rows of the first half, then of the second, and the
+// two output rows each pair of sums gives (first: p + q, second: p - q).
+constexpr int kRows[2][8] = {{0, 2, 4, 6, 1, 3, 5, 7}, {0, 1, 2, 3, 4, 5, 6, 7}};
+constexpr int kOutSum[2][4] = {{0, 1, 2, 3}, {0, 2, 4, 6}};
+constexpr int kOutDiff[2][4] = {{7, 6, 5, 4}, {1, 3, 5, 7}};
 
 void invert8(const double a_in[8][8], double inv[8][8]) {
     double a[8][16];
@@ -68,45 +75,52 @@ Idct::Idct() {
     invert8(fwd_h, inv_h);
     invert8(fwd_v[0], inv_v[0]);
     invert8(fwd_v[1], inv_v[1]);
-    for (int i = 0; i < 8; ++i)
-        for (int j = 0; j < 8; ++j) {
-            h_[j][i] = float(inv_h[i][j]);
-            for (int m = 0; m < 2; ++m) v_[m][j][i] = float(inv_v[m][i][j]);
-        }
+    // The halves rest on the symmetries of the inverses (inv_h[7 - x][h] = (-1)^h inv_h[x][h];
+    // 8-8 vertical likewise; 2-4-8: rows 2z and 2z + 1 agree on the sums and are opposite on the
+    // differences): only the first output of each pair is stored.
+    for (int h = 0; h < 8; ++h)
+        for (int x = 0; x < 4; ++x) h_[h][x] = h_[h][x + 4] = float(inv_h[x][h]);
+    for (int m = 0; m < 2; ++m)
+        for (int j = 0; j < 8; ++j)
+            for (int k = 0; k < 4; ++k) v_[m][j][k] = float(inv_v[m][kOutSum[m][k]][kRows[m][j]]);
 #if defined(OPX_DVDEC_AVX2)
     avx2_ = __builtin_cpu_supports("avx2");
 #endif
 }
 
-// The transform of the nonzero coefficients `mask` (bit k: coefficient k).
-static void transform_sparse(const float (*h)[8], const float (*vm)[8],
-                                              const float in[64], std::uint64_t mask,
-                                              float out[64]) {
-    // t[v][x] = sum over h of in[v][h] inv_h[x][h]: the even h, the odd h, then both (the
-    // order of the AVX2 path, which adds the zeros too: they change no sum)
-    alignas(32) float te[8][8] = {}, to[8][8] = {}, t[8][8];
-    unsigned rows = 0;
-    for (; mask != 0; mask &= mask - 1) {
-        const int k = __builtin_ctzll(mask), v = k >> 3;
-        rows |= 1u << v;
-        const float c = in[k];
-        float* acc = (k & 1) ? to[v] : te[v];
-        for (int x = 0; x < 8; ++x) acc[x] += c * h[k & 7][x];
+// The transform of the coefficients `mask` (bit k: coefficient k; the others taken as zero), in
+// the halves and the order of the AVX2 path.
+static void transform_halves(const float (*h)[8], const float (*vm)[4], int mode,
+                             const float in[64], std::uint64_t mask, float out[64]) {
+    float t[8][8];
+    for (int v = 0; v < 8; ++v) {
+        float c[8];
+        for (int k = 0; k < 8; ++k) c[k] = (mask >> (8 * v + k) & 1) ? in[8 * v + k] : 0.0f;
+        for (int x = 0; x < 4; ++x) {
+            float e = c[0] * h[0][x], o = c[1] * h[1][x];
+            for (int k = 2; k < 8; k += 2) {
+                e = e + c[k] * h[k][x];
+                o = o + c[k + 1] * h[k + 1][x];
+            }
+            t[v][x] = e + o;
+            t[v][7 - x] = e - o;
+        }
     }
-    for (int v = 0; v < 8; ++v)
-        for (int x = 0; x < 8; ++x) t[v][x] = te[v][x] + to[v][x];
-    // out[y][x] = sum over v of inv_v[y][v] t[v][x], row by row
-    alignas(32) float acc[8][8] = {};
-    for (; rows != 0; rows &= rows - 1) {
-        const int v = __builtin_ctz(rows);
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x) acc[y][x] += vm[v][y] * t[v][x];
-    }
-    std::copy(&acc[0][0], &acc[0][0] + 64, out);
+    const int* rows = kRows[mode];
+    for (int k = 0; k < 4; ++k)
+        for (int x = 0; x < 8; ++x) {
+            float p = t[rows[0]][x] * vm[0][k], q = t[rows[4]][x] * vm[4][k];
+            for (int j = 1; j < 4; ++j) {
+                p = p + t[rows[j]][x] * vm[j][k];
+                q = q + t[rows[4 + j]][x] * vm[4 + j][k];
+            }
+            out[8 * kOutSum[mode][k] + x] = p + q;
+            out[8 * kOutDiff[mode][k] + x] = p - q;
+        }
 }
 
 void Idct::transform(const float in[64], std::uint64_t nonzero, int mode, float out[64]) const {
-    transform_sparse(h_, v_[mode], in, nonzero, out);
+    transform_halves(h_, v_[mode], mode, in, nonzero, out);
 }
 
 void Idct::set_avx2(bool on) {
@@ -174,51 +188,80 @@ std::uint64_t nonzero_mask(const std::int16_t c[64]) {
 
 #if defined(OPX_DVDEC_AVX2)
 // samples() with eight lanes a register: the same sums in the same order, so the same results.
-// Row v of the first pass is finished in registers (no branch per coefficient) and added at once
-// into the eight output rows.
+// The horizontal pass takes two rows a register (their first four samples from the sums, the
+// last four from the differences); the vertical pass takes whole rows.
+// The j-th input row of the vertical pass times its weight in the k-th pair of output rows.
+template <int Mode>
+__attribute__((target("avx2"), always_inline)) static inline __m256 term(const __m256* t,
+                                                                       const float (*vm)[4],
+                                                                       int j, int k) {
+    return _mm256_mul_ps(t[kRows[Mode][j]], _mm256_broadcast_ss(&vm[j][k]));
+}
+
+template <int Mode>
 __attribute__((target("avx2"))) static void samples_avx2(
-    const float (*h)[8], const float (*vm)[8], const std::int16_t c[64], const Recon& r,
+    const float (*h)[8], const float (*vm)[4], const std::int16_t c[64], const Recon& r,
     float bias, std::uint8_t* dst, std::ptrdiff_t stride, bool split411) {
     const __m256 b = _mm256_set1_ps(bias), half = _mm256_set1_ps(0.5f);
     const __m256 sign = _mm256_set1_ps(-0.0f);
-    __m256 a0 = _mm256_setzero_ps(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0,
-           a7 = a0;
+    __m256 in[8];
+    unsigned rows = 0;  // bit v: row v has a nonzero coefficient
+#pragma GCC unroll 8
     for (int v = 0; v < 8; ++v) {
         const __m128i ci = _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + 8 * v));
-        if (_mm_testz_si128(ci, ci)) continue;  // a zero row adds nothing
+        if (_mm_testz_si128(ci, ci)) {  // a zero row adds nothing
+            in[v] = _mm256_setzero_ps();
+            continue;
+        }
+        rows |= 1u << v;
         // the row's transform input; zero coefficients stay zero, the DC is taken as it is
         const __m256 cf = _mm256_cvtepi32_ps(_mm256_cvtepi16_epi32(ci));
         const __m256 q = _mm256_mul_ps(_mm256_add_ps(cf, b), _mm256_load_ps(r.ilat + 8 * v));
         const __m256 n = _mm256_cvtepi32_ps(
             _mm256_cvttps_epi32(_mm256_add_ps(q, _mm256_or_ps(half, _mm256_and_ps(q, sign)))));
-        __m256 in = _mm256_mul_ps(_mm256_mul_ps(_mm256_load_ps(r.lat + 8 * v), n),
-                                  _mm256_load_ps(r.scale + 8 * v));
+        __m256 x = _mm256_mul_ps(_mm256_mul_ps(_mm256_load_ps(r.lat + 8 * v), n),
+                                 _mm256_load_ps(r.scale + 8 * v));
         const __m256i zero = _mm256_cvtepi16_epi32(_mm_cmpeq_epi16(ci, _mm_setzero_si128()));
-        in = _mm256_andnot_ps(_mm256_castsi256_ps(zero), in);
-        if (v == 0) in = _mm256_blend_ps(in, cf, 1);
-        alignas(32) float row[8];
-        _mm256_store_ps(row, in);
-        // all eight coefficients of the row (zeros add nothing), even and odd ones apart
-        __m256 te = _mm256_mul_ps(_mm256_broadcast_ss(row), _mm256_load_ps(h[0]));
-        __m256 to = _mm256_mul_ps(_mm256_broadcast_ss(row + 1), _mm256_load_ps(h[1]));
-        for (int hh = 2; hh < 8; hh += 2) {
-            te = _mm256_add_ps(te, _mm256_mul_ps(_mm256_broadcast_ss(row + hh),
-                                                 _mm256_load_ps(h[hh])));
-            to = _mm256_add_ps(to, _mm256_mul_ps(_mm256_broadcast_ss(row + hh + 1),
-                                                 _mm256_load_ps(h[hh + 1])));
-        }
-        const __m256 t = _mm256_add_ps(te, to);
-        const float* col = vm[v];
-        a0 = _mm256_add_ps(a0, _mm256_mul_ps(_mm256_broadcast_ss(col + 0), t));
-        a1 = _mm256_add_ps(a1, _mm256_mul_ps(_mm256_broadcast_ss(col + 1), t));
-        a2 = _mm256_add_ps(a2, _mm256_mul_ps(_mm256_broadcast_ss(col + 2), t));
-        a3 = _mm256_add_ps(a3, _mm256_mul_ps(_mm256_broadcast_ss(col + 3), t));
-        a4 = _mm256_add_ps(a4, _mm256_mul_ps(_mm256_broadcast_ss(col + 4), t));
-        a5 = _mm256_add_ps(a5, _mm256_mul_ps(_mm256_broadcast_ss(col + 5), t));
-        a6 = _mm256_add_ps(a6, _mm256_mul_ps(_mm256_broadcast_ss(col + 6), t));
-        a7 = _mm256_add_ps(a7, _mm256_mul_ps(_mm256_broadcast_ss(col + 7), t));
+        x = _mm256_andnot_ps(_mm256_castsi256_ps(zero), x);
+        if (v == 0) x = _mm256_blend_ps(x, cf, 1);
+        in[v] = x;
     }
-    const __m256 a[8] = {a0, a1, a2, a3, a4, a5, a6, a7};
+    // horizontal: rows v and v + 1, frequencies 0..3 in a and 4..7 in b (low lane row v)
+    __m256 t[8];
+#pragma GCC unroll 4
+    for (int v = 0; v < 8; v += 2) {
+        if (!(rows >> v & 3)) {
+            t[v] = t[v + 1] = _mm256_setzero_ps();
+            continue;
+        }
+        const __m256 a = _mm256_permute2f128_ps(in[v], in[v + 1], 0x20);
+        const __m256 bb = _mm256_permute2f128_ps(in[v], in[v + 1], 0x31);
+        __m256 e = _mm256_mul_ps(_mm256_shuffle_ps(a, a, 0x00), _mm256_load_ps(h[0]));
+        __m256 o = _mm256_mul_ps(_mm256_shuffle_ps(a, a, 0x55), _mm256_load_ps(h[1]));
+        e = _mm256_add_ps(e, _mm256_mul_ps(_mm256_shuffle_ps(a, a, 0xAA), _mm256_load_ps(h[2])));
+        o = _mm256_add_ps(o, _mm256_mul_ps(_mm256_shuffle_ps(a, a, 0xFF), _mm256_load_ps(h[3])));
+        e = _mm256_add_ps(e, _mm256_mul_ps(_mm256_shuffle_ps(bb, bb, 0x00), _mm256_load_ps(h[4])));
+        o = _mm256_add_ps(o, _mm256_mul_ps(_mm256_shuffle_ps(bb, bb, 0x55), _mm256_load_ps(h[5])));
+        e = _mm256_add_ps(e, _mm256_mul_ps(_mm256_shuffle_ps(bb, bb, 0xAA), _mm256_load_ps(h[6])));
+        o = _mm256_add_ps(o, _mm256_mul_ps(_mm256_shuffle_ps(bb, bb, 0xFF), _mm256_load_ps(h[7])));
+        const __m256 first = _mm256_add_ps(e, o);  // samples 0..3
+        __m256 last = _mm256_sub_ps(e, o);         // samples 7..4
+        last = _mm256_shuffle_ps(last, last, 0x1B);
+        t[v] = _mm256_permute2f128_ps(first, last, 0x20);
+        t[v + 1] = _mm256_permute2f128_ps(first, last, 0x31);
+    }
+    // vertical: output rows in pairs
+    __m256 a[8];
+#pragma GCC unroll 4
+    for (int k = 0; k < 4; ++k) {
+        __m256 p = term<Mode>(t, vm, 0, k), q = term<Mode>(t, vm, 4, k);
+        for (int j = 1; j < 4; ++j) {
+            p = _mm256_add_ps(p, term<Mode>(t, vm, j, k));
+            q = _mm256_add_ps(q, term<Mode>(t, vm, 4 + j, k));
+        }
+        a[kOutSum[Mode][k]] = _mm256_add_ps(p, q);
+        a[kOutDiff[Mode][k]] = _mm256_sub_ps(p, q);
+    }
     const __m256 offset = _mm256_set1_ps(128.5f);
     for (int y = 0; y < 8; ++y) {
         const __m256i i32 = _mm256_cvttps_epi32(_mm256_add_ps(a[y], offset));
@@ -241,7 +284,9 @@ void Idct::samples(const std::int16_t c[64], const Recon& r, float bias,
                                     int mode, std::uint8_t* dst, std::ptrdiff_t stride,
                                     bool split411) const {
 #if defined(OPX_DVDEC_AVX2)
-    if (avx2_) return samples_avx2(h_, v_[mode], c, r, bias, dst, stride, split411);
+    if (avx2_)
+        return mode ? samples_avx2<1>(h_, v_[1], c, r, bias, dst, stride, split411)
+                    : samples_avx2<0>(h_, v_[0], c, r, bias, dst, stride, split411);
 #endif
     alignas(32) float in[64];
     for (int k = 0; k < 64; ++k) {
@@ -250,7 +295,7 @@ void Idct::samples(const std::int16_t c[64], const Recon& r, float bias,
     }
     in[0] = c[0];
     alignas(32) float out[64];
-    transform_sparse(h_, v_[mode], in, nonzero_mask(c) | 1, out);
+    transform_halves(h_, v_[mode], mode, in, nonzero_mask(c) | 1, out);
     alignas(32) std::uint8_t px[64];
     for (int i = 0; i < 64; ++i) {
         // floor(v + 128 + 0.5) for v + 128.5 >= 0 (truncation), 0 below
