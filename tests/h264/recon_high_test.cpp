@@ -261,7 +261,7 @@ void avx2_vs_portable(int fn, int bd, int iters, Rng& rng) {
         // Levels up to ±2^(7 + bitDepth), some small, and now and then the whole of C (the
         // 32-bit paths wrap alike: the 8×4 pair kernel against two per-block kernels).
         const int kind = static_cast<int>(rng.uniform(0, 4));
-        const std::int64_t mag = kind == 0 ? std::numeric_limits<C>::max()
+        const std::int64_t mag = kind == 0  ? std::numeric_limits<C>::max()
                                  : kind < 3 ? std::min<std::int64_t>(std::int64_t{1} << (7 + bd),
                                                                      std::numeric_limits<C>::max())
                                             : 40;
