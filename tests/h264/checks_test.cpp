@@ -49,20 +49,8 @@ struct Chroma8 {
     }
 };
 
-TEST(H264Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
-    using cavlc::tables;
-    cavlc::Tables t = tables();
-    OpxReconstructInfo r{};
-    Chroma16 c16{};
+TEST(H264Checks, Interpolation) {
     OpxInterpolate16u r16{};
-    OpxBidir8u b8{};
-    Opx32s z32[16] = {}, scan_16[16], scan_m1[16];
-    std::copy(kZz, kZz + 16, scan_16);
-    std::copy(kZz, kZz + 16, scan_m1);
-    scan_16[7] = 16;
-    scan_m1[7] = -1;
-    const Opx32s modes[16] = {};
-    const OpxChromaWeight cw = {0, {1, 1}, {0, 0}};
     std::vector<ArgCase> rows = {
         // Interpolation: null, fraction, size; steps of the 16-bit records; bit depth last.
         OPX_ARG(opxErrNullPtr,
@@ -111,7 +99,107 @@ TEST(H264Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
                                       &(r16 = interp16(s, 16, 1, 1, {4, 4}, 15)), 0)),
         OPX_ARG(opxErrNullPtr, opxiInterpolateChromaBottom_H264_16u_C1R(
                                    &(r16 = {nullptr, 16, s.u16(1), 16, 1, 1, {4, 4}, 15}), 0)),
+    };
+    for (int w : {0, 2, 12, 20, 24, 28, 32, -4})
+        rows.push_back(OPX_ARG(
+            opxErrSize, opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {w, 4})));
+    for (int h : {0, -4, 2, 6})
+        rows.push_back(OPX_ARG(
+            opxErrSize, opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {8, h})));
+    for (OpxRoiSize sz : {OpxRoiSize{16, 4}, {4, 16}, {12, 8}, {8, 12}, {0, 4}})
+        rows.push_back(OPX_ARG(
+            opxErrSize, opxiInterpolateLuma_H264_16u_C1R(&(r16 = interp16(s, 32, 1, 1, sz, 99)))));
+    for (int depth : {0, 7, 15, 16, 31, -1}) {
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateLuma_H264_16u_C1R(&(
+                                                     r16 = interp16(s, 32, 1, 1, {8, 8}, depth)))));
+        rows.push_back(OPX_ARG(
+            opxErrOutOfRange,
+            opxiInterpolateLumaTop_H264_16u_C1R(&(r16 = interp16(s, 32, 1, 1, {8, 8}, depth)), 1)));
+        rows.push_back(
+            OPX_ARG(opxErrOutOfRange, opxiInterpolateLumaBottom_H264_16u_C1R(
+                                          &(r16 = interp16(s, 32, 1, 1, {8, 8}, depth)), 1)));
+    }
+    for (int w : {0, 6, 10, 12, 14, 16, 1, -2}) {
+        rows.push_back(OPX_ARG(
+            opxErrSize, opxiInterpolateChroma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {w, 4})));
+        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChroma_H264_8u_C2P2R(
+                                               s.u8(0), 64, s.u8(1), s.u8(2), 64, 1, 1, {w, 4})));
+    }
+    for (int h : {0, 3, -2})
+        rows.push_back(OPX_ARG(
+            opxErrSize, opxiInterpolateChroma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {4, h})));
+    for (OpxRoiSize sz : {OpxRoiSize{2, 6}, {2, 32}, {6, 2}, {16, 2}, {0, 2}})
+        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChroma_H264_16u_C1R(
+                                               &(r16 = interp16(s, 16, 1, 1, sz, 10)))));
+    // Plane expansion: null, sizes, then the picture structure.
+    rows.push_back(OPX_ARG(opxErrNullPtr, opxiExpandPlane_H264_8u_C1R(nullptr, 0, 3, 64, 4, 9)));
+    rows.push_back(OPX_ARG(opxErrSize, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 3, 64, 4, 9)));
+    rows.push_back(OPX_ARG(opxErrSize, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 0, 64, 4, 0)));
+    rows.push_back(OPX_ARG(opxErrSize, opxiExpandPlane_H264_8u_C1R(s.u8(0), 0, 8, 64, 4, 0)));
+    rows.push_back(OPX_ARG(opxErrSize, opxiExpandPlane_H264_8u_C1R(s.u8(0), -5, 8, 64, 4, 0)));
+    rows.push_back(
+        OPX_ARG(opxOk, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 8, 64, 0, 9)));  // nothing to do
+    rows.push_back(OPX_ARG(opxErrBadArg, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 8, 64, 4, 3)));
+    rows.push_back(OPX_ARG(opxErrBadArg, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 8, 64, 4, -1)));
+    // Block interpolation: block and frame sizes, the second planes, the bit depth.
+    auto blk8 = [](Scratch& s, OpxRoiSize frame, OpxRoiSize block) {
+        return OpxInterpolateBlock8u{
+            {s.u8(0), s.u8(0)}, 64, {s.u8(1), s.u8(2)}, 64, frame, block, {0, 0}, {1, 1}};
+    };
+    auto blk16 = [](Scratch& s, OpxRoiSize block, int depth) {
+        return OpxInterpolateBlock16u{{s.u16(0), s.u16(0)},
+                                      64,
+                                      {s.u16(1), s.u16(1)},
+                                      64,
+                                      {32, 32},
+                                      block,
+                                      {0, 0},
+                                      {1, 1},
+                                      depth};
+    };
+    OpxInterpolateBlock8u q{};
+    OpxInterpolateBlock16u q16{};
+    rows.push_back(
+        OPX_ARG(opxOk, opxiInterpolateLumaBlock_H264_8u_P1R(&(q = blk8(s, {32, 32}, {8, 8})))));
+    for (OpxRoiSize bs : {OpxRoiSize{8, 20}, {8, 0}, {8, -4}, {8, 6}, {12, 8}, {0, 8}, {32, 8}})
+        rows.push_back(OPX_ARG(opxErrSize,
+                               opxiInterpolateLumaBlock_H264_8u_P1R(&(q = blk8(s, {32, 32}, bs)))));
+    for (OpxRoiSize bs : {OpxRoiSize{8, 18}, {8, 0}, {8, 3}, {6, 8}, {16, 8}}) {
+        rows.push_back(OPX_ARG(
+            opxErrSize, opxiInterpolateChromaBlock_H264_8u_C2P2R(&(q = blk8(s, {32, 32}, bs)))));
+        rows.push_back(OPX_ARG(
+            opxErrSize, opxiInterpolateChromaBlock_H264_8u_P2R(&(q = blk8(s, {32, 32}, bs)))));
+        rows.push_back(OPX_ARG(
+            opxErrSize, opxiInterpolateChromaBlock_H264_8u_C2C2R(&(q = blk8(s, {32, 32}, bs)))));
+    }
+    for (OpxRoiSize fs : {OpxRoiSize{0, 32}, {32, 0}, {-1, 32}, {32, INT_MIN}}) {
+        rows.push_back(
+            OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_H264_8u_P1R(&(q = blk8(s, fs, {8, 8})))));
+        rows.push_back(OPX_ARG(
+            opxErrSize, opxiInterpolateChromaBlock_H264_8u_C2P2R(&(q = blk8(s, fs, {8, 8})))));
+    }
+    rows.push_back(
+        OPX_ARG(opxErrNullPtr, opxiInterpolateChromaBlock_H264_8u_C2P2R(
+                                   ((q = blk8(s, {32, 32}, {8, 8})).pDst[1] = nullptr, &q))));
+    // pSrc[1] is not read by the interleaved forms.
+    rows.push_back(OPX_ARG(opxOk, opxiInterpolateChromaBlock_H264_8u_C2P2R(
+                                      ((q = blk8(s, {32, 32}, {8, 8})).pSrc[1] = nullptr, &q))));
+    rows.push_back(
+        OPX_ARG(opxErrNullPtr, opxiInterpolateChromaBlock_H264_8u_P2R(
+                                   ((q = blk8(s, {32, 32}, {8, 8})).pSrc[1] = nullptr, &q))));
+    for (int depth : {7, 15, 0, 33}) {
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateLumaBlock_H264_16u_P1R(
+                                                     &(q16 = blk16(s, {8, 8}, depth)))));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateChromaBlock_H264_16u_P2R(
+                                                     &(q16 = blk16(s, {8, 8}, depth)))));
+    }
+    rows.push_back(
+        OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_H264_16u_P1R(&(q16 = blk16(s, {8, 20}, 9)))));
+    expect_arg_cases(rows);
+}
 
+TEST(H264Checks, InverseTransforms) {
+    std::vector<ArgCase> rows = {
         // Inverse transforms: null before qp before step; qp and bit depth share a code.
         OPX_ARG(opxErrOutOfRange,
                 opxiDequantTransformResidual_H264_16s_C1I(s.s16(0), 8, nullptr, 1, 52)),
@@ -132,7 +220,20 @@ TEST(H264Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
                                    nullptr, nullptr, nullptr, s.u8(1), 4, 4, 52, 0)),
         OPX_ARG(opxErrNullPtr, opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(
                                    s.u16(0), 8, nullptr, nullptr, s.u16(1), 8, 99, 1, 8, nullptr)),
+    };
+    for (int bd : {8, 15, 16, 0, -3}) {
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(
+                                                     s.u16(0), 8, s.s32(1), nullptr, s.u16(0), 8,
+                                                     20, 1, bd, nullptr)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(
+                                                     s.u16(0), 16, s.s32(1), s.u16(0), 16, bd)));
+    }
+    expect_arg_cases(rows);
+}
 
+TEST(H264Checks, ForwardTransforms) {
+    Opx32s z32[16] = {};
+    std::vector<ArgCase> rows = {
         // Forward transforms and quantisers.
         OPX_ARG(opxErrOutOfRange,
                 opxiTransformQuantFwd4x4_H264_16s_C1(s.s16(0), s.s16(1), 52, s.s32(2), 1, kZz16,
@@ -160,7 +261,14 @@ TEST(H264Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
         OPX_ARG(opxErrQp, opxiGenScaleLevel8x8_H264_8u16s_D2(s.u8(0), 8, s.u16(1), s.u16(2), 6)),
         OPX_ARG(opxErrOutOfRange,
                 opxiGenScaleLevel4x4_H264_8u16s_C1(s.u8(0), s.u16(1), s.u16(2), -1)),
+    };
+    expect_arg_cases(rows);
+}
 
+TEST(H264Checks, Weighting) {
+    OpxBidir8u b8{};
+    const OpxChromaWeight cw = {0, {1, 1}, {0, 0}};
+    std::vector<ArgCase> rows = {
         // Weighting: null, step (unsigned: a negative width is a step error), size, values.
         OPX_ARG(opxErrNullPtr, opxiUniDirWeightBlock_H264_8u_C1R(nullptr, 1, 9, 1, 0, {3, 3})),
         OPX_ARG(opxErrStep, opxiUniDirWeightBlock_H264_8u_C1R(s.u8(0), 7, 9, 1, 0, {8, 3})),
@@ -200,7 +308,35 @@ TEST(H264Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
         // src2Step is not checked by the interleaved bi-directional form.
         OPX_ARG(opxOk, opxiBiDirWeightBlock_H264_8u_C2R(
                            &(b8 = {s.u8(0), 4, s.u8(0), 1, s.u8(1), 8, {4, 4}}), &cw, &cw)),
+    };
+    // 16-bit weighting: sizes (the plain average takes any side 2..16), bit depth, log2
+    // denominator.
+    auto w16 = [](Scratch& s, OpxRoiSize r, int depth) {
+        return OpxBidir16u{s.u16(0), 4, s.u16(1), 4, s.u16(2), 4, r, depth};
+    };
+    OpxBidir16u bw{};
+    rows.push_back(OPX_ARG(
+        opxErrSize, opxiBidirWeight_H264_16u_P2P1R(&(bw = w16(s, {3, 5}, 10)), 0, 1, 0, 1, 0)));
+    rows.push_back(OPX_ARG(opxErrSize, opxiBidir_H264_16u_P2P1R(&(bw = w16(s, {17, 2}, 10)))));
+    rows.push_back(OPX_ARG(opxErrSize, opxiBidir_H264_16u_P2P1R(&(bw = w16(s, {2, 1}, 10)))));
+    for (Opx32s depth : {7, 15, -1, 32, 1000}) {
+        rows.push_back(
+            OPX_ARG(opxErrOutOfRange,
+                    opxiBidirWeight_H264_16u_P2P1R(&(bw = w16(s, {4, 4}, depth)), 0, 1, 0, 1, 0)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiBidirWeightImplicit_H264_16u_P2P1R(
+                                                     &(bw = w16(s, {4, 4}, depth)), 32, 32)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiUnidirWeight_H264_16u_IP2P1R(
+                                                     s.u16(2), 4, 0, 1, 0, {4, 4}, depth)));
+    }
+    rows.push_back(OPX_ARG(
+        opxErrBadArg, opxiBidirWeight_H264_16u_P2P1R(&(bw = w16(s, {4, 4}, 14)), 8, 1, 0, 1, 0)));
+    rows.push_back(
+        OPX_ARG(opxErrBadArg, opxiUnidirWeight_H264_16u_IP2P1R(s.u16(2), 4, 8, 1, 0, {4, 4}, 14)));
+    expect_arg_cases(rows);
+}
 
+TEST(H264Checks, IntraPrediction) {
+    std::vector<ArgCase> rows = {
         // Intra prediction: availability before nothing else, the mode first.
         OPX_ARG(opxErrIntraPredUnavailable, opxiPredictIntra_16x16_H264_8u_C1IR(s.u8(0), 64, 3, 3)),
         OPX_ARG(opxErrIntraPredUnavailable, opxiPredictIntra_16x16_H264_8u_C1IR(s.u8(0), 64, 0, 2)),
@@ -208,7 +344,26 @@ TEST(H264Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
         OPX_ARG(opxErrOutOfRange, opxiPredictIntra_16x16_H264_8u_C1IR(s.u8(0), 64, 4, 35)),
         OPX_ARG(opxErrOutOfRange, opxiPredictIntra_16x16_H264_8u_C1IR(s.u8(0), 64, -1, 35)),
         OPX_ARG(opxErrNullPtr, opxiPredictIntra_16x16_H264_8u_C1IR(nullptr, 64, 4, 0)),
+    };
+    // 4x4 intra modes outside 0..8 (negative included) are refused.
+    for (int mode : {9, -1, 1 << 30})
+        rows.push_back(
+            OPX_ARG(opxErrOutOfRange, opxiPredictIntra_4x4_H264_8u_C1IR(s.u8(0), 64, mode, 99)));
+    // Chroma intra prediction: step, mode, availability.
+    rows.push_back(OPX_ARG(opxErrStep, opxiPredictIntraChroma8x8_H264_8u_C1IR(s.u8(0), 7, 9, 0)));
+    rows.push_back(
+        OPX_ARG(opxErrOutOfRange, opxiPredictIntraChroma8x8_H264_8u_C1IR(s.u8(0), 64, 4, 0)));
+    for (int mode : {3, 2, 1})
+        rows.push_back(OPX_ARG(opxErrIntraPredUnavailable,
+                               opxiPredictIntraChroma8x8_H264_8u_C1IR(s.u8(0), 64, mode, mode)));
+    expect_arg_cases(rows);
+}
 
+TEST(H264Checks, Reconstruction) {
+    OpxReconstructInfo r{};
+    Chroma16 c16{};
+    const Opx32s modes[16] = {};
+    std::vector<ArgCase> rows = {
         // 8-bit macroblock reconstruction: step, qp, mode, then the neighbours; nothing consumed.
         OPX_ARG(opxErrOutOfRange, opxiReconstructLumaInterMB_H264_16s8u_C1R(s.put(1, s.s16(2)),
                                                                             s.u8(0), 96, ~0u, 52)),
@@ -276,81 +431,104 @@ TEST(H264Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
                 opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R(c16.make(s), 3, 16)),
         OPX_ARG(opxErrOutOfRange,
                 opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(c16.make(s), -1, 0, 16, 16)),
-
-        // CAVLC decoding: position, then coeffLimit, then uVLCSelect (range form: uVLCSelect,
-        // the indices, then maxNumCoeff and the position); nothing consumed.
-        OPX_ARG(opxErrBadArg,
-                opxiDecodeCAVLCCoeffs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{32}), s.s16(3),
-                                                 s.put(4, s.s16(5)), 0, 14, t.coeff_token,
-                                                 t.total_zeros_4x4, t.run_before, kZz)),
-        OPX_ARG(opxErrBadArg,
-                opxiDecodeCAVLCCoeffs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{-1}), s.s16(3),
-                                                 s.put(4, s.s16(5)), 0, 16, t.coeff_token,
-                                                 t.total_zeros_4x4, t.run_before, kZz)),
-        OPX_ARG(opxErrOutOfRange,
-                opxiDecodeCAVLCCoeffs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3),
-                                                 s.put(4, s.s16(5)), -1, 14, t.coeff_token,
-                                                 t.total_zeros_4x4, t.run_before, kZz)),
-        OPX_ARG(opxErrOutOfRange,
-                opxiDecodeCAVLCCoeffs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3),
-                                                 s.put(4, s.s16(5)), -1, 16, t.coeff_token,
-                                                 t.total_zeros_4x4, t.run_before, kZz)),
-        OPX_ARG(opxErrOutOfRange,
-                opxiDecodeCAVLCCoeffs_H264_1u16s(s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3),
-                                                 s.put(4, s.s16(5)), 0, 0, t.coeff_token,
-                                                 t.total_zeros_4x4, t.run_before, kZz)),
-        OPX_ARG(opxErrOutOfRange,
-                opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
-                    s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), -1, 20,
-                    t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, -1, 3)),
-        OPX_ARG(opxErrOutOfRange,
-                opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
-                    s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), 0, 1,
-                    t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, -1, 0)),
-        OPX_ARG(opxErrOutOfRange,
-                opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
-                    s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), 0, 0,
-                    t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, 5, 4)),
-        OPX_ARG(opxErrOutOfRange,
-                opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
-                    s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), 0, 2,
-                    t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, 15, 16)),
-        OPX_ARG(opxErrBadArg,
-                opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
-                    s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), 0, 16,
-                    t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, 1, 15)),
-        OPX_ARG(opxErrBadArg,
-                opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
-                    s.put(1, s.u32(0)), s.put(2, Opx32s{31}), s.s16(3), s.put(4, s.s16(5)), 0, 17,
-                    t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, 0, 15)),
-        OPX_ARG(opxErrBadArg,
-                opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
-                    s.put(1, s.u32(0)), s.put(2, Opx32s{40}), s.s16(3), s.put(4, s.s16(5)), 0, 16,
-                    t.coeff_token, t.total_zeros_4x4, t.run_before, kZz, 0, 15)),
-
-        // CAVLC element encoding (mended: a negative firstPos of the 32s form).
-        OPX_ARG(opxErrOutOfRange,
-                opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), -1, kZz, 15, s.u8(1), s.u8(2), s.u8(3),
-                                               s.u8(4), s.s32(5), s.u8(6))),
-        OPX_ARG(opxErrOutOfRange,
-                opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), 0, kZz, 16, s.u8(1), s.u8(2), s.u8(3),
-                                               s.u8(4), s.s32(5), s.u8(6))),
-        OPX_ARG(opxErrOutOfRange,
-                opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), 5, kZz, 4, s.u8(1), s.u8(2), s.u8(3),
-                                               s.u8(4), s.s32(5), s.u8(6))),
-        // Scan entries outside 0..15 among the examined positions are refused, others unused.
-        OPX_ARG(opxErrOutOfRange,
-                opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), 0, scan_16, 15, s.u8(1), s.u8(2), s.u8(3),
-                                               s.u8(4), s.s32(5), s.u8(6))),
-        OPX_ARG(opxErrOutOfRange,
-                opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), 0, scan_m1, 15, s.u8(1), s.u8(2), s.u8(3),
-                                               s.u8(4), s.s32(5), s.u8(6))),
-        OPX_ARG(opxOk, opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), 0, scan_m1, 6, s.u8(1), s.u8(2),
-                                                      s.u8(3), s.u8(4), s.s32(5), s.u8(6))),
-        OPX_ARG(opxErrOutOfRange,
-                opxiEncodeCoeffsCAVLC_H264_16s(s.s16(0), 0, kZz, 16, s.u8(1), s.u8(2), s.u8(3),
-                                               s.u8(4), s.s16(5), s.u8(6))),
     };
+    // Bit depths 7 and 15 are refused after the step check and before qp.
+    for (int bd : {7, 15}) {
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(
+                                                     &(r = recon16(s, 0, bd, 200)), modes, 0)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(
+                                                     &(r = recon16(s, 0, bd, 200)), 9, 0)));
+        rows.push_back(OPX_ARG(opxErrStep, opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R(
+                                               &(r = recon16(s, 0, bd, 200, 0)), modes, 0)));
+    }
+    for (int mode : {-1, 4, 1000}) {
+        rows.push_back(
+            OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraMB_H264_16s8u_C2R(
+                                          s.put(1, s.s16(2)), s.u8(0), 96, mode, ~0u, 20, 0)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(
+                                                     s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, mode,
+                                                     ~0u, 20, 20, 0, s.s16(15), s.s16(15), 0)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntra4x4MB_H264_16s8u_C2R(
+                                                     s.put(1, s.s16(2)), s.u8(0), 96, mode, ~0u, 20,
+                                                     20, 0, s.s16(15), s.s16(15), 0)));
+    }
+    // 8-bit 4:2:2 chroma: qp up to 39, step, mode, availability.
+    Chroma8 c8{};
+    rows.push_back(OPX_ARG(opxOk, opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(
+                                      c8.make(s, 39, 96, true), 16, 16)));
+    rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(
+                                                 c8.make(s, 40), 16, 16)));
+    rows.push_back(OPX_ARG(opxErrStep, opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(
+                                           c8.make(s, 39, -3), 5, 0, 16, 16)));
+    rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(
+                                                 c8.make(s), 4, 0, 16, 16)));
+    rows.push_back(
+        OPX_ARG(opxErrIntraPredUnavailable,
+                opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(c8.make(s), 3, 16, 16, 16)));
+    for (int mode : {1, 3})
+        rows.push_back(OPX_ARG(opxErrIntraPredUnavailable,
+                               opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R(
+                                   c8.make(s), mode, 0, 0, 16, 16)));
+    rows.push_back(OPX_ARG(
+        opxErrIntraPredUnavailable,
+        opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R(c8.make(s), 2, 4, 0, 16, 16)));
+    expect_arg_cases(rows);
+}
+
+// CAVLC decoding: position, then coeffLimit, then uVLCSelect (range form: uVLCSelect, the
+// indices, then maxNumCoeff and the position); nothing consumed. Encoding: the positions
+// (mended: a negative firstPos of the 32s form), then the scan entries examined (entries outside
+// 0..15 refused, those past the last position unused).
+TEST(H264Checks, Cavlc) {
+    cavlc::Tables t = cavlc::tables();
+    std::vector<ArgCase> rows;
+    struct {
+        OpxResult want;
+        Opx32s pos;
+        int vlc, limit;
+    } const plain[] = {{opxErrBadArg, 32, 0, 14},
+                       {opxErrBadArg, -1, 0, 16},
+                       {opxErrOutOfRange, 31, -1, 14},
+                       {opxErrOutOfRange, 31, -1, 16},
+                       {opxErrOutOfRange, 31, 0, 0}};
+    for (const auto& k : plain)
+        rows.push_back(OPX_ARG(
+            k.want, opxiDecodeCAVLCCoeffs_H264_1u16s(
+                        s.put(1, s.u32(0)), s.put(2, k.pos), s.s16(3), s.put(4, s.s16(5)), k.vlc,
+                        k.limit, t.coeff_token, t.total_zeros_4x4, t.run_before, kZz)));
+    struct {
+        OpxResult want;
+        Opx32s pos;
+        int vlc, max, start, end;
+    } const range[] = {{opxErrOutOfRange, 31, -1, 20, -1, 3}, {opxErrOutOfRange, 31, 0, 1, -1, 0},
+                       {opxErrOutOfRange, 31, 0, 0, 5, 4},    {opxErrOutOfRange, 31, 0, 2, 15, 16},
+                       {opxErrBadArg, 31, 0, 16, 1, 15},      {opxErrBadArg, 31, 0, 17, 0, 15},
+                       {opxErrBadArg, 40, 0, 16, 0, 15}};
+    for (const auto& k : range)
+        rows.push_back(OPX_ARG(k.want, opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
+                                           s.put(1, s.u32(0)), s.put(2, k.pos), s.s16(3),
+                                           s.put(4, s.s16(5)), k.vlc, k.max, t.coeff_token,
+                                           t.total_zeros_4x4, t.run_before, kZz, k.start, k.end)));
+    Opx32s scan_16[16], scan_m1[16];
+    std::copy(kZz, kZz + 16, scan_16);
+    std::copy(kZz, kZz + 16, scan_m1);
+    scan_16[7] = 16;
+    scan_m1[7] = -1;
+    struct {
+        OpxResult want;
+        int first;
+        const Opx32s* scan;
+        int last;
+    } const enc[] = {{opxErrOutOfRange, -1, kZz, 15},    {opxErrOutOfRange, 0, kZz, 16},
+                     {opxErrOutOfRange, 5, kZz, 4},      {opxErrOutOfRange, 0, scan_16, 15},
+                     {opxErrOutOfRange, 0, scan_m1, 15}, {opxOk, 0, scan_m1, 6}};
+    for (const auto& k : enc)
+        rows.push_back(OPX_ARG(
+            k.want, opxiEncodeCoeffsCAVLC_H264_32s(s.s32(0), k.first, k.scan, k.last, s.u8(1),
+                                                   s.u8(2), s.u8(3), s.u8(4), s.s32(5), s.u8(6))));
+    rows.push_back(OPX_ARG(opxErrOutOfRange,
+                           opxiEncodeCoeffsCAVLC_H264_16s(s.s16(0), 0, kZz, 16, s.u8(1), s.u8(2),
+                                                          s.u8(3), s.u8(4), s.s16(5), s.u8(6))));
     // The word-reading decoders take bit positions 0..31.
     for (Opx32s pos : {32, -1, 1000}) {
         rows.push_back(OPX_ARG(opxErrBadArg,
@@ -372,182 +550,6 @@ TEST(H264Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
             OPX_ARG(opxErrBadArg, opxiDecodeHuffmanPair_1u16s(s.put(1, s.u32(0)), s.put(2, pos),
                                                               t.run_before[1], s.u8(3), s.s16(4))));
     }
-    for (int w : {0, 2, 12, 20, 24, 28, 32, -4})
-        rows.push_back(OPX_ARG(
-            opxErrSize, opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {w, 4})));
-    for (int h : {0, -4, 2, 6})
-        rows.push_back(OPX_ARG(
-            opxErrSize, opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {8, h})));
-    for (OpxRoiSize sz : {OpxRoiSize{16, 4}, {4, 16}, {12, 8}, {8, 12}, {0, 4}})
-        rows.push_back(OPX_ARG(
-            opxErrSize, opxiInterpolateLuma_H264_16u_C1R(&(r16 = interp16(s, 32, 1, 1, sz, 99)))));
-    for (int depth : {0, 7, 15, 16, 31, -1}) {
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateLuma_H264_16u_C1R(&(
-                                                     r16 = interp16(s, 32, 1, 1, {8, 8}, depth)))));
-        rows.push_back(OPX_ARG(
-            opxErrOutOfRange,
-            opxiInterpolateLumaTop_H264_16u_C1R(&(r16 = interp16(s, 32, 1, 1, {8, 8}, depth)), 1)));
-        rows.push_back(
-            OPX_ARG(opxErrOutOfRange, opxiInterpolateLumaBottom_H264_16u_C1R(
-                                          &(r16 = interp16(s, 32, 1, 1, {8, 8}, depth)), 1)));
-    }
-    for (int w : {0, 6, 10, 12, 14, 16, 1, -2}) {
-        rows.push_back(OPX_ARG(
-            opxErrSize, opxiInterpolateChroma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {w, 4})));
-        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChroma_H264_8u_C2P2R(
-                                               s.u8(0), 64, s.u8(1), s.u8(2), 64, 1, 1, {w, 4})));
-    }
-    for (int h : {0, 3, -2})
-        rows.push_back(OPX_ARG(
-            opxErrSize, opxiInterpolateChroma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {4, h})));
-    for (OpxRoiSize sz : {OpxRoiSize{2, 6}, {2, 32}, {6, 2}, {16, 2}, {0, 2}})
-        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChroma_H264_16u_C1R(
-                                               &(r16 = interp16(s, 16, 1, 1, sz, 10)))));
-    for (int bd : {8, 15, 16, 0, -3}) {
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(
-                                                     s.u16(0), 8, s.s32(1), nullptr, s.u16(0), 8,
-                                                     20, 1, bd, nullptr)));
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(
-                                                     s.u16(0), 16, s.s32(1), s.u16(0), 16, bd)));
-    }
-    // Bit depths 7 and 15 are refused after the step check and before qp.
-    for (int bd : {7, 15}) {
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(
-                                                     &(r = recon16(s, 0, bd, 200)), modes, 0)));
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(
-                                                     &(r = recon16(s, 0, bd, 200)), 9, 0)));
-        rows.push_back(OPX_ARG(opxErrStep, opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R(
-                                               &(r = recon16(s, 0, bd, 200, 0)), modes, 0)));
-    }
-    for (int mode : {-1, 4, 1000}) {
-        rows.push_back(
-            OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraMB_H264_16s8u_C2R(
-                                          s.put(1, s.s16(2)), s.u8(0), 96, mode, ~0u, 20, 0)));
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(
-                                                     s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, mode,
-                                                     ~0u, 20, 20, 0, s.s16(15), s.s16(15), 0)));
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntra4x4MB_H264_16s8u_C2R(
-                                                     s.put(1, s.s16(2)), s.u8(0), 96, mode, ~0u, 20,
-                                                     20, 0, s.s16(15), s.s16(15), 0)));
-    }
-    // Plane expansion: null, sizes, then the picture structure.
-    rows.push_back(OPX_ARG(opxErrNullPtr, opxiExpandPlane_H264_8u_C1R(nullptr, 0, 3, 64, 4, 9)));
-    rows.push_back(OPX_ARG(opxErrSize, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 3, 64, 4, 9)));
-    rows.push_back(OPX_ARG(opxErrSize, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 0, 64, 4, 0)));
-    rows.push_back(OPX_ARG(opxErrSize, opxiExpandPlane_H264_8u_C1R(s.u8(0), 0, 8, 64, 4, 0)));
-    rows.push_back(OPX_ARG(opxErrSize, opxiExpandPlane_H264_8u_C1R(s.u8(0), -5, 8, 64, 4, 0)));
-    rows.push_back(
-        OPX_ARG(opxOk, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 8, 64, 0, 9)));  // nothing to do
-    rows.push_back(OPX_ARG(opxErrBadArg, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 8, 64, 4, 3)));
-    rows.push_back(OPX_ARG(opxErrBadArg, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 8, 64, 4, -1)));
-    // 4x4 intra modes outside 0..8 (negative included) are refused.
-    for (int mode : {9, -1, 1 << 30})
-        rows.push_back(
-            OPX_ARG(opxErrOutOfRange, opxiPredictIntra_4x4_H264_8u_C1IR(s.u8(0), 64, mode, 99)));
-    // Chroma intra prediction: step, mode, availability.
-    rows.push_back(OPX_ARG(opxErrStep, opxiPredictIntraChroma8x8_H264_8u_C1IR(s.u8(0), 7, 9, 0)));
-    rows.push_back(
-        OPX_ARG(opxErrOutOfRange, opxiPredictIntraChroma8x8_H264_8u_C1IR(s.u8(0), 64, 4, 0)));
-    for (int mode : {3, 2, 1})
-        rows.push_back(OPX_ARG(opxErrIntraPredUnavailable,
-                               opxiPredictIntraChroma8x8_H264_8u_C1IR(s.u8(0), 64, mode, mode)));
-    // 16-bit weighting: sizes (the plain average takes any side 2..16), bit depth, log2
-    // denominator.
-    auto w16 = [](Scratch& s, OpxRoiSize r, int depth) {
-        return OpxBidir16u{s.u16(0), 4, s.u16(1), 4, s.u16(2), 4, r, depth};
-    };
-    OpxBidir16u bw{};
-    rows.push_back(OPX_ARG(
-        opxErrSize, opxiBidirWeight_H264_16u_P2P1R(&(bw = w16(s, {3, 5}, 10)), 0, 1, 0, 1, 0)));
-    rows.push_back(OPX_ARG(opxErrSize, opxiBidir_H264_16u_P2P1R(&(bw = w16(s, {17, 2}, 10)))));
-    rows.push_back(OPX_ARG(opxErrSize, opxiBidir_H264_16u_P2P1R(&(bw = w16(s, {2, 1}, 10)))));
-    for (Opx32s depth : {7, 15, -1, 32, 1000}) {
-        rows.push_back(
-            OPX_ARG(opxErrOutOfRange,
-                    opxiBidirWeight_H264_16u_P2P1R(&(bw = w16(s, {4, 4}, depth)), 0, 1, 0, 1, 0)));
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiBidirWeightImplicit_H264_16u_P2P1R(
-                                                     &(bw = w16(s, {4, 4}, depth)), 32, 32)));
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiUnidirWeight_H264_16u_IP2P1R(
-                                                     s.u16(2), 4, 0, 1, 0, {4, 4}, depth)));
-    }
-    rows.push_back(OPX_ARG(
-        opxErrBadArg, opxiBidirWeight_H264_16u_P2P1R(&(bw = w16(s, {4, 4}, 14)), 8, 1, 0, 1, 0)));
-    rows.push_back(
-        OPX_ARG(opxErrBadArg, opxiUnidirWeight_H264_16u_IP2P1R(s.u16(2), 4, 8, 1, 0, {4, 4}, 14)));
-    // Block interpolation: block and frame sizes, the second planes, the bit depth.
-    auto blk8 = [](Scratch& s, OpxRoiSize frame, OpxRoiSize block) {
-        return OpxInterpolateBlock8u{
-            {s.u8(0), s.u8(0)}, 64, {s.u8(1), s.u8(2)}, 64, frame, block, {0, 0}, {1, 1}};
-    };
-    auto blk16 = [](Scratch& s, OpxRoiSize block, int depth) {
-        return OpxInterpolateBlock16u{{s.u16(0), s.u16(0)},
-                                      64,
-                                      {s.u16(1), s.u16(1)},
-                                      64,
-                                      {32, 32},
-                                      block,
-                                      {0, 0},
-                                      {1, 1},
-                                      depth};
-    };
-    OpxInterpolateBlock8u q{};
-    OpxInterpolateBlock16u q16{};
-    rows.push_back(
-        OPX_ARG(opxOk, opxiInterpolateLumaBlock_H264_8u_P1R(&(q = blk8(s, {32, 32}, {8, 8})))));
-    for (OpxRoiSize bs : {OpxRoiSize{8, 20}, {8, 0}, {8, -4}, {8, 6}, {12, 8}, {0, 8}, {32, 8}})
-        rows.push_back(OPX_ARG(opxErrSize,
-                               opxiInterpolateLumaBlock_H264_8u_P1R(&(q = blk8(s, {32, 32}, bs)))));
-    for (OpxRoiSize bs : {OpxRoiSize{8, 18}, {8, 0}, {8, 3}, {6, 8}, {16, 8}}) {
-        rows.push_back(OPX_ARG(
-            opxErrSize, opxiInterpolateChromaBlock_H264_8u_C2P2R(&(q = blk8(s, {32, 32}, bs)))));
-        rows.push_back(OPX_ARG(
-            opxErrSize, opxiInterpolateChromaBlock_H264_8u_P2R(&(q = blk8(s, {32, 32}, bs)))));
-        rows.push_back(OPX_ARG(
-            opxErrSize, opxiInterpolateChromaBlock_H264_8u_C2C2R(&(q = blk8(s, {32, 32}, bs)))));
-    }
-    for (OpxRoiSize fs : {OpxRoiSize{0, 32}, {32, 0}, {-1, 32}, {32, INT_MIN}}) {
-        rows.push_back(
-            OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_H264_8u_P1R(&(q = blk8(s, fs, {8, 8})))));
-        rows.push_back(OPX_ARG(
-            opxErrSize, opxiInterpolateChromaBlock_H264_8u_C2P2R(&(q = blk8(s, fs, {8, 8})))));
-    }
-    rows.push_back(
-        OPX_ARG(opxErrNullPtr, opxiInterpolateChromaBlock_H264_8u_C2P2R(
-                                   ((q = blk8(s, {32, 32}, {8, 8})).pDst[1] = nullptr, &q))));
-    // pSrc[1] is not read by the interleaved forms.
-    rows.push_back(OPX_ARG(opxOk, opxiInterpolateChromaBlock_H264_8u_C2P2R(
-                                      ((q = blk8(s, {32, 32}, {8, 8})).pSrc[1] = nullptr, &q))));
-    rows.push_back(
-        OPX_ARG(opxErrNullPtr, opxiInterpolateChromaBlock_H264_8u_P2R(
-                                   ((q = blk8(s, {32, 32}, {8, 8})).pSrc[1] = nullptr, &q))));
-    for (int depth : {7, 15, 0, 33}) {
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateLumaBlock_H264_16u_P1R(
-                                                     &(q16 = blk16(s, {8, 8}, depth)))));
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateChromaBlock_H264_16u_P2R(
-                                                     &(q16 = blk16(s, {8, 8}, depth)))));
-    }
-    rows.push_back(
-        OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_H264_16u_P1R(&(q16 = blk16(s, {8, 20}, 9)))));
-    // 8-bit 4:2:2 chroma: qp up to 39, step, mode, availability.
-    Chroma8 c8{};
-    rows.push_back(OPX_ARG(opxOk, opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(
-                                      c8.make(s, 39, 96, true), 16, 16)));
-    rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(
-                                                 c8.make(s, 40), 16, 16)));
-    rows.push_back(OPX_ARG(opxErrStep, opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(
-                                           c8.make(s, 39, -3), 5, 0, 16, 16)));
-    rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(
-                                                 c8.make(s), 4, 0, 16, 16)));
-    rows.push_back(
-        OPX_ARG(opxErrIntraPredUnavailable,
-                opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(c8.make(s), 3, 16, 16, 16)));
-    for (int mode : {1, 3})
-        rows.push_back(OPX_ARG(opxErrIntraPredUnavailable,
-                               opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R(
-                                   c8.make(s), mode, 0, 0, 16, 16)));
-    rows.push_back(OPX_ARG(
-        opxErrIntraPredUnavailable,
-        opxiReconstructChroma422IntraHalf4x4_H264High_16s8u_IP2R(c8.make(s), 2, 4, 0, 16, 16)));
     expect_arg_cases(rows);
 }
 

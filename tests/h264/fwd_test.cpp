@@ -57,35 +57,66 @@ bool same_facts(BlockFacts a, BlockFacts b) { return a.count == b.count && a.las
 
 // ---- differential --------------------------------------------------------------------------
 
-TEST(H264FwdDifferential, TransformQuant4x4EveryQpOffsetAndScale) {
+// The 4x4 transform-quantiser, the quantiser alone and the luma and chroma DC paths (chroma to
+// qp 39) at every qp: intra and inter (needTransform for the luma DC), flat and caller scales
+// (65535 in the last round), blocks against unreadable pages.
+TEST(H264FwdDifferential, FourByFourAndDcEveryQpOffsetAndScale) {
     Rng rng;
     for (bool at_front : {false, true}) {
-        GuardedBuffer gs(4096), gd(4096), gd2(4096), gsc(4096), gl(4096);
-        Opx16s* src = guarded<Opx16s>(gs, 16, at_front);
-        Opx16s* want = guarded<Opx16s>(gd, 16, at_front);
-        Opx16s* got = guarded<Opx16s>(gd2, 16, !at_front);
-        Opx16s* scan = guarded<Opx16s>(gsc, 16, at_front);
-        Opx16s* scale = guarded<Opx16s>(gl, 16, !at_front);
+        GuardedBuffer g[7] = {GuardedBuffer(4096), GuardedBuffer(4096), GuardedBuffer(4096),
+                              GuardedBuffer(4096), GuardedBuffer(4096), GuardedBuffer(4096),
+                              GuardedBuffer(4096)};
+        Opx16s* scan = guarded<Opx16s>(g[4], 16, at_front);
+        Opx16s* scale = guarded<Opx16s>(g[5], 16, !at_front);
+        Opx16s* dc_scale = guarded<Opx16s>(g[6], 1, at_front);  // the DC paths read one
+        // Source and output blocks of n elements for the portable (w) and AVX2 (g) kernels.
+        Opx16s *sw, *sg, *tw, *tg;
+        auto blocks = [&](int n, Kind kind) {
+            sw = guarded<Opx16s>(g[0], n, at_front), sg = guarded<Opx16s>(g[1], n, !at_front);
+            tw = guarded<Opx16s>(g[2], n, at_front), tg = guarded<Opx16s>(g[3], n, !at_front);
+            for (int i = 0; i < n; ++i) sw[i] = sg[i] = value16(rng, kind);
+            for (int i = 0; i < n; ++i) tw[i] = tg[i] = value16(rng, kind);
+        };
+        auto same = [&](BlockFacts a, BlockFacts b, int n) {
+            if (!regions_equal(tw, 0, tg, 0, n, 1) || !regions_equal(sw, 0, sg, 0, n, 1))
+                return testing::AssertionFailure() << regions_equal(tw, 0, tg, 0, n, 1).message()
+                                                   << regions_equal(sw, 0, sg, 0, n, 1).message();
+            if (same_facts(a, b)) return testing::AssertionSuccess();
+            return testing::AssertionFailure() << "count " << a.count << " / " << b.count
+                                               << ", last " << a.last << " / " << b.last;
+        };
         for (int qp = 0; qp <= 51; ++qp)
             for (Kind kind : kKinds)
-                for (int round = 0; round < 6; ++round) {
-                    for (int i = 0; i < 16; ++i) src[i] = value16(rng, kind);
+                for (int round = 0; round < 8; ++round) {
+                    SCOPED_TRACE(testing::Message() << "qp " << qp << " round " << round);
                     const auto sc = scan_of(rng, 16);
                     std::copy(sc.begin(), sc.end(), scan);
                     for (int i = 0; i < 16; ++i)
-                        scale[i] = static_cast<Opx16s>(round == 5 ? 65535 : rng.uniform(1, 13107));
-                    const bool intra = round & 1;
-                    const Opx16s* sp = round >= 3 ? scale : nullptr;
-                    const BlockFacts a = ref::kFwd.trans_quant4x4(src, want, qp, intra, scan, sp);
-                    const BlockFacts b = avx2::kFwd.trans_quant4x4(src, got, qp, intra, scan, sp);
-                    ASSERT_TRUE(regions_equal(want, 0, got, 0, 16, 1)) << "qp " << qp;
-                    ASSERT_TRUE(same_facts(a, b)) << "qp " << qp;
-                    // Quantisation alone, on the same values read as coefficients.
-                    const Opx16u* up = sp ? reinterpret_cast<const Opx16u*>(scale) : nullptr;
-                    const BlockFacts c = ref::kFwd.quant4x4(src, want, qp, intra, scan, up);
-                    const BlockFacts d = avx2::kFwd.quant4x4(src, got, qp, intra, scan, up);
-                    ASSERT_TRUE(regions_equal(want, 0, got, 0, 16, 1)) << "qp " << qp;
-                    ASSERT_TRUE(same_facts(c, d)) << "qp " << qp;
+                        scale[i] = static_cast<Opx16s>(round == 7 ? 65535 : rng.uniform(1, 13107));
+                    const bool odd = round & 1, intra = round & 4;
+                    const Opx16s* sp = round & 2 ? scale : nullptr;
+                    const Opx16u* up = reinterpret_cast<const Opx16u*>(sp);
+                    dc_scale[0] = scale[0];
+                    const Opx16s* dp = sp ? dc_scale : nullptr;
+                    blocks(16, kind);
+                    ASSERT_TRUE(same(ref::kFwd.trans_quant4x4(sw, tw, qp, odd, scan, sp),
+                                     avx2::kFwd.trans_quant4x4(sg, tg, qp, odd, scan, sp), 16));
+                    blocks(16, kind);
+                    ASSERT_TRUE(same(ref::kFwd.quant4x4(sw, tw, qp, odd, scan, up),
+                                     avx2::kFwd.quant4x4(sg, tg, qp, odd, scan, up), 16));
+                    blocks(16, kind);
+                    ASSERT_TRUE(same(ref::kFwd.luma_dc(sw, tw, qp, odd, scan, dp),
+                                     avx2::kFwd.luma_dc(sg, tg, qp, odd, scan, dp), 16));
+                    if (qp > 39) continue;
+                    // Chroma DC: the facts are the count alone.
+                    for (int n : {4, 8}) {
+                        blocks(8, kind);
+                        auto* const f = n == 4 ? ref::kFwd.chroma_dc2x2 : ref::kFwd.chroma_dc2x4;
+                        auto* const v = n == 4 ? avx2::kFwd.chroma_dc2x2 : avx2::kFwd.chroma_dc2x4;
+                        const BlockFacts a = f(sw, tw, qp, intra, odd, dp);
+                        const BlockFacts b = v(sg, tg, qp, intra, odd, dp);
+                        ASSERT_TRUE(same({a.count, 0}, {b.count, 0}, 8));
+                    }
                 }
     }
 }
@@ -152,60 +183,6 @@ TEST(H264FwdDifferential, Quant8x8EveryQpPer) {
                     ASSERT_TRUE(same_facts(a, b)) << "qpPer " << per;
                 }
     }
-}
-
-TEST(H264FwdDifferential, LumaDcWithAndWithoutTransform) {
-    Rng rng;
-    for (bool at_front : {false, true}) {
-        GuardedBuffer g[6] = {GuardedBuffer(4096), GuardedBuffer(4096), GuardedBuffer(4096),
-                              GuardedBuffer(4096), GuardedBuffer(4096), GuardedBuffer(4096)};
-        Opx16s* sw = guarded<Opx16s>(g[0], 16, at_front);
-        Opx16s* sg = guarded<Opx16s>(g[1], 16, !at_front);
-        Opx16s* tw = guarded<Opx16s>(g[2], 16, at_front);
-        Opx16s* tg = guarded<Opx16s>(g[3], 16, !at_front);
-        Opx16s* scan = guarded<Opx16s>(g[4], 16, at_front);
-        Opx16s* scale = guarded<Opx16s>(g[5], 1, at_front);
-        for (int qp = 0; qp <= 51; ++qp)
-            for (Kind kind : kKinds)
-                for (int round = 0; round < 8; ++round) {
-                    for (int i = 0; i < 16; ++i) sw[i] = sg[i] = value16(rng, kind);
-                    for (int i = 0; i < 16; ++i) tw[i] = tg[i] = value16(rng, kind);
-                    const auto sc = scan_of(rng, 16);
-                    std::copy(sc.begin(), sc.end(), scan);
-                    scale[0] = static_cast<Opx16s>(round == 7 ? 65535 : rng.uniform(1, 13107));
-                    const bool need = round & 1;
-                    const Opx16s* sp = round & 2 ? scale : nullptr;
-                    const BlockFacts a = ref::kFwd.luma_dc(sw, tw, qp, need, scan, sp);
-                    const BlockFacts b = avx2::kFwd.luma_dc(sg, tg, qp, need, scan, sp);
-                    ASSERT_TRUE(regions_equal(tw, 0, tg, 0, 16, 1)) << "qp " << qp;
-                    ASSERT_TRUE(regions_equal(sw, 0, sg, 0, 16, 1)) << "qp " << qp;
-                    ASSERT_TRUE(same_facts(a, b)) << "qp " << qp;
-                }
-    }
-}
-
-TEST(H264FwdDifferential, ChromaDcEveryQp) {
-    Rng rng;
-    for (int qp = 0; qp <= 39; ++qp)
-        for (Kind kind : kKinds)
-            for (int round = 0; round < 8; ++round) {
-                Opx16s sw[8], sg[8], tw[8], tg[8], scale[1];
-                for (int i = 0; i < 8; ++i) sw[i] = sg[i] = value16(rng, kind);
-                for (int i = 0; i < 8; ++i) tw[i] = tg[i] = value16(rng, kind);
-                scale[0] = static_cast<Opx16s>(round == 7 ? 65535 : rng.uniform(1, 13107));
-                const bool need = round & 1, intra = round & 4;
-                const Opx16s* sp = round & 2 ? scale : nullptr;
-                BlockFacts a = ref::kFwd.chroma_dc2x2(sw, tw, qp, intra, need, sp);
-                BlockFacts b = avx2::kFwd.chroma_dc2x2(sg, tg, qp, intra, need, sp);
-                ASSERT_TRUE(regions_equal(tw, 0, tg, 0, 8, 1)) << "qp " << qp;
-                ASSERT_TRUE(regions_equal(sw, 0, sg, 0, 8, 1)) << "qp " << qp;
-                ASSERT_EQ(a.count, b.count);
-                a = ref::kFwd.chroma_dc2x4(sw, tw, qp, intra, need, sp);
-                b = avx2::kFwd.chroma_dc2x4(sg, tg, qp, intra, need, sp);
-                ASSERT_TRUE(regions_equal(tw, 0, tg, 0, 8, 1)) << "qp " << qp;
-                ASSERT_TRUE(regions_equal(sw, 0, sg, 0, 8, 1)) << "qp " << qp;
-                ASSERT_EQ(a.count, b.count);
-            }
 }
 
 // Kernels that both tables share must still give the portable answer through the AVX2 table

@@ -117,27 +117,36 @@ TEST(H264Weight, UniAndBiKernelsMatchPortableOverAllArguments) {
                 }
 }
 
-// In place (the weighted average's destination is its second source) and blocks that overlap
-// by a few bytes: both paths read each sample before writing it, in row order.
+// Overlap: a bi-directional destination that is its second source or overlaps it by a few bytes,
+// and interleaved rows in place that are shorter than their step in bytes (negative steps
+// too). Both paths read each sample before writing it, in row order.
 TEST(H264Weight, OverlappingBlocksGiveRowOrderResults) {
     Rng rng;
-    for (int i = 0; i < kNumWeightSizes; ++i)
+    for (int i = 0; i < kNumWeightSizes; ++i) {
+        const int w = kWeightSides[i / 4], h = kWeightSides[i % 4];
         for (int shift_src : {0, 1, -1, 3, 40}) {
-            const int w = kWeightSides[i / 4], h = kWeightSides[i % 4];
             const BiWeight wt = {5, {20, 20}, {44, 44}, {-3, -3}};
             Plane<Opx8u> a(w + 48, h + 4, 16), src(w + 48, h + 4, 16);
             a.fill(Pattern::kRandom, rng);
             src.fill(Pattern::kRandom, rng);
-            auto pb = twin(a, 16);
-            Plane<Opx8u>& b = *pb;
-            Opx8u* da = a.row(2) + 8;
-            Opx8u* db = b.row(2) + 8;
+            auto b = twin(a, 16);
+            Opx8u *da = a.row(2) + 8, *db = b->row(2) + 8;
             ref::kWeight.bi[i](src.row(2) + 8, src.step(), da + shift_src, a.step(), da, a.step(),
                                wt);
-            avx2::kWeight.bi[i](src.row(2) + 8, src.step(), db + shift_src, b.step(), db, b.step(),
-                                wt);
-            ASSERT_TRUE(planes_equal(a, b)) << w << "x" << h << " shift " << shift_src;
+            avx2::kWeight.bi[i](src.row(2) + 8, src.step(), db + shift_src, b->step(), db,
+                                b->step(), wt);
+            ASSERT_TRUE(planes_equal(a, *b)) << w << "x" << h << " shift " << shift_src;
         }
+        for (int step : {w, -w, w + 1}) {
+            const UniWeight wt = {3, {-7, 90}, {12, -40}};
+            Plane<Opx8u> a(2 * w, 2 * h + 2, 16);
+            a.fill(Pattern::kRandom, rng);
+            auto b = twin(a, 16);
+            ref::kWeight.uni_c2[i](step < 0 ? a.row(2 * h) : a.data(), step, wt);
+            avx2::kWeight.uni_c2[i](step < 0 ? b->row(2 * h) : b->data(), step, wt);
+            ASSERT_TRUE(planes_equal(a, *b)) << w << "x" << h << " step " << step;
+        }
+    }
 }
 
 TEST(H264Weight, AnySizeKernelMatchesPortable) {
@@ -411,26 +420,6 @@ TEST(H264Weight, SixteenBitRules) {
     std::fill(d, d + 16, 5);
     ASSERT_EQ(opxiUnidirWeight_H264_16u_IP2P1R(d, 4, 1, 3, -2, {4, 4}, 14), opxOk);
     EXPECT_EQ(d[0], ((5 * 3 + 1) >> 1) - 2);
-}
-
-// Interleaved rows shorter than their step in bytes overlap; results follow row order.
-TEST(H264Weight, InterleavedInPlaceWithOverlappingRowsFollowsRowOrder) {
-    Rng rng;
-    for (int i = 0; i < kNumWeightSizes; ++i) {
-        const int w = kWeightSides[i / 4], h = kWeightSides[i % 4];
-        UniWeight wt = {3, {-7, 90}, {12, -40}};
-        for (int step : {w, -w, w + 1}) {
-            Plane<Opx8u> a(2 * w, 2 * h + 2, 16);
-            a.fill(Pattern::kRandom, rng);
-            auto pbb = twin(a, 16);
-            Plane<Opx8u>& b = *pbb;
-            Opx8u* pa = step < 0 ? a.row(2 * h) : a.data();
-            Opx8u* pb = step < 0 ? b.row(2 * h) : b.data();
-            ref::kWeight.uni_c2[i](pa, step, wt);
-            avx2::kWeight.uni_c2[i](pb, step, wt);
-            ASSERT_TRUE(planes_equal(a, b)) << w << "x" << h << " step " << step;
-        }
-    }
 }
 
 }  // namespace
