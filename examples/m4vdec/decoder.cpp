@@ -2,9 +2,9 @@
 // headers (clause 6.2), video packets and data partitioning, macroblocks of I-, P- and B-VOPs
 // (1MV and 4MV, unrestricted vectors, direct mode, half- and quarter-sample prediction), S-VOPs of
 // global motion compensation, motion vector prediction (clause 7.6.5), intra DC and AC prediction
-// (clause 7.4.3) and reconstruction; H.263 pictures (ITU-T H.263 clause 5) with advanced
-// prediction (Annex F), version 2 picture headers with advanced intra coding, the deblocking filter
-// and modified quantisation (Annexes I, J, T), and H.261 pictures (ITU-T H.261 clause 4) with the
+// (clause 7.4.3) and reconstruction; H.263 pictures (ITU-T H.263 clause 5) with unrestricted
+// vectors (Annex D) and advanced prediction (Annex F), version 2 picture headers with advanced
+// intra coding, the deblocking filter and modified quantisation (Annexes I, J, T), and H.261 pictures (ITU-T H.261 clause 4) with the
 // same machinery. Streams using tools outside this set are refused (exit 3).
 #include <algorithm>
 #include <climits>
@@ -1118,8 +1118,11 @@ struct Decoder::Impl {
     // ---- H.263 version 2 pictures (PLUSPTYPE, H.263 clause 5.1.4) --------------------------
     // options of the last picture with UFEP 1, kept by the pictures after it
     int plus_format = 0;
-    bool custom_pcf = false, plus_obmc = false;
+    bool custom_pcf = false, plus_obmc = false, plus_umv = false;
     bool aic = false, deblock = false, modquant = false;  // Annexes I, J, T
+    // Annex D: vectors past the picture's edges; `umv_plus` the version 2 form (PLUSPTYPE),
+    // whose differences take the reversible codes of Table D.3 and are not wrapped
+    bool umv = false, umv_plus = false;
 
     // from the PLUSPTYPE on, up to PQUANT
     void plus_header() {
@@ -1128,7 +1131,7 @@ struct Decoder::Impl {
         if (ufep == 1) {  // OPPTYPE
             plus_format = int(r.u(3));
             custom_pcf = r.bit();
-            need(!r.bit(), "H.263 unrestricted motion vectors (Annex D)");
+            plus_umv = r.bit();
             need(!r.bit(), "H.263 syntax-based arithmetic coding (Annex E)");
             plus_obmc = r.bit();
             aic = r.bit();
@@ -1143,6 +1146,7 @@ struct Decoder::Impl {
             throw std::string("PLUSPTYPE without its options");
         }
         obmc = plus_obmc;
+        umv = umv_plus = plus_umv;
         const int type = int(r.u(3));  // MPPTYPE
         need(type <= 1, "H.263 B, EI, EP or improved PB pictures");
         vop_type = type;
@@ -1170,6 +1174,8 @@ struct Decoder::Impl {
             if (custom_pcf) r.u(8);  // CPCFC
         }
         if (custom_pcf) r.u(2);  // ETR
+        // UUI: 1 the vector range of Table D.1, 01 unlimited; either way nothing to check here
+        if (ufep == 1 && plus_umv && !r.bit() && !r.bit()) throw std::string("invalid UUI");
         qp = int(r.u(5));
         if (qp == 0) throw std::string("PQUANT 0");
     }
@@ -1264,7 +1270,8 @@ struct Decoder::Impl {
         } else {
             if (format == 0 || format == 6) throw std::string("invalid source format");
             vop_type = int(r.u(1));
-            need(!r.bit(), "H.263 unrestricted motion vectors (Annex D)");
+            umv = r.bit();
+            umv_plus = false;
             need(!r.bit(), "H.263 syntax-based arithmetic coding (Annex E)");
             obmc = r.bit();  // advanced prediction (Annex F)
             need(!r.bit(), "H.263 PB-frames (Annex G)");
@@ -1319,6 +1326,56 @@ struct Decoder::Impl {
             if (recent.size() == 3) recent.erase(recent.begin());
             recent.push_back(mbs);
         }
+    }
+
+    // ---- H.263 motion vectors (clause 6.1.1, Annex D) ------------------------------------------
+    // One MVD component of Annex D with PLUSPTYPE (Table D.3): "1" for 0; otherwise a 0, then
+    // for each bit of |MVD| after its leading 1 that bit and a 1, then the sign (1 negative)
+    // and a 0. Single-valued, reversible; half samples.
+    int umv_difference() {
+        if (r.bit()) return 0;
+        int a = 1;
+        for (;;) {
+            const int b = int(r.u(1));
+            if (!r.bit()) return b ? -a : a;
+            if (a >= 1 << 12) throw std::string("invalid motion vector difference");
+            a = (a << 1) | b;
+        }
+    }
+
+    // A macroblock or block vector from its prediction and the coded differences
+    Mv h263_mv(Mv p) {
+        Mv v;
+        if (umv_plus) {
+            const int dx = umv_difference(), dy = umv_difference();
+            // two differences of +1/2 would leave eight zeros in a row: a 1 follows to keep start
+            // codes from being emulated
+            if (dx == 1 && dy == 1 && !r.bit()) throw std::string("start code emulation bit 0");
+            v.x = p.x + dx;
+            v.y = p.y + dy;
+            return v;
+        }
+        v.x = umv ? umv_v1_component(p.x) : mv_component(p.x);
+        v.y = umv ? umv_v1_component(p.y) : mv_component(p.y);
+        return v;
+    }
+
+    // Annex D.2 without PLUSPTYPE: the MVD table's two values per code (d and d -+ 64 half
+    // samples) resolve to the vector within -32..31 of a predictor in -31..32, and otherwise to
+    // the one within -63..63 of the predictor's sign (or zero)
+    int umv_v1_component(int p) {
+        const int code = r.vlc(kMotionCode);
+        if (code == INT_MIN) throw std::string("invalid MVD");
+        return umv_v1_vector(p, code);
+    }
+
+    static int umv_v1_vector(int p, int code) {
+        const int d = code == 32 ? -32 : code;  // "-16 & 16" is one code
+        if (p >= -31 && p <= 32) return p + d;
+        int v = p + d;
+        if (v < -63 || (p > 0 && v < 0)) v += 64;
+        if (v > 63 || (p < 0 && v > 0)) v -= 64;
+        return v;
     }
 
     void h263_macroblock(int mx, int my) {
@@ -1376,16 +1433,15 @@ struct Decoder::Impl {
         const bool ahead = obmc && obmc_compat && left && !left->intra && !left->skipped;
         for (int k = 0; k < nv; ++k) {
             const Mv p = predict_mv(mx, my, k, v);
-            v[k].x = mv_component(p.x);
-            v[k].y = mv_component(p.y);
+            v[k] = h263_mv(p);
             if (ahead) {  // the same differences on the look-ahead's predictions
                 Mv real[4];
                 std::memcpy(real, left->mv, sizeof real);
                 for (int i = 0; i < 4; ++i) left->mv[i] = held(my * mbw + mx - 1, i);
                 const Mv pa = predict_mv(mx, my, k, m.ahead);
                 std::memcpy(left->mv, real, sizeof real);
-                m.ahead[k].x = wrap_mv(pa.x + v[k].x - p.x);
-                m.ahead[k].y = wrap_mv(pa.y + v[k].y - p.y);
+                m.ahead[k].x = umv ? pa.x + v[k].x - p.x : wrap_mv(pa.x + v[k].x - p.x);
+                m.ahead[k].y = umv ? pa.y + v[k].y - p.y : wrap_mv(pa.y + v[k].y - p.y);
             }
         }
         if (nv == 1) {

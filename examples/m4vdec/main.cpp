@@ -19,8 +19,9 @@ int main(int argc, char** argv) {
         "decodes MPEG-4 Visual (simple profile tools plus B-VOPs, quarter-sample prediction and "
         "global motion compensation: I/P/B/S-VOPs, 1MV and 4MV, "
         "H.263 and MPEG quantisation, video packets, data partitioning), "
-        "H.263 baseline with advanced prediction (Annex F), H.263 version 2 pictures with advanced "
-        "intra coding, deblocking and modified quantisation (Annexes I, J, T) and H.261 with opxvc",
+        "H.263 baseline with unrestricted vectors and advanced prediction (Annexes D, F), H.263 "
+        "version 2 pictures with advanced intra coding, deblocking and modified quantisation "
+        "(Annexes I, J, T) and H.261 with opxvc",
         "an MPEG-4 Visual, H.263 or H.261 elementary stream");
     std::string plugin;
     opxcli::Option o;

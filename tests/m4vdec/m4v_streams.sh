@@ -5,8 +5,8 @@
 # (I/P/B-VOPs, 1MV and 4MV, half- and quarter-sample prediction, GMC S-VOPs, H.263 and MPEG quantisation with loaded matrices, video packets (also
 # slices ending at fixed macroblocks of B-VOPs), data
 # partitioning;
-# H.263 baseline with GOB headers, advanced prediction (Annex F), H.263 version 2 with Annexes I, J
-# and T; H.261 QCIF and CIF, with the loop filter);
+# H.263 baseline with GOB headers, advanced prediction (Annex F), unrestricted vectors (Annex D),
+# H.263 version 2 with Annexes D, I, J and T; H.261 QCIF and CIF, with the loop filter);
 #   - with the AVDCT plugin's "simple" IDCT every frame's MD5 equals ffmpeg's;
 #   - with the built-in IDCT every plane of every frame is within PSNR >= 48 dB;
 # then that streams with tools the decoder lacks are refused (exit 3, "unsupported stream") and
@@ -80,6 +80,11 @@ cases=(
   "h263p_mv4|testsrc2=size=200x120,scroll=h=0.04:v=0.03|-c:v h263p -q:v 12 -flags +aic+loop+mv4"
   # all four with advanced prediction at a size not a multiple of 16
   "h263p_obmc|testsrc2=size=200x120,scroll=h=0.04:v=0.03|-c:v h263p -q:v 5 -flags +aic+loop+mv4 -obmc 1|--obmc-compat"
+  # unrestricted vectors (Annex D with PLUSPTYPE: reversible vector codes, no wrapping) reaching
+  # past the picture's edges, at a size not a multiple of 16, with rate control, and with four
+  # vectors under the deblocking filter or advanced prediction
+  "h263p_umv|testsrc2=size=200x120,scroll=h=0.01:v=0.1,noise=alls=12:allf=t|-c:v h263p -b:v 2M -umv 1 -flags +mv4+loop"
+  "h263p_umv_obmc|testsrc2=size=176x144,scroll=h=0.01:v=0.1,noise=alls=12:allf=t|-c:v h263p -b:v 2M -umv 1 -obmc 1 -flags +mv4|--obmc-compat"
   "h261|testsrc2=size=176x144|-c:v h261 -q:v 6"
   "h261_cif|mandelbrot=size=352x288|-c:v h261 -q:v 2 -g 8"
   # the loop filter (FIL) on the prediction of macroblocks with vectors
@@ -114,6 +119,20 @@ for c in "${cases[@]}"; do
   r=$("$cmp" frames "$w" "$h" 420 "$work/$name.yuv" "$work/$name.ref.yuv" 48) || fail=1
   echo "$name: plugin IDCT bit-exact, built-in IDCT: $r"
 done
+
+# H.263 version 1 with Annex D (which ffmpeg does not write): the PTYPE bit set in the headers of
+# an ffmpeg stream with fast motion makes its vector codes resolve by the Annex D rule (also with
+# predictors outside -31..32, which take the value of the predictor's sign); ffmpeg decodes the
+# result as the reference
+s=$work/h263_umv.m4v
+ffmpeg -v error -y -f lavfi -i testsrc2=size=176x144,scroll=h=0.09:v=-0.1 -frames:v 24 -threads 1 \
+  -c:v h263 -q:v 5 -f h263 "$work/h263_umv.plain.m4v" &&
+  perl -0777 -pe 's/\x00\x00([\x80-\x83])(.)(.)/"\x00\x00$1$2" . chr(ord($3) | 1)/gse' \
+    "$work/h263_umv.plain.m4v" >"$s" || { echo "h263_umv: no stream"; fail=1; }
+ffmpeg -v error -threads 1 -flags +bitexact -idct simple -i "$s" -fps_mode passthrough -f framemd5 - |
+  awk -F', *' '!/^#/ {print n++, $6}' >"$work/h263_umv.md5"
+with_plugin --md5 --idct-plugin "$plugin:simple" "$s" >"$work/h263_umv.ours.md5" &&
+  cmp -s "$work/h263_umv.md5" "$work/h263_umv.ours.md5" || { echo "h263_umv: digests differ"; fail=1; }
 
 # a not-coded VOP (P, vop_coded 0; 5-bit time increments at 25 Hz) inserted before the fifth VOP
 # of the q31 stream: no picture for it, the same digests as ffmpeg's
@@ -179,12 +198,12 @@ for q in 12 31; do
   awk -v a="$plain" -v b="$post" 'BEGIN { exit !(b >= a - 0.05) }' || { echo "postfilter q$q: PSNR falls"; fail=1; }
 done
 
-# refusals: interlaced, H.263 four vectors without advanced prediction (ffmpeg writes them), H.263
-# unrestricted vectors (Annex D)
+# refusals: interlaced, H.263 four vectors without advanced prediction or deblocking (ffmpeg
+# writes them)
 refusals=(
   "interlaced|-bf 0 -flags +ildct"
   "h263_mv4_only|-c:v h263 -flags +mv4"
-  "h263_umv|-c:v h263p -umv 1"
+  "h263p_mv4_only|-c:v h263p -umv 1 -flags +mv4"
 )
 for c in "${refusals[@]}"; do
   IFS='|' read -r name opts <<<"$c"
