@@ -4,7 +4,8 @@
 // global motion compensation, motion vector prediction (clause 7.6.5), intra DC and AC prediction
 // (clause 7.4.3) and reconstruction; H.263 pictures (ITU-T H.263 clause 5) with unrestricted
 // vectors (Annex D) and advanced prediction (Annex F), version 2 picture headers with advanced
-// intra coding, the deblocking filter and modified quantisation (Annexes I, J, T), and H.261 pictures (ITU-T H.261 clause 4) with the
+// intra coding, the deblocking filter, the alternative inter VLC and modified quantisation
+// (Annexes I, J, S, T), and H.261 pictures (ITU-T H.261 clause 4) with the
 // same machinery. Streams using tools outside this set are refused (exit 3).
 #include <algorithm>
 #include <climits>
@@ -1118,8 +1119,9 @@ struct Decoder::Impl {
     // ---- H.263 version 2 pictures (PLUSPTYPE, H.263 clause 5.1.4) --------------------------
     // options of the last picture with UFEP 1, kept by the pictures after it
     int plus_format = 0;
-    bool custom_pcf = false, plus_obmc = false, plus_umv = false;
+    bool custom_pcf = false, plus_obmc = false, plus_umv = false, plus_aiv = false;
     bool aic = false, deblock = false, modquant = false;  // Annexes I, J, T
+    bool aiv = false;  // Annex S: inter blocks may take the intra codes of Table I.2
     // Annex D: vectors past the picture's edges; `umv_plus` the version 2 form (PLUSPTYPE),
     // whose differences take the reversible codes of Table D.3 and are not wrapped
     bool umv = false, umv_plus = false;
@@ -1139,7 +1141,7 @@ struct Decoder::Impl {
             need(!r.bit(), "H.263 slice structure (Annex K)");
             need(!r.bit(), "H.263 reference picture selection (Annex N)");
             need(!r.bit(), "H.263 independent segment decoding (Annex R)");
-            need(!r.bit(), "H.263 alternative inter VLC (Annex S)");
+            plus_aiv = r.bit();
             modquant = r.bit();
             if (r.u(4) != 8) throw std::string("invalid OPPTYPE");
         } else if (plus_format == 0) {
@@ -1147,6 +1149,7 @@ struct Decoder::Impl {
         }
         obmc = plus_obmc;
         umv = umv_plus = plus_umv;
+        aiv = plus_aiv;
         const int type = int(r.u(3));  // MPPTYPE
         need(type <= 1, "H.263 B, EI, EP or improved PB pictures");
         vop_type = type;
@@ -1281,7 +1284,7 @@ struct Decoder::Impl {
             width = kSizes[format][0];
             height = kSizes[format][1];
             rounding = 0;
-            aic = deblock = modquant = false;
+            aic = deblock = modquant = aiv = false;
         }
         while (r.bit()) r.u(8);  // PEI, PSUPP
         if (r.overrun()) throw std::string("picture header cut short");
@@ -1378,6 +1381,45 @@ struct Decoder::Impl {
         return v;
     }
 
+    // DQUANT of clause 5.3.6: -1, -2, +1, +2
+    int dquant(int q) {
+        static const int kDquant[4] = {-1, -2, 1, 2};
+        return std::min(std::max(q + kDquant[r.u(2)], 1), 31);
+    }
+
+    // DQUANT of Annex T.2: 1 and a bit choosing between the two steps of Table T.1 for the
+    // current QUANT, or 0 and the new QUANT in 5 bits
+    int dquant_t(int q) {
+        // [QUANT][bit]: QUANT 1 -> +2/+1, 2..10 -> -1/+1, 11..20 -> -2/+2, 21..28 -> -3/+3,
+        // 29 -> -3/+2, 30 -> -3/+1, 31 -> -3/-5
+        auto step = [](int quant, int bit) {
+            if (quant == 1) return bit ? 1 : 2;
+            if (quant <= 10) return bit ? 1 : -1;
+            if (quant <= 20) return bit ? 2 : -2;
+            if (quant <= 28) return bit ? 3 : -3;
+            return bit ? (quant == 29 ? 2 : quant == 30 ? 1 : -5) : -3;
+        };
+        if (r.bit()) return q + step(q, int(r.u(1)));
+        const int v = int(r.u(5));
+        if (v == 0) throw std::string("QUANT 0");
+        return v;
+    }
+
+    // one inter block's levels, dequantised with QUANT q: Table 16, or under Annex S the intra
+    // codes of Table I.2 when Table 16 would put more than 64 coefficients in the block (the
+    // decoder reports that as an invalid code and leaves the cursor where it was)
+    void h263_inter_block(Opx16s q[64], int quant) {
+        Opx32s off, last = 0;
+        Opx8u* p = cursor(off);
+        OpxResult e = opxiReconstructCoeffsInter_H263_1u16s(&p, &off, q, &last, quant, modquant);
+        if (e == opxErrVlcCode && aiv) {
+            e = opxiDecodeCoeffsIntra_H263_1u16s(&p, &off, q, &last, 1, modquant, opxScanZigzag);
+            if (e == opxOk) e = opxiQuantInvInter_H263_16s_C1I(q, 63, quant, modquant);
+        }
+        if (e != opxOk) throw std::string("invalid inter block");
+        uncursor(p, off);
+    }
+
     void h263_macroblock(int mx, int my) {
         MbInfo& m = mbs[size_t(my * mbw + mx)];
         const int value = mb_start(mx, my);
@@ -1393,12 +1435,10 @@ struct Decoder::Impl {
         if (intra && aic && r.bit()) intra_mode = 1 + int(r.u(1));
         int cbpy = r.vlc(kCbpy);
         if (cbpy == INT_MIN) throw std::string("invalid CBPY");
-        if (!intra) cbpy = 15 - cbpy;
-        if (type == 1 || type == 4) {
-            need(!modquant, "H.263 modified quantisation (Annex T) with DQUANT");
-            static const int kDquant[4] = {-1, -2, 1, 2};
-            qp = std::min(std::max(qp + kDquant[r.u(2)], 1), 31);
-        }
+        // Annex S: an inter macroblock with both chrominance blocks coded takes the intra
+        // meaning of CBPY
+        if (!intra && !(aiv && (value & 3) == 3)) cbpy = 15 - cbpy;
+        if (type == 1 || type == 4) qp = modquant ? dquant_t(qp) : dquant(qp);
         m.qp = qp;
         m.intra = intra;
         const int cbp = (cbpy << 2) | (value & 3);
@@ -1455,12 +1495,7 @@ struct Decoder::Impl {
         for (int b = 0; b < 6; ++b) {
             if (!((cbp >> (5 - b)) & 1)) continue;
             const int c = b < 4 ? 0 : b - 3;
-            Opx32s off, last = 0;
-            Opx8u* cp = cursor(off);
-            if (opxiReconstructCoeffsInter_H263_1u16s(&cp, &off, q, &last, c ? chroma_qp(qp) : qp,
-                                                      modquant) != opxOk)
-                throw std::string("invalid inter block");
-            uncursor(cp, off);
+            h263_inter_block(q, c ? chroma_qp(qp) : qp);
             if (obmc) {
                 d.opt_.idct->residual(q, parsed_res[b]);
                 continue;

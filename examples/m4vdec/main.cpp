@@ -20,8 +20,8 @@ int main(int argc, char** argv) {
         "global motion compensation: I/P/B/S-VOPs, 1MV and 4MV, "
         "H.263 and MPEG quantisation, video packets, data partitioning), "
         "H.263 baseline with unrestricted vectors and advanced prediction (Annexes D, F), H.263 "
-        "version 2 pictures with advanced intra coding, deblocking and modified quantisation "
-        "(Annexes I, J, T) and H.261 with opxvc",
+        "version 2 pictures with advanced intra coding, deblocking, the alternative inter VLC and "
+        "modified quantisation (Annexes I, J, S, T) and H.261 with opxvc",
         "an MPEG-4 Visual, H.263 or H.261 elementary stream");
     std::string plugin;
     opxcli::Option o;

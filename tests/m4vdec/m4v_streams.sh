@@ -6,7 +6,7 @@
 # slices ending at fixed macroblocks of B-VOPs), data
 # partitioning;
 # H.263 baseline with GOB headers, advanced prediction (Annex F), unrestricted vectors (Annex D),
-# H.263 version 2 with Annexes D, I, J and T; H.261 QCIF and CIF, with the loop filter);
+# H.263 version 2 with Annexes D, I, J, S and T; H.261 QCIF and CIF, with the loop filter);
 #   - with the AVDCT plugin's "simple" IDCT every frame's MD5 equals ffmpeg's;
 #   - with the built-in IDCT every plane of every frame is within PSNR >= 48 dB;
 # then that streams with tools the decoder lacks are refused (exit 3, "unsupported stream") and
@@ -85,6 +85,11 @@ cases=(
   # vectors under the deblocking filter or advanced prediction
   "h263p_umv|testsrc2=size=200x120,scroll=h=0.01:v=0.1,noise=alls=12:allf=t|-c:v h263p -b:v 2M -umv 1 -flags +mv4+loop"
   "h263p_umv_obmc|testsrc2=size=176x144,scroll=h=0.01:v=0.1,noise=alls=12:allf=t|-c:v h263p -b:v 2M -umv 1 -obmc 1 -flags +mv4|--obmc-compat"
+  # the alternative inter VLC (Annex S: inter blocks in the intra codes of Table I.2 where the
+  # inter codes would give more than 64 coefficients, and the intra meaning of CBPY when both
+  # chrominance blocks are coded), with every other version 2 tool here and at QP 2 alone
+  "h263p_aiv|testsrc2=size=176x144,scroll=h=0.04:v=0.03|-c:v h263p -q:v 4 -flags +aic+loop+mv4 -obmc 1 -umv 1 -aiv 1|--obmc-compat"
+  "h263p_aiv_q2|testsrc2=size=200x120,scroll=h=0.04:v=0.03|-c:v h263p -q:v 2 -aiv 1"
   "h261|testsrc2=size=176x144|-c:v h261 -q:v 6"
   "h261_cif|mandelbrot=size=352x288|-c:v h261 -q:v 2 -g 8"
   # the loop filter (FIL) on the prediction of macroblocks with vectors
