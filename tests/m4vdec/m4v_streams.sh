@@ -6,10 +6,11 @@
 # slices ending at fixed macroblocks of B-VOPs), data
 # partitioning;
 # H.263 baseline with GOB headers, advanced prediction (Annex F), unrestricted vectors (Annex D),
-# H.263 version 2 with Annexes D, I, J, S and T; H.261 QCIF and CIF, with the loop filter);
+# H.263 version 2 with Annexes D, I, J, S and T (DQUANT too); H.261 QCIF and CIF, with the loop filter);
 #   - with the AVDCT plugin's "simple" IDCT every frame's MD5 equals ffmpeg's;
 #   - with the built-in IDCT every plane of every frame is within PSNR >= 48 dB;
-# then that streams with tools the decoder lacks are refused (exit 3, "unsupported stream") and
+# rewrites of the coefficient data (--rewrite, --rewrite-rvlc with reversible VLC decoded forward
+# and backward, --dquant-compat); then that streams with tools the decoder lacks are refused (exit 3, "unsupported stream") and
 # that damaged streams end in exit 0, 1 or 3.
 # Exit status 77 (skipped) without ffmpeg or without the plugin (libavcodec-dev).
 #   m4v_streams.sh DECODER PLUGIN COMPARE [WORKDIR]
@@ -139,6 +140,68 @@ ffmpeg -v error -threads 1 -flags +bitexact -idct simple -i "$s" -fps_mode passt
 with_plugin --md5 --idct-plugin "$plugin:simple" "$s" >"$work/h263_umv.ours.md5" &&
   cmp -s "$work/h263_umv.md5" "$work/h263_umv.ours.md5" || { echo "h263_umv: digests differ"; fail=1; }
 
+# --rewrite: every block's coefficients decoded to levels and re-encoded by the library in the
+# codes they had (H.263 Table 16, Table I.2 also for Annex S blocks, Annex T escapes; H.261;
+# MPEG-4 with its escapes), the stuffing before MPEG-4 resync markers and start codes redone:
+# H.263 and H.261 streams come out byte for byte, MPEG-4 ones (escape choices may differ) decode
+# in ffmpeg to the original's digests
+for name in basic b_packets partitioned partitioned_mq qpel edge_mv4 xvid_gmc_b h263_gobs \
+  h263_obmc_mv4 h263p_obmc h263p_umv h263p_aiv h263_umv h261_cif h261_loop; do
+  s=$work/$name.m4v
+  [ -f "$s" ] || continue
+  "$dec" --quiet --rewrite "$work/$name.rw" "$s" >/dev/null || { echo "$name: --rewrite failed"; fail=1; continue; }
+  if [[ $name == h26* ]]; then
+    cmp -s "$s" "$work/$name.rw" || { echo "$name: the rewrite is not byte for byte the stream"; fail=1; }
+  else
+    ffmpeg -v error -threads 1 -flags +bitexact -idct simple -i "$work/$name.rw" -fps_mode passthrough \
+      -f framemd5 - | awk -F', *' '!/^#/ {print n++, $6}' | cmp -s - "$work/$name.md5" ||
+      { echo "$name: ffmpeg decodes the rewrite differently"; fail=1; }
+  fi
+done
+
+# reversible VLC: the data-partitioned streams rewritten with every block of their coefficient
+# partitions in the reversible codes (--rewrite-rvlc: reversible_vlc set, stuffing redone):
+# ffmpeg decodes the rewrite to the original's digests, and so does opxvc-m4vdec, also with every
+# video packet's partition decoded backward and checked against the forward levels
+for name in partitioned partitioned_mq; do
+  s=$work/$name.m4v r=$work/$name.rvlc.m4v
+  [ -f "$s" ] || continue
+  "$dec" --quiet --rewrite-rvlc "$r" "$s" >/dev/null && ! cmp -s "$s" "$r" ||
+    { echo "$name: --rewrite-rvlc failed"; fail=1; continue; }
+  ffmpeg -v error -threads 1 -flags +bitexact -idct simple -i "$r" -fps_mode passthrough \
+    -f framemd5 - | awk -F', *' '!/^#/ {print n++, $6}' | cmp -s - "$work/$name.md5" ||
+    { echo "$name: ffmpeg decodes the reversible rewrite differently"; fail=1; }
+  with_plugin --rvlc-backward --md5 --idct-plugin "$plugin:simple" "$r" | cmp -s - "$work/$name.md5" ||
+    { echo "$name: the reversible rewrite decodes differently (or backward decoding differs)"; fail=1; }
+done
+
+# DQUANT under modified quantisation (Annex T): ffmpeg's encoder writes it in the 2-bit form of
+# clause 5.3.6, not in the 2/6-bit form of Annex T.2 that its decoder reads (which then reports
+# damage). --dquant-compat reads the 2-bit form and --rewrite writes the T.2 form: ffmpeg decodes
+# the rewrite to the digests of the original read with --dquant-compat, and opxvc-m4vdec (T.2)
+# decodes the rewrite to them too; with adaptive quantisation (INTER4V+Q macroblocks among them)
+# and with every version 2 tool the decoder has
+dquant=(
+  "h263p_dquant|176x144|-b:v 300k -lumi_mask 0.3 -tcplx_mask 0.3 -flags +aic|"
+  "h263p_dquant_all|200x120|-b:v 250k -lumi_mask 0.3 -tcplx_mask 0.3 -flags +aic+loop+mv4 -obmc 1 -umv 1 -aiv 1 -ps 300|--obmc-compat"
+)
+for c in "${dquant[@]}"; do
+  IFS='|' read -r name size opts dopts <<<"$c"
+  s=$work/$name.m4v r=$work/$name.t2.m4v
+  # shellcheck disable=SC2086
+  ffmpeg -v error -y -f lavfi -i "testsrc2=size=$size,scroll=h=0.04:v=0.03" -frames:v 24 -threads 1 \
+    -c:v h263p $opts -f h263 "$s" || { echo "$name: ffmpeg could not encode"; fail=1; continue; }
+  # shellcheck disable=SC2086
+  with_plugin $dopts --dquant-compat --rewrite "$r" --md5 --idct-plugin "$plugin:simple" "$s" \
+    >"$work/$name.ours.md5" && ! cmp -s "$s" "$r" || { echo "$name: no DQUANT rewritten"; fail=1; continue; }
+  ffmpeg -v error -threads 1 -flags +bitexact -idct simple -i "$r" -fps_mode passthrough -f framemd5 - |
+    awk -F', *' '!/^#/ {print n++, $6}' | cmp -s - "$work/$name.ours.md5" ||
+    { echo "$name: ffmpeg decodes the T.2 rewrite differently"; fail=1; }
+  # shellcheck disable=SC2086
+  with_plugin $dopts --md5 --idct-plugin "$plugin:simple" "$r" | cmp -s - "$work/$name.ours.md5" ||
+    { echo "$name: the T.2 rewrite decodes differently"; fail=1; }
+done
+
 # a not-coded VOP (P, vop_coded 0; 5-bit time increments at 25 Hz) inserted before the fifth VOP
 # of the q31 stream: no picture for it, the same digests as ffmpeg's
 if [ -f "$work/q31.m4v" ]; then
@@ -231,8 +294,9 @@ with_plugin --quiet --idct-plugin "$plugin:no_such_idct" "$work/basic.m4v" >/dev
 [ $? -eq 2 ] || { echo "--idct-plugin with an unknown algorithm: not exit 2"; fail=1; }
 
 # damaged streams: cut short or with flipped bits they end in exit 0, 1 or 3, never a crash or hang
-# (odd seeds with --postfilter)
-for name in basic mv4 packets partitioned qpel xvid_gmc_odd h263_gobs h263_obmc_mv4 h263p_mv4 h261; do
+# (odd seeds with --postfilter, even ones rewritten; reversible packets also decoded backward)
+for name in basic mv4 packets partitioned partitioned.rvlc qpel xvid_gmc_odd h263_gobs h263_obmc_mv4 \
+  h263p_mv4 h263p_dquant_all h261; do
   base=$work/$name.m4v
   [ -f "$base" ] || continue
   len=$(wc -c <"$base")
@@ -242,9 +306,9 @@ for name in basic mv4 packets partitioned qpel xvid_gmc_odd h263_gobs h263_obmc_
     else
       "$cmp" flip "$seed" "$base" "$work/damaged.m4v" || continue
     fi
-    post=()
+    post=(--rewrite "$work/damaged.rw")
     [ $((seed % 2)) -eq 1 ] && post=(--postfilter)
-    timeout 60 "$dec" --quiet --md5 "${post[@]}" "$work/damaged.m4v" >/dev/null 2>&1
+    timeout 60 "$dec" --quiet --md5 --rvlc-backward "${post[@]}" "$work/damaged.m4v" >/dev/null 2>&1
     rc=$?
     case $rc in 0 | 1 | 3) ;; *) echo "$name damaged (seed $seed): exit $rc"; fail=1 ;; esac
   done
