@@ -1,11 +1,15 @@
 // MPEG-4 Visual decoding (ISO/IEC 14496-2): start codes, the video object layer and VOP
-// headers (clause 6.2), video packets and data partitioning, macroblocks of I-, P- and B-VOPs
+// headers (clause 6.2), video packets and data partitioning (with reversible VLC, also decoded
+// backward on request), macroblocks of I-, P- and B-VOPs
 // (1MV and 4MV, unrestricted vectors, direct mode, half- and quarter-sample prediction), S-VOPs of
 // global motion compensation, motion vector prediction (clause 7.6.5), intra DC and AC prediction
-// (clause 7.4.3) and reconstruction; H.263 pictures (ITU-T H.263 clause 5) with advanced
-// prediction (Annex F), version 2 picture headers with advanced intra coding, the deblocking filter
-// and modified quantisation (Annexes I, J, T), and H.261 pictures (ITU-T H.261 clause 4) with the
-// same machinery. Streams using tools outside this set are refused (exit 3).
+// (clause 7.4.3) and reconstruction; H.263 pictures (ITU-T H.263 clause 5) with unrestricted
+// vectors (Annex D) and advanced prediction (Annex F), version 2 picture headers with advanced
+// intra coding, the deblocking filter, the alternative inter VLC and modified quantisation
+// (Annexes I, J, S, T), and H.261 pictures (ITU-T H.261 clause 4) with the
+// same machinery. Streams using tools outside this set are refused (exit 3). The stream can be
+// rewritten as it is decoded: every block's coefficients re-encoded (in reversible codes for
+// data-partitioned MPEG-4), other bits copied, stuffing redone where lengths change.
 #include <algorithm>
 #include <climits>
 #include <cstdarg>
@@ -219,7 +223,17 @@ struct Decoder::Impl {
         need(r.bit(), "complexity estimation header");
         resync_disabled = r.bit();
         partitioned = r.bit();
-        if (partitioned) need(!r.bit(), "reversible VLC");
+        rvlc = false;
+        if (partitioned) {
+            const uint64_t at = r.pos;
+            rvlc = r.bit();
+            if (rewriting && d.opt_.rewrite_rvlc && !rvlc) {  // reversible_vlc set
+                rw_sync(at);
+                rw.put_bit(1);
+                rw_in = at + 1;
+            }
+        }
+        need(partitioned || !d.opt_.rewrite_rvlc, "--rewrite-rvlc without data partitioning");
         if (verid != 1) {
             need(!r.bit(), "NEWPRED");
             need(!r.bit(), "reduced resolution VOPs");
@@ -422,7 +436,193 @@ struct Decoder::Impl {
         off = Opx32s(r.pos & 7);
         return const_cast<Opx8u*>(r.buf + (r.pos >> 3));
     }
-    void uncursor(const Opx8u* p, Opx32s off) { r.pos = uint64_t(p - r.buf) * 8 + uint64_t(off); }
+    void uncursor(const Opx8u* p, Opx32s off) { r.pos = bit_of(p, off); }
+    uint64_t bit_of(const Opx8u* p, Opx32s off) const {
+        return uint64_t(p - r.buf) * 8 + uint64_t(off);
+    }
+
+    // ---- rewriting (--rewrite, --rewrite-rvlc) and backward reversible decoding --------------
+    // The output takes the input's bits up to rw_in; a block re-encoded or a field rewritten
+    // is written in place of its input bits [start, end), and rw_in moves to its end.
+    bool rewriting = false;
+    BitWriter rw;
+    uint64_t rw_in = 0;
+    bool rvlc = false;  // reversible_vlc of the video object layer
+    // decoding the third partition of a data-partitioned packet, in reversible codes (rvlc_now)
+    bool in_partition3 = false, rvlc_now = false;
+    void rw_sync(uint64_t upto) {
+        if (upto <= rw_in) return;
+        rw.copy(r.buf, rw_in, upto);
+        rw_in = upto;
+    }
+    // the end of a video packet or VOP: stuffing (a 0, then 1s up to a byte boundary) redone
+    // for the output in place of the input's
+    void rw_packet_end() {
+        if (!rewriting) return;
+        rw_sync(r.pos);
+        rw.put_bit(0);
+        while (rw.bits & 7) rw.put_bit(1);
+        rw_in = (r.pos / 8 + 1) * 8;
+    }
+    // H.263: zeros up to a byte boundary in place of the input's (before a start code)
+    void rw_align_zeros(uint64_t from, uint64_t to) {
+        if (!rewriting) return;
+        rw_sync(from);
+        while (rw.bits & 7) rw.put_bit(0);
+        rw_in = to;
+    }
+
+    // the levels of one coded block, in scan order
+    struct CodedBlock {
+        uint64_t start, end;  // input bits
+        bool intra, dc_separate;
+        Opx16s level[64];
+    };
+    std::vector<CodedBlock> packet_blocks;  // this packet's reversible blocks (--rvlc-backward)
+
+    // An MPEG-4 block whose coefficients took the input bits [start, r.pos): decoded again in
+    // scan order for the backward check and for the rewrite, which re-encodes them (in
+    // reversible codes in a third partition with --rewrite-rvlc, else in the codes they had).
+    void block_levels(uint64_t start, bool intra, bool dc_separate) {
+        const bool backward = rvlc_now && d.opt_.rvlc_backward;
+        const bool rewrite = rewriting && (!d.opt_.rewrite_rvlc || in_partition3);
+        if (!backward && !rewrite) return;
+        CodedBlock b;
+        b.start = start;
+        b.end = r.pos;
+        b.intra = intra;
+        b.dc_separate = dc_separate;
+        std::memset(b.level, 0, sizeof b.level);
+        Opx8u* p = const_cast<Opx8u*>(r.buf + (start >> 3));
+        Opx32s off = Opx32s(start & 7), last = 0;
+        const OpxResult e = intra
+                                ? opxiDecodeCoeffsIntra_MPEG4_1u16s(
+                                      &p, &off, b.level, &last, rvlc_now, dc_separate, opxScanNone)
+                                : opxiDecodeCoeffsInter_MPEG4_1u16s(&p, &off, b.level, &last,
+                                                                    rvlc_now, opxScanNone);
+        if (e != opxOk || bit_of(p, off) != r.pos)
+            throw std::string("coefficients decoded differently a second time");
+        if (backward) packet_blocks.push_back(b);
+        if (!rewrite) return;
+        int n = 0;
+        for (int i = dc_separate ? 1 : 0; i < 64; ++i) n += b.level[i] != 0;
+        const int to_rvlc = d.opt_.rewrite_rvlc ? 1 : rvlc_now;
+        rw_sync(start);
+        Opx8u* w = rw.cursor(off, 300);  // 64 events of at most 33 bits
+        const OpxResult f =
+            intra ? opxiEncodeCoeffsIntra_MPEG4_16s1u(b.level, &w, &off, n, to_rvlc, dc_separate,
+                                                      opxScanNone)
+                  : opxiEncodeCoeffsInter_MPEG4_16s1u(b.level, &w, &off, n, to_rvlc, opxScanNone);
+        if (f != opxOk) throw std::string("a block's levels cannot be re-encoded");
+        rw.done(w, off);
+        rw_in = r.pos;
+    }
+
+    // H.263 and H.261 blocks for --rewrite: the input bits [start, r.pos) decoded again to
+    // levels in scan order and re-encoded in the same codes
+    enum H26xCodes {
+        kH263IntraAc,  // Table 16 after INTRADC
+        kTableI2,      // advanced intra coding, or an Annex S inter block
+        kH263Inter,    // Table 16
+        kH261Intra,    // the DC byte and TCOEFF to EOB
+        kH261Inter,
+    };
+    void rewrite_h26x(uint64_t start, H26xCodes codes) {
+        if (!rewriting) return;
+        Opx16s level[64] = {0};
+        Opx8u* p = const_cast<Opx8u*>(r.buf + (start >> 3));
+        Opx32s off = Opx32s(start & 7), last = 0;
+        const int mq = modquant;
+        OpxResult e = opxErrVlcCode;
+        switch (codes) {
+            case kH263IntraAc:
+                e = opxiDecodeCoeffsIntra_H263_1u16s(&p, &off, level, &last, 0, mq, opxScanNone);
+                break;
+            case kTableI2:
+                e = opxiDecodeCoeffsIntra_H263_1u16s(&p, &off, level, &last, 1, mq, opxScanNone);
+                break;
+            case kH263Inter:
+                e = opxiDecodeCoeffsInter_H263_1u16s(&p, &off, level, &last, mq, opxScanNone);
+                break;
+            case kH261Intra:
+                e = opxiDecodeCoeffsIntra_H261_1u16s(&p, &off, level, &last, opxScanNone);
+                break;
+            case kH261Inter:
+                e = opxiDecodeCoeffsInter_H261_1u16s(&p, &off, level, &last, opxScanNone);
+                break;
+        }
+        if (e != opxOk || bit_of(p, off) != r.pos)
+            throw std::string("coefficients decoded differently a second time");
+        int n = 0;
+        for (int i = codes == kH263IntraAc ? 1 : 0; i < 64; ++i) n += level[i] != 0;
+        rw_sync(start);
+        Opx8u* w = rw.cursor(off, 300);
+        switch (codes) {
+            case kH263IntraAc:
+                e = opxiEncodeCoeffsIntra_H263_16s1u(level, &w, &off, n, 0, mq, opxScanNone);
+                break;
+            case kTableI2:
+                e = opxiEncodeCoeffsIntra_H263_16s1u(level, &w, &off, n, 1, mq, opxScanNone);
+                break;
+            case kH263Inter:
+                e = opxiEncodeCoeffsInter_H263_16s1u(level, &w, &off, n, mq, opxScanNone);
+                break;
+            case kH261Intra:
+                e = opxiEncodeCoeffsIntra_H261_16s1u(level, &w, &off, n, opxScanNone);
+                break;
+            case kH261Inter:
+                e = opxiEncodeCoeffsInter_H261_16s1u(level, &w, &off, n, opxScanNone);
+                break;
+        }
+        if (e != opxOk) throw std::string("a block's levels cannot be re-encoded");
+        rw.done(w, off);
+        rw_in = r.pos;
+    }
+
+    // --rvlc-backward: the packet's reversible blocks decoded again from the partition's end,
+    // last block first. A code with LAST = 1 put before the first block stops its backward
+    // decoding as the preceding block's LAST code stops the others'.
+    void rvlc_backward_check() {
+        if (packet_blocks.empty()) return;
+        const CodedBlock& first = packet_blocks.front();
+        BitWriter w;
+        Opx16s one[64] = {1};
+        Opx32s off;
+        Opx8u* p = w.cursor(off, 8);
+        if (first.intra)
+            opxiEncodeCoeffsIntra_MPEG4_16s1u(one, &p, &off, 1, 1, 0, opxScanNone);
+        else
+            opxiEncodeCoeffsInter_MPEG4_16s1u(one, &p, &off, 1, 1, opxScanNone);
+        w.done(p, off);
+        const uint64_t base = w.bits;
+        w.copy(r.buf, first.start, packet_blocks.back().end);
+        w.out.resize(w.out.size() + 8, 0);
+        uint64_t final_bit = w.bits - 1;
+        for (size_t k = packet_blocks.size(); k-- > 0;) {
+            const CodedBlock& b = packet_blocks[k];
+            Opx16s level[64] = {0};
+            Opx32s last = 0;
+            p = w.out.data() + (final_bit >> 3);
+            off = Opx32s(final_bit & 7);
+            const OpxResult e =
+                b.intra ? opxiDecodeCoeffsIntraRVLCBack_MPEG4_1u16s(&p, &off, level, &last,
+                                                                    b.dc_separate)
+                        : opxiDecodeCoeffsInterRVLCBack_MPEG4_1u16s(&p, &off, level, &last);
+            bool same = e == opxOk && bit_of_in(w, p, off) + 1 == base + (b.start - first.start);
+            for (int i = b.dc_separate ? 1 : 0; i < 64 && same; ++i) same = level[i] == b.level[i];
+            if (!same) {
+                error(
+                    "VOP %ld: backward decoding of a reversible block (bits %llu..%llu) differs "
+                    "from its forward decoding",
+                    d.frames_out_, (unsigned long long)b.start, (unsigned long long)b.end);
+                return;
+            }
+            final_bit = base + (b.start - first.start) - 1;
+        }
+    }
+    static uint64_t bit_of_in(const BitWriter& w, const Opx8u* p, Opx32s off) {
+        return uint64_t(p - w.out.data()) * 8 + uint64_t(off);
+    }
 
     const BlockPred* pred_at(int c, int bx, int by) const {
         const int gw = c ? mbw : 2 * mbw;
@@ -459,12 +659,15 @@ struct Decoder::Impl {
                 throw std::string("invalid intra DC");
             q[0] = diff;
         }
+        const uint64_t start = bit_of(p, off);
         if (coded) {
             Opx32s last = 0;
-            if (opxiDecodeCoeffsIntra_MPEG4_1u16s(&p, &off, q, &last, 0, dc_vlc, scan) != opxOk)
+            if (opxiDecodeCoeffsIntra_MPEG4_1u16s(&p, &off, q, &last, rvlc_now, dc_vlc, scan) !=
+                opxOk)
                 throw std::string("invalid intra coefficients");
         }
         uncursor(p, off);
+        if (coded) block_levels(start, true, dc_vlc);
 
         // DC and AC prediction on the quantised levels
         q[0] = Opx16s(q[0] + round_div(from_above ? fc : fa, scaler));
@@ -494,10 +697,12 @@ struct Decoder::Impl {
         alignas(16) Opx16s q[64], res[64];
         Opx32s off, last = 0;
         Opx8u* p = cursor(off);
-        if (opxiReconstructCoeffsInter_MPEG4_1u16s(&p, &off, q, &last, 0, 0, inv_inter, qp) !=
-            opxOk)
+        const uint64_t start = r.pos;
+        if (opxiReconstructCoeffsInter_MPEG4_1u16s(&p, &off, q, &last, rvlc_now, 0, inv_inter,
+                                                   qp) != opxOk)
             throw std::string("invalid inter coefficients");
         uncursor(p, off);
+        block_levels(start, false, false);
         d.opt_.idct->residual(q, res);
         Plane& pl = cur.p[c];
         const int px = c ? mx * 8 : mx * 16 + (b & 1) * 8, py = c ? my * 8 : my * 16 + (b >> 1) * 8;
@@ -550,7 +755,7 @@ struct Decoder::Impl {
                 predict_mb(future, mx, my, z, false, out, step);
                 return -1;
             }
-            const int value = r.vlc(vop_type == 0 ? kMcbpcI : kMcbpcP);
+            const int value = r.vlc(vop_type == 0 ? kMcbpcI : *mcbpc_p);
             if (value == INT_MIN) throw std::string("invalid MCBPC");
             if (value >= 0) return value;
         }
@@ -861,8 +1066,12 @@ struct Decoder::Impl {
                 }
             }
         }
-        // third partition: the blocks' coefficients, and reconstruction
+        // third partition: the blocks' coefficients (reversible codes with reversible_vlc), and
+        // reconstruction
         const int saved_qp = qp;
+        in_partition3 = true;
+        rvlc_now = rvlc;
+        packet_blocks.clear();
         for (size_t i = 0; i < part.size(); ++i) {
             const PartMb& pm = part[i];
             const int n = first + int(i), mx = n % mbw, my = n / mbw;
@@ -890,6 +1099,8 @@ struct Decoder::Impl {
             if (r.overrun()) throw std::string("VOP data cut short");
         }
         qp = saved_qp;
+        in_partition3 = rvlc_now = false;
+        if (rvlc && d.opt_.rvlc_backward) rvlc_backward_check();
         pos_mb = first + int(part.size());
     }
 
@@ -920,6 +1131,8 @@ struct Decoder::Impl {
         pos_mb = mb;
     }
     int pos_mb = 0;
+    // MCBPC of P-VOPs and H.263 P-pictures; with PLUSPTYPE, also INTER4V+Q (mb_type 5)
+    const CodeTable* mcbpc_p = &kMcbpcP;
 
     // ---- VOP ----------------------------------------------------------------------------------
     void parse_vop() {
@@ -972,7 +1185,10 @@ struct Decoder::Impl {
                 // a B macroblock whose co-located one was not coded takes no bits, so a resync
                 // marker met there belongs to a later macroblock
                 const bool no_bits = vop_type == 2 && colocated[size_t(pos_mb)].skipped;
-                if (pos_mb > 0 && !no_bits && at_resync()) video_packet_header();
+                if (pos_mb > 0 && !no_bits && at_resync()) {
+                    rw_packet_end();
+                    video_packet_header();
+                }
                 if (partitioned && vop_type != 2) {
                     partitioned_packet();
                     if (pos_mb < mbw * mbh && !at_resync())
@@ -986,7 +1202,9 @@ struct Decoder::Impl {
                 ++pos_mb;
                 if (r.overrun()) throw std::string("VOP data cut short");
             }
+            rw_packet_end();
         } catch (const std::string& e) {
+            in_partition3 = rvlc_now = false;
             error("VOP %ld, macroblock %d: %s", d.frames_out_, pos_mb, e.c_str());
         }
         keep_qp();
@@ -1118,8 +1336,12 @@ struct Decoder::Impl {
     // ---- H.263 version 2 pictures (PLUSPTYPE, H.263 clause 5.1.4) --------------------------
     // options of the last picture with UFEP 1, kept by the pictures after it
     int plus_format = 0;
-    bool custom_pcf = false, plus_obmc = false;
+    bool custom_pcf = false, plus_obmc = false, plus_umv = false, plus_aiv = false;
     bool aic = false, deblock = false, modquant = false;  // Annexes I, J, T
+    bool aiv = false;  // Annex S: inter blocks may take the intra codes of Table I.2
+    // Annex D: vectors past the picture's edges; `umv_plus` the version 2 form (PLUSPTYPE),
+    // whose differences take the reversible codes of Table D.3 and are not wrapped
+    bool umv = false, umv_plus = false;
 
     // from the PLUSPTYPE on, up to PQUANT
     void plus_header() {
@@ -1128,7 +1350,7 @@ struct Decoder::Impl {
         if (ufep == 1) {  // OPPTYPE
             plus_format = int(r.u(3));
             custom_pcf = r.bit();
-            need(!r.bit(), "H.263 unrestricted motion vectors (Annex D)");
+            plus_umv = r.bit();
             need(!r.bit(), "H.263 syntax-based arithmetic coding (Annex E)");
             plus_obmc = r.bit();
             aic = r.bit();
@@ -1136,13 +1358,15 @@ struct Decoder::Impl {
             need(!r.bit(), "H.263 slice structure (Annex K)");
             need(!r.bit(), "H.263 reference picture selection (Annex N)");
             need(!r.bit(), "H.263 independent segment decoding (Annex R)");
-            need(!r.bit(), "H.263 alternative inter VLC (Annex S)");
+            plus_aiv = r.bit();
             modquant = r.bit();
             if (r.u(4) != 8) throw std::string("invalid OPPTYPE");
         } else if (plus_format == 0) {
             throw std::string("PLUSPTYPE without its options");
         }
         obmc = plus_obmc;
+        umv = umv_plus = plus_umv;
+        aiv = plus_aiv;
         const int type = int(r.u(3));  // MPPTYPE
         need(type <= 1, "H.263 B, EI, EP or improved PB pictures");
         vop_type = type;
@@ -1170,6 +1394,8 @@ struct Decoder::Impl {
             if (custom_pcf) r.u(8);  // CPCFC
         }
         if (custom_pcf) r.u(2);  // ETR
+        // UUI: 1 the vector range of Table D.1, 01 unlimited; either way nothing to check here
+        if (ufep == 1 && plus_umv && !r.bit() && !r.bit()) throw std::string("invalid UUI");
         qp = int(r.u(5));
         if (qp == 0) throw std::string("PQUANT 0");
     }
@@ -1197,6 +1423,7 @@ struct Decoder::Impl {
         std::memset(q, 0, sizeof q);
         Opx32s off, last = 0;
         Opx8u* p = cursor(off);
+        const uint64_t start = r.pos;
         if (opxiReconstructCoeffsIntra_H263_1u16s(&p, &off, q, &last, coded, c ? chroma_qp(qp) : qp,
                                                   1,
                                                   mode == 1   ? 2
@@ -1205,6 +1432,7 @@ struct Decoder::Impl {
                                                   modquant) != opxOk)
             throw std::string("invalid intra block");
         uncursor(p, off);
+        if (coded) rewrite_h26x(start, kTableI2);
         int dc = 1024;
         if (mode == 0) {
             dc = A && C ? (A->dc + C->dc) >> 1 : A ? A->dc : C ? C->dc : 1024;
@@ -1259,12 +1487,14 @@ struct Decoder::Impl {
         static const int kSizes[6][2] = {{0, 0},     {128, 96},  {176, 144},
                                          {352, 288}, {704, 576}, {1408, 1152}};
         const int format = int(r.u(3));
+        mcbpc_p = format == 7 ? &kMcbpcPPlus : &kMcbpcP;
         if (format == 7) {
             plus_header();
         } else {
             if (format == 0 || format == 6) throw std::string("invalid source format");
             vop_type = int(r.u(1));
-            need(!r.bit(), "H.263 unrestricted motion vectors (Annex D)");
+            umv = r.bit();
+            umv_plus = false;
             need(!r.bit(), "H.263 syntax-based arithmetic coding (Annex E)");
             obmc = r.bit();  // advanced prediction (Annex F)
             need(!r.bit(), "H.263 PB-frames (Annex G)");
@@ -1274,7 +1504,7 @@ struct Decoder::Impl {
             width = kSizes[format][0];
             height = kSizes[format][1];
             rounding = 0;
-            aic = deblock = modquant = false;
+            aic = deblock = modquant = aiv = false;
         }
         while (r.bit()) r.u(8);  // PEI, PSUPP
         if (r.overrun()) throw std::string("picture header cut short");
@@ -1292,7 +1522,9 @@ struct Decoder::Impl {
             while (pos_mb < mbw * mbh) {
                 const int mx = pos_mb % mbw, my = pos_mb / mbw;
                 if (mx == 0 && my > 0 && my % gob_rows == 0 && at_gob_header()) {
+                    const uint64_t stuffing = r.pos;
                     while (r.peek(17) != 1) r.u(1);
+                    if ((r.pos & 7) == 0) rw_align_zeros(stuffing, r.pos);
                     r.u(17);
                     const int gn = int(r.u(5));
                     if (gn * gob_rows != my) throw std::string("GOB number out of order");
@@ -1305,6 +1537,7 @@ struct Decoder::Impl {
                 ++pos_mb;
                 if (r.overrun()) throw std::string("picture data cut short");
             }
+            rw_align_zeros(r.pos, (r.pos + 7) & ~uint64_t(7));
         } catch (const std::string& e) {
             error("picture %ld, macroblock %d: %s", d.frames_out_, pos_mb, e.c_str());
             obmc_pending();
@@ -1321,6 +1554,99 @@ struct Decoder::Impl {
         }
     }
 
+    // ---- H.263 motion vectors (clause 6.1.1, Annex D) ------------------------------------------
+    // One MVD component of Annex D with PLUSPTYPE (Table D.3): "1" for 0; otherwise a 0, then
+    // for each bit of |MVD| after its leading 1 that bit and a 1, then the sign (1 negative)
+    // and a 0. Single-valued, reversible; half samples.
+    int umv_difference() {
+        if (r.bit()) return 0;
+        int a = 1;
+        for (;;) {
+            const int b = int(r.u(1));
+            if (!r.bit()) return b ? -a : a;
+            if (a >= 1 << 12) throw std::string("invalid motion vector difference");
+            a = (a << 1) | b;
+        }
+    }
+
+    // A macroblock or block vector from its prediction and the coded differences
+    Mv h263_mv(Mv p) {
+        Mv v;
+        if (umv_plus) {
+            const int dx = umv_difference(), dy = umv_difference();
+            // two differences of +1/2 would leave eight zeros in a row: a 1 follows to keep start
+            // codes from being emulated
+            if (dx == 1 && dy == 1 && !r.bit()) throw std::string("start code emulation bit 0");
+            v.x = p.x + dx;
+            v.y = p.y + dy;
+            return v;
+        }
+        v.x = umv ? umv_v1_component(p.x) : mv_component(p.x);
+        v.y = umv ? umv_v1_component(p.y) : mv_component(p.y);
+        return v;
+    }
+
+    // Annex D.2 without PLUSPTYPE: the MVD table's two values per code (d and d -+ 64 half
+    // samples) resolve to the vector within -32..31 of a predictor in -31..32, and otherwise to
+    // the one within -63..63 of the predictor's sign (or zero)
+    int umv_v1_component(int p) {
+        const int code = r.vlc(kMotionCode);
+        if (code == INT_MIN) throw std::string("invalid MVD");
+        return umv_v1_vector(p, code);
+    }
+
+    static int umv_v1_vector(int p, int code) {
+        const int d = code == 32 ? -32 : code;  // "-16 & 16" is one code
+        if (p >= -31 && p <= 32) return p + d;
+        int v = p + d;
+        if (v < -63 || (p > 0 && v < 0)) v += 64;
+        if (v > 63 || (p < 0 && v > 0)) v -= 64;
+        return v;
+    }
+
+    // DQUANT of clause 5.3.6: -1, -2, +1, +2
+    int dquant(int q) {
+        static const int kDquant[4] = {-1, -2, 1, 2};
+        return std::min(std::max(q + kDquant[r.u(2)], 1), 31);
+    }
+
+    // DQUANT of Annex T.2: 1 and a bit choosing between the two steps of Table T.1 for the
+    // current QUANT, or 0 and the new QUANT in 5 bits
+    // Table T.1 by QUANT and the bit: QUANT 1 -> +2/+1, 2..10 -> -1/+1, 11..20 -> -2/+2,
+    // 21..28 -> -3/+3, 29 -> -3/+2, 30 -> -3/+1, 31 -> -3/-5
+    static int dquant_t_step(int quant, int bit) {
+        if (quant == 1) return bit ? 1 : 2;
+        if (quant <= 10) return bit ? 1 : -1;
+        if (quant <= 20) return bit ? 2 : -2;
+        if (quant <= 28) return bit ? 3 : -3;
+        return bit ? (quant == 29 ? 2 : quant == 30 ? 1 : -5) : -3;
+    }
+    int dquant_t(int q) {
+        if (r.bit()) return q + dquant_t_step(q, int(r.u(1)));
+        const int v = int(r.u(5));
+        if (v == 0) throw std::string("QUANT 0");
+        return v;
+    }
+
+    // one inter block's levels, dequantised with QUANT q: Table 16, or under Annex S the intra
+    // codes of Table I.2 when Table 16 would put more than 64 coefficients in the block (the
+    // decoder reports that as an invalid code and leaves the cursor where it was)
+    void h263_inter_block(Opx16s q[64], int quant) {
+        Opx32s off, last = 0;
+        Opx8u* p = cursor(off);
+        const uint64_t start = r.pos;
+        OpxResult e = opxiReconstructCoeffsInter_H263_1u16s(&p, &off, q, &last, quant, modquant);
+        H26xCodes codes = kH263Inter;
+        if (e == opxErrVlcCode && aiv) {
+            e = opxiDecodeCoeffsIntra_H263_1u16s(&p, &off, q, &last, 1, modquant, opxScanZigzag);
+            if (e == opxOk) e = opxiQuantInvInter_H263_16s_C1I(q, 63, quant, modquant);
+            codes = kTableI2;
+        }
+        if (e != opxOk) throw std::string("invalid inter block");
+        uncursor(p, off);
+        rewrite_h26x(start, codes);
+    }
+
     void h263_macroblock(int mx, int my) {
         MbInfo& m = mbs[size_t(my * mbw + mx)];
         const int value = mb_start(mx, my);
@@ -1329,18 +1655,29 @@ struct Decoder::Impl {
             return;
         }
         const int type = value >> 2;
-        need(type != 2 || obmc || deblock,
-             "H.263 four-vector macroblocks outside advanced prediction");
-        const bool intra = type >= 3;
+        const bool four = type == 2 || type == 5;  // INTER4V, INTER4V+Q
+        need(!four || obmc || deblock, "H.263 four-vector macroblocks outside advanced prediction");
+        const bool intra = type == 3 || type == 4;
         int intra_mode = 0;  // Annex I: 0 DC, 1 vertical, 2 horizontal prediction
         if (intra && aic && r.bit()) intra_mode = 1 + int(r.u(1));
         int cbpy = r.vlc(kCbpy);
         if (cbpy == INT_MIN) throw std::string("invalid CBPY");
-        if (!intra) cbpy = 15 - cbpy;
-        if (type == 1 || type == 4) {
-            need(!modquant, "H.263 modified quantisation (Annex T) with DQUANT");
-            static const int kDquant[4] = {-1, -2, 1, 2};
-            qp = std::min(std::max(qp + kDquant[r.u(2)], 1), 31);
+        // Annex S: an inter macroblock with both chrominance blocks coded takes the intra
+        // meaning of CBPY
+        if (!intra && !(aiv && (value & 3) == 3)) cbpy = 15 - cbpy;
+        if (type == 1 || type == 4 || type == 5) {
+            const uint64_t at = r.pos;
+            const int before = qp;
+            qp = modquant && !d.opt_.dquant_compat ? dquant_t(qp) : dquant(qp);
+            if (rewriting && modquant && d.opt_.dquant_compat) {  // written in the form of T.2
+                rw_sync(at);
+                if (qp == before + dquant_t_step(before, 0) ||
+                    qp == before + dquant_t_step(before, 1))
+                    rw.put(qp == before + dquant_t_step(before, 0) ? 2 : 3, 2);
+                else
+                    rw.put(uint32_t(qp), 6);
+                rw_in = r.pos;
+            }
         }
         m.qp = qp;
         m.intra = intra;
@@ -1359,33 +1696,34 @@ struct Decoder::Impl {
                 }
                 Opx32s off, last = 0;
                 Opx8u* p = cursor(off);
+                const uint64_t start = r.pos + 8;  // past INTRADC
                 if (opxiReconstructCoeffsIntra_H263_1u16s(&p, &off, q, &last, (cbp >> (5 - b)) & 1,
                                                           c ? chroma_qp(qp) : qp, 0, 0,
                                                           modquant) != opxOk)
                     throw std::string("invalid intra block");
                 uncursor(p, off);
+                if ((cbp >> (5 - b)) & 1) rewrite_h26x(start, kH263IntraAc);
                 d.opt_.idct->put(q, dst, step[c]);
             }
             if (obmc) obmc_parsed(mx, my, -1);
             return;
         }
         Mv v[4];
-        const int nv = type == 2 ? 4 : 1;
+        const int nv = four ? 4 : 1;
         // libavcodec's look-ahead (compatible mode) follows an inter macroblock that was coded
         MbInfo* left = mx > 0 ? &mbs[size_t(my * mbw + mx - 1)] : nullptr;
         const bool ahead = obmc && obmc_compat && left && !left->intra && !left->skipped;
         for (int k = 0; k < nv; ++k) {
             const Mv p = predict_mv(mx, my, k, v);
-            v[k].x = mv_component(p.x);
-            v[k].y = mv_component(p.y);
+            v[k] = h263_mv(p);
             if (ahead) {  // the same differences on the look-ahead's predictions
                 Mv real[4];
                 std::memcpy(real, left->mv, sizeof real);
                 for (int i = 0; i < 4; ++i) left->mv[i] = held(my * mbw + mx - 1, i);
                 const Mv pa = predict_mv(mx, my, k, m.ahead);
                 std::memcpy(left->mv, real, sizeof real);
-                m.ahead[k].x = wrap_mv(pa.x + v[k].x - p.x);
-                m.ahead[k].y = wrap_mv(pa.y + v[k].y - p.y);
+                m.ahead[k].x = umv ? pa.x + v[k].x - p.x : wrap_mv(pa.x + v[k].x - p.x);
+                m.ahead[k].y = umv ? pa.y + v[k].y - p.y : wrap_mv(pa.y + v[k].y - p.y);
             }
         }
         if (nv == 1) {
@@ -1399,12 +1737,7 @@ struct Decoder::Impl {
         for (int b = 0; b < 6; ++b) {
             if (!((cbp >> (5 - b)) & 1)) continue;
             const int c = b < 4 ? 0 : b - 3;
-            Opx32s off, last = 0;
-            Opx8u* cp = cursor(off);
-            if (opxiReconstructCoeffsInter_H263_1u16s(&cp, &off, q, &last, c ? chroma_qp(qp) : qp,
-                                                      modquant) != opxOk)
-                throw std::string("invalid inter block");
-            uncursor(cp, off);
+            h263_inter_block(q, c ? chroma_qp(qp) : qp);
             if (obmc) {
                 d.opt_.idct->residual(q, parsed_res[b]);
                 continue;
@@ -1718,11 +2051,13 @@ struct Decoder::Impl {
             if (!((cbp >> (5 - b)) & 1)) continue;
             Opx32s off, last = 0;
             Opx8u* p = cursor(off);
+            const uint64_t start = r.pos;
             const OpxResult e = (mtype & 1)
                                     ? opxiReconstructCoeffsIntra_H261_1u16s(&p, &off, q, &last, qp)
                                     : opxiReconstructCoeffsInter_H261_1u16s(&p, &off, q, &last, qp);
             if (e != opxOk) throw std::string("invalid block");
             uncursor(p, off);
+            rewrite_h26x(start, (mtype & 1) ? kH261Intra : kH261Inter);
             if (mtype & 1) {
                 d.opt_.idct->put(q, dst, step[c]);
             } else {
@@ -1777,15 +2112,29 @@ struct Decoder::Impl {
     // ---- stream ----------------------------------------------------------------------------
     void run(const uint8_t* data, size_t size) {
         obmc_compat = d.opt_.obmc_compat;
+        rewriting = d.opt_.rewrite;
         std::vector<uint8_t> buf(data, data + size);
         buf.resize(size + 4096, 0);  // a macroblock never reads 4 KB past the stream
+        run_stream(buf, size);
+        if (rewriting) {  // the rest as it is
+            r.buf = buf.data();
+            rw_sync(uint64_t(size) * 8);
+            d.rewritten_ = std::move(rw.out);
+        }
+    }
+
+    void run_stream(const std::vector<uint8_t>& buf, size_t size) {
         size_t i = 0;
+        const bool h263_psc = size >= 3 && buf[0] == 0 && buf[1] == 0 && (buf[2] & 0xFC) == 0x80;
+        const bool h261_psc = size >= 3 && buf[0] == 0 && buf[1] == 1 && (buf[2] & 0xF0) == 0;
+        if ((h263_psc || h261_psc) && d.opt_.rewrite_rvlc) {
+            picture([] { need(false, "--rewrite-rvlc of an H.263 or H.261 stream"); });
+            return;
+        }
         // H.263: a picture start code (0000 0000 0000 0000 1000 00) first
-        if (size >= 3 && buf[0] == 0 && buf[1] == 0 && (buf[2] & 0xFC) == 0x80)
-            return run_h263(buf, size);
+        if (h263_psc) return run_h263(buf, size);
         // H.261: a picture start code (0000 0000 0000 0001 0000) first
-        if (size >= 3 && buf[0] == 0 && buf[1] == 1 && (buf[2] & 0xF0) == 0)
-            return run_h261(buf, size);
+        if (h261_psc) return run_h261(buf, size);
         auto next_start = [&](size_t from) {
             for (size_t k = from; k + 3 < size + 1; ++k)
                 if (buf[k] == 0 && buf[k + 1] == 0 && buf[k + 2] == 1) return k;
@@ -1817,6 +2166,17 @@ struct Decoder::Impl {
         flush();
     }
 };
+
+void BitWriter::copy(const uint8_t* src, uint64_t from, uint64_t to) {
+    for (; from < to && (from & 7); ++from) put_bit((src[from >> 3] >> (7 - (from & 7))) & 1);
+    if ((bits & 7) == 0) {  // both on byte boundaries: whole bytes
+        const uint64_t whole = (to - from) >> 3;
+        out.insert(out.end(), src + (from >> 3), src + (from >> 3) + whole);
+        bits += whole * 8;
+        from += whole * 8;
+    }
+    for (; from < to; ++from) put_bit((src[from >> 3] >> (7 - (from & 7))) & 1);
+}
 
 Decoder::Decoder(const Options& opt, FILE* log)
     : impl_(new Impl(*this)), opt_(opt), log_(log), writer_(opt.out, opt.format) {}

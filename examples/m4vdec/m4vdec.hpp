@@ -50,13 +50,15 @@ extern const CodeTable kMcbpcI;
 // MCBPC of P-VOPs: value = mb_type * 4 + cbpc (0 inter, 1 inter+q, 2 inter4v, 3 intra,
 // 4 intra+q), -1 stuffing
 extern const CodeTable kMcbpcP;
+// MCBPC of H.263 P-pictures with PLUSPTYPE: kMcbpcP's and mb_type 5 (inter4v+q)
+extern const CodeTable kMcbpcPPlus;
 // CBPY for intra macroblocks (inter: 15 - value)
 extern const CodeTable kCbpy;
 // motion_code -32..32
 extern const CodeTable kMotionCode;
 // H.261 MTYPE: flags 1 intra, 2 MQUANT, 4 MVD, 8 CBP, 16 loop filter
 extern const CodeTable kMtype;
-extern const CodeTable* const kAllTables[5];
+extern const CodeTable* const kAllTables[6];
 
 // ---- bit reader over a byte buffer padded with zeros ------------------------------------------
 struct Reader {
@@ -80,6 +82,33 @@ struct Reader {
     int vlc(const CodeTable& t);
 };
 
+// ---- bit writer (stream rewriting) ------------------------------------------------------------
+struct BitWriter {
+    std::vector<uint8_t> out;
+    uint64_t bits = 0;
+    void put(uint32_t v, int n) {  // n in 0..32, most significant bit first
+        for (int i = n - 1; i >= 0; --i) put_bit(int((v >> i) & 1));
+    }
+    void put_bit(int b) {
+        if ((bits & 7) == 0) out.push_back(0);
+        if (b) out.back() = uint8_t(out.back() | (0x80 >> (bits & 7)));
+        ++bits;
+    }
+    // bits [from, to) of `src` (positions from its first byte's most significant bit)
+    void copy(const uint8_t* src, uint64_t from, uint64_t to);
+    // a byte cursor at the end, with room for `bytes` more bytes, for the library's encoders;
+    // done() takes the cursor back
+    Opx8u* cursor(Opx32s& off, size_t bytes) {
+        out.resize(size_t(bits >> 3) + bytes + 1, 0);
+        off = Opx32s(bits & 7);
+        return out.data() + (bits >> 3);
+    }
+    void done(const Opx8u* p, Opx32s off) {
+        bits = uint64_t(p - out.data()) * 8 + uint64_t(off);
+        out.resize(size_t((bits + 7) >> 3));
+    }
+};
+
 struct Options {
     bool md5 = false;
     std::string out, format;
@@ -92,6 +121,15 @@ struct Options {
     bool obmc_compat = false;
     // deblocking and deringing (14496-2 Annex F) of the pictures output, not of the references
     bool postfilter = false;
+    // the stream rewritten (rewritten()): data-partitioned MPEG-4 with every block's coefficients
+    // re-encoded in reversible codes (rewrite_rvlc), or every block re-encoded as it was coded
+    bool rewrite = false, rewrite_rvlc = false;
+    // each video packet's reversible coefficient partition also decoded backward and its levels
+    // checked against the forward decoding (a difference is an error)
+    bool rvlc_backward = false;
+    // H.263 Annex T: DQUANT read in the 2-bit form of clause 5.3.6, as ffmpeg's encoder writes it
+    // (a rewrite then writes the form of Annex T.2)
+    bool dquant_compat = false;
 };
 
 class Decoder {
@@ -105,6 +143,7 @@ class Decoder {
     long frames_out() const { return frames_out_; }
     bool close_output() { return writer_.close(); }
     const std::string& output_error() const { return writer_.error(); }
+    const std::vector<uint8_t>& rewritten() const { return rewritten_; }
 
   private:
     struct Impl;
@@ -114,6 +153,7 @@ class Decoder {
     opxcli::FrameWriter writer_;
     bool refused_ = false;
     long errors_ = 0, frames_out_ = 0;
+    std::vector<uint8_t> rewritten_;
     friend struct Impl;
 };
 

@@ -2,10 +2,11 @@
 // decodes it.
 //
 //   opxvc-m4vdec [--md5] [-o FILE] [--format raw|y4m] [--frames N] [--idct-plugin FILE:ALGO]
-//                [--obmc-compat] [--postfilter] [--time] [--quiet] STREAM
+//                [--obmc-compat] [--postfilter] [--rewrite OUT | --rewrite-rvlc OUT]
+//                [--rvlc-backward] [--dquant-compat] [--time] [--quiet] STREAM
 //
 // The options, input, output and exit codes are the shared frame's (examples/common); this file
-// adds --idct-plugin, --obmc-compat and --postfilter and runs the decoder.
+// adds the decoder's own options, runs the decoder and writes a rewritten stream.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -18,9 +19,10 @@ int main(int argc, char** argv) {
         "opxvc-m4vdec",
         "decodes MPEG-4 Visual (simple profile tools plus B-VOPs, quarter-sample prediction and "
         "global motion compensation: I/P/B/S-VOPs, 1MV and 4MV, "
-        "H.263 and MPEG quantisation, video packets, data partitioning), "
-        "H.263 baseline with advanced prediction (Annex F), H.263 version 2 pictures with advanced "
-        "intra coding, deblocking and modified quantisation (Annexes I, J, T) and H.261 with opxvc",
+        "H.263 and MPEG quantisation, video packets, data partitioning, reversible VLC), "
+        "H.263 baseline with unrestricted vectors and advanced prediction (Annexes D, F), H.263 "
+        "version 2 pictures with advanced intra coding, deblocking, the alternative inter VLC and "
+        "modified quantisation (Annexes I, J, S, T) and H.261 with opxvc",
         "an MPEG-4 Visual, H.263 or H.261 elementary stream");
     std::string plugin;
     opxcli::Option o;
@@ -55,6 +57,46 @@ int main(int argc, char** argv) {
         "F); the reference pictures stay as decoded";
     op.on_flag = [&] { postfilter = true; };
     cl.add(op);
+    std::string rewrite_out;
+    bool rewrite_rvlc = false, rvlc_backward = false, dquant_compat = false;
+    auto rewrite_option = [&](const char* name, const char* help, bool rvlc) {
+        opxcli::Option w;
+        w.name = name;
+        w.value_name = "OUT";
+        w.help = help;
+        w.on_value = [&, rvlc](const std::string& v, std::string& why) {
+            if (!rewrite_out.empty()) {
+                why = "one of --rewrite and --rewrite-rvlc, once";
+                return false;
+            }
+            rewrite_out = v;
+            rewrite_rvlc = rvlc;
+            return true;
+        };
+        cl.add(w);
+    };
+    rewrite_option("rewrite-rvlc",
+                   "write to OUT the data-partitioned MPEG-4 stream with every block's "
+                   "coefficients in reversible codes (reversible_vlc set), all else as it was",
+                   true);
+    rewrite_option("rewrite",
+                   "write to OUT the stream with every block's coefficients re-encoded by the "
+                   "library in the codes they had",
+                   false);
+    opxcli::Option rb;
+    rb.name = "rvlc-backward";
+    rb.help =
+        "also decode each video packet's reversible coefficient partition backward and report "
+        "levels that differ from the forward decoding as errors";
+    rb.on_flag = [&] { rvlc_backward = true; };
+    cl.add(rb);
+    opxcli::Option dq;
+    dq.name = "dquant-compat";
+    dq.help =
+        "H.263 modified quantisation (Annex T): read DQUANT in the 2-bit form of clause 5.3.6, as "
+        "ffmpeg's encoder writes it; --rewrite then writes the form of Annex T.2";
+    dq.on_flag = [&] { dquant_compat = true; };
+    cl.add(dq);
     int code = 0;
     if (!cl.parse(argc, argv, &code)) return code;
     const opxcli::CommonOptions& c = cl.common();
@@ -85,6 +127,10 @@ int main(int argc, char** argv) {
     opt.idct = idct.get();
     opt.obmc_compat = obmc_compat;
     opt.postfilter = postfilter;
+    opt.rewrite = !rewrite_out.empty();
+    opt.rewrite_rvlc = rewrite_rvlc;
+    opt.rvlc_backward = rvlc_backward;
+    opt.dquant_compat = dquant_compat;
     opxcli::Progress progress(c);
     opt.progress = &progress;
 
@@ -95,6 +141,16 @@ int main(int argc, char** argv) {
     if (!written) {
         opxcli::message(cl.program(), "%s", dec.output_error().c_str());
         return opxcli::kExitDamaged;
+    }
+    if (!rewrite_out.empty() && !dec.refused()) {
+        FILE* f = std::fopen(rewrite_out.c_str(), "wb");
+        const std::vector<uint8_t>& w = dec.rewritten();
+        bool ok = f && std::fwrite(w.data(), 1, w.size(), f) == w.size();
+        if (f) ok = std::fclose(f) == 0 && ok;
+        if (!ok) {
+            opxcli::message(cl.program(), "cannot write %s", rewrite_out.c_str());
+            return opxcli::kExitDamaged;
+        }
     }
     if (dec.refused()) return opxcli::kExitUnsupported;
     if (dec.frames_out() == 0) {

@@ -27,6 +27,35 @@ const Code kMcbpcPCodes[] = {
     {0b000000011, 9, 4 * 4 + 2}, {0b000000010, 9, 4 * 4 + 3}, {0b000000001, 9, -1},
 };
 
+// MCBPC for H.263 P-pictures with PLUSPTYPE (H.263 Table 8 with its INTER4V+Q rows, mb_type 5)
+const Code kMcbpcPPlusCodes[] = {
+    {0b1, 1, 0 * 4 + 0},
+    {0b0011, 4, 0 * 4 + 1},
+    {0b0010, 4, 0 * 4 + 2},
+    {0b000101, 6, 0 * 4 + 3},
+    {0b011, 3, 1 * 4 + 0},
+    {0b0000111, 7, 1 * 4 + 1},
+    {0b0000110, 7, 1 * 4 + 2},
+    {0b000000101, 9, 1 * 4 + 3},
+    {0b010, 3, 2 * 4 + 0},
+    {0b0000101, 7, 2 * 4 + 1},
+    {0b0000100, 7, 2 * 4 + 2},
+    {0b00000101, 8, 2 * 4 + 3},
+    {0b00011, 5, 3 * 4 + 0},
+    {0b00000100, 8, 3 * 4 + 1},
+    {0b00000011, 8, 3 * 4 + 2},
+    {0b0000011, 7, 3 * 4 + 3},
+    {0b000100, 6, 4 * 4 + 0},
+    {0b000000100, 9, 4 * 4 + 1},
+    {0b000000011, 9, 4 * 4 + 2},
+    {0b000000010, 9, 4 * 4 + 3},
+    {0b000000001, 9, -1},
+    {0b00000000010, 11, 5 * 4 + 0},
+    {0b0000000001100, 13, 5 * 4 + 1},
+    {0b0000000001110, 13, 5 * 4 + 2},
+    {0b0000000001111, 13, 5 * 4 + 3},
+};
+
 // CBPY, value = CBPY(1234) of an intra macroblock (H.263 Table 9 / 14496-2 Table B-8)
 const Code kCbpyCodes[] = {
     {0b0011, 4, 0},  {0b00101, 5, 1},  {0b00100, 5, 2},  {0b1001, 4, 3},
@@ -128,10 +157,12 @@ constexpr int count(const Code (&)[N]) {
 
 const CodeTable kMcbpcI = {kMcbpcICodes, count(kMcbpcICodes), "MCBPC (I)"};
 const CodeTable kMcbpcP = {kMcbpcPCodes, count(kMcbpcPCodes), "MCBPC (P)"};
+const CodeTable kMcbpcPPlus = {kMcbpcPPlusCodes, count(kMcbpcPPlusCodes), "MCBPC (P, PLUSPTYPE)"};
 const CodeTable kCbpy = {kCbpyCodes, count(kCbpyCodes), "CBPY"};
 const CodeTable kMotionCode = {kMotionCodes, count(kMotionCodes), "motion_code"};
 const CodeTable kMtype = {kMtypeCodes, count(kMtypeCodes), "MTYPE"};
-const CodeTable* const kAllTables[5] = {&kMcbpcI, &kMcbpcP, &kCbpy, &kMotionCode, &kMtype};
+const CodeTable* const kAllTables[6] = {&kMcbpcI,     &kMcbpcP, &kCbpy,
+                                        &kMotionCode, &kMtype,  &kMcbpcPPlus};
 
 int Reader::vlc(const CodeTable& t) {
     const uint32_t bits = peek(16);

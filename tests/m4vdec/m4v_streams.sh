@@ -5,11 +5,12 @@
 # (I/P/B-VOPs, 1MV and 4MV, half- and quarter-sample prediction, GMC S-VOPs, H.263 and MPEG quantisation with loaded matrices, video packets (also
 # slices ending at fixed macroblocks of B-VOPs), data
 # partitioning;
-# H.263 baseline with GOB headers, advanced prediction (Annex F), H.263 version 2 with Annexes I, J
-# and T; H.261 QCIF and CIF, with the loop filter);
+# H.263 baseline with GOB headers, advanced prediction (Annex F), unrestricted vectors (Annex D),
+# H.263 version 2 with Annexes D, I, J, S and T (DQUANT too); H.261 QCIF and CIF, with the loop filter);
 #   - with the AVDCT plugin's "simple" IDCT every frame's MD5 equals ffmpeg's;
 #   - with the built-in IDCT every plane of every frame is within PSNR >= 48 dB;
-# then that streams with tools the decoder lacks are refused (exit 3, "unsupported stream") and
+# rewrites of the coefficient data (--rewrite, --rewrite-rvlc with reversible VLC decoded forward
+# and backward, --dquant-compat); then that streams with tools the decoder lacks are refused (exit 3, "unsupported stream") and
 # that damaged streams end in exit 0, 1 or 3.
 # Exit status 77 (skipped) without ffmpeg or without the plugin (libavcodec-dev).
 #   m4v_streams.sh DECODER PLUGIN COMPARE [WORKDIR]
@@ -80,6 +81,16 @@ cases=(
   "h263p_mv4|testsrc2=size=200x120,scroll=h=0.04:v=0.03|-c:v h263p -q:v 12 -flags +aic+loop+mv4"
   # all four with advanced prediction at a size not a multiple of 16
   "h263p_obmc|testsrc2=size=200x120,scroll=h=0.04:v=0.03|-c:v h263p -q:v 5 -flags +aic+loop+mv4 -obmc 1|--obmc-compat"
+  # unrestricted vectors (Annex D with PLUSPTYPE: reversible vector codes, no wrapping) reaching
+  # past the picture's edges, at a size not a multiple of 16, with rate control, and with four
+  # vectors under the deblocking filter or advanced prediction
+  "h263p_umv|testsrc2=size=200x120,scroll=h=0.01:v=0.1,noise=alls=12:allf=t|-c:v h263p -b:v 2M -umv 1 -flags +mv4+loop"
+  "h263p_umv_obmc|testsrc2=size=176x144,scroll=h=0.01:v=0.1,noise=alls=12:allf=t|-c:v h263p -b:v 2M -umv 1 -obmc 1 -flags +mv4|--obmc-compat"
+  # the alternative inter VLC (Annex S: inter blocks in the intra codes of Table I.2 where the
+  # inter codes would give more than 64 coefficients, and the intra meaning of CBPY when both
+  # chrominance blocks are coded), with every other version 2 tool here and at QP 2 alone
+  "h263p_aiv|testsrc2=size=176x144,scroll=h=0.04:v=0.03|-c:v h263p -q:v 4 -flags +aic+loop+mv4 -obmc 1 -umv 1 -aiv 1|--obmc-compat"
+  "h263p_aiv_q2|testsrc2=size=200x120,scroll=h=0.04:v=0.03|-c:v h263p -q:v 2 -aiv 1"
   "h261|testsrc2=size=176x144|-c:v h261 -q:v 6"
   "h261_cif|mandelbrot=size=352x288|-c:v h261 -q:v 2 -g 8"
   # the loop filter (FIL) on the prediction of macroblocks with vectors
@@ -113,6 +124,87 @@ for c in "${cases[@]}"; do
   size=${size%%[,:]*} w=${size%x*} h=${size#*x}
   r=$("$cmp" frames "$w" "$h" 420 "$work/$name.yuv" "$work/$name.ref.yuv" 48) || fail=1
   echo "$name: plugin IDCT bit-exact, built-in IDCT: $r"
+done
+
+# H.263 version 1 with Annex D (which ffmpeg does not write): the PTYPE bit set in the headers of
+# ffmpeg streams with fast motion makes their vector codes resolve by the Annex D rule (also with
+# predictors outside -31..32, which take the value of the predictor's sign); ffmpeg decodes the
+# results as the reference; also with four vectors and overlapped prediction
+for c in "h263_umv||" "h263_umv_obmc|-obmc 1 -flags +mv4|--obmc-compat"; do
+  IFS='|' read -r name opts dopts <<<"$c"
+  s=$work/$name.m4v
+  # shellcheck disable=SC2086
+  ffmpeg -v error -y -f lavfi -i testsrc2=size=176x144,scroll=h=0.09:v=-0.1 -frames:v 24 -threads 1 \
+    -c:v h263 -q:v 5 $opts -f h263 "$work/$name.plain.m4v" &&
+    perl -0777 -pe 's/\x00\x00([\x80-\x83])(.)(.)/"\x00\x00$1$2" . chr(ord($3) | 1)/gse' \
+      "$work/$name.plain.m4v" >"$s" || { echo "$name: no stream"; fail=1; continue; }
+  ffmpeg -v error -threads 1 -flags +bitexact -idct simple -i "$s" -fps_mode passthrough -f framemd5 - |
+    awk -F', *' '!/^#/ {print n++, $6}' >"$work/$name.md5"
+  # shellcheck disable=SC2086
+  with_plugin $dopts --md5 --idct-plugin "$plugin:simple" "$s" >"$work/$name.ours.md5" &&
+    cmp -s "$work/$name.md5" "$work/$name.ours.md5" || { echo "$name: digests differ"; fail=1; }
+done
+
+# --rewrite: every block's coefficients decoded to levels and re-encoded by the library in the
+# codes they had (H.263 Table 16, Table I.2 also for Annex S blocks, Annex T escapes; H.261;
+# MPEG-4 with its escapes), the stuffing before MPEG-4 resync markers and start codes redone:
+# H.263 and H.261 streams come out byte for byte, MPEG-4 ones (escape choices may differ) decode
+# in ffmpeg to the original's digests
+for name in basic b_packets partitioned partitioned_mq qpel edge_mv4 xvid_gmc_b h263_gobs \
+  h263_obmc_mv4 h263p_obmc h263p_umv h263p_aiv h263_umv h261_cif h261_loop; do
+  s=$work/$name.m4v
+  [ -f "$s" ] || continue
+  "$dec" --quiet --rewrite "$work/$name.rw" "$s" >/dev/null || { echo "$name: --rewrite failed"; fail=1; continue; }
+  if [[ $name == h26* ]]; then
+    cmp -s "$s" "$work/$name.rw" || { echo "$name: the rewrite is not byte for byte the stream"; fail=1; }
+  else
+    ffmpeg -v error -threads 1 -flags +bitexact -idct simple -i "$work/$name.rw" -fps_mode passthrough \
+      -f framemd5 - | awk -F', *' '!/^#/ {print n++, $6}' | cmp -s - "$work/$name.md5" ||
+      { echo "$name: ffmpeg decodes the rewrite differently"; fail=1; }
+  fi
+done
+
+# reversible VLC: the data-partitioned streams rewritten with every block of their coefficient
+# partitions in the reversible codes (--rewrite-rvlc: reversible_vlc set, stuffing redone):
+# ffmpeg decodes the rewrite to the original's digests, and so does opxvc-m4vdec, also with every
+# video packet's partition decoded backward and checked against the forward levels
+for name in partitioned partitioned_mq; do
+  s=$work/$name.m4v r=$work/$name.rvlc.m4v
+  [ -f "$s" ] || continue
+  "$dec" --quiet --rewrite-rvlc "$r" "$s" >/dev/null && ! cmp -s "$s" "$r" ||
+    { echo "$name: --rewrite-rvlc failed"; fail=1; continue; }
+  ffmpeg -v error -threads 1 -flags +bitexact -idct simple -i "$r" -fps_mode passthrough \
+    -f framemd5 - | awk -F', *' '!/^#/ {print n++, $6}' | cmp -s - "$work/$name.md5" ||
+    { echo "$name: ffmpeg decodes the reversible rewrite differently"; fail=1; }
+  with_plugin --rvlc-backward --md5 --idct-plugin "$plugin:simple" "$r" | cmp -s - "$work/$name.md5" ||
+    { echo "$name: the reversible rewrite decodes differently (or backward decoding differs)"; fail=1; }
+done
+
+# DQUANT under modified quantisation (Annex T): ffmpeg's encoder writes it in the 2-bit form of
+# clause 5.3.6, not in the 2/6-bit form of Annex T.2 that its decoder reads (which then reports
+# damage). --dquant-compat reads the 2-bit form and --rewrite writes the T.2 form: ffmpeg decodes
+# the rewrite to the digests of the original read with --dquant-compat, and opxvc-m4vdec (T.2)
+# decodes the rewrite to them too; with adaptive quantisation (INTER4V+Q macroblocks among them)
+# and with every version 2 tool the decoder has
+dquant=(
+  "h263p_dquant|176x144|-b:v 300k -lumi_mask 0.3 -tcplx_mask 0.3 -flags +aic|"
+  "h263p_dquant_all|200x120|-b:v 250k -lumi_mask 0.3 -tcplx_mask 0.3 -flags +aic+loop+mv4 -obmc 1 -umv 1 -aiv 1 -ps 300|--obmc-compat"
+)
+for c in "${dquant[@]}"; do
+  IFS='|' read -r name size opts dopts <<<"$c"
+  s=$work/$name.m4v r=$work/$name.t2.m4v
+  # shellcheck disable=SC2086
+  ffmpeg -v error -y -f lavfi -i "testsrc2=size=$size,scroll=h=0.04:v=0.03" -frames:v 24 -threads 1 \
+    -c:v h263p $opts -f h263 "$s" || { echo "$name: ffmpeg could not encode"; fail=1; continue; }
+  # shellcheck disable=SC2086
+  with_plugin $dopts --dquant-compat --rewrite "$r" --md5 --idct-plugin "$plugin:simple" "$s" \
+    >"$work/$name.ours.md5" && ! cmp -s "$s" "$r" || { echo "$name: no DQUANT rewritten"; fail=1; continue; }
+  ffmpeg -v error -threads 1 -flags +bitexact -idct simple -i "$r" -fps_mode passthrough -f framemd5 - |
+    awk -F', *' '!/^#/ {print n++, $6}' | cmp -s - "$work/$name.ours.md5" ||
+    { echo "$name: ffmpeg decodes the T.2 rewrite differently"; fail=1; }
+  # shellcheck disable=SC2086
+  with_plugin $dopts --md5 --idct-plugin "$plugin:simple" "$r" | cmp -s - "$work/$name.ours.md5" ||
+    { echo "$name: the T.2 rewrite decodes differently"; fail=1; }
 done
 
 # a not-coded VOP (P, vop_coded 0; 5-bit time increments at 25 Hz) inserted before the fifth VOP
@@ -179,12 +271,12 @@ for q in 12 31; do
   awk -v a="$plain" -v b="$post" 'BEGIN { exit !(b >= a - 0.05) }' || { echo "postfilter q$q: PSNR falls"; fail=1; }
 done
 
-# refusals: interlaced, H.263 four vectors without advanced prediction (ffmpeg writes them), H.263
-# unrestricted vectors (Annex D)
+# refusals: interlaced, H.263 four vectors without advanced prediction or deblocking (ffmpeg
+# writes them)
 refusals=(
   "interlaced|-bf 0 -flags +ildct"
   "h263_mv4_only|-c:v h263 -flags +mv4"
-  "h263_umv|-c:v h263p -umv 1"
+  "h263p_mv4_only|-c:v h263p -umv 1 -flags +mv4"
 )
 for c in "${refusals[@]}"; do
   IFS='|' read -r name opts <<<"$c"
@@ -207,8 +299,9 @@ with_plugin --quiet --idct-plugin "$plugin:no_such_idct" "$work/basic.m4v" >/dev
 [ $? -eq 2 ] || { echo "--idct-plugin with an unknown algorithm: not exit 2"; fail=1; }
 
 # damaged streams: cut short or with flipped bits they end in exit 0, 1 or 3, never a crash or hang
-# (odd seeds with --postfilter)
-for name in basic mv4 packets partitioned qpel xvid_gmc_odd h263_gobs h263_obmc_mv4 h263p_mv4 h261; do
+# (odd seeds with --postfilter, even ones rewritten; reversible packets also decoded backward)
+for name in basic mv4 packets partitioned partitioned.rvlc qpel xvid_gmc_odd h263_gobs h263_obmc_mv4 \
+  h263p_mv4 h263p_dquant_all h261; do
   base=$work/$name.m4v
   [ -f "$base" ] || continue
   len=$(wc -c <"$base")
@@ -218,9 +311,11 @@ for name in basic mv4 packets partitioned qpel xvid_gmc_odd h263_gobs h263_obmc_
     else
       "$cmp" flip "$seed" "$base" "$work/damaged.m4v" || continue
     fi
-    post=()
+    post=(--rewrite "$work/damaged.rw")
     [ $((seed % 2)) -eq 1 ] && post=(--postfilter)
-    timeout 60 "$dec" --quiet --md5 "${post[@]}" "$work/damaged.m4v" >/dev/null 2>&1
+    # (a sanitizer's report must not pass for a damaged stream's exit 1)
+    ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}exitcode=86" \
+      timeout 60 "$dec" --quiet --md5 --rvlc-backward "${post[@]}" "$work/damaged.m4v" >/dev/null 2>&1
     rc=$?
     case $rc in 0 | 1 | 3) ;; *) echo "$name damaged (seed $seed): exit $rc"; fail=1 ;; esac
   done

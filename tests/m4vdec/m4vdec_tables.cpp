@@ -1,7 +1,8 @@
 // opxvc-m4vdec's macroblock-layer code tables: every code fits its length, no code is a prefix of
 // another (so none repeats), no value appears twice, and the Kraft sums equal the share of the
 // code space each standard table fills (the rest is invalid or, for MCBPC of P-VOPs, H.263's
-// INTER4V+Q codes 0000 0000 01x... and 0000 0000 0). Exit status 0 when all hold.
+// INTER4V+Q codes 0000 0000 01x..., which the PLUSPTYPE table adds, and 0000 0000 0). Exit
+// status 0 when all hold.
 #include <cstdio>
 #include <set>
 
@@ -10,9 +11,9 @@
 int main() {
     using m4vdec::Code;
     // Kraft sums in units of 2^-13 (the longest code has 13 bits)
-    const long expected[5] = {8080, 8176, 7936, 8188, 8184};
+    const long expected[6] = {8080, 8176, 7936, 8188, 8184, 8183};
     int fail = 0;
-    for (int t = 0; t < 5; ++t) {
+    for (int t = 0; t < 6; ++t) {
         const m4vdec::CodeTable& tab = *m4vdec::kAllTables[t];
         long kraft = 0;
         std::set<int> values;
@@ -44,7 +45,8 @@ int main() {
     }
     // every value the syntax can produce has a code
     if (m4vdec::kCbpy.count != 16 || m4vdec::kMotionCode.count != 65 ||
-        m4vdec::kMcbpcI.count != 9 || m4vdec::kMcbpcP.count != 21 || m4vdec::kMtype.count != 10) {
+        m4vdec::kMcbpcI.count != 9 || m4vdec::kMcbpcP.count != 21 || m4vdec::kMtype.count != 10 ||
+        m4vdec::kMcbpcPPlus.count != 25) {
         std::printf("table sizes differ from the standard's\n");
         fail = 1;
     }

@@ -10,7 +10,10 @@
 //   m4v ffmpeg -f lavfi -i testsrc2=size=64x48:rate=5 -frames:v 4 -c:v libxvid -gmc 1 -f m4v ffmpeg
 //   -f lavfi -i testsrc2=size=128x96:rate=5 -frames:v 4 -c:v h263 -obmc 1 -flags +mv4 ffmpeg -f
 //   lavfi -i testsrc2=size=64x48:rate=5 -frames:v 4 -c:v h263p -flags +aic+loop
-// The last byte's two low bits also turn on --postfilter and --obmc-compat.
+// and reversible VLC from `opxvc-m4vdec --rewrite-rvlc` of a data-partitioned stream
+// (-data_partitioning 1 -ps 200). The last byte's five low bits also turn on --postfilter,
+// --obmc-compat, a rewrite (--rewrite, or --rewrite-rvlc with bit 4), --rvlc-backward and
+// --dquant-compat.
 #include "m4vdec.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -20,6 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     opt.idct = idct.get();
     opt.postfilter = size > 0 && (data[size - 1] & 1);
     opt.obmc_compat = size > 0 && (data[size - 1] & 2);
+    opt.rewrite = size > 0 && (data[size - 1] & 4);
+    opt.rewrite_rvlc = opt.rewrite && (data[size - 1] & 16);
+    opt.rvlc_backward = size > 0 && (data[size - 1] & 8);
+    opt.dquant_compat = size > 0 && (data[size - 1] & 16);
     m4vdec::Decoder d(opt, nullptr);
     d.decode(data, size);
     return 0;
