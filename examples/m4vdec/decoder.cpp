@@ -10,13 +10,15 @@
 // same machinery. Streams using tools outside this set are refused (exit 3). The stream can be
 // rewritten as it is decoded: every block's coefficients re-encoded (in reversible codes for
 // data-partitioned MPEG-4), other bits copied, stuffing redone where lengths change.
+//
+// Decoder::Impl is declared in decoder_impl.hpp.
 #include <algorithm>
 #include <climits>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 
-#include "m4vdec.hpp"
+#include "decoder_impl.hpp"
 #include "mpeg2_code_lists.h"  // MBA and CBP: H.261 Tables 1 and 4 equal MPEG-1's
 
 namespace m4vdec {
@@ -54,2119 +56,965 @@ int median(int a, int b, int c) {
     return std::max(std::min(a, b), std::min(std::max(a, b), c));
 }
 
-struct Unsupported {
-    std::string what;
-};
-
-struct Plane {
-    std::vector<uint8_t> d;
-    int stride = 0, w = 0, h = 0;  // w, h: coded size (whole macroblocks)
-    uint8_t* at(int x, int y) { return d.data() + y * stride + x; }
-};
-struct Picture {
-    Plane p[3];
-    std::vector<uint8_t> qp;    // the macroblocks' quantisers (--postfilter)
-    int width = 0, height = 0;  // as decoded (a later header may change the stream's size)
-    void alloc(int mbw, int mbh) {
-        qp.assign(size_t(mbw * mbh), 1);
-        for (int c = 0; c < 3; ++c) {
-            const int s = c ? 8 : 16;
-            p[c].w = p[c].stride = mbw * s;
-            p[c].h = mbh * s;
-            p[c].d.assign(size_t(p[c].stride) * p[c].h, 128);
-        }
-    }
-};
-
-struct Mv {
-    int x = 0, y = 0;
-};
-
-// what a block keeps for intra prediction: the DC (dequantised) and the quantised first row
-// and column after prediction
-struct BlockPred {
-    int dc = 1024;
-    int16_t row[8] = {0}, col[8] = {0};
-};
-
-struct MbInfo {
-    int slice = -1;  // video packet number in the current VOP; -1: not decoded
-    bool intra = false, skipped = false;
-    int qp = 1;
-    Mv mv[4];
-    bool four = false;  // H.263: four vectors
-    // H.263 Annex F, libavcodec-compatible (Options::obmc_compat): the vectors its look-ahead
-    // gave this macroblock while the one to its left was decoded
-    bool has_ahead = false;
-    Mv ahead[4];
-};
-
 }  // namespace
 
-struct Decoder::Impl {
-    Decoder& d;
-    explicit Impl(Decoder& dec) : d(dec) {}
+void Decoder::Impl::error(const char* fmt, ...) {
+    ++d.errors_;
+    if (d.opt_.quiet) return;
+    va_list ap;
+    va_start(ap, fmt);
+    std::fprintf(d.log_, "opxvc-m4vdec: ");
+    std::vfprintf(d.log_, fmt, ap);
+    std::fprintf(d.log_, "\n");
+    va_end(ap);
+}
 
-    // video object layer
-    bool have_vol = false;
-    int verid = 1, width = 0, height = 0, time_bits = 1;
-    bool resync_disabled = true, quant_type = false, partitioned = false, qpel = false;
-    uint8_t intra_matrix[64], inter_matrix[64];
-    int mbw = 0, mbh = 0, mb_num_bits = 1;
-    std::vector<uint8_t> inv_intra_mem, inv_inter_mem;
-    // global motion compensation: sprite_enable 2 (GMC), the warping points of S-VOPs and their
-    // accuracy (0..3: 1/2 .. 1/16 sample), and the warp record of the current S-VOP
-    int sprite_enable = 0, warp_points = 0, warp_accuracy = 0;
-    std::vector<uint8_t> warp_mem;
-    OpxWarpStateMPEG4* warp = nullptr;
-    OpxQuantInvIntraStateMPEG4* inv_intra = nullptr;
-    OpxQuantInvInterStateMPEG4* inv_inter = nullptr;
-
-    // VOP
-    int vop_type = 0, rounding = 0, dc_thr = 0, qp = 1, fcode = 1;
-    // past and future references (I- and P-VOPs); the future one is output when the next
-    // reference arrives or the stream ends, B-VOPs as soon as they are decoded
-    Picture cur, past, future;
-    bool have_future = false, future_pending = false;
-    std::vector<MbInfo> colocated;  // the future reference's macroblocks
-    int fcode_b = 1;
-    // time: seconds (time bases) of the two references, VOP times in ticks
-    long base_future = 0, base_past = 0, time_future = 0, time_past = 0, res = 1;
-    std::vector<MbInfo> mbs;
-    std::vector<BlockPred> pred[3];  // luma 2mbw x 2mbh, chroma mbw x mbh
-    int slice = 0;
-    Reader r;
-
-    void error(const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
-        ++d.errors_;
-        if (d.opt_.quiet) return;
-        va_list ap;
-        va_start(ap, fmt);
-        std::fprintf(d.log_, "opxvc-m4vdec: ");
-        std::vfprintf(d.log_, fmt, ap);
-        std::fprintf(d.log_, "\n");
-        va_end(ap);
+// ---- headers ------------------------------------------------------------------------------------
+void Decoder::Impl::read_matrix(uint8_t m[64]) {
+    int last = 0, i = 0;
+    for (; i < 64; ++i) {
+        const int v = int(r.u(8));
+        if (v == 0) break;
+        m[kZigzag[i]] = uint8_t(last = v);
     }
-    static void need(bool ok, const char* what) {
-        if (!ok) throw Unsupported{what};
-    }
+    if (i == 0) throw std::string("empty quantiser matrix");
+    for (; i < 64; ++i) m[kZigzag[i]] = uint8_t(last);
+}
 
-    // ---- headers ---------------------------------------------------------------------------
-    void marker() {
-        if (!r.bit()) throw std::string("marker bit missing");
+void Decoder::Impl::parse_vol() {
+    r.u(1);  // random_accessible_vol
+    const int type = int(r.u(8));
+    need(type <= 1 || type == 0x11 || type == 0x12 || type == 0x14,
+         "video object type other than simple");
+    verid = 1;
+    if (r.bit()) {
+        verid = int(r.u(4));
+        r.u(3);
     }
-
-    void read_matrix(uint8_t m[64]) {
-        int last = 0, i = 0;
-        for (; i < 64; ++i) {
-            const int v = int(r.u(8));
-            if (v == 0) break;
-            m[kZigzag[i]] = uint8_t(last = v);
-        }
-        if (i == 0) throw std::string("empty quantiser matrix");
-        for (; i < 64; ++i) m[kZigzag[i]] = uint8_t(last);
-    }
-
-    void parse_vol() {
-        r.u(1);  // random_accessible_vol
-        const int type = int(r.u(8));
-        need(type <= 1 || type == 0x11 || type == 0x12 || type == 0x14,
-             "video object type other than simple");
-        verid = 1;
+    if (r.u(4) == 15) r.u(16);  // extended PAR
+    if (r.bit()) {              // vol_control_parameters
+        need(r.u(2) == 1, "chroma format other than 4:2:0");
+        r.u(1);  // low_delay
         if (r.bit()) {
-            verid = int(r.u(4));
-            r.u(3);
+            r.u(15), marker(), r.u(15), marker(), r.u(15), marker(), r.u(3), r.u(11), marker(),
+                r.u(15), marker();
         }
-        if (r.u(4) == 15) r.u(16);  // extended PAR
-        if (r.bit()) {              // vol_control_parameters
-            need(r.u(2) == 1, "chroma format other than 4:2:0");
-            r.u(1);  // low_delay
-            if (r.bit()) {
-                r.u(15), marker(), r.u(15), marker(), r.u(15), marker(), r.u(3), r.u(11), marker(),
-                    r.u(15), marker();
+    }
+    need(r.u(2) == 0, "video object layer shape other than rectangular");
+    marker();
+    res = long(r.u(16));
+    if (res == 0) throw std::string("vop_time_increment_resolution 0");
+    marker();
+    time_bits = 1;
+    while ((1 << time_bits) < res) ++time_bits;
+    if (r.bit()) r.u(time_bits);  // fixed_vop_rate
+    marker();
+    width = int(r.u(13));
+    marker();
+    height = int(r.u(13));
+    marker();
+    if (width == 0 || height == 0) throw std::string("picture size 0");
+    need(!r.bit(), "interlaced video");
+    need(r.bit(), "overlapped block motion compensation");
+    sprite_enable = int(r.u(verid == 1 ? 1 : 2));  // 1 static sprite, 2 GMC
+    need(sprite_enable != 1, "static sprites");
+    if (sprite_enable == 3) throw std::string("reserved sprite_enable");
+    if (sprite_enable == 2) {
+        warp_points = int(r.u(6));
+        need(warp_points <= 3, "global motion compensation with four warping points");
+        warp_accuracy = int(r.u(2));
+        need(!r.bit(), "sprite brightness change");
+    }
+    need(!r.bit(), "not 8-bit video");
+    quant_type = r.bit();
+    std::memcpy(intra_matrix, kDefaultIntra, 64);
+    std::memcpy(inter_matrix, kDefaultInter, 64);
+    if (quant_type) {
+        if (r.bit()) read_matrix(intra_matrix);
+        if (r.bit()) read_matrix(inter_matrix);
+    }
+    qpel = verid != 1 && r.bit();
+    need(r.bit(), "complexity estimation header");
+    resync_disabled = r.bit();
+    partitioned = r.bit();
+    rvlc = false;
+    if (partitioned) {
+        const uint64_t at = r.pos;
+        rvlc = r.bit();
+        if (rewriting && d.opt_.rewrite_rvlc && !rvlc) {  // reversible_vlc set
+            rw_sync(at);
+            rw.put_bit(1);
+            rw_in = at + 1;
+        }
+    }
+    need(partitioned || !d.opt_.rewrite_rvlc, "--rewrite-rvlc without data partitioning");
+    if (verid != 1) {
+        need(!r.bit(), "NEWPRED");
+        need(!r.bit(), "reduced resolution VOPs");
+    }
+    need(!r.bit(), "scalability");
+    if (r.overrun()) throw std::string("video object layer header cut short");
+
+    resize();
+    Opx32s n = 0;
+    opxiQuantInvIntraGetSize_MPEG4(&n);
+    inv_intra_mem.assign(size_t(n), 0);
+    opxiQuantInvInterGetSize_MPEG4(&n);
+    inv_inter_mem.assign(size_t(n), 0);
+    inv_intra = reinterpret_cast<OpxQuantInvIntraStateMPEG4*>(inv_intra_mem.data());
+    inv_inter = reinterpret_cast<OpxQuantInvInterStateMPEG4*>(inv_inter_mem.data());
+    opxiQuantInvIntraInit_MPEG4(quant_type ? intra_matrix : nullptr, inv_intra, 8);
+    opxiQuantInvInterInit_MPEG4(quant_type ? inter_matrix : nullptr, inv_inter, 8);
+    opxiWarpGetSize_MPEG4(&n);
+    warp_mem.assign(size_t(n), 0);
+    warp = reinterpret_cast<OpxWarpStateMPEG4*>(warp_mem.data());
+    have_vol = true;
+}
+
+// picture buffers for width x height; a repeated header of the same size keeps the references
+void Decoder::Impl::resize() {
+    const int new_mbw = (width + 15) / 16, new_mbh = (height + 15) / 16;
+    if (new_mbw == mbw && new_mbh == mbh && !mbs.empty()) return;
+    mbw = new_mbw;
+    mbh = new_mbh;
+    mb_num_bits = 1;
+    while ((1 << mb_num_bits) < mbw * mbh) ++mb_num_bits;
+    {
+        flush();
+        have_future = false;
+        cur.alloc(mbw, mbh);
+        past.alloc(mbw, mbh);
+        future.alloc(mbw, mbh);
+        mbs.assign(size_t(mbw * mbh), MbInfo());
+        colocated = mbs;
+        pred[0].assign(size_t(4 * mbw * mbh), BlockPred());
+        pred[1].assign(size_t(mbw * mbh), BlockPred());
+        pred[2].assign(size_t(mbw * mbh), BlockPred());
+    }
+}
+
+// ---- video packets ------------------------------------------------------------------------------
+int Decoder::Impl::resync_length() const {
+    // B-VOPs: at least 18 bits (what ffmpeg writes and reads with both f_codes 1)
+    return vop_type == 0   ? 17
+           : vop_type == 2 ? 16 + std::max(std::max(fcode, fcode_b), 2)
+                           : 16 + fcode;
+}
+
+// a byte-aligned resync marker after stuffing at the current position
+bool Decoder::Impl::at_resync() const {
+    if (resync_disabled) return false;
+    const int n = 8 - int(r.pos & 7);
+    if (r.peek(n) != (0x7Fu >> (8 - n))) return false;
+    Reader t = r;
+    t.pos += uint64_t(n);
+    const int len = resync_length();
+    return t.peek(len) == 1;
+}
+
+void Decoder::Impl::video_packet_header() {
+    const int n = 8 - int(r.pos & 7);
+    r.pos += uint64_t(n + resync_length());
+    const int mb = int(r.u(mb_num_bits));
+    if (mb >= mbw * mbh) throw std::string("macroblock number out of range");
+    qp = int(r.u(5));
+    if (qp == 0) throw std::string("quant_scale 0");
+    if (r.bit()) {  // header_extension_code
+        while (r.bit()) {
+        }
+        marker();
+        r.u(time_bits);
+        marker();
+        const int t = int(r.u(2));
+        if (t != vop_type) throw std::string("vop_coding_type changes inside a VOP");
+        r.u(3);
+        if (vop_type == 3) {  // the trajectory repeated
+            Opx32s du[4], dv[4];
+            sprite_trajectory(du, dv);
+        }
+        if (vop_type != 0) r.u(3);
+        if (vop_type == 2) r.u(3);
+    }
+    ++slice;
+    pos_mb = mb;
+}
+
+// ---- VOP ----------------------------------------------------------------------------------------
+void Decoder::Impl::parse_vop() {
+    if (!have_vol) throw std::string("VOP before a video object layer header");
+    vop_type = int(r.u(2));
+    if (vop_type == 3 && sprite_enable != 2) throw std::string("S-VOP without GMC");
+    long seconds = 0;
+    while (r.bit()) ++seconds;
+    marker();
+    const long inc = long(r.u(time_bits));
+    marker();
+    if (!r.bit()) {  // vop_coded 0: no picture (ffmpeg outputs none either); the time base
+                     // moves on
+        if (vop_type != 2) base_future += seconds;
+        return;
+    }
+    long now;
+    if (vop_type == 2) {
+        now = (base_past + seconds) * res + inc;
+    } else {
+        base_past = base_future;
+        base_future += seconds;
+        now = base_future * res + inc;
+    }
+    if (vop_type != 0 && !have_future) throw std::string("predicted VOP without a reference");
+    rounding = vop_type == 1 || vop_type == 3 ? int(r.u(1)) : 0;
+    dc_thr = int(r.u(3));
+    Opx32s du[4] = {0, 0, 0, 0}, dv[4] = {0, 0, 0, 0};
+    if (vop_type == 3) sprite_trajectory(du, dv);
+    qp = int(r.u(5));
+    if (qp == 0) throw std::string("vop_quant 0");
+    if (vop_type != 0) {
+        fcode = int(r.u(3));
+        if (fcode == 0) throw std::string("vop_fcode_forward 0");
+    }
+    if (vop_type == 2) {
+        fcode_b = int(r.u(3));
+        if (fcode_b == 0) throw std::string("vop_fcode_backward 0");
+        trb = int(now - time_past);
+        trd = int(time_future - time_past);
+        if (trd <= 0 || trb <= 0 || trb >= trd) throw std::string("B-VOP outside its references");
+    }
+    if (vop_type == 3) gmc_setup(du, dv);
+    for (MbInfo& m : mbs) m.slice = -1;
+    slice = 0;
+    pos_mb = 0;
+    try {
+        while (pos_mb < mbw * mbh) {
+            // a B macroblock whose co-located one was not coded takes no bits, so a resync
+            // marker met there belongs to a later macroblock
+            const bool no_bits = vop_type == 2 && colocated[size_t(pos_mb)].skipped;
+            if (pos_mb > 0 && !no_bits && at_resync()) {
+                rw_packet_end();
+                video_packet_header();
             }
-        }
-        need(r.u(2) == 0, "video object layer shape other than rectangular");
-        marker();
-        res = long(r.u(16));
-        if (res == 0) throw std::string("vop_time_increment_resolution 0");
-        marker();
-        time_bits = 1;
-        while ((1 << time_bits) < res) ++time_bits;
-        if (r.bit()) r.u(time_bits);  // fixed_vop_rate
-        marker();
-        width = int(r.u(13));
-        marker();
-        height = int(r.u(13));
-        marker();
-        if (width == 0 || height == 0) throw std::string("picture size 0");
-        need(!r.bit(), "interlaced video");
-        need(r.bit(), "overlapped block motion compensation");
-        sprite_enable = int(r.u(verid == 1 ? 1 : 2));  // 1 static sprite, 2 GMC
-        need(sprite_enable != 1, "static sprites");
-        if (sprite_enable == 3) throw std::string("reserved sprite_enable");
-        if (sprite_enable == 2) {
-            warp_points = int(r.u(6));
-            need(warp_points <= 3, "global motion compensation with four warping points");
-            warp_accuracy = int(r.u(2));
-            need(!r.bit(), "sprite brightness change");
-        }
-        need(!r.bit(), "not 8-bit video");
-        quant_type = r.bit();
-        std::memcpy(intra_matrix, kDefaultIntra, 64);
-        std::memcpy(inter_matrix, kDefaultInter, 64);
-        if (quant_type) {
-            if (r.bit()) read_matrix(intra_matrix);
-            if (r.bit()) read_matrix(inter_matrix);
-        }
-        qpel = verid != 1 && r.bit();
-        need(r.bit(), "complexity estimation header");
-        resync_disabled = r.bit();
-        partitioned = r.bit();
-        rvlc = false;
-        if (partitioned) {
-            const uint64_t at = r.pos;
-            rvlc = r.bit();
-            if (rewriting && d.opt_.rewrite_rvlc && !rvlc) {  // reversible_vlc set
-                rw_sync(at);
-                rw.put_bit(1);
-                rw_in = at + 1;
+            if (partitioned && vop_type != 2) {
+                partitioned_packet();
+                if (pos_mb < mbw * mbh && !at_resync())
+                    throw std::string("video packet without a resync marker");
+                continue;
             }
-        }
-        need(partitioned || !d.opt_.rewrite_rvlc, "--rewrite-rvlc without data partitioning");
-        if (verid != 1) {
-            need(!r.bit(), "NEWPRED");
-            need(!r.bit(), "reduced resolution VOPs");
-        }
-        need(!r.bit(), "scalability");
-        if (r.overrun()) throw std::string("video object layer header cut short");
-
-        resize();
-        Opx32s n = 0;
-        opxiQuantInvIntraGetSize_MPEG4(&n);
-        inv_intra_mem.assign(size_t(n), 0);
-        opxiQuantInvInterGetSize_MPEG4(&n);
-        inv_inter_mem.assign(size_t(n), 0);
-        inv_intra = reinterpret_cast<OpxQuantInvIntraStateMPEG4*>(inv_intra_mem.data());
-        inv_inter = reinterpret_cast<OpxQuantInvInterStateMPEG4*>(inv_inter_mem.data());
-        opxiQuantInvIntraInit_MPEG4(quant_type ? intra_matrix : nullptr, inv_intra, 8);
-        opxiQuantInvInterInit_MPEG4(quant_type ? inter_matrix : nullptr, inv_inter, 8);
-        opxiWarpGetSize_MPEG4(&n);
-        warp_mem.assign(size_t(n), 0);
-        warp = reinterpret_cast<OpxWarpStateMPEG4*>(warp_mem.data());
-        have_vol = true;
-    }
-
-    // picture buffers for width x height; a repeated header of the same size keeps the references
-    void resize() {
-        const int new_mbw = (width + 15) / 16, new_mbh = (height + 15) / 16;
-        if (new_mbw == mbw && new_mbh == mbh && !mbs.empty()) return;
-        mbw = new_mbw;
-        mbh = new_mbh;
-        mb_num_bits = 1;
-        while ((1 << mb_num_bits) < mbw * mbh) ++mb_num_bits;
-        {
-            flush();
-            have_future = false;
-            cur.alloc(mbw, mbh);
-            past.alloc(mbw, mbh);
-            future.alloc(mbw, mbh);
-            mbs.assign(size_t(mbw * mbh), MbInfo());
-            colocated = mbs;
-            pred[0].assign(size_t(4 * mbw * mbh), BlockPred());
-            pred[1].assign(size_t(mbw * mbh), BlockPred());
-            pred[2].assign(size_t(mbw * mbh), BlockPred());
-        }
-    }
-
-    // ---- motion vectors ----------------------------------------------------------------------
-    int mv_component(int pred_v) { return mv_component(pred_v, fcode); }
-    int mv_component(int pred_v, int fc, bool wrap = true) {
-        const int code = r.vlc(kMotionCode);
-        if (code == INT_MIN) throw std::string("invalid motion_code");
-        const int rs = fc - 1, f = 1 << rs;
-        int diff = 0;
-        if (code != 0) {
-            diff = ((std::abs(code) - 1) << rs) + int(r.u(rs)) + 1;
-            if (code < 0) diff = -diff;
-        }
-        int v = pred_v + diff;
-        if (!wrap) return v;
-        if (v < -32 * f) v += 64 * f;
-        if (v > 32 * f - 1) v -= 64 * f;
-        return v;
-    }
-
-    // candidate vector of block `blk` of macroblock (mx, my); false when outside the VOP or
-    // in another video packet
-    bool cand(int mx, int my, int blk, Mv& out) const {
-        if (mx < 0 || my < 0 || mx >= mbw) return false;
-        const MbInfo& m = mbs[size_t(my * mbw + mx)];
-        if (m.slice != slice) return false;
-        out = m.mv[blk];
-        return true;
-    }
-
-    Mv predict_mv(int mx, int my, int k, const Mv cur_mb[4]) const {
-        Mv c[3];
-        bool v[3];
-        auto self = [&](int i, int b) { c[i] = cur_mb[b], v[i] = true; };
-        switch (k) {
-            case 0:
-                v[0] = cand(mx - 1, my, 1, c[0]);
-                v[1] = cand(mx, my - 1, 2, c[1]);
-                v[2] = cand(mx + 1, my - 1, 2, c[2]);
-                break;
-            case 1:
-                self(0, 0);
-                v[1] = cand(mx, my - 1, 3, c[1]);
-                v[2] = cand(mx + 1, my - 1, 2, c[2]);
-                break;
-            case 2:
-                v[0] = cand(mx - 1, my, 3, c[0]);
-                self(1, 0);
-                self(2, 1);
-                break;
-            default:
-                self(0, 2);
-                self(1, 0);
-                self(2, 1);
-                break;
-        }
-        const int nvalid = v[0] + v[1] + v[2];
-        if (nvalid == 0) return Mv();
-        if (nvalid == 1) return v[0] ? c[0] : v[1] ? c[1] : c[2];
-        for (int i = 0; i < 3; ++i)
-            if (!v[i]) c[i] = Mv();
-        Mv p;
-        p.x = median(c[0].x, c[1].x, c[2].x);
-        p.y = median(c[0].y, c[1].y, c[2].y);
-        return p;
-    }
-
-    // prediction of a size x size block at (x, y) + mv of plane `c` of the reference: half-sample
-    // (mv in half samples), or with `quarter` the quarter-sample filter (luminance, mv in quarter
-    // samples); references outside the picture repeat its edge samples
-    // `limit` (the blocks of four-vector prediction and their chrominance): the block's
-    // position is first limited to 16 (chrominance 8) samples before the picture's displayed
-    // area and its right or bottom edge, where the fraction is dropped, as libavcodec's decoder
-    // does; it differs from edge repetition only when the coded size exceeds the displayed one
-    void mc(const Picture& from, int c, int x, int y, Mv mv, int size, uint8_t* out, int out_step,
-            bool quarter = false, bool limit = false) {
-        const Plane& src = from.p[c];
-        const int sh = quarter ? 2 : 1, fm = quarter ? 3 : 1;
-        int ix = x + (mv.x >> sh), iy = y + (mv.y >> sh), fx = mv.x & fm, fy = mv.y & fm;
-        if (limit) {
-            const int lw = c ? width >> 1 : width, lh = c ? height >> 1 : height, lo = c ? -8 : -16;
-            ix = std::min(std::max(ix, lo), lw);
-            iy = std::min(std::max(iy, lo), lh);
-            if (ix == lw) fx = 0;
-            if (iy == lh) fy = 0;
-        }
-        const int acc = quarter ? fx | (fy << 2) : fx | (fy << 1);
-        const int ew = src.w, eh = src.h;  // the reconstructed VOP in whole macroblocks
-        const uint8_t* s;
-        int step;
-        uint8_t tmp[17 * 17];
-        if (ix >= 0 && iy >= 0 && ix + size + 1 <= ew && iy + size + 1 <= eh) {
-            s = src.d.data() + iy * src.stride + ix;
-            step = src.stride;
-        } else {
-            for (int j = 0; j <= size; ++j)
-                for (int i = 0; i <= size; ++i)
-                    tmp[j * 17 + i] =
-                        src.d[size_t(std::min(std::max(iy + j, 0), eh - 1) * src.stride +
-                                     std::min(std::max(ix + i, 0), ew - 1))];
-            s = tmp;
-            step = 17;
-        }
-        if (quarter) {
-            if (size == 16)
-                opxiCopy16x16QP_MPEG4_8u_C1R(s, step, out, out_step, acc, rounding);
+            if (vop_type == 2)
+                b_macroblock(pos_mb % mbw, pos_mb / mbw);
             else
-                opxiCopy8x8QP_MPEG4_8u_C1R(s, step, out, out_step, acc, rounding);
-        } else if (size == 16) {
-            opxiCopy16x16HP_8u_C1R(s, step, out, out_step, acc, rounding);
-        } else {
-            opxiCopy8x8HP_8u_C1R(s, step, out, out_step, acc, rounding);
+                macroblock(pos_mb % mbw, pos_mb / mbw);
+            ++pos_mb;
+            if (r.overrun()) throw std::string("VOP data cut short");
         }
+        rw_packet_end();
+    } catch (const std::string& e) {
+        in_partition3 = rvlc_now = false;
+        error("VOP %ld, macroblock %d: %s", d.frames_out_, pos_mb, e.c_str());
     }
+    keep_qp();
+    if (vop_type == 2) {
+        output(cur);
+        return;
+    }
+    flush();
+    std::swap(past, future);
+    std::swap(future, cur);
+    colocated = mbs;
+    have_future = future_pending = true;
+    time_past = time_future;
+    time_future = now;
+}
 
-    static int chroma_of_sum(int s) {  // four luminance vectors' sum -> chrominance vector
-        static const int kRound16[16] = {0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2};
-        const int a = std::abs(s), c = (a >> 4) * 2 + kRound16[a & 15];
-        return s < 0 ? -c : c;
-    }
+// outputs the future reference if it has not been output yet
+void Decoder::Impl::flush() {
+    if (future_pending) output(future);
+    future_pending = false;
+}
 
-    // prediction of macroblock (mx, my) from `from` with one vector (four false) or four, into
-    // out[c] (rows step[c] bytes apart). Quarter-sample VOPs: luminance through the
-    // quarter-sample filter; each luminance vector is first halved (truncating towards zero) to
-    // half samples, then the chrominance vector follows the half-sample rule (14496-2 clause
-    // 7.6.2.2)
-    void predict_mb(const Picture& from, int mx, int my, const Mv v[4], bool four,
-                    uint8_t* const out[3], const int step[3]) {
-        Mv cv;
-        auto half = [this](int a) { return qpel ? a / 2 : a; };
-        if (four) {
-            for (int k = 0; k < 4; ++k)
-                mc(from, 0, mx * 16 + (k & 1) * 8, my * 16 + (k >> 1) * 8, v[k], 8,
-                   out[0] + (k >> 1) * 8 * step[0] + (k & 1) * 8, step[0], qpel, true);
-            cv.x = chroma_of_sum(half(v[0].x) + half(v[1].x) + half(v[2].x) + half(v[3].x));
-            cv.y = chroma_of_sum(half(v[0].y) + half(v[1].y) + half(v[2].y) + half(v[3].y));
-        } else {
-            mc(from, 0, mx * 16, my * 16, v[0], 16, out[0], step[0], qpel);
-            const int hx = half(v[0].x), hy = half(v[0].y);
-            cv.x = (hx >> 1) | (hx & 1);
-            cv.y = (hy >> 1) | (hy & 1);
-        }
-        mc(from, 1, mx * 8, my * 8, cv, 8, out[1], step[1], false, four);
-        mc(from, 2, mx * 8, my * 8, cv, 8, out[2], step[2], false, four);
-    }
+// a decoded picture keeps its size and quantisers for its output, which may come after
+// a header of another size
+void Decoder::Impl::keep_qp() {
+    for (size_t n = 0; n < mbs.size(); ++n) cur.qp[n] = uint8_t(mbs[n].qp);
+    cur.width = width;
+    cur.height = height;
+}
 
-    void cur_mb(int mx, int my, uint8_t* out[3], int step[3]) {
-        for (int c = 0; c < 3; ++c) {
-            const int s = c ? 8 : 16;
-            out[c] = cur.p[c].at(mx * s, my * s);
-            step[c] = cur.p[c].stride;
-        }
+void Decoder::Impl::output(Picture& shown) {
+    if (d.opt_.max_frames >= 0 && d.frames_out_ >= d.opt_.max_frames) return;
+    Picture& pic = d.opt_.postfilter ? postfilter(shown) : shown;
+    opxcli::PictureFormat fmt;
+    fmt.width = pic.width;
+    fmt.height = pic.height;
+    opxcli::Plane planes[3];
+    for (int c = 0; c < 3; ++c) {
+        planes[c].data = pic.p[c].d.data();
+        planes[c].stride = pic.p[c].stride;
+        planes[c].width = c ? (pic.width + 1) / 2 : pic.width;
+        planes[c].height = c ? (pic.height + 1) / 2 : pic.height;
     }
+    if (d.opt_.md5) std::printf("%ld %s\n", d.frames_out_, opxcli::frame_md5(fmt, planes).c_str());
+    if (d.writer_.enabled() && !d.writer_.write(fmt, planes)) d.errors_++;
+    ++d.frames_out_;
+    if (d.opt_.progress) d.opt_.progress->frame();
+}
 
-    // ---- blocks ----------------------------------------------------------------------------
-    Opx8u* cursor(Opx32s& off) {
-        off = Opx32s(r.pos & 7);
-        return const_cast<Opx8u*>(r.buf + (r.pos >> 3));
+// ---- stream -------------------------------------------------------------------------------------
+void Decoder::Impl::run(const uint8_t* data, size_t size) {
+    obmc_compat = d.opt_.obmc_compat;
+    rewriting = d.opt_.rewrite;
+    std::vector<uint8_t> buf(data, data + size);
+    buf.resize(size + 4096, 0);  // a macroblock never reads 4 KB past the stream
+    run_stream(buf, size);
+    if (rewriting) {  // the rest as it is
+        r.buf = buf.data();
+        rw_sync(uint64_t(size) * 8);
+        d.rewritten_ = std::move(rw.out);
     }
-    void uncursor(const Opx8u* p, Opx32s off) { r.pos = bit_of(p, off); }
-    uint64_t bit_of(const Opx8u* p, Opx32s off) const {
-        return uint64_t(p - r.buf) * 8 + uint64_t(off);
-    }
+}
 
-    // ---- rewriting (--rewrite, --rewrite-rvlc) and backward reversible decoding --------------
-    // The output takes the input's bits up to rw_in; a block re-encoded or a field rewritten
-    // is written in place of its input bits [start, end), and rw_in moves to its end.
-    bool rewriting = false;
-    BitWriter rw;
-    uint64_t rw_in = 0;
-    bool rvlc = false;  // reversible_vlc of the video object layer
-    // decoding the third partition of a data-partitioned packet, in reversible codes (rvlc_now)
-    bool in_partition3 = false, rvlc_now = false;
-    void rw_sync(uint64_t upto) {
-        if (upto <= rw_in) return;
-        rw.copy(r.buf, rw_in, upto);
-        rw_in = upto;
+void Decoder::Impl::run_stream(const std::vector<uint8_t>& buf, size_t size) {
+    size_t i = 0;
+    const bool h263_psc = size >= 3 && buf[0] == 0 && buf[1] == 0 && (buf[2] & 0xFC) == 0x80;
+    const bool h261_psc = size >= 3 && buf[0] == 0 && buf[1] == 1 && (buf[2] & 0xF0) == 0;
+    if ((h263_psc || h261_psc) && d.opt_.rewrite_rvlc) {
+        picture([] { need(false, "--rewrite-rvlc of an H.263 or H.261 stream"); });
+        return;
     }
-    // the end of a video packet or VOP: stuffing (a 0, then 1s up to a byte boundary) redone
-    // for the output in place of the input's
-    void rw_packet_end() {
-        if (!rewriting) return;
-        rw_sync(r.pos);
-        rw.put_bit(0);
-        while (rw.bits & 7) rw.put_bit(1);
-        rw_in = (r.pos / 8 + 1) * 8;
-    }
-    // H.263: zeros up to a byte boundary in place of the input's (before a start code)
-    void rw_align_zeros(uint64_t from, uint64_t to) {
-        if (!rewriting) return;
-        rw_sync(from);
-        while (rw.bits & 7) rw.put_bit(0);
-        rw_in = to;
-    }
-
-    // the levels of one coded block, in scan order
-    struct CodedBlock {
-        uint64_t start, end;  // input bits
-        bool intra, dc_separate;
-        Opx16s level[64];
+    // H.263: a picture start code (0000 0000 0000 0000 1000 00) first
+    if (h263_psc) return run_h263(buf, size);
+    // H.261: a picture start code (0000 0000 0000 0001 0000) first
+    if (h261_psc) return run_h261(buf, size);
+    auto next_start = [&](size_t from) {
+        for (size_t k = from; k + 3 < size + 1; ++k)
+            if (buf[k] == 0 && buf[k + 1] == 0 && buf[k + 2] == 1) return k;
+        return size;
     };
-    std::vector<CodedBlock> packet_blocks;  // this packet's reversible blocks (--rvlc-backward)
-
-    // An MPEG-4 block whose coefficients took the input bits [start, r.pos): decoded again in
-    // scan order for the backward check and for the rewrite, which re-encodes them (in
-    // reversible codes in a third partition with --rewrite-rvlc, else in the codes they had).
-    void block_levels(uint64_t start, bool intra, bool dc_separate) {
-        const bool backward = rvlc_now && d.opt_.rvlc_backward;
-        const bool rewrite = rewriting && (!d.opt_.rewrite_rvlc || in_partition3);
-        if (!backward && !rewrite) return;
-        CodedBlock b;
-        b.start = start;
-        b.end = r.pos;
-        b.intra = intra;
-        b.dc_separate = dc_separate;
-        std::memset(b.level, 0, sizeof b.level);
-        Opx8u* p = const_cast<Opx8u*>(r.buf + (start >> 3));
-        Opx32s off = Opx32s(start & 7), last = 0;
-        const OpxResult e = intra
-                                ? opxiDecodeCoeffsIntra_MPEG4_1u16s(
-                                      &p, &off, b.level, &last, rvlc_now, dc_separate, opxScanNone)
-                                : opxiDecodeCoeffsInter_MPEG4_1u16s(&p, &off, b.level, &last,
-                                                                    rvlc_now, opxScanNone);
-        if (e != opxOk || bit_of(p, off) != r.pos)
-            throw std::string("coefficients decoded differently a second time");
-        if (backward) packet_blocks.push_back(b);
-        if (!rewrite) return;
-        int n = 0;
-        for (int i = dc_separate ? 1 : 0; i < 64; ++i) n += b.level[i] != 0;
-        const int to_rvlc = d.opt_.rewrite_rvlc ? 1 : rvlc_now;
-        rw_sync(start);
-        Opx8u* w = rw.cursor(off, 300);  // 64 events of at most 33 bits
-        const OpxResult f =
-            intra ? opxiEncodeCoeffsIntra_MPEG4_16s1u(b.level, &w, &off, n, to_rvlc, dc_separate,
-                                                      opxScanNone)
-                  : opxiEncodeCoeffsInter_MPEG4_16s1u(b.level, &w, &off, n, to_rvlc, opxScanNone);
-        if (f != opxOk) throw std::string("a block's levels cannot be re-encoded");
-        rw.done(w, off);
-        rw_in = r.pos;
+    i = next_start(0);
+    while (i < size) {
+        if (d.opt_.max_frames >= 0 && d.frames_out_ >= d.opt_.max_frames) return;
+        const size_t next = next_start(i + 3);
+        if (i + 3 >= size) break;
+        const int code = buf[i + 3];
+        r.buf = buf.data();
+        r.pos = uint64_t(i + 4) * 8;
+        r.end = uint64_t(next) * 8;
+        const bool go_on = picture([&] {
+            if (code >= 0x20 && code <= 0x2F)
+                parse_vol();
+            else if (code == 0xB6)
+                parse_vop();
+            else if (code == 0xB0 || code == 0xB1 || code == 0xB2 || code == 0xB3 || code == 0xB5 ||
+                     code <= 0x1F)
+                ;  // sequence, user data, GOV, visual object: nothing needed
+            else
+                need(false, "start code of a tool outside the simple profile");
+        });
+        if (!go_on) return;
+        i = next;
     }
+    flush();
+}
 
-    // H.263 and H.261 blocks for --rewrite: the input bits [start, r.pos) decoded again to
-    // levels in scan order and re-encoded in the same codes
-    enum H26xCodes {
-        kH263IntraAc,  // Table 16 after INTRADC
-        kTableI2,      // advanced intra coding, or an Annex S inter block
-        kH263Inter,    // Table 16
-        kH261Intra,    // the DC byte and TCOEFF to EOB
-        kH261Inter,
-    };
-    void rewrite_h26x(uint64_t start, H26xCodes codes) {
-        if (!rewriting) return;
-        Opx16s level[64] = {0};
-        Opx8u* p = const_cast<Opx8u*>(r.buf + (start >> 3));
-        Opx32s off = Opx32s(start & 7), last = 0;
-        const int mq = modquant;
-        OpxResult e = opxErrVlcCode;
-        switch (codes) {
-            case kH263IntraAc:
-                e = opxiDecodeCoeffsIntra_H263_1u16s(&p, &off, level, &last, 0, mq, opxScanNone);
-                break;
-            case kTableI2:
-                e = opxiDecodeCoeffsIntra_H263_1u16s(&p, &off, level, &last, 1, mq, opxScanNone);
-                break;
-            case kH263Inter:
-                e = opxiDecodeCoeffsInter_H263_1u16s(&p, &off, level, &last, mq, opxScanNone);
-                break;
-            case kH261Intra:
-                e = opxiDecodeCoeffsIntra_H261_1u16s(&p, &off, level, &last, opxScanNone);
-                break;
-            case kH261Inter:
-                e = opxiDecodeCoeffsInter_H261_1u16s(&p, &off, level, &last, opxScanNone);
-                break;
-        }
-        if (e != opxOk || bit_of(p, off) != r.pos)
-            throw std::string("coefficients decoded differently a second time");
-        int n = 0;
-        for (int i = codes == kH263IntraAc ? 1 : 0; i < 64; ++i) n += level[i] != 0;
-        rw_sync(start);
-        Opx8u* w = rw.cursor(off, 300);
-        switch (codes) {
-            case kH263IntraAc:
-                e = opxiEncodeCoeffsIntra_H263_16s1u(level, &w, &off, n, 0, mq, opxScanNone);
-                break;
-            case kTableI2:
-                e = opxiEncodeCoeffsIntra_H263_16s1u(level, &w, &off, n, 1, mq, opxScanNone);
-                break;
-            case kH263Inter:
-                e = opxiEncodeCoeffsInter_H263_16s1u(level, &w, &off, n, mq, opxScanNone);
-                break;
-            case kH261Intra:
-                e = opxiEncodeCoeffsIntra_H261_16s1u(level, &w, &off, n, opxScanNone);
-                break;
-            case kH261Inter:
-                e = opxiEncodeCoeffsInter_H261_16s1u(level, &w, &off, n, opxScanNone);
-                break;
-        }
-        if (e != opxOk) throw std::string("a block's levels cannot be re-encoded");
-        rw.done(w, off);
-        rw_in = r.pos;
+// ---- motion vectors -----------------------------------------------------------------------------
+int Decoder::Impl::mv_component(int pred_v, int fc, bool wrap) {
+    const int code = r.vlc(kMotionCode);
+    if (code == INT_MIN) throw std::string("invalid motion_code");
+    const int rs = fc - 1, f = 1 << rs;
+    int diff = 0;
+    if (code != 0) {
+        diff = ((std::abs(code) - 1) << rs) + int(r.u(rs)) + 1;
+        if (code < 0) diff = -diff;
     }
+    int v = pred_v + diff;
+    if (!wrap) return v;
+    if (v < -32 * f) v += 64 * f;
+    if (v > 32 * f - 1) v -= 64 * f;
+    return v;
+}
 
-    // --rvlc-backward: the packet's reversible blocks decoded again from the partition's end,
-    // last block first. A code with LAST = 1 put before the first block stops its backward
-    // decoding as the preceding block's LAST code stops the others'.
-    void rvlc_backward_check() {
-        if (packet_blocks.empty()) return;
-        const CodedBlock& first = packet_blocks.front();
-        BitWriter w;
-        Opx16s one[64] = {1};
-        Opx32s off;
-        Opx8u* p = w.cursor(off, 8);
-        if (first.intra)
-            opxiEncodeCoeffsIntra_MPEG4_16s1u(one, &p, &off, 1, 1, 0, opxScanNone);
+// candidate vector of block `blk` of macroblock (mx, my); false when outside the VOP or
+// in another video packet
+bool Decoder::Impl::cand(int mx, int my, int blk, Mv& out) const {
+    if (mx < 0 || my < 0 || mx >= mbw) return false;
+    const MbInfo& m = mbs[size_t(my * mbw + mx)];
+    if (m.slice != slice) return false;
+    out = m.mv[blk];
+    return true;
+}
+
+detail::Mv Decoder::Impl::predict_mv(int mx, int my, int k, const Mv cur_mb[4]) const {
+    Mv c[3];
+    bool v[3];
+    auto self = [&](int i, int b) { c[i] = cur_mb[b], v[i] = true; };
+    switch (k) {
+        case 0:
+            v[0] = cand(mx - 1, my, 1, c[0]);
+            v[1] = cand(mx, my - 1, 2, c[1]);
+            v[2] = cand(mx + 1, my - 1, 2, c[2]);
+            break;
+        case 1:
+            self(0, 0);
+            v[1] = cand(mx, my - 1, 3, c[1]);
+            v[2] = cand(mx + 1, my - 1, 2, c[2]);
+            break;
+        case 2:
+            v[0] = cand(mx - 1, my, 3, c[0]);
+            self(1, 0);
+            self(2, 1);
+            break;
+        default:
+            self(0, 2);
+            self(1, 0);
+            self(2, 1);
+            break;
+    }
+    const int nvalid = v[0] + v[1] + v[2];
+    if (nvalid == 0) return Mv();
+    if (nvalid == 1) return v[0] ? c[0] : v[1] ? c[1] : c[2];
+    for (int i = 0; i < 3; ++i)
+        if (!v[i]) c[i] = Mv();
+    Mv p;
+    p.x = median(c[0].x, c[1].x, c[2].x);
+    p.y = median(c[0].y, c[1].y, c[2].y);
+    return p;
+}
+
+// prediction of a size x size block at (x, y) + mv of plane `c` of the reference: half-sample
+// (mv in half samples), or with `quarter` the quarter-sample filter (luminance, mv in quarter
+// samples); references outside the picture repeat its edge samples
+// `limit` (the blocks of four-vector prediction and their chrominance): the block's
+// position is first limited to 16 (chrominance 8) samples before the picture's displayed
+// area and its right or bottom edge, where the fraction is dropped, as libavcodec's decoder
+// does; it differs from edge repetition only when the coded size exceeds the displayed one
+void Decoder::Impl::mc(const Picture& from, int c, int x, int y, Mv mv, int size, uint8_t* out,
+                       int out_step, bool quarter, bool limit) {
+    const Plane& src = from.p[c];
+    const int sh = quarter ? 2 : 1, fm = quarter ? 3 : 1;
+    int ix = x + (mv.x >> sh), iy = y + (mv.y >> sh), fx = mv.x & fm, fy = mv.y & fm;
+    if (limit) {
+        const int lw = c ? width >> 1 : width, lh = c ? height >> 1 : height, lo = c ? -8 : -16;
+        ix = std::min(std::max(ix, lo), lw);
+        iy = std::min(std::max(iy, lo), lh);
+        if (ix == lw) fx = 0;
+        if (iy == lh) fy = 0;
+    }
+    const int acc = quarter ? fx | (fy << 2) : fx | (fy << 1);
+    const int ew = src.w, eh = src.h;  // the reconstructed VOP in whole macroblocks
+    const uint8_t* s;
+    int step;
+    uint8_t tmp[17 * 17];
+    if (ix >= 0 && iy >= 0 && ix + size + 1 <= ew && iy + size + 1 <= eh) {
+        s = src.d.data() + iy * src.stride + ix;
+        step = src.stride;
+    } else {
+        for (int j = 0; j <= size; ++j)
+            for (int i = 0; i <= size; ++i)
+                tmp[j * 17 + i] = src.d[size_t(std::min(std::max(iy + j, 0), eh - 1) * src.stride +
+                                               std::min(std::max(ix + i, 0), ew - 1))];
+        s = tmp;
+        step = 17;
+    }
+    if (quarter) {
+        if (size == 16)
+            opxiCopy16x16QP_MPEG4_8u_C1R(s, step, out, out_step, acc, rounding);
         else
-            opxiEncodeCoeffsInter_MPEG4_16s1u(one, &p, &off, 1, 1, opxScanNone);
-        w.done(p, off);
-        const uint64_t base = w.bits;
-        w.copy(r.buf, first.start, packet_blocks.back().end);
-        w.out.resize(w.out.size() + 8, 0);
-        uint64_t final_bit = w.bits - 1;
-        for (size_t k = packet_blocks.size(); k-- > 0;) {
-            const CodedBlock& b = packet_blocks[k];
-            Opx16s level[64] = {0};
-            Opx32s last = 0;
-            p = w.out.data() + (final_bit >> 3);
-            off = Opx32s(final_bit & 7);
-            const OpxResult e =
-                b.intra ? opxiDecodeCoeffsIntraRVLCBack_MPEG4_1u16s(&p, &off, level, &last,
-                                                                    b.dc_separate)
-                        : opxiDecodeCoeffsInterRVLCBack_MPEG4_1u16s(&p, &off, level, &last);
-            bool same = e == opxOk && bit_of_in(w, p, off) + 1 == base + (b.start - first.start);
-            for (int i = b.dc_separate ? 1 : 0; i < 64 && same; ++i) same = level[i] == b.level[i];
-            if (!same) {
-                error(
-                    "VOP %ld: backward decoding of a reversible block (bits %llu..%llu) differs "
-                    "from its forward decoding",
-                    d.frames_out_, (unsigned long long)b.start, (unsigned long long)b.end);
-                return;
-            }
-            final_bit = base + (b.start - first.start) - 1;
+            opxiCopy8x8QP_MPEG4_8u_C1R(s, step, out, out_step, acc, rounding);
+    } else if (size == 16) {
+        opxiCopy16x16HP_8u_C1R(s, step, out, out_step, acc, rounding);
+    } else {
+        opxiCopy8x8HP_8u_C1R(s, step, out, out_step, acc, rounding);
+    }
+}
+
+int Decoder::Impl::chroma_of_sum(int s) {  // four luminance vectors' sum -> chrominance vector
+    static const int kRound16[16] = {0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2};
+    const int a = std::abs(s), c = (a >> 4) * 2 + kRound16[a & 15];
+    return s < 0 ? -c : c;
+}
+
+// prediction of macroblock (mx, my) from `from` with one vector (four false) or four, into
+// out[c] (rows step[c] bytes apart). Quarter-sample VOPs: luminance through the
+// quarter-sample filter; each luminance vector is first halved (truncating towards zero) to
+// half samples, then the chrominance vector follows the half-sample rule (14496-2 clause
+// 7.6.2.2)
+void Decoder::Impl::predict_mb(const Picture& from, int mx, int my, const Mv v[4], bool four,
+                               uint8_t* const out[3], const int step[3]) {
+    Mv cv;
+    auto half = [this](int a) { return qpel ? a / 2 : a; };
+    if (four) {
+        for (int k = 0; k < 4; ++k)
+            mc(from, 0, mx * 16 + (k & 1) * 8, my * 16 + (k >> 1) * 8, v[k], 8,
+               out[0] + (k >> 1) * 8 * step[0] + (k & 1) * 8, step[0], qpel, true);
+        cv.x = chroma_of_sum(half(v[0].x) + half(v[1].x) + half(v[2].x) + half(v[3].x));
+        cv.y = chroma_of_sum(half(v[0].y) + half(v[1].y) + half(v[2].y) + half(v[3].y));
+    } else {
+        mc(from, 0, mx * 16, my * 16, v[0], 16, out[0], step[0], qpel);
+        const int hx = half(v[0].x), hy = half(v[0].y);
+        cv.x = (hx >> 1) | (hx & 1);
+        cv.y = (hy >> 1) | (hy & 1);
+    }
+    mc(from, 1, mx * 8, my * 8, cv, 8, out[1], step[1], false, four);
+    mc(from, 2, mx * 8, my * 8, cv, 8, out[2], step[2], false, four);
+}
+
+void Decoder::Impl::cur_mb(int mx, int my, uint8_t* out[3], int step[3]) {
+    for (int c = 0; c < 3; ++c) {
+        const int s = c ? 8 : 16;
+        out[c] = cur.p[c].at(mx * s, my * s);
+        step[c] = cur.p[c].stride;
+    }
+}
+
+// ---- blocks -------------------------------------------------------------------------------------
+const detail::BlockPred* Decoder::Impl::pred_at(int c, int bx, int by) const {
+    const int gw = c ? mbw : 2 * mbw;
+    if (bx < 0 || by < 0) return nullptr;
+    const int mx = c ? bx : bx >> 1, my = c ? by : by >> 1;
+    const MbInfo& m = mbs[size_t(my * mbw + mx)];
+    if (m.slice != slice || !m.intra) return nullptr;
+    return &pred[c][size_t(by * gw + bx)];
+}
+
+// dc: the DC differential read earlier (data partitioning), or null
+void Decoder::Impl::intra_block(int mx, int my, int b, bool coded, bool ac_pred, bool dc_vlc,
+                                const Opx16s* dc) {
+    const int c = b < 4 ? 0 : b - 3;
+    const int bx = c ? mx : 2 * mx + (b & 1), by = c ? my : 2 * my + (b >> 1);
+    const int gw = c ? mbw : 2 * mbw;
+    const BlockPred* A = pred_at(c, bx - 1, by);
+    const BlockPred* B = pred_at(c, bx - 1, by - 1);
+    const BlockPred* C = pred_at(c, bx, by - 1);
+    const int fa = A ? A->dc : 1024, fb = B ? B->dc : 1024, fc = C ? C->dc : 1024;
+    const bool from_above = std::abs(fa - fb) < std::abs(fb - fc);
+    const int scaler = dc_scaler(qp, c != 0);
+    const int scan = ac_pred ? (from_above ? 2 : 1) : 0;
+
+    alignas(16) Opx16s q[64];
+    std::memset(q, 0, sizeof q);
+    Opx32s off;
+    Opx8u* p = cursor(off);
+    if (dc) {
+        q[0] = *dc;
+    } else if (dc_vlc) {
+        Opx16s diff = 0;
+        if (opxiDecodeDCIntra_MPEG4_1u16s(&p, &off, &diff, c != 0) != opxOk)
+            throw std::string("invalid intra DC");
+        q[0] = diff;
+    }
+    const uint64_t start = bit_of(p, off);
+    if (coded) {
+        Opx32s last = 0;
+        if (opxiDecodeCoeffsIntra_MPEG4_1u16s(&p, &off, q, &last, rvlc_now, dc_vlc, scan) != opxOk)
+            throw std::string("invalid intra coefficients");
+    }
+    uncursor(p, off);
+    if (coded) block_levels(start, true, dc_vlc);
+
+    // DC and AC prediction on the quantised levels
+    q[0] = Opx16s(q[0] + round_div(from_above ? fc : fa, scaler));
+    const BlockPred* P = from_above ? C : A;
+    if (ac_pred && P) {
+        const int nx = from_above ? bx : bx - 1, ny = from_above ? by - 1 : by;
+        const int pqp = mbs[size_t((c ? ny : ny >> 1) * mbw + (c ? nx : nx >> 1))].qp;
+        for (int i = 1; i < 8; ++i) {
+            if (from_above)
+                q[i] = Opx16s(q[i] + round_div(P->row[i] * pqp, qp));
+            else
+                q[i * 8] = Opx16s(q[i * 8] + round_div(P->col[i] * pqp, qp));
         }
     }
-    static uint64_t bit_of_in(const BitWriter& w, const Opx8u* p, Opx32s off) {
-        return uint64_t(p - w.out.data()) * 8 + uint64_t(off);
-    }
+    BlockPred& me = pred[c][size_t(by * gw + bx)];
+    me.dc = std::min(std::max(q[0] * scaler, 0), 2047);
+    for (int i = 1; i < 8; ++i) me.row[i] = q[i], me.col[i] = q[i * 8];
 
-    const BlockPred* pred_at(int c, int bx, int by) const {
-        const int gw = c ? mbw : 2 * mbw;
-        if (bx < 0 || by < 0) return nullptr;
-        const int mx = c ? bx : bx >> 1, my = c ? by : by >> 1;
-        const MbInfo& m = mbs[size_t(my * mbw + mx)];
-        if (m.slice != slice || !m.intra) return nullptr;
-        return &pred[c][size_t(by * gw + bx)];
-    }
+    opxiQuantInvIntra_MPEG4_16s_C1I(q, 63, inv_intra, qp, c != 0);
+    Plane& pl = cur.p[c];
+    const int px = c ? mx * 8 : mx * 16 + (b & 1) * 8, py = c ? my * 8 : my * 16 + (b >> 1) * 8;
+    d.opt_.idct->put(q, pl.at(px, py), pl.stride);
+}
 
-    // dc: the DC differential read earlier (data partitioning), or null
-    void intra_block(int mx, int my, int b, bool coded, bool ac_pred, bool dc_vlc,
-                     const Opx16s* dc = nullptr) {
-        const int c = b < 4 ? 0 : b - 3;
-        const int bx = c ? mx : 2 * mx + (b & 1), by = c ? my : 2 * my + (b >> 1);
-        const int gw = c ? mbw : 2 * mbw;
-        const BlockPred* A = pred_at(c, bx - 1, by);
-        const BlockPred* B = pred_at(c, bx - 1, by - 1);
-        const BlockPred* C = pred_at(c, bx, by - 1);
-        const int fa = A ? A->dc : 1024, fb = B ? B->dc : 1024, fc = C ? C->dc : 1024;
-        const bool from_above = std::abs(fa - fb) < std::abs(fb - fc);
-        const int scaler = dc_scaler(qp, c != 0);
-        const int scan = ac_pred ? (from_above ? 2 : 1) : 0;
+void Decoder::Impl::inter_block(int mx, int my, int b) {
+    const int c = b < 4 ? 0 : b - 3;
+    alignas(16) Opx16s q[64], res[64];
+    Opx32s off, last = 0;
+    Opx8u* p = cursor(off);
+    const uint64_t start = r.pos;
+    if (opxiReconstructCoeffsInter_MPEG4_1u16s(&p, &off, q, &last, rvlc_now, 0, inv_inter, qp) !=
+        opxOk)
+        throw std::string("invalid inter coefficients");
+    uncursor(p, off);
+    block_levels(start, false, false);
+    d.opt_.idct->residual(q, res);
+    Plane& pl = cur.p[c];
+    const int px = c ? mx * 8 : mx * 16 + (b & 1) * 8, py = c ? my * 8 : my * 16 + (b >> 1) * 8;
+    opxiAdd8x8_16s8u_C1IRS(res, 16, pl.at(px, py), pl.stride);
+}
 
-        alignas(16) Opx16s q[64];
-        std::memset(q, 0, sizeof q);
-        Opx32s off;
-        Opx8u* p = cursor(off);
-        if (dc) {
-            q[0] = *dc;
-        } else if (dc_vlc) {
-            Opx16s diff = 0;
-            if (opxiDecodeDCIntra_MPEG4_1u16s(&p, &off, &diff, c != 0) != opxOk)
-                throw std::string("invalid intra DC");
-            q[0] = diff;
-        }
-        const uint64_t start = bit_of(p, off);
-        if (coded) {
-            Opx32s last = 0;
-            if (opxiDecodeCoeffsIntra_MPEG4_1u16s(&p, &off, q, &last, rvlc_now, dc_vlc, scan) !=
-                opxOk)
-                throw std::string("invalid intra coefficients");
-        }
-        uncursor(p, off);
-        if (coded) block_levels(start, true, dc_vlc);
-
-        // DC and AC prediction on the quantised levels
-        q[0] = Opx16s(q[0] + round_div(from_above ? fc : fa, scaler));
-        const BlockPred* P = from_above ? C : A;
-        if (ac_pred && P) {
-            const int nx = from_above ? bx : bx - 1, ny = from_above ? by - 1 : by;
-            const int pqp = mbs[size_t((c ? ny : ny >> 1) * mbw + (c ? nx : nx >> 1))].qp;
-            for (int i = 1; i < 8; ++i) {
-                if (from_above)
-                    q[i] = Opx16s(q[i] + round_div(P->row[i] * pqp, qp));
-                else
-                    q[i * 8] = Opx16s(q[i * 8] + round_div(P->col[i] * pqp, qp));
-            }
-        }
-        BlockPred& me = pred[c][size_t(by * gw + bx)];
-        me.dc = std::min(std::max(q[0] * scaler, 0), 2047);
-        for (int i = 1; i < 8; ++i) me.row[i] = q[i], me.col[i] = q[i * 8];
-
-        opxiQuantInvIntra_MPEG4_16s_C1I(q, 63, inv_intra, qp, c != 0);
-        Plane& pl = cur.p[c];
-        const int px = c ? mx * 8 : mx * 16 + (b & 1) * 8, py = c ? my * 8 : my * 16 + (b >> 1) * 8;
-        d.opt_.idct->put(q, pl.at(px, py), pl.stride);
-    }
-
-    void inter_block(int mx, int my, int b) {
-        const int c = b < 4 ? 0 : b - 3;
-        alignas(16) Opx16s q[64], res[64];
-        Opx32s off, last = 0;
-        Opx8u* p = cursor(off);
-        const uint64_t start = r.pos;
-        if (opxiReconstructCoeffsInter_MPEG4_1u16s(&p, &off, q, &last, rvlc_now, 0, inv_inter,
-                                                   qp) != opxOk)
-            throw std::string("invalid inter coefficients");
-        uncursor(p, off);
-        block_levels(start, false, false);
-        d.opt_.idct->residual(q, res);
-        Plane& pl = cur.p[c];
-        const int px = c ? mx * 8 : mx * 16 + (b & 1) * 8, py = c ? my * 8 : my * 16 + (b >> 1) * 8;
-        opxiAdd8x8_16s8u_C1IRS(res, 16, pl.at(px, py), pl.stride);
-    }
-
-    // ---- macroblocks -------------------------------------------------------------------------
-    int resync_length() const {
-        // B-VOPs: at least 18 bits (what ffmpeg writes and reads with both f_codes 1)
-        return vop_type == 0   ? 17
-               : vop_type == 2 ? 16 + std::max(std::max(fcode, fcode_b), 2)
-                               : 16 + fcode;
-    }
-
-    // a byte-aligned resync marker after stuffing at the current position
-    bool at_resync() const {
-        if (resync_disabled) return false;
-        const int n = 8 - int(r.pos & 7);
-        if (r.peek(n) != (0x7Fu >> (8 - n))) return false;
-        Reader t = r;
-        t.pos += uint64_t(n);
-        const int len = resync_length();
-        return t.peek(len) == 1;
-    }
-
-    // The start of an I or P macroblock of either syntax: COD (a macroblock not coded is copied
-    // from the reference here, and -1 returned), then MCBPC with its stuffing codes skipped.
-    int mb_start(int mx, int my) {
-        MbInfo& m = mbs[size_t(my * mbw + mx)];
-        m.slice = slice;
-        m.intra = m.skipped = m.four = m.has_ahead = false;
-        for (Mv& v : m.mv) v = Mv();
-        for (Mv& v : m.ahead) v = Mv();
-        for (;;) {
-            if (vop_type != 0 && r.bit()) {
-                m.qp = qp;
-                if (obmc) {  // H.263 Annex F: predicted once the right neighbour is known
-                    m.skipped = true;
-                    return -1;
-                }
-                uint8_t* out[3];
-                int step[3];
-                cur_mb(mx, my, out, step);
-                if (vop_type == 3) {  // S-VOP: global motion compensation, no coefficients
-                    gmc_mb(mx, my, out, step);
-                    return -1;
-                }
+// ---- macroblocks --------------------------------------------------------------------------------
+// The start of an I or P macroblock of either syntax: COD (a macroblock not coded is copied
+// from the reference here, and -1 returned), then MCBPC with its stuffing codes skipped.
+int Decoder::Impl::mb_start(int mx, int my) {
+    MbInfo& m = mbs[size_t(my * mbw + mx)];
+    m.slice = slice;
+    m.intra = m.skipped = m.four = m.has_ahead = false;
+    for (Mv& v : m.mv) v = Mv();
+    for (Mv& v : m.ahead) v = Mv();
+    for (;;) {
+        if (vop_type != 0 && r.bit()) {
+            m.qp = qp;
+            if (obmc) {  // H.263 Annex F: predicted once the right neighbour is known
                 m.skipped = true;
-                const Mv z[4];
-                predict_mb(future, mx, my, z, false, out, step);
                 return -1;
             }
-            const int value = r.vlc(vop_type == 0 ? kMcbpcI : *mcbpc_p);
-            if (value == INT_MIN) throw std::string("invalid MCBPC");
-            if (value >= 0) return value;
+            uint8_t* out[3];
+            int step[3];
+            cur_mb(mx, my, out, step);
+            if (vop_type == 3) {  // S-VOP: global motion compensation, no coefficients
+                gmc_mb(mx, my, out, step);
+                return -1;
+            }
+            m.skipped = true;
+            const Mv z[4];
+            predict_mb(future, mx, my, z, false, out, step);
+            return -1;
+        }
+        const int value = r.vlc(vop_type == 0 ? kMcbpcI : *mcbpc_p);
+        if (value == INT_MIN) throw std::string("invalid MCBPC");
+        if (value >= 0) return value;
+    }
+}
+
+void Decoder::Impl::macroblock(int mx, int my) {
+    MbInfo& m = mbs[size_t(my * mbw + mx)];
+    const int value = mb_start(mx, my);
+    if (value < 0) return;
+    const int type = value >> 2, cbpc = value & 3;
+    const bool intra = type >= 3;
+    const bool mcsel = vop_type == 3 && type < 2 && r.bit();  // GMC macroblock
+    const int dc_qp = qp;  // the intra DC coding switches on the QP before dquant
+    const bool ac_pred = intra && r.bit();
+    int cbpy = r.vlc(kCbpy);
+    if (cbpy == INT_MIN) throw std::string("invalid cbpy");
+    if (!intra) cbpy = 15 - cbpy;
+    if (type == 1 || type == 4) {
+        static const int kDquant[4] = {-1, -2, 1, 2};
+        qp = std::min(std::max(qp + kDquant[r.u(2)], 1), 31);
+    }
+    m.qp = qp;
+    m.intra = intra;
+    m.four = type == 2;
+    const int cbp = (cbpy << 2) | cbpc;  // bit 5 - b: block b coded
+    if (intra) {
+        const bool dc_vlc = dc_thr == 0 || (dc_thr < 7 && dc_qp < 11 + 2 * dc_thr);
+        for (int b = 0; b < 6; ++b) intra_block(mx, my, b, (cbp >> (5 - b)) & 1, ac_pred, dc_vlc);
+        return;
+    }
+    uint8_t* out[3];
+    int step[3];
+    cur_mb(mx, my, out, step);
+    Mv v[4];
+    if (mcsel) {
+        gmc_mb(mx, my, out, step);
+        for (int b = 0; b < 6; ++b)
+            if ((cbp >> (5 - b)) & 1) inter_block(mx, my, b);
+        return;
+    }
+    if (type == 2) {
+        for (int k = 0; k < 4; ++k) {
+            const Mv p = predict_mv(mx, my, k, v);
+            v[k].x = mv_component(p.x);
+            v[k].y = mv_component(p.y);
+        }
+    } else {
+        const Mv p = predict_mv(mx, my, 0, v);
+        v[0].x = mv_component(p.x);
+        v[0].y = mv_component(p.y);
+        v[1] = v[2] = v[3] = v[0];
+    }
+    for (int k = 0; k < 4; ++k) m.mv[k] = v[k];
+    predict_mb(future, mx, my, v, type == 2, out, step);
+    for (int b = 0; b < 6; ++b)
+        if ((cbp >> (5 - b)) & 1) inter_block(mx, my, b);
+}
+
+// ---- global motion compensation (14496-2 clauses 6.2.5.4 and 7.8) -------------------------------
+// warping_mv_code: dmv_length (00 for 0, 010..110 for 1..5, then 1110, 11110, ... for
+// 6..14), dmv_code of that many bits (a leading 0 makes it negative), a marker bit
+int Decoder::Impl::warping_mv_code() {
+    int len;
+    if (r.peek(2) == 0) {
+        r.u(2);
+        len = 0;
+    } else if (r.peek(3) != 7) {
+        len = int(r.u(3)) - 1;
+    } else {
+        r.u(3);
+        len = 6;
+        while (r.bit())
+            if (++len > 14) throw std::string("invalid dmv_length");
+    }
+    int v = 0;
+    if (len > 0) {
+        v = int(r.u(len));
+        if (!(v >> (len - 1))) v -= (1 << len) - 1;
+    }
+    marker();
+    return v;
+}
+
+// sprite_trajectory: the warping points' displacements (half samples), the later points'
+// relative to the first, as the warp record takes them
+void Decoder::Impl::sprite_trajectory(Opx32s du[4], Opx32s dv[4]) {
+    for (int i = 0; i < warp_points; ++i) {
+        du[i] = warping_mv_code();
+        dv[i] = warping_mv_code();
+    }
+}
+
+// the warp record of an S-VOP: the reference VOP (whole macroblocks) is the sprite
+void Decoder::Impl::gmc_setup(const Opx32s du[4], const Opx32s dv[4]) {
+    const OpxRect sprite{0, 0, mbw * 16, mbh * 16}, vop{0, 0, width, height};
+    if (opxiWarpInit_MPEG4(warp, du, dv, warp_points, 2, warp_accuracy, rounding, qpel, fcode,
+                           &sprite, &vop) != opxOk)
+        throw std::string("invalid sprite trajectory");
+}
+
+// a GMC macroblock: the warped prediction from the reference, and the global vector of
+// its 16x16 area for the vector prediction of later macroblocks
+void Decoder::Impl::gmc_mb(int mx, int my, uint8_t* const out[3], const int step[3]) {
+    const OpxRect luma{mx * 16, my * 16, 16, 16}, chroma{mx * 8, my * 8, 8, 8};
+    const Plane* f = future.p;
+    opxiWarpLuma_MPEG4_8u_C1R(f[0].d.data(), f[0].stride, out[0], step[0], &luma, warp);
+    opxiWarpChroma_MPEG4_8u_P2R(f[1].d.data(), f[1].stride, f[2].d.data(), f[2].stride, out[1],
+                                step[1], out[2], step[2], &chroma, warp);
+    set_global_mv(mx, my);
+}
+
+void Decoder::Impl::set_global_mv(int mx, int my) {
+    OpxMotionVec g{0, 0};
+    opxiCalcGlobalMV_MPEG4(mx * 16, my * 16, &g, warp);
+    MbInfo& m = mbs[size_t(my * mbw + mx)];
+    for (Mv& v : m.mv) v.x = g.dx, v.y = g.dy;
+}
+
+// ---- B-VOP macroblocks (14496-2 clauses 6.2.6 and 7.6.9) ----------------------------------------
+void Decoder::Impl::average_into(uint8_t* const out[3], const int step[3]) {
+    opxiAverage16x16_8u_C1IR(bwd_y, 16, out[0], step[0]);
+    opxiAverage8x8_8u_C1IR(bwd_c[0], 8, out[1], step[1]);
+    opxiAverage8x8_8u_C1IR(bwd_c[1], 8, out[2], step[2]);
+}
+
+void Decoder::Impl::b_macroblock(int mx, int my) {
+    MbInfo& m = mbs[size_t(my * mbw + mx)];
+    m.slice = slice;
+    m.intra = false;
+    m.skipped = false;
+    m.qp = qp;
+    if (my != b_row || slice != b_slice) pmv_f = pmv_b = Mv(), b_row = my, b_slice = slice;
+    uint8_t* out[3];
+    int step[3];
+    cur_mb(mx, my, out, step);
+    uint8_t* const bwd[3] = {bwd_y, bwd_c[0], bwd_c[1]};
+    const int bstep[3] = {16, 8, 8};
+    const MbInfo& co = colocated[size_t(my * mbw + mx)];
+    if (co.skipped) {  // forward prediction with the zero vector, no coefficients
+        const Mv z[4];
+        predict_mb(past, mx, my, z, false, out, step);
+        return;
+    }
+    int type = 0, cbp = 0;  // 0 direct, 1 interpolated, 2 backward, 3 forward
+    bool delta_coded = false;
+    if (!r.bit()) {  // modb 0x: mb_type follows, and cbpb with modb 00
+        const bool has_cbp = !r.bit();
+        int n = 0;
+        while (n < 3 && !r.bit()) ++n;
+        if (n == 3 && !r.bit()) throw std::string("invalid mb_type");
+        type = n;
+        delta_coded = type == 0;
+        if (has_cbp) cbp = int(r.u(6));
+        if (type != 0 && cbp != 0 && r.bit())
+            qp = std::min(std::max(qp + (r.bit() ? 2 : -2), 1), 31);
+        m.qp = qp;
+    }
+    if (type == 0) {  // direct: the co-located vectors scaled by TRB / TRD, plus a delta
+        Mv delta;
+        if (delta_coded) {
+            delta.x = mv_component(0, 1, false);  // not wrapped into a range
+            delta.y = mv_component(0, 1, false);
+        }
+        Mv f[4], b[4];
+        for (int k = 0; k < 4; ++k) {
+            const Mv c = co.intra ? Mv() : co.mv[k];
+            f[k].x = trb * c.x / trd + delta.x;
+            f[k].y = trb * c.y / trd + delta.y;
+            b[k].x = delta.x == 0 ? (trb - trd) * c.x / trd : f[k].x - c.x;
+            b[k].y = delta.y == 0 ? (trb - trd) * c.y / trd : f[k].y - c.y;
+        }
+        // per 8x8 block after a four-vector macroblock or with quarter samples (one vector
+        // otherwise gives the same prediction as four)
+        const bool four = co.four || qpel;
+        predict_mb(past, mx, my, f, four, out, step);
+        predict_mb(future, mx, my, b, four, bwd, bstep);
+        average_into(out, step);
+    } else {
+        Mv f[4], b[4];
+        if (type == 1 || type == 3) {
+            f[0].x = mv_component(pmv_f.x, fcode);
+            f[0].y = mv_component(pmv_f.y, fcode);
+            pmv_f = f[0];
+        }
+        if (type == 1 || type == 2) {
+            b[0].x = mv_component(pmv_b.x, fcode_b);
+            b[0].y = mv_component(pmv_b.y, fcode_b);
+            pmv_b = b[0];
+        }
+        if (type == 3) {
+            predict_mb(past, mx, my, f, false, out, step);
+        } else if (type == 2) {
+            predict_mb(future, mx, my, b, false, out, step);
+        } else {
+            predict_mb(past, mx, my, f, false, out, step);
+            predict_mb(future, mx, my, b, false, bwd, bstep);
+            average_into(out, step);
         }
     }
+    for (int k = 0; k < 6; ++k)
+        if ((cbp >> (5 - k)) & 1) inter_block(mx, my, k);
+}
 
-    void macroblock(int mx, int my) {
-        MbInfo& m = mbs[size_t(my * mbw + mx)];
-        const int value = mb_start(mx, my);
-        if (value < 0) return;
-        const int type = value >> 2, cbpc = value & 3;
-        const bool intra = type >= 3;
-        const bool mcsel = vop_type == 3 && type < 2 && r.bit();  // GMC macroblock
-        const int dc_qp = qp;  // the intra DC coding switches on the QP before dquant
-        const bool ac_pred = intra && r.bit();
-        int cbpy = r.vlc(kCbpy);
-        if (cbpy == INT_MIN) throw std::string("invalid cbpy");
-        if (!intra) cbpy = 15 - cbpy;
-        if (type == 1 || type == 4) {
-            static const int kDquant[4] = {-1, -2, 1, 2};
-            qp = std::min(std::max(qp + kDquant[r.u(2)], 1), 31);
+// ---- data partitioning (14496-2 clause 6.2.5): one video packet from pos_mb ---------------------
+void Decoder::Impl::read_dcs(PartMb& pm) {
+    for (int b = 0; b < 6; ++b) {
+        Opx32s off;
+        Opx8u* p = cursor(off);
+        if (opxiDecodeDCIntra_MPEG4_1u16s(&p, &off, &pm.dc[b], b >= 4) != opxOk)
+            throw std::string("invalid intra DC");
+        uncursor(p, off);
+    }
+}
+
+void Decoder::Impl::partitioned_packet() {
+    const int first = pos_mb;
+    const bool intra_vop = vop_type == 0;
+    const uint32_t marker_code = intra_vop ? 0x6B001u : 0x1F001u;  // dc_marker, motion_marker
+    const int marker_len = intra_vop ? 19 : 17;
+    part.clear();
+    // first partition: macroblock types, vectors (P) or quantiser changes and DCs (I)
+    while (r.peek(marker_len) != marker_code) {
+        if (first + int(part.size()) >= mbw * mbh) throw std::string("partition marker missing");
+        if (r.overrun()) throw std::string("VOP data cut short");
+        const int n = first + int(part.size());
+        const int mx = n % mbw, my = n / mbw;
+        MbInfo& m = mbs[size_t(n)];
+        m.slice = slice;
+        m.intra = m.skipped = m.four = false;
+        for (Mv& v : m.mv) v = Mv();
+        part.emplace_back();
+        PartMb& pm = part.back();
+        int value = 0;
+        for (;;) {
+            if (!intra_vop && r.bit()) {
+                // not coded; in an S-VOP a GMC macroblock without coefficients
+                pm.skipped = true;
+                pm.gmc = vop_type == 3;
+                m.skipped = !pm.gmc;
+                break;
+            }
+            value = r.vlc(intra_vop ? kMcbpcI : kMcbpcP);
+            if (value == INT_MIN) throw std::string("invalid mcbpc");
+            if (value >= 0) break;
         }
-        m.qp = qp;
-        m.intra = intra;
-        m.four = type == 2;
-        const int cbp = (cbpy << 2) | cbpc;  // bit 5 - b: block b coded
-        if (intra) {
-            const bool dc_vlc = dc_thr == 0 || (dc_thr < 7 && dc_qp < 11 + 2 * dc_thr);
-            for (int b = 0; b < 6; ++b)
-                intra_block(mx, my, b, (cbp >> (5 - b)) & 1, ac_pred, dc_vlc);
-            return;
-        }
-        uint8_t* out[3];
-        int step[3];
-        cur_mb(mx, my, out, step);
-        Mv v[4];
-        if (mcsel) {
-            gmc_mb(mx, my, out, step);
-            for (int b = 0; b < 6; ++b)
-                if ((cbp >> (5 - b)) & 1) inter_block(mx, my, b);
-            return;
-        }
-        if (type == 2) {
-            for (int k = 0; k < 4; ++k) {
+        m.qp = pm.qp = qp;
+        if (pm.gmc) set_global_mv(mx, my);
+        if (pm.skipped) continue;
+        pm.type = value >> 2;
+        pm.cbp = value & 3;
+        pm.intra = m.intra = pm.type >= 3;
+        m.four = pm.type == 2;
+        if (intra_vop) {
+            pm.dc_vlc = dc_thr == 0 || (dc_thr < 7 && qp < 11 + 2 * dc_thr);
+            if (pm.type == 4) {
+                static const int kDquant[4] = {-1, -2, 1, 2};
+                qp = std::min(std::max(qp + kDquant[r.u(2)], 1), 31);
+            }
+            m.qp = pm.qp = qp;
+            if (pm.dc_vlc) read_dcs(pm);
+        } else if (vop_type == 3 && pm.type < 2 && r.bit()) {
+            pm.gmc = true;
+            set_global_mv(mx, my);
+        } else if (!pm.intra) {
+            Mv v[4];
+            const int nv = pm.type == 2 ? 4 : 1;
+            for (int k = 0; k < nv; ++k) {
                 const Mv p = predict_mv(mx, my, k, v);
                 v[k].x = mv_component(p.x);
                 v[k].y = mv_component(p.y);
             }
-        } else {
-            const Mv p = predict_mv(mx, my, 0, v);
-            v[0].x = mv_component(p.x);
-            v[0].y = mv_component(p.y);
-            v[1] = v[2] = v[3] = v[0];
-        }
-        for (int k = 0; k < 4; ++k) m.mv[k] = v[k];
-        predict_mb(future, mx, my, v, type == 2, out, step);
-        for (int b = 0; b < 6; ++b)
-            if ((cbp >> (5 - b)) & 1) inter_block(mx, my, b);
-    }
-
-    // ---- global motion compensation (14496-2 clauses 6.2.5.4 and 7.8) ----------------------
-    // warping_mv_code: dmv_length (00 for 0, 010..110 for 1..5, then 1110, 11110, ... for
-    // 6..14), dmv_code of that many bits (a leading 0 makes it negative), a marker bit
-    int warping_mv_code() {
-        int len;
-        if (r.peek(2) == 0) {
-            r.u(2);
-            len = 0;
-        } else if (r.peek(3) != 7) {
-            len = int(r.u(3)) - 1;
-        } else {
-            r.u(3);
-            len = 6;
-            while (r.bit())
-                if (++len > 14) throw std::string("invalid dmv_length");
-        }
-        int v = 0;
-        if (len > 0) {
-            v = int(r.u(len));
-            if (!(v >> (len - 1))) v -= (1 << len) - 1;
-        }
-        marker();
-        return v;
-    }
-
-    // sprite_trajectory: the warping points' displacements (half samples), the later points'
-    // relative to the first, as the warp record takes them
-    void sprite_trajectory(Opx32s du[4], Opx32s dv[4]) {
-        for (int i = 0; i < warp_points; ++i) {
-            du[i] = warping_mv_code();
-            dv[i] = warping_mv_code();
+            if (nv == 1) v[1] = v[2] = v[3] = v[0];
+            for (int k = 0; k < 4; ++k) m.mv[k] = v[k];
         }
     }
-
-    // the warp record of an S-VOP: the reference VOP (whole macroblocks) is the sprite
-    void gmc_setup(const Opx32s du[4], const Opx32s dv[4]) {
-        const OpxRect sprite{0, 0, mbw * 16, mbh * 16}, vop{0, 0, width, height};
-        if (opxiWarpInit_MPEG4(warp, du, dv, warp_points, 2, warp_accuracy, rounding, qpel, fcode,
-                               &sprite, &vop) != opxOk)
-            throw std::string("invalid sprite trajectory");
-    }
-
-    // a GMC macroblock: the warped prediction from the reference, and the global vector of
-    // its 16x16 area for the vector prediction of later macroblocks
-    void gmc_mb(int mx, int my, uint8_t* const out[3], const int step[3]) {
-        const OpxRect luma{mx * 16, my * 16, 16, 16}, chroma{mx * 8, my * 8, 8, 8};
-        const Plane* f = future.p;
-        opxiWarpLuma_MPEG4_8u_C1R(f[0].d.data(), f[0].stride, out[0], step[0], &luma, warp);
-        opxiWarpChroma_MPEG4_8u_P2R(f[1].d.data(), f[1].stride, f[2].d.data(), f[2].stride, out[1],
-                                    step[1], out[2], step[2], &chroma, warp);
-        set_global_mv(mx, my);
-    }
-    void set_global_mv(int mx, int my) {
-        OpxMotionVec g{0, 0};
-        opxiCalcGlobalMV_MPEG4(mx * 16, my * 16, &g, warp);
-        MbInfo& m = mbs[size_t(my * mbw + mx)];
-        for (Mv& v : m.mv) v.x = g.dx, v.y = g.dy;
-    }
-
-    // ---- B-VOP macroblocks (14496-2 clauses 6.2.6 and 7.6.9) ------------------------------
-    int trb = 1, trd = 2;
-    Mv pmv_f, pmv_b;  // vector predictors: the previous macroblock's in the row and packet
-    int b_row = -1, b_slice = -1;
-    uint8_t bwd_y[256], bwd_c[2][64];
-
-    void average_into(uint8_t* const out[3], const int step[3]) {
-        opxiAverage16x16_8u_C1IR(bwd_y, 16, out[0], step[0]);
-        opxiAverage8x8_8u_C1IR(bwd_c[0], 8, out[1], step[1]);
-        opxiAverage8x8_8u_C1IR(bwd_c[1], 8, out[2], step[2]);
-    }
-
-    void b_macroblock(int mx, int my) {
-        MbInfo& m = mbs[size_t(my * mbw + mx)];
-        m.slice = slice;
-        m.intra = false;
-        m.skipped = false;
-        m.qp = qp;
-        if (my != b_row || slice != b_slice) pmv_f = pmv_b = Mv(), b_row = my, b_slice = slice;
-        uint8_t* out[3];
-        int step[3];
-        cur_mb(mx, my, out, step);
-        uint8_t* const bwd[3] = {bwd_y, bwd_c[0], bwd_c[1]};
-        const int bstep[3] = {16, 8, 8};
-        const MbInfo& co = colocated[size_t(my * mbw + mx)];
-        if (co.skipped) {  // forward prediction with the zero vector, no coefficients
-            const Mv z[4];
-            predict_mb(past, mx, my, z, false, out, step);
-            return;
-        }
-        int type = 0, cbp = 0;  // 0 direct, 1 interpolated, 2 backward, 3 forward
-        bool delta_coded = false;
-        if (!r.bit()) {  // modb 0x: mb_type follows, and cbpb with modb 00
-            const bool has_cbp = !r.bit();
-            int n = 0;
-            while (n < 3 && !r.bit()) ++n;
-            if (n == 3 && !r.bit()) throw std::string("invalid mb_type");
-            type = n;
-            delta_coded = type == 0;
-            if (has_cbp) cbp = int(r.u(6));
-            if (type != 0 && cbp != 0 && r.bit())
-                qp = std::min(std::max(qp + (r.bit() ? 2 : -2), 1), 31);
-            m.qp = qp;
-        }
-        if (type == 0) {  // direct: the co-located vectors scaled by TRB / TRD, plus a delta
-            Mv delta;
-            if (delta_coded) {
-                delta.x = mv_component(0, 1, false);  // not wrapped into a range
-                delta.y = mv_component(0, 1, false);
-            }
-            Mv f[4], b[4];
-            for (int k = 0; k < 4; ++k) {
-                const Mv c = co.intra ? Mv() : co.mv[k];
-                f[k].x = trb * c.x / trd + delta.x;
-                f[k].y = trb * c.y / trd + delta.y;
-                b[k].x = delta.x == 0 ? (trb - trd) * c.x / trd : f[k].x - c.x;
-                b[k].y = delta.y == 0 ? (trb - trd) * c.y / trd : f[k].y - c.y;
-            }
-            // per 8x8 block after a four-vector macroblock or with quarter samples (one vector
-            // otherwise gives the same prediction as four)
-            const bool four = co.four || qpel;
-            predict_mb(past, mx, my, f, four, out, step);
-            predict_mb(future, mx, my, b, four, bwd, bstep);
-            average_into(out, step);
-        } else {
-            Mv f[4], b[4];
-            if (type == 1 || type == 3) {
-                f[0].x = mv_component(pmv_f.x, fcode);
-                f[0].y = mv_component(pmv_f.y, fcode);
-                pmv_f = f[0];
-            }
-            if (type == 1 || type == 2) {
-                b[0].x = mv_component(pmv_b.x, fcode_b);
-                b[0].y = mv_component(pmv_b.y, fcode_b);
-                pmv_b = b[0];
-            }
-            if (type == 3) {
-                predict_mb(past, mx, my, f, false, out, step);
-            } else if (type == 2) {
-                predict_mb(future, mx, my, b, false, out, step);
-            } else {
-                predict_mb(past, mx, my, f, false, out, step);
-                predict_mb(future, mx, my, b, false, bwd, bstep);
-                average_into(out, step);
-            }
-        }
-        for (int k = 0; k < 6; ++k)
-            if ((cbp >> (5 - k)) & 1) inter_block(mx, my, k);
-    }
-
-    // ---- data partitioning (14496-2 clause 6.2.5): one video packet from pos_mb ------------
-    struct PartMb {
-        int type = 0, cbp = 0, qp = 1;
-        bool skipped = false, intra = false, ac_pred = false, dc_vlc = false, gmc = false;
-        Opx16s dc[6] = {0, 0, 0, 0, 0, 0};
-    };
-    std::vector<PartMb> part;
-
-    void read_dcs(PartMb& pm) {
-        for (int b = 0; b < 6; ++b) {
-            Opx32s off;
-            Opx8u* p = cursor(off);
-            if (opxiDecodeDCIntra_MPEG4_1u16s(&p, &off, &pm.dc[b], b >= 4) != opxOk)
-                throw std::string("invalid intra DC");
-            uncursor(p, off);
-        }
-    }
-
-    void partitioned_packet() {
-        const int first = pos_mb;
-        const bool intra_vop = vop_type == 0;
-        const uint32_t marker_code = intra_vop ? 0x6B001u : 0x1F001u;  // dc_marker, motion_marker
-        const int marker_len = intra_vop ? 19 : 17;
-        part.clear();
-        // first partition: macroblock types, vectors (P) or quantiser changes and DCs (I)
-        while (r.peek(marker_len) != marker_code) {
-            if (first + int(part.size()) >= mbw * mbh)
-                throw std::string("partition marker missing");
-            if (r.overrun()) throw std::string("VOP data cut short");
-            const int n = first + int(part.size());
-            const int mx = n % mbw, my = n / mbw;
-            MbInfo& m = mbs[size_t(n)];
-            m.slice = slice;
-            m.intra = m.skipped = m.four = false;
-            for (Mv& v : m.mv) v = Mv();
-            part.emplace_back();
-            PartMb& pm = part.back();
-            int value = 0;
-            for (;;) {
-                if (!intra_vop && r.bit()) {
-                    // not coded; in an S-VOP a GMC macroblock without coefficients
-                    pm.skipped = true;
-                    pm.gmc = vop_type == 3;
-                    m.skipped = !pm.gmc;
-                    break;
-                }
-                value = r.vlc(intra_vop ? kMcbpcI : kMcbpcP);
-                if (value == INT_MIN) throw std::string("invalid mcbpc");
-                if (value >= 0) break;
-            }
-            m.qp = pm.qp = qp;
-            if (pm.gmc) set_global_mv(mx, my);
-            if (pm.skipped) continue;
-            pm.type = value >> 2;
-            pm.cbp = value & 3;
-            pm.intra = m.intra = pm.type >= 3;
-            m.four = pm.type == 2;
-            if (intra_vop) {
-                pm.dc_vlc = dc_thr == 0 || (dc_thr < 7 && qp < 11 + 2 * dc_thr);
-                if (pm.type == 4) {
-                    static const int kDquant[4] = {-1, -2, 1, 2};
-                    qp = std::min(std::max(qp + kDquant[r.u(2)], 1), 31);
-                }
-                m.qp = pm.qp = qp;
-                if (pm.dc_vlc) read_dcs(pm);
-            } else if (vop_type == 3 && pm.type < 2 && r.bit()) {
-                pm.gmc = true;
-                set_global_mv(mx, my);
-            } else if (!pm.intra) {
-                Mv v[4];
-                const int nv = pm.type == 2 ? 4 : 1;
-                for (int k = 0; k < nv; ++k) {
-                    const Mv p = predict_mv(mx, my, k, v);
-                    v[k].x = mv_component(p.x);
-                    v[k].y = mv_component(p.y);
-                }
-                if (nv == 1) v[1] = v[2] = v[3] = v[0];
-                for (int k = 0; k < 4; ++k) m.mv[k] = v[k];
-            }
-        }
-        r.u(marker_len);
-        // second partition: AC prediction flags, CBPY, quantiser changes and DCs (P)
-        for (size_t i = 0; i < part.size(); ++i) {
-            PartMb& pm = part[i];
-            if (pm.skipped) continue;
-            if (pm.intra) pm.ac_pred = r.bit();
-            int cbpy = r.vlc(kCbpy);
-            if (cbpy == INT_MIN) throw std::string("invalid cbpy");
-            pm.cbp |= (pm.intra ? cbpy : 15 - cbpy) << 2;
-            if (!intra_vop) {
-                const int dc_qp = qp;
-                if (pm.type == 1 || pm.type == 4) {
-                    static const int kDquant[4] = {-1, -2, 1, 2};
-                    qp = std::min(std::max(qp + kDquant[r.u(2)], 1), 31);
-                }
-                pm.qp = mbs[size_t(first) + i].qp = qp;
-                if (pm.intra) {
-                    pm.dc_vlc = dc_thr == 0 || (dc_thr < 7 && dc_qp < 11 + 2 * dc_thr);
-                    if (pm.dc_vlc) read_dcs(pm);
-                }
-            }
-        }
-        // third partition: the blocks' coefficients (reversible codes with reversible_vlc), and
-        // reconstruction
-        const int saved_qp = qp;
-        in_partition3 = true;
-        rvlc_now = rvlc;
-        packet_blocks.clear();
-        for (size_t i = 0; i < part.size(); ++i) {
-            const PartMb& pm = part[i];
-            const int n = first + int(i), mx = n % mbw, my = n / mbw;
-            const MbInfo& m = mbs[size_t(n)];
-            uint8_t* out[3];
-            int step[3];
-            cur_mb(mx, my, out, step);
-            qp = pm.qp;
-            if (pm.gmc) {
-                gmc_mb(mx, my, out, step);
-                for (int b = 0; b < 6; ++b)
-                    if ((pm.cbp >> (5 - b)) & 1) inter_block(mx, my, b);
-            } else if (pm.skipped) {
-                const Mv z[4];
-                predict_mb(future, mx, my, z, false, out, step);
-            } else if (pm.intra) {
-                for (int b = 0; b < 6; ++b)
-                    intra_block(mx, my, b, (pm.cbp >> (5 - b)) & 1, pm.ac_pred, pm.dc_vlc,
-                                pm.dc_vlc ? &pm.dc[b] : nullptr);
-            } else {
-                predict_mb(future, mx, my, m.mv, pm.type == 2, out, step);
-                for (int b = 0; b < 6; ++b)
-                    if ((pm.cbp >> (5 - b)) & 1) inter_block(mx, my, b);
-            }
-            if (r.overrun()) throw std::string("VOP data cut short");
-        }
-        qp = saved_qp;
-        in_partition3 = rvlc_now = false;
-        if (rvlc && d.opt_.rvlc_backward) rvlc_backward_check();
-        pos_mb = first + int(part.size());
-    }
-
-    void video_packet_header() {
-        const int n = 8 - int(r.pos & 7);
-        r.pos += uint64_t(n + resync_length());
-        const int mb = int(r.u(mb_num_bits));
-        if (mb >= mbw * mbh) throw std::string("macroblock number out of range");
-        qp = int(r.u(5));
-        if (qp == 0) throw std::string("quant_scale 0");
-        if (r.bit()) {  // header_extension_code
-            while (r.bit()) {
-            }
-            marker();
-            r.u(time_bits);
-            marker();
-            const int t = int(r.u(2));
-            if (t != vop_type) throw std::string("vop_coding_type changes inside a VOP");
-            r.u(3);
-            if (vop_type == 3) {  // the trajectory repeated
-                Opx32s du[4], dv[4];
-                sprite_trajectory(du, dv);
-            }
-            if (vop_type != 0) r.u(3);
-            if (vop_type == 2) r.u(3);
-        }
-        ++slice;
-        pos_mb = mb;
-    }
-    int pos_mb = 0;
-    // MCBPC of P-VOPs and H.263 P-pictures; with PLUSPTYPE, also INTER4V+Q (mb_type 5)
-    const CodeTable* mcbpc_p = &kMcbpcP;
-
-    // ---- VOP ----------------------------------------------------------------------------------
-    void parse_vop() {
-        if (!have_vol) throw std::string("VOP before a video object layer header");
-        vop_type = int(r.u(2));
-        if (vop_type == 3 && sprite_enable != 2) throw std::string("S-VOP without GMC");
-        long seconds = 0;
-        while (r.bit()) ++seconds;
-        marker();
-        const long inc = long(r.u(time_bits));
-        marker();
-        if (!r.bit()) {  // vop_coded 0: no picture (ffmpeg outputs none either); the time base
-                         // moves on
-            if (vop_type != 2) base_future += seconds;
-            return;
-        }
-        long now;
-        if (vop_type == 2) {
-            now = (base_past + seconds) * res + inc;
-        } else {
-            base_past = base_future;
-            base_future += seconds;
-            now = base_future * res + inc;
-        }
-        if (vop_type != 0 && !have_future) throw std::string("predicted VOP without a reference");
-        rounding = vop_type == 1 || vop_type == 3 ? int(r.u(1)) : 0;
-        dc_thr = int(r.u(3));
-        Opx32s du[4] = {0, 0, 0, 0}, dv[4] = {0, 0, 0, 0};
-        if (vop_type == 3) sprite_trajectory(du, dv);
-        qp = int(r.u(5));
-        if (qp == 0) throw std::string("vop_quant 0");
-        if (vop_type != 0) {
-            fcode = int(r.u(3));
-            if (fcode == 0) throw std::string("vop_fcode_forward 0");
-        }
-        if (vop_type == 2) {
-            fcode_b = int(r.u(3));
-            if (fcode_b == 0) throw std::string("vop_fcode_backward 0");
-            trb = int(now - time_past);
-            trd = int(time_future - time_past);
-            if (trd <= 0 || trb <= 0 || trb >= trd)
-                throw std::string("B-VOP outside its references");
-        }
-        if (vop_type == 3) gmc_setup(du, dv);
-        for (MbInfo& m : mbs) m.slice = -1;
-        slice = 0;
-        pos_mb = 0;
-        try {
-            while (pos_mb < mbw * mbh) {
-                // a B macroblock whose co-located one was not coded takes no bits, so a resync
-                // marker met there belongs to a later macroblock
-                const bool no_bits = vop_type == 2 && colocated[size_t(pos_mb)].skipped;
-                if (pos_mb > 0 && !no_bits && at_resync()) {
-                    rw_packet_end();
-                    video_packet_header();
-                }
-                if (partitioned && vop_type != 2) {
-                    partitioned_packet();
-                    if (pos_mb < mbw * mbh && !at_resync())
-                        throw std::string("video packet without a resync marker");
-                    continue;
-                }
-                if (vop_type == 2)
-                    b_macroblock(pos_mb % mbw, pos_mb / mbw);
-                else
-                    macroblock(pos_mb % mbw, pos_mb / mbw);
-                ++pos_mb;
-                if (r.overrun()) throw std::string("VOP data cut short");
-            }
-            rw_packet_end();
-        } catch (const std::string& e) {
-            in_partition3 = rvlc_now = false;
-            error("VOP %ld, macroblock %d: %s", d.frames_out_, pos_mb, e.c_str());
-        }
-        keep_qp();
-        if (vop_type == 2) {
-            output(cur);
-            return;
-        }
-        flush();
-        std::swap(past, future);
-        std::swap(future, cur);
-        colocated = mbs;
-        have_future = future_pending = true;
-        time_past = time_future;
-        time_future = now;
-    }
-
-    // outputs the future reference if it has not been output yet
-    void flush() {
-        if (future_pending) output(future);
-        future_pending = false;
-    }
-
-    // a decoded picture keeps its size and quantisers for its output, which may come after
-    // a header of another size
-    void keep_qp() {
-        for (size_t n = 0; n < mbs.size(); ++n) cur.qp[n] = uint8_t(mbs[n].qp);
-        cur.width = width;
-        cur.height = height;
-    }
-
-    // ---- --postfilter: 14496-2 Annex F deblocking and deringing of output pictures ------------
-    Picture post;
-    std::vector<uint8_t> padded;
-
-    // Deblocking across every 8x8 block edge inside the picture, horizontal edges first, with
-    // the quantiser of the macroblock below or to the right of the edge; then deringing of
-    // every block from a copy of the deblocked picture (its edge samples repeated around it)
-    // with its macroblock's thresholds and quantiser.
-    Picture& postfilter(const Picture& pic) {
-        post = pic;
-        const int pw = pic.p[0].w / 16, ph = pic.p[0].h / 16;  // the picture's, not the stream's
-        for (int c = 0; c < 3; ++c) {
-            Plane& pl = post.p[c];
-            const int sh = c ? 0 : 1, gw = pw << sh, gh = ph << sh;
-            auto q = [&](int bx, int by) {
-                return int(pic.qp[size_t((by >> sh) * pw + (bx >> sh))]);
-            };
-            for (int by = 1; by < gh; ++by)
-                for (int bx = 0; bx < gw; ++bx)
-                    opxiFilterDeblocking8x8HorEdge_MPEG4_8u_C1IR(pl.at(bx * 8, by * 8), pl.stride,
-                                                                 q(bx, by), 2, 6);
-            for (int by = 0; by < gh; ++by)
-                for (int bx = 1; bx < gw; ++bx)
-                    opxiFilterDeblocking8x8VerEdge_MPEG4_8u_C1IR(pl.at(bx * 8, by * 8), pl.stride,
-                                                                 q(bx, by), 2, 6);
-        }
-        // the deblocked planes with a one-sample border of repeated edge samples
-        const uint8_t* src[3];
-        int sstep[3];
-        size_t total = 0;
-        for (int c = 0; c < 3; ++c) total += size_t(post.p[c].w + 2) * size_t(post.p[c].h + 2);
-        padded.resize(total);
-        uint8_t* at = padded.data();
-        for (int c = 0; c < 3; ++c) {
-            const Plane& pl = post.p[c];
-            const int w = pl.w + 2, h = pl.h + 2;
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x)
-                    at[size_t(y * w + x)] =
-                        pl.d[size_t(std::min(std::max(y - 1, 0), pl.h - 1) * pl.stride +
-                                    std::min(std::max(x - 1, 0), pl.w - 1))];
-            src[c] = at + w + 1;
-            sstep[c] = w;
-            at += size_t(w) * size_t(h);
-        }
-        for (int my = 0; my < ph; ++my)
-            for (int mx = 0; mx < pw; ++mx) {
-                const int qp_mb = pic.qp[size_t(my * pw + mx)];
-                Opx32s thr[6];
-                opxiFilterDeringingThreshold_MPEG4_8u_P3R(
-                    src[0] + my * 16 * sstep[0] + mx * 16, sstep[0],
-                    src[1] + my * 8 * sstep[1] + mx * 8, sstep[1],
-                    src[2] + my * 8 * sstep[2] + mx * 8, sstep[2], thr);
-                for (int b = 0; b < 6; ++b) {
-                    const int c = b < 4 ? 0 : b - 3;
-                    const int x = c ? mx * 8 : mx * 16 + (b & 1) * 8;
-                    const int y = c ? my * 8 : my * 16 + (b >> 1) * 8;
-                    opxiFilterDeringingSmooth8x8_MPEG4_8u_C1R(src[c] + y * sstep[c] + x, sstep[c],
-                                                              post.p[c].at(x, y), post.p[c].stride,
-                                                              qp_mb, thr[b]);
-                }
-            }
-        return post;
-    }
-
-    void output(Picture& shown) {
-        if (d.opt_.max_frames >= 0 && d.frames_out_ >= d.opt_.max_frames) return;
-        Picture& pic = d.opt_.postfilter ? postfilter(shown) : shown;
-        opxcli::PictureFormat fmt;
-        fmt.width = pic.width;
-        fmt.height = pic.height;
-        opxcli::Plane planes[3];
-        for (int c = 0; c < 3; ++c) {
-            planes[c].data = pic.p[c].d.data();
-            planes[c].stride = pic.p[c].stride;
-            planes[c].width = c ? (pic.width + 1) / 2 : pic.width;
-            planes[c].height = c ? (pic.height + 1) / 2 : pic.height;
-        }
-        if (d.opt_.md5)
-            std::printf("%ld %s\n", d.frames_out_, opxcli::frame_md5(fmt, planes).c_str());
-        if (d.writer_.enabled() && !d.writer_.write(fmt, planes)) d.errors_++;
-        ++d.frames_out_;
-        if (d.opt_.progress) d.opt_.progress->frame();
-    }
-
-    // ---- H.263 baseline (ITU-T H.263 clause 5) ------------------------------------------------
-    bool h263 = false;
-
-    // GBSC (17 bits), possibly after stuffing zeros up to a byte boundary
-    bool at_gob_header() const {
-        if (r.peek(17) == 1) return true;
-        const uint64_t aligned = (r.pos + 7) & ~uint64_t(7);
-        if (aligned == r.pos) return false;
-        Reader t = r;
-        if (t.u(int(aligned - r.pos)) != 0) return false;
-        return t.peek(17) == 1;
-    }
-
-    // ---- H.263 version 2 pictures (PLUSPTYPE, H.263 clause 5.1.4) --------------------------
-    // options of the last picture with UFEP 1, kept by the pictures after it
-    int plus_format = 0;
-    bool custom_pcf = false, plus_obmc = false, plus_umv = false, plus_aiv = false;
-    bool aic = false, deblock = false, modquant = false;  // Annexes I, J, T
-    bool aiv = false;  // Annex S: inter blocks may take the intra codes of Table I.2
-    // Annex D: vectors past the picture's edges; `umv_plus` the version 2 form (PLUSPTYPE),
-    // whose differences take the reversible codes of Table D.3 and are not wrapped
-    bool umv = false, umv_plus = false;
-
-    // from the PLUSPTYPE on, up to PQUANT
-    void plus_header() {
-        const int ufep = int(r.u(3));
-        if (ufep > 1) throw std::string("invalid UFEP");
-        if (ufep == 1) {  // OPPTYPE
-            plus_format = int(r.u(3));
-            custom_pcf = r.bit();
-            plus_umv = r.bit();
-            need(!r.bit(), "H.263 syntax-based arithmetic coding (Annex E)");
-            plus_obmc = r.bit();
-            aic = r.bit();
-            deblock = r.bit();
-            need(!r.bit(), "H.263 slice structure (Annex K)");
-            need(!r.bit(), "H.263 reference picture selection (Annex N)");
-            need(!r.bit(), "H.263 independent segment decoding (Annex R)");
-            plus_aiv = r.bit();
-            modquant = r.bit();
-            if (r.u(4) != 8) throw std::string("invalid OPPTYPE");
-        } else if (plus_format == 0) {
-            throw std::string("PLUSPTYPE without its options");
-        }
-        obmc = plus_obmc;
-        umv = umv_plus = plus_umv;
-        aiv = plus_aiv;
-        const int type = int(r.u(3));  // MPPTYPE
-        need(type <= 1, "H.263 B, EI, EP or improved PB pictures");
-        vop_type = type;
-        need(!r.bit(), "H.263 reference picture resampling (Annex P)");
-        need(!r.bit(), "H.263 reduced-resolution update (Annex Q)");
-        rounding = int(r.u(1));  // RTYPE
-        if (r.u(3) != 1) throw std::string("invalid MPPTYPE");
-        need(!r.bit(), "H.263 continuous presence multipoint");
-        static const int kSizes[6][2] = {{0, 0},     {128, 96},  {176, 144},
-                                         {352, 288}, {704, 576}, {1408, 1152}};
-        if (ufep == 1) {
-            if (plus_format == 6) {  // CPFMT
-                const int par = int(r.u(4));
-                width = (int(r.u(9)) + 1) * 4;
-                marker();
-                height = int(r.u(9)) * 4;
-                if (height == 0) throw std::string("picture height 0");
-                if (par == 15) r.u(16);  // EPAR
-            } else if (plus_format >= 1 && plus_format <= 5) {
-                width = kSizes[plus_format][0];
-                height = kSizes[plus_format][1];
-            } else {
-                throw std::string("invalid source format");
-            }
-            if (custom_pcf) r.u(8);  // CPCFC
-        }
-        if (custom_pcf) r.u(2);  // ETR
-        // UUI: 1 the vector range of Table D.1, 01 unlimited; either way nothing to check here
-        if (ufep == 1 && plus_umv && !r.bit() && !r.bit()) throw std::string("invalid UUI");
-        qp = int(r.u(5));
-        if (qp == 0) throw std::string("PQUANT 0");
-    }
-
-    // chrominance QUANT: Annex T Table T.1 in modified quantisation, else QUANT
-    int chroma_qp(int q) const {
-        static const uint8_t kQuantC[32] = {0,  1,  2,  3,  4,  5,  6,  6,  7,  8,  9,
-                                            9,  10, 10, 11, 11, 12, 12, 12, 13, 13, 13,
-                                            14, 14, 14, 14, 14, 15, 15, 15, 15, 15};
-        return modquant ? kQuantC[q] : q;
-    }
-
-    // Annex I: one intra block of advanced intra coding into dst. mode 0 predicts the DC from
-    // the mean of the left and above blocks' (either alone when the other is missing, 1024
-    // without both), 1 the first row from the block above, 2 the first column from the block
-    // to the left (with the alternate horizontal and vertical scans); the reconstructed DC is
-    // made odd and not negative.
-    void aic_block(int mx, int my, int b, bool coded, int mode, uint8_t* dst, int stride) {
-        const int c = b < 4 ? 0 : b - 3;
-        const int bx = c ? mx : 2 * mx + (b & 1), by = c ? my : 2 * my + (b >> 1);
-        const int gw = c ? mbw : 2 * mbw;
-        const BlockPred* A = pred_at(c, bx - 1, by);
-        const BlockPred* C = pred_at(c, bx, by - 1);
-        alignas(16) Opx16s q[64];
-        std::memset(q, 0, sizeof q);
-        Opx32s off, last = 0;
-        Opx8u* p = cursor(off);
-        const uint64_t start = r.pos;
-        if (opxiReconstructCoeffsIntra_H263_1u16s(&p, &off, q, &last, coded, c ? chroma_qp(qp) : qp,
-                                                  1,
-                                                  mode == 1   ? 2
-                                                  : mode == 2 ? 1
-                                                              : 0,
-                                                  modquant) != opxOk)
-            throw std::string("invalid intra block");
-        uncursor(p, off);
-        if (coded) rewrite_h26x(start, kTableI2);
-        int dc = 1024;
-        if (mode == 0) {
-            dc = A && C ? (A->dc + C->dc) >> 1 : A ? A->dc : C ? C->dc : 1024;
-        } else if (mode == 1 && C) {
-            dc = C->dc;
-            for (int i = 1; i < 8; ++i) q[i] = Opx16s(q[i] + C->row[i]);
-        } else if (mode == 2 && A) {
-            dc = A->dc;
-            for (int i = 1; i < 8; ++i) q[i * 8] = Opx16s(q[i * 8] + A->col[i]);
-        }
-        dc += q[0];
-        q[0] = Opx16s(dc < 0 ? 0 : std::min(dc, 2047) | 1);
-        BlockPred& me = pred[c][size_t(by * gw + bx)];
-        me.dc = q[0];
-        for (int i = 1; i < 8; ++i) me.row[i] = q[i], me.col[i] = q[i * 8];
-        d.opt_.idct->put(q, dst, stride);
-    }
-
-    // Annex J: the deblocking filter over the reconstructed picture, horizontal block edges
-    // first, then vertical ones. An edge between two blocks of not-coded macroblocks stays;
-    // otherwise the QUANT is that of the macroblock below or to the right, or of the other one
-    // when that one was not coded (chrominance: its QUANT_C).
-    void deblock_picture() {
-        for (int c = 0; c < 3; ++c) {
-            Plane& pl = cur.p[c];
-            const int sh = c ? 0 : 1, gw = mbw << sh, gh = mbh << sh;
-            auto edge_qp = [&](int ax, int ay, int bx, int by) {
-                const MbInfo& a = mbs[size_t((ay >> sh) * mbw + (ax >> sh))];
-                const MbInfo& b = mbs[size_t((by >> sh) * mbw + (bx >> sh))];
-                if (a.skipped && b.skipped) return 0;
-                const int q = b.skipped ? a.qp : b.qp;
-                return c ? chroma_qp(q) : q;
-            };
-            for (int by = 1; by < gh; ++by)
-                for (int bx = 0; bx < gw; ++bx)
-                    if (const int q = edge_qp(bx, by - 1, bx, by))
-                        opxiFilterDeblocking8x8HorEdge_H263_8u_C1IR(pl.at(bx * 8, by * 8),
-                                                                    pl.stride, q);
-            for (int by = 0; by < gh; ++by)
-                for (int bx = 1; bx < gw; ++bx)
-                    if (const int q = edge_qp(bx - 1, by, bx, by))
-                        opxiFilterDeblocking8x8VerEdge_H263_8u_C1IR(pl.at(bx * 8, by * 8),
-                                                                    pl.stride, q);
-        }
-    }
-
-    void h263_picture() {
-        r.u(22);  // PSC
-        r.u(8);   // TR
-        if (!r.bit() || r.bit()) throw std::string("invalid PTYPE");
-        r.u(3);  // split screen, document camera, freeze picture release
-        static const int kSizes[6][2] = {{0, 0},     {128, 96},  {176, 144},
-                                         {352, 288}, {704, 576}, {1408, 1152}};
-        const int format = int(r.u(3));
-        mcbpc_p = format == 7 ? &kMcbpcPPlus : &kMcbpcP;
-        if (format == 7) {
-            plus_header();
-        } else {
-            if (format == 0 || format == 6) throw std::string("invalid source format");
-            vop_type = int(r.u(1));
-            umv = r.bit();
-            umv_plus = false;
-            need(!r.bit(), "H.263 syntax-based arithmetic coding (Annex E)");
-            obmc = r.bit();  // advanced prediction (Annex F)
-            need(!r.bit(), "H.263 PB-frames (Annex G)");
-            qp = int(r.u(5));
-            if (qp == 0) throw std::string("PQUANT 0");
-            need(!r.bit(), "H.263 continuous presence multipoint");
-            width = kSizes[format][0];
-            height = kSizes[format][1];
-            rounding = 0;
-            aic = deblock = modquant = aiv = false;
-        }
-        while (r.bit()) r.u(8);  // PEI, PSUPP
-        if (r.overrun()) throw std::string("picture header cut short");
-        resize();
-        have_vol = true;
-        if (vop_type == 1 && !have_future) throw std::string("P-picture without a reference");
-        fcode = 1;
-        // macroblock rows per GOB (H.263 clause 5.2; custom sizes by their height)
-        const int gob_rows = height <= 400 ? 1 : height <= 800 ? 2 : 4;
-        pending = -1;
-        for (MbInfo& m : mbs) m.slice = -1;
-        slice = 0;
-        pos_mb = 0;
-        try {
-            while (pos_mb < mbw * mbh) {
-                const int mx = pos_mb % mbw, my = pos_mb / mbw;
-                if (mx == 0 && my > 0 && my % gob_rows == 0 && at_gob_header()) {
-                    const uint64_t stuffing = r.pos;
-                    while (r.peek(17) != 1) r.u(1);
-                    if ((r.pos & 7) == 0) rw_align_zeros(stuffing, r.pos);
-                    r.u(17);
-                    const int gn = int(r.u(5));
-                    if (gn * gob_rows != my) throw std::string("GOB number out of order");
-                    r.u(2);  // GFID
-                    qp = int(r.u(5));
-                    if (qp == 0) throw std::string("GQUANT 0");
-                    ++slice;
-                }
-                h263_macroblock(mx, my);
-                ++pos_mb;
-                if (r.overrun()) throw std::string("picture data cut short");
-            }
-            rw_align_zeros(r.pos, (r.pos + 7) & ~uint64_t(7));
-        } catch (const std::string& e) {
-            error("picture %ld, macroblock %d: %s", d.frames_out_, pos_mb, e.c_str());
-            obmc_pending();
-        }
-        if (deblock) deblock_picture();
-        keep_qp();
-        flush();
-        std::swap(past, future);
-        std::swap(future, cur);
-        have_future = future_pending = true;
-        if (obmc_compat) {
-            if (recent.size() == 3) recent.erase(recent.begin());
-            recent.push_back(mbs);
-        }
-    }
-
-    // ---- H.263 motion vectors (clause 6.1.1, Annex D) ------------------------------------------
-    // One MVD component of Annex D with PLUSPTYPE (Table D.3): "1" for 0; otherwise a 0, then
-    // for each bit of |MVD| after its leading 1 that bit and a 1, then the sign (1 negative)
-    // and a 0. Single-valued, reversible; half samples.
-    int umv_difference() {
-        if (r.bit()) return 0;
-        int a = 1;
-        for (;;) {
-            const int b = int(r.u(1));
-            if (!r.bit()) return b ? -a : a;
-            if (a >= 1 << 12) throw std::string("invalid motion vector difference");
-            a = (a << 1) | b;
-        }
-    }
-
-    // A macroblock or block vector from its prediction and the coded differences
-    Mv h263_mv(Mv p) {
-        Mv v;
-        if (umv_plus) {
-            const int dx = umv_difference(), dy = umv_difference();
-            // two differences of +1/2 would leave eight zeros in a row: a 1 follows to keep start
-            // codes from being emulated
-            if (dx == 1 && dy == 1 && !r.bit()) throw std::string("start code emulation bit 0");
-            v.x = p.x + dx;
-            v.y = p.y + dy;
-            return v;
-        }
-        v.x = umv ? umv_v1_component(p.x) : mv_component(p.x);
-        v.y = umv ? umv_v1_component(p.y) : mv_component(p.y);
-        return v;
-    }
-
-    // Annex D.2 without PLUSPTYPE: the MVD table's two values per code (d and d -+ 64 half
-    // samples) resolve to the vector within -32..31 of a predictor in -31..32, and otherwise to
-    // the one within -63..63 of the predictor's sign (or zero)
-    int umv_v1_component(int p) {
-        const int code = r.vlc(kMotionCode);
-        if (code == INT_MIN) throw std::string("invalid MVD");
-        return umv_v1_vector(p, code);
-    }
-
-    static int umv_v1_vector(int p, int code) {
-        const int d = code == 32 ? -32 : code;  // "-16 & 16" is one code
-        if (p >= -31 && p <= 32) return p + d;
-        int v = p + d;
-        if (v < -63 || (p > 0 && v < 0)) v += 64;
-        if (v > 63 || (p < 0 && v > 0)) v -= 64;
-        return v;
-    }
-
-    // DQUANT of clause 5.3.6: -1, -2, +1, +2
-    int dquant(int q) {
-        static const int kDquant[4] = {-1, -2, 1, 2};
-        return std::min(std::max(q + kDquant[r.u(2)], 1), 31);
-    }
-
-    // DQUANT of Annex T.2: 1 and a bit choosing between the two steps of Table T.1 for the
-    // current QUANT, or 0 and the new QUANT in 5 bits
-    // Table T.1 by QUANT and the bit: QUANT 1 -> +2/+1, 2..10 -> -1/+1, 11..20 -> -2/+2,
-    // 21..28 -> -3/+3, 29 -> -3/+2, 30 -> -3/+1, 31 -> -3/-5
-    static int dquant_t_step(int quant, int bit) {
-        if (quant == 1) return bit ? 1 : 2;
-        if (quant <= 10) return bit ? 1 : -1;
-        if (quant <= 20) return bit ? 2 : -2;
-        if (quant <= 28) return bit ? 3 : -3;
-        return bit ? (quant == 29 ? 2 : quant == 30 ? 1 : -5) : -3;
-    }
-    int dquant_t(int q) {
-        if (r.bit()) return q + dquant_t_step(q, int(r.u(1)));
-        const int v = int(r.u(5));
-        if (v == 0) throw std::string("QUANT 0");
-        return v;
-    }
-
-    // one inter block's levels, dequantised with QUANT q: Table 16, or under Annex S the intra
-    // codes of Table I.2 when Table 16 would put more than 64 coefficients in the block (the
-    // decoder reports that as an invalid code and leaves the cursor where it was)
-    void h263_inter_block(Opx16s q[64], int quant) {
-        Opx32s off, last = 0;
-        Opx8u* p = cursor(off);
-        const uint64_t start = r.pos;
-        OpxResult e = opxiReconstructCoeffsInter_H263_1u16s(&p, &off, q, &last, quant, modquant);
-        H26xCodes codes = kH263Inter;
-        if (e == opxErrVlcCode && aiv) {
-            e = opxiDecodeCoeffsIntra_H263_1u16s(&p, &off, q, &last, 1, modquant, opxScanZigzag);
-            if (e == opxOk) e = opxiQuantInvInter_H263_16s_C1I(q, 63, quant, modquant);
-            codes = kTableI2;
-        }
-        if (e != opxOk) throw std::string("invalid inter block");
-        uncursor(p, off);
-        rewrite_h26x(start, codes);
-    }
-
-    void h263_macroblock(int mx, int my) {
-        MbInfo& m = mbs[size_t(my * mbw + mx)];
-        const int value = mb_start(mx, my);
-        if (value < 0) {
-            if (obmc) obmc_parsed(mx, my, 0);
-            return;
-        }
-        const int type = value >> 2;
-        const bool four = type == 2 || type == 5;  // INTER4V, INTER4V+Q
-        need(!four || obmc || deblock, "H.263 four-vector macroblocks outside advanced prediction");
-        const bool intra = type == 3 || type == 4;
-        int intra_mode = 0;  // Annex I: 0 DC, 1 vertical, 2 horizontal prediction
-        if (intra && aic && r.bit()) intra_mode = 1 + int(r.u(1));
+    r.u(marker_len);
+    // second partition: AC prediction flags, CBPY, quantiser changes and DCs (P)
+    for (size_t i = 0; i < part.size(); ++i) {
+        PartMb& pm = part[i];
+        if (pm.skipped) continue;
+        if (pm.intra) pm.ac_pred = r.bit();
         int cbpy = r.vlc(kCbpy);
-        if (cbpy == INT_MIN) throw std::string("invalid CBPY");
-        // Annex S: an inter macroblock with both chrominance blocks coded takes the intra
-        // meaning of CBPY
-        if (!intra && !(aiv && (value & 3) == 3)) cbpy = 15 - cbpy;
-        if (type == 1 || type == 4 || type == 5) {
-            const uint64_t at = r.pos;
-            const int before = qp;
-            qp = modquant && !d.opt_.dquant_compat ? dquant_t(qp) : dquant(qp);
-            if (rewriting && modquant && d.opt_.dquant_compat) {  // written in the form of T.2
-                rw_sync(at);
-                if (qp == before + dquant_t_step(before, 0) ||
-                    qp == before + dquant_t_step(before, 1))
-                    rw.put(qp == before + dquant_t_step(before, 0) ? 2 : 3, 2);
-                else
-                    rw.put(uint32_t(qp), 6);
-                rw_in = r.pos;
+        if (cbpy == INT_MIN) throw std::string("invalid cbpy");
+        pm.cbp |= (pm.intra ? cbpy : 15 - cbpy) << 2;
+        if (!intra_vop) {
+            const int dc_qp = qp;
+            if (pm.type == 1 || pm.type == 4) {
+                static const int kDquant[4] = {-1, -2, 1, 2};
+                qp = std::min(std::max(qp + kDquant[r.u(2)], 1), 31);
+            }
+            pm.qp = mbs[size_t(first) + i].qp = qp;
+            if (pm.intra) {
+                pm.dc_vlc = dc_thr == 0 || (dc_thr < 7 && dc_qp < 11 + 2 * dc_thr);
+                if (pm.dc_vlc) read_dcs(pm);
             }
         }
-        m.qp = qp;
-        m.intra = intra;
-        const int cbp = (cbpy << 2) | (value & 3);
-        uint8_t* out[3];
-        int step[3];
-        cur_mb(mx, my, out, step);
-        alignas(16) Opx16s q[64], res[64];
-        if (intra) {
-            for (int b = 0; b < 6; ++b) {
-                const int c = b < 4 ? 0 : b - 3;
-                uint8_t* dst = c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8;
-                if (aic) {
-                    aic_block(mx, my, b, (cbp >> (5 - b)) & 1, intra_mode, dst, step[c]);
-                    continue;
-                }
-                Opx32s off, last = 0;
-                Opx8u* p = cursor(off);
-                const uint64_t start = r.pos + 8;  // past INTRADC
-                if (opxiReconstructCoeffsIntra_H263_1u16s(&p, &off, q, &last, (cbp >> (5 - b)) & 1,
-                                                          c ? chroma_qp(qp) : qp, 0, 0,
-                                                          modquant) != opxOk)
-                    throw std::string("invalid intra block");
-                uncursor(p, off);
-                if ((cbp >> (5 - b)) & 1) rewrite_h26x(start, kH263IntraAc);
-                d.opt_.idct->put(q, dst, step[c]);
-            }
-            if (obmc) obmc_parsed(mx, my, -1);
-            return;
-        }
-        Mv v[4];
-        const int nv = four ? 4 : 1;
-        // libavcodec's look-ahead (compatible mode) follows an inter macroblock that was coded
-        MbInfo* left = mx > 0 ? &mbs[size_t(my * mbw + mx - 1)] : nullptr;
-        const bool ahead = obmc && obmc_compat && left && !left->intra && !left->skipped;
-        for (int k = 0; k < nv; ++k) {
-            const Mv p = predict_mv(mx, my, k, v);
-            v[k] = h263_mv(p);
-            if (ahead) {  // the same differences on the look-ahead's predictions
-                Mv real[4];
-                std::memcpy(real, left->mv, sizeof real);
-                for (int i = 0; i < 4; ++i) left->mv[i] = held(my * mbw + mx - 1, i);
-                const Mv pa = predict_mv(mx, my, k, m.ahead);
-                std::memcpy(left->mv, real, sizeof real);
-                m.ahead[k].x = umv ? pa.x + v[k].x - p.x : wrap_mv(pa.x + v[k].x - p.x);
-                m.ahead[k].y = umv ? pa.y + v[k].y - p.y : wrap_mv(pa.y + v[k].y - p.y);
-            }
-        }
-        if (nv == 1) {
-            v[1] = v[2] = v[3] = v[0];
-            m.ahead[1] = m.ahead[2] = m.ahead[3] = m.ahead[0];
-        }
-        for (int k = 0; k < 4; ++k) m.mv[k] = v[k];
-        m.four = nv == 4;
-        m.has_ahead = ahead;
-        if (!obmc) predict_mb(future, mx, my, v, nv == 4, out, step);
-        for (int b = 0; b < 6; ++b) {
-            if (!((cbp >> (5 - b)) & 1)) continue;
-            const int c = b < 4 ? 0 : b - 3;
-            h263_inter_block(q, c ? chroma_qp(qp) : qp);
-            if (obmc) {
-                d.opt_.idct->residual(q, parsed_res[b]);
-                continue;
-            }
-            d.opt_.idct->residual(q, res);
-            opxiAdd8x8_16s8u_C1IRS(
-                res, 16, c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8, step[c]);
-        }
-        if (obmc) obmc_parsed(mx, my, cbp);
     }
-
-    // ---- H.263 Annex F: overlapped block motion compensation --------------------------------
-    // An inter or not-coded macroblock's luminance prediction needs the vectors of the
-    // macroblock to its right: it waits (with its residuals) until that one is parsed.
-    bool obmc = false;
-    // Compatible mode (Options::obmc_compat). libavcodec's decoder takes the right neighbour's
-    // vectors from a look-ahead made after each coded inter macroblock, which predicts them
-    // from the vector table as it stands: the left macroblock's entries are its own
-    // look-ahead's result, or, without one (first in its row, after an intra or not-coded
-    // macroblock) and unless it has four vectors, what the table held from the picture three
-    // before (the buffer it reuses; zero at first). After a not-coded macroblock there is no
-    // look-ahead at all: the right neighbour is that older picture's. H.263 Annex F.3 takes the
-    // decoded vectors; this mode exists to compare with that decoder bit for bit.
-    bool obmc_compat = false;
-    std::vector<std::vector<MbInfo>> recent;  // the last three pictures' macroblocks
-    const MbInfo* older(int n) const {
-        return recent.size() == 3 ? &recent.front()[size_t(n)] : nullptr;
-    }
-    Mv held(int n, int blk) const {
-        const MbInfo& m = mbs[size_t(n)];
-        if (m.four) return m.mv[blk];
-        if (m.has_ahead) return m.ahead[blk];
-        const MbInfo* o = older(n);
-        return o ? o->mv[blk] : Mv();
-    }
-    static int wrap_mv(int a) {  // into -32..31 (half samples, f_code 1)
-        return ((a + 32) & 63) - 32;
-    }
-    int pending = -1, pending_cbp = 0;  // the waiting macroblock, -1 none
-    alignas(16) Opx16s parsed_res[6][64], pending_res[6][64];
-
-    // macroblock (mx, my) parsed (cbp -1: intra, already reconstructed; its residuals in
-    // parsed_res): the one waiting to its left is predicted, this one waits unless it ends
-    // its row
-    void obmc_parsed(int mx, int my, int cbp) {
-        obmc_pending();
-        if (cbp < 0) return;
-        pending = my * mbw + mx;
-        pending_cbp = cbp;
-        std::memcpy(pending_res, parsed_res, sizeof pending_res);
-        if (mx == mbw - 1) obmc_pending();
-    }
-
-    // the remote vector from block `blk` of macroblock (mx, my) for a block with vector `self`
-    // (Annex F.3): outside the picture, not decoded or intra, the block's own; a macroblock not
-    // coded has the zero vector
-    Mv remote(int mx, int my, int blk, Mv self) const {
-        if (mx < 0 || my < 0 || mx >= mbw || my >= mbh) return self;
-        const MbInfo& m = mbs[size_t(my * mbw + mx)];
-        if (m.slice < 0 || m.intra) return self;
-        return m.mv[blk];
-    }
-    // the right neighbour's vector for macroblock n (compatible mode: see obmc_compat)
-    Mv remote_right(int n, int blk, Mv self) const {
-        const int mx = n % mbw;
-        if (!obmc_compat || mx + 1 == mbw) return remote(mx + 1, n / mbw, blk, self);
-        if (mbs[size_t(n)].skipped) {
-            const MbInfo* o = older(n + 1);
-            return !o ? Mv() : o->intra ? self : o->mv[blk];
-        }
-        const MbInfo& r = mbs[size_t(n + 1)];
-        if (r.slice < 0 || r.intra) return self;
-        return r.has_ahead ? r.ahead[blk] : r.mv[blk];
-    }
-
-    void obmc_pending() {
-        if (pending < 0) return;
-        const int n = pending, mx = n % mbw, my = n / mbw;
-        pending = -1;
+    // third partition: the blocks' coefficients (reversible codes with reversible_vlc), and
+    // reconstruction
+    const int saved_qp = qp;
+    in_partition3 = true;
+    rvlc_now = rvlc;
+    packet_blocks.clear();
+    for (size_t i = 0; i < part.size(); ++i) {
+        const PartMb& pm = part[i];
+        const int n = first + int(i), mx = n % mbw, my = n / mbw;
         const MbInfo& m = mbs[size_t(n)];
         uint8_t* out[3];
         int step[3];
         cur_mb(mx, my, out, step);
-        for (int k = 0; k < 4; ++k) {
-            const int bx = k & 1, by = k >> 1;
-            const Mv c = m.mv[k];
-            // left, right, above, below; the macroblock below is not decoded yet: own vector
-            const Mv v[5] = {c, bx ? m.mv[k - 1] : remote(mx - 1, my, k + 1, c),
-                             bx ? remote_right(n, k - 1, c) : m.mv[k + 1],
-                             by ? m.mv[k - 2] : remote(mx, my - 1, k + 2, c), by ? c : m.mv[k + 2]};
-            obmc_block(mx * 16 + bx * 8, my * 16 + by * 8, v, out[0] + by * 8 * step[0] + bx * 8,
-                       step[0]);
-        }
-        Mv cv;
-        cv.x = chroma_of_sum(m.mv[0].x + m.mv[1].x + m.mv[2].x + m.mv[3].x);
-        cv.y = chroma_of_sum(m.mv[0].y + m.mv[1].y + m.mv[2].y + m.mv[3].y);
-        mc(future, 1, mx * 8, my * 8, cv, 8, out[1], step[1]);
-        mc(future, 2, mx * 8, my * 8, cv, 8, out[2], step[2]);
-        for (int b = 0; b < 6; ++b) {
-            if (!((pending_cbp >> (5 - b)) & 1)) continue;
-            const int c = b < 4 ? 0 : b - 3;
-            opxiAdd8x8_16s8u_C1IRS(pending_res[b], 16,
-                                   c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8,
-                                   step[c]);
-        }
-    }
-
-    // one overlapped 8x8 luminance block at (x, y): vectors current, left, right, above,
-    // below (half samples); the area they reach is taken from the reference with its edge
-    // samples repeated where it leaves the picture
-    void obmc_block(int x, int y, const Mv vin[5], uint8_t* out, int out_step) {
-        const Plane& src = future.p[0];
-        // each prediction's position limited as mc() limits 8x8 blocks
-        Mv v[5];
-        for (int i = 0; i < 5; ++i) {
-            int ix = std::min(std::max(x + (vin[i].x >> 1), -16), width);
-            int iy = std::min(std::max(y + (vin[i].y >> 1), -16), height);
-            v[i].x = 2 * (ix - x) + (ix == width ? 0 : vin[i].x & 1);
-            v[i].y = 2 * (iy - y) + (iy == height ? 0 : vin[i].y & 1);
-        }
-        int x0 = 0, x1 = 0, y0 = 0, y1 = 0;
-        for (int i = 0; i < 5; ++i) {
-            x0 = std::min(x0, v[i].x >> 1), x1 = std::max(x1, (v[i].x >> 1) + 1);
-            y0 = std::min(y0, v[i].y >> 1), y1 = std::max(y1, (v[i].y >> 1) + 1);
-        }
-        const uint8_t* s;
-        int s_step;
-        if (x + x0 >= 0 && y + y0 >= 0 && x + x1 + 8 <= src.w && y + y1 + 8 <= src.h) {
-            s = src.d.data() + y * src.stride + x;
-            s_step = src.stride;
+        qp = pm.qp;
+        if (pm.gmc) {
+            gmc_mb(mx, my, out, step);
+            for (int b = 0; b < 6; ++b)
+                if ((pm.cbp >> (5 - b)) & 1) inter_block(mx, my, b);
+        } else if (pm.skipped) {
+            const Mv z[4];
+            predict_mb(future, mx, my, z, false, out, step);
+        } else if (pm.intra) {
+            for (int b = 0; b < 6; ++b)
+                intra_block(mx, my, b, (pm.cbp >> (5 - b)) & 1, pm.ac_pred, pm.dc_vlc,
+                            pm.dc_vlc ? &pm.dc[b] : nullptr);
         } else {
-            const int w = 8 + x1 - x0, h = 8 + y1 - y0;
-            obmc_area.resize(size_t(w * h));
-            for (int j = 0; j < h; ++j)
-                for (int i = 0; i < w; ++i)
-                    obmc_area[size_t(j * w + i)] =
-                        src.d[size_t(std::min(std::max(y + y0 + j, 0), src.h - 1) * src.stride +
-                                     std::min(std::max(x + x0 + i, 0), src.w - 1))];
-            s = obmc_area.data() - y0 * w - x0;
-            s_step = w;
+            predict_mb(future, mx, my, m.mv, pm.type == 2, out, step);
+            for (int b = 0; b < 6; ++b)
+                if ((pm.cbp >> (5 - b)) & 1) inter_block(mx, my, b);
         }
-        OpxMotionVec m[5];
-        for (int i = 0; i < 5; ++i) m[i] = OpxMotionVec{Opx16s(v[i].x), Opx16s(v[i].y)};
-        opxiOBMC8x8HP_MPEG4_8u_C1R(s, s_step, out, out_step, &m[0], &m[1], &m[2], &m[3], &m[4],
-                                   rounding);
+        if (r.overrun()) throw std::string("VOP data cut short");
     }
-    std::vector<uint8_t> obmc_area;
+    qp = saved_qp;
+    in_partition3 = rvlc_now = false;
+    if (rvlc && d.opt_.rvlc_backward) rvlc_backward_check();
+    pos_mb = first + int(part.size());
+}
 
-    void run_h263(const std::vector<uint8_t>& buf, size_t size) {
-        auto next_psc = [&](size_t from) {
-            for (size_t k = from; k + 2 < size; ++k)
-                if (buf[k] == 0 && buf[k + 1] == 0 && (buf[k + 2] & 0xFC) == 0x80) return k;
-            return size;
-        };
-        size_t i = next_psc(0);
-        while (i < size) {
-            if (d.opt_.max_frames >= 0 && d.frames_out_ >= d.opt_.max_frames) return;
-            const size_t next = next_psc(i + 3);
-            r.buf = buf.data();
-            r.pos = uint64_t(i) * 8;
-            r.end = uint64_t(next) * 8;
-            if (!picture([&] { h263_picture(); })) return;
-            i = next;
-        }
-        flush();
-    }
-
-    // ---- H.261 (ITU-T H.261 clause 4) ----------------------------------------------------------
-    std::vector<Code> mba_codes, cbp_codes;
-    CodeTable mba_table{nullptr, 0, "MBA"}, cbp_table{nullptr, 0, "CBP"};
-
-    // a table from a code list of the MPEG-2 example ((code, value) records by length)
-    static void from_list(const int32_t* list, std::vector<Code>& out) {
-        int i = 2 + list[1];
-        for (int len = 1; list[i] >= 0; ++len) {
-            const int n = list[i++];
-            for (int k = 0; k < n; ++k, i += 2)
-                out.push_back(Code{uint16_t(list[i]), uint8_t(len), int16_t(list[i + 1])});
-        }
-    }
-
-    void h261_tables() {
-        if (!mba_codes.empty()) return;
-        from_list(mpeg2_b1_macroblock_address_increment, mba_codes);
-        for (Code& c : mba_codes)
-            if (c.value == 34) c = Code{0xF, 11, -1};  // H.261 MBA stuffing in place of the escape
-        from_list(mpeg2_b9_coded_block_pattern, cbp_codes);
-        mba_table = CodeTable{mba_codes.data(), int(mba_codes.size()), "MBA"};
-        cbp_table = CodeTable{cbp_codes.data(), int(cbp_codes.size()), "CBP"};
-    }
-
-    // zero bits before a start code (stuffing up to a byte boundary)
-    void skip_zeros() {
-        while (r.pos < r.end && r.peek(16) == 0) ++r.pos;
-    }
-
-    void h261_picture() {
-        h261_tables();
-        r.u(20);  // PSC
-        r.u(5);   // TR
-        r.u(3);   // split screen, document camera, freeze picture release
-        const bool cif = r.bit();
-        r.u(2);                  // HI_RES, spare
-        while (r.bit()) r.u(8);  // PEI, PSPARE
-        width = cif ? 352 : 176;
-        height = cif ? 288 : 144;
-        resize();
-        have_vol = true;
-        rounding = 0;
-        const int gobs = cif ? 12 : 3;
-        std::vector<bool> done(size_t(mbw * mbh), false);
-        try {
-            for (int g = 0; g < gobs; ++g) {
-                skip_zeros();
-                if (r.peek(16) != 1) throw std::string("GOB header missing");
-                r.u(16);
-                const int gn = int(r.u(4));
-                if (gn < 1 || gn > (cif ? 12 : 5) || (!cif && !(gn & 1)))  // QCIF: 1, 3, 5
-                    throw std::string("invalid GOB number");
-                const int gx = cif ? ((gn - 1) & 1) * 11 : 0, gy = ((gn - 1) >> 1) * 3;
-                qp = int(r.u(5));
-                if (qp == 0) throw std::string("GQUANT 0");
-                while (r.bit()) r.u(8);  // GEI, GSPARE
-                int addr = 0;
-                Mv prev;
-                bool prev_mc = false;
-                for (;;) {
-                    skip_zeros();
-                    if (r.peek(16) == 1 || r.pos >= r.end) break;
-                    int inc;
-                    do {
-                        inc = r.vlc(mba_table);
-                        if (inc == INT_MIN) throw std::string("invalid MBA");
-                    } while (inc < 0);
-                    if (inc != 1) prev_mc = false;
-                    addr += inc;
-                    if (addr > 33) throw std::string("MBA beyond the GOB");
-                    const int mx = gx + (addr - 1) % 11, my = gy + (addr - 1) / 11;
-                    if ((addr - 1) % 11 == 0) prev_mc = false;
-                    done[size_t(my * mbw + mx)] = true;
-                    const int mtype = r.vlc(kMtype);
-                    if (mtype == INT_MIN) throw std::string("invalid MTYPE");
-                    if (mtype & 2) {
-                        qp = int(r.u(5));
-                        if (qp == 0) throw std::string("MQUANT 0");
-                    }
-                    Mv v;
-                    if (mtype & 4) {
-                        const int dx = r.vlc(kMotionCode), dy = r.vlc(kMotionCode);
-                        if (dx == INT_MIN || dy == INT_MIN || std::abs(dx) > 16 ||
-                            std::abs(dy) > 16)
-                            throw std::string("invalid MVD");
-                        auto wrap = [](int a) { return a > 15 ? a - 32 : a < -15 ? a + 32 : a; };
-                        v.x = wrap((prev_mc ? prev.x : 0) + dx);
-                        v.y = wrap((prev_mc ? prev.y : 0) + dy);
-                    }
-                    prev = v;
-                    prev_mc = (mtype & 4) != 0;
-                    int cbp = 63;
-                    if (mtype & 8) {
-                        cbp = r.vlc(cbp_table);
-                        if (cbp == INT_MIN) throw std::string("invalid CBP");
-                    } else if (!(mtype & 1)) {
-                        cbp = 0;
-                    }
-                    h261_macroblock(mx, my, mtype, v, cbp);
-                    if (r.overrun()) throw std::string("picture data cut short");
-                }
-            }
-        } catch (const std::string& e) {
-            error("picture %ld: %s", d.frames_out_, e.c_str());
-        }
-        // macroblocks not transmitted: the previous picture's
-        for (int n = 0; n < mbw * mbh; ++n)
-            if (!done[size_t(n)] && have_future) {
-                uint8_t* out[3];
-                int step[3];
-                cur_mb(n % mbw, n / mbw, out, step);
-                const Mv z[4];
-                predict_mb(future, n % mbw, n / mbw, z, false, out, step);
-            }
-        keep_qp();
-        flush();
-        std::swap(past, future);
-        std::swap(future, cur);
-        have_future = future_pending = true;
-    }
-
-    void h261_macroblock(int mx, int my, int mtype, Mv v, int cbp) {
-        mbs[size_t(my * mbw + mx)].qp = qp;
-        uint8_t* out[3];
-        int step[3];
-        cur_mb(mx, my, out, step);
-        alignas(16) Opx16s q[64], res[64];
-        for (int b = 0; b < 6; ++b) {
-            const int c = b < 4 ? 0 : b - 3;
-            uint8_t* dst = c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8;
-            if (!(mtype & 1)) {  // prediction: whole samples, chrominance vector halved toward 0
-                if (!have_future) throw std::string("inter macroblock without a previous picture");
-                const int s = c ? 8 : 16;
-                const int vx = c ? v.x / 2 : v.x, vy = c ? v.y / 2 : v.y;
-                const int x = mx * s + (c ? 0 : (b & 1) * 8) + vx;
-                const int y = my * s + (c ? 0 : (b >> 1) * 8) + vy;
-                const Plane& pl = future.p[c];
-                if (x < 0 || y < 0 || x + 8 > pl.w || y + 8 > pl.h)
-                    throw std::string("vector outside the picture");
-                opxiCopy8x8_8u_C1R(pl.d.data() + y * pl.stride + x, pl.stride, dst, step[c]);
-                // FIL: the loop filter of H.261 clause 3.2.3 on the prediction, in place
-                if (mtype & 16) opxiFilter8x8_H261_8u_C1R(dst, step[c], dst, step[c]);
-            }
-            if (!((cbp >> (5 - b)) & 1)) continue;
-            Opx32s off, last = 0;
-            Opx8u* p = cursor(off);
-            const uint64_t start = r.pos;
-            const OpxResult e = (mtype & 1)
-                                    ? opxiReconstructCoeffsIntra_H261_1u16s(&p, &off, q, &last, qp)
-                                    : opxiReconstructCoeffsInter_H261_1u16s(&p, &off, q, &last, qp);
-            if (e != opxOk) throw std::string("invalid block");
-            uncursor(p, off);
-            rewrite_h26x(start, (mtype & 1) ? kH261Intra : kH261Inter);
-            if (mtype & 1) {
-                d.opt_.idct->put(q, dst, step[c]);
-            } else {
-                d.opt_.idct->residual(q, res);
-                opxiAdd8x8_16s8u_C1IRS(res, 16, dst, step[c]);
-            }
-        }
-    }
-
-    void run_h261(const std::vector<uint8_t>& buf, size_t size) {
-        // PSC 0000 0000 0000 0001 0000, at any bit position
-        const uint64_t bits = uint64_t(size) * 8;
-        auto next_psc = [&](uint64_t from) {
-            Reader t;
-            t.buf = buf.data();
-            for (uint64_t b = from; b + 20 <= bits; ++b) {
-                t.pos = b;
-                if (t.peek(20) == 0x10) return b;
-            }
-            return bits;
-        };
-        uint64_t i = next_psc(0);
-        while (i < bits) {
-            if (d.opt_.max_frames >= 0 && d.frames_out_ >= d.opt_.max_frames) return;
-            const uint64_t next = next_psc(i + 20);
-            r.buf = buf.data();
-            r.pos = i;
-            r.end = next;
-            if (!picture([&] { h261_picture(); })) return;
-            i = next;
-        }
-        flush();
-    }
-
-    // Parses one picture (or header) with `f`: damage is reported and decoding goes on at the
-    // next start code; a tool outside the supported set refuses the stream (false).
-    template <class F>
-    bool picture(F&& f) {
-        try {
-            f();
-        } catch (const Unsupported& u) {
-            if (!d.opt_.quiet)
-                std::fprintf(d.log_, "opxvc-m4vdec: unsupported stream: %s\n", u.what.c_str());
-            d.refused_ = true;
-            return false;
-        } catch (const std::string& e) {
-            error("%s", e.c_str());
-        }
-        return true;
-    }
-
-    // ---- stream ----------------------------------------------------------------------------
-    void run(const uint8_t* data, size_t size) {
-        obmc_compat = d.opt_.obmc_compat;
-        rewriting = d.opt_.rewrite;
-        std::vector<uint8_t> buf(data, data + size);
-        buf.resize(size + 4096, 0);  // a macroblock never reads 4 KB past the stream
-        run_stream(buf, size);
-        if (rewriting) {  // the rest as it is
-            r.buf = buf.data();
-            rw_sync(uint64_t(size) * 8);
-            d.rewritten_ = std::move(rw.out);
-        }
-    }
-
-    void run_stream(const std::vector<uint8_t>& buf, size_t size) {
-        size_t i = 0;
-        const bool h263_psc = size >= 3 && buf[0] == 0 && buf[1] == 0 && (buf[2] & 0xFC) == 0x80;
-        const bool h261_psc = size >= 3 && buf[0] == 0 && buf[1] == 1 && (buf[2] & 0xF0) == 0;
-        if ((h263_psc || h261_psc) && d.opt_.rewrite_rvlc) {
-            picture([] { need(false, "--rewrite-rvlc of an H.263 or H.261 stream"); });
-            return;
-        }
-        // H.263: a picture start code (0000 0000 0000 0000 1000 00) first
-        if (h263_psc) return run_h263(buf, size);
-        // H.261: a picture start code (0000 0000 0000 0001 0000) first
-        if (h261_psc) return run_h261(buf, size);
-        auto next_start = [&](size_t from) {
-            for (size_t k = from; k + 3 < size + 1; ++k)
-                if (buf[k] == 0 && buf[k + 1] == 0 && buf[k + 2] == 1) return k;
-            return size;
-        };
-        i = next_start(0);
-        while (i < size) {
-            if (d.opt_.max_frames >= 0 && d.frames_out_ >= d.opt_.max_frames) return;
-            const size_t next = next_start(i + 3);
-            if (i + 3 >= size) break;
-            const int code = buf[i + 3];
-            r.buf = buf.data();
-            r.pos = uint64_t(i + 4) * 8;
-            r.end = uint64_t(next) * 8;
-            const bool go_on = picture([&] {
-                if (code >= 0x20 && code <= 0x2F)
-                    parse_vol();
-                else if (code == 0xB6)
-                    parse_vop();
-                else if (code == 0xB0 || code == 0xB1 || code == 0xB2 || code == 0xB3 ||
-                         code == 0xB5 || code <= 0x1F)
-                    ;  // sequence, user data, GOV, visual object: nothing needed
-                else
-                    need(false, "start code of a tool outside the simple profile");
-            });
-            if (!go_on) return;
-            i = next;
-        }
-        flush();
-    }
-};
-
+// ---- rewriting (--rewrite, --rewrite-rvlc) and backward reversible decoding ---------------------
 void BitWriter::copy(const uint8_t* src, uint64_t from, uint64_t to) {
     for (; from < to && (from & 7); ++from) put_bit((src[from >> 3] >> (7 - (from & 7))) & 1);
     if ((bits & 7) == 0) {  // both on byte boundaries: whole bytes
@@ -2176,6 +1024,958 @@ void BitWriter::copy(const uint8_t* src, uint64_t from, uint64_t to) {
         from += whole * 8;
     }
     for (; from < to; ++from) put_bit((src[from >> 3] >> (7 - (from & 7))) & 1);
+}
+
+void Decoder::Impl::rw_sync(uint64_t upto) {
+    if (upto <= rw_in) return;
+    rw.copy(r.buf, rw_in, upto);
+    rw_in = upto;
+}
+
+// the end of a video packet or VOP: stuffing (a 0, then 1s up to a byte boundary) redone
+// for the output in place of the input's
+void Decoder::Impl::rw_packet_end() {
+    if (!rewriting) return;
+    rw_sync(r.pos);
+    rw.put_bit(0);
+    while (rw.bits & 7) rw.put_bit(1);
+    rw_in = (r.pos / 8 + 1) * 8;
+}
+
+// H.263: zeros up to a byte boundary in place of the input's (before a start code)
+void Decoder::Impl::rw_align_zeros(uint64_t from, uint64_t to) {
+    if (!rewriting) return;
+    rw_sync(from);
+    while (rw.bits & 7) rw.put_bit(0);
+    rw_in = to;
+}
+
+// An MPEG-4 block whose coefficients took the input bits [start, r.pos): decoded again in
+// scan order for the backward check and for the rewrite, which re-encodes them (in
+// reversible codes in a third partition with --rewrite-rvlc, else in the codes they had).
+void Decoder::Impl::block_levels(uint64_t start, bool intra, bool dc_separate) {
+    const bool backward = rvlc_now && d.opt_.rvlc_backward;
+    const bool rewrite = rewriting && (!d.opt_.rewrite_rvlc || in_partition3);
+    if (!backward && !rewrite) return;
+    CodedBlock b;
+    b.start = start;
+    b.end = r.pos;
+    b.intra = intra;
+    b.dc_separate = dc_separate;
+    std::memset(b.level, 0, sizeof b.level);
+    Opx8u* p = const_cast<Opx8u*>(r.buf + (start >> 3));
+    Opx32s off = Opx32s(start & 7), last = 0;
+    const OpxResult e =
+        intra ? opxiDecodeCoeffsIntra_MPEG4_1u16s(&p, &off, b.level, &last, rvlc_now, dc_separate,
+                                                  opxScanNone)
+              : opxiDecodeCoeffsInter_MPEG4_1u16s(&p, &off, b.level, &last, rvlc_now, opxScanNone);
+    if (e != opxOk || bit_of(p, off) != r.pos)
+        throw std::string("coefficients decoded differently a second time");
+    if (backward) packet_blocks.push_back(b);
+    if (!rewrite) return;
+    int n = 0;
+    for (int i = dc_separate ? 1 : 0; i < 64; ++i) n += b.level[i] != 0;
+    const int to_rvlc = d.opt_.rewrite_rvlc ? 1 : rvlc_now;
+    rw_sync(start);
+    Opx8u* w = rw.cursor(off, 300);  // 64 events of at most 33 bits
+    const OpxResult f =
+        intra ? opxiEncodeCoeffsIntra_MPEG4_16s1u(b.level, &w, &off, n, to_rvlc, dc_separate,
+                                                  opxScanNone)
+              : opxiEncodeCoeffsInter_MPEG4_16s1u(b.level, &w, &off, n, to_rvlc, opxScanNone);
+    if (f != opxOk) throw std::string("a block's levels cannot be re-encoded");
+    rw.done(w, off);
+    rw_in = r.pos;
+}
+
+void Decoder::Impl::rewrite_h26x(uint64_t start, H26xCodes codes) {
+    if (!rewriting) return;
+    Opx16s level[64] = {0};
+    Opx8u* p = const_cast<Opx8u*>(r.buf + (start >> 3));
+    Opx32s off = Opx32s(start & 7), last = 0;
+    const int mq = modquant;
+    OpxResult e = opxErrVlcCode;
+    switch (codes) {
+        case kH263IntraAc:
+            e = opxiDecodeCoeffsIntra_H263_1u16s(&p, &off, level, &last, 0, mq, opxScanNone);
+            break;
+        case kTableI2:
+            e = opxiDecodeCoeffsIntra_H263_1u16s(&p, &off, level, &last, 1, mq, opxScanNone);
+            break;
+        case kH263Inter:
+            e = opxiDecodeCoeffsInter_H263_1u16s(&p, &off, level, &last, mq, opxScanNone);
+            break;
+        case kH261Intra:
+            e = opxiDecodeCoeffsIntra_H261_1u16s(&p, &off, level, &last, opxScanNone);
+            break;
+        case kH261Inter:
+            e = opxiDecodeCoeffsInter_H261_1u16s(&p, &off, level, &last, opxScanNone);
+            break;
+    }
+    if (e != opxOk || bit_of(p, off) != r.pos)
+        throw std::string("coefficients decoded differently a second time");
+    int n = 0;
+    for (int i = codes == kH263IntraAc ? 1 : 0; i < 64; ++i) n += level[i] != 0;
+    rw_sync(start);
+    Opx8u* w = rw.cursor(off, 300);
+    switch (codes) {
+        case kH263IntraAc:
+            e = opxiEncodeCoeffsIntra_H263_16s1u(level, &w, &off, n, 0, mq, opxScanNone);
+            break;
+        case kTableI2:
+            e = opxiEncodeCoeffsIntra_H263_16s1u(level, &w, &off, n, 1, mq, opxScanNone);
+            break;
+        case kH263Inter:
+            e = opxiEncodeCoeffsInter_H263_16s1u(level, &w, &off, n, mq, opxScanNone);
+            break;
+        case kH261Intra:
+            e = opxiEncodeCoeffsIntra_H261_16s1u(level, &w, &off, n, opxScanNone);
+            break;
+        case kH261Inter:
+            e = opxiEncodeCoeffsInter_H261_16s1u(level, &w, &off, n, opxScanNone);
+            break;
+    }
+    if (e != opxOk) throw std::string("a block's levels cannot be re-encoded");
+    rw.done(w, off);
+    rw_in = r.pos;
+}
+
+// --rvlc-backward: the packet's reversible blocks decoded again from the partition's end,
+// last block first. A code with LAST = 1 put before the first block stops its backward
+// decoding as the preceding block's LAST code stops the others'.
+void Decoder::Impl::rvlc_backward_check() {
+    if (packet_blocks.empty()) return;
+    const CodedBlock& first = packet_blocks.front();
+    BitWriter w;
+    Opx16s one[64] = {1};
+    Opx32s off;
+    Opx8u* p = w.cursor(off, 8);
+    if (first.intra)
+        opxiEncodeCoeffsIntra_MPEG4_16s1u(one, &p, &off, 1, 1, 0, opxScanNone);
+    else
+        opxiEncodeCoeffsInter_MPEG4_16s1u(one, &p, &off, 1, 1, opxScanNone);
+    w.done(p, off);
+    const uint64_t base = w.bits;
+    w.copy(r.buf, first.start, packet_blocks.back().end);
+    w.out.resize(w.out.size() + 8, 0);
+    uint64_t final_bit = w.bits - 1;
+    for (size_t k = packet_blocks.size(); k-- > 0;) {
+        const CodedBlock& b = packet_blocks[k];
+        Opx16s level[64] = {0};
+        Opx32s last = 0;
+        p = w.out.data() + (final_bit >> 3);
+        off = Opx32s(final_bit & 7);
+        const OpxResult e =
+            b.intra
+                ? opxiDecodeCoeffsIntraRVLCBack_MPEG4_1u16s(&p, &off, level, &last, b.dc_separate)
+                : opxiDecodeCoeffsInterRVLCBack_MPEG4_1u16s(&p, &off, level, &last);
+        bool same = e == opxOk && bit_of_in(w, p, off) + 1 == base + (b.start - first.start);
+        for (int i = b.dc_separate ? 1 : 0; i < 64 && same; ++i) same = level[i] == b.level[i];
+        if (!same) {
+            error(
+                "VOP %ld: backward decoding of a reversible block (bits %llu..%llu) differs "
+                "from its forward decoding",
+                d.frames_out_, (unsigned long long)b.start, (unsigned long long)b.end);
+            return;
+        }
+        final_bit = base + (b.start - first.start) - 1;
+    }
+}
+
+// ---- --postfilter: 14496-2 Annex F deblocking and deringing of output pictures ------------------
+// Deblocking across every 8x8 block edge inside the picture, horizontal edges first, with
+// the quantiser of the macroblock below or to the right of the edge; then deringing of
+// every block from a copy of the deblocked picture (its edge samples repeated around it)
+// with its macroblock's thresholds and quantiser.
+detail::Picture& Decoder::Impl::postfilter(const Picture& pic) {
+    post = pic;
+    const int pw = pic.p[0].w / 16, ph = pic.p[0].h / 16;  // the picture's, not the stream's
+    for (int c = 0; c < 3; ++c) {
+        Plane& pl = post.p[c];
+        const int sh = c ? 0 : 1, gw = pw << sh, gh = ph << sh;
+        auto q = [&](int bx, int by) { return int(pic.qp[size_t((by >> sh) * pw + (bx >> sh))]); };
+        for (int by = 1; by < gh; ++by)
+            for (int bx = 0; bx < gw; ++bx)
+                opxiFilterDeblocking8x8HorEdge_MPEG4_8u_C1IR(pl.at(bx * 8, by * 8), pl.stride,
+                                                             q(bx, by), 2, 6);
+        for (int by = 0; by < gh; ++by)
+            for (int bx = 1; bx < gw; ++bx)
+                opxiFilterDeblocking8x8VerEdge_MPEG4_8u_C1IR(pl.at(bx * 8, by * 8), pl.stride,
+                                                             q(bx, by), 2, 6);
+    }
+    // the deblocked planes with a one-sample border of repeated edge samples
+    const uint8_t* src[3];
+    int sstep[3];
+    size_t total = 0;
+    for (int c = 0; c < 3; ++c) total += size_t(post.p[c].w + 2) * size_t(post.p[c].h + 2);
+    padded.resize(total);
+    uint8_t* at = padded.data();
+    for (int c = 0; c < 3; ++c) {
+        const Plane& pl = post.p[c];
+        const int w = pl.w + 2, h = pl.h + 2;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                at[size_t(y * w + x)] =
+                    pl.d[size_t(std::min(std::max(y - 1, 0), pl.h - 1) * pl.stride +
+                                std::min(std::max(x - 1, 0), pl.w - 1))];
+        src[c] = at + w + 1;
+        sstep[c] = w;
+        at += size_t(w) * size_t(h);
+    }
+    for (int my = 0; my < ph; ++my)
+        for (int mx = 0; mx < pw; ++mx) {
+            const int qp_mb = pic.qp[size_t(my * pw + mx)];
+            Opx32s thr[6];
+            opxiFilterDeringingThreshold_MPEG4_8u_P3R(src[0] + my * 16 * sstep[0] + mx * 16,
+                                                      sstep[0], src[1] + my * 8 * sstep[1] + mx * 8,
+                                                      sstep[1], src[2] + my * 8 * sstep[2] + mx * 8,
+                                                      sstep[2], thr);
+            for (int b = 0; b < 6; ++b) {
+                const int c = b < 4 ? 0 : b - 3;
+                const int x = c ? mx * 8 : mx * 16 + (b & 1) * 8;
+                const int y = c ? my * 8 : my * 16 + (b >> 1) * 8;
+                opxiFilterDeringingSmooth8x8_MPEG4_8u_C1R(src[c] + y * sstep[c] + x, sstep[c],
+                                                          post.p[c].at(x, y), post.p[c].stride,
+                                                          qp_mb, thr[b]);
+            }
+        }
+    return post;
+}
+
+// ---- H.263 baseline (ITU-T H.263 clause 5) ------------------------------------------------------
+// GBSC (17 bits), possibly after stuffing zeros up to a byte boundary
+bool Decoder::Impl::at_gob_header() const {
+    if (r.peek(17) == 1) return true;
+    const uint64_t aligned = (r.pos + 7) & ~uint64_t(7);
+    if (aligned == r.pos) return false;
+    Reader t = r;
+    if (t.u(int(aligned - r.pos)) != 0) return false;
+    return t.peek(17) == 1;
+}
+
+void Decoder::Impl::h263_picture() {
+    r.u(22);  // PSC
+    r.u(8);   // TR
+    if (!r.bit() || r.bit()) throw std::string("invalid PTYPE");
+    r.u(3);  // split screen, document camera, freeze picture release
+    static const int kSizes[6][2] = {{0, 0},     {128, 96},  {176, 144},
+                                     {352, 288}, {704, 576}, {1408, 1152}};
+    const int format = int(r.u(3));
+    mcbpc_p = format == 7 ? &kMcbpcPPlus : &kMcbpcP;
+    if (format == 7) {
+        plus_header();
+    } else {
+        if (format == 0 || format == 6) throw std::string("invalid source format");
+        vop_type = int(r.u(1));
+        umv = r.bit();
+        umv_plus = false;
+        need(!r.bit(), "H.263 syntax-based arithmetic coding (Annex E)");
+        obmc = r.bit();  // advanced prediction (Annex F)
+        need(!r.bit(), "H.263 PB-frames (Annex G)");
+        qp = int(r.u(5));
+        if (qp == 0) throw std::string("PQUANT 0");
+        need(!r.bit(), "H.263 continuous presence multipoint");
+        width = kSizes[format][0];
+        height = kSizes[format][1];
+        rounding = 0;
+        aic = deblock = modquant = aiv = false;
+    }
+    while (r.bit()) r.u(8);  // PEI, PSUPP
+    if (r.overrun()) throw std::string("picture header cut short");
+    resize();
+    have_vol = true;
+    if (vop_type == 1 && !have_future) throw std::string("P-picture without a reference");
+    fcode = 1;
+    // macroblock rows per GOB (H.263 clause 5.2; custom sizes by their height)
+    const int gob_rows = height <= 400 ? 1 : height <= 800 ? 2 : 4;
+    pending = -1;
+    for (MbInfo& m : mbs) m.slice = -1;
+    slice = 0;
+    pos_mb = 0;
+    try {
+        while (pos_mb < mbw * mbh) {
+            const int mx = pos_mb % mbw, my = pos_mb / mbw;
+            if (mx == 0 && my > 0 && my % gob_rows == 0 && at_gob_header()) {
+                const uint64_t stuffing = r.pos;
+                while (r.peek(17) != 1) r.u(1);
+                if ((r.pos & 7) == 0) rw_align_zeros(stuffing, r.pos);
+                r.u(17);
+                const int gn = int(r.u(5));
+                if (gn * gob_rows != my) throw std::string("GOB number out of order");
+                r.u(2);  // GFID
+                qp = int(r.u(5));
+                if (qp == 0) throw std::string("GQUANT 0");
+                ++slice;
+            }
+            h263_macroblock(mx, my);
+            ++pos_mb;
+            if (r.overrun()) throw std::string("picture data cut short");
+        }
+        rw_align_zeros(r.pos, (r.pos + 7) & ~uint64_t(7));
+    } catch (const std::string& e) {
+        error("picture %ld, macroblock %d: %s", d.frames_out_, pos_mb, e.c_str());
+        obmc_pending();
+    }
+    if (deblock) deblock_picture();
+    keep_qp();
+    flush();
+    std::swap(past, future);
+    std::swap(future, cur);
+    have_future = future_pending = true;
+    if (obmc_compat) {
+        if (recent.size() == 3) recent.erase(recent.begin());
+        recent.push_back(mbs);
+    }
+}
+
+// ---- H.263 version 2 pictures (PLUSPTYPE, H.263 clause 5.1.4) -----------------------------------
+// from the PLUSPTYPE on, up to PQUANT
+void Decoder::Impl::plus_header() {
+    const int ufep = int(r.u(3));
+    if (ufep > 1) throw std::string("invalid UFEP");
+    if (ufep == 1) {  // OPPTYPE
+        plus_format = int(r.u(3));
+        custom_pcf = r.bit();
+        plus_umv = r.bit();
+        need(!r.bit(), "H.263 syntax-based arithmetic coding (Annex E)");
+        plus_obmc = r.bit();
+        aic = r.bit();
+        deblock = r.bit();
+        need(!r.bit(), "H.263 slice structure (Annex K)");
+        need(!r.bit(), "H.263 reference picture selection (Annex N)");
+        need(!r.bit(), "H.263 independent segment decoding (Annex R)");
+        plus_aiv = r.bit();
+        modquant = r.bit();
+        if (r.u(4) != 8) throw std::string("invalid OPPTYPE");
+    } else if (plus_format == 0) {
+        throw std::string("PLUSPTYPE without its options");
+    }
+    obmc = plus_obmc;
+    umv = umv_plus = plus_umv;
+    aiv = plus_aiv;
+    const int type = int(r.u(3));  // MPPTYPE
+    need(type <= 1, "H.263 B, EI, EP or improved PB pictures");
+    vop_type = type;
+    need(!r.bit(), "H.263 reference picture resampling (Annex P)");
+    need(!r.bit(), "H.263 reduced-resolution update (Annex Q)");
+    rounding = int(r.u(1));  // RTYPE
+    if (r.u(3) != 1) throw std::string("invalid MPPTYPE");
+    need(!r.bit(), "H.263 continuous presence multipoint");
+    static const int kSizes[6][2] = {{0, 0},     {128, 96},  {176, 144},
+                                     {352, 288}, {704, 576}, {1408, 1152}};
+    if (ufep == 1) {
+        if (plus_format == 6) {  // CPFMT
+            const int par = int(r.u(4));
+            width = (int(r.u(9)) + 1) * 4;
+            marker();
+            height = int(r.u(9)) * 4;
+            if (height == 0) throw std::string("picture height 0");
+            if (par == 15) r.u(16);  // EPAR
+        } else if (plus_format >= 1 && plus_format <= 5) {
+            width = kSizes[plus_format][0];
+            height = kSizes[plus_format][1];
+        } else {
+            throw std::string("invalid source format");
+        }
+        if (custom_pcf) r.u(8);  // CPCFC
+    }
+    if (custom_pcf) r.u(2);  // ETR
+    // UUI: 1 the vector range of Table D.1, 01 unlimited; either way nothing to check here
+    if (ufep == 1 && plus_umv && !r.bit() && !r.bit()) throw std::string("invalid UUI");
+    qp = int(r.u(5));
+    if (qp == 0) throw std::string("PQUANT 0");
+}
+
+// chrominance QUANT: Annex T Table T.1 in modified quantisation, else QUANT
+int Decoder::Impl::chroma_qp(int q) const {
+    static const uint8_t kQuantC[32] = {0,  1,  2,  3,  4,  5,  6,  6,  7,  8,  9,
+                                        9,  10, 10, 11, 11, 12, 12, 12, 13, 13, 13,
+                                        14, 14, 14, 14, 14, 15, 15, 15, 15, 15};
+    return modquant ? kQuantC[q] : q;
+}
+
+// Annex I: one intra block of advanced intra coding into dst. mode 0 predicts the DC from
+// the mean of the left and above blocks' (either alone when the other is missing, 1024
+// without both), 1 the first row from the block above, 2 the first column from the block
+// to the left (with the alternate horizontal and vertical scans); the reconstructed DC is
+// made odd and not negative.
+void Decoder::Impl::aic_block(int mx, int my, int b, bool coded, int mode, uint8_t* dst,
+                              int stride) {
+    const int c = b < 4 ? 0 : b - 3;
+    const int bx = c ? mx : 2 * mx + (b & 1), by = c ? my : 2 * my + (b >> 1);
+    const int gw = c ? mbw : 2 * mbw;
+    const BlockPred* A = pred_at(c, bx - 1, by);
+    const BlockPred* C = pred_at(c, bx, by - 1);
+    alignas(16) Opx16s q[64];
+    std::memset(q, 0, sizeof q);
+    Opx32s off, last = 0;
+    Opx8u* p = cursor(off);
+    const uint64_t start = r.pos;
+    if (opxiReconstructCoeffsIntra_H263_1u16s(&p, &off, q, &last, coded, c ? chroma_qp(qp) : qp, 1,
+                                              mode == 1   ? 2
+                                              : mode == 2 ? 1
+                                                          : 0,
+                                              modquant) != opxOk)
+        throw std::string("invalid intra block");
+    uncursor(p, off);
+    if (coded) rewrite_h26x(start, kTableI2);
+    int dc = 1024;
+    if (mode == 0) {
+        dc = A && C ? (A->dc + C->dc) >> 1 : A ? A->dc : C ? C->dc : 1024;
+    } else if (mode == 1 && C) {
+        dc = C->dc;
+        for (int i = 1; i < 8; ++i) q[i] = Opx16s(q[i] + C->row[i]);
+    } else if (mode == 2 && A) {
+        dc = A->dc;
+        for (int i = 1; i < 8; ++i) q[i * 8] = Opx16s(q[i * 8] + A->col[i]);
+    }
+    dc += q[0];
+    q[0] = Opx16s(dc < 0 ? 0 : std::min(dc, 2047) | 1);
+    BlockPred& me = pred[c][size_t(by * gw + bx)];
+    me.dc = q[0];
+    for (int i = 1; i < 8; ++i) me.row[i] = q[i], me.col[i] = q[i * 8];
+    d.opt_.idct->put(q, dst, stride);
+}
+
+// Annex J: the deblocking filter over the reconstructed picture, horizontal block edges
+// first, then vertical ones. An edge between two blocks of not-coded macroblocks stays;
+// otherwise the QUANT is that of the macroblock below or to the right, or of the other one
+// when that one was not coded (chrominance: its QUANT_C).
+void Decoder::Impl::deblock_picture() {
+    for (int c = 0; c < 3; ++c) {
+        Plane& pl = cur.p[c];
+        const int sh = c ? 0 : 1, gw = mbw << sh, gh = mbh << sh;
+        auto edge_qp = [&](int ax, int ay, int bx, int by) {
+            const MbInfo& a = mbs[size_t((ay >> sh) * mbw + (ax >> sh))];
+            const MbInfo& b = mbs[size_t((by >> sh) * mbw + (bx >> sh))];
+            if (a.skipped && b.skipped) return 0;
+            const int q = b.skipped ? a.qp : b.qp;
+            return c ? chroma_qp(q) : q;
+        };
+        for (int by = 1; by < gh; ++by)
+            for (int bx = 0; bx < gw; ++bx)
+                if (const int q = edge_qp(bx, by - 1, bx, by))
+                    opxiFilterDeblocking8x8HorEdge_H263_8u_C1IR(pl.at(bx * 8, by * 8), pl.stride,
+                                                                q);
+        for (int by = 0; by < gh; ++by)
+            for (int bx = 1; bx < gw; ++bx)
+                if (const int q = edge_qp(bx - 1, by, bx, by))
+                    opxiFilterDeblocking8x8VerEdge_H263_8u_C1IR(pl.at(bx * 8, by * 8), pl.stride,
+                                                                q);
+    }
+}
+
+// ---- H.263 motion vectors (clause 6.1.1, Annex D) and macroblocks -------------------------------
+// One MVD component of Annex D with PLUSPTYPE (Table D.3): "1" for 0; otherwise a 0, then
+// for each bit of |MVD| after its leading 1 that bit and a 1, then the sign (1 negative)
+// and a 0. Single-valued, reversible; half samples.
+int Decoder::Impl::umv_difference() {
+    if (r.bit()) return 0;
+    int a = 1;
+    for (;;) {
+        const int b = int(r.u(1));
+        if (!r.bit()) return b ? -a : a;
+        if (a >= 1 << 12) throw std::string("invalid motion vector difference");
+        a = (a << 1) | b;
+    }
+}
+
+// A macroblock or block vector from its prediction and the coded differences
+detail::Mv Decoder::Impl::h263_mv(Mv p) {
+    Mv v;
+    if (umv_plus) {
+        const int dx = umv_difference(), dy = umv_difference();
+        // two differences of +1/2 would leave eight zeros in a row: a 1 follows to keep start
+        // codes from being emulated
+        if (dx == 1 && dy == 1 && !r.bit()) throw std::string("start code emulation bit 0");
+        v.x = p.x + dx;
+        v.y = p.y + dy;
+        return v;
+    }
+    v.x = umv ? umv_v1_component(p.x) : mv_component(p.x);
+    v.y = umv ? umv_v1_component(p.y) : mv_component(p.y);
+    return v;
+}
+
+// Annex D.2 without PLUSPTYPE: the MVD table's two values per code (d and d -+ 64 half
+// samples) resolve to the vector within -32..31 of a predictor in -31..32, and otherwise to
+// the one within -63..63 of the predictor's sign (or zero)
+int Decoder::Impl::umv_v1_component(int p) {
+    const int code = r.vlc(kMotionCode);
+    if (code == INT_MIN) throw std::string("invalid MVD");
+    return umv_v1_vector(p, code);
+}
+
+int Decoder::Impl::umv_v1_vector(int p, int code) {
+    const int d = code == 32 ? -32 : code;  // "-16 & 16" is one code
+    if (p >= -31 && p <= 32) return p + d;
+    int v = p + d;
+    if (v < -63 || (p > 0 && v < 0)) v += 64;
+    if (v > 63 || (p < 0 && v > 0)) v -= 64;
+    return v;
+}
+
+// DQUANT of clause 5.3.6: -1, -2, +1, +2
+int Decoder::Impl::dquant(int q) {
+    static const int kDquant[4] = {-1, -2, 1, 2};
+    return std::min(std::max(q + kDquant[r.u(2)], 1), 31);
+}
+
+// DQUANT of Annex T.2: 1 and a bit choosing between the two steps of Table T.1 for the
+// current QUANT, or 0 and the new QUANT in 5 bits
+// Table T.1 by QUANT and the bit: QUANT 1 -> +2/+1, 2..10 -> -1/+1, 11..20 -> -2/+2,
+// 21..28 -> -3/+3, 29 -> -3/+2, 30 -> -3/+1, 31 -> -3/-5
+int Decoder::Impl::dquant_t_step(int quant, int bit) {
+    if (quant == 1) return bit ? 1 : 2;
+    if (quant <= 10) return bit ? 1 : -1;
+    if (quant <= 20) return bit ? 2 : -2;
+    if (quant <= 28) return bit ? 3 : -3;
+    return bit ? (quant == 29 ? 2 : quant == 30 ? 1 : -5) : -3;
+}
+
+int Decoder::Impl::dquant_t(int q) {
+    if (r.bit()) return q + dquant_t_step(q, int(r.u(1)));
+    const int v = int(r.u(5));
+    if (v == 0) throw std::string("QUANT 0");
+    return v;
+}
+
+// one inter block's levels, dequantised with QUANT q: Table 16, or under Annex S the intra
+// codes of Table I.2 when Table 16 would put more than 64 coefficients in the block (the
+// decoder reports that as an invalid code and leaves the cursor where it was)
+void Decoder::Impl::h263_inter_block(Opx16s q[64], int quant) {
+    Opx32s off, last = 0;
+    Opx8u* p = cursor(off);
+    const uint64_t start = r.pos;
+    OpxResult e = opxiReconstructCoeffsInter_H263_1u16s(&p, &off, q, &last, quant, modquant);
+    H26xCodes codes = kH263Inter;
+    if (e == opxErrVlcCode && aiv) {
+        e = opxiDecodeCoeffsIntra_H263_1u16s(&p, &off, q, &last, 1, modquant, opxScanZigzag);
+        if (e == opxOk) e = opxiQuantInvInter_H263_16s_C1I(q, 63, quant, modquant);
+        codes = kTableI2;
+    }
+    if (e != opxOk) throw std::string("invalid inter block");
+    uncursor(p, off);
+    rewrite_h26x(start, codes);
+}
+
+void Decoder::Impl::h263_macroblock(int mx, int my) {
+    MbInfo& m = mbs[size_t(my * mbw + mx)];
+    const int value = mb_start(mx, my);
+    if (value < 0) {
+        if (obmc) obmc_parsed(mx, my, 0);
+        return;
+    }
+    const int type = value >> 2;
+    const bool four = type == 2 || type == 5;  // INTER4V, INTER4V+Q
+    need(!four || obmc || deblock, "H.263 four-vector macroblocks outside advanced prediction");
+    const bool intra = type == 3 || type == 4;
+    int intra_mode = 0;  // Annex I: 0 DC, 1 vertical, 2 horizontal prediction
+    if (intra && aic && r.bit()) intra_mode = 1 + int(r.u(1));
+    int cbpy = r.vlc(kCbpy);
+    if (cbpy == INT_MIN) throw std::string("invalid CBPY");
+    // Annex S: an inter macroblock with both chrominance blocks coded takes the intra
+    // meaning of CBPY
+    if (!intra && !(aiv && (value & 3) == 3)) cbpy = 15 - cbpy;
+    if (type == 1 || type == 4 || type == 5) {
+        const uint64_t at = r.pos;
+        const int before = qp;
+        qp = modquant && !d.opt_.dquant_compat ? dquant_t(qp) : dquant(qp);
+        if (rewriting && modquant && d.opt_.dquant_compat) {  // written in the form of T.2
+            rw_sync(at);
+            if (qp == before + dquant_t_step(before, 0) || qp == before + dquant_t_step(before, 1))
+                rw.put(qp == before + dquant_t_step(before, 0) ? 2 : 3, 2);
+            else
+                rw.put(uint32_t(qp), 6);
+            rw_in = r.pos;
+        }
+    }
+    m.qp = qp;
+    m.intra = intra;
+    const int cbp = (cbpy << 2) | (value & 3);
+    uint8_t* out[3];
+    int step[3];
+    cur_mb(mx, my, out, step);
+    alignas(16) Opx16s q[64], res[64];
+    if (intra) {
+        for (int b = 0; b < 6; ++b) {
+            const int c = b < 4 ? 0 : b - 3;
+            uint8_t* dst = c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8;
+            if (aic) {
+                aic_block(mx, my, b, (cbp >> (5 - b)) & 1, intra_mode, dst, step[c]);
+                continue;
+            }
+            Opx32s off, last = 0;
+            Opx8u* p = cursor(off);
+            const uint64_t start = r.pos + 8;  // past INTRADC
+            if (opxiReconstructCoeffsIntra_H263_1u16s(&p, &off, q, &last, (cbp >> (5 - b)) & 1,
+                                                      c ? chroma_qp(qp) : qp, 0, 0,
+                                                      modquant) != opxOk)
+                throw std::string("invalid intra block");
+            uncursor(p, off);
+            if ((cbp >> (5 - b)) & 1) rewrite_h26x(start, kH263IntraAc);
+            d.opt_.idct->put(q, dst, step[c]);
+        }
+        if (obmc) obmc_parsed(mx, my, -1);
+        return;
+    }
+    Mv v[4];
+    const int nv = four ? 4 : 1;
+    // libavcodec's look-ahead (compatible mode) follows an inter macroblock that was coded
+    MbInfo* left = mx > 0 ? &mbs[size_t(my * mbw + mx - 1)] : nullptr;
+    const bool ahead = obmc && obmc_compat && left && !left->intra && !left->skipped;
+    for (int k = 0; k < nv; ++k) {
+        const Mv p = predict_mv(mx, my, k, v);
+        v[k] = h263_mv(p);
+        if (ahead) {  // the same differences on the look-ahead's predictions
+            Mv real[4];
+            std::memcpy(real, left->mv, sizeof real);
+            for (int i = 0; i < 4; ++i) left->mv[i] = held(my * mbw + mx - 1, i);
+            const Mv pa = predict_mv(mx, my, k, m.ahead);
+            std::memcpy(left->mv, real, sizeof real);
+            m.ahead[k].x = umv ? pa.x + v[k].x - p.x : wrap_mv(pa.x + v[k].x - p.x);
+            m.ahead[k].y = umv ? pa.y + v[k].y - p.y : wrap_mv(pa.y + v[k].y - p.y);
+        }
+    }
+    if (nv == 1) {
+        v[1] = v[2] = v[3] = v[0];
+        m.ahead[1] = m.ahead[2] = m.ahead[3] = m.ahead[0];
+    }
+    for (int k = 0; k < 4; ++k) m.mv[k] = v[k];
+    m.four = nv == 4;
+    m.has_ahead = ahead;
+    if (!obmc) predict_mb(future, mx, my, v, nv == 4, out, step);
+    for (int b = 0; b < 6; ++b) {
+        if (!((cbp >> (5 - b)) & 1)) continue;
+        const int c = b < 4 ? 0 : b - 3;
+        h263_inter_block(q, c ? chroma_qp(qp) : qp);
+        if (obmc) {
+            d.opt_.idct->residual(q, parsed_res[b]);
+            continue;
+        }
+        d.opt_.idct->residual(q, res);
+        opxiAdd8x8_16s8u_C1IRS(res, 16, c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8,
+                               step[c]);
+    }
+    if (obmc) obmc_parsed(mx, my, cbp);
+}
+
+// ---- H.263 Annex F: overlapped block motion compensation ----------------------------------------
+// (the macroblock waiting for its right neighbour, and the compatible mode: decoder_impl.hpp)
+detail::Mv Decoder::Impl::held(int n, int blk) const {
+    const MbInfo& m = mbs[size_t(n)];
+    if (m.four) return m.mv[blk];
+    if (m.has_ahead) return m.ahead[blk];
+    const MbInfo* o = older(n);
+    return o ? o->mv[blk] : Mv();
+}
+
+// macroblock (mx, my) parsed (cbp -1: intra, already reconstructed; its residuals in
+// parsed_res): the one waiting to its left is predicted, this one waits unless it ends
+// its row
+void Decoder::Impl::obmc_parsed(int mx, int my, int cbp) {
+    obmc_pending();
+    if (cbp < 0) return;
+    pending = my * mbw + mx;
+    pending_cbp = cbp;
+    std::memcpy(pending_res, parsed_res, sizeof pending_res);
+    if (mx == mbw - 1) obmc_pending();
+}
+
+// the remote vector from block `blk` of macroblock (mx, my) for a block with vector `self`
+// (Annex F.3): outside the picture, not decoded or intra, the block's own; a macroblock not
+// coded has the zero vector
+detail::Mv Decoder::Impl::remote(int mx, int my, int blk, Mv self) const {
+    if (mx < 0 || my < 0 || mx >= mbw || my >= mbh) return self;
+    const MbInfo& m = mbs[size_t(my * mbw + mx)];
+    if (m.slice < 0 || m.intra) return self;
+    return m.mv[blk];
+}
+
+// the right neighbour's vector for macroblock n (compatible mode: see obmc_compat)
+detail::Mv Decoder::Impl::remote_right(int n, int blk, Mv self) const {
+    const int mx = n % mbw;
+    if (!obmc_compat || mx + 1 == mbw) return remote(mx + 1, n / mbw, blk, self);
+    if (mbs[size_t(n)].skipped) {
+        const MbInfo* o = older(n + 1);
+        return !o ? Mv() : o->intra ? self : o->mv[blk];
+    }
+    const MbInfo& r = mbs[size_t(n + 1)];
+    if (r.slice < 0 || r.intra) return self;
+    return r.has_ahead ? r.ahead[blk] : r.mv[blk];
+}
+
+void Decoder::Impl::obmc_pending() {
+    if (pending < 0) return;
+    const int n = pending, mx = n % mbw, my = n / mbw;
+    pending = -1;
+    const MbInfo& m = mbs[size_t(n)];
+    uint8_t* out[3];
+    int step[3];
+    cur_mb(mx, my, out, step);
+    for (int k = 0; k < 4; ++k) {
+        const int bx = k & 1, by = k >> 1;
+        const Mv c = m.mv[k];
+        // left, right, above, below; the macroblock below is not decoded yet: own vector
+        const Mv v[5] = {c, bx ? m.mv[k - 1] : remote(mx - 1, my, k + 1, c),
+                         bx ? remote_right(n, k - 1, c) : m.mv[k + 1],
+                         by ? m.mv[k - 2] : remote(mx, my - 1, k + 2, c), by ? c : m.mv[k + 2]};
+        obmc_block(mx * 16 + bx * 8, my * 16 + by * 8, v, out[0] + by * 8 * step[0] + bx * 8,
+                   step[0]);
+    }
+    Mv cv;
+    cv.x = chroma_of_sum(m.mv[0].x + m.mv[1].x + m.mv[2].x + m.mv[3].x);
+    cv.y = chroma_of_sum(m.mv[0].y + m.mv[1].y + m.mv[2].y + m.mv[3].y);
+    mc(future, 1, mx * 8, my * 8, cv, 8, out[1], step[1]);
+    mc(future, 2, mx * 8, my * 8, cv, 8, out[2], step[2]);
+    for (int b = 0; b < 6; ++b) {
+        if (!((pending_cbp >> (5 - b)) & 1)) continue;
+        const int c = b < 4 ? 0 : b - 3;
+        opxiAdd8x8_16s8u_C1IRS(pending_res[b], 16,
+                               c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8, step[c]);
+    }
+}
+
+// one overlapped 8x8 luminance block at (x, y): vectors current, left, right, above,
+// below (half samples); the area they reach is taken from the reference with its edge
+// samples repeated where it leaves the picture
+void Decoder::Impl::obmc_block(int x, int y, const Mv vin[5], uint8_t* out, int out_step) {
+    const Plane& src = future.p[0];
+    // each prediction's position limited as mc() limits 8x8 blocks
+    Mv v[5];
+    for (int i = 0; i < 5; ++i) {
+        int ix = std::min(std::max(x + (vin[i].x >> 1), -16), width);
+        int iy = std::min(std::max(y + (vin[i].y >> 1), -16), height);
+        v[i].x = 2 * (ix - x) + (ix == width ? 0 : vin[i].x & 1);
+        v[i].y = 2 * (iy - y) + (iy == height ? 0 : vin[i].y & 1);
+    }
+    int x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+    for (int i = 0; i < 5; ++i) {
+        x0 = std::min(x0, v[i].x >> 1), x1 = std::max(x1, (v[i].x >> 1) + 1);
+        y0 = std::min(y0, v[i].y >> 1), y1 = std::max(y1, (v[i].y >> 1) + 1);
+    }
+    const uint8_t* s;
+    int s_step;
+    if (x + x0 >= 0 && y + y0 >= 0 && x + x1 + 8 <= src.w && y + y1 + 8 <= src.h) {
+        s = src.d.data() + y * src.stride + x;
+        s_step = src.stride;
+    } else {
+        const int w = 8 + x1 - x0, h = 8 + y1 - y0;
+        obmc_area.resize(size_t(w * h));
+        for (int j = 0; j < h; ++j)
+            for (int i = 0; i < w; ++i)
+                obmc_area[size_t(j * w + i)] =
+                    src.d[size_t(std::min(std::max(y + y0 + j, 0), src.h - 1) * src.stride +
+                                 std::min(std::max(x + x0 + i, 0), src.w - 1))];
+        s = obmc_area.data() - y0 * w - x0;
+        s_step = w;
+    }
+    OpxMotionVec m[5];
+    for (int i = 0; i < 5; ++i) m[i] = OpxMotionVec{Opx16s(v[i].x), Opx16s(v[i].y)};
+    opxiOBMC8x8HP_MPEG4_8u_C1R(s, s_step, out, out_step, &m[0], &m[1], &m[2], &m[3], &m[4],
+                               rounding);
+}
+
+// ---- H.263 stream: the pictures between picture start codes -------------------------------------
+void Decoder::Impl::run_h263(const std::vector<uint8_t>& buf, size_t size) {
+    auto next_psc = [&](size_t from) {
+        for (size_t k = from; k + 2 < size; ++k)
+            if (buf[k] == 0 && buf[k + 1] == 0 && (buf[k + 2] & 0xFC) == 0x80) return k;
+        return size;
+    };
+    size_t i = next_psc(0);
+    while (i < size) {
+        if (d.opt_.max_frames >= 0 && d.frames_out_ >= d.opt_.max_frames) return;
+        const size_t next = next_psc(i + 3);
+        r.buf = buf.data();
+        r.pos = uint64_t(i) * 8;
+        r.end = uint64_t(next) * 8;
+        if (!picture([&] { h263_picture(); })) return;
+        i = next;
+    }
+    flush();
+}
+
+// ---- H.261 (ITU-T H.261 clause 4) ---------------------------------------------------------------
+// a table from a code list of the MPEG-2 example ((code, value) records by length)
+void Decoder::Impl::from_list(const int32_t* list, std::vector<Code>& out) {
+    int i = 2 + list[1];
+    for (int len = 1; list[i] >= 0; ++len) {
+        const int n = list[i++];
+        for (int k = 0; k < n; ++k, i += 2)
+            out.push_back(Code{uint16_t(list[i]), uint8_t(len), int16_t(list[i + 1])});
+    }
+}
+
+void Decoder::Impl::h261_tables() {
+    if (!mba_codes.empty()) return;
+    from_list(mpeg2_b1_macroblock_address_increment, mba_codes);
+    for (Code& c : mba_codes)
+        if (c.value == 34) c = Code{0xF, 11, -1};  // H.261 MBA stuffing in place of the escape
+    from_list(mpeg2_b9_coded_block_pattern, cbp_codes);
+    mba_table = CodeTable{mba_codes.data(), int(mba_codes.size()), "MBA"};
+    cbp_table = CodeTable{cbp_codes.data(), int(cbp_codes.size()), "CBP"};
+}
+
+// zero bits before a start code (stuffing up to a byte boundary)
+void Decoder::Impl::skip_zeros() {
+    while (r.pos < r.end && r.peek(16) == 0) ++r.pos;
+}
+
+void Decoder::Impl::h261_picture() {
+    h261_tables();
+    r.u(20);  // PSC
+    r.u(5);   // TR
+    r.u(3);   // split screen, document camera, freeze picture release
+    const bool cif = r.bit();
+    r.u(2);                  // HI_RES, spare
+    while (r.bit()) r.u(8);  // PEI, PSPARE
+    width = cif ? 352 : 176;
+    height = cif ? 288 : 144;
+    resize();
+    have_vol = true;
+    rounding = 0;
+    const int gobs = cif ? 12 : 3;
+    std::vector<bool> done(size_t(mbw * mbh), false);
+    try {
+        for (int g = 0; g < gobs; ++g) {
+            skip_zeros();
+            if (r.peek(16) != 1) throw std::string("GOB header missing");
+            r.u(16);
+            const int gn = int(r.u(4));
+            if (gn < 1 || gn > (cif ? 12 : 5) || (!cif && !(gn & 1)))  // QCIF: 1, 3, 5
+                throw std::string("invalid GOB number");
+            const int gx = cif ? ((gn - 1) & 1) * 11 : 0, gy = ((gn - 1) >> 1) * 3;
+            qp = int(r.u(5));
+            if (qp == 0) throw std::string("GQUANT 0");
+            while (r.bit()) r.u(8);  // GEI, GSPARE
+            int addr = 0;
+            Mv prev;
+            bool prev_mc = false;
+            for (;;) {
+                skip_zeros();
+                if (r.peek(16) == 1 || r.pos >= r.end) break;
+                int inc;
+                do {
+                    inc = r.vlc(mba_table);
+                    if (inc == INT_MIN) throw std::string("invalid MBA");
+                } while (inc < 0);
+                if (inc != 1) prev_mc = false;
+                addr += inc;
+                if (addr > 33) throw std::string("MBA beyond the GOB");
+                const int mx = gx + (addr - 1) % 11, my = gy + (addr - 1) / 11;
+                if ((addr - 1) % 11 == 0) prev_mc = false;
+                done[size_t(my * mbw + mx)] = true;
+                const int mtype = r.vlc(kMtype);
+                if (mtype == INT_MIN) throw std::string("invalid MTYPE");
+                if (mtype & 2) {
+                    qp = int(r.u(5));
+                    if (qp == 0) throw std::string("MQUANT 0");
+                }
+                Mv v;
+                if (mtype & 4) {
+                    const int dx = r.vlc(kMotionCode), dy = r.vlc(kMotionCode);
+                    if (dx == INT_MIN || dy == INT_MIN || std::abs(dx) > 16 || std::abs(dy) > 16)
+                        throw std::string("invalid MVD");
+                    auto wrap = [](int a) { return a > 15 ? a - 32 : a < -15 ? a + 32 : a; };
+                    v.x = wrap((prev_mc ? prev.x : 0) + dx);
+                    v.y = wrap((prev_mc ? prev.y : 0) + dy);
+                }
+                prev = v;
+                prev_mc = (mtype & 4) != 0;
+                int cbp = 63;
+                if (mtype & 8) {
+                    cbp = r.vlc(cbp_table);
+                    if (cbp == INT_MIN) throw std::string("invalid CBP");
+                } else if (!(mtype & 1)) {
+                    cbp = 0;
+                }
+                h261_macroblock(mx, my, mtype, v, cbp);
+                if (r.overrun()) throw std::string("picture data cut short");
+            }
+        }
+    } catch (const std::string& e) {
+        error("picture %ld: %s", d.frames_out_, e.c_str());
+    }
+    // macroblocks not transmitted: the previous picture's
+    for (int n = 0; n < mbw * mbh; ++n)
+        if (!done[size_t(n)] && have_future) {
+            uint8_t* out[3];
+            int step[3];
+            cur_mb(n % mbw, n / mbw, out, step);
+            const Mv z[4];
+            predict_mb(future, n % mbw, n / mbw, z, false, out, step);
+        }
+    keep_qp();
+    flush();
+    std::swap(past, future);
+    std::swap(future, cur);
+    have_future = future_pending = true;
+}
+
+void Decoder::Impl::h261_macroblock(int mx, int my, int mtype, Mv v, int cbp) {
+    mbs[size_t(my * mbw + mx)].qp = qp;
+    uint8_t* out[3];
+    int step[3];
+    cur_mb(mx, my, out, step);
+    alignas(16) Opx16s q[64], res[64];
+    for (int b = 0; b < 6; ++b) {
+        const int c = b < 4 ? 0 : b - 3;
+        uint8_t* dst = c ? out[c] : out[0] + (b >> 1) * 8 * step[0] + (b & 1) * 8;
+        if (!(mtype & 1)) {  // prediction: whole samples, chrominance vector halved toward 0
+            if (!have_future) throw std::string("inter macroblock without a previous picture");
+            const int s = c ? 8 : 16;
+            const int vx = c ? v.x / 2 : v.x, vy = c ? v.y / 2 : v.y;
+            const int x = mx * s + (c ? 0 : (b & 1) * 8) + vx;
+            const int y = my * s + (c ? 0 : (b >> 1) * 8) + vy;
+            const Plane& pl = future.p[c];
+            if (x < 0 || y < 0 || x + 8 > pl.w || y + 8 > pl.h)
+                throw std::string("vector outside the picture");
+            opxiCopy8x8_8u_C1R(pl.d.data() + y * pl.stride + x, pl.stride, dst, step[c]);
+            // FIL: the loop filter of H.261 clause 3.2.3 on the prediction, in place
+            if (mtype & 16) opxiFilter8x8_H261_8u_C1R(dst, step[c], dst, step[c]);
+        }
+        if (!((cbp >> (5 - b)) & 1)) continue;
+        Opx32s off, last = 0;
+        Opx8u* p = cursor(off);
+        const uint64_t start = r.pos;
+        const OpxResult e = (mtype & 1)
+                                ? opxiReconstructCoeffsIntra_H261_1u16s(&p, &off, q, &last, qp)
+                                : opxiReconstructCoeffsInter_H261_1u16s(&p, &off, q, &last, qp);
+        if (e != opxOk) throw std::string("invalid block");
+        uncursor(p, off);
+        rewrite_h26x(start, (mtype & 1) ? kH261Intra : kH261Inter);
+        if (mtype & 1) {
+            d.opt_.idct->put(q, dst, step[c]);
+        } else {
+            d.opt_.idct->residual(q, res);
+            opxiAdd8x8_16s8u_C1IRS(res, 16, dst, step[c]);
+        }
+    }
+}
+
+void Decoder::Impl::run_h261(const std::vector<uint8_t>& buf, size_t size) {
+    // PSC 0000 0000 0000 0001 0000, at any bit position
+    const uint64_t bits = uint64_t(size) * 8;
+    auto next_psc = [&](uint64_t from) {
+        Reader t;
+        t.buf = buf.data();
+        for (uint64_t b = from; b + 20 <= bits; ++b) {
+            t.pos = b;
+            if (t.peek(20) == 0x10) return b;
+        }
+        return bits;
+    };
+    uint64_t i = next_psc(0);
+    while (i < bits) {
+        if (d.opt_.max_frames >= 0 && d.frames_out_ >= d.opt_.max_frames) return;
+        const uint64_t next = next_psc(i + 20);
+        r.buf = buf.data();
+        r.pos = i;
+        r.end = next;
+        if (!picture([&] { h261_picture(); })) return;
+        i = next;
+    }
+    flush();
 }
 
 Decoder::Decoder(const Options& opt, FILE* log)
