@@ -1,6 +1,8 @@
 // The decoder's state (Decoder::Impl) and the declarations of its parts, shared by the decoder's
 // translation units; internal to opxvc-m4vdec, not installed:
-//   decoder.cpp     all of them
+//   decoder.cpp     the parts not listed below
+//   mpeg4_mb.cpp    motion vectors and prediction, blocks, macroblocks of I-, P-, S- and B-VOPs,
+//                   global motion compensation, data partitioning
 #pragma once
 
 #include <cstdint>
@@ -117,7 +119,7 @@ struct Decoder::Impl {
     void parse_vol();
     void resize();
 
-    // ---- motion vectors (decoder.cpp) ---------------------------------------------------------
+    // ---- motion vectors (mpeg4_mb.cpp) ---------------------------------------------------------
     int mv_component(int pred_v) { return mv_component(pred_v, fcode); }
     int mv_component(int pred_v, int fc, bool wrap = true);
     bool cand(int mx, int my, int blk, Mv& out) const;
@@ -129,7 +131,7 @@ struct Decoder::Impl {
                     uint8_t* const out[3], const int step[3]);
     void cur_mb(int mx, int my, uint8_t* out[3], int step[3]);
 
-    // ---- blocks (decoder.cpp) -----------------------------------------------------------------
+    // ---- blocks (mpeg4_mb.cpp) -----------------------------------------------------------------
     // a byte cursor at the reader's position for the library's decoders; uncursor() takes it back
     Opx8u* cursor(Opx32s& off) {
         off = Opx32s(r.pos & 7);
@@ -181,18 +183,18 @@ struct Decoder::Impl {
         return uint64_t(p - w.out.data()) * 8 + uint64_t(off);
     }
 
-    // ---- macroblocks (decoder.cpp) ------------------------------------------------------------
+    // ---- macroblocks (mpeg4_mb.cpp) ------------------------------------------------------------
     int mb_start(int mx, int my);
     void macroblock(int mx, int my);
 
-    // ---- global motion compensation (decoder.cpp) ---------------------------------------------
+    // ---- global motion compensation (mpeg4_mb.cpp) ---------------------------------------------
     int warping_mv_code();
     void sprite_trajectory(Opx32s du[4], Opx32s dv[4]);
     void gmc_setup(const Opx32s du[4], const Opx32s dv[4]);
     void gmc_mb(int mx, int my, uint8_t* const out[3], const int step[3]);
     void set_global_mv(int mx, int my);
 
-    // ---- B-VOP macroblocks (decoder.cpp) ------------------------------------------------------
+    // ---- B-VOP macroblocks (mpeg4_mb.cpp) ------------------------------------------------------
     int trb = 1, trd = 2;
     Mv pmv_f, pmv_b;  // vector predictors: the previous macroblock's in the row and packet
     int b_row = -1, b_slice = -1;
@@ -200,7 +202,7 @@ struct Decoder::Impl {
     void average_into(uint8_t* const out[3], const int step[3]);
     void b_macroblock(int mx, int my);
 
-    // ---- data partitioning (decoder.cpp) ------------------------------------------------------
+    // ---- data partitioning (mpeg4_mb.cpp) ------------------------------------------------------
     struct PartMb {
         int type = 0, cbp = 0, qp = 1;
         bool skipped = false, intra = false, ac_pred = false, dc_vlc = false, gmc = false;
