@@ -3,6 +3,7 @@
 //   decoder.cpp     the parts not listed below
 //   mpeg4_mb.cpp    motion vectors and prediction, blocks, macroblocks of I-, P-, S- and B-VOPs,
 //                   global motion compensation, data partitioning
+//   rewrite.cpp     rewriting (--rewrite, --rewrite-rvlc), backward reversible decoding, BitWriter
 #pragma once
 
 #include <cstdint>
@@ -146,7 +147,7 @@ struct Decoder::Impl {
                      const Opx16s* dc = nullptr);
     void inter_block(int mx, int my, int b);
 
-    // ---- rewriting (--rewrite, --rewrite-rvlc) and backward reversible decoding (decoder.cpp) --
+    // ---- rewriting (--rewrite, --rewrite-rvlc) and backward reversible decoding (rewrite.cpp) --
     // The output takes the input's bits up to rw_in; a block re-encoded or a field rewritten
     // is written in place of its input bits [start, end), and rw_in moves to its end.
     bool rewriting = false;
