@@ -4,6 +4,7 @@
 //   mpeg4_mb.cpp    motion vectors and prediction, blocks, macroblocks of I-, P-, S- and B-VOPs,
 //                   global motion compensation, data partitioning
 //   rewrite.cpp     rewriting (--rewrite, --rewrite-rvlc), backward reversible decoding, BitWriter
+//   postfilter.cpp  --postfilter
 #pragma once
 
 #include <cstdint>
@@ -227,7 +228,7 @@ struct Decoder::Impl {
     void keep_qp();
     void output(Picture& shown);
 
-    // ---- --postfilter (decoder.cpp) ---------------------------------------------------------
+    // ---- --postfilter (postfilter.cpp) ---------------------------------------------------------
     Picture post;
     std::vector<uint8_t> padded;
     Picture& postfilter(const Picture& pic);
