@@ -5,6 +5,7 @@
 //                   global motion compensation, data partitioning
 //   rewrite.cpp     rewriting (--rewrite, --rewrite-rvlc), backward reversible decoding, BitWriter
 //   postfilter.cpp  --postfilter
+//   h263.cpp        H.263 baseline and version 2 pictures, their macroblocks and vectors, Annex F
 #pragma once
 
 #include <cstdint>
@@ -233,14 +234,12 @@ struct Decoder::Impl {
     std::vector<uint8_t> padded;
     Picture& postfilter(const Picture& pic);
 
-    // ---- H.263 baseline (decoder.cpp)
-    // -------------------------------------------------------------
+    // ---- H.263 baseline (h263.cpp) -------------------------------------------------------------
     bool at_gob_header() const;
     void h263_picture();
 
-    // ---- H.263 version 2 pictures (decoder.cpp)
-    // --------------------------------------------------- options of the last picture with UFEP 1,
-    // kept by the pictures after it
+    // ---- H.263 version 2 pictures (h263.cpp) ---------------------------------------------------
+    // options of the last picture with UFEP 1, kept by the pictures after it
     int plus_format = 0;
     bool custom_pcf = false, plus_obmc = false, plus_umv = false, plus_aiv = false;
     bool aic = false, deblock = false, modquant = false;  // Annexes I, J, T
@@ -253,8 +252,7 @@ struct Decoder::Impl {
     void aic_block(int mx, int my, int b, bool coded, int mode, uint8_t* dst, int stride);
     void deblock_picture();
 
-    // ---- H.263 motion vectors and macroblocks (decoder.cpp)
-    // ---------------------------------------
+    // ---- H.263 motion vectors and macroblocks (h263.cpp) ---------------------------------------
     int umv_difference();
     Mv h263_mv(Mv p);
     int umv_v1_component(int p);
@@ -265,10 +263,9 @@ struct Decoder::Impl {
     void h263_inter_block(Opx16s q[64], int quant);
     void h263_macroblock(int mx, int my);
 
-    // ---- H.263 Annex F: overlapped block motion compensation (decoder.cpp)
-    // ------------------------ An inter or not-coded macroblock's luminance prediction needs the
-    // vectors of the macroblock to its right: it waits (with its residuals) until that one is
-    // parsed.
+    // ---- H.263 Annex F: overlapped block motion compensation (h263.cpp) ------------------------
+    // An inter or not-coded macroblock's luminance prediction needs the vectors of the
+    // macroblock to its right: it waits (with its residuals) until that one is parsed.
     bool obmc = false;
     // Compatible mode (Options::obmc_compat). libavcodec's decoder takes the right neighbour's
     // vectors from a look-ahead made after each coded inter macroblock, which predicts them
