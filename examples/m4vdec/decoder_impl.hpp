@@ -1,11 +1,13 @@
 // The decoder's state (Decoder::Impl) and the declarations of its parts, shared by the decoder's
 // translation units; internal to opxvc-m4vdec, not installed:
-//   decoder.cpp     the parts not listed below
+//   decoder.cpp     MPEG-4 Visual headers, video packets and VOPs, picture output, the stream,
+//                   the public Decoder functions
 //   mpeg4_mb.cpp    motion vectors and prediction, blocks, macroblocks of I-, P-, S- and B-VOPs,
 //                   global motion compensation, data partitioning
 //   rewrite.cpp     rewriting (--rewrite, --rewrite-rvlc), backward reversible decoding, BitWriter
 //   postfilter.cpp  --postfilter
 //   h263.cpp        H.263 baseline and version 2 pictures, their macroblocks and vectors, Annex F
+//   h261.cpp        H.261 pictures
 #pragma once
 
 #include <cstdint>
@@ -294,8 +296,7 @@ struct Decoder::Impl {
     std::vector<uint8_t> obmc_area;
     void run_h263(const std::vector<uint8_t>& buf, size_t size);
 
-    // ---- H.261 (decoder.cpp)
-    // ----------------------------------------------------------------------
+    // ---- H.261 (h261.cpp) ----------------------------------------------------------------------
     std::vector<Code> mba_codes, cbp_codes;
     CodeTable mba_table{nullptr, 0, "MBA"}, cbp_table{nullptr, 0, "CBP"};
     static void from_list(const int32_t* list, std::vector<Code>& out);
