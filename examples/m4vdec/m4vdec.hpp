@@ -3,8 +3,8 @@
 // AC/DC prediction are the decoder's own; coefficient decoding, intra DC decoding, inverse
 // quantisation, half- and quarter-sample prediction, warping and loop filters, and residual
 // addition are library calls. The 8x8 inverse DCT is pluggable (idct.cpp): a built-in IEEE
-// 1180-accurate transform, or a shared object named with
-// --idct-plugin.
+// 1180-accurate transform, or a shared object named with --idct-plugin. The decoder's internals
+// are declared in decoder_impl.hpp, which lists the files that define them.
 #pragma once
 
 #include <cstdint>
@@ -117,7 +117,7 @@ struct Options {
     opxcli::Progress* progress = nullptr;
     Idct* idct = nullptr;
     // H.263 Annex F: right neighbours' vectors as libavcodec's decoder takes them (see
-    // decoder.cpp), for bit-exact comparison with it
+    // Decoder::Impl::obmc_compat in decoder_impl.hpp), for bit-exact comparison with it
     bool obmc_compat = false;
     // deblocking and deringing (14496-2 Annex F) of the pictures output, not of the references
     bool postfilter = false;
