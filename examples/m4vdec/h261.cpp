@@ -8,7 +8,6 @@
 
 namespace m4vdec {
 
-// ---- H.261 (ITU-T H.261 clause 4) ---------------------------------------------------------------
 // a table from a code list of the MPEG-2 example ((code, value) records by length)
 void Decoder::Impl::from_list(const int32_t* list, std::vector<Code>& out) {
     int i = 2 + list[1];

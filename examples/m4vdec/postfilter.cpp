@@ -6,7 +6,6 @@
 
 namespace m4vdec {
 
-// ---- --postfilter: 14496-2 Annex F deblocking and deringing of output pictures ------------------
 // Deblocking across every 8x8 block edge inside the picture, horizontal edges first, with
 // the quantiser of the macroblock below or to the right of the edge; then deringing of
 // every block from a copy of the deblocked picture (its edge samples repeated around it)

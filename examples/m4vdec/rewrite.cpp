@@ -9,7 +9,6 @@
 
 namespace m4vdec {
 
-// ---- rewriting (--rewrite, --rewrite-rvlc) and backward reversible decoding ---------------------
 void BitWriter::copy(const uint8_t* src, uint64_t from, uint64_t to) {
     for (; from < to && (from & 7); ++from) put_bit((src[from >> 3] >> (7 - (from & 7))) & 1);
     if ((bits & 7) == 0) {  // both on byte boundaries: whole bytes
