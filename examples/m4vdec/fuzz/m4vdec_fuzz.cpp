@@ -5,11 +5,14 @@
 //   ffmpeg -f lavfi -i testsrc2=size=64x48:rate=5 -frames:v 4 -c:v mpeg4 -bf 1 -f m4v seed.m4v
 //   ffmpeg -f lavfi -i testsrc2=size=128x96:rate=5 -frames:v 4 -c:v h263 seed.h263
 //   ffmpeg -f lavfi -i testsrc2=size=176x144:rate=5 -frames:v 4 -c:v h261 seed.h261
-// and for the prediction tools
-//   ffmpeg -f lavfi -i testsrc2=size=64x48:rate=5 -frames:v 4 -c:v mpeg4 -flags +qpel+mv4 -bf 1 -f
-//   m4v ffmpeg -f lavfi -i testsrc2=size=64x48:rate=5 -frames:v 4 -c:v libxvid -gmc 1 -f m4v ffmpeg
-//   -f lavfi -i testsrc2=size=128x96:rate=5 -frames:v 4 -c:v h263 -obmc 1 -flags +mv4 ffmpeg -f
-//   lavfi -i testsrc2=size=64x48:rate=5 -frames:v 4 -c:v h263p -flags +aic+loop
+// and for the prediction tools (each one command)
+//   ffmpeg -f lavfi -i testsrc2=size=64x48:rate=5 -frames:v 4 -c:v mpeg4 -flags +qpel+mv4
+//          -bf 1 -f m4v qpel.m4v
+//   ffmpeg -f lavfi -i testsrc2=size=64x48:rate=5 -frames:v 4 -c:v libxvid -gmc 1 -f m4v gmc.m4v
+//   ffmpeg -f lavfi -i testsrc2=size=128x96:rate=5 -frames:v 4 -c:v h263 -obmc 1 -flags +mv4
+//          obmc.h263
+//   ffmpeg -f lavfi -i testsrc2=size=64x48:rate=5 -frames:v 4 -c:v h263p -flags +aic+loop
+//          -umv 1 -aiv 1 v2.h263
 // and reversible VLC from `opxvc-m4vdec --rewrite-rvlc` of a data-partitioned stream
 // (-data_partitioning 1 -ps 200). The last byte's five low bits also turn on --postfilter,
 // --obmc-compat, a rewrite (--rewrite, or --rewrite-rvlc with bit 4), --rvlc-backward and
