@@ -345,7 +345,7 @@ void Decoder::Impl::output(Picture& shown) {
 // ---- stream -------------------------------------------------------------------------------------
 void Decoder::Impl::run(const uint8_t* data, size_t size) {
     obmc_compat = d.opt_.obmc_compat;
-    rewriting = d.opt_.rewrite;
+    rewriting = d.opt_.rewrite || d.opt_.reencode_check;  // the check compares a rewrite
     std::vector<uint8_t> buf(data, data + size);
     buf.resize(size + 4096, 0);  // a macroblock never reads 4 KB past the stream
     run_stream(buf, size);

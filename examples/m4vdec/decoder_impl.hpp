@@ -183,6 +183,10 @@ struct Decoder::Impl {
         kH261Inter,
     };
     void rewrite_h26x(uint64_t start, H26xCodes codes);
+    // --reencode-check: the block just re-encoded (output bits [from, rw.bits)) against its input
+    // bits [start, r.pos); decode(p, off, level) decodes the re-encoded copy in the same codes
+    template <class Decode>
+    void reencode_compare(uint64_t start, uint64_t from, const Opx16s* level, Decode decode);
     void rvlc_backward_check();
     static uint64_t bit_of_in(const BitWriter& w, const Opx8u* p, Opx32s off) {
         return uint64_t(p - w.out.data()) * 8 + uint64_t(off);

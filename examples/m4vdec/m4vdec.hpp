@@ -124,6 +124,10 @@ struct Options {
     // the stream rewritten (rewritten()): data-partitioned MPEG-4 with every block's coefficients
     // re-encoded in reversible codes (rewrite_rvlc), or every block re-encoded as it was coded
     bool rewrite = false, rewrite_rvlc = false;
+    // every coded block re-encoded by the library at its bit offset and compared with its input
+    // bits: a block coded differently must decode to the same levels (MPEG-4 allows another
+    // escape choice); counted in reencode_blocks() and reencode_differences()
+    bool reencode_check = false;
     // each video packet's reversible coefficient partition also decoded backward and its levels
     // checked against the forward decoding (a difference is an error)
     bool rvlc_backward = false;
@@ -144,6 +148,8 @@ class Decoder {
     bool close_output() { return writer_.close(); }
     const std::string& output_error() const { return writer_.error(); }
     const std::vector<uint8_t>& rewritten() const { return rewritten_; }
+    long reencode_blocks() const { return reencode_blocks_; }
+    long reencode_differences() const { return reencode_differences_; }
 
   private:
     struct Impl;
@@ -153,6 +159,7 @@ class Decoder {
     opxcli::FrameWriter writer_;
     bool refused_ = false;
     long errors_ = 0, frames_out_ = 0;
+    long reencode_blocks_ = 0, reencode_differences_ = 0;
     std::vector<uint8_t> rewritten_;
     friend struct Impl;
 };

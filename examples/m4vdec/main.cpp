@@ -3,7 +3,7 @@
 //
 //   opxvc-m4vdec [--md5] [-o FILE] [--format raw|y4m] [--frames N] [--idct-plugin FILE:ALGO]
 //                [--obmc-compat] [--postfilter] [--rewrite OUT | --rewrite-rvlc OUT]
-//                [--rvlc-backward] [--dquant-compat] [--time] [--quiet] STREAM
+//                [--rvlc-backward] [--reencode-check] [--dquant-compat] [--time] [--quiet] STREAM
 //
 // The options, input, output and exit codes are the shared frame's (examples/common); this file
 // adds the decoder's own options, runs the decoder and writes a rewritten stream.
@@ -90,6 +90,15 @@ int main(int argc, char** argv) {
         "levels that differ from the forward decoding as errors";
     rb.on_flag = [&] { rvlc_backward = true; };
     cl.add(rb);
+    bool reencode_check = false;
+    opxcli::Option rc;
+    rc.name = "reencode-check";
+    rc.help =
+        "re-encode every coded block with the library at its bit offset and compare it with the "
+        "stream's bits; print how many were coded differently (MPEG-4 escapes may be chosen "
+        "otherwise; such a block must decode to the same levels, or it is an error)";
+    rc.on_flag = [&] { reencode_check = true; };
+    cl.add(rc);
     opxcli::Option dq;
     dq.name = "dquant-compat";
     dq.help =
@@ -99,6 +108,12 @@ int main(int argc, char** argv) {
     cl.add(dq);
     int code = 0;
     if (!cl.parse(argc, argv, &code)) return code;
+    if (reencode_check && rewrite_rvlc) {
+        opxcli::message(
+            cl.program(),
+            "--reencode-check compares blocks in their own codes: not with --rewrite-rvlc");
+        return opxcli::kExitUsage;
+    }
     const opxcli::CommonOptions& c = cl.common();
 
     std::unique_ptr<m4vdec::Idct> idct;
@@ -131,6 +146,7 @@ int main(int argc, char** argv) {
     opt.rewrite_rvlc = rewrite_rvlc;
     opt.rvlc_backward = rvlc_backward;
     opt.dquant_compat = dquant_compat;
+    opt.reencode_check = reencode_check;
     opxcli::Progress progress(c);
     opt.progress = &progress;
 
@@ -152,6 +168,9 @@ int main(int argc, char** argv) {
             return opxcli::kExitDamaged;
         }
     }
+    if (reencode_check && !dec.refused())
+        opxcli::message(cl.program(), "re-encode check: %ld blocks, %ld coded differently",
+                        dec.reencode_blocks(), dec.reencode_differences());
     if (dec.refused()) return opxcli::kExitUnsupported;
     if (dec.frames_out() == 0) {
         opxcli::message(cl.program(), "%s: no picture decoded", c.input.c_str());

@@ -1,8 +1,9 @@
-// Rewriting the stream as it is decoded (--rewrite, --rewrite-rvlc): every block's coefficients
-// decoded again to levels and re-encoded by the library (in reversible codes for data-partitioned
-// MPEG-4 with --rewrite-rvlc, else in the codes they had), the other bits copied, stuffing redone
-// where lengths change; and the backward decoding of reversible coefficient partitions checked
-// against the forward one (--rvlc-backward).
+// Rewriting the stream as it is decoded (--rewrite, --rewrite-rvlc, and in memory for
+// --reencode-check, which compares each re-encoded block with its input bits): every block's
+// coefficients decoded again to levels and re-encoded by the library (in reversible codes for
+// data-partitioned MPEG-4 with --rewrite-rvlc, else in the codes they had), the other bits copied,
+// stuffing redone where lengths change; and the backward decoding of reversible coefficient
+// partitions checked against the forward one (--rvlc-backward).
 #include <cstring>
 
 #include "decoder_impl.hpp"
@@ -44,6 +45,35 @@ void Decoder::Impl::rw_align_zeros(uint64_t from, uint64_t to) {
     rw_in = to;
 }
 
+// Bits [from, to) of src and of dst (from at dst_from) equal.
+static bool same_bits(const uint8_t* src, uint64_t from, uint64_t to, const uint8_t* dst,
+                      uint64_t dst_from) {
+    auto bit = [](const uint8_t* p, uint64_t i) { return (p[i >> 3] >> (7 - (i & 7))) & 1; };
+    for (uint64_t i = from; i < to; ++i)
+        if (bit(src, i) != bit(dst, dst_from + (i - from))) return false;
+    return true;
+}
+
+template <class Decode>
+void Decoder::Impl::reencode_compare(uint64_t start, uint64_t from, const Opx16s* level,
+                                     Decode decode) {
+    if (!d.opt_.reencode_check) return;
+    ++d.reencode_blocks_;
+    const uint64_t n = rw.bits - from;
+    if (n == r.pos - start && same_bits(r.buf, start, r.pos, rw.out.data(), from)) return;
+    ++d.reencode_differences_;
+    // coded otherwise: the copy must decode to the same levels
+    BitWriter copy;
+    copy.copy(rw.out.data(), from, rw.bits);
+    copy.out.resize(copy.out.size() + 8, 0);  // the decoders' look-ahead
+    Opx16s again[64] = {0};
+    Opx8u* p = copy.out.data();
+    Opx32s off = 0;
+    if (!decode(p, off, again) || bit_of_in(copy, p, off) != n ||
+        std::memcmp(again, level, sizeof again) != 0)
+        throw std::string("a re-encoded block decodes to other levels");
+}
+
 // An MPEG-4 block whose coefficients took the input bits [start, r.pos): decoded again in
 // scan order for the backward check and for the rewrite, which re-encodes them (in
 // reversible codes in a third partition with --rewrite-rvlc, else in the codes they had).
@@ -71,6 +101,7 @@ void Decoder::Impl::block_levels(uint64_t start, bool intra, bool dc_separate) {
     for (int i = dc_separate ? 1 : 0; i < 64; ++i) n += b.level[i] != 0;
     const int to_rvlc = d.opt_.rewrite_rvlc ? 1 : rvlc_now;
     rw_sync(start);
+    const uint64_t from = rw.bits;
     Opx8u* w = rw.cursor(off, 300);  // 64 events of at most 33 bits
     const OpxResult f =
         intra ? opxiEncodeCoeffsIntra_MPEG4_16s1u(b.level, &w, &off, n, to_rvlc, dc_separate,
@@ -79,6 +110,13 @@ void Decoder::Impl::block_levels(uint64_t start, bool intra, bool dc_separate) {
     if (f != opxOk) throw std::string("a block's levels cannot be re-encoded");
     rw.done(w, off);
     rw_in = r.pos;
+    reencode_compare(start, from, b.level, [&](Opx8u*& q, Opx32s& o, Opx16s* lv) {
+        Opx32s l = 0;
+        return (intra ? opxiDecodeCoeffsIntra_MPEG4_1u16s(&q, &o, lv, &l, to_rvlc, dc_separate,
+                                                          opxScanNone)
+                      : opxiDecodeCoeffsInter_MPEG4_1u16s(&q, &o, lv, &l, to_rvlc, opxScanNone)) ==
+               opxOk;
+    });
 }
 
 void Decoder::Impl::rewrite_h26x(uint64_t start, H26xCodes codes) {
@@ -110,6 +148,7 @@ void Decoder::Impl::rewrite_h26x(uint64_t start, H26xCodes codes) {
     int n = 0;
     for (int i = codes == kH263IntraAc ? 1 : 0; i < 64; ++i) n += level[i] != 0;
     rw_sync(start);
+    const uint64_t from = rw.bits;
     Opx8u* w = rw.cursor(off, 300);
     switch (codes) {
         case kH263IntraAc:
@@ -131,6 +170,24 @@ void Decoder::Impl::rewrite_h26x(uint64_t start, H26xCodes codes) {
     if (e != opxOk) throw std::string("a block's levels cannot be re-encoded");
     rw.done(w, off);
     rw_in = r.pos;
+    reencode_compare(start, from, level, [&](Opx8u*& q, Opx32s& o, Opx16s* lv) {
+        Opx32s l = 0;
+        switch (codes) {
+            case kH263IntraAc:
+                return opxiDecodeCoeffsIntra_H263_1u16s(&q, &o, lv, &l, 0, mq, opxScanNone) ==
+                       opxOk;
+            case kTableI2:
+                return opxiDecodeCoeffsIntra_H263_1u16s(&q, &o, lv, &l, 1, mq, opxScanNone) ==
+                       opxOk;
+            case kH263Inter:
+                return opxiDecodeCoeffsInter_H263_1u16s(&q, &o, lv, &l, mq, opxScanNone) == opxOk;
+            case kH261Intra:
+                return opxiDecodeCoeffsIntra_H261_1u16s(&q, &o, lv, &l, opxScanNone) == opxOk;
+            case kH261Inter:
+                return opxiDecodeCoeffsInter_H261_1u16s(&q, &o, lv, &l, opxScanNone) == opxOk;
+        }
+        return false;
+    });
 }
 
 // --rvlc-backward: the packet's reversible blocks decoded again from the partition's end,
