@@ -44,6 +44,7 @@ void SliceDecoder::build_implicit_weights() {
 void SliceDecoder::run() {
     mbw_ = d_.mb_width_;
     mbh_ = d_.mb_height_;
+    mbaff_ = d_.mbaff_;
     mono_ = sps_.chroma_format_idc == 0;
     scan4_ = pic_->parent ? kScanField : kScanZigzag;
     scan8_ = pic_->parent ? kField8x8 : kZigzag8x8;
@@ -77,7 +78,8 @@ void SliceDecoder::run() {
     }
     qp_ = sh_.qp;
     int n = mbw_ * mbh_;
-    int mb = sh_.first_mb;
+    // CurrMbAddr: in MBAFF frames 2 * pair + (bottom macroblock)
+    int mb = sh_.first_mb * (mbaff_ ? 2 : 1);
     bool more = true;
     int skip_run = -1;
     while (more) {
@@ -86,16 +88,14 @@ void SliceDecoder::run() {
             d_.cur_has_error_ = true;
             return;
         }
-        if (d_.mbs_[size_t(mb)].slice_num >= 0) {
+        start_mb(mb);
+        if (d_.mbs_[size_t(mb_)].slice_num >= 0) {
             d_.error("macroblock %d decoded twice", mb);
             d_.cur_has_error_ = true;
             return;
         }
-        mb_ = mb;
-        mbx_ = mb % mbw_;
-        mby_ = mb / mbw_;
-        prefetch_next(std::min(mb + 2, n - 1));
-        set_neighbours();
+        prefetch_next(mbaff_ ? mb_ : std::min(mb + 2, n - 1));
+        if (!mbaff_) set_neighbours();
         if (sh_.slice_type != 2) {
             if (skip_run < 0) {
                 skip_run = int(b_.ue());
@@ -106,8 +106,14 @@ void SliceDecoder::run() {
                 }
             }
             if (skip_run > 0) {
+                // clause 7.3.4: a skipped top macroblock followed by a coded bottom one takes
+                // the flag that precedes the bottom one; a pair skipped whole infers it
+                if (mbaff_)
+                    set_field(bottom_ ? d_.mbs_[size_t(mb_ - mbw_)].field
+                                      : skip_run == 1 && b_.more_rbsp_data() ? b_.bit() != 0
+                                                                             : infer_field_flag());
                 skip_mb();
-                d_.mb_decoded(mb);
+                d_.mb_decoded(mb_);
                 --skip_run;
                 if (skip_run == 0) {
                     more = b_.more_rbsp_data();
@@ -118,11 +124,12 @@ void SliceDecoder::run() {
             }
             skip_run = -1;
         }
+        if (mbaff_) set_field(bottom_ ? d_.mbs_[size_t(mb_ - mbw_)].field : b_.bit() != 0);
         if (!decode_mb()) {
             d_.cur_has_error_ = true;
             return;
         }
-        d_.mb_decoded(mb);
+        d_.mb_decoded(mb_);
         more = b_.more_rbsp_data();
         mb = d_.next_mb(mb);
     }
@@ -130,6 +137,107 @@ void SliceDecoder::run() {
         d_.error("slice data does not end at its stop bit");
         d_.cur_has_error_ = true;
     }
+}
+
+// Position of macroblock address addr: its record (mb_, mbx_, mby_) and, outside MBAFF frames,
+// the picture its samples are in.
+void SliceDecoder::start_mb(int addr) {
+    if (!mbaff_) {
+        mb_ = addr;
+        mbx_ = addr % mbw_;
+        mby_ = addr / mbw_;
+        view_ = pic_;
+        vy_ = mby_;
+        return;
+    }
+    const int pair = addr >> 1;
+    bottom_ = addr & 1;
+    mbx_ = pair % mbw_;
+    pair_y_ = pair / mbw_;
+    mby_ = 2 * pair_y_ + (bottom_ ? 1 : 0);
+    mb_ = mby_ * mbw_ + mbx_;
+}
+
+// mb_field_decoding_flag of the current MBAFF macroblock: its samples, scans and neighbours.
+void SliceDecoder::set_field(bool field) {
+    field_mb_ = field;
+    d_.mbs_[size_t(mb_)].field = field;
+    view_ = field ? pic_->field[bottom_ ? 1 : 0].get() : pic_;
+    vy_ = field ? pair_y_ : mby_;
+    scan4_ = field ? kScanField : kScanZigzag;
+    scan8_ = field ? kField8x8 : kZigzag8x8;
+}
+
+// Clause 7.4.4: a pair with neither flag present takes the flag of the pair to its left, else
+// of the pair above (in the same slice), else frame.
+bool SliceDecoder::infer_field_flag() const {
+    if (pair_avail(mbx_ - 1, pair_y_)) return d_.mbs_[size_t(2 * pair_y_ * mbw_ + mbx_ - 1)].field;
+    if (pair_avail(mbx_, pair_y_ - 1))
+        return d_.mbs_[size_t(2 * (pair_y_ - 1) * mbw_ + mbx_)].field;
+    return false;
+}
+
+// Table 6-4.
+SliceDecoder::Nb SliceDecoder::nb_mbaff(int xN, int yN, int maxW, int maxH) const {
+    Nb n;
+    int dx, dy;  // the neighbouring pair
+    if (xN < 0)
+        dx = -1, dy = yN < 0 ? -1 : 0;
+    else if (xN < maxW)
+        dx = 0, dy = yN < 0 ? -1 : 0;
+    else
+        dx = 1, dy = -1;
+    if (yN >= maxH || (dx == 1 && yN >= 0)) return n;
+    n.x = (xN + maxW) % maxW;
+    if (dx == 0 && dy == 0) {  // inside the current macroblock
+        n.avail = true;
+        n.mbx = mbx_;
+        n.mby = mby_;
+        n.y = yN;
+        return n;
+    }
+    const bool cur_frame = !field_mb_, top = !bottom_;
+    if (dx == 0 && dy == -1 && cur_frame && !top) {  // the top macroblock of the pair
+        n.avail = true;
+        n.mbx = mbx_;
+        n.mby = mby_ - 1;
+        n.y = yN + maxH;
+        return n;
+    }
+    if (dx == 1 && cur_frame && !top) return n;  // C of a bottom frame macroblock
+    // D of a bottom frame macroblock is found in the pair to the left
+    if (dx == -1 && dy == -1 && cur_frame && !top) dy = 0;
+    if (!pair_avail(mbx_ + dx, pair_y_ + dy)) return n;
+    const bool x_frame = !d_.mbs_[size_t(2 * (pair_y_ + dy) * mbw_ + mbx_ + dx)].field;
+    int lower = 0, yM = yN;  // lower: the bottom macroblock of pair X
+    if (yN < 0 && dy == -1) {  // pairs above: B, C, D
+        if (cur_frame || !top) {
+            lower = 1;
+        } else if (x_frame) {
+            lower = 1;
+            yM = 2 * yN;
+        }
+    } else if (yN < 0) {  // D of a bottom frame macroblock: in pair A, the sample above-left
+        lower = x_frame ? 0 : 1;
+        if (!x_frame) yM = (yN + maxH) >> 1;
+    } else if (cur_frame) {  // A
+        if (x_frame) {
+            lower = top ? 0 : 1;
+        } else {
+            lower = yN & 1;
+            yM = (yN + (top ? 0 : maxH)) >> 1;
+        }
+    } else if (x_frame) {
+        lower = yN < maxH / 2 ? 0 : 1;
+        yM = (yN << 1) + (top ? 0 : 1) - lower * maxH;
+    } else {
+        lower = top ? 0 : 1;
+    }
+    n.avail = true;
+    n.mbx = mbx_ + dx;
+    n.mby = 2 * (pair_y_ + dy) + lower;
+    n.y = (yM + maxH) % maxH;
+    return n;
 }
 
 // The records the next macroblock will write (its motion and data) and read (the co-located
@@ -188,6 +296,9 @@ void SliceDecoder::skip_mb() {
 // ---- macroblock layer ------------------------------------------------------------------------
 
 Opx8u SliceDecoder::intra_edges() const {
+    if (mbaff_) {
+        return mbaff_edges()[2];
+    }
     auto ok = [&](int dx, int dy) {
         if (!nb_avail_[dy + 1][dx + 1]) return false;
         if (pps_.constrained_intra_pred && !d_.mbs_[size_t((mby_ + dy) * mbw_ + mbx_ + dx)].intra)
@@ -202,6 +313,29 @@ Opx8u SliceDecoder::intra_edges() const {
     if (!ok(-1, -1)) edge |= 16;
     if (!ok(1, -1)) edge |= 32;
     return edge;
+}
+
+// The edgeType bits of an MBAFF macroblock's upper [0] and lower [1] eight rows and of the whole
+// macroblock [2] (Table 6-4):
+// rows 0..7 of a field macroblock beside a frame pair have the pair's top macroblock on their
+// left, rows 8..15 its bottom one; a frame macroblock beside a field pair has both on the left
+// of every half. The lower half's own upper row is inside the macroblock; its upper-left
+// sample is the left neighbour of row 7.
+const Opx8u* SliceDecoder::mbaff_edges() const {
+    auto ok = [&](int x, int y) {
+        const Nb n = nb_mbaff(x, y, 16, 16);
+        return n.avail && !(pps_.constrained_intra_pred && !info(n).intra);
+    };
+    const bool left_top = ok(-1, 0) && ok(-1, 1), left_bottom = ok(-1, 8) && ok(-1, 9);
+    Opx8u e = 0;
+    if (!ok(0, -1)) e |= 4;
+    if (!ok(-1, -1)) e |= 16;
+    if (!ok(16, -1)) e |= 32;
+    mbaff_edge_[0] = Opx8u(e | (left_top ? 0 : 1));
+    mbaff_edge_[1] = Opx8u(32 | (left_bottom ? 0 : 1) | (left_top ? 0 : 16));
+    mbaff_edge_[2] = Opx8u(e | (left_top && left_bottom ? 0 : 1));  // the whole macroblock
+    mbaff_split_ = left_top != left_bottom;
+    return mbaff_edge_;
 }
 
 bool SliceDecoder::decode_mb() {
@@ -345,6 +479,14 @@ bool SliceDecoder::decode_mb() {
                     int rem = prev_flag ? -1 : int(b_.u(3));
                     int x = kBlkX[n], y = kBlkY[n];
                     Nb a = nb(x - 1, y), b = nb(x, y - 1);
+                    // an 8x8 block's left neighbour is the 8x8 block holding the location, its
+                    // 4x4 block 1, or 3 for block 2 of a frame macroblock beside a field
+                    // macroblock (clause 8.3.2.1): the upper or lower row of that 8x8 block
+                    if (step == 4)
+                        a.y = (a.y & ~1) | (n == 8 && a.avail && mbaff_ && !field_mb_ &&
+                                                    a.mbx != mbx_ && info(a).field
+                                                ? 1
+                                                : 0);
                     auto usable = [&](const Nb& q) {
                         if (!q.avail) return false;
                         if (q.mbx == mbx_ && q.mby == mby_) return true;
@@ -496,12 +638,12 @@ template <class Pel>
 bool SliceDecoder::read_pcm(MbInfo& m) {
     (void)m;
     b_.align();
-    const int ys = pic_->ystride, cs = pic_->cstride;
-    Pel* py = pic_->plane<Pel>(0) + size_t(mby_ * 16) * ys + mbx_ * 16;
+    const int ys = view_->ystride, cs = view_->cstride;
+    Pel* py = view_->plane<Pel>(0) + size_t(vy_ * 16) * ys + mbx_ * 16;
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) py[size_t(y) * ys + x] = Pel(b_.u(sps_.bit_depth_luma));
     for (int c = 1; c < 3 && !mono_; ++c) {
-        Pel* pc = pic_->plane<Pel>(c) + size_t(mby_ * mb_ch_) * cs + mbx_ * 8;
+        Pel* pc = view_->plane<Pel>(c) + size_t(vy_ * mb_ch_) * cs + mbx_ * 8;
         for (int y = 0; y < mb_ch_; ++y)
             for (int x = 0; x < 8; ++x) pc[size_t(y) * cs + x] = Pel(b_.u(sps_.bit_depth_chroma));
     }
@@ -513,21 +655,43 @@ bool SliceDecoder::read_pcm(MbInfo& m) {
 template <class Pel>
 void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_mode, bool t8) {
     constexpr bool kHigh = sizeof(Pel) == 2;
-    const int ys = pic_->ystride, cs = pic_->cstride;
-    Pel* py = pic_->plane<Pel>(0) + size_t(mby_ * 16) * ys + mbx_ * 16;
-    Pel* pcb = pic_->plane<Pel>(1) + size_t(mby_ * mb_ch_) * cs + mbx_ * 8;
-    Pel* pcr = pic_->plane<Pel>(2) + size_t(mby_ * mb_ch_) * cs + mbx_ * 8;
+    const int ys = view_->ystride, cs = view_->cstride;
+    Pel* py = view_->plane<Pel>(0) + size_t(vy_ * 16) * ys + mbx_ * 16;
+    Pel* pcb = view_->plane<Pel>(1) + size_t(vy_ * mb_ch_) * cs + mbx_ * 8;
+    Pel* pcr = view_->plane<Pel>(2) + size_t(vy_ * mb_ch_) * cs + mbx_ * 8;
     // QP'Y and QP'C; in transform bypass 0 in every record
     const int qpy = bypass_ ? 0 : qp_ + qp_bd_y_;
     const int qc[2] = {bypass_ ? 0 : m.qpc[0] + qp_bd_c_, bypass_ ? 0 : m.qpc[1] + qp_bd_c_};
     const Opx8u bp = bypass_ ? 1 : 0;
     const int qp6 = qpy % 6;
     const Opx8u edge = intra ? intra_edges() : 0;
+    // an MBAFF field macroblock whose upper and lower halves see different macroblocks on their
+    // left with different availability: Intra4x4, Intra8x8 and chroma per half
+    const bool split = intra && mbaff_ && mbaff_split_;
+    const Opx8u* he = mbaff_edge_;
     OpxResult r = opxOk;
     // luma
     if constexpr (!kHigh) {
         Opx16s* cp = coeffs_;
-        if (intra && m.kind == kMbI16x16) {
+        if (split && m.kind == kMbI8x8) {
+            Opx32s modes[4];
+            for (int k = 0; k < 4; ++k) modes[k] = m.ipred[(k >> 1) * 8 + (k & 1) * 2];
+            r = OPX_COUNTED(opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R)(
+                &cp, py, ys, modes, cbp8x8_ & 3, qpy, he[0], ls8_[0][qp6], bp);
+            if (r >= 0)
+                r = OPX_COUNTED(opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R)(
+                    &cp, py + 8 * ys, ys, modes + 2, cbp8x8_ >> 2 & 3, qpy, he[1], ls8_[0][qp6],
+                    bp);
+        } else if (split && m.kind == kMbI4x4) {
+            Opx32s modes[16];
+            for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkY[n] * 4 + kBlkX[n]];
+            r = OPX_COUNTED(opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R)(
+                &cp, py, ys, modes, cbp4x4_ >> 1 & 0xFF, qpy, he[0], ls4_[0][qp6], bp);
+            if (r >= 0)
+                r = OPX_COUNTED(opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R)(
+                    &cp, py + 8 * ys, ys, modes + 8, cbp4x4_ >> 9 & 0xFF, qpy, he[1],
+                    ls4_[0][qp6], bp);
+        } else if (intra && m.kind == kMbI16x16) {
             r = OPX_COUNTED(opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R)(
                 &cp, py, ys, i16_mode, cbp4x4_, qpy, edge, ls4_[0][qp6], bp);
         } else if (intra && m.kind == kMbI8x8) {
@@ -552,7 +716,11 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
         if (r < 0) d_.error("luma reconstruction refused (%d) at macroblock %d", r, mb_);
         if (mono_) return;
         if (!c422_) {
-            if (intra)
+            if (split)
+                r = OPX_COUNTED(opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R)(
+                    &cp, pcb, pcr, Opx32u(cs), chroma_mode, cbp4x4_, Opx32u(qc[0]), Opx32u(qc[1]),
+                    he[0], he[1], ls4_[1][qc[0] % 6], ls4_[2][qc[1] % 6], bp);
+            else if (intra)
                 r = OPX_COUNTED(opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R)(
                     &cp, pcb, pcr, Opx32u(cs), chroma_mode, cbp4x4_, Opx32u(qc[0]), Opx32u(qc[1]),
                     edge, ls4_[1][qc[0] % 6], ls4_[2][qc[1] % 6], bp);
@@ -578,7 +746,23 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
     } else {
         Opx32s* cp = coeffs32_;
         OpxReconstructInfo rec = {&cp, py, ys, cbp4x4_ & 0x1FFFFu, qpy, nullptr, bp, bit_depth_};
-        if (intra && m.kind == kMbI16x16) {
+        if (split && (m.kind == kMbI8x8 || m.kind == kMbI4x4)) {
+            const bool b8 = m.kind == kMbI8x8;
+            Opx32s modes[16];
+            if (b8)
+                for (int k = 0; k < 4; ++k) modes[k] = m.ipred[(k >> 1) * 8 + (k & 1) * 2];
+            else
+                for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkY[n] * 4 + kBlkX[n]];
+            rec.pQuantTable = b8 ? ls8_[0][qp6] : ls4_[0][qp6];
+            for (int h = 0; h < 2 && r >= 0; ++h) {
+                rec.pSrcDstPlane = py + 8 * h * ys;
+                rec.cbp = b8 ? cbp8x8_ >> (2 * h) & 3 : cbp4x4_ >> (1 + 8 * h) & 0xFF;
+                r = b8 ? OPX_COUNTED(opxiReconstructLumaIntraHalf8x8_H264High_32s16u_IP1R)(
+                             &rec, modes + 2 * h, he[h])
+                       : OPX_COUNTED(opxiReconstructLumaIntraHalf4x4_H264High_32s16u_IP1R)(
+                             &rec, modes + 8 * h, he[h]);
+            }
+        } else if (intra && m.kind == kMbI16x16) {
             rec.pQuantTable = ls4_[0][qp6];
             r = OPX_COUNTED(opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R)(&rec, i16_mode,
                                                                                 edge);
@@ -616,6 +800,9 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
                             pr, chroma_mode, edge, dc0, dc1)
                       : OPX_COUNTED(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R)(pr, dc0,
                                                                                            dc1);
+        } else if (split) {
+            r = OPX_COUNTED(opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R)(
+                pr, chroma_mode, he[0], he[1]);
         } else {
             r = intra ? OPX_COUNTED(opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R)(
                             pr, chroma_mode, edge)
@@ -751,6 +938,16 @@ bool SliceDecoder::parse_residual(MbInfo& m, int cbp, bool i16) {
 __attribute__((always_inline)) inline int SliceDecoder::luma_nc(int x, int y) {
     const MbInfo* mbs = d_.mbs_.data();
     const MbInfo& cur = mbs[mb_];
+    if (mbaff_) {
+        int n[2] = {0, 0};
+        bool avail[2];
+        for (int k = 0; k < 2; ++k) {
+            const Nb b = k == 0 ? nb(x - 1, y) : nb(x, y - 1);
+            avail[k] = b.avail;
+            if (b.avail) n[k] = info(b).total_coeff[b.y * 4 + b.x];
+        }
+        return h264common::predict_nc(avail[0], n[0], avail[1], n[1]);
+    }
     bool aa = x > 0 || left_ok_, ba = y > 0 || top_ok_;
     int na = !aa ? 0 : x > 0 ? cur.total_coeff[y * 4 + x - 1] : mbs[mb_ - 1].total_coeff[y * 4 + 3];
     int nb_ = !ba     ? 0
@@ -763,6 +960,17 @@ __attribute__((always_inline)) inline int SliceDecoder::chroma_nc(int c, int x, 
     // chroma 4x4 blocks form a grid 2 wide and 2 (4:2:0) or 4 (4:2:2) high per macroblock
     const MbInfo* mbs = d_.mbs_.data();
     const MbInfo& cur = mbs[mb_];
+    if (mbaff_) {
+        int n[2] = {0, 0};
+        bool avail[2];
+        for (int k = 0; k < 2; ++k) {
+            const Nb b = k == 0 ? nb_mbaff(4 * x - 1, 4 * y, 8, mb_ch_)
+                                : nb_mbaff(4 * x, 4 * y - 1, 8, mb_ch_);
+            avail[k] = b.avail;
+            if (b.avail) n[k] = info(b).total_coeff_c[c][(b.y >> 2) * 2 + (b.x >> 2)];
+        }
+        return h264common::predict_nc(avail[0], n[0], avail[1], n[1]);
+    }
     bool aa = x > 0 || left_ok_, ba = y > 0 || top_ok_;
     int na = !aa     ? 0
              : x > 0 ? cur.total_coeff_c[c][y * 2 + x - 1]

@@ -1,5 +1,5 @@
 # Conformance streams (../shared/conformance/h264) that opxvc-h264dec decodes bit-exactly (the
-# PPH10 ones 10-bit, digests of 16-bit little-endian samples);
+# PPH10 ones 10-bit, digests of 16-bit little-endian samples; PPH10I6 MBAFF);
 # each becomes one CTest case.
 set(OPXVC_H264DEC_CONFORMANCE_STREAMS
     Adobe_PDF_sample_a_1024x768_50Frms.264
@@ -31,6 +31,7 @@ set(OPXVC_H264DEC_CONFORMANCE_STREAMS
     NRF_MW_E.264
     PPH10I1_Panasonic_A.264
     PPH10I4_Panasonic_A.264
+    PPH10I6_Panasonic_A.264
     SVA_BA1_B.264
     SVA_BA2_D.264
     SVA_Base_B.264
