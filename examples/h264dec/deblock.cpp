@@ -432,8 +432,8 @@ void Decoder::deblock_mbaff() {
 
 // The left edge of macroblock q beside a pair of the other kind, luma rows 0..15 with strengths
 // row_bs: rows of the left pair's top macroblock, then of its bottom one (every other row of a
-// frame macroblock; rows 0..7, then 8..15 of a field macroblock). Chroma row k (4:2:0) takes
-// the strength of luma row 2k.
+// frame macroblock; rows 0..7, then 8..15 of a field macroblock). The chroma rows of a set
+// (4:2:0: every other row, or rows 0..3 and 4..7) take the strengths of its luma rows.
 void Decoder::deblock_mbaff_left(const h264common::MbFilter& f, const MbInfo& q,
                                  const MbInfo* const left[2], const int* row_bs,
                                  const SliceInfo& si) {
@@ -449,9 +449,7 @@ void Decoder::deblock_mbaff_left(const h264common::MbFilter& f, const MbInfo& q,
             const int ib = clip3(0, 51, qpav + si.beta_offset);
             // luma: 8 rows, a strength per two; chroma: 4 rows, one each
             Opx8u b4[4];
-            for (int i = 0; i < 4; ++i)
-                b4[i] = Opx8u(luma ? row_bs[fld ? 8 * j + 2 * i : j + 4 * i]
-                                   : row_bs[fld ? 8 * j + 2 * i : 2 * j + 4 * i]);
+            for (int i = 0; i < 4; ++i) b4[i] = Opx8u(row_bs[fld ? 8 * j + 2 * i : j + 4 * i]);
             const int step = luma ? f.ystep : f.cstep;
             const int first = fld ? (luma ? 8 : 4) * j : j;  // first row, in steps
             Opx8u* at = (luma ? f.y : f.c[c]) + size_t(first) * size_t(step) * pb;

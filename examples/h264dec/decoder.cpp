@@ -131,9 +131,9 @@ void Decoder::feed_nal(const uint8_t* nal, size_t size) {
             if (sh.redundant_pic_cnt > 0) return;  // primary pictures only
             const Pps& pps = pps_[sh.pps_id];
             const Sps& sps = sps_[pps.sps_id];
-            if (sps.mbaff && !sh.field_pic && sh.slice_type != 2) {
+            if (sps.mbaff && !sh.field_pic && sh.slice_type == 1) {
                 refused_ = true;
-                return error("unsupported stream: MBAFF frames with P or B slices"), void();
+                return error("unsupported stream: MBAFF frames with B slices"), void();
             }
             if (sps.mbaff && pps.num_slice_groups > 1) {
                 refused_ = true;

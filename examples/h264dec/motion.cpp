@@ -23,6 +23,18 @@ void SliceDecoder::neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) con
     ref = m.ref_idx[list][blk8_of(i)];
     mv.x = m.mv[list][i][0];  // 0 where the list is unused
     mv.y = m.mv[list][i][1];
+    // clause 8.4.1.3.1: a frame neighbour of a field macroblock in field units, and the
+    // other way round
+    if (mbaff_ && ref >= 0) {
+        const bool nf = info(n).field;
+        if (field_mb_ && !nf) {
+            mv.y /= 2;
+            ref *= 2;
+        } else if (!field_mb_ && nf) {
+            mv.y *= 2;
+            ref >>= 1;
+        }
+    }
 }
 
 // Clause 8.4.1.3. shape: 0 other, 1 16x8 upper, 2 16x8 lower, 3 8x16 left, 4 8x16 right.
@@ -51,7 +63,7 @@ void SliceDecoder::store_motion(bool intra) {
         for (int b8 = 0; b8 < 4; ++b8) {
             int r = ref_idx_[l][(b8 >> 1) * 8 + (b8 & 1) * 2];  // alike in the whole 8x8 block
             m.ref_idx[l][b8] = int8_t(r);
-            m.ref_id[l][b8] = r >= 0 ? ref_id_[l][r] : -1;
+            m.ref_id[l][b8] = r < 0 ? -1 : field_mb_ ? ref_pic(l, r)->id : ref_id_[l][r];
         }
         for (int i = 0; i < 16; ++i) {
             bool used = ref_idx_[l][i] >= 0;
@@ -231,23 +243,24 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
     using Block = std::conditional_t<kHigh, OpxInterpolateBlock16u, OpxInterpolateBlock8u>;
     int i = (y / 4) * 4 + x / 4;
     int r0 = ref_idx_[0][i], r1 = ref_idx_[1][i];
-    int px = mbx_ * 16 + x, py = mby_ * 16 + y;
+    int px = mbx_ * 16 + x, py = vy_ * 16 + y;
     const int cpy = kC422 ? py : py / 2, ch = kC422 ? h : h / 2, cw = w / 2;
-    int ys = pic_->ystride, cs = pic_->cstride;
-    Pel* dst_y = pic_->plane<Pel>(0) + size_t(py) * ys + px;
-    Pel* dst_cb = pic_->plane<Pel>(1) + size_t(cpy) * cs + px / 2;
-    Pel* dst_cr = pic_->plane<Pel>(2) + size_t(cpy) * cs + px / 2;
+    const Picture* const view = view_;
+    int ys = view->ystride, cs = view->cstride;
+    Pel* dst_y = view->plane<Pel>(0) + size_t(py) * ys + px;
+    Pel* dst_cb = view->plane<Pel>(1) + size_t(cpy) * cs + px / 2;
+    Pel* dst_cr = view->plane<Pel>(2) + size_t(cpy) * cs + px / 2;
     alignas(32) Pel tmp_y[2][16 * 16];
     alignas(32) Pel tmp_c[2][2][8 * 16];
     bool bi = r0 >= 0 && r1 >= 0;
     for (int l = 0; l < 2; ++l) {
         int r = l == 0 ? r0 : r1;
         if (r < 0) continue;
-        if (size_t(r) >= ref_[l].size()) {
+        if (r >= ref_count(l)) {
             d_.error("reference index %d beyond list %d", r, l);
             return;
         }
-        const Picture* ref = ref_[l][size_t(r)];
+        const Picture* ref = ref_pic(l, r);
         const Mv& mv = mv_[l][i];
         bool direct_out = !bi;
         Block rec;
@@ -257,7 +270,7 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
         rec.pDst[0] = direct_out ? dst_y : tmp_y[l];
         rec.pDst[1] = nullptr;
         rec.dstStep = direct_out ? ys : 16;
-        rec.frameSize = {pic_->width, pic_->height};
+        rec.frameSize = {view->width, view->height};
         rec.blockSize = {w, h};
         rec.blockPos = {px, py};
         rec.motionVector = {mv.x, mv.y};
@@ -277,14 +290,14 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
         rc.pDst[0] = direct_out ? dst_cb : tmp_c[l][0];
         rc.pDst[1] = direct_out ? dst_cr : tmp_c[l][1];
         rc.dstStep = direct_out ? cs : 8;
-        rc.frameSize = {pic_->cwidth, pic_->cheight};
+        rc.frameSize = {view->cwidth, view->cheight};
         rc.blockSize = {cw, ch};
         rc.blockPos = {px / 2, cpy};
         // Table 8-10: a 4:2:0 field predicted from the field of the other parity shifts its
         // chroma vector by a quarter chroma row (-2 in eighths from a bottom field into a top)
         int cmy = kC422 ? 2 * mv.y : mv.y;
-        if (!kC422 && pic_->parent && ref->structure != pic_->structure)
-            cmy += pic_->structure == 2 ? 2 : -2;
+        if (!kC422 && view->parent && ref->structure != view->structure)
+            cmy += view->structure == 2 ? 2 : -2;
         rc.motionVector = {mv.x, cmy};
         if constexpr (kHigh) {
             rc.bitDepth = bit_depth_;
@@ -295,12 +308,18 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
         if (res != opxOk) d_.error("chroma interpolation failed");
     }
     OpxRoiSize roi_y = {w, h}, roi_c = {cw, ch};
+    // explicit weights of an MBAFF field macroblock: those of the frame (refIdx >> 1); implicit
+    // ones from its field's order count and those of the reference fields
+    const int wr0 = r0 >> (field_mb_ ? 1 : 0), wr1 = r1 >> (field_mb_ ? 1 : 0);
+    const int implicit_w0 = !bi || weight_mode_ != 2 ? 32
+                            : field_mb_ ? implicit_weight(view->poc, ref_pic(0, r0), ref_pic(1, r1))
+                                        : implicit_w_[r0][r1];
     Pel* dst_c[2] = {dst_cb, dst_cr};
     // weighted-prediction offsets are in units of 8-bit samples (clause 8.4.2.3.2)
     const int osh = bit_depth_ - 8;
     if (!bi) {
         if (weight_mode_ != 1) return;
-        int l = r0 >= 0 ? 0 : 1, r = r0 >= 0 ? r0 : r1;
+        int l = r0 >= 0 ? 0 : 1, r = (r0 >= 0 ? r0 : r1) >> (field_mb_ ? 1 : 0);
         const int(*wt)[2] = sh_.weight[l][r];
         for (int c = 0; c < (mono_ ? 1 : 3); ++c) {
             const int denom = c ? sh_.chroma_log2_denom : sh_.luma_log2_denom;
@@ -328,11 +347,11 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
             if (weight_mode_ == 0) {
                 OPX_COUNTED(opxiBidir_H264_16u_P2P1R)(&b);
             } else if (weight_mode_ == 2) {
-                const int w0 = implicit_w_[r0][r1];
+                const int w0 = implicit_w0;
                 OPX_COUNTED(opxiBidirWeightImplicit_H264_16u_P2P1R)(&b, w0, 64 - w0);
             } else {
-                const int(*a)[2] = sh_.weight[0][r0];
-                const int(*bw)[2] = sh_.weight[1][r1];
+                const int(*a)[2] = sh_.weight[0][wr0];
+                const int(*bw)[2] = sh_.weight[1][wr1];
                 OPX_COUNTED(opxiBidirWeight_H264_16u_P2P1R)
                 (&b, Opx32u(c ? sh_.chroma_log2_denom : sh_.luma_log2_denom), a[c][0],
                  a[c][1] * (1 << osh), bw[c][0], bw[c][1] * (1 << osh));
@@ -350,15 +369,15 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
             // Both predictions sit in scratch blocks of one step, the form of the implicit
             // weighting that has a kernel per block size (the form with a step per source takes
             // any size and is much slower on these).
-            int w0 = implicit_w_[r0][r1], w1 = 64 - w0;
+            int w0 = implicit_w0, w1 = 64 - w0;
             OPX_COUNTED(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R)
             (tmp_y[0], tmp_y[1], dst_y, 16, Opx32u(ys), w0, w1, roi_y);
             if (mono_) return;
             for (int c = 0; c < 2; ++c) OPX_COUNTED(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R)
             (tmp_c[0][c], tmp_c[1][c], dst_c[c], 8, Opx32u(cs), w0, w1, roi_c);
         } else {
-            const int(*a)[2] = sh_.weight[0][r0];
-            const int(*b)[2] = sh_.weight[1][r1];
+            const int(*a)[2] = sh_.weight[0][wr0];
+            const int(*b)[2] = sh_.weight[1][wr1];
             OPX_COUNTED(opxiBiDirWeightBlock_H264_8u_P3P1R)
             (tmp_y[0], tmp_y[1], dst_y, 16, 16, Opx32u(ys), Opx32u(sh_.luma_log2_denom), a[0][0],
              a[0][1], b[0][0], b[0][1], roi_y);

@@ -23,22 +23,25 @@ void SliceDecoder::build_level_scale() {
                     Opx16s(pps_.scaling8x8[l][i] * kNorm8[m][norm8_class(i / 8, i % 8)]);
 }
 
-// Clause 8.4.2.3.1: implicit weights from picture order distances.
+// Clause 8.4.2.3.1: the implicit weight of list 0 (list 1 takes 64 - w) from picture order
+// distances between the current picture (an MBAFF field macroblock: its field) and the two
+// references.
+int SliceDecoder::implicit_weight(int cur_poc, const Picture* p0, const Picture* p1) {
+    int w = 32;
+    int tb = poc_distance(cur_poc, p0->poc);
+    int td = poc_distance(p1->poc, p0->poc);
+    if (td != 0 && !p0->long_ref && !p1->long_ref) {
+        int tx = (16384 + std::abs(td / 2)) / td;
+        int dsf = clip3(-1024, 1023, (tb * tx + 32) >> 6);
+        if ((dsf >> 2) >= -64 && (dsf >> 2) <= 128) w = 64 - (dsf >> 2);
+    }
+    return w;
+}
+
 void SliceDecoder::build_implicit_weights() {
     for (size_t i = 0; i < ref_[0].size(); ++i)
-        for (size_t j = 0; j < ref_[1].size(); ++j) {
-            const Picture* p0 = ref_[0][i];
-            const Picture* p1 = ref_[1][j];
-            int w = 32;
-            int tb = poc_distance(pic_->poc, p0->poc);
-            int td = poc_distance(p1->poc, p0->poc);
-            if (td != 0 && !p0->long_ref && !p1->long_ref) {
-                int tx = (16384 + std::abs(td / 2)) / td;
-                int dsf = clip3(-1024, 1023, (tb * tx + 32) >> 6);
-                if ((dsf >> 2) >= -64 && (dsf >> 2) <= 128) w = 64 - (dsf >> 2);
-            }
-            implicit_w_[i][j] = w;  // weight of list 0; list 1 takes 64 - w
-        }
+        for (size_t j = 0; j < ref_[1].size(); ++j)
+            implicit_w_[i][j] = implicit_weight(pic_->poc, ref_[0][i], ref_[1][j]);
 }
 
 void SliceDecoder::run() {
@@ -315,8 +318,8 @@ Opx8u SliceDecoder::intra_edges() const {
     return edge;
 }
 
-// The edgeType bits of an MBAFF macroblock's upper [0] and lower [1] eight rows and of the whole
-// macroblock [2] (Table 6-4):
+// The edgeType bits of an MBAFF macroblock's upper [0] and lower [1] eight luma rows, of the whole
+// macroblock [2] and of the lower chroma half [3] (Table 6-4):
 // rows 0..7 of a field macroblock beside a frame pair have the pair's top macroblock on their
 // left, rows 8..15 its bottom one; a frame macroblock beside a field pair has both on the left
 // of every half. The lower half's own upper row is inside the macroblock; its upper-left
@@ -334,6 +337,8 @@ const Opx8u* SliceDecoder::mbaff_edges() const {
     mbaff_edge_[0] = Opx8u(e | (left_top ? 0 : 1));
     mbaff_edge_[1] = Opx8u(32 | (left_bottom ? 0 : 1) | (left_top ? 0 : 16));
     mbaff_edge_[2] = Opx8u(e | (left_top && left_bottom ? 0 : 1));  // the whole macroblock
+    // chroma DC of the lower blocks reads the row above the macroblock
+    mbaff_edge_[3] = Opx8u(e | (left_bottom ? 0 : 1));
     mbaff_split_ = left_top != left_bottom;
     return mbaff_edge_;
 }
@@ -414,7 +419,7 @@ bool SliceDecoder::decode_mb() {
             for (int k = 0; k < 4; ++k) {
                 int pred = st == 1 ? kBSub[sub[k]][0] : 1;
                 if (!(pred & (1 << l))) continue;
-                int n = sh_.num_ref_idx[l];
+                int n = sh_.num_ref_idx[l] << (field_mb_ ? 1 : 0);
                 if (n > 1 && mb_type != 104) {
                     refs[l][k] = n == 2 ? int(!b_.bit()) : int(b_.ue());
                     if (refs[l][k] >= n) return d_.error("bad ref_idx"), false;
@@ -535,7 +540,7 @@ bool SliceDecoder::decode_mb() {
             for (int l = 0; l < 2; ++l)
                 for (int p = 0; p < parts; ++p) {
                     if (!(preds[p] & (1 << l))) continue;
-                    int n = sh_.num_ref_idx[l];
+                    int n = sh_.num_ref_idx[l] << (field_mb_ ? 1 : 0);
                     if (n > 1) {
                         refs[l][p] = n == 2 ? int(!b_.bit()) : int(b_.ue());
                         if (refs[l][p] >= n) return d_.error("bad ref_idx"), false;
@@ -719,7 +724,7 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
             if (split)
                 r = OPX_COUNTED(opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R)(
                     &cp, pcb, pcr, Opx32u(cs), chroma_mode, cbp4x4_, Opx32u(qc[0]), Opx32u(qc[1]),
-                    he[0], he[1], ls4_[1][qc[0] % 6], ls4_[2][qc[1] % 6], bp);
+                    he[0], he[3], ls4_[1][qc[0] % 6], ls4_[2][qc[1] % 6], bp);
             else if (intra)
                 r = OPX_COUNTED(opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R)(
                     &cp, pcb, pcr, Opx32u(cs), chroma_mode, cbp4x4_, Opx32u(qc[0]), Opx32u(qc[1]),
@@ -802,7 +807,7 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
                                                                                            dc1);
         } else if (split) {
             r = OPX_COUNTED(opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R)(
-                pr, chroma_mode, he[0], he[1]);
+                pr, chroma_mode, he[0], he[3]);
         } else {
             r = intra ? OPX_COUNTED(opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R)(
                             pr, chroma_mode, edge)

@@ -208,10 +208,18 @@ class SliceDecoder {
     void inter_prediction();
     Opx8u intra_edges() const;
     const Opx8u* mbaff_edges() const;
-    mutable Opx8u mbaff_edge_[3] = {0, 0, 0};
+    mutable Opx8u mbaff_edge_[4] = {0, 0, 0, 0};
     mutable bool mbaff_split_ = false;  // the halves differ in left availability
     void build_level_scale();
     void build_implicit_weights();
+    int implicit_weight(int cur_poc, const Picture* p0, const Picture* p1);
+    // the reference picture of refIdx r of list l: an MBAFF field macroblock's index r names
+    // field r & 1 (0 the current macroblock's parity) of frame r >> 1
+    const Picture* ref_pic(int l, int r) const {
+        if (!field_mb_) return ref_[l][size_t(r)];
+        return ref_[l][size_t(r >> 1)]->field[(bottom_ ? 1 : 0) ^ (r & 1)].get();
+    }
+    int ref_count(int l) const { return int(ref_[l].size()) << (field_mb_ ? 1 : 0); }
     void build_temporal_scale();
 
     // spatial direct (per macroblock)
