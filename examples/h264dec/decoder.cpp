@@ -34,6 +34,7 @@ void clear_motion(MbMotion& m) {
     std::memset(m.mv, 0, sizeof m.mv);
     std::memset(m.ref_id, 0xFF, sizeof m.ref_id);
     std::memset(m.ref_idx, 0xFF, sizeof m.ref_idx);
+    m.field_mb = false;
 }
 
 Decoder::Decoder(const Options& opt, FILE* report)
@@ -131,10 +132,6 @@ void Decoder::feed_nal(const uint8_t* nal, size_t size) {
             if (sh.redundant_pic_cnt > 0) return;  // primary pictures only
             const Pps& pps = pps_[sh.pps_id];
             const Sps& sps = sps_[pps.sps_id];
-            if (sps.mbaff && !sh.field_pic && sh.slice_type == 1) {
-                refused_ = true;
-                return error("unsupported stream: MBAFF frames with B slices"), void();
-            }
             if (sps.mbaff && pps.num_slice_groups > 1) {
                 refused_ = true;
                 return error("unsupported stream: MBAFF coding with slice groups"), void();

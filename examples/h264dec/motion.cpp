@@ -45,7 +45,7 @@ Mv SliceDecoder::predict_mv(int x, int y, int w, int list, int ref, int shape) {
         if (x + w > 3 || blk_idx(x + w, y - 1) > blk_idx(x, y)) c.avail = false;
     }
     if (y - 1 >= 0 && x + w > 3) c.avail = false;
-    if (!c.avail) c = nb(x - 1, y - 1);
+    if (!c.avail) c = nb(x - 1, y - 1, true);
     h264common::MvNeighbour na, nb_, nc;
     na.avail = a.avail;
     nb_.avail = b.avail;
@@ -58,7 +58,12 @@ Mv SliceDecoder::predict_mv(int x, int y, int w, int list, int ref, int shape) {
 
 void SliceDecoder::store_motion(bool intra) {
     MbMotion& m = pic_->motion[size_t(mb_)];
-    if (intra) return clear_motion(m);
+    if (intra) {
+        clear_motion(m);
+        m.field_mb = field_mb_;
+        return;
+    }
+    m.field_mb = field_mb_;
     for (int l = 0; l < 2; ++l) {
         for (int b8 = 0; b8 < 4; ++b8) {
             int r = ref_idx_[l][(b8 >> 1) * 8 + (b8 & 1) * 2];  // alike in the whole 8x8 block
@@ -79,7 +84,7 @@ void SliceDecoder::direct_spatial_setup() {
     // neighbours of the macroblock as one 16x16 partition
     for (int l = 0; l < 2; ++l) {
         Nb a = nb(-1, 0), b = nb(0, -1), c = nb(4, -1);
-        if (!c.avail) c = nb(-1, -1);
+        if (!c.avail) c = nb(-1, -1, true);
         int ra, rb, rc;
         Mv ma, mb, mc;
         neighbour_motion(a, l, ra, ma);
@@ -103,21 +108,25 @@ void SliceDecoder::direct_spatial_setup() {
     sp_done_ = true;
 }
 
-// Clause 8.4.1.2.3: the scale factor of temporal direct prediction per list 0 reference.
-void SliceDecoder::build_temporal_scale() {
-    const Picture* p1 = ref_[1][0];
-    for (size_t r = 0; r < ref_[0].size(); ++r) {
-        const Picture* p0 = ref_[0][r];
-        int tb = poc_distance(pic_->poc, p0->poc);
-        int td = poc_distance(p1->poc, p0->poc);
-        TemporalScale& t = temporal_[r];
-        t.copy = p0->long_ref || td == 0;
-        t.dsf = 0;
-        if (!t.copy) {
-            int tx = (16384 + std::abs(td / 2)) / td;
-            t.dsf = clip3(-1024, 1023, (tb * tx + 32) >> 6);
-        }
+// Clause 8.4.1.2.3: the scale factor of temporal direct prediction for the current picture
+// (an MBAFF field macroblock: its field) and references p0 and p1.
+SliceDecoder::TemporalScale SliceDecoder::temporal_scale(const Picture* cur, const Picture* p0,
+                                                         const Picture* p1) {
+    int tb = poc_distance(cur->poc, p0->poc);
+    int td = poc_distance(p1->poc, p0->poc);
+    TemporalScale t;
+    t.copy = p0->long_ref || td == 0;
+    t.dsf = 0;
+    if (!t.copy) {
+        int tx = (16384 + std::abs(td / 2)) / td;
+        t.dsf = clip3(-1024, 1023, (tb * tx + 32) >> 6);
     }
+    return t;
+}
+
+void SliceDecoder::build_temporal_scale() {
+    for (size_t r = 0; r < ref_[0].size(); ++r)
+        temporal_[r] = temporal_scale(pic_, ref_[0][r], ref_[1][0]);
 }
 
 // Fills ref_idx_/mv_ of the 4x4 blocks of 8x8 block blk8 by direct prediction.
@@ -131,17 +140,52 @@ void SliceDecoder::direct(int blk8) {
     int col_mb = mb_, vscale = 0;  // 0 One_To_One, 1 Frm_To_Fld, 2 Fld_To_Frm
     int x8 = (blk8 & 1) * 2, y8 = (blk8 >> 1) * 2;
     int col_row = -1;  // the co-located 4x4 block row where the scale is not one to one
-    if (pic_->parent && !r1->store()->field_coded && r1->parent) {
-        vscale = 1;
+    // of a frame's fields, the one nearer in order to the current frame (Table 8-6)
+    auto nearer_field = [&](const Picture* f) {
+        const int dt = std::abs(poc_distance(f->top_poc, pic_->poc));
+        const int db = std::abs(poc_distance(f->bottom_poc, pic_->poc));
+        return dt < db ? 0 : 1;
+    };
+    if (mbaff_) {
+        // an MBAFF frame (Table 8-8, AFRM): a field macroblock takes the field of its parity
+        // of a field-coded list 1 frame, or of a field pair co-located in an MBAFF frame, one
+        // to one, and from frame macroblocks the one holding yCol (Frm_To_Fld); a frame
+        // macroblock takes the co-located field macroblocks of the nearer field (Fld_To_Frm)
+        const int pair_top = 2 * pair_y_ * mbw_ + mbx_;
+        if (r1->field_coded) {
+            col_pic = r1->field[field_mb_ ? (bottom_ ? 1 : 0) : nearer_field(r1)].get();
+            col_mb = pair_y_ * mbw_ + mbx_;
+            if (!field_mb_) {
+                vscale = 2;
+                col_row = 2 * (bottom_ ? 1 : 0) + (y8 >> 1);
+            }
+        } else if (r1->motion[size_t(pair_top)].field_mb != field_mb_) {
+            if (field_mb_) {
+                vscale = 1;
+                col_mb = pair_top + mbw_ * (y8 >> 1);
+                col_row = y8 ? 2 : 0;
+            } else {
+                vscale = 2;
+                col_mb = pair_top + mbw_ * nearer_field(r1);
+                col_row = 2 * (bottom_ ? 1 : 0) + (y8 >> 1);
+            }
+        }
+    } else if (pic_->parent && !r1->store()->field_coded && r1->parent) {
         col_pic = r1->parent;
-        // the corner blocks of direct_8x8_inference (required in these streams): yCol 0 or 12
-        col_mb = 2 * mbw_ * mby_ + mbx_ + mbw_ * (y8 >> 1);
-        col_row = y8 ? 2 : 0;  // yM = (2 * yCol) % 16
+        const int pair_top = 2 * mbw_ * mby_ + mbx_;
+        if (col_pic->motion[size_t(pair_top)].field_mb) {
+            // a field pair of an MBAFF frame: the macroblock of the current parity
+            col_mb = pair_top + mbw_ * (pic_->structure - 1);
+        } else {
+            vscale = 1;
+            // the corner blocks of direct_8x8_inference (required in these streams): yCol 0
+            // or 12
+            col_mb = pair_top + mbw_ * (y8 >> 1);
+            col_row = y8 ? 2 : 0;  // yM = (2 * yCol) % 16
+        }
     } else if (!pic_->parent && r1->field_coded) {
         vscale = 2;
-        const int dt = std::abs(poc_distance(r1->top_poc, pic_->poc));
-        const int db = std::abs(poc_distance(r1->bottom_poc, pic_->poc));
-        col_pic = r1->field[dt < db ? 0 : 1].get();
+        col_pic = r1->field[nearer_field(r1)].get();
         col_mb = mbw_ * (mby_ >> 1) + mbx_;
         col_row = 2 * (mby_ & 1) + (y8 >> 1);  // yM = 8 * (mby % 2) + 4 * (yCol / 8)
     }
@@ -183,12 +227,12 @@ void SliceDecoder::direct(int blk8) {
                 // refers to it: the field of its frame with the current parity, or the frame
                 // of its field (ids: frame 3k, fields 3k + 1 and 3k + 2)
                 int id = col.ref_id[col_list][g8];
-                if (vscale == 1) id = id / 3 * 3 + pic_->structure;
+                if (vscale == 1) id = id / 3 * 3 + view_->structure;
                 if (vscale == 2) id = id / 3 * 3;
                 ref0 = -1;
-                for (size_t r = 0; r < ref_[0].size(); ++r)
-                    if (ref_id_[0][r] == id) {
-                        ref0 = int(r);
+                for (int r = 0; r < ref_count(0); ++r)
+                    if ((field_mb_ ? ref_pic(0, r)->id : ref_id_[0][r]) == id) {
+                        ref0 = r;
                         break;
                     }
                 if (ref0 < 0) {
@@ -196,7 +240,8 @@ void SliceDecoder::direct(int blk8) {
                     ref0 = 0;
                 }
             }
-            const TemporalScale& t = temporal_[ref0];
+            const TemporalScale t = field_mb_ ? temporal_scale(view_, ref_pic(0, ref0), ref_pic(1, 0))
+                                              : temporal_[ref0];
             Mv m0, m1;
             if (t.copy) {
                 m0 = mv_col;

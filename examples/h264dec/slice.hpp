@@ -158,10 +158,12 @@ class SliceDecoder {
         if (px < 0 || py < 0 || px >= mbw_ || 2 * py >= mbh_) return false;
         return d_.mbs_[size_t(2 * py * mbw_ + px)].slice_num == slice_num_;
     }
-    // the 4x4 block at (x, y) relative to the current macroblock (x in -1..4, y in -1..3)
-    Nb nb(int x, int y) const {
+    // the 4x4 block at (x, y) relative to the current macroblock (x in -1..4, y in -1..3);
+    // corner: the block holding its lower-right sample (neighbour D of a block at (x + 1, y +
+    // 1): in MBAFF frames a macroblock on the left may hold the upper and lower rows of a block)
+    Nb nb(int x, int y, bool corner = false) const {
         if (mbaff_) {
-            Nb n = nb_mbaff(x < 0 ? -1 : 4 * x, y < 0 ? -1 : 4 * y, 16, 16);
+            Nb n = nb_mbaff(x < 0 ? -1 : 4 * x, y < 0 ? -1 : 4 * y + (corner ? 3 : 0), 16, 16);
             n.x >>= 2;
             n.y >>= 2;
             return n;
@@ -221,6 +223,7 @@ class SliceDecoder {
     }
     int ref_count(int l) const { return int(ref_[l].size()) << (field_mb_ ? 1 : 0); }
     void build_temporal_scale();
+    static TemporalScale temporal_scale(const Picture* cur, const Picture* p0, const Picture* p1);
 
     // spatial direct (per macroblock)
     int sp_ref_[2] = {-1, -1};

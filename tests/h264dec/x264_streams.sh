@@ -40,6 +40,12 @@ cases=(
   "mbaff_intra4x4|112x96|mandelbrot=size=112x96:rate=50,scroll=h=0.03,tinterlace=mode=interleave_top|3|--profile main --tff --keyint 1 --no-deblock --qp 20"
   "mbaff_p|176x144|testsrc2=size=176x144:rate=50,scroll=v=0.02,tinterlace=mode=interleave_top|8|--profile high --tff --bframes 0 --ref 3 --8x8dct"
   "mbaff_p_weightp|176x144|testsrc2=size=176x144:rate=50,scroll=v=0.02,tinterlace=mode=interleave_top|8|--profile main --tff --bframes 0 --ref 2 --weightp 2"
+  # B frames: direct prediction with co-located field and frame pairs, implicit weights per
+  # field macroblock; pairs skipped whole infer their kind from the pair on the left or above
+  "mbaff_b_spatial|176x144|testsrc2=size=176x144:rate=50,scroll=v=0.02,tinterlace=mode=interleave_top|12|--profile main --tff --bframes 2 --ref 2 --direct spatial --b-pyramid none --no-weightb"
+  "mbaff_b_temporal|176x144|testsrc2=size=176x144:rate=50,scroll=v=0.02,tinterlace=mode=interleave_top|12|--profile main --tff --bframes 2 --ref 2 --direct temporal --b-pyramid none --no-weightb"
+  "mbaff_b_implicit|176x144|testsrc2=size=176x144:rate=50,scroll=v=0.02,tinterlace=mode=interleave_top|12|--profile main --tff --bframes 2 --ref 2 --direct temporal --weightb"
+  "mbaff_b_pyramid|176x144|testsrc2=size=176x144:rate=50,scroll=v=0.02,tinterlace=mode=interleave_top|14|--profile high --tff --bframes 3 --ref 3 --direct auto --b-pyramid normal --weightb --8x8dct"
   # constrained intra prediction: intra field macroblocks beside frame pairs of an intra and an
   # inter macroblock (the half-macroblock reconstruction); x264 does not always keep to the
   # rule there, this source and setting it does
