@@ -347,8 +347,8 @@ void Decoder::deblock_mbaff() {
                         if (q.transform8x8 && e != 2) continue;
                         for (int k = 0; k < 4; ++k) {
                             const int qb = dir == 0 ? 4 * k + e : 4 * e + k;
-                            bs[dir][4 * e + k] =
-                                strength(q, qi, dir == 0 ? qb - 1 : qb - 4, qb, false, false, false);
+                            bs[dir][4 * e + k] = strength(q, qi, dir == 0 ? qb - 1 : qb - 4, qb,
+                                                          false, false, false);
                         }
                     }
                 const MbInfo* nb[2] = {&q, &q};
@@ -372,7 +372,7 @@ void Decoder::deblock_mbaff() {
                         const int j = fld ? k >> 3 : k & 1;
                         const int ym = fld ? (2 * k + bot) & 15 : (k + 16 * bot) >> 1;
                         const MbInfo& pm = *left[j];
-                        row_bs[k] = pm.intra || q.intra                               ? 4
+                        row_bs[k] = pm.intra || q.intra                                ? 4
                                     : nz(pm, (ym >> 2) * 4 + 3) || nz(q, (k >> 2) * 4) ? 2
                                                                                        : 1;
                     }
@@ -395,7 +395,8 @@ void Decoder::deblock_mbaff() {
                         two_fields = true;
                     } else {
                         top_edge = true;
-                        prec = size_t((fld && above_field ? 2 * py - 2 + bot : 2 * py - 1) * w + mbx);
+                        prec =
+                            size_t((fld && above_field ? 2 * py - 2 + bot : 2 * py - 1) * w + mbx);
                         four = !fld;
                         mixed = fld && !above_field;
                     }
@@ -463,8 +464,8 @@ void Decoder::deblock_mbaff_left(const h264common::MbFilter& f, const MbInfo& q,
             OpxResult r;
             if (high) {
                 const Opx16u alpha = Opx16u(kAlpha[ia] * scale), beta = Opx16u(kBeta[ib] * scale);
-                const OpxDeblock16u d = {reinterpret_cast<Opx16u*>(at), rstep, &alpha, &beta, tc,
-                                         b4, bd};
+                const OpxDeblock16u d = {
+                    reinterpret_cast<Opx16u*>(at), rstep, &alpha, &beta, tc, b4, bd};
                 r = luma ? OPX_COUNTED(opxiFilterDeblockingLumaVerEdgeMBAFF_H264_16u_C1IR)(&d)
                          : OPX_COUNTED(opxiFilterDeblockingChromaVerEdgeMBAFF_H264_16u_C1IR)(&d);
             } else {

@@ -146,14 +146,13 @@ class Decoder {
     void conceal_picture();
     void fill_grey(Picture& p) const;
     template <class Pel>
-    void deblock_mb(const h264common::MbFilter& f, const MbInfo& q, size_t mb,
-                    const SliceInfo& si);
+    void deblock_mb(const h264common::MbFilter& f, const MbInfo& q, size_t mb, const SliceInfo& si);
     h264common::MbFilter mb_filter(const Picture& v, int x, int y, const MbInfo& q,
                                    const Opx8u (*bs)[16], const MbInfo* const nb[2]) const;
     void filter_mb(const h264common::MbFilter& f, const MbInfo& q, size_t mb, const SliceInfo& si);
     void deblock_mbaff();
-    void deblock_mbaff_left(const h264common::MbFilter& f, const MbInfo& q, const MbInfo* const left[2],
-                            const int* row_bs, const SliceInfo& si);
+    void deblock_mbaff_left(const h264common::MbFilter& f, const MbInfo& q,
+                            const MbInfo* const left[2], const int* row_bs, const SliceInfo& si);
 };
 
 // ---- parsing (params.cpp) ----

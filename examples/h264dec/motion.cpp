@@ -240,8 +240,9 @@ void SliceDecoder::direct(int blk8) {
                     ref0 = 0;
                 }
             }
-            const TemporalScale t = field_mb_ ? temporal_scale(view_, ref_pic(0, ref0), ref_pic(1, 0))
-                                              : temporal_[ref0];
+            const TemporalScale t = field_mb_
+                                        ? temporal_scale(view_, ref_pic(0, ref0), ref_pic(1, 0))
+                                        : temporal_[ref0];
             Mv m0, m1;
             if (t.copy) {
                 m0 = mv_col;

@@ -113,8 +113,8 @@ void SliceDecoder::run() {
                 // the flag that precedes the bottom one; a pair skipped whole infers it
                 if (mbaff_)
                     set_field(bottom_ ? d_.mbs_[size_t(mb_ - mbw_)].field
-                                      : skip_run == 1 && b_.more_rbsp_data() ? b_.bit() != 0
-                                                                             : infer_field_flag());
+                              : skip_run == 1 && b_.more_rbsp_data() ? b_.bit() != 0
+                                                                     : infer_field_flag());
                 skip_mb();
                 d_.mb_decoded(mb_);
                 --skip_run;
@@ -140,107 +140,6 @@ void SliceDecoder::run() {
         d_.error("slice data does not end at its stop bit");
         d_.cur_has_error_ = true;
     }
-}
-
-// Position of macroblock address addr: its record (mb_, mbx_, mby_) and, outside MBAFF frames,
-// the picture its samples are in.
-void SliceDecoder::start_mb(int addr) {
-    if (!mbaff_) {
-        mb_ = addr;
-        mbx_ = addr % mbw_;
-        mby_ = addr / mbw_;
-        view_ = pic_;
-        vy_ = mby_;
-        return;
-    }
-    const int pair = addr >> 1;
-    bottom_ = addr & 1;
-    mbx_ = pair % mbw_;
-    pair_y_ = pair / mbw_;
-    mby_ = 2 * pair_y_ + (bottom_ ? 1 : 0);
-    mb_ = mby_ * mbw_ + mbx_;
-}
-
-// mb_field_decoding_flag of the current MBAFF macroblock: its samples, scans and neighbours.
-void SliceDecoder::set_field(bool field) {
-    field_mb_ = field;
-    d_.mbs_[size_t(mb_)].field = field;
-    view_ = field ? pic_->field[bottom_ ? 1 : 0].get() : pic_;
-    vy_ = field ? pair_y_ : mby_;
-    scan4_ = field ? kScanField : kScanZigzag;
-    scan8_ = field ? kField8x8 : kZigzag8x8;
-}
-
-// Clause 7.4.4: a pair with neither flag present takes the flag of the pair to its left, else
-// of the pair above (in the same slice), else frame.
-bool SliceDecoder::infer_field_flag() const {
-    if (pair_avail(mbx_ - 1, pair_y_)) return d_.mbs_[size_t(2 * pair_y_ * mbw_ + mbx_ - 1)].field;
-    if (pair_avail(mbx_, pair_y_ - 1))
-        return d_.mbs_[size_t(2 * (pair_y_ - 1) * mbw_ + mbx_)].field;
-    return false;
-}
-
-// Table 6-4.
-SliceDecoder::Nb SliceDecoder::nb_mbaff(int xN, int yN, int maxW, int maxH) const {
-    Nb n;
-    int dx, dy;  // the neighbouring pair
-    if (xN < 0)
-        dx = -1, dy = yN < 0 ? -1 : 0;
-    else if (xN < maxW)
-        dx = 0, dy = yN < 0 ? -1 : 0;
-    else
-        dx = 1, dy = -1;
-    if (yN >= maxH || (dx == 1 && yN >= 0)) return n;
-    n.x = (xN + maxW) % maxW;
-    if (dx == 0 && dy == 0) {  // inside the current macroblock
-        n.avail = true;
-        n.mbx = mbx_;
-        n.mby = mby_;
-        n.y = yN;
-        return n;
-    }
-    const bool cur_frame = !field_mb_, top = !bottom_;
-    if (dx == 0 && dy == -1 && cur_frame && !top) {  // the top macroblock of the pair
-        n.avail = true;
-        n.mbx = mbx_;
-        n.mby = mby_ - 1;
-        n.y = yN + maxH;
-        return n;
-    }
-    if (dx == 1 && cur_frame && !top) return n;  // C of a bottom frame macroblock
-    // D of a bottom frame macroblock is found in the pair to the left
-    if (dx == -1 && dy == -1 && cur_frame && !top) dy = 0;
-    if (!pair_avail(mbx_ + dx, pair_y_ + dy)) return n;
-    const bool x_frame = !d_.mbs_[size_t(2 * (pair_y_ + dy) * mbw_ + mbx_ + dx)].field;
-    int lower = 0, yM = yN;  // lower: the bottom macroblock of pair X
-    if (yN < 0 && dy == -1) {  // pairs above: B, C, D
-        if (cur_frame || !top) {
-            lower = 1;
-        } else if (x_frame) {
-            lower = 1;
-            yM = 2 * yN;
-        }
-    } else if (yN < 0) {  // D of a bottom frame macroblock: in pair A, the sample above-left
-        lower = x_frame ? 0 : 1;
-        if (!x_frame) yM = (yN + maxH) >> 1;
-    } else if (cur_frame) {  // A
-        if (x_frame) {
-            lower = top ? 0 : 1;
-        } else {
-            lower = yN & 1;
-            yM = (yN + (top ? 0 : maxH)) >> 1;
-        }
-    } else if (x_frame) {
-        lower = yN < maxH / 2 ? 0 : 1;
-        yM = (yN << 1) + (top ? 0 : 1) - lower * maxH;
-    } else {
-        lower = top ? 0 : 1;
-    }
-    n.avail = true;
-    n.mbx = mbx_ + dx;
-    n.mby = 2 * (pair_y_ + dy) + lower;
-    n.y = (yM + maxH) % maxH;
-    return n;
 }
 
 // The records the next macroblock will write (its motion and data) and read (the co-located
@@ -316,31 +215,6 @@ Opx8u SliceDecoder::intra_edges() const {
     if (!ok(-1, -1)) edge |= 16;
     if (!ok(1, -1)) edge |= 32;
     return edge;
-}
-
-// The edgeType bits of an MBAFF macroblock's upper [0] and lower [1] eight luma rows, of the whole
-// macroblock [2] and of the lower chroma half [3] (Table 6-4):
-// rows 0..7 of a field macroblock beside a frame pair have the pair's top macroblock on their
-// left, rows 8..15 its bottom one; a frame macroblock beside a field pair has both on the left
-// of every half. The lower half's own upper row is inside the macroblock; its upper-left
-// sample is the left neighbour of row 7.
-const Opx8u* SliceDecoder::mbaff_edges() const {
-    auto ok = [&](int x, int y) {
-        const Nb n = nb_mbaff(x, y, 16, 16);
-        return n.avail && !(pps_.constrained_intra_pred && !info(n).intra);
-    };
-    const bool left_top = ok(-1, 0) && ok(-1, 1), left_bottom = ok(-1, 8) && ok(-1, 9);
-    Opx8u e = 0;
-    if (!ok(0, -1)) e |= 4;
-    if (!ok(-1, -1)) e |= 16;
-    if (!ok(16, -1)) e |= 32;
-    mbaff_edge_[0] = Opx8u(e | (left_top ? 0 : 1));
-    mbaff_edge_[1] = Opx8u(32 | (left_bottom ? 0 : 1) | (left_top ? 0 : 16));
-    mbaff_edge_[2] = Opx8u(e | (left_top && left_bottom ? 0 : 1));  // the whole macroblock
-    // chroma DC of the lower blocks reads the row above the macroblock
-    mbaff_edge_[3] = Opx8u(e | (left_bottom ? 0 : 1));
-    mbaff_split_ = left_top != left_bottom;
-    return mbaff_edge_;
 }
 
 bool SliceDecoder::decode_mb() {
@@ -694,8 +568,8 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
                 &cp, py, ys, modes, cbp4x4_ >> 1 & 0xFF, qpy, he[0], ls4_[0][qp6], bp);
             if (r >= 0)
                 r = OPX_COUNTED(opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R)(
-                    &cp, py + 8 * ys, ys, modes + 8, cbp4x4_ >> 9 & 0xFF, qpy, he[1],
-                    ls4_[0][qp6], bp);
+                    &cp, py + 8 * ys, ys, modes + 8, cbp4x4_ >> 9 & 0xFF, qpy, he[1], ls4_[0][qp6],
+                    bp);
         } else if (intra && m.kind == kMbI16x16) {
             r = OPX_COUNTED(opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R)(
                 &cp, py, ys, i16_mode, cbp4x4_, qpy, edge, ls4_[0][qp6], bp);
@@ -806,8 +680,8 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
                       : OPX_COUNTED(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R)(pr, dc0,
                                                                                            dc1);
         } else if (split) {
-            r = OPX_COUNTED(opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R)(
-                pr, chroma_mode, he[0], he[3]);
+            r = OPX_COUNTED(opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R)(pr, chroma_mode,
+                                                                                    he[0], he[3]);
         } else {
             r = intra ? OPX_COUNTED(opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R)(
                             pr, chroma_mode, edge)
