@@ -34,7 +34,7 @@ void clear_motion(MbMotion& m) {
     std::memset(m.mv, 0, sizeof m.mv);
     std::memset(m.ref_id, 0xFF, sizeof m.ref_id);
     std::memset(m.ref_idx, 0xFF, sizeof m.ref_idx);
-    m.field_mb = false;
+    m.field_mb = 0;
 }
 
 Decoder::Decoder(const Options& opt, FILE* report)

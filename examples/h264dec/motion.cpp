@@ -60,10 +60,10 @@ void SliceDecoder::store_motion(bool intra) {
     MbMotion& m = pic_->motion[size_t(mb_)];
     if (intra) {
         clear_motion(m);
-        m.field_mb = field_mb_;
+        m.field_mb = field_mb_ ? 1 : 0;
         return;
     }
-    m.field_mb = field_mb_;
+    m.field_mb = field_mb_ ? 1 : 0;
     for (int l = 0; l < 2; ++l) {
         for (int b8 = 0; b8 < 4; ++b8) {
             int r = ref_idx_[l][(b8 >> 1) * 8 + (b8 & 1) * 2];  // alike in the whole 8x8 block
@@ -159,7 +159,7 @@ void SliceDecoder::direct(int blk8) {
                 vscale = 2;
                 col_row = 2 * (bottom_ ? 1 : 0) + (y8 >> 1);
             }
-        } else if (r1->motion[size_t(pair_top)].field_mb != field_mb_) {
+        } else if ((r1->motion[size_t(pair_top)].field_mb != 0) != field_mb_) {
             if (field_mb_) {
                 vscale = 1;
                 col_mb = pair_top + mbw_ * (y8 >> 1);
@@ -173,7 +173,7 @@ void SliceDecoder::direct(int blk8) {
     } else if (pic_->parent && !r1->store()->field_coded && r1->parent) {
         col_pic = r1->parent;
         const int pair_top = 2 * mbw_ * mby_ + mbx_;
-        if (col_pic->motion[size_t(pair_top)].field_mb) {
+        if (col_pic->motion[size_t(pair_top)].field_mb != 0) {
             // a field pair of an MBAFF frame: the macroblock of the current parity
             col_mb = pair_top + mbw_ * (pic_->structure - 1);
         } else {

@@ -97,7 +97,9 @@ void SliceDecoder::run() {
             d_.cur_has_error_ = true;
             return;
         }
-        prefetch_next(mbaff_ ? mb_ : std::min(mb + 2, n - 1));
+        // (MBAFF: the record of the next address, the bottom macroblock or the next pair's top)
+        prefetch_next(mbaff_ ? std::min(bottom_ ? mb_ - mbw_ + 1 : mb_ + mbw_, n - 1)
+                             : std::min(mb + 2, n - 1));
         if (!mbaff_) set_neighbours();
         if (sh_.slice_type != 2) {
             if (skip_run < 0) {
