@@ -48,8 +48,9 @@ cases=(
   "mbaff_b_pyramid|176x144|testsrc2=size=176x144:rate=50,scroll=v=0.02,tinterlace=mode=interleave_top|14|--profile high --tff --bframes 3 --ref 3 --direct auto --b-pyramid normal --weightb --8x8dct"
   # constrained intra prediction: intra field macroblocks beside frame pairs of an intra and an
   # inter macroblock (the half-macroblock reconstruction); x264 does not always keep to the
-  # rule there, this source and setting it does
+  # rule there, these sources and settings do
   "mbaff_cip|176x144|life=size=176x144:rate=50:mold=4:seed=6,tinterlace=mode=interleave_top|12|--profile high --tff --bframes 0 --ref 1 --constrained-intra --qp 20 --scenecut 0 --8x8dct"
+  "mbaff_cip8x8|176x160|life=size=176x160:rate=50:mold=4:seed=20,tinterlace=mode=interleave_top|12|--profile high --tff --bframes 0 --ref 1 --constrained-intra --qp 16 --scenecut 0 --8x8dct --partitions i8x8"
 )
 for c in "${cases[@]}"; do
   IFS='|' read -r name size src frames opts <<<"$c"
@@ -97,13 +98,17 @@ high_cases=(
   "lossless_10_intra|64x48|yuv420p10le|i420|10|3|--qp 0 --keyint 1 --8x8dct"
   "lossless_422_10|64x48|yuv422p10le|i422|10|5|--qp 0 --bframes 2"
   "10_mbaff_cip|176x144|yuv420p10le|i420|10|12|--tff --bframes 0 --ref 1 --constrained-intra --qp 20 --scenecut 0 --8x8dct"
+  "10_mbaff_cip8x8|176x160|yuv420p10le|i420|10|12|--tff --bframes 0 --ref 1 --constrained-intra --qp 16 --scenecut 0 --8x8dct --partitions i8x8"
 )
 for c in "${high_cases[@]}"; do
   IFS='|' read -r name size pix csp depth frames opts <<<"$c"
   yuv=$work/$name.yuv s=$work/$name.264
   fade=; case "$name" in *weighted*) fade=",fade=in:0:8";; esac  # explicit weights for P
   lavfi="testsrc2=size=$size:rate=25,noise=alls=6:allf=t$fade"
-  case "$name" in *mbaff_cip) lavfi="life=size=176x144:rate=50:mold=4:seed=6,tinterlace=mode=interleave_top" ;; esac
+  case "$name" in
+    *mbaff_cip) lavfi="life=size=176x144:rate=50:mold=4:seed=6,tinterlace=mode=interleave_top" ;;
+    *mbaff_cip8x8) lavfi="life=size=176x160:rate=50:mold=4:seed=20,tinterlace=mode=interleave_top" ;;
+  esac
   ffmpeg -v error -f lavfi -i "$lavfi" -frames:v "$frames" -pix_fmt "$pix" -f rawvideo -y "$yuv" || { echo "$name: source failed"; fail=1; continue; }
   # shellcheck disable=SC2086
   x264 --quiet --no-progress --no-cabac --threads 1 --input-res "$size" --input-csp "$csp" --output-csp "$csp" \
@@ -143,9 +148,7 @@ else
   echo "format changes at IDR: MISMATCH: $(diff <(echo "$expected") <(echo "$actual") | head -1)"; fail=1
 fi
 # the library functions these streams exist for were all called (--calls); x264 makes no
-# explicit bi-directional weights, so opxiBidirWeight_H264_16u_P2P1R is not among them, nor
-# MBAFF intra 8x8 blocks beside a frame pair of an intra and an inter macroblock
-# (opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R and its 16-bit form)
+# explicit bi-directional weights, so opxiBidirWeight_H264_16u_P2P1R is not among them
 for f in opxiDecodeCAVLCCoeffs_H264_1u32s opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s \
   opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s \
   opxiReconstructLumaInter4x4_H264High_32s16u_IP1R opxiReconstructLumaInter8x8_H264High_32s16u_IP1R \
@@ -162,6 +165,7 @@ for f in opxiDecodeCAVLCCoeffs_H264_1u32s opxiDecodeCAVLCChromaDcCoeffs_H264_1u3
   opxiFilterDeblockingChroma422VerEdge_H264_16u_C1IR opxiFilterDeblockingChroma422HorEdge_H264_16u_C1IR \
   opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R \
   opxiReconstructLumaIntraHalf4x4_H264High_32s16u_IP1R opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R \
+  opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R opxiReconstructLumaIntraHalf8x8_H264High_32s16u_IP1R \
   opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR opxiFilterDeblockingChroma_VerEdge_MBAFF_H264_8u_C1IR \
   opxiFilterDeblockingLumaVerEdgeMBAFF_H264_16u_C1IR opxiFilterDeblockingChromaVerEdgeMBAFF_H264_16u_C1IR; do
   grep -q "^$f [1-9]" "$work/calls.txt" || { echo "--calls: $f never called"; fail=1; }
