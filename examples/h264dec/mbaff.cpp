@@ -82,7 +82,9 @@ SliceDecoder::Nb SliceDecoder::nb_mbaff(int xN, int yN, int maxW, int maxH) cons
             lower = 1;
             yM = 2 * yN;
         }
-    } else if (yN < 0) {  // D of a bottom frame macroblock: in pair A, the sample above-left
+    } else if (yN < 0) {
+        // D of a bottom frame macroblock, in pair A: the sample above-left in the frame (beside a
+        // field pair row 7 of its bottom macroblock)
         lower = x_frame ? 0 : 1;
         if (!x_frame) yM = (yN + maxH) >> 1;
     } else if (cur_frame) {  // A
@@ -105,12 +107,12 @@ SliceDecoder::Nb SliceDecoder::nb_mbaff(int xN, int yN, int maxW, int maxH) cons
     return n;
 }
 
-// The edgeType bits of an MBAFF macroblock's upper [0] and lower [1] eight luma rows, of the whole
-// macroblock [2] and of the lower chroma half [3] (Table 6-4):
-// rows 0..7 of a field macroblock beside a frame pair have the pair's top macroblock on their
-// left, rows 8..15 its bottom one; a frame macroblock beside a field pair has both on the left
-// of every half. The lower half's own upper row is inside the macroblock; its upper-left
-// sample is the left neighbour of row 7.
+// The edgeType bits of an MBAFF macroblock's upper [0] and lower [1] eight luma rows, of the
+// whole macroblock [2] and of the lower chroma half [3] (Table 6-4): rows 0..7 of a field
+// macroblock beside a frame pair have the pair's top macroblock on their left, rows 8..15 its
+// bottom one; a frame macroblock beside a field pair has both on the left of every half. The
+// lower half's own upper row is inside the macroblock; its upper-left sample is the left
+// neighbour of row 7, available as the upper half's left (constrained_intra_pred).
 const Opx8u* SliceDecoder::mbaff_edges() const {
     auto ok = [&](int x, int y) {
         const Nb n = nb_mbaff(x, y, 16, 16);
