@@ -46,6 +46,9 @@ cases=(
   "mbaff_b_temporal|176x144|testsrc2=size=176x144:rate=50,scroll=v=0.02,tinterlace=mode=interleave_top|12|--profile main --tff --bframes 2 --ref 2 --direct temporal --b-pyramid none --no-weightb"
   "mbaff_b_implicit|176x144|testsrc2=size=176x144:rate=50,scroll=v=0.02,tinterlace=mode=interleave_top|12|--profile main --tff --bframes 2 --ref 2 --direct temporal --weightb"
   "mbaff_b_pyramid|176x144|testsrc2=size=176x144:rate=50,scroll=v=0.02,tinterlace=mode=interleave_top|14|--profile high --tff --bframes 3 --ref 3 --direct auto --b-pyramid normal --weightb --8x8dct"
+  "mbaff_mono|176x144|testsrc2=size=176x144:rate=50,scroll=v=0.02,tinterlace=mode=interleave_top|10|--profile high --tff --bframes 2 --ref 2 --8x8dct --output-csp i400 --input-csp i400"
+  "mbaff_lossless|176x144|testsrc2=size=176x144:rate=50,scroll=v=0.02,tinterlace=mode=interleave_top|6|--tff --qp 0 --bframes 1"
+  "mbaff_slices|176x144|testsrc2=size=176x144:rate=50,scroll=v=0.02,tinterlace=mode=interleave_top|8|--profile main --tff --slices 3 --bframes 1 --deblock -2:1"
   # constrained intra prediction: intra field macroblocks beside frame pairs of an intra and an
   # inter macroblock (the half-macroblock reconstruction); x264 does not always keep to the
   # rule there, these sources and settings do
