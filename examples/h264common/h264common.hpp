@@ -71,6 +71,10 @@ struct alignas(64) MbMotion {
     int16_t mv[2][16][2];  // [list][4x4 block][x, y]; 0 where the block does not use the list
     int32_t ref_id[2][4];  // [list][8x8 block] picture identifier of the reference, -1: unused
     int8_t ref_idx[2][4];  // [list][8x8 block] -1 where the list is unused
+    // 1: a field macroblock of an MBAFF frame (vectors and indices of fields), else 0 (a byte, not
+    // a bool: a damaged stream can make a picture its own co-located picture and read a record
+    // before it is written)
+    uint8_t field_mb;
 };
 
 // The 8x8 block holding the 4x4 block at raster index i (y * 4 + x) of a macroblock.

@@ -133,8 +133,8 @@ void Decoder::mb_decoded(int mb) {
 }
 
 void Decoder::deblock_rows(int first, int end) {
+    if (mbaff_) return deblock_mbaff(), void();
     Picture* p = cur_;
-    const bool mono = sps_active_->chroma_format_idc == 0;
     const int w = mb_width_;
     deblocked_rows_ = std::max(deblocked_rows_, end);
     for (int mby = first; mby < end; ++mby) {
@@ -144,34 +144,45 @@ void Decoder::deblock_rows(int first, int end) {
             const SliceInfo& si = slices_[size_t(q.slice_num)];
             if (si.deblock_idc == 1) continue;
             if (!q.bs_valid) edge_strengths(mbx, mby);
-            if (p->pel_bytes == 2) {
-                deblock_mb<Opx16u>(mbx, mby, q, si);
-                continue;
-            }
-            if (p->chroma_format == 2) {
-                deblock_mb<Opx8u>(mbx, mby, q, si);
-                continue;
-            }
-            h264common::MbFilter f;
-            f.y = p->y + size_t(mby * 16) * p->ystride + mbx * 16;
-            f.c[0] = p->cb + size_t(mby * 8) * p->cstride + mbx * 8;
-            f.c[1] = p->cr + size_t(mby * 8) * p->cstride + mbx * 8;
-            f.ystep = p->ystride;
-            f.cstep = p->cstride;
-            f.chroma = !mono;
-            f.bs = q.bs;
-            f.qp = q.qp;
-            for (int dir = 0; dir < 2; ++dir) {  // 0: left, 1: upper neighbour
-                int nx = dir == 0 ? mbx - 1 : mbx, ny = dir == 0 ? mby : mby - 1;
-                const MbInfo& pm = nx >= 0 && ny >= 0 ? mbs_[size_t(ny * w + nx)] : q;
-                f.nb_qp[dir] = pm.qp;
-                for (int c = 0; c < 2; ++c) f.nb_qpc[dir][c] = pm.qpc[c];
-            }
-            for (int c = 0; c < 2; ++c) f.qpc[c] = q.qpc[c];
-            OpxResult r = h264common::filter_macroblock(f, si);
-            if (r != opxOk) error("deblocking failed (%d)", r);
+            const MbInfo* nb[2] = {mbx > 0 ? &mbs_[size_t(mby * w + mbx - 1)] : &q,
+                                   mby > 0 ? &mbs_[size_t((mby - 1) * w + mbx)] : &q};
+            h264common::MbFilter f = mb_filter(*p, mbx * 16, mby * 16, q, q.bs, nb);
+            filter_mb(f, q, size_t(mby * w + mbx), si);
         }
     }
+}
+
+// The filter record of the macroblock whose luma starts at (x, y) in picture (or field view)
+// v: its samples, strengths and qP values, and those of its left [0] and upper [1] neighbours.
+h264common::MbFilter Decoder::mb_filter(const Picture& v, int x, int y, const MbInfo& q,
+                                        const Opx8u (*bs)[16], const MbInfo* const nb[2]) const {
+    const size_t pb = size_t(v.pel_bytes);
+    const int ch = v.chroma_format == 2 ? y : y / 2;
+    h264common::MbFilter f;
+    f.y = v.y + (size_t(y) * v.ystride + x) * pb;
+    f.c[0] = v.cb + (size_t(ch) * v.cstride + x / 2) * pb;
+    f.c[1] = v.cr + (size_t(ch) * v.cstride + x / 2) * pb;
+    f.ystep = v.ystride;
+    f.cstep = v.cstride;
+    f.chroma = v.chroma_format != 0;
+    f.bs = bs;
+    f.qp = q.qp;
+    for (int c = 0; c < 2; ++c) f.qpc[c] = q.qpc[c];
+    for (int dir = 0; dir < 2; ++dir) {
+        f.nb_qp[dir] = nb[dir]->qp;
+        for (int c = 0; c < 2; ++c) f.nb_qpc[dir][c] = nb[dir]->qpc[c];
+    }
+    return f;
+}
+
+// Filters the edges of f with nonzero bS: the 8-bit 4:2:0 (or 4:0:0) form of the shared
+// example code, or deblock_mb.
+void Decoder::filter_mb(const h264common::MbFilter& f, const MbInfo& q, size_t mb,
+                        const SliceInfo& si) {
+    if (cur_->pel_bytes == 2) return deblock_mb<Opx16u>(f, q, mb, si);
+    if (cur_->chroma_format == 2) return deblock_mb<Opx8u>(f, q, mb, si);
+    OpxResult r = h264common::filter_macroblock(f, si);
+    if (r != opxOk) error("deblocking failed (%d)", r);
 }
 
 // One macroblock of a 4:2:2 or a high-bit-depth picture (clause 8.7): as
@@ -180,13 +191,13 @@ void Decoder::deblock_rows(int first, int end) {
 // and the 4:2:2 chroma edges (vertical: 16 rows, horizontal: four edges, the second and fourth
 // at the rows of luma edges 1 and 3).
 template <class Pel>
-void Decoder::deblock_mb(int mbx, int mby, const MbInfo& q, const SliceInfo& si) {
+void Decoder::deblock_mb(const h264common::MbFilter& f, const MbInfo& q, size_t mb,
+                         const SliceInfo& si) {
     constexpr bool kHigh = sizeof(Pel) == 2;
     using Th = std::conditional_t<kHigh, Opx16u, Opx8u>;
     Picture* p = cur_;
     const int bd = sps_active_->bit_depth_luma, scale = 1 << (bd - 8);
     const bool mono = p->chroma_format == 0, c422 = p->chroma_format == 2;
-    const int w = mb_width_, mbh = c422 ? 16 : 8;
     auto thresholds = [&](int qp_edge, int qp_in, const Opx8u* bs, int edges, int bs_stride,
                           Th alpha[2], Th beta[2], Th* tc) {
         const int qpe[2] = {qp_edge, qp_in};
@@ -244,18 +255,16 @@ void Decoder::deblock_mb(int mbx, int mby, const MbInfo& q, const SliceInfo& si)
         }
         if (r != opxOk) error("deblocking failed (%d)", r);
     };
-    Pel* y = p->plane<Pel>(0) + size_t(mby * 16) * p->ystride + mbx * 16;
+    Pel* y = reinterpret_cast<Pel*>(f.y);
     for (int dir = 0; dir < 2; ++dir) {
-        const Opx8u* bs = q.bs[dir];
-        int nx = dir == 0 ? mbx - 1 : mbx, ny = dir == 0 ? mby : mby - 1;
-        const MbInfo& pm = nx >= 0 && ny >= 0 ? mbs_[size_t(ny * w + nx)] : q;
+        const Opx8u* bs = f.bs[dir];
         // chroma bS: vertical edges take luma edges 0 and 2 (4:2:0 horizontal likewise);
         // 4:2:2 horizontal edges take all four luma edges, 1 and 3 from bs_c422 under the 8x8
         // transform
         Opx8u cbs[16];
         std::memcpy(cbs, bs, 16);
         if (c422 && dir == 1 && q.transform8x8) {
-            const Opx8u* extra = bs_c422_[size_t(mby * w + mbx)].data();
+            const Opx8u* extra = bs_c422_[mb].data();
             std::memcpy(cbs + 4, extra, 4);
             std::memcpy(cbs + 12, extra + 4, 4);
         }
@@ -266,25 +275,206 @@ void Decoder::deblock_mb(int mbx, int mby, const MbInfo& q, const SliceInfo& si)
         }
         const bool nb_edge = bs[0] | bs[1] | bs[2] | bs[3];
         if (any_l) {
-            const int qe = nb_edge ? (pm.qp + q.qp + 1) >> 1 : q.qp;
+            const int qe = nb_edge ? (f.nb_qp[dir] + f.qp + 1) >> 1 : f.qp;
             Th alpha[2], beta[2], tc[16];
-            thresholds(qe, q.qp, bs, 4, 4, alpha, beta, tc);
-            filter(y, p->ystride, alpha, beta, tc, bs, dir);
+            thresholds(qe, f.qp, bs, 4, 4, alpha, beta, tc);
+            filter(y, f.ystep, alpha, beta, tc, bs, dir);
         }
         if (mono || !any_c) continue;
         for (int c = 0; c < 2; ++c) {
-            Pel* pc = p->plane<Pel>(1 + c) + size_t(mby * mbh) * p->cstride + mbx * 8;
-            const int cq = q.qpc[c];
-            const int cqe = nb_edge ? (pm.qpc[c] + cq + 1) >> 1 : cq;
+            Pel* pc = reinterpret_cast<Pel*>(f.c[c]);
+            const int cq = f.qpc[c];
+            const int cqe = nb_edge ? (f.nb_qpc[dir][c] + cq + 1) >> 1 : cq;
             Th alpha[2], beta[2], tc[16];
             if (dir == 1 && c422) {
                 thresholds(cqe, cq, cbs, 4, 4, alpha, beta, tc);
-                filter(pc, p->cstride, alpha, beta, tc, cbs, 3);
+                filter(pc, f.cstep, alpha, beta, tc, cbs, 3);
             } else {
                 // chroma edges 0 and 1 from luma edges 0 and 2
                 thresholds(cqe, cq, cbs, 2, 8, alpha, beta, tc);
-                filter(pc, p->cstride, alpha, beta, tc, cbs, 2 + dir);
+                filter(pc, f.cstep, alpha, beta, tc, cbs, 2 + dir);
             }
+        }
+    }
+}
+
+// ---- MBAFF frames ---------------------------------------------------------------------------
+
+// Deblocking of an MBAFF frame (clause 8.7), after the whole frame is decoded, macroblock by
+// macroblock in address order (pairs in raster order, top then bottom). A field macroblock's
+// edges are those of its field: rows of one parity of the pair, filtered in the field view.
+// Three edges differ from a picture of one kind:
+// - the left edge between a frame and a field pair (mixedModeEdgeFlag): each row meets the
+//   macroblock of the left pair that holds the row, so the edge is filtered in two sets of rows
+//   (alternate rows beside a field pair, upper and lower halves beside a frame pair) with the
+//   library's MBAFF edge functions, the strengths row by row;
+// - the upper edge of a frame macroblock below a field pair: filtered as two field edges, its
+//   rows of each parity against the field macroblock of that parity;
+// - strengths: intra gives 4 on horizontal macroblock edges only between frame macroblocks (3
+//   otherwise), a mixed edge without coefficients gives 1, and vertical vector differences
+//   count from 4 quarter frame samples (2 in field macroblocks).
+void Decoder::deblock_mbaff() {
+    Picture* p = cur_;
+    const int w = mb_width_;
+    auto nz = [](const MbInfo& m, int blk) { return ((m.nonzero >> blk) & 1) != 0; };
+    for (int py = 0; py < mb_height_ / 2; ++py)
+        for (int mbx = 0; mbx < w; ++mbx)
+            for (int bot = 0; bot < 2; ++bot) {
+                const size_t qi = size_t((2 * py + bot) * w + mbx);
+                const MbInfo& q = mbs_[qi];
+                if (q.slice_num < 0 || q.slice_num >= int(slices_.size())) continue;
+                const SliceInfo& si = slices_[size_t(q.slice_num)];
+                if (si.deblock_idc == 1) continue;
+                const MbMotion& qm = p->motion[qi];
+                const bool fld = q.field;
+                auto usable = [&](int rec) -> const MbInfo* {
+                    const MbInfo& m = mbs_[size_t(rec)];
+                    if (m.slice_num < 0) return nullptr;
+                    if (si.deblock_idc == 2 && m.slice_num != q.slice_num) return nullptr;
+                    return &m;
+                };
+                // bS between block pb of macroblock pm (record prec) and block qb of q
+                auto strength = [&](const MbInfo& pm, size_t prec, int pb, int qb, bool mb_edge,
+                                    bool four, bool mixed) -> Opx8u {
+                    if (pm.intra || q.intra) return mb_edge && four ? 4 : 3;
+                    if (nz(pm, pb) || nz(q, qb)) return 2;
+                    if (mixed) return 1;
+                    return Opx8u(motion_strength(p->motion[prec], pb, qm, qb, fld ? 2 : 4));
+                };
+                Opx8u bs[2][16] = {};
+                for (int dir = 0; dir < 2; ++dir)
+                    for (int e = 1; e < 4; ++e) {
+                        if (q.transform8x8 && e != 2) continue;
+                        for (int k = 0; k < 4; ++k) {
+                            const int qb = dir == 0 ? 4 * k + e : 4 * e + k;
+                            bs[dir][4 * e + k] = strength(q, qi, dir == 0 ? qb - 1 : qb - 4, qb,
+                                                          false, false, false);
+                        }
+                    }
+                const MbInfo* nb[2] = {&q, &q};
+                // left edge
+                const MbInfo* left[2] = {nullptr, nullptr};
+                if (mbx > 0) {
+                    left[0] = usable(2 * py * w + mbx - 1);
+                    left[1] = usable((2 * py + 1) * w + mbx - 1);
+                }
+                const bool have_left = left[0] && left[1];
+                const bool left_mixed = have_left && left[0]->field != fld;
+                int row_bs[16];
+                if (have_left && !left_mixed) {
+                    const size_t prec = qi - 1;
+                    nb[0] = &mbs_[prec];
+                    for (int k = 0; k < 4; ++k)
+                        bs[0][k] = strength(*nb[0], prec, 4 * k + 3, 4 * k, true, true, false);
+                } else if (left_mixed) {
+                    // row k of q meets row ym of left macroblock j (Table 6-4)
+                    for (int k = 0; k < 16; ++k) {
+                        const int j = fld ? k >> 3 : k & 1;
+                        const int ym = fld ? (2 * k + bot) & 15 : (k + 16 * bot) >> 1;
+                        const MbInfo& pm = *left[j];
+                        row_bs[k] = pm.intra || q.intra                                ? 4
+                                    : nz(pm, (ym >> 2) * 4 + 3) || nz(q, (k >> 2) * 4) ? 2
+                                                                                       : 1;
+                    }
+                }
+                // upper edge
+                const MbInfo* above[2] = {nullptr, nullptr};
+                if (py > 0) {
+                    above[0] = usable((2 * py - 2) * w + mbx);
+                    above[1] = usable((2 * py - 1) * w + mbx);
+                }
+                bool two_fields = false;
+                size_t prec = 0;
+                bool top_edge = false, four = true, mixed = false;
+                if (!fld && bot) {  // the top macroblock of the pair
+                    prec = qi - size_t(w);
+                    top_edge = true;
+                } else if (above[0] && above[1]) {
+                    const bool above_field = above[0]->field;
+                    if (!fld && above_field) {
+                        two_fields = true;
+                    } else {
+                        top_edge = true;
+                        prec =
+                            size_t((fld && above_field ? 2 * py - 2 + bot : 2 * py - 1) * w + mbx);
+                        four = !fld;
+                        mixed = fld && !above_field;
+                    }
+                }
+                if (top_edge) {
+                    nb[1] = &mbs_[prec];
+                    for (int k = 0; k < 4; ++k)
+                        bs[1][k] = strength(*nb[1], prec, 12 + k, k, true, four, mixed);
+                }
+                // vertical edges, then horizontal ones
+                Opx8u part[2][16] = {};
+                std::memcpy(part[0], bs[0], 16);
+                h264common::MbFilter f = mb_filter(fld ? *p->field[bot] : *p, mbx * 16,
+                                                   (fld ? py : 2 * py + bot) * 16, q, part, nb);
+                if (left_mixed) deblock_mbaff_left(f, q, left, row_bs, si);
+                filter_mb(f, q, qi, si);
+                std::memset(part[0], 0, 16);
+                if (two_fields) {
+                    for (int par = 0; par < 2; ++par) {
+                        const size_t pr = size_t((2 * py - 2 + par) * w + mbx);
+                        const MbInfo* fnb[2] = {&q, &mbs_[pr]};
+                        for (int k = 0; k < 4; ++k)
+                            part[1][k] = strength(mbs_[pr], pr, 12 + k, k, true, false, true);
+                        // the frame macroblock's rows of parity par start at field row 16 py
+                        filter_mb(mb_filter(*p->field[par], mbx * 16, py * 16, q, part, fnb), q, qi,
+                                  si);
+                    }
+                }
+                std::memcpy(part[1], bs[1], 16);
+                f.bs = part;
+                filter_mb(f, q, qi, si);
+            }
+}
+
+// The left edge of macroblock q beside a pair of the other kind, luma rows 0..15 with strengths
+// row_bs: rows of the left pair's top macroblock, then of its bottom one (every other row of a
+// frame macroblock; rows 0..7, then 8..15 of a field macroblock). The chroma rows of a set
+// (4:2:0: every other row, or rows 0..3 and 4..7) take the strengths of its luma rows.
+void Decoder::deblock_mbaff_left(const h264common::MbFilter& f, const MbInfo& q,
+                                 const MbInfo* const left[2], const int* row_bs,
+                                 const SliceInfo& si) {
+    const bool fld = q.field, high = cur_->pel_bytes == 2;
+    const int bd = sps_active_->bit_depth_luma, scale = 1 << (bd - 8);
+    const size_t pb = size_t(cur_->pel_bytes);
+    for (int j = 0; j < 2; ++j) {
+        const MbInfo& pm = *left[j];
+        for (int c = -1; c < (f.chroma ? 2 : 0); ++c) {
+            const bool luma = c < 0;
+            const int qpav = luma ? (pm.qp + q.qp + 1) >> 1 : (pm.qpc[c] + q.qpc[c] + 1) >> 1;
+            const int ia = clip3(0, 51, qpav + si.alpha_offset);
+            const int ib = clip3(0, 51, qpav + si.beta_offset);
+            // luma: 8 rows, a strength per two; chroma: 4 rows, one each
+            Opx8u b4[4];
+            for (int i = 0; i < 4; ++i) b4[i] = Opx8u(row_bs[fld ? 8 * j + 2 * i : j + 4 * i]);
+            const int step = luma ? f.ystep : f.cstep;
+            const int first = fld ? (luma ? 8 : 4) * j : j;  // first row, in steps
+            Opx8u* at = (luma ? f.y : f.c[c]) + size_t(first) * size_t(step) * pb;
+            const int rstep = fld ? step : 2 * step;
+            Opx16u tc[4];
+            Opx8u tc8[4];
+            for (int i = 0; i < 4; ++i) {
+                tc[i] = Opx16u(b4[i] < 4 ? kTc0[ia][b4[i] - 1] * scale : 0);
+                tc8[i] = Opx8u(tc[i]);
+            }
+            OpxResult r;
+            if (high) {
+                const Opx16u alpha = Opx16u(kAlpha[ia] * scale), beta = Opx16u(kBeta[ib] * scale);
+                const OpxDeblock16u d = {
+                    reinterpret_cast<Opx16u*>(at), rstep, &alpha, &beta, tc, b4, bd};
+                r = luma ? OPX_COUNTED(opxiFilterDeblockingLumaVerEdgeMBAFF_H264_16u_C1IR)(&d)
+                         : OPX_COUNTED(opxiFilterDeblockingChromaVerEdgeMBAFF_H264_16u_C1IR)(&d);
+            } else {
+                r = luma ? OPX_COUNTED(opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR)(
+                               at, rstep, kAlpha[ia], kBeta[ib], tc8, b4)
+                         : OPX_COUNTED(opxiFilterDeblockingChroma_VerEdge_MBAFF_H264_8u_C1IR)(
+                               at, rstep, kAlpha[ia], kBeta[ib], tc8, b4);
+            }
+            if (r != opxOk) error("deblocking failed (%d)", r);
         }
     }
 }

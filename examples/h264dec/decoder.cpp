@@ -34,6 +34,7 @@ void clear_motion(MbMotion& m) {
     std::memset(m.mv, 0, sizeof m.mv);
     std::memset(m.ref_id, 0xFF, sizeof m.ref_id);
     std::memset(m.ref_idx, 0xFF, sizeof m.ref_idx);
+    m.field_mb = 0;
 }
 
 Decoder::Decoder(const Options& opt, FILE* report)
@@ -96,9 +97,9 @@ void Decoder::feed_nal(const uint8_t* nal, size_t size) {
                              s.bit_depth_luma, s.bit_depth_chroma),
                        void();
             }
-            if (s.mbaff) {
+            if (s.mbaff && s.chroma_format_idc == 2) {
                 refused_ = true;
-                return error("unsupported stream: interlaced (MBAFF) coding"), void();
+                return error("unsupported stream: MBAFF coding of 4:2:2 video"), void();
             }
             sps_[s.id] = s;
             break;
@@ -131,6 +132,10 @@ void Decoder::feed_nal(const uint8_t* nal, size_t size) {
             if (sh.redundant_pic_cnt > 0) return;  // primary pictures only
             const Pps& pps = pps_[sh.pps_id];
             const Sps& sps = sps_[pps.sps_id];
+            if (sps.mbaff && pps.num_slice_groups > 1) {
+                refused_ = true;
+                return error("unsupported stream: MBAFF coding with slice groups"), void();
+            }
             bool new_pic = !cur_;
             if (cur_) {
                 const SliceHeader& f = first_sh_;
@@ -151,7 +156,7 @@ void Decoder::feed_nal(const uint8_t* nal, size_t size) {
                 if (!activate_sps(sps)) return;
                 start_picture(sh, sps, pps);
             }
-            if (sh.first_mb >= mb_width_ * mb_height_)
+            if (sh.first_mb * (mbaff_ ? 2 : 1) >= mb_width_ * mb_height_)
                 return error("first_mb_in_slice out of range"), void();
             decode_slice(sh, b);
             break;
@@ -466,7 +471,10 @@ void Decoder::start_picture(const SliceHeader& sh, const Sps& sps, const Pps& pp
     slices_.clear();
     cur_has_error_ = false;
     deblocked_rows_ = next_in_order_ = 0;
-    in_order_ = true;
+    // MBAFF frames are filtered when complete (a pair row's filtering reaches into the rows
+    // of the pair row above, which the next pair row's intra prediction reads unfiltered)
+    mbaff_ = sps.mbaff && !sh.field_pic;
+    in_order_ = !mbaff_;
     for (auto& m : mbs_) m.slice_num = -1;
     build_slice_group_map(sh, sps, pps);
 }

@@ -16,6 +16,7 @@ struct MbInfo {
     int slice_num = -1;  // -1: not (yet) decoded in this picture
     MbKind kind = kMbSkip;
     bool intra = false, transform8x8 = false;
+    bool field = false;  // MBAFF: a field macroblock (mb_field_decoding_flag)
     int8_t qp = 0;
     int8_t qpc[2] = {0, 0};
     uint8_t total_coeff[16];      // luma 4x4 blocks, raster order inside the macroblock
@@ -97,6 +98,7 @@ class Decoder {
     // a first field whose second field may follow (held until then or until another picture)
     Picture* pending_ = nullptr;
     bool field_pic_ = false, pending_ref_ = false;
+    bool mbaff_ = false;  // the current picture is an MBAFF frame
     std::vector<MbInfo> mbs_;
     // 4:2:2 macroblocks with the 8x8 transform: bS of horizontal edges 1 and 3 [4 * (edge >> 1)
     // + segment], which chroma filters (its transform is 4x4) and luma does not; empty unless
@@ -144,7 +146,13 @@ class Decoder {
     void conceal_picture();
     void fill_grey(Picture& p) const;
     template <class Pel>
-    void deblock_mb(int mbx, int mby, const MbInfo& q, const SliceInfo& si);
+    void deblock_mb(const h264common::MbFilter& f, const MbInfo& q, size_t mb, const SliceInfo& si);
+    h264common::MbFilter mb_filter(const Picture& v, int x, int y, const MbInfo& q,
+                                   const Opx8u (*bs)[16], const MbInfo* const nb[2]) const;
+    void filter_mb(const h264common::MbFilter& f, const MbInfo& q, size_t mb, const SliceInfo& si);
+    void deblock_mbaff();
+    void deblock_mbaff_left(const h264common::MbFilter& f, const MbInfo& q,
+                            const MbInfo* const left[2], const int* row_bs, const SliceInfo& si);
 };
 
 // ---- parsing (params.cpp) ----

@@ -1,8 +1,8 @@
-// opxvc-h264dec: an H.264 (CAVLC, frames and field pictures, 4:2:0, 4:2:2 or 4:0:0 at 8 to 14
-// bits) decoder built on the library's public interface. The decoder parses headers and slice data
-// itself and derives motion vectors, availability and filter strengths; every sample-level
-// operation (residual decoding, dequantisation and inverse transforms, intra prediction and
-// reconstruction, interpolation, weighted prediction, deblocking) is a library call.
+// opxvc-h264dec: an H.264 (CAVLC, frames, field pictures and MBAFF frames, 4:2:0, 4:2:2 or 4:0:0
+// at 8 to 14 bits) decoder built on the library's public interface. The decoder parses headers and
+// slice data itself and derives motion vectors, availability and filter strengths; every
+// sample-level operation (residual decoding, dequantisation and inverse transforms, intra
+// prediction and reconstruction, interpolation, weighted prediction, deblocking) is a library call.
 #pragma once
 
 #include <cstdint>

@@ -23,6 +23,18 @@ void SliceDecoder::neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) con
     ref = m.ref_idx[list][blk8_of(i)];
     mv.x = m.mv[list][i][0];  // 0 where the list is unused
     mv.y = m.mv[list][i][1];
+    // clause 8.4.1.3.1: a frame neighbour of a field macroblock in field units, and the
+    // other way round
+    if (mbaff_ && ref >= 0) {
+        const bool nf = info(n).field;
+        if (field_mb_ && !nf) {
+            mv.y /= 2;
+            ref *= 2;
+        } else if (!field_mb_ && nf) {
+            mv.y *= 2;
+            ref >>= 1;
+        }
+    }
 }
 
 // Clause 8.4.1.3. shape: 0 other, 1 16x8 upper, 2 16x8 lower, 3 8x16 left, 4 8x16 right.
@@ -33,7 +45,7 @@ Mv SliceDecoder::predict_mv(int x, int y, int w, int list, int ref, int shape) {
         if (x + w > 3 || blk_idx(x + w, y - 1) > blk_idx(x, y)) c.avail = false;
     }
     if (y - 1 >= 0 && x + w > 3) c.avail = false;
-    if (!c.avail) c = nb(x - 1, y - 1);
+    if (!c.avail) c = nb(x - 1, y - 1, true);
     h264common::MvNeighbour na, nb_, nc;
     na.avail = a.avail;
     nb_.avail = b.avail;
@@ -46,12 +58,17 @@ Mv SliceDecoder::predict_mv(int x, int y, int w, int list, int ref, int shape) {
 
 void SliceDecoder::store_motion(bool intra) {
     MbMotion& m = pic_->motion[size_t(mb_)];
-    if (intra) return clear_motion(m);
+    if (intra) {
+        clear_motion(m);
+        m.field_mb = field_mb_ ? 1 : 0;
+        return;
+    }
+    m.field_mb = field_mb_ ? 1 : 0;
     for (int l = 0; l < 2; ++l) {
         for (int b8 = 0; b8 < 4; ++b8) {
             int r = ref_idx_[l][(b8 >> 1) * 8 + (b8 & 1) * 2];  // alike in the whole 8x8 block
             m.ref_idx[l][b8] = int8_t(r);
-            m.ref_id[l][b8] = r >= 0 ? ref_id_[l][r] : -1;
+            m.ref_id[l][b8] = r < 0 ? -1 : field_mb_ ? ref_pic(l, r)->id : ref_id_[l][r];
         }
         for (int i = 0; i < 16; ++i) {
             bool used = ref_idx_[l][i] >= 0;
@@ -67,7 +84,7 @@ void SliceDecoder::direct_spatial_setup() {
     // neighbours of the macroblock as one 16x16 partition
     for (int l = 0; l < 2; ++l) {
         Nb a = nb(-1, 0), b = nb(0, -1), c = nb(4, -1);
-        if (!c.avail) c = nb(-1, -1);
+        if (!c.avail) c = nb(-1, -1, true);
         int ra, rb, rc;
         Mv ma, mb, mc;
         neighbour_motion(a, l, ra, ma);
@@ -91,21 +108,25 @@ void SliceDecoder::direct_spatial_setup() {
     sp_done_ = true;
 }
 
-// Clause 8.4.1.2.3: the scale factor of temporal direct prediction per list 0 reference.
-void SliceDecoder::build_temporal_scale() {
-    const Picture* p1 = ref_[1][0];
-    for (size_t r = 0; r < ref_[0].size(); ++r) {
-        const Picture* p0 = ref_[0][r];
-        int tb = poc_distance(pic_->poc, p0->poc);
-        int td = poc_distance(p1->poc, p0->poc);
-        TemporalScale& t = temporal_[r];
-        t.copy = p0->long_ref || td == 0;
-        t.dsf = 0;
-        if (!t.copy) {
-            int tx = (16384 + std::abs(td / 2)) / td;
-            t.dsf = clip3(-1024, 1023, (tb * tx + 32) >> 6);
-        }
+// Clause 8.4.1.2.3: the scale factor of temporal direct prediction for the current picture
+// (an MBAFF field macroblock: its field) and references p0 and p1.
+SliceDecoder::TemporalScale SliceDecoder::temporal_scale(const Picture* cur, const Picture* p0,
+                                                         const Picture* p1) {
+    int tb = poc_distance(cur->poc, p0->poc);
+    int td = poc_distance(p1->poc, p0->poc);
+    TemporalScale t;
+    t.copy = p0->long_ref || td == 0;
+    t.dsf = 0;
+    if (!t.copy) {
+        int tx = (16384 + std::abs(td / 2)) / td;
+        t.dsf = clip3(-1024, 1023, (tb * tx + 32) >> 6);
     }
+    return t;
+}
+
+void SliceDecoder::build_temporal_scale() {
+    for (size_t r = 0; r < ref_[0].size(); ++r)
+        temporal_[r] = temporal_scale(pic_, ref_[0][r], ref_[1][0]);
 }
 
 // Fills ref_idx_/mv_ of the 4x4 blocks of 8x8 block blk8 by direct prediction.
@@ -119,17 +140,52 @@ void SliceDecoder::direct(int blk8) {
     int col_mb = mb_, vscale = 0;  // 0 One_To_One, 1 Frm_To_Fld, 2 Fld_To_Frm
     int x8 = (blk8 & 1) * 2, y8 = (blk8 >> 1) * 2;
     int col_row = -1;  // the co-located 4x4 block row where the scale is not one to one
-    if (pic_->parent && !r1->store()->field_coded && r1->parent) {
-        vscale = 1;
+    // of a frame's fields, the one nearer in order to the current frame (Table 8-6)
+    auto nearer_field = [&](const Picture* f) {
+        const int dt = std::abs(poc_distance(f->top_poc, pic_->poc));
+        const int db = std::abs(poc_distance(f->bottom_poc, pic_->poc));
+        return dt < db ? 0 : 1;
+    };
+    if (mbaff_) {
+        // an MBAFF frame (Table 8-8, AFRM): a field macroblock takes the field of its parity
+        // of a field-coded list 1 frame, or of a field pair co-located in an MBAFF frame, one
+        // to one, and from frame macroblocks the one holding yCol (Frm_To_Fld); a frame
+        // macroblock takes the co-located field macroblocks of the nearer field (Fld_To_Frm)
+        const int pair_top = 2 * pair_y_ * mbw_ + mbx_;
+        if (r1->field_coded) {
+            col_pic = r1->field[field_mb_ ? (bottom_ ? 1 : 0) : nearer_field(r1)].get();
+            col_mb = pair_y_ * mbw_ + mbx_;
+            if (!field_mb_) {
+                vscale = 2;
+                col_row = 2 * (bottom_ ? 1 : 0) + (y8 >> 1);
+            }
+        } else if ((r1->motion[size_t(pair_top)].field_mb != 0) != field_mb_) {
+            if (field_mb_) {
+                vscale = 1;
+                col_mb = pair_top + mbw_ * (y8 >> 1);
+                col_row = y8 ? 2 : 0;
+            } else {
+                vscale = 2;
+                col_mb = pair_top + mbw_ * nearer_field(r1);
+                col_row = 2 * (bottom_ ? 1 : 0) + (y8 >> 1);
+            }
+        }
+    } else if (pic_->parent && !r1->store()->field_coded && r1->parent) {
         col_pic = r1->parent;
-        // the corner blocks of direct_8x8_inference (required in these streams): yCol 0 or 12
-        col_mb = 2 * mbw_ * mby_ + mbx_ + mbw_ * (y8 >> 1);
-        col_row = y8 ? 2 : 0;  // yM = (2 * yCol) % 16
+        const int pair_top = 2 * mbw_ * mby_ + mbx_;
+        if (col_pic->motion[size_t(pair_top)].field_mb != 0) {
+            // a field pair of an MBAFF frame: the macroblock of the current parity
+            col_mb = pair_top + mbw_ * (pic_->structure - 1);
+        } else {
+            vscale = 1;
+            // the corner blocks of direct_8x8_inference (required in these streams): yCol 0
+            // or 12
+            col_mb = pair_top + mbw_ * (y8 >> 1);
+            col_row = y8 ? 2 : 0;  // yM = (2 * yCol) % 16
+        }
     } else if (!pic_->parent && r1->field_coded) {
         vscale = 2;
-        const int dt = std::abs(poc_distance(r1->top_poc, pic_->poc));
-        const int db = std::abs(poc_distance(r1->bottom_poc, pic_->poc));
-        col_pic = r1->field[dt < db ? 0 : 1].get();
+        col_pic = r1->field[nearer_field(r1)].get();
         col_mb = mbw_ * (mby_ >> 1) + mbx_;
         col_row = 2 * (mby_ & 1) + (y8 >> 1);  // yM = 8 * (mby % 2) + 4 * (yCol / 8)
     }
@@ -171,12 +227,12 @@ void SliceDecoder::direct(int blk8) {
                 // refers to it: the field of its frame with the current parity, or the frame
                 // of its field (ids: frame 3k, fields 3k + 1 and 3k + 2)
                 int id = col.ref_id[col_list][g8];
-                if (vscale == 1) id = id / 3 * 3 + pic_->structure;
+                if (vscale == 1) id = id / 3 * 3 + view_->structure;
                 if (vscale == 2) id = id / 3 * 3;
                 ref0 = -1;
-                for (size_t r = 0; r < ref_[0].size(); ++r)
-                    if (ref_id_[0][r] == id) {
-                        ref0 = int(r);
+                for (int r = 0; r < ref_count(0); ++r)
+                    if ((field_mb_ ? ref_pic(0, r)->id : ref_id_[0][r]) == id) {
+                        ref0 = r;
                         break;
                     }
                 if (ref0 < 0) {
@@ -184,7 +240,9 @@ void SliceDecoder::direct(int blk8) {
                     ref0 = 0;
                 }
             }
-            const TemporalScale& t = temporal_[ref0];
+            const TemporalScale t = field_mb_
+                                        ? temporal_scale(view_, ref_pic(0, ref0), ref_pic(1, 0))
+                                        : temporal_[ref0];
             Mv m0, m1;
             if (t.copy) {
                 m0 = mv_col;
@@ -231,23 +289,24 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
     using Block = std::conditional_t<kHigh, OpxInterpolateBlock16u, OpxInterpolateBlock8u>;
     int i = (y / 4) * 4 + x / 4;
     int r0 = ref_idx_[0][i], r1 = ref_idx_[1][i];
-    int px = mbx_ * 16 + x, py = mby_ * 16 + y;
+    int px = mbx_ * 16 + x, py = vy_ * 16 + y;
     const int cpy = kC422 ? py : py / 2, ch = kC422 ? h : h / 2, cw = w / 2;
-    int ys = pic_->ystride, cs = pic_->cstride;
-    Pel* dst_y = pic_->plane<Pel>(0) + size_t(py) * ys + px;
-    Pel* dst_cb = pic_->plane<Pel>(1) + size_t(cpy) * cs + px / 2;
-    Pel* dst_cr = pic_->plane<Pel>(2) + size_t(cpy) * cs + px / 2;
+    const Picture* const view = view_;
+    int ys = view->ystride, cs = view->cstride;
+    Pel* dst_y = view->plane<Pel>(0) + size_t(py) * ys + px;
+    Pel* dst_cb = view->plane<Pel>(1) + size_t(cpy) * cs + px / 2;
+    Pel* dst_cr = view->plane<Pel>(2) + size_t(cpy) * cs + px / 2;
     alignas(32) Pel tmp_y[2][16 * 16];
     alignas(32) Pel tmp_c[2][2][8 * 16];
     bool bi = r0 >= 0 && r1 >= 0;
     for (int l = 0; l < 2; ++l) {
         int r = l == 0 ? r0 : r1;
         if (r < 0) continue;
-        if (size_t(r) >= ref_[l].size()) {
+        if (r >= ref_count(l)) {
             d_.error("reference index %d beyond list %d", r, l);
             return;
         }
-        const Picture* ref = ref_[l][size_t(r)];
+        const Picture* ref = ref_pic(l, r);
         const Mv& mv = mv_[l][i];
         bool direct_out = !bi;
         Block rec;
@@ -257,7 +316,7 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
         rec.pDst[0] = direct_out ? dst_y : tmp_y[l];
         rec.pDst[1] = nullptr;
         rec.dstStep = direct_out ? ys : 16;
-        rec.frameSize = {pic_->width, pic_->height};
+        rec.frameSize = {view->width, view->height};
         rec.blockSize = {w, h};
         rec.blockPos = {px, py};
         rec.motionVector = {mv.x, mv.y};
@@ -277,14 +336,14 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
         rc.pDst[0] = direct_out ? dst_cb : tmp_c[l][0];
         rc.pDst[1] = direct_out ? dst_cr : tmp_c[l][1];
         rc.dstStep = direct_out ? cs : 8;
-        rc.frameSize = {pic_->cwidth, pic_->cheight};
+        rc.frameSize = {view->cwidth, view->cheight};
         rc.blockSize = {cw, ch};
         rc.blockPos = {px / 2, cpy};
         // Table 8-10: a 4:2:0 field predicted from the field of the other parity shifts its
         // chroma vector by a quarter chroma row (-2 in eighths from a bottom field into a top)
         int cmy = kC422 ? 2 * mv.y : mv.y;
-        if (!kC422 && pic_->parent && ref->structure != pic_->structure)
-            cmy += pic_->structure == 2 ? 2 : -2;
+        if (!kC422 && view->parent && ref->structure != view->structure)
+            cmy += view->structure == 2 ? 2 : -2;
         rc.motionVector = {mv.x, cmy};
         if constexpr (kHigh) {
             rc.bitDepth = bit_depth_;
@@ -295,12 +354,18 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
         if (res != opxOk) d_.error("chroma interpolation failed");
     }
     OpxRoiSize roi_y = {w, h}, roi_c = {cw, ch};
+    // explicit weights of an MBAFF field macroblock: those of the frame (refIdx >> 1); implicit
+    // ones from its field's order count and those of the reference fields
+    const int wr0 = r0 >> (field_mb_ ? 1 : 0), wr1 = r1 >> (field_mb_ ? 1 : 0);
+    const int implicit_w0 = !bi || weight_mode_ != 2 ? 32
+                            : field_mb_ ? implicit_weight(view->poc, ref_pic(0, r0), ref_pic(1, r1))
+                                        : implicit_w_[r0][r1];
     Pel* dst_c[2] = {dst_cb, dst_cr};
     // weighted-prediction offsets are in units of 8-bit samples (clause 8.4.2.3.2)
     const int osh = bit_depth_ - 8;
     if (!bi) {
         if (weight_mode_ != 1) return;
-        int l = r0 >= 0 ? 0 : 1, r = r0 >= 0 ? r0 : r1;
+        int l = r0 >= 0 ? 0 : 1, r = (r0 >= 0 ? r0 : r1) >> (field_mb_ ? 1 : 0);
         const int(*wt)[2] = sh_.weight[l][r];
         for (int c = 0; c < (mono_ ? 1 : 3); ++c) {
             const int denom = c ? sh_.chroma_log2_denom : sh_.luma_log2_denom;
@@ -328,11 +393,11 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
             if (weight_mode_ == 0) {
                 OPX_COUNTED(opxiBidir_H264_16u_P2P1R)(&b);
             } else if (weight_mode_ == 2) {
-                const int w0 = implicit_w_[r0][r1];
+                const int w0 = implicit_w0;
                 OPX_COUNTED(opxiBidirWeightImplicit_H264_16u_P2P1R)(&b, w0, 64 - w0);
             } else {
-                const int(*a)[2] = sh_.weight[0][r0];
-                const int(*bw)[2] = sh_.weight[1][r1];
+                const int(*a)[2] = sh_.weight[0][wr0];
+                const int(*bw)[2] = sh_.weight[1][wr1];
                 OPX_COUNTED(opxiBidirWeight_H264_16u_P2P1R)
                 (&b, Opx32u(c ? sh_.chroma_log2_denom : sh_.luma_log2_denom), a[c][0],
                  a[c][1] * (1 << osh), bw[c][0], bw[c][1] * (1 << osh));
@@ -350,15 +415,15 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
             // Both predictions sit in scratch blocks of one step, the form of the implicit
             // weighting that has a kernel per block size (the form with a step per source takes
             // any size and is much slower on these).
-            int w0 = implicit_w_[r0][r1], w1 = 64 - w0;
+            int w0 = implicit_w0, w1 = 64 - w0;
             OPX_COUNTED(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R)
             (tmp_y[0], tmp_y[1], dst_y, 16, Opx32u(ys), w0, w1, roi_y);
             if (mono_) return;
             for (int c = 0; c < 2; ++c) OPX_COUNTED(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R)
             (tmp_c[0][c], tmp_c[1][c], dst_c[c], 8, Opx32u(cs), w0, w1, roi_c);
         } else {
-            const int(*a)[2] = sh_.weight[0][r0];
-            const int(*b)[2] = sh_.weight[1][r1];
+            const int(*a)[2] = sh_.weight[0][wr0];
+            const int(*b)[2] = sh_.weight[1][wr1];
             OPX_COUNTED(opxiBiDirWeightBlock_H264_8u_P3P1R)
             (tmp_y[0], tmp_y[1], dst_y, 16, 16, Opx32u(ys), Opx32u(sh_.luma_log2_denom), a[0][0],
              a[0][1], b[0][0], b[0][1], roi_y);

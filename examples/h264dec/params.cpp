@@ -377,7 +377,6 @@ bool parse_slice_header(Bits& b, int nal_type, int nal_ref_idc, const Sps* sps_t
     if (!sps.frame_mbs_only) {
         sh.field_pic = b.bit();
         if (sh.field_pic) sh.bottom_field = b.bit();
-        if (sps.mbaff && !sh.field_pic) return why = "MBAFF (interlaced) is not supported", false;
     }
     if (sh.idr) sh.idr_pic_id = int(b.ue());
     sh.delta_poc_bottom = sh.delta_poc[0] = sh.delta_poc[1] = 0;

@@ -23,27 +23,31 @@ void SliceDecoder::build_level_scale() {
                     Opx16s(pps_.scaling8x8[l][i] * kNorm8[m][norm8_class(i / 8, i % 8)]);
 }
 
-// Clause 8.4.2.3.1: implicit weights from picture order distances.
+// Clause 8.4.2.3.1: the implicit weight of list 0 (list 1 takes 64 - w) from picture order
+// distances between the current picture (an MBAFF field macroblock: its field) and the two
+// references.
+int SliceDecoder::implicit_weight(int cur_poc, const Picture* p0, const Picture* p1) {
+    int w = 32;
+    int tb = poc_distance(cur_poc, p0->poc);
+    int td = poc_distance(p1->poc, p0->poc);
+    if (td != 0 && !p0->long_ref && !p1->long_ref) {
+        int tx = (16384 + std::abs(td / 2)) / td;
+        int dsf = clip3(-1024, 1023, (tb * tx + 32) >> 6);
+        if ((dsf >> 2) >= -64 && (dsf >> 2) <= 128) w = 64 - (dsf >> 2);
+    }
+    return w;
+}
+
 void SliceDecoder::build_implicit_weights() {
     for (size_t i = 0; i < ref_[0].size(); ++i)
-        for (size_t j = 0; j < ref_[1].size(); ++j) {
-            const Picture* p0 = ref_[0][i];
-            const Picture* p1 = ref_[1][j];
-            int w = 32;
-            int tb = poc_distance(pic_->poc, p0->poc);
-            int td = poc_distance(p1->poc, p0->poc);
-            if (td != 0 && !p0->long_ref && !p1->long_ref) {
-                int tx = (16384 + std::abs(td / 2)) / td;
-                int dsf = clip3(-1024, 1023, (tb * tx + 32) >> 6);
-                if ((dsf >> 2) >= -64 && (dsf >> 2) <= 128) w = 64 - (dsf >> 2);
-            }
-            implicit_w_[i][j] = w;  // weight of list 0; list 1 takes 64 - w
-        }
+        for (size_t j = 0; j < ref_[1].size(); ++j)
+            implicit_w_[i][j] = implicit_weight(pic_->poc, ref_[0][i], ref_[1][j]);
 }
 
 void SliceDecoder::run() {
     mbw_ = d_.mb_width_;
     mbh_ = d_.mb_height_;
+    mbaff_ = d_.mbaff_;
     mono_ = sps_.chroma_format_idc == 0;
     scan4_ = pic_->parent ? kScanField : kScanZigzag;
     scan8_ = pic_->parent ? kField8x8 : kZigzag8x8;
@@ -77,7 +81,8 @@ void SliceDecoder::run() {
     }
     qp_ = sh_.qp;
     int n = mbw_ * mbh_;
-    int mb = sh_.first_mb;
+    // CurrMbAddr: in MBAFF frames 2 * pair + (bottom macroblock)
+    int mb = sh_.first_mb * (mbaff_ ? 2 : 1);
     bool more = true;
     int skip_run = -1;
     while (more) {
@@ -86,16 +91,16 @@ void SliceDecoder::run() {
             d_.cur_has_error_ = true;
             return;
         }
-        if (d_.mbs_[size_t(mb)].slice_num >= 0) {
+        start_mb(mb);
+        if (d_.mbs_[size_t(mb_)].slice_num >= 0) {
             d_.error("macroblock %d decoded twice", mb);
             d_.cur_has_error_ = true;
             return;
         }
-        mb_ = mb;
-        mbx_ = mb % mbw_;
-        mby_ = mb / mbw_;
-        prefetch_next(std::min(mb + 2, n - 1));
-        set_neighbours();
+        // (MBAFF: the record of the next address, the bottom macroblock or the next pair's top)
+        prefetch_next(mbaff_ ? std::min(bottom_ ? mb_ - mbw_ + 1 : mb_ + mbw_, n - 1)
+                             : std::min(mb + 2, n - 1));
+        if (!mbaff_) set_neighbours();
         if (sh_.slice_type != 2) {
             if (skip_run < 0) {
                 skip_run = int(b_.ue());
@@ -106,8 +111,14 @@ void SliceDecoder::run() {
                 }
             }
             if (skip_run > 0) {
+                // clause 7.3.4: a skipped top macroblock followed by a coded bottom one takes
+                // the flag that precedes the bottom one; a pair skipped whole infers it
+                if (mbaff_)
+                    set_field(bottom_ ? d_.mbs_[size_t(mb_ - mbw_)].field
+                              : skip_run == 1 && b_.more_rbsp_data() ? b_.bit() != 0
+                                                                     : infer_field_flag());
                 skip_mb();
-                d_.mb_decoded(mb);
+                d_.mb_decoded(mb_);
                 --skip_run;
                 if (skip_run == 0) {
                     more = b_.more_rbsp_data();
@@ -118,11 +129,12 @@ void SliceDecoder::run() {
             }
             skip_run = -1;
         }
+        if (mbaff_) set_field(bottom_ ? d_.mbs_[size_t(mb_ - mbw_)].field : b_.bit() != 0);
         if (!decode_mb()) {
             d_.cur_has_error_ = true;
             return;
         }
-        d_.mb_decoded(mb);
+        d_.mb_decoded(mb_);
         more = b_.more_rbsp_data();
         mb = d_.next_mb(mb);
     }
@@ -188,6 +200,9 @@ void SliceDecoder::skip_mb() {
 // ---- macroblock layer ------------------------------------------------------------------------
 
 Opx8u SliceDecoder::intra_edges() const {
+    if (mbaff_) {
+        return mbaff_edges()[2];
+    }
     auto ok = [&](int dx, int dy) {
         if (!nb_avail_[dy + 1][dx + 1]) return false;
         if (pps_.constrained_intra_pred && !d_.mbs_[size_t((mby_ + dy) * mbw_ + mbx_ + dx)].intra)
@@ -280,7 +295,7 @@ bool SliceDecoder::decode_mb() {
             for (int k = 0; k < 4; ++k) {
                 int pred = st == 1 ? kBSub[sub[k]][0] : 1;
                 if (!(pred & (1 << l))) continue;
-                int n = sh_.num_ref_idx[l];
+                int n = sh_.num_ref_idx[l] << (field_mb_ ? 1 : 0);
                 if (n > 1 && mb_type != 104) {
                     refs[l][k] = n == 2 ? int(!b_.bit()) : int(b_.ue());
                     if (refs[l][k] >= n) return d_.error("bad ref_idx"), false;
@@ -345,6 +360,14 @@ bool SliceDecoder::decode_mb() {
                     int rem = prev_flag ? -1 : int(b_.u(3));
                     int x = kBlkX[n], y = kBlkY[n];
                     Nb a = nb(x - 1, y), b = nb(x, y - 1);
+                    // an 8x8 block's left neighbour is the 8x8 block holding the location, its
+                    // 4x4 block 1, or 3 for block 2 of a frame macroblock beside a field
+                    // macroblock (clause 8.3.2.1): the upper or lower row of that 8x8 block
+                    if (step == 4)
+                        a.y = (a.y & ~1) | (n == 8 && a.avail && mbaff_ && !field_mb_ &&
+                                                    a.mbx != mbx_ && info(a).field
+                                                ? 1
+                                                : 0);
                     auto usable = [&](const Nb& q) {
                         if (!q.avail) return false;
                         if (q.mbx == mbx_ && q.mby == mby_) return true;
@@ -393,7 +416,7 @@ bool SliceDecoder::decode_mb() {
             for (int l = 0; l < 2; ++l)
                 for (int p = 0; p < parts; ++p) {
                     if (!(preds[p] & (1 << l))) continue;
-                    int n = sh_.num_ref_idx[l];
+                    int n = sh_.num_ref_idx[l] << (field_mb_ ? 1 : 0);
                     if (n > 1) {
                         refs[l][p] = n == 2 ? int(!b_.bit()) : int(b_.ue());
                         if (refs[l][p] >= n) return d_.error("bad ref_idx"), false;
@@ -496,12 +519,12 @@ template <class Pel>
 bool SliceDecoder::read_pcm(MbInfo& m) {
     (void)m;
     b_.align();
-    const int ys = pic_->ystride, cs = pic_->cstride;
-    Pel* py = pic_->plane<Pel>(0) + size_t(mby_ * 16) * ys + mbx_ * 16;
+    const int ys = view_->ystride, cs = view_->cstride;
+    Pel* py = view_->plane<Pel>(0) + size_t(vy_ * 16) * ys + mbx_ * 16;
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) py[size_t(y) * ys + x] = Pel(b_.u(sps_.bit_depth_luma));
     for (int c = 1; c < 3 && !mono_; ++c) {
-        Pel* pc = pic_->plane<Pel>(c) + size_t(mby_ * mb_ch_) * cs + mbx_ * 8;
+        Pel* pc = view_->plane<Pel>(c) + size_t(vy_ * mb_ch_) * cs + mbx_ * 8;
         for (int y = 0; y < mb_ch_; ++y)
             for (int x = 0; x < 8; ++x) pc[size_t(y) * cs + x] = Pel(b_.u(sps_.bit_depth_chroma));
     }
@@ -513,21 +536,43 @@ bool SliceDecoder::read_pcm(MbInfo& m) {
 template <class Pel>
 void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_mode, bool t8) {
     constexpr bool kHigh = sizeof(Pel) == 2;
-    const int ys = pic_->ystride, cs = pic_->cstride;
-    Pel* py = pic_->plane<Pel>(0) + size_t(mby_ * 16) * ys + mbx_ * 16;
-    Pel* pcb = pic_->plane<Pel>(1) + size_t(mby_ * mb_ch_) * cs + mbx_ * 8;
-    Pel* pcr = pic_->plane<Pel>(2) + size_t(mby_ * mb_ch_) * cs + mbx_ * 8;
+    const int ys = view_->ystride, cs = view_->cstride;
+    Pel* py = view_->plane<Pel>(0) + size_t(vy_ * 16) * ys + mbx_ * 16;
+    Pel* pcb = view_->plane<Pel>(1) + size_t(vy_ * mb_ch_) * cs + mbx_ * 8;
+    Pel* pcr = view_->plane<Pel>(2) + size_t(vy_ * mb_ch_) * cs + mbx_ * 8;
     // QP'Y and QP'C; in transform bypass 0 in every record
     const int qpy = bypass_ ? 0 : qp_ + qp_bd_y_;
     const int qc[2] = {bypass_ ? 0 : m.qpc[0] + qp_bd_c_, bypass_ ? 0 : m.qpc[1] + qp_bd_c_};
     const Opx8u bp = bypass_ ? 1 : 0;
     const int qp6 = qpy % 6;
     const Opx8u edge = intra ? intra_edges() : 0;
+    // an MBAFF field macroblock whose upper and lower halves see different macroblocks on their
+    // left with different availability: Intra4x4, Intra8x8 and chroma per half
+    const bool split = intra && mbaff_ && mbaff_split_;
+    const Opx8u* he = mbaff_edge_;
     OpxResult r = opxOk;
     // luma
     if constexpr (!kHigh) {
         Opx16s* cp = coeffs_;
-        if (intra && m.kind == kMbI16x16) {
+        if (split && m.kind == kMbI8x8) {
+            Opx32s modes[4];
+            for (int k = 0; k < 4; ++k) modes[k] = m.ipred[(k >> 1) * 8 + (k & 1) * 2];
+            r = OPX_COUNTED(opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R)(
+                &cp, py, ys, modes, cbp8x8_ & 3, qpy, he[0], ls8_[0][qp6], bp);
+            if (r >= 0)
+                r = OPX_COUNTED(opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R)(
+                    &cp, py + 8 * ys, ys, modes + 2, cbp8x8_ >> 2 & 3, qpy, he[1], ls8_[0][qp6],
+                    bp);
+        } else if (split && m.kind == kMbI4x4) {
+            Opx32s modes[16];
+            for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkY[n] * 4 + kBlkX[n]];
+            r = OPX_COUNTED(opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R)(
+                &cp, py, ys, modes, cbp4x4_ >> 1 & 0xFF, qpy, he[0], ls4_[0][qp6], bp);
+            if (r >= 0)
+                r = OPX_COUNTED(opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R)(
+                    &cp, py + 8 * ys, ys, modes + 8, cbp4x4_ >> 9 & 0xFF, qpy, he[1], ls4_[0][qp6],
+                    bp);
+        } else if (intra && m.kind == kMbI16x16) {
             r = OPX_COUNTED(opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R)(
                 &cp, py, ys, i16_mode, cbp4x4_, qpy, edge, ls4_[0][qp6], bp);
         } else if (intra && m.kind == kMbI8x8) {
@@ -552,7 +597,11 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
         if (r < 0) d_.error("luma reconstruction refused (%d) at macroblock %d", r, mb_);
         if (mono_) return;
         if (!c422_) {
-            if (intra)
+            if (split)
+                r = OPX_COUNTED(opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R)(
+                    &cp, pcb, pcr, Opx32u(cs), chroma_mode, cbp4x4_, Opx32u(qc[0]), Opx32u(qc[1]),
+                    he[0], he[3], ls4_[1][qc[0] % 6], ls4_[2][qc[1] % 6], bp);
+            else if (intra)
                 r = OPX_COUNTED(opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R)(
                     &cp, pcb, pcr, Opx32u(cs), chroma_mode, cbp4x4_, Opx32u(qc[0]), Opx32u(qc[1]),
                     edge, ls4_[1][qc[0] % 6], ls4_[2][qc[1] % 6], bp);
@@ -578,7 +627,23 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
     } else {
         Opx32s* cp = coeffs32_;
         OpxReconstructInfo rec = {&cp, py, ys, cbp4x4_ & 0x1FFFFu, qpy, nullptr, bp, bit_depth_};
-        if (intra && m.kind == kMbI16x16) {
+        if (split && (m.kind == kMbI8x8 || m.kind == kMbI4x4)) {
+            const bool b8 = m.kind == kMbI8x8;
+            Opx32s modes[16];
+            if (b8)
+                for (int k = 0; k < 4; ++k) modes[k] = m.ipred[(k >> 1) * 8 + (k & 1) * 2];
+            else
+                for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkY[n] * 4 + kBlkX[n]];
+            rec.pQuantTable = b8 ? ls8_[0][qp6] : ls4_[0][qp6];
+            for (int h = 0; h < 2 && r >= 0; ++h) {
+                rec.pSrcDstPlane = py + 8 * h * ys;
+                rec.cbp = b8 ? cbp8x8_ >> (2 * h) & 3 : cbp4x4_ >> (1 + 8 * h) & 0xFF;
+                r = b8 ? OPX_COUNTED(opxiReconstructLumaIntraHalf8x8_H264High_32s16u_IP1R)(
+                             &rec, modes + 2 * h, he[h])
+                       : OPX_COUNTED(opxiReconstructLumaIntraHalf4x4_H264High_32s16u_IP1R)(
+                             &rec, modes + 8 * h, he[h]);
+            }
+        } else if (intra && m.kind == kMbI16x16) {
             rec.pQuantTable = ls4_[0][qp6];
             r = OPX_COUNTED(opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R)(&rec, i16_mode,
                                                                                 edge);
@@ -616,6 +681,9 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
                             pr, chroma_mode, edge, dc0, dc1)
                       : OPX_COUNTED(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R)(pr, dc0,
                                                                                            dc1);
+        } else if (split) {
+            r = OPX_COUNTED(opxiReconstructChromaIntraHalf4x4_H264High_32s16u_IP2R)(pr, chroma_mode,
+                                                                                    he[0], he[3]);
         } else {
             r = intra ? OPX_COUNTED(opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R)(
                             pr, chroma_mode, edge)
@@ -751,6 +819,16 @@ bool SliceDecoder::parse_residual(MbInfo& m, int cbp, bool i16) {
 __attribute__((always_inline)) inline int SliceDecoder::luma_nc(int x, int y) {
     const MbInfo* mbs = d_.mbs_.data();
     const MbInfo& cur = mbs[mb_];
+    if (mbaff_) {
+        int n[2] = {0, 0};
+        bool avail[2];
+        for (int k = 0; k < 2; ++k) {
+            const Nb b = k == 0 ? nb(x - 1, y) : nb(x, y - 1);
+            avail[k] = b.avail;
+            if (b.avail) n[k] = info(b).total_coeff[b.y * 4 + b.x];
+        }
+        return h264common::predict_nc(avail[0], n[0], avail[1], n[1]);
+    }
     bool aa = x > 0 || left_ok_, ba = y > 0 || top_ok_;
     int na = !aa ? 0 : x > 0 ? cur.total_coeff[y * 4 + x - 1] : mbs[mb_ - 1].total_coeff[y * 4 + 3];
     int nb_ = !ba     ? 0
@@ -763,6 +841,17 @@ __attribute__((always_inline)) inline int SliceDecoder::chroma_nc(int c, int x, 
     // chroma 4x4 blocks form a grid 2 wide and 2 (4:2:0) or 4 (4:2:2) high per macroblock
     const MbInfo* mbs = d_.mbs_.data();
     const MbInfo& cur = mbs[mb_];
+    if (mbaff_) {
+        int n[2] = {0, 0};
+        bool avail[2];
+        for (int k = 0; k < 2; ++k) {
+            const Nb b = k == 0 ? nb_mbaff(4 * x - 1, 4 * y, 8, mb_ch_)
+                                : nb_mbaff(4 * x, 4 * y - 1, 8, mb_ch_);
+            avail[k] = b.avail;
+            if (b.avail) n[k] = info(b).total_coeff_c[c][(b.y >> 2) * 2 + (b.x >> 2)];
+        }
+        return h264common::predict_nc(avail[0], n[0], avail[1], n[1]);
+    }
     bool aa = x > 0 || left_ok_, ba = y > 0 || top_ok_;
     int na = !aa     ? 0
              : x > 0 ? cur.total_coeff_c[c][y * 2 + x - 1]

@@ -94,6 +94,17 @@ class SliceDecoder {
     int mbw_ = 0, mbh_ = 0;
     int qp_ = 0;
     int mbx_ = 0, mby_ = 0, mb_ = 0;
+    // MBAFF frames: pairs of macroblocks, each pair frame or field coded. mby_ is the
+    // macroblock's row in the frame's records (mbs_, motion), pair_y_ its pair row; a field
+    // macroblock's samples are rows of one parity: the sample work sees the current
+    // macroblock at row vy_ of view_ (the frame, or the field view of its parity).
+    bool mbaff_ = false, field_mb_ = false, bottom_ = false;
+    int pair_y_ = 0;
+    Picture* view_ = nullptr;
+    int vy_ = 0;
+    void start_mb(int addr);
+    void set_field(bool field);
+    bool infer_field_flag() const;
     int weight_mode_ = 0;  // 0 default, 1 explicit, 2 implicit
     int implicit_w_[32][32];
     Opx16s ls4_[6][6][16];  // [list][qP % 6][raster]
@@ -138,8 +149,25 @@ class SliceDecoder {
         bool avail = false;
         int mbx = 0, mby = 0, x = 0, y = 0;  // macroblock and 4x4 block inside it
     };
-    // the 4x4 block at (x, y) relative to the current macroblock (x in -1..4, y in -1..3)
-    Nb nb(int x, int y) const {
+    // MBAFF (clause 6.4.12.2, Table 6-4): the macroblock holding location (xN, yN) relative to
+    // the current macroblock in a maxW x maxH grid (luma 16 x 16, chroma 8 x 8 or 8 x 16) and
+    // the location (x, y) inside it, in samples; mby is the macroblock's row in the frame
+    // (2 * pair row + 1 for the bottom macroblock of a pair).
+    Nb nb_mbaff(int xN, int yN, int maxW, int maxH) const;
+    bool pair_avail(int px, int py) const {
+        if (px < 0 || py < 0 || px >= mbw_ || 2 * py >= mbh_) return false;
+        return d_.mbs_[size_t(2 * py * mbw_ + px)].slice_num == slice_num_;
+    }
+    // the 4x4 block at (x, y) relative to the current macroblock (x in -1..4, y in -1..3);
+    // corner: the block holding its lower-right sample (neighbour D of a block at (x + 1, y +
+    // 1): in MBAFF frames a macroblock on the left may hold the upper and lower rows of a block)
+    Nb nb(int x, int y, bool corner = false) const {
+        if (mbaff_) {
+            Nb n = nb_mbaff(x < 0 ? -1 : 4 * x, y < 0 ? -1 : 4 * y + (corner ? 3 : 0), 16, 16);
+            n.x >>= 2;
+            n.y >>= 2;
+            return n;
+        }
         Nb n;
         int dx = x < 0 ? -1 : x > 3 ? 1 : 0, dy = y < 0 ? -1 : 0;
         n.mbx = mbx_ + dx;
@@ -154,7 +182,7 @@ class SliceDecoder {
     void prefetch_next(int mb) const;
     bool decode_mb();
     void finish_mb() {
-        if (sh_.deblock_idc != 1) d_.edge_strengths(mbx_, mby_);
+        if (sh_.deblock_idc != 1 && !mbaff_) d_.edge_strengths(mbx_, mby_);
     }
     void skip_mb();
     bool parse_residual(MbInfo& m, int cbp, bool i16);
@@ -181,9 +209,21 @@ class SliceDecoder {
     void predict_partition_t(int x, int y, int w, int h);
     void inter_prediction();
     Opx8u intra_edges() const;
+    const Opx8u* mbaff_edges() const;
+    mutable Opx8u mbaff_edge_[4] = {0, 0, 0, 0};
+    mutable bool mbaff_split_ = false;  // the halves differ in left availability
     void build_level_scale();
     void build_implicit_weights();
+    int implicit_weight(int cur_poc, const Picture* p0, const Picture* p1);
+    // the reference picture of refIdx r of list l: an MBAFF field macroblock's index r names
+    // field r & 1 (0 the current macroblock's parity) of frame r >> 1
+    const Picture* ref_pic(int l, int r) const {
+        if (!field_mb_) return ref_[l][size_t(r)];
+        return ref_[l][size_t(r >> 1)]->field[(bottom_ ? 1 : 0) ^ (r & 1)].get();
+    }
+    int ref_count(int l) const { return int(ref_[l].size()) << (field_mb_ ? 1 : 0); }
     void build_temporal_scale();
+    static TemporalScale temporal_scale(const Picture* cur, const Picture* p0, const Picture* p1);
 
     // spatial direct (per macroblock)
     int sp_ref_[2] = {-1, -1};

@@ -1,5 +1,6 @@
 # Conformance streams (../shared/conformance/h264) that opxvc-h264dec decodes bit-exactly (the
-# PPH10 ones 10-bit, digests of 16-bit little-endian samples);
+# PPH10 ones 10-bit, digests of 16-bit little-endian samples; FREXT02_JVC_C, FRExt2_Panasonic
+# and PPH10I6 with MBAFF frames);
 # each becomes one CTest case.
 set(OPXVC_H264DEC_CONFORMANCE_STREAMS
     Adobe_PDF_sample_a_1024x768_50Frms.264
@@ -14,6 +15,8 @@ set(OPXVC_H264DEC_CONFORMANCE_STREAMS
     CI_MW_D.264
     CVFC1_Sony_C.jsv
     CVPCMNL1_SVA_C.264
+    FREXT02_JVC_C.264
+    FRExt2_Panasonic.avc
     Cisco_Adobe_PDF_sample_a_1024x768_CAVLC_Bframe_9.264
     Cisco_Men_whisper_640x320_CAVLC_Bframe_9.264
     HPCVFLNL_BRCM_A.264
@@ -31,6 +34,7 @@ set(OPXVC_H264DEC_CONFORMANCE_STREAMS
     NRF_MW_E.264
     PPH10I1_Panasonic_A.264
     PPH10I4_Panasonic_A.264
+    PPH10I6_Panasonic_A.264
     SVA_BA1_B.264
     SVA_BA2_D.264
     SVA_Base_B.264
