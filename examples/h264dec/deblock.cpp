@@ -345,10 +345,14 @@ void Decoder::deblock_mbaff() {
                 for (int dir = 0; dir < 2; ++dir)
                     for (int e = 1; e < 4; ++e) {
                         if (q.transform8x8 && e != 2) continue;
+                        // an internal edge the motion does not cross: bS 0 unless coded or intra
+                        const bool still = !q.intra && ((q.still[dir] >> e) & 1);
                         for (int k = 0; k < 4; ++k) {
-                            const int qb = dir == 0 ? 4 * k + e : 4 * e + k;
-                            bs[dir][4 * e + k] = strength(q, qi, dir == 0 ? qb - 1 : qb - 4, qb,
-                                                          false, false, false);
+                            const int qb = dir == 0 ? 4 * k + e : 4 * e + k,
+                                      pb = dir == 0 ? qb - 1 : qb - 4;
+                            bs[dir][4 * e + k] = still
+                                                     ? Opx8u(nz(q, pb) || nz(q, qb) ? 2 : 0)
+                                                     : strength(q, qi, pb, qb, false, false, false);
                         }
                     }
                 const MbInfo* nb[2] = {&q, &q};
