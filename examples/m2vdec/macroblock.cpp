@@ -368,6 +368,11 @@ void Decoder::predict(int mb_x, int mb_y, int flags, const Opx16s* residual) {
                     src_step[s] = kEdgeStride;
                 } else {
                     src[s] = field + iy * step + ix;
+                    // The rows one cache line to the right, which the macroblocks 64 / bw further
+                    // on read with similar vectors: fetched ahead, the motion compensation's
+                    // reads wait on memory far less. (Asking only when a block begins a line, a
+                    // quarter as many requests, lost most of the gain.)
+                    for (int j = 0; j <= bh; ++j) __builtin_prefetch(src[s] + j * step + 64);
                 }
             }
             uint8_t* dst = f.plane[c] + (by + dst_row) * f.stride[c] + bx;
