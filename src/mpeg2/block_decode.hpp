@@ -50,6 +50,17 @@ struct Cursor {
             win |= std::uint64_t{p[1]} << (31 - pos);
         }
     }
+    // skip(n), the window shifted by `shift` modulo 64: any count with the low six bits of n,
+    // which may be at hand a step sooner than n itself.
+    OPX_INLINE void skip_by(int n, std::uint32_t shift) noexcept {
+        win <<= shift & 63u;
+        pos -= n;
+        if (pos < 0) {
+            pos += 32;
+            ++p;
+            win |= std::uint64_t{p[1]} << (31 - pos);
+        }
+    }
     // The next n bits, 1 <= n <= 32.
     OPX_INLINE std::uint32_t read(int n) noexcept {
         const std::uint32_t v = static_cast<std::uint32_t>(win >> (64 - n));
@@ -84,7 +95,9 @@ OPX_INLINE bool walk(Cursor& cursor, const Opx32s* table, std::int32_t& value) n
     const int surplus = e & 0xFF;
     value = e >> 8;
     if (value == opx::bits::kVlcInvalid || surplus >= w) return false;
-    c.skip(used - surplus);
+    // used - e has the low eight bits of used - surplus (e holds the surplus in its low byte):
+    // the window shifts by it without waiting for the surplus to be taken out of e.
+    c.skip_by(used - surplus, static_cast<std::uint32_t>(used - e));
     cursor = c;
     return true;
 }
