@@ -109,10 +109,11 @@ void samples_portable(const Opx16s in_t[64], uint8_t* out, int out_stride) {
 template <class T, int Lo, int Hi>
 void dc_portable(int dc, int f77, T* out, int out_stride) {
     const Basis& b = basis();
-    const float d = float(dc) * 0.125f, f = float(f77);
+    // the same sums as dc_rows: F(0, 0) / 8 + 1/2 exact, then one rounding when |F(7, 7)| <= 1
+    const float d = float(dc) * 0.125f + 0.5f, f = float(f77);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) {
-            const float r = d + f * b.dc77[y][x] + 0.5f;
+            const float r = d + f * b.dc77[y][x];
             const int i = int(r);
             out[y * out_stride + x] = T(clamp(i - (float(i) > r), Lo, Hi));
         }
