@@ -146,7 +146,8 @@ M2VDEC_AVX2 inline __m256 row_ps(const Opx16s* r) {
 }
 
 // The two passes; rows of the result rounded (half up) to 32-bit integers, rows y in out[y].
-M2VDEC_AVX2 inline void transform_avx2(const Opx16s in_t[64], __m256i out[8]) {
+// Inlined into its two callers, so that the rows stay in registers.
+M2VDEC_AVX2 __attribute__((always_inline)) inline void transform_avx2(const Opx16s in_t[64], __m256i out[8]) {
     const Basis& b = basis();
     // e0..e3 and o0..o3 sum the terms of rows u even and odd for output rows k = 0..3 (named
     // registers; every row, no branches: a skipped row costs less than a mispredicted loop end)
