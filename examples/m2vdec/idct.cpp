@@ -29,6 +29,8 @@ namespace {
 // basis[u][x] = C(u) / 2 × cos((2x + 1)uπ/16), C(0) = 1/√2, else 1
 struct Basis {
     float m[8][8];
+    float m2[8][8];  // the same: the second pass broadcasts from here (see transform_avx2)
+    float dc77[8][8];  // basis[7][y] basis[7][x], the pattern of F(7, 7) alone
     double d[8][8];
     Basis() {
         const double pi = 3.14159265358979323846;
@@ -36,8 +38,10 @@ struct Basis {
             for (int x = 0; x < 8; ++x) {
                 const double cu = u == 0 ? std::sqrt(0.5) : 1.0;
                 d[u][x] = cu / 2 * std::cos((2 * x + 1) * u * pi / 16);
-                m[u][x] = float(d[u][x]);
+                m[u][x] = m2[u][x] = float(d[u][x]);
             }
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x) dc77[y][x] = float(d[7][y] * d[7][x]);
     }
 };
 
@@ -100,6 +104,21 @@ void samples_portable(const Opx16s in_t[64], uint8_t* out, int out_stride) {
         for (int x = 0; x < 8; ++x) out[y * out_stride + x] = uint8_t(clamp(r[y * 8 + x], 0, 255));
 }
 
+// F(0, 0) and F(7, 7) alone: f(x, y) = F(0, 0) / 8 + F(7, 7) basis[7][y] basis[7][x], rounded
+// half up like the full transform (F(0, 0) / 8 is exact in single precision).
+template <class T, int Lo, int Hi>
+void dc_portable(int dc, int f77, T* out, int out_stride) {
+    const Basis& b = basis();
+    // the same sums as dc_rows: F(0, 0) / 8 + 1/2 exact, then one rounding when |F(7, 7)| <= 1
+    const float d = float(dc) * 0.125f + 0.5f, f = float(f77);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const float r = d + f * b.dc77[y][x];
+            const int i = int(r);
+            out[y * out_stride + x] = T(clamp(i - (float(i) > r), Lo, Hi));
+        }
+}
+
 #ifdef M2VDEC_X86
 #define M2VDEC_AVX2 __attribute__((target("avx2,fma")))
 
@@ -127,14 +146,15 @@ M2VDEC_AVX2 inline __m256 row_ps(const Opx16s* r) {
 }
 
 // The two passes; rows of the result rounded (half up) to 32-bit integers, rows y in out[y].
-M2VDEC_AVX2 inline void transform_avx2(const Opx16s in_t[64], __m256i out[8]) {
+// Inlined into its two callers, so that the rows stay in registers.
+M2VDEC_AVX2 __attribute__((always_inline)) inline void transform_avx2(const Opx16s in_t[64], __m256i out[8]) {
     const Basis& b = basis();
     // e0..e3 and o0..o3 sum the terms of rows u even and odd for output rows k = 0..3 (named
     // registers; every row, no branches: a skipped row costs less than a mispredicted loop end)
     __m256 e0, e1, e2, e3, o0, o1, o2, o3;
 #define M2VDEC_FIRST(a0, a1, a2, a3, u, t)                     \
     do {                                                       \
-        const float* m = b.m[u];                               \
+        const float* m = basis[u];                             \
         a0 = _mm256_mul_ps(_mm256_broadcast_ss(m + 0), t);     \
         a1 = _mm256_mul_ps(_mm256_broadcast_ss(m + 1), t);     \
         a2 = _mm256_mul_ps(_mm256_broadcast_ss(m + 2), t);     \
@@ -142,7 +162,7 @@ M2VDEC_AVX2 inline void transform_avx2(const Opx16s in_t[64], __m256i out[8]) {
     } while (0)
 #define M2VDEC_TERMS(a0, a1, a2, a3, u, t)                           \
     do {                                                             \
-        const float* m = b.m[u];                                     \
+        const float* m = basis[u];                                   \
         a0 = _mm256_fmadd_ps(_mm256_broadcast_ss(m + 0), t, a0);     \
         a1 = _mm256_fmadd_ps(_mm256_broadcast_ss(m + 1), t, a1);     \
         a2 = _mm256_fmadd_ps(_mm256_broadcast_ss(m + 2), t, a2);     \
@@ -150,6 +170,7 @@ M2VDEC_AVX2 inline void transform_avx2(const Opx16s in_t[64], __m256i out[8]) {
     } while (0)
     __m256 q[8];
     {
+        const float(*basis)[8] = b.m;
         __m256 t = row_ps(in_t);
         M2VDEC_FIRST(e0, e1, e2, e3, 0, t);
         t = row_ps(in_t + 8);
@@ -166,6 +187,10 @@ M2VDEC_AVX2 inline void transform_avx2(const Opx16s in_t[64], __m256i out[8]) {
     q[2] = _mm256_add_ps(e2, o2), q[5] = _mm256_sub_ps(e2, o2);
     q[3] = _mm256_add_ps(e3, o3), q[4] = _mm256_sub_ps(e3, o3);
     transpose8(q);
+    // The second pass takes its factors from a copy: from the same addresses the compiler keeps
+    // the first pass's 32 broadcasts for the second and spills them to the stack, which costs
+    // more than broadcasting again.
+    const float(*basis)[8] = b.m2;
     M2VDEC_FIRST(e0, e1, e2, e3, 0, q[0]);
     M2VDEC_FIRST(o0, o1, o2, o3, 1, q[1]);
     for (int u = 2; u < 8; u += 2) {
@@ -210,11 +235,44 @@ M2VDEC_AVX2 void samples_avx2(const Opx16s in_t[64], uint8_t* out, int out_strid
                          _mm_unpackhi_epi64(s, s));
     }
 }
+// Rows of the F(0, 0) / F(7, 7) block, rounded half up as in transform_avx2.
+M2VDEC_AVX2 inline void dc_rows(int dc, int f77, __m256i out[8]) {
+    const Basis& b = basis();
+    const __m256 d = _mm256_set1_ps(float(dc) * 0.125f + 0.5f), f = _mm256_set1_ps(float(f77));
+    for (int y = 0; y < 8; ++y)
+        out[y] = _mm256_cvtps_epi32(_mm256_floor_ps(_mm256_fmadd_ps(f, _mm256_loadu_ps(b.dc77[y]), d)));
+}
+
+M2VDEC_AVX2 void dc_residual_avx2(int dc, int f77, Opx16s* out, int out_stride_elems) {
+    __m256i r[8];
+    dc_rows(dc, f77, r);
+    const __m256i lo = _mm256_set1_epi16(-256), hi = _mm256_set1_epi16(255);
+    for (int y = 0; y < 8; y += 2) {
+        const __m256i p = _mm256_max_epi16(_mm256_min_epi16(pack_rows(r[y], r[y + 1]), hi), lo);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y * out_stride_elems), _mm256_castsi256_si128(p));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (y + 1) * out_stride_elems),
+                         _mm256_extracti128_si256(p, 1));
+    }
+}
+
+M2VDEC_AVX2 void dc_samples_avx2(int dc, int f77, uint8_t* out, int out_stride) {
+    __m256i r[8];
+    dc_rows(dc, f77, r);
+    for (int y = 0; y < 8; y += 2) {
+        const __m256i p = pack_rows(r[y], r[y + 1]);
+        const __m128i s = _mm_packus_epi16(_mm256_castsi256_si128(p), _mm256_extracti128_si256(p, 1));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + y * out_stride), s);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (y + 1) * out_stride),
+                         _mm_unpackhi_epi64(s, s));
+    }
+}
 #endif
 
 struct Kernels {
     void (*residual)(const Opx16s*, Opx16s*, int);
     void (*samples)(const Opx16s*, uint8_t*, int);
+    void (*dc_residual)(int, int, Opx16s*, int);
+    void (*dc_samples)(int, int, uint8_t*, int);
 };
 
 // Chosen on first use (the processor query once, not per block).
@@ -222,9 +280,10 @@ const Kernels& kernels() {
     static const Kernels k = [] {
 #ifdef M2VDEC_X86
         if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
-            return Kernels{residual_avx2, samples_avx2};
+            return Kernels{residual_avx2, samples_avx2, dc_residual_avx2, dc_samples_avx2};
 #endif
-        return Kernels{residual_portable, samples_portable};
+        return Kernels{residual_portable, samples_portable, dc_portable<Opx16s, -256, 255>,
+                       dc_portable<uint8_t, 0, 255>};
     }();
     return k;
 }
@@ -237,6 +296,14 @@ void idct8x8_residual_t(const Opx16s in_t[64], Opx16s* out, int out_stride_elems
 
 void idct8x8_samples_t(const Opx16s in_t[64], uint8_t* out, int out_stride) {
     kernels().samples(in_t, out, out_stride);
+}
+
+void idct8x8_dc_residual(int dc, int f77, Opx16s* out, int out_stride_elems) {
+    kernels().dc_residual(dc, f77, out, out_stride_elems);
+}
+
+void idct8x8_dc_samples(int dc, int f77, uint8_t* out, int out_stride) {
+    kernels().dc_samples(dc, f77, out, out_stride);
 }
 
 void idct8x8_residual(const Opx16s in[64], Opx16s* out, int out_stride_elems) {
