@@ -97,7 +97,8 @@ OPX_INLINE bool walk(Cursor& cursor, const Opx32s* table, std::int32_t& value) n
     if (value == opx::bits::kVlcInvalid || surplus >= w) return false;
     // used - e has the low eight bits of used - surplus (e holds the surplus in its low byte):
     // the window shifts by it without waiting for the surplus to be taken out of e.
-    c.skip_by(used - surplus, static_cast<std::uint32_t>(used - e));
+    // (unsigned: a caller's table may hold any entry, and the signed difference could overflow)
+    c.skip_by(used - surplus, static_cast<std::uint32_t>(used) - static_cast<std::uint32_t>(e));
     cursor = c;
     return true;
 }
