@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include "harness/harness.hpp"
@@ -366,6 +367,21 @@ TEST(H264FwdRules, ZeroResidualAndDcOnlyCounts) {
     EXPECT_EQ(last, 15);
     EXPECT_LT(level[5], 0);
     EXPECT_EQ(level[5], -level[15]);
+}
+
+// The rounding offsets at their exact boundaries (qp 0: q 15, scale 13107 at position 0):
+// f = 10922 (intra) and 5461 (inter) each just reach the next level; one less, or the other
+// kind's offset, does not.
+TEST(H264FwdRules, RoundingOffsetsOfIntraAndInterBlocks) {
+    for (const auto& [intra, c, want] :
+         {std::tuple{1, 21842, 8737}, std::tuple{0, 27305, 10922}}) {
+        Opx16s coef[16] = {static_cast<Opx16s>(c)}, level[16];
+        Opx32s num = 0, last = 0;
+        ASSERT_EQ(opxiQuantizeResidual4x4Fwd_H264_16s_C1(coef, level, &num, &last, nullptr,
+                                                         kZigzag4x4, 0, intra),
+                  opxOk);
+        EXPECT_EQ(level[0], want) << "intra " << intra;
+    }
 }
 
 // A negative coefficient rounds its magnitude: the two signs give mirrored levels.
