@@ -212,9 +212,8 @@ M2VDEC_AVX2 inline __m256i pack_rows(__m256i a, __m256i b) {
     return _mm256_permute4x64_epi64(_mm256_packs_epi32(a, b), _MM_SHUFFLE(3, 1, 2, 0));
 }
 
-M2VDEC_AVX2 void residual_avx2(const Opx16s in_t[64], Opx16s* out, int out_stride_elems) {
-    __m256i r[8];
-    transform_avx2(in_t, r);
+// The eight result rows stored as residuals (clamped to -256..255) or as samples (0..255).
+M2VDEC_AVX2 __attribute__((always_inline)) inline void store_residual(const __m256i r[8], Opx16s* out, int out_stride_elems) {
     const __m256i lo = _mm256_set1_epi16(-256), hi = _mm256_set1_epi16(255);
     for (int y = 0; y < 8; y += 2) {
         const __m256i p = _mm256_max_epi16(_mm256_min_epi16(pack_rows(r[y], r[y + 1]), hi), lo);
@@ -224,9 +223,7 @@ M2VDEC_AVX2 void residual_avx2(const Opx16s in_t[64], Opx16s* out, int out_strid
     }
 }
 
-M2VDEC_AVX2 void samples_avx2(const Opx16s in_t[64], uint8_t* out, int out_stride) {
-    __m256i r[8];
-    transform_avx2(in_t, r);
+M2VDEC_AVX2 __attribute__((always_inline)) inline void store_samples(const __m256i r[8], uint8_t* out, int out_stride) {
     for (int y = 0; y < 8; y += 2) {
         const __m256i p = pack_rows(r[y], r[y + 1]);
         const __m128i s = _mm_packus_epi16(_mm256_castsi256_si128(p), _mm256_extracti128_si256(p, 1));
@@ -235,6 +232,19 @@ M2VDEC_AVX2 void samples_avx2(const Opx16s in_t[64], uint8_t* out, int out_strid
                          _mm_unpackhi_epi64(s, s));
     }
 }
+
+M2VDEC_AVX2 void residual_avx2(const Opx16s in_t[64], Opx16s* out, int out_stride_elems) {
+    __m256i r[8];
+    transform_avx2(in_t, r);
+    store_residual(r, out, out_stride_elems);
+}
+
+M2VDEC_AVX2 void samples_avx2(const Opx16s in_t[64], uint8_t* out, int out_stride) {
+    __m256i r[8];
+    transform_avx2(in_t, r);
+    store_samples(r, out, out_stride);
+}
+
 // Rows of the F(0, 0) / F(7, 7) block, rounded half up as in transform_avx2.
 M2VDEC_AVX2 inline void dc_rows(int dc, int f77, __m256i out[8]) {
     const Basis& b = basis();
@@ -246,25 +256,13 @@ M2VDEC_AVX2 inline void dc_rows(int dc, int f77, __m256i out[8]) {
 M2VDEC_AVX2 void dc_residual_avx2(int dc, int f77, Opx16s* out, int out_stride_elems) {
     __m256i r[8];
     dc_rows(dc, f77, r);
-    const __m256i lo = _mm256_set1_epi16(-256), hi = _mm256_set1_epi16(255);
-    for (int y = 0; y < 8; y += 2) {
-        const __m256i p = _mm256_max_epi16(_mm256_min_epi16(pack_rows(r[y], r[y + 1]), hi), lo);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + y * out_stride_elems), _mm256_castsi256_si128(p));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + (y + 1) * out_stride_elems),
-                         _mm256_extracti128_si256(p, 1));
-    }
+    store_residual(r, out, out_stride_elems);
 }
 
 M2VDEC_AVX2 void dc_samples_avx2(int dc, int f77, uint8_t* out, int out_stride) {
     __m256i r[8];
     dc_rows(dc, f77, r);
-    for (int y = 0; y < 8; y += 2) {
-        const __m256i p = pack_rows(r[y], r[y + 1]);
-        const __m128i s = _mm_packus_epi16(_mm256_castsi256_si128(p), _mm256_extracti128_si256(p, 1));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + y * out_stride), s);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + (y + 1) * out_stride),
-                         _mm_unpackhi_epi64(s, s));
-    }
+    store_samples(r, out, out_stride);
 }
 #endif
 
