@@ -55,6 +55,20 @@ cases=(
   "mbaff_cip|176x144|life=size=176x144:rate=50:mold=4:seed=6,tinterlace=mode=interleave_top|12|--profile high --tff --bframes 0 --ref 1 --constrained-intra --qp 20 --scenecut 0 --8x8dct"
   "mbaff_cip8x8|176x160|life=size=176x160:rate=50:mold=4:seed=20,tinterlace=mode=interleave_top|12|--profile high --tff --bframes 0 --ref 1 --constrained-intra --qp 16 --scenecut 0 --8x8dct --partitions i8x8"
 )
+# Decodes stream $3 (library calls counted into calls.txt) and compares its frame digests with
+# ffmpeg's, reporting under name $1 and description $2; leaves ffmpeg's digests in $expected.
+compare() {
+  expected=$(ffmpeg -v error -threads 1 -i "$3" -f framemd5 - | grep -v '^#' | awk -F', *' '{print $6}')
+  local actual
+  actual=$("$dec" --md5 --calls "$3" 2>>"$work/calls.txt" | awk '{print $2}')
+  n=$((n + 1))
+  if [ "$expected" == "$actual" ] && [ -n "$expected" ]; then
+    echo "$1 ($2): $(echo "$expected" | wc -l) frames bit-exact"
+  else
+    echo "$1 ($2): MISMATCH: $(diff <(echo "$expected") <(echo "$actual") | head -1)"
+    fail=1
+  fi
+}
 for c in "${cases[@]}"; do
   IFS='|' read -r name size src frames opts <<<"$c"
   yuv=$work/$name.yuv s=$work/$name.264
@@ -64,15 +78,7 @@ for c in "${cases[@]}"; do
   ffmpeg -v error -f lavfi -i "$lavfi" -frames:v "$frames" -pix_fmt $pix -f rawvideo -y "$yuv" || { echo "$name: source failed"; fail=1; continue; }
   # shellcheck disable=SC2086
   x264 --quiet --no-cabac --threads 1 --input-res "$size" --input-csp $csp $opts -o "$s" "$yuv" 2>/dev/null || { echo "$name: x264 failed"; fail=1; continue; }
-  expected=$(ffmpeg -v error -threads 1 -i "$s" -f framemd5 - | grep -v '^#' | awk -F', *' '{print $6}')
-  actual=$("$dec" --md5 --calls "$s" 2>>"$work/calls.txt" | awk '{print $2}')
-  n=$((n + 1))
-  if [ "$expected" == "$actual" ] && [ -n "$expected" ]; then
-    echo "$name ($size, $opts): $(echo "$expected" | wc -l) frames bit-exact"
-  else
-    echo "$name ($size, $opts): MISMATCH: $(diff <(echo "$expected") <(echo "$actual") | head -1)"
-    fail=1
-  fi
+  compare "$name" "$size, $opts" "$s"
 done
 # 4:2:2, high bit depth and lossless streams: the source has temporal noise (coefficients in
 # every block, escape levels at low qp).
@@ -116,15 +122,7 @@ for c in "${high_cases[@]}"; do
   # shellcheck disable=SC2086
   x264 --quiet --no-progress --no-cabac --threads 1 --input-res "$size" --input-csp "$csp" --output-csp "$csp" \
     --input-depth "$depth" --output-depth "$depth" $opts -o "$s" "$yuv" 2>/dev/null || { echo "$name: x264 failed"; fail=1; continue; }
-  expected=$(ffmpeg -v error -threads 1 -i "$s" -f framemd5 - | grep -v '^#' | awk -F', *' '{print $6}')
-  actual=$("$dec" --md5 --calls "$s" 2>>"$work/calls.txt" | awk '{print $2}')
-  n=$((n + 1))
-  if [ "$expected" == "$actual" ] && [ -n "$expected" ]; then
-    echo "$name ($size $pix, $opts): $(echo "$expected" | wc -l) frames bit-exact"
-  else
-    echo "$name ($size $pix, $opts): MISMATCH: $(diff <(echo "$expected") <(echo "$actual") | head -1)"
-    fail=1
-  fi
+  compare "$name" "$size $pix, $opts" "$s"
   # y4m output (C422, C420p10, C422p10 headers) read back by ffmpeg gives the same frames
   case "$name" in 422_b8x8|10_qp1|422_10_b8x8)
     "$dec" -o "$work/$name.y4m" "$s" &&
