@@ -547,8 +547,11 @@ inline void idct8_pass(typename A::V* d) noexcept {
 
 void add8x8_high(const Opx16u* pred, std::int32_t pred_step, const Opx32s* coeffs, Opx16u* dst,
                  std::int32_t dst_step, int max_sample) noexcept {
-    __m256i r[8];
-    for (int i = 0; i < 8; ++i) r[i] = load256(coeffs + 8 * i);
+    // (rows loaded one statement each: GCC turns a loop of them into a memcpy to the stack in
+    // 16-byte pieces, which the 32-byte reads after it cannot take from the store buffer)
+    __m256i r[8] = {load256(coeffs),      load256(coeffs + 8),  load256(coeffs + 16),
+                    load256(coeffs + 24), load256(coeffs + 32), load256(coeffs + 40),
+                    load256(coeffs + 48), load256(coeffs + 56)};
     transpose8x8_epi32(r);
     idct8_pass<Wrap32x8>(r);
     transpose8x8_epi32(r);
@@ -704,7 +707,26 @@ OpxResult dequant8x8(Opx16s* c, Opx32s qp6, const Opx16s* level_scale) noexcept 
 // 32-bit coefficients times 16-bit level scales as exact 64-bit products (even and odd lanes
 // separately), rounded and shifted in 64 bits; the low 32 bits are kept. A logical 64-bit right
 // shift leaves the same low 32 bits as an arithmetic one for shifts up to 32.
+// Coefficients within +-32767 (every real stream's, whose levels are far smaller) make products
+// below 2^30 in magnitude: the rounding and the shift then fit 32-bit lanes, whose arithmetic
+// shift keeps the same low 32 bits.
 void dequant8x8_high(Opx32s* c, int qp6, const Opx16s* level_scale) noexcept {
+    if (qp6 < 6) {
+        __m256i peak = _mm256_setzero_si256();
+        for (int i = 0; i < 64; i += 8) peak = _mm256_or_si256(peak, _mm256_abs_epi32(load256(c + i)));
+        // |INT32_MIN| stays INT32_MIN, which has the tested bit 31
+        if (_mm256_testz_si256(peak, _mm256_set1_epi32(~0x7FFF))) {
+            const __m256i rnd = _mm256_set1_epi32(1 << (5 - qp6));
+            const __m128i sh = _mm_cvtsi32_si128(6 - qp6);
+            for (int i = 0; i < 64; i += 8) {
+                const __m256i ls = _mm256_cvtepi16_epi32(load128(level_scale + i));
+                store256(c + i, _mm256_sra_epi32(
+                                    _mm256_add_epi32(_mm256_mullo_epi32(load256(c + i), ls), rnd),
+                                    sh));
+            }
+            return;
+        }
+    }
     for (int i = 0; i < 64; i += 8) {
         const __m256i x = load256(c + i);
         const __m256i ls = _mm256_cvtepi16_epi32(load128(level_scale + i));
