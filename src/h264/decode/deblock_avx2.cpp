@@ -753,19 +753,25 @@ void edges16(Opx16u* p, std::ptrdiff_t step, const Opx16u* alpha, const Opx16u* 
     for (int c = 0; c < K.edges; ++c) {
         const std::uint32_t w = K.rule(word4(bs + K.bs_stride * c));
         if (w == 0) continue;
+        // line i of the 8 takes entry (start + i) / lines_per_bs (0..3) of the edge's four
+        // strengths and tc0 values: permuted in registers (lanes stored one by one and read as a
+        // vector would wait for the store buffer), lines past n set to zero
+        static_assert(K.lines_per_bs == 1 || K.lines_per_bs == 2 || K.lines_per_bs == 4);
+        constexpr int kLog2PerBs = K.lines_per_bs == 4 ? 2 : K.lines_per_bs == 2 ? 1 : 0;
+        const __m256i iota = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+        const __m256i bs4 = _mm256_cvtepu8_epi32(_mm_cvtsi32_si128(static_cast<int>(w)));
+        const __m256i tc4 = _mm256_cvtepu16_epi32(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(tc0 + 4 * c)));
         for (int start = 0; start < K.lines; start += 8) {
             const int n = std::min(8, K.lines - start);
-            alignas(32) std::int32_t bs_lane[8], tc_lane[8];
-            for (int i = 0; i < 8; ++i) {
-                const int k = (start + i) / K.lines_per_bs;
-                bs_lane[i] = i < n ? static_cast<int>((w >> (8 * k)) & 0xFF) : 0;
-                tc_lane[i] = i < n ? tc0[4 * c + k] : 0;
-            }
+            const __m256i entry =
+                _mm256_srli_epi32(_mm256_add_epi32(_mm256_set1_epi32(start), iota), kLog2PerBs);
+            const __m256i used = _mm256_cmpgt_epi32(_mm256_set1_epi32(n), iota);
             Params<V32> prm;
             prm.alpha = V32::set1(alpha[c ? 1 : 0]);
             prm.beta = V32::set1(beta[c ? 1 : 0]);
-            prm.bs = _mm256_load_si256(reinterpret_cast<const __m256i*>(bs_lane));
-            prm.tc0 = _mm256_load_si256(reinterpret_cast<const __m256i*>(tc_lane));
+            prm.bs = _mm256_and_si256(_mm256_permutevar8x32_epi32(bs4, entry), used);
+            prm.tc0 = _mm256_and_si256(_mm256_permutevar8x32_epi32(tc4, entry), used);
             prm.max_value = V32::set1((1 << bit_depth) - 1);
             prm.strong = any_strong(w);
             const std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(c) * K.distance;
