@@ -1,8 +1,13 @@
 // Neighbour data, motion vector prediction (clause 8.4.1.3), direct prediction (clause
 // 8.4.1.2) and inter prediction through the library's interpolation and weighting functions.
+#include <cstring>
 #include <type_traits>
 
 #include "slice.hpp"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace h264dec {
 
@@ -435,10 +440,47 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
     }
 }
 
+// Whether the 16 blocks share their references and, for the lists they use, their vectors.
+bool SliceDecoder::uniform_motion() const {
+#ifdef __SSE2__
+    static_assert(sizeof(Mv) == 8, "two 32-bit parts");
+    __m128i same = _mm_set1_epi32(-1);
+    for (int l = 0; l < 2; ++l) {
+        const __m128i r = _mm_set1_epi32(ref_idx_[l][0]);
+        for (int i = 0; i < 16; i += 4)
+            same = _mm_and_si128(
+                same, _mm_cmpeq_epi32(
+                          r, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&ref_idx_[l][i]))));
+        if (ref_idx_[l][0] < 0) continue;
+        std::int64_t first;
+        std::memcpy(&first, &mv_[l][0], 8);
+        const __m128i v = _mm_set1_epi64x(first);
+        for (int i = 0; i < 16; i += 2)
+            same = _mm_and_si128(
+                same, _mm_cmpeq_epi32(
+                          v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&mv_[l][i]))));
+    }
+    return _mm_movemask_epi8(same) == 0xFFFF;
+#else
+    for (int l = 0; l < 2; ++l)
+        for (int i = 1; i < 16; ++i)
+            if (ref_idx_[l][i] != ref_idx_[l][0] || (ref_idx_[l][0] >= 0 && !(mv_[l][i] == mv_[l][0])))
+                return false;
+    return true;
+#endif
+}
+
 // Predicts the macroblock from ref_idx_/mv_ in the largest blocks that move alike: the whole
 // macroblock, two 16x8 or 8x16 halves, else per 8x8 block (whole, halves or 4x4 blocks). Also
 // records the internal edges across which the motion does not change, for the filter strengths.
 void SliceDecoder::inter_prediction() {
+    // most macroblocks (skipped, 16x16, uniform direct) move as one: found with a few vector
+    // compares before the per-block comparison below
+    if (uniform_motion()) {
+        MbInfo& m = d_.mbs_[size_t(mb_)];
+        m.still[0] = m.still[1] = 0xE;
+        return predict_partition(0, 0, 16, 16);
+    }
     // each block's motion as three 64-bit words (reference and vector per list, the vector
     // zero where the list is unused): equal motion is equal words
     uint64_t key[16][3];
