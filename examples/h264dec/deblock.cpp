@@ -80,12 +80,12 @@ void Decoder::edge_strengths(int mbx, int mby) {
         unsigned coded = (qe | (qe << 4)) & 0xFFF0;
         if (pm) coded |= (qe | (edge_major(pm->nonzero) >> 12)) & 0xF;
         coded &= filtered;
-        for (int e = 0; e < 4; ++e) {
-            // four bS bytes: 2 where the segment's bit is set
-            uint32_t nibble = (coded >> (4 * e)) & 0xF, v = 0;
-            for (int k = 0; k < 4; ++k) v |= ((nibble >> k) & 1u) << (8 * k + 1);
-            std::memcpy(bs + 4 * e, &v, 4);
-        }
+        // four bS bytes an edge: 2 where the segment's bit is set
+        static constexpr uint32_t kTwos[16] = {
+            0x00000000, 0x00000002, 0x00000200, 0x00000202, 0x00020000, 0x00020002,
+            0x00020200, 0x00020202, 0x02000000, 0x02000002, 0x02000200, 0x02000202,
+            0x02020000, 0x02020002, 0x02020200, 0x02020202};
+        for (int e = 0; e < 4; ++e) std::memcpy(bs + 4 * e, &kTwos[(coded >> (4 * e)) & 0xF], 4);
         unsigned motion = filtered & ~coded;
         // internal edges the motion does not cross
         for (int e = 1; e < 4; ++e)
@@ -98,8 +98,15 @@ void Decoder::edge_strengths(int mbx, int mby) {
         // comparison serves its four segments
         const int perp = dir ^ 1;
         const bool uniform = pm && q.still[perp] == 0xE && pm->still[perp] == 0xE;
-        int shared = -1;
         const int mvy_limit = field_pic_ ? 2 : 4;  // 4 quarter frame samples
+        if (uniform && (motion & 0xF)) {
+            const int s = __builtin_ctz(motion);
+            const Opx8u v = Opx8u(motion_strength(cur_->motion[pmb_index], 3 * across + s * along,
+                                                  qm, s * along, mvy_limit));
+            for (int k = s; k < 4; ++k)
+                if ((motion >> k) & 1) bs[k] = v;
+            motion &= ~0xFu;
+        }
         while (motion) {
             const int s = __builtin_ctz(motion);
             motion &= motion - 1;
@@ -107,14 +114,7 @@ void Decoder::edge_strengths(int mbx, int mby) {
             const int qi = e * across + k * along;
             const int pi = (e == 0 ? 3 : e - 1) * across + k * along;
             const MbMotion& pmm = e == 0 ? cur_->motion[pmb_index] : qm;
-            int v;
-            if (e == 0 && uniform) {
-                if (shared < 0) shared = motion_strength(pmm, pi, qm, qi, mvy_limit);
-                v = shared;
-            } else {
-                v = motion_strength(pmm, pi, qm, qi, mvy_limit);
-            }
-            bs[s] = Opx8u(v);
+            bs[s] = Opx8u(motion_strength(pmm, pi, qm, qi, mvy_limit));
         }
         split_extra();
     }
