@@ -86,19 +86,22 @@ void SliceDecoder::store_motion(bool intra) {
 // ---- direct prediction (clause 8.4.1.2) ----------------------------------------------------
 
 void SliceDecoder::direct_spatial_setup() {
-    // neighbours of the macroblock as one 16x16 partition
+    // neighbours of the macroblock as one 16x16 partition, which serve both the references
+    // (clause 8.4.1.2.2) and the vector prediction of the same partition (clause 8.4.1.3)
+    Nb a = nb(-1, 0), b = nb(0, -1), c = nb(4, -1);
+    if (!c.avail) c = nb(-1, -1, true);
+    h264common::MvNeighbour n[2][3];
     for (int l = 0; l < 2; ++l) {
-        Nb a = nb(-1, 0), b = nb(0, -1), c = nb(4, -1);
-        if (!c.avail) c = nb(-1, -1, true);
-        int ra, rb, rc;
-        Mv ma, mb, mc;
-        neighbour_motion(a, l, ra, ma);
-        neighbour_motion(b, l, rb, mb);
-        neighbour_motion(c, l, rc, mc);
+        n[l][0].avail = a.avail;
+        n[l][1].avail = b.avail;
+        n[l][2].avail = c.avail;
+        neighbour_motion(a, l, n[l][0].ref, n[l][0].mv);
+        neighbour_motion(b, l, n[l][1].ref, n[l][1].mv);
+        neighbour_motion(c, l, n[l][2].ref, n[l][2].mv);
         auto minpos = [](int x, int y) {
             return (x >= 0 && y >= 0) ? std::min(x, y) : std::max(x, y);
         };
-        sp_ref_[l] = minpos(ra, minpos(rb, rc));
+        sp_ref_[l] = minpos(n[l][0].ref, minpos(n[l][1].ref, n[l][2].ref));
     }
     if (sp_ref_[0] < 0 && sp_ref_[1] < 0) {
         sp_ref_[0] = sp_ref_[1] = 0;
@@ -109,7 +112,9 @@ void SliceDecoder::direct_spatial_setup() {
     }
     zero_pred_ = false;
     for (int l = 0; l < 2; ++l)
-        sp_mv_[l] = sp_ref_[l] >= 0 ? predict_mv(0, 0, 4, l, sp_ref_[l], 0) : Mv();
+        sp_mv_[l] = sp_ref_[l] >= 0
+                        ? h264common::predict_mv(n[l][0], n[l][1], n[l][2], sp_ref_[l], 0)
+                        : Mv();
     sp_done_ = true;
 }
 
