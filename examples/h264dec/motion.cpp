@@ -75,11 +75,29 @@ void SliceDecoder::store_motion(bool intra) {
             m.ref_idx[l][b8] = int8_t(r);
             m.ref_id[l][b8] = r < 0 ? -1 : field_mb_ ? ref_pic(l, r)->id : ref_id_[l][r];
         }
+#ifdef __SSE2__
+        // four vectors at a time: each to 16 bits (the low half of its 32-bit parts), zero where
+        // the block does not use the list
+        static_assert(sizeof(Mv) == 8 && sizeof(m.mv[0][0]) == 4, "two 32-bit parts, two 16-bit");
+        auto low16 = [](const Mv* v) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v));
+            return _mm_srai_epi32(_mm_slli_epi32(x, 16), 16);
+        };
+        for (int i = 0; i < 16; i += 4) {
+            const __m128i used = _mm_cmpgt_epi32(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(&ref_idx_[l][i])),
+                _mm_set1_epi32(-1));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(m.mv[l][i]),
+                             _mm_and_si128(_mm_packs_epi32(low16(&mv_[l][i]), low16(&mv_[l][i + 2])),
+                                           used));
+        }
+#else
         for (int i = 0; i < 16; ++i) {
             bool used = ref_idx_[l][i] >= 0;
             m.mv[l][i][0] = used ? int16_t(mv_[l][i].x) : int16_t(0);
             m.mv[l][i][1] = used ? int16_t(mv_[l][i].y) : int16_t(0);
         }
+#endif
     }
 }
 
