@@ -433,7 +433,9 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
         }
         return;
     } else {
-        if (weight_mode_ == 0) {
+        // implicit weights of 32 and 32 (a B picture midway between its references) are the
+        // plain average: (32 a + 32 b + 32) >> 6 = (a + b + 1) >> 1
+        if (weight_mode_ == 0 || (weight_mode_ == 2 && implicit_w0 == 32)) {
             OPX_COUNTED(opxiInterpolateBlock_H264_8u_P3P1R)
             (tmp_y[0], tmp_y[1], dst_y, Opx32u(w), Opx32u(h), 16, 16, ys);
             if (mono_) return;
