@@ -25,6 +25,12 @@ static unsigned transpose4x4(unsigned m) {
     return m ^ t ^ (t << 6);
 }
 
+// The four bS bytes of an edge from a nibble of segments: 2 where the segment's bit is set.
+static constexpr uint32_t kTwos[16] = {
+    0x00000000, 0x00000002, 0x00000200, 0x00000202, 0x00020000, 0x00020002,
+    0x00020200, 0x00020202, 0x02000000, 0x02000002, 0x02000200, 0x02000202,
+    0x02020000, 0x02020002, 0x02020200, 0x02020202};
+
 // Boundary strengths of the macroblock's vertical [0] and horizontal [1] edges, [4 * edge +
 // segment]. The slice decoder calls this when the macroblock is complete; the filter pass
 // recomputes it where a neighbour was decoded later (slice groups). Masks with bit 4 * edge +
@@ -80,11 +86,6 @@ void Decoder::edge_strengths(int mbx, int mby) {
         unsigned coded = (qe | (qe << 4)) & 0xFFF0;
         if (pm) coded |= (qe | (edge_major(pm->nonzero) >> 12)) & 0xF;
         coded &= filtered;
-        // four bS bytes an edge: 2 where the segment's bit is set
-        static constexpr uint32_t kTwos[16] = {
-            0x00000000, 0x00000002, 0x00000200, 0x00000202, 0x00020000, 0x00020002,
-            0x00020200, 0x00020202, 0x02000000, 0x02000002, 0x02000200, 0x02000202,
-            0x02020000, 0x02020002, 0x02020200, 0x02020202};
         for (int e = 0; e < 4; ++e) std::memcpy(bs + 4 * e, &kTwos[(coded >> (4 * e)) & 0xF], 4);
         unsigned motion = filtered & ~coded;
         // internal edges the motion does not cross
@@ -341,20 +342,49 @@ void Decoder::deblock_mbaff() {
                     if (mixed) return 1;
                     return Opx8u(motion_strength(p->motion[prec], pb, qm, qb, fld ? 2 : 4));
                 };
-                Opx8u bs[2][16] = {};
-                for (int dir = 0; dir < 2; ++dir)
-                    for (int e = 1; e < 4; ++e) {
-                        if (q.transform8x8 && e != 2) continue;
-                        // an internal edge the motion does not cross: bS 0 unless coded or intra
-                        const bool still = !q.intra && ((q.still[dir] >> e) & 1);
-                        for (int k = 0; k < 4; ++k) {
-                            const int qb = dir == 0 ? 4 * k + e : 4 * e + k,
-                                      pb = dir == 0 ? qb - 1 : qb - 4;
-                            bs[dir][4 * e + k] = still
-                                                     ? Opx8u(nz(q, pb) || nz(q, qb) ? 2 : 0)
-                                                     : strength(q, qi, pb, qb, false, false, false);
+                // the four segments of a macroblock edge (dir 0 left, 1 upper) against pm: where
+                // both macroblocks move alike along the edge, one motion comparison serves all
+                auto edge4 = [&](const MbInfo& pm, size_t prec, int dir, bool four, bool mixed,
+                                 Opx8u* out) {
+                    const bool uniform =
+                        !mixed && q.still[dir ^ 1] == 0xE && pm.still[dir ^ 1] == 0xE;
+                    int shared = -1;
+                    for (int k = 0; k < 4; ++k) {
+                        const int pb = dir == 0 ? 4 * k + 3 : 12 + k, qb = dir == 0 ? 4 * k : k;
+                        if (!uniform || pm.intra || q.intra || nz(pm, pb) || nz(q, qb)) {
+                            out[k] = strength(pm, prec, pb, qb, true, four, mixed);
+                            continue;
                         }
+                        if (shared < 0)
+                            shared = motion_strength(p->motion[prec], pb, qm, qb, fld ? 2 : 4);
+                        out[k] = Opx8u(shared);
                     }
+                };
+                Opx8u bs[2][16] = {};
+                // internal edges, bit 4 * edge + segment: 3 in intra macroblocks, else 2 where
+                // either block is coded, else the motion where it crosses the edge
+                const unsigned internal = q.transform8x8 ? 0x0F00 : 0xFFF0;
+                for (int dir = 0; dir < 2; ++dir) {
+                    if (q.intra) {
+                        for (int i = 4; i < 16; ++i) bs[dir][i] = ((internal >> i) & 1) ? 3 : 0;
+                        continue;
+                    }
+                    const unsigned qe = dir == 0 ? transpose4x4(q.nonzero) : q.nonzero;
+                    const unsigned coded = (qe | (qe << 4)) & internal;
+                    for (int e = 1; e < 4; ++e)
+                        std::memcpy(bs[dir] + 4 * e, &kTwos[(coded >> (4 * e)) & 0xF], 4);
+                    unsigned motion = internal & ~coded;
+                    for (int e = 1; e < 4; ++e)
+                        if ((q.still[dir] >> e) & 1) motion &= ~(0xFu << (4 * e));
+                    while (motion) {
+                        const int s = __builtin_ctz(motion);
+                        motion &= motion - 1;
+                        const int e = s >> 2, k = s & 3;
+                        const int qb = dir == 0 ? 4 * k + e : 4 * e + k,
+                                  pb = dir == 0 ? qb - 1 : qb - 4;
+                        bs[dir][s] = Opx8u(motion_strength(qm, pb, qm, qb, fld ? 2 : 4));
+                    }
+                }
                 const MbInfo* nb[2] = {&q, &q};
                 // left edge
                 const MbInfo* left[2] = {nullptr, nullptr};
@@ -368,8 +398,7 @@ void Decoder::deblock_mbaff() {
                 if (have_left && !left_mixed) {
                     const size_t prec = qi - 1;
                     nb[0] = &mbs_[prec];
-                    for (int k = 0; k < 4; ++k)
-                        bs[0][k] = strength(*nb[0], prec, 4 * k + 3, 4 * k, true, true, false);
+                    edge4(*nb[0], prec, 0, true, false, bs[0]);
                 } else if (left_mixed) {
                     // row k of q meets row ym of left macroblock j (Table 6-4)
                     for (int k = 0; k < 16; ++k) {
@@ -407,8 +436,7 @@ void Decoder::deblock_mbaff() {
                 }
                 if (top_edge) {
                     nb[1] = &mbs_[prec];
-                    for (int k = 0; k < 4; ++k)
-                        bs[1][k] = strength(*nb[1], prec, 12 + k, k, true, four, mixed);
+                    edge4(*nb[1], prec, 1, four, mixed, bs[1]);
                 }
                 // vertical edges, then horizontal ones
                 Opx8u part[2][16] = {};
