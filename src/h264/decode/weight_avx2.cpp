@@ -499,6 +499,36 @@ void uni16(Opx16u* p, std::ptrdiff_t step, int width, int height, const UniWeigh
 void bi16(const Opx16u* s1, std::ptrdiff_t step1, const Opx16u* s2, std::ptrdiff_t step2, Opx16u* d,
           std::ptrdiff_t dstep, int width, int height, const BiWeight& wt, int max) noexcept {
     constexpr std::int64_t kW = (1 << 14) - 1, kO = 1 << 29;
+    // Equal weights of half the unit and no offset (implicit weights of a picture midway
+    // between its references): ((a + b) h + h) >> shift with h = 2^(shift - 1) is
+    // (a + b + 1) >> 1, then clipped to max.
+    const std::int32_t half = wt.shift >= 1 ? std::int32_t{1} << (wt.shift - 1) : -1;
+    if (wt.w1[0] == half && wt.w1[1] == half && wt.w2[0] == half && wt.w2[1] == half &&
+        wt.o[0] == 0 && wt.o[1] == 0 && !overlaps(s1, 2 * step1, d, 2 * dstep, 2 * width, height) &&
+        !overlaps(s2, 2 * step2, d, 2 * dstep, 2 * width, height)) {
+        const __m256i m = _mm256_set1_epi16(static_cast<short>(max));
+        for (int y = 0; y < height; ++y, s1 += step1, s2 += step2, d += dstep) {
+            int x = 0;
+            for (; x + 16 <= width; x += 16)
+                _mm256_storeu_si256(
+                    reinterpret_cast<__m256i*>(d + x),
+                    _mm256_min_epu16(
+                        _mm256_avg_epu16(
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s1 + x)),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s2 + x))),
+                        m));
+            for (; x + 8 <= width; x += 8)
+                _mm_storeu_si128(
+                    reinterpret_cast<__m128i*>(d + x),
+                    _mm_min_epu16(
+                        _mm_avg_epu16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s1 + x)),
+                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(s2 + x))),
+                        _mm256_castsi256_si128(m)));
+            for (; x < width; ++x)
+                d[x] = static_cast<Opx16u>(std::min((s1[x] + s2[x] + 1) >> 1, max));
+        }
+        return;
+    }
     bool fast = wt.shift <= 8 && in_range(wt.o[0], kO) && in_range(wt.o[1], kO) && width >= 8;
     for (int c = 0; c < 2; ++c) fast = fast && in_range(wt.w1[c], kW) && in_range(wt.w2[c], kW);
     if (!fast || overlaps(s1, 2 * step1, d, 2 * dstep, 2 * width, height) ||
