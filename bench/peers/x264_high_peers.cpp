@@ -3,8 +3,8 @@
 // timed by the same timer. Samples are 16-bit, coefficients 32-bit, as in the library's cases;
 // the peer reconstructs at its fixed stride with no argument checks.
 #include <algorithm>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 
 #include "bench.hpp"
 

@@ -27,9 +27,8 @@ static unsigned transpose4x4(unsigned m) {
 
 // The four bS bytes of an edge from a nibble of segments: 2 where the segment's bit is set.
 static constexpr uint32_t kTwos[16] = {
-    0x00000000, 0x00000002, 0x00000200, 0x00000202, 0x00020000, 0x00020002,
-    0x00020200, 0x00020202, 0x02000000, 0x02000002, 0x02000200, 0x02000202,
-    0x02020000, 0x02020002, 0x02020200, 0x02020202};
+    0x00000000, 0x00000002, 0x00000200, 0x00000202, 0x00020000, 0x00020002, 0x00020200, 0x00020202,
+    0x02000000, 0x02000002, 0x02000200, 0x02000202, 0x02020000, 0x02020002, 0x02020200, 0x02020202};
 
 // Boundary strengths of the macroblock's vertical [0] and horizontal [1] edges, [4 * edge +
 // segment]. The slice decoder calls this when the macroblock is complete; the filter pass

@@ -84,12 +84,12 @@ void SliceDecoder::store_motion(bool intra) {
             return _mm_srai_epi32(_mm_slli_epi32(x, 16), 16);
         };
         for (int i = 0; i < 16; i += 4) {
-            const __m128i used = _mm_cmpgt_epi32(
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(&ref_idx_[l][i])),
-                _mm_set1_epi32(-1));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(m.mv[l][i]),
-                             _mm_and_si128(_mm_packs_epi32(low16(&mv_[l][i]), low16(&mv_[l][i + 2])),
-                                           used));
+            const __m128i used =
+                _mm_cmpgt_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(&ref_idx_[l][i])),
+                                _mm_set1_epi32(-1));
+            _mm_storeu_si128(
+                reinterpret_cast<__m128i*>(m.mv[l][i]),
+                _mm_and_si128(_mm_packs_epi32(low16(&mv_[l][i]), low16(&mv_[l][i + 2])), used));
         }
 #else
         for (int i = 0; i < 16; ++i) {
@@ -482,14 +482,15 @@ bool SliceDecoder::uniform_motion() const {
         const __m128i v = _mm_set1_epi64x(first);
         for (int i = 0; i < 16; i += 2)
             same = _mm_and_si128(
-                same, _mm_cmpeq_epi32(
-                          v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&mv_[l][i]))));
+                same,
+                _mm_cmpeq_epi32(v, _mm_loadu_si128(reinterpret_cast<const __m128i*>(&mv_[l][i]))));
     }
     return _mm_movemask_epi8(same) == 0xFFFF;
 #else
     for (int l = 0; l < 2; ++l)
         for (int i = 1; i < 16; ++i)
-            if (ref_idx_[l][i] != ref_idx_[l][0] || (ref_idx_[l][0] >= 0 && !(mv_[l][i] == mv_[l][0])))
+            if (ref_idx_[l][i] != ref_idx_[l][0] ||
+                (ref_idx_[l][0] >= 0 && !(mv_[l][i] == mv_[l][0])))
                 return false;
     return true;
 #endif

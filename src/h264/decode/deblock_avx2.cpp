@@ -760,8 +760,8 @@ void edges16(Opx16u* p, std::ptrdiff_t step, const Opx16u* alpha, const Opx16u* 
         constexpr int kLog2PerBs = K.lines_per_bs == 4 ? 2 : K.lines_per_bs == 2 ? 1 : 0;
         const __m256i iota = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
         const __m256i bs4 = _mm256_cvtepu8_epi32(_mm_cvtsi32_si128(static_cast<int>(w)));
-        const __m256i tc4 = _mm256_cvtepu16_epi32(
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(tc0 + 4 * c)));
+        const __m256i tc4 =
+            _mm256_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(tc0 + 4 * c)));
         for (int start = 0; start < K.lines; start += 8) {
             const int n = std::min(8, K.lines - start);
             const __m256i entry =

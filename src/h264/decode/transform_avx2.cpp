@@ -713,16 +713,17 @@ OpxResult dequant8x8(Opx16s* c, Opx32s qp6, const Opx16s* level_scale) noexcept 
 void dequant8x8_high(Opx32s* c, int qp6, const Opx16s* level_scale) noexcept {
     if (qp6 < 6) {
         __m256i peak = _mm256_setzero_si256();
-        for (int i = 0; i < 64; i += 8) peak = _mm256_or_si256(peak, _mm256_abs_epi32(load256(c + i)));
+        for (int i = 0; i < 64; i += 8)
+            peak = _mm256_or_si256(peak, _mm256_abs_epi32(load256(c + i)));
         // |INT32_MIN| stays INT32_MIN, which has the tested bit 31
         if (_mm256_testz_si256(peak, _mm256_set1_epi32(~0x7FFF))) {
             const __m256i rnd = _mm256_set1_epi32(1 << (5 - qp6));
             const __m128i sh = _mm_cvtsi32_si128(6 - qp6);
             for (int i = 0; i < 64; i += 8) {
                 const __m256i ls = _mm256_cvtepi16_epi32(load128(level_scale + i));
-                store256(c + i, _mm256_sra_epi32(
-                                    _mm256_add_epi32(_mm256_mullo_epi32(load256(c + i), ls), rnd),
-                                    sh));
+                store256(c + i,
+                         _mm256_sra_epi32(
+                             _mm256_add_epi32(_mm256_mullo_epi32(load256(c + i), ls), rnd), sh));
             }
             return;
         }
