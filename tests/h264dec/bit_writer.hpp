@@ -1,5 +1,6 @@
 // A bit writer for NAL units made by hand in the decoder's tests: u(n), ue(v), se(v), and the
-// unit with emulation prevention bytes inserted as the decoder is fed it.
+// unit with emulation prevention bytes inserted as the decoder is fed it; and the picture
+// parameter set those tests share.
 #pragma once
 
 #include <cstdint>
@@ -43,5 +44,27 @@ struct Writer {
         return out;
     }
 };
+
+// A CAVLC picture parameter set of one slice group and one reference, nothing else enabled.
+inline std::vector<uint8_t> pps(int pic_init_qp) {
+    Writer w(0x68);
+    w.ue(0);    // pic_parameter_set_id
+    w.ue(0);    // seq_parameter_set_id
+    w.u(1, 0);  // entropy_coding_mode_flag
+    w.u(1, 0);  // bottom_field_pic_order_in_frame_present_flag
+    w.ue(0);    // num_slice_groups_minus1
+    w.ue(0);    // num_ref_idx_l0_default_active_minus1
+    w.ue(0);    // num_ref_idx_l1_default_active_minus1
+    w.u(1, 0);  // weighted_pred_flag
+    w.u(2, 0);  // weighted_bipred_idc
+    w.se(pic_init_qp - 26);
+    w.se(0);    // pic_init_qs_minus26
+    w.se(0);    // chroma_qp_index_offset
+    w.u(1, 0);  // deblocking_filter_control_present_flag
+    w.u(1, 0);  // constrained_intra_pred_flag
+    w.u(1, 0);  // redundant_pic_cnt_present_flag
+    w.u(1, 1);  // rbsp_stop_one_bit
+    return w.bytes;
+}
 
 }  // namespace h264test

@@ -17,6 +17,7 @@
 
 namespace {
 
+using h264test::pps;
 using h264test::Writer;
 
 std::vector<uint8_t> sps(int max_refs) {
@@ -36,27 +37,6 @@ std::vector<uint8_t> sps(int max_refs) {
     w.u(1, 1);                 // direct_8x8_inference_flag
     w.u(1, 0);                 // frame_cropping_flag
     w.u(1, 0);                 // vui_parameters_present_flag
-    w.u(1, 1);
-    return w.bytes;
-}
-
-std::vector<uint8_t> pps() {
-    Writer w(0x68);
-    w.ue(0);
-    w.ue(0);
-    w.u(1, 0);  // CAVLC
-    w.u(1, 0);
-    w.ue(0);  // one slice group
-    w.ue(0);  // one reference in list 0
-    w.ue(0);
-    w.u(1, 0);
-    w.u(2, 0);
-    w.se(0);  // pic_init_qp 26
-    w.se(0);
-    w.se(0);
-    w.u(1, 0);
-    w.u(1, 0);
-    w.u(1, 0);
     w.u(1, 1);
     return w.bytes;
 }
@@ -199,7 +179,7 @@ int main(int argc, char** argv) {
         long errors = 0;
         {
             h264dec::Decoder d(opt, stderr);
-            std::vector<std::vector<uint8_t>> units = {sps(c.max_refs), pps()};
+            std::vector<std::vector<uint8_t>> units = {sps(c.max_refs), pps(26)};
             for (const Field& f : c.fields) units.push_back(slice(f));
             for (const auto& u : units) d.feed_nal(u.data(), u.size());
             d.flush();

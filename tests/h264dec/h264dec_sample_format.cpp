@@ -15,6 +15,7 @@
 
 namespace {
 
+using h264test::pps;
 using h264test::Writer;
 
 std::vector<uint8_t> high_sps(int chroma_format, int depth_luma, int depth_chroma, int mbs_w = 4,
@@ -41,27 +42,6 @@ std::vector<uint8_t> high_sps(int chroma_format, int depth_luma, int depth_chrom
     w.u(1, 0);                  // frame_cropping_flag
     w.u(1, 0);                  // vui_parameters_present_flag
     w.u(1, 1);                  // rbsp_stop_one_bit
-    return w.bytes;
-}
-
-std::vector<uint8_t> pps(int pic_init_qp) {
-    Writer w(0x68);
-    w.ue(0);    // pic_parameter_set_id
-    w.ue(0);    // seq_parameter_set_id
-    w.u(1, 0);  // entropy_coding_mode_flag
-    w.u(1, 0);  // bottom_field_pic_order_in_frame_present_flag
-    w.ue(0);    // num_slice_groups_minus1
-    w.ue(0);    // num_ref_idx_l0_default_active_minus1
-    w.ue(0);    // num_ref_idx_l1_default_active_minus1
-    w.u(1, 0);  // weighted_pred_flag
-    w.u(2, 0);  // weighted_bipred_idc
-    w.se(pic_init_qp - 26);
-    w.se(0);    // pic_init_qs_minus26
-    w.se(0);    // chroma_qp_index_offset
-    w.u(1, 0);  // deblocking_filter_control_present_flag
-    w.u(1, 0);  // constrained_intra_pred_flag
-    w.u(1, 0);  // redundant_pic_cnt_present_flag
-    w.u(1, 1);  // rbsp_stop_one_bit
     return w.bytes;
 }
 
