@@ -21,22 +21,9 @@ using h264test::pps;
 using h264test::Writer;
 
 std::vector<uint8_t> sps(int max_refs) {
-    Writer w(0x67);
-    w.u(8, 77);  // profile_idc: Main
-    w.u(8, 0);
-    w.u(8, 30);
-    w.ue(0);                   // seq_parameter_set_id
-    w.ue(0);                   // log2_max_frame_num_minus4
-    w.ue(2);                   // pic_order_cnt_type
-    w.ue(uint32_t(max_refs));  // max_num_ref_frames
-    w.u(1, 0);                 // gaps_in_frame_num_value_allowed_flag
-    w.ue(0);                   // pic_width_in_mbs_minus1
-    w.ue(0);                   // pic_height_in_map_units_minus1: fields of one macroblock
-    w.u(1, 0);                 // frame_mbs_only_flag
-    w.u(1, 0);                 // mb_adaptive_frame_field_flag
-    w.u(1, 1);                 // direct_8x8_inference_flag
-    w.u(1, 0);                 // frame_cropping_flag
-    w.u(1, 0);                 // vui_parameters_present_flag
+    // Main profile, fields of one macroblock
+    Writer w = h264test::sps_head({77, max_refs, 1, 1, false});
+    w.u(1, 0);  // vui_parameters_present_flag
     w.u(1, 1);
     return w.bytes;
 }
