@@ -268,15 +268,16 @@ void check_luma_block(int w, int h, Rng& rng) {
                     else
                         ref::kInterp.luma16[fy * 4 + fx](s, ss, d, ds, w, h, max);
                 });
-            std::conditional_t<sizeof(T) == 1, OpxInterpolateBlock8u, OpxInterpolateBlock16u> r{};
-            r.pSrc[0] = pic.data;
-            r.srcStep = static_cast<Opx32s>(pic.step);
-            r.pDst[0] = b.data();
-            r.dstStep = static_cast<Opx32s>(b.step() / static_cast<std::ptrdiff_t>(sizeof(T)));
-            r.frameSize = {pic.fw, pic.fh};
-            r.blockSize = {w, h};
-            r.blockPos = pos;
-            r.motionVector = mv;
+            const auto ds = static_cast<Opx32s>(b.step() / static_cast<std::ptrdiff_t>(sizeof(T)));
+            std::conditional_t<sizeof(T) == 1, OpxInterpolateBlock8u, OpxInterpolateBlock16u> r{
+                {pic.data},
+                static_cast<Opx32s>(pic.step),
+                {b.data()},
+                ds,
+                {pic.fw, pic.fh},
+                {w, h},
+                pos,
+                mv};
             if constexpr (sizeof(T) == 1) {
                 ASSERT_EQ(opxiInterpolateLumaBlock_H264_8u_P1R(&r), opxOk);
             } else {
@@ -339,35 +340,30 @@ void check_chroma_block(ChromaForm form, int w, int h, Rng& rng) {
             // Both destination planes share one step: a1 has the same geometry as a0 unless the
             // output is interleaved.
             if constexpr (sizeof(T) == 1) {
-                OpxInterpolateBlock8u r{};
-                r.pSrc[0] = p0.data;
-                r.pSrc[1] = interleaved ? nullptr : p1.data;
-                r.srcStep = static_cast<Opx32s>(p0.step);
-                r.pDst[0] = a0.data();
-                r.pDst[1] = form == ChromaForm::kC2C2R ? nullptr : a1.data();
-                r.dstStep = static_cast<Opx32s>(ds);
-                r.frameSize = {p0.fw, p0.fh};
-                r.blockSize = {w, h};
-                r.blockPos = pos;
-                r.motionVector = mv;
+                OpxInterpolateBlock8u r{
+                    {p0.data, interleaved ? nullptr : p1.data},
+                    static_cast<Opx32s>(p0.step),
+                    {a0.data(), form == ChromaForm::kC2C2R ? nullptr : a1.data()},
+                    static_cast<Opx32s>(ds),
+                    {p0.fw, p0.fh},
+                    {w, h},
+                    pos,
+                    mv};
                 const OpxResult res =
                     form == ChromaForm::kP2R8    ? opxiInterpolateChromaBlock_H264_8u_P2R(&r)
                     : form == ChromaForm::kC2C2R ? opxiInterpolateChromaBlock_H264_8u_C2C2R(&r)
                                                  : opxiInterpolateChromaBlock_H264_8u_C2P2R(&r);
                 ASSERT_EQ(res, opxOk);
             } else {
-                OpxInterpolateBlock16u r{};
-                r.pSrc[0] = p0.data;
-                r.pSrc[1] = p1.data;
-                r.srcStep = static_cast<Opx32s>(p0.step);
-                r.pDst[0] = a0.data();
-                r.pDst[1] = a1.data();
-                r.dstStep = static_cast<Opx32s>(ds);
-                r.frameSize = {p0.fw, p0.fh};
-                r.blockSize = {w, h};
-                r.blockPos = pos;
-                r.motionVector = mv;
-                r.bitDepth = 14;
+                OpxInterpolateBlock16u r{{p0.data, p1.data},
+                                         static_cast<Opx32s>(p0.step),
+                                         {a0.data(), a1.data()},
+                                         static_cast<Opx32s>(ds),
+                                         {p0.fw, p0.fh},
+                                         {w, h},
+                                         pos,
+                                         mv,
+                                         14};
                 ASSERT_EQ(opxiInterpolateChromaBlock_H264_16u_P2R(&r), opxOk);
             }
             if (form == ChromaForm::kC2C2R) {
@@ -409,14 +405,11 @@ TEST(InterpEdges, ZeroVectorCopiesWithoutEdgeTest) {
     Plane<Opx8u> pic(32, 32, 8);
     pic.fill(Pattern::kRandom, rng);
     Plane<Opx8u> d(16, 16, 8);
-    OpxInterpolateBlock8u r{};
-    r.pSrc[0] = pic.data();
-    r.srcStep = static_cast<Opx32s>(pic.step());
-    r.pDst[0] = d.data();
-    r.dstStep = static_cast<Opx32s>(d.step());
-    r.frameSize = {8, 8};  // the block lies beyond the frame: copied as it is
-    r.blockSize = {16, 16};
-    r.blockPos = {9, 3};
+    // The block lies beyond the 8x8 frame: copied as it is.
+    OpxInterpolateBlock8u r{{pic.data()}, static_cast<Opx32s>(pic.step()),
+                            {d.data()},   static_cast<Opx32s>(d.step()),
+                            {8, 8},       {16, 16},
+                            {9, 3},       {0, 0}};
     ASSERT_EQ(opxiInterpolateLumaBlock_H264_8u_P1R(&r), opxOk);
     EXPECT_TRUE(regions_equal(pic.row(3) + 9, pic.step(), d.data(), d.step(), 16, 16));
 }
