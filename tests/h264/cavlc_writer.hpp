@@ -44,6 +44,7 @@ class BitWriter {
         for (int i = n - 1; i >= 0; --i) bits_.push_back((code >> i) & 1);
     }
     std::size_t size() const { return bits_.size(); }
+    const std::vector<std::uint8_t>& bits() const { return bits_; }
     // The stream as words, starting at bit `lead` of the first word (bits before it random),
     // followed by `pad` words of random bits.
     std::vector<Opx32u> words(int lead_pos, int pad, Rng& rng) const;

@@ -214,37 +214,6 @@ TEST(H264FwdDifferential, SharedWideKernelsAtExtremes) {
 
 double qstep(int qp) { return 0.625 * std::pow(2.0, qp / 6.0); }
 
-// Residual -> forward transform and quantisation -> flat dequantisation and inverse transform:
-// the reconstruction error of an orthogonal transform with a dead-zone quantiser is at most
-// (5/6) Qstep per coefficient, so at most 4 x (5/6) Qstep per sample (the norm of 16 errors),
-// plus the rounding of the integer inverse.
-TEST(H264FwdRoundTrip, Residual4x4EveryQp) {
-    Rng rng;
-    for (int qp = 0; qp <= 51; ++qp) {
-        const double bound = 4 * (5.0 / 6.0) * qstep(qp) * 1.02 + 2;
-        double sq = 0;
-        int n = 0;
-        for (int round = 0; round < 60; ++round) {
-            Opx16s r[16], level[16];
-            for (int i = 0; i < 16; ++i)
-                r[i] = static_cast<Opx16s>(round % 3 ? rng.uniform(-255, 255) : (rng.coin() ? 255 : -255));
-            Opx32s num = 0, last = 0;
-            ASSERT_EQ(opxiTransformQuantFwd4x4_H264_16s_C1(r, level, qp, &num, round & 1,
-                                                           kZigzag4x4, &last, nullptr),
-                      opxOk);
-            ASSERT_EQ(opxiDequantTransformResidual_H264_16s_C1I(level, 8, nullptr, 1, qp), opxOk);
-            for (int i = 0; i < 16; ++i) {
-                const double e = level[i] - r[i];
-                ASSERT_LE(std::abs(e), bound) << "qp " << qp << " position " << i;
-                sq += e * e;
-                ++n;
-            }
-        }
-        // On average far inside the bound: about Qstep / 2 for these blocks.
-        EXPECT_LE(std::sqrt(sq / n), 0.85 * qstep(qp) + 1) << "qp " << qp;
-    }
-}
-
 // 8x8: samples -> residual -> 8x8 forward transform -> quantisation with the flat scales of
 // GenScaleLevel8x8 -> the library's 8x8 dequantisation and inverse transform with prediction.
 TEST(H264FwdRoundTrip, Luma8x8ThroughGeneratedScales) {

@@ -75,31 +75,50 @@ std::vector<int> out_pixel_cases(int h) {
     return {-3, 0, 1, 2, h - 1, h, h + 3, h + 40};
 }
 
+// One Top or Bottom call, of luma (`luma`: quarter-sample position dx, dy) or chroma (eighth
+// samples), against the portable plain kernel on the replaced rows.
 template <class T>
-void check_luma_rows(int w, int h, int pos, bool top, int out, Rng& rng) {
-    const int dx = pos % 4, dy = pos / 4, max = sizeof(T) == 1 ? 255 : 4095;
-    SCOPED_TRACE(testing::Message() << sizeof(T) * 8 << " bits " << w << "x" << h << " dx " << dx
-                                    << " dy " << dy << (top ? " top " : " bottom ") << out);
+void check_edge_rows(bool luma, int w, int h, int dx, int dy, bool top, int out, Rng& rng) {
+    SCOPED_TRACE(testing::Message()
+                 << (luma ? "luma " : "chroma ") << sizeof(T) * 8 << " bits " << w << "x" << h
+                 << " dx " << dx << " dy " << dy << (top ? " top " : " bottom ") << out);
+    Support s = luma ? luma_support(w, h, dx, dy) : chroma_support(w, h, dx, dy);
+    if (!luma && sizeof(T) == 2) s.c1 = std::max(s.c1, 7);  // 16-bit steps are at least 8 samples
+    const int max = sizeof(T) == 1 ? 255 : luma ? 4095 : 16383;
     check_rows<T>(
-        luma_support(w, h, dx, dy), RowRule{top, out, h}, w, h, max, rng,
+        s, RowRule{top, out, h}, w, h, max, rng,
         [&](const T* src, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds) {
             if constexpr (sizeof(T) == 1) {
-                const auto f = top ? opxiInterpolateLumaTop_H264_8u_C1R
-                                   : opxiInterpolateLumaBottom_H264_8u_C1R;
+                const auto f = luma ? (top ? opxiInterpolateLumaTop_H264_8u_C1R
+                                           : opxiInterpolateLumaBottom_H264_8u_C1R)
+                                    : (top ? opxiInterpolateChromaTop_H264_8u_C1R
+                                           : opxiInterpolateChromaBottom_H264_8u_C1R);
                 return f(src, static_cast<Opx32s>(ss), d, static_cast<Opx32s>(ds), dx, dy, out,
                          {w, h});
             } else {
+                const auto f = luma ? (top ? opxiInterpolateLumaTop_H264_16u_C1R
+                                           : opxiInterpolateLumaBottom_H264_16u_C1R)
+                                    : (top ? opxiInterpolateChromaTop_H264_16u_C1R
+                                           : opxiInterpolateChromaBottom_H264_16u_C1R);
+                const std::ptrdiff_t dst_step = luma ? ds : std::max<std::ptrdiff_t>(ds, 8);
                 OpxInterpolate16u p{
-                    src, static_cast<Opx32s>(ss), d, static_cast<Opx32s>(ds), dx, dy, {w, h}, 12};
-                return top ? opxiInterpolateLumaTop_H264_16u_C1R(&p, out)
-                           : opxiInterpolateLumaBottom_H264_16u_C1R(&p, out);
+                    src,    static_cast<Opx32s>(ss), d, static_cast<Opx32s>(dst_step), dx, dy,
+                    {w, h}, luma ? 12 : 14};
+                return f(&p, out);
             }
         },
         [&](const T* src, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds) {
-            if constexpr (sizeof(T) == 1)
-                ref::kInterp.luma8[luma8_index(w, dx, dy)](src, ss, d, ds, h);
-            else
-                ref::kInterp.luma16[pos](src, ss, d, ds, w, h, max);
+            if constexpr (sizeof(T) == 1) {
+                if (luma)
+                    ref::kInterp.luma8[luma8_index(w, dx, dy)](src, ss, d, ds, h);
+                else
+                    ref::kInterp.chroma8[chroma8_index(w, dx, dy)](src, ss, d, ds, h,
+                                                                   chroma_frac(dx, dy));
+            } else if (luma) {
+                ref::kInterp.luma16[4 * dy + dx](src, ss, d, ds, w, h, max);
+            } else {
+                ref::kInterp.chroma16[chroma16_index(dx, dy)](src, ss, d, ds, w, h, dx, dy);
+            }
         });
 }
 
@@ -110,41 +129,10 @@ TEST(InterpEdges, LumaTopAndBottomReplaceRowsOutsideThePicture) {
             for (int pos = 0; pos < 16; ++pos)
                 for (bool top : {true, false})
                     for (int out : out_pixel_cases(h)) {
-                        check_luma_rows<Opx8u>(w, h, pos, top, out, rng);
-                        if (w + h != 20) check_luma_rows<Opx16u>(w, h, pos, top, out, rng);
+                        check_edge_rows<Opx8u>(true, w, h, pos % 4, pos / 4, top, out, rng);
+                        if (w + h != 20)
+                            check_edge_rows<Opx16u>(true, w, h, pos % 4, pos / 4, top, out, rng);
                     }
-}
-
-template <class T>
-void check_chroma_rows(int w, int h, int dx, int dy, bool top, int out, Rng& rng) {
-    SCOPED_TRACE(testing::Message() << sizeof(T) * 8 << " bits " << w << "x" << h << " dx " << dx
-                                    << " dy " << dy << (top ? " top " : " bottom ") << out);
-    Support s = chroma_support(w, h, dx, dy);
-    if (sizeof(T) == 2) s.c1 = std::max(s.c1, 7);  // 16-bit steps are at least 8 samples
-    check_rows<T>(
-        s, RowRule{top, out, h}, w, h, sizeof(T) == 1 ? 255 : 16383, rng,
-        [&](const T* src, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds) {
-            if constexpr (sizeof(T) == 1) {
-                const auto f = top ? opxiInterpolateChromaTop_H264_8u_C1R
-                                   : opxiInterpolateChromaBottom_H264_8u_C1R;
-                return f(src, static_cast<Opx32s>(ss), d, static_cast<Opx32s>(ds), dx, dy, out,
-                         {w, h});
-            } else {
-                OpxInterpolate16u p{src,    static_cast<Opx32s>(ss),
-                                    d,      static_cast<Opx32s>(std::max<std::ptrdiff_t>(ds, 8)),
-                                    dx,     dy,
-                                    {w, h}, 14};
-                return top ? opxiInterpolateChromaTop_H264_16u_C1R(&p, out)
-                           : opxiInterpolateChromaBottom_H264_16u_C1R(&p, out);
-            }
-        },
-        [&](const T* src, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds) {
-            if constexpr (sizeof(T) == 1)
-                ref::kInterp.chroma8[chroma8_index(w, dx, dy)](src, ss, d, ds, h,
-                                                               chroma_frac(dx, dy));
-            else
-                ref::kInterp.chroma16[chroma16_index(dx, dy)](src, ss, d, ds, w, h, dx, dy);
-        });
 }
 
 TEST(InterpEdges, ChromaTopAndBottomReplaceRowsOutsideThePicture) {
@@ -154,8 +142,8 @@ TEST(InterpEdges, ChromaTopAndBottomReplaceRowsOutsideThePicture) {
             for (auto [dx, dy] : {std::pair{0, 0}, {3, 0}, {0, 5}, {7, 1}})
                 for (bool top : {true, false})
                     for (int out : out_pixel_cases(h)) {
-                        check_chroma_rows<Opx8u>(w, h, dx, dy, top, out, rng);
-                        check_chroma_rows<Opx16u>(w, h, dx, dy, top, out, rng);
+                        check_edge_rows<Opx8u>(false, w, h, dx, dy, top, out, rng);
+                        check_edge_rows<Opx16u>(false, w, h, dx, dy, top, out, rng);
                     }
 }
 
@@ -280,15 +268,16 @@ void check_luma_block(int w, int h, Rng& rng) {
                     else
                         ref::kInterp.luma16[fy * 4 + fx](s, ss, d, ds, w, h, max);
                 });
-            std::conditional_t<sizeof(T) == 1, OpxInterpolateBlock8u, OpxInterpolateBlock16u> r{};
-            r.pSrc[0] = pic.data;
-            r.srcStep = static_cast<Opx32s>(pic.step);
-            r.pDst[0] = b.data();
-            r.dstStep = static_cast<Opx32s>(b.step() / static_cast<std::ptrdiff_t>(sizeof(T)));
-            r.frameSize = {pic.fw, pic.fh};
-            r.blockSize = {w, h};
-            r.blockPos = pos;
-            r.motionVector = mv;
+            const auto ds = static_cast<Opx32s>(b.step() / static_cast<std::ptrdiff_t>(sizeof(T)));
+            std::conditional_t<sizeof(T) == 1, OpxInterpolateBlock8u, OpxInterpolateBlock16u> r{
+                {pic.data},
+                static_cast<Opx32s>(pic.step),
+                {b.data()},
+                ds,
+                {pic.fw, pic.fh},
+                {w, h},
+                pos,
+                mv};
             if constexpr (sizeof(T) == 1) {
                 ASSERT_EQ(opxiInterpolateLumaBlock_H264_8u_P1R(&r), opxOk);
             } else {
@@ -351,35 +340,30 @@ void check_chroma_block(ChromaForm form, int w, int h, Rng& rng) {
             // Both destination planes share one step: a1 has the same geometry as a0 unless the
             // output is interleaved.
             if constexpr (sizeof(T) == 1) {
-                OpxInterpolateBlock8u r{};
-                r.pSrc[0] = p0.data;
-                r.pSrc[1] = interleaved ? nullptr : p1.data;
-                r.srcStep = static_cast<Opx32s>(p0.step);
-                r.pDst[0] = a0.data();
-                r.pDst[1] = form == ChromaForm::kC2C2R ? nullptr : a1.data();
-                r.dstStep = static_cast<Opx32s>(ds);
-                r.frameSize = {p0.fw, p0.fh};
-                r.blockSize = {w, h};
-                r.blockPos = pos;
-                r.motionVector = mv;
+                OpxInterpolateBlock8u r{
+                    {p0.data, interleaved ? nullptr : p1.data},
+                    static_cast<Opx32s>(p0.step),
+                    {a0.data(), form == ChromaForm::kC2C2R ? nullptr : a1.data()},
+                    static_cast<Opx32s>(ds),
+                    {p0.fw, p0.fh},
+                    {w, h},
+                    pos,
+                    mv};
                 const OpxResult res =
                     form == ChromaForm::kP2R8    ? opxiInterpolateChromaBlock_H264_8u_P2R(&r)
                     : form == ChromaForm::kC2C2R ? opxiInterpolateChromaBlock_H264_8u_C2C2R(&r)
                                                  : opxiInterpolateChromaBlock_H264_8u_C2P2R(&r);
                 ASSERT_EQ(res, opxOk);
             } else {
-                OpxInterpolateBlock16u r{};
-                r.pSrc[0] = p0.data;
-                r.pSrc[1] = p1.data;
-                r.srcStep = static_cast<Opx32s>(p0.step);
-                r.pDst[0] = a0.data();
-                r.pDst[1] = a1.data();
-                r.dstStep = static_cast<Opx32s>(ds);
-                r.frameSize = {p0.fw, p0.fh};
-                r.blockSize = {w, h};
-                r.blockPos = pos;
-                r.motionVector = mv;
-                r.bitDepth = 14;
+                OpxInterpolateBlock16u r{{p0.data, p1.data},
+                                         static_cast<Opx32s>(p0.step),
+                                         {a0.data(), a1.data()},
+                                         static_cast<Opx32s>(ds),
+                                         {p0.fw, p0.fh},
+                                         {w, h},
+                                         pos,
+                                         mv,
+                                         14};
                 ASSERT_EQ(opxiInterpolateChromaBlock_H264_16u_P2R(&r), opxOk);
             }
             if (form == ChromaForm::kC2C2R) {
@@ -421,14 +405,11 @@ TEST(InterpEdges, ZeroVectorCopiesWithoutEdgeTest) {
     Plane<Opx8u> pic(32, 32, 8);
     pic.fill(Pattern::kRandom, rng);
     Plane<Opx8u> d(16, 16, 8);
-    OpxInterpolateBlock8u r{};
-    r.pSrc[0] = pic.data();
-    r.srcStep = static_cast<Opx32s>(pic.step());
-    r.pDst[0] = d.data();
-    r.dstStep = static_cast<Opx32s>(d.step());
-    r.frameSize = {8, 8};  // the block lies beyond the frame: copied as it is
-    r.blockSize = {16, 16};
-    r.blockPos = {9, 3};
+    // The block lies beyond the 8x8 frame: copied as it is.
+    OpxInterpolateBlock8u r{{pic.data()}, static_cast<Opx32s>(pic.step()),
+                            {d.data()},   static_cast<Opx32s>(d.step()),
+                            {8, 8},       {16, 16},
+                            {9, 3},       {0, 0}};
     ASSERT_EQ(opxiInterpolateLumaBlock_H264_8u_P1R(&r), opxOk);
     EXPECT_TRUE(regions_equal(pic.row(3) + 9, pic.step(), d.data(), d.step(), 16, 16));
 }

@@ -10,27 +10,6 @@ namespace {
 
 using namespace opx::h264;
 
-constexpr OpxRoiSize roi(int w, int h) {
-    return OpxRoiSize{w, h};
-}
-
-// ---- result codes
-// ---------------------------------------------------------------------------------
-
-OpxInterpolate16u record16(const Opx16u* s, Opx32s ss, Opx16u* d, Opx32s ds, int dx, int dy,
-                           OpxRoiSize r, int depth) {
-    OpxInterpolate16u p;
-    p.pSrc = s;
-    p.srcStep = ss;
-    p.pDst = d;
-    p.dstStep = ds;
-    p.dx = dx;
-    p.dy = dy;
-    p.roiSize = r;
-    p.bitDepth = depth;
-    return p;
-}
-
 // ---- values the rules single out ----------------------------------------------------------------
 
 TEST(InterpRules, IntegerPositionCopiesEveryForm) {
@@ -41,18 +20,18 @@ TEST(InterpRules, IntegerPositionCopiesEveryForm) {
     for (int w : {4, 8, 16}) {
         Plane<Opx8u> d(w, 16, 8);
         ASSERT_EQ(opxiInterpolateLuma_H264_8u_C1R(src.data(), ss, d.data(),
-                                                  static_cast<Opx32s>(d.step()), 0, 0, roi(w, 16)),
+                                                  static_cast<Opx32s>(d.step()), 0, 0, {w, 16}),
                   opxOk);
         EXPECT_TRUE(regions_equal(src.data(), src.step(), d.data(), d.step(), w, 16));
         ASSERT_EQ(opxiInterpolateLumaTop_H264_8u_C1R(
-                      src.data(), ss, d.data(), static_cast<Opx32s>(d.step()), 0, 0, 0, roi(w, 16)),
+                      src.data(), ss, d.data(), static_cast<Opx32s>(d.step()), 0, 0, 0, {w, 16}),
                   opxOk);
         EXPECT_TRUE(regions_equal(src.data(), src.step(), d.data(), d.step(), w, 16));
     }
     for (int w : {2, 4, 8}) {
         Plane<Opx8u> d(w, 16, 8);
-        ASSERT_EQ(opxiInterpolateChroma_H264_8u_C1R(
-                      src.data(), ss, d.data(), static_cast<Opx32s>(d.step()), 0, 0, roi(w, 16)),
+        ASSERT_EQ(opxiInterpolateChroma_H264_8u_C1R(src.data(), ss, d.data(),
+                                                    static_cast<Opx32s>(d.step()), 0, 0, {w, 16}),
                   opxOk);
         EXPECT_TRUE(regions_equal(src.data(), src.step(), d.data(), d.step(), w, 16));
     }
@@ -65,7 +44,7 @@ TEST(InterpRules, CentreSampleOfAConstantAreaIsTheConstantAndStepEdgesClamp) {
         src.fill_with_margins(Pattern::kMax, rng, v, v);
         ASSERT_EQ(
             opxiInterpolateLuma_H264_8u_C1R(src.data(), static_cast<Opx32s>(src.step()), d.data(),
-                                            static_cast<Opx32s>(d.step()), 2, 2, roi(16, 16)),
+                                            static_cast<Opx32s>(d.step()), 2, 2, {16, 16}),
             opxOk);
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x) ASSERT_EQ(d.at(x, y), v);
@@ -83,12 +62,14 @@ TEST(InterpRules, CentreSampleOfAConstantAreaIsTheConstantAndStepEdgesClamp) {
             }
         // At x = 0 the window holds columns -2..3: 0 0 M M 0 0 -> clamped to max; at x = 2 the
         // window M M 0 0 M M -> 0.
-        OpxInterpolate16u p = record16(src.data(), static_cast<Opx32s>(src.step() / 2), d.data(),
-                                       static_cast<Opx32s>(d.step() / 2), 2, 0, roi(16, 16), depth);
+        const OpxInterpolate16u p = {src.data(), static_cast<Opx32s>(src.step() / 2),
+                                     d.data(),   static_cast<Opx32s>(d.step() / 2),
+                                     2,          0,
+                                     {16, 16},   depth};
         ASSERT_EQ(opxiInterpolateLuma_H264_16u_C1R(&p), opxOk);
         ASSERT_EQ(opxiInterpolateLuma_H264_8u_C1R(src8.data(), static_cast<Opx32s>(src8.step()),
                                                   d8.data(), static_cast<Opx32s>(d8.step()), 2, 0,
-                                                  roi(16, 16)),
+                                                  {16, 16}),
                   opxOk);
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; x += 4) {
@@ -107,7 +88,7 @@ TEST(InterpRules, ChromaWeightsFollowTheBilinearFormula) {
     src[16] = 30;
     src[17] = 250;
     Opx8u dst[2 * 2] = {};
-    ASSERT_EQ(opxiInterpolateChroma_H264_8u_C1R(src, 16, dst, 2, 3, 5, roi(2, 2)), opxOk);
+    ASSERT_EQ(opxiInterpolateChroma_H264_8u_C1R(src, 16, dst, 2, 3, 5, {2, 2}), opxOk);
     EXPECT_EQ(dst[0], 101);
 }
 
@@ -204,17 +185,9 @@ OPX_NULL_CALL(opxiInterpolateChromaBottom_H264_8u_C1R, nul(s.u8(0)), 64, nul(s.u
               kRoi8)
 
 namespace {
+// pSrc, then pDst (list-initialisation evaluates nul() in that order).
 OpxInterpolate16u null_record(NullProbe& nul, Scratch& s) {
-    OpxInterpolate16u p{};
-    p.pSrc = nul(s.u16(0));
-    p.srcStep = 64;
-    p.pDst = nul(s.u16(1));
-    p.dstStep = 64;
-    p.dx = 1;
-    p.dy = 1;
-    p.roiSize = {8, 8};
-    p.bitDepth = 10;
-    return p;
+    return {nul(s.u16(0)), 64, nul(s.u16(1)), 64, 1, 1, {8, 8}, 10};
 }
 }  // namespace
 

@@ -39,37 +39,6 @@ int avail_combo(int i) {
 
 // ---- AVX2 against portable, slot by slot ------------------------------------------------------
 
-TEST(H264IntraKernels, Avx2MatchesPortableForEverySlot) {
-    Rng rng;
-    for (Pattern pat : kAllPatterns) {
-        for (int iter = 0; iter < 20; ++iter) {
-            SCOPED_TRACE(pattern_name(pat));
-            Pic a;
-            a.fill(pat, rng);
-            auto each_slot = [&](const char* name, const auto& r, const auto& v) {
-                for (std::size_t s = 0; s < std::size(r); ++s) {
-                    Pic x = a, y = a;
-                    r[s](x.blk(), Pic::kStep);
-                    v[s](y.blk(), Pic::kStep);
-                    EXPECT_TRUE(same(x, y)) << name << " slot " << s;
-                }
-            };
-            each_slot("4x4", ref::kIntra.pred4x4, avx2::kIntra.pred4x4);
-            each_slot("16x16", ref::kIntra.pred16x16, avx2::kIntra.pred16x16);
-            each_slot("chroma", ref::kIntra.chroma, avx2::kIntra.chroma);
-            each_slot("chroma DC", ref::kIntra.chroma_dc, avx2::kIntra.chroma_dc);
-            // 8×8: every mode with every availability (gather, filter and prediction).
-            for (int combo = 0; combo < 16; ++combo)
-                for (int mode = 0; mode < 9; ++mode) {
-                    Pic x = a, y = a;
-                    ref::kIntra.pred8x8[mode](x.blk(), Pic::kStep, avail_combo(combo));
-                    avx2::kIntra.pred8x8[mode](y.blk(), Pic::kStep, avail_combo(combo));
-                    EXPECT_TRUE(same(x, y)) << "8x8 mode " << mode << " availability " << combo;
-                }
-        }
-    }
-}
-
 // Plane prediction with the steepest gradients (0 before the middle, 255 after it, on both
 // sides, and the reverse): the 16-bit intermediates of the AVX2 kernels reach their extremes.
 TEST(H264IntraKernels, PlaneAtExtremeGradients) {

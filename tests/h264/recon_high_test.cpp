@@ -110,16 +110,14 @@ struct World {
 
 template <class Info, class T, class C>
 Info record(const Case& c, int comp, World<T, C>& w) {
-    Info r{};
-    r.ppSrcDstCoeff = (comp == 1 && c.shared) ? &w.ptr[0] : &w.ptr[comp];
-    r.pSrcDstPlane = w.pl[comp].mb();
-    r.srcDstStep = w.pl[comp].step;
-    r.cbp = c.cbp[comp];
-    r.qp = c.qp[comp];
-    r.pQuantTable = c.ls[comp];
-    r.bypassFlag = c.bypass[comp];
-    r.bitDepth = c.bd;
-    return r;
+    return Info{(comp == 1 && c.shared) ? &w.ptr[0] : &w.ptr[comp],
+                w.pl[comp].mb(),
+                w.pl[comp].step,
+                c.cbp[comp],
+                c.qp[comp],
+                c.ls[comp],
+                c.bypass[comp],
+                c.bd};
 }
 
 OpxResult call(const Case& c, World<Opx16u, Opx32s>& w) {

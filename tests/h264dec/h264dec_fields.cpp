@@ -17,46 +17,13 @@
 
 namespace {
 
+using h264test::pps;
 using h264test::Writer;
 
 std::vector<uint8_t> sps(int max_refs) {
-    Writer w(0x67);
-    w.u(8, 77);  // profile_idc: Main
-    w.u(8, 0);
-    w.u(8, 30);
-    w.ue(0);                   // seq_parameter_set_id
-    w.ue(0);                   // log2_max_frame_num_minus4
-    w.ue(2);                   // pic_order_cnt_type
-    w.ue(uint32_t(max_refs));  // max_num_ref_frames
-    w.u(1, 0);                 // gaps_in_frame_num_value_allowed_flag
-    w.ue(0);                   // pic_width_in_mbs_minus1
-    w.ue(0);                   // pic_height_in_map_units_minus1: fields of one macroblock
-    w.u(1, 0);                 // frame_mbs_only_flag
-    w.u(1, 0);                 // mb_adaptive_frame_field_flag
-    w.u(1, 1);                 // direct_8x8_inference_flag
-    w.u(1, 0);                 // frame_cropping_flag
-    w.u(1, 0);                 // vui_parameters_present_flag
-    w.u(1, 1);
-    return w.bytes;
-}
-
-std::vector<uint8_t> pps() {
-    Writer w(0x68);
-    w.ue(0);
-    w.ue(0);
-    w.u(1, 0);  // CAVLC
-    w.u(1, 0);
-    w.ue(0);  // one slice group
-    w.ue(0);  // one reference in list 0
-    w.ue(0);
-    w.u(1, 0);
-    w.u(2, 0);
-    w.se(0);  // pic_init_qp 26
-    w.se(0);
-    w.se(0);
-    w.u(1, 0);
-    w.u(1, 0);
-    w.u(1, 0);
+    // Main profile, fields of one macroblock
+    Writer w = h264test::sps_head({77, max_refs, 1, 1, false});
+    w.u(1, 0);  // vui_parameters_present_flag
     w.u(1, 1);
     return w.bytes;
 }
@@ -199,7 +166,7 @@ int main(int argc, char** argv) {
         long errors = 0;
         {
             h264dec::Decoder d(opt, stderr);
-            std::vector<std::vector<uint8_t>> units = {sps(c.max_refs), pps()};
+            std::vector<std::vector<uint8_t>> units = {sps(c.max_refs), pps(26)};
             for (const Field& f : c.fields) units.push_back(slice(f));
             for (const auto& u : units) d.feed_nal(u.data(), u.size());
             d.flush();

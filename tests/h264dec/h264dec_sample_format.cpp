@@ -15,52 +15,14 @@
 
 namespace {
 
+using h264test::pps;
 using h264test::Writer;
 
 std::vector<uint8_t> high_sps(int chroma_format, int depth_luma, int depth_chroma, int mbs_w = 4,
                               int mbs_h = 3) {
-    Writer w(0x67);
-    w.u(8, 110);  // profile_idc: High 10 (the high-profile syntax)
-    w.u(8, 0);
-    w.u(8, 30);
-    w.ue(0);  // seq_parameter_set_id
-    w.ue(uint32_t(chroma_format));
-    if (chroma_format == 3) w.u(1, 0);  // separate_colour_plane_flag
-    w.ue(uint32_t(depth_luma - 8));
-    w.ue(uint32_t(depth_chroma - 8));
-    w.u(1, 0);                  // qpprime_y_zero_transform_bypass_flag
-    w.u(1, 0);                  // seq_scaling_matrix_present_flag
-    w.ue(0);                    // log2_max_frame_num_minus4
-    w.ue(2);                    // pic_order_cnt_type
-    w.ue(1);                    // max_num_ref_frames
-    w.u(1, 0);                  // gaps_in_frame_num_value_allowed_flag
-    w.ue(uint32_t(mbs_w - 1));  // pic_width_in_mbs_minus1
-    w.ue(uint32_t(mbs_h - 1));  // pic_height_in_map_units_minus1
-    w.u(1, 1);                  // frame_mbs_only_flag
-    w.u(1, 1);                  // direct_8x8_inference_flag
-    w.u(1, 0);                  // frame_cropping_flag
-    w.u(1, 0);                  // vui_parameters_present_flag
-    w.u(1, 1);                  // rbsp_stop_one_bit
-    return w.bytes;
-}
-
-std::vector<uint8_t> pps(int pic_init_qp) {
-    Writer w(0x68);
-    w.ue(0);    // pic_parameter_set_id
-    w.ue(0);    // seq_parameter_set_id
-    w.u(1, 0);  // entropy_coding_mode_flag
-    w.u(1, 0);  // bottom_field_pic_order_in_frame_present_flag
-    w.ue(0);    // num_slice_groups_minus1
-    w.ue(0);    // num_ref_idx_l0_default_active_minus1
-    w.ue(0);    // num_ref_idx_l1_default_active_minus1
-    w.u(1, 0);  // weighted_pred_flag
-    w.u(2, 0);  // weighted_bipred_idc
-    w.se(pic_init_qp - 26);
-    w.se(0);    // pic_init_qs_minus26
-    w.se(0);    // chroma_qp_index_offset
-    w.u(1, 0);  // deblocking_filter_control_present_flag
-    w.u(1, 0);  // constrained_intra_pred_flag
-    w.u(1, 0);  // redundant_pic_cnt_present_flag
+    Writer w =
+        h264test::sps_head({110, 1, mbs_w, mbs_h, true, chroma_format, depth_luma, depth_chroma});
+    w.u(1, 0);  // vui_parameters_present_flag
     w.u(1, 1);  // rbsp_stop_one_bit
     return w.bytes;
 }

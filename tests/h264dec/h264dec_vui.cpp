@@ -10,20 +10,7 @@
 namespace {
 
 std::vector<uint8_t> sps_with_vui(int aspect_idc) {
-    h264test::Writer w(0x67);  // nal_unit_header: nal_ref_idc 3, type 7
-    w.u(8, 66);  // profile_idc: Baseline
-    w.u(8, 0);   // constraint flags, reserved
-    w.u(8, 30);  // level_idc
-    w.ue(0);     // seq_parameter_set_id
-    w.ue(0);     // log2_max_frame_num_minus4
-    w.ue(2);     // pic_order_cnt_type
-    w.ue(1);     // max_num_ref_frames
-    w.u(1, 0);   // gaps_in_frame_num_value_allowed_flag
-    w.ue(3);     // pic_width_in_mbs_minus1
-    w.ue(2);     // pic_height_in_map_units_minus1
-    w.u(1, 1);   // frame_mbs_only_flag
-    w.u(1, 1);   // direct_8x8_inference_flag
-    w.u(1, 0);   // frame_cropping_flag
+    h264test::Writer w = h264test::sps_head({66, 1, 4, 3});  // Baseline
     w.u(1, 1);   // vui_parameters_present_flag
     w.u(1, 1);   // aspect_ratio_info_present_flag
     w.u(8, uint32_t(aspect_idc));
