@@ -269,15 +269,15 @@ void check_luma_block(int w, int h, Rng& rng) {
                         ref::kInterp.luma16[fy * 4 + fx](s, ss, d, ds, w, h, max);
                 });
             const auto ds = static_cast<Opx32s>(b.step() / static_cast<std::ptrdiff_t>(sizeof(T)));
-            std::conditional_t<sizeof(T) == 1, OpxInterpolateBlock8u, OpxInterpolateBlock16u> r{
-                {pic.data},
-                static_cast<Opx32s>(pic.step),
-                {b.data()},
-                ds,
-                {pic.fw, pic.fh},
-                {w, h},
-                pos,
-                mv};
+            std::conditional_t<sizeof(T) == 1, OpxInterpolateBlock8u, OpxInterpolateBlock16u> r{};
+            r.pSrc[0] = pic.data;
+            r.srcStep = static_cast<Opx32s>(pic.step);
+            r.pDst[0] = b.data();
+            r.dstStep = ds;
+            r.frameSize = {pic.fw, pic.fh};
+            r.blockSize = {w, h};
+            r.blockPos = pos;
+            r.motionVector = mv;
             if constexpr (sizeof(T) == 1) {
                 ASSERT_EQ(opxiInterpolateLumaBlock_H264_8u_P1R(&r), opxOk);
             } else {
