@@ -91,7 +91,8 @@ int motion_strength(const MbMotion& p, int pi, const MbMotion& q, int qi, int mv
 
 // Filter thresholds by qP with a slice's offsets applied (clause 8.7.2.2); tc0 by bS 0..4.
 struct FilterThresholds {
-    Opx8u alpha[52], beta[52], tc0[52][5];
+    // tc0[qp][bS & 7]: 0 for bS 0 and for 4 and above (the strong filter takes no tc0)
+    Opx8u alpha[52], beta[52], tc0[52][8];
     void build(int alpha_offset, int beta_offset);
 };
 

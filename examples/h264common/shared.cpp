@@ -71,7 +71,7 @@ void FilterThresholds::build(int alpha_offset, int beta_offset) {
         const int index_a = clip3(0, 51, qp + alpha_offset);
         alpha[qp] = kAlpha[index_a];
         beta[qp] = kBeta[clip3(0, 51, qp + beta_offset)];
-        tc0[qp][0] = tc0[qp][4] = 0;
+        for (int b = 0; b < 8; ++b) tc0[qp][b] = 0;
         for (int b = 1; b < 4; ++b) tc0[qp][b] = kTc0[index_a][b - 1];
     }
 }
@@ -88,8 +88,8 @@ OpxResult filter_macroblock(const MbFilter& m, const FilterThresholds& t) {
         const Opx8u alpha[2] = {t.alpha[qp_edge], t.alpha[m.qp]};
         const Opx8u beta[2] = {t.beta[qp_edge], t.beta[m.qp]};
         Opx8u tc0[16];
-        for (int i = 0; i < 16; ++i)
-            tc0[i] = t.tc0[i < 4 ? qp_edge : m.qp][std::min<int>(bs[i], 4)];
+        for (int i = 0; i < 4; ++i) tc0[i] = t.tc0[qp_edge][bs[i] & 7];
+        for (int i = 4; i < 16; ++i) tc0[i] = t.tc0[m.qp][bs[i] & 7];
         OpxResult r = dir == 0 ? OPX_COUNTED(opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR)(
                                      m.y, m.ystep, alpha, beta, tc0, bs)
                                : OPX_COUNTED(opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR)(
@@ -104,8 +104,8 @@ OpxResult filter_macroblock(const MbFilter& m, const FilterThresholds& t) {
             const Opx8u cb[2] = {t.beta[cqe], t.beta[cq]};
             Opx8u ctc[8];
             for (int k = 0; k < 4; ++k) {
-                ctc[k] = t.tc0[cqe][std::min<int>(bs[k], 4)];
-                ctc[4 + k] = t.tc0[cq][std::min<int>(bs[8 + k], 4)];
+                ctc[k] = t.tc0[cqe][bs[k] & 7];
+                ctc[4 + k] = t.tc0[cq][bs[8 + k] & 7];
             }
             r = dir == 0 ? OPX_COUNTED(opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR)(
                                m.c[c], m.cstep, ca, cb, ctc, bs)
