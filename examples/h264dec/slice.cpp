@@ -3,6 +3,10 @@
 // reconstruction.
 #include "slice.hpp"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace h264dec {
 
 void Decoder::decode_slice(const SliceHeader& sh, Bits& bits) {
@@ -813,6 +817,25 @@ bool SliceDecoder::parse_residual(MbInfo& m, int cbp, bool i16) {
                  : parse_residual_t<Opx16s, false>(m, cbp, i16, coeffs_);
 }
 
+// Bit i set where coefficient i of the 16 is not zero.
+template <class Coef>
+static unsigned nonzero_mask(const Coef* c) {
+#ifdef __SSE2__
+    auto at = [c](int i) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(c + i)); };
+    // (signed saturation keeps every non-zero value non-zero)
+    __m128i w;
+    if constexpr (sizeof(Coef) == 2)
+        w = _mm_packs_epi16(at(0), at(8));
+    else
+        w = _mm_packs_epi16(_mm_packs_epi32(at(0), at(4)), _mm_packs_epi32(at(8), at(12)));
+    return ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(w, _mm_setzero_si128()))) & 0xFFFF;
+#else
+    unsigned m = 0;
+    for (int i = 0; i < 16; ++i) m |= unsigned(c[i] != 0) << i;
+    return m;
+#endif
+}
+
 // nC of a 4x4 block (clause 9.2.1) from the blocks left of and above it; left_ok_ and top_ok_
 // say whether the neighbouring macroblocks are available (set per macroblock in
 // parse_residual). Defined beside their one caller, so that they inline there.
@@ -918,6 +941,7 @@ bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) 
         if (!(cbp & (1 << b8))) continue;
         if (m.transform8x8) {
             alignas(32) Coef tmp[4][16];
+            int counts[4];
             bool any = false;
             for (int k = 0; k < 4; ++k) {
                 int n = b8 * 4 + k;
@@ -926,13 +950,19 @@ bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) 
                 int c = block(luma_nc(x, y), 16, kScanIdentity, &tp);
                 if (c < 0) return fail("8x8 luma block");
                 m.total_coeff[y * 4 + x] = uint8_t(c);
-                if (c == 0) std::memset(tmp[k], 0, sizeof tmp[k]);
+                counts[k] = c;
                 any |= c > 0;
             }
             if (any) {
-                // the four interleaved 4x4 parts form one 8x8 block in zig-zag order
+                // the four interleaved 4x4 parts form one 8x8 block in zig-zag order: the block
+                // cleared, then each part's non-zero coefficients put in place
+                std::memset(cp, 0, 64 * sizeof(Coef));
                 for (int k = 0; k < 4; ++k)
-                    for (int i = 0; i < 16; ++i) cp[scan8_[4 * i + k]] = tmp[k][i];
+                    if (counts[k] > 0)
+                        for (unsigned nz = nonzero_mask(tmp[k]); nz; nz &= nz - 1) {
+                            const int i = __builtin_ctz(nz);
+                            cp[scan8_[4 * i + k]] = tmp[k][i];
+                        }
                 cp += 64;
                 cbp8x8_ |= 1u << b8;
                 int x = (b8 & 1) * 2, y = (b8 >> 1) * 2;
