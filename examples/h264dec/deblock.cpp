@@ -206,13 +206,14 @@ void Decoder::deblock_mb(const h264common::MbFilter& f, const MbInfo& q, size_t 
             alpha[k] = Th(kAlpha[ia] * scale);
             beta[k] = Th(kBeta[clip3(0, 51, qpe[k] + si.beta_offset)] * scale);
         }
-        for (int e = 0; e < edges; ++e) {
-            const int ia = clip3(0, 51, qpe[e ? 1 : 0] + si.alpha_offset);
-            for (int k = 0; k < 4; ++k) {
-                const int b = bs[e * bs_stride + k];
-                tc[4 * e + k] = Th(b == 0 || b >= 4 ? 0 : kTc0[ia][b - 1] * scale);
-            }
+        // tc0 by bS & 7 for the edge's qP and the inside's: 0 for bS 0 and from 4 up
+        Th by_bs[2][8] = {};
+        for (int k = 0; k < 2; ++k) {
+            const int ia = clip3(0, 51, qpe[k] + si.alpha_offset);
+            for (int b = 1; b < 4; ++b) by_bs[k][b] = Th(kTc0[ia][b - 1] * scale);
         }
+        for (int e = 0; e < edges; ++e)
+            for (int k = 0; k < 4; ++k) tc[4 * e + k] = by_bs[e ? 1 : 0][bs[e * bs_stride + k] & 7];
     };
     auto filter = [&](Pel* plane, int step, const Th* alpha, const Th* beta, const Th* tc,
                       const Opx8u* bs, int kind) {
@@ -268,11 +269,10 @@ void Decoder::deblock_mb(const h264common::MbFilter& f, const MbInfo& q, size_t 
             std::memcpy(cbs + 4, extra, 4);
             std::memcpy(cbs + 12, extra + 4, 4);
         }
-        uint32_t any_l = 0, any_c = 0;
-        for (int i = 0; i < 16; ++i) {
-            any_l |= bs[i];
-            any_c |= cbs[i];
-        }
+        uint64_t lw[2], cw[2];
+        std::memcpy(lw, bs, 16);
+        std::memcpy(cw, cbs, 16);
+        const bool any_l = (lw[0] | lw[1]) != 0, any_c = (cw[0] | cw[1]) != 0;
         const bool nb_edge = bs[0] | bs[1] | bs[2] | bs[3];
         if (any_l) {
             const int qe = nb_edge ? (f.nb_qp[dir] + f.qp + 1) >> 1 : f.qp;
