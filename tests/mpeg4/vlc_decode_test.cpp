@@ -379,61 +379,6 @@ void put_rvlc(BitSink& s, bool intra, const Ev& e) {
     }
 }
 
-TEST(Mpeg4DecodeRules, BackwardDecodingMatchesForwardDecoding) {
-    Rng rng;
-    for (int iter = 0; iter < 400; ++iter) {
-        const bool intra = iter & 1;
-        const int start = intra && (iter & 2) ? 0 : -1;
-        // Three blocks; decode the last one backwards from its final bit.
-        BitSink s;
-        std::vector<std::size_t> ends;
-        std::vector<std::vector<Ev>> blocks;
-        for (int blk = 0; blk < 3; ++blk) {
-            std::vector<Ev> ev;
-            int pos = start;
-            for (;;) {
-                const int run = static_cast<int>(rng.uniform(0, rng.coin() ? 2 : 12));
-                if (pos + run + 1 > 63) break;
-                pos += run + 1;
-                int level = static_cast<int>(rng.coin() ? rng.uniform(1, 3) : rng.uniform(1, 2047));
-                if (rng.coin()) level = -level;
-                ev.push_back({0, run, level});
-                if (rng.uniform(0, 5) == 0) break;
-            }
-            if (ev.empty()) ev.push_back({0, 0, 1});
-            ev.back().last = 1;
-            for (const Ev& e : ev) put_rvlc(s, intra, e);
-            ends.push_back(s.size());
-            blocks.push_back(ev);
-        }
-        const int prefix = static_cast<int>(iter % 8);
-        std::vector<std::uint8_t> bytes = s.bytes(prefix);
-        for (int blk = 2; blk >= 1; --blk) {
-            const long final_bit = prefix + static_cast<long>(ends[static_cast<std::size_t>(blk)]) - 1;
-            Opx8u* p = bytes.data() + final_bit / 8;
-            Opx32s off = static_cast<Opx32s>(final_bit % 8);
-            Block b;
-            b[0] = 321;
-            Opx32s last = 0;
-            const OpxResult e = intra ? opxiDecodeCoeffsIntraRVLCBack_MPEG4_1u16s(&p, &off, b.data(), &last, start == 0)
-                                      : opxiDecodeCoeffsInterRVLCBack_MPEG4_1u16s(&p, &off, b.data(), &last);
-            ASSERT_EQ(e, opxOk) << iter;
-            // Forward positions of the same block.
-            Opx16s want[64] = {};
-            want[0] = start == 0 ? 321 : 0;
-            int pos = start;
-            for (const Ev& ev : blocks[static_cast<std::size_t>(blk)]) {
-                pos += ev.run + 1;
-                want[pos] = static_cast<Opx16s>(ev.level);
-            }
-            for (int i = 0; i < 64; ++i) ASSERT_EQ(b[i], want[i]) << "iter " << iter << " pos " << i;
-            EXPECT_EQ(last, pos);
-            const long prev_final = prefix + static_cast<long>(ends[static_cast<std::size_t>(blk) - 1]) - 1;
-            EXPECT_EQ((p - bytes.data()) * 8 + off, prev_final);
-        }
-    }
-}
-
 TEST(Mpeg4DecodeRules, BackwardReadsNoByteBeforeThePrecedingFinalBit) {
     // The preceding block's LAST code starts the buffer, right after an unreadable page.
     for (int first_off = 0; first_off < 8; ++first_off) {

@@ -1,6 +1,7 @@
 // Coefficient and DC encoders: random round trips through every encoder/decoder pair (flags,
 // scans, start offsets 0..7; the bits before the cursor and the byte after the last one written
-// untouched), the exact bits of the rules' cases, the escape choice and the mended checks.
+// untouched; reversible blocks decoded backwards, escapes included, to the preceding block's
+// final bit), the exact bits of the rules' cases, the escape choice and the mended checks.
 #include <cstring>
 #include <string>
 
@@ -164,6 +165,9 @@ TEST(Mpeg4EncodeRoundTrip, ReversibleBlocksDecodeBackwards) {
                                       : opxiDecodeCoeffsInterRVLCBack_MPEG4_1u16s(&p, &off, d.data(), &last);
             ASSERT_EQ(e, opxOk);
             for (int i = 0; i < 64; ++i) ASSERT_EQ(d[i], blocks[b][i]) << "block " << b << " index " << i;
+            int want_last = 63;
+            while (!blocks[b][want_last]) --want_last;
+            ASSERT_EQ(last, want_last);
             const auto prev = final_bit(ends[static_cast<std::size_t>(b) - 1]);
             ASSERT_EQ(p, prev.first);
             ASSERT_EQ(off, prev.second);
