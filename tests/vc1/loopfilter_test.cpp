@@ -115,47 +115,44 @@ TEST(Vc1Deblock, BothPathsAgreeOnEveryEdgeKindAndFlagPinned) {
 }
 
 TEST(Vc1Deblock, WorkedCases) {
-    for (bool avx2 : {false, true}) {
-        UsePath path(avx2);
-        // A step of 20 between flat sides, PQUANT 31: P4 and P5 move toward each other, at
-        // most half the step.
-        Opx8u img[8 * 16];
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 16; ++x) img[16 * y + x] = x < 8 ? 100 : 120;
-        ASSERT_EQ(opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(img + 8, 31, 16, 0), opxOk);
-        for (int y = 0; y < 8; ++y) {
-            EXPECT_GT(img[16 * y + 7], 100);
-            EXPECT_LE(img[16 * y + 7], 110);
-            EXPECT_EQ(img[16 * y + 7] - 100, 120 - img[16 * y + 8]);
-        }
-        // Flag 15 on luma: nothing; flags 1 and 8 on chroma: both segments filtered.
-        Opx8u luma[16 * 16];
-        for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < 16; ++x) luma[16 * y + x] = x < 8 ? 100 : 120;
-        ASSERT_EQ(opxiFilterDeblockingLuma_VerEdge_VC1_8u_C1IR(luma + 8, 31, 16, 15), opxOk);
-        for (int i = 0; i < 256; ++i) EXPECT_EQ(luma[i], (i % 16) < 8 ? 100 : 120);
-        for (Opx32u flag : {1u, 8u}) {
-            for (int y = 0; y < 8; ++y)
-                for (int x = 0; x < 16; ++x) img[16 * y + x] = x < 8 ? 100 : 120;
-            ASSERT_EQ(opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(img + 8, 31, 16, flag), opxOk);
-            for (int y = 0; y < 8; ++y) EXPECT_NE(img[16 * y + 7], 100) << "flag " << flag;
-        }
-        // The third line alone decides: |a0| >= PQUANT on line 2 leaves lines 0, 1, 3 alone.
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 16; ++x) img[16 * y + x] = x < 8 ? 100 : 120;
-        for (int x = 0; x < 16; ++x) img[16 * 2 + x] = x < 8 ? 0 : 255;
-        ASSERT_EQ(opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(img + 8, 31, 16, 4), opxOk);
-        for (int y = 0; y < 4; ++y) EXPECT_EQ(img[16 * y + 7], y == 2 ? 0 : 100);
-        // Sign mismatch on the third line: d = 2 against clip = -1 is limited to 0, the line
-        // is unchanged yet counts as changed, so the other three lines are filtered.
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 16; ++x) img[16 * y + x] = x < 8 ? 100 : 120;
-        const Opx8u third[8] = {91, 103, 92, 121, 123, 129, 118, 111};
-        std::copy(third, third + 8, img + 16 * 2 + 4);
-        ASSERT_EQ(opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(img + 8, 20, 16, 4), opxOk);
-        EXPECT_TRUE(std::equal(third, third + 8, img + 16 * 2 + 4));
-        for (int y : {0, 1, 3}) EXPECT_GT(img[16 * y + 7], 100) << "line " << y;
+    // A step of 20 between flat sides, PQUANT 31: P4 and P5 move toward each other, at
+    // most half the step.
+    Opx8u img[8 * 16];
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) img[16 * y + x] = x < 8 ? 100 : 120;
+    ASSERT_EQ(opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(img + 8, 31, 16, 0), opxOk);
+    for (int y = 0; y < 8; ++y) {
+        EXPECT_GT(img[16 * y + 7], 100);
+        EXPECT_LE(img[16 * y + 7], 110);
+        EXPECT_EQ(img[16 * y + 7] - 100, 120 - img[16 * y + 8]);
     }
+    // Flag 15 on luma: nothing; flags 1 and 8 on chroma: both segments filtered.
+    Opx8u luma[16 * 16];
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) luma[16 * y + x] = x < 8 ? 100 : 120;
+    ASSERT_EQ(opxiFilterDeblockingLuma_VerEdge_VC1_8u_C1IR(luma + 8, 31, 16, 15), opxOk);
+    for (int i = 0; i < 256; ++i) EXPECT_EQ(luma[i], (i % 16) < 8 ? 100 : 120);
+    for (Opx32u flag : {1u, 8u}) {
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 16; ++x) img[16 * y + x] = x < 8 ? 100 : 120;
+        ASSERT_EQ(opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(img + 8, 31, 16, flag), opxOk);
+        for (int y = 0; y < 8; ++y) EXPECT_NE(img[16 * y + 7], 100) << "flag " << flag;
+    }
+    // The third line alone decides: |a0| >= PQUANT on line 2 leaves lines 0, 1, 3 alone.
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) img[16 * y + x] = x < 8 ? 100 : 120;
+    for (int x = 0; x < 16; ++x) img[16 * 2 + x] = x < 8 ? 0 : 255;
+    ASSERT_EQ(opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(img + 8, 31, 16, 4), opxOk);
+    for (int y = 0; y < 4; ++y) EXPECT_EQ(img[16 * y + 7], y == 2 ? 0 : 100);
+    // Sign mismatch on the third line: d = 2 against clip = -1 is limited to 0, the line
+    // is unchanged yet counts as changed, so the other three lines are filtered.
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) img[16 * y + x] = x < 8 ? 100 : 120;
+    const Opx8u third[8] = {91, 103, 92, 121, 123, 129, 118, 111};
+    std::copy(third, third + 8, img + 16 * 2 + 4);
+    ASSERT_EQ(opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(img + 8, 20, 16, 4), opxOk);
+    EXPECT_TRUE(std::equal(third, third + 8, img + 16 * 2 + 4));
+    for (int y : {0, 1, 3}) EXPECT_GT(img[16 * y + 7], 100) << "line " << y;
 }
 
 // ---- smoothing ----------------------------------------------------------------------------
