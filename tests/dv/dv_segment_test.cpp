@@ -312,23 +312,6 @@ TEST(DvSegment, CodeWordsOfTheStandard) {
     }
 }
 
-TEST(DvSegment, InformationWordFields) {
-    Rng rng;
-    Case c = small_case(rng);
-    for (int k = 0; k < 30; ++k) {
-        c.blocks[k].mode = k & 1;
-        c.blocks[k].cls = (k >> 1) & 3;
-    }
-    write(c, kLayoutDv, rng);
-    const Result got = decode(Fn::kFull, c.seg);
-    ASSERT_TRUE(same(expect(c, kLayoutDv, true, 64), got));
-    for (int k = 0; k < 30; ++k) {
-        EXPECT_EQ((got.info[k] >> 16) & 15u, static_cast<Opx32u>(c.qno[k / 6]));
-        EXPECT_EQ((got.info[k] >> 4) & 7u, static_cast<Opx32u>((k & 1) << 2 | ((k >> 1) & 3)));
-        EXPECT_EQ(got.info[k] & 0xFFF0000Eu, 0u);
-    }
-}
-
 // ---- reads confined to the segment -------------------------------------------------------------
 
 // The segment's last byte just before an unreadable page, and (a page-sized buffer starts on a
