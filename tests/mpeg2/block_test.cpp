@@ -395,18 +395,28 @@ TEST(Mpeg2BlockDecode, RunReachingPosition63IsDecodedAnd64IsAnError) {
     }
 }
 
-// ---- rules singled out
-// ----------------------------------------------------------------------------
-
-struct Bits {
-    std::vector<Opx32u> words;
-    explicit Bits(const std::string& s) {
-        BitWriter w;
-        for (char c : s)
-            if (c == '0' || c == '1') w.put(c == '1', 1);
-        words = w.words(31, 2);
-    }
+// One block decoded from `bits` (the cursor at bit 31 of word 0), the DC predictor 77 and every
+// coefficient 3 before the call.
+struct Outcome {
+    OpxResult result;
+    std::ptrdiff_t words;  // whole words consumed
+    Opx32s pos, size;
+    Opx16s pred;
+    std::array<Opx16s, 64> dst;
 };
+Outcome decode_bits(const BlockSetup& s, Call t, const std::string& bits) {
+    BitWriter w;
+    for (char c : bits)
+        if (c == '0' || c == '1') w.put(c == '1', 1);
+    std::vector<Opx32u> words = w.words(31, 2);
+    Opx32u* p = words.data();
+    Outcome o{};
+    o.pos = 31, o.size = -1, o.pred = 77;
+    o.dst.fill(3);
+    o.result = decode(s, t, &p, &o.pos, &o.pred, o.dst.data(), &o.size);
+    o.words = p - words.data();
+    return o;
+}
 
 // ---- errors and mended faults
 // ----------------------------------------------------------------------
@@ -418,23 +428,16 @@ TEST(Mpeg2BlockDecode, InvalidCodeLeavesTheCursorBeforeIt) {
         s.codec = codec;
         s.weights.fill(16);
         // Non-intra: "0100 0" is run 0 level 2 (via the first table), then twelve zeros.
-        Bits b("01000 000000000000 1111");
-        Opx32u* p = b.words.data();
-        Opx32s pos = 31, size = -1;
-        std::array<Opx16s, 64> dst;
-        EXPECT_EQ(decode(s, {t.b14_first, t.b14}, &p, &pos, nullptr, dst.data(), &size),
-                  opxErrH264VlcCode);
-        EXPECT_EQ(pos, 26);
-        EXPECT_EQ(size, -1);
-        EXPECT_NE(dst[0], 0);  // the coefficient placed before stays
+        Outcome o = decode_bits(s, {t.b14_first, t.b14}, "01000 000000000000 1111");
+        EXPECT_EQ(o.result, opxErrH264VlcCode);
+        EXPECT_EQ(o.pos, 26);
+        EXPECT_EQ(o.size, -1);
+        EXPECT_NE(o.dst[0], 0);  // the coefficient placed before stays
         // An invalid first code: the cursor as on entry.
-        Bits z("000000000000 1111");
-        p = z.words.data();
-        pos = 31;
-        EXPECT_EQ(decode(s, {t.b14_first, t.b14}, &p, &pos, nullptr, dst.data(), &size),
-                  opxErrH264VlcCode);
-        EXPECT_EQ(pos, 31);
-        EXPECT_EQ(p, z.words.data());
+        o = decode_bits(s, {t.b14_first, t.b14}, "000000000000 1111");
+        EXPECT_EQ(o.result, opxErrH264VlcCode);
+        EXPECT_EQ(o.pos, 31);
+        EXPECT_EQ(o.words, 0);
     }
 }
 
@@ -454,57 +457,39 @@ TEST(Mpeg2BlockDecode, CallerTablesOutsideTheStandard) {
         BlockSetup s;
         s.codec = codec;
         s.weights.fill(16);
-        Bits eob("01 10");
-        Opx32u* p = eob.words.data();
-        Opx32s pos = 31, size = -1;
-        std::array<Opx16s, 64> dst;
-        EXPECT_EQ(decode(s, {first, t.b14}, &p, &pos, nullptr, dst.data(), &size),
-                  opxErrH264VlcCode);
-        EXPECT_EQ(pos, 29);  // after the EOB
-        EXPECT_EQ(size, -1);
-
+        Outcome o = decode_bits(s, {first, t.b14}, "01 10");
+        EXPECT_EQ(o.result, opxErrH264VlcCode);
+        EXPECT_EQ(o.pos, 29);  // after the EOB
+        EXPECT_EQ(o.size, -1);
         s.intra = true;
         for (const char* bits : {"1 000000000000", "00 0000"}) {
-            Bits big(bits);
-            p = big.words.data();
-            pos = 31;
-            Opx16s pred = 77;
-            dst.fill(3);
-            EXPECT_EQ(decode(s, {dc, t.b14}, &p, &pos, &pred, dst.data(), &size),
-                      opxErrH264VlcCode);
-            EXPECT_EQ(pos, 31);  // before the size code
-            EXPECT_EQ(pred, 77);
-            EXPECT_EQ(dst[0], 0);  // cleared, nothing placed
+            o = decode_bits(s, {dc, t.b14}, bits);
+            EXPECT_EQ(o.result, opxErrH264VlcCode);
+            EXPECT_EQ(o.pos, 31);  // before the size code
+            EXPECT_EQ(o.pred, 77);
+            EXPECT_EQ(o.dst[0], 0);  // cleared, nothing placed
         }
-        // Scan entries are used modulo 64.
+        // Scan entries are used modulo 64: (0,-1) at position 0, (0,1) at position 1.
         s.intra = false;
         for (int k = 0; k < 64; ++k) s.scan[k] = zz[k] + ((k & 1) ? -64000 : 64 * 12345);
-        Bits two("11 110 10");  // (0,-1) at position 0, (0,1) at position 1
-        p = two.words.data();
-        pos = 31;
-        ASSERT_EQ(decode(s, {t.b14_first, t.b14}, &p, &pos, nullptr, dst.data(), &size), opxOk);
-        EXPECT_EQ(dst[0], codec == kMpeg2 ? -1 : -3);
-        EXPECT_EQ(dst[1], codec == kMpeg2 ? 1 : 3);
-    }
-    // Mismatch control sums the values left in the block: a scan that places twice at one index
-    // counts only the last value there. "11" (0,-1) by the first-code shortcut, "110" (0,+1), EOB,
-    // at scale 2: -3, then 3; the sum, 3, is odd.
-    std::array<Opx32s, 64> same;
-    same.fill(5);
-    std::array<Opx16s, 64> sixteen;
-    sixteen.fill(16);
-    for (const Opx16s* w :
-         {static_cast<const Opx16s*>(nullptr), static_cast<const Opx16s*>(sixteen.data())}) {
-        Bits two("11 110 10");
-        Opx32u* p = two.words.data();
-        Opx32s pos = 31, size = 0;
-        std::array<Opx16s, 64> dst;
-        ASSERT_EQ(opxiReconstructDCTBlock_MPEG2_32s(&p, &pos, t.b14_first, t.b14, same.data(), 2, w,
-                                                    dst.data(), &size),
-                  opxOk);
-        EXPECT_EQ(dst[5], 3);
-        EXPECT_EQ(dst[63], 0);
-        EXPECT_EQ(pos, 24);
+        o = decode_bits(s, {t.b14_first, t.b14}, "11 110 10");
+        ASSERT_EQ(o.result, opxOk);
+        EXPECT_EQ(o.dst[0], codec == kMpeg2 ? -1 : -3);
+        EXPECT_EQ(o.dst[1], codec == kMpeg2 ? 1 : 3);
+        // Mismatch control sums the values left in the block: a scan that places twice at one
+        // index counts only the last value there. "11" (0,-1) by the first-code shortcut, "110"
+        // (0,+1), EOB, at scale 2: -3, then 3; the sum, 3, is odd. With and without a matrix.
+        if (codec == kMpeg1) continue;
+        s.scan.fill(5);
+        s.qscale = 2;
+        for (bool flat : {true, false}) {
+            s.flat = flat;
+            o = decode_bits(s, {t.b14_first, t.b14}, "11 110 10");
+            ASSERT_EQ(o.result, opxOk);
+            EXPECT_EQ(o.dst[5], 3);
+            EXPECT_EQ(o.dst[63], 0);
+            EXPECT_EQ(o.pos, 24);
+        }
     }
     opxiHuffmanTableFree_32s(first);
     opxiHuffmanTableFree_32s(dc);
