@@ -42,6 +42,19 @@ OpxResult init(Rec& r, std::vector<Opx32s> du, std::vector<Opx32s> dv, int point
                               &sprite, &vop);
 }
 
+// The exported warps on whole planes (steps as the functions take them).
+OpxResult warp_luma(const Plane<Opx8u>& s, Plane<Opx8u>& d, const OpxRect& rect, Rec& r) {
+    return opxiWarpLuma_MPEG4_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
+                                     static_cast<Opx32s>(d.step()), &rect, r.p());
+}
+OpxResult warp_chroma(const Plane<Opx8u>& cb, const Plane<Opx8u>& cr, Plane<Opx8u>& a,
+                      Plane<Opx8u>& b, const OpxRect& rect, Rec& r) {
+    return opxiWarpChroma_MPEG4_8u_P2R(cb.data(), static_cast<Opx32s>(cb.step()), cr.data(),
+                                       static_cast<Opx32s>(cr.step()), a.data(),
+                                       static_cast<Opx32s>(a.step()), b.data(),
+                                       static_cast<Opx32s>(b.step()), &rect, r.p());
+}
+
 // ---- set-up
 // --------------------------------------------------------------------------------------
 
@@ -113,9 +126,7 @@ TEST(Mpeg4WarpRules, ZeroPointsCopyAndRepeatEdgeSamples) {
     ASSERT_EQ(init(r, {}, {}, 0, 0, 0, 0, 0, 1, {8, 4, 32, 24}, {0, 0, 48, 40}), opxOk);
     const OpxRect rect{30, -4, 16, 16};  // right half and top rows outside the sprite
     Plane<Opx8u> d(16, 16, 8);
-    ASSERT_EQ(opxiWarpLuma_MPEG4_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
-                                        static_cast<Opx32s>(d.step()), &rect, r.p()),
-              opxOk);
+    ASSERT_EQ(warp_luma(s, d, rect, r), opxOk);
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) {
             const int sx = std::min(std::max(30 + x - 8, 0), 31),
@@ -140,15 +151,8 @@ TEST(Mpeg4WarpRules, IdentityMapsCopyLumaAndChroma) {
                       opxOk);
             const OpxRect rl{16, 16, 16, 16}, rc{8, 8, 8, 8};
             Plane<Opx8u> d(16, 16, 8), dcb(8, 8, 8), dcr(8, 8, 8);
-            ASSERT_EQ(opxiWarpLuma_MPEG4_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
-                                                static_cast<Opx32s>(d.step()), &rl, r.p()),
-                      opxOk);
-            ASSERT_EQ(
-                opxiWarpChroma_MPEG4_8u_P2R(cb.data(), static_cast<Opx32s>(cb.step()), cr.data(),
-                                            static_cast<Opx32s>(cr.step()), dcb.data(),
-                                            static_cast<Opx32s>(dcb.step()), dcr.data(),
-                                            static_cast<Opx32s>(dcr.step()), &rc, r.p()),
-                opxOk);
+            ASSERT_EQ(warp_luma(s, d, rl, r), opxOk);
+            ASSERT_EQ(warp_chroma(cb, cr, dcb, dcr, rc, r), opxOk);
             ASSERT_TRUE(regions_equal(&s.at(16, 16), s.step(), d.data(), d.step(), 16, 16))
                 << points << " " << a;
             ASSERT_TRUE(regions_equal(&cb.at(8, 8), cb.step(), dcb.data(), dcb.step(), 8, 8))
@@ -176,10 +180,7 @@ TEST(Mpeg4WarpRules, TranslationsEqualTheHalfSampleRule) {
                     ASSERT_EQ(init(r, {du, 0, 0}, {dv, 0, 0}, points, 0, 3, rnd, 0, 2,
                                    {0, 0, 64, 64}, {0, 0, 64, 64}),
                               opxOk);
-                    ASSERT_EQ(opxiWarpLuma_MPEG4_8u_C1R(
-                                  s.data(), static_cast<Opx32s>(s.step()), d[points - 1].data(),
-                                  static_cast<Opx32s>(d[points - 1].step()), &rect, r.p()),
-                              opxOk);
+                    ASSERT_EQ(warp_luma(s, d[points - 1], rect, r), opxOk);
                 }
                 for (int y = 0; y < 16; ++y)
                     for (int x = 0; x < 16; ++x) {
@@ -223,9 +224,7 @@ TEST(Mpeg4WarpRules, PinnedAffineMapsIncludingOutsideTheSpriteAndWideSprites) {
         const OpxRect rect{static_cast<Opx32s>(rng.uniform(-20, 70)),
                            static_cast<Opx32s>(rng.uniform(-20, 50)), 16, 16};
         Plane<Opx8u> d(16, 16, 8);
-        ASSERT_EQ(opxiWarpLuma_MPEG4_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
-                                            static_cast<Opx32s>(d.step()), &rect, r.p()),
-                  opxOk);
+        ASSERT_EQ(warp_luma(s, d, rect, r), opxOk);
         ASSERT_TRUE(d.canaries_intact());
         affine.add(d.data(), d.step(), 16, 16);
     }
@@ -242,9 +241,7 @@ TEST(Mpeg4WarpRules, PinnedAffineMapsIncludingOutsideTheSpriteAndWideSprites) {
         for (int bx : {0, 4000, 8176}) {
             const OpxRect rect{bx, 32, 16, 16};
             Plane<Opx8u> d(16, 16);
-            ASSERT_EQ(opxiWarpLuma_MPEG4_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
-                                                static_cast<Opx32s>(d.step()), &rect, r2.p()),
-                      opxOk);
+            ASSERT_EQ(warp_luma(s, d, rect, r2), opxOk);
             wide.add(d.data(), d.step(), 16, 16);
             OpxMotionVec mv;
             ASSERT_EQ(opxiCalcGlobalMV_MPEG4(bx, 32, &mv, r.p()), opxOk);
@@ -269,11 +266,7 @@ TEST(Mpeg4WarpRules, ChromaTranslationStaticSpriteAndGmc) {
         ASSERT_EQ(init(r, {3}, {0}, 1, type, 0, 0, 0, 1, {0, 0, 48, 16}, {0, 0, 48, 16}), opxOk);
         const OpxRect rc{4, 0, 8, 8};
         Plane<Opx8u> a(8, 8), b(8, 8);
-        ASSERT_EQ(opxiWarpChroma_MPEG4_8u_P2R(cb.data(), static_cast<Opx32s>(cb.step()), cr.data(),
-                                              static_cast<Opx32s>(cr.step()), a.data(),
-                                              static_cast<Opx32s>(a.step()), b.data(),
-                                              static_cast<Opx32s>(b.step()), &rc, r.p()),
-                  opxOk);
+        ASSERT_EQ(warp_chroma(cb, cr, a, b, rc, r), opxOk);
         for (int x = 0; x < 8; ++x) {
             // static: (3 + 1) >> 1 = 2 → one chrominance sample; GMC: 1 | 1 = 1 → half a sample
             EXPECT_EQ(a.at(x, 3), type == 1 ? 10 * (5 + x) : 10 * (4 + x) + 5);
