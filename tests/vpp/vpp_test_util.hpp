@@ -1,5 +1,5 @@
-// Helpers of the video-processing tests: a plain sample grid of expected values, planes filled
-// with patterns chosen for the filters, and the two kernel tables side by side.
+// Helpers of the video-processing tests: a plain sample grid of expected values and planes filled
+// with patterns chosen for the filters.
 #pragma once
 
 #include <algorithm>
@@ -48,11 +48,6 @@ inline void fill_plane(Plane<Opx8u>& p, int kind, Rng& rng) {
         case 2: p.fill_with_margins(Pattern::kRamp, rng, 0, 255); break;
         default: p.fill_with_margins(Pattern::kChecker, rng, 0, 255); break;
     }
-}
-
-// Copies the width x height region of one plane into another of the same size.
-inline void copy_plane(const Plane<Opx8u>& from, Plane<Opx8u>& to) {
-    for (int y = 0; y < from.height(); ++y) std::copy(from.row(y), from.row(y) + from.width(), to.row(y));
 }
 
 inline constexpr int kWidths[] = {1, 2, 3, 17, 33, 47, 64, 100};
