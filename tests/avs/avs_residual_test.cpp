@@ -165,28 +165,27 @@ TEST(AvsDecodeBlock, InvalidCodesLeaveCursorAndOutputsUntouched) {
     for (int kind = 0; kind < 3; ++kind) {
         SCOPED_TRACE(kKindNames[kind]);
         std::vector<std::vector<std::uint32_t>> bad;
-        {  // a valid pair, then 25 zeros
+        {  // a valid pair, then 25 zeros and a one
             BitWriter w;
             w.exp_golomb(0, kKindCoding[kind].k_first[0]);
-            for (int i = 0; i < 40; ++i) w.put_bit(0);
+            for (int i = 0; i < 25; ++i) w.put_bit(0);
+            w.put(1, 1);
+            w.put(0, 30);
             bad.push_back(w.words(4));
         }
-        {  // escape whose level is 32768 + RefAbsLevel: outside 16 bits when positive
+        {  // escape whose level is 32768 + RefAbsLevel (outside 16 bits when positive), then EOB
             BitWriter w;
             w.exp_golomb(59 + 2 * 40 + 1, kKindCoding[kind].k_first[0]);
             w.exp_golomb(32767, kKindCoding[kind].k_escape);  // 32767 + 1
+            w.exp_golomb(0, kKindCoding[kind].k_first[kKindCoding[kind].last]);
             bad.push_back(w.words());
         }
         for (auto& words : bad) {
-            Opx32u* p = words.data() + 0;
-            Opx32s off = 31, num = -7;
-            std::array<Opx16s, 64> dst;
-            dst.fill(0x5555);
-            EXPECT_EQ(decode_call(kind, &p, &off, &num, dst.data(), 0), opxErrH264VlcCode);
-            EXPECT_EQ(p, words.data());
-            EXPECT_EQ(off, 31);
-            EXPECT_EQ(num, -7);
-            for (Opx16s v : dst) EXPECT_EQ(v, 0x5555);
+            const Decoded d = decode_words(kind, words);
+            EXPECT_EQ(d.result, opxErrH264VlcCode);
+            EXPECT_EQ(d.bits, 0);  // the cursor as on entry
+            EXPECT_EQ(d.num, -7);
+            for (Opx16s v : d.coeffs) EXPECT_EQ(v, 0x5555);
         }
         {  // a negative escape level of exactly −32768 is valid
             BitWriter w;
@@ -562,28 +561,22 @@ TEST(AvsDisassemble, StrictImprovementOverDc) {
     std::vector<Opx16s> buf(256);
     Opx16s* pc = buf.data();
     Opx32u modes[4], cbp;
-    ASSERT_EQ(opxiDisassembleLumaIntra_AVS_16s8u_C1R(src.ptr(0, 0), src.step(), rec.ptr(16, 16),
-                                                     rec.step(), &pc, modes, &cbp, 20, 0),
-              opxOk);
+    auto disassemble = [&](Opx32s qp, Opx32u flags) {
+        return opxiDisassembleLumaIntra_AVS_16s8u_C1R(src.ptr(0, 0), src.step(), rec.ptr(16, 16),
+                                                      rec.step(), &pc, modes, &cbp, qp, flags);
+    };
+    ASSERT_EQ(disassemble(20, 0), opxOk);
     for (Opx32u m : modes) EXPECT_EQ(m, 0u);
     EXPECT_EQ(cbp, 0u);
     EXPECT_EQ(pc, buf.data());
     // Without the row above, horizontal is the first mode possible; without both neighbours
     // only DC is.
-    ASSERT_EQ(
-        opxiDisassembleLumaIntra_AVS_16s8u_C1R(src.ptr(0, 0), src.step(), rec.ptr(16, 16),
-                                               rec.step(), &pc, modes, &cbp, 20, kTopUnavailable),
-        opxOk);
+    ASSERT_EQ(disassemble(20, kTopUnavailable), opxOk);
     EXPECT_EQ(modes[0], 1u);
     EXPECT_EQ(modes[1], 1u);
-    ASSERT_EQ(opxiDisassembleLumaIntra_AVS_16s8u_C1R(
-                  src.ptr(0, 0), src.step(), rec.ptr(16, 16), rec.step(), &pc, modes, &cbp, 20,
-                  kTopUnavailable | kLeftUnavailable | kBottomLeftUnavailable),
-              opxOk);
+    ASSERT_EQ(disassemble(20, kTopUnavailable | kLeftUnavailable | kBottomLeftUnavailable), opxOk);
     EXPECT_EQ(modes[0], 2u);
-    EXPECT_EQ(opxiDisassembleLumaIntra_AVS_16s8u_C1R(src.ptr(0, 0), src.step(), rec.ptr(16, 16),
-                                                     rec.step(), &pc, modes, &cbp, 64, 0),
-              opxErrOutOfRange);
+    EXPECT_EQ(disassemble(64, 0), opxErrOutOfRange);
 }
 
 }  // namespace
