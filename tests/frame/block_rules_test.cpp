@@ -37,7 +37,7 @@ TEST(BlockRules, EveryFunctionPositionAndSizePinned) {
         for (auto& v : res) v = static_cast<Opx16s>(rng.uniform(-lim, lim - 1));
         Plane<Opx8u> dst(w, h, 16, 3, 1);
         dst.fill(Pattern::kRandom, rng, 0, 255);
-        ASSERT_EQ(call(ref.data(), res.data(), dst.data(), static_cast<Opx32s>(dst.step())), opxOk);
+        ASSERT_EQ(call(ref.data(), res.data(), dst.data(), dst.step32()), opxOk);
         ASSERT_TRUE(dst.canaries_intact()) << w << "x" << h;
         digest.add(dst.data(), dst.step(), w, h);
     };

@@ -105,8 +105,9 @@ public:
         return reinterpret_cast<const T*>(reinterpret_cast<const char*>(origin_) + y * step_);
     }
     T& at(int x, int y) { return row(y)[x]; }
-    // Step in bytes.
+    // Step in bytes (step32: as the exported functions take it).
     std::ptrdiff_t step() const { return step_; }
+    Opx32s step32() const { return static_cast<Opx32s>(step_); }
     int width() const { return width_; }
     int height() const { return height_; }
 

@@ -29,9 +29,7 @@ std::array<int, 10> run_segment(const std::array<int, 10>& in, bool hor, int qp,
     for (int i = 0; i < 8; ++i)
         for (int k = 0; k < 10; ++k)
             (hor ? pl.at(i, k) : pl.at(k, i)) = static_cast<Opx8u>(in[static_cast<std::size_t>(k)]);
-    EXPECT_EQ(
-        deblock_fn(hor)(hor ? pl.row(5) : &pl.at(5, 0), static_cast<Opx32s>(pl.step()), qp, t1, t2),
-        opxOk);
+    EXPECT_EQ(deblock_fn(hor)(hor ? pl.row(5) : &pl.at(5, 0), pl.step32(), qp, t1, t2), opxOk);
     EXPECT_TRUE(pl.canaries_intact());
     std::array<int, 10> out{};
     for (int k = 0; k < 10; ++k) out[static_cast<std::size_t>(k)] = hor ? pl.at(3, k) : pl.at(k, 3);
@@ -97,7 +95,7 @@ TEST(Mpeg4PostFilterRules, PinnedResultsOnRandomSegmentsAndBlocks) {
         fill_segments(pl, rng, (iter >> 1) % 4);
         ASSERT_EQ((hor ? opxiFilterDeblocking8x8HorEdge_MPEG4_8u_C1IR
                        : opxiFilterDeblocking8x8VerEdge_MPEG4_8u_C1IR)(
-                      hor ? pl.row(5) : &pl.at(5, 0), static_cast<Opx32s>(pl.step()), qp, t1, t2),
+                      hor ? pl.row(5) : &pl.at(5, 0), pl.step32(), qp, t1, t2),
                   opxOk);
         ASSERT_TRUE(pl.canaries_intact());
         deblock.add(pl.data(), pl.step(), pl.width(), pl.height());
@@ -109,9 +107,8 @@ TEST(Mpeg4PostFilterRules, PinnedResultsOnRandomSegmentsAndBlocks) {
         const int thr =
             iter % 17 == 0 ? (iter % 2 ? -5 : 300) : static_cast<int>(rng.uniform(0, 255));
         Opx8u* blk = &s.at(1, 1);
-        const Opx32s st = static_cast<Opx32s>(s.step());
-        ASSERT_EQ(opxiFilterDeringingSmooth8x8_MPEG4_8u_C1R(blk, st, d.data(),
-                                                            static_cast<Opx32s>(d.step()), qp, thr),
+        const Opx32s st = s.step32();
+        ASSERT_EQ(opxiFilterDeringingSmooth8x8_MPEG4_8u_C1R(blk, st, d.data(), d.step32(), qp, thr),
                   opxOk);
         ASSERT_TRUE(d.canaries_intact());
         smooth.add(d.data(), d.step(), 8, 8);
@@ -134,9 +131,8 @@ TEST(Mpeg4PostFilterRules, PinnedResultsOnRandomSegmentsAndBlocks) {
         cr.fill(iter & 1 ? Pattern::kZeros : Pattern::kRandom, rng);
         Opx32s got[8] = {-7, -7, -7, -7, -7, -7, -7, -7};
         ASSERT_EQ(
-            opxiFilterDeringingThreshold_MPEG4_8u_P3R(
-                y.data(), static_cast<Opx32s>(y.step()), cb.data(), static_cast<Opx32s>(cb.step()),
-                cr.data(), static_cast<Opx32s>(cr.step()), got + 1),
+            opxiFilterDeringingThreshold_MPEG4_8u_P3R(y.data(), y.step32(), cb.data(), cb.step32(),
+                                                      cr.data(), cr.step32(), got + 1),
             opxOk);
         ASSERT_TRUE(got[0] == -7 && got[7] == -7);
         thresholds.add(got + 1, sizeof got - 8);

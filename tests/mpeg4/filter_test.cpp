@@ -45,7 +45,7 @@ std::array<int, 4> step_edge(OpxResult (*fn)(Opx8u*, Opx32s, Opx32s), Opx32s qp,
     Plane<Opx8u> pl(8, 8);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) pl.at(x, y) = static_cast<Opx8u>(((ver ? x : y) >= 4) ? 16 : 0);
-    EXPECT_EQ(fn(ver ? &pl.at(4, 0) : pl.row(4), static_cast<Opx32s>(pl.step()), qp), opxOk);
+    EXPECT_EQ(fn(ver ? &pl.at(4, 0) : pl.row(4), pl.step32(), qp), opxOk);
     EXPECT_TRUE(pl.canaries_intact());
     std::array<int, 4> r{};
     for (int j = 0; j < 4; ++j)
@@ -72,7 +72,7 @@ TEST(Mpeg4FilterRules, SixteenSampleEdgeHasNoRampAndBoundaryFilter) {
             }
         Opx8u* p = ver ? &pl.at(8, 0) : pl.row(8);
         Opx8u* q = ver ? &bb.at(8, 0) : bb.row(8);
-        const Opx32s st = static_cast<Opx32s>(pl.step());
+        const Opx32s st = pl.step32();
         ASSERT_EQ((ver ? opxiFilterDeblocking16x16VerEdge_H263_8u_C1IR
                        : opxiFilterDeblocking16x16HorEdge_H263_8u_C1IR)(p, st),
                   opxOk);
@@ -95,15 +95,11 @@ TEST(Mpeg4FilterRules, H261FlatBlockUnchangedAndCornersKept) {
     Plane<Opx8u> s(8, 8), d(8, 8);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) s.at(x, y) = 77;
-    ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
-                                        static_cast<Opx32s>(d.step())),
-              opxOk);
+    ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), s.step32(), d.data(), d.step32()), opxOk);
     EXPECT_TRUE(planes_equal(s, d));
     Rng rng;
     s.fill(Pattern::kRandom, rng);
-    ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
-                                        static_cast<Opx32s>(d.step())),
-              opxOk);
+    ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), s.step32(), d.data(), d.step32()), opxOk);
     for (int c : {0, 7})
         for (int r : {0, 7}) EXPECT_EQ(d.at(c, r), s.at(c, r));
     EXPECT_TRUE(d.canaries_intact());
@@ -121,7 +117,7 @@ TEST(Mpeg4FilterRules, PinnedResultsEveryQpBothDirections) {
                 Plane<Opx8u> pl(ver ? 8 : n, ver ? n : 8, 8, qp & 7);
                 fill_edge_samples(pl, rng, kind);
                 Opx8u* p = ver ? &pl.at(4, 0) : pl.row(4);
-                const Opx32s st = static_cast<Opx32s>(pl.step());
+                const Opx32s st = pl.step32();
                 const OpxResult r =
                     qp == 0    ? (ver ? opxiFilterDeblocking16x16VerEdge_H263_8u_C1IR
                                       : opxiFilterDeblocking16x16HorEdge_H263_8u_C1IR)(p, st)
@@ -136,7 +132,7 @@ TEST(Mpeg4FilterRules, PinnedResultsEveryQpBothDirections) {
     for (int iter = 0; iter < 200; ++iter) {
         Plane<Opx8u> s(8, 8, 8, iter & 15), d(8, 8, 8, iter & 7);
         s.fill(iter % 5 == 0 ? Pattern::kChecker : Pattern::kRandom, rng);
-        const Opx32s ss = static_cast<Opx32s>(s.step()), ds = static_cast<Opx32s>(d.step());
+        const Opx32s ss = s.step32(), ds = d.step32();
         ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), ss, d.data(), ds), opxOk);
         h261.add(d.data(), d.step(), 8, 8);
         ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), ss, s.data(), ss), opxOk);

@@ -44,15 +44,12 @@ OpxResult init(Rec& r, std::vector<Opx32s> du, std::vector<Opx32s> dv, int point
 
 // The exported warps on whole planes (steps as the functions take them).
 OpxResult warp_luma(const Plane<Opx8u>& s, Plane<Opx8u>& d, const OpxRect& rect, Rec& r) {
-    return opxiWarpLuma_MPEG4_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
-                                     static_cast<Opx32s>(d.step()), &rect, r.p());
+    return opxiWarpLuma_MPEG4_8u_C1R(s.data(), s.step32(), d.data(), d.step32(), &rect, r.p());
 }
 OpxResult warp_chroma(const Plane<Opx8u>& cb, const Plane<Opx8u>& cr, Plane<Opx8u>& a,
                       Plane<Opx8u>& b, const OpxRect& rect, Rec& r) {
-    return opxiWarpChroma_MPEG4_8u_P2R(cb.data(), static_cast<Opx32s>(cb.step()), cr.data(),
-                                       static_cast<Opx32s>(cr.step()), a.data(),
-                                       static_cast<Opx32s>(a.step()), b.data(),
-                                       static_cast<Opx32s>(b.step()), &rect, r.p());
+    return opxiWarpChroma_MPEG4_8u_P2R(cb.data(), cb.step32(), cr.data(), cr.step32(), a.data(),
+                                       a.step32(), b.data(), b.step32(), &rect, r.p());
 }
 
 // ---- set-up
@@ -285,7 +282,7 @@ TEST(Mpeg4WarpRules, BrightnessChange) {
         for (int y = 0; y < 6; ++y)
             for (int x = 0; x < 20; ++x) p.at(x, y) = static_cast<Opx8u>(x * 13 + y);
     };
-    const Opx32s st = static_cast<Opx32s>(p.step());
+    const Opx32s st = p.step32();
     for (int b : {100, -100, 0, 1648, -112, 7, -33}) {
         fill();
         ASSERT_EQ(opxiChangeSpriteBrightness_MPEG4_8u_C1IR(p.data(), st, 20, 6, b), opxOk);
