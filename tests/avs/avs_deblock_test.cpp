@@ -29,17 +29,16 @@ void fill(Area& a, int kind, Rng& rng) {
             int v;
             switch (kind) {
                 case 0:
-                    v = 100 + ((x / 8) * 7 + (y / 8) * 11) % 23 +
-                        static_cast<int>(rng.uniform(-3, 3));
+                    v = 100 + ((x / 8) * 7 + (y / 8) * 11) % 23 + rng.uniform_int(-3, 3);
                     break;
                 case 1:
                     v = ((x / 4 + y / 4) & 1) ? 250 : 5;
                     break;
                 case 2:
-                    v = static_cast<int>(rng.uniform(0, 255));
+                    v = rng.uniform_int(0, 255);
                     break;
                 default:
-                    v = 128 + static_cast<int>(rng.uniform(-8, 8)) + ((x / 8) & 1) * 12;
+                    v = 128 + rng.uniform_int(-8, 8) + ((x / 8) & 1) * 12;
                     break;
             }
             a.px[y * kSide + x] = static_cast<Opx8u>(std::clamp(v, 0, 255));

@@ -29,7 +29,7 @@ void fill_support(Opx8u* base, int pattern, Rng& rng) {
             int v;
             switch (pattern) {
                 case 0:
-                    v = static_cast<int>(rng.uniform(0, 255));
+                    v = rng.uniform_int(0, 255);
                     break;
                 case 1:
                     v = ((x + y) & 1) ? 255 : 0;
@@ -44,7 +44,7 @@ void fill_support(Opx8u* base, int pattern, Rng& rng) {
                     v = ((x * 7 + y * 3) % 5 < 2) ? 255 : 0;
                     break;
                 default:
-                    v = static_cast<int>(rng.uniform(0, 1)) * 255;
+                    v = rng.uniform_int(0, 1) * 255;
                     break;  // random 0/255
             }
             base[y * Support::kStep + x] = static_cast<Opx8u>(v);
@@ -105,14 +105,12 @@ std::vector<Opx8u> expected(const Frame& f, int bw, int bh, int px, int py, int 
 TEST(AvsInterpolateBlock, PictureEdgesReadClampedCoordinates) {
     Rng rng;
     for (int iter = 0; iter < 3000; ++iter) {
-        Frame f{static_cast<int>(rng.uniform(1, 40)), static_cast<int>(rng.uniform(1, 40)), {}};
+        Frame f{rng.uniform_int(1, 40), rng.uniform_int(1, 40), {}};
         f.px.resize(f.w * f.h);
         for (auto& v : f.px) v = static_cast<Opx8u>(rng.next());
         const int bw = rng.coin() ? 16 : 8, bh = rng.coin() ? 16 : 8;
-        const int px = static_cast<int>(rng.uniform(-8, f.w + 8)) & ~3,
-                  py = static_cast<int>(rng.uniform(-8, f.h + 8)) & ~3;
-        int mvx = static_cast<int>(rng.uniform(-200, 200)),
-            mvy = static_cast<int>(rng.uniform(-200, 200));
+        const int px = rng.uniform_int(-8, f.w + 8) & ~3, py = rng.uniform_int(-8, f.h + 8) & ~3;
+        int mvx = rng.uniform_int(-200, 200), mvy = rng.uniform_int(-200, 200);
         if (iter % 50 == 0) mvx = -100000;
         if (mvx == 0 && mvy == 0) mvy = 1;
         std::vector<Opx8u> got(bw * bh + 16, 0xA5);
@@ -190,10 +188,9 @@ TEST(AvsWeight, Avx2MatchesPortableForAnySizeScaleAndOffset) {
     for (int w = 4; w <= 28; w += 4)
         for (int h = 4; h <= 16; h += 4)
             for (int rep = 0; rep < 6; ++rep) {
-                const Opx32s scale =
-                    rep < 2 ? static_cast<Opx32s>(rng.uniform(0, 255)) : scales[rng.uniform(0, 15)];
-                const Opx32s offset = rep < 2 ? static_cast<Opx32s>(rng.uniform(-128, 127))
-                                              : offsets[rng.uniform(0, 10)];
+                const Opx32s scale = rep < 2 ? rng.uniform_int(0, 255) : scales[rng.uniform(0, 15)];
+                const Opx32s offset =
+                    rep < 2 ? rng.uniform_int(-128, 127) : offsets[rng.uniform(0, 10)];
                 std::vector<Opx8u> src(40 * 20), want(40 * 20, 0xA5), got(40 * 20, 0xA5);
                 for (auto& v : src) v = static_cast<Opx8u>(rng.next());
                 opx::avs::ref::kInterp.weight(src.data(), 40, want.data(), 40, scale, offset, w, h);

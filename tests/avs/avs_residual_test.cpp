@@ -67,13 +67,13 @@ OpxResult decode_call(int kind, Opx32u** s, Opx32s* off, Opx32s* num, Opx16s* ds
 // that jump several tables), occasionally the last position 63.
 std::vector<int> random_block(Rng& rng) {
     std::vector<int> c(64, 0);
-    const int n = static_cast<int>(rng.uniform(0, 20));
+    const int n = rng.uniform_int(0, 20);
     for (int i = 0; i < n; ++i) {
-        const int pos = rng.uniform(0, 9) == 0 ? 63 : static_cast<int>(rng.uniform(0, 63));
-        int level = static_cast<int>(rng.uniform(1, 3));
-        const int r = static_cast<int>(rng.uniform(0, 19));
-        if (r == 0) level = static_cast<int>(rng.uniform(4, 40));
-        if (r == 1) level = static_cast<int>(rng.uniform(1000, 32767));
+        const int pos = rng.uniform(0, 9) == 0 ? 63 : rng.uniform_int(0, 63);
+        int level = rng.uniform_int(1, 3);
+        const int r = rng.uniform_int(0, 19);
+        if (r == 0) level = rng.uniform_int(4, 40);
+        if (r == 1) level = rng.uniform_int(1000, 32767);
         c[pos] = rng.coin() ? level : -level;
     }
     if (rng.uniform(0, 30) == 0) c[63] = -32768;
@@ -85,7 +85,7 @@ TEST(AvsDecodeBlock, IndependentlyEncodedBlocksDecodeExactlyWithBothTables) {
     for (int iter = 0; iter < 1500; ++iter) {
         const int kind = iter % 3;
         const bool field = (iter / 3) % 2;
-        const int lead = static_cast<int>(rng.uniform(0, 40));
+        const int lead = rng.uniform_int(0, 40);
         std::vector<std::vector<int>> blocks;
         BitWriter w;
         w.put(rng.next(), lead);  // start anywhere in a word
@@ -449,7 +449,7 @@ TEST(AvsTransformQuant, RulesAndInPlace) {
         for (auto& v : src) v = static_cast<Opx16s>(rng.uniform(-255, 255));
         Block in_place = src;
         Opx32s n1 = 0, n2 = 0;
-        const Opx32s qp = static_cast<Opx32s>(rng.uniform(0, 63));
+        const Opx32s qp = rng.uniform_int(0, 63);
         ASSERT_EQ(opxiTransformQuant8x8Fwd_AVS_16s_C1(src.data(), dst.data(), &n1, qp, iter & 1),
                   opxOk);
         ASSERT_EQ(opxiTransformQuant8x8Fwd_AVS_16s_C1(in_place.data(), in_place.data(), &n2, qp,
@@ -485,7 +485,7 @@ TEST(AvsDisassemble, LumaRoundTripThroughTheDecoderReconstruction) {
         const Opx32u flags = (iter % 2 ? Opx32u{kLeftUnavailable | kBottomLeftUnavailable} : 0u) |
                              (iter % 5 == 0 ? Opx32u{kTopUnavailable} : 0u) |
                              (iter % 3 == 0 ? Opx32u{kTopRightUnavailable} : 0u);
-        const Opx32s qp = static_cast<Opx32s>(rng.uniform(0, 63));
+        const Opx32s qp = rng.uniform_int(0, 63);
         std::vector<Opx16s> buf(4 * 64 + 8, 0x3333);
         Opx16s* pc = buf.data();
         Opx32u modes[4] = {9, 9, 9, 9}, cbp = 99;
@@ -522,7 +522,7 @@ TEST(AvsDisassemble, ChromaRoundTripAndCrMovesToTheFirstSlot) {
         if (cb_flat) su.set(128);  // Cb equals its DC prediction without neighbours: no level
         const Opx32u f = cb_flat ? (kLeftUnavailable | kTopUnavailable) : flags;
         const Img nu = ru, nv = rv;
-        const Opx32s qp = static_cast<Opx32s>(rng.uniform(0, 51));
+        const Opx32s qp = rng.uniform_int(0, 51);
         std::vector<Opx16s> buf(2 * 64, 0x3333);
         Opx16s* pc = buf.data();
         const Opx8u* s2[2] = {su.ptr(0, 0), sv.ptr(0, 0)};

@@ -58,7 +58,7 @@ struct Case {
 };
 
 void write(Case& c, const AreaLayout& layout, Rng& rng) {
-    for (int& q : c.qno) q = static_cast<int>(rng.uniform(0, 15));
+    for (int& q : c.qno) q = rng.uniform_int(0, 15);
     c.pl = write_segment(layout, c.blocks, c.qno, rng, c.seg);
 }
 
@@ -96,7 +96,7 @@ Case sized(Rng& rng, const AreaLayout& layout, const std::vector<int>& sizes) {
 
 std::vector<int> sizes_for(Rng& rng, int n, int lo, int hi) {
     std::vector<int> s(5 * n);
-    for (int& v : s) v = static_cast<int>(rng.uniform(lo, hi));
+    for (int& v : s) v = rng.uniform_int(lo, hi);
     return s;
 }
 

@@ -16,7 +16,7 @@ TEST(WordReader, RandomFieldsMatchABitByBitReading) {
     WordReader r(words.data(), 31);
     std::size_t at = 0;
     while (at + 64 < words.size() * 32) {
-        const int n = static_cast<int>(rng.uniform(1, 32));
+        const int n = rng.uniform_int(1, 32);
         std::uint32_t expect = 0;
         for (int i = 0; i < n; ++i) expect = (expect << 1) | bit_at(at + i);
         ASSERT_EQ(r.read(n), expect) << "at bit " << at << ", n " << n;
@@ -24,7 +24,7 @@ TEST(WordReader, RandomFieldsMatchABitByBitReading) {
         ASSERT_EQ(r.ptr() - words.data(), static_cast<std::ptrdiff_t>(at / 32));
         ASSERT_EQ(r.pos(), 31 - static_cast<int>(at % 32));
         if (rng.uniform(0, 3) == 0) {
-            const int k = static_cast<int>(rng.uniform(0, std::min<std::size_t>(31, at)));
+            const int k = rng.uniform_int(0, std::min<std::size_t>(31, at));
             r.unread(k);
             at -= k;
             ASSERT_EQ(r.pos(), 31 - static_cast<int>(at % 32));
@@ -97,7 +97,7 @@ TEST(ByteWriter, RandomCodesReadBackThroughTheByteReader) {
     std::vector<std::pair<std::uint32_t, int>> codes;
     ByteWriter w(buf.data(), 0);
     while (w.ptr() < buf.data() + 4096) {
-        const int n = static_cast<int>(rng.uniform(1, 32));
+        const int n = rng.uniform_int(1, 32);
         const std::uint32_t c = rng.next() & low_mask(n);
         w.write(c, n);
         codes.emplace_back(c, n);
@@ -132,7 +132,7 @@ TEST(WordWriter, RandomCodesReadBackThroughTheWordReader) {
     std::vector<std::pair<std::uint32_t, int>> codes;
     WordWriter w(buf.data(), 32);
     while (w.ptr() < buf.data() + 1024) {
-        const int n = static_cast<int>(rng.uniform(1, 32));
+        const int n = rng.uniform_int(1, 32);
         const std::uint32_t c = rng.next() & low_mask(n);
         w.write(c, n);
         codes.emplace_back(c, n);

@@ -44,6 +44,8 @@ public:
     std::int64_t uniform(std::int64_t lo, std::int64_t hi) {
         return lo + static_cast<std::int64_t>(next64() % static_cast<std::uint64_t>(hi - lo + 1));
     }
+    // Uniform in [lo, hi] as an int.
+    int uniform_int(std::int64_t lo, std::int64_t hi) { return static_cast<int>(uniform(lo, hi)); }
     bool coin() { return next() & 1; }
     std::uint64_t seed() const { return seed_; }
 

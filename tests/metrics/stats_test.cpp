@@ -190,8 +190,7 @@ TEST(StatsDifferential, SqrDiffVarMeanDiffAndEdges) {
                     for (int pb = 0; pb < 4; ++pb)
                         o[1 + pb] = k.sqr_diff_b[pf][pb](c.c(), cs, c.a(), as, c.b(), bs);
                 }));
-                const Opx32s sums[4] = {static_cast<Opx32s>(rng.uniform(0, 16320)), 0, -12,
-                                        INT32_MAX};
+                const Opx32s sums[4] = {rng.uniform_int(0, 16320), 0, -12, INT32_MAX};
                 // Both sizes of the variance and mean of differences; edge detection on
                 // thresholds and counts around each bound.
                 ASSERT_TRUE(same_on_both(V32(20, 1), [&](auto& k, auto& o) {

@@ -181,14 +181,14 @@ Call tables_for(const BlockSetup& s) {
 // ---- random blocks ------------------------------------------------------------------------------
 
 int random_level(Rng& rng, bool mpeg1) {
-    const int pick = static_cast<int>(rng.uniform(0, 9));
+    const int pick = rng.uniform_int(0, 9);
     int mag;
     if (pick < 6)
-        mag = static_cast<int>(rng.uniform(1, 3));
+        mag = rng.uniform_int(1, 3);
     else if (pick < 8)
-        mag = static_cast<int>(rng.uniform(1, 40));
+        mag = rng.uniform_int(1, 40);
     else
-        mag = static_cast<int>(rng.uniform(1, mpeg1 ? 255 : 2047));
+        mag = rng.uniform_int(1, mpeg1 ? 255 : 2047);
     if (!mpeg1 && pick == 9 && rng.coin()) return -2048;  // the 12-bit escape's extreme
     if (mpeg1 && pick == 9 && rng.coin()) return -256;
     return rng.coin() ? mag : -mag;
@@ -199,7 +199,7 @@ int random_level(Rng& rng, bool mpeg1) {
 std::vector<std::pair<int, int>> random_pairs(Rng& rng, bool intra, bool mpeg1, int last = -1) {
     std::vector<std::pair<int, int>> v;
     int pos = intra ? 0 : -1;
-    const int style = static_cast<int>(rng.uniform(0, 3));  // sparse, dense, long runs, mixed
+    const int style = rng.uniform_int(0, 3);  // sparse, dense, long runs, mixed
     const int stop = last >= 0 ? last : 63;
     for (;;) {
         const int room = stop - pos - 1;  // largest run that stays within `stop`
@@ -211,9 +211,9 @@ std::vector<std::pair<int, int>> random_pairs(Rng& rng, bool intra, bool mpeg1, 
         if (style == 1)
             run = 0;
         else if (style == 2)
-            run = static_cast<int>(rng.uniform(0, room));
+            run = rng.uniform_int(0, room);
         else
-            run = static_cast<int>(rng.uniform(0, std::min(room, rng.coin() ? 2 : 31)));
+            run = rng.uniform_int(0, std::min(room, rng.coin() ? 2 : 31));
         if (last >= 0 && rng.uniform(0, 3) == 0) run = room;  // jump straight to `last`
         v.push_back({run, random_level(rng, mpeg1)});
         pos += run + 1;
@@ -231,14 +231,14 @@ BlockSetup random_setup(Rng& rng, int codec, bool intra) {
     s.intra = intra;
     s.scan = scan32(rng.coin() ? 0 : 1);
     s.qscale = static_cast<Opx32s>(codec == kMpeg1 ? rng.uniform(1, 31) : rng.uniform(1, 112));
-    const int m = static_cast<int>(rng.uniform(0, 3));
+    const int m = rng.uniform_int(0, 3);
     for (int i = 0; i < 64; ++i)
         s.weights[i] = static_cast<Opx16s>(m == 0   ? rng.uniform(1, 255)
                                            : m == 1 ? opx::mpeg2::kDefaultIntraMatrix[i]
                                            : m == 2 ? 16
                                                     : 255);
     s.flat = codec == kMpeg2 && !intra && m == 2 && rng.coin();
-    s.dc_shift = static_cast<int>(rng.uniform(0, 3));
+    s.dc_shift = rng.uniform_int(0, 3);
     s.chroma = rng.coin();
     s.table_one = codec == kMpeg2 && intra && rng.coin();
     return s;
@@ -262,9 +262,9 @@ Written write_blocks(Rng& rng, const BlockSetup& s, int count, Escape esc, int f
     for (int b = 0; b < count; ++b) {
         int diff = 0;
         if (s.intra) {
-            const int size = static_cast<int>(rng.uniform(0, mpeg1 ? 8 : 11));
+            const int size = rng.uniform_int(0, mpeg1 ? 8 : 11);
             if (size > 0) {
-                const int mag = static_cast<int>(rng.uniform(1 << (size - 1), (1 << size) - 1));
+                const int mag = rng.uniform_int(1 << (size - 1), (1 << size) - 1);
                 diff = rng.coin() ? mag : -mag;
             }
             put_dc(out.w, dc_codes, diff);
@@ -339,7 +339,7 @@ TEST(Mpeg2BlockDecode, RandomBlocksMatchThePerCoefficientOracle) {
                                                     : Escape::kAlways;
                 escapes_seen += esc != Escape::kNever;
                 const Written wr = write_blocks(rng, s, 24, esc);
-                const int first_pos = static_cast<int>(rng.uniform(0, 31));
+                const int first_pos = rng.uniform_int(0, 31);
                 const Opx16s pred0 =
                     static_cast<Opx16s>(codec == kMpeg1 ? 1024 : 1 << (7 + (3 - s.dc_shift)));
                 boundaries += check_blocks(s, wr, first_pos, pred0);

@@ -217,7 +217,7 @@ TEST(Mpeg2QuantDifferential, EveryKernelOnRandomAndExtremeInputs) {
                                                    static_cast<unsigned>(q)) % 6u));
                     std::memcpy(b.data(), a.data(), 128);
                     std::memcpy(g.begin(), a.data(), 128);
-                    const int n = static_cast<int>(rng.uniform(0, 127));
+                    const int n = rng.uniform_int(0, 127);
                     const int rx = call(ref::kQuant, a.data(), q, w.data(), inv.data(), n);
                     const int ry = call(avx2::kQuant, b.data(), q, w.data(), inv.data(), n);
                     const int rg = call(avx2::kQuant, reinterpret_cast<Opx16s*>(g.begin()), q,

@@ -21,17 +21,16 @@ void fill_edge_samples(Plane<Opx8u>& pl, Rng& rng, int kind) {
             int v;
             switch (kind) {
                 case 0:
-                    v = static_cast<int>(rng.uniform(0, 255));
+                    v = rng.uniform_int(0, 255);
                     break;
                 case 1:
                     v = rng.coin() ? 255 : 0;
                     break;
                 case 2:
-                    v = 120 + static_cast<int>(rng.uniform(-40, 40));
+                    v = 120 + rng.uniform_int(-40, 40);
                     break;
                 default:
-                    v = ((x + y) & 1) ? static_cast<int>(rng.uniform(200, 255))
-                                      : static_cast<int>(rng.uniform(0, 60));
+                    v = ((x + y) & 1) ? rng.uniform_int(200, 255) : rng.uniform_int(0, 60);
             }
             pl.at(x, y) = static_cast<Opx8u>(v);
         }
@@ -162,7 +161,7 @@ TEST(Mpeg4FilterDifferential, EveryKernelAgreesAtGuardPages) {
         Opx8u* a = ga.place(w, h, step, front);
         Opx8u* b = gb.place(w, h, step, front);
         Opx8u* src = gs.place(w, h, -step, !front);
-        const int kind = static_cast<int>(rng.uniform(0, 3));
+        const int kind = rng.uniform_int(0, 3);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
                 src[-y * step + x] = a[y * step + x] = b[y * step + x] =
@@ -172,7 +171,7 @@ TEST(Mpeg4FilterDifferential, EveryKernelAgreesAtGuardPages) {
                                                    : (((ver ? x : y) >= 2) ? 255 : 0));
         Opx8u* pa = ver ? a + 2 : a + 2 * step;
         Opx8u* pb = ver ? b + 2 : b + 2 * step;
-        const int s = what == 0 ? static_cast<int>(rng.uniform(1, 12)) : opx::mpeg4::kNoRamp;
+        const int s = what == 0 ? rng.uniform_int(1, 12) : opx::mpeg4::kNoRamp;
         if (what == 3) {
             ref::kFilter.h261(src, -step, a, step);
             avx2::kFilter.h261(src, -step, b, step);

@@ -16,7 +16,7 @@ namespace avx2 = opx::mpeg4::avx2;
 // Random levels: mostly small, some at the 16-bit extremes and the 12-bit range edges.
 void random_levels(Rng& rng, Opx16s* c, int span) {
     for (int i = 0; i < 64; ++i) {
-        const int kind = static_cast<int>(rng.uniform(0, 9));
+        const int kind = rng.uniform_int(0, 9);
         std::int64_t v = kind < 5 ? rng.uniform(-span, span) : kind < 7 ? 0
                          : kind < 8 ? rng.uniform(-32768, 32767)
                                     : (rng.coin() ? 1 : -1) * (2047 + rng.uniform(-2, 2));
@@ -46,13 +46,13 @@ TEST(Mpeg4QuantDifferential, EveryKernelOnRandomAndExtremeBlocks) {
         for (int i = 0; i < 64; ++i) rw[i] = static_cast<std::uint16_t>(w[i] == 1 ? 65535 : 65536 / w[i] + 1);
         float fw[64];
         for (int i = 0; i < 64; ++i) fw[i] = iter % 4 == 0 ? 1.0f : static_cast<float>(1.0 / w[i]);
-        const int rows = static_cast<int>(rng.uniform(0, 8)), first = static_cast<int>(rng.uniform(0, 1));
+        const int rows = rng.uniform_int(0, 8), first = rng.uniform_int(0, 1);
         const bool flag = rng.coin();
-        const int bits = static_cast<int>(rng.uniform(4, 12));
-        std::int32_t qp = static_cast<std::int32_t>(rng.uniform(1, 31)), ra = 0, rb = 0;
+        const int bits = rng.uniform_int(4, 12);
+        std::int32_t qp = rng.uniform_int(1, 31), ra = 0, rb = 0;
         switch (kernel) {
             case 0: {
-                if (iter % 3 == 0) qp = static_cast<std::int32_t>(rng.uniform(1, 511));
+                if (iter % 3 == 0) qp = rng.uniform_int(1, 511);
                 const auto& r = ranges[(iter / 5) % 4];
                 const opx::mpeg4::InvUniform p{2 * qp, iter % 7 ? opx::mpeg4::odd_offset(qp) : 0, r[0], r[1]};
                 ref::kQuant.inv_uniform(a.data(), rows, flag, p);
@@ -60,7 +60,7 @@ TEST(Mpeg4QuantDifferential, EveryKernelOnRandomAndExtremeBlocks) {
                 break;
             }
             case 1: {
-                qp = static_cast<std::int32_t>(rng.uniform(1, max_qp(bits)));
+                qp = rng.uniform_int(1, max_qp(bits));
                 const std::int32_t hi = (1 << (bits + 3)) - 1;
                 ra = ref::kQuant.inv_matrix(a.data(), rows, flag, w, qp, -hi - 1, hi);
                 rb = avx2::kQuant.inv_matrix(b.data(), rows, flag, w, qp, -hi - 1, hi);
@@ -81,7 +81,7 @@ TEST(Mpeg4QuantDifferential, EveryKernelOnRandomAndExtremeBlocks) {
                 break;
             }
             default: {
-                qp = static_cast<std::int32_t>(rng.uniform(1, 511));
+                qp = rng.uniform_int(1, 511);
                 const opx::mpeg4::FwdFloat forms[] = {
                     {qp / 2, static_cast<float>(0.5000001 / qp), 0, fw},
                     {0, static_cast<float>(0.5000001 / qp), 0, fw},

@@ -203,23 +203,20 @@ TEST(Mpeg4WarpRules, PinnedAffineMapsIncludingOutsideTheSpriteAndWideSprites) {
     Plane<Opx8u> s(72, 56, 8);
     for (int iter = 0; iter < 300; ++iter) {
         s.fill(iter % 4 == 0 ? Pattern::kChecker : Pattern::kRandom, rng);
-        const int points = 2 + iter % 2, a = static_cast<int>(rng.uniform(0, 3)),
-                  rnd = iter >> 2 & 1;
-        const OpxRect vop{
-            static_cast<Opx32s>(rng.uniform(0, 8)), static_cast<Opx32s>(rng.uniform(0, 8)),
-            static_cast<Opx32s>(rng.uniform(1, 70)), static_cast<Opx32s>(rng.uniform(1, 54))};
+        const int points = 2 + iter % 2, a = rng.uniform_int(0, 3), rnd = iter >> 2 & 1;
+        const OpxRect vop{rng.uniform_int(0, 8), rng.uniform_int(0, 8), rng.uniform_int(1, 70),
+                          rng.uniform_int(1, 54)};
         std::vector<int> du(3), dv(3);
         for (int k = 0; k < 3; ++k) {
-            du[static_cast<std::size_t>(k)] = static_cast<int>(rng.uniform(-40, 40));
-            dv[static_cast<std::size_t>(k)] = static_cast<int>(rng.uniform(-40, 40));
+            du[static_cast<std::size_t>(k)] = rng.uniform_int(-40, 40);
+            dv[static_cast<std::size_t>(k)] = rng.uniform_int(-40, 40);
         }
         Rec r;
         const OpxRect sprite{0, 0, 72, 56};
         ASSERT_EQ(
             opxiWarpInit_MPEG4(r.p(), du.data(), dv.data(), points, 0, a, rnd, 0, 3, &sprite, &vop),
             opxOk);
-        const OpxRect rect{static_cast<Opx32s>(rng.uniform(-20, 70)),
-                           static_cast<Opx32s>(rng.uniform(-20, 50)), 16, 16};
+        const OpxRect rect{rng.uniform_int(-20, 70), rng.uniform_int(-20, 50), 16, 16};
         Plane<Opx8u> d(16, 16, 8);
         ASSERT_EQ(warp_luma(s, d, rect, r), opxOk);
         ASSERT_TRUE(d.canaries_intact());
@@ -315,24 +312,20 @@ TEST(Mpeg4WarpDifferential, Avx2AgreesWithPortable) {
         // edge: small maps of whole-vector blocks against the plane's last samples
         const bool chroma = iter & 1, front = iter & 2, big = iter % 7 == 0, edge = iter % 3 == 2;
         const int points = 1 + iter / 4 % 3;
-        const OpxRect sp{static_cast<Opx32s>(rng.uniform(-20, 20)),
-                         static_cast<Opx32s>(rng.uniform(-20, 20)),
-                         static_cast<Opx32s>(rng.uniform(edge ? 40 : 1, 48)),
-                         static_cast<Opx32s>(rng.uniform(edge ? 40 : 1, 48))};
-        const OpxRect vop{static_cast<Opx32s>(rng.uniform(-16, 16)),
-                          static_cast<Opx32s>(rng.uniform(-16, 16)),
+        const OpxRect sp{rng.uniform_int(-20, 20), rng.uniform_int(-20, 20),
+                         rng.uniform_int(edge ? 40 : 1, 48), rng.uniform_int(edge ? 40 : 1, 48)};
+        const OpxRect vop{rng.uniform_int(-16, 16), rng.uniform_int(-16, 16),
                           static_cast<Opx32s>(big ? rng.uniform(1, 8000) : rng.uniform(1, 64)),
                           static_cast<Opx32s>(big ? rng.uniform(1, 8000) : rng.uniform(1, 64))};
         const int range = edge ? 2 : big ? 60000 : iter % 5 == 0 ? 400 : 24;
         std::vector<Opx32s> du(4), dv(4);
         for (int k = 0; k < 3; ++k) {
-            du[static_cast<std::size_t>(k)] = static_cast<Opx32s>(rng.uniform(-range, range));
-            dv[static_cast<std::size_t>(k)] = static_cast<Opx32s>(rng.uniform(-range, range));
+            du[static_cast<std::size_t>(k)] = rng.uniform_int(-range, range);
+            dv[static_cast<std::size_t>(k)] = rng.uniform_int(-range, range);
         }
         Rec rec;
-        ASSERT_EQ(opxiWarpInit_MPEG4(
-                      rec.p(), du.data(), dv.data(), points, static_cast<Opx32s>(rng.uniform(1, 2)),
-                      static_cast<Opx32s>(rng.uniform(0, 3)), iter >> 3 & 1, 0, 7, &sp, &vop),
+        ASSERT_EQ(opxiWarpInit_MPEG4(rec.p(), du.data(), dv.data(), points, rng.uniform_int(1, 2),
+                                     rng.uniform_int(0, 3), iter >> 3 & 1, 0, 7, &sp, &vop),
                   opxOk);
         const WarpRecord& r = *opx::mpeg4::align_record<WarpRecord>(rec.p());
         const int pw = chroma ? r.cw : r.sw, ph = chroma ? r.ch : r.sh;
@@ -342,13 +335,12 @@ TEST(Mpeg4WarpDifferential, Avx2AgreesWithPortable) {
         for (int y = 0; y < ph; ++y)
             for (int x = 0; x < pw; ++x)
                 src[y * step + x] = static_cast<Opx8u>(rng.uniform(0, 255));
-        int bw = static_cast<int>(rng.uniform(1, 21)), bh = static_cast<int>(rng.uniform(1, 21));
-        int bx = static_cast<int>(rng.uniform(-40, 60)),
-            by = static_cast<int>(rng.uniform(-40, 60));
+        int bw = rng.uniform_int(1, 21), bh = rng.uniform_int(1, 21);
+        int bx = rng.uniform_int(-40, 60), by = rng.uniform_int(-40, 60);
         if (edge) {
             bw = 8 << (iter >> 4 & 1);
-            bx = (chroma ? r.cx : r.sx) + pw - bw - static_cast<int>(rng.uniform(0, 3));
-            by = (chroma ? r.cy : r.sy) + ph - bh - static_cast<int>(rng.uniform(0, 3));
+            bx = (chroma ? r.cx : r.sx) + pw - bw - rng.uniform_int(0, 3);
+            by = (chroma ? r.cy : r.sy) + ph - bh - rng.uniform_int(0, 3);
         }
         Plane<Opx8u> a(bw, bh, 8), b(bw, bh, 8);
         opx::mpeg4::ref::kWarp.warp(r, chroma, src, step, a.data(), a.step(), bx, by, bw, bh);

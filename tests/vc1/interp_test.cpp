@@ -40,7 +40,7 @@ TEST(Vc1Interp, QPEverySizeFractionAndRoundingBothPathsPinned) {
     Digest digest;
     for (const SizeCase& sc : kSizes) {
         const int bytes = sc.kind == kLinearC2 ? 2 * sc.w : sc.w;
-        Area<Opx8u> ref(bytes + 3, sc.h + 3, rng.coin(), static_cast<int>(rng.uniform(0, 5)));
+        Area<Opx8u> ref(bytes + 3, sc.h + 3, rng.coin(), rng.uniform_int(0, 5));
         for (int pos = 0; pos < 32; ++pos) {
             const int dx = pos & 3, dy = (pos >> 2) & 3, rnd = pos >> 4;
             // Random samples, then extremes (0/255 alternating) that drive the filters' ends.
@@ -183,8 +183,7 @@ TEST(Vc1Interp, BlockFormsEveryEdgeCornerModeAndTablePinned) {
             const int luts = (trial / 5) % 4;  // none, top only, both, bottom only
             const Opx8u* lt = (luts == 1 || luts == 2) ? lut_a : nullptr;
             const Opx8u* lb = (luts == 2 || luts == 3) ? lut_b : nullptr;
-            const int dx = static_cast<int>(rng.uniform(0, 3)),
-                      dy = static_cast<int>(rng.uniform(0, 3));
+            const int dx = rng.uniform_int(0, 3), dy = rng.uniform_int(0, 3);
             const int rnd = trial & 1;
             Area<Opx8u> dst(bw, sc.h, trial & 8, 1);
             OpxVC1InterpolateBlockIC8u p{};

@@ -53,16 +53,15 @@ int edge_value(Rng& rng, int kind, int across, int line, int base, int step) {
         case 1:
             return base + (right ? step : 0);
         case 2:
-            return std::clamp<int>(base + (right ? step : 0) + static_cast<int>(rng.uniform(-3, 3)),
-                                   0, 255);
+            return std::clamp<int>(base + (right ? step : 0) + rng.uniform_int(-3, 3), 0, 255);
         case 3: {  // P4 < P5 but a0 demands the other way: a ramp reversed at the edge
             static const int shape[8] = {0, 2, 4, 12, 14, 8, 10, 12};
             return std::clamp(base + shape[across + 4] + (line & 1), 0, 255);
         }
         case 4:
-            return base + (across == 0 ? static_cast<int>(rng.uniform(-1, 1)) : (right ? 6 : -6));
+            return base + (across == 0 ? rng.uniform_int(-1, 1) : (right ? 6 : -6));
         default:
-            return static_cast<int>(rng.uniform(0, 255));
+            return rng.uniform_int(0, 255);
     }
 }
 
@@ -79,17 +78,15 @@ TEST(Vc1Deblock, EveryEdgeKindAndFlagPinned) {
                     SCOPED_TRACE(testing::Message() << f.name << " flag " << flag << " kind "
                                                     << kind << " trial " << trial);
                     const Opx32u fv = f.c2 ? static_cast<Opx32u>(rng.uniform(0, 15)) : 0;
-                    const int pq = trial == 5 ? static_cast<int>(rng.uniform(-2, 40))
-                                              : static_cast<int>(rng.uniform(1, 31));
-                    const int base = static_cast<int>(rng.uniform(0, 200)),
-                              st = static_cast<int>(rng.uniform(-40, 40));
+                    const int pq = trial == 5 ? rng.uniform_int(-2, 40) : rng.uniform_int(1, 31);
+                    const int base = rng.uniform_int(0, 200), st = rng.uniform_int(-40, 40);
                     Area<Opx8u> a(f.width, f.height, trial & 1, trial % 3);
                     for (int y = 0; y < f.height; ++y)
                         for (int x = 0; x < f.width; ++x) {
                             const int across =
                                 f.vertical ? ((x - f.ex) >> (f.c2 ? 1 : 0)) : y - f.ey;
                             const int v = (across < -4 || across > 3)
-                                              ? static_cast<int>(rng.uniform(0, 255))
+                                              ? rng.uniform_int(0, 255)
                                               : std::clamp(edge_value(rng, kind, across,
                                                                       f.vertical ? y : x, base, st),
                                                            0, 255);

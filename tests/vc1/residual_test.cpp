@@ -225,7 +225,7 @@ TEST(Vc1Quant, ForwardBlocksBothTablesMatchTheModel) {
             for (int blk = 0; blk < lib::kNumQuantBlocks; ++blk)
                 for (int trial = 0; trial < 40; ++trial) {
                     const int w = shapes[blk][0], h = shapes[blk][1];
-                    const int q = static_cast<int>(rng.uniform(2, 62));
+                    const int q = rng.uniform_int(2, 62);
                     const Block c = random_block(rng, w * h, trial & 1 ? -32768 : -300,
                                                  trial & 1 ? 32767 : 300);
                     Block want(c.size());
@@ -252,13 +252,12 @@ TEST(Vc1Quant, InverseBothTablesMatchTheModelWithExtent) {
                 for (int trial = 0; trial < 120; ++trial) {
                     const int w = shapes[blk][0], h = shapes[blk][1];
                     // doubleQuant is not checked: any value, the products wrap modulo 2^16.
-                    const int q = trial % 5 == 4 ? static_cast<int>(rng.uniform(-100000, 100000))
-                                                 : static_cast<int>(rng.uniform(2, 62));
+                    const int q =
+                        trial % 5 == 4 ? rng.uniform_int(-100000, 100000) : rng.uniform_int(2, 62);
                     Block c = trial % 3 == 0 ? random_block(rng, w * h, -32768, 32767)
                                              : random_block(rng, w * h, -3, 3);
                     // Sparse blocks, every extent, all-zero blocks, a lone first coefficient.
-                    const int ew = static_cast<int>(rng.uniform(0, w)),
-                              eh = static_cast<int>(rng.uniform(0, h));
+                    const int ew = rng.uniform_int(0, w), eh = rng.uniform_int(0, h);
                     if (trial % 3 != 0) c = masked(c, w, ew, eh);
                     if (trial % 11 == 5) c = masked(c, w, 1, 1);
                     Block want(c.size());

@@ -53,7 +53,7 @@ class UsePath {
 
 inline Block random_block(Rng& rng, int n, int lo, int hi) {
     Block b(n);
-    for (int& v : b) v = static_cast<int>(rng.uniform(lo, hi));
+    for (int& v : b) v = rng.uniform_int(lo, hi);
     return b;
 }
 
