@@ -26,28 +26,15 @@ struct Support {
 void fill_support(Opx8u* base, int pattern, Rng& rng) {
     for (int y = 0; y < Support::kH; ++y)
         for (int x = 0; x < Support::kW; ++x) {
-            int v;
-            switch (pattern) {
-                case 0:
-                    v = rng.uniform_int(0, 255);
-                    break;
-                case 1:
-                    v = ((x + y) & 1) ? 255 : 0;
-                    break;  // checker
-                case 2:
-                    v = ((x / 2 + y / 2) & 1) ? 255 : 0;
-                    break;  // 2×2 checker
-                case 3:
-                    v = (x % 4 == 1 || y % 4 == 2) ? 255 : 0;
-                    break;  // thin lines
-                case 4:
-                    v = ((x * 7 + y * 3) % 5 < 2) ? 255 : 0;
-                    break;
-                default:
-                    v = rng.uniform_int(0, 1) * 255;
-                    break;  // random 0/255
-            }
-            base[y * Support::kStep + x] = static_cast<Opx8u>(v);
+            // Random, checker, 2×2 checker, thin lines, diagonal bands, random 0/255.
+            const bool on = pattern == 1   ? (x + y) & 1
+                            : pattern == 2 ? (x / 2 + y / 2) & 1
+                            : pattern == 3 ? x % 4 == 1 || y % 4 == 2
+                            : pattern == 4 ? (x * 7 + y * 3) % 5 < 2
+                                           : pattern != 0 && rng.uniform_int(0, 1);
+            base[y * Support::kStep + x] = static_cast<Opx8u>(pattern == 0 ? rng.uniform_int(0, 255)
+                                                              : on         ? 255
+                                                                           : 0);
         }
 }
 

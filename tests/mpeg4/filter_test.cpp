@@ -18,21 +18,11 @@ void fill_edge_samples(Plane<Opx8u>& pl, Rng& rng, int kind) {
     // 0 random, 1 extremes, 2 small steps (where the ramp acts), 3 step edge
     for (int y = 0; y < pl.height(); ++y)
         for (int x = 0; x < pl.width(); ++x) {
-            int v;
-            switch (kind) {
-                case 0:
-                    v = rng.uniform_int(0, 255);
-                    break;
-                case 1:
-                    v = rng.coin() ? 255 : 0;
-                    break;
-                case 2:
-                    v = 120 + rng.uniform_int(-40, 40);
-                    break;
-                default:
-                    v = ((x + y) & 1) ? rng.uniform_int(200, 255) : rng.uniform_int(0, 60);
-            }
-            pl.at(x, y) = static_cast<Opx8u>(v);
+            pl.at(x, y) = static_cast<Opx8u>(
+                kind == 0   ? rng.uniform_int(0, 255)
+                : kind == 1 ? (rng.coin() ? 255 : 0)
+                : kind == 2 ? 120 + rng.uniform_int(-40, 40)
+                            : (((x + y) & 1) ? rng.uniform_int(200, 255) : rng.uniform_int(0, 60)));
         }
 }
 
