@@ -53,14 +53,9 @@ TEST(AvsVlcTables, ScansArePermutations) {
 constexpr const char* kKindNames[3] = {"intra", "inter", "chroma"};
 
 OpxResult decode_call(int kind, Opx32u** s, Opx32s* off, Opx32s* num, Opx16s* dst, Opx32s scan) {
-    switch (kind) {
-        case 0:
-            return opxiDecodeLumaBlockIntra_AVS_1u16s(s, off, num, dst, scan);
-        case 1:
-            return opxiDecodeLumaBlockInter_AVS_1u16s(s, off, num, dst, scan);
-        default:
-            return opxiDecodeChromaBlock_AVS_1u16s(s, off, num, dst, scan);
-    }
+    return (kind == 0   ? opxiDecodeLumaBlockIntra_AVS_1u16s
+            : kind == 1 ? opxiDecodeLumaBlockInter_AVS_1u16s
+                        : opxiDecodeChromaBlock_AVS_1u16s)(s, off, num, dst, scan);
 }
 
 // Random sparse blocks in scan order: few coefficients, mostly small levels, some large (escapes

@@ -29,23 +29,13 @@ struct Result {
 Result decode(Fn fn, const std::uint8_t* seg, int num_positions = 64) {
     const int n = fn == Fn::kDv100 ? 40 : 30;
     Result r{std::vector<Opx16s>(64 * n, kUntouched), std::vector<Opx32u>(n, 0xDEADBEEF)};
-    OpxResult rc = opxOk;
-    switch (fn) {
-        case Fn::kFull:
-            rc = opxiHuffmanDecodeSegment_DV_8u16s(seg, nullptr, nullptr, r.blocks.data(),
-                                                   r.info.data());
-            break;
-        case Fn::kOnePass:
-            rc = opxiHuffmanDecodeSegmentOnePass_DV_8u16s(seg, nullptr, nullptr, r.blocks.data(),
-                                                          r.info.data(),
-                                                          static_cast<Opx8u>(num_positions));
-            break;
-        case Fn::kDv100:
-            rc = opxiHuffmanDecodeSegment_DV100_8u16s(seg, nullptr, nullptr, r.blocks.data(),
-                                                      r.info.data());
-            break;
-    }
-    EXPECT_EQ(rc, opxOk);
+    EXPECT_EQ(fn == Fn::kOnePass ? opxiHuffmanDecodeSegmentOnePass_DV_8u16s(
+                                       seg, nullptr, nullptr, r.blocks.data(), r.info.data(),
+                                       static_cast<Opx8u>(num_positions))
+                                 : (fn == Fn::kFull ? opxiHuffmanDecodeSegment_DV_8u16s
+                                                    : opxiHuffmanDecodeSegment_DV100_8u16s)(
+                                       seg, nullptr, nullptr, r.blocks.data(), r.info.data()),
+              opxOk);
     return r;
 }
 

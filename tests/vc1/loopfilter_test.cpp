@@ -27,20 +27,13 @@ const Form kForms[] = {
 };
 
 OpxResult call_deblock(int form, Opx8u* p, int pq, std::int32_t step, Opx32u fu, Opx32u fv) {
-    switch (form) {
-        case 0:
-            return opxiFilterDeblockingLuma_VerEdge_VC1_8u_C1IR(p, pq, step, fu);
-        case 1:
-            return opxiFilterDeblockingLuma_HorEdge_VC1_8u_C1IR(p, pq, step, fu);
-        case 2:
-            return opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR(p, pq, step, fu);
-        case 3:
-            return opxiFilterDeblockingChroma_HorEdge_VC1_8u_C1IR(p, pq, step, fu);
-        case 4:
-            return opxiFilterDeblockingChroma_VerEdge_VC1_8u_C2IR(p, pq, step, fu, fv);
-        default:
-            return opxiFilterDeblockingChroma_HorEdge_VC1_8u_C2IR(p, pq, step, fu, fv);
-    }
+    if (form >= 4)
+        return (form == 4 ? opxiFilterDeblockingChroma_VerEdge_VC1_8u_C2IR
+                          : opxiFilterDeblockingChroma_HorEdge_VC1_8u_C2IR)(p, pq, step, fu, fv);
+    return (form == 0   ? opxiFilterDeblockingLuma_VerEdge_VC1_8u_C1IR
+            : form == 1 ? opxiFilterDeblockingLuma_HorEdge_VC1_8u_C1IR
+            : form == 2 ? opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR
+                        : opxiFilterDeblockingChroma_HorEdge_VC1_8u_C1IR)(p, pq, step, fu);
 }
 
 // Edge contents: 0 flat, 1 step with flat sides, 2 random around a step, 3 sign mismatch (the

@@ -39,15 +39,13 @@ inline testing::AssertionResult matches(const Grid& want, const Opx8u* dst, std:
 // equal differences are frequent, which is where the deinterlacers' tie rules matter), or
 // a ramp or the extremes.
 inline void fill_plane(Plane<Opx8u>& p, int kind, Rng& rng) {
-    switch (kind % 4) {
-        case 0: p.fill_with_margins(Pattern::kRandom, rng, 0, 255); break;
-        case 1: p.fill_with_margins(Pattern::kRandom, rng, 0, 3);
-            for (int y = -2; y < p.height() + 2; ++y)
-                for (int x = -2; x < p.width() + 2; ++x) p.at(x, y) = static_cast<Opx8u>(p.at(x, y) * 85);
-            break;
-        case 2: p.fill_with_margins(Pattern::kRamp, rng, 0, 255); break;
-        default: p.fill_with_margins(Pattern::kChecker, rng, 0, 255); break;
-    }
+    const Pattern kinds[4] = {Pattern::kRandom, Pattern::kRandom, Pattern::kRamp,
+                              Pattern::kChecker};
+    p.fill_with_margins(kinds[kind % 4], rng, 0, kind % 4 == 1 ? 3 : 255);
+    if (kind % 4 == 1)
+        for (int y = -2; y < p.height() + 2; ++y)
+            for (int x = -2; x < p.width() + 2; ++x)
+                p.at(x, y) = static_cast<Opx8u>(p.at(x, y) * 85);
 }
 
 inline constexpr int kWidths[] = {1, 2, 3, 17, 33, 47, 64, 100};
