@@ -65,6 +65,12 @@ TEST(AvsInterpKernels, Avx2MatchesPortableEveryWidthPositionAndHeight) {
     }
 }
 
+// The exported function's parameter record for a luma block.
+OpxInterpolateBlock8u luma_block(const Opx8u* src, Opx32s ss, Opx8u* dst, Opx32s ds,
+                                 OpxRoiSize frame, OpxRoiSize size, OpxPoint pos, OpxPoint mv) {
+    return {{src, nullptr}, ss, {dst, nullptr}, ds, frame, size, pos, mv};
+}
+
 // ---- exported function
 // ---------------------------------------------------------------------------
 
@@ -101,14 +107,8 @@ TEST(AvsInterpolateBlock, PictureEdgesReadClampedCoordinates) {
         if (iter % 50 == 0) mvx = -100000;
         if (mvx == 0 && mvy == 0) mvy = 1;
         std::vector<Opx8u> got(bw * bh + 16, 0xA5);
-        const OpxInterpolateBlock8u r{{f.px.data(), nullptr},
-                                      f.w,
-                                      {got.data(), nullptr},
-                                      bw,
-                                      {f.w, f.h},
-                                      {bw, bh},
-                                      {px, py},
-                                      {mvx, mvy}};
+        const OpxInterpolateBlock8u r = luma_block(f.px.data(), f.w, got.data(), bw, {f.w, f.h},
+                                                   {bw, bh}, {px, py}, {mvx, mvy});
         ASSERT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxOk);
         const auto want = expected(f, bw, bh, px, py, mvx, mvy);
         ASSERT_TRUE(std::equal(want.begin(), want.end(), got.begin())) << "iter " << iter;
@@ -130,14 +130,9 @@ TEST(AvsInterpolateBlock, EveryPositionAndSizePinned) {
         for (int pos = 0; pos < 16; ++pos)
             for (auto [bw, bh] : {std::pair{16, 16}, {16, 8}, {8, 16}, {8, 8}}) {
                 Opx8u got[16 * 16];
-                const OpxInterpolateBlock8u r{{f.px.data(), nullptr},
-                                              64,
-                                              {got, nullptr},
-                                              bw,
-                                              {64, 48},
-                                              {bw, bh},
-                                              {16, 8},
-                                              {4 * 3 + (pos & 3), 4 * 5 + (pos >> 2)}};
+                const OpxInterpolateBlock8u r =
+                    luma_block(f.px.data(), 64, got, bw, {64, 48}, {bw, bh}, {16, 8},
+                               {4 * 3 + (pos & 3), 4 * 5 + (pos >> 2)});
                 ASSERT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxOk);
                 digest.add(got, bw * bh);
             }
@@ -150,14 +145,8 @@ TEST(AvsInterpolateBlock, ZeroVectorCopiesEvenOutsideThePicture) {
     std::vector<Opx8u> plane(64 * 64);
     for (int i = 0; i < 64 * 64; ++i) plane[i] = static_cast<Opx8u>(i * 7);
     Opx8u out[16 * 16];
-    OpxInterpolateBlock8u r{{plane.data() + 8 * 64 + 8, nullptr},
-                            64,
-                            {out, nullptr},
-                            16,
-                            {16, 16},
-                            {16, 16},
-                            {8, 4},
-                            {0, 0}};
+    OpxInterpolateBlock8u r =
+        luma_block(plane.data() + 8 * 64 + 8, 64, out, 16, {16, 16}, {16, 16}, {8, 4}, {0, 0});
     ASSERT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxOk);
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) EXPECT_EQ(out[y * 16 + x], plane[(12 + y) * 64 + 16 + x]);
@@ -227,14 +216,10 @@ TEST(AvsWeight, ExactlyTheRegionAndRuleValues) {
 }  // namespace
 
 OPX_NULL_CASE(opxiInterpolateLumaBlock_AVS_8u_P1R) {
-    const OpxInterpolateBlock8u r{{nul(s.u8(0)), nullptr},
-                                  64,
-                                  {nul(s.u8(1)), nullptr},
-                                  16,
-                                  {32, 32},
-                                  {16, 16},
-                                  {8, 8},
-                                  {5, 7}};
+    const Opx8u* src = nul(s.u8(0));  // the pointers in argument order
+    Opx8u* dst = nul(s.u8(1));
+    const OpxInterpolateBlock8u r =
+        luma_block(src, 64, dst, 16, {32, 32}, {16, 16}, {8, 8}, {5, 7});
     return opxiInterpolateLumaBlock_AVS_8u_P1R(nul(&r));
 }
 OPX_NULL_CALL(opxiWeightPrediction_AVS_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 40, 3,
