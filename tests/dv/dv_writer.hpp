@@ -109,12 +109,14 @@ BlockStream random_block(Rng& rng, int target_bits, int mode = -1) {
     int p = 0;
     while (true) {
         const int r = rng.uniform(0, 99);
-        const int gap = r < 60 ? 0 : r < 85 ? rng.uniform_int(1, 3) : rng.uniform_int(4, 30);
+        const int gap = r < 60   ? 0
+                        : r < 85 ? static_cast<int>(rng.uniform(1, 3))
+                                 : static_cast<int>(rng.uniform(4, 30));
         if (p + gap + 1 > 63) break;
         const int q = rng.uniform(0, 99);
-        int amp = q < 70   ? rng.uniform_int(1, 3)
-                  : q < 95 ? rng.uniform_int(4, 22)
-                           : rng.uniform_int(23, 255);
+        int amp = q < 70   ? static_cast<int>(rng.uniform(1, 3))
+                  : q < 95 ? static_cast<int>(rng.uniform(4, 22))
+                           : static_cast<int>(rng.uniform(23, 255));
         if (rng.coin()) amp = -amp;
         const int before = probe.length();
         probe.level(gap, amp);
@@ -123,7 +125,8 @@ BlockStream random_block(Rng& rng, int target_bits, int mode = -1) {
         levels[p] = amp;
     }
     const int m = mode < 0 ? static_cast<int>(rng.uniform(0, 9) == 0) : mode;
-    return encode_levels(levels, rng.uniform_int(-256, 255), m, rng.uniform_int(0, 3));
+    return encode_levels(levels, static_cast<int>(rng.uniform(-256, 255)), m,
+                         static_cast<int>(rng.uniform(0, 3)));
 }
 
 // Where each block's stream went.
