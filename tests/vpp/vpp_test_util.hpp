@@ -39,10 +39,12 @@ inline testing::AssertionResult matches(const Grid& want, const Opx8u* dst, std:
 // equal differences are frequent, which is where the deinterlacers' tie rules matter), or
 // a ramp or the extremes.
 inline void fill_plane(Plane<Opx8u>& p, int kind, Rng& rng) {
-    const Pattern kinds[4] = {Pattern::kRandom, Pattern::kRandom, Pattern::kRamp,
-                              Pattern::kChecker};
-    p.fill_with_margins(kinds[kind % 4], rng, 0, kind % 4 == 1 ? 3 : 255);
-    if (kind % 4 == 1)
+    const int k = kind % 4;  // negative kinds: the extremes
+    p.fill_with_margins(k == 0 || k == 1 ? Pattern::kRandom
+                        : k == 2         ? Pattern::kRamp
+                                         : Pattern::kChecker,
+                        rng, 0, k == 1 ? 3 : 255);
+    if (k == 1)
         for (int y = -2; y < p.height() + 2; ++y)
             for (int x = -2; x < p.width() + 2; ++x)
                 p.at(x, y) = static_cast<Opx8u>(p.at(x, y) * 85);
