@@ -62,6 +62,9 @@ testing::AssertionResult same_on_both(const O& out, F call) {
     return testing::AssertionFailure() << "the AVX2 table differs from the portable one";
 }
 
+// same_on_both with a one-statement call: the table is k, the output o.
+#define OPX_SAME(out, ...) same_on_both(out, [&](auto& k, auto& o) { __VA_ARGS__; })
+
 TEST(StatsDifferential, GetDiffEverySizePositionAndRounding) {
     Rng rng;
     for (int s = 0; s < kNumDiffSizes; ++s) {
@@ -75,18 +78,14 @@ TEST(StatsDifferential, GetDiffEverySizePositionAndRounding) {
                         Case8 c(w, h, align, step, kAllPatterns[(align + pf) % 6], rng);
                         const std::int32_t cs = c.cur.step(), as = c.ref_a.step(),
                                            bs = c.ref_b.step();
-                        ASSERT_TRUE(same_on_both(
-                            Two16{{w, h, 0x5A5A}, {w, h, 0x3C3C}}, [&](auto& k, auto& o) {
-                                k.diff[s][pf](c.c(), cs, c.a(), as, o.first.data(), o.first.step(),
-                                              o.second.data(), o.second.step(), r);
-                            }));
+                        ASSERT_TRUE(OPX_SAME(
+                            (Two16{{w, h, 0x5A5A}, {w, h, 0x3C3C}}),
+                            k.diff[s][pf](c.c(), cs, c.a(), as, o.first.data(), o.first.step(),
+                                          o.second.data(), o.second.step(), r)));
                         for (int pb = 0; pb < 4; ++pb)
-                            ASSERT_TRUE(same_on_both(Out16(w, h, 0x5A5A),
-                                                     [&](auto& k, auto& o) {
-                                                         k.diff_b[s][pf][pb](c.c(), cs, c.a(), as,
-                                                                             c.b(), bs, o.data(),
-                                                                             o.step(), r);
-                                                     }))
+                            ASSERT_TRUE(OPX_SAME((Out16(w, h, 0x5A5A)),
+                                                 k.diff_b[s][pf][pb](c.c(), cs, c.a(), as, c.b(),
+                                                                     bs, o.data(), o.step(), r)))
                                 << "B " << pb;
                     }
     }
@@ -97,16 +96,14 @@ TEST(StatsDifferential, GetDiffEverySizePositionAndRounding) {
                 Case8 c(16, h, pf * 3, 48, kAllPatterns[pf + r], rng);
                 const std::int32_t cs = c.cur.step(), as = c.ref_a.step(), bs = c.ref_b.step();
                 const Two16 uv{{8, h, 1}, {8, h, 2}};
-                ASSERT_TRUE(same_on_both(uv, [&](auto& k, auto& o) {
-                    k.diff_c2[c2][pf](c.c(), cs, c.a(), as, o.first.data(), o.first.step(),
-                                      o.second.data(), o.second.step(), r);
-                }));
+                ASSERT_TRUE(OPX_SAME(
+                    uv, k.diff_c2[c2][pf](c.c(), cs, c.a(), as, o.first.data(), o.first.step(),
+                                          o.second.data(), o.second.step(), r)));
                 for (int pb = 0; pb < 4; ++pb)
-                    ASSERT_TRUE(same_on_both(uv, [&](auto& k, auto& o) {
-                        k.diff_c2_b[c2][pf][pb](c.c(), cs, c.a(), as, c.b(), bs, o.first.data(),
-                                                o.first.step(), o.second.data(), o.second.step(),
-                                                r);
-                    }));
+                    ASSERT_TRUE(
+                        OPX_SAME(uv, k.diff_c2_b[c2][pf][pb](c.c(), cs, c.a(), as, c.b(), bs,
+                                                             o.first.data(), o.first.step(),
+                                                             o.second.data(), o.second.step(), r)));
             }
     }
 }
@@ -123,23 +120,18 @@ TEST(StatsDifferential, SubSumsAndDeviations) {
             const std::int32_t cs = c.cur.step(), as = c.ref_a.step();
             const int ns[3] = {16, 8, 4};
             for (int s = 0; s < kNumSubSizes; ++s)
-                ASSERT_TRUE(same_on_both(Out16(ns[s], ns[s], 7),
-                                         [&](auto& k, auto& o) {
-                                             k.sub8u[s](c.c(), cs, c.a(), as, o.data(), o.step());
-                                         }))
+                ASSERT_TRUE(OPX_SAME((Out16(ns[s], ns[s], 7)),
+                                     k.sub8u[s](c.c(), cs, c.a(), as, o.data(), o.step())))
                     << "Sub " << ns[s];
-            ASSERT_TRUE(same_on_both(std::pair{Out16(8, 8, 7), Opx32s{-1}}, [&](auto& k, auto& o) {
-                k.sub_sad8x8(c.c(), cs, c.a(), as, o.first.data(), o.first.step(), &o.second);
-            }));
+            ASSERT_TRUE(OPX_SAME(
+                (std::pair{Out16(8, 8, 7), Opx32s{-1}}),
+                k.sub_sad8x8(c.c(), cs, c.a(), as, o.first.data(), o.first.step(), &o.second)));
             for (int q = 0; q < kNumSquareSizes; ++q) {
                 for (bool with_diff : {false, true})
-                    ASSERT_TRUE(
-                        same_on_both(std::pair{V16(17, 9), V16(257, 9)}, [&](auto& k, auto& o) {
-                            k.sums_diff8u[q](c.c(), cs, c.a(), as, o.first.data(),
-                                             with_diff ? o.second.data() : nullptr);
-                        }));
-                ASSERT_TRUE(same_on_both(
-                    Opx32s{}, [&](auto& k, auto& o) { o = k.mean_abs_dev[q](c.c(), cs); }));
+                    ASSERT_TRUE(OPX_SAME((std::pair{V16(17, 9), V16(257, 9)}),
+                                         k.sums_diff8u[q](c.c(), cs, c.a(), as, o.first.data(),
+                                                          with_diff ? o.second.data() : nullptr)));
+                ASSERT_TRUE(OPX_SAME(Opx32s{}, o = k.mean_abs_dev[q](c.c(), cs)));
             }
             Area<Opx8u> pv(8, 8, align, -step);
             pv.fill(pat, rng, 0, 255, true);
@@ -158,20 +150,18 @@ TEST(StatsDifferential, SubSumsAndDeviations) {
             b16.fill(pat, rng, 0, 65535, true);
             for (int s = 0; s < kNumSub16uSizes; ++s) {
                 const int n = s == kSub16u8x8 ? 8 : 4;
-                ASSERT_TRUE(same_on_both(Out16(n, n, 7), [&](auto& k, auto& o) {
-                    k.sub16u[s](a16.data(), a16.step(), b16.data(), b16.step(), o.data(), o.step());
-                }));
+                ASSERT_TRUE(
+                    OPX_SAME((Out16(n, n, 7)), k.sub16u[s](a16.data(), a16.step(), b16.data(),
+                                                           b16.step(), o.data(), o.step())));
             }
             for (int q = 0; q < kNumSquareSizes; ++q)
-                ASSERT_TRUE(same_on_both(std::pair{V32(17, 9), V16(257, 9)}, [&](auto& k, auto& o) {
-                    k.sums_diff16u[q](a16.data(), a16.step(), b16.data(), b16.step(),
-                                      o.first.data(), o.second.data());
-                }));
+                ASSERT_TRUE(
+                    OPX_SAME((std::pair{V32(17, 9), V16(257, 9)}),
+                             k.sums_diff16u[q](a16.data(), a16.step(), b16.data(), b16.step(),
+                                               o.first.data(), o.second.data())));
             Area<Opx16s> s16(8, 8, align & ~1, 2 * step);
             s16.fill(pat, rng, -32768, 32767);
-            ASSERT_TRUE(same_on_both(V32(2, 1), [&](auto& k, auto& o) {
-                k.var_sum16s(s16.data(), s16.step(), &o[0], &o[1]);
-            }));
+            ASSERT_TRUE(OPX_SAME((V32(2, 1)), k.var_sum16s(s16.data(), s16.step(), &o[0], &o[1])));
         }
 }
 
