@@ -206,16 +206,13 @@ TEST(Mpeg4WarpRules, PinnedAffineMapsIncludingOutsideTheSpriteAndWideSprites) {
         const int points = 2 + iter % 2, a = rng.uniform_int(0, 3), rnd = iter >> 2 & 1;
         const OpxRect vop{rng.uniform_int(0, 8), rng.uniform_int(0, 8), rng.uniform_int(1, 70),
                           rng.uniform_int(1, 54)};
-        std::vector<int> du(3), dv(3);
+        std::vector<Opx32s> du(3), dv(3);
         for (int k = 0; k < 3; ++k) {
             du[static_cast<std::size_t>(k)] = rng.uniform_int(-40, 40);
             dv[static_cast<std::size_t>(k)] = rng.uniform_int(-40, 40);
         }
         Rec r;
-        const OpxRect sprite{0, 0, 72, 56};
-        ASSERT_EQ(
-            opxiWarpInit_MPEG4(r.p(), du.data(), dv.data(), points, 0, a, rnd, 0, 3, &sprite, &vop),
-            opxOk);
+        ASSERT_EQ(init(r, du, dv, points, 0, a, rnd, 0, 3, {0, 0, 72, 56}, vop), opxOk);
         const OpxRect rect{rng.uniform_int(-20, 70), rng.uniform_int(-20, 50), 16, 16};
         Plane<Opx8u> d(16, 16, 8);
         ASSERT_EQ(warp_luma(s, d, rect, r), opxOk);
@@ -223,15 +220,12 @@ TEST(Mpeg4WarpRules, PinnedAffineMapsIncludingOutsideTheSpriteAndWideSprites) {
         affine.add(d.data(), d.step(), 16, 16);
     }
     const OpxRect wvop{0, 0, 8191, 64};
-    const std::vector<int> wdu{-3000, 4000, -2500}, wdv{2000, -3500, 1500};
+    const std::vector<Opx32s> wdu{-3000, 4000, -2500}, wdv{2000, -3500, 1500};
     for (int a = 0; a < 4; ++a) {
         Rec r, r2;
-        const OpxRect small{0, 0, 72, 56};  // the plane: a sprite of its size
-        ASSERT_EQ(opxiWarpInit_MPEG4(r.p(), wdu.data(), wdv.data(), 3, 0, a, 0, 0, 7, &wvop, &wvop),
-                  opxOk);
-        ASSERT_EQ(
-            opxiWarpInit_MPEG4(r2.p(), wdu.data(), wdv.data(), 3, 0, a, 0, 0, 7, &small, &wvop),
-            opxOk);
+        ASSERT_EQ(init(r, wdu, wdv, 3, 0, a, 0, 0, 7, wvop, wvop), opxOk);
+        // The plane: a sprite of its size.
+        ASSERT_EQ(init(r2, wdu, wdv, 3, 0, a, 0, 0, 7, {0, 0, 72, 56}, wvop), opxOk);
         for (int bx : {0, 4000, 8176}) {
             const OpxRect rect{bx, 32, 16, 16};
             Plane<Opx8u> d(16, 16);
