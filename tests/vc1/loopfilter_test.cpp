@@ -39,23 +39,15 @@ OpxResult call_deblock(int form, Opx8u* p, int pq, std::int32_t step, Opx32u fu,
 // Edge contents: 0 flat, 1 step with flat sides, 2 random around a step, 3 sign mismatch (the
 // correction points away from clip), 4 clip 0 (P4 - P5 in -1..1), 5 fully random.
 int edge_value(Rng& rng, int kind, int across, int line, int base, int step) {
+    // Kind 3: P4 < P5 but a0 demands the other way, a ramp reversed at the edge.
+    static const int shape[8] = {0, 2, 4, 12, 14, 8, 10, 12};
     const bool right = across >= 0;
-    switch (kind) {
-        case 0:
-            return base;
-        case 1:
-            return base + (right ? step : 0);
-        case 2:
-            return std::clamp<int>(base + (right ? step : 0) + rng.uniform_int(-3, 3), 0, 255);
-        case 3: {  // P4 < P5 but a0 demands the other way: a ramp reversed at the edge
-            static const int shape[8] = {0, 2, 4, 12, 14, 8, 10, 12};
-            return std::clamp(base + shape[across + 4] + (line & 1), 0, 255);
-        }
-        case 4:
-            return base + (across == 0 ? rng.uniform_int(-1, 1) : (right ? 6 : -6));
-        default:
-            return rng.uniform_int(0, 255);
-    }
+    return kind == 0   ? base
+           : kind == 1 ? base + (right ? step : 0)
+           : kind == 2 ? std::clamp<int>(base + (right ? step : 0) + rng.uniform_int(-3, 3), 0, 255)
+           : kind == 3 ? std::clamp(base + shape[across + 4] + (line & 1), 0, 255)
+           : kind == 4 ? base + (across == 0 ? rng.uniform_int(-1, 1) : (right ? 6 : -6))
+                       : rng.uniform_int(0, 255);
 }
 
 // Every edge kind and flag value pinned (checked against the filter formulas of SMPTE 421M 8.6

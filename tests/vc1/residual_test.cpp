@@ -34,25 +34,19 @@ std::pair<int, int> kernel_extent(int index, int w, int h) {
 // Coefficients the way a decoder meets them: the forward transform of a residual, or random
 // levels, or full-range values that drive both clamps.
 Block coefficients(Rng& rng, int kind, int w, int h) {
-    switch (kind) {
-        case 0: {  // the portable forward transform of a residual
-            const Block x = random_block(rng, w * h, -255, 255);
-            std::vector<Opx16s> buf(x.begin(), x.end());
-            const int shape =
-                w == 8 ? (h == 8 ? lib::k8x8 : lib::k8x4) : (h == 8 ? lib::k4x8 : lib::k4x4);
-            lib::ref::kTransform.fwd[shape](buf.data(), 2 * w, buf.data(), 2 * w);
-            return Block(buf.begin(), buf.end());
-        }
-        case 1:
-            return random_block(rng, w * h, -2048, 2047);
-        case 2:
-            return random_block(rng, w * h, -32768, 32767);
-        default: {  // extremes: every value at -32768 or 32767
-            Block b(w * h);
-            for (int& v : b) v = rng.coin() ? -32768 : 32767;
-            return b;
-        }
+    if (kind == 0) {  // the portable forward transform of a residual
+        const Block x = random_block(rng, w * h, -255, 255);
+        std::vector<Opx16s> buf(x.begin(), x.end());
+        const int shape =
+            w == 8 ? (h == 8 ? lib::k8x8 : lib::k8x4) : (h == 8 ? lib::k4x8 : lib::k4x4);
+        lib::ref::kTransform.fwd[shape](buf.data(), 2 * w, buf.data(), 2 * w);
+        return Block(buf.begin(), buf.end());
     }
+    if (kind < 3)
+        return random_block(rng, w * h, kind == 1 ? -2048 : -32768, kind == 1 ? 2047 : 32767);
+    Block b(w * h);  // extremes: every value at -32768 or 32767
+    for (int& v : b) v = rng.coin() ? -32768 : 32767;
+    return b;
 }
 
 Block masked(Block b, int w, int ew, int eh) {
