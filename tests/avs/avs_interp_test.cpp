@@ -71,8 +71,7 @@ OpxInterpolateBlock8u luma_block(const Opx8u* src, Opx32s ss, Opx8u* dst, Opx32s
     return {{src, nullptr}, ss, {dst, nullptr}, ds, frame, size, pos, mv};
 }
 
-// ---- exported function
-// ---------------------------------------------------------------------------
+// ---- exported function --------------------------------------------------------------------------
 
 struct Frame {
     int w, h;
@@ -152,8 +151,7 @@ TEST(AvsInterpolateBlock, ZeroVectorCopiesEvenOutsideThePicture) {
         for (int x = 0; x < 16; ++x) EXPECT_EQ(out[y * 16 + x], plane[(12 + y) * 64 + 16 + x]);
 }
 
-// ---- weighting
-// -------------------------------------------------------------------------------------
+// ---- weighting ----------------------------------------------------------------------------------
 
 TEST(AvsWeight, Avx2MatchesPortableForAnySizeScaleAndOffset) {
     Rng rng;

@@ -576,8 +576,7 @@ TEST(AvsDisassemble, StrictImprovementOverDc) {
 
 }  // namespace
 
-// ---- null pointers
-// -------------------------------------------------------------------------------
+// ---- null pointers ------------------------------------------------------------------------------
 
 #define OPX_AVS_DECODE_NULL_CASE(fn)                                         \
     OPX_NULL_CASE(fn) {                                                      \

@@ -418,8 +418,7 @@ Outcome decode_bits(const BlockSetup& s, Call t, const std::string& bits) {
     return o;
 }
 
-// ---- errors and mended faults
-// ----------------------------------------------------------------------
+// ---- errors and mended faults -------------------------------------------------------------------
 
 TEST(Mpeg2BlockDecode, InvalidCodeLeavesTheCursorBeforeIt) {
     const Tables& t = tables();
@@ -527,8 +526,7 @@ TEST(Mpeg2Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
     expect_arg_cases(rows);
 }
 
-// ---- null pointers
-// ---------------------------------------------------------------------------------
+// ---- null pointers ------------------------------------------------------------------------------
 
 struct NullFixture {
     std::array<Opx32s, 64> scan = scan32(0);

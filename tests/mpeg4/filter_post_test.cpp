@@ -36,8 +36,7 @@ std::array<int, 10> run_segment(const std::array<int, 10>& in, bool hor, int qp,
     return out;
 }
 
-// ---- values the rules single out
-// ------------------------------------------------------------------
+// ---- values the rules single out ----------------------------------------------------------------
 
 TEST(Mpeg4PostFilterRules, FlatSegmentAndSharpEdgeStayUnchanged) {
     for (bool hor : {true, false}) {
@@ -139,8 +138,7 @@ TEST(Mpeg4PostFilterRules, PinnedResultsOnRandomSegmentsAndBlocks) {
     EXPECT_EQ(thresholds.value(), 0x9941f99d8a40ce29ull);
 }
 
-// ---- AVX2 against portable at guard pages
-// ----------------------------------------------------------
+// ---- AVX2 against portable at guard pages -------------------------------------------------------
 
 TEST(Mpeg4PostFilterDifferential, KernelsAgreeAtGuardPages) {
     if (!have_avx2()) GTEST_SKIP();

@@ -26,8 +26,7 @@ void fill_edge_samples(Plane<Opx8u>& pl, Rng& rng, int kind) {
         }
 }
 
-// ---- values the rules single out
-// ------------------------------------------------------------------
+// ---- values the rules single out ----------------------------------------------------------------
 
 // p1 p0 | q0 q1 = 0 0 | 16 16 across a horizontal edge of 8 columns.
 std::array<int, 4> step_edge(OpxResult (*fn)(Opx8u*, Opx32s, Opx32s), Opx32s qp, bool ver) {

@@ -52,8 +52,7 @@ OpxResult warp_chroma(const Plane<Opx8u>& cb, const Plane<Opx8u>& cr, Plane<Opx8
                                        a.step32(), b.data(), b.step32(), &rect, r.p());
 }
 
-// ---- set-up
-// --------------------------------------------------------------------------------------
+// ---- set-up -------------------------------------------------------------------------------------
 
 TEST(Mpeg4WarpRules, GetSizeAndZeroPointsWithoutDisplacements) {
     Opx32s size = 0;
@@ -112,8 +111,7 @@ TEST(Mpeg4WarpRules, GlobalVectorOfATranslationAndOfAZoom) {
     EXPECT_EQ(mv.dy, 47);
 }
 
-// ---- warps
-// ---------------------------------------------------------------------------------------
+// ---- warps --------------------------------------------------------------------------------------
 
 TEST(Mpeg4WarpRules, ZeroPointsCopyAndRepeatEdgeSamples) {
     Rng rng;
@@ -264,8 +262,7 @@ TEST(Mpeg4WarpRules, ChromaTranslationStaticSpriteAndGmc) {
     }
 }
 
-// ---- brightness
-// ------------------------------------------------------------------------------------
+// ---- brightness ---------------------------------------------------------------------------------
 
 TEST(Mpeg4WarpRules, BrightnessChange) {
     Plane<Opx8u> p(20, 6);
