@@ -26,28 +26,15 @@ struct Support {
 void fill_support(Opx8u* base, int pattern, Rng& rng) {
     for (int y = 0; y < Support::kH; ++y)
         for (int x = 0; x < Support::kW; ++x) {
-            int v;
-            switch (pattern) {
-                case 0:
-                    v = static_cast<int>(rng.uniform(0, 255));
-                    break;
-                case 1:
-                    v = ((x + y) & 1) ? 255 : 0;
-                    break;  // checker
-                case 2:
-                    v = ((x / 2 + y / 2) & 1) ? 255 : 0;
-                    break;  // 2×2 checker
-                case 3:
-                    v = (x % 4 == 1 || y % 4 == 2) ? 255 : 0;
-                    break;  // thin lines
-                case 4:
-                    v = ((x * 7 + y * 3) % 5 < 2) ? 255 : 0;
-                    break;
-                default:
-                    v = static_cast<int>(rng.uniform(0, 1)) * 255;
-                    break;  // random 0/255
-            }
-            base[y * Support::kStep + x] = static_cast<Opx8u>(v);
+            // Random, checker, 2×2 checker, thin lines, diagonal bands, random 0/255.
+            const bool on = pattern == 1   ? (x + y) & 1
+                            : pattern == 2 ? (x / 2 + y / 2) & 1
+                            : pattern == 3 ? x % 4 == 1 || y % 4 == 2
+                            : pattern == 4 ? (x * 7 + y * 3) % 5 < 2
+                                           : pattern != 0 && rng.uniform_int(0, 1);
+            base[y * Support::kStep + x] = static_cast<Opx8u>(pattern == 0 ? rng.uniform_int(0, 255)
+                                                              : on         ? 255
+                                                                           : 0);
         }
 }
 
@@ -78,8 +65,13 @@ TEST(AvsInterpKernels, Avx2MatchesPortableEveryWidthPositionAndHeight) {
     }
 }
 
-// ---- exported function
-// ---------------------------------------------------------------------------
+// The exported function's parameter record for a luma block.
+OpxInterpolateBlock8u luma_block(const Opx8u* src, Opx32s ss, Opx8u* dst, Opx32s ds,
+                                 OpxRoiSize frame, OpxRoiSize size, OpxPoint pos, OpxPoint mv) {
+    return {{src, nullptr}, ss, {dst, nullptr}, ds, frame, size, pos, mv};
+}
+
+// ---- exported function --------------------------------------------------------------------------
 
 struct Frame {
     int w, h;
@@ -105,25 +97,17 @@ std::vector<Opx8u> expected(const Frame& f, int bw, int bh, int px, int py, int 
 TEST(AvsInterpolateBlock, PictureEdgesReadClampedCoordinates) {
     Rng rng;
     for (int iter = 0; iter < 3000; ++iter) {
-        Frame f{static_cast<int>(rng.uniform(1, 40)), static_cast<int>(rng.uniform(1, 40)), {}};
+        Frame f{rng.uniform_int(1, 40), rng.uniform_int(1, 40), {}};
         f.px.resize(f.w * f.h);
         for (auto& v : f.px) v = static_cast<Opx8u>(rng.next());
         const int bw = rng.coin() ? 16 : 8, bh = rng.coin() ? 16 : 8;
-        const int px = static_cast<int>(rng.uniform(-8, f.w + 8)) & ~3,
-                  py = static_cast<int>(rng.uniform(-8, f.h + 8)) & ~3;
-        int mvx = static_cast<int>(rng.uniform(-200, 200)),
-            mvy = static_cast<int>(rng.uniform(-200, 200));
+        const int px = rng.uniform_int(-8, f.w + 8) & ~3, py = rng.uniform_int(-8, f.h + 8) & ~3;
+        int mvx = rng.uniform_int(-200, 200), mvy = rng.uniform_int(-200, 200);
         if (iter % 50 == 0) mvx = -100000;
         if (mvx == 0 && mvy == 0) mvy = 1;
         std::vector<Opx8u> got(bw * bh + 16, 0xA5);
-        const OpxInterpolateBlock8u r{{f.px.data(), nullptr},
-                                      f.w,
-                                      {got.data(), nullptr},
-                                      bw,
-                                      {f.w, f.h},
-                                      {bw, bh},
-                                      {px, py},
-                                      {mvx, mvy}};
+        const OpxInterpolateBlock8u r = luma_block(f.px.data(), f.w, got.data(), bw, {f.w, f.h},
+                                                   {bw, bh}, {px, py}, {mvx, mvy});
         ASSERT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxOk);
         const auto want = expected(f, bw, bh, px, py, mvx, mvy);
         ASSERT_TRUE(std::equal(want.begin(), want.end(), got.begin())) << "iter " << iter;
@@ -145,14 +129,9 @@ TEST(AvsInterpolateBlock, EveryPositionAndSizePinned) {
         for (int pos = 0; pos < 16; ++pos)
             for (auto [bw, bh] : {std::pair{16, 16}, {16, 8}, {8, 16}, {8, 8}}) {
                 Opx8u got[16 * 16];
-                const OpxInterpolateBlock8u r{{f.px.data(), nullptr},
-                                              64,
-                                              {got, nullptr},
-                                              bw,
-                                              {64, 48},
-                                              {bw, bh},
-                                              {16, 8},
-                                              {4 * 3 + (pos & 3), 4 * 5 + (pos >> 2)}};
+                const OpxInterpolateBlock8u r =
+                    luma_block(f.px.data(), 64, got, bw, {64, 48}, {bw, bh}, {16, 8},
+                               {4 * 3 + (pos & 3), 4 * 5 + (pos >> 2)});
                 ASSERT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxOk);
                 digest.add(got, bw * bh);
             }
@@ -165,21 +144,14 @@ TEST(AvsInterpolateBlock, ZeroVectorCopiesEvenOutsideThePicture) {
     std::vector<Opx8u> plane(64 * 64);
     for (int i = 0; i < 64 * 64; ++i) plane[i] = static_cast<Opx8u>(i * 7);
     Opx8u out[16 * 16];
-    OpxInterpolateBlock8u r{{plane.data() + 8 * 64 + 8, nullptr},
-                            64,
-                            {out, nullptr},
-                            16,
-                            {16, 16},
-                            {16, 16},
-                            {8, 4},
-                            {0, 0}};
+    OpxInterpolateBlock8u r =
+        luma_block(plane.data() + 8 * 64 + 8, 64, out, 16, {16, 16}, {16, 16}, {8, 4}, {0, 0});
     ASSERT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxOk);
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) EXPECT_EQ(out[y * 16 + x], plane[(12 + y) * 64 + 16 + x]);
 }
 
-// ---- weighting
-// -------------------------------------------------------------------------------------
+// ---- weighting ----------------------------------------------------------------------------------
 
 TEST(AvsWeight, Avx2MatchesPortableForAnySizeScaleAndOffset) {
     Rng rng;
@@ -190,10 +162,9 @@ TEST(AvsWeight, Avx2MatchesPortableForAnySizeScaleAndOffset) {
     for (int w = 4; w <= 28; w += 4)
         for (int h = 4; h <= 16; h += 4)
             for (int rep = 0; rep < 6; ++rep) {
-                const Opx32s scale =
-                    rep < 2 ? static_cast<Opx32s>(rng.uniform(0, 255)) : scales[rng.uniform(0, 15)];
-                const Opx32s offset = rep < 2 ? static_cast<Opx32s>(rng.uniform(-128, 127))
-                                              : offsets[rng.uniform(0, 10)];
+                const Opx32s scale = rep < 2 ? rng.uniform_int(0, 255) : scales[rng.uniform(0, 15)];
+                const Opx32s offset =
+                    rep < 2 ? rng.uniform_int(-128, 127) : offsets[rng.uniform(0, 10)];
                 std::vector<Opx8u> src(40 * 20), want(40 * 20, 0xA5), got(40 * 20, 0xA5);
                 for (auto& v : src) v = static_cast<Opx8u>(rng.next());
                 opx::avs::ref::kInterp.weight(src.data(), 40, want.data(), 40, scale, offset, w, h);
@@ -243,14 +214,10 @@ TEST(AvsWeight, ExactlyTheRegionAndRuleValues) {
 }  // namespace
 
 OPX_NULL_CASE(opxiInterpolateLumaBlock_AVS_8u_P1R) {
-    const OpxInterpolateBlock8u r{{nul(s.u8(0)), nullptr},
-                                  64,
-                                  {nul(s.u8(1)), nullptr},
-                                  16,
-                                  {32, 32},
-                                  {16, 16},
-                                  {8, 8},
-                                  {5, 7}};
+    const Opx8u* src = nul(s.u8(0));  // the pointers in argument order
+    Opx8u* dst = nul(s.u8(1));
+    const OpxInterpolateBlock8u r =
+        luma_block(src, 64, dst, 16, {32, 32}, {16, 16}, {8, 8}, {5, 7});
     return opxiInterpolateLumaBlock_AVS_8u_P1R(nul(&r));
 }
 OPX_NULL_CALL(opxiWeightPrediction_AVS_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 40, 3,

@@ -53,27 +53,22 @@ TEST(AvsVlcTables, ScansArePermutations) {
 constexpr const char* kKindNames[3] = {"intra", "inter", "chroma"};
 
 OpxResult decode_call(int kind, Opx32u** s, Opx32s* off, Opx32s* num, Opx16s* dst, Opx32s scan) {
-    switch (kind) {
-        case 0:
-            return opxiDecodeLumaBlockIntra_AVS_1u16s(s, off, num, dst, scan);
-        case 1:
-            return opxiDecodeLumaBlockInter_AVS_1u16s(s, off, num, dst, scan);
-        default:
-            return opxiDecodeChromaBlock_AVS_1u16s(s, off, num, dst, scan);
-    }
+    return (kind == 0   ? opxiDecodeLumaBlockIntra_AVS_1u16s
+            : kind == 1 ? opxiDecodeLumaBlockInter_AVS_1u16s
+                        : opxiDecodeChromaBlock_AVS_1u16s)(s, off, num, dst, scan);
 }
 
 // Random sparse blocks in scan order: few coefficients, mostly small levels, some large (escapes
 // that jump several tables), occasionally the last position 63.
 std::vector<int> random_block(Rng& rng) {
     std::vector<int> c(64, 0);
-    const int n = static_cast<int>(rng.uniform(0, 20));
+    const int n = rng.uniform_int(0, 20);
     for (int i = 0; i < n; ++i) {
-        const int pos = rng.uniform(0, 9) == 0 ? 63 : static_cast<int>(rng.uniform(0, 63));
-        int level = static_cast<int>(rng.uniform(1, 3));
-        const int r = static_cast<int>(rng.uniform(0, 19));
-        if (r == 0) level = static_cast<int>(rng.uniform(4, 40));
-        if (r == 1) level = static_cast<int>(rng.uniform(1000, 32767));
+        const int pos = rng.uniform(0, 9) == 0 ? 63 : rng.uniform_int(0, 63);
+        int level = rng.uniform_int(1, 3);
+        const int r = rng.uniform_int(0, 19);
+        if (r == 0) level = rng.uniform_int(4, 40);
+        if (r == 1) level = rng.uniform_int(1000, 32767);
         c[pos] = rng.coin() ? level : -level;
     }
     if (rng.uniform(0, 30) == 0) c[63] = -32768;
@@ -85,7 +80,7 @@ TEST(AvsDecodeBlock, IndependentlyEncodedBlocksDecodeExactlyWithBothTables) {
     for (int iter = 0; iter < 1500; ++iter) {
         const int kind = iter % 3;
         const bool field = (iter / 3) % 2;
-        const int lead = static_cast<int>(rng.uniform(0, 40));
+        const int lead = rng.uniform_int(0, 40);
         std::vector<std::vector<int>> blocks;
         BitWriter w;
         w.put(rng.next(), lead);  // start anywhere in a word
@@ -165,28 +160,27 @@ TEST(AvsDecodeBlock, InvalidCodesLeaveCursorAndOutputsUntouched) {
     for (int kind = 0; kind < 3; ++kind) {
         SCOPED_TRACE(kKindNames[kind]);
         std::vector<std::vector<std::uint32_t>> bad;
-        {  // a valid pair, then 25 zeros
+        {  // a valid pair, then 25 zeros and a one
             BitWriter w;
             w.exp_golomb(0, kKindCoding[kind].k_first[0]);
-            for (int i = 0; i < 40; ++i) w.put_bit(0);
+            for (int i = 0; i < 25; ++i) w.put_bit(0);
+            w.put(1, 1);
+            w.put(0, 30);
             bad.push_back(w.words(4));
         }
-        {  // escape whose level is 32768 + RefAbsLevel: outside 16 bits when positive
+        {  // escape whose level is 32768 + RefAbsLevel (outside 16 bits when positive), then EOB
             BitWriter w;
             w.exp_golomb(59 + 2 * 40 + 1, kKindCoding[kind].k_first[0]);
             w.exp_golomb(32767, kKindCoding[kind].k_escape);  // 32767 + 1
+            w.exp_golomb(0, kKindCoding[kind].k_first[kKindCoding[kind].last]);
             bad.push_back(w.words());
         }
         for (auto& words : bad) {
-            Opx32u* p = words.data() + 0;
-            Opx32s off = 31, num = -7;
-            std::array<Opx16s, 64> dst;
-            dst.fill(0x5555);
-            EXPECT_EQ(decode_call(kind, &p, &off, &num, dst.data(), 0), opxErrH264VlcCode);
-            EXPECT_EQ(p, words.data());
-            EXPECT_EQ(off, 31);
-            EXPECT_EQ(num, -7);
-            for (Opx16s v : dst) EXPECT_EQ(v, 0x5555);
+            const Decoded d = decode_words(kind, words);
+            EXPECT_EQ(d.result, opxErrH264VlcCode);
+            EXPECT_EQ(d.bits, 0);  // the cursor as on entry
+            EXPECT_EQ(d.num, -7);
+            for (Opx16s v : d.coeffs) EXPECT_EQ(v, 0x5555);
         }
         {  // a negative escape level of exactly −32768 is valid
             BitWriter w;
@@ -450,7 +444,7 @@ TEST(AvsTransformQuant, RulesAndInPlace) {
         for (auto& v : src) v = static_cast<Opx16s>(rng.uniform(-255, 255));
         Block in_place = src;
         Opx32s n1 = 0, n2 = 0;
-        const Opx32s qp = static_cast<Opx32s>(rng.uniform(0, 63));
+        const Opx32s qp = rng.uniform_int(0, 63);
         ASSERT_EQ(opxiTransformQuant8x8Fwd_AVS_16s_C1(src.data(), dst.data(), &n1, qp, iter & 1),
                   opxOk);
         ASSERT_EQ(opxiTransformQuant8x8Fwd_AVS_16s_C1(in_place.data(), in_place.data(), &n2, qp,
@@ -486,7 +480,7 @@ TEST(AvsDisassemble, LumaRoundTripThroughTheDecoderReconstruction) {
         const Opx32u flags = (iter % 2 ? Opx32u{kLeftUnavailable | kBottomLeftUnavailable} : 0u) |
                              (iter % 5 == 0 ? Opx32u{kTopUnavailable} : 0u) |
                              (iter % 3 == 0 ? Opx32u{kTopRightUnavailable} : 0u);
-        const Opx32s qp = static_cast<Opx32s>(rng.uniform(0, 63));
+        const Opx32s qp = rng.uniform_int(0, 63);
         std::vector<Opx16s> buf(4 * 64 + 8, 0x3333);
         Opx16s* pc = buf.data();
         Opx32u modes[4] = {9, 9, 9, 9}, cbp = 99;
@@ -523,7 +517,7 @@ TEST(AvsDisassemble, ChromaRoundTripAndCrMovesToTheFirstSlot) {
         if (cb_flat) su.set(128);  // Cb equals its DC prediction without neighbours: no level
         const Opx32u f = cb_flat ? (kLeftUnavailable | kTopUnavailable) : flags;
         const Img nu = ru, nv = rv;
-        const Opx32s qp = static_cast<Opx32s>(rng.uniform(0, 51));
+        const Opx32s qp = rng.uniform_int(0, 51);
         std::vector<Opx16s> buf(2 * 64, 0x3333);
         Opx16s* pc = buf.data();
         const Opx8u* s2[2] = {su.ptr(0, 0), sv.ptr(0, 0)};
@@ -562,34 +556,27 @@ TEST(AvsDisassemble, StrictImprovementOverDc) {
     std::vector<Opx16s> buf(256);
     Opx16s* pc = buf.data();
     Opx32u modes[4], cbp;
-    ASSERT_EQ(opxiDisassembleLumaIntra_AVS_16s8u_C1R(src.ptr(0, 0), src.step(), rec.ptr(16, 16),
-                                                     rec.step(), &pc, modes, &cbp, 20, 0),
-              opxOk);
+    auto disassemble = [&](Opx32s qp, Opx32u flags) {
+        return opxiDisassembleLumaIntra_AVS_16s8u_C1R(src.ptr(0, 0), src.step(), rec.ptr(16, 16),
+                                                      rec.step(), &pc, modes, &cbp, qp, flags);
+    };
+    ASSERT_EQ(disassemble(20, 0), opxOk);
     for (Opx32u m : modes) EXPECT_EQ(m, 0u);
     EXPECT_EQ(cbp, 0u);
     EXPECT_EQ(pc, buf.data());
     // Without the row above, horizontal is the first mode possible; without both neighbours
     // only DC is.
-    ASSERT_EQ(
-        opxiDisassembleLumaIntra_AVS_16s8u_C1R(src.ptr(0, 0), src.step(), rec.ptr(16, 16),
-                                               rec.step(), &pc, modes, &cbp, 20, kTopUnavailable),
-        opxOk);
+    ASSERT_EQ(disassemble(20, kTopUnavailable), opxOk);
     EXPECT_EQ(modes[0], 1u);
     EXPECT_EQ(modes[1], 1u);
-    ASSERT_EQ(opxiDisassembleLumaIntra_AVS_16s8u_C1R(
-                  src.ptr(0, 0), src.step(), rec.ptr(16, 16), rec.step(), &pc, modes, &cbp, 20,
-                  kTopUnavailable | kLeftUnavailable | kBottomLeftUnavailable),
-              opxOk);
+    ASSERT_EQ(disassemble(20, kTopUnavailable | kLeftUnavailable | kBottomLeftUnavailable), opxOk);
     EXPECT_EQ(modes[0], 2u);
-    EXPECT_EQ(opxiDisassembleLumaIntra_AVS_16s8u_C1R(src.ptr(0, 0), src.step(), rec.ptr(16, 16),
-                                                     rec.step(), &pc, modes, &cbp, 64, 0),
-              opxErrOutOfRange);
+    EXPECT_EQ(disassemble(64, 0), opxErrOutOfRange);
 }
 
 }  // namespace
 
-// ---- null pointers
-// -------------------------------------------------------------------------------
+// ---- null pointers ------------------------------------------------------------------------------
 
 #define OPX_AVS_DECODE_NULL_CASE(fn)                                         \
     OPX_NULL_CASE(fn) {                                                      \

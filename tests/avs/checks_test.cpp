@@ -7,6 +7,11 @@
 namespace opx::test {
 namespace {
 
+// A block prediction from slot 0 (step 64) into slot 1 (step 32) at (8, 8).
+OpxInterpolateBlock8u block(Scratch& s, OpxRoiSize frame, OpxRoiSize size, OpxPoint mv) {
+    return {{s.u8(0), nullptr}, 64, {s.u8(1), nullptr}, 32, frame, size, {8, 8}, mv};
+}
+
 TEST(AvsChecks, EachBadArgumentGivesItsCodeAndWritesNothing) {
     const Opx32u modes[4] = {0, 1, 2, 3};
     const Opx32s num[4] = {1, 1, 1, 1};
@@ -47,36 +52,14 @@ TEST(AvsChecks, EachBadArgumentGivesItsCodeAndWritesNothing) {
     }
     // Mended: block sizes other than 8 and 16 were accepted (the edge buffer holds 16 rows and
     // kernels exist for widths 8 and 16 only); an empty frame has nothing to clamp to.
-    for (auto [w, h] : {std::pair{0, 8},
-                        {24, 8},
-                        {4, 8},
-                        {12, 8},
-                        {8, 24},
-                        {8, 32},
-                        {16, 0},
-                        {16, 4},
-                        {16, 12},
-                        {32, 16},
-                        {-8, 8}})
-        rows.push_back(
-            OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_AVS_8u_P1R(&(b = {{s.u8(0), nullptr},
-                                                                           64,
-                                                                           {s.u8(1), nullptr},
-                                                                           32,
-                                                                           {64, 64},
-                                                                           {w, h},
-                                                                           {8, 8},
-                                                                           {-1000, 3}}))));
-    for (auto [fw, fh] : {std::pair{0, 64}, {64, 0}, {-1, 5}})
-        rows.push_back(
-            OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_AVS_8u_P1R(&(b = {{s.u8(0), nullptr},
-                                                                           64,
-                                                                           {s.u8(1), nullptr},
-                                                                           32,
-                                                                           {fw, fh},
-                                                                           {8, 8},
-                                                                           {8, 8},
-                                                                           {1, 1}}))));
+    const OpxRoiSize bad_sizes[] = {{0, 8},  {24, 8}, {4, 8},   {12, 8},  {8, 24}, {8, 32},
+                                    {16, 0}, {16, 4}, {16, 12}, {32, 16}, {-8, 8}};
+    for (OpxRoiSize r : bad_sizes)
+        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_AVS_8u_P1R(
+                                               &(b = block(s, {64, 64}, r, {-1000, 3})))));
+    for (OpxRoiSize frame : {OpxRoiSize{0, 64}, {64, 0}, {-1, 5}})
+        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_AVS_8u_P1R(
+                                               &(b = block(s, frame, {8, 8}, {1, 1})))));
     expect_arg_cases(rows);
 }
 

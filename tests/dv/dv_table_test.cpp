@@ -30,18 +30,10 @@ TEST(DvTable, EntriesOfBothListsInOneTable) {
     const Opx32s list2[] = {2, 0, 0, 0, 1, 1, 300, 1024, -5};
     Built b(list1, list2);
     ASSERT_EQ(b.r, opxOk);
-    const Opx32u want[] = {entry(1, 5, 1),
-                           entry(1, 5, 1),
-                           entry(1, 5, 1),
-                           entry(1, 5, 1),
-                           entry(2, 1, 2),
-                           entry(2, 1, 2),
-                           entry(-3, 0, 3),
-                           0,
-                           0,
-                           entry(1024, 300, 2),
-                           0,
-                           0};
+    // The entries of codes 0, 10 and 110 (list 1) and 01 (list 2).
+    const Opx32u c0 = entry(1, 5, 1), c10 = entry(2, 1, 2), c110 = entry(-3, 0, 3),
+                 c01 = entry(1024, 300, 2);
+    const Opx32u want[] = {c0, c0, c0, c0, c10, c10, c110, 0, 0, c01, 0, 0};
     for (int i = 0; i < 12; ++i) EXPECT_EQ(b.t[i], want[i]) << i;
     EXPECT_EQ(b.t[9], (300u & 255) << 8 | 2u) << "amplitude x 64 kept to 16 bits";
 }

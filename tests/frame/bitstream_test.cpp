@@ -16,7 +16,7 @@ TEST(WordReader, RandomFieldsMatchABitByBitReading) {
     WordReader r(words.data(), 31);
     std::size_t at = 0;
     while (at + 64 < words.size() * 32) {
-        const int n = static_cast<int>(rng.uniform(1, 32));
+        const int n = rng.uniform_int(1, 32);
         std::uint32_t expect = 0;
         for (int i = 0; i < n; ++i) expect = (expect << 1) | bit_at(at + i);
         ASSERT_EQ(r.read(n), expect) << "at bit " << at << ", n " << n;
@@ -24,7 +24,7 @@ TEST(WordReader, RandomFieldsMatchABitByBitReading) {
         ASSERT_EQ(r.ptr() - words.data(), static_cast<std::ptrdiff_t>(at / 32));
         ASSERT_EQ(r.pos(), 31 - static_cast<int>(at % 32));
         if (rng.uniform(0, 3) == 0) {
-            const int k = static_cast<int>(rng.uniform(0, std::min<std::size_t>(31, at)));
+            const int k = rng.uniform_int(0, std::min<std::size_t>(31, at));
             r.unread(k);
             at -= k;
             ASSERT_EQ(r.pos(), 31 - static_cast<int>(at % 32));
@@ -91,19 +91,26 @@ TEST(ByteWriter, TenBitCodeAtOffsetSeven) {
     EXPECT_EQ(w.offset(), 1);
 }
 
-TEST(ByteWriter, RandomCodesReadBackThroughTheByteReader) {
+// Random codes of 1..32 bits written into `units` units holding `fill` until they are full, read
+// back by the reader.
+template <class Writer, class Reader, class Unit>
+void round_trip(std::size_t units, Unit fill, int writer_start, int reader_start) {
     Rng rng;
-    std::vector<Opx8u> buf(4096 + 8, 0xFF);
+    std::vector<Unit> buf(units + 8, fill);
     std::vector<std::pair<std::uint32_t, int>> codes;
-    ByteWriter w(buf.data(), 0);
-    while (w.ptr() < buf.data() + 4096) {
-        const int n = static_cast<int>(rng.uniform(1, 32));
+    Writer w(buf.data(), writer_start);
+    while (w.ptr() < buf.data() + units) {
+        const int n = rng.uniform_int(1, 32);
         const std::uint32_t c = rng.next() & low_mask(n);
         w.write(c, n);
         codes.emplace_back(c, n);
     }
-    ByteReader r(buf.data(), 0);
+    Reader r(buf.data(), reader_start);
     for (auto [c, n] : codes) ASSERT_EQ(r.read(n), c);
+}
+
+TEST(ByteWriter, RandomCodesReadBackThroughTheByteReader) {
+    round_trip<ByteWriter, ByteReader, Opx8u>(4096, 0xFF, 0, 0);
 }
 
 TEST(WordWriter, SpillIntoTheNextWord) {
@@ -127,18 +134,7 @@ TEST(WordWriter, ExactFillMovesOnWithoutTouchingTheNextWord) {
 }
 
 TEST(WordWriter, RandomCodesReadBackThroughTheWordReader) {
-    Rng rng;
-    std::vector<Opx32u> buf(1025, 0);
-    std::vector<std::pair<std::uint32_t, int>> codes;
-    WordWriter w(buf.data(), 32);
-    while (w.ptr() < buf.data() + 1024) {
-        const int n = static_cast<int>(rng.uniform(1, 32));
-        const std::uint32_t c = rng.next() & low_mask(n);
-        w.write(c, n);
-        codes.emplace_back(c, n);
-    }
-    WordReader r(buf.data(), 31);
-    for (auto [c, n] : codes) ASSERT_EQ(r.read(n), c);
+    round_trip<WordWriter, WordReader, Opx32u>(1024, 0, 32, 31);
 }
 
 }  // namespace

@@ -37,10 +37,13 @@ TEST(BlockRules, EveryFunctionPositionAndSizePinned) {
         for (auto& v : res) v = static_cast<Opx16s>(rng.uniform(-lim, lim - 1));
         Plane<Opx8u> dst(w, h, 16, 3, 1);
         dst.fill(Pattern::kRandom, rng, 0, 255);
-        ASSERT_EQ(call(ref.data(), res.data(), dst.data(), static_cast<Opx32s>(dst.step())), opxOk);
+        ASSERT_EQ(call(ref.data(), res.data(), dst.data(), dst.step32()), opxOk);
         ASSERT_TRUE(dst.canaries_intact()) << w << "x" << h;
         digest.add(dst.data(), dst.step(), w, h);
     };
+    // One call on a w x h destination d (step ds) from the reference r and the residual u.
+#define OPX_RUN(w, h, ...) \
+    run(w, h, [&](const Opx8u* r, const Opx16s* u, Opx8u* d, Opx32s ds) { return __VA_ARGS__; })
     const struct {
         HpApi fn;
         int w, h;
@@ -54,10 +57,7 @@ TEST(BlockRules, EveryFunctionPositionAndSizePinned) {
               {opxiInterpolateAverage8x4_8u_C1IR, 8, 4}};
     for (const auto& c : hp)  // acc: bit 0 horizontal, bit 1 vertical, other bits ignored
         for (int acc : {0, 1, 2, 3, 7, -1})
-            for (int rc : {0, 1})
-                run(c.w, c.h, [&](const Opx8u* r, const Opx16s*, Opx8u* d, Opx32s ds) {
-                    return c.fn(r, kRefStep, d, ds, acc, rc);
-                });
+            for (int rc : {0, 1}) OPX_RUN(c.w, c.h, c.fn(r, kRefStep, d, ds, acc, rc));
     const struct {
         McApi one;
         McBApi two;
@@ -77,52 +77,38 @@ TEST(BlockRules, EveryFunctionPositionAndSizePinned) {
     for (const auto& c : mc)  // mcType: 8 horizontal, 4 vertical, other bits ignored
         for (int tf : {0, 4, 8, 12, 3, 28})
             for (int rc : {0, 1, 2, 3}) {  // the 2- and 4-wide forms read bit 0 of a number
-                run(c.w, c.h, [&](const Opx8u* r, const Opx16s* u, Opx8u* d, Opx32s ds) {
-                    return c.one(r, kRefStep, u, kResStep, d, ds, tf, rc);
-                });
+                OPX_RUN(c.w, c.h, c.one(r, kRefStep, u, kResStep, d, ds, tf, rc));
                 for (int tb : {0, 4, 8, 13})
-                    run(c.w, c.h, [&](const Opx8u* r, const Opx16s* u, Opx8u* d, Opx32s ds) {
-                        return c.two(r, kRefStep, tf, r + 1, kRefStep, tb, u, kResStep, d, ds, rc);
-                    });
+                    OPX_RUN(c.w, c.h,
+                            c.two(r, kRefStep, tf, r + 1, kRefStep, tb, u, kResStep, d, ds, rc));
             }
     for (int h : {8, 4})  // residual U at even destination bytes, V at odd ones
         for (int tf : {0, 4, 8, 12})
             for (int rc : {0, 1}) {
-                run(16, h, [&](const Opx8u* r, const Opx16s* u, Opx8u* d, Opx32s ds) {
-                    return (h == 8 ? opxiMC8x8_16s8u_P2C2R : opxiMC8x4_16s8u_P2C2R)(
-                        r, kRefStep, u, u + kResStep / 2, kResStep, d, ds, tf, rc);
-                });
-                run(16, h, [&](const Opx8u* r, const Opx16s* u, Opx8u* d, Opx32s ds) {
-                    return (h == 8 ? opxiMC8x8B_16s8u_P2C2R : opxiMC8x4B_16s8u_P2C2R)(
-                        r, kRefStep, tf, r + 2, kRefStep, 12 - tf, u, u + kResStep / 2, kResStep, d,
-                        ds, rc);
-                });
+                OPX_RUN(16, h,
+                        (h == 8 ? opxiMC8x8_16s8u_P2C2R : opxiMC8x4_16s8u_P2C2R)(
+                            r, kRefStep, u, u + kResStep / 2, kResStep, d, ds, tf, rc));
+                OPX_RUN(16, h,
+                        (h == 8 ? opxiMC8x8B_16s8u_P2C2R : opxiMC8x4B_16s8u_P2C2R)(
+                            r, kRefStep, tf, r + 2, kRefStep, 12 - tf, u, u + kResStep / 2,
+                            kResStep, d, ds, rc));
             }
     for (int size : {8, 16}) {
-        run(size, size, [&](const Opx8u* r, const Opx16s*, Opx8u* d, Opx32s ds) {
-            return (size == 8 ? opxiCopy8x8_8u_C1R : opxiCopy16x16_8u_C1R)(r + 1, kRefStep, d, ds);
-        });
-        run(size, size, [&](const Opx8u* r, const Opx16s*, Opx8u* d, Opx32s ds) {
-            return (size == 8 ? opxiAverage8x8_8u_C1R : opxiAverage16x16_8u_C1R)(
-                r, kRefStep, r + 2 * kRefStep + 1, kRefStep, d, ds);
-        });
-        run(size, size, [&](const Opx8u* r, const Opx16s*, Opx8u* d, Opx32s ds) {
-            return (size == 8 ? opxiAverage8x8_8u_C1IR : opxiAverage16x16_8u_C1IR)(r + 1, kRefStep,
-                                                                                   d, ds);
-        });
+        OPX_RUN(size, size,
+                (size == 8 ? opxiCopy8x8_8u_C1R : opxiCopy16x16_8u_C1R)(r + 1, kRefStep, d, ds));
+        OPX_RUN(size, size,
+                (size == 8 ? opxiAverage8x8_8u_C1R : opxiAverage16x16_8u_C1R)(
+                    r, kRefStep, r + 2 * kRefStep + 1, kRefStep, d, ds));
+        OPX_RUN(size, size,
+                (size == 8 ? opxiAverage8x8_8u_C1IR : opxiAverage16x16_8u_C1IR)(r + 1, kRefStep, d,
+                                                                                ds));
     }
-    run(8, 8, [&](const Opx8u*, const Opx16s* u, Opx8u* d, Opx32s ds) {
-        return opxiAdd8x8_16s8u_C1IRS(u, kResStep, d, ds);
-    });
+    OPX_RUN(8, 8, opxiAdd8x8_16s8u_C1IRS(u, kResStep, d, ds));
     for (int acc : {0, 1, 2, 3, 7})
         for (int rc : {0, 1})
-            run(8, 8, [&](const Opx8u* r, const Opx16s* u, Opx8u* d, Opx32s ds) {
-                return opxiAdd8x8HP_16s8u_C1RS(u, kResStep, r, kRefStep, d, ds, acc, rc);
-            });
-    for (Opx16s v : {-300, -7, 0, 9, 300})
-        run(8, 8, [&](const Opx8u*, const Opx16s*, Opx8u* d, Opx32s ds) {
-            return opxiAddC8x8_16s8u_C1IR(v, d, ds);
-        });
+            OPX_RUN(8, 8, opxiAdd8x8HP_16s8u_C1RS(u, kResStep, r, kRefStep, d, ds, acc, rc));
+    for (Opx16s v : {-300, -7, 0, 9, 300}) OPX_RUN(8, 8, opxiAddC8x8_16s8u_C1IR(v, d, ds));
+#undef OPX_RUN
     EXPECT_EQ(digest.value(), 0x609d0de0f6b05261ull) << std::hex << digest.value();
 }
 

@@ -49,47 +49,37 @@ inline std::string size_name(int w, int h) {
     return std::to_string(w) + "x" + std::to_string(h);
 }
 
+// One entry: name, block size in bytes, neighbour distance, residual width, slots to walk, the
+// reach of slot i, and the call of slot i on the inputs `in` into d (step ds).
+#define OPX_ENTRY(name, w, h, n, res_width, count, reach, ...)                                  \
+    e.push_back({name, w, h, n, res_width, count, reach,                                        \
+                 [=](const BlockKernels& k, [[maybe_unused]] int i, const Inputs& in, Opx8u* d, \
+                     std::int32_t ds) { __VA_ARGS__; }})
+
 inline std::vector<Entry> entries() {
     std::vector<Entry> e;
     const auto full = [](int) { return Reach{}; };
+    const auto both_full = [](int) { return Reach{kFull, kFull}; };
+    const auto none = [](int) { return Reach{-1}; };
     for (int s = 0; s < kNumCopySizes; ++s) {
         const auto [w, h] = kCopySizes[s];
-        e.push_back({"copy " + size_name(w, h), w, h, 1, 0, 1, full,
-                     [s](const BlockKernels& k, int, const Inputs& in, Opx8u* d, std::int32_t ds) {
-                         k.copy[s](in.ref_f, in.ref_f_step, d, ds);
-                     }});
-        e.push_back({"average " + size_name(w, h), w, h, 1, 0, 1,
-                     [](int) {
-                         return Reach{kFull, kFull};
-                     },
-                     [s](const BlockKernels& k, int, const Inputs& in, Opx8u* d, std::int32_t ds) {
-                         k.average[s](in.ref_f, in.ref_f_step, in.ref_b, in.ref_b_step, d, ds);
-                     }});
+        OPX_ENTRY("copy " + size_name(w, h), w, h, 1, 0, 1, full,
+                  k.copy[s](in.ref_f, in.ref_f_step, d, ds));
+        OPX_ENTRY("average " + size_name(w, h), w, h, 1, 0, 1, both_full,
+                  k.average[s](in.ref_f, in.ref_f_step, in.ref_b, in.ref_b_step, d, ds));
     }
     const auto hp_reach = [](int i) { return Reach{hp_pos(static_cast<std::size_t>(i))}; };
     for (int s = 0; s < kNumHpSizes; ++s) {
         const auto [w, h] = kHpSizes[s];
-        e.push_back({"copy_hp " + size_name(w, h), w, h, 1, 0, 8, hp_reach,
-                     [s](const BlockKernels& k, int i, const Inputs& in, Opx8u* d,
-                         std::int32_t ds) { k.copy_hp[s][i](in.ref_f, in.ref_f_step, d, ds); }});
-        e.push_back(
-            {"interp_average " + size_name(w, h), w, h, 1, 0, 8, hp_reach,
-             [s](const BlockKernels& k, int i, const Inputs& in, Opx8u* d, std::int32_t ds) {
-                 k.interp_average[s][i](in.ref_f, in.ref_f_step, d, ds);
-             }});
+        OPX_ENTRY("copy_hp " + size_name(w, h), w, h, 1, 0, 8, hp_reach,
+                  k.copy_hp[s][i](in.ref_f, in.ref_f_step, d, ds));
+        OPX_ENTRY("interp_average " + size_name(w, h), w, h, 1, 0, 8, hp_reach,
+                  k.interp_average[s][i](in.ref_f, in.ref_f_step, d, ds));
     }
-    e.push_back({"add_8x8", 8, 8, 1, 8, 1, [](int) { return Reach{-1}; },
-                 [](const BlockKernels& k, int, const Inputs& in, Opx8u* d, std::int32_t ds) {
-                     k.add_8x8(in.res_u, in.res_step, d, ds);
-                 }});
-    e.push_back({"add_hp_8x8", 8, 8, 1, 8, 8, hp_reach,
-                 [](const BlockKernels& k, int i, const Inputs& in, Opx8u* d, std::int32_t ds) {
-                     k.add_hp_8x8[i](in.res_u, in.res_step, in.ref_f, in.ref_f_step, d, ds);
-                 }});
-    e.push_back({"add_const_8x8", 8, 8, 1, 1, 1, [](int) { return Reach{-1}; },
-                 [](const BlockKernels& k, int, const Inputs& in, Opx8u* d, std::int32_t ds) {
-                     k.add_const_8x8(in.res_u[0], d, ds);
-                 }});
+    OPX_ENTRY("add_8x8", 8, 8, 1, 8, 1, none, k.add_8x8(in.res_u, in.res_step, d, ds));
+    OPX_ENTRY("add_hp_8x8", 8, 8, 1, 8, 8, hp_reach,
+              k.add_hp_8x8[i](in.res_u, in.res_step, in.ref_f, in.ref_f_step, d, ds));
+    OPX_ENTRY("add_const_8x8", 8, 8, 1, 1, 1, none, k.add_const_8x8(in.res_u[0], d, ds));
     const auto mc_reach = [](int i) { return Reach{mc_pos(static_cast<std::size_t>(i))}; };
     const auto mc_b_reach = [](int i) {
         const auto u = static_cast<std::size_t>(i);
@@ -98,55 +88,40 @@ inline std::vector<Entry> entries() {
     for (int s = 0; s < kNumMcShapes; ++s) {
         const auto [w, h, n] = kMcShapes[s];
         const std::string tag = size_name(w, h) + (n == 2 ? " interleaved" : "");
-        e.push_back(
-            {"mc " + tag, w, h, n, w, 8, mc_reach,
-             [s](const BlockKernels& k, int i, const Inputs& in, Opx8u* d, std::int32_t ds) {
-                 k.mc[s][i](in.ref_f, in.ref_f_step, in.res_u, in.res_step, d, ds);
-             }});
-        e.push_back(
-            {"mc_b " + tag, w, h, n, w, 32, mc_b_reach,
-             [s](const BlockKernels& k, int i, const Inputs& in, Opx8u* d, std::int32_t ds) {
-                 k.mc_b[s][i](in.ref_f, in.ref_f_step, in.ref_b, in.ref_b_step, in.res_u,
-                              in.res_step, d, ds);
-             }});
+        OPX_ENTRY("mc " + tag, w, h, n, w, 8, mc_reach,
+                  k.mc[s][i](in.ref_f, in.ref_f_step, in.res_u, in.res_step, d, ds));
+        OPX_ENTRY("mc_b " + tag, w, h, n, w, 32, mc_b_reach,
+                  k.mc_b[s][i](in.ref_f, in.ref_f_step, in.ref_b, in.ref_b_step, in.res_u,
+                               in.res_step, d, ds));
     }
     for (int s = 0; s < kNumP2C2Sizes; ++s) {
         const auto [w, h] = kP2C2Sizes[s];
-        e.push_back(
-            {"mc_p2c2 " + size_name(w, h), w, h, 2, w / 2, 8, mc_reach,
-             [s](const BlockKernels& k, int i, const Inputs& in, Opx8u* d, std::int32_t ds) {
-                 k.mc_p2c2[s][i](in.ref_f, in.ref_f_step, in.res_u, in.res_v, in.res_step, d, ds);
-             }});
-        e.push_back(
-            {"mc_p2c2_b " + size_name(w, h), w, h, 2, w / 2, 32, mc_b_reach,
-             [s](const BlockKernels& k, int i, const Inputs& in, Opx8u* d, std::int32_t ds) {
-                 k.mc_p2c2_b[s][i](in.ref_f, in.ref_f_step, in.ref_b, in.ref_b_step, in.res_u,
-                                   in.res_v, in.res_step, d, ds);
-             }});
+        OPX_ENTRY("mc_p2c2 " + size_name(w, h), w, h, 2, w / 2, 8, mc_reach,
+                  k.mc_p2c2[s][i](in.ref_f, in.ref_f_step, in.res_u, in.res_v, in.res_step, d, ds));
+        OPX_ENTRY("mc_p2c2_b " + size_name(w, h), w, h, 2, w / 2, 32, mc_b_reach,
+                  k.mc_p2c2_b[s][i](in.ref_f, in.ref_f_step, in.ref_b, in.ref_b_step, in.res_u,
+                                    in.res_v, in.res_step, d, ds));
     }
     // The 2/4-wide slots take the rounding as a number: each slot is walked with 0..3
     // (index = slot * 4 + rounding).
+    const auto small_reach = [](int i) {
+        return Reach{mc_small_pos(static_cast<std::size_t>(i / 4))};
+    };
+    const auto small_b_reach = [](int i) {
+        const auto u = static_cast<std::size_t>(i / 4);
+        return Reach{mc_small_b_pos_f(u), mc_small_b_pos_b(u)};
+    };
     for (int s = 0; s < kNumMcSmallSizes; ++s) {
         const auto [w, h] = kMcSmallSizes[s];
-        e.push_back(
-            {"mc_small " + size_name(w, h), w, h, 1, w, 4 * 4,
-             [](int i) { return Reach{mc_small_pos(static_cast<std::size_t>(i / 4))}; },
-             [s](const BlockKernels& k, int i, const Inputs& in, Opx8u* d, std::int32_t ds) {
-                 k.small->mc[s][i / 4](in.ref_f, in.ref_f_step, in.res_u, in.res_step, d, ds,
-                                       i % 4);
-             }});
-        e.push_back(
-            {"mc_small_b " + size_name(w, h), w, h, 1, w, 16 * 4,
-             [](int i) {
-                 const auto u = static_cast<std::size_t>(i / 4);
-                 return Reach{mc_small_b_pos_f(u), mc_small_b_pos_b(u)};
-             },
-             [s](const BlockKernels& k, int i, const Inputs& in, Opx8u* d, std::int32_t ds) {
-                 k.small->mc_b[s][i / 4](in.ref_f, in.ref_f_step, in.ref_b, in.ref_b_step, in.res_u,
-                                         in.res_step, d, ds, i % 4);
-             }});
+        OPX_ENTRY(
+            "mc_small " + size_name(w, h), w, h, 1, w, 4 * 4, small_reach,
+            k.small->mc[s][i / 4](in.ref_f, in.ref_f_step, in.res_u, in.res_step, d, ds, i % 4));
+        OPX_ENTRY("mc_small_b " + size_name(w, h), w, h, 1, w, 16 * 4, small_b_reach,
+                  k.small->mc_b[s][i / 4](in.ref_f, in.ref_f_step, in.ref_b, in.ref_b_step,
+                                          in.res_u, in.res_step, d, ds, i % 4));
     }
     return e;
 }
+#undef OPX_ENTRY
 
 }  // namespace opx::test::block

@@ -127,10 +127,28 @@ std::vector<Case> cases() {
     auto add_unsigned = [&](const char* name, std::function<Outcome(Opx8u*, Opx32s)> f) {
         v.push_back({name, std::move(f), true});
     };
+    // Cases whose outcome is the result code alone (the call may use the mode of a loop), the
+    // code and one value the call writes to v, and reconstructions that take n coefficients
+    // through the stream pointer p.
+#define OPX_VALUE_CASE(name, ...)                 \
+    add(name, [](Opx8u* o, Opx32s s) -> Outcome { \
+        Opx32s v = -1;                            \
+        return {__VA_ARGS__, v};                  \
+    })
+#define OPX_STEP_CASE(name, ...) \
+    add(name, [=](Opx8u* o, Opx32s s) -> Outcome { return {__VA_ARGS__}; })
+#define OPX_STEP_CASE_UNSIGNED(name, ...) \
+    add_unsigned(name, [=](Opx8u* o, Opx32s s) -> Outcome { return {__VA_ARGS__}; })
+#define OPX_STREAM_CASE(name, n, ...)                                   \
+    add(name, [=](Opx8u* o, Opx32s s) {                                 \
+        return with_stream(n, [&](Opx16s** p) { return __VA_ARGS__; }); \
+    })
+#define OPX_STREAM_CASE_UNSIGNED(name, n, ...)                          \
+    add_unsigned(name, [=](Opx8u* o, Opx32s s) {                        \
+        return with_stream(n, [&](Opx16s** p) { return __VA_ARGS__; }); \
+    })
     // ---- block primitives
-    add("Copy16x16HP", [](Opx8u* o, Opx32s s) -> Outcome {
-        return {opxiCopy16x16HP_8u_C1R(o, s, o + 32, s, 3, 1)};
-    });
+    OPX_STEP_CASE("Copy16x16HP", opxiCopy16x16HP_8u_C1R(o, s, o + 32, s, 3, 1));
     add("MC16x16B", [](Opx8u* o, Opx32s s) -> Outcome {
         const auto r = coefficients(256, 300);
         return {opxiMC16x16B_8u_C1(o, s, 12, o + 24, s, 8, r.data(), 32, o + 48, s, 1)};
@@ -144,14 +162,10 @@ std::vector<Case> cases() {
         const auto r = coefficients(64, 300);
         return {opxiAdd8x8HP_16s8u_C1RS(r.data(), 16, o, s, o + 24, s, 3, 0)};
     });
-    add("InterpolateAverage16x16", [](Opx8u* o, Opx32s s) -> Outcome {
-        return {opxiInterpolateAverage16x16_8u_C1IR(o, s, o + 32, s, 3, 1)};
-    });
+    OPX_STEP_CASE("InterpolateAverage16x16",
+                  opxiInterpolateAverage16x16_8u_C1IR(o, s, o + 32, s, 3, 1));
     // ---- metrics
-    add("SAD16x16", [](Opx8u* o, Opx32s s) -> Outcome {
-        Opx32s sad = -1;
-        return {opxiSAD16x16_8u32s(o, s, o + 20, s, &sad, 12), sad};
-    });
+    OPX_VALUE_CASE("SAD16x16", opxiSAD16x16_8u32s(o, s, o + 20, s, &v, 12));
     add("SAD16x16xN", [](Opx8u* o, Opx32s s) -> Outcome {
         std::array<Opx16u, 8> sad{};
         Outcome out{opxiSAD16x16xN_8u16u_C1R(o, s, o + 20, s, sad.data(), 8)};
@@ -164,28 +178,16 @@ std::vector<Case> cases() {
         out.insert(out.end(), sad.begin(), sad.end());
         return out;
     });
-    add("SAD16x16 16u", [](Opx8u* o, Opx32s s) -> Outcome {
-        Opx32s sad = -1;
-        return {opxiSAD16x16_16u32s_C1R(reinterpret_cast<const Opx16u*>(o), s,
-                                        reinterpret_cast<const Opx16u*>(o + 34), s, &sad, 12),
-                sad};
-    });
+    OPX_VALUE_CASE("SAD16x16 16u",
+                   opxiSAD16x16_16u32s_C1R(reinterpret_cast<const Opx16u*>(o), s,
+                                           reinterpret_cast<const Opx16u*>(o + 34), s, &v, 12));
     add("SAD8x8 C2R", [](Opx8u* o, Opx32s s) -> Outcome {
         Opx32s a = -1, b = -1;
         return {opxiSAD8x8_8u32s_C2R(o, s, o + 20, s, &a, &b, 12), a, b};
     });
-    add("SATD16x16", [](Opx8u* o, Opx32s s) -> Outcome {
-        Opx32s satd = -1;
-        return {opxiSATD16x16_8u32s_C1R(o, s, o + 20, s, &satd), satd};
-    });
-    add("SAT8x8D", [](Opx8u* o, Opx32s s) -> Outcome {
-        Opx32s satd = -1;
-        return {opxiSAT8x8D_8u32s_C1R(o, s, o + 20, s, &satd), satd};
-    });
-    add("SSD8x8", [](Opx8u* o, Opx32s s) -> Outcome {
-        Opx32s ssd = -1;
-        return {opxiSSD8x8_8u32s_C1R(o, s, o + 20, s, &ssd, 12), ssd};
-    });
+    OPX_VALUE_CASE("SATD16x16", opxiSATD16x16_8u32s_C1R(o, s, o + 20, s, &v));
+    OPX_VALUE_CASE("SAT8x8D", opxiSAT8x8D_8u32s_C1R(o, s, o + 20, s, &v));
+    OPX_VALUE_CASE("SSD8x8", opxiSSD8x8_8u32s_C1R(o, s, o + 20, s, &v, 12));
     add("FrameFieldSAD16x16", [](Opx8u* o, Opx32s s) -> Outcome {
         Opx32s frame = -1, field = -1;
         return {opxiFrameFieldSAD16x16_8u32s_C1R(o, s, &frame, &field), frame, field};
@@ -212,80 +214,45 @@ std::vector<Case> cases() {
     });
     // ---- intra prediction
     for (int mode = 0; mode <= 8; ++mode)
-        add("PredictIntra_4x4", [mode](Opx8u* o, Opx32s s) -> Outcome {
-            return {opxiPredictIntra_4x4_H264_8u_C1IR(o, s, mode, 1 | 2 | 32 | 64)};
-        });
+        OPX_STEP_CASE("PredictIntra_4x4",
+                      opxiPredictIntra_4x4_H264_8u_C1IR(o, s, mode, 1 | 2 | 32 | 64));
     for (int mode = 0; mode <= 3; ++mode) {
-        add("PredictIntra_16x16", [mode](Opx8u* o, Opx32s s) -> Outcome {
-            return {opxiPredictIntra_16x16_H264_8u_C1IR(o, s, mode, 1 | 2 | 32 | 64)};
-        });
-        add("PredictIntraChroma8x8", [mode](Opx8u* o, Opx32s s) -> Outcome {
-            return {opxiPredictIntraChroma8x8_H264_8u_C1IR(o, s, mode, 1 | 2 | 32 | 64)};
-        });
+        OPX_STEP_CASE("PredictIntra_16x16",
+                      opxiPredictIntra_16x16_H264_8u_C1IR(o, s, mode, 1 | 2 | 32 | 64));
+        OPX_STEP_CASE("PredictIntraChroma8x8",
+                      opxiPredictIntraChroma8x8_H264_8u_C1IR(o, s, mode, 1 | 2 | 32 | 64));
     }
     // ---- macroblock reconstruction
-    add("ReconstructLumaInterMB", [](Opx8u* o, Opx32s s) {
-        return with_stream(256, [&](Opx16s** p) {
-            return opxiReconstructLumaInterMB_H264_16s8u_C1R(p, o, s, 0x1FFFE, 26);
-        });
-    });
-    add("ReconstructLumaIntra16x16MB", [](Opx8u* o, Opx32s s) {
-        return with_stream(272, [&](Opx16s** p) {
-            return opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(p, o, s, 3, 0x1FFFF, 26, 0);
-        });
-    });
-    add("ReconstructLumaIntra_16x16MB", [](Opx8u* o, Opx32s s) {
-        return with_stream(272, [&](Opx16s** p) {
-            return opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(p, o, s, 2, 0x1FFFF, 26, 0,
-                                                                   kLevelScale, 0);
-        });
-    });
-    add("ReconstructLumaIntra4x4MB", [](Opx8u* o, Opx32s s) {
-        return with_stream(256, [&](Opx16s** p) {
-            return opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R(p, o, s, kModes4x4, 0x1FFFE, 26, 0,
-                                                                kLevelScale, 0);
-        });
-    });
-    add("ReconstructLumaIntra8x8MB", [](Opx8u* o, Opx32s s) {
-        return with_stream(256, [&](Opx16s** p) {
-            return opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(p, o, s, kModes8x8, 15, 26, 0,
-                                                                kLevelScale, 0);
-        });
-    });
-    add("ReconstructLumaIntraHalf8x8MB", [](Opx8u* o, Opx32s s) {
-        return with_stream(128, [&](Opx16s** p) {
-            return opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R(p, o, s, kModes8x8, 3, 26, 0,
-                                                                    kLevelScale, 0);
-        });
-    });
-    add_unsigned("ReconstructChromaIntraMB P2R", [](Opx8u* o, Opx32s s) {
-        return with_stream(136, [&](Opx16s** p) {
-            return opxiReconstructChromaIntraMB_H264_16s8u_P2R(p, o, o + 16, Opx32u(s), 3, ~0u, 30,
-                                                               0);
-        });
-    });
-    add("ReconstructChromaIntraMB C2R", [](Opx8u* o, Opx32s s) {
-        return with_stream(136, [&](Opx16s** p) {
-            return opxiReconstructChromaIntraMB_H264_16s8u_C2R(p, o, s, 0, ~0u, 30, 0);
-        });
-    });
-    add_unsigned("ReconstructChromaInterMB C2R", [](Opx8u* o, Opx32s s) {
-        return with_stream(136, [&](Opx16s** p) {
-            return opxiReconstructChromaInterMB_H264_16s8u_C2R(p, o, Opx32u(s), ~0u, 30);
-        });
-    });
-    add("ReconstructChromaIntraHalvesMB C2R", [](Opx8u* o, Opx32s s) {
-        return with_stream(136, [&](Opx16s** p) {
-            return opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R(p, o, s, 2, ~0u, 30, 0, 0);
-        });
-    });
+    OPX_STREAM_CASE("ReconstructLumaInterMB", 256,
+                    opxiReconstructLumaInterMB_H264_16s8u_C1R(p, o, s, 0x1FFFE, 26));
+    OPX_STREAM_CASE("ReconstructLumaIntra16x16MB", 272,
+                    opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(p, o, s, 3, 0x1FFFF, 26, 0));
+    OPX_STREAM_CASE("ReconstructLumaIntra_16x16MB", 272,
+                    opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(p, o, s, 2, 0x1FFFF, 26, 0,
+                                                                    kLevelScale, 0));
+    OPX_STREAM_CASE("ReconstructLumaIntra4x4MB", 256,
+                    opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R(p, o, s, kModes4x4, 0x1FFFE, 26, 0,
+                                                                 kLevelScale, 0));
+    OPX_STREAM_CASE("ReconstructLumaIntra8x8MB", 256,
+                    opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(p, o, s, kModes8x8, 15, 26, 0,
+                                                                 kLevelScale, 0));
+    OPX_STREAM_CASE("ReconstructLumaIntraHalf8x8MB", 128,
+                    opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R(p, o, s, kModes8x8, 3, 26, 0,
+                                                                     kLevelScale, 0));
+    OPX_STREAM_CASE_UNSIGNED(
+        "ReconstructChromaIntraMB P2R", 136,
+        opxiReconstructChromaIntraMB_H264_16s8u_P2R(p, o, o + 16, Opx32u(s), 3, ~0u, 30, 0));
+    OPX_STREAM_CASE("ReconstructChromaIntraMB C2R", 136,
+                    opxiReconstructChromaIntraMB_H264_16s8u_C2R(p, o, s, 0, ~0u, 30, 0));
+    OPX_STREAM_CASE_UNSIGNED("ReconstructChromaInterMB C2R", 136,
+                             opxiReconstructChromaInterMB_H264_16s8u_C2R(p, o, Opx32u(s), ~0u, 30));
+    OPX_STREAM_CASE("ReconstructChromaIntraHalvesMB C2R", 136,
+                    opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R(p, o, s, 2, ~0u, 30, 0, 0));
     // ---- interpolation and weighting
-    add("InterpolateLuma", [](Opx8u* o, Opx32s s) -> Outcome {
-        return {opxiInterpolateLuma_H264_8u_C1R(o, s, o + 40, s, 3, 1, {16, 16})};
-    });
-    add("InterpolateChroma C2P2R", [](Opx8u* o, Opx32s s) -> Outcome {
-        return {opxiInterpolateChroma_H264_8u_C2P2R(o, s, o + 40, o + 56, s, 5, 3, {8, 8})};
-    });
+    OPX_STEP_CASE("InterpolateLuma",
+                  opxiInterpolateLuma_H264_8u_C1R(o, s, o + 40, s, 3, 1, {16, 16}));
+    OPX_STEP_CASE("InterpolateChroma C2P2R",
+                  opxiInterpolateChroma_H264_8u_C2P2R(o, s, o + 40, o + 56, s, 5, 3, {8, 8}));
     add("InterpolateLuma 16u", [](Opx8u* o, Opx32s s) -> Outcome {
         const OpxInterpolate16u r{u16(o, 8), s / 2, u16(o, 64), s / 2, 2, 3, {16, 16}, 10};
         return {opxiInterpolateLuma_H264_16u_C1R(&r)};
@@ -308,47 +275,36 @@ std::vector<Case> cases() {
                                        10};
         return {opxiInterpolateChromaBlock_H264_16u_P2R(&r)};
     });
-    add("InterpolateBlock P3P1R", [](Opx8u* o, Opx32s s) -> Outcome {
-        return {opxiInterpolateBlock_H264_8u_P3P1R(o, o + 20, o + 40, 16, 16, s, s, s)};
-    });
-    add_unsigned("UniDirWeightBlock", [](Opx8u* o, Opx32s s) -> Outcome {
-        return {opxiUniDirWeightBlock_H264_8u_C1R(o, Opx32u(s), 5, 40, -7, {16, 16})};
-    });
-    add_unsigned("BiDirWeightBlock", [](Opx8u* o, Opx32s s) -> Outcome {
-        return {opxiBiDirWeightBlock_H264_8u_P2P1R(o, o + 20, o + 40, Opx32u(s), Opx32u(s), 5, 40,
-                                                   -7, 20, 3, {16, 16})};
-    });
-    add_unsigned("BiDirWeightBlockImplicit", [](Opx8u* o, Opx32s s) -> Outcome {
-        return {opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(o, o + 20, o + 40, Opx32u(s), Opx32u(s),
-                                                           40, 24, {16, 16})};
-    });
-    add_unsigned("UnidirWeight 16u", [](Opx8u* o, Opx32s s) -> Outcome {
-        return {
-            opxiUnidirWeight_H264_16u_IP2P1R(u16(o, 0), Opx32u(s / 2), 5, 40, -7, {16, 16}, 10)};
-    });
+    OPX_STEP_CASE("InterpolateBlock P3P1R",
+                  opxiInterpolateBlock_H264_8u_P3P1R(o, o + 20, o + 40, 16, 16, s, s, s));
+    OPX_STEP_CASE_UNSIGNED("UniDirWeightBlock",
+                           opxiUniDirWeightBlock_H264_8u_C1R(o, Opx32u(s), 5, 40, -7, {16, 16}));
+    OPX_STEP_CASE_UNSIGNED("BiDirWeightBlock", opxiBiDirWeightBlock_H264_8u_P2P1R(
+                                                   o, o + 20, o + 40, Opx32u(s), Opx32u(s), 5, 40,
+                                                   -7, 20, 3, {16, 16}));
+    OPX_STEP_CASE_UNSIGNED("BiDirWeightBlockImplicit",
+                           opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(o, o + 20, o + 40, Opx32u(s),
+                                                                      Opx32u(s), 40, 24, {16, 16}));
+    OPX_STEP_CASE_UNSIGNED(
+        "UnidirWeight 16u",
+        opxiUnidirWeight_H264_16u_IP2P1R(u16(o, 0), Opx32u(s / 2), 5, 40, -7, {16, 16}, 10));
     add("BidirWeight 16u", [](Opx8u* o, Opx32s s) -> Outcome {
         const OpxBidir16u r{u16(o, 0), s / 2, u16(o, 32), s / 2, u16(o, 64), s / 2, {16, 16}, 10};
         return {opxiBidirWeight_H264_16u_P2P1R(&r, 5, 40, -7, 20, 3)};
     });
-    add("WeightedAverage", [](Opx8u* o, Opx32s s) -> Outcome {
-        return {opxiWeightedAverage_H264_8u_C1IR(o, o + 20, s, 40, 24, 6, 3, {16, 16})};
-    });
+    OPX_STEP_CASE("WeightedAverage",
+                  opxiWeightedAverage_H264_8u_C1IR(o, o + 20, s, 40, 24, 6, 3, {16, 16}));
     // ---- deblocking
-    add("FilterDeblockingLuma_VerEdge", [](Opx8u* o, Opx32s s) -> Outcome {
-        return {opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(o, s, kAlpha, kBeta, kTc0, kBs)};
-    });
-    add("FilterDeblockingLuma_HorEdge", [](Opx8u* o, Opx32s s) -> Outcome {
-        return {opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(o, s, kAlpha, kBeta, kTc0, kBs)};
-    });
-    add("FilterDeblockingChroma_HorEdge C2IR", [](Opx8u* o, Opx32s s) -> Outcome {
-        return {opxiFilterDeblockingChroma_HorEdge_H264_8u_C2IR(o, s, kAlpha, kBeta, kTc0, kBs)};
-    });
-    add("FilterDeblockingChroma_VerEdge C1IR", [](Opx8u* o, Opx32s s) -> Outcome {
-        return {opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR(o, s, kAlpha, kBeta, kTc0, kBs)};
-    });
-    add("FilterDeblockingLuma_VerEdge_MBAFF", [](Opx8u* o, Opx32s s) -> Outcome {
-        return {opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR(o, s, 255, 255, kTc0, kBs)};
-    });
+    OPX_STEP_CASE("FilterDeblockingLuma_VerEdge",
+                  opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(o, s, kAlpha, kBeta, kTc0, kBs));
+    OPX_STEP_CASE("FilterDeblockingLuma_HorEdge",
+                  opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR(o, s, kAlpha, kBeta, kTc0, kBs));
+    OPX_STEP_CASE("FilterDeblockingChroma_HorEdge C2IR",
+                  opxiFilterDeblockingChroma_HorEdge_H264_8u_C2IR(o, s, kAlpha, kBeta, kTc0, kBs));
+    OPX_STEP_CASE("FilterDeblockingChroma_VerEdge C1IR",
+                  opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR(o, s, kAlpha, kBeta, kTc0, kBs));
+    OPX_STEP_CASE("FilterDeblockingLuma_VerEdge_MBAFF",
+                  opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR(o, s, 255, 255, kTc0, kBs));
     add("FilterDeblockingLumaVerEdge 16u", [](Opx8u* o, Opx32s s) -> Outcome {
         const OpxDeblock16u r{u16(o, 16), s / 2, kAlpha16, kBeta16, kTc016, kBs, 10};
         return {opxiFilterDeblockingLumaVerEdge_H264_16u_C1IR(&r)};
@@ -357,6 +313,11 @@ std::vector<Case> cases() {
         const OpxDeblock16u r{u16(o, 16), s / 2, kAlpha16, kBeta16, kTc016, kBs, 10};
         return {opxiFilterDeblockingChromaHorEdge_H264_16u_C1IR(&r)};
     });
+#undef OPX_STEP_CASE
+#undef OPX_VALUE_CASE
+#undef OPX_STEP_CASE_UNSIGNED
+#undef OPX_STREAM_CASE
+#undef OPX_STREAM_CASE_UNSIGNED
     return v;
 }
 

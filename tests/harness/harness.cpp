@@ -54,12 +54,9 @@ std::int64_t pattern_value(Pattern p, int x, int y, std::int64_t lo, std::int64_
 
 template <class T>
 bool Plane<T>::canaries_intact() const {
-    const char* base = reinterpret_cast<const char*>(
-        (reinterpret_cast<std::uintptr_t>(storage_.data()) + 63) & ~std::uintptr_t{63});
     const char* lo = reinterpret_cast<const char*>(storage_.data());
     const char* hi = lo + storage_.size();
     const char* region = reinterpret_cast<const char*>(origin_);
-    (void)base;
     for (const char* c = lo; c < hi; ++c) {
         const std::ptrdiff_t off = c - region;
         // Inside the region?

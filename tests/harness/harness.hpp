@@ -44,6 +44,8 @@ public:
     std::int64_t uniform(std::int64_t lo, std::int64_t hi) {
         return lo + static_cast<std::int64_t>(next64() % static_cast<std::uint64_t>(hi - lo + 1));
     }
+    // Uniform in [lo, hi] as an int.
+    int uniform_int(std::int64_t lo, std::int64_t hi) { return static_cast<int>(uniform(lo, hi)); }
     bool coin() { return next() & 1; }
     std::uint64_t seed() const { return seed_; }
 
@@ -105,8 +107,9 @@ public:
         return reinterpret_cast<const T*>(reinterpret_cast<const char*>(origin_) + y * step_);
     }
     T& at(int x, int y) { return row(y)[x]; }
-    // Step in bytes.
+    // Step in bytes (step32: as the exported functions take it).
     std::ptrdiff_t step() const { return step_; }
+    Opx32s step32() const { return static_cast<Opx32s>(step_); }
     int width() const { return width_; }
     int height() const { return height_; }
 

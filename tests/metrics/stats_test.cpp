@@ -4,7 +4,9 @@
 #include "metrics/stats.hpp"
 
 #include <algorithm>
+#include <array>
 #include <climits>
+#include <utility>
 #include <vector>
 
 #include "metrics/metrics_util.hpp"
@@ -23,12 +25,16 @@ constexpr std::int32_t kSteps[] = {40, 33, -48, 64};
 struct Case8 {
     Area<Opx8u> cur, ref_a, ref_b;
     Case8(int w, int h, int align, std::int32_t step, Pattern p, Rng& rng)
-        : cur(w, h, align, step), ref_a(w + 2, h + 1, 31 - align, -step + 2),
+        : cur(w, h, align, step),
+          ref_a(w + 2, h + 1, 31 - align, -step + 2),
           ref_b(w + 2, h + 1, (align * 3) % 32, step + 16) {
         cur.fill(p, rng, 0, 255);
         ref_a.fill(p, rng, 0, 255, true);
         ref_b.fill(p == Pattern::kComplementary ? Pattern::kZeros : p, rng, 0, 255);
     }
+    const Opx8u* c() { return cur.data(); }
+    const Opx8u* a() { return ref_a.data(); }
+    const Opx8u* b() { return ref_b.data(); }
 };
 
 // Outputs: n values of T in a row of `stride` with a canary after each row's last value.
@@ -36,10 +42,28 @@ template <class T>
 struct Out {
     std::vector<T> v;
     int w, h, stride;
-    Out(int w_, int h_, T canary) : v(static_cast<std::size_t>((w_ + 3) * h_ + 8), canary), w(w_), h(h_), stride(w_ + 3) {}
+    Out(int w_, int h_, T canary)
+        : v(static_cast<std::size_t>((w_ + 3) * h_ + 8), canary), w(w_), h(h_), stride(w_ + 3) {}
     T* data() { return v.data() + 2; }
     std::int32_t step() const { return stride * static_cast<int>(sizeof(T)); }
+    bool operator==(const Out& o) const { return v == o.v; }
 };
+using Out16 = Out<Opx16s>;
+using Two16 = std::pair<Out16, Out16>;
+
+// Runs `call(table, out)` on the portable table and on the AVX2 one, each on its own copy of
+// `out` (outputs with canaries, or plain values), and requires the same outputs.
+template <class O, class F>
+testing::AssertionResult same_on_both(const O& out, F call) {
+    O want = out, got = out;
+    call(ref::kStats, want);
+    call(avx2::kStats, got);
+    if (want == got) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "the AVX2 table differs from the portable one";
+}
+
+// same_on_both with a one-statement call: the table is k, the output o.
+#define OPX_SAME(out, ...) same_on_both(out, [&](auto& k, auto& o) { __VA_ARGS__; })
 
 TEST(StatsDifferential, GetDiffEverySizePositionAndRounding) {
     Rng rng;
@@ -49,29 +73,20 @@ TEST(StatsDifferential, GetDiffEverySizePositionAndRounding) {
             for (int r = 0; r < 2; ++r)
                 for (std::int32_t step : kSteps)
                     for (int align = 0; align < 32; align += 5) {
-                        const Pattern pat = kAllPatterns[(align + pf) % 6];
-                        Case8 c(w, h, align, step, pat, rng);
-                        Out<Opx16s> dw(w, h, 0x5A5A), dg(w, h, 0x5A5A), pw(w, h, 0x3C3C),
-                            pg(w, h, 0x3C3C);
-                        ref::kStats.diff[s][pf](c.cur.data(), c.cur.step(), c.ref_a.data(),
-                                                c.ref_a.step(), dw.data(), dw.step(), pw.data(),
-                                                pw.step(), r);
-                        avx2::kStats.diff[s][pf](c.cur.data(), c.cur.step(), c.ref_a.data(),
-                                                 c.ref_a.step(), dg.data(), dg.step(), pg.data(),
-                                                 pg.step(), r);
-                        ASSERT_EQ(dw.v, dg.v) << w << "x" << h << " pos " << pf << " r " << r;
-                        ASSERT_EQ(pw.v, pg.v);
-                        for (int pb = 0; pb < 4; ++pb) {
-                            ref::kStats.diff_b[s][pf][pb](c.cur.data(), c.cur.step(),
-                                                          c.ref_a.data(), c.ref_a.step(),
-                                                          c.ref_b.data(), c.ref_b.step(),
-                                                          dw.data(), dw.step(), r);
-                            avx2::kStats.diff_b[s][pf][pb](c.cur.data(), c.cur.step(),
-                                                           c.ref_a.data(), c.ref_a.step(),
-                                                           c.ref_b.data(), c.ref_b.step(),
-                                                           dg.data(), dg.step(), r);
-                            ASSERT_EQ(dw.v, dg.v) << "B " << pf << pb;
-                        }
+                        SCOPED_TRACE(testing::Message()
+                                     << w << "x" << h << " pos " << pf << " r " << r);
+                        Case8 c(w, h, align, step, kAllPatterns[(align + pf) % 6], rng);
+                        const std::int32_t cs = c.cur.step(), as = c.ref_a.step(),
+                                           bs = c.ref_b.step();
+                        ASSERT_TRUE(OPX_SAME(
+                            (Two16{{w, h, 0x5A5A}, {w, h, 0x3C3C}}),
+                            k.diff[s][pf](c.c(), cs, c.a(), as, o.first.data(), o.first.step(),
+                                          o.second.data(), o.second.step(), r)));
+                        for (int pb = 0; pb < 4; ++pb)
+                            ASSERT_TRUE(OPX_SAME((Out16(w, h, 0x5A5A)),
+                                                 k.diff_b[s][pf][pb](c.c(), cs, c.a(), as, c.b(),
+                                                                     bs, o.data(), o.step(), r)))
+                                << "B " << pb;
                     }
     }
     for (int c2 = 0; c2 < kNumC2Sizes; ++c2) {
@@ -79,160 +94,105 @@ TEST(StatsDifferential, GetDiffEverySizePositionAndRounding) {
         for (int pf = 0; pf < 4; ++pf)
             for (int r = 0; r < 2; ++r) {
                 Case8 c(16, h, pf * 3, 48, kAllPatterns[pf + r], rng);
-                Out<Opx16s> uw(8, h, 1), ug(8, h, 1), vw(8, h, 2), vg(8, h, 2);
-                ref::kStats.diff_c2[c2][pf](c.cur.data(), c.cur.step(), c.ref_a.data(),
-                                            c.ref_a.step(), uw.data(), uw.step(), vw.data(),
-                                            vw.step(), r);
-                avx2::kStats.diff_c2[c2][pf](c.cur.data(), c.cur.step(), c.ref_a.data(),
-                                             c.ref_a.step(), ug.data(), ug.step(), vg.data(),
-                                             vg.step(), r);
-                ASSERT_EQ(uw.v, ug.v);
-                ASSERT_EQ(vw.v, vg.v);
-                for (int pb = 0; pb < 4; ++pb) {
-                    ref::kStats.diff_c2_b[c2][pf][pb](c.cur.data(), c.cur.step(), c.ref_a.data(),
-                                                      c.ref_a.step(), c.ref_b.data(),
-                                                      c.ref_b.step(), uw.data(), uw.step(),
-                                                      vw.data(), vw.step(), r);
-                    avx2::kStats.diff_c2_b[c2][pf][pb](c.cur.data(), c.cur.step(), c.ref_a.data(),
-                                                       c.ref_a.step(), c.ref_b.data(),
-                                                       c.ref_b.step(), ug.data(), ug.step(),
-                                                       vg.data(), vg.step(), r);
-                    ASSERT_EQ(uw.v, ug.v);
-                    ASSERT_EQ(vw.v, vg.v);
-                }
+                const std::int32_t cs = c.cur.step(), as = c.ref_a.step(), bs = c.ref_b.step();
+                const Two16 uv{{8, h, 1}, {8, h, 2}};
+                ASSERT_TRUE(OPX_SAME(
+                    uv, k.diff_c2[c2][pf](c.c(), cs, c.a(), as, o.first.data(), o.first.step(),
+                                          o.second.data(), o.second.step(), r)));
+                for (int pb = 0; pb < 4; ++pb)
+                    ASSERT_TRUE(
+                        OPX_SAME(uv, k.diff_c2_b[c2][pf][pb](c.c(), cs, c.a(), as, c.b(), bs,
+                                                             o.first.data(), o.first.step(),
+                                                             o.second.data(), o.second.step(), r)));
             }
     }
 }
 
 TEST(StatsDifferential, SubSumsAndDeviations) {
     Rng rng;
+    using V16 = std::vector<Opx16s>;
+    using V32 = std::vector<Opx32s>;
     for (std::int32_t step : kSteps)
         for (int align = 0; align < 32; align += 3) {
+            SCOPED_TRACE(testing::Message() << "step " << step << " align " << align);
             const Pattern pat = kAllPatterns[align % 6];
             Case8 c(16, 16, align, step, pat, rng);
+            const std::int32_t cs = c.cur.step(), as = c.ref_a.step();
             const int ns[3] = {16, 8, 4};
-            for (int s = 0; s < kNumSubSizes; ++s) {
-                Out<Opx16s> w(ns[s], ns[s], 7), g(ns[s], ns[s], 7);
-                ref::kStats.sub8u[s](c.cur.data(), c.cur.step(), c.ref_a.data(), c.ref_a.step(),
-                                     w.data(), w.step());
-                avx2::kStats.sub8u[s](c.cur.data(), c.cur.step(), c.ref_a.data(), c.ref_a.step(),
-                                      g.data(), g.step());
-                ASSERT_EQ(w.v, g.v) << "Sub " << ns[s];
-            }
-            {
-                Out<Opx16s> w(8, 8, 7), g(8, 8, 7);
-                Opx32s sw = -1, sg = -2;
-                ref::kStats.sub_sad8x8(c.cur.data(), c.cur.step(), c.ref_a.data(), c.ref_a.step(),
-                                       w.data(), w.step(), &sw);
-                avx2::kStats.sub_sad8x8(c.cur.data(), c.cur.step(), c.ref_a.data(),
-                                        c.ref_a.step(), g.data(), g.step(), &sg);
-                ASSERT_EQ(w.v, g.v);
-                ASSERT_EQ(sw, sg);
-            }
+            for (int s = 0; s < kNumSubSizes; ++s)
+                ASSERT_TRUE(OPX_SAME((Out16(ns[s], ns[s], 7)),
+                                     k.sub8u[s](c.c(), cs, c.a(), as, o.data(), o.step())))
+                    << "Sub " << ns[s];
+            ASSERT_TRUE(OPX_SAME(
+                (std::pair{Out16(8, 8, 7), Opx32s{-1}}),
+                k.sub_sad8x8(c.c(), cs, c.a(), as, o.first.data(), o.first.step(), &o.second)));
             for (int q = 0; q < kNumSquareSizes; ++q) {
-                std::vector<Opx16s> sw(17, 9), sg(17, 9), dw(257, 9), dg(257, 9);
-                for (bool with_diff : {false, true}) {
-                    ref::kStats.sums_diff8u[q](c.cur.data(), c.cur.step(), c.ref_a.data(),
-                                               c.ref_a.step(), sw.data(),
-                                               with_diff ? dw.data() : nullptr);
-                    avx2::kStats.sums_diff8u[q](c.cur.data(), c.cur.step(), c.ref_a.data(),
-                                                c.ref_a.step(), sg.data(),
-                                                with_diff ? dg.data() : nullptr);
-                    ASSERT_EQ(sw, sg);
-                    ASSERT_EQ(dw, dg);
-                }
-                ASSERT_EQ(ref::kStats.mean_abs_dev[q](c.cur.data(), c.cur.step()),
-                          avx2::kStats.mean_abs_dev[q](c.cur.data(), c.cur.step()));
+                for (bool with_diff : {false, true})
+                    ASSERT_TRUE(OPX_SAME((std::pair{V16(17, 9), V16(257, 9)}),
+                                         k.sums_diff8u[q](c.c(), cs, c.a(), as, o.first.data(),
+                                                          with_diff ? o.second.data() : nullptr)));
+                ASSERT_TRUE(OPX_SAME(Opx32s{}, o = k.mean_abs_dev[q](c.c(), cs)));
             }
-            {
-                std::vector<Opx16s> a(4), b(4), cc(4), d(4), da(65), db(65), dc(65), dd(65);
-                Area<Opx8u> pv(8, 8, align, -step);
-                pv.fill(pat, rng, 0, 255, true);
-                ref::kStats.sums_diff_c2(c.cur.data(), c.cur.step(), c.ref_a.data(),
-                                         c.ref_a.step(), pv.data(), pv.step(), a.data(), da.data(),
-                                         b.data(), db.data());
-                avx2::kStats.sums_diff_c2(c.cur.data(), c.cur.step(), c.ref_a.data(),
-                                          c.ref_a.step(), pv.data(), pv.step(), cc.data(),
-                                          dc.data(), d.data(), dd.data());
-                ASSERT_EQ(a, cc);
-                ASSERT_EQ(b, d);
-                ASSERT_EQ(da, dc);
-                ASSERT_EQ(db, dd);
-            }
-            ASSERT_EQ(ref::kStats.variance16(c.cur.data(), c.cur.step()),
-                      avx2::kStats.variance16(c.cur.data(), c.cur.step()));
-            Opx32s v[4] = {1, 2, 3, 4};
-            ref::kStats.var_sum8u(c.cur.data(), c.cur.step(), &v[0], &v[1]);
-            avx2::kStats.var_sum8u(c.cur.data(), c.cur.step(), &v[2], &v[3]);
-            ASSERT_EQ(v[0], v[2]);
-            ASSERT_EQ(v[1], v[3]);
+            Area<Opx8u> pv(8, 8, align, -step);
+            pv.fill(pat, rng, 0, 255, true);
+            ASSERT_TRUE(same_on_both(
+                std::array<V16, 4>{V16(4), V16(65), V16(4), V16(65)}, [&](auto& k, auto& o) {
+                    k.sums_diff_c2(c.c(), cs, c.a(), as, pv.data(), pv.step(), o[0].data(),
+                                   o[1].data(), o[2].data(), o[3].data());
+                }));
+            ASSERT_TRUE(same_on_both(V32(3, 1), [&](auto& k, auto& o) {
+                o[0] = k.variance16(c.c(), cs);
+                k.var_sum8u(c.c(), cs, &o[1], &o[2]);
+            }));
             // 16-bit data: the full ranges.
             Area<Opx16u> a16(16, 16, align & ~1, 2 * step), b16(16, 16, 0, -2 * step);
             a16.fill(pat, rng, 0, 65535);
             b16.fill(pat, rng, 0, 65535, true);
             for (int s = 0; s < kNumSub16uSizes; ++s) {
                 const int n = s == kSub16u8x8 ? 8 : 4;
-                Out<Opx16s> w(n, n, 7), g(n, n, 7);
-                ref::kStats.sub16u[s](a16.data(), a16.step(), b16.data(), b16.step(), w.data(),
-                                      w.step());
-                avx2::kStats.sub16u[s](a16.data(), a16.step(), b16.data(), b16.step(), g.data(),
-                                       g.step());
-                ASSERT_EQ(w.v, g.v);
+                ASSERT_TRUE(
+                    OPX_SAME((Out16(n, n, 7)), k.sub16u[s](a16.data(), a16.step(), b16.data(),
+                                                           b16.step(), o.data(), o.step())));
             }
-            for (int q = 0; q < kNumSquareSizes; ++q) {
-                std::vector<Opx32s> sw(17, 9), sg(17, 9);
-                std::vector<Opx16s> dw(257, 9), dg(257, 9);
-                ref::kStats.sums_diff16u[q](a16.data(), a16.step(), b16.data(), b16.step(),
-                                            sw.data(), dw.data());
-                avx2::kStats.sums_diff16u[q](a16.data(), a16.step(), b16.data(), b16.step(),
-                                             sg.data(), dg.data());
-                ASSERT_EQ(sw, sg);
-                ASSERT_EQ(dw, dg);
-            }
+            for (int q = 0; q < kNumSquareSizes; ++q)
+                ASSERT_TRUE(
+                    OPX_SAME((std::pair{V32(17, 9), V16(257, 9)}),
+                             k.sums_diff16u[q](a16.data(), a16.step(), b16.data(), b16.step(),
+                                               o.first.data(), o.second.data())));
             Area<Opx16s> s16(8, 8, align & ~1, 2 * step);
             s16.fill(pat, rng, -32768, 32767);
-            ref::kStats.var_sum16s(s16.data(), s16.step(), &v[0], &v[1]);
-            avx2::kStats.var_sum16s(s16.data(), s16.step(), &v[2], &v[3]);
-            ASSERT_EQ(v[0], v[2]);
-            ASSERT_EQ(v[1], v[3]);
+            ASSERT_TRUE(OPX_SAME((V32(2, 1)), k.var_sum16s(s16.data(), s16.step(), &o[0], &o[1])));
         }
 }
 
 TEST(StatsDifferential, SqrDiffVarMeanDiffAndEdges) {
     Rng rng;
+    using V32 = std::vector<Opx32s>;
     for (std::int32_t step : kSteps)
         for (int align = 0; align < 32; align += 7)
             for (int pf = 0; pf < 4; ++pf) {
-                const Pattern pat = kAllPatterns[(align + pf) % 6];
-                Case8 c(16, 16, align, step, pat, rng);
-                ASSERT_EQ(ref::kStats.sqr_diff[pf](c.cur.data(), c.cur.step(), c.ref_a.data(),
-                                                   c.ref_a.step()),
-                          avx2::kStats.sqr_diff[pf](c.cur.data(), c.cur.step(), c.ref_a.data(),
-                                                    c.ref_a.step()));
-                for (int pb = 0; pb < 4; ++pb)
-                    ASSERT_EQ(ref::kStats.sqr_diff_b[pf][pb](c.cur.data(), c.cur.step(),
-                                                             c.ref_a.data(), c.ref_a.step(),
-                                                             c.ref_b.data(), c.ref_b.step()),
-                              avx2::kStats.sqr_diff_b[pf][pb](c.cur.data(), c.cur.step(),
-                                                              c.ref_a.data(), c.ref_a.step(),
-                                                              c.ref_b.data(), c.ref_b.step()));
-                for (int v = 0; v < kNumVmdSizes; ++v) {
-                    const Opx32s sums[4] = {static_cast<Opx32s>(rng.uniform(0, 16320)), 0, -12,
-                                            INT32_MAX};
-                    Opx32s vw[5] = {1, 1, 1, 1, 1}, mw[5] = {1, 1, 1, 1, 1};
-                    Opx32s vg[5] = {1, 1, 1, 1, 1}, mg[5] = {1, 1, 1, 1, 1};
-                    ref::kStats.var_mean_diff[v][pf](c.cur.data(), c.cur.step(), c.ref_a.data(),
-                                                     c.ref_a.step(), sums, vw, mw);
-                    avx2::kStats.var_mean_diff[v][pf](c.cur.data(), c.cur.step(), c.ref_a.data(),
-                                                      c.ref_a.step(), sums, vg, mg);
-                    ASSERT_TRUE(std::equal(vw, vw + 5, vg));
-                    ASSERT_TRUE(std::equal(mw, mw + 5, mg));
-                }
-                for (std::uint32_t t : {0u, 1u, 20u, 127u, 128u, 255u, 256u + 3u})
-                    for (std::uint32_t n : {0u, 10u, 100u, 224u, 225u})
-                        ASSERT_EQ(ref::kStats.edges8u(c.cur.data(), c.cur.step(), t, n),
-                                  avx2::kStats.edges8u(c.cur.data(), c.cur.step(), t, n))
-                            << "threshold " << t << " count " << n;
+                SCOPED_TRACE(testing::Message()
+                             << "step " << step << " align " << align << " pos " << pf);
+                Case8 c(16, 16, align, step, kAllPatterns[(align + pf) % 6], rng);
+                const std::int32_t cs = c.cur.step(), as = c.ref_a.step(), bs = c.ref_b.step();
+                ASSERT_TRUE(same_on_both(V32(5), [&](auto& k, auto& o) {
+                    o[0] = k.sqr_diff[pf](c.c(), cs, c.a(), as);
+                    for (int pb = 0; pb < 4; ++pb)
+                        o[1 + pb] = k.sqr_diff_b[pf][pb](c.c(), cs, c.a(), as, c.b(), bs);
+                }));
+                const Opx32s sums[4] = {rng.uniform_int(0, 16320), 0, -12, INT32_MAX};
+                // Both sizes of the variance and mean of differences; edge detection on
+                // thresholds and counts around each bound.
+                ASSERT_TRUE(same_on_both(V32(20, 1), [&](auto& k, auto& o) {
+                    for (int v = 0; v < kNumVmdSizes; ++v)
+                        k.var_mean_diff[v][pf](c.c(), cs, c.a(), as, sums, &o[10 * v],
+                                               &o[10 * v + 5]);
+                }));
+                ASSERT_TRUE(same_on_both(std::vector<bool>(), [&](auto& k, auto& o) {
+                    for (std::uint32_t t : {0u, 1u, 20u, 127u, 128u, 255u, 256u + 3u})
+                        for (std::uint32_t n : {0u, 10u, 100u, 224u, 225u})
+                            o.push_back(k.edges8u(c.c(), cs, t, n));
+                }));
             }
 }
 
@@ -243,28 +203,27 @@ TEST(StatsDifferential, ReadsStayInsideTheBlock) {
     for (bool at_front : {false, true})
         for (std::int32_t step : {16, 17, 32, -16, -40}) {
             GuardedBuffer gs(64 * 64), gr(64 * 64);
-            const int sign = step < 0 ? -1 : 1;
+            const std::int32_t rs = step + (step < 0 ? -1 : 1);
             Opx8u* src = gs.place(16, 16, step, at_front);
-            Opx8u* r17 = gr.place(17, 17, step + sign, at_front);
+            Opx8u* r17 = gr.place(17, 17, rs, at_front);
             ASSERT_TRUE(src && r17);
-            for (std::size_t i = 0; i < gs.size(); ++i) gs.begin()[i] = static_cast<Opx8u>(rng.next());
-            for (std::size_t i = 0; i < gr.size(); ++i) gr.begin()[i] = static_cast<Opx8u>(rng.next());
-            for (int pf = 0; pf < 4; ++pf) {
-                EXPECT_EQ(ref::kStats.sqr_diff[pf](src, step, r17, step + sign),
-                          avx2::kStats.sqr_diff[pf](src, step, r17, step + sign));
-                Opx32s sums[4] = {1000, 2000, 3000, 4000}, va[4], ma[4], vb[4], mb[4];
-                ref::kStats.var_mean_diff[kVmd16x16][pf](src, step, r17, step + sign, sums, va, ma);
-                avx2::kStats.var_mean_diff[kVmd16x16][pf](src, step, r17, step + sign, sums, vb,
-                                                          mb);
-                EXPECT_TRUE(std::equal(va, va + 4, vb));
-            }
-            EXPECT_EQ(ref::kStats.variance16(src, step), avx2::kStats.variance16(src, step));
-            EXPECT_EQ(ref::kStats.mean_abs_dev[kSquare16](src, step),
-                      avx2::kStats.mean_abs_dev[kSquare16](src, step));
-            EXPECT_EQ(ref::kStats.edges8u(src, step, 40, 30), avx2::kStats.edges8u(src, step, 40, 30));
-            Opx16s sums[16], sums2[16];
-            ref::kStats.sums_diff8u[kSquare16](src, step, src, step, sums, nullptr);
-            avx2::kStats.sums_diff8u[kSquare16](src, step, src, step, sums2, nullptr);
+            for (std::size_t i = 0; i < gs.size(); ++i)
+                gs.begin()[i] = static_cast<Opx8u>(rng.next());
+            for (std::size_t i = 0; i < gr.size(); ++i)
+                gr.begin()[i] = static_cast<Opx8u>(rng.next());
+            EXPECT_TRUE(same_on_both(std::vector<Opx32s>(4 * 9 + 3, 1), [&](auto& k, auto& o) {
+                const Opx32s sums[4] = {1000, 2000, 3000, 4000};
+                for (int pf = 0; pf < 4; ++pf) {
+                    o[9 * pf] = k.sqr_diff[pf](src, step, r17, rs);
+                    k.var_mean_diff[kVmd16x16][pf](src, step, r17, rs, sums, &o[9 * pf + 1],
+                                                   &o[9 * pf + 5]);
+                }
+                o[36] = k.variance16(src, step);
+                o[37] = k.mean_abs_dev[kSquare16](src, step);
+                o[38] = k.edges8u(src, step, 40, 30);
+            }));
+            Opx16s sums[16];
+            avx2::kStats.sums_diff8u[kSquare16](src, step, src, step, sums, nullptr);
             Opx16s d[256];
             avx2::kStats.sub8u[kSub16x16](src, step, src, step, d, 32);
             Opx32s var, sum;

@@ -208,8 +208,7 @@ TEST(HuffmanDecode, SurplusBitsAreGivenBackAcrossWords) {
     EXPECT_EQ(pos, 29);
 }
 
-// ---- null pointers
-// ----------------------------------------------------------------------------------
+// ---- null pointers ------------------------------------------------------------------------------
 
 OPX_NULL_CASE(opxiHuffmanTableInitAlloc_32s) {
     Opx32s* t = nullptr;  // a local: the builder nulls it on failure

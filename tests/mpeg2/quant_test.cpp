@@ -124,27 +124,13 @@ TEST(Mpeg2Quant, HandComputedValues) {
 
 void random_block(Rng& rng, Opx16s* b, int style) {
     for (int i = 0; i < 64; ++i) {
-        std::int64_t v;
-        switch (style % 6) {
-            case 0:
-                v = rng.uniform(-32768, 32767);
-                break;
-            case 1:
-                v = rng.uniform(-2048, 2047);
-                break;
-            case 2:
-                v = (i & 1) ? 32767 : -32768;
-                break;
-            case 3:
-                v = rng.uniform(0, 3) == 0 ? rng.uniform(-40, 40) : 0;
-                break;
-            case 4:
-                v = -32768;
-                break;
-            default:
-                v = rng.coin() ? 2047 : -2048;
-                break;
-        }
+        const int k = style % 6;
+        const std::int64_t v = k == 0   ? rng.uniform(-32768, 32767)
+                               : k == 1 ? rng.uniform(-2048, 2047)
+                               : k == 2 ? ((i & 1) ? 32767 : -32768)
+                               : k == 3 ? (rng.uniform(0, 3) == 0 ? rng.uniform(-40, 40) : 0)
+                               : k == 4 ? -32768
+                                        : (rng.coin() ? 2047 : -2048);
         b[i] = static_cast<Opx16s>(v);
     }
 }
@@ -217,7 +203,7 @@ TEST(Mpeg2QuantDifferential, EveryKernelOnRandomAndExtremeInputs) {
                                                    static_cast<unsigned>(q)) % 6u));
                     std::memcpy(b.data(), a.data(), 128);
                     std::memcpy(g.begin(), a.data(), 128);
-                    const int n = static_cast<int>(rng.uniform(0, 127));
+                    const int n = rng.uniform_int(0, 127);
                     const int rx = call(ref::kQuant, a.data(), q, w.data(), inv.data(), n);
                     const int ry = call(avx2::kQuant, b.data(), q, w.data(), inv.data(), n);
                     const int rg = call(avx2::kQuant, reinterpret_cast<Opx16s*>(g.begin()), q,

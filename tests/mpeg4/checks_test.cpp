@@ -36,6 +36,12 @@ TEST(Mpeg4Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
     c[0] = 5;
     c[9] = 2;
     c[20] = -1;
+    // The warp set-up into a record 3 bytes into slot 0.
+    auto warp_init = [](Scratch& s, const Opx32s* u, const Opx32s* v, int points, int type, int acc,
+                        int rounding, int qs, int fcode, const OpxRect& a, const OpxRect& b) {
+        return opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), u, v, points, type, acc,
+                                  rounding, qs, fcode, &a, &b);
+    };
     std::vector<ArgCase> rows = {
         // Quantisers: a record of another kind, then the QP range (it depends on the record's
         // bit count); H.263: QP before the level range; a null count is refused.
@@ -79,28 +85,17 @@ TEST(Mpeg4Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
 
         // Sprite warping: counts, accuracy and fcode ranges, then the rectangles; null
         // displacements when points are given; a record never initialised.
-        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 4,
-                                                     0, 0, 0, 0, 1, &sp, &vop)),
-        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 5,
-                                                     1, 0, 0, 0, 1, &sp, &vop)),
-        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du,
-                                                     -1, 0, 0, 0, 0, 1, &sp, &vop)),
-        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 2,
-                                                     0, -1, 0, 0, 1, &sp, &vop)),
-        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 2,
-                                                     0, 4, 0, 0, 1, &sp, &vop)),
-        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 2,
-                                                     0, 0, 0, 0, 0, &sp, &vop)),
-        OPX_ARG(opxErrOutOfRange, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 2,
-                                                     0, 0, 0, 0, 8, &sp, &vop)),
-        OPX_ARG(opxErrSize, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 2, 0, 0,
-                                               0, 0, 1, &no_w, &vop)),
-        OPX_ARG(opxErrSize, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, du, 2, 0, 0,
-                                               0, 0, 1, &sp, &no_h)),
-        OPX_ARG(opxErrNullPtr, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), nullptr, du,
-                                                  2, 0, 0, 0, 0, 1, &sp, &vop)),
-        OPX_ARG(opxErrNullPtr, opxiWarpInit_MPEG4(rec<OpxWarpStateMPEG4>(s.u8(0) + 3), du, nullptr,
-                                                  1, 0, 0, 0, 0, 1, &sp, &vop)),
+        OPX_ARG(opxErrOutOfRange, warp_init(s, du, du, 4, 0, 0, 0, 0, 1, sp, vop)),
+        OPX_ARG(opxErrOutOfRange, warp_init(s, du, du, 5, 1, 0, 0, 0, 1, sp, vop)),
+        OPX_ARG(opxErrOutOfRange, warp_init(s, du, du, -1, 0, 0, 0, 0, 1, sp, vop)),
+        OPX_ARG(opxErrOutOfRange, warp_init(s, du, du, 2, 0, -1, 0, 0, 1, sp, vop)),
+        OPX_ARG(opxErrOutOfRange, warp_init(s, du, du, 2, 0, 4, 0, 0, 1, sp, vop)),
+        OPX_ARG(opxErrOutOfRange, warp_init(s, du, du, 2, 0, 0, 0, 0, 0, sp, vop)),
+        OPX_ARG(opxErrOutOfRange, warp_init(s, du, du, 2, 0, 0, 0, 0, 8, sp, vop)),
+        OPX_ARG(opxErrSize, warp_init(s, du, du, 2, 0, 0, 0, 0, 1, no_w, vop)),
+        OPX_ARG(opxErrSize, warp_init(s, du, du, 2, 0, 0, 0, 0, 1, sp, no_h)),
+        OPX_ARG(opxErrNullPtr, warp_init(s, nullptr, du, 2, 0, 0, 0, 0, 1, sp, vop)),
+        OPX_ARG(opxErrNullPtr, warp_init(s, du, nullptr, 1, 0, 0, 0, 0, 1, sp, vop)),
         OPX_ARG(opxErrContextMatch, opxiCalcGlobalMV_MPEG4(0, 0, rec<OpxMotionVec>(s.u8(1)),
                                                            rec<OpxWarpStateMPEG4>(s.u8(0) + 3))),
         OPX_ARG(opxErrContextMatch, opxiWarpLuma_MPEG4_8u_C1R(s.u8(1), 64, s.u8(2), 64, &r16,
@@ -155,31 +150,29 @@ TEST(Mpeg4Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
     }
     // Coefficient encoders: counts outside 1..64 or above the last level, DC outside +-4095; the
     // bit offset is checked first.
+    // An encoder on the block c with the cursor (slot 0, offset `off`) in slots 1 and 2.
+    auto encode = [c](Scratch& s, Opx32s off, auto fn, auto... rest) {
+        return fn(c, s.put(1, s.u8(0)), s.put(2, off), rest...);
+    };
     for (Opx32s off : {0, 5, 8}) {
         const OpxResult range = off == 8 ? opxErrBitOffset : opxErrOutOfRange;
-        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsInter_MPEG4_16s1u(c, s.put(1, s.u8(0)),
-                                                                        s.put(2, off), 0, 0, 0)));
-        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsInter_H263_16s1u(c, s.put(1, s.u8(0)),
-                                                                       s.put(2, off), 65, 0, 0)));
-        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsInter_MPEG4_16s1u(c, s.put(1, s.u8(0)),
-                                                                        s.put(2, off), 4, 0, 0)));
-        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsIntra_MPEG4_16s1u(
-                                          c, s.put(1, s.u8(0)), s.put(2, off), 3, 0, 1, 0)));
-        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsIntra_H263_16s1u(c, s.put(1, s.u8(0)),
-                                                                       s.put(2, off), 3, 0, 0, 0)));
-        rows.push_back(OPX_ARG(range, opxiEncodeCoeffsIntra_H263_16s1u(
-                                          c, s.put(1, s.u8(0)), s.put(2, off), 64, 0, 0, 0)));
-        rows.push_back(OPX_ARG(
-            range, opxiEncodeCoeffsIntra_H261_16s1u(c, s.put(1, s.u8(0)), s.put(2, off), 4, 0)));
-        rows.push_back(OPX_ARG(
-            range, opxiEncodeCoeffsInter_H261_16s1u(c, s.put(1, s.u8(0)), s.put(2, off), 4, 0)));
+        rows.push_back(OPX_ARG(range, encode(s, off, opxiEncodeCoeffsInter_MPEG4_16s1u, 0, 0, 0)));
+        rows.push_back(OPX_ARG(range, encode(s, off, opxiEncodeCoeffsInter_H263_16s1u, 65, 0, 0)));
+        rows.push_back(OPX_ARG(range, encode(s, off, opxiEncodeCoeffsInter_MPEG4_16s1u, 4, 0, 0)));
+        rows.push_back(
+            OPX_ARG(range, encode(s, off, opxiEncodeCoeffsIntra_MPEG4_16s1u, 3, 0, 1, 0)));
+        rows.push_back(
+            OPX_ARG(range, encode(s, off, opxiEncodeCoeffsIntra_H263_16s1u, 3, 0, 0, 0)));
+        rows.push_back(
+            OPX_ARG(range, encode(s, off, opxiEncodeCoeffsIntra_H263_16s1u, 64, 0, 0, 0)));
+        rows.push_back(OPX_ARG(range, encode(s, off, opxiEncodeCoeffsIntra_H261_16s1u, 4, 0)));
+        rows.push_back(OPX_ARG(range, encode(s, off, opxiEncodeCoeffsInter_H261_16s1u, 4, 0)));
         rows.push_back(OPX_ARG(
             range, opxiEncodeDCIntra_MPEG4_16s1u(4096, s.put(1, s.u8(0)), s.put(2, off), 0)));
         rows.push_back(OPX_ARG(
             range, opxiEncodeDCIntra_MPEG4_16s1u(-4096, s.put(1, s.u8(0)), s.put(2, off), 1)));
-        rows.push_back(
-            OPX_ARG(off == 8 ? opxErrBitOffset : opxOk,
-                    opxiEncodeCoeffsIntra_H261_16s1u(c, s.put(1, s.u8(0)), s.put(2, off), 3, 0)));
+        rows.push_back(OPX_ARG(off == 8 ? opxErrBitOffset : opxOk,
+                               encode(s, off, opxiEncodeCoeffsIntra_H261_16s1u, 3, 0)));
     }
     expect_arg_cases(rows);
 }

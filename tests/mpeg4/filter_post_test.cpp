@@ -29,17 +29,14 @@ std::array<int, 10> run_segment(const std::array<int, 10>& in, bool hor, int qp,
     for (int i = 0; i < 8; ++i)
         for (int k = 0; k < 10; ++k)
             (hor ? pl.at(i, k) : pl.at(k, i)) = static_cast<Opx8u>(in[static_cast<std::size_t>(k)]);
-    EXPECT_EQ(
-        deblock_fn(hor)(hor ? pl.row(5) : &pl.at(5, 0), static_cast<Opx32s>(pl.step()), qp, t1, t2),
-        opxOk);
+    EXPECT_EQ(deblock_fn(hor)(hor ? pl.row(5) : &pl.at(5, 0), pl.step32(), qp, t1, t2), opxOk);
     EXPECT_TRUE(pl.canaries_intact());
     std::array<int, 10> out{};
     for (int k = 0; k < 10; ++k) out[static_cast<std::size_t>(k)] = hor ? pl.at(3, k) : pl.at(k, 3);
     return out;
 }
 
-// ---- values the rules single out
-// ------------------------------------------------------------------
+// ---- values the rules single out ----------------------------------------------------------------
 
 TEST(Mpeg4PostFilterRules, FlatSegmentAndSharpEdgeStayUnchanged) {
     for (bool hor : {true, false}) {
@@ -73,7 +70,7 @@ TEST(Mpeg4PostFilterRules, DcOffsetModeSmoothsTheSegment) {
 // ---- pinned results of the exported functions, on both tables --------------------------------
 
 void fill_segments(Plane<Opx8u>& pl, Rng& rng, int kind) {
-    const int base = static_cast<int>(rng.uniform(20, 235));
+    const int base = rng.uniform_int(20, 235);
     for (int y = 0; y < pl.height(); ++y)
         for (int x = 0; x < pl.width(); ++x) {
             const std::int64_t v[] = {rng.uniform(0, 255), base + rng.uniform(-3, 3),
@@ -88,16 +85,14 @@ TEST(Mpeg4PostFilterRules, PinnedResultsOnRandomSegmentsAndBlocks) {
     Digest deblock, smooth, thresholds;
     for (int iter = 0; iter < 1500; ++iter) {
         const bool hor = iter & 1;
-        const int qp = iter % 7 == 0   ? 31
-                       : iter % 5 == 0 ? 1
-                                       : static_cast<int>(rng.uniform(1, 31));
-        const int t1 = iter % 11 == 0 ? -3 : static_cast<int>(rng.uniform(0, 6));
-        const int t2 = iter % 13 == 0 ? 100 : static_cast<int>(rng.uniform(-1, 10));
+        const int qp = iter % 7 == 0 ? 31 : iter % 5 == 0 ? 1 : rng.uniform_int(1, 31);
+        const int t1 = iter % 11 == 0 ? -3 : rng.uniform_int(0, 6);
+        const int t2 = iter % 13 == 0 ? 100 : rng.uniform_int(-1, 10);
         Plane<Opx8u> pl(hor ? 8 : 10, hor ? 10 : 8, 8, iter & 15);
         fill_segments(pl, rng, (iter >> 1) % 4);
         ASSERT_EQ((hor ? opxiFilterDeblocking8x8HorEdge_MPEG4_8u_C1IR
                        : opxiFilterDeblocking8x8VerEdge_MPEG4_8u_C1IR)(
-                      hor ? pl.row(5) : &pl.at(5, 0), static_cast<Opx32s>(pl.step()), qp, t1, t2),
+                      hor ? pl.row(5) : &pl.at(5, 0), pl.step32(), qp, t1, t2),
                   opxOk);
         ASSERT_TRUE(pl.canaries_intact());
         deblock.add(pl.data(), pl.step(), pl.width(), pl.height());
@@ -105,13 +100,11 @@ TEST(Mpeg4PostFilterRules, PinnedResultsOnRandomSegmentsAndBlocks) {
     for (int iter = 0; iter < 400; ++iter) {
         Plane<Opx8u> s(10, 10, 8, iter & 7), d(8, 8, 8, iter & 15);
         fill_segments(s, rng, iter % 4);
-        const int qp = iter % 9 == 0 ? 1 : static_cast<int>(rng.uniform(1, 31));
-        const int thr =
-            iter % 17 == 0 ? (iter % 2 ? -5 : 300) : static_cast<int>(rng.uniform(0, 255));
+        const int qp = iter % 9 == 0 ? 1 : rng.uniform_int(1, 31);
+        const int thr = iter % 17 == 0 ? (iter % 2 ? -5 : 300) : rng.uniform_int(0, 255);
         Opx8u* blk = &s.at(1, 1);
-        const Opx32s st = static_cast<Opx32s>(s.step());
-        ASSERT_EQ(opxiFilterDeringingSmooth8x8_MPEG4_8u_C1R(blk, st, d.data(),
-                                                            static_cast<Opx32s>(d.step()), qp, thr),
+        const Opx32s st = s.step32();
+        ASSERT_EQ(opxiFilterDeringingSmooth8x8_MPEG4_8u_C1R(blk, st, d.data(), d.step32(), qp, thr),
                   opxOk);
         ASSERT_TRUE(d.canaries_intact());
         smooth.add(d.data(), d.step(), 8, 8);
@@ -124,7 +117,7 @@ TEST(Mpeg4PostFilterRules, PinnedResultsOnRandomSegmentsAndBlocks) {
         for (int k = 0; k < 4; ++k) {
             const int spread =
                 iter % 5 == 0 ? 10 : static_cast<int>(rng.uniform(0, 3) * 30 + rng.uniform(0, 8));
-            const int base = static_cast<int>(rng.uniform(0, 255 - spread));
+            const int base = rng.uniform_int(0, 255 - spread);
             for (int j = 0; j < 8; ++j)
                 for (int i = 0; i < 8; ++i)
                     y.at(8 * (k % 2) + i, 8 * (k / 2) + j) =
@@ -134,9 +127,8 @@ TEST(Mpeg4PostFilterRules, PinnedResultsOnRandomSegmentsAndBlocks) {
         cr.fill(iter & 1 ? Pattern::kZeros : Pattern::kRandom, rng);
         Opx32s got[8] = {-7, -7, -7, -7, -7, -7, -7, -7};
         ASSERT_EQ(
-            opxiFilterDeringingThreshold_MPEG4_8u_P3R(
-                y.data(), static_cast<Opx32s>(y.step()), cb.data(), static_cast<Opx32s>(cb.step()),
-                cr.data(), static_cast<Opx32s>(cr.step()), got + 1),
+            opxiFilterDeringingThreshold_MPEG4_8u_P3R(y.data(), y.step32(), cb.data(), cb.step32(),
+                                                      cr.data(), cr.step32(), got + 1),
             opxOk);
         ASSERT_TRUE(got[0] == -7 && got[7] == -7);
         thresholds.add(got + 1, sizeof got - 8);
@@ -146,8 +138,7 @@ TEST(Mpeg4PostFilterRules, PinnedResultsOnRandomSegmentsAndBlocks) {
     EXPECT_EQ(thresholds.value(), 0x9941f99d8a40ce29ull);
 }
 
-// ---- AVX2 against portable at guard pages
-// ----------------------------------------------------------
+// ---- AVX2 against portable at guard pages -------------------------------------------------------
 
 TEST(Mpeg4PostFilterDifferential, KernelsAgreeAtGuardPages) {
     if (!have_avx2()) GTEST_SKIP();
@@ -157,8 +148,8 @@ TEST(Mpeg4PostFilterDifferential, KernelsAgreeAtGuardPages) {
         const std::ptrdiff_t step =
             (iter & 2) ? -static_cast<std::ptrdiff_t>(rng.uniform(16, 40)) : rng.uniform(16, 40);
         const bool front = iter & 4;
-        const int qp = static_cast<int>(rng.uniform(1, 31));
-        const int kind = static_cast<int>(rng.uniform(0, 3));
+        const int qp = rng.uniform_int(1, 31);
+        const int kind = rng.uniform_int(0, 3);
         auto value = [&](int x, int y) {
             return static_cast<Opx8u>(kind == 0   ? rng.uniform(0, 255)
                                       : kind == 1 ? 128 + rng.uniform(-4, 4)
@@ -172,8 +163,7 @@ TEST(Mpeg4PostFilterDifferential, KernelsAgreeAtGuardPages) {
             Opx8u* b = gb.place(w, h, step, front);
             for (int y = 0; y < h; ++y)
                 for (int x = 0; x < w; ++x) a[y * step + x] = b[y * step + x] = value(x, y);
-            const int t1 = static_cast<int>(rng.uniform(-1, 8)),
-                      t2 = static_cast<int>(rng.uniform(0, 10));
+            const int t1 = rng.uniform_int(-1, 8), t2 = rng.uniform_int(0, 10);
             Opx8u* pa = hor ? a + 5 * step : a + 5;
             Opx8u* pb = hor ? b + 5 * step : b + 5;
             (hor ? ref::kPostFilter.deblock_hor : ref::kPostFilter.deblock_ver)(pa, step, qp, t1,
@@ -188,7 +178,7 @@ TEST(Mpeg4PostFilterDifferential, KernelsAgreeAtGuardPages) {
                 for (int x = 0; x < 10; ++x) s[y * step + x] = value(x, y);
             Opx8u* a = ga.place(8, 8, -step, !front);
             Opx8u* b = gb.place(8, 8, -step, !front);
-            const int thr = static_cast<int>(rng.uniform(-2, 258));
+            const int thr = rng.uniform_int(-2, 258);
             ref::kPostFilter.dering_smooth(s + step + 1, step, a, -step, qp, thr);
             avx2::kPostFilter.dering_smooth(s + step + 1, step, b, -step, qp, thr);
             ASSERT_TRUE(regions_equal(a, -step, b, -step, 8, 8)) << iter;

@@ -18,34 +18,22 @@ void fill_edge_samples(Plane<Opx8u>& pl, Rng& rng, int kind) {
     // 0 random, 1 extremes, 2 small steps (where the ramp acts), 3 step edge
     for (int y = 0; y < pl.height(); ++y)
         for (int x = 0; x < pl.width(); ++x) {
-            int v;
-            switch (kind) {
-                case 0:
-                    v = static_cast<int>(rng.uniform(0, 255));
-                    break;
-                case 1:
-                    v = rng.coin() ? 255 : 0;
-                    break;
-                case 2:
-                    v = 120 + static_cast<int>(rng.uniform(-40, 40));
-                    break;
-                default:
-                    v = ((x + y) & 1) ? static_cast<int>(rng.uniform(200, 255))
-                                      : static_cast<int>(rng.uniform(0, 60));
-            }
-            pl.at(x, y) = static_cast<Opx8u>(v);
+            pl.at(x, y) = static_cast<Opx8u>(
+                kind == 0   ? rng.uniform_int(0, 255)
+                : kind == 1 ? (rng.coin() ? 255 : 0)
+                : kind == 2 ? 120 + rng.uniform_int(-40, 40)
+                            : (((x + y) & 1) ? rng.uniform_int(200, 255) : rng.uniform_int(0, 60)));
         }
 }
 
-// ---- values the rules single out
-// ------------------------------------------------------------------
+// ---- values the rules single out ----------------------------------------------------------------
 
 // p1 p0 | q0 q1 = 0 0 | 16 16 across a horizontal edge of 8 columns.
 std::array<int, 4> step_edge(OpxResult (*fn)(Opx8u*, Opx32s, Opx32s), Opx32s qp, bool ver) {
     Plane<Opx8u> pl(8, 8);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) pl.at(x, y) = static_cast<Opx8u>(((ver ? x : y) >= 4) ? 16 : 0);
-    EXPECT_EQ(fn(ver ? &pl.at(4, 0) : pl.row(4), static_cast<Opx32s>(pl.step()), qp), opxOk);
+    EXPECT_EQ(fn(ver ? &pl.at(4, 0) : pl.row(4), pl.step32(), qp), opxOk);
     EXPECT_TRUE(pl.canaries_intact());
     std::array<int, 4> r{};
     for (int j = 0; j < 4; ++j)
@@ -72,7 +60,7 @@ TEST(Mpeg4FilterRules, SixteenSampleEdgeHasNoRampAndBoundaryFilter) {
             }
         Opx8u* p = ver ? &pl.at(8, 0) : pl.row(8);
         Opx8u* q = ver ? &bb.at(8, 0) : bb.row(8);
-        const Opx32s st = static_cast<Opx32s>(pl.step());
+        const Opx32s st = pl.step32();
         ASSERT_EQ((ver ? opxiFilterDeblocking16x16VerEdge_H263_8u_C1IR
                        : opxiFilterDeblocking16x16HorEdge_H263_8u_C1IR)(p, st),
                   opxOk);
@@ -95,15 +83,11 @@ TEST(Mpeg4FilterRules, H261FlatBlockUnchangedAndCornersKept) {
     Plane<Opx8u> s(8, 8), d(8, 8);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) s.at(x, y) = 77;
-    ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
-                                        static_cast<Opx32s>(d.step())),
-              opxOk);
+    ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), s.step32(), d.data(), d.step32()), opxOk);
     EXPECT_TRUE(planes_equal(s, d));
     Rng rng;
     s.fill(Pattern::kRandom, rng);
-    ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
-                                        static_cast<Opx32s>(d.step())),
-              opxOk);
+    ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), s.step32(), d.data(), d.step32()), opxOk);
     for (int c : {0, 7})
         for (int r : {0, 7}) EXPECT_EQ(d.at(c, r), s.at(c, r));
     EXPECT_TRUE(d.canaries_intact());
@@ -121,7 +105,7 @@ TEST(Mpeg4FilterRules, PinnedResultsEveryQpBothDirections) {
                 Plane<Opx8u> pl(ver ? 8 : n, ver ? n : 8, 8, qp & 7);
                 fill_edge_samples(pl, rng, kind);
                 Opx8u* p = ver ? &pl.at(4, 0) : pl.row(4);
-                const Opx32s st = static_cast<Opx32s>(pl.step());
+                const Opx32s st = pl.step32();
                 const OpxResult r =
                     qp == 0    ? (ver ? opxiFilterDeblocking16x16VerEdge_H263_8u_C1IR
                                       : opxiFilterDeblocking16x16HorEdge_H263_8u_C1IR)(p, st)
@@ -136,7 +120,7 @@ TEST(Mpeg4FilterRules, PinnedResultsEveryQpBothDirections) {
     for (int iter = 0; iter < 200; ++iter) {
         Plane<Opx8u> s(8, 8, 8, iter & 15), d(8, 8, 8, iter & 7);
         s.fill(iter % 5 == 0 ? Pattern::kChecker : Pattern::kRandom, rng);
-        const Opx32s ss = static_cast<Opx32s>(s.step()), ds = static_cast<Opx32s>(d.step());
+        const Opx32s ss = s.step32(), ds = d.step32();
         ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), ss, d.data(), ds), opxOk);
         h261.add(d.data(), d.step(), 8, 8);
         ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), ss, s.data(), ss), opxOk);
@@ -166,7 +150,7 @@ TEST(Mpeg4FilterDifferential, EveryKernelAgreesAtGuardPages) {
         Opx8u* a = ga.place(w, h, step, front);
         Opx8u* b = gb.place(w, h, step, front);
         Opx8u* src = gs.place(w, h, -step, !front);
-        const int kind = static_cast<int>(rng.uniform(0, 3));
+        const int kind = rng.uniform_int(0, 3);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
                 src[-y * step + x] = a[y * step + x] = b[y * step + x] =
@@ -176,7 +160,7 @@ TEST(Mpeg4FilterDifferential, EveryKernelAgreesAtGuardPages) {
                                                    : (((ver ? x : y) >= 2) ? 255 : 0));
         Opx8u* pa = ver ? a + 2 : a + 2 * step;
         Opx8u* pb = ver ? b + 2 : b + 2 * step;
-        const int s = what == 0 ? static_cast<int>(rng.uniform(1, 12)) : opx::mpeg4::kNoRamp;
+        const int s = what == 0 ? rng.uniform_int(1, 12) : opx::mpeg4::kNoRamp;
         if (what == 3) {
             ref::kFilter.h261(src, -step, a, step);
             avx2::kFilter.h261(src, -step, b, step);

@@ -1,5 +1,5 @@
 // Helpers of the MPEG-4 / H.263 / H.261 tests: coefficient blocks with canaries on both sides,
-// records in caller memory at any address, and running a call under both kernel tables.
+// records in caller memory at any address, and whether the processor has AVX2.
 #pragma once
 
 #include <array>
@@ -53,15 +53,5 @@ private:
 };
 
 inline bool have_avx2() { return opx::cpu::processor_has_avx2(); }
-
-// Runs f under the portable tables and (when the processor has AVX2) under the AVX2 tables;
-// restores the tables in use before afterwards.
-struct IsaScope {
-    explicit IsaScope(opx::cpu::Isa isa) : before(opx::cpu::Isa(opx::cpu::g_isa.load())) {
-        opx::cpu::force_isa(isa);
-    }
-    ~IsaScope() { opx::cpu::force_isa(before); }
-    opx::cpu::Isa before;
-};
 
 }  // namespace opx::test::mpeg4

@@ -69,8 +69,7 @@ TEST(Mpeg4QpelRules, PinnedResultsEveryPositionRoundingAndVectorSubset) {
                                        : Pattern::kMax,
                            rng);
                     const Opx32s a = acc | (kind == 1 ? 0x30 : 0);  // bits above 3 ignored
-                    ASSERT_EQ(sh.fn(s.data(), static_cast<Opx32s>(s.step()), d.data(),
-                                    static_cast<Opx32s>(d.step()), a, rounding),
+                    ASSERT_EQ(sh.fn(s.data(), s.step32(), d.data(), d.step32(), a, rounding),
                               opxOk);
                     ASSERT_TRUE(d.canaries_intact());
                     copies.add(d.data(), d.step(), sh.w, sh.h);
@@ -84,9 +83,9 @@ TEST(Mpeg4QpelRules, PinnedResultsEveryPositionRoundingAndVectorSubset) {
                 random_vectors(rng, mv, equal, f.qp ? 40 : 20);
                 Plane<Opx8u> d(f.n, f.n, 8, equal);
                 const Opx8u* src = &ref_plane.at(24, 24);
-                const Opx32s st = static_cast<Opx32s>(ref_plane.step());
-                ASSERT_EQ(f.fn(src, st, d.data(), static_cast<Opx32s>(d.step()), &mv[0], &mv[1],
-                               &mv[2], &mv[3], &mv[4], rc | 2),
+                const Opx32s st = ref_plane.step32();
+                ASSERT_EQ(f.fn(src, st, d.data(), d.step32(), &mv[0], &mv[1], &mv[2], &mv[3],
+                               &mv[4], rc | 2),
                           opxOk);
                 ASSERT_TRUE(d.canaries_intact());
                 obmc.add(d.data(), d.step(), f.n, f.n);
@@ -103,9 +102,7 @@ TEST(Mpeg4QpelRules, FlatAreaStaysFlatAndSamplesBeyondTheAreaAreNotUsed) {
             s.fill_with_margins(Pattern::kRandom, rng);  // around the area: noise
             for (int y = 0; y <= sh.h; ++y)
                 for (int x = 0; x <= sh.w; ++x) s.at(x, y) = 201;
-            ASSERT_EQ(sh.fn(s.data(), static_cast<Opx32s>(s.step()), d.data(),
-                            static_cast<Opx32s>(d.step()), acc, acc & 1),
-                      opxOk);
+            ASSERT_EQ(sh.fn(s.data(), s.step32(), d.data(), d.step32(), acc, acc & 1), opxOk);
             for (int y = 0; y < sh.h; ++y)
                 for (int x = 0; x < sh.w; ++x) ASSERT_EQ(d.at(x, y), 201) << acc;
         }
@@ -120,13 +117,11 @@ TEST(Mpeg4ObmcRules, AllVectorsEqualGiveThePlainPrediction) {
             OpxMotionVec v{static_cast<Opx16s>(pos & 3), static_cast<Opx16s>(pos >> 2)};
             const OpxMotionVec mv[5] = {v, v, v, v, v};
             Plane<Opx8u> a(8, 8), b(8, 8);
-            const Opx32s st = static_cast<Opx32s>(r.step());
-            ASSERT_EQ(
-                opxiOBMC8x8QP_MPEG4_8u_C1R(&r.at(8, 8), st, a.data(), static_cast<Opx32s>(a.step()),
-                                           &mv[0], &mv[1], &mv[2], &mv[3], &mv[4], rc),
-                opxOk);
-            ASSERT_EQ(opxiCopy8x8QP_MPEG4_8u_C1R(&r.at(8, 8), st, b.data(),
-                                                 static_cast<Opx32s>(b.step()), pos, rc),
+            const Opx32s st = r.step32();
+            ASSERT_EQ(opxiOBMC8x8QP_MPEG4_8u_C1R(&r.at(8, 8), st, a.data(), a.step32(), &mv[0],
+                                                 &mv[1], &mv[2], &mv[3], &mv[4], rc),
+                      opxOk);
+            ASSERT_EQ(opxiCopy8x8QP_MPEG4_8u_C1R(&r.at(8, 8), st, b.data(), b.step32(), pos, rc),
                       opxOk);
             EXPECT_TRUE(planes_equal(b, a)) << pos;
         }

@@ -16,7 +16,7 @@ namespace avx2 = opx::mpeg4::avx2;
 // Random levels: mostly small, some at the 16-bit extremes and the 12-bit range edges.
 void random_levels(Rng& rng, Opx16s* c, int span) {
     for (int i = 0; i < 64; ++i) {
-        const int kind = static_cast<int>(rng.uniform(0, 9));
+        const int kind = rng.uniform_int(0, 9);
         std::int64_t v = kind < 5 ? rng.uniform(-span, span) : kind < 7 ? 0
                          : kind < 8 ? rng.uniform(-32768, 32767)
                                     : (rng.coin() ? 1 : -1) * (2047 + rng.uniform(-2, 2));
@@ -46,50 +46,41 @@ TEST(Mpeg4QuantDifferential, EveryKernelOnRandomAndExtremeBlocks) {
         for (int i = 0; i < 64; ++i) rw[i] = static_cast<std::uint16_t>(w[i] == 1 ? 65535 : 65536 / w[i] + 1);
         float fw[64];
         for (int i = 0; i < 64; ++i) fw[i] = iter % 4 == 0 ? 1.0f : static_cast<float>(1.0 / w[i]);
-        const int rows = static_cast<int>(rng.uniform(0, 8)), first = static_cast<int>(rng.uniform(0, 1));
+        const int rows = rng.uniform_int(0, 8), first = rng.uniform_int(0, 1);
         const bool flag = rng.coin();
-        const int bits = static_cast<int>(rng.uniform(4, 12));
-        std::int32_t qp = static_cast<std::int32_t>(rng.uniform(1, 31)), ra = 0, rb = 0;
-        switch (kernel) {
-            case 0: {
-                if (iter % 3 == 0) qp = static_cast<std::int32_t>(rng.uniform(1, 511));
-                const auto& r = ranges[(iter / 5) % 4];
-                const opx::mpeg4::InvUniform p{2 * qp, iter % 7 ? opx::mpeg4::odd_offset(qp) : 0, r[0], r[1]};
-                ref::kQuant.inv_uniform(a.data(), rows, flag, p);
-                avx2::kQuant.inv_uniform(b.data(), rows, flag, p);
-                break;
-            }
-            case 1: {
-                qp = static_cast<std::int32_t>(rng.uniform(1, max_qp(bits)));
-                const std::int32_t hi = (1 << (bits + 3)) - 1;
-                ra = ref::kQuant.inv_matrix(a.data(), rows, flag, w, qp, -hi - 1, hi);
-                rb = avx2::kQuant.inv_matrix(b.data(), rows, flag, w, qp, -hi - 1, hi);
-                break;
-            }
-            case 2: {
-                const auto mode = static_cast<opx::mpeg4::FwdMode>(iter % 3);
-                const std::int32_t limit = flag ? 127 : 32767;
-                ra = ref::kQuant.fwd_uniform(a.data(), first, mode, qp, limit);
-                rb = avx2::kQuant.fwd_uniform(b.data(), first, mode, qp, limit);
-                break;
-            }
-            case 3: {
-                std::uint16_t hw[64];
-                for (int i = 0; i < 64; ++i) hw[i] = static_cast<std::uint16_t>(w[i] / 2);
-                ra = ref::kQuant.fwd_matrix(a.data(), flag, flag, hw, rw, qp);
-                rb = avx2::kQuant.fwd_matrix(b.data(), flag, flag, hw, rw, qp);
-                break;
-            }
-            default: {
-                qp = static_cast<std::int32_t>(rng.uniform(1, 511));
-                const opx::mpeg4::FwdFloat forms[] = {
-                    {qp / 2, static_cast<float>(0.5000001 / qp), 0, fw},
-                    {0, static_cast<float>(0.5000001 / qp), 0, fw},
-                    {0, static_cast<float>(8.00001 / qp), 0, fw},
-                    {0, 8.0f / static_cast<float>(qp), 0.501f, fw}};
-                ra = ref::kQuant.fwd_float(a.data(), first, forms[(iter / 5) % 4]);
-                rb = avx2::kQuant.fwd_float(b.data(), first, forms[(iter / 5) % 4]);
-            }
+        const int bits = rng.uniform_int(4, 12);
+        std::int32_t qp = rng.uniform_int(1, 31), ra = 0, rb = 0;
+        if (kernel == 0) {
+            if (iter % 3 == 0) qp = rng.uniform_int(1, 511);
+            const auto& r = ranges[(iter / 5) % 4];
+            const opx::mpeg4::InvUniform p{2 * qp, iter % 7 ? opx::mpeg4::odd_offset(qp) : 0, r[0],
+                                           r[1]};
+            ref::kQuant.inv_uniform(a.data(), rows, flag, p);
+            avx2::kQuant.inv_uniform(b.data(), rows, flag, p);
+        } else if (kernel == 1) {
+            qp = rng.uniform_int(1, max_qp(bits));
+            const std::int32_t hi = (1 << (bits + 3)) - 1;
+            ra = ref::kQuant.inv_matrix(a.data(), rows, flag, w, qp, -hi - 1, hi);
+            rb = avx2::kQuant.inv_matrix(b.data(), rows, flag, w, qp, -hi - 1, hi);
+        } else if (kernel == 2) {
+            const auto mode = static_cast<opx::mpeg4::FwdMode>(iter % 3);
+            const std::int32_t limit = flag ? 127 : 32767;
+            ra = ref::kQuant.fwd_uniform(a.data(), first, mode, qp, limit);
+            rb = avx2::kQuant.fwd_uniform(b.data(), first, mode, qp, limit);
+        } else if (kernel == 3) {
+            std::uint16_t hw[64];
+            for (int i = 0; i < 64; ++i) hw[i] = static_cast<std::uint16_t>(w[i] / 2);
+            ra = ref::kQuant.fwd_matrix(a.data(), flag, flag, hw, rw, qp);
+            rb = avx2::kQuant.fwd_matrix(b.data(), flag, flag, hw, rw, qp);
+        } else {
+            qp = rng.uniform_int(1, 511);
+            const opx::mpeg4::FwdFloat forms[] = {
+                {qp / 2, static_cast<float>(0.5000001 / qp), 0, fw},
+                {0, static_cast<float>(0.5000001 / qp), 0, fw},
+                {0, static_cast<float>(8.00001 / qp), 0, fw},
+                {0, 8.0f / static_cast<float>(qp), 0.501f, fw}};
+            ra = ref::kQuant.fwd_float(a.data(), first, forms[(iter / 5) % 4]);
+            rb = avx2::kQuant.fwd_float(b.data(), first, forms[(iter / 5) % 4]);
         }
         ASSERT_TRUE(a == b) << "kernel " << kernel << " qp " << qp << " rows " << rows << " bits " << bits;
         ASSERT_EQ(ra, rb) << "kernel " << kernel;

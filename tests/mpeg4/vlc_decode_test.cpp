@@ -1,6 +1,10 @@
 // Coefficient decoders, DC decoders and reconstructors: the rules' cases, escapes, cursor
 // handling on success and failure, the mended faults and the result codes.
 #include <cstring>
+#include <functional>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "mpeg4/bit_sink.hpp"
 #include "mpeg4/mpeg4_util.hpp"
@@ -25,246 +29,162 @@ struct Stream {
     long consumed(int prefix) const { return (p - buf.data()) * 8 + off - prefix; }
 };
 
-TEST(Mpeg4DecodeRules, IntraDcSeparateAndStartPositions) {
-    BitSink s;
-    s.put(0b10, 2), s.put(0, 1);    // 0,0,1 +
-    s.put(0b0111, 4), s.put(1, 1);  // 1,0,1 −
-    for (int prefix = 0; prefix < 8; ++prefix) {
-        for (int sep = 0; sep < 2; ++sep) {
-            Stream st(s, prefix);
-            Block b;
-            for (int i = 0; i < 64; ++i) b[i] = 77;
-            Opx32s last = -9;
-            ASSERT_EQ(opxiDecodeCoeffsIntra_MPEG4_1u16s(&st.p, &st.off, b.data(), &last, 0, sep, 0),
-                      opxOk);
-            EXPECT_EQ(st.consumed(prefix), 8);
-            const int p1 = sep ? 1 : 0;
-            EXPECT_EQ(b[kScan[0][p1]], 1);
-            EXPECT_EQ(b[kScan[0][p1 + 1]], -1);
-            EXPECT_EQ(last, p1 + 1);
-            EXPECT_EQ(b[0], sep ? 77 : 1);
-            int nonzero = 0;
-            for (int i = 0; i < 64; ++i) nonzero += b[i] != 0;
-            EXPECT_EQ(nonzero, sep ? 3 : 2);
-            EXPECT_TRUE(b.canaries_intact());
-        }
-    }
-}
-
-TEST(Mpeg4DecodeRules, ScanArgumentsPerFunction) {
-    BitSink s;
-    s.put_event(kInterCodes, 0, 4, 1), s.put_event(kInterCodes, 1, 0, 2);
-    // Inter MPEG-4: 0 zigzag, 1 alternate vertical, anything else (2 included) unscanned.
-    const std::pair<int, const std::uint8_t*> cases[] = {
-        {0, kScan[0]}, {1, kScan[1]}, {2, nullptr}, {-1, nullptr}, {7, nullptr}};
-    for (auto [scan, table] : cases) {
-        Stream st(s, 3);
-        Block b;
-        Opx32s last = 0;
-        ASSERT_EQ(opxiDecodeCoeffsInter_MPEG4_1u16s(&st.p, &st.off, b.data(), &last, 0, scan), opxOk);
-        EXPECT_EQ(b[table ? table[4] : 4], 1) << scan;
-        EXPECT_EQ(b[table ? table[5] : 5], 2) << scan;
-        EXPECT_EQ(last, 5);
-    }
-}
-
-TEST(Mpeg4DecodeRules, EscapeModes) {
-    // Inter: mode 1 adds LMAX(0, 0) = 12; mode 2 adds RMAX(0, 1) + 1 = 27; mode 3 fixed length.
-    BitSink s;
-    s.put(0x3, 7), s.put(0, 1), s.put_event(kInterCodes, 0, 0, -1);
-    s.put(0x3, 7), s.put(0b10, 2), s.put_event(kInterCodes, 0, 0, 1);
-    s.put(0x3, 7), s.put(0b11, 2), s.put(1, 1), s.put(5, 6), s.put(1, 1), s.put(0x800 + 0x30, 12),
-        s.put(1, 1);  // LAST 1, RUN 5, LEVEL −2000
-    Stream st(s, 5);
+// One call of a coefficient decoder or reconstructor on a stream of the sink's bits after
+// `prefix` filler bits, every coefficient holding `fill` before it: the result, the named
+// coefficients (raster index, value), every other coefficient, the last index and the bits
+// consumed after it (kAny: not checked); the canaries around the block always.
+using DecodeFn = std::function<OpxResult(Opx8u** pp, Opx32s* po, Opx16s* c, Opx32s* last)>;
+#define OPX_DECODE(...) \
+    DecodeFn([=](Opx8u** pp, Opx32s* po, Opx16s* c, Opx32s* last) { return __VA_ARGS__; })
+constexpr int kAny = 0x7FFFFFFF;
+void expect_decode(const std::string& what, const BitSink& bits, int prefix, int fill,
+                   const DecodeFn& call, OpxResult result,
+                   const std::vector<std::pair<int, int>>& named, int others, Opx32s last,
+                   long consumed) {
+    SCOPED_TRACE(what);
+    Stream st(bits, prefix);
     Block b;
-    Opx32s last = 0;
-    ASSERT_EQ(opxiDecodeCoeffsInter_MPEG4_1u16s(&st.p, &st.off, b.data(), &last, 0, -1), opxOk);
-    EXPECT_EQ(b[0], -13);
-    EXPECT_EQ(b[28], 1);
-    EXPECT_EQ(b[34], -2000);
-    EXPECT_EQ(last, 34);
-    EXPECT_EQ(st.consumed(5), static_cast<long>(s.size()));
+    for (int i = 0; i < 64; ++i) b[i] = static_cast<Opx16s>(fill);
+    Opx32s got_last = -7777;
+    EXPECT_EQ(call(&st.p, &st.off, b.data(), &got_last), result);
+    std::vector<int> want(64, others);
+    for (auto [i, v] : named) want[i] = v;
+    for (int i = 0; i < 64; ++i)
+        EXPECT_TRUE(want[i] == kAny || b[i] == want[i]) << "coefficient " << i << ": " << b[i];
+    EXPECT_TRUE(last == kAny || got_last == last) << "last index " << got_last;
+    EXPECT_TRUE(consumed == kAny || st.consumed(prefix) == consumed)
+        << "consumed " << st.consumed(prefix);
+    EXPECT_TRUE(b.canaries_intact());
 }
 
-TEST(Mpeg4DecodeRules, EscapeModeThreeLevelZeroAndMarkers) {
+TEST(Mpeg4DecodeRules, Mpeg4CoefficientCases) {
+    // Intra: 0,0,1 + then 1,0,1 −, from every start position, with and without a separate DC.
+    BitSink one;
+    one.put(0b10, 2), one.put(0, 1), one.put(0b0111, 4), one.put(1, 1);
+    for (int prefix = 0; prefix < 8; ++prefix)
+        for (int sep = 0; sep < 2; ++sep)
+            expect_decode("intra, separate DC " + std::to_string(sep), one, prefix, 77,
+                          OPX_DECODE(opxiDecodeCoeffsIntra_MPEG4_1u16s(pp, po, c, last, 0, sep, 0)),
+                          opxOk, {{0, sep ? 77 : 1}, {kScan[0][sep], 1}, {kScan[0][sep + 1], -1}},
+                          0, sep + 1, 8);
+    // Inter scans: 0 zigzag, 1 alternate vertical, anything else (2 included) unscanned.
+    BitSink two;
+    two.put_event(kInterCodes, 0, 4, 1), two.put_event(kInterCodes, 1, 0, 2);
+    for (auto [scan, t] : {std::pair<int, const std::uint8_t*>{0, kScan[0]},
+                           {1, kScan[1]},
+                           {2, nullptr},
+                           {-1, nullptr},
+                           {7, nullptr}})
+        expect_decode("inter scan " + std::to_string(scan), two, 3, 3,
+                      OPX_DECODE(opxiDecodeCoeffsInter_MPEG4_1u16s(pp, po, c, last, 0, scan)),
+                      opxOk, {{t ? t[4] : 4, 1}, {t ? t[5] : 5, 2}}, 0, 5,
+                      static_cast<long>(two.size()));
+    // Inter escapes: mode 1 adds LMAX(0, 0) = 12; mode 2 adds RMAX(0, 1) + 1 = 27; mode 3 fixed
+    // length (LAST 1, RUN 5, LEVEL −2000).
+    BitSink esc;
+    esc.put(0x3, 7), esc.put(0, 1), esc.put_event(kInterCodes, 0, 0, -1);
+    esc.put(0x3, 7), esc.put(0b10, 2), esc.put_event(kInterCodes, 0, 0, 1);
+    esc.put(0x3, 7), esc.put(0b11, 2), esc.put(1, 1), esc.put(5, 6), esc.put(1, 1);
+    esc.put(0x800 + 0x30, 12), esc.put(1, 1);
+    expect_decode("escape modes", esc, 5, 3,
+                  OPX_DECODE(opxiDecodeCoeffsInter_MPEG4_1u16s(pp, po, c, last, 0, -1)), opxOk,
+                  {{0, -13}, {28, 1}, {34, -2000}}, 0, 34, static_cast<long>(esc.size()));
+    // Escape mode 3 with level 0 (invalid in intra blocks, a zero in inter ones), level −2048
+    // and either marker bit 0.
     auto esc3 = [](int level, int m1, int m2) {
         BitSink s;
-        s.put(0x3, 7), s.put(0b11, 2), s.put(1, 1), s.put(0, 6), s.put(m1, 1),
-            s.put(static_cast<std::uint32_t>(level) & 0xFFF, 12), s.put(m2, 1);
+        s.put(0x3, 7), s.put(0b11, 2), s.put(1, 1), s.put(0, 6), s.put(m1, 1);
+        s.put(static_cast<std::uint32_t>(level) & 0xFFF, 12), s.put(m2, 1);
         return s;
     };
-    Opx32s last = 0;
-    {
-        Stream st(esc3(0, 1, 1), 0);
-        Block b;
-        EXPECT_EQ(opxiDecodeCoeffsIntra_MPEG4_1u16s(&st.p, &st.off, b.data(), &last, 0, 0, 0),
-                  opxErrVlcCode);
-        EXPECT_EQ(st.off, 0);
-        EXPECT_EQ(st.p, st.buf.data());
-    }
-    {
-        Stream st(esc3(0, 1, 1), 0);
-        Block b;
-        b[0] = 5;
-        EXPECT_EQ(opxiDecodeCoeffsInter_MPEG4_1u16s(&st.p, &st.off, b.data(), &last, 0, 0), opxOk);
-        EXPECT_EQ(b[0], 0);
-        EXPECT_EQ(last, 0);
-    }
-    for (auto [level, m1, m2] : {std::tuple{-2048, 1, 1}, {5, 0, 1}, {5, 1, 0}}) {
-        Stream st(esc3(level, m1, m2), 0);
-        Block b;
-        EXPECT_EQ(opxiDecodeCoeffsInter_MPEG4_1u16s(&st.p, &st.off, b.data(), &last, 0, 0),
-                  opxErrVlcCode);
-    }
+    expect_decode("intra escape level 0", esc3(0, 1, 1), 0, 3,
+                  OPX_DECODE(opxiDecodeCoeffsIntra_MPEG4_1u16s(pp, po, c, last, 0, 0, 0)),
+                  opxErrVlcCode, {}, kAny, kAny, 0);
+    expect_decode("inter escape level 0", esc3(0, 1, 1), 0, 5,
+                  OPX_DECODE(opxiDecodeCoeffsInter_MPEG4_1u16s(pp, po, c, last, 0, 0)), opxOk,
+                  {{0, 0}}, kAny, 0, kAny);
+    for (auto [level, m1, m2] : {std::tuple{-2048, 1, 1}, {5, 0, 1}, {5, 1, 0}})
+        expect_decode("inter escape " + std::to_string(level) + " markers " + std::to_string(m1) +
+                          std::to_string(m2),
+                      esc3(level, m1, m2), 0, 3,
+                      OPX_DECODE(opxiDecodeCoeffsInter_MPEG4_1u16s(pp, po, c, last, 0, 0)),
+                      opxErrVlcCode, {}, kAny, kAny, kAny);
+    // A run past position 63: the last index each family reports, the cursor as on entry.
+    BitSink past;
+    for (int i = 0; i < 3; ++i) past.put_event(kInterCodes, 0, 20, 1);
+    past.put_event(kInterCodes, 1, 3, 1);  // position 63 + 4 = 67
+    expect_decode("MPEG-4 run past 63", past, 2, 3,
+                  OPX_DECODE(opxiDecodeCoeffsInter_MPEG4_1u16s(pp, po, c, last, 0, 0)),
+                  opxErrVlcCode, {{kScan[0][62], 1}}, kAny, 66, 0);
+    expect_decode("H.263 run past 63", past, 2, 3,
+                  OPX_DECODE(opxiDecodeCoeffsInter_H263_1u16s(pp, po, c, last, 0, 0)),
+                  opxErrVlcCode, {}, kAny, 62, 0);
 }
 
-TEST(Mpeg4DecodeRules, RunBeyond63AndTheLastIndexPerFamily) {
-    BitSink s;
-    for (int i = 0; i < 3; ++i) s.put_event(kInterCodes, 0, 20, 1);
-    s.put_event(kInterCodes, 1, 3, 1);  // position 63 + 4 = 67
-    Opx32s last = 0;
-    {
-        Stream st(s, 2);
-        Block b;
-        EXPECT_EQ(opxiDecodeCoeffsInter_MPEG4_1u16s(&st.p, &st.off, b.data(), &last, 0, 0), opxErrVlcCode);
-        EXPECT_EQ(last, 66);
-        EXPECT_EQ(st.consumed(2), 0);
-        EXPECT_EQ(b[kScan[0][62]], 1);
-    }
-    {
-        Stream st(s, 2);
-        Block b;
-        EXPECT_EQ(opxiDecodeCoeffsInter_H263_1u16s(&st.p, &st.off, b.data(), &last, 0, 0), opxErrVlcCode);
-        EXPECT_EQ(last, 62);
-        EXPECT_EQ(st.consumed(2), 0);
-    }
-}
-
-TEST(Mpeg4DecodeRules, H263StartPositionsAndAnnexTExtendedLevel) {
-    BitSink s;
-    s.put(0x3, 7), s.put(0, 1), s.put(0, 6), s.put(0x80, 8), s.put(0b00011, 5), s.put(1, 6);
-    s.put_event(kInterCodes, 1, 0, 1);
-    Opx32s last = 0;
-    {
-        Stream st(s, 1);
-        Block b;
-        b[0] = 99;
-        ASSERT_EQ(opxiDecodeCoeffsIntra_H263_1u16s(&st.p, &st.off, b.data(), &last, 0, 1, 0), opxOk);
-        EXPECT_EQ(b[0], 99);
-        EXPECT_EQ(b[1], 35);
-        EXPECT_EQ(b[8], 1);
-        EXPECT_EQ(last, 2);
-        EXPECT_EQ(st.consumed(1), 33 + 5);
-    }
-    {
-        Stream st(s, 1);
-        Block b;
-        EXPECT_EQ(opxiDecodeCoeffsInter_H263_1u16s(&st.p, &st.off, b.data(), &last, 0, 0), opxErrVlcCode);
-        EXPECT_EQ(last, -1);
-    }
-    {
-        Stream st(s, 1);
-        Block b;
-        ASSERT_EQ(opxiDecodeCoeffsInter_H263_1u16s(&st.p, &st.off, b.data(), &last, 1, 0), opxOk);
-        EXPECT_EQ(b[0], 35);
-        EXPECT_EQ(last, 1);
-    }
+TEST(Mpeg4DecodeRules, H263AndH261CoefficientCases) {
+    // An escape with the Annex T extended level (35), then (1, 0, 1).
+    BitSink t;
+    t.put(0x3, 7), t.put(0, 1), t.put(0, 6), t.put(0x80, 8), t.put(0b00011, 5), t.put(1, 6);
+    t.put_event(kInterCodes, 1, 0, 1);
+    expect_decode("H.263 intra from position 1, Annex T level", t, 1, 99,
+                  OPX_DECODE(opxiDecodeCoeffsIntra_H263_1u16s(pp, po, c, last, 0, 1, 0)), opxOk,
+                  {{0, 99}, {1, 35}, {8, 1}}, kAny, 2, 33 + 5);
+    expect_decode("H.263 inter without Annex T", t, 1, 3,
+                  OPX_DECODE(opxiDecodeCoeffsInter_H263_1u16s(pp, po, c, last, 0, 0)),
+                  opxErrVlcCode, {}, kAny, -1, kAny);
+    expect_decode("H.263 inter with Annex T", t, 1, 3,
+                  OPX_DECODE(opxiDecodeCoeffsInter_H263_1u16s(pp, po, c, last, 1, 0)), opxOk,
+                  {{0, 35}}, kAny, 1, kAny);
     // Annex I: 1111 is (0, 1, 1), decoding from position 0.
-    BitSink a;
-    a.put(0b1111, 4), a.put(1, 1), a.put(0b0111, 4), a.put(0, 1);
-    Stream st(a, 0);
-    Block b;
-    b[0] = 99;
-    ASSERT_EQ(opxiDecodeCoeffsIntra_H263_1u16s(&st.p, &st.off, b.data(), &last, 1, 0, 1), opxOk);
-    EXPECT_EQ(b[0], 0);
-    EXPECT_EQ(b[kScan[1][1]], -1);
-    EXPECT_EQ(b[kScan[1][2]], 1);
-}
-
-TEST(Mpeg4DecodeRules, H261FirstCoefficientIntraDcAndEob) {
-    BitSink s;
-    s.put(0b11, 2), s.put_event(kH261Codes, 0, 1, 1), s.put(0b10, 2);
-    Opx32s last = 0;
-    {
-        Stream st(s, 6);
-        Block b;
-        ASSERT_EQ(opxiDecodeCoeffsInter_H261_1u16s(&st.p, &st.off, b.data(), &last, 0), opxOk);
-        EXPECT_EQ(b[0], -1);
-        EXPECT_EQ(b[kScan[0][2]], 1);
-        EXPECT_EQ(last, 2);
-        EXPECT_EQ(st.consumed(6), 8);
-    }
-    {
-        Stream st(s, 6);
-        Block b;
-        ASSERT_EQ(opxiReconstructCoeffsInter_H261_1u16s(&st.p, &st.off, b.data(), &last, 10), opxOk);
-        EXPECT_EQ(b[0], -(20 + 9));
-        EXPECT_EQ(b[kScan[0][2]], 29);
-    }
+    BitSink aic;
+    aic.put(0b1111, 4), aic.put(1, 1), aic.put(0b0111, 4), aic.put(0, 1);
+    expect_decode("H.263 advanced intra coding", aic, 0, 99,
+                  OPX_DECODE(opxiDecodeCoeffsIntra_H263_1u16s(pp, po, c, last, 1, 0, 1)), opxOk,
+                  {{0, 0}, {kScan[1][1], -1}, {kScan[1][2], 1}}, kAny, kAny, kAny);
+    // H.261: 11 is the first coefficient −1; EOB 10.
+    BitSink first;
+    first.put(0b11, 2), first.put_event(kH261Codes, 0, 1, 1), first.put(0b10, 2);
+    expect_decode("H.261 inter first coefficient", first, 6, 3,
+                  OPX_DECODE(opxiDecodeCoeffsInter_H261_1u16s(pp, po, c, last, 0)), opxOk,
+                  {{0, -1}, {kScan[0][2], 1}}, kAny, 2, 8);
+    expect_decode("H.261 inter reconstructed", first, 6, 3,
+                  OPX_DECODE(opxiReconstructCoeffsInter_H261_1u16s(pp, po, c, last, 10)), opxOk,
+                  {{0, -(20 + 9)}, {kScan[0][2], 29}}, kAny, kAny, kAny);
+    // H.261 intra DC bytes: 0 and 128 are invalid (nothing changes), 255 means 128.
     for (int code : {0, 128, 255, 17}) {
         BitSink d;
         d.put(static_cast<std::uint32_t>(code), 8), d.put(0b10, 2);
-        Stream st(d, 3), st2(d, 3);
-        Block b, r;
-        for (int i = 0; i < 64; ++i) b[i] = r[i] = 5;
-        const OpxResult e1 = opxiDecodeCoeffsIntra_H261_1u16s(&st.p, &st.off, b.data(), &last, 0);
-        const Opx32s last1 = last;
-        const OpxResult e2 = opxiReconstructCoeffsIntra_H261_1u16s(&st2.p, &st2.off, r.data(), &last, 4);
-        if (code == 0 || code == 128) {
-            EXPECT_EQ(e1, opxErrVlcCode);
-            EXPECT_EQ(e2, opxErrVlcCode);
-            EXPECT_EQ(last1, -1);
-            EXPECT_EQ(last, -1);
-            EXPECT_EQ(b[0], 5);  // nothing else changes
-            EXPECT_EQ(st.consumed(3), 0);
-        } else {
-            ASSERT_EQ(e1, opxOk);
-            ASSERT_EQ(e2, opxOk);
-            EXPECT_EQ(b[0], code == 255 ? 128 : code);
-            EXPECT_EQ(r[0], code == 255 ? 1024 : 8 * code);
-            EXPECT_EQ(last1, 0);
-            EXPECT_EQ(st.consumed(3), 10);
-        }
+        const bool bad = code == 0 || code == 128;
+        expect_decode("H.261 intra DC " + std::to_string(code), d, 3, 5,
+                      OPX_DECODE(opxiDecodeCoeffsIntra_H261_1u16s(pp, po, c, last, 0)),
+                      bad ? opxErrVlcCode : opxOk,
+                      {{0, bad           ? 5
+                           : code == 255 ? 128
+                                         : code}},
+                      bad ? 5 : kAny, bad ? -1 : 0, bad ? 0 : 10);
+        expect_decode("H.261 intra DC reconstructed " + std::to_string(code), d, 3, 5,
+                      OPX_DECODE(opxiReconstructCoeffsIntra_H261_1u16s(pp, po, c, last, 4)),
+                      bad ? opxErrVlcCode : opxOk,
+                      {{0, bad           ? kAny
+                           : code == 255 ? 1024
+                                         : 8 * code}},
+                      kAny, bad ? -1 : kAny, kAny);
     }
-}
-
-TEST(Mpeg4DecodeRules, IntraDcByteStaysConsumedWhenTheEventsFail) {
-    BitSink s;
-    s.put(40, 8), s.put(0, 12);  // a DC, then an invalid code
-    Opx32s last = 0;
-    {
-        Stream st(s, 4);
-        Block b;
-        EXPECT_EQ(opxiDecodeCoeffsIntra_H261_1u16s(&st.p, &st.off, b.data(), &last, 0), opxErrVlcCode);
-        EXPECT_EQ(st.consumed(4), 8);
-        EXPECT_EQ(b[0], 40);
-    }
-    {
-        Stream st(s, 4);
-        Block b;
-        EXPECT_EQ(opxiReconstructCoeffsIntra_H263_1u16s(&st.p, &st.off, b.data(), &last, 1, 5, 0, 0, 0),
-                  opxErrVlcCode);
-        EXPECT_EQ(st.consumed(4), 8);
-        EXPECT_EQ(b[0], 320);
-        EXPECT_EQ(last, 0);
-    }
-    {
-        Stream st(s, 4);
-        Block b;
-        for (int i = 0; i < 64; ++i) b[i] = 3;
-        ASSERT_EQ(opxiReconstructCoeffsIntra_H263_1u16s(&st.p, &st.off, b.data(), &last, 0, 5, 0, 0, 0),
-                  opxOk);
-        EXPECT_EQ(st.consumed(4), 8);
-        EXPECT_EQ(last, 0);
-        EXPECT_EQ(b[0], 320);
-        for (int i = 1; i < 64; ++i) ASSERT_EQ(b[i], 0);  // codedFlag 0 clears 1..63
-    }
-    {
-        Stream st(s, 4);
-        Block b;
-        EXPECT_EQ(opxiReconstructCoeffsInter_H261_1u16s(&st.p, &st.off, b.data(), &last, 5), opxErrVlcCode);
-        EXPECT_EQ(st.consumed(4), 0);
-    }
+    // A DC byte, then an invalid code: the DC stays consumed (and placed), the events do not.
+    BitSink dc;
+    dc.put(40, 8), dc.put(0, 12);
+    expect_decode("H.261 intra DC then an invalid code", dc, 4, 3,
+                  OPX_DECODE(opxiDecodeCoeffsIntra_H261_1u16s(pp, po, c, last, 0)), opxErrVlcCode,
+                  {{0, 40}}, kAny, kAny, 8);
+    expect_decode("H.263 intra reconstructed, coded, then an invalid code", dc, 4, 3,
+                  OPX_DECODE(opxiReconstructCoeffsIntra_H263_1u16s(pp, po, c, last, 1, 5, 0, 0, 0)),
+                  opxErrVlcCode, {{0, 320}}, kAny, 0, 8);
+    expect_decode("H.263 intra reconstructed, codedFlag 0 clears 1..63", dc, 4, 3,
+                  OPX_DECODE(opxiReconstructCoeffsIntra_H263_1u16s(pp, po, c, last, 0, 5, 0, 0, 0)),
+                  opxOk, {{0, 320}}, 0, 0, 8);
+    expect_decode("H.261 inter reconstructed, an invalid code", dc, 4, 3,
+                  OPX_DECODE(opxiReconstructCoeffsInter_H261_1u16s(pp, po, c, last, 5)),
+                  opxErrVlcCode, {}, kAny, kAny, 0);
 }
 
 TEST(Mpeg4DecodeRules, Mpeg4DcDifferentials) {
@@ -316,53 +236,37 @@ S* inv_record(RecordMemory& m, const Opx8u* w, int bits, bool inter) {
     return m.as<S>();
 }
 
-TEST(Mpeg4DecodeRules, Mpeg4ReconstructionBothMethods) {
+TEST(Mpeg4DecodeRules, Mpeg4ReconstructionCases) {
     Opx8u w[64];
     for (int i = 0; i < 64; ++i) w[i] = static_cast<Opx8u>(16 + i);
-    RecordMemory mm(156, 3), mh(156, 11);
-    auto* matrix = inv_record<OpxQuantInvInterStateMPEG4>(mm, w, 8, true);
-    auto* plain = inv_record<OpxQuantInvInterStateMPEG4>(mh, nullptr, 8, true);
+    RecordMemory mm(156, 3), mh(156, 11), mp(156, 0);
+    const auto* matrix = inv_record<OpxQuantInvInterStateMPEG4>(mm, w, 8, true);
+    const auto* plain = inv_record<OpxQuantInvInterStateMPEG4>(mh, nullptr, 8, true);
+    const auto* inter = inv_record<OpxQuantInvInterStateMPEG4>(mp, nullptr, 8, true);
     BitSink s;
-    s.put_event(kInterCodes, 0, 0, 1), s.put_event(kInterCodes, 0, 1, -2), s.put_event(kInterCodes, 1, 0, 3);
-    Opx32s last = 0;
-    {
-        Stream st(s, 0);
-        Block b;
-        ASSERT_EQ(opxiReconstructCoeffsInter_MPEG4_1u16s(&st.p, &st.off, b.data(), &last, 0, 0, plain, 4), opxOk);
-        EXPECT_EQ(b[0], 11);
-        EXPECT_EQ(b[8], -19);
-        EXPECT_EQ(b[16], 27);
-        EXPECT_EQ(last, 3);
-    }
-    {
-        Stream st(s, 0);
-        Block b;
-        ASSERT_EQ(opxiReconstructCoeffsInter_MPEG4_1u16s(&st.p, &st.off, b.data(), &last, 0, 1, matrix, 2), opxOk);
-        // alternate vertical: positions 0, 2, 3 → raster 0, 16, 24
-        EXPECT_EQ(b[0], 3 * 16 * 2 / 16);
-        EXPECT_EQ(b[16], -(5 * 32 * 2 / 16));
-        EXPECT_EQ(b[24], 7 * 40 * 2 / 16);
-        const int sum = b[0] + b[16] + b[24];
-        EXPECT_EQ(b[63], (sum & 1) ? 0 : 1);
-    }
-}
-
-TEST(Mpeg4DecodeRules, ReconstructorWithReversibleCodes) {
-    RecordMemory mp(156, 0);
-    auto* inter = inv_record<OpxQuantInvInterStateMPEG4>(mp, nullptr, 8, true);
+    s.put_event(kInterCodes, 0, 0, 1), s.put_event(kInterCodes, 0, 1, -2);
+    s.put_event(kInterCodes, 1, 0, 3);
+    expect_decode(
+        "H.263 method", s, 0, 3,
+        OPX_DECODE(opxiReconstructCoeffsInter_MPEG4_1u16s(pp, po, c, last, 0, 0, plain, 4)), opxOk,
+        {{0, 11}, {8, -19}, {16, 27}}, kAny, 3, kAny);
+    // Alternate vertical: positions 0, 2, 3 → raster 0, 16, 24; the sum 21 is odd.
+    expect_decode(
+        "matrix method", s, 0, 3,
+        OPX_DECODE(opxiReconstructCoeffsInter_MPEG4_1u16s(pp, po, c, last, 0, 1, matrix, 2)), opxOk,
+        {{0, 3 * 16 * 2 / 16}, {16, -(5 * 32 * 2 / 16)}, {24, 7 * 40 * 2 / 16}, {63, 0}}, kAny,
+        kAny, kAny);
+    // Reversible codes or not: the decoded last position (LAST at position 0).
     for (int rvlc = 0; rvlc < 2; ++rvlc) {
-        BitSink s;
+        BitSink r;
         if (rvlc)
-            s.put_event(kRvlcInterCodes, 1, 0, 1);
+            r.put_event(kRvlcInterCodes, 1, 0, 1);
         else
-            s.put_event(kInterCodes, 1, 0, 1);
-        Stream st(s, 3);
-        Block b;
-        for (int i = 0; i < 64; ++i) b[i] = 9;
-        Opx32s last = 1234;
-        ASSERT_EQ(opxiReconstructCoeffsInter_MPEG4_1u16s(&st.p, &st.off, b.data(), &last, rvlc, 0, inter, 3), opxOk);
-        EXPECT_EQ(last, 0);  // the decoded last position
-        EXPECT_EQ(b[0], 9);
+            r.put_event(kInterCodes, 1, 0, 1);
+        expect_decode(
+            "reversible " + std::to_string(rvlc), r, 3, 9,
+            OPX_DECODE(opxiReconstructCoeffsInter_MPEG4_1u16s(pp, po, c, last, rvlc, 0, inter, 3)),
+            opxOk, {{0, 9}}, kAny, 0, kAny);
     }
 }
 
@@ -376,61 +280,6 @@ void put_rvlc(BitSink& s, bool intra, const Ev& e) {
     if (!s.put_event(intra ? kRvlcIntraCodes : kRvlcInterCodes, e.last, e.run, e.level)) {
         s.put(1, 5), s.put(e.last, 1), s.put(e.run, 6), s.put(1, 1);
         s.put(e.level < 0 ? -e.level : e.level, 11), s.put(1, 1), s.put(e.level < 0, 5);
-    }
-}
-
-TEST(Mpeg4DecodeRules, BackwardDecodingMatchesForwardDecoding) {
-    Rng rng;
-    for (int iter = 0; iter < 400; ++iter) {
-        const bool intra = iter & 1;
-        const int start = intra && (iter & 2) ? 0 : -1;
-        // Three blocks; decode the last one backwards from its final bit.
-        BitSink s;
-        std::vector<std::size_t> ends;
-        std::vector<std::vector<Ev>> blocks;
-        for (int blk = 0; blk < 3; ++blk) {
-            std::vector<Ev> ev;
-            int pos = start;
-            for (;;) {
-                const int run = static_cast<int>(rng.uniform(0, rng.coin() ? 2 : 12));
-                if (pos + run + 1 > 63) break;
-                pos += run + 1;
-                int level = static_cast<int>(rng.coin() ? rng.uniform(1, 3) : rng.uniform(1, 2047));
-                if (rng.coin()) level = -level;
-                ev.push_back({0, run, level});
-                if (rng.uniform(0, 5) == 0) break;
-            }
-            if (ev.empty()) ev.push_back({0, 0, 1});
-            ev.back().last = 1;
-            for (const Ev& e : ev) put_rvlc(s, intra, e);
-            ends.push_back(s.size());
-            blocks.push_back(ev);
-        }
-        const int prefix = static_cast<int>(iter % 8);
-        std::vector<std::uint8_t> bytes = s.bytes(prefix);
-        for (int blk = 2; blk >= 1; --blk) {
-            const long final_bit = prefix + static_cast<long>(ends[static_cast<std::size_t>(blk)]) - 1;
-            Opx8u* p = bytes.data() + final_bit / 8;
-            Opx32s off = static_cast<Opx32s>(final_bit % 8);
-            Block b;
-            b[0] = 321;
-            Opx32s last = 0;
-            const OpxResult e = intra ? opxiDecodeCoeffsIntraRVLCBack_MPEG4_1u16s(&p, &off, b.data(), &last, start == 0)
-                                      : opxiDecodeCoeffsInterRVLCBack_MPEG4_1u16s(&p, &off, b.data(), &last);
-            ASSERT_EQ(e, opxOk) << iter;
-            // Forward positions of the same block.
-            Opx16s want[64] = {};
-            want[0] = start == 0 ? 321 : 0;
-            int pos = start;
-            for (const Ev& ev : blocks[static_cast<std::size_t>(blk)]) {
-                pos += ev.run + 1;
-                want[pos] = static_cast<Opx16s>(ev.level);
-            }
-            for (int i = 0; i < 64; ++i) ASSERT_EQ(b[i], want[i]) << "iter " << iter << " pos " << i;
-            EXPECT_EQ(last, pos);
-            const long prev_final = prefix + static_cast<long>(ends[static_cast<std::size_t>(blk) - 1]) - 1;
-            EXPECT_EQ((p - bytes.data()) * 8 + off, prev_final);
-        }
     }
 }
 

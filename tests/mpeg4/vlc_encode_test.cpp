@@ -1,6 +1,7 @@
 // Coefficient and DC encoders: random round trips through every encoder/decoder pair (flags,
 // scans, start offsets 0..7; the bits before the cursor and the byte after the last one written
-// untouched), the exact bits of the rules' cases, the escape choice and the mended checks.
+// untouched; reversible blocks decoded backwards, escapes included, to the preceding block's
+// final bit), the exact bits of the rules' cases, the escape choice and the mended checks.
 #include <cstring>
 #include <string>
 
@@ -51,7 +52,7 @@ struct Out {
 void random_block(Rng& rng, Opx16s* c, int nz, int maxmag) {
     std::memset(c, 0, 128);
     for (int k = 0; k < nz; ++k) {
-        int pos = static_cast<int>(rng.uniform(0, 63));
+        int pos = rng.uniform_int(0, 63);
         int mag = static_cast<int>(rng.uniform(0, 3) ? rng.uniform(1, 4) : rng.uniform(1, maxmag));
         c[pos] = static_cast<Opx16s>(rng.coin() ? -mag : mag);
     }
@@ -78,7 +79,7 @@ TEST(Mpeg4EncodeRoundTrip, EveryPairFlagScanAndOffset) {
         Opx16s c[64];
         const bool mq = pair == kH263Intra || pair == kH263Inter ? f2 : 0;
         const int maxmag = pair <= kMpeg4Inter ? 2047 : (pair <= kH263Inter && mq) ? 1023 : 127;
-        random_block(rng, c, static_cast<int>(rng.uniform(1, rng.coin() ? 6 : 64)), maxmag);
+        random_block(rng, c, rng.uniform_int(1, rng.coin() ? 6 : 64), maxmag);
         int scan_e = 0, scan_d = 0;
         auto pick = [&](const auto& list) {
             const auto& p = list[rng.uniform(0, static_cast<int>(std::size(list)) - 1)];
@@ -143,7 +144,7 @@ TEST(Mpeg4EncodeRoundTrip, ReversibleBlocksDecodeBackwards) {
         Opx16s blocks[3][64];
         std::vector<std::pair<Opx8u*, int>> ends;
         for (auto& c : blocks) {
-            random_block(rng, c, static_cast<int>(rng.uniform(1, 20)), 2047);
+            random_block(rng, c, rng.uniform_int(1, 20), 2047);
             if (count_from(c, start) == 0) c[40] = -3;
             const OpxResult e = intra
                 ? opxiEncodeCoeffsIntra_MPEG4_16s1u(c, &o.p, &o.off, count_from(c, start), 1, sep, -1)
@@ -164,6 +165,9 @@ TEST(Mpeg4EncodeRoundTrip, ReversibleBlocksDecodeBackwards) {
                                       : opxiDecodeCoeffsInterRVLCBack_MPEG4_1u16s(&p, &off, d.data(), &last);
             ASSERT_EQ(e, opxOk);
             for (int i = 0; i < 64; ++i) ASSERT_EQ(d[i], blocks[b][i]) << "block " << b << " index " << i;
+            int want_last = 63;
+            while (!blocks[b][want_last]) --want_last;
+            ASSERT_EQ(last, want_last);
             const auto prev = final_bit(ends[static_cast<std::size_t>(b) - 1]);
             ASSERT_EQ(p, prev.first);
             ASSERT_EQ(off, prev.second);

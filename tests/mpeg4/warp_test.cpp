@@ -42,8 +42,17 @@ OpxResult init(Rec& r, std::vector<Opx32s> du, std::vector<Opx32s> dv, int point
                               &sprite, &vop);
 }
 
-// ---- set-up
-// --------------------------------------------------------------------------------------
+// The exported warps on whole planes (steps as the functions take them).
+OpxResult warp_luma(const Plane<Opx8u>& s, Plane<Opx8u>& d, const OpxRect& rect, Rec& r) {
+    return opxiWarpLuma_MPEG4_8u_C1R(s.data(), s.step32(), d.data(), d.step32(), &rect, r.p());
+}
+OpxResult warp_chroma(const Plane<Opx8u>& cb, const Plane<Opx8u>& cr, Plane<Opx8u>& a,
+                      Plane<Opx8u>& b, const OpxRect& rect, Rec& r) {
+    return opxiWarpChroma_MPEG4_8u_P2R(cb.data(), cb.step32(), cr.data(), cr.step32(), a.data(),
+                                       a.step32(), b.data(), b.step32(), &rect, r.p());
+}
+
+// ---- set-up -------------------------------------------------------------------------------------
 
 TEST(Mpeg4WarpRules, GetSizeAndZeroPointsWithoutDisplacements) {
     Opx32s size = 0;
@@ -102,8 +111,7 @@ TEST(Mpeg4WarpRules, GlobalVectorOfATranslationAndOfAZoom) {
     EXPECT_EQ(mv.dy, 47);
 }
 
-// ---- warps
-// ---------------------------------------------------------------------------------------
+// ---- warps --------------------------------------------------------------------------------------
 
 TEST(Mpeg4WarpRules, ZeroPointsCopyAndRepeatEdgeSamples) {
     Rng rng;
@@ -113,9 +121,7 @@ TEST(Mpeg4WarpRules, ZeroPointsCopyAndRepeatEdgeSamples) {
     ASSERT_EQ(init(r, {}, {}, 0, 0, 0, 0, 0, 1, {8, 4, 32, 24}, {0, 0, 48, 40}), opxOk);
     const OpxRect rect{30, -4, 16, 16};  // right half and top rows outside the sprite
     Plane<Opx8u> d(16, 16, 8);
-    ASSERT_EQ(opxiWarpLuma_MPEG4_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
-                                        static_cast<Opx32s>(d.step()), &rect, r.p()),
-              opxOk);
+    ASSERT_EQ(warp_luma(s, d, rect, r), opxOk);
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) {
             const int sx = std::min(std::max(30 + x - 8, 0), 31),
@@ -140,15 +146,8 @@ TEST(Mpeg4WarpRules, IdentityMapsCopyLumaAndChroma) {
                       opxOk);
             const OpxRect rl{16, 16, 16, 16}, rc{8, 8, 8, 8};
             Plane<Opx8u> d(16, 16, 8), dcb(8, 8, 8), dcr(8, 8, 8);
-            ASSERT_EQ(opxiWarpLuma_MPEG4_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
-                                                static_cast<Opx32s>(d.step()), &rl, r.p()),
-                      opxOk);
-            ASSERT_EQ(
-                opxiWarpChroma_MPEG4_8u_P2R(cb.data(), static_cast<Opx32s>(cb.step()), cr.data(),
-                                            static_cast<Opx32s>(cr.step()), dcb.data(),
-                                            static_cast<Opx32s>(dcb.step()), dcr.data(),
-                                            static_cast<Opx32s>(dcr.step()), &rc, r.p()),
-                opxOk);
+            ASSERT_EQ(warp_luma(s, d, rl, r), opxOk);
+            ASSERT_EQ(warp_chroma(cb, cr, dcb, dcr, rc, r), opxOk);
             ASSERT_TRUE(regions_equal(&s.at(16, 16), s.step(), d.data(), d.step(), 16, 16))
                 << points << " " << a;
             ASSERT_TRUE(regions_equal(&cb.at(8, 8), cb.step(), dcb.data(), dcb.step(), 8, 8))
@@ -176,10 +175,7 @@ TEST(Mpeg4WarpRules, TranslationsEqualTheHalfSampleRule) {
                     ASSERT_EQ(init(r, {du, 0, 0}, {dv, 0, 0}, points, 0, 3, rnd, 0, 2,
                                    {0, 0, 64, 64}, {0, 0, 64, 64}),
                               opxOk);
-                    ASSERT_EQ(opxiWarpLuma_MPEG4_8u_C1R(
-                                  s.data(), static_cast<Opx32s>(s.step()), d[points - 1].data(),
-                                  static_cast<Opx32s>(d[points - 1].step()), &rect, r.p()),
-                              opxOk);
+                    ASSERT_EQ(warp_luma(s, d[points - 1], rect, r), opxOk);
                 }
                 for (int y = 0; y < 16; ++y)
                     for (int x = 0; x < 16; ++x) {
@@ -205,46 +201,33 @@ TEST(Mpeg4WarpRules, PinnedAffineMapsIncludingOutsideTheSpriteAndWideSprites) {
     Plane<Opx8u> s(72, 56, 8);
     for (int iter = 0; iter < 300; ++iter) {
         s.fill(iter % 4 == 0 ? Pattern::kChecker : Pattern::kRandom, rng);
-        const int points = 2 + iter % 2, a = static_cast<int>(rng.uniform(0, 3)),
-                  rnd = iter >> 2 & 1;
-        const OpxRect vop{
-            static_cast<Opx32s>(rng.uniform(0, 8)), static_cast<Opx32s>(rng.uniform(0, 8)),
-            static_cast<Opx32s>(rng.uniform(1, 70)), static_cast<Opx32s>(rng.uniform(1, 54))};
-        std::vector<int> du(3), dv(3);
+        const int points = 2 + iter % 2, a = rng.uniform_int(0, 3), rnd = iter >> 2 & 1;
+        const OpxRect vop{rng.uniform_int(0, 8), rng.uniform_int(0, 8), rng.uniform_int(1, 70),
+                          rng.uniform_int(1, 54)};
+        std::vector<Opx32s> du(3), dv(3);
         for (int k = 0; k < 3; ++k) {
-            du[static_cast<std::size_t>(k)] = static_cast<int>(rng.uniform(-40, 40));
-            dv[static_cast<std::size_t>(k)] = static_cast<int>(rng.uniform(-40, 40));
+            du[static_cast<std::size_t>(k)] = rng.uniform_int(-40, 40);
+            dv[static_cast<std::size_t>(k)] = rng.uniform_int(-40, 40);
         }
         Rec r;
-        const OpxRect sprite{0, 0, 72, 56};
-        ASSERT_EQ(
-            opxiWarpInit_MPEG4(r.p(), du.data(), dv.data(), points, 0, a, rnd, 0, 3, &sprite, &vop),
-            opxOk);
-        const OpxRect rect{static_cast<Opx32s>(rng.uniform(-20, 70)),
-                           static_cast<Opx32s>(rng.uniform(-20, 50)), 16, 16};
+        ASSERT_EQ(init(r, du, dv, points, 0, a, rnd, 0, 3, {0, 0, 72, 56}, vop), opxOk);
+        const OpxRect rect{rng.uniform_int(-20, 70), rng.uniform_int(-20, 50), 16, 16};
         Plane<Opx8u> d(16, 16, 8);
-        ASSERT_EQ(opxiWarpLuma_MPEG4_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
-                                            static_cast<Opx32s>(d.step()), &rect, r.p()),
-                  opxOk);
+        ASSERT_EQ(warp_luma(s, d, rect, r), opxOk);
         ASSERT_TRUE(d.canaries_intact());
         affine.add(d.data(), d.step(), 16, 16);
     }
     const OpxRect wvop{0, 0, 8191, 64};
-    const std::vector<int> wdu{-3000, 4000, -2500}, wdv{2000, -3500, 1500};
+    const std::vector<Opx32s> wdu{-3000, 4000, -2500}, wdv{2000, -3500, 1500};
     for (int a = 0; a < 4; ++a) {
         Rec r, r2;
-        const OpxRect small{0, 0, 72, 56};  // the plane: a sprite of its size
-        ASSERT_EQ(opxiWarpInit_MPEG4(r.p(), wdu.data(), wdv.data(), 3, 0, a, 0, 0, 7, &wvop, &wvop),
-                  opxOk);
-        ASSERT_EQ(
-            opxiWarpInit_MPEG4(r2.p(), wdu.data(), wdv.data(), 3, 0, a, 0, 0, 7, &small, &wvop),
-            opxOk);
+        ASSERT_EQ(init(r, wdu, wdv, 3, 0, a, 0, 0, 7, wvop, wvop), opxOk);
+        // The plane: a sprite of its size.
+        ASSERT_EQ(init(r2, wdu, wdv, 3, 0, a, 0, 0, 7, {0, 0, 72, 56}, wvop), opxOk);
         for (int bx : {0, 4000, 8176}) {
             const OpxRect rect{bx, 32, 16, 16};
             Plane<Opx8u> d(16, 16);
-            ASSERT_EQ(opxiWarpLuma_MPEG4_8u_C1R(s.data(), static_cast<Opx32s>(s.step()), d.data(),
-                                                static_cast<Opx32s>(d.step()), &rect, r2.p()),
-                      opxOk);
+            ASSERT_EQ(warp_luma(s, d, rect, r2), opxOk);
             wide.add(d.data(), d.step(), 16, 16);
             OpxMotionVec mv;
             ASSERT_EQ(opxiCalcGlobalMV_MPEG4(bx, 32, &mv, r.p()), opxOk);
@@ -269,11 +252,7 @@ TEST(Mpeg4WarpRules, ChromaTranslationStaticSpriteAndGmc) {
         ASSERT_EQ(init(r, {3}, {0}, 1, type, 0, 0, 0, 1, {0, 0, 48, 16}, {0, 0, 48, 16}), opxOk);
         const OpxRect rc{4, 0, 8, 8};
         Plane<Opx8u> a(8, 8), b(8, 8);
-        ASSERT_EQ(opxiWarpChroma_MPEG4_8u_P2R(cb.data(), static_cast<Opx32s>(cb.step()), cr.data(),
-                                              static_cast<Opx32s>(cr.step()), a.data(),
-                                              static_cast<Opx32s>(a.step()), b.data(),
-                                              static_cast<Opx32s>(b.step()), &rc, r.p()),
-                  opxOk);
+        ASSERT_EQ(warp_chroma(cb, cr, a, b, rc, r), opxOk);
         for (int x = 0; x < 8; ++x) {
             // static: (3 + 1) >> 1 = 2 → one chrominance sample; GMC: 1 | 1 = 1 → half a sample
             EXPECT_EQ(a.at(x, 3), type == 1 ? 10 * (5 + x) : 10 * (4 + x) + 5);
@@ -283,8 +262,7 @@ TEST(Mpeg4WarpRules, ChromaTranslationStaticSpriteAndGmc) {
     }
 }
 
-// ---- brightness
-// ------------------------------------------------------------------------------------
+// ---- brightness ---------------------------------------------------------------------------------
 
 TEST(Mpeg4WarpRules, BrightnessChange) {
     Plane<Opx8u> p(20, 6);
@@ -292,7 +270,7 @@ TEST(Mpeg4WarpRules, BrightnessChange) {
         for (int y = 0; y < 6; ++y)
             for (int x = 0; x < 20; ++x) p.at(x, y) = static_cast<Opx8u>(x * 13 + y);
     };
-    const Opx32s st = static_cast<Opx32s>(p.step());
+    const Opx32s st = p.step32();
     for (int b : {100, -100, 0, 1648, -112, 7, -33}) {
         fill();
         ASSERT_EQ(opxiChangeSpriteBrightness_MPEG4_8u_C1IR(p.data(), st, 20, 6, b), opxOk);
@@ -325,24 +303,20 @@ TEST(Mpeg4WarpDifferential, Avx2AgreesWithPortable) {
         // edge: small maps of whole-vector blocks against the plane's last samples
         const bool chroma = iter & 1, front = iter & 2, big = iter % 7 == 0, edge = iter % 3 == 2;
         const int points = 1 + iter / 4 % 3;
-        const OpxRect sp{static_cast<Opx32s>(rng.uniform(-20, 20)),
-                         static_cast<Opx32s>(rng.uniform(-20, 20)),
-                         static_cast<Opx32s>(rng.uniform(edge ? 40 : 1, 48)),
-                         static_cast<Opx32s>(rng.uniform(edge ? 40 : 1, 48))};
-        const OpxRect vop{static_cast<Opx32s>(rng.uniform(-16, 16)),
-                          static_cast<Opx32s>(rng.uniform(-16, 16)),
+        const OpxRect sp{rng.uniform_int(-20, 20), rng.uniform_int(-20, 20),
+                         rng.uniform_int(edge ? 40 : 1, 48), rng.uniform_int(edge ? 40 : 1, 48)};
+        const OpxRect vop{rng.uniform_int(-16, 16), rng.uniform_int(-16, 16),
                           static_cast<Opx32s>(big ? rng.uniform(1, 8000) : rng.uniform(1, 64)),
                           static_cast<Opx32s>(big ? rng.uniform(1, 8000) : rng.uniform(1, 64))};
         const int range = edge ? 2 : big ? 60000 : iter % 5 == 0 ? 400 : 24;
         std::vector<Opx32s> du(4), dv(4);
         for (int k = 0; k < 3; ++k) {
-            du[static_cast<std::size_t>(k)] = static_cast<Opx32s>(rng.uniform(-range, range));
-            dv[static_cast<std::size_t>(k)] = static_cast<Opx32s>(rng.uniform(-range, range));
+            du[static_cast<std::size_t>(k)] = rng.uniform_int(-range, range);
+            dv[static_cast<std::size_t>(k)] = rng.uniform_int(-range, range);
         }
         Rec rec;
-        ASSERT_EQ(opxiWarpInit_MPEG4(
-                      rec.p(), du.data(), dv.data(), points, static_cast<Opx32s>(rng.uniform(1, 2)),
-                      static_cast<Opx32s>(rng.uniform(0, 3)), iter >> 3 & 1, 0, 7, &sp, &vop),
+        ASSERT_EQ(opxiWarpInit_MPEG4(rec.p(), du.data(), dv.data(), points, rng.uniform_int(1, 2),
+                                     rng.uniform_int(0, 3), iter >> 3 & 1, 0, 7, &sp, &vop),
                   opxOk);
         const WarpRecord& r = *opx::mpeg4::align_record<WarpRecord>(rec.p());
         const int pw = chroma ? r.cw : r.sw, ph = chroma ? r.ch : r.sh;
@@ -352,13 +326,12 @@ TEST(Mpeg4WarpDifferential, Avx2AgreesWithPortable) {
         for (int y = 0; y < ph; ++y)
             for (int x = 0; x < pw; ++x)
                 src[y * step + x] = static_cast<Opx8u>(rng.uniform(0, 255));
-        int bw = static_cast<int>(rng.uniform(1, 21)), bh = static_cast<int>(rng.uniform(1, 21));
-        int bx = static_cast<int>(rng.uniform(-40, 60)),
-            by = static_cast<int>(rng.uniform(-40, 60));
+        int bw = rng.uniform_int(1, 21), bh = rng.uniform_int(1, 21);
+        int bx = rng.uniform_int(-40, 60), by = rng.uniform_int(-40, 60);
         if (edge) {
             bw = 8 << (iter >> 4 & 1);
-            bx = (chroma ? r.cx : r.sx) + pw - bw - static_cast<int>(rng.uniform(0, 3));
-            by = (chroma ? r.cy : r.sy) + ph - bh - static_cast<int>(rng.uniform(0, 3));
+            bx = (chroma ? r.cx : r.sx) + pw - bw - rng.uniform_int(0, 3);
+            by = (chroma ? r.cy : r.sy) + ph - bh - rng.uniform_int(0, 3);
         }
         Plane<Opx8u> a(bw, bh, 8), b(bw, bh, 8);
         opx::mpeg4::ref::kWarp.warp(r, chroma, src, step, a.data(), a.step(), bx, by, bw, bh);

@@ -37,7 +37,23 @@ struct Out {
     std::string bytes;
     void add(const void* p, size_t n) { bytes.append(static_cast<const char*>(p), n); }
     void add(OpxResult r) { add(&r, sizeof r); }
+    template <class T>
+    void add_all(const std::vector<T>& v) {
+        add(v.data(), v.size() * sizeof(T));
+    }
+    template <class T>
+    void add_all(const T& v) {
+        add(&v, sizeof v);
+    }
 };
+// A call's code, then the buffers and values it wrote.
+template <class... T>
+Out out(OpxResult r, const T&... written) {
+    Out o;
+    o.add(r);
+    (o.add_all(written), ...);
+    return o;
+}
 
 // Tables built once, before any thread starts, and only read afterwards.
 struct CavlcTables {
@@ -78,10 +94,7 @@ std::vector<std::pair<const char*, Job>> jobs() {
                      g.fill(a, sizeof a);
                      g.fill(b, sizeof b);
                      Opx32s sad = 0;
-                     Out o;
-                     o.add(opxiSAD16x16_8u32s(a, 24, b, 24, &sad, int(seed % 4) * 4));
-                     o.add(&sad, sizeof sad);
-                     return o;
+                     return out(opxiSAD16x16_8u32s(a, 24, b, 24, &sad, int(seed % 4) * 4), sad);
                  }});
     j.push_back({"SATD16x16", [](uint64_t seed) {
                      Gen g(seed);
@@ -89,10 +102,7 @@ std::vector<std::pair<const char*, Job>> jobs() {
                      g.fill(a, sizeof a);
                      g.fill(b, sizeof b);
                      Opx32s v = 0;
-                     Out o;
-                     o.add(opxiSATD16x16_8u32s_C1R(a, 16, b, 16, &v));
-                     o.add(&v, sizeof v);
-                     return o;
+                     return out(opxiSATD16x16_8u32s_C1R(a, 16, b, 16, &v), v);
                  }});
     j.push_back({"SSD8x8", [](uint64_t seed) {
                      Gen g(seed);
@@ -100,43 +110,34 @@ std::vector<std::pair<const char*, Job>> jobs() {
                      g.fill(a, sizeof a);
                      g.fill(b, sizeof b);
                      Opx32s v = 0;
-                     Out o;
-                     o.add(opxiSSD8x8_8u32s_C1R(a, 8, b, 9, &v, 0));
-                     o.add(&v, sizeof v);
-                     return o;
+                     return out(opxiSSD8x8_8u32s_C1R(a, 8, b, 9, &v, 0), v);
                  }});
     j.push_back({"InterpolateLuma", [](uint64_t seed) {
                      Gen g(seed);
                      std::vector<Opx8u> src(32 * 32), dst(16 * 16);
                      g.fill(src.data(), src.size());
-                     Out o;
-                     o.add(opxiInterpolateLuma_H264_8u_C1R(src.data() + 3 * 32 + 3, 32, dst.data(),
-                                                           16, int(seed % 4), int(seed / 4 % 4),
-                                                           OpxRoiSize{16, 16}));
-                     o.add(dst.data(), dst.size());
-                     return o;
+                     return out(opxiInterpolateLuma_H264_8u_C1R(
+                                    src.data() + 3 * 32 + 3, 32, dst.data(), 16, int(seed % 4),
+                                    int(seed / 4 % 4), OpxRoiSize{16, 16}),
+                                dst);
                  }});
     j.push_back({"InterpolateChroma", [](uint64_t seed) {
                      Gen g(seed);
                      std::vector<Opx8u> src(16 * 16), dst(8 * 8);
                      g.fill(src.data(), src.size());
-                     Out o;
-                     o.add(opxiInterpolateChroma_H264_8u_C1R(src.data(), 16, dst.data(), 8,
-                                                             int(seed % 8), int(seed / 8 % 8),
-                                                             OpxRoiSize{8, 8}));
-                     o.add(dst.data(), dst.size());
-                     return o;
+                     return out(opxiInterpolateChroma_H264_8u_C1R(src.data(), 16, dst.data(), 8,
+                                                                  int(seed % 8), int(seed / 8 % 8),
+                                                                  OpxRoiSize{8, 8}),
+                                dst);
                  }});
     j.push_back({"UniDirWeight", [](uint64_t seed) {
                      Gen g(seed);
                      Opx8u blk[16 * 16];
                      g.fill(blk, sizeof blk);
-                     Out o;
-                     o.add(opxiUniDirWeightBlock_H264_8u_C1R(blk, 16, 5, int(g.next() % 128) - 64,
-                                                             int(g.next() % 64) - 32,
-                                                             OpxRoiSize{16, 16}));
-                     o.add(blk, sizeof blk);
-                     return o;
+                     return out(opxiUniDirWeightBlock_H264_8u_C1R(
+                                    blk, 16, 5, int(g.next() % 128) - 64, int(g.next() % 64) - 32,
+                                    OpxRoiSize{16, 16}),
+                                blk);
                  }});
     j.push_back({"DeblockLumaVer", [](uint64_t seed) {
                      Gen g(seed);
@@ -148,11 +149,9 @@ std::vector<std::pair<const char*, Job>> jobs() {
                          tc0[i] = Opx8u(g.next() % 8);
                          bs[i] = Opx8u(g.next() % 5);
                      }
-                     Out o;
-                     o.add(opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(pic + 4, 20, alpha, beta,
-                                                                         tc0, bs));
-                     o.add(pic, sizeof pic);
-                     return o;
+                     return out(opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR(pic + 4, 20, alpha,
+                                                                              beta, tc0, bs),
+                                pic);
                  }});
     j.push_back({"Transform8x8AddPred", [](uint64_t seed) {
                      Gen g(seed);
@@ -160,28 +159,24 @@ std::vector<std::pair<const char*, Job>> jobs() {
                      Opx16s coeff[64];
                      g.fill(pred, sizeof pred);
                      for (Opx16s& c : coeff) c = Opx16s(int(g.next() % 512) - 256);
-                     Out o;
-                     o.add(opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R(pred, 8, coeff, dst, 8));
-                     o.add(dst, sizeof dst);
-                     return o;
+                     return out(
+                         opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R(pred, 8, coeff, dst, 8),
+                         dst);
                  }});
     j.push_back({"DequantLumaDC", [](uint64_t seed) {
                      Gen g(seed);
                      Opx16s dc[16];
                      for (Opx16s& c : dc) c = Opx16s(int(g.next() % 200) - 100);
-                     Out o;
-                     o.add(opxiTransformDequantLumaDC_H264_16s_C1I(dc, int(g.next() % 52)));
-                     o.add(dc, sizeof dc);
-                     return o;
+                     return out(opxiTransformDequantLumaDC_H264_16s_C1I(dc, int(g.next() % 52)),
+                                dc);
                  }});
     j.push_back({"PredictIntra16x16", [](uint64_t seed) {
                      Gen g(seed);
                      Opx8u pic[17 * 17];
                      g.fill(pic, sizeof pic);
-                     Out o;
-                     o.add(opxiPredictIntra_16x16_H264_8u_C1IR(pic + 18, 17, int(seed % 4), 0xFF));
-                     o.add(pic, sizeof pic);
-                     return o;
+                     return out(
+                         opxiPredictIntra_16x16_H264_8u_C1IR(pic + 18, 17, int(seed % 4), 0xFF),
+                         pic);
                  }});
     j.push_back({"CavlcDecode", [](uint64_t seed) {
                      Gen g(seed);
@@ -230,19 +225,14 @@ std::vector<std::pair<const char*, Job>> jobs() {
                          blk[i] = Opx16s(int(g.next() % 4096) - 2048);
                          w[i] = Opx16s(1 + g.next() % 255);
                      }
-                     Out o;
-                     o.add(opxiQuantInv_MPEG2_16s_C1I(blk, int(1 + g.next() % 112), w));
-                     o.add(blk, sizeof blk);
-                     return o;
+                     return out(opxiQuantInv_MPEG2_16s_C1I(blk, int(1 + g.next() % 112), w), blk);
                  }});
     j.push_back({"TransformInvVC1", [](uint64_t seed) {
                      Gen g(seed);
                      Opx16s src[64], dst[64];
                      for (Opx16s& c : src) c = Opx16s(int(g.next() % 512) - 256);
-                     Out o;
-                     o.add(opxiTransform8x8Inv_VC1_16s_C1R(src, 16, dst, 16, OpxRoiSize{8, 8}));
-                     o.add(dst, sizeof dst);
-                     return o;
+                     return out(opxiTransform8x8Inv_VC1_16s_C1R(src, 16, dst, 16, OpxRoiSize{8, 8}),
+                                dst);
                  }});
     j.push_back({"QuantInvDV", [](uint64_t seed) {
                      Gen g(seed);
@@ -251,21 +241,16 @@ std::vector<std::pair<const char*, Job>> jobs() {
                          blk[i] = Opx16s(g.next());
                          table[i] = Opx16s(g.next());
                      }
-                     Out o;
-                     o.add(opxiQuantInv_DV_16s_C1I(blk, table));
-                     o.add(blk, sizeof blk);
-                     return o;
+                     return out(opxiQuantInv_DV_16s_C1I(blk, table), blk);
                  }});
     j.push_back({"DeinterlaceMedian", [](uint64_t seed) {
                      Gen g(seed);
                      Opx8u src[40 * 8], dst[40 * 8];
                      g.fill(src, sizeof src);
-                     Out o;
-                     o.add(opxiDeinterlaceMedianThreshold_8u_C1R(src, 40, dst, 40, OpxRoiSize{40, 8},
-                                                                 int(g.next() % 40), int(seed & 1),
-                                                                 1));
-                     o.add(dst, sizeof dst);
-                     return o;
+                     return out(opxiDeinterlaceMedianThreshold_8u_C1R(
+                                    src, 40, dst, 40, OpxRoiSize{40, 8}, int(g.next() % 40),
+                                    int(seed & 1), 1),
+                                dst);
                  }});
     return j;
 }

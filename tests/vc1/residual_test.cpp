@@ -34,25 +34,19 @@ std::pair<int, int> kernel_extent(int index, int w, int h) {
 // Coefficients the way a decoder meets them: the forward transform of a residual, or random
 // levels, or full-range values that drive both clamps.
 Block coefficients(Rng& rng, int kind, int w, int h) {
-    switch (kind) {
-        case 0: {  // the portable forward transform of a residual
-            const Block x = random_block(rng, w * h, -255, 255);
-            std::vector<Opx16s> buf(x.begin(), x.end());
-            const int shape =
-                w == 8 ? (h == 8 ? lib::k8x8 : lib::k8x4) : (h == 8 ? lib::k4x8 : lib::k4x4);
-            lib::ref::kTransform.fwd[shape](buf.data(), 2 * w, buf.data(), 2 * w);
-            return Block(buf.begin(), buf.end());
-        }
-        case 1:
-            return random_block(rng, w * h, -2048, 2047);
-        case 2:
-            return random_block(rng, w * h, -32768, 32767);
-        default: {  // extremes: every value at -32768 or 32767
-            Block b(w * h);
-            for (int& v : b) v = rng.coin() ? -32768 : 32767;
-            return b;
-        }
+    if (kind == 0) {  // the portable forward transform of a residual
+        const Block x = random_block(rng, w * h, -255, 255);
+        std::vector<Opx16s> buf(x.begin(), x.end());
+        const int shape =
+            w == 8 ? (h == 8 ? lib::k8x8 : lib::k8x4) : (h == 8 ? lib::k4x8 : lib::k4x4);
+        lib::ref::kTransform.fwd[shape](buf.data(), 2 * w, buf.data(), 2 * w);
+        return Block(buf.begin(), buf.end());
     }
+    if (kind < 3)
+        return random_block(rng, w * h, kind == 1 ? -2048 : -32768, kind == 1 ? 2047 : 32767);
+    Block b(w * h);  // extremes: every value at -32768 or 32767
+    for (int& v : b) v = rng.coin() ? -32768 : 32767;
+    return b;
 }
 
 Block masked(Block b, int w, int ew, int eh) {
@@ -134,79 +128,65 @@ const InvExported kInvExported[] = {
 
 TEST(Vc1Transform, PromisedExtentClampedAndEachThresholdCrossed) {
     Rng rng;
-    for (bool avx2 : {false, true}) {
-        UsePath path(avx2);
-        for (const InvExported& f : kInvExported) {
-            const int w = f.sc.w, h = f.sc.h;
-            for (int pw = -1; pw <= w + 1; ++pw)
-                for (int ph = -1; ph <= h + 1; ++ph) {
-                    SCOPED_TRACE(testing::Message() << w << "x" << h << " promise " << pw << "x"
-                                                    << ph << (avx2 ? " avx2" : " portable"));
-                    const int cw = std::clamp(pw, 0, w), ch = std::clamp(ph, 0, h);
-                    // Kept promise: coefficients only inside.
-                    Block d = masked(coefficients(rng, 0, w, h), w, cw, ch);
-                    if (cw < 2 && ch < 2) d = masked(d, w, 1, 1);
-                    Area<Opx16s> a(w, h), b(w, h, true);
-                    a.put(d, w);
-                    b.put(d, w);
-                    ASSERT_EQ(f.in_place(a.base(), a.step(), {pw, ph}), opxOk);
-                    ASSERT_EQ(f.out(b.base(), b.step(), b.base(), b.step(), {pw, ph}), opxOk);
-                    Area<Opx16s> full_d(w, h);  // the whole block transformed
-                    full_d.put(d, w);
-                    ASSERT_EQ(f.in_place(full_d.base(), full_d.step(), {w, h}), opxOk);
-                    ASSERT_EQ(a.get(w), full_d.get(w));
-                    ASSERT_EQ(b.get(w), full_d.get(w));
-                    // Broken promise: the values outside the covered extent are not read.
-                    const Block full = coefficients(rng, 1, w, h);
-                    const int kw = (cw < 2 && ch < 2) ? 1
-                                                      : std::min(w, cw <= 2   ? 2
-                                                                    : cw <= 4 ? 4
-                                                                              : 8);
-                    const int kh = (cw < 2 && ch < 2) ? 1
-                                                      : std::min(h, ch <= 2   ? 2
-                                                                    : ch <= 4 ? 4
-                                                                              : 8);
-                    a.put(full, w);
-                    full_d.put(masked(full, w, kw, kh), w);
-                    ASSERT_EQ(f.in_place(a.base(), a.step(), {pw, ph}), opxOk);
-                    ASSERT_EQ(f.in_place(full_d.base(), full_d.step(), {w, h}), opxOk);
-                    ASSERT_EQ(a.get(w), full_d.get(w));
-                }
-        }
+    for (const InvExported& f : kInvExported) {
+        const int w = f.sc.w, h = f.sc.h;
+        for (int pw = -1; pw <= w + 1; ++pw)
+            for (int ph = -1; ph <= h + 1; ++ph) {
+                SCOPED_TRACE(testing::Message() << w << "x" << h << " promise " << pw << "x" << ph);
+                const int cw = std::clamp(pw, 0, w), ch = std::clamp(ph, 0, h);
+                // Kept promise: coefficients only inside.
+                Block d = masked(coefficients(rng, 0, w, h), w, cw, ch);
+                if (cw < 2 && ch < 2) d = masked(d, w, 1, 1);
+                Area<Opx16s> a(w, h), b(w, h, true);
+                a.put(d, w);
+                b.put(d, w);
+                ASSERT_EQ(f.in_place(a.base(), a.step(), {pw, ph}), opxOk);
+                ASSERT_EQ(f.out(b.base(), b.step(), b.base(), b.step(), {pw, ph}), opxOk);
+                Area<Opx16s> full_d(w, h);  // the whole block transformed
+                full_d.put(d, w);
+                ASSERT_EQ(f.in_place(full_d.base(), full_d.step(), {w, h}), opxOk);
+                ASSERT_EQ(a.get(w), full_d.get(w));
+                ASSERT_EQ(b.get(w), full_d.get(w));
+                // Broken promise: the values outside the covered extent are not read.
+                const Block full = coefficients(rng, 1, w, h);
+                const int kw = (cw < 2 && ch < 2) ? 1 : std::min(w, cw <= 2 ? 2 : cw <= 4 ? 4 : 8);
+                const int kh = (cw < 2 && ch < 2) ? 1 : std::min(h, ch <= 2 ? 2 : ch <= 4 ? 4 : 8);
+                a.put(full, w);
+                full_d.put(masked(full, w, kw, kh), w);
+                ASSERT_EQ(f.in_place(a.base(), a.step(), {pw, ph}), opxOk);
+                ASSERT_EQ(f.in_place(full_d.base(), full_d.step(), {w, h}), opxOk);
+                ASSERT_EQ(a.get(w), full_d.get(w));
+            }
     }
 }
 
 TEST(Vc1Transform, WorkedExamples) {
-    for (bool avx2 : {false, true}) {
-        UsePath path(avx2);
-        Opx16s b[64] = {1};
-        ASSERT_EQ(opxiTransform8x8Inv_VC1_16s_C1IR(b, 16, {1, 1}), opxOk);
-        EXPECT_EQ(b[63], 0);
-        b[0] = 100;
-        ASSERT_EQ(opxiTransform8x8Inv_VC1_16s_C1IR(b, 16, {1, 1}), opxOk);
-        for (Opx16s v : b) EXPECT_EQ(v, 14);
-        Opx16s c[16] = {100};
-        ASSERT_EQ(opxiTransform4x4Inv_VC1_16s_C1IR(c, 8, {1, 1}), opxOk);
-        for (Opx16s v : c) EXPECT_EQ(v, 28);
-        // Forward of a flat block of 100s: DC only, and back to 100 exactly.
-        const struct {
-            InvIR inv;
-            OpxResult (*fwd)(Opx16s*, Opx32s);
-            int w, h, dc;
-        } flat[] = {
-            {opxiTransform8x8Inv_VC1_16s_C1IR, opxiTransform8x8Fwd_VC1_16s_C1IR, 8, 8, 711},
-            {opxiTransform8x4Inv_VC1_16s_C1IR, opxiTransform8x4Fwd_VC1_16s_C1IR, 8, 4, 502},
-            {opxiTransform4x8Inv_VC1_16s_C1IR, opxiTransform4x8Fwd_VC1_16s_C1IR, 4, 8, 502},
-            {opxiTransform4x4Inv_VC1_16s_C1IR, opxiTransform4x4Fwd_VC1_16s_C1IR, 4, 4, 354}};
-        for (const auto& f : flat) {
-            Opx16s x[64];
-            std::fill(x, x + 64, Opx16s{100});
-            ASSERT_EQ(f.fwd(x, 2 * f.w), opxOk);
-            EXPECT_EQ(x[0], f.dc);
-            for (int i = 1; i < f.w * f.h; ++i) EXPECT_EQ(x[i], 0);
-            ASSERT_EQ(f.inv(x, 2 * f.w, {f.w, f.h}), opxOk);
-            for (int i = 0; i < f.w * f.h; ++i) EXPECT_EQ(x[i], 100);
-        }
+    Opx16s b[64] = {1};
+    ASSERT_EQ(opxiTransform8x8Inv_VC1_16s_C1IR(b, 16, {1, 1}), opxOk);
+    EXPECT_EQ(b[63], 0);
+    b[0] = 100;
+    ASSERT_EQ(opxiTransform8x8Inv_VC1_16s_C1IR(b, 16, {1, 1}), opxOk);
+    for (Opx16s v : b) EXPECT_EQ(v, 14);
+    Opx16s c[16] = {100};
+    ASSERT_EQ(opxiTransform4x4Inv_VC1_16s_C1IR(c, 8, {1, 1}), opxOk);
+    for (Opx16s v : c) EXPECT_EQ(v, 28);
+    // Forward of a flat block of 100s: DC only, and back to 100 exactly.
+    const struct {
+        InvIR inv;
+        OpxResult (*fwd)(Opx16s*, Opx32s);
+        int w, h, dc;
+    } flat[] = {{opxiTransform8x8Inv_VC1_16s_C1IR, opxiTransform8x8Fwd_VC1_16s_C1IR, 8, 8, 711},
+                {opxiTransform8x4Inv_VC1_16s_C1IR, opxiTransform8x4Fwd_VC1_16s_C1IR, 8, 4, 502},
+                {opxiTransform4x8Inv_VC1_16s_C1IR, opxiTransform4x8Fwd_VC1_16s_C1IR, 4, 8, 502},
+                {opxiTransform4x4Inv_VC1_16s_C1IR, opxiTransform4x4Fwd_VC1_16s_C1IR, 4, 4, 354}};
+    for (const auto& f : flat) {
+        Opx16s x[64];
+        std::fill(x, x + 64, Opx16s{100});
+        ASSERT_EQ(f.fwd(x, 2 * f.w), opxOk);
+        EXPECT_EQ(x[0], f.dc);
+        for (int i = 1; i < f.w * f.h; ++i) EXPECT_EQ(x[i], 0);
+        ASSERT_EQ(f.inv(x, 2 * f.w, {f.w, f.h}), opxOk);
+        for (int i = 0; i < f.w * f.h; ++i) EXPECT_EQ(x[i], 100);
     }
 }
 
@@ -239,7 +219,7 @@ TEST(Vc1Quant, ForwardBlocksBothTablesMatchTheModel) {
             for (int blk = 0; blk < lib::kNumQuantBlocks; ++blk)
                 for (int trial = 0; trial < 40; ++trial) {
                     const int w = shapes[blk][0], h = shapes[blk][1];
-                    const int q = static_cast<int>(rng.uniform(2, 62));
+                    const int q = rng.uniform_int(2, 62);
                     const Block c = random_block(rng, w * h, trial & 1 ? -32768 : -300,
                                                  trial & 1 ? 32767 : 300);
                     Block want(c.size());
@@ -266,13 +246,12 @@ TEST(Vc1Quant, InverseBothTablesMatchTheModelWithExtent) {
                 for (int trial = 0; trial < 120; ++trial) {
                     const int w = shapes[blk][0], h = shapes[blk][1];
                     // doubleQuant is not checked: any value, the products wrap modulo 2^16.
-                    const int q = trial % 5 == 4 ? static_cast<int>(rng.uniform(-100000, 100000))
-                                                 : static_cast<int>(rng.uniform(2, 62));
+                    const int q =
+                        trial % 5 == 4 ? rng.uniform_int(-100000, 100000) : rng.uniform_int(2, 62);
                     Block c = trial % 3 == 0 ? random_block(rng, w * h, -32768, 32767)
                                              : random_block(rng, w * h, -3, 3);
                     // Sparse blocks, every extent, all-zero blocks, a lone first coefficient.
-                    const int ew = static_cast<int>(rng.uniform(0, w)),
-                              eh = static_cast<int>(rng.uniform(0, h));
+                    const int ew = rng.uniform_int(0, w), eh = rng.uniform_int(0, h);
                     if (trial % 3 != 0) c = masked(c, w, ew, eh);
                     if (trial % 11 == 5) c = masked(c, w, 1, 1);
                     Block want(c.size());
@@ -297,31 +276,28 @@ TEST(Vc1Quant, InverseBothTablesMatchTheModelWithExtent) {
 }
 
 TEST(Vc1Quant, WorkedExamplesAndZeroBlockExtents) {
-    for (bool avx2 : {false, true}) {
-        UsePath path(avx2);
-        Opx16s b[64] = {38, 38, -38};
-        ASSERT_EQ(opxiQuantIntraUniform_VC1_16s_C1IR(b, 16, 19), opxOk);
-        EXPECT_EQ(b[0], 38);
-        EXPECT_EQ(b[1], 2);
-        EXPECT_EQ(b[2], -2);
-        Opx16s c[16] = {14, 25};
-        ASSERT_EQ(opxiQuantInterNonuniform_VC1_16s_C1IR(c, 8, 10, {4, 4}), opxOk);
-        EXPECT_EQ(c[0], 0);
-        EXPECT_EQ(c[1], 2);
-        Opx16s d[16] = {-3};
-        OpxRoiSize nz{9, 9};
-        ASSERT_EQ(opxiQuantInvInterNonuniform_VC1_16s_C1IR(d, 8, 5, {4, 4}, &nz), opxOk);
-        EXPECT_EQ(d[0], -17);
-        EXPECT_EQ(nz.width, 1);
-        EXPECT_EQ(nz.height, 1);
-        Opx16s z[64] = {};
-        ASSERT_EQ(opxiQuantInvIntraUniform_VC1_16s_C1IR(z, 16, 7, &nz), opxOk);
-        EXPECT_EQ(nz.width, 0);
-        EXPECT_EQ(nz.height, 1);
-        ASSERT_EQ(opxiQuantInvInterUniform_VC1_16s_C1IR(z, 16, 7, {8, 8}, &nz), opxOk);
-        EXPECT_EQ(nz.width, 0);
-        EXPECT_EQ(nz.height, 0);
-    }
+    Opx16s b[64] = {38, 38, -38};
+    ASSERT_EQ(opxiQuantIntraUniform_VC1_16s_C1IR(b, 16, 19), opxOk);
+    EXPECT_EQ(b[0], 38);
+    EXPECT_EQ(b[1], 2);
+    EXPECT_EQ(b[2], -2);
+    Opx16s c[16] = {14, 25};
+    ASSERT_EQ(opxiQuantInterNonuniform_VC1_16s_C1IR(c, 8, 10, {4, 4}), opxOk);
+    EXPECT_EQ(c[0], 0);
+    EXPECT_EQ(c[1], 2);
+    Opx16s d[16] = {-3};
+    OpxRoiSize nz{9, 9};
+    ASSERT_EQ(opxiQuantInvInterNonuniform_VC1_16s_C1IR(d, 8, 5, {4, 4}, &nz), opxOk);
+    EXPECT_EQ(d[0], -17);
+    EXPECT_EQ(nz.width, 1);
+    EXPECT_EQ(nz.height, 1);
+    Opx16s z[64] = {};
+    ASSERT_EQ(opxiQuantInvIntraUniform_VC1_16s_C1IR(z, 16, 7, &nz), opxOk);
+    EXPECT_EQ(nz.width, 0);
+    EXPECT_EQ(nz.height, 1);
+    ASSERT_EQ(opxiQuantInvInterUniform_VC1_16s_C1IR(z, 16, 7, {8, 8}, &nz), opxOk);
+    EXPECT_EQ(nz.width, 0);
+    EXPECT_EQ(nz.height, 0);
 }
 
 // ---- Hadamard --------------------------------------------------------------------------------
@@ -361,17 +337,14 @@ TEST(Vc1Hadamard, BothTablesAgreeAndPinned) {
 }
 
 TEST(Vc1Hadamard, BlockOfOnes) {
-    for (bool avx2 : {false, true}) {
-        UsePath path(avx2);
-        Opx8u ones[64];
-        std::fill(ones, ones + 64, Opx8u{1});
-        Opx16s out[64];
-        Opx32s sum = 0;
-        ASSERT_EQ(opxiHadamard8x8Sum_VC1_8u16s(ones, 8, out, &sum), opxOk);
-        EXPECT_EQ(out[0], 64);
-        for (int i = 1; i < 64; ++i) EXPECT_EQ(out[i], 0);
-        EXPECT_EQ(sum, 64);
-    }
+    Opx8u ones[64];
+    std::fill(ones, ones + 64, Opx8u{1});
+    Opx16s out[64];
+    Opx32s sum = 0;
+    ASSERT_EQ(opxiHadamard8x8Sum_VC1_8u16s(ones, 8, out, &sum), opxOk);
+    EXPECT_EQ(out[0], 64);
+    for (int i = 1; i < 64; ++i) EXPECT_EQ(out[i], 0);
+    EXPECT_EQ(sum, 64);
 }
 
 // ---- null pointers -------------------------------------------------------------------------

@@ -1,8 +1,7 @@
 // Small helpers of the VC-1 tests: blocks of 16-bit values placed in canaried planes with
-// positive or negative steps, and the choice of the exported functions' path.
+// positive or negative steps, and random blocks.
 #pragma once
 
-#include "frame/dispatch.hpp"
 #include "harness/harness.hpp"
 #include "residual_model.hpp"
 
@@ -39,21 +38,9 @@ class Area {
     bool negative_;
 };
 
-// Serves the exported names with the portable or the AVX2 tables for the life of the object.
-class UsePath {
-  public:
-    explicit UsePath(bool avx2) : before_(opx::cpu::Isa(opx::cpu::g_isa.load())) {
-        opx::cpu::force_isa(avx2 ? opx::cpu::kIsaAvx2 : opx::cpu::kIsaPortable);
-    }
-    ~UsePath() { opx::cpu::force_isa(before_); }
-
-  private:
-    opx::cpu::Isa before_;
-};
-
 inline Block random_block(Rng& rng, int n, int lo, int hi) {
     Block b(n);
-    for (int& v : b) v = static_cast<int>(rng.uniform(lo, hi));
+    for (int& v : b) v = rng.uniform_int(lo, hi);
     return b;
 }
 

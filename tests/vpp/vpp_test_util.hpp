@@ -1,5 +1,5 @@
-// Helpers of the video-processing tests: a plain sample grid of expected values, planes filled
-// with patterns chosen for the filters, and the two kernel tables side by side.
+// Helpers of the video-processing tests: a plain sample grid of expected values and planes filled
+// with patterns chosen for the filters.
 #pragma once
 
 #include <algorithm>
@@ -39,20 +39,15 @@ inline testing::AssertionResult matches(const Grid& want, const Opx8u* dst, std:
 // equal differences are frequent, which is where the deinterlacers' tie rules matter), or
 // a ramp or the extremes.
 inline void fill_plane(Plane<Opx8u>& p, int kind, Rng& rng) {
-    switch (kind % 4) {
-        case 0: p.fill_with_margins(Pattern::kRandom, rng, 0, 255); break;
-        case 1: p.fill_with_margins(Pattern::kRandom, rng, 0, 3);
-            for (int y = -2; y < p.height() + 2; ++y)
-                for (int x = -2; x < p.width() + 2; ++x) p.at(x, y) = static_cast<Opx8u>(p.at(x, y) * 85);
-            break;
-        case 2: p.fill_with_margins(Pattern::kRamp, rng, 0, 255); break;
-        default: p.fill_with_margins(Pattern::kChecker, rng, 0, 255); break;
-    }
-}
-
-// Copies the width x height region of one plane into another of the same size.
-inline void copy_plane(const Plane<Opx8u>& from, Plane<Opx8u>& to) {
-    for (int y = 0; y < from.height(); ++y) std::copy(from.row(y), from.row(y) + from.width(), to.row(y));
+    const int k = kind % 4;  // negative kinds: the extremes
+    p.fill_with_margins(k == 0 || k == 1 ? Pattern::kRandom
+                        : k == 2         ? Pattern::kRamp
+                                         : Pattern::kChecker,
+                        rng, 0, k == 1 ? 3 : 255);
+    if (k == 1)
+        for (int y = -2; y < p.height() + 2; ++y)
+            for (int x = -2; x < p.width() + 2; ++x)
+                p.at(x, y) = static_cast<Opx8u>(p.at(x, y) * 85);
 }
 
 inline constexpr int kWidths[] = {1, 2, 3, 17, 33, 47, 64, 100};
