@@ -158,6 +158,41 @@ void SliceDecoder::build_temporal_scale() {
 }
 
 // Fills ref_idx_/mv_ of the 4x4 blocks of 8x8 block blk8 by direct prediction.
+// Direct prediction of the whole macroblock. The usual case (spatial, direct_8x8_inference, the
+// co-located macroblock at the same address in a list 1 picture of the same kind) takes the
+// co-located record once and fills each 8x8 block with four stores a list; any other goes
+// through direct() per 8x8 block.
+void SliceDecoder::direct_mb() {
+    const Picture* r1 = ref_[1][0];
+    const bool same_kind =
+        !r1->field_coded &&
+        (mbaff_ ? (r1->motion[size_t(2 * pair_y_ * mbw_ + mbx_)].field_mb != 0) == field_mb_
+                : !pic_->parent);
+    if (!sh_.direct_spatial || !sps_.direct_8x8_inference || !same_kind) {
+        for (int b8 = 0; b8 < 4; ++b8) direct(b8);
+        return;
+    }
+    if (!sp_done_) direct_spatial_setup();
+    const MbMotion& col = r1->motion[size_t(mb_)];
+    for (int b8 = 0; b8 < 4; ++b8) {
+        // the corner 4x4 block of the co-located 8x8 block (direct_8x8_inference)
+        const int g = (b8 >> 1) * 12 + (b8 & 1) * 3;
+        const int col_list = col.ref_idx[0][b8] >= 0 ? 0 : 1;
+        const int ref_col = col.ref_idx[col_list][b8];
+        const int cx = col.mv[col_list][g][0], cy = col.mv[col_list][g][1];
+        const bool col_zero =
+            !r1->long_ref && ref_col == 0 && cx >= -1 && cx <= 1 && cy >= -1 && cy <= 1;
+        const int i = (b8 >> 1) * 8 + (b8 & 1) * 2;
+        for (int l = 0; l < 2; ++l) {
+            const int ref = zero_pred_ ? 0 : sp_ref_[l] < 0 ? -1 : sp_ref_[l];
+            const Mv mv =
+                zero_pred_ || sp_ref_[l] < 0 || (sp_ref_[l] == 0 && col_zero) ? Mv() : sp_mv_[l];
+            ref_idx_[l][i] = ref_idx_[l][i + 1] = ref_idx_[l][i + 4] = ref_idx_[l][i + 5] = ref;
+            mv_[l][i] = mv_[l][i + 1] = mv_[l][i + 4] = mv_[l][i + 5] = mv;
+        }
+    }
+}
+
 void SliceDecoder::direct(int blk8) {
     // the co-located picture (Table 8-6) and macroblock (clause 8.4.1.2.1): a field picture
     // whose list 1 field belongs to a frame decoded as a frame reads that frame (Frm_To_Fld);

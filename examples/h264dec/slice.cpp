@@ -194,7 +194,7 @@ void SliceDecoder::skip_mb() {
             mv_[0][i] = mv;
         }
     } else {
-        for (int b8 = 0; b8 < 4; ++b8) direct(b8);
+        direct_mb();
     }
     inter_prediction();
     store_motion(false);
@@ -409,7 +409,7 @@ bool SliceDecoder::decode_mb() {
             if (t == 102 || (t >= 205 && t % 2 == 1)) parts = 2, pw = 2;
             if (t >= 200) {
                 if (t == 200) {  // B_Direct_16x16
-                    for (int b8 = 0; b8 < 4; ++b8) direct(b8);
+                    direct_mb();
                     parts = 0;
                 } else {
                     preds[0] = kBPred[t - 200][0];

@@ -208,6 +208,7 @@ class SliceDecoder {
     template <class Pel, bool kC422>
     void predict_partition_t(int x, int y, int w, int h);
     void inter_prediction();
+    void direct_mb();
     bool uniform_motion() const;
     Opx8u intra_edges() const;
     const Opx8u* mbaff_edges() const;
