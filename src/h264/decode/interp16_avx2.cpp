@@ -1,5 +1,7 @@
 // AVX2 kernels of H.264 interpolation, 16-bit samples: luma per quarter position, chroma per
 // fractional axes; both walk the block in strips of 8, 4 (and, chroma, 2) columns.
+#include <cstring>
+
 #include "h264/decode/interp.hpp"
 #include "h264/decode/interp_luma_avx2.hpp"
 
@@ -54,6 +56,23 @@ OPX_INLINE void chroma16_strip(const Opx16u* src, std::ptrdiff_t ss, Opx16u* dst
 template <bool DX, bool DY>
 void chroma16(const Opx16u* src, std::ptrdiff_t ss, Opx16u* dst, std::ptrdiff_t ds, int width,
               int height, int dx, int dy) noexcept {
+    if constexpr (!DX && !DY) {
+        // full-sample positions: (64 s + 32) >> 6 = s, a copy in strips of 8, 4 and 2 columns
+        int x = 0;
+        for (; x + 8 <= width; x += 8)
+            for (int y = 0; y < height; ++y)
+                _mm_storeu_si128(
+                    reinterpret_cast<__m128i*>(dst + y * ds + x),
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + y * ss + x)));
+        for (; x + 4 <= width; x += 4)
+            for (int y = 0; y < height; ++y)
+                _mm_storel_epi64(
+                    reinterpret_cast<__m128i*>(dst + y * ds + x),
+                    _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + y * ss + x)));
+        for (; x + 2 <= width; x += 2)
+            for (int y = 0; y < height; ++y) std::memcpy(dst + y * ds + x, src + y * ss + x, 4);
+        return;
+    }
     if (!DX) dx = 0;
     if (!DY) dy = 0;
     int x = 0;
