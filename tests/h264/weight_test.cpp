@@ -177,7 +177,7 @@ TEST(H264Weight, AnySizeKernelMatchesPortable) {
 TEST(H264Weight, SixteenBitKernelsMatchPortable) {
     Rng rng;
     for (int t = 0; t < 300; ++t) {
-        const int w = static_cast<int>(rng.uniform(1, 17)),
+        const int w = t % 3 ? static_cast<int>(rng.uniform(1, 17)) : 16,
                   h = static_cast<int>(rng.uniform(1, 16));
         const int depth = static_cast<int>(rng.uniform(8, 14)), max = (1 << depth) - 1;
         Plane<Opx16u> s1(w, h, 8), s2(w, h, 8);
@@ -187,13 +187,19 @@ TEST(H264Weight, SixteenBitKernelsMatchPortable) {
         s1.fill(p, rng, 0, hi, false);
         s2.fill(p, rng, 0, hi, true);
         Plane<Opx16u> a(w, h, 8), b(w, h, 8);
-        // every fourth: equal weights of half the unit and no offset, which the AVX2 kernel
-        // averages
+        // a quarter each: equal weights of half the unit and no offset (which the AVX2 kernel
+        // averages), weights of a stream (shift up to 8, weights within +-128), any weights
         const int sh = static_cast<int>(rng.uniform(1, 8));
-        const BiWeight wt =
-            t % 4 ? any_bi_weight(rng, false)
-                  : BiWeight{
-                        sh, {1 << (sh - 1), 1 << (sh - 1)}, {1 << (sh - 1), 1 << (sh - 1)}, {0, 0}};
+        const auto s = [&](int lo, int hi) {
+            return static_cast<std::int32_t>(rng.uniform(lo, hi));
+        };
+        const std::int32_t w1 = s(-128, 129), w2 = s(-128, 129), o = s(-512, 513);
+        const BiWeight wt = t % 4 == 0   ? BiWeight{sh,
+                                                  {1 << (sh - 1), 1 << (sh - 1)},
+                                                  {1 << (sh - 1), 1 << (sh - 1)},
+                                                  {0, 0}}
+                            : t % 4 == 1 ? BiWeight{sh, {w1, w1}, {w2, w2}, {o, o}}
+                                         : any_bi_weight(rng, false);
         ref::kWeight.bi16(s1.data(), s1.step() / 2, s2.data(), s2.step() / 2, a.data(),
                           a.step() / 2, w, h, wt, max);
         avx2::kWeight.bi16(s1.data(), s1.step() / 2, s2.data(), s2.step() / 2, b.data(),
