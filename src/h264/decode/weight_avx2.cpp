@@ -540,32 +540,8 @@ void bi16(const Opx16u* s1, std::ptrdiff_t step1, const Opx16u* s2, std::ptrdiff
     const __m128i n = _mm_cvtsi32_si128(wt.shift);
     const __m256i m = _mm256_set1_epi32(max);
     const int vec = width & ~7;
-    // Samples below 2^15 (every valid one): a sample of each source and their weights (within
-    // 2^14) as one pair of pmaddwd, 16 samples a step; the unpacks keep each sample's parity in
-    // its 32-bit lane.
-    const __m256i wp = _mm256_setr_epi16(
-        static_cast<short>(wt.w1[0]), static_cast<short>(wt.w2[0]), static_cast<short>(wt.w1[1]),
-        static_cast<short>(wt.w2[1]), static_cast<short>(wt.w1[0]), static_cast<short>(wt.w2[0]),
-        static_cast<short>(wt.w1[1]), static_cast<short>(wt.w2[1]), static_cast<short>(wt.w1[0]),
-        static_cast<short>(wt.w2[0]), static_cast<short>(wt.w1[1]), static_cast<short>(wt.w2[1]),
-        static_cast<short>(wt.w1[0]), static_cast<short>(wt.w2[0]), static_cast<short>(wt.w1[1]),
-        static_cast<short>(wt.w2[1]));
-    const __m256i m16 = _mm256_set1_epi16(static_cast<short>(max));
     for (int y = 0; y < height; ++y, s1 += step1, s2 += step2, d += dstep) {
-        int x = 0;
-        for (; x + 16 <= width; x += 16) {
-            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s1 + x));
-            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s2 + x));
-            if (_mm256_movemask_epi8(_mm256_or_si256(a, b)) & 0xAAAAAAAA) break;
-            auto weigh = [&](__m256i pairs) {
-                const __m256i v = _mm256_madd_epi16(pairs, wp);
-                return _mm256_add_epi32(_mm256_sra_epi32(_mm256_add_epi32(v, r), n), o);
-            };
-            const __m256i v = _mm256_packus_epi32(weigh(_mm256_unpacklo_epi16(a, b)),
-                                                  weigh(_mm256_unpackhi_epi16(a, b)));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + x), _mm256_min_epu16(v, m16));
-        }
-        for (; x < vec; x += 8) {
+        for (int x = 0; x < vec; x += 8) {
             const __m256i v = _mm256_add_epi32(_mm256_mullo_epi32(load8x16(s1 + x), w1),
                                                _mm256_mullo_epi32(load8x16(s2 + x), w2));
             store8x16(d + x,
