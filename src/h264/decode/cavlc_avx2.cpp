@@ -17,6 +17,9 @@
 //     position predict well enough).
 #include <immintrin.h>
 
+#include <climits>
+#include <cstdint>
+
 #include "frame/bitstream.hpp"
 #include "h264/decode/cavlc.hpp"
 
@@ -36,6 +39,10 @@ class Reader {
 
     const Opx32u* ptr() const noexcept { return p_; }
     int pos() const noexcept { return left_ - 1; }
+    std::uint32_t word() const noexcept { return p_[0]; }
+    int left() const noexcept { return left_; }
+    // Consumes bits of the current word only, leaving 1 <= left <= 32 of them.
+    void set_left(int left) noexcept { left_ = left; }
 
     // The next n bits, 0 <= n <= 32 (0 gives 0 and reads only the current word).
     OPX_INLINE std::uint32_t peek(int n) const noexcept {
@@ -120,6 +127,10 @@ OPX_INLINE bool walk(Reader& r, const Opx32s* table, std::int32_t& value) noexce
 
 // kLevelThreshold with a last entry that no magnitude exceeds: suffixLength stops at 6.
 constexpr std::int64_t kThreshold[7] = {3, 3, 6, 12, 24, 48, INT64_MAX};
+// The same indexed by suffixLength before its step from 0 to 1 (kThreshold[0] serves both) and
+// compared with levelCode / 2 = magnitude - 1: suffixLength grows once more when levelCode / 2
+// reaches kGrowAt[suffixLength].
+constexpr int kGrowAt[7] = {3, 3, 6, 12, 24, 48, INT32_MAX};
 
 void write_back(const CavlcBlock& b, const Reader& r) noexcept {
     *b.stream = const_cast<Opx32u*>(r.ptr());
@@ -190,6 +201,32 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
     int suffix_length = tc > 10 && t1 < 3 ? 1 : 0;
     int first_bump = t1 < 3 ? 2 : 0;  // levelCode of the first level after fewer than 3 ones
     for (int i = t1; i < tc; ++i) {
+        // Common case, taken without consuming anything first: level_prefix 0..13 and the
+        // prefix, its one and the suffixLength suffix bits all inside the current word with at
+        // least one bit left after them. levelCode is then below 13 * 64 + 64 + 2, so neither
+        // the escape terms nor the 16-bit wrap apply. An all-zero word gives lzcnt 32, hence
+        // q < 0, and goes the general way.
+        {
+            const std::uint32_t word = r.word();
+            const int left = r.left();
+            const int lz = static_cast<int>(_lzcnt_u32(_bzhi_u32(word, static_cast<unsigned>(left))));
+            const int level_prefix = lz + left - 32;
+            const int q = 31 - lz - suffix_length;  // bits left after the suffix
+            if (OPX_LIKELY(((13 - level_prefix) | (q - 1)) >= 0)) {
+                const int suffix =
+                    static_cast<int>(_bzhi_u32(word >> q, static_cast<unsigned>(suffix_length)));
+                r.set_left(q);
+                const int level_code = (level_prefix << suffix_length) + suffix + first_bump;
+                first_bump = 0;
+                // Even levelCode: (levelCode + 2) / 2; odd: -(levelCode + 1) / 2. With
+                // h = levelCode / 2 and s = 0 or -1 for the parity, that is (h ^ s) + 1 + s.
+                const int h = level_code >> 1;
+                const int s = -(level_code & 1);
+                level[i] = (h ^ s) + 1 + s;
+                suffix_length += (suffix_length == 0) + (h >= kGrowAt[suffix_length]);
+                continue;
+            }
+        }
         const int level_prefix = r.leading_zeros(kMaxLeadingZeros);
         if (OPX_UNLIKELY(level_prefix < 0)) return opxErrH264VlcCode;
         std::int64_t level_code = (level_prefix < 15 ? level_prefix : 15) << suffix_length;
