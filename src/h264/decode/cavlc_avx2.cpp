@@ -125,6 +125,25 @@ OPX_INLINE bool walk(Reader& r, const Opx32s* table, std::int32_t& value) noexce
     return walk(r, table, table[0], value);
 }
 
+// The common case of walk() in one lookup: a final root entry whose surplus is below the width
+// and whose value lies in 0..max (which leaves out the invalid-code marker, links and negative
+// values). Anything else returns false with nothing consumed, and the caller walks the table.
+// `w` must be a valid width (1..32).
+OPX_INLINE bool lookup(Reader& r, const Opx32s* table, std::int32_t w, std::int32_t max,
+                       std::int32_t& value) noexcept {
+    const std::int32_t e = (table + 1)[r.peek(w)];
+    const std::int32_t used = w - (e & 0xFF);
+    value = e >> 8;
+    if (OPX_UNLIKELY(used <= 0 || static_cast<std::uint32_t>(value) > static_cast<std::uint32_t>(max)))
+        return false;
+    r.skip(used);
+    return true;
+}
+
+OPX_INLINE bool valid_width(std::int32_t w) noexcept {
+    return static_cast<std::uint32_t>(w - 1) <= 31u;
+}
+
 // kLevelThreshold with a last entry that no magnitude exceeds: suffixLength stops at 6.
 constexpr std::int64_t kThreshold[7] = {3, 3, 6, 12, 24, 48, INT64_MAX};
 // The same indexed by suffixLength before its step from 0 to 1 (kThreshold[0] serves both) and
@@ -139,9 +158,9 @@ void write_back(const CavlcBlock& b, const Reader& r) noexcept {
 
 // Stores a level at scan position pos.
 template <class T, CavlcShape S>
-OPX_INLINE void place(const CavlcBlock& b, T* out, int pos, std::int32_t level) noexcept {
+OPX_INLINE void place(const Opx32s* scan, T* out, int pos, std::int32_t level) noexcept {
     if (S == CavlcShape::k4x4 || S == CavlcShape::kRange) {
-        out[b.scan[pos] & 15] = static_cast<T>(level);
+        out[scan[pos] & 15] = static_cast<T>(level);
     } else if (S == CavlcShape::kDc2x2) {
         out[pos] = static_cast<T>(level);
     } else {
@@ -162,8 +181,12 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
     } else {
         const Opx32s* table = b.coeff_token[kFourByFour ? coeff_token_class(b.nc) : 0];
         if (OPX_UNLIKELY(!table)) return opxErrNullPtr;
+        // Payloads up to TotalCoeff 16 with TrailingOnes 3 in one lookup.
         std::int32_t payload;
-        if (OPX_UNLIKELY(!walk(r, table, payload))) return opxErrH264VlcCode;
+        const std::int32_t width = table[0];
+        if (OPX_UNLIKELY(!valid_width(width) || !lookup(r, table, width, 16 * 256 + 3, payload)) &&
+            !walk(r, table, width, payload))
+            return opxErrH264VlcCode;
         tc = (payload >> 8) & 0xFF;
         t1 = payload & 0xFF;
     }
@@ -180,6 +203,7 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
         return opxOk;
     }
     T* out = *dst;
+    const Opx32s* const scan = b.scan;
 
     // Levels in decoding order. The trailing ones, bit set meaning -1, fill level[0..2] whatever
     // their number (those beyond t1 are overwritten or unused), so that no branch follows t1.
@@ -254,10 +278,12 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
             return opxErrNullPtr;
         }
         std::int32_t v;
-        const bool ok = walk(r, tz_table, tz_width, v);
-        if (OPX_UNLIKELY(!ok || v < 0 || v > capacity - tc)) {
-            if (S == CavlcShape::kRange) write_back(b, r);
-            return opxErrH264VlcCode;
+        if (OPX_UNLIKELY(!valid_width(tz_width) || !lookup(r, tz_table, tz_width, capacity - tc, v))) {
+            const bool ok = walk(r, tz_table, tz_width, v);
+            if (OPX_UNLIKELY(!ok || v < 0 || v > capacity - tc)) {
+                if (S == CavlcShape::kRange) write_back(b, r);
+                return opxErrH264VlcCode;
+            }
         }
         total_zeros = v;
     }
@@ -269,32 +295,43 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
     int pos = b.start + total_zeros + tc - 1;
     int i = 0;
     if (tc > 1 && zeros_left > 0) {
-        const Opx32s* table = b.run_before[zeros_left];
+        const Opx32s* const* run_tables = b.run_before;
+        // One pass of the outer loop per zerosLeft: its table is checked (null, root width)
+        // before its first walk, where the portable kernel finds a fault, and then serves the
+        // runs of 0 that follow.
         for (;;) {
+            const Opx32s* table = run_tables[zeros_left];
             if (OPX_UNLIKELY(!table)) {
                 write_back(b, r);
                 return opxErrNullPtr;
             }
-            std::int32_t run;
-            if (OPX_UNLIKELY(!walk(r, table, run) || run < 0)) {
+            const std::int32_t width = table[0];
+            if (OPX_UNLIKELY(!valid_width(width))) {
                 if (S == CavlcShape::kRange) write_back(b, r);
                 return opxErrH264VlcCode;
             }
-            place<T, S>(b, out, pos, level[i]);
-            ++i;
-            if (run > zeros_left) run = zeros_left;
-            pos -= run + 1;
-            if (run != 0) {
-                zeros_left -= run;
-                if (zeros_left == 0) break;
-                table = b.run_before[zeros_left];
-            }
-            if (i == tc - 1) break;
+            std::int32_t run;
+            do {
+                if (OPX_UNLIKELY(!lookup(r, table, width, zeros_left, run))) {
+                    if (!walk(r, table, width, run) || run < 0) {
+                        if (S == CavlcShape::kRange) write_back(b, r);
+                        return opxErrH264VlcCode;
+                    }
+                    if (run > zeros_left) run = zeros_left;
+                }
+                place<T, S>(scan, out, pos, level[i]);
+                ++i;
+                pos -= run + 1;
+                if (i == tc - 1) goto placed_runs;
+            } while (run == 0);
+            zeros_left -= run;
+            if (zeros_left == 0) break;
         }
     }
+placed_runs:
     // No zeros left (or the last coefficient): the rest are consecutive, the last one at
     // start + zerosLeft.
-    for (; i < tc; ++i, --pos) place<T, S>(b, out, pos, level[i]);
+    for (; i < tc; ++i, --pos) place<T, S>(scan, out, pos, level[i]);
 
     *dst = out + kCavlcBlockLength<S>;
     write_back(b, r);
