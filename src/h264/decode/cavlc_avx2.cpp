@@ -19,6 +19,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstring>
 
 #include "frame/bitstream.hpp"
 #include "h264/decode/cavlc.hpp"
@@ -47,9 +48,9 @@ class Reader {
     // The next n bits, 0 <= n <= 32 (0 gives 0 and reads only the current word).
     OPX_INLINE std::uint32_t peek(int n) const noexcept {
         const int q = left_ - n;
-        if (q > 0) return static_cast<std::uint32_t>(std::uint64_t{p_[0]} >> q) & bits::low_mask(n);
+        if (q > 0) return _bzhi_u32(p_[0] >> q, static_cast<unsigned>(n));
         const std::uint64_t two = (std::uint64_t{p_[0]} << 32) | p_[1];
-        return static_cast<std::uint32_t>(two >> (q + 32)) & bits::low_mask(n);
+        return _bzhi_u32(static_cast<std::uint32_t>(two >> (q + 32)), static_cast<unsigned>(n));
     }
 
     // Moves on by 0 <= n <= 32 bits.
@@ -149,6 +150,11 @@ constexpr std::int64_t kThreshold[7] = {3, 3, 6, 12, 24, 48, INT64_MAX};
 // The same indexed by suffixLength before its step from 0 to 1 (kThreshold[0] serves both) and
 // compared with levelCode / 2 = magnitude - 1: suffixLength grows once more when levelCode / 2
 // reaches kGrowAt[suffixLength].
+// The trailing ones by their sign bits (first in bit 2), and a fourth entry that the levels
+// overwrite or that goes unused, so that the row is one 16-byte copy.
+constexpr std::int32_t kTrailingOnes[8][4] = {{1, 1, 1, 0},   {1, 1, -1, 0},  {1, -1, 1, 0},
+                                              {1, -1, -1, 0}, {-1, 1, 1, 0},  {-1, 1, -1, 0},
+                                              {-1, -1, 1, 0}, {-1, -1, -1, 0}};
 constexpr int kGrowAt[7] = {3, 3, 6, 12, 24, 48, INT32_MAX};
 
 void write_back(const CavlcBlock& b, const Reader& r) noexcept {
@@ -209,8 +215,7 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
     // their number (those beyond t1 are overwritten or unused), so that no branch follows t1.
     std::int32_t level[16];
     const std::uint32_t signs = r.read(t1) << (3 - t1);  // first sign in bit 2
-    for (int i = 0; i < 3; ++i)
-        level[i] = 1 - 2 * static_cast<std::int32_t>((signs >> (2 - i)) & 1);
+    std::memcpy(level, kTrailingOnes[signs], sizeof kTrailingOnes[0]);
     for (int i = 0; i < kCavlcBlockLength<S>; ++i) out[i] = 0;
 
     // The total_zeros table and its root width are loaded before the levels, so that they do
