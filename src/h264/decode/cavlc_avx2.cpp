@@ -42,8 +42,20 @@ class Reader {
     int pos() const noexcept { return left_ - 1; }
     std::uint32_t word() const noexcept { return p_[0]; }
     int left() const noexcept { return left_; }
-    // Consumes bits of the current word only, leaving 1 <= left <= 32 of them.
-    void set_left(int left) noexcept { left_ = left; }
+    // Consumes everything up to the n bits (0..32) that are followed by q more bits of the current
+    // word `word` (p_[0]), and returns those n bits: take_in_word for 1 <= q <= 31, take_across
+    // for -n <= q <= 0, the field then ending at bit 0 of the word or in the next one, which is
+    // read (as bits::WordReader reads it).
+    OPX_INLINE std::uint32_t take_in_word(std::uint32_t word, int q, int n) noexcept {
+        left_ = q;
+        return _bzhi_u32(word >> q, static_cast<unsigned>(n));
+    }
+    OPX_INLINE std::uint32_t take_across(std::uint32_t word, int q, int n) noexcept {
+        const std::uint64_t two = (std::uint64_t{word} << 32) | p_[1];
+        ++p_;
+        left_ = q + 32;
+        return _bzhi_u32(static_cast<std::uint32_t>(two >> left_), static_cast<unsigned>(n));
+    }
 
     // The next n bits, 0 <= n <= 32 (0 gives 0 and reads only the current word).
     OPX_INLINE std::uint32_t peek(int n) const noexcept {
@@ -230,21 +242,20 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
     int suffix_length = tc > 10 && t1 < 3 ? 1 : 0;
     int first_bump = t1 < 3 ? 2 : 0;  // levelCode of the first level after fewer than 3 ones
     for (int i = t1; i < tc; ++i) {
-        // Common case, taken without consuming anything first: level_prefix 0..13 and the
-        // prefix, its one and the suffixLength suffix bits all inside the current word with at
-        // least one bit left after them. levelCode is then below 13 * 64 + 64 + 2, so neither
-        // the escape terms nor the 16-bit wrap apply. An all-zero word gives lzcnt 32, hence
-        // q < 0, and goes the general way.
+        // Common case, taken without consuming anything first: level_prefix 0..13 with its one
+        // in the current word. levelCode is then below 13 * 64 + 64 + 2, so neither the escape
+        // terms nor the 16-bit wrap apply. An all-zero word gives lzcnt 32 and goes the general
+        // way.
         {
             const std::uint32_t word = r.word();
             const int left = r.left();
             const int lz = static_cast<int>(_lzcnt_u32(_bzhi_u32(word, static_cast<unsigned>(left))));
             const int level_prefix = lz + left - 32;
-            const int q = 31 - lz - suffix_length;  // bits left after the suffix
-            if (OPX_LIKELY(((13 - level_prefix) | (q - 1)) >= 0)) {
-                const int suffix =
-                    static_cast<int>(_bzhi_u32(word >> q, static_cast<unsigned>(suffix_length)));
-                r.set_left(q);
+            if (OPX_LIKELY(((13 - level_prefix) | (31 - lz)) >= 0)) {
+                const int q = 31 - lz - suffix_length;  // bits left after the suffix, -6..31
+                const int suffix = static_cast<int>(
+                    OPX_LIKELY(q > 0) ? r.take_in_word(word, q, suffix_length)
+                                      : r.take_across(word, q, suffix_length));
                 const int level_code = (level_prefix << suffix_length) + suffix + first_bump;
                 first_bump = 0;
                 // Even levelCode: (levelCode + 2) / 2; odd: -(levelCode + 1) / 2. With
