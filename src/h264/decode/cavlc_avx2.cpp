@@ -381,8 +381,11 @@ OpxResult dc2x2_shortcut(const CavlcBlock& b, Opx16s** dst) noexcept {
     return residual<Opx16s, CavlcShape::kDc2x2>(b, dst);
 }
 
+// Exp-Golomb codes the fast path of exp_golomb() leaves: a prefix or suffix that reaches the
+// next word, and the invalid code. Out of line, so that the fast path saves no registers.
 template <class T>
-OpxResult exp_golomb(Opx32u** stream, Opx32s* offset, T* dst, bool is_signed) noexcept {
+__attribute__((noinline)) OpxResult exp_golomb_general(Opx32u** stream, Opx32s* offset, T* dst,
+                                                       bool is_signed) noexcept {
     Reader r(*stream, *offset);
     const int zeros = r.leading_zeros(kMaxLeadingZeros);
     if (zeros < 0) return opxErrH264VlcCode;
@@ -398,6 +401,28 @@ OpxResult exp_golomb(Opx32u** stream, Opx32s* offset, T* dst, bool is_signed) no
     *dst = static_cast<T>(value);
     *stream = const_cast<Opx32u*>(r.ptr());
     *offset = r.pos();
+    return opxOk;
+}
+
+// Common case: the whole code (zeros, the one, as many suffix bits) inside the current word with
+// at least one bit left after it. Its last 1 + zeros bits are codeNum + 1, and zeros is at most
+// 15, so neither the 16-bit limit nor the 32-bit one applies. An all-zero word gives lzcnt 32 and
+// a negative `after`.
+template <class T>
+OpxResult exp_golomb(Opx32u** stream, Opx32s* offset, T* dst, bool is_signed) noexcept {
+    const Opx32u* p = *stream;
+    const std::uint32_t word = p[0];
+    const int left = *offset + 1;
+    const int lz = static_cast<int>(_lzcnt_u32(_bzhi_u32(word, static_cast<unsigned>(left))));
+    const int zeros = lz + left - 32;
+    const int after = 31 - lz - zeros;
+    if (OPX_UNLIKELY(after <= 0)) return exp_golomb_general(stream, offset, dst, is_signed);
+    const std::int32_t k =
+        static_cast<std::int32_t>(_bzhi_u32(word >> after, static_cast<unsigned>(zeros + 1)));
+    const std::int32_t h = k >> 1, s = -(k & 1);
+    *dst = static_cast<T>(!is_signed ? k - 1 : (h ^ s) - s);
+    *stream = const_cast<Opx32u*>(p);
+    *offset = after - 1;
     return opxOk;
 }
 
