@@ -186,6 +186,35 @@ OPX_INLINE void place(const Opx32s* scan, T* out, int pos, std::int32_t level) n
     }
 }
 
+// The reader after one level, and the level; p null for a level_prefix of more than 32 zeros.
+struct LevelStep {
+    const Opx32u* p;
+    int left;
+    std::int32_t level;
+};
+
+// One level the common path of residual() leaves (clause 9.2.2.1 in full: level_prefix 14 and up,
+// a prefix that reaches the next word). Out of line, so that the level loop keeps its registers.
+// The magnitude, (levelCode + 2) / 2, is below 2^30 and so is that of the level returned.
+template <class T>
+__attribute__((noinline)) LevelStep level_general(Reader r, int suffix_length,
+                                                  int first_bump) noexcept {
+    const int level_prefix = r.leading_zeros(kMaxLeadingZeros);
+    if (OPX_UNLIKELY(level_prefix < 0)) return {nullptr, 0, 0};
+    std::int64_t level_code = (level_prefix < 15 ? level_prefix : 15) << suffix_length;
+    int suffix_size = suffix_length;
+    if (level_prefix == 14 && suffix_length == 0) suffix_size = 4;
+    if (level_prefix >= 15) suffix_size = level_prefix - 3;
+    level_code += r.read(suffix_size) + first_bump;  // a read of 0 bits gives 0
+    if (level_prefix >= 15 && suffix_length == 0) level_code += 15;
+    if (level_prefix >= 16) level_code += (std::int64_t{1} << (level_prefix - 3)) - 4096;
+    if (sizeof(T) == 2) level_code &= 0xFFFF;
+    // Even levelCode: (levelCode + 2) / 2; odd: -(levelCode + 1) / 2, the same magnitude.
+    const std::int64_t mag = (level_code + 2) >> 1;
+    const std::int64_t neg = -(level_code & 1);
+    return {r.ptr(), r.left(), static_cast<std::int32_t>((mag ^ neg) - neg)};
+}
+
 template <class T, CavlcShape S>
 OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
     constexpr bool kFourByFour = S == CavlcShape::k4x4 || S == CavlcShape::kRange;
@@ -267,22 +296,12 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
                 continue;
             }
         }
-        const int level_prefix = r.leading_zeros(kMaxLeadingZeros);
-        if (OPX_UNLIKELY(level_prefix < 0)) return opxErrH264VlcCode;
-        std::int64_t level_code = (level_prefix < 15 ? level_prefix : 15) << suffix_length;
-        int suffix_size = suffix_length;
-        if (level_prefix == 14 && suffix_length == 0) suffix_size = 4;
-        if (level_prefix >= 15) suffix_size = level_prefix - 3;
-        level_code += r.read(suffix_size) + first_bump;  // a read of 0 bits gives 0
+        const LevelStep step = level_general<T>(r, suffix_length, first_bump);
+        if (OPX_UNLIKELY(!step.p)) return opxErrH264VlcCode;
+        r = Reader(step.p, step.left - 1);
         first_bump = 0;
-        if (level_prefix >= 15 && suffix_length == 0) level_code += 15;
-        if (level_prefix >= 16) level_code += (std::int64_t{1} << (level_prefix - 3)) - 4096;
-        if (sizeof(T) == 2) level_code &= 0xFFFF;
-        // Even levelCode: (levelCode + 2) / 2; odd: -(levelCode + 1) / 2, the same magnitude.
-        // Negated without a branch, the parity being random.
-        const std::int64_t mag = (level_code + 2) >> 1;
-        const std::int64_t neg = -(level_code & 1);
-        level[i] = static_cast<std::int32_t>((mag ^ neg) - neg);
+        level[i] = step.level;
+        const std::int64_t mag = step.level < 0 ? -std::int64_t{step.level} : step.level;
         suffix_length += suffix_length == 0;
         suffix_length += mag > kThreshold[suffix_length];
     }
