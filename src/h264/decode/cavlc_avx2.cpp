@@ -168,6 +168,8 @@ constexpr std::int32_t kTrailingOnes[8][4] = {{1, 1, 1, 0},   {1, 1, -1, 0},  {1
                                               {1, -1, -1, 0}, {-1, 1, 1, 0},  {-1, 1, -1, 0},
                                               {-1, -1, 1, 0}, {-1, -1, -1, 0}};
 constexpr int kGrowAt[7] = {3, 3, 6, 12, 24, 48, INT32_MAX};
+// suffixLength after a level that does not reach kGrowAt: 0 becomes 1, the others stay.
+constexpr int kGrowFrom[7] = {1, 1, 2, 3, 4, 5, 6};
 
 void write_back(const CavlcBlock& b, const Reader& r) noexcept {
     *b.stream = const_cast<Opx32u*>(r.ptr());
@@ -288,11 +290,10 @@ OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
                 const int level_code = (level_prefix << suffix_length) + suffix + first_bump;
                 first_bump = 0;
                 // Even levelCode: (levelCode + 2) / 2; odd: -(levelCode + 1) / 2. With
-                // h = levelCode / 2 and s = 0 or -1 for the parity, that is (h ^ s) + 1 + s.
+                // h = levelCode / 2, that is h + 1 or ~h.
                 const int h = level_code >> 1;
-                const int s = -(level_code & 1);
-                level[i] = (h ^ s) + 1 + s;
-                suffix_length += (suffix_length == 0) + (h >= kGrowAt[suffix_length]);
+                level[i] = (level_code & 1) ? ~h : h + 1;
+                suffix_length = kGrowFrom[suffix_length] + (h >= kGrowAt[suffix_length]);
                 continue;
             }
         }
