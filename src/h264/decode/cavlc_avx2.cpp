@@ -218,7 +218,7 @@ __attribute__((noinline)) LevelStep level_general(Reader r, int suffix_length,
 }
 
 template <class T, CavlcShape S>
-OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
+OPX_INLINE OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
     constexpr bool kFourByFour = S == CavlcShape::k4x4 || S == CavlcShape::kRange;
     Reader r(*b.stream, *b.offset);
 
@@ -446,18 +446,26 @@ OpxResult exp_golomb(Opx32u** stream, Opx32s* offset, T* dst, bool is_signed) no
     return opxOk;
 }
 
+// The table's block kernels: one out-of-line copy of residual() each.
+template <class T, CavlcShape S>
+OpxResult block(const CavlcBlock& b, T** dst) noexcept {
+    return residual<T, S>(b, dst);
+}
+
 }  // namespace
 
 extern const CavlcKernels kCavlc = {
-    residual<Opx16s, CavlcShape::k4x4>,
-    residual<Opx32s, CavlcShape::k4x4>,
-    residual<Opx16s, CavlcShape::kRange>,
+    block<Opx16s, CavlcShape::k4x4>,
+    block<Opx32s, CavlcShape::k4x4>,
+    block<Opx16s, CavlcShape::kRange>,
     dc2x2_shortcut,
-    residual<Opx32s, CavlcShape::kDc2x2>,
-    residual<Opx16s, CavlcShape::kDc2x4>,
-    residual<Opx32s, CavlcShape::kDc2x4>,
+    block<Opx32s, CavlcShape::kDc2x2>,
+    block<Opx16s, CavlcShape::kDc2x4>,
+    block<Opx32s, CavlcShape::kDc2x4>,
     exp_golomb<Opx16s>,
     exp_golomb<Opx32s>,
+    luma_entry<Opx16s, residual<Opx16s, CavlcShape::k4x4>>,
+    luma_entry<Opx32s, residual<Opx32s, CavlcShape::k4x4>>,
 };
 
 }  // namespace opx::h264::avx2
