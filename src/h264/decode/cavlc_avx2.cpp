@@ -1,20 +1,31 @@
 // CAVLC and Exp-Golomb kernels of the AVX2 build (compiled with BMI2/LZCNT: level_prefix and the
 // Exp-Golomb prefix are one BZHI and one LZCNT when their terminating one lies in the current
 // word). Same syntax and results as cavlc_ref.cpp, which the tests hold them against. Differences
-// from the portable kernels, all measured on the "mix" bench stream:
+// from the portable kernels, measured on the "mix" bench stream and by instruction counts on
+// whole streams:
 //   - the cursor counts the bits left in the current word, and a table code's index is peeked and
 //     consumed net of its surplus in one position update (no read-then-give-back, no branch on a
 //     zero surplus);
-//   - level signs, the trailing ones and the suffix read of 0 bits take no branch;
-//   - the total_zeros table and width are loaded before the level loop, and a run_before of 0
-//     keeps its table (no pointer and width loads on the chain of dependent runs);
+//   - a code that one root entry resolves, with a value in its range, is one lookup and one
+//     check; links, invalid markers and values out of range walk the caller's table as before
+//     (the tables are the caller's, so no derived table can stand in for them);
+//   - a level with level_prefix 0..13 and its one in the current word is decoded from one peek
+//     in 32-bit arithmetic (no escape terms, no 16-bit wrap); the sign is a select and
+//     suffixLength steps through two small tables; the other levels go out of line, so that the
+//     loop keeps its registers;
+//   - the trailing ones are one 16-byte copy from an 8-row sign table;
+//   - the total_zeros table and width are loaded before the level loop, and each run_before
+//     table is checked once per zerosLeft (no pointer and width loads on the chain of runs of 0);
 //   - after the last run_before (zerosLeft 0 or one coefficient left) the remaining levels are
 //     placed without a per-coefficient test;
-//   - suffixLength grows through the threshold table;
-//   - the block is cleared by plain stores that the compiler merges; an explicit 256-bit (or
-//     128-bit) store, table-driven level magnitudes and branch-free look-ahead table walks all
-//     measured slower here (the walk is a chain of dependent loads; the branches on the bit
-//     position predict well enough).
+//   - the exported 4x4 forms jump to a kernel that takes their own arguments;
+//   - an Exp-Golomb code inside the current word is one LZCNT and one BZHI with no registers
+//     saved; the rest go out of line.
+// Measured and not kept: an explicit 256-bit (or 128-bit) block clear, table-driven level
+// magnitudes and branch-free look-ahead table walks (slower: the walk is a chain of dependent
+// loads, and the branches on the bit position predict well enough); 64-bit BZHI in the peek and a
+// single sign test for the lookup's two checks (both more instructions, the register allocation
+// worsening).
 #include <immintrin.h>
 
 #include <climits>
