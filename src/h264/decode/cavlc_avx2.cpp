@@ -14,8 +14,10 @@
 //     suffixLength steps through two small tables; the other levels go out of line, so that the
 //     loop keeps its registers;
 //   - the trailing ones are one 16-byte copy from an 8-row sign table;
-//   - the total_zeros table and width are loaded before the level loop, and each run_before
-//     table is checked once per zerosLeft (no pointer and width loads on the chain of runs of 0);
+//   - each run_before table is checked once per zerosLeft (no pointer and width loads on the
+//     chain of runs of 0); the total_zeros table is loaded after the levels (loading it before
+//     them, off the chain of bit positions, kept two more values live across the level loop:
+//     more instructions for no time gained);
 //   - after the last run_before (zerosLeft 0 or one coefficient left) the remaining levels are
 //     placed without a per-coefficient test;
 //   - the exported 4x4 forms jump to a kernel that takes their own arguments;
@@ -272,15 +274,6 @@ OPX_INLINE OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
     std::memcpy(level, kTrailingOnes[signs], sizeof kTrailingOnes[0]);
     for (int i = 0; i < kCavlcBlockLength<S>; ++i) out[i] = 0;
 
-    // The total_zeros table and its root width are loaded before the levels, so that they do
-    // not wait for the level loop's exit (the table is checked where the portable kernel checks).
-    const Opx32s* tz_table = nullptr;
-    std::int32_t tz_width = 0;
-    if (tc < capacity) {
-        tz_table = b.total_zeros[total_zeros_index<S>(tc, capacity)];
-        if (tz_table) tz_width = tz_table[0];
-    }
-
     int suffix_length = tc > 10 && t1 < 3 ? 1 : 0;
     int first_bump = t1 < 3 ? 2 : 0;  // levelCode of the first level after fewer than 3 ones
     for (int i = t1; i < tc; ++i) {
@@ -320,10 +313,12 @@ OPX_INLINE OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
 
     int total_zeros = 0;
     if (tc < capacity) {
+        const Opx32s* tz_table = b.total_zeros[total_zeros_index<S>(tc, capacity)];
         if (OPX_UNLIKELY(!tz_table)) {
             write_back(b, r);
             return opxErrNullPtr;
         }
+        const std::int32_t tz_width = tz_table[0];
         std::int32_t v;
         if (OPX_UNLIKELY(!valid_width(tz_width) || !lookup(r, tz_table, tz_width, capacity - tc, v))) {
             const bool ok = walk(r, tz_table, tz_width, v);
