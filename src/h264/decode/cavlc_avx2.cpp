@@ -380,6 +380,12 @@ placed_runs:
     return opxOk;
 }
 
+// The table's block kernels: one out-of-line copy of residual() each.
+template <class T, CavlcShape S>
+__attribute__((noinline)) OpxResult block(const CavlcBlock& b, T** dst) noexcept {
+    return residual<T, S>(b, dst);
+}
+
 OpxResult dc2x2_shortcut(const CavlcBlock& b, Opx16s** dst) noexcept {
     Reader r(*b.stream, *b.offset);
     const std::uint32_t v = r.peek(5);
@@ -404,7 +410,7 @@ OpxResult dc2x2_shortcut(const CavlcBlock& b, Opx16s** dst) noexcept {
         return opxOk;
     }
     if (!dst || !*dst || !b.coeff_token[0] || !b.total_zeros || !b.run_before) return opxErrNullPtr;
-    return residual<Opx16s, CavlcShape::kDc2x2>(b, dst);
+    return block<Opx16s, CavlcShape::kDc2x2>(b, dst);  // out of line: the shortcuts save nothing
 }
 
 // Exp-Golomb codes the fast path of exp_golomb() leaves: a prefix or suffix that reaches the
@@ -452,11 +458,6 @@ OpxResult exp_golomb(Opx32u** stream, Opx32s* offset, T* dst, bool is_signed) no
     return opxOk;
 }
 
-// The table's block kernels: one out-of-line copy of residual() each.
-template <class T, CavlcShape S>
-OpxResult block(const CavlcBlock& b, T** dst) noexcept {
-    return residual<T, S>(b, dst);
-}
 
 }  // namespace
 
