@@ -32,6 +32,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstddef>
 #include <cstring>
 
 #include "frame/bitstream.hpp"
@@ -191,7 +192,7 @@ void write_back(const CavlcBlock& b, const Reader& r) noexcept {
 
 // Stores a level at scan position pos.
 template <class T, CavlcShape S>
-OPX_INLINE void place(const Opx32s* scan, T* out, int pos, std::int32_t level) noexcept {
+OPX_INLINE void place(const Opx32s* scan, T* out, std::ptrdiff_t pos, std::int32_t level) noexcept {
     if (S == CavlcShape::k4x4 || S == CavlcShape::kRange) {
         out[scan[pos] & 15] = static_cast<T>(level);
     } else if (S == CavlcShape::kDc2x2) {
@@ -334,7 +335,7 @@ OPX_INLINE OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
     // of 0 keeps zerosLeft and so the table, which then need not be loaded again before the next
     // walk (the commonest run in real streams).
     int zeros_left = total_zeros;
-    int pos = b.start + total_zeros + tc - 1;
+    std::ptrdiff_t pos = b.start + total_zeros + tc - 1;
     int i = 0;
     if (tc > 1 && zeros_left > 0) {
         const Opx32s* const* run_tables = b.run_before;
