@@ -25,8 +25,8 @@ OpxResult luma(CavlcLumaFn<T> fn, Opx32u** ppBitStream, Opx32s* pOffset, Opx16s*
     OPX_CHECK(!bad_offset(pOffset), opxErrBadArg);
     OPX_CHECK(coeffLimit == 15 || coeffLimit == 16, opxErrOutOfRange);
     OPX_CHECK(uVLCSelect >= 0, opxErrOutOfRange);
-    return fn(ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, uVLCSelect, coeffLimit,
-              ppTblCoeffToken, ppTblTotalZeros, ppTblRunBefore, pScanMatrix);
+    return fn(ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, uVLCSelect, coeffLimit, ppTblCoeffToken,
+              ppTblTotalZeros, ppTblRunBefore, pScanMatrix);
 }
 
 template <class T>
@@ -51,8 +51,8 @@ OpxResult opxiDecodeCAVLCCoeffs_H264_1u16s(Opx32u** ppBitStream, Opx32s* pOffset
                                            const Opx32s** ppTblTotalZeros,
                                            const Opx32s** ppTblRunBefore,
                                            const Opx32s* pScanMatrix) noexcept {
-    return luma(k().luma_entry_16s, ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, uVLCSelect, coeffLimit,
-                ppTblCoeffToken, ppTblTotalZeros, ppTblRunBefore, pScanMatrix);
+    return luma(k().luma_entry_16s, ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, uVLCSelect,
+                coeffLimit, ppTblCoeffToken, ppTblTotalZeros, ppTblRunBefore, pScanMatrix);
 }
 
 OpxResult opxiDecodeCAVLCCoeffs_H264_1u32s(Opx32u** ppBitStream, Opx32s* pOffset, Opx16s* pNumCoeff,
@@ -61,8 +61,8 @@ OpxResult opxiDecodeCAVLCCoeffs_H264_1u32s(Opx32u** ppBitStream, Opx32s* pOffset
                                            const Opx32s** ppTblTotalZeros,
                                            const Opx32s** ppTblRunBefore,
                                            const Opx32s* pScanMatrix) noexcept {
-    return luma(k().luma_entry_32s, ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, uVLCSelect, coeffLimit,
-                ppTblCoeffToken, ppTblTotalZeros, ppTblRunBefore, pScanMatrix);
+    return luma(k().luma_entry_32s, ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, uVLCSelect,
+                coeffLimit, ppTblCoeffToken, ppTblTotalZeros, ppTblRunBefore, pScanMatrix);
 }
 
 OpxResult opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(

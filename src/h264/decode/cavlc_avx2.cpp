@@ -31,8 +31,8 @@
 #include <immintrin.h>
 
 #include <climits>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 #include "frame/bitstream.hpp"
@@ -161,7 +161,8 @@ OPX_INLINE bool lookup(Reader& r, const Opx32s* table, std::int32_t w, std::int3
     const std::int32_t e = (table + 1)[r.peek(w)];
     const std::int32_t used = w - (e & 0xFF);
     value = e >> 8;
-    if (OPX_UNLIKELY(used <= 0 || static_cast<std::uint32_t>(value) > static_cast<std::uint32_t>(max)))
+    if (OPX_UNLIKELY(used <= 0 ||
+                     static_cast<std::uint32_t>(value) > static_cast<std::uint32_t>(max)))
         return false;
     r.skip(used);
     return true;
@@ -285,13 +286,14 @@ OPX_INLINE OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
         {
             const std::uint32_t word = r.word();
             const int left = r.left();
-            const int lz = static_cast<int>(_lzcnt_u32(_bzhi_u32(word, static_cast<unsigned>(left))));
+            const int lz =
+                static_cast<int>(_lzcnt_u32(_bzhi_u32(word, static_cast<unsigned>(left))));
             const int level_prefix = lz + left - 32;
             if (OPX_LIKELY(((13 - level_prefix) | (31 - lz)) >= 0)) {
                 const int q = 31 - lz - suffix_length;  // bits left after the suffix, -6..31
-                const int suffix = static_cast<int>(
-                    OPX_LIKELY(q > 0) ? r.take_in_word(word, q, suffix_length)
-                                      : r.take_across(word, q, suffix_length));
+                const int suffix =
+                    static_cast<int>(OPX_LIKELY(q > 0) ? r.take_in_word(word, q, suffix_length)
+                                                       : r.take_across(word, q, suffix_length));
                 const int level_code = (level_prefix << suffix_length) + suffix + first_bump;
                 first_bump = 0;
                 // Even levelCode: (levelCode + 2) / 2; odd: -(levelCode + 1) / 2. With
@@ -321,7 +323,8 @@ OPX_INLINE OpxResult residual(const CavlcBlock& b, T** dst) noexcept {
         }
         const std::int32_t tz_width = tz_table[0];
         std::int32_t v;
-        if (OPX_UNLIKELY(!valid_width(tz_width) || !lookup(r, tz_table, tz_width, capacity - tc, v))) {
+        if (OPX_UNLIKELY(!valid_width(tz_width) ||
+                         !lookup(r, tz_table, tz_width, capacity - tc, v))) {
             const bool ok = walk(r, tz_table, tz_width, v);
             if (OPX_UNLIKELY(!ok || v < 0 || v > capacity - tc)) {
                 if (S == CavlcShape::kRange) write_back(b, r);
@@ -458,7 +461,6 @@ OpxResult exp_golomb(Opx32u** stream, Opx32s* offset, T* dst, bool is_signed) no
     *offset = after - 1;
     return opxOk;
 }
-
 
 }  // namespace
 
