@@ -41,6 +41,24 @@ using CavlcFn = OpxResult (*)(const CavlcBlock& b, T** dst) noexcept;
 template <class T>
 using ExpGolombFn = OpxResult (*)(Opx32u** stream, Opx32s* offset, T* dst, bool is_signed) noexcept;
 
+// The exported 4×4 forms' own arguments, checked: their entry points jump to such a kernel
+// without building a CavlcBlock (start = 16 - coeff_limit, end 15).
+template <class T>
+using CavlcLumaFn = OpxResult (*)(Opx32u** stream, Opx32s* offset, Opx16s* num_coeff, T** dst,
+                                  Opx32s nc, Opx16s coeff_limit, const Opx32s** coeff_token,
+                                  const Opx32s** total_zeros, const Opx32s** run_before,
+                                  const Opx32s* scan) noexcept;
+
+// A CavlcLumaFn made of a block kernel, which the compiler can inline into it.
+template <class T, OpxResult (*Kernel)(const CavlcBlock&, T**) noexcept>
+OpxResult luma_entry(Opx32u** stream, Opx32s* offset, Opx16s* num_coeff, T** dst, Opx32s nc,
+                     Opx16s coeff_limit, const Opx32s** coeff_token, const Opx32s** total_zeros,
+                     const Opx32s** run_before, const Opx32s* scan) noexcept {
+    const CavlcBlock b{stream, offset,      num_coeff,   nc,         16 - coeff_limit,
+                       15,     coeff_token, total_zeros, run_before, scan};
+    return Kernel(b, dst);
+}
+
 struct CavlcKernels {
     CavlcFn<Opx16s> luma_16s;   // k4x4
     CavlcFn<Opx32s> luma_32s;   // k4x4, levels at full precision
@@ -51,6 +69,8 @@ struct CavlcKernels {
     CavlcFn<Opx32s> dc2x4_32s;  // kDc2x4
     ExpGolombFn<Opx16s> exp_golomb_16s;
     ExpGolombFn<Opx32s> exp_golomb_32s;
+    CavlcLumaFn<Opx16s> luma_entry_16s;  // luma_16s for the exported name
+    CavlcLumaFn<Opx32s> luma_entry_32s;  // luma_32s for the exported name
 };
 
 namespace ref {

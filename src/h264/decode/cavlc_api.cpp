@@ -15,7 +15,7 @@ bool bad_offset(const Opx32s* offset) noexcept {
 }
 
 template <class T>
-OpxResult luma(CavlcFn<T> fn, Opx32u** ppBitStream, Opx32s* pOffset, Opx16s* pNumCoeff,
+OpxResult luma(CavlcLumaFn<T> fn, Opx32u** ppBitStream, Opx32s* pOffset, Opx16s* pNumCoeff,
                T** ppDstCoeffs, Opx32s uVLCSelect, Opx16s coeffLimit,
                const Opx32s** ppTblCoeffToken, const Opx32s** ppTblTotalZeros,
                const Opx32s** ppTblRunBefore, const Opx32s* pScanMatrix) noexcept {
@@ -25,10 +25,8 @@ OpxResult luma(CavlcFn<T> fn, Opx32u** ppBitStream, Opx32s* pOffset, Opx16s* pNu
     OPX_CHECK(!bad_offset(pOffset), opxErrBadArg);
     OPX_CHECK(coeffLimit == 15 || coeffLimit == 16, opxErrOutOfRange);
     OPX_CHECK(uVLCSelect >= 0, opxErrOutOfRange);
-    const CavlcBlock b{ppBitStream,     pOffset,    pNumCoeff,       uVLCSelect,
-                       16 - coeffLimit, 15,         ppTblCoeffToken, ppTblTotalZeros,
-                       ppTblRunBefore,  pScanMatrix};
-    return fn(b, ppDstCoeffs);
+    return fn(ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, uVLCSelect, coeffLimit, ppTblCoeffToken,
+              ppTblTotalZeros, ppTblRunBefore, pScanMatrix);
 }
 
 template <class T>
@@ -53,8 +51,8 @@ OpxResult opxiDecodeCAVLCCoeffs_H264_1u16s(Opx32u** ppBitStream, Opx32s* pOffset
                                            const Opx32s** ppTblTotalZeros,
                                            const Opx32s** ppTblRunBefore,
                                            const Opx32s* pScanMatrix) noexcept {
-    return luma(k().luma_16s, ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, uVLCSelect, coeffLimit,
-                ppTblCoeffToken, ppTblTotalZeros, ppTblRunBefore, pScanMatrix);
+    return luma(k().luma_entry_16s, ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, uVLCSelect,
+                coeffLimit, ppTblCoeffToken, ppTblTotalZeros, ppTblRunBefore, pScanMatrix);
 }
 
 OpxResult opxiDecodeCAVLCCoeffs_H264_1u32s(Opx32u** ppBitStream, Opx32s* pOffset, Opx16s* pNumCoeff,
@@ -63,8 +61,8 @@ OpxResult opxiDecodeCAVLCCoeffs_H264_1u32s(Opx32u** ppBitStream, Opx32s* pOffset
                                            const Opx32s** ppTblTotalZeros,
                                            const Opx32s** ppTblRunBefore,
                                            const Opx32s* pScanMatrix) noexcept {
-    return luma(k().luma_32s, ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, uVLCSelect, coeffLimit,
-                ppTblCoeffToken, ppTblTotalZeros, ppTblRunBefore, pScanMatrix);
+    return luma(k().luma_entry_32s, ppBitStream, pOffset, pNumCoeff, ppDstCoeffs, uVLCSelect,
+                coeffLimit, ppTblCoeffToken, ppTblTotalZeros, ppTblRunBefore, pScanMatrix);
 }
 
 OpxResult opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(

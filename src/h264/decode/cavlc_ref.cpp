@@ -213,6 +213,8 @@ extern const CavlcKernels kCavlc = {
     residual<Opx32s, CavlcShape::kDc2x4>,
     exp_golomb<Opx16s>,
     exp_golomb<Opx32s>,
+    luma_entry<Opx16s, residual<Opx16s, CavlcShape::k4x4>>,
+    luma_entry<Opx32s, residual<Opx32s, CavlcShape::k4x4>>,
 };
 
 }  // namespace opx::h264::ref
