@@ -75,7 +75,10 @@ class Reader {
     // The next n bits, 0 <= n <= 32 (0 gives 0 and reads only the current word).
     OPX_INLINE std::uint32_t peek(int n) const noexcept {
         const int q = left_ - n;
-        if (q > 0) return _bzhi_u32(p_[0] >> q, static_cast<unsigned>(n));
+        // (q reaches 32 for n = 0 at the start of a word: a 64-bit shift)
+        if (q > 0)
+            return _bzhi_u32(static_cast<std::uint32_t>(std::uint64_t{p_[0]} >> q),
+                             static_cast<unsigned>(n));
         const std::uint64_t two = (std::uint64_t{p_[0]} << 32) | p_[1];
         return _bzhi_u32(static_cast<std::uint32_t>(two >> (q + 32)), static_cast<unsigned>(n));
     }
