@@ -42,8 +42,8 @@ bool SliceDecoder::infer_field_flag() const {
     return false;
 }
 
-// Table 6-4.
-SliceDecoder::Nb SliceDecoder::nb_mbaff(int xN, int yN, int maxW, int maxH) const {
+// Table 6-4, for a location outside the current macroblock.
+SliceDecoder::Nb SliceDecoder::nb_mbaff_outside(int xN, int yN, int maxW, int maxH) const {
     Nb n;
     int dx, dy;  // the neighbouring pair
     if (xN < 0)
@@ -53,14 +53,7 @@ SliceDecoder::Nb SliceDecoder::nb_mbaff(int xN, int yN, int maxW, int maxH) cons
     else
         dx = 1, dy = -1;
     if (yN >= maxH || (dx == 1 && yN >= 0)) return n;
-    n.x = (xN + maxW) % maxW;
-    if (dx == 0 && dy == 0) {  // inside the current macroblock
-        n.avail = true;
-        n.mbx = mbx_;
-        n.mby = mby_;
-        n.y = yN;
-        return n;
-    }
+    n.x = (xN + maxW) % maxW;  // (a location inside the macroblock is answered by nb_mbaff)
     const bool cur_frame = !field_mb_, top = !bottom_;
     if (dx == 0 && dy == -1 && cur_frame && !top) {  // the top macroblock of the pair
         n.avail = true;

@@ -845,13 +845,7 @@ __attribute__((always_inline)) inline int SliceDecoder::luma_nc(int x, int y) {
     if (mbaff_) {
         int n[2] = {0, 0};
         bool avail[2];
-        // (a neighbour inside the macroblock is the macroblock's own block, Table 6-4)
         for (int k = 0; k < 2; ++k) {
-            if (k == 0 ? x > 0 : y > 0) {
-                avail[k] = true;
-                n[k] = cur.total_coeff[k == 0 ? y * 4 + x - 1 : (y - 1) * 4 + x];
-                continue;
-            }
             const Nb b = k == 0 ? nb(x - 1, y) : nb(x, y - 1);
             avail[k] = b.avail;
             if (b.avail) n[k] = info(b).total_coeff[b.y * 4 + b.x];
@@ -874,11 +868,6 @@ __attribute__((always_inline)) inline int SliceDecoder::chroma_nc(int c, int x, 
         int n[2] = {0, 0};
         bool avail[2];
         for (int k = 0; k < 2; ++k) {
-            if (k == 0 ? x > 0 : y > 0) {
-                avail[k] = true;
-                n[k] = cur.total_coeff_c[c][k == 0 ? y * 2 + x - 1 : (y - 1) * 2 + x];
-                continue;
-            }
             const Nb b = k == 0 ? nb_mbaff(4 * x - 1, 4 * y, 8, mb_ch_)
                                 : nb_mbaff(4 * x, 4 * y - 1, 8, mb_ch_);
             avail[k] = b.avail;

@@ -153,7 +153,21 @@ class SliceDecoder {
     // the current macroblock in a maxW x maxH grid (luma 16 x 16, chroma 8 x 8 or 8 x 16) and
     // the location (x, y) inside it, in samples; mby is the macroblock's row in the frame
     // (2 * pair row + 1 for the bottom macroblock of a pair).
-    Nb nb_mbaff(int xN, int yN, int maxW, int maxH) const;
+    // A location inside the current macroblock is its own (answered here, without a call);
+    // any other goes through the derivation of Table 6-4.
+    Nb nb_mbaff(int xN, int yN, int maxW, int maxH) const {
+        if (xN >= 0 && yN >= 0 && xN < maxW && yN < maxH) {
+            Nb n;
+            n.avail = true;
+            n.mbx = mbx_;
+            n.mby = mby_;
+            n.x = xN;
+            n.y = yN;
+            return n;
+        }
+        return nb_mbaff_outside(xN, yN, maxW, maxH);
+    }
+    Nb nb_mbaff_outside(int xN, int yN, int maxW, int maxH) const;
     bool pair_avail(int px, int py) const {
         if (px < 0 || py < 0 || px >= mbw_ || 2 * py >= mbh_) return false;
         return d_.mbs_[size_t(2 * py * mbw_ + px)].slice_num == slice_num_;
