@@ -53,7 +53,8 @@ SliceDecoder::Nb SliceDecoder::nb_mbaff_outside(int xN, int yN, int maxW, int ma
     else
         dx = 1, dy = -1;
     if (yN >= maxH || (dx == 1 && yN >= 0)) return n;
-    n.x = (xN + maxW) % maxW;  // (a location inside the macroblock is answered by nb_mbaff)
+    // xN in -1..2 maxW - 1 (a location inside the macroblock is answered by nb_mbaff)
+    n.x = xN < 0 ? xN + maxW : xN >= maxW ? xN - maxW : xN;
     const bool cur_frame = !field_mb_, top = !bottom_;
     if (dx == 0 && dy == -1 && cur_frame && !top) {  // the top macroblock of the pair
         n.avail = true;
@@ -96,7 +97,7 @@ SliceDecoder::Nb SliceDecoder::nb_mbaff_outside(int xN, int yN, int maxW, int ma
     n.avail = true;
     n.mbx = mbx_ + dx;
     n.mby = 2 * (pair_y_ + dy) + lower;
-    n.y = (yM + maxH) % maxH;
+    n.y = yM < 0 ? yM + maxH : yM;  // yM is in -maxH..maxH - 1
     return n;
 }
 

@@ -161,11 +161,14 @@ OpxResult check_block_common(const R& r, bool luma) {
     return opxOk;
 }
 
-// Runs `filter(src, step, frac_x, frac_y)` on the reference region of a Block call: straight from
-// the plane when the region lies inside the picture, else from a clamped copy. E is the element
-// of one picture sample (a CbCr pair for interleaved chroma).
+// Runs `filter(c, src, step, frac_x, frac_y)` on the reference region of a Block call in each of
+// the first `planes` source planes (c = 0, 1): straight from the plane when the region lies inside
+// the picture, else from a clamped copy. The region is found once for both planes (they share
+// size, position and vector). E is the element of one picture sample (a CbCr pair for
+// interleaved chroma).
 template <class E, class T, class R, class Filter>
-void block_region(const T* plane, const R& r, int bits, int tap_before, int taps, Filter filter) {
+void block_region(const T* const* plane, int planes, const R& r, int bits, int tap_before,
+                  int taps, Filter filter) {
     const Axis ax = axis(r.blockPos.x, r.motionVector.x, bits, r.blockSize.width, tap_before, taps);
     const Axis ay =
         axis(r.blockPos.y, r.motionVector.y, bits, r.blockSize.height, tap_before, taps);
@@ -173,17 +176,20 @@ void block_region(const T* plane, const R& r, int bits, int tap_before, int taps
     const int cx = ax.frac ? tap_before : 0, cy = ay.frac ? tap_before : 0;
     constexpr int kPerE = sizeof(E) / sizeof(T);  // 2 for an interleaved pair of 8-bit samples
     if (edge::inside(region, r.frameSize.width, r.frameSize.height)) {
-        filter(offset(plane, (ax.start + cx) * kPerE, ay.start + cy, r.srcStep), r.srcStep, ax.frac,
-               ay.frac);
+        for (int c = 0; c < planes; ++c)
+            filter(c, offset(plane[c], (ax.start + cx) * kPerE, ay.start + cy, r.srcStep),
+                   r.srcStep, ax.frac, ay.frac);
         return;
     }
     edge::WorkBuffer<E> buf;
-    k().gather[sizeof(E) - 1](reinterpret_cast<const unsigned char*>(plane),
-                            std::ptrdiff_t{r.srcStep} * static_cast<std::ptrdiff_t>(sizeof(T)),
-                            r.frameSize.width, r.frameSize.height, region,
-                            reinterpret_cast<unsigned char*>(buf.data));
-    filter(reinterpret_cast<const T*>(buf.data + cy * kPitch + cx), kPitch * kPerE, ax.frac,
-           ay.frac);
+    for (int c = 0; c < planes; ++c) {
+        k().gather[sizeof(E) - 1](reinterpret_cast<const unsigned char*>(plane[c]),
+                                std::ptrdiff_t{r.srcStep} * static_cast<std::ptrdiff_t>(sizeof(T)),
+                                r.frameSize.width, r.frameSize.height, region,
+                                reinterpret_cast<unsigned char*>(buf.data));
+        filter(c, reinterpret_cast<const T*>(buf.data + cy * kPitch + cx), kPitch * kPerE, ax.frac,
+               ay.frac);
+    }
 }
 
 }  // namespace
@@ -334,8 +340,8 @@ OpxResult opxiInterpolateLumaBlock_H264_8u_P1R(const OpxInterpolateBlock8u* pInt
                                       r.srcStep, r.pDst[0], r.dstStep, h);
         return opxOk;
     }
-    block_region<Opx8u>(r.pSrc[0], r, 2, 2, 5,
-                        [&](const Opx8u* src, std::ptrdiff_t step, int fx, int fy) {
+    block_region<Opx8u>(r.pSrc, 1, r, 2, 2, 5,
+                        [&](int, const Opx8u* src, std::ptrdiff_t step, int fx, int fy) {
                             k().luma8[luma8_index(w, fx, fy)](src, step, r.pDst[0], r.dstStep, h);
                         });
     return opxOk;
@@ -354,8 +360,8 @@ OpxResult opxiInterpolateLumaBlock_H264_16u_P1R(
                     r.dstStep, w, h, max);
         return opxOk;
     }
-    block_region<Opx16u>(r.pSrc[0], r, 2, 2, 5,
-                         [&](const Opx16u* src, std::ptrdiff_t step, int fx, int fy) {
+    block_region<Opx16u>(r.pSrc, 1, r, 2, 2, 5,
+                         [&](int, const Opx16u* src, std::ptrdiff_t step, int fx, int fy) {
                              k().luma16[fy * 4 + fx](src, step, r.pDst[0], r.dstStep, w, h, max);
                          });
     return opxOk;
@@ -368,19 +374,18 @@ OpxResult opxiInterpolateChromaBlock_H264_8u_P2R(
     OPX_CHECK_NULL(r.pSrc[0], r.pSrc[1], r.pDst[0], r.pDst[1]);
     if (const OpxResult e = check_block_common(r, false); e != opxOk) return e;
     const int w = r.blockSize.width, h = r.blockSize.height;
-    for (int c = 0; c < 2; ++c) {
-        if (r.motionVector.x == 0 && r.motionVector.y == 0) {
-            k().chroma8[chroma8_index(w, 0, 0)](
-                offset(r.pSrc[c], r.blockPos.x, r.blockPos.y, r.srcStep), r.srcStep, r.pDst[c],
-                r.dstStep, h, 0);
-            continue;
-        }
-        block_region<Opx8u>(r.pSrc[c], r, 3, 0, 1,
-                            [&](const Opx8u* src, std::ptrdiff_t step, int fx, int fy) {
-                                k().chroma8[chroma8_index(w, fx, fy)](src, step, r.pDst[c], r.dstStep,
-                                                                    h, chroma_frac(fx, fy));
-                            });
+    if (r.motionVector.x == 0 && r.motionVector.y == 0) {
+        const auto copy = k().chroma8[chroma8_index(w, 0, 0)];
+        for (int c = 0; c < 2; ++c)
+            copy(offset(r.pSrc[c], r.blockPos.x, r.blockPos.y, r.srcStep), r.srcStep, r.pDst[c],
+                 r.dstStep, h, 0);
+        return opxOk;
     }
+    block_region<Opx8u>(r.pSrc, 2, r, 3, 0, 1,
+                        [&](int c, const Opx8u* src, std::ptrdiff_t step, int fx, int fy) {
+                            k().chroma8[chroma8_index(w, fx, fy)](src, step, r.pDst[c], r.dstStep,
+                                                                h, chroma_frac(fx, fy));
+                        });
     return opxOk;
 }
 
@@ -392,17 +397,16 @@ OpxResult opxiInterpolateChromaBlock_H264_16u_P2R(
     if (const OpxResult e = check_block_common(r, false); e != opxOk) return e;
     OPX_CHECK(bit_depth_ok(r.bitDepth), opxErrOutOfRange);
     const int w = r.blockSize.width, h = r.blockSize.height;
-    for (int c = 0; c < 2; ++c) {
-        if (r.motionVector.x == 0 && r.motionVector.y == 0) {
+    if (r.motionVector.x == 0 && r.motionVector.y == 0) {
+        for (int c = 0; c < 2; ++c)
             k().chroma16[0](offset(r.pSrc[c], r.blockPos.x, r.blockPos.y, r.srcStep), r.srcStep,
                           r.pDst[c], r.dstStep, w, h, 0, 0);
-            continue;
-        }
-        block_region<Opx16u>(
-            r.pSrc[c], r, 3, 0, 1, [&](const Opx16u* src, std::ptrdiff_t step, int fx, int fy) {
-                k().chroma16[chroma16_index(fx, fy)](src, step, r.pDst[c], r.dstStep, w, h, fx, fy);
-            });
+        return opxOk;
     }
+    block_region<Opx16u>(
+        r.pSrc, 2, r, 3, 0, 1, [&](int c, const Opx16u* src, std::ptrdiff_t step, int fx, int fy) {
+            k().chroma16[chroma16_index(fx, fy)](src, step, r.pDst[c], r.dstStep, w, h, fx, fy);
+        });
     return opxOk;
 }
 
@@ -419,8 +423,8 @@ OpxResult opxiInterpolateChromaBlock_H264_8u_C2C2R(
             r.pDst[0], r.dstStep, h, 0);
         return opxOk;
     }
-    block_region<std::uint16_t>(r.pSrc[0], r, 3, 0, 1,
-                                [&](const Opx8u* src, std::ptrdiff_t step, int fx, int fy) {
+    block_region<std::uint16_t>(r.pSrc, 1, r, 3, 0, 1,
+                                [&](int, const Opx8u* src, std::ptrdiff_t step, int fx, int fy) {
                                     k().chroma8_c2[chroma8_index(w, fx, fy)](
                                         src, step, r.pDst[0], r.dstStep, h, chroma_frac(fx, fy));
                                 });
@@ -441,7 +445,7 @@ OpxResult opxiInterpolateChromaBlock_H264_8u_C2P2R(
         return opxOk;
     }
     block_region<std::uint16_t>(
-        r.pSrc[0], r, 3, 0, 1, [&](const Opx8u* src, std::ptrdiff_t step, int fx, int fy) {
+        r.pSrc, 1, r, 3, 0, 1, [&](int, const Opx8u* src, std::ptrdiff_t step, int fx, int fy) {
             k().chroma8_split[chroma8_index(w, fx, fy)](src, step, r.pDst[0], r.pDst[1], r.dstStep, h,
                                                       chroma_frac(fx, fy));
         });
