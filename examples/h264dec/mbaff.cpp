@@ -21,6 +21,14 @@ void SliceDecoder::start_mb(int addr) {
     pair_y_ = pair / mbw_;
     mby_ = 2 * pair_y_ + (bottom_ ? 1 : 0);
     mb_ = mby_ * mbw_ + mbx_;
+    if (bottom_) return;  // the neighbouring pairs of the top macroblock serve both
+    static constexpr int kDx[4] = {-1, 0, 1, -1}, kDy[4] = {-1, -1, -1, 0};
+    for (int k = 0; k < 4; ++k) {
+        const int px = mbx_ + kDx[k], py = pair_y_ + kDy[k];
+        pair_nb_[k] = !pair_avail(px, py)                             ? 0
+                      : d_.mbs_[size_t(2 * py * mbw_ + px)].field ? 2
+                                                                      : 1;
+    }
 }
 
 // mb_field_decoding_flag of the current MBAFF macroblock: its samples, scans and neighbours.
@@ -36,10 +44,8 @@ void SliceDecoder::set_field(bool field) {
 // Clause 7.4.4: a pair with neither flag present takes the flag of the pair to its left, else
 // of the pair above (in the same slice), else frame.
 bool SliceDecoder::infer_field_flag() const {
-    if (pair_avail(mbx_ - 1, pair_y_)) return d_.mbs_[size_t(2 * pair_y_ * mbw_ + mbx_ - 1)].field;
-    if (pair_avail(mbx_, pair_y_ - 1))
-        return d_.mbs_[size_t(2 * (pair_y_ - 1) * mbw_ + mbx_)].field;
-    return false;
+    if (pair_nb_[3]) return pair_nb_[3] == 2;
+    return pair_nb_[1] == 2;
 }
 
 // Table 6-4, for a location outside the current macroblock.
@@ -66,8 +72,9 @@ SliceDecoder::Nb SliceDecoder::nb_mbaff_outside(int xN, int yN, int maxW, int ma
     if (dx == 1 && cur_frame && !top) return n;  // C of a bottom frame macroblock
     // D of a bottom frame macroblock is found in the pair to the left
     if (dx == -1 && dy == -1 && cur_frame && !top) dy = 0;
-    if (!pair_avail(mbx_ + dx, pair_y_ + dy)) return n;
-    const bool x_frame = !d_.mbs_[size_t(2 * (pair_y_ + dy) * mbw_ + mbx_ + dx)].field;
+    const int pair = pair_nb_[(dy + 1) * 3 + dx + 1];
+    if (!pair) return n;
+    const bool x_frame = pair == 1;
     int lower = 0, yM = yN;    // lower: the bottom macroblock of pair X
     if (yN < 0 && dy == -1) {  // pairs above: B, C, D
         if (cur_frame || !top) {

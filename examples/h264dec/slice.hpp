@@ -100,6 +100,9 @@ class SliceDecoder {
     // macroblock at row vy_ of view_ (the frame, or the field view of its parity).
     bool mbaff_ = false, field_mb_ = false, bottom_ = false;
     int pair_y_ = 0;
+    // the pairs left-above, above, right-above and left of the current pair (index (dy + 1) * 3 +
+    // dx + 1): 0 not available, 1 a frame pair, 2 a field pair; set by start_mb
+    int8_t pair_nb_[4] = {};
     Picture* view_ = nullptr;
     int vy_ = 0;
     void start_mb(int addr);
