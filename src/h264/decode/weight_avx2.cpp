@@ -99,8 +99,8 @@ Span span(const void* p, std::ptrdiff_t step, int width_bytes, int height) noexc
 // True when the destination shares memory with a source other than by being that very block
 // (same address and step), where vector order could differ from row order.
 // Destination rows that overlap one another count as well.
-bool overlaps(const void* s, std::ptrdiff_t sstep, const void* d, std::ptrdiff_t dstep,
-              int width_bytes, int height) noexcept {
+OPX_INLINE bool overlaps(const void* s, std::ptrdiff_t sstep, const void* d, std::ptrdiff_t dstep,
+                         int width_bytes, int height) noexcept {
     if (height > 1 && dstep < width_bytes && dstep > -width_bytes) return true;
     if (s == d && sstep == dstep) return false;
     const Span a = span(s, sstep, width_bytes, height), b = span(d, dstep, width_bytes, height);
@@ -496,61 +496,121 @@ void uni16(Opx16u* p, std::ptrdiff_t step, int width, int height, const UniWeigh
     }
 }
 
+// Runs op on 16 samples of each source at a time (one 256-bit register): a row of 16, two rows
+// of 8 or four rows of 4 per register; other widths row by row, 16, 8 and 4 samples at a time
+// (the unused lanes then hold whatever, never stored) and `tail` on the rest of the row.
+template <class Op, class Tail>
+OPX_INLINE void bi16_rows(const Opx16u* s1, std::ptrdiff_t step1, const Opx16u* s2,
+                          std::ptrdiff_t step2, Opx16u* d, std::ptrdiff_t dstep, int width,
+                          int height, Op op, Tail tail) noexcept {
+    auto load = [](const Opx16u* p) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    };
+    auto load128 = [](const Opx16u* p) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    };
+    auto load64 = [](const Opx16u* p) {
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    };
+    auto rows8 = [&](const Opx16u* p, std::ptrdiff_t step) {
+        return _mm256_inserti128_si256(_mm256_castsi128_si256(load128(p)), load128(p + step), 1);
+    };
+    auto rows4 = [&](const Opx16u* p, std::ptrdiff_t step) {
+        const __m128i lo = _mm_unpacklo_epi64(load64(p), load64(p + step));
+        const __m128i hi = _mm_unpacklo_epi64(load64(p + 2 * step), load64(p + 3 * step));
+        return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+    };
+    int y = 0;
+    if (width == 16) {
+        for (; y < height; ++y, s1 += step1, s2 += step2, d += dstep)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), op(load(s1), load(s2)));
+        return;
+    }
+    if (width == 8) {
+        for (; y + 2 <= height; y += 2, s1 += 2 * step1, s2 += 2 * step2, d += 2 * dstep) {
+            const __m256i v = op(rows8(s1, step1), rows8(s2, step2));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(v));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + dstep), _mm256_extracti128_si256(v, 1));
+        }
+    } else if (width == 4) {
+        for (; y + 4 <= height; y += 4, s1 += 4 * step1, s2 += 4 * step2, d += 4 * dstep) {
+            const __m256i v = op(rows4(s1, step1), rows4(s2, step2));
+            const __m128i lo = _mm256_castsi256_si128(v), hi = _mm256_extracti128_si256(v, 1);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d), lo);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + dstep), _mm_unpackhi_epi64(lo, lo));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 2 * dstep), hi);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + 3 * dstep), _mm_unpackhi_epi64(hi, hi));
+        }
+    }
+    for (; y < height; ++y, s1 += step1, s2 += step2, d += dstep) {
+        int x = 0;
+        for (; x + 16 <= width; x += 16)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + x), op(load(s1 + x), load(s2 + x)));
+        for (; x + 8 <= width; x += 8)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x),
+                             _mm256_castsi256_si128(op(_mm256_castsi128_si256(load128(s1 + x)),
+                                                       _mm256_castsi128_si256(load128(s2 + x)))));
+        for (; x + 4 <= width; x += 4)
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + x),
+                             _mm256_castsi256_si128(op(_mm256_castsi128_si256(load64(s1 + x)),
+                                                       _mm256_castsi128_si256(load64(s2 + x)))));
+        if (x < width) tail(s1 + x, s2 + x, d + x, width - x);
+    }
+}
+
 void bi16(const Opx16u* s1, std::ptrdiff_t step1, const Opx16u* s2, std::ptrdiff_t step2, Opx16u* d,
           std::ptrdiff_t dstep, int width, int height, const BiWeight& wt, int max) noexcept {
     constexpr std::int64_t kW = (1 << 14) - 1, kO = 1 << 29;
+    if (overlaps(s1, 2 * step1, d, 2 * dstep, 2 * width, height) ||
+        overlaps(s2, 2 * step2, d, 2 * dstep, 2 * width, height))
+        return bi_scalar<Opx16u>(s1, step1, s2, step2, d, dstep, width, height, wt, max);
+    const __m256i m = _mm256_set1_epi16(static_cast<short>(max));
     // Equal weights of half the unit and no offset (implicit weights of a picture midway
     // between its references): ((a + b) h + h) >> shift with h = 2^(shift - 1) is
     // (a + b + 1) >> 1, then clipped to max.
     const std::int32_t half = wt.shift >= 1 ? std::int32_t{1} << (wt.shift - 1) : -1;
     if (wt.w1[0] == half && wt.w1[1] == half && wt.w2[0] == half && wt.w2[1] == half &&
-        wt.o[0] == 0 && wt.o[1] == 0 && !overlaps(s1, 2 * step1, d, 2 * dstep, 2 * width, height) &&
-        !overlaps(s2, 2 * step2, d, 2 * dstep, 2 * width, height)) {
-        const __m256i m = _mm256_set1_epi16(static_cast<short>(max));
-        for (int y = 0; y < height; ++y, s1 += step1, s2 += step2, d += dstep) {
-            int x = 0;
-            for (; x + 16 <= width; x += 16)
-                _mm256_storeu_si256(
-                    reinterpret_cast<__m256i*>(d + x),
-                    _mm256_min_epu16(
-                        _mm256_avg_epu16(
-                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s1 + x)),
-                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s2 + x))),
-                        m));
-            for (; x + 8 <= width; x += 8)
-                _mm_storeu_si128(
-                    reinterpret_cast<__m128i*>(d + x),
-                    _mm_min_epu16(
-                        _mm_avg_epu16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s1 + x)),
-                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(s2 + x))),
-                        _mm256_castsi256_si128(m)));
-            for (; x < width; ++x)
-                d[x] = static_cast<Opx16u>(std::min((s1[x] + s2[x] + 1) >> 1, max));
-        }
+        wt.o[0] == 0 && wt.o[1] == 0) {
+        bi16_rows(
+            s1, step1, s2, step2, d, dstep, width, height,
+            [&](__m256i a, __m256i b) { return _mm256_min_epu16(_mm256_avg_epu16(a, b), m); },
+            [&](const Opx16u* a, const Opx16u* b, Opx16u* o, int n) {
+                for (int x = 0; x < n; ++x)
+                    o[x] = static_cast<Opx16u>(std::min((a[x] + b[x] + 1) >> 1, max));
+            });
         return;
     }
-    bool fast = wt.shift <= 8 && in_range(wt.o[0], kO) && in_range(wt.o[1], kO) && width >= 8;
+    bool fast = wt.shift >= 1 && wt.shift <= 8 && in_range(wt.o[0], kO) && in_range(wt.o[1], kO);
     for (int c = 0; c < 2; ++c) fast = fast && in_range(wt.w1[c], kW) && in_range(wt.w2[c], kW);
-    if (!fast || overlaps(s1, 2 * step1, d, 2 * dstep, 2 * width, height) ||
-        overlaps(s2, 2 * step2, d, 2 * dstep, 2 * width, height))
-        return bi_scalar<Opx16u>(s1, step1, s2, step2, d, dstep, width, height, wt, max);
-    const __m256i w1 = pair32(wt.w1[0], wt.w1[1]), w2 = pair32(wt.w2[0], wt.w2[1]);
+    if (!fast) return bi_scalar<Opx16u>(s1, step1, s2, step2, d, dstep, width, height, wt, max);
+    // s1·w1 + s2·w2 by pmaddwd on the samples less 2^15 (signed 16-bit), the 2^15 (w1 + w2) put
+    // back with the rounding term: every partial sum is within ±2^30 and the total is the exact
+    // one, below 2^31 (see above). Samples of even and odd position keep their parity in the
+    // 32-bit lanes, so the weights of interleaved Cb and Cr alternate there too.
+    auto pair16 = [](int a, int b) { return (a & 0xFFFF) | (b * 65536); };
+    const __m256i w = pair32(pair16(wt.w1[0], wt.w2[0]), pair16(wt.w1[1], wt.w2[1]));
+    const std::int32_t r = std::int32_t{1} << (wt.shift - 1);
+    const __m256i c = pair32(32768 * (std::int32_t{wt.w1[0]} + wt.w2[0]) + r,
+                             32768 * (std::int32_t{wt.w1[1]} + wt.w2[1]) + r);
     const __m256i o = pair32(wt.o[0], wt.o[1]);
-    const __m256i r = _mm256_set1_epi32(wt.shift > 0 ? 1 << (wt.shift - 1) : 0);
     const __m128i n = _mm_cvtsi32_si128(wt.shift);
-    const __m256i m = _mm256_set1_epi32(max);
-    const int vec = width & ~7;
-    for (int y = 0; y < height; ++y, s1 += step1, s2 += step2, d += dstep) {
-        for (int x = 0; x < vec; x += 8) {
-            const __m256i v = _mm256_add_epi32(_mm256_mullo_epi32(load8x16(s1 + x), w1),
-                                               _mm256_mullo_epi32(load8x16(s2 + x), w2));
-            store8x16(d + x,
-                      clip32(_mm256_add_epi32(_mm256_sra_epi32(_mm256_add_epi32(v, r), n), o), m));
-        }
-        if (vec < width)
-            bi_scalar<Opx16u>(s1 + vec, step1, s2 + vec, step2, d + vec, dstep, width - vec, 1, wt,
-                              max);
-    }
+    const __m256i bias = _mm256_set1_epi16(static_cast<short>(0x8000));
+    bi16_rows(
+        s1, step1, s2, step2, d, dstep, width, height,
+        [&](__m256i a, __m256i b) {
+            a = _mm256_xor_si256(a, bias);
+            b = _mm256_xor_si256(b, bias);
+            auto part = [&](__m256i ab) {
+                const __m256i v = _mm256_add_epi32(_mm256_madd_epi16(ab, w), c);
+                return _mm256_add_epi32(_mm256_sra_epi32(v, n), o);
+            };
+            return _mm256_min_epu16(_mm256_packus_epi32(part(_mm256_unpacklo_epi16(a, b)),
+                                                        part(_mm256_unpackhi_epi16(a, b))),
+                                    m);
+        },
+        [&](const Opx16u* a, const Opx16u* b, Opx16u* out, int count) {
+            bi_scalar<Opx16u>(a, step1, b, step2, out, dstep, count, 1, wt, max);
+        });
 }
 
 void avg16(const Opx16u* s1, std::ptrdiff_t step1, const Opx16u* s2, std::ptrdiff_t step2,
