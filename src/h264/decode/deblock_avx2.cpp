@@ -746,6 +746,78 @@ void filter_lines16(Opx16u* q0, std::ptrdiff_t step, int n, const Params<V32>& p
     }
 }
 
+// 16-bit lanes for 16-bit samples: 16 lines of a luma edge in one pass, exact while every
+// sample read is at most 4095 (the largest filter sum, 8 · 4095 + 4, then stays below 2^15).
+// Sample values above max_value may stand in unfiltered lanes: they keep their value.
+struct V16Clip : V16 {
+    static __m256i clip(__m256i a, __m256i old, __m256i mask, __m256i max_value) noexcept {
+        const __m256i c = _mm256_min_epi16(_mm256_max_epi16(a, _mm256_setzero_si256()), max_value);
+        return _mm256_blendv_epi8(old, c, mask);
+    }
+};
+
+// One luma edge of 16 lines (q0 the first line's q0 sample) with bS bytes w; false, with nothing
+// written, when a sample is above 4095. Thresholds are capped where larger ones act alike on
+// such samples: alpha and beta at 2^15 − 1 (the differences and alpha / 4 + 2 stay below), tC0
+// at 8191 (above any |delta| or p1 step).
+template <bool Vertical>
+bool luma_edge16_narrow(Opx16u* q0, std::ptrdiff_t step, int alpha, int beta, const Opx16u* tc0,
+                        std::uint32_t w, int max) noexcept {
+    Lines<V16Clip> l;
+    __m256i* const line[8] = {&l.p3, &l.p2, &l.p1, &l.p0, &l.q0, &l.q1, &l.q2, &l.q3};
+    __m128i lo[8], hi[8];
+    if constexpr (Vertical) {
+        for (int i = 0; i < 8; ++i) {
+            lo[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q0 + i * step - 4));
+            hi[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q0 + (i + 8) * step - 4));
+        }
+        transpose8x8w(lo);
+        transpose8x8w(hi);
+        for (int j = 0; j < 8; ++j) *line[j] = _mm256_set_m128i(hi[j], lo[j]);
+    } else {
+        for (int j = 0; j < 8; ++j)
+            *line[j] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q0 + (j - 4) * step));
+    }
+    __m256i top = *line[0];
+    for (int j = 1; j < 8; ++j) top = _mm256_max_epu16(top, *line[j]);
+    const __m256i limit = _mm256_set1_epi16(4095);
+    if (~_mm256_movemask_epi8(_mm256_cmpeq_epi16(_mm256_max_epu16(top, limit), limit))) return false;
+    // line i takes entry i / 4 of the edge's four bS bytes and tC0 values
+    const __m256i pick = _mm256_setr_epi8(0, -128, 0, -128, 0, -128, 0, -128, 1, -128, 1, -128, 1,
+                                          -128, 1, -128, 2, -128, 2, -128, 2, -128, 2, -128, 3,
+                                          -128, 3, -128, 3, -128, 3, -128);
+    const __m256i pick16 = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 2, 3, 2, 3, 2, 3, 2, 3, 4, 5, 4,
+                                            5, 4, 5, 4, 5, 6, 7, 6, 7, 6, 7, 6, 7);
+    std::uint64_t tc;
+    std::memcpy(&tc, tc0, 8);
+    Params<V16Clip> prm;
+    prm.alpha = V16::set1(std::min(alpha, 32767));
+    prm.beta = V16::set1(std::min(beta, 32767));
+    prm.bs = _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(w)), pick);
+    prm.tc0 = _mm256_min_epu16(
+        _mm256_shuffle_epi8(_mm256_set1_epi64x(static_cast<long long>(tc)), pick16),
+        _mm256_set1_epi16(8191));
+    prm.max_value = V16::set1(max);
+    prm.strong = any_strong(w);
+    filter<V16Clip, true>(l, prm);
+    if constexpr (Vertical) {
+        for (int j = 0; j < 8; ++j) {
+            lo[j] = _mm256_castsi256_si128(*line[j]);
+            hi[j] = _mm256_extracti128_si256(*line[j], 1);
+        }
+        transpose8x8w(lo);
+        transpose8x8w(hi);
+        for (int i = 0; i < 8; ++i) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(q0 + i * step - 4), lo[i]);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(q0 + (i + 8) * step - 4), hi[i]);
+        }
+    } else {
+        for (int j = 1; j < 7; ++j)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(q0 + (j - 4) * step), *line[j]);
+    }
+    return true;
+}
+
 template <const Kind16& K>
 void edges16(Opx16u* p, std::ptrdiff_t step, const Opx16u* alpha, const Opx16u* beta,
              const Opx16u* tc0, const Opx8u* bs, int bit_depth) noexcept {
@@ -753,6 +825,12 @@ void edges16(Opx16u* p, std::ptrdiff_t step, const Opx16u* alpha, const Opx16u* 
     for (int c = 0; c < K.edges; ++c) {
         const std::uint32_t w = K.rule(word4(bs + K.bs_stride * c));
         if (w == 0) continue;
+        if constexpr (K.luma && !K.mbaff) {
+            const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(c) * K.distance * (K.vertical ? 1 : step);
+            if (luma_edge16_narrow<K.vertical>(p + at, step, alpha[c ? 1 : 0], beta[c ? 1 : 0],
+                                               tc0 + 4 * c, w, (1 << bit_depth) - 1))
+                continue;
+        }
         // line i of the 8 takes entry (start + i) / lines_per_bs (0..3) of the edge's four
         // strengths and tc0 values: permuted in registers (lanes stored one by one and read as a
         // vector would wait for the store buffer), lines past n set to zero
