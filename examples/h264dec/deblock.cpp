@@ -200,6 +200,17 @@ void Decoder::deblock_mb(const h264common::MbFilter& f, const MbInfo& q, size_t 
     const bool mono = p->chroma_format == 0, c422 = p->chroma_format == 2;
     auto thresholds = [&](int qp_edge, int qp_in, const Opx8u* bs, int edges, int bs_stride,
                           Th alpha[2], Th beta[2], Th* tc) {
+        if (qp_edge >= 0 && qp_in >= 0) {  // the slice's tables (negative qP: high bit depths)
+            alpha[0] = Th(si.alpha[qp_edge] * scale);
+            alpha[1] = Th(si.alpha[qp_in] * scale);
+            beta[0] = Th(si.beta[qp_edge] * scale);
+            beta[1] = Th(si.beta[qp_in] * scale);
+            for (int e = 0; e < edges; ++e) {
+                const Opx8u* row = si.tc0[e ? qp_in : qp_edge];
+                for (int k = 0; k < 4; ++k) tc[4 * e + k] = Th(row[bs[e * bs_stride + k] & 7] * scale);
+            }
+            return;
+        }
         const int qpe[2] = {qp_edge, qp_in};
         for (int k = 0; k < 2; ++k) {
             const int ia = clip3(0, 51, qpe[k] + si.alpha_offset);
