@@ -69,6 +69,15 @@ void chroma16(const Opx16u* src, std::ptrdiff_t ss, Opx16u* dst, std::ptrdiff_t 
     if constexpr (!DX && !DY) {
         // full-sample positions: (64 s + 32) >> 6 = s, a copy in strips of 8, 4 and 2 columns
         int x = 0;
+        if (width == 8 && height % 2 == 0) {  // the usual block: two rows a step
+            for (int y = 0; y < height; y += 2, src += 2 * ss, dst += 2 * ds) {
+                const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+                const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + ss));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), a);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + ds), b);
+            }
+            return;
+        }
         for (; x + 8 <= width; x += 8)
             for (int y = 0; y < height; ++y)
                 _mm_storeu_si128(
