@@ -71,8 +71,26 @@ OPX_INLINE void avg_row(const Opx8u* a, const Opx8u* b, Opx8u* d, int w) {
     store_bytes<N>(d + w - N, last);
 }
 
+// Rows of exactly N bytes: one piece a row, rows in order.
+template <int N>
+OPX_INLINE void avg_rows(const Opx8u* s1, std::ptrdiff_t step1, const Opx8u* s2,
+                         std::ptrdiff_t step2, Opx8u* d, std::ptrdiff_t ds, int height) {
+    for (int y = 0; y < height; ++y, s1 += step1, s2 += step2, d += ds)
+        store_bytes<N>(d, avg_load<N>(s1, s2));
+}
+
 void average(const Opx8u* s1, std::ptrdiff_t step1, const Opx8u* s2, std::ptrdiff_t step2, Opx8u* d,
              std::ptrdiff_t ds, int width, int height) noexcept {
+    switch (width) {  // the block widths of H.264 partitions
+        case 16:
+            return avg_rows<16>(s1, step1, s2, step2, d, ds, height);
+        case 8:
+            return avg_rows<8>(s1, step1, s2, step2, d, ds, height);
+        case 4:
+            return avg_rows<4>(s1, step1, s2, step2, d, ds, height);
+        default:
+            break;
+    }
     for (int y = 0; y < height; ++y, s1 += step1, s2 += step2, d += ds) {
         if (width >= 16)
             avg_row<16>(s1, s2, d, width);
