@@ -88,7 +88,7 @@ TEST(AvsDecodeBlock, IndependentlyEncodedBlocksDecodeExactlyWithBothTables) {
             blocks.push_back(random_block(rng));
             ASSERT_TRUE(encode_block(w, kind, blocks.back(), rng.uniform(0, 7) == 0));
         }
-        const long end_bits = w.bits();
+        const long end_bits = static_cast<long>(w.size());
         const std::vector<std::uint32_t> words = w.words();
         for (const ResidualKernels* table :
              {&opx::avs::ref::kResidual, &opx::avs::avx2::kResidual}) {
@@ -166,7 +166,7 @@ TEST(AvsDecodeBlock, InvalidCodesLeaveCursorAndOutputsUntouched) {
             for (int i = 0; i < 25; ++i) w.put_bit(0);
             w.put(1, 1);
             w.put(0, 30);
-            bad.push_back(w.words(4));
+            bad.push_back(w.words(0, 4));
         }
         {  // escape whose level is 32768 + RefAbsLevel (outside 16 bits when positive), then EOB
             BitWriter w;

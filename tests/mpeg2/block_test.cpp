@@ -406,8 +406,7 @@ struct Outcome {
 };
 Outcome decode_bits(const BlockSetup& s, Call t, const std::string& bits) {
     BitWriter w;
-    for (char c : bits)
-        if (c == '0' || c == '1') w.put(c == '1', 1);
+    w.put_text(bits);
     std::vector<Opx32u> words = w.words(31, 2);
     Opx32u* p = words.data();
     Outcome o{};
