@@ -228,7 +228,6 @@ OPX_NULL_CASE(opxiInterpolateLumaBlock_AVS_8u_P1R) {
         luma_block(src, 64, dst, 16, {32, 32}, {16, 16}, {8, 8}, {5, 7});
     return opxiInterpolateLumaBlock_AVS_8u_P1R(nul(&r));
 }
-OPX_NULL_CALL(opxiWeightPrediction_AVS_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 40, 3,
-              OpxRoiSize{16, 16})
+OPX_NULL_AUTO(opxiWeightPrediction_AVS_8u_C1R, 64, 64, 40, 3, OpxRoiSize{16, 16})
 
 }  // namespace opx::test::avs

@@ -349,6 +349,6 @@ OPX_NULL_CASE(opxiCalcGlobalMV_MPEG4) {
     return opxiCalcGlobalMV_MPEG4(0, 0, nul(reinterpret_cast<OpxMotionVec*>(s.u8(0))),
                                   nul(reinterpret_cast<const OpxWarpStateMPEG4*>(s.u8(1))));
 }
-OPX_NULL_CALL(opxiChangeSpriteBrightness_MPEG4_8u_C1IR, nul(s.u8(0)), 16, 4, 4, 10)
+OPX_NULL_AUTO(opxiChangeSpriteBrightness_MPEG4_8u_C1IR, 16, 4, 4, 10)
 
 }  // namespace opx::test::mpeg4

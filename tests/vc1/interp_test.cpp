@@ -288,8 +288,7 @@ OPX_VC1_INTERP_NULL(opxiInterpolateICBicubicBlock_VC1_8u_C1R, block_null)
 OPX_VC1_INTERP_NULL(opxiInterpolateICBilinearBlock_VC1_8u_C1R, block_null)
 OPX_VC1_INTERP_NULL(opxiInterpolateICBilinearBlock_VC1_8u_C2R, block_null)
 #undef OPX_VC1_INTERP_NULL
-OPX_NULL_CALL(opxiRangeMapping_VC1_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, OpxRoiSize{16, 4},
-              3u)
+OPX_NULL_AUTO(opxiRangeMapping_VC1_8u_C1R, 64, 64, OpxRoiSize{16, 4}, 3u)
 
 }  // namespace
 }  // namespace opx::test::vc1

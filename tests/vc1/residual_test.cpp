@@ -360,28 +360,20 @@ OPX_INV_NULL(8x4)
 OPX_INV_NULL(4x8)
 OPX_INV_NULL(4x4)
 #undef OPX_INV_NULL
-OPX_NULL_CALL(opxiQuantIntraUniform_VC1_16s_C1IR, nul(s.s16(0)), 16, 10)
-OPX_NULL_CALL(opxiQuantIntraNonuniform_VC1_16s_C1IR, nul(s.s16(0)), 16, 10)
-OPX_NULL_CALL(opxiQuantInterUniform_VC1_16s_C1IR, nul(s.s16(0)), 16, 10, OpxRoiSize{8, 4})
-OPX_NULL_CALL(opxiQuantInterNonuniform_VC1_16s_C1IR, nul(s.s16(0)), 16, 10, OpxRoiSize{4, 8})
-OPX_NULL_CALL(opxiQuantInvIntraUniform_VC1_16s_C1IR, nul(s.s16(0)), 16, 10,
-              nul(reinterpret_cast<OpxRoiSize*>(s.s32(1))))
-OPX_NULL_CALL(opxiQuantInvIntraNonuniform_VC1_16s_C1IR, nul(s.s16(0)), 16, 10,
-              nul(reinterpret_cast<OpxRoiSize*>(s.s32(1))))
-OPX_NULL_CALL(opxiQuantInvIntraUniform_VC1_16s_C1R, nul(s.s16(0)), 16, nul(s.s16(1)), 16, 10,
-              nul(reinterpret_cast<OpxRoiSize*>(s.s32(2))))
-OPX_NULL_CALL(opxiQuantInvIntraNonuniform_VC1_16s_C1R, nul(s.s16(0)), 16, nul(s.s16(1)), 16, 10,
-              nul(reinterpret_cast<OpxRoiSize*>(s.s32(2))))
-OPX_NULL_CALL(opxiQuantInvInterUniform_VC1_16s_C1IR, nul(s.s16(0)), 16, 10, OpxRoiSize{8, 8},
-              nul(reinterpret_cast<OpxRoiSize*>(s.s32(1))))
-OPX_NULL_CALL(opxiQuantInvInterNonuniform_VC1_16s_C1IR, nul(s.s16(0)), 16, 10, OpxRoiSize{8, 8},
-              nul(reinterpret_cast<OpxRoiSize*>(s.s32(1))))
-OPX_NULL_CALL(opxiQuantInvInterUniform_VC1_16s_C1R, nul(s.s16(0)), 16, nul(s.s16(1)), 16, 10,
-              OpxRoiSize{4, 4}, nul(reinterpret_cast<OpxRoiSize*>(s.s32(2))))
-OPX_NULL_CALL(opxiQuantInvInterNonuniform_VC1_16s_C1R, nul(s.s16(0)), 16, nul(s.s16(1)), 16, 10,
-              OpxRoiSize{4, 4}, nul(reinterpret_cast<OpxRoiSize*>(s.s32(2))))
-OPX_NULL_CALL(opxiHadamard8x8Sum_VC1_8u16s, nul(s.u8(0)), 8, nul(s.s16(1)), nul(s.s32(2)))
-OPX_NULL_CALL(opxiHadamard8x8Sum_VC1_16s, nul(s.s16(0)), 16, nul(s.s16(1)), nul(s.s32(2)))
+OPX_NULL_AUTO(opxiQuantIntraUniform_VC1_16s_C1IR, 16, 10)
+OPX_NULL_AUTO(opxiQuantIntraNonuniform_VC1_16s_C1IR, 16, 10)
+OPX_NULL_AUTO(opxiQuantInterUniform_VC1_16s_C1IR, 16, 10, OpxRoiSize{8, 4})
+OPX_NULL_AUTO(opxiQuantInterNonuniform_VC1_16s_C1IR, 16, 10, OpxRoiSize{4, 8})
+OPX_NULL_AUTO(opxiQuantInvIntraUniform_VC1_16s_C1IR, 16, 10)
+OPX_NULL_AUTO(opxiQuantInvIntraNonuniform_VC1_16s_C1IR, 16, 10)
+OPX_NULL_AUTO(opxiQuantInvIntraUniform_VC1_16s_C1R, 16, 16, 10)
+OPX_NULL_AUTO(opxiQuantInvIntraNonuniform_VC1_16s_C1R, 16, 16, 10)
+OPX_NULL_AUTO(opxiQuantInvInterUniform_VC1_16s_C1IR, 16, 10, OpxRoiSize{8, 8})
+OPX_NULL_AUTO(opxiQuantInvInterNonuniform_VC1_16s_C1IR, 16, 10, OpxRoiSize{8, 8})
+OPX_NULL_AUTO(opxiQuantInvInterUniform_VC1_16s_C1R, 16, 16, 10, OpxRoiSize{4, 4})
+OPX_NULL_AUTO(opxiQuantInvInterNonuniform_VC1_16s_C1R, 16, 16, 10, OpxRoiSize{4, 4})
+OPX_NULL_AUTO(opxiHadamard8x8Sum_VC1_8u16s, 8)
+OPX_NULL_AUTO(opxiHadamard8x8Sum_VC1_16s, 16)
 
 }  // namespace
 }  // namespace opx::test::vc1
