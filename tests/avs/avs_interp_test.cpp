@@ -155,7 +155,8 @@ TEST(AvsInterpolateBlock, IntegerVectorsCopyZeroAsItIsOtherwiseClamped) {
     ASSERT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxOk);
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x)
-            EXPECT_EQ(out[y * 16 + x], plane[(8 + std::min(12 + y, 15)) * 64 + 8 + std::max(x - 7, 0)])
+            EXPECT_EQ(out[y * 16 + x],
+                      plane[(8 + std::min(12 + y, 15)) * 64 + 8 + std::max(x - 7, 0)])
                 << x << "," << y;
 }
 

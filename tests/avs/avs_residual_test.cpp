@@ -232,8 +232,9 @@ TEST(AvsReconKernels, EveryKernelAndQpPinnedAndAvx2MatchesPortable) {
                 for (int i = 0; mode >= 0 && i < 64; ++i)
                     c[i] = mode % 3 == 0   ? static_cast<Opx16s>(extra.next())
                            : mode % 3 == 1 ? ((i * 7 + qp) % 2 ? 32767 : -32768)
-                           : extra.uniform(0, 5) == 0 ? static_cast<Opx16s>(extra.uniform(-300, 300))
-                                                      : 0;
+                           : extra.uniform(0, 5) == 0
+                               ? static_cast<Opx16s>(extra.uniform(-300, 300))
+                               : 0;
                 for (auto& v : pred) v = static_cast<Opx8u>((mode < 0 ? rng : extra).next());
                 if (mode >= 3) pred.fill(mode == 3 ? 0 : 255);
                 const Pixels want = run_recon(opx::avs::ref::kResidual.recon[kernel], c, qp, pred);

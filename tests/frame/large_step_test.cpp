@@ -149,25 +149,25 @@ std::vector<Case> cases() {
     })
     // Cases on a fixed block of coefficients c (from `coeffs`), and cases whose call writes an
     // array v of n values of type T.
-#define OPX_COEFF_CASE(name, coeffs, ...)          \
+#define OPX_COEFF_CASE(name, coeffs, ...)         \
     add(name, [](Opx8u* o, Opx32s s) -> Outcome { \
         auto c = coeffs;                          \
         return {__VA_ARGS__};                     \
     })
-#define OPX_ARRAY_CASE(name, T, n, ...)                \
-    add(name, [](Opx8u* o, Opx32s s) -> Outcome {     \
-        std::array<T, n> v{};                         \
-        Outcome out{__VA_ARGS__};                     \
-        out.insert(out.end(), v.begin(), v.end());    \
-        return out;                                   \
+#define OPX_ARRAY_CASE(name, T, n, ...)            \
+    add(name, [](Opx8u* o, Opx32s s) -> Outcome {  \
+        std::array<T, n> v{};                      \
+        Outcome out{__VA_ARGS__};                  \
+        out.insert(out.end(), v.begin(), v.end()); \
+        return out;                                \
     })
     // ---- block primitives
     OPX_STEP_CASE("Copy16x16HP", opxiCopy16x16HP_8u_C1R(o, s, o + 32, s, 3, 1));
     OPX_COEFF_CASE("MC16x16B", coefficients(256, 300),
                    opxiMC16x16B_8u_C1(o, s, 12, o + 24, s, 8, c.data(), 32, o + 48, s, 1));
-    OPX_COEFF_CASE("MC8x8B P2C2R", coefficients(128, 300),
-                   opxiMC8x8B_16s8u_P2C2R(o, s, 12, o + 24, s, 4, c.data(), c.data() + 64, 16,
-                                          o + 48, s, 0));
+    OPX_COEFF_CASE(
+        "MC8x8B P2C2R", coefficients(128, 300),
+        opxiMC8x8B_16s8u_P2C2R(o, s, 12, o + 24, s, 4, c.data(), c.data() + 64, 16, o + 48, s, 0));
     OPX_COEFF_CASE("Add8x8HP", coefficients(64, 300),
                    opxiAdd8x8HP_16s8u_C1RS(c.data(), 16, o, s, o + 24, s, 3, 0));
     OPX_STEP_CASE("InterpolateAverage16x16",
@@ -200,9 +200,9 @@ std::vector<Case> cases() {
     OPX_COEFF_CASE("TransformQuantInvAddPred4x4 32s", coefficients32(16, 40),
                    opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(
                        u16(o, 0), s, c.data(), nullptr, u16(o, 16), s, 40, 1, 10, kLevelScale));
-    OPX_COEFF_CASE("TransformInvAddPredLuma8x8 32s16u", coefficients32(64, 500),
-                   opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(u16(o, 0), s, c.data(),
-                                                                  u16(o, 32), s, 10));
+    OPX_COEFF_CASE(
+        "TransformInvAddPredLuma8x8 32s16u", coefficients32(64, 500),
+        opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(u16(o, 0), s, c.data(), u16(o, 32), s, 10));
     // ---- intra prediction
     for (int mode = 0; mode <= 8; ++mode)
         OPX_STEP_CASE("PredictIntra_4x4",

@@ -14,7 +14,8 @@ class BitString {
   public:
     // The low `n` bits of `value`, most significant first.
     void put(std::uint64_t value, int n) {
-        for (int i = n - 1; i >= 0; --i) bits_.push_back(static_cast<std::uint8_t>((value >> i) & 1));
+        for (int i = n - 1; i >= 0; --i)
+            bits_.push_back(static_cast<std::uint8_t>((value >> i) & 1));
     }
     void put_bit(unsigned b) { bits_.push_back(static_cast<std::uint8_t>(b & 1)); }
     // The '0' and '1' of `text` in order; anything else (spaces) is skipped.

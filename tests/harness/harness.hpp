@@ -5,13 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <memory>
-#include <array>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -295,7 +295,7 @@ OpxResult null_call_auto(OpxResult (*f)(A...), NullProbe& nul, Scratch& s, const
 template <class... A, class... V>
 OpxResult null_call_auto(OpxResult (*f)(A...), NullProbe& nul, Scratch& s, V... values) {
     return null_auto::null_call_auto(f, nul, s, std::make_tuple(values...),
-                                  std::index_sequence_for<A...>{});
+                                     std::index_sequence_for<A...>{});
 }
 
 // ---- argument-check cases ---------------------------------------------------------------------
@@ -351,7 +351,7 @@ void expect_arg_cases(const std::vector<ArgCase>& cases);
 // null_call_auto), given its other arguments in order.
 //
 //   OPX_NULL_AUTO(opxiSAD16x16_8u32s, 32, 32, 0)
-#define OPX_NULL_AUTO(function, ...) \
-    OPX_NULL_CASE(function) {        \
+#define OPX_NULL_AUTO(function, ...)                                       \
+    OPX_NULL_CASE(function) {                                              \
         return ::opx::test::null_call_auto(function, nul, s, __VA_ARGS__); \
     }

@@ -2,10 +2,10 @@
 // decoding one code (cursor rules on invalid codes).
 #include <string>
 
-#include "opxvc_h264_cavlc_codes.h"
 #include "harness/bits.hpp"
 #include "harness/harness.hpp"
 #include "opxcore.h"
+#include "opxvc_h264_cavlc_codes.h"
 
 namespace opx::test {
 namespace {

@@ -46,8 +46,8 @@ TEST(Mpeg4Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
     std::vector<ArgCase> rows = {
         // Quantisers: a record of another kind, then the QP range (it depends on the record's
         // bit count); H.263: QP before the level range; a null count is refused.
-        OPX_ARG(opxErrContextMatch,
-                opxiQuantInter_MPEG4_16s_C1I(s.s16(0), rec<OpxQuantInterStateMPEG4>(fwd), 0, s.s32(1))),
+        OPX_ARG(opxErrContextMatch, opxiQuantInter_MPEG4_16s_C1I(
+                                        s.s16(0), rec<OpxQuantInterStateMPEG4>(fwd), 0, s.s32(1))),
         OPX_ARG(opxErrContextMatch, opxiQuantInvIntra_MPEG4_16s_C1I(
                                         s.s16(0), 0, rec<OpxQuantInvIntraStateMPEG4>(inv), 3, 0)),
         OPX_ARG(opxErrQp, opxiQuantIntra_MPEG4_16s_C1I(s.s16(0), fwd, 32, s.s32(1), 0)),

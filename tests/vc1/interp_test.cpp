@@ -87,9 +87,10 @@ TEST(Vc1Interp, KernelsReadOnlyTheirSupportAndAgreeOnSignPatterns) {
                 unsigned char* p = g.place(cols, rows, cols, front);
                 ASSERT_NE(p, nullptr);
                 const Opx8u* origin = p + top * cols + left;
-                const int idx = sc.kind == kCubic    ? v::size_index(v::kBicubicSizes, {sc.w, sc.h})
-                                : sc.kind == kLinear ? v::size_index(v::kBilinearSizes, {sc.w, sc.h})
-                                                     : v::size_index(v::kBilinearC2Sizes, {sc.w, sc.h});
+                const int idx = sc.kind == kCubic ? v::size_index(v::kBicubicSizes, {sc.w, sc.h})
+                                : sc.kind == kLinear
+                                    ? v::size_index(v::kBilinearSizes, {sc.w, sc.h})
+                                    : v::size_index(v::kBilinearC2Sizes, {sc.w, sc.h});
                 auto kernel = [&](const v::InterpKernels& t) {
                     return sc.kind == kCubic    ? t.bicubic[idx]
                            : sc.kind == kLinear ? t.bilinear[idx]
@@ -271,7 +272,8 @@ OpxResult qp_null(OpxResult (*f)(const OpxVC1Interpolate8u*), NullProbe& nul, Sc
     p.pDst = nul(s.u8(1));
     return f(rec);
 }
-OpxResult block_null(OpxResult (*f)(const OpxVC1InterpolateBlockIC8u*), NullProbe& nul, Scratch& s) {
+OpxResult block_null(OpxResult (*f)(const OpxVC1InterpolateBlockIC8u*), NullProbe& nul,
+                     Scratch& s) {
     OpxVC1InterpolateBlockIC8u p{nullptr, 64, nullptr, 64, nullptr, nullptr, {32, 32}, {8, 8},
                                  {4, 4},  1,  1,       0,  0,       0,       0};
     OpxVC1InterpolateBlockIC8u* rec = nul(&p);
@@ -280,7 +282,9 @@ OpxResult block_null(OpxResult (*f)(const OpxVC1InterpolateBlockIC8u*), NullProb
     return f(rec);
 }
 #define OPX_VC1_INTERP_NULL(fn, helper) \
-    OPX_NULL_CASE(fn) { return helper(fn, nul, s); }
+    OPX_NULL_CASE(fn) {                 \
+        return helper(fn, nul, s);      \
+    }
 OPX_VC1_INTERP_NULL(opxiInterpolateQPBicubic_VC1_8u_C1R, qp_null)
 OPX_VC1_INTERP_NULL(opxiInterpolateQPBilinear_VC1_8u_C1R, qp_null)
 OPX_VC1_INTERP_NULL(opxiInterpolateQPBilinear_VC1_8u_C2R, qp_null)

@@ -88,7 +88,6 @@ TEST(VppSmooth, ValuesTheRulesSingleOut) {
 
 // ---- adaptive ----------------------------------------------------------------------------------
 
-
 struct AdaptiveState {
     OpxDenoiseAdaptiveState* s = nullptr;
     AdaptiveState(OpxRoiSize roi, OpxRoiSize mask) {
