@@ -141,15 +141,6 @@ TEST(Vc1Interp, WorkedExamples) {
     }
 }
 
-// A frame of one row with paddingMode 2 (means 0) is fine.
-TEST(Vc1Interp, OneRowFrameWithPaddingModeTwo) {
-    Opx8u src[40 * 40] = {};
-    Opx8u dst[8 * 8];
-    OpxVC1InterpolateBlockIC8u one{src,    40, dst, 8, nullptr, nullptr, {10, 1}, {8, 8},
-                                   {0, 0}, 1,  1,   2, 0,       0,       0};
-    EXPECT_EQ(opxiInterpolateICBicubicBlock_VC1_8u_C1R(&one), opxOk);
-}
-
 // ---- block forms -------------------------------------------------------------------------------
 
 // Pinned results (checked against a model of the compensated, padded reference
@@ -255,8 +246,7 @@ TEST(Vc1RangeMap, BothPathsMatchTheFormula) {
     EXPECT_EQ(out[3], 255);
     ASSERT_EQ(opxiRangeMapping_VC1_8u_C1R(in, 4, out, 4, {1, 1}, 7), opxOk);
     EXPECT_EQ(out[0], 72);
-    std::fill(out, out + 4, Opx8u{9});
-    EXPECT_EQ(opxiRangeMapping_VC1_8u_C1R(in, 4, out, 4, {4, 1}, 8), opxErrOutOfRange);
+    std::fill(out, out + 4, Opx8u{9});  // empty regions: no error, nothing written
     EXPECT_EQ(opxiRangeMapping_VC1_8u_C1R(in, 4, out, 4, {0, 1}, 3), opxOk);
     EXPECT_EQ(opxiRangeMapping_VC1_8u_C1R(in, 4, out, 4, {4, -1}, 3), opxOk);
     for (Opx8u v : out) EXPECT_EQ(v, 9);
