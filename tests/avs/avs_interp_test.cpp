@@ -139,8 +139,9 @@ TEST(AvsInterpolateBlock, EveryPositionAndSizePinned) {
     EXPECT_EQ(digest.value(), 0xd7ebcd0da08b2d8bull) << std::hex << digest.value();
 }
 
-// A zero vector copies the block as it is, even where the block lies partly outside the picture.
-TEST(AvsInterpolateBlock, ZeroVectorCopiesEvenOutsideThePicture) {
+// A zero vector copies the block as it is, even where the block lies partly outside the picture;
+// any other integer vector reads a block partly outside the picture at clamped coordinates.
+TEST(AvsInterpolateBlock, IntegerVectorsCopyZeroAsItIsOtherwiseClamped) {
     std::vector<Opx8u> plane(64 * 64);
     for (int i = 0; i < 64 * 64; ++i) plane[i] = static_cast<Opx8u>(i * 7);
     Opx8u out[16 * 16];
@@ -149,6 +150,14 @@ TEST(AvsInterpolateBlock, ZeroVectorCopiesEvenOutsideThePicture) {
     ASSERT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxOk);
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) EXPECT_EQ(out[y * 16 + x], plane[(12 + y) * 64 + 16 + x]);
+    // Block (-4, 10) of the 16 x 16 picture at the plane's (8, 8), vector (-3, +2) samples.
+    r = luma_block(plane.data() + 8 * 64 + 8, 64, out, 16, {16, 16}, {16, 16}, {-4, 10}, {-12, 8});
+    ASSERT_EQ(opxiInterpolateLumaBlock_AVS_8u_P1R(&r), opxOk);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            EXPECT_EQ(out[y * 16 + x],
+                      plane[(8 + std::min(12 + y, 15)) * 64 + 8 + std::max(x - 7, 0)])
+                << x << "," << y;
 }
 
 // ---- weighting ----------------------------------------------------------------------------------
@@ -220,7 +229,6 @@ OPX_NULL_CASE(opxiInterpolateLumaBlock_AVS_8u_P1R) {
         luma_block(src, 64, dst, 16, {32, 32}, {16, 16}, {8, 8}, {5, 7});
     return opxiInterpolateLumaBlock_AVS_8u_P1R(nul(&r));
 }
-OPX_NULL_CALL(opxiWeightPrediction_AVS_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 40, 3,
-              OpxRoiSize{16, 16})
+OPX_NULL_AUTO(opxiWeightPrediction_AVS_8u_C1R, 64, 64, 40, 3, OpxRoiSize{16, 16})
 
 }  // namespace opx::test::avs

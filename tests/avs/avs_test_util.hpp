@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "../harness/bits.hpp"
+
 namespace opx::test::avs {
 
 // The 2-D VLC tables as the standard lists them: code numbers from left to right; E is end of
@@ -130,37 +132,7 @@ inline std::vector<int> parse_list(const char* text) {
 }
 
 // Bits for the word reading cursor: bit 31 of word 0 first.
-class BitWriter {
-  public:
-    void put(std::uint64_t value, int n) {
-        for (int i = n - 1; i >= 0; --i) put_bit((value >> i) & 1);
-    }
-    void put_bit(unsigned b) {
-        if (bits_ % 32 == 0) words_.push_back(0);
-        if (b) words_.back() |= 1u << (31 - bits_ % 32);
-        ++bits_;
-    }
-    // Exp-Golomb code of order k for code number c.
-    void exp_golomb(std::uint64_t c, int k) {
-        const std::uint64_t v = c + (std::uint64_t{1} << k);
-        int len = 0;
-        while ((v >> len) > 1) ++len;  // v has len + 1 bits
-        const int zeros = len - k;
-        for (int i = 0; i < zeros; ++i) put_bit(0);
-        put(v, len + 1);
-    }
-    long bits() const { return bits_; }
-    // The words, with `pad` zero words behind (the reader may load one word ahead).
-    std::vector<std::uint32_t> words(int pad = 2) const {
-        std::vector<std::uint32_t> w = words_;
-        w.resize(w.size() + pad, 0);
-        return w;
-    }
-
-  private:
-    std::vector<std::uint32_t> words_;
-    long bits_ = 0;
-};
+using BitWriter = opx::test::BitString;
 
 // Block kinds: 0 intra luma, 1 inter luma, 2 chroma. Table t of a kind is kTokenLists[first + t].
 struct KindCoding {

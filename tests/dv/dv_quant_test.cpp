@@ -99,7 +99,7 @@ TEST(DvQuant, Dv100SaturatesAndShiftsTheDcAlone) {
 
 OPX_NULL_CALL(opxiQuantInv_DV_16s_C1I, nul(s.s16(0)), nul(s.s16(1)))
 OPX_NULL_CALL(opxiQuantWeightBlockInv_DV_16s_C1I, nul(s.s16(0)), nul(s.u16(1)), nul(s.s16(2)))
-OPX_NULL_CALL(opxiQuantWeightBlockInv_DV100_16s_C1I, nul(s.s16(0)), nul(s.s16(1)), 3)
+OPX_NULL_AUTO(opxiQuantWeightBlockInv_DV100_16s_C1I, 3)
 
 }  // namespace
 }  // namespace opx::test::dv

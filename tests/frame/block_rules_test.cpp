@@ -171,68 +171,51 @@ TEST(BlockRules, WrappingAndExactSumsDiffer) {
 
 // ---- null pointers ----------------------------------------------------------------------------
 
-OPX_NULL_CALL(opxiCopy8x8_8u_C1R, nul(s.u8(0)), 8, nul(s.u8(1)), 8)
-OPX_NULL_CALL(opxiCopy16x16_8u_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16)
-#define OPX_HP_NULL_CASE(fn)                                 \
-    OPX_NULL_CASE(fn) {                                      \
-        return fn(nul(s.u8(0)), 32, nul(s.u8(1)), 32, 3, 1); \
-    }
-OPX_HP_NULL_CASE(opxiCopy8x8HP_8u_C1R)
-OPX_HP_NULL_CASE(opxiCopy16x16HP_8u_C1R)
-OPX_HP_NULL_CASE(opxiCopy16x8HP_8u_C1R)
-OPX_HP_NULL_CASE(opxiCopy8x4HP_8u_C1R)
-OPX_HP_NULL_CASE(opxiInterpolateAverage16x16_8u_C1IR)
-OPX_HP_NULL_CASE(opxiInterpolateAverage16x8_8u_C1IR)
-OPX_HP_NULL_CASE(opxiInterpolateAverage8x8_8u_C1IR)
-OPX_HP_NULL_CASE(opxiInterpolateAverage8x4_8u_C1IR)
-OPX_NULL_CALL(opxiAverage8x8_8u_C1R, nul(s.u8(0)), 8, nul(s.u8(1)), 8, nul(s.u8(2)), 8)
-OPX_NULL_CALL(opxiAverage16x16_8u_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.u8(2)), 16)
-OPX_NULL_CALL(opxiAverage8x8_8u_C1IR, nul(s.u8(0)), 8, nul(s.u8(1)), 8)
-OPX_NULL_CALL(opxiAverage16x16_8u_C1IR, nul(s.u8(0)), 16, nul(s.u8(1)), 16)
-OPX_NULL_CALL(opxiAdd8x8_16s8u_C1IRS, nul(s.s16(0)), 16, nul(s.u8(1)), 8)
-OPX_NULL_CALL(opxiAdd8x8HP_16s8u_C1RS, nul(s.s16(0)), 16, nul(s.u8(1)), 9, nul(s.u8(2)), 8, 3, 0)
-OPX_NULL_CALL(opxiAddC8x8_16s8u_C1IR, -300, nul(s.u8(0)), 8)
+OPX_NULL_AUTO(opxiCopy8x8_8u_C1R, 8, 8)
+OPX_NULL_AUTO(opxiCopy16x16_8u_C1R, 16, 16)
+OPX_NULL_AUTO(opxiCopy8x8HP_8u_C1R, 32, 32, 3, 1)
+OPX_NULL_AUTO(opxiCopy16x16HP_8u_C1R, 32, 32, 3, 1)
+OPX_NULL_AUTO(opxiCopy16x8HP_8u_C1R, 32, 32, 3, 1)
+OPX_NULL_AUTO(opxiCopy8x4HP_8u_C1R, 32, 32, 3, 1)
+OPX_NULL_AUTO(opxiInterpolateAverage16x16_8u_C1IR, 32, 32, 3, 1)
+OPX_NULL_AUTO(opxiInterpolateAverage16x8_8u_C1IR, 32, 32, 3, 1)
+OPX_NULL_AUTO(opxiInterpolateAverage8x8_8u_C1IR, 32, 32, 3, 1)
+OPX_NULL_AUTO(opxiInterpolateAverage8x4_8u_C1IR, 32, 32, 3, 1)
+OPX_NULL_AUTO(opxiAverage8x8_8u_C1R, 8, 8, 8)
+OPX_NULL_AUTO(opxiAverage16x16_8u_C1R, 16, 16, 16)
+OPX_NULL_AUTO(opxiAverage8x8_8u_C1IR, 8, 8)
+OPX_NULL_AUTO(opxiAverage16x16_8u_C1IR, 16, 16)
+OPX_NULL_AUTO(opxiAdd8x8_16s8u_C1IRS, 16, 8)
+OPX_NULL_AUTO(opxiAdd8x8HP_16s8u_C1RS, 16, 9, 8, 3, 0)
+OPX_NULL_AUTO(opxiAddC8x8_16s8u_C1IR, -300, 8)
 
-#define OPX_MC_NULL_CASE(fn)                                                     \
-    OPX_NULL_CASE(fn) {                                                          \
-        return fn(nul(s.u8(0)), 33, nul(s.s16(1)), 32, nul(s.u8(2)), 16, 12, 1); \
-    }
-#define OPX_MC_B_NULL_CASE(fn)                                                                     \
-    OPX_NULL_CASE(fn) {                                                                            \
-        return fn(nul(s.u8(0)), 33, 12, nul(s.u8(1)), -33, 8, nul(s.s16(2)), 32, nul(s.u8(3)), 16, \
-                  1);                                                                              \
-    }
-OPX_MC_NULL_CASE(opxiMC16x16_8u_C1)
-OPX_MC_NULL_CASE(opxiMC16x8_8u_C1)
-OPX_MC_NULL_CASE(opxiMC8x16_8u_C1)
-OPX_MC_NULL_CASE(opxiMC8x8_8u_C1)
-OPX_MC_NULL_CASE(opxiMC8x4_8u_C1)
-OPX_MC_NULL_CASE(opxiMC4x8_8u_C1)
-OPX_MC_NULL_CASE(opxiMC4x4_8u_C1)
-OPX_MC_NULL_CASE(opxiMC4x2_8u_C1)
-OPX_MC_NULL_CASE(opxiMC2x4_8u_C1)
-OPX_MC_NULL_CASE(opxiMC2x2_8u_C1)
-OPX_MC_NULL_CASE(opxiMC16x8UV_8u_C1)
-OPX_MC_NULL_CASE(opxiMC16x4_8u_C1)
-OPX_MC_B_NULL_CASE(opxiMC16x16B_8u_C1)
-OPX_MC_B_NULL_CASE(opxiMC16x8B_8u_C1)
-OPX_MC_B_NULL_CASE(opxiMC8x16B_8u_C1)
-OPX_MC_B_NULL_CASE(opxiMC8x8B_8u_C1)
-OPX_MC_B_NULL_CASE(opxiMC8x4B_8u_C1)
-OPX_MC_B_NULL_CASE(opxiMC4x8B_8u_C1)
-OPX_MC_B_NULL_CASE(opxiMC4x4B_8u_C1)
-OPX_MC_B_NULL_CASE(opxiMC4x2B_8u_C1)
-OPX_MC_B_NULL_CASE(opxiMC2x4B_8u_C1)
-OPX_MC_B_NULL_CASE(opxiMC2x2B_8u_C1)
-OPX_MC_B_NULL_CASE(opxiMC16x8BUV_8u_C1)
-OPX_MC_B_NULL_CASE(opxiMC16x4B_8u_C1)
-OPX_NULL_CALL(opxiMC8x8_16s8u_P2C2R, nul(s.u8(0)), 33, nul(s.s16(1)), nul(s.s16(2)), 16,
-              nul(s.u8(3)), 16, 12, 0)
-OPX_NULL_CALL(opxiMC8x4_16s8u_P2C2R, nul(s.u8(0)), 33, nul(s.s16(1)), nul(s.s16(2)), 16,
-              nul(s.u8(3)), 16, 4, 1)
-OPX_NULL_CALL(opxiMC8x8B_16s8u_P2C2R, nul(s.u8(0)), 33, 12, nul(s.u8(1)), 33, 4, nul(s.s16(2)),
-              nul(s.s16(3)), 16, nul(s.u8(4)), 16, 0)
-OPX_NULL_CALL(opxiMC8x4B_16s8u_P2C2R, nul(s.u8(0)), 33, 8, nul(s.u8(1)), -33, 12, nul(s.s16(2)),
-              nul(s.s16(3)), 16, nul(s.u8(4)), 16, 1)
+OPX_NULL_AUTO(opxiMC16x16_8u_C1, 33, 32, 16, 12, 1)
+OPX_NULL_AUTO(opxiMC16x8_8u_C1, 33, 32, 16, 12, 1)
+OPX_NULL_AUTO(opxiMC8x16_8u_C1, 33, 32, 16, 12, 1)
+OPX_NULL_AUTO(opxiMC8x8_8u_C1, 33, 32, 16, 12, 1)
+OPX_NULL_AUTO(opxiMC8x4_8u_C1, 33, 32, 16, 12, 1)
+OPX_NULL_AUTO(opxiMC4x8_8u_C1, 33, 32, 16, 12, 1)
+OPX_NULL_AUTO(opxiMC4x4_8u_C1, 33, 32, 16, 12, 1)
+OPX_NULL_AUTO(opxiMC4x2_8u_C1, 33, 32, 16, 12, 1)
+OPX_NULL_AUTO(opxiMC2x4_8u_C1, 33, 32, 16, 12, 1)
+OPX_NULL_AUTO(opxiMC2x2_8u_C1, 33, 32, 16, 12, 1)
+OPX_NULL_AUTO(opxiMC16x8UV_8u_C1, 33, 32, 16, 12, 1)
+OPX_NULL_AUTO(opxiMC16x4_8u_C1, 33, 32, 16, 12, 1)
+OPX_NULL_AUTO(opxiMC16x16B_8u_C1, 33, 12, -33, 8, 32, 16, 1)
+OPX_NULL_AUTO(opxiMC16x8B_8u_C1, 33, 12, -33, 8, 32, 16, 1)
+OPX_NULL_AUTO(opxiMC8x16B_8u_C1, 33, 12, -33, 8, 32, 16, 1)
+OPX_NULL_AUTO(opxiMC8x8B_8u_C1, 33, 12, -33, 8, 32, 16, 1)
+OPX_NULL_AUTO(opxiMC8x4B_8u_C1, 33, 12, -33, 8, 32, 16, 1)
+OPX_NULL_AUTO(opxiMC4x8B_8u_C1, 33, 12, -33, 8, 32, 16, 1)
+OPX_NULL_AUTO(opxiMC4x4B_8u_C1, 33, 12, -33, 8, 32, 16, 1)
+OPX_NULL_AUTO(opxiMC4x2B_8u_C1, 33, 12, -33, 8, 32, 16, 1)
+OPX_NULL_AUTO(opxiMC2x4B_8u_C1, 33, 12, -33, 8, 32, 16, 1)
+OPX_NULL_AUTO(opxiMC2x2B_8u_C1, 33, 12, -33, 8, 32, 16, 1)
+OPX_NULL_AUTO(opxiMC16x8BUV_8u_C1, 33, 12, -33, 8, 32, 16, 1)
+OPX_NULL_AUTO(opxiMC16x4B_8u_C1, 33, 12, -33, 8, 32, 16, 1)
+OPX_NULL_AUTO(opxiMC8x8_16s8u_P2C2R, 33, 16, 16, 12, 0)
+OPX_NULL_AUTO(opxiMC8x4_16s8u_P2C2R, 33, 16, 16, 4, 1)
+OPX_NULL_AUTO(opxiMC8x8B_16s8u_P2C2R, 33, 12, 33, 4, 16, 16, 0)
+OPX_NULL_AUTO(opxiMC8x4B_16s8u_P2C2R, 33, 8, -33, 12, 16, 16, 1)
 
 }  // namespace opx::test

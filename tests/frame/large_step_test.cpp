@@ -147,37 +147,36 @@ std::vector<Case> cases() {
     add_unsigned(name, [=](Opx8u* o, Opx32s s) {                        \
         return with_stream(n, [&](Opx16s** p) { return __VA_ARGS__; }); \
     })
+    // Cases on a fixed block of coefficients c (from `coeffs`), and cases whose call writes an
+    // array v of n values of type T.
+#define OPX_COEFF_CASE(name, coeffs, ...)         \
+    add(name, [](Opx8u* o, Opx32s s) -> Outcome { \
+        auto c = coeffs;                          \
+        return {__VA_ARGS__};                     \
+    })
+#define OPX_ARRAY_CASE(name, T, n, ...)            \
+    add(name, [](Opx8u* o, Opx32s s) -> Outcome {  \
+        std::array<T, n> v{};                      \
+        Outcome out{__VA_ARGS__};                  \
+        out.insert(out.end(), v.begin(), v.end()); \
+        return out;                                \
+    })
     // ---- block primitives
     OPX_STEP_CASE("Copy16x16HP", opxiCopy16x16HP_8u_C1R(o, s, o + 32, s, 3, 1));
-    add("MC16x16B", [](Opx8u* o, Opx32s s) -> Outcome {
-        const auto r = coefficients(256, 300);
-        return {opxiMC16x16B_8u_C1(o, s, 12, o + 24, s, 8, r.data(), 32, o + 48, s, 1)};
-    });
-    add("MC8x8B P2C2R", [](Opx8u* o, Opx32s s) -> Outcome {
-        const auto r = coefficients(128, 300);
-        return {opxiMC8x8B_16s8u_P2C2R(o, s, 12, o + 24, s, 4, r.data(), r.data() + 64, 16, o + 48,
-                                       s, 0)};
-    });
-    add("Add8x8HP", [](Opx8u* o, Opx32s s) -> Outcome {
-        const auto r = coefficients(64, 300);
-        return {opxiAdd8x8HP_16s8u_C1RS(r.data(), 16, o, s, o + 24, s, 3, 0)};
-    });
+    OPX_COEFF_CASE("MC16x16B", coefficients(256, 300),
+                   opxiMC16x16B_8u_C1(o, s, 12, o + 24, s, 8, c.data(), 32, o + 48, s, 1));
+    OPX_COEFF_CASE(
+        "MC8x8B P2C2R", coefficients(128, 300),
+        opxiMC8x8B_16s8u_P2C2R(o, s, 12, o + 24, s, 4, c.data(), c.data() + 64, 16, o + 48, s, 0));
+    OPX_COEFF_CASE("Add8x8HP", coefficients(64, 300),
+                   opxiAdd8x8HP_16s8u_C1RS(c.data(), 16, o, s, o + 24, s, 3, 0));
     OPX_STEP_CASE("InterpolateAverage16x16",
                   opxiInterpolateAverage16x16_8u_C1IR(o, s, o + 32, s, 3, 1));
     // ---- metrics
     OPX_VALUE_CASE("SAD16x16", opxiSAD16x16_8u32s(o, s, o + 20, s, &v, 12));
-    add("SAD16x16xN", [](Opx8u* o, Opx32s s) -> Outcome {
-        std::array<Opx16u, 8> sad{};
-        Outcome out{opxiSAD16x16xN_8u16u_C1R(o, s, o + 20, s, sad.data(), 8)};
-        out.insert(out.end(), sad.begin(), sad.end());
-        return out;
-    });
-    add("SAD16x16Blocks4x4", [](Opx8u* o, Opx32s s) -> Outcome {
-        std::array<Opx16u, 16> sad{};
-        Outcome out{opxiSAD16x16Blocks4x4_8u16u(o, s, o + 20, s, sad.data())};
-        out.insert(out.end(), sad.begin(), sad.end());
-        return out;
-    });
+    OPX_ARRAY_CASE("SAD16x16xN", Opx16u, 8, opxiSAD16x16xN_8u16u_C1R(o, s, o + 20, s, v.data(), 8));
+    OPX_ARRAY_CASE("SAD16x16Blocks4x4", Opx16u, 16,
+                   opxiSAD16x16Blocks4x4_8u16u(o, s, o + 20, s, v.data()));
     OPX_VALUE_CASE("SAD16x16 16u",
                    opxiSAD16x16_16u32s_C1R(reinterpret_cast<const Opx16u*>(o), s,
                                            reinterpret_cast<const Opx16u*>(o + 34), s, &v, 12));
@@ -193,25 +192,17 @@ std::vector<Case> cases() {
         return {opxiFrameFieldSAD16x16_8u32s_C1R(o, s, &frame, &field), frame, field};
     });
     // ---- inverse transforms
-    add("TransformLuma8x8InvAddPred", [](Opx8u* o, Opx32s s) -> Outcome {
-        auto c = coefficients(64, 200);
-        return {opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R(o, s, c.data(), o + 16, s)};
-    });
-    add("TransformQuantInvAddPred4x4", [](Opx8u* o, Opx32s s) -> Outcome {
-        auto c = coefficients(16, 40);
-        return {opxiTransformQuantInvAddPred4x4_H264_16s_C1IR(o, s, c.data(), nullptr, o + 8, s, 28,
-                                                              1, kLevelScale)};
-    });
-    add("TransformQuantInvAddPred4x4 32s", [](Opx8u* o, Opx32s s) -> Outcome {
-        auto c = coefficients32(16, 40);
-        return {opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(
-            u16(o, 0), s, c.data(), nullptr, u16(o, 16), s, 40, 1, 10, kLevelScale)};
-    });
-    add("TransformInvAddPredLuma8x8 32s16u", [](Opx8u* o, Opx32s s) -> Outcome {
-        auto c = coefficients32(64, 500);
-        return {opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(u16(o, 0), s, c.data(), u16(o, 32),
-                                                               s, 10)};
-    });
+    OPX_COEFF_CASE("TransformLuma8x8InvAddPred", coefficients(64, 200),
+                   opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R(o, s, c.data(), o + 16, s));
+    OPX_COEFF_CASE("TransformQuantInvAddPred4x4", coefficients(16, 40),
+                   opxiTransformQuantInvAddPred4x4_H264_16s_C1IR(o, s, c.data(), nullptr, o + 8, s,
+                                                                 28, 1, kLevelScale));
+    OPX_COEFF_CASE("TransformQuantInvAddPred4x4 32s", coefficients32(16, 40),
+                   opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(
+                       u16(o, 0), s, c.data(), nullptr, u16(o, 16), s, 40, 1, 10, kLevelScale));
+    OPX_COEFF_CASE(
+        "TransformInvAddPredLuma8x8 32s16u", coefficients32(64, 500),
+        opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(u16(o, 0), s, c.data(), u16(o, 32), s, 10));
     // ---- intra prediction
     for (int mode = 0; mode <= 8; ++mode)
         OPX_STEP_CASE("PredictIntra_4x4",
@@ -318,6 +309,8 @@ std::vector<Case> cases() {
 #undef OPX_STEP_CASE_UNSIGNED
 #undef OPX_STREAM_CASE
 #undef OPX_STREAM_CASE_UNSIGNED
+#undef OPX_COEFF_CASE
+#undef OPX_ARRAY_CASE
     return v;
 }
 

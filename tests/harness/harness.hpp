@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -13,7 +14,9 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "opxvc.h"
@@ -261,6 +264,40 @@ struct NullCase {
 };
 const std::vector<NullCase>& null_cases();
 
+// The null-pointer case of a function whose pointer arguments all point to plain samples or
+// values (no records, no pointers to pointers): each pointer from its own Scratch slot, 0, 1, ...
+// in argument order; the other arguments are `values`, in order.
+namespace null_auto {
+template <class... A>
+constexpr std::array<int, sizeof...(A) + 1> pointer_args_before() {
+    const bool pointer[] = {std::is_pointer_v<A>..., false};
+    std::array<int, sizeof...(A) + 1> out{};
+    for (std::size_t i = 0; i < sizeof...(A); ++i) out[i + 1] = out[i] + pointer[i];
+    return out;
+}
+template <class T, std::size_t I, std::size_t P, class Values>
+T auto_arg(NullProbe& nul, Scratch& s, const Values& values) {
+    if constexpr (std::is_pointer_v<T>)
+        return nul(reinterpret_cast<T>(s.bytes(static_cast<int>(P))));
+    else
+        return static_cast<T>(std::get<I - P>(values));
+}
+template <class... A, class Values, std::size_t... I>
+OpxResult null_call_auto(OpxResult (*f)(A...), NullProbe& nul, Scratch& s, const Values& values,
+                         std::index_sequence<I...>) {
+    constexpr auto p = pointer_args_before<A...>();
+    static_assert(std::tuple_size_v<Values> == sizeof...(A) - p[sizeof...(A)],
+                  "one value for each argument that is not a pointer");
+    // Braces: the arguments are formed (and the pointers counted by nul) left to right.
+    return std::apply(f, std::tuple<A...>{auto_arg<A, I, p[I]>(nul, s, values)...});
+}
+}  // namespace null_auto
+template <class... A, class... V>
+OpxResult null_call_auto(OpxResult (*f)(A...), NullProbe& nul, Scratch& s, V... values) {
+    return null_auto::null_call_auto(f, nul, s, std::make_tuple(values...),
+                                     std::index_sequence_for<A...>{});
+}
+
 // ---- argument-check cases ---------------------------------------------------------------------
 
 // One call with one bad argument (or two, to pin which check comes first), the result code it
@@ -308,4 +345,13 @@ void expect_arg_cases(const std::vector<ArgCase>& cases);
             [=](::opx::test::Scratch& s) mutable -> OpxResult {              \
                 return __VA_ARGS__;                                          \
             }                                                                \
+    }
+
+// The null-pointer case of a function whose pointers all point to plain data (see
+// null_call_auto), given its other arguments in order.
+//
+//   OPX_NULL_AUTO(opxiSAD16x16_8u32s, 32, 32, 0)
+#define OPX_NULL_AUTO(function, ...)                                       \
+    OPX_NULL_CASE(function) {                                              \
+        return ::opx::test::null_call_auto(function, nul, s, __VA_ARGS__); \
     }

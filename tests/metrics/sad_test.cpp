@@ -424,31 +424,27 @@ TEST(MetricsGuardPages, NoReadOutsideTheDocumentedColumnsAndRows) {
 
 }  // namespace
 
-OPX_NULL_CALL(opxiSAD16x16_8u32s, nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.s32(2)), 0)
-OPX_NULL_CALL(opxiSAD16x8_8u32s_C1R, nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.s32(2)), 12)
-OPX_NULL_CALL(opxiSAD8x8_8u32s_C1R, nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.s32(2)), 8)
-OPX_NULL_CALL(opxiSAD8x16_8u32s_C1R, nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.s32(2)))
-OPX_NULL_CALL(opxiSAD8x4_8u32s_C1R, nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.s32(2)))
-OPX_NULL_CALL(opxiSAD4x8_8u32s_C1R, nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.s32(2)))
-OPX_NULL_CALL(opxiSAD4x4_8u32s, nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.s32(2)))
-OPX_NULL_CALL(opxiSAD16x16_16u32s_C1R, nul(s.u16(0)), 64, nul(s.u16(1)), 64, nul(s.s32(2)), 4)
-OPX_NULL_CALL(opxiSAD8x8_16u32s_C1R, nul(s.u16(0)), 64, nul(s.u16(1)), 64, nul(s.s32(2)), 12)
-OPX_NULL_CALL(opxiSAD4x4_16u32s_C1R, nul(s.u16(0)), 64, nul(s.u16(1)), 64, nul(s.s32(2)), 0)
-OPX_NULL_CALL(opxiSAD8x8_8u32s_C2R, nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.s32(2)),
-              nul(s.s32(3)), 8)
-OPX_NULL_CALL(opxiSAD16x16xN_8u16u_C1R, nul(s.u8(0)), 32, nul(s.u8(1)), 48, nul(s.u16(2)), 16)
-OPX_NULL_CALL(opxiSAD8x8xN_8u16u_C1R, nul(s.u8(0)), 32, nul(s.u8(1)), 48, nul(s.u16(2)), 8)
-OPX_NULL_CALL(opxiSAD4x4xN_8u16u_C1R, nul(s.u8(0)), 32, nul(s.u8(1)), 48, nul(s.u16(2)), 9)
-OPX_NULL_CALL(opxiSAD2x2xN_8u16u_C1R, nul(s.u8(0)), 32, nul(s.u8(1)), 48, nul(s.u16(2)), 24)
-OPX_NULL_CALL(opxiSAD16x16xNI_8u16u_C1R, nul(s.u8(0)), 32, nul(s.u8(1)), 48, nul(s.u16(2)), 16,
-              nul(s.s32(3)))
-OPX_NULL_CALL(opxiSAD8x8xNI_8u16u_C1R, nul(s.u8(0)), 32, nul(s.u8(1)), 48, nul(s.u16(2)), 8,
-              nul(s.s32(3)))
-OPX_NULL_CALL(opxiSAD4x4xNI_8u16u_C1R, nul(s.u8(0)), 32, nul(s.u8(1)), 48, nul(s.u16(2)), 8,
-              nul(s.s32(3)))
-OPX_NULL_CALL(opxiSAD16x16Blocks8x8_8u16u, nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.u16(2)))
-OPX_NULL_CALL(opxiSAD16x16Blocks4x4_8u16u, nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.u16(2)))
-OPX_NULL_CALL(opxiSAD16x16Blocks8x8_16u32u_C1R, nul(s.u16(0)), 64, nul(s.u16(1)), 64, nul(s.u32(2)))
-OPX_NULL_CALL(opxiSAD16x16Blocks4x4_16u32u_C1R, nul(s.u16(0)), 64, nul(s.u16(1)), 64, nul(s.u32(2)))
+OPX_NULL_AUTO(opxiSAD16x16_8u32s, 32, 32, 0)
+OPX_NULL_AUTO(opxiSAD16x8_8u32s_C1R, 32, 32, 12)
+OPX_NULL_AUTO(opxiSAD8x8_8u32s_C1R, 32, 32, 8)
+OPX_NULL_AUTO(opxiSAD8x16_8u32s_C1R, 32, 32)
+OPX_NULL_AUTO(opxiSAD8x4_8u32s_C1R, 32, 32)
+OPX_NULL_AUTO(opxiSAD4x8_8u32s_C1R, 32, 32)
+OPX_NULL_AUTO(opxiSAD4x4_8u32s, 32, 32)
+OPX_NULL_AUTO(opxiSAD16x16_16u32s_C1R, 64, 64, 4)
+OPX_NULL_AUTO(opxiSAD8x8_16u32s_C1R, 64, 64, 12)
+OPX_NULL_AUTO(opxiSAD4x4_16u32s_C1R, 64, 64, 0)
+OPX_NULL_AUTO(opxiSAD8x8_8u32s_C2R, 32, 32, 8)
+OPX_NULL_AUTO(opxiSAD16x16xN_8u16u_C1R, 32, 48, 16)
+OPX_NULL_AUTO(opxiSAD8x8xN_8u16u_C1R, 32, 48, 8)
+OPX_NULL_AUTO(opxiSAD4x4xN_8u16u_C1R, 32, 48, 9)
+OPX_NULL_AUTO(opxiSAD2x2xN_8u16u_C1R, 32, 48, 24)
+OPX_NULL_AUTO(opxiSAD16x16xNI_8u16u_C1R, 32, 48, 16)
+OPX_NULL_AUTO(opxiSAD8x8xNI_8u16u_C1R, 32, 48, 8)
+OPX_NULL_AUTO(opxiSAD4x4xNI_8u16u_C1R, 32, 48, 8)
+OPX_NULL_AUTO(opxiSAD16x16Blocks8x8_8u16u, 32, 32)
+OPX_NULL_AUTO(opxiSAD16x16Blocks4x4_8u16u, 32, 32)
+OPX_NULL_AUTO(opxiSAD16x16Blocks8x8_16u32u_C1R, 64, 64)
+OPX_NULL_AUTO(opxiSAD16x16Blocks4x4_16u32u_C1R, 64, 64)
 
 }  // namespace opx::test::metrics

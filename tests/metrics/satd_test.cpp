@@ -114,14 +114,14 @@ TEST(SatdRules, CheckerboardAgainstItsInverseGivesTheLargestCoefficients) {
 
 }  // namespace
 
-OPX_NULL_CALL(opxiSATD16x16_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)))
-OPX_NULL_CALL(opxiSATD16x8_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)))
-OPX_NULL_CALL(opxiSATD8x16_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)))
-OPX_NULL_CALL(opxiSATD8x8_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)))
-OPX_NULL_CALL(opxiSATD8x4_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)))
-OPX_NULL_CALL(opxiSATD4x8_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)))
-OPX_NULL_CALL(opxiSATD4x4_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)))
-OPX_NULL_CALL(opxiSAT8x8D_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)))
-OPX_NULL_CALL(opxiSAT8x8D_16u32s_C1R, nul(s.u16(0)), 16, nul(s.u16(1)), 16, nul(s.s32(2)))
+OPX_NULL_AUTO(opxiSATD16x16_8u32s_C1R, 16, 16)
+OPX_NULL_AUTO(opxiSATD16x8_8u32s_C1R, 16, 16)
+OPX_NULL_AUTO(opxiSATD8x16_8u32s_C1R, 16, 16)
+OPX_NULL_AUTO(opxiSATD8x8_8u32s_C1R, 16, 16)
+OPX_NULL_AUTO(opxiSATD8x4_8u32s_C1R, 16, 16)
+OPX_NULL_AUTO(opxiSATD4x8_8u32s_C1R, 16, 16)
+OPX_NULL_AUTO(opxiSATD4x4_8u32s_C1R, 16, 16)
+OPX_NULL_AUTO(opxiSAT8x8D_8u32s_C1R, 16, 16)
+OPX_NULL_AUTO(opxiSAT8x8D_16u32s_C1R, 16, 16)
 
 }  // namespace opx::test::metrics

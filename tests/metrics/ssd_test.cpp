@@ -105,9 +105,9 @@ TEST(FrameFieldRules, SixteenBitSumsAreModuloTwoToTheSixteenZeroExtended) {
 
 }  // namespace
 
-OPX_NULL_CALL(opxiSSD8x8_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)), 12)
-OPX_NULL_CALL(opxiSSD4x4_8u32s_C1R, nul(s.u8(0)), 16, nul(s.u8(1)), 16, nul(s.s32(2)), 4)
-OPX_NULL_CALL(opxiFrameFieldSAD16x16_8u32s_C1R, nul(s.u8(0)), 16, nul(s.s32(1)), nul(s.s32(2)))
-OPX_NULL_CALL(opxiFrameFieldSAD16x16_16s32s_C1R, nul(s.s16(0)), 32, nul(s.s32(1)), nul(s.s32(2)))
+OPX_NULL_AUTO(opxiSSD8x8_8u32s_C1R, 16, 16, 12)
+OPX_NULL_AUTO(opxiSSD4x4_8u32s_C1R, 16, 16, 4)
+OPX_NULL_AUTO(opxiFrameFieldSAD16x16_8u32s_C1R, 16)
+OPX_NULL_AUTO(opxiFrameFieldSAD16x16_16s32s_C1R, 32)
 
 }  // namespace opx::test::metrics

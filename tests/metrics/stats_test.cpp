@@ -384,22 +384,17 @@ OPX_GET_DIFF_NULL(16, 8)
 OPX_GET_DIFF_NULL(8, 16)
 OPX_GET_DIFF_NULL(8, 8)
 OPX_GET_DIFF_NULL(8, 4)
-OPX_NULL_CALL(opxiGetDiff8x8_8u16s_C2P2, nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(s.s16(2)), 64,
-              nul(s.s16(3)), 64, 0, 0)
-OPX_NULL_CALL(opxiGetDiff8x4_8u16s_C2P2, nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(s.s16(2)), 64,
-              nul(s.s16(3)), 64, 0, 0)
-OPX_NULL_CALL(opxiGetDiff8x8B_8u16s_C2P2, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 0, nul(s.u8(2)),
-              64, 0, nul(s.s16(3)), 64, nul(s.s16(4)), 64, 0)
-OPX_NULL_CALL(opxiGetDiff8x4B_8u16s_C2P2, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 0, nul(s.u8(2)),
-              64, 0, nul(s.s16(3)), 64, nul(s.s16(4)), 64, 0)
-OPX_NULL_CALL(opxiGetDiff4x4_8u16s_C1, nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(s.s16(2)), 64)
-OPX_NULL_CALL(opxiSub16x16_8u16s_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(s.s16(2)), 64)
-OPX_NULL_CALL(opxiSub8x8_8u16s_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(s.s16(2)), 64)
-OPX_NULL_CALL(opxiSub4x4_8u16s_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(s.s16(2)), 64)
-OPX_NULL_CALL(opxiSub8x8_16u16s_C1R, nul(s.u16(0)), 64, nul(s.u16(1)), 64, nul(s.s16(2)), 64)
-OPX_NULL_CALL(opxiSub4x4_16u16s_C1R, nul(s.u16(0)), 64, nul(s.u16(1)), 64, nul(s.s16(2)), 64)
-OPX_NULL_CALL(opxiSubSAD8x8_8u16s_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(s.s16(2)), 64,
-              nul(s.s32(3)))
+OPX_NULL_AUTO(opxiGetDiff8x8_8u16s_C2P2, 64, 64, 64, 64, 0, 0)
+OPX_NULL_AUTO(opxiGetDiff8x4_8u16s_C2P2, 64, 64, 64, 64, 0, 0)
+OPX_NULL_AUTO(opxiGetDiff8x8B_8u16s_C2P2, 64, 64, 0, 64, 0, 64, 64, 0)
+OPX_NULL_AUTO(opxiGetDiff8x4B_8u16s_C2P2, 64, 64, 0, 64, 0, 64, 64, 0)
+OPX_NULL_AUTO(opxiGetDiff4x4_8u16s_C1, 64, 64, 64)
+OPX_NULL_AUTO(opxiSub16x16_8u16s_C1R, 64, 64, 64)
+OPX_NULL_AUTO(opxiSub8x8_8u16s_C1R, 64, 64, 64)
+OPX_NULL_AUTO(opxiSub4x4_8u16s_C1R, 64, 64, 64)
+OPX_NULL_AUTO(opxiSub8x8_16u16s_C1R, 64, 64, 64)
+OPX_NULL_AUTO(opxiSub4x4_16u16s_C1R, 64, 64, 64)
+OPX_NULL_AUTO(opxiSubSAD8x8_8u16s_C1R, 64, 64, 64)
 OPX_NULL_CALL(opxiSumsDiff16x16Blocks4x4_8u16s_C1, nul(s.u8(0)), 64, nul(s.u8(1)), 64,
               nul(s.s16(2)), nullptr)
 OPX_NULL_CALL(opxiSumsDiff8x8Blocks4x4_8u16s_C1, nul(s.u8(0)), 64, nul(s.u8(1)), 64,
@@ -410,22 +405,19 @@ OPX_NULL_CALL(opxiSumsDiff8x8Blocks4x4_16u32s_C1R, nul(s.u16(0)), 64, nul(s.u16(
               nul(s.s32(2)), nullptr)
 OPX_NULL_CALL(opxiSumsDiff8x8Blocks4x4_8u16s_C2P2, nul(s.u8(0)), 64, nul(s.u8(1)), 64,
               nul(s.u8(2)), 64, nul(s.s16(3)), nullptr, nul(s.s16(4)), nullptr)
-OPX_NULL_CALL(opxiMeanAbsDev16x16_8u32s_C1R, nul(s.u8(0)), 64, nul(s.s32(1)))
-OPX_NULL_CALL(opxiMeanAbsDev8x8_8u32s_C1R, nul(s.u8(0)), 64, nul(s.s32(1)))
-OPX_NULL_CALL(opxiVariance16x16_8u32s, nul(s.u8(0)), 64, nul(s.s32(1)))
-OPX_NULL_CALL(opxiVarSum8x8_8u32s_C1R, nul(s.u8(0)), 64, nul(s.s32(1)), nul(s.s32(2)))
-OPX_NULL_CALL(opxiVarMean8x8_8u32s_C1R, nul(s.u8(0)), 64, nul(s.s32(1)), nul(s.s32(2)))
-OPX_NULL_CALL(opxiVarSum8x8_16s32s_C1R, nul(s.s16(0)), 64, nul(s.s32(1)), nul(s.s32(2)))
-OPX_NULL_CALL(opxiVarMean8x8_16s32s_C1R, nul(s.s16(0)), 64, nul(s.s32(1)), nul(s.s32(2)))
-OPX_NULL_CALL(opxiVarMeanDiff16x16_8u32s_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(s.s32(2)),
-              nul(s.s32(3)), nul(s.s32(4)), 0)
-OPX_NULL_CALL(opxiVarMeanDiff16x8_8u32s_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, nul(s.s32(2)),
-              nul(s.s32(3)), nul(s.s32(4)), 0)
-OPX_NULL_CALL(opxiSqrDiff16x16_8u32s, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 0, nul(s.s32(2)))
-OPX_NULL_CALL(opxiSqrDiff16x16B_8u32s, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 0, nul(s.u8(2)), 64,
-              0, nul(s.s32(3)))
-OPX_NULL_CALL(opxiEdgesDetect16x16_8u_C1R, nul(s.u8(0)), 64, 10, 10, nul(s.u8(1)))
-OPX_NULL_CALL(opxiEdgesDetect16x16_16u_C1R, nul(s.u16(0)), 64, 10, 10, nul(s.u32(1)))
+OPX_NULL_AUTO(opxiMeanAbsDev16x16_8u32s_C1R, 64)
+OPX_NULL_AUTO(opxiMeanAbsDev8x8_8u32s_C1R, 64)
+OPX_NULL_AUTO(opxiVariance16x16_8u32s, 64)
+OPX_NULL_AUTO(opxiVarSum8x8_8u32s_C1R, 64)
+OPX_NULL_AUTO(opxiVarMean8x8_8u32s_C1R, 64)
+OPX_NULL_AUTO(opxiVarSum8x8_16s32s_C1R, 64)
+OPX_NULL_AUTO(opxiVarMean8x8_16s32s_C1R, 64)
+OPX_NULL_AUTO(opxiVarMeanDiff16x16_8u32s_C1R, 64, 64, 0)
+OPX_NULL_AUTO(opxiVarMeanDiff16x8_8u32s_C1R, 64, 64, 0)
+OPX_NULL_AUTO(opxiSqrDiff16x16_8u32s, 64, 64, 0)
+OPX_NULL_AUTO(opxiSqrDiff16x16B_8u32s, 64, 64, 0, 64, 0)
+OPX_NULL_AUTO(opxiEdgesDetect16x16_8u_C1R, 64, 10, 10)
+OPX_NULL_AUTO(opxiEdgesDetect16x16_16u_C1R, 64, 10, 10)
 
 }  // namespace
 }  // namespace opx::test::metrics

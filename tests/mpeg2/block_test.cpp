@@ -252,7 +252,9 @@ struct Written {
     std::vector<std::size_t> code_ends;
 };
 
-Written write_blocks(Rng& rng, const BlockSetup& s, int count, Escape esc, int force_last = -1) {
+// `overrun`: the last pair of each block (at position 63) one run longer, past the block's end.
+Written write_blocks(Rng& rng, const BlockSetup& s, int count, Escape esc, int force_last = -1,
+                     bool overrun = false) {
     const bool mpeg1 = s.codec == kMpeg1;
     const CodeMap later(s.intra && s.table_one ? mpeg2_b15 : mpeg2_b14);
     const CodeMap first(mpeg2_b14_first);
@@ -271,6 +273,9 @@ Written write_blocks(Rng& rng, const BlockSetup& s, int count, Escape esc, int f
         }
         const int last = force_last >= 0 ? force_last : (rng.uniform(0, 7) == 0 ? 63 : -1);
         auto pairs = random_pairs(rng, s.intra, mpeg1, last);
+        while (overrun && pairs.back().first == 63)  // a run of 64 has no code
+            pairs = random_pairs(rng, s.intra, mpeg1, last);
+        if (overrun) ++pairs.back().first;
         put_pairs(out.w, pairs, later, s.intra ? nullptr : &first, mpeg1, esc, coin,
                   &out.code_ends);
         out.w.put(later.eob);
@@ -360,25 +365,11 @@ TEST(Mpeg2BlockDecode, RunReachingPosition63IsDecodedAnd64IsAnError) {
             check_blocks(s, ok, 7, 0);
             // Position 64: the last pair's run one longer. Coefficients placed before stay, the
             // cursor stands after the offending code, the size is not written.
-            BitWriter w;
+            const Written bad = write_blocks(rng, s, 1, Escape::kSometimes, 63, true);
             Opx16s pred = 0, want_pred = 0;
-            const auto dc_codes = value_codes(mpeg2_b12_dc_size_luma);
-            s.chroma = false;
-            s.table_one = false;
-            if (intra) put_dc(w, dc_codes, 5);
-            auto pairs = random_pairs(rng, intra, codec == kMpeg1, 63);
-            while (pairs.back().first == 63)  // a run of 64 has no code
-                pairs = random_pairs(rng, intra, codec == kMpeg1, 63);
-            auto coin = [&rng] { return rng.coin(); };
-            const CodeMap later(mpeg2_b14), first(mpeg2_b14_first);
-            ++pairs.back().first;
-            std::vector<std::size_t> ends;
-            put_pairs(w, pairs, later, intra ? nullptr : &first, codec == kMpeg1,
-                      Escape::kSometimes, coin, &ends);
-            w.put(later.eob);
-            std::vector<std::pair<int, int>> placed(pairs.begin(), pairs.end() - 1);
-            const Expected e = expect(s, want_pred, 5, placed, false);
-            std::vector<Opx32u> words = w.words(31);
+            std::vector<std::pair<int, int>> placed(bad.pairs[0].begin(), bad.pairs[0].end() - 1);
+            const Expected e = expect(s, want_pred, bad.diffs[0], placed, false);
+            std::vector<Opx32u> words = bad.w.words(31);
             Opx32u* p = words.data();
             Opx32s pos = 31, size = -7;
             std::array<Opx16s, 64> dst;
@@ -387,7 +378,8 @@ TEST(Mpeg2BlockDecode, RunReachingPosition63IsDecodedAnd64IsAnError) {
                       opxErrH264VlcCode);
             EXPECT_EQ(size, -7);
             EXPECT_EQ(pred, intra ? want_pred : 0);
-            const auto [word, bit] = BitWriter::cursor_at(ends.back(), 31);
+            // code_ends: one per pair, then the end of block
+            const auto [word, bit] = BitWriter::cursor_at(bad.code_ends[placed.size()], 31);
             EXPECT_EQ(p - words.data(), static_cast<std::ptrdiff_t>(word));
             EXPECT_EQ(pos, bit);
             EXPECT_EQ(dst, e.block);  // placed coefficients, no mismatch control
@@ -406,8 +398,7 @@ struct Outcome {
 };
 Outcome decode_bits(const BlockSetup& s, Call t, const std::string& bits) {
     BitWriter w;
-    for (char c : bits)
-        if (c == '0' || c == '1') w.put(c == '1', 1);
+    w.put_text(bits);
     std::vector<Opx32u> words = w.words(31, 2);
     Opx32u* p = words.data();
     Outcome o{};

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../../examples/m2vdec/mpeg2_code_lists.h"
+#include "../harness/bits.hpp"
 #include "opxvc.h"
 
 namespace opx::test::mpeg2 {
@@ -58,36 +59,20 @@ inline std::map<int, Code> value_codes(const std::int32_t* list) {
     return m;
 }
 
-class BitWriter {
+class BitWriter : public opx::test::BitString {
   public:
-    void put(std::uint32_t code, int n) {
-        for (int i = n - 1; i >= 0; --i)
-            bits_.push_back(static_cast<std::uint8_t>((code >> i) & 1));
-    }
+    using BitString::put;
     void put(const Code& c) { put(c.bits, c.length); }
-    std::size_t size() const { return bits_.size(); }
-
     // Words with the first bit at position `first_pos` (31..0) of word 0 (the bits before it
     // are ones), then `pad` words of `fill`.
     std::vector<Opx32u> words(int first_pos, int pad = 2, Opx32u fill = 0) const {
-        const std::size_t lead = static_cast<std::size_t>(31 - first_pos);
-        const std::size_t total = lead + bits_.size();
-        std::vector<Opx32u> w((total + 31) / 32 + static_cast<std::size_t>(pad), fill);
-        for (std::size_t i = 0; i < (total + 31) / 32; ++i) w[i] = 0;
-        for (std::size_t i = 0; i < total; ++i) {
-            const bool one = i < lead ? true : bits_[i - lead] != 0;
-            if (one) w[i / 32] |= 1u << (31 - i % 32);
-        }
-        return w;
+        return BitString::words(31 - first_pos, pad, fill);
     }
     // Cursor (word index, position) of bit `index` when written with words(first_pos).
     static std::pair<std::size_t, int> cursor_at(std::size_t index, int first_pos) {
         const std::size_t i = static_cast<std::size_t>(31 - first_pos) + index;
         return {i / 32, 31 - static_cast<int>(i % 32)};
     }
-
-  private:
-    std::vector<std::uint8_t> bits_;
 };
 
 enum class Escape { kNever, kSometimes, kAlways };

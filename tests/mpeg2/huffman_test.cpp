@@ -2,9 +2,10 @@
 // decoding one code (cursor rules on invalid codes).
 #include <string>
 
-#include "opxvc_h264_cavlc_codes.h"
+#include "harness/bits.hpp"
 #include "harness/harness.hpp"
 #include "opxcore.h"
+#include "opxvc_h264_cavlc_codes.h"
 
 namespace opx::test {
 namespace {
@@ -24,14 +25,9 @@ struct Built {
 
 // A word stream of `bits` from bit 31, zeros after.
 std::vector<Opx32u> stream(const std::string& bits) {
-    std::vector<Opx32u> w(bits.size() / 32 + 3, 0);
-    int i = 0;
-    for (char c : bits) {
-        if (c != '0' && c != '1') continue;
-        if (c == '1') w[i / 32] |= 1u << (31 - i % 32);
-        ++i;
-    }
-    return w;
+    BitString w;
+    w.put_text(bits);
+    return w.words(0, 3);
 }
 
 TEST(HuffmanTable, SmallListLayout) {

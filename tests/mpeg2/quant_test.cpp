@@ -275,10 +275,10 @@ TEST(Mpeg2Scan, PermutationsTransposeInverseAndEarlyStop) {
 
 OPX_NULL_CALL(opxiQuantIntra_MPEG2_16s_C1I, nul(s.s16(0)), 4, nullptr, nul(s.s32(1)))
 OPX_NULL_CALL(opxiQuant_MPEG2_16s_C1I, nul(s.s16(0)), 4, nullptr, nul(s.s32(1)))
-OPX_NULL_CALL(opxiQuantInvIntra_MPEG2_16s_C1I, nul(s.s16(0)), 4, nul(s.s16(1)))
+OPX_NULL_AUTO(opxiQuantInvIntra_MPEG2_16s_C1I, 4)
 OPX_NULL_CALL(opxiQuantInv_MPEG2_16s_C1I, nul(s.s16(0)), 4, nullptr)
-OPX_NULL_CALL(opxiScanFwd_16s_C1, nul(s.s16(0)), nul(s.s16(1)), 10, 1)
-OPX_NULL_CALL(opxiScanInv_16s_C1, nul(s.s16(0)), nul(s.s16(1)), 10, 2)
+OPX_NULL_AUTO(opxiScanFwd_16s_C1, 10, 1)
+OPX_NULL_AUTO(opxiScanInv_16s_C1, 10, 2)
 OPX_NULL_CALL(opxiCountZeros8x8_16s_C1, nul(s.s16(0)), nul(s.u32(1)))
 
 }  // namespace

@@ -7,8 +7,9 @@
 namespace opx::test::mpeg4 {
 namespace {
 
-template <class T>
-T* rec(unsigned char* p) {
+// Any memory as a record of type T (records of another kind, never initialised, misaligned).
+template <class T, class P>
+T* rec(P* p) {
     return reinterpret_cast<T*>(p);
 }
 
@@ -45,23 +46,17 @@ TEST(Mpeg4Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
     std::vector<ArgCase> rows = {
         // Quantisers: a record of another kind, then the QP range (it depends on the record's
         // bit count); H.263: QP before the level range; a null count is refused.
-        OPX_ARG(opxErrContextMatch,
-                opxiQuantInter_MPEG4_16s_C1I(
-                    s.s16(0), rec<OpxQuantInterStateMPEG4>(reinterpret_cast<unsigned char*>(fwd)),
-                    0, s.s32(1))),
-        OPX_ARG(opxErrContextMatch,
-                opxiQuantInvIntra_MPEG4_16s_C1I(
-                    s.s16(0), 0,
-                    rec<OpxQuantInvIntraStateMPEG4>(reinterpret_cast<unsigned char*>(inv)), 3, 0)),
+        OPX_ARG(opxErrContextMatch, opxiQuantInter_MPEG4_16s_C1I(
+                                        s.s16(0), rec<OpxQuantInterStateMPEG4>(fwd), 0, s.s32(1))),
+        OPX_ARG(opxErrContextMatch, opxiQuantInvIntra_MPEG4_16s_C1I(
+                                        s.s16(0), 0, rec<OpxQuantInvIntraStateMPEG4>(inv), 3, 0)),
         OPX_ARG(opxErrQp, opxiQuantIntra_MPEG4_16s_C1I(s.s16(0), fwd, 32, s.s32(1), 0)),
         OPX_ARG(opxErrQp, opxiQuantIntra_MPEG4_16s_C1I(s.s16(0), fwd, 0, s.s32(1), 0)),
         OPX_ARG(opxErrContextMatch,
                 opxiQuantIntra_MPEG4_16s_C1I(s.s16(0), rec<OpxQuantIntraStateMPEG4>(inv_intra), 3,
                                              s.s32(1), 0)),
-        OPX_ARG(opxErrContextMatch,
-                opxiQuantInvInter_MPEG4_16s_C1I(
-                    s.s16(0), 0,
-                    rec<OpxQuantInvInterStateMPEG4>(reinterpret_cast<unsigned char*>(fwd)), 3)),
+        OPX_ARG(opxErrContextMatch, opxiQuantInvInter_MPEG4_16s_C1I(
+                                        s.s16(0), 0, rec<OpxQuantInvInterStateMPEG4>(fwd), 3)),
         OPX_ARG(opxErrQp, opxiQuantIntra_MPEG4_16s_C1I(s.s16(0), fwd9, 64, s.s32(1), 0)),
         OPX_ARG(opxErrQp, opxiQuantInvInter_H263_16s_C1I(s.s16(0), -1, 0, 0)),
         OPX_ARG(opxErrOutOfRange, opxiQuantInvInter_H263_16s_C1I(s.s16(0), -1, 5, 0)),
@@ -105,35 +100,25 @@ TEST(Mpeg4Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
                                             &r16, rec<OpxWarpStateMPEG4>(s.u8(0) + 3))),
     };
     // Coefficient decoders: the bit offset, then the record (its kind, then QP); a null stream.
-    rows.push_back(OPX_ARG(opxErrBitOffset,
-                           opxiDecodeCoeffsInter_MPEG4_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{8}),
-                                                             s.s16(3), s.s32(4), 0, 0)));
-    rows.push_back(OPX_ARG(opxErrBitOffset,
-                           opxiDecodeCoeffsInter_H263_1u16s(s.put(1, s.u8(0)), s.put(2, Opx32s{-1}),
-                                                            s.s16(3), s.s32(4), 0, 0)));
-    rows.push_back(OPX_ARG(opxErrBitOffset,
-                           opxiReconstructCoeffsInter_H263_1u16s(
-                               s.put(1, s.u8(0)), s.put(2, Opx32s{-1}), s.s16(3), s.s32(4), 0, 0)));
+    // A decoder with the cursor (slot 0, offset `off`) in slots 1 and 2, outputs in 3 and 4.
+    auto decode = [](Scratch& s, Opx32s off, auto fn, auto... rest) {
+        return fn(s.put(1, s.u8(0)), s.put(2, off), s.s16(3), s.s32(4), rest...);
+    };
+    rows.push_back(OPX_ARG(opxErrBitOffset, decode(s, 8, opxiDecodeCoeffsInter_MPEG4_1u16s, 0, 0)));
+    rows.push_back(OPX_ARG(opxErrBitOffset, decode(s, -1, opxiDecodeCoeffsInter_H263_1u16s, 0, 0)));
     rows.push_back(
-        OPX_ARG(opxErrQp, opxiReconstructCoeffsInter_H263_1u16s(
-                              s.put(1, s.u8(0)), s.put(2, Opx32s{0}), s.s16(3), s.s32(4), 0, 0)));
-    rows.push_back(
-        OPX_ARG(opxErrQp, opxiReconstructCoeffsIntra_H261_1u16s(
-                              s.put(1, s.u8(0)), s.put(2, Opx32s{0}), s.s16(3), s.s32(4), 32)));
+        OPX_ARG(opxErrBitOffset, decode(s, -1, opxiReconstructCoeffsInter_H263_1u16s, 0, 0)));
+    rows.push_back(OPX_ARG(opxErrQp, decode(s, 0, opxiReconstructCoeffsInter_H263_1u16s, 0, 0)));
+    rows.push_back(OPX_ARG(opxErrQp, decode(s, 0, opxiReconstructCoeffsIntra_H261_1u16s, 32)));
     rows.push_back(OPX_ARG(opxErrNullPtr, opxiDecodeCoeffsInter_H261_1u16s(
                                               s.put(1, static_cast<Opx8u*>(nullptr)),
                                               s.put(2, Opx32s{0}), s.s16(3), s.s32(4), 0)));
+    const auto* other = rec<OpxQuantInvInterStateMPEG4>(inv_intra);
     for (int rvlc = 0; rvlc < 2; ++rvlc) {
-        rows.push_back(OPX_ARG(opxErrContextMatch,
-                               opxiReconstructCoeffsInter_MPEG4_1u16s(
-                                   s.put(1, s.u8(0)), s.put(2, Opx32s{3}), s.s16(3), s.s32(4), rvlc,
-                                   0, rec<OpxQuantInvInterStateMPEG4>(inv_intra), 3)));
-        rows.push_back(OPX_ARG(opxErrQp, opxiReconstructCoeffsInter_MPEG4_1u16s(
-                                             s.put(1, s.u8(0)), s.put(2, Opx32s{3}), s.s16(3),
-                                             s.s32(4), rvlc, 0, inv, 32)));
-        rows.push_back(OPX_ARG(opxErrNullPtr, opxiReconstructCoeffsInter_MPEG4_1u16s(
-                                                  s.put(1, s.u8(0)), s.put(2, Opx32s{3}), s.s16(3),
-                                                  s.s32(4), rvlc, 0, nullptr, 3)));
+        const auto fn = opxiReconstructCoeffsInter_MPEG4_1u16s;
+        rows.push_back(OPX_ARG(opxErrContextMatch, decode(s, 3, fn, rvlc, 0, other, 3)));
+        rows.push_back(OPX_ARG(opxErrQp, decode(s, 3, fn, rvlc, 0, inv, 32)));
+        rows.push_back(OPX_ARG(opxErrNullPtr, decode(s, 3, fn, rvlc, 0, nullptr, 3)));
     }
     // Deblocking and deringing take QP 1..31.
     for (Opx32s qp : {0, 32, -5, 1000}) {

@@ -203,10 +203,9 @@ TEST(Mpeg4PostFilterDifferential, KernelsAgreeAtGuardPages) {
 
 }  // namespace
 
-OPX_NULL_CALL(opxiFilterDeblocking8x8HorEdge_MPEG4_8u_C1IR, nul(s.u8(0)), 32, 8, 2, 6)
-OPX_NULL_CALL(opxiFilterDeblocking8x8VerEdge_MPEG4_8u_C1IR, nul(s.u8(0)), 32, 8, 2, 6)
-OPX_NULL_CALL(opxiFilterDeringingThreshold_MPEG4_8u_P3R, nul(s.u8(0)), 32, nul(s.u8(1)), 16,
-              nul(s.u8(2)), 16, nul(s.s32(3)))
-OPX_NULL_CALL(opxiFilterDeringingSmooth8x8_MPEG4_8u_C1R, nul(s.u8(0)), 32, nul(s.u8(1)), 16, 8, 100)
+OPX_NULL_AUTO(opxiFilterDeblocking8x8HorEdge_MPEG4_8u_C1IR, 32, 8, 2, 6)
+OPX_NULL_AUTO(opxiFilterDeblocking8x8VerEdge_MPEG4_8u_C1IR, 32, 8, 2, 6)
+OPX_NULL_AUTO(opxiFilterDeringingThreshold_MPEG4_8u_P3R, 32, 16, 16)
+OPX_NULL_AUTO(opxiFilterDeringingSmooth8x8_MPEG4_8u_C1R, 32, 16, 8, 100)
 
 }  // namespace opx::test::mpeg4

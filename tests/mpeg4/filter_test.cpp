@@ -185,6 +185,6 @@ OPX_NULL_CALL(opxiFilterDeblocking16x16HorEdge_H263_8u_C1IR, nul(s.u8(0) + 64), 
 OPX_NULL_CALL(opxiFilterDeblocking16x16VerEdge_H263_8u_C1IR, nul(s.u8(0) + 64), 32)
 OPX_NULL_CALL(opxiFilterBlockBoundaryHorEdge_H263_8u_C1IR, nul(s.u8(0) + 64), 32)
 OPX_NULL_CALL(opxiFilterBlockBoundaryVerEdge_H263_8u_C1IR, nul(s.u8(0) + 64), 32)
-OPX_NULL_CALL(opxiFilter8x8_H261_8u_C1R, nul(s.u8(0)), 8, nul(s.u8(1)), 8)
+OPX_NULL_AUTO(opxiFilter8x8_H261_8u_C1R, 8, 8)
 
 }  // namespace opx::test::mpeg4

@@ -174,9 +174,9 @@ TEST(Mpeg4QpelDifferential, EveryKernelAgrees) {
 
 }  // namespace
 
-OPX_NULL_CALL(opxiCopy8x8QP_MPEG4_8u_C1R, nul(s.u8(0)), 32, nul(s.u8(1)), 32, 5, 0)
-OPX_NULL_CALL(opxiCopy16x8QP_MPEG4_8u_C1R, nul(s.u8(0)), 32, nul(s.u8(1)), 32, 5, 0)
-OPX_NULL_CALL(opxiCopy16x16QP_MPEG4_8u_C1R, nul(s.u8(0)), 32, nul(s.u8(1)), 32, 5, 0)
+OPX_NULL_AUTO(opxiCopy8x8QP_MPEG4_8u_C1R, 32, 32, 5, 0)
+OPX_NULL_AUTO(opxiCopy16x8QP_MPEG4_8u_C1R, 32, 32, 5, 0)
+OPX_NULL_AUTO(opxiCopy16x16QP_MPEG4_8u_C1R, 32, 32, 5, 0)
 // Vectors (1, -1), (0, 0), (3, 2), (-2, 1), (2, 3): small, so the call with every pointer valid
 // stays inside the scratch area.
 #define OPX_OBMC_NULL(fn)                                                                    \

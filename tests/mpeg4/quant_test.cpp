@@ -234,14 +234,14 @@ OPX_NULL_CALL(opxiQuantIntraInit_MPEG4, s.u8(1), nul(reinterpret_cast<OpxQuantIn
 OPX_NULL_CALL(opxiQuantInterInit_MPEG4, s.u8(1), nul(reinterpret_cast<OpxQuantInterStateMPEG4*>(s.u8(0))), 8)
 OPX_NULL_CALL(opxiQuantInvIntraInit_MPEG4, s.u8(1), nul(reinterpret_cast<OpxQuantInvIntraStateMPEG4*>(s.u8(0))), 8)
 OPX_NULL_CALL(opxiQuantInvInterInit_MPEG4, s.u8(1), nul(reinterpret_cast<OpxQuantInvInterStateMPEG4*>(s.u8(0))), 8)
-OPX_NULL_CALL(opxiQuantIntra_MPEG4_16s_C1I, nul(s.s16(0)), nul(reinterpret_cast<OpxQuantIntraStateMPEG4*>(s.u8(1))), 4, nul(s.s32(2)), 0)
-OPX_NULL_CALL(opxiQuantInter_MPEG4_16s_C1I, nul(s.s16(0)), nul(reinterpret_cast<OpxQuantInterStateMPEG4*>(s.u8(1))), 4, nul(s.s32(2)))
-OPX_NULL_CALL(opxiQuantInvIntra_MPEG4_16s_C1I, nul(s.s16(0)), 63, nul(reinterpret_cast<OpxQuantInvIntraStateMPEG4*>(s.u8(1))), 4, 0)
-OPX_NULL_CALL(opxiQuantInvInter_MPEG4_16s_C1I, nul(s.s16(0)), 63, nul(reinterpret_cast<OpxQuantInvInterStateMPEG4*>(s.u8(1))), 4)
-OPX_NULL_CALL(opxiQuantIntra_H263_16s_C1I, nul(s.s16(0)), 4, nul(s.s32(1)), 0, 0)
-OPX_NULL_CALL(opxiQuantInter_H263_16s_C1I, nul(s.s16(0)), 4, nul(s.s32(1)), 0)
-OPX_NULL_CALL(opxiQuantInvIntra_H263_16s_C1I, nul(s.s16(0)), 63, 4, 0, 0)
-OPX_NULL_CALL(opxiQuantInvInter_H263_16s_C1I, nul(s.s16(0)), 63, 4, 0)
+OPX_NULL_AUTO(opxiQuantIntra_MPEG4_16s_C1I, 4, 0)
+OPX_NULL_AUTO(opxiQuantInter_MPEG4_16s_C1I, 4)
+OPX_NULL_AUTO(opxiQuantInvIntra_MPEG4_16s_C1I, 63, 4, 0)
+OPX_NULL_AUTO(opxiQuantInvInter_MPEG4_16s_C1I, 63, 4)
+OPX_NULL_AUTO(opxiQuantIntra_H263_16s_C1I, 4, 0, 0)
+OPX_NULL_AUTO(opxiQuantInter_H263_16s_C1I, 4, 0)
+OPX_NULL_AUTO(opxiQuantInvIntra_H263_16s_C1I, 63, 4, 0, 0)
+OPX_NULL_AUTO(opxiQuantInvInter_H263_16s_C1I, 63, 4, 0)
 
 }  // namespace
 }  // namespace opx::test::mpeg4

@@ -200,9 +200,8 @@ TEST(Mpeg4DecodeRules, Mpeg4DcDifferentials) {
                  {"00000000001 100000000000 1", 0, 2048}, {"000000000001 011111111111 1", 1, -2048}};
     for (const Case& c : cases) {
         BitSink s;
-        int n = 0;
-        for (const char* q = c.bits; *q; ++q)
-            if (*q != ' ') s.put(*q == '1', 1), ++n;
+        s.put_text(c.bits);
+        const long n = static_cast<long>(s.size());
         Stream st(s, 7);
         Opx16s d = 1234;
         const OpxResult e = opxiDecodeDCIntra_MPEG4_1u16s(&st.p, &st.off, &d, c.chroma);

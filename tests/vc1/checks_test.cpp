@@ -35,6 +35,12 @@ TEST(Vc1Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
         OPX_ARG(opxErrNullPtr,
                 opxiQuantInvInterUniform_VC1_16s_C1IR(s.s16(0), 16, 10, {8, 16}, nullptr)),
     };
+    // Range mapping: the range value 0..7.
+    rows.push_back(OPX_ARG(opxErrOutOfRange,
+                           opxiRangeMapping_VC1_8u_C1R(s.u8(0), 4, s.u8(1), 4, {4, 1}, 8)));
+    // A frame of one row with paddingMode 2 (means 0) is fine.
+    rows.push_back(OPX_ARG(opxOk, opxiInterpolateICBicubicBlock_VC1_8u_C1R(
+                                      &(b = ic(s, {10, 1}, {8, 8}, {0, 0}, 2, 0)))));
     for (int q : {1, 63, 0, -2})
         rows.push_back(
             OPX_ARG(opxErrOutOfRange, opxiQuantIntraUniform_VC1_16s_C1IR(s.s16(0), 16, q)));

@@ -271,24 +271,18 @@ TEST(Vc1Smooth, WorkedCases) {
 
 // ---- null pointers -------------------------------------------------------------------------
 
-OPX_NULL_CALL(opxiFilterDeblockingLuma_VerEdge_VC1_8u_C1IR, nul(s.u8(0)), 10, 64, 0u)
-OPX_NULL_CALL(opxiFilterDeblockingLuma_HorEdge_VC1_8u_C1IR, nul(s.u8(0)), 10, 64, 0u)
-OPX_NULL_CALL(opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR, nul(s.u8(0)), 10, 64, 0u)
-OPX_NULL_CALL(opxiFilterDeblockingChroma_HorEdge_VC1_8u_C1IR, nul(s.u8(0)), 10, 64, 0u)
-OPX_NULL_CALL(opxiFilterDeblockingChroma_VerEdge_VC1_8u_C2IR, nul(s.u8(0)), 10, 64, 0u, 0u)
-OPX_NULL_CALL(opxiFilterDeblockingChroma_HorEdge_VC1_8u_C2IR, nul(s.u8(0)), 10, 64, 0u, 0u)
-OPX_NULL_CALL(opxiSmoothingLuma_VerEdge_VC1_16s8u_C1R, nul(s.s16(0)), 32, nul(s.s16(1)), 32,
-              nul(s.u8(2)), 32, 0u, 15u)
-OPX_NULL_CALL(opxiSmoothingLuma_HorEdge_VC1_16s8u_C1R, nul(s.s16(0)), 32, nul(s.s16(1)), 32,
-              nul(s.u8(2)), 32, 15u)
-OPX_NULL_CALL(opxiSmoothingChroma_VerEdge_VC1_16s8u_C1R, nul(s.s16(0)), 16, nul(s.s16(1)), 16,
-              nul(s.u8(2)), 16)
-OPX_NULL_CALL(opxiSmoothingChroma_HorEdge_VC1_16s8u_C1R, nul(s.s16(0)), 16, nul(s.s16(1)), 16,
-              nul(s.u8(2)), 16)
-OPX_NULL_CALL(opxiSmoothingChroma_VerEdge_VC1_16s8u_P2C2R, nul(s.s16(0)), 16, nul(s.s16(1)), 16,
-              nul(s.s16(2)), 16, nul(s.s16(3)), 16, nul(s.u8(4)), 32)
-OPX_NULL_CALL(opxiSmoothingChroma_HorEdge_VC1_16s8u_P2C2R, nul(s.s16(0)), 16, nul(s.s16(1)), 16,
-              nul(s.s16(2)), 16, nul(s.s16(3)), 16, nul(s.u8(4)), 32)
+OPX_NULL_AUTO(opxiFilterDeblockingLuma_VerEdge_VC1_8u_C1IR, 10, 64, 0u)
+OPX_NULL_AUTO(opxiFilterDeblockingLuma_HorEdge_VC1_8u_C1IR, 10, 64, 0u)
+OPX_NULL_AUTO(opxiFilterDeblockingChroma_VerEdge_VC1_8u_C1IR, 10, 64, 0u)
+OPX_NULL_AUTO(opxiFilterDeblockingChroma_HorEdge_VC1_8u_C1IR, 10, 64, 0u)
+OPX_NULL_AUTO(opxiFilterDeblockingChroma_VerEdge_VC1_8u_C2IR, 10, 64, 0u, 0u)
+OPX_NULL_AUTO(opxiFilterDeblockingChroma_HorEdge_VC1_8u_C2IR, 10, 64, 0u, 0u)
+OPX_NULL_AUTO(opxiSmoothingLuma_VerEdge_VC1_16s8u_C1R, 32, 32, 32, 0u, 15u)
+OPX_NULL_AUTO(opxiSmoothingLuma_HorEdge_VC1_16s8u_C1R, 32, 32, 32, 15u)
+OPX_NULL_AUTO(opxiSmoothingChroma_VerEdge_VC1_16s8u_C1R, 16, 16, 16)
+OPX_NULL_AUTO(opxiSmoothingChroma_HorEdge_VC1_16s8u_C1R, 16, 16, 16)
+OPX_NULL_AUTO(opxiSmoothingChroma_VerEdge_VC1_16s8u_P2C2R, 16, 16, 16, 16, 32)
+OPX_NULL_AUTO(opxiSmoothingChroma_HorEdge_VC1_16s8u_P2C2R, 16, 16, 16, 16, 32)
 
 }  // namespace
 }  // namespace opx::test::vc1
