@@ -156,7 +156,8 @@ class SliceDecoder {
     // the current macroblock in a maxW x maxH grid (luma 16 x 16, chroma 8 x 8 or 8 x 16) and
     // the location (x, y) inside it, in samples; mby is the macroblock's row in the frame
     // (2 * pair row + 1 for the bottom macroblock of a pair).
-    // A location inside the current macroblock is its own (answered here, without a call);
+    // A location inside the current macroblock is its own, and one to the left in a pair of the
+    // same kind is in the macroblock of the same position (both answered here, without a call);
     // any other goes through the derivation of Table 6-4.
     Nb nb_mbaff(int xN, int yN, int maxW, int maxH) const {
         if (xN >= 0 && yN >= 0 && xN < maxW && yN < maxH) {
@@ -165,6 +166,16 @@ class SliceDecoder {
             n.mbx = mbx_;
             n.mby = mby_;
             n.x = xN;
+            n.y = yN;
+            return n;
+        }
+        if (xN < 0 && yN >= 0 && yN < maxH && pair_nb_[3] == (field_mb_ ? 2 : 1)) {
+            // to the left, in a pair of the same kind: the macroblock of the same position
+            Nb n;
+            n.avail = true;
+            n.mbx = mbx_ - 1;
+            n.mby = mby_;
+            n.x = xN + maxW;
             n.y = yN;
             return n;
         }
