@@ -156,9 +156,9 @@ class SliceDecoder {
     // the current macroblock in a maxW x maxH grid (luma 16 x 16, chroma 8 x 8 or 8 x 16) and
     // the location (x, y) inside it, in samples; mby is the macroblock's row in the frame
     // (2 * pair row + 1 for the bottom macroblock of a pair).
-    // A location inside the current macroblock is its own, and one to the left in a pair of the
-    // same kind is in the macroblock of the same position (both answered here, without a call);
-    // any other goes through the derivation of Table 6-4.
+    // A location inside the current macroblock is its own; one to the left or above, in a pair
+    // of the same kind, has a fixed answer too (all three answered here, without a call); any
+    // other goes through the derivation of Table 6-4.
     Nb nb_mbaff(int xN, int yN, int maxW, int maxH) const {
         if (xN >= 0 && yN >= 0 && xN < maxW && yN < maxH) {
             Nb n;
@@ -177,6 +177,18 @@ class SliceDecoder {
             n.mby = mby_;
             n.x = xN + maxW;
             n.y = yN;
+            return n;
+        }
+        if (yN < 0 && xN >= 0 && xN < maxW &&
+            ((!field_mb_ && bottom_) || pair_nb_[1] == (field_mb_ ? 2 : 1))) {
+            // above: the top macroblock of the pair for a bottom frame macroblock, else, in a
+            // pair of the same kind, the bottom frame macroblock or the field of the same parity
+            Nb n;
+            n.avail = true;
+            n.mbx = mbx_;
+            n.mby = mby_ - (field_mb_ ? 2 : 1);
+            n.x = xN;
+            n.y = yN + maxH;
             return n;
         }
         return nb_mbaff_outside(xN, yN, maxW, maxH);
