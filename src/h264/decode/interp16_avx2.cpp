@@ -31,18 +31,22 @@ void luma16(const Opx16u* src, std::ptrdiff_t ss, Opx16u* dst, std::ptrdiff_t ds
 namespace {
 
 // N samples of a 16-bit row widened to 32-bit lanes of an __m128i (N <= 4) or __m256i (N = 8).
-// Bilinear sums are at most 64 * 16383, within 32 bits; pairs of taps go through pmaddwd.
+// Pairs of taps go through pmaddwd, which reads its words as signed: the samples enter less
+// 2^15 and the weights' sum, 64, times 2^15 comes back with the rounding term, so that any
+// sample value up to 65535 gives the exact sum (at most 64 · 65535 + 32).
 template <int N, bool DX, bool DY>
 OPX_INLINE void chroma16_strip(const Opx16u* src, std::ptrdiff_t ss, Opx16u* dst, std::ptrdiff_t ds,
                                int height, int dx, int dy) {
     const int wa = (8 - dx) * (8 - dy), wb = dx * (8 - dy), wc = (8 - dx) * dy, wd = dx * dy;
     const __m256i wab = _mm256_set1_epi32(wa | (wb << 16));
     const __m256i wcd = _mm256_set1_epi32(wc | (wd << 16));
-    const __m256i rnd = _mm256_set1_epi32(32);
-    // Pairs (s[x], s[x + 1]) of row p, as 32-bit lanes of 16-bit pairs (x in order across lanes).
+    const __m256i rnd = _mm256_set1_epi32(32 + 64 * 32768);
+    // Pairs (s[x] - 2^15, s[x + 1] - 2^15) of row p, as 32-bit lanes of 16-bit pairs (x in order
+    // across lanes); the second is unused (weight 0) without DX.
     auto pairs = [](const Opx16u* p) {
-        const __m128i a = load_bytes<2 * N>(p);
-        const __m128i b = DX ? load_bytes<2 * N>(p + 1) : _mm_setzero_si128();
+        const __m128i bias = _mm_set1_epi16(static_cast<short>(0x8000));
+        const __m128i a = _mm_xor_si128(load_bytes<2 * N>(p), bias);
+        const __m128i b = DX ? _mm_xor_si128(load_bytes<2 * N>(p + 1), bias) : bias;
         return _mm256_set_m128i(_mm_unpackhi_epi16(a, b), _mm_unpacklo_epi16(a, b));
     };
     __m256i p0 = pairs(src);
