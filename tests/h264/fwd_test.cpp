@@ -210,6 +210,52 @@ TEST(H264FwdDifferential, SharedWideKernelsAtExtremes) {
     }
 }
 
+// The 16-bit-lane quantisers split |c| x s + f into halves and carry from the low one: every
+// coefficient -32768..32767, at every qp and offset (flat 4x4 and DC scales) and at qp_per 0..8
+// with scales where the carry and the clamp bite (8x8).
+TEST(H264FwdDifferential, EveryCoefficientThroughTheSixteenBitQuantisers) {
+    auto block = [](int b, Opx16s* c, int n) {
+        for (int i = 0; i < n; ++i) c[i] = static_cast<Opx16s>(-32768 + b * n + i);
+    };
+    Opx16s c[64], want[64], got[64], tw[16], tg[16];
+    for (int qp = 0; qp <= 51; ++qp)
+        for (bool intra : {false, true})
+            for (int b = 0; b < 65536 / 16; ++b) {
+                block(b, c, 16);
+                ASSERT_TRUE(
+                    same_facts(ref::kFwd.quant4x4(c, want, qp, intra, kZigzag4x4, nullptr),
+                               avx2::kFwd.quant4x4(c, got, qp, intra, kZigzag4x4, nullptr)));
+                ASSERT_TRUE(regions_equal(want, 0, got, 0, 16, 1)) << "qp " << qp;
+                std::copy(c, c + 16, tw), std::copy(c, c + 16, tg);
+                ASSERT_TRUE(
+                    same_facts(ref::kFwd.luma_dc(want, tw, qp, false, kZigzag4x4, nullptr),
+                               avx2::kFwd.luma_dc(got, tg, qp, false, kZigzag4x4, nullptr)));
+                ASSERT_TRUE(regions_equal(want, 0, got, 0, 16, 1)) << "qp " << qp;
+                if (qp > 39) continue;
+                std::copy(c, c + 4, tw), std::copy(c, c + 4, tg);
+                ASSERT_EQ(ref::kFwd.chroma_dc2x2(want, tw, qp, intra, false, nullptr).count,
+                          avx2::kFwd.chroma_dc2x2(got, tg, qp, intra, false, nullptr).count);
+                ASSERT_TRUE(regions_equal(want, 0, got, 0, 4, 1)) << "qp " << qp;
+            }
+    Opx16s scan[64];
+    for (int i = 0; i < 64; ++i) scan[i] = static_cast<Opx16s>(i);
+    for (int per = 0; per <= 8; ++per)
+        for (bool intra : {false, true})
+            for (int s : {1, 2, 13107, 20972, 32768, 65534, 65535}) {
+                const std::vector<Opx16u> scale(64, static_cast<Opx16u>(s));
+                for (int b = 0; b < 65536 / 64; ++b) {
+                    block(b, c, 64);
+                    const BlockFacts a =
+                        ref::kFwd.quant8x8(c, want, per, intra, scan, scale.data());
+                    const BlockFacts g =
+                        avx2::kFwd.quant8x8(c, got, per, intra, scan, scale.data());
+                    ASSERT_TRUE(regions_equal(want, 0, got, 0, 64, 1))
+                        << "qpPer " << per << " s " << s;
+                    ASSERT_TRUE(same_facts(a, g)) << "qpPer " << per << " s " << s;
+                }
+            }
+}
+
 // ---- round trips through the library's inverse path ------------------------------------------
 
 double qstep(int qp) { return 0.625 * std::pow(2.0, qp / 6.0); }

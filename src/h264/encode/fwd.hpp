@@ -44,6 +44,14 @@ struct PerQpRem {
 
 // Forward scale MF of the 4x4 transform: [6 /* qp % 6 */][3 /* class: both even, both odd,
 // mixed */].
+inline constexpr PerQpRem<std::uint16_t, 3> kMf4x4 = {{
+    {13107, 5243, 8066},
+    {11916, 4660, 7490},
+    {10082, 4194, 6554},
+    {9362, 3647, 5825},
+    {8192, 3355, 5243},
+    {7282, 2893, 4559},
+}};
 extern const PerQpRem<std::uint16_t, 3> kQuantScale4x4;
 // The same per raster position: [6 /* qp % 6 */][16 /* raster */].
 extern const PerQpRem<std::uint16_t, 16> kQuantScale4x4Raster;
