@@ -101,6 +101,21 @@ constexpr BitPositions make_bit_positions() noexcept {
 }
 constexpr BitPositions kBitPositions = make_bit_positions();
 
+// The TrailingOneSigns value of t trailing ones (0..3) whose signs, in the order met, are bits
+// 0, 1, 2 of b (1 = negative): the first met becomes the most significant of t bits.
+struct TrailingSigns {
+    std::uint8_t v[4][8];
+};
+constexpr TrailingSigns make_trailing_signs() noexcept {
+    TrailingSigns t{};
+    for (int n = 0; n < 4; ++n)
+        for (int b = 0; b < 8; ++b)
+            for (int i = 0; i < n; ++i)
+                t.v[n][b] = static_cast<std::uint8_t>(t.v[n][b] | ((b >> i & 1) << (n - 1 - i)));
+    return t;
+}
+constexpr TrailingSigns kTrailingSigns = make_trailing_signs();
+
 // Bytes 0 .. n - 1: the indices of the set bits of the 16-bit mask m, lowest first.
 OPX_INLINE __m128i bit_positions(unsigned m) noexcept {
     const __m128i lo = _mm_cvtsi64_si128(static_cast<long long>(kBitPositions.v[m & 0xFF]));
@@ -175,20 +190,19 @@ OPX_INLINE CavlcFacts block16_core(__m128i lo, __m128i hi, __m128i rev, int firs
     // |x| = 1 after saturation only for x = +-1 (saturated values are +-127 / -128).
     const unsigned ones =
         static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_abs_epi8(f), _mm_set1_epi8(1))));
-    const unsigned neg = static_cast<unsigned>(_mm_movemask_epi8(f));
     const int n = _mm_popcnt_u32(m);
     const int total_zeros = 15 - static_cast<int>(_tzcnt_u32(m)) - first + 1 - n;
     // Trailing ones: the non-zero values met before the first larger one (all when none is).
     const unsigned larger = m & ~ones;
     const int t_all = _mm_popcnt_u32(m & ~larger & (larger - 1));
     const int t = t_all < 3 ? t_all : 3;
-    const unsigned m1 = _blsr_u32(m), m2 = _blsr_u32(m1), m3 = _blsr_u32(m2);
-    const unsigned s3 =
-        ((neg & (m ^ m1)) != 0) * 4u + ((neg & (m1 ^ m2)) != 0) * 2u + ((neg & (m2 ^ m3)) != 0);
-    const unsigned signs = s3 >> (3 - t);
 
     const __m128i iota = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const __m128i pos = bit_positions(m);
+    // Signs of the first three values met (bit i: the i-th), from their bytes gathered in order.
+    const unsigned met_signs =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_shuffle_epi8(f, pos))) & 7;
+    const unsigned signs = kTrailingSigns.v[t][met_signs];
     // runs[i]: zeros between the i-th and the (i + 1)-th value met.
     const __m128i run = _mm_sub_epi8(_mm_sub_epi8(_mm_srli_si128(pos, 1), pos), _mm_set1_epi8(1));
     store_exact(runs, run, static_cast<unsigned>(n - 1));
@@ -196,15 +210,13 @@ OPX_INLINE CavlcFacts block16_core(__m128i lo, __m128i hi, __m128i rev, int firs
     const __m128i q =
         _mm_shuffle_epi8(pos, _mm_add_epi8(iota, _mm_set1_epi8(static_cast<char>(t))));
     const __m128i idx = _mm_shuffle_epi8(rev, q);
-    const __m128i b =
-        _mm_add_epi8(_mm_and_si128(idx, _mm_set1_epi8(7)), _mm_and_si128(idx, _mm_set1_epi8(7)));
-    const __m128i b1 = _mm_add_epi8(b, _mm_set1_epi8(1));
-    const __m128i upper = _mm_cmpgt_epi8(idx, _mm_set1_epi8(7));
-    const __m128i c0 = _mm_unpacklo_epi8(b, b1), c1 = _mm_unpackhi_epi8(b, b1);
-    const __m128i l0 = _mm_blendv_epi8(_mm_shuffle_epi8(lo, c0), _mm_shuffle_epi8(hi, c0),
-                                       _mm_unpacklo_epi8(upper, upper));
-    const __m128i l1 = _mm_blendv_epi8(_mm_shuffle_epi8(lo, c1), _mm_shuffle_epi8(hi, c1),
-                                       _mm_unpackhi_epi8(upper, upper));
+    // The low and the high bytes of the 16 values, each plane gathered by one byte shuffle.
+    const __m128i low_bytes = _mm_set1_epi16(0xFF);
+    const __m128i plane_lo =
+        _mm_packus_epi16(_mm_and_si128(lo, low_bytes), _mm_and_si128(hi, low_bytes));
+    const __m128i plane_hi = _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8));
+    const __m128i gl = _mm_shuffle_epi8(plane_lo, idx), gh = _mm_shuffle_epi8(plane_hi, idx);
+    const __m128i l0 = _mm_unpacklo_epi8(gl, gh), l1 = _mm_unpackhi_epi8(gl, gh);
     store_exact(levels, l0, l1, static_cast<unsigned>(2 * (n - t)));
     return {static_cast<Opx8u>(t), static_cast<Opx8u>(signs), static_cast<Opx8u>(n),
             static_cast<Opx8u>(total_zeros)};
