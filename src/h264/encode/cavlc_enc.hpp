@@ -27,6 +27,11 @@ struct CavlcFacts {
     Opx8u trailing_ones, signs, total_coeff, total_zeros;
 };
 
+// The block kernels (block, block_high) check the scan first: when an entry of scan positions
+// first..last names no raster position 0..15 they write nothing and return kBadScan (a
+// total_coeff no block has); the entries outside first..last are read but not judged.
+inline constexpr CavlcFacts kBadScan = {0, 0, 255, 0};
+
 using CavlcEncFn = CavlcFacts (*)(const Opx16s* src, const Opx32s* scan, int first, int last,
                                   Opx16s* levels, Opx8u* runs) noexcept;
 using CavlcEncHighFn = CavlcFacts (*)(const Opx32s* src, const Opx32s* scan, int first, int last,

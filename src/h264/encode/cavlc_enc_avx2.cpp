@@ -5,8 +5,9 @@
 // below the highest bit less the number of bits. 16-bit blocks take no loop at all (block16 below).
 // The chroma DC arrays (4 and 8 values) share the portable loop, which is faster for so few values.
 //
-// Scan entries outside firstPos..lastPos are not checked by the entry points; the gather reads
-// them modulo 16 (always inside the block) and the mask drops their positions.
+// Scan entries outside firstPos..lastPos are not judged (those inside are, before anything is
+// written); the gather reads them modulo 16 (always inside the block) and the mask drops their
+// positions.
 #include <immintrin.h>
 
 #include "frame/dispatch.hpp"
@@ -46,6 +47,13 @@ CavlcFacts block(const T* src, const Opx32s* scan, int first, int last, T* level
                  Opx8u* runs) noexcept {
     alignas(32) T ord[16];
     const unsigned range = (0xFFFFu >> (15 - last)) & (0xFFFFu << first);
+    unsigned good = 0;  // bit k: scan[k] lies in 0..15
+    for (int h = 0; h < 2; ++h) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scan + 8 * h));
+        const __m256i in = _mm256_cmpeq_epi32(_mm256_min_epu32(v, _mm256_set1_epi32(15)), v);
+        good |= static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(in))) << (8 * h);
+    }
+    if (OPX_UNLIKELY(~good & range)) return kBadScan;
     const Masks mk = gather(src, scan, ord);
     unsigned mask = mk.nonzero & range;
     if (mask == 0) return {0, 0, 0, static_cast<Opx8u>(last - first + 1)};
@@ -233,11 +241,16 @@ CavlcFacts block16(const Opx16s* src, const Opx32s* scan, int first, int last, O
     const __m256i w = _mm256_packs_epi32(a, b);
     const __m128i bytes =
         _mm_packs_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
-    const __m128i rev = _mm_and_si128(
-        _mm_shuffle_epi8(bytes,
-                         _mm_setr_epi8(15, 14, 13, 12, 7, 6, 5, 4, 11, 10, 9, 8, 3, 2, 1, 0)),
-        _mm_set1_epi8(15));
-    return block16_core(lo, hi, rev, first, last, levels, runs);
+    const __m128i raw = _mm_shuffle_epi8(
+        bytes, _mm_setr_epi8(15, 14, 13, 12, 7, 6, 5, 4, 11, 10, 9, 8, 3, 2, 1, 0));
+    // Every entry outside 0..15 stays outside it through the signed saturations (and a negative
+    // one reads above 127 unsigned): one unsigned byte compare judges the 16 entries.
+    const __m128i fifteen = _mm_set1_epi8(15);
+    const unsigned good =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(raw, fifteen), raw)));
+    const unsigned range = (0xFFFFu >> first) & (0xFFFFu << (15 - last));
+    if (OPX_UNLIKELY(~good & range)) return kBadScan;
+    return block16_core(lo, hi, _mm_and_si128(raw, fifteen), first, last, levels, runs);
 }
 
 }  // namespace

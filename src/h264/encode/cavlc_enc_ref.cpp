@@ -42,6 +42,8 @@ CavlcFacts encode(const T* src, const Opx32s* scan, int first, int last, T* leve
 template <class T>
 CavlcFacts block(const T* src, const Opx32s* scan, int first, int last, T* levels,
                  Opx8u* runs) noexcept {
+    for (int p = first; p <= last; ++p)
+        if (static_cast<std::uint32_t>(scan[p]) > 15) return kBadScan;
     return encode(src, scan, first, last, levels, runs);
 }
 }  // namespace
