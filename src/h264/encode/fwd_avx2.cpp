@@ -390,9 +390,11 @@ void transform8x8(const Opx16s* src, Opx16s* dst) noexcept {
         r[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8 * i));
         peak = _mm_max_epu16(peak, _mm_abs_epi16(r[i]));  // -32768 reads as 32768
     }
-    if (OPX_LIKELY(_mm_testz_si128(_mm_cmpgt_epi16(_mm_min_epu16(peak, _mm_set1_epi16(0x7FFF)),
-                                                   _mm_set1_epi16(kExact8x8Bound)),
-                                   _mm_set1_epi16(-1)))) {
+    // Rows are read 16 bytes at a time, as a caller's residual is likely just stored (a wider
+    // load over two stores would wait for both to reach the cache). A peak above the bound
+    // leaves a non-zero unsigned saturated difference.
+    const __m128i over = _mm_subs_epu16(peak, _mm_set1_epi16(kExact8x8Bound));
+    if (OPX_LIKELY(_mm_testz_si128(over, over))) {
         transpose8x16(r);
         pass8x16(r);  // rows
         transpose8x16(r);
@@ -410,7 +412,8 @@ void transform8x8(const Opx16s* src, Opx16s* dst) noexcept {
 // The 8x8 rule once q = 12 + qp_per >= 16 (qp_per >= 4), in 16-bit lanes: |c| <= 32767 and
 // s <= 65535 give P = |c| x s < 2^31 and f <= 682 x 2^9, so with the halves hi:lo of P and
 // fh:fl of f, (P + f) >> 16 = hi + fh + carry (below 32774) and the magnitude is that sum
-// >> (q - 16), clamped to 32767 / 32768. fl is never 0 for these offsets.
+// >> (q - 16), clamped to 32767 / 32768 when q = 16 (above it the magnitude stays below 16387).
+// fl is never 0 for these offsets.
 struct Step8x8 {
     std::uint16_t k, fh;  // 2^16 - fl, high half of f
 };
@@ -436,6 +439,7 @@ constexpr bool steps8x8_ok() noexcept {
 }
 static_assert(steps8x8_ok());
 
+template <bool kClamp>
 struct Quant8x8Halves {
     __m256i k, fh;
     __m128i shift;
@@ -449,6 +453,7 @@ struct Quant8x8Halves {
         const __m256i carry = _mm256_cmpeq_epi16(_mm256_max_epu16(lo, k), lo);
         const __m256i r =
             _mm256_srl_epi16(_mm256_sub_epi16(_mm256_add_epi16(hi, fh), carry), shift);
+        if constexpr (!kClamp) return _mm256_sign_epi16(r, c);
         const __m256i neg = _mm256_cmpgt_epi16(_mm256_setzero_si256(), c);
         const __m256i limit = _mm256_sub_epi16(_mm256_set1_epi16(32767), neg);
         return _mm256_sign_epi16(_mm256_min_epu16(r, limit), c);
@@ -494,7 +499,8 @@ OPX_INLINE BlockFacts quant8x8_of(const Quant& quant, const Opx16s* src, Opx16s*
 
 BlockFacts quant8x8(const Opx16s* src, Opx16s* dst, int qp_per, bool intra, const Opx16s* scan,
                     const Opx16u* scale) noexcept {
-    if (qp_per >= 4) return quant8x8_of(Quant8x8Halves(qp_per, intra), src, dst, scan, scale);
+    if (qp_per > 4) return quant8x8_of(Quant8x8Halves<false>(qp_per, intra), src, dst, scan, scale);
+    if (qp_per == 4) return quant8x8_of(Quant8x8Halves<true>(qp_per, intra), src, dst, scan, scale);
     return quant8x8_of(Quant8x8Wide(qp_per, intra), src, dst, scan, scale);
 }
 
