@@ -55,8 +55,10 @@ OPX_INLINE __m256i masked_scan(__m256i level, const Opx16s* scan) noexcept {
 }
 OPX_INLINE std::int32_t hmax(__m256i v) noexcept {
     const __m128i m = _mm_max_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
-    const __m128i inv = _mm_sub_epi16(_mm_set1_epi16(32767), m);  // 0..32767: min = max
-    return 32767 - (_mm_cvtsi128_si32(_mm_minpos_epu16(inv)) & 0xFFFF);  // bits 16..18: index
+    // ~m reverses the order of 0..32767 read unsigned: its smallest word is ~max (bits 16..18
+    // of the answer hold the index).
+    const __m128i inv = _mm_xor_si128(m, _mm_cmpeq_epi16(m, m));
+    return static_cast<std::uint16_t>(~_mm_cvtsi128_si32(_mm_minpos_epu16(inv)));
 }
 
 // ---- quantiser steps per qp -------------------------------------------------------------------
