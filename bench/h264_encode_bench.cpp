@@ -104,7 +104,9 @@ OPX_BENCH_CASES(h264_encode) {
             opxiQuantizeResidual4x4Fwd_H264_16s_C1(g.coef, g.out.levels, &g.out.num, &g.out.last,
                                                    nullptr, kZigzag16, 26, 0);
         },
-        [&rf] { g.out.num = rf.quant4x4(g.coef, g.out.levels, 26, false, kZigzag16, nullptr).count; });
+        [&rf] {
+            rf.quant4x4(g.coef, g.out.levels, &g.out.num, &g.out.last, nullptr, kZigzag16, 26, 0);
+        });
     add(
         "opxiQuantLuma8x8_H264_16s_C1", "qp26",
         [] {

@@ -99,8 +99,12 @@ using TransQuant4x4WideFn = BlockFacts (*)(const Opx16s* src, Opx32s* dst, int q
 // Quantise 16 coefficients (opxiQuantizeResidual4x4Fwd): the 4x4 rule as above; the count is
 // never negated. 16s: scale (optional) unsigned 16-bit, qp 0..51. 16s32s: scale required,
 // qp 0..51. 32s: scale optional, qp 0..87; the 32-bit scale values are read as unsigned.
-using Quant4x4Fn = BlockFacts (*)(const Opx16s* src, Opx16s* dst, int qp, bool intra,
-                                  const Opx16s* scan, const Opx16u* scale) noexcept;
+// The 16s kernel takes the exported function's arguments as they come (checked; intra any
+// non-zero value), stores the facts itself and returns opxOk, so that the entry point ends in a
+// jump: the call is short enough for the work around a call to count.
+using Quant4x4Fn = OpxResult (*)(const Opx16s* src, Opx16s* dst, Opx32s* num, Opx32s* last,
+                                 const Opx16u* scale, const Opx16s* scan, Opx32s qp,
+                                 Opx32s intra) noexcept;
 using Quant4x4WideFn = BlockFacts (*)(const Opx16s* src, Opx32s* dst, int qp, bool intra,
                                       const Opx16s* scan, const Opx32s* scale) noexcept;
 using Quant4x4HighFn = BlockFacts (*)(const Opx32s* src, Opx32s* dst, int qp, bool intra,

@@ -55,8 +55,7 @@ OpxResult opxiQuantizeResidual4x4Fwd_H264_16s_C1(const Opx16s* pSrc, Opx16s* pDs
                                                  Opx32s intra) noexcept {
     OPX_CHECK_NULL(pSrc, pDst, pNumLevels, pLastCoeff, pScanMatrix);
     OPX_CHECK(in(qp, 0, 51), opxErrOutOfRange);
-    return store(k().quant4x4(pSrc, pDst, qp, intra != 0, pScanMatrix, pScaleLevels), pNumLevels,
-                 pLastCoeff);
+    return k().quant4x4(pSrc, pDst, pNumLevels, pLastCoeff, pScaleLevels, pScanMatrix, qp, intra);
 }
 
 OpxResult opxiQuantizeResidual4x4Fwd_H264_16s32s_C1(const Opx16s* pSrc, Opx32s* pDst,

@@ -256,12 +256,15 @@ BlockFacts trans_quant4x4(const Opx16s* src, Opx16s* dst, int qp, bool intra, co
     return facts16(level, scan, true);
 }
 
-BlockFacts quant4x4(const Opx16s* src, Opx16s* dst, int qp, bool intra, const Opx16s* scan,
-                    const Opx16u* scale) noexcept {
+OpxResult quant4x4(const Opx16s* src, Opx16s* dst, Opx32s* num, Opx32s* last, const Opx16u* scale,
+                   const Opx16s* scan, Opx32s qp, Opx32s intra) noexcept {
     const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
-    const __m256i level = quant4x4_levels(c, qp, intra, scale);
+    const __m256i level = quant4x4_levels(c, qp, intra != 0, scale);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), level);
-    return facts16(level, scan, false);
+    const BlockFacts f = facts16(level, scan, false);
+    *num = f.count;
+    *last = f.last;
+    return opxOk;
 }
 
 void transform4x4(const Opx16s* src, Opx16s* dst) noexcept {

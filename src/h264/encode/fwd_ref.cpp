@@ -256,9 +256,12 @@ BlockFacts trans_quant4x4_wide(const Opx16s* src, Opx32s* dst, int qp, bool intr
                                const Opx16s* scan, const Opx16s* scale) noexcept {
     return trans_quant(src, dst, qp, intra, scan, scale);
 }
-BlockFacts quant4x4(const Opx16s* src, Opx16s* dst, int qp, bool intra, const Opx16s* scan,
-                    const Opx16u* scale) noexcept {
-    return quant4x4_of(src, dst, qp, intra, scan, scale);
+OpxResult quant4x4(const Opx16s* src, Opx16s* dst, Opx32s* num, Opx32s* last, const Opx16u* scale,
+                   const Opx16s* scan, Opx32s qp, Opx32s intra) noexcept {
+    const BlockFacts f = quant4x4_of(src, dst, qp, intra != 0, scan, scale);
+    *num = f.count;
+    *last = f.last;
+    return opxOk;
 }
 BlockFacts quant4x4_wide(const Opx16s* src, Opx32s* dst, int qp, bool intra, const Opx16s* scan,
                          const Opx32s* scale) noexcept {
