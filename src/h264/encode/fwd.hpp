@@ -142,8 +142,10 @@ using LumaDcHighFn = BlockFacts (*)(Opx32s* srcdst, Opx32s* tblock, int qp, bool
 // 2x2: s = MF[qp % 6][0], q = 16 + qp / 6, f = floor(2^q / 3) / floor(2^q / 6); with scale
 // s = scale[0], q = 12 + qp / 6. 2x4: qp' = qp + 3 in place of qp, f = 682 / 342 x 2^(q - 11).
 // Only `count` is meaningful (negated when level 0 is non-zero). qp 0..39 (16s), 0..75 (32s).
-using ChromaDcFn = BlockFacts (*)(Opx16s* srcdst, Opx16s* tblock, int qp, bool intra,
-                                  bool need_transform, const Opx16s* scale) noexcept;
+// The 16s kernels take the exported functions' arguments as they come (checked; intra and
+// need_transform any non-zero value), store the count themselves and return opxOk, as Quant4x4Fn.
+using ChromaDcFn = OpxResult (*)(Opx16s* srcdst, Opx16s* tblock, Opx32s qp, Opx32s* num,
+                                 Opx32s intra, Opx32s need_transform, const Opx16s* scale) noexcept;
 using ChromaDcHighFn = BlockFacts (*)(Opx32s* srcdst, Opx32s* tblock, int qp, bool intra,
                                       bool need_transform, const Opx16s* scale) noexcept;
 
@@ -212,9 +214,9 @@ void transform8x8_wide(const Opx16s*, Opx32s*) noexcept;
 BlockFacts quant8x8_high(const Opx32s*, Opx32s*, int, bool, const Opx16s*, const Opx16u*) noexcept;
 BlockFacts luma_dc(Opx16s*, Opx16s*, int, bool, const Opx16s*, const Opx16s*) noexcept;
 BlockFacts luma_dc_high(Opx32s*, Opx32s*, int, bool, const Opx16s*, const Opx16s*) noexcept;
-BlockFacts chroma_dc2x2(Opx16s*, Opx16s*, int, bool, bool, const Opx16s*) noexcept;
+OpxResult chroma_dc2x2(Opx16s*, Opx16s*, Opx32s, Opx32s*, Opx32s, Opx32s, const Opx16s*) noexcept;
 BlockFacts chroma_dc2x2_high(Opx32s*, Opx32s*, int, bool, bool, const Opx16s*) noexcept;
-BlockFacts chroma_dc2x4(Opx16s*, Opx16s*, int, bool, bool, const Opx16s*) noexcept;
+OpxResult chroma_dc2x4(Opx16s*, Opx16s*, Opx32s, Opx32s*, Opx32s, Opx32s, const Opx16s*) noexcept;
 BlockFacts chroma_dc2x4_high(Opx32s*, Opx32s*, int, bool, bool, const Opx16s*) noexcept;
 bool old_residual(Opx16s*, int, bool, const Opx16s*, BlockFacts*) noexcept;
 bool old_luma_dc(Opx16s*, Opx16s*, int, bool, const Opx16s*, BlockFacts*) noexcept;

@@ -160,9 +160,7 @@ OpxResult opxiTransformQuantFwdChromaDC2x2_H264_16s_C1I(Opx16s* pSrcDst, Opx16s*
                                                         const Opx16s* pScaleLevels) noexcept {
     OPX_CHECK_NULL(pSrcDst, pTBlock, pNumLevels);
     OPX_CHECK(in(qp, 0, 39), opxErrOutOfRange);
-    return store(
-        k().chroma_dc2x2(pSrcDst, pTBlock, qp, intra != 0, needTransform != 0, pScaleLevels),
-        pNumLevels, nullptr);
+    return k().chroma_dc2x2(pSrcDst, pTBlock, qp, pNumLevels, intra, needTransform, pScaleLevels);
 }
 
 OpxResult opxiTransformQuantFwdChromaDC2x2_H264_32s_C1I(Opx32s* pSrcDst, Opx32s* pTBlock,
@@ -182,9 +180,7 @@ OpxResult opxiTransformQuantFwdChromaDC2x4_H264_16s_C1I(Opx16s* pSrcDst, Opx16s*
                                                         const Opx16s* pScaleLevels) noexcept {
     OPX_CHECK_NULL(pSrcDst, pTBlock, pNumLevels);
     OPX_CHECK(in(qp, 0, 39), opxErrOutOfRange);
-    return store(
-        k().chroma_dc2x4(pSrcDst, pTBlock, qp, intra != 0, needTransform != 0, pScaleLevels),
-        pNumLevels, nullptr);
+    return k().chroma_dc2x4(pSrcDst, pTBlock, qp, pNumLevels, intra, needTransform, pScaleLevels);
 }
 
 OpxResult opxiTransformQuantFwdChromaDC2x4_H264_32s_C1I(Opx32s* pSrcDst, Opx32s* pTBlock,

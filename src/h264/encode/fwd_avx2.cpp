@@ -575,8 +575,9 @@ OPX_INLINE __m128i quant8(__m128i c, __m128i s, __m128i f, __m128i q) noexcept {
 
 // The 2x2 transform in 32-bit lanes: a = (c0 + c1, c0 - c1, c2 + c3, c2 - c3), then
 // f = (a0 + a2, a1 + a3, a0 - a2, a1 - a3) = (f00, f01, f10, f11); packssdw saturates.
-BlockFacts chroma_dc2x2(Opx16s* srcdst, Opx16s* tblock, int qp, bool intra, bool need_transform,
-                        const Opx16s* scale) noexcept {
+OpxResult chroma_dc2x2(Opx16s* srcdst, Opx16s* tblock, Opx32s qp, Opx32s* num, Opx32s intra_arg,
+                       Opx32s need_transform, const Opx16s* scale) noexcept {
+    const bool intra = intra_arg != 0;
     __m128i t;
     if (need_transform) {
         const __m128i x = _mm_cvtepi16_epi32(load64(srcdst));
@@ -604,7 +605,8 @@ BlockFacts chroma_dc2x2(Opx16s* srcdst, Opx16s* tblock, int qp, bool intra, bool
         ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(level, _mm_setzero_si128()))) & 0xFF;
     std::int32_t count = _mm_popcnt_u32(nz) >> 1;
     if (nz & 1) count = -count;
-    return {count, 0};
+    *num = count;
+    return opxOk;
 }
 
 }  // namespace

@@ -311,17 +311,19 @@ BlockFacts luma_dc_high(Opx32s* srcdst, Opx32s* tblock, int qp, bool need_transf
                         const Opx16s* scan, const Opx16s* scale) noexcept {
     return luma_dc_of(srcdst, tblock, qp, need_transform, scan, scale);
 }
-BlockFacts chroma_dc2x2(Opx16s* srcdst, Opx16s* tblock, int qp, bool intra, bool need_transform,
-                        const Opx16s* scale) noexcept {
-    return chroma_dc_of<4>(srcdst, tblock, qp, intra, need_transform, scale);
+OpxResult chroma_dc2x2(Opx16s* srcdst, Opx16s* tblock, Opx32s qp, Opx32s* num, Opx32s intra,
+                       Opx32s need_transform, const Opx16s* scale) noexcept {
+    *num = chroma_dc_of<4>(srcdst, tblock, qp, intra != 0, need_transform != 0, scale).count;
+    return opxOk;
 }
 BlockFacts chroma_dc2x2_high(Opx32s* srcdst, Opx32s* tblock, int qp, bool intra,
                              bool need_transform, const Opx16s* scale) noexcept {
     return chroma_dc_of<4>(srcdst, tblock, qp, intra, need_transform, scale);
 }
-BlockFacts chroma_dc2x4(Opx16s* srcdst, Opx16s* tblock, int qp, bool intra, bool need_transform,
-                        const Opx16s* scale) noexcept {
-    return chroma_dc_of<8>(srcdst, tblock, qp, intra, need_transform, scale);
+OpxResult chroma_dc2x4(Opx16s* srcdst, Opx16s* tblock, Opx32s qp, Opx32s* num, Opx32s intra,
+                       Opx32s need_transform, const Opx16s* scale) noexcept {
+    *num = chroma_dc_of<8>(srcdst, tblock, qp, intra != 0, need_transform != 0, scale).count;
+    return opxOk;
 }
 BlockFacts chroma_dc2x4_high(Opx32s* srcdst, Opx32s* tblock, int qp, bool intra,
                              bool need_transform, const Opx16s* scale) noexcept {
