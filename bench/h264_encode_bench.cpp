@@ -113,7 +113,9 @@ OPX_BENCH_CASES(h264_encode) {
             opxiQuantLuma8x8_H264_16s_C1(g.coef, g.out.levels, 4, 1, g.scan64, g.scale64,
                                          &g.out.num, &g.out.last);
         },
-        [&rf] { g.out.num = rf.quant8x8(g.coef, g.out.levels, 4, true, g.scan64, g.scale64).count; });
+        [&rf] {
+            rf.quant8x8(g.coef, g.out.levels, 4, 1, g.scan64, g.scale64, &g.out.num, &g.out.last);
+        });
     add(
         "Sub8x8+TransformFwdLuma8x8", "8x8",
         [] {

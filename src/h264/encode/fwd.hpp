@@ -121,8 +121,11 @@ using Transform8x8WideFn = void (*)(const Opx16s* src, Opx32s* dst) noexcept;
 // Quantise 64 coefficients (opxiQuantLuma8x8): s = scale[i] (unsigned), q = 12 + qp_per,
 // f = 682 x 2^(qp_per + 1) (intra) or 342 x 2^(qp_per + 1); the 16s form saturates |c| to
 // 32767 first. count negated when level 0 is non-zero. qp_per 0..8 (16s), 0..14 (32s).
-using Quant8x8Fn = BlockFacts (*)(const Opx16s* src, Opx16s* dst, int qp_per, bool intra,
-                                  const Opx16s* scan, const Opx16u* scale) noexcept;
+// The 16s kernel takes the exported function's arguments as they come and stores the facts, as
+// Quant4x4Fn.
+using Quant8x8Fn = OpxResult (*)(const Opx16s* src, Opx16s* dst, Opx32s qp_per, Opx32s intra,
+                                 const Opx16s* scan, const Opx16u* scale, Opx32s* num,
+                                 Opx32s* last) noexcept;
 using Quant8x8HighFn = BlockFacts (*)(const Opx32s* src, Opx32s* dst, int qp_per, bool intra,
                                       const Opx16s* scan, const Opx16u* scale) noexcept;
 

@@ -116,8 +116,8 @@ OpxResult opxiQuantLuma8x8_H264_16s_C1(const Opx16s* pSrc, Opx16s* pDst, Opx32s 
                                        Opx32s* pLastCoeff) noexcept {
     OPX_CHECK_NULL(pSrc, pDst, pScanMatrix, pScaleLevels, pNumLevels, pLastCoeff);
     OPX_CHECK(in(qpPer, 0, 8), opxErrQp);
-    return store(k().quant8x8(pSrc, pDst, qpPer, intra != 0, pScanMatrix, pScaleLevels),
-                 pNumLevels, pLastCoeff);
+    return k().quant8x8(pSrc, pDst, qpPer, intra, pScanMatrix, pScaleLevels, pNumLevels,
+                        pLastCoeff);
 }
 
 OpxResult opxiQuantLuma8x8_H264_32s_C1(const Opx32s* pSrc, Opx32s* pDst, Opx32s qpPer,

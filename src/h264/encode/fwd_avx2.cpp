@@ -502,11 +502,19 @@ OPX_INLINE BlockFacts quant8x8_of(const Quant& quant, const Opx16s* src, Opx16s*
     return {count, hmax(_mm256_max_epi16(last, _mm256_setzero_si256()))};
 }
 
-BlockFacts quant8x8(const Opx16s* src, Opx16s* dst, int qp_per, bool intra, const Opx16s* scan,
-                    const Opx16u* scale) noexcept {
-    if (qp_per > 4) return quant8x8_of(Quant8x8Halves<false>(qp_per, intra), src, dst, scan, scale);
-    if (qp_per == 4) return quant8x8_of(Quant8x8Halves<true>(qp_per, intra), src, dst, scan, scale);
-    return quant8x8_of(Quant8x8Wide(qp_per, intra), src, dst, scan, scale);
+OpxResult quant8x8(const Opx16s* src, Opx16s* dst, Opx32s qp_per, Opx32s intra_arg,
+                   const Opx16s* scan, const Opx16u* scale, Opx32s* num, Opx32s* last) noexcept {
+    const bool intra = intra_arg != 0;
+    BlockFacts f;
+    if (qp_per > 4)
+        f = quant8x8_of(Quant8x8Halves<false>(qp_per, intra), src, dst, scan, scale);
+    else if (qp_per == 4)
+        f = quant8x8_of(Quant8x8Halves<true>(qp_per, intra), src, dst, scan, scale);
+    else
+        f = quant8x8_of(Quant8x8Wide(qp_per, intra), src, dst, scan, scale);
+    *num = f.count;
+    *last = f.last;
+    return opxOk;
 }
 
 // ---- luma DC -------------------------------------------------------------------------------

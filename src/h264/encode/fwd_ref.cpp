@@ -294,9 +294,12 @@ void transform8x8_wide(const Opx16s* src, Opx32s* dst) noexcept {
     for (int i = 0; i < 64; ++i) dst[i] = static_cast<Opx32s>(c[i]);
 }
 
-BlockFacts quant8x8(const Opx16s* src, Opx16s* dst, int qp_per, bool intra, const Opx16s* scan,
-                    const Opx16u* scale) noexcept {
-    return quant8x8_of(src, dst, qp_per, intra, scan, scale);
+OpxResult quant8x8(const Opx16s* src, Opx16s* dst, Opx32s qp_per, Opx32s intra, const Opx16s* scan,
+                   const Opx16u* scale, Opx32s* num, Opx32s* last) noexcept {
+    const BlockFacts f = quant8x8_of(src, dst, qp_per, intra != 0, scan, scale);
+    *num = f.count;
+    *last = f.last;
+    return opxOk;
 }
 BlockFacts quant8x8_high(const Opx32s* src, Opx32s* dst, int qp_per, bool intra,
                          const Opx16s* scan, const Opx16u* scale) noexcept {
