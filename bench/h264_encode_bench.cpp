@@ -160,9 +160,8 @@ OPX_BENCH_CASES(h264_encode) {
                                                g.out.levels, g.out.runs);
             },
             [kind, first, n = 0u, &rc]() mutable {
-                g.out.tc = rc.block(g.ring[kind][n++ & 2047], kScan32, first, 15, g.out.levels,
-                                    g.out.runs)
-                               .total_coeff;
+                rc.block(g.ring[kind][n++ & 2047], first, kScan32, 15, &g.out.t1, &g.out.signs,
+                         &g.out.tc, &g.out.tz, g.out.levels, g.out.runs);
             });
     }
     add(

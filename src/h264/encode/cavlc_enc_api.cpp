@@ -1,4 +1,5 @@
-// Exported CAVLC syntax-element functions: check the arguments, call one kernel, store the facts.
+// Exported CAVLC syntax-element functions: check the arguments, call one kernel, store the facts
+// (the 16-bit block kernel stores its own: that entry point ends in a jump).
 #include "frame/check.hpp"
 #include "frame/dispatch.hpp"
 #include "h264/encode/cavlc_enc.hpp"
@@ -23,12 +24,6 @@ constexpr bool range_ok(Opx32s first, Opx32s last) noexcept {
     return first >= 0 && last <= 15 && last >= first;
 }
 
-OpxResult store_block(CavlcFacts f, Opx8u* pTrailingOnes, Opx8u* pTrailingOneSigns,
-                      Opx8u* pNumCoeffs, Opx8u* pTotalZeros) noexcept {
-    OPX_CHECK(f.total_coeff != kBadScan.total_coeff, opxErrOutOfRange);
-    return store(f, pTrailingOnes, pTrailingOneSigns, pNumCoeffs, pTotalZeros);
-}
-
 }  // namespace
 
 OpxResult opxiEncodeCoeffsCAVLC_H264_16s(const Opx16s* pSrc, Opx8u firstPos, const Opx32s* pScan,
@@ -39,8 +34,8 @@ OpxResult opxiEncodeCoeffsCAVLC_H264_16s(const Opx16s* pSrc, Opx8u firstPos, con
     OPX_CHECK_NULL(pSrc, pScan, pTrailingOnes, pTrailingOneSigns, pNumCoeffs, pTotalZeros,
                    pLevels, pRuns);
     OPX_CHECK(range_ok(firstPos, lastPos), opxErrOutOfRange);
-    return store_block(k().block(pSrc, pScan, firstPos, lastPos, pLevels, pRuns), pTrailingOnes,
-                       pTrailingOneSigns, pNumCoeffs, pTotalZeros);
+    return k().block(pSrc, firstPos, pScan, lastPos, pTrailingOnes, pTrailingOneSigns, pNumCoeffs,
+                     pTotalZeros, pLevels, pRuns);
 }
 
 OpxResult opxiEncodeCoeffsCAVLC_H264_32s(const Opx32s* pSrc, Opx32s firstPos, const Opx32s* pScan,
@@ -51,7 +46,7 @@ OpxResult opxiEncodeCoeffsCAVLC_H264_32s(const Opx32s* pSrc, Opx32s firstPos, co
     OPX_CHECK_NULL(pSrc, pScan, pTrailingOnes, pTrailingOneSigns, pNumCoeffs, pTotalZeros,
                    pLevels, pRuns);
     OPX_CHECK(range_ok(firstPos, lastPos), opxErrOutOfRange);
-    return store_block(k().block_high(pSrc, pScan, firstPos, lastPos, pLevels, pRuns),
+    return store_facts(k().block_high(pSrc, pScan, firstPos, lastPos, pLevels, pRuns),
                        pTrailingOnes, pTrailingOneSigns, pNumCoeffs, pTotalZeros);
 }
 

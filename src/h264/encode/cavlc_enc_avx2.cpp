@@ -230,8 +230,9 @@ OPX_INLINE CavlcFacts block16_core(__m128i lo, __m128i hi, __m128i rev, int firs
             static_cast<Opx8u>(total_zeros)};
 }
 
-CavlcFacts block16(const Opx16s* src, const Opx32s* scan, int first, int last, Opx16s* levels,
-                   Opx8u* runs) noexcept {
+OpxResult block16(const Opx16s* src, Opx8u first, const Opx32s* scan, Opx8u last,
+                  Opx8u* trailing_ones, Opx8u* signs, Opx8u* total_coeff, Opx8u* total_zeros,
+                  Opx16s* levels, Opx8u* runs) noexcept {
     const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
     const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8));
     // Scan indices as bytes (saturated, then modulo 16): the packs leave them in the order 0..3,
@@ -249,8 +250,9 @@ CavlcFacts block16(const Opx16s* src, const Opx32s* scan, int first, int last, O
     const unsigned good =
         static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(raw, fifteen), raw)));
     const unsigned range = (0xFFFFu >> first) & (0xFFFFu << (15 - last));
-    if (OPX_UNLIKELY(~good & range)) return kBadScan;
-    return block16_core(lo, hi, _mm_and_si128(raw, fifteen), first, last, levels, runs);
+    if (OPX_UNLIKELY(~good & range)) return opxErrOutOfRange;
+    return store_facts(block16_core(lo, hi, _mm_and_si128(raw, fifteen), first, last, levels, runs),
+                       trailing_ones, signs, total_coeff, total_zeros);
 }
 
 }  // namespace
