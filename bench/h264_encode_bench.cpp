@@ -170,12 +170,18 @@ OPX_BENCH_CASES(h264_encode) {
             opxiEncodeChromaDcCoeffsCAVLC_H264_16s(g.cdc, &g.out.t1, &g.out.signs, &g.out.tc,
                                                    &g.out.tz, g.out.levels, g.out.runs);
         },
-        [&rc] { g.out.tc = rc.dc2x2(g.cdc, g.out.levels, g.out.runs).total_coeff; });
+        [&rc] {
+            rc.dc2x2(g.cdc, &g.out.t1, &g.out.signs, &g.out.tc, &g.out.tz, g.out.levels,
+                     g.out.runs);
+        });
     add(
         "opxiEncodeCoeffsCAVLCChromaDC2x4_H264_16s", "2x4",
         [] {
             opxiEncodeCoeffsCAVLCChromaDC2x4_H264_16s(g.cdc, &g.out.t1, &g.out.signs, &g.out.tc,
                                                       &g.out.tz, g.out.levels, g.out.runs);
         },
-        [&rc] { g.out.tc = rc.dc2x4(g.cdc, g.out.levels, g.out.runs).total_coeff; });
+        [&rc] {
+            rc.dc2x4(g.cdc, &g.out.t1, &g.out.signs, &g.out.tc, &g.out.tz, g.out.levels,
+                     g.out.runs);
+        });
 }

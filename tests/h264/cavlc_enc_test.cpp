@@ -138,7 +138,10 @@ Elements<T> encode_dc(const T* src) {
         Elements<T> o;
         CavlcFacts f;
         if constexpr (sizeof(T) == 2)
-            f = (N == 4 ? t->dc2x2 : t->dc2x4)(src, o.levels, o.runs);
+            EXPECT_EQ(
+                (N == 4 ? t->dc2x2 : t->dc2x4)(src, &f.trailing_ones, &f.signs, &f.total_coeff,
+                                               &f.total_zeros, o.levels, o.runs),
+                opxOk);
         else
             f = (N == 4 ? t->dc2x2_high : t->dc2x4_high)(src, o.levels, o.runs);
         EXPECT_EQ(f.trailing_ones, e.t1);

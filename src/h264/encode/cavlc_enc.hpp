@@ -53,7 +53,10 @@ using CavlcEncHighFn = CavlcFacts (*)(const Opx32s* src, const Opx32s* scan, int
                                       Opx32s* levels, Opx8u* runs) noexcept;
 // Chroma DC: 2x2 (scan 0, 1, 2, 3) or 2x4 (the 4:2:2 chroma DC scan 0, 2, 1, 4, 6, 3, 5, 7, so
 // raster index 7 is met first and 0 last).
-using CavlcDcFn = CavlcFacts (*)(const Opx16s* src, Opx16s* levels, Opx8u* runs) noexcept;
+// The 16-bit ones take the exported functions' arguments and store the facts, as CavlcEncFn.
+using CavlcDcFn = OpxResult (*)(const Opx16s* src, Opx8u* trailing_ones, Opx8u* signs,
+                                Opx8u* total_coeff, Opx8u* total_zeros, Opx16s* levels,
+                                Opx8u* runs) noexcept;
 using CavlcDcHighFn = CavlcFacts (*)(const Opx32s* src, Opx32s* levels, Opx8u* runs) noexcept;
 
 struct CavlcEncKernels {
@@ -76,6 +79,8 @@ template <class T>
 CavlcFacts dc2x2(const T* src, T* levels, Opx8u* runs) noexcept;
 template <class T>
 CavlcFacts dc2x4(const T* src, T* levels, Opx8u* runs) noexcept;
+OpxResult dc2x2_16s(const Opx16s*, Opx8u*, Opx8u*, Opx8u*, Opx8u*, Opx16s*, Opx8u*) noexcept;
+OpxResult dc2x4_16s(const Opx16s*, Opx8u*, Opx8u*, Opx8u*, Opx8u*, Opx16s*, Opx8u*) noexcept;
 }  // namespace ref
 namespace avx2 {
 extern const CavlcEncKernels kCavlcEnc;

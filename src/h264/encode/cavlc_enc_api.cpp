@@ -1,5 +1,5 @@
 // Exported CAVLC syntax-element functions: check the arguments, call one kernel, store the facts
-// (the 16-bit block kernel stores its own: that entry point ends in a jump).
+// (the 16-bit kernels store their own: those entry points end in a jump).
 #include "frame/check.hpp"
 #include "frame/dispatch.hpp"
 #include "h264/encode/cavlc_enc.hpp"
@@ -55,8 +55,8 @@ OpxResult opxiEncodeChromaDcCoeffsCAVLC_H264_16s(const Opx16s* pSrc, Opx8u* pTra
                                                  Opx8u* pTotalZeros, Opx16s* pLevels,
                                                  Opx8u* pRuns) noexcept {
     OPX_CHECK_NULL(pSrc, pTrailingOnes, pTrailingOneSigns, pNumCoeffs, pTotalZeros, pLevels, pRuns);
-    return store(k().dc2x2(pSrc, pLevels, pRuns), pTrailingOnes, pTrailingOneSigns, pNumCoeffs,
-                 pTotalZeros);
+    return k().dc2x2(pSrc, pTrailingOnes, pTrailingOneSigns, pNumCoeffs, pTotalZeros, pLevels,
+                     pRuns);
 }
 
 OpxResult opxiEncodeCoeffsCAVLCChromaDC2x2_H264_32s(const Opx32s* pSrc, Opx8u* pTrailingOnes,
@@ -73,8 +73,8 @@ OpxResult opxiEncodeCoeffsCAVLCChromaDC2x4_H264_16s(const Opx16s* pSrc, Opx8u* p
                                                     Opx8u* pTotalZeros, Opx16s* pLevels,
                                                     Opx8u* pRuns) noexcept {
     OPX_CHECK_NULL(pSrc, pTrailingOnes, pTrailingOneSigns, pNumCoeffs, pTotalZeros, pLevels, pRuns);
-    return store(k().dc2x4(pSrc, pLevels, pRuns), pTrailingOnes, pTrailingOneSigns, pNumCoeffs,
-                 pTotalZeros);
+    return k().dc2x4(pSrc, pTrailingOnes, pTrailingOneSigns, pNumCoeffs, pTotalZeros, pLevels,
+                     pRuns);
 }
 
 OpxResult opxiEncodeCoeffsCAVLCChromaDC2x4_H264_32s(const Opx32s* pSrc, Opx8u* pTrailingOnes,

@@ -258,12 +258,7 @@ OpxResult block16(const Opx16s* src, Opx8u first, const Opx32s* scan, Opx8u last
 }  // namespace
 
 extern const CavlcEncKernels kCavlcEnc = {
-    block16,
-    block<Opx32s>,
-    ref::dc2x2<Opx16s>,
-    ref::dc2x2<Opx32s>,
-    ref::dc2x4<Opx16s>,
-    ref::dc2x4<Opx32s>,
+    block16, block<Opx32s>, ref::dc2x2_16s, ref::dc2x2<Opx32s>, ref::dc2x4_16s, ref::dc2x4<Opx32s>,
 };
 
 }  // namespace opx::h264::enc::avx2

@@ -66,8 +66,17 @@ OpxResult block16(const Opx16s* src, Opx8u first, const Opx32s* scan, Opx8u last
                        total_coeff, total_zeros);
 }
 
+OpxResult dc2x2_16s(const Opx16s* src, Opx8u* trailing_ones, Opx8u* signs, Opx8u* total_coeff,
+                    Opx8u* total_zeros, Opx16s* levels, Opx8u* runs) noexcept {
+    return store_facts(dc2x2(src, levels, runs), trailing_ones, signs, total_coeff, total_zeros);
+}
+OpxResult dc2x4_16s(const Opx16s* src, Opx8u* trailing_ones, Opx8u* signs, Opx8u* total_coeff,
+                    Opx8u* total_zeros, Opx16s* levels, Opx8u* runs) noexcept {
+    return store_facts(dc2x4(src, levels, runs), trailing_ones, signs, total_coeff, total_zeros);
+}
+
 extern const CavlcEncKernels kCavlcEnc = {
-    block16, block<Opx32s>, dc2x2<Opx16s>, dc2x2<Opx32s>, dc2x4<Opx16s>, dc2x4<Opx32s>,
+    block16, block<Opx32s>, dc2x2_16s, dc2x2<Opx32s>, dc2x4_16s, dc2x4<Opx32s>,
 };
 
 }  // namespace opx::h264::enc::ref
