@@ -70,7 +70,7 @@ struct QuantStep {
 };
 constexpr int kQps = 52;
 struct QuantSteps {
-    QuantStep v[2][kQps];  // [intra][qp]
+    QuantStep v[kQps][2];  // [qp][intra]
 };
 enum class StepKind { kBlock4x4, kLumaDc, kChromaDc };
 constexpr QuantSteps make_steps(StepKind kind) noexcept {
@@ -78,7 +78,7 @@ constexpr QuantSteps make_steps(StepKind kind) noexcept {
     for (int intra = 0; intra < 2; ++intra)
         for (int qp = 0; qp < kQps; ++qp) {
             const int per = qp / 6;
-            QuantStep& e = t.v[intra][qp];
+            QuantStep& e = t.v[qp][intra];
             e.q = (kind == StepKind::kBlock4x4 ? 11 : 12) + per;
             const std::uint32_t unit = 1u << e.q;
             e.f = static_cast<std::int32_t>(kind == StepKind::kLumaDc ? 682u << (per + 1)
@@ -108,7 +108,7 @@ struct FlatStep {
     std::uint16_t aux;    // the doubled DC scale 2 MF[qp % 6][0] (DC arrays)
 };
 struct FlatSteps {
-    FlatStep v[2][kQps];  // [intra][qp]
+    FlatStep v[kQps][2];  // [qp][intra]
 };
 constexpr FlatSteps make_flat_steps(StepKind kind) noexcept {
     FlatSteps t{};
@@ -118,7 +118,7 @@ constexpr FlatSteps make_flat_steps(StepKind kind) noexcept {
             const std::uint32_t unit = 1u << q;
             const std::uint32_t f = kind == StepKind::kLumaDc || intra ? unit / 3 : unit / 6;
             const std::uint32_t f2 = 2 * f;
-            FlatStep& e = t.v[intra][qp];
+            FlatStep& e = t.v[qp][intra];
             e.k = static_cast<std::uint16_t>(0x10000u - (f2 & 0xFFFF));
             e.fh = static_cast<std::uint16_t>(f2 >> 16);
             e.shift = static_cast<std::uint16_t>(q + 1 - 16);
@@ -232,11 +232,11 @@ OPX_INLINE BlockFacts facts16(__m256i level, const Opx16s* scan, bool negate_dc)
 // The 4x4 rule on the coefficients c: flat scales in 16-bit lanes, caller scales in 32-bit ones.
 OPX_INLINE __m256i quant4x4_levels(__m256i c, int qp, bool intra, const void* scale) noexcept {
     if (scale) {
-        const QuantStep& st = kSteps4x4.v[intra][qp];
+        const QuantStep& st = kSteps4x4.v[qp][intra];
         return quant16(c, _mm256_loadu_si256(static_cast<const __m256i*>(scale)),
                        _mm256_set1_epi32(st.f), _mm_cvtsi32_si128(st.q));
     }
-    const FlatStep& st = kFlat4x4.v[intra][qp];
+    const FlatStep& st = kFlat4x4.v[qp][intra];
     return quant_flat(c, _mm256_load_si256(reinterpret_cast<const __m256i*>(kScale2.v[qp])), st);
 }
 
@@ -557,11 +557,11 @@ BlockFacts luma_dc(Opx16s* srcdst, Opx16s* tblock, int qp, bool need_transform,
     }
     __m256i level;
     if (scale) {
-        const QuantStep& st = kStepsLumaDc.v[1][qp];
+        const QuantStep& st = kStepsLumaDc.v[qp][1];
         level = quant16(t, _mm256_set1_epi16(scale[0]), _mm256_set1_epi32(st.f),
                         _mm_cvtsi32_si128(st.q));
     } else {
-        const FlatStep& st = kFlatLumaDc.v[1][qp];
+        const FlatStep& st = kFlatLumaDc.v[qp][1];
         level = quant_flat(t, _mm256_set1_epi16(static_cast<short>(st.aux)), st);
     }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(srcdst), level);
@@ -602,10 +602,10 @@ OpxResult chroma_dc2x2(Opx16s* srcdst, Opx16s* tblock, Opx32s qp, Opx32s* num, O
     }
     __m128i level;
     if (scale) {
-        const QuantStep& st = kStepsChromaDc.v[intra][qp];
+        const QuantStep& st = kStepsChromaDc.v[qp][intra];
         level = quant8(t, _mm_set1_epi16(scale[0]), _mm_set1_epi32(st.f), _mm_cvtsi32_si128(st.q));
     } else {
-        const FlatStep& st = kFlatChromaDc.v[intra][qp];
+        const FlatStep& st = kFlatChromaDc.v[qp][intra];
         level = quant_flat(t, _mm_set1_epi16(static_cast<short>(st.aux)), st);
     }
     _mm_storel_epi64(reinterpret_cast<__m128i*>(srcdst), level);
