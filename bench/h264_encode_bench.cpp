@@ -86,7 +86,10 @@ OPX_BENCH_CASES(h264_encode) {
             opxiTransformQuantFwd4x4_H264_16s_C1(g.res, g.out.levels, 26, &g.out.num, 1, kZigzag16,
                                                  &g.out.last, nullptr);
         },
-        [&rf] { g.out.num = rf.trans_quant4x4(g.res, g.out.levels, 26, true, kZigzag16, nullptr).count; });
+        [&rf] {
+            rf.trans_quant4x4(g.res, g.out.levels, 26, &g.out.num, 1, kZigzag16, &g.out.last,
+                              nullptr);
+        });
     add(
         "Sub4x4+TransformQuantFwd4x4", "qp26",
         [] {
@@ -96,7 +99,8 @@ OPX_BENCH_CASES(h264_encode) {
         },
         [&rf, &rs] {
             rs.sub8u[m::kSub4x4](g.cur, 64, g.pred, 64, g.coef, 8);
-            g.out.num = rf.trans_quant4x4(g.coef, g.out.levels, 26, true, kZigzag16, nullptr).count;
+            rf.trans_quant4x4(g.coef, g.out.levels, 26, &g.out.num, 1, kZigzag16, &g.out.last,
+                              nullptr);
         });
     add(
         "opxiQuantizeResidual4x4Fwd_H264_16s_C1", "qp26",
@@ -135,7 +139,7 @@ OPX_BENCH_CASES(h264_encode) {
         },
         [&rf] {
             for (int i = 0; i < 16; ++i) g.out.levels[i] = g.dc[i];
-            g.out.num = rf.luma_dc(g.out.levels, g.out.t, 26, true, kZigzag16, nullptr).count;
+            rf.luma_dc(g.out.levels, g.out.t, 26, &g.out.num, 1, kZigzag16, &g.out.last, nullptr);
         });
     add(
         "opxiTransformQuantFwdChromaDC2x2_H264_16s_C1I", "qp26",

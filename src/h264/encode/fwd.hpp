@@ -3,7 +3,9 @@
 // tables of the family.
 //
 // Common terms (every kernel follows them; the exported functions in fwd_api.cpp check the
-// arguments and call one kernel from `OPX_SELECT(opx::h264::enc, kFwd)`):
+// arguments and call one kernel from `OPX_SELECT(opx::h264::enc, kFwd)`; the kernels of the 16s
+// block quantisers take the exported function's arguments as they come and store the facts
+// themselves, so that those entry points end in a jump):
 //  - Blocks are raster arrays (row = vertical frequency): 16 values for 4x4 blocks and the luma
 //    DC array, 4 for the 2x2 chroma DC array, 8 for the 2x4 chroma DC array (2 columns by 4
 //    rows, row by row), 64 for 8x8 blocks.
@@ -91,8 +93,10 @@ struct BlockFacts {
 // then the 4x4 rule with s = MF[qp % 6][class], q = 15 + qp / 6, or s = scale[i] (read as
 // unsigned 16-bit), q = 11 + qp / 6 when scale is not null; f = floor(2^q / 3) (intra) or
 // floor(2^q / 6). count negated when level 0 is non-zero. qp 0..51 (16s), 0..87 (16s32s).
-using TransQuant4x4Fn = BlockFacts (*)(const Opx16s* src, Opx16s* dst, int qp, bool intra,
-                                       const Opx16s* scan, const Opx16s* scale) noexcept;
+// The 16s kernel takes the exported function's arguments and stores the facts, as Quant4x4Fn.
+using TransQuant4x4Fn = OpxResult (*)(const Opx16s* src, Opx16s* dst, Opx32s qp, Opx32s* num,
+                                      Opx32s intra, const Opx16s* scan, Opx32s* last,
+                                      const Opx16s* scale) noexcept;
 using TransQuant4x4WideFn = BlockFacts (*)(const Opx16s* src, Opx32s* dst, int qp, bool intra,
                                            const Opx16s* scan, const Opx16s* scale) noexcept;
 
@@ -135,8 +139,10 @@ using Quant8x8HighFn = BlockFacts (*)(const Opx32s* src, Opx32s* dst, int qp_per
 // srcdst with s = MF[qp % 6][0], q = 16 + qp / 6, f = floor(2^q / 3), or with scale given
 // s = scale[0] (unsigned), q = 12 + qp / 6, f = 682 x 2^(qp / 6 + 1). count negated when level 0
 // is non-zero. qp 0..51 (16s), 0..87 (32s).
-using LumaDcFn = BlockFacts (*)(Opx16s* srcdst, Opx16s* tblock, int qp, bool need_transform,
-                                const Opx16s* scan, const Opx16s* scale) noexcept;
+// The 16s kernel takes the exported function's arguments and stores the facts, as Quant4x4Fn.
+using LumaDcFn = OpxResult (*)(Opx16s* srcdst, Opx16s* tblock, Opx32s qp, Opx32s* num,
+                               Opx32s need_transform, const Opx16s* scan, Opx32s* last,
+                               const Opx16s* scale) noexcept;
 using LumaDcHighFn = BlockFacts (*)(Opx32s* srcdst, Opx32s* tblock, int qp, bool need_transform,
                                     const Opx16s* scan, const Opx16s* scale) noexcept;
 
@@ -206,7 +212,8 @@ extern const FwdKernels kFwd;
 
 // Portable kernels that the AVX2 table shares (cases too rare or too small to pay for a vector
 // form: 32-bit data, DC arrays, scale generation).
-BlockFacts trans_quant4x4(const Opx16s*, Opx16s*, int, bool, const Opx16s*, const Opx16s*) noexcept;
+OpxResult trans_quant4x4(const Opx16s*, Opx16s*, Opx32s, Opx32s*, Opx32s, const Opx16s*, Opx32s*,
+                         const Opx16s*) noexcept;
 BlockFacts trans_quant4x4_wide(const Opx16s*, Opx32s*, int, bool, const Opx16s*,
                                const Opx16s*) noexcept;
 BlockFacts quant4x4_wide(const Opx16s*, Opx32s*, int, bool, const Opx16s*, const Opx32s*) noexcept;
@@ -215,7 +222,8 @@ void transform4x4(const Opx16s*, Opx16s*) noexcept;
 void transform4x4_high(const Opx32s*, Opx32s*) noexcept;
 void transform8x8_wide(const Opx16s*, Opx32s*) noexcept;
 BlockFacts quant8x8_high(const Opx32s*, Opx32s*, int, bool, const Opx16s*, const Opx16u*) noexcept;
-BlockFacts luma_dc(Opx16s*, Opx16s*, int, bool, const Opx16s*, const Opx16s*) noexcept;
+OpxResult luma_dc(Opx16s*, Opx16s*, Opx32s, Opx32s*, Opx32s, const Opx16s*, Opx32s*,
+                  const Opx16s*) noexcept;
 BlockFacts luma_dc_high(Opx32s*, Opx32s*, int, bool, const Opx16s*, const Opx16s*) noexcept;
 OpxResult chroma_dc2x2(Opx16s*, Opx16s*, Opx32s, Opx32s*, Opx32s, Opx32s, const Opx16s*) noexcept;
 BlockFacts chroma_dc2x2_high(Opx32s*, Opx32s*, int, bool, bool, const Opx16s*) noexcept;

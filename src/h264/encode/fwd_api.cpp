@@ -1,5 +1,6 @@
 // Exported H.264 forward transforms and quantisation: check the arguments (null pointers first,
-// then the ranges), call one kernel, store the block facts.
+// then the ranges), call one kernel, store the block facts (the 16s block quantisers' kernels
+// store their own: those entry points end in a jump to the kernel).
 #include "frame/check.hpp"
 #include "frame/dispatch.hpp"
 #include "h264/encode/fwd.hpp"
@@ -34,8 +35,8 @@ OpxResult opxiTransformQuantFwd4x4_H264_16s_C1(const Opx16s* pSrc, Opx16s* pDst,
                                                const Opx16s* pScaleLevels) noexcept {
     OPX_CHECK_NULL(pSrc, pDst, pNumLevels, pScanMatrix, pLastCoeff);
     OPX_CHECK(in(qp, 0, 51), opxErrOutOfRange);
-    return store(k().trans_quant4x4(pSrc, pDst, qp, intra != 0, pScanMatrix, pScaleLevels),
-                 pNumLevels, pLastCoeff);
+    return k().trans_quant4x4(pSrc, pDst, qp, pNumLevels, intra, pScanMatrix, pLastCoeff,
+                              pScaleLevels);
 }
 
 OpxResult opxiTransformQuantFwd4x4_H264_16s32s_C1(const Opx16s* pSrc, Opx32s* pDst, Opx32s qp,
@@ -137,9 +138,8 @@ OpxResult opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(Opx16s* pSrcDst, Opx16s* p
                                                       const Opx16s* pScaleLevels) noexcept {
     OPX_CHECK_NULL(pSrcDst, pTBlock, pNumLevels, pScanMatrix, pLastCoeff);
     OPX_CHECK(in(qp, 0, 51), opxErrOutOfRange);
-    return store(
-        k().luma_dc(pSrcDst, pTBlock, qp, needTransform != 0, pScanMatrix, pScaleLevels),
-        pNumLevels, pLastCoeff);
+    return k().luma_dc(pSrcDst, pTBlock, qp, pNumLevels, needTransform, pScanMatrix, pLastCoeff,
+                       pScaleLevels);
 }
 
 OpxResult opxiTransformQuantFwdLumaDC4x4_H264_32s_C1I(Opx32s* pSrcDst, Opx32s* pTBlock, Opx32s qp,

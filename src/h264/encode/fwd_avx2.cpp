@@ -240,8 +240,8 @@ OPX_INLINE __m256i quant4x4_levels(__m256i c, int qp, bool intra, const void* sc
     return quant_flat(c, _mm256_load_si256(reinterpret_cast<const __m256i*>(kScale2.v[qp])), st);
 }
 
-BlockFacts trans_quant4x4(const Opx16s* src, Opx16s* dst, int qp, bool intra, const Opx16s* scan,
-                          const Opx16s* scale) noexcept {
+OpxResult trans_quant4x4(const Opx16s* src, Opx16s* dst, Opx32s qp, Opx32s* num, Opx32s intra,
+                         const Opx16s* scan, Opx32s* last, const Opx16s* scale) noexcept {
     __m128i x[4] = {load64(src), load64(src + 4), load64(src + 8), load64(src + 12)};
     const __m128i r01 = _mm_unpacklo_epi64(x[0], x[1]), r23 = _mm_unpacklo_epi64(x[2], x[3]);
     const __m128i bound = _mm_set1_epi16(kExact16Bound);
@@ -249,11 +249,14 @@ BlockFacts trans_quant4x4(const Opx16s* src, Opx16s* dst, int qp, bool intra, co
                                       _mm_cmpgt_epi16(_mm_abs_epi16(r23), bound));
     // Larger residuals (never from 8-bit or 9-bit samples) take the exact 64-bit path.
     if (OPX_UNLIKELY(!_mm_testz_si128(over, over)))
-        return ref::trans_quant4x4(src, dst, qp, intra, scan, scale);
+        return ref::trans_quant4x4(src, dst, qp, num, intra, scan, last, scale);
     const __m256i c = forward4x4<Wrap>(x);
-    const __m256i level = quant4x4_levels(c, qp, intra, scale);
+    const __m256i level = quant4x4_levels(c, qp, intra != 0, scale);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), level);
-    return facts16(level, scan, true);
+    const BlockFacts f = facts16(level, scan, true);
+    *num = f.count;
+    *last = f.last;
+    return opxOk;
 }
 
 OpxResult quant4x4(const Opx16s* src, Opx16s* dst, Opx32s* num, Opx32s* last, const Opx16u* scale,
@@ -538,8 +541,8 @@ OPX_INLINE void hadamard_pass(__m128i* x) noexcept {
 
 // The Hadamard is exact in 32-bit lanes (|f| <= 16 x 32768), so the order of the passes does
 // not matter; >> 1 floors, packssdw saturates to 16 bits.
-BlockFacts luma_dc(Opx16s* srcdst, Opx16s* tblock, int qp, bool need_transform,
-                   const Opx16s* scan, const Opx16s* scale) noexcept {
+OpxResult luma_dc(Opx16s* srcdst, Opx16s* tblock, Opx32s qp, Opx32s* num, Opx32s need_transform,
+                  const Opx16s* scan, Opx32s* last, const Opx16s* scale) noexcept {
     __m256i t;
     if (need_transform) {
         __m128i x[4];
@@ -565,7 +568,10 @@ BlockFacts luma_dc(Opx16s* srcdst, Opx16s* tblock, int qp, bool need_transform,
         level = quant_flat(t, _mm256_set1_epi16(static_cast<short>(st.aux)), st);
     }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(srcdst), level);
-    return facts16(level, scan, true);
+    const BlockFacts f = facts16(level, scan, true);
+    *num = f.count;
+    *last = f.last;
+    return opxOk;
 }
 
 // ---- chroma DC 2x2 --------------------------------------------------------------------------

@@ -248,9 +248,12 @@ bool levels_in_range(const Opx16s* l) noexcept {
 
 }  // namespace
 
-BlockFacts trans_quant4x4(const Opx16s* src, Opx16s* dst, int qp, bool intra, const Opx16s* scan,
-                          const Opx16s* scale) noexcept {
-    return trans_quant(src, dst, qp, intra, scan, scale);
+OpxResult trans_quant4x4(const Opx16s* src, Opx16s* dst, Opx32s qp, Opx32s* num, Opx32s intra,
+                         const Opx16s* scan, Opx32s* last, const Opx16s* scale) noexcept {
+    const BlockFacts f = trans_quant(src, dst, qp, intra != 0, scan, scale);
+    *num = f.count;
+    *last = f.last;
+    return opxOk;
 }
 BlockFacts trans_quant4x4_wide(const Opx16s* src, Opx32s* dst, int qp, bool intra,
                                const Opx16s* scan, const Opx16s* scale) noexcept {
@@ -306,9 +309,12 @@ BlockFacts quant8x8_high(const Opx32s* src, Opx32s* dst, int qp_per, bool intra,
     return quant8x8_of(src, dst, qp_per, intra, scan, scale);
 }
 
-BlockFacts luma_dc(Opx16s* srcdst, Opx16s* tblock, int qp, bool need_transform,
-                   const Opx16s* scan, const Opx16s* scale) noexcept {
-    return luma_dc_of(srcdst, tblock, qp, need_transform, scan, scale);
+OpxResult luma_dc(Opx16s* srcdst, Opx16s* tblock, Opx32s qp, Opx32s* num, Opx32s need_transform,
+                  const Opx16s* scan, Opx32s* last, const Opx16s* scale) noexcept {
+    const BlockFacts f = luma_dc_of(srcdst, tblock, qp, need_transform != 0, scan, scale);
+    *num = f.count;
+    *last = f.last;
+    return opxOk;
 }
 BlockFacts luma_dc_high(Opx32s* srcdst, Opx32s* tblock, int qp, bool need_transform,
                         const Opx16s* scan, const Opx16s* scale) noexcept {
