@@ -418,10 +418,11 @@ void transform8x8(const Opx16s* src, Opx16s* dst) noexcept {
 }
 
 // The 8x8 rule once q = 12 + qp_per >= 16 (qp_per >= 4), in 16-bit lanes: |c| <= 32767 and
-// s <= 65535 give P = |c| x s < 2^31 and f <= 682 x 2^9, so with the halves hi:lo of P and
-// fh:fl of f, (P + f) >> 16 = hi + fh + carry (below 32774) and the magnitude is that sum
-// >> (q - 16), clamped to 32767 / 32768 when q = 16 (above it the magnitude stays below 16387).
-// fl is never 0 for these offsets.
+// s <= 65535 give P = |c| x s <= 2147385345 < 2^31 and f <= 682 x 2^9, so with the halves hi:lo
+// of P and fh:fl of f, (P + f) >> 16 = hi + fh + carry and the magnitude is that sum
+// >> (q - 16). No clamp is needed: at q = 16 f is at most 682 x 2^5 = 21824 and
+// (2147385345 + 21824) >> 16 = 32766; above it the magnitude halves. fl is never 0 for these
+// offsets.
 struct Step8x8 {
     std::uint16_t k, fh;  // 2^16 - fl, high half of f
 };
@@ -447,7 +448,6 @@ constexpr bool steps8x8_ok() noexcept {
 }
 static_assert(steps8x8_ok());
 
-template <bool kClamp>
 struct Quant8x8Halves {
     __m256i k, fh;
     __m128i shift;
@@ -461,10 +461,7 @@ struct Quant8x8Halves {
         const __m256i carry = _mm256_cmpeq_epi16(_mm256_max_epu16(lo, k), lo);
         const __m256i r =
             _mm256_srl_epi16(_mm256_sub_epi16(_mm256_add_epi16(hi, fh), carry), shift);
-        if constexpr (!kClamp) return _mm256_sign_epi16(r, c);
-        const __m256i neg = _mm256_cmpgt_epi16(_mm256_setzero_si256(), c);
-        const __m256i limit = _mm256_sub_epi16(_mm256_set1_epi16(32767), neg);
-        return _mm256_sign_epi16(_mm256_min_epu16(r, limit), c);
+        return _mm256_sign_epi16(r, c);
     }
 };
 struct Quant8x8Wide {
@@ -509,10 +506,8 @@ OpxResult quant8x8(const Opx16s* src, Opx16s* dst, Opx32s qp_per, Opx32s intra_a
                    const Opx16s* scan, const Opx16u* scale, Opx32s* num, Opx32s* last) noexcept {
     const bool intra = intra_arg != 0;
     BlockFacts f;
-    if (qp_per > 4)
-        f = quant8x8_of(Quant8x8Halves<false>(qp_per, intra), src, dst, scan, scale);
-    else if (qp_per == 4)
-        f = quant8x8_of(Quant8x8Halves<true>(qp_per, intra), src, dst, scan, scale);
+    if (qp_per >= 4)
+        f = quant8x8_of(Quant8x8Halves(qp_per, intra), src, dst, scan, scale);
     else
         f = quant8x8_of(Quant8x8Wide(qp_per, intra), src, dst, scan, scale);
     *num = f.count;
