@@ -582,17 +582,17 @@ OPX_INLINE __m128i quant8(__m128i c, __m128i s, __m128i f, __m128i q) noexcept {
     return _mm_sign_epi16(_mm_min_epu16(_mm_packus_epi32(p0, p1), limit), c);
 }
 
-// The 2x2 transform in 32-bit lanes: a = (c0 + c1, c0 - c1, c2 + c3, c2 - c3), then
-// f = (a0 + a2, a1 + a3, a0 - a2, a1 - a3) = (f00, f01, f10, f11); packssdw saturates.
+// The 2x2 transform in 32-bit lanes: pmaddwd of (c0, c1, c0, c1, c2, c3, c2, c3) gives
+// a = (c0 + c1, c0 - c1, c2 + c3, c2 - c3), then f = (a0 + a2, a1 + a3, a0 - a2, a1 - a3) =
+// (f00, f01, f10, f11), all exact; packssdw saturates.
 OpxResult chroma_dc2x2(Opx16s* srcdst, Opx16s* tblock, Opx32s qp, Opx32s* num, Opx32s intra_arg,
                        Opx32s need_transform, const Opx16s* scale) noexcept {
     const bool intra = intra_arg != 0;
     __m128i t;
     if (need_transform) {
-        const __m128i x = _mm_cvtepi16_epi32(load64(srcdst));
-        const __m128i a = _mm_add_epi32(_mm_shuffle_epi32(x, _MM_SHUFFLE(2, 2, 0, 0)),
-                                        _mm_sign_epi32(_mm_shuffle_epi32(x, _MM_SHUFFLE(3, 3, 1, 1)),
-                                                       _mm_set_epi32(-1, 1, -1, 1)));
+        const __m128i x = load64(srcdst);
+        const __m128i a =
+            _mm_madd_epi16(_mm_unpacklo_epi32(x, x), _mm_setr_epi16(1, 1, 1, -1, 1, 1, 1, -1));
         const __m128i f = _mm_add_epi32(_mm_shuffle_epi32(a, _MM_SHUFFLE(1, 0, 1, 0)),
                                         _mm_sign_epi32(_mm_shuffle_epi32(a, _MM_SHUFFLE(3, 2, 3, 2)),
                                                        _mm_set_epi32(-1, -1, 1, 1)));
