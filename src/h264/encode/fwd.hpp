@@ -45,7 +45,7 @@ struct PerQpRem {
 };
 
 // Forward scale MF of the 4x4 transform: [6 /* qp % 6 */][3 /* class: both even, both odd,
-// mixed */].
+// mixed */]; kQuantScale4x4 holds the same values.
 inline constexpr PerQpRem<std::uint16_t, 3> kMf4x4 = {{
     {13107, 5243, 8066},
     {11916, 4660, 7490},
@@ -105,7 +105,8 @@ using TransQuant4x4WideFn = BlockFacts (*)(const Opx16s* src, Opx32s* dst, int q
 // qp 0..51. 32s: scale optional, qp 0..87; the 32-bit scale values are read as unsigned.
 // The 16s kernel takes the exported function's arguments as they come (checked; intra any
 // non-zero value), stores the facts itself and returns opxOk, so that the entry point ends in a
-// jump: the call is short enough for the work around a call to count.
+// jump: for a call this short, a second call with its frame, the facts passed back and stored
+// afterwards cost about a third more.
 using Quant4x4Fn = OpxResult (*)(const Opx16s* src, Opx16s* dst, Opx32s* num, Opx32s* last,
                                  const Opx16u* scale, const Opx16s* scan, Opx32s qp,
                                  Opx32s intra) noexcept;
