@@ -120,7 +120,8 @@ using Transform4x4Fn = void (*)(const Opx16s* src, Opx16s* dst) noexcept;
 using Transform4x4HighFn = void (*)(const Opx32s* src, Opx32s* dst) noexcept;
 // 8x8 forward transform with 32-bit intermediates (exact for 16-bit input); the 16s output is
 // saturated to 16 bits. src may equal dst.
-using Transform8x8Fn = void (*)(const Opx16s* src, Opx16s* dst) noexcept;
+// The 16s kernel returns opxOk, so that its entry points end in a jump.
+using Transform8x8Fn = OpxResult (*)(const Opx16s* src, Opx16s* dst) noexcept;
 using Transform8x8WideFn = void (*)(const Opx16s* src, Opx32s* dst) noexcept;
 
 // Quantise 64 coefficients (opxiQuantLuma8x8): s = scale[i] (unsigned), q = 12 + qp_per,

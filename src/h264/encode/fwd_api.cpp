@@ -95,8 +95,7 @@ OpxResult opxiTransformResidual4x4Fwd_H264_32s_C1(const Opx32s* pSrc, Opx32s* pD
 
 OpxResult opxiTransformFwdLuma8x8_H264_16s_C1(const Opx16s* pSrc, Opx16s* pDst) noexcept {
     OPX_CHECK_NULL(pSrc, pDst);
-    k().transform8x8(pSrc, pDst);
-    return opxOk;
+    return k().transform8x8(pSrc, pDst);
 }
 
 OpxResult opxiTransformFwdLuma8x8_H264_16s32s_C1(const Opx16s* pSrc, Opx32s* pDst) noexcept {
@@ -107,8 +106,7 @@ OpxResult opxiTransformFwdLuma8x8_H264_16s32s_C1(const Opx16s* pSrc, Opx32s* pDs
 
 OpxResult opxiTransformLuma8x8Fwd_H264_16s_C1I(Opx16s* pSrcDst) noexcept {
     OPX_CHECK_NULL(pSrcDst);
-    k().transform8x8(pSrcDst, pSrcDst);
-    return opxOk;
+    return k().transform8x8(pSrcDst, pSrcDst);
 }
 
 OpxResult opxiQuantLuma8x8_H264_16s_C1(const Opx16s* pSrc, Opx16s* pDst, Opx32s qpPer,

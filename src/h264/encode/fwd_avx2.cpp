@@ -391,7 +391,7 @@ OPX_INLINE void pass8x16(__m128i* x) noexcept {
     x[7] = sub(_mm_srai_epi16(b4, 2), b7);
 }
 
-void transform8x8(const Opx16s* src, Opx16s* dst) noexcept {
+OpxResult transform8x8(const Opx16s* src, Opx16s* dst) noexcept {
     __m128i r[8];
     __m128i peak = _mm_setzero_si128();
     for (int i = 0; i < 8; ++i) {
@@ -408,13 +408,14 @@ void transform8x8(const Opx16s* src, Opx16s* dst) noexcept {
         transpose8x16(r);
         pass8x16(r);  // columns
         for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 8 * i), r[i]);
-        return;
+        return opxOk;
     }
     __m256i x[8];
     forward8x8(src, x);
     for (int i = 0; i < 8; i += 2)
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 8 * i),
                             _mm256_permute4x64_epi64(_mm256_packs_epi32(x[i], x[i + 1]), 0xD8));
+    return opxOk;
 }
 
 // The 8x8 rule once q = 12 + qp_per >= 16 (qp_per >= 4), in 16-bit lanes: |c| <= 32767 and

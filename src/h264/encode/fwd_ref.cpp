@@ -286,10 +286,11 @@ void transform4x4_high(const Opx32s* src, Opx32s* dst) noexcept {
     for (int i = 0; i < 16; ++i) dst[i] = static_cast<Opx32s>(c[i]);
 }
 
-void transform8x8(const Opx16s* src, Opx16s* dst) noexcept {
+OpxResult transform8x8(const Opx16s* src, Opx16s* dst) noexcept {
     i64 c[64];
     forward8x8(src, c);
     for (int i = 0; i < 64; ++i) dst[i] = static_cast<Opx16s>(sat16(c[i]));
+    return opxOk;
 }
 void transform8x8_wide(const Opx16s* src, Opx32s* dst) noexcept {
     i64 c[64];
