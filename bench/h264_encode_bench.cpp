@@ -86,7 +86,10 @@ OPX_BENCH_CASES(h264_encode) {
             opxiTransformQuantFwd4x4_H264_16s_C1(g.res, g.out.levels, 26, &g.out.num, 1, kZigzag16,
                                                  &g.out.last, nullptr);
         },
-        [&rf] { g.out.num = rf.trans_quant4x4(g.res, g.out.levels, 26, true, kZigzag16, nullptr).count; });
+        [&rf] {
+            rf.trans_quant4x4(g.res, g.out.levels, 26, &g.out.num, 1, kZigzag16, &g.out.last,
+                              nullptr);
+        });
     add(
         "Sub4x4+TransformQuantFwd4x4", "qp26",
         [] {
@@ -96,7 +99,8 @@ OPX_BENCH_CASES(h264_encode) {
         },
         [&rf, &rs] {
             rs.sub8u[m::kSub4x4](g.cur, 64, g.pred, 64, g.coef, 8);
-            g.out.num = rf.trans_quant4x4(g.coef, g.out.levels, 26, true, kZigzag16, nullptr).count;
+            rf.trans_quant4x4(g.coef, g.out.levels, 26, &g.out.num, 1, kZigzag16, &g.out.last,
+                              nullptr);
         });
     add(
         "opxiQuantizeResidual4x4Fwd_H264_16s_C1", "qp26",
@@ -104,14 +108,18 @@ OPX_BENCH_CASES(h264_encode) {
             opxiQuantizeResidual4x4Fwd_H264_16s_C1(g.coef, g.out.levels, &g.out.num, &g.out.last,
                                                    nullptr, kZigzag16, 26, 0);
         },
-        [&rf] { g.out.num = rf.quant4x4(g.coef, g.out.levels, 26, false, kZigzag16, nullptr).count; });
+        [&rf] {
+            rf.quant4x4(g.coef, g.out.levels, &g.out.num, &g.out.last, nullptr, kZigzag16, 26, 0);
+        });
     add(
         "opxiQuantLuma8x8_H264_16s_C1", "qp26",
         [] {
             opxiQuantLuma8x8_H264_16s_C1(g.coef, g.out.levels, 4, 1, g.scan64, g.scale64,
                                          &g.out.num, &g.out.last);
         },
-        [&rf] { g.out.num = rf.quant8x8(g.coef, g.out.levels, 4, true, g.scan64, g.scale64).count; });
+        [&rf] {
+            rf.quant8x8(g.coef, g.out.levels, 4, 1, g.scan64, g.scale64, &g.out.num, &g.out.last);
+        });
     add(
         "Sub8x8+TransformFwdLuma8x8", "8x8",
         [] {
@@ -131,7 +139,7 @@ OPX_BENCH_CASES(h264_encode) {
         },
         [&rf] {
             for (int i = 0; i < 16; ++i) g.out.levels[i] = g.dc[i];
-            g.out.num = rf.luma_dc(g.out.levels, g.out.t, 26, true, kZigzag16, nullptr).count;
+            rf.luma_dc(g.out.levels, g.out.t, 26, &g.out.num, 1, kZigzag16, &g.out.last, nullptr);
         });
     add(
         "opxiTransformQuantFwdChromaDC2x2_H264_16s_C1I", "qp26",
@@ -142,7 +150,7 @@ OPX_BENCH_CASES(h264_encode) {
         },
         [&rf] {
             for (int i = 0; i < 4; ++i) g.out.levels[i] = g.dc[i];
-            g.out.num = rf.chroma_dc2x2(g.out.levels, g.out.t, 26, true, true, nullptr).count;
+            rf.chroma_dc2x2(g.out.levels, g.out.t, 26, &g.out.num, 1, 1, nullptr);
         });
 
     const char* labels[3] = {"sparse", "dense", "ac"};
@@ -156,9 +164,8 @@ OPX_BENCH_CASES(h264_encode) {
                                                g.out.levels, g.out.runs);
             },
             [kind, first, n = 0u, &rc]() mutable {
-                g.out.tc = rc.block(g.ring[kind][n++ & 2047], kScan32, first, 15, g.out.levels,
-                                    g.out.runs)
-                               .total_coeff;
+                rc.block(g.ring[kind][n++ & 2047], first, kScan32, 15, &g.out.t1, &g.out.signs,
+                         &g.out.tc, &g.out.tz, g.out.levels, g.out.runs);
             });
     }
     add(
@@ -167,12 +174,18 @@ OPX_BENCH_CASES(h264_encode) {
             opxiEncodeChromaDcCoeffsCAVLC_H264_16s(g.cdc, &g.out.t1, &g.out.signs, &g.out.tc,
                                                    &g.out.tz, g.out.levels, g.out.runs);
         },
-        [&rc] { g.out.tc = rc.dc2x2(g.cdc, g.out.levels, g.out.runs).total_coeff; });
+        [&rc] {
+            rc.dc2x2(g.cdc, &g.out.t1, &g.out.signs, &g.out.tc, &g.out.tz, g.out.levels,
+                     g.out.runs);
+        });
     add(
         "opxiEncodeCoeffsCAVLCChromaDC2x4_H264_16s", "2x4",
         [] {
             opxiEncodeCoeffsCAVLCChromaDC2x4_H264_16s(g.cdc, &g.out.t1, &g.out.signs, &g.out.tc,
                                                       &g.out.tz, g.out.levels, g.out.runs);
         },
-        [&rc] { g.out.tc = rc.dc2x4(g.cdc, g.out.levels, g.out.runs).total_coeff; });
+        [&rc] {
+            rc.dc2x4(g.cdc, &g.out.t1, &g.out.signs, &g.out.tc, &g.out.tz, g.out.levels,
+                     g.out.runs);
+        });
 }

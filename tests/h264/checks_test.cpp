@@ -529,6 +529,12 @@ TEST(H264Checks, Cavlc) {
     rows.push_back(OPX_ARG(opxErrOutOfRange,
                            opxiEncodeCoeffsCAVLC_H264_16s(s.s16(0), 0, kZz, 16, s.u8(1), s.u8(2),
                                                           s.u8(3), s.u8(4), s.s16(5), s.u8(6))));
+    for (const auto& k : enc)  // the 16-bit kernels judge the scan themselves
+        if (k.first >= 0 && k.last <= 15)
+            rows.push_back(OPX_ARG(k.want, opxiEncodeCoeffsCAVLC_H264_16s(
+                                               s.s16(0), static_cast<Opx8u>(k.first), k.scan,
+                                               static_cast<Opx8u>(k.last), s.u8(1), s.u8(2),
+                                               s.u8(3), s.u8(4), s.s16(5), s.u8(6))));
     // The word-reading decoders take bit positions 0..31.
     for (Opx32s pos : {32, -1, 1000}) {
         rows.push_back(OPX_ARG(opxErrBadArg,

@@ -56,6 +56,36 @@ T* guarded(GuardedBuffer& g, int n, bool at_front) {
 
 bool same_facts(BlockFacts a, BlockFacts b) { return a.count == b.count && a.last == b.last; }
 
+// The 16s transform-quantiser and luma DC kernels of a table, which store their facts.
+BlockFacts trans_quant4x4(const FwdKernels& k, const Opx16s* src, Opx16s* dst, int qp, int intra,
+                          const Opx16s* scan, const Opx16s* scale) {
+    BlockFacts f{};
+    EXPECT_EQ(k.trans_quant4x4(src, dst, qp, &f.count, intra, scan, &f.last, scale), opxOk);
+    return f;
+}
+BlockFacts luma_dc(const FwdKernels& k, Opx16s* srcdst, Opx16s* tblock, int qp, int need_transform,
+                   const Opx16s* scan, const Opx16s* scale) {
+    BlockFacts f{};
+    EXPECT_EQ(k.luma_dc(srcdst, tblock, qp, &f.count, need_transform, scan, &f.last, scale), opxOk);
+    return f;
+}
+
+// The 16s 8x8 quantiser of a table, whose kernel stores its facts.
+BlockFacts quant8x8(const FwdKernels& k, const Opx16s* src, Opx16s* dst, int qp_per, int intra,
+                    const Opx16s* scan, const Opx16u* scale) {
+    BlockFacts f{};
+    EXPECT_EQ(k.quant8x8(src, dst, qp_per, intra, scan, scale, &f.count, &f.last), opxOk);
+    return f;
+}
+
+// The 16s quantiser of a table, whose kernel stores its facts.
+BlockFacts quant4x4(const FwdKernels& k, const Opx16s* src, Opx16s* dst, int qp, int intra,
+                    const Opx16s* scan, const Opx16u* scale) {
+    BlockFacts f{};
+    EXPECT_EQ(k.quant4x4(src, dst, &f.count, &f.last, scale, scan, qp, intra), opxOk);
+    return f;
+}
+
 // ---- differential --------------------------------------------------------------------------
 
 // The 4x4 transform-quantiser, the quantiser alone and the luma and chroma DC paths (chroma to
@@ -100,23 +130,24 @@ TEST(H264FwdDifferential, FourByFourAndDcEveryQpOffsetAndScale) {
                     dc_scale[0] = scale[0];
                     const Opx16s* dp = sp ? dc_scale : nullptr;
                     blocks(16, kind);
-                    ASSERT_TRUE(same(ref::kFwd.trans_quant4x4(sw, tw, qp, odd, scan, sp),
-                                     avx2::kFwd.trans_quant4x4(sg, tg, qp, odd, scan, sp), 16));
+                    ASSERT_TRUE(same(trans_quant4x4(ref::kFwd, sw, tw, qp, odd, scan, sp),
+                                     trans_quant4x4(avx2::kFwd, sg, tg, qp, odd, scan, sp), 16));
                     blocks(16, kind);
-                    ASSERT_TRUE(same(ref::kFwd.quant4x4(sw, tw, qp, odd, scan, up),
-                                     avx2::kFwd.quant4x4(sg, tg, qp, odd, scan, up), 16));
+                    ASSERT_TRUE(same(quant4x4(ref::kFwd, sw, tw, qp, odd, scan, up),
+                                     quant4x4(avx2::kFwd, sg, tg, qp, odd, scan, up), 16));
                     blocks(16, kind);
-                    ASSERT_TRUE(same(ref::kFwd.luma_dc(sw, tw, qp, odd, scan, dp),
-                                     avx2::kFwd.luma_dc(sg, tg, qp, odd, scan, dp), 16));
+                    ASSERT_TRUE(same(luma_dc(ref::kFwd, sw, tw, qp, odd, scan, dp),
+                                     luma_dc(avx2::kFwd, sg, tg, qp, odd, scan, dp), 16));
                     if (qp > 39) continue;
                     // Chroma DC: the facts are the count alone.
                     for (int n : {4, 8}) {
                         blocks(8, kind);
                         auto* const f = n == 4 ? ref::kFwd.chroma_dc2x2 : ref::kFwd.chroma_dc2x4;
                         auto* const v = n == 4 ? avx2::kFwd.chroma_dc2x2 : avx2::kFwd.chroma_dc2x4;
-                        const BlockFacts a = f(sw, tw, qp, intra, odd, dp);
-                        const BlockFacts b = v(sg, tg, qp, intra, odd, dp);
-                        ASSERT_TRUE(same({a.count, 0}, {b.count, 0}, 8));
+                        BlockFacts a{}, b{};
+                        ASSERT_EQ(f(sw, tw, qp, &a.count, intra, odd, dp), opxOk);
+                        ASSERT_EQ(v(sg, tg, qp, &b.count, intra, odd, dp), opxOk);
+                        ASSERT_TRUE(same(a, b, 8));
                     }
                 }
     }
@@ -178,8 +209,10 @@ TEST(H264FwdDifferential, Quant8x8EveryQpPer) {
                     std::copy(sc.begin(), sc.end(), scan);
                     for (int i = 0; i < 64; ++i)
                         scale[i] = static_cast<Opx16u>(round == 7 ? 65535 : rng.uniform(1, 20972));
-                    const BlockFacts a = ref::kFwd.quant8x8(src, want, per, round & 1, scan, scale);
-                    const BlockFacts b = avx2::kFwd.quant8x8(src, got, per, round & 1, scan, scale);
+                    const BlockFacts a =
+                        quant8x8(ref::kFwd, src, want, per, round & 1, scan, scale);
+                    const BlockFacts b =
+                        quant8x8(avx2::kFwd, src, got, per, round & 1, scan, scale);
                     ASSERT_TRUE(regions_equal(want, 0, got, 0, 64, 1)) << "qpPer " << per;
                     ASSERT_TRUE(same_facts(a, b)) << "qpPer " << per;
                 }
@@ -208,6 +241,53 @@ TEST(H264FwdDifferential, SharedWideKernelsAtExtremes) {
         ASSERT_TRUE(regions_equal(want, 0, got, 0, 16, 1));
         ASSERT_TRUE(same_facts(a, b));
     }
+}
+
+// The 16-bit-lane quantisers split |c| x s + f into halves and carry from the low one: every
+// coefficient -32768..32767, at every qp and offset (flat 4x4 and DC scales) and at qp_per 0..8
+// with scales where the carry and the clamp bite (8x8).
+TEST(H264FwdDifferential, EveryCoefficientThroughTheSixteenBitQuantisers) {
+    auto block = [](int b, Opx16s* c, int n) {
+        for (int i = 0; i < n; ++i) c[i] = static_cast<Opx16s>(-32768 + b * n + i);
+    };
+    Opx16s c[64], want[64], got[64], tw[16], tg[16];
+    for (int qp = 0; qp <= 51; ++qp)
+        for (bool intra : {false, true})
+            for (int b = 0; b < 65536 / 16; ++b) {
+                block(b, c, 16);
+                ASSERT_TRUE(
+                    same_facts(quant4x4(ref::kFwd, c, want, qp, intra, kZigzag4x4, nullptr),
+                               quant4x4(avx2::kFwd, c, got, qp, intra, kZigzag4x4, nullptr)));
+                ASSERT_TRUE(regions_equal(want, 0, got, 0, 16, 1)) << "qp " << qp;
+                std::copy(c, c + 16, tw), std::copy(c, c + 16, tg);
+                ASSERT_TRUE(same_facts(luma_dc(ref::kFwd, want, tw, qp, 0, kZigzag4x4, nullptr),
+                                       luma_dc(avx2::kFwd, got, tg, qp, 0, kZigzag4x4, nullptr)));
+                ASSERT_TRUE(regions_equal(want, 0, got, 0, 16, 1)) << "qp " << qp;
+                if (qp > 39) continue;
+                std::copy(c, c + 4, tw), std::copy(c, c + 4, tg);
+                Opx32s na = 0, ng = 0;
+                ASSERT_EQ(ref::kFwd.chroma_dc2x2(want, tw, qp, &na, intra, 0, nullptr), opxOk);
+                ASSERT_EQ(avx2::kFwd.chroma_dc2x2(got, tg, qp, &ng, intra, 0, nullptr), opxOk);
+                ASSERT_EQ(na, ng);
+                ASSERT_TRUE(regions_equal(want, 0, got, 0, 4, 1)) << "qp " << qp;
+            }
+    Opx16s scan[64];
+    for (int i = 0; i < 64; ++i) scan[i] = static_cast<Opx16s>(i);
+    for (int per = 0; per <= 8; ++per)
+        for (bool intra : {false, true})
+            for (int s : {1, 2, 13107, 20972, 32768, 65534, 65535}) {
+                const std::vector<Opx16u> scale(64, static_cast<Opx16u>(s));
+                for (int b = 0; b < 65536 / 64; ++b) {
+                    block(b, c, 64);
+                    const BlockFacts a =
+                        quant8x8(ref::kFwd, c, want, per, intra, scan, scale.data());
+                    const BlockFacts g =
+                        quant8x8(avx2::kFwd, c, got, per, intra, scan, scale.data());
+                    ASSERT_TRUE(regions_equal(want, 0, got, 0, 64, 1))
+                        << "qpPer " << per << " s " << s;
+                    ASSERT_TRUE(same_facts(a, g)) << "qpPer " << per << " s " << s;
+                }
+            }
 }
 
 // ---- round trips through the library's inverse path ------------------------------------------

@@ -27,13 +27,36 @@ struct CavlcFacts {
     Opx8u trailing_ones, signs, total_coeff, total_zeros;
 };
 
-using CavlcEncFn = CavlcFacts (*)(const Opx16s* src, const Opx32s* scan, int first, int last,
-                                  Opx16s* levels, Opx8u* runs) noexcept;
+// The block kernels check the scan first: when an entry of scan positions first..last names no
+// raster position 0..15 they write nothing and fail (block_high: returns kBadScan, a
+// total_coeff no block has); the entries outside first..last are read but not judged.
+inline constexpr CavlcFacts kBadScan = {0, 0, 255, 0};
+
+// The facts of a 16-bit block kernel stored through the exported function's pointers.
+inline OpxResult store_facts(CavlcFacts f, Opx8u* trailing_ones, Opx8u* signs, Opx8u* total_coeff,
+                             Opx8u* total_zeros) noexcept {
+    if (f.total_coeff == kBadScan.total_coeff) return opxErrOutOfRange;
+    *trailing_ones = f.trailing_ones;
+    *signs = f.signs;
+    *total_coeff = f.total_coeff;
+    *total_zeros = f.total_zeros;
+    return opxOk;
+}
+
+// The 16-bit block kernel takes opxiEncodeCoeffsCAVLC_H264_16s's arguments as they come
+// (pointers and the range checked), judges the scan (opxErrOutOfRange, nothing written) and
+// stores the facts itself, so that the entry point ends in a jump.
+using CavlcEncFn = OpxResult (*)(const Opx16s* src, Opx8u first, const Opx32s* scan, Opx8u last,
+                                 Opx8u* trailing_ones, Opx8u* signs, Opx8u* total_coeff,
+                                 Opx8u* total_zeros, Opx16s* levels, Opx8u* runs) noexcept;
 using CavlcEncHighFn = CavlcFacts (*)(const Opx32s* src, const Opx32s* scan, int first, int last,
                                       Opx32s* levels, Opx8u* runs) noexcept;
 // Chroma DC: 2x2 (scan 0, 1, 2, 3) or 2x4 (the 4:2:2 chroma DC scan 0, 2, 1, 4, 6, 3, 5, 7, so
 // raster index 7 is met first and 0 last).
-using CavlcDcFn = CavlcFacts (*)(const Opx16s* src, Opx16s* levels, Opx8u* runs) noexcept;
+// The 16-bit ones take the exported functions' arguments and store the facts, as CavlcEncFn.
+using CavlcDcFn = OpxResult (*)(const Opx16s* src, Opx8u* trailing_ones, Opx8u* signs,
+                                Opx8u* total_coeff, Opx8u* total_zeros, Opx16s* levels,
+                                Opx8u* runs) noexcept;
 using CavlcDcHighFn = CavlcFacts (*)(const Opx32s* src, Opx32s* levels, Opx8u* runs) noexcept;
 
 struct CavlcEncKernels {
@@ -56,6 +79,8 @@ template <class T>
 CavlcFacts dc2x2(const T* src, T* levels, Opx8u* runs) noexcept;
 template <class T>
 CavlcFacts dc2x4(const T* src, T* levels, Opx8u* runs) noexcept;
+OpxResult dc2x2_16s(const Opx16s*, Opx8u*, Opx8u*, Opx8u*, Opx8u*, Opx16s*, Opx8u*) noexcept;
+OpxResult dc2x4_16s(const Opx16s*, Opx8u*, Opx8u*, Opx8u*, Opx8u*, Opx16s*, Opx8u*) noexcept;
 }  // namespace ref
 namespace avx2 {
 extern const CavlcEncKernels kCavlcEnc;

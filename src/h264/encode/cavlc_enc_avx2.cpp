@@ -5,8 +5,9 @@
 // below the highest bit less the number of bits. 16-bit blocks take no loop at all (block16 below).
 // The chroma DC arrays (4 and 8 values) share the portable loop, which is faster for so few values.
 //
-// Scan entries outside firstPos..lastPos are not checked by the entry points; the gather reads
-// them modulo 16 (always inside the block) and the mask drops their positions.
+// Scan entries outside firstPos..lastPos are not judged (those inside are, before anything is
+// written); the gather reads them modulo 16 (always inside the block) and the mask drops their
+// positions.
 #include <immintrin.h>
 
 #include "frame/dispatch.hpp"
@@ -46,6 +47,13 @@ CavlcFacts block(const T* src, const Opx32s* scan, int first, int last, T* level
                  Opx8u* runs) noexcept {
     alignas(32) T ord[16];
     const unsigned range = (0xFFFFu >> (15 - last)) & (0xFFFFu << first);
+    unsigned good = 0;  // bit k: scan[k] lies in 0..15
+    for (int h = 0; h < 2; ++h) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scan + 8 * h));
+        const __m256i in = _mm256_cmpeq_epi32(_mm256_min_epu32(v, _mm256_set1_epi32(15)), v);
+        good |= static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(in))) << (8 * h);
+    }
+    if (OPX_UNLIKELY(~good & range)) return kBadScan;
     const Masks mk = gather(src, scan, ord);
     unsigned mask = mk.nonzero & range;
     if (mask == 0) return {0, 0, 0, static_cast<Opx8u>(last - first + 1)};
@@ -100,6 +108,21 @@ constexpr BitPositions make_bit_positions() noexcept {
     return t;
 }
 constexpr BitPositions kBitPositions = make_bit_positions();
+
+// The TrailingOneSigns value of t trailing ones (0..3) whose signs, in the order met, are bits
+// 0, 1, 2 of b (1 = negative): the first met becomes the most significant of t bits.
+struct TrailingSigns {
+    std::uint8_t v[4][8];
+};
+constexpr TrailingSigns make_trailing_signs() noexcept {
+    TrailingSigns t{};
+    for (int n = 0; n < 4; ++n)
+        for (int b = 0; b < 8; ++b)
+            for (int i = 0; i < n; ++i)
+                t.v[n][b] = static_cast<std::uint8_t>(t.v[n][b] | ((b >> i & 1) << (n - 1 - i)));
+    return t;
+}
+constexpr TrailingSigns kTrailingSigns = make_trailing_signs();
 
 // Bytes 0 .. n - 1: the indices of the set bits of the 16-bit mask m, lowest first.
 OPX_INLINE __m128i bit_positions(unsigned m) noexcept {
@@ -175,20 +198,19 @@ OPX_INLINE CavlcFacts block16_core(__m128i lo, __m128i hi, __m128i rev, int firs
     // |x| = 1 after saturation only for x = +-1 (saturated values are +-127 / -128).
     const unsigned ones =
         static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_abs_epi8(f), _mm_set1_epi8(1))));
-    const unsigned neg = static_cast<unsigned>(_mm_movemask_epi8(f));
     const int n = _mm_popcnt_u32(m);
     const int total_zeros = 15 - static_cast<int>(_tzcnt_u32(m)) - first + 1 - n;
     // Trailing ones: the non-zero values met before the first larger one (all when none is).
     const unsigned larger = m & ~ones;
     const int t_all = _mm_popcnt_u32(m & ~larger & (larger - 1));
     const int t = t_all < 3 ? t_all : 3;
-    const unsigned m1 = _blsr_u32(m), m2 = _blsr_u32(m1), m3 = _blsr_u32(m2);
-    const unsigned s3 =
-        ((neg & (m ^ m1)) != 0) * 4u + ((neg & (m1 ^ m2)) != 0) * 2u + ((neg & (m2 ^ m3)) != 0);
-    const unsigned signs = s3 >> (3 - t);
 
     const __m128i iota = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const __m128i pos = bit_positions(m);
+    // Signs of the first three values met (bit i: the i-th), from their bytes gathered in order.
+    const unsigned met_signs =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_shuffle_epi8(f, pos))) & 7;
+    const unsigned signs = kTrailingSigns.v[t][met_signs];
     // runs[i]: zeros between the i-th and the (i + 1)-th value met.
     const __m128i run = _mm_sub_epi8(_mm_sub_epi8(_mm_srli_si128(pos, 1), pos), _mm_set1_epi8(1));
     store_exact(runs, run, static_cast<unsigned>(n - 1));
@@ -196,22 +218,21 @@ OPX_INLINE CavlcFacts block16_core(__m128i lo, __m128i hi, __m128i rev, int firs
     const __m128i q =
         _mm_shuffle_epi8(pos, _mm_add_epi8(iota, _mm_set1_epi8(static_cast<char>(t))));
     const __m128i idx = _mm_shuffle_epi8(rev, q);
-    const __m128i b =
-        _mm_add_epi8(_mm_and_si128(idx, _mm_set1_epi8(7)), _mm_and_si128(idx, _mm_set1_epi8(7)));
-    const __m128i b1 = _mm_add_epi8(b, _mm_set1_epi8(1));
-    const __m128i upper = _mm_cmpgt_epi8(idx, _mm_set1_epi8(7));
-    const __m128i c0 = _mm_unpacklo_epi8(b, b1), c1 = _mm_unpackhi_epi8(b, b1);
-    const __m128i l0 = _mm_blendv_epi8(_mm_shuffle_epi8(lo, c0), _mm_shuffle_epi8(hi, c0),
-                                       _mm_unpacklo_epi8(upper, upper));
-    const __m128i l1 = _mm_blendv_epi8(_mm_shuffle_epi8(lo, c1), _mm_shuffle_epi8(hi, c1),
-                                       _mm_unpackhi_epi8(upper, upper));
+    // The low and the high bytes of the 16 values, each plane gathered by one byte shuffle.
+    const __m128i low_bytes = _mm_set1_epi16(0xFF);
+    const __m128i plane_lo =
+        _mm_packus_epi16(_mm_and_si128(lo, low_bytes), _mm_and_si128(hi, low_bytes));
+    const __m128i plane_hi = _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8));
+    const __m128i gl = _mm_shuffle_epi8(plane_lo, idx), gh = _mm_shuffle_epi8(plane_hi, idx);
+    const __m128i l0 = _mm_unpacklo_epi8(gl, gh), l1 = _mm_unpackhi_epi8(gl, gh);
     store_exact(levels, l0, l1, static_cast<unsigned>(2 * (n - t)));
     return {static_cast<Opx8u>(t), static_cast<Opx8u>(signs), static_cast<Opx8u>(n),
             static_cast<Opx8u>(total_zeros)};
 }
 
-CavlcFacts block16(const Opx16s* src, const Opx32s* scan, int first, int last, Opx16s* levels,
-                   Opx8u* runs) noexcept {
+OpxResult block16(const Opx16s* src, Opx8u first, const Opx32s* scan, Opx8u last,
+                  Opx8u* trailing_ones, Opx8u* signs, Opx8u* total_coeff, Opx8u* total_zeros,
+                  Opx16s* levels, Opx8u* runs) noexcept {
     const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
     const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8));
     // Scan indices as bytes (saturated, then modulo 16): the packs leave them in the order 0..3,
@@ -221,22 +242,23 @@ CavlcFacts block16(const Opx16s* src, const Opx32s* scan, int first, int last, O
     const __m256i w = _mm256_packs_epi32(a, b);
     const __m128i bytes =
         _mm_packs_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
-    const __m128i rev = _mm_and_si128(
-        _mm_shuffle_epi8(bytes,
-                         _mm_setr_epi8(15, 14, 13, 12, 7, 6, 5, 4, 11, 10, 9, 8, 3, 2, 1, 0)),
-        _mm_set1_epi8(15));
-    return block16_core(lo, hi, rev, first, last, levels, runs);
+    const __m128i raw = _mm_shuffle_epi8(
+        bytes, _mm_setr_epi8(15, 14, 13, 12, 7, 6, 5, 4, 11, 10, 9, 8, 3, 2, 1, 0));
+    // Every entry outside 0..15 stays outside it through the signed saturations (and a negative
+    // one reads above 127 unsigned): one unsigned byte compare judges the 16 entries.
+    const __m128i fifteen = _mm_set1_epi8(15);
+    const unsigned good =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(raw, fifteen), raw)));
+    const unsigned range = (0xFFFFu >> first) & (0xFFFFu << (15 - last));
+    if (OPX_UNLIKELY(~good & range)) return opxErrOutOfRange;
+    return store_facts(block16_core(lo, hi, _mm_and_si128(raw, fifteen), first, last, levels, runs),
+                       trailing_ones, signs, total_coeff, total_zeros);
 }
 
 }  // namespace
 
 extern const CavlcEncKernels kCavlcEnc = {
-    block16,
-    block<Opx32s>,
-    ref::dc2x2<Opx16s>,
-    ref::dc2x2<Opx32s>,
-    ref::dc2x4<Opx16s>,
-    ref::dc2x4<Opx32s>,
+    block16, block<Opx32s>, ref::dc2x2_16s, ref::dc2x2<Opx32s>, ref::dc2x4_16s, ref::dc2x4<Opx32s>,
 };
 
 }  // namespace opx::h264::enc::avx2

@@ -42,6 +42,8 @@ CavlcFacts encode(const T* src, const Opx32s* scan, int first, int last, T* leve
 template <class T>
 CavlcFacts block(const T* src, const Opx32s* scan, int first, int last, T* levels,
                  Opx8u* runs) noexcept {
+    for (int p = first; p <= last; ++p)
+        if (static_cast<std::uint32_t>(scan[p]) > 15) return kBadScan;
     return encode(src, scan, first, last, levels, runs);
 }
 }  // namespace
@@ -57,8 +59,24 @@ CavlcFacts dc2x4(const T* src, T* levels, Opx8u* runs) noexcept {
     return encode(src, kChromaDc2x4Scan, 0, 7, levels, runs);
 }
 
+OpxResult block16(const Opx16s* src, Opx8u first, const Opx32s* scan, Opx8u last,
+                  Opx8u* trailing_ones, Opx8u* signs, Opx8u* total_coeff, Opx8u* total_zeros,
+                  Opx16s* levels, Opx8u* runs) noexcept {
+    return store_facts(block(src, scan, first, last, levels, runs), trailing_ones, signs,
+                       total_coeff, total_zeros);
+}
+
+OpxResult dc2x2_16s(const Opx16s* src, Opx8u* trailing_ones, Opx8u* signs, Opx8u* total_coeff,
+                    Opx8u* total_zeros, Opx16s* levels, Opx8u* runs) noexcept {
+    return store_facts(dc2x2(src, levels, runs), trailing_ones, signs, total_coeff, total_zeros);
+}
+OpxResult dc2x4_16s(const Opx16s* src, Opx8u* trailing_ones, Opx8u* signs, Opx8u* total_coeff,
+                    Opx8u* total_zeros, Opx16s* levels, Opx8u* runs) noexcept {
+    return store_facts(dc2x4(src, levels, runs), trailing_ones, signs, total_coeff, total_zeros);
+}
+
 extern const CavlcEncKernels kCavlcEnc = {
-    block<Opx16s>, block<Opx32s>, dc2x2<Opx16s>, dc2x2<Opx32s>, dc2x4<Opx16s>, dc2x4<Opx32s>,
+    block16, block<Opx32s>, dc2x2_16s, dc2x2<Opx32s>, dc2x4_16s, dc2x4<Opx32s>,
 };
 
 }  // namespace opx::h264::enc::ref

@@ -3,7 +3,9 @@
 // tables of the family.
 //
 // Common terms (every kernel follows them; the exported functions in fwd_api.cpp check the
-// arguments and call one kernel from `OPX_SELECT(opx::h264::enc, kFwd)`):
+// arguments and call one kernel from `OPX_SELECT(opx::h264::enc, kFwd)`; the kernels of the 16s
+// block quantisers take the exported function's arguments as they come and store the facts
+// themselves, so that those entry points end in a jump):
 //  - Blocks are raster arrays (row = vertical frequency): 16 values for 4x4 blocks and the luma
 //    DC array, 4 for the 2x2 chroma DC array, 8 for the 2x4 chroma DC array (2 columns by 4
 //    rows, row by row), 64 for 8x8 blocks.
@@ -43,7 +45,15 @@ struct PerQpRem {
 };
 
 // Forward scale MF of the 4x4 transform: [6 /* qp % 6 */][3 /* class: both even, both odd,
-// mixed */].
+// mixed */]; kQuantScale4x4 holds the same values.
+inline constexpr PerQpRem<std::uint16_t, 3> kMf4x4 = {{
+    {13107, 5243, 8066},
+    {11916, 4660, 7490},
+    {10082, 4194, 6554},
+    {9362, 3647, 5825},
+    {8192, 3355, 5243},
+    {7282, 2893, 4559},
+}};
 extern const PerQpRem<std::uint16_t, 3> kQuantScale4x4;
 // The same per raster position: [6 /* qp % 6 */][16 /* raster */].
 extern const PerQpRem<std::uint16_t, 16> kQuantScale4x4Raster;
@@ -83,16 +93,23 @@ struct BlockFacts {
 // then the 4x4 rule with s = MF[qp % 6][class], q = 15 + qp / 6, or s = scale[i] (read as
 // unsigned 16-bit), q = 11 + qp / 6 when scale is not null; f = floor(2^q / 3) (intra) or
 // floor(2^q / 6). count negated when level 0 is non-zero. qp 0..51 (16s), 0..87 (16s32s).
-using TransQuant4x4Fn = BlockFacts (*)(const Opx16s* src, Opx16s* dst, int qp, bool intra,
-                                       const Opx16s* scan, const Opx16s* scale) noexcept;
+// The 16s kernel takes the exported function's arguments and stores the facts, as Quant4x4Fn.
+using TransQuant4x4Fn = OpxResult (*)(const Opx16s* src, Opx16s* dst, Opx32s qp, Opx32s* num,
+                                      Opx32s intra, const Opx16s* scan, Opx32s* last,
+                                      const Opx16s* scale) noexcept;
 using TransQuant4x4WideFn = BlockFacts (*)(const Opx16s* src, Opx32s* dst, int qp, bool intra,
                                            const Opx16s* scan, const Opx16s* scale) noexcept;
 
 // Quantise 16 coefficients (opxiQuantizeResidual4x4Fwd): the 4x4 rule as above; the count is
 // never negated. 16s: scale (optional) unsigned 16-bit, qp 0..51. 16s32s: scale required,
 // qp 0..51. 32s: scale optional, qp 0..87; the 32-bit scale values are read as unsigned.
-using Quant4x4Fn = BlockFacts (*)(const Opx16s* src, Opx16s* dst, int qp, bool intra,
-                                  const Opx16s* scan, const Opx16u* scale) noexcept;
+// The 16s kernel takes the exported function's arguments as they come (checked; intra any
+// non-zero value), stores the facts itself and returns opxOk, so that the entry point ends in a
+// jump: for a call this short, a second call with its frame, the facts passed back and stored
+// afterwards cost about a third more.
+using Quant4x4Fn = OpxResult (*)(const Opx16s* src, Opx16s* dst, Opx32s* num, Opx32s* last,
+                                 const Opx16u* scale, const Opx16s* scan, Opx32s qp,
+                                 Opx32s intra) noexcept;
 using Quant4x4WideFn = BlockFacts (*)(const Opx16s* src, Opx32s* dst, int qp, bool intra,
                                       const Opx16s* scan, const Opx32s* scale) noexcept;
 using Quant4x4HighFn = BlockFacts (*)(const Opx32s* src, Opx32s* dst, int qp, bool intra,
@@ -103,14 +120,18 @@ using Transform4x4Fn = void (*)(const Opx16s* src, Opx16s* dst) noexcept;
 using Transform4x4HighFn = void (*)(const Opx32s* src, Opx32s* dst) noexcept;
 // 8x8 forward transform with 32-bit intermediates (exact for 16-bit input); the 16s output is
 // saturated to 16 bits. src may equal dst.
-using Transform8x8Fn = void (*)(const Opx16s* src, Opx16s* dst) noexcept;
+// The 16s kernel returns opxOk, so that its entry points end in a jump.
+using Transform8x8Fn = OpxResult (*)(const Opx16s* src, Opx16s* dst) noexcept;
 using Transform8x8WideFn = void (*)(const Opx16s* src, Opx32s* dst) noexcept;
 
 // Quantise 64 coefficients (opxiQuantLuma8x8): s = scale[i] (unsigned), q = 12 + qp_per,
 // f = 682 x 2^(qp_per + 1) (intra) or 342 x 2^(qp_per + 1); the 16s form saturates |c| to
 // 32767 first. count negated when level 0 is non-zero. qp_per 0..8 (16s), 0..14 (32s).
-using Quant8x8Fn = BlockFacts (*)(const Opx16s* src, Opx16s* dst, int qp_per, bool intra,
-                                  const Opx16s* scan, const Opx16u* scale) noexcept;
+// The 16s kernel takes the exported function's arguments as they come and stores the facts, as
+// Quant4x4Fn.
+using Quant8x8Fn = OpxResult (*)(const Opx16s* src, Opx16s* dst, Opx32s qp_per, Opx32s intra,
+                                 const Opx16s* scan, const Opx16u* scale, Opx32s* num,
+                                 Opx32s* last) noexcept;
 using Quant8x8HighFn = BlockFacts (*)(const Opx32s* src, Opx32s* dst, int qp_per, bool intra,
                                       const Opx16s* scan, const Opx16u* scale) noexcept;
 
@@ -120,8 +141,10 @@ using Quant8x8HighFn = BlockFacts (*)(const Opx32s* src, Opx32s* dst, int qp_per
 // srcdst with s = MF[qp % 6][0], q = 16 + qp / 6, f = floor(2^q / 3), or with scale given
 // s = scale[0] (unsigned), q = 12 + qp / 6, f = 682 x 2^(qp / 6 + 1). count negated when level 0
 // is non-zero. qp 0..51 (16s), 0..87 (32s).
-using LumaDcFn = BlockFacts (*)(Opx16s* srcdst, Opx16s* tblock, int qp, bool need_transform,
-                                const Opx16s* scan, const Opx16s* scale) noexcept;
+// The 16s kernel takes the exported function's arguments and stores the facts, as Quant4x4Fn.
+using LumaDcFn = OpxResult (*)(Opx16s* srcdst, Opx16s* tblock, Opx32s qp, Opx32s* num,
+                               Opx32s need_transform, const Opx16s* scan, Opx32s* last,
+                               const Opx16s* scale) noexcept;
 using LumaDcHighFn = BlockFacts (*)(Opx32s* srcdst, Opx32s* tblock, int qp, bool need_transform,
                                     const Opx16s* scan, const Opx16s* scale) noexcept;
 
@@ -130,8 +153,10 @@ using LumaDcHighFn = BlockFacts (*)(Opx32s* srcdst, Opx32s* tblock, int qp, bool
 // 2x2: s = MF[qp % 6][0], q = 16 + qp / 6, f = floor(2^q / 3) / floor(2^q / 6); with scale
 // s = scale[0], q = 12 + qp / 6. 2x4: qp' = qp + 3 in place of qp, f = 682 / 342 x 2^(q - 11).
 // Only `count` is meaningful (negated when level 0 is non-zero). qp 0..39 (16s), 0..75 (32s).
-using ChromaDcFn = BlockFacts (*)(Opx16s* srcdst, Opx16s* tblock, int qp, bool intra,
-                                  bool need_transform, const Opx16s* scale) noexcept;
+// The 16s kernels take the exported functions' arguments as they come (checked; intra and
+// need_transform any non-zero value), store the count themselves and return opxOk, as Quant4x4Fn.
+using ChromaDcFn = OpxResult (*)(Opx16s* srcdst, Opx16s* tblock, Opx32s qp, Opx32s* num,
+                                 Opx32s intra, Opx32s need_transform, const Opx16s* scale) noexcept;
 using ChromaDcHighFn = BlockFacts (*)(Opx32s* srcdst, Opx32s* tblock, int qp, bool intra,
                                       bool need_transform, const Opx16s* scale) noexcept;
 
@@ -189,7 +214,8 @@ extern const FwdKernels kFwd;
 
 // Portable kernels that the AVX2 table shares (cases too rare or too small to pay for a vector
 // form: 32-bit data, DC arrays, scale generation).
-BlockFacts trans_quant4x4(const Opx16s*, Opx16s*, int, bool, const Opx16s*, const Opx16s*) noexcept;
+OpxResult trans_quant4x4(const Opx16s*, Opx16s*, Opx32s, Opx32s*, Opx32s, const Opx16s*, Opx32s*,
+                         const Opx16s*) noexcept;
 BlockFacts trans_quant4x4_wide(const Opx16s*, Opx32s*, int, bool, const Opx16s*,
                                const Opx16s*) noexcept;
 BlockFacts quant4x4_wide(const Opx16s*, Opx32s*, int, bool, const Opx16s*, const Opx32s*) noexcept;
@@ -198,11 +224,12 @@ void transform4x4(const Opx16s*, Opx16s*) noexcept;
 void transform4x4_high(const Opx32s*, Opx32s*) noexcept;
 void transform8x8_wide(const Opx16s*, Opx32s*) noexcept;
 BlockFacts quant8x8_high(const Opx32s*, Opx32s*, int, bool, const Opx16s*, const Opx16u*) noexcept;
-BlockFacts luma_dc(Opx16s*, Opx16s*, int, bool, const Opx16s*, const Opx16s*) noexcept;
+OpxResult luma_dc(Opx16s*, Opx16s*, Opx32s, Opx32s*, Opx32s, const Opx16s*, Opx32s*,
+                  const Opx16s*) noexcept;
 BlockFacts luma_dc_high(Opx32s*, Opx32s*, int, bool, const Opx16s*, const Opx16s*) noexcept;
-BlockFacts chroma_dc2x2(Opx16s*, Opx16s*, int, bool, bool, const Opx16s*) noexcept;
+OpxResult chroma_dc2x2(Opx16s*, Opx16s*, Opx32s, Opx32s*, Opx32s, Opx32s, const Opx16s*) noexcept;
 BlockFacts chroma_dc2x2_high(Opx32s*, Opx32s*, int, bool, bool, const Opx16s*) noexcept;
-BlockFacts chroma_dc2x4(Opx16s*, Opx16s*, int, bool, bool, const Opx16s*) noexcept;
+OpxResult chroma_dc2x4(Opx16s*, Opx16s*, Opx32s, Opx32s*, Opx32s, Opx32s, const Opx16s*) noexcept;
 BlockFacts chroma_dc2x4_high(Opx32s*, Opx32s*, int, bool, bool, const Opx16s*) noexcept;
 bool old_residual(Opx16s*, int, bool, const Opx16s*, BlockFacts*) noexcept;
 bool old_luma_dc(Opx16s*, Opx16s*, int, bool, const Opx16s*, BlockFacts*) noexcept;

@@ -1,5 +1,6 @@
 // Exported H.264 forward transforms and quantisation: check the arguments (null pointers first,
-// then the ranges), call one kernel, store the block facts.
+// then the ranges), call one kernel, store the block facts (the 16s block quantisers' kernels
+// store their own: those entry points end in a jump to the kernel).
 #include "frame/check.hpp"
 #include "frame/dispatch.hpp"
 #include "h264/encode/fwd.hpp"
@@ -34,8 +35,8 @@ OpxResult opxiTransformQuantFwd4x4_H264_16s_C1(const Opx16s* pSrc, Opx16s* pDst,
                                                const Opx16s* pScaleLevels) noexcept {
     OPX_CHECK_NULL(pSrc, pDst, pNumLevels, pScanMatrix, pLastCoeff);
     OPX_CHECK(in(qp, 0, 51), opxErrOutOfRange);
-    return store(k().trans_quant4x4(pSrc, pDst, qp, intra != 0, pScanMatrix, pScaleLevels),
-                 pNumLevels, pLastCoeff);
+    return k().trans_quant4x4(pSrc, pDst, qp, pNumLevels, intra, pScanMatrix, pLastCoeff,
+                              pScaleLevels);
 }
 
 OpxResult opxiTransformQuantFwd4x4_H264_16s32s_C1(const Opx16s* pSrc, Opx32s* pDst, Opx32s qp,
@@ -55,8 +56,7 @@ OpxResult opxiQuantizeResidual4x4Fwd_H264_16s_C1(const Opx16s* pSrc, Opx16s* pDs
                                                  Opx32s intra) noexcept {
     OPX_CHECK_NULL(pSrc, pDst, pNumLevels, pLastCoeff, pScanMatrix);
     OPX_CHECK(in(qp, 0, 51), opxErrOutOfRange);
-    return store(k().quant4x4(pSrc, pDst, qp, intra != 0, pScanMatrix, pScaleLevels), pNumLevels,
-                 pLastCoeff);
+    return k().quant4x4(pSrc, pDst, pNumLevels, pLastCoeff, pScaleLevels, pScanMatrix, qp, intra);
 }
 
 OpxResult opxiQuantizeResidual4x4Fwd_H264_16s32s_C1(const Opx16s* pSrc, Opx32s* pDst,
@@ -95,8 +95,7 @@ OpxResult opxiTransformResidual4x4Fwd_H264_32s_C1(const Opx32s* pSrc, Opx32s* pD
 
 OpxResult opxiTransformFwdLuma8x8_H264_16s_C1(const Opx16s* pSrc, Opx16s* pDst) noexcept {
     OPX_CHECK_NULL(pSrc, pDst);
-    k().transform8x8(pSrc, pDst);
-    return opxOk;
+    return k().transform8x8(pSrc, pDst);
 }
 
 OpxResult opxiTransformFwdLuma8x8_H264_16s32s_C1(const Opx16s* pSrc, Opx32s* pDst) noexcept {
@@ -107,8 +106,7 @@ OpxResult opxiTransformFwdLuma8x8_H264_16s32s_C1(const Opx16s* pSrc, Opx32s* pDs
 
 OpxResult opxiTransformLuma8x8Fwd_H264_16s_C1I(Opx16s* pSrcDst) noexcept {
     OPX_CHECK_NULL(pSrcDst);
-    k().transform8x8(pSrcDst, pSrcDst);
-    return opxOk;
+    return k().transform8x8(pSrcDst, pSrcDst);
 }
 
 OpxResult opxiQuantLuma8x8_H264_16s_C1(const Opx16s* pSrc, Opx16s* pDst, Opx32s qpPer,
@@ -117,8 +115,8 @@ OpxResult opxiQuantLuma8x8_H264_16s_C1(const Opx16s* pSrc, Opx16s* pDst, Opx32s 
                                        Opx32s* pLastCoeff) noexcept {
     OPX_CHECK_NULL(pSrc, pDst, pScanMatrix, pScaleLevels, pNumLevels, pLastCoeff);
     OPX_CHECK(in(qpPer, 0, 8), opxErrQp);
-    return store(k().quant8x8(pSrc, pDst, qpPer, intra != 0, pScanMatrix, pScaleLevels),
-                 pNumLevels, pLastCoeff);
+    return k().quant8x8(pSrc, pDst, qpPer, intra, pScanMatrix, pScaleLevels, pNumLevels,
+                        pLastCoeff);
 }
 
 OpxResult opxiQuantLuma8x8_H264_32s_C1(const Opx32s* pSrc, Opx32s* pDst, Opx32s qpPer,
@@ -138,9 +136,8 @@ OpxResult opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(Opx16s* pSrcDst, Opx16s* p
                                                       const Opx16s* pScaleLevels) noexcept {
     OPX_CHECK_NULL(pSrcDst, pTBlock, pNumLevels, pScanMatrix, pLastCoeff);
     OPX_CHECK(in(qp, 0, 51), opxErrOutOfRange);
-    return store(
-        k().luma_dc(pSrcDst, pTBlock, qp, needTransform != 0, pScanMatrix, pScaleLevels),
-        pNumLevels, pLastCoeff);
+    return k().luma_dc(pSrcDst, pTBlock, qp, pNumLevels, needTransform, pScanMatrix, pLastCoeff,
+                       pScaleLevels);
 }
 
 OpxResult opxiTransformQuantFwdLumaDC4x4_H264_32s_C1I(Opx32s* pSrcDst, Opx32s* pTBlock, Opx32s qp,
@@ -161,9 +158,7 @@ OpxResult opxiTransformQuantFwdChromaDC2x2_H264_16s_C1I(Opx16s* pSrcDst, Opx16s*
                                                         const Opx16s* pScaleLevels) noexcept {
     OPX_CHECK_NULL(pSrcDst, pTBlock, pNumLevels);
     OPX_CHECK(in(qp, 0, 39), opxErrOutOfRange);
-    return store(
-        k().chroma_dc2x2(pSrcDst, pTBlock, qp, intra != 0, needTransform != 0, pScaleLevels),
-        pNumLevels, nullptr);
+    return k().chroma_dc2x2(pSrcDst, pTBlock, qp, pNumLevels, intra, needTransform, pScaleLevels);
 }
 
 OpxResult opxiTransformQuantFwdChromaDC2x2_H264_32s_C1I(Opx32s* pSrcDst, Opx32s* pTBlock,
@@ -183,9 +178,7 @@ OpxResult opxiTransformQuantFwdChromaDC2x4_H264_16s_C1I(Opx16s* pSrcDst, Opx16s*
                                                         const Opx16s* pScaleLevels) noexcept {
     OPX_CHECK_NULL(pSrcDst, pTBlock, pNumLevels);
     OPX_CHECK(in(qp, 0, 39), opxErrOutOfRange);
-    return store(
-        k().chroma_dc2x4(pSrcDst, pTBlock, qp, intra != 0, needTransform != 0, pScaleLevels),
-        pNumLevels, nullptr);
+    return k().chroma_dc2x4(pSrcDst, pTBlock, qp, pNumLevels, intra, needTransform, pScaleLevels);
 }
 
 OpxResult opxiTransformQuantFwdChromaDC2x4_H264_32s_C1I(Opx32s* pSrcDst, Opx32s* pTBlock,

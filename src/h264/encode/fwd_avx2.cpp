@@ -10,6 +10,9 @@
 // s <= 65535 give |c| x s < 2^31; f < 2^23 for every 16-bit function's q (at most 24), so
 // |c| x s + f fits an unsigned 32-bit lane and the shifted magnitude (q >= 11) is below 2^21,
 // which packusdw then saturates to 65535 before the clamp to 32767 / 32768.
+//
+// The flat scales (s <= 13107) need no 32-bit lanes at all (quant_flat below), nor does the 8x8
+// rule once q >= 16 (quant8x8_halves).
 #include <immintrin.h>
 
 #include "frame/dispatch.hpp"
@@ -52,47 +55,126 @@ OPX_INLINE __m256i masked_scan(__m256i level, const Opx16s* scan) noexcept {
 }
 OPX_INLINE std::int32_t hmax(__m256i v) noexcept {
     const __m128i m = _mm_max_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
-    const __m128i inv = _mm_sub_epi16(_mm_set1_epi16(32767), m);  // 0..32767: min = max
-    return 32767 - (_mm_cvtsi128_si32(_mm_minpos_epu16(inv)) & 0xFFFF);  // bits 16..18: index
+    // ~m reverses the order of 0..32767 read unsigned: its smallest word is ~max (bits 16..18
+    // of the answer hold the index).
+    const __m128i inv = _mm_xor_si128(m, _mm_cmpeq_epi16(m, m));
+    return static_cast<std::uint16_t>(~_mm_cvtsi128_si32(_mm_minpos_epu16(inv)));
 }
 
 // ---- quantiser steps per qp -------------------------------------------------------------------
 //
-// The offset f, the shift q and either the qp % 6 row or the DC scale of every qp of the 16-bit
-// forms, read from one table entry in place of divisions and shifts per call.
+// The offset f and the shift q of every qp of the 16-bit forms with caller scales, read from one
+// table entry in place of divisions and shifts per call.
 struct QuantStep {
-    std::int32_t f, q, aux;  // aux: qp % 6 (4x4 blocks) or the DC scale MF[qp % 6][0]
+    std::int32_t f, q;
 };
 constexpr int kQps = 52;
-constexpr std::uint16_t kDcScale[6] = {13107, 11916, 10082, 9362, 8192, 7282};  // MF class 0
 struct QuantSteps {
-    QuantStep v[2][2][kQps];  // [scale given][intra][qp]
+    QuantStep v[kQps][2];  // [qp][intra]
 };
 enum class StepKind { kBlock4x4, kLumaDc, kChromaDc };
 constexpr QuantSteps make_steps(StepKind kind) noexcept {
     QuantSteps t{};
-    for (int scaled = 0; scaled < 2; ++scaled)
-        for (int intra = 0; intra < 2; ++intra)
-            for (int qp = 0; qp < kQps; ++qp) {
-                const int per = qp / 6;
-                QuantStep& e = t.v[scaled][intra][qp];
-                if (kind == StepKind::kBlock4x4) {
-                    e.q = (scaled ? 11 : 15) + per;
-                    e.aux = qp % 6;
-                } else {
-                    e.q = (scaled ? 12 : 16) + per;
-                    e.aux = kDcScale[qp % 6];
-                }
-                const std::uint32_t unit = 1u << e.q;
-                e.f = static_cast<std::int32_t>(kind == StepKind::kLumaDc
-                                                    ? (scaled ? 682u << (per + 1) : unit / 3)
-                                                    : (intra ? unit / 3 : unit / 6));
-            }
+    for (int intra = 0; intra < 2; ++intra)
+        for (int qp = 0; qp < kQps; ++qp) {
+            const int per = qp / 6;
+            QuantStep& e = t.v[qp][intra];
+            e.q = (kind == StepKind::kBlock4x4 ? 11 : 12) + per;
+            const std::uint32_t unit = 1u << e.q;
+            e.f = static_cast<std::int32_t>(kind == StepKind::kLumaDc ? 682u << (per + 1)
+                                            : intra                   ? unit / 3
+                                                                      : unit / 6);
+        }
     return t;
 }
 constexpr QuantSteps kSteps4x4 = make_steps(StepKind::kBlock4x4);
 constexpr QuantSteps kStepsLumaDc = make_steps(StepKind::kLumaDc);  // intra index unused
 constexpr QuantSteps kStepsChromaDc = make_steps(StepKind::kChromaDc);
+
+// ---- flat-scale quantisation in 16-bit lanes ------------------------------------------------
+//
+// Doubling s and f and raising q by one leaves (|c| x s + f) >> q as it is and makes q >= 16 for
+// every flat-scale rule (4x4: q = 15 + qp / 6, DC: 16 + qp / 6). With 2s <= 26214 and
+// |c| <= 32768 the product P = |c| x 2s (below 2^30) splits into 16-bit halves hi:lo, 2f into
+// fh:fl, and
+//   (P + 2f) >> 16 = hi + fh + carry,   carry = (lo + fl >= 2^16) = (lo >= 2^16 - fl),
+// a sum below 2^15; the level magnitude is that sum >> (q + 1 - 16), at most 13107 + 1, so no
+// clamp is needed. fl is never 0 for these offsets (2f is 2 x floor(2^q / 3 or 6)), which
+// keeps 2^16 - fl within 16 bits (checked below).
+struct FlatStep {
+    std::uint16_t k;      // 2^16 - fl: lo at or above it carries
+    std::uint16_t fh;     // high half of 2f
+    std::uint16_t shift;  // q + 1 - 16
+    std::uint16_t aux;    // the doubled DC scale 2 MF[qp % 6][0] (DC arrays)
+};
+struct FlatSteps {
+    FlatStep v[kQps][2];  // [qp][intra]
+};
+constexpr FlatSteps make_flat_steps(StepKind kind) noexcept {
+    FlatSteps t{};
+    for (int intra = 0; intra < 2; ++intra)
+        for (int qp = 0; qp < kQps; ++qp) {
+            const int q = (kind == StepKind::kBlock4x4 ? 15 : 16) + qp / 6;
+            const std::uint32_t unit = 1u << q;
+            const std::uint32_t f = kind == StepKind::kLumaDc || intra ? unit / 3 : unit / 6;
+            const std::uint32_t f2 = 2 * f;
+            FlatStep& e = t.v[qp][intra];
+            e.k = static_cast<std::uint16_t>(0x10000u - (f2 & 0xFFFF));
+            e.fh = static_cast<std::uint16_t>(f2 >> 16);
+            e.shift = static_cast<std::uint16_t>(q + 1 - 16);
+            e.aux = static_cast<std::uint16_t>(2 * kMf4x4[qp % 6][0]);
+        }
+    return t;
+}
+constexpr bool low_halves_nonzero(const FlatSteps& t) noexcept {
+    for (const auto& row : t.v)
+        for (const FlatStep& e : row)
+            if (e.k == 0) return false;  // fl = 0 would wrap 2^16 - fl to 0
+    return true;
+}
+constexpr FlatSteps kFlat4x4 = make_flat_steps(StepKind::kBlock4x4);
+constexpr FlatSteps kFlatLumaDc = make_flat_steps(StepKind::kLumaDc);  // intra index unused
+constexpr FlatSteps kFlatChromaDc = make_flat_steps(StepKind::kChromaDc);
+static_assert(low_halves_nonzero(kFlat4x4) && low_halves_nonzero(kFlatLumaDc) &&
+              low_halves_nonzero(kFlatChromaDc));
+
+// The doubled flat 4x4 scales per raster position for every qp: [kQps][16]. A row per qp (not
+// per qp % 6) lets its load start as soon as qp is known, beside the step's load; the qp of the
+// exported functions arrives on the stack, and a second load behind the first would sit on the
+// critical path of the whole call.
+struct Scale2Rows {
+    alignas(32) std::uint16_t v[kQps][16];
+};
+constexpr Scale2Rows make_scale2() noexcept {
+    Scale2Rows t{};
+    for (int qp = 0; qp < kQps; ++qp)
+        for (int i = 0; i < 16; ++i)
+            t.v[qp][i] = static_cast<std::uint16_t>(2 * kMf4x4[qp % 6][class4x4(i)]);
+    return t;
+}
+constexpr Scale2Rows kScale2 = make_scale2();
+
+// sign(c) x ((|c| x s2 + f2) >> (q + 1)) with the doubled scale s2 and the step's halves of f2.
+template <class V>
+OPX_INLINE V quant_flat(V c, V s2, const FlatStep& st) noexcept;
+template <>
+OPX_INLINE __m256i quant_flat(__m256i c, __m256i s2, const FlatStep& st) noexcept {
+    const __m256i mag = _mm256_abs_epi16(c);  // -32768 reads as 32768
+    const __m256i lo = _mm256_mullo_epi16(mag, s2), hi = _mm256_mulhi_epu16(mag, s2);
+    const __m256i k = _mm256_set1_epi16(static_cast<short>(st.k));
+    const __m256i carry = _mm256_cmpeq_epi16(_mm256_max_epu16(lo, k), lo);  // -1 where lo >= k
+    const __m256i sum = _mm256_sub_epi16(_mm256_add_epi16(hi, _mm256_set1_epi16(st.fh)), carry);
+    return _mm256_sign_epi16(_mm256_srl_epi16(sum, _mm_cvtsi32_si128(st.shift)), c);
+}
+template <>
+OPX_INLINE __m128i quant_flat(__m128i c, __m128i s2, const FlatStep& st) noexcept {
+    const __m128i mag = _mm_abs_epi16(c);
+    const __m128i lo = _mm_mullo_epi16(mag, s2), hi = _mm_mulhi_epu16(mag, s2);
+    const __m128i k = _mm_set1_epi16(static_cast<short>(st.k));
+    const __m128i carry = _mm_cmpeq_epi16(_mm_max_epu16(lo, k), lo);
+    const __m128i sum = _mm_sub_epi16(_mm_add_epi16(hi, _mm_set1_epi16(st.fh)), carry);
+    return _mm_sign_epi16(_mm_srl_epi16(sum, _mm_cvtsi32_si128(st.shift)), c);
+}
 
 // ---- 4x4 transforms in 16-bit lanes --------------------------------------------------------
 
@@ -147,8 +229,19 @@ OPX_INLINE BlockFacts facts16(__m256i level, const Opx16s* scan, bool negate_dc)
     return {count, hmax(masked_scan(level, scan))};
 }
 
-BlockFacts trans_quant4x4(const Opx16s* src, Opx16s* dst, int qp, bool intra, const Opx16s* scan,
-                          const Opx16s* scale) noexcept {
+// The 4x4 rule on the coefficients c: flat scales in 16-bit lanes, caller scales in 32-bit ones.
+OPX_INLINE __m256i quant4x4_levels(__m256i c, int qp, bool intra, const void* scale) noexcept {
+    if (scale) {
+        const QuantStep& st = kSteps4x4.v[qp][intra];
+        return quant16(c, _mm256_loadu_si256(static_cast<const __m256i*>(scale)),
+                       _mm256_set1_epi32(st.f), _mm_cvtsi32_si128(st.q));
+    }
+    const FlatStep& st = kFlat4x4.v[qp][intra];
+    return quant_flat(c, _mm256_load_si256(reinterpret_cast<const __m256i*>(kScale2.v[qp])), st);
+}
+
+OpxResult trans_quant4x4(const Opx16s* src, Opx16s* dst, Opx32s qp, Opx32s* num, Opx32s intra,
+                         const Opx16s* scan, Opx32s* last, const Opx16s* scale) noexcept {
     __m128i x[4] = {load64(src), load64(src + 4), load64(src + 8), load64(src + 12)};
     const __m128i r01 = _mm_unpacklo_epi64(x[0], x[1]), r23 = _mm_unpacklo_epi64(x[2], x[3]);
     const __m128i bound = _mm_set1_epi16(kExact16Bound);
@@ -156,27 +249,25 @@ BlockFacts trans_quant4x4(const Opx16s* src, Opx16s* dst, int qp, bool intra, co
                                       _mm_cmpgt_epi16(_mm_abs_epi16(r23), bound));
     // Larger residuals (never from 8-bit or 9-bit samples) take the exact 64-bit path.
     if (OPX_UNLIKELY(!_mm_testz_si128(over, over)))
-        return ref::trans_quant4x4(src, dst, qp, intra, scan, scale);
+        return ref::trans_quant4x4(src, dst, qp, num, intra, scan, last, scale);
     const __m256i c = forward4x4<Wrap>(x);
-    const QuantStep& st = kSteps4x4.v[scale != nullptr][intra][qp];
-    const __m256i s =
-        scale ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scale))
-              : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kQuantScale4x4Raster[st.aux]));
-    const __m256i level = quant16(c, s, _mm256_set1_epi32(st.f), _mm_cvtsi32_si128(st.q));
+    const __m256i level = quant4x4_levels(c, qp, intra != 0, scale);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), level);
-    return facts16(level, scan, true);
+    const BlockFacts f = facts16(level, scan, true);
+    *num = f.count;
+    *last = f.last;
+    return opxOk;
 }
 
-BlockFacts quant4x4(const Opx16s* src, Opx16s* dst, int qp, bool intra, const Opx16s* scan,
-                    const Opx16u* scale) noexcept {
+OpxResult quant4x4(const Opx16s* src, Opx16s* dst, Opx32s* num, Opx32s* last, const Opx16u* scale,
+                   const Opx16s* scan, Opx32s qp, Opx32s intra) noexcept {
     const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
-    const QuantStep& st = kSteps4x4.v[scale != nullptr][intra][qp];
-    const __m256i s =
-        scale ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scale))
-              : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kQuantScale4x4Raster[st.aux]));
-    const __m256i level = quant16(c, s, _mm256_set1_epi32(st.f), _mm_cvtsi32_si128(st.q));
+    const __m256i level = quant4x4_levels(c, qp, intra != 0, scale);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), level);
-    return facts16(level, scan, false);
+    const BlockFacts f = facts16(level, scan, false);
+    *num = f.count;
+    *last = f.last;
+    return opxOk;
 }
 
 void transform4x4(const Opx16s* src, Opx16s* dst) noexcept {
@@ -300,53 +391,129 @@ OPX_INLINE void pass8x16(__m128i* x) noexcept {
     x[7] = sub(_mm_srai_epi16(b4, 2), b7);
 }
 
-void transform8x8(const Opx16s* src, Opx16s* dst) noexcept {
+OpxResult transform8x8(const Opx16s* src, Opx16s* dst) noexcept {
     __m128i r[8];
     __m128i peak = _mm_setzero_si128();
     for (int i = 0; i < 8; ++i) {
         r[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8 * i));
         peak = _mm_max_epu16(peak, _mm_abs_epi16(r[i]));  // -32768 reads as 32768
     }
-    if (OPX_LIKELY(_mm_testz_si128(_mm_cmpgt_epi16(_mm_min_epu16(peak, _mm_set1_epi16(0x7FFF)),
-                                                   _mm_set1_epi16(kExact8x8Bound)),
-                                   _mm_set1_epi16(-1)))) {
+    // Rows are read 16 bytes at a time, as a caller's residual is likely just stored (a wider
+    // load over two stores would wait for both to reach the cache). A peak above the bound
+    // leaves a non-zero unsigned saturated difference.
+    const __m128i over = _mm_subs_epu16(peak, _mm_set1_epi16(kExact8x8Bound));
+    if (OPX_LIKELY(_mm_testz_si128(over, over))) {
         transpose8x16(r);
         pass8x16(r);  // rows
         transpose8x16(r);
         pass8x16(r);  // columns
         for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 8 * i), r[i]);
-        return;
+        return opxOk;
     }
     __m256i x[8];
     forward8x8(src, x);
     for (int i = 0; i < 8; i += 2)
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 8 * i),
                             _mm256_permute4x64_epi64(_mm256_packs_epi32(x[i], x[i + 1]), 0xD8));
+    return opxOk;
 }
 
-BlockFacts quant8x8(const Opx16s* src, Opx16s* dst, int qp_per, bool intra, const Opx16s* scan,
-                    const Opx16u* scale) noexcept {
-    const __m128i q = _mm_cvtsi32_si128(12 + qp_per);
-    const __m256i f = _mm256_set1_epi32((intra ? 682 : 342) << (qp_per + 1));
-    // -32768 is taken as -32767 (|c| saturated to 32767).
-    const __m256i lowest = _mm256_set1_epi16(-32767);
-    std::int32_t zeros = 0;
-    __m256i last = _mm256_setzero_si256();
-    std::uint32_t z0 = 0;
-    for (int k = 0; k < 64; k += 16) {
-        const __m256i c = _mm256_max_epi16(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + k)), lowest);
-        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scale + k));
-        const __m256i level = quant16(c, s, f, q);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + k), level);
-        const std::uint32_t z = zero_mask(level);
-        if (k == 0) z0 = z;
-        zeros += _mm_popcnt_u32(z);
-        last = _mm256_max_epi16(last, masked_scan(level, scan + k));
+// The 8x8 rule once q = 12 + qp_per >= 16 (qp_per >= 4), in 16-bit lanes: |c| <= 32767 and
+// s <= 65535 give P = |c| x s <= 2147385345 < 2^31 and f <= 682 x 2^9, so with the halves hi:lo
+// of P and fh:fl of f, (P + f) >> 16 = hi + fh + carry and the magnitude is that sum
+// >> (q - 16). No clamp is needed: at q = 16 f is at most 682 x 2^5 = 21824 and
+// (2147385345 + 21824) >> 16 = 32766; above it the magnitude halves. fl is never 0 for these
+// offsets.
+struct Step8x8 {
+    std::uint16_t k, fh;  // 2^16 - fl, high half of f
+};
+struct Steps8x8 {
+    Step8x8 v[2][9];  // [intra][qp_per]
+};
+constexpr Steps8x8 make_steps8x8() noexcept {
+    Steps8x8 t{};
+    for (int intra = 0; intra < 2; ++intra)
+        for (int per = 4; per <= 8; ++per) {
+            const std::uint32_t f = (intra ? 682u : 342u) << (per + 1);
+            t.v[intra][per] = {static_cast<std::uint16_t>(0x10000u - (f & 0xFFFF)),
+                               static_cast<std::uint16_t>(f >> 16)};
+        }
+    return t;
+}
+constexpr Steps8x8 kSteps8x8 = make_steps8x8();
+constexpr bool steps8x8_ok() noexcept {
+    for (int intra = 0; intra < 2; ++intra)
+        for (int per = 4; per <= 8; ++per)
+            if (kSteps8x8.v[intra][per].k == 0) return false;
+    return true;
+}
+static_assert(steps8x8_ok());
+
+struct Quant8x8Halves {
+    __m256i k, fh;
+    __m128i shift;
+    Quant8x8Halves(int qp_per, bool intra) noexcept
+        : k(_mm256_set1_epi16(static_cast<short>(kSteps8x8.v[intra][qp_per].k))),
+          fh(_mm256_set1_epi16(static_cast<short>(kSteps8x8.v[intra][qp_per].fh))),
+          shift(_mm_cvtsi32_si128(qp_per - 4)) {}
+    OPX_INLINE __m256i operator()(__m256i c, __m256i s) const noexcept {
+        const __m256i mag = _mm256_min_epu16(_mm256_abs_epi16(c), _mm256_set1_epi16(0x7FFF));
+        const __m256i lo = _mm256_mullo_epi16(mag, s), hi = _mm256_mulhi_epu16(mag, s);
+        const __m256i carry = _mm256_cmpeq_epi16(_mm256_max_epu16(lo, k), lo);
+        const __m256i r =
+            _mm256_srl_epi16(_mm256_sub_epi16(_mm256_add_epi16(hi, fh), carry), shift);
+        return _mm256_sign_epi16(r, c);
     }
-    std::int32_t count = 64 - (zeros >> 1);
-    if (!(z0 & 1)) count = -count;
-    return {count, hmax(last)};
+};
+struct Quant8x8Wide {
+    __m256i f;
+    __m128i q;
+    Quant8x8Wide(int qp_per, bool intra) noexcept
+        : f(_mm256_set1_epi32((intra ? 682 : 342) << (qp_per + 1))),
+          q(_mm_cvtsi32_si128(12 + qp_per)) {}
+    OPX_INLINE __m256i operator()(__m256i c, __m256i s) const noexcept {
+        // -32768 is taken as -32767 (|c| saturated to 32767).
+        return quant16(_mm256_max_epi16(c, _mm256_set1_epi16(-32767)), s, f, q);
+    }
+};
+
+// The facts come from the four zero masks packed to bytes (two popcounts) and the scan values of
+// the non-zero levels, whose running maximum meets 0 once at the end.
+template <class Quant>
+OPX_INLINE BlockFacts quant8x8_of(const Quant& quant, const Opx16s* src, Opx16s* dst,
+                                  const Opx16s* scan, const Opx16u* scale) noexcept {
+    __m256i last = _mm256_set1_epi16(-32768);
+    __m256i zero[4];
+    for (int k = 0; k < 4; ++k) {
+        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 16 * k));
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scale + 16 * k));
+        const __m256i level = quant(c, s);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 16 * k), level);
+        zero[k] = _mm256_cmpeq_epi16(level, _mm256_setzero_si256());
+        const __m256i sc = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scan + 16 * k));
+        last = _mm256_max_epi16(last, _mm256_andnot_si256(zero[k], sc));
+    }
+    // Byte 0 of the first packed mask is the zero flag of level 0.
+    const auto z01 =
+        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_packs_epi16(zero[0], zero[1])));
+    const auto z23 =
+        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_packs_epi16(zero[2], zero[3])));
+    std::int32_t count = 64 - static_cast<std::int32_t>(_mm_popcnt_u32(z01) + _mm_popcnt_u32(z23));
+    if (!(z01 & 1)) count = -count;
+    return {count, hmax(_mm256_max_epi16(last, _mm256_setzero_si256()))};
+}
+
+OpxResult quant8x8(const Opx16s* src, Opx16s* dst, Opx32s qp_per, Opx32s intra_arg,
+                   const Opx16s* scan, const Opx16u* scale, Opx32s* num, Opx32s* last) noexcept {
+    const bool intra = intra_arg != 0;
+    BlockFacts f;
+    if (qp_per >= 4)
+        f = quant8x8_of(Quant8x8Halves(qp_per, intra), src, dst, scan, scale);
+    else
+        f = quant8x8_of(Quant8x8Wide(qp_per, intra), src, dst, scan, scale);
+    *num = f.count;
+    *last = f.last;
+    return opxOk;
 }
 
 // ---- luma DC -------------------------------------------------------------------------------
@@ -370,8 +537,8 @@ OPX_INLINE void hadamard_pass(__m128i* x) noexcept {
 
 // The Hadamard is exact in 32-bit lanes (|f| <= 16 x 32768), so the order of the passes does
 // not matter; >> 1 floors, packssdw saturates to 16 bits.
-BlockFacts luma_dc(Opx16s* srcdst, Opx16s* tblock, int qp, bool need_transform,
-                   const Opx16s* scan, const Opx16s* scale) noexcept {
+OpxResult luma_dc(Opx16s* srcdst, Opx16s* tblock, Opx32s qp, Opx32s* num, Opx32s need_transform,
+                  const Opx16s* scan, Opx32s* last, const Opx16s* scale) noexcept {
     __m256i t;
     if (need_transform) {
         __m128i x[4];
@@ -387,12 +554,20 @@ BlockFacts luma_dc(Opx16s* srcdst, Opx16s* tblock, int qp, bool need_transform,
     } else {
         t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(tblock));
     }
-    const QuantStep& st = kStepsLumaDc.v[scale != nullptr][1][qp];
-    const int s = scale ? static_cast<Opx16u>(scale[0]) : st.aux;
-    const __m256i level = quant16(t, _mm256_set1_epi16(static_cast<short>(s)),
-                                  _mm256_set1_epi32(st.f), _mm_cvtsi32_si128(st.q));
+    __m256i level;
+    if (scale) {
+        const QuantStep& st = kStepsLumaDc.v[qp][1];
+        level = quant16(t, _mm256_set1_epi16(scale[0]), _mm256_set1_epi32(st.f),
+                        _mm_cvtsi32_si128(st.q));
+    } else {
+        const FlatStep& st = kFlatLumaDc.v[qp][1];
+        level = quant_flat(t, _mm256_set1_epi16(static_cast<short>(st.aux)), st);
+    }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(srcdst), level);
-    return facts16(level, scan, true);
+    const BlockFacts f = facts16(level, scan, true);
+    *num = f.count;
+    *last = f.last;
+    return opxOk;
 }
 
 // ---- chroma DC 2x2 --------------------------------------------------------------------------
@@ -408,16 +583,17 @@ OPX_INLINE __m128i quant8(__m128i c, __m128i s, __m128i f, __m128i q) noexcept {
     return _mm_sign_epi16(_mm_min_epu16(_mm_packus_epi32(p0, p1), limit), c);
 }
 
-// The 2x2 transform in 32-bit lanes: a = (c0 + c1, c0 - c1, c2 + c3, c2 - c3), then
-// f = (a0 + a2, a1 + a3, a0 - a2, a1 - a3) = (f00, f01, f10, f11); packssdw saturates.
-BlockFacts chroma_dc2x2(Opx16s* srcdst, Opx16s* tblock, int qp, bool intra, bool need_transform,
-                        const Opx16s* scale) noexcept {
+// The 2x2 transform in 32-bit lanes: pmaddwd of (c0, c1, c0, c1, c2, c3, c2, c3) gives
+// a = (c0 + c1, c0 - c1, c2 + c3, c2 - c3), then f = (a0 + a2, a1 + a3, a0 - a2, a1 - a3) =
+// (f00, f01, f10, f11), all exact; packssdw saturates.
+OpxResult chroma_dc2x2(Opx16s* srcdst, Opx16s* tblock, Opx32s qp, Opx32s* num, Opx32s intra_arg,
+                       Opx32s need_transform, const Opx16s* scale) noexcept {
+    const bool intra = intra_arg != 0;
     __m128i t;
     if (need_transform) {
-        const __m128i x = _mm_cvtepi16_epi32(load64(srcdst));
-        const __m128i a = _mm_add_epi32(_mm_shuffle_epi32(x, _MM_SHUFFLE(2, 2, 0, 0)),
-                                        _mm_sign_epi32(_mm_shuffle_epi32(x, _MM_SHUFFLE(3, 3, 1, 1)),
-                                                       _mm_set_epi32(-1, 1, -1, 1)));
+        const __m128i x = load64(srcdst);
+        const __m128i a =
+            _mm_madd_epi16(_mm_unpacklo_epi32(x, x), _mm_setr_epi16(1, 1, 1, -1, 1, 1, 1, -1));
         const __m128i f = _mm_add_epi32(_mm_shuffle_epi32(a, _MM_SHUFFLE(1, 0, 1, 0)),
                                         _mm_sign_epi32(_mm_shuffle_epi32(a, _MM_SHUFFLE(3, 2, 3, 2)),
                                                        _mm_set_epi32(-1, -1, 1, 1)));
@@ -426,16 +602,21 @@ BlockFacts chroma_dc2x2(Opx16s* srcdst, Opx16s* tblock, int qp, bool intra, bool
     } else {
         t = load64(tblock);
     }
-    const QuantStep& st = kStepsChromaDc.v[scale != nullptr][intra][qp];
-    const int s = scale ? static_cast<Opx16u>(scale[0]) : st.aux;
-    const __m128i level = quant8(t, _mm_set1_epi16(static_cast<short>(s)), _mm_set1_epi32(st.f),
-                                 _mm_cvtsi32_si128(st.q));
+    __m128i level;
+    if (scale) {
+        const QuantStep& st = kStepsChromaDc.v[qp][intra];
+        level = quant8(t, _mm_set1_epi16(scale[0]), _mm_set1_epi32(st.f), _mm_cvtsi32_si128(st.q));
+    } else {
+        const FlatStep& st = kFlatChromaDc.v[qp][intra];
+        level = quant_flat(t, _mm_set1_epi16(static_cast<short>(st.aux)), st);
+    }
     _mm_storel_epi64(reinterpret_cast<__m128i*>(srcdst), level);
     const unsigned nz =
         ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(level, _mm_setzero_si128()))) & 0xFF;
     std::int32_t count = _mm_popcnt_u32(nz) >> 1;
     if (nz & 1) count = -count;
-    return {count, 0};
+    *num = count;
+    return opxOk;
 }
 
 }  // namespace

@@ -248,17 +248,23 @@ bool levels_in_range(const Opx16s* l) noexcept {
 
 }  // namespace
 
-BlockFacts trans_quant4x4(const Opx16s* src, Opx16s* dst, int qp, bool intra, const Opx16s* scan,
-                          const Opx16s* scale) noexcept {
-    return trans_quant(src, dst, qp, intra, scan, scale);
+OpxResult trans_quant4x4(const Opx16s* src, Opx16s* dst, Opx32s qp, Opx32s* num, Opx32s intra,
+                         const Opx16s* scan, Opx32s* last, const Opx16s* scale) noexcept {
+    const BlockFacts f = trans_quant(src, dst, qp, intra != 0, scan, scale);
+    *num = f.count;
+    *last = f.last;
+    return opxOk;
 }
 BlockFacts trans_quant4x4_wide(const Opx16s* src, Opx32s* dst, int qp, bool intra,
                                const Opx16s* scan, const Opx16s* scale) noexcept {
     return trans_quant(src, dst, qp, intra, scan, scale);
 }
-BlockFacts quant4x4(const Opx16s* src, Opx16s* dst, int qp, bool intra, const Opx16s* scan,
-                    const Opx16u* scale) noexcept {
-    return quant4x4_of(src, dst, qp, intra, scan, scale);
+OpxResult quant4x4(const Opx16s* src, Opx16s* dst, Opx32s* num, Opx32s* last, const Opx16u* scale,
+                   const Opx16s* scan, Opx32s qp, Opx32s intra) noexcept {
+    const BlockFacts f = quant4x4_of(src, dst, qp, intra != 0, scan, scale);
+    *num = f.count;
+    *last = f.last;
+    return opxOk;
 }
 BlockFacts quant4x4_wide(const Opx16s* src, Opx32s* dst, int qp, bool intra, const Opx16s* scan,
                          const Opx32s* scale) noexcept {
@@ -280,10 +286,11 @@ void transform4x4_high(const Opx32s* src, Opx32s* dst) noexcept {
     for (int i = 0; i < 16; ++i) dst[i] = static_cast<Opx32s>(c[i]);
 }
 
-void transform8x8(const Opx16s* src, Opx16s* dst) noexcept {
+OpxResult transform8x8(const Opx16s* src, Opx16s* dst) noexcept {
     i64 c[64];
     forward8x8(src, c);
     for (int i = 0; i < 64; ++i) dst[i] = static_cast<Opx16s>(sat16(c[i]));
+    return opxOk;
 }
 void transform8x8_wide(const Opx16s* src, Opx32s* dst) noexcept {
     i64 c[64];
@@ -291,34 +298,42 @@ void transform8x8_wide(const Opx16s* src, Opx32s* dst) noexcept {
     for (int i = 0; i < 64; ++i) dst[i] = static_cast<Opx32s>(c[i]);
 }
 
-BlockFacts quant8x8(const Opx16s* src, Opx16s* dst, int qp_per, bool intra, const Opx16s* scan,
-                    const Opx16u* scale) noexcept {
-    return quant8x8_of(src, dst, qp_per, intra, scan, scale);
+OpxResult quant8x8(const Opx16s* src, Opx16s* dst, Opx32s qp_per, Opx32s intra, const Opx16s* scan,
+                   const Opx16u* scale, Opx32s* num, Opx32s* last) noexcept {
+    const BlockFacts f = quant8x8_of(src, dst, qp_per, intra != 0, scan, scale);
+    *num = f.count;
+    *last = f.last;
+    return opxOk;
 }
 BlockFacts quant8x8_high(const Opx32s* src, Opx32s* dst, int qp_per, bool intra,
                          const Opx16s* scan, const Opx16u* scale) noexcept {
     return quant8x8_of(src, dst, qp_per, intra, scan, scale);
 }
 
-BlockFacts luma_dc(Opx16s* srcdst, Opx16s* tblock, int qp, bool need_transform,
-                   const Opx16s* scan, const Opx16s* scale) noexcept {
-    return luma_dc_of(srcdst, tblock, qp, need_transform, scan, scale);
+OpxResult luma_dc(Opx16s* srcdst, Opx16s* tblock, Opx32s qp, Opx32s* num, Opx32s need_transform,
+                  const Opx16s* scan, Opx32s* last, const Opx16s* scale) noexcept {
+    const BlockFacts f = luma_dc_of(srcdst, tblock, qp, need_transform != 0, scan, scale);
+    *num = f.count;
+    *last = f.last;
+    return opxOk;
 }
 BlockFacts luma_dc_high(Opx32s* srcdst, Opx32s* tblock, int qp, bool need_transform,
                         const Opx16s* scan, const Opx16s* scale) noexcept {
     return luma_dc_of(srcdst, tblock, qp, need_transform, scan, scale);
 }
-BlockFacts chroma_dc2x2(Opx16s* srcdst, Opx16s* tblock, int qp, bool intra, bool need_transform,
-                        const Opx16s* scale) noexcept {
-    return chroma_dc_of<4>(srcdst, tblock, qp, intra, need_transform, scale);
+OpxResult chroma_dc2x2(Opx16s* srcdst, Opx16s* tblock, Opx32s qp, Opx32s* num, Opx32s intra,
+                       Opx32s need_transform, const Opx16s* scale) noexcept {
+    *num = chroma_dc_of<4>(srcdst, tblock, qp, intra != 0, need_transform != 0, scale).count;
+    return opxOk;
 }
 BlockFacts chroma_dc2x2_high(Opx32s* srcdst, Opx32s* tblock, int qp, bool intra,
                              bool need_transform, const Opx16s* scale) noexcept {
     return chroma_dc_of<4>(srcdst, tblock, qp, intra, need_transform, scale);
 }
-BlockFacts chroma_dc2x4(Opx16s* srcdst, Opx16s* tblock, int qp, bool intra, bool need_transform,
-                        const Opx16s* scale) noexcept {
-    return chroma_dc_of<8>(srcdst, tblock, qp, intra, need_transform, scale);
+OpxResult chroma_dc2x4(Opx16s* srcdst, Opx16s* tblock, Opx32s qp, Opx32s* num, Opx32s intra,
+                       Opx32s need_transform, const Opx16s* scale) noexcept {
+    *num = chroma_dc_of<8>(srcdst, tblock, qp, intra != 0, need_transform != 0, scale).count;
+    return opxOk;
 }
 BlockFacts chroma_dc2x4_high(Opx32s* srcdst, Opx32s* tblock, int qp, bool intra,
                              bool need_transform, const Opx16s* scale) noexcept {

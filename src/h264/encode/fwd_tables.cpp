@@ -22,16 +22,6 @@ constexpr std::uint16_t kQuantScale8x8[6][6] = {
     {8192, 7346, 13159, 7740, 10486, 9777},     {7282, 6428, 11570, 6830, 9118, 8640},
 };
 
-// Forward 4x4 scales MF: [6 /* qp % 6 */][3 /* class of class4x4() */].
-constexpr PerQpRem<std::uint16_t, 3> kMf4x4 = {{
-    {13107, 5243, 8066},
-    {11916, 4660, 7490},
-    {10082, 4194, 6554},
-    {9362, 3647, 5825},
-    {8192, 3355, 5243},
-    {7282, 2893, 4559},
-}};
-
 template <class T, int N, class Src, int C>
 constexpr PerQpRem<T, N> expand(const Src (&src)[6][C]) {
     PerQpRem<T, N> e{};
