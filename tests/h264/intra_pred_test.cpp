@@ -107,59 +107,22 @@ TEST(H264IntraDrivers, NoReadOutsideAvailableNeighbours) {
 
 // ---- rules -------------------------------------------------------------------------------------
 
-TEST(H264Intra4x4, SubstitutionWarningsAndAboveRight) {
-    Rng rng;
-    Pic p;
-    p.fill(Pattern::kRandom, rng);
-    // Vertical without the row above: 128 and the warning.
-    Pic a = p;
-    EXPECT_EQ(opxiPredictIntra_4x4_H264_8u_C1IR(a.blk(), Pic::kStep, 0, kAvailLeft),
-              opxWrnIntraPredUnavailable);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(a.at(x, y), 128);
-    // Diagonal down-left with the row above but not above-right: p[4..7, -1] = p[3, -1], no
-    // warning.
-    Pic b = p;
-    EXPECT_EQ(opxiPredictIntra_4x4_H264_8u_C1IR(b.blk(), Pic::kStep, 3, kAvailAbove), opxOk);
-    auto t = [&p](int x) { return int(p.at(x < 4 ? x : 3, -1)); };
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) {
-            const int want = (x == 3 && y == 3)
-                                 ? (t(6) + 3 * t(7) + 2) >> 2
-                                 : (t(x + y) + 2 * t(x + y + 1) + t(x + y + 2) + 2) >> 2;
-            EXPECT_EQ(b.at(x, y), want) << x << "," << y;
-        }
-    // Vertical-left without the row above, even with the above-right bit set: all 128, warning.
-    Pic c = p;
-    EXPECT_EQ(
-        opxiPredictIntra_4x4_H264_8u_C1IR(c.blk(), Pic::kStep, 7, kAvailAboveRight | kAvailLeft),
-        opxWrnIntraPredUnavailable);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(c.at(x, y), 128);
-    // Diagonal down-right missing only the corner: corner 128, warning.
-    Pic d = p;
-    EXPECT_EQ(opxiPredictIntra_4x4_H264_8u_C1IR(d.blk(), Pic::kStep, 4, kAvailAbove | kAvailLeft),
-              opxWrnIntraPredUnavailable);
-    EXPECT_EQ(d.at(0, 0), (p.at(0, -1) + 2 * 128 + p.at(-1, 0) + 2) >> 2);
-    // DC never warns: left only, then nothing.
-    Pic e = p;
-    EXPECT_EQ(opxiPredictIntra_4x4_H264_8u_C1IR(e.blk(), Pic::kStep, 2, kAvailLeft), opxOk);
-    EXPECT_EQ(e.at(2, 2), (p.at(-1, 0) + p.at(-1, 1) + p.at(-1, 2) + p.at(-1, 3) + 2) >> 2);
-    EXPECT_EQ(opxiPredictIntra_4x4_H264_8u_C1IR(e.blk(), Pic::kStep, 2, 0), opxOk);
-    EXPECT_EQ(e.at(3, 3), 128);
-}
-
 // Every mode of every size under every availability on two random neighbourhoods, a step of 0
 // against 255 between the halves (the plane intermediates at their extremes) and flat ones with
 // plane gradients where (5 H + 32) >> 6 and (34 H + 32) >> 6 are exact multiples: the result codes
 // and blocks of the exported 4x4, 16x16 and chroma functions and of the 8x8 driver are pinned.
-// Every call goes through the kernels that serve the exported names, so the digest, taken from the
-// portable path, also holds the AVX2 kernels to it, neighbours marked unavailable included (the
-// random neighbourhoods differ from what any substitution gives). Pinned from the library while
-// hand computations passed against it: the 8x8 reference filter
-// with and without the corner, above-right completed from p[7, -1], DC of the row above alone
-// without substitution, 128 for a missing group; plane b = (5 H + 32) >> 6 (16x16) and
-// (34 H + 32) >> 6 (chroma) over every sample.
+// Every call goes through the kernels that serve the exported names, so the digest, taken from
+// the portable path, also holds the AVX2 kernels to it, neighbours marked unavailable included
+// (the random neighbourhoods differ from what any substitution gives). Pinned from the library
+// while hand computations passed against it: the 8x8 reference filter with and without the
+// corner, above-right completed from p[7, -1], DC of the row above alone without substitution,
+// 128 for a missing group; plane b = (5 H + 32) >> 6 (16x16) and (34 H + 32) >> 6 (chroma) over
+// every sample; 4x4: 128 and the warning for vertical without the row above, and for
+// vertical-left without it even with the above-right bit set, p[4..7, -1] = p[3, -1] for
+// diagonal down-left without above-right (no warning), a corner of 128 with the warning for
+// diagonal down-right, DC of the left column alone, or 128, without a warning; chroma DC: a
+// block on the top row prefers the samples above, one on the left column the left ones, either
+// falls back to the other side, blocks 0 and 3 average both.
 TEST(H264Intra, EveryModeAndAvailabilityPinned) {
     Rng rng(0x494E5452ull);
     Digest dg;
@@ -189,39 +152,6 @@ TEST(H264Intra, EveryModeAndAvailabilityPinned) {
         }
     }
     EXPECT_EQ(dg.value(), 0x227b4c5f63c90b7dull) << std::hex << dg.value();
-}
-
-TEST(H264IntraChroma, DcFallbacks) {
-    Rng rng;
-    Pic p;
-    p.fill(Pattern::kRandom, rng);
-    auto sum_top = [&p](int x0) {
-        int s = 0;
-        for (int i = 0; i < 4; ++i) s += p.at(x0 + i, -1);
-        return s;
-    };
-    auto sum_left = [&p](int y0) {
-        int s = 0;
-        for (int i = 0; i < 4; ++i) s += p.at(-1, y0 + i);
-        return s;
-    };
-    // Only the row above: block 2 (lower left) falls back to the samples above.
-    Pic a = p;
-    EXPECT_EQ(opxiPredictIntraChroma8x8_H264_8u_C1IR(a.blk(), Pic::kStep, 0, kAvailAbove), opxOk);
-    EXPECT_EQ(a.at(0, 4), (sum_top(0) + 2) >> 2);
-    EXPECT_EQ(a.at(4, 4), (sum_top(4) + 2) >> 2);
-    // Only the left column: block 1 (upper right) falls back to the left samples.
-    Pic b = p;
-    EXPECT_EQ(opxiPredictIntraChroma8x8_H264_8u_C1IR(b.blk(), Pic::kStep, 0, kAvailLeft), opxOk);
-    EXPECT_EQ(b.at(4, 0), (sum_left(0) + 2) >> 2);
-    EXPECT_EQ(b.at(0, 4), (sum_left(4) + 2) >> 2);
-    // Both: block 1 prefers above, block 2 left, blocks 0 and 3 average both.
-    Pic c = p;
-    opxiPredictIntraChroma8x8_H264_8u_C1IR(c.blk(), Pic::kStep, 0, 3);
-    EXPECT_EQ(c.at(0, 0), (sum_top(0) + sum_left(0) + 4) >> 3);
-    EXPECT_EQ(c.at(7, 0), (sum_top(4) + 2) >> 2);
-    EXPECT_EQ(c.at(0, 7), (sum_left(4) + 2) >> 2);
-    EXPECT_EQ(c.at(7, 7), (sum_top(4) + sum_left(4) + 4) >> 3);
 }
 
 }  // namespace
