@@ -313,31 +313,6 @@ TEST(CavlcChromaDcShortcut, CommonCodesWithoutTables) {
     EXPECT_EQ(s1.consumed(), 0);
 }
 
-// The shortcut gives what the general algorithm gives with the standard's tables.
-TEST(CavlcChromaDcShortcut, SameAsTheGeneralDecoder) {
-    Rng rng;
-    Tables& t = tables();
-    for (int rep = 0; rep < 3000; ++rep) {
-        std::vector<Opx32u> w(48);
-        for (auto& x : w) x = rng.next();
-        const int pos = static_cast<int>(rng.uniform(0, 31));
-        Opx32u *p16 = w.data(), *p32 = w.data();
-        Opx32s o16 = pos, o32 = pos;
-        Opx16s a[4] = {}, *da = a, na = -1, nb = -1;
-        Opx32s b[4] = {}, *db = b;
-        const OpxResult ra = opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(
-            &p16, &o16, &na, &da, t.coeff_token_dc, t.total_zeros_2x2, t.run_before);
-        const OpxResult rb = opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s(
-            &p32, &o32, &nb, &db, t.coeff_token_dc, t.total_zeros_2x2, t.run_before);
-        ASSERT_EQ(ra, rb);
-        ASSERT_EQ(p16, p32);
-        ASSERT_EQ(o16, o32);
-        ASSERT_EQ(na, nb);
-        ASSERT_EQ(da - a, db - b);
-        for (int i = 0; i < 4; ++i) ASSERT_EQ(a[i], static_cast<Opx16s>(b[i]));
-    }
-}
-
 // ---- Exp-Golomb
 // -----------------------------------------------------------------------------------
 
