@@ -218,36 +218,6 @@ TEST(CavlcRoundTrip, RandomBlocksOfEveryDecoder) {
     round_trip_kind<Opx16s>(Kind::kRange, true);
 }
 
-// Every TotalCoeff of every class with the densest and the sparsest placements, and levels at
-// each escape size.
-TEST(CavlcRoundTrip, EveryTotalCoeffAndEscapeSize) {
-    Rng rng;
-    const std::int32_t sizes[] = {1,  2,    3,    7,    8,    15,    16,    22,
-                                  23, 2063, 2064, 4000, 8000, 12000, 20000, 32767};
-    for (Path path : kPaths) {
-        SCOPED_TRACE(path_name(path));
-        for (int nc : {0, 2, 4, 8}) {
-            for (int start : {0, 1}) {
-                std::vector<Block> blocks;
-                for (int tc = 0; tc <= 16 - start; ++tc) {
-                    for (bool dense : {true, false}) {
-                        Block b;
-                        b.nc = nc;
-                        b.start = start;
-                        for (int i = 0; i < tc; ++i) {
-                            const int p = dense ? 15 - i : start + i;
-                            const std::int32_t mag = sizes[(i + tc) % 16];
-                            b.scan_levels[p] = (i & 1) ? -mag : mag;
-                        }
-                        blocks.push_back(b);
-                    }
-                }
-                round_trip<Opx16s>(path, blocks, kZigzag, rng);
-            }
-        }
-    }
-}
-
 // The 32-bit forms decode levels past 16 bits exactly (high bit depths), where the 16-bit forms
 // keep the low 16 bits of levelCode.
 TEST(CavlcLevels, ThirtyTwoBitFormsDecodeLargeLevelsExactly) {
