@@ -688,17 +688,6 @@ TEST(H264ReconHigh, SharedAndSeparateCoefficientPointers) {
     }
 }
 
-// A block mode out of range stops after the blocks before it.
-TEST(H264ReconHigh, BlockModeOutOfRangeStopsAfterTheBlocksBeforeIt) {
-    Rng rng;
-    Luma l(10, 30, ~0u);
-    for (int i = 0; i < 17 * 64; ++i) l.st[i] = static_cast<Opx32s>(rng.uniform(-9, 9));
-    Opx32s modes[16] = {2, 2, 2, 9};
-    EXPECT_EQ(opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(&l.info, modes, 0),
-              opxErrOutOfRange);
-    EXPECT_EQ(l.ptr - l.st.data(), 3 * 16);
-}
-
 // Transform bypass at qp 0: coefficients added unscaled, the 4:2:2 DC values as they come.
 TEST(H264ReconHigh, BypassAddsCoefficientsUnscaled) {
     Chroma c(10, 0, 1 | 2);
