@@ -53,39 +53,35 @@ OpxResult decode(Path path, const Block& blk, const std::int32_t* scan, Cursor& 
     const Opx32s* dc_token = blk.kind == Kind::kDc2x2 ? t.coeff_token_dc : t.coeff_token_dc422;
     if (!zeros) zeros = zeros_of(blk);
     if (!runs) runs = t.run_before;
+    // The 16- or 32-bit form of a function (the range form has only the 16-bit one).
     constexpr bool k16 = sizeof(T) == 2;
+    const auto form = [](auto f16, auto f32) {
+        if constexpr (k16)
+            return f16;
+        else
+            return f32;
+    };
+    const Opx16s max = static_cast<Opx16s>(blk.end - blk.start + 1);
     if (path == Path::kExported) {
         switch (blk.kind) {
             case Kind::k4x4:
-                if constexpr (k16)
-                    return opxiDecodeCAVLCCoeffs_H264_1u16s(
-                        &c.p, &c.pos, num, dst, blk.nc, static_cast<Opx16s>(16 - blk.start),
-                        t.coeff_token, zeros, runs, scan);
-                else
-                    return opxiDecodeCAVLCCoeffs_H264_1u32s(
-                        &c.p, &c.pos, num, dst, blk.nc, static_cast<Opx16s>(16 - blk.start),
-                        t.coeff_token, zeros, runs, scan);
+                return form(opxiDecodeCAVLCCoeffs_H264_1u16s, opxiDecodeCAVLCCoeffs_H264_1u32s)(
+                    &c.p, &c.pos, num, dst, blk.nc, static_cast<Opx16s>(16 - blk.start),
+                    t.coeff_token, zeros, runs, scan);
             case Kind::kRange:
                 if constexpr (k16)
-                    return opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(
-                        &c.p, &c.pos, num, dst, blk.nc,
-                        static_cast<Opx16s>(blk.end - blk.start + 1), t.coeff_token, zeros, runs,
-                        scan, blk.start, blk.end);
+                    return opxiDecodeCAVLCCoeffsIdxs_H264_1u16s(&c.p, &c.pos, num, dst, blk.nc, max,
+                                                                t.coeff_token, zeros, runs, scan,
+                                                                blk.start, blk.end);
                 break;
             case Kind::kDc2x2:
-                if constexpr (k16)
-                    return opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(&c.p, &c.pos, num, dst,
-                                                                    dc_token, zeros, runs);
-                else
-                    return opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s(&c.p, &c.pos, num, dst,
-                                                                    dc_token, zeros, runs);
+                return form(opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s,
+                            opxiDecodeCAVLCChromaDcCoeffs_H264_1u32s)(&c.p, &c.pos, num, dst,
+                                                                      dc_token, zeros, runs);
             case Kind::kDc2x4:
-                if constexpr (k16)
-                    return opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s(&c.p, &c.pos, num, dst,
-                                                                    dc_token, zeros, runs);
-                else
-                    return opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s(&c.p, &c.pos, num, dst,
-                                                                    dc_token, zeros, runs);
+                return form(opxiDecodeCAVLCChroma422DcCoeffs_H264_1u16s,
+                            opxiDecodeCAVLCChroma422DcCoeffs_H264_1u32s)(&c.p, &c.pos, num, dst,
+                                                                         dc_token, zeros, runs);
         }
         return opxErrBadArg;
     }
@@ -103,23 +99,14 @@ OpxResult decode(Path path, const Block& blk, const std::int32_t* scan, Cursor& 
                        scan};
     switch (blk.kind) {
         case Kind::k4x4:
-            if constexpr (k16)
-                return k.luma_16s(b, dst);
-            else
-                return k.luma_32s(b, dst);
+            return form(k.luma_16s, k.luma_32s)(b, dst);
         case Kind::kRange:
             if constexpr (k16) return k.range_16s(b, dst);
             break;
         case Kind::kDc2x2:
-            if constexpr (k16)
-                return k.dc2x2_16s(b, dst);
-            else
-                return k.dc2x2_32s(b, dst);
+            return form(k.dc2x2_16s, k.dc2x2_32s)(b, dst);
         case Kind::kDc2x4:
-            if constexpr (k16)
-                return k.dc2x4_16s(b, dst);
-            else
-                return k.dc2x4_32s(b, dst);
+            return form(k.dc2x4_16s, k.dc2x4_32s)(b, dst);
     }
     return opxErrBadArg;
 }
@@ -200,7 +187,8 @@ void round_trip_kind(Kind kind, bool range_forms) {
         SCOPED_TRACE(path_name(path));
         for (int rep = 0; rep < 60; ++rep) {
             std::vector<Block> blocks;
-            for (int i = 0; i < 24; ++i) blocks.push_back(any_block(rng, kind, range_forms, max_level));
+            for (int i = 0; i < 24; ++i)
+                blocks.push_back(any_block(rng, kind, range_forms, max_level));
             round_trip<T>(path, blocks, kZigzag, rng);
             if (testing::Test::HasFatalFailure()) return;
         }
@@ -320,8 +308,8 @@ void compare_on_noise(Kind kind) {
             std::fill(out[side], out[side] + 24, static_cast<T>(0x3C3C));
             c[side] = {words.data() + 1, pos};
             dst[side] = out[side] + 4;
-            res[side] = decode<T>(side ? Path::kAvx2 : Path::kRef, blk, kZigzag, c[side], &num[side],
-                                  &dst[side], zeros, runs);
+            res[side] = decode<T>(side ? Path::kAvx2 : Path::kRef, blk, kZigzag, c[side],
+                                  &num[side], &dst[side], zeros, runs);
         }
         ASSERT_EQ(res[0], res[1]) << "rep " << rep;
         ASSERT_EQ(c[0].p, c[1].p) << "rep " << rep;
