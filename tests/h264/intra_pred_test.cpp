@@ -3,6 +3,7 @@
 #include <iterator>
 #include <vector>
 
+#include "frame/dispatch.hpp"
 #include "h264/decode/intra.hpp"
 #include "harness/harness.hpp"
 #include "harness/pinned.hpp"
@@ -63,49 +64,66 @@ TEST(H264IntraKernels, PlaneAtExtremeGradients) {
         }
 }
 
-// Kernels read no sample above a picture's first row or beyond the end of the row above when
-// those are unavailable: the block sits against unreadable pages.
-TEST(H264IntraDrivers, NoReadOutsideAvailableNeighbours) {
+// Kernels read no neighbour marked unavailable, in both kernel tables of both sample sizes: the
+// row above at the very start of readable memory (only the left column available), or, with a
+// negative step, the row above as the last row, ending where the block ends (no samples
+// above-right).
+template <class S, class K>
+void check_no_read_outside(const K& k) {
+    // The 16-bit kernels take the bit depth last.
+    const auto run = [](auto fn, S* d, std::ptrdiff_t st, auto... a) {
+        if constexpr (sizeof(S) == 1)
+            return fn(d, st, a...);
+        else
+            return fn(d, st, a..., 10);
+    };
+    const auto p4 = [&](S* d, std::ptrdiff_t st, int mode, int av) {
+        return run([&](auto... a) { return predict_4x4(k, a...) != 0; }, d, st, mode, av);
+    };
+    const std::ptrdiff_t bytes = sizeof(S);
     for (int n : {4, 8, 16}) {
-        // Row above missing: block row 0 at the start of the readable memory (left column too).
-        GuardedBuffer g(64 * 64);
-        unsigned char* top = g.place(n + 1, n, 64, true) + 1;
-        std::memset(g.begin(), 100, g.size());
+        GuardedBuffer g(64 * 64 * bytes);
+        S* top = reinterpret_cast<S*>(g.place(bytes * (n + 1), n, 64 * bytes, true)) + 1;
+        std::memset(g.begin(), 1, g.size());
         for (int mode = 0; mode < 9; ++mode) {
-            if (n == 4) predict_4x4(OPX_SELECT(opx::h264, kIntra), top, 64, mode, kAvailLeft);
-            if (n == 8) predict_8x8(OPX_SELECT(opx::h264, kIntra), top, 64, mode, kAvailLeft);
+            if (n == 4) p4(top, 64, mode, kAvailLeft);
+            if (n == 8) run(k.pred8x8[mode], top, 64, kAvailLeft);
         }
         if (n == 16) {
-            for (int mode : {1, 2})
-                EXPECT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(top, 64, mode, kAvailLeft), opxOk);
+            run(k.pred16x16[kP16H], top, 64);
+            run(k.pred16x16[kP16DcLeft], top, 64);
+        } else if (n == 8) {
+            run(k.chroma[kPcH], top, 64);
+            run(k.chroma_dc[2 | 2 << 2], top, 64);
+            run(k.chroma422[kPcH], top, 64);
+            run(k.chroma422_dc[2 | 2 << 2], top, 64);
         }
-        if (n == 8) {
-            for (int mode : {0, 1})
-                EXPECT_EQ(opxiPredictIntraChroma8x8_H264_8u_C1IR(top, 64, mode, kAvailLeft), opxOk);
-        }
-        // Samples above-right missing: with a negative step the row above is the last row in
-        // memory and ends where the block ends.
-        GuardedBuffer h(64 * 64);
-        unsigned char* last = h.place(n + 1, n + 1, -64) + 1;  // the row above, x = 0
-        std::memset(h.begin(), 100, h.size());
-        Opx8u* blk = last - 64;  // step -64: the row above lies 64 bytes after row 0
+        GuardedBuffer h(64 * 64 * bytes);
+        S* blk = reinterpret_cast<S*>(h.place(bytes * (n + 1), n + 1, -64 * bytes)) + 1 - 64;
+        std::memset(h.begin(), 1, h.size());
         const int av = kAvailAbove | kAvailLeft | kAvailAboveLeft;
         for (int mode = 0; mode < 9; ++mode) {
             if (n == 4) {
-                EXPECT_FALSE(predict_4x4(OPX_SELECT(opx::h264, kIntra), blk, -64, mode, av));
+                EXPECT_FALSE(p4(blk, -64, mode, av));
             }
-            if (n == 8) {
-                EXPECT_FALSE(predict_8x8(OPX_SELECT(opx::h264, kIntra), blk, -64, mode, av));
-            }
+            if (n == 8) run(k.pred8x8[mode], blk, -64, av);
         }
-        if (n == 16) {
-            for (int mode = 0; mode < 4; ++mode)
-                EXPECT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(blk, -64, mode, av), opxOk);
+        if (n == 16)
+            for (auto fn : k.pred16x16) run(fn, blk, -64);
+        if (n == 8) {
+            for (auto fn : k.chroma) run(fn, blk, -64);
+            for (auto fn : k.chroma_dc) run(fn, blk, -64);
         }
     }
 }
 
-// ---- rules -------------------------------------------------------------------------------------
+TEST(H264IntraDrivers, NoReadOutsideAvailableNeighbours) {
+    check_no_read_outside<Opx8u>(ref::kIntra);
+    check_no_read_outside<Opx16u>(ref::kIntraHigh);
+    if (!cpu::processor_has_avx2()) GTEST_SKIP() << "no AVX2";
+    check_no_read_outside<Opx8u>(avx2::kIntra);
+    check_no_read_outside<Opx16u>(avx2::kIntraHigh);
+}
 
 // Every mode of every size under every availability on two random neighbourhoods, a step of 0
 // against 255 between the halves (the plane intermediates at their extremes) and flat ones with

@@ -710,55 +710,6 @@ TEST(H264ReconHigh, BypassAddsCoefficientsUnscaled) {
     EXPECT_EQ(c.ptr[0] - c.st[0].data(), 48);
 }
 
-// The 16-bit kernels read no neighbour marked unavailable: the row above at the very start of
-// readable memory (only the left column available), or, with a negative step, the row above as
-// the last row, ending where the block ends (no samples above-right).
-TEST(H264ReconHigh, KernelsReadNoUnavailableNeighbour) {
-    using namespace opx::h264;
-    std::vector<const IntraKernelsHigh*> tables = {&ref::kIntraHigh};
-    if (cpu::processor_has_avx2()) tables.push_back(&avx2::kIntraHigh);
-    for (const IntraKernelsHigh* k : tables)
-        for (int n : {4, 8, 16}) {
-            GuardedBuffer g(64 * 64 * 2);
-            auto* top = reinterpret_cast<Opx16u*>(g.place(2 * (n + 1), n, 128, true) + 2);
-            std::memset(g.begin(), 1, g.size());
-            for (int mode = 0; mode < 9; ++mode) {
-                if (n == 4) predict_4x4(*k, top, 64, mode, kAvailLeft, 10);
-                if (n == 8) k->pred8x8[mode](top, 64, kAvailLeft, 10);
-            }
-            if (n == 16) {
-                k->pred16x16[kP16H](top, 64, 10);
-                k->pred16x16[kP16DcLeft](top, 64, 10);
-            } else if (n == 8) {
-                k->chroma[kPcH](top, 64, 10);
-                k->chroma_dc[2 | 2 << 2](top, 64, 10);
-                k->chroma422[kPcH](top, 64, 10);
-                k->chroma422_dc[2 | 2 << 2](top, 64, 10);
-            }
-            GuardedBuffer h(64 * 64 * 2);
-            auto* last = reinterpret_cast<Opx16u*>(h.place(2 * (n + 1), n + 1, -128) + 2);
-            std::memset(h.begin(), 1, h.size());
-            Opx16u* blk = last - 64;
-            const int av = kAvailAbove | kAvailLeft | kAvailAboveLeft;
-            for (int mode = 0; mode < 9; ++mode) {
-                if (n == 4) {
-                    EXPECT_FALSE(predict_4x4(*k, blk, -64, mode, av, 10));
-                }
-                if (n == 8) k->pred8x8[mode](blk, -64, av, 10);
-            }
-            if (n == 16)
-                for (int slot = 0; slot < kNumPred16x16Slots; ++slot)
-                    k->pred16x16[slot](blk, -64, 10);
-            if (n == 8) {
-                for (int slot = 0; slot < kNumPredChromaSlots; ++slot) {
-                    k->chroma[slot](blk, -64, 10);
-                }
-                for (int slot = 0; slot < kNumChromaDcSlots; ++slot)
-                    k->chroma_dc[slot](blk, -64, 10);
-            }
-        }
-}
-
 }  // namespace
 
 // ---- null pointers ------------------------------------------------------------------------------
