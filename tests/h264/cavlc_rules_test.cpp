@@ -1,6 +1,6 @@
-// CAVLC and Exp-Golomb rules: argument checks and their order, the values the rules single out,
-// corrupt streams (rejected with the cursor restored, nothing outside the block touched), lazy
-// table checks, the chroma DC shortcut, and the null-pointer cases of the family.
+// CAVLC and Exp-Golomb rules: argument checks and their order, corrupt streams (rejected with
+// the cursor restored, nothing outside the block touched), lazy table checks, the chroma DC
+// shortcut, and the null-pointer cases of the family.
 #include <string>
 
 #include "h264/cavlc_writer.hpp"
@@ -55,38 +55,6 @@ struct Luma {
                std::all_of(out, out + 24, [](Opx16s v) { return v == 0x7777; });
     }
 };
-
-// ---- values the rules single out
-// ------------------------------------------------------------------
-
-// Hand-written streams: the fixed-length coeff_token of nC >= 8 with TotalCoeff 0 ("000011":
-// nothing written) and with all zeros ("000000": TotalCoeff 1, TrailingOnes 0, level_prefix 0
-// with the bonus: +2, total_zeros 0); level_prefix 14 reads four suffix bits ((1,0) for nC 0,
-// suffix 0101: levelCode 14 + 5 + 2 = 21, level -11, total_zeros "1" = 0).
-TEST(CavlcRules, ValuesTheRulesSingleOut) {
-    struct Case {
-        const char* bits;
-        int nc, num, first, consumed;
-    };
-    const Case cases[] = {
-        {"000011 1111", 8, 0, 0x7777, 6},
-        {"000000 1 1", 8, 1, 2, 8},
-        {"000101 00000000000000 1 0101 1", 0, 1, -11, 6 + 15 + 4 + 1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.bits);
-        Stream s(c.bits);
-        Luma l;
-        EXPECT_EQ(l.run(s, c.nc, 16), opxOk);
-        EXPECT_EQ(l.num, c.num);
-        EXPECT_EQ(l.out[4], c.first);
-        EXPECT_EQ(s.consumed(), c.consumed);
-        if (c.num == 0) {
-            EXPECT_EQ(l.dst, l.out + 4);
-            EXPECT_TRUE(std::all_of(l.out, l.out + 24, [](Opx16s v) { return v == 0x7777; }));
-        }
-    }
-}
 
 // ---- corrupt streams ----------------------------------------------------------------------------
 
