@@ -104,7 +104,6 @@ TEST(H264Checks, Interpolation) {
                 opxiInterpolateLumaTop_H264_8u_C1R(s.u8(0), 64, s.u8(1), 16, 2, 2, 1, {8, 20})),
         OPX_ARG(opxErrSize,
                 opxiInterpolateLumaBottom_H264_8u_C1R(s.u8(0), 64, s.u8(1), 16, 2, 2, 1, {8, 0})),
-        OPX_ARG(opxErrNullPtr, opxiInterpolateLuma_H264_16u_C1R(nullptr)),
         OPX_ARG(opxErrStep, i16(luma16, s, 15, 9, 0, {16, 16}, 10)),
         OPX_ARG(opxErrBadArg, i16(luma16, s, 32, 4, 0, {3, 16}, 10)),
         OPX_ARG(opxErrNullPtr,
