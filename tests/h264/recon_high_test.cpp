@@ -511,24 +511,6 @@ TEST(H264ReconHigh, CornerBlockTakes512AndWarnsAt10Bits) {
         for (int x = 0; x < 16; ++x) ASSERT_EQ(m.pic.at(x, y), 512);
 }
 
-// The mended 8×8 rule: neighbours not needed are not replaced. DC at the left picture edge averages
-// the row above alone; vertical without above-right completes p[8..15, -1] from p[7, -1].
-TEST(H264ReconHigh, Intra8x8FollowsTheStandardNotAFlatSubstitution) {
-    Luma l(10, 30, 0);
-    for (int x = -1; x < 24; ++x) l.pic.at(x, -1) = 1000;
-    Opx32s modes[4] = {2, 2, 2, 2};
-    EXPECT_EQ(opxiReconstructLumaIntraHalf8x8_H264High_32s16u_IP1R(&l.info, modes, 1 | 16), opxOk);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 16; ++x) ASSERT_EQ(l.pic.at(x, y), 1000) << x << "," << y;
-    // Vertical-left of block 1 with the upper-right macroblock missing: p[8..15, -1] = p[7, -1].
-    Luma v(12, 30, 0);
-    for (int x = 0; x < 24; ++x) v.pic.at(x, -1) = static_cast<Opx16u>(x < 16 ? 3000 : 4000);
-    Opx32s vl[4] = {0, 7, 0, 0};
-    EXPECT_EQ(opxiReconstructLumaIntraHalf8x8_H264High_32s16u_IP1R(&v.info, vl, 32), opxOk);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 8; x < 16; ++x) ASSERT_EQ(v.pic.at(x, y), 3000) << x << "," << y;
-}
-
 // Clamping at 14 bits: to 16383 above and 0 below.
 TEST(H264ReconHigh, SamplesClampTo16383At14Bits) {
     for (int sign : {1, -1}) {
