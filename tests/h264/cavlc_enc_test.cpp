@@ -137,8 +137,7 @@ Elements<T> encode_dc(const T* src) {
 // elements alone are those the independent writer makes from the levels (which the decoders'
 // round trips read back).
 template <class T>
-void round_trip(Rng& rng, Kind kind, int nc, int first, const Opx32s* scan,
-                std::int32_t max_level) {
+void round_trip(Rng& rng, Kind kind, int nc, int first, const Opx32s* scan, std::int32_t max_level) {
     const int capacity = kind == Kind::kDc2x2 ? 4 : kind == Kind::kDc2x4 ? 8 : 16 - first;
     const Block blk = random_block(rng, kind, nc, first, 15, max_level);
     // Raster block from the levels by scan position.
@@ -184,9 +183,8 @@ void guarded_differential(Rng& rng, bool at_front) {
         T src[16];
         for (T& v : src) {
             const int r = static_cast<int>(rng.uniform(0, 9));
-            v = static_cast<T>(r < 4   ? 0
-                               : r < 7 ? (rng.coin() ? 1 : -1)
-                                       : rng.uniform(-2000, 2000));
+            v = static_cast<T>(r < 4 ? 0 : r < 7 ? (rng.coin() ? 1 : -1)
+                                              : rng.uniform(-2000, 2000));
         }
         if (round % 7 == 0) src[rng.uniform(0, 15)] = sizeof(T) == 4 ? INT32_MIN : -32768;
         Opx32s scan[16];
@@ -196,13 +194,13 @@ void guarded_differential(Rng& rng, bool at_front) {
         const int last = static_cast<int>(rng.uniform(first, 15));
         T lw[16], lg[16];
         Opx8u rw[16], rg[16];
-        const CavlcFacts want = sizeof(T) == 2
-                                    ? opx::h264::enc::ref::kCavlcEnc.block(
-                                          reinterpret_cast<const Opx16s*>(src), scan, first, last,
-                                          reinterpret_cast<Opx16s*>(lw), rw)
-                                    : opx::h264::enc::ref::kCavlcEnc.block_high(
-                                          reinterpret_cast<const Opx32s*>(src), scan, first, last,
-                                          reinterpret_cast<Opx32s*>(lw), rw);
+        const CavlcFacts want =
+            sizeof(T) == 2
+                ? opx::h264::enc::ref::kCavlcEnc.block(reinterpret_cast<const Opx16s*>(src), scan,
+                                                       first, last, reinterpret_cast<Opx16s*>(lw), rw)
+                : opx::h264::enc::ref::kCavlcEnc.block_high(reinterpret_cast<const Opx32s*>(src),
+                                                            scan, first, last,
+                                                            reinterpret_cast<Opx32s*>(lw), rw);
         const int nl = want.total_coeff - want.trailing_ones;
         const int nr = want.total_coeff ? want.total_coeff - 1 : 0;
         GuardedBuffer gs(4096), gsc(4096), gl(4096), gr(4096);
@@ -212,12 +210,14 @@ void guarded_differential(Rng& rng, bool at_front) {
         std::copy(scan, scan + 16, sc);
         T* lev = nl ? reinterpret_cast<T*>(gl.place(nl * sizeof(T), 1, 0, at_front)) : lg;
         Opx8u* runs = nr ? gr.place(nr, 1, 0, !at_front) : rg;
-        const CavlcFacts got = sizeof(T) == 2 ? opx::h264::enc::avx2::kCavlcEnc.block(
-                                                    reinterpret_cast<const Opx16s*>(s), sc, first,
-                                                    last, reinterpret_cast<Opx16s*>(lev), runs)
-                                              : opx::h264::enc::avx2::kCavlcEnc.block_high(
-                                                    reinterpret_cast<const Opx32s*>(s), sc, first,
-                                                    last, reinterpret_cast<Opx32s*>(lev), runs);
+        const CavlcFacts got =
+            sizeof(T) == 2
+                ? opx::h264::enc::avx2::kCavlcEnc.block(reinterpret_cast<const Opx16s*>(s), sc,
+                                                        first, last,
+                                                        reinterpret_cast<Opx16s*>(lev), runs)
+                : opx::h264::enc::avx2::kCavlcEnc.block_high(reinterpret_cast<const Opx32s*>(s),
+                                                             sc, first, last,
+                                                             reinterpret_cast<Opx32s*>(lev), runs);
         ASSERT_EQ(want.trailing_ones, got.trailing_ones);
         ASSERT_EQ(want.signs, got.signs);
         ASSERT_EQ(want.total_coeff, got.total_coeff);
@@ -299,12 +299,12 @@ OPX_NULL_CALL(opxiEncodeCoeffsCAVLC_H264_32s, nul(s.s32(0)), 0, nul(kZigzag), 15
               nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)), nul(s.s32(5)), nul(s.u8(6)))
 OPX_NULL_CALL(opxiEncodeChromaDcCoeffsCAVLC_H264_16s, nul(s.s16(0)), nul(s.u8(1)), nul(s.u8(2)),
               nul(s.u8(3)), nul(s.u8(4)), nul(s.s16(5)), nul(s.u8(6)))
-OPX_NULL_CALL(opxiEncodeCoeffsCAVLCChromaDC2x2_H264_32s, nul(s.s32(0)), nul(s.u8(1)), nul(s.u8(2)),
-              nul(s.u8(3)), nul(s.u8(4)), nul(s.s32(5)), nul(s.u8(6)))
-OPX_NULL_CALL(opxiEncodeCoeffsCAVLCChromaDC2x4_H264_16s, nul(s.s16(0)), nul(s.u8(1)), nul(s.u8(2)),
-              nul(s.u8(3)), nul(s.u8(4)), nul(s.s16(5)), nul(s.u8(6)))
-OPX_NULL_CALL(opxiEncodeCoeffsCAVLCChromaDC2x4_H264_32s, nul(s.s32(0)), nul(s.u8(1)), nul(s.u8(2)),
-              nul(s.u8(3)), nul(s.u8(4)), nul(s.s32(5)), nul(s.u8(6)))
+OPX_NULL_CALL(opxiEncodeCoeffsCAVLCChromaDC2x2_H264_32s, nul(s.s32(0)), nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)), nul(s.s32(5)), nul(s.u8(6)))
+OPX_NULL_CALL(opxiEncodeCoeffsCAVLCChromaDC2x4_H264_16s, nul(s.s16(0)), nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)), nul(s.s16(5)), nul(s.u8(6)))
+OPX_NULL_CALL(opxiEncodeCoeffsCAVLCChromaDC2x4_H264_32s, nul(s.s32(0)), nul(s.u8(1)),
+              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)), nul(s.s32(5)), nul(s.u8(6)))
 
 }  // namespace
 }  // namespace opx::test

@@ -26,21 +26,14 @@ constexpr Kind kKinds[] = {Kind::kPixel, Kind::kAt427,   Kind::kAt910, Kind::kAt
 
 Opx16s value16(Rng& rng, Kind k) {
     switch (k) {
-        case Kind::kPixel:
-            return static_cast<Opx16s>(rng.coin() ? (rng.coin() ? 255 : -255)
-                                                  : rng.uniform(-255, 255));
-        case Kind::kAt427:
-            return static_cast<Opx16s>(rng.coin() ? 427 : -427);
-        case Kind::kAt910:
-            return static_cast<Opx16s>(rng.coin() ? 910 : -910);
-        case Kind::kAt911:
-            return static_cast<Opx16s>(rng.uniform(-911, 911));
-        case Kind::kWide:
-            return static_cast<Opx16s>(rng.uniform(-32768, 32767));
-        case Kind::kExtreme:
-            return static_cast<Opx16s>(rng.coin() ? -32768 : 32767);
-        case Kind::kSparse:
-            return static_cast<Opx16s>(rng.uniform(0, 5) ? 0 : rng.uniform(-40, 40));
+        case Kind::kPixel: return static_cast<Opx16s>(rng.coin() ? (rng.coin() ? 255 : -255)
+                                                                 : rng.uniform(-255, 255));
+        case Kind::kAt427: return static_cast<Opx16s>(rng.coin() ? 427 : -427);
+        case Kind::kAt910: return static_cast<Opx16s>(rng.coin() ? 910 : -910);
+        case Kind::kAt911: return static_cast<Opx16s>(rng.uniform(-911, 911));
+        case Kind::kWide: return static_cast<Opx16s>(rng.uniform(-32768, 32767));
+        case Kind::kExtreme: return static_cast<Opx16s>(rng.coin() ? -32768 : 32767);
+        case Kind::kSparse: return static_cast<Opx16s>(rng.uniform(0, 5) ? 0 : rng.uniform(-40, 40));
     }
     return 0;
 }
@@ -58,13 +51,10 @@ std::vector<Opx16s> scan_of(Rng& rng, int n) {
 // one element too many faults.
 template <class T>
 T* guarded(GuardedBuffer& g, int n, bool at_front) {
-    return reinterpret_cast<T*>(
-        g.place(static_cast<std::ptrdiff_t>(n * sizeof(T)), 1, 0, at_front));
+    return reinterpret_cast<T*>(g.place(static_cast<std::ptrdiff_t>(n * sizeof(T)), 1, 0, at_front));
 }
 
-bool same_facts(BlockFacts a, BlockFacts b) {
-    return a.count == b.count && a.last == b.last;
-}
+bool same_facts(BlockFacts a, BlockFacts b) { return a.count == b.count && a.last == b.last; }
 
 // ---- differential --------------------------------------------------------------------------
 
@@ -198,9 +188,7 @@ TEST(H264FwdDifferential, Quant8x8EveryQpPer) {
 
 // ---- round trips through the library's inverse path ------------------------------------------
 
-double qstep(int qp) {
-    return 0.625 * std::pow(2.0, qp / 6.0);
-}
+double qstep(int qp) { return 0.625 * std::pow(2.0, qp / 6.0); }
 
 // 8x8: samples -> residual -> 8x8 forward transform -> quantisation with the flat scales of
 // GenScaleLevel8x8 -> the library's 8x8 dequantisation and inverse transform with prediction.
@@ -226,9 +214,9 @@ TEST(H264FwdRoundTrip, Luma8x8ThroughGeneratedScales) {
             }
             ASSERT_EQ(opxiTransformFwdLuma8x8_H264_16s_C1(c, c), opxOk);
             Opx32s num = 0, last = 0;
-            ASSERT_EQ(
-                opxiQuantLuma8x8_H264_16s_C1(c, level, qp / 6, round & 1, scan, quant, &num, &last),
-                opxOk);
+            ASSERT_EQ(opxiQuantLuma8x8_H264_16s_C1(c, level, qp / 6, round & 1, scan, quant, &num,
+                                                   &last),
+                      opxOk);
             ASSERT_EQ(opxiQuantLuma8x8Inv_H264_16s_C1I(level, qp / 6, ls), opxOk);
             ASSERT_EQ(opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R(pred, 8, level, rec, 8), opxOk);
             for (int i = 0; i < 64; ++i) {
@@ -249,15 +237,14 @@ void dc_round_trip(int qp, int max_qp_dc, Rng& rng) {
     for (int b = 0; b < Blocks; ++b) {
         const int base = static_cast<int>(rng.uniform(-200, 200));
         for (int i = 0; i < 16; ++i)
-            r[b][i] = static_cast<Opx16s>(
-                std::clamp<int>(base + static_cast<int>(rng.uniform(-40, 40)), -255, 255));
+            r[b][i] = static_cast<Opx16s>(std::clamp<int>(base + static_cast<int>(rng.uniform(-40, 40)), -255, 255));
         ASSERT_EQ(opxiTransformResidual4x4Fwd_H264_16s_C1(r[b], coef[b]), opxOk);
         dc[b] = coef[b][0];
     }
     Opx32s num = 0, last = 0;
     if constexpr (Blocks == 16) {
-        ASSERT_EQ(opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(dc, t, qp, &num, 1, kZigzag4x4, &last,
-                                                              nullptr),
+        ASSERT_EQ(opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(dc, t, qp, &num, 1, kZigzag4x4,
+                                                              &last, nullptr),
                   opxOk);
         ASSERT_EQ(opxiTransformDequantLumaDC_H264_16s_C1I(dc, qp), opxOk);
     } else if constexpr (Blocks == 4) {
@@ -273,8 +260,8 @@ void dc_round_trip(int qp, int max_qp_dc, Rng& rng) {
     const double bound = 4 * (5.0 / 6.0) * qstep(Blocks == 8 ? qp + 3 : qp) * 1.05 + 3;
     for (int b = 0; b < Blocks; ++b) {
         Opx16s level[16];
-        ASSERT_EQ(opxiTransformQuantFwd4x4_H264_16s_C1(r[b], level, qp, &num, 1, kZigzag4x4, &last,
-                                                       nullptr),
+        ASSERT_EQ(opxiTransformQuantFwd4x4_H264_16s_C1(r[b], level, qp, &num, 1, kZigzag4x4,
+                                                       &last, nullptr),
                   opxOk);
         ASSERT_EQ(opxiDequantTransformResidual_H264_16s_C1I(level, 8, &dc[b], 1, qp), opxOk);
         for (int i = 0; i < 16; ++i)
@@ -298,29 +285,29 @@ TEST(H264FwdRoundTrip, LumaDcAndChromaDcThroughTheDecoder) {
 TEST(H264FwdRules, ZeroResidualAndDcOnlyCounts) {
     Opx16s r[16] = {}, level[16];
     Opx32s num = 7, last = 7;
-    ASSERT_EQ(
-        opxiTransformQuantFwd4x4_H264_16s_C1(r, level, 20, &num, 1, kZigzag4x4, &last, nullptr),
-        opxOk);
+    ASSERT_EQ(opxiTransformQuantFwd4x4_H264_16s_C1(r, level, 20, &num, 1, kZigzag4x4, &last,
+                                                   nullptr),
+              opxOk);
     EXPECT_EQ(num, 0);
     EXPECT_EQ(last, 0);
     for (Opx16s v : level) EXPECT_EQ(v, 0);
     std::fill(r, r + 16, 20);  // only the DC coefficient is non-zero after the transform
-    ASSERT_EQ(
-        opxiTransformQuantFwd4x4_H264_16s_C1(r, level, 20, &num, 1, kZigzag4x4, &last, nullptr),
-        opxOk);
+    ASSERT_EQ(opxiTransformQuantFwd4x4_H264_16s_C1(r, level, 20, &num, 1, kZigzag4x4, &last,
+                                                   nullptr),
+              opxOk);
     EXPECT_EQ(num, -1);
     EXPECT_EQ(last, 0);
     Opx16s c[16] = {320};
-    ASSERT_EQ(
-        opxiQuantizeResidual4x4Fwd_H264_16s_C1(c, level, &num, &last, nullptr, kZigzag4x4, 20, 1),
-        opxOk);
+    ASSERT_EQ(opxiQuantizeResidual4x4Fwd_H264_16s_C1(c, level, &num, &last, nullptr, kZigzag4x4,
+                                                     20, 1),
+              opxOk);
     EXPECT_EQ(num, 1);
     c[0] = 0;
     c[15] = 900;
     c[5] = -900;  // both odd row, odd column: the same scale
-    ASSERT_EQ(
-        opxiQuantizeResidual4x4Fwd_H264_16s_C1(c, level, &num, &last, nullptr, kZigzag4x4, 20, 1),
-        opxOk);
+    ASSERT_EQ(opxiQuantizeResidual4x4Fwd_H264_16s_C1(c, level, &num, &last, nullptr, kZigzag4x4,
+                                                     20, 1),
+              opxOk);
     EXPECT_EQ(num, 2);
     EXPECT_EQ(last, 15);
     EXPECT_LT(level[5], 0);
@@ -412,14 +399,14 @@ TEST(H264FwdRules, WideFormsUseExactProducts) {
 TEST(H264FwdRules, LumaDcHalvingFloorsAndSaturates) {
     Opx16s dc[16] = {-1}, t[16];
     Opx32s num, last;
-    ASSERT_EQ(
-        opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(dc, t, 0, &num, 1, kZigzag4x4, &last, nullptr),
-        opxOk);
+    ASSERT_EQ(opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(dc, t, 0, &num, 1, kZigzag4x4, &last,
+                                                          nullptr),
+              opxOk);
     for (Opx16s v : t) EXPECT_EQ(v, -1);
     std::fill(dc, dc + 16, 32767);
-    ASSERT_EQ(
-        opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(dc, t, 51, &num, 1, kZigzag4x4, &last, nullptr),
-        opxOk);
+    ASSERT_EQ(opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(dc, t, 51, &num, 1, kZigzag4x4, &last,
+                                                          nullptr),
+              opxOk);
     EXPECT_EQ(t[0], 32767);
     for (int i = 1; i < 16; ++i) EXPECT_EQ(t[i], 0);
     EXPECT_EQ(num, -1);
@@ -433,12 +420,12 @@ TEST(H264FwdRules, NoTransformReadsAndKeepsTBlock) {
     for (int i = 0; i < 16; ++i) t[i] = keep[i] = static_cast<Opx16s>(i * 300 - 2000);
     std::fill(a, a + 16, 1234);
     std::fill(b, b + 16, -77);
-    ASSERT_EQ(
-        opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(a, t, 10, &num, 0, kZigzag4x4, &last, nullptr),
-        opxOk);
-    ASSERT_EQ(
-        opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(b, t, 10, &num, 0, kZigzag4x4, &last, nullptr),
-        opxOk);
+    ASSERT_EQ(opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(a, t, 10, &num, 0, kZigzag4x4, &last,
+                                                          nullptr),
+              opxOk);
+    ASSERT_EQ(opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(b, t, 10, &num, 0, kZigzag4x4, &last,
+                                                          nullptr),
+              opxOk);
     EXPECT_TRUE(regions_equal(keep, 0, t, 0, 16, 1));
     EXPECT_TRUE(regions_equal(a, 0, b, 0, 16, 1));
     Opx16s c[8] = {}, tc[8];
@@ -461,8 +448,7 @@ TEST(H264FwdRules, OlderFunctionsGuardTheLevelRange) {
         std::fill(dc, dc + 16, 99);
         Opx8s num = 55;
         Opx8u last = 66;
-        const OpxResult r =
-            opxiTransformQuantLumaDC_H264_16s_C1I(dc, tb, 0, &num, 0, kZigzag4x4, &last);
+        const OpxResult r = opxiTransformQuantLumaDC_H264_16s_C1I(dc, tb, 0, &num, 0, kZigzag4x4, &last);
         if (level_of(t) <= 2063) {
             EXPECT_EQ(r, opxOk);
             EXPECT_EQ(dc[0], -2063);
@@ -482,14 +468,14 @@ TEST(H264FwdRules, OlderFunctionsGuardTheLevelRange) {
         r[5] = static_cast<Opx16s>(v - 3);
         Opx32s num32, last32;
         opxiTransformQuantFwd4x4_H264_16s_C1(r, l, 0, &num32, 1, kZigzag4x4, &last32, nullptr);
-        const int biggest = std::abs(*std::max_element(
-            l, l + 16, [](Opx16s a, Opx16s b) { return std::abs(a) < std::abs(b); }));
+        const int biggest = std::abs(*std::max_element(l, l + 16, [](Opx16s a, Opx16s b) {
+            return std::abs(a) < std::abs(b);
+        }));
         Opx16s io[16];
         std::copy(r, r + 16, io);
         Opx8s num = 55;
         Opx8u last = 66;
-        const OpxResult res =
-            opxiTransformQuantResidual_H264_16s_C1I(io, 0, &num, 1, kZigzag4x4, &last);
+        const OpxResult res = opxiTransformQuantResidual_H264_16s_C1I(io, 0, &num, 1, kZigzag4x4, &last);
         if (biggest <= 2063) {
             ASSERT_EQ(res, opxOk) << v;
             ASSERT_TRUE(regions_equal(l, 0, io, 0, 16, 1));
