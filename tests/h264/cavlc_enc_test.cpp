@@ -70,8 +70,18 @@ void write_elements(const Elements<T>& e, Kind kind, int nc, int capacity, BitWr
     }
 }
 
-// Encodes a 4x4 block through the exported name and the two kernel tables; all three must agree.
-// The 16-bit block kernel of a table, which stores its facts itself.
+// The elements a kernel reports (facts, levels and runs) are those of the exported function.
+template <class T>
+void expect_same(const Elements<T>& e, const CavlcFacts& f, const Elements<T>& o) {
+    EXPECT_EQ(f.trailing_ones, e.t1);
+    EXPECT_EQ(f.signs, e.signs);
+    EXPECT_EQ(f.total_coeff, e.tc);
+    EXPECT_EQ(f.total_zeros, e.tz);
+    EXPECT_TRUE(std::equal(e.levels, e.levels + 16, o.levels));
+    EXPECT_TRUE(std::equal(e.runs, e.runs + 16, o.runs));
+}
+
+// The 16-bit block and chroma DC kernels of a table, which store their facts themselves.
 CavlcFacts block16(const CavlcEncKernels& k, const Opx16s* src, const Opx32s* scan, int first,
                    int last, Opx16s* levels, Opx8u* runs) {
     CavlcFacts f{};
@@ -80,10 +90,19 @@ CavlcFacts block16(const CavlcEncKernels& k, const Opx16s* src, const Opx32s* sc
               opxOk);
     return f;
 }
+template <int N>
+CavlcFacts dc16(const CavlcEncKernels& k, const Opx16s* src, Opx16s* levels, Opx8u* runs) {
+    CavlcFacts f{};
+    EXPECT_EQ((N == 4 ? k.dc2x2 : k.dc2x4)(src, &f.trailing_ones, &f.signs, &f.total_coeff,
+                                           &f.total_zeros, levels, runs),
+              opxOk);
+    return f;
+}
 
+// Encodes a 4x4 block through the exported name and the two kernel tables; all three must agree.
 template <class T>
 Elements<T> encode4x4(const T* src, int first, int last, const Opx32s* scan) {
-    Elements<T> e, r, a;
+    Elements<T> e;
     OpxResult res;
     if constexpr (sizeof(T) == 2)
         res = opxiEncodeCoeffsCAVLC_H264_16s(src, static_cast<Opx8u>(first), scan,
@@ -93,25 +112,13 @@ Elements<T> encode4x4(const T* src, int first, int last, const Opx32s* scan) {
         res = opxiEncodeCoeffsCAVLC_H264_32s(src, first, scan, last, &e.t1, &e.signs, &e.tc, &e.tz,
                                              e.levels, e.runs);
     EXPECT_EQ(res, opxOk);
-    const CavlcEncKernels* tables[2] = {&opx::h264::enc::ref::kCavlcEnc,
-                                        &opx::h264::enc::avx2::kCavlcEnc};
-    Elements<T>* outs[2] = {&r, &a};
-    for (int i = 0; i < 2; ++i) {
-        CavlcFacts f;
+    for (const CavlcEncKernels* t :
+         {&opx::h264::enc::ref::kCavlcEnc, &opx::h264::enc::avx2::kCavlcEnc}) {
+        Elements<T> o;
         if constexpr (sizeof(T) == 2)
-            f = block16(*tables[i], src, scan, first, last, outs[i]->levels, outs[i]->runs);
+            expect_same(e, block16(*t, src, scan, first, last, o.levels, o.runs), o);
         else
-            f = tables[i]->block_high(src, scan, first, last, outs[i]->levels, outs[i]->runs);
-        outs[i]->t1 = f.trailing_ones;
-        outs[i]->signs = f.signs;
-        outs[i]->tc = f.total_coeff;
-        outs[i]->tz = f.total_zeros;
-        EXPECT_EQ(outs[i]->t1, e.t1);
-        EXPECT_EQ(outs[i]->signs, e.signs);
-        EXPECT_EQ(outs[i]->tc, e.tc);
-        EXPECT_EQ(outs[i]->tz, e.tz);
-        EXPECT_TRUE(std::equal(e.levels, e.levels + 16, outs[i]->levels));
-        EXPECT_TRUE(std::equal(e.runs, e.runs + 16, outs[i]->runs));
+            expect_same(e, t->block_high(src, scan, first, last, o.levels, o.runs), o);
     }
     return e;
 }
@@ -136,20 +143,10 @@ Elements<T> encode_dc(const T* src) {
     for (const CavlcEncKernels* t :
          {&opx::h264::enc::ref::kCavlcEnc, &opx::h264::enc::avx2::kCavlcEnc}) {
         Elements<T> o;
-        CavlcFacts f;
         if constexpr (sizeof(T) == 2)
-            EXPECT_EQ(
-                (N == 4 ? t->dc2x2 : t->dc2x4)(src, &f.trailing_ones, &f.signs, &f.total_coeff,
-                                               &f.total_zeros, o.levels, o.runs),
-                opxOk);
+            expect_same(e, dc16<N>(*t, src, o.levels, o.runs), o);
         else
-            f = (N == 4 ? t->dc2x2_high : t->dc2x4_high)(src, o.levels, o.runs);
-        EXPECT_EQ(f.trailing_ones, e.t1);
-        EXPECT_EQ(f.signs, e.signs);
-        EXPECT_EQ(f.total_coeff, e.tc);
-        EXPECT_EQ(f.total_zeros, e.tz);
-        EXPECT_TRUE(std::equal(e.levels, e.levels + 16, o.levels));
-        EXPECT_TRUE(std::equal(e.runs, e.runs + 16, o.runs));
+            expect_same(e, (N == 4 ? t->dc2x2_high : t->dc2x4_high)(src, o.levels, o.runs), o);
     }
     return e;
 }
@@ -257,83 +254,58 @@ TEST(H264CavlcEncDifferential, ArbitraryRangesScansAndGuardPages) {
 
 // ---- rules ---------------------------------------------------------------------------------
 
-// Scan order 0, 3, -1, 0, 1, 1, 0...: met as 1, 1, -1 (three trailing ones, signs 0b001), then 3.
-TEST(H264CavlcEncRules, WorkedExample) {
-    Opx16s src[16] = {};
-    const int by_scan[6] = {0, 3, -1, 0, 1, 1};
-    for (int p = 0; p < 6; ++p) src[kZigzag[p]] = static_cast<Opx16s>(by_scan[p]);
-    const Elements<Opx16s> e = encode4x4(src, 0, 15, kZigzag);
-    EXPECT_EQ(e.t1, 3);
-    EXPECT_EQ(e.signs, 1);
-    EXPECT_EQ(e.tc, 4);
-    EXPECT_EQ(e.tz, 2);
-    EXPECT_EQ(e.levels[0], 3);
-    EXPECT_EQ(e.levels[1], 0x5A5A);  // TotalCoeff - TrailingOnes = 1 value written
-    EXPECT_EQ(e.runs[0], 0);
-    EXPECT_EQ(e.runs[1], 1);
-    EXPECT_EQ(e.runs[2], 0);
-    EXPECT_EQ(e.runs[3], 0xA5);
+// Hand-worked blocks, levels given by scan position (chroma DC: raster index), the range
+// examined, and the elements wanted (the levels and runs written; those after stay untouched).
+// Scan order 0, 3, -1, 0, 1, 1: met as 1, 1, -1 (three trailing ones, signs 0b001), then 3.
+// Four +-1 at the top: the fourth (lowest) is a level; a +-1 after a larger level is a level too.
+// firstPos 1 ignores the DC coefficient (an empty AC block: total_zeros 15); firstPos = lastPos
+// examines one position; zeros above the highest coefficient do not count, those below it do,
+// down to firstPos. Chroma DC 2x4: raster index 7 first, 0 last; raster 6 is scan position 4.
+enum Form { k4x4, kDc2x2, kDc2x4 };
+struct HandCase {
+    Form form;
+    std::vector<std::pair<int, int>> in;  // (scan position or DC raster index, level)
+    int first, last;
+    int t1, signs, tc, tz;
+    std::vector<int> levels, runs;
+};
+
+template <class T>
+void check_hand_case(const HandCase& c) {
+    T src[16] = {};
+    for (auto [p, v] : c.in) src[c.form == k4x4 ? kZigzag[p] : p] = static_cast<T>(v);
+    const Elements<T> e = c.form == k4x4     ? encode4x4(src, c.first, c.last, kZigzag)
+                          : c.form == kDc2x2 ? encode_dc<T, 4>(src)
+                                             : encode_dc<T, 8>(src);
+    EXPECT_EQ(e.t1, c.t1);
+    EXPECT_EQ(e.signs, c.signs);
+    EXPECT_EQ(e.tc, c.tc);
+    EXPECT_EQ(e.tz, c.tz);
+    for (std::size_t i = 0; i <= c.levels.size(); ++i)
+        EXPECT_EQ(e.levels[i], static_cast<T>(i < c.levels.size() ? c.levels[i] : 0x5A5A)) << i;
+    for (std::size_t i = 0; i <= c.runs.size(); ++i)
+        EXPECT_EQ(e.runs[i], i < c.runs.size() ? c.runs[i] : 0xA5) << "run " << i;
 }
 
-TEST(H264CavlcEncRules, TrailingOnesStopAtThreeAndAtALargerLevel) {
-    Opx16s src[16] = {};
-    // Four +-1 at the top: the fourth (lowest) is a level.
-    src[kZigzag[9]] = -1, src[kZigzag[8]] = 1, src[kZigzag[7]] = -1, src[kZigzag[6]] = 1;
-    Elements<Opx16s> e = encode4x4(src, 0, 15, kZigzag);
-    EXPECT_EQ(e.t1, 3);
-    EXPECT_EQ(e.signs, 0b101);
-    EXPECT_EQ(e.levels[0], 1);
-    // A +-1 after a larger level is a level too.
-    Opx16s b[16] = {};
-    b[kZigzag[5]] = 1, b[kZigzag[4]] = 2, b[kZigzag[3]] = -1;
-    e = encode4x4(b, 0, 15, kZigzag);
-    EXPECT_EQ(e.t1, 1);
-    EXPECT_EQ(e.levels[0], 2);
-    EXPECT_EQ(e.levels[1], -1);
-    EXPECT_EQ(e.tz, 3);
-}
-
-TEST(H264CavlcEncRules, RangesAndEmptyBlocks) {
-    Opx16s src[16] = {7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    // firstPos 1 ignores the DC coefficient: an empty AC block, total_zeros = 15 positions.
-    Elements<Opx16s> e = encode4x4(src, 1, 15, kZigzag);
-    EXPECT_EQ(e.tc, 0);
-    EXPECT_EQ(e.tz, 15);
-    EXPECT_EQ(e.levels[0], 0x5A5A);
-    EXPECT_EQ(e.runs[0], 0xA5);
-    // firstPos = lastPos examines one position.
-    e = encode4x4(src, 0, 0, kZigzag);
-    EXPECT_EQ(e.tc, 1);
-    EXPECT_EQ(e.tz, 0);
-    EXPECT_EQ(e.levels[0], 7);
-    e = encode4x4(src, 3, 3, kZigzag);
-    EXPECT_EQ(e.tc, 0);
-    EXPECT_EQ(e.tz, 1);
-    // Zeros above the highest coefficient do not count; those below it do, down to firstPos.
-    src[kZigzag[5]] = -4;
-    e = encode4x4(src, 2, 12, kZigzag);
-    EXPECT_EQ(e.tc, 1);
-    EXPECT_EQ(e.tz, 3);
-    Opx16s dc[8] = {};
-    EXPECT_EQ((encode_dc<Opx16s, 4>(dc).tz), 4);
-    EXPECT_EQ((encode_dc<Opx16s, 8>(dc).tz), 8);
-}
-
-// The 2x4 order: raster index 7 first, 0 last.
-TEST(H264CavlcEncRules, ChromaDc2x4Order) {
-    Opx32s dc[8] = {5, 0, 0, 0, 0, 0, 0, 9};
-    Elements<Opx32s> e = encode_dc<Opx32s, 8>(dc);
-    EXPECT_EQ(e.tc, 2);
-    EXPECT_EQ(e.levels[0], 9);
-    EXPECT_EQ(e.levels[1], 5);
-    EXPECT_EQ(e.runs[0], 6);
-    EXPECT_EQ(e.tz, 6);
-    Opx32s d2[8] = {0, 0, 0, 0, 0, 0, -1, 0};  // raster 6 is scan position 4
-    e = encode_dc<Opx32s, 8>(d2);
-    EXPECT_EQ(e.tc, 1);
-    EXPECT_EQ(e.t1, 1);
-    EXPECT_EQ(e.signs, 1);
-    EXPECT_EQ(e.tz, 4);
+TEST(H264CavlcEncRules, HandWorkedBlocks) {
+    const HandCase cases[] = {
+        {k4x4, {{1, 3}, {2, -1}, {4, 1}, {5, 1}}, 0, 15, 3, 1, 4, 2, {3}, {0, 1, 0}},
+        {k4x4, {{9, -1}, {8, 1}, {7, -1}, {6, 1}}, 0, 15, 3, 0b101, 4, 6, {1}, {0, 0, 0}},
+        {k4x4, {{5, 1}, {4, 2}, {3, -1}}, 0, 15, 1, 0, 3, 3, {2, -1}, {0, 0}},
+        {k4x4, {{0, 7}}, 1, 15, 0, 0, 0, 15, {}, {}},
+        {k4x4, {{0, 7}}, 0, 0, 0, 0, 1, 0, {7}, {}},
+        {k4x4, {{0, 7}}, 3, 3, 0, 0, 0, 1, {}, {}},
+        {k4x4, {{0, 7}, {5, -4}}, 2, 12, 0, 0, 1, 3, {-4}, {}},
+        {kDc2x2, {}, 0, 0, 0, 0, 0, 4, {}, {}},
+        {kDc2x4, {}, 0, 0, 0, 0, 0, 8, {}, {}},
+        {kDc2x4, {{0, 5}, {7, 9}}, 0, 0, 0, 0, 2, 6, {9, 5}, {6}},
+        {kDc2x4, {{6, -1}}, 0, 0, 1, 1, 1, 4, {}, {}},
+    };
+    for (std::size_t n = 0; n < std::size(cases); ++n) {
+        SCOPED_TRACE(n);
+        check_hand_case<Opx16s>(cases[n]);
+        check_hand_case<Opx32s>(cases[n]);
+    }
 }
 
 // ---- null pointers -------------------------------------------------------------------------

@@ -49,88 +49,104 @@ struct Chroma8 {
     }
 };
 
+// Calls of the interpolation functions with their fixed arguments filled in from the Scratch zone
+// (source slot 0, destinations slots 1 and 2, steps 64).
+OpxResult luma8(Scratch& s, int dx, int dy, OpxRoiSize r) {
+    return opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, dx, dy, r);
+}
+OpxResult chroma8(Scratch& s, int dx, int dy, OpxRoiSize r) {
+    return opxiInterpolateChroma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, dx, dy, r);
+}
+OpxResult chroma8_c2(Scratch& s, int dx, int dy, OpxRoiSize r) {
+    return opxiInterpolateChroma_H264_8u_C2P2R(s.u8(0), 64, s.u8(1), s.u8(2), 64, dx, dy, r);
+}
+// A 16-bit record with both steps `step`; the Top and Bottom forms get `out` as outPixels.
+OpxResult i16(OpxResult (*f)(const OpxInterpolate16u*), Scratch& s, Opx32s step, int dx, int dy,
+              OpxRoiSize r, int depth) {
+    const OpxInterpolate16u rec = interp16(s, step, dx, dy, r, depth);
+    return f(&rec);
+}
+OpxResult i16(OpxResult (*f)(const OpxInterpolate16u*, Opx32s), Opx32s out, Scratch& s, Opx32s step,
+              int dx, int dy, OpxRoiSize r, int depth) {
+    const OpxInterpolate16u rec = interp16(s, step, dx, dy, r, depth);
+    return f(&rec, out);
+}
+// Block records: 8-bit with two destination planes, 16-bit on a 32 × 32 frame; `edit` may
+// change the record before the call.
+OpxResult blk8(OpxResult (*f)(const OpxInterpolateBlock8u*), Scratch& s, OpxRoiSize frame,
+               OpxRoiSize block, void (*edit)(OpxInterpolateBlock8u&) = nullptr) {
+    OpxInterpolateBlock8u q{
+        {s.u8(0), s.u8(0)}, 64, {s.u8(1), s.u8(2)}, 64, frame, block, {0, 0}, {1, 1}};
+    if (edit) edit(q);
+    return f(&q);
+}
+OpxResult blk16(OpxResult (*f)(const OpxInterpolateBlock16u*), Scratch& s, OpxRoiSize block,
+                int depth) {
+    const OpxInterpolateBlock16u q{
+        {s.u16(0), s.u16(0)}, 64, {s.u16(1), s.u16(1)}, 64, {32, 32}, block, {0, 0}, {1, 1}, depth};
+    return f(&q);
+}
+
 TEST(H264Checks, Interpolation) {
+    const auto luma16 = opxiInterpolateLuma_H264_16u_C1R;
+    const auto chroma16 = opxiInterpolateChroma_H264_16u_C1R;
     OpxInterpolate16u r16{};
     std::vector<ArgCase> rows = {
         // Interpolation: null, fraction, size; steps of the 16-bit records; bit depth last.
         OPX_ARG(opxErrNullPtr,
                 opxiInterpolateLuma_H264_8u_C1R(nullptr, 64, s.u8(1), 64, 9, 9, {3, 3})),
-        OPX_ARG(opxErrBadArg,
-                opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 4, 0, {3, 3})),
-        OPX_ARG(opxErrBadArg,
-                opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 0, -1, {4, 4})),
-        OPX_ARG(opxOk, opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 2, 2, {8, 20})),
-        OPX_ARG(opxOk, opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {16, 4})),
-        OPX_ARG(opxOk, opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {4, 16})),
+        OPX_ARG(opxErrBadArg, luma8(s, 4, 0, {3, 3})),
+        OPX_ARG(opxErrBadArg, luma8(s, 0, -1, {4, 4})),
+        OPX_ARG(opxOk, luma8(s, 2, 2, {8, 20})),
+        OPX_ARG(opxOk, luma8(s, 1, 1, {16, 4})),
+        OPX_ARG(opxOk, luma8(s, 1, 1, {4, 16})),
         OPX_ARG(opxErrSize,
                 opxiInterpolateLumaTop_H264_8u_C1R(s.u8(0), 64, s.u8(1), 16, 2, 2, 1, {8, 20})),
         OPX_ARG(opxErrSize,
                 opxiInterpolateLumaBottom_H264_8u_C1R(s.u8(0), 64, s.u8(1), 16, 2, 2, 1, {8, 0})),
-        OPX_ARG(opxErrNullPtr, opxiInterpolateLuma_H264_16u_C1R(nullptr)),
-        OPX_ARG(opxErrStep,
-                opxiInterpolateLuma_H264_16u_C1R(&(r16 = interp16(s, 15, 9, 0, {16, 16}, 10)))),
-        OPX_ARG(opxErrBadArg,
-                opxiInterpolateLuma_H264_16u_C1R(&(r16 = interp16(s, 32, 4, 0, {3, 16}, 10)))),
+        OPX_ARG(opxErrStep, i16(luma16, s, 15, 9, 0, {16, 16}, 10)),
+        OPX_ARG(opxErrBadArg, i16(luma16, s, 32, 4, 0, {3, 16}, 10)),
         OPX_ARG(opxErrNullPtr,
                 opxiInterpolateChroma_H264_8u_C1R(nullptr, 64, s.u8(1), 64, 8, 8, {3, 3})),
         OPX_ARG(opxErrNullPtr, opxiInterpolateChroma_H264_8u_C2P2R(s.u8(0), 64, s.u8(1), nullptr,
                                                                    64, 8, 8, {3, 3})),
-        OPX_ARG(opxErrBadArg,
-                opxiInterpolateChroma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 8, 0, {3, 3})),
-        OPX_ARG(opxErrBadArg,
-                opxiInterpolateChroma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 0, -1, {3, 3})),
+        OPX_ARG(opxErrBadArg, chroma8(s, 8, 0, {3, 3})),
+        OPX_ARG(opxErrBadArg, chroma8(s, 0, -1, {3, 3})),
         OPX_ARG(opxErrSize,
                 opxiInterpolateChromaTop_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, 0, {4, 18})),
         OPX_ARG(opxErrSize, opxiInterpolateChromaBottom_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1,
                                                                     0, {4, 18})),
-        OPX_ARG(opxOk,
-                opxiInterpolateChroma_H264_16u_C1R(&(r16 = interp16(s, 8, 3, 3, {8, 8}, 10)))),
-        OPX_ARG(opxOk,
-                opxiInterpolateChroma_H264_16u_C1R(&(r16 = interp16(s, 8, 3, 3, {2, 2}, 10)))),
-        OPX_ARG(opxErrStep,
-                opxiInterpolateChroma_H264_16u_C1R(&(r16 = interp16(s, 7, 9, 3, {2, 2}, 10)))),
-        OPX_ARG(opxErrBadArg,
-                opxiInterpolateChroma_H264_16u_C1R(&(r16 = interp16(s, 8, 9, 3, {3, 3}, 10)))),
+        OPX_ARG(opxOk, i16(chroma16, s, 8, 3, 3, {8, 8}, 10)),
+        OPX_ARG(opxOk, i16(chroma16, s, 8, 3, 3, {2, 2}, 10)),
+        OPX_ARG(opxErrStep, i16(chroma16, s, 7, 9, 3, {2, 2}, 10)),
+        OPX_ARG(opxErrBadArg, i16(chroma16, s, 8, 9, 3, {3, 3}, 10)),
+        OPX_ARG(opxErrOutOfRange, i16(chroma16, s, 16, 1, 1, {4, 4}, 15)),
         OPX_ARG(opxErrOutOfRange,
-                opxiInterpolateChroma_H264_16u_C1R(&(r16 = interp16(s, 16, 1, 1, {4, 4}, 15)))),
-        OPX_ARG(opxErrOutOfRange, opxiInterpolateChromaTop_H264_16u_C1R(
-                                      &(r16 = interp16(s, 16, 1, 1, {4, 4}, 15)), 0)),
-        OPX_ARG(opxErrOutOfRange, opxiInterpolateChromaBottom_H264_16u_C1R(
-                                      &(r16 = interp16(s, 16, 1, 1, {4, 4}, 15)), 0)),
+                i16(opxiInterpolateChromaTop_H264_16u_C1R, 0, s, 16, 1, 1, {4, 4}, 15)),
+        OPX_ARG(opxErrOutOfRange,
+                i16(opxiInterpolateChromaBottom_H264_16u_C1R, 0, s, 16, 1, 1, {4, 4}, 15)),
         OPX_ARG(opxErrNullPtr, opxiInterpolateChromaBottom_H264_16u_C1R(
                                    &(r16 = {nullptr, 16, s.u16(1), 16, 1, 1, {4, 4}, 15}), 0)),
     };
     for (int w : {0, 2, 12, 20, 24, 28, 32, -4})
-        rows.push_back(OPX_ARG(
-            opxErrSize, opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {w, 4})));
-    for (int h : {0, -4, 2, 6})
-        rows.push_back(OPX_ARG(
-            opxErrSize, opxiInterpolateLuma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {8, h})));
+        rows.push_back(OPX_ARG(opxErrSize, luma8(s, 1, 1, {w, 4})));
+    for (int h : {0, -4, 2, 6}) rows.push_back(OPX_ARG(opxErrSize, luma8(s, 1, 1, {8, h})));
     for (OpxRoiSize sz : {OpxRoiSize{16, 4}, {4, 16}, {12, 8}, {8, 12}, {0, 4}})
-        rows.push_back(OPX_ARG(
-            opxErrSize, opxiInterpolateLuma_H264_16u_C1R(&(r16 = interp16(s, 32, 1, 1, sz, 99)))));
+        rows.push_back(OPX_ARG(opxErrSize, i16(luma16, s, 32, 1, 1, sz, 99)));
     for (int depth : {0, 7, 15, 16, 31, -1}) {
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateLuma_H264_16u_C1R(&(
-                                                     r16 = interp16(s, 32, 1, 1, {8, 8}, depth)))));
-        rows.push_back(OPX_ARG(
-            opxErrOutOfRange,
-            opxiInterpolateLumaTop_H264_16u_C1R(&(r16 = interp16(s, 32, 1, 1, {8, 8}, depth)), 1)));
-        rows.push_back(
-            OPX_ARG(opxErrOutOfRange, opxiInterpolateLumaBottom_H264_16u_C1R(
-                                          &(r16 = interp16(s, 32, 1, 1, {8, 8}, depth)), 1)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, i16(luma16, s, 32, 1, 1, {8, 8}, depth)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, i16(opxiInterpolateLumaTop_H264_16u_C1R, 1, s, 32,
+                                                     1, 1, {8, 8}, depth)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, i16(opxiInterpolateLumaBottom_H264_16u_C1R, 1, s,
+                                                     32, 1, 1, {8, 8}, depth)));
     }
     for (int w : {0, 6, 10, 12, 14, 16, 1, -2}) {
-        rows.push_back(OPX_ARG(
-            opxErrSize, opxiInterpolateChroma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {w, 4})));
-        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChroma_H264_8u_C2P2R(
-                                               s.u8(0), 64, s.u8(1), s.u8(2), 64, 1, 1, {w, 4})));
+        rows.push_back(OPX_ARG(opxErrSize, chroma8(s, 1, 1, {w, 4})));
+        rows.push_back(OPX_ARG(opxErrSize, chroma8_c2(s, 1, 1, {w, 4})));
     }
-    for (int h : {0, 3, -2})
-        rows.push_back(OPX_ARG(
-            opxErrSize, opxiInterpolateChroma_H264_8u_C1R(s.u8(0), 64, s.u8(1), 64, 1, 1, {4, h})));
+    for (int h : {0, 3, -2}) rows.push_back(OPX_ARG(opxErrSize, chroma8(s, 1, 1, {4, h})));
     for (OpxRoiSize sz : {OpxRoiSize{2, 6}, {2, 32}, {6, 2}, {16, 2}, {0, 2}})
-        rows.push_back(OPX_ARG(opxErrSize, opxiInterpolateChroma_H264_16u_C1R(
-                                               &(r16 = interp16(s, 16, 1, 1, sz, 10)))));
+        rows.push_back(OPX_ARG(opxErrSize, i16(chroma16, s, 16, 1, 1, sz, 10)));
     // Plane expansion: null, sizes, then the picture structure.
     rows.push_back(OPX_ARG(opxErrNullPtr, opxiExpandPlane_H264_8u_C1R(nullptr, 0, 3, 64, 4, 9)));
     rows.push_back(OPX_ARG(opxErrSize, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 3, 64, 4, 9)));
@@ -142,59 +158,34 @@ TEST(H264Checks, Interpolation) {
     rows.push_back(OPX_ARG(opxErrBadArg, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 8, 64, 4, 3)));
     rows.push_back(OPX_ARG(opxErrBadArg, opxiExpandPlane_H264_8u_C1R(s.u8(0), 8, 8, 64, 4, -1)));
     // Block interpolation: block and frame sizes, the second planes, the bit depth.
-    auto blk8 = [](Scratch& s, OpxRoiSize frame, OpxRoiSize block) {
-        return OpxInterpolateBlock8u{
-            {s.u8(0), s.u8(0)}, 64, {s.u8(1), s.u8(2)}, 64, frame, block, {0, 0}, {1, 1}};
-    };
-    auto blk16 = [](Scratch& s, OpxRoiSize block, int depth) {
-        return OpxInterpolateBlock16u{{s.u16(0), s.u16(0)},
-                                      64,
-                                      {s.u16(1), s.u16(1)},
-                                      64,
-                                      {32, 32},
-                                      block,
-                                      {0, 0},
-                                      {1, 1},
-                                      depth};
-    };
-    OpxInterpolateBlock8u q{};
-    OpxInterpolateBlock16u q16{};
-    rows.push_back(
-        OPX_ARG(opxOk, opxiInterpolateLumaBlock_H264_8u_P1R(&(q = blk8(s, {32, 32}, {8, 8})))));
+    const auto luma_blk = opxiInterpolateLumaBlock_H264_8u_P1R;
+    const auto c2p2 = opxiInterpolateChromaBlock_H264_8u_C2P2R;
+    rows.push_back(OPX_ARG(opxOk, blk8(luma_blk, s, {32, 32}, {8, 8})));
     for (OpxRoiSize bs : {OpxRoiSize{8, 20}, {8, 0}, {8, -4}, {8, 6}, {12, 8}, {0, 8}, {32, 8}})
-        rows.push_back(OPX_ARG(opxErrSize,
-                               opxiInterpolateLumaBlock_H264_8u_P1R(&(q = blk8(s, {32, 32}, bs)))));
-    for (OpxRoiSize bs : {OpxRoiSize{8, 18}, {8, 0}, {8, 3}, {6, 8}, {16, 8}}) {
-        rows.push_back(OPX_ARG(
-            opxErrSize, opxiInterpolateChromaBlock_H264_8u_C2P2R(&(q = blk8(s, {32, 32}, bs)))));
-        rows.push_back(OPX_ARG(
-            opxErrSize, opxiInterpolateChromaBlock_H264_8u_P2R(&(q = blk8(s, {32, 32}, bs)))));
-        rows.push_back(OPX_ARG(
-            opxErrSize, opxiInterpolateChromaBlock_H264_8u_C2C2R(&(q = blk8(s, {32, 32}, bs)))));
-    }
+        rows.push_back(OPX_ARG(opxErrSize, blk8(luma_blk, s, {32, 32}, bs)));
+    for (OpxRoiSize bs : {OpxRoiSize{8, 18}, {8, 0}, {8, 3}, {6, 8}, {16, 8}})
+        for (auto f : {c2p2, opxiInterpolateChromaBlock_H264_8u_P2R,
+                       opxiInterpolateChromaBlock_H264_8u_C2C2R})
+            rows.push_back(OPX_ARG(opxErrSize, blk8(f, s, {32, 32}, bs)));
     for (OpxRoiSize fs : {OpxRoiSize{0, 32}, {32, 0}, {-1, 32}, {32, INT_MIN}}) {
-        rows.push_back(
-            OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_H264_8u_P1R(&(q = blk8(s, fs, {8, 8})))));
-        rows.push_back(OPX_ARG(
-            opxErrSize, opxiInterpolateChromaBlock_H264_8u_C2P2R(&(q = blk8(s, fs, {8, 8})))));
+        rows.push_back(OPX_ARG(opxErrSize, blk8(luma_blk, s, fs, {8, 8})));
+        rows.push_back(OPX_ARG(opxErrSize, blk8(c2p2, s, fs, {8, 8})));
     }
-    rows.push_back(
-        OPX_ARG(opxErrNullPtr, opxiInterpolateChromaBlock_H264_8u_C2P2R(
-                                   ((q = blk8(s, {32, 32}, {8, 8})).pDst[1] = nullptr, &q))));
+    const auto no_dst1 = [](OpxInterpolateBlock8u& q) { q.pDst[1] = nullptr; };
+    const auto no_src1 = [](OpxInterpolateBlock8u& q) { q.pSrc[1] = nullptr; };
+    rows.push_back(OPX_ARG(opxErrNullPtr, blk8(c2p2, s, {32, 32}, {8, 8}, no_dst1)));
     // pSrc[1] is not read by the interleaved forms.
-    rows.push_back(OPX_ARG(opxOk, opxiInterpolateChromaBlock_H264_8u_C2P2R(
-                                      ((q = blk8(s, {32, 32}, {8, 8})).pSrc[1] = nullptr, &q))));
-    rows.push_back(
-        OPX_ARG(opxErrNullPtr, opxiInterpolateChromaBlock_H264_8u_P2R(
-                                   ((q = blk8(s, {32, 32}, {8, 8})).pSrc[1] = nullptr, &q))));
+    rows.push_back(OPX_ARG(opxOk, blk8(c2p2, s, {32, 32}, {8, 8}, no_src1)));
+    rows.push_back(OPX_ARG(
+        opxErrNullPtr, blk8(opxiInterpolateChromaBlock_H264_8u_P2R, s, {32, 32}, {8, 8}, no_src1)));
     for (int depth : {7, 15, 0, 33}) {
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateLumaBlock_H264_16u_P1R(
-                                                     &(q16 = blk16(s, {8, 8}, depth)))));
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiInterpolateChromaBlock_H264_16u_P2R(
-                                                     &(q16 = blk16(s, {8, 8}, depth)))));
+        rows.push_back(OPX_ARG(opxErrOutOfRange,
+                               blk16(opxiInterpolateLumaBlock_H264_16u_P1R, s, {8, 8}, depth)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange,
+                               blk16(opxiInterpolateChromaBlock_H264_16u_P2R, s, {8, 8}, depth)));
     }
     rows.push_back(
-        OPX_ARG(opxErrSize, opxiInterpolateLumaBlock_H264_16u_P1R(&(q16 = blk16(s, {8, 20}, 9)))));
+        OPX_ARG(opxErrSize, blk16(opxiInterpolateLumaBlock_H264_16u_P1R, s, {8, 20}, 9)));
     expect_arg_cases(rows);
 }
 

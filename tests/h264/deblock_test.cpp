@@ -142,8 +142,8 @@ testing::AssertionResult same_edges8(int kind, Plane<Opx8u>& a, const Thresholds
     return planes_equal(a, *b);
 }
 
-// Every 8-bit edge set: random thresholds and bS; every bS value 0..4 on every segment, one
-// segment at a time; alpha, beta and tC0 swept over 0..255.
+// Every 8-bit edge set: random thresholds over their whole range and bS per segment (whole edges
+// of one bS a quarter of the time).
 TEST(H264Deblock, EightBitKernelsMatchPortable) {
     Rng rng;
     for (int kind = 0; kind < kNumDeblock8u; ++kind) {
@@ -153,26 +153,6 @@ TEST(H264Deblock, EightBitKernelsMatchPortable) {
             fill_samples(a, kAllSamples[run % 4], 255, rng);
             ASSERT_TRUE(same_edges8(kind, a, any_thresholds<Opx8u>(rng, 1), run % 7 == 3))
                 << "run " << run;
-        }
-        for (int seg = 0; seg < 16; ++seg)
-            for (int bsv = 0; bsv <= 4; ++bsv) {
-                Plane<Opx8u> a(kSide, kSide, 16);
-                fill_samples(a, Samples::kBlocky, 255, rng);
-                Thresholds<Opx8u> t = {{50, 60}, {14, 16}, {}, {}};
-                for (int i = 0; i < 16; ++i) t.tc0[i] = static_cast<Opx8u>(i % 5);
-                std::fill(t.bs, t.bs + 16, Opx8u{2});
-                t.bs[seg] = static_cast<Opx8u>(bsv);
-                ASSERT_TRUE(same_edges8(kind, a, t)) << "segment " << seg << " bS " << bsv;
-            }
-        for (int v = 0; v < 256; v += 3) {
-            Plane<Opx8u> a(kSide, kSide, 16);
-            fill_samples(a, v % 2 ? Samples::kBlocky : Samples::kExtreme, 255, rng);
-            Thresholds<Opx8u> t = {{Opx8u(v), Opx8u(255 - v)}, {Opx8u(v / 3), Opx8u(v)}, {}, {}};
-            for (int i = 0; i < 16; ++i) {
-                t.tc0[i] = static_cast<Opx8u>((v + 17 * i) % 256);
-                t.bs[i] = static_cast<Opx8u>((v + i) % 5);
-            }
-            ASSERT_TRUE(same_edges8(kind, a, t)) << "threshold sweep " << v;
         }
     }
 }

@@ -139,16 +139,13 @@ TEST(H264FwdDifferential, FourByFourAndDcEveryQpOffsetAndScale) {
                     ASSERT_TRUE(same(luma_dc(ref::kFwd, sw, tw, qp, odd, scan, dp),
                                      luma_dc(avx2::kFwd, sg, tg, qp, odd, scan, dp), 16));
                     if (qp > 39) continue;
-                    // Chroma DC: the facts are the count alone.
-                    for (int n : {4, 8}) {
-                        blocks(8, kind);
-                        auto* const f = n == 4 ? ref::kFwd.chroma_dc2x2 : ref::kFwd.chroma_dc2x4;
-                        auto* const v = n == 4 ? avx2::kFwd.chroma_dc2x2 : avx2::kFwd.chroma_dc2x4;
-                        BlockFacts a{}, b{};
-                        ASSERT_EQ(f(sw, tw, qp, &a.count, intra, odd, dp), opxOk);
-                        ASSERT_EQ(v(sg, tg, qp, &b.count, intra, odd, dp), opxOk);
-                        ASSERT_TRUE(same(a, b, 8));
-                    }
+                    // Chroma DC 2x2 (the 2x4 kernel is the portable one in both tables): the facts
+                    // are the count alone.
+                    blocks(8, kind);
+                    BlockFacts a{}, b{};
+                    ASSERT_EQ(ref::kFwd.chroma_dc2x2(sw, tw, qp, &a.count, intra, odd, dp), opxOk);
+                    ASSERT_EQ(avx2::kFwd.chroma_dc2x2(sg, tg, qp, &b.count, intra, odd, dp), opxOk);
+                    ASSERT_TRUE(same(a, b, 8));
                 }
     }
 }
@@ -216,30 +213,6 @@ TEST(H264FwdDifferential, Quant8x8EveryQpPer) {
                     ASSERT_TRUE(regions_equal(want, 0, got, 0, 64, 1)) << "qpPer " << per;
                     ASSERT_TRUE(same_facts(a, b)) << "qpPer " << per;
                 }
-    }
-}
-
-// Kernels that both tables share must still give the portable answer through the AVX2 table
-// (the 32-bit forms at qp 0..87 with extreme values).
-TEST(H264FwdDifferential, SharedWideKernelsAtExtremes) {
-    Rng rng;
-    for (int qp = 0; qp <= 87; ++qp) {
-        Opx32s src[16], want[16], got[16], scale[16];
-        Opx16s s16[16], scan[16];
-        for (int i = 0; i < 16; ++i) {
-            src[i] = rng.coin() ? INT32_MIN : INT32_MAX;
-            scale[i] = static_cast<Opx32s>(rng.next());
-            s16[i] = value16(rng, Kind::kExtreme);
-            scan[i] = kZigzag4x4[i];
-        }
-        BlockFacts a = ref::kFwd.quant4x4_high(src, want, qp, true, scan, scale);
-        BlockFacts b = avx2::kFwd.quant4x4_high(src, got, qp, true, scan, scale);
-        ASSERT_TRUE(regions_equal(want, 0, got, 0, 16, 1));
-        ASSERT_TRUE(same_facts(a, b));
-        a = ref::kFwd.trans_quant4x4_wide(s16, want, qp, false, scan, nullptr);
-        b = avx2::kFwd.trans_quant4x4_wide(s16, got, qp, false, scan, nullptr);
-        ASSERT_TRUE(regions_equal(want, 0, got, 0, 16, 1));
-        ASSERT_TRUE(same_facts(a, b));
     }
 }
 
@@ -420,16 +393,28 @@ TEST(H264FwdRules, ZeroResidualAndDcOnlyCounts) {
 
 // The rounding offsets at their exact boundaries (qp 0: q 15, scale 13107 at position 0):
 // f = 10922 (intra) and 5461 (inter) each just reach the next level; one less, or the other
-// kind's offset, does not.
+// kind's offset, does not. The 32s form the same; the 16s32s form takes the caller's scales
+// with q = 11 (scale 1: f = 682 intra, 341 inter; 1366 reaches 1 only with the intra offset,
+// 1706 stays 0 only with the inter one).
 TEST(H264FwdRules, RoundingOffsetsOfIntraAndInterBlocks) {
-    for (const auto& [intra, c, want] :
-         {std::tuple{1, 21842, 8737}, std::tuple{0, 27305, 10922}}) {
-        Opx16s coef[16] = {static_cast<Opx16s>(c)}, level[16];
-        Opx32s num = 0, last = 0;
+    Opx32s one[16];
+    std::fill(one, one + 16, 1);
+    for (const auto& [intra, c, want, c1, want1] :
+         {std::tuple{1, 21842, 8737, 1366, 1}, std::tuple{0, 27305, 10922, 1706, 0}}) {
+        Opx16s coef[16] = {static_cast<Opx16s>(c)}, level[16], coef1[16] = {Opx16s(c1)};
+        Opx32s wide[16] = {c}, l32[16], l16s32[16], num = 0, last = 0;
         ASSERT_EQ(opxiQuantizeResidual4x4Fwd_H264_16s_C1(coef, level, &num, &last, nullptr,
                                                          kZigzag4x4, 0, intra),
                   opxOk);
+        ASSERT_EQ(opxiQuantizeResidual4x4Fwd_H264_32s_C1(wide, l32, &num, &last, nullptr,
+                                                         kZigzag4x4, 0, intra),
+                  opxOk);
+        ASSERT_EQ(opxiQuantizeResidual4x4Fwd_H264_16s32s_C1(coef1, l16s32, &num, &last, one,
+                                                            kZigzag4x4, 0, intra),
+                  opxOk);
         EXPECT_EQ(level[0], want) << "intra " << intra;
+        EXPECT_EQ(l32[0], want) << "intra " << intra;
+        EXPECT_EQ(l16s32[0], want1) << "intra " << intra;
     }
 }
 

@@ -1,6 +1,7 @@
 // H.264 interpolation entry points: result codes and their order, nothing written on error, the
 // values the rules single out, averaging and plane expansion.
 #include <climits>
+#include <type_traits>
 
 #include "h264/decode/interp.hpp"
 #include "h264/interp_test_util.hpp"
@@ -219,38 +220,23 @@ R* block_record(R& rec, NullProbe& nul, Scratch& s, T* (Scratch::*mem)(int), int
     rec.blockSize = {8, 8};
     rec.blockPos = {4, 4};
     rec.motionVector = {-3, 5};
+    if constexpr (std::is_same_v<R, OpxInterpolateBlock16u>) rec.bitDepth = 10;
     return p;
 }
 }  // namespace
 
-OPX_NULL_CASE(opxiInterpolateLumaBlock_H264_8u_P1R) {
-    OpxInterpolateBlock8u rec;
-    return opxiInterpolateLumaBlock_H264_8u_P1R(block_record(rec, nul, s, &Scratch::u8, 1, 1));
-}
-OPX_NULL_CASE(opxiInterpolateLumaBlock_H264_16u_P1R) {
-    OpxInterpolateBlock16u rec;
-    OpxInterpolateBlock16u* p = block_record(rec, nul, s, &Scratch::u16, 1, 1);
-    rec.bitDepth = 10;
-    return opxiInterpolateLumaBlock_H264_16u_P1R(p);
-}
-OPX_NULL_CASE(opxiInterpolateChromaBlock_H264_8u_P2R) {
-    OpxInterpolateBlock8u rec;
-    return opxiInterpolateChromaBlock_H264_8u_P2R(block_record(rec, nul, s, &Scratch::u8, 2, 2));
-}
-OPX_NULL_CASE(opxiInterpolateChromaBlock_H264_16u_P2R) {
-    OpxInterpolateBlock16u rec;
-    OpxInterpolateBlock16u* p = block_record(rec, nul, s, &Scratch::u16, 2, 2);
-    rec.bitDepth = 10;
-    return opxiInterpolateChromaBlock_H264_16u_P2R(p);
-}
-OPX_NULL_CASE(opxiInterpolateChromaBlock_H264_8u_C2C2R) {
-    OpxInterpolateBlock8u rec;
-    return opxiInterpolateChromaBlock_H264_8u_C2C2R(block_record(rec, nul, s, &Scratch::u8, 1, 1));
-}
-OPX_NULL_CASE(opxiInterpolateChromaBlock_H264_8u_C2P2R) {
-    OpxInterpolateBlock8u rec;
-    return opxiInterpolateChromaBlock_H264_8u_C2P2R(block_record(rec, nul, s, &Scratch::u8, 1, 2));
-}
+// The Block functions: the record, then its source and destination planes in order.
+#define OPX_BLOCK_NULL_CASE(fn, Rec, mem, planes_src, planes_dst)                    \
+    OPX_NULL_CASE(fn) {                                                              \
+        Rec rec;                                                                     \
+        return fn(block_record(rec, nul, s, &Scratch::mem, planes_src, planes_dst)); \
+    }
+OPX_BLOCK_NULL_CASE(opxiInterpolateLumaBlock_H264_8u_P1R, OpxInterpolateBlock8u, u8, 1, 1)
+OPX_BLOCK_NULL_CASE(opxiInterpolateLumaBlock_H264_16u_P1R, OpxInterpolateBlock16u, u16, 1, 1)
+OPX_BLOCK_NULL_CASE(opxiInterpolateChromaBlock_H264_8u_P2R, OpxInterpolateBlock8u, u8, 2, 2)
+OPX_BLOCK_NULL_CASE(opxiInterpolateChromaBlock_H264_16u_P2R, OpxInterpolateBlock16u, u16, 2, 2)
+OPX_BLOCK_NULL_CASE(opxiInterpolateChromaBlock_H264_8u_C2C2R, OpxInterpolateBlock8u, u8, 1, 1)
+OPX_BLOCK_NULL_CASE(opxiInterpolateChromaBlock_H264_8u_C2P2R, OpxInterpolateBlock8u, u8, 1, 2)
 OPX_NULL_CALL(opxiInterpolateBlock_H264_8u_P2P1R, nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16,
               16)
 OPX_NULL_CALL(opxiInterpolateBlock_H264_8u_P3P1R, nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16,

@@ -3,6 +3,7 @@
 #include <iterator>
 #include <vector>
 
+#include "frame/dispatch.hpp"
 #include "h264/decode/intra.hpp"
 #include "harness/harness.hpp"
 #include "harness/pinned.hpp"
@@ -63,176 +64,83 @@ TEST(H264IntraKernels, PlaneAtExtremeGradients) {
         }
 }
 
-// Every mode with every combination of the four availability bits, through the drivers: the
-// AVX2 tables against the portable ones, and the result must not depend on any neighbour marked
-// unavailable (those are changed between two runs).
-TEST(H264IntraDrivers, EveryModeAndAvailabilityMatchesPortableAndIgnoresUnavailable) {
-    Rng rng;
-    for (int iter = 0; iter < 8; ++iter) {
-        Pic base;
-        base.fill(Pattern::kRandom, rng);
-        for (int combo = 0; combo < 16; ++combo) {
-            const int av = avail_combo(combo);
-            SCOPED_TRACE("availability " + std::to_string(av));
-            // Another picture that differs exactly in the neighbours marked unavailable.
-            auto poisoned = [&](int n) {
-                Pic p = base;
-                for (int x = -1; x < 2 * n; ++x) {
-                    const bool ok = x < 0   ? (av & kAvailAboveLeft)
-                                    : x < n ? (av & kAvailAbove)
-                                            : (av & kAvailAbove) && (av & kAvailAboveRight);
-                    if (!ok) p.at(x, -1) ^= 0x5A;
-                }
-                if (!(av & kAvailLeft))
-                    for (int y = 0; y < n; ++y) p.at(-1, y) ^= 0x5A;
-                return p;
-            };
-            for (int mode = 0; mode < 9; ++mode) {
-                SCOPED_TRACE("mode " + std::to_string(mode));
-                Pic r = base, v = base, q = poisoned(4);
-                const bool s1 = predict_4x4(ref::kIntra, r.blk(), Pic::kStep, mode, av);
-                const bool s2 = predict_4x4(avx2::kIntra, v.blk(), Pic::kStep, mode, av);
-                predict_4x4(avx2::kIntra, q.blk(), Pic::kStep, mode, av);
-                EXPECT_EQ(s1, s2);
-                EXPECT_TRUE(same(r, v));
-                EXPECT_TRUE(regions_equal(r.blk(), Pic::kStep, q.blk(), Pic::kStep, 4, 4));
-
-                Pic r8 = base, v8 = base, q8 = poisoned(8);
-                const bool t1 = predict_8x8(ref::kIntra, r8.blk(), Pic::kStep, mode, av);
-                const bool t2 = predict_8x8(avx2::kIntra, v8.blk(), Pic::kStep, mode, av);
-                predict_8x8(avx2::kIntra, q8.blk(), Pic::kStep, mode, av);
-                EXPECT_EQ(t1, t2);
-                EXPECT_TRUE(same(r8, v8));
-                EXPECT_TRUE(regions_equal(r8.blk(), Pic::kStep, q8.blk(), Pic::kStep, 8, 8));
-            }
-            for (int mode = 0; mode < 4; ++mode) {
-                Pic r = base, v = base, q = poisoned(16);
-                const OpxResult e =
-                    opxiPredictIntra_16x16_H264_8u_C1IR(v.blk(), Pic::kStep, mode, av);
-                const int slot = pred16x16_slot(mode, av);
-                EXPECT_EQ(e, slot < 0 ? opxErrIntraPredUnavailable : opxOk);
-                if (slot < 0) {
-                    EXPECT_TRUE(same(base, v)) << "written despite -117";
-                    continue;
-                }
-                ref::kIntra.pred16x16[slot](r.blk(), Pic::kStep);
-                EXPECT_TRUE(same(r, v));
-                opxiPredictIntra_16x16_H264_8u_C1IR(q.blk(), Pic::kStep, mode, av);
-                EXPECT_TRUE(regions_equal(r.blk(), Pic::kStep, q.blk(), Pic::kStep, 16, 16));
-            }
-            for (int mode = 0; mode < 4; ++mode) {
-                Pic r = base, v = base, q = poisoned(8);
-                const OpxResult e =
-                    opxiPredictIntraChroma8x8_H264_8u_C1IR(v.blk(), Pic::kStep, mode, av);
-                const PredChromaFn fn = chroma_kernel(ref::kIntra, mode, av, av);
-                EXPECT_EQ(e, fn ? opxOk : opxErrIntraPredUnavailable);
-                if (!fn) {
-                    EXPECT_TRUE(same(base, v)) << "written despite -117";
-                    continue;
-                }
-                fn(r.blk(), Pic::kStep);
-                EXPECT_TRUE(same(r, v));
-                opxiPredictIntraChroma8x8_H264_8u_C1IR(q.blk(), Pic::kStep, mode, av);
-                EXPECT_TRUE(regions_equal(r.blk(), Pic::kStep, q.blk(), Pic::kStep, 8, 8));
-            }
-        }
-    }
-}
-
-// Kernels read no sample above a picture's first row or beyond the end of the row above when
-// those are unavailable: the block sits against unreadable pages.
-TEST(H264IntraDrivers, NoReadOutsideAvailableNeighbours) {
+// Kernels read no neighbour marked unavailable, in both kernel tables of both sample sizes: the
+// row above at the very start of readable memory (only the left column available), or, with a
+// negative step, the row above as the last row, ending where the block ends (no samples
+// above-right).
+template <class S, class K>
+void check_no_read_outside(const K& k) {
+    // The 16-bit kernels take the bit depth last.
+    const auto run = [](auto fn, S* d, std::ptrdiff_t st, auto... a) {
+        if constexpr (sizeof(S) == 1)
+            return fn(d, st, a...);
+        else
+            return fn(d, st, a..., 10);
+    };
+    const auto p4 = [&](S* d, std::ptrdiff_t st, int mode, int av) {
+        return run([&](auto... a) { return predict_4x4(k, a...) != 0; }, d, st, mode, av);
+    };
+    const std::ptrdiff_t bytes = sizeof(S);
     for (int n : {4, 8, 16}) {
-        // Row above missing: block row 0 at the start of the readable memory (left column too).
-        GuardedBuffer g(64 * 64);
-        unsigned char* top = g.place(n + 1, n, 64, true) + 1;
-        std::memset(g.begin(), 100, g.size());
+        GuardedBuffer g(64 * 64 * bytes);
+        S* top = reinterpret_cast<S*>(g.place(bytes * (n + 1), n, 64 * bytes, true)) + 1;
+        std::memset(g.begin(), 1, g.size());
         for (int mode = 0; mode < 9; ++mode) {
-            if (n == 4) predict_4x4(OPX_SELECT(opx::h264, kIntra), top, 64, mode, kAvailLeft);
-            if (n == 8) predict_8x8(OPX_SELECT(opx::h264, kIntra), top, 64, mode, kAvailLeft);
+            if (n == 4) p4(top, 64, mode, kAvailLeft);
+            if (n == 8) run(k.pred8x8[mode], top, 64, kAvailLeft);
         }
         if (n == 16) {
-            for (int mode : {1, 2})
-                EXPECT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(top, 64, mode, kAvailLeft), opxOk);
+            run(k.pred16x16[kP16H], top, 64);
+            run(k.pred16x16[kP16DcLeft], top, 64);
+        } else if (n == 8) {
+            run(k.chroma[kPcH], top, 64);
+            run(k.chroma_dc[2 | 2 << 2], top, 64);
+            run(k.chroma422[kPcH], top, 64);
+            run(k.chroma422_dc[2 | 2 << 2], top, 64);
         }
-        if (n == 8) {
-            for (int mode : {0, 1})
-                EXPECT_EQ(opxiPredictIntraChroma8x8_H264_8u_C1IR(top, 64, mode, kAvailLeft), opxOk);
-        }
-        // Samples above-right missing: with a negative step the row above is the last row in
-        // memory and ends where the block ends.
-        GuardedBuffer h(64 * 64);
-        unsigned char* last = h.place(n + 1, n + 1, -64) + 1;  // the row above, x = 0
-        std::memset(h.begin(), 100, h.size());
-        Opx8u* blk = last - 64;  // step -64: the row above lies 64 bytes after row 0
+        GuardedBuffer h(64 * 64 * bytes);
+        S* blk = reinterpret_cast<S*>(h.place(bytes * (n + 1), n + 1, -64 * bytes)) + 1 - 64;
+        std::memset(h.begin(), 1, h.size());
         const int av = kAvailAbove | kAvailLeft | kAvailAboveLeft;
         for (int mode = 0; mode < 9; ++mode) {
             if (n == 4) {
-                EXPECT_FALSE(predict_4x4(OPX_SELECT(opx::h264, kIntra), blk, -64, mode, av));
+                EXPECT_FALSE(p4(blk, -64, mode, av));
             }
-            if (n == 8) {
-                EXPECT_FALSE(predict_8x8(OPX_SELECT(opx::h264, kIntra), blk, -64, mode, av));
-            }
+            if (n == 8) run(k.pred8x8[mode], blk, -64, av);
         }
-        if (n == 16) {
-            for (int mode = 0; mode < 4; ++mode)
-                EXPECT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(blk, -64, mode, av), opxOk);
+        if (n == 16)
+            for (auto fn : k.pred16x16) run(fn, blk, -64);
+        if (n == 8) {
+            for (auto fn : k.chroma) run(fn, blk, -64);
+            for (auto fn : k.chroma_dc) run(fn, blk, -64);
         }
     }
 }
 
-// ---- rules -------------------------------------------------------------------------------------
-
-TEST(H264Intra4x4, SubstitutionWarningsAndAboveRight) {
-    Rng rng;
-    Pic p;
-    p.fill(Pattern::kRandom, rng);
-    // Vertical without the row above: 128 and the warning.
-    Pic a = p;
-    EXPECT_EQ(opxiPredictIntra_4x4_H264_8u_C1IR(a.blk(), Pic::kStep, 0, kAvailLeft),
-              opxWrnIntraPredUnavailable);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(a.at(x, y), 128);
-    // Diagonal down-left with the row above but not above-right: p[4..7, -1] = p[3, -1], no
-    // warning.
-    Pic b = p;
-    EXPECT_EQ(opxiPredictIntra_4x4_H264_8u_C1IR(b.blk(), Pic::kStep, 3, kAvailAbove), opxOk);
-    auto t = [&p](int x) { return int(p.at(x < 4 ? x : 3, -1)); };
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) {
-            const int want = (x == 3 && y == 3)
-                                 ? (t(6) + 3 * t(7) + 2) >> 2
-                                 : (t(x + y) + 2 * t(x + y + 1) + t(x + y + 2) + 2) >> 2;
-            EXPECT_EQ(b.at(x, y), want) << x << "," << y;
-        }
-    // Vertical-left without the row above, even with the above-right bit set: all 128, warning.
-    Pic c = p;
-    EXPECT_EQ(
-        opxiPredictIntra_4x4_H264_8u_C1IR(c.blk(), Pic::kStep, 7, kAvailAboveRight | kAvailLeft),
-        opxWrnIntraPredUnavailable);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(c.at(x, y), 128);
-    // Diagonal down-right missing only the corner: corner 128, warning.
-    Pic d = p;
-    EXPECT_EQ(opxiPredictIntra_4x4_H264_8u_C1IR(d.blk(), Pic::kStep, 4, kAvailAbove | kAvailLeft),
-              opxWrnIntraPredUnavailable);
-    EXPECT_EQ(d.at(0, 0), (p.at(0, -1) + 2 * 128 + p.at(-1, 0) + 2) >> 2);
-    // DC never warns: left only, then nothing.
-    Pic e = p;
-    EXPECT_EQ(opxiPredictIntra_4x4_H264_8u_C1IR(e.blk(), Pic::kStep, 2, kAvailLeft), opxOk);
-    EXPECT_EQ(e.at(2, 2), (p.at(-1, 0) + p.at(-1, 1) + p.at(-1, 2) + p.at(-1, 3) + 2) >> 2);
-    EXPECT_EQ(opxiPredictIntra_4x4_H264_8u_C1IR(e.blk(), Pic::kStep, 2, 0), opxOk);
-    EXPECT_EQ(e.at(3, 3), 128);
+TEST(H264IntraDrivers, NoReadOutsideAvailableNeighbours) {
+    check_no_read_outside<Opx8u>(ref::kIntra);
+    check_no_read_outside<Opx16u>(ref::kIntraHigh);
+    if (!cpu::processor_has_avx2()) GTEST_SKIP() << "no AVX2";
+    check_no_read_outside<Opx8u>(avx2::kIntra);
+    check_no_read_outside<Opx16u>(avx2::kIntraHigh);
 }
 
 // Every mode of every size under every availability on two random neighbourhoods, a step of 0
 // against 255 between the halves (the plane intermediates at their extremes) and flat ones with
 // plane gradients where (5 H + 32) >> 6 and (34 H + 32) >> 6 are exact multiples: the result codes
 // and blocks of the exported 4x4, 16x16 and chroma functions and of the 8x8 driver are pinned.
-// Pinned from the library while hand computations passed against it: the 8x8 reference filter
-// with and without the corner, above-right completed from p[7, -1], DC of the row above alone
-// without substitution, 128 for a missing group; plane b = (5 H + 32) >> 6 (16x16) and
-// (34 H + 32) >> 6 (chroma) over every sample.
+// Every call goes through the kernels that serve the exported names, so the digest, taken from
+// the portable path, also holds the AVX2 kernels to it, neighbours marked unavailable included
+// (the random neighbourhoods differ from what any substitution gives). Pinned from the library
+// while hand computations passed against it: the 8x8 reference filter with and without the
+// corner, above-right completed from p[7, -1], DC of the row above alone without substitution,
+// 128 for a missing group; plane b = (5 H + 32) >> 6 (16x16) and (34 H + 32) >> 6 (chroma) over
+// every sample; 4x4: 128 and the warning for vertical without the row above, and for
+// vertical-left without it even with the above-right bit set, p[4..7, -1] = p[3, -1] for
+// diagonal down-left without above-right (no warning), a corner of 128 with the warning for
+// diagonal down-right, DC of the left column alone, or 128, without a warning; chroma DC: a
+// block on the top row prefers the samples above, one on the left column the left ones, either
+// falls back to the other side, blocks 0 and 3 average both.
 TEST(H264Intra, EveryModeAndAvailabilityPinned) {
     Rng rng(0x494E5452ull);
     Digest dg;
@@ -249,7 +157,7 @@ TEST(H264Intra, EveryModeAndAvailabilityPinned) {
                 Pic a = p, b = p;
                 dg.add(opxiPredictIntra_4x4_H264_8u_C1IR(a.blk(), Pic::kStep, mode, av));
                 dg.add(a.blk(), Pic::kStep, 4, 4);
-                dg.add(predict_8x8(ref::kIntra, b.blk(), Pic::kStep, mode, av));
+                dg.add(predict_8x8(OPX_SELECT(opx::h264, kIntra), b.blk(), Pic::kStep, mode, av));
                 dg.add(b.blk(), Pic::kStep, 8, 8);
             }
             for (int mode = 0; mode < 4; ++mode) {
@@ -262,39 +170,6 @@ TEST(H264Intra, EveryModeAndAvailabilityPinned) {
         }
     }
     EXPECT_EQ(dg.value(), 0x227b4c5f63c90b7dull) << std::hex << dg.value();
-}
-
-TEST(H264IntraChroma, DcFallbacks) {
-    Rng rng;
-    Pic p;
-    p.fill(Pattern::kRandom, rng);
-    auto sum_top = [&p](int x0) {
-        int s = 0;
-        for (int i = 0; i < 4; ++i) s += p.at(x0 + i, -1);
-        return s;
-    };
-    auto sum_left = [&p](int y0) {
-        int s = 0;
-        for (int i = 0; i < 4; ++i) s += p.at(-1, y0 + i);
-        return s;
-    };
-    // Only the row above: block 2 (lower left) falls back to the samples above.
-    Pic a = p;
-    EXPECT_EQ(opxiPredictIntraChroma8x8_H264_8u_C1IR(a.blk(), Pic::kStep, 0, kAvailAbove), opxOk);
-    EXPECT_EQ(a.at(0, 4), (sum_top(0) + 2) >> 2);
-    EXPECT_EQ(a.at(4, 4), (sum_top(4) + 2) >> 2);
-    // Only the left column: block 1 (upper right) falls back to the left samples.
-    Pic b = p;
-    EXPECT_EQ(opxiPredictIntraChroma8x8_H264_8u_C1IR(b.blk(), Pic::kStep, 0, kAvailLeft), opxOk);
-    EXPECT_EQ(b.at(4, 0), (sum_left(0) + 2) >> 2);
-    EXPECT_EQ(b.at(0, 4), (sum_left(4) + 2) >> 2);
-    // Both: block 1 prefers above, block 2 left, blocks 0 and 3 average both.
-    Pic c = p;
-    opxiPredictIntraChroma8x8_H264_8u_C1IR(c.blk(), Pic::kStep, 0, 3);
-    EXPECT_EQ(c.at(0, 0), (sum_top(0) + sum_left(0) + 4) >> 3);
-    EXPECT_EQ(c.at(7, 0), (sum_top(4) + 2) >> 2);
-    EXPECT_EQ(c.at(0, 7), (sum_left(4) + 2) >> 2);
-    EXPECT_EQ(c.at(7, 7), (sum_top(4) + sum_left(4) + 4) >> 3);
 }
 
 }  // namespace

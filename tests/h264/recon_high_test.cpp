@@ -511,24 +511,6 @@ TEST(H264ReconHigh, CornerBlockTakes512AndWarnsAt10Bits) {
         for (int x = 0; x < 16; ++x) ASSERT_EQ(m.pic.at(x, y), 512);
 }
 
-// The mended 8×8 rule: neighbours not needed are not replaced. DC at the left picture edge averages
-// the row above alone; vertical without above-right completes p[8..15, -1] from p[7, -1].
-TEST(H264ReconHigh, Intra8x8FollowsTheStandardNotAFlatSubstitution) {
-    Luma l(10, 30, 0);
-    for (int x = -1; x < 24; ++x) l.pic.at(x, -1) = 1000;
-    Opx32s modes[4] = {2, 2, 2, 2};
-    EXPECT_EQ(opxiReconstructLumaIntraHalf8x8_H264High_32s16u_IP1R(&l.info, modes, 1 | 16), opxOk);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 16; ++x) ASSERT_EQ(l.pic.at(x, y), 1000) << x << "," << y;
-    // Vertical-left of block 1 with the upper-right macroblock missing: p[8..15, -1] = p[7, -1].
-    Luma v(12, 30, 0);
-    for (int x = 0; x < 24; ++x) v.pic.at(x, -1) = static_cast<Opx16u>(x < 16 ? 3000 : 4000);
-    Opx32s vl[4] = {0, 7, 0, 0};
-    EXPECT_EQ(opxiReconstructLumaIntraHalf8x8_H264High_32s16u_IP1R(&v.info, vl, 32), opxOk);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 8; x < 16; ++x) ASSERT_EQ(v.pic.at(x, y), 3000) << x << "," << y;
-}
-
 // Clamping at 14 bits: to 16383 above and 0 below.
 TEST(H264ReconHigh, SamplesClampTo16383At14Bits) {
     for (int sign : {1, -1}) {
@@ -688,17 +670,6 @@ TEST(H264ReconHigh, SharedAndSeparateCoefficientPointers) {
     }
 }
 
-// A block mode out of range stops after the blocks before it.
-TEST(H264ReconHigh, BlockModeOutOfRangeStopsAfterTheBlocksBeforeIt) {
-    Rng rng;
-    Luma l(10, 30, ~0u);
-    for (int i = 0; i < 17 * 64; ++i) l.st[i] = static_cast<Opx32s>(rng.uniform(-9, 9));
-    Opx32s modes[16] = {2, 2, 2, 9};
-    EXPECT_EQ(opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(&l.info, modes, 0),
-              opxErrOutOfRange);
-    EXPECT_EQ(l.ptr - l.st.data(), 3 * 16);
-}
-
 // Transform bypass at qp 0: coefficients added unscaled, the 4:2:2 DC values as they come.
 TEST(H264ReconHigh, BypassAddsCoefficientsUnscaled) {
     Chroma c(10, 0, 1 | 2);
@@ -719,55 +690,6 @@ TEST(H264ReconHigh, BypassAddsCoefficientsUnscaled) {
     EXPECT_EQ(c.pl[1].at(0, 0), 512 - 3);  // Cr block 0: all zero but its DC value
     EXPECT_EQ(c.pl[1].at(1, 0), 512);
     EXPECT_EQ(c.ptr[0] - c.st[0].data(), 48);
-}
-
-// The 16-bit kernels read no neighbour marked unavailable: the row above at the very start of
-// readable memory (only the left column available), or, with a negative step, the row above as
-// the last row, ending where the block ends (no samples above-right).
-TEST(H264ReconHigh, KernelsReadNoUnavailableNeighbour) {
-    using namespace opx::h264;
-    std::vector<const IntraKernelsHigh*> tables = {&ref::kIntraHigh};
-    if (cpu::processor_has_avx2()) tables.push_back(&avx2::kIntraHigh);
-    for (const IntraKernelsHigh* k : tables)
-        for (int n : {4, 8, 16}) {
-            GuardedBuffer g(64 * 64 * 2);
-            auto* top = reinterpret_cast<Opx16u*>(g.place(2 * (n + 1), n, 128, true) + 2);
-            std::memset(g.begin(), 1, g.size());
-            for (int mode = 0; mode < 9; ++mode) {
-                if (n == 4) predict_4x4(*k, top, 64, mode, kAvailLeft, 10);
-                if (n == 8) k->pred8x8[mode](top, 64, kAvailLeft, 10);
-            }
-            if (n == 16) {
-                k->pred16x16[kP16H](top, 64, 10);
-                k->pred16x16[kP16DcLeft](top, 64, 10);
-            } else if (n == 8) {
-                k->chroma[kPcH](top, 64, 10);
-                k->chroma_dc[2 | 2 << 2](top, 64, 10);
-                k->chroma422[kPcH](top, 64, 10);
-                k->chroma422_dc[2 | 2 << 2](top, 64, 10);
-            }
-            GuardedBuffer h(64 * 64 * 2);
-            auto* last = reinterpret_cast<Opx16u*>(h.place(2 * (n + 1), n + 1, -128) + 2);
-            std::memset(h.begin(), 1, h.size());
-            Opx16u* blk = last - 64;
-            const int av = kAvailAbove | kAvailLeft | kAvailAboveLeft;
-            for (int mode = 0; mode < 9; ++mode) {
-                if (n == 4) {
-                    EXPECT_FALSE(predict_4x4(*k, blk, -64, mode, av, 10));
-                }
-                if (n == 8) k->pred8x8[mode](blk, -64, av, 10);
-            }
-            if (n == 16)
-                for (int slot = 0; slot < kNumPred16x16Slots; ++slot)
-                    k->pred16x16[slot](blk, -64, 10);
-            if (n == 8) {
-                for (int slot = 0; slot < kNumPredChromaSlots; ++slot) {
-                    k->chroma[slot](blk, -64, 10);
-                }
-                for (int slot = 0; slot < kNumChromaDcSlots; ++slot)
-                    k->chroma_dc[slot](blk, -64, 10);
-            }
-        }
 }
 
 }  // namespace
