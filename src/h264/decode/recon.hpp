@@ -50,35 +50,43 @@ inline const ReconKernels kRecon{kIntra, kTransform, add4x4_flat_pair};
 }
 #endif
 
-// Two horizontally adjacent coded 4×4 blocks of 16-bit samples with matrix dequantisation: for
-// each, the rule of AddMatrix4x4HighFn (transform.hpp) with ac true, on the 32 coefficients at
-// `coeffs` (the left block first), the DC values dc[0] and dc[1] replacing their positions 0
-// when dc is given, predicting from and writing to the 8×4 samples at dst (step in samples).
-// Same results as two AddMatrix4x4HighFn calls, residuals written back included. qp 0..87.
-using AddMatrixPairHighFn = void (*)(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs,
-                                     const Opx32s* dc, int qp, int max_sample,
-                                     const Opx16s* level_scale) noexcept;
+// The 4×4 blocks of a luma macroblock or of one chroma component, 16-bit samples, matrix
+// dequantisation, taken two side by side at a time: pair m holds blocks 2m and 2m + 1, m below
+// `pairs`. Luma (`luma` true): blocks in luma4x4BlkIdx order; chroma: block b at
+// (4 (b & 1), 4 (b >> 1)). Bit n of `coded` marks block n coded: it takes the next 16
+// coefficients at `coeffs` and the rule of AddMatrix4x4HighFn (transform.hpp) with ac true, its
+// DC value replacing position 0 when dc is given. An uncoded block with dc given takes the rule
+// with ac false (the DC-only residual, zero for DC values -32..31); without dc it is left alone.
+// dc: null, or the DC values (luma: the 4×4 array of blocks in raster order, as the Intra16x16 DC
+// array; chroma: block order). Returns the coefficient pointer after the blocks consumed, whose
+// contents are then work space. Same samples as the per-block kernel on each block in turn.
+// qp 0..87; step in samples.
+using AddBlocksHighFn = Opx32s* (*)(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs,
+                                    const Opx32s* dc, std::uint32_t coded, int pairs, bool luma,
+                                    int qp, int max_sample, const Opx16s* level_scale) noexcept;
 namespace ref {
-void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
-                             int qp, int max_sample, const Opx16s* level_scale) noexcept;
+Opx32s* add4x4_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
+                           std::uint32_t coded, int pairs, bool luma, int qp, int max_sample,
+                           const Opx16s* level_scale) noexcept;
 }
 namespace avx2 {
-void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
-                             int qp, int max_sample, const Opx16s* level_scale) noexcept;
+Opx32s* add4x4_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
+                           std::uint32_t coded, int pairs, bool luma, int qp, int max_sample,
+                           const Opx16s* level_scale) noexcept;
 }
 
 // The kernels of the 16-bit-sample drivers.
 struct ReconKernelsHigh {
     const IntraKernelsHigh& intra;
     const TransformKernels& transform;
-    AddMatrixPairHighFn add4x4_matrix_pair;
+    AddBlocksHighFn add4x4_blocks;
 };
 namespace ref {
-inline const ReconKernelsHigh kReconHigh{kIntraHigh, kTransform, add4x4_matrix_pair_high};
+inline const ReconKernelsHigh kReconHigh{kIntraHigh, kTransform, add4x4_blocks_high};
 }
 #if OPX_USE_AVX2
 namespace avx2 {
-inline const ReconKernelsHigh kReconHigh{kIntraHigh, kTransform, add4x4_matrix_pair_high};
+inline const ReconKernelsHigh kReconHigh{kIntraHigh, kTransform, add4x4_blocks_high};
 }
 #endif
 

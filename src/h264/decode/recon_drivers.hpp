@@ -18,11 +18,14 @@ template <>
 struct ReconOps<Opx8u> {
     using Coeff = Opx16s;
     using ChromaPred = PredChromaFn;
-    // No two-block kernel for blocks with DC values (the 8-bit blocks fill half a register).
-    static constexpr bool kPairs = false;
+    // No kernel for a whole set of blocks with DC values (the 8-bit blocks fill half a
+    // register).
+    static constexpr bool kBlocks = false;
     const ReconKernels& k;
-    static void add4x4_pair(Opx8u*, std::ptrdiff_t, Opx16s*, const Opx16s*, int,
-                            const Opx16s*) noexcept {}
+    static Opx16s* add_blocks(Opx8u*, std::ptrdiff_t, Opx16s* c, const Opx16s*, std::uint32_t,
+                              int, bool, int, const Opx16s*) noexcept {
+        return c;
+    }
 
     // Matrix style with ls, flat style without.
     OPX_INLINE void add4x4(Opx8u* b, std::ptrdiff_t st, Opx16s* c, const Opx16s* dc, int qp,
@@ -84,15 +87,16 @@ template <>
 struct ReconOps<Opx16u> {
     using Coeff = Opx32s;
     using ChromaPred = PredHighFn;
-    // Two horizontally adjacent coded blocks go through one 8×4 kernel.
-    static constexpr bool kPairs = true;
+    // The blocks of a macroblock or component (not in bypass) go through one kernel call.
+    static constexpr bool kBlocks = true;
     const ReconKernelsHigh& k;
     int bd;
     int max;  // (1 << bd) - 1
 
-    OPX_INLINE void add4x4_pair(Opx16u* b, std::ptrdiff_t st, Opx32s* c, const Opx32s* dc, int qp,
-                                const Opx16s* ls) const noexcept {
-        k.add4x4_matrix_pair(b, st, c, dc, qp, max, ls);
+    OPX_INLINE Opx32s* add_blocks(Opx16u* b, std::ptrdiff_t st, Opx32s* c, const Opx32s* dc,
+                                  std::uint32_t coded, int pairs, bool luma, int qp,
+                                  const Opx16s* ls) const noexcept {
+        return k.add4x4_blocks(b, st, c, dc, coded, pairs, luma, qp, max, ls);
     }
 
     // The transform kernels take steps in bytes.
@@ -298,19 +302,16 @@ OPX_INLINE void luma_intra_16x16_mb(const ReconOps<S>& o, C** coeffs, S* dst, st
         std::memcpy(dc, c, sizeof dc);
         c += 16;
     }
+    if constexpr (ReconOps<S>::kBlocks) {
+        if (!bypass) {
+            *coeffs = o.add_blocks(dst, step, c, dc, (cbp >> 1) & 0xFFFF, 8, true, qp, ls);
+            return;
+        }
+    }
     for (int n = 0; n < 16; ++n) {
         const int x = luma4x4_x(n), y = luma4x4_y(n);
         S* blk = dst + y * step + x;
         const C* d = &dc[4 * (y >> 2) + (x >> 2)];
-        if constexpr (ReconOps<S>::kPairs) {
-            // Blocks n and n + 1 (n even) sit side by side, their DC values too.
-            if (!bypass && !(n & 1) && ((cbp >> (n + 1)) & 3) == 3) {
-                o.add4x4_pair(blk, step, c, d, qp, ls);
-                c += 32;
-                ++n;
-                continue;
-            }
-        }
         if (cbp & (2u << n)) {
             add_4x4(o, blk, step, c, d, qp, ls, bypass);
             c += 16;
@@ -353,17 +354,15 @@ OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
     for (int comp = 0; comp < 2; ++comp) {
         const ChromaPlane<S, C>& q = p[comp];
         C* c = *q.coeffs;
+        if constexpr (ReconOps<S>::kBlocks) {
+            if (!q.bypass) {
+                *q.coeffs =
+                    o.add_blocks(q.plane, q.step, c, dc[comp], q.ac, kBlocks / 2, false, q.qp, q.ls);
+                continue;
+            }
+        }
         for (int b = 0; b < kBlocks; ++b) {
             S* blk = q.plane + 4 * (b >> 1) * q.step + 4 * (b & 1);
-            if constexpr (ReconOps<S>::kPairs) {
-                // Blocks b and b + 1 (b even) form one row of the component.
-                if (!q.bypass && !(b & 1) && ((q.ac >> b) & 3) == 3) {
-                    o.add4x4_pair(blk, q.step, c, &dc[comp][b], q.qp, q.ls);
-                    c += 32;
-                    ++b;
-                    continue;
-                }
-            }
             if (q.ac & (1u << b)) {
                 add_4x4(o, blk, q.step, c, &dc[comp][b], q.qp, q.ls, q.bypass);
                 c += 16;

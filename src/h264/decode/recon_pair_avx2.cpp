@@ -78,12 +78,18 @@ void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) n
     store_high64(dst + 3 * step, hi);
 }
 
-// The 16-bit-sample pair with matrix dequantisation: each 128-bit lane holds one block's row
-// (block n low, block n + 1 high), four registers the four rows. Everything wraps in 32 bits as
-// the per-block kernel does: mullo products, rounding and shifts, both transform passes (each
-// after an in-lane 4×4 transpose), + 32 and >> 6; the prediction is widened from 8 samples per
-// row and the sum clamped to 0..max_sample.
+// The 4×4 blocks of 16-bit samples with matrix dequantisation, two side by side at a time: each
+// 128-bit lane of the 256-bit registers holds one block's row (block 2m low, 2m + 1 high), four
+// registers the four rows; an uncoded block of a pair reads zeros. Everything wraps in 32 bits
+// as the per-block kernel does: the products (for qp >= 24 the level scale is shifted first,
+// c × (LS << s) being c × LS × 2^s modulo 2^32), rounding and shifts, both transform passes (each
+// after an in-lane 4×4 transpose), the + 32 (added to the first input row of the column pass,
+// which every output takes once) and >> 6. The residuals are then saturated to 16 bits, which
+// keeps clamp(pred + r, 0, max) (a saturated r lies beyond either end of 0..max from any pred),
+// and added to the prediction rows with a saturating 16-bit addition.
 namespace {
+
+alignas(32) const Opx32s kZeroBlock[16] = {};
 
 OPX_INLINE void transpose4x4_lanes(__m256i* r) {
     const __m256i a0 = _mm256_unpacklo_epi32(r[0], r[1]), a1 = _mm256_unpackhi_epi32(r[0], r[1]);
@@ -105,50 +111,109 @@ OPX_INLINE void idct4_pass(__m256i* r) {
     r[3] = _mm256_sub_epi32(e0, e3);
 }
 
+// Two rows of residuals ([block 2m | block 2m + 1] each, 32-bit) added to the prediction rows at
+// row and row + step, clamped to 0..top.
+OPX_INLINE void add_rows(Opx16u* row, std::ptrdiff_t step, __m256i ra, __m256i rb, __m256i top) {
+    // packs gives [2m ra | 2m rb], [2m+1 ra | 2m+1 rb]; qwords 0, 2, 1, 3: [ra | rb].
+    const __m256i r = _mm256_permute4x64_epi64(_mm256_packs_epi32(ra, rb), 0xD8);
+    const __m256i p = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + step)), 1);
+    const __m256i v = _mm256_min_epi16(
+        _mm256_max_epi16(_mm256_adds_epi16(p, r), _mm256_setzero_si256()), top);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row), _mm256_castsi256_si128(v));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + step), _mm256_extracti128_si256(v, 1));
+}
+
+// The DC-only residual of one block, saturated to 16 bits.
+OPX_INLINE int dc_residual(Opx32s dc) {
+    const int r = static_cast<std::int32_t>(static_cast<std::uint32_t>(dc) + 32u) >> 6;
+    return r < -32768 ? -32768 : r > 32767 ? 32767 : r;
+}
+
+template <bool kRound>
+OPX_INLINE Opx32s* blocks(Opx16u* dst, std::ptrdiff_t step, Opx32s* c, const Opx32s* dc,
+                          std::uint32_t coded, int pairs, bool luma, int qp, int max_sample,
+                          const Opx16s* level_scale) {
+    const int q6 = qp / 6;
+    const __m128i sh = _mm_cvtsi32_si128(kRound ? 4 - q6 : q6 - 4);
+    const __m256i round = _mm256_set1_epi32(kRound ? 1 << (3 - q6) : 0);
+    __m256i ls[4];
+    for (int i = 0; i < 4; ++i) {
+        ls[i] = _mm256_broadcastsi128_si256(_mm_cvtepi16_epi32(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(level_scale + 4 * i))));
+        if (!kRound) ls[i] = _mm256_sll_epi32(ls[i], sh);
+    }
+    const __m256i top = _mm256_set1_epi16(static_cast<short>(max_sample));
+    const __m256i k32 = _mm256_set1_epi32(32);
+    for (int m = 0; m < pairs; ++m) {
+        const std::uint32_t two = (coded >> (2 * m)) & 3;
+        if (!two && !dc) continue;
+        // Pair m: luma blocks 2m, 2m + 1 at (8 ((m >> 1) & 1), 8 (m >> 2) + 4 (m & 1)), their DC
+        // values at raster index 4 (y / 4) + x / 4; chroma at (0, 4m), DC values 2m, 2m + 1.
+        const int x = luma ? 8 * ((m >> 1) & 1) : 0, y = luma ? 8 * (m >> 2) + 4 * (m & 1) : 4 * m;
+        Opx16u* blk = dst + y * step + x;
+        const Opx32s* d = dc ? dc + (luma ? 4 * (y >> 2) + (x >> 2) : 2 * m) : nullptr;
+        if (!two) {
+            // Both residuals zero for DC values -32..31.
+            if (static_cast<std::uint32_t>(d[0]) + 32u < 64u &&
+                static_cast<std::uint32_t>(d[1]) + 32u < 64u)
+                continue;
+            const __m256i r =
+                _mm256_unpacklo_epi64(_mm256_set1_epi16(static_cast<short>(dc_residual(d[0]))),
+                                      _mm256_set1_epi16(static_cast<short>(dc_residual(d[1]))));
+            for (int h = 0; h < 2; ++h) {
+                Opx16u* row = blk + 2 * h * step;
+                const __m256i p = _mm256_inserti128_si256(
+                    _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row))),
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + step)), 1);
+                const __m256i v = _mm256_min_epi16(
+                    _mm256_max_epi16(_mm256_adds_epi16(p, r), _mm256_setzero_si256()), top);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(row), _mm256_castsi256_si128(v));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(row + step),
+                                 _mm256_extracti128_si256(v, 1));
+            }
+            continue;
+        }
+        const Opx32s* left = (two & 1) ? c : kZeroBlock;
+        c += (two & 1) ? 16 : 0;
+        const Opx32s* right = (two & 2) ? c : kZeroBlock;
+        c += (two & 2) ? 16 : 0;
+        __m256i r[4];
+        for (int h = 0; h < 2; ++h) {
+            // [2m row 2h | 2m row 2h + 1] and the same of 2m + 1 -> [2m row | 2m + 1 row].
+            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(left + 8 * h));
+            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(right + 8 * h));
+            r[2 * h] = _mm256_permute2x128_si256(a, b, 0x20);
+            r[2 * h + 1] = _mm256_permute2x128_si256(a, b, 0x31);
+        }
+        for (int i = 0; i < 4; ++i) {
+            const __m256i p = _mm256_mullo_epi32(r[i], ls[i]);
+            r[i] = kRound ? _mm256_sra_epi32(_mm256_add_epi32(p, round), sh) : p;
+        }
+        if (d)
+            r[0] = _mm256_blend_epi32(r[0], _mm256_setr_epi32(d[0], 0, 0, 0, d[1], 0, 0, 0), 0x11);
+        transpose4x4_lanes(r);
+        idct4_pass(r);
+        transpose4x4_lanes(r);
+        r[0] = _mm256_add_epi32(r[0], k32);
+        idct4_pass(r);
+        for (int i = 0; i < 4; ++i) r[i] = _mm256_srai_epi32(r[i], 6);
+        add_rows(blk, step, r[0], r[1], top);
+        add_rows(blk + 2 * step, step, r[2], r[3], top);
+    }
+    return c;
+}
+
 }  // namespace
 
-void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
-                             int qp, int max_sample, const Opx16s* level_scale) noexcept {
-    const int q6 = qp / 6;
-    __m256i r[4];
-    for (int h = 0; h < 2; ++h) {
-        // [n row 2h | n row 2h + 1] and the same of n + 1 -> [n row | n + 1 row] per register.
-        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(coeffs + 8 * h));
-        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(coeffs + 16 + 8 * h));
-        r[2 * h] = _mm256_permute2x128_si256(a, b, 0x20);
-        r[2 * h + 1] = _mm256_permute2x128_si256(a, b, 0x31);
-    }
-    const __m128i sh = _mm_cvtsi32_si128(qp < 24 ? 4 - q6 : q6 - 4);
-    const __m256i round = _mm256_set1_epi32(qp < 24 ? 1 << (3 - q6) : 0);
-    for (int i = 0; i < 4; ++i) {
-        const __m256i ls = _mm256_broadcastsi128_si256(_mm_cvtepi16_epi32(
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(level_scale + 4 * i))));
-        const __m256i d = _mm256_mullo_epi32(r[i], ls);
-        r[i] = qp < 24 ? _mm256_sra_epi32(_mm256_add_epi32(d, round), sh) : _mm256_sll_epi32(d, sh);
-    }
-    if (dc)
-        r[0] = _mm256_blend_epi32(r[0], _mm256_setr_epi32(dc[0], 0, 0, 0, dc[1], 0, 0, 0), 0x11);
-    transpose4x4_lanes(r);
-    idct4_pass(r);
-    transpose4x4_lanes(r);
-    idct4_pass(r);
-    const __m256i k32 = _mm256_set1_epi32(32), zero = _mm256_setzero_si256(),
-                  top = _mm256_set1_epi32(max_sample);
-    for (int i = 0; i < 4; ++i) r[i] = _mm256_srai_epi32(_mm256_add_epi32(r[i], k32), 6);
-    for (int h = 0; h < 2; ++h) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(coeffs + 8 * h),
-                            _mm256_permute2x128_si256(r[2 * h], r[2 * h + 1], 0x20));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(coeffs + 16 + 8 * h),
-                            _mm256_permute2x128_si256(r[2 * h], r[2 * h + 1], 0x31));
-    }
-    for (int y = 0; y < 4; ++y) {
-        Opx16u* row = dst + y * step;
-        const __m256i p =
-            _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row)));
-        const __m256i v = _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(p, r[y]), zero), top);
-        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(v, v), 0x08);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(row), _mm256_castsi256_si128(packed));
-    }
+Opx32s* add4x4_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
+                           std::uint32_t coded, int pairs, bool luma, int qp, int max_sample,
+                           const Opx16s* level_scale) noexcept {
+    return qp < 24 ? blocks<true>(dst, step, coeffs, dc, coded, pairs, luma, qp, max_sample,
+                                  level_scale)
+                   : blocks<false>(dst, step, coeffs, dc, coded, pairs, luma, qp, max_sample,
+                                   level_scale);
 }
 
 }  // namespace opx::h264::avx2
