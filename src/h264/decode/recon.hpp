@@ -75,18 +75,39 @@ Opx32s* add4x4_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, con
                            const Opx16s* level_scale) noexcept;
 }
 
+// The coded 8×8 blocks of a 16-bit-sample inter macroblock: bit n of `coded` (n 0..3) marks
+// block n (at (8 (n & 1), 8 (n >> 1))), which takes the next 64 coefficients at `coeffs`, the
+// dequantisation of Dequant8x8HighFn (transform.hpp, qp6 = qp / 6), then its inverse transform
+// added to the prediction at dst in place with the rule of Add8x8HighFn. Returns the coefficient
+// pointer after the blocks consumed, whose contents are then work space. qp 0..87; step in
+// samples.
+using Add8x8BlocksHighFn = Opx32s* (*)(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs,
+                                       std::uint32_t coded, int qp, int max_sample,
+                                       const Opx16s* level_scale) noexcept;
+namespace ref {
+Opx32s* add8x8_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, std::uint32_t coded,
+                           int qp, int max_sample, const Opx16s* level_scale) noexcept;
+}
+namespace avx2 {
+Opx32s* add8x8_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, std::uint32_t coded,
+                           int qp, int max_sample, const Opx16s* level_scale) noexcept;
+}
+
 // The kernels of the 16-bit-sample drivers.
 struct ReconKernelsHigh {
     const IntraKernelsHigh& intra;
     const TransformKernels& transform;
     AddBlocksHighFn add4x4_blocks;
+    Add8x8BlocksHighFn add8x8_blocks;
 };
 namespace ref {
-inline const ReconKernelsHigh kReconHigh{kIntraHigh, kTransform, add4x4_blocks_high};
+inline const ReconKernelsHigh kReconHigh{kIntraHigh, kTransform, add4x4_blocks_high,
+                                         add8x8_blocks_high};
 }
 #if OPX_USE_AVX2
 namespace avx2 {
-inline const ReconKernelsHigh kReconHigh{kIntraHigh, kTransform, add4x4_blocks_high};
+inline const ReconKernelsHigh kReconHigh{kIntraHigh, kTransform, add4x4_blocks_high,
+                                         add8x8_blocks_high};
 }
 #endif
 

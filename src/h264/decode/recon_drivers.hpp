@@ -274,7 +274,8 @@ OPX_INLINE OpxResult luma_intra_8x8_blocks(const ReconOps<S>& o, C** coeffs, S* 
         const int x = 8 * (n & 1), y = 8 * (n >> 1);
         S* blk = dst + y * step + x;
         // Dequantised first, the coefficients are ready while the prediction waits for the
-        // samples of the block before.
+        // samples of the block before (the chain from block to block sets the pace here, so
+        // the one-kernel dequantisation and transform of inter blocks would only lengthen it).
         const bool coded = cbp & (1u << n);
         if (coded) dequant_8x8(o, c, qp, ls, bypass);
         o.pred8x8(blk, step, mode, luma_block_avail(x, y, 8, edge));

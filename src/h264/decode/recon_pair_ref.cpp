@@ -1,5 +1,6 @@
-// Portable 8×4 pairs of inter 4×4 blocks (8-bit flat) and the 4×4 blocks of a 16-bit-sample
-// macroblock or chroma component: the per-block kernels in turn.
+// Portable 8×4 pairs of inter 4×4 blocks (8-bit flat), the 4×4 blocks of a 16-bit-sample
+// macroblock or chroma component and the 8×8 blocks of a 16-bit-sample macroblock: the per-block
+// kernels in turn.
 #include "h264/decode/recon.hpp"
 
 namespace opx::h264::ref {
@@ -25,6 +26,19 @@ Opx32s* add4x4_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, con
             kTransform.add4x4_matrix_high(blk, s, nullptr, d, blk, s, qp, false, max_sample,
                                           level_scale);
         }
+    }
+    return coeffs;
+}
+
+Opx32s* add8x8_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, std::uint32_t coded,
+                           int qp, int max_sample, const Opx16s* level_scale) noexcept {
+    const auto s = static_cast<std::int32_t>(step * 2);
+    for (int n = 0; n < 4; ++n) {
+        if (!(coded & (1u << n))) continue;
+        Opx16u* blk = dst + 8 * (n >> 1) * step + 8 * (n & 1);
+        kTransform.dequant8x8_high(coeffs, qp / 6, level_scale);
+        kTransform.add8x8_high(blk, s, coeffs, blk, s, max_sample);
+        coeffs += 64;
     }
     return coeffs;
 }

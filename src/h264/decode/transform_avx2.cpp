@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "frame/dispatch.hpp"
+#include "h264/decode/recon.hpp"
 #include "h264/decode/transform.hpp"
 
 namespace opx::h264::avx2 {
@@ -545,6 +546,34 @@ inline void idct8_pass(typename A::V* d) noexcept {
     d[7] = A::sub(f0, f7);
 }
 
+// The column pass of a 32-bit 8×8 block whose row pass is done (r[i]: row i), with the + 32
+// added to its first input row (every output takes that row once), then >> 6, the residuals
+// saturated to 16 bits (which keeps clamp(pred + r, 0, max): a saturated r lies beyond either end
+// of 0..max from any pred) and added to the prediction two rows at a time with a saturating
+// 16-bit addition. Steps in bytes.
+inline void add8x8_columns(Opx16u* dst, std::int32_t dst_step, const Opx16u* pred,
+                           std::int32_t pred_step, __m256i* r, int max_sample) noexcept {
+    r[0] = _mm256_add_epi32(r[0], _mm256_set1_epi32(32));
+    idct8_pass<Wrap32x8>(r);
+    // The prediction is read whole before any row is written.
+    __m256i p[4];
+    for (int y = 0; y < 8; y += 2)
+        p[y / 2] = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(load128(row_at(pred, pred_step, y))),
+            load128(row_at(pred, pred_step, y + 1)), 1);
+    const __m256i top = _mm256_set1_epi16(static_cast<short>(max_sample));
+    for (int y = 0; y < 8; y += 2) {
+        // packs gives the lanes [row y 0..3, row y + 1 0..3], [row y 4..7, row y + 1 4..7];
+        // qwords 0, 2, 1, 3: [row y | row y + 1].
+        const __m256i res = _mm256_permute4x64_epi64(
+            _mm256_packs_epi32(_mm256_srai_epi32(r[y], 6), _mm256_srai_epi32(r[y + 1], 6)), 0xD8);
+        const __m256i v = _mm256_min_epi16(
+            _mm256_max_epi16(_mm256_adds_epi16(p[y / 2], res), _mm256_setzero_si256()), top);
+        store128(row_at(dst, dst_step, y), _mm256_castsi256_si128(v));
+        store128(row_at(dst, dst_step, y + 1), _mm256_extracti128_si256(v, 1));
+    }
+}
+
 void add8x8_high(const Opx16u* pred, std::int32_t pred_step, const Opx32s* coeffs, Opx16u* dst,
                  std::int32_t dst_step, int max_sample) noexcept {
     // (rows loaded one statement each: GCC turns a loop of them into a memcpy to the stack in
@@ -555,20 +584,7 @@ void add8x8_high(const Opx16u* pred, std::int32_t pred_step, const Opx32s* coeff
     transpose8x8_epi32(r);
     idct8_pass<Wrap32x8>(r);
     transpose8x8_epi32(r);
-    idct8_pass<Wrap32x8>(r);
-    const __m256i k32 = _mm256_set1_epi32(32), zero = _mm256_setzero_si256();
-    const __m256i top = _mm256_set1_epi32(max_sample);
-    __m256i p[8];
-    for (int y = 0; y < 8; ++y) p[y] = _mm256_cvtepu16_epi32(load128(row_at(pred, pred_step, y)));
-    for (int y = 0; y < 8; ++y) {
-        const __m256i s = _mm256_add_epi32(p[y], _mm256_srai_epi32(_mm256_add_epi32(r[y], k32), 6));
-        r[y] = _mm256_min_epi32(_mm256_max_epi32(s, zero), top);
-    }
-    for (int y = 0; y < 8; ++y) {
-        const __m256i packed = _mm256_packus_epi32(r[y], r[y]);  // values already 0..max
-        store128(row_at(dst, dst_step, y),
-                 _mm256_castsi256_si128(_mm256_permute4x64_epi64(packed, 0x08)));
-    }
+    add8x8_columns(dst, dst_step, pred, pred_step, r, max_sample);
 }
 
 // ---- 8x8, 16-bit lanes: two vectors per 256-bit register ----------------------------------
@@ -746,6 +762,72 @@ void dequant8x8_high(Opx32s* c, int qp6, const Opx16s* level_scale) noexcept {
         store256(c + i, _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA));
     }
 }
+
+}  // namespace
+
+namespace {
+
+// The 32-bit paths of dequant8x8_high on the 64 coefficients at c (qp6 >= 6: kRound false; ls:
+// the level scales widened to 32 bits, for qp6 >= 6 shifted left by qp6 - 6, the product then
+// already shifted modulo 2^32), then the transform of add8x8_high in place at dst.
+template <bool kRound>
+OPX_INLINE void dequant_add8x8_rows(Opx16u* dst, std::int32_t st, __m256i* r, int qp6,
+                                    int max_sample, const __m256i* ls) noexcept {
+    const __m128i sh = _mm_cvtsi32_si128(6 - qp6);
+    const __m256i rnd = _mm256_set1_epi32(kRound ? 1 << (5 - qp6) : 0);
+    for (int i = 0; i < 8; ++i) {
+        const __m256i p = _mm256_mullo_epi32(r[i], ls[i]);
+        r[i] = kRound ? _mm256_sra_epi32(_mm256_add_epi32(p, rnd), sh) : p;
+    }
+    transpose8x8_epi32(r);
+    idct8_pass<Wrap32x8>(r);
+    transpose8x8_epi32(r);
+    add8x8_columns(dst, st, dst, st, r, max_sample);
+}
+
+template <bool kRound>
+OPX_INLINE Opx32s* add8x8_blocks(Opx16u* dst, std::ptrdiff_t step, Opx32s* c, std::uint32_t coded,
+                                 int qp6, int max_sample, const Opx16s* level_scale) noexcept {
+    const auto st = static_cast<std::int32_t>(step * 2);
+    alignas(32) __m256i ls[8];
+    for (int i = 0; i < 8; ++i) {
+        ls[i] = _mm256_cvtepi16_epi32(load128(level_scale + 8 * i));
+        if (!kRound) ls[i] = _mm256_sll_epi32(ls[i], _mm_cvtsi32_si128(qp6 - 6));
+    }
+    for (int n = 0; n < 4; ++n) {
+        if (!(coded & (1u << n))) continue;
+        Opx16u* blk = dst + 8 * (n >> 1) * step + 8 * (n & 1);
+        __m256i r[8] = {load256(c),      load256(c + 8),  load256(c + 16), load256(c + 24),
+                        load256(c + 32), load256(c + 40), load256(c + 48), load256(c + 56)};
+        if (!kRound) {
+            dequant_add8x8_rows<false>(blk, st, r, qp6, max_sample, ls);
+        } else {
+            __m256i peak = _mm256_abs_epi32(r[0]);
+            for (int i = 1; i < 8; ++i) peak = _mm256_or_si256(peak, _mm256_abs_epi32(r[i]));
+            if (_mm256_testz_si256(peak, _mm256_set1_epi32(~0x7FFF))) {
+                dequant_add8x8_rows<true>(blk, st, r, qp6, max_sample, ls);
+            } else {
+                dequant8x8_high(c, qp6, level_scale);
+                add8x8_high(blk, st, c, blk, st, max_sample);
+            }
+        }
+        c += 64;
+    }
+    return c;
+}
+
+}  // namespace
+
+// dequant8x8_high's 32-bit paths keep the coefficients in registers for add8x8_high's
+// transform; its wide path (coefficients beyond +-32767 below qp6 6) goes through memory.
+Opx32s* add8x8_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, std::uint32_t coded,
+                           int qp, int max_sample, const Opx16s* level_scale) noexcept {
+    const int qp6 = qp / 6;
+    return qp6 >= 6 ? add8x8_blocks<false>(dst, step, coeffs, coded, qp6, max_sample, level_scale)
+                    : add8x8_blocks<true>(dst, step, coeffs, coded, qp6, max_sample, level_scale);
+}
+
+namespace {
 
 // ---- DC arrays ------------------------------------------------------------------------------
 
