@@ -296,18 +296,27 @@ OPX_INLINE void luma_intra_16x16_mb(const ReconOps<S>& o, C** coeffs, S* dst, st
     o.pred16x16(slot, dst, step);
     if (!(cbp & 0x1FFFF)) return;
     C* c = *coeffs;
+    if constexpr (ReconOps<S>::kBlocks) {
+        // The DC array stays where it is (the kernel writes no coefficients of the blocks
+        // before the ones it consumes); without one every block takes DC value 0.
+        if (!bypass) {
+            static constexpr C kNoDc[16] = {};
+            const C* dc = kNoDc;
+            if (cbp & 1) {
+                o.luma_dc(c, qp, ls);
+                dc = c;
+                c += 16;
+            }
+            *coeffs = o.add_blocks(dst, step, c, dc, (cbp >> 1) & 0xFFFF, 8, true, qp, ls);
+            return;
+        }
+    }
     alignas(32) C dc[16] = {};
     if (cbp & 1) {
         // Clause 8.5.10: the DC array of the 16 blocks, raster order of the 4×4 array of blocks.
         if (!bypass) o.luma_dc(c, qp, ls);
         std::memcpy(dc, c, sizeof dc);
         c += 16;
-    }
-    if constexpr (ReconOps<S>::kBlocks) {
-        if (!bypass) {
-            *coeffs = o.add_blocks(dst, step, c, dc, (cbp >> 1) & 0xFFFF, 8, true, qp, ls);
-            return;
-        }
     }
     for (int n = 0; n < 16; ++n) {
         const int x = luma4x4_x(n), y = luma4x4_y(n);
@@ -338,6 +347,31 @@ OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
         o.chroma(pred, p[1].plane, p[1].step);
     }
     if (!(p[0].dc | p[1].dc) && !(p[0].ac | p[1].ac)) return;
+    if constexpr (ReconOps<S>::kBlocks) {
+        // The DC arrays stay where they are (the kernel writes no coefficients of the blocks
+        // before the ones it consumes); without one every block takes DC value 0.
+        if (!p[0].bypass && !p[1].bypass) {
+            static constexpr C kNoDc[kBlocks] = {};
+            const C* dcs[2] = {kNoDc, kNoDc};
+            for (int comp = 0; comp < 2; ++comp) {
+                const ChromaPlane<S, C>& q = p[comp];
+                if (!q.dc) continue;
+                C* c = *q.coeffs;
+                if constexpr (Rows == 8)
+                    o.chroma_dc2x2(c, q.qp, q.ls);
+                else
+                    o.chroma_dc2x4(c, q.qp, q.ls_dc);
+                dcs[comp] = c;
+                *q.coeffs = c + kBlocks;
+            }
+            for (int comp = 0; comp < 2; ++comp) {
+                const ChromaPlane<S, C>& q = p[comp];
+                *q.coeffs = o.add_blocks(q.plane, q.step, *q.coeffs, dcs[comp], q.ac, kBlocks / 2,
+                                         false, q.qp, q.ls);
+            }
+            return;
+        }
+    }
     alignas(32) C dc[2][kBlocks] = {};
     for (int comp = 0; comp < 2; ++comp) {
         const ChromaPlane<S, C>& q = p[comp];

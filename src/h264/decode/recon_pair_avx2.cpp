@@ -131,10 +131,21 @@ OPX_INLINE int dc_residual(Opx32s dc) {
     return r < -32768 ? -32768 : r > 32767 ? 32767 : r;
 }
 
-template <bool kRound>
-OPX_INLINE Opx32s* blocks(Opx16u* dst, std::ptrdiff_t step, Opx32s* c, const Opx32s* dc,
-                          std::uint32_t coded, int pairs, bool luma, int qp, int max_sample,
-                          const Opx16s* level_scale) {
+// Pair m's position: luma blocks 2m, 2m + 1 at (8 ((m >> 1) & 1), 8 (m >> 2) + 4 (m & 1)), their
+// DC values at raster index 4 (y / 4) + x / 4; chroma at (0, 4m), DC values 2m, 2m + 1.
+constexpr int pair_x(bool luma, int m) {
+    return luma ? 8 * ((m >> 1) & 1) : 0;
+}
+constexpr int pair_y(bool luma, int m) {
+    return luma ? 8 * (m >> 2) + 4 * (m & 1) : 4 * m;
+}
+constexpr int pair_dc(bool luma, int m) {
+    return luma ? 4 * (pair_y(true, m) >> 2) + (pair_x(true, m) >> 2) : 2 * m;
+}
+
+template <bool kRound, bool kLuma, bool kDc>
+Opx32s* blocks(Opx16u* dst, std::ptrdiff_t step, Opx32s* c, const Opx32s* dc, std::uint32_t coded,
+               int pairs, int qp, int max_sample, const Opx16s* level_scale) {
     const int q6 = qp / 6;
     const __m128i sh = _mm_cvtsi32_si128(kRound ? 4 - q6 : q6 - 4);
     const __m256i round = _mm256_set1_epi32(kRound ? 1 << (3 - q6) : 0);
@@ -148,13 +159,10 @@ OPX_INLINE Opx32s* blocks(Opx16u* dst, std::ptrdiff_t step, Opx32s* c, const Opx
     const __m256i k32 = _mm256_set1_epi32(32);
     for (int m = 0; m < pairs; ++m) {
         const std::uint32_t two = (coded >> (2 * m)) & 3;
-        if (!two && !dc) continue;
-        // Pair m: luma blocks 2m, 2m + 1 at (8 ((m >> 1) & 1), 8 (m >> 2) + 4 (m & 1)), their DC
-        // values at raster index 4 (y / 4) + x / 4; chroma at (0, 4m), DC values 2m, 2m + 1.
-        const int x = luma ? 8 * ((m >> 1) & 1) : 0, y = luma ? 8 * (m >> 2) + 4 * (m & 1) : 4 * m;
-        Opx16u* blk = dst + y * step + x;
-        const Opx32s* d = dc ? dc + (luma ? 4 * (y >> 2) + (x >> 2) : 2 * m) : nullptr;
-        if (!two) {
+        if (!kDc && !two) continue;
+        Opx16u* blk = dst + pair_y(kLuma, m) * step + pair_x(kLuma, m);
+        const Opx32s* d = kDc ? dc + pair_dc(kLuma, m) : nullptr;
+        if (kDc && !two) {
             // Both residuals zero for DC values -32..31.
             if (static_cast<std::uint32_t>(d[0]) + 32u < 64u &&
                 static_cast<std::uint32_t>(d[1]) + 32u < 64u)
@@ -191,7 +199,7 @@ OPX_INLINE Opx32s* blocks(Opx16u* dst, std::ptrdiff_t step, Opx32s* c, const Opx
             const __m256i p = _mm256_mullo_epi32(r[i], ls[i]);
             r[i] = kRound ? _mm256_sra_epi32(_mm256_add_epi32(p, round), sh) : p;
         }
-        if (d)
+        if (kDc)
             r[0] = _mm256_blend_epi32(r[0], _mm256_setr_epi32(d[0], 0, 0, 0, d[1], 0, 0, 0), 0x11);
         transpose4x4_lanes(r);
         idct4_pass(r);
@@ -205,15 +213,29 @@ OPX_INLINE Opx32s* blocks(Opx16u* dst, std::ptrdiff_t step, Opx32s* c, const Opx
     return c;
 }
 
+template <bool kLuma, bool kDc>
+Opx32s* blocks(Opx16u* dst, std::ptrdiff_t step, Opx32s* c, const Opx32s* dc, std::uint32_t coded,
+               int pairs, int qp, int max_sample, const Opx16s* level_scale) {
+    return qp < 24 ? blocks<true, kLuma, kDc>(dst, step, c, dc, coded, pairs, qp, max_sample,
+                                              level_scale)
+                   : blocks<false, kLuma, kDc>(dst, step, c, dc, coded, pairs, qp, max_sample,
+                                               level_scale);
+}
+
 }  // namespace
 
 Opx32s* add4x4_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
                            std::uint32_t coded, int pairs, bool luma, int qp, int max_sample,
                            const Opx16s* level_scale) noexcept {
-    return qp < 24 ? blocks<true>(dst, step, coeffs, dc, coded, pairs, luma, qp, max_sample,
-                                  level_scale)
-                   : blocks<false>(dst, step, coeffs, dc, coded, pairs, luma, qp, max_sample,
-                                   level_scale);
+    if (luma)
+        return dc ? blocks<true, true>(dst, step, coeffs, dc, coded, pairs, qp, max_sample,
+                                       level_scale)
+                  : blocks<true, false>(dst, step, coeffs, dc, coded, pairs, qp, max_sample,
+                                        level_scale);
+    return dc ? blocks<false, true>(dst, step, coeffs, dc, coded, pairs, qp, max_sample,
+                                    level_scale)
+              : blocks<false, false>(dst, step, coeffs, dc, coded, pairs, qp, max_sample,
+                                     level_scale);
 }
 
 }  // namespace opx::h264::avx2

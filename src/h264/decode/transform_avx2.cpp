@@ -1026,24 +1026,24 @@ void chroma_dc2x4_matrix(Opx16s* c, int qp, int ls) noexcept {
 }
 
 void chroma_dc2x4_matrix_high(Opx32s* c, int qp, int ls) noexcept {
-    std::uint32_t s[4], d[4];
-    for (int r = 0; r < 4; ++r) {
-        const std::uint32_t x = static_cast<std::uint32_t>(c[2 * r]);
-        const std::uint32_t y = static_cast<std::uint32_t>(c[2 * r + 1]);
-        s[r] = x + y;
-        d[r] = x - y;
-    }
+    const __m128i lo = load128(c), hi = load128(c + 4);
+    const __m128i s = _mm_hadd_epi32(lo, hi);   // s0..s3
+    const __m128i d = _mm_hsub_epi32(lo, hi);   // d0..d3
+    const __m128i ab = _mm_hadd_epi32(s, d);    // [s0 + s1, s2 + s3, d0 + d1, d2 + d3]: a, b of s, d
+    const __m128i eg = _mm_hsub_epi32(s, d);    // [s0 - s1, s2 - s3, d0 - d1, d2 - d3]: e, g of s, d
+    // Output position 2k + h takes f_k of s (h 0) or d (h 1): f0, f1 = a + b, a - b and
+    // f2, f3 = e - g, e + g, each as [s, d, s, d] from [a_s, a_d, a_s, a_d] and [b_s, b_d, ...].
+    const __m128i a2 = _mm_shuffle_epi32(ab, 0x88), b2 = _mm_shuffle_epi32(ab, 0xDD);
+    const __m128i e2 = _mm_shuffle_epi32(eg, 0x88), g2 = _mm_shuffle_epi32(eg, 0xDD);
+    const __m128i f01 = _mm_blend_epi32(_mm_add_epi32(a2, b2), _mm_sub_epi32(a2, b2), 0xC);
+    const __m128i f23 = _mm_blend_epi32(_mm_sub_epi32(e2, g2), _mm_add_epi32(e2, g2), 0xC);
+    const __m256i p =
+        _mm256_mullo_epi32(_mm256_inserti128_si256(_mm256_castsi128_si256(f01), f23, 1),
+                           _mm256_set1_epi32(ls));
     const int q6 = (qp + 3) / 6;
-    for (int h = 0; h < 2; ++h) {
-        const std::uint32_t* v = h ? d : s;
-        const std::uint32_t a = v[0] + v[1], b = v[2] + v[3], e = v[0] - v[1], g = v[2] - v[3];
-        const std::uint32_t f[4] = {a + b, a - b, e - g, e + g};
-        for (int k = 0; k < 4; ++k) {
-            const std::uint32_t p = f[k] * static_cast<std::uint32_t>(ls);
-            c[2 * k + h] =
-                q6 < 6 ? wrap32(p + (1u << (5 - q6))) >> (6 - q6) : wrap32(p << (q6 - 6));
-        }
-    }
+    store256(c, q6 < 6 ? _mm256_sra_epi32(_mm256_add_epi32(p, _mm256_set1_epi32(1 << (5 - q6))),
+                                          _mm_cvtsi32_si128(6 - q6))
+                       : _mm256_sll_epi32(p, _mm_cvtsi32_si128(q6 - 6)));
 }
 
 // SP/SI (clauses 8.6.1, 8.6.2): per-position requantisation in 64-bit scalar arithmetic, then the
