@@ -26,6 +26,13 @@ struct ReconOps<Opx8u> {
                               int, bool, int, const Opx16s*) noexcept {
         return c;
     }
+    // 4:2:2 chroma components (matrix style) go through one kernel call each.
+    static constexpr bool kChroma422Blocks = true;
+    OPX_INLINE Opx16s* add_chroma_blocks(Opx8u* b, std::ptrdiff_t st, Opx16s* c, const Opx16s* dc,
+                                         std::uint32_t coded, int pairs, int qp,
+                                         const Opx16s* ls) const noexcept {
+        return k.add4x4_chroma_blocks(b, st, c, dc, coded, pairs, qp, ls);
+    }
 
     // Matrix style with ls, flat style without.
     OPX_INLINE void add4x4(Opx8u* b, std::ptrdiff_t st, Opx16s* c, const Opx16s* dc, int qp,
@@ -97,6 +104,12 @@ struct ReconOps<Opx16u> {
                                   std::uint32_t coded, int pairs, bool luma, int qp,
                                   const Opx16s* ls) const noexcept {
         return k.add4x4_blocks(b, st, c, dc, coded, pairs, luma, qp, max, ls);
+    }
+    static constexpr bool kChroma422Blocks = true;
+    OPX_INLINE Opx32s* add_chroma_blocks(Opx16u* b, std::ptrdiff_t st, Opx32s* c,
+                                         const Opx32s* dc, std::uint32_t coded, int pairs, int qp,
+                                         const Opx16s* ls) const noexcept {
+        return k.add4x4_blocks(b, st, c, dc, coded, pairs, false, qp, max, ls);
     }
 
     // The transform kernels take steps in bytes.
@@ -347,10 +360,10 @@ OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
         o.chroma(pred, p[1].plane, p[1].step);
     }
     if (!(p[0].dc | p[1].dc) && !(p[0].ac | p[1].ac)) return;
-    if constexpr (ReconOps<S>::kBlocks) {
+    if constexpr (ReconOps<S>::kBlocks || (Rows == 16 && ReconOps<S>::kChroma422Blocks)) {
         // The DC arrays stay where they are (the kernel writes no coefficients of the blocks
         // before the ones it consumes); without one every block takes DC value 0.
-        if (!p[0].bypass && !p[1].bypass) {
+        if (!p[0].bypass && !p[1].bypass && p[0].ls && p[1].ls) {
             static constexpr C kNoDc[kBlocks] = {};
             const C* dcs[2] = {kNoDc, kNoDc};
             for (int comp = 0; comp < 2; ++comp) {
@@ -366,8 +379,8 @@ OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
             }
             for (int comp = 0; comp < 2; ++comp) {
                 const ChromaPlane<S, C>& q = p[comp];
-                *q.coeffs = o.add_blocks(q.plane, q.step, *q.coeffs, dcs[comp], q.ac, kBlocks / 2,
-                                         false, q.qp, q.ls);
+                *q.coeffs = o.add_chroma_blocks(q.plane, q.step, *q.coeffs, dcs[comp], q.ac,
+                                                kBlocks / 2, q.qp, q.ls);
             }
             return;
         }

@@ -78,6 +78,91 @@ void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) n
     store_high64(dst + 3 * step, hi);
 }
 
+// The chroma blocks of 8-bit samples with matrix dequantisation, two side by side at a time in
+// the layout of the flat pair above. The scaling is the per-block kernel's: exact 32-bit products
+// (mullo and mulhi interleaved), below q6 4 the rounding shift, above it a clamp to 16 bits and
+// the left shift, then a saturating pack; the DC values replace position 0 of both blocks; both
+// transform passes and the + 32 saturate, as there. An uncoded block reads zeros, which gives
+// the DC-only residual.
+namespace {
+
+alignas(32) const Opx16s kZeroBlock16[16] = {};
+
+// kMode 0: q6 < 4, 1: q6 == 4, 2: q6 > 4.
+template <int kMode>
+OPX_INLINE __m256i scale_block(__m256i c, __m256i ls, __m256i rnd, __m128i sh) {
+    const __m256i lo = _mm256_mullo_epi16(c, ls), hi = _mm256_mulhi_epi16(c, ls);
+    __m256i p0 = _mm256_unpacklo_epi16(lo, hi), p1 = _mm256_unpackhi_epi16(lo, hi);
+    if (kMode == 0) {
+        p0 = _mm256_sra_epi32(_mm256_add_epi32(p0, rnd), sh);
+        p1 = _mm256_sra_epi32(_mm256_add_epi32(p1, rnd), sh);
+    } else if (kMode == 2) {
+        const __m256i lo16 = _mm256_set1_epi32(-32768), hi16 = _mm256_set1_epi32(32767);
+        p0 = _mm256_sll_epi32(_mm256_max_epi32(_mm256_min_epi32(p0, hi16), lo16), sh);
+        p1 = _mm256_sll_epi32(_mm256_max_epi32(_mm256_min_epi32(p1, hi16), lo16), sh);
+    }
+    return _mm256_packs_epi32(p0, p1);
+}
+
+template <int kMode>
+Opx16s* chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, const Opx16s* dc,
+                      std::uint32_t coded, int pairs, int q6, const Opx16s* level_scale) {
+    const __m256i ls = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(level_scale));
+    const __m256i rnd = _mm256_set1_epi32(kMode == 0 ? 1 << (3 - q6) : 0);
+    const __m128i sh = _mm_cvtsi32_si128(kMode == 0 ? 4 - q6 : q6 - 4);
+    const __m256i k32 = _mm256_set1_epi16(32);
+    for (int m = 0; m < pairs; ++m) {
+        const std::uint32_t two = (coded >> (2 * m)) & 3;
+        const Opx16s* d = dc + 2 * m;
+        // Uncoded blocks with DC values -32..31 have zero residuals.
+        if (!two && static_cast<unsigned>(d[0] + 32) < 64u && static_cast<unsigned>(d[1] + 32) < 64u)
+            continue;
+        Opx8u* blk = dst + 4 * m * step;
+        const Opx16s* left = (two & 1) ? c : kZeroBlock16;
+        c += (two & 1) ? 16 : 0;
+        const Opx16s* right = (two & 2) ? c : kZeroBlock16;
+        c += (two & 2) ? 16 : 0;
+        const __m256i b0 = scale_block<kMode>(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(left)), ls, rnd, sh);
+        const __m256i b1 = scale_block<kMode>(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(right)), ls, rnd, sh);
+        Pair p{_mm256_permute2x128_si256(b0, b1, 0x20), _mm256_permute2x128_si256(b0, b1, 0x31)};
+        const __m256i dcv = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_cvtsi32_si128(d[0])),
+                                                    _mm_cvtsi32_si128(d[1]), 1);
+        p.a = _mm256_blend_epi16(p.a, dcv, 0x01);
+        p = pass(transpose(p));
+        p = pass(transpose(p));
+        const __m256i r01 = _mm256_srai_epi16(_mm256_adds_epi16(p.a, k32), 6);
+        const __m256i r23 = _mm256_srai_epi16(_mm256_adds_epi16(p.b, k32), 6);
+        // Residuals -512..511 and prediction 0..255: plain 16-bit sums are exact.
+        const __m128i q01 = _mm_unpacklo_epi32(load64(blk), load64(blk + step));
+        const __m128i q23 = _mm_unpacklo_epi32(load64(blk + 2 * step), load64(blk + 3 * step));
+        const __m256i s01 = _mm256_add_epi16(_mm256_cvtepu8_epi16(q01), r01);
+        const __m256i s23 = _mm256_add_epi16(_mm256_cvtepu8_epi16(q23), r23);
+        const __m256i out = _mm256_permutevar8x32_epi32(
+            _mm256_packus_epi16(s01, s23), _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+        const __m128i lo = _mm256_castsi256_si128(out), hi = _mm256_extracti128_si256(out, 1);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(blk), lo);
+        store_high64(blk + step, lo);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(blk + 2 * step), hi);
+        store_high64(blk + 3 * step, hi);
+    }
+    return c;
+}
+
+}  // namespace
+
+Opx16s* add4x4_chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, const Opx16s* dc,
+                             std::uint32_t coded, int pairs, int qp,
+                             const Opx16s* level_scale) noexcept {
+    const int q6 = qp / 6;
+    if (q6 < 4)
+        return chroma_blocks<0>(dst, step, coeffs, dc, coded, pairs, q6, level_scale);
+    if (q6 == 4)
+        return chroma_blocks<1>(dst, step, coeffs, dc, coded, pairs, q6, level_scale);
+    return chroma_blocks<2>(dst, step, coeffs, dc, coded, pairs, q6, level_scale);
+}
+
 // The 4×4 blocks of 16-bit samples with matrix dequantisation, two side by side at a time: each
 // 128-bit lane of the 256-bit registers holds one block's row (block 2m low, 2m + 1 high), four
 // registers the four rows; an uncoded block of a pair reads zeros. Everything wraps in 32 bits

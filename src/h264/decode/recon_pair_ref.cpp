@@ -10,6 +10,20 @@ void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) n
     kTransform.add4x4_flat(dst + 4, coeffs + 16, nullptr, dst + 4, step, step, qp, true);
 }
 
+Opx16s* add4x4_chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, const Opx16s* dc,
+                             std::uint32_t coded, int pairs, int qp,
+                             const Opx16s* level_scale) noexcept {
+    const auto s = static_cast<Opx32s>(step);
+    for (int n = 0; n < 2 * pairs; ++n) {
+        Opx8u* blk = dst + 4 * (n >> 1) * step + 4 * (n & 1);
+        const bool ac = coded & (1u << n);
+        kTransform.add4x4_matrix(blk, s, ac ? coeffs : nullptr, &dc[n], blk, s, qp, ac,
+                                 level_scale);
+        if (ac) coeffs += 16;
+    }
+    return coeffs;
+}
+
 Opx32s* add4x4_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
                            std::uint32_t coded, int pairs, bool luma, int qp, int max_sample,
                            const Opx16s* level_scale) noexcept {
