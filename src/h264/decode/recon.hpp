@@ -115,21 +115,43 @@ Opx32s* add8x8_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, std
                            int qp, int max_sample, const Opx16s* level_scale) noexcept;
 }
 
-// The kernels of the 16-bit-sample drivers.
+// The residuals of `count` coded 4×4 blocks of 16-bit samples, the 16 × count coefficients at
+// coeffs block after block: for each, the residual AddMatrix4x4HighFn (transform.hpp) adds with
+// ac true and no DC value, saturated to 16 bits (which leaves clamp(pred + r, 0, max)
+// unchanged), in raster order at res + 16 k. res holds count rounded up to even blocks; the
+// coefficients are not written. qp 0..87.
+using Residuals4x4HighFn = void (*)(Opx16s* res, const Opx32s* coeffs, int count, int qp,
+                                    const Opx16s* level_scale) noexcept;
+// dst = clamp(dst + res, 0, max_sample) on a 4×4 block (res: 16 values in raster order); step
+// in samples.
+using AddResidual4x4HighFn = void (*)(Opx16u* dst, std::ptrdiff_t step, const Opx16s* res,
+                                      int max_sample) noexcept;
+namespace avx2 {
+void residuals4x4_high(Opx16s* res, const Opx32s* coeffs, int count, int qp,
+                       const Opx16s* level_scale) noexcept;
+void add_residual4x4_high(Opx16u* dst, std::ptrdiff_t step, const Opx16s* res,
+                          int max_sample) noexcept;
+}
+
+// The kernels of the 16-bit-sample drivers. residuals4x4 and add_residual4x4 are null in the
+// portable table, whose intra 4×4 driver then adds block by block.
 struct ReconKernelsHigh {
     const IntraKernelsHigh& intra;
     const TransformKernels& transform;
     AddBlocksHighFn add4x4_blocks;
     Add8x8BlocksHighFn add8x8_blocks;
+    Residuals4x4HighFn residuals4x4;
+    AddResidual4x4HighFn add_residual4x4;
 };
 namespace ref {
-inline const ReconKernelsHigh kReconHigh{kIntraHigh, kTransform, add4x4_blocks_high,
-                                         add8x8_blocks_high};
+inline const ReconKernelsHigh kReconHigh{kIntraHigh,         kTransform, add4x4_blocks_high,
+                                         add8x8_blocks_high, nullptr,    nullptr};
 }
 #if OPX_USE_AVX2
 namespace avx2 {
-inline const ReconKernelsHigh kReconHigh{kIntraHigh, kTransform, add4x4_blocks_high,
-                                         add8x8_blocks_high};
+inline const ReconKernelsHigh kReconHigh{kIntraHigh,         kTransform,
+                                         add4x4_blocks_high, add8x8_blocks_high,
+                                         residuals4x4_high,  add_residual4x4_high};
 }
 #endif
 
@@ -166,6 +188,38 @@ constexpr int luma_block_avail(int x, int y, int n, int edge) {
     }
     if (ar) a |= kAvailAboveRight;
     return a;
+}
+
+// luma_block_avail of every block (luma4x4BlkIdx order, N = 4: 16 blocks, N = 8: 4) for every
+// combination of the four edgeType bits it reads, looked up by block_avail_table: the drivers
+// look the bits up instead of deriving them per block.
+template <int N>
+struct BlockAvailTable {
+    std::uint8_t v[16][N == 4 ? 16 : 4];
+};
+template <int N>
+constexpr BlockAvailTable<N> make_block_avail_table() {
+    BlockAvailTable<N> t{};
+    constexpr int kBlocks = N == 4 ? 16 : 4;
+    for (int i = 0; i < 16; ++i) {
+        const int edge = (i & 1 ? kEdgeLeft : 0) | (i & 2 ? kEdgeAbove : 0) |
+                         (i & 4 ? kEdgeAboveLeft : 0) | (i & 8 ? kEdgeAboveRight : 0);
+        for (int n = 0; n < kBlocks; ++n) {
+            const int x = N == 4 ? luma4x4_x(n) : 8 * (n & 1);
+            const int y = N == 4 ? luma4x4_y(n) : 8 * (n >> 1);
+            t.v[i][n] = static_cast<std::uint8_t>(luma_block_avail(x, y, N, edge));
+        }
+    }
+    return t;
+}
+template <int N>
+inline constexpr BlockAvailTable<N> kBlockAvail = make_block_avail_table<N>();
+// The table row of edgeType `edge`.
+template <int N>
+constexpr const std::uint8_t* block_avail_row(int edge) {
+    const int i = ((edge & kEdgeLeft) ? 1 : 0) | ((edge & kEdgeAbove) ? 2 : 0) |
+                  ((edge & kEdgeAboveLeft) ? 4 : 0) | ((edge & kEdgeAboveRight) ? 8 : 0);
+    return kBlockAvail<N>.v[i];
 }
 
 // ---- luma (recon_luma.cpp) ----------------------------------------------------------------

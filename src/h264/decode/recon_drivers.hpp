@@ -252,6 +252,33 @@ OPX_INLINE OpxResult luma_intra_4x4_blocks(const ReconOps<S>& o, C** coeffs, S* 
                                            const Opx16s* ls, bool bypass) noexcept {
     C* c = *coeffs;
     bool substituted = false;
+    const std::uint8_t* avail = block_avail_row<4>(edge);
+    if constexpr (ReconOps<S>::kBlocks) {
+        // The residuals of all coded blocks first (they do not depend on the samples), so that
+        // the chain from block to block is the prediction and one addition.
+        if (!bypass && o.k.residuals4x4) {
+            const std::uint32_t coded = (cbp >> shift) & ((1u << blocks) - 1);
+            alignas(32) Opx16s res[16 * 16];
+            o.k.residuals4x4(res, c, __builtin_popcount(coded), qp, ls);
+            const Opx16s* r = res;
+            for (int n = 0; n < blocks; ++n) {
+                const Opx32s mode = modes[n];
+                if (static_cast<std::uint32_t>(mode) > 8) {
+                    *coeffs = c;
+                    return opxErrOutOfRange;
+                }
+                S* blk = dst + luma4x4_y(n) * step + luma4x4_x(n);
+                substituted |= o.pred4x4(blk, step, mode, avail[n]);
+                if (coded & (1u << n)) {
+                    o.k.add_residual4x4(blk, step, r, o.max);
+                    r += 16;
+                    c += 16;
+                }
+            }
+            *coeffs = c;
+            return substituted ? opxWrnIntraPredUnavailable : opxOk;
+        }
+    }
     for (int n = 0; n < blocks; ++n) {
         const Opx32s mode = modes[n];
         if (static_cast<std::uint32_t>(mode) > 8) {
@@ -260,7 +287,7 @@ OPX_INLINE OpxResult luma_intra_4x4_blocks(const ReconOps<S>& o, C** coeffs, S* 
         }
         const int x = luma4x4_x(n), y = luma4x4_y(n);
         S* blk = dst + y * step + x;
-        substituted |= o.pred4x4(blk, step, mode, luma_block_avail(x, y, 4, edge));
+        substituted |= o.pred4x4(blk, step, mode, avail[n]);
         if (cbp & (1u << (n + shift))) {
             add_4x4(o, blk, step, c, static_cast<const C*>(nullptr), qp, ls, bypass);
             c += 16;
@@ -278,6 +305,7 @@ OPX_INLINE OpxResult luma_intra_8x8_blocks(const ReconOps<S>& o, C** coeffs, S* 
                                            std::uint32_t cbp, int qp, int edge, const Opx16s* ls,
                                            bool bypass) noexcept {
     C* c = *coeffs;
+    const std::uint8_t* avail = block_avail_row<8>(edge);
     for (int n = 0; n < blocks; ++n) {
         const Opx32s mode = modes[n];
         if (static_cast<std::uint32_t>(mode) > 8) {
@@ -291,7 +319,7 @@ OPX_INLINE OpxResult luma_intra_8x8_blocks(const ReconOps<S>& o, C** coeffs, S* 
         // the one-kernel dequantisation and transform of inter blocks would only lengthen it).
         const bool coded = cbp & (1u << n);
         if (coded) dequant_8x8(o, c, qp, ls, bypass);
-        o.pred8x8(blk, step, mode, luma_block_avail(x, y, 8, edge));
+        o.pred8x8(blk, step, mode, avail[n]);
         if (coded) {
             add_8x8(o, blk, step, c, bypass);
             c += 64;

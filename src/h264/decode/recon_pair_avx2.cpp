@@ -298,6 +298,45 @@ Opx32s* blocks(Opx16u* dst, std::ptrdiff_t step, Opx32s* c, const Opx32s* dc, st
     return c;
 }
 
+template <bool kRound>
+void residuals(Opx16s* res, const Opx32s* c, int count, int qp, const Opx16s* level_scale) {
+    const int q6 = qp / 6;
+    const __m128i sh = _mm_cvtsi32_si128(kRound ? 4 - q6 : q6 - 4);
+    const __m256i round = _mm256_set1_epi32(kRound ? 1 << (3 - q6) : 0);
+    __m256i ls[4];
+    for (int i = 0; i < 4; ++i) {
+        ls[i] = _mm256_broadcastsi128_si256(_mm_cvtepi16_epi32(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(level_scale + 4 * i))));
+        if (!kRound) ls[i] = _mm256_sll_epi32(ls[i], sh);
+    }
+    const __m256i k32 = _mm256_set1_epi32(32);
+    for (int k = 0; k < count; k += 2, c += 32, res += 32) {
+        const Opx32s* right = k + 1 < count ? c + 16 : kZeroBlock;
+        __m256i r[4];
+        for (int h = 0; h < 2; ++h) {
+            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + 8 * h));
+            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(right + 8 * h));
+            r[2 * h] = _mm256_permute2x128_si256(a, b, 0x20);
+            r[2 * h + 1] = _mm256_permute2x128_si256(a, b, 0x31);
+        }
+        for (int i = 0; i < 4; ++i) {
+            const __m256i p = _mm256_mullo_epi32(r[i], ls[i]);
+            r[i] = kRound ? _mm256_sra_epi32(_mm256_add_epi32(p, round), sh) : p;
+        }
+        transpose4x4_lanes(r);
+        idct4_pass(r);
+        transpose4x4_lanes(r);
+        r[0] = _mm256_add_epi32(r[0], k32);
+        idct4_pass(r);
+        // packs: [k rows 0, 1 | k + 1 rows 0, 1] and rows 2, 3 alike.
+        const __m256i p01 = _mm256_packs_epi32(_mm256_srai_epi32(r[0], 6), _mm256_srai_epi32(r[1], 6));
+        const __m256i p23 = _mm256_packs_epi32(_mm256_srai_epi32(r[2], 6), _mm256_srai_epi32(r[3], 6));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(res), _mm256_permute2x128_si256(p01, p23, 0x20));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(res + 16),
+                           _mm256_permute2x128_si256(p01, p23, 0x31));
+    }
+}
+
 template <bool kLuma, bool kDc>
 Opx32s* blocks(Opx16u* dst, std::ptrdiff_t step, Opx32s* c, const Opx32s* dc, std::uint32_t coded,
                int pairs, int qp, int max_sample, const Opx16s* level_scale) {
@@ -321,6 +360,28 @@ Opx32s* add4x4_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, con
                                     level_scale)
               : blocks<false, false>(dst, step, coeffs, dc, coded, pairs, qp, max_sample,
                                      level_scale);
+}
+
+void residuals4x4_high(Opx16s* res, const Opx32s* coeffs, int count, int qp,
+                       const Opx16s* level_scale) noexcept {
+    if (qp < 24)
+        residuals<true>(res, coeffs, count, qp, level_scale);
+    else
+        residuals<false>(res, coeffs, count, qp, level_scale);
+}
+
+void add_residual4x4_high(Opx16u* dst, std::ptrdiff_t step, const Opx16s* res,
+                          int max_sample) noexcept {
+    const __m128i top = _mm_set1_epi16(static_cast<short>(max_sample)), zero = _mm_setzero_si128();
+    for (int h = 0; h < 2; ++h) {
+        Opx16u* row = dst + 2 * h * step;
+        const __m128i p = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row)),
+                                             _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + step)));
+        const __m128i v = _mm_min_epi16(
+            _mm_max_epi16(_mm_adds_epi16(p, _mm_load_si128(reinterpret_cast<const __m128i*>(res + 8 * h))), zero), top);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(row), v);
+        _mm_storeh_pd(reinterpret_cast<double*>(row + step), _mm_castsi128_pd(v));
+    }
 }
 
 }  // namespace opx::h264::avx2
