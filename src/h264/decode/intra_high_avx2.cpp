@@ -78,8 +78,23 @@ OPX_INLINE __m128i shuf(__m128i v, const signed char* c) {
     return _mm_shuffle_epi8(v, _mm_load_si128(reinterpret_cast<const __m128i*>(c)));
 }
 
-template <int Mode, bool AboveRight>
-void dir4x4(Opx16u* dst, std::ptrdiff_t step, int) noexcept {
+// Rows 2h and 2h + 1 of a 4×4 prediction (v: [row 2h | row 2h + 1]) stored; with kAdd first
+// added to the residual rows res[8h..8h + 7] (saturating) and clamped to 0..max.
+template <bool kAdd>
+OPX_INLINE void out_rows(Opx16u* dst, std::ptrdiff_t step, int h, __m128i v, const Opx16s* res,
+                         int max) {
+    if constexpr (kAdd)
+        v = _mm_min_epi16(
+            _mm_max_epi16(
+                _mm_adds_epi16(v, _mm_load_si128(reinterpret_cast<const __m128i*>(res + 8 * h))),
+                _mm_setzero_si128()),
+            _mm_set1_epi16(static_cast<short>(max)));
+    store64(dst + 2 * h * step, v);
+    store_high64(dst + (2 * h + 1) * step, v);
+}
+
+template <int Mode, bool AboveRight, bool kAdd>
+OPX_INLINE void dir4x4_body(Opx16u* dst, std::ptrdiff_t step, const Opx16s* res, int max) {
     const Opx16u* above = dst - step;
     __m128i e, r;  // e[0..7] and e[1..8]
     if constexpr (Mode == 3 || Mode == 7) {
@@ -116,19 +131,41 @@ void dir4x4(Opx16u* dst, std::ptrdiff_t step, int) noexcept {
     for (int h = 0; h < 2; ++h) {
         __m128i v = shuf(f, s.f[h]);
         if constexpr (Mode != 3 && Mode != 4) v = _mm_or_si128(v, shuf(a, s.a[h]));
-        store64(dst + 2 * h * step, v);
-        store_high64(dst + (2 * h + 1) * step, v);
+        out_rows<kAdd>(dst, step, h, v, res, max);
     }
+}
+template <int Mode, bool AboveRight>
+void dir4x4(Opx16u* dst, std::ptrdiff_t step, int) noexcept {
+    dir4x4_body<Mode, AboveRight, false>(dst, step, nullptr, 0);
+}
+template <int Mode, bool AboveRight>
+void dir4x4_add(Opx16u* dst, std::ptrdiff_t step, int, const Opx16s* res, int max) noexcept {
+    dir4x4_body<Mode, AboveRight, true>(dst, step, res, max);
 }
 
 void v4x4(Opx16u* dst, std::ptrdiff_t step, int) noexcept {
     const __m128i t = load64(dst - step);
     for (int y = 0; y < 4; ++y) store64(dst + y * step, t);
 }
+void v4x4_add(Opx16u* dst, std::ptrdiff_t step, int, const Opx16s* res, int max) noexcept {
+    const __m128i t = load64(dst - step);
+    const __m128i v = _mm_unpacklo_epi64(t, t);
+    out_rows<true>(dst, step, 0, v, res, max);
+    out_rows<true>(dst, step, 1, v, res, max);
+}
 
 void h4x4(Opx16u* dst, std::ptrdiff_t step, int) noexcept {
     for (int y = 0; y < 4; ++y)
         store64(dst + y * step, _mm_set1_epi16(static_cast<short>(dst[y * step - 1])));
+}
+void h4x4_add(Opx16u* dst, std::ptrdiff_t step, int, const Opx16s* res, int max) noexcept {
+    for (int h = 0; h < 2; ++h)
+        out_rows<true>(
+            dst, step, h,
+            _mm_unpacklo_epi64(
+                _mm_set1_epi16(static_cast<short>(dst[2 * h * step - 1])),
+                _mm_set1_epi16(static_cast<short>(dst[(2 * h + 1) * step - 1]))),
+            res, max);
 }
 
 OPX_INLINE int sum_above(const Opx16u* p, int n) {
@@ -143,13 +180,23 @@ OPX_INLINE int sum_left(const Opx16u* dst, std::ptrdiff_t step, int n) {
 }
 
 template <int Sides>
-void dc4x4(Opx16u* dst, std::ptrdiff_t step, int bd) noexcept {
+OPX_INLINE int dc4x4_value(const Opx16u* dst, std::ptrdiff_t step, int bd) {
     int dc = 1 << (bd - 1);
     if constexpr (Sides == 3) dc = (sum_above(dst - step, 4) + sum_left(dst, step, 4) + 4) >> 3;
     if constexpr (Sides == 1) dc = (sum_above(dst - step, 4) + 2) >> 2;
     if constexpr (Sides == 2) dc = (sum_left(dst, step, 4) + 2) >> 2;
-    const __m128i v = _mm_set1_epi16(static_cast<short>(dc));
+    return dc;
+}
+template <int Sides>
+void dc4x4(Opx16u* dst, std::ptrdiff_t step, int bd) noexcept {
+    const __m128i v = _mm_set1_epi16(static_cast<short>(dc4x4_value<Sides>(dst, step, bd)));
     for (int y = 0; y < 4; ++y) store64(dst + y * step, v);
+}
+template <int Sides>
+void dc4x4_add(Opx16u* dst, std::ptrdiff_t step, int bd, const Opx16s* res, int max) noexcept {
+    const __m128i v = _mm_set1_epi16(static_cast<short>(dc4x4_value<Sides>(dst, step, bd)));
+    out_rows<true>(dst, step, 0, v, res, max);
+    out_rows<true>(dst, step, 1, v, res, max);
 }
 
 // ---- 8×8 --------------------------------------------------------------------------------------
@@ -458,9 +505,25 @@ constexpr IntraKernelsHigh make_table(std::integer_sequence<int, S...>) {
     });
 }
 
+constexpr Pred4x4AddHighTable make_add_table() {
+    constexpr Pred4x4AddHighFn kSlots[kNumPred4x4Slots] = {
+        v4x4_add,           h4x4_add,           dc4x4_add<3>,       dir4x4_add<3, true>,
+        dir4x4_add<4, true>, dir4x4_add<5, true>, dir4x4_add<6, true>, dir4x4_add<7, true>,
+        dir4x4_add<8, true>, dir4x4_add<3, false>, dir4x4_add<7, false>, dc4x4_add<1>,
+        dc4x4_add<2>,       dc4x4_add<0>};
+    Pred4x4AddHighTable t{};
+    for (int mode = 0; mode < 9; ++mode)
+        for (int bits = 0; bits < 128; ++bits) {
+            const int slot = pred4x4_slot(mode, bits & kAvail4x4Bits);
+            t.by_avail[mode][bits] = slot < 0 ? nullptr : kSlots[slot];
+        }
+    return t;
+}
+
 }  // namespace
 
 extern const IntraKernelsHigh kIntraHigh =
     make_table(std::make_integer_sequence<int, kNumChromaDcSlots>{});
+extern const Pred4x4AddHighTable kPred4x4AddHigh = make_add_table();
 
 }  // namespace opx::h264::avx2

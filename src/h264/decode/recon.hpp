@@ -133,8 +133,8 @@ void add_residual4x4_high(Opx16u* dst, std::ptrdiff_t step, const Opx16s* res,
                           int max_sample) noexcept;
 }
 
-// The kernels of the 16-bit-sample drivers. residuals4x4 and add_residual4x4 are null in the
-// portable table, whose intra 4×4 driver then adds block by block.
+// The kernels of the 16-bit-sample drivers. residuals4x4, add_residual4x4 and pred4x4_add are
+// null in the portable table, whose intra 4×4 driver then adds block by block.
 struct ReconKernelsHigh {
     const IntraKernelsHigh& intra;
     const TransformKernels& transform;
@@ -142,16 +142,18 @@ struct ReconKernelsHigh {
     Add8x8BlocksHighFn add8x8_blocks;
     Residuals4x4HighFn residuals4x4;
     AddResidual4x4HighFn add_residual4x4;
+    const Pred4x4AddHighTable* pred4x4_add;  // null: predict, then add_residual4x4
 };
 namespace ref {
-inline const ReconKernelsHigh kReconHigh{kIntraHigh,         kTransform, add4x4_blocks_high,
-                                         add8x8_blocks_high, nullptr,    nullptr};
+inline const ReconKernelsHigh kReconHigh{
+    kIntraHigh, kTransform, add4x4_blocks_high, add8x8_blocks_high, nullptr, nullptr, nullptr};
 }
 #if OPX_USE_AVX2
 namespace avx2 {
-inline const ReconKernelsHigh kReconHigh{kIntraHigh,         kTransform,
-                                         add4x4_blocks_high, add8x8_blocks_high,
-                                         residuals4x4_high,  add_residual4x4_high};
+inline const ReconKernelsHigh kReconHigh{kIntraHigh,          kTransform,
+                                         add4x4_blocks_high,  add8x8_blocks_high,
+                                         residuals4x4_high,   add_residual4x4_high,
+                                         &kPred4x4AddHigh};
 }
 #endif
 

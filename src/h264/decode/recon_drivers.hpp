@@ -268,6 +268,16 @@ OPX_INLINE OpxResult luma_intra_4x4_blocks(const ReconOps<S>& o, C** coeffs, S* 
                     return opxErrOutOfRange;
                 }
                 S* blk = dst + luma4x4_y(n) * step + luma4x4_x(n);
+                if ((coded & (1u << n)) && o.k.pred4x4_add) {
+                    // Prediction and residual in one kernel, unless a substitution is due.
+                    const auto fn = o.k.pred4x4_add->by_avail[mode][avail[n] & kAvail4x4Bits];
+                    if (fn) {
+                        fn(blk, step, o.bd, r, o.max);
+                        r += 16;
+                        c += 16;
+                        continue;
+                    }
+                }
                 substituted |= o.pred4x4(blk, step, mode, avail[n]);
                 if (coded & (1u << n)) {
                     o.k.add_residual4x4(blk, step, r, o.max);
