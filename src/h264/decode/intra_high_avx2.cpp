@@ -357,9 +357,17 @@ void pred8x8(Opx16u* dst, std::ptrdiff_t step, int avail, int bd) noexcept {
                 storeu(dst + y * step,
                        (y & 1) ? loadu(fl + kT0 + 1 + (y >> 1)) : loadu(al + kT0 + (y >> 1)));
         } else {
+            // Each row gathered into a register and stored whole (eight word stores would keep
+            // the whole-row reads of the residual addition waiting for them).
             constexpr const Index8x8& ix = kIndex8x8<Mode>;
-            for (int y = 0; y < 8; ++y)
-                for (int x = 0; x < 8; ++x) dst[y * step + x] = m[ix.v[8 * y + x]];
+            for (int y = 0; y < 8; ++y) {
+                const unsigned char* v = ix.v + 8 * y;
+                storeu(dst + y * step,
+                       _mm_setr_epi16(static_cast<short>(m[v[0]]), static_cast<short>(m[v[1]]),
+                                      static_cast<short>(m[v[2]]), static_cast<short>(m[v[3]]),
+                                      static_cast<short>(m[v[4]]), static_cast<short>(m[v[5]]),
+                                      static_cast<short>(m[v[6]]), static_cast<short>(m[v[7]])));
+            }
         }
     }
 }
