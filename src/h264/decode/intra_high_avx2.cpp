@@ -162,9 +162,8 @@ void h4x4_add(Opx16u* dst, std::ptrdiff_t step, int, const Opx16s* res, int max)
     for (int h = 0; h < 2; ++h)
         out_rows<true>(
             dst, step, h,
-            _mm_unpacklo_epi64(
-                _mm_set1_epi16(static_cast<short>(dst[2 * h * step - 1])),
-                _mm_set1_epi16(static_cast<short>(dst[(2 * h + 1) * step - 1]))),
+            _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<short>(dst[2 * h * step - 1])),
+                               _mm_set1_epi16(static_cast<short>(dst[(2 * h + 1) * step - 1]))),
             res, max);
 }
 
@@ -514,11 +513,20 @@ constexpr IntraKernelsHigh make_table(std::integer_sequence<int, S...>) {
 }
 
 constexpr Pred4x4AddHighTable make_add_table() {
-    constexpr Pred4x4AddHighFn kSlots[kNumPred4x4Slots] = {
-        v4x4_add,           h4x4_add,           dc4x4_add<3>,       dir4x4_add<3, true>,
-        dir4x4_add<4, true>, dir4x4_add<5, true>, dir4x4_add<6, true>, dir4x4_add<7, true>,
-        dir4x4_add<8, true>, dir4x4_add<3, false>, dir4x4_add<7, false>, dc4x4_add<1>,
-        dc4x4_add<2>,       dc4x4_add<0>};
+    constexpr Pred4x4AddHighFn kSlots[kNumPred4x4Slots] = {v4x4_add,
+                                                           h4x4_add,
+                                                           dc4x4_add<3>,
+                                                           dir4x4_add<3, true>,
+                                                           dir4x4_add<4, true>,
+                                                           dir4x4_add<5, true>,
+                                                           dir4x4_add<6, true>,
+                                                           dir4x4_add<7, true>,
+                                                           dir4x4_add<8, true>,
+                                                           dir4x4_add<3, false>,
+                                                           dir4x4_add<7, false>,
+                                                           dc4x4_add<1>,
+                                                           dc4x4_add<2>,
+                                                           dc4x4_add<0>};
     Pred4x4AddHighTable t{};
     for (int mode = 0; mode < 9; ++mode)
         for (int bits = 0; bits < 128; ++bits) {

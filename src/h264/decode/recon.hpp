@@ -131,7 +131,7 @@ void residuals4x4_high(Opx16s* res, const Opx32s* coeffs, int count, int qp,
                        const Opx16s* level_scale) noexcept;
 void add_residual4x4_high(Opx16u* dst, std::ptrdiff_t step, const Opx16s* res,
                           int max_sample) noexcept;
-}
+}  // namespace avx2
 
 // The kernels of the 16-bit-sample drivers. residuals4x4, add_residual4x4 and pred4x4_add are
 // null in the portable table, whose intra 4×4 driver then adds block by block.
@@ -150,10 +150,9 @@ inline const ReconKernelsHigh kReconHigh{
 }
 #if OPX_USE_AVX2
 namespace avx2 {
-inline const ReconKernelsHigh kReconHigh{kIntraHigh,          kTransform,
-                                         add4x4_blocks_high,  add8x8_blocks_high,
-                                         residuals4x4_high,   add_residual4x4_high,
-                                         &kPred4x4AddHigh};
+inline const ReconKernelsHigh kReconHigh{
+    kIntraHigh,        kTransform,           add4x4_blocks_high, add8x8_blocks_high,
+    residuals4x4_high, add_residual4x4_high, &kPred4x4AddHigh};
 }
 #endif
 

@@ -22,8 +22,8 @@ struct ReconOps<Opx8u> {
     // register).
     static constexpr bool kBlocks = false;
     const ReconKernels& k;
-    static Opx16s* add_blocks(Opx8u*, std::ptrdiff_t, Opx16s* c, const Opx16s*, std::uint32_t,
-                              int, bool, int, const Opx16s*) noexcept {
+    static Opx16s* add_blocks(Opx8u*, std::ptrdiff_t, Opx16s* c, const Opx16s*, std::uint32_t, int,
+                              bool, int, const Opx16s*) noexcept {
         return c;
     }
     // 4:2:2 chroma components (matrix style) go through one kernel call each.
@@ -106,8 +106,8 @@ struct ReconOps<Opx16u> {
         return k.add4x4_blocks(b, st, c, dc, coded, pairs, luma, qp, max, ls);
     }
     static constexpr bool kChroma422Blocks = true;
-    OPX_INLINE Opx32s* add_chroma_blocks(Opx16u* b, std::ptrdiff_t st, Opx32s* c,
-                                         const Opx32s* dc, std::uint32_t coded, int pairs, int qp,
+    OPX_INLINE Opx32s* add_chroma_blocks(Opx16u* b, std::ptrdiff_t st, Opx32s* c, const Opx32s* dc,
+                                         std::uint32_t coded, int pairs, int qp,
                                          const Opx16s* ls) const noexcept {
         return k.add4x4_blocks(b, st, c, dc, coded, pairs, false, qp, max, ls);
     }
@@ -442,8 +442,8 @@ OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
         C* c = *q.coeffs;
         if constexpr (ReconOps<S>::kBlocks) {
             if (!q.bypass) {
-                *q.coeffs =
-                    o.add_blocks(q.plane, q.step, c, dc[comp], q.ac, kBlocks / 2, false, q.qp, q.ls);
+                *q.coeffs = o.add_blocks(q.plane, q.step, c, dc[comp], q.ac, kBlocks / 2, false,
+                                         q.qp, q.ls);
                 continue;
             }
         }

@@ -22,7 +22,8 @@ void luma_inter_4x4(const ReconKernelsHigh& k, const HighLuma& p) noexcept {
 
 void luma_inter_8x8(const ReconKernelsHigh& k, const HighLuma& p) noexcept {
     if (!p.bypass) {
-        *p.coeffs = k.add8x8_blocks(p.dst, p.step, *p.coeffs, p.cbp & 15, p.qp, (1 << p.bd) - 1, p.ls);
+        *p.coeffs =
+            k.add8x8_blocks(p.dst, p.step, *p.coeffs, p.cbp & 15, p.qp, (1 << p.bd) - 1, p.ls);
         return;
     }
     luma_inter_8x8_blocks(ops(k, p.bd), p.coeffs, p.dst, p.step, p.cbp, p.qp, p.ls, p.bypass);

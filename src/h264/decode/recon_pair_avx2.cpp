@@ -115,7 +115,8 @@ Opx16s* chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, const Opx16s* 
         const std::uint32_t two = (coded >> (2 * m)) & 3;
         const Opx16s* d = dc + 2 * m;
         // Uncoded blocks with DC values -32..31 have zero residuals.
-        if (!two && static_cast<unsigned>(d[0] + 32) < 64u && static_cast<unsigned>(d[1] + 32) < 64u)
+        if (!two && static_cast<unsigned>(d[0] + 32) < 64u &&
+            static_cast<unsigned>(d[1] + 32) < 64u)
             continue;
         Opx8u* blk = dst + 4 * m * step;
         const Opx16s* left = (two & 1) ? c : kZeroBlock16;
@@ -139,8 +140,8 @@ Opx16s* chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, const Opx16s* 
         const __m128i q23 = _mm_unpacklo_epi32(load64(blk + 2 * step), load64(blk + 3 * step));
         const __m256i s01 = _mm256_add_epi16(_mm256_cvtepu8_epi16(q01), r01);
         const __m256i s23 = _mm256_add_epi16(_mm256_cvtepu8_epi16(q23), r23);
-        const __m256i out = _mm256_permutevar8x32_epi32(
-            _mm256_packus_epi16(s01, s23), _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+        const __m256i out = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(s01, s23),
+                                                        _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
         const __m128i lo = _mm256_castsi256_si128(out), hi = _mm256_extracti128_si256(out, 1);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(blk), lo);
         store_high64(blk + step, lo);
@@ -156,10 +157,8 @@ Opx16s* add4x4_chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, co
                              std::uint32_t coded, int pairs, int qp,
                              const Opx16s* level_scale) noexcept {
     const int q6 = qp / 6;
-    if (q6 < 4)
-        return chroma_blocks<0>(dst, step, coeffs, dc, coded, pairs, q6, level_scale);
-    if (q6 == 4)
-        return chroma_blocks<1>(dst, step, coeffs, dc, coded, pairs, q6, level_scale);
+    if (q6 < 4) return chroma_blocks<0>(dst, step, coeffs, dc, coded, pairs, q6, level_scale);
+    if (q6 == 4) return chroma_blocks<1>(dst, step, coeffs, dc, coded, pairs, q6, level_scale);
     return chroma_blocks<2>(dst, step, coeffs, dc, coded, pairs, q6, level_scale);
 }
 
@@ -204,8 +203,8 @@ OPX_INLINE void add_rows(Opx16u* row, std::ptrdiff_t step, __m256i ra, __m256i r
     const __m256i p = _mm256_inserti128_si256(
         _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row))),
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + step)), 1);
-    const __m256i v = _mm256_min_epi16(
-        _mm256_max_epi16(_mm256_adds_epi16(p, r), _mm256_setzero_si256()), top);
+    const __m256i v =
+        _mm256_min_epi16(_mm256_max_epi16(_mm256_adds_epi16(p, r), _mm256_setzero_si256()), top);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(row), _mm256_castsi256_si128(v));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(row + step), _mm256_extracti128_si256(v, 1));
 }
@@ -329,9 +328,12 @@ void residuals(Opx16s* res, const Opx32s* c, int count, int qp, const Opx16s* le
         r[0] = _mm256_add_epi32(r[0], k32);
         idct4_pass(r);
         // packs: [k rows 0, 1 | k + 1 rows 0, 1] and rows 2, 3 alike.
-        const __m256i p01 = _mm256_packs_epi32(_mm256_srai_epi32(r[0], 6), _mm256_srai_epi32(r[1], 6));
-        const __m256i p23 = _mm256_packs_epi32(_mm256_srai_epi32(r[2], 6), _mm256_srai_epi32(r[3], 6));
-        _mm256_store_si256(reinterpret_cast<__m256i*>(res), _mm256_permute2x128_si256(p01, p23, 0x20));
+        const __m256i p01 =
+            _mm256_packs_epi32(_mm256_srai_epi32(r[0], 6), _mm256_srai_epi32(r[1], 6));
+        const __m256i p23 =
+            _mm256_packs_epi32(_mm256_srai_epi32(r[2], 6), _mm256_srai_epi32(r[3], 6));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(res),
+                           _mm256_permute2x128_si256(p01, p23, 0x20));
         _mm256_store_si256(reinterpret_cast<__m256i*>(res + 16),
                            _mm256_permute2x128_si256(p01, p23, 0x31));
     }
@@ -375,10 +377,14 @@ void add_residual4x4_high(Opx16u* dst, std::ptrdiff_t step, const Opx16s* res,
     const __m128i top = _mm_set1_epi16(static_cast<short>(max_sample)), zero = _mm_setzero_si128();
     for (int h = 0; h < 2; ++h) {
         Opx16u* row = dst + 2 * h * step;
-        const __m128i p = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row)),
-                                             _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + step)));
+        const __m128i p =
+            _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row)),
+                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + step)));
         const __m128i v = _mm_min_epi16(
-            _mm_max_epi16(_mm_adds_epi16(p, _mm_load_si128(reinterpret_cast<const __m128i*>(res + 8 * h))), zero), top);
+            _mm_max_epi16(
+                _mm_adds_epi16(p, _mm_load_si128(reinterpret_cast<const __m128i*>(res + 8 * h))),
+                zero),
+            top);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(row), v);
         _mm_storeh_pd(reinterpret_cast<double*>(row + step), _mm_castsi128_pd(v));
     }

@@ -558,9 +558,9 @@ inline void add8x8_columns(Opx16u* dst, std::int32_t dst_step, const Opx16u* pre
     // The prediction is read whole before any row is written.
     __m256i p[4];
     for (int y = 0; y < 8; y += 2)
-        p[y / 2] = _mm256_inserti128_si256(
-            _mm256_castsi128_si256(load128(row_at(pred, pred_step, y))),
-            load128(row_at(pred, pred_step, y + 1)), 1);
+        p[y / 2] =
+            _mm256_inserti128_si256(_mm256_castsi128_si256(load128(row_at(pred, pred_step, y))),
+                                    load128(row_at(pred, pred_step, y + 1)), 1);
     const __m256i top = _mm256_set1_epi16(static_cast<short>(max_sample));
     for (int y = 0; y < 8; y += 2) {
         // packs gives the lanes [row y 0..3, row y + 1 0..3], [row y 4..7, row y + 1 4..7];
@@ -1011,8 +1011,8 @@ void chroma_dc2x4_matrix(Opx16s* c, int qp, int ls) noexcept {
     const __m128i eg = _mm_hsub_epi16(v, v);  // [e_s, g_s, e_d, g_d, ...]
     const __m128i t = _mm_unpacklo_epi64(ab, eg);
     // (f0, f3) and (f1, f2) of s and d as word pairs [s, d]; dwords f0, f1, f2, f3 in order.
-    const __m128i f = _mm_shuffle_epi32(
-        _mm_unpacklo_epi32(_mm_hadd_epi16(t, t), _mm_hsub_epi16(t, t)), 0xB4);
+    const __m128i f =
+        _mm_shuffle_epi32(_mm_unpacklo_epi32(_mm_hadd_epi16(t, t), _mm_hsub_epi16(t, t)), 0xB4);
     const int q6 = (qp + 3) / 6;
     if (q6 >= 6) {
         // Bits 0..15 of (f * ls) << (q6 - 6) depend on those of f * ls alone.
@@ -1032,19 +1032,18 @@ void chroma_dc2x4_matrix(Opx16s* c, int qp, int ls) noexcept {
 
 void chroma_dc2x4_matrix_high(Opx32s* c, int qp, int ls) noexcept {
     const __m128i lo = load128(c), hi = load128(c + 4);
-    const __m128i s = _mm_hadd_epi32(lo, hi);   // s0..s3
-    const __m128i d = _mm_hsub_epi32(lo, hi);   // d0..d3
-    const __m128i ab = _mm_hadd_epi32(s, d);    // [s0 + s1, s2 + s3, d0 + d1, d2 + d3]: a, b of s, d
-    const __m128i eg = _mm_hsub_epi32(s, d);    // [s0 - s1, s2 - s3, d0 - d1, d2 - d3]: e, g of s, d
+    const __m128i s = _mm_hadd_epi32(lo, hi);  // s0..s3
+    const __m128i d = _mm_hsub_epi32(lo, hi);  // d0..d3
+    const __m128i ab = _mm_hadd_epi32(s, d);   // [s0 + s1, s2 + s3, d0 + d1, d2 + d3]: a, b of s, d
+    const __m128i eg = _mm_hsub_epi32(s, d);   // [s0 - s1, s2 - s3, d0 - d1, d2 - d3]: e, g of s, d
     // Output position 2k + h takes f_k of s (h 0) or d (h 1): f0, f1 = a + b, a - b and
     // f2, f3 = e - g, e + g, each as [s, d, s, d] from [a_s, a_d, a_s, a_d] and [b_s, b_d, ...].
     const __m128i a2 = _mm_shuffle_epi32(ab, 0x88), b2 = _mm_shuffle_epi32(ab, 0xDD);
     const __m128i e2 = _mm_shuffle_epi32(eg, 0x88), g2 = _mm_shuffle_epi32(eg, 0xDD);
     const __m128i f01 = _mm_blend_epi32(_mm_add_epi32(a2, b2), _mm_sub_epi32(a2, b2), 0xC);
     const __m128i f23 = _mm_blend_epi32(_mm_sub_epi32(e2, g2), _mm_add_epi32(e2, g2), 0xC);
-    const __m256i p =
-        _mm256_mullo_epi32(_mm256_inserti128_si256(_mm256_castsi128_si256(f01), f23, 1),
-                           _mm256_set1_epi32(ls));
+    const __m256i p = _mm256_mullo_epi32(
+        _mm256_inserti128_si256(_mm256_castsi128_si256(f01), f23, 1), _mm256_set1_epi32(ls));
     const int q6 = (qp + 3) / 6;
     store256(c, q6 < 6 ? _mm256_sra_epi32(_mm256_add_epi32(p, _mm256_set1_epi32(1 << (5 - q6))),
                                           _mm_cvtsi32_si128(6 - q6))
