@@ -992,15 +992,16 @@ void chroma_dc2x2_matrix(Opx16s* c, int qp, int ls) noexcept {
 }
 
 void chroma_dc2x2_matrix_high(Opx32s* c, int qp, int ls) noexcept {
-    const std::uint32_t u[4] = {static_cast<std::uint32_t>(c[0]), static_cast<std::uint32_t>(c[1]),
-                                static_cast<std::uint32_t>(c[2]), static_cast<std::uint32_t>(c[3])};
-    const std::uint32_t s0 = u[0] + u[1], d0 = u[0] - u[1], s1 = u[2] + u[3], d1 = u[2] - u[3];
-    const std::uint32_t f[4] = {s0 + s1, d0 + d1, s0 - s1, d0 - d1};
+    const __m128i x = load128(c);
+    // [s0, d0, s1, d1] with s0, d0 = c0 +- c1 and s1, d1 = c2 +- c3.
+    const __m128i t = _mm_unpacklo_epi32(_mm_hadd_epi32(x, x), _mm_hsub_epi32(x, x));
+    const __m128i a = _mm_shuffle_epi32(t, 0x44), b = _mm_shuffle_epi32(t, 0xEE);
+    // [s0 + s1, d0 + d1, s0 - s1, d0 - d1]
+    const __m128i f = _mm_blend_epi32(_mm_add_epi32(a, b), _mm_sub_epi32(a, b), 0xC);
+    const __m128i p = _mm_mullo_epi32(f, _mm_set1_epi32(ls));
     const int q6 = qp / 6;
-    for (int i = 0; i < 4; ++i) {
-        const std::uint32_t d = f[i] * static_cast<std::uint32_t>(ls);
-        c[i] = q6 < 5 ? wrap32(d) >> (5 - q6) : wrap32(d << (q6 - 5));
-    }
+    store128(c, q6 < 5 ? _mm_sra_epi32(p, _mm_cvtsi32_si128(5 - q6))
+                       : _mm_sll_epi32(p, _mm_cvtsi32_si128(q6 - 5)));
 }
 
 void chroma_dc2x4_matrix(Opx16s* c, int qp, int ls) noexcept {
