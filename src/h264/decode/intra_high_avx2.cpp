@@ -355,6 +355,23 @@ void pred8x8(Opx16u* dst, std::ptrdiff_t step, int avail, int bd) noexcept {
             for (int y = 0; y < 8; ++y)
                 storeu(dst + y * step,
                        (y & 1) ? loadu(fl + kT0 + 1 + (y >> 1)) : loadu(al + kT0 + (y >> 1)));
+        } else if constexpr (Mode == 8) {
+            // Row y is R[2y .. 2y + 7] of the sequence R[2j] = A[6 - j], R[2j + 1] = F[6 - j]
+            // (j = 0..6; R[13] = F[0] is the zHU = 13 sample) followed by L[0] = p'[-1, 7].
+            const __m128i rev = _mm_setr_epi8(12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1, 14, 15);
+            const __m128i ar = _mm_shuffle_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(al)), rev);
+            const __m128i fr = _mm_shuffle_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(fl)), rev);
+            const __m128i l0 = _mm_set1_epi16(static_cast<short>(ln[0]));
+            const __m128i lo = _mm_unpacklo_epi16(ar, fr);                             // R[0..7]
+            const __m128i hi = _mm_blend_epi16(_mm_unpackhi_epi16(ar, fr), l0, 0xC0);  // R[8..15]
+            storeu(dst, lo);
+            storeu(dst + step, _mm_alignr_epi8(hi, lo, 4));
+            storeu(dst + 2 * step, _mm_alignr_epi8(hi, lo, 8));
+            storeu(dst + 3 * step, _mm_alignr_epi8(hi, lo, 12));
+            storeu(dst + 4 * step, hi);
+            storeu(dst + 5 * step, _mm_alignr_epi8(l0, hi, 4));
+            storeu(dst + 6 * step, _mm_alignr_epi8(l0, hi, 8));
+            storeu(dst + 7 * step, _mm_alignr_epi8(l0, hi, 12));
         } else {
             // Each row gathered into a register and stored whole (eight word stores would keep
             // the whole-row reads of the residual addition waiting for them).
