@@ -204,47 +204,6 @@ void dc4x4_add(Opx16u* dst, std::ptrdiff_t step, int bd, const Opx16s* res, int 
 
 constexpr int kL0 = 7, kC = 8, kT0 = 9;
 
-// F/A index on the line of sample (x, y) of modes 5, 6, 8 (clauses 8.3.2.2.7, 8.3.2.2.8,
-// 8.3.2.2.10 with p'[x, -1] at 9 + x and p'[-1, y] at 7 - y); j = -1 stands for L[0] itself.
-constexpr Pick pick8x8(int mode, int x, int y) {
-    switch (mode) {
-        case 5: {
-            const int z = 2 * x - y;
-            if (z >= 0 && !(z & 1)) return {true, 8 + x - (y >> 1)};
-            if (z >= -1) return {false, 8 + x - (y >> 1)};
-            return {false, 9 - y + 2 * x};
-        }
-        case 6: {
-            const int z = 2 * y - x;
-            if (z >= 0 && !(z & 1)) return {true, 7 - y + (x >> 1)};
-            if (z >= -1) return {false, 8 - y + (x >> 1)};
-            return {false, 7 + x - 2 * y};
-        }
-        default: {  // 8
-            const int z = x + 2 * y;
-            if (z > 13) return {false, -1};  // p'[-1, 7]
-            if (z == 13) return {false, 0};  // (p'[-1, 6] + 3 p'[-1, 7] + 2) >> 2
-            return (z & 1) ? Pick{false, 6 - y - (x >> 1)} : Pick{true, 6 - y - (x >> 1)};
-        }
-    }
-}
-
-// Index into the memory block [F | A | L] (32 words each) of every sample of modes 5, 6, 8.
-struct Index8x8 {
-    unsigned char v[64];
-};
-constexpr Index8x8 index8x8(int mode) {
-    Index8x8 t{};
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) {
-            const Pick p = pick8x8(mode, x, y);
-            t.v[8 * y + x] = static_cast<unsigned char>(p.j < 0 ? 64 : p.a ? 32 + p.j : p.j);
-        }
-    return t;
-}
-template <int Mode>
-constexpr Index8x8 kIndex8x8 = index8x8(Mode);
-
 template <int Mode>
 void pred8x8(Opx16u* dst, std::ptrdiff_t step, int avail, int bd) noexcept {
     constexpr bool uses_above = Mode != 1 && Mode != 8;
@@ -355,8 +314,39 @@ void pred8x8(Opx16u* dst, std::ptrdiff_t step, int avail, int bd) noexcept {
             for (int y = 0; y < 8; ++y)
                 storeu(dst + y * step,
                        (y & 1) ? loadu(fl + kT0 + 1 + (y >> 1)) : loadu(al + kT0 + (y >> 1)));
-        } else if constexpr (Mode == 8) {
-            // Row y is R[2y .. 2y + 7] of the sequence R[2j] = A[6 - j], R[2j + 1] = F[6 - j]
+        } else if constexpr (Mode == 5) {
+            // Vertical-right (clause 8.3.2.2.7): row y = 2k (2k + 1): samples x >= k are A[8 + x - k] (F[8 + x - k]); the first k
+            // are F[9 - y + 2x], from F's odd (even) entries: Fo[i] = F[2i + 1], Fe[i] = F[2i].
+            const __m128i f0 = _mm_load_si128(reinterpret_cast<const __m128i*>(fl));
+            const __m128i fo = _mm_shuffle_epi8(
+                f0, _mm_setr_epi8(2, 3, 6, 7, 10, 11, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1));
+            const __m128i fe = _mm_shuffle_epi8(
+                f0, _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1));
+            storeu(dst, loadu(al + 8));
+            storeu(dst + step, loadu(fl + 8));
+            storeu(dst + 2 * step, _mm_blend_epi16(loadu(al + 7), _mm_srli_si128(fo, 6), 0x01));
+            storeu(dst + 3 * step, _mm_blend_epi16(loadu(fl + 7), _mm_srli_si128(fe, 6), 0x01));
+            storeu(dst + 4 * step, _mm_blend_epi16(loadu(al + 6), _mm_srli_si128(fo, 4), 0x03));
+            storeu(dst + 5 * step, _mm_blend_epi16(loadu(fl + 6), _mm_srli_si128(fe, 4), 0x03));
+            storeu(dst + 6 * step, _mm_blend_epi16(loadu(al + 5), _mm_srli_si128(fo, 2), 0x07));
+            storeu(dst + 7 * step, _mm_blend_epi16(loadu(fl + 5), _mm_srli_si128(fe, 2), 0x07));
+        } else if constexpr (Mode == 6) {
+            // Horizontal-down (clause 8.3.2.2.8): samples with x <= 2y + 1 are S[14 - 2y + x] of the sequence S[2j] = A[j],
+            // S[2j + 1] = F[j + 1]; the others (rows 0..2 only) F[7 + x - 2y].
+            const __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(al));
+            const __m128i f1 = loadu(fl + 1);
+            const __m128i lo = _mm_unpacklo_epi16(a, f1), hi = _mm_unpackhi_epi16(a, f1);
+            storeu(dst, _mm_blend_epi16(_mm_srli_si128(hi, 12), loadu(fl + 7), 0xFC));
+            storeu(dst + step, _mm_blend_epi16(_mm_srli_si128(hi, 8), loadu(fl + 5), 0xF0));
+            storeu(dst + 2 * step, _mm_blend_epi16(_mm_srli_si128(hi, 4), loadu(fl + 3), 0xC0));
+            storeu(dst + 3 * step, hi);
+            storeu(dst + 4 * step, _mm_alignr_epi8(hi, lo, 12));
+            storeu(dst + 5 * step, _mm_alignr_epi8(hi, lo, 8));
+            storeu(dst + 6 * step, _mm_alignr_epi8(hi, lo, 4));
+            storeu(dst + 7 * step, lo);
+        } else {
+            static_assert(Mode == 8);
+            // Horizontal-up (clause 8.3.2.2.10): row y is R[2y .. 2y + 7] of the sequence R[2j] = A[6 - j], R[2j + 1] = F[6 - j]
             // (j = 0..6; R[13] = F[0] is the zHU = 13 sample) followed by L[0] = p'[-1, 7].
             const __m128i rev = _mm_setr_epi8(12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1, 14, 15);
             const __m128i ar = _mm_shuffle_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(al)), rev);
@@ -372,18 +362,6 @@ void pred8x8(Opx16u* dst, std::ptrdiff_t step, int avail, int bd) noexcept {
             storeu(dst + 5 * step, _mm_alignr_epi8(l0, hi, 4));
             storeu(dst + 6 * step, _mm_alignr_epi8(l0, hi, 8));
             storeu(dst + 7 * step, _mm_alignr_epi8(l0, hi, 12));
-        } else {
-            // Each row gathered into a register and stored whole (eight word stores would keep
-            // the whole-row reads of the residual addition waiting for them).
-            constexpr const Index8x8& ix = kIndex8x8<Mode>;
-            for (int y = 0; y < 8; ++y) {
-                const unsigned char* v = ix.v + 8 * y;
-                storeu(dst + y * step,
-                       _mm_setr_epi16(static_cast<short>(m[v[0]]), static_cast<short>(m[v[1]]),
-                                      static_cast<short>(m[v[2]]), static_cast<short>(m[v[3]]),
-                                      static_cast<short>(m[v[4]]), static_cast<short>(m[v[5]]),
-                                      static_cast<short>(m[v[6]]), static_cast<short>(m[v[7]])));
-            }
         }
     }
 }
