@@ -30,7 +30,8 @@ void init() {
 }
 
 using namespace opx::h264;
-const ReconKernels kRef{ref::kIntra, ref::kTransform, ref::add4x4_flat_pair};
+const ReconKernels kRef{ref::kIntra, ref::kTransform, ref::add4x4_flat_pair,
+                        ref::add4x4_chroma_blocks};
 
 }  // namespace
 

@@ -93,7 +93,8 @@ ChromaPlane16 plane(const OpxReconstructInfo& r, int ls_dc, int blocks) {
                          ls_dc};
 }
 
-const ReconKernels kRef8{ref::kIntra, ref::kTransform, ref::add4x4_flat_pair};
+const ReconKernels kRef8{ref::kIntra, ref::kTransform, ref::add4x4_flat_pair,
+                         ref::add4x4_chroma_blocks};
 
 }  // namespace
 

@@ -567,6 +567,44 @@ TEST(H264ReconHigh, Chroma422DcOnlyWithQpDcAround36) {
     }
 }
 
+// Blocks without AC coefficients: DC values -32..31 leave the prediction as it is (the kernels
+// skip such blocks), -33 and 32 give residuals -1 and +1. At qp 33 with DC level scale 1 every
+// block's DC value is the coded Cb or Cr value itself. A DC product beyond 2^30 (level scale
+// 40000, qp 30: (f × LS + 1) >> 1) saturates the 16s8u DC value to 32767: residual 511.
+template <class T, class C>
+void chroma422_dc_edges(int depth) {
+    for (const auto& [cb, cr] : {std::pair{-33, 32}, std::pair{-32, 31}, std::pair{30000, 1}}) {
+        Case c;
+        c.fn = k422Inter;
+        c.bd = depth;
+        c.cbp[0] = c.cbp[1] = 1;
+        const bool big = cb == 30000;
+        c.qp[0] = c.qp[1] = big ? 30 : 33;
+        c.lsdc[0] = big ? 40000 : 1;
+        c.lsdc[1] = 1;  // qp 30: (1 + 1) >> 1 = 1, residual 0
+        for (auto& ls : c.ls) std::fill(ls, ls + 64, Opx16s{16});
+        Pic<T> p;
+        std::fill(p.buf.begin(), p.buf.end(), T{100});
+        std::vector<C> s(64, 0);
+        s[0] = static_cast<C>(cb);
+        s[8] = static_cast<C>(cr);
+        World<T, C> w(p, p, s, s);
+        EXPECT_EQ(call(c, w), opxOk);
+        const int max = (1 << depth) - 1;
+        const int want_cb = big ? max : 100 + ((cb + 32) >> 6), want_cr = 100 + ((cr + 32) >> 6);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 8; ++x) {
+                ASSERT_EQ(w.pl[0].at(x, y), want_cb) << cb << " at " << x << "," << y;
+                ASSERT_EQ(w.pl[1].at(x, y), want_cr) << cr << " at " << x << "," << y;
+            }
+    }
+}
+
+TEST(H264ReconHigh, DcOnlyBlocksAroundTheSkippedRange) {
+    chroma422_dc_edges<Opx16u, Opx32s>(10);
+    chroma422_dc_edges<Opx8u, Opx16s>(8);
+}
+
 // 4:2:0 DC by the 2×2 rule at the top of the 14-bit range: qp 75 (q6 12), LS 16, f = 1 gives
 // ((1 × 16) << 12) >> 5 = 2048, residual (2048 + 32) >> 6 = 32 on every sample.
 TEST(H264ReconHigh, Chroma420DcAtQp75) {

@@ -140,6 +140,18 @@ namespace avx2 {
 extern const IntraKernelsHigh kIntraHigh;
 }
 
+// A 4×4 prediction added at once to a residual block (16 values in raster order, saturating
+// 16-bit addition, clamped to 0..max): the sum written, the prediction never stored. The same
+// kernels by mode and availability as pred4x4_by_avail (null where that is null). AVX2 only.
+using Pred4x4AddHighFn = void (*)(Opx16u* dst, std::ptrdiff_t step, int bd, const Opx16s* res,
+                                  int max) noexcept;
+struct Pred4x4AddHighTable {
+    Pred4x4AddHighFn by_avail[9][128];
+};
+namespace avx2 {
+extern const Pred4x4AddHighTable kPred4x4AddHigh;
+}
+
 // ---- drivers: availability, substitution and slot choice --------------------------------------
 
 // Neighbour groups each 4×4 / 8×8 mode needs (above-right is not listed: the standard

@@ -78,8 +78,23 @@ OPX_INLINE __m128i shuf(__m128i v, const signed char* c) {
     return _mm_shuffle_epi8(v, _mm_load_si128(reinterpret_cast<const __m128i*>(c)));
 }
 
-template <int Mode, bool AboveRight>
-void dir4x4(Opx16u* dst, std::ptrdiff_t step, int) noexcept {
+// Rows 2h and 2h + 1 of a 4×4 prediction (v: [row 2h | row 2h + 1]) stored; with kAdd first
+// added to the residual rows res[8h..8h + 7] (saturating) and clamped to 0..max.
+template <bool kAdd>
+OPX_INLINE void out_rows(Opx16u* dst, std::ptrdiff_t step, int h, __m128i v, const Opx16s* res,
+                         int max) {
+    if constexpr (kAdd)
+        v = _mm_min_epi16(
+            _mm_max_epi16(
+                _mm_adds_epi16(v, _mm_load_si128(reinterpret_cast<const __m128i*>(res + 8 * h))),
+                _mm_setzero_si128()),
+            _mm_set1_epi16(static_cast<short>(max)));
+    store64(dst + 2 * h * step, v);
+    store_high64(dst + (2 * h + 1) * step, v);
+}
+
+template <int Mode, bool AboveRight, bool kAdd>
+OPX_INLINE void dir4x4_body(Opx16u* dst, std::ptrdiff_t step, const Opx16s* res, int max) {
     const Opx16u* above = dst - step;
     __m128i e, r;  // e[0..7] and e[1..8]
     if constexpr (Mode == 3 || Mode == 7) {
@@ -116,19 +131,40 @@ void dir4x4(Opx16u* dst, std::ptrdiff_t step, int) noexcept {
     for (int h = 0; h < 2; ++h) {
         __m128i v = shuf(f, s.f[h]);
         if constexpr (Mode != 3 && Mode != 4) v = _mm_or_si128(v, shuf(a, s.a[h]));
-        store64(dst + 2 * h * step, v);
-        store_high64(dst + (2 * h + 1) * step, v);
+        out_rows<kAdd>(dst, step, h, v, res, max);
     }
+}
+template <int Mode, bool AboveRight>
+void dir4x4(Opx16u* dst, std::ptrdiff_t step, int) noexcept {
+    dir4x4_body<Mode, AboveRight, false>(dst, step, nullptr, 0);
+}
+template <int Mode, bool AboveRight>
+void dir4x4_add(Opx16u* dst, std::ptrdiff_t step, int, const Opx16s* res, int max) noexcept {
+    dir4x4_body<Mode, AboveRight, true>(dst, step, res, max);
 }
 
 void v4x4(Opx16u* dst, std::ptrdiff_t step, int) noexcept {
     const __m128i t = load64(dst - step);
     for (int y = 0; y < 4; ++y) store64(dst + y * step, t);
 }
+void v4x4_add(Opx16u* dst, std::ptrdiff_t step, int, const Opx16s* res, int max) noexcept {
+    const __m128i t = load64(dst - step);
+    const __m128i v = _mm_unpacklo_epi64(t, t);
+    out_rows<true>(dst, step, 0, v, res, max);
+    out_rows<true>(dst, step, 1, v, res, max);
+}
 
 void h4x4(Opx16u* dst, std::ptrdiff_t step, int) noexcept {
     for (int y = 0; y < 4; ++y)
         store64(dst + y * step, _mm_set1_epi16(static_cast<short>(dst[y * step - 1])));
+}
+void h4x4_add(Opx16u* dst, std::ptrdiff_t step, int, const Opx16s* res, int max) noexcept {
+    for (int h = 0; h < 2; ++h)
+        out_rows<true>(
+            dst, step, h,
+            _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<short>(dst[2 * h * step - 1])),
+                               _mm_set1_epi16(static_cast<short>(dst[(2 * h + 1) * step - 1]))),
+            res, max);
 }
 
 OPX_INLINE int sum_above(const Opx16u* p, int n) {
@@ -143,13 +179,23 @@ OPX_INLINE int sum_left(const Opx16u* dst, std::ptrdiff_t step, int n) {
 }
 
 template <int Sides>
-void dc4x4(Opx16u* dst, std::ptrdiff_t step, int bd) noexcept {
+OPX_INLINE int dc4x4_value(const Opx16u* dst, std::ptrdiff_t step, int bd) {
     int dc = 1 << (bd - 1);
     if constexpr (Sides == 3) dc = (sum_above(dst - step, 4) + sum_left(dst, step, 4) + 4) >> 3;
     if constexpr (Sides == 1) dc = (sum_above(dst - step, 4) + 2) >> 2;
     if constexpr (Sides == 2) dc = (sum_left(dst, step, 4) + 2) >> 2;
-    const __m128i v = _mm_set1_epi16(static_cast<short>(dc));
+    return dc;
+}
+template <int Sides>
+void dc4x4(Opx16u* dst, std::ptrdiff_t step, int bd) noexcept {
+    const __m128i v = _mm_set1_epi16(static_cast<short>(dc4x4_value<Sides>(dst, step, bd)));
     for (int y = 0; y < 4; ++y) store64(dst + y * step, v);
+}
+template <int Sides>
+void dc4x4_add(Opx16u* dst, std::ptrdiff_t step, int bd, const Opx16s* res, int max) noexcept {
+    const __m128i v = _mm_set1_epi16(static_cast<short>(dc4x4_value<Sides>(dst, step, bd)));
+    out_rows<true>(dst, step, 0, v, res, max);
+    out_rows<true>(dst, step, 1, v, res, max);
 }
 
 // ---- 8×8 --------------------------------------------------------------------------------------
@@ -157,47 +203,6 @@ void dc4x4(Opx16u* dst, std::ptrdiff_t step, int bd) noexcept {
 // L[25..] = p'[15, -1]; F and A over it as defined above, L[-1] taken as L[0].
 
 constexpr int kL0 = 7, kC = 8, kT0 = 9;
-
-// F/A index on the line of sample (x, y) of modes 5, 6, 8 (clauses 8.3.2.2.7, 8.3.2.2.8,
-// 8.3.2.2.10 with p'[x, -1] at 9 + x and p'[-1, y] at 7 - y); j = -1 stands for L[0] itself.
-constexpr Pick pick8x8(int mode, int x, int y) {
-    switch (mode) {
-        case 5: {
-            const int z = 2 * x - y;
-            if (z >= 0 && !(z & 1)) return {true, 8 + x - (y >> 1)};
-            if (z >= -1) return {false, 8 + x - (y >> 1)};
-            return {false, 9 - y + 2 * x};
-        }
-        case 6: {
-            const int z = 2 * y - x;
-            if (z >= 0 && !(z & 1)) return {true, 7 - y + (x >> 1)};
-            if (z >= -1) return {false, 8 - y + (x >> 1)};
-            return {false, 7 + x - 2 * y};
-        }
-        default: {  // 8
-            const int z = x + 2 * y;
-            if (z > 13) return {false, -1};  // p'[-1, 7]
-            if (z == 13) return {false, 0};  // (p'[-1, 6] + 3 p'[-1, 7] + 2) >> 2
-            return (z & 1) ? Pick{false, 6 - y - (x >> 1)} : Pick{true, 6 - y - (x >> 1)};
-        }
-    }
-}
-
-// Index into the memory block [F | A | L] (32 words each) of every sample of modes 5, 6, 8.
-struct Index8x8 {
-    unsigned char v[64];
-};
-constexpr Index8x8 index8x8(int mode) {
-    Index8x8 t{};
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) {
-            const Pick p = pick8x8(mode, x, y);
-            t.v[8 * y + x] = static_cast<unsigned char>(p.j < 0 ? 64 : p.a ? 32 + p.j : p.j);
-        }
-    return t;
-}
-template <int Mode>
-constexpr Index8x8 kIndex8x8 = index8x8(Mode);
 
 template <int Mode>
 void pred8x8(Opx16u* dst, std::ptrdiff_t step, int avail, int bd) noexcept {
@@ -309,10 +314,54 @@ void pred8x8(Opx16u* dst, std::ptrdiff_t step, int avail, int bd) noexcept {
             for (int y = 0; y < 8; ++y)
                 storeu(dst + y * step,
                        (y & 1) ? loadu(fl + kT0 + 1 + (y >> 1)) : loadu(al + kT0 + (y >> 1)));
+        } else if constexpr (Mode == 5) {
+            // Vertical-right (clause 8.3.2.2.7): row y = 2k (2k + 1): samples x >= k are A[8 + x - k] (F[8 + x - k]); the first k
+            // are F[9 - y + 2x], from F's odd (even) entries: Fo[i] = F[2i + 1], Fe[i] = F[2i].
+            const __m128i f0 = _mm_load_si128(reinterpret_cast<const __m128i*>(fl));
+            const __m128i fo = _mm_shuffle_epi8(
+                f0, _mm_setr_epi8(2, 3, 6, 7, 10, 11, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1));
+            const __m128i fe = _mm_shuffle_epi8(
+                f0, _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1));
+            storeu(dst, loadu(al + 8));
+            storeu(dst + step, loadu(fl + 8));
+            storeu(dst + 2 * step, _mm_blend_epi16(loadu(al + 7), _mm_srli_si128(fo, 6), 0x01));
+            storeu(dst + 3 * step, _mm_blend_epi16(loadu(fl + 7), _mm_srli_si128(fe, 6), 0x01));
+            storeu(dst + 4 * step, _mm_blend_epi16(loadu(al + 6), _mm_srli_si128(fo, 4), 0x03));
+            storeu(dst + 5 * step, _mm_blend_epi16(loadu(fl + 6), _mm_srli_si128(fe, 4), 0x03));
+            storeu(dst + 6 * step, _mm_blend_epi16(loadu(al + 5), _mm_srli_si128(fo, 2), 0x07));
+            storeu(dst + 7 * step, _mm_blend_epi16(loadu(fl + 5), _mm_srli_si128(fe, 2), 0x07));
+        } else if constexpr (Mode == 6) {
+            // Horizontal-down (clause 8.3.2.2.8): samples with x <= 2y + 1 are S[14 - 2y + x] of the sequence S[2j] = A[j],
+            // S[2j + 1] = F[j + 1]; the others (rows 0..2 only) F[7 + x - 2y].
+            const __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(al));
+            const __m128i f1 = loadu(fl + 1);
+            const __m128i lo = _mm_unpacklo_epi16(a, f1), hi = _mm_unpackhi_epi16(a, f1);
+            storeu(dst, _mm_blend_epi16(_mm_srli_si128(hi, 12), loadu(fl + 7), 0xFC));
+            storeu(dst + step, _mm_blend_epi16(_mm_srli_si128(hi, 8), loadu(fl + 5), 0xF0));
+            storeu(dst + 2 * step, _mm_blend_epi16(_mm_srli_si128(hi, 4), loadu(fl + 3), 0xC0));
+            storeu(dst + 3 * step, hi);
+            storeu(dst + 4 * step, _mm_alignr_epi8(hi, lo, 12));
+            storeu(dst + 5 * step, _mm_alignr_epi8(hi, lo, 8));
+            storeu(dst + 6 * step, _mm_alignr_epi8(hi, lo, 4));
+            storeu(dst + 7 * step, lo);
         } else {
-            constexpr const Index8x8& ix = kIndex8x8<Mode>;
-            for (int y = 0; y < 8; ++y)
-                for (int x = 0; x < 8; ++x) dst[y * step + x] = m[ix.v[8 * y + x]];
+            static_assert(Mode == 8);
+            // Horizontal-up (clause 8.3.2.2.10): row y is R[2y .. 2y + 7] of the sequence R[2j] = A[6 - j], R[2j + 1] = F[6 - j]
+            // (j = 0..6; R[13] = F[0] is the zHU = 13 sample) followed by L[0] = p'[-1, 7].
+            const __m128i rev = _mm_setr_epi8(12, 13, 10, 11, 8, 9, 6, 7, 4, 5, 2, 3, 0, 1, 14, 15);
+            const __m128i ar = _mm_shuffle_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(al)), rev);
+            const __m128i fr = _mm_shuffle_epi8(_mm_load_si128(reinterpret_cast<const __m128i*>(fl)), rev);
+            const __m128i l0 = _mm_set1_epi16(static_cast<short>(ln[0]));
+            const __m128i lo = _mm_unpacklo_epi16(ar, fr);                             // R[0..7]
+            const __m128i hi = _mm_blend_epi16(_mm_unpackhi_epi16(ar, fr), l0, 0xC0);  // R[8..15]
+            storeu(dst, lo);
+            storeu(dst + step, _mm_alignr_epi8(hi, lo, 4));
+            storeu(dst + 2 * step, _mm_alignr_epi8(hi, lo, 8));
+            storeu(dst + 3 * step, _mm_alignr_epi8(hi, lo, 12));
+            storeu(dst + 4 * step, hi);
+            storeu(dst + 5 * step, _mm_alignr_epi8(l0, hi, 4));
+            storeu(dst + 6 * step, _mm_alignr_epi8(l0, hi, 8));
+            storeu(dst + 7 * step, _mm_alignr_epi8(l0, hi, 12));
         }
     }
 }
@@ -458,9 +507,34 @@ constexpr IntraKernelsHigh make_table(std::integer_sequence<int, S...>) {
     });
 }
 
+constexpr Pred4x4AddHighTable make_add_table() {
+    constexpr Pred4x4AddHighFn kSlots[kNumPred4x4Slots] = {v4x4_add,
+                                                           h4x4_add,
+                                                           dc4x4_add<3>,
+                                                           dir4x4_add<3, true>,
+                                                           dir4x4_add<4, true>,
+                                                           dir4x4_add<5, true>,
+                                                           dir4x4_add<6, true>,
+                                                           dir4x4_add<7, true>,
+                                                           dir4x4_add<8, true>,
+                                                           dir4x4_add<3, false>,
+                                                           dir4x4_add<7, false>,
+                                                           dc4x4_add<1>,
+                                                           dc4x4_add<2>,
+                                                           dc4x4_add<0>};
+    Pred4x4AddHighTable t{};
+    for (int mode = 0; mode < 9; ++mode)
+        for (int bits = 0; bits < 128; ++bits) {
+            const int slot = pred4x4_slot(mode, bits & kAvail4x4Bits);
+            t.by_avail[mode][bits] = slot < 0 ? nullptr : kSlots[slot];
+        }
+    return t;
+}
+
 }  // namespace
 
 extern const IntraKernelsHigh kIntraHigh =
     make_table(std::make_integer_sequence<int, kNumChromaDcSlots>{});
+extern const Pred4x4AddHighTable kPred4x4AddHigh = make_add_table();
 
 }  // namespace opx::h264::avx2

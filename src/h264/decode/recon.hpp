@@ -34,51 +34,125 @@ namespace avx2 {
 void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) noexcept;
 }
 
+// The 4×4 blocks of one chroma component of 8-bit samples, matrix dequantisation, taken two
+// side by side at a time: pair m holds blocks 2m and 2m + 1, at (0, 4m) and (4, 4m), m below
+// `pairs`. Bit n of `coded` marks block n coded: it takes the next 16 coefficients at `coeffs`
+// and the rule of AddMatrix4x4Fn (transform.hpp) with ac true, dc[n] replacing position 0;
+// an uncoded block takes the rule with ac false and DC value dc[n] (zero residual for -32..31).
+// Returns the coefficient pointer after the blocks consumed, whose contents are then work space.
+// Same samples as the per-block kernel on each block in turn. qp 0..51; level_scale not null.
+using AddChromaBlocksFn = Opx16s* (*)(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs,
+                                      const Opx16s* dc, std::uint32_t coded, int pairs, int qp,
+                                      const Opx16s* level_scale) noexcept;
+namespace ref {
+Opx16s* add4x4_chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, const Opx16s* dc,
+                             std::uint32_t coded, int pairs, int qp,
+                             const Opx16s* level_scale) noexcept;
+}
+namespace avx2 {
+Opx16s* add4x4_chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, const Opx16s* dc,
+                             std::uint32_t coded, int pairs, int qp,
+                             const Opx16s* level_scale) noexcept;
+}
+
 struct ReconKernels {
     const IntraKernels& intra;
     const TransformKernels& transform;
     AddFlatPairFn add4x4_flat_pair;
+    AddChromaBlocksFn add4x4_chroma_blocks;
 };
 
 // The drivers' kernels of each table set (constant-initialised: they only name other tables).
 namespace ref {
-inline const ReconKernels kRecon{kIntra, kTransform, add4x4_flat_pair};
+inline const ReconKernels kRecon{kIntra, kTransform, add4x4_flat_pair, add4x4_chroma_blocks};
 }
 #if OPX_USE_AVX2
 namespace avx2 {
-inline const ReconKernels kRecon{kIntra, kTransform, add4x4_flat_pair};
+inline const ReconKernels kRecon{kIntra, kTransform, add4x4_flat_pair, add4x4_chroma_blocks};
 }
 #endif
 
-// Two horizontally adjacent coded 4×4 blocks of 16-bit samples with matrix dequantisation: for
-// each, the rule of AddMatrix4x4HighFn (transform.hpp) with ac true, on the 32 coefficients at
-// `coeffs` (the left block first), the DC values dc[0] and dc[1] replacing their positions 0
-// when dc is given, predicting from and writing to the 8×4 samples at dst (step in samples).
-// Same results as two AddMatrix4x4HighFn calls, residuals written back included. qp 0..87.
-using AddMatrixPairHighFn = void (*)(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs,
-                                     const Opx32s* dc, int qp, int max_sample,
-                                     const Opx16s* level_scale) noexcept;
+// The 4×4 blocks of a luma macroblock or of one chroma component, 16-bit samples, matrix
+// dequantisation, taken two side by side at a time: pair m holds blocks 2m and 2m + 1, m below
+// `pairs`. Luma (`luma` true): blocks in luma4x4BlkIdx order; chroma: block b at
+// (4 (b & 1), 4 (b >> 1)). Bit n of `coded` marks block n coded: it takes the next 16
+// coefficients at `coeffs` and the rule of AddMatrix4x4HighFn (transform.hpp) with ac true, its
+// DC value replacing position 0 when dc is given. An uncoded block with dc given takes the rule
+// with ac false (the DC-only residual, zero for DC values -32..31); without dc it is left alone.
+// dc: null, or the DC values (luma: the 4×4 array of blocks in raster order, as the Intra16x16 DC
+// array; chroma: block order). Returns the coefficient pointer after the blocks consumed, whose
+// contents are then work space. Same samples as the per-block kernel on each block in turn.
+// qp 0..87; step in samples.
+using AddBlocksHighFn = Opx32s* (*)(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs,
+                                    const Opx32s* dc, std::uint32_t coded, int pairs, bool luma,
+                                    int qp, int max_sample, const Opx16s* level_scale) noexcept;
 namespace ref {
-void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
-                             int qp, int max_sample, const Opx16s* level_scale) noexcept;
+Opx32s* add4x4_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
+                           std::uint32_t coded, int pairs, bool luma, int qp, int max_sample,
+                           const Opx16s* level_scale) noexcept;
 }
 namespace avx2 {
-void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
-                             int qp, int max_sample, const Opx16s* level_scale) noexcept;
+Opx32s* add4x4_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
+                           std::uint32_t coded, int pairs, bool luma, int qp, int max_sample,
+                           const Opx16s* level_scale) noexcept;
 }
 
-// The kernels of the 16-bit-sample drivers.
+// The coded 8×8 blocks of a 16-bit-sample inter macroblock: bit n of `coded` (n 0..3) marks
+// block n (at (8 (n & 1), 8 (n >> 1))), which takes the next 64 coefficients at `coeffs`, the
+// dequantisation of Dequant8x8HighFn (transform.hpp, qp6 = qp / 6), then its inverse transform
+// added to the prediction at dst in place with the rule of Add8x8HighFn. Returns the coefficient
+// pointer after the blocks consumed, whose contents are then work space. qp 0..87; step in
+// samples.
+using Add8x8BlocksHighFn = Opx32s* (*)(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs,
+                                       std::uint32_t coded, int qp, int max_sample,
+                                       const Opx16s* level_scale) noexcept;
+namespace ref {
+Opx32s* add8x8_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, std::uint32_t coded,
+                           int qp, int max_sample, const Opx16s* level_scale) noexcept;
+}
+namespace avx2 {
+Opx32s* add8x8_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, std::uint32_t coded,
+                           int qp, int max_sample, const Opx16s* level_scale) noexcept;
+}
+
+// The residuals of `count` coded 4×4 blocks of 16-bit samples, the 16 × count coefficients at
+// coeffs block after block: for each, the residual AddMatrix4x4HighFn (transform.hpp) adds with
+// ac true and no DC value, saturated to 16 bits (which leaves clamp(pred + r, 0, max)
+// unchanged), in raster order at res + 16 k. res holds count rounded up to even blocks; the
+// coefficients are not written. qp 0..87.
+using Residuals4x4HighFn = void (*)(Opx16s* res, const Opx32s* coeffs, int count, int qp,
+                                    const Opx16s* level_scale) noexcept;
+// dst = clamp(dst + res, 0, max_sample) on a 4×4 block (res: 16 values in raster order); step
+// in samples.
+using AddResidual4x4HighFn = void (*)(Opx16u* dst, std::ptrdiff_t step, const Opx16s* res,
+                                      int max_sample) noexcept;
+namespace avx2 {
+void residuals4x4_high(Opx16s* res, const Opx32s* coeffs, int count, int qp,
+                       const Opx16s* level_scale) noexcept;
+void add_residual4x4_high(Opx16u* dst, std::ptrdiff_t step, const Opx16s* res,
+                          int max_sample) noexcept;
+}  // namespace avx2
+
+// The kernels of the 16-bit-sample drivers. residuals4x4, add_residual4x4 and pred4x4_add are
+// null in the portable table, whose intra 4×4 driver then adds block by block.
 struct ReconKernelsHigh {
     const IntraKernelsHigh& intra;
     const TransformKernels& transform;
-    AddMatrixPairHighFn add4x4_matrix_pair;
+    AddBlocksHighFn add4x4_blocks;
+    Add8x8BlocksHighFn add8x8_blocks;
+    Residuals4x4HighFn residuals4x4;
+    AddResidual4x4HighFn add_residual4x4;
+    const Pred4x4AddHighTable* pred4x4_add;  // null: predict, then add_residual4x4
 };
 namespace ref {
-inline const ReconKernelsHigh kReconHigh{kIntraHigh, kTransform, add4x4_matrix_pair_high};
+inline const ReconKernelsHigh kReconHigh{
+    kIntraHigh, kTransform, add4x4_blocks_high, add8x8_blocks_high, nullptr, nullptr, nullptr};
 }
 #if OPX_USE_AVX2
 namespace avx2 {
-inline const ReconKernelsHigh kReconHigh{kIntraHigh, kTransform, add4x4_matrix_pair_high};
+inline const ReconKernelsHigh kReconHigh{
+    kIntraHigh,        kTransform,           add4x4_blocks_high, add8x8_blocks_high,
+    residuals4x4_high, add_residual4x4_high, &kPred4x4AddHigh};
 }
 #endif
 
@@ -115,6 +189,38 @@ constexpr int luma_block_avail(int x, int y, int n, int edge) {
     }
     if (ar) a |= kAvailAboveRight;
     return a;
+}
+
+// luma_block_avail of every block (luma4x4BlkIdx order, N = 4: 16 blocks, N = 8: 4) for every
+// combination of the four edgeType bits it reads, looked up by block_avail_table: the drivers
+// look the bits up instead of deriving them per block.
+template <int N>
+struct BlockAvailTable {
+    std::uint8_t v[16][N == 4 ? 16 : 4];
+};
+template <int N>
+constexpr BlockAvailTable<N> make_block_avail_table() {
+    BlockAvailTable<N> t{};
+    constexpr int kBlocks = N == 4 ? 16 : 4;
+    for (int i = 0; i < 16; ++i) {
+        const int edge = (i & 1 ? kEdgeLeft : 0) | (i & 2 ? kEdgeAbove : 0) |
+                         (i & 4 ? kEdgeAboveLeft : 0) | (i & 8 ? kEdgeAboveRight : 0);
+        for (int n = 0; n < kBlocks; ++n) {
+            const int x = N == 4 ? luma4x4_x(n) : 8 * (n & 1);
+            const int y = N == 4 ? luma4x4_y(n) : 8 * (n >> 1);
+            t.v[i][n] = static_cast<std::uint8_t>(luma_block_avail(x, y, N, edge));
+        }
+    }
+    return t;
+}
+template <int N>
+inline constexpr BlockAvailTable<N> kBlockAvail = make_block_avail_table<N>();
+// The table row of edgeType `edge`.
+template <int N>
+constexpr const std::uint8_t* block_avail_row(int edge) {
+    const int i = ((edge & kEdgeLeft) ? 1 : 0) | ((edge & kEdgeAbove) ? 2 : 0) |
+                  ((edge & kEdgeAboveLeft) ? 4 : 0) | ((edge & kEdgeAboveRight) ? 8 : 0);
+    return kBlockAvail<N>.v[i];
 }
 
 // ---- luma (recon_luma.cpp) ----------------------------------------------------------------

@@ -18,11 +18,21 @@ template <>
 struct ReconOps<Opx8u> {
     using Coeff = Opx16s;
     using ChromaPred = PredChromaFn;
-    // No two-block kernel for blocks with DC values (the 8-bit blocks fill half a register).
-    static constexpr bool kPairs = false;
+    // No kernel for a whole set of blocks with DC values (the 8-bit blocks fill half a
+    // register).
+    static constexpr bool kBlocks = false;
     const ReconKernels& k;
-    static void add4x4_pair(Opx8u*, std::ptrdiff_t, Opx16s*, const Opx16s*, int,
-                            const Opx16s*) noexcept {}
+    static Opx16s* add_blocks(Opx8u*, std::ptrdiff_t, Opx16s* c, const Opx16s*, std::uint32_t, int,
+                              bool, int, const Opx16s*) noexcept {
+        return c;
+    }
+    // 4:2:2 chroma components (matrix style) go through one kernel call each.
+    static constexpr bool kChroma422Blocks = true;
+    OPX_INLINE Opx16s* add_chroma_blocks(Opx8u* b, std::ptrdiff_t st, Opx16s* c, const Opx16s* dc,
+                                         std::uint32_t coded, int pairs, int qp,
+                                         const Opx16s* ls) const noexcept {
+        return k.add4x4_chroma_blocks(b, st, c, dc, coded, pairs, qp, ls);
+    }
 
     // Matrix style with ls, flat style without.
     OPX_INLINE void add4x4(Opx8u* b, std::ptrdiff_t st, Opx16s* c, const Opx16s* dc, int qp,
@@ -84,15 +94,22 @@ template <>
 struct ReconOps<Opx16u> {
     using Coeff = Opx32s;
     using ChromaPred = PredHighFn;
-    // Two horizontally adjacent coded blocks go through one 8×4 kernel.
-    static constexpr bool kPairs = true;
+    // The blocks of a macroblock or component (not in bypass) go through one kernel call.
+    static constexpr bool kBlocks = true;
     const ReconKernelsHigh& k;
     int bd;
     int max;  // (1 << bd) - 1
 
-    OPX_INLINE void add4x4_pair(Opx16u* b, std::ptrdiff_t st, Opx32s* c, const Opx32s* dc, int qp,
-                                const Opx16s* ls) const noexcept {
-        k.add4x4_matrix_pair(b, st, c, dc, qp, max, ls);
+    OPX_INLINE Opx32s* add_blocks(Opx16u* b, std::ptrdiff_t st, Opx32s* c, const Opx32s* dc,
+                                  std::uint32_t coded, int pairs, bool luma, int qp,
+                                  const Opx16s* ls) const noexcept {
+        return k.add4x4_blocks(b, st, c, dc, coded, pairs, luma, qp, max, ls);
+    }
+    static constexpr bool kChroma422Blocks = true;
+    OPX_INLINE Opx32s* add_chroma_blocks(Opx16u* b, std::ptrdiff_t st, Opx32s* c, const Opx32s* dc,
+                                         std::uint32_t coded, int pairs, int qp,
+                                         const Opx16s* ls) const noexcept {
+        return k.add4x4_blocks(b, st, c, dc, coded, pairs, false, qp, max, ls);
     }
 
     // The transform kernels take steps in bytes.
@@ -235,6 +252,43 @@ OPX_INLINE OpxResult luma_intra_4x4_blocks(const ReconOps<S>& o, C** coeffs, S* 
                                            const Opx16s* ls, bool bypass) noexcept {
     C* c = *coeffs;
     bool substituted = false;
+    const std::uint8_t* avail = block_avail_row<4>(edge);
+    if constexpr (ReconOps<S>::kBlocks) {
+        // The residuals of all coded blocks first (they do not depend on the samples), so that
+        // the chain from block to block is the prediction and one addition.
+        if (!bypass && o.k.residuals4x4) {
+            const std::uint32_t coded = (cbp >> shift) & ((1u << blocks) - 1);
+            alignas(32) Opx16s res[16 * 16];
+            o.k.residuals4x4(res, c, __builtin_popcount(coded), qp, ls);
+            const Opx16s* r = res;
+            for (int n = 0; n < blocks; ++n) {
+                const Opx32s mode = modes[n];
+                if (static_cast<std::uint32_t>(mode) > 8) {
+                    *coeffs = c;
+                    return opxErrOutOfRange;
+                }
+                S* blk = dst + luma4x4_y(n) * step + luma4x4_x(n);
+                if ((coded & (1u << n)) && o.k.pred4x4_add) {
+                    // Prediction and residual in one kernel, unless a substitution is due.
+                    const auto fn = o.k.pred4x4_add->by_avail[mode][avail[n] & kAvail4x4Bits];
+                    if (fn) {
+                        fn(blk, step, o.bd, r, o.max);
+                        r += 16;
+                        c += 16;
+                        continue;
+                    }
+                }
+                substituted |= o.pred4x4(blk, step, mode, avail[n]);
+                if (coded & (1u << n)) {
+                    o.k.add_residual4x4(blk, step, r, o.max);
+                    r += 16;
+                    c += 16;
+                }
+            }
+            *coeffs = c;
+            return substituted ? opxWrnIntraPredUnavailable : opxOk;
+        }
+    }
     for (int n = 0; n < blocks; ++n) {
         const Opx32s mode = modes[n];
         if (static_cast<std::uint32_t>(mode) > 8) {
@@ -243,7 +297,7 @@ OPX_INLINE OpxResult luma_intra_4x4_blocks(const ReconOps<S>& o, C** coeffs, S* 
         }
         const int x = luma4x4_x(n), y = luma4x4_y(n);
         S* blk = dst + y * step + x;
-        substituted |= o.pred4x4(blk, step, mode, luma_block_avail(x, y, 4, edge));
+        substituted |= o.pred4x4(blk, step, mode, avail[n]);
         if (cbp & (1u << (n + shift))) {
             add_4x4(o, blk, step, c, static_cast<const C*>(nullptr), qp, ls, bypass);
             c += 16;
@@ -261,6 +315,7 @@ OPX_INLINE OpxResult luma_intra_8x8_blocks(const ReconOps<S>& o, C** coeffs, S* 
                                            std::uint32_t cbp, int qp, int edge, const Opx16s* ls,
                                            bool bypass) noexcept {
     C* c = *coeffs;
+    const std::uint8_t* avail = block_avail_row<8>(edge);
     for (int n = 0; n < blocks; ++n) {
         const Opx32s mode = modes[n];
         if (static_cast<std::uint32_t>(mode) > 8) {
@@ -270,10 +325,11 @@ OPX_INLINE OpxResult luma_intra_8x8_blocks(const ReconOps<S>& o, C** coeffs, S* 
         const int x = 8 * (n & 1), y = 8 * (n >> 1);
         S* blk = dst + y * step + x;
         // Dequantised first, the coefficients are ready while the prediction waits for the
-        // samples of the block before.
+        // samples of the block before (the chain from block to block sets the pace here, so
+        // the one-kernel dequantisation and transform of inter blocks would only lengthen it).
         const bool coded = cbp & (1u << n);
         if (coded) dequant_8x8(o, c, qp, ls, bypass);
-        o.pred8x8(blk, step, mode, luma_block_avail(x, y, 8, edge));
+        o.pred8x8(blk, step, mode, avail[n]);
         if (coded) {
             add_8x8(o, blk, step, c, bypass);
             c += 64;
@@ -291,6 +347,21 @@ OPX_INLINE void luma_intra_16x16_mb(const ReconOps<S>& o, C** coeffs, S* dst, st
     o.pred16x16(slot, dst, step);
     if (!(cbp & 0x1FFFF)) return;
     C* c = *coeffs;
+    if constexpr (ReconOps<S>::kBlocks) {
+        // The DC array stays where it is (the kernel writes no coefficients of the blocks
+        // before the ones it consumes); without one every block takes DC value 0.
+        if (!bypass) {
+            static constexpr C kNoDc[16] = {};
+            const C* dc = kNoDc;
+            if (cbp & 1) {
+                o.luma_dc(c, qp, ls);
+                dc = c;
+                c += 16;
+            }
+            *coeffs = o.add_blocks(dst, step, c, dc, (cbp >> 1) & 0xFFFF, 8, true, qp, ls);
+            return;
+        }
+    }
     alignas(32) C dc[16] = {};
     if (cbp & 1) {
         // Clause 8.5.10: the DC array of the 16 blocks, raster order of the 4×4 array of blocks.
@@ -302,15 +373,6 @@ OPX_INLINE void luma_intra_16x16_mb(const ReconOps<S>& o, C** coeffs, S* dst, st
         const int x = luma4x4_x(n), y = luma4x4_y(n);
         S* blk = dst + y * step + x;
         const C* d = &dc[4 * (y >> 2) + (x >> 2)];
-        if constexpr (ReconOps<S>::kPairs) {
-            // Blocks n and n + 1 (n even) sit side by side, their DC values too.
-            if (!bypass && !(n & 1) && ((cbp >> (n + 1)) & 3) == 3) {
-                o.add4x4_pair(blk, step, c, d, qp, ls);
-                c += 32;
-                ++n;
-                continue;
-            }
-        }
         if (cbp & (2u << n)) {
             add_4x4(o, blk, step, c, d, qp, ls, bypass);
             c += 16;
@@ -336,6 +398,31 @@ OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
         o.chroma(pred, p[1].plane, p[1].step);
     }
     if (!(p[0].dc | p[1].dc) && !(p[0].ac | p[1].ac)) return;
+    if constexpr (ReconOps<S>::kBlocks || (Rows == 16 && ReconOps<S>::kChroma422Blocks)) {
+        // The DC arrays stay where they are (the kernel writes no coefficients of the blocks
+        // before the ones it consumes); without one every block takes DC value 0.
+        if (!p[0].bypass && !p[1].bypass && p[0].ls && p[1].ls) {
+            static constexpr C kNoDc[kBlocks] = {};
+            const C* dcs[2] = {kNoDc, kNoDc};
+            for (int comp = 0; comp < 2; ++comp) {
+                const ChromaPlane<S, C>& q = p[comp];
+                if (!q.dc) continue;
+                C* c = *q.coeffs;
+                if constexpr (Rows == 8)
+                    o.chroma_dc2x2(c, q.qp, q.ls);
+                else
+                    o.chroma_dc2x4(c, q.qp, q.ls_dc);
+                dcs[comp] = c;
+                *q.coeffs = c + kBlocks;
+            }
+            for (int comp = 0; comp < 2; ++comp) {
+                const ChromaPlane<S, C>& q = p[comp];
+                *q.coeffs = o.add_chroma_blocks(q.plane, q.step, *q.coeffs, dcs[comp], q.ac,
+                                                kBlocks / 2, q.qp, q.ls);
+            }
+            return;
+        }
+    }
     alignas(32) C dc[2][kBlocks] = {};
     for (int comp = 0; comp < 2; ++comp) {
         const ChromaPlane<S, C>& q = p[comp];
@@ -353,17 +440,15 @@ OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
     for (int comp = 0; comp < 2; ++comp) {
         const ChromaPlane<S, C>& q = p[comp];
         C* c = *q.coeffs;
+        if constexpr (ReconOps<S>::kBlocks) {
+            if (!q.bypass) {
+                *q.coeffs = o.add_blocks(q.plane, q.step, c, dc[comp], q.ac, kBlocks / 2, false,
+                                         q.qp, q.ls);
+                continue;
+            }
+        }
         for (int b = 0; b < kBlocks; ++b) {
             S* blk = q.plane + 4 * (b >> 1) * q.step + 4 * (b & 1);
-            if constexpr (ReconOps<S>::kPairs) {
-                // Blocks b and b + 1 (b even) form one row of the component.
-                if (!q.bypass && !(b & 1) && ((q.ac >> b) & 3) == 3) {
-                    o.add4x4_pair(blk, q.step, c, &dc[comp][b], q.qp, q.ls);
-                    c += 32;
-                    ++b;
-                    continue;
-                }
-            }
             if (q.ac & (1u << b)) {
                 add_4x4(o, blk, q.step, c, &dc[comp][b], q.qp, q.ls, q.bypass);
                 c += 16;

@@ -16,27 +16,16 @@ void luma_inter_4x4(const ReconKernelsHigh& k, const HighLuma& p) noexcept {
         luma_inter_4x4_blocks(ops(k, p.bd), p.coeffs, p.dst, p.step, p.cbp, p.qp, p.ls, true);
         return;
     }
-    // Blocks 2m and 2m + 1 sit side by side: both coded go through one 8×4 kernel.
-    const ReconOps<Opx16u> o = ops(k, p.bd);
-    Opx32s* c = *p.coeffs;
-    const std::uint32_t blocks = (p.cbp >> 1) & 0xFFFF;
-    for (int n = 0; n < 16; n += 2) {
-        const std::uint32_t two = (blocks >> n) & 3;
-        if (!two) continue;
-        Opx16u* blk = p.dst + luma4x4_y(n) * p.step + luma4x4_x(n);
-        if (two == 3) {
-            k.add4x4_matrix_pair(blk, p.step, c, nullptr, p.qp, o.max, p.ls);
-            c += 32;
-        } else {
-            if (two == 2) blk += 4;
-            o.add4x4(blk, p.step, c, nullptr, p.qp, p.ls);
-            c += 16;
-        }
-    }
-    *p.coeffs = c;
+    *p.coeffs = k.add4x4_blocks(p.dst, p.step, *p.coeffs, nullptr, (p.cbp >> 1) & 0xFFFF, 8, true,
+                                p.qp, (1 << p.bd) - 1, p.ls);
 }
 
 void luma_inter_8x8(const ReconKernelsHigh& k, const HighLuma& p) noexcept {
+    if (!p.bypass) {
+        *p.coeffs =
+            k.add8x8_blocks(p.dst, p.step, *p.coeffs, p.cbp & 15, p.qp, (1 << p.bd) - 1, p.ls);
+        return;
+    }
     luma_inter_8x8_blocks(ops(k, p.bd), p.coeffs, p.dst, p.step, p.cbp, p.qp, p.ls, p.bypass);
 }
 

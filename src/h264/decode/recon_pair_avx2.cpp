@@ -78,12 +78,102 @@ void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) n
     store_high64(dst + 3 * step, hi);
 }
 
-// The 16-bit-sample pair with matrix dequantisation: each 128-bit lane holds one block's row
-// (block n low, block n + 1 high), four registers the four rows. Everything wraps in 32 bits as
-// the per-block kernel does: mullo products, rounding and shifts, both transform passes (each
-// after an in-lane 4×4 transpose), + 32 and >> 6; the prediction is widened from 8 samples per
-// row and the sum clamped to 0..max_sample.
+// The chroma blocks of 8-bit samples with matrix dequantisation, two side by side at a time in
+// the layout of the flat pair above. The scaling is the per-block kernel's: exact 32-bit products
+// (mullo and mulhi interleaved), below q6 4 the rounding shift, above it a clamp to 16 bits and
+// the left shift, then a saturating pack; the DC values replace position 0 of both blocks; both
+// transform passes and the + 32 saturate, as there. An uncoded block reads zeros, which gives
+// the DC-only residual.
 namespace {
+
+alignas(32) const Opx16s kZeroBlock16[16] = {};
+
+// kMode 0: q6 < 4, 1: q6 == 4, 2: q6 > 4.
+template <int kMode>
+OPX_INLINE __m256i scale_block(__m256i c, __m256i ls, __m256i rnd, __m128i sh) {
+    const __m256i lo = _mm256_mullo_epi16(c, ls), hi = _mm256_mulhi_epi16(c, ls);
+    __m256i p0 = _mm256_unpacklo_epi16(lo, hi), p1 = _mm256_unpackhi_epi16(lo, hi);
+    if (kMode == 0) {
+        p0 = _mm256_sra_epi32(_mm256_add_epi32(p0, rnd), sh);
+        p1 = _mm256_sra_epi32(_mm256_add_epi32(p1, rnd), sh);
+    } else if (kMode == 2) {
+        const __m256i lo16 = _mm256_set1_epi32(-32768), hi16 = _mm256_set1_epi32(32767);
+        p0 = _mm256_sll_epi32(_mm256_max_epi32(_mm256_min_epi32(p0, hi16), lo16), sh);
+        p1 = _mm256_sll_epi32(_mm256_max_epi32(_mm256_min_epi32(p1, hi16), lo16), sh);
+    }
+    return _mm256_packs_epi32(p0, p1);
+}
+
+template <int kMode>
+Opx16s* chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, const Opx16s* dc,
+                      std::uint32_t coded, int pairs, int q6, const Opx16s* level_scale) {
+    const __m256i ls = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(level_scale));
+    const __m256i rnd = _mm256_set1_epi32(kMode == 0 ? 1 << (3 - q6) : 0);
+    const __m128i sh = _mm_cvtsi32_si128(kMode == 0 ? 4 - q6 : q6 - 4);
+    const __m256i k32 = _mm256_set1_epi16(32);
+    for (int m = 0; m < pairs; ++m) {
+        const std::uint32_t two = (coded >> (2 * m)) & 3;
+        const Opx16s* d = dc + 2 * m;
+        // Uncoded blocks with DC values -32..31 have zero residuals.
+        if (!two && static_cast<unsigned>(d[0] + 32) < 64u &&
+            static_cast<unsigned>(d[1] + 32) < 64u)
+            continue;
+        Opx8u* blk = dst + 4 * m * step;
+        const Opx16s* left = (two & 1) ? c : kZeroBlock16;
+        c += (two & 1) ? 16 : 0;
+        const Opx16s* right = (two & 2) ? c : kZeroBlock16;
+        c += (two & 2) ? 16 : 0;
+        const __m256i b0 = scale_block<kMode>(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(left)), ls, rnd, sh);
+        const __m256i b1 = scale_block<kMode>(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(right)), ls, rnd, sh);
+        Pair p{_mm256_permute2x128_si256(b0, b1, 0x20), _mm256_permute2x128_si256(b0, b1, 0x31)};
+        const __m256i dcv = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_cvtsi32_si128(d[0])),
+                                                    _mm_cvtsi32_si128(d[1]), 1);
+        p.a = _mm256_blend_epi16(p.a, dcv, 0x01);
+        p = pass(transpose(p));
+        p = pass(transpose(p));
+        const __m256i r01 = _mm256_srai_epi16(_mm256_adds_epi16(p.a, k32), 6);
+        const __m256i r23 = _mm256_srai_epi16(_mm256_adds_epi16(p.b, k32), 6);
+        // Residuals -512..511 and prediction 0..255: plain 16-bit sums are exact.
+        const __m128i q01 = _mm_unpacklo_epi32(load64(blk), load64(blk + step));
+        const __m128i q23 = _mm_unpacklo_epi32(load64(blk + 2 * step), load64(blk + 3 * step));
+        const __m256i s01 = _mm256_add_epi16(_mm256_cvtepu8_epi16(q01), r01);
+        const __m256i s23 = _mm256_add_epi16(_mm256_cvtepu8_epi16(q23), r23);
+        const __m256i out = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(s01, s23),
+                                                        _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+        const __m128i lo = _mm256_castsi256_si128(out), hi = _mm256_extracti128_si256(out, 1);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(blk), lo);
+        store_high64(blk + step, lo);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(blk + 2 * step), hi);
+        store_high64(blk + 3 * step, hi);
+    }
+    return c;
+}
+
+}  // namespace
+
+Opx16s* add4x4_chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, const Opx16s* dc,
+                             std::uint32_t coded, int pairs, int qp,
+                             const Opx16s* level_scale) noexcept {
+    const int q6 = qp / 6;
+    if (q6 < 4) return chroma_blocks<0>(dst, step, coeffs, dc, coded, pairs, q6, level_scale);
+    if (q6 == 4) return chroma_blocks<1>(dst, step, coeffs, dc, coded, pairs, q6, level_scale);
+    return chroma_blocks<2>(dst, step, coeffs, dc, coded, pairs, q6, level_scale);
+}
+
+// The 4×4 blocks of 16-bit samples with matrix dequantisation, two side by side at a time: each
+// 128-bit lane of the 256-bit registers holds one block's row (block 2m low, 2m + 1 high), four
+// registers the four rows; an uncoded block of a pair reads zeros. Everything wraps in 32 bits
+// as the per-block kernel does: the products (for qp >= 24 the level scale is shifted first,
+// c × (LS << s) being c × LS × 2^s modulo 2^32), rounding and shifts, both transform passes (each
+// after an in-lane 4×4 transpose), the + 32 (added to the first input row of the column pass,
+// which every output takes once) and >> 6. The residuals are then saturated to 16 bits, which
+// keeps clamp(pred + r, 0, max) (a saturated r lies beyond either end of 0..max from any pred),
+// and added to the prediction rows with a saturating 16-bit addition.
+namespace {
+
+alignas(32) const Opx32s kZeroBlock[16] = {};
 
 OPX_INLINE void transpose4x4_lanes(__m256i* r) {
     const __m256i a0 = _mm256_unpacklo_epi32(r[0], r[1]), a1 = _mm256_unpackhi_epi32(r[0], r[1]);
@@ -105,49 +195,198 @@ OPX_INLINE void idct4_pass(__m256i* r) {
     r[3] = _mm256_sub_epi32(e0, e3);
 }
 
+// Two rows of residuals ([block 2m | block 2m + 1] each, 32-bit) added to the prediction rows at
+// row and row + step, clamped to 0..top.
+OPX_INLINE void add_rows(Opx16u* row, std::ptrdiff_t step, __m256i ra, __m256i rb, __m256i top) {
+    // packs gives [2m ra | 2m rb], [2m+1 ra | 2m+1 rb]; qwords 0, 2, 1, 3: [ra | rb].
+    const __m256i r = _mm256_permute4x64_epi64(_mm256_packs_epi32(ra, rb), 0xD8);
+    const __m256i p = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + step)), 1);
+    const __m256i v =
+        _mm256_min_epi16(_mm256_max_epi16(_mm256_adds_epi16(p, r), _mm256_setzero_si256()), top);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row), _mm256_castsi256_si128(v));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(row + step), _mm256_extracti128_si256(v, 1));
+}
+
+// The DC-only residual of one block, saturated to 16 bits.
+OPX_INLINE int dc_residual(Opx32s dc) {
+    const int r = static_cast<std::int32_t>(static_cast<std::uint32_t>(dc) + 32u) >> 6;
+    return r < -32768 ? -32768 : r > 32767 ? 32767 : r;
+}
+
+// Pair m's position: luma blocks 2m, 2m + 1 at (8 ((m >> 1) & 1), 8 (m >> 2) + 4 (m & 1)), their
+// DC values at raster index 4 (y / 4) + x / 4; chroma at (0, 4m), DC values 2m, 2m + 1.
+constexpr int pair_x(bool luma, int m) {
+    return luma ? 8 * ((m >> 1) & 1) : 0;
+}
+constexpr int pair_y(bool luma, int m) {
+    return luma ? 8 * (m >> 2) + 4 * (m & 1) : 4 * m;
+}
+constexpr int pair_dc(bool luma, int m) {
+    return luma ? 4 * (pair_y(true, m) >> 2) + (pair_x(true, m) >> 2) : 2 * m;
+}
+
+template <bool kRound, bool kLuma, bool kDc>
+Opx32s* blocks(Opx16u* dst, std::ptrdiff_t step, Opx32s* c, const Opx32s* dc, std::uint32_t coded,
+               int pairs, int qp, int max_sample, const Opx16s* level_scale) {
+    const int q6 = qp / 6;
+    const __m128i sh = _mm_cvtsi32_si128(kRound ? 4 - q6 : q6 - 4);
+    const __m256i round = _mm256_set1_epi32(kRound ? 1 << (3 - q6) : 0);
+    __m256i ls[4];
+    for (int i = 0; i < 4; ++i) {
+        ls[i] = _mm256_broadcastsi128_si256(_mm_cvtepi16_epi32(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(level_scale + 4 * i))));
+        if (!kRound) ls[i] = _mm256_sll_epi32(ls[i], sh);
+    }
+    const __m256i top = _mm256_set1_epi16(static_cast<short>(max_sample));
+    const __m256i k32 = _mm256_set1_epi32(32);
+    for (int m = 0; m < pairs; ++m) {
+        const std::uint32_t two = (coded >> (2 * m)) & 3;
+        if (!kDc && !two) continue;
+        Opx16u* blk = dst + pair_y(kLuma, m) * step + pair_x(kLuma, m);
+        const Opx32s* d = kDc ? dc + pair_dc(kLuma, m) : nullptr;
+        if (kDc && !two) {
+            // Both residuals zero for DC values -32..31.
+            if (static_cast<std::uint32_t>(d[0]) + 32u < 64u &&
+                static_cast<std::uint32_t>(d[1]) + 32u < 64u)
+                continue;
+            const __m256i r =
+                _mm256_unpacklo_epi64(_mm256_set1_epi16(static_cast<short>(dc_residual(d[0]))),
+                                      _mm256_set1_epi16(static_cast<short>(dc_residual(d[1]))));
+            for (int h = 0; h < 2; ++h) {
+                Opx16u* row = blk + 2 * h * step;
+                const __m256i p = _mm256_inserti128_si256(
+                    _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row))),
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + step)), 1);
+                const __m256i v = _mm256_min_epi16(
+                    _mm256_max_epi16(_mm256_adds_epi16(p, r), _mm256_setzero_si256()), top);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(row), _mm256_castsi256_si128(v));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(row + step),
+                                 _mm256_extracti128_si256(v, 1));
+            }
+            continue;
+        }
+        const Opx32s* left = (two & 1) ? c : kZeroBlock;
+        c += (two & 1) ? 16 : 0;
+        const Opx32s* right = (two & 2) ? c : kZeroBlock;
+        c += (two & 2) ? 16 : 0;
+        __m256i r[4];
+        for (int h = 0; h < 2; ++h) {
+            // [2m row 2h | 2m row 2h + 1] and the same of 2m + 1 -> [2m row | 2m + 1 row].
+            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(left + 8 * h));
+            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(right + 8 * h));
+            r[2 * h] = _mm256_permute2x128_si256(a, b, 0x20);
+            r[2 * h + 1] = _mm256_permute2x128_si256(a, b, 0x31);
+        }
+        for (int i = 0; i < 4; ++i) {
+            const __m256i p = _mm256_mullo_epi32(r[i], ls[i]);
+            r[i] = kRound ? _mm256_sra_epi32(_mm256_add_epi32(p, round), sh) : p;
+        }
+        if (kDc)
+            r[0] = _mm256_blend_epi32(r[0], _mm256_setr_epi32(d[0], 0, 0, 0, d[1], 0, 0, 0), 0x11);
+        transpose4x4_lanes(r);
+        idct4_pass(r);
+        transpose4x4_lanes(r);
+        r[0] = _mm256_add_epi32(r[0], k32);
+        idct4_pass(r);
+        for (int i = 0; i < 4; ++i) r[i] = _mm256_srai_epi32(r[i], 6);
+        add_rows(blk, step, r[0], r[1], top);
+        add_rows(blk + 2 * step, step, r[2], r[3], top);
+    }
+    return c;
+}
+
+template <bool kRound>
+void residuals(Opx16s* res, const Opx32s* c, int count, int qp, const Opx16s* level_scale) {
+    const int q6 = qp / 6;
+    const __m128i sh = _mm_cvtsi32_si128(kRound ? 4 - q6 : q6 - 4);
+    const __m256i round = _mm256_set1_epi32(kRound ? 1 << (3 - q6) : 0);
+    __m256i ls[4];
+    for (int i = 0; i < 4; ++i) {
+        ls[i] = _mm256_broadcastsi128_si256(_mm_cvtepi16_epi32(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(level_scale + 4 * i))));
+        if (!kRound) ls[i] = _mm256_sll_epi32(ls[i], sh);
+    }
+    const __m256i k32 = _mm256_set1_epi32(32);
+    for (int k = 0; k < count; k += 2, c += 32, res += 32) {
+        const Opx32s* right = k + 1 < count ? c + 16 : kZeroBlock;
+        __m256i r[4];
+        for (int h = 0; h < 2; ++h) {
+            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + 8 * h));
+            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(right + 8 * h));
+            r[2 * h] = _mm256_permute2x128_si256(a, b, 0x20);
+            r[2 * h + 1] = _mm256_permute2x128_si256(a, b, 0x31);
+        }
+        for (int i = 0; i < 4; ++i) {
+            const __m256i p = _mm256_mullo_epi32(r[i], ls[i]);
+            r[i] = kRound ? _mm256_sra_epi32(_mm256_add_epi32(p, round), sh) : p;
+        }
+        transpose4x4_lanes(r);
+        idct4_pass(r);
+        transpose4x4_lanes(r);
+        r[0] = _mm256_add_epi32(r[0], k32);
+        idct4_pass(r);
+        // packs: [k rows 0, 1 | k + 1 rows 0, 1] and rows 2, 3 alike.
+        const __m256i p01 =
+            _mm256_packs_epi32(_mm256_srai_epi32(r[0], 6), _mm256_srai_epi32(r[1], 6));
+        const __m256i p23 =
+            _mm256_packs_epi32(_mm256_srai_epi32(r[2], 6), _mm256_srai_epi32(r[3], 6));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(res),
+                           _mm256_permute2x128_si256(p01, p23, 0x20));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(res + 16),
+                           _mm256_permute2x128_si256(p01, p23, 0x31));
+    }
+}
+
+template <bool kLuma, bool kDc>
+Opx32s* blocks(Opx16u* dst, std::ptrdiff_t step, Opx32s* c, const Opx32s* dc, std::uint32_t coded,
+               int pairs, int qp, int max_sample, const Opx16s* level_scale) {
+    return qp < 24 ? blocks<true, kLuma, kDc>(dst, step, c, dc, coded, pairs, qp, max_sample,
+                                              level_scale)
+                   : blocks<false, kLuma, kDc>(dst, step, c, dc, coded, pairs, qp, max_sample,
+                                               level_scale);
+}
+
 }  // namespace
 
-void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
-                             int qp, int max_sample, const Opx16s* level_scale) noexcept {
-    const int q6 = qp / 6;
-    __m256i r[4];
+Opx32s* add4x4_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
+                           std::uint32_t coded, int pairs, bool luma, int qp, int max_sample,
+                           const Opx16s* level_scale) noexcept {
+    if (luma)
+        return dc ? blocks<true, true>(dst, step, coeffs, dc, coded, pairs, qp, max_sample,
+                                       level_scale)
+                  : blocks<true, false>(dst, step, coeffs, dc, coded, pairs, qp, max_sample,
+                                        level_scale);
+    return dc ? blocks<false, true>(dst, step, coeffs, dc, coded, pairs, qp, max_sample,
+                                    level_scale)
+              : blocks<false, false>(dst, step, coeffs, dc, coded, pairs, qp, max_sample,
+                                     level_scale);
+}
+
+void residuals4x4_high(Opx16s* res, const Opx32s* coeffs, int count, int qp,
+                       const Opx16s* level_scale) noexcept {
+    if (qp < 24)
+        residuals<true>(res, coeffs, count, qp, level_scale);
+    else
+        residuals<false>(res, coeffs, count, qp, level_scale);
+}
+
+void add_residual4x4_high(Opx16u* dst, std::ptrdiff_t step, const Opx16s* res,
+                          int max_sample) noexcept {
+    const __m128i top = _mm_set1_epi16(static_cast<short>(max_sample)), zero = _mm_setzero_si128();
     for (int h = 0; h < 2; ++h) {
-        // [n row 2h | n row 2h + 1] and the same of n + 1 -> [n row | n + 1 row] per register.
-        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(coeffs + 8 * h));
-        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(coeffs + 16 + 8 * h));
-        r[2 * h] = _mm256_permute2x128_si256(a, b, 0x20);
-        r[2 * h + 1] = _mm256_permute2x128_si256(a, b, 0x31);
-    }
-    const __m128i sh = _mm_cvtsi32_si128(qp < 24 ? 4 - q6 : q6 - 4);
-    const __m256i round = _mm256_set1_epi32(qp < 24 ? 1 << (3 - q6) : 0);
-    for (int i = 0; i < 4; ++i) {
-        const __m256i ls = _mm256_broadcastsi128_si256(_mm_cvtepi16_epi32(
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(level_scale + 4 * i))));
-        const __m256i d = _mm256_mullo_epi32(r[i], ls);
-        r[i] = qp < 24 ? _mm256_sra_epi32(_mm256_add_epi32(d, round), sh) : _mm256_sll_epi32(d, sh);
-    }
-    if (dc)
-        r[0] = _mm256_blend_epi32(r[0], _mm256_setr_epi32(dc[0], 0, 0, 0, dc[1], 0, 0, 0), 0x11);
-    transpose4x4_lanes(r);
-    idct4_pass(r);
-    transpose4x4_lanes(r);
-    idct4_pass(r);
-    const __m256i k32 = _mm256_set1_epi32(32), zero = _mm256_setzero_si256(),
-                  top = _mm256_set1_epi32(max_sample);
-    for (int i = 0; i < 4; ++i) r[i] = _mm256_srai_epi32(_mm256_add_epi32(r[i], k32), 6);
-    for (int h = 0; h < 2; ++h) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(coeffs + 8 * h),
-                            _mm256_permute2x128_si256(r[2 * h], r[2 * h + 1], 0x20));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(coeffs + 16 + 8 * h),
-                            _mm256_permute2x128_si256(r[2 * h], r[2 * h + 1], 0x31));
-    }
-    for (int y = 0; y < 4; ++y) {
-        Opx16u* row = dst + y * step;
-        const __m256i p =
-            _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row)));
-        const __m256i v = _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(p, r[y]), zero), top);
-        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(v, v), 0x08);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(row), _mm256_castsi256_si128(packed));
+        Opx16u* row = dst + 2 * h * step;
+        const __m128i p =
+            _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row)),
+                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + step)));
+        const __m128i v = _mm_min_epi16(
+            _mm_max_epi16(
+                _mm_adds_epi16(p, _mm_load_si128(reinterpret_cast<const __m128i*>(res + 8 * h))),
+                zero),
+            top);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(row), v);
+        _mm_storeh_pd(reinterpret_cast<double*>(row + step), _mm_castsi128_pd(v));
     }
 }
 

@@ -1,4 +1,6 @@
-// Portable 8×4 pairs of inter 4×4 blocks (8-bit flat, 16-bit matrix): the per-block kernel twice.
+// Portable 8×4 pairs of inter 4×4 blocks (8-bit flat), the 4×4 blocks of a 16-bit-sample
+// macroblock or chroma component and the 8×8 blocks of a 16-bit-sample macroblock: the per-block
+// kernels in turn.
 #include "h264/decode/recon.hpp"
 
 namespace opx::h264::ref {
@@ -8,12 +10,51 @@ void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) n
     kTransform.add4x4_flat(dst + 4, coeffs + 16, nullptr, dst + 4, step, step, qp, true);
 }
 
-void add4x4_matrix_pair_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
-                             int qp, int max_sample, const Opx16s* level_scale) noexcept {
+Opx16s* add4x4_chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, const Opx16s* dc,
+                             std::uint32_t coded, int pairs, int qp,
+                             const Opx16s* level_scale) noexcept {
+    const auto s = static_cast<Opx32s>(step);
+    for (int n = 0; n < 2 * pairs; ++n) {
+        Opx8u* blk = dst + 4 * (n >> 1) * step + 4 * (n & 1);
+        const bool ac = coded & (1u << n);
+        kTransform.add4x4_matrix(blk, s, ac ? coeffs : nullptr, &dc[n], blk, s, qp, ac,
+                                 level_scale);
+        if (ac) coeffs += 16;
+    }
+    return coeffs;
+}
+
+Opx32s* add4x4_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
+                           std::uint32_t coded, int pairs, bool luma, int qp, int max_sample,
+                           const Opx16s* level_scale) noexcept {
     const auto s = static_cast<std::int32_t>(step * 2);
-    kTransform.add4x4_matrix_high(dst, s, coeffs, dc, dst, s, qp, true, max_sample, level_scale);
-    kTransform.add4x4_matrix_high(dst + 4, s, coeffs + 16, dc ? dc + 1 : nullptr, dst + 4, s, qp,
-                                  true, max_sample, level_scale);
+    for (int n = 0; n < 2 * pairs; ++n) {
+        const int x = luma ? luma4x4_x(n) : 4 * (n & 1), y = luma ? luma4x4_y(n) : 4 * (n >> 1);
+        Opx16u* blk = dst + y * step + x;
+        const Opx32s* d = !dc ? nullptr : luma ? &dc[4 * (y >> 2) + (x >> 2)] : &dc[n];
+        if (coded & (1u << n)) {
+            kTransform.add4x4_matrix_high(blk, s, coeffs, d, blk, s, qp, true, max_sample,
+                                          level_scale);
+            coeffs += 16;
+        } else if (d) {
+            kTransform.add4x4_matrix_high(blk, s, nullptr, d, blk, s, qp, false, max_sample,
+                                          level_scale);
+        }
+    }
+    return coeffs;
+}
+
+Opx32s* add8x8_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, std::uint32_t coded,
+                           int qp, int max_sample, const Opx16s* level_scale) noexcept {
+    const auto s = static_cast<std::int32_t>(step * 2);
+    for (int n = 0; n < 4; ++n) {
+        if (!(coded & (1u << n))) continue;
+        Opx16u* blk = dst + 8 * (n >> 1) * step + 8 * (n & 1);
+        kTransform.dequant8x8_high(coeffs, qp / 6, level_scale);
+        kTransform.add8x8_high(blk, s, coeffs, blk, s, max_sample);
+        coeffs += 64;
+    }
+    return coeffs;
 }
 
 }  // namespace opx::h264::ref

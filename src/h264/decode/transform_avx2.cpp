@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "frame/dispatch.hpp"
+#include "h264/decode/recon.hpp"
 #include "h264/decode/transform.hpp"
 
 namespace opx::h264::avx2 {
@@ -545,6 +546,34 @@ inline void idct8_pass(typename A::V* d) noexcept {
     d[7] = A::sub(f0, f7);
 }
 
+// The column pass of a 32-bit 8×8 block whose row pass is done (r[i]: row i), with the + 32
+// added to its first input row (every output takes that row once), then >> 6, the residuals
+// saturated to 16 bits (which keeps clamp(pred + r, 0, max): a saturated r lies beyond either end
+// of 0..max from any pred) and added to the prediction two rows at a time with a saturating
+// 16-bit addition. Steps in bytes.
+inline void add8x8_columns(Opx16u* dst, std::int32_t dst_step, const Opx16u* pred,
+                           std::int32_t pred_step, __m256i* r, int max_sample) noexcept {
+    r[0] = _mm256_add_epi32(r[0], _mm256_set1_epi32(32));
+    idct8_pass<Wrap32x8>(r);
+    // The prediction is read whole before any row is written.
+    __m256i p[4];
+    for (int y = 0; y < 8; y += 2)
+        p[y / 2] =
+            _mm256_inserti128_si256(_mm256_castsi128_si256(load128(row_at(pred, pred_step, y))),
+                                    load128(row_at(pred, pred_step, y + 1)), 1);
+    const __m256i top = _mm256_set1_epi16(static_cast<short>(max_sample));
+    for (int y = 0; y < 8; y += 2) {
+        // packs gives the lanes [row y 0..3, row y + 1 0..3], [row y 4..7, row y + 1 4..7];
+        // qwords 0, 2, 1, 3: [row y | row y + 1].
+        const __m256i res = _mm256_permute4x64_epi64(
+            _mm256_packs_epi32(_mm256_srai_epi32(r[y], 6), _mm256_srai_epi32(r[y + 1], 6)), 0xD8);
+        const __m256i v = _mm256_min_epi16(
+            _mm256_max_epi16(_mm256_adds_epi16(p[y / 2], res), _mm256_setzero_si256()), top);
+        store128(row_at(dst, dst_step, y), _mm256_castsi256_si128(v));
+        store128(row_at(dst, dst_step, y + 1), _mm256_extracti128_si256(v, 1));
+    }
+}
+
 void add8x8_high(const Opx16u* pred, std::int32_t pred_step, const Opx32s* coeffs, Opx16u* dst,
                  std::int32_t dst_step, int max_sample) noexcept {
     // (rows loaded one statement each: GCC turns a loop of them into a memcpy to the stack in
@@ -555,20 +584,7 @@ void add8x8_high(const Opx16u* pred, std::int32_t pred_step, const Opx32s* coeff
     transpose8x8_epi32(r);
     idct8_pass<Wrap32x8>(r);
     transpose8x8_epi32(r);
-    idct8_pass<Wrap32x8>(r);
-    const __m256i k32 = _mm256_set1_epi32(32), zero = _mm256_setzero_si256();
-    const __m256i top = _mm256_set1_epi32(max_sample);
-    __m256i p[8];
-    for (int y = 0; y < 8; ++y) p[y] = _mm256_cvtepu16_epi32(load128(row_at(pred, pred_step, y)));
-    for (int y = 0; y < 8; ++y) {
-        const __m256i s = _mm256_add_epi32(p[y], _mm256_srai_epi32(_mm256_add_epi32(r[y], k32), 6));
-        r[y] = _mm256_min_epi32(_mm256_max_epi32(s, zero), top);
-    }
-    for (int y = 0; y < 8; ++y) {
-        const __m256i packed = _mm256_packus_epi32(r[y], r[y]);  // values already 0..max
-        store128(row_at(dst, dst_step, y),
-                 _mm256_castsi256_si128(_mm256_permute4x64_epi64(packed, 0x08)));
-    }
+    add8x8_columns(dst, dst_step, pred, pred_step, r, max_sample);
 }
 
 // ---- 8x8, 16-bit lanes: two vectors per 256-bit register ----------------------------------
@@ -747,6 +763,72 @@ void dequant8x8_high(Opx32s* c, int qp6, const Opx16s* level_scale) noexcept {
     }
 }
 
+}  // namespace
+
+namespace {
+
+// The 32-bit paths of dequant8x8_high on the 64 coefficients at c (qp6 >= 6: kRound false; ls:
+// the level scales widened to 32 bits, for qp6 >= 6 shifted left by qp6 - 6, the product then
+// already shifted modulo 2^32), then the transform of add8x8_high in place at dst.
+template <bool kRound>
+OPX_INLINE void dequant_add8x8_rows(Opx16u* dst, std::int32_t st, __m256i* r, int qp6,
+                                    int max_sample, const __m256i* ls) noexcept {
+    const __m128i sh = _mm_cvtsi32_si128(6 - qp6);
+    const __m256i rnd = _mm256_set1_epi32(kRound ? 1 << (5 - qp6) : 0);
+    for (int i = 0; i < 8; ++i) {
+        const __m256i p = _mm256_mullo_epi32(r[i], ls[i]);
+        r[i] = kRound ? _mm256_sra_epi32(_mm256_add_epi32(p, rnd), sh) : p;
+    }
+    transpose8x8_epi32(r);
+    idct8_pass<Wrap32x8>(r);
+    transpose8x8_epi32(r);
+    add8x8_columns(dst, st, dst, st, r, max_sample);
+}
+
+template <bool kRound>
+OPX_INLINE Opx32s* add8x8_blocks(Opx16u* dst, std::ptrdiff_t step, Opx32s* c, std::uint32_t coded,
+                                 int qp6, int max_sample, const Opx16s* level_scale) noexcept {
+    const auto st = static_cast<std::int32_t>(step * 2);
+    alignas(32) __m256i ls[8];
+    for (int i = 0; i < 8; ++i) {
+        ls[i] = _mm256_cvtepi16_epi32(load128(level_scale + 8 * i));
+        if (!kRound) ls[i] = _mm256_sll_epi32(ls[i], _mm_cvtsi32_si128(qp6 - 6));
+    }
+    for (int n = 0; n < 4; ++n) {
+        if (!(coded & (1u << n))) continue;
+        Opx16u* blk = dst + 8 * (n >> 1) * step + 8 * (n & 1);
+        __m256i r[8] = {load256(c),      load256(c + 8),  load256(c + 16), load256(c + 24),
+                        load256(c + 32), load256(c + 40), load256(c + 48), load256(c + 56)};
+        if (!kRound) {
+            dequant_add8x8_rows<false>(blk, st, r, qp6, max_sample, ls);
+        } else {
+            __m256i peak = _mm256_abs_epi32(r[0]);
+            for (int i = 1; i < 8; ++i) peak = _mm256_or_si256(peak, _mm256_abs_epi32(r[i]));
+            if (_mm256_testz_si256(peak, _mm256_set1_epi32(~0x7FFF))) {
+                dequant_add8x8_rows<true>(blk, st, r, qp6, max_sample, ls);
+            } else {
+                dequant8x8_high(c, qp6, level_scale);
+                add8x8_high(blk, st, c, blk, st, max_sample);
+            }
+        }
+        c += 64;
+    }
+    return c;
+}
+
+}  // namespace
+
+// dequant8x8_high's 32-bit paths keep the coefficients in registers for add8x8_high's
+// transform; its wide path (coefficients beyond +-32767 below qp6 6) goes through memory.
+Opx32s* add8x8_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, std::uint32_t coded,
+                           int qp, int max_sample, const Opx16s* level_scale) noexcept {
+    const int qp6 = qp / 6;
+    return qp6 >= 6 ? add8x8_blocks<false>(dst, step, coeffs, coded, qp6, max_sample, level_scale)
+                    : add8x8_blocks<true>(dst, step, coeffs, coded, qp6, max_sample, level_scale);
+}
+
+namespace {
+
 // ---- DC arrays ------------------------------------------------------------------------------
 
 // Flat luma DC (clause 8.5.10) below qp 12, where the rounding shift needs bits of f above
@@ -910,58 +992,63 @@ void chroma_dc2x2_matrix(Opx16s* c, int qp, int ls) noexcept {
 }
 
 void chroma_dc2x2_matrix_high(Opx32s* c, int qp, int ls) noexcept {
-    const std::uint32_t u[4] = {static_cast<std::uint32_t>(c[0]), static_cast<std::uint32_t>(c[1]),
-                                static_cast<std::uint32_t>(c[2]), static_cast<std::uint32_t>(c[3])};
-    const std::uint32_t s0 = u[0] + u[1], d0 = u[0] - u[1], s1 = u[2] + u[3], d1 = u[2] - u[3];
-    const std::uint32_t f[4] = {s0 + s1, d0 + d1, s0 - s1, d0 - d1};
+    const __m128i x = load128(c);
+    // [s0, d0, s1, d1] with s0, d0 = c0 +- c1 and s1, d1 = c2 +- c3.
+    const __m128i t = _mm_unpacklo_epi32(_mm_hadd_epi32(x, x), _mm_hsub_epi32(x, x));
+    const __m128i a = _mm_shuffle_epi32(t, 0x44), b = _mm_shuffle_epi32(t, 0xEE);
+    // [s0 + s1, d0 + d1, s0 - s1, d0 - d1]
+    const __m128i f = _mm_blend_epi32(_mm_add_epi32(a, b), _mm_sub_epi32(a, b), 0xC);
+    const __m128i p = _mm_mullo_epi32(f, _mm_set1_epi32(ls));
     const int q6 = qp / 6;
-    for (int i = 0; i < 4; ++i) {
-        const std::uint32_t d = f[i] * static_cast<std::uint32_t>(ls);
-        c[i] = q6 < 5 ? wrap32(d) >> (5 - q6) : wrap32(d << (q6 - 5));
-    }
+    store128(c, q6 < 5 ? _mm_sra_epi32(p, _mm_cvtsi32_si128(5 - q6))
+                       : _mm_sll_epi32(p, _mm_cvtsi32_si128(q6 - 5)));
 }
 
 void chroma_dc2x4_matrix(Opx16s* c, int qp, int ls) noexcept {
-    int s[4], d[4];
-    for (int r = 0; r < 4; ++r) {
-        s[r] = sat16(c[2 * r] + c[2 * r + 1]);
-        d[r] = sat16(c[2 * r] - c[2 * r + 1]);
-    }
+    const __m128i x = load128(c);
+    // s_r, d_r saturated (phaddsw, phsubsw), then the Hadamard in wrapping 16-bit lanes.
+    const __m128i v = _mm_unpacklo_epi64(_mm_hadds_epi16(x, x), _mm_hsubs_epi16(x, x));  // s, d
+    const __m128i ab = _mm_hadd_epi16(v, v);  // [a_s, b_s, a_d, b_d, ...]: a, b of s and d
+    const __m128i eg = _mm_hsub_epi16(v, v);  // [e_s, g_s, e_d, g_d, ...]
+    const __m128i t = _mm_unpacklo_epi64(ab, eg);
+    // (f0, f3) and (f1, f2) of s and d as word pairs [s, d]; dwords f0, f1, f2, f3 in order.
+    const __m128i f =
+        _mm_shuffle_epi32(_mm_unpacklo_epi32(_mm_hadd_epi16(t, t), _mm_hsub_epi16(t, t)), 0xB4);
     const int q6 = (qp + 3) / 6;
-    for (int h = 0; h < 2; ++h) {
-        const int* v = h ? d : s;
-        const int a = wrap16(v[0] + v[1]), b = wrap16(v[2] + v[3]);
-        const int e = wrap16(v[0] - v[1]), g = wrap16(v[2] - v[3]);
-        const int f[4] = {wrap16(a + b), wrap16(a - b), wrap16(e - g), wrap16(e + g)};
-        for (int k = 0; k < 4; ++k) {
-            const int p = f[k] * ls;
-            c[2 * k + h] = static_cast<Opx16s>(
-                q6 < 6 ? sat16(static_cast<int>((static_cast<std::int64_t>(p) + (1 << (5 - q6))) >>
-                                                (6 - q6)))
-                       : wrap16(static_cast<std::uint32_t>(p) << (q6 - 6)));
-        }
+    if (q6 >= 6) {
+        // Bits 0..15 of (f * ls) << (q6 - 6) depend on those of f * ls alone.
+        store128(c, _mm_sll_epi16(_mm_mullo_epi16(f, _mm_set1_epi16(static_cast<short>(ls))),
+                                  _mm_cvtsi32_si128(q6 - 6)));
+        return;
     }
+    // The 32-bit product clamped to +-2^30 first: beyond that the shifted sum saturates anyway,
+    // and the rounding addition cannot wrap.
+    const __m256i lim = _mm256_set1_epi32(1 << 30);
+    __m256i p = _mm256_mullo_epi32(_mm256_cvtepi16_epi32(f), _mm256_set1_epi32(ls));
+    p = _mm256_max_epi32(_mm256_min_epi32(p, lim), _mm256_sub_epi32(_mm256_setzero_si256(), lim));
+    p = _mm256_sra_epi32(_mm256_add_epi32(p, _mm256_set1_epi32(1 << (5 - q6))),
+                         _mm_cvtsi32_si128(6 - q6));
+    store128(c, _mm_packs_epi32(_mm256_castsi256_si128(p), _mm256_extracti128_si256(p, 1)));
 }
 
 void chroma_dc2x4_matrix_high(Opx32s* c, int qp, int ls) noexcept {
-    std::uint32_t s[4], d[4];
-    for (int r = 0; r < 4; ++r) {
-        const std::uint32_t x = static_cast<std::uint32_t>(c[2 * r]);
-        const std::uint32_t y = static_cast<std::uint32_t>(c[2 * r + 1]);
-        s[r] = x + y;
-        d[r] = x - y;
-    }
+    const __m128i lo = load128(c), hi = load128(c + 4);
+    const __m128i s = _mm_hadd_epi32(lo, hi);  // s0..s3
+    const __m128i d = _mm_hsub_epi32(lo, hi);  // d0..d3
+    const __m128i ab = _mm_hadd_epi32(s, d);   // [s0 + s1, s2 + s3, d0 + d1, d2 + d3]: a, b of s, d
+    const __m128i eg = _mm_hsub_epi32(s, d);   // [s0 - s1, s2 - s3, d0 - d1, d2 - d3]: e, g of s, d
+    // Output position 2k + h takes f_k of s (h 0) or d (h 1): f0, f1 = a + b, a - b and
+    // f2, f3 = e - g, e + g, each as [s, d, s, d] from [a_s, a_d, a_s, a_d] and [b_s, b_d, ...].
+    const __m128i a2 = _mm_shuffle_epi32(ab, 0x88), b2 = _mm_shuffle_epi32(ab, 0xDD);
+    const __m128i e2 = _mm_shuffle_epi32(eg, 0x88), g2 = _mm_shuffle_epi32(eg, 0xDD);
+    const __m128i f01 = _mm_blend_epi32(_mm_add_epi32(a2, b2), _mm_sub_epi32(a2, b2), 0xC);
+    const __m128i f23 = _mm_blend_epi32(_mm_sub_epi32(e2, g2), _mm_add_epi32(e2, g2), 0xC);
+    const __m256i p = _mm256_mullo_epi32(
+        _mm256_inserti128_si256(_mm256_castsi128_si256(f01), f23, 1), _mm256_set1_epi32(ls));
     const int q6 = (qp + 3) / 6;
-    for (int h = 0; h < 2; ++h) {
-        const std::uint32_t* v = h ? d : s;
-        const std::uint32_t a = v[0] + v[1], b = v[2] + v[3], e = v[0] - v[1], g = v[2] - v[3];
-        const std::uint32_t f[4] = {a + b, a - b, e - g, e + g};
-        for (int k = 0; k < 4; ++k) {
-            const std::uint32_t p = f[k] * static_cast<std::uint32_t>(ls);
-            c[2 * k + h] =
-                q6 < 6 ? wrap32(p + (1u << (5 - q6))) >> (6 - q6) : wrap32(p << (q6 - 6));
-        }
-    }
+    store256(c, q6 < 6 ? _mm256_sra_epi32(_mm256_add_epi32(p, _mm256_set1_epi32(1 << (5 - q6))),
+                                          _mm_cvtsi32_si128(6 - q6))
+                       : _mm256_sll_epi32(p, _mm_cvtsi32_si128(q6 - 6)));
 }
 
 // SP/SI (clauses 8.6.1, 8.6.2): per-position requantisation in 64-bit scalar arithmetic, then the
