@@ -49,17 +49,9 @@ OPX_INLINE __m128i load64(const Opx8u* p) {
     return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
 }
 
-}  // namespace
-
-void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) noexcept {
-    const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kDequantFlat4x4[qp]));
-    const __m256i b0 =
-        _mm256_mullo_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(coeffs)), f);
-    const __m256i b1 =
-        _mm256_mullo_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(coeffs + 16)), f);
-    Pair p{_mm256_permute2x128_si256(b0, b1, 0x20), _mm256_permute2x128_si256(b0, b1, 0x31)};
-    p = pass(transpose(p));
-    p = pass(transpose(p));
+// Transformed pair p after the second pass: (p + 32) >> 6 (saturating addition) added to the
+// prediction at dst (saturating), clamped to 0..255 and stored.
+OPX_INLINE void add_store(Opx8u* dst, std::ptrdiff_t step, Pair p) {
     const __m256i k32 = _mm256_set1_epi16(32);
     const __m256i r01 = _mm256_srai_epi16(_mm256_adds_epi16(p.a, k32), 6);
     const __m256i r23 = _mm256_srai_epi16(_mm256_adds_epi16(p.b, k32), 6);
@@ -76,6 +68,19 @@ void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) n
     store_high64(dst + step, lo);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + 2 * step), hi);
     store_high64(dst + 3 * step, hi);
+}
+
+}  // namespace
+
+void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) noexcept {
+    const __m256i f = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kDequantFlat4x4[qp]));
+    const __m256i b0 =
+        _mm256_mullo_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(coeffs)), f);
+    const __m256i b1 =
+        _mm256_mullo_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(coeffs + 16)), f);
+    Pair p{_mm256_permute2x128_si256(b0, b1, 0x20), _mm256_permute2x128_si256(b0, b1, 0x31)};
+    p = pass(transpose(p));
+    add_store(dst, step, pass(transpose(p)));
 }
 
 // The chroma blocks of 8-bit samples with matrix dequantisation, two side by side at a time in
@@ -110,7 +115,6 @@ Opx16s* chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, const Opx16s* 
     const __m256i ls = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(level_scale));
     const __m256i rnd = _mm256_set1_epi32(kMode == 0 ? 1 << (3 - q6) : 0);
     const __m128i sh = _mm_cvtsi32_si128(kMode == 0 ? 4 - q6 : q6 - 4);
-    const __m256i k32 = _mm256_set1_epi16(32);
     for (int m = 0; m < pairs; ++m) {
         const std::uint32_t two = (coded >> (2 * m)) & 3;
         const Opx16s* d = dc + 2 * m;
@@ -132,21 +136,8 @@ Opx16s* chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, const Opx16s* 
                                                     _mm_cvtsi32_si128(d[1]), 1);
         p.a = _mm256_blend_epi16(p.a, dcv, 0x01);
         p = pass(transpose(p));
-        p = pass(transpose(p));
-        const __m256i r01 = _mm256_srai_epi16(_mm256_adds_epi16(p.a, k32), 6);
-        const __m256i r23 = _mm256_srai_epi16(_mm256_adds_epi16(p.b, k32), 6);
-        // Residuals -512..511 and prediction 0..255: plain 16-bit sums are exact.
-        const __m128i q01 = _mm_unpacklo_epi32(load64(blk), load64(blk + step));
-        const __m128i q23 = _mm_unpacklo_epi32(load64(blk + 2 * step), load64(blk + 3 * step));
-        const __m256i s01 = _mm256_add_epi16(_mm256_cvtepu8_epi16(q01), r01);
-        const __m256i s23 = _mm256_add_epi16(_mm256_cvtepu8_epi16(q23), r23);
-        const __m256i out = _mm256_permutevar8x32_epi32(_mm256_packus_epi16(s01, s23),
-                                                        _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
-        const __m128i lo = _mm256_castsi256_si128(out), hi = _mm256_extracti128_si256(out, 1);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(blk), lo);
-        store_high64(blk + step, lo);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(blk + 2 * step), hi);
-        store_high64(blk + 3 * step, hi);
+        // (residuals -512..511 and prediction 0..255: the saturating sums are plain ones)
+        add_store(blk, step, pass(transpose(p)));
     }
     return c;
 }
