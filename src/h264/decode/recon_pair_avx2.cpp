@@ -218,18 +218,42 @@ constexpr int pair_dc(bool luma, int m) {
     return luma ? 4 * (pair_y(true, m) >> 2) + (pair_x(true, m) >> 2) : 2 * m;
 }
 
+// Dequantisation of two 4x4 blocks of 32-bit levels by one level-scale row: with kRound,
+// (c·LS + 2^(3 − qp/6)) >> (4 − qp/6), else c·LS << (qp/6 − 4) (the scale pre-shifted, exact
+// modulo 2^32). load() gives rows [block a row i | block b row i] in r[0..3].
+template <bool kRound>
+struct PairDequant {
+    __m128i sh;
+    __m256i round, ls[4];
+    PairDequant(int qp, const Opx16s* level_scale) {
+        const int q6 = qp / 6;
+        sh = _mm_cvtsi32_si128(kRound ? 4 - q6 : q6 - 4);
+        round = _mm256_set1_epi32(kRound ? 1 << (3 - q6) : 0);
+        for (int i = 0; i < 4; ++i) {
+            ls[i] = _mm256_broadcastsi128_si256(_mm_cvtepi16_epi32(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(level_scale + 4 * i))));
+            if (!kRound) ls[i] = _mm256_sll_epi32(ls[i], sh);
+        }
+    }
+    OPX_INLINE void load(const Opx32s* a, const Opx32s* b, __m256i r[4]) const {
+        for (int h = 0; h < 2; ++h) {
+            // [a row 2h | a row 2h + 1] and the same of b -> [a row | b row].
+            const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a + 8 * h));
+            const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + 8 * h));
+            r[2 * h] = _mm256_permute2x128_si256(x, y, 0x20);
+            r[2 * h + 1] = _mm256_permute2x128_si256(x, y, 0x31);
+        }
+        for (int i = 0; i < 4; ++i) {
+            const __m256i p = _mm256_mullo_epi32(r[i], ls[i]);
+            r[i] = kRound ? _mm256_sra_epi32(_mm256_add_epi32(p, round), sh) : p;
+        }
+    }
+};
+
 template <bool kRound, bool kLuma, bool kDc>
 Opx32s* blocks(Opx16u* dst, std::ptrdiff_t step, Opx32s* c, const Opx32s* dc, std::uint32_t coded,
                int pairs, int qp, int max_sample, const Opx16s* level_scale) {
-    const int q6 = qp / 6;
-    const __m128i sh = _mm_cvtsi32_si128(kRound ? 4 - q6 : q6 - 4);
-    const __m256i round = _mm256_set1_epi32(kRound ? 1 << (3 - q6) : 0);
-    __m256i ls[4];
-    for (int i = 0; i < 4; ++i) {
-        ls[i] = _mm256_broadcastsi128_si256(_mm_cvtepi16_epi32(
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(level_scale + 4 * i))));
-        if (!kRound) ls[i] = _mm256_sll_epi32(ls[i], sh);
-    }
+    const PairDequant<kRound> dq(qp, level_scale);
     const __m256i top = _mm256_set1_epi16(static_cast<short>(max_sample));
     const __m256i k32 = _mm256_set1_epi32(32);
     for (int m = 0; m < pairs; ++m) {
@@ -263,17 +287,7 @@ Opx32s* blocks(Opx16u* dst, std::ptrdiff_t step, Opx32s* c, const Opx32s* dc, st
         const Opx32s* right = (two & 2) ? c : kZeroBlock;
         c += (two & 2) ? 16 : 0;
         __m256i r[4];
-        for (int h = 0; h < 2; ++h) {
-            // [2m row 2h | 2m row 2h + 1] and the same of 2m + 1 -> [2m row | 2m + 1 row].
-            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(left + 8 * h));
-            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(right + 8 * h));
-            r[2 * h] = _mm256_permute2x128_si256(a, b, 0x20);
-            r[2 * h + 1] = _mm256_permute2x128_si256(a, b, 0x31);
-        }
-        for (int i = 0; i < 4; ++i) {
-            const __m256i p = _mm256_mullo_epi32(r[i], ls[i]);
-            r[i] = kRound ? _mm256_sra_epi32(_mm256_add_epi32(p, round), sh) : p;
-        }
+        dq.load(left, right, r);
         if (kDc)
             r[0] = _mm256_blend_epi32(r[0], _mm256_setr_epi32(d[0], 0, 0, 0, d[1], 0, 0, 0), 0x11);
         transpose4x4_lanes(r);
@@ -290,29 +304,12 @@ Opx32s* blocks(Opx16u* dst, std::ptrdiff_t step, Opx32s* c, const Opx32s* dc, st
 
 template <bool kRound>
 void residuals(Opx16s* res, const Opx32s* c, int count, int qp, const Opx16s* level_scale) {
-    const int q6 = qp / 6;
-    const __m128i sh = _mm_cvtsi32_si128(kRound ? 4 - q6 : q6 - 4);
-    const __m256i round = _mm256_set1_epi32(kRound ? 1 << (3 - q6) : 0);
-    __m256i ls[4];
-    for (int i = 0; i < 4; ++i) {
-        ls[i] = _mm256_broadcastsi128_si256(_mm_cvtepi16_epi32(
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(level_scale + 4 * i))));
-        if (!kRound) ls[i] = _mm256_sll_epi32(ls[i], sh);
-    }
+    const PairDequant<kRound> dq(qp, level_scale);
     const __m256i k32 = _mm256_set1_epi32(32);
     for (int k = 0; k < count; k += 2, c += 32, res += 32) {
         const Opx32s* right = k + 1 < count ? c + 16 : kZeroBlock;
         __m256i r[4];
-        for (int h = 0; h < 2; ++h) {
-            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + 8 * h));
-            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(right + 8 * h));
-            r[2 * h] = _mm256_permute2x128_si256(a, b, 0x20);
-            r[2 * h + 1] = _mm256_permute2x128_si256(a, b, 0x31);
-        }
-        for (int i = 0; i < 4; ++i) {
-            const __m256i p = _mm256_mullo_epi32(r[i], ls[i]);
-            r[i] = kRound ? _mm256_sra_epi32(_mm256_add_epi32(p, round), sh) : p;
-        }
+        dq.load(c, right, r);
         transpose4x4_lanes(r);
         idct4_pass(r);
         transpose4x4_lanes(r);
