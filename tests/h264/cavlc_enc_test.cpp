@@ -199,8 +199,11 @@ template <class T>
 void guarded_differential(Rng& rng, bool at_front) {
     for (int round = 0; round < 600; ++round) {
         T src[16];
+        // Every fifth block has no zero, every tenth examined whole: counts up to 16.
+        const int no_zero = round % 5 == 1 ? 4 : 0;
+        const bool whole = round % 10 == 1;
         for (T& v : src) {
-            const int r = static_cast<int>(rng.uniform(0, 9));
+            const int r = static_cast<int>(rng.uniform(no_zero, 9));
             v = static_cast<T>(r < 4 ? 0 : r < 7 ? (rng.coin() ? 1 : -1)
                                               : rng.uniform(-2000, 2000));
         }
@@ -208,10 +211,10 @@ void guarded_differential(Rng& rng, bool at_front) {
         Opx32s scan[16];
         std::copy(kZigzag, kZigzag + 16, scan);
         for (int i = 15; i > 0; --i) std::swap(scan[i], scan[rng.uniform(0, i)]);
-        const int first = static_cast<int>(rng.uniform(0, 15));
-        const int last = static_cast<int>(rng.uniform(first, 15));
-        T lw[16], lg[16];
-        Opx8u rw[16], rg[16];
+        const int first = whole ? 0 : static_cast<int>(rng.uniform(0, 15));
+        const int last = whole ? 15 : static_cast<int>(rng.uniform(first, 15));
+        T lw[16];
+        Opx8u rw[16];
         const CavlcFacts want =
             sizeof(T) == 2
                 ? block16(opx::h264::enc::ref::kCavlcEnc, reinterpret_cast<const Opx16s*>(src),
@@ -226,8 +229,11 @@ void guarded_differential(Rng& rng, bool at_front) {
         Opx32s* sc = reinterpret_cast<Opx32s*>(gsc.place(sizeof(scan), 1, 0, !at_front));
         std::copy(src, src + 16, s);
         std::copy(scan, scan + 16, sc);
-        T* lev = nl ? reinterpret_cast<T*>(gl.place(nl * sizeof(T), 1, 0, at_front)) : lg;
-        Opx8u* runs = nr ? gr.place(nr, 1, 0, !at_front) : rg;
+        // An array with nothing to hold is passed as the end of its buffer (a write faults) or its
+        // beginning (a write before it faults).
+        T* lev = reinterpret_cast<T*>(nl ? gl.place(nl * sizeof(T), 1, 0, at_front)
+                                      : at_front ? gl.begin() : gl.end());
+        Opx8u* runs = nr ? gr.place(nr, 1, 0, !at_front) : !at_front ? gr.begin() : gr.end();
         const CavlcFacts got =
             sizeof(T) == 2
                 ? block16(opx::h264::enc::avx2::kCavlcEnc, reinterpret_cast<const Opx16s*>(s), sc,

@@ -1,5 +1,6 @@
 // Exported CAVLC syntax-element functions: check the arguments, call one kernel, store the facts
-// (the 16-bit kernels store their own: those entry points end in a jump).
+// (the 16-bit kernels store their own: those entry points end in a jump; the 16-bit block
+// kernel makes its checks too, see cavlc_enc.hpp).
 #include "frame/check.hpp"
 #include "frame/dispatch.hpp"
 #include "h264/encode/cavlc_enc.hpp"
@@ -31,9 +32,7 @@ OpxResult opxiEncodeCoeffsCAVLC_H264_16s(const Opx16s* pSrc, Opx8u firstPos, con
                                          Opx8u* pTrailingOneSigns, Opx8u* pNumCoeffs,
                                          Opx8u* pTotalZeros, Opx16s* pLevels,
                                          Opx8u* pRuns) noexcept {
-    OPX_CHECK_NULL(pSrc, pScan, pTrailingOnes, pTrailingOneSigns, pNumCoeffs, pTotalZeros,
-                   pLevels, pRuns);
-    OPX_CHECK(range_ok(firstPos, lastPos), opxErrOutOfRange);
+    // The kernel makes every check (check_block16, then the scan's).
     return k().block(pSrc, firstPos, pScan, lastPos, pTrailingOnes, pTrailingOneSigns, pNumCoeffs,
                      pTotalZeros, pLevels, pRuns);
 }

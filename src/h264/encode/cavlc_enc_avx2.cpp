@@ -124,108 +124,151 @@ constexpr TrailingSigns make_trailing_signs() noexcept {
 }
 constexpr TrailingSigns kTrailingSigns = make_trailing_signs();
 
-// Bytes 0 .. n - 1: the indices of the set bits of the 16-bit mask m, lowest first.
+// The positions of the high byte of a 16-bit mask: kBitPositions plus 8 in the valid bytes.
+constexpr BitPositions make_high_bit_positions() noexcept {
+    BitPositions t = make_bit_positions();
+    for (int m = 0; m < 256; ++m)
+        for (int b = 0, i = 0; b < 8; ++b)
+            if (m >> b & 1) t.v[m] += static_cast<std::uint64_t>(8) << (8 * i++);
+    return t;
+}
+constexpr BitPositions kHighBitPositions = make_high_bit_positions();
+
+// A sliding window of byte shuffle indices: window(o) holds o, o + 1, ..., o + 15 where they lie
+// in 0..15 and 0x80 (a zero byte) elsewhere, so that pshufb(v, window(o)) moves v down by o bytes
+// (up by -o), o in -16..16. One unaligned load replaces a broadcast, an add and a clamp.
+alignas(64) constexpr std::int8_t kWindow[48] = {
+    -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128,
+    0,    1,    2,    3,    4,    5,    6,    7,    8,    9,    10,   11,   12,   13,   14,   15,
+    -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128};
+OPX_INLINE __m128i window(int o) noexcept {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(kWindow + 16 + o));
+}
+OPX_INLINE __m128i bytes_from(__m128i v, int o) noexcept { return _mm_shuffle_epi8(v, window(o)); }
+
+// Byte splats read from memory (one load, often folded): the compiler would otherwise build each
+// in registers with three instructions. The empty asm hides the address from constant folding.
+alignas(16) constexpr std::int8_t kSplat[2][16] = {
+    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},
+    {15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15}};
+OPX_INLINE __m128i splat(int which) noexcept {
+    const std::int8_t* p = kSplat[which];
+    __asm__("" : "+r"(p));
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+// Bytes 0 .. n - 1: the indices of the set bits of the 16-bit mask m, lowest first; zero past n.
 OPX_INLINE __m128i bit_positions(unsigned m) noexcept {
     const __m128i lo = _mm_cvtsi64_si128(static_cast<long long>(kBitPositions.v[m & 0xFF]));
-    const __m128i hi = _mm_add_epi8(
-        _mm_cvtsi64_si128(static_cast<long long>(kBitPositions.v[m >> 8])), _mm_set1_epi8(8));
-    // hi moved up by the count of the low byte: shuffle indices below 0 give zero bytes.
-    const __m128i at =
-        _mm_sub_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
-                     _mm_set1_epi8(static_cast<char>(_mm_popcnt_u32(m & 0xFF))));
-    return _mm_or_si128(lo, _mm_shuffle_epi8(hi, at));
+    const __m128i hi = _mm_cvtsi64_si128(static_cast<long long>(kHighBitPositions.v[m >> 8]));
+    return _mm_or_si128(lo, bytes_from(hi, -_mm_popcnt_u32(m & 0xFF)));
 }
 
-// Bytes o .. o + 15 of v (bytes past 15 read as zero).
-OPX_INLINE __m128i bytes_from(__m128i v, unsigned o) noexcept {
-    const __m128i at =
-        _mm_add_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
-                     _mm_set1_epi8(static_cast<char>(o)));
-    return _mm_shuffle_epi8(v, _mm_or_si128(at, _mm_cmpgt_epi8(at, _mm_set1_epi8(15))));
+// Exact-length stores: no byte past `len` is written, and the branches are taken by block kind
+// (few or many coefficients), not by the exact count. The short lengths, the most common by far,
+// take no branch: a head of two elements at the front and the last element at its place, each
+// sent to a scratch slot when the length is too short for it.
+
+// a when len >= K, else b, by a conditional move: the compiler makes a branch of a plain select
+// here, which would mispredict on the counts.
+template <unsigned K, class P>
+OPX_INLINE P* pick(unsigned len, P* a, P* b) noexcept {
+    __asm__("cmpl %[k], %[len]\n\tcmovae %[a], %[b]"
+            : [b] "+r"(b)
+            : [a] "r"(a), [len] "r"(len), [k] "i"(K)
+            : "cc");
+    return b;
 }
 
-// The first `len` bytes (0..16) of v, and no byte past them: overlapping moves of 8, 4, 2 or 1
-// bytes from the front and to the end.
-OPX_INLINE void store_exact(void* dst, __m128i v, unsigned len) noexcept {
-    auto* d = static_cast<unsigned char*>(dst);
-    if (len >= 8) {
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(d), v);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + len - 8), bytes_from(v, len - 8));
+// The first `len` bytes (0..15) of v.
+OPX_INLINE void store_bytes(Opx8u* d, __m128i v, unsigned len, Opx8u* scratch) noexcept {
+    if (OPX_UNLIKELY(len >= 4)) {
+        if (len >= 8) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d), v);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + len - 8), bytes_from(v, len - 8));
+        } else {
+            const std::uint32_t a = static_cast<std::uint32_t>(_mm_cvtsi128_si32(v)),
+                                b = static_cast<std::uint32_t>(
+                                    _mm_cvtsi128_si32(bytes_from(v, len - 4)));
+            __builtin_memcpy(d, &a, 4);
+            __builtin_memcpy(d + len - 4, &b, 4);
+        }
         return;
     }
-    const std::uint64_t head = static_cast<std::uint64_t>(_mm_cvtsi128_si64(v));
-    const std::uint64_t end = head << (8 * (8 - len) & 63);  // byte len - 1 of head at byte 7
-    if (len >= 4) {
-        const std::uint32_t a = static_cast<std::uint32_t>(head),
-                            b = static_cast<std::uint32_t>(end >> 32);
-        __builtin_memcpy(d, &a, 4);
-        __builtin_memcpy(d + len - 4, &b, 4);
-    } else if (len >= 2) {
-        const std::uint16_t a = static_cast<std::uint16_t>(head),
-                            b = static_cast<std::uint16_t>(end >> 48);
-        __builtin_memcpy(d, &a, 2);
-        __builtin_memcpy(d + len - 2, &b, 2);
-    } else if (len) {
-        *d = static_cast<unsigned char>(head);
-    }
+    const std::uint32_t head = static_cast<std::uint32_t>(_mm_cvtsi128_si32(v));
+    Opx8u* const pair = pick<2>(len, d, scratch);            // bytes 0 and 1
+    Opx8u* const last = pick<1>(len, d + len - 1, scratch);  // byte len - 1
+    const std::uint16_t two = static_cast<std::uint16_t>(head);
+    __builtin_memcpy(pair, &two, 2);
+    *last = static_cast<Opx8u>(head >> (8 * (len - 1) & 31));
 }
 
-// The first `len` bytes (0..32) of v0 (bytes 0..15) and v1 (bytes 16..31).
-OPX_INLINE void store_exact(void* dst, __m128i v0, __m128i v1, unsigned len) noexcept {
-    if (len <= 16) {
-        if (len == 16) return _mm_storeu_si128(static_cast<__m128i*>(dst), v0);
-        return store_exact(dst, v0, len);
+// The first `len` 16-bit values (0..16) of v0 (values 0..7) and v1 (values 8..15).
+OPX_INLINE void store_words(Opx16s* d, __m128i v0, __m128i v1, unsigned len,
+                            Opx8u* scratch) noexcept {
+    if (OPX_UNLIKELY(len >= 4)) {
+        auto* b = reinterpret_cast<unsigned char*>(d);
+        const unsigned bytes = 2 * len;
+        if (bytes >= 16) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(b), v0);
+            // bytes - 16 .. bytes - 1 of v0:v1 (the whole of v1 for 16 values).
+            const unsigned o = bytes - 16;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(b + o),
+                             _mm_or_si128(bytes_from(v0, o), bytes_from(v1, o - 16)));
+        } else if (bytes >= 8) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(b), v0);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(b + bytes - 8), bytes_from(v0, bytes - 8));
+        }
+        return;
     }
-    auto* d = static_cast<unsigned char*>(dst);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), v0);
-    const unsigned o = len - 16;  // 1..16: bytes o..15 of v0, then bytes 0..o - 1 of v1
-    const __m128i at =
-        _mm_sub_epi8(_mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15),
-                     _mm_set1_epi8(static_cast<char>(16 - o)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + o),
-                     _mm_or_si128(bytes_from(v0, o), _mm_shuffle_epi8(v1, at)));
+    const std::uint32_t head = static_cast<std::uint32_t>(_mm_cvtsi128_si32(v0));
+    const std::uint64_t head4 = static_cast<std::uint64_t>(_mm_cvtsi128_si64(v0));
+    void* const pair = pick<2, void>(len, d, scratch);            // values 0 and 1
+    void* const last = pick<1, void>(len, d + len - 1, scratch);  // value len - 1
+    const std::uint16_t one = static_cast<std::uint16_t>(head4 >> (16 * (len - 1) & 63));
+    __builtin_memcpy(pair, &head, 4);
+    __builtin_memcpy(last, &one, 2);
 }
 
 // The block whose raster values are lo (0..7) and hi (8..15); rev[k] = raster index of scan
-// position 15 - k (0..15), first..last the scan positions examined.
+// position 15 - k, first..last the scan positions examined. Only the bytes of rev for positions
+// first..last must lie in 0..15: every lane the others feed is masked off or never stored.
 OPX_INLINE CavlcFacts block16_core(__m128i lo, __m128i hi, __m128i rev, int first, int last,
                                    Opx16s* levels, Opx8u* runs) noexcept {
     const __m128i f = _mm_shuffle_epi8(_mm_packs_epi16(lo, hi), rev);
-    const unsigned range = (0xFFFFu >> first) & (0xFFFFu << (15 - last));
+    const unsigned range = (0xFFFFu >> first) & ~(0x7FFFu >> last);
     const unsigned m =
         ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(f, _mm_setzero_si128()))) & range;
     if (OPX_UNLIKELY(m == 0)) return {0, 0, 0, static_cast<Opx8u>(last - first + 1)};
+    const __m128i one = splat(0);
     // |x| = 1 after saturation only for x = +-1 (saturated values are +-127 / -128).
     const unsigned ones =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_abs_epi8(f), _mm_set1_epi8(1))));
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_abs_epi8(f), one)));
     const int n = _mm_popcnt_u32(m);
-    const int total_zeros = 15 - static_cast<int>(_tzcnt_u32(m)) - first + 1 - n;
+    const int total_zeros = 16 - static_cast<int>(_tzcnt_u32(m)) - first - n;
     // Trailing ones: the non-zero values met before the first larger one (all when none is).
     const unsigned larger = m & ~ones;
     const int t_all = _mm_popcnt_u32(m & ~larger & (larger - 1));
     const int t = t_all < 3 ? t_all : 3;
 
-    const __m128i iota = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const __m128i pos = bit_positions(m);
     // Signs of the first three values met (bit i: the i-th), from their bytes gathered in order.
     const unsigned met_signs =
         static_cast<unsigned>(_mm_movemask_epi8(_mm_shuffle_epi8(f, pos))) & 7;
     const unsigned signs = kTrailingSigns.v[t][met_signs];
+    Opx8u scratch[4];
     // runs[i]: zeros between the i-th and the (i + 1)-th value met.
-    const __m128i run = _mm_sub_epi8(_mm_sub_epi8(_mm_srli_si128(pos, 1), pos), _mm_set1_epi8(1));
-    store_exact(runs, run, static_cast<unsigned>(n - 1));
+    const __m128i run = _mm_sub_epi8(_mm_sub_epi8(_mm_srli_si128(pos, 1), pos), one);
+    store_bytes(runs, run, static_cast<unsigned>(n - 1), scratch);
     // Levels: the values met after the trailing ones, gathered by raster index.
-    const __m128i q =
-        _mm_shuffle_epi8(pos, _mm_add_epi8(iota, _mm_set1_epi8(static_cast<char>(t))));
-    const __m128i idx = _mm_shuffle_epi8(rev, q);
+    const __m128i idx = _mm_shuffle_epi8(rev, bytes_from(pos, t));
     // The low and the high bytes of the 16 values, each plane gathered by one byte shuffle.
-    const __m128i low_bytes = _mm_set1_epi16(0xFF);
-    const __m128i plane_lo =
-        _mm_packus_epi16(_mm_and_si128(lo, low_bytes), _mm_and_si128(hi, low_bytes));
-    const __m128i plane_hi = _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8));
+    const __m128i planes = _mm_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15);
+    const __m128i a = _mm_shuffle_epi8(lo, planes), b = _mm_shuffle_epi8(hi, planes);
+    const __m128i plane_lo = _mm_unpacklo_epi64(a, b), plane_hi = _mm_unpackhi_epi64(a, b);
     const __m128i gl = _mm_shuffle_epi8(plane_lo, idx), gh = _mm_shuffle_epi8(plane_hi, idx);
-    const __m128i l0 = _mm_unpacklo_epi8(gl, gh), l1 = _mm_unpackhi_epi8(gl, gh);
-    store_exact(levels, l0, l1, static_cast<unsigned>(2 * (n - t)));
+    store_words(levels, _mm_unpacklo_epi8(gl, gh), _mm_unpackhi_epi8(gl, gh),
+                static_cast<unsigned>(n - t), scratch);
     return {static_cast<Opx8u>(t), static_cast<Opx8u>(signs), static_cast<Opx8u>(n),
             static_cast<Opx8u>(total_zeros)};
 }
@@ -233,26 +276,28 @@ OPX_INLINE CavlcFacts block16_core(__m128i lo, __m128i hi, __m128i rev, int firs
 OpxResult block16(const Opx16s* src, Opx8u first, const Opx32s* scan, Opx8u last,
                   Opx8u* trailing_ones, Opx8u* signs, Opx8u* total_coeff, Opx8u* total_zeros,
                   Opx16s* levels, Opx8u* runs) noexcept {
+    const OpxResult r = check_block16(src, first, scan, last, trailing_ones, signs, total_coeff,
+                                      total_zeros, levels, runs);
+    if (OPX_UNLIKELY(r != opxOk)) return r;
     const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
     const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8));
-    // Scan indices as bytes (saturated, then modulo 16): the packs leave them in the order 0..3,
-    // 8..11, 4..7, 12..15, which the reversing shuffle undoes.
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scan));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scan + 8));
-    const __m256i w = _mm256_packs_epi32(a, b);
-    const __m128i bytes =
-        _mm_packs_epi16(_mm256_castsi256_si128(w), _mm256_extracti128_si256(w, 1));
-    const __m128i raw = _mm_shuffle_epi8(
-        bytes, _mm_setr_epi8(15, 14, 13, 12, 7, 6, 5, 4, 11, 10, 9, 8, 3, 2, 1, 0));
+    // Scan indices as bytes (saturated, then modulo 16), reversed into met order. 128-bit packs
+    // keep the entries in order (and need no vzeroupper).
+    const auto* sc = reinterpret_cast<const __m128i*>(scan);
+    const __m128i w0 = _mm_packs_epi32(_mm_loadu_si128(sc), _mm_loadu_si128(sc + 1));
+    const __m128i w1 = _mm_packs_epi32(_mm_loadu_si128(sc + 2), _mm_loadu_si128(sc + 3));
+    const __m128i raw =
+        _mm_shuffle_epi8(_mm_packs_epi16(w0, w1),
+                         _mm_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0));
     // Every entry outside 0..15 stays outside it through the signed saturations (and a negative
     // one reads above 127 unsigned): one unsigned byte compare judges the 16 entries.
-    const __m128i fifteen = _mm_set1_epi8(15);
+    const __m128i fifteen = splat(1);
     const unsigned good =
         static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(raw, fifteen), raw)));
-    const unsigned range = (0xFFFFu >> first) & (0xFFFFu << (15 - last));
+    const unsigned range = (0xFFFFu >> first) & ~(0x7FFFu >> last);
     if (OPX_UNLIKELY(~good & range)) return opxErrOutOfRange;
-    return store_facts(block16_core(lo, hi, _mm_and_si128(raw, fifteen), first, last, levels, runs),
-                       trailing_ones, signs, total_coeff, total_zeros);
+    return store_facts(block16_core(lo, hi, raw, first, last, levels, runs), trailing_ones, signs,
+                       total_coeff, total_zeros);
 }
 
 }  // namespace

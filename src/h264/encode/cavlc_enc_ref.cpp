@@ -62,6 +62,9 @@ CavlcFacts dc2x4(const T* src, T* levels, Opx8u* runs) noexcept {
 OpxResult block16(const Opx16s* src, Opx8u first, const Opx32s* scan, Opx8u last,
                   Opx8u* trailing_ones, Opx8u* signs, Opx8u* total_coeff, Opx8u* total_zeros,
                   Opx16s* levels, Opx8u* runs) noexcept {
+    const OpxResult r = check_block16(src, first, scan, last, trailing_ones, signs, total_coeff,
+                                      total_zeros, levels, runs);
+    if (r != opxOk) return r;
     return store_facts(block(src, scan, first, last, levels, runs), trailing_ones, signs,
                        total_coeff, total_zeros);
 }
