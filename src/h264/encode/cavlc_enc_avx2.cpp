@@ -94,74 +94,62 @@ CavlcFacts block(const T* src, const Opx32s* scan, int first, int last, T* level
 // runs are differences of neighbouring bytes and the levels one more byte gather. The results
 // are stored with exactly the number of values the rules give.
 
-// Byte i of v[m]: the index of the i-th set bit of m, 0 past the last one.
-struct BitPositions {
-    std::uint64_t v[256];
+// The read-only data of the 16-bit kernels in one object, so that one base register reaches
+// all of it (position-independent code would otherwise spend an address computation on each).
+struct Tables16 {
+    // Byte i of low[m]: the index of the i-th set bit of m, 0 past the last one; high[m]: the
+    // same plus 8 (the positions of the high byte of a 16-bit mask).
+    std::uint64_t low[256], high[256];
+    // window + 16 + o holds o, o + 1, ..., o + 15 where they lie in 0..15 and 0x80 (a zero byte
+    // from pshufb) elsewhere: pshufb(v, that) moves v down by o bytes (up by -o), o in -16..16.
+    // One unaligned load replaces a broadcast, an add and a clamp.
+    std::int8_t window[48];
+    // Byte splats of 1 and 15: a load (often folded) where the compiler would build each in
+    // registers with three instructions.
+    std::int8_t one[16], fifteen[16];
+    // signs[t][b]: the TrailingOneSigns value of t trailing ones (0..3) whose signs, in the order
+    // met, are bits 0, 1, 2 of b (1 = negative): the first met becomes the most significant bit.
+    std::uint8_t signs[4][8];
 };
-constexpr BitPositions make_bit_positions() noexcept {
-    BitPositions t{};
-    for (int m = 0; m < 256; ++m) {
-        int n = 0;
-        for (int b = 0; b < 8; ++b)
-            if (m >> b & 1) t.v[m] |= static_cast<std::uint64_t>(b) << (8 * n++);
-    }
-    return t;
-}
-constexpr BitPositions kBitPositions = make_bit_positions();
-
-// The TrailingOneSigns value of t trailing ones (0..3) whose signs, in the order met, are bits
-// 0, 1, 2 of b (1 = negative): the first met becomes the most significant of t bits.
-struct TrailingSigns {
-    std::uint8_t v[4][8];
-};
-constexpr TrailingSigns make_trailing_signs() noexcept {
-    TrailingSigns t{};
+constexpr Tables16 make_tables16() noexcept {
+    Tables16 t{};
+    for (int m = 0; m < 256; ++m)
+        for (int b = 0, i = 0; b < 8; ++b)
+            if (m >> b & 1) {
+                t.low[m] |= static_cast<std::uint64_t>(b) << (8 * i);
+                t.high[m] |= static_cast<std::uint64_t>(b + 8) << (8 * i++);
+            }
+    for (int i = 0; i < 48; ++i)
+        t.window[i] = static_cast<std::int8_t>(i >= 16 && i < 32 ? i - 16 : -128);
+    for (int i = 0; i < 16; ++i) t.one[i] = 1, t.fifteen[i] = 15;
     for (int n = 0; n < 4; ++n)
         for (int b = 0; b < 8; ++b)
             for (int i = 0; i < n; ++i)
-                t.v[n][b] = static_cast<std::uint8_t>(t.v[n][b] | ((b >> i & 1) << (n - 1 - i)));
+                t.signs[n][b] =
+                    static_cast<std::uint8_t>(t.signs[n][b] | ((b >> i & 1) << (n - 1 - i)));
     return t;
 }
-constexpr TrailingSigns kTrailingSigns = make_trailing_signs();
+alignas(64) constexpr Tables16 kTables16 = make_tables16();
 
-// The positions of the high byte of a 16-bit mask: kBitPositions plus 8 in the valid bytes.
-constexpr BitPositions make_high_bit_positions() noexcept {
-    BitPositions t = make_bit_positions();
-    for (int m = 0; m < 256; ++m)
-        for (int b = 0, i = 0; b < 8; ++b)
-            if (m >> b & 1) t.v[m] += static_cast<std::uint64_t>(8) << (8 * i++);
-    return t;
-}
-constexpr BitPositions kHighBitPositions = make_high_bit_positions();
-
-// A sliding window of byte shuffle indices: window(o) holds o, o + 1, ..., o + 15 where they lie
-// in 0..15 and 0x80 (a zero byte) elsewhere, so that pshufb(v, window(o)) moves v down by o bytes
-// (up by -o), o in -16..16. One unaligned load replaces a broadcast, an add and a clamp.
-alignas(64) constexpr std::int8_t kWindow[48] = {
-    -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128,
-    0,    1,    2,    3,    4,    5,    6,    7,    8,    9,    10,   11,   12,   13,   14,   15,
-    -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128, -128};
-OPX_INLINE __m128i window(int o) noexcept {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(kWindow + 16 + o));
-}
-OPX_INLINE __m128i bytes_from(__m128i v, int o) noexcept { return _mm_shuffle_epi8(v, window(o)); }
-
-// Byte splats read from memory (one load, often folded): the compiler would otherwise build each
-// in registers with three instructions. The empty asm hides the address from constant folding.
-alignas(16) constexpr std::int8_t kSplat[2][16] = {
-    {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},
-    {15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15}};
-OPX_INLINE __m128i splat(int which) noexcept {
-    const std::int8_t* p = kSplat[which];
+// The tables' address, hidden from constant folding by an empty asm (which keeps the splats
+// loads).
+OPX_INLINE const Tables16* tables16() noexcept {
+    const Tables16* p = &kTables16;
     __asm__("" : "+r"(p));
-    return _mm_load_si128(reinterpret_cast<const __m128i*>(p));
+    return p;
+}
+OPX_INLINE __m128i load(const std::int8_t* p) noexcept {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+OPX_INLINE __m128i bytes_from(const Tables16* tb, __m128i v, int o) noexcept {
+    return _mm_shuffle_epi8(v, load(tb->window + 16 + o));
 }
 
 // Bytes 0 .. n - 1: the indices of the set bits of the 16-bit mask m, lowest first; zero past n.
-OPX_INLINE __m128i bit_positions(unsigned m) noexcept {
-    const __m128i lo = _mm_cvtsi64_si128(static_cast<long long>(kBitPositions.v[m & 0xFF]));
-    const __m128i hi = _mm_cvtsi64_si128(static_cast<long long>(kHighBitPositions.v[m >> 8]));
-    return _mm_or_si128(lo, bytes_from(hi, -_mm_popcnt_u32(m & 0xFF)));
+OPX_INLINE __m128i bit_positions(const Tables16* tb, unsigned m) noexcept {
+    const __m128i lo = _mm_cvtsi64_si128(static_cast<long long>(tb->low[m & 0xFF]));
+    const __m128i hi = _mm_cvtsi64_si128(static_cast<long long>(tb->high[m >> 8]));
+    return _mm_or_si128(lo, bytes_from(tb, hi, -_mm_popcnt_u32(m & 0xFF)));
 }
 
 // Exact-length stores: no byte past `len` is written, and the branches are taken by block kind
@@ -181,15 +169,16 @@ OPX_INLINE P* pick(unsigned len, P* a, P* b) noexcept {
 }
 
 // The first `len` bytes (0..15) of v.
-OPX_INLINE void store_bytes(Opx8u* d, __m128i v, unsigned len, Opx8u* scratch) noexcept {
+OPX_INLINE void store_bytes(const Tables16* tb, Opx8u* d, __m128i v, unsigned len,
+                            Opx8u* scratch) noexcept {
     if (OPX_UNLIKELY(len >= 4)) {
         if (len >= 8) {
             _mm_storel_epi64(reinterpret_cast<__m128i*>(d), v);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + len - 8), bytes_from(v, len - 8));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + len - 8), bytes_from(tb, v, len - 8));
         } else {
             const std::uint32_t a = static_cast<std::uint32_t>(_mm_cvtsi128_si32(v)),
                                 b = static_cast<std::uint32_t>(
-                                    _mm_cvtsi128_si32(bytes_from(v, len - 4)));
+                                    _mm_cvtsi128_si32(bytes_from(tb, v, len - 4)));
             __builtin_memcpy(d, &a, 4);
             __builtin_memcpy(d + len - 4, &b, 4);
         }
@@ -204,7 +193,7 @@ OPX_INLINE void store_bytes(Opx8u* d, __m128i v, unsigned len, Opx8u* scratch) n
 }
 
 // The first `len` 16-bit values (0..16) of v0 (values 0..7) and v1 (values 8..15).
-OPX_INLINE void store_words(Opx16s* d, __m128i v0, __m128i v1, unsigned len,
+OPX_INLINE void store_words(const Tables16* tb, Opx16s* d, __m128i v0, __m128i v1, unsigned len,
                             Opx8u* scratch) noexcept {
     if (OPX_UNLIKELY(len >= 4)) {
         auto* b = reinterpret_cast<unsigned char*>(d);
@@ -214,10 +203,11 @@ OPX_INLINE void store_words(Opx16s* d, __m128i v0, __m128i v1, unsigned len,
             // bytes - 16 .. bytes - 1 of v0:v1 (the whole of v1 for 16 values).
             const unsigned o = bytes - 16;
             _mm_storeu_si128(reinterpret_cast<__m128i*>(b + o),
-                             _mm_or_si128(bytes_from(v0, o), bytes_from(v1, o - 16)));
+                             _mm_or_si128(bytes_from(tb, v0, o), bytes_from(tb, v1, o - 16)));
         } else if (bytes >= 8) {
             _mm_storel_epi64(reinterpret_cast<__m128i*>(b), v0);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(b + bytes - 8), bytes_from(v0, bytes - 8));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(b + bytes - 8),
+                             bytes_from(tb, v0, bytes - 8));
         }
         return;
     }
@@ -233,14 +223,14 @@ OPX_INLINE void store_words(Opx16s* d, __m128i v0, __m128i v1, unsigned len,
 // The block whose raster values are lo (0..7) and hi (8..15); rev[k] = raster index of scan
 // position 15 - k, first..last the scan positions examined. Only the bytes of rev for positions
 // first..last must lie in 0..15: every lane the others feed is masked off or never stored.
-OPX_INLINE CavlcFacts block16_core(__m128i lo, __m128i hi, __m128i rev, int first, int last,
-                                   Opx16s* levels, Opx8u* runs) noexcept {
+OPX_INLINE CavlcFacts block16_core(const Tables16* tb, __m128i lo, __m128i hi, __m128i rev,
+                                   int first, int last, Opx16s* levels, Opx8u* runs) noexcept {
     const __m128i f = _mm_shuffle_epi8(_mm_packs_epi16(lo, hi), rev);
     const unsigned range = (0xFFFFu >> first) & ~(0x7FFFu >> last);
     const unsigned m =
         ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(f, _mm_setzero_si128()))) & range;
     if (OPX_UNLIKELY(m == 0)) return {0, 0, 0, static_cast<Opx8u>(last - first + 1)};
-    const __m128i one = splat(0);
+    const __m128i one = load(tb->one);
     // |x| = 1 after saturation only for x = +-1 (saturated values are +-127 / -128).
     const unsigned ones =
         static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_abs_epi8(f), one)));
@@ -251,23 +241,23 @@ OPX_INLINE CavlcFacts block16_core(__m128i lo, __m128i hi, __m128i rev, int firs
     const int t_all = _mm_popcnt_u32(m & ~larger & (larger - 1));
     const int t = t_all < 3 ? t_all : 3;
 
-    const __m128i pos = bit_positions(m);
+    const __m128i pos = bit_positions(tb, m);
     // Signs of the first three values met (bit i: the i-th), from their bytes gathered in order.
     const unsigned met_signs =
         static_cast<unsigned>(_mm_movemask_epi8(_mm_shuffle_epi8(f, pos))) & 7;
-    const unsigned signs = kTrailingSigns.v[t][met_signs];
+    const unsigned signs = tb->signs[t][met_signs];
     Opx8u scratch[4];
     // runs[i]: zeros between the i-th and the (i + 1)-th value met.
     const __m128i run = _mm_sub_epi8(_mm_sub_epi8(_mm_srli_si128(pos, 1), pos), one);
-    store_bytes(runs, run, static_cast<unsigned>(n - 1), scratch);
+    store_bytes(tb, runs, run, static_cast<unsigned>(n - 1), scratch);
     // Levels: the values met after the trailing ones, gathered by raster index.
-    const __m128i idx = _mm_shuffle_epi8(rev, bytes_from(pos, t));
+    const __m128i idx = _mm_shuffle_epi8(rev, bytes_from(tb, pos, t));
     // The low and the high bytes of the 16 values, each plane gathered by one byte shuffle.
     const __m128i planes = _mm_setr_epi8(0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15);
     const __m128i a = _mm_shuffle_epi8(lo, planes), b = _mm_shuffle_epi8(hi, planes);
     const __m128i plane_lo = _mm_unpacklo_epi64(a, b), plane_hi = _mm_unpackhi_epi64(a, b);
     const __m128i gl = _mm_shuffle_epi8(plane_lo, idx), gh = _mm_shuffle_epi8(plane_hi, idx);
-    store_words(levels, _mm_unpacklo_epi8(gl, gh), _mm_unpackhi_epi8(gl, gh),
+    store_words(tb, levels, _mm_unpacklo_epi8(gl, gh), _mm_unpackhi_epi8(gl, gh),
                 static_cast<unsigned>(n - t), scratch);
     return {static_cast<Opx8u>(t), static_cast<Opx8u>(signs), static_cast<Opx8u>(n),
             static_cast<Opx8u>(total_zeros)};
@@ -291,13 +281,14 @@ OpxResult block16(const Opx16s* src, Opx8u first, const Opx32s* scan, Opx8u last
                          _mm_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0));
     // Every entry outside 0..15 stays outside it through the signed saturations (and a negative
     // one reads above 127 unsigned): one unsigned byte compare judges the 16 entries.
-    const __m128i fifteen = splat(1);
+    const Tables16* tb = tables16();
+    const __m128i fifteen = load(tb->fifteen);
     const unsigned good =
         static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(raw, fifteen), raw)));
     const unsigned range = (0xFFFFu >> first) & ~(0x7FFFu >> last);
     if (OPX_UNLIKELY(~good & range)) return opxErrOutOfRange;
-    return store_facts(block16_core(lo, hi, raw, first, last, levels, runs), trailing_ones, signs,
-                       total_coeff, total_zeros);
+    return store_facts(block16_core(tb, lo, hi, raw, first, last, levels, runs), trailing_ones,
+                       signs, total_coeff, total_zeros);
 }
 
 }  // namespace
