@@ -104,9 +104,11 @@ struct Tables16 {
     // from pshufb) elsewhere: pshufb(v, that) moves v down by o bytes (up by -o), o in -16..16.
     // One unaligned load replaces a broadcast, an add and a clamp.
     std::int8_t window[48];
-    // Byte splats of 1 and 15: a load (often folded) where the compiler would build each in
+    // Byte splats of 1 and 112: a load (often folded) where the compiler would build each in
     // registers with three instructions.
-    std::int8_t one[16], fifteen[16];
+    std::int8_t one[16], above_15[16];
+    // at_most_3[i] = min(i, 3), i in 0..16.
+    std::uint8_t at_most_3[17];
     // signs[t][b]: the TrailingOneSigns value of t trailing ones (0..3) whose signs, in the order
     // met, are bits 0, 1, 2 of b (1 = negative): the first met becomes the most significant bit.
     std::uint8_t signs[4][8];
@@ -121,7 +123,8 @@ constexpr Tables16 make_tables16() noexcept {
             }
     for (int i = 0; i < 48; ++i)
         t.window[i] = static_cast<std::int8_t>(i >= 16 && i < 32 ? i - 16 : -128);
-    for (int i = 0; i < 16; ++i) t.one[i] = 1, t.fifteen[i] = 15;
+    for (int i = 0; i < 16; ++i) t.one[i] = 1, t.above_15[i] = 112;
+    for (int i = 0; i < 17; ++i) t.at_most_3[i] = static_cast<std::uint8_t>(i < 3 ? i : 3);
     for (int n = 0; n < 4; ++n)
         for (int b = 0; b < 8; ++b)
             for (int i = 0; i < n; ++i)
@@ -220,32 +223,60 @@ OPX_INLINE void store_words(const Tables16* tb, Opx16s* d, __m128i v0, __m128i v
     __builtin_memcpy(last, &one, 2);
 }
 
-// The block whose raster values are lo (0..7) and hi (8..15); rev[k] = raster index of scan
-// position 15 - k, first..last the scan positions examined. Only the bytes of rev for positions
-// first..last must lie in 0..15: every lane the others feed is masked off or never stored.
-OPX_INLINE CavlcFacts block16_core(const Tables16* tb, __m128i lo, __m128i hi, __m128i rev,
-                                   int first, int last, Opx16s* levels, Opx8u* runs) noexcept {
+// The facts are stored as soon as they are known, before the arrays: nothing can fail after the
+// scan is judged, and the four pointers then free their registers.
+OpxResult block16(const Opx16s* src, Opx8u first, const Opx32s* scan, Opx8u last,
+                  Opx8u* trailing_ones, Opx8u* signs, Opx8u* total_coeff, Opx8u* total_zeros,
+                  Opx16s* levels, Opx8u* runs) noexcept {
+    const OpxResult r = check_block16(src, first, scan, last, trailing_ones, signs, total_coeff,
+                                      total_zeros, levels, runs);
+    if (OPX_UNLIKELY(r != opxOk)) return r;
+    const Tables16* tb = tables16();
+    // rev[k]: the scan entry of scan position 15 - k as a byte (saturated). 128-bit packs keep
+    // the entries in order (and need no vzeroupper).
+    const auto* sc = reinterpret_cast<const __m128i*>(scan);
+    const __m128i w0 = _mm_packs_epi32(_mm_loadu_si128(sc), _mm_loadu_si128(sc + 1));
+    const __m128i w1 = _mm_packs_epi32(_mm_loadu_si128(sc + 2), _mm_loadu_si128(sc + 3));
+    const __m128i rev =
+        _mm_shuffle_epi8(_mm_packs_epi16(w0, w1),
+                         _mm_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0));
+    // Every entry outside 0..15 stays outside it through the signed saturations (a negative one
+    // reads above 127 unsigned); adding 112 with unsigned saturation sets the top bit of exactly
+    // those bytes. Only the entries of positions first..last are judged: the lanes the others feed
+    // are masked off below or never stored.
+    const unsigned bad =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_adds_epu8(rev, load(tb->above_15))));
+    const unsigned range = (0xFFFFu >> first) & ~(0x7FFFu >> last);  // met order
+    if (OPX_UNLIKELY(bad & range)) return opxErrOutOfRange;
+
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8));
     const __m128i f = _mm_shuffle_epi8(_mm_packs_epi16(lo, hi), rev);
-    const unsigned range = (0xFFFFu >> first) & ~(0x7FFFu >> last);
     const unsigned m =
         ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(f, _mm_setzero_si128()))) & range;
-    if (OPX_UNLIKELY(m == 0)) return {0, 0, 0, static_cast<Opx8u>(last - first + 1)};
+    if (OPX_UNLIKELY(m == 0)) {
+        *trailing_ones = 0, *signs = 0, *total_coeff = 0;
+        *total_zeros = static_cast<Opx8u>(last - first + 1);
+        return opxOk;
+    }
     const __m128i one = load(tb->one);
     // |x| = 1 after saturation only for x = +-1 (saturated values are +-127 / -128).
     const unsigned ones =
         static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_abs_epi8(f), one)));
     const int n = _mm_popcnt_u32(m);
-    const int total_zeros = 16 - static_cast<int>(_tzcnt_u32(m)) - first - n;
-    // Trailing ones: the non-zero values met before the first larger one (all when none is).
+    // Trailing ones: the non-zero values met before the first larger one (all when none is), at
+    // most three.
     const unsigned larger = m & ~ones;
-    const int t_all = _mm_popcnt_u32(m & ~larger & (larger - 1));
-    const int t = t_all < 3 ? t_all : 3;
-
+    const int t = tb->at_most_3[_mm_popcnt_u32(m & ~larger & (larger - 1))];
     const __m128i pos = bit_positions(tb, m);
     // Signs of the first three values met (bit i: the i-th), from their bytes gathered in order.
     const unsigned met_signs =
         static_cast<unsigned>(_mm_movemask_epi8(_mm_shuffle_epi8(f, pos))) & 7;
-    const unsigned signs = tb->signs[t][met_signs];
+    *trailing_ones = static_cast<Opx8u>(t);
+    *signs = tb->signs[t][met_signs];
+    *total_coeff = static_cast<Opx8u>(n);
+    *total_zeros = static_cast<Opx8u>(16 - static_cast<int>(_tzcnt_u32(m)) - first - n);
+
     Opx8u scratch[4];
     // runs[i]: zeros between the i-th and the (i + 1)-th value met.
     const __m128i run = _mm_sub_epi8(_mm_sub_epi8(_mm_srli_si128(pos, 1), pos), one);
@@ -259,36 +290,7 @@ OPX_INLINE CavlcFacts block16_core(const Tables16* tb, __m128i lo, __m128i hi, _
     const __m128i gl = _mm_shuffle_epi8(plane_lo, idx), gh = _mm_shuffle_epi8(plane_hi, idx);
     store_words(tb, levels, _mm_unpacklo_epi8(gl, gh), _mm_unpackhi_epi8(gl, gh),
                 static_cast<unsigned>(n - t), scratch);
-    return {static_cast<Opx8u>(t), static_cast<Opx8u>(signs), static_cast<Opx8u>(n),
-            static_cast<Opx8u>(total_zeros)};
-}
-
-OpxResult block16(const Opx16s* src, Opx8u first, const Opx32s* scan, Opx8u last,
-                  Opx8u* trailing_ones, Opx8u* signs, Opx8u* total_coeff, Opx8u* total_zeros,
-                  Opx16s* levels, Opx8u* runs) noexcept {
-    const OpxResult r = check_block16(src, first, scan, last, trailing_ones, signs, total_coeff,
-                                      total_zeros, levels, runs);
-    if (OPX_UNLIKELY(r != opxOk)) return r;
-    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src));
-    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8));
-    // Scan indices as bytes (saturated, then modulo 16), reversed into met order. 128-bit packs
-    // keep the entries in order (and need no vzeroupper).
-    const auto* sc = reinterpret_cast<const __m128i*>(scan);
-    const __m128i w0 = _mm_packs_epi32(_mm_loadu_si128(sc), _mm_loadu_si128(sc + 1));
-    const __m128i w1 = _mm_packs_epi32(_mm_loadu_si128(sc + 2), _mm_loadu_si128(sc + 3));
-    const __m128i raw =
-        _mm_shuffle_epi8(_mm_packs_epi16(w0, w1),
-                         _mm_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0));
-    // Every entry outside 0..15 stays outside it through the signed saturations (and a negative
-    // one reads above 127 unsigned): one unsigned byte compare judges the 16 entries.
-    const Tables16* tb = tables16();
-    const __m128i fifteen = load(tb->fifteen);
-    const unsigned good =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(raw, fifteen), raw)));
-    const unsigned range = (0xFFFFu >> first) & ~(0x7FFFu >> last);
-    if (OPX_UNLIKELY(~good & range)) return opxErrOutOfRange;
-    return store_facts(block16_core(tb, lo, hi, raw, first, last, levels, runs), trailing_ones,
-                       signs, total_coeff, total_zeros);
+    return opxOk;
 }
 
 }  // namespace
