@@ -87,7 +87,7 @@ CavlcFacts block(const T* src, const Opx32s* scan, int first, int last, T* level
 // ---- 16-bit blocks: no loop over the coefficients ------------------------------------------
 //
 // The 16-bit kernels work in met order: bit (or byte) k stands for scan position 15 - k, so the
-// coefficient met first is the lowest set bit and tzcnt / blsr walk the block. The flags come
+// coefficient met first is the lowest set bit. The flags come
 // from the block's values packed to bytes (packsswb keeps zero, +-1 and the sign) and put into
 // met order by one byte shuffle with the reversed scan; the positions of the set bits of the
 // non-zero mask are packed into bytes by a 256-entry table per byte of the mask, so that the
@@ -160,15 +160,19 @@ OPX_INLINE __m128i bit_positions(const Tables16* tb, unsigned m) noexcept {
 // take no branch: a head of two elements at the front and the last element at its place, each
 // sent to a scratch slot when the length is too short for it.
 
-// a when len >= K, else b, by a conditional move: the compiler makes a branch of a plain select
-// here, which would mispredict on the counts.
-template <unsigned K, class P>
-OPX_INLINE P* pick(unsigned len, P* a, P* b) noexcept {
+// The address a when len >= K, else b, by a conditional move: the compiler makes a branch of a
+// plain select here, which would mispredict on the counts. a is an integer: for a length too
+// short it may name no element of the array.
+template <unsigned K>
+OPX_INLINE void* pick(unsigned len, std::uintptr_t a, void* b) noexcept {
     __asm__("cmpl %[k], %[len]\n\tcmovae %[a], %[b]"
             : [b] "+r"(b)
             : [a] "r"(a), [len] "r"(len), [k] "i"(K)
             : "cc");
     return b;
+}
+OPX_INLINE std::uintptr_t address(const void* p) noexcept {
+    return reinterpret_cast<std::uintptr_t>(p);
 }
 
 // The first `len` bytes (0..15) of v.
@@ -188,11 +192,11 @@ OPX_INLINE void store_bytes(const Tables16* tb, Opx8u* d, __m128i v, unsigned le
         return;
     }
     const std::uint32_t head = static_cast<std::uint32_t>(_mm_cvtsi128_si32(v));
-    Opx8u* const pair = pick<2>(len, d, scratch);            // bytes 0 and 1
-    Opx8u* const last = pick<1>(len, d + len - 1, scratch);  // byte len - 1
+    void* const pair = pick<2>(len, address(d), scratch);            // bytes 0 and 1
+    void* const last = pick<1>(len, address(d) + len - 1, scratch);  // byte len - 1
     const std::uint16_t two = static_cast<std::uint16_t>(head);
     __builtin_memcpy(pair, &two, 2);
-    *last = static_cast<Opx8u>(head >> (8 * (len - 1) & 31));
+    *static_cast<Opx8u*>(last) = static_cast<Opx8u>(head >> (8 * (len - 1) & 31));
 }
 
 // The first `len` 16-bit values (0..16) of v0 (values 0..7) and v1 (values 8..15).
@@ -216,8 +220,8 @@ OPX_INLINE void store_words(const Tables16* tb, Opx16s* d, __m128i v0, __m128i v
     }
     const std::uint32_t head = static_cast<std::uint32_t>(_mm_cvtsi128_si32(v0));
     const std::uint64_t head4 = static_cast<std::uint64_t>(_mm_cvtsi128_si64(v0));
-    void* const pair = pick<2, void>(len, d, scratch);            // values 0 and 1
-    void* const last = pick<1, void>(len, d + len - 1, scratch);  // value len - 1
+    void* const pair = pick<2>(len, address(d), scratch);                  // values 0 and 1
+    void* const last = pick<1>(len, address(d) + 2 * (len - 1), scratch);  // value len - 1
     const std::uint16_t one = static_cast<std::uint16_t>(head4 >> (16 * (len - 1) & 63));
     __builtin_memcpy(pair, &head, 4);
     __builtin_memcpy(last, &one, 2);
