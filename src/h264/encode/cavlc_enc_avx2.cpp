@@ -107,8 +107,6 @@ struct Tables16 {
     // Byte splats of 1 and 112: a load (often folded) where the compiler would build each in
     // registers with three instructions.
     std::int8_t one[16], above_15[16];
-    // at_most_3[i] = min(i, 3), i in 0..16.
-    std::uint8_t at_most_3[17];
     // signs[t][b]: the TrailingOneSigns value of t trailing ones (0..3) whose signs, in the order
     // met, are bits 0, 1, 2 of b (1 = negative): the first met becomes the most significant bit.
     std::uint8_t signs[4][8];
@@ -124,7 +122,6 @@ constexpr Tables16 make_tables16() noexcept {
     for (int i = 0; i < 48; ++i)
         t.window[i] = static_cast<std::int8_t>(i >= 16 && i < 32 ? i - 16 : -128);
     for (int i = 0; i < 16; ++i) t.one[i] = 1, t.above_15[i] = 112;
-    for (int i = 0; i < 17; ++i) t.at_most_3[i] = static_cast<std::uint8_t>(i < 3 ? i : 3);
     for (int n = 0; n < 4; ++n)
         for (int b = 0; b < 8; ++b)
             for (int i = 0; i < n; ++i)
@@ -271,7 +268,8 @@ OpxResult block16(const Opx16s* src, Opx8u first, const Opx32s* scan, Opx8u last
     // Trailing ones: the non-zero values met before the first larger one (all when none is), at
     // most three.
     const unsigned larger = m & ~ones;
-    const int t = tb->at_most_3[_mm_popcnt_u32(m & ~larger & (larger - 1))];
+    const int t_all = _mm_popcnt_u32(m & ~larger & (larger - 1));
+    const int t = t_all < 3 ? t_all : 3;
     const __m128i pos = bit_positions(tb, m);
     // Signs of the first three values met (bit i: the i-th), from their bytes gathered in order.
     const unsigned met_signs =
