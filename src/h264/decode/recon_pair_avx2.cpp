@@ -83,10 +83,15 @@ void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) n
     add_store(dst, step, pass(transpose(p)));
 }
 
-// The chroma blocks of 8-bit samples with matrix dequantisation, two side by side at a time in
-// the layout of the flat pair above. The scaling is the per-block kernel's: exact 32-bit products
-// (mullo and mulhi interleaved), below q6 4 the rounding shift, above it a clamp to 16 bits and
-// the left shift, then a saturating pack; the DC values replace position 0 of both blocks; both
+// The chroma blocks of 8-bit samples with matrix dequantisation, four at a time: quad k holds
+// blocks 4k .. 4k + 3, the 8×8 samples at (0, 8k), block 4k + 2L + q at (4q, 4L). After the
+// scaling the quad is transposed so that register j holds coefficient column j of every block
+// row ((L, q, r): 128-bit lane L, 64-bit half q, word r); the row pass works on the four
+// registers at once, a second transpose brings register r to row r of every block with the
+// words in sample order (lane L: picture row 4L + r), and the column pass leaves each register
+// two picture rows of eight samples. The scaling is the per-block kernel's: exact 32-bit
+// products (mullo and mulhi interleaved), below q6 4 the rounding shift, above it a clamp to 16
+// bits and the left shift, then a saturating pack; the DC values replace position 0; both
 // transform passes and the + 32 saturate, as there. An uncoded block reads zeros, which gives
 // the DC-only residual.
 namespace {
@@ -109,35 +114,124 @@ OPX_INLINE __m256i scale_block(__m256i c, __m256i ls, __m256i rnd, __m128i sh) {
     return _mm256_packs_epi32(p0, p1);
 }
 
+// The 4-point inverse transform (clause 8.5.12.2) on x[0..3], element by element, every sum
+// saturated to 16 bits.
+OPX_INLINE void idct4_sat(__m256i* x) {
+    const __m256i e0 = _mm256_adds_epi16(x[0], x[2]), e1 = _mm256_subs_epi16(x[0], x[2]);
+    const __m256i e2 = _mm256_subs_epi16(_mm256_srai_epi16(x[1], 1), x[3]);
+    const __m256i e3 = _mm256_adds_epi16(x[1], _mm256_srai_epi16(x[3], 1));
+    x[0] = _mm256_adds_epi16(e0, e3);
+    x[1] = _mm256_adds_epi16(e1, e2);
+    x[2] = _mm256_subs_epi16(e1, e2);
+    x[3] = _mm256_subs_epi16(e0, e3);
+}
+
+// (r + 32) >> 6 (saturating addition) of picture rows y (low lanes) and 4 + y (high lanes) in
+// ra and of the rows below in rb, added to the prediction, clamped to 0..255 and stored; with
+// kHalf only the low lanes (rows y, y + 1). Residuals -512..511 and prediction 0..255: the
+// saturating sums are plain ones.
+template <bool kHalf>
+OPX_INLINE void add_rows8(Opx8u* row, std::ptrdiff_t step, __m256i ra, __m256i rb) {
+    const __m256i k32 = _mm256_set1_epi16(32);
+    ra = _mm256_srai_epi16(_mm256_adds_epi16(ra, k32), 6);
+    rb = _mm256_srai_epi16(_mm256_adds_epi16(rb, k32), 6);
+    const auto two_rows = [step](const Opx8u* p) {
+        return _mm_castpd_si128(_mm_loadh_pd(
+            _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))),
+            reinterpret_cast<const double*>(p + step)));
+    };
+    __m256i p = _mm256_castsi128_si256(two_rows(row));
+    if (!kHalf) p = _mm256_inserti128_si256(p, two_rows(row + 4 * step), 1);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i o = _mm256_packus_epi16(_mm256_adds_epi16(_mm256_unpacklo_epi8(p, zero), ra),
+                                          _mm256_adds_epi16(_mm256_unpackhi_epi8(p, zero), rb));
+    const __m128i lo = _mm256_castsi256_si128(o);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(row), lo);
+    _mm_storeh_pd(reinterpret_cast<double*>(row + step), _mm_castsi128_pd(lo));
+    if (!kHalf) {
+        const __m128i hi = _mm256_extracti128_si256(o, 1);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(row + 4 * step), hi);
+        _mm_storeh_pd(reinterpret_cast<double*>(row + 5 * step), _mm_castsi128_pd(hi));
+    }
+}
+
+// One quad of scaled blocks b[0..3] (raster order of each block, block 2L + q) with DC values
+// dc[0..3] (kHalf: blocks 0, 1 only, the others ignored).
+template <bool kHalf>
+OPX_INLINE void quad(Opx8u* dst, std::ptrdiff_t step, const __m256i* b, const Opx16s* dc) {
+    // Lane L of c0, c1: rows 0, 1 and rows 2, 3 of block (L, 0); c2, c3 those of block (L, 1).
+    const __m256i c0 = _mm256_permute2x128_si256(b[0], b[2], 0x20);
+    const __m256i c1 = _mm256_permute2x128_si256(b[0], b[2], 0x31);
+    const __m256i c2 = _mm256_permute2x128_si256(b[1], b[3], 0x20);
+    const __m256i c3 = _mm256_permute2x128_si256(b[1], b[3], 0x31);
+    // [r0 c0, r2 c0, r0 c1, ...] and [r1 c0, r3 c0, ...], then [column 0 | column 1] and
+    // [column 2 | column 3] of the block, rows in order.
+    const __m256i t0 = _mm256_unpacklo_epi16(c0, c1), t1 = _mm256_unpackhi_epi16(c0, c1);
+    const __m256i t2 = _mm256_unpacklo_epi16(c2, c3), t3 = _mm256_unpackhi_epi16(c2, c3);
+    const __m256i p0 = _mm256_unpacklo_epi16(t0, t1), p1 = _mm256_unpackhi_epi16(t0, t1);
+    const __m256i q0 = _mm256_unpacklo_epi16(t2, t3), q1 = _mm256_unpackhi_epi16(t2, t3);
+    __m256i x[4] = {_mm256_unpacklo_epi64(p0, q0), _mm256_unpackhi_epi64(p0, q0),
+                    _mm256_unpacklo_epi64(p1, q1), _mm256_unpackhi_epi64(p1, q1)};
+    // Position 0 of block 2L + q is word 4 (2L + q) of column 0: the DC values one per qword.
+    __m128i d;
+    if constexpr (kHalf) {
+        int two;
+        std::memcpy(&two, dc, 4);
+        d = _mm_cvtsi32_si128(two);
+    } else {
+        d = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(dc));
+    }
+    x[0] = _mm256_blend_epi16(x[0], _mm256_cvtepu16_epi64(d), 0x11);
+    idct4_sat(x);  // rows: x[j] holds output column j of row (L, q, r)
+    // 4×4 transposes within each (L, q) group: x[r] word j of group (L, q) = row r, column j.
+    const __m256i a0 = _mm256_unpacklo_epi16(x[0], x[1]), a1 = _mm256_unpackhi_epi16(x[0], x[1]);
+    const __m256i a2 = _mm256_unpacklo_epi16(x[2], x[3]), a3 = _mm256_unpackhi_epi16(x[2], x[3]);
+    const __m256i u0 = _mm256_unpacklo_epi32(a0, a2), u1 = _mm256_unpackhi_epi32(a0, a2);
+    const __m256i u2 = _mm256_unpacklo_epi32(a1, a3), u3 = _mm256_unpackhi_epi32(a1, a3);
+    x[0] = _mm256_unpacklo_epi64(u0, u2);
+    x[1] = _mm256_unpackhi_epi64(u0, u2);
+    x[2] = _mm256_unpacklo_epi64(u1, u3);
+    x[3] = _mm256_unpackhi_epi64(u1, u3);
+    idct4_sat(x);  // columns: x[r] holds picture rows r (low lane) and 4 + r (high lane)
+    add_rows8<kHalf>(dst, step, x[0], x[1]);
+    add_rows8<kHalf>(dst + 2 * step, step, x[2], x[3]);
+}
+
+// Whether the quad of blocks with coded bits `four` and DC values d[0..n-1] has zero residuals:
+// no block coded and every DC value -32..31.
+OPX_INLINE bool quad_zero(std::uint32_t four, const Opx16s* d, int n) {
+    if (four) return false;
+    for (int i = 0; i < n; ++i)
+        if (static_cast<unsigned>(d[i] + 32) >= 64u) return false;
+    return true;
+}
+
 template <int kMode>
 Opx16s* chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, const Opx16s* dc,
                       std::uint32_t coded, int pairs, int q6, const Opx16s* level_scale) {
     const __m256i ls = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(level_scale));
     const __m256i rnd = _mm256_set1_epi32(kMode == 0 ? 1 << (3 - q6) : 0);
     const __m128i sh = _mm_cvtsi32_si128(kMode == 0 ? 4 - q6 : q6 - 4);
-    for (int m = 0; m < pairs; ++m) {
-        const std::uint32_t two = (coded >> (2 * m)) & 3;
-        const Opx16s* d = dc + 2 * m;
-        // Uncoded blocks with DC values -32..31 have zero residuals.
-        if (!two && static_cast<unsigned>(d[0] + 32) < 64u &&
-            static_cast<unsigned>(d[1] + 32) < 64u)
-            continue;
-        Opx8u* blk = dst + 4 * m * step;
-        const Opx16s* left = (two & 1) ? c : kZeroBlock16;
-        c += (two & 1) ? 16 : 0;
-        const Opx16s* right = (two & 2) ? c : kZeroBlock16;
-        c += (two & 2) ? 16 : 0;
-        const __m256i b0 = scale_block<kMode>(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(left)), ls, rnd, sh);
-        const __m256i b1 = scale_block<kMode>(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(right)), ls, rnd, sh);
-        Pair p{_mm256_permute2x128_si256(b0, b1, 0x20), _mm256_permute2x128_si256(b0, b1, 0x31)};
-        const __m256i dcv = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_cvtsi32_si128(d[0])),
-                                                    _mm_cvtsi32_si128(d[1]), 1);
-        p.a = _mm256_blend_epi16(p.a, dcv, 0x01);
-        p = pass(transpose(p));
-        // (residuals -512..511 and prediction 0..255: the saturating sums are plain ones)
-        add_store(blk, step, pass(transpose(p)));
+    const auto load = [&](std::uint32_t bit) {
+        const Opx16s* p = bit ? c : kZeroBlock16;
+        c += bit ? 16 : 0;
+        return scale_block<kMode>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), ls,
+                                  rnd, sh);
+    };
+    for (int m = 0; m + 1 < pairs; m += 2, coded >>= 4, dc += 4, dst += 8 * step) {
+        const std::uint32_t four = coded & 15;
+        if (quad_zero(four, dc, 4)) continue;
+        __m256i b[4];
+        for (int i = 0; i < 4; ++i) b[i] = load(four & (1u << i));
+        quad<false>(dst, step, b, dc);
+    }
+    if (pairs & 1) {
+        const std::uint32_t two = coded & 3;
+        if (!quad_zero(two, dc, 2)) {
+            const __m256i b[4] = {load(two & 1), load(two & 2), _mm256_setzero_si256(),
+                                  _mm256_setzero_si256()};
+            quad<true>(dst, step, b, dc);
+        }
     }
     return c;
 }
