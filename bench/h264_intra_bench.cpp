@@ -31,7 +31,7 @@ void init() {
 
 using namespace opx::h264;
 const ReconKernels kRef{ref::kIntra, ref::kTransform, ref::add4x4_flat_pair,
-                        ref::add4x4_chroma_blocks};
+                        ref::add_chroma422};
 
 }  // namespace
 

@@ -94,7 +94,7 @@ ChromaPlane16 plane(const OpxReconstructInfo& r, int ls_dc, int blocks) {
 }
 
 const ReconKernels kRef8{ref::kIntra, ref::kTransform, ref::add4x4_flat_pair,
-                         ref::add4x4_chroma_blocks};
+                         ref::add_chroma422};
 
 }  // namespace
 

@@ -26,12 +26,13 @@ struct ReconOps<Opx8u> {
                               bool, int, const Opx16s*) noexcept {
         return c;
     }
-    // 4:2:2 chroma components (matrix style) go through one kernel call each.
-    static constexpr bool kChroma422Blocks = true;
-    OPX_INLINE Opx16s* add_chroma_blocks(Opx8u* b, std::ptrdiff_t st, Opx16s* c, const Opx16s* dc,
-                                         std::uint32_t coded, int pairs, int qp,
-                                         const Opx16s* ls) const noexcept {
-        return k.add4x4_chroma_blocks(b, st, c, dc, coded, pairs, qp, ls);
+    // 4:2:2 chroma components (matrix style) go through one kernel call each, DC array
+    // included.
+    static constexpr bool kChroma422 = true;
+    OPX_INLINE Opx16s* add_chroma422(Opx8u* b, std::ptrdiff_t st, Opx16s* c, Opx16s* dc,
+                                     std::uint32_t coded, int qp, const Opx16s* ls,
+                                     int ls_dc) const noexcept {
+        return k.add_chroma422(b, st, c, dc, coded, qp, ls, ls_dc);
     }
 
     // Matrix style with ls, flat style without.
@@ -105,11 +106,10 @@ struct ReconOps<Opx16u> {
                                   const Opx16s* ls) const noexcept {
         return k.add4x4_blocks(b, st, c, dc, coded, pairs, luma, qp, max, ls);
     }
-    static constexpr bool kChroma422Blocks = true;
-    OPX_INLINE Opx32s* add_chroma_blocks(Opx16u* b, std::ptrdiff_t st, Opx32s* c, const Opx32s* dc,
-                                         std::uint32_t coded, int pairs, int qp,
-                                         const Opx16s* ls) const noexcept {
-        return k.add4x4_blocks(b, st, c, dc, coded, pairs, false, qp, max, ls);
+    static constexpr bool kChroma422 = false;
+    static Opx32s* add_chroma422(Opx16u*, std::ptrdiff_t, Opx32s* c, Opx32s*, std::uint32_t, int,
+                                 const Opx16s*, int) noexcept {
+        return c;
     }
 
     // The transform kernels take steps in bytes.
@@ -398,7 +398,24 @@ OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
         o.chroma(pred, p[1].plane, p[1].step);
     }
     if (!(p[0].dc | p[1].dc) && !(p[0].ac | p[1].ac)) return;
-    if constexpr (ReconOps<S>::kBlocks || (Rows == 16 && ReconOps<S>::kChroma422Blocks)) {
+    if constexpr (Rows == 16 && ReconOps<S>::kChroma422) {
+        if (!p[0].bypass && !p[1].bypass && p[0].ls && p[1].ls) {
+            // Both DC arrays are located first; each kernel call then reads its own.
+            C* dcs[2] = {nullptr, nullptr};
+            for (int comp = 0; comp < 2; ++comp) {
+                if (!p[comp].dc) continue;
+                dcs[comp] = *p[comp].coeffs;
+                *p[comp].coeffs += kBlocks;
+            }
+            for (int comp = 0; comp < 2; ++comp) {
+                const ChromaPlane<S, C>& q = p[comp];
+                *q.coeffs = o.add_chroma422(q.plane, q.step, *q.coeffs, dcs[comp], q.ac, q.qp,
+                                            q.ls, q.ls_dc);
+            }
+            return;
+        }
+    }
+    if constexpr (ReconOps<S>::kBlocks) {
         // The DC arrays stay where they are (the kernel writes no coefficients of the blocks
         // before the ones it consumes); without one every block takes DC value 0.
         if (!p[0].bypass && !p[1].bypass && p[0].ls && p[1].ls) {
@@ -417,8 +434,8 @@ OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
             }
             for (int comp = 0; comp < 2; ++comp) {
                 const ChromaPlane<S, C>& q = p[comp];
-                *q.coeffs = o.add_chroma_blocks(q.plane, q.step, *q.coeffs, dcs[comp], q.ac,
-                                                kBlocks / 2, q.qp, q.ls);
+                *q.coeffs = o.add_blocks(q.plane, q.step, *q.coeffs, dcs[comp], q.ac,
+                                         kBlocks / 2, false, q.qp, q.ls);
             }
             return;
         }

@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "h264/decode/chroma_dc_avx2.hpp"
 #include "h264/decode/recon.hpp"
 
 namespace opx::h264::avx2 {
@@ -127,10 +128,8 @@ OPX_INLINE void idct4_sat(__m256i* x) {
 }
 
 // (r + 32) >> 6 (saturating addition) of picture rows y (low lanes) and 4 + y (high lanes) in
-// ra and of the rows below in rb, added to the prediction, clamped to 0..255 and stored; with
-// kHalf only the low lanes (rows y, y + 1). Residuals -512..511 and prediction 0..255: the
-// saturating sums are plain ones.
-template <bool kHalf>
+// ra and of the rows below in rb, added to the prediction, clamped to 0..255 and stored.
+// Residuals -512..511 and prediction 0..255: the saturating sums are plain ones.
 OPX_INLINE void add_rows8(Opx8u* row, std::ptrdiff_t step, __m256i ra, __m256i rb) {
     const __m256i k32 = _mm256_set1_epi16(32);
     ra = _mm256_srai_epi16(_mm256_adds_epi16(ra, k32), 6);
@@ -140,25 +139,21 @@ OPX_INLINE void add_rows8(Opx8u* row, std::ptrdiff_t step, __m256i ra, __m256i r
             _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))),
             reinterpret_cast<const double*>(p + step)));
     };
-    __m256i p = _mm256_castsi128_si256(two_rows(row));
-    if (!kHalf) p = _mm256_inserti128_si256(p, two_rows(row + 4 * step), 1);
+    const __m256i p =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(two_rows(row)), two_rows(row + 4 * step), 1);
     const __m256i zero = _mm256_setzero_si256();
     const __m256i o = _mm256_packus_epi16(_mm256_adds_epi16(_mm256_unpacklo_epi8(p, zero), ra),
                                           _mm256_adds_epi16(_mm256_unpackhi_epi8(p, zero), rb));
-    const __m128i lo = _mm256_castsi256_si128(o);
+    const __m128i lo = _mm256_castsi256_si128(o), hi = _mm256_extracti128_si256(o, 1);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(row), lo);
     _mm_storeh_pd(reinterpret_cast<double*>(row + step), _mm_castsi128_pd(lo));
-    if (!kHalf) {
-        const __m128i hi = _mm256_extracti128_si256(o, 1);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(row + 4 * step), hi);
-        _mm_storeh_pd(reinterpret_cast<double*>(row + 5 * step), _mm_castsi128_pd(hi));
-    }
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(row + 4 * step), hi);
+    _mm_storeh_pd(reinterpret_cast<double*>(row + 5 * step), _mm_castsi128_pd(hi));
 }
 
-// One quad of scaled blocks b[0..3] (raster order of each block, block 2L + q) with DC values
-// dc[0..3] (kHalf: blocks 0, 1 only, the others ignored).
-template <bool kHalf>
-OPX_INLINE void quad(Opx8u* dst, std::ptrdiff_t step, const __m256i* b, const Opx16s* dc) {
+// One quad of scaled blocks b[0..3] (raster order of each block, block 2L + q) with the DC
+// values in words 0..3 of dc.
+OPX_INLINE void quad(Opx8u* dst, std::ptrdiff_t step, const __m256i* b, __m128i dc) {
     // Lane L of c0, c1: rows 0, 1 and rows 2, 3 of block (L, 0); c2, c3 those of block (L, 1).
     const __m256i c0 = _mm256_permute2x128_si256(b[0], b[2], 0x20);
     const __m256i c1 = _mm256_permute2x128_si256(b[0], b[2], 0x31);
@@ -173,15 +168,7 @@ OPX_INLINE void quad(Opx8u* dst, std::ptrdiff_t step, const __m256i* b, const Op
     __m256i x[4] = {_mm256_unpacklo_epi64(p0, q0), _mm256_unpackhi_epi64(p0, q0),
                     _mm256_unpacklo_epi64(p1, q1), _mm256_unpackhi_epi64(p1, q1)};
     // Position 0 of block 2L + q is word 4 (2L + q) of column 0: the DC values one per qword.
-    __m128i d;
-    if constexpr (kHalf) {
-        int two;
-        std::memcpy(&two, dc, 4);
-        d = _mm_cvtsi32_si128(two);
-    } else {
-        d = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(dc));
-    }
-    x[0] = _mm256_blend_epi16(x[0], _mm256_cvtepu16_epi64(d), 0x11);
+    x[0] = _mm256_blend_epi16(x[0], _mm256_cvtepu16_epi64(dc), 0x11);
     idct4_sat(x);  // rows: x[j] holds output column j of row (L, q, r)
     // 4×4 transposes within each (L, q) group: x[r] word j of group (L, q) = row r, column j.
     const __m256i a0 = _mm256_unpacklo_epi16(x[0], x[1]), a1 = _mm256_unpackhi_epi16(x[0], x[1]);
@@ -193,58 +180,48 @@ OPX_INLINE void quad(Opx8u* dst, std::ptrdiff_t step, const __m256i* b, const Op
     x[2] = _mm256_unpacklo_epi64(u1, u3);
     x[3] = _mm256_unpackhi_epi64(u1, u3);
     idct4_sat(x);  // columns: x[r] holds picture rows r (low lane) and 4 + r (high lane)
-    add_rows8<kHalf>(dst, step, x[0], x[1]);
-    add_rows8<kHalf>(dst + 2 * step, step, x[2], x[3]);
-}
-
-// Whether the quad of blocks with coded bits `four` and DC values d[0..n-1] has zero residuals:
-// no block coded and every DC value -32..31.
-OPX_INLINE bool quad_zero(std::uint32_t four, const Opx16s* d, int n) {
-    if (four) return false;
-    for (int i = 0; i < n; ++i)
-        if (static_cast<unsigned>(d[i] + 32) >= 64u) return false;
-    return true;
+    add_rows8(dst, step, x[0], x[1]);
+    add_rows8(dst + 2 * step, step, x[2], x[3]);
 }
 
 template <int kMode>
-Opx16s* chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, const Opx16s* dc,
-                      std::uint32_t coded, int pairs, int q6, const Opx16s* level_scale) {
+Opx16s* chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, __m128i dc, std::uint32_t coded,
+                  int q6, const Opx16s* level_scale) {
     const __m256i ls = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(level_scale));
     const __m256i rnd = _mm256_set1_epi32(kMode == 0 ? 1 << (3 - q6) : 0);
     const __m128i sh = _mm_cvtsi32_si128(kMode == 0 ? 4 - q6 : q6 - 4);
-    const auto load = [&](std::uint32_t bit) {
-        const Opx16s* p = bit ? c : kZeroBlock16;
-        c += bit ? 16 : 0;
-        return scale_block<kMode>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), ls,
-                                  rnd, sh);
-    };
-    for (int m = 0; m + 1 < pairs; m += 2, coded >>= 4, dc += 4, dst += 8 * step) {
+    // Non-zero words where the DC value lies outside -32..31 (a residual of its own).
+    const __m128i big = _mm_srli_epi16(_mm_add_epi16(dc, _mm_set1_epi16(32)), 6);
+    for (int k = 0; k < 2; ++k, coded >>= 4, dst += 8 * step) {
         const std::uint32_t four = coded & 15;
-        if (quad_zero(four, dc, 4)) continue;
+        const __m128i d = k ? _mm_srli_si128(dc, 8) : dc;
+        // Zero residuals: no block coded and every DC value -32..31.
+        if (!four && _mm_testz_si128(big, k ? _mm_set_epi64x(-1, 0) : _mm_set_epi64x(0, -1)))
+            continue;
         __m256i b[4];
-        for (int i = 0; i < 4; ++i) b[i] = load(four & (1u << i));
-        quad<false>(dst, step, b, dc);
-    }
-    if (pairs & 1) {
-        const std::uint32_t two = coded & 3;
-        if (!quad_zero(two, dc, 2)) {
-            const __m256i b[4] = {load(two & 1), load(two & 2), _mm256_setzero_si256(),
-                                  _mm256_setzero_si256()};
-            quad<true>(dst, step, b, dc);
+        for (int i = 0; i < 4; ++i) {
+            const bool coded_block = four & (1u << i);
+            const Opx16s* p = coded_block ? c : kZeroBlock16;
+            c += coded_block ? 16 : 0;
+            b[i] = scale_block<kMode>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), ls,
+                                      rnd, sh);
         }
+        quad(dst, step, b, d);
     }
     return c;
 }
 
 }  // namespace
 
-Opx16s* add4x4_chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, const Opx16s* dc,
-                             std::uint32_t coded, int pairs, int qp,
-                             const Opx16s* level_scale) noexcept {
+Opx16s* add_chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* dc,
+                      std::uint32_t coded, int qp, const Opx16s* level_scale, int ls_dc) noexcept {
+    const __m128i d =
+        dc ? chroma_dc2x4_vec(_mm_loadu_si128(reinterpret_cast<const __m128i*>(dc)), qp, ls_dc)
+           : _mm_setzero_si128();
     const int q6 = qp / 6;
-    if (q6 < 4) return chroma_blocks<0>(dst, step, coeffs, dc, coded, pairs, q6, level_scale);
-    if (q6 == 4) return chroma_blocks<1>(dst, step, coeffs, dc, coded, pairs, q6, level_scale);
-    return chroma_blocks<2>(dst, step, coeffs, dc, coded, pairs, q6, level_scale);
+    if (q6 < 4) return chroma422<0>(dst, step, coeffs, d, coded, q6, level_scale);
+    if (q6 == 4) return chroma422<1>(dst, step, coeffs, d, coded, q6, level_scale);
+    return chroma422<2>(dst, step, coeffs, d, coded, q6, level_scale);
 }
 
 // The 4×4 blocks of 16-bit samples with matrix dequantisation, two side by side at a time: each
