@@ -2,7 +2,8 @@
 // names, for 8-bit samples (16-bit coefficients) and for 16-bit samples (32-bit coefficients, bit
 // depth at run time), the per-block operations the drivers need: prediction, dequantisation,
 // transform and addition, and the transform-bypass addition. Included by recon_luma.cpp,
-// recon_chroma.cpp and recon_high.cpp only.
+// recon_chroma.cpp, recon_high.cpp and recon_high_api.cpp (which inlines the 8-bit 4:2:2 chroma
+// driver into its entry points) only.
 #pragma once
 
 #include <cstring>
@@ -390,6 +391,9 @@ OPX_INLINE void luma_intra_16x16_mb(const ReconOps<S>& o, C** coeffs, S* dst, st
 // Prediction of both first (intra), then the DC arrays of Cb and Cr, then the blocks of Cb and of
 // Cr, each taken from its component's coefficient pointer at the time of use (clause 8.5.11).
 template <int Rows, class S, class C>
+OPX_NOINLINE void chroma_mb_blocks(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2]) noexcept;
+
+template <int Rows, class S, class C>
 OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
                           typename ReconOps<S>::ChromaPred pred) noexcept {
     constexpr int kBlocks = Rows / 2;
@@ -440,6 +444,14 @@ OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
             return;
         }
     }
+    chroma_mb_blocks<Rows>(o, p);
+}
+
+// The part of chroma_mb after the prediction where no kernel takes a whole component (transform
+// bypass, 8-bit 4:2:0), out of line so that the kernel paths keep a small frame.
+template <int Rows, class S, class C>
+OPX_NOINLINE void chroma_mb_blocks(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2]) noexcept {
+    constexpr int kBlocks = Rows / 2;
     alignas(32) C dc[2][kBlocks] = {};
     for (int comp = 0; comp < 2; ++comp) {
         const ChromaPlane<S, C>& q = p[comp];

@@ -121,9 +121,7 @@ OpxResult chroma422_8u(const OpxReconstructInfo8u* const* pp, bool intra, Opx32s
                            edge_bottom, half);
         OPX_CHECK(pred != nullptr, opxErrIntraPredUnavailable);
     }
-    const ChromaPlane8 planes[2] = {plane_of<Opx8u, Opx16s>(pp[0], lsu, 8),
-                                    plane_of<Opx8u, Opx16s>(pp[1], lsv, 8)};
-    chroma422(k8(), planes, pred);
+    chroma422(k8(), pp, pred, static_cast<int>(lsu), static_cast<int>(lsv));
     return opxOk;
 }
 

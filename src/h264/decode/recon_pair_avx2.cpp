@@ -188,8 +188,24 @@ template <int kMode>
 Opx16s* chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, __m128i dc, std::uint32_t coded,
                   int q6, const Opx16s* level_scale) {
     const __m256i ls = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(level_scale));
-    const __m256i rnd = _mm256_set1_epi32(kMode == 0 ? 1 << (3 - q6) : 0);
+    const int round = kMode == 0 ? 1 << (3 - q6) : 0;
+    const __m256i rnd = _mm256_set1_epi32(round);
     const __m128i sh = _mm_cvtsi32_si128(kMode == 0 ? 4 - q6 : q6 - 4);
+    // Levels up to `bound` in magnitude scale exactly in 16 bits: |c| × max|LS| × 2^(q6 - 4)
+    // + round <= 32767, so that 16-bit products (the scale pre-shifted above q6 4), rounding
+    // and shift equal the saturating 32-bit path, which only quads with a larger level take.
+    const __m128i ls_abs = [&] {
+        const __m256i a = _mm256_abs_epi16(ls);
+        return _mm_max_epu16(_mm256_castsi256_si128(a), _mm256_extracti128_si256(a, 1));
+    }();
+    // minpos of 65535 - |LS| gives 65535 - max |LS|.
+    const unsigned max_ls = 65535u - static_cast<unsigned>(_mm_extract_epi16(
+                                         _mm_minpos_epu16(_mm_xor_si128(ls_abs, _mm_set1_epi32(-1))), 0));
+    const unsigned scale = kMode == 2 ? max_ls << (q6 - 4) : max_ls;
+    const unsigned bound = scale ? (32767u - static_cast<unsigned>(round)) / scale : 32768u;
+    const __m256i vbound = _mm256_set1_epi16(static_cast<short>(bound));
+    const __m256i ls16 = kMode == 2 ? _mm256_sll_epi16(ls, sh) : ls;
+    const __m256i rnd16 = _mm256_set1_epi16(static_cast<short>(round));
     // Non-zero words where the DC value lies outside -32..31 (a residual of its own).
     const __m128i big = _mm_srli_epi16(_mm_add_epi16(dc, _mm_set1_epi16(32)), 6);
     for (int k = 0; k < 2; ++k, coded >>= 4, dst += 8 * step) {
@@ -199,12 +215,29 @@ Opx16s* chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, __m128i dc, std::u
         if (!four && _mm_testz_si128(big, k ? _mm_set_epi64x(-1, 0) : _mm_set_epi64x(0, -1)))
             continue;
         __m256i b[4];
-        for (int i = 0; i < 4; ++i) {
-            const bool coded_block = four & (1u << i);
-            const Opx16s* p = coded_block ? c : kZeroBlock16;
-            c += coded_block ? 16 : 0;
-            b[i] = scale_block<kMode>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), ls,
-                                      rnd, sh);
+        if (four == 15) {
+            for (int i = 0; i < 4; ++i)
+                b[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + 16 * i));
+            c += 64;
+        } else {
+            for (int i = 0; i < 4; ++i) {
+                const bool coded_block = four & (1u << i);
+                const Opx16s* p = coded_block ? c : kZeroBlock16;
+                c += coded_block ? 16 : 0;
+                b[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+            }
+        }
+        // Largest |level| of the quad above the bound (unsigned words: |-32768| is 32768)?
+        const __m256i m = _mm256_max_epu16(
+            _mm256_max_epu16(_mm256_abs_epi16(b[0]), _mm256_abs_epi16(b[1])),
+            _mm256_max_epu16(_mm256_abs_epi16(b[2]), _mm256_abs_epi16(b[3])));
+        if (_mm256_testz_si256(_mm256_subs_epu16(m, vbound), _mm256_subs_epu16(m, vbound))) {
+            for (int i = 0; i < 4; ++i) {
+                b[i] = _mm256_mullo_epi16(b[i], ls16);
+                if (kMode == 0) b[i] = _mm256_sra_epi16(_mm256_add_epi16(b[i], rnd16), sh);
+            }
+        } else {
+            for (int i = 0; i < 4; ++i) b[i] = scale_block<kMode>(b[i], ls, rnd, sh);
         }
         quad(dst, step, b, d);
     }
