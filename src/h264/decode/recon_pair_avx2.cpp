@@ -127,13 +127,15 @@ OPX_INLINE void idct4_sat(__m256i* x) {
     x[3] = _mm256_subs_epi16(e0, e3);
 }
 
-// (r + 32) >> 6 (saturating addition) of picture rows y (low lanes) and 4 + y (high lanes) in
-// ra and of the rows below in rb, added to the prediction, clamped to 0..255 and stored.
-// Residuals -512..511 and prediction 0..255: the saturating sums are plain ones.
+// (r + 32) >> 6 of picture rows y (low lanes) and 4 + y (high lanes) in ra and of the rows
+// below in rb, added to the prediction, clamped to 0..255 and stored. The rounding is one
+// pmulhrsw by 512, ((r >> 5) + 1) >> 1 = (r + 32) >> 6 exactly; for r >= 32736, where the
+// saturating + 32 gives 511, it gives 512, and either clamps to 255 from any prediction.
+// Residuals -512..512 and prediction 0..255: the saturating sums are plain ones.
 OPX_INLINE void add_rows8(Opx8u* row, std::ptrdiff_t step, __m256i ra, __m256i rb) {
-    const __m256i k32 = _mm256_set1_epi16(32);
-    ra = _mm256_srai_epi16(_mm256_adds_epi16(ra, k32), 6);
-    rb = _mm256_srai_epi16(_mm256_adds_epi16(rb, k32), 6);
+    const __m256i k512 = _mm256_set1_epi16(512);
+    ra = _mm256_mulhrs_epi16(ra, k512);
+    rb = _mm256_mulhrs_epi16(rb, k512);
     const auto two_rows = [step](const Opx8u* p) {
         return _mm_castpd_si128(_mm_loadh_pd(
             _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))),
