@@ -84,17 +84,19 @@ void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) n
     add_store(dst, step, pass(transpose(p)));
 }
 
-// The chroma blocks of 8-bit samples with matrix dequantisation, four at a time: quad k holds
-// blocks 4k .. 4k + 3, the 8×8 samples at (0, 8k), block 4k + 2L + q at (4q, 4L). After the
-// scaling the quad is transposed so that register j holds coefficient column j of every block
-// row ((L, q, r): 128-bit lane L, 64-bit half q, word r); the row pass works on the four
-// registers at once, a second transpose brings register r to row r of every block with the
-// words in sample order (lane L: picture row 4L + r), and the column pass leaves each register
-// two picture rows of eight samples. The scaling is the per-block kernel's: exact 32-bit
-// products (mullo and mulhi interleaved), below q6 4 the rounding shift, above it a clamp to 16
-// bits and the left shift, then a saturating pack; the DC values replace position 0; both
-// transform passes and the + 32 saturate, as there. An uncoded block reads zeros, which gives
-// the DC-only residual.
+// A 4:2:2 chroma component of 8-bit samples with matrix dequantisation: the DC array
+// transformed in a register (chroma_dc_avx2.hpp), then the blocks four at a time: quad k holds
+// blocks 4k .. 4k + 3, the 8×8 samples at (0, 8k), block 4k + 2L + q at (4q, 4L). The levels are
+// loaded half-blocks to lanes and scaled, then transposed so that register j holds coefficient
+// column j of every block row ((L, q, r): 128-bit lane L, 64-bit half q, word r); the row pass
+// works on the four registers at once, a second transpose brings register r to row r of every
+// block with the words in sample order (lane L: picture row 4L + r), and the column pass leaves
+// each register two picture rows of eight samples. The scaling is the per-block kernel's: exact
+// 32-bit products (mullo and mulhi interleaved), below q6 4 the rounding shift, above it a clamp
+// to 16 bits and the left shift, then a saturating pack, or 16-bit products alone for a quad
+// whose levels keep every product within 16 bits; the DC values replace position 0; both
+// transform passes saturate, as there. An uncoded block reads zeros, which gives the DC-only
+// residual.
 namespace {
 
 alignas(32) const Opx16s kZeroBlock16[16] = {};
@@ -153,14 +155,25 @@ OPX_INLINE void add_rows8(Opx8u* row, std::ptrdiff_t step, __m256i ra, __m256i r
     _mm_storeh_pd(reinterpret_cast<double*>(row + 5 * step), _mm_castsi128_pd(hi));
 }
 
-// One quad of scaled blocks b[0..3] (raster order of each block, block 2L + q) with the DC
-// values in words 0..3 of dc.
+// The levels of blocks p0..p3 of a quad (block 2L + q at pq): b[0] lane L rows 0, 1 of block
+// (L, 0), b[1] its rows 2, 3; b[2], b[3] the same of block (L, 1).
+OPX_INLINE void load_quad(__m256i* b, const Opx16s* p0, const Opx16s* p1, const Opx16s* p2,
+                          const Opx16s* p3) {
+    const auto two = [](const Opx16s* lo, const Opx16s* hi) {
+        return _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lo))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(hi)), 1);
+    };
+    b[0] = two(p0, p2);
+    b[1] = two(p0 + 8, p2 + 8);
+    b[2] = two(p1, p3);
+    b[3] = two(p1 + 8, p3 + 8);
+}
+
+// One quad of scaled blocks as loaded by load_quad with the DC values in words 0..3 of dc.
 OPX_INLINE void quad(Opx8u* dst, std::ptrdiff_t step, const __m256i* b, __m128i dc) {
     // Lane L of c0, c1: rows 0, 1 and rows 2, 3 of block (L, 0); c2, c3 those of block (L, 1).
-    const __m256i c0 = _mm256_permute2x128_si256(b[0], b[2], 0x20);
-    const __m256i c1 = _mm256_permute2x128_si256(b[0], b[2], 0x31);
-    const __m256i c2 = _mm256_permute2x128_si256(b[1], b[3], 0x20);
-    const __m256i c3 = _mm256_permute2x128_si256(b[1], b[3], 0x31);
+    const __m256i c0 = b[0], c1 = b[1], c2 = b[2], c3 = b[3];
     // [r0 c0, r2 c0, r0 c1, ...] and [r1 c0, r3 c0, ...], then [column 0 | column 1] and
     // [column 2 | column 3] of the block, rows in order.
     const __m256i t0 = _mm256_unpacklo_epi16(c0, c1), t1 = _mm256_unpackhi_epi16(c0, c1);
@@ -190,6 +203,9 @@ template <int kMode>
 Opx16s* chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, __m128i dc, std::uint32_t coded,
                   int q6, const Opx16s* level_scale) {
     const __m256i ls = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(level_scale));
+    // The scales of rows 0, 1 and of rows 2, 3 in both lanes, as load_quad lays the levels out.
+    const __m256i ls_half[2] = {_mm256_permute2x128_si256(ls, ls, 0x00),
+                                _mm256_permute2x128_si256(ls, ls, 0x11)};
     const int round = kMode == 0 ? 1 << (3 - q6) : 0;
     const __m256i rnd = _mm256_set1_epi32(round);
     const __m128i sh = _mm_cvtsi32_si128(kMode == 0 ? 4 - q6 : q6 - 4);
@@ -206,7 +222,6 @@ Opx16s* chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, __m128i dc, std::u
     const unsigned scale = kMode == 2 ? max_ls << (q6 - 4) : max_ls;
     const unsigned bound = scale ? (32767u - static_cast<unsigned>(round)) / scale : 32768u;
     const __m256i vbound = _mm256_set1_epi16(static_cast<short>(bound));
-    const __m256i ls16 = kMode == 2 ? _mm256_sll_epi16(ls, sh) : ls;
     const __m256i rnd16 = _mm256_set1_epi16(static_cast<short>(round));
     // Non-zero words where the DC value lies outside -32..31 (a residual of its own).
     const __m128i big = _mm_srli_epi16(_mm_add_epi16(dc, _mm_set1_epi16(32)), 6);
@@ -218,16 +233,16 @@ Opx16s* chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, __m128i dc, std::u
             continue;
         __m256i b[4];
         if (four == 15) {
-            for (int i = 0; i < 4; ++i)
-                b[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c + 16 * i));
+            load_quad(b, c, c + 16, c + 32, c + 48);
             c += 64;
         } else {
+            const Opx16s* p[4];
             for (int i = 0; i < 4; ++i) {
                 const bool coded_block = four & (1u << i);
-                const Opx16s* p = coded_block ? c : kZeroBlock16;
+                p[i] = coded_block ? c : kZeroBlock16;
                 c += coded_block ? 16 : 0;
-                b[i] = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
             }
+            load_quad(b, p[0], p[1], p[2], p[3]);
         }
         // Largest |level| of the quad above the bound (unsigned words: |-32768| is 32768)?
         const __m256i m = _mm256_max_epu16(
@@ -235,11 +250,12 @@ Opx16s* chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, __m128i dc, std::u
             _mm256_max_epu16(_mm256_abs_epi16(b[2]), _mm256_abs_epi16(b[3])));
         if (_mm256_testz_si256(_mm256_subs_epu16(m, vbound), _mm256_subs_epu16(m, vbound))) {
             for (int i = 0; i < 4; ++i) {
-                b[i] = _mm256_mullo_epi16(b[i], ls16);
+                const __m256i l = ls_half[i & 1];
+                b[i] = _mm256_mullo_epi16(b[i], kMode == 2 ? _mm256_sll_epi16(l, sh) : l);
                 if (kMode == 0) b[i] = _mm256_sra_epi16(_mm256_add_epi16(b[i], rnd16), sh);
             }
         } else {
-            for (int i = 0; i < 4; ++i) b[i] = scale_block<kMode>(b[i], ls, rnd, sh);
+            for (int i = 0; i < 4; ++i) b[i] = scale_block<kMode>(b[i], ls_half[i & 1], rnd, sh);
         }
         quad(dst, step, b, d);
     }
