@@ -459,14 +459,12 @@ void plane(Opx8u* dst, std::ptrdiff_t step) noexcept {
     } else {
         // Rows y and y + 1 in the lanes of r01, y + 2 and y + 3 in those of r23; packed, a lane
         // holds rows y and y + 2 (low) or y + 1 and y + 3 (high).
-        const __m256i ramp = _mm256_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7, 0, 1, 2, 3, 4, 5, 6, 7);
-        __m256i r01 = _mm256_add_epi16(
-            _mm256_add_epi16(_mm256_set1_epi16(static_cast<short>(base)),
-                             _mm256_mullo_epi16(ramp, _mm256_set1_epi16(static_cast<short>(b)))),
-            _mm256_setr_epi16(0, 0, 0, 0, 0, 0, 0, 0, static_cast<short>(c),
-                              static_cast<short>(c), static_cast<short>(c), static_cast<short>(c),
-                              static_cast<short>(c), static_cast<short>(c), static_cast<short>(c),
-                              static_cast<short>(c)));
+        const __m128i row0 = _mm_add_epi16(_mm_set1_epi16(static_cast<short>(base)),
+                                           _mm_mullo_epi16(_mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7),
+                                                           _mm_set1_epi16(static_cast<short>(b))));
+        __m256i r01 =
+            _mm256_inserti128_si256(_mm256_castsi128_si256(row0),
+                                    _mm_add_epi16(row0, _mm_set1_epi16(static_cast<short>(c))), 1);
         const __m256i c2 = _mm256_set1_epi16(static_cast<short>(2 * c));
         const __m256i c4 = _mm256_set1_epi16(static_cast<short>(4 * c));
         __m256i r23 = _mm256_add_epi16(r01, c2);

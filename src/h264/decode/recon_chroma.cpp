@@ -34,10 +34,10 @@ OPX_NOINLINE void chroma422_planes(const ReconKernels& k, const OpxReconstructIn
     ChromaPlane8 planes[2];
     for (int comp = 0; comp < 2; ++comp) {
         const OpxReconstructInfo8u& r = *pp[comp];
-        planes[comp] = ChromaPlane8{r.ppSrcDstCoeff, r.pSrcDstPlane,    r.srcDstStep,
-                                    (r.cbp & 1) != 0, (r.cbp >> 1) & 0xFF, r.qp,
-                                    r.pQuantTable,    r.bypassFlag != 0 && r.qp == 0,
-                                    ls_dc[comp]};
+        planes[comp] = ChromaPlane8{
+            r.ppSrcDstCoeff,     r.pSrcDstPlane, r.srcDstStep,  (r.cbp & 1) != 0,
+            (r.cbp >> 1) & 0xFF, r.qp,           r.pQuantTable, r.bypassFlag != 0 && r.qp == 0,
+            ls_dc[comp]};
     }
     chroma_mb<16>(ReconOps<Opx8u>{k}, planes, pred);
 }

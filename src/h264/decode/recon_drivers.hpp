@@ -413,8 +413,8 @@ OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
             }
             for (int comp = 0; comp < 2; ++comp) {
                 const ChromaPlane<S, C>& q = p[comp];
-                *q.coeffs = o.add_chroma422(q.plane, q.step, *q.coeffs, dcs[comp], q.ac, q.qp,
-                                            q.ls, q.ls_dc);
+                *q.coeffs = o.add_chroma422(q.plane, q.step, *q.coeffs, dcs[comp], q.ac, q.qp, q.ls,
+                                            q.ls_dc);
             }
             return;
         }
@@ -438,8 +438,8 @@ OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
             }
             for (int comp = 0; comp < 2; ++comp) {
                 const ChromaPlane<S, C>& q = p[comp];
-                *q.coeffs = o.add_blocks(q.plane, q.step, *q.coeffs, dcs[comp], q.ac,
-                                         kBlocks / 2, false, q.qp, q.ls);
+                *q.coeffs = o.add_blocks(q.plane, q.step, *q.coeffs, dcs[comp], q.ac, kBlocks / 2,
+                                         false, q.qp, q.ls);
             }
             return;
         }

@@ -81,7 +81,7 @@ ChromaPlane<S, C> plane_of(const Info* r, Opx32u ls_dc, int blocks) {
 // halves, which serve DC and vertical only; null when refused.
 template <class Fn>
 OPX_INLINE Fn chroma_pred(const Fn (&plain)[kNumPredChromaSlots], const Fn (&dc)[kNumChromaDcSlots],
-               Opx32s mode, Opx32u edge_top, Opx32u edge_bottom, bool half) {
+                          Opx32s mode, Opx32u edge_top, Opx32u edge_bottom, bool half) {
     if (half && mode != 0 && mode != 2) return nullptr;
     return chroma_pick(plain, dc, mode, mb_avail(static_cast<int>(edge_top)),
                        mb_avail(static_cast<int>(edge_bottom)));

@@ -139,9 +139,9 @@ OPX_INLINE void add_rows8(Opx8u* row, std::ptrdiff_t step, __m256i ra, __m256i r
     ra = _mm256_mulhrs_epi16(ra, k512);
     rb = _mm256_mulhrs_epi16(rb, k512);
     const auto two_rows = [step](const Opx8u* p) {
-        return _mm_castpd_si128(_mm_loadh_pd(
-            _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))),
-            reinterpret_cast<const double*>(p + step)));
+        return _mm_castpd_si128(
+            _mm_loadh_pd(_mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))),
+                         reinterpret_cast<const double*>(p + step)));
     };
     const __m256i p =
         _mm256_inserti128_si256(_mm256_castsi128_si256(two_rows(row)), two_rows(row + 4 * step), 1);
@@ -217,8 +217,9 @@ Opx16s* chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, __m128i dc, std::u
         return _mm_max_epu16(_mm256_castsi256_si128(a), _mm256_extracti128_si256(a, 1));
     }();
     // minpos of 65535 - |LS| gives 65535 - max |LS|.
-    const unsigned max_ls = 65535u - static_cast<unsigned>(_mm_extract_epi16(
-                                         _mm_minpos_epu16(_mm_xor_si128(ls_abs, _mm_set1_epi32(-1))), 0));
+    const unsigned max_ls =
+        65535u - static_cast<unsigned>(_mm_extract_epi16(
+                     _mm_minpos_epu16(_mm_xor_si128(ls_abs, _mm_set1_epi32(-1))), 0));
     const unsigned scale = kMode == 2 ? max_ls << (q6 - 4) : max_ls;
     const unsigned bound = scale ? (32767u - static_cast<unsigned>(round)) / scale : 32768u;
     const __m256i vbound = _mm256_set1_epi16(static_cast<short>(bound));
@@ -245,9 +246,9 @@ Opx16s* chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, __m128i dc, std::u
             load_quad(b, p[0], p[1], p[2], p[3]);
         }
         // Largest |level| of the quad above the bound (unsigned words: |-32768| is 32768)?
-        const __m256i m = _mm256_max_epu16(
-            _mm256_max_epu16(_mm256_abs_epi16(b[0]), _mm256_abs_epi16(b[1])),
-            _mm256_max_epu16(_mm256_abs_epi16(b[2]), _mm256_abs_epi16(b[3])));
+        const __m256i m =
+            _mm256_max_epu16(_mm256_max_epu16(_mm256_abs_epi16(b[0]), _mm256_abs_epi16(b[1])),
+                             _mm256_max_epu16(_mm256_abs_epi16(b[2]), _mm256_abs_epi16(b[3])));
         if (_mm256_testz_si256(_mm256_subs_epu16(m, vbound), _mm256_subs_epu16(m, vbound))) {
             for (int i = 0; i < 4; ++i) {
                 const __m256i l = ls_half[i & 1];

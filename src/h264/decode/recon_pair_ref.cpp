@@ -19,8 +19,7 @@ Opx16s* add_chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* d
     for (int n = 0; n < 8; ++n) {
         Opx8u* blk = dst + 4 * (n >> 1) * step + 4 * (n & 1);
         const bool ac = coded & (1u << n);
-        kTransform.add4x4_matrix(blk, s, ac ? coeffs : nullptr, &d[n], blk, s, qp, ac,
-                                 level_scale);
+        kTransform.add4x4_matrix(blk, s, ac ? coeffs : nullptr, &d[n], blk, s, qp, ac, level_scale);
         if (ac) coeffs += 16;
     }
     return coeffs;
