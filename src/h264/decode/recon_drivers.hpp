@@ -2,8 +2,7 @@
 // names, for 8-bit samples (16-bit coefficients) and for 16-bit samples (32-bit coefficients, bit
 // depth at run time), the per-block operations the drivers need: prediction, dequantisation,
 // transform and addition, and the transform-bypass addition. Included by recon_luma.cpp,
-// recon_chroma.cpp, recon_high.cpp and recon_high_api.cpp (which inlines the 8-bit 4:2:2 chroma
-// driver into its entry points) only.
+// recon_chroma.cpp and recon_high.cpp only.
 #pragma once
 
 #include <cstring>

@@ -226,6 +226,7 @@ Opx16s* chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, __m128i dc, std::u
     const __m256i rnd16 = _mm256_set1_epi16(static_cast<short>(round));
     // Non-zero words where the DC value lies outside -32..31 (a residual of its own).
     const __m128i big = _mm_srli_epi16(_mm_add_epi16(dc, _mm_set1_epi16(32)), 6);
+#pragma GCC unroll 2
     for (int k = 0; k < 2; ++k, coded >>= 4, dst += 8 * step) {
         const std::uint32_t four = coded & 15;
         const __m128i d = k ? _mm_srli_si128(dc, 8) : dc;
