@@ -309,8 +309,7 @@ void chroma420(const ReconKernelsHigh& k, const ChromaPlane16 (&p)[2], PredHighF
                int bd) noexcept;
 void chroma422(const ReconKernelsHigh& k, const ChromaPlane16 (&p)[2], PredHighFn pred,
                int bd) noexcept;
-void chroma422(const ReconKernels& k, const ChromaPlane8 (&p)[2], PredChromaFn pred) noexcept;
-// The same from the two checked records of the 16s8u functions and the DC level scales.
+// 8-bit samples: the two checked records of the 16s8u functions and the DC level scales.
 void chroma422(const ReconKernels& k, const OpxReconstructInfo8u* const* pp, PredChromaFn pred,
                int ls_dc_u, int ls_dc_v) noexcept;
 

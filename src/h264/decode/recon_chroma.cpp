@@ -22,13 +22,10 @@ void chroma_planar(const ReconKernels& k, Opx16s** coeffs, Opx8u* u, Opx8u* v, s
     chroma_mb<8>(ReconOps<Opx8u>{k}, planes, pred);
 }
 
-void chroma422(const ReconKernels& k, const ChromaPlane8 (&p)[2], PredChromaFn pred) noexcept {
-    chroma_mb<16>(ReconOps<Opx8u>{k}, p, pred);
-}
-
 namespace {
 
-// The records as plane descriptions through chroma_mb (transform bypass), out of line.
+// The records as plane descriptions through chroma_mb, block by block (transform bypass), out of
+// line.
 OPX_NOINLINE void chroma422_planes(const ReconKernels& k, const OpxReconstructInfo8u* const* pp,
                                    PredChromaFn pred, const int (&ls_dc)[2]) noexcept {
     ChromaPlane8 planes[2];
@@ -53,7 +50,8 @@ void chroma422(const ReconKernels& k, const OpxReconstructInfo8u* const* pp, Pre
         chroma422_planes(k, pp, pred, ls_dc);
         return;
     }
-    // chroma_mb's path of one kernel call per component, read straight from the records.
+    // One kernel call per component, DC array included, read straight from the records; both
+    // DC arrays are located first (clause 8.5.11 order), each call then reads its own.
     if (pred) {
         pred(u.pSrcDstPlane, u.srcDstStep);
         pred(v.pSrcDstPlane, v.srcDstStep);

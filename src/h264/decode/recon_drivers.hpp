@@ -26,14 +26,6 @@ struct ReconOps<Opx8u> {
                               bool, int, const Opx16s*) noexcept {
         return c;
     }
-    // 4:2:2 chroma components (matrix style) go through one kernel call each, DC array
-    // included.
-    static constexpr bool kChroma422 = true;
-    OPX_INLINE Opx16s* add_chroma422(Opx8u* b, std::ptrdiff_t st, Opx16s* c, Opx16s* dc,
-                                     std::uint32_t coded, int qp, const Opx16s* ls,
-                                     int ls_dc) const noexcept {
-        return k.add_chroma422(b, st, c, dc, coded, qp, ls, ls_dc);
-    }
 
     // Matrix style with ls, flat style without.
     OPX_INLINE void add4x4(Opx8u* b, std::ptrdiff_t st, Opx16s* c, const Opx16s* dc, int qp,
@@ -105,11 +97,6 @@ struct ReconOps<Opx16u> {
                                   std::uint32_t coded, int pairs, bool luma, int qp,
                                   const Opx16s* ls) const noexcept {
         return k.add4x4_blocks(b, st, c, dc, coded, pairs, luma, qp, max, ls);
-    }
-    static constexpr bool kChroma422 = false;
-    static Opx32s* add_chroma422(Opx16u*, std::ptrdiff_t, Opx32s* c, Opx32s*, std::uint32_t, int,
-                                 const Opx16s*, int) noexcept {
-        return c;
     }
 
     // The transform kernels take steps in bytes.
@@ -401,23 +388,6 @@ OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
         o.chroma(pred, p[1].plane, p[1].step);
     }
     if (!(p[0].dc | p[1].dc) && !(p[0].ac | p[1].ac)) return;
-    if constexpr (Rows == 16 && ReconOps<S>::kChroma422) {
-        if (!p[0].bypass && !p[1].bypass && p[0].ls && p[1].ls) {
-            // Both DC arrays are located first; each kernel call then reads its own.
-            C* dcs[2] = {nullptr, nullptr};
-            for (int comp = 0; comp < 2; ++comp) {
-                if (!p[comp].dc) continue;
-                dcs[comp] = *p[comp].coeffs;
-                *p[comp].coeffs += kBlocks;
-            }
-            for (int comp = 0; comp < 2; ++comp) {
-                const ChromaPlane<S, C>& q = p[comp];
-                *q.coeffs = o.add_chroma422(q.plane, q.step, *q.coeffs, dcs[comp], q.ac, q.qp, q.ls,
-                                            q.ls_dc);
-            }
-            return;
-        }
-    }
     if constexpr (ReconOps<S>::kBlocks) {
         // The DC arrays stay where they are (the kernel writes no coefficients of the blocks
         // before the ones it consumes); without one every block takes DC value 0.
@@ -446,8 +416,8 @@ OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
     chroma_mb_blocks<Rows>(o, p);
 }
 
-// The part of chroma_mb after the prediction where no kernel takes a whole component (transform
-// bypass, 8-bit 4:2:0), out of line so that the kernel paths keep a small frame.
+// The part of chroma_mb after the prediction where no kernel takes the blocks of a component
+// (transform bypass, 8-bit samples), out of line so that the kernel path keeps a small frame.
 template <int Rows, class S, class C>
 OPX_NOINLINE void chroma_mb_blocks(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2]) noexcept {
     constexpr int kBlocks = Rows / 2;
