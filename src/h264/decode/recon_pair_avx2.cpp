@@ -138,16 +138,14 @@ OPX_INLINE void add_rows8(Opx8u* row, std::ptrdiff_t step, __m256i ra, __m256i r
     const __m256i k512 = _mm256_set1_epi16(512);
     ra = _mm256_mulhrs_epi16(ra, k512);
     rb = _mm256_mulhrs_epi16(rb, k512);
-    const auto two_rows = [step](const Opx8u* p) {
-        return _mm_castpd_si128(
+    // Prediction rows y | 4 + y and y + 1 | 5 + y as 16-bit lanes.
+    const auto pred = [step](const Opx8u* p) {
+        return _mm256_cvtepu8_epi16(_mm_castpd_si128(
             _mm_loadh_pd(_mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))),
-                         reinterpret_cast<const double*>(p + step)));
+                         reinterpret_cast<const double*>(p + 4 * step))));
     };
-    const __m256i p =
-        _mm256_inserti128_si256(_mm256_castsi128_si256(two_rows(row)), two_rows(row + 4 * step), 1);
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i o = _mm256_packus_epi16(_mm256_adds_epi16(_mm256_unpacklo_epi8(p, zero), ra),
-                                          _mm256_adds_epi16(_mm256_unpackhi_epi8(p, zero), rb));
+    const __m256i o = _mm256_packus_epi16(_mm256_adds_epi16(pred(row), ra),
+                                          _mm256_adds_epi16(pred(row + step), rb));
     const __m128i lo = _mm256_castsi256_si128(o), hi = _mm256_extracti128_si256(o, 1);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(row), lo);
     _mm_storeh_pd(reinterpret_cast<double*>(row + step), _mm_castsi128_pd(lo));
