@@ -30,8 +30,7 @@ void init() {
 }
 
 using namespace opx::h264;
-const ReconKernels kRef{ref::kIntra, ref::kTransform, ref::add4x4_flat_pair,
-                        ref::add4x4_chroma_blocks};
+const ReconKernels kRef{ref::kIntra, ref::kTransform, ref::add4x4_flat_pair, ref::add_chroma422};
 
 }  // namespace
 

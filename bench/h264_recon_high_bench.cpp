@@ -93,8 +93,7 @@ ChromaPlane16 plane(const OpxReconstructInfo& r, int ls_dc, int blocks) {
                          ls_dc};
 }
 
-const ReconKernels kRef8{ref::kIntra, ref::kTransform, ref::add4x4_flat_pair,
-                         ref::add4x4_chroma_blocks};
+const ReconKernels kRef8{ref::kIntra, ref::kTransform, ref::add4x4_flat_pair, ref::add_chroma422};
 
 }  // namespace
 
@@ -203,10 +202,6 @@ OPX_BENCH_CASES(h264_recon_high) {
             const ChromaPlane16 p[2] = {plane(g_chroma[0], 40, 8), plane(g_chroma[1], 40, 8)};
             chroma422(kr, p, kr.intra.chroma422[kPcPlane], kBd);
         });
-    auto plane8 = [](const OpxReconstructInfo8u& r) {
-        return ChromaPlane8{&g_ptr16, r.pSrcDstPlane, r.srcDstStep, true, 0xFF,
-                            r.qp,     r.pQuantTable,  false,        40};
-    };
     opx::bench::add(
         "opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R", "all",
         [] {
@@ -214,11 +209,10 @@ OPX_BENCH_CASES(h264_recon_high) {
             g_ptr16 = g.coeffs16;
             opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(g_pp8, 40, 40);
         },
-        [plane8] {
+        [] {
             fresh_dc16();
             g_ptr16 = g.coeffs16;
-            const ChromaPlane8 p[2] = {plane8(g_chroma8[0]), plane8(g_chroma8[1])};
-            chroma422(kRef8, p, nullptr);
+            chroma422(kRef8, g_pp8, nullptr, 40, 40);
         });
     opx::bench::add(
         "opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R", "plane",
@@ -227,10 +221,9 @@ OPX_BENCH_CASES(h264_recon_high) {
             g_ptr16 = g.coeffs16;
             opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R(g_pp8, 3, 0, 40, 40);
         },
-        [plane8] {
+        [] {
             fresh_dc16();
             g_ptr16 = g.coeffs16;
-            const ChromaPlane8 p[2] = {plane8(g_chroma8[0]), plane8(g_chroma8[1])};
-            chroma422(kRef8, p, ref::kIntra.chroma422[kPcPlane]);
+            chroma422(kRef8, g_pp8, ref::kIntra.chroma422[kPcPlane], 40, 40);
         });
 }

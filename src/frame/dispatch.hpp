@@ -20,11 +20,13 @@
 
 #if defined(__GNUC__)
 #define OPX_INLINE inline __attribute__((always_inline))
+#define OPX_NOINLINE __attribute__((noinline))
 #define OPX_RESTRICT __restrict__
 #define OPX_LIKELY(x) __builtin_expect(!!(x), 1)
 #define OPX_UNLIKELY(x) __builtin_expect(!!(x), 0)
 #else
 #define OPX_INLINE inline
+#define OPX_NOINLINE
 #define OPX_RESTRICT
 #define OPX_LIKELY(x) (x)
 #define OPX_UNLIKELY(x) (x)

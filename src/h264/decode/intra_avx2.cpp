@@ -457,16 +457,27 @@ void plane(Opx8u* dst, std::ptrdiff_t step) noexcept {
             row1 = _mm256_add_epi16(row1, c2);
         }
     } else {
-        const __m128i ramp = _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7);
-        __m128i row0 = _mm_add_epi16(_mm_set1_epi16(static_cast<short>(base)),
-                                     _mm_mullo_epi16(ramp, _mm_set1_epi16(static_cast<short>(b))));
-        __m128i row1 = _mm_add_epi16(row0, _mm_set1_epi16(static_cast<short>(c)));
-        const __m128i c2 = _mm_set1_epi16(static_cast<short>(2 * c));
-        for (int y = 0; y < H; y += 2) {
-            store_rows8(dst + y * step, step,
-                        _mm_packus_epi16(_mm_srai_epi16(row0, 5), _mm_srai_epi16(row1, 5)));
-            row0 = _mm_add_epi16(row0, c2);
-            row1 = _mm_add_epi16(row1, c2);
+        // Rows y and y + 1 in the lanes of r01, y + 2 and y + 3 in those of r23; packed, a lane
+        // holds rows y and y + 2 (low) or y + 1 and y + 3 (high).
+        const __m128i row0 = _mm_add_epi16(_mm_set1_epi16(static_cast<short>(base)),
+                                           _mm_mullo_epi16(_mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7),
+                                                           _mm_set1_epi16(static_cast<short>(b))));
+        __m256i r01 =
+            _mm256_inserti128_si256(_mm256_castsi128_si256(row0),
+                                    _mm_add_epi16(row0, _mm_set1_epi16(static_cast<short>(c))), 1);
+        const __m256i c2 = _mm256_set1_epi16(static_cast<short>(2 * c));
+        const __m256i c4 = _mm256_set1_epi16(static_cast<short>(4 * c));
+        __m256i r23 = _mm256_add_epi16(r01, c2);
+        for (int y = 0; y < H; y += 4) {
+            const __m256i p =
+                _mm256_packus_epi16(_mm256_srai_epi16(r01, 5), _mm256_srai_epi16(r23, 5));
+            const __m128i lo = _mm256_castsi256_si128(p), hi = _mm256_extracti128_si256(p, 1);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + y * step), lo);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + (y + 1) * step), hi);
+            store_high64(dst + (y + 2) * step, lo);
+            store_high64(dst + (y + 3) * step, hi);
+            r01 = _mm256_add_epi16(r01, c4);
+            r23 = _mm256_add_epi16(r23, c4);
         }
     }
 }

@@ -34,41 +34,41 @@ namespace avx2 {
 void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) noexcept;
 }
 
-// The 4×4 blocks of one chroma component of 8-bit samples, matrix dequantisation, taken two
-// side by side at a time: pair m holds blocks 2m and 2m + 1, at (0, 4m) and (4, 4m), m below
-// `pairs`. Bit n of `coded` marks block n coded: it takes the next 16 coefficients at `coeffs`
-// and the rule of AddMatrix4x4Fn (transform.hpp) with ac true, dc[n] replacing position 0;
-// an uncoded block takes the rule with ac false and DC value dc[n] (zero residual for -32..31).
-// Returns the coefficient pointer after the blocks consumed, whose contents are then work space.
-// Same samples as the per-block kernel on each block in turn. qp 0..51; level_scale not null.
-using AddChromaBlocksFn = Opx16s* (*)(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs,
-                                      const Opx16s* dc, std::uint32_t coded, int pairs, int qp,
-                                      const Opx16s* level_scale) noexcept;
+// One 4:2:2 chroma component of 8-bit samples, matrix dequantisation: the eight 4×4 blocks of
+// the 8×16 samples at dst, block n at (4 (n & 1), 4 (n >> 1)). The DC values are the 2×4 array
+// at dc after the chroma 2x4 rule of DcMatrixFn (transform.hpp) with qp and ls_dc, block n taking
+// position n; all zero when dc is null. Bit n of `coded` marks block n coded: it takes the next
+// 16 coefficients at `coeffs` and the rule of AddMatrix4x4Fn (transform.hpp) with ac true, its DC
+// value replacing position 0; an uncoded block takes the rule with ac false and its DC value
+// (zero residual for -32..31). Returns the coefficient pointer after the blocks consumed; those
+// blocks and the DC array are then work space. Same samples as the DC kernel and the per-block
+// kernel in turn. qp (QPc) 0..39; level_scale not null.
+using AddChroma422Fn = Opx16s* (*)(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* dc,
+                                   std::uint32_t coded, int qp, const Opx16s* level_scale,
+                                   int ls_dc) noexcept;
 namespace ref {
-Opx16s* add4x4_chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, const Opx16s* dc,
-                             std::uint32_t coded, int pairs, int qp,
-                             const Opx16s* level_scale) noexcept;
+Opx16s* add_chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* dc,
+                      std::uint32_t coded, int qp, const Opx16s* level_scale, int ls_dc) noexcept;
 }
 namespace avx2 {
-Opx16s* add4x4_chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, const Opx16s* dc,
-                             std::uint32_t coded, int pairs, int qp,
-                             const Opx16s* level_scale) noexcept;
+Opx16s* add_chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* dc,
+                      std::uint32_t coded, int qp, const Opx16s* level_scale, int ls_dc) noexcept;
 }
 
 struct ReconKernels {
     const IntraKernels& intra;
     const TransformKernels& transform;
     AddFlatPairFn add4x4_flat_pair;
-    AddChromaBlocksFn add4x4_chroma_blocks;
+    AddChroma422Fn add_chroma422;
 };
 
 // The drivers' kernels of each table set (constant-initialised: they only name other tables).
 namespace ref {
-inline const ReconKernels kRecon{kIntra, kTransform, add4x4_flat_pair, add4x4_chroma_blocks};
+inline const ReconKernels kRecon{kIntra, kTransform, add4x4_flat_pair, add_chroma422};
 }
 #if OPX_USE_AVX2
 namespace avx2 {
-inline const ReconKernels kRecon{kIntra, kTransform, add4x4_flat_pair, add4x4_chroma_blocks};
+inline const ReconKernels kRecon{kIntra, kTransform, add4x4_flat_pair, add_chroma422};
 }
 #endif
 
@@ -309,6 +309,8 @@ void chroma420(const ReconKernelsHigh& k, const ChromaPlane16 (&p)[2], PredHighF
                int bd) noexcept;
 void chroma422(const ReconKernelsHigh& k, const ChromaPlane16 (&p)[2], PredHighFn pred,
                int bd) noexcept;
-void chroma422(const ReconKernels& k, const ChromaPlane8 (&p)[2], PredChromaFn pred) noexcept;
+// 8-bit samples: the two checked records of the 16s8u functions and the DC level scales.
+void chroma422(const ReconKernels& k, const OpxReconstructInfo8u* const* pp, PredChromaFn pred,
+               int ls_dc_u, int ls_dc_v) noexcept;
 
 }  // namespace opx::h264

@@ -22,8 +22,52 @@ void chroma_planar(const ReconKernels& k, Opx16s** coeffs, Opx8u* u, Opx8u* v, s
     chroma_mb<8>(ReconOps<Opx8u>{k}, planes, pred);
 }
 
-void chroma422(const ReconKernels& k, const ChromaPlane8 (&p)[2], PredChromaFn pred) noexcept {
-    chroma_mb<16>(ReconOps<Opx8u>{k}, p, pred);
+namespace {
+
+// The records as plane descriptions through chroma_mb, block by block (transform bypass), out of
+// line.
+OPX_NOINLINE void chroma422_planes(const ReconKernels& k, const OpxReconstructInfo8u* const* pp,
+                                   PredChromaFn pred, const int (&ls_dc)[2]) noexcept {
+    ChromaPlane8 planes[2];
+    for (int comp = 0; comp < 2; ++comp) {
+        const OpxReconstructInfo8u& r = *pp[comp];
+        planes[comp] = ChromaPlane8{
+            r.ppSrcDstCoeff,     r.pSrcDstPlane, r.srcDstStep,  (r.cbp & 1) != 0,
+            (r.cbp >> 1) & 0xFF, r.qp,           r.pQuantTable, r.bypassFlag != 0 && r.qp == 0,
+            ls_dc[comp]};
+    }
+    chroma_mb<16>(ReconOps<Opx8u>{k}, planes, pred);
+}
+
+}  // namespace
+
+void chroma422(const ReconKernels& k, const OpxReconstructInfo8u* const* pp, PredChromaFn pred,
+               int ls_dc_u, int ls_dc_v) noexcept {
+    const OpxReconstructInfo8u& u = *pp[0];
+    const OpxReconstructInfo8u& v = *pp[1];
+    const int ls_dc[2] = {ls_dc_u, ls_dc_v};
+    if ((u.bypassFlag != 0 && u.qp == 0) || (v.bypassFlag != 0 && v.qp == 0)) {
+        chroma422_planes(k, pp, pred, ls_dc);
+        return;
+    }
+    // One kernel call per component, DC array included, read straight from the records; both
+    // DC arrays are located first (clause 8.5.11 order), each call then reads its own.
+    if (pred) {
+        pred(u.pSrcDstPlane, u.srcDstStep);
+        pred(v.pSrcDstPlane, v.srcDstStep);
+    }
+    Opx16s* dc[2] = {nullptr, nullptr};
+    for (int comp = 0; comp < 2; ++comp) {
+        const OpxReconstructInfo8u& r = *pp[comp];
+        if (!(r.cbp & 1)) continue;
+        dc[comp] = *r.ppSrcDstCoeff;
+        *r.ppSrcDstCoeff += 8;
+    }
+    for (int comp = 0; comp < 2; ++comp) {
+        const OpxReconstructInfo8u& r = *pp[comp];
+        *r.ppSrcDstCoeff = k.add_chroma422(r.pSrcDstPlane, r.srcDstStep, *r.ppSrcDstCoeff, dc[comp],
+                                           (r.cbp >> 1) & 0xFF, r.qp, r.pQuantTable, ls_dc[comp]);
+    }
 }
 
 void chroma_interleaved(const ReconKernels& k, Opx16s** coeffs, Opx8u* uv, std::ptrdiff_t step,

@@ -26,13 +26,6 @@ struct ReconOps<Opx8u> {
                               bool, int, const Opx16s*) noexcept {
         return c;
     }
-    // 4:2:2 chroma components (matrix style) go through one kernel call each.
-    static constexpr bool kChroma422Blocks = true;
-    OPX_INLINE Opx16s* add_chroma_blocks(Opx8u* b, std::ptrdiff_t st, Opx16s* c, const Opx16s* dc,
-                                         std::uint32_t coded, int pairs, int qp,
-                                         const Opx16s* ls) const noexcept {
-        return k.add4x4_chroma_blocks(b, st, c, dc, coded, pairs, qp, ls);
-    }
 
     // Matrix style with ls, flat style without.
     OPX_INLINE void add4x4(Opx8u* b, std::ptrdiff_t st, Opx16s* c, const Opx16s* dc, int qp,
@@ -104,12 +97,6 @@ struct ReconOps<Opx16u> {
                                   std::uint32_t coded, int pairs, bool luma, int qp,
                                   const Opx16s* ls) const noexcept {
         return k.add4x4_blocks(b, st, c, dc, coded, pairs, luma, qp, max, ls);
-    }
-    static constexpr bool kChroma422Blocks = true;
-    OPX_INLINE Opx32s* add_chroma_blocks(Opx16u* b, std::ptrdiff_t st, Opx32s* c, const Opx32s* dc,
-                                         std::uint32_t coded, int pairs, int qp,
-                                         const Opx16s* ls) const noexcept {
-        return k.add4x4_blocks(b, st, c, dc, coded, pairs, false, qp, max, ls);
     }
 
     // The transform kernels take steps in bytes.
@@ -390,6 +377,9 @@ OPX_INLINE void luma_intra_16x16_mb(const ReconOps<S>& o, C** coeffs, S* dst, st
 // Prediction of both first (intra), then the DC arrays of Cb and Cr, then the blocks of Cb and of
 // Cr, each taken from its component's coefficient pointer at the time of use (clause 8.5.11).
 template <int Rows, class S, class C>
+OPX_NOINLINE void chroma_mb_blocks(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2]) noexcept;
+
+template <int Rows, class S, class C>
 OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
                           typename ReconOps<S>::ChromaPred pred) noexcept {
     constexpr int kBlocks = Rows / 2;
@@ -398,7 +388,7 @@ OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
         o.chroma(pred, p[1].plane, p[1].step);
     }
     if (!(p[0].dc | p[1].dc) && !(p[0].ac | p[1].ac)) return;
-    if constexpr (ReconOps<S>::kBlocks || (Rows == 16 && ReconOps<S>::kChroma422Blocks)) {
+    if constexpr (ReconOps<S>::kBlocks) {
         // The DC arrays stay where they are (the kernel writes no coefficients of the blocks
         // before the ones it consumes); without one every block takes DC value 0.
         if (!p[0].bypass && !p[1].bypass && p[0].ls && p[1].ls) {
@@ -417,12 +407,20 @@ OPX_INLINE void chroma_mb(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2],
             }
             for (int comp = 0; comp < 2; ++comp) {
                 const ChromaPlane<S, C>& q = p[comp];
-                *q.coeffs = o.add_chroma_blocks(q.plane, q.step, *q.coeffs, dcs[comp], q.ac,
-                                                kBlocks / 2, q.qp, q.ls);
+                *q.coeffs = o.add_blocks(q.plane, q.step, *q.coeffs, dcs[comp], q.ac, kBlocks / 2,
+                                         false, q.qp, q.ls);
             }
             return;
         }
     }
+    chroma_mb_blocks<Rows>(o, p);
+}
+
+// The part of chroma_mb after the prediction where no kernel takes the blocks of a component
+// (transform bypass, 8-bit samples), out of line so that the kernel path keeps a small frame.
+template <int Rows, class S, class C>
+OPX_NOINLINE void chroma_mb_blocks(const ReconOps<S>& o, const ChromaPlane<S, C> (&p)[2]) noexcept {
+    constexpr int kBlocks = Rows / 2;
     alignas(32) C dc[2][kBlocks] = {};
     for (int comp = 0; comp < 2; ++comp) {
         const ChromaPlane<S, C>& q = p[comp];

@@ -80,8 +80,8 @@ ChromaPlane<S, C> plane_of(const Info* r, Opx32u ls_dc, int blocks) {
 // Chroma intra kernel after the range check: the whole macroblock (half false) or the two
 // halves, which serve DC and vertical only; null when refused.
 template <class Fn>
-Fn chroma_pred(const Fn (&plain)[kNumPredChromaSlots], const Fn (&dc)[kNumChromaDcSlots],
-               Opx32s mode, Opx32u edge_top, Opx32u edge_bottom, bool half) {
+OPX_INLINE Fn chroma_pred(const Fn (&plain)[kNumPredChromaSlots], const Fn (&dc)[kNumChromaDcSlots],
+                          Opx32s mode, Opx32u edge_top, Opx32u edge_bottom, bool half) {
     if (half && mode != 0 && mode != 2) return nullptr;
     return chroma_pick(plain, dc, mode, mb_avail(static_cast<int>(edge_top)),
                        mb_avail(static_cast<int>(edge_bottom)));
@@ -121,9 +121,7 @@ OpxResult chroma422_8u(const OpxReconstructInfo8u* const* pp, bool intra, Opx32s
                            edge_bottom, half);
         OPX_CHECK(pred != nullptr, opxErrIntraPredUnavailable);
     }
-    const ChromaPlane8 planes[2] = {plane_of<Opx8u, Opx16s>(pp[0], lsu, 8),
-                                    plane_of<Opx8u, Opx16s>(pp[1], lsv, 8)};
-    chroma422(k8(), planes, pred);
+    chroma422(k8(), pp, pred, static_cast<int>(lsu), static_cast<int>(lsv));
     return opxOk;
 }
 

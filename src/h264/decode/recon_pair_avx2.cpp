@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "h264/decode/chroma_dc_avx2.hpp"
 #include "h264/decode/recon.hpp"
 
 namespace opx::h264::avx2 {
@@ -83,12 +84,19 @@ void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) n
     add_store(dst, step, pass(transpose(p)));
 }
 
-// The chroma blocks of 8-bit samples with matrix dequantisation, two side by side at a time in
-// the layout of the flat pair above. The scaling is the per-block kernel's: exact 32-bit products
-// (mullo and mulhi interleaved), below q6 4 the rounding shift, above it a clamp to 16 bits and
-// the left shift, then a saturating pack; the DC values replace position 0 of both blocks; both
-// transform passes and the + 32 saturate, as there. An uncoded block reads zeros, which gives
-// the DC-only residual.
+// A 4:2:2 chroma component of 8-bit samples with matrix dequantisation: the DC array
+// transformed in a register (chroma_dc_avx2.hpp), then the blocks four at a time: quad k holds
+// blocks 4k .. 4k + 3, the 8×8 samples at (0, 8k), block 4k + 2L + q at (4q, 4L). The levels are
+// loaded half-blocks to lanes and scaled, then transposed so that register j holds coefficient
+// column j of every block row ((L, q, r): 128-bit lane L, 64-bit half q, word r); the row pass
+// works on the four registers at once, a second transpose brings register r to row r of every
+// block with the words in sample order (lane L: picture row 4L + r), and the column pass leaves
+// each register two picture rows of eight samples. The scaling is the per-block kernel's: exact
+// 32-bit products (mullo and mulhi interleaved), below q6 4 the rounding shift, above it a clamp
+// to 16 bits and the left shift, then a saturating pack, or 16-bit products alone for a quad
+// whose levels keep every product within 16 bits; the DC values replace position 0; both
+// transform passes saturate, as there. An uncoded block reads zeros, which gives the DC-only
+// residual.
 namespace {
 
 alignas(32) const Opx16s kZeroBlock16[16] = {};
@@ -109,48 +117,162 @@ OPX_INLINE __m256i scale_block(__m256i c, __m256i ls, __m256i rnd, __m128i sh) {
     return _mm256_packs_epi32(p0, p1);
 }
 
+// The 4-point inverse transform (clause 8.5.12.2) on x[0..3], element by element, every sum
+// saturated to 16 bits.
+OPX_INLINE void idct4_sat(__m256i* x) {
+    const __m256i e0 = _mm256_adds_epi16(x[0], x[2]), e1 = _mm256_subs_epi16(x[0], x[2]);
+    const __m256i e2 = _mm256_subs_epi16(_mm256_srai_epi16(x[1], 1), x[3]);
+    const __m256i e3 = _mm256_adds_epi16(x[1], _mm256_srai_epi16(x[3], 1));
+    x[0] = _mm256_adds_epi16(e0, e3);
+    x[1] = _mm256_adds_epi16(e1, e2);
+    x[2] = _mm256_subs_epi16(e1, e2);
+    x[3] = _mm256_subs_epi16(e0, e3);
+}
+
+// (r + 32) >> 6 of picture rows y (low lanes) and 4 + y (high lanes) in ra and of the rows
+// below in rb, added to the prediction, clamped to 0..255 and stored. The rounding is one
+// pmulhrsw by 512, ((r >> 5) + 1) >> 1 = (r + 32) >> 6 exactly; for r >= 32736, where the
+// saturating + 32 gives 511, it gives 512, and either clamps to 255 from any prediction.
+// Residuals -512..512 and prediction 0..255: the saturating sums are plain ones.
+OPX_INLINE void add_rows8(Opx8u* row, std::ptrdiff_t step, __m256i ra, __m256i rb) {
+    const __m256i k512 = _mm256_set1_epi16(512);
+    ra = _mm256_mulhrs_epi16(ra, k512);
+    rb = _mm256_mulhrs_epi16(rb, k512);
+    // Prediction rows y | 4 + y and y + 1 | 5 + y as 16-bit lanes.
+    const auto pred = [step](const Opx8u* p) {
+        return _mm256_cvtepu8_epi16(_mm_castpd_si128(
+            _mm_loadh_pd(_mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))),
+                         reinterpret_cast<const double*>(p + 4 * step))));
+    };
+    const __m256i o = _mm256_packus_epi16(_mm256_adds_epi16(pred(row), ra),
+                                          _mm256_adds_epi16(pred(row + step), rb));
+    const __m128i lo = _mm256_castsi256_si128(o), hi = _mm256_extracti128_si256(o, 1);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(row), lo);
+    _mm_storeh_pd(reinterpret_cast<double*>(row + step), _mm_castsi128_pd(lo));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(row + 4 * step), hi);
+    _mm_storeh_pd(reinterpret_cast<double*>(row + 5 * step), _mm_castsi128_pd(hi));
+}
+
+// The levels of blocks p0..p3 of a quad (block 2L + q at pq): b[0] lane L rows 0, 1 of block
+// (L, 0), b[1] its rows 2, 3; b[2], b[3] the same of block (L, 1).
+OPX_INLINE void load_quad(__m256i* b, const Opx16s* p0, const Opx16s* p1, const Opx16s* p2,
+                          const Opx16s* p3) {
+    const auto two = [](const Opx16s* lo, const Opx16s* hi) {
+        return _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(lo))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(hi)), 1);
+    };
+    b[0] = two(p0, p2);
+    b[1] = two(p0 + 8, p2 + 8);
+    b[2] = two(p1, p3);
+    b[3] = two(p1 + 8, p3 + 8);
+}
+
+// One quad of scaled blocks as loaded by load_quad with the DC values in words 0..3 of dc.
+OPX_INLINE void quad(Opx8u* dst, std::ptrdiff_t step, const __m256i* b, __m128i dc) {
+    // Lane L of c0, c1: rows 0, 1 and rows 2, 3 of block (L, 0); c2, c3 those of block (L, 1).
+    const __m256i c0 = b[0], c1 = b[1], c2 = b[2], c3 = b[3];
+    // [r0 c0, r2 c0, r0 c1, ...] and [r1 c0, r3 c0, ...], then [column 0 | column 1] and
+    // [column 2 | column 3] of the block, rows in order.
+    const __m256i t0 = _mm256_unpacklo_epi16(c0, c1), t1 = _mm256_unpackhi_epi16(c0, c1);
+    const __m256i t2 = _mm256_unpacklo_epi16(c2, c3), t3 = _mm256_unpackhi_epi16(c2, c3);
+    const __m256i p0 = _mm256_unpacklo_epi16(t0, t1), p1 = _mm256_unpackhi_epi16(t0, t1);
+    const __m256i q0 = _mm256_unpacklo_epi16(t2, t3), q1 = _mm256_unpackhi_epi16(t2, t3);
+    __m256i x[4] = {_mm256_unpacklo_epi64(p0, q0), _mm256_unpackhi_epi64(p0, q0),
+                    _mm256_unpacklo_epi64(p1, q1), _mm256_unpackhi_epi64(p1, q1)};
+    // Position 0 of block 2L + q is word 4 (2L + q) of column 0: the DC values one per qword.
+    x[0] = _mm256_blend_epi16(x[0], _mm256_cvtepu16_epi64(dc), 0x11);
+    idct4_sat(x);  // rows: x[j] holds output column j of row (L, q, r)
+    // 4×4 transposes within each (L, q) group: x[r] word j of group (L, q) = row r, column j.
+    const __m256i a0 = _mm256_unpacklo_epi16(x[0], x[1]), a1 = _mm256_unpackhi_epi16(x[0], x[1]);
+    const __m256i a2 = _mm256_unpacklo_epi16(x[2], x[3]), a3 = _mm256_unpackhi_epi16(x[2], x[3]);
+    const __m256i u0 = _mm256_unpacklo_epi32(a0, a2), u1 = _mm256_unpackhi_epi32(a0, a2);
+    const __m256i u2 = _mm256_unpacklo_epi32(a1, a3), u3 = _mm256_unpackhi_epi32(a1, a3);
+    x[0] = _mm256_unpacklo_epi64(u0, u2);
+    x[1] = _mm256_unpackhi_epi64(u0, u2);
+    x[2] = _mm256_unpacklo_epi64(u1, u3);
+    x[3] = _mm256_unpackhi_epi64(u1, u3);
+    idct4_sat(x);  // columns: x[r] holds picture rows r (low lane) and 4 + r (high lane)
+    add_rows8(dst, step, x[0], x[1]);
+    add_rows8(dst + 2 * step, step, x[2], x[3]);
+}
+
 template <int kMode>
-Opx16s* chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, const Opx16s* dc,
-                      std::uint32_t coded, int pairs, int q6, const Opx16s* level_scale) {
+Opx16s* chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, __m128i dc, std::uint32_t coded,
+                  int q6, const Opx16s* level_scale) {
     const __m256i ls = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(level_scale));
-    const __m256i rnd = _mm256_set1_epi32(kMode == 0 ? 1 << (3 - q6) : 0);
+    // The scales of rows 0, 1 and of rows 2, 3 in both lanes, as load_quad lays the levels out.
+    const __m256i ls_half[2] = {_mm256_permute2x128_si256(ls, ls, 0x00),
+                                _mm256_permute2x128_si256(ls, ls, 0x11)};
+    const int round = kMode == 0 ? 1 << (3 - q6) : 0;
+    const __m256i rnd = _mm256_set1_epi32(round);
     const __m128i sh = _mm_cvtsi32_si128(kMode == 0 ? 4 - q6 : q6 - 4);
-    for (int m = 0; m < pairs; ++m) {
-        const std::uint32_t two = (coded >> (2 * m)) & 3;
-        const Opx16s* d = dc + 2 * m;
-        // Uncoded blocks with DC values -32..31 have zero residuals.
-        if (!two && static_cast<unsigned>(d[0] + 32) < 64u &&
-            static_cast<unsigned>(d[1] + 32) < 64u)
+    // Levels up to `bound` in magnitude scale exactly in 16 bits: |c| × max|LS| × 2^(q6 - 4)
+    // + round <= 32767, so that 16-bit products (the scale pre-shifted above q6 4), rounding
+    // and shift equal the saturating 32-bit path, which only quads with a larger level take.
+    const __m128i ls_abs = [&] {
+        const __m256i a = _mm256_abs_epi16(ls);
+        return _mm_max_epu16(_mm256_castsi256_si128(a), _mm256_extracti128_si256(a, 1));
+    }();
+    // minpos of 65535 - |LS| gives 65535 - max |LS|.
+    const unsigned max_ls =
+        65535u - static_cast<unsigned>(_mm_extract_epi16(
+                     _mm_minpos_epu16(_mm_xor_si128(ls_abs, _mm_set1_epi32(-1))), 0));
+    const unsigned scale = kMode == 2 ? max_ls << (q6 - 4) : max_ls;
+    const unsigned bound = scale ? (32767u - static_cast<unsigned>(round)) / scale : 32768u;
+    const __m256i vbound = _mm256_set1_epi16(static_cast<short>(bound));
+    const __m256i rnd16 = _mm256_set1_epi16(static_cast<short>(round));
+    // Non-zero words where the DC value lies outside -32..31 (a residual of its own).
+    const __m128i big = _mm_srli_epi16(_mm_add_epi16(dc, _mm_set1_epi16(32)), 6);
+#pragma GCC unroll 2
+    for (int k = 0; k < 2; ++k, coded >>= 4, dst += 8 * step) {
+        const std::uint32_t four = coded & 15;
+        const __m128i d = k ? _mm_srli_si128(dc, 8) : dc;
+        // Zero residuals: no block coded and every DC value -32..31.
+        if (!four && _mm_testz_si128(big, k ? _mm_set_epi64x(-1, 0) : _mm_set_epi64x(0, -1)))
             continue;
-        Opx8u* blk = dst + 4 * m * step;
-        const Opx16s* left = (two & 1) ? c : kZeroBlock16;
-        c += (two & 1) ? 16 : 0;
-        const Opx16s* right = (two & 2) ? c : kZeroBlock16;
-        c += (two & 2) ? 16 : 0;
-        const __m256i b0 = scale_block<kMode>(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(left)), ls, rnd, sh);
-        const __m256i b1 = scale_block<kMode>(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(right)), ls, rnd, sh);
-        Pair p{_mm256_permute2x128_si256(b0, b1, 0x20), _mm256_permute2x128_si256(b0, b1, 0x31)};
-        const __m256i dcv = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_cvtsi32_si128(d[0])),
-                                                    _mm_cvtsi32_si128(d[1]), 1);
-        p.a = _mm256_blend_epi16(p.a, dcv, 0x01);
-        p = pass(transpose(p));
-        // (residuals -512..511 and prediction 0..255: the saturating sums are plain ones)
-        add_store(blk, step, pass(transpose(p)));
+        __m256i b[4];
+        if (four == 15) {
+            load_quad(b, c, c + 16, c + 32, c + 48);
+            c += 64;
+        } else {
+            const Opx16s* p[4];
+            for (int i = 0; i < 4; ++i) {
+                const bool coded_block = four & (1u << i);
+                p[i] = coded_block ? c : kZeroBlock16;
+                c += coded_block ? 16 : 0;
+            }
+            load_quad(b, p[0], p[1], p[2], p[3]);
+        }
+        // Largest |level| of the quad above the bound (unsigned words: |-32768| is 32768)?
+        const __m256i m =
+            _mm256_max_epu16(_mm256_max_epu16(_mm256_abs_epi16(b[0]), _mm256_abs_epi16(b[1])),
+                             _mm256_max_epu16(_mm256_abs_epi16(b[2]), _mm256_abs_epi16(b[3])));
+        if (_mm256_testz_si256(_mm256_subs_epu16(m, vbound), _mm256_subs_epu16(m, vbound))) {
+            for (int i = 0; i < 4; ++i) {
+                const __m256i l = ls_half[i & 1];
+                b[i] = _mm256_mullo_epi16(b[i], kMode == 2 ? _mm256_sll_epi16(l, sh) : l);
+                if (kMode == 0) b[i] = _mm256_sra_epi16(_mm256_add_epi16(b[i], rnd16), sh);
+            }
+        } else {
+            for (int i = 0; i < 4; ++i) b[i] = scale_block<kMode>(b[i], ls_half[i & 1], rnd, sh);
+        }
+        quad(dst, step, b, d);
     }
     return c;
 }
 
 }  // namespace
 
-Opx16s* add4x4_chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, const Opx16s* dc,
-                             std::uint32_t coded, int pairs, int qp,
-                             const Opx16s* level_scale) noexcept {
+Opx16s* add_chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* dc,
+                      std::uint32_t coded, int qp, const Opx16s* level_scale, int ls_dc) noexcept {
+    const __m128i d =
+        dc ? chroma_dc2x4_vec(_mm_loadu_si128(reinterpret_cast<const __m128i*>(dc)), qp, ls_dc)
+           : _mm_setzero_si128();
     const int q6 = qp / 6;
-    if (q6 < 4) return chroma_blocks<0>(dst, step, coeffs, dc, coded, pairs, q6, level_scale);
-    if (q6 == 4) return chroma_blocks<1>(dst, step, coeffs, dc, coded, pairs, q6, level_scale);
-    return chroma_blocks<2>(dst, step, coeffs, dc, coded, pairs, q6, level_scale);
+    if (q6 < 4) return chroma422<0>(dst, step, coeffs, d, coded, q6, level_scale);
+    if (q6 == 4) return chroma422<1>(dst, step, coeffs, d, coded, q6, level_scale);
+    return chroma422<2>(dst, step, coeffs, d, coded, q6, level_scale);
 }
 
 // The 4×4 blocks of 16-bit samples with matrix dequantisation, two side by side at a time: each

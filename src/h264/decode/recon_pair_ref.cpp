@@ -1,6 +1,6 @@
-// Portable 8×4 pairs of inter 4×4 blocks (8-bit flat), the 4×4 blocks of a 16-bit-sample
-// macroblock or chroma component and the 8×8 blocks of a 16-bit-sample macroblock: the per-block
-// kernels in turn.
+// Portable 8×4 pairs of inter 4×4 blocks (8-bit flat), a 4:2:2 chroma component of 8-bit
+// samples, the 4×4 blocks of a 16-bit-sample macroblock or chroma component and the 8×8 blocks
+// of a 16-bit-sample macroblock: the DC and per-block kernels in turn.
 #include "h264/decode/recon.hpp"
 
 namespace opx::h264::ref {
@@ -10,15 +10,16 @@ void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) n
     kTransform.add4x4_flat(dst + 4, coeffs + 16, nullptr, dst + 4, step, step, qp, true);
 }
 
-Opx16s* add4x4_chroma_blocks(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, const Opx16s* dc,
-                             std::uint32_t coded, int pairs, int qp,
-                             const Opx16s* level_scale) noexcept {
+Opx16s* add_chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* dc,
+                      std::uint32_t coded, int qp, const Opx16s* level_scale, int ls_dc) noexcept {
+    static constexpr Opx16s kNoDc[8] = {};
+    if (dc) kTransform.chroma_dc2x4_matrix(dc, qp, ls_dc);
+    const Opx16s* d = dc ? dc : kNoDc;
     const auto s = static_cast<Opx32s>(step);
-    for (int n = 0; n < 2 * pairs; ++n) {
+    for (int n = 0; n < 8; ++n) {
         Opx8u* blk = dst + 4 * (n >> 1) * step + 4 * (n & 1);
         const bool ac = coded & (1u << n);
-        kTransform.add4x4_matrix(blk, s, ac ? coeffs : nullptr, &dc[n], blk, s, qp, ac,
-                                 level_scale);
+        kTransform.add4x4_matrix(blk, s, ac ? coeffs : nullptr, &d[n], blk, s, qp, ac, level_scale);
         if (ac) coeffs += 16;
     }
     return coeffs;
