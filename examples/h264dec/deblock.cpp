@@ -448,15 +448,18 @@ void Decoder::deblock_mbaff() {
                     nb[1] = &mbs_[prec];
                     edge4(*nb[1], prec, 1, four, mixed, bs[1]);
                 }
-                // vertical edges, then horizontal ones
+                // vertical edges, then horizontal ones: in one pass unless the upper edge is
+                // filtered field by field in between
                 Opx8u part[2][16] = {};
                 std::memcpy(part[0], bs[0], 16);
+                if (!two_fields) std::memcpy(part[1], bs[1], 16);
                 h264common::MbFilter f = mb_filter(fld ? *p->field[bot] : *p, mbx * 16,
                                                    (fld ? py : 2 * py + bot) * 16, q, part, nb);
                 if (left_mixed) deblock_mbaff_left(f, q, left, row_bs, si);
                 filter_mb(f, q, qi, si);
+                if (!two_fields) continue;
                 std::memset(part[0], 0, 16);
-                if (two_fields) {
+                {
                     for (int par = 0; par < 2; ++par) {
                         const size_t pr = size_t((2 * py - 2 + par) * w + mbx);
                         const MbInfo* fnb[2] = {&q, &mbs_[pr]};
