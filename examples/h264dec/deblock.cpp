@@ -356,19 +356,32 @@ void Decoder::deblock_mbaff() {
                 // both macroblocks move alike along the edge, one motion comparison serves all
                 auto edge4 = [&](const MbInfo& pm, size_t prec, int dir, bool four, bool mixed,
                                  Opx8u* out) {
-                    const bool uniform =
-                        !mixed && q.still[dir ^ 1] == 0xE && pm.still[dir ^ 1] == 0xE;
-                    int shared = -1;
-                    for (int k = 0; k < 4; ++k) {
-                        const int pb = dir == 0 ? 4 * k + 3 : 12 + k, qb = dir == 0 ? 4 * k : k;
-                        if (!uniform || pm.intra || q.intra || nz(pm, pb) || nz(q, qb)) {
-                            out[k] = strength(pm, prec, pb, qb, true, four, mixed);
-                            continue;
-                        }
-                        if (shared < 0)
-                            shared = motion_strength(p->motion[prec], pb, qm, qb, fld ? 2 : 4);
-                        out[k] = Opx8u(shared);
+                    if (pm.intra || q.intra) return std::memset(out, four ? 4 : 3, 4), void();
+                    // segments with coefficients on either side (bit k: segment k)
+                    const unsigned pe = dir == 0 ? transpose4x4(pm.nonzero) : pm.nonzero;
+                    const unsigned qe = dir == 0 ? transpose4x4(q.nonzero) : q.nonzero;
+                    const unsigned coded = ((pe >> 12) | qe) & 0xF;
+                    std::memcpy(out, &kTwos[coded], 4);
+                    unsigned motion = ~coded & 0xF;
+                    if (!motion) return;
+                    if (mixed) {
+                        for (int k = 0; k < 4; ++k)
+                            if ((motion >> k) & 1) out[k] = 1;
+                        return;
                     }
+                    auto segment = [&](int k) {
+                        const int pb = dir == 0 ? 4 * k + 3 : 12 + k, qb = dir == 0 ? 4 * k : k;
+                        return Opx8u(motion_strength(p->motion[prec], pb, qm, qb, fld ? 2 : 4));
+                    };
+                    // both macroblocks move alike along the edge: one comparison serves all
+                    if (q.still[dir ^ 1] == 0xE && pm.still[dir ^ 1] == 0xE) {
+                        const Opx8u v = segment(__builtin_ctz(motion));
+                        for (int k = 0; k < 4; ++k)
+                            if ((motion >> k) & 1) out[k] = v;
+                        return;
+                    }
+                    for (int k = 0; k < 4; ++k)
+                        if ((motion >> k) & 1) out[k] = segment(k);
                 };
                 Opx8u bs[2][16] = {};
                 // internal edges, bit 4 * edge + segment: 3 in intra macroblocks, else 2 where
