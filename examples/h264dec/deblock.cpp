@@ -30,6 +30,11 @@ static constexpr uint32_t kTwos[16] = {
     0x00000000, 0x00000002, 0x00000200, 0x00000202, 0x00020000, 0x00020002, 0x00020200, 0x00020202,
     0x02000000, 0x02000002, 0x02000200, 0x02000202, 0x02020000, 0x02020002, 0x02020200, 0x02020202};
 
+// Each bit e of a 4-bit mask spread over nibble e (bit e of still[] -> the segments of edge e).
+static constexpr uint16_t kNibbles[16] = {
+    0x0000, 0x000F, 0x00F0, 0x00FF, 0x0F00, 0x0F0F, 0x0FF0, 0x0FFF,
+    0xF000, 0xF00F, 0xF0F0, 0xF0FF, 0xFF00, 0xFF0F, 0xFFF0, 0xFFFF};
+
 // Boundary strengths of the macroblock's vertical [0] and horizontal [1] edges, [4 * edge +
 // segment]. The slice decoder calls this when the macroblock is complete; the filter pass
 // recomputes it where a neighbour was decoded later (slice groups). Masks with bit 4 * edge +
@@ -69,9 +74,12 @@ void Decoder::edge_strengths(int mbx, int mby) {
         // intra: 4 on macroblock edges, but 3 on horizontal ones in field pictures (clause
         // 8.7.2.1)
         const Opx8u intra_edge = dir == 1 && field_pic_ ? 3 : 4;
-        if (q.intra) {
-            for (int i = 0; i < 16; ++i)
-                bs[i] = ((filtered >> i) & 1) ? (i < 4 ? intra_edge : 3) : 0;
+        if (q.intra) {  // filtered is whole nibbles: edge e's four segments alike
+            const uint64_t threes = 0x03030303;
+            const uint64_t half[2] = {
+                (filtered & 0xF ? 0x01010101u * intra_edge : 0) | (filtered & 0xF0 ? threes << 32 : 0),
+                (filtered & 0xF00 ? threes : 0) | (filtered & 0xF000 ? threes << 32 : 0)};
+            std::memcpy(bs, half, 16);
             split_extra();
             continue;
         }
@@ -88,8 +96,7 @@ void Decoder::edge_strengths(int mbx, int mby) {
         for (int e = 0; e < 4; ++e) std::memcpy(bs + 4 * e, &kTwos[(coded >> (4 * e)) & 0xF], 4);
         unsigned motion = filtered & ~coded;
         // internal edges the motion does not cross
-        for (int e = 1; e < 4; ++e)
-            if ((q.still[dir] >> e) & 1) motion &= ~(0xFu << (4 * e));
+        motion &= ~unsigned(kNibbles[q.still[dir] & 0xE]);
         if (pm && pm->intra) {
             std::memset(bs, intra_edge, 4);
             motion &= ~0xFu;
