@@ -453,7 +453,8 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
             b.dstStep = c ? cs : ys;
             b.roiSize = c ? roi_c : roi_y;
             b.bitDepth = bit_depth_;
-            if (weight_mode_ == 0) {
+            // implicit weights of 32 and 32: the plain average, as below
+            if (weight_mode_ == 0 || (weight_mode_ == 2 && implicit_w0 == 32)) {
                 OPX_COUNTED(opxiBidir_H264_16u_P2P1R)(&b);
             } else if (weight_mode_ == 2) {
                 const int w0 = implicit_w0;

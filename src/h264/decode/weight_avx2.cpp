@@ -615,18 +615,18 @@ void bi16(const Opx16u* s1, std::ptrdiff_t step1, const Opx16u* s2, std::ptrdiff
 
 void avg16(const Opx16u* s1, std::ptrdiff_t step1, const Opx16u* s2, std::ptrdiff_t step2,
            Opx16u* d, std::ptrdiff_t dstep, int width, int height) noexcept {
-    const int bytes = 2 * width;
-    const bool in_order = overlaps(s1, 2 * step1, d, 2 * dstep, bytes, height) ||
-                          overlaps(s2, 2 * step2, d, 2 * dstep, bytes, height);
-    for (int y = 0; y < height; ++y, s1 += step1, s2 += step2, d += dstep) {
-        int x = 0;
-        for (; !in_order && x + 8 <= width; x += 8) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s1 + x));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s2 + x));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x), _mm_avg_epu16(a, b));
-        }
-        for (; x < width; ++x) d[x] = static_cast<Opx16u>((s1[x] + s2[x] + 1) >> 1);
+    auto scalar = [](const Opx16u* a, const Opx16u* b, Opx16u* o, int n) {
+        for (int x = 0; x < n; ++x) o[x] = static_cast<Opx16u>((a[x] + b[x] + 1) >> 1);
+    };
+    if (overlaps(s1, 2 * step1, d, 2 * dstep, 2 * width, height) ||
+        overlaps(s2, 2 * step2, d, 2 * dstep, 2 * width, height)) {
+        for (int y = 0; y < height; ++y, s1 += step1, s2 += step2, d += dstep)
+            scalar(s1, s2, d, width);  // row by row, in order
+        return;
     }
+    bi16_rows(
+        s1, step1, s2, step2, d, dstep, width, height,
+        [](__m256i a, __m256i b) { return _mm256_avg_epu16(a, b); }, scalar);
 }
 
 }  // namespace
