@@ -38,12 +38,14 @@ Opx16s value16(Rng& rng, Kind k) {
     return 0;
 }
 
-// A scan matrix: the zig-zag, or a random permutation of 0..n-1 with some large values.
+// A scan matrix: the zig-zag, or a random permutation of 0..n-1 with some large values and some
+// negative ones (which never win over the 0 of `last`).
 std::vector<Opx16s> scan_of(Rng& rng, int n) {
     std::vector<Opx16s> s(n);
     for (int i = 0; i < n; ++i) s[i] = static_cast<Opx16s>(n == 16 ? kZigzag4x4[i] : i);
     for (int i = n - 1; i > 0; --i) std::swap(s[i], s[rng.uniform(0, i)]);
     if (rng.uniform(0, 3) == 0) s[rng.uniform(0, n - 1)] = 32767;
+    if (rng.uniform(0, 3) == 0) s[rng.uniform(0, n - 1)] = rng.coin() ? -32768 : -5;
     return s;
 }
 

@@ -493,12 +493,12 @@ struct Quant8x8Halves {
         : k(_mm256_set1_epi16(static_cast<short>(kSteps8x8.v[intra][qp_per].k))),
           fh(_mm256_set1_epi16(static_cast<short>(kSteps8x8.v[intra][qp_per].fh))),
           shift(_mm_cvtsi32_si128(qp_per - 4)) {}
-    OPX_INLINE __m256i operator()(__m256i c, __m256i s) const noexcept {
+    // Returns the level; r is its magnitude (0..32767).
+    OPX_INLINE __m256i operator()(__m256i c, __m256i s, __m256i& r) const noexcept {
         const __m256i mag = _mm256_min_epu16(_mm256_abs_epi16(c), _mm256_set1_epi16(0x7FFF));
         const __m256i lo = _mm256_mullo_epi16(mag, s), hi = _mm256_mulhi_epu16(mag, s);
         const __m256i carry = _mm256_cmpeq_epi16(_mm256_max_epu16(lo, k), lo);
-        const __m256i r =
-            _mm256_srl_epi16(_mm256_sub_epi16(_mm256_add_epi16(hi, fh), carry), shift);
+        r = _mm256_srl_epi16(_mm256_sub_epi16(_mm256_add_epi16(hi, fh), carry), shift);
         return _mm256_sign_epi16(r, c);
     }
 };
@@ -508,36 +508,39 @@ struct Quant8x8Wide {
     Quant8x8Wide(int qp_per, bool intra) noexcept
         : f(_mm256_set1_epi32((intra ? 682 : 342) << (qp_per + 1))),
           q(_mm_cvtsi32_si128(12 + qp_per)) {}
-    OPX_INLINE __m256i operator()(__m256i c, __m256i s) const noexcept {
+    OPX_INLINE __m256i operator()(__m256i c, __m256i s, __m256i& r) const noexcept {
         // -32768 is taken as -32767 (|c| saturated to 32767).
-        return quant16(_mm256_max_epi16(c, _mm256_set1_epi16(-32767)), s, f, q);
+        const __m256i level = quant16(_mm256_max_epi16(c, _mm256_set1_epi16(-32767)), s, f, q);
+        r = _mm256_min_epu16(_mm256_abs_epi16(level), _mm256_set1_epi16(0x7FFF));  // 32768 too
+        return level;
     }
 };
 
-// The facts come from the four zero masks packed to bytes (two popcounts) and the scan values of
-// the non-zero levels, whose running maximum meets 0 once at the end.
+// The facts come from the level magnitudes r (0..32767, zero exactly where the level is):
+// packed to bytes with unsigned saturation they keep their zeros (two compares, two popcounts),
+// and vpsignw of the scan values by r leaves the scan value of every non-zero level and 0
+// elsewhere, so that a running maximum from 0 is `last` (negative scan values never win).
 template <class Quant>
 OPX_INLINE BlockFacts quant8x8_of(const Quant& quant, const Opx16s* src, Opx16s* dst,
                                   const Opx16s* scan, const Opx16u* scale) noexcept {
-    __m256i last = _mm256_set1_epi16(-32768);
-    __m256i zero[4];
+    __m256i last = _mm256_setzero_si256();
+    __m256i r[4];
     for (int k = 0; k < 4; ++k) {
         const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 16 * k));
         const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scale + 16 * k));
-        const __m256i level = quant(c, s);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 16 * k), level);
-        zero[k] = _mm256_cmpeq_epi16(level, _mm256_setzero_si256());
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 16 * k), quant(c, s, r[k]));
         const __m256i sc = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scan + 16 * k));
-        last = _mm256_max_epi16(last, _mm256_andnot_si256(zero[k], sc));
+        last = _mm256_max_epi16(last, _mm256_sign_epi16(sc, r[k]));
     }
-    // Byte 0 of the first packed mask is the zero flag of level 0.
-    const auto z01 =
-        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_packs_epi16(zero[0], zero[1])));
-    const auto z23 =
-        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_packs_epi16(zero[2], zero[3])));
+    // Byte 0 of the first packed vector is level 0.
+    const __m256i zero = _mm256_setzero_si256();
+    const auto z01 = static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_packus_epi16(r[0], r[1]), zero)));
+    const auto z23 = static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_packus_epi16(r[2], r[3]), zero)));
     std::int32_t count = 64 - static_cast<std::int32_t>(_mm_popcnt_u32(z01) + _mm_popcnt_u32(z23));
     if (!(z01 & 1)) count = -count;
-    return {count, hmax(_mm256_max_epi16(last, _mm256_setzero_si256()))};
+    return {count, hmax(last)};
 }
 
 OpxResult quant8x8(const Opx16s* src, Opx16s* dst, Opx32s qp_per, Opx32s intra_arg,
