@@ -446,12 +446,16 @@ OpxResult transform8x8(const Opx16s* src, Opx16s* dst) noexcept {
     pass8x8_paired(t, y);  // rows: y[k] = (y_k, y_k+4), y_u holding the rows' coefficient u
     transpose_quads(y, t);
     pass8x8_paired(t, y);  // columns: y[k] = (row k, row k + 4) of the result
-    for (int k = 0; k < 4; ++k) {
-        const __m256i r = _mm256_permute4x64_epi64(y[k], _MM_SHUFFLE(3, 1, 2, 0));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 8 * k), _mm256_castsi256_si128(r));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 8 * (k + 4)),
-                         _mm256_extracti128_si256(r, 1));
-    }
+    // Rows 2m, 2m + 1 as one 32-byte store each: a quantiser reading the block 16 values at a
+    // time then loads what one store wrote.
+    auto rows = [dst](int r, __m256i v) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 8 * r),
+                            _mm256_permute4x64_epi64(v, _MM_SHUFFLE(3, 1, 2, 0)));
+    };
+    rows(0, _mm256_unpacklo_epi64(y[0], y[1]));
+    rows(2, _mm256_unpacklo_epi64(y[2], y[3]));
+    rows(4, _mm256_unpackhi_epi64(y[0], y[1]));
+    rows(6, _mm256_unpackhi_epi64(y[2], y[3]));
     return opxOk;
 }
 
