@@ -537,9 +537,7 @@ struct Quant8x8Wide {
           q(_mm_cvtsi32_si128(12 + qp_per)) {}
     OPX_INLINE __m256i operator()(__m256i c, __m256i s, __m256i& r) const noexcept {
         // -32768 is taken as -32767 (|c| saturated to 32767).
-        const __m256i level = quant16(_mm256_max_epi16(c, _mm256_set1_epi16(-32767)), s, f, q);
-        r = _mm256_min_epu16(_mm256_abs_epi16(level), _mm256_set1_epi16(0x7FFF));  // 32768 too
-        return level;
+        return quant16(_mm256_max_epi16(c, _mm256_set1_epi16(-32767)), s, f, q, &r);
     }
 };
 
