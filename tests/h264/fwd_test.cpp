@@ -38,12 +38,14 @@ Opx16s value16(Rng& rng, Kind k) {
     return 0;
 }
 
-// A scan matrix: the zig-zag, or a random permutation of 0..n-1 with some large values.
+// A scan matrix: the zig-zag, or a random permutation of 0..n-1 with some large values and some
+// negative ones (which never win over the 0 of `last`).
 std::vector<Opx16s> scan_of(Rng& rng, int n) {
     std::vector<Opx16s> s(n);
     for (int i = 0; i < n; ++i) s[i] = static_cast<Opx16s>(n == 16 ? kZigzag4x4[i] : i);
     for (int i = n - 1; i > 0; --i) std::swap(s[i], s[rng.uniform(0, i)]);
     if (rng.uniform(0, 3) == 0) s[rng.uniform(0, n - 1)] = 32767;
+    if (rng.uniform(0, 3) == 0) s[rng.uniform(0, n - 1)] = rng.coin() ? -32768 : -5;
     return s;
 }
 
@@ -175,6 +177,22 @@ TEST(H264FwdDifferential, TransformsAndPrediction) {
                 avx2::kFwd.transform4x4(s4, g4);
                 ASSERT_TRUE(regions_equal(w4, 0, g4, 0, 16, 1));
             }
+        // The largest coefficients of the 16-bit 8x8 path: +-427 (and 428, just past it) with
+        // the signs of a basis function, which drive that function's coefficient to its largest
+        // magnitude (64 x 427 = 27328 for the DC).
+        for (int uv = 0; uv < 64 * 4; ++uv) {
+            Opx16s* src = guarded<Opx16s>(gs, 64, at_front);
+            Opx16s want[64], got[64];
+            auto sgn = [](int x, int f) {
+                return std::cos((2 * x + 1) * f * M_PI / 16) < 0 ? -1 : 1;
+            };
+            for (int i = 0; i < 64; ++i)
+                src[i] = static_cast<Opx16s>((uv & 128 ? 428 : 427) * (uv & 64 ? -1 : 1) *
+                                             sgn(i >> 3, (uv >> 3) & 7) * sgn(i & 7, uv & 7));
+            ref::kFwd.transform8x8(src, want);
+            avx2::kFwd.transform8x8(src, got);
+            ASSERT_TRUE(regions_equal(want, 0, got, 0, 64, 1)) << "basis " << uv;
+        }
         for (std::int32_t step : {4, 5, 16, -4, -37}) {
             GuardedBuffer gp(4096);
             const Opx8u* pix = gp.place(4, 4, step, at_front);

@@ -3,8 +3,9 @@
 //
 // Lanes: a 4x4 block is one 256-bit vector of 16-bit values (raster order) for quantisation; the
 // 4x4 transforms work on four 128-bit rows (four 16-bit values each) with two 4x4 transposes. The
-// 8x8 transform widens to 32 bits (eight 256-bit rows, two 8x8 transposes): its gain of 64 would
-// overflow 16-bit lanes.
+// 8x8 transform holds two rows per 256-bit vector in 16-bit lanes for blocks within +-427 (every
+// 8-bit residual) and widens to 32 bits (eight 256-bit rows) beyond: its gain of 64 would
+// overflow 16-bit lanes there.
 //
 // Quantisation in 16-bit lanes: |c| <= 32768 (pabsw of -32768 reads as 32768 unsigned) and
 // s <= 65535 give |c| x s < 2^31; f < 2^23 for every 16-bit function's q (at most 24), so
@@ -29,7 +30,9 @@ OPX_INLINE __m128i load64(const void* p) noexcept {
 }
 
 // sign(c) x min((|c| x s + f) >> q, 32767 or 32768 for negative c), 16 lanes.
-OPX_INLINE __m256i quant16(__m256i c, __m256i s, __m256i f, __m128i q) noexcept {
+// With mag given, *mag receives the level's magnitude capped at 32767 (zero where the level is).
+OPX_INLINE __m256i quant16(__m256i c, __m256i s, __m256i f, __m128i q,
+                           __m256i* mag_out = nullptr) noexcept {
     const __m256i mag = _mm256_abs_epi16(c);
     const __m256i lo = _mm256_mullo_epi16(mag, s);
     const __m256i hi = _mm256_mulhi_epu16(mag, s);
@@ -38,6 +41,7 @@ OPX_INLINE __m256i quant16(__m256i c, __m256i s, __m256i f, __m128i q) noexcept 
     const __m256i neg = _mm256_cmpgt_epi16(_mm256_setzero_si256(), c);
     const __m256i limit = _mm256_sub_epi16(_mm256_set1_epi16(32767), neg);
     const __m256i m = _mm256_min_epu16(_mm256_packus_epi32(p0, p1), limit);
+    if (mag_out) *mag_out = _mm256_min_epu16(m, _mm256_set1_epi16(32767));
     return _mm256_sign_epi16(m, c);
 }
 
@@ -155,19 +159,23 @@ constexpr Scale2Rows make_scale2() noexcept {
 constexpr Scale2Rows kScale2 = make_scale2();
 
 // sign(c) x ((|c| x s2 + f2) >> (q + 1)) with the doubled scale s2 and the step's halves of f2.
+// With mag given, *mag receives the level's magnitude (zero where the level is).
 template <class V>
-OPX_INLINE V quant_flat(V c, V s2, const FlatStep& st) noexcept;
+OPX_INLINE V quant_flat(V c, V s2, const FlatStep& st, V* mag = nullptr) noexcept;
 template <>
-OPX_INLINE __m256i quant_flat(__m256i c, __m256i s2, const FlatStep& st) noexcept {
+OPX_INLINE __m256i quant_flat(__m256i c, __m256i s2, const FlatStep& st,
+                              __m256i* mag_out) noexcept {
     const __m256i mag = _mm256_abs_epi16(c);  // -32768 reads as 32768
     const __m256i lo = _mm256_mullo_epi16(mag, s2), hi = _mm256_mulhi_epu16(mag, s2);
     const __m256i k = _mm256_set1_epi16(static_cast<short>(st.k));
     const __m256i carry = _mm256_cmpeq_epi16(_mm256_max_epu16(lo, k), lo);  // -1 where lo >= k
     const __m256i sum = _mm256_sub_epi16(_mm256_add_epi16(hi, _mm256_set1_epi16(st.fh)), carry);
-    return _mm256_sign_epi16(_mm256_srl_epi16(sum, _mm_cvtsi32_si128(st.shift)), c);
+    const __m256i r = _mm256_srl_epi16(sum, _mm_cvtsi32_si128(st.shift));
+    if (mag_out) *mag_out = r;
+    return _mm256_sign_epi16(r, c);
 }
 template <>
-OPX_INLINE __m128i quant_flat(__m128i c, __m128i s2, const FlatStep& st) noexcept {
+OPX_INLINE __m128i quant_flat(__m128i c, __m128i s2, const FlatStep& st, __m128i*) noexcept {
     const __m128i mag = _mm_abs_epi16(c);
     const __m128i lo = _mm_mullo_epi16(mag, s2), hi = _mm_mulhi_epu16(mag, s2);
     const __m128i k = _mm_set1_epi16(static_cast<short>(st.k));
@@ -229,15 +237,29 @@ OPX_INLINE BlockFacts facts16(__m256i level, const Opx16s* scan, bool negate_dc)
     return {count, hmax(masked_scan(level, scan))};
 }
 
+// The facts from the level magnitudes mag (0..32767, zero where the level is), a step shorter
+// than from the levels: vpsignw of the scan values by mag leaves the scan value of every
+// non-zero level and 0 elsewhere.
+OPX_INLINE BlockFacts facts16_of_magnitudes(__m256i mag, const Opx16s* scan,
+                                            bool negate_dc) noexcept {
+    const std::uint32_t z = zero_mask(mag);
+    std::int32_t count = 16 - (_mm_popcnt_u32(z) >> 1);
+    if (negate_dc && !(z & 1)) count = -count;
+    const __m256i sc = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scan));
+    return {count, hmax(_mm256_max_epi16(_mm256_sign_epi16(sc, mag), _mm256_setzero_si256()))};
+}
+
 // The 4x4 rule on the coefficients c: flat scales in 16-bit lanes, caller scales in 32-bit ones.
-OPX_INLINE __m256i quant4x4_levels(__m256i c, int qp, bool intra, const void* scale) noexcept {
+OPX_INLINE __m256i quant4x4_levels(__m256i c, int qp, bool intra, const void* scale,
+                                   __m256i* mag) noexcept {
     if (scale) {
         const QuantStep& st = kSteps4x4.v[qp][intra];
         return quant16(c, _mm256_loadu_si256(static_cast<const __m256i*>(scale)),
-                       _mm256_set1_epi32(st.f), _mm_cvtsi32_si128(st.q));
+                       _mm256_set1_epi32(st.f), _mm_cvtsi32_si128(st.q), mag);
     }
     const FlatStep& st = kFlat4x4.v[qp][intra];
-    return quant_flat(c, _mm256_load_si256(reinterpret_cast<const __m256i*>(kScale2.v[qp])), st);
+    return quant_flat(c, _mm256_load_si256(reinterpret_cast<const __m256i*>(kScale2.v[qp])), st,
+                      mag);
 }
 
 OpxResult trans_quant4x4(const Opx16s* src, Opx16s* dst, Opx32s qp, Opx32s* num, Opx32s intra,
@@ -251,9 +273,10 @@ OpxResult trans_quant4x4(const Opx16s* src, Opx16s* dst, Opx32s qp, Opx32s* num,
     if (OPX_UNLIKELY(!_mm_testz_si128(over, over)))
         return ref::trans_quant4x4(src, dst, qp, num, intra, scan, last, scale);
     const __m256i c = forward4x4<Wrap>(x);
-    const __m256i level = quant4x4_levels(c, qp, intra != 0, scale);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), level);
-    const BlockFacts f = facts16(level, scan, true);
+    __m256i mag;
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst),
+                        quant4x4_levels(c, qp, intra != 0, scale, &mag));
+    const BlockFacts f = facts16_of_magnitudes(mag, scan, true);
     *num = f.count;
     *last = f.last;
     return opxOk;
@@ -262,7 +285,8 @@ OpxResult trans_quant4x4(const Opx16s* src, Opx16s* dst, Opx32s qp, Opx32s* num,
 OpxResult quant4x4(const Opx16s* src, Opx16s* dst, Opx32s* num, Opx32s* last, const Opx16u* scale,
                    const Opx16s* scan, Opx32s qp, Opx32s intra) noexcept {
     const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src));
-    const __m256i level = quant4x4_levels(c, qp, intra != 0, scale);
+    // The facts from the levels: for this short call, their magnitudes measured no faster.
+    const __m256i level = quant4x4_levels(c, qp, intra != 0, scale, nullptr);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), level);
     const BlockFacts f = facts16(level, scan, false);
     *num = f.count;
@@ -351,70 +375,110 @@ OPX_INLINE void forward8x8(const Opx16s* src, __m256i* x) noexcept {
 // 16-bit lanes equal those of the 32-bit path there.
 constexpr int kExact8x8Bound = 427;
 
-OPX_INLINE void transpose8x16(__m128i* r) noexcept {
-    __m128i a[8], b[8];
-    for (int i = 0; i < 8; i += 2) {
-        a[i] = _mm_unpacklo_epi16(r[i], r[i + 1]);
-        a[i + 1] = _mm_unpackhi_epi16(r[i], r[i + 1]);
-    }
-    for (int i = 0; i < 8; i += 4) {
-        b[i] = _mm_unpacklo_epi32(a[i], a[i + 2]);
-        b[i + 1] = _mm_unpackhi_epi32(a[i], a[i + 2]);
-        b[i + 2] = _mm_unpacklo_epi32(a[i + 1], a[i + 3]);
-        b[i + 3] = _mm_unpackhi_epi32(a[i + 1], a[i + 3]);
-    }
-    for (int i = 0; i < 4; ++i) {
-        r[2 * i] = _mm_unpacklo_epi64(b[i], b[i + 4]);
-        r[2 * i + 1] = _mm_unpackhi_epi64(b[i], b[i + 4]);
-    }
+// Lanes: an 8x8 block is four 256-bit vectors, each holding two 8-lane vectors v, w of the block
+// as quads [v0-3, w0-3 | v4-7, w4-7] (quadwords 0 and 2 against 1 and 3), so that v and w trade
+// places by an in-lane vpshufd.
+OPX_INLINE __m256i swap_pair(__m256i v) noexcept {
+    return _mm256_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2));
 }
 
-OPX_INLINE void pass8x16(__m128i* x) noexcept {
-    auto add = [](__m128i a, __m128i b) { return _mm_add_epi16(a, b); };
-    auto sub = [](__m128i a, __m128i b) { return _mm_sub_epi16(a, b); };
-    const __m128i a0 = add(x[0], x[7]), a1 = add(x[1], x[6]), a2 = add(x[2], x[5]),
-                  a3 = add(x[3], x[4]);
-    const __m128i a4 = sub(x[0], x[7]), a5 = sub(x[1], x[6]), a6 = sub(x[2], x[5]),
-                  a7 = sub(x[3], x[4]);
-    const __m128i b0 = add(a0, a3), b1 = add(a1, a2), b2 = sub(a0, a3), b3 = sub(a1, a2);
-    const __m128i b4 = add(add(a5, a6), add(_mm_srai_epi16(a4, 1), a4));
-    const __m128i b5 = sub(sub(a4, a7), add(_mm_srai_epi16(a6, 1), a6));
-    const __m128i b6 = sub(add(a4, a7), add(_mm_srai_epi16(a5, 1), a5));
-    const __m128i b7 = add(sub(a5, a6), add(_mm_srai_epi16(a7, 1), a7));
-    x[0] = add(b0, b1);
-    x[2] = add(b2, _mm_srai_epi16(b3, 1));
-    x[4] = sub(b0, b1);
-    x[6] = sub(_mm_srai_epi16(b2, 1), b3);
-    x[1] = add(b4, _mm_srai_epi16(b7, 2));
-    x[3] = add(b5, _mm_srai_epi16(b6, 2));
-    x[5] = sub(b6, _mm_srai_epi16(b5, 2));
-    x[7] = sub(_mm_srai_epi16(b4, 2), b7);
+// Transposes t[i][j] = v[j][i] delivering the quads (t0, t1), (t3, t2), (t4, t5), (t7, t6) that
+// the first butterflies pair. From the halves Y[k] = (v[k] | v[k + 4]) (rows as loaded), the
+// in-lane unpacks already leave quads (t0, t1), (t2, t3), (t4, t5), (t6, t7): rows 0..3 of v in
+// the low lane, 4..7 in the high one.
+OPX_INLINE void transpose_halves(const __m256i* y, __m256i* t) noexcept {
+    const __m256i u0 = _mm256_unpacklo_epi16(y[0], y[1]), u1 = _mm256_unpackhi_epi16(y[0], y[1]);
+    const __m256i u2 = _mm256_unpacklo_epi16(y[2], y[3]), u3 = _mm256_unpackhi_epi16(y[2], y[3]);
+    t[0] = _mm256_unpacklo_epi32(u0, u2);
+    t[1] = swap_pair(_mm256_unpackhi_epi32(u0, u2));
+    t[2] = _mm256_unpacklo_epi32(u1, u3);
+    t[3] = swap_pair(_mm256_unpackhi_epi32(u1, u3));
+}
+// From the quads Y[k] = (v[k], v[k + 4]) (a pass's outputs): the unpacks give, per lane, lanes
+// 0..3 (a) or 4..7 (b) of t[i], t[i + 1] in the low lane and of t[i + 4], t[i + 5] in the high
+// one; vperm2i128 joins the a and b parts of each pair.
+OPX_INLINE void transpose_quads(const __m256i* y, __m256i* t) noexcept {
+    const __m256i u0 = _mm256_unpacklo_epi16(y[0], y[1]), u1 = _mm256_unpackhi_epi16(y[0], y[1]);
+    const __m256i u2 = _mm256_unpacklo_epi16(y[2], y[3]), u3 = _mm256_unpackhi_epi16(y[2], y[3]);
+    const __m256i a01 = _mm256_unpacklo_epi32(u0, u2), a23 = _mm256_unpackhi_epi32(u0, u2);
+    const __m256i b01 = _mm256_unpacklo_epi32(u1, u3), b23 = _mm256_unpackhi_epi32(u1, u3);
+    t[0] = _mm256_permute2x128_si256(a01, b01, 0x20);
+    t[1] = swap_pair(_mm256_permute2x128_si256(a23, b23, 0x20));
+    t[2] = _mm256_permute2x128_si256(a01, b01, 0x31);
+    t[3] = swap_pair(_mm256_permute2x128_si256(a23, b23, 0x31));
 }
 
-OpxResult transform8x8(const Opx16s* src, Opx16s* dst) noexcept {
-    __m128i r[8];
-    __m128i peak = _mm_setzero_si128();
-    for (int i = 0; i < 8; ++i) {
-        r[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8 * i));
-        peak = _mm_max_epu16(peak, _mm_abs_epi16(r[i]));  // -32768 reads as 32768
-    }
-    // Rows are read 16 bytes at a time, as a caller's residual is likely just stored (a wider
-    // load over two stores would wait for both to reach the cache). A peak above the bound
-    // leaves a non-zero unsigned saturated difference.
-    const __m128i over = _mm_subs_epu16(peak, _mm_set1_epi16(kExact8x8Bound));
-    if (OPX_LIKELY(_mm_testz_si128(over, over))) {
-        transpose8x16(r);
-        pass8x16(r);  // rows
-        transpose8x16(r);
-        pass8x16(r);  // columns
-        for (int i = 0; i < 8; ++i) _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 8 * i), r[i]);
-        return opxOk;
-    }
+// One pass of the butterflies of fwd_ref.cpp's core8 on the quads (x0, x1), (x3, x2), (x4, x5),
+// (x7, x6); the outputs come back as (y0, y4), (y1, y5), (y2, y6), (y3, y7), in the same
+// layout. Each value equals its counterpart of the 32-bit path while the block stays within
+// kExact8x8Bound (the additions wrap, and every value that is shifted is within 16 bits).
+OPX_INLINE void pass8x8_paired(const __m256i* t, __m256i* y) noexcept {
+    const __m256i fs =  // +1 for the first vector of a pair, -1 for the second
+        _mm256_setr_epi16(1, 1, 1, 1, -1, -1, -1, -1, 1, 1, 1, 1, -1, -1, -1, -1);
+    const __m256i s01 = _mm256_add_epi16(t[0], t[3]);  // a0, a1
+    const __m256i p = _mm256_sub_epi16(t[0], t[3]);    // a4, a5
+    const __m256i s32 = _mm256_add_epi16(t[1], t[2]);  // a3, a2
+    const __m256i q = _mm256_sub_epi16(t[1], t[2]);    // a7, a6
+    const __m256i b01 = _mm256_add_epi16(s01, s32);    // b0, b1
+    const __m256i b23 = _mm256_sub_epi16(s01, s32);    // b2, b3
+    // y0 = b0 + b1, y4 = b0 - b1; y2 = b2 + (b3 >> 1), y6 = (b2 >> 1) - b3.
+    y[0] = _mm256_add_epi16(_mm256_sign_epi16(b01, fs), swap_pair(b01));
+    y[2] = _mm256_add_epi16(_mm256_sign_epi16(b23, fs), swap_pair(_mm256_srai_epi16(b23, 1)));
+    // h = a + (a >> 1) for a4..a7; b4 = (a5 + a6) + h4, b6 = (a4 + a7) - h5,
+    // b5 = (a4 - a7) - h6, b7 = (a5 - a6) + h7, each formed in both orders of its pair.
+    const __m256i hp = _mm256_add_epi16(p, _mm256_srai_epi16(p, 1));  // h4, h5
+    const __m256i hq = _mm256_add_epi16(q, _mm256_srai_epi16(q, 1));  // h7, h6
+    const __m256i sum = _mm256_add_epi16(p, q), dif = _mm256_sub_epi16(p, q);
+    const __m256i b46 = _mm256_add_epi16(swap_pair(sum), _mm256_sign_epi16(hp, fs));
+    const __m256i b64 = _mm256_sub_epi16(sum, _mm256_sign_epi16(swap_pair(hp), fs));
+    const __m256i b75 = _mm256_add_epi16(swap_pair(dif), _mm256_sign_epi16(hq, fs));
+    const __m256i b57 = _mm256_sub_epi16(dif, _mm256_sign_epi16(swap_pair(hq), fs));
+    // y1 = b4 + (b7 >> 2), y5 = b6 - (b5 >> 2); y3 = b5 + (b6 >> 2), y7 = (b4 >> 2) - b7.
+    y[1] = _mm256_add_epi16(b46, _mm256_sign_epi16(_mm256_srai_epi16(b75, 2), fs));
+    y[3] = _mm256_add_epi16(_mm256_sign_epi16(b57, fs), _mm256_srai_epi16(b64, 2));
+}
+
+// Blocks beyond kExact8x8Bound: 32-bit lanes, saturated to 16 bits at the end. Out of line, so
+// that the 16-bit path needs no stack frame.
+OPX_NOINLINE OpxResult transform8x8_wide32(const Opx16s* src, Opx16s* dst) noexcept {
     __m256i x[8];
     forward8x8(src, x);
     for (int i = 0; i < 8; i += 2)
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 8 * i),
                             _mm256_permute4x64_epi64(_mm256_packs_epi32(x[i], x[i + 1]), 0xD8));
+    return opxOk;
+}
+
+OpxResult transform8x8(const Opx16s* src, Opx16s* dst) noexcept {
+    // Rows are read 16 bytes at a time, as a caller's residual is likely just stored (a wider
+    // load over two stores would wait for both to reach the cache): Y[k] = (row k | row k + 4).
+    auto row = [src](int r) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 8 * r));
+    };
+    __m256i y[4], t[4];
+    for (int k = 0; k < 4; ++k)
+        y[k] = _mm256_inserti128_si256(_mm256_castsi128_si256(row(k)), row(k + 4), 1);
+    // A peak above the bound leaves a non-zero unsigned saturated difference (-32768 reads as
+    // 32768 after vpabsw).
+    const __m256i peak =
+        _mm256_max_epu16(_mm256_max_epu16(_mm256_abs_epi16(y[0]), _mm256_abs_epi16(y[1])),
+                         _mm256_max_epu16(_mm256_abs_epi16(y[2]), _mm256_abs_epi16(y[3])));
+    const __m256i over = _mm256_subs_epu16(peak, _mm256_set1_epi16(kExact8x8Bound));
+    if (!OPX_LIKELY(_mm256_testz_si256(over, over))) return transform8x8_wide32(src, dst);
+    transpose_halves(y, t);
+    pass8x8_paired(t, y);  // rows: y[k] = (y_k, y_k+4), y_u holding the rows' coefficient u
+    transpose_quads(y, t);
+    pass8x8_paired(t, y);  // columns: y[k] = (row k, row k + 4) of the result
+    // Rows 2m, 2m + 1 as one 32-byte store each: a quantiser reading the block 16 values at a
+    // time then loads what one store wrote.
+    auto rows = [dst](int r, __m256i v) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 8 * r),
+                            _mm256_permute4x64_epi64(v, _MM_SHUFFLE(3, 1, 2, 0)));
+    };
+    rows(0, _mm256_unpacklo_epi64(y[0], y[1]));
+    rows(2, _mm256_unpacklo_epi64(y[2], y[3]));
+    rows(4, _mm256_unpackhi_epi64(y[0], y[1]));
+    rows(6, _mm256_unpackhi_epi64(y[2], y[3]));
     return opxOk;
 }
 
@@ -456,12 +520,12 @@ struct Quant8x8Halves {
         : k(_mm256_set1_epi16(static_cast<short>(kSteps8x8.v[intra][qp_per].k))),
           fh(_mm256_set1_epi16(static_cast<short>(kSteps8x8.v[intra][qp_per].fh))),
           shift(_mm_cvtsi32_si128(qp_per - 4)) {}
-    OPX_INLINE __m256i operator()(__m256i c, __m256i s) const noexcept {
+    // Returns the level; r is its magnitude (0..32767).
+    OPX_INLINE __m256i operator()(__m256i c, __m256i s, __m256i& r) const noexcept {
         const __m256i mag = _mm256_min_epu16(_mm256_abs_epi16(c), _mm256_set1_epi16(0x7FFF));
         const __m256i lo = _mm256_mullo_epi16(mag, s), hi = _mm256_mulhi_epu16(mag, s);
         const __m256i carry = _mm256_cmpeq_epi16(_mm256_max_epu16(lo, k), lo);
-        const __m256i r =
-            _mm256_srl_epi16(_mm256_sub_epi16(_mm256_add_epi16(hi, fh), carry), shift);
+        r = _mm256_srl_epi16(_mm256_sub_epi16(_mm256_add_epi16(hi, fh), carry), shift);
         return _mm256_sign_epi16(r, c);
     }
 };
@@ -471,36 +535,37 @@ struct Quant8x8Wide {
     Quant8x8Wide(int qp_per, bool intra) noexcept
         : f(_mm256_set1_epi32((intra ? 682 : 342) << (qp_per + 1))),
           q(_mm_cvtsi32_si128(12 + qp_per)) {}
-    OPX_INLINE __m256i operator()(__m256i c, __m256i s) const noexcept {
+    OPX_INLINE __m256i operator()(__m256i c, __m256i s, __m256i& r) const noexcept {
         // -32768 is taken as -32767 (|c| saturated to 32767).
-        return quant16(_mm256_max_epi16(c, _mm256_set1_epi16(-32767)), s, f, q);
+        return quant16(_mm256_max_epi16(c, _mm256_set1_epi16(-32767)), s, f, q, &r);
     }
 };
 
-// The facts come from the four zero masks packed to bytes (two popcounts) and the scan values of
-// the non-zero levels, whose running maximum meets 0 once at the end.
+// The facts come from the level magnitudes r (0..32767, zero exactly where the level is):
+// packed to bytes with unsigned saturation they keep their zeros (two compares, two popcounts),
+// and vpsignw of the scan values by r leaves the scan value of every non-zero level and 0
+// elsewhere, so that a running maximum from 0 is `last` (negative scan values never win).
 template <class Quant>
 OPX_INLINE BlockFacts quant8x8_of(const Quant& quant, const Opx16s* src, Opx16s* dst,
                                   const Opx16s* scan, const Opx16u* scale) noexcept {
-    __m256i last = _mm256_set1_epi16(-32768);
-    __m256i zero[4];
+    __m256i last = _mm256_setzero_si256();
+    __m256i r[4];
     for (int k = 0; k < 4; ++k) {
         const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 16 * k));
         const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scale + 16 * k));
-        const __m256i level = quant(c, s);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 16 * k), level);
-        zero[k] = _mm256_cmpeq_epi16(level, _mm256_setzero_si256());
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 16 * k), quant(c, s, r[k]));
         const __m256i sc = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(scan + 16 * k));
-        last = _mm256_max_epi16(last, _mm256_andnot_si256(zero[k], sc));
+        last = _mm256_max_epi16(last, _mm256_sign_epi16(sc, r[k]));
     }
-    // Byte 0 of the first packed mask is the zero flag of level 0.
-    const auto z01 =
-        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_packs_epi16(zero[0], zero[1])));
-    const auto z23 =
-        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_packs_epi16(zero[2], zero[3])));
+    // Byte 0 of the first packed vector is level 0.
+    const __m256i zero = _mm256_setzero_si256();
+    const auto z01 = static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_packus_epi16(r[0], r[1]), zero)));
+    const auto z23 = static_cast<std::uint32_t>(
+        _mm256_movemask_epi8(_mm256_cmpeq_epi8(_mm256_packus_epi16(r[2], r[3]), zero)));
     std::int32_t count = 64 - static_cast<std::int32_t>(_mm_popcnt_u32(z01) + _mm_popcnt_u32(z23));
     if (!(z01 & 1)) count = -count;
-    return {count, hmax(_mm256_max_epi16(last, _mm256_setzero_si256()))};
+    return {count, hmax(last)};
 }
 
 OpxResult quant8x8(const Opx16s* src, Opx16s* dst, Opx32s qp_per, Opx32s intra_arg,
