@@ -103,6 +103,23 @@ void SliceDecoder::store_motion(bool intra) {
 
 // ---- direct prediction (clause 8.4.1.2) ----------------------------------------------------
 
+// The vector v in blocks i, i + 1, i + 4 and i + 5 (a 2x2 square of 4x4 blocks, i even), from
+// registers, a pair of blocks per store: copying one block to the next would read back a vector
+// just stored in two halves, and the 16-byte loads of pairs that follow (uniform_motion,
+// store_motion) need a store that holds them whole; the processor cannot forward a load from
+// parts of several stores still in its store buffer, and waits for them.
+static void fill_2x2(Mv* row, int i, Mv v) {
+    uint64_t word;
+    std::memcpy(&word, &v, sizeof word);
+#ifdef __SSE2__
+    const __m128i pair = _mm_set1_epi64x(static_cast<long long>(word));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&row[i]), pair);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(&row[i + 4]), pair);
+#else
+    for (int k : {0, 1, 4, 5}) std::memcpy(static_cast<void*>(&row[i + k]), &word, sizeof word);
+#endif
+}
+
 void SliceDecoder::direct_spatial_setup() {
     // neighbours of the macroblock as one 16x16 partition, which serve both the references
     // (clause 8.4.1.2.2) and the vector prediction of the same partition (clause 8.4.1.3)
@@ -188,7 +205,7 @@ void SliceDecoder::direct_mb() {
             const Mv mv =
                 zero_pred_ || sp_ref_[l] < 0 || (sp_ref_[l] == 0 && col_zero) ? Mv() : sp_mv_[l];
             ref_idx_[l][i] = ref_idx_[l][i + 1] = ref_idx_[l][i + 4] = ref_idx_[l][i + 5] = ref;
-            mv_[l][i] = mv_[l][i + 1] = mv_[l][i + 4] = mv_[l][i + 5] = mv;
+            fill_2x2(mv_[l], i, mv);
         }
     }
 }
@@ -257,6 +274,7 @@ void SliceDecoder::direct(int blk8) {
     // with direct_8x8_inference the four blocks share the co-located corner block and so the
     // whole derivation: done once, copied to the others
     const bool inferred = sps_.direct_8x8_inference;
+    Mv set[2];  // the last vectors stored, per list
     for (int k = 0; k < (inferred ? 1 : 4); ++k) {
         int x = x8 + (k & 1), y = y8 + (k >> 1);
         int i = y * 4 + x;
@@ -274,10 +292,10 @@ void SliceDecoder::direct(int blk8) {
                 !r1->long_ref && ref_col == 0 && std::abs(mv_col.x) <= 1 && std::abs(mv_col.y) <= 1;
             for (int l = 0; l < 2; ++l) {
                 ref_idx_[l][i] = zero_pred_ ? 0 : sp_ref_[l];
-                if (zero_pred_ || sp_ref_[l] < 0 || (sp_ref_[l] == 0 && col_zero))
-                    mv_[l][i] = Mv();
-                else
-                    mv_[l][i] = sp_mv_[l];
+                set[l] = zero_pred_ || sp_ref_[l] < 0 || (sp_ref_[l] == 0 && col_zero)
+                             ? Mv()
+                             : sp_mv_[l];
+                mv_[l][i] = set[l];
                 if (!zero_pred_ && sp_ref_[l] < 0) ref_idx_[l][i] = -1;
             }
         } else {
@@ -317,15 +335,15 @@ void SliceDecoder::direct(int blk8) {
             }
             ref_idx_[0][i] = ref0;
             ref_idx_[1][i] = 0;
-            mv_[0][i] = m0;
-            mv_[1][i] = m1;
+            mv_[0][i] = set[0] = m0;
+            mv_[1][i] = set[1] = m1;
         }
     }
     if (inferred) {
         int i = y8 * 4 + x8;
         for (int l = 0; l < 2; ++l) {
             ref_idx_[l][i + 1] = ref_idx_[l][i + 4] = ref_idx_[l][i + 5] = ref_idx_[l][i];
-            mv_[l][i + 1] = mv_[l][i + 4] = mv_[l][i + 5] = mv_[l][i];
+            fill_2x2(mv_[l], i, set[l]);
         }
     }
 }
