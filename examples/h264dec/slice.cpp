@@ -12,6 +12,7 @@ namespace h264dec {
 void Decoder::decode_slice(const SliceHeader& sh, Bits& bits) {
     SliceDecoder s(*this, sh, bits);
     s.run();
+    s.flush_strengths();
 }
 
 void SliceDecoder::build_level_scale() {

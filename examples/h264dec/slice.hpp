@@ -75,6 +75,11 @@ class SliceDecoder {
     SliceDecoder(Decoder& d, const SliceHeader& sh, Bits& b)
         : d_(d), sh_(sh), b_(b), sps_(*d.sps_active_), pps_(d.pps_[sh.pps_id]), pic_(d.cur_) {}
     void run();
+    // the strengths of the macroblock still waiting for them (see finish_mb)
+    void flush_strengths() {
+        if (pending_bs_[0] >= 0) d_.edge_strengths(pending_bs_[0], pending_bs_[1]);
+        pending_bs_[0] = -1;
+    }
 
   private:
     Decoder& d_;
@@ -221,9 +226,17 @@ class SliceDecoder {
 
     void prefetch_next(int mb) const;
     bool decode_mb();
+    // The edge strengths of a macroblock are derived when the next one is complete (and the last
+    // one's by flush_strengths): read right after they are stored, its motion records would wait
+    // on store forwarding, which cannot serve loads narrower than, or across, the stores.
+    // Anything left out is derived by the deblocking pass (bs_valid).
     void finish_mb() {
-        if (sh_.deblock_idc != 1 && !mbaff_) d_.edge_strengths(mbx_, mby_);
+        if (sh_.deblock_idc == 1 || mbaff_) return;
+        flush_strengths();
+        pending_bs_[0] = mbx_;
+        pending_bs_[1] = mby_;
     }
+    int pending_bs_[2] = {-1, 0};  // (mbx, mby) of the macroblock waiting, or -1
     void skip_mb();
     bool parse_residual(MbInfo& m, int cbp, bool i16);
     template <class Coef, bool kC422>
