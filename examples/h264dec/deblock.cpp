@@ -547,6 +547,8 @@ void Decoder::deblock_mbaff_left(const h264common::MbFilter& f, const MbInfo& q,
 // Macroblocks that no slice covered (lost or damaged slices) take the samples of the most
 // recent reference picture, or mid-grey, and count as intra for what follows.
 void Decoder::conceal_picture() {
+    // every macroblock decoded, one after the other from the first: nothing is missing
+    if (in_order_ && next_in_order_ == mb_width_ * mb_height_) return;
     Picture* p = cur_;
     const Picture* src = nullptr;
     for (auto& q : dpb_)

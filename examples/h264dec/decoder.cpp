@@ -979,7 +979,8 @@ bool Decoder::build_ref_lists(const SliceHeader& sh, std::vector<Picture*> lists
 void Decoder::build_slice_group_map(const SliceHeader& sh, const Sps& sps, const Pps& pps) {
     int n = mb_width_ * mb_height_;
     mb_to_slice_group_.assign(size_t(n), 0);
-    if (pps.num_slice_groups <= 1) return;
+    one_group_ = pps.num_slice_groups <= 1;
+    if (one_group_) return;
     int w = mb_width_, h = mb_height_, groups = pps.num_slice_groups;
     std::vector<int>& m = mb_to_slice_group_;
     // (the product of a hostile cycle and rate exceeds int: formed in 64 bits)
@@ -1070,7 +1071,7 @@ void Decoder::build_slice_group_map(const SliceHeader& sh, const Sps& sps, const
     (void)sps;
 }
 
-int Decoder::next_mb(int mb) const {
+int Decoder::next_mb_in_group(int mb) const {
     int n = mb_width_ * mb_height_;
     int g = mb_to_slice_group_[size_t(mb)];
     for (++mb; mb < n && mb_to_slice_group_[size_t(mb)] != g; ++mb) {

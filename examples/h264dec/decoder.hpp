@@ -106,6 +106,7 @@ class Decoder {
     std::vector<std::array<Opx8u, 8>> bs_c422_;
     std::vector<SliceInfo> slices_;
     std::vector<int> mb_to_slice_group_;
+    bool one_group_ = true;  // one slice group: every macroblock's
     SliceHeader first_sh_;
     int slice_num_ = 0;
     bool cur_has_error_ = false;
@@ -138,7 +139,9 @@ class Decoder {
     void output(Picture& p);
     void release_unused();
     void build_slice_group_map(const SliceHeader& sh, const Sps& sps, const Pps& pps);
-    int next_mb(int mb) const;
+    // the next macroblock of mb's slice group (clause 8.2.2: nextMbAddress)
+    int next_mb(int mb) const { return one_group_ ? mb + 1 : next_mb_in_group(mb); }
+    int next_mb_in_group(int mb) const;
     bool build_ref_lists(const SliceHeader& sh, std::vector<Picture*> lists[2]);
     void decode_slice(const SliceHeader& sh, Bits& bits);
     void deblock_rows(int first, int end);
