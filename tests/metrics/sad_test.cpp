@@ -209,7 +209,7 @@ TEST(SadRules, TwoChannelHalfSamplesNeverMixTheChannels) {
     }
 }
 
-TEST(SadRules, ZeroAgainst255GivesTheLargestSums) {
+TEST(SadRules, ZeroAgainst255GivesTheLargestSumsAndSquares) {
     Area<Opx8u> zero(48, 17, 0, 64), full(48, 17, 5, 64);
     Rng rng;
     zero.fill(Pattern::kZeros, rng, 0, 255);
@@ -218,6 +218,10 @@ TEST(SadRules, ZeroAgainst255GivesTheLargestSums) {
     for (Opx32s mc : {0, 4, 8, 12}) {
         ASSERT_EQ(opxiSAD16x16_8u32s(zero.data(), 64, full.data(), 64, &sad, mc), opxOk);
         EXPECT_EQ(sad, 65280);
+        ASSERT_EQ(opxiSSD8x8_8u32s_C1R(zero.data(), 64, full.data(), 64, &sad, mc), opxOk);
+        EXPECT_EQ(sad, 64 * 255 * 255);
+        ASSERT_EQ(opxiSSD4x4_8u32s_C1R(zero.data(), 64, full.data(), 64, &sad, mc), opxOk);
+        EXPECT_EQ(sad, 16 * 255 * 255);
     }
     Opx16u xn[24];
     Opx32s best = -1;

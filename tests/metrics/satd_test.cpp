@@ -66,50 +66,36 @@ const SatdEntry kSatdEntries[kNumSatdSizes] = {
     opxiSATD16x16_8u32s_C1R, opxiSATD16x8_8u32s_C1R, opxiSATD8x16_8u32s_C1R, opxiSATD8x8_8u32s_C1R,
     opxiSATD8x4_8u32s_C1R,   opxiSATD4x8_8u32s_C1R,  opxiSATD4x4_8u32s_C1R};
 
-TEST(SatdRules, UniformDifferenceHasOneCoefficient) {
-    // S − R = 1 everywhere: one coefficient of 16 per 4×4, of 64 for the 8×8 transform.
-    Opx8u s[16 * 16], r[16 * 16];
-    std::fill(std::begin(s), std::end(s), 101);
-    std::fill(std::begin(r), std::end(r), 100);
-    for (int i = 0; i < kNumSatdSizes; ++i) {
-        Opx32s v = -1;
-        ASSERT_EQ(kSatdEntries[i](s, 16, r, 16, &v), opxOk);
-        EXPECT_EQ(v, kSatdSizes[i].width * kSatdSizes[i].height) << i;
-    }
-    Opx32s v = -1;
-    ASSERT_EQ(opxiSAT8x8D_8u32s_C1R(s, 16, r, 16, &v), opxOk);
-    EXPECT_EQ(v, 64);
-    Opx16u s16[64], r16[64];
-    std::fill(std::begin(s16), std::end(s16), 40000);
-    std::fill(std::begin(r16), std::end(r16), 39999);
-    ASSERT_EQ(opxiSAT8x8D_16u32s_C1R(s16, 16, r16, 16, &v), opxOk);
-    EXPECT_EQ(v, 64);
-    ASSERT_EQ(opxiSAT8x8D_16u32s_C1R(r16, 16, s16, 16, &v), opxOk);
-    EXPECT_EQ(v, 64);
-}
-
-TEST(SatdRules, CheckerboardAgainstItsInverseGivesTheLargestCoefficients) {
-    Opx8u s[16 * 16], r[16 * 16];
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) {
-            s[16 * y + x] = ((x + y) & 1) ? 255 : 0;
-            r[16 * y + x] = static_cast<Opx8u>(255 - s[16 * y + x]);
+// S − R = 1 everywhere: one coefficient of 16 per 4×4, of 64 for the 8×8 transform. The
+// checkerboard against its inverse: the largest coefficients, 16 × 255 per 4×4 (16 × 65535 for
+// 16-bit samples). Both operand orders of the 16-bit form.
+TEST(SatdRules, UniformDifferenceAndCheckerboardAgainstItsInverse) {
+    for (bool checker : {false, true}) {
+        SCOPED_TRACE(checker ? "checkerboard" : "uniform difference");
+        Opx8u s[16 * 16], r[16 * 16];
+        for (int i = 0; i < 256; ++i) {
+            s[i] = checker ? ((i + i / 16) & 1 ? 255 : 0) : 101;
+            r[i] = static_cast<Opx8u>(checker ? 255 - s[i] : 100);
         }
-    for (int i = 0; i < kNumSatdSizes; ++i) {
+        const int unit = checker ? 255 : 1;
+        for (int i = 0; i < kNumSatdSizes; ++i) {
+            Opx32s v = -1;
+            ASSERT_EQ(kSatdEntries[i](s, 16, r, 16, &v), opxOk);
+            EXPECT_EQ(v, unit * kSatdSizes[i].width * kSatdSizes[i].height) << i;
+        }
         Opx32s v = -1;
-        ASSERT_EQ(kSatdEntries[i](s, 16, r, 16, &v), opxOk);
-        EXPECT_EQ(v, 4080 * kSatdSizes[i].width * kSatdSizes[i].height / 16) << i;
+        ASSERT_EQ(opxiSAT8x8D_8u32s_C1R(s, 16, r, 16, &v), opxOk);
+        EXPECT_EQ(v, 64 * unit);
+        Opx16u s16[64], r16[64];
+        for (int i = 0; i < 64; ++i) {
+            s16[i] = checker ? ((i + i / 8) & 1 ? 65535 : 0) : 40000;
+            r16[i] = static_cast<Opx16u>(checker ? 65535 - s16[i] : 39999);
+        }
+        ASSERT_EQ(opxiSAT8x8D_16u32s_C1R(s16, 16, r16, 16, &v), opxOk);
+        EXPECT_EQ(v, 64 * (checker ? 65535 : 1));
+        ASSERT_EQ(opxiSAT8x8D_16u32s_C1R(r16, 16, s16, 16, &v), opxOk);
+        EXPECT_EQ(v, 64 * (checker ? 65535 : 1));
     }
-    Opx32s v = -1;
-    ASSERT_EQ(opxiSAT8x8D_8u32s_C1R(s, 16, r, 16, &v), opxOk);
-    EXPECT_EQ(v, 64 * 255);
-    Opx16u s16[64], r16[64];
-    for (int i = 0; i < 64; ++i) {
-        s16[i] = ((i + i / 8) & 1) ? 65535 : 0;
-        r16[i] = static_cast<Opx16u>(65535 - s16[i]);
-    }
-    ASSERT_EQ(opxiSAT8x8D_16u32s_C1R(s16, 16, r16, 16, &v), opxOk);
-    EXPECT_EQ(v, 64 * 65535);
 }
 
 }  // namespace
