@@ -16,13 +16,10 @@ namespace avx2 = opx::metrics::avx2;
 
 // ---- differential ------------------------------------------------------------------------------
 
-TEST(SadDifferential, SingleCandidateEverySizePositionAlignmentAndStep) {
+// 8-bit samples, and 16-bit ones at 14, 15 and 16 bits.
+TEST(SadDifferential, SingleCandidateEverySizePositionAlignmentStepAndSampleWidth) {
     Rng rng;
     single_candidate_sweep<Opx8u>(kSadSizes, ref::kSad.sad, avx2::kSad.sad, 8, rng);
-}
-
-TEST(SadDifferential, SixteenBitSamplesAtFourteenFifteenAndSixteenBits) {
-    Rng rng;
     for (int bits : {14, 15, 16})
         single_candidate_sweep<Opx16u>(kSad16uSizes, ref::kSad.sad16u, avx2::kSad.sad16u, bits,
                                        rng);
