@@ -14,7 +14,6 @@ namespace opx::test::mpeg4 {
 namespace {
 
 namespace ref = opx::mpeg4::ref;
-namespace avx2 = opx::mpeg4::avx2;
 
 using DeblockFn = OpxResult (*)(Opx8u*, Opx32s, Opx32s, Opx32s, Opx32s);
 DeblockFn deblock_fn(bool hor) {

@@ -12,7 +12,6 @@ namespace opx::test::mpeg4 {
 namespace {
 
 namespace ref = opx::mpeg4::ref;
-namespace avx2 = opx::mpeg4::avx2;
 
 // ---- values the rules single out ----------------------------------------------------------------
 

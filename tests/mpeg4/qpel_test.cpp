@@ -13,7 +13,6 @@ namespace opx::test::mpeg4 {
 namespace {
 
 namespace ref = opx::mpeg4::ref;
-namespace avx2 = opx::mpeg4::avx2;
 
 using CopyFn = OpxResult (*)(const Opx8u*, Opx32s, Opx8u*, Opx32s, Opx32s, Opx32s);
 struct Shape {
@@ -33,15 +32,13 @@ struct Obmc {
     int n;
     bool qp;
     ObmcApi fn;
-    opx::mpeg4::ObmcFn ref_fn, avx2_fn;
+    opx::mpeg4::ObmcFn ref_fn;
 };
 
 std::vector<Obmc> obmc_forms() {
-    return {
-        {"8x8HP", 8, false, opxiOBMC8x8HP_MPEG4_8u_C1R, ref::kQpel.obmc_hp8, avx2::kQpel.obmc_hp8},
-        {"16x16HP", 16, false, opxiOBMC16x16HP_MPEG4_8u_C1R, ref::kQpel.obmc_hp16,
-         avx2::kQpel.obmc_hp16},
-        {"8x8QP", 8, true, opxiOBMC8x8QP_MPEG4_8u_C1R, ref::kQpel.obmc_qp8, avx2::kQpel.obmc_qp8}};
+    return {{"8x8HP", 8, false, opxiOBMC8x8HP_MPEG4_8u_C1R, ref::kQpel.obmc_hp8},
+            {"16x16HP", 16, false, opxiOBMC16x16HP_MPEG4_8u_C1R, ref::kQpel.obmc_hp16},
+            {"8x8QP", 8, true, opxiOBMC8x8QP_MPEG4_8u_C1R, ref::kQpel.obmc_qp8}};
 }
 
 // Five vectors; bit k of `equal` makes neighbour k + 1 equal to the current vector.
