@@ -321,10 +321,12 @@ std::vector<Footprint> footprints() {
 #define OPX_FOOTPRINT(name, sw, sh, rw, rh, call) \
     f.push_back({name, sw, sh, rw, rh,            \
                  [=](const Opx8u* s, Opx32s ss, const Opx8u* r, Opx32s rs) { return call; }})
-    static Opx32s results[64];  // shared result area
+    static Opx32s results[256];  // shared result area
+    static const Opx32s sums[4] = {1000, 2000, 3000, 4000};
     Opx32s* out = results;
     Opx16u* o16 = reinterpret_cast<Opx16u*>(out);
     Opx32u* o32 = reinterpret_cast<Opx32u*>(out);
+    Opx16s* o16s = reinterpret_cast<Opx16s*>(out);
     auto u16 = [](const Opx8u* p) { return reinterpret_cast<const Opx16u*>(p); };
     for (int mc : {0, 4, 8, 12}) {
         const int dx = (mc & 8) ? 1 : 0, dy = (mc & 4) ? 1 : 0;
@@ -344,6 +346,10 @@ std::vector<Footprint> footprints() {
                       opxiSAD8x8_16u32s_C1R(u16(s), ss, u16(r), rs, out, mc));
         OPX_FOOTPRINT("SAD4x4 16u", 8, 4, 2 * (4 + dx), 4 + dy,
                       opxiSAD4x4_16u32s_C1R(u16(s), ss, u16(r), rs, out, mc));
+        OPX_FOOTPRINT("SqrDiff16x16", 16, 16, 16 + dx, 16 + dy,
+                      opxiSqrDiff16x16_8u32s(s, ss, r, rs, mc, out));
+        OPX_FOOTPRINT("VarMeanDiff16x16", 16, 16, 16 + dx, 16 + dy,
+                      opxiVarMeanDiff16x16_8u32s_C1R(s, ss, r, rs, sums, out, out + 4, mc));
     }
     OPX_FOOTPRINT("SAD8x16", 8, 16, 8, 16, opxiSAD8x16_8u32s_C1R(s, ss, r, rs, out));
     OPX_FOOTPRINT("SAD8x4", 8, 4, 8, 4, opxiSAD8x4_8u32s_C1R(s, ss, r, rs, out));
@@ -369,7 +375,8 @@ std::vector<Footprint> footprints() {
                   opxiSAD16x16Blocks8x8_16u32u_C1R(u16(s), ss, u16(r), rs, o32));
     OPX_FOOTPRINT("Blocks4x4 16u", 32, 16, 32, 16,
                   opxiSAD16x16Blocks4x4_16u32u_C1R(u16(s), ss, u16(r), rs, o32));
-    // SATD, SAT8x8D, frame/field activity (a source only: the reference is not read).
+    // SATD, SAT8x8D, block statistics, frame/field activity (a source only: the reference is
+    // not read).
     OPX_FOOTPRINT("SATD16x16", 16, 16, 16, 16, opxiSATD16x16_8u32s_C1R(s, ss, r, rs, out));
     OPX_FOOTPRINT("SATD16x8", 16, 8, 16, 8, opxiSATD16x8_8u32s_C1R(s, ss, r, rs, out));
     OPX_FOOTPRINT("SATD8x16", 8, 16, 8, 16, opxiSATD8x16_8u32s_C1R(s, ss, r, rs, out));
@@ -379,6 +386,14 @@ std::vector<Footprint> footprints() {
     OPX_FOOTPRINT("SATD4x4", 4, 4, 4, 4, opxiSATD4x4_8u32s_C1R(s, ss, r, rs, out));
     OPX_FOOTPRINT("SAT8x8D", 8, 8, 8, 8, opxiSAT8x8D_8u32s_C1R(s, ss, r, rs, out));
     OPX_FOOTPRINT("SAT8x8D 16u", 16, 8, 16, 8, opxiSAT8x8D_16u32s_C1R(u16(s), ss, u16(r), rs, out));
+    OPX_FOOTPRINT("Sub16x16", 16, 16, 16, 16, opxiSub16x16_8u16s_C1R(s, ss, r, rs, o16s, 32));
+    OPX_FOOTPRINT("SumsDiff16x16", 16, 16, 16, 16,
+                  opxiSumsDiff16x16Blocks4x4_8u16s_C1(s, ss, r, rs, o16s, nullptr));
+    OPX_FOOTPRINT("Variance16x16", 16, 16, 1, 1, opxiVariance16x16_8u32s(s, ss, out));
+    OPX_FOOTPRINT("MeanAbsDev16x16", 16, 16, 1, 1, opxiMeanAbsDev16x16_8u32s_C1R(s, ss, out));
+    OPX_FOOTPRINT("VarSum8x8", 8, 8, 1, 1, opxiVarSum8x8_8u32s_C1R(s, ss, out, out + 1));
+    OPX_FOOTPRINT("EdgesDetect16x16", 16, 16, 1, 1,
+                  opxiEdgesDetect16x16_8u_C1R(s, ss, 40, 30, reinterpret_cast<Opx8u*>(out)));
     OPX_FOOTPRINT("FrameField", 16, 16, 1, 1,
                   opxiFrameFieldSAD16x16_8u32s_C1R(s, ss, out, out + 1));
     OPX_FOOTPRINT(
@@ -388,7 +403,8 @@ std::vector<Footprint> footprints() {
     return f;
 }
 
-// Every exported metric of the family (SAD, SSD, SATD, frame/field activity).
+// Every exported metric of the family (SAD, SSD, SATD, the 16x16 block statistics, frame/field
+// activity).
 TEST(MetricsGuardPages, NoReadOutsideTheDocumentedColumnsAndRows) {
     GuardedBuffer src_buf(8192), ref_buf(8192);
     std::memset(src_buf.begin(), 7, src_buf.size());

@@ -1,6 +1,7 @@
 // Block statistics and differences: every AVX2 entry against the portable one (all sizes,
-// positions, rounding, steps, alignments, patterns; the tightest blocks against unreadable
-// pages), the values the rules single out, the mended faults, the null-pointer cases.
+// positions, rounding, steps, alignments, patterns; reads at unreadable pages are in
+// sad_test.cpp's footprints), the values the rules single out, the mended faults, the null-pointer
+// cases.
 #include "metrics/stats.hpp"
 
 #include <algorithm>
@@ -194,41 +195,6 @@ TEST(StatsDifferential, SqrDiffVarMeanDiffAndEdges) {
                             o.push_back(k.edges8u(c.c(), cs, t, n));
                 }));
             }
-}
-
-// The 16x16 reads of the AVX2 kernels stay inside the block (plus the half-sample row and
-// column): the block's last byte sits just before an unreadable page.
-TEST(StatsDifferential, ReadsStayInsideTheBlock) {
-    Rng rng;
-    for (bool at_front : {false, true})
-        for (std::int32_t step : {16, 17, 32, -16, -40}) {
-            GuardedBuffer gs(64 * 64), gr(64 * 64);
-            const std::int32_t rs = step + (step < 0 ? -1 : 1);
-            Opx8u* src = gs.place(16, 16, step, at_front);
-            Opx8u* r17 = gr.place(17, 17, rs, at_front);
-            ASSERT_TRUE(src && r17);
-            for (std::size_t i = 0; i < gs.size(); ++i)
-                gs.begin()[i] = static_cast<Opx8u>(rng.next());
-            for (std::size_t i = 0; i < gr.size(); ++i)
-                gr.begin()[i] = static_cast<Opx8u>(rng.next());
-            EXPECT_TRUE(same_on_both(std::vector<Opx32s>(4 * 9 + 3, 1), [&](auto& k, auto& o) {
-                const Opx32s sums[4] = {1000, 2000, 3000, 4000};
-                for (int pf = 0; pf < 4; ++pf) {
-                    o[9 * pf] = k.sqr_diff[pf](src, step, r17, rs);
-                    k.var_mean_diff[kVmd16x16][pf](src, step, r17, rs, sums, &o[9 * pf + 1],
-                                                   &o[9 * pf + 5]);
-                }
-                o[36] = k.variance16(src, step);
-                o[37] = k.mean_abs_dev[kSquare16](src, step);
-                o[38] = k.edges8u(src, step, 40, 30);
-            }));
-            Opx16s sums[16];
-            avx2::kStats.sums_diff8u[kSquare16](src, step, src, step, sums, nullptr);
-            Opx16s d[256];
-            avx2::kStats.sub8u[kSub16x16](src, step, src, step, d, 32);
-            Opx32s var, sum;
-            avx2::kStats.var_sum8u(src, step, &var, &sum);
-        }
 }
 
 // ---- rules ---------------------------------------------------------------------------------
