@@ -269,21 +269,7 @@ TEST(AvsReconKernels, NumCoeffChoosesWhichCoefficientsAreRead) {
         EXPECT_LT(kScan[0][i] % 8, 4);
         EXPECT_LT(kScan[0][i] / 8, 4);
     }
-    Rng rng;
-    for (const ResidualKernels* t : {&opx::avs::ref::kResidual, &opx::avs::avx2::kResidual}) {
-        Block c{};
-        for (auto& v : c) v = static_cast<Opx16s>(rng.uniform(-30, 30));
-        Block dc{}, tl{};
-        dc[0] = c[0];
-        for (int r = 0; r < 4; ++r)
-            for (int x = 0; x < 4; ++x) tl[r * 8 + x] = c[r * 8 + x];
-        Pixels pred;
-        pred.fill(100);
-        EXPECT_EQ(run_recon(t->recon[kReconDc], c, 30, pred),
-                  run_recon(t->recon[kReconFull], dc, 30, pred));
-        EXPECT_EQ(run_recon(t->recon[kRecon4x4], c, 30, pred),
-                  run_recon(t->recon[kReconFull], tl, 30, pred));
-    }
+    // That the DC and 4x4 kernels read no other coefficient: the pinned kernels above.
 }
 
 // ---- exported reconstruction -------------------------------------------------------------------

@@ -104,45 +104,36 @@ constexpr Scenario kScenarios[] = {
     {"more than the segment holds", 120, 400},
 };
 
+// Both layouts (DV: the full and one-pass decoders; DV100: its decoder).
 TEST(DvSegment, WriterSegmentsDecodeBackInEveryScenario) {
     Rng rng;
-    int passes[4] = {0, 0, 0, 0}, straddles = 0;
-    for (const Scenario& sc : kScenarios) {
-        for (int iter = 0; iter < 60; ++iter) {
-            Case c = sized(rng, kLayoutDv, sizes_for(rng, 6, sc.lo, sc.hi));
-            // Some macroblocks full and others nearly empty, so that the segment pass moves bits.
-            if (iter % 3 == 1)
-                for (int k = 0; k < 6; ++k) c.blocks[12 + k] = random_block(rng, 4);
-            if (iter % 3 == 1) c.pl = write_segment(kLayoutDv, c.blocks, c.qno, rng, c.seg);
-            for (int p : c.pl.pass) ++passes[p];
-            straddles += c.pl.straddles;
-            SCOPED_TRACE(testing::Message() << sc.name << ", segment " << iter);
-            ASSERT_TRUE(same(expect(c, kLayoutDv, true, 64), decode(Fn::kFull, c.seg)));
-            ASSERT_TRUE(same(expect(c, kLayoutDv, false, 64), decode(Fn::kOnePass, c.seg, 64)));
+    for (const AreaLayout* l : {&kLayoutDv, &kLayoutDv100}) {
+        const bool dv100 = l == &kLayoutDv100;
+        int passes[4] = {0, 0, 0, 0}, straddles = 0;
+        for (const Scenario& sc : kScenarios) {
+            for (int iter = 0; iter < (dv100 ? 40 : 60); ++iter) {
+                std::vector<int> sizes = dv100 ? sizes_for(rng, 8, sc.lo * 3 / 4, sc.hi * 3 / 4)
+                                               : sizes_for(rng, 6, sc.lo, sc.hi);
+                // Some macroblocks full and others nearly empty, so that the segment pass moves
+                // bits.
+                if (dv100 ? iter % 2 : iter % 3 == 1)
+                    std::fill(sizes.begin() + (dv100 ? 8 : 12), sizes.begin() + (dv100 ? 24 : 18),
+                              4);
+                Case c = sized(rng, *l, sizes);
+                for (int p : c.pl.pass) ++passes[p];
+                straddles += c.pl.straddles;
+                SCOPED_TRACE(testing::Message() << sc.name << ", segment " << iter);
+                const Fn full = dv100 ? Fn::kDv100 : Fn::kFull;
+                ASSERT_TRUE(same(expect(c, *l, true, 64), decode(full, c.seg)));
+                if (!dv100) {
+                    ASSERT_TRUE(same(expect(c, *l, false, 64), decode(Fn::kOnePass, c.seg, 64)));
+                }
+            }
         }
+        // Every kind of block was met: fitting, completed in passes 2 and 3, left incomplete.
+        for (int p : passes) EXPECT_GT(p, 0);
+        EXPECT_TRUE(dv100 || straddles > 0);
     }
-    // Every kind of block was met: fitting, completed in passes 2 and 3, left incomplete.
-    EXPECT_GT(passes[1], 0);
-    EXPECT_GT(passes[2], 0);
-    EXPECT_GT(passes[3], 0);
-    EXPECT_GT(passes[0], 0);
-    EXPECT_GT(straddles, 0);
-}
-
-TEST(DvSegment, Dv100WriterSegmentsDecodeBack) {
-    Rng rng;
-    int passes[4] = {0, 0, 0, 0};
-    for (const Scenario& sc : kScenarios) {
-        for (int iter = 0; iter < 40; ++iter) {
-            std::vector<int> sizes = sizes_for(rng, 8, sc.lo * 3 / 4, sc.hi * 3 / 4);
-            if (iter % 2) std::fill(sizes.begin() + 8, sizes.begin() + 24, 4);
-            Case c = sized(rng, kLayoutDv100, sizes);
-            for (int p : c.pl.pass) ++passes[p];
-            SCOPED_TRACE(testing::Message() << sc.name << ", segment " << iter);
-            ASSERT_TRUE(same(expect(c, kLayoutDv100, true, 64), decode(Fn::kDv100, c.seg)));
-        }
-    }
-    for (int p : passes) EXPECT_GT(p, 0);
 }
 
 // The one-pass decoder stops each block after numPositions positions; 0 and 1 keep the DC only

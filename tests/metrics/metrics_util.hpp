@@ -56,8 +56,8 @@ inline std::vector<std::int32_t> steps_for(int width_bytes, int sample_bytes = 1
 
 // A single-candidate kernel table (`ref_k[size][position]` against `avx_k[size][position]`) on
 // every size, half-sample position, step, alignment and pattern, samples of `bits` bits: the
-// candidate block has one column and one row more than the source, and steps of the two blocks
-// differ in sign.
+// candidate block has two columns (the two-channel form's half sample) and one row more than the
+// source, and steps of the two blocks differ in sign. Kernels write one measure or two.
 template <class T, class Table, std::size_t N>
 void single_candidate_sweep(const BlockSize (&sizes)[N], const Table& ref_k, const Table& avx_k,
                             int bits, Rng& rng) {
@@ -68,18 +68,19 @@ void single_candidate_sweep(const BlockSize (&sizes)[N], const Table& ref_k, con
         for (int pos = 0; pos < 4; ++pos) {
             SCOPED_TRACE(testing::Message() << b.width << "x" << b.height << " position " << pos
                                             << ", " << bits << " bits");
-            for (std::int32_t step : steps_for(unit * (b.width + 1), unit))
+            for (std::int32_t step : steps_for(unit * (b.width + 2), unit))
                 for (int align = 0; align < 32; align += unit) {
                     const Pattern pat = kAllPatterns[align / unit % 6];
                     Area<T> src(b.width, b.height, (align * 7) % 32 & -unit, -step + 3 * unit);
-                    Area<T> cand(b.width + 1, b.height + 1, align, step);
+                    Area<T> cand(b.width + 2, b.height + 1, align, step);
                     src.fill(pat, rng, 0, hi);
                     cand.fill(pat, rng, 0, hi, true);
-                    Opx32s want = -1, got = -2;
-                    ref_k[s][pos](src.data(), src.step(), cand.data(), cand.step(), &want);
-                    avx_k[s][pos](src.data(), src.step(), cand.data(), cand.step(), &got);
-                    ASSERT_EQ(want, got)
-                        << pattern_name(pat) << " align " << align << " step " << step;
+                    Opx32s want[2] = {-1, -1}, got[2] = {-1, -1};
+                    ref_k[s][pos](src.data(), src.step(), cand.data(), cand.step(), want);
+                    avx_k[s][pos](src.data(), src.step(), cand.data(), cand.step(), got);
+                    ASSERT_TRUE(want[0] == got[0] && want[1] == got[1])
+                        << pattern_name(pat) << " align " << align << " step " << step << ": "
+                        << want[0] << " " << want[1] << " against " << got[0] << " " << got[1];
                 }
         }
     }

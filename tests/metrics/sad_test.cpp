@@ -16,36 +16,19 @@ namespace avx2 = opx::metrics::avx2;
 
 // ---- differential ------------------------------------------------------------------------------
 
-TEST(SadDifferential, SingleCandidateEverySizePositionAlignmentAndStep) {
+// 8-bit samples, 16-bit ones at 14, 15 and 16 bits, and the two-channel 8x8 form (16 bytes).
+TEST(SadDifferential, SingleCandidateEverySizePositionAlignmentStepAndSampleWidth) {
     Rng rng;
     single_candidate_sweep<Opx8u>(kSadSizes, ref::kSad.sad, avx2::kSad.sad, 8, rng);
-}
-
-TEST(SadDifferential, SixteenBitSamplesAtFourteenFifteenAndSixteenBits) {
-    Rng rng;
     for (int bits : {14, 15, 16})
         single_candidate_sweep<Opx16u>(kSad16uSizes, ref::kSad.sad16u, avx2::kSad.sad16u, bits,
                                        rng);
-}
-
-TEST(SadDifferential, TwoChannelEveryPosition) {
-    Rng rng;
-    for (int pos = 0; pos < kNumPositions; ++pos) {
-        for (std::int32_t step : {18, 32, 37, 64, 100}) {
-            for (int align = 0; align < 32; ++align) {
-                const Pattern pat = kAllPatterns[align % 6];
-                Area<Opx8u> src(16, 8, 31 - align, step + 16);
-                Area<Opx8u> cand(18, 9, align, step);
-                src.fill(pat, rng, 0, 255);
-                cand.fill(pat, rng, 0, 255, true);
-                std::int32_t want[2] = {-1, -1}, got[2] = {-2, -2};
-                ref::kSad.sad_c2[pos](src.data(), src.step(), cand.data(), cand.step(), want);
-                avx2::kSad.sad_c2[pos](src.data(), src.step(), cand.data(), cand.step(), got);
-                ASSERT_EQ(want[0], got[0]) << "position " << pos << " align " << align;
-                ASSERT_EQ(want[1], got[1]) << "position " << pos << " align " << align;
-            }
-        }
-    }
+    struct C2 {  // the two-channel positions as a table of one size
+        const SadC2Fn* positions;
+        const SadC2Fn* operator[](std::size_t) const { return positions; }
+    };
+    const BlockSize c2_size[] = {{16, 8}};
+    single_candidate_sweep<Opx8u>(c2_size, C2{ref::kSad.sad_c2}, C2{avx2::kSad.sad_c2}, 8, rng);
 }
 
 TEST(SadDifferential, RowsOfCandidatesAndTheirMinimum) {
@@ -153,7 +136,8 @@ const McCase kMcCases[] = {
     {"opxiSSD4x4_8u32s_C1R", mc8<opxiSSD4x4_8u32s_C1R>},
 };
 
-TEST(SadRules, OnlyMcTypeShiftedRightByTwoSelectsTheCandidate) {
+// Only mcType >> 2 selects the candidate; mcType outside 0..15 writes nothing and warns.
+TEST(SadRules, McTypeShiftedRightByTwoSelectsTheCandidateAndOthersWarn) {
     Rng rng;
     Area<Opx8u> s8(32, 17, 0, kStep8), r8(32, 17, 3, kStep8);
     Area<Opx16u> s16(32, 17, 0, kStep16), r16(32, 17, 2, kStep16);
@@ -177,14 +161,6 @@ TEST(SadRules, OnlyMcTypeShiftedRightByTwoSelectsTheCandidate) {
             ASSERT_EQ(c.call(s8.data(), r8.data(), s16.data(), r16.data(), out, mc), opxOk);
             EXPECT_EQ(out[0], base[mc >> 2][0]) << "mcType " << mc;
         }
-    }
-}
-
-TEST(SadRules, McTypeOutsideZeroToFifteenWritesNothingAndWarns) {
-    Area<Opx8u> s8(32, 17, 0, kStep8), r8(32, 17, 3, kStep8);
-    Area<Opx16u> s16(32, 17, 0, kStep16), r16(32, 17, 2, kStep16);
-    for (const McCase& c : kMcCases) {
-        SCOPED_TRACE(c.name);
         for (Opx32s mc : {16, 17, 28, 64, -1, -4, -16, 1 << 20, INT_MAX, INT_MIN}) {
             Opx32s out[2] = {12345, 6789};
             EXPECT_EQ(c.call(s8.data(), r8.data(), s16.data(), r16.data(), out, mc),
@@ -209,7 +185,7 @@ TEST(SadRules, TwoChannelHalfSamplesNeverMixTheChannels) {
     }
 }
 
-TEST(SadRules, ZeroAgainst255GivesTheLargestSums) {
+TEST(SadRules, ZeroAgainst255GivesTheLargestSumsAndSquares) {
     Area<Opx8u> zero(48, 17, 0, 64), full(48, 17, 5, 64);
     Rng rng;
     zero.fill(Pattern::kZeros, rng, 0, 255);
@@ -218,6 +194,10 @@ TEST(SadRules, ZeroAgainst255GivesTheLargestSums) {
     for (Opx32s mc : {0, 4, 8, 12}) {
         ASSERT_EQ(opxiSAD16x16_8u32s(zero.data(), 64, full.data(), 64, &sad, mc), opxOk);
         EXPECT_EQ(sad, 65280);
+        ASSERT_EQ(opxiSSD8x8_8u32s_C1R(zero.data(), 64, full.data(), 64, &sad, mc), opxOk);
+        EXPECT_EQ(sad, 64 * 255 * 255);
+        ASSERT_EQ(opxiSSD4x4_8u32s_C1R(zero.data(), 64, full.data(), 64, &sad, mc), opxOk);
+        EXPECT_EQ(sad, 16 * 255 * 255);
     }
     Opx16u xn[24];
     Opx32s best = -1;
@@ -334,10 +314,12 @@ std::vector<Footprint> footprints() {
 #define OPX_FOOTPRINT(name, sw, sh, rw, rh, call) \
     f.push_back({name, sw, sh, rw, rh,            \
                  [=](const Opx8u* s, Opx32s ss, const Opx8u* r, Opx32s rs) { return call; }})
-    static Opx32s results[64];  // shared result area
+    static Opx32s results[256];  // shared result area
+    static const Opx32s sums[4] = {1000, 2000, 3000, 4000};
     Opx32s* out = results;
     Opx16u* o16 = reinterpret_cast<Opx16u*>(out);
     Opx32u* o32 = reinterpret_cast<Opx32u*>(out);
+    Opx16s* o16s = reinterpret_cast<Opx16s*>(out);
     auto u16 = [](const Opx8u* p) { return reinterpret_cast<const Opx16u*>(p); };
     for (int mc : {0, 4, 8, 12}) {
         const int dx = (mc & 8) ? 1 : 0, dy = (mc & 4) ? 1 : 0;
@@ -357,6 +339,10 @@ std::vector<Footprint> footprints() {
                       opxiSAD8x8_16u32s_C1R(u16(s), ss, u16(r), rs, out, mc));
         OPX_FOOTPRINT("SAD4x4 16u", 8, 4, 2 * (4 + dx), 4 + dy,
                       opxiSAD4x4_16u32s_C1R(u16(s), ss, u16(r), rs, out, mc));
+        OPX_FOOTPRINT("SqrDiff16x16", 16, 16, 16 + dx, 16 + dy,
+                      opxiSqrDiff16x16_8u32s(s, ss, r, rs, mc, out));
+        OPX_FOOTPRINT("VarMeanDiff16x16", 16, 16, 16 + dx, 16 + dy,
+                      opxiVarMeanDiff16x16_8u32s_C1R(s, ss, r, rs, sums, out, out + 4, mc));
     }
     OPX_FOOTPRINT("SAD8x16", 8, 16, 8, 16, opxiSAD8x16_8u32s_C1R(s, ss, r, rs, out));
     OPX_FOOTPRINT("SAD8x4", 8, 4, 8, 4, opxiSAD8x4_8u32s_C1R(s, ss, r, rs, out));
@@ -382,7 +368,8 @@ std::vector<Footprint> footprints() {
                   opxiSAD16x16Blocks8x8_16u32u_C1R(u16(s), ss, u16(r), rs, o32));
     OPX_FOOTPRINT("Blocks4x4 16u", 32, 16, 32, 16,
                   opxiSAD16x16Blocks4x4_16u32u_C1R(u16(s), ss, u16(r), rs, o32));
-    // SATD, SAT8x8D, frame/field activity (a source only: the reference is not read).
+    // SATD, SAT8x8D, block statistics, frame/field activity (a source only: the reference is
+    // not read).
     OPX_FOOTPRINT("SATD16x16", 16, 16, 16, 16, opxiSATD16x16_8u32s_C1R(s, ss, r, rs, out));
     OPX_FOOTPRINT("SATD16x8", 16, 8, 16, 8, opxiSATD16x8_8u32s_C1R(s, ss, r, rs, out));
     OPX_FOOTPRINT("SATD8x16", 8, 16, 8, 16, opxiSATD8x16_8u32s_C1R(s, ss, r, rs, out));
@@ -392,6 +379,14 @@ std::vector<Footprint> footprints() {
     OPX_FOOTPRINT("SATD4x4", 4, 4, 4, 4, opxiSATD4x4_8u32s_C1R(s, ss, r, rs, out));
     OPX_FOOTPRINT("SAT8x8D", 8, 8, 8, 8, opxiSAT8x8D_8u32s_C1R(s, ss, r, rs, out));
     OPX_FOOTPRINT("SAT8x8D 16u", 16, 8, 16, 8, opxiSAT8x8D_16u32s_C1R(u16(s), ss, u16(r), rs, out));
+    OPX_FOOTPRINT("Sub16x16", 16, 16, 16, 16, opxiSub16x16_8u16s_C1R(s, ss, r, rs, o16s, 32));
+    OPX_FOOTPRINT("SumsDiff16x16", 16, 16, 16, 16,
+                  opxiSumsDiff16x16Blocks4x4_8u16s_C1(s, ss, r, rs, o16s, nullptr));
+    OPX_FOOTPRINT("Variance16x16", 16, 16, 1, 1, opxiVariance16x16_8u32s(s, ss, out));
+    OPX_FOOTPRINT("MeanAbsDev16x16", 16, 16, 1, 1, opxiMeanAbsDev16x16_8u32s_C1R(s, ss, out));
+    OPX_FOOTPRINT("VarSum8x8", 8, 8, 1, 1, opxiVarSum8x8_8u32s_C1R(s, ss, out, out + 1));
+    OPX_FOOTPRINT("EdgesDetect16x16", 16, 16, 1, 1,
+                  opxiEdgesDetect16x16_8u_C1R(s, ss, 40, 30, reinterpret_cast<Opx8u*>(out)));
     OPX_FOOTPRINT("FrameField", 16, 16, 1, 1,
                   opxiFrameFieldSAD16x16_8u32s_C1R(s, ss, out, out + 1));
     OPX_FOOTPRINT(
@@ -401,7 +396,8 @@ std::vector<Footprint> footprints() {
     return f;
 }
 
-// Every exported metric of the family (SAD, SSD, SATD, frame/field activity).
+// Every exported metric of the family (SAD, SSD, SATD, the 16x16 block statistics, frame/field
+// activity).
 TEST(MetricsGuardPages, NoReadOutsideTheDocumentedColumnsAndRows) {
     GuardedBuffer src_buf(8192), ref_buf(8192);
     std::memset(src_buf.begin(), 7, src_buf.size());

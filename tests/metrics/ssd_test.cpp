@@ -42,21 +42,6 @@ TEST(SsdDifferential, FrameFieldActivity) {
     }
 }
 
-TEST(SsdRules, KnownSums) {
-    Opx8u s[8 * 8], r[9 * 9];
-    std::fill(std::begin(s), std::end(s), 0);
-    std::fill(std::begin(r), std::end(r), 255);
-    Opx32s v = -1;
-    for (Opx32s mc : {0, 1, 4, 8, 12, 15}) {
-        ASSERT_EQ(opxiSSD8x8_8u32s_C1R(s, 8, r, 9, &v, mc), opxOk);
-        EXPECT_EQ(v, 64 * 255 * 255);
-        ASSERT_EQ(opxiSSD4x4_8u32s_C1R(s, 8, r, 9, &v, mc), opxOk);
-        EXPECT_EQ(v, 16 * 255 * 255);
-    }
-    ASSERT_EQ(opxiSSD8x8_8u32s_C1R(r, 9, r, 9, &v, 0), opxOk);
-    EXPECT_EQ(v, 0);
-}
-
 TEST(FrameFieldRules, HalvesOfZeroAnd255) {
     Opx8u a[16 * 16];
     for (int y = 0; y < 16; ++y)

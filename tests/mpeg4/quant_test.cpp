@@ -126,14 +126,18 @@ TEST(Mpeg4QuantRules, GetSizeValuesAndAnyAddress) {
 // Hand-computed values through the exported functions: (index, value) pairs in, the named
 // coefficients (and the count of the forward quantisers) out.
 TEST(Mpeg4QuantRules, ValuesTheRulesSingleOut) {
-    RecordMemory mf(412, 3), mi(156, 9), mii(156, 1);
+    RecordMemory mf(412, 3), mi(156, 9), mii(156, 1), mdi(156, 0), mdp(156, 7);
     auto* fwd = init_fwd<OpxQuantIntraStateMPEG4>(mf, nullptr, 8, true);
     Opx8u w16[64];
     std::fill(w16, w16 + 64, Opx8u{16});
     auto* inv = mi.as<OpxQuantInvInterStateMPEG4>();
     auto* inv_intra = mii.as<OpxQuantInvIntraStateMPEG4>();
+    auto* default_intra = mdi.as<OpxQuantInvIntraStateMPEG4>();  // the default matrices
+    auto* default_inter = mdp.as<OpxQuantInvInterStateMPEG4>();
     ASSERT_EQ(opxiQuantInvInterInit_MPEG4(w16, inv, 8), opxOk);
     ASSERT_EQ(opxiQuantInvIntraInit_MPEG4(w16, inv_intra, 8), opxOk);
+    ASSERT_EQ(opxiQuantInvIntraInit_MPEG4(nullptr, default_intra, 8), opxOk);
+    ASSERT_EQ(opxiQuantInvInterInit_MPEG4(nullptr, default_inter, 8), opxOk);
     using Call = std::function<OpxResult(Opx16s*, Opx32s*)>;
     const auto h263_inter = [](int qp, int mq) -> Call { return [=](Opx16s* c, Opx32s* n) { return opxiQuantInter_H263_16s_C1I(c, qp, n, mq); }; };
     const auto h263_intra_dc = [](Opx16s* c, Opx32s* n) { return opxiQuantIntra_H263_16s_C1I(c, 5, n, 0, 0); };
@@ -149,6 +153,11 @@ TEST(Mpeg4QuantRules, ValuesTheRulesSingleOut) {
     };
     std::vector<std::pair<int, int>> sevens = {{0, 3}}, sevens_out = {{0, 24}, {63, 1}};
     for (int i = 1; i < 63; ++i) sevens.push_back({i, 7}), sevens_out.push_back({i, 7});
+    // Every coefficient 1 or 2: a last index above 63 processes the block and no more; a
+    // negative one no AC row (the intra DC by its scaler d(3) = 8 alone).
+    std::vector<std::pair<int, int>> ones, twos, twos_dc = {{0, 16}};
+    for (int i = 0; i < 64; ++i) ones.push_back({i, 1}), twos.push_back({i, 2});
+    for (int i = 1; i < 64; ++i) twos_dc.push_back({i, 2});
     const Case cases[] = {
         {"H.263 forward, dead zone", {{1, 4}, {2, 25}, {3, -25}}, h263_inter(10, 0), {{1, 0}, {2, 1}, {3, -1}}, 2},
         {"H.263 forward truncates", {{0, -3}}, h263_inter(1, 0), {{0, -1}}, 1},
@@ -173,54 +182,23 @@ TEST(Mpeg4QuantRules, ValuesTheRulesSingleOut) {
         {"MPEG-4 matrix inverse, even sum flips F[63]", {{0, 1}}, [&](Opx16s* c, Opx32s*) { return opxiQuantInvInter_MPEG4_16s_C1I(c, 0, inv, 2); }, {{0, 6}, {63, 1}}, -1},
         {"MPEG-4 matrix inverse, last index 63", {{0, -1}}, [&](Opx16s* c, Opx32s*) { return opxiQuantInvInter_MPEG4_16s_C1I(c, 63, inv, 2); }, {{0, -6}, {63, 1}}, -1},
         {"MPEG-4 intra inverse, DC by the scaler, AC rows past the last index kept", sevens, [&](Opx16s* c, Opx32s*) { return opxiQuantInvIntra_MPEG4_16s_C1I(c, 0, inv_intra, 2, 0); }, sevens_out, -1},
+        {"H.263 inverse, last index above 63", ones, [](Opx16s* c, Opx32s*) { return opxiQuantInvInter_H263_16s_C1I(c, 1000, 3, 0); }, {{63, 9}}, -1},
+        {"MPEG-4 intra inverse, last index above 63", ones, [&](Opx16s* c, Opx32s*) { return opxiQuantInvIntra_MPEG4_16s_C1I(c, 0x7FFFFFFF, inv_intra, 2, 0); }, {{62, 4}}, -1},
+        {"MPEG-4 intra inverse, negative last index", twos, [&](Opx16s* c, Opx32s*) { return opxiQuantInvIntra_MPEG4_16s_C1I(c, -5, default_intra, 3, 0); }, twos_dc, -1},
+        {"MPEG-4 inter inverse, negative last index", twos, [&](Opx16s* c, Opx32s*) { return opxiQuantInvInter_MPEG4_16s_C1I(c, -1, default_inter, 3); }, twos, -1},
     };
     for (const Case& k : cases) {
-        Opx16s c[64] = {};
+        Block c;
+        for (int i = 0; i < 64; ++i) c[i] = 0;
         for (auto [i, v] : k.in) c[i] = static_cast<Opx16s>(v);
         Opx32s n = -7;
-        ASSERT_EQ(k.call(c, &n), opxOk) << k.rule;
+        ASSERT_EQ(k.call(c.data(), &n), opxOk) << k.rule;
         for (auto [i, v] : k.out) EXPECT_EQ(c[i], v) << k.rule << ", coefficient " << i;
+        EXPECT_TRUE(c.canaries_intact()) << k.rule;
         if (k.count >= 0) {
             EXPECT_EQ(n, k.count) << k.rule;
         }
     }
-}
-
-TEST(Mpeg4QuantRules, InverseLastIndexAbove63WritesOnlyTheBlock) {
-    Block b;
-    for (int i = 0; i < 64; ++i) b[i] = 1;
-    ASSERT_EQ(opxiQuantInvInter_H263_16s_C1I(b.data(), 1000, 3, 0), opxOk);
-    EXPECT_TRUE(b.canaries_intact());
-    EXPECT_EQ(b[63], 9);
-    RecordMemory m(156, 5);
-    auto* s = m.as<OpxQuantInvIntraStateMPEG4>();
-    Opx8u w[64];
-    for (int i = 0; i < 64; ++i) w[i] = 16;
-    ASSERT_EQ(opxiQuantInvIntraInit_MPEG4(w, s, 8), opxOk);
-    Block c;
-    for (int i = 0; i < 64; ++i) c[i] = 1;
-    ASSERT_EQ(opxiQuantInvIntra_MPEG4_16s_C1I(c.data(), 0x7FFFFFFF, s, 2, 0), opxOk);
-    EXPECT_TRUE(c.canaries_intact());
-    EXPECT_EQ(c[62], 4);  // 1·16·2/8
-}
-
-TEST(Mpeg4QuantRules, Mpeg4NegativeLastIndexProcessesNoAcRow) {
-    RecordMemory mi(156, 0), mp(156, 7);
-    auto* si = mi.as<OpxQuantInvIntraStateMPEG4>();
-    auto* sp = mp.as<OpxQuantInvInterStateMPEG4>();
-    ASSERT_EQ(opxiQuantInvIntraInit_MPEG4(nullptr, si, 8), opxOk);
-    ASSERT_EQ(opxiQuantInvInterInit_MPEG4(nullptr, sp, 8), opxOk);
-    Block b;
-    for (int i = 0; i < 64; ++i) b[i] = 2;
-    Block want = b;
-    want[0] = 16;  // d(3) = 8
-    ASSERT_EQ(opxiQuantInvIntra_MPEG4_16s_C1I(b.data(), -5, si, 3, 0), opxOk);
-    EXPECT_TRUE(b == want);
-    Block c;
-    for (int i = 0; i < 64; ++i) c[i] = 2;
-    Block unchanged = c;
-    ASSERT_EQ(opxiQuantInvInter_MPEG4_16s_C1I(c.data(), -1, sp, 3), opxOk);
-    EXPECT_TRUE(c == unchanged);
 }
 
 // ---- null pointers -----------------------------------------------------------------------------

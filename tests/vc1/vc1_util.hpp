@@ -2,10 +2,14 @@
 // positive or negative steps, and random blocks.
 #pragma once
 
+#include <vector>
+
 #include "harness/harness.hpp"
-#include "residual_model.hpp"
 
 namespace opx::test::vc1 {
+
+// Block: w x h values in raster order.
+using Block = std::vector<int>;
 
 // A w x h block of T in a Plane with canaries; `negative` walks the rows bottom-up (negative
 // step); `extra` widens the step by that many bytes (kept even for 16-bit values).
