@@ -201,12 +201,22 @@ void SliceDecoder::direct_mb() {
             !r1->long_ref && ref_col == 0 && cx >= -1 && cx <= 1 && cy >= -1 && cy <= 1;
         const int i = (b8 >> 1) * 8 + (b8 & 1) * 2;
         for (int l = 0; l < 2; ++l) {
-            const int ref = zero_pred_ ? 0 : sp_ref_[l] < 0 ? -1 : sp_ref_[l];
             const Mv mv =
                 zero_pred_ || sp_ref_[l] < 0 || (sp_ref_[l] == 0 && col_zero) ? Mv() : sp_mv_[l];
-            ref_idx_[l][i] = ref_idx_[l][i + 1] = ref_idx_[l][i + 4] = ref_idx_[l][i + 5] = ref;
             fill_2x2(mv_[l], i, mv);
         }
+    }
+    // one reference per list for the whole macroblock, stored a row of blocks at a time (the
+    // 16-byte loads of rows that follow are then forwarded from single stores)
+    for (int l = 0; l < 2; ++l) {
+        const int ref = zero_pred_ ? 0 : sp_ref_[l] < 0 ? -1 : sp_ref_[l];
+#ifdef __SSE2__
+        const __m128i row = _mm_set1_epi32(ref);
+        for (int y = 0; y < 4; ++y)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(&ref_idx_[l][4 * y]), row);
+#else
+        for (int i = 0; i < 16; ++i) ref_idx_[l][i] = ref;
+#endif
     }
 }
 
