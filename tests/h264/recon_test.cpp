@@ -101,49 +101,6 @@ TEST(H264ReconDcOnly, ResidualIsDcPlus32ShiftedBySixAtEveryRoundingEdge) {
             << "DC " << d << " not reached";
 }
 
-// The two halves of a 4×4 or 8×8 intra macroblock, the lower one with its upper neighbour inside
-// the macroblock and (edge bit 32) no samples above-right of its right column, give the whole.
-TEST(H264ReconLuma, HalvesGiveTheWholeMacroblock) {
-    Rng rng;
-    for (int e = 0; e < 64; ++e) {
-        if (e & (2 | 8)) continue;
-        const int lower = (e & ~(4 | 16)) | 32 | ((e & 1) ? 16 : 0);
-        for (int t8 = 0; t8 < 2; ++t8) {
-            const int qp = static_cast<int>(rng.uniform(0, 51));
-            const std::uint32_t cbp = rng.next() & (t8 ? 0xF : 0xFFFF);
-            Opx32s modes[16];
-            for (auto& m : modes) m = static_cast<Opx32s>(rng.uniform(0, 8));
-            Opx16s ls[64];
-            for (auto& v : ls) v = static_cast<Opx16s>(rng.uniform(6, 255));
-            Picture whole = random_picture(rng), halves = whole;
-            auto s1 = random_stream(rng, 16, t8 ? 64 : 16), s2 = s1;
-            Opx16s *p1 = s1.data(), *p2 = s2.data();
-            OpxResult r1, r2, r3;
-            if (t8) {
-                r1 = opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(&p1, whole.mb(), kStep, modes,
-                                                                  cbp, qp, Opx8u(e), ls, 0);
-                r2 = opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R(
-                    &p2, halves.mb(), kStep, modes, cbp & 3, qp, Opx8u(e), ls, 0);
-                r3 = opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R(&p2, halves.mb() + 8 * kStep,
-                                                                      kStep, modes + 2, cbp >> 2,
-                                                                      qp, Opx8u(lower), ls, 0);
-            } else {
-                r1 = opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R(&p1, whole.mb(), kStep, modes,
-                                                                  cbp << 1, qp, Opx8u(e), ls, 0);
-                r2 = opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R(
-                    &p2, halves.mb(), kStep, modes, cbp & 0xFF, qp, Opx8u(e), ls, 0);
-                r3 = opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R(&p2, halves.mb() + 8 * kStep,
-                                                                      kStep, modes + 8, cbp >> 8,
-                                                                      qp, Opx8u(lower), ls, 0);
-            }
-            EXPECT_EQ(r1, std::max(r2, r3));
-            EXPECT_EQ(p1 - s1.data(), p2 - s2.data());
-            EXPECT_EQ(p1 - s1.data(), (t8 ? 64 : 16) * __builtin_popcount(cbp));
-            EXPECT_TRUE(same(whole, halves)) << "edge " << e << " 8x8 " << t8;
-        }
-    }
-}
-
 // Stream consumption of the inter and 16×16 functions: 16 (or 64) levels per coded block, the
 // 16×16 DC array first; levels beyond are neither read as work space nor written.
 TEST(H264ReconLuma, CodedBlocksConsumeTheStreamInOrder) {
