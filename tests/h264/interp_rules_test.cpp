@@ -13,31 +13,6 @@ using namespace opx::h264;
 
 // ---- values the rules single out ----------------------------------------------------------------
 
-TEST(InterpRules, IntegerPositionCopiesEveryForm) {
-    Rng rng;
-    Plane<Opx8u> src(16, 16, 8);
-    src.fill_with_margins(Pattern::kRandom, rng);
-    const Opx32s ss = static_cast<Opx32s>(src.step());
-    for (int w : {4, 8, 16}) {
-        Plane<Opx8u> d(w, 16, 8);
-        ASSERT_EQ(opxiInterpolateLuma_H264_8u_C1R(src.data(), ss, d.data(),
-                                                  static_cast<Opx32s>(d.step()), 0, 0, {w, 16}),
-                  opxOk);
-        EXPECT_TRUE(regions_equal(src.data(), src.step(), d.data(), d.step(), w, 16));
-        ASSERT_EQ(opxiInterpolateLumaTop_H264_8u_C1R(
-                      src.data(), ss, d.data(), static_cast<Opx32s>(d.step()), 0, 0, 0, {w, 16}),
-                  opxOk);
-        EXPECT_TRUE(regions_equal(src.data(), src.step(), d.data(), d.step(), w, 16));
-    }
-    for (int w : {2, 4, 8}) {
-        Plane<Opx8u> d(w, 16, 8);
-        ASSERT_EQ(opxiInterpolateChroma_H264_8u_C1R(src.data(), ss, d.data(),
-                                                    static_cast<Opx32s>(d.step()), 0, 0, {w, 16}),
-                  opxOk);
-        EXPECT_TRUE(regions_equal(src.data(), src.step(), d.data(), d.step(), w, 16));
-    }
-}
-
 TEST(InterpRules, CentreSampleOfAConstantAreaIsTheConstantAndStepEdgesClamp) {
     for (int v : {0, 1, 128, 254, 255}) {
         Plane<Opx8u> src(16, 16, 8), d(16, 16, 8);
@@ -80,17 +55,6 @@ TEST(InterpRules, CentreSampleOfAConstantAreaIsTheConstantAndStepEdgesClamp) {
                 ASSERT_EQ(d8.at(x + 2, y), 0);
             }
     }
-}
-
-TEST(InterpRules, ChromaWeightsFollowTheBilinearFormula) {
-    // A 2x2 source with A = 10, B = 200, C = 30, D = 250 at dx = 3, dy = 5:
-    // (5*3*10 + 3*3*200 + 5*5*30 + 3*5*250 + 32) >> 6 = (150 + 1800 + 750 + 3750 + 32) >> 6 = 101.
-    Opx8u src[3 * 16] = {10, 200};  // rows 0..2 are read for a 2-row block
-    src[16] = 30;
-    src[17] = 250;
-    Opx8u dst[2 * 2] = {};
-    ASSERT_EQ(opxiInterpolateChroma_H264_8u_C1R(src, 16, dst, 2, 3, 5, {2, 2}), opxOk);
-    EXPECT_EQ(dst[0], 101);
 }
 
 // ---- averaging
