@@ -20,6 +20,11 @@ OpxReconstructInfo recon16(Scratch& s, int slot, int bd, int qp, Opx32s step = 1
     return {s.put(slot, s.s32(slot + 1)), s.u16(slot + 2), step, ~0u, qp, s.s16(15), 0, bd};
 }
 
+// The coefficient pointer of the 8-bit reconstruction functions, in Scratch.
+Opx16s** pc(Scratch& s) {
+    return s.put(1, s.s16(2));
+}
+
 // The two records of the 16-bit chroma functions, built in Scratch.
 struct Chroma16 {
     OpxReconstructInfo info[2];
@@ -356,58 +361,52 @@ TEST(H264Checks, Reconstruction) {
     const Opx32s modes[16] = {};
     std::vector<ArgCase> rows = {
         // 8-bit macroblock reconstruction: step, qp, mode, then the neighbours; nothing consumed.
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaInterMB_H264_16s8u_C1R(s.put(1, s.s16(2)),
-                                                                            s.u8(0), 96, ~0u, 52)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaInterMB_H264_16s8u_C1R(s.put(1, s.s16(2)),
-                                                                            s.u8(0), 96, ~0u, -1)),
-        OPX_ARG(opxErrStep, opxiReconstructLumaIntraHalfMB_H264_16s8u_C1R(
-                                s.put(1, s.s16(2)), s.u8(0), 0, modes, ~0u, 52, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntraHalfMB_H264_16s8u_C1R(
-                                      s.put(1, s.s16(2)), s.u8(0), 96, modes, ~0u, 52, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(
-                                      s.put(1, s.s16(2)), s.u8(0), 96, 4, ~0u, 52, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(
-                                      s.put(1, s.s16(2)), s.u8(0), 96, 4, ~0u, 20, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(
-                                      s.put(1, s.s16(2)), s.u8(0), 96, -1, ~0u, 20, 0)),
-        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(
-                                                s.put(1, s.s16(2)), s.u8(0), 96, 3, ~0u, 20, 16)),
-        OPX_ARG(opxErrIntraPredUnavailable,
-                opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(s.put(1, s.s16(2)), s.u8(0), 96, 0,
-                                                                ~0u, 20, 4, s.s16(15), 0)),
-        OPX_ARG(opxErrIntraPredUnavailable,
-                opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(s.put(1, s.s16(2)), s.u8(0), 96, 1,
-                                                                ~0u, 20, 1, s.s16(15), 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(
-                                      s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, 0, ~0u, 40, 0, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R(
-                                      s.put(1, s.s16(2)), s.u8(0), 96, 0, ~0u, 51, 0, 0)),
-        OPX_ARG(opxErrStep, opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R(
-                                s.put(1, s.s16(2)), s.u8(0), 0, 0, ~0u, 39, 0, 0)),
-        OPX_ARG(opxErrIntraPredUnavailable,
-                opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0),
-                                                                 s.u8(3), 96, 1, ~0u, 20, 0, 0)),
-        OPX_ARG(opxErrIntraPredUnavailable,
-                opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0),
-                                                                 s.u8(3), 96, 3, ~0u, 20, 0, 0)),
-        OPX_ARG(opxErrIntraPredUnavailable,
-                opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0),
-                                                                 s.u8(3), 96, 2, ~0u, 20, 4, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R(
-                                      s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, 0, ~0u, 20, 40, 0,
-                                      0, s.s16(15), s.s16(15), 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraMB_H264_16s8u_P2R(
-                                      s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, 4, ~0u, 20, 0)),
-        OPX_ARG(opxErrIntraPredUnavailable,
-                opxiReconstructChromaIntraMB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0), s.u8(3),
-                                                            96, 3, ~0u, 20, 16)),
-        OPX_ARG(opxErrStep, opxiReconstructChromaInterMB_H264_16s8u_C2R(s.put(1, s.s16(2)), s.u8(0),
-                                                                        0, ~0u, 20)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaInterMB_H264_16s8u_C2R(s.put(1, s.s16(2)),
-                                                                              s.u8(0), 0, ~0u, 40)),
         OPX_ARG(opxErrOutOfRange,
-                opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(
-                    s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, ~0u, 0, 40, s.s16(15), s.s16(15), 0)),
+                opxiReconstructLumaInterMB_H264_16s8u_C1R(pc(s), s.u8(0), 96, ~0u, 52)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiReconstructLumaInterMB_H264_16s8u_C1R(pc(s), s.u8(0), 96, ~0u, -1)),
+        OPX_ARG(opxErrStep, opxiReconstructLumaIntraHalfMB_H264_16s8u_C1R(pc(s), s.u8(0), 0, modes,
+                                                                          ~0u, 52, 0)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntraHalfMB_H264_16s8u_C1R(pc(s), s.u8(0), 96,
+                                                                                modes, ~0u, 52, 0)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(pc(s), s.u8(0), 96, 4, ~0u, 52, 0)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(pc(s), s.u8(0), 96, 4, ~0u, 20, 0)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(pc(s), s.u8(0), 96, -1, ~0u, 20, 0)),
+        OPX_ARG(opxErrIntraPredUnavailable,
+                opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(pc(s), s.u8(0), 96, 3, ~0u, 20, 16)),
+        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(
+                                                pc(s), s.u8(0), 96, 0, ~0u, 20, 4, s.s16(15), 0)),
+        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(
+                                                pc(s), s.u8(0), 96, 1, ~0u, 20, 1, s.s16(15), 0)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(
+                                      pc(s), s.u8(0), s.u8(3), 96, 0, ~0u, 40, 0, 0)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R(
+                                      pc(s), s.u8(0), 96, 0, ~0u, 51, 0, 0)),
+        OPX_ARG(opxErrStep, opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R(pc(s), s.u8(0), 0, 0,
+                                                                              ~0u, 39, 0, 0)),
+        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(
+                                                pc(s), s.u8(0), s.u8(3), 96, 1, ~0u, 20, 0, 0)),
+        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(
+                                                pc(s), s.u8(0), s.u8(3), 96, 3, ~0u, 20, 0, 0)),
+        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(
+                                                pc(s), s.u8(0), s.u8(3), 96, 2, ~0u, 20, 4, 0)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R(
+                    pc(s), s.u8(0), s.u8(3), 96, 0, ~0u, 20, 40, 0, 0, s.s16(15), s.s16(15), 0)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraMB_H264_16s8u_P2R(
+                                      pc(s), s.u8(0), s.u8(3), 96, 4, ~0u, 20, 0)),
+        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChromaIntraMB_H264_16s8u_P2R(
+                                                pc(s), s.u8(0), s.u8(3), 96, 3, ~0u, 20, 16)),
+        OPX_ARG(opxErrStep,
+                opxiReconstructChromaInterMB_H264_16s8u_C2R(pc(s), s.u8(0), 0, ~0u, 20)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiReconstructChromaInterMB_H264_16s8u_C2R(pc(s), s.u8(0), 0, ~0u, 40)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(pc(s), s.u8(0), s.u8(3), 96, ~0u, 0,
+                                                               40, s.s16(15), s.s16(15), 0)),
 
         // 16-bit reconstruction: neighbours and modes.
         OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(
@@ -433,15 +432,14 @@ TEST(H264Checks, Reconstruction) {
                                                &(r = recon16(s, 0, bd, 200, 0)), modes, 0)));
     }
     for (int mode : {-1, 4, 1000}) {
-        rows.push_back(
-            OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraMB_H264_16s8u_C2R(
-                                          s.put(1, s.s16(2)), s.u8(0), 96, mode, ~0u, 20, 0)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraMB_H264_16s8u_C2R(
+                                                     pc(s), s.u8(0), 96, mode, ~0u, 20, 0)));
         rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(
-                                                     s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, mode,
-                                                     ~0u, 20, 20, 0, s.s16(15), s.s16(15), 0)));
+                                                     pc(s), s.u8(0), s.u8(3), 96, mode, ~0u, 20, 20,
+                                                     0, s.s16(15), s.s16(15), 0)));
         rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntra4x4MB_H264_16s8u_C2R(
-                                                     s.put(1, s.s16(2)), s.u8(0), 96, mode, ~0u, 20,
-                                                     20, 0, s.s16(15), s.s16(15), 0)));
+                                                     pc(s), s.u8(0), 96, mode, ~0u, 20, 20, 0,
+                                                     s.s16(15), s.s16(15), 0)));
     }
     // 8-bit 4:2:2 chroma: qp up to 39, step, mode, availability.
     Chroma8 c8{};
