@@ -418,22 +418,6 @@ TEST(H264FwdRules, RoundingOffsetsOfIntraAndInterBlocks) {
     }
 }
 
-// A negative coefficient rounds its magnitude: the two signs give mirrored levels.
-TEST(H264FwdRules, LevelsAreSymmetricInSign) {
-    Rng rng;
-    for (int qp = 0; qp <= 51; ++qp) {
-        Opx16s c[16], n[16], a[16], b[16];
-        for (int i = 0; i < 16; ++i) {
-            c[i] = static_cast<Opx16s>(rng.uniform(-32767, 32767));
-            n[i] = static_cast<Opx16s>(-c[i]);
-        }
-        Opx32s num, last;
-        opxiQuantizeResidual4x4Fwd_H264_16s_C1(c, a, &num, &last, nullptr, kZigzag4x4, qp, qp & 1);
-        opxiQuantizeResidual4x4Fwd_H264_16s_C1(n, b, &num, &last, nullptr, kZigzag4x4, qp, qp & 1);
-        for (int i = 0; i < 16; ++i) ASSERT_EQ(a[i], -b[i]) << "qp " << qp;
-    }
-}
-
 // The 16s transform-quantiser transforms exactly: its levels are the 16s32s levels clamped to
 // 16 bits, whatever the residual (the AVX2 16-bit lanes hand residuals beyond +-910 to the
 // exact path).
@@ -470,23 +454,6 @@ TEST(H264FwdRules, WideFormsUseExactProducts) {
               opxOk);
     EXPECT_EQ(l[0], INT32_MAX);
     EXPECT_EQ(l[2], -INT32_MAX - 1);
-}
-
-// The luma DC transform's >> 1 rounds down (a -1 stays -1) and the 16s form saturates.
-TEST(H264FwdRules, LumaDcHalvingFloorsAndSaturates) {
-    Opx16s dc[16] = {-1}, t[16];
-    Opx32s num, last;
-    ASSERT_EQ(opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(dc, t, 0, &num, 1, kZigzag4x4, &last,
-                                                          nullptr),
-              opxOk);
-    for (Opx16s v : t) EXPECT_EQ(v, -1);
-    std::fill(dc, dc + 16, 32767);
-    ASSERT_EQ(opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I(dc, t, 51, &num, 1, kZigzag4x4, &last,
-                                                          nullptr),
-              opxOk);
-    EXPECT_EQ(t[0], 32767);
-    for (int i = 1; i < 16; ++i) EXPECT_EQ(t[i], 0);
-    EXPECT_EQ(num, -1);
 }
 
 // needTransform 0: pTBlock is quantised as it stands and left unchanged; pSrcDst's input is not
