@@ -157,11 +157,51 @@ OpxResult call(const Case& c, World<Opx16u, Opx32s>& w) {
     }
 }
 
+// The 16s8u functions: the 4:2:2 ones by their records; the 4:2:0 macroblock functions (the
+// 8-bit counterparts of the 32s16u ones) on the first stream, Cb and Cr on one plane each.
 OpxResult call(const Case& c, World<Opx8u, Opx16s>& w) {
     const OpxReconstructInfo8u r0 = record<OpxReconstructInfo8u>(c, 0, w),
                                r1 = record<OpxReconstructInfo8u>(c, 1, w);
     const OpxReconstructInfo8u* pp[2] = {&r0, &r1};
+    Opx16s** pc = &w.ptr[0];
+    Opx8u *d = w.pl[0].mb(), *d1 = w.pl[1].mb();
+    const int s = w.pl[0].step;
+    const Opx8u by = static_cast<Opx8u>(c.bypass[0]);
+    // The 4:2:0 chroma mask: Cb DC 17, Cr DC 18, Cb blocks 19..22, Cr blocks 23..26.
+    const Opx32u cc = ((c.cbp[0] & 1) << 17) | ((c.cbp[1] & 1) << 18) |
+                      (((c.cbp[0] >> 1) & 15) << 19) | (((c.cbp[1] >> 1) & 15) << 23);
+    const Opx8u e0 = static_cast<Opx8u>(c.edge[0]), e1 = static_cast<Opx8u>(c.edge[1]);
     switch (c.fn) {
+        case kLInter4:
+            return opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(pc, d, s, c.cbp[0], c.qp[0],
+                                                                c.ls[0], by);
+        case kLInter8:
+            return opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(pc, d, s, c.cbp[0], c.qp[0],
+                                                                c.ls[0], by);
+        case kLIntra4:
+            return opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R(pc, d, s, c.modes, c.cbp[0],
+                                                                c.qp[0], e0, c.ls[0], by);
+        case kLIntraHalf4:
+            return opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R(pc, d, s, c.modes, c.cbp[0],
+                                                                    c.qp[0], e0, c.ls[0], by);
+        case kLIntra8:
+            return opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(pc, d, s, c.modes, c.cbp[0],
+                                                                c.qp[0], e0, c.ls[0], by);
+        case kLIntraHalf8:
+            return opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R(pc, d, s, c.modes, c.cbp[0],
+                                                                    c.qp[0], e0, c.ls[0], by);
+        case kLIntra16:
+            return opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(pc, d, s, c.mode, c.cbp[0],
+                                                                   c.qp[0], e0, c.ls[0], by);
+        case kCInter:
+            return opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(pc, d, d1, s, cc, c.qp[0],
+                                                                  c.qp[1], c.ls[0], c.ls[1], by);
+        case kCIntra:
+            return opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(
+                pc, d, d1, s, c.mode, cc, c.qp[0], c.qp[1], e0, c.ls[0], c.ls[1], by);
+        case kCIntraHalf:
+            return opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R(
+                pc, d, d1, s, c.mode, cc, c.qp[0], c.qp[1], e0, e1, c.ls[0], c.ls[1], by);
         case k422Inter:
             return opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R(pp, c.lsdc[0], c.lsdc[1]);
         case k422Intra:
@@ -298,57 +338,6 @@ TEST(H264ReconHigh, Avx2MatchesPortableForEveryFunctionAndDepth) {
 
 // ---- bit depth 8 against the 8-bit functions ------------------------------------------------
 
-// The 8-bit counterpart of a 32s16u call, on 8-bit copies of the planes and 16-bit copies of
-// the streams (Cb and Cr on one plane each, one stream).
-struct Eight {
-    Pic<Opx8u> pl[2];
-    std::vector<Opx16s> st;
-    Opx16s* ptr;
-};
-
-OpxResult call8(const Case& c, Eight& e) {
-    Opx16s** pp = &e.ptr;
-    Opx8u* d = e.pl[0].mb();
-    const int s = e.pl[0].step;
-    const Opx8u by = static_cast<Opx8u>(c.bypass[0]);
-    // The 4:2:0 chroma mask: Cb DC 17, Cr DC 18, Cb blocks 19..22, Cr blocks 23..26.
-    const Opx32u cc = ((c.cbp[0] & 1) << 17) | ((c.cbp[1] & 1) << 18) |
-                      (((c.cbp[0] >> 1) & 15) << 19) | (((c.cbp[1] >> 1) & 15) << 23);
-    const Opx8u e0 = static_cast<Opx8u>(c.edge[0]), e1 = static_cast<Opx8u>(c.edge[1]);
-    switch (c.fn) {
-        case kLInter4:
-            return opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(pp, d, s, c.cbp[0], c.qp[0],
-                                                                c.ls[0], by);
-        case kLInter8:
-            return opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(pp, d, s, c.cbp[0], c.qp[0],
-                                                                c.ls[0], by);
-        case kLIntra4:
-            return opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R(pp, d, s, c.modes, c.cbp[0],
-                                                                c.qp[0], e0, c.ls[0], by);
-        case kLIntraHalf4:
-            return opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R(pp, d, s, c.modes, c.cbp[0],
-                                                                    c.qp[0], e0, c.ls[0], by);
-        case kLIntra8:
-            return opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(pp, d, s, c.modes, c.cbp[0],
-                                                                c.qp[0], e0, c.ls[0], by);
-        case kLIntraHalf8:
-            return opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R(pp, d, s, c.modes, c.cbp[0],
-                                                                    c.qp[0], e0, c.ls[0], by);
-        case kLIntra16:
-            return opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(pp, d, s, c.mode, c.cbp[0],
-                                                                   c.qp[0], e0, c.ls[0], by);
-        case kCInter:
-            return opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(
-                pp, d, e.pl[1].mb(), s, cc, c.qp[0], c.qp[1], c.ls[0], c.ls[1], by);
-        case kCIntra:
-            return opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(
-                pp, d, e.pl[1].mb(), s, c.mode, cc, c.qp[0], c.qp[1], e0, c.ls[0], c.ls[1], by);
-        default:
-            return opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R(
-                pp, d, e.pl[1].mb(), s, c.mode, cc, c.qp[0], c.qp[1], e0, e1, c.ls[0], c.ls[1], by);
-    }
-}
-
 // Case for the comparison at depth 8: levels and scales small enough that no 16-bit
 // intermediate of the 8-bit functions saturates.
 Case depth8_case(Rng& rng, int fn) {
@@ -391,18 +380,9 @@ TEST(H264ReconHigh, DepthEightEqualsTheEightBitFunctions) {
             std::copy(b.buf.begin(), b.buf.end(), b8.buf.begin());
             World<Opx8u, Opx16s> w8(a8, b8, std::vector<Opx16s>(s0.begin(), s0.end()),
                                     std::vector<Opx16s>(s1.begin(), s1.end()));
-            OpxResult r8;
-            if (is_422(fn)) {
-                Case c8 = c;
-                c8.bd = 0;  // not read by the 16s8u functions
-                r8 = call(c8, w8);
-            } else {
-                Eight e{{w8.pl[0], w8.pl[1]}, w8.st[0], nullptr};
-                e.ptr = e.st.data();
-                r8 = call8(c, e);
-                w8.pl[0] = e.pl[0], w8.pl[1] = e.pl[1];
-                w8.ptr[0] = w8.st[0].data() + (e.ptr - e.st.data());
-            }
+            Case c8 = c;
+            c8.bd = 0;  // not read by the 16s8u functions
+            const OpxResult r8 = call(c8, w8);
             SCOPED_TRACE("fn " + std::to_string(fn) + " iter " + std::to_string(it));
             ASSERT_EQ(rh, r8);
             ASSERT_EQ(w.used(0), w8.used(0));
