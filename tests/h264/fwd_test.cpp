@@ -612,8 +612,7 @@ OPX_NULL_CALL(opxiTransformQuantFwd4x4_H264_16s32s_C1, nul(s.s16(0)), nul(s.s32(
               nul(s.s32(2)), 1, nul(s.s16(3)), nul(s.s32(4)), nullptr)
 OPX_NULL_CALL(opxiQuantizeResidual4x4Fwd_H264_16s_C1, nul(s.s16(0)), nul(s.s16(1)), nul(s.s32(2)),
               nul(s.s32(3)), nullptr, nul(s.s16(4)), 10, 1)
-OPX_NULL_CALL(opxiQuantizeResidual4x4Fwd_H264_16s32s_C1, nul(s.s16(0)), nul(s.s32(1)),
-              nul(s.s32(2)), nul(s.s32(3)), nul(s.s32(5)), nul(s.s16(4)), 10, 1)
+OPX_NULL_AUTO(opxiQuantizeResidual4x4Fwd_H264_16s32s_C1, 10, 1)
 OPX_NULL_CALL(opxiQuantizeResidual4x4Fwd_H264_32s_C1, nul(s.s32(0)), nul(s.s32(1)), nul(s.s32(2)),
               nul(s.s32(3)), nullptr, nul(s.s16(4)), 10, 1)
 OPX_NULL_CALL(opxiTransformResidual4x4Fwd_H264_16s_C1, nul(s.s16(0)), nul(s.s16(1)))
@@ -621,10 +620,8 @@ OPX_NULL_CALL(opxiTransformResidual4x4Fwd_H264_32s_C1, nul(s.s32(0)), nul(s.s32(
 OPX_NULL_CALL(opxiTransformFwdLuma8x8_H264_16s_C1, nul(s.s16(0)), nul(s.s16(1)))
 OPX_NULL_CALL(opxiTransformFwdLuma8x8_H264_16s32s_C1, nul(s.s16(0)), nul(s.s32(1)))
 OPX_NULL_CALL(opxiTransformLuma8x8Fwd_H264_16s_C1I, nul(s.s16(0)))
-OPX_NULL_CALL(opxiQuantLuma8x8_H264_16s_C1, nul(s.s16(0)), nul(s.s16(1)), 3, 1, nul(s.s16(2)),
-              nul(s.u16(3)), nul(s.s32(4)), nul(s.s32(5)))
-OPX_NULL_CALL(opxiQuantLuma8x8_H264_32s_C1, nul(s.s32(0)), nul(s.s32(1)), 3, 1, nul(s.s16(2)),
-              nul(s.u16(3)), nul(s.s32(4)), nul(s.s32(5)))
+OPX_NULL_AUTO(opxiQuantLuma8x8_H264_16s_C1, 3, 1)
+OPX_NULL_AUTO(opxiQuantLuma8x8_H264_32s_C1, 3, 1)
 OPX_NULL_CALL(opxiTransformQuantFwdLumaDC4x4_H264_16s_C1I, nul(s.s16(0)), nul(s.s16(1)), 10,
               nul(s.s32(2)), 1, nul(s.s16(3)), nul(s.s32(4)), nullptr)
 OPX_NULL_CALL(opxiTransformQuantFwdLumaDC4x4_H264_32s_C1I, nul(s.s32(0)), nul(s.s32(1)), 10,
@@ -637,12 +634,9 @@ OPX_NULL_CALL(opxiTransformQuantFwdChromaDC2x4_H264_16s_C1I, nul(s.s16(0)), nul(
               nul(s.s32(2)), 1, 1, nullptr)
 OPX_NULL_CALL(opxiTransformQuantFwdChromaDC2x4_H264_32s_C1I, nul(s.s32(0)), nul(s.s32(1)), 10,
               nul(s.s32(2)), 1, 1, nullptr)
-OPX_NULL_CALL(opxiTransformQuantResidual_H264_16s_C1I, nul(s.s16(0)), 10,
-              nul(reinterpret_cast<Opx8s*>(s.u8(1))), 1, nul(s.s16(2)), nul(s.u8(3)))
-OPX_NULL_CALL(opxiTransformQuantLumaDC_H264_16s_C1I, nul(s.s16(0)), nul(s.s16(1)), 10,
-              nul(reinterpret_cast<Opx8s*>(s.u8(2))), 1, nul(s.s16(3)), nul(s.u8(4)))
-OPX_NULL_CALL(opxiTransformQuantChromaDC_H264_16s_C1I, nul(s.s16(0)), nul(s.s16(1)), 10,
-              nul(reinterpret_cast<Opx8s*>(s.u8(2))), 1, 1)
+OPX_NULL_AUTO(opxiTransformQuantResidual_H264_16s_C1I, 10, 1)
+OPX_NULL_AUTO(opxiTransformQuantLumaDC_H264_16s_C1I, 10, 1)
+OPX_NULL_AUTO(opxiTransformQuantChromaDC_H264_16s_C1I, 10, 1, 1)
 OPX_NULL_CALL(opxiTransformPrediction_H264_8u16s_C1, nul(s.u8(0)), 16, nul(s.s16(1)))
 OPX_NULL_CALL(opxiGenScaleLevel4x4_H264_8u16s_C1, nul(s.u8(0)), nul(s.u16(1)), nul(s.u16(2)), 3)
 OPX_NULL_CALL(opxiGenScaleLevel8x8_H264_8u16s_D2, nul(s.u8(0)), 8, nul(s.u16(1)), nul(s.u16(2)), 3)
