@@ -365,10 +365,8 @@ OPX_DEBLOCK8_NULL_CASE(opxiFilterDeblockingChroma_VerEdge_H264_8u_C2I)
 OPX_DEBLOCK8_NULL_CASE(opxiFilterDeblockingChroma_HorEdge_H264_8u_C2I)
 OPX_DEBLOCK8_NULL_CASE(opxiFilterDeblockingChroma422VerEdge_H264_8u_C1IR)
 OPX_DEBLOCK8_NULL_CASE(opxiFilterDeblockingChroma422HorEdge_H264_8u_C1IR)
-OPX_NULL_CALL(opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR, nul(s.u8(0)), 64, 40, 10,
-              nul(s.u8(1)), nul(s.u8(2)))
-OPX_NULL_CALL(opxiFilterDeblockingChroma_VerEdge_MBAFF_H264_8u_C1IR, nul(s.u8(0)), 64, 40, 10,
-              nul(s.u8(1)), nul(s.u8(2)))
+OPX_NULL_AUTO(opxiFilterDeblockingLuma_VerEdge_MBAFF_H264_8u_C1IR, 64, 40, 10)
+OPX_NULL_AUTO(opxiFilterDeblockingChroma_VerEdge_MBAFF_H264_8u_C1IR, 64, 40, 10)
 
 #define OPX_DEBLOCK16_NULL_CASE(fn)                                                              \
     OPX_NULL_CASE(fn) {                                                                          \

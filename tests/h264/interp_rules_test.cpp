@@ -137,17 +137,12 @@ constexpr OpxRoiSize kRoi16 = {16, 16}, kRoi8 = {8, 8};
 }  // namespace
 
 OPX_NULL_CALL(opxiInterpolateLuma_H264_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, kRoi16)
-OPX_NULL_CALL(opxiInterpolateLumaTop_H264_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, 2,
-              kRoi16)
-OPX_NULL_CALL(opxiInterpolateLumaBottom_H264_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, 2,
-              kRoi16)
+OPX_NULL_AUTO(opxiInterpolateLumaTop_H264_8u_C1R, 64, 64, 1, 1, 2, kRoi16)
+OPX_NULL_AUTO(opxiInterpolateLumaBottom_H264_8u_C1R, 64, 64, 1, 1, 2, kRoi16)
 OPX_NULL_CALL(opxiInterpolateChroma_H264_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, kRoi8)
-OPX_NULL_CALL(opxiInterpolateChroma_H264_8u_C2P2R, nul(s.u8(0)), 64, nul(s.u8(1)), nul(s.u8(2)), 64,
-              1, 1, kRoi8)
-OPX_NULL_CALL(opxiInterpolateChromaTop_H264_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, 1,
-              kRoi8)
-OPX_NULL_CALL(opxiInterpolateChromaBottom_H264_8u_C1R, nul(s.u8(0)), 64, nul(s.u8(1)), 64, 1, 1, 1,
-              kRoi8)
+OPX_NULL_AUTO(opxiInterpolateChroma_H264_8u_C2P2R, 64, 64, 1, 1, kRoi8)
+OPX_NULL_AUTO(opxiInterpolateChromaTop_H264_8u_C1R, 64, 64, 1, 1, 1, kRoi8)
+OPX_NULL_AUTO(opxiInterpolateChromaBottom_H264_8u_C1R, 64, 64, 1, 1, 1, kRoi8)
 
 namespace {
 // pSrc, then pDst (list-initialisation evaluates nul() in that order).
@@ -201,10 +196,8 @@ OPX_BLOCK_NULL_CASE(opxiInterpolateChromaBlock_H264_8u_P2R, OpxInterpolateBlock8
 OPX_BLOCK_NULL_CASE(opxiInterpolateChromaBlock_H264_16u_P2R, OpxInterpolateBlock16u, u16, 2, 2)
 OPX_BLOCK_NULL_CASE(opxiInterpolateChromaBlock_H264_8u_C2C2R, OpxInterpolateBlock8u, u8, 1, 1)
 OPX_BLOCK_NULL_CASE(opxiInterpolateChromaBlock_H264_8u_C2P2R, OpxInterpolateBlock8u, u8, 1, 2)
-OPX_NULL_CALL(opxiInterpolateBlock_H264_8u_P2P1R, nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16,
-              16)
-OPX_NULL_CALL(opxiInterpolateBlock_H264_8u_P3P1R, nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16,
-              16, 16, 16)
+OPX_NULL_AUTO(opxiInterpolateBlock_H264_8u_P2P1R, 16, 16, 16)
+OPX_NULL_AUTO(opxiInterpolateBlock_H264_8u_P3P1R, 16, 16, 16, 16, 16)
 OPX_NULL_CALL(opxiExpandPlane_H264_8u_C1R, nul(s.u8(0)), 16, 16, 64, 8, opxFrame)
 
 }  // namespace opx::test

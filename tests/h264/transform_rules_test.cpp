@@ -430,8 +430,7 @@ OPX_NULL_CALL(opxiDequantTransformResidual_SISP_H264_16s_C1I, nul(s.s16(0)), nul
               1, 20, 20, 1)
 OPX_NULL_CALL(opxiTransformDequantLumaDC_H264_16s_C1I, nul(s.s16(0)), 20)
 OPX_NULL_CALL(opxiTransformDequantChromaDC_H264_16s_C1I, nul(s.s16(0)), 20)
-OPX_NULL_CALL(opxiTransformDequantChromaDC_SISP_H264_16s_C1I, nul(s.s16(0)), nul(s.s16(1)), 20, 20,
-              0)
+OPX_NULL_AUTO(opxiTransformDequantChromaDC_SISP_H264_16s_C1I, 20, 20, 0)
 OPX_NULL_CALL(opxiTransformQuantInvAddPred4x4_H264_16s_C1IR, nul(s.u8(0)), 16, nul(s.s16(1)),
               nullptr, nul(s.u8(2)), 16, 20, 1, nullptr)
 OPX_NULL_CALL(opxiTransformQuantInvAddPred4x4_H264_32s_C1IR, nul(s.u16(0)), 16, nul(s.s32(1)),
@@ -444,10 +443,8 @@ OPX_NULL_CALL(opxiTransformQuantInvLumaDC4x4_H264_16s_C1I, nul(s.s16(0)), 20, nu
 OPX_NULL_CALL(opxiTransformQuantInvLumaDC4x4_H264_32s_C1I, nul(s.s32(0)), 20, nullptr)
 OPX_NULL_CALL(opxiTransformResidual4x4Inv_H264_16s_C1, nul(s.s16(0)), nul(s.s16(1)))
 OPX_NULL_CALL(opxiTransformResidual4x4Inv_H264_32s_C1, nul(s.s32(0)), nul(s.s32(1)))
-OPX_NULL_CALL(opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R, nul(s.u8(0)), 16, nul(s.s16(1)),
-              nul(s.u8(2)), 16)
-OPX_NULL_CALL(opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R, nul(s.u16(0)), 32, nul(s.s32(1)),
-              nul(s.u16(2)), 32, 10)
+OPX_NULL_AUTO(opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R, 16, 16)
+OPX_NULL_AUTO(opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R, 32, 32, 10)
 OPX_NULL_CALL(opxiQuantLuma8x8Inv_H264_16s_C1I, nul(s.s16(0)), 2, nul(s.s16(1)))
 OPX_NULL_CALL(opxiQuantInvLuma8x8_H264_32s_C1I, nul(s.s32(0)), 2, nul(s.s16(1)))
 

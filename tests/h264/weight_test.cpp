@@ -451,19 +451,15 @@ OPX_NULL_CASE(opxiUniDirWeightBlock_H264_8u_C2R) {
     return opxiUniDirWeightBlock_H264_8u_C2R(nul(&rec), nul(&cw));
 }
 OPX_NULL_CALL(opxiUnidirWeight_H264_16u_IP2P1R, nul(s.u16(0)), 16, 5, 3, 1, kRoi16, 10)
-OPX_NULL_CALL(opxiBiDirWeightBlock_H264_8u_P2P1R, nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16,
-              5, 3, 1, 4, 2, kRoi16)
-OPX_NULL_CALL(opxiBiDirWeightBlock_H264_8u_P3P1R, nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)), 16, 16,
-              16, 5, 3, 1, 4, 2, kRoi16)
+OPX_NULL_AUTO(opxiBiDirWeightBlock_H264_8u_P2P1R, 16, 16, 5, 3, 1, 4, 2, kRoi16)
+OPX_NULL_AUTO(opxiBiDirWeightBlock_H264_8u_P3P1R, 16, 16, 16, 5, 3, 1, 4, 2, kRoi16)
 OPX_NULL_CASE(opxiBiDirWeightBlock_H264_8u_C2R) {
     OpxBidir8u rec = {nul(s.u8(0)), 32, nul(s.u8(1)), 32, nul(s.u8(2)), 32, {8, 8}};
     const OpxChromaWeight cw = {3, {5, 6}, {1, 2}};
     return opxiBiDirWeightBlock_H264_8u_C2R(nul(&rec), nul(&cw), nul(&cw));
 }
-OPX_NULL_CALL(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R, nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)),
-              16, 16, 20, 44, kRoi16)
-OPX_NULL_CALL(opxiBiDirWeightBlockImplicit_H264_8u_P3P1R, nul(s.u8(0)), nul(s.u8(1)), nul(s.u8(2)),
-              16, 16, 16, 20, 44, kRoi16)
+OPX_NULL_AUTO(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R, 16, 16, 20, 44, kRoi16)
+OPX_NULL_AUTO(opxiBiDirWeightBlockImplicit_H264_8u_P3P1R, 16, 16, 16, 20, 44, kRoi16)
 OPX_NULL_CASE(opxiBidirWeight_H264_16u_P2P1R) {
     OpxBidir16u rec = {nul(s.u16(0)), 16, nul(s.u16(1)), 16, nul(s.u16(2)), 16, {16, 16}, 10};
     return opxiBidirWeight_H264_16u_P2P1R(nul(&rec), 5, 3, 1, 4, 2);
