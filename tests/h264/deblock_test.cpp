@@ -347,14 +347,12 @@ TEST(H264Deblock, KernelsStayInsideTheirFootprint) {
 
 }  // namespace
 
-#define OPX_EDGES8_NULL_CASE(fn) \
-    OPX_NULL_CALL(fn, nul(s.u8(0)), 64, nul(s.u8(1)), nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)))
-OPX_EDGES8_NULL_CASE(opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR)
-OPX_EDGES8_NULL_CASE(opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR)
-OPX_EDGES8_NULL_CASE(opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR)
-OPX_EDGES8_NULL_CASE(opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR)
-OPX_EDGES8_NULL_CASE(opxiFilterDeblockingChroma_VerEdge_H264_8u_C2IR)
-OPX_EDGES8_NULL_CASE(opxiFilterDeblockingChroma_HorEdge_H264_8u_C2IR)
+OPX_NULL_AUTO(opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR, 64)
+OPX_NULL_AUTO(opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR, 64)
+OPX_NULL_AUTO(opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR, 64)
+OPX_NULL_AUTO(opxiFilterDeblockingChroma_HorEdge_H264_8u_C1IR, 64)
+OPX_NULL_AUTO(opxiFilterDeblockingChroma_VerEdge_H264_8u_C2IR, 64)
+OPX_NULL_AUTO(opxiFilterDeblockingChroma_HorEdge_H264_8u_C2IR, 64)
 #define OPX_DEBLOCK8_NULL_CASE(fn)                                         \
     OPX_NULL_CASE(fn) {                                                    \
         const OpxDeblock8u d = {nul(s.u8(0)), 64,           nul(s.u8(1)),  \
