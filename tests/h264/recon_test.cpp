@@ -231,63 +231,6 @@ TEST(H264ReconChroma, HalvesTakeEachHalfsAvailability) {
         }
 }
 
-// ---- transform bypass --------------------------------------------------------------------------
-
-// Bypass (qp 0, flag set): a coded 8×8 block's levels, or a 4×4 block's DC value (first sample
-// only, uncoded blocks too) and levels, are added as they come; qp 1 takes the ordinary path.
-TEST(H264ReconBypass, QpZeroAddsLevelsUntransformed) {
-    Rng rng;
-    Opx16s ls[64];
-    for (auto& v : ls) v = 16;
-    Picture pic = random_picture(rng), want = pic;
-    auto stream = random_stream(rng, 4, 64, 300);
-    Opx16s* p = stream.data();
-    auto copy = stream;
-    ASSERT_EQ(opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(&p, pic.mb(), kStep, 1, 0, ls, 1),
-              opxOk);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) {
-            Opx8u& s = want.mb()[y * kStep + x];
-            s = static_cast<Opx8u>(std::clamp(s + copy[8 * y + x], 0, 255));
-        }
-    EXPECT_TRUE(same(want, pic));
-    Picture pic2 = random_picture(rng), want2 = pic2;
-    auto s2 = random_stream(rng, 1, 16);
-    auto c2 = s2;
-    Opx16s* q = s2.data();
-    ASSERT_EQ(opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(&q, pic2.mb(), kStep, 2, 1, ls, 1),
-              opxOk);
-    rt.add4x4_matrix(want2.mb(), kStep, c2.data(), nullptr, want2.mb(), kStep, 1, true, ls);
-    EXPECT_TRUE(same(want2, pic2));
-    for (std::uint32_t cbp : {0x1FFFFu, 1u | (2u << 5), 0x1FFFEu}) {
-        Picture pic3 = random_picture(rng), want3 = pic3;
-        auto s3 = random_stream(rng, 17, 16, 300);
-        const Opx16s* c = s3.data();
-        ASSERT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(want3.mb(), kStep, 1, 35), opxOk);
-        Opx16s dc[16] = {};
-        if (cbp & 1) {
-            std::copy(c, c + 16, dc);
-            c += 16;
-        }
-        for (int n = 0; n < 16; ++n) {
-            const bool coded = cbp & (2u << n);
-            Opx8u* b = want3.mb() + kBy[n] * kStep + kBx[n];
-            for (int i = 0; i < 16; ++i) {
-                const int r = i == 0 ? dc[kBy[n] + kBx[n] / 4] : coded ? c[i] : 0;
-                Opx8u& w = b[(i / 4) * kStep + i % 4];
-                w = static_cast<Opx8u>(std::clamp(w + r, 0, 255));
-            }
-            if (coded) c += 16;
-        }
-        Opx16s* p3 = s3.data();
-        ASSERT_EQ(opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(&p3, pic3.mb(), kStep, 1, cbp, 0,
-                                                                  0, ls, 1),
-                  opxOk);
-        EXPECT_EQ(p3, c);
-        EXPECT_TRUE(same(want3, pic3)) << "cbp " << cbp;
-    }
-}
-
 // The 8×4 pair kernel against two portable per-block calls, on random levels and on levels that
 // drive the 16-bit products and the saturating transform to their limits.
 TEST(H264ReconPair, Avx2PairMatchesPortablePerBlock) {
