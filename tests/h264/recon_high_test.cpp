@@ -561,58 +561,6 @@ TEST(H264ReconHigh, Chroma420DcAtQp75) {
     EXPECT_EQ(c.pl[0].at(0, 8), 1000);
 }
 
-// 8×16 plane prediction, worked out by hand: p[x, -1] = 512 + 8x, p[-1, y] = 512 + 4y,
-// p[-1, -1] = 500. H = 16 + 2 × 32 + 3 × 48 + 4 (568 - 500) = 496, b = (34 × 496 + 32) >> 6 = 264;
-// V = 8 (1 + 4 + ... + 49) + 8 (572 - 500) = 1696 (both last terms reach p[-1, -1]),
-// c = (5 × 1696 + 32) >> 6 = 133; a = 16 (572 + 568) = 18240.
-TEST(H264ReconHigh, Chroma422PlaneByHand) {
-    Chroma c(10, 20, 0);
-    for (auto& p : c.pl) {
-        for (int x = 0; x < 8; ++x) p.at(x, -1) = static_cast<Opx16u>(512 + 8 * x);
-        for (int y = 0; y < 16; ++y) p.at(-1, y) = static_cast<Opx16u>(512 + 4 * y);
-        p.at(-1, -1) = 500;
-    }
-    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(c.pp, 3, 0, 16, 16), opxOk);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 8; ++x) {
-            const int want = std::clamp((18240 + 264 * (x - 3) + 133 * (y - 7) + 16) >> 5, 0, 1023);
-            ASSERT_EQ(c.pl[0].at(x, y), want) << x << "," << y;
-            ASSERT_EQ(c.pl[1].at(x, y), want) << x << "," << y;
-        }
-    EXPECT_EQ(c.pl[0].at(0, 0), 516);
-}
-
-// 8×16 DC by hand: each block sums the macroblock's neighbours next to it. Above: 100, except
-// p[4..7, -1] = 200; left: 50, except p[-1, 8..11] = 300.
-TEST(H264ReconHigh, Chroma422DcByHand) {
-    Chroma c(12, 20, 0);
-    for (auto& p : c.pl) {
-        for (int x = 0; x < 8; ++x) p.at(x, -1) = static_cast<Opx16u>(x < 4 ? 100 : 200);
-        for (int y = 0; y < 16; ++y) p.at(-1, y) = static_cast<Opx16u>(y >= 8 && y < 12 ? 300 : 50);
-    }
-    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(c.pp, 0, 0, 16, 16), opxOk);
-    // Blocks in raster order of 2 × 4: (0,0) both, (4,0) above, (0,y) left, (4,y) both.
-    const int want[4][2] = {{(400 + 200 + 4) >> 3, 200},
-                            {50, (800 + 200 + 4) >> 3},
-                            {300, (800 + 1200 + 4) >> 3},
-                            {50, (800 + 200 + 4) >> 3}};
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 8; ++x)
-            ASSERT_EQ(c.pl[0].at(x, y), want[y / 4][x / 4]) << x << "," << y;
-    // Without the left macroblock, every block takes the row above; (0, y > 0) too.
-    Chroma d(12, 20, 0);
-    for (auto& p : d.pl)
-        for (int x = 0; x < 8; ++x) p.at(x, -1) = static_cast<Opx16u>(x < 4 ? 100 : 200);
-    EXPECT_EQ(opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(d.pp, 0, 1, 16, 16), opxOk);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 8; ++x) ASSERT_EQ(d.pl[1].at(x, y), x < 4 ? 100 : 200);
-    // Neither: 1 << (bitDepth - 1).
-    Chroma e(12, 20, 0, true, 7);
-    EXPECT_EQ(opxiReconstructChroma422IntraHalf4x4_H264High_32s16u_IP2R(e.pp, 0, 5, 5, 16, 16),
-              opxOk);
-    EXPECT_EQ(e.pl[0].at(7, 15), 2048);
-}
-
 // One pointer shared by both records consumes Cb DC, Cr DC, Cb blocks, Cr blocks; two pointers
 // give each component its own stream with the same result.
 TEST(H264ReconHigh, SharedAndSeparateCoefficientPointers) {
@@ -647,28 +595,6 @@ TEST(H264ReconHigh, SharedAndSeparateCoefficientPointers) {
         EXPECT_TRUE(one.pl[0] == two.pl[0]);
         EXPECT_TRUE(one.pl[1] == two.pl[1]);
     }
-}
-
-// Transform bypass at qp 0: coefficients added unscaled, the 4:2:2 DC values as they come.
-TEST(H264ReconHigh, BypassAddsCoefficientsUnscaled) {
-    Chroma c(10, 0, 1 | 2);
-    for (auto& i : c.info) i.bypassFlag = 1;
-    for (int k = 0; k < 8; ++k) c.st[0][k] = k - 3;        // Cb DC
-    c.st[0][8] = -3;                                       // Cr DC value 0
-    for (int k = 0; k < 16; ++k) c.st[0][16 + k] = 2 * k;  // Cb block 0 (position 0 = DC 0)
-    EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(c.pp, 999, 999), opxOk);
-    for (int k = 0; k < 8; ++k) {
-        const int x = 4 * (k & 1), y = 4 * (k >> 1);
-        EXPECT_EQ(c.pl[0].at(x, y), 512 + k - 3);
-        if (k) {
-            EXPECT_EQ(c.pl[0].at(x + 1, y), 512);
-        }
-    }
-    EXPECT_EQ(c.pl[0].at(1, 0), 512 + 2);
-    EXPECT_EQ(c.pl[0].at(3, 3), 512 + 30);
-    EXPECT_EQ(c.pl[1].at(0, 0), 512 - 3);  // Cr block 0: all zero but its DC value
-    EXPECT_EQ(c.pl[1].at(1, 0), 512);
-    EXPECT_EQ(c.ptr[0] - c.st[0].data(), 48);
 }
 
 }  // namespace
