@@ -484,42 +484,6 @@ TEST(H264ReconHigh, Chroma420DcAtQp75) {
     EXPECT_EQ(c.pl[0].at(0, 8), 1000);
 }
 
-// One pointer shared by both records consumes Cb DC, Cr DC, Cb blocks, Cr blocks; two pointers
-// give each component its own stream with the same result.
-TEST(H264ReconHigh, SharedAndSeparateCoefficientPointers) {
-    Rng rng;
-    for (bool is422 : {false, true}) {
-        const int blocks = is422 ? 8 : 4, dcn = is422 ? 8 : 4;
-        const Opx32u cbp[2] = {1u | 2u | 8u,
-                               1u | (1u << blocks)};  // Cb: DC, blocks 0, 2; Cr: DC, last
-        std::vector<Opx32s> cbdc(dcn), crdc(dcn), cbac(32), crac(16);
-        for (auto* v : {&cbdc, &crdc, &cbac, &crac})
-            for (auto& x : *v) x = static_cast<Opx32s>(rng.uniform(-60, 60));
-        Chroma one(10, 30, 0, true), two(10, 30, 0, false);
-        for (int comp = 0; comp < 2; ++comp) one.info[comp].cbp = two.info[comp].cbp = cbp[comp];
-        std::vector<Opx32s> shared;
-        for (auto* v : {&cbdc, &crdc, &cbac, &crac})
-            shared.insert(shared.end(), v->begin(), v->end());
-        std::copy(shared.begin(), shared.end(), one.st[0].begin());
-        std::copy(cbdc.begin(), cbdc.end(), two.st[0].begin());
-        std::copy(cbac.begin(), cbac.end(), two.st[0].begin() + dcn);
-        std::copy(crdc.begin(), crdc.end(), two.st[1].begin());
-        std::copy(crac.begin(), crac.end(), two.st[1].begin() + dcn);
-        if (is422) {
-            EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(one.pp, 40, 40), opxOk);
-            EXPECT_EQ(opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(two.pp, 40, 40), opxOk);
-        } else {
-            EXPECT_EQ(opxiReconstructChromaInter4x4_H264High_32s16u_IP2R(one.pp), opxOk);
-            EXPECT_EQ(opxiReconstructChromaInter4x4_H264High_32s16u_IP2R(two.pp), opxOk);
-        }
-        EXPECT_EQ(one.ptr[0] - one.st[0].data(), 2 * dcn + 48);
-        EXPECT_EQ(two.ptr[0] - two.st[0].data(), dcn + 32);
-        EXPECT_EQ(two.ptr[1] - two.st[1].data(), dcn + 16);
-        EXPECT_TRUE(one.pl[0] == two.pl[0]);
-        EXPECT_TRUE(one.pl[1] == two.pl[1]);
-    }
-}
-
 }  // namespace
 
 // ---- null pointers ------------------------------------------------------------------------------
