@@ -359,38 +359,6 @@ TEST(H264FwdRoundTrip, LumaDcAndChromaDcThroughTheDecoder) {
 
 // ---- rules -------------------------------------------------------------------------------
 
-TEST(H264FwdRules, ZeroResidualAndDcOnlyCounts) {
-    Opx16s r[16] = {}, level[16];
-    Opx32s num = 7, last = 7;
-    ASSERT_EQ(opxiTransformQuantFwd4x4_H264_16s_C1(r, level, 20, &num, 1, kZigzag4x4, &last,
-                                                   nullptr),
-              opxOk);
-    EXPECT_EQ(num, 0);
-    EXPECT_EQ(last, 0);
-    for (Opx16s v : level) EXPECT_EQ(v, 0);
-    std::fill(r, r + 16, 20);  // only the DC coefficient is non-zero after the transform
-    ASSERT_EQ(opxiTransformQuantFwd4x4_H264_16s_C1(r, level, 20, &num, 1, kZigzag4x4, &last,
-                                                   nullptr),
-              opxOk);
-    EXPECT_EQ(num, -1);
-    EXPECT_EQ(last, 0);
-    Opx16s c[16] = {320};
-    ASSERT_EQ(opxiQuantizeResidual4x4Fwd_H264_16s_C1(c, level, &num, &last, nullptr, kZigzag4x4,
-                                                     20, 1),
-              opxOk);
-    EXPECT_EQ(num, 1);
-    c[0] = 0;
-    c[15] = 900;
-    c[5] = -900;  // both odd row, odd column: the same scale
-    ASSERT_EQ(opxiQuantizeResidual4x4Fwd_H264_16s_C1(c, level, &num, &last, nullptr, kZigzag4x4,
-                                                     20, 1),
-              opxOk);
-    EXPECT_EQ(num, 2);
-    EXPECT_EQ(last, 15);
-    EXPECT_LT(level[5], 0);
-    EXPECT_EQ(level[5], -level[15]);
-}
-
 // The rounding offsets at their exact boundaries (qp 0: q 15, scale 13107 at position 0):
 // f = 10922 (intra) and 5461 (inter) each just reach the next level; one less, or the other
 // kind's offset, does not. The 32s form the same; the 16s32s form takes the caller's scales
