@@ -329,27 +329,6 @@ TEST(H264TransformRules, SwitchingReconstructionDoesNotDependOnThePrediction) {
     }
 }
 
-// Hand-computed SP and SI blocks.
-TEST(H264TransformRules, SpAndSiValues) {
-    // Switching: prediction 256 quantised with QS 0: (256 * 13107 + 2^14) >> 15 = 102, plus the
-    // level 1 gives 103, dequantised 1030, samples (1030 + 32) >> 6 = 16.
-    Opx16s pred[16] = {256};
-    Opx16s c[16] = {1};
-    ASSERT_EQ(opxiDequantTransformResidual_SISP_H264_16s_C1I(c, pred, nullptr, 0, 0, 0, 1), opxOk);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(c[i], (1030 + 32) >> 6);
-    // Non-switching SP (clause 8.6.1): cs = 1000 + ((100 * 16 * 10) >> 6) = 1250, level
-    // (1250 * 13107 + 2^14) >> 15 = 500, dequantised 5000, samples (5000 + 32) >> 6 = 78.
-    Opx16s p2[16] = {1000};
-    Opx16s c2[16] = {100, 5, 5, 5};
-    ASSERT_EQ(opxiDequantTransformResidual_SISP_H264_16s_C1I(c2, p2, nullptr, 0, 0, 0, 0), opxOk);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(c2[i], 78);
-    // pDC replaces position 0 after requantisation.
-    Opx16s c3[16] = {100};
-    const Opx16s dc = 64 * 10;
-    ASSERT_EQ(opxiDequantTransformResidual_SISP_H264_16s_C1I(c3, p2, &dc, 0, 0, 0, 0), opxOk);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(c3[i], 10);
-}
-
 }  // namespace
 
 // ---- null pointers -------------------------------------------------------------------------
