@@ -126,19 +126,6 @@ TEST(H264TransformRules, BitDepthsNineAndFourteenAreAccepted) {
 
 // ---- values the rules single out --------------------------------------------------------------
 
-TEST(H264TransformRules, DcOnlyInPlaceGivesTheScaledDcEverywhere) {
-    for (int qp : {0, 5, 6, 23, 24, 40, 51}) {
-        for (Opx16s c0 : {Opx16s{1}, Opx16s{-7}, Opx16s{100}, Opx16s{-100}}) {
-            Opx16s b[16];
-            for (int i = 0; i < 16; ++i) b[i] = static_cast<Opx16s>(1000 + i);
-            b[0] = c0;
-            ASSERT_EQ(opxiDequantTransformResidual_H264_16s_C1I(b, 8, nullptr, 0, qp), opxOk);
-            const i64 dc = static_cast<Opx16s>(c0 * kV4[qp % 6][0] * (1 << (qp / 6)));
-            for (int i = 0; i < 16; ++i) EXPECT_EQ(b[i], (dc + 32) >> 6) << qp << " " << c0;
-        }
-    }
-}
-
 // The in-place form keeps rows in 16 bits (wrapping) and forms the columns exactly.
 TEST(H264TransformRules, InPlaceRowsWrapColumnsExact) {
     const Opx16s dc = 32767;
