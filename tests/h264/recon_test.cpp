@@ -282,21 +282,6 @@ TEST(H264ReconErrors, BlockModeOutOfRangeStopsWhenReached) {
     }
 }
 
-// The corner macroblock of a picture: block 0 in vertical mode is predicted from 128.
-TEST(H264ReconLuma, CornerMacroblockWarns) {
-    Rng rng;
-    Picture pic = random_picture(rng);
-    Opx32s modes[16] = {};
-    for (int n = 1; n < 16; ++n) modes[n] = 2;
-    Opx16s c[16] = {};
-    Opx16s* p = c;
-    EXPECT_EQ(opxiReconstructLumaIntraMB_H264_16s8u_C1R(&p, pic.mb(), kStep, modes, 0, 20,
-                                                        1 | 4 | 16 | 32),
-              opxWrnIntraPredUnavailable);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) EXPECT_EQ(pic.mb()[y * kStep + x], 128);
-}
-
 }  // namespace
 
 // ---- null pointers ------------------------------------------------------------------------------
