@@ -1,6 +1,7 @@
 // High-bit-depth and 4:2:2 macroblock reconstruction (the 16 H264High functions): AVX2 against
 // portable through the exported functions, the 32s16u functions at bit depth 8 against their
-// 8-bit counterparts, 4:2:2 16s8u against 32s16u, and the rules worked out by hand.
+// 8-bit counterparts (the 4:2:0 macroblock functions and the 4:2:2 16s8u ones), and the rules
+// worked out by hand at the depths the streams do not reach.
 #include <algorithm>
 #include <array>
 #include <cstring>

@@ -1,8 +1,8 @@
-// Luma and chroma macroblock reconstruction: the DC-only residual at its rounding edges, the
-// halves against the whole macroblock, interleaved against planar chroma, stream consumption,
-// transform bypass, the AVX2 pair kernel against the portable one, errors and their order. (The
-// ordinary paths are checked block by block by the decoder's streams; the kernels the drivers
-// call by their own differential tests.)
+// Macroblock reconstruction by the flat (8-bit, no level scale) functions and the forms the decoder
+// does not call: the DC-only residual at its rounding edges, interleaved against planar chroma,
+// stream consumption, the AVX2 pair kernel against the portable one, errors and their order. (The
+// ordinary paths are checked by the decoder's streams and the depth-8 comparison of
+// recon_high_test.cpp; the kernels the drivers call by their own differential tests.)
 #include "h264/decode/recon.hpp"
 
 #include <algorithm>

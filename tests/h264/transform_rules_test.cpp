@@ -1,6 +1,6 @@
 // Rule tests of the exported H.264 inverse transform and dequantisation functions: result codes
-// and their order, nothing written on error, the values the rules single out, round trips
-// through the encoder's forward transform and quantisation, and the SP/SI switching property.
+// and their order, nothing written on error, the values the rules single out, and the SP/SI
+// switching property.
 #include <array>
 #include <cstring>
 #include <functional>
