@@ -410,30 +410,6 @@ struct Luma {
     }
 };
 
-struct Chroma {
-    Pic<Opx16u> pl[2] = {Pic<Opx16u>(67), Pic<Opx16u>(81)};
-    std::vector<Opx32s> st[2] = {std::vector<Opx32s>(17 * 64, 0), std::vector<Opx32s>(17 * 64, 0)};
-    Opx32s* ptr[2] = {st[0].data(), st[1].data()};
-    Opx16s ls[2][16];
-    OpxReconstructInfo info[2]{};
-    const OpxReconstructInfo* pp[2] = {&info[0], &info[1]};
-    Chroma(int bd, int qp, Opx32u cbp, bool shared = true, int value = -1) {
-        for (int comp = 0; comp < 2; ++comp) {
-            for (auto& v : ls[comp]) v = 16;
-            std::fill(pl[comp].buf.begin(), pl[comp].buf.end(),
-                      static_cast<Opx16u>(value < 0 ? 1 << (bd - 1) : value));
-            info[comp] = OpxReconstructInfo{shared ? &ptr[0] : &ptr[comp],
-                                            pl[comp].mb(),
-                                            pl[comp].step,
-                                            cbp,
-                                            qp,
-                                            ls[comp],
-                                            0,
-                                            bd};
-        }
-    }
-};
-
 // Top-left corner, block 0 vertical: predicted as 1 << (bitDepth - 1), warning 11.
 TEST(H264ReconHigh, CornerBlockTakes512AndWarnsAt10Bits) {
     Luma l(10, 30, 0);
@@ -473,16 +449,25 @@ TEST(H264ReconHigh, SamplesClampTo16383At14Bits) {
 // 4:2:0 DC by the 2×2 rule at the top of the 14-bit range: qp 75 (q6 12), LS 16, f = 1 gives
 // ((1 × 16) << 12) >> 5 = 2048, residual (2048 + 32) >> 6 = 32 on every sample.
 TEST(H264ReconHigh, Chroma420DcAtQp75) {
-    Chroma c(14, 75, 1, true, 1000);
-    c.st[0][0] = 1;
-    EXPECT_EQ(opxiReconstructChromaInter4x4_H264High_32s16u_IP2R(c.pp), opxOk);
-    EXPECT_EQ(c.ptr[0] - c.st[0].data(), 8);
+    Case c;
+    c.fn = kCInter;
+    c.bd = 14;
+    c.cbp[0] = c.cbp[1] = 1;
+    c.qp[0] = c.qp[1] = 75;
+    for (auto& ls : c.ls) std::fill(ls, ls + 64, Opx16s{16});
+    Pic<Opx16u> p;
+    std::fill(p.buf.begin(), p.buf.end(), Opx16u{1000});
+    std::vector<Opx32s> s(64, 0);
+    s[0] = 1;
+    World<Opx16u, Opx32s> w(p, p, s, s);
+    EXPECT_EQ(call(c, w), opxOk);
+    EXPECT_EQ(w.used(0), 8);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) {
-            ASSERT_EQ(c.pl[0].at(x, y), 1032);
-            ASSERT_EQ(c.pl[1].at(x, y), 1000);
+            ASSERT_EQ(w.pl[0].at(x, y), 1032);
+            ASSERT_EQ(w.pl[1].at(x, y), 1000);
         }
-    EXPECT_EQ(c.pl[0].at(0, 8), 1000);
+    EXPECT_EQ(w.pl[0].at(0, 8), 1000);
 }
 
 }  // namespace
