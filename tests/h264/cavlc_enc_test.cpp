@@ -316,10 +316,8 @@ TEST(H264CavlcEncRules, HandWorkedBlocks) {
 
 // ---- null pointers -------------------------------------------------------------------------
 
-OPX_NULL_CALL(opxiEncodeCoeffsCAVLC_H264_16s, nul(s.s16(0)), 0, nul(kZigzag), 15, nul(s.u8(1)),
-              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)), nul(s.s16(5)), nul(s.u8(6)))
-OPX_NULL_CALL(opxiEncodeCoeffsCAVLC_H264_32s, nul(s.s32(0)), 0, nul(kZigzag), 15, nul(s.u8(1)),
-              nul(s.u8(2)), nul(s.u8(3)), nul(s.u8(4)), nul(s.s32(5)), nul(s.u8(6)))
+OPX_NULL_AUTO(opxiEncodeCoeffsCAVLC_H264_16s, 0, 15)
+OPX_NULL_AUTO(opxiEncodeCoeffsCAVLC_H264_32s, 0, 15)
 OPX_NULL_CALL(opxiEncodeChromaDcCoeffsCAVLC_H264_16s, nul(s.s16(0)), nul(s.u8(1)), nul(s.u8(2)),
               nul(s.u8(3)), nul(s.u8(4)), nul(s.s16(5)), nul(s.u8(6)))
 OPX_NULL_CALL(opxiEncodeCoeffsCAVLCChromaDC2x2_H264_32s, nul(s.s32(0)), nul(s.u8(1)),

@@ -2,6 +2,7 @@
 // first checked winning), the code it gives, and nothing written.
 #include <algorithm>
 #include <climits>
+#include <tuple>
 #include <vector>
 
 #include "h264/cavlc_writer.hpp"
@@ -16,17 +17,24 @@ constexpr Opx16s kZz16[16] = {0, 1, 5, 6, 2, 4, 7, 12, 3, 8, 11, 13, 9, 10, 14, 
 OpxInterpolate16u interp16(Scratch& s, Opx32s step, int dx, int dy, OpxRoiSize r, int depth) {
     return {s.u16(0), step, s.u16(1), step, dx, dy, r, depth};
 }
+// A 16-bit record without coded blocks (a call that passes its checks only predicts).
 OpxReconstructInfo recon16(Scratch& s, int slot, int bd, int qp, Opx32s step = 128) {
-    return {s.put(slot, s.s32(slot + 1)), s.u16(slot + 2), step, ~0u, qp, s.s16(15), 0, bd};
+    return {s.put(slot, s.s32(slot + 1)), s.u16(slot + 2), step, 0, qp, s.s16(15), 0, bd};
+}
+
+// The coefficient pointer of the 8-bit reconstruction functions, in Scratch.
+Opx16s** pc(Scratch& s) {
+    return s.put(1, s.s16(2));
 }
 
 // The two records of the 16-bit chroma functions, built in Scratch.
 struct Chroma16 {
     OpxReconstructInfo info[2];
     const OpxReconstructInfo* p[2];
-    const OpxReconstructInfo** make(Scratch& s) {
-        info[0] = recon16(s, 0, 10, 30);
-        info[1] = recon16(s, 4, 10, 30);
+    const OpxReconstructInfo** make(Scratch& s, int cb_qp = 30, int cr_qp = 30, int cb_bd = 10,
+                                    int cr_bd = 10, Opx32s cb_step = 128) {
+        info[0] = recon16(s, 0, cb_bd, cb_qp, cb_step);
+        info[1] = recon16(s, 4, cr_bd, cr_qp);
         p[0] = &info[0];
         p[1] = &info[1];
         return p;
@@ -356,58 +364,52 @@ TEST(H264Checks, Reconstruction) {
     const Opx32s modes[16] = {};
     std::vector<ArgCase> rows = {
         // 8-bit macroblock reconstruction: step, qp, mode, then the neighbours; nothing consumed.
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaInterMB_H264_16s8u_C1R(s.put(1, s.s16(2)),
-                                                                            s.u8(0), 96, ~0u, 52)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaInterMB_H264_16s8u_C1R(s.put(1, s.s16(2)),
-                                                                            s.u8(0), 96, ~0u, -1)),
-        OPX_ARG(opxErrStep, opxiReconstructLumaIntraHalfMB_H264_16s8u_C1R(
-                                s.put(1, s.s16(2)), s.u8(0), 0, modes, ~0u, 52, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntraHalfMB_H264_16s8u_C1R(
-                                      s.put(1, s.s16(2)), s.u8(0), 96, modes, ~0u, 52, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(
-                                      s.put(1, s.s16(2)), s.u8(0), 96, 4, ~0u, 52, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(
-                                      s.put(1, s.s16(2)), s.u8(0), 96, 4, ~0u, 20, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(
-                                      s.put(1, s.s16(2)), s.u8(0), 96, -1, ~0u, 20, 0)),
-        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(
-                                                s.put(1, s.s16(2)), s.u8(0), 96, 3, ~0u, 20, 16)),
-        OPX_ARG(opxErrIntraPredUnavailable,
-                opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(s.put(1, s.s16(2)), s.u8(0), 96, 0,
-                                                                ~0u, 20, 4, s.s16(15), 0)),
-        OPX_ARG(opxErrIntraPredUnavailable,
-                opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(s.put(1, s.s16(2)), s.u8(0), 96, 1,
-                                                                ~0u, 20, 1, s.s16(15), 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(
-                                      s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, 0, ~0u, 40, 0, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R(
-                                      s.put(1, s.s16(2)), s.u8(0), 96, 0, ~0u, 51, 0, 0)),
-        OPX_ARG(opxErrStep, opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R(
-                                s.put(1, s.s16(2)), s.u8(0), 0, 0, ~0u, 39, 0, 0)),
-        OPX_ARG(opxErrIntraPredUnavailable,
-                opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0),
-                                                                 s.u8(3), 96, 1, ~0u, 20, 0, 0)),
-        OPX_ARG(opxErrIntraPredUnavailable,
-                opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0),
-                                                                 s.u8(3), 96, 3, ~0u, 20, 0, 0)),
-        OPX_ARG(opxErrIntraPredUnavailable,
-                opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0),
-                                                                 s.u8(3), 96, 2, ~0u, 20, 4, 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R(
-                                      s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, 0, ~0u, 20, 40, 0,
-                                      0, s.s16(15), s.s16(15), 0)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraMB_H264_16s8u_P2R(
-                                      s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, 4, ~0u, 20, 0)),
-        OPX_ARG(opxErrIntraPredUnavailable,
-                opxiReconstructChromaIntraMB_H264_16s8u_P2R(s.put(1, s.s16(2)), s.u8(0), s.u8(3),
-                                                            96, 3, ~0u, 20, 16)),
-        OPX_ARG(opxErrStep, opxiReconstructChromaInterMB_H264_16s8u_C2R(s.put(1, s.s16(2)), s.u8(0),
-                                                                        0, ~0u, 20)),
-        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaInterMB_H264_16s8u_C2R(s.put(1, s.s16(2)),
-                                                                              s.u8(0), 0, ~0u, 40)),
         OPX_ARG(opxErrOutOfRange,
-                opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(
-                    s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, ~0u, 0, 40, s.s16(15), s.s16(15), 0)),
+                opxiReconstructLumaInterMB_H264_16s8u_C1R(pc(s), s.u8(0), 96, ~0u, 52)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiReconstructLumaInterMB_H264_16s8u_C1R(pc(s), s.u8(0), 96, ~0u, -1)),
+        OPX_ARG(opxErrStep, opxiReconstructLumaIntraHalfMB_H264_16s8u_C1R(pc(s), s.u8(0), 0, modes,
+                                                                          ~0u, 52, 0)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntraHalfMB_H264_16s8u_C1R(pc(s), s.u8(0), 96,
+                                                                                modes, ~0u, 52, 0)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(pc(s), s.u8(0), 96, 4, ~0u, 52, 0)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(pc(s), s.u8(0), 96, 4, ~0u, 20, 0)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(pc(s), s.u8(0), 96, -1, ~0u, 20, 0)),
+        OPX_ARG(opxErrIntraPredUnavailable,
+                opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(pc(s), s.u8(0), 96, 3, ~0u, 20, 16)),
+        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(
+                                                pc(s), s.u8(0), 96, 0, ~0u, 20, 4, s.s16(15), 0)),
+        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(
+                                                pc(s), s.u8(0), 96, 1, ~0u, 20, 1, s.s16(15), 0)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(
+                                      pc(s), s.u8(0), s.u8(3), 96, 0, ~0u, 40, 0, 0)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R(
+                                      pc(s), s.u8(0), 96, 0, ~0u, 51, 0, 0)),
+        OPX_ARG(opxErrStep, opxiReconstructChromaIntraHalvesMB_H264_16s8u_C2R(pc(s), s.u8(0), 0, 0,
+                                                                              ~0u, 39, 0, 0)),
+        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(
+                                                pc(s), s.u8(0), s.u8(3), 96, 1, ~0u, 20, 0, 0)),
+        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(
+                                                pc(s), s.u8(0), s.u8(3), 96, 3, ~0u, 20, 0, 0)),
+        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(
+                                                pc(s), s.u8(0), s.u8(3), 96, 2, ~0u, 20, 4, 0)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiReconstructChromaIntraHalfs4x4MB_H264_16s8u_P2R(
+                    pc(s), s.u8(0), s.u8(3), 96, 0, ~0u, 20, 40, 0, 0, s.s16(15), s.s16(15), 0)),
+        OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraMB_H264_16s8u_P2R(
+                                      pc(s), s.u8(0), s.u8(3), 96, 4, ~0u, 20, 0)),
+        OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructChromaIntraMB_H264_16s8u_P2R(
+                                                pc(s), s.u8(0), s.u8(3), 96, 3, ~0u, 20, 16)),
+        OPX_ARG(opxErrStep,
+                opxiReconstructChromaInterMB_H264_16s8u_C2R(pc(s), s.u8(0), 0, ~0u, 20)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiReconstructChromaInterMB_H264_16s8u_C2R(pc(s), s.u8(0), 0, ~0u, 40)),
+        OPX_ARG(opxErrOutOfRange,
+                opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(pc(s), s.u8(0), s.u8(3), 96, ~0u, 0,
+                                                               40, s.s16(15), s.s16(15), 0)),
 
         // 16-bit reconstruction: neighbours and modes.
         OPX_ARG(opxErrIntraPredUnavailable, opxiReconstructLumaIntra16x16_H264High_32s16u_IP1R(
@@ -423,6 +425,30 @@ TEST(H264Checks, Reconstruction) {
         OPX_ARG(opxErrOutOfRange,
                 opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(c16.make(s), -1, 0, 16, 16)),
     };
+    // The qp limits follow the bit depth: luma 6 bitDepth + 3; chroma 6 bitDepth - 9 for both
+    // records, from the Cb record's bit depth (the Cr one is not read).
+    for (const auto& [want, inter8, bd, qp] : {std::tuple{opxOk, false, 10, 63},
+                                               {opxErrOutOfRange, false, 10, 64},
+                                               {opxErrOutOfRange, true, 10, -1},
+                                               {opxOk, true, 14, 87},
+                                               {opxErrOutOfRange, true, 14, 88}})
+        rows.push_back(OPX_ARG(want, (inter8 ? opxiReconstructLumaInter8x8_H264High_32s16u_IP1R
+                                             : opxiReconstructLumaInter4x4_H264High_32s16u_IP1R)(
+                                         &(r = recon16(s, 0, bd, qp)))));
+    rows.push_back(
+        OPX_ARG(opxOk, opxiReconstructChromaInter4x4_H264High_32s16u_IP2R(c16.make(s, 51, 51))));
+    rows.push_back(OPX_ARG(
+        opxErrOutOfRange, opxiReconstructChromaInter4x4_H264High_32s16u_IP2R(c16.make(s, 51, 52))));
+    rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R(
+                                                 c16.make(s, 52, 51), 16, 16)));
+    rows.push_back(OPX_ARG(opxOk, opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(
+                                      c16.make(s, 51, 51, 10, 99), 0, 0, 16, 16)));
+    rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R(
+                                                 c16.make(s, 51, 51, 9), 0, 0, 16, 16)));
+    rows.push_back(OPX_ARG(opxErrStep, opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R(
+                                           c16.make(s, 51, 51, 15, 10, 0), 0, 0)));
+    rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntra4x4_H264High_32s16u_IP2R(
+                                                 c16.make(s, 51, 51, 15), 0, 0)));
     // Bit depths 7 and 15 are refused after the step check and before qp.
     for (int bd : {7, 15}) {
         rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R(
@@ -433,15 +459,14 @@ TEST(H264Checks, Reconstruction) {
                                                &(r = recon16(s, 0, bd, 200, 0)), modes, 0)));
     }
     for (int mode : {-1, 4, 1000}) {
-        rows.push_back(
-            OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraMB_H264_16s8u_C2R(
-                                          s.put(1, s.s16(2)), s.u8(0), 96, mode, ~0u, 20, 0)));
+        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntraMB_H264_16s8u_C2R(
+                                                     pc(s), s.u8(0), 96, mode, ~0u, 20, 0)));
         rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntra4x4MB_H264_16s8u_P2R(
-                                                     s.put(1, s.s16(2)), s.u8(0), s.u8(3), 96, mode,
-                                                     ~0u, 20, 20, 0, s.s16(15), s.s16(15), 0)));
+                                                     pc(s), s.u8(0), s.u8(3), 96, mode, ~0u, 20, 20,
+                                                     0, s.s16(15), s.s16(15), 0)));
         rows.push_back(OPX_ARG(opxErrOutOfRange, opxiReconstructChromaIntra4x4MB_H264_16s8u_C2R(
-                                                     s.put(1, s.s16(2)), s.u8(0), 96, mode, ~0u, 20,
-                                                     20, 0, s.s16(15), s.s16(15), 0)));
+                                                     pc(s), s.u8(0), 96, mode, ~0u, 20, 20, 0,
+                                                     s.s16(15), s.s16(15), 0)));
     }
     // 8-bit 4:2:2 chroma: qp up to 39, step, mode, availability.
     Chroma8 c8{};

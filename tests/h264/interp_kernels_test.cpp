@@ -21,7 +21,7 @@ int chroma_width_of(int index) {
 
 // ---- 8-bit luma ---------------------------------------------------------------------------------
 
-TEST(InterpKernels, Luma8MatchesPortableAtEveryWidthHeightPositionAndInput) {
+TEST(InterpKernels, Luma8MatchesPortableAndReadsOnlyItsSupport) {
     Rng rng;
     for (int i = 0; i < 64; ++i) {
         const int w = luma_width_of(i), dx = i % 4, dy = (i / 4) % 4;
@@ -43,23 +43,16 @@ TEST(InterpKernels, Luma8MatchesPortableAtEveryWidthHeightPositionAndInput) {
                 ASSERT_TRUE(b.canaries_intact());
             }
         }
-    }
-}
-
-// Every kernel reads only its documented support: the support is placed against unreadable
-// pages at the end and at the front of readable memory, with the tightest step and a wider one.
-TEST(InterpKernels, Luma8ReadsOnlyItsSupport) {
-    Rng rng;
-    for (int i = 0; i < 48; ++i) {
-        const int w = luma_width_of(i), dx = i % 4, dy = (i / 4) % 4, h = 16;
-        const Support s = luma_support(w, h, dx, dy);
+        // The support against unreadable pages at the end and at the front of readable memory,
+        // with the tightest step and a wider one: no kernel reads beyond it.
+        const Support s = luma_support(w, 16, dx, dy);
         for (bool front : {false, true}) {
             for (int extra : {0, 9}) {
                 GuardedSource<Opx8u> g(s, s.width() + extra, front, rng, 255);
                 Opx8u a[16 * 16], b[16 * 16];
-                ref::kInterp.luma8[i](g.block, g.step, a, 16, h);
-                avx2::kInterp.luma8[i](g.block, g.step, b, 16, h);
-                ASSERT_TRUE(regions_equal(a, 16, b, 16, w, h)) << "entry " << i;
+                ref::kInterp.luma8[i](g.block, g.step, a, 16, 16);
+                avx2::kInterp.luma8[i](g.block, g.step, b, 16, 16);
+                ASSERT_TRUE(regions_equal(a, 16, b, 16, w, 16)) << "entry " << i;
             }
         }
     }
@@ -67,7 +60,7 @@ TEST(InterpKernels, Luma8ReadsOnlyItsSupport) {
 
 // ---- 16-bit luma --------------------------------------------------------------------------------
 
-TEST(InterpKernels, Luma16MatchesPortableAtEveryBitDepthSizeAndPosition) {
+TEST(InterpKernels, Luma16MatchesPortableAndReadsOnlyItsSupport) {
     Rng rng;
     for (int p = 0; p < 16; ++p) {
         for (int depth : {8, 10, 12, 14}) {
@@ -92,21 +85,15 @@ TEST(InterpKernels, Luma16MatchesPortableAtEveryBitDepthSizeAndPosition) {
                 }
             }
         }
-    }
-}
-
-TEST(InterpKernels, Luma16ReadsOnlyItsSupport) {
-    Rng rng;
-    for (int p = 0; p < 16; ++p) {
+        // Support only (against unreadable pages).
         for (int w : {4, 8, 16}) {
-            const int dx = p % 4, dy = p / 4, h = 8;
-            const Support s = luma_support(w, h, dx, dy);
+            const Support s = luma_support(w, 8, p % 4, p / 4);
             for (bool front : {false, true}) {
                 GuardedSource<Opx16u> g(s, s.width(), front, rng, 1023);
                 Opx16u a[16 * 16], b[16 * 16];
-                ref::kInterp.luma16[p](g.block, g.step, a, 16, w, h, 1023);
-                avx2::kInterp.luma16[p](g.block, g.step, b, 16, w, h, 1023);
-                ASSERT_TRUE(regions_equal(a, 32, b, 32, w, h)) << "position " << p;
+                ref::kInterp.luma16[p](g.block, g.step, a, 16, w, 8, 1023);
+                avx2::kInterp.luma16[p](g.block, g.step, b, 16, w, 8, 1023);
+                ASSERT_TRUE(regions_equal(a, 32, b, 32, w, 8)) << "position " << p;
             }
         }
     }
@@ -123,7 +110,7 @@ std::vector<std::pair<int, int>> chroma_fractions(int i) {
     return out;
 }
 
-TEST(InterpKernels, Chroma8PlanarInterleavedAndSplitMatchPortable) {
+TEST(InterpKernels, Chroma8PlanarInterleavedAndSplitMatchPortableAndReadOnlyTheirSupport) {
     Rng rng;
     for (int i = 0; i < 16; ++i) {
         const int w = chroma_width_of(i);
@@ -168,30 +155,25 @@ TEST(InterpKernels, Chroma8PlanarInterleavedAndSplitMatchPortable) {
                 }
             }
         }
-    }
-}
-
-TEST(InterpKernels, Chroma8ReadsOnlyItsSupport) {
-    Rng rng;
-    for (int i = 0; i < 12; ++i) {
-        const int w = chroma_width_of(i), h = 8;
-        const int dx = (i & 1) ? 5 : 0, dy = (i & 2) ? 3 : 0;
+        // Support only (against unreadable pages), planar and interleaved.
+        const int hs = 8;
+        const int sdx = (i & 1) ? 5 : 0, sdy = (i & 2) ? 3 : 0;
         for (bool front : {false, true}) {
             for (int channels : {1, 2}) {
-                const Support s = chroma_support(w, h, dx, dy, channels);
+                const Support s = chroma_support(w, hs, sdx, sdy, channels);
                 GuardedSource<Opx8u> g(s, s.width(), front, rng, 255);
                 Opx8u a[16 * 16], b[16 * 16], u[16 * 16], v[16 * 16];
                 if (channels == 1) {
-                    ref::kInterp.chroma8[i](g.block, g.step, a, 16, h, chroma_frac(dx, dy));
-                    avx2::kInterp.chroma8[i](g.block, g.step, b, 16, h, chroma_frac(dx, dy));
-                    ASSERT_TRUE(regions_equal(a, 16, b, 16, w, h));
+                    ref::kInterp.chroma8[i](g.block, g.step, a, 16, hs, chroma_frac(sdx, sdy));
+                    avx2::kInterp.chroma8[i](g.block, g.step, b, 16, hs, chroma_frac(sdx, sdy));
+                    ASSERT_TRUE(regions_equal(a, 16, b, 16, w, hs));
                 } else {
-                    ref::kInterp.chroma8_c2[i](g.block, g.step, a, 16, h, chroma_frac(dx, dy));
-                    avx2::kInterp.chroma8_c2[i](g.block, g.step, b, 16, h, chroma_frac(dx, dy));
-                    ASSERT_TRUE(regions_equal(a, 16, b, 16, 2 * w, h));
-                    avx2::kInterp.chroma8_split[i](g.block, g.step, u, v, 16, h,
-                                                   chroma_frac(dx, dy));
-                    for (int y = 0; y < h; ++y)
+                    ref::kInterp.chroma8_c2[i](g.block, g.step, a, 16, hs, chroma_frac(sdx, sdy));
+                    avx2::kInterp.chroma8_c2[i](g.block, g.step, b, 16, hs, chroma_frac(sdx, sdy));
+                    ASSERT_TRUE(regions_equal(a, 16, b, 16, 2 * w, hs));
+                    avx2::kInterp.chroma8_split[i](g.block, g.step, u, v, 16, hs,
+                                                   chroma_frac(sdx, sdy));
+                    for (int y = 0; y < hs; ++y)
                         for (int x = 0; x < w; ++x) {
                             ASSERT_EQ(u[y * 16 + x], a[y * 16 + 2 * x]);
                             ASSERT_EQ(v[y * 16 + x], a[y * 16 + 2 * x + 1]);

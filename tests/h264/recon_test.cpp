@@ -1,8 +1,8 @@
-// Luma and chroma macroblock reconstruction: the DC-only residual at its rounding edges, the
-// halves against the whole macroblock, interleaved against planar chroma, stream consumption,
-// transform bypass, the AVX2 pair kernel against the portable one, errors and their order. (The
-// ordinary paths are checked block by block by the decoder's streams; the kernels the drivers
-// call by their own differential tests.)
+// Macroblock reconstruction by the flat (8-bit, no level scale) functions and the forms the decoder
+// does not call: the DC-only residual at its rounding edges, interleaved against planar chroma,
+// stream consumption, the AVX2 pair kernel against the portable one, errors and their order. (The
+// ordinary paths are checked by the decoder's streams and the depth-8 comparison of
+// recon_high_test.cpp; the kernels the drivers call by their own differential tests.)
 #include "h264/decode/recon.hpp"
 
 #include <algorithm>
@@ -99,49 +99,6 @@ TEST(H264ReconDcOnly, ResidualIsDcPlus32ShiftedBySixAtEveryRoundingEdge) {
     for (int d : {-33, -32, 32})
         EXPECT_NE(std::find(seen.begin(), seen.end(), d), seen.end())
             << "DC " << d << " not reached";
-}
-
-// The two halves of a 4×4 or 8×8 intra macroblock, the lower one with its upper neighbour inside
-// the macroblock and (edge bit 32) no samples above-right of its right column, give the whole.
-TEST(H264ReconLuma, HalvesGiveTheWholeMacroblock) {
-    Rng rng;
-    for (int e = 0; e < 64; ++e) {
-        if (e & (2 | 8)) continue;
-        const int lower = (e & ~(4 | 16)) | 32 | ((e & 1) ? 16 : 0);
-        for (int t8 = 0; t8 < 2; ++t8) {
-            const int qp = static_cast<int>(rng.uniform(0, 51));
-            const std::uint32_t cbp = rng.next() & (t8 ? 0xF : 0xFFFF);
-            Opx32s modes[16];
-            for (auto& m : modes) m = static_cast<Opx32s>(rng.uniform(0, 8));
-            Opx16s ls[64];
-            for (auto& v : ls) v = static_cast<Opx16s>(rng.uniform(6, 255));
-            Picture whole = random_picture(rng), halves = whole;
-            auto s1 = random_stream(rng, 16, t8 ? 64 : 16), s2 = s1;
-            Opx16s *p1 = s1.data(), *p2 = s2.data();
-            OpxResult r1, r2, r3;
-            if (t8) {
-                r1 = opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R(&p1, whole.mb(), kStep, modes,
-                                                                  cbp, qp, Opx8u(e), ls, 0);
-                r2 = opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R(
-                    &p2, halves.mb(), kStep, modes, cbp & 3, qp, Opx8u(e), ls, 0);
-                r3 = opxiReconstructLumaIntraHalf8x8MB_H264_16s8u_C1R(&p2, halves.mb() + 8 * kStep,
-                                                                      kStep, modes + 2, cbp >> 2,
-                                                                      qp, Opx8u(lower), ls, 0);
-            } else {
-                r1 = opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R(&p1, whole.mb(), kStep, modes,
-                                                                  cbp << 1, qp, Opx8u(e), ls, 0);
-                r2 = opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R(
-                    &p2, halves.mb(), kStep, modes, cbp & 0xFF, qp, Opx8u(e), ls, 0);
-                r3 = opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R(&p2, halves.mb() + 8 * kStep,
-                                                                      kStep, modes + 8, cbp >> 8,
-                                                                      qp, Opx8u(lower), ls, 0);
-            }
-            EXPECT_EQ(r1, std::max(r2, r3));
-            EXPECT_EQ(p1 - s1.data(), p2 - s2.data());
-            EXPECT_EQ(p1 - s1.data(), (t8 ? 64 : 16) * __builtin_popcount(cbp));
-            EXPECT_TRUE(same(whole, halves)) << "edge " << e << " 8x8 " << t8;
-        }
-    }
 }
 
 // Stream consumption of the inter and 16×16 functions: 16 (or 64) levels per coded block, the
@@ -274,63 +231,6 @@ TEST(H264ReconChroma, HalvesTakeEachHalfsAvailability) {
         }
 }
 
-// ---- transform bypass --------------------------------------------------------------------------
-
-// Bypass (qp 0, flag set): a coded 8×8 block's levels, or a 4×4 block's DC value (first sample
-// only, uncoded blocks too) and levels, are added as they come; qp 1 takes the ordinary path.
-TEST(H264ReconBypass, QpZeroAddsLevelsUntransformed) {
-    Rng rng;
-    Opx16s ls[64];
-    for (auto& v : ls) v = 16;
-    Picture pic = random_picture(rng), want = pic;
-    auto stream = random_stream(rng, 4, 64, 300);
-    Opx16s* p = stream.data();
-    auto copy = stream;
-    ASSERT_EQ(opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(&p, pic.mb(), kStep, 1, 0, ls, 1),
-              opxOk);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) {
-            Opx8u& s = want.mb()[y * kStep + x];
-            s = static_cast<Opx8u>(std::clamp(s + copy[8 * y + x], 0, 255));
-        }
-    EXPECT_TRUE(same(want, pic));
-    Picture pic2 = random_picture(rng), want2 = pic2;
-    auto s2 = random_stream(rng, 1, 16);
-    auto c2 = s2;
-    Opx16s* q = s2.data();
-    ASSERT_EQ(opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(&q, pic2.mb(), kStep, 2, 1, ls, 1),
-              opxOk);
-    rt.add4x4_matrix(want2.mb(), kStep, c2.data(), nullptr, want2.mb(), kStep, 1, true, ls);
-    EXPECT_TRUE(same(want2, pic2));
-    for (std::uint32_t cbp : {0x1FFFFu, 1u | (2u << 5), 0x1FFFEu}) {
-        Picture pic3 = random_picture(rng), want3 = pic3;
-        auto s3 = random_stream(rng, 17, 16, 300);
-        const Opx16s* c = s3.data();
-        ASSERT_EQ(opxiPredictIntra_16x16_H264_8u_C1IR(want3.mb(), kStep, 1, 35), opxOk);
-        Opx16s dc[16] = {};
-        if (cbp & 1) {
-            std::copy(c, c + 16, dc);
-            c += 16;
-        }
-        for (int n = 0; n < 16; ++n) {
-            const bool coded = cbp & (2u << n);
-            Opx8u* b = want3.mb() + kBy[n] * kStep + kBx[n];
-            for (int i = 0; i < 16; ++i) {
-                const int r = i == 0 ? dc[kBy[n] + kBx[n] / 4] : coded ? c[i] : 0;
-                Opx8u& w = b[(i / 4) * kStep + i % 4];
-                w = static_cast<Opx8u>(std::clamp(w + r, 0, 255));
-            }
-            if (coded) c += 16;
-        }
-        Opx16s* p3 = s3.data();
-        ASSERT_EQ(opxiReconstructLumaIntra_16x16MB_H264_16s8u_C1R(&p3, pic3.mb(), kStep, 1, cbp, 0,
-                                                                  0, ls, 1),
-                  opxOk);
-        EXPECT_EQ(p3, c);
-        EXPECT_TRUE(same(want3, pic3)) << "cbp " << cbp;
-    }
-}
-
 // The 8×4 pair kernel against two portable per-block calls, on random levels and on levels that
 // drive the 16-bit products and the saturating transform to their limits.
 TEST(H264ReconPair, Avx2PairMatchesPortablePerBlock) {
@@ -380,21 +280,6 @@ TEST(H264ReconErrors, BlockModeOutOfRangeStopsWhenReached) {
             opxErrOutOfRange);
         EXPECT_EQ(p - stream.data(), 2 * 64);
     }
-}
-
-// The corner macroblock of a picture: block 0 in vertical mode is predicted from 128.
-TEST(H264ReconLuma, CornerMacroblockWarns) {
-    Rng rng;
-    Picture pic = random_picture(rng);
-    Opx32s modes[16] = {};
-    for (int n = 1; n < 16; ++n) modes[n] = 2;
-    Opx16s c[16] = {};
-    Opx16s* p = c;
-    EXPECT_EQ(opxiReconstructLumaIntraMB_H264_16s8u_C1R(&p, pic.mb(), kStep, modes, 0, 20,
-                                                        1 | 4 | 16 | 32),
-              opxWrnIntraPredUnavailable);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) EXPECT_EQ(pic.mb()[y * kStep + x], 128);
 }
 
 }  // namespace

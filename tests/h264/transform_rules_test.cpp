@@ -1,12 +1,11 @@
 // Rule tests of the exported H.264 inverse transform and dequantisation functions: result codes
-// and their order, nothing written on error, the values the rules single out, round trips
-// through the encoder's forward transform and quantisation, and the SP/SI switching property.
+// and their order, nothing written on error, the values the rules single out, and the SP/SI
+// switching property.
 #include <array>
 #include <cstring>
 #include <functional>
 
 #include "h264/transform_inputs.hpp"
-#include "harness/pinned.hpp"
 #include "opxvc.h"
 
 namespace opx::test::h264 {
@@ -127,19 +126,6 @@ TEST(H264TransformRules, BitDepthsNineAndFourteenAreAccepted) {
 
 // ---- values the rules single out --------------------------------------------------------------
 
-TEST(H264TransformRules, DcOnlyInPlaceGivesTheScaledDcEverywhere) {
-    for (int qp : {0, 5, 6, 23, 24, 40, 51}) {
-        for (Opx16s c0 : {Opx16s{1}, Opx16s{-7}, Opx16s{100}, Opx16s{-100}}) {
-            Opx16s b[16];
-            for (int i = 0; i < 16; ++i) b[i] = static_cast<Opx16s>(1000 + i);
-            b[0] = c0;
-            ASSERT_EQ(opxiDequantTransformResidual_H264_16s_C1I(b, 8, nullptr, 0, qp), opxOk);
-            const i64 dc = static_cast<Opx16s>(c0 * kV4[qp % 6][0] * (1 << (qp / 6)));
-            for (int i = 0; i < 16; ++i) EXPECT_EQ(b[i], (dc + 32) >> 6) << qp << " " << c0;
-        }
-    }
-}
-
 // The in-place form keeps rows in 16 bits (wrapping) and forms the columns exactly.
 TEST(H264TransformRules, InPlaceRowsWrapColumnsExact) {
     const Opx16s dc = 32767;
@@ -258,70 +244,6 @@ TEST(H264TransformRules, Dequant8x8QpLimits) {
     EXPECT_EQ(c[0], static_cast<Opx16s>(33000 - 65536));
 }
 
-// ---- the inverse paths on an encoder's levels
-// ----------------------------------------------------
-
-// Levels of random residuals (the encoder's forward rules, transform_inputs.hpp) through every
-// inverse path at qp 0..51 (chroma to 39), prediction 128: the flat and default-matrix forms of
-// 4x4, luma DC and chroma DC 2x2 agree, the 32s16u 8x8 path at 9 bits gives the 8-bit samples
-// below 256, and the digest of all outputs is pinned. Pinned from the library while round trips
-// of such levels (samples within 1 + qp / 4 of the residual up to qp 12, DC within 1 + qp / 6 up
-// to qp 18) passed against it.
-TEST(H264TransformRules, InversePathsOnEncoderLevelsPinned) {
-    Rng rng(0x494E5652ull);
-    Digest dg;
-    for (int qp = 0; qp <= 51; ++qp) {
-        const int qc = std::min(qp, 39);
-        for (int round = 0; round < 6; ++round) {
-            i64 l4[16], l8[64];
-            realistic_levels4x4(rng, qp, 100, l4);
-            realistic_levels8x8(rng, qp, 100, l8);
-            Opx16s a[16], b[16], c[64], ls[64];
-            for (int i = 0; i < 16; ++i) a[i] = b[i] = static_cast<Opx16s>(l4[i]);
-            Opx8u pred[64], oa[16], ob[16], o8[64];
-            std::fill(pred, pred + 64, Opx8u{128});
-            ASSERT_EQ(
-                opxiDequantTransformResidualAndAdd_H264_16s_C1I(pred, a, nullptr, oa, 4, 4, qp, 1),
-                opxOk);
-            ASSERT_EQ(opxiTransformQuantInvAddPred4x4_H264_16s_C1IR(pred, 4, b, nullptr, ob, 4, qp,
-                                                                    1, nullptr),
-                      opxOk);
-            EXPECT_EQ(0, std::memcmp(oa, ob, sizeof oa)) << "4x4 flat and matrix, qp " << qp;
-            EXPECT_EQ(0, std::memcmp(a, b, sizeof a)) << "4x4 residuals written back, qp " << qp;
-            dg.add(oa, sizeof oa);
-            // The same levels as a luma DC array, and their first 4 and 8 as chroma DC arrays.
-            for (int i = 0; i < 16; ++i) a[i] = b[i] = static_cast<Opx16s>(l4[i]);
-            ASSERT_EQ(opxiTransformDequantLumaDC_H264_16s_C1I(a, qp), opxOk);
-            ASSERT_EQ(opxiTransformQuantInvLumaDC4x4_H264_16s_C1I(b, qp, nullptr), opxOk);
-            EXPECT_EQ(0, std::memcmp(a, b, sizeof a)) << "luma DC flat and matrix, qp " << qp;
-            dg.add(a, sizeof a);
-            for (int i = 0; i < 16; ++i) a[i] = b[i] = static_cast<Opx16s>(l4[i]);
-            ASSERT_EQ(opxiTransformDequantChromaDC_H264_16s_C1I(a, qc), opxOk);
-            ASSERT_EQ(opxiTransformQuantInvChromaDC2x2_H264_16s_C1I(b, qc, nullptr), opxOk);
-            EXPECT_EQ(0, std::memcmp(a, b, 8)) << "chroma DC flat and matrix, qp " << qc;
-            ASSERT_EQ(opxiTransformQuantInvChromaDC2x4_H264_16s_C1I(b + 4, qc, nullptr), opxOk);
-            dg.add(b, 24);
-            for (int i = 0; i < 64; ++i) {
-                c[i] = static_cast<Opx16s>(l8[i]);
-                ls[i] = static_cast<Opx16s>(16 * kV8[qp % 6][class8(i)]);
-            }
-            ASSERT_EQ(opxiQuantLuma8x8Inv_H264_16s_C1I(c, qp / 6, ls), opxOk);
-            Opx32s c32[64];
-            for (int i = 0; i < 64; ++i) c32[i] = c[i];
-            ASSERT_EQ(opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R(pred, 8, c, o8, 8), opxOk);
-            Opx16u p16[64], o16[64];
-            std::fill(p16, p16 + 64, Opx16u{128});
-            ASSERT_EQ(opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(p16, 16, c32, o16, 16, 9),
-                      opxOk);
-            for (int i = 0; i < 64; ++i)
-                ASSERT_EQ(std::min<int>(o16[i], 255), o8[i]) << "8x8 32s16u, qp " << qp;
-            dg.add(o8, sizeof o8);
-            dg.add(o16, sizeof o16);
-        }
-    }
-    EXPECT_EQ(dg.value(), 0xefca52796e3af840ull) << std::hex << dg.value();
-}
-
 // ---- SP/SI -------------------------------------------------------------------------------------
 
 i64 quant_qs(i64 x, int qs, int k, int bits) {
@@ -394,27 +316,6 @@ TEST(H264TransformRules, SwitchingReconstructionDoesNotDependOnThePrediction) {
     }
 }
 
-// Hand-computed SP and SI blocks.
-TEST(H264TransformRules, SpAndSiValues) {
-    // Switching: prediction 256 quantised with QS 0: (256 * 13107 + 2^14) >> 15 = 102, plus the
-    // level 1 gives 103, dequantised 1030, samples (1030 + 32) >> 6 = 16.
-    Opx16s pred[16] = {256};
-    Opx16s c[16] = {1};
-    ASSERT_EQ(opxiDequantTransformResidual_SISP_H264_16s_C1I(c, pred, nullptr, 0, 0, 0, 1), opxOk);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(c[i], (1030 + 32) >> 6);
-    // Non-switching SP (clause 8.6.1): cs = 1000 + ((100 * 16 * 10) >> 6) = 1250, level
-    // (1250 * 13107 + 2^14) >> 15 = 500, dequantised 5000, samples (5000 + 32) >> 6 = 78.
-    Opx16s p2[16] = {1000};
-    Opx16s c2[16] = {100, 5, 5, 5};
-    ASSERT_EQ(opxiDequantTransformResidual_SISP_H264_16s_C1I(c2, p2, nullptr, 0, 0, 0, 0), opxOk);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(c2[i], 78);
-    // pDC replaces position 0 after requantisation.
-    Opx16s c3[16] = {100};
-    const Opx16s dc = 64 * 10;
-    ASSERT_EQ(opxiDequantTransformResidual_SISP_H264_16s_C1I(c3, p2, &dc, 0, 0, 0, 0), opxOk);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(c3[i], 10);
-}
-
 }  // namespace
 
 // ---- null pointers -------------------------------------------------------------------------
@@ -430,8 +331,7 @@ OPX_NULL_CALL(opxiDequantTransformResidual_SISP_H264_16s_C1I, nul(s.s16(0)), nul
               1, 20, 20, 1)
 OPX_NULL_CALL(opxiTransformDequantLumaDC_H264_16s_C1I, nul(s.s16(0)), 20)
 OPX_NULL_CALL(opxiTransformDequantChromaDC_H264_16s_C1I, nul(s.s16(0)), 20)
-OPX_NULL_CALL(opxiTransformDequantChromaDC_SISP_H264_16s_C1I, nul(s.s16(0)), nul(s.s16(1)), 20, 20,
-              0)
+OPX_NULL_AUTO(opxiTransformDequantChromaDC_SISP_H264_16s_C1I, 20, 20, 0)
 OPX_NULL_CALL(opxiTransformQuantInvAddPred4x4_H264_16s_C1IR, nul(s.u8(0)), 16, nul(s.s16(1)),
               nullptr, nul(s.u8(2)), 16, 20, 1, nullptr)
 OPX_NULL_CALL(opxiTransformQuantInvAddPred4x4_H264_32s_C1IR, nul(s.u16(0)), 16, nul(s.s32(1)),
@@ -444,10 +344,8 @@ OPX_NULL_CALL(opxiTransformQuantInvLumaDC4x4_H264_16s_C1I, nul(s.s16(0)), 20, nu
 OPX_NULL_CALL(opxiTransformQuantInvLumaDC4x4_H264_32s_C1I, nul(s.s32(0)), 20, nullptr)
 OPX_NULL_CALL(opxiTransformResidual4x4Inv_H264_16s_C1, nul(s.s16(0)), nul(s.s16(1)))
 OPX_NULL_CALL(opxiTransformResidual4x4Inv_H264_32s_C1, nul(s.s32(0)), nul(s.s32(1)))
-OPX_NULL_CALL(opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R, nul(s.u8(0)), 16, nul(s.s16(1)),
-              nul(s.u8(2)), 16)
-OPX_NULL_CALL(opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R, nul(s.u16(0)), 32, nul(s.s32(1)),
-              nul(s.u16(2)), 32, 10)
+OPX_NULL_AUTO(opxiTransformLuma8x8InvAddPred_H264_16s8u_C1R, 16, 16)
+OPX_NULL_AUTO(opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R, 32, 32, 10)
 OPX_NULL_CALL(opxiQuantLuma8x8Inv_H264_16s_C1I, nul(s.s16(0)), 2, nul(s.s16(1)))
 OPX_NULL_CALL(opxiQuantInvLuma8x8_H264_32s_C1I, nul(s.s32(0)), 2, nul(s.s16(1)))
 

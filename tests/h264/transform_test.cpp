@@ -175,7 +175,7 @@ TEST(H264TransformKernels, DequantResidualFlatMatchesPortable) {
     }
 }
 
-TEST(H264TransformKernels, SispMatchesPortable) {
+TEST(H264TransformKernels, SispAndResidual4x4MatchPortable) {
     Rng rng;
     for (Shape s : kAllShapes) {
         for (int round = 0; round < 4 * kRounds; ++round) {
@@ -195,6 +195,20 @@ TEST(H264TransformKernels, SispMatchesPortable) {
             ASSERT_TRUE((diff<Opx16s, 4>(v, [&](const TransformKernels& t, Opx16s* c) {
                 t.sisp_chroma_dc(c, pred, qp, qs, switching);
             })));
+            // The saturating and the 32-bit 4x4 transforms alone.
+            make16(rng, s, 4, 16, v);
+            Coeffs<Opx16s, 16> src(static_cast<int>(rng.uniform(0, 7)));
+            src.set(v);
+            ASSERT_TRUE((diff<Opx16s, 16>(
+                v, [&](const TransformKernels& t, Opx16s* c) { t.residual4x4(src.data(), c); }, 0,
+                1)));
+            make32(rng, s, 4, 16, v);
+            Coeffs<Opx32s, 16> src32(static_cast<int>(rng.uniform(0, 7)));
+            src32.set(v);
+            ASSERT_TRUE((diff<Opx32s, 16>(
+                v,
+                [&](const TransformKernels& t, Opx32s* c) { t.residual4x4_high(src32.data(), c); },
+                0, 3)));
         }
     }
 }
@@ -209,7 +223,8 @@ void check_dc_kernel(const char* name, int n, int side, int qp_max, Fn Transform
             make16(rng, s, side, n, v);
         else
             make32(rng, s, side, n, v);
-        ASSERT_TRUE((diff<C, 16>(v, [&](const TransformKernels& t, C* c) { (t.*kernel)(c, qp, ls); })))
+        ASSERT_TRUE(
+            (diff<C, 16>(v, [&](const TransformKernels& t, C* c) { (t.*kernel)(c, qp, ls); })))
             << name << " qp " << qp << " ls " << ls;
     }
 }
@@ -244,28 +259,6 @@ TEST(H264TransformKernels, DcKernelsMatchPortable) {
                     v, [&](const TransformKernels& t, Opx16s* c) { t.chroma_dc_flat(c, qp); })))
                     << "chroma_dc_flat qp " << qp;
             }
-        }
-    }
-}
-
-TEST(H264TransformKernels, Residual4x4MatchesPortable) {
-    Rng rng;
-    for (Shape s : kAllShapes) {
-        for (int round = 0; round < 4 * kRounds; ++round) {
-            i64 v[16];
-            make16(rng, s, 4, 16, v);
-            Coeffs<Opx16s, 16> src(static_cast<int>(rng.uniform(0, 7)));
-            src.set(v);
-            ASSERT_TRUE((diff<Opx16s, 16>(
-                v, [&](const TransformKernels& t, Opx16s* c) { t.residual4x4(src.data(), c); }, 0,
-                1)));
-            make32(rng, s, 4, 16, v);
-            Coeffs<Opx32s, 16> src32(static_cast<int>(rng.uniform(0, 7)));
-            src32.set(v);
-            ASSERT_TRUE((diff<Opx32s, 16>(
-                v,
-                [&](const TransformKernels& t, Opx32s* c) { t.residual4x4_high(src32.data(), c); },
-                0, 3)));
         }
     }
 }

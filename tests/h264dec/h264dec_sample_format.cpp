@@ -31,8 +31,8 @@ int pcm_sample(int c, int x, int y, int depth) {
     return (x * 37 + y * 11 + c * 101 + (x ^ y) * 7) & ((1 << depth) - 1);
 }
 
-// An IDR slice of one I_PCM macroblock.
-std::vector<uint8_t> pcm_slice(int chroma_format, int depth) {
+// The header of an IDR I slice from the first macroblock.
+Writer idr_slice() {
     Writer w(0x65);
     w.ue(0);    // first_mb_in_slice
     w.ue(7);    // slice_type: I
@@ -41,7 +41,13 @@ std::vector<uint8_t> pcm_slice(int chroma_format, int depth) {
     w.ue(0);    // idr_pic_id
     w.u(2, 0);  // no_output_of_prior_pics_flag, long_term_reference_flag
     w.se(0);    // slice_qp_delta
-    w.ue(25);   // mb_type: I_PCM
+    return w;
+}
+
+// An IDR slice of one I_PCM macroblock.
+std::vector<uint8_t> pcm_slice(int chroma_format, int depth) {
+    Writer w = idr_slice();
+    w.ue(25);  // mb_type: I_PCM
     w.align();
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) w.u(depth, uint32_t(pcm_sample(0, x, y, depth)));
@@ -54,14 +60,7 @@ std::vector<uint8_t> pcm_slice(int chroma_format, int depth) {
 
 // An IDR slice of one Intra16x16 DC macroblock without coefficients whose mb_qp_delta is `dqp`.
 std::vector<uint8_t> i16_slice(int dqp) {
-    Writer w(0x65);
-    w.ue(0);
-    w.ue(7);
-    w.ue(0);
-    w.u(4, 0);
-    w.ue(0);
-    w.u(2, 0);
-    w.se(0);
+    Writer w = idr_slice();
     w.ue(3);  // mb_type: I_16x16_2_0_0 (DC prediction, no coded blocks)
     w.ue(0);  // intra_chroma_pred_mode: DC
     w.se(dqp);
