@@ -87,7 +87,10 @@ GuardedBuffer::GuardedBuffer(std::size_t bytes) : bytes_(bytes) {
     map_ = static_cast<unsigned char*>(m);
     mprotect(map_, page, PROT_NONE);
     mprotect(map_ + page + body, page, PROT_NONE);
-    begin_ = map_ + page + body - bytes;
+    // whole pages, so that both ends meet a guard page (a region placed at the front catches a
+    // read before it as a region at the back catches one after it)
+    bytes_ = bytes = body;
+    begin_ = map_ + page;
     std::memset(begin_, 0, bytes);
 }
 
