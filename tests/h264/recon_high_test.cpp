@@ -459,7 +459,7 @@ TEST(H264ReconHigh, CornerBlockTakes512AndWarnsAt10Bits) {
         for (int x = 0; x < 16; ++x) ASSERT_EQ(m.pic.at(x, y), 512);
 }
 
-// Clamping at 14 bits: to 16383 above and 0 below.
+// Clamping at 14 bits: to 16383 above and 0 below, 4×4 and 8×8.
 TEST(H264ReconHigh, SamplesClampTo16383At14Bits) {
     for (int sign : {1, -1}) {
         Luma l(14, 0, 2);
@@ -473,6 +473,15 @@ TEST(H264ReconHigh, SamplesClampTo16383At14Bits) {
             for (int x = 0; x < 4; ++x) ASSERT_EQ(l.pic.at(x, y), sign > 0 ? 16383 : 0);
         EXPECT_EQ(l.pic.at(4, 0), sign > 0 ? 16300 : 100);
         EXPECT_EQ(l.ptr - l.st.data(), 16);
+        // the 8×8 form: qp 0, (3000 × 160 + 32) >> 6 = 7500, residual (7500 + 32) >> 6 = 117
+        Luma e(14, 0, 1);
+        std::fill(e.pic.buf.begin(), e.pic.buf.end(), static_cast<Opx16u>(sign > 0 ? 16300 : 100));
+        e.st[0] = 3000 * sign;
+        for (auto& v : e.ls) v = 160;
+        EXPECT_EQ(opxiReconstructLumaInter8x8_H264High_32s16u_IP1R(&e.info), opxOk);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x) ASSERT_EQ(e.pic.at(x, y), sign > 0 ? 16383 : 0);
+        EXPECT_EQ(e.pic.at(8, 0), sign > 0 ? 16300 : 100);
     }
 }
 
