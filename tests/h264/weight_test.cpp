@@ -331,6 +331,30 @@ TEST(H264Weight, ImplicitAnySizeMatchesPortableAtPartitionSizes) {
         }
 }
 
+// The two-source forms read both sources with srcStep and write with dstStep: equal to the
+// three-step forms given those steps.
+TEST(H264Weight, TwoSourceFormsKeepTheSourceStepApartFromTheDestinations) {
+    Rng rng;
+    std::vector<Opx8u> a(16 * 16), b(16 * 16), d(24 * 16), e(24 * 16);
+    for (auto* v : {&a, &b})
+        for (auto& x : *v) x = static_cast<Opx8u>(rng.uniform(0, 256));
+    const OpxRoiSize r = {16, 16};
+    ASSERT_EQ(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R(a.data(), b.data(), d.data(), 16, 24, 20,
+                                                         44, r),
+              opxOk);
+    ASSERT_EQ(opxiBiDirWeightBlockImplicit_H264_8u_P3P1R(a.data(), b.data(), e.data(), 16, 16, 24,
+                                                         20, 44, r),
+              opxOk);
+    EXPECT_EQ(d, e);
+    ASSERT_EQ(opxiBiDirWeightBlock_H264_8u_P2P1R(a.data(), b.data(), d.data(), 16, 24, 5, 40, 3, 24,
+                                                 -2, r),
+              opxOk);
+    ASSERT_EQ(opxiBiDirWeightBlock_H264_8u_P3P1R(a.data(), b.data(), e.data(), 16, 16, 24, 5, 40, 3,
+                                                 24, -2, r),
+              opxOk);
+    EXPECT_EQ(d, e);
+}
+
 TEST(H264Weight, SixteenByTwoAndTwoBySixteenAreAccepted) {
     Opx8u a[64] = {}, b[64] = {}, d[64];
     for (OpxRoiSize r : {OpxRoiSize{16, 2}, OpxRoiSize{2, 16}}) {
