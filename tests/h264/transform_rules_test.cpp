@@ -20,7 +20,7 @@ bool all_equal(const std::array<T, N>& a, T v) {
     return true;
 }
 
-TEST(H264TransformRules, AndAddWithTheDcAloneAddsTheScaledDc) {
+TEST(H264TransformRules, AndAddTakesTheGivenDcWithOrWithoutAc) {
     std::array<Opx8u, 16> pred, dst;
     pred.fill(100);
     dst.fill(1);
@@ -28,6 +28,14 @@ TEST(H264TransformRules, AndAddWithTheDcAloneAddsTheScaledDc) {
     // pSrcDst null, pDC given, AC 0: the DC residual (320 + 32) >> 6 = 5 is added.
     EXPECT_EQ(opxiDequantTransformResidualAndAdd_H264_16s_C1I(pred.data(), nullptr, &dc, dst.data(),
                                                               4, 4, 10, 0),
+              opxOk);
+    EXPECT_TRUE(all_equal(dst, Opx8u{105}));
+    // AC set: pDC still replaces coefficient 0 (the others are zero here)
+    std::array<Opx16s, 16> c{};
+    c[0] = 7;
+    dst.fill(1);
+    EXPECT_EQ(opxiDequantTransformResidualAndAdd_H264_16s_C1I(pred.data(), c.data(), &dc, dst.data(),
+                                                              4, 4, 10, 1),
               opxOk);
     EXPECT_TRUE(all_equal(dst, Opx8u{105}));
 }
