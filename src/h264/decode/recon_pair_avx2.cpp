@@ -140,17 +140,17 @@ OPX_INLINE void add_rows8(Opx8u* row, std::ptrdiff_t step, __m256i ra, __m256i r
     rb = _mm256_mulhrs_epi16(rb, k512);
     // Prediction rows y | 4 + y and y + 1 | 5 + y as 16-bit lanes.
     const auto pred = [step](const Opx8u* p) {
-        return _mm256_cvtepu8_epi16(_mm_castpd_si128(
-            _mm_loadh_pd(_mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))),
-                         reinterpret_cast<const double*>(p + 4 * step))));
+        return _mm256_cvtepu8_epi16(_mm_castps_si128(
+            _mm_loadh_pi(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))),
+                         reinterpret_cast<const __m64*>(p + 4 * step))));
     };
     const __m256i o = _mm256_packus_epi16(_mm256_adds_epi16(pred(row), ra),
                                           _mm256_adds_epi16(pred(row + step), rb));
     const __m128i lo = _mm256_castsi256_si128(o), hi = _mm256_extracti128_si256(o, 1);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(row), lo);
-    _mm_storeh_pd(reinterpret_cast<double*>(row + step), _mm_castsi128_pd(lo));
+    _mm_storeh_pi(reinterpret_cast<__m64*>(row + step), _mm_castsi128_ps(lo));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(row + 4 * step), hi);
-    _mm_storeh_pd(reinterpret_cast<double*>(row + 5 * step), _mm_castsi128_pd(hi));
+    _mm_storeh_pi(reinterpret_cast<__m64*>(row + 5 * step), _mm_castsi128_ps(hi));
 }
 
 // The levels of blocks p0..p3 of a quad (block 2L + q at pq): b[0] lane L rows 0, 1 of block
@@ -496,7 +496,7 @@ void add_residual4x4_high(Opx16u* dst, std::ptrdiff_t step, const Opx16s* res,
                 zero),
             top);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(row), v);
-        _mm_storeh_pd(reinterpret_cast<double*>(row + step), _mm_castsi128_pd(v));
+        _mm_storeh_pi(reinterpret_cast<__m64*>(row + step), _mm_castsi128_ps(v));
     }
 }
 
