@@ -117,16 +117,27 @@ OPX_INLINE __m256i scale_block(__m256i c, __m256i ls, __m256i rnd, __m128i sh) {
     return _mm256_packs_epi32(p0, p1);
 }
 
-// The 4-point inverse transform (clause 8.5.12.2) on x[0..3], element by element, every sum
-// saturated to 16 bits.
-OPX_INLINE void idct4_sat(__m256i* x) {
-    const __m256i e0 = _mm256_adds_epi16(x[0], x[2]), e1 = _mm256_subs_epi16(x[0], x[2]);
-    const __m256i e2 = _mm256_subs_epi16(_mm256_srai_epi16(x[1], 1), x[3]);
-    const __m256i e3 = _mm256_adds_epi16(x[1], _mm256_srai_epi16(x[3], 1));
-    x[0] = _mm256_adds_epi16(e0, e3);
-    x[1] = _mm256_adds_epi16(e1, e2);
-    x[2] = _mm256_subs_epi16(e1, e2);
-    x[3] = _mm256_subs_epi16(e0, e3);
+// The 4-point inverse transform (clause 8.5.12.2) on x[0..3], element by element, in the lanes
+// and arithmetic of Lanes: Sat16 (16-bit lanes, every sum saturated) or Wide32 (32-bit lanes).
+struct Sat16 {
+    static __m256i add(__m256i a, __m256i b) { return _mm256_adds_epi16(a, b); }
+    static __m256i sub(__m256i a, __m256i b) { return _mm256_subs_epi16(a, b); }
+    static __m256i half(__m256i a) { return _mm256_srai_epi16(a, 1); }
+};
+struct Wide32 {
+    static __m256i add(__m256i a, __m256i b) { return _mm256_add_epi32(a, b); }
+    static __m256i sub(__m256i a, __m256i b) { return _mm256_sub_epi32(a, b); }
+    static __m256i half(__m256i a) { return _mm256_srai_epi32(a, 1); }
+};
+template <class Lanes>
+OPX_INLINE void idct4(__m256i* x) {
+    const __m256i e0 = Lanes::add(x[0], x[2]), e1 = Lanes::sub(x[0], x[2]);
+    const __m256i e2 = Lanes::sub(Lanes::half(x[1]), x[3]);
+    const __m256i e3 = Lanes::add(x[1], Lanes::half(x[3]));
+    x[0] = Lanes::add(e0, e3);
+    x[1] = Lanes::add(e1, e2);
+    x[2] = Lanes::sub(e1, e2);
+    x[3] = Lanes::sub(e0, e3);
 }
 
 // (r + 32) >> 6 of picture rows y (low lanes) and 4 + y (high lanes) in ra and of the rows
@@ -182,7 +193,7 @@ OPX_INLINE void quad(Opx8u* dst, std::ptrdiff_t step, const __m256i* b, __m128i 
                     _mm256_unpacklo_epi64(p1, q1), _mm256_unpackhi_epi64(p1, q1)};
     // Position 0 of block 2L + q is word 4 (2L + q) of column 0: the DC values one per qword.
     x[0] = _mm256_blend_epi16(x[0], _mm256_cvtepu16_epi64(dc), 0x11);
-    idct4_sat(x);  // rows: x[j] holds output column j of row (L, q, r)
+    idct4<Sat16>(x);  // rows: x[j] holds output column j of row (L, q, r)
     // 4×4 transposes within each (L, q) group: x[r] word j of group (L, q) = row r, column j.
     const __m256i a0 = _mm256_unpacklo_epi16(x[0], x[1]), a1 = _mm256_unpackhi_epi16(x[0], x[1]);
     const __m256i a2 = _mm256_unpacklo_epi16(x[2], x[3]), a3 = _mm256_unpackhi_epi16(x[2], x[3]);
@@ -192,7 +203,7 @@ OPX_INLINE void quad(Opx8u* dst, std::ptrdiff_t step, const __m256i* b, __m128i 
     x[1] = _mm256_unpackhi_epi64(u0, u2);
     x[2] = _mm256_unpacklo_epi64(u1, u3);
     x[3] = _mm256_unpackhi_epi64(u1, u3);
-    idct4_sat(x);  // columns: x[r] holds picture rows r (low lane) and 4 + r (high lane)
+    idct4<Sat16>(x);  // columns: x[r] holds picture rows r (low lane) and 4 + r (high lane)
     add_rows8(dst, step, x[0], x[1]);
     add_rows8(dst + 2 * step, step, x[2], x[3]);
 }
@@ -297,16 +308,6 @@ OPX_INLINE void transpose4x4_lanes(__m256i* r) {
     r[3] = _mm256_unpackhi_epi64(a1, a3);
 }
 
-// Clause 8.5.12.2 on vectors d0..d3 (element j of each row, or row i of each column).
-OPX_INLINE void idct4_pass(__m256i* r) {
-    const __m256i e0 = _mm256_add_epi32(r[0], r[2]), e1 = _mm256_sub_epi32(r[0], r[2]);
-    const __m256i e2 = _mm256_sub_epi32(_mm256_srai_epi32(r[1], 1), r[3]);
-    const __m256i e3 = _mm256_add_epi32(r[1], _mm256_srai_epi32(r[3], 1));
-    r[0] = _mm256_add_epi32(e0, e3);
-    r[1] = _mm256_add_epi32(e1, e2);
-    r[2] = _mm256_sub_epi32(e1, e2);
-    r[3] = _mm256_sub_epi32(e0, e3);
-}
 
 // Two rows of residuals ([block 2m | block 2m + 1] each, 32-bit) added to the prediction rows at
 // row and row + step, clamped to 0..top.
@@ -413,10 +414,10 @@ Opx32s* blocks(Opx16u* dst, std::ptrdiff_t step, Opx32s* c, const Opx32s* dc, st
         if (kDc)
             r[0] = _mm256_blend_epi32(r[0], _mm256_setr_epi32(d[0], 0, 0, 0, d[1], 0, 0, 0), 0x11);
         transpose4x4_lanes(r);
-        idct4_pass(r);
+        idct4<Wide32>(r);
         transpose4x4_lanes(r);
         r[0] = _mm256_add_epi32(r[0], k32);
-        idct4_pass(r);
+        idct4<Wide32>(r);
         for (int i = 0; i < 4; ++i) r[i] = _mm256_srai_epi32(r[i], 6);
         add_rows(blk, step, r[0], r[1], top);
         add_rows(blk + 2 * step, step, r[2], r[3], top);
@@ -433,10 +434,10 @@ void residuals(Opx16s* res, const Opx32s* c, int count, int qp, const Opx16s* le
         __m256i r[4];
         dq.load(c, right, r);
         transpose4x4_lanes(r);
-        idct4_pass(r);
+        idct4<Wide32>(r);
         transpose4x4_lanes(r);
         r[0] = _mm256_add_epi32(r[0], k32);
-        idct4_pass(r);
+        idct4<Wide32>(r);
         // packs: [k rows 0, 1 | k + 1 rows 0, 1] and rows 2, 3 alike.
         const __m256i p01 =
             _mm256_packs_epi32(_mm256_srai_epi32(r[0], 6), _mm256_srai_epi32(r[1], 6));
