@@ -204,27 +204,22 @@ OPX_BENCH_CASES(x264_high_peers) {
             x264_10_add8x8_idct_avx(dst + 8 * 32, h.coeffs + 4);
         }
     });
-    // 8-bit: 2 × (idct_dequant_2x4_dc + 8 dequant_4x4 + 2 add8x8_idct), x264's 8-bit kernels.
-    add_peer("opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R", "all", [] {
+    // 8-bit: 2 × ([predict_8x16c plane +] idct_dequant_2x4_dc + 8 dequant_4x4 + 2 add8x8_idct),
+    // x264's 8-bit kernels.
+    static constexpr auto chroma422_8 = [](bool plane) {
         for (int comp = 0; comp < 2; ++comp) {
             std::uint8_t* dst = mb8() + 8 * comp;
+            if (plane) preds().p8x16c_8[kPlane](dst);
             for (int k = 0; k < 8; ++k) x264_8_dequant_4x4_avx2(h.coeffs16[k], h.mf4, 24);
             x264_8_idct_dequant_2x4_dc_avx(h.dc8, h.coeffs16, h.mf4, 27);
             x264_8_add8x8_idct_avx2(dst, h.coeffs16);
             x264_8_add8x8_idct_avx2(dst + 8 * 32, h.coeffs16 + 4);
         }
-    });
-    // The same after predict_8x16c plane.
-    add_peer("opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R", "plane", [] {
-        for (int comp = 0; comp < 2; ++comp) {
-            std::uint8_t* dst = mb8() + 8 * comp;
-            preds().p8x16c_8[kPlane](dst);
-            for (int k = 0; k < 8; ++k) x264_8_dequant_4x4_avx2(h.coeffs16[k], h.mf4, 24);
-            x264_8_idct_dequant_2x4_dc_avx(h.dc8, h.coeffs16, h.mf4, 27);
-            x264_8_add8x8_idct_avx2(dst, h.coeffs16);
-            x264_8_add8x8_idct_avx2(dst + 8 * 32, h.coeffs16 + 4);
-        }
-    });
+    };
+    add_peer("opxiReconstructChroma422Inter4x4_H264High_16s8u_IP2R", "all",
+             [] { chroma422_8(false); });
+    add_peer("opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R", "plane",
+             [] { chroma422_8(true); });
     // 2 × (idct_dequant_2x4_dc + 8 dequant_4x4 + 2 add8x8_idct).
     add_peer("opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R", "all", [] {
         for (int comp = 0; comp < 2; ++comp) {
