@@ -193,17 +193,19 @@ OPX_BENCH_CASES(x264_high_peers) {
             x264_10_add8x8_idct_avx(dst, h.coeffs);
         }
     });
-    // 2 × (predict_8x16c plane + idct_dequant_2x4_dc + 8 dequant_4x4 + 2 add8x8_idct).
-    add_peer("opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R", "plane", [] {
+    // 2 × ([predict_8x16c plane +] idct_dequant_2x4_dc + 8 dequant_4x4 + 2 add8x8_idct).
+    static constexpr auto chroma422_10 = [](bool plane) {
         for (int comp = 0; comp < 2; ++comp) {
             std::uint16_t* dst = mb() + 8 * comp;
-            preds().p8x16c[kPlane](dst);
+            if (plane) preds().p8x16c[kPlane](dst);
             for (int k = 0; k < 8; ++k) x264_10_dequant_4x4_avx2(h.coeffs[k], h.mf4, 30);
             x264_10_idct_dequant_2x4_dc_avx(h.dc, h.coeffs, h.mf4, 33);
             x264_10_add8x8_idct_avx(dst, h.coeffs);
             x264_10_add8x8_idct_avx(dst + 8 * 32, h.coeffs + 4);
         }
-    });
+    };
+    add_peer("opxiReconstructChroma422Intra4x4_H264High_32s16u_IP2R", "plane",
+             [] { chroma422_10(true); });
     // 8-bit: 2 × ([predict_8x16c plane +] idct_dequant_2x4_dc + 8 dequant_4x4 + 2 add8x8_idct),
     // x264's 8-bit kernels.
     static constexpr auto chroma422_8 = [](bool plane) {
@@ -220,13 +222,6 @@ OPX_BENCH_CASES(x264_high_peers) {
              [] { chroma422_8(false); });
     add_peer("opxiReconstructChroma422Intra4x4_H264High_16s8u_IP2R", "plane",
              [] { chroma422_8(true); });
-    // 2 × (idct_dequant_2x4_dc + 8 dequant_4x4 + 2 add8x8_idct).
-    add_peer("opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R", "all", [] {
-        for (int comp = 0; comp < 2; ++comp) {
-            for (int k = 0; k < 8; ++k) x264_10_dequant_4x4_avx2(h.coeffs[k], h.mf4, 30);
-            x264_10_idct_dequant_2x4_dc_avx(h.dc, h.coeffs, h.mf4, 33);
-            x264_10_add8x8_idct_avx(mb(), h.coeffs);
-            x264_10_add8x8_idct_avx(mb() + 8 * 32, h.coeffs + 4);
-        }
-    });
+    add_peer("opxiReconstructChroma422Inter4x4_H264High_32s16u_IP2R", "all",
+             [] { chroma422_10(false); });
 }
