@@ -110,8 +110,12 @@ void Decoder::edge_strengths(int mbx, int mby) {
             const int s = __builtin_ctz(motion);
             const Opx8u v = Opx8u(motion_strength(cur_->motion[pmb_index], 3 * across + s * along,
                                                   qm, s * along, mvy_limit));
-            for (int k = s; k < 4; ++k)
-                if ((motion >> k) & 1) bs[k] = v;
+            // the segments of edge 0 still to set, as a byte mask (0x02 -> 0xFF per byte)
+            const uint32_t mask = (kTwos[motion & 0xF] >> 1) * 0xFF;
+            uint32_t edge0;
+            std::memcpy(&edge0, bs, 4);
+            edge0 = (edge0 & ~mask) | (0x01010101u * v & mask);
+            std::memcpy(bs, &edge0, 4);
             motion &= ~0xFu;
         }
         while (motion) {
