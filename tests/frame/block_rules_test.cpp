@@ -1,7 +1,7 @@
 // Block primitives through their exported names: every position code (bits beyond the defined
 // ones included), size and residual form pinned over fixed pseudo-random inputs, so a mistake in
-// the shared table indexing of the library (or in both kernel tables alike) cannot hide; and the
-// values the rules single out (rounding, wrapping, saturation).
+// the shared table indexing of the library (or in both kernel tables alike) cannot hide, the
+// residuals reaching wrapping and saturation.
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -25,7 +25,8 @@ using Call = std::function<OpxResult(const Opx8u* ref, const Opx16s* res, Opx8u*
 constexpr int kRefStep = 40, kResStep = 64;  // bytes
 
 // Pinned from the library while a closed-form model of every function (half samples of a linear
-// ramp plus a linear residual) and the hand cases below passed against it.
+// ramp plus a linear residual) and hand cases of the rounding (two and four samples, both
+// roundings), the wrapping additions and the saturating ones passed against it.
 TEST(BlockRules, EveryFunctionPositionAndSizePinned) {
     Rng rng(0x424C4B52ull);
     std::vector<Opx8u> ref(kRefStep * 19);
@@ -110,61 +111,6 @@ TEST(BlockRules, EveryFunctionPositionAndSizePinned) {
     for (Opx16s v : {-300, -7, 0, 9, 300}) OPX_RUN(8, 8, opxiAddC8x8_16s8u_C1IR(v, d, ds));
 #undef OPX_RUN
     EXPECT_EQ(digest.value(), 0x609d0de0f6b05261ull) << std::hex << digest.value();
-}
-
-// ---- values singled out by the rules ----------------------------------------------------------
-
-TEST(BlockRules, RoundingOfTwoAndFourSamples) {
-    // Horizontal half of 1 and 2: 2 rounding up, 1 rounding down.
-    Opx8u src[2 * 17] = {};
-    for (int x = 0; x < 17; x += 2) src[x] = 1, src[x + 1] = 2;
-    Opx8u dst[16 * 16];
-    ASSERT_EQ(opxiCopy8x4HP_8u_C1R(src, 0, dst, 8, 1, 0), opxOk);
-    EXPECT_EQ(dst[0], 2);
-    ASSERT_EQ(opxiCopy8x4HP_8u_C1R(src, 0, dst, 8, 1, 1), opxOk);
-    EXPECT_EQ(dst[0], 1);
-    // Four samples 0, 0, 0, 1 rounding up: (1 + 2) >> 2 = 0, not an average of averages (1).
-    Opx8u quad[17 * 17] = {};
-    quad[17 + 1] = 1;
-    ASSERT_EQ(opxiCopy16x16HP_8u_C1R(quad, 17, dst, 16, 3, 0), opxOk);
-    EXPECT_EQ(dst[0], 0);
-    // 1, 1, 1, 0 rounding down: (3 + 1) >> 2 = 1.
-    std::memset(quad, 1, sizeof quad);
-    quad[17 + 1] = 0;
-    ASSERT_EQ(opxiCopy8x8HP_8u_C1R(quad, 17, dst, 8, 3, 1), opxOk);
-    EXPECT_EQ(dst[0], 1);
-    // The 2- and 4-wide motion compensation reads bit 0 of roundControl like the others (2
-    // rounds as 0, 3 as 1); two predictions 1 and 2 average up to 2.
-    const Opx16s zero[16 * 16] = {};
-    for (int rc : {0, 1, 2, 3}) {
-        ASSERT_EQ(opxiMC2x2_8u_C1(src, 0, zero, 32, dst, 16, 8, rc), opxOk);
-        EXPECT_EQ(dst[0], 2 - (rc & 1)) << rc;
-        ASSERT_EQ(opxiMC4x4_8u_C1(src, 0, zero, 32, dst, 16, 8, rc), opxOk);
-        EXPECT_EQ(dst[0], 2 - (rc & 1)) << rc;
-    }
-    ASSERT_EQ(opxiMC2x2B_8u_C1(src, 0, 0, src + 1, 0, 0, zero, 32, dst, 16, 0), opxOk);
-    EXPECT_EQ(dst[0], 2);
-}
-
-TEST(BlockRules, WrappingAndExactSumsDiffer) {
-    Opx8u block[8 * 8];
-    std::memset(block, 200, sizeof block);
-    Opx16s res[8 * 8];
-    std::fill(std::begin(res), std::end(res), Opx16s{32700});
-    ASSERT_EQ(opxiAdd8x8_16s8u_C1IRS(res, 16, block, 8), opxOk);
-    EXPECT_EQ(block[0], 0);  // 32900 wraps to -32636
-    EXPECT_EQ(block[63], 0);
-    Opx8u ref[9 * 8];
-    std::memset(ref, 200, sizeof ref);
-    Opx8u dst[8 * 8] = {};
-    ASSERT_EQ(opxiMC8x8_8u_C1(ref, 8, res, 16, dst, 8, 0, 0), opxOk);
-    EXPECT_EQ(dst[0], 255);
-    EXPECT_EQ(dst[63], 255);
-    ASSERT_EQ(opxiMC2x2_8u_C1(ref, 8, res, 16, dst, 8, 12, 0), opxOk);
-    EXPECT_EQ(dst[0], 255);
-    // The HP form wraps too.
-    ASSERT_EQ(opxiAdd8x8HP_16s8u_C1RS(res, 16, ref, 8, dst, 8, 0, 0), opxOk);
-    EXPECT_EQ(dst[0], 0);
 }
 
 }  // namespace

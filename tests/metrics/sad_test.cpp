@@ -172,19 +172,6 @@ TEST(SadRules, McTypeShiftedRightByTwoSelectsTheCandidateAndOthersWarn) {
     }
 }
 
-TEST(SadRules, TwoChannelHalfSamplesNeverMixTheChannels) {
-    // Even bytes 0, odd bytes 200 in both: at every position each channel matches itself.
-    Opx8u s[16 * 8], r[18 * 9];
-    for (int i = 0; i < 16 * 8; ++i) s[i] = (i & 1) ? 200 : 0;
-    for (int i = 0; i < 18 * 9; ++i) r[i] = (i & 1) ? 200 : 0;
-    for (Opx32s mc : {0, 4, 8, 12}) {
-        Opx32s a = -1, b = -1;
-        ASSERT_EQ(opxiSAD8x8_8u32s_C2R(s, 16, r, 18, &a, &b, mc), opxOk);
-        EXPECT_EQ(a, 0) << mc;
-        EXPECT_EQ(b, 0) << mc;
-    }
-}
-
 TEST(SadRules, ZeroAgainst255GivesTheLargestSumsAndSquares) {
     Area<Opx8u> zero(48, 17, 0, 64), full(48, 17, 5, 64);
     Rng rng;
@@ -225,23 +212,6 @@ TEST(SadRules, ZeroAgainst255GivesTheLargestSumsAndSquares) {
         ASSERT_EQ(opxiSAD16x16Blocks8x8_16u32u_C1R(z16.data(), 64, f16.data(), 64, b32), opxOk);
         for (int i = 0; i < 4; ++i) EXPECT_EQ(b32[i], top * 64);
     }
-}
-
-TEST(SadRules, HalfSamplePositionsRoundHalfUp) {
-    // Reference rows alternate 0 and 1, columns alternate too: R = (x + y) & 1. Source 0.
-    // Vertical and horizontal: (0 + 1 + 1) >> 1 = 1 everywhere; both: (0+1+1+0+2) >> 2 = 1.
-    Opx8u s[8 * 8] = {}, r[9 * 9];
-    for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 9; ++x) r[9 * y + x] = (x + y) & 1;
-    Opx32s sad = -1, ssd = -1;
-    for (Opx32s mc : {4, 8, 12}) {
-        ASSERT_EQ(opxiSAD8x8_8u32s_C1R(s, 8, r, 9, &sad, mc), opxOk);
-        EXPECT_EQ(sad, 64) << mc;
-        ASSERT_EQ(opxiSSD8x8_8u32s_C1R(s, 8, r, 9, &ssd, mc), opxOk);
-        EXPECT_EQ(ssd, 64) << mc;
-    }
-    ASSERT_EQ(opxiSAD8x8_8u32s_C1R(s, 8, r, 9, &sad, 0), opxOk);
-    EXPECT_EQ(sad, 32);
 }
 
 TEST(SadRules, RowsOfCandidatesComputeMultiplesOfEight) {

@@ -45,7 +45,7 @@ TEST(Mpeg4Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
     };
     std::vector<ArgCase> rows = {
         // Quantisers: a record of another kind, then the QP range (it depends on the record's
-        // bit count); H.263: QP before the level range; a null count is refused.
+        // bit count); H.263: QP before the level range.
         OPX_ARG(opxErrContextMatch, opxiQuantInter_MPEG4_16s_C1I(
                                         s.s16(0), rec<OpxQuantInterStateMPEG4>(fwd), 0, s.s32(1))),
         OPX_ARG(opxErrContextMatch, opxiQuantInvIntra_MPEG4_16s_C1I(
@@ -62,8 +62,6 @@ TEST(Mpeg4Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
         OPX_ARG(opxErrOutOfRange, opxiQuantInvInter_H263_16s_C1I(s.s16(0), -1, 5, 0)),
         OPX_ARG(opxErrQp, opxiQuantInvIntra_H263_16s_C1I(s.s16(0), -1, 32, 0, 0)),
         OPX_ARG(opxErrQp, opxiQuantInter_H263_16s_C1I(s.s16(0), 32, s.s32(1), 0)),
-        OPX_ARG(opxErrNullPtr, opxiQuantInter_H263_16s_C1I(s.s16(0), 5, nullptr, 0)),
-        OPX_ARG(opxErrNullPtr, opxiQuantIntra_H263_16s_C1I(s.s16(0), 5, nullptr, 0, 0)),
         // Initialisation validates the matrix and the bit count before writing; a record never
         // initialised is refused.
         OPX_ARG(opxErrQp, opxiQuantIntraInit_MPEG4(w0, rec<OpxQuantIntraStateMPEG4>(s.u8(0)), 8)),
@@ -99,7 +97,7 @@ TEST(Mpeg4Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
                 opxiWarpChroma_MPEG4_8u_P2R(s.u8(1), 64, s.u8(1), 64, s.u8(2), 64, s.u8(3), 64,
                                             &r16, rec<OpxWarpStateMPEG4>(s.u8(0) + 3))),
     };
-    // Coefficient decoders: the bit offset, then the record (its kind, then QP); a null stream.
+    // Coefficient decoders: the bit offset, then the record: another kind, QP, none.
     // A decoder with the cursor (slot 0, offset `off`) in slots 1 and 2, outputs in 3 and 4.
     auto decode = [](Scratch& s, Opx32s off, auto fn, auto... rest) {
         return fn(s.put(1, s.u8(0)), s.put(2, off), s.s16(3), s.s32(4), rest...);
@@ -110,9 +108,6 @@ TEST(Mpeg4Checks, EachBadArgumentGivesItsCodeAndWritesNothing) {
         OPX_ARG(opxErrBitOffset, decode(s, -1, opxiReconstructCoeffsInter_H263_1u16s, 0, 0)));
     rows.push_back(OPX_ARG(opxErrQp, decode(s, 0, opxiReconstructCoeffsInter_H263_1u16s, 0, 0)));
     rows.push_back(OPX_ARG(opxErrQp, decode(s, 0, opxiReconstructCoeffsIntra_H261_1u16s, 32)));
-    rows.push_back(OPX_ARG(opxErrNullPtr, opxiDecodeCoeffsInter_H261_1u16s(
-                                              s.put(1, static_cast<Opx8u*>(nullptr)),
-                                              s.put(2, Opx32s{0}), s.s16(3), s.s32(4), 0)));
     const auto* other = rec<OpxQuantInvInterStateMPEG4>(inv_intra);
     for (int rvlc = 0; rvlc < 2; ++rvlc) {
         const auto fn = opxiReconstructCoeffsInter_MPEG4_1u16s;

@@ -37,49 +37,6 @@ TEST(Mpeg4FilterRules, H263StepEdgeAtQp1AndQp31BothDirections) {
     }
 }
 
-TEST(Mpeg4FilterRules, SixteenSampleEdgeHasNoRampAndBoundaryFilter) {
-    for (bool ver : {false, true}) {
-        Plane<Opx8u> pl(16, 16), bb(16, 16);
-        for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < 16; ++x) {
-                pl.at(x, y) = static_cast<Opx8u>(((ver ? x : y) >= 8) ? 16 : 0);
-                bb.at(x, y) = static_cast<Opx8u>(((ver ? x : y) >= 8) ? 4 : 0);
-            }
-        Opx8u* p = ver ? &pl.at(8, 0) : pl.row(8);
-        Opx8u* q = ver ? &bb.at(8, 0) : bb.row(8);
-        const Opx32s st = pl.step32();
-        ASSERT_EQ((ver ? opxiFilterDeblocking16x16VerEdge_H263_8u_C1IR
-                       : opxiFilterDeblocking16x16HorEdge_H263_8u_C1IR)(p, st),
-                  opxOk);
-        ASSERT_EQ((ver ? opxiFilterBlockBoundaryVerEdge_H263_8u_C1IR
-                       : opxiFilterBlockBoundaryHorEdge_H263_8u_C1IR)(q, st),
-                  opxOk);
-        for (int i = 0; i < 16; ++i) {
-            const int e[4] = {3, 6, 10, 13}, b[4] = {0, 1, 3, 4};
-            for (int j = 0; j < 4; ++j) {
-                EXPECT_EQ(ver ? pl.at(6 + j, i) : pl.at(i, 6 + j), e[j]);
-                EXPECT_EQ(ver ? bb.at(6 + j, i) : bb.at(i, 6 + j), b[j]);
-            }
-        }
-        EXPECT_TRUE(pl.canaries_intact());
-        EXPECT_TRUE(bb.canaries_intact());
-    }
-}
-
-TEST(Mpeg4FilterRules, H261FlatBlockUnchangedAndCornersKept) {
-    Plane<Opx8u> s(8, 8), d(8, 8);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) s.at(x, y) = 77;
-    ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), s.step32(), d.data(), d.step32()), opxOk);
-    EXPECT_TRUE(planes_equal(s, d));
-    Rng rng;
-    s.fill(Pattern::kRandom, rng);
-    ASSERT_EQ(opxiFilter8x8_H261_8u_C1R(s.data(), s.step32(), d.data(), d.step32()), opxOk);
-    for (int c : {0, 7})
-        for (int r : {0, 7}) EXPECT_EQ(d.at(c, r), s.at(c, r));
-    EXPECT_TRUE(d.canaries_intact());
-}
-
 // ---- exported functions against the portable kernels ------------------------------------------
 
 // Every QP of the 8x8 filters (0: the 16-sample filter, 32: the boundary filter) in both

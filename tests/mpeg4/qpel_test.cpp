@@ -1,6 +1,6 @@
 // MPEG-4 quarter-sample copies and OBMC: the exported functions against the portable kernels for
 // every position, rounding and subset of neighbour vectors equal to the current one (guard pages
-// for the copies), results pinned; a flat area and equal vectors.
+// for the copies), results pinned.
 #include "mpeg4/qpel.hpp"
 
 #include <cstdlib>
@@ -107,39 +107,6 @@ TEST(Mpeg4QpelRules, ExportedAgainstThePortableKernelsAtGuardPagesPinned) {
         }
     EXPECT_EQ(copies.value(), 0xb4e3dc22b55305b1ull) << std::hex << copies.value();
     EXPECT_EQ(obmc.value(), 0x7eb0be3814295740ull) << std::hex << obmc.value();
-}
-
-TEST(Mpeg4QpelRules, FlatAreaStaysFlatAndSamplesBeyondTheAreaAreNotUsed) {
-    for (const Shape& sh : kShapes)
-        for (int acc = 0; acc < 16; ++acc) {
-            Plane<Opx8u> s(sh.w + 1, sh.h + 1, 8), d(sh.w, sh.h);
-            Rng rng;
-            s.fill_with_margins(Pattern::kRandom, rng);  // around the area: noise
-            for (int y = 0; y <= sh.h; ++y)
-                for (int x = 0; x <= sh.w; ++x) s.at(x, y) = 201;
-            ASSERT_EQ(sh.fn(s.data(), s.step32(), d.data(), d.step32(), acc, acc & 1), opxOk);
-            for (int y = 0; y < sh.h; ++y)
-                for (int x = 0; x < sh.w; ++x) ASSERT_EQ(d.at(x, y), 201) << acc;
-        }
-}
-
-TEST(Mpeg4ObmcRules, AllVectorsEqualGiveThePlainPrediction) {
-    Rng rng;
-    Plane<Opx8u> r(40, 40, 8);
-    r.fill(Pattern::kRandom, rng);
-    for (int rc = 0; rc < 2; ++rc)
-        for (int pos = 0; pos < 16; ++pos) {
-            OpxMotionVec v{static_cast<Opx16s>(pos & 3), static_cast<Opx16s>(pos >> 2)};
-            const OpxMotionVec mv[5] = {v, v, v, v, v};
-            Plane<Opx8u> a(8, 8), b(8, 8);
-            const Opx32s st = r.step32();
-            ASSERT_EQ(opxiOBMC8x8QP_MPEG4_8u_C1R(&r.at(8, 8), st, a.data(), a.step32(), &mv[0],
-                                                 &mv[1], &mv[2], &mv[3], &mv[4], rc),
-                      opxOk);
-            ASSERT_EQ(opxiCopy8x8QP_MPEG4_8u_C1R(&r.at(8, 8), st, b.data(), b.step32(), pos, rc),
-                      opxOk);
-            EXPECT_TRUE(planes_equal(b, a)) << pos;
-        }
 }
 
 }  // namespace

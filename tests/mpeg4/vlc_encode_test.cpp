@@ -247,15 +247,6 @@ TEST(Mpeg4EncodeRules, ExactBitsOfTheRulesCases) {
         ASSERT_EQ(opxiEncodeCoeffsIntra_H261_16s1u(c, &q.p, &q.off, 1, 0), opxOk);
         EXPECT_EQ(q.bits(), "00101100" "10");
     }
-    // MPEG-4 DC: −3 luminance 10 00; 0 → 011; chromaFlag 2 takes the luminance code.
-    const std::tuple<int, int, const char*> dcs[] = {
-        {-3, 0, "1000"}, {0, 0, "011"}, {0, 2, "011"}, {0, 1, "11"}, {3, 2, "1011"}, {300, 0, "000000011001011001"}};
-    for (auto [v, chroma, want] : dcs) {
-        Rng rng(3);
-        Out o(rng, 6);
-        ASSERT_EQ(opxiEncodeDCIntra_MPEG4_16s1u(static_cast<Opx16s>(v), &o.p, &o.off, chroma), opxOk);
-        EXPECT_EQ(o.bits(), want) << v << " " << chroma;
-    }
     // Reversible escape: 00001, LAST, RUN, 1, |L|, 1, 0000s.
     EXPECT_EQ(encode_inter_mpeg4({{2, -1000}}, 1), "00001" "1" "000010" "1" "01111101000" "1" "00001");
 }

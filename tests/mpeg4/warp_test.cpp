@@ -1,10 +1,9 @@
 // MPEG-4 sprite warping, global motion vector and brightness change: the exported warps against
 // the portable kernel on random maps at guard pages (positions left of and above the sprite
 // included) and wide sprites, results pinned (the earlier pins checked against a per-sample model
-// of the map and the bilinear rule), properties that need no formula (identity
-// and pure translation maps equal plain copies), the chrominance rounding of static sprites and
-// GMC, the set-up's checks before anything is written, the four-point record's global vector,
-// result codes.
+// of the map and the bilinear rule, the chrominance rounding of static sprites and GMC included),
+// zero-point maps copying with the sprite's edges repeated, the set-up's checks before anything is
+// written, the global vector of translations and of the four-point record, result codes.
 #include "mpeg4/warp.hpp"
 
 #include <cmath>
@@ -88,8 +87,8 @@ TEST(Mpeg4WarpRules, GlobalVectorOnePointRangeAndFourPoints) {
 }
 
 // Two or three points describing a pure translation give the one-point vector, as half or quarter
-// samples; the global vector of a block is the mean displacement.
-TEST(Mpeg4WarpRules, GlobalVectorOfATranslationAndOfAZoom) {
+// samples (the mean displacement of other maps: the wide sprites' pins).
+TEST(Mpeg4WarpRules, GlobalVectorOfATranslation) {
     Rec r;
     const OpxRect vop{0, 0, 176, 144};
     OpxMotionVec mv{};
@@ -101,14 +100,6 @@ TEST(Mpeg4WarpRules, GlobalVectorOfATranslationAndOfAZoom) {
                 EXPECT_EQ(mv.dx, qs ? -14 : -7) << points << " " << a;
                 EXPECT_EQ(mv.dy, qs ? 18 : 9);
             }
-    // zoom by 2 about the origin (du1 moves the right point by W samples): the block at (32, 16)
-    // moves by its own centre, (39.5, 23.5) samples → 79 (halves away from zero), 47 half samples
-    ASSERT_EQ(init(r, {0, 2 * 128, 0}, {0, 0, 2 * 128}, 3, 0, 3, 0, 0, 7, {0, 0, 512, 512},
-                   {0, 0, 128, 128}),
-              opxOk);
-    ASSERT_EQ(opxiCalcGlobalMV_MPEG4(32, 16, &mv, r.p()), opxOk);
-    EXPECT_EQ(mv.dx, 79);
-    EXPECT_EQ(mv.dy, 47);
 }
 
 // ---- warps --------------------------------------------------------------------------------------
@@ -129,54 +120,6 @@ TEST(Mpeg4WarpRules, ZeroPointsCopyAndRepeatEdgeSamples) {
             ASSERT_EQ(d.at(x, y), s.at(sx, sy)) << x << "," << y;
         }
     EXPECT_TRUE(d.canaries_intact());
-}
-
-// One point: half-sample translations follow the rounded half-sample rule; two and three points
-// describing the same translation give the same block, at every accuracy. Identity maps (no
-// displacement) copy, chrominance too.
-TEST(Mpeg4WarpRules, TranslationsEqualTheHalfSampleRuleAndIdentitiesCopy) {
-    Rng rng;
-    Plane<Opx8u> s(64, 64, 8), cb(32, 32, 8), cr(32, 32, 8);
-    s.fill(Pattern::kRandom, rng);
-    cb.fill(Pattern::kRandom, rng);
-    cr.fill(Pattern::kRandom, rng);
-    const OpxRect rect{24, 20, 16, 16}, rc{12, 10, 8, 8};
-    for (int rnd = 0; rnd < 2; ++rnd)
-        for (int du = -5; du <= 5; ++du)
-            for (int dv : {-3, 0, 1, 4}) {
-                Plane<Opx8u> want(16, 16);
-                for (int y = 0; y < 16; ++y)
-                    for (int x = 0; x < 16; ++x) {
-                        const int hx = du & 1, hy = dv & 1;
-                        const Opx8u* p = &s.at(24 + x + (du >> 1), 20 + y + (dv >> 1));
-                        const std::ptrdiff_t st = s.step();
-                        want.at(x, y) = static_cast<Opx8u>(
-                            hx && hy ? (p[0] + p[1] + p[st] + p[st + 1] + 2 - rnd) >> 2
-                            : hx     ? (p[0] + p[1] + 1 - rnd) >> 1
-                            : hy     ? (p[0] + p[st] + 1 - rnd) >> 1
-                                     : p[0]);
-                    }
-                for (int points = 1; points <= 3; ++points)
-                    for (int a = 0; a < 4; ++a) {
-                        SCOPED_TRACE(testing::Message() << "points " << points << " accuracy " << a
-                                                        << " du " << du << " dv " << dv);
-                        Rec r;
-                        ASSERT_EQ(init(r, {du, 0, 0}, {dv, 0, 0}, points, 0, a, rnd, 0, 2,
-                                       {0, 0, 64, 64}, {0, 0, 64, 64}),
-                                  opxOk);
-                        Plane<Opx8u> d(16, 16), dcb(8, 8), dcr(8, 8);
-                        ASSERT_EQ(warp_luma(s, d, rect, r), opxOk);
-                        ASSERT_TRUE(planes_equal(want, d));
-                        if (du || dv) continue;
-                        ASSERT_EQ(warp_chroma(cb, cr, dcb, dcr, rc, r), opxOk);
-                        ASSERT_TRUE(
-                            regions_equal(&cb.at(12, 10), cb.step(), dcb.data(), dcb.step(), 8, 8));
-                        ASSERT_TRUE(
-                            regions_equal(&cr.at(12, 10), cr.step(), dcr.data(), dcr.step(), 8, 8));
-                        ASSERT_TRUE(d.canaries_intact() && dcb.canaries_intact() &&
-                                    dcr.canaries_intact());
-                    }
-            }
 }
 
 // A VOP 8191 samples wide with large displacements (positions that need more than 32 bits):
@@ -204,30 +147,6 @@ TEST(Mpeg4WarpRules, WideSpritesPinned) {
         }
     }
     EXPECT_EQ(wide.value(), 0xcbd4e6b3db8b7d5dull) << std::hex << wide.value();
-}
-
-// Static sprites round the chrominance translation half up, GMC keeps an odd half-sample position.
-TEST(Mpeg4WarpRules, ChromaTranslationStaticSpriteAndGmc) {
-    Plane<Opx8u> cb(24, 8, 8), cr(64, 8, 8);  // steps differ
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 24; ++x) {
-            cb.at(x, y) = static_cast<Opx8u>(10 * x);
-            cr.at(x, y) = static_cast<Opx8u>(7 * x + 1);
-        }
-    for (int type : {1, 0}) {
-        Rec r;
-        // a = 0: t = 2·0 + 3 = 3 half samples luminance
-        ASSERT_EQ(init(r, {3}, {0}, 1, type, 0, 0, 0, 1, {0, 0, 48, 16}, {0, 0, 48, 16}), opxOk);
-        const OpxRect rc{4, 0, 8, 8};
-        Plane<Opx8u> a(8, 8), b(8, 8);
-        ASSERT_EQ(warp_chroma(cb, cr, a, b, rc, r), opxOk);
-        for (int x = 0; x < 8; ++x) {
-            // static: (3 + 1) >> 1 = 2 → one chrominance sample; GMC: 1 | 1 = 1 → half a sample
-            EXPECT_EQ(a.at(x, 3), type == 1 ? 10 * (5 + x) : 10 * (4 + x) + 5);
-            EXPECT_EQ(b.at(x, 3),
-                      type == 1 ? 7 * (5 + x) + 1 : (7 * (4 + x) + 1 + 7 * (5 + x) + 1 + 1) >> 1);
-        }
-    }
 }
 
 // ---- brightness ---------------------------------------------------------------------------------

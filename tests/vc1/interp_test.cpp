@@ -94,34 +94,6 @@ TEST(Vc1Interp, QPAgainstThePortableKernelsAtGuardPagesPinned) {
     EXPECT_EQ(digest.value(), 0x759cab92ed4b1205ull) << std::hex << digest.value();
 }
 
-TEST(Vc1Interp, WorkedExamples) {
-    // Half-sample bicubic over 0, 4, 4, 0: vertical-only rounds the other way from horizontal.
-    Opx8u col[8 * 16] = {};
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 8; ++x) col[8 * y + x] = (y % 4 == 1 || y % 4 == 2) ? 4 : 0;
-    Opx8u out[16 * 16];
-    for (int rnd : {0, 1}) {
-        OpxVC1Interpolate8u v{col + 8, 8, out, 8, 0, 2, {8, 8}, rnd};
-        ASSERT_EQ(opxiInterpolateQPBicubic_VC1_8u_C1R(&v), opxOk);
-        EXPECT_EQ(out[0], rnd ? 5 : 4);  // rows 0..3 of the support: 0, 4, 4, 0
-    }
-    Opx8u row[32] = {0, 4, 4, 0};
-    for (int rnd : {0, 1}) {
-        Opx8u big[16 * 20] = {};
-        std::copy(row, row + 4, big);
-        OpxVC1Interpolate8u h{big + 1, 20, out, 8, 2, 0, {8, 8}, rnd};
-        ASSERT_EQ(opxiInterpolateQPBicubic_VC1_8u_C1R(&h), opxOk);
-        EXPECT_EQ(out[0], rnd ? 4 : 5);
-    }
-    Opx8u quad[5 * 9] = {};  // a 4x4 block and its row and column of neighbours
-    quad[9 + 1] = 2;
-    for (int rnd : {0, 1}) {
-        OpxVC1Interpolate8u b{quad, 9, out, 8, 2, 2, {4, 4}, rnd};
-        ASSERT_EQ(opxiInterpolateQPBilinear_VC1_8u_C1R(&b), opxOk);
-        EXPECT_EQ(out[0], rnd ? 0 : 1);
-    }
-}
-
 // ---- block forms -------------------------------------------------------------------------------
 
 // Pinned results (checked against a model of the compensated, padded reference
@@ -143,22 +115,9 @@ TEST(Vc1Interp, BlockFormsEveryEdgeCornerModeAndTablePinned) {
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < bytes; ++x) pic.at(x, y) = static_cast<Opx8u>(rng.uniform(0, 255));
         const int bw = c2 ? 2 * sc.w : sc.w;
-        const std::vector<std::int64_t> xs = {-100000,
-                                              -40,
-                                              -bw - 3,
-                                              -bw,
-                                              -2,
-                                              -1,
-                                              0,
-                                              1,
-                                              2,
-                                              bytes - bw - 2,
-                                              bytes - bw - 1,
-                                              bytes - bw,
-                                              bytes - 2,
-                                              bytes - 1,
-                                              bytes + 5,
-                                              2000000000};
+        const std::vector<std::int64_t> xs = {
+            -100000,        -40,           -bw - 3,    -bw,       -2,        -1, 0, 1, 2,
+            bytes - bw - 2, bytes - bw - 1, bytes - bw, bytes - 2, bytes - 1, bytes + 5, 2000000000};
         const std::vector<std::int64_t> ys = {
             -2000000000, -30,          -sc.h - 2,    -2,       -1,    0,     1,     2,
             5,           H / 2 - sc.h, H - sc.h - 2, H - sc.h, H - 2, H - 1, H + 4, 100000};
@@ -219,15 +178,8 @@ TEST(Vc1RangeMap, BothPathsMatchTheFormula) {
                 }
             ASSERT_TRUE(dst.canaries_intact());
         }
-    Opx8u in[4] = {100, 128, 0, 255}, out[4] = {};
-    ASSERT_EQ(opxiRangeMapping_VC1_8u_C1R(in, 4, out, 4, {4, 1}, 0), opxOk);
-    EXPECT_EQ(out[0], 97);
-    EXPECT_EQ(out[1], 128);
-    EXPECT_EQ(out[2], 0);
-    EXPECT_EQ(out[3], 255);
-    ASSERT_EQ(opxiRangeMapping_VC1_8u_C1R(in, 4, out, 4, {1, 1}, 7), opxOk);
-    EXPECT_EQ(out[0], 72);
-    std::fill(out, out + 4, Opx8u{9});  // empty regions: no error, nothing written
+    const Opx8u in[4] = {100, 128, 0, 255};
+    Opx8u out[4] = {9, 9, 9, 9};  // empty regions: no error, nothing written
     EXPECT_EQ(opxiRangeMapping_VC1_8u_C1R(in, 4, out, 4, {0, 1}, 3), opxOk);
     EXPECT_EQ(opxiRangeMapping_VC1_8u_C1R(in, 4, out, 4, {4, -1}, 3), opxOk);
     for (Opx8u v : out) EXPECT_EQ(v, 9);

@@ -34,7 +34,6 @@ class Area {
         return b;
     }
     bool canaries_intact() const { return plane_.canaries_intact(); }
-    Plane<T>& plane() { return plane_; }
 
   private:
     Plane<T> plane_;
