@@ -171,8 +171,7 @@ TEST(CavlcCorrupt, LevelPrefixOf32Zeros) {
     EXPECT_EQ(out[0], (1 << 28) - 2031);
 }
 
-// ---- tables checked when needed
-// -------------------------------------------------------------------
+// ---- tables checked when needed -----------------------------------------------------------------
 
 TEST(CavlcLazyTables, NullTableFoundWhenNeeded) {
     Tables& t = tables();
@@ -209,8 +208,7 @@ TEST(CavlcLazyTables, NullTableFoundWhenNeeded) {
     }
 }
 
-// ---- chroma DC shortcut
-// ---------------------------------------------------------------------------
+// ---- chroma DC shortcut -------------------------------------------------------------------------
 
 // The common codes decode without tables (their values are in the round trips): one -1 at
 // index 3 across a word boundary, and no coefficient.
@@ -242,8 +240,7 @@ TEST(CavlcChromaDcShortcut, CommonCodesWithoutTables) {
     EXPECT_EQ(s1.consumed(), 0);
 }
 
-// ---- Exp-Golomb
-// -----------------------------------------------------------------------------------
+// ---- Exp-Golomb ---------------------------------------------------------------------------------
 
 TEST(ExpGolomb, ShortCodes) {
     struct Case {
@@ -311,8 +308,7 @@ TEST(ExpGolomb, LongCodes) {
     EXPECT_EQ(v3, -1);
 }
 
-// ---- null pointers
-// ----------------------------------------------------------------------------------
+// ---- null pointers ------------------------------------------------------------------------------
 
 // Streams of zero bits take the general paths, so every checked pointer is needed.
 Opx32u g_zeros[8] = {};

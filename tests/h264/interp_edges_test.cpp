@@ -15,8 +15,7 @@ namespace {
 using namespace opx::h264;
 using namespace opx::test::interp;
 
-// ---- Top and Bottom
-// -------------------------------------------------------------------------------
+// ---- Top and Bottom -----------------------------------------------------------------------------
 
 // Rows of the block support that a Top (Bottom) call may read, and the picture row that stands
 // for each support row.
@@ -154,8 +153,7 @@ TEST(InterpEdges, ChromaTopAndBottomReplaceRowsOutsideThePicture) {
                     }
 }
 
-// ---- Block functions
-// ------------------------------------------------------------------------------
+// ---- Block functions ----------------------------------------------------------------------------
 
 // A picture of fw x fh samples of `channels` interleaved elements T, in memory that ends (or
 // starts) at an unreadable page, with the tightest step.

@@ -240,10 +240,6 @@ TEST(H264TransformRules, SwitchingReconstructionDoesNotDependOnThePrediction) {
 
 // ---- null pointers -------------------------------------------------------------------------
 
-namespace {
-// Scratch memory holds a fixed byte pattern; these cases pass valid qp values.
-}  // namespace
-
 OPX_NULL_CALL(opxiDequantTransformResidual_H264_16s_C1I, nul(s.s16(0)), 8, nullptr, 1, 20)
 OPX_NULL_CALL(opxiDequantTransformResidualAndAdd_H264_16s_C1I, nul(s.u8(0)), nul(s.s16(1)), nullptr,
               nul(s.u8(2)), 16, 16, 20, 1)
