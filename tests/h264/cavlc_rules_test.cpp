@@ -242,70 +242,57 @@ TEST(CavlcChromaDcShortcut, CommonCodesWithoutTables) {
 
 // ---- Exp-Golomb ---------------------------------------------------------------------------------
 
-TEST(ExpGolomb, ShortCodes) {
-    struct Case {
+// Result, value (-1: left as it was) and bits used, in the 16- and 32-bit forms (signed: any
+// nonzero flag of the 16-bit form). Long codes: 17 zeros are passed over by the 16-bit form (35
+// bits, value 0), also with the suffix in the word of the terminating one, and decoded by the
+// 32-bit form; 16 zeros still decode in the 16-bit form (the low 16 bits of 2^16 - 1 + s); 31 in
+// the 32-bit form, signed; 32 zeros are passed over, 33 are an invalid code (cursor as on entry).
+TEST(ExpGolomb, ShortAndLongCodes) {
+    const auto run = [](const std::string& bits, int pos, bool wide, int sign) {
+        Stream s(bits, pos);
+        Opx16s v16 = -1;
+        Opx32s v32 = -1;
+        const OpxResult r = wide ? opxiDecodeExpGolombOne_H264_1u32s(&s.p, &s.pos, &v32, sign)
+                                 : opxiDecodeExpGolombOne_H264_1u16s(&s.p, &s.pos, &v16, sign);
+        return std::tuple{r, wide ? std::int64_t{v32} : std::int64_t{v16}, s.consumed(pos)};
+    };
+    struct {
         const char* bits;
         int used;
-        int unsigned_value, signed_value;
-    } cases[] = {{"1", 1, 0, 0},     {"010", 3, 1, 1},    {"011", 3, 2, -1},
-                 {"00100", 5, 3, 2}, {"00101", 5, 4, -2}, {"0001000", 7, 7, 4}};
-    for (const Case& c : cases) {
-        for (int pos : {31, 1, 0}) {
-            for (int sign : {0, 1}) {
-                Stream s(c.bits, pos);
-                Opx16s v = -99;
-                EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u16s(&s.p, &s.pos, &v, sign ? 7 : 0), opxOk);
-                EXPECT_EQ(v, sign ? c.signed_value : c.unsigned_value) << c.bits;
-                EXPECT_EQ(s.consumed(pos), c.used);
-                Stream s2(c.bits, pos);
-                Opx32s v2 = -99;
-                EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u32s(&s2.p, &s2.pos, &v2, sign), opxOk);
-                EXPECT_EQ(v2, sign ? c.signed_value : c.unsigned_value) << c.bits;
-            }
-        }
-    }
-}
-
-TEST(ExpGolomb, LongCodes) {
-    // 17 zeros: the 16-bit form passes the code over (35 bits) and gives 0, also when the suffix
-    // sits in the word of the terminating one.
-    for (int pos : {31, 20}) {
-        Stream s(std::string(17, '0') + "1" + std::string(16, '1') + "1", pos);
-        Opx16s v = -1;
-        EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u16s(&s.p, &s.pos, &v, 0), opxOk);
-        EXPECT_EQ(v, 0);
-        EXPECT_EQ(s.consumed(pos), 35);
-        // The 32-bit form decodes it: 2^17 - 1 + (2^17 - 1).
-        Stream s2(std::string(17, '0') + "1" + std::string(17, '1'), pos);
-        Opx32s v2 = -1;
-        EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u32s(&s2.p, &s2.pos, &v2, 0), opxOk);
-        EXPECT_EQ(v2, (1 << 18) - 2);
-    }
-    // 16 zeros still decode in the 16-bit form (low 16 bits of 2^16 - 1 + s).
-    Stream s16(std::string(16, '0') + "1" + std::string(15, '0') + "1");
-    Opx16s v16;
-    EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u16s(&s16.p, &s16.pos, &v16, 0), opxOk);
-    EXPECT_EQ(v16, static_cast<Opx16s>(65536));
-    // 31 zeros in the 32-bit form, signed.
-    Stream s31(std::string(31, '0') + "1" + std::string(31, '0') + "1");
-    Opx32s v31;
-    EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u32s(&s31.p, &s31.pos, &v31, 1), opxOk);
-    EXPECT_EQ(v31, static_cast<Opx32s>(std::int64_t{1} << 30));  // codeNum 2^31: k odd... even
-    EXPECT_EQ(s31.consumed(), 63);
-    // 32 zeros: passed over; 33: an invalid code, cursor as on entry.
-    Stream s32(std::string(32, '0') + "1" + std::string(32, '1'), 5);
-    Opx32s v = -1;
-    EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u32s(&s32.p, &s32.pos, &v, 0), opxOk);
-    EXPECT_EQ(v, 0);
-    EXPECT_EQ(s32.consumed(5), 65);
-    Stream s33(std::string(33, '0') + "1", 5);
-    v = -1;
-    EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u32s(&s33.p, &s33.pos, &v, 0), opxErrH264VlcCode);
-    EXPECT_EQ(v, -1);
-    EXPECT_EQ(s33.consumed(5), 0);
-    Opx16s v3 = -1;
-    EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u16s(&s33.p, &s33.pos, &v3, 0), opxErrH264VlcCode);
-    EXPECT_EQ(v3, -1);
+        std::int64_t unsigned_value, signed_value;
+    } const shorts[] = {{"1", 1, 0, 0},     {"010", 3, 1, 1},    {"011", 3, 2, -1},
+                        {"00100", 5, 3, 2}, {"00101", 5, 4, -2}, {"0001000", 7, 7, 4}};
+    for (const auto& c : shorts)
+        for (int pos : {31, 1, 0})
+            for (int sign : {0, 1})
+                for (bool wide : {false, true})
+                    EXPECT_EQ(run(c.bits, pos, wide, sign * (wide ? 1 : 7)),
+                              std::tuple(opxOk, sign ? c.signed_value : c.unsigned_value, c.used))
+                        << c.bits << " at " << pos;
+    const auto z = [](int n) { return std::string(n, '0'); };
+    const auto o = [](int n) { return std::string(n, '1'); };
+    struct {
+        std::string bits;
+        int pos;
+        bool wide;
+        int sign;
+        OpxResult r;
+        std::int64_t value;
+        int used;
+    } const longs[] = {
+        {z(17) + "1" + o(16) + "1", 31, false, 0, opxOk, 0, 35},
+        {z(17) + "1" + o(16) + "1", 20, false, 0, opxOk, 0, 35},
+        {z(17) + "1" + o(17), 31, true, 0, opxOk, (1 << 18) - 2, 35},
+        {z(17) + "1" + o(17), 20, true, 0, opxOk, (1 << 18) - 2, 35},
+        {z(16) + "1" + z(15) + "1", 31, false, 0, opxOk, 0, 33},
+        {z(31) + "1" + z(31) + "1", 31, true, 1, opxOk, std::int64_t{1} << 30, 63},
+        {z(32) + "1" + o(32), 5, true, 0, opxOk, 0, 65},
+        {z(33) + "1", 5, true, 0, opxErrH264VlcCode, -1, 0},
+        {z(33) + "1", 5, false, 0, opxErrH264VlcCode, -1, 0},
+    };
+    for (const auto& c : longs)
+        EXPECT_EQ(run(c.bits, c.pos, c.wide, c.sign), std::tuple(c.r, c.value, c.used))
+            << c.bits.size() << " bits at " << c.pos << (c.wide ? ", 32-bit form" : "");
 }
 
 // ---- null pointers ------------------------------------------------------------------------------
