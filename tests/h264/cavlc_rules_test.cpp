@@ -175,37 +175,33 @@ TEST(CavlcCorrupt, LevelPrefixOf32Zeros) {
 
 TEST(CavlcLazyTables, NullTableFoundWhenNeeded) {
     Tables& t = tables();
-    {
-        // coeff_token table of the class missing: nothing read.
-        const Opx32s* token[3] = {t.coeff_token[0], nullptr, t.coeff_token[2]};
-        Stream s("1");
-        Luma l;
-        EXPECT_EQ(l.run_with(s, 3, 16, token, t.total_zeros_4x4, t.run_before), opxErrNullPtr);
-        EXPECT_TRUE(l.untouched());
-        // nC 0 does not need it.
-        EXPECT_EQ(l.run_with(s, 0, 16, token, t.total_zeros_4x4, t.run_before), opxOk);
-    }
-    {
-        // total_zeros table of TotalCoeff 2 missing: the cursor stays after the levels.
-        const Opx32s* zeros[16];
-        std::copy(t.total_zeros_4x4, t.total_zeros_4x4 + 16, zeros);
-        zeros[2] = nullptr;
+    const Opx32s* token[3] = {t.coeff_token[0], nullptr, t.coeff_token[2]};
+    const Opx32s *zeros[16], *runs[16];
+    std::copy(t.total_zeros_4x4, t.total_zeros_4x4 + 16, zeros);
+    std::copy(t.run_before, t.run_before + 16, runs);
+    zeros[2] = runs[7] = nullptr;
+    // The coeff_token table of nC 3's class missing: nothing read; total_zeros of TotalCoeff 2:
+    // the cursor stays after the levels; run_before of zerosLeft 7: after total_zeros.
+    struct {
+        int nc;
+        const Opx32s **token, **zeros, **runs;
+        int used, num;
+    } const cases[] = {{3, token, t.total_zeros_4x4, t.run_before, 0, -5},
+                       {0, t.coeff_token, zeros, t.run_before, 5, 2},
+                       {0, t.coeff_token, t.total_zeros_4x4, runs, 9, 2}};
+    for (const auto& c : cases) {
         Stream s(kBadRunBefore, 9);
         Luma l;
-        EXPECT_EQ(l.run_with(s, 0, 16, t.coeff_token, zeros, t.run_before), opxErrNullPtr);
-        EXPECT_EQ(s.consumed(9), 5);
-        EXPECT_EQ(l.num, 2);
+        EXPECT_EQ(l.run_with(s, c.nc, 16, c.token, c.zeros, c.runs), opxErrNullPtr);
+        EXPECT_EQ(s.consumed(9), c.used);
+        EXPECT_EQ(l.num, c.num);
         EXPECT_EQ(l.dst, l.out + 4);
+        if (!c.used) EXPECT_TRUE(l.untouched());
     }
-    {
-        const Opx32s* runs[16];
-        std::copy(t.run_before, t.run_before + 16, runs);
-        runs[7] = nullptr;
-        Stream s(kBadRunBefore, 9);
-        Luma l;
-        EXPECT_EQ(l.run_with(s, 0, 16, t.coeff_token, t.total_zeros_4x4, runs), opxErrNullPtr);
-        EXPECT_EQ(s.consumed(9), 9);
-    }
+    // nC 0 does not need the missing coeff_token table.
+    Stream s("1");
+    Luma l;
+    EXPECT_EQ(l.run_with(s, 0, 16, token, t.total_zeros_4x4, t.run_before), opxOk);
 }
 
 // ---- chroma DC shortcut -------------------------------------------------------------------------
