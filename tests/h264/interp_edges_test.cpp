@@ -22,8 +22,7 @@ using namespace opx::test::interp;
 struct RowRule {
     bool top;
     int out, height;
-    int first_picture_row() const { return out; }              // Top
-    int last_picture_row() const { return height - 1 - out; }  // Bottom
+    int last_picture_row() const { return height - 1 - out; }  // Bottom; Top: row `out`
     int source_of(int r) const {
         if (out <= 0) return r;
         if (top) return r < out ? out : r;

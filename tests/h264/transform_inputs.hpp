@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <vector>
 
 #include "harness/harness.hpp"
 
