@@ -123,25 +123,13 @@ int main(int argc, char** argv) {
         int chroma_format, depth;
     } const pcm_cases[] = {{1, 8}, {1, 10}, {1, 14}, {2, 8}, {2, 9}, {2, 12}, {0, 10}};
     for (const PcmCase& c : pcm_cases) {
-        const std::string out = dir + "/pcm.yuv";
-        h264dec::Options opt;
-        opt.out = out;
-        opt.format = "raw";
         long frames = 0, errors = 0;
-        {
-            h264dec::Decoder d(opt, stderr);
-            const std::vector<uint8_t> units[3] = {
-                high_sps(c.chroma_format, c.depth, c.depth, 1, 1), pps(26),
-                pcm_slice(c.chroma_format, c.depth)};
-            for (const auto& u : units) d.feed_nal(u.data(), u.size());
-            d.flush();
-            d.close_output();
-            frames = d.frames_out();
-            errors = d.errors();
-        }
-        std::vector<uint8_t> got, want;
-        h264dec::read_stream(out.c_str(), got);
-        std::remove(out.c_str());
+        const std::vector<uint8_t> got = h264test::decode_raw(
+            dir + "/pcm.yuv",
+            {high_sps(c.chroma_format, c.depth, c.depth, 1, 1), pps(26),
+             pcm_slice(c.chroma_format, c.depth)},
+            &frames, &errors);
+        std::vector<uint8_t> want;
         auto put = [&](int v) {
             want.push_back(uint8_t(v));
             if (c.depth > 8) want.push_back(uint8_t(v >> 8));
