@@ -2,6 +2,7 @@
 // the cursor restored, nothing outside the block touched), lazy table checks, the chroma DC
 // shortcut, and the null-pointer cases of the family.
 #include <string>
+#include <tuple>
 
 #include "h264/cavlc_writer.hpp"
 #include "harness/harness.hpp"
@@ -96,6 +97,8 @@ TEST(CavlcCorrupt, RejectedWithTheCursorRestored) {
         {"total_zeros 15 in an AC block", "01 0 000000001", 20, 0, 15, nullptr, 1},
         {"invalid run_before", kBadRunBefore, 9, 0, 16, nullptr, 2},
         {"no coeff_token (range form)", std::string(16, '0'), 9, 0, 16, nullptr, kUntouched, true},
+        {"level_prefix of 33 zeros", "000101" + std::string(33, '0') + "1", 3, 0, 16, nullptr,
+         kAnyWrites},
     };
     Tables& t = tables();
     for (const Corrupt& c : cases) {
@@ -154,7 +157,8 @@ TEST(CavlcCorrupt, RangeFormCursor) {
     EXPECT_EQ(r.consumed(), 0);
 }
 
-TEST(CavlcCorrupt, LevelPrefixLongerThan32Zeros) {
+// The longest level_prefix, 32 zeros (33 are in the corrupt streams).
+TEST(CavlcCorrupt, LevelPrefixOf32Zeros) {
     // (1,0) for nC 0 is "000101", then the level_prefix.
     Stream ok("000101" + std::string(32, '0') + "1" + std::string(29, '0') + "1");
     Opx32s out[16], *dst = out;
@@ -165,105 +169,56 @@ TEST(CavlcCorrupt, LevelPrefixLongerThan32Zeros) {
               opxOk);
     // levelCode = (15 << 0) + 0 + 2^29 - 4096 + 15 + 2 = 2^29 - 4064: level 2^28 - 2031.
     EXPECT_EQ(out[0], (1 << 28) - 2031);
-    Stream bad("000101" + std::string(33, '0') + "1" + std::string(40, '0'), 3);
-    dst = out;
-    EXPECT_EQ(opxiDecodeCAVLCCoeffs_H264_1u32s(&bad.p, &bad.pos, &num, &dst, 0, 16, t.coeff_token,
-                                               t.total_zeros_4x4, t.run_before, kZigzag),
-              opxErrH264VlcCode);
-    EXPECT_EQ(bad.p, bad.w.data());
-    EXPECT_EQ(bad.pos, 3);
-    EXPECT_EQ(dst, out);
 }
 
-TEST(CavlcCorrupt, ScanEntriesAreUsedModulo16) {
-    std::int32_t wild[16];
-    for (int i = 0; i < 16; ++i) wild[i] = kZigzag[i] + 16 * (i * 7919 - 40000);
-    Rng rng;
-    for (int rep = 0; rep < 50; ++rep) {
-        Block b = random_block(rng, Kind::k4x4, 0, 0, 15, 100);
-        BitWriter w;
-        write_block(b, w);
-        std::vector<Opx32u> words = w.words(31, 2, rng);
-        Stream s("");
-        s.w = words;
-        s.p = s.w.data();
-        Luma a, c;
-        Stream s2 = s;
-        s2.p = s2.w.data();
-        EXPECT_EQ(a.run(s, 0, 16, kZigzag), opxOk);
-        EXPECT_EQ(c.run(s2, 0, 16, wild), opxOk);
-        EXPECT_TRUE(regions_equal(a.out, 0, c.out, 0, 24, 1));
-    }
-}
-
-// ---- tables checked when needed
-// -------------------------------------------------------------------
+// ---- tables checked when needed -----------------------------------------------------------------
 
 TEST(CavlcLazyTables, NullTableFoundWhenNeeded) {
     Tables& t = tables();
-    {
-        // coeff_token table of the class missing: nothing read.
-        const Opx32s* token[3] = {t.coeff_token[0], nullptr, t.coeff_token[2]};
-        Stream s("1");
-        Luma l;
-        EXPECT_EQ(l.run_with(s, 3, 16, token, t.total_zeros_4x4, t.run_before), opxErrNullPtr);
-        EXPECT_TRUE(l.untouched());
-        // nC 0 does not need it.
-        EXPECT_EQ(l.run_with(s, 0, 16, token, t.total_zeros_4x4, t.run_before), opxOk);
-    }
-    {
-        // total_zeros table of TotalCoeff 2 missing: the cursor stays after the levels.
-        const Opx32s* zeros[16];
-        std::copy(t.total_zeros_4x4, t.total_zeros_4x4 + 16, zeros);
-        zeros[2] = nullptr;
+    const Opx32s* token[3] = {t.coeff_token[0], nullptr, t.coeff_token[2]};
+    const Opx32s *zeros[16], *runs[16];
+    std::copy(t.total_zeros_4x4, t.total_zeros_4x4 + 16, zeros);
+    std::copy(t.run_before, t.run_before + 16, runs);
+    zeros[2] = runs[7] = nullptr;
+    // The coeff_token table of nC 3's class missing: nothing read; total_zeros of TotalCoeff 2:
+    // the cursor stays after the levels; run_before of zerosLeft 7: after total_zeros.
+    struct {
+        int nc;
+        const Opx32s **token, **zeros, **runs;
+        int used, num;
+    } const cases[] = {{3, token, t.total_zeros_4x4, t.run_before, 0, -5},
+                       {0, t.coeff_token, zeros, t.run_before, 5, 2},
+                       {0, t.coeff_token, t.total_zeros_4x4, runs, 9, 2}};
+    for (const auto& c : cases) {
         Stream s(kBadRunBefore, 9);
         Luma l;
-        EXPECT_EQ(l.run_with(s, 0, 16, t.coeff_token, zeros, t.run_before), opxErrNullPtr);
-        EXPECT_EQ(s.consumed(9), 5);
-        EXPECT_EQ(l.num, 2);
+        EXPECT_EQ(l.run_with(s, c.nc, 16, c.token, c.zeros, c.runs), opxErrNullPtr);
+        EXPECT_EQ(s.consumed(9), c.used);
+        EXPECT_EQ(l.num, c.num);
         EXPECT_EQ(l.dst, l.out + 4);
+        if (!c.used) EXPECT_TRUE(l.untouched());
     }
-    {
-        const Opx32s* runs[16];
-        std::copy(t.run_before, t.run_before + 16, runs);
-        runs[7] = nullptr;
-        Stream s(kBadRunBefore, 9);
-        Luma l;
-        EXPECT_EQ(l.run_with(s, 0, 16, t.coeff_token, t.total_zeros_4x4, runs), opxErrNullPtr);
-        EXPECT_EQ(s.consumed(9), 9);
-    }
+    // nC 0 does not need the missing coeff_token table.
+    Stream s("1");
+    Luma l;
+    EXPECT_EQ(l.run_with(s, 0, 16, token, t.total_zeros_4x4, t.run_before), opxOk);
 }
 
-// ---- chroma DC shortcut
-// ---------------------------------------------------------------------------
+// ---- chroma DC shortcut -------------------------------------------------------------------------
 
+// The common codes decode without tables (their values are in the round trips): one -1 at
+// index 3 across a word boundary, and no coefficient.
 TEST(CavlcChromaDcShortcut, CommonCodesWithoutTables) {
-    struct Case {
-        const char* bits;
-        int used, num, index, value;
-    } cases[] = {{"10 100", 3, 1, 0, 1},  {"11 111", 3, 1, 0, -1}, {"10 010", 4, 1, 1, 1},
-                 {"11 011", 4, 1, 1, -1}, {"10 001", 5, 1, 2, 1},  {"11 000", 5, 1, 3, -1},
-                 {"01 111", 2, 0, -1, 0}, {"01 000", 2, 0, -1, 0}};
-    for (const Case& c : cases) {
-        for (int pos : {31, 2, 0}) {
-            SCOPED_TRACE(std::string(c.bits) + " at " + std::to_string(pos));
-            Stream s(c.bits, pos);
-            Opx16s out[8] = {9, 9, 9, 9, 9, 9, 9, 9}, *dst = out, num = -5;
-            // No tables at all: the shortcut does not need them.
-            EXPECT_EQ(opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(&s.p, &s.pos, &num, &dst, nullptr,
-                                                               nullptr, nullptr),
-                      opxOk);
-            EXPECT_EQ(s.consumed(pos), c.used);
-            EXPECT_EQ(num, c.num);
-            if (c.num) {
-                EXPECT_EQ(dst, out + 4);
-                for (int i = 0; i < 4; ++i) EXPECT_EQ(out[i], i == c.index ? c.value : 0);
-                EXPECT_EQ(out[4], 9);
-            } else {
-                EXPECT_EQ(dst, out);
-                EXPECT_EQ(out[0], 9);
-            }
-        }
+    for (const auto& [bits, used, num] : {std::tuple{"11 000", 5, 1}, std::tuple{"01 111", 2, 0}}) {
+        Stream s(bits, 2);
+        Opx16s out[8] = {9, 9, 9, 9, 9, 9, 9, 9}, *dst = out, n = -5;
+        EXPECT_EQ(opxiDecodeCAVLCChromaDcCoeffs_H264_1u16s(&s.p, &s.pos, &n, &dst, nullptr,
+                                                           nullptr, nullptr),
+                  opxOk);
+        EXPECT_EQ(s.consumed(2), used);
+        EXPECT_EQ(n, num);
+        EXPECT_EQ(dst - out, 4 * num);
+        EXPECT_EQ(out[3], num ? -1 : 9);
     }
     // The general path needs the tables and the coefficient pointer.
     Stream s("001");
@@ -281,77 +236,62 @@ TEST(CavlcChromaDcShortcut, CommonCodesWithoutTables) {
     EXPECT_EQ(s1.consumed(), 0);
 }
 
-// ---- Exp-Golomb
-// -----------------------------------------------------------------------------------
+// ---- Exp-Golomb ---------------------------------------------------------------------------------
 
-TEST(ExpGolomb, ShortCodes) {
-    struct Case {
+// Result, value (-1: left as it was) and bits used, in the 16- and 32-bit forms (signed: any
+// nonzero flag of the 16-bit form). Long codes: 17 zeros are passed over by the 16-bit form (35
+// bits, value 0), also with the suffix in the word of the terminating one, and decoded by the
+// 32-bit form; 16 zeros still decode in the 16-bit form (the low 16 bits of 2^16 - 1 + s); 31 in
+// the 32-bit form, signed; 32 zeros are passed over, 33 are an invalid code (cursor as on entry).
+TEST(ExpGolomb, ShortAndLongCodes) {
+    const auto run = [](const std::string& bits, int pos, bool wide, int sign) {
+        Stream s(bits, pos);
+        Opx16s v16 = -1;
+        Opx32s v32 = -1;
+        const OpxResult r = wide ? opxiDecodeExpGolombOne_H264_1u32s(&s.p, &s.pos, &v32, sign)
+                                 : opxiDecodeExpGolombOne_H264_1u16s(&s.p, &s.pos, &v16, sign);
+        return std::tuple{r, wide ? std::int64_t{v32} : std::int64_t{v16}, s.consumed(pos)};
+    };
+    struct {
         const char* bits;
         int used;
-        int unsigned_value, signed_value;
-    } cases[] = {{"1", 1, 0, 0},     {"010", 3, 1, 1},    {"011", 3, 2, -1},
-                 {"00100", 5, 3, 2}, {"00101", 5, 4, -2}, {"0001000", 7, 7, 4}};
-    for (const Case& c : cases) {
-        for (int pos : {31, 1, 0}) {
-            for (int sign : {0, 1}) {
-                Stream s(c.bits, pos);
-                Opx16s v = -99;
-                EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u16s(&s.p, &s.pos, &v, sign ? 7 : 0), opxOk);
-                EXPECT_EQ(v, sign ? c.signed_value : c.unsigned_value) << c.bits;
-                EXPECT_EQ(s.consumed(pos), c.used);
-                Stream s2(c.bits, pos);
-                Opx32s v2 = -99;
-                EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u32s(&s2.p, &s2.pos, &v2, sign), opxOk);
-                EXPECT_EQ(v2, sign ? c.signed_value : c.unsigned_value) << c.bits;
-            }
-        }
-    }
+        std::int64_t unsigned_value, signed_value;
+    } const shorts[] = {{"1", 1, 0, 0},     {"010", 3, 1, 1},    {"011", 3, 2, -1},
+                        {"00100", 5, 3, 2}, {"00101", 5, 4, -2}, {"0001000", 7, 7, 4}};
+    for (const auto& c : shorts)
+        for (int pos : {31, 1, 0})
+            for (int sign : {0, 1})
+                for (bool wide : {false, true})
+                    EXPECT_EQ(run(c.bits, pos, wide, sign * (wide ? 1 : 7)),
+                              std::tuple(opxOk, sign ? c.signed_value : c.unsigned_value, c.used))
+                        << c.bits << " at " << pos;
+    const auto z = [](int n) { return std::string(n, '0'); };
+    const auto o = [](int n) { return std::string(n, '1'); };
+    struct {
+        std::string bits;
+        int pos;
+        bool wide;
+        int sign;
+        OpxResult r;
+        std::int64_t value;
+        int used;
+    } const longs[] = {
+        {z(17) + "1" + o(16) + "1", 31, false, 0, opxOk, 0, 35},
+        {z(17) + "1" + o(16) + "1", 20, false, 0, opxOk, 0, 35},
+        {z(17) + "1" + o(17), 31, true, 0, opxOk, (1 << 18) - 2, 35},
+        {z(17) + "1" + o(17), 20, true, 0, opxOk, (1 << 18) - 2, 35},
+        {z(16) + "1" + z(15) + "1", 31, false, 0, opxOk, 0, 33},
+        {z(31) + "1" + z(31) + "1", 31, true, 1, opxOk, std::int64_t{1} << 30, 63},
+        {z(32) + "1" + o(32), 5, true, 0, opxOk, 0, 65},
+        {z(33) + "1", 5, true, 0, opxErrH264VlcCode, -1, 0},
+        {z(33) + "1", 5, false, 0, opxErrH264VlcCode, -1, 0},
+    };
+    for (const auto& c : longs)
+        EXPECT_EQ(run(c.bits, c.pos, c.wide, c.sign), std::tuple(c.r, c.value, c.used))
+            << c.bits.size() << " bits at " << c.pos << (c.wide ? ", 32-bit form" : "");
 }
 
-TEST(ExpGolomb, LongCodes) {
-    // 17 zeros: the 16-bit form passes the code over (35 bits) and gives 0, also when the suffix
-    // sits in the word of the terminating one.
-    for (int pos : {31, 20}) {
-        Stream s(std::string(17, '0') + "1" + std::string(16, '1') + "1", pos);
-        Opx16s v = -1;
-        EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u16s(&s.p, &s.pos, &v, 0), opxOk);
-        EXPECT_EQ(v, 0);
-        EXPECT_EQ(s.consumed(pos), 35);
-        // The 32-bit form decodes it: 2^17 - 1 + (2^17 - 1).
-        Stream s2(std::string(17, '0') + "1" + std::string(17, '1'), pos);
-        Opx32s v2 = -1;
-        EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u32s(&s2.p, &s2.pos, &v2, 0), opxOk);
-        EXPECT_EQ(v2, (1 << 18) - 2);
-    }
-    // 16 zeros still decode in the 16-bit form (low 16 bits of 2^16 - 1 + s).
-    Stream s16(std::string(16, '0') + "1" + std::string(15, '0') + "1");
-    Opx16s v16;
-    EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u16s(&s16.p, &s16.pos, &v16, 0), opxOk);
-    EXPECT_EQ(v16, static_cast<Opx16s>(65536));
-    // 31 zeros in the 32-bit form, signed.
-    Stream s31(std::string(31, '0') + "1" + std::string(31, '0') + "1");
-    Opx32s v31;
-    EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u32s(&s31.p, &s31.pos, &v31, 1), opxOk);
-    EXPECT_EQ(v31, static_cast<Opx32s>(std::int64_t{1} << 30));  // codeNum 2^31: k odd... even
-    EXPECT_EQ(s31.consumed(), 63);
-    // 32 zeros: passed over; 33: an invalid code, cursor as on entry.
-    Stream s32(std::string(32, '0') + "1" + std::string(32, '1'), 5);
-    Opx32s v = -1;
-    EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u32s(&s32.p, &s32.pos, &v, 0), opxOk);
-    EXPECT_EQ(v, 0);
-    EXPECT_EQ(s32.consumed(5), 65);
-    Stream s33(std::string(33, '0') + "1", 5);
-    v = -1;
-    EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u32s(&s33.p, &s33.pos, &v, 0), opxErrH264VlcCode);
-    EXPECT_EQ(v, -1);
-    EXPECT_EQ(s33.consumed(5), 0);
-    Opx16s v3 = -1;
-    EXPECT_EQ(opxiDecodeExpGolombOne_H264_1u16s(&s33.p, &s33.pos, &v3, 0), opxErrH264VlcCode);
-    EXPECT_EQ(v3, -1);
-}
-
-// ---- null pointers
-// ----------------------------------------------------------------------------------
+// ---- null pointers ------------------------------------------------------------------------------
 
 // Streams of zero bits take the general paths, so every checked pointer is needed.
 Opx32u g_zeros[8] = {};

@@ -63,6 +63,16 @@ struct Block {
     std::int32_t scan_levels[16] = {};  // levels by scan position (chroma DC: decoding order)
 };
 
+// The residual syntax elements of a block (clause 7.3.5.3.2): the levels in decoding order
+// (the trailing ones first), the sign bits of the trailing ones (the first met in bit
+// TrailingOnes - 1), total_zeros and run_before of every level but the last.
+struct Syntax {
+    int tc = 0, t1 = 0, signs = 0, total_zeros = 0, first = 0, capacity = 0;
+    std::vector<std::int32_t> levels;
+    std::vector<int> runs;
+};
+Syntax syntax_of(const Block& blk);
+
 // Writes the residual of `blk`; returns TotalCoeff.
 int write_block(const Block& blk, BitWriter& w);
 
@@ -194,18 +204,26 @@ inline void put_level(BitWriter& w, std::int64_t level_code, int suffix_length) 
 
 }  // namespace detail
 
-inline int write_block(const Block& b, BitWriter& w) {
-    // Levels in decoding order (highest scan position first) and their positions.
-    std::vector<std::int32_t> level;
+inline Syntax syntax_of(const Block& b) {
+    Syntax x;
     std::vector<int> pos;
-    const int first = b.kind == Kind::kDc2x2 || b.kind == Kind::kDc2x4 ? 0 : b.start;
+    x.first = b.kind == Kind::kDc2x2 || b.kind == Kind::kDc2x4 ? 0 : b.start;
     const int last = b.kind == Kind::kDc2x2 ? 3 : b.kind == Kind::kDc2x4 ? 7 : b.end;
-    for (int p = last; p >= first; --p)
-        if (b.scan_levels[p]) level.push_back(b.scan_levels[p]), pos.push_back(p);
-    const int tc = static_cast<int>(level.size());
-    int t1 = 0;
-    while (t1 < tc && t1 < 3 && std::abs(level[t1]) == 1) ++t1;
-    const int capacity = last - first + 1;
+    for (int p = last; p >= x.first; --p)
+        if (b.scan_levels[p]) x.levels.push_back(b.scan_levels[p]), pos.push_back(p);
+    x.tc = static_cast<int>(x.levels.size());
+    while (x.t1 < x.tc && x.t1 < 3 && std::abs(x.levels[x.t1]) == 1)
+        x.signs = x.signs << 1 | (x.levels[x.t1++] < 0);
+    x.capacity = last - x.first + 1;
+    x.total_zeros = x.tc ? pos[0] - x.first + 1 - x.tc : 0;
+    for (int i = 0; i + 1 < x.tc; ++i) x.runs.push_back(pos[i] - pos[i + 1] - 1);
+    return x;
+}
+
+inline int write_block(const Block& b, BitWriter& w) {
+    const Syntax x = syntax_of(b);
+    const std::vector<std::int32_t>& level = x.levels;
+    const int tc = x.tc, t1 = x.t1, capacity = x.capacity;
 
     // coeff_token. The range form remaps: write the pair whose rank in the class order is the
     // rank of (tc, t1) among the pairs allowed for `capacity` coefficients (nC >= 8 uses the
@@ -243,7 +261,7 @@ inline int write_block(const Block& b, BitWriter& w) {
             ++suffix_length;
     }
 
-    const int total_zeros = pos[0] - first + 1 - tc;
+    const int total_zeros = x.total_zeros;
     if (tc < capacity) {
         const std::int32_t* list;
         if (b.kind == Kind::kDc2x2) {
@@ -265,7 +283,7 @@ inline int write_block(const Block& b, BitWriter& w) {
     }
     int zeros_left = total_zeros;
     for (int i = 0; i + 1 < tc && zeros_left > 0; ++i) {
-        const int run = pos[i] - pos[i + 1] - 1;
+        const int run = x.runs[i];
         detail::put_value(w, cavlc_run_before_lists[std::min(zeros_left, 7)], run);
         zeros_left -= run;
     }
@@ -288,27 +306,11 @@ inline Block random_block(Rng& rng, Kind kind, int nc, int start, int end, std::
     for (int i = 0; i < tc; ++i) {
         const int j = static_cast<int>(rng.uniform(i, capacity - 1));
         std::swap(all[i], all[j]);
-        std::int32_t mag;
-        switch (rng.uniform(0, 7)) {
-            case 0:
-            case 1:
-            case 2:
-                mag = 1;
-                break;
-            case 3:
-            case 4:
-                mag = static_cast<std::int32_t>(rng.uniform(2, 4));
-                break;
-            case 5:
-                mag = static_cast<std::int32_t>(rng.uniform(5, 40));
-                break;
-            case 6:
-                mag = static_cast<std::int32_t>(rng.uniform(41, 3000));
-                break;
-            default:
-                mag = static_cast<std::int32_t>(rng.uniform(1, max_level));
-                break;
-        }
+        // Magnitude 1 three times in eight, 2..4 twice, then 5..40, 41..3000, 1..max_level.
+        const std::int32_t lo[8] = {1, 1, 1, 2, 2, 5, 41, 1};
+        const std::int32_t hi[8] = {1, 1, 1, 4, 4, 40, 3000, max_level};
+        const int r = static_cast<int>(rng.uniform(0, 7));
+        const auto mag = static_cast<std::int32_t>(rng.uniform(lo[r], hi[r]));
         b.scan_levels[all[i]] = rng.coin() ? -mag : mag;
     }
     return b;

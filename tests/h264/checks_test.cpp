@@ -220,13 +220,72 @@ TEST(H264Checks, InverseTransforms) {
         OPX_ARG(opxErrNullPtr, opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(
                                    s.u16(0), 8, nullptr, nullptr, s.u16(1), 8, 99, 1, 8, nullptr)),
     };
-    for (int bd : {8, 15, 16, 0, -3}) {
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(
-                                                     s.u16(0), 8, s.s32(1), nullptr, s.u16(0), 8,
-                                                     20, 1, bd, nullptr)));
-        rows.push_back(OPX_ARG(opxErrOutOfRange, opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(
-                                                     s.u16(0), 16, s.s32(1), s.u16(0), 16, bd)));
+    for (int bd : {8, 15, 16, 0, -3, 9, 14}) {
+        const OpxResult want = bd == 9 || bd == 14 ? opxOk : opxErrOutOfRange;
+        rows.push_back(OPX_ARG(want, opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(
+                                         s.u16(0), 8, s.s32(1), nullptr, s.u16(0), 8, 20, 1, bd,
+                                         nullptr)));
+        rows.push_back(OPX_ARG(want, opxiTransformInvAddPredLuma8x8_H264_32s16u_C1R(
+                                         s.u16(0), 16, s.s32(1), s.u16(0), 16, bd)));
     }
+    // The qp limits [lo, hi] of every function: refused just and far past them, accepted at them
+    // (the row's line field holds the qp).
+    const auto qp_limits = [&rows](const char* name, int lo, int hi, OpxResult code,
+                                   OpxResult (*f)(Scratch&, int)) {
+        for (int q : {lo - 1000, lo - 1, lo, hi, hi + 1, hi + 1000})
+            rows.push_back({name, q, q < lo || q > hi ? code : opxOk,
+                            [f, q](Scratch& s) { return f(s, q); }});
+    };
+    using S = Scratch&;
+    const auto oor = opxErrOutOfRange;
+    qp_limits("LumaDC", 0, 51, oor,
+              [](S s, int q) { return opxiTransformDequantLumaDC_H264_16s_C1I(s.s16(0), q); });
+    qp_limits("ChromaDC", 0, 51, oor,
+              [](S s, int q) { return opxiTransformDequantChromaDC_H264_16s_C1I(s.s16(0), q); });
+    qp_limits("AddPred4x4 16s", 0, 51, oor, [](S s, int q) {
+        return opxiTransformQuantInvAddPred4x4_H264_16s_C1IR(s.u8(0), 4, s.s16(1), nullptr,
+                                                             s.u8(0), 4, q, 1, nullptr);
+    });
+    qp_limits("AddPred4x4 32s", 0, 87, oor, [](S s, int q) {
+        return opxiTransformQuantInvAddPred4x4_H264_32s_C1IR(s.u16(0), 8, s.s32(1), nullptr,
+                                                             s.u16(0), 8, q, 1, 10, nullptr);
+    });
+    qp_limits("ChromaDC2x2 16s", 0, 39, oor, [](S s, int q) {
+        return opxiTransformQuantInvChromaDC2x2_H264_16s_C1I(s.s16(0), q, nullptr);
+    });
+    qp_limits("ChromaDC2x2 32s", 0, 75, oor, [](S s, int q) {
+        return opxiTransformQuantInvChromaDC2x2_H264_32s_C1I(s.s32(0), q, nullptr);
+    });
+    qp_limits("ChromaDC2x4 16s", 0, 39, oor, [](S s, int q) {
+        return opxiTransformQuantInvChromaDC2x4_H264_16s_C1I(s.s16(0), q, nullptr);
+    });
+    qp_limits("ChromaDC2x4 32s", 0, 75, oor, [](S s, int q) {
+        return opxiTransformQuantInvChromaDC2x4_H264_32s_C1I(s.s32(0), q, nullptr);
+    });
+    qp_limits("LumaDC4x4 16s", 0, 51, oor, [](S s, int q) {
+        return opxiTransformQuantInvLumaDC4x4_H264_16s_C1I(s.s16(0), q, nullptr);
+    });
+    qp_limits("LumaDC4x4 32s", 0, 87, oor, [](S s, int q) {
+        return opxiTransformQuantInvLumaDC4x4_H264_32s_C1I(s.s32(0), q, nullptr);
+    });
+    qp_limits("SISP qp", 0, 51, oor, [](S s, int q) {
+        return opxiDequantTransformResidual_SISP_H264_16s_C1I(s.s16(0), s.s16(1), nullptr, 1, q,
+                                                              20, 0);
+    });
+    qp_limits("SISP qs", 0, 51, oor, [](S s, int q) {
+        return opxiDequantTransformResidual_SISP_H264_16s_C1I(s.s16(0), s.s16(1), nullptr, 1, 20,
+                                                              q, 1);
+    });
+    qp_limits("ChromaDC SISP qp", 0, 51, oor, [](S s, int q) {
+        return opxiTransformDequantChromaDC_SISP_H264_16s_C1I(s.s16(0), s.s16(1), q, 20, 1);
+    });
+    qp_limits("ChromaDC SISP qs", 0, 51, oor, [](S s, int q) {
+        return opxiTransformDequantChromaDC_SISP_H264_16s_C1I(s.s16(0), s.s16(1), 20, q, 0);
+    });
+    qp_limits("QuantLuma8x8Inv 16s", 0, 8, opxErrQp,
+              [](S s, int q) { return opxiQuantLuma8x8Inv_H264_16s_C1I(s.s16(0), q, s.s16(1)); });
+    qp_limits("QuantInvLuma8x8 32s", 0, 14, opxErrQp,
+              [](S s, int q) { return opxiQuantInvLuma8x8_H264_32s_C1I(s.s32(0), q, s.s16(1)); });
     expect_arg_cases(rows);
 }
 

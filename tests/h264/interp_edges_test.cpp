@@ -15,16 +15,14 @@ namespace {
 using namespace opx::h264;
 using namespace opx::test::interp;
 
-// ---- Top and Bottom
-// -------------------------------------------------------------------------------
+// ---- Top and Bottom -----------------------------------------------------------------------------
 
 // Rows of the block support that a Top (Bottom) call may read, and the picture row that stands
 // for each support row.
 struct RowRule {
     bool top;
     int out, height;
-    int first_picture_row() const { return out; }              // Top
-    int last_picture_row() const { return height - 1 - out; }  // Bottom
+    int last_picture_row() const { return height - 1 - out; }  // Bottom; Top: row `out`
     int source_of(int r) const {
         if (out <= 0) return r;
         if (top) return r < out ? out : r;
@@ -71,6 +69,23 @@ void check_rows(const Support& s, const RowRule& rule, int w, int h, int max, Rn
     ASSERT_TRUE(b.canaries_intact());
 }
 
+// The portable plain kernel for a w x h block at fraction (fx, fy): luma in quarter samples,
+// chroma in eighth samples.
+template <class T>
+void ref_plain(bool luma, int w, int h, int fx, int fy, int max, const T* s, std::ptrdiff_t ss,
+               T* d, std::ptrdiff_t ds) {
+    if constexpr (sizeof(T) == 1) {
+        if (luma)
+            ref::kInterp.luma8[luma8_index(w, fx, fy)](s, ss, d, ds, h);
+        else
+            ref::kInterp.chroma8[chroma8_index(w, fx, fy)](s, ss, d, ds, h, chroma_frac(fx, fy));
+    } else if (luma) {
+        ref::kInterp.luma16[4 * fy + fx](s, ss, d, ds, w, h, max);
+    } else {
+        ref::kInterp.chroma16[chroma16_index(fx, fy)](s, ss, d, ds, w, h, fx, fy);
+    }
+}
+
 std::vector<int> out_pixel_cases(int h) {
     return {-3, 0, 1, 2, h - 1, h, h + 3, h + 40};
 }
@@ -108,17 +123,7 @@ void check_edge_rows(bool luma, int w, int h, int dx, int dy, bool top, int out,
             }
         },
         [&](const T* src, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds) {
-            if constexpr (sizeof(T) == 1) {
-                if (luma)
-                    ref::kInterp.luma8[luma8_index(w, dx, dy)](src, ss, d, ds, h);
-                else
-                    ref::kInterp.chroma8[chroma8_index(w, dx, dy)](src, ss, d, ds, h,
-                                                                   chroma_frac(dx, dy));
-            } else if (luma) {
-                ref::kInterp.luma16[4 * dy + dx](src, ss, d, ds, w, h, max);
-            } else {
-                ref::kInterp.chroma16[chroma16_index(dx, dy)](src, ss, d, ds, w, h, dx, dy);
-            }
+            ref_plain(luma, w, h, dx, dy, max, src, ss, d, ds);
         });
 }
 
@@ -147,8 +152,7 @@ TEST(InterpEdges, ChromaTopAndBottomReplaceRowsOutsideThePicture) {
                     }
 }
 
-// ---- Block functions
-// ------------------------------------------------------------------------------
+// ---- Block functions ----------------------------------------------------------------------------
 
 // A picture of fw x fh samples of `channels` interleaved elements T, in memory that ends (or
 // starts) at an unreadable page, with the tightest step.
@@ -268,19 +272,7 @@ void check_block(BlockForm form, int w, int h, Rng& rng) {
                          << h << " pos " << pos.x << "," << pos.y << " mv " << mv.x << "," << mv.y);
             Plane<T> e0(w, h, 8), e1(w, h, 8), a0(w * (c2c2 ? 2 : 1), h, 8), a1(w, h, 8);
             auto kernel = [&](const T* s, std::ptrdiff_t ss, T* d, std::ptrdiff_t ds, int fx,
-                              int fy) {
-                if constexpr (sizeof(T) == 1) {
-                    if (luma)
-                        ref::kInterp.luma8[luma8_index(w, fx, fy)](s, ss, d, ds, h);
-                    else
-                        ref::kInterp.chroma8[chroma8_index(w, fx, fy)](s, ss, d, ds, h,
-                                                                       chroma_frac(fx, fy));
-                } else if (luma) {
-                    ref::kInterp.luma16[fy * 4 + fx](s, ss, d, ds, w, h, max);
-                } else {
-                    ref::kInterp.chroma16[chroma16_index(fx, fy)](s, ss, d, ds, w, h, fx, fy);
-                }
-            };
+                              int fy) { ref_plain(luma, w, h, fx, fy, max, s, ss, d, ds); };
             expect_block(p0, luma, w, h, pos, mv, e0, 0, kernel);
             if (!luma)
                 expect_block(interleaved ? p0 : p1, false, w, h, pos, mv, e1, interleaved ? 1 : 0,

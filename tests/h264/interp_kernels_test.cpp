@@ -146,12 +146,6 @@ TEST(InterpKernels, Chroma8PlanarInterleavedAndSplitMatchPortableAndReadOnlyThei
                                                    uv1.step(), h, chroma_frac(dx, dy));
                     ASSERT_TRUE(planes_equal(uv0, uv1));
                     ASSERT_TRUE(uv1.canaries_intact());
-                    // The split kernel agrees with the interleaved one.
-                    for (int y = 0; y < h; ++y)
-                        for (int x = 0; x < w; ++x) {
-                            ASSERT_EQ(uv0.at(x, y), c.at(2 * x, y));
-                            ASSERT_EQ(uv0.at(x, y + h), c.at(2 * x + 1, y));
-                        }
                 }
             }
         }

@@ -35,8 +35,7 @@ TEST(InterpRules, SixteenBitHalfSamplesClampToTheBitDepth) {
     }
 }
 
-// ---- averaging
-// ------------------------------------------------------------------------------------
+// ---- averaging ----------------------------------------------------------------------------------
 
 TEST(InterpRules, AveragingCodesAndRounding) {
     Opx8u a[16 * 16], b[16 * 16], d[16 * 16];
@@ -59,8 +58,7 @@ TEST(InterpRules, AveragingCodesAndRounding) {
     EXPECT_EQ(d[7], 7);
 }
 
-// ---- plane expansion
-// ------------------------------------------------------------------------------
+// ---- plane expansion ----------------------------------------------------------------------------
 
 // Expected padding, sample by sample: the plane value at (x, y) outside the picture is that of
 // the nearest picture sample of the same parity (field modes) or of any row (frame).
@@ -107,8 +105,7 @@ TEST(InterpRules, ExpandPlaneFrameAndFields) {
 
 }  // namespace
 
-// ---- null-pointer cases
-// -----------------------------------------------------------------------------
+// ---- null-pointer cases -------------------------------------------------------------------------
 
 namespace {
 constexpr OpxRoiSize kRoi16 = {16, 16}, kRoi8 = {8, 8};

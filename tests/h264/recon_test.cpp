@@ -101,39 +101,25 @@ TEST(H264ReconDcOnly, ResidualIsDcPlus32ShiftedBySixAtEveryRoundingEdge) {
             << "DC " << d << " not reached";
 }
 
-// Stream consumption of the inter and 16×16 functions: 16 (or 64) levels per coded block, the
-// 16×16 DC array first; levels beyond are neither read as work space nor written.
+// Stream consumption of the flat inter and 16×16 functions (the others are held to their
+// high-bit-depth twins): 16 levels per coded block, the 16×16 DC array first; levels beyond are
+// neither read as work space nor written.
 TEST(H264ReconLuma, CodedBlocksConsumeTheStreamInOrder) {
     Rng rng;
     for (int it = 0; it < 30; ++it) {
         const std::uint32_t cbp = rng.next();
         const int qp = static_cast<int>(rng.uniform(0, 51));
-        Opx16s ls[64];
-        for (auto& v : ls) v = 16;
         Picture pic = random_picture(rng);
         auto s = random_stream(rng, 17, 64);
         const auto orig = s;
         Opx16s* p = s.data();
-        std::ptrdiff_t used;
-        switch (it % 3) {
-            case 0:
-                ASSERT_EQ(opxiReconstructLumaInterMB_H264_16s8u_C1R(&p, pic.mb(), kStep, cbp, qp),
-                          opxOk);
-                used = 16 * __builtin_popcount(cbp & 0x1FFFE);
-                break;
-            case 1:
-                ASSERT_EQ(opxiReconstructLumaInter8x8MB_H264_16s8u_C1R(&p, pic.mb(), kStep, cbp, qp,
-                                                                       ls, 0),
-                          opxOk);
-                used = 64 * __builtin_popcount(cbp & 0xF);
-                break;
-            default:
-                ASSERT_EQ(opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(&p, pic.mb(), kStep, 2,
+        const bool inter = it % 2;
+        ASSERT_EQ(inter ? opxiReconstructLumaInterMB_H264_16s8u_C1R(&p, pic.mb(), kStep, cbp, qp)
+                        : opxiReconstructLumaIntra16x16MB_H264_16s8u_C1R(&p, pic.mb(), kStep, 2,
                                                                          cbp, qp, 0),
-                          opxOk);
-                used = 16 * __builtin_popcount(cbp & 0x1FFFF);
-        }
-        EXPECT_EQ(p - s.data(), used) << "case " << it % 3 << " cbp " << cbp;
+                  opxOk);
+        const std::ptrdiff_t used = 16 * __builtin_popcount(cbp & (inter ? 0x1FFFE : 0x1FFFF));
+        EXPECT_EQ(p - s.data(), used) << "inter " << inter << " cbp " << cbp;
         EXPECT_TRUE(std::equal(s.begin() + used, s.end(), orig.begin() + used));
     }
 }
@@ -207,28 +193,6 @@ TEST(H264ReconChroma, InterleavedMatchesPlanarAndConsumesInOrder) {
         EXPECT_EQ(p2 - s2.data(), used);
         EXPECT_TRUE(interleave(pic) == uv) << "interleaved differs from planar";
     }
-}
-
-TEST(H264ReconChroma, HalvesTakeEachHalfsAvailability) {
-    Rng rng;
-    for (int top = 0; top < 2; ++top)
-        for (int bottom = 0; bottom < 2; ++bottom) {
-            ChromaPics pic{random_picture(rng), random_picture(rng)};
-            ChromaPics want = pic;
-            const int et = top ? 1 : 0, eb = bottom ? 1 : 0;  // left macroblock unavailable
-            // DC of each half with its own left availability.
-            for (Opx8u* pl : {want.u.mb(), want.v.mb()}) {
-                const int slot = (mb_avail(et) & 3) | (mb_avail(eb) & 3) << 2;
-                ref::kIntra.chroma_dc[slot](pl, kStep);
-            }
-            Opx16s coeffs[4] = {};
-            Opx16s* p = coeffs;
-            EXPECT_EQ(opxiReconstructChromaIntraHalfsMB_H264_16s8u_P2R(
-                          &p, pic.u.mb(), pic.v.mb(), kStep, 0, 0, 20, Opx8u(et), Opx8u(eb)),
-                      opxOk);
-            EXPECT_TRUE(same(want.u, pic.u));
-            EXPECT_TRUE(same(want.v, pic.v));
-        }
 }
 
 // The 8×4 pair kernel against two portable per-block calls, on random levels and on levels that

@@ -1,10 +1,14 @@
 // A bit writer for NAL units made by hand in the decoder's tests: u(n), ue(v), se(v), and the
-// unit with emulation prevention bytes inserted as the decoder is fed it; and the parameter sets
-// those tests share.
+// unit with emulation prevention bytes inserted as the decoder is fed it; the parameter sets
+// those tests share, and their decoding to raw pictures.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
 #include <vector>
+
+#include "decoder.hpp"
 
 namespace h264test {
 
@@ -103,6 +107,28 @@ inline std::vector<uint8_t> pps(int pic_init_qp) {
     w.u(1, 0);  // redundant_pic_cnt_present_flag
     w.u(1, 1);  // rbsp_stop_one_bit
     return w.bytes;
+}
+
+// The raw pictures (each picture's planes in turn) the decoder makes of `units`, through the
+// file `path`; its frame and error counts in *frames and *errors.
+inline std::vector<uint8_t> decode_raw(const std::string& path,
+                                       const std::vector<std::vector<uint8_t>>& units,
+                                       long* frames, long* errors) {
+    h264dec::Options opt;
+    opt.out = path;
+    opt.format = "raw";
+    {
+        h264dec::Decoder d(opt, stderr);
+        for (const auto& u : units) d.feed_nal(u.data(), u.size());
+        d.flush();
+        d.close_output();
+        *frames = d.frames_out();
+        *errors = d.errors();
+    }
+    std::vector<uint8_t> got;
+    h264dec::read_stream(opt.out.c_str(), got);
+    std::remove(opt.out.c_str());
+    return got;
 }
 
 }  // namespace h264test

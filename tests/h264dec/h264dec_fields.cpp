@@ -159,23 +159,11 @@ int main(int argc, char** argv) {
     };
     int fails = 0;
     for (const Case& c : cases) {
-        const std::string out = dir + "/fields.yuv";
-        h264dec::Options opt;
-        opt.out = out;
-        opt.format = "raw";
-        long errors = 0;
-        {
-            h264dec::Decoder d(opt, stderr);
-            std::vector<std::vector<uint8_t>> units = {sps(c.max_refs), pps(26)};
-            for (const Field& f : c.fields) units.push_back(slice(f));
-            for (const auto& u : units) d.feed_nal(u.data(), u.size());
-            d.flush();
-            d.close_output();
-            errors = d.errors();
-        }
-        std::vector<uint8_t> got;
-        h264dec::read_stream(out.c_str(), got);
-        std::remove(out.c_str());
+        std::vector<std::vector<uint8_t>> units = {sps(c.max_refs), pps(26)};
+        for (const Field& f : c.fields) units.push_back(slice(f));
+        long frames = 0, errors = 0;
+        const std::vector<uint8_t> got =
+            h264test::decode_raw(dir + "/fields.yuv", units, &frames, &errors);
         std::vector<int> tags;
         for (size_t f = 0; f + 768 <= got.size(); f += 768) {
             tags.push_back(got[f]);       // row 0: top field
