@@ -152,6 +152,18 @@ TEST(H264FwdDifferential, FourByFourAndDcEveryQpOffsetAndScale) {
     }
 }
 
+// An n x n block of +-amp (or +-(amp + 1)) with the signs of basis function uv % (n n) of the
+// n-point DCT: it drives that function's coefficient to its largest magnitude. Bit 2 log2(n) of
+// uv negates the block, the next bit adds 1 to amp.
+static void basis_signs(Opx16s* dst, int n, int uv, int amp) {
+    const int nn = n * n, u = (uv % nn) / n, v = uv % n;
+    auto sgn = [n](int x, int f) {
+        return std::cos((2 * x + 1) * f * M_PI / (2 * n)) < 0 ? -1 : 1;
+    };
+    const int a = (uv & 2 * nn ? amp + 1 : amp) * (uv & nn ? -1 : 1);
+    for (int i = 0; i < nn; ++i) dst[i] = static_cast<Opx16s>(a * sgn(i / n, u) * sgn(i % n, v));
+}
+
 TEST(H264FwdDifferential, TransformsAndPrediction) {
     Rng rng;
     for (bool at_front : {false, true}) {
@@ -183,12 +195,7 @@ TEST(H264FwdDifferential, TransformsAndPrediction) {
         for (int uv = 0; uv < 64 * 4; ++uv) {
             Opx16s* src = guarded<Opx16s>(gs, 64, at_front);
             Opx16s want[64], got[64];
-            auto sgn = [](int x, int f) {
-                return std::cos((2 * x + 1) * f * M_PI / 16) < 0 ? -1 : 1;
-            };
-            for (int i = 0; i < 64; ++i)
-                src[i] = static_cast<Opx16s>((uv & 128 ? 428 : 427) * (uv & 64 ? -1 : 1) *
-                                             sgn(i >> 3, (uv >> 3) & 7) * sgn(i & 7, uv & 7));
+            basis_signs(src, 8, uv, 427);
             ref::kFwd.transform8x8(src, want);
             avx2::kFwd.transform8x8(src, got);
             ASSERT_TRUE(regions_equal(want, 0, got, 0, 64, 1)) << "basis " << uv;
@@ -198,12 +205,7 @@ TEST(H264FwdDifferential, TransformsAndPrediction) {
         for (int uv = 0; uv < 16 * 4; ++uv) {
             Opx16s* src = guarded<Opx16s>(gs, 16, at_front);
             Opx16s want[16], got[16];
-            auto sgn = [](int x, int f) {
-                return std::cos((2 * x + 1) * f * M_PI / 8) < 0 ? -1 : 1;
-            };
-            for (int i = 0; i < 16; ++i)
-                src[i] = static_cast<Opx16s>((uv & 32 ? 911 : 910) * (uv & 16 ? -1 : 1) *
-                                             sgn(i >> 2, (uv >> 2) & 3) * sgn(i & 3, uv & 3));
+            basis_signs(src, 4, uv, 910);
             const int qp = uv % 52;
             const Opx16s* zz = kZigzag4x4;
             ASSERT_TRUE(same_facts(trans_quant4x4(ref::kFwd, src, want, qp, 1, zz, nullptr),
