@@ -390,36 +390,71 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
     alignas(32) Pel tmp_y[2][16 * 16];
     alignas(32) Pel tmp_c[2][2][8 * 16];
     bool bi = r0 >= 0 && r1 >= 0;
+    for (int l = 0; l < 2; ++l)
+        if ((l == 0 ? r0 : r1) >= ref_count(l)) {
+            d_.error("reference index %d beyond list %d", l == 0 ? r0 : r1, l);
+            return;
+        }
+    // explicit weights of an MBAFF field macroblock: those of the frame (refIdx >> 1); implicit
+    // ones from its field's order count and those of the reference fields
+    const int wr0 = r0 >> (field_mb_ ? 1 : 0), wr1 = r1 >> (field_mb_ ? 1 : 0);
+    const int implicit_w0 = !bi || weight_mode_ != 2 ? 32
+                            : field_mb_ ? implicit_weight(view->poc, ref_pic(0, r0), ref_pic(1, r1))
+                                        : implicit_w_[r0][r1];
+    // Where the two predictions of a bi-predicted block are read from: the scratch blocks, or,
+    // for a full-sample vector whose block lies inside the reference, the reference picture
+    // itself (no copy: the average reads those samples once). The 8-bit implicit weighting
+    // takes one step for both sources, so it keeps the scratch blocks.
+    const bool read_refs = bi && (kHigh || weight_mode_ != 2 || implicit_w0 == 32);
+    const Pel* src_y[2] = {tmp_y[0], tmp_y[1]};
+    const Pel* src_c[2][2] = {{tmp_c[0][0], tmp_c[0][1]}, {tmp_c[1][0], tmp_c[1][1]}};
+    int step_y[2] = {16, 16}, step_c[2] = {8, 8};
     for (int l = 0; l < 2; ++l) {
         int r = l == 0 ? r0 : r1;
         if (r < 0) continue;
-        if (r >= ref_count(l)) {
-            d_.error("reference index %d beyond list %d", r, l);
-            return;
-        }
         const Picture* ref = ref_pic(l, r);
         const Mv& mv = mv_[l][i];
         bool direct_out = !bi;
-        Block rec;
-        rec.pSrc[0] = ref->plane<Pel>(0);
-        rec.pSrc[1] = nullptr;
-        rec.srcStep = ys;
-        rec.pDst[0] = direct_out ? dst_y : tmp_y[l];
-        rec.pDst[1] = nullptr;
-        rec.dstStep = direct_out ? ys : 16;
-        rec.frameSize = {view->width, view->height};
-        rec.blockSize = {w, h};
-        rec.blockPos = {px, py};
-        rec.motionVector = {mv.x, mv.y};
         OpxResult res;
-        if constexpr (kHigh) {
-            rec.bitDepth = bit_depth_;
-            res = OPX_COUNTED(opxiInterpolateLumaBlock_H264_16u_P1R)(&rec);
+        const int sx = px + (mv.x >> 2), sy = py + (mv.y >> 2);
+        if (read_refs && ((mv.x | mv.y) & 3) == 0 && sx >= 0 && sy >= 0 && sx + w <= view->width &&
+            sy + h <= view->height) {
+            src_y[l] = ref->plane<Pel>(0) + size_t(sy) * ys + sx;
+            step_y[l] = ys;
         } else {
-            res = OPX_COUNTED(opxiInterpolateLumaBlock_H264_8u_P1R)(&rec);
+            Block rec;
+            rec.pSrc[0] = ref->plane<Pel>(0);
+            rec.pSrc[1] = nullptr;
+            rec.srcStep = ys;
+            rec.pDst[0] = direct_out ? dst_y : tmp_y[l];
+            rec.pDst[1] = nullptr;
+            rec.dstStep = direct_out ? ys : 16;
+            rec.frameSize = {view->width, view->height};
+            rec.blockSize = {w, h};
+            rec.blockPos = {px, py};
+            rec.motionVector = {mv.x, mv.y};
+            if constexpr (kHigh) {
+                rec.bitDepth = bit_depth_;
+                res = OPX_COUNTED(opxiInterpolateLumaBlock_H264_16u_P1R)(&rec);
+            } else {
+                res = OPX_COUNTED(opxiInterpolateLumaBlock_H264_8u_P1R)(&rec);
+            }
+            if (res != opxOk) d_.error("luma interpolation failed");
         }
-        if (res != opxOk) d_.error("luma interpolation failed");
         if (mono_) continue;
+        // Table 8-10: a 4:2:0 field predicted from the field of the other parity shifts its
+        // chroma vector by a quarter chroma row (-2 in eighths from a bottom field into a top)
+        int cmy = kC422 ? 2 * mv.y : mv.y;
+        if (!kC422 && view->parent && ref->structure != view->structure)
+            cmy += view->structure == 2 ? 2 : -2;
+        const int csx = px / 2 + (mv.x >> 3), csy = cpy + (cmy >> 3);
+        if (read_refs && ((mv.x | cmy) & 7) == 0 && csx >= 0 && csy >= 0 &&
+            csx + cw <= view->cwidth && csy + ch <= view->cheight) {
+            for (int c = 0; c < 2; ++c)
+                src_c[l][c] = ref->plane<Pel>(1 + c) + size_t(csy) * cs + csx;
+            step_c[l] = cs;
+            continue;
+        }
         Block rc;
         rc.pSrc[0] = ref->plane<Pel>(1);
         rc.pSrc[1] = ref->plane<Pel>(2);
@@ -430,11 +465,6 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
         rc.frameSize = {view->cwidth, view->cheight};
         rc.blockSize = {cw, ch};
         rc.blockPos = {px / 2, cpy};
-        // Table 8-10: a 4:2:0 field predicted from the field of the other parity shifts its
-        // chroma vector by a quarter chroma row (-2 in eighths from a bottom field into a top)
-        int cmy = kC422 ? 2 * mv.y : mv.y;
-        if (!kC422 && view->parent && ref->structure != view->structure)
-            cmy += view->structure == 2 ? 2 : -2;
         rc.motionVector = {mv.x, cmy};
         if constexpr (kHigh) {
             rc.bitDepth = bit_depth_;
@@ -445,12 +475,6 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
         if (res != opxOk) d_.error("chroma interpolation failed");
     }
     OpxRoiSize roi_y = {w, h}, roi_c = {cw, ch};
-    // explicit weights of an MBAFF field macroblock: those of the frame (refIdx >> 1); implicit
-    // ones from its field's order count and those of the reference fields
-    const int wr0 = r0 >> (field_mb_ ? 1 : 0), wr1 = r1 >> (field_mb_ ? 1 : 0);
-    const int implicit_w0 = !bi || weight_mode_ != 2 ? 32
-                            : field_mb_ ? implicit_weight(view->poc, ref_pic(0, r0), ref_pic(1, r1))
-                                        : implicit_w_[r0][r1];
     Pel* dst_c[2] = {dst_cb, dst_cr};
     // weighted-prediction offsets are in units of 8-bit samples (clause 8.4.2.3.2)
     const int osh = bit_depth_ - 8;
@@ -474,9 +498,10 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
     if constexpr (kHigh) {
         for (int c = 0; c < (mono_ ? 1 : 3); ++c) {
             OpxBidir16u b;
-            b.pSrc1 = c ? tmp_c[0][c - 1] : tmp_y[0];
-            b.pSrc2 = c ? tmp_c[1][c - 1] : tmp_y[1];
-            b.src1Step = b.src2Step = c ? 8 : 16;
+            b.pSrc1 = c ? src_c[0][c - 1] : src_y[0];
+            b.pSrc2 = c ? src_c[1][c - 1] : src_y[1];
+            b.src1Step = c ? step_c[0] : step_y[0];
+            b.src2Step = c ? step_c[1] : step_y[1];
             b.pDst = c ? dst_c[c - 1] : dst_y;
             b.dstStep = c ? cs : ys;
             b.roiSize = c ? roi_c : roi_y;
@@ -501,10 +526,10 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
         // plain average: (32 a + 32 b + 32) >> 6 = (a + b + 1) >> 1
         if (weight_mode_ == 0 || (weight_mode_ == 2 && implicit_w0 == 32)) {
             OPX_COUNTED(opxiInterpolateBlock_H264_8u_P3P1R)
-            (tmp_y[0], tmp_y[1], dst_y, Opx32u(w), Opx32u(h), 16, 16, ys);
+            (src_y[0], src_y[1], dst_y, Opx32u(w), Opx32u(h), step_y[0], step_y[1], ys);
             if (mono_) return;
             for (int c = 0; c < 2; ++c) OPX_COUNTED(opxiInterpolateBlock_H264_8u_P3P1R)
-            (tmp_c[0][c], tmp_c[1][c], dst_c[c], Opx32u(cw), Opx32u(ch), 8, 8, cs);
+            (src_c[0][c], src_c[1][c], dst_c[c], Opx32u(cw), Opx32u(ch), step_c[0], step_c[1], cs);
         } else if (weight_mode_ == 2) {
             // Both predictions sit in scratch blocks of one step, the form of the implicit
             // weighting that has a kernel per block size (the form with a step per source takes
@@ -519,12 +544,12 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
             const int(*a)[2] = sh_.weight[0][wr0];
             const int(*b)[2] = sh_.weight[1][wr1];
             OPX_COUNTED(opxiBiDirWeightBlock_H264_8u_P3P1R)
-            (tmp_y[0], tmp_y[1], dst_y, 16, 16, Opx32u(ys), Opx32u(sh_.luma_log2_denom), a[0][0],
-             a[0][1], b[0][0], b[0][1], roi_y);
+            (src_y[0], src_y[1], dst_y, Opx32u(step_y[0]), Opx32u(step_y[1]), Opx32u(ys),
+             Opx32u(sh_.luma_log2_denom), a[0][0], a[0][1], b[0][0], b[0][1], roi_y);
             if (mono_) return;
             for (int c = 1; c < 3; ++c) OPX_COUNTED(opxiBiDirWeightBlock_H264_8u_P3P1R)
-            (tmp_c[0][c - 1], tmp_c[1][c - 1], dst_c[c - 1], 8, 8, Opx32u(cs),
-             Opx32u(sh_.chroma_log2_denom), a[c][0], a[c][1], b[c][0], b[c][1], roi_c);
+            (src_c[0][c - 1], src_c[1][c - 1], dst_c[c - 1], Opx32u(step_c[0]), Opx32u(step_c[1]),
+             Opx32u(cs), Opx32u(sh_.chroma_log2_denom), a[c][0], a[c][1], b[c][0], b[c][1], roi_c);
         }
     }
 }
