@@ -401,14 +401,56 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
     const int implicit_w0 = !bi || weight_mode_ != 2 ? 32
                             : field_mb_ ? implicit_weight(view->poc, ref_pic(0, r0), ref_pic(1, r1))
                                         : implicit_w_[r0][r1];
+    // Table 8-10: a 4:2:0 field predicted from the field of the other parity shifts its chroma
+    // vector by a quarter chroma row (-2 in eighths from a bottom field into a top)
+    auto chroma_mvy = [&](const Picture* ref, const Mv& mv) {
+        int cmy = kC422 ? 2 * mv.y : mv.y;
+        if (!kC422 && view->parent && ref->structure != view->structure)
+            cmy += view->structure == 2 ? 2 : -2;
+        return cmy;
+    };
     // Where the two predictions of a bi-predicted block are read from: the scratch blocks, or,
     // for a full-sample vector whose block lies inside the reference, the reference picture
-    // itself (no copy: the average reads those samples once). The 8-bit implicit weighting
-    // takes one step for both sources, so it keeps the scratch blocks.
-    const bool read_refs = bi && (kHigh || weight_mode_ != 2 || implicit_w0 == 32);
+    // itself (no copy: the weighting reads those samples once). The 8-bit implicit weighting
+    // takes one step for both sources: it reads in place only where both lists can.
     const Pel* src_y[2] = {tmp_y[0], tmp_y[1]};
     const Pel* src_c[2][2] = {{tmp_c[0][0], tmp_c[0][1]}, {tmp_c[1][0], tmp_c[1][1]}};
     int step_y[2] = {16, 16}, step_c[2] = {8, 8};
+    bool in_place_y[2] = {false, false}, in_place_c[2] = {false, false};
+    if (bi) {
+        for (int l = 0; l < 2; ++l) {
+            const Picture* ref = ref_pic(l, l == 0 ? r0 : r1);
+            const Mv& mv = mv_[l][i];
+            const int sx = px + (mv.x >> 2), sy = py + (mv.y >> 2);
+            if (((mv.x | mv.y) & 3) == 0 && sx >= 0 && sy >= 0 && sx + w <= view->width &&
+                sy + h <= view->height) {
+                in_place_y[l] = true;
+                src_y[l] = ref->plane<Pel>(0) + size_t(sy) * ys + sx;
+                step_y[l] = ys;
+            }
+            if (mono_) continue;
+            const int cmy = chroma_mvy(ref, mv);
+            const int csx = px / 2 + (mv.x >> 3), csy = cpy + (cmy >> 3);
+            if (((mv.x | cmy) & 7) == 0 && csx >= 0 && csy >= 0 && csx + cw <= view->cwidth &&
+                csy + ch <= view->cheight) {
+                in_place_c[l] = true;
+                for (int c = 0; c < 2; ++c)
+                    src_c[l][c] = ref->plane<Pel>(1 + c) + size_t(csy) * cs + csx;
+                step_c[l] = cs;
+            }
+        }
+        if (!kHigh && weight_mode_ == 2 && implicit_w0 != 32) {
+            if (in_place_y[0] != in_place_y[1]) {
+                for (int l = 0; l < 2; ++l) src_y[l] = tmp_y[l], step_y[l] = 16;
+                in_place_y[0] = in_place_y[1] = false;
+            }
+            if (in_place_c[0] != in_place_c[1]) {
+                for (int l = 0; l < 2; ++l)
+                    src_c[l][0] = tmp_c[l][0], src_c[l][1] = tmp_c[l][1], step_c[l] = 8;
+                in_place_c[0] = in_place_c[1] = false;
+            }
+        }
+    }
     for (int l = 0; l < 2; ++l) {
         int r = l == 0 ? r0 : r1;
         if (r < 0) continue;
@@ -416,12 +458,7 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
         const Mv& mv = mv_[l][i];
         bool direct_out = !bi;
         OpxResult res;
-        const int sx = px + (mv.x >> 2), sy = py + (mv.y >> 2);
-        if (read_refs && ((mv.x | mv.y) & 3) == 0 && sx >= 0 && sy >= 0 && sx + w <= view->width &&
-            sy + h <= view->height) {
-            src_y[l] = ref->plane<Pel>(0) + size_t(sy) * ys + sx;
-            step_y[l] = ys;
-        } else {
+        if (!in_place_y[l]) {
             Block rec;
             rec.pSrc[0] = ref->plane<Pel>(0);
             rec.pSrc[1] = nullptr;
@@ -441,20 +478,8 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
             }
             if (res != opxOk) d_.error("luma interpolation failed");
         }
-        if (mono_) continue;
-        // Table 8-10: a 4:2:0 field predicted from the field of the other parity shifts its
-        // chroma vector by a quarter chroma row (-2 in eighths from a bottom field into a top)
-        int cmy = kC422 ? 2 * mv.y : mv.y;
-        if (!kC422 && view->parent && ref->structure != view->structure)
-            cmy += view->structure == 2 ? 2 : -2;
-        const int csx = px / 2 + (mv.x >> 3), csy = cpy + (cmy >> 3);
-        if (read_refs && ((mv.x | cmy) & 7) == 0 && csx >= 0 && csy >= 0 &&
-            csx + cw <= view->cwidth && csy + ch <= view->cheight) {
-            for (int c = 0; c < 2; ++c)
-                src_c[l][c] = ref->plane<Pel>(1 + c) + size_t(csy) * cs + csx;
-            step_c[l] = cs;
-            continue;
-        }
+        if (mono_ || in_place_c[l]) continue;
+        const int cmy = chroma_mvy(ref, mv);
         Block rc;
         rc.pSrc[0] = ref->plane<Pel>(1);
         rc.pSrc[1] = ref->plane<Pel>(2);
@@ -531,15 +556,15 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
             for (int c = 0; c < 2; ++c) OPX_COUNTED(opxiInterpolateBlock_H264_8u_P3P1R)
             (src_c[0][c], src_c[1][c], dst_c[c], Opx32u(cw), Opx32u(ch), step_c[0], step_c[1], cs);
         } else if (weight_mode_ == 2) {
-            // Both predictions sit in scratch blocks of one step, the form of the implicit
-            // weighting that has a kernel per block size (the form with a step per source takes
-            // any size and is much slower on these).
+            // Both predictions at one step (scratch blocks or the reference pictures): the
+            // form of the implicit weighting that has a kernel per block size (the form with a
+            // step per source takes any size and is much slower on these).
             int w0 = implicit_w0, w1 = 64 - w0;
             OPX_COUNTED(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R)
-            (tmp_y[0], tmp_y[1], dst_y, 16, Opx32u(ys), w0, w1, roi_y);
+            (src_y[0], src_y[1], dst_y, Opx32u(step_y[0]), Opx32u(ys), w0, w1, roi_y);
             if (mono_) return;
             for (int c = 0; c < 2; ++c) OPX_COUNTED(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R)
-            (tmp_c[0][c], tmp_c[1][c], dst_c[c], 8, Opx32u(cs), w0, w1, roi_c);
+            (src_c[0][c], src_c[1][c], dst_c[c], Opx32u(step_c[0]), Opx32u(cs), w0, w1, roi_c);
         } else {
             const int(*a)[2] = sh_.weight[0][wr0];
             const int(*b)[2] = sh_.weight[1][wr1];
