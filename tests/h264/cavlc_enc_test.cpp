@@ -136,7 +136,9 @@ void round_trip(Rng& rng, Kind kind, int first, const Opx32s* scan, std::int32_t
     ASSERT_EQ(e.tc, x.tc);
     ASSERT_EQ(e.t1, x.t1);
     ASSERT_EQ(e.signs, x.signs);
-    if (x.tc && x.tc < x.capacity) ASSERT_EQ(e.tz, x.total_zeros);  // written only then
+    if (x.tc && x.tc < x.capacity) {
+        ASSERT_EQ(e.tz, x.total_zeros);  // written only then
+    }
     for (int i = x.t1; i < x.tc; ++i) ASSERT_EQ(e.levels[i - x.t1], x.levels[i]) << i;
     for (int i = 0; i + 1 < x.tc; ++i) ASSERT_EQ(e.runs[i], x.runs[i]) << i;
 }

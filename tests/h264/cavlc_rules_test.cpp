@@ -196,7 +196,9 @@ TEST(CavlcLazyTables, NullTableFoundWhenNeeded) {
         EXPECT_EQ(s.consumed(9), c.used);
         EXPECT_EQ(l.num, c.num);
         EXPECT_EQ(l.dst, l.out + 4);
-        if (!c.used) EXPECT_TRUE(l.untouched());
+        if (!c.used) {
+            EXPECT_TRUE(l.untouched());
+        }
     }
     // nC 0 does not need the missing coeff_token table.
     Stream s("1");

@@ -41,14 +41,9 @@ OpxResult init(Rec& r, std::vector<Opx32s> du, std::vector<Opx32s> dv, int point
                               &sprite, &vop);
 }
 
-// The exported warps on whole planes (steps as the functions take them).
+// The exported luma warp on whole planes (steps as the function takes them).
 OpxResult warp_luma(const Plane<Opx8u>& s, Plane<Opx8u>& d, const OpxRect& rect, Rec& r) {
     return opxiWarpLuma_MPEG4_8u_C1R(s.data(), s.step32(), d.data(), d.step32(), &rect, r.p());
-}
-OpxResult warp_chroma(const Plane<Opx8u>& cb, const Plane<Opx8u>& cr, Plane<Opx8u>& a,
-                      Plane<Opx8u>& b, const OpxRect& rect, Rec& r) {
-    return opxiWarpChroma_MPEG4_8u_P2R(cb.data(), cb.step32(), cr.data(), cr.step32(), a.data(),
-                                       a.step32(), b.data(), b.step32(), &rect, r.p());
 }
 
 // ---- set-up -------------------------------------------------------------------------------------
