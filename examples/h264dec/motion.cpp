@@ -411,8 +411,7 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
     };
     // Where the two predictions of a bi-predicted block are read from: the scratch blocks, or,
     // for a full-sample vector whose block lies inside the reference, the reference picture
-    // itself (no copy: the weighting reads those samples once). The 8-bit implicit weighting
-    // takes one step for both sources: it reads in place only where both lists can.
+    // itself (no copy: the weighting reads those samples once).
     const Pel* src_y[2] = {tmp_y[0], tmp_y[1]};
     const Pel* src_c[2][2] = {{tmp_c[0][0], tmp_c[0][1]}, {tmp_c[1][0], tmp_c[1][1]}};
     int step_y[2] = {16, 16}, step_c[2] = {8, 8};
@@ -437,17 +436,6 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
                 for (int c = 0; c < 2; ++c)
                     src_c[l][c] = ref->plane<Pel>(1 + c) + size_t(csy) * cs + csx;
                 step_c[l] = cs;
-            }
-        }
-        if (!kHigh && weight_mode_ == 2 && implicit_w0 != 32) {
-            if (in_place_y[0] != in_place_y[1]) {
-                for (int l = 0; l < 2; ++l) src_y[l] = tmp_y[l], step_y[l] = 16;
-                in_place_y[0] = in_place_y[1] = false;
-            }
-            if (in_place_c[0] != in_place_c[1]) {
-                for (int l = 0; l < 2; ++l)
-                    src_c[l][0] = tmp_c[l][0], src_c[l][1] = tmp_c[l][1], step_c[l] = 8;
-                in_place_c[0] = in_place_c[1] = false;
             }
         }
     }
@@ -556,15 +544,14 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
             for (int c = 0; c < 2; ++c) OPX_COUNTED(opxiInterpolateBlock_H264_8u_P3P1R)
             (src_c[0][c], src_c[1][c], dst_c[c], Opx32u(cw), Opx32u(ch), step_c[0], step_c[1], cs);
         } else if (weight_mode_ == 2) {
-            // Both predictions at one step (scratch blocks or the reference pictures): the
-            // form of the implicit weighting that has a kernel per block size (the form with a
-            // step per source takes any size and is much slower on these).
             int w0 = implicit_w0, w1 = 64 - w0;
-            OPX_COUNTED(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R)
-            (src_y[0], src_y[1], dst_y, Opx32u(step_y[0]), Opx32u(ys), w0, w1, roi_y);
+            OPX_COUNTED(opxiBiDirWeightBlockImplicit_H264_8u_P3P1R)
+            (src_y[0], src_y[1], dst_y, Opx32u(step_y[0]), Opx32u(step_y[1]), Opx32u(ys), w0, w1,
+             roi_y);
             if (mono_) return;
-            for (int c = 0; c < 2; ++c) OPX_COUNTED(opxiBiDirWeightBlockImplicit_H264_8u_P2P1R)
-            (src_c[0][c], src_c[1][c], dst_c[c], Opx32u(step_c[0]), Opx32u(cs), w0, w1, roi_c);
+            for (int c = 0; c < 2; ++c) OPX_COUNTED(opxiBiDirWeightBlockImplicit_H264_8u_P3P1R)
+            (src_c[0][c], src_c[1][c], dst_c[c], Opx32u(step_c[0]), Opx32u(step_c[1]), Opx32u(cs),
+             w0, w1, roi_c);
         } else {
             const int(*a)[2] = sh_.weight[0][wr0];
             const int(*b)[2] = sh_.weight[1][wr1];
