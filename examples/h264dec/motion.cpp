@@ -395,12 +395,6 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
             d_.error("reference index %d beyond list %d", l == 0 ? r0 : r1, l);
             return;
         }
-    // explicit weights of an MBAFF field macroblock: those of the frame (refIdx >> 1); implicit
-    // ones from its field's order count and those of the reference fields
-    const int wr0 = r0 >> (field_mb_ ? 1 : 0), wr1 = r1 >> (field_mb_ ? 1 : 0);
-    const int implicit_w0 = !bi || weight_mode_ != 2 ? 32
-                            : field_mb_ ? implicit_weight(view->poc, ref_pic(0, r0), ref_pic(1, r1))
-                                        : implicit_w_[r0][r1];
     // Table 8-10: a 4:2:0 field predicted from the field of the other parity shifts its chroma
     // vector by a quarter chroma row (-2 in eighths from a bottom field into a top)
     auto chroma_mvy = [&](const Picture* ref, const Mv& mv) {
@@ -488,6 +482,12 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
         if (res != opxOk) d_.error("chroma interpolation failed");
     }
     OpxRoiSize roi_y = {w, h}, roi_c = {cw, ch};
+    // explicit weights of an MBAFF field macroblock: those of the frame (refIdx >> 1); implicit
+    // ones from its field's order count and those of the reference fields
+    const int wr0 = r0 >> (field_mb_ ? 1 : 0), wr1 = r1 >> (field_mb_ ? 1 : 0);
+    const int implicit_w0 = !bi || weight_mode_ != 2 ? 32
+                            : field_mb_ ? implicit_weight(view->poc, ref_pic(0, r0), ref_pic(1, r1))
+                                        : implicit_w_[r0][r1];
     Pel* dst_c[2] = {dst_cb, dst_cr};
     // weighted-prediction offsets are in units of 8-bit samples (clause 8.4.2.3.2)
     const int osh = bit_depth_ - 8;
