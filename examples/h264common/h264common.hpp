@@ -60,7 +60,19 @@ struct MvNeighbour {
 // mvpLX of clause 8.4.1.3 from the neighbours A, B and C (C already replaced by D where C is
 // unavailable) for reference index `ref`. shape: 0 other, 1 16x8 upper, 2 16x8 lower, 3 8x16
 // left, 4 8x16 right.
-Mv predict_mv(MvNeighbour a, MvNeighbour b, MvNeighbour c, int ref, int shape);
+inline Mv predict_mv(MvNeighbour a, MvNeighbour b, MvNeighbour c, int ref, int shape) {
+    if (!b.avail && !c.avail && a.avail) b = c = a;
+    if (shape == 1 && b.ref == ref) return b.mv;
+    if (shape == 2 && a.ref == ref) return a.mv;
+    if (shape == 3 && a.ref == ref) return a.mv;
+    if (shape == 4 && c.ref == ref) return c.mv;
+    const int matches = (a.ref == ref) + (b.ref == ref) + (c.ref == ref);
+    if (matches == 1) return a.ref == ref ? a.mv : b.ref == ref ? b.mv : c.mv;
+    Mv m;
+    m.x = median(a.mv.x, b.mv.x, c.mv.x);
+    m.y = median(a.mv.y, b.mv.y, c.mv.y);
+    return m;
+}
 
 // Motion of one macroblock, kept per picture for neighbour and co-located look-ups and the
 // filter strengths: a vector per 4x4 block (raster order inside the macroblock) and a reference

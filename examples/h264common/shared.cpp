@@ -32,20 +32,6 @@ inline int clip3(int lo, int hi, int v) {
 }
 }  // namespace
 
-Mv predict_mv(MvNeighbour a, MvNeighbour b, MvNeighbour c, int ref, int shape) {
-    if (!b.avail && !c.avail && a.avail) b = c = a;
-    if (shape == 1 && b.ref == ref) return b.mv;
-    if (shape == 2 && a.ref == ref) return a.mv;
-    if (shape == 3 && a.ref == ref) return a.mv;
-    if (shape == 4 && c.ref == ref) return c.mv;
-    const int matches = (a.ref == ref) + (b.ref == ref) + (c.ref == ref);
-    if (matches == 1) return a.ref == ref ? a.mv : b.ref == ref ? b.mv : c.mv;
-    Mv m;
-    m.x = median(a.mv.x, b.mv.x, c.mv.x);
-    m.y = median(a.mv.y, b.mv.y, c.mv.y);
-    return m;
-}
-
 // 1 when the blocks use different reference pictures or a different number of motion vectors,
 // or a vector component differs by 4 or more, else 0. Unused lists hold reference -1 and a zero
 // vector, so a block with one vector compares like a pair with an unused list.

@@ -44,6 +44,17 @@ void SliceDecoder::neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) con
 
 // Clause 8.4.1.3. shape: 0 other, 1 16x8 upper, 2 16x8 lower, 3 8x16 left, 4 8x16 right.
 Mv SliceDecoder::predict_mv(int x, int y, int w, int list, int ref, int shape) {
+    if (!mbaff_) {
+        const h264common::MvNeighbour a = frame_neighbour(x - 1, y, list),
+                                      b = frame_neighbour(x, y - 1, list);
+        // C inside the macroblock counts only where it is decoded already; in the rows below the
+        // first, C right of the macroblock is not decoded yet
+        h264common::MvNeighbour c;
+        if (y == 0 || (x + w <= 3 && blk_idx(x + w, y - 1) < blk_idx(x, y)))
+            c = frame_neighbour(x + w, y - 1, list);
+        if (!c.avail) c = frame_neighbour(x - 1, y - 1, list);
+        return h264common::predict_mv(a, b, c, ref, shape);
+    }
     Nb a = nb(x - 1, y), b = nb(x, y - 1), c = nb(x + w, y - 1);
     if (c.avail && c.mbx == mbx_ && c.mby == mby_) {
         // inside the current macroblock: available only if already decoded
@@ -123,16 +134,27 @@ static void fill_2x2(Mv* row, int i, Mv v) {
 void SliceDecoder::direct_spatial_setup() {
     // neighbours of the macroblock as one 16x16 partition, which serve both the references
     // (clause 8.4.1.2.2) and the vector prediction of the same partition (clause 8.4.1.3)
-    Nb a = nb(-1, 0), b = nb(0, -1), c = nb(4, -1);
-    if (!c.avail) c = nb(-1, -1, true);
     h264common::MvNeighbour n[2][3];
+    if (!mbaff_) {
+        for (int l = 0; l < 2; ++l) {
+            n[l][0] = frame_neighbour(-1, 0, l);
+            n[l][1] = frame_neighbour(0, -1, l);
+            n[l][2] = frame_neighbour(4, -1, l);
+            if (!n[l][2].avail) n[l][2] = frame_neighbour(-1, -1, l);
+        }
+    } else {
+        Nb a = nb(-1, 0), b = nb(0, -1), c = nb(4, -1);
+        if (!c.avail) c = nb(-1, -1, true);
+        for (int l = 0; l < 2; ++l) {
+            n[l][0].avail = a.avail;
+            n[l][1].avail = b.avail;
+            n[l][2].avail = c.avail;
+            neighbour_motion(a, l, n[l][0].ref, n[l][0].mv);
+            neighbour_motion(b, l, n[l][1].ref, n[l][1].mv);
+            neighbour_motion(c, l, n[l][2].ref, n[l][2].mv);
+        }
+    }
     for (int l = 0; l < 2; ++l) {
-        n[l][0].avail = a.avail;
-        n[l][1].avail = b.avail;
-        n[l][2].avail = c.avail;
-        neighbour_motion(a, l, n[l][0].ref, n[l][0].mv);
-        neighbour_motion(b, l, n[l][1].ref, n[l][1].mv);
-        neighbour_motion(c, l, n[l][2].ref, n[l][2].mv);
         auto minpos = [](int x, int y) {
             return (x >= 0 && y >= 0) ? std::min(x, y) : std::max(x, y);
         };

@@ -181,13 +181,19 @@ void SliceDecoder::skip_mb() {
     sp_done_ = false;
     if (sh_.slice_type == 0) {
         // P_Skip (clause 8.4.1.1)
-        Nb a = nb(-1, 0), b = nb(0, -1);
-        int ra, rb;
-        Mv ma, mb;
-        neighbour_motion(a, 0, ra, ma);
-        neighbour_motion(b, 0, rb, mb);
+        h264common::MvNeighbour a, b;
+        if (!mbaff_) {
+            a = frame_neighbour(-1, 0, 0);
+            b = frame_neighbour(0, -1, 0);
+        } else {
+            const Nb na = nb(-1, 0), nb_ = nb(0, -1);
+            a.avail = na.avail;
+            b.avail = nb_.avail;
+            neighbour_motion(na, 0, a.ref, a.mv);
+            neighbour_motion(nb_, 0, b.ref, b.mv);
+        }
         Mv mv;
-        if (a.avail && b.avail && !(ra == 0 && ma == Mv()) && !(rb == 0 && mb == Mv()))
+        if (a.avail && b.avail && !(a.ref == 0 && a.mv == Mv()) && !(b.ref == 0 && b.mv == Mv()))
             mv = predict_mv(0, 0, 4, 0, 0, 0);
         for (int i = 0; i < 16; ++i) {
             ref_idx_[0][i] = 0;
@@ -570,7 +576,7 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
                     bp);
         } else if (split && m.kind == kMbI4x4) {
             Opx32s modes[16];
-            for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkY[n] * 4 + kBlkX[n]];
+            for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkRaster[n]];
             r = OPX_COUNTED(opxiReconstructLumaIntraHalf4x4MB_H264_16s8u_C1R)(
                 &cp, py, ys, modes, cbp4x4_ >> 1 & 0xFF, qpy, he[0], ls4_[0][qp6], bp);
             if (r >= 0)
@@ -587,7 +593,7 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
                 &cp, py, ys, modes, cbp8x8_, qpy, edge, ls8_[0][qp6], bp);
         } else if (intra) {
             Opx32s modes[16];
-            for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkY[n] * 4 + kBlkX[n]];
+            for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkRaster[n]];
             r = OPX_COUNTED(opxiReconstructLumaIntra4x4MB_H264_16s8u_C1R)(
                 &cp, py, ys, modes, cbp4x4_, qpy, edge, ls4_[0][qp6], bp);
         } else if (t8 && cbp8x8_) {
@@ -638,7 +644,7 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
             if (b8)
                 for (int k = 0; k < 4; ++k) modes[k] = m.ipred[(k >> 1) * 8 + (k & 1) * 2];
             else
-                for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkY[n] * 4 + kBlkX[n]];
+                for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkRaster[n]];
             rec.pQuantTable = b8 ? ls8_[0][qp6] : ls4_[0][qp6];
             for (int h = 0; h < 2 && r >= 0; ++h) {
                 rec.pSrcDstPlane = py + 8 * h * ys;
@@ -660,7 +666,7 @@ void SliceDecoder::reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_m
             r = OPX_COUNTED(opxiReconstructLumaIntra8x8_H264High_32s16u_IP1R)(&rec, modes, edge);
         } else if (intra) {
             Opx32s modes[16];
-            for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkY[n] * 4 + kBlkX[n]];
+            for (int n = 0; n < 16; ++n) modes[n] = m.ipred[kBlkRaster[n]];
             rec.pQuantTable = ls4_[0][qp6];
             r = OPX_COUNTED(opxiReconstructLumaIntra4x4_H264High_32s16u_IP1R)(&rec, modes, edge);
         } else if (t8 && cbp8x8_) {
@@ -761,7 +767,7 @@ void SliceDecoder::lossless_dpcm(MbInfo& m, int i16_mode, int chroma_mode, Coef*
     } else {
         for (int n = 0; n < 16; ++n) {
             if (!((cbp4x4_ >> (n + 1)) & 1)) continue;
-            const int mode = m.ipred[kBlkY[n] * 4 + kBlkX[n]];
+            const int mode = m.ipred[kBlkRaster[n]];
             if (mode < 2) accumulate(cp, 4, 4, 4, mode == 0);
             o = std::copy(cp, cp + 16, o);
             cp += 16;
@@ -837,28 +843,19 @@ static unsigned nonzero_mask(const Coef* c) {
 #endif
 }
 
-// nC of a 4x4 block (clause 9.2.1) from the blocks left of and above it; left_ok_ and top_ok_
-// say whether the neighbouring macroblocks are available (set per macroblock in
-// parse_residual). Defined beside their one caller, so that they inline there.
+// nC of a 4x4 block (clause 9.2.1) from the blocks left of and above it: luma in MBAFF frames
+// (elsewhere parse_residual keeps a table of the counts around the macroblock), and chroma,
+// where left_ok_ and top_ok_ say whether the neighbouring macroblocks are available (set per
+// macroblock in parse_residual). Defined beside their one caller, so that they inline there.
 __attribute__((always_inline)) inline int SliceDecoder::luma_nc(int x, int y) {
-    const MbInfo* mbs = d_.mbs_.data();
-    const MbInfo& cur = mbs[mb_];
-    if (mbaff_) {
-        int n[2] = {0, 0};
-        bool avail[2];
-        for (int k = 0; k < 2; ++k) {
-            const Nb b = k == 0 ? nb(x - 1, y) : nb(x, y - 1);
-            avail[k] = b.avail;
-            if (b.avail) n[k] = info(b).total_coeff[b.y * 4 + b.x];
-        }
-        return h264common::predict_nc(avail[0], n[0], avail[1], n[1]);
+    int n[2] = {0, 0};
+    bool avail[2];
+    for (int k = 0; k < 2; ++k) {
+        const Nb b = k == 0 ? nb(x - 1, y) : nb(x, y - 1);
+        avail[k] = b.avail;
+        if (b.avail) n[k] = info(b).total_coeff[b.y * 4 + b.x];
     }
-    bool aa = x > 0 || left_ok_, ba = y > 0 || top_ok_;
-    int na = !aa ? 0 : x > 0 ? cur.total_coeff[y * 4 + x - 1] : mbs[mb_ - 1].total_coeff[y * 4 + 3];
-    int nb_ = !ba     ? 0
-              : y > 0 ? cur.total_coeff[(y - 1) * 4 + x]
-                      : mbs[mb_ - mbw_].total_coeff[12 + x];
-    return h264common::predict_nc(aa, na, ba, nb_);
+    return h264common::predict_nc(avail[0], n[0], avail[1], n[1]);
 }
 
 __attribute__((always_inline)) inline int SliceDecoder::chroma_nc(int c, int x, int y, int blocks) {
@@ -910,6 +907,27 @@ bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) 
     const Opx32s** rb = t.run_before;
     left_ok_ = nb_avail_[1][0];
     top_ok_ = nb_avail_[0][1];
+    // Outside MBAFF frames, the TotalCoeff of the luma blocks inside and around the macroblock,
+    // entry 8 * (y + 1) + x + 1 for the block at (x, y), 64 for a neighbouring macroblock that is
+    // not available: nC (clause 9.2.1) is then the sum of two entries, halved when below 64 (both
+    // available), else taken modulo 32 (one available: its count; none: 0).
+    const bool mbaff = mbaff_;
+    uint8_t around[40];
+    if (!mbaff) {
+        const MbInfo* mbs = d_.mbs_.data();
+        std::memset(around, 0, sizeof around);
+        for (int i = 0; i < 4; ++i) {
+            around[i + 1] = top_ok_ ? mbs[mb_ - mbw_].total_coeff[12 + i] : 64;
+            around[8 * i + 8] = left_ok_ ? mbs[mb_ - 1].total_coeff[4 * i + 3] : 64;
+        }
+    }
+    // nC of the luma block at raster index r (4 * y + x)
+    auto nc_at = [&](int r) {
+        if (mbaff) return luma_nc(r & 3, r >> 2);
+        const int a = r + (r & 12) + 9;
+        const int sum = around[a - 1] + around[a - 8];
+        return sum < 64 ? (sum + 1) >> 1 : sum & 31;
+    };
     auto block = [&](int nc, int limit, const Opx32s* scan, Coef** dst) -> int {
         OpxResult r;
         if constexpr (kWide)
@@ -922,8 +940,7 @@ bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) 
         return num;
     };
     if (i16) {
-        int nc = luma_nc(0, 0);
-        int n = block(nc, 16, scan4_, &cp);
+        int n = block(nc_at(0), 16, scan4_, &cp);
         if (n < 0) return fail("Intra16x16 DC block");
         if (n > 0) cbp4x4_ |= 1;
     }
@@ -934,12 +951,12 @@ bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) 
             int counts[4];
             bool any = false;
             for (int k = 0; k < 4; ++k) {
-                int n = b8 * 4 + k;
-                int x = kBlkX[n], y = kBlkY[n];
+                const int r = kBlkRaster[b8 * 4 + k];
                 Coef* tp = tmp[k];
-                int c = block(luma_nc(x, y), 16, kScanIdentity, &tp);
+                int c = block(nc_at(r), 16, kScanIdentity, &tp);
                 if (c < 0) return fail("8x8 luma block");
-                m.total_coeff[y * 4 + x] = uint8_t(c);
+                m.total_coeff[r] = uint8_t(c);
+                around[r + (r & 12) + 9] = uint8_t(c);
                 counts[k] = c;
                 any |= c > 0;
             }
@@ -960,14 +977,14 @@ bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) 
             }
         } else {
             for (int k = 0; k < 4; ++k) {
-                int n = b8 * 4 + k;
-                int x = kBlkX[n], y = kBlkY[n];
-                int c = block(luma_nc(x, y), i16 ? 15 : 16, scan4_, &cp);
+                const int n = b8 * 4 + k, r = kBlkRaster[n];
+                int c = block(nc_at(r), i16 ? 15 : 16, scan4_, &cp);
                 if (c < 0) return fail("luma block");
-                m.total_coeff[y * 4 + x] = uint8_t(c);
+                m.total_coeff[r] = uint8_t(c);
+                around[r + (r & 12) + 9] = uint8_t(c);
                 if (c > 0) {
                     cbp4x4_ |= 1u << (n + 1);
-                    m.nonzero |= uint16_t(1u << (y * 4 + x));
+                    m.nonzero |= uint16_t(1u << r);
                 }
             }
         }

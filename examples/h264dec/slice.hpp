@@ -26,6 +26,7 @@ inline int blk_idx(int x, int y) {
 }
 inline const uint8_t kBlkX[16] = {0, 1, 0, 1, 2, 3, 2, 3, 0, 1, 0, 1, 2, 3, 2, 3};
 inline const uint8_t kBlkY[16] = {0, 0, 1, 1, 0, 0, 1, 1, 2, 2, 3, 3, 2, 2, 3, 3};
+inline const uint8_t kBlkRaster[16] = {0, 1, 4, 5, 2, 3, 6, 7, 8, 9, 12, 13, 10, 11, 14, 15};
 
 // normAdjust4x4 (clause 8.5.9) [qP % 6][position class]
 inline const int kNorm4[6][3] = {{10, 16, 13}, {11, 18, 14}, {13, 20, 16},
@@ -253,6 +254,28 @@ class SliceDecoder {
     int luma_nc(int x, int y);
     int chroma_nc(int c, int x, int y, int blocks);
     void neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) const;
+    // What nb() and neighbour_motion() give outside MBAFF frames, in one step: the neighbour at
+    // the 4x4 block (x, y) relative to the current macroblock (x in -1..4, y in -1..3), list
+    // `list`.
+    h264common::MvNeighbour frame_neighbour(int x, int y, int list) const {
+        h264common::MvNeighbour n;
+        if (x >= 0 && x < 4 && y >= 0) {
+            const int i = y * 4 + x;
+            n.avail = true;
+            n.ref = ref_idx_[list][i];
+            if (n.ref >= 0) n.mv = mv_[list][i];
+            return n;
+        }
+        const int dx = x < 0 ? -1 : x > 3 ? 1 : 0, dy = y < 0 ? -1 : 0;
+        if (!nb_avail_[dy + 1][dx + 1]) return n;
+        const h264common::MbMotion& m = pic_->motion[size_t((mby_ + dy) * mbw_ + mbx_ + dx)];
+        const int i = (y - 4 * dy) * 4 + x - 4 * dx;
+        n.avail = true;
+        n.ref = m.ref_idx[list][h264common::blk8_of(i)];
+        n.mv.x = m.mv[list][i][0];  // 0 where the list is unused
+        n.mv.y = m.mv[list][i][1];
+        return n;
+    }
     Mv predict_mv(int x, int y, int w, int list, int ref, int shape);
     void store_motion(bool intra);
     void direct(int blk8);
