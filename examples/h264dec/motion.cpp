@@ -81,10 +81,16 @@ void SliceDecoder::store_motion(bool intra) {
     }
     m.field_mb = field_mb_ ? 1 : 0;
     for (int l = 0; l < 2; ++l) {
+        bool used = false;
         for (int b8 = 0; b8 < 4; ++b8) {
             int r = ref_idx_[l][(b8 >> 1) * 8 + (b8 & 1) * 2];  // alike in the whole 8x8 block
             m.ref_idx[l][b8] = int8_t(r);
             m.ref_id[l][b8] = r < 0 ? -1 : field_mb_ ? ref_pic(l, r)->id : ref_id_[l][r];
+            used |= r >= 0;
+        }
+        if (!used) {  // list 1 of P macroblocks, and one-list B macroblocks
+            std::memset(m.mv[l], 0, sizeof m.mv[l]);
+            continue;
         }
 #ifdef __SSE2__
         // four vectors at a time: each to 16 bits (the low half of its 32-bit parts), zero where
