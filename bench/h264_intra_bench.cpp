@@ -30,7 +30,7 @@ void init() {
 }
 
 using namespace opx::h264;
-const ReconKernels kRef{ref::kIntra, ref::kTransform, ref::add4x4_flat_pair, ref::add_chroma422};
+const ReconKernels& kRef = ref::kRecon;
 
 }  // namespace
 

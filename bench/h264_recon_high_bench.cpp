@@ -93,7 +93,7 @@ ChromaPlane16 plane(const OpxReconstructInfo& r, int ls_dc, int blocks) {
                          ls_dc};
 }
 
-const ReconKernels kRef8{ref::kIntra, ref::kTransform, ref::add4x4_flat_pair, ref::add_chroma422};
+const ReconKernels& kRef8 = ref::kRecon;
 
 }  // namespace
 

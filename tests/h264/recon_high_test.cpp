@@ -307,37 +307,45 @@ TEST(H264ReconHigh, Avx2MatchesPortableForEveryFunctionAndDepth) {
     Rng rng;
     for (int bd : {8, 9, 10, 12, 14})
         for (int fn = 0; fn < kNumFns; ++fn) avx2_vs_portable<Opx16u, Opx32s>(fn, bd, 24, rng);
-    for (int fn = k422Inter; fn < kNumFns; ++fn) avx2_vs_portable<Opx8u, Opx16s>(fn, 8, 60, rng);
+    for (int fn = 0; fn < kNumFns; ++fn) avx2_vs_portable<Opx8u, Opx16s>(fn, 8, 60, rng);
 }
 
-// 16s8u 4:2:2: a level at the largest level scale (1000, position 5) at the bound under which
-// 16-bit products are exact (|c| × LS × 2^(q6 - 4) + rounding <= 32767: 32 for qp 18 and 24, 8
-// for qp 36) and one past it, where the product leaves 16 bits: AVX2 equals portable, in a quad
-// of Cb and of Cr.
-TEST(H264ReconHigh, Chroma422LevelsAroundTheExactProductBound) {
+// 16s8u chroma, 4:2:2 and 4:2:0: a level at the largest level scale (1000, position 5) at the
+// bound under which 16-bit products are exact (|c| × LS × 2^(q6 - 4) + rounding <= 32767: 32 for
+// qp 18 and 24, 8 for qp 36) and one past it, where the product leaves 16 bits: AVX2 equals
+// portable, in a quad of Cb and of Cr.
+TEST(H264ReconHigh, ChromaLevelsAroundTheExactProductBound) {
     if (!cpu::processor_has_avx2()) GTEST_SKIP() << "no AVX2";
     Rng rng;
-    for (const auto& [qp, bound] : {std::pair{18, 32}, std::pair{24, 32}, std::pair{36, 8}})
-        for (int level : {bound, -bound, bound + 1, -bound - 1}) {
-            Case c;
-            c.fn = k422Inter;
-            c.bd = 8;
-            c.cbp[0] = c.cbp[1] = 0x1FF;
-            c.qp[0] = c.qp[1] = qp;
-            for (auto& ls : c.ls)
-                for (int i = 0; i < 64; ++i) ls[i] = static_cast<Opx16s>(i == 5 ? 1000 : 7 * i + 1);
-            Pic<Opx8u> a, b;
-            randomise(a, rng, 8);
-            randomise(b, rng, 8);
-            auto s = stream<Opx16s>(rng, 17 * 64, 3, 4);
-            s[16 + 5] = static_cast<Opx16s>(level);             // Cb block 0
-            s[16 + 128 + 80 + 5] = static_cast<Opx16s>(level);  // Cr block 5
-            const auto p = run<Opx8u, Opx16s>(c, cpu::kIsaPortable, a, b, s, s);
-            const auto v = run<Opx8u, Opx16s>(c, cpu::kIsaAvx2, a, b, s, s);
-            for (int comp = 0; comp < 2; ++comp)
-                ASSERT_TRUE(p.w.pl[comp] == v.w.pl[comp])
-                    << "qp " << qp << " level " << level << " component " << comp;
-        }
+    for (const int fn : {k422Inter, kCInter})
+        for (const auto& [qp, bound] : {std::pair{18, 32}, std::pair{24, 32}, std::pair{36, 8}})
+            for (int level : {bound, -bound, bound + 1, -bound - 1}) {
+                Case c;
+                c.fn = fn;
+                c.bd = 8;
+                c.cbp[0] = c.cbp[1] = fn == kCInter ? 0x1F : 0x1FF;
+                c.qp[0] = c.qp[1] = qp;
+                for (auto& ls : c.ls)
+                    for (int i = 0; i < 64; ++i)
+                        ls[i] = static_cast<Opx16s>(i == 5 ? 1000 : 7 * i + 1);
+                Pic<Opx8u> a, b;
+                randomise(a, rng, 8);
+                randomise(b, rng, 8);
+                auto s = stream<Opx16s>(rng, 17 * 64, 3, 4);
+                if (fn == kCInter) {
+                    s[8 + 5] = static_cast<Opx16s>(level);            // Cb block 0
+                    s[8 + 64 + 32 + 5] = static_cast<Opx16s>(level);  // Cr block 2
+                } else {
+                    s[16 + 5] = static_cast<Opx16s>(level);             // Cb block 0
+                    s[16 + 128 + 80 + 5] = static_cast<Opx16s>(level);  // Cr block 5
+                }
+                const auto p = run<Opx8u, Opx16s>(c, cpu::kIsaPortable, a, b, s, s);
+                const auto v = run<Opx8u, Opx16s>(c, cpu::kIsaAvx2, a, b, s, s);
+                for (int comp = 0; comp < 2; ++comp)
+                    ASSERT_TRUE(p.w.pl[comp] == v.w.pl[comp])
+                        << "fn " << fn << " qp " << qp << " level " << level << " component "
+                        << comp;
+            }
 }
 
 // ---- bit depth 8 against the 8-bit functions ------------------------------------------------

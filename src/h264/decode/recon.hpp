@@ -55,20 +55,59 @@ Opx16s* add_chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* d
                       std::uint32_t coded, int qp, const Opx16s* level_scale, int ls_dc) noexcept;
 }
 
+// One 4:2:0 chroma component of 8-bit samples, matrix dequantisation: the four 4×4 blocks of
+// the 8×8 samples at dst, block n at (4 (n & 1), 4 (n >> 1)). The DC values are the 2×2 array
+// at dc after the chroma 2x2 rule of DcMatrixFn (transform.hpp) with qp and level_scale[0],
+// block n taking position n; all zero when dc is null. Otherwise as AddChroma422Fn: bit n of
+// `coded` marks block n coded, the blocks consumed and the DC array are then work space, the
+// samples are those of the DC kernel and the per-block kernel in turn. qp (QPc) 0..39;
+// level_scale not null.
+using AddChroma420Fn = Opx16s* (*)(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* dc,
+                                   std::uint32_t coded, int qp, const Opx16s* level_scale) noexcept;
+namespace ref {
+Opx16s* add_chroma420(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* dc,
+                      std::uint32_t coded, int qp, const Opx16s* level_scale) noexcept;
+}
+namespace avx2 {
+Opx16s* add_chroma420(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* dc,
+                      std::uint32_t coded, int qp, const Opx16s* level_scale) noexcept;
+}
+
+// The coded 4×4 blocks of an inter macroblock of 8-bit samples, matrix dequantisation: bit n of
+// `coded` (n 0..15, luma4x4BlkIdx order) marks block n coded: it takes the next 16 coefficients at
+// `coeffs` and the rule of AddMatrix4x4Fn (transform.hpp) with ac true and no DC value; other
+// blocks are left alone. Returns the coefficient pointer after the blocks consumed (then work
+// space). Same samples as the per-block kernel in turn. qp 0..51; level_scale not null.
+using AddLumaInter4x4Fn = Opx16s* (*)(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs,
+                                      std::uint32_t coded, int qp,
+                                      const Opx16s* level_scale) noexcept;
+namespace ref {
+Opx16s* add_luma_inter4x4(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, std::uint32_t coded,
+                          int qp, const Opx16s* level_scale) noexcept;
+}
+namespace avx2 {
+Opx16s* add_luma_inter4x4(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, std::uint32_t coded,
+                          int qp, const Opx16s* level_scale) noexcept;
+}
+
 struct ReconKernels {
     const IntraKernels& intra;
     const TransformKernels& transform;
     AddFlatPairFn add4x4_flat_pair;
     AddChroma422Fn add_chroma422;
+    AddChroma420Fn add_chroma420;
+    AddLumaInter4x4Fn add_luma_inter4x4;
 };
 
 // The drivers' kernels of each table set (constant-initialised: they only name other tables).
 namespace ref {
-inline const ReconKernels kRecon{kIntra, kTransform, add4x4_flat_pair, add_chroma422};
+inline const ReconKernels kRecon{kIntra,        kTransform,    add4x4_flat_pair,
+                                 add_chroma422, add_chroma420, add_luma_inter4x4};
 }
 #if OPX_USE_AVX2
 namespace avx2 {
-inline const ReconKernels kRecon{kIntra, kTransform, add4x4_flat_pair, add_chroma422};
+inline const ReconKernels kRecon{kIntra,        kTransform,    add4x4_flat_pair,
+                                 add_chroma422, add_chroma420, add_luma_inter4x4};
 }
 #endif
 

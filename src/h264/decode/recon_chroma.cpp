@@ -1,5 +1,6 @@
 // Chroma macroblock reconstruction drivers for 8-bit samples (4:2:0 planar and interleaved,
-// 4:2:2 planar): the generic body of recon_drivers.hpp.
+// 4:2:2 planar): one component kernel per component for the matrix style, else the generic
+// body of recon_drivers.hpp.
 #include "h264/decode/recon_drivers.hpp"
 
 namespace opx::h264 {
@@ -12,6 +13,29 @@ constexpr std::uint32_t kChromaBits = 0x7FE0000;  // bits 17..26
 void chroma_planar(const ReconKernels& k, Opx16s** coeffs, Opx8u* u, Opx8u* v, std::ptrdiff_t step,
                    PredChromaFn pred, const ChromaParams& p) noexcept {
     const std::uint32_t cbp = p.cbp;
+    if (p.ls[0] && p.ls[1] && !p.bypass[0] && !p.bypass[1]) {
+        // Matrix style: one kernel call per component, DC array included. Both DC arrays come
+        // first in the stream (clause 8.5.11 order), then the blocks of Cb and of Cr.
+        if (pred) {
+            pred(u, step);
+            pred(v, step);
+        }
+        if (!(cbp & kChromaBits)) return;
+        Opx16s* dc[2] = {nullptr, nullptr};
+        for (int comp = 0; comp < 2; ++comp) {
+            if (!(cbp & (1u << (17 + comp)))) continue;
+            dc[comp] = *coeffs;
+            *coeffs += 4;
+        }
+        Opx8u* const plane[2] = {u, v};
+        for (int comp = 0; comp < 2; ++comp) {
+            const std::uint32_t ac = (cbp >> (19 + 4 * comp)) & 15;
+            if (dc[comp] || ac)
+                *coeffs = k.add_chroma420(plane[comp], step, *coeffs, dc[comp], ac, p.qp[comp],
+                                          p.ls[comp]);
+        }
+        return;
+    }
     // cbp bits 17, 18: DC arrays; 19..22, 23..26: the blocks of Cb, Cr. One stream pointer.
     const ChromaPlane8 planes[2] = {
         {coeffs, u, step, bool(cbp & (1u << 17)), (cbp >> 19) & 15, p.qp[0], p.ls[0], p.bypass[0],

@@ -1,5 +1,6 @@
 // Luma macroblock reconstruction drivers for 8-bit samples: the generic bodies of
-// recon_drivers.hpp, with the flat-style inter path pairing horizontally adjacent blocks.
+// recon_drivers.hpp, with the inter 4×4 paths on kernels of several blocks (flat style: pairs of
+// horizontally adjacent blocks; matrix style: the whole macroblock).
 #include "h264/decode/recon_drivers.hpp"
 
 namespace opx::h264 {
@@ -24,6 +25,10 @@ void luma_inter_4x4(const ReconKernels& k, Opx16s** coeffs, Opx8u* dst, std::ptr
             }
         }
         *coeffs = c;
+        return;
+    }
+    if (!bypass) {
+        *coeffs = k.add_luma_inter4x4(dst, step, *coeffs, (cbp >> 1) & 0xFFFF, qp, ls);
         return;
     }
     luma_inter_4x4_blocks(ReconOps<Opx8u>{k}, coeffs, dst, step, cbp, qp, ls, bypass);

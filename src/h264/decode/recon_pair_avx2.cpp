@@ -84,8 +84,9 @@ void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) n
     add_store(dst, step, pass(transpose(p)));
 }
 
-// A 4:2:2 chroma component of 8-bit samples with matrix dequantisation: the DC array
-// transformed in a register (chroma_dc_avx2.hpp), then the blocks four at a time: quad k holds
+// A 4:2:2 or 4:2:0 chroma component of 8-bit samples with matrix dequantisation: the DC array
+// transformed (4:2:2 in a register, chroma_dc_avx2.hpp; 4:2:0 by the DC kernel), then the blocks
+// four at a time (4:2:0: one quad): quad k holds
 // blocks 4k .. 4k + 3, the 8×8 samples at (0, 8k), block 4k + 2L + q at (4q, 4L). The levels are
 // loaded half-blocks to lanes and scaled, then transposed so that register j holds coefficient
 // column j of every block row ((L, q, r): 128-bit lane L, 64-bit half q, word r); the row pass
@@ -179,7 +180,9 @@ OPX_INLINE void load_quad(__m256i* b, const Opx16s* p0, const Opx16s* p1, const 
     b[3] = two(p1 + 8, p3 + 8);
 }
 
-// One quad of scaled blocks as loaded by load_quad with the DC values in words 0..3 of dc.
+// One quad of scaled blocks as loaded by load_quad with the DC values in words 0..3 of dc
+// (kDc), or with their own position 0 (luma).
+template <bool kDc>
 OPX_INLINE void quad(Opx8u* dst, std::ptrdiff_t step, const __m256i* b, __m128i dc) {
     // Lane L of c0, c1: rows 0, 1 and rows 2, 3 of block (L, 0); c2, c3 those of block (L, 1).
     const __m256i c0 = b[0], c1 = b[1], c2 = b[2], c3 = b[3];
@@ -192,7 +195,7 @@ OPX_INLINE void quad(Opx8u* dst, std::ptrdiff_t step, const __m256i* b, __m128i 
     __m256i x[4] = {_mm256_unpacklo_epi64(p0, q0), _mm256_unpackhi_epi64(p0, q0),
                     _mm256_unpacklo_epi64(p1, q1), _mm256_unpackhi_epi64(p1, q1)};
     // Position 0 of block 2L + q is word 4 (2L + q) of column 0: the DC values one per qword.
-    x[0] = _mm256_blend_epi16(x[0], _mm256_cvtepu16_epi64(dc), 0x11);
+    if (kDc) x[0] = _mm256_blend_epi16(x[0], _mm256_cvtepu16_epi64(dc), 0x11);
     idct4<Sat16>(x);  // rows: x[j] holds output column j of row (L, q, r)
     // 4×4 transposes within each (L, q) group: x[r] word j of group (L, q) = row r, column j.
     const __m256i a0 = _mm256_unpacklo_epi16(x[0], x[1]), a1 = _mm256_unpackhi_epi16(x[0], x[1]);
@@ -208,9 +211,12 @@ OPX_INLINE void quad(Opx8u* dst, std::ptrdiff_t step, const __m256i* b, __m128i 
     add_rows8(dst + 2 * step, step, x[2], x[3]);
 }
 
-template <int kMode>
-Opx16s* chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, __m128i dc, std::uint32_t coded,
-                  int q6, const Opx16s* level_scale) {
+// kQuads quads of four blocks: chroma (kLuma false) quad k at (0, 8k) with the DC values of dc,
+// four per quad; luma quad k (the 8×8 block k) at (8 (k & 1), 8 (k >> 1)) without DC values,
+// passed over when it has no coded block.
+template <int kMode, int kQuads, bool kLuma>
+Opx16s* quads(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, __m128i dc, std::uint32_t coded, int q6,
+              const Opx16s* level_scale) {
     const __m256i ls = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(level_scale));
     // The scales of rows 0, 1 and of rows 2, 3 in both lanes, as load_quad lays the levels out.
     const __m256i ls_half[2] = {_mm256_permute2x128_si256(ls, ls, 0x00),
@@ -236,11 +242,13 @@ Opx16s* chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, __m128i dc, std::u
     // Non-zero words where the DC value lies outside -32..31 (a residual of its own).
     const __m128i big = _mm_srli_epi16(_mm_add_epi16(dc, _mm_set1_epi16(32)), 6);
 #pragma GCC unroll 2
-    for (int k = 0; k < 2; ++k, coded >>= 4, dst += 8 * step) {
+    for (int k = 0; k < kQuads; ++k, coded >>= 4) {
         const std::uint32_t four = coded & 15;
+        Opx8u* const at = kLuma ? dst + 8 * (k >> 1) * step + 8 * (k & 1) : dst + 8 * k * step;
         const __m128i d = k ? _mm_srli_si128(dc, 8) : dc;
         // Zero residuals: no block coded and every DC value -32..31.
-        if (!four && _mm_testz_si128(big, k ? _mm_set_epi64x(-1, 0) : _mm_set_epi64x(0, -1)))
+        if (!four &&
+            (kLuma || _mm_testz_si128(big, k ? _mm_set_epi64x(-1, 0) : _mm_set_epi64x(0, -1))))
             continue;
         __m256i b[4];
         if (four == 15) {
@@ -268,7 +276,7 @@ Opx16s* chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, __m128i dc, std::u
         } else {
             for (int i = 0; i < 4; ++i) b[i] = scale_block<kMode>(b[i], ls_half[i & 1], rnd, sh);
         }
-        quad(dst, step, b, d);
+        quad<!kLuma>(at, step, b, d);
     }
     return c;
 }
@@ -281,9 +289,31 @@ Opx16s* add_chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* d
         dc ? chroma_dc2x4_vec(_mm_loadu_si128(reinterpret_cast<const __m128i*>(dc)), qp, ls_dc)
            : _mm_setzero_si128();
     const int q6 = qp / 6;
-    if (q6 < 4) return chroma422<0>(dst, step, coeffs, d, coded, q6, level_scale);
-    if (q6 == 4) return chroma422<1>(dst, step, coeffs, d, coded, q6, level_scale);
-    return chroma422<2>(dst, step, coeffs, d, coded, q6, level_scale);
+    if (q6 < 4) return quads<0, 2, false>(dst, step, coeffs, d, coded, q6, level_scale);
+    if (q6 == 4) return quads<1, 2, false>(dst, step, coeffs, d, coded, q6, level_scale);
+    return quads<2, 2, false>(dst, step, coeffs, d, coded, q6, level_scale);
+}
+
+Opx16s* add_luma_inter4x4(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, std::uint32_t coded,
+                          int qp, const Opx16s* level_scale) noexcept {
+    const __m128i none = _mm_setzero_si128();
+    const int q6 = qp / 6;
+    if (q6 < 4) return quads<0, 4, true>(dst, step, coeffs, none, coded, q6, level_scale);
+    if (q6 == 4) return quads<1, 4, true>(dst, step, coeffs, none, coded, q6, level_scale);
+    return quads<2, 4, true>(dst, step, coeffs, none, coded, q6, level_scale);
+}
+
+Opx16s* add_chroma420(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* dc,
+                      std::uint32_t coded, int qp, const Opx16s* level_scale) noexcept {
+    __m128i d = _mm_setzero_si128();
+    if (dc) {
+        kTransform.chroma_dc2x2_matrix(dc, qp, level_scale[0]);
+        d = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(dc));
+    }
+    const int q6 = qp / 6;
+    if (q6 < 4) return quads<0, 1, false>(dst, step, coeffs, d, coded, q6, level_scale);
+    if (q6 == 4) return quads<1, 1, false>(dst, step, coeffs, d, coded, q6, level_scale);
+    return quads<2, 1, false>(dst, step, coeffs, d, coded, q6, level_scale);
 }
 
 // The 4×4 blocks of 16-bit samples with matrix dequantisation, two side by side at a time: each
@@ -307,7 +337,6 @@ OPX_INLINE void transpose4x4_lanes(__m256i* r) {
     r[2] = _mm256_unpacklo_epi64(a1, a3);
     r[3] = _mm256_unpackhi_epi64(a1, a3);
 }
-
 
 // Two rows of residuals ([block 2m | block 2m + 1] each, 32-bit) added to the prediction rows at
 // row and row + step, clamped to 0..top.

@@ -1,6 +1,7 @@
-// Portable 8×4 pairs of inter 4×4 blocks (8-bit flat), a 4:2:2 chroma component of 8-bit
-// samples, the 4×4 blocks of a 16-bit-sample macroblock or chroma component and the 8×8 blocks
-// of a 16-bit-sample macroblock: the DC and per-block kernels in turn.
+// Portable 8×4 pairs of inter 4×4 blocks (8-bit flat), the inter 4×4 blocks of an 8-bit
+// macroblock, a 4:2:2 or 4:2:0 chroma component of 8-bit samples, the 4×4 blocks of a
+// 16-bit-sample macroblock or chroma component and the 8×8 blocks of a 16-bit-sample macroblock:
+// the DC and per-block kernels in turn.
 #include "h264/decode/recon.hpp"
 
 namespace opx::h264::ref {
@@ -17,6 +18,33 @@ Opx16s* add_chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* d
     const Opx16s* d = dc ? dc : kNoDc;
     const auto s = static_cast<Opx32s>(step);
     for (int n = 0; n < 8; ++n) {
+        Opx8u* blk = dst + 4 * (n >> 1) * step + 4 * (n & 1);
+        const bool ac = coded & (1u << n);
+        kTransform.add4x4_matrix(blk, s, ac ? coeffs : nullptr, &d[n], blk, s, qp, ac, level_scale);
+        if (ac) coeffs += 16;
+    }
+    return coeffs;
+}
+
+Opx16s* add_luma_inter4x4(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, std::uint32_t coded,
+                          int qp, const Opx16s* level_scale) noexcept {
+    const auto s = static_cast<Opx32s>(step);
+    for (; coded; coded &= coded - 1) {
+        const int n = __builtin_ctz(coded);
+        Opx8u* blk = dst + luma4x4_y(n) * step + luma4x4_x(n);
+        kTransform.add4x4_matrix(blk, s, coeffs, nullptr, blk, s, qp, true, level_scale);
+        coeffs += 16;
+    }
+    return coeffs;
+}
+
+Opx16s* add_chroma420(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* dc,
+                      std::uint32_t coded, int qp, const Opx16s* level_scale) noexcept {
+    static constexpr Opx16s kNoDc[4] = {};
+    if (dc) kTransform.chroma_dc2x2_matrix(dc, qp, level_scale[0]);
+    const Opx16s* d = dc ? dc : kNoDc;
+    const auto s = static_cast<Opx32s>(step);
+    for (int n = 0; n < 4; ++n) {
         Opx8u* blk = dst + 4 * (n >> 1) * step + 4 * (n & 1);
         const bool ac = coded & (1u << n);
         kTransform.add4x4_matrix(blk, s, ac ? coeffs : nullptr, &d[n], blk, s, qp, ac, level_scale);
