@@ -31,7 +31,7 @@ void SliceDecoder::neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) con
     // clause 8.4.1.3.1: a frame neighbour of a field macroblock in field units, and the
     // other way round
     if (mbaff_ && ref >= 0) {
-        const bool nf = info(n).field;
+        const bool nf = m.field_mb != 0;  // as the neighbour's MbInfo, in the record at hand
         if (field_mb_ && !nf) {
             mv.y /= 2;
             ref *= 2;
