@@ -11,19 +11,28 @@ void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) n
     kTransform.add4x4_flat(dst + 4, coeffs + 16, nullptr, dst + 4, step, step, qp, true);
 }
 
-Opx16s* add_chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* dc,
-                      std::uint32_t coded, int qp, const Opx16s* level_scale, int ls_dc) noexcept {
-    static constexpr Opx16s kNoDc[8] = {};
-    if (dc) kTransform.chroma_dc2x4_matrix(dc, qp, ls_dc);
-    const Opx16s* d = dc ? dc : kNoDc;
+namespace {
+
+// The blocks of a chroma component in turn, block n at (4 (n & 1), 4 (n >> 1)) with DC value d[n].
+Opx16s* chroma_blocks(int blocks, Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, const Opx16s* d,
+                      std::uint32_t coded, int qp, const Opx16s* level_scale) noexcept {
     const auto s = static_cast<Opx32s>(step);
-    for (int n = 0; n < 8; ++n) {
+    for (int n = 0; n < blocks; ++n) {
         Opx8u* blk = dst + 4 * (n >> 1) * step + 4 * (n & 1);
         const bool ac = coded & (1u << n);
         kTransform.add4x4_matrix(blk, s, ac ? coeffs : nullptr, &d[n], blk, s, qp, ac, level_scale);
         if (ac) coeffs += 16;
     }
     return coeffs;
+}
+
+}  // namespace
+
+Opx16s* add_chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* dc,
+                      std::uint32_t coded, int qp, const Opx16s* level_scale, int ls_dc) noexcept {
+    static constexpr Opx16s kNoDc[8] = {};
+    if (dc) kTransform.chroma_dc2x4_matrix(dc, qp, ls_dc);
+    return chroma_blocks(8, dst, step, coeffs, dc ? dc : kNoDc, coded, qp, level_scale);
 }
 
 Opx16s* add_luma_inter4x4(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, std::uint32_t coded,
@@ -42,15 +51,7 @@ Opx16s* add_chroma420(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* d
                       std::uint32_t coded, int qp, const Opx16s* level_scale) noexcept {
     static constexpr Opx16s kNoDc[4] = {};
     if (dc) kTransform.chroma_dc2x2_matrix(dc, qp, level_scale[0]);
-    const Opx16s* d = dc ? dc : kNoDc;
-    const auto s = static_cast<Opx32s>(step);
-    for (int n = 0; n < 4; ++n) {
-        Opx8u* blk = dst + 4 * (n >> 1) * step + 4 * (n & 1);
-        const bool ac = coded & (1u << n);
-        kTransform.add4x4_matrix(blk, s, ac ? coeffs : nullptr, &d[n], blk, s, qp, ac, level_scale);
-        if (ac) coeffs += 16;
-    }
-    return coeffs;
+    return chroma_blocks(4, dst, step, coeffs, dc ? dc : kNoDc, coded, qp, level_scale);
 }
 
 Opx32s* add4x4_blocks_high(Opx16u* dst, std::ptrdiff_t step, Opx32s* coeffs, const Opx32s* dc,
