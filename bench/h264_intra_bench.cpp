@@ -73,6 +73,28 @@ OPX_BENCH_CASES(h264_intra) {
             luma_inter_4x4(kRef, &p, g_blk, kStep, 0x1FFFE, 20, nullptr, false);
         });
     opx::bench::add(
+        "opxiReconstructLumaInter4x4MB_H264_16s8u_C1R", "all",
+        [] {
+            Opx16s* p = g_coeffs;
+            opxiReconstructLumaInter4x4MB_H264_16s8u_C1R(&p, g_blk, kStep, 0x1FFFE, 20, g_ls64, 0);
+        },
+        [] {
+            Opx16s* p = g_coeffs;
+            luma_inter_4x4(kRef, &p, g_blk, kStep, 0x1FFFE, 20, g_ls64, false);
+        });
+    opx::bench::add(
+        "opxiReconstructChromaInter4x4MB_H264_16s8u_P2R", "all",
+        [] {
+            Opx16s* p = g_coeffs;
+            opxiReconstructChromaInter4x4MB_H264_16s8u_P2R(&p, g_blk, g_blk + 8, kStep, 0x7FE0000,
+                                                           20, 20, g_ls64, g_ls64, 0);
+        },
+        [] {
+            Opx16s* p = g_coeffs;
+            chroma_planar(kRef, &p, g_blk, g_blk + 8, kStep, nullptr,
+                          ChromaParams{0x7FE0000, {20, 20}, {g_ls64, g_ls64}, {false, false}});
+        });
+    opx::bench::add(
         "opxiReconstructLumaIntra8x8MB_H264_16s8u_C1R", "all",
         [] {
             Opx16s* p = g_coeffs;
