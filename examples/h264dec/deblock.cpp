@@ -143,6 +143,18 @@ void Decoder::mb_decoded(int mb) {
     if (row >= 1) deblock_rows(deblocked_rows_, row);
 }
 
+namespace {
+
+// Every bS of the macroblock 0: nothing to filter.
+bool no_strength(const MbInfo& q) {
+    uint64_t w[4];
+    static_assert(sizeof w == sizeof q.bs, "two edges' 16 strengths");
+    std::memcpy(w, q.bs, sizeof w);
+    return (w[0] | w[1] | w[2] | w[3]) == 0;
+}
+
+}  // namespace
+
 void Decoder::deblock_rows(int first, int end) {
     if (mbaff_) return deblock_mbaff(), void();
     Picture* p = cur_;
@@ -155,6 +167,7 @@ void Decoder::deblock_rows(int first, int end) {
             const SliceInfo& si = slices_[size_t(q.slice_num)];
             if (si.deblock_idc == 1) continue;
             if (!q.bs_valid) edge_strengths(mbx, mby);
+            if (no_strength(q) && p->chroma_format != 2) continue;  // (4:2:2 keeps more bS)
             const MbInfo* nb[2] = {mbx > 0 ? &mbs_[size_t(mby * w + mbx - 1)] : &q,
                                    mby > 0 ? &mbs_[size_t((mby - 1) * w + mbx)] : &q};
             h264common::MbFilter f = mb_filter(*p, mbx * 16, mby * 16, q, q.bs, nb);
