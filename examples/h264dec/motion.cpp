@@ -80,6 +80,23 @@ void SliceDecoder::store_motion(bool intra) {
         return;
     }
     m.field_mb = field_mb_ ? 1 : 0;
+    const MbInfo& info = d_.mbs_[size_t(mb_)];
+    if (info.still[0] == 0xE && info.still[1] == 0xE) {
+        // one motion for the whole macroblock (inter_prediction found it): stored as such
+        for (int l = 0; l < 2; ++l) {
+            const int r = ref_idx_[l][0];
+            const int32_t id = r < 0 ? -1 : field_mb_ ? ref_pic(l, r)->id : ref_id_[l][r];
+            const uint32_t v = r < 0 ? 0u
+                                     : uint32_t(uint16_t(mv_[l][0].x)) |
+                                           uint32_t(uint16_t(mv_[l][0].y)) << 16;
+            for (int b8 = 0; b8 < 4; ++b8) {
+                m.ref_idx[l][b8] = int8_t(r);
+                m.ref_id[l][b8] = id;
+            }
+            for (int i = 0; i < 16; ++i) std::memcpy(m.mv[l][i], &v, 4);
+        }
+        return;
+    }
     for (int l = 0; l < 2; ++l) {
         bool used = false;
         for (int b8 = 0; b8 < 4; ++b8) {
