@@ -145,11 +145,11 @@ void Decoder::mb_decoded(int mb) {
 
 namespace {
 
-// Every bS of the macroblock 0: nothing to filter.
-bool no_strength(const MbInfo& q) {
+// Every bS of a macroblock 0 (vertical and horizontal edges): nothing to filter.
+bool no_strength(const Opx8u (&bs)[2][16]) {
     uint64_t w[4];
-    static_assert(sizeof w == sizeof q.bs, "two edges' 16 strengths");
-    std::memcpy(w, q.bs, sizeof w);
+    static_assert(sizeof w == sizeof bs, "two edges' 16 strengths");
+    std::memcpy(w, bs, sizeof w);
     return (w[0] | w[1] | w[2] | w[3]) == 0;
 }
 
@@ -167,7 +167,7 @@ void Decoder::deblock_rows(int first, int end) {
             const SliceInfo& si = slices_[size_t(q.slice_num)];
             if (si.deblock_idc == 1) continue;
             if (!q.bs_valid) edge_strengths(mbx, mby);
-            if (no_strength(q) && p->chroma_format != 2) continue;  // (4:2:2 keeps more bS)
+            if (no_strength(q.bs) && p->chroma_format != 2) continue;  // (4:2:2 keeps more bS)
             const MbInfo* nb[2] = {mbx > 0 ? &mbs_[size_t(mby * w + mbx - 1)] : &q,
                                    mby > 0 ? &mbs_[size_t((mby - 1) * w + mbx)] : &q};
             h264common::MbFilter f = mb_filter(*p, mbx * 16, mby * 16, q, q.bs, nb);
@@ -490,6 +490,8 @@ void Decoder::deblock_mbaff() {
                 Opx8u part[2][16] = {};
                 std::memcpy(part[0], bs[0], 16);
                 if (!two_fields) std::memcpy(part[1], bs[1], 16);
+                if (!left_mixed && !two_fields && p->chroma_format != 2 && no_strength(part))
+                    continue;
                 h264common::MbFilter f = mb_filter(fld ? *p->field[bot] : *p, mbx * 16,
                                                    (fld ? py : 2 * py + bot) * 16, q, part, nb);
                 if (left_mixed) deblock_mbaff_left(f, q, left, row_bs, si);
