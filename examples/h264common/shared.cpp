@@ -83,15 +83,20 @@ OpxResult filter_macroblock(const MbFilter& m, const FilterThresholds& t) {
         if (r != opxOk && first == opxOk) first = r;
         // chroma edge 0 uses luma edge 0's bS, chroma edge 1 luma edge 2's
         if (!m.chroma || !(edges[0] | edges[2])) continue;
+        Opx8u ca[2], cb[2], ctc[8];
+        int last[2] = {-1, -1};  // the qP pair the thresholds were formed for
         for (int c = 0; c < 2; ++c) {
             const int cq = m.qpc[c];
             const int cqe = edges[0] ? (m.nb_qpc[dir][c] + cq + 1) >> 1 : cq;
-            const Opx8u ca[2] = {t.alpha[cqe], t.alpha[cq]};
-            const Opx8u cb[2] = {t.beta[cqe], t.beta[cq]};
-            Opx8u ctc[8];
-            for (int k = 0; k < 4; ++k) {
-                ctc[k] = t.tc0[cqe][bs[k] & 7];
-                ctc[4 + k] = t.tc0[cq][bs[8 + k] & 7];
+            if (cq != last[1] || cqe != last[0]) {  // Cr often shares Cb's
+                last[0] = cqe;
+                last[1] = cq;
+                ca[0] = t.alpha[cqe], ca[1] = t.alpha[cq];
+                cb[0] = t.beta[cqe], cb[1] = t.beta[cq];
+                for (int k = 0; k < 4; ++k) {
+                    ctc[k] = t.tc0[cqe][bs[k] & 7];
+                    ctc[4 + k] = t.tc0[cq][bs[8 + k] & 7];
+                }
             }
             r = dir == 0 ? OPX_COUNTED(opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR)(
                                m.c[c], m.cstep, ca, cb, ctc, bs)
