@@ -115,6 +115,11 @@ Thresholds<T> any_thresholds(Rng& rng, int unit) {
         const int e = static_cast<int>(rng.uniform(0, 3));
         std::fill(t.bs + 4 * e, t.bs + 4 * e + 4, static_cast<Opx8u>(rng.uniform(0, 4)));
     }
+    // Edges 1 and 3 unfiltered, as in macroblocks with 8×8 transforms.
+    if (rng.uniform(0, 3) == 0) {
+        std::fill(t.bs + 4, t.bs + 8, Opx8u{0});
+        std::fill(t.bs + 12, t.bs + 16, Opx8u{0});
+    }
     return t;
 }
 

@@ -410,10 +410,29 @@ OpxResult luma_hor8(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx
 // reloaded four columns on would not forward: columns −4..15 are transposed in once, as three
 // blocks of eight (the last overlapping the second), and out once, when all edges are done.
 // Without the left edge, columns 0..15 as two blocks (the left neighbour is not touched).
+// Edges 1 and 3 unfiltered (8×8 transforms, or no coefficients or motion across them): edges 0
+// and 2 read disjoint columns, −4..3 and 4..11, and go through two blocks of eight (without the
+// left edge, one).
 template <bool Left>
 OPX_INLINE void luma_ver_mb(Opx8u* p, std::ptrdiff_t step, const Opx8u* alpha, const Opx8u* beta,
                             const Opx8u* tc0, const Opx8u* bs) noexcept {
     __m256i c[20];  // columns −4..15
+    if ((word4(bs + 4) | word4(bs + 12)) == 0) {
+        if constexpr (Left) load_columns<16>(p - 4, step, c);
+        load_columns<16>(p + 4, step, c + 8);
+        for (int e = Left ? 0 : 2; e < 4; e += 2) {
+            const std::uint32_t b = word4(bs + 4 * e);
+            if (b == 0) continue;
+            __m256i* x = c + 4 * e;
+            Lines<V16> l = {x[0], x[1], x[2], x[3], x[4], x[5], x[6], x[7]};
+            filter<V16, true>(
+                l, edge_params16(b, word4(tc0 + 4 * e), alpha[e ? 1 : 0], beta[e ? 1 : 0]));
+            x[1] = l.p2, x[2] = l.p1, x[3] = l.p0, x[4] = l.q0, x[5] = l.q1, x[6] = l.q2;
+        }
+        if constexpr (Left) store_columns<16>(p - 4, step, c);
+        store_columns<16>(p + 4, step, c + 8);
+        return;
+    }
     if constexpr (Left) {
         load_columns<16>(p - 4, step, c);
         load_columns<16>(p + 4, step, c + 8);
