@@ -49,6 +49,15 @@ struct CavlcTables {
     ~CavlcTables();
 };
 
+// The level scales of the 4x4 and 8x8 blocks (clause 8.5.9: [list][qP % 6][raster]) and the
+// scaling lists they were formed from: slices of a picture, and mostly of a stream, share them.
+struct LevelScale {
+    bool valid = false;
+    uint8_t from4x4[6][16], from8x8[2][64];
+    Opx16s ls4[6][6][16];
+    Opx16s ls8[2][6][64];
+};
+
 class Decoder {
   public:
     Decoder(const Options& opt, FILE* report);
@@ -105,6 +114,7 @@ class Decoder {
     // the sequence is 4:2:2
     std::vector<std::array<Opx8u, 8>> bs_c422_;
     std::vector<SliceInfo> slices_;
+    LevelScale level_scale_;
     std::vector<int> mb_to_slice_group_;
     bool one_group_ = true;  // one slice group: every macroblock's
     SliceHeader first_sh_;

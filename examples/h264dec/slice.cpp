@@ -16,16 +16,25 @@ void Decoder::decode_slice(const SliceHeader& sh, Bits& bits) {
 }
 
 void SliceDecoder::build_level_scale() {
+    LevelScale& s = d_.level_scale_;
+    ls4_ = s.ls4;
+    ls8_ = s.ls8;
+    if (s.valid && std::memcmp(s.from4x4, pps_.scaling4x4, sizeof s.from4x4) == 0 &&
+        std::memcmp(s.from8x8, pps_.scaling8x8, sizeof s.from8x8) == 0)
+        return;
     for (int l = 0; l < 6; ++l)
         for (int m = 0; m < 6; ++m)
             for (int i = 0; i < 16; ++i)
-                ls4_[l][m][i] =
+                s.ls4[l][m][i] =
                     Opx16s(pps_.scaling4x4[l][i] * kNorm4[m][norm4_class(i / 4, i % 4)]);
     for (int l = 0; l < 2; ++l)
         for (int m = 0; m < 6; ++m)
             for (int i = 0; i < 64; ++i)
-                ls8_[l][m][i] =
+                s.ls8[l][m][i] =
                     Opx16s(pps_.scaling8x8[l][i] * kNorm8[m][norm8_class(i / 8, i % 8)]);
+    std::memcpy(s.from4x4, pps_.scaling4x4, sizeof s.from4x4);
+    std::memcpy(s.from8x8, pps_.scaling8x8, sizeof s.from8x8);
+    s.valid = true;
 }
 
 // Clause 8.4.2.3.1: the implicit weight of list 0 (list 1 takes 64 - w) from picture order

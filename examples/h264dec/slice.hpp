@@ -116,8 +116,8 @@ class SliceDecoder {
     bool infer_field_flag() const;
     int weight_mode_ = 0;  // 0 default, 1 explicit, 2 implicit
     int implicit_w_[32][32];
-    Opx16s ls4_[6][6][16];  // [list][qP % 6][raster]
-    Opx16s ls8_[2][6][64];
+    const Opx16s (*ls4_)[6][16] = nullptr;  // [list][qP % 6][raster], in Decoder::level_scale_
+    const Opx16s (*ls8_)[6][64] = nullptr;
     bool mono_ = false;
     const Opx32s* scan4_ = kScanZigzag;  // the field scans in field pictures
     const uint8_t* scan8_ = kZigzag8x8;
