@@ -826,11 +826,16 @@ void SliceDecoder::lossless_dpcm(MbInfo& m, int i16_mode, int chroma_mode, Coef*
 }
 
 bool SliceDecoder::parse_residual(MbInfo& m, int cbp, bool i16) {
-    if (high_)
-        return c422_ ? parse_residual_t<Opx32s, true>(m, cbp, i16, coeffs32_)
-                     : parse_residual_t<Opx32s, false>(m, cbp, i16, coeffs32_);
-    return c422_ ? parse_residual_t<Opx16s, true>(m, cbp, i16, coeffs_)
-                 : parse_residual_t<Opx16s, false>(m, cbp, i16, coeffs_);
+    // one instance per coefficient width, chroma format and MBAFF or not
+    auto with = [&](auto coef, auto* coeffs) {
+        using Coef = decltype(coef);
+        if (mbaff_)
+            return c422_ ? parse_residual_t<Coef, true, true>(m, cbp, i16, coeffs)
+                         : parse_residual_t<Coef, false, true>(m, cbp, i16, coeffs);
+        return c422_ ? parse_residual_t<Coef, true, false>(m, cbp, i16, coeffs)
+                     : parse_residual_t<Coef, false, false>(m, cbp, i16, coeffs);
+    };
+    return high_ ? with(Opx32s(), coeffs32_) : with(Opx16s(), coeffs_);
 }
 
 // Bit i set where coefficient i of the 16 is not zero.
@@ -895,7 +900,7 @@ __attribute__((always_inline)) inline int SliceDecoder::chroma_nc(int c, int x, 
 // Residual of one macroblock (clause 7.3.5.3) into the packed coefficient stream of the
 // reconstruction functions: every call of the CAVLC decoder that finds coefficients appends one
 // dense block and the matching coded-block bit is set.
-template <class Coef, bool kC422>
+template <class Coef, bool kC422, bool kMbaff>
 bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) {
     constexpr int kBlocks = kC422 ? 8 : 4;  // chroma AC blocks per component
     constexpr bool kWide = sizeof(Coef) == 4;
@@ -920,9 +925,8 @@ bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) 
     // entry 8 * (y + 1) + x + 1 for the block at (x, y), 64 for a neighbouring macroblock that is
     // not available: nC (clause 9.2.1) is then the sum of two entries, halved when below 64 (both
     // available), else taken modulo 32 (one available: its count; none: 0).
-    const bool mbaff = mbaff_;
     uint8_t around[40];
-    if (!mbaff) {
+    if constexpr (!kMbaff) {
         const MbInfo* mbs = d_.mbs_.data();
         std::memset(around, 0, sizeof around);
         for (int i = 0; i < 4; ++i) {
@@ -932,10 +936,13 @@ bool SliceDecoder::parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs) 
     }
     // nC of the luma block at raster index r (4 * y + x)
     auto nc_at = [&](int r) {
-        if (mbaff) return luma_nc(r & 3, r >> 2);
-        const int a = r + (r & 12) + 9;
-        const int sum = around[a - 1] + around[a - 8];
-        return sum < 64 ? (sum + 1) >> 1 : sum & 31;
+        if constexpr (kMbaff) {
+            return luma_nc(r & 3, r >> 2);
+        } else {
+            const int a = r + (r & 12) + 9;
+            const int sum = around[a - 1] + around[a - 8];
+            return sum < 64 ? (sum + 1) >> 1 : sum & 31;
+        }
     };
     auto block = [&](int nc, int limit, const Opx32s* scan, Coef** dst) -> int {
         OpxResult r;

@@ -240,7 +240,7 @@ class SliceDecoder {
     int pending_bs_[2] = {-1, 0};  // (mbx, mby) of the macroblock waiting, or -1
     void skip_mb();
     bool parse_residual(MbInfo& m, int cbp, bool i16);
-    template <class Coef, bool kC422>
+    template <class Coef, bool kC422, bool kMbaff>
     bool parse_residual_t(MbInfo& m, int cbp, bool i16, Coef* coeffs);
     template <class Pel>
     bool read_pcm(MbInfo& m);
