@@ -80,12 +80,16 @@ void SliceDecoder::store_motion(bool intra) {
         return;
     }
     m.field_mb = field_mb_ ? 1 : 0;
+    // Picture::id of reference r of list l, -1 for none
+    auto ref_id = [&](int l, int r) {
+        return r < 0 ? -1 : field_mb_ ? ref_pic(l, r)->id : ref_id_[l][r];
+    };
     const MbInfo& info = d_.mbs_[size_t(mb_)];
     if (info.still[0] == 0xE && info.still[1] == 0xE) {
         // one motion for the whole macroblock (inter_prediction found it): stored as such
         for (int l = 0; l < 2; ++l) {
             const int r = ref_idx_[l][0];
-            const int32_t id = r < 0 ? -1 : field_mb_ ? ref_pic(l, r)->id : ref_id_[l][r];
+            const int32_t id = ref_id(l, r);
             const uint32_t v = r < 0 ? 0u
                                      : uint32_t(uint16_t(mv_[l][0].x)) |
                                            uint32_t(uint16_t(mv_[l][0].y)) << 16;
@@ -102,7 +106,7 @@ void SliceDecoder::store_motion(bool intra) {
         for (int b8 = 0; b8 < 4; ++b8) {
             int r = ref_idx_[l][(b8 >> 1) * 8 + (b8 & 1) * 2];  // alike in the whole 8x8 block
             m.ref_idx[l][b8] = int8_t(r);
-            m.ref_id[l][b8] = r < 0 ? -1 : field_mb_ ? ref_pic(l, r)->id : ref_id_[l][r];
+            m.ref_id[l][b8] = ref_id(l, r);
             used |= r >= 0;
         }
         if (!used) {  // list 1 of P macroblocks, and one-list B macroblocks

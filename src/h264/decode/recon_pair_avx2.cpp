@@ -86,8 +86,8 @@ void add4x4_flat_pair(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, int qp) n
 
 // A 4:2:2 or 4:2:0 chroma component of 8-bit samples with matrix dequantisation: the DC array
 // transformed (4:2:2 in a register, chroma_dc_avx2.hpp; 4:2:0 by the DC kernel), then the blocks
-// four at a time (4:2:0: one quad): quad k holds
-// blocks 4k .. 4k + 3, the 8×8 samples at (0, 8k), block 4k + 2L + q at (4q, 4L). The levels are
+// four at a time (4:2:0: one quad): quad k holds blocks 4k .. 4k + 3, the 8×8 samples at (0, 8k),
+// block 4k + 2L + q at (4q, 4L). The levels are
 // loaded half-blocks to lanes and scaled, then transposed so that register j holds coefficient
 // column j of every block row ((L, q, r): 128-bit lane L, 64-bit half q, word r); the row pass
 // works on the four registers at once, a second transpose brings register r to row r of every
@@ -281,6 +281,16 @@ Opx16s* quads(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, __m128i dc, std::uint3
     return c;
 }
 
+// quads() with the scaling mode of qp.
+template <int kQuads, bool kLuma>
+Opx16s* quads_at(Opx8u* dst, std::ptrdiff_t step, Opx16s* c, __m128i dc, std::uint32_t coded,
+                 int qp, const Opx16s* level_scale) {
+    const int q6 = qp / 6;
+    if (q6 < 4) return quads<0, kQuads, kLuma>(dst, step, c, dc, coded, q6, level_scale);
+    if (q6 == 4) return quads<1, kQuads, kLuma>(dst, step, c, dc, coded, q6, level_scale);
+    return quads<2, kQuads, kLuma>(dst, step, c, dc, coded, q6, level_scale);
+}
+
 }  // namespace
 
 Opx16s* add_chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* dc,
@@ -288,19 +298,12 @@ Opx16s* add_chroma422(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* d
     const __m128i d =
         dc ? chroma_dc2x4_vec(_mm_loadu_si128(reinterpret_cast<const __m128i*>(dc)), qp, ls_dc)
            : _mm_setzero_si128();
-    const int q6 = qp / 6;
-    if (q6 < 4) return quads<0, 2, false>(dst, step, coeffs, d, coded, q6, level_scale);
-    if (q6 == 4) return quads<1, 2, false>(dst, step, coeffs, d, coded, q6, level_scale);
-    return quads<2, 2, false>(dst, step, coeffs, d, coded, q6, level_scale);
+    return quads_at<2, false>(dst, step, coeffs, d, coded, qp, level_scale);
 }
 
 Opx16s* add_luma_inter4x4(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, std::uint32_t coded,
                           int qp, const Opx16s* level_scale) noexcept {
-    const __m128i none = _mm_setzero_si128();
-    const int q6 = qp / 6;
-    if (q6 < 4) return quads<0, 4, true>(dst, step, coeffs, none, coded, q6, level_scale);
-    if (q6 == 4) return quads<1, 4, true>(dst, step, coeffs, none, coded, q6, level_scale);
-    return quads<2, 4, true>(dst, step, coeffs, none, coded, q6, level_scale);
+    return quads_at<4, true>(dst, step, coeffs, _mm_setzero_si128(), coded, qp, level_scale);
 }
 
 Opx16s* add_chroma420(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* dc,
@@ -310,10 +313,7 @@ Opx16s* add_chroma420(Opx8u* dst, std::ptrdiff_t step, Opx16s* coeffs, Opx16s* d
         kTransform.chroma_dc2x2_matrix(dc, qp, level_scale[0]);
         d = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(dc));
     }
-    const int q6 = qp / 6;
-    if (q6 < 4) return quads<0, 1, false>(dst, step, coeffs, d, coded, q6, level_scale);
-    if (q6 == 4) return quads<1, 1, false>(dst, step, coeffs, d, coded, q6, level_scale);
-    return quads<2, 1, false>(dst, step, coeffs, d, coded, q6, level_scale);
+    return quads_at<1, false>(dst, step, coeffs, d, coded, qp, level_scale);
 }
 
 // The 4×4 blocks of 16-bit samples with matrix dequantisation, two side by side at a time: each
