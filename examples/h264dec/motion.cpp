@@ -422,141 +422,183 @@ void SliceDecoder::predict_partition(int x, int y, int w, int h) {
 // Predicts the w x h luma block at (x, y) (samples, inside the macroblock) and its chroma from
 // the motion of its first 4x4 block, writing into the picture. 4:2:2 chroma has the luma height:
 // its vertical vector is in quarter samples, passed to the eighth-sample interpolation doubled
-// (clause 8.4.1.4).
+// (clause 8.4.1.4). A block predicted from one list goes its own way (no scratch blocks, nothing
+// of the other list worked out).
 template <class Pel, bool kC422>
 void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
-    constexpr bool kHigh = sizeof(Pel) == 2;
-    using Block = std::conditional_t<kHigh, OpxInterpolateBlock16u, OpxInterpolateBlock8u>;
-    int i = (y / 4) * 4 + x / 4;
-    int r0 = ref_idx_[0][i], r1 = ref_idx_[1][i];
-    int px = mbx_ * 16 + x, py = vy_ * 16 + y;
-    const int cpy = kC422 ? py : py / 2, ch = kC422 ? h : h / 2, cw = w / 2;
-    const Picture* const view = view_;
-    int ys = view->ystride, cs = view->cstride;
-    Pel* dst_y = view->plane<Pel>(0) + size_t(py) * ys + px;
-    Pel* dst_cb = view->plane<Pel>(1) + size_t(cpy) * cs + px / 2;
-    Pel* dst_cr = view->plane<Pel>(2) + size_t(cpy) * cs + px / 2;
-    alignas(32) Pel tmp_y[2][16 * 16];
-    alignas(32) Pel tmp_c[2][2][8 * 16];
-    bool bi = r0 >= 0 && r1 >= 0;
+    const int i = (y >> 2) * 4 + (x >> 2);
+    const int r0 = ref_idx_[0][i], r1 = ref_idx_[1][i];
     for (int l = 0; l < 2; ++l)
         if ((l == 0 ? r0 : r1) >= ref_count(l)) {
             d_.error("reference index %d beyond list %d", l == 0 ? r0 : r1, l);
             return;
         }
-    // Table 8-10: a 4:2:0 field predicted from the field of the other parity shifts its chroma
-    // vector by a quarter chroma row (-2 in eighths from a bottom field into a top)
-    auto chroma_mvy = [&](const Picture* ref, const Mv& mv) {
-        int cmy = kC422 ? 2 * mv.y : mv.y;
-        if (!kC422 && view->parent && ref->structure != view->structure)
-            cmy += view->structure == 2 ? 2 : -2;
-        return cmy;
-    };
-    // Where the two predictions of a bi-predicted block are read from: the scratch blocks, or,
-    // for a full-sample vector whose block lies inside the reference, the reference picture
-    // itself (no copy: the weighting reads those samples once).
-    const Pel* src_y[2] = {tmp_y[0], tmp_y[1]};
-    const Pel* src_c[2][2] = {{tmp_c[0][0], tmp_c[0][1]}, {tmp_c[1][0], tmp_c[1][1]}};
-    int step_y[2] = {16, 16}, step_c[2] = {8, 8};
-    bool in_place_y[2] = {false, false}, in_place_c[2] = {false, false};
-    if (bi) {
-        for (int l = 0; l < 2; ++l) {
-            const Picture* ref = ref_pic(l, l == 0 ? r0 : r1);
-            const Mv& mv = mv_[l][i];
-            const int sx = px + (mv.x >> 2), sy = py + (mv.y >> 2);
-            if (((mv.x | mv.y) & 3) == 0 && sx >= 0 && sy >= 0 && sx + w <= view->width &&
-                sy + h <= view->height) {
-                in_place_y[l] = true;
-                src_y[l] = ref->plane<Pel>(0) + size_t(sy) * ys + sx;
-                step_y[l] = ys;
-            }
-            if (mono_) continue;
-            const int cmy = chroma_mvy(ref, mv);
-            const int csx = px / 2 + (mv.x >> 3), csy = cpy + (cmy >> 3);
-            if (((mv.x | cmy) & 7) == 0 && csx >= 0 && csy >= 0 && csx + cw <= view->cwidth &&
-                csy + ch <= view->cheight) {
-                in_place_c[l] = true;
-                for (int c = 0; c < 2; ++c)
-                    src_c[l][c] = ref->plane<Pel>(1 + c) + size_t(csy) * cs + csx;
-                step_c[l] = cs;
-            }
-        }
+    if (r0 < 0 || r1 < 0) {
+        if ((r0 & r1) < 0) return;  // neither list: nothing to predict from
+        return predict_single_t<Pel, kC422>(r0 < 0 ? 1 : 0, r0 < 0 ? r1 : r0, i, x, y, w, h);
     }
+    predict_bi_t<Pel, kC422>(r0, r1, i, x, y, w, h);
+}
+
+// Table 8-10: a 4:2:0 field predicted from the field of the other parity shifts its chroma
+// vector by a quarter chroma row (-2 in eighths from a bottom field into a top). 4:2:2 chroma
+// takes the luma vector doubled (eighths of its full-height rows).
+template <bool kC422>
+static int chroma_mvy(const Picture* view, const Picture* ref, int mvy) {
+    if (kC422) return 2 * mvy;
+    if (view->parent && ref->structure != view->structure)
+        mvy += view->structure == 2 ? 2 : -2;
+    return mvy;
+}
+
+// One list's prediction of the w x h luma block at picture position (px, py) into dst.
+template <class Pel>
+OpxResult SliceDecoder::interpolate_luma(const Picture* ref, const Mv& mv, int px, int py, int w,
+                                         int h, Pel* dst, int dst_step) const {
+    using Block =
+        std::conditional_t<sizeof(Pel) == 2, OpxInterpolateBlock16u, OpxInterpolateBlock8u>;
+    Block rec;
+    rec.pSrc[0] = ref->plane<Pel>(0);
+    rec.pSrc[1] = nullptr;
+    rec.srcStep = view_->ystride;
+    rec.pDst[0] = dst;
+    rec.pDst[1] = nullptr;
+    rec.dstStep = dst_step;
+    rec.frameSize = {view_->width, view_->height};
+    rec.blockSize = {w, h};
+    rec.blockPos = {px, py};
+    rec.motionVector = {mv.x, mv.y};
+    if constexpr (sizeof(Pel) == 2) {
+        rec.bitDepth = bit_depth_;
+        return OPX_COUNTED(opxiInterpolateLumaBlock_H264_16u_P1R)(&rec);
+    } else {
+        return OPX_COUNTED(opxiInterpolateLumaBlock_H264_8u_P1R)(&rec);
+    }
+}
+
+// The same for the cw x ch chroma blocks at chroma position (cx, cy), cmy the vertical vector in
+// eighths of a chroma row.
+template <class Pel>
+OpxResult SliceDecoder::interpolate_chroma(const Picture* ref, int cmx, int cmy, int cx, int cy,
+                                           int cw, int ch, Pel* dst_cb, Pel* dst_cr,
+                                           int dst_step) const {
+    using Block =
+        std::conditional_t<sizeof(Pel) == 2, OpxInterpolateBlock16u, OpxInterpolateBlock8u>;
+    Block rc;
+    rc.pSrc[0] = ref->plane<Pel>(1);
+    rc.pSrc[1] = ref->plane<Pel>(2);
+    rc.srcStep = view_->cstride;
+    rc.pDst[0] = dst_cb;
+    rc.pDst[1] = dst_cr;
+    rc.dstStep = dst_step;
+    rc.frameSize = {view_->cwidth, view_->cheight};
+    rc.blockSize = {cw, ch};
+    rc.blockPos = {cx, cy};
+    rc.motionVector = {cmx, cmy};
+    if constexpr (sizeof(Pel) == 2) {
+        rc.bitDepth = bit_depth_;
+        return OPX_COUNTED(opxiInterpolateChromaBlock_H264_16u_P2R)(&rc);
+    } else {
+        return OPX_COUNTED(opxiInterpolateChromaBlock_H264_8u_P2R)(&rc);
+    }
+}
+
+// A block predicted from reference r of list l alone: interpolated straight into the picture,
+// then weighted there when explicit weights apply.
+template <class Pel, bool kC422>
+void SliceDecoder::predict_single_t(int l, int r, int i, int x, int y, int w, int h) {
+    constexpr bool kHigh = sizeof(Pel) == 2;
+    const Picture* const view = view_;
+    const Picture* const ref = ref_pic(l, r);
+    const Mv mv = mv_[l][i];
+    const int px = mbx_ * 16 + x, py = vy_ * 16 + y;
+    const int ys = view->ystride, cs = view->cstride;
+    Pel* const dst_y = view->plane<Pel>(0) + size_t(py) * size_t(ys) + size_t(px);
+    if (interpolate_luma<Pel>(ref, mv, px, py, w, h, dst_y, ys) != opxOk)
+        d_.error("luma interpolation failed");
+    const int cpy = kC422 ? py : py >> 1, ch = kC422 ? h : h >> 1, cw = w >> 1;
+    Pel* const dst_cb = view->plane<Pel>(1) + size_t(cpy) * size_t(cs) + size_t(px >> 1);
+    Pel* const dst_cr = view->plane<Pel>(2) + size_t(cpy) * size_t(cs) + size_t(px >> 1);
+    if (!mono_ && interpolate_chroma<Pel>(ref, mv.x, chroma_mvy<kC422>(view, ref, mv.y), px >> 1,
+                                          cpy, cw, ch, dst_cb, dst_cr, cs) != opxOk)
+        d_.error("chroma interpolation failed");
+    if (weight_mode_ != 1) return;
+    // explicit weights of an MBAFF field macroblock: those of the frame (refIdx >> 1); the
+    // offsets are in units of 8-bit samples (clause 8.4.2.3.2)
+    const int(*wt)[2] = sh_.weight[l][r >> (field_mb_ ? 1 : 0)];
+    const OpxRoiSize roi_y = {w, h}, roi_c = {cw, ch};
+    for (int c = 0; c < (mono_ ? 1 : 3); ++c) {
+        const int denom = c ? sh_.chroma_log2_denom : sh_.luma_log2_denom;
+        if (wt[c][0] == (1 << denom) && wt[c][1] == 0) continue;
+        Pel* d = c == 0 ? dst_y : c == 1 ? dst_cb : dst_cr;
+        const int step = c ? cs : ys;
+        if constexpr (kHigh) OPX_COUNTED(opxiUnidirWeight_H264_16u_IP2P1R)
+        (d, Opx32u(step), Opx32u(denom), wt[c][0], wt[c][1] * (1 << (bit_depth_ - 8)),
+         c ? roi_c : roi_y, bit_depth_);
+        else OPX_COUNTED(opxiUniDirWeightBlock_H264_8u_C1R)(
+            d, Opx32u(step), Opx32u(denom), wt[c][0], wt[c][1], c ? roi_c : roi_y);
+    }
+}
+
+// A bi-predicted block: both predictions formed, then averaged or weighted into the picture.
+template <class Pel, bool kC422>
+void SliceDecoder::predict_bi_t(int r0, int r1, int i, int x, int y, int w, int h) {
+    constexpr bool kHigh = sizeof(Pel) == 2;
+    const Picture* const view = view_;
+    const int px = mbx_ * 16 + x, py = vy_ * 16 + y;
+    const int cpy = kC422 ? py : py >> 1, ch = kC422 ? h : h >> 1, cw = w >> 1;
+    const int ys = view->ystride, cs = view->cstride;
+    alignas(32) Pel tmp_y[2][16 * 16];
+    alignas(32) Pel tmp_c[2][2][8 * 16];
+    // Where the two predictions are read from: the scratch blocks, or, for a full-sample vector
+    // whose block lies inside the reference, the reference picture itself (no copy: the
+    // weighting reads those samples once).
+    const Pel* src_y[2];
+    const Pel* src_c[2][2];
+    int step_y[2], step_c[2];
     for (int l = 0; l < 2; ++l) {
-        int r = l == 0 ? r0 : r1;
-        if (r < 0) continue;
-        const Picture* ref = ref_pic(l, r);
-        const Mv& mv = mv_[l][i];
-        bool direct_out = !bi;
-        OpxResult res;
-        if (!in_place_y[l]) {
-            Block rec;
-            rec.pSrc[0] = ref->plane<Pel>(0);
-            rec.pSrc[1] = nullptr;
-            rec.srcStep = ys;
-            rec.pDst[0] = direct_out ? dst_y : tmp_y[l];
-            rec.pDst[1] = nullptr;
-            rec.dstStep = direct_out ? ys : 16;
-            rec.frameSize = {view->width, view->height};
-            rec.blockSize = {w, h};
-            rec.blockPos = {px, py};
-            rec.motionVector = {mv.x, mv.y};
-            if constexpr (kHigh) {
-                rec.bitDepth = bit_depth_;
-                res = OPX_COUNTED(opxiInterpolateLumaBlock_H264_16u_P1R)(&rec);
-            } else {
-                res = OPX_COUNTED(opxiInterpolateLumaBlock_H264_8u_P1R)(&rec);
-            }
-            if (res != opxOk) d_.error("luma interpolation failed");
-        }
-        if (mono_ || in_place_c[l]) continue;
-        const int cmy = chroma_mvy(ref, mv);
-        Block rc;
-        rc.pSrc[0] = ref->plane<Pel>(1);
-        rc.pSrc[1] = ref->plane<Pel>(2);
-        rc.srcStep = cs;
-        rc.pDst[0] = direct_out ? dst_cb : tmp_c[l][0];
-        rc.pDst[1] = direct_out ? dst_cr : tmp_c[l][1];
-        rc.dstStep = direct_out ? cs : 8;
-        rc.frameSize = {view->cwidth, view->cheight};
-        rc.blockSize = {cw, ch};
-        rc.blockPos = {px / 2, cpy};
-        rc.motionVector = {mv.x, cmy};
-        if constexpr (kHigh) {
-            rc.bitDepth = bit_depth_;
-            res = OPX_COUNTED(opxiInterpolateChromaBlock_H264_16u_P2R)(&rc);
+        const Picture* ref = ref_pic(l, l == 0 ? r0 : r1);
+        const Mv mv = mv_[l][i];
+        const int sx = px + (mv.x >> 2), sy = py + (mv.y >> 2);
+        if (((mv.x | mv.y) & 3) == 0 && (sx | sy) >= 0 && sx + w <= view->width &&
+            sy + h <= view->height) {
+            src_y[l] = ref->plane<Pel>(0) + size_t(sy) * size_t(ys) + size_t(sx);
+            step_y[l] = ys;
         } else {
-            res = OPX_COUNTED(opxiInterpolateChromaBlock_H264_8u_P2R)(&rc);
+            src_y[l] = tmp_y[l];
+            step_y[l] = 16;
+            if (interpolate_luma<Pel>(ref, mv, px, py, w, h, tmp_y[l], 16) != opxOk)
+                d_.error("luma interpolation failed");
         }
-        if (res != opxOk) d_.error("chroma interpolation failed");
+        if (mono_) continue;
+        const int cmy = chroma_mvy<kC422>(view, ref, mv.y);
+        const int csx = (px >> 1) + (mv.x >> 3), csy = cpy + (cmy >> 3);
+        if (((mv.x | cmy) & 7) == 0 && (csx | csy) >= 0 && csx + cw <= view->cwidth &&
+            csy + ch <= view->cheight) {
+            for (int c = 0; c < 2; ++c)
+                src_c[l][c] = ref->plane<Pel>(1 + c) + size_t(csy) * size_t(cs) + size_t(csx);
+            step_c[l] = cs;
+        } else {
+            src_c[l][0] = tmp_c[l][0];
+            src_c[l][1] = tmp_c[l][1];
+            step_c[l] = 8;
+            if (interpolate_chroma<Pel>(ref, mv.x, cmy, px >> 1, cpy, cw, ch, tmp_c[l][0],
+                                        tmp_c[l][1], 8) != opxOk)
+                d_.error("chroma interpolation failed");
+        }
     }
-    OpxRoiSize roi_y = {w, h}, roi_c = {cw, ch};
+    Pel* const dst_y = view->plane<Pel>(0) + size_t(py) * size_t(ys) + size_t(px);
+    Pel* const dst_c[2] = {view->plane<Pel>(1) + size_t(cpy) * size_t(cs) + size_t(px >> 1),
+                           view->plane<Pel>(2) + size_t(cpy) * size_t(cs) + size_t(px >> 1)};
+    const OpxRoiSize roi_y = {w, h}, roi_c = {cw, ch};
     // explicit weights of an MBAFF field macroblock: those of the frame (refIdx >> 1); implicit
     // ones from its field's order count and those of the reference fields
     const int wr0 = r0 >> (field_mb_ ? 1 : 0), wr1 = r1 >> (field_mb_ ? 1 : 0);
-    const int implicit_w0 = !bi || weight_mode_ != 2 ? 32
+    const int implicit_w0 = weight_mode_ != 2 ? 32
                             : field_mb_ ? implicit_weight(view->poc, ref_pic(0, r0), ref_pic(1, r1))
                                         : implicit_w_[r0][r1];
-    Pel* dst_c[2] = {dst_cb, dst_cr};
     // weighted-prediction offsets are in units of 8-bit samples (clause 8.4.2.3.2)
     const int osh = bit_depth_ - 8;
-    if (!bi) {
-        if (weight_mode_ != 1) return;
-        int l = r0 >= 0 ? 0 : 1, r = (r0 >= 0 ? r0 : r1) >> (field_mb_ ? 1 : 0);
-        const int(*wt)[2] = sh_.weight[l][r];
-        for (int c = 0; c < (mono_ ? 1 : 3); ++c) {
-            const int denom = c ? sh_.chroma_log2_denom : sh_.luma_log2_denom;
-            if (wt[c][0] == (1 << denom) && wt[c][1] == 0) continue;
-            Pel* d = c ? dst_c[c - 1] : dst_y;
-            const int step = c ? cs : ys;
-            if constexpr (kHigh) OPX_COUNTED(opxiUnidirWeight_H264_16u_IP2P1R)
-            (d, Opx32u(step), Opx32u(denom), wt[c][0], wt[c][1] * (1 << osh), c ? roi_c : roi_y,
-             bit_depth_);
-            else OPX_COUNTED(opxiUniDirWeightBlock_H264_8u_C1R)(
-                d, Opx32u(step), Opx32u(denom), wt[c][0], wt[c][1], c ? roi_c : roi_y);
-        }
-        return;
-    }
     if constexpr (kHigh) {
         for (int c = 0; c < (mono_ ? 1 : 3); ++c) {
             OpxBidir16u b;

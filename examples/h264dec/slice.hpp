@@ -283,6 +283,16 @@ class SliceDecoder {
     void predict_partition(int x, int y, int w, int h);
     template <class Pel, bool kC422>
     void predict_partition_t(int x, int y, int w, int h);
+    template <class Pel, bool kC422>
+    void predict_single_t(int l, int r, int i, int x, int y, int w, int h);
+    template <class Pel, bool kC422>
+    void predict_bi_t(int r0, int r1, int i, int x, int y, int w, int h);
+    template <class Pel>
+    OpxResult interpolate_luma(const Picture* ref, const Mv& mv, int px, int py, int w, int h,
+                               Pel* dst, int dst_step) const;
+    template <class Pel>
+    OpxResult interpolate_chroma(const Picture* ref, int cmx, int cmy, int cx, int cy, int cw,
+                                 int ch, Pel* dst_cb, Pel* dst_cr, int dst_step) const;
     void inter_prediction();
     void direct_mb();
     bool uniform_motion() const;
