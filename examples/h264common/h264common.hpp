@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "opxvc.h"
 
@@ -96,8 +97,22 @@ inline int blk8_of(int i) {
 
 // bS for motion (clause 8.7.2.1) between block pi of macroblock p and block qi of macroblock q:
 // 0 or 1. mvy_limit: the vertical difference that counts, 4 quarter samples in frames and 2 in
-// fields (4 quarter frame samples).
-int motion_strength(const MbMotion& p, int pi, const MbMotion& q, int qi, int mvy_limit = 4);
+// fields (4 quarter frame samples). Blocks with the same references and vectors (most of them)
+// give 0 inline; the others go to motion_strength_general.
+int motion_strength_general(const MbMotion& p, int pi, const MbMotion& q, int qi, int mvy_limit);
+inline int motion_strength(const MbMotion& p, int pi, const MbMotion& q, int qi,
+                           int mvy_limit = 4) {
+    uint32_t pv[2], qv[2];
+    std::memcpy(&pv[0], p.mv[0][pi], 4);
+    std::memcpy(&pv[1], p.mv[1][pi], 4);
+    std::memcpy(&qv[0], q.mv[0][qi], 4);
+    std::memcpy(&qv[1], q.mv[1][qi], 4);
+    const int p8 = blk8_of(pi), q8 = blk8_of(qi);
+    if (((pv[0] ^ qv[0]) | (pv[1] ^ qv[1])) == 0 && p.ref_id[0][p8] == q.ref_id[0][q8] &&
+        p.ref_id[1][p8] == q.ref_id[1][q8])
+        return 0;
+    return motion_strength_general(p, pi, q, qi, mvy_limit);
+}
 
 // ---- deblocking ----
 
