@@ -88,6 +88,44 @@ void Decoder::edge_strengths(int mbx, int mby) {
         auto edge_major = [dir](unsigned raster) {
             return dir == 0 ? transpose4x4(raster) : raster;
         };
+        const int perp = dir ^ 1;
+        const int mvy_limit = field_pic_ ? 2 : 4;  // 4 quarter frame samples
+        // Edge 0 against the neighbour where coefficients and intra prediction do not decide:
+        // one comparison for the four segments when the blocks on both sides move alike along
+        // it, else one per segment.
+        auto motion_edge0 = [&](unsigned motion) {
+            const MbMotion& pmm = cur_->motion[pmb_index];
+            if (q.still[perp] == 0xE && pm->still[perp] == 0xE) {
+                const int s = __builtin_ctz(motion);
+                const Opx8u v =
+                    Opx8u(motion_strength(pmm, 3 * across + s * along, qm, s * along, mvy_limit));
+                // the segments still to set, as a byte mask (0x02 -> 0xFF per byte)
+                const uint32_t mask = (kTwos[motion] >> 1) * 0xFF;
+                uint32_t edge0;
+                std::memcpy(&edge0, bs, 4);
+                edge0 = (edge0 & ~mask) | (0x01010101u * v & mask);
+                std::memcpy(bs, &edge0, 4);
+                return;
+            }
+            for (; motion; motion &= motion - 1) {
+                const int k = __builtin_ctz(motion);
+                bs[k] = Opx8u(motion_strength(pmm, 3 * across + k * along, qm, k * along, mvy_limit));
+            }
+        };
+        // No coefficients and one motion across the internal edges (skipped macroblocks,
+        // mostly): only edge 0 can have a strength.
+        if (q.nonzero == 0 && q.still[dir] == 0xE && !(extra && dir == 1)) {
+            std::memset(bs, 0, 16);
+            if (!pm) continue;
+            if (pm->intra) {
+                std::memset(bs, intra_edge, 4);
+                continue;
+            }
+            const unsigned coded = (edge_major(pm->nonzero) >> 12) & 0xF;
+            std::memcpy(bs, &kTwos[coded], 4);
+            if (coded != 0xF) motion_edge0(~coded & 0xF);
+            continue;
+        }
         const unsigned qe = edge_major(q.nonzero);
         // coefficients in the block on either side: bS 2
         unsigned coded = (qe | (qe << 4)) & 0xFFF0;
@@ -101,31 +139,13 @@ void Decoder::edge_strengths(int mbx, int mby) {
             std::memset(bs, intra_edge, 4);
             motion &= ~0xFu;
         }
-        // the macroblock edge between two macroblocks whose blocks all move alike along it: one
-        // comparison serves its four segments
-        const int perp = dir ^ 1;
-        const bool uniform = pm && q.still[perp] == 0xE && pm->still[perp] == 0xE;
-        const int mvy_limit = field_pic_ ? 2 : 4;  // 4 quarter frame samples
-        if (uniform && (motion & 0xF)) {
+        if (motion & 0xF) motion_edge0(motion & 0xF);
+        // internal edges: blocks of this macroblock on both sides
+        for (motion &= ~0xFu; motion; motion &= motion - 1) {
             const int s = __builtin_ctz(motion);
-            const Opx8u v = Opx8u(motion_strength(cur_->motion[pmb_index], 3 * across + s * along,
-                                                  qm, s * along, mvy_limit));
-            // the segments of edge 0 still to set, as a byte mask (0x02 -> 0xFF per byte)
-            const uint32_t mask = (kTwos[motion & 0xF] >> 1) * 0xFF;
-            uint32_t edge0;
-            std::memcpy(&edge0, bs, 4);
-            edge0 = (edge0 & ~mask) | (0x01010101u * v & mask);
-            std::memcpy(bs, &edge0, 4);
-            motion &= ~0xFu;
-        }
-        while (motion) {
-            const int s = __builtin_ctz(motion);
-            motion &= motion - 1;
             const int e = s >> 2, k = s & 3;
-            const int qi = e * across + k * along;
-            const int pi = (e == 0 ? 3 : e - 1) * across + k * along;
-            const MbMotion& pmm = e == 0 ? cur_->motion[pmb_index] : qm;
-            bs[s] = Opx8u(motion_strength(pmm, pi, qm, qi, mvy_limit));
+            bs[s] = Opx8u(motion_strength(qm, (e - 1) * across + k * along, qm,
+                                          e * across + k * along, mvy_limit));
         }
         split_extra();
     }
