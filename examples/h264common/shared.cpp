@@ -7,6 +7,10 @@
 
 #include "h264common.hpp"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace h264common {
 
 bool call_counting = false;
@@ -59,9 +63,41 @@ void FilterThresholds::build(int alpha_offset, int beta_offset) {
         alpha[qp] = kAlpha[index_a];
         beta[qp] = kBeta[clip3(0, 51, qp + beta_offset)];
         for (int b = 0; b < 8; ++b) tc0[qp][b] = 0;
-        for (int b = 1; b < 4; ++b) tc0[qp][b] = kTc0[index_a][b - 1];
+        for (int b = 1; b < 4; ++b) {
+            tc0[qp][b] = kTc0[index_a][b - 1];
+            std::memset(tc0_splat[qp][b - 1], tc0[qp][b], 16);
+        }
     }
 }
+
+namespace {
+
+// tc0 of the 16 segments of an edge direction by their bS, those of edge 0 (the first four) with
+// the thresholds of qP qp_edge and the others with those of qp.
+void gather_tc0(const Opx8u* bs, const FilterThresholds& t, int qp_edge, int qp, Opx8u* tc0) {
+#ifdef __SSE2__
+    const __m128i b = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bs)),
+                                    _mm_set1_epi8(7));
+    auto row = [&](int q) {
+        __m128i r = _mm_setzero_si128();
+        for (int k = 0; k < 3; ++k) {
+            const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(t.tc0_splat[q][k]));
+            r = _mm_or_si128(r, _mm_and_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8(char(k + 1))), v));
+        }
+        return r;
+    };
+    __m128i r = row(qp);
+    if (qp_edge != qp) {
+        const __m128i edge0 = _mm_cvtsi32_si128(-1);
+        r = _mm_or_si128(_mm_and_si128(edge0, row(qp_edge)), _mm_andnot_si128(edge0, r));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(tc0), r);
+#else
+    for (int i = 0; i < 16; ++i) tc0[i] = t.tc0[i < 4 ? qp_edge : qp][bs[i] & 7];
+#endif
+}
+
+}  // namespace
 
 OpxResult filter_macroblock(const MbFilter& m, const FilterThresholds& t) {
     OpxResult first = opxOk;
@@ -75,8 +111,7 @@ OpxResult filter_macroblock(const MbFilter& m, const FilterThresholds& t) {
         const Opx8u alpha[2] = {t.alpha[qp_edge], t.alpha[m.qp]};
         const Opx8u beta[2] = {t.beta[qp_edge], t.beta[m.qp]};
         Opx8u tc0[16];
-        for (int i = 0; i < 4; ++i) tc0[i] = t.tc0[qp_edge][bs[i] & 7];
-        for (int i = 4; i < 16; ++i) tc0[i] = t.tc0[m.qp][bs[i] & 7];
+        gather_tc0(bs, t, qp_edge, m.qp, tc0);
         OpxResult r = dir == 0 ? OPX_COUNTED(opxiFilterDeblockingLuma_VerEdge_H264_8u_C1IR)(
                                      m.y, m.ystep, alpha, beta, tc0, bs)
                                : OPX_COUNTED(opxiFilterDeblockingLuma_HorEdge_H264_8u_C1IR)(
@@ -84,7 +119,7 @@ OpxResult filter_macroblock(const MbFilter& m, const FilterThresholds& t) {
         if (r != opxOk && first == opxOk) first = r;
         // chroma edge 0 uses luma edge 0's bS, chroma edge 1 luma edge 2's
         if (!m.chroma || !(edges[0] | edges[2])) continue;
-        Opx8u ca[2], cb[2], ctc[8];
+        Opx8u ca[2], cb[2], ctc[16];
         int last[2] = {-1, -1};  // the qP pair the thresholds were formed for
         for (int c = 0; c < 2; ++c) {
             const int cq = m.qpc[c];
@@ -94,10 +129,9 @@ OpxResult filter_macroblock(const MbFilter& m, const FilterThresholds& t) {
                 last[1] = cq;
                 ca[0] = t.alpha[cqe], ca[1] = t.alpha[cq];
                 cb[0] = t.beta[cqe], cb[1] = t.beta[cq];
-                for (int k = 0; k < 4; ++k) {
-                    ctc[k] = t.tc0[cqe][bs[k] & 7];
-                    ctc[4 + k] = t.tc0[cq][bs[8 + k] & 7];
-                }
+                // chroma edges 0 and 1: the bS of luma edges 0 and 2
+                gather_tc0(bs, t, cqe, cq, ctc);
+                std::memcpy(ctc + 4, ctc + 8, 4);
             }
             r = dir == 0 ? OPX_COUNTED(opxiFilterDeblockingChroma_VerEdge_H264_8u_C1IR)(
                                m.c[c], m.cstep, ca, cb, ctc, bs)

@@ -528,10 +528,15 @@ void SliceDecoder::set_qp(MbInfo& m, int qp) {
     // a macroblock in transform bypass (QP'Y 0) is filtered with qP 0, as I_PCM is
     if (sps_.transform_bypass && qp + qp_bd_y_ == 0) qp = 0;
     m.qp = int8_t(qp);
-    for (int c = 0; c < 2; ++c) {
-        const int qpi = clip3(-qp_bd_c_, 51, qp + pps_.chroma_qp_offset[c]);
-        m.qpc[c] = int8_t(qpi < 0 ? qpi : kChromaQp[qpi]);
+    if (qp != qpc_for_) {  // QPc changes only with QPY inside a slice
+        qpc_for_ = qp;
+        for (int c = 0; c < 2; ++c) {
+            const int qpi = clip3(-qp_bd_c_, 51, qp + pps_.chroma_qp_offset[c]);
+            qpc_[c] = int8_t(qpi < 0 ? qpi : kChromaQp[qpi]);
+        }
     }
+    m.qpc[0] = qpc_[0];
+    m.qpc[1] = qpc_[1];
 }
 
 // I_PCM samples (clause 7.3.5): bitDepth bits each, luma then Cb then Cr.

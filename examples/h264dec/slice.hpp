@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -247,6 +248,8 @@ class SliceDecoder {
     template <class Pel>
     void reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_mode, bool t8);
     void set_qp(MbInfo& m, int qp);  // records QPY and the QPc of both components
+    int qpc_for_ = INT_MIN;            // the QPY that qpc_ was derived from
+    int8_t qpc_[2] = {0, 0};
     bool bypass_ = false;            // the macroblock's TransformBypassModeFlag
     template <class Coef>
     void lossless_dpcm(MbInfo& m, int i16_mode, int chroma_mode, Coef* coeffs);
