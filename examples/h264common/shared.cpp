@@ -39,8 +39,7 @@ inline int clip3(int lo, int hi, int v) {
 // 1 when the blocks use different reference pictures or a different number of motion vectors,
 // or a vector component differs by 4 or more, else 0. Unused lists hold reference -1 and a zero
 // vector, so a block with one vector compares like a pair with an unused list.
-int motion_strength_general(const MbMotion& p, int pi, const MbMotion& q, int qi,
-                            int mvy_limit) {
+int motion_strength_general(const MbMotion& p, int pi, const MbMotion& q, int qi, int mvy_limit) {
     const int p8 = blk8_of(pi), q8 = blk8_of(qi);
     const int p0 = p.ref_id[0][p8], p1 = p.ref_id[1][p8];
     const int q0 = q.ref_id[0][q8], q1 = q.ref_id[1][q8];
@@ -76,8 +75,8 @@ namespace {
 // the thresholds of qP qp_edge and the others with those of qp.
 void gather_tc0(const Opx8u* bs, const FilterThresholds& t, int qp_edge, int qp, Opx8u* tc0) {
 #ifdef __SSE2__
-    const __m128i b = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bs)),
-                                    _mm_set1_epi8(7));
+    const __m128i b =
+        _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bs)), _mm_set1_epi8(7));
     auto row = [&](int q) {
         __m128i r = _mm_setzero_si128();
         for (int k = 0; k < 3; ++k) {

@@ -109,7 +109,8 @@ void Decoder::edge_strengths(int mbx, int mby) {
             }
             for (; motion; motion &= motion - 1) {
                 const int k = __builtin_ctz(motion);
-                bs[k] = Opx8u(motion_strength(pmm, 3 * across + k * along, qm, k * along, mvy_limit));
+                bs[k] =
+                    Opx8u(motion_strength(pmm, 3 * across + k * along, qm, k * along, mvy_limit));
             }
         };
         // No coefficients and one motion across the internal edges (skipped macroblocks,

@@ -446,60 +446,37 @@ void SliceDecoder::predict_partition_t(int x, int y, int w, int h) {
 template <bool kC422>
 static int chroma_mvy(const Picture* view, const Picture* ref, int mvy) {
     if (kC422) return 2 * mvy;
-    if (view->parent && ref->structure != view->structure)
-        mvy += view->structure == 2 ? 2 : -2;
+    if (view->parent && ref->structure != view->structure) mvy += view->structure == 2 ? 2 : -2;
     return mvy;
 }
 
-// One list's prediction of the w x h luma block at picture position (px, py) into dst.
-template <class Pel>
-OpxResult SliceDecoder::interpolate_luma(const Picture* ref, const Mv& mv, int px, int py, int w,
-                                         int h, Pel* dst, int dst_step) const {
+// One list's prediction of a w x h block at (x, y) of the luma plane, or of both chroma planes
+// (x, y, w, h and the vector (mvx, mvy) then in chroma samples and eighths), into dst[0] (and
+// dst[1]): the library's block interpolation, which reads across the picture's edges.
+template <class Pel, bool kChroma>
+OpxResult SliceDecoder::interpolate(const Picture* ref, int mvx, int mvy, int x, int y, int w,
+                                    int h, Pel* const (&dst)[2], int dst_step) const {
     using Block =
         std::conditional_t<sizeof(Pel) == 2, OpxInterpolateBlock16u, OpxInterpolateBlock8u>;
     Block rec;
-    rec.pSrc[0] = ref->plane<Pel>(0);
-    rec.pSrc[1] = nullptr;
-    rec.srcStep = view_->ystride;
-    rec.pDst[0] = dst;
-    rec.pDst[1] = nullptr;
+    rec.pSrc[0] = ref->plane<Pel>(kChroma ? 1 : 0);
+    rec.pSrc[1] = kChroma ? ref->plane<Pel>(2) : nullptr;
+    rec.srcStep = kChroma ? view_->cstride : view_->ystride;
+    rec.pDst[0] = dst[0];
+    rec.pDst[1] = dst[1];
     rec.dstStep = dst_step;
-    rec.frameSize = {view_->width, view_->height};
+    rec.frameSize = kChroma ? OpxRoiSize{view_->cwidth, view_->cheight}
+                            : OpxRoiSize{view_->width, view_->height};
     rec.blockSize = {w, h};
-    rec.blockPos = {px, py};
-    rec.motionVector = {mv.x, mv.y};
+    rec.blockPos = {x, y};
+    rec.motionVector = {mvx, mvy};
     if constexpr (sizeof(Pel) == 2) {
         rec.bitDepth = bit_depth_;
-        return OPX_COUNTED(opxiInterpolateLumaBlock_H264_16u_P1R)(&rec);
+        return kChroma ? OPX_COUNTED(opxiInterpolateChromaBlock_H264_16u_P2R)(&rec)
+                       : OPX_COUNTED(opxiInterpolateLumaBlock_H264_16u_P1R)(&rec);
     } else {
-        return OPX_COUNTED(opxiInterpolateLumaBlock_H264_8u_P1R)(&rec);
-    }
-}
-
-// The same for the cw x ch chroma blocks at chroma position (cx, cy), cmy the vertical vector in
-// eighths of a chroma row.
-template <class Pel>
-OpxResult SliceDecoder::interpolate_chroma(const Picture* ref, int cmx, int cmy, int cx, int cy,
-                                           int cw, int ch, Pel* dst_cb, Pel* dst_cr,
-                                           int dst_step) const {
-    using Block =
-        std::conditional_t<sizeof(Pel) == 2, OpxInterpolateBlock16u, OpxInterpolateBlock8u>;
-    Block rc;
-    rc.pSrc[0] = ref->plane<Pel>(1);
-    rc.pSrc[1] = ref->plane<Pel>(2);
-    rc.srcStep = view_->cstride;
-    rc.pDst[0] = dst_cb;
-    rc.pDst[1] = dst_cr;
-    rc.dstStep = dst_step;
-    rc.frameSize = {view_->cwidth, view_->cheight};
-    rc.blockSize = {cw, ch};
-    rc.blockPos = {cx, cy};
-    rc.motionVector = {cmx, cmy};
-    if constexpr (sizeof(Pel) == 2) {
-        rc.bitDepth = bit_depth_;
-        return OPX_COUNTED(opxiInterpolateChromaBlock_H264_16u_P2R)(&rc);
-    } else {
-        return OPX_COUNTED(opxiInterpolateChromaBlock_H264_8u_P2R)(&rc);
+        return kChroma ? OPX_COUNTED(opxiInterpolateChromaBlock_H264_8u_P2R)(&rec)
+                       : OPX_COUNTED(opxiInterpolateLumaBlock_H264_8u_P1R)(&rec);
     }
 }
 
@@ -514,13 +491,13 @@ void SliceDecoder::predict_single_t(int l, int r, int i, int x, int y, int w, in
     const int px = mbx_ * 16 + x, py = vy_ * 16 + y;
     const int ys = view->ystride, cs = view->cstride;
     Pel* const dst_y = view->plane<Pel>(0) + size_t(py) * size_t(ys) + size_t(px);
-    if (interpolate_luma<Pel>(ref, mv, px, py, w, h, dst_y, ys) != opxOk)
+    if (interpolate<Pel, false>(ref, mv.x, mv.y, px, py, w, h, {dst_y, nullptr}, ys) != opxOk)
         d_.error("luma interpolation failed");
     const int cpy = kC422 ? py : py >> 1, ch = kC422 ? h : h >> 1, cw = w >> 1;
     Pel* const dst_cb = view->plane<Pel>(1) + size_t(cpy) * size_t(cs) + size_t(px >> 1);
     Pel* const dst_cr = view->plane<Pel>(2) + size_t(cpy) * size_t(cs) + size_t(px >> 1);
-    if (!mono_ && interpolate_chroma<Pel>(ref, mv.x, chroma_mvy<kC422>(view, ref, mv.y), px >> 1,
-                                          cpy, cw, ch, dst_cb, dst_cr, cs) != opxOk)
+    if (!mono_ && interpolate<Pel, true>(ref, mv.x, chroma_mvy<kC422>(view, ref, mv.y), px >> 1,
+                                         cpy, cw, ch, {dst_cb, dst_cr}, cs) != opxOk)
         d_.error("chroma interpolation failed");
     if (weight_mode_ != 1) return;
     // explicit weights of an MBAFF field macroblock: those of the frame (refIdx >> 1); the
@@ -535,8 +512,8 @@ void SliceDecoder::predict_single_t(int l, int r, int i, int x, int y, int w, in
         if constexpr (kHigh) OPX_COUNTED(opxiUnidirWeight_H264_16u_IP2P1R)
         (d, Opx32u(step), Opx32u(denom), wt[c][0], wt[c][1] * (1 << (bit_depth_ - 8)),
          c ? roi_c : roi_y, bit_depth_);
-        else OPX_COUNTED(opxiUniDirWeightBlock_H264_8u_C1R)(
-            d, Opx32u(step), Opx32u(denom), wt[c][0], wt[c][1], c ? roi_c : roi_y);
+        else OPX_COUNTED(opxiUniDirWeightBlock_H264_8u_C1R)(d, Opx32u(step), Opx32u(denom),
+                                                            wt[c][0], wt[c][1], c ? roi_c : roi_y);
     }
 }
 
@@ -567,7 +544,8 @@ void SliceDecoder::predict_bi_t(int r0, int r1, int i, int x, int y, int w, int 
         } else {
             src_y[l] = tmp_y[l];
             step_y[l] = 16;
-            if (interpolate_luma<Pel>(ref, mv, px, py, w, h, tmp_y[l], 16) != opxOk)
+            if (interpolate<Pel, false>(ref, mv.x, mv.y, px, py, w, h, {tmp_y[l], nullptr}, 16) !=
+                opxOk)
                 d_.error("luma interpolation failed");
         }
         if (mono_) continue;
@@ -582,8 +560,8 @@ void SliceDecoder::predict_bi_t(int r0, int r1, int i, int x, int y, int w, int 
             src_c[l][0] = tmp_c[l][0];
             src_c[l][1] = tmp_c[l][1];
             step_c[l] = 8;
-            if (interpolate_chroma<Pel>(ref, mv.x, cmy, px >> 1, cpy, cw, ch, tmp_c[l][0],
-                                        tmp_c[l][1], 8) != opxOk)
+            if (interpolate<Pel, true>(ref, mv.x, cmy, px >> 1, cpy, cw, ch,
+                                       {tmp_c[l][0], tmp_c[l][1]}, 8) != opxOk)
                 d_.error("chroma interpolation failed");
         }
     }

@@ -248,9 +248,9 @@ class SliceDecoder {
     template <class Pel>
     void reconstruct(MbInfo& m, bool intra, int i16_mode, int chroma_mode, bool t8);
     void set_qp(MbInfo& m, int qp);  // records QPY and the QPc of both components
-    int qpc_for_ = INT_MIN;            // the QPY that qpc_ was derived from
+    int qpc_for_ = INT_MIN;          // the QPY that qpc_ was derived from
     int8_t qpc_[2] = {0, 0};
-    bool bypass_ = false;            // the macroblock's TransformBypassModeFlag
+    bool bypass_ = false;  // the macroblock's TransformBypassModeFlag
     template <class Coef>
     void lossless_dpcm(MbInfo& m, int i16_mode, int chroma_mode, Coef* coeffs);
     bool left_ok_ = false, top_ok_ = false;  // neighbouring macroblocks available
@@ -290,12 +290,9 @@ class SliceDecoder {
     void predict_single_t(int l, int r, int i, int x, int y, int w, int h);
     template <class Pel, bool kC422>
     void predict_bi_t(int r0, int r1, int i, int x, int y, int w, int h);
-    template <class Pel>
-    OpxResult interpolate_luma(const Picture* ref, const Mv& mv, int px, int py, int w, int h,
-                               Pel* dst, int dst_step) const;
-    template <class Pel>
-    OpxResult interpolate_chroma(const Picture* ref, int cmx, int cmy, int cx, int cy, int cw,
-                                 int ch, Pel* dst_cb, Pel* dst_cr, int dst_step) const;
+    template <class Pel, bool kChroma>
+    OpxResult interpolate(const Picture* ref, int mvx, int mvy, int x, int y, int w, int h,
+                          Pel* const (&dst)[2], int dst_step) const;
     void inter_prediction();
     void direct_mb();
     bool uniform_motion() const;
