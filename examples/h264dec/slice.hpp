@@ -140,17 +140,17 @@ class SliceDecoder {
     int ref_idx_[2][16];
     Mv mv_[2][16];
 
-    bool mb_avail(int mbx, int mby) const {
-        if (mbx < 0 || mby < 0 || mbx >= mbw_ || mby >= mbh_) return false;
-        return d_.mbs_[size_t(mby * mbw_ + mbx)].slice_num == slice_num_;
-    }
-
     // availability of the neighbouring macroblocks, decided when the macroblock starts:
     // [0] the row above (left, above, right), [1] the current row (left, itself, right: never)
     bool nb_avail_[2][3] = {};
     void set_neighbours() {
-        for (int dx = -1; dx <= 1; ++dx) nb_avail_[0][dx + 1] = mb_avail(mbx_ + dx, mby_ - 1);
-        nb_avail_[1][0] = mb_avail(mbx_ - 1, mby_);
+        const MbInfo* const cur = &d_.mbs_[size_t(mby_ * mbw_ + mbx_)];
+        const bool left = mbx_ > 0, right = mbx_ + 1 < mbw_, up = mby_ > 0;
+        auto same_slice = [&](std::ptrdiff_t d) { return cur[d].slice_num == slice_num_; };
+        nb_avail_[0][0] = up && left && same_slice(-mbw_ - 1);
+        nb_avail_[0][1] = up && same_slice(-mbw_);
+        nb_avail_[0][2] = up && right && same_slice(-mbw_ + 1);
+        nb_avail_[1][0] = left && same_slice(-1);
         nb_avail_[1][1] = true;
         nb_avail_[1][2] = false;  // right of the current macroblock: not decoded yet
     }
