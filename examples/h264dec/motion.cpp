@@ -13,34 +13,6 @@ namespace h264dec {
 
 // ---- neighbouring data ---------------------------------------------------------------------
 
-void SliceDecoder::neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) const {
-    ref = -1;
-    mv = Mv();
-    if (!n.avail) return;
-    if (n.mbx == mbx_ && n.mby == mby_) {
-        int i = n.y * 4 + n.x;
-        ref = ref_idx_[list][i];
-        if (ref >= 0) mv = mv_[list][i];
-        return;
-    }
-    const MbMotion& m = pic_->motion[size_t(n.mby * mbw_ + n.mbx)];
-    int i = n.y * 4 + n.x;
-    ref = m.ref_idx[list][blk8_of(i)];
-    mv.x = m.mv[list][i][0];  // 0 where the list is unused
-    mv.y = m.mv[list][i][1];
-    // clause 8.4.1.3.1: a frame neighbour of a field macroblock in field units, and the
-    // other way round
-    if (mbaff_ && ref >= 0) {
-        const bool nf = m.field_mb != 0;  // as the neighbour's MbInfo, in the record at hand
-        if (field_mb_ && !nf) {
-            mv.y /= 2;
-            ref *= 2;
-        } else if (!field_mb_ && nf) {
-            mv.y *= 2;
-            ref >>= 1;
-        }
-    }
-}
 
 // Clause 8.4.1.3. shape: 0 other, 1 16x8 upper, 2 16x8 lower, 3 8x16 left, 4 8x16 right.
 Mv SliceDecoder::predict_mv(int x, int y, int w, int list, int ref, int shape) {

@@ -256,7 +256,37 @@ class SliceDecoder {
     bool left_ok_ = false, top_ok_ = false;  // neighbouring macroblocks available
     int luma_nc(int x, int y);
     int chroma_nc(int c, int x, int y, int blocks);
-    void neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) const;
+    // The reference index and vector of list `list` at neighbour n (clause 8.4.1.3.2): -1 and 0
+    // where it is unavailable or does not use the list. Inline: MBAFF macroblocks take three
+    // for each vector they predict.
+    void neighbour_motion(const Nb& n, int list, int& ref, Mv& mv) const {
+        ref = -1;
+        mv = Mv();
+        if (!n.avail) return;
+        if (n.mbx == mbx_ && n.mby == mby_) {
+            int i = n.y * 4 + n.x;
+            ref = ref_idx_[list][i];
+            if (ref >= 0) mv = mv_[list][i];
+            return;
+        }
+        const h264common::MbMotion& m = pic_->motion[size_t(n.mby * mbw_ + n.mbx)];
+        int i = n.y * 4 + n.x;
+        ref = m.ref_idx[list][h264common::blk8_of(i)];
+        mv.x = m.mv[list][i][0];  // 0 where the list is unused
+        mv.y = m.mv[list][i][1];
+        // clause 8.4.1.3.1: a frame neighbour of a field macroblock in field units, and the
+        // other way round
+        if (mbaff_ && ref >= 0) {
+            const bool nf = m.field_mb != 0;  // as the neighbour's MbInfo, in the record at hand
+            if (field_mb_ && !nf) {
+                mv.y /= 2;
+                ref *= 2;
+            } else if (!field_mb_ && nf) {
+                mv.y *= 2;
+                ref >>= 1;
+            }
+        }
+    }
     // What nb() and neighbour_motion() give outside MBAFF frames, in one step: the neighbour at
     // the 4x4 block (x, y) relative to the current macroblock (x in -1..4, y in -1..3), list
     // `list`.
