@@ -180,11 +180,12 @@ void Decoder::deblock_rows(int first, int end) {
     if (mbaff_) return deblock_mbaff(), void();
     Picture* p = cur_;
     const int w = mb_width_;
+    const int slices = int(slices_.size());
     deblocked_rows_ = std::max(deblocked_rows_, end);
     for (int mby = first; mby < end; ++mby) {
         for (int mbx = 0; mbx < w; ++mbx) {
             MbInfo& q = mbs_[size_t(mby * w + mbx)];
-            if (q.slice_num < 0 || q.slice_num >= int(slices_.size())) continue;
+            if (q.slice_num < 0 || q.slice_num >= slices) continue;
             const SliceInfo& si = slices_[size_t(q.slice_num)];
             if (si.deblock_idc == 1) continue;
             if (!q.bs_valid) edge_strengths(mbx, mby);
@@ -372,13 +373,14 @@ void Decoder::deblock_mb(const h264common::MbFilter& f, const MbInfo& q, size_t 
 void Decoder::deblock_mbaff() {
     Picture* p = cur_;
     const int w = mb_width_;
+    const int slices = int(slices_.size());
     auto nz = [](const MbInfo& m, int blk) { return ((m.nonzero >> blk) & 1) != 0; };
     for (int py = 0; py < mb_height_ / 2; ++py)
         for (int mbx = 0; mbx < w; ++mbx)
             for (int bot = 0; bot < 2; ++bot) {
                 const size_t qi = size_t((2 * py + bot) * w + mbx);
                 const MbInfo& q = mbs_[qi];
-                if (q.slice_num < 0 || q.slice_num >= int(slices_.size())) continue;
+                if (q.slice_num < 0 || q.slice_num >= slices) continue;
                 const SliceInfo& si = slices_[size_t(q.slice_num)];
                 if (si.deblock_idc == 1) continue;
                 const MbMotion& qm = p->motion[qi];
@@ -437,6 +439,8 @@ void Decoder::deblock_mbaff() {
                         for (int i = 4; i < 16; ++i) bs[dir][i] = ((internal >> i) & 1) ? 3 : 0;
                         continue;
                     }
+                    // no coefficients, one motion across the internal edges: all 0
+                    if (q.nonzero == 0 && q.still[dir] == 0xE) continue;
                     const unsigned qe = dir == 0 ? transpose4x4(q.nonzero) : q.nonzero;
                     const unsigned coded = (qe | (qe << 4)) & internal;
                     for (int e = 1; e < 4; ++e)
