@@ -120,9 +120,6 @@ inline int motion_strength(const MbMotion& p, int pi, const MbMotion& q, int qi,
 struct FilterThresholds {
     // tc0[qp][bS & 7]: 0 for bS 0 and for 4 and above (the strong filter takes no tc0)
     Opx8u alpha[52], beta[52], tc0[52][8];
-    // tc0[qp][bS] for bS 1..3 repeated over 16 bytes: the tc0 of 16 segments from their bS
-    // with three compares
-    alignas(16) Opx8u tc0_splat[52][3][16];
     void build(int alpha_offset, int beta_offset);
 };
 

@@ -62,10 +62,7 @@ void FilterThresholds::build(int alpha_offset, int beta_offset) {
         alpha[qp] = kAlpha[index_a];
         beta[qp] = kBeta[clip3(0, 51, qp + beta_offset)];
         for (int b = 0; b < 8; ++b) tc0[qp][b] = 0;
-        for (int b = 1; b < 4; ++b) {
-            tc0[qp][b] = kTc0[index_a][b - 1];
-            std::memset(tc0_splat[qp][b - 1], tc0[qp][b], 16);
-        }
+        for (int b = 1; b < 4; ++b) tc0[qp][b] = kTc0[index_a][b - 1];
     }
 }
 
@@ -73,17 +70,23 @@ namespace {
 
 // tc0 of the 16 segments of an edge direction by their bS, those of edge 0 (the first four) with
 // the thresholds of qP qp_edge and the others with those of qp.
-void gather_tc0(const Opx8u* bs, const FilterThresholds& t, int qp_edge, int qp, Opx8u* tc0) {
+[[gnu::always_inline]] inline void gather_tc0(const Opx8u* bs, const FilterThresholds& t,
+                                              int qp_edge, int qp, Opx8u* tc0) {
 #ifdef __SSE2__
     const __m128i b =
         _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bs)), _mm_set1_epi8(7));
+    // out = (b == 1 ? tc0[1] : 0) | (b == 2 ? tc0[2] : 0) | (b == 3 ? tc0[3] : 0)
     auto row = [&](int q) {
-        __m128i r = _mm_setzero_si128();
-        for (int k = 0; k < 3; ++k) {
-            const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(t.tc0_splat[q][k]));
-            r = _mm_or_si128(r, _mm_and_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8(char(k + 1))), v));
-        }
-        return r;
+        int32_t first4;  // tc0[q][0..3], each byte then spread over a 32-bit lane
+        std::memcpy(&first4, t.tc0[q], 4);
+        __m128i x = _mm_cvtsi32_si128(first4);
+        x = _mm_unpacklo_epi8(x, x);
+        x = _mm_unpacklo_epi16(x, x);
+        const __m128i t1 = _mm_shuffle_epi32(x, 0x55), t2 = _mm_shuffle_epi32(x, 0xAA),
+                      t3 = _mm_shuffle_epi32(x, 0xFF);
+        return _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8(1)), t1),
+                                         _mm_and_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8(2)), t2)),
+                            _mm_and_si128(_mm_cmpeq_epi8(b, _mm_set1_epi8(3)), t3));
     };
     __m128i r = row(qp);
     if (qp_edge != qp) {
