@@ -113,23 +113,6 @@ void SliceDecoder::store_motion(bool intra) {
 
 // ---- direct prediction (clause 8.4.1.2) ----------------------------------------------------
 
-// The vector v in blocks i, i + 1, i + 4 and i + 5 (a 2x2 square of 4x4 blocks, i even), from
-// registers, a pair of blocks per store: copying one block to the next would read back a vector
-// just stored in two halves, and the 16-byte loads of pairs that follow (uniform_motion,
-// store_motion) need a store that holds them whole; the processor cannot forward a load from
-// parts of several stores still in its store buffer, and waits for them.
-static void fill_2x2(Mv* row, int i, Mv v) {
-    uint64_t word;
-    std::memcpy(&word, &v, sizeof word);
-#ifdef __SSE2__
-    const __m128i pair = _mm_set1_epi64x(static_cast<long long>(word));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(&row[i]), pair);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(&row[i + 4]), pair);
-#else
-    for (int k : {0, 1, 4, 5}) std::memcpy(static_cast<void*>(&row[i + k]), &word, sizeof word);
-#endif
-}
-
 void SliceDecoder::direct_spatial_setup() {
     // neighbours of the macroblock as one 16x16 partition, which serve both the references
     // (clause 8.4.1.2.2) and the vector prediction of the same partition (clause 8.4.1.3)
@@ -224,7 +207,7 @@ void SliceDecoder::direct_mb() {
         for (int l = 0; l < 2; ++l) {
             const Mv mv =
                 zero_pred_ || sp_ref_[l] < 0 || (sp_ref_[l] == 0 && col_zero) ? Mv() : sp_mv_[l];
-            fill_2x2(mv_[l], i, mv);
+            fill_mv(mv_[l], i & 3, i >> 2, 2, 2, mv);
         }
     }
     // one reference per list for the whole macroblock, stored a row of blocks at a time (the
@@ -374,7 +357,7 @@ void SliceDecoder::direct(int blk8) {
         int i = y8 * 4 + x8;
         for (int l = 0; l < 2; ++l) {
             ref_idx_[l][i + 1] = ref_idx_[l][i + 4] = ref_idx_[l][i + 5] = ref_idx_[l][i];
-            fill_2x2(mv_[l], i, set[l]);
+            fill_mv(mv_[l], i & 3, i >> 2, 2, 2, set[l]);
         }
     }
 }

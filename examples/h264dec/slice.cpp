@@ -9,39 +9,6 @@
 
 namespace h264dec {
 
-// Sets the reference index and vector of the w x h 4x4 blocks (w, h: 1, 2 or 4) at block (x, y)
-// of one list's records (raster order, four blocks a row).
-static void fill_motion(int* ref_idx, Mv* mv, int x, int y, int w, int h, int ref, Mv v) {
-#ifdef __SSE2__
-    static_assert(sizeof(Mv) == 8, "two 32-bit parts");
-    uint64_t word;
-    std::memcpy(&word, &v, sizeof word);
-    const __m128i r = _mm_set1_epi32(ref);
-    const __m128i m = _mm_set1_epi64x(static_cast<long long>(word));
-    for (int yy = y; yy < y + h; ++yy) {
-        int* const rr = ref_idx + yy * 4 + x;
-        auto* const mr = reinterpret_cast<__m128i*>(mv + yy * 4 + x);
-        if (w == 4) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(rr), r);
-            _mm_storeu_si128(mr, m);
-            _mm_storeu_si128(mr + 1, m);
-        } else if (w == 2) {
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(rr), r);
-            _mm_storeu_si128(mr, m);
-        } else {
-            *rr = ref;
-            _mm_storel_epi64(mr, m);
-        }
-    }
-#else
-    for (int yy = y; yy < y + h; ++yy)
-        for (int xx = x; xx < x + w; ++xx) {
-            ref_idx[yy * 4 + xx] = ref;
-            mv[yy * 4 + xx] = v;
-        }
-#endif
-}
-
 void Decoder::decode_slice(const SliceHeader& sh, Bits& bits) {
     SliceDecoder s(*this, sh, bits);
     s.run();

@@ -9,7 +9,55 @@
 
 #include "decoder.hpp"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace h264dec {
+
+// The vector v (and, with kRef, the reference index ref) in the w x h 4x4 blocks (w, h: 1, 2
+// or 4) at block (x, y) of one list's records (raster order, four blocks a row), from
+// registers, a row of blocks per store: copying one block to the next would read back a vector
+// just stored in two halves, and the 16-byte loads of pairs that follow (uniform_motion,
+// store_motion) need a store that holds them whole; the processor cannot forward a load from
+// parts of several stores still in its store buffer.
+template <bool kRef>
+inline void fill_blocks(int* ref_idx, Mv* mv, int x, int y, int w, int h, int ref, Mv v) {
+#ifdef __SSE2__
+    static_assert(sizeof(Mv) == 8, "two 32-bit parts");
+    uint64_t word;
+    std::memcpy(&word, &v, sizeof word);
+    const __m128i m = _mm_set1_epi64x(static_cast<long long>(word));
+    const __m128i r = _mm_set1_epi32(ref);
+    for (int yy = y; yy < y + h; ++yy) {
+        auto* const mr = reinterpret_cast<__m128i*>(mv + yy * 4 + x);
+        auto* const rr = kRef ? reinterpret_cast<__m128i*>(ref_idx + yy * 4 + x) : nullptr;
+        if (w == 4) {
+            if (kRef) _mm_storeu_si128(rr, r);
+            _mm_storeu_si128(mr, m);
+            _mm_storeu_si128(mr + 1, m);
+        } else if (w == 2) {
+            if (kRef) _mm_storel_epi64(rr, r);
+            _mm_storeu_si128(mr, m);
+        } else {
+            if (kRef) ref_idx[yy * 4 + x] = ref;
+            _mm_storel_epi64(mr, m);
+        }
+    }
+#else
+    for (int yy = y; yy < y + h; ++yy)
+        for (int xx = x; xx < x + w; ++xx) {
+            if (kRef) ref_idx[yy * 4 + xx] = ref;
+            mv[yy * 4 + xx] = v;
+        }
+#endif
+}
+inline void fill_mv(Mv* mv, int x, int y, int w, int h, Mv v) {
+    fill_blocks<false>(nullptr, mv, x, y, w, h, 0, v);
+}
+inline void fill_motion(int* ref_idx, Mv* mv, int x, int y, int w, int h, int ref, Mv v) {
+    fill_blocks<true>(ref_idx, mv, x, y, w, h, ref, v);
+}
 
 inline const Opx32s kScanZigzag[16] = {0, 1, 4, 8, 5, 2, 3, 6, 9, 12, 13, 10, 7, 11, 14, 15};
 // field scans of field pictures and field macroblocks (Tables 8-13 and 8-14): scan index ->
